@@ -23,6 +23,10 @@ std::uint16_t RepairInterruptedIndex(const std::string& dataPath, bool* repaired
   return dbase::DbiRepairInterruptedIndex(dataPath.c_str(), repaired);
 }
 
+std::uint16_t RepairInterruptedIndex(const Table& table, bool* repaired) {
+  return dbase::DbiRepairCursorIndex(table.Engine().cursor, repaired);
+}
+
 std::uint16_t TryOpenTable(const std::string& dataPath) {
   dbase::hDBICur cur = nullptr;
   const dbase::DBIResult rc = dbase::DbiOpenTable(nullptr, dataPath.c_str(), "DBASE", nullptr, nullptr, 0,

@@ -23,6 +23,9 @@ bool TableFieldNames(const std::string& dataPath, std::vector<std::string>* name
 
 // Rebuilds the index of a table whose index an interrupted write left out of date; *repaired says whether it was.
 std::uint16_t RepairInterruptedIndex(const std::string& dataPath, bool* repaired);
+// The same on an open table, through its cursor, as its next write would: while no other cursor of any
+// process has the table open.
+std::uint16_t RepairInterruptedIndex(const Table& table, bool* repaired);
 
 // True when a pack cut short left files beside the table that its journal does not recognise:
 // the table does not open, and they all stay where they are. Reads only.

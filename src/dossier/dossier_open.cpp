@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <map>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -54,6 +55,9 @@ gui::Window* DossierMessageOwner() {
 }
 
 namespace {
+
+// The opening's log word for a stopped run it finished ("terminé:").
+constexpr int kFinishedLogWord = 30112;
 
 void Beep() { gui::MessageBeep(0); }
 
@@ -454,6 +458,28 @@ bool OfferInterruptedRun() {
   return EnsureDossierOpen();
 }
 
+// A run stopped half-way that other stations work beside (an import), the dossier open: finished
+// now, without a question, and said; when it cannot be, the dossier stays closed and says why.
+bool FinishStoppedRun(const DossierRunInfo& run, const DossierRunFinisher& finish) {
+  const std::string what = run.title + LoadStr(22504) + run.started + LoadStr(22505) + run.station + ")";
+  WriteLog(LoadStr(22097) + what);
+  SetAppCursor(514, false);
+  const DossierRunFinish done = finish(run);
+  SetAppCursor(0, false);
+  if (!done.done) {
+    WriteLog(LoadStr(22098) + what);
+    Beep();
+    gui::MessageBox(DossierMessageOwner(), done.said, LoadStr(19890) + Code(), gui::MB_OK | gui::MB_ICONSTOP);
+    return false;
+  }
+  WriteLog(std::string(LoadStr(22099)) + LoadStr(kFinishedLogWord) + " " + what);
+  if (!done.said.empty()) {
+    Beep();
+    gui::MessageBox(DossierMessageOwner(), done.said, LoadStr(19890) + Code(), gui::MB_OK | gui::MB_ICONINFORMATION);
+  }
+  return true;
+}
+
 // A run at work on another station (its marker still locked): named, and nothing is offered
 // to finish or put back. The dossier stays closed until it ends.
 bool ShowRunUnderWay() {
@@ -638,9 +664,17 @@ bool EnsureDossierOpen() {
   SetAppCursor(513, false);
 
   // A run of this dossier stopped half-way may have left the general file out of place
-  // (the conversion): the marker is looked at before the general file is.
-  const bool interrupted = DossierRunMarkerExists();
-  if (interrupted && DossierRunMarkerLive()) return ShowRunUnderWay();
+  // (the conversion): the marker is looked at before the general file is. A run that other
+  // stations work beside (an import) is finished once the dossier is open, shared.
+  const bool marked = DossierRunMarkerExists();
+  if (marked && DossierRunMarkerLive()) return ShowRunUnderWay();
+  DossierRunInfo stopped;
+  const DossierRunFinisher* finish =
+      marked && ReadDossierRunMarker(&stopped) ? FindDossierRunFinisher(stopped.run) : nullptr;
+  const bool interrupted = marked && finish == nullptr;
+  // Its marker stays as it is through the opening's own repairs, which would write theirs over it.
+  std::optional<DossierRunMarker> adopted;
+  if (finish != nullptr) adopted.emplace(DossierRunMarker::Adopt{});
 
   // The data file can be read.
   const std::string c10Base = PathC10();
@@ -769,9 +803,11 @@ bool EnsureDossierOpen() {
     return false;
   }
 
-  // The dossier record, this station's user level from the password, and the dossier is ready.
+  // The dossier record, this station's user level from the password, a stopped import
+  // finished, and the dossier is ready.
   if (!LoadDossierRecord()) return false;
   if (!CheckDossierPassword()) return LeaveClosed();
+  if (finish != nullptr && !FinishStoppedRun(stopped, *finish)) return LeaveClosed();
   SetDossierState(' ');
   return true;
 }

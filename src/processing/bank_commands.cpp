@@ -1,6 +1,7 @@
 #include "processing/bank_commands.h"
 
 #include "processing/ascii_window.h"
+#include "processing/core/stopped_imports.h"
 #include "processing/ofx_window.h"
 #include "processing/reconciliation_windows.h"
 #include "shell/handlers.h"
@@ -13,4 +14,7 @@ void InstallBankCommands() {
   // "Utilitaires > Ajout ASCII au Brouillard": AjoutAsciiBrouillard, with its own prologue (it clears the automatic
   // import's flag first).
   SetCommandWork(command_id::AjoutAsciiBrouillard, CmAjoutAsciiBrouillard, true);
+  // An import stopped half-way is finished by the next opening of the dossier, shared.
+  SetDossierRunFinisher(processing::kOfxImportRun, processing::FinishInterruptedImport);
+  SetDossierRunFinisher(processing::kAsciiImportRun, processing::FinishInterruptedImport);
 }

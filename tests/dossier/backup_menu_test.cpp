@@ -35,7 +35,7 @@
 #include "runtime/xbase.h"
 #include "shell/handlers.h"
 #include "shell/mdi_client.h"
-#include "support/bank_statement.h"
+#include "support/bank_statements.h"
 #include "support/dossier_fixture.h"
 
 namespace {
@@ -638,8 +638,8 @@ TEST_F(HostileRestoreTest, TheImportRecordsGoWithTheBooks) {
     return boxes.empty() ? std::string() : boxes.back();
   };
   const std::string record = demo_ + "cofDEMO.txt";
-  const processing::StatementImport first = test_support::BankStatementImport("T", 5),
-                                    second = test_support::BankStatementImport("U", 3);
+  const processing::StatementImport first = test_support::DemoStatementImport(5, "T"),
+                                    second = test_support::DemoStatementImport(3, "U");
 
   const std::string older = backup("avant");
   ASSERT_TRUE(fs::exists(older)) << ShownTexts();

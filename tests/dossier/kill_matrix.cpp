@@ -3,11 +3,13 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
 
 #include "data/dossier_files.h"
+#include "data/entry_lines.h"
 #include "data/session.h"
 #include "data/table.h"
 #include "data/table_internal.h"
@@ -238,6 +240,22 @@ std::vector<std::string> TagFaults(const std::string& folder, const std::string&
   }
   fs::remove_all(scratch);
   return faults;
+}
+
+long UnbalancedPieces(const std::string& folder, const std::string& code) {
+  Table c50;
+  if (!c50.OpenShared(folder + TableBaseName(TableKind::C50, code), "", true)) return -1;
+  std::map<std::string, long long> balance;
+  for (bool more = c50.GoTop(); more; more = c50.Skip(1)) {
+    if (c50.IsDeleted() || c50.GetField(LigneEcriture::BCLE)[0] != LigneEcriture::kGeneral) continue;
+    const std::string piece = std::string(c50.GetField(LigneEcriture::BMOIS)) + c50.GetField(LigneEcriture::BJAL) +
+                              c50.GetField(LigneEcriture::BPIECE);
+    const long long cents = std::llround(c50.GetFieldNum(LigneEcriture::BMONTANTE) * 100);
+    balance[piece] += c50.GetField(LigneEcriture::BSENS)[0] == 'D' ? cents : -cents;
+  }
+  long unbalanced = 0;
+  for (const auto& [piece, rest] : balance) unbalanced += rest != 0;
+  return unbalanced;
 }
 
 std::vector<std::string> Leftovers(const std::string& folder, const std::string& code) {

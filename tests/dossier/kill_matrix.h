@@ -37,6 +37,10 @@ std::string RecordDifference(const DossierRecords& got, const DossierRecords& ex
 // what differs; `scratch` is a folder the check may write into. Empty when every tag holds.
 std::vector<std::string> TagFaults(const std::string& folder, const std::string& scratch);
 
+// The pieces of the folder's draft (journal, month and number of its live general lines) whose
+// euro debits and credits differ.
+long UnbalancedPieces(const std::string& folder, const std::string& code);
+
 // What a run left in the dossier folder that a finished or put-back run never leaves: a
 // sub-folder (copies aside), a ".pack" file or a pack journal "<table>.dbf.pack.journal", the run
 // marker "c<code>.run".
@@ -66,8 +70,9 @@ struct MatrixRun {
   // The run, in a child: what it reads first, then `arm`, then its changes. True when it says
   // it went to its end.
   bool (*run)(const std::string& root, const Arm& arm);
-  // For a run outside the run marker: what the user does after the opening (the same import
-  // again), in a child; *said gets what it told. Null for the runs under the marker.
+  // For an import: what the user does after the opening (the same import again), in a child;
+  // *said gets what it told. The opening keeps the pieces a stopped import wrote whole: the
+  // dossier is checked right after it, then again after this. Null for the other runs.
   bool (*retry)(const std::string& root, std::string* said) = nullptr;
   // Fields not compared (ReadRecords): a run done again takes new piece numbers where the
   // stopped one took some, and leaves those as gaps.

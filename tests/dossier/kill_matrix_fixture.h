@@ -20,9 +20,11 @@
 #include "data/dossier_invariants.h"
 #include "data/dossier_lock.h"
 #include "data/session.h"
+#include "data/table_structures.h"
 #include "kill_matrix.h"
 #include "platform/dbase/fileio.h"
 #include "platform/system/cp1252.h"
+#include "processing/bank_commands.h"
 #include "processing/matching_windows.h"
 #include "processing/year_end_forms.h"
 #include "reports/balances/balance_sheet_commands.h"
@@ -123,6 +125,9 @@ inline std::string JoinFaults(const std::vector<std::string>& faults) {
 // What the opening of a run's dossiers and the user's next step (the import again) left.
 struct Opened {
   bool named = false;  // a stopped run was named (at the opening, or by the run again)
+  bool namedAtOpening = false;  // a stopped run was named by the opening
+  // An import: right after the opening, before it is run again, every dossier as after the run.
+  bool afterAtOpening = false;
   std::vector<std::string> faults;  // dossiers that did not open, a run again that failed
   bool allBefore = false, allAfter = false;  // every dossier as before the run, or every one as after
   std::vector<std::string> sides;  // what differs, dossier by dossier, when neither holds
@@ -135,10 +140,11 @@ class MatrixTest : public DossierOpenTest, public ::testing::WithParamInterface<
     DossierOpenTest::SetUp();
     // What the opening does with a stopped run, as the program installs it: the put-backs of the
     // opening balances, the merge, the separation, the letter operations and the balance-sheet
-    // computation, and the end of a code copy.
+    // computation, the end of a code copy, and the finish of a stopped import.
     InstallYearEndCommands();
     InstallMatchingCommands();
     InstallBalanceSheetCommands();
+    InstallBankCommands();
   }
   void TearDown() override {
     CloseOpenDossier();
@@ -255,8 +261,18 @@ class MatrixTest : public DossierOpenTest, public ::testing::WithParamInterface<
     return faults;
   }
 
-  // The dossiers whose invariants held before the run.
+  // The dossiers whose invariants held before the run, and their pieces that did not balance.
   std::set<std::string> invariantsHeld_;
+  std::map<std::string, long> unbalancedBefore_;
+
+  // The records of table `name` of `got` are among those of `expected` (as many times at most).
+  static bool Within(const DossierRecords& got, const DossierRecords& expected, const std::string& name) {
+    static const TableRecords none;
+    const auto g = got.find(name), e = expected.find(name);
+    const TableRecords& a = g == got.end() ? none : g->second;
+    const TableRecords& b = e == expected.end() ? none : e->second;
+    return std::includes(b.begin(), b.end(), a.begin(), a.end());
+  }
 
   static void Copy(const std::string& from, const std::string& to) {
     fs::remove_all(to);
@@ -271,6 +287,7 @@ class MatrixTest : public DossierOpenTest, public ::testing::WithParamInterface<
     CloseOpenDossier();
     const std::vector<DossierRecords> before = Records(r, model);
     for (const MatrixDossier& d : r.dossiers) {
+      unbalancedBefore_[d.code] = UnbalancedPieces(model + d.folder + "/", d.code);
       SetDossier(model + d.folder + "/", d.code);
       DossierInvariants check;
       if (check.Check())
@@ -291,8 +308,27 @@ class MatrixTest : public DossierOpenTest, public ::testing::WithParamInterface<
     for (const MatrixDossier& d : r.dossiers) {
       std::string said;
       const bool open = OpenAsUser(root + d.folder + "/", d.code, &said);
-      o.named = o.named || NamesStoppedRun(said);
+      o.namedAtOpening = o.namedAtOpening || NamesStoppedRun(said);
       if (!open) o.faults.push_back(std::string(d.code) + " does not open: " + OneLine(said));
+    }
+    o.named = o.namedAtOpening;
+    if (r.retry != nullptr) {
+      // Opened, before the import is run again: the books whole, every piece in the draft once
+      // and balanced, nothing left of the run but what the import run again needs.
+      for (const std::string& f : TagsAndLeftovers(r, root)) o.faults.push_back("right after the opening: " + f);
+      const std::vector<DossierRecords> opened = Records(r, root);
+      o.afterAtOpening = true;
+      for (std::size_t i = 0; i < opened.size(); ++i) {
+        const std::string code = r.dossiers[i].code;
+        o.afterAtOpening = o.afterAtOpening && RecordDifference(opened[i], after[i]).empty();
+        const long unbalanced = UnbalancedPieces(root + r.dossiers[i].folder + "/", code);
+        if (unbalanced != unbalancedBefore_[code])
+          o.faults.push_back("right after the opening: " + code + ": " + std::to_string(unbalanced) +
+                             " unbalanced pieces, " + std::to_string(unbalancedBefore_[code]) + " before the run");
+        const std::string draft = TableBaseName(TableKind::C50, code) + ".dbf";
+        if (!Within(opened[i], after[i], draft))
+          o.faults.push_back("right after the opening: " + code + ": draft lines that the run does not write");
+      }
     }
     if (r.retry != nullptr) {
       std::string said;

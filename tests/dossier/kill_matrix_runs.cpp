@@ -34,7 +34,7 @@
 #include "runtime/inifiles.h"
 #include "runtime/numbers.h"
 #include "runtime/xbase.h"
-#include "support/bank_statement.h"
+#include "support/bank_statements.h"
 #include "support/dossier_fixture.h"
 #include "support/rebuild_maintenance.h"
 
@@ -204,7 +204,7 @@ bool RunMatching(const std::string& root, const Arm& arm) {
 
 // The bank statement import: twelve transactions into journal BQ.
 void PrepareOfx(const std::string& root) { Make(root, "a", "A", 60); }
-processing::StatementImport Statement() { return test_support::BankStatementImport("T", 12); }
+processing::StatementImport Statement() { return test_support::DemoStatementImport(); }
 // The program's general file and chart and the test's draft and sort file, open shared.
 bool OpenForImport(const std::string& root, Table& c50, Table& c60) {
   return Load(root + "a/", "A") && TableC10->OpenShared(PathC10(), "C10CODE") &&
@@ -356,11 +356,8 @@ std::string OneLine(std::string text) {
 
 void PrintTo(const MatrixRun& r, std::ostream* os) { *os << r.title; }
 
-// Every run of the matrix. knownFaulty: the runs whose interruptions are being mended (the put-back
-// after a killed pack, marked indexes at the opening, the runs outside the marker); flip each to
-// false once it holds at every point of a full sweep. The imports hold at every point but those
-// killed inside the append of a journal-month header into C10: the opening then reindexes the
-// dossier, and the reindex's pack of C60 drops the sort records of the draft's cancelled lines.
+// Every run of the matrix. knownFaulty: the runs whose interruptions are being mended; flip each
+// to false once it holds at every point of a full sweep.
 const std::vector<MatrixRun>& Runs() {
   static const std::vector<MatrixRun> runs = {
     {"validation", "validation", false, {{"v", "V"}}, PrepareValidation, RunValidation},

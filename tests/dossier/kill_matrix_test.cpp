@@ -1,11 +1,12 @@
 // The kill matrix: each run that changes a dossier's books runs in a child process killed before
 // one of its file writes (its own, and those of the rebuild and pack it ends with), on small
 // generated dossiers. Every dossier of the run is then opened as the user opens it, each question
-// answered Yes (the runs outside the run marker are then run again, as the user would), and:
+// answered Yes, and:
 // - every table's live records equal, as a whole, those before the run or those after an uncut
-//   run, every dossier of the run on the same side;
-// - every tag of every index walks exactly its table's records;
-// - a killed run that had changed the tables was named (at the opening, or by the run again);
+//   run, every dossier of the run on the same side (an import, which keeps the pieces it wrote
+//   whole, once it is run again as the user would, after the checks below);
+// - every tag of every index walks exactly its table's records, and the invariants hold;
+// - a killed run that had changed the tables was named by the opening;
 // - no copies folder, pack file or run marker is left.
 // Each run prints the points tried and held, and each point that failed with what differed.
 // The suite tries a sample spread over each run's writes, denser over the last ones (the pack
@@ -48,7 +49,7 @@ class KillMatrixTest : public MatrixTest {
 
     const Opened o = OpenAndCompare(r, root, before, after);
     faults.insert(faults.end(), o.faults.begin(), o.faults.end());
-    if (halfDone && !o.named) faults.push_back("the run left its tables half-done and was not named");
+    if (halfDone && !o.namedAtOpening) faults.push_back("the run left its tables half-done and the opening did not name it");
     // Every dossier as before the run, or every one as after it.
     if (!o.allBefore && !o.allAfter) {
       bool neither = false;

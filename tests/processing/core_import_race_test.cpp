@@ -17,12 +17,14 @@
 
 #include "core_fixture.h"
 #include "data/dossier_invariants.h"
+#include "dossier/core/dossier_run_marker.h"
 #include "platform/dbase/fileio.h"
 #include "platform/system/files.h"
 #include "processing/core/ascii_import.h"
 #include "processing/core/bank_pieces.h"
 #include "processing/core/ofx_import.h"
 #include "runtime/logfile.h"
+#include "support/bank_statements.h"
 #include "support/other_process.h"
 
 namespace processing_test {
@@ -30,13 +32,7 @@ namespace {
 
 // A statement of `count` transactions of the bank account, spread over the year 2026.
 processing::BankStatement Statement(int count) {
-  processing::BankStatement s;
-  s.bankId = "30004";
-  s.branchId = "00123";
-  s.accountId = "00012345678";
-  s.currency = "EUR";
-  s.startDate = "20260101";
-  s.endDate = "20261231";
+  processing::BankStatement s = test_support::DemoBankStatement();
   for (int i = 0; i < count; ++i) {
     processing::BankTransaction t;
     t.fitid = "T" + std::to_string(1000 + i);
@@ -52,13 +48,8 @@ processing::BankStatement Statement(int count) {
 
 processing::StatementImport Request(const processing::BankStatement& s, const char* journal,
                                     const char* labelCode = "0") {
-  processing::StatementImport r;
-  r.statement = s;
-  r.file = "releve.ofx";
-  r.bank = "B1";
-  r.bankAccount = "51200000";
+  processing::StatementImport r = test_support::DemoStatementRequest(s);
   r.journal = journal;
-  r.counterpart = "62700000";
   r.labelCode = labelCode;
   return r;
 }
@@ -264,12 +255,19 @@ TEST_F(ImportRaceTest, AStatementRunKilledHalfWayIsTakenUpByTheNextImport) {
 
   const processing::StatementImportResult r = processing::ImportStatement(*TableC10, c50, c60, Request(s, "BQ"));
   ASSERT_TRUE(r.written) << r.message;
-  EXPECT_NE(r.message.find("arr\xEAt\xE9" "e en cours (journal BQ pi\xE8" "ces "), std::string::npos) << r.message;
+  EXPECT_NE(r.message.find("L'importation du relev\xE9 releve.ofx a \xE9t\xE9 interrompue : ses " +
+                           std::to_string(half / 2) + " pi\xE8" "ce(s) \xE9" "crite(s) en entier dans le journal BQ "
+                           "sont gard\xE9" "es."),
+            std::string::npos)
+      << r.message;
   EXPECT_EQ(r.imported + r.skipped, count);
+  EXPECT_EQ(r.skipped, half / 2);
   // Killed between the two lines of a piece, its lone line is cancelled and the piece written
-  // again whole, which the message says; the totals are those of the lines.
+  // again whole, which the message says once; the totals are those of the lines.
   EXPECT_EQ(live(), 2L * count);
-  if (half % 2 == 1) EXPECT_NE(r.message.find("crite qu'en partie"), std::string::npos) << r.message;
+  const std::string cut = "1 pi\xE8" "ce(s) n'avaient \xE9t\xE9 \xE9" "crites qu'en partie : leurs 1 ligne(s)";
+  if (half % 2 == 1) EXPECT_NE(r.message.find(cut), std::string::npos) << r.message;
+  EXPECT_EQ(r.message.find("qu'en partie", r.message.find("qu'en partie") + 1), std::string::npos) << r.message;
   DossierInvariants check;
   EXPECT_TRUE(check.Check()) << check.Report();
   const std::map<std::string, int> ids = Identities();
@@ -282,28 +280,150 @@ TEST_F(ImportRaceTest, AStatementRunKilledHalfWayIsTakenUpByTheNextImport) {
   EXPECT_EQ(again.message.find("arr\xEAt\xE9"), std::string::npos) << again.message;
 }
 
-// A stopped run's piece left with one of its two lines: the lone line is cancelled, its amount taken
-// back out of the totals, and the transaction written again whole; the message says so.
+// A stopped run's pieces left each with one of its two lines: the lone lines are cancelled, their
+// amounts taken back out of the totals, and the transactions written again whole; the message
+// says so once, with the count.
 TEST_F(ImportRaceTest, APieceAStoppedRunWroteInPartIsCancelledAndWrittenAgainWhole) {
-  const processing::BankStatement s = Statement(1);
-  AddLines("51200000", {{'D', 10.0, 5}});  // piece OD 901 of March 2026, one line
-  const std::string identity =
-      processing::TransactionIdentity(processing::StatementAccountKey(s), s.transactions.front());
-  ASSERT_TRUE(platform::AppendToFile(processing::OfxIdentitiesPath(), identity + "\t2603\tOD\t901\t51200000\n"));
-  WriteLog(std::string("IMPORTATION RELEVE OFX - D\xE9" "but - releve.ofx - journal OD pi\xE8" "ces 901"));
+  const processing::BankStatement s = Statement(2);
+  AddLines("51200000", {{'D', 10.0, 5}, {'D', 20.0, 6}});  // pieces OD 901 and 902 of March 2026, one line each
+  const std::vector<std::string> identities =
+      processing::TransactionIdentities(processing::StatementAccountKey(s), s.transactions);
+  ASSERT_TRUE(platform::AppendToFile(processing::OfxIdentitiesPath(), identities[0] + "\t2603\tOD\t901\t51200000\n" +
+                                                                          identities[1] + "\t2603\tOD\t902\t51200000\n"));
+  WriteLog(std::string("IMPORTATION RELEVE OFX - D\xE9" "but - releve.ofx - journal OD pi\xE8" "ces 901 \xE0 902"));
   const long before = Records();
   const processing::StatementImportResult r = processing::ImportStatement(*TableC10, c50, c60, Request(s, "OD"));
   ASSERT_TRUE(r.written) << r.message;
-  EXPECT_EQ(r.imported, 1);
-  EXPECT_NE(r.message.find("La pi\xE8" "ce 901 du journal OD n'avait \xE9t\xE9 \xE9" "crite qu'en partie par une "
-                           "importation arr\xEAt\xE9" "e : ses 1 ligne(s) \xE9" "crite(s) ont \xE9t\xE9 annul\xE9" "es"),
-            std::string::npos)
+  EXPECT_EQ(r.imported, 2);
+  EXPECT_EQ(r.message.find("2 pi\xE8" "ce(s) n'avaient \xE9t\xE9 \xE9" "crites qu'en partie par une importation "
+                           "arr\xEAt\xE9" "e : leurs 2 ligne(s) \xE9" "crite(s) ont \xE9t\xE9 annul\xE9" "es"),
+            0u)
       << r.message;
-  EXPECT_EQ(Records(), before + 2);
-  EXPECT_EQ(Identities().size(), 1u);
+  EXPECT_EQ(r.message.find("qu'en partie", r.message.find("qu'en partie") + 1), std::string::npos) << r.message;
+  EXPECT_EQ(Records(), before + 4);
+  EXPECT_EQ(Identities().size(), 2u);
   EXPECT_EQ(processing::DraftPieceLines(c50, "C603", "OD", 901), 0);
+  EXPECT_EQ(processing::DraftPieceLines(c50, "C603", "OD", 902), 0);
   DossierInvariants check;
   EXPECT_TRUE(check.Check()) << check.Report();
+}
+
+// A station that kept the dossier open while another's import was killed half-way: its next import,
+// of either kind, puts the stopped one in order before it writes anything (the pieces the draft
+// holds whole kept, their totals written) and says so, an index update it cut short made again
+// first. It refuses, with nothing written, while that index cannot be made again (another station
+// has the table open), and when the dossier's marker names a run of another kind, which is for
+// the opening.
+TEST_F(ImportRaceTest, AStoppedImportIsPutInOrderByTheNextImportOfEitherKind) {
+  auto file = [&](const std::string& name, const std::string& piece) {
+    const std::string path = Dir() + "/" + name;
+    std::ofstream(path, std::ios::binary) << "Journal;Date;Piece;Compte;CodeLibelle;Libelle;Debit;Credit\r\n"
+                                             "OD;14/03/2026;" << piece << "1;51200000;1;Vente;120,00;\r\n"
+                                             "OD;14/03/2026;" << piece << "1;70600000;1;Vente;;120,00\r\n"
+                                             "OD;15/03/2026;" << piece << "2;51200000;1;Vente;80,00;\r\n"
+                                             "OD;15/03/2026;" << piece << "2;70600000;1;Vente;;80,00\r\n";
+    return path;
+  };
+  auto asciiImport = [&](const std::string& path, Table& lines, Table& sorts) {
+    return processing::ImportAsciiFile(*TableC10, lines, sorts,
+                                       processing::ReadAsciiFile(*TableC10, *TableC20, lines, path));
+  };
+  // The import in another station, killed at the engine's first change once `due`.
+  auto killed = [&](const std::function<bool()>& due, const std::function<bool(Table&, Table&)>& import) {
+    std::signal(SIGPIPE, SIG_IGN);
+    test_support::OtherProcess other([&](char) {
+      Table l, s;
+      if (!ReopenTables(l, s)) return false;
+      test_support::KillWhen() = due;
+      dbase::BeforeFileChange = &test_support::KillWhenDue;
+      return import(l, s);
+    });
+    EXPECT_FALSE(other.Do('i')) << "the run was to be killed half-way";
+    EXPECT_TRUE(platform::FileExists(DossierRunMarkerPath()));
+  };
+  // Its lines and sort records written, its totals journal listed, no total written.
+  auto totalsListed = [](const std::string& journal) {
+    return [journal] {
+      std::string text;
+      return platform::ReadWholeFile(journal, text) && text.find("entrees\n") != std::string::npos;
+    };
+  };
+  auto statement = [](const char* tag) {
+    processing::BankStatement s = Statement(3);
+    for (processing::BankTransaction& t : s.transactions) t.fitid = tag + t.fitid;
+    return s;
+  };
+  auto whole = [](const std::string& said) {
+    DossierInvariants check;
+    EXPECT_TRUE(check.Check()) << check.Report() << "\n" << said;
+    EXPECT_FALSE(platform::FileExists(DossierRunMarkerPath())) << said;
+  };
+  const std::string first = file("premier.txt", "F"), second = file("second.txt", "G");
+
+  // A file killed, then a statement imported.
+  killed(totalsListed(processing::AsciiRunTotalsPath()), [&](Table& l, Table& s) { return asciiImport(first, l, s).written; });
+  const processing::StatementImportResult a = processing::ImportStatement(*TableC10, c50, c60, Request(statement("A"), "BQ"));
+  EXPECT_TRUE(a.written) << a.message;
+  EXPECT_NE(a.message.find("L'importation du fichier " + first + " a \xE9t\xE9 interrompue : ses 2 pi\xE8" "ce(s)"),
+            std::string::npos)
+      << a.message;
+  whole(a.message);
+
+  // A statement killed, then the file again: its two pieces were kept, none is written twice.
+  killed(totalsListed(processing::OfxRunTotalsPath()),
+         [&](Table& l, Table& s) { return processing::ImportStatement(*TableC10, l, s, Request(statement("B"), "BQ")).written; });
+  const processing::AsciiRun resumed = asciiImport(first, c50, c60);
+  EXPECT_TRUE(resumed.written) << resumed.message;
+  EXPECT_NE(resumed.message.find("L'importation du relev\xE9 releve.ofx a \xE9t\xE9 interrompue : ses 3 pi\xE8" "ce(s)"),
+            std::string::npos)
+      << resumed.message;
+  EXPECT_NE(resumed.message.find("2 pi\xE8" "ce(s) d\xE9j\xE0 \xE9" "crite(s) en entier sont gard\xE9" "es, 0 pi\xE8" "ce(s)"),
+            std::string::npos)
+      << resumed.message;
+  whole(resumed.message);
+  EXPECT_TRUE(processing::ImportStatement(*TableC10, c50, c60, Request(statement("B"), "BQ")).nothingNew);
+
+  // A validation stopped half-way: for the opening, which can have the dossier alone.
+  ASSERT_TRUE(WriteDossierRunMarker({kValidationRun, "Validation des Journaux", "2", "05/03/2026 \xE0 09h07", ""}));
+  long records = Records();
+  const processing::StatementImportResult validation =
+      processing::ImportStatement(*TableC10, c50, c60, Request(statement("C"), "BQ"));
+  EXPECT_FALSE(validation.written);
+  EXPECT_NE(validation.message.find("Un traitement de ce dossier a \xE9t\xE9 interrompu avant sa fin (Validation des "
+                                    "Journaux)"),
+            std::string::npos)
+      << validation.message;
+  EXPECT_EQ(Records(), records);
+  ASSERT_TRUE(RemoveDossierRunMarker());
+
+  // A statement killed inside the index update of its lines: the draft's index is made again
+  // before the stopped import is looked at, which waits while another station has the draft open.
+  const std::string draft = platform::ResolvePath(std::string(PathC50()) + ".dbf");
+  const std::uint32_t counted = test_support::CountedRecords(draft);
+  killed([&] { return test_support::CountedRecords(draft) >= counted + 6; },
+         [&](Table& l, Table& s) { return processing::ImportStatement(*TableC10, l, s, Request(statement("D"), "BQ")).written; });
+  records = Records();
+  {
+    test_support::OtherProcess reader([](char) {
+      static Table lines;
+      return lines.OpenShared(PathC50(), "", true);
+    });
+    ASSERT_TRUE(reader.Do('o'));
+    const processing::AsciiRun refused = asciiImport(second, c50, c60);
+    EXPECT_FALSE(refused.written);
+    EXPECT_NE(refused.message.find("a laiss\xE9 \xE0 refaire l'index " + platform::ResolvePath(std::string(PathC50()) + ".mdx")),
+              std::string::npos)
+        << refused.message;
+    EXPECT_EQ(Records(), records);
+    EXPECT_TRUE(platform::FileExists(DossierRunMarkerPath()));
+  }
+  const processing::AsciiRun afterIndex = asciiImport(second, c50, c60);
+  EXPECT_TRUE(afterIndex.written) << afterIndex.message;
+  EXPECT_NE(afterIndex.message.find("L'importation du relev\xE9 releve.ofx a \xE9t\xE9 interrompue : ses 3 pi\xE8" "ce(s)"),
+            std::string::npos)
+      << afterIndex.message;
+  whole(afterIndex.message);
+  EXPECT_TRUE(processing::ImportStatement(*TableC10, c50, c60, Request(statement("D"), "BQ")).nothingNew);
 }
 
 TEST_F(ImportRaceTest, AnAsciiFileImportedElsewhereSinceItWasReadIsRefused) {

@@ -20,6 +20,7 @@
 #include "processing/core/ofx_import.h"
 #include "runtime/dossier_record.h"
 #include "runtime/logfile.h"
+#include "support/bank_statements.h"
 
 namespace processing_test {
 namespace {
@@ -80,14 +81,8 @@ class WriteRefusedTest : public CoreTest {
 
 // A statement of eight transactions whose names carry `tag`, over three months.
 processing::StatementImport Statement(const std::string& tag) {
-  processing::StatementImport r;
+  processing::StatementImport r = test_support::DemoStatementRequest(test_support::DemoBankStatement());
   processing::BankStatement& s = r.statement;
-  s.bankId = "30004";
-  s.branchId = "00123";
-  s.accountId = "00012345678";
-  s.currency = "EUR";
-  s.startDate = "20260101";
-  s.endDate = "20261231";
   for (int i = 0; i < 8; ++i) {
     processing::BankTransaction t;
     t.fitid = tag + "-" + std::to_string(i);
@@ -97,11 +92,6 @@ processing::StatementImport Statement(const std::string& tag) {
     s.transactions.push_back(t);
   }
   r.file = tag + ".ofx";
-  r.bank = "B1";
-  r.bankAccount = "51200000";
-  r.journal = "BQ";
-  r.counterpart = "62700000";
-  r.labelCode = "0";
   return r;
 }
 

@@ -9,7 +9,11 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <csignal>
+#include <cstdint>
+#include <fstream>
 #include <functional>
+#include <string>
 
 #include "platform/dbase/fileio.h"
 
@@ -104,6 +108,24 @@ inline int RunKilledAtWrite(long nth, const std::function<bool()>& work, long* w
   if (::read(counted[0], &n, sizeof n) == sizeof n && writes != nullptr) *writes = n;
   ::close(counted[0]);
   return status;
+}
+
+// In a child that is to die half-way, at a point of its run rather than at a write's number: the
+// condition checked before each change of a file (`dbase::BeforeFileChange = &KillWhenDue`), which
+// kills the process once it holds.
+inline std::function<bool()>& KillWhen() {
+  static std::function<bool()> when;
+  return when;
+}
+inline void KillWhenDue() {
+  if (KillWhen() && KillWhen()()) ::raise(SIGKILL);
+}
+
+// The records a table's data file counts in its header, read from its bytes while a run writes it.
+inline std::uint32_t CountedRecords(const std::string& dbf) {
+  unsigned char header[8] = {};
+  std::ifstream(dbf, std::ios::binary).read(reinterpret_cast<char*>(header), sizeof header);
+  return header[4] | header[5] << 8 | header[6] << 16 | static_cast<std::uint32_t>(header[7]) << 24;
 }
 
 // A one-way signal between a process and its forked children: one writes a byte, the other

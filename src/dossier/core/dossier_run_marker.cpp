@@ -1,5 +1,6 @@
 #include "dossier/core/dossier_run_marker.h"
 
+#include <cerrno>
 #include <cstdio>
 #include <map>
 #include <string>
@@ -34,6 +35,11 @@ struct Redo {
 std::map<std::string, Redo>& Redos() {
   static std::map<std::string, Redo> redos;
   return redos;
+}
+
+std::map<std::string, DossierRunFinisher>& Finishers() {
+  static std::map<std::string, DossierRunFinisher> finishers;
+  return finishers;
 }
 
 // One line of the file: no line break inside a value.
@@ -141,13 +147,21 @@ DossierRunMarker::DossierRunMarker(const std::string& run, const std::string& ti
   written_ = held_->Write(path_, MarkerText({run, title, AllTrim(WorkstationNumber()), Now(), detail})) &&
              platform::SyncFolder(FolderOf(path_));
   if (!written_) {
+    // The cause stays for the caller's message.
+    const int cause = errno;
     RefusedForRoom() = platform::FailedForWantOfRoom() ? path_ : std::string();
     held_.reset();
     platform::RemoveFile(path_);
+    errno = cause;
     return;
   }
   owner_ = true;
   Held()[path_] = 1;
+}
+
+DossierRunMarker::DossierRunMarker(Adopt) : path_(DossierRunMarkerPath()) {
+  written_ = true;
+  ++Held()[path_];
 }
 
 DossierRunMarker::~DossierRunMarker() {
@@ -196,4 +210,14 @@ const DossierRunRedo* FindDossierRunRedo(const std::string& run) {
 bool DossierRunRedoPutsBack(const std::string& run) {
   auto it = Redos().find(run);
   return it != Redos().end() && it->second.putBack;
+}
+
+void SetDossierRunFinisher(const std::string& run, DossierRunFinisher finish) {
+  if (finish) Finishers()[run] = std::move(finish);
+  else Finishers().erase(run);
+}
+
+const DossierRunFinisher* FindDossierRunFinisher(const std::string& run) {
+  auto it = Finishers().find(run);
+  return it == Finishers().end() ? nullptr : &it->second;
 }

@@ -1,6 +1,6 @@
 // The dossier's run marker: a small text file in the dossier folder that names a run writing
 // several tables in one go (the rebuild, the pack and reindex, the conversion, the restore, the
-// piece renumbering, and later the validation, merges, opening balances and imports), the
+// piece renumbering, the validation, merges, opening balances and imports), the
 // station that runs it and its start. It is written and flushed to disk before the run's first
 // change and removed after its last, so a run killed half-way leaves it behind; the next
 // opening names the run and offers to run it again before anything reads the half-done tables.
@@ -67,6 +67,10 @@ bool DossierRunMarkerLive();
 class DossierRunMarker {
  public:
   DossierRunMarker(const std::string& run, const std::string& title, const std::string& detail = "");
+  // Takes over the marker a stopped run left on disk, as it is, while the opening deals with it:
+  // a run inside (the opening's reindex) leaves it, and the guard's end leaves it on disk.
+  struct Adopt {};
+  explicit DossierRunMarker(Adopt);
   ~DossierRunMarker();
   DossierRunMarker(const DossierRunMarker&) = delete;
   DossierRunMarker& operator=(const DossierRunMarker&) = delete;
@@ -111,6 +115,19 @@ void SetDossierRunRedo(const std::string& run, DossierRunRedo redo, bool putBack
 const DossierRunRedo* FindDossierRunRedo(const std::string& run);
 // True when the redo registered for the run puts the dossier back.
 bool DossierRunRedoPutsBack(const std::string& run);
+// A run the opening finishes once the dossier is open, shared and without a question (the
+// imports, which run while other stations work on the dossier and may build on what they wrote):
+// its finish puts the books in order from what the run kept and says what it did (French, ""
+// when there is nothing to say), or refuses (`done` false) saying why; the dossier then stays
+// closed and its marker stays. A subject registers one for each such run name.
+struct DossierRunFinish {
+  bool done = false;
+  std::string said;
+};
+using DossierRunFinisher = std::function<DossierRunFinish(const DossierRunInfo&)>;
+void SetDossierRunFinisher(const std::string& run, DossierRunFinisher finish);
+// The finish registered for a run name; null when none.
+const DossierRunFinisher* FindDossierRunFinisher(const std::string& run);
 // A redo that refused before changing anything says why (French, one line: the copy missing or
 // not whole); the opening shows it with its message and clears it.
 void NoteDossierRunRedoRefusal(const std::string& why);

@@ -879,6 +879,17 @@ DBIResult DbiCursor::RepairIndex() {
   return rc;
 }
 
+DBIResult DbiCursor::RepairIndexIfInterrupted(bool* repaired) {
+  *repaired = false;
+  if (!mdx_) return DBIERR_NONE;
+  std::vector<MdxTagInfo> tags;
+  DBIResult rc = mdx_->Tags(&tags);
+  if (rc != DBIERR_NONE || !mdx_->Interrupted()) return rc;
+  rc = RepairIndex();
+  *repaired = rc == DBIERR_NONE;
+  return rc;
+}
+
 DBIResult DbiCursor::RebuildIndex() {
   if (!exclusive || readOnly) return DBIERR_NEEDEXCLACCESS;
   if (!mdx_) return DBIERR_NONE;

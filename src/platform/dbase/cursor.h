@@ -94,6 +94,9 @@ struct DbiCursor {
   DBIResult RebuildIndex();
   // True when the production index held the mark of an update that never finished.
   bool IndexInterrupted() const { return mdx_ && mdx_->Interrupted(); }
+  // The index's mark read again under its lock; a marked index made again through this cursor,
+  // as its next write would. *repaired says whether it was.
+  DBIResult RepairIndexIfInterrupted(bool* repaired);
   // The whole records past the count that an exclusive open counts in again (see
   // DbfFile::CutPastCount): two or more, and none after a killed append of ours (its index
   // marked).

@@ -542,6 +542,15 @@ DBIResult DbiRepairInterruptedIndex(const char* tableName, bool* repaired) {
   return rc;
 }
 
+DBIResult DbiRepairCursorIndex(hDBICur cursor, bool* repaired) {
+  bool done = false;
+  if (repaired != nullptr) *repaired = false;
+  if (!Valid(cursor)) return DBIERR_INVALIDHNDL;
+  const DBIResult rc = cursor->RepairIndexIfInterrupted(&done);
+  if (repaired != nullptr) *repaired = done;
+  return rc;
+}
+
 DBIResult DbiEmptyTable(hDBIDb, hDBICur cursor, const char* tableName, const char* driverType) {
   if (S().initCount == 0) return DBIERR_NOTINITIALIZED;
   if (!DriverOk(driverType)) return DBIERR_INVALIDPARAM;

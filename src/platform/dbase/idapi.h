@@ -263,6 +263,10 @@ DBIResult DbiCheckIndex(hDBICur cursor, bool rebuild);
 // rebuilt (another cursor of any process has the table open): it then stays as it is. A table
 // without a marked index is left untouched; one that does not open gives the open's code.
 DBIResult DbiRepairInterruptedIndex(const char* tableName, bool* repaired);
+// The same through an open cursor, as its next write would repair it: the mark read again, a
+// marked index rebuilt while no other cursor of any process has the table open (this one holds
+// it alone meanwhile). DBIERR_INDEXOUTOFDATE when it could not be.
+DBIResult DbiRepairCursorIndex(hDBICur cursor, bool* repaired);
 // Removes every record; the cursor given must be exclusive, or the table is opened
 // exclusively by name for the call.
 DBIResult DbiEmptyTable(hDBIDb db, hDBICur cursor, const char* tableName, const char* driverType);

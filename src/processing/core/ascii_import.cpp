@@ -16,6 +16,7 @@
 #include "posting/balancing.h"
 #include "posting/journal_month.h"
 #include "posting/line_validation.h"
+#include "processing/core/stopped_imports.h"
 #include "platform/system/clock.h"
 #include "platform/system/cp1252.h"
 #include "platform/system/files.h"
@@ -234,7 +235,8 @@ constexpr int kMsgImportedElsewhere = 29763;
 constexpr std::size_t kAccountWidth = 8;  // the chart's codes
 constexpr int kMsgStoppedElsewhere = 29764;
 constexpr int kMsgResumed = 29734;    // a run of this content stopped half-way, its pieces written whole kept
-constexpr int kMsgHalfPiece = 29735;  // a piece it wrote in part
+constexpr int kMsgCutPieces = 30108;  // the pieces it wrote in part, counted
+constexpr int kMsgTitle = 29740;          // "Ajout ASCII au Brouillard", the run as its marker names it
 constexpr int kMsgAmountColumns = 26201;  // the columns of the amounts, named when missing
 constexpr int kMsgErrorLine = 26202;      // "Ligne %s : ", before each error of the errors file
 
@@ -761,6 +763,56 @@ bool ReadPiecesRecord(const AsciiRead& read, std::vector<RecordedPiece>* pieces,
 
 }  // namespace
 
+namespace {
+
+// The file a run's start line names: between "Début - " and its journal and first piece.
+std::string FileOfStart(const std::string& line) {
+  const std::string begun = " - D\xE9" "but - ";
+  const std::size_t from = line.find(begun), mark = line.rfind(" - empreinte ");
+  if (from == std::string::npos || mark == std::string::npos || mark <= from + begun.size()) return "";
+  const std::string rest = line.substr(from + begun.size(), mark - from - begun.size());
+  const std::size_t piece = rest.rfind(" - ");
+  return piece == std::string::npos ? rest : rest.substr(0, piece);
+}
+
+}  // namespace
+
+bool PutStoppedAsciiRunInOrder(Table& c10, Table& c50, Table& c60, std::vector<StoppedAsciiRun>* done,
+                               std::string* refusal) {
+  std::string text;
+  if (!platform::ReadWholeFile(AsciiRunPiecesPath(), text)) return true;
+  const std::vector<std::string> lines = Lines(text);
+  const std::string head = "empreinte ";
+  if (lines.empty() || lines[0].compare(0, head.size(), head) != 0) return true;
+  AsciiRead run;
+  run.digest = lines[0].substr(head.size());
+  LookInLog(run);
+  // A record whose run the log closes is no longer read: the run ended, or was closed by another.
+  std::vector<RecordedPiece> recorded;
+  if (!Has(run.stoppedRun, head + run.digest) || !ReadPiecesRecord(run, &recorded, true)) return true;
+  RefusalWatch watch;
+  const StoppedPieces stopped = PutStoppedPiecesInOrder(c10, c50, c60, recorded, AsciiRunTotalsPath());
+  if (stopped.refused) {
+    *refusal = RefusedWriteText(watch);
+    return false;
+  }
+  StoppedAsciiRun put;
+  put.file = FileOfStart(run.stoppedRun);
+  for (std::size_t i = 0; i < recorded.size(); ++i) {
+    if (stopped.whole[i]) {
+      ++put.kept;
+      continue;
+    }
+    ++put.notWritten;
+    if (stopped.cancelled[i] > 0) {
+      ++put.cutPieces;
+      put.cutLines += stopped.cancelled[i];
+    }
+  }
+  if (done != nullptr) done->push_back(put);
+  return true;
+}
+
 std::string AsciiRunPiecesPath() {
   return DossierFolder + "cas" + std::string(Lower(AllTrim(DossierCode.c_str()))) + ".pcs";
 }
@@ -785,6 +837,9 @@ class AsciiImport {
         resumesStopped_(Has(read.stoppedRun, "empreinte " + read.digest)) {}
 
   AsciiRun& Run() { return run_; }
+  // The log still names a run stopped half-way whose books this import could not put in order
+  // or finish: the next opening or import does.
+  bool LeftStopped() const { return leftStopped_; }
   void RefuseErrors();
   bool ReadLogAgain();
   bool CloseOtherStoppedRun();
@@ -814,7 +869,7 @@ class AsciiImport {
   std::string resumed_;  // what the end message says of the resumed run
   std::vector<ImportedPiece> resumedPieces_;
   long lineCount_ = 0;
-  bool recordRefused_ = false;
+  bool recordRefused_ = false, leftStopped_ = false;
 };
 
 // The error log line, counting `count` errors.
@@ -874,6 +929,7 @@ bool AsciiImport::CloseOtherStoppedRun() {
        PutStoppedPiecesInOrder(c10_, c50_, c60_, other, AsciiRunTotalsPath(), true).refused) ||
       !CloseStopped()) {
     run_.message = StoppedRunMessage(refusal);
+    leftStopped_ = true;
     return false;
   }
   return true;
@@ -892,18 +948,24 @@ bool AsciiImport::ChoosePieces(RefusalWatch& refusal) {
   if (stopped.refused) {
     // The stopped run stays as it is, named by its record and its log line, for the next import.
     run_.message = StoppedRunMessage(refusal);
+    leftStopped_ = true;
     return false;
   }
+  long cutPieces = 0, cutLines = 0;
   for (std::size_t i = 0; i < read_.pieces.size(); ++i) {
     if (resuming_ && stopped.whole[i]) {
       numbers_[i] = recorded_[i].number;
       continue;
     }
-    if (resuming_ && stopped.cancelled[i] > 0)
-      resumed_ += FillPlaceholder(FillPlaceholder(FillPlaceholder(Text(kMsgHalfPiece), std::to_string(recorded_[i].number)), recorded_[i].journal),
-                                  std::to_string(stopped.cancelled[i]));
+    if (resuming_ && stopped.cancelled[i] > 0) {
+      ++cutPieces;
+      cutLines += stopped.cancelled[i];
+    }
     toWrite_.push_back(i);
   }
+  if (cutPieces > 0)
+    resumed_ =
+        FillPlaceholder(FillPlaceholder(Text(kMsgCutPieces), std::to_string(cutPieces)), std::to_string(cutLines));
   if (resuming_)
     resumed_ = FillPlaceholder(FillPlaceholder(Text(kMsgResumed), std::to_string(read_.pieces.size() - toWrite_.size())),
                                std::to_string(toWrite_.size())) + resumed_;
@@ -953,6 +1015,7 @@ bool AsciiImport::WritePieces(RefusalWatch& refusal) {
     // Stopped by a refused write: its record and its start line stay, as after a stop of the
     // program, so that the next import of this content takes it up.
     run_.message = resumed_ + run_.pieces.message;
+    leftStopped_ = true;
     return false;
   }
   if (run_.pieces.outcome != PiecesOutcome::Written) {
@@ -988,6 +1051,7 @@ void AsciiImport::Finish(RefusalWatch& refusal) {
     // show what is written.
     RefusalWatch::NoteFileRefused(LogPath());
     run_.message = resumed_ + StoppedRunMessage(refusal);
+    leftStopped_ = true;
     return;
   }
   run_.written = true;
@@ -1011,15 +1075,18 @@ AsciiRun ImportAsciiFile(Table& c10, Table& c50, Table& c60, const AsciiRead& re
     import.RefuseErrors();
     return import.Run();
   }
-  const ImportHold hold(AsciiImportLockPath());
-  if (!hold.held()) {
-    import.Run().message = hold.message();
+  ImportRunGuard guard(c10, c50, c60, kAsciiImportRun, Text(kMsgTitle));
+  if (!guard.ok()) {
+    import.Run().message = guard.message();
     return import.Run();
   }
-  if (!import.ReadLogAgain() || !import.CloseOtherStoppedRun()) return import.Run();
-  import.ReadRecord();
-  RefusalWatch refusal;
-  if (import.ChoosePieces(refusal) && import.WritePieces(refusal)) import.Finish(refusal);
+  if (import.ReadLogAgain() && import.CloseOtherStoppedRun()) {
+    import.ReadRecord();
+    RefusalWatch refusal;
+    if (import.ChoosePieces(refusal) && import.WritePieces(refusal)) import.Finish(refusal);
+  }
+  if (import.LeftStopped()) guard.Keep();
+  import.Run().message = guard.said() + import.Run().message;
   return import.Run();
 }
 

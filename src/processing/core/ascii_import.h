@@ -77,6 +77,22 @@ struct AsciiRun {
 AsciiRun ImportAsciiFile(Table& c10, Table& c50, Table& c60, const AsciiRead& read,
                          long maxRecords = kMaxLineRecords);
 
+// An ASCII run stopped half-way, as it was put in order from its pieces record.
+struct StoppedAsciiRun {
+  std::string file;      // the file its start line names
+  long kept = 0;         // its pieces the draft held whole, kept
+  long notWritten = 0;   // its pieces without all their lines, left for the file imported again
+  long cutPieces = 0;    // among those, pieces cut short: their lines cancelled
+  long cutLines = 0;
+};
+// Puts in order the run the log names as stopped half-way whose pieces record is there: its
+// pieces the draft holds whole kept (the sort records they lack derived, their totals written
+// once, through the run's totals journal), the lines of a piece cut short cancelled. The run stays
+// named in the log with its record, so that the next import of its file writes only the pieces
+// the draft lacks. False when a write was refused, *refusal naming it (RefusedWriteText).
+bool PutStoppedAsciiRunInOrder(Table& c10, Table& c50, Table& c60, std::vector<StoppedAsciiRun>* done,
+                               std::string* refusal);
+
 // The record of a run's pieces (their journals, months, numbers and lines), written before its
 // first line and removed after its last: DossierFolder + "cas" + code + ".pcs". The next import of
 // the same content after a run stopped half-way writes only the pieces the draft lacks whole.

@@ -107,9 +107,13 @@ bool InYear(const Ymd& date, long first, long last) {
 
 }  // namespace
 
-std::string StoppedRunMessage(const RefusalWatch& refusal) {
-  return FillPlaceholder(LoadStr(kMsgStopped), refusal.Seen() ? refusal.Text() : LoadStr(kMsgFailed));
+std::string RefusedWriteText(const RefusalWatch& refusal) {
+  return refusal.Seen() ? refusal.Text() : std::string(LoadStr(kMsgFailed));
 }
+
+std::string StoppedRunMessage(const std::string& refused) { return FillPlaceholder(LoadStr(kMsgStopped), refused); }
+
+std::string StoppedRunMessage(const RefusalWatch& refusal) { return StoppedRunMessage(RefusedWriteText(refusal)); }
 
 bool ImportedPiece::TypedInFrancs() const {
   if (lines.empty()) return false;
@@ -674,15 +678,18 @@ StoppedPieces PutStoppedPiecesInOrder(Table& c10, Table& c50, Table& c60, const 
   std::vector<Cut> cuts;
   for (const RecordedPiece& piece : pieces) {
     const std::vector<std::uint32_t> records = DraftPieceRecords(c50, piece.month, piece.journal, piece.number);
-    // The lines go in by batches, each batch's sort records after it: any line may lack its own.
-    bool sorted = true;
-    for (std::uint32_t recno : records) {
-      if (LigneTri::Find(c60, LigneTri::kDraft, recno)) continue;
-      if (keep && c50.GoTo(static_cast<long>(recno)) && AppendLigneTri(c50, LigneTri::kDraft, c60)) continue;
-      sorted = false;
-    }
     const bool posted = covered.count(RunTotalsKey(piece.journal, piece.month, piece.number)) > 0;
-    const bool whole = keep ? !records.empty() : static_cast<long>(records.size()) >= piece.lines && sorted;
+    const bool whole = keep ? !records.empty() : static_cast<long>(records.size()) >= piece.lines;
+    // The lines go in by batches, each batch's sort records after it: a line of a piece kept may
+    // lack its own, derived from it now (each line is written whole).
+    for (std::uint32_t recno : records) {
+      if (!whole || LigneTri::Find(c60, LigneTri::kDraft, recno)) continue;
+      if (!c50.GoTo(static_cast<long>(recno)) || !AppendLigneTri(c50, LigneTri::kDraft, c60)) {
+        RefusalWatch::NoteAll(c60);
+        out.refused = true;
+        return out;
+      }
+    }
     out.whole.push_back(whole);
     out.cancelled.push_back(whole ? 0 : static_cast<long>(records.size()));
     if (whole) {

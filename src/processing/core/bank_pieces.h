@@ -104,9 +104,12 @@ PiecesReport WriteImportedPieces(Table& c10, Table& c50, Table& c60, const std::
                                  long maxRecords = kMaxLineRecords, const PiecesNumbered& numbered = nullptr,
                                  const std::string& totalsPath = "");
 
-// The end message of a run stopped by a refused write: the file and why (the disk full said so),
-// and that the next import of the same content takes the run up.
+// The write a run saw refused: the file and why (the disk full said so), or the engine's failure.
+std::string RefusedWriteText(const RefusalWatch& refusal);
+// The end message of a run stopped by a refused write: the write (RefusedWriteText), and that the
+// next import of the same content takes the run up.
 std::string StoppedRunMessage(const RefusalWatch& refusal);
+std::string StoppedRunMessage(const std::string& refused);
 
 // The lines the writer gives a piece: its own, and its rounding line where it has one.
 long PieceLineCount(const ImportedPiece& piece, double parity);
@@ -133,13 +136,14 @@ struct StoppedPieces {
   bool refused = false;          // a write was refused: the pieces are not all in order yet
 };
 
-// Looks at the draft for the pieces a stopped run recorded. A piece holding all its lines, each
-// with its sort record, is whole and kept: its totals are written now unless the totals journal
-// at `totalsPath` shows them written (the journal's unfinished records written first). The lines
-// of a piece cut short are cancelled as a line of the draft is cancelled (the line, its sort
-// record derived first when missing), their totals taken back only where the journal shows them
-// written. `keep` keeps every piece as it is (a run closed without being resumed), its missing
-// sort records derived and its totals written. `c10` is the program's general file (TableC10).
+// Looks at the draft for the pieces a stopped run recorded. A piece holding all its lines is
+// whole and kept, the sort records its lines lack derived from them: its totals are written now
+// unless the totals journal at `totalsPath` shows them written (the journal's unfinished records
+// written first). The lines of a piece cut short are cancelled as a line of the draft is
+// cancelled (the line, its sort record derived first when missing), their totals taken back only
+// where the journal shows them written. `keep` keeps every piece as it is (a run closed without
+// being resumed), its missing sort records derived and its totals written. `c10` is the
+// program's general file (TableC10).
 StoppedPieces PutStoppedPiecesInOrder(Table& c10, Table& c50, Table& c60, const std::vector<RecordedPiece>& pieces,
                                       const std::string& totalsPath, bool keep = false);
 

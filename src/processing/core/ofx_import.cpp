@@ -13,6 +13,7 @@
 #include "posting/journal_month.h"
 #include "platform/system/files.h"
 #include "processing/core/bank_pieces.h"
+#include "processing/core/stopped_imports.h"
 #include "runtime/dates.h"
 #include "runtime/dossier_record.h"
 #include "runtime/inifiles.h"
@@ -84,8 +85,9 @@ std::vector<ImportedIdentity> ParseIdentities(const std::string& text) {
 
 constexpr int kMsgUnknownLabel = 29718;     // "Code libellé inconnu ou annulé : %s", as the ASCII import says it
 constexpr int kMsgRecordNotWritten = 29761;
-constexpr int kMsgHalfPiece = 29767;       // a piece of a stopped run written in part
+constexpr int kMsgTitle = 29600;             // "Importation Relevé de Banque (ofx)", the run as its marker names it
 constexpr int kMsgResumed = 29766;          // a run stopped half-way, its pieces missing taken back
+constexpr int kMsgCutPieces = 30107;        // the pieces of stopped runs written in part, counted
 
 constexpr const char* kLogTitle = "IMPORTATION RELEVE OFX - ";
 
@@ -99,7 +101,7 @@ std::string RangeText(const std::vector<long>& numbers) {
 // ended while its lines were being written). `pieces` is " - journal J pièces X à Y", as every
 // line of the run ends.
 struct StoppedRun {
-  std::string pieces, journal;
+  std::string pieces, journal, file;
   long first = 0, last = 0;
 };
 
@@ -108,6 +110,7 @@ std::vector<StoppedRun> StoppedRuns() {
   if (!platform::ReadWholeFile(LogPath(), text)) return {};
   const std::string title = kLogTitle, begun = title + "D\xE9" "but - ", marker = " - journal ";
   std::map<std::string, bool> open;  // the run's pieces -> still open
+  std::map<std::string, std::string> files;  // the run's pieces -> the statement its start line names
   std::vector<std::string> order;
   for (std::size_t at = 0; at < text.size();) {
     std::size_t eol = text.find('\n', at);
@@ -119,8 +122,10 @@ std::vector<StoppedRun> StoppedRuns() {
     const std::size_t m = line.rfind(marker);
     if (m == std::string::npos) continue;
     const std::string pieces = line.substr(m);
-    const bool starts = line.find(begun) != std::string::npos;
+    const std::size_t start = line.find(begun);
+    const bool starts = start != std::string::npos;
     if (starts && open.find(pieces) == open.end()) order.push_back(pieces);
+    if (starts && m > start + begun.size()) files[pieces] = line.substr(start + begun.size(), m - start - begun.size());
     open[pieces] = starts;
   }
   std::vector<StoppedRun> runs;
@@ -128,6 +133,7 @@ std::vector<StoppedRun> StoppedRuns() {
     if (!open[pieces]) continue;
     StoppedRun run;
     run.pieces = pieces;
+    run.file = files[pieces];
     const std::size_t word = pieces.find(" pi\xE8" "ces ");
     if (word == std::string::npos) continue;
     run.journal = Trimmed(pieces.substr(marker.size(), word - marker.size()));
@@ -356,10 +362,10 @@ RunIdentities IdentitiesOfRun(Table& c50, const std::string& text, const Stopped
 // steps in the order ImportStatement calls them; each false step has set the result's message.
 class OfxRun {
  public:
-  OfxRun(Table& c10, Table& c50, Table& c60, const StatementImport& request, StatementImportResult& r)
-      : c10_(c10), c50_(c50), c60_(c60), request_(request), r_(r) {
-    hadFile_ = platform::ReadWholeFile(OfxIdentitiesPath(), before_);
-  }
+  // `resumed`: what the end message says first of the stopped runs put in order before this one.
+  OfxRun(Table& c10, Table& c50, Table& c60, const StatementImport& request, StatementImportResult& r,
+         const std::string& resumed)
+      : c10_(c10), c50_(c50), c60_(c60), request_(request), r_(r), resumed_(resumed) {}
 
   bool TakeUpStoppedRuns();
   bool MakePieces();
@@ -369,6 +375,9 @@ class OfxRun {
   void Succeeded();
   bool Written() const { return written_.outcome == PiecesOutcome::Written; }
   bool Stopped() const { return written_.outcome == PiecesOutcome::Stopped; }
+  // The log still names a run of this import as stopped: the dossier's books are put in order
+  // from it by the next opening or import.
+  bool LeftStopped() const { return leftStopped_ || Stopped(); }
 
  private:
   // A log line the run cannot do without (its record is read from the log) refused.
@@ -376,7 +385,6 @@ class OfxRun {
     RefusalWatch::NoteFileRefused(LogPath());
     return false;
   }
-  bool TakeUp(const StoppedRun& run);
   bool RecordPieces(const std::vector<long>& numbers);
 
   Table &c10_, &c50_, &c60_;
@@ -390,59 +398,23 @@ class OfxRun {
   std::vector<ImportedPiece> pieces_;
   std::vector<std::string> identities_;
   std::vector<std::size_t> transactionOf_;  // each piece's transaction
-  bool recorded_ = false, begun_ = false, recordRefused_ = false;
+  bool recorded_ = false, begun_ = false, recordRefused_ = false, leftStopped_ = false;
   PiecesReport written_;
 };
 
 // A run stopped half-way recorded the identities of all its transactions: those whose piece
 // the draft does not hold are taken back, so that this run writes them.
 bool OfxRun::TakeUpStoppedRuns() {
-  for (const StoppedRun& run : StoppedRuns())
-    if (!TakeUp(run)) return false;
-  return true;
-}
-
-// The run's pieces as its identities name them: those the draft holds whole stay; the lines
-// of one cut short are cancelled, and its identity taken back so that this run writes it whole.
-bool OfxRun::TakeUp(const StoppedRun& run) {
-  const RunIdentities found = IdentitiesOfRun(c50_, before_, run);
-  RefusalWatch refusal;
-  const StoppedPieces stopped = PutStoppedPiecesInOrder(c10_, c50_, c60_, found.pieces, OfxRunTotalsPath());
-  if (stopped.refused) {
-    // The stopped run stays as it is, its identities and its log line with it, for the next import.
-    r_.message = StoppedRunMessage(refusal);
-    return false;
-  }
-  std::string kept;
-  long dropped = 0;
-  for (std::size_t k = 0; k < found.lines.size(); ++k) {
-    const std::size_t i = found.pieceOf[k];
-    if (i != std::string::npos && !stopped.whole[i]) {
-      ++dropped;
-      if (stopped.cancelled[i] > 0)
-        resumed_ += FillPlaceholder(FillPlaceholder(FillPlaceholder(LoadStr(kMsgHalfPiece), std::to_string(found.pieces[i].number)), run.journal),
-                                    std::to_string(stopped.cancelled[i]));
-      continue;
-    }
-    kept += found.lines[k];
-  }
-  if (dropped > 0) {
-    if (!platform::WriteFileAtomic(OfxIdentitiesPath(), kept)) {
-      RefusalWatch::NoteFileRefused(OfxIdentitiesPath());
-      r_.message = resumed_ + StoppedRunMessage(watch_);
-      return false;
-    }
-    before_ = kept;
-    hadFile_ = true;
-  }
-  // Until its closing line is in the log the stopped run is taken up again by the next import,
-  // which must find its totals journal as it is now.
-  if (!WriteLog(std::string(kLogTitle) + "Interrompu" + run.pieces) && !LogRefused()) {
-    r_.message = resumed_ + StoppedRunMessage(watch_);
-    return false;
-  }
-  resumed_ += FillPlaceholder(FillPlaceholder(LoadStr(kMsgResumed), run.pieces.substr(3)), std::to_string(dropped));
-  return true;
+  std::vector<StoppedStatementRun> done;
+  std::string refusal;
+  const bool ok = PutStoppedStatementRunsInOrder(c10_, c50_, c60_, &done, &refusal);
+  resumed_ += StoppedStatementRunsResumed(done);
+  hadFile_ = platform::ReadWholeFile(OfxIdentitiesPath(), before_);
+  if (ok) return true;
+  // The stopped run stays as it is, its identities and its log line with it, for the next import.
+  r_.message = resumed_ + StoppedRunMessage(refusal);
+  leftStopped_ = true;
+  return false;
 }
 
 // A piece of two lines for each transaction with an amount not imported before; false when a
@@ -467,7 +439,7 @@ bool OfxRun::MakePieces() {
     ImportedPiece piece;
     piece.journal = request_.journal;
     if (!ParseYyyymmdd(t.date, piece.date)) {
-      r_.message = FillPlaceholder(LoadStr(kMsgUnreadableDate), t.date);
+      r_.message = resumed_ + FillPlaceholder(LoadStr(kMsgUnreadableDate), t.date);
       return false;
     }
     ImportedLine bank;
@@ -551,6 +523,7 @@ void OfxRun::Failed() {
                               : platform::RemoveFile(OfxIdentitiesPath()))) {
     RefusalWatch::NoteFileRefused(OfxIdentitiesPath());
     r_.message = resumed_ + StoppedRunMessage(watch_);
+    leftStopped_ = true;
     return;
   }
   if (begun_)
@@ -575,6 +548,7 @@ void OfxRun::Succeeded() {
     // import closes it, its totals journal kept to show the totals written.
     r_.written = false;
     r_.message = resumed_ + StoppedRunMessage(watch_);
+    leftStopped_ = true;
     return;
   }
   RemoveRunTotals(OfxRunTotalsPath());
@@ -589,26 +563,83 @@ void OfxRun::Succeeded() {
 
 }  // namespace
 
+bool PutStoppedStatementRunsInOrder(Table& c10, Table& c50, Table& c60, std::vector<StoppedStatementRun>* done,
+                                    std::string* refusal) {
+  RefusalWatch watch;
+  for (const StoppedRun& run : StoppedRuns()) {
+    std::string text;
+    platform::ReadWholeFile(OfxIdentitiesPath(), text);
+    const RunIdentities found = IdentitiesOfRun(c50, text, run);
+    const StoppedPieces stopped = PutStoppedPiecesInOrder(c10, c50, c60, found.pieces, OfxRunTotalsPath());
+    if (stopped.refused) {
+      *refusal = RefusedWriteText(watch);
+      return false;
+    }
+    StoppedStatementRun put{run.file, run.journal, run.pieces.substr(3)};
+    std::string kept;
+    for (std::size_t k = 0; k < found.lines.size(); ++k) {
+      const std::size_t i = found.pieceOf[k];
+      if (i != std::string::npos && !stopped.whole[i]) {
+        ++put.dropped;
+        if (stopped.cancelled[i] > 0) {
+          ++put.cutPieces;
+          put.cutLines += stopped.cancelled[i];
+        }
+        continue;
+      }
+      if (i != std::string::npos) ++put.kept;
+      kept += found.lines[k];
+    }
+    if (put.dropped > 0 && !platform::WriteFileAtomic(OfxIdentitiesPath(), kept)) {
+      RefusalWatch::NoteFileRefused(OfxIdentitiesPath());
+      *refusal = RefusedWriteText(watch);
+      return false;
+    }
+    // Until its closing line is in the log the stopped run is taken up again by the next import,
+    // which must find its totals journal as it is now.
+    if (!WriteLog(std::string(kLogTitle) + "Interrompu" + run.pieces)) {
+      RefusalWatch::NoteFileRefused(LogPath());
+      *refusal = RefusedWriteText(watch);
+      return false;
+    }
+    if (done != nullptr) done->push_back(put);
+  }
+  return true;
+}
+
+std::string StoppedStatementRunsResumed(const std::vector<StoppedStatementRun>& runs) {
+  std::string text;
+  long cutPieces = 0, cutLines = 0;
+  for (const StoppedStatementRun& run : runs) {
+    cutPieces += run.cutPieces;
+    cutLines += run.cutLines;
+  }
+  if (cutPieces > 0)
+    text =
+        FillPlaceholder(FillPlaceholder(LoadStr(kMsgCutPieces), std::to_string(cutPieces)), std::to_string(cutLines));
+  for (const StoppedStatementRun& run : runs)
+    text += FillPlaceholder(FillPlaceholder(LoadStr(kMsgResumed), run.pieces), std::to_string(run.dropped));
+  return text;
+}
+
 StatementImportResult ImportStatement(Table& c10, Table& c50, Table& c60, const StatementImport& request) {
   StatementImportResult r;
   r.message = RequestRefusal(c10, request);
   if (!r.message.empty()) return r;
   // From the reading of the identities to the writing of the new ones, no other station's run:
   // two stations importing the same statement at the same moment would both find it new.
-  const ImportHold hold(OfxImportLockPath());
-  if (!hold.held()) {
-    r.message = hold.message();
+  ImportRunGuard guard(c10, c50, c60, kOfxImportRun, LoadStr(kMsgTitle));
+  if (!guard.ok()) {
+    r.message = guard.message();
     return r;
   }
-  OfxRun run(c10, c50, c60, request, r);
-  if (!run.TakeUpStoppedRuns() || !run.MakePieces() || run.NothingNew()) return r;
-  run.WritePieces();
-  if (run.Stopped()) return r;
-  if (!run.Written()) {
-    run.Failed();
-    return r;
+  OfxRun run(c10, c50, c60, request, r, guard.said());
+  if (run.TakeUpStoppedRuns() && run.MakePieces() && !run.NothingNew()) {
+    run.WritePieces();
+    if (run.Written()) run.Succeeded();
+    else if (!run.Stopped()) run.Failed();
   }
-  run.Succeeded();
+  if (run.LeftStopped()) guard.Keep();
   return r;
 }
 

@@ -74,6 +74,29 @@ bool LabelCodeUsable(Table& c10, const std::string& code);
 // The refusal of a label code, as the ASCII import words it.
 std::string UnknownLabelCodeMessage(const std::string& code);
 
+// A statement run stopped half-way (its start line in the log without an end line), as it was
+// put in order from what it kept.
+struct StoppedStatementRun {
+  std::string file;     // the statement file its start line names
+  std::string journal;
+  std::string pieces;   // "journal J pièces X à Y", as its log lines end
+  long kept = 0;        // its pieces the draft held whole, kept
+  long dropped = 0;     // its transactions without a whole piece, their identities taken back
+  long cutPieces = 0;   // among those, pieces cut short: their lines cancelled
+  long cutLines = 0;
+};
+// Puts in order every run the log names as stopped: the pieces the draft holds whole kept (the
+// sort records they lack derived, their totals written once, through the runs' totals journal);
+// the lines of a piece cut short cancelled; the identities of the transactions without a whole
+// piece taken back, so that the next import of the statement writes them; then the run's closing
+// line "Interrompu" in the log. False when a write was refused: the runs not yet closed stay as
+// they are for the next attempt, and *refusal names the write (RefusedWriteText).
+bool PutStoppedStatementRunsInOrder(Table& c10, Table& c50, Table& c60, std::vector<StoppedStatementRun>* done,
+                                    std::string* refusal);
+// What an import's end message says first of the stopped runs it took up: the pieces cut short,
+// counted once, then each run and its transactions imported again.
+std::string StoppedStatementRunsResumed(const std::vector<StoppedStatementRun>& runs);
+
 struct StatementImport {
   BankStatement statement;
   std::string file;          // the statement file, for the log line
