@@ -48,6 +48,21 @@ class ExportRowsTest : public LedgerCoreTest {
         platform::Unassigned::kRefuse));
     return text;
   }
+  // The rows of the shipped layout `code` run over the ledger of `kind` for the second quarter,
+  // with its prior cumulation, in euros; its file kept as `file` among the artefacts.
+  std::vector<std::vector<std::string>> ShippedExportRows(char kind, const std::string& code, const std::string& file) {
+    ledgers::GeneralLedgers gl;
+    ledgers::GeneralLedgerOptions o;
+    o.kind = kind;
+    o.dateFrom = "C60401";
+    o.dateTo = "C60630";
+    o.priorCumulation = true;
+    o.inEuros = true;
+    gl.TakeLimits(o.ToRecord());
+    gl.ChooseReportCode(code);
+    EXPECT_TRUE(gl.PrepareNextLedger()) << code;
+    return CsvRows(RunToExport(gl, Shipped(code), ArtefactPath(file)));
+  }
   static std::string AccountName(const std::string& code) {
     Table& c20 = *TableC20;
     if (!c20.Seek("C20CODE", PadRight(code, 8).c_str())) return "<none>";
@@ -72,19 +87,7 @@ TEST_F(ExportRowsTest, EveryRowOfTheShippedGeneralLedgerExportHoldsItsOwnAccount
   int priorOnly = 0, periodOnly = 0, both = 0;
   for (const char kind : {'G', 'F', 'C'}) {
     SCOPED_TRACE(std::string("kind ") + kind);
-    ledgers::GeneralLedgers gl;
-    ledgers::GeneralLedgerOptions o;
-    o.kind = kind;
-    o.dateFrom = "C60401";
-    o.dateTo = "C60630";
-    o.priorCumulation = true;
-    o.inEuros = true;
-    gl.TakeLimits(o.ToRecord());
-    gl.ChooseReportCode("EG-CSV");
-    ASSERT_TRUE(gl.PrepareNextLedger());
-    const std::string csv =
-        RunToExport(gl, Shipped("EG-CSV"), ArtefactPath(std::string("eg-") + kind + ".csv"));
-    const auto rows = CsvRows(csv);
+    const auto rows = ShippedExportRows(kind, "EG-CSV", std::string("eg-") + kind + ".csv");
     ASSERT_GT(rows.size(), 10u);
     const std::vector<std::string>& names = rows[0];
     auto column = [&](const char* name) {
@@ -192,18 +195,7 @@ TEST_F(ExportRowsTest, EveryRowOfTheShippedGeneralLedgerExportHoldsItsOwnAccount
 // its side ("Db", "Cr", blank when zero), no "1 321.40 Cr" text, the pair of every row being the
 // debit less the credit of its group on that row.
 TEST_F(ExportRowsTest, TheShippedAnalyticLedgerExportWritesItsBalancesAsNumbersAndSides) {
-  ledgers::GeneralLedgers gl;
-  ledgers::GeneralLedgerOptions o;
-  o.kind = '(';
-  o.dateFrom = "C60401";
-  o.dateTo = "C60630";
-  o.priorCumulation = true;
-  o.inEuros = true;
-  gl.TakeLimits(o.ToRecord());
-  gl.ChooseReportCode("EGA-CSV");
-  ASSERT_TRUE(gl.PrepareNextLedger());
-  const std::string csv = RunToExport(gl, Shipped("EGA-CSV"), ArtefactPath("ega.csv"));
-  const auto rows = CsvRows(csv);
+  const auto rows = ShippedExportRows('(', "EGA-CSV", "ega.csv");
   ASSERT_GT(rows.size(), 10u);
   const std::vector<std::string>& names = rows[0];
   auto column = [&](const std::string& name) {
