@@ -112,7 +112,9 @@ void CMDIBrowse::DrawList(gui::DC& dc, int width, int height) {
     dc.ExtTextOut(x, 3, gui::ETO_CLIPPED, &b, title);
   }
 
-  // Rows.
+  // Rows. The stripe starts afresh with each drawing: a row keeps its band however many rows the
+  // drawings before it painted (a moved selection redraws the page).
+  stripe_ = false;
   int drawn = 0;
   const long lastRow = store_.totalRows - store_.top;
   for (int i = 1; i <= store_.rowsPerPage; ++i) {

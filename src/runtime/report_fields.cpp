@@ -366,6 +366,11 @@ double ReportFieldTable::GetFieldNumber(int n) const {
   return NumberInText(value);
 }
 
+void ReportFieldTable::SetBalancePair(int amount, int side, std::int64_t cents) {
+  SetFieldUnits(amount, cents < 0 ? -cents : cents);
+  SetFieldText(side, cents > 0 ? "Db" : cents < 0 ? "Cr" : "");
+}
+
 void ReportFieldTable::SetFieldDifference(int t, int a, int b) {
   // Money and two-decimal numbers subtract in cents, exactly.
   std::int64_t ua = 0, ub = 0;

@@ -108,6 +108,9 @@ class ReportFieldTable {
   // Field t := a - b: 0.00 in 14 characters when zero, else the amount with
   // " Db" / " Cr" when both a and b are money fields, else the plain amount.
   void SetFieldDifference(int t, int a, int b);
+  // A balance of `cents` as the exports write it, a number and its side in two fields: `amount`
+  // (money) := the cents without their sign, `side` := "Db", "Cr", or blank when zero.
+  void SetBalancePair(int amount, int side, std::int64_t cents);
 
   // The owner that fills pending fields (none: MarkFieldPending does nothing).
   void SetFieldSource(ReportFieldSource* source) { source_ = source; }

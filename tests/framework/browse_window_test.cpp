@@ -135,6 +135,31 @@ TEST_F(BrowseWindowTest, CancelledAndSelectedRowsArePaintedInTheirBands) {
   dc.SavePng(test_support::ArtefactPath("browse", "list.png"));
 }
 
+// A row keeps its band as the selection moves: the stripe starts afresh with each drawing, whatever
+// the number of rows the drawing before it painted (three here: a stripe running on would swap them).
+TEST_F(BrowseWindowTest, RowBandsStayAsTheSelectionMoves) {
+  JournalList* list = Open(3);
+  const int w = list->ClientArea().w, h = list->ClientArea().h;
+  const int rh = CMDIBrowse::RowHeightPixels(), x = 20 * CMDIBrowse::CharWidthPixels();
+  auto bands = [&](long selected) {
+    list->Store().selected = selected;
+    gui::MemoryDC dc(w, h);
+    list->DrawList(dc, w, h);
+    std::vector<gui::ColorRef> colours;
+    for (int row = 1; row <= 3; ++row) colours.push_back(dc.GetPixel(x, row * rh + rh / 2));
+    return colours;
+  };
+  const std::vector<gui::ColorRef> before = bands(0);
+  EXPECT_EQ(before[0], gui::colors::White);
+  EXPECT_NE(before[1], gui::colors::White);  // the second row in the stripe's band
+  EXPECT_EQ(before[2], gui::colors::White);
+  for (long selected : {1, 2, 3, 0}) {
+    const std::vector<gui::ColorRef> now = bands(selected);
+    for (long row = 1; row <= 3; ++row)
+      if (row != selected) EXPECT_EQ(now[row - 1], before[row - 1]) << "row " << row << ", row " << selected << " selected";
+  }
+}
+
 // The quick path of the paint: the rows drawn straight into the window show
 // the same pixels as a drawing on a bitmap of their own.
 TEST_F(BrowseWindowTest, WindowShowsWhatTheListDraws) {
@@ -146,10 +171,7 @@ TEST_F(BrowseWindowTest, WindowShowsWhatTheListDraws) {
   list->CmRafraichirTotal();
   const gui::Rect c = list->ClientArea();
   ASSERT_GT(c.w, 0);
-  // The stripe flag runs on from one drawing to the next: both start alike.
-  const bool stripe = list->stripe_;
   const QImage shown = list->View()->Widget()->grab().toImage().convertToFormat(QImage::Format_RGB32);
-  list->stripe_ = stripe;
   gui::MemoryDC mem(c.w, c.h);
   list->DrawList(mem, c.w, c.h);
   const QImage drawn = mem.GetBitmap().Image().convertToFormat(QImage::Format_RGB32);

@@ -10,6 +10,7 @@
 #include "runtime/numbers.h"
 #include "shell/application.h"
 #include "shell/startup.h"
+#include "support/cut_texts.h"
 #include "support/report_hook_driver.h"
 
 namespace md_test {
@@ -524,6 +525,39 @@ TEST_F(ChartListTest, LongNamesShowWhole) {
       EXPECT_EQ(tip, "") << "a name cut in a column of " << right - left << " pixels";
     }
     test_support::Screenshot(list->View()->Widget(), "masterdata", byCode ? "chart_long_names" : "chart_long_names_by_name");
+  }
+}
+
+// Telephone, fax and e-mail as long as their fields show whole, and so does every column title, in the
+// accounts' and the sections' lists (the picture: the list at its opening size).
+TEST_F(ChartListTest, ContactCellsAndTitlesShowWhole) {
+  const std::map<int, std::string> contact = {{masterdata::c20::kName, "Menuiserie G\xE9n\xE9rale du Maine"},
+                                              {masterdata::c20::kPhone, "+33 (0)2 43 28 45 90"},
+                                              {masterdata::c20::kFax, "+33 (0)2 43 28 45 99"},
+                                              {masterdata::c20::kEmail, "comptabilite@menuiserie-gdm.fr"}};
+  Put('2', "CZZZ0005", contact);
+  Put('3', "ZZ05", contact);
+  for (char kind : {'2', '3'}) {
+    SCOPED_TRACE(kind == '2' ? "accounts" : "sections");
+    ChartList* list = Open(kind);
+    ASSERT_NE(list, nullptr);
+    ASSERT_TRUE(list->LocateCode(kind == '2' ? "CZZZ0005" : "ZZ05"));
+    const int row = list->GetSelectedRowIndex();
+    list->Store().selected = 0;  // the row in its own colours
+    test_support::Screenshot(list->View()->Widget(), "masterdata", kind == '2' ? "chart_contacts" : "sections_contacts");
+    // And scrolled to the telephone, as the user scrolls to it.
+    const BrowseColumnTable& columns = list->Columns();
+    for (int k = 1; k <= ColumnCount(columns); ++k)
+      if (columns[static_cast<std::size_t>(k)].field == masterdata::c20::kPhone)
+        list->Store().hPos = ColumnStart(columns, k) - ColumnStart(columns, FixedColumnCount(columns) + 1);
+    test_support::Screenshot(list->View()->Widget(), "masterdata",
+                             kind == '2' ? "chart_contacts_scrolled" : "sections_contacts_scrolled");
+    list->Store().hPos = 0;
+    int seen = 0;
+    EXPECT_EQ(test_support::CutTexts(*list, row, &seen), std::vector<std::string>());
+    EXPECT_EQ(seen, test_support::ShownColumnCount(*list)) << "every column looked at";
+    list->CmQuitter();
+    gui::ProcessPendingMessages();
   }
 }
 

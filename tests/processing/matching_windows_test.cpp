@@ -39,6 +39,7 @@
 #include "shell/mdi_client.h"
 #include "shell/registry.h"
 #include "shell/toolbar.h"
+#include "support/cut_texts.h"
 #include "support/dossier_fixture.h"
 #include "support/other_process.h"
 #include "support/python.h"
@@ -272,6 +273,20 @@ TEST_F(MatchingWindowTest, ManualMatchingMarksSavesAndHoldsTheAccount) {
   gui::ProcessPendingMessages();
   EXPECT_EQ(WindowAt<TraBroLettrageManuel>(kManualListSlot), nullptr) << "saving closes the list";
   EXPECT_EQ(StoredLetters("CMAN"), "E01|E01 E01|E01 E01|E01");
+}
+
+// The list shows its titles and cells whole: none cut short behind a tooltip ("Jou…", "Lettre A…",
+// "Nouvelle…" were), amounts up to 999 999 999.99 included (the picture: the list at its opening size).
+TEST_F(MatchingWindowTest, TheManualListShowsItsTitlesAndCellsWhole) {
+  AddLines("CWIDE", {{'D', 999999999.99, 1}, {'C', 999999999.99, 2}});
+  TraBroLettrageManuel* list = OpenList("CWIDE");
+  ASSERT_NE(list, nullptr) << test_support::ShownTexts();
+  Select(list, 1);
+  Send(list, matching_cmd::Lettrer);
+  test_support::Screenshot(list->Widget(), "processing", "manual_list_whole");
+  int seen = 0;
+  EXPECT_EQ(test_support::CutTexts(*list, 2, &seen), std::vector<std::string>());
+  EXPECT_EQ(seen, test_support::ShownColumnCount(*list)) << "every column looked at";
 }
 
 // The line form keeps the auxiliary account it posted and sends 20601: the form opens on it, or takes it when open.

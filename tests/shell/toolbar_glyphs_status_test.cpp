@@ -45,6 +45,7 @@ TEST(ToolbarHints, TheCommandsSayWhatTheyDo) {
       {20051, "Renouvelle la recherche d'un mot", " Chercher encore... [F3] "},
       {20055, "Enregistre la modification (\xE9" "criture sur le disque)", " Enregistrer [F12] "},
       {20091, "Appelle la Ligne Suivante", " Aller \xE0 la Ligne Suivante "},
+      {20063, "Copie le code de cette fiche dans le presse-papiers", "Copier ce code"},
       {20169, "Copie cette pi\xE8" "ce sur un autre journal", "Copie cette pi\xE8" "ce sur un autre Journal"},
       {20029, "Annule la fiche s\xE9lectionn\xE9" "e", " Annuler [Suppr] "},
       {20047, "Acc\xE8" "de au d\xE9tail de la fiche s\xE9lectionn\xE9" "e pour la modifier", " Modifier [F12] "},

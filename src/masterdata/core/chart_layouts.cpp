@@ -120,8 +120,9 @@ const KindLayout& SectionLayout() {
 }
 
 std::vector<ListColumn> ChartColumns(char kind, bool codeOrder, bool euros, bool analytic) {
-  // A name fills its 30 characters: its column shows them whole, capitals included.
-  constexpr int kNameColumnWidth = 26;
+  // A name fills its 30 characters: its column shows them whole, capitals included; so do the
+  // e-mail's 30 and the telephone's and fax's 20.
+  constexpr int kNameColumnWidth = 26, kPhoneColumnWidth = 17;
   const bool accounts = kind == '2';
   const int debit = accounts ? c20::kDebit : c30::kDebit;
   std::vector<ListColumn> c{{2, "", 'D', 0, 1, 1}};
@@ -141,18 +142,18 @@ std::vector<ListColumn> ChartColumns(char kind, bool codeOrder, bool euros, bool
     c.push_back({12, resources::LastingText(22316), 'C', c20::kBalanceSheet, 1, 3});
     c.push_back(balance);
     c.push_back({analytic ? 8 : 0, "Analytique", 'C', c20::kAnalytic, 1, 3});
-    c.push_back({10, resources::LastingText(22315), 'G', c20::kPhone, 1, 20});
-    c.push_back({10, resources::LastingText(22310), 'G', c20::kFax, 1, 20});
-    c.push_back({10, "EMail", 'G', c20::kEmail, 1, 30});
+    c.push_back({kPhoneColumnWidth, resources::LastingText(22315), 'G', c20::kPhone, 1, 20});
+    c.push_back({kPhoneColumnWidth, resources::LastingText(22310), 'G', c20::kFax, 1, 20});
+    c.push_back({kNameColumnWidth, "EMail", 'G', c20::kEmail, 1, 30});
     c.push_back({20, "Rue 1", 'G', c20::kStreet1, 1, 30});
     c.push_back({20, "Rue 2", 'G', c20::kStreet2, 1, 30});
     c.push_back({20, "Ville", 'G', c20::kTown, 1, 30});
   } else {
     c.push_back({20, "Ville", 'G', c30::kStreet3, 1, 30});
     c.push_back(balance);
-    c.push_back({10, resources::LastingText(22315), 'G', c30::kPhone, 1, 20});
-    c.push_back({10, resources::LastingText(22310), 'G', c30::kFax, 1, 20});
-    c.push_back({10, "EMail", 'G', c30::kEmail, 1, 30});
+    c.push_back({kPhoneColumnWidth, resources::LastingText(22315), 'G', c30::kPhone, 1, 20});
+    c.push_back({kPhoneColumnWidth, resources::LastingText(22310), 'G', c30::kFax, 1, 20});
+    c.push_back({kNameColumnWidth, "EMail", 'G', c30::kEmail, 1, 30});
     c.push_back({20, "Rue 1", 'G', c30::kStreet1, 1, 30});
     c.push_back({20, "Rue 2", 'G', c30::kStreet2, 1, 30});
   }

@@ -245,8 +245,8 @@ bool TrialBalanceReport::PrepareFec() {
 bool TrialBalanceReport::PrepareCegid() {
   mode_ = Mode::kCegid;
   std::string typed;
-  // A cancelled dialog stops the run.
-  if (!AskDossierCode(typed)) return false;
+  // A cancelled dialog gives no code: the run goes on with 00000.
+  if (!AskDossierCode(typed)) typed.clear();
   std::string message;
   const std::string code = CegidDossierCode(typed, &message);
   if (code.empty()) {

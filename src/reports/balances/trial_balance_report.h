@@ -80,7 +80,8 @@ class TrialBalanceReport : public reports::SimpleReportOwner {
     lastQuestion_ = text;
     return false;
   }
-  // The dossier code the CEGID product knows, typed by the user; false when cancelled.
+  // The dossier code the CEGID product knows, typed by the user; false when cancelled (the
+  // export then goes on without a code, 00000).
   virtual bool AskDossierCode(std::string& typed) { return false; }
 
   const std::string& LastEmptyText() const { return lastEmpty_; }

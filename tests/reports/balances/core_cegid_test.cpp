@@ -138,7 +138,7 @@ TEST_F(CegidTest, TwoAuxiliaryAccountsWithOneNumberAreRefused) {
 TEST(CegidDossierCode, DigitsPaddedOnTheLeft) {
   struct Case { const char* typed; const char* code; };
   const Case cases[] = {{"123", "00123"}, {" 7 ", "00007"}, {"12345", "12345"}, {"123456", ""},
-                        {"12a", ""},      {"", ""}};
+                        {"12a", ""},      {"", "00000"}, {"   ", "00000"}};
   for (const Case& c : cases) {
     std::string message;
     EXPECT_EQ(CegidDossierCode(c.typed, &message), c.code) << c.typed;

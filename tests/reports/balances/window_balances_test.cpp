@@ -371,12 +371,13 @@ TEST_F(BalanceWindowTest, TheCegidExportAsksItsDossierCodeAndRefusesALetter) {
   struct Case {
     bool ok;
     const char* typed;
-    bool exported;
+    const char* code;  // in XC_CEGID_D and the file; "" when nothing is exported
     const char* said;  // in the last error
   } cases[] = {
-      {false, "123", false, ""},                 // cancelled: the run stops without a word
-      {true, "12A", false, "chiffres"},          // a letter is refused
-      {true, "123", true, ""},                   // padded on the left
+      {false, "123", "00000", ""},     // cancelled: the run goes on without a code
+      {true, "12A", "", "chiffres"},   // a letter is refused
+      {true, "123", "00123", ""},      // padded on the left
+      {true, "", "00000", ""},         // nothing typed: as cancelled
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.typed);
@@ -388,16 +389,19 @@ TEST_F(BalanceWindowTest, TheCegidExportAsksItsDossierCodeAndRefusesALetter) {
     gui::ModalSeam::QueueMessageBoxAnswer(gui::IDOK);
     Send(form_, 20035);
     const std::string exported = OfferedExportFile(folder_);
-    EXPECT_EQ(exported != "", c.exported) << test_support::ShownTexts();
+    EXPECT_EQ(exported != "", *c.code != '\0') << test_support::ShownTexts();
     if (*c.said != '\0') {
       EXPECT_NE(window_->Report().LastErrorText().find(c.said), std::string::npos)
           << window_->Report().LastErrorText();
     }
-    if (c.exported) {
-      EXPECT_EQ(std::string(window_->Report().fields.Value(balances::tbv::kXcDossier)), "00123");
+    if (*c.code != '\0') {
+      EXPECT_EQ(std::string(window_->Report().fields.Value(balances::tbv::kXcDossier)), c.code);
       const std::string content = ReadFile(exported);
       EXPECT_NE(content.find("***DEBUT***"), std::string::npos) << content.substr(0, 300);
-      EXPECT_NE(content.find("0012"), std::string::npos);
+      // The dossier's record: its kind, then the code.
+      EXPECT_NE(content.find(std::string(" 3800") + c.code), std::string::npos) << content.substr(0, 300);
+      if (CurrentPreviewWindow != nullptr) CurrentPreviewWindow->CmQuitVisu();
+      gui::ProcessPendingMessages();
     }
   }
 }

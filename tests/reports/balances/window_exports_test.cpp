@@ -157,7 +157,8 @@ TEST_F(BalanceWindowTest, TheCsvOfTheGeneralBalanceIsTheIndependentComputation) 
   const std::vector<std::string> names = Split(csv[0].substr(0, csv[0].find_last_not_of('\r') + 1), ';');
   std::map<std::string, std::size_t> column;
   for (std::size_t i = 0; i < names.size(); ++i) column[names[i]] = i;
-  for (const char* name : {"COMPTE", "DEBIT", "CREDIT", "CA_DEBIT", "CA_CREDIT", "SOLDENM1", "SOLDE01", "SOLDEP90J"})
+  for (const char* name : {"COMPTE", "DEBIT", "CREDIT", "CA_DEBIT", "CA_CREDIT", "SOLDENM1MT", "SOLDENM1DC", "SOLDE01",
+                           "SOLDEP90J", "SOLDEMT", "SOLDEDC", "CA_SOLDEMT", "CA_SOLDEDC", "AE_SOLDEMT", "AE_SOLDEDC"})
     ASSERT_EQ(column.count(name), 1u) << name << " in " << csv[0];
 
   // The computation over the tables, for the options the form gave.
@@ -181,19 +182,21 @@ TEST_F(BalanceWindowTest, TheCsvOfTheGeneralBalanceIsTheIndependentComputation) 
   }
   ASSERT_GT(theirs.size(), 5u);
 
-  // A CSV amount ("1234,50", "-3,00", "16 499.41 Cr", blank) in cents.
-  auto cents = [](std::string text) {
+  // A CSV amount ("1234,50", "-3,00", blank) in cents; a balance's text ("16 499.41 Cr") is no amount.
+  auto cents = [](const std::string& text) {
     long long units = 0;
-    bool negative = text.find("Cr") != std::string::npos;
+    bool negative = false;
     int decimals = -1;
     for (char c : text) {
       if (c == '-') negative = true;
-      if (c == ',' || c == '.') decimals = 0;
+      if (c == ',') decimals = 0;
       if (c >= '0' && c <= '9') {
         units = units * 10 + (c - '0');
         if (decimals >= 0) ++decimals;
       }
     }
+    EXPECT_TRUE(text.empty() || (decimals == 2 && text.find_first_of(" .DbCr") == std::string::npos))
+        << "'" << text << "' is no plain amount";
     for (; decimals < 2; ++decimals) units *= 10;
     return negative ? -units : units;
   };
@@ -209,19 +212,29 @@ TEST_F(BalanceWindowTest, TheCsvOfTheGeneralBalanceIsTheIndependentComputation) 
     ASSERT_NE(it, theirs.end()) << code << " is printed and not computed";
     const std::vector<long long>& v = it->second;  // debit credit cad cac aed aec m1..m12 a1..a4 prev
     auto cell = [&](const char* name) { return cents(cells[column[name]]); };
+    // A balance as a number and its side: "Db" positive, "Cr" negative, blank when zero.
+    auto balance = [&](const std::string& name) {
+      const long long amount = cell((name + "MT").c_str());
+      const std::string side = cells[column[name + "DC"]];
+      EXPECT_TRUE(amount >= 0 && side == (amount == 0 ? "" : side == "Cr" ? "Cr" : "Db")) << name << " " << side;
+      return side == "Cr" ? -amount : amount;
+    };
     SCOPED_TRACE(code);
     EXPECT_EQ(cell("DEBIT"), v[0]);
     EXPECT_EQ(cell("CREDIT"), v[1]);
     EXPECT_EQ(cell("CA_DEBIT"), v[2]);
     EXPECT_EQ(cell("CA_CREDIT"), v[3]);
     EXPECT_EQ(cell("SOLDE01"), v[6]);
-    EXPECT_EQ(cell("SOLDENM1"), v[22]);
+    EXPECT_EQ(balance("SOLDENM1"), v[22]);
+    EXPECT_EQ(balance("CA_SOLDE"), v[2] - v[3]);
+    EXPECT_EQ(balance("AE_SOLDE"), v[4] - v[5]);
+    EXPECT_EQ(balance("SOLDE"), v[0] + v[2] + v[4] - v[1] - v[3] - v[5]);
     ++compared;
   }
   EXPECT_EQ(compared, theirs.size()) << "every computed account is printed";
 
-  // In a spreadsheet every code comes back as written, every amount column as numbers; the
-  // balance's texts with their "Db" / "Cr" stay texts.
+  // In a spreadsheet every code comes back as written, every amount column as numbers, the
+  // balances' included.
   const std::string calc = test_support::CsvThroughCalc(exported, folder_ + "calc",
                                                         test_support::NumericVariables("balances.txt"));
   EXPECT_NE(calc.find("CELLS "), std::string::npos) << calc;

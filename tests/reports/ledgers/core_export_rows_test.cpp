@@ -48,6 +48,21 @@ class ExportRowsTest : public LedgerCoreTest {
         platform::Unassigned::kRefuse));
     return text;
   }
+  // The rows of the shipped layout `code` run over the ledger of `kind` for the second quarter,
+  // with its prior cumulation, in euros; its file kept as `file` among the artefacts.
+  std::vector<std::vector<std::string>> ShippedExportRows(char kind, const std::string& code, const std::string& file) {
+    ledgers::GeneralLedgers gl;
+    ledgers::GeneralLedgerOptions o;
+    o.kind = kind;
+    o.dateFrom = "C60401";
+    o.dateTo = "C60630";
+    o.priorCumulation = true;
+    o.inEuros = true;
+    gl.TakeLimits(o.ToRecord());
+    gl.ChooseReportCode(code);
+    EXPECT_TRUE(gl.PrepareNextLedger()) << code;
+    return CsvRows(RunToExport(gl, Shipped(code), ArtefactPath(file)));
+  }
   static std::string AccountName(const std::string& code) {
     Table& c20 = *TableC20;
     if (!c20.Seek("C20CODE", PadRight(code, 8).c_str())) return "<none>";
@@ -72,19 +87,7 @@ TEST_F(ExportRowsTest, EveryRowOfTheShippedGeneralLedgerExportHoldsItsOwnAccount
   int priorOnly = 0, periodOnly = 0, both = 0;
   for (const char kind : {'G', 'F', 'C'}) {
     SCOPED_TRACE(std::string("kind ") + kind);
-    ledgers::GeneralLedgers gl;
-    ledgers::GeneralLedgerOptions o;
-    o.kind = kind;
-    o.dateFrom = "C60401";
-    o.dateTo = "C60630";
-    o.priorCumulation = true;
-    o.inEuros = true;
-    gl.TakeLimits(o.ToRecord());
-    gl.ChooseReportCode("EG-CSV");
-    ASSERT_TRUE(gl.PrepareNextLedger());
-    const std::string csv =
-        RunToExport(gl, Shipped("EG-CSV"), ArtefactPath(std::string("eg-") + kind + ".csv"));
-    const auto rows = CsvRows(csv);
+    const auto rows = ShippedExportRows(kind, "EG-CSV", std::string("eg-") + kind + ".csv");
     ASSERT_GT(rows.size(), 10u);
     const std::vector<std::string>& names = rows[0];
     auto column = [&](const char* name) {
@@ -186,6 +189,42 @@ TEST_F(ExportRowsTest, EveryRowOfTheShippedGeneralLedgerExportHoldsItsOwnAccount
   EXPECT_GT(priorOnly, 0);
   EXPECT_GT(periodOnly, 0);
   EXPECT_GT(both, 0);
+}
+
+// The analytic ledger's export writes its balances as the general ledger's does: each a number and
+// its side ("Db", "Cr", blank when zero), no "1 321.40 Cr" text, the pair of every row being the
+// debit less the credit of its group on that row.
+TEST_F(ExportRowsTest, TheShippedAnalyticLedgerExportWritesItsBalancesAsNumbersAndSides) {
+  const auto rows = ShippedExportRows('(', "EGA-CSV", "ega.csv");
+  ASSERT_GT(rows.size(), 10u);
+  const std::vector<std::string>& names = rows[0];
+  auto column = [&](const std::string& name) {
+    return static_cast<std::size_t>(std::find(names.begin(), names.end(), name) - names.begin());
+  };
+  std::size_t wrong = 0, sided = 0;
+  for (const char* group : {"CA", "SC", "AE", "TG"}) {
+    const std::string g = group;
+    const std::size_t debit = column(g + "_DEBIT"), credit = column(g + "_CREDIT"), amount = column(g + "_SOLDEMT"),
+                      side = column(g + "_SOLDEDC");
+    ASSERT_LT(amount, names.size()) << g << "_SOLDEMT in the titles";
+    ASSERT_LT(side, names.size()) << g << "_SOLDEDC in the titles";
+    EXPECT_EQ(column(g + "_SOLDE"), names.size()) << "no text balance " << g << "_SOLDE";
+    for (std::size_t i = 1; i < rows.size(); ++i) {
+      const std::vector<std::string>& r = rows[i];
+      ASSERT_EQ(r.size(), names.size()) << "row " << i;
+      const std::string mt = Cell(r, amount), dc = Cell(r, side);
+      if (!mt.empty() && !NumberCell(mt) && wrong++ < 3) ADD_FAILURE() << "row " << i << ": " << g << " '" << mt << "'";
+      const long long cents = CellCents(mt);
+      const long long want = CellCents(Cell(r, debit)) - CellCents(Cell(r, credit));
+      const long long got = dc == "Cr" ? -cents : cents;
+      const bool sideRight = dc == (want > 0 ? "Db" : want < 0 ? "Cr" : "");
+      if ((got != want || !sideRight) && wrong++ < 3)
+        ADD_FAILURE() << "row " << i << ": " << g << " " << mt << " " << dc << " for " << want << " cents";
+      sided += !dc.empty();
+    }
+  }
+  EXPECT_EQ(wrong, 0u);
+  EXPECT_GT(sided, 0u);
 }
 
 }  // namespace

@@ -67,7 +67,7 @@ bool Qualifies(const std::string& code) {
 
 std::string CegidDossierCode(const std::string& typed, std::string* message) {
   std::string t = Trimmed(typed);
-  bool digits = !t.empty() && t.size() <= 5;
+  bool digits = t.size() <= 5;
   for (char c : t)
     if (c < '0' || c > '9') digits = false;
   if (!digits) {

@@ -32,7 +32,8 @@ struct CegidContext {
 };
 
 // The dossier code the other product knows, as typed: digits only, at most 5, padded on the
-// left with "0" ("123" gives "00123"). "" and a French *message for anything else.
+// left with "0" ("123" gives "00123"); nothing typed gives "00000". "" and a French *message
+// for anything else.
 std::string CegidDossierCode(const std::string& typed, std::string* message = nullptr);
 
 class CegidExport {

@@ -50,6 +50,11 @@ void Add(ReportFieldTable& f, int n, long long cents) { f.SetFieldUnits(n, Units
 void AmountText(ReportFieldTable& f, int n, long long cents) {
   f.SetFieldText(n, cents != 0 ? FormatAmount(FromCents(cents)) : "");
 }
+// The same, and the pair of fields from `amount` on that the exports write.
+void AmountText(ReportFieldTable& f, int n, long long cents, int amount) {
+  AmountText(f, n, cents);
+  f.SetBalancePair(amount, amount + 1, cents);
+}
 // t := a - b as a money text, blank when zero.
 void Difference(ReportFieldTable& f, int t, int a, int b) { AmountText(f, t, Units(f, a) - Units(f, b)); }
 // A percentage of the budget consumed: 100 - (period - rest) / period x 100, blank without budget.
@@ -88,6 +93,11 @@ void DeclareTrialBalanceFields(ReportFieldTable& fields, bool analytic) {
     fields.DeclareField(kLimit90, "LIMITE90J C080");
     fields.DeclareField(kLimit60, "LIMITE60J C080");
     fields.DeclareField(kLimit30, "LIMITE30J C080");
+    const char* const pairs[] = {"SOLDEMT   M142", "SOLDEDC   C020", "CA_SOLDEMTM142", "CA_SOLDEDCC020",
+                                 "AE_SOLDEMTM142", "AE_SOLDEDCC020", "SOLDENM1MTM142", "SOLDENM1DCC020",
+                                 "B_TOTALMT M142", "B_TOTALDC C020"};
+    int k = kSoldeMt;
+    for (const char* pair : pairs) fields.DeclareField(k++, pair);
   } else {
     fields.ClearFieldValues();
   }
@@ -158,7 +168,7 @@ void FillGathered(ReportFieldTable& f, const AccountFigures& g) {
   Put(f, kEtafiSnm1, g.prevYear);
   Put(f, kAeDebit, g.aeDebit);
   Put(f, kAeCredit, g.aeCredit);
-  AmountText(f, kSoldeNm1, g.prevYear);
+  AmountText(f, kSoldeNm1, g.prevYear, kSoldeNm1Mt);
 }
 
 void AddPrintedPrevYear(ReportFieldTable& f, long long prevYearCents) {
@@ -210,17 +220,17 @@ void ComputeLine(ReportFieldTable& f, const LineInput& in) {
   Put(f, kTBTotal, e.budget[cur]);
   // 4. Budget of the line.
   const long long budget = e.budget[cur];
-  AmountText(f, kBTotal, budget);
+  AmountText(f, kBTotal, budget, kBTotalMt);
   const long long period = in.daysInYear > 0 ? ToCents(FromCents(budget) * in.daysInPeriod / in.daysInYear) : 0;
   Put(f, kBPeriode, period);
   Add(f, kTgBudget, budget);
   Add(f, kTgBPeriode, period);
   // 5. Prior totals and the lines set apart.
-  Difference(f, kCaSolde, kCaDebit, kCaCredit);
+  AmountText(f, kCaSolde, Units(f, kCaDebit) - Units(f, kCaCredit), kCaSoldeMt);
   Add(f, kTgCaDebit, Units(f, kCaDebit));
   Add(f, kTgCaCredit, Units(f, kCaCredit));
   Difference(f, kTgCaSolde, kTgCaDebit, kTgCaCredit);
-  Difference(f, kAeSolde, kAeDebit, kAeCredit);
+  AmountText(f, kAeSolde, Units(f, kAeDebit) - Units(f, kAeCredit), kAeSoldeMt);
   Add(f, kTgAeDebit, Units(f, kAeDebit));
   Add(f, kTgAeCredit, Units(f, kAeCredit));
   Difference(f, kTgAeSolde, kTgAeDebit, kTgAeCredit);
@@ -229,7 +239,7 @@ void ComputeLine(ReportFieldTable& f, const LineInput& in) {
   const long long lc = Units(f, kCaCredit) + Units(f, kCredit) + Units(f, kAeCredit);
   Put(f, kLineDebit, ld);
   Put(f, kLineCredit, lc);
-  Difference(f, kSolde, kLineDebit, kLineCredit);
+  AmountText(f, kSolde, ld - lc, kSoldeMt);
   Put(f, kEtafiSld, ld - lc);
   f.SetFieldText(kSoldeDebit, "");
   f.SetFieldText(kSoldeCredit, "");

@@ -1,4 +1,4 @@
-// The 237 report variables of the trial balances, and the computations that fill them for the
+// The 247 report variables of the trial balances, and the computations that fill them for the
 // layouts: the variables of the whole list, those of one gathered line, the line's balance,
 // budget, break levels and grand totals, the line-type letters the layouts test, and the
 // TypeListe check. The report window calls these from its hooks; the tests drive them alone.
@@ -13,7 +13,7 @@
 
 namespace balances {
 
-inline constexpr int kTrialBalanceFieldCount = 237;
+inline constexpr int kTrialBalanceFieldCount = 247;
 
 // Indexes of the variables the computations address.
 namespace tbv {
@@ -39,6 +39,10 @@ enum : int {
   // The ageing limits themselves (DD/MM/YY), after the others: a line dated before LIMITE90J is
   // in the oldest column, before LIMITE60J in the next ...; DATE90J ... are the days after them.
   kLimit90 = 234, kLimit60, kLimit30,
+  // The balances of a line as the exports write them, a number and its side (SOLDEMT "1321,40" and
+  // SOLDEDC "Cr" beside SOLDE "1 321.40 Cr"), for SOLDE, CA_SOLDE, AE_SOLDE, SOLDENM1 and B_TOTAL.
+  kSoldeMt = 237, kSoldeDc, kCaSoldeMt, kCaSoldeDc, kAeSoldeMt, kAeSoldeDc, kSoldeNm1Mt, kSoldeNm1Dc, kBTotalMt,
+  kBTotalDc,
 };
 // Offsets inside a break level (R1_ at kLevel1 ...).
 constexpr int kLvDebit = 0, kLvCredit = 1, kLvAges = 2, kLvSolde01 = 6, kLvSolde = 18, kLvSoldeDebit = 19,
@@ -46,8 +50,8 @@ constexpr int kLvDebit = 0, kLvCredit = 1, kLvAges = 2, kLvSolde01 = 6, kLvSolde
               kLvBPeriode = 25, kLvBReste = 26, kLvBPourcent = 27;
 }  // namespace tbv
 
-// The first run declares the 237 variables (from the string table but for the three limits);
-// later runs clear them.
+// The first run declares the 247 variables (from the string table but for the three limits and
+// the balances' pairs); later runs clear them.
 // Then COMPTE and NOMCOMPTE are declared again, wider for the analytic list.
 void DeclareTrialBalanceFields(ReportFieldTable& fields, bool analytic);
 

@@ -67,9 +67,7 @@ void LedgerReport::Balance(int debit, int credit, int solde, int mt, int dc) {
   } else {
     fields.SetFieldDifference(solde, debit, credit);
   }
-  SetCents(mt, difference < 0 ? -difference : difference);
-  const std::string& shown = fields.Value(solde);
-  fields.SetFieldText(dc, shown.size() >= 17 ? std::string_view(shown).substr(15, 2) : std::string_view());
+  fields.SetBalancePair(mt, dc, difference);
 }
 
 bool BalanceText(Cents cents, char* out) {
