@@ -5,6 +5,8 @@
 // another station: a journal-month it enters is refused until it lets go, and a line key handed
 // over at + 18 of a slot keeps the header locked through a totals update.
 #include <QApplication>
+#include <QMouseEvent>
+#include <functional>
 
 #include "data/account_totals.h"
 #include "data/dossier_files.h"
@@ -132,23 +134,78 @@ TEST_F(SlotsTest, SaisirOpensOneWindowPerJournalMonthAndASixthIsRefusedUnlocked)
   EXPECT_EQ(ActiveLinesWindowPosition(), 0);
 }
 
-TEST_F(SlotsTest, ReturnOnAJournalMonthOpensItsLinesWindowInFrontAsSaisirDoes) {
+// However the user chooses the row, the lines window opens once, active and in front of the list: the list
+// opened with Ctrl+S as it is typed (its keys let go over the list), then the row chosen with the mouse and
+// Return, with Down and Return, or with a double click.
+TEST_F(SlotsTest, AJournalMonthChosenAnyWayOpensItsLinesWindowInFront) {
   const std::string month = JournalMonths()[0].first;
   Open();
-  Menu(command_id::SaisieEcritures);
-  TWSaiBroEntJournaux* list = Headers();
-  ASSERT_NE(list, nullptr);
-  ASSERT_TRUE(list->LocateCode(month + "B"));
-  list->View()->Widget()->setFocus();
-  // Return pressed and let go on the list, as the user does.
-  test_support::SendKey(list->View()->Widget(), QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier, "\r");
-  gui::ProcessPendingMessages();
-  test_support::SendKey(list->View()->Widget(), QEvent::KeyRelease, Qt::Key_Return, Qt::NoModifier, "\r");
-  gui::ProcessPendingMessages();
-  TWSaiBroDetJournaux* lines = WindowOf(month);
-  ASSERT_NE(lines, nullptr) << test_support::ShownTexts();
-  EXPECT_EQ(CommandWindow->GetActiveMDIChild(), lines) << "the lines window in front, not the list";
-  test_support::Screenshot(MainFrame->OuterWidget(), "entry", "lines_window_from_return");
+  auto focus = [] { return QApplication::focusWidget(); };
+  auto mouse = [](QWidget* w, QEvent::Type type, int row) {
+    const QPoint at(40, row * CMDIBrowse::RowHeightPixels() + CMDIBrowse::RowHeightPixels() / 2);
+    const Qt::MouseButtons held = type == QEvent::MouseButtonRelease ? Qt::NoButton : Qt::LeftButton;
+    QMouseEvent e(type, at, w->mapToGlobal(at), Qt::LeftButton, held, Qt::NoModifier);
+    QApplication::sendEvent(w, &e);
+  };
+  auto enter = [&focus] {
+    test_support::SendKey(focus(), QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier, "\r");
+    gui::ProcessPendingMessages();
+    test_support::SendKey(focus(), QEvent::KeyRelease, Qt::Key_Return, Qt::NoModifier, "\r");
+  };
+  struct Case {
+    const char* input;
+    std::function<void(TWSaiBroEntJournaux*, int row)> choose;
+  };
+  const Case cases[] = {
+      {"mouse then Return",
+       [&](TWSaiBroEntJournaux* list, int row) {
+         mouse(list->View()->Widget(), QEvent::MouseButtonPress, row);
+         mouse(list->View()->Widget(), QEvent::MouseButtonRelease, row);
+         gui::ProcessPendingMessages();
+         enter();
+       }},
+      {"Down then Return",
+       [&](TWSaiBroEntJournaux* list, int row) {
+         list->Store().selected = list->Store().top + row - 1;
+         test_support::SendKey(focus(), QEvent::KeyPress, Qt::Key_Down);
+         test_support::SendKey(focus(), QEvent::KeyRelease, Qt::Key_Down);
+         gui::ProcessPendingMessages();
+         enter();
+       }},
+      {"double click",
+       [&](TWSaiBroEntJournaux* list, int row) {
+         mouse(list->View()->Widget(), QEvent::MouseButtonPress, row);
+         mouse(list->View()->Widget(), QEvent::MouseButtonRelease, row);
+         mouse(list->View()->Widget(), QEvent::MouseButtonDblClick, row);
+         mouse(list->View()->Widget(), QEvent::MouseButtonRelease, row);
+       }},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.input);
+    CloseAll();
+    // Ctrl+S pressed over the frame; S and Ctrl let go over the list it opened.
+    test_support::SendKey(MainFrame->OuterWidget(), QEvent::KeyPress, Qt::Key_S, Qt::ControlModifier);
+    gui::ProcessPendingMessages();
+    TWSaiBroEntJournaux* list = Headers();
+    ASSERT_NE(list, nullptr) << test_support::ShownTexts();
+    test_support::SendKey(focus(), QEvent::KeyRelease, Qt::Key_S, Qt::ControlModifier);
+    test_support::SendKey(focus(), QEvent::KeyRelease, Qt::Key_Control);
+    gui::ProcessPendingMessages();
+    // The row of the journal-month on the page, the selection elsewhere.
+    ASSERT_TRUE(list->LocateCode(month + "B"));
+    const int row = list->GetSelectedRowIndex();
+    list->Store().selected = 0;
+    c.choose(list, row);
+    gui::ProcessPendingMessages();
+    TWSaiBroDetJournaux* lines = WindowOf(month);
+    ASSERT_NE(lines, nullptr) << test_support::ShownTexts();
+    EXPECT_EQ(CommandWindow->GetActiveMDIChild(), lines) << "the lines window active, not the list";
+    EXPECT_EQ(CommandWindow->ActivationHistory().back(), lines);
+    EXPECT_TRUE(lines->HasFocus() || lines->View()->HasFocus()) << "the keys go to the lines window";
+    EXPECT_EQ(beeps, 0);
+    EXPECT_EQ(test_support::ShownTexts(), "");
+  }
+  test_support::Screenshot(MainFrame->OuterWidget(), "entry", "lines_window_from_mouse_and_return");
 }
 
 TEST_F(SlotsTest, AJournalMonthAnotherStationEntersIsRefusedUntilItLetsGo) {
@@ -229,3 +286,4 @@ TEST_F(SlotsTest, CreerMakesANewJournalMonthAndOpensIt) {
 
 }  // namespace
 }  // namespace entry_test
+

@@ -105,6 +105,26 @@ TEST_F(BrowseWindowTest, F5AndF6AskForALayoutOnlyWhenTheMenuOffersTheCommand) {
   BrowseHooks() = saved;
 }
 
+// Keys typed in the list reach it once: one the list leaves to the default processing goes on to the windows
+// around it without being read again as a search (which doubled it in the type-ahead text).
+TEST_F(BrowseWindowTest, ATypedKeyTheListDoesNotFindCountsOnce) {
+  JournalList* list = Open(100);
+  QWidget* view = list->View()->Widget();
+  view->setFocus();
+  const struct {
+    Qt::Key key;
+    const char* text;
+    const char* typed;  // the type-ahead text after the key
+  } keys[] = {{Qt::Key_1, "1", "1"}, {Qt::Key_5, "5", "15"}, {Qt::Key_7, "7", "157"}};
+  for (const auto& k : keys) {
+    test_support::SendKey(view, QEvent::KeyPress, k.key, Qt::NoModifier, k.text);
+    test_support::SendKey(view, QEvent::KeyRelease, k.key, Qt::NoModifier, k.text);
+    gui::ProcessPendingMessages();
+    EXPECT_EQ(list->TypeAheadText(), k.typed) << "after " << k.text;
+  }
+  EXPECT_EQ(list->GetSelectedRowText(), "100") << "\"1\" found the journal 100; \"15\" none";
+}
+
 TEST_F(BrowseWindowTest, RefreshTimerFollowsDossierConstant025) {
   TheDossierRecord.SetConstant(25, "005");
   JournalList* list = Open(20);

@@ -201,15 +201,19 @@ bool Menu::Choose(unsigned id) {
   return true;
 }
 
-unsigned Menu::TrackPopupMenu(Window& owner, Point screen) {
+unsigned Menu::TrackPopupMenu(Window& owner, Point client) {
+  QWidget* surface = owner.Widget();
+  const QPoint screen = surface != nullptr ? surface->mapToGlobal(QPoint(client.x, client.y)) : QPoint(client.x, client.y);
   Handle previous = d_->target;
   SetCommandTarget(&owner);
   RunEnablers();
   ShownModal shown;
   shown.kind = ModalKind::PopupMenu;
+  shown.screenX = screen.x();
+  shown.screenY = screen.y();
   QMenu* qm = d_->menu.get();
   int answer = ModalSeam::Run(shown, 0, [qm, screen](ShownModal&) {
-    QAction* chosen = qm->exec(QPoint(screen.x, screen.y));
+    QAction* chosen = qm->exec(screen);
     return chosen == nullptr ? 0 : static_cast<int>(chosen->data().toUInt());
   });
   unsigned id = static_cast<unsigned>(answer);

@@ -410,6 +410,16 @@ std::intptr_t Window::WindowProc(unsigned msg, std::uintptr_t wParam, std::intpt
 }
 
 bool Window::DeliverEvent(void* qevent) {
+  // A handler may run a modal loop (a pop-up menu, a message box) in which this window receives other events (it
+  // loses the focus, say): what they leave to the default processing is theirs, never the event still being
+  // handled, which would otherwise go on to the parent window and be handled there a second time.
+  const bool outer = defaultWanted_;
+  const bool consumed = DispatchEvent(qevent);
+  defaultWanted_ = outer;
+  return consumed;
+}
+
+bool Window::DispatchEvent(void* qevent) {
   auto* e = static_cast<QEvent*>(qevent);
   defaultWanted_ = false;
   switch (e->type()) {

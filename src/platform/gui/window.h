@@ -192,7 +192,8 @@ class Window {
   void AddChild(Window* child);
   void RemoveChild(Window* child);
   void DestroyWidgets(bool top);
-  bool DeliverEvent(void* qevent);  // QEvent* from the event filter
+  bool DeliverEvent(void* qevent);  // QEvent* from the event filter; true when the window took it
+  bool DispatchEvent(void* qevent);
   void DoPaint() { EvPaint(); }
 
   struct Impl;
