@@ -5,6 +5,7 @@
 // another station: a journal-month it enters is refused until it lets go, and a line key handed
 // over at + 18 of a slot keeps the header locked through a totals update.
 #include <QApplication>
+#include <QMenu>
 #include <QMouseEvent>
 #include <functional>
 
@@ -13,6 +14,7 @@
 #include "data/session.h"
 #include "entry_fixture.h"
 #include "platform/gui/accelerators.h"
+#include "platform/gui/menu.h"
 #include "runtime/numbers.h"
 #include "runtime/xbase.h"
 #include "shell/application.h"
@@ -206,6 +208,55 @@ TEST_F(SlotsTest, AJournalMonthChosenAnyWayOpensItsLinesWindowInFront) {
     EXPECT_EQ(test_support::ShownTexts(), "");
   }
   test_support::Screenshot(MainFrame->OuterWidget(), "entry", "lines_window_from_mouse_and_return");
+}
+
+// A lines window maximised over the whole client area hides "Journaux saisis": the Fenêtres menu lists both at its
+// end, the active one checked, and brings the list back (shown normal, as a list that gets the focus is); Ctrl+F6
+// and Ctrl+Maj+F6 go from one to the other.
+TEST_F(SlotsTest, TheFenetresMenuAndCtrlF6ReachTheListBehindAMaximisedLinesWindow) {
+  const std::string month = JournalMonths()[0].first;
+  Open();
+  TWSaiBroDetJournaux* lines = Saisir(month);
+  ASSERT_NE(lines, nullptr) << test_support::ShownTexts();
+  TWSaiBroEntJournaux* list = Headers();
+  lines->Show(gui::SW_SHOWMAXIMIZED);
+  gui::ProcessPendingMessages();
+  ASSERT_TRUE(lines->IsZoomed());
+  gui::Menu* windows = MainFrame->WindowMenu();
+  ASSERT_NE(windows, nullptr);
+  const int fixed = windows->FindPosition(command_id::FermerFenetres) + 1;
+  auto listed = [&] {
+    emit windows->GetQMenu()->aboutToShow();
+    std::string items;
+    for (int i = fixed; i < windows->GetItemCount(); ++i)
+      items += windows->IsSeparator(i) ? std::string("-|")
+                                       : (windows->IsItemChecked(windows->GetItemId(i)) ? "v " : "  ") +
+                                             windows->GetItemText(i) + "|";
+    return items;
+  };
+  EXPECT_EQ(listed(), "-|  &1 Journaux saisis|v &2 " + TWSaiBroDetJournaux::TitleOf(month) + "|");
+  QMenu* shown = windows->GetQMenu();
+  shown->popup(MainFrame->OuterWidget()->mapToGlobal(QPoint(420, 24)));
+  test_support::Screenshot(shown, "entry", "fenetres_menu_window_list");
+  shown->hide();
+
+  ASSERT_TRUE(windows->Choose(gui::CM_FIRSTMDICHILD));
+  gui::ProcessPendingMessages();
+  EXPECT_EQ(CommandWindow->GetActiveMDIChild(), list);
+  EXPECT_EQ(listed(), "-|v &1 Journaux saisis|  &2 " + TWSaiBroDetJournaux::TitleOf(month) + "|");
+  test_support::Screenshot(MainFrame->OuterWidget(), "entry", "list_chosen_from_fenetres");
+
+  const struct {
+    Qt::KeyboardModifiers mods;
+    gui::Window* active;
+  } keys[] = {{Qt::ControlModifier, lines}, {Qt::ControlModifier, list}, {Qt::ControlModifier | Qt::ShiftModifier, lines}};
+  for (const auto& k : keys) {
+    test_support::SendKey(QApplication::focusWidget(), QEvent::KeyPress, Qt::Key_F6, k.mods);
+    test_support::SendKey(QApplication::focusWidget(), QEvent::KeyRelease, Qt::Key_F6, k.mods);
+    gui::ProcessPendingMessages();
+    EXPECT_EQ(CommandWindow->GetActiveMDIChild(), k.active) << k.active->GetCaption();
+  }
+  EXPECT_EQ(beeps, 0);
 }
 
 TEST_F(SlotsTest, AJournalMonthAnotherStationEntersIsRefusedUntilItLetsGo) {

@@ -64,6 +64,8 @@ class Menu {
   void SetCommandTarget(Window* target);
   // Runs the enablers of this menu's items now (done when it opens).
   void RunEnablers();
+  // Work done each time the menu opens, before its enablers (items that follow the program's state).
+  void SetBeforeShow(std::function<void()> work);
   // Chooses the item as a click would; false when absent or greyed.
   bool Choose(unsigned id);
 
