@@ -332,6 +332,9 @@ class CMDIBrowse : public gui::MDIChild {
   bool LookupAskerAlive() const;
   // The partner edit form is open (its flag is '1').
   bool PartnerOpen() const;
+  // "Visualiser" or "Imprimer" (`command`) has something to run here: layouts of the list (its report prefix), or a
+  // window's own report. A list without is not offered them (menu, keys, tool bar, pop-up).
+  bool HasReport(unsigned command) const;
   bool Busy() const;  // print run in progress or minimised
 
   static const gui::ResponseTable& Table();

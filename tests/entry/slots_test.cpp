@@ -335,6 +335,102 @@ TEST_F(SlotsTest, CreerMakesANewJournalMonthAndOpensIt) {
   EXPECT_EQ(list->Store().MarkerOf(list->GetSelectedRowIndex() - 1), kMarkerOrdinary);
 }
 
+// "Journaux saisis" has no layout: "Visualiser" and "Imprimer" are greyed in the Fichier menu, the tool bar and the
+// pop-up, and their keys do nothing (they beeped behind an offered command). "Saisir" on a validated journal-month
+// says that it is closed to entry.
+TEST_F(SlotsTest, JournauxSaisisOffersNoReportAndSaysAValidatedMonthIsClosed) {
+  Open();
+  // A journal-month validated before: its closed header, as the validation leaves it.
+  const std::string validated = JournalMonths()[0].first + kClosedSource;
+  {
+    Table c10;
+    ASSERT_TRUE(c10.OpenShared(PathC10(), "C10CODE"));
+    ASSERT_TRUE(c10.AppendBlank());
+    c10.PutField(1, "C");
+    c10.PutField(2, validated.c_str());
+    c10.PutField(3, "Journal valide");
+    c10.PutField(4, ZeroTotalsText().c_str());
+    ASSERT_TRUE(c10.InsertRecord());
+  }
+  Menu(command_id::SaisieEcritures);
+  TWSaiBroEntJournaux* list = Headers();
+  ASSERT_NE(list, nullptr);
+  QWidget* view = list->View()->Widget();
+  view->setFocus();
+  gui::ProcessPendingMessages();
+  const struct {
+    unsigned command;
+    Qt::Key ctrlKey;
+  } commands[] = {{browse_cmd::Visualiser, Qt::Key_V}, {browse_cmd::Imprimer, Qt::Key_P}};
+  for (const auto& c : commands) {
+    SCOPED_TRACE(c.command);
+    gui::ModalSeam::Reset();
+    beeps = 0;
+    gui::CommandEnabler ce(c.command);
+    MainFrame->RouteCommandEnable(ce);
+    EXPECT_TRUE(ce.Handled() && !ce.Enabled()) << "the list answers, greyed";
+    EXPECT_FALSE(MainMenuHandle->Choose(c.command)) << "Fichier";
+    MainControlBar->RunEnablers();
+    ASSERT_NE(MainControlBar->GadgetWithId(c.command), nullptr);
+    EXPECT_FALSE(MainControlBar->GadgetWithId(c.command)->IsEnabled()) << "the tool bar";
+    const QPoint at(40, CMDIBrowse::RowHeightPixels() * 3 / 2);
+    gui::ModalSeam::QueuePopupMenuAnswer(c.command);
+    QMouseEvent press(QEvent::MouseButtonPress, at, view->mapToGlobal(at), Qt::RightButton, Qt::RightButton,
+                      Qt::NoModifier);
+    QApplication::sendEvent(view, &press);
+    test_support::SendKey(view, QEvent::KeyPress, c.ctrlKey, Qt::ControlModifier);
+    test_support::SendKey(view, QEvent::KeyRelease, c.ctrlKey, Qt::ControlModifier);
+    gui::ProcessPendingMessages();
+    ASSERT_EQ(gui::ModalSeam::Shown().size(), 1u) << test_support::ShownTexts();
+    EXPECT_EQ(gui::ModalSeam::Shown()[0].kind, gui::ModalKind::PopupMenu) << "no report choice";
+    EXPECT_EQ(beeps, 0) << "nothing offered that only beeps";
+  }
+
+  ASSERT_TRUE(list->LocateCode(validated));
+  gui::ModalSeam::Reset();
+  test_support::SendKey(view, QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier, "\r");
+  test_support::SendKey(view, QEvent::KeyRelease, Qt::Key_Return, Qt::NoModifier, "\r");
+  gui::ProcessPendingMessages();
+  ASSERT_EQ(gui::ModalSeam::Shown().size(), 1u) << test_support::ShownTexts();
+  EXPECT_EQ(gui::ModalSeam::Shown()[0].text, "\n\nLe journal '" + JournalOf(validated.substr(0, 7)) + "' de " +
+                                                  MonthDisplay(validated.substr(0, 7)) +
+                                                  " est valid\xE9:\nil est clos \xE0 la saisie.\n\n");
+  EXPECT_EQ(SlotHolding(validated.substr(0, 7)), -1) << "not entered";
+  test_support::ScreenshotMessage(gui::ModalSeam::Shown()[0], "entry", "validated_month_closed");
+}
+
+// "Créer un Nouveau Journal": Return in either list presses the default button, as Ok does.
+TEST_F(SlotsTest, ReturnInEitherListOfTheNewJournalDialogPressesOk) {
+  Open();
+  Menu(command_id::SaisieEcritures);
+  TWSaiBroEntJournaux* list = Headers();
+  ASSERT_NE(list, nullptr);
+  for (int which : {TDNouveauJournal::kJournals, TDNouveauJournal::kMonths}) {
+    SCOPED_TRACE(which == TDNouveauJournal::kJournals ? "journals" : "months");
+    CloseAll();
+    if (Headers() == nullptr) Menu(command_id::SaisieEcritures);
+    list = Headers();
+    ASSERT_NE(list, nullptr);
+    const std::string month = which == TDNouveauJournal::kJournals ? "C608" : "C609";
+    bool ended = false;
+    gui::ModalSeam::QueueDialogAnswer(gui::IDCANCEL, [&](gui::Window& w) {
+      auto& d = dynamic_cast<TDNouveauJournal&>(w);
+      d.Show(gui::SW_SHOWNORMAL);
+      EXPECT_TRUE(d.SelectJournal("CAI"));
+      EXPECT_TRUE(d.SelectMonth(month));
+      QWidget* box = d.GetDlgItem(which)->Widget();
+      d.GetDlgItem(which)->SetFocus();
+      gui::ProcessPendingMessages();
+      test_support::SendKey(box, QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier, "\r");
+      test_support::SendKey(box, QEvent::KeyRelease, Qt::Key_Return, Qt::NoModifier, "\r");
+      gui::ProcessPendingMessages();
+      ended = d.IsEnded() && d.Result() == gui::IDOK;
+    });
+    Send(list, browse_cmd::Nouveau);
+    EXPECT_TRUE(ended) << "Return in the list did nothing";
+  }
+}
+
 }  // namespace
 }  // namespace entry_test
 

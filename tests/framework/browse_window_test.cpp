@@ -76,19 +76,23 @@ TEST_F(BrowseWindowTest, F5AndF6AskForALayoutOnlyWhenTheMenuOffersTheCommand) {
     ++asked;
     return gui::IDCANCEL;
   };
+  // A list without layouts (no report prefix) has nothing to show or print: not offered either.
   const struct {
     int rows;
+    const char* prefix;
     int vk;
     unsigned command;
     bool offered;
-  } cases[] = {{0, gui::VK_F5, browse_cmd::Visualiser, false},
-               {0, gui::VK_F6, browse_cmd::Imprimer, false},
-               {3, gui::VK_F5, browse_cmd::Visualiser, true},
-               {3, gui::VK_F6, browse_cmd::Imprimer, true}};
+  } cases[] = {{0, "JO", gui::VK_F5, browse_cmd::Visualiser, false},
+               {0, "JO", gui::VK_F6, browse_cmd::Imprimer, false},
+               {3, "JO", gui::VK_F5, browse_cmd::Visualiser, true},
+               {3, "JO", gui::VK_F6, browse_cmd::Imprimer, true},
+               {3, "", gui::VK_F5, browse_cmd::Visualiser, false},
+               {3, "", gui::VK_F6, browse_cmd::Imprimer, false}};
   for (const auto& c : cases) {
-    SCOPED_TRACE(std::to_string(c.rows) + " rows, key " + std::to_string(c.vk));
+    SCOPED_TRACE(std::to_string(c.rows) + " rows, prefix \"" + c.prefix + "\", key " + std::to_string(c.vk));
     JournalList* list = Open(c.rows);
-    list->reportPrefix = "JO";
+    list->reportPrefix = c.prefix;
     gui::CommandEnabler ce(c.command);
     list->EvCommandEnable(ce);
     EXPECT_EQ(ce.Enabled(), c.offered) << "the menu";
