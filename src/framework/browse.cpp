@@ -781,7 +781,8 @@ void CMDIBrowse::EvSetFocus(gui::Handle) {
     BuildToolbar(toolbarCommands.data(), true);
   }
   if (IsIconic()) return;
-  if (IsZoomed()) Show(gui::SW_RESTORE);  // a maximised list is shown normal
+  // A maximised list is shown normal; not while it is being maximised itself (the focus moves inside it then).
+  if (IsZoomed() && !StateChanging()) Show(gui::SW_RESTORE);
   // '2' is a list whose form the main window is about to open: the focus coming back to it from the form
   // that just closed (the form of another record) arrives after that ask, and must not undo it.
   if (ownSlot > 0 && RegistryChar(ownSlot) != '3' && RegistryChar(ownSlot) != '2') SetRegistryText(ownSlot, 1, "1");

@@ -219,6 +219,7 @@ TEST_F(SlotsTest, TheFenetresMenuAndCtrlF6ReachTheListBehindAMaximisedLinesWindo
   TWSaiBroDetJournaux* lines = Saisir(month);
   ASSERT_NE(lines, nullptr) << test_support::ShownTexts();
   TWSaiBroEntJournaux* list = Headers();
+  const gui::Rect normal = lines->GetWindowRect();
   lines->Show(gui::SW_SHOWMAXIMIZED);
   gui::ProcessPendingMessages();
   ASSERT_TRUE(lines->IsZoomed());
@@ -257,6 +258,10 @@ TEST_F(SlotsTest, TheFenetresMenuAndCtrlF6ReachTheListBehindAMaximisedLinesWindo
     EXPECT_EQ(CommandWindow->GetActiveMDIChild(), k.active) << k.active->GetCaption();
   }
   EXPECT_EQ(beeps, 0);
+  // Shown normal again, the lines window has the size it had before it was maximised.
+  lines->Show(gui::SW_RESTORE);
+  gui::ProcessPendingMessages();
+  EXPECT_EQ(std::pair(lines->GetWindowRect().w, lines->GetWindowRect().h), std::pair(normal.w, normal.h));
 }
 
 TEST_F(SlotsTest, AJournalMonthAnotherStationEntersIsRefusedUntilItLetsGo) {

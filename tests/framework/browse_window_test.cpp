@@ -34,12 +34,16 @@ TEST_F(BrowseWindowTest, OpensOnTheFirstPageAndKeepsOnlyVisibleRows) {
   // Record number and marker, then the cells.
   EXPECT_EQ(list->RowOf("001").substr(0, 10), std::string("000100") + kMarkerOrdinary + "001");
 
-  // A maximised list is shown normal again when it gets the focus.
+  // A maximised list is shown normal again when it gets the focus, at the size it had (the focus that moves
+  // inside it while it is being maximised leaves it maximised: shown normal from there, it lost that size).
+  const gui::Rect normal = list->GetWindowRect();
   list->Show(gui::SW_SHOWMAXIMIZED);
   gui::ProcessPendingMessages();
   ASSERT_TRUE(list->IsZoomed());
   list->EvSetFocus(0);
   EXPECT_FALSE(list->IsZoomed());
+  gui::ProcessPendingMessages();
+  EXPECT_EQ(std::pair(list->GetWindowRect().w, list->GetWindowRect().h), std::pair(normal.w, normal.h));
 }
 
 TEST_F(BrowseWindowTest, KeysMoveTheSelectionAndThePage) {
