@@ -32,6 +32,8 @@ constexpr char kHeaderKind = 'C';
 constexpr int kCodeWidth = 8;
 constexpr int kEntryRights = 13;
 constexpr const char* kTag = "C10CODE";
+// "Saisir" on a validated journal-month: it names the journal and the month.
+constexpr int kValidatedMonth = 30800;
 
 // Declared column numbers.
 enum Column { kMarker = 1, kCode, kMonth, kJournal, kName, kState, kDebit, kCredit, kColumnCount = kCredit };
@@ -283,8 +285,17 @@ void TWSaiBroEntJournaux::CmSaisir() {
     gui::MessageBeep(0);
     return;
   }
-  // A closed journal-month is not entered again; a cancelled header neither.
-  if (code[7] != kDraftSource || Cursor()->IsDeleted()) {
+  // A validated journal-month is closed to entry: the user is told so. A cancelled header is not entered either.
+  if (code[7] != kDraftSource) {
+    const std::string journalMonth = code.substr(0, kJournalMonthKeyLength);
+    gui::MessageBeep(0);
+    gui::MessageBox(this,
+                    FillPlaceholder(FillPlaceholder(LoadStr(kValidatedMonth), JournalOf(journalMonth)),
+                                    MonthDisplay(journalMonth)),
+                    LoadStr(52), gui::MB_OK | gui::MB_ICONINFORMATION);
+    return;
+  }
+  if (Cursor()->IsDeleted()) {
     gui::MessageBeep(0);
     return;
   }

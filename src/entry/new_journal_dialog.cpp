@@ -66,8 +66,22 @@ TDNouveauJournal::TDNouveauJournal(gui::Window* parent, std::string* ciblePiece,
   new MButton(kOnTemplate, this, gui::IDCANCEL);
 }
 
+const gui::ResponseTable& TDNouveauJournal::Table() {
+  static const gui::ResponseTable table =
+      gui::ResponseTable(&gui::Dialog::Table()).Command(kEnterInList, &TDNouveauJournal::CmEnterInList);
+  return table;
+}
+
+void TDNouveauJournal::CmEnterInList() { PressButton(gui::IDOK); }
+
 void TDNouveauJournal::SetupWindow() {
   TDNuv::SetupWindow();
+  // Return in either list presses the default button, as in a list of any dialog, rather than going on to the next
+  // control: the journal and the month chosen, the user confirms them.
+  for (MListBox* list : {journals_, months_}) {
+    list->SetNotify(this, 0, 0, 0);
+    list->Keys().enterAction = static_cast<int>(kEnterInList);
+  }
   std::string text = target_ != nullptr ? *target_ : std::string();
   text.resize(kCiblePieceLength, ' ');
   codes_.clear();

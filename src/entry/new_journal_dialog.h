@@ -22,6 +22,8 @@ class TDNouveauJournal : public TDNuv {
   static constexpr int kNewJournal = 1318;
   static constexpr int kCopyJournal = 1319;
   enum : int { kJournals = 1202, kMonths = 1204, kDate = 1206, kLabel = 1208, kClearAmounts = 1209 };
+  // What Return in either list sends the dialog: its default button, Ok, pressed.
+  static constexpr unsigned kEnterInList = 1210;
 
   // `monthFixed` keeps the proposed month; `check` refuses a journal that is missing or cancelled;
   // `extended` writes the fields of dialog 1319.
@@ -41,8 +43,12 @@ class TDNouveauJournal : public TDNuv {
 
   bool CanClose() override;
 
+  static const gui::ResponseTable& Table();
+  const gui::ResponseTable& Responses() const override { return Table(); }
+
  protected:
   void SetupWindow() override;
+  void CmEnterInList();
 
  private:
   std::string* target_;

@@ -465,6 +465,7 @@ void CMDIBrowse::EvMouseWheel(unsigned modKeys, int delta, gui::Point p) {
 // ---- keys --------------------------------------------------------------------
 
 void CMDIBrowse::EvKeyDown(int vk, unsigned repeat, unsigned flags) {
+  if (PassedOnByView(vk, true)) return;
   keyDefault_ = false;
   enterDown_ = vk == gui::VK_RETURN;
   reportKeyDown_ = vk == gui::VK_F5 || vk == gui::VK_F6 ? vk : 0;
@@ -518,6 +519,7 @@ void CMDIBrowse::EvKeyDown(int vk, unsigned repeat, unsigned flags) {
 unsigned CMDIBrowse::F12Command() const { return browse_cmd::Modifier; }
 
 void CMDIBrowse::EvKeyUp(int vk, unsigned repeat, unsigned flags) {
+  if (PassedOnByView(vk, false)) return;
   keyDefault_ = false;
   unsigned cmd = 0;
   switch (vk) {
@@ -779,7 +781,8 @@ void CMDIBrowse::EvSetFocus(gui::Handle) {
     BuildToolbar(toolbarCommands.data(), true);
   }
   if (IsIconic()) return;
-  if (IsZoomed()) Show(gui::SW_RESTORE);  // a maximised list is shown normal
+  // A maximised list is shown normal; not while it is being maximised itself (the focus moves inside it then).
+  if (IsZoomed() && !StateChanging()) Show(gui::SW_RESTORE);
   // '2' is a list whose form the main window is about to open: the focus coming back to it from the form
   // that just closed (the form of another record) arrives after that ask, and must not undo it.
   if (ownSlot > 0 && RegistryChar(ownSlot) != '3' && RegistryChar(ownSlot) != '2') SetRegistryText(ownSlot, 1, "1");
@@ -982,17 +985,42 @@ BrowseView::BrowseView(CMDIBrowse* owner)
     : gui::CustomControl(owner, 1, gui::ctl::VScroll | gui::ctl::HScroll | gui::ctl::TabStop), owner_(owner) {}
 
 void BrowseView::EvPaint() { owner_->Paint(); }
+// The list answers each key once. A list's own handler that takes a key without the base's leaves the key taken,
+// whatever the last key was; a key the list leaves to the default processing goes on to the windows around it,
+// the list among them, which lets it go by (PassedOnByView).
 void BrowseView::EvKeyDown(int vk, unsigned repeat, unsigned flags) {
+  owner_->keyDefault_ = false;
+  owner_->passedDown_ = 0;
   owner_->EvKeyDown(vk, repeat, flags);
-  if (owner_->keyDefault_) DefaultProcessing();
+  if (owner_->keyDefault_) {
+    owner_->passedDown_ = vk;
+    DefaultProcessing();
+  }
 }
 void BrowseView::EvKeyUp(int vk, unsigned repeat, unsigned flags) {
+  owner_->keyDefault_ = false;
+  owner_->passedUp_ = 0;
   owner_->EvKeyUp(vk, repeat, flags);
-  if (owner_->keyDefault_) DefaultProcessing();
+  if (owner_->keyDefault_) {
+    owner_->passedUp_ = vk;
+    DefaultProcessing();
+  }
 }
 void BrowseView::EvSetFocus(gui::Handle lost) {
   gui::CustomControl::EvSetFocus(lost);
   owner_->EvSetFocus(lost);
+}
+void BrowseView::EvKillFocus(gui::Handle gained) {
+  owner_->passedDown_ = owner_->passedUp_ = 0;
+  gui::CustomControl::EvKillFocus(gained);
+}
+
+bool CMDIBrowse::PassedOnByView(int vk, bool down) {
+  int& passed = down ? passedDown_ : passedUp_;
+  if (vk == 0 || std::exchange(passed, 0) != vk) return false;
+  keyDefault_ = true;
+  DefaultProcessing();
+  return true;
 }
 void BrowseView::EvSize(int, int, int) {}
 

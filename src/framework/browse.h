@@ -332,6 +332,9 @@ class CMDIBrowse : public gui::MDIChild {
   bool LookupAskerAlive() const;
   // The partner edit form is open (its flag is '1').
   bool PartnerOpen() const;
+  // "Visualiser" or "Imprimer" (`command`) has something to run here: layouts of the list (its report prefix), or a
+  // window's own report. A list without is not offered them (menu, keys, tool bar, pop-up).
+  bool HasReport(unsigned command) const;
   bool Busy() const;  // print run in progress or minimised
 
   static const gui::ResponseTable& Table();
@@ -388,7 +391,11 @@ class CMDIBrowse : public gui::MDIChild {
   std::uint32_t typeAheadStart_ = 0;
   bool sized_ = false;
   int retryState_ = 0;
+  // A key its view passed on reaching the list's own window: let go by, as the view's call handled it.
+  bool PassedOnByView(int vk, bool down);
   bool keyDefault_ = false;  // the key goes on to the default processing
+  int passedDown_ = 0;       // the key press (release) the view just left to the default processing
+  int passedUp_ = 0;
   bool enterDown_ = false;   // Enter was pressed in the list and not yet released
   int reportKeyDown_ = 0;    // F5 or F6 pressed in the list (not taken by an accelerator) and not yet released
   bool escapeDown_ = false;  // Escape likewise, pressed while no print run or search was going on
@@ -416,6 +423,7 @@ class BrowseView : public gui::CustomControl {
   void EvMouseMove(unsigned modKeys, gui::Point p) override { owner_->EvMouseMove(modKeys, p); }
   void EvMouseWheel(unsigned modKeys, int delta, gui::Point p) override { owner_->EvMouseWheel(modKeys, delta, p); }
   void EvSetFocus(gui::Handle lost) override;
+  void EvKillFocus(gui::Handle gained) override;
   void EvSize(int sizeType, int width, int height) override;
   void EvVScroll(int code, int pos) override { owner_->EvVScroll(code, pos); }
   void EvHScroll(int code, int pos) override { owner_->EvHScroll(code, pos); }

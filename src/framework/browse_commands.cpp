@@ -71,11 +71,16 @@ void CMDIBrowse::CmEntree() {
 
 // ---- enablers ------------------------------------------------------------------
 
+bool CMDIBrowse::HasReport(unsigned command) const {
+  // A window that runs the command itself has its report; the base runs the list's layouts, when it has some.
+  return !reportPrefix.empty() || Responses().FindHandler(command) != Table().FindHandler(command);
+}
+
 void CMDIBrowse::CeVisualiser(gui::CommandEnabler& ce) {
-  ce.Enable(!Busy() && HasAccessRight(rightsFunction, 5) && !PartnerOpen() && store_.totalRows > 0);
+  ce.Enable(!Busy() && HasReport(ce.Id()) && HasAccessRight(rightsFunction, 5) && !PartnerOpen() && store_.totalRows > 0);
 }
 void CMDIBrowse::CeImprimer(gui::CommandEnabler& ce) {
-  ce.Enable(!Busy() && HasAccessRight(rightsFunction, 6) && !PartnerOpen() && store_.totalRows > 0);
+  ce.Enable(!Busy() && HasReport(ce.Id()) && HasAccessRight(rightsFunction, 6) && !PartnerOpen() && store_.totalRows > 0);
 }
 void CMDIBrowse::CeAnnuler(gui::CommandEnabler& ce) {
   ce.Enable(!Busy() && HasAccessRight(rightsFunction, 4) && SelectedIsOrdinary() && !PartnerOpen());

@@ -21,6 +21,7 @@
 #include "processing/core/matching_lines.h"
 #include "runtime/numbers.h"
 #include "runtime/session_registry.h"
+#include "runtime/text.h"
 #include "runtime/xbase.h"
 #include "shell/cursors.h"
 #include "shell/enablers.h"
@@ -42,6 +43,8 @@ constexpr int kPathWidth = 250;
 enum : int { kFileLabel = 1301, kInfo1 = 1302, kFileEdit = 1201, kErrorList = 1205 };
 
 constexpr int kFilter = 23324;
+// A file that cannot be read: the reason, and that nothing was imported.
+constexpr int kUnreadableFile = 30801;
 
 std::string Caption() { return LoadStr(kCaption); }
 
@@ -256,6 +259,11 @@ void TWUtiModAjoutAscii::CmChooseFile() {
 
 void TWUtiModAjoutAscii::CmAccepter() {
   if (running_) return;
+  // No file named yet: the user is asked for it, as "?" does, and the import goes on with the one chosen.
+  if (IsBlank(file_->GetValue())) {
+    CmChooseFile();
+    if (IsBlank(file_->GetValue())) return;
+  }
   // The file is read again: it may have changed since it was shown.
   if (!ReadFile()) {
     gui::MessageBeep(0);
@@ -264,7 +272,11 @@ void TWUtiModAjoutAscii::CmAccepter() {
       ::Table c50, c60;
       refused = processing::ImportAsciiFile(*TableC10, c50, c60, read_);  // the error log line only
     }
-    gui::MessageBox(this, refused.message, Caption(), gui::MB_OK | gui::MB_ICONSTOP);
+    // A file read with errors has them written beside it; one that could not be read says why.
+    const std::string message = read_.readable || read_.errors.empty()
+                                    ? refused.message
+                                    : FillPlaceholder(LoadStr(kUnreadableFile), read_.errors.front().text);
+    gui::MessageBox(this, message, Caption(), gui::MB_OK | gui::MB_ICONSTOP);
     return;
   }
   const std::string question = Fill(LoadStr(29754), {std::to_string(read_.lines), std::to_string(read_.pieces.size())});

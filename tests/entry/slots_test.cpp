@@ -5,12 +5,16 @@
 // another station: a journal-month it enters is refused until it lets go, and a line key handed
 // over at + 18 of a slot keeps the header locked through a totals update.
 #include <QApplication>
+#include <QMenu>
+#include <QMouseEvent>
+#include <functional>
 
 #include "data/account_totals.h"
 #include "data/dossier_files.h"
 #include "data/session.h"
 #include "entry_fixture.h"
 #include "platform/gui/accelerators.h"
+#include "platform/gui/menu.h"
 #include "runtime/numbers.h"
 #include "runtime/xbase.h"
 #include "shell/application.h"
@@ -132,23 +136,132 @@ TEST_F(SlotsTest, SaisirOpensOneWindowPerJournalMonthAndASixthIsRefusedUnlocked)
   EXPECT_EQ(ActiveLinesWindowPosition(), 0);
 }
 
-TEST_F(SlotsTest, ReturnOnAJournalMonthOpensItsLinesWindowInFrontAsSaisirDoes) {
+// However the user chooses the row, the lines window opens once, active and in front of the list: the list
+// opened with Ctrl+S as it is typed (its keys let go over the list), then the row chosen with the mouse and
+// Return, with Down and Return, or with a double click.
+TEST_F(SlotsTest, AJournalMonthChosenAnyWayOpensItsLinesWindowInFront) {
   const std::string month = JournalMonths()[0].first;
   Open();
-  Menu(command_id::SaisieEcritures);
-  TWSaiBroEntJournaux* list = Headers();
-  ASSERT_NE(list, nullptr);
-  ASSERT_TRUE(list->LocateCode(month + "B"));
-  list->View()->Widget()->setFocus();
-  // Return pressed and let go on the list, as the user does.
-  test_support::SendKey(list->View()->Widget(), QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier, "\r");
-  gui::ProcessPendingMessages();
-  test_support::SendKey(list->View()->Widget(), QEvent::KeyRelease, Qt::Key_Return, Qt::NoModifier, "\r");
-  gui::ProcessPendingMessages();
-  TWSaiBroDetJournaux* lines = WindowOf(month);
+  auto focus = [] { return QApplication::focusWidget(); };
+  auto mouse = [](QWidget* w, QEvent::Type type, int row) {
+    const QPoint at(40, row * CMDIBrowse::RowHeightPixels() + CMDIBrowse::RowHeightPixels() / 2);
+    const Qt::MouseButtons held = type == QEvent::MouseButtonRelease ? Qt::NoButton : Qt::LeftButton;
+    QMouseEvent e(type, at, w->mapToGlobal(at), Qt::LeftButton, held, Qt::NoModifier);
+    QApplication::sendEvent(w, &e);
+  };
+  auto enter = [&focus] {
+    test_support::SendKey(focus(), QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier, "\r");
+    gui::ProcessPendingMessages();
+    test_support::SendKey(focus(), QEvent::KeyRelease, Qt::Key_Return, Qt::NoModifier, "\r");
+  };
+  struct Case {
+    const char* input;
+    std::function<void(TWSaiBroEntJournaux*, int row)> choose;
+  };
+  const Case cases[] = {
+      {"mouse then Return",
+       [&](TWSaiBroEntJournaux* list, int row) {
+         mouse(list->View()->Widget(), QEvent::MouseButtonPress, row);
+         mouse(list->View()->Widget(), QEvent::MouseButtonRelease, row);
+         gui::ProcessPendingMessages();
+         enter();
+       }},
+      {"Down then Return",
+       [&](TWSaiBroEntJournaux* list, int row) {
+         list->Store().selected = list->Store().top + row - 1;
+         test_support::SendKey(focus(), QEvent::KeyPress, Qt::Key_Down);
+         test_support::SendKey(focus(), QEvent::KeyRelease, Qt::Key_Down);
+         gui::ProcessPendingMessages();
+         enter();
+       }},
+      {"double click",
+       [&](TWSaiBroEntJournaux* list, int row) {
+         mouse(list->View()->Widget(), QEvent::MouseButtonPress, row);
+         mouse(list->View()->Widget(), QEvent::MouseButtonRelease, row);
+         mouse(list->View()->Widget(), QEvent::MouseButtonDblClick, row);
+         mouse(list->View()->Widget(), QEvent::MouseButtonRelease, row);
+       }},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.input);
+    CloseAll();
+    // Ctrl+S pressed over the frame; S and Ctrl let go over the list it opened.
+    test_support::SendKey(MainFrame->OuterWidget(), QEvent::KeyPress, Qt::Key_S, Qt::ControlModifier);
+    gui::ProcessPendingMessages();
+    TWSaiBroEntJournaux* list = Headers();
+    ASSERT_NE(list, nullptr) << test_support::ShownTexts();
+    test_support::SendKey(focus(), QEvent::KeyRelease, Qt::Key_S, Qt::ControlModifier);
+    test_support::SendKey(focus(), QEvent::KeyRelease, Qt::Key_Control);
+    gui::ProcessPendingMessages();
+    // The row of the journal-month on the page, the selection elsewhere.
+    ASSERT_TRUE(list->LocateCode(month + "B"));
+    const int row = list->GetSelectedRowIndex();
+    list->Store().selected = 0;
+    c.choose(list, row);
+    gui::ProcessPendingMessages();
+    TWSaiBroDetJournaux* lines = WindowOf(month);
+    ASSERT_NE(lines, nullptr) << test_support::ShownTexts();
+    EXPECT_EQ(CommandWindow->GetActiveMDIChild(), lines) << "the lines window active, not the list";
+    EXPECT_EQ(CommandWindow->ActivationHistory().back(), lines);
+    EXPECT_TRUE(lines->HasFocus() || lines->View()->HasFocus()) << "the keys go to the lines window";
+    EXPECT_EQ(beeps, 0);
+    EXPECT_EQ(test_support::ShownTexts(), "");
+  }
+  test_support::Screenshot(MainFrame->OuterWidget(), "entry", "lines_window_from_mouse_and_return");
+}
+
+// A lines window maximised over the whole client area hides "Journaux saisis": the Fenêtres menu lists both at its
+// end, the active one checked, and brings the list back (shown normal, as a list that gets the focus is); Ctrl+F6
+// and Ctrl+Maj+F6 go from one to the other.
+TEST_F(SlotsTest, TheFenetresMenuAndCtrlF6ReachTheListBehindAMaximisedLinesWindow) {
+  const std::string month = JournalMonths()[0].first;
+  Open();
+  TWSaiBroDetJournaux* lines = Saisir(month);
   ASSERT_NE(lines, nullptr) << test_support::ShownTexts();
-  EXPECT_EQ(CommandWindow->GetActiveMDIChild(), lines) << "the lines window in front, not the list";
-  test_support::Screenshot(MainFrame->OuterWidget(), "entry", "lines_window_from_return");
+  TWSaiBroEntJournaux* list = Headers();
+  const gui::Rect normal = lines->GetWindowRect();
+  lines->Show(gui::SW_SHOWMAXIMIZED);
+  gui::ProcessPendingMessages();
+  ASSERT_TRUE(lines->IsZoomed());
+  gui::Menu* windows = MainFrame->WindowMenu();
+  ASSERT_NE(windows, nullptr);
+  const int fixed = windows->FindPosition(command_id::FermerFenetres) + 1;
+  auto listed = [&] {
+    emit windows->GetQMenu()->aboutToShow();
+    std::string items;
+    for (int i = fixed; i < windows->GetItemCount(); ++i)
+      items += windows->IsSeparator(i) ? std::string("-|")
+                                       : (windows->IsItemChecked(windows->GetItemId(i)) ? "v " : "  ") +
+                                             windows->GetItemText(i) + "|";
+    return items;
+  };
+  EXPECT_EQ(listed(), "-|  &1 Journaux saisis|v &2 " + TWSaiBroDetJournaux::TitleOf(month) + "|");
+  QMenu* shown = windows->GetQMenu();
+  shown->popup(MainFrame->OuterWidget()->mapToGlobal(QPoint(420, 24)));
+  test_support::Screenshot(shown, "entry", "fenetres_menu_window_list");
+  shown->hide();
+
+  ASSERT_TRUE(windows->Choose(gui::CM_FIRSTMDICHILD));
+  gui::ProcessPendingMessages();
+  EXPECT_EQ(CommandWindow->GetActiveMDIChild(), list);
+  EXPECT_EQ(listed(), "-|v &1 Journaux saisis|  &2 " + TWSaiBroDetJournaux::TitleOf(month) + "|");
+  test_support::Screenshot(MainFrame->OuterWidget(), "entry", "list_chosen_from_fenetres");
+
+  const struct {
+    Qt::KeyboardModifiers mods;
+    gui::Window* active;
+  } keys[] = {{Qt::ControlModifier, lines}, {Qt::ControlModifier, list}, {Qt::ControlModifier | Qt::ShiftModifier, lines}};
+  for (const auto& k : keys) {
+    test_support::SendKey(QApplication::focusWidget(), QEvent::KeyPress, Qt::Key_F6, k.mods);
+    test_support::SendKey(QApplication::focusWidget(), QEvent::KeyRelease, Qt::Key_F6, k.mods);
+    gui::ProcessPendingMessages();
+    EXPECT_EQ(CommandWindow->GetActiveMDIChild(), k.active) << k.active->GetCaption();
+  }
+  EXPECT_EQ(beeps, 0);
+  // Shown normal again, the lines window has the size it had before it was maximised.
+  lines->Show(gui::SW_RESTORE);
+  gui::ProcessPendingMessages();
+  EXPECT_EQ(std::pair(lines->GetWindowRect().w, lines->GetWindowRect().h), std::pair(normal.w, normal.h));
 }
 
 TEST_F(SlotsTest, AJournalMonthAnotherStationEntersIsRefusedUntilItLetsGo) {
@@ -227,5 +340,102 @@ TEST_F(SlotsTest, CreerMakesANewJournalMonthAndOpensIt) {
   EXPECT_EQ(list->Store().MarkerOf(list->GetSelectedRowIndex() - 1), kMarkerOrdinary);
 }
 
+// "Journaux saisis" has no layout: "Visualiser" and "Imprimer" are greyed in the Fichier menu, the tool bar and the
+// pop-up, and their keys do nothing (they beeped behind an offered command). "Saisir" on a validated journal-month
+// says that it is closed to entry.
+TEST_F(SlotsTest, JournauxSaisisOffersNoReportAndSaysAValidatedMonthIsClosed) {
+  Open();
+  // A journal-month validated before: its closed header, as the validation leaves it.
+  const std::string validated = JournalMonths()[0].first + kClosedSource;
+  {
+    Table c10;
+    ASSERT_TRUE(c10.OpenShared(PathC10(), "C10CODE"));
+    ASSERT_TRUE(c10.AppendBlank());
+    c10.PutField(1, "C");
+    c10.PutField(2, validated.c_str());
+    c10.PutField(3, "Journal valide");
+    c10.PutField(4, ZeroTotalsText().c_str());
+    ASSERT_TRUE(c10.InsertRecord());
+  }
+  Menu(command_id::SaisieEcritures);
+  TWSaiBroEntJournaux* list = Headers();
+  ASSERT_NE(list, nullptr);
+  QWidget* view = list->View()->Widget();
+  view->setFocus();
+  gui::ProcessPendingMessages();
+  const struct {
+    unsigned command;
+    Qt::Key ctrlKey;
+  } commands[] = {{browse_cmd::Visualiser, Qt::Key_V}, {browse_cmd::Imprimer, Qt::Key_P}};
+  for (const auto& c : commands) {
+    SCOPED_TRACE(c.command);
+    gui::ModalSeam::Reset();
+    beeps = 0;
+    gui::CommandEnabler ce(c.command);
+    MainFrame->RouteCommandEnable(ce);
+    EXPECT_TRUE(ce.Handled() && !ce.Enabled()) << "the list answers, greyed";
+    EXPECT_FALSE(MainMenuHandle->Choose(c.command)) << "Fichier";
+    MainControlBar->RunEnablers();
+    ASSERT_NE(MainControlBar->GadgetWithId(c.command), nullptr);
+    EXPECT_FALSE(MainControlBar->GadgetWithId(c.command)->IsEnabled()) << "the tool bar";
+    const QPoint at(40, CMDIBrowse::RowHeightPixels() * 3 / 2);
+    gui::ModalSeam::QueuePopupMenuAnswer(c.command);
+    QMouseEvent press(QEvent::MouseButtonPress, at, view->mapToGlobal(at), Qt::RightButton, Qt::RightButton,
+                      Qt::NoModifier);
+    QApplication::sendEvent(view, &press);
+    test_support::SendKey(view, QEvent::KeyPress, c.ctrlKey, Qt::ControlModifier);
+    test_support::SendKey(view, QEvent::KeyRelease, c.ctrlKey, Qt::ControlModifier);
+    gui::ProcessPendingMessages();
+    ASSERT_EQ(gui::ModalSeam::Shown().size(), 1u) << test_support::ShownTexts();
+    EXPECT_EQ(gui::ModalSeam::Shown()[0].kind, gui::ModalKind::PopupMenu) << "no report choice";
+    EXPECT_EQ(beeps, 0) << "nothing offered that only beeps";
+  }
+
+  ASSERT_TRUE(list->LocateCode(validated));
+  gui::ModalSeam::Reset();
+  test_support::SendKey(view, QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier, "\r");
+  test_support::SendKey(view, QEvent::KeyRelease, Qt::Key_Return, Qt::NoModifier, "\r");
+  gui::ProcessPendingMessages();
+  ASSERT_EQ(gui::ModalSeam::Shown().size(), 1u) << test_support::ShownTexts();
+  EXPECT_EQ(gui::ModalSeam::Shown()[0].text, "\n\nLe journal '" + JournalOf(validated.substr(0, 7)) + "' de " +
+                                                  MonthDisplay(validated.substr(0, 7)) +
+                                                  " est valid\xE9:\nil est clos \xE0 la saisie.\n\n");
+  EXPECT_EQ(SlotHolding(validated.substr(0, 7)), -1) << "not entered";
+  test_support::ScreenshotMessage(gui::ModalSeam::Shown()[0], "entry", "validated_month_closed");
+}
+
+// "Créer un Nouveau Journal": Return in either list presses the default button, as Ok does.
+TEST_F(SlotsTest, ReturnInEitherListOfTheNewJournalDialogPressesOk) {
+  Open();
+  Menu(command_id::SaisieEcritures);
+  TWSaiBroEntJournaux* list = Headers();
+  ASSERT_NE(list, nullptr);
+  for (int which : {TDNouveauJournal::kJournals, TDNouveauJournal::kMonths}) {
+    SCOPED_TRACE(which == TDNouveauJournal::kJournals ? "journals" : "months");
+    CloseAll();
+    if (Headers() == nullptr) Menu(command_id::SaisieEcritures);
+    list = Headers();
+    ASSERT_NE(list, nullptr);
+    const std::string month = which == TDNouveauJournal::kJournals ? "C608" : "C609";
+    bool ended = false;
+    gui::ModalSeam::QueueDialogAnswer(gui::IDCANCEL, [&](gui::Window& w) {
+      auto& d = dynamic_cast<TDNouveauJournal&>(w);
+      d.Show(gui::SW_SHOWNORMAL);
+      EXPECT_TRUE(d.SelectJournal("CAI"));
+      EXPECT_TRUE(d.SelectMonth(month));
+      QWidget* box = d.GetDlgItem(which)->Widget();
+      d.GetDlgItem(which)->SetFocus();
+      gui::ProcessPendingMessages();
+      test_support::SendKey(box, QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier, "\r");
+      test_support::SendKey(box, QEvent::KeyRelease, Qt::Key_Return, Qt::NoModifier, "\r");
+      gui::ProcessPendingMessages();
+      ended = d.IsEnded() && d.Result() == gui::IDOK;
+    });
+    Send(list, browse_cmd::Nouveau);
+    EXPECT_TRUE(ended) << "Return in the list did nothing";
+  }
+}
+
 }  // namespace
 }  // namespace entry_test
+

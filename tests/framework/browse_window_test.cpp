@@ -34,12 +34,16 @@ TEST_F(BrowseWindowTest, OpensOnTheFirstPageAndKeepsOnlyVisibleRows) {
   // Record number and marker, then the cells.
   EXPECT_EQ(list->RowOf("001").substr(0, 10), std::string("000100") + kMarkerOrdinary + "001");
 
-  // A maximised list is shown normal again when it gets the focus.
+  // A maximised list is shown normal again when it gets the focus, at the size it had (the focus that moves
+  // inside it while it is being maximised leaves it maximised: shown normal from there, it lost that size).
+  const gui::Rect normal = list->GetWindowRect();
   list->Show(gui::SW_SHOWMAXIMIZED);
   gui::ProcessPendingMessages();
   ASSERT_TRUE(list->IsZoomed());
   list->EvSetFocus(0);
   EXPECT_FALSE(list->IsZoomed());
+  gui::ProcessPendingMessages();
+  EXPECT_EQ(std::pair(list->GetWindowRect().w, list->GetWindowRect().h), std::pair(normal.w, normal.h));
 }
 
 TEST_F(BrowseWindowTest, KeysMoveTheSelectionAndThePage) {
@@ -76,19 +80,23 @@ TEST_F(BrowseWindowTest, F5AndF6AskForALayoutOnlyWhenTheMenuOffersTheCommand) {
     ++asked;
     return gui::IDCANCEL;
   };
+  // A list without layouts (no report prefix) has nothing to show or print: not offered either.
   const struct {
     int rows;
+    const char* prefix;
     int vk;
     unsigned command;
     bool offered;
-  } cases[] = {{0, gui::VK_F5, browse_cmd::Visualiser, false},
-               {0, gui::VK_F6, browse_cmd::Imprimer, false},
-               {3, gui::VK_F5, browse_cmd::Visualiser, true},
-               {3, gui::VK_F6, browse_cmd::Imprimer, true}};
+  } cases[] = {{0, "JO", gui::VK_F5, browse_cmd::Visualiser, false},
+               {0, "JO", gui::VK_F6, browse_cmd::Imprimer, false},
+               {3, "JO", gui::VK_F5, browse_cmd::Visualiser, true},
+               {3, "JO", gui::VK_F6, browse_cmd::Imprimer, true},
+               {3, "", gui::VK_F5, browse_cmd::Visualiser, false},
+               {3, "", gui::VK_F6, browse_cmd::Imprimer, false}};
   for (const auto& c : cases) {
-    SCOPED_TRACE(std::to_string(c.rows) + " rows, key " + std::to_string(c.vk));
+    SCOPED_TRACE(std::to_string(c.rows) + " rows, prefix \"" + c.prefix + "\", key " + std::to_string(c.vk));
     JournalList* list = Open(c.rows);
-    list->reportPrefix = "JO";
+    list->reportPrefix = c.prefix;
     gui::CommandEnabler ce(c.command);
     list->EvCommandEnable(ce);
     EXPECT_EQ(ce.Enabled(), c.offered) << "the menu";
@@ -103,6 +111,26 @@ TEST_F(BrowseWindowTest, F5AndF6AskForALayoutOnlyWhenTheMenuOffersTheCommand) {
     gui::ProcessPendingMessages();
   }
   BrowseHooks() = saved;
+}
+
+// Keys typed in the list reach it once: one the list leaves to the default processing goes on to the windows
+// around it without being read again as a search (which doubled it in the type-ahead text).
+TEST_F(BrowseWindowTest, ATypedKeyTheListDoesNotFindCountsOnce) {
+  JournalList* list = Open(100);
+  QWidget* view = list->View()->Widget();
+  view->setFocus();
+  const struct {
+    Qt::Key key;
+    const char* text;
+    const char* typed;  // the type-ahead text after the key
+  } keys[] = {{Qt::Key_1, "1", "1"}, {Qt::Key_5, "5", "15"}, {Qt::Key_7, "7", "157"}};
+  for (const auto& k : keys) {
+    test_support::SendKey(view, QEvent::KeyPress, k.key, Qt::NoModifier, k.text);
+    test_support::SendKey(view, QEvent::KeyRelease, k.key, Qt::NoModifier, k.text);
+    gui::ProcessPendingMessages();
+    EXPECT_EQ(list->TypeAheadText(), k.typed) << "after " << k.text;
+  }
+  EXPECT_EQ(list->GetSelectedRowText(), "100") << "\"1\" found the journal 100; \"15\" none";
 }
 
 TEST_F(BrowseWindowTest, RefreshTimerFollowsDossierConstant025) {

@@ -1,11 +1,15 @@
 // The chart of accounts list opened from "Données > Plan Comptable" over the demo dossier: both orders and the
 // switch between them, the shaded groups of constant 062, the balances, type-ahead, creation, cancellation, the
 // word search and the report variables.
+#include <QApplication>
+#include <QMouseEvent>
 #include <algorithm>
 
 #include "chart_fixture.h"
 #include "framework/browse_services.h"
 #include "framework/fmt_saisie.h"
+#include "masterdata/core/record_text.h"
+#include "masterdata/record_text_editor.h"
 #include "platform/gui/keyboard.h"
 #include "runtime/numbers.h"
 #include "shell/application.h"
@@ -559,6 +563,39 @@ TEST_F(ChartListTest, ContactCellsAndTitlesShowWhole) {
     list->CmQuitter();
     gui::ProcessPendingMessages();
   }
+}
+
+// "Texte" chosen from the pop-up of the first row, as the user right-clicks it: the text window opens once,
+// active and in front; the click that opened the pop-up is not handled again by the list around the rows (which
+// took the keys back and offered its pop-up a second time).
+TEST_F(ChartListTest, TexteFromThePopUpOfTheFirstRowOpensTheTextInFront) {
+  ChartList* list = Open();
+  ASSERT_NE(list, nullptr);
+  list->GoFirst();
+  QWidget* view = list->View()->Widget();
+  view->setFocus();
+  gui::ProcessPendingMessages();
+  const QPoint at(60, CMDIBrowse::RowHeightPixels() + CMDIBrowse::RowHeightPixels() / 2);
+  gui::ModalSeam::QueuePopupMenuAnswer(browse_cmd::Texte);
+  QMouseEvent press(QEvent::MouseButtonPress, at, view->mapToGlobal(at), Qt::RightButton, Qt::RightButton,
+                    Qt::NoModifier);
+  QApplication::sendEvent(view, &press);
+  gui::ProcessPendingMessages();
+  auto* text = dynamic_cast<TWDonTexte*>(gui::Window::FromHandle(SlotHandle(kRecordTextSlot)));
+  ASSERT_NE(text, nullptr) << test_support::ShownTexts();
+  EXPECT_EQ(text->GetCaption(), "Texte - Code Plan Comptable: " + std::string(RTrim(list->SelectedCode().c_str())));
+  EXPECT_EQ(CommandWindow->GetActiveMDIChild(), text) << "the text window active, not the list";
+  int popups = 0;
+  for (const gui::ShownModal& m : gui::ModalSeam::Shown()) {
+    if (m.kind != gui::ModalKind::PopupMenu) continue;
+    ++popups;
+    EXPECT_EQ(QPoint(m.screenX, m.screenY), view->mapToGlobal(at)) << "the pop-up opens where the row was clicked";
+  }
+  EXPECT_EQ(popups, 1);
+  test_support::Screenshot(MainFrame->OuterWidget(), "masterdata", "chart_text_from_popup");
+  text->NoCheckFlag = true;
+  text->CloseWindow();
+  gui::ProcessPendingMessages();
 }
 
 }  // namespace

@@ -138,6 +138,54 @@ TEST_F(AsciiWindowTest, CtrlEImportsAsAccepterDoesAndNeverClosesTheFormWithoutAW
   EXPECT_FALSE(platform::FileExists(path));
 }
 
+// Ctrl+E (or "Accepter") with no file named asks for the file, and imports the one chosen; a file that cannot be
+// read says why. Neither names an error file "_erreurs.txt" that nobody wrote.
+TEST_F(AsciiWindowTest, CtrlEWithoutAFileAsksForItAndAnUnreadableFileSaysWhy) {
+  const std::string path = root_ + "/choisi.txt";
+  std::ofstream(path, std::ios::binary) << kThreePieces;
+  const long before = DraftRecords();
+  Menu(command_id::AjoutAsciiBrouillard);
+  TWUtiModAjoutAscii* form = Form();
+  ASSERT_NE(form, nullptr) << test_support::ShownTexts();
+  ASSERT_EQ(form->FileEdit()->GetValue(), "");
+  auto ctrlE = [&] {
+    form->FileEdit()->SetFocus();
+    test_support::SendKey(form->FileEdit()->Widget(), QEvent::KeyPress, Qt::Key_E, Qt::ControlModifier);
+    gui::ProcessPendingMessages();
+  };
+  auto kinds = [] {
+    std::string k;
+    for (const gui::ShownModal& m : gui::ModalSeam::Shown())
+      k += m.kind == gui::ModalKind::FileOpen ? "file|" : m.kind == gui::ModalKind::MessageBox ? "box|" : "other|";
+    return k;
+  };
+  // Asked for the file, the user gives up: nothing else.
+  gui::ModalSeam::Reset();
+  gui::ModalSeam::QueueFileAnswer("");
+  ctrlE();
+  EXPECT_EQ(kinds(), "file|") << test_support::ShownTexts();
+  // The file chosen is read and its import confirmed (here refused): nothing written.
+  gui::ModalSeam::Reset();
+  gui::ModalSeam::QueueFileAnswer(path);
+  gui::ModalSeam::QueueMessageBoxAnswer(gui::IDNO);
+  ctrlE();
+  EXPECT_EQ(kinds(), "file|box|") << test_support::ShownTexts();
+  EXPECT_TRUE(ShownContains("Confirmez l'ajout au brouillard de 7 lignes en 3 pi\xE8" "ces")) << test_support::ShownTexts();
+  EXPECT_EQ(form->FileEdit()->GetValue(), path);
+  EXPECT_EQ(DraftRecords(), before);
+  // A file named that is not there.
+  const std::string missing = root_ + "/absent.txt";
+  form->FileEdit()->SetValue(missing, false);
+  gui::ModalSeam::Reset();
+  ctrlE();
+  EXPECT_EQ(kinds(), "box|") << test_support::ShownTexts();
+  EXPECT_TRUE(ShownContains("Fichier illisible : " + missing)) << test_support::ShownTexts();
+  EXPECT_FALSE(ShownContains("_erreurs.txt")) << test_support::ShownTexts();
+  EXPECT_FALSE(platform::FileExists(root_ + "/absent_erreurs.txt"));
+  test_support::ScreenshotMessage(gui::ModalSeam::Shown().back(), "processing", "ascii_unreadable_file");
+  EXPECT_EQ(DraftRecords(), before);
+}
+
 TEST_F(AsciiWindowTest, AFaultyFileShowsItsErrorsAndWritesNothing) {
   std::string content = kThreePieces;
   content += "OD;01/05/2026;Z;60700000;0;x;10;\r\nOD;01/05/2026;Z;60799999;0;x;;9\r\nOD;01/01/2027;Y;512;0;x;1;\r\n"

@@ -128,6 +128,9 @@ constexpr unsigned CM_TILECHILDREN = 24362;
 constexpr unsigned CM_TILECHILDRENHORIZ = 24363;
 constexpr unsigned CM_ARRANGEICONS = 24364;
 constexpr unsigned CM_CLOSECHILDREN = 24365;
+// The open windows listed at the end of that menu: the first one, and room for the others.
+constexpr unsigned CM_FIRSTMDICHILD = 0xFF00;
+constexpr unsigned CM_LASTMDICHILD = 0xFFFF;
 
 // Commands of the Edit menu, handled by the focused edit control.
 constexpr unsigned CM_EDITUNDO = 24321;

@@ -10,6 +10,7 @@
 #include <QPointer>
 #include <QResizeEvent>
 #include <QGridLayout>
+#include <QKeyEvent>
 #include <QLayout>
 #include <QVBoxLayout>
 #include <algorithm>
@@ -52,6 +53,53 @@ void SettleClientArea(QMdiArea* area) {
   QWidget* viewport = area->viewport();
   QResizeEvent viewportResize(viewport->size(), viewport->size());
   QApplication::sendEvent(viewport, &viewportResize);
+}
+
+// The client of the frame a widget lies in: through the windows that hold it, on the same top-level window (a
+// dialog made by a child is a window of its own).
+MDIClient* ClientOfWidget(QWidget* widget) {
+  for (Window* w = WindowOfWidget(widget); w != nullptr; w = w->Parent()) {
+    MDIClient* client = dynamic_cast<MDIClient*>(w);
+    if (client == nullptr)
+      if (auto* frame = dynamic_cast<MDIFrame*>(w)) client = frame->GetClient();
+    if (client == nullptr) continue;
+    QWidget* area = client->Widget();
+    return area != nullptr && area->window() == widget->window() ? client : nullptr;
+  }
+  return nullptr;
+}
+
+// The keys that go from one child window to the next, wherever the focus stands in the frame, before the focused
+// control sees them: Ctrl+F6 and Ctrl+Tab the next, Ctrl+Shift+F6 and Ctrl+Shift+Tab the previous. Not while a
+// modal dialog or a pop-up menu is open.
+class WindowKeysFilter : public QObject {
+ public:
+  bool eventFilter(QObject* watched, QEvent* e) override {
+    if (e->type() != QEvent::KeyPress || !watched->isWidgetType()) return false;
+    const auto* k = static_cast<QKeyEvent*>(e);
+    const Qt::KeyboardModifiers mods = k->modifiers() & ~Qt::KeypadModifier;
+    const bool ctrl = mods == Qt::ControlModifier, ctrlShift = mods == (Qt::ControlModifier | Qt::ShiftModifier);
+    bool previous = false;
+    if ((k->key() == Qt::Key_F6 || k->key() == Qt::Key_Tab) && ctrl) previous = false;
+    else if ((k->key() == Qt::Key_F6 || k->key() == Qt::Key_Backtab || k->key() == Qt::Key_Tab) && ctrlShift)
+      previous = true;
+    else
+      return false;
+    if (QApplication::activePopupWidget() != nullptr || QApplication::activeModalWidget() != nullptr) return false;
+    MDIClient* client = ClientOfWidget(static_cast<QWidget*>(watched));
+    if (client == nullptr || client->ListedChildren().empty()) return false;
+    client->ActivateNextChild(previous);
+    return true;
+  }
+};
+
+// Installed again (the last installed acts first) each time an area or a child is made: the MDI area of the
+// class library filters the program's keys too and would take Ctrl+Tab for a window switch of its own.
+void EnsureWindowKeysFilter() {
+  static WindowKeysFilter* filter = nullptr;
+  if (QCoreApplication::instance() == nullptr) return;
+  if (filter == nullptr) filter = new WindowKeysFilter;
+  qApp->installEventFilter(filter);
 }
 
 }  // namespace
@@ -106,7 +154,33 @@ bool MDIFrame::AssignMenu(int resourceId) {
 
 void MDIFrame::SetMenu(std::unique_ptr<Menu> menu) {
   menu_ = std::move(menu);
+  windowMenu_ = nullptr;
+  windowMenuFixed_ = 0;
+  for (int i = 0; menu_ && i < menu_->GetItemCount(); ++i) {
+    Menu* sub = menu_->GetSubMenu(i);
+    if (sub == nullptr || sub->FindPosition(CM_CASCADECHILDREN) < 0) continue;
+    windowMenu_ = sub;
+    windowMenuFixed_ = sub->GetItemCount();
+    sub->SetBeforeShow([this] { UpdateWindowMenu(); });
+    break;
+  }
   DrawMenuBar();
+}
+
+void MDIFrame::UpdateWindowMenu() {
+  if (windowMenu_ == nullptr) return;
+  while (windowMenu_->GetItemCount() > windowMenuFixed_) windowMenu_->DeleteItem(windowMenu_->GetItemCount() - 1);
+  if (client_ == nullptr || !client_->IsCreated()) return;
+  const std::vector<MDIChild*> children = client_->ListedChildren();
+  if (children.empty()) return;
+  const MDIChild* active = client_->GetActiveMDIChild();
+  windowMenu_->InsertSeparator(-1);
+  for (std::size_t i = 0; i < children.size() && i <= CM_LASTMDICHILD - CM_FIRSTMDICHILD; ++i) {
+    const unsigned id = CM_FIRSTMDICHILD + static_cast<unsigned>(i);
+    windowMenu_->InsertItem(-1, id, MDIClient::WindowMenuText(static_cast<int>(i), children[i]->GetCaption()));
+    // Only the active one carries a mark; the others show none, not an empty box.
+    if (children[i] == active) windowMenu_->CheckItem(id, true);
+  }
 }
 
 void MDIFrame::DrawMenuBar() {
@@ -216,6 +290,7 @@ QWidget* MDIClient::CreateWidget(QWidget* parentWidget) {
   });
   if (parentWidget != nullptr)
     if (auto* layout = qobject_cast<QBoxLayout*>(parentWidget->layout())) layout->insertWidget(0, area, 1);
+  EnsureWindowKeysFilter();
   return area;
 }
 
@@ -260,6 +335,45 @@ std::vector<MDIChild*> MDIClient::ActivationHistory() const {
     for (MDIChild* c : children)
       if (c->GetHandle() == h) out.push_back(c);
   return out;
+}
+
+std::vector<MDIChild*> MDIClient::ListedChildren() const {
+  std::vector<MDIChild*> out;
+  for (MDIChild* c : GetChildren())
+    if (c->OuterWidget() != nullptr && !c->OuterWidget()->isHidden()) out.push_back(c);
+  return out;
+}
+
+std::string MDIClient::WindowMenuText(int place, const std::string& caption) {
+  std::string text = place < 9 ? "&" + std::to_string(place + 1) : std::to_string(place + 1);
+  text += ' ';
+  // A '&' of the caption is shown, not taken for a mnemonic.
+  for (char c : caption) text += c == '&' ? std::string("&&") : std::string(1, c);
+  return text;
+}
+
+void MDIClient::ActivateNextChild(bool previous) {
+  const std::vector<MDIChild*> children = ListedChildren();
+  if (children.empty()) return;
+  const auto n = static_cast<std::ptrdiff_t>(children.size());
+  const auto at = std::find(children.begin(), children.end(), GetActiveMDIChild()) - children.begin();
+  std::ptrdiff_t next = previous ? n - 1 : 0;
+  if (at < n) next = (at + (previous ? n - 1 : 1)) % n;
+  children[static_cast<std::size_t>(next)]->Activate();
+}
+
+void MDIClient::CmActivateChild(unsigned id) {
+  const std::vector<MDIChild*> children = ListedChildren();
+  const std::size_t place = id - CM_FIRSTMDICHILD;
+  if (id >= CM_FIRSTMDICHILD && place < children.size()) children[place]->Activate();
+}
+
+void MDIClient::CeActivateChild(CommandEnabler& ce) {
+  const std::vector<MDIChild*> children = ListedChildren();
+  const std::size_t place = ce.Id() - CM_FIRSTMDICHILD;
+  const bool listed = ce.Id() >= CM_FIRSTMDICHILD && place < children.size();
+  ce.Enable(listed);
+  if (listed && children[place] == GetActiveMDIChild()) ce.SetCheck(CHECK_CHECKED);
 }
 
 MDIChild* MDIClient::Successor(const MDIChild* closing) const {
@@ -332,7 +446,9 @@ const ResponseTable& MDIClient::Table() {
                                          .Command(CM_TILECHILDREN, &MDIClient::CmTileChildren)
                                          .Command(CM_TILECHILDRENHORIZ, &MDIClient::CmTileChildrenHoriz)
                                          .Command(CM_ARRANGEICONS, &MDIClient::CmArrangeIcons)
-                                         .Command(CM_CLOSECHILDREN, &MDIClient::CmCloseChildren);
+                                         .Command(CM_CLOSECHILDREN, &MDIClient::CmCloseChildren)
+                                         .CommandRange(CM_FIRSTMDICHILD, CM_LASTMDICHILD, &MDIClient::CmActivateChild)
+                                         .EnableRange(CM_FIRSTMDICHILD, CM_LASTMDICHILD, &MDIClient::CeActivateChild);
   return table;
 }
 
@@ -375,6 +491,7 @@ QWidget* MDIChild::CreateWidget(QWidget* parentWidget) {
   grid->addWidget(barWidgets_->v, 0, 1);
   grid->addWidget(barWidgets_->h, 1, 0);
   QMdiSubWindow* sub = area->addSubWindow(frame);
+  EnsureWindowKeysFilter();
   sub->setAttribute(Qt::WA_DeleteOnClose, false);
   if (!maximizeBox_)
     sub->setWindowFlags(Qt::SubWindow | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |

@@ -42,6 +42,10 @@ class MDIFrame : public Window {
   Menu* GetMenu() const { return menu_.get(); }
   // Shows the bar again after items of its top level changed.
   void DrawMenuBar();
+  // The window menu (the pop-up holding the cascade command) lists the open windows at its end, numbered, the
+  // active one checked; done each time it opens. Null when the menu has no such pop-up.
+  Menu* WindowMenu() const { return windowMenu_; }
+  void UpdateWindowMenu();
 
   bool SetAccelerators(int resourceId);
 
@@ -72,6 +76,8 @@ class MDIFrame : public Window {
  private:
   MDIClient* client_;
   std::unique_ptr<Menu> menu_;
+  Menu* windowMenu_ = nullptr;
+  int windowMenuFixed_ = 0;  // its own items, before the list of windows
   std::unique_ptr<AcceleratorTable> accelerators_;
   QWidget* container_ = nullptr;
   std::string pendingCaption_;
@@ -99,6 +105,17 @@ class MDIClient : public Window {
   void CmTileChildrenHoriz() { TileChildren(true); }
   void CmArrangeIcons() { ArrangeIcons(); }
   void CmCloseChildren() { CloseChildren(); }
+  // The window menu's entry `id` (CM_FIRSTMDICHILD + its place in ListedChildren) activates that child.
+  void CmActivateChild(unsigned id);
+  void CeActivateChild(CommandEnabler& ce);
+
+  // The children the window menu lists and the window keys go through: the shown ones, in the order they were
+  // made.
+  std::vector<MDIChild*> ListedChildren() const;
+  // Ctrl+F6 / Ctrl+Tab: the listed child after the active one, or (previous) the one before it, round the list.
+  void ActivateNextChild(bool previous);
+  // The text of the window menu's entry for the child at `place` (0 first): "&1 " and its caption.
+  static std::string WindowMenuText(int place, const std::string& caption);
 
   // The children from the one active longest ago to the one active last (the windows alive now).
   std::vector<MDIChild*> ActivationHistory() const;

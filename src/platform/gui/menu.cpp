@@ -17,6 +17,7 @@ struct Menu::Impl {
   std::unique_ptr<QMenu> menu = std::make_unique<QMenu>();
   std::map<QAction*, std::unique_ptr<Menu>> subs;
   Handle target = 0;
+  std::function<void()> beforeShow;
 
   QAction* At(int pos) const {
     const auto actions = menu->actions();
@@ -38,7 +39,10 @@ struct Menu::Impl {
 };
 
 Menu::Menu() : d_(std::make_unique<Impl>()) {
-  QObject::connect(d_->menu.get(), &QMenu::aboutToShow, [this] { RunEnablers(); });
+  QObject::connect(d_->menu.get(), &QMenu::aboutToShow, [this] {
+    if (d_->beforeShow) d_->beforeShow();
+    RunEnablers();
+  });
   // The highlighted item's hint; a pop-up's title and separators carry no command.
   QObject::connect(d_->menu.get(), &QMenu::hovered, [](QAction* a) {
     NoteCommandHover(a != nullptr && !a->isSeparator() && a->menu() == nullptr ? a->data().toUInt() : 0u);
@@ -190,26 +194,33 @@ void Menu::RunEnablers() {
   }
 }
 
+void Menu::SetBeforeShow(std::function<void()> work) { d_->beforeShow = std::move(work); }
+
 bool Menu::Choose(unsigned id) {
   QAction* a = d_->FindAction(id);
   if (a == nullptr) return false;
-  // Enablers of the menu holding the item run first, as when it opens.
+  // Enablers of the menu holding the item run first, as when it opens; its items may be made again then.
   for (QObject* w : a->associatedObjects())
     if (auto* qm = qobject_cast<QMenu*>(w)) emit qm->aboutToShow();
-  if (!a->isEnabled()) return false;
+  a = d_->FindAction(id);
+  if (a == nullptr || !a->isEnabled()) return false;
   a->trigger();
   return true;
 }
 
-unsigned Menu::TrackPopupMenu(Window& owner, Point screen) {
+unsigned Menu::TrackPopupMenu(Window& owner, Point client) {
+  QWidget* surface = owner.Widget();
+  const QPoint screen = surface != nullptr ? surface->mapToGlobal(QPoint(client.x, client.y)) : QPoint(client.x, client.y);
   Handle previous = d_->target;
   SetCommandTarget(&owner);
   RunEnablers();
   ShownModal shown;
   shown.kind = ModalKind::PopupMenu;
+  shown.screenX = screen.x();
+  shown.screenY = screen.y();
   QMenu* qm = d_->menu.get();
   int answer = ModalSeam::Run(shown, 0, [qm, screen](ShownModal&) {
-    QAction* chosen = qm->exec(QPoint(screen.x, screen.y));
+    QAction* chosen = qm->exec(screen);
     return chosen == nullptr ? 0 : static_cast<int>(chosen->data().toUInt());
   });
   unsigned id = static_cast<unsigned>(answer);

@@ -64,13 +64,15 @@ class Menu {
   void SetCommandTarget(Window* target);
   // Runs the enablers of this menu's items now (done when it opens).
   void RunEnablers();
+  // Work done each time the menu opens, before its enablers (items that follow the program's state).
+  void SetBeforeShow(std::function<void()> work);
   // Chooses the item as a click would; false when absent or greyed.
   bool Choose(unsigned id);
 
-  // Context menu at a screen point for `owner`: enablers run, then the
-  // choice (through the modal seam) is sent to the owner as a command.
-  // Returns the chosen id, 0 when none.
-  unsigned TrackPopupMenu(Window& owner, Point screen);
+  // Context menu for `owner` at a point of its client area (where the user
+  // clicked): enablers run, then the choice (through the modal seam) is sent
+  // to the owner as a command. Returns the chosen id, 0 when none.
+  unsigned TrackPopupMenu(Window& owner, Point client);
 
   QMenu* GetQMenu() const;
 

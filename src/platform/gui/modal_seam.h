@@ -44,6 +44,8 @@ struct ShownModal {
   std::string diskPath;      // ... or the choice as the system names it (UTF-8), when a test gave it so
   ModalFont font;            // font chooser: the font offered
   ModalFont chosenFont;      // font chooser: the font chosen (no face: none)
+  int screenX = 0;           // pop-up menu: the point of the screen where it opens
+  int screenY = 0;
   bool queued = false;       // false: no answer was queued (cancel or default given)
   bool kindMismatch = false; // the next queued answer was for another kind
 };

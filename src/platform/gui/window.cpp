@@ -75,8 +75,9 @@ void WindowWidget::paintEvent(QPaintEvent*) {
 
 bool WindowEventFilter::eventFilter(QObject* watched, QEvent* event) {
   if (owner_ == nullptr) return false;
-  // An MDI child's frame only reports its close; the rest is the content's.
+  // An MDI child's frame only reports its close, and notes its changes of state; the rest is the content's.
   bool outer = watched != owner_->Widget();
+  if (event->type() == QEvent::WindowStateChange && watched == owner_->OuterWidget()) owner_->NoteStateChange();
   if (outer && event->type() != QEvent::Close) return false;
   return owner_->DeliverEvent(event);
 }
@@ -92,6 +93,7 @@ struct Window::Impl {
   int showAfterCreate = -1;
   bool enabled = true;
   bool creating = false;
+  int stateChanges = 0;  // changes of state (maximised, minimised, restored) the event loop has not yet gone past
 };
 
 Window::Window(Window* parent) : d_(std::make_unique<Impl>()), parent_(parent) {
@@ -225,6 +227,16 @@ void Window::DestroyWidgets(bool top) {
 }
 
 void Window::HideForDestroy(QWidget* outer) { outer->hide(); }
+
+void Window::NoteStateChange() {
+  ++d_->stateChanges;
+  const Handle h = handle_;
+  QTimer::singleShot(0, qApp, [h] {
+    if (Window* w = handles::Find(h)) w->d_->stateChanges = std::max(0, w->d_->stateChanges - 1);
+  });
+}
+
+bool Window::StateChanging() const { return d_->stateChanges > 0; }
 
 void Window::Destroy() {
   if (!IsCreated() || destroying_) return;
@@ -410,6 +422,16 @@ std::intptr_t Window::WindowProc(unsigned msg, std::uintptr_t wParam, std::intpt
 }
 
 bool Window::DeliverEvent(void* qevent) {
+  // A handler may run a modal loop (a pop-up menu, a message box) in which this window receives other events (it
+  // loses the focus, say): what they leave to the default processing is theirs, never the event still being
+  // handled, which would otherwise go on to the parent window and be handled there a second time.
+  const bool outer = defaultWanted_;
+  const bool consumed = DispatchEvent(qevent);
+  defaultWanted_ = outer;
+  return consumed;
+}
+
+bool Window::DispatchEvent(void* qevent) {
   auto* e = static_cast<QEvent*>(qevent);
   defaultWanted_ = false;
   switch (e->type()) {

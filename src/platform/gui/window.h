@@ -88,6 +88,10 @@ class Window {
   bool IsWindowVisible() const;
   bool IsIconic() const;
   bool IsZoomed() const;
+  // The window is being maximised, minimised or restored (by the program or its frame's buttons), until the event
+  // loop goes on: the focus moves about inside the window meanwhile, and a handler of that focus must not change
+  // the state again (the class library would lose the size to restore).
+  bool StateChanging() const;
   void EnableWindow(bool enable);
   bool IsWindowEnabled() const;
   void SetFocus();
@@ -192,7 +196,9 @@ class Window {
   void AddChild(Window* child);
   void RemoveChild(Window* child);
   void DestroyWidgets(bool top);
-  bool DeliverEvent(void* qevent);  // QEvent* from the event filter
+  bool DeliverEvent(void* qevent);  // QEvent* from the event filter; true when the window took it
+  void NoteStateChange();
+  bool DispatchEvent(void* qevent);
   void DoPaint() { EvPaint(); }
 
   struct Impl;

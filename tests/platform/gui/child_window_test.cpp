@@ -4,6 +4,7 @@
 #include <QImage>
 #include <QMdiArea>
 #include <QMdiSubWindow>
+#include <QMenu>
 #include <QScrollBar>
 #include <QTest>
 #include <QWidget>
@@ -13,6 +14,7 @@
 #include "gui_test_support.h"
 #include "platform/gui/accelerators.h"
 #include "platform/gui/custom_control.h"
+#include "platform/gui/menu.h"
 #include "platform/gui/mdi.h"
 #include "platform/gui/window.h"
 
@@ -219,6 +221,77 @@ TEST_F(ChildWindowTest, AClosingChildHandsTheKeysBackToTheOneActiveBeforeIt) {
   journals->Destroy();
   ProcessPendingMessages();
   EXPECT_NE(client->GetActiveMDIChild(), hidden);
+}
+
+// The window menu lists the shown children at its end, in the order they were made, numbered, the active one
+// checked, and choosing one activates it; Ctrl+F6 and Ctrl+Tab go to the next child, with Shift to the previous,
+// wherever the focus stands and when the active child is maximised over the whole client area.
+TEST_F(ChildWindowTest, TheWindowMenuListsTheChildrenAndTheKeysGoRoundThem) {
+  std::string error;
+  std::unique_ptr<Menu> bar = Menu::FromText(
+      "&Fichier\n  20209\t&Quitter\nFe&n\xC3\xAAtres\n  24361\t&Cascade\n  -\n  24365\tTout &Fermer\n", &error);
+  ASSERT_NE(bar, nullptr) << error;
+  frame->SetMenu(std::move(bar));
+  Menu* windows = frame->WindowMenu();
+  ASSERT_NE(windows, nullptr);
+  ASSERT_EQ(windows->GetItemCount(), 3);
+  auto open = [&] {
+    emit windows->GetQMenu()->aboutToShow();
+    std::vector<std::string> items;
+    for (int i = 3; i < windows->GetItemCount(); ++i)
+      items.push_back(windows->IsSeparator(i) ? "-"
+                                              : std::string(windows->IsItemChecked(windows->GetItemId(i)) ? "v " : "  ") +
+                                                    windows->GetItemText(i));
+    return items;
+  };
+  EXPECT_TRUE(open().empty()) << "no window, no list";
+
+  Child* headers = NewChild("Journaux saisis");
+  Child* hidden = NewChild("Cachee");
+  Child* chart = NewChild("Plan & Comptes");
+  Child* lines = NewChild("Saisie journal AC 05/26");
+  hidden->Show(SW_HIDE);
+  lines->Activate();
+  lines->Show(SW_SHOWMAXIMIZED);
+  ProcessPendingMessages();
+  ASSERT_EQ(client->GetActiveMDIChild(), lines);
+  const std::vector<std::string> listed = {"-", "  &1 Journaux saisis", "  &2 Plan && Comptes",
+                                           "v &3 Saisie journal AC 05/26"};
+  EXPECT_EQ(open(), listed);
+  EXPECT_EQ(open(), listed) << "opened again: the same list, once";
+  SavePicture(*frame, "mdi_window_menu_maximised");
+
+  // Chosen from the menu: the list comes over the maximised lines window.
+  ASSERT_TRUE(windows->Choose(CM_FIRSTMDICHILD));
+  ProcessPendingMessages();
+  EXPECT_EQ(client->GetActiveMDIChild(), headers);
+  EXPECT_EQ(open()[1], "v &1 Journaux saisis");
+
+  // The keys, from the focused child: round the list both ways, past the hidden child.
+  struct Case {
+    Qt::Key key;
+    Qt::KeyboardModifiers mods;
+    Child* active;
+  };
+  const Case cases[] = {
+      {Qt::Key_F6, Qt::ControlModifier, chart},
+      {Qt::Key_F6, Qt::ControlModifier, lines},
+      {Qt::Key_Tab, Qt::ControlModifier, headers},
+      {Qt::Key_F6, Qt::ControlModifier | Qt::ShiftModifier, lines},
+      {Qt::Key_Backtab, Qt::ControlModifier | Qt::ShiftModifier, chart},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.active->GetCaption());
+    Child* from = dynamic_cast<Child*>(client->GetActiveMDIChild());
+    ASSERT_NE(from, nullptr);
+    QTest::keyClick(from->Widget(), c.key, c.mods);
+    ProcessPendingMessages();
+    EXPECT_EQ(client->GetActiveMDIChild(), c.active);
+    EXPECT_TRUE(c.active->IsZoomed()) << "the active child stays over the whole client area";
+    EXPECT_EQ(from->keys, 0) << "the key went to the window list, not to the child";
+  }
+  EXPECT_FALSE(hidden->IsWindowVisible());
+  SavePicture(*frame, "mdi_window_keys");
 }
 
 }  // namespace
