@@ -598,7 +598,12 @@ void CmRestaurationDossier() {
   ClearOpenWindowRegistry();
   SetDossierState('1');
   ChangeDir("");
-  if (!SetLogAside()) {
+  const char m = ReadBackupMethod();
+  // A batch file unpacks the backup into the restore's own folder; the dossier's files are
+  // taken from there once checked, and the station's log stays in place (the restore adds to
+  // it). A user's procedure writes where it is told: the station's log is set aside meanwhile.
+  const bool checked = IsBatchMethod(m) || m == '2';
+  if (!checked && !SetLogAside()) {
     // A restore now could put the backup's log over the station's own.
     gui::MessageBeep(0);
     gui::MessageBox(Owner(),
@@ -608,13 +613,9 @@ void CmRestaurationDossier() {
     return;
   }
 
-  const char m = ReadBackupMethod();
   const std::string code = Code();
   bool cancelled = false;
   ExternalCommand command;
-  // A batch file unpacks the backup into the restore's own folder; the dossier's files are
-  // taken from there once checked (a user's procedure writes where it is told).
-  const bool checked = IsBatchMethod(m) || m == '2';
   std::string chosen;
   RestoreFolders folders;
 
@@ -671,7 +672,7 @@ void CmRestaurationDossier() {
   }
 
   if (cancelled) {
-    PutLogBack(false);
+    if (!checked) PutLogBack(false);
   } else {
     const std::string logLine = LoadStr(22494) + std::string(1, m) + "' - " + command.logText;
     std::string failure = FailureNote(LoadStr(22061), run, logLine);
@@ -694,8 +695,8 @@ void CmRestaurationDossier() {
       }
     }
     PutDossierFileModesBack(modes);
-    // The log brought back by the restore gives way to the station's own.
-    PutLogBack(true);
+    // The log brought back by the user's procedure gives way to the station's own.
+    if (!checked) PutLogBack(true);
     WriteLog(logLine);
     LogFailure(LoadStr(22494) + std::string(1, m) + "' - ", run);
     if (!outcome.empty()) {

@@ -87,7 +87,8 @@ std::string NuvSauveValue(const std::string& stamp);
 // dossiers and reopens that entry.
 void SetDossierReopener(std::function<void()> reopen);
 
-// The station's log during a restore: "clg" + code + ".txt" is moved aside
+// The station's log during a restore through the user's procedure, which
+// writes into the dossier folder: "clg" + code + ".txt" is moved aside
 // to "c_lg" + code + ".tmp". An older set-aside file (left by an interrupted
 // restore) is kept: the current log is appended to it. Every step is a
 // whole-file write or an atomic rename, so no step loses the only copy.

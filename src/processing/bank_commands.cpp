@@ -1,6 +1,8 @@
 #include "processing/bank_commands.h"
 
+#include "dossier/core/restore_files.h"
 #include "processing/ascii_window.h"
+#include "processing/core/ascii_import.h"
 #include "processing/core/stopped_imports.h"
 #include "processing/ofx_window.h"
 #include "processing/reconciliation_windows.h"
@@ -17,4 +19,6 @@ void InstallBankCommands() {
   // An import stopped half-way is finished by the next opening of the dossier, shared.
   SetDossierRunFinisher(processing::kOfxImportRun, processing::FinishInterruptedImport);
   SetDossierRunFinisher(processing::kAsciiImportRun, processing::FinishInterruptedImport);
+  // A restore makes the log say of the ASCII imports what its books hold.
+  SetImportLogReconciler(processing::kAsciiImportRun, processing::AsciiLogAfterRestore);
 }

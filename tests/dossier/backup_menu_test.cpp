@@ -2,7 +2,8 @@
 // after "Changer de dossier" the dossier backed up and reopened is the current one; a
 // restore gives the dossier's files their rights back; the batch file runs while the window
 // system works, the dossier closed and held; a failing batch file's own messages are shown
-// and logged; the records of the bank imports follow the books through a backup and a restore.
+// and logged; the records of the bank imports, and what the log says of the ASCII imports, follow
+// the books through a backup and a restore.
 #include <sys/stat.h>
 
 #include <fstream>
@@ -16,18 +17,22 @@
 #include "data/session.h"
 #include "data/table.h"
 #include "dossier/backup.h"
+#include "dossier/core/restore_files.h"
 #include "dossier/dossier_commands.h"
 #include "dossier/dossier_record_commands.h"
 #include "dossier/dossier_slots.h"
 #include "dossier_test_util.h"
 #include "framework/dialog_bases.h"
+#include "platform/dbase/fileio.h"
 #include "platform/dbase/idapi.h"
 #include "platform/gui/listbox.h"
 #include "platform/gui/menu.h"
 #include "platform/system/cp1252.h"
 #include "platform/system/files.h"
+#include "processing/core/ascii_import.h"
 #include "processing/core/matching_lines.h"
 #include "processing/core/ofx_import.h"
+#include "processing/core/stopped_imports.h"
 #include "resources/command_ids.h"
 #include "runtime/inifiles.h"
 #include "runtime/logfile.h"
@@ -37,6 +42,7 @@
 #include "shell/mdi_client.h"
 #include "support/bank_statements.h"
 #include "support/dossier_fixture.h"
+#include "support/other_process.h"
 
 namespace {
 
@@ -394,6 +400,27 @@ class HostileRestoreTest : public BackupMenuTest {
     std::sort(names.begin(), names.end());
     return names;
   }
+  // The dossier DEMO backed up through the menu into a folder of its own: its archive.
+  std::string BackUp(const std::string& stamp) {
+    IniSetString("Un-Sauvegarde", (root_ + "/sauvegarde-" + stamp + "/").c_str());
+    ModalSeam::Reset();
+    ModalSeam::QueueMessageBoxAnswer(gui::IDYES);
+    EXPECT_TRUE(Choose(20723));
+    EXPECT_TRUE(OpenOn("DEMO")) << ShownTexts();
+    return root_ + "/sauvegarde-" + stamp + "/ZELDEMO.lzh";
+  }
+  // The archive restored through the menu: the end message, its box saved as `picture`.
+  std::string Restore(const std::string& archive, const std::string& picture) {
+    ModalSeam::Reset();
+    ModalSeam::BuildMessageBoxes([&picture](QWidget* box) { test_support::Screenshot(box, "dossier", picture); });
+    ModalSeam::QueueFileAnswer(archive);
+    ModalSeam::QueueMessageBoxAnswer(gui::IDYES);
+    EXPECT_TRUE(Choose(20724));
+    ModalSeam::BuildMessageBoxes({});
+    EXPECT_TRUE(OpenOn("DEMO")) << ShownTexts();
+    const std::vector<std::string> boxes = Boxes();
+    return boxes.empty() ? std::string() : boxes.back();
+  }
 
   std::string demo_;
 };
@@ -616,32 +643,11 @@ TEST_F(HostileRestoreTest, TheImportRecordsGoWithTheBooks) {
     EXPECT_TRUE(c50.OpenShared(demo_ + "c50demo", "", true));
     return static_cast<long>(c50.RecCount());
   };
-  // The dossier backed up through the menu: its archive.
-  const auto backup = [&](const std::string& stamp) {
-    IniSetString("Un-Sauvegarde", (root_ + "/sauvegarde-" + stamp + "/").c_str());
-    ModalSeam::Reset();
-    ModalSeam::QueueMessageBoxAnswer(gui::IDYES);
-    EXPECT_TRUE(Choose(20723));
-    EXPECT_TRUE(OpenOn("DEMO")) << ShownTexts();
-    return root_ + "/sauvegarde-" + stamp + "/ZELDEMO.lzh";
-  };
-  // The archive restored through the menu: the end message.
-  const auto restore = [&](const std::string& archive, const std::string& picture) {
-    ModalSeam::Reset();
-    ModalSeam::BuildMessageBoxes([&picture](QWidget* box) { test_support::Screenshot(box, "dossier", picture); });
-    ModalSeam::QueueFileAnswer(archive);
-    ModalSeam::QueueMessageBoxAnswer(gui::IDYES);
-    EXPECT_TRUE(Choose(20724));
-    ModalSeam::BuildMessageBoxes({});
-    EXPECT_TRUE(OpenOn("DEMO")) << ShownTexts();
-    const std::vector<std::string> boxes = Boxes();
-    return boxes.empty() ? std::string() : boxes.back();
-  };
   const std::string record = demo_ + "cofDEMO.txt";
   const processing::StatementImport first = test_support::DemoStatementImport(5, "T"),
                                     second = test_support::DemoStatementImport(3, "U");
 
-  const std::string older = backup("avant");
+  const std::string older = BackUp("avant");
   ASSERT_TRUE(fs::exists(older)) << ShownTexts();
   const long lines = draftLines();
   ASSERT_TRUE(import(first).written);
@@ -649,7 +655,7 @@ TEST_F(HostileRestoreTest, TheImportRecordsGoWithTheBooks) {
   const std::string known = ReadAll(record);
   ASSERT_NE(known, "");
 
-  std::string said = restore(older, "restore-import-record-set-aside");
+  std::string said = Restore(older, "restore-import-record-set-aside");
   EXPECT_NE(said.find("Mis de c\xF4t\xE9"), std::string::npos) << said;
   const std::string aside = "cofDEMO-avant-restauration-";
   EXPECT_NE(said.find("   cofDEMO.txt  ->  " + aside), std::string::npos) << said;
@@ -667,11 +673,11 @@ TEST_F(HostileRestoreTest, TheImportRecordsGoWithTheBooks) {
   EXPECT_EQ(draftLines(), lines + 10);
 
   // Backed up with its record, then a second statement: the restore brings the record back.
-  const std::string newer = backup("apres");
+  const std::string newer = BackUp("apres");
   ASSERT_TRUE(fs::exists(newer)) << ShownTexts();
   const std::string withFirst = ReadAll(record);
   ASSERT_TRUE(import(second).written);
-  said = restore(newer, "restore-import-record-restored");
+  said = Restore(newer, "restore-import-record-restored");
   EXPECT_NE(said.find("   cofDEMO.txt\n"), std::string::npos) << said;
   EXPECT_EQ(said.find("Mis de c\xF4t\xE9"), std::string::npos) << said;
   EXPECT_EQ(ReadAll(record), withFirst);
@@ -681,6 +687,155 @@ TEST_F(HostileRestoreTest, TheImportRecordsGoWithTheBooks) {
   again = import(second);
   EXPECT_EQ(again.imported, 3) << again.message;
   EXPECT_EQ(draftLines(), lines + 16);
+}
+
+// The ASCII import knows the files it imported from the dossier's log, which a restore keeps: the
+// log is made to say of each file what the backup's log says, so that a file is refused as
+// imported before exactly when the restored books hold its lines.
+class AsciiRestoreTest : public HostileRestoreTest {
+ protected:
+  void SetUp() override {
+    HostileRestoreTest::SetUp();
+    // As the program installs them with the bank commands: the restore's reading of the ASCII
+    // import's log, and the finish of an import stopped half-way at the next opening.
+    SetImportLogReconciler(processing::kAsciiImportRun, processing::AsciiLogAfterRestore);
+    SetDossierRunFinisher(processing::kAsciiImportRun, processing::FinishInterruptedImport);
+    SeedSampleBatches();
+    demo_ = MakeDossier("demo", "DEMO", 10);
+    OpenThroughDialog(C10Path(demo_, "DEMO"));
+    ASSERT_TRUE(OpenOn("DEMO"));
+    fs::create_directories(root_ + "/import");
+    file_ = root_ + "/import/ventes.txt";
+  }
+  void TearDown() override {
+    SetImportLogReconciler(processing::kAsciiImportRun, {});
+    SetDossierRunFinisher(processing::kAsciiImportRun, {});
+    HostileRestoreTest::TearDown();
+  }
+
+  // Two pieces of journal OD in May, each line labelled kLabel.
+  static constexpr const char* kLabel = "Vente restaur\xE9" "e";
+  static std::string Entries() {
+    std::string text = "Journal;Date;Piece;Compte;CodeLibelle;Libelle;Debit;Credit\r\n";
+    for (const char* piece : {"V1", "V2"})
+      text += std::string("OD;12/05/2026;") + piece + ";51200000;1;" + kLabel + ";75,00;\r\n" + "OD;12/05/2026;" + piece +
+              ";70600000;1;" + kLabel + ";;75,00\r\n";
+    return text;
+  }
+  static bool OpenForImport(Table& c50, Table& c60) {
+    return TableC10->OpenShared(PathC10(), "C10CODE") && TableC20->OpenShared(PathC20(), "C20CODE") &&
+           c50.OpenShared(PathC50(), LigneEcriture::kCodeTag) && c60.OpenShared(PathC60(), processing::kC60CodeTag);
+  }
+  struct Tried {
+    processing::AsciiRead read;
+    processing::AsciiRun run;
+  };
+  // The file written again (an import renames it), read, and imported into the open dossier as
+  // "Ajout ASCII au Brouillard" does (a file refused leaves its error line in the log).
+  Tried Import() {
+    std::ofstream(file_, std::ios::binary) << Entries();
+    Tried t;
+    Table c50, c60;
+    EXPECT_TRUE(OpenForImport(c50, c60));
+    t.read = processing::ReadAsciiFile(*TableC10, *TableC20, c50, file_);
+    t.run = processing::ImportAsciiFile(*TableC10, c50, c60, t.read);
+    CloseAllTables();
+    return t;
+  }
+  // The draft's live lines of the file.
+  long DraftLines() {
+    Table c50;
+    EXPECT_TRUE(c50.OpenShared(demo_ + "c50demo", "", true));
+    long n = 0;
+    for (bool on = c50.GoTop() && c50.SkipActive(false); on; on = c50.SkipActive(true))
+      n += std::string(RTrim(c50.GetField(LigneEcriture::BLIB))) == kLabel;
+    return n;
+  }
+
+  std::string file_;
+};
+
+TEST_F(AsciiRestoreTest, TheFileIsKnownAsImportedExactlyWhenTheRestoredBooksHoldIt) {
+  const std::string older = BackUp("avant");
+  Tried t = Import();
+  ASSERT_TRUE(t.run.written) << t.run.message;
+  ASSERT_EQ(DraftLines(), 4);
+  const std::string newer = BackUp("apres");
+
+  // From before the import: the books lack the file's lines, and the end message names it.
+  std::string said = Restore(older, "restore-ascii-not-held");
+  EXPECT_NE(said.find("restaur\xE9s ne contiennent pas\n"), std::string::npos) << said;
+  EXPECT_NE(said.find("   " + file_ + "\n"), std::string::npos) << said;
+  EXPECT_EQ(DraftLines(), 0);
+
+  // From after it: the books hold the file again, which is refused again.
+  said = Restore(newer, "restore-ascii-held");
+  EXPECT_NE(said.find("restaur\xE9s contiennent\n"), std::string::npos) << said;
+  EXPECT_NE(said.find("   " + file_ + "\n"), std::string::npos) << said;
+  EXPECT_EQ(DraftLines(), 4);
+  t = Import();
+  EXPECT_FALSE(t.read.importedBefore.empty());
+  EXPECT_FALSE(t.run.written) << t.run.message;
+  EXPECT_EQ(DraftLines(), 4);
+
+  // From before it once more: the file imported again brings every line once.
+  Restore(older, "restore-ascii-not-held-again");
+  EXPECT_EQ(DraftLines(), 0);
+  t = Import();
+  EXPECT_TRUE(t.read.importedBefore.empty()) << t.read.importedBefore;
+  EXPECT_TRUE(t.run.written) << t.run.message;
+  EXPECT_EQ(DraftLines(), 4);
+
+  // From after it, over the file imported again: nothing to say of it, and it is still refused.
+  said = Restore(newer, "restore-ascii-unchanged");
+  EXPECT_EQ(said.find("Importations ASCII"), std::string::npos) << said;
+  EXPECT_EQ(DraftLines(), 4);
+  t = Import();
+  EXPECT_FALSE(t.run.written) << t.run.message;
+  EXPECT_EQ(DraftLines(), 4);
+}
+
+// A run stopped half-way in the books backed up, finished after the backup: restored, the run
+// is stopped again, with its pieces record, and the file imported again is resumed, every line
+// once.
+TEST_F(AsciiRestoreTest, ARunStoppedHalfWayInTheBackupIsStoppedAgainOnceRestored) {
+  // The import killed once its start line is in the log, before its first line is written.
+  std::ofstream(file_, std::ios::binary) << Entries();
+  const std::string log = LogPath(".txt");
+  test_support::KillWhen() = [log] {
+    std::string text;
+    platform::ReadWholeFile(log, text);
+    return text.find(" - D\xE9" "but - ") != std::string::npos;
+  };
+  const int status = test_support::RunInChild([this] {
+    dbase::BeforeFileChange = test_support::KillWhenDue;
+    Table c50, c60;
+    if (!OpenForImport(c50, c60)) return 1;
+    const processing::AsciiRead read = processing::ReadAsciiFile(*TableC10, *TableC20, c50, file_);
+    return processing::ImportAsciiFile(*TableC10, c50, c60, read).written ? 0 : 1;
+  });
+  test_support::KillWhen() = nullptr;
+  ASSERT_EQ(status, 128 + SIGKILL);
+  // The opening finishes the import: nothing of it in the draft, the log names it stopped.
+  ModalSeam::Reset();
+  OpenThroughDialog(C10Path(demo_, "DEMO"), [] { ModalSeam::QueueMessageBoxAnswer(gui::IDOK); });
+  ASSERT_TRUE(OpenOn("DEMO")) << ShownTexts();
+  ASSERT_EQ(DraftLines(), 0);
+  const std::string stopped = BackUp("arret");
+  Tried t = Import();
+  ASSERT_FALSE(t.read.stoppedRun.empty());
+  ASSERT_TRUE(t.run.written) << t.run.message;
+  ASSERT_EQ(DraftLines(), 4);
+
+  const std::string said = Restore(stopped, "restore-ascii-stopped");
+  EXPECT_NE(said.find("interrompues dans les livres restaur\xE9s\n"), std::string::npos) << said;
+  EXPECT_NE(said.find("   " + file_ + "\n"), std::string::npos) << said;
+  EXPECT_EQ(DraftLines(), 0);
+  t = Import();
+  EXPECT_TRUE(t.read.importedBefore.empty()) << t.read.importedBefore;
+  EXPECT_NE(t.read.stoppedRun.find(file_), std::string::npos) << t.read.stoppedRun;
+  EXPECT_TRUE(t.run.written) << t.run.message;
+  EXPECT_EQ(DraftLines(), 4);
 }
 
 }  // namespace

@@ -7,8 +7,9 @@
 // - a run that said it succeeded left every dossier as after an uncut run;
 // - a run that said it failed left every dossier as before it, or as after it once the opening
 //   named the stopped run and finished it (an import run again: as after, each transaction once);
-// - every tag of every index walks exactly its table's records, the invariants hold, and no
-//   copies folder, pack file or run marker is left.
+// - every tag of every index walks exactly its table's records, the invariants hold, no
+//   copies folder, pack file or run marker is left, and what the dossier keeps beside its books
+//   about them (the imports' log) agrees with them.
 // Each run prints the points tried and held, and each point that failed with what differed.
 // The suite tries a sample of points, ENOSPC and EIO in turn; MERLON_FAULT_MATRIX=full tries both
 // at every change, "full:i/n" every n-th from the i-th, "points:5,17" those given (both faults).
@@ -69,6 +70,7 @@ class FaultMatrixTest : public MatrixTest {
         faults.push_back("the run said it failed: " + sides);
     }
     for (const std::string& f : TagsAndLeftovers(r, root)) faults.push_back(f);
+    for (const std::string& f : RecordsDisagree(r, root)) faults.push_back(f);
     if (!faults.empty()) {
       const std::size_t folder = refused.find(root);
       if (folder != std::string::npos) refused.replace(folder, root.size(), "");

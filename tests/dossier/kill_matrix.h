@@ -80,6 +80,10 @@ struct MatrixRun {
   // When not 0, the sample is every one of the run's last `lastWrites` writes (where a run over
   // two dossiers settles both), rather than points spread over all of them.
   long lastWrites = 0;
+  // What the dossiers keep beside their books about them (the imports' log), checked in a child
+  // after the opening: true when it agrees with the books; *why says where it does not. Null
+  // when the run has nothing to check there.
+  bool (*recordsAgree)(const std::string& root, std::string* why) = nullptr;
 };
 void PrintTo(const MatrixRun& r, std::ostream* os);
 

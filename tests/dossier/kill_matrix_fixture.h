@@ -261,6 +261,14 @@ class MatrixTest : public DossierOpenTest, public ::testing::WithParamInterface<
     return faults;
   }
 
+  // What the run's records beside the books say against the books (MatrixRun::recordsAgree).
+  std::vector<std::string> RecordsDisagree(const MatrixRun& r, const std::string& root) {
+    if (r.recordsAgree == nullptr) return {};
+    std::string why;
+    if (InChild([&](std::string* out) { return r.recordsAgree(root, out); }, &why) == 0) return {};
+    return {"the records beside the books disagree with them: " + OneLine(why)};
+  }
+
   // The dossiers whose invariants held before the run, and their pieces that did not balance.
   std::set<std::string> invariantsHeld_;
   std::map<std::string, long> unbalancedBefore_;

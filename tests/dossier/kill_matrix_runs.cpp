@@ -32,6 +32,7 @@
 #include "platform/system/files.h"
 #include "runtime/backup_paths.h"
 #include "runtime/inifiles.h"
+#include "runtime/logfile.h"
 #include "runtime/numbers.h"
 #include "runtime/xbase.h"
 #include "support/bank_statements.h"
@@ -327,11 +328,61 @@ bool RunRenumbering(const std::string& root, const Arm& arm) {
 
 // The restore of another state of the dossier (generated with fewer lines and another seed) over
 // it: the backup unpacked into the restore's folder as a batch file does, then checked and put in
-// place; the dossier's record of imported statements, which the backup lacks, set aside.
+// place; the dossier's record of imported statements, which the backup lacks, set aside. Two
+// ASCII files: "f" imported into the dossier after the backup, "g" into the backup's books, whose
+// import the dossier's log names and an earlier restore of an older backup took out: the restore
+// makes the log say that the books hold "g" and not "f".
+std::string RestoreAsciiFile(const std::string& root, const std::string& name) {
+  return root + "import/" + name + ".txt";
+}
+std::string RestoreAsciiLabel(const std::string& name) { return "Restaur\xE9 " + name; }
+void WriteRestoreAsciiFile(const std::string& root, const std::string& name, int day) {
+  std::ofstream out(RestoreAsciiFile(root, name), std::ios::binary);
+  out << "Journal;Date;Piece;Compte;CodeLibelle;Libelle;Debit;Credit\r\n";
+  for (int i = 0; i < 2; ++i) {
+    const std::string date = std::to_string(10 + day + i) + "/05/2026", piece = name + std::to_string(i);
+    out << "OD;" << date << ";" << piece << ";51200000;1;" << RestoreAsciiLabel(name) << ";" << 40 + i << ",00;\r\n"
+        << "OD;" << date << ";" << piece << ";70600000;1;" << RestoreAsciiLabel(name) << ";;" << 40 + i << ",00\r\n";
+  }
+}
+// A copy of the file imported into the dossier of `folder` (the import renames what it imports).
+void ImportAsciiCopy(const std::string& folder, const std::string& file) {
+  const std::string copy = file + ".copie";
+  ASSERT_TRUE(platform::CopyFile(file, copy));
+  ASSERT_TRUE(Load(folder, "A"));
+  Table c50, c60;
+  ASSERT_TRUE(TableC10->OpenShared(PathC10(), "C10CODE") && TableC20->OpenShared(PathC20(), "C20CODE") &&
+              c50.OpenShared(PathC50(), L::kCodeTag) && c60.OpenShared(PathC60(), processing::kC60CodeTag));
+  const processing::AsciiRead read = processing::ReadAsciiFile(*TableC10, *TableC20, c50, copy);
+  ASSERT_TRUE(read.Importable()) << (read.errors.empty() ? std::string() : read.errors[0].text);
+  ASSERT_TRUE(processing::ImportAsciiFile(*TableC10, c50, c60, read).written);
+  CloseAllTables();
+}
+std::string ReadLog() {
+  std::string text;
+  platform::ReadWholeFile(LogPath(), text);
+  return text;
+}
 void PrepareRestore(const std::string& root) {
   Make(root, "a", "A", 160);
   Make(root, "sauvegarde", "A", 60, [](DemoOptions& o) { o.seed = 11; });
   std::ofstream(root + "a/cofA.txt", std::ios::binary) << "30004|00123|00012345678|T1000\tC601\tBQ \t000001\t51200000\n";
+  std::filesystem::create_directories(root + "import");
+  WriteRestoreAsciiFile(root, "f", 0);
+  WriteRestoreAsciiFile(root, "g", 5);
+  ImportAsciiCopy(root + "sauvegarde/", RestoreAsciiFile(root, "g"));
+  std::string gImported;
+  for (std::string line : SplitText(ReadLog().c_str(), true, '\n')) {
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    if (line.find(" - Ok - ") != std::string::npos) gImported = line.substr(line.find(processing::kAsciiLogTitle));
+  }
+  ASSERT_NE(gImported, "");
+  ImportAsciiCopy(root + "a/", RestoreAsciiFile(root, "f"));
+  // "g" as a restore of a backup that held it, then one of an older backup, leave it in the log.
+  ASSERT_TRUE(Load(root + "a/", "A"));
+  const std::string withoutG = ReadLog();
+  ASSERT_TRUE(WriteLog(gImported));
+  for (const std::string& line : processing::AsciiLogAfterRestore(withoutG, ReadLog()).lines) ASSERT_TRUE(WriteLog(line));
 }
 bool RunRestore(const std::string& root, const Arm& arm) {
   if (!Load(root + "a/", "A") || !DossierLockTable->OpenExclusive(DossierTablePath())) return false;
@@ -345,7 +396,27 @@ bool RunRestore(const std::string& root, const Arm& arm) {
   if (!selection.refusal.empty() || selection.setAside.size() != 1) return false;
   return InstallRestoredFiles(folders, DossierFolder, "A", selection).done;
 }
-
+// The log names each file imported when, and only when, the draft holds its lines.
+bool RestoreLogAgrees(const std::string& root, std::string* why) {
+  Table c50, c60;
+  if (!OpenForImport(root, c50, c60)) {
+    *why = "A does not open";
+    return false;
+  }
+  bool agrees = true;
+  for (const char* name : {"f", "g"}) {
+    long held = 0;
+    for (bool on = c50.GoTop() && c50.SkipActive(false); on; on = c50.SkipActive(true))
+      held += std::string(RTrim(c50.GetField(L::BLIB))) == RestoreAsciiLabel(name);
+    const processing::AsciiRead read = processing::ReadAsciiFile(*TableC10, *TableC20, c50, RestoreAsciiFile(root, name));
+    const bool logged = !read.importedBefore.empty();
+    if (held == (logged ? 4 : 0) && read.stoppedRun.empty()) continue;
+    agrees = false;
+    *why += std::string(name) + ": " + std::to_string(held) + " lines in the draft, the log says " +
+            (logged ? "imported" : "not imported") + (read.stoppedRun.empty() ? "" : ", stopped") + "; ";
+  }
+  return agrees;
+}
 }  // namespace
 
 std::string OneLine(std::string text) {
@@ -374,7 +445,7 @@ const std::vector<MatrixRun>& Runs() {
     {"balance_sheet", "balance-sheet computation", false, {{"a", "A"}}, PrepareSheet, RunSheet},
     {"rebuild", "rebuild", false, {{"a", "A"}}, PrepareRebuild, RunRebuild},
     {"renumbering", "renumbering", false, {{"a", "A"}}, PrepareRenumbering, RunRenumbering},
-    {"restore", "restore", false, {{"a", "A"}}, PrepareRestore, RunRestore},
+    {"restore", "restore", false, {{"a", "A"}}, PrepareRestore, RunRestore, nullptr, {}, 0, RestoreLogAgrees},
   };
   return runs;
 }

@@ -7,7 +7,8 @@
 //   whole, once it is run again as the user would, after the checks below);
 // - every tag of every index walks exactly its table's records, and the invariants hold;
 // - a killed run that had changed the tables was named by the opening;
-// - no copies folder, pack file or run marker is left.
+// - no copies folder, pack file or run marker is left;
+// - what the dossier keeps beside its books about them (the imports' log) agrees with them.
 // Each run prints the points tried and held, and each point that failed with what differed.
 // The suite tries a sample spread over each run's writes, denser over the last ones (the pack
 // and the put in place); MERLON_KILL_MATRIX=full tries every write, "points:5,17" those given.
@@ -61,6 +62,7 @@ class KillMatrixTest : public MatrixTest {
       if (!neither) faults.push_back("the dossiers are on both sides of the run: " + JoinFaults(o.sides));
     }
     for (const std::string& f : TagsAndLeftovers(r, root)) faults.push_back(f);
+    for (const std::string& f : RecordsDisagree(r, root)) faults.push_back(f);
     // MERLON_KILL_MATRIX_KEEP=<folder>: the dossiers of each point kept there, as the killed run
     // left them (killed/) and as the opening left them (opened/), for a look at a fault.
     if (const char* keep = std::getenv("MERLON_KILL_MATRIX_KEEP")) {
@@ -88,7 +90,8 @@ TEST_P(KillMatrixTest, EveryWritePointHolds) {
   ASSERT_EQ(RunUncut(r, done, &writes), 0) << r.title << ": the uncut run failed";
   const long total = writes.total;
   ASSERT_GT(total, 0);
-  const std::vector<std::string> uncut = TagsAndLeftovers(r, done);
+  std::vector<std::string> uncut = TagsAndLeftovers(r, done);
+  for (const std::string& f : RecordsDisagree(r, done)) uncut.push_back(f);
   EXPECT_TRUE(uncut.empty()) << r.title << ", uncut run: " << JoinFaults(uncut);
   const std::vector<DossierRecords> after = Records(r, done);
   ASSERT_NE(after, before) << r.title << ": the run changed nothing";

@@ -1,6 +1,6 @@
 // Restore: real tar and copy round trips that give the dossier back byte for
-// byte, the station's log kept out of the restore, and the stopped restore
-// that changes nothing; the copy method writing nothing through a link left at
+// byte, the station's log kept out of the restore and in place while it runs,
+// and the stopped restore that changes nothing; the copy method writing nothing through a link left at
 // its partial names.
 #include "dossier_window_test.h"
 
@@ -77,15 +77,16 @@ TEST_F(RestoreTest, RoundTripsGiveTheDossierBackByteForByte) {
   EXPECT_EQ(launched_[1].back(), root_ + "/copies/");
 }
 
-// A restore whose log cannot be set aside (the set-aside name taken by a folder, the batch
-// file bringing back the backup's log): nothing started, the station's log as it was, the
-// dossier reopened without the stored working date.
+// A restore through the user's procedure, which writes into the dossier folder, whose log cannot
+// be set aside (the set-aside name taken by a folder, the procedure bringing back the backup's
+// log): nothing started, the station's log as it was, the dossier reopened without the stored
+// working date.
 TEST_F(RestoreTest, StoppedRestoreLeavesTheLogAsItWas) {
   CreateAndOpen();
-  RecordingBatch("CRESTA8.BAT", root_ + "/r8.txt");
-  IniSetString("LanceM?BACKUP", "8");
-  WriteText(program_ + BackupBatchName('8', true),
-            "#!/bin/sh\nprintf 'journal de la sauvegarde\\r\\n' > \"$1/clgab.txt\"\n");
+  IniSetString("LanceM?BACKUP", "P");
+  const std::string procedure = root_ + "/restaure.sh";
+  WriteText(procedure, "printf 'journal de la sauvegarde\\r\\n' > \"$1/clgab.txt\"\n");
+  IniSetString("Proc-Restaure", ("/bin/sh " + procedure + " %chemin%").c_str());
   WriteLog("ligne du poste");
   const std::string log = ReadText(LogPath(".txt"));
   std::filesystem::create_directory(platform::DiskPath(folder_ + "c_lgab.tmp"));
@@ -97,6 +98,27 @@ TEST_F(RestoreTest, StoppedRestoreLeavesTheLogAsItWas) {
   EXPECT_TRUE(std::filesystem::is_directory(platform::DiskPath(folder_ + "c_lgab.tmp")));
   EXPECT_FALSE(UseStoredWorkingDate);
   EXPECT_EQ(reopened_, 1);
+}
+
+// While a batch file unpacks the backup into the restore's own folder, the station's log stays in
+// place under its name: a restore stopped there leaves the log that the imports read as it is.
+TEST_F(RestoreTest, TheStationsLogStaysInPlaceWhileTheBackupIsUnpacked) {
+  CreateAndOpen();
+  IniSetString("LanceM?BACKUP", "9");
+  const std::string seen = root_ + "/vu.txt", archives = root_ + "/archives/";
+  std::filesystem::create_directories(archives);
+  WriteText(archives + "ZELAB.lzh", "archive");
+  // The batch file lists the dossier folder, two levels above its work folder.
+  WriteText(program_ + BackupBatchName('9', true), "#!/bin/sh\nls \"$1/../..\" > '" + seen + "'\nexit 1\n");
+  WriteLog("ligne du poste");
+  const std::string log = ReadText(LogPath(".txt"));
+  ModalSeam::QueueFileAnswer(archives + "ZELAB.lzh");
+  CmRestaurationDossier();
+  ASSERT_EQ(launched_.size(), 1u);
+  const std::string listed = ReadText(seen);
+  EXPECT_NE(listed.find("clgab.txt\n"), std::string::npos) << listed;
+  EXPECT_EQ(listed.find("c_lgab.tmp"), std::string::npos) << listed;
+  EXPECT_EQ(ReadText(LogPath(".txt")).rfind(log, 0), 0u);
 }
 
 // What stands at the partial names of the copies in the backup folder (a link to a file outside,

@@ -493,6 +493,58 @@ TEST_F(AsciiImportTest, AResumeTheWriterRefusesKeepsTheStoppedRunsPieces) {
   EXPECT_FALSE(platform::FileExists(processing::AsciiRunPiecesPath()));
 }
 
+// After a restore the log is made to say of a file what the backup's log says, whatever the two
+// logs hold: the file is then imported before, stopped half-way or neither as in the backup's,
+// and the restore's lines, read again, leave nothing more to add.
+TEST_F(AsciiImportTest, ARestoreMakesTheLogSayOfEachFileWhatTheBackupsLogSays) {
+  SetLogDossier(Dir() + "/lt/", "LT");
+  const std::string path = File("restaure.txt", ThreePieces());
+  const std::string digest = Read(path).digest, mark = " - empreinte " + digest;
+  const std::string title = "AJOUT ASCII AU BROUILLARD - ";
+  const std::string ok = title + "Ok - " + path + " - 7 lignes - 3 pi\xE8" "ces n\xB0 4-6" + mark;
+  const std::string begun = title + "D\xE9" "but - " + path + " - OD pi\xE8" "ce 4" + mark;
+  const std::string refused = title + "Erreur: 1 erreur - " + path + mark;
+  const std::string stoppedEnd = title + "Interrompu - " + path + " - OD pi\xE8" "ce 4" + mark;
+  const std::string other = title + "Ok - autre.txt - 2 lignes - 1 pi\xE8" "ces n\xB0 9 - empreinte 0123456789abcdef";
+  // A log's text from its lines, as WriteLog writes them.
+  const auto log = [](const std::vector<std::string>& lines) {
+    std::string text;
+    for (const std::string& line : lines) text += "12/05/26-10h00m00s> 1 - " + line + "\r\n";
+    return text;
+  };
+  const std::string cancelledAfterOk = log({ok}) + log(processing::AsciiLogAfterRestore("", log({ok})).lines);
+  struct Case {
+    const char* what;
+    std::string backup, now;
+    bool imported, stopped;   // what the log then says of the file
+    std::size_t notHeld, held, resumed;  // the files the end message names
+  };
+  const Case cases[] = {
+      {"imported after the backup", log({other}), log({other, ok}), false, false, 1, 0, 0},
+      {"imported before the backup, refused since", log({ok}), log({ok, refused}), true, false, 0, 0, 0},
+      {"imported in the backup, taken out by an earlier restore", log({ok}), cancelledAfterOk, true, false, 0, 1, 0},
+      {"stopped after the backup", "", log({begun}), false, false, 1, 0, 0},
+      {"stopped in the backup, finished since", log({begun}), log({begun, stoppedEnd, ok}), false, true, 0, 0, 1},
+      {"stopped in both", log({begun}), log({begun}), false, true, 0, 0, 0},
+      {"imported in the backup, the log lost since", log({ok}), "", true, false, 0, 1, 0},
+      {"neither", log({other}), log({other, refused}), false, false, 0, 0, 0},
+  };
+  for (const Case& c : cases) {
+    const ImportLogChange change = processing::AsciiLogAfterRestore(c.backup, c.now);
+    EXPECT_EQ(change.notHeld.size(), c.notHeld) << c.what;
+    EXPECT_EQ(change.held.size(), c.held) << c.what;
+    EXPECT_EQ(change.stopped.size(), c.resumed) << c.what;
+    for (const auto* files : {&change.notHeld, &change.held, &change.stopped})
+      for (const std::string& file : *files) EXPECT_EQ(file, path) << c.what;
+    const std::string after = c.now + log(change.lines);
+    ASSERT_TRUE(platform::WriteFileAtomic(LogPath(), after));
+    const AsciiRead read = Read(path);
+    EXPECT_EQ(!read.importedBefore.empty(), c.imported) << c.what << "\n" << after;
+    EXPECT_EQ(read.stoppedRun.find(mark) != std::string::npos, c.stopped) << c.what << "\n" << after;
+    EXPECT_TRUE(processing::AsciiLogAfterRestore(c.backup, after).lines.empty()) << c.what << "\n" << after;
+  }
+}
+
 TEST_F(AsciiImportTest, TheToolsFixtureFilesImportWithTheirAccents) {
   SetLogDossier(Dir() + "/lt/", "LT");
   const std::filesystem::path artefacts = std::filesystem::path(MERLON_BINARY_DIR) / "test-artefacts" / "processing";

@@ -174,6 +174,9 @@ const std::set<std::pair<std::string, std::string>>& Keys() {
       {"processing/core/ofx_import.cpp", " import\xE9" "es, "},
       {"processing/core/ofx_import.cpp", " d\xE9j\xE0 import\xE9" "es - journal "},
       {"processing/core/ascii_import.cpp", " - D\xE9" "but - "},
+      // A restore's lines, which the next import reads as a file no longer imported, or again.
+      {"processing/core/ascii_import.cpp", " - Annul\xE9 par la restauration - "},
+      {"processing/core/ascii_import.cpp", " - R\xE9tabli par la restauration"},
       {"processing/core/ascii_import.cpp", " pi\xE8" "ce "},
       {"processing/core/ascii_import.cpp", " pi\xE8" "ces n\xB0 "},
       // Bytes and names of formats: the byte-order mark, the encoding's name, the euro sign typed as a currency.

@@ -15,6 +15,7 @@
 #include "platform/system/clock.h"
 #include "platform/system/cp1252.h"
 #include "platform/system/files.h"
+#include "runtime/logfile.h"
 #include "runtime/text.h"
 #include "runtime/xbase.h"
 
@@ -40,6 +41,11 @@ constexpr int kNotPutInPlace = 30510;
 constexpr int kKeptFileMissing = 30511;
 // The piece a set-aside import record's name takes before the restore's date and time.
 constexpr int kSetAsideInfix = 30512;
+// The imports of the restored books as the log now says them, and the log that could not say it.
+constexpr int kLogNotHeld = 31000;
+constexpr int kLogHeld = 31001;
+constexpr int kLogStopped = 31002;
+constexpr int kLogNotWritten = 31003;
 // The dossier's file titles, "C10 Fichier Général" to "C70 Bilan".
 constexpr int kC10Title = 2246;
 
@@ -115,7 +121,45 @@ std::string Identity(const std::string& path) {
   return stamp;
 }
 
-// ---- The marker's detail: the restore's folder, then the files it moves, one section each.
+// ---- The imports' lines in the dossier's log.
+
+std::map<std::string, ImportLogReconciler>& Reconcilers() {
+  static std::map<std::string, ImportLogReconciler> reconcilers;
+  return reconcilers;
+}
+
+// What every import adds to the log now so that it says of the books what `wanted` says.
+ImportLogChange LogChange(const std::string& wanted, const std::string& now) {
+  ImportLogChange all;
+  for (const auto& [name, reconcile] : Reconcilers()) {
+    const ImportLogChange one = reconcile(wanted, now);
+    all.lines.insert(all.lines.end(), one.lines.begin(), one.lines.end());
+    all.notHeld.insert(all.notHeld.end(), one.notHeld.begin(), one.notHeld.end());
+    all.held.insert(all.held.end(), one.held.begin(), one.held.end());
+    all.stopped.insert(all.stopped.end(), one.stopped.begin(), one.stopped.end());
+  }
+  return all;
+}
+
+// The log as it is ("" when there is none yet).
+std::string LogNow() {
+  std::string text;
+  if (!LogPath().empty()) platform::ReadWholeFile(LogPath(), text);
+  return text;
+}
+
+// Adds the change's lines to the log; false, with the reason, at the first one refused.
+bool WriteLogChange(const ImportLogChange& change, std::string* why) {
+  for (const std::string& line : change.lines)
+    if (!WriteLog(line)) {
+      if (why != nullptr) *why = Message(kLogNotWritten, {LogPath()});
+      return false;
+    }
+  return true;
+}
+
+// ---- The marker's detail: the restore's folder, then the files it moves, one section each,
+// and the size of the log before the restore added to it.
 
 constexpr char kSeparators[] = "%|,=>\n";
 
@@ -160,6 +204,8 @@ struct RestorePlan {
   std::vector<std::pair<std::string, std::string>> kept;  // a file replaced, its identity before
   std::vector<std::string> taken;
   std::vector<std::pair<std::string, std::string>> setAside;
+  // The log's size before the restore's lines (-1: the restore adds none).
+  long long logSize = -1;
 
   std::string Detail() const {
     std::string text = Escape(folder) + "|r:";
@@ -169,15 +215,22 @@ struct RestorePlan {
     text += "|s:";
     for (std::size_t i = 0; i < setAside.size(); ++i)
       text += (i ? "," : "") + Escape(setAside[i].first) + ">" + Escape(setAside[i].second);
+    if (logSize >= 0) text += "|l:" + std::to_string(logSize);
     return text;
   }
 
   static bool FromDetail(const std::string& detail, RestorePlan* plan) {
     const std::vector<std::string> parts = Split(detail, '|');
-    if (parts.size() != 4 || parts[1].rfind("r:", 0) != 0 || parts[2].rfind("i:", 0) != 0 ||
+    if ((parts.size() != 4 && parts.size() != 5) || parts[1].rfind("r:", 0) != 0 || parts[2].rfind("i:", 0) != 0 ||
         parts[3].rfind("s:", 0) != 0)
       return false;
     RestorePlan p;
+    // A restore's marker written before it added to the log has no size.
+    if (parts.size() == 5) {
+      const std::string size = parts[4].rfind("l:", 0) == 0 ? parts[4].substr(2) : "";
+      if (size.empty() || size.size() > 15 || size.find_first_not_of("0123456789") != std::string::npos) return false;
+      p.logSize = std::stoll(size);
+    }
     p.folder = Unescape(parts[0]);
     if (p.folder.size() < 2 || p.folder.back() != '/' || !PlainName(p.folder.substr(0, p.folder.size() - 1)))
       return false;
@@ -215,8 +268,18 @@ bool KeptFilesThere(const std::string& dossier, const RestorePlan& plan, std::st
   return true;
 }
 
+// The log says of the imports what it said before the restore: lines added after the restore's
+// own, for the books put back.
+bool LogAsBefore(const RestorePlan& plan, std::string* why) {
+  if (plan.logSize < 0) return true;
+  const std::string now = LogNow();
+  const std::string before = now.substr(0, std::min<std::size_t>(now.size(), static_cast<std::size_t>(plan.logSize)));
+  return WriteLogChange(LogChange(before, now), why);
+}
+
 // The dossier as it was before the restore: the files it put in place go, those it kept come
-// back, the import records take their names again. Each step can be run again.
+// back, the import records take their names again, and the log says of the imports what it said
+// before. Each step can be run again.
 bool PutBack(const std::string& dossier, const RestorePlan& plan, std::string* why) {
   if (!KeptFilesThere(dossier, plan, why)) return false;
   std::set<std::string> kept;
@@ -241,17 +304,25 @@ bool PutBack(const std::string& dossier, const RestorePlan& plan, std::string* w
     if (why != nullptr) *why = Message(kNotPutInPlace, {dossier});
     return false;
   }
+  if (!LogAsBefore(plan, why)) return false;
   platform::RemoveFolderTree(dossier + plan.folder);
   return true;
 }
 
 // The end message of a restore that went through.
-std::string RestoreReport(const std::string& code, const RestoreSelection& selection) {
+std::string RestoreReport(const std::string& code, const RestoreSelection& selection, const ImportLogChange& log) {
   std::string text = Fill(19958, TrimmedRight(code));
   for (const std::string& name : selection.taken) text += "   " + name + "\n";
   if (!selection.setAside.empty()) {
     text += LoadStr(kSetAsideHead);
     for (const auto& [from, to] : selection.setAside) text += "   " + from + "  ->  " + to + "\n";
+  }
+  const std::pair<int, const std::vector<std::string>*> imports[] = {
+      {kLogNotHeld, &log.notHeld}, {kLogHeld, &log.held}, {kLogStopped, &log.stopped}};
+  for (const auto& [id, files] : imports) {
+    if (files->empty()) continue;
+    text += LoadStr(id);
+    for (const std::string& file : *files) text += "   " + file + "\n";
   }
   if (!selection.leftOut.empty()) {
     text += LoadStr(19959);
@@ -451,7 +522,12 @@ RestoreSelection SelectRestoredFiles(const std::string& workFolder, const std::s
     // lock file of an import stay out without a word: the station keeps its log, the program
     // its settings.
     const std::string lowerName = LowerCp1252(name);
-    if (lowerName == "clg" + own + ".txt" || lowerName == "cin" + own + ".ini" || lowerName == "c10" + own + ".zel" ||
+    // The backup's log says which imports its books hold.
+    if (lowerName == "clg" + own + ".txt") {
+      selection.hasLog = platform::ReadWholeFile(work + name, selection.log);
+      continue;
+    }
+    if (lowerName == "cin" + own + ".ini" || lowerName == "c10" + own + ".zel" ||
         lowerName == "cof" + own + ".lck" || lowerName == "cas" + own + ".lck")
       continue;
     if (IsOtherDossierFile(name, code)) {
@@ -509,6 +585,8 @@ RestoreResult InstallRestoredFiles(const RestoreFolders& folders, const std::str
   for (const std::string& name : selection.replaced) plan.kept.emplace_back(name, Identity(dossier + name));
   plan.taken = selection.taken;
   plan.setAside = selection.setAside;
+  const bool logged = selection.hasLog && !LogPath().empty();
+  if (logged) plan.logSize = static_cast<long long>(LogNow().size());
 
   DossierRunMarker marker(kRestoreRun, LoadStr(19889), plan.Detail());
   if (!marker.written()) {
@@ -549,11 +627,24 @@ RestoreResult InstallRestoredFiles(const RestoreFolders& folders, const std::str
     if (!DamagedTableFile(base).empty() || TryOpenTable(platform::ResolvePath(base + ".dbf")) != kResultOk)
       return failed(Message(kNotWholeInPlace, {name}));
   }
+  // The log says of the imports what the backup's says, before the marker goes: stopped from
+  // here on, the restore is put back, and the log with it.
+  ImportLogChange log;
+  if (logged) {
+    log = LogChange(selection.log, LogNow());
+    std::string why;
+    if (!WriteLogChange(log, &why)) return failed(why);
+  }
   if (!marker.Remove()) return failed(DossierRunMarkerRemovalRefusal(marker.path()));
   RemoveRestoreFolders(folders);
   result.done = true;
-  result.message = RestoreReport(code, selection);
+  result.message = RestoreReport(code, selection, log);
   return result;
+}
+
+void SetImportLogReconciler(const std::string& import, ImportLogReconciler reconcile) {
+  if (reconcile) Reconcilers()[import] = std::move(reconcile);
+  else Reconcilers().erase(import);
 }
 
 bool PutBackInterruptedRestore(const std::string& dossierFolder, const std::string& detail, std::string* why) {

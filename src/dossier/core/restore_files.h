@@ -6,13 +6,16 @@
 // holds every table the dossier has. A link, a device, another dossier's file or a table that
 // does not fit refuses the whole restore before anything of the dossier is replaced; any other
 // member is left out and named. The records of the bank imports go with the books: taken from
-// the backup, or the dossier's own set aside under another name when the backup has none.
+// the backup, or the dossier's own set aside under another name when the backup has none; and
+// what the dossier's log says of the imports (the station's log stays, the backup's is only
+// read) is brought to what the backup's log says, by lines added to it.
 //
 // The files the restore replaces are moved into its folder, under the dossier's run marker,
 // before the backup's go in, and removed only once the restored tables open in place: a restore
 // that fails or is stopped half-way is put back from them.
 #pragma once
 
+#include <functional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -38,6 +41,20 @@ bool IsOtherDossierFile(const std::string& name, const std::string& code);
 // the code, a dot and one extension other than "lck" (the lock file of a running import).
 bool IsImportRecord(const std::string& name, const std::string& code);
 
+// What an import reads in the dossier's log about the runs the books hold, brought by a restore
+// to what the backup's log says: the lines to add to the log, and the files of the runs that
+// change (for the end message).
+struct ImportLogChange {
+  std::vector<std::string> lines;
+  std::vector<std::string> notHeld;  // runs the books no longer hold: their files go in again whole
+  std::vector<std::string> held;     // runs the books hold again: their files are refused again
+  std::vector<std::string> stopped;  // runs the books hold stopped half-way: the next import resumes them
+};
+// From the log as wanted (the backup's, or the station's before a restore that is put back) and
+// the log now. An import registers its own under its name; a restore runs every one.
+using ImportLogReconciler = std::function<ImportLogChange(const std::string& wanted, const std::string& now)>;
+void SetImportLogReconciler(const std::string& import, ImportLogReconciler reconcile);
+
 struct RestoreSelection {
   std::vector<std::string> taken;     // names in the work folder, each as it goes into the dossier
   std::vector<std::string> leftOut;   // members that are no file of the dossier (as shown)
@@ -45,6 +62,8 @@ struct RestoreSelection {
   // The dossier's import records the backup does not hold, and the names they take.
   std::vector<std::pair<std::string, std::string>> setAside;
   std::string refusal;  // why nothing is restored (French, naming the member); "" when the restore goes on
+  bool hasLog = false;  // the backup holds the dossier's log: its text
+  std::string log;
 };
 
 // Looks at every member in `work` for dossier `code` of `dossierFolder`: the dossier's files are
@@ -61,7 +80,9 @@ struct RestoreResult {
 
 // Puts the taken files in place under the run marker: the files replaced into the restore's
 // folder, the import records set aside, the taken files renamed in; then each restored table is
-// opened in place. A failure puts everything back. The restore's folder is removed when done.
+// opened in place, and the log's lines of the imports are added (when the backup holds its log)
+// before the marker goes. A failure puts everything back, the log's lines of the imports
+// included. The restore's folder is removed when done.
 RestoreResult InstallRestoredFiles(const RestoreFolders& folders, const std::string& dossierFolder,
                                    const std::string& code, const RestoreSelection& selection);
 

@@ -581,40 +581,131 @@ AsciiRead ParseAsciiText(const std::string& raw) {
 
 namespace {
 
-// The log lines of this run's kind, oldest first.
-std::vector<std::string> AsciiLogLines() {
+// The words of the log lines that a later reading takes back: a run's start, its end, and the
+// line a restore writes for a run that the restored books do not hold, or hold again.
+constexpr const char* kBegunWord = " - D\xE9" "but - ";
+constexpr const char* kOkWord = " - Ok - ";
+constexpr const char* kCancelledWord = " - Annul\xE9 par la restauration - ";
+constexpr const char* kRestoredWord = " - R\xE9tabli par la restauration";
+constexpr const char* kDigestWord = "empreinte ";
+
+// The log lines of this run's kind in a log's text, oldest first.
+std::vector<std::string> AsciiLogLines(const std::string& text) {
   std::vector<std::string> out;
-  std::string text;
-  if (!platform::ReadWholeFile(LogPath(), text)) return out;
   const std::string title = std::string(kAsciiLogTitle) + " - ";
   for (std::string& line : Lines(text))
     if (line.find(title) != std::string::npos) out.push_back(std::move(line));
   return out;
 }
 
+std::vector<std::string> AsciiLogLines() {
+  std::string text;
+  if (!platform::ReadWholeFile(LogPath(), text)) return {};
+  return AsciiLogLines(text);
+}
+
 bool Has(const std::string& line, const std::string& what) { return line.find(what) != std::string::npos; }
 
-void LookInLog(AsciiRead& r) {
-  const std::string mark = "empreinte " + r.digest;
-  std::map<std::string, std::string> open;  // fingerprint -> its start line
-  for (const std::string& line : AsciiLogLines()) {
-    const std::size_t at = line.find("empreinte ");
+// What a log says of one content: the line of its import ("" when the books do not hold it), and
+// the start line of its run stopped half-way ("" when none is).
+struct AsciiLogState {
+  std::string imported, stopped;
+};
+
+// Each content the log names, by its fingerprint. A start line opens its run, any other line of
+// the content closes it; an end line says the books hold the content, until a restore's line
+// says they no longer do.
+std::map<std::string, AsciiLogState> AsciiLogStates(const std::vector<std::string>& lines) {
+  std::map<std::string, AsciiLogState> states;
+  for (const std::string& line : lines) {
+    const std::size_t at = line.find(kDigestWord);
     if (at == std::string::npos) continue;
-    const std::string digest = line.substr(at + 10, 16);
-    if (Has(line, " - D\xE9" "but - ")) {
-      open[digest] = line;
-    } else {
-      open.erase(digest);
-      if (Has(line, " - Ok - ") && digest == r.digest) r.importedBefore = line;
+    AsciiLogState& state = states[line.substr(at + std::string_view(kDigestWord).size(), 16)];
+    if (Has(line, kBegunWord)) {
+      state.stopped = line;
+      continue;
     }
+    state.stopped.clear();
+    if (Has(line, kOkWord)) state.imported = line;
+    else if (Has(line, kCancelledWord)) state.imported.clear();
   }
-  if (!open.empty()) r.stoppedRun = open.rbegin()->second;
-  for (const auto& [digest, line] : open)
-    if (digest == r.digest) r.stoppedRun = line;
+  return states;
+}
+
+void LookInLog(AsciiRead& r) {
+  const std::map<std::string, AsciiLogState> states = AsciiLogStates(AsciiLogLines());
+  for (const auto& [digest, state] : states)
+    if (!state.stopped.empty()) r.stoppedRun = state.stopped;
+  if (const auto it = states.find(r.digest); it != states.end()) {
+    r.importedBefore = it->second.imported;
+    if (!it->second.stopped.empty()) r.stoppedRun = it->second.stopped;
+  }
   if (!r.importedBefore.empty()) r.errors.insert(r.errors.begin(), {0, Text(kMsgImportedBefore) + r.importedBefore});
 }
 
+// What follows `word` in a line.
+std::string After(const std::string& line, const std::string& word) {
+  const std::size_t at = line.find(word);
+  return at == std::string::npos ? std::string() : line.substr(at + word.size());
+}
+
+// The file a run's start line names: between "Début - " and its journal and first piece.
+std::string FileOfStart(const std::string& line) {
+  const std::string begun = kBegunWord;
+  const std::size_t from = line.find(begun), mark = line.rfind(" - empreinte ");
+  if (from == std::string::npos || mark == std::string::npos || mark <= from + begun.size()) return "";
+  const std::string rest = line.substr(from + begun.size(), mark - from - begun.size());
+  const std::size_t piece = rest.rfind(" - ");
+  return piece == std::string::npos ? rest : rest.substr(0, piece);
+}
+
+// The file of an end line: its text after "Ok - " less its lines, pieces and fingerprint.
+std::string FileOfEnd(const std::string& line) {
+  std::string rest = After(line, kOkWord);
+  for (int part = 0; part < 3; ++part) {
+    const std::size_t dash = rest.rfind(" - ");
+    if (dash == std::string::npos) break;
+    rest.erase(dash);
+  }
+  return rest;
+}
+
 }  // namespace
+
+ImportLogChange AsciiLogAfterRestore(const std::string& wanted, const std::string& now) {
+  const std::map<std::string, AsciiLogState> want = AsciiLogStates(AsciiLogLines(wanted));
+  const std::map<std::string, AsciiLogState> have = AsciiLogStates(AsciiLogLines(now));
+  std::set<std::string> digests;
+  for (const auto& [digest, state] : want) digests.insert(digest);
+  for (const auto& [digest, state] : have) digests.insert(digest);
+  const std::string title = kAsciiLogTitle;
+  ImportLogChange change;
+  for (const std::string& digest : digests) {
+    const auto w = want.find(digest), h = have.find(digest);
+    const AsciiLogState target = w == want.end() ? AsciiLogState{} : w->second;
+    const AsciiLogState had = h == have.end() ? AsciiLogState{} : h->second;
+    const bool sameImport = target.imported.empty() == had.imported.empty();
+    const bool sameStop = After(target.stopped, kBegunWord) == After(had.stopped, kBegunWord);
+    if (sameImport && sameStop) continue;
+    // The content's runs closed and its import forgotten, then its state in the backup's log
+    // written again: the last line of each kind is what the import reads.
+    if (!had.imported.empty() || !had.stopped.empty()) {
+      const std::string rest = had.stopped.empty() ? After(had.imported, kOkWord) : After(had.stopped, kBegunWord);
+      change.lines.push_back(title + kCancelledWord + rest);
+    }
+    if (!target.imported.empty()) {
+      change.lines.push_back(title + kRestoredWord + kOkWord + After(target.imported, kOkWord));
+      if (had.imported.empty()) change.held.push_back(FileOfEnd(target.imported));
+    }
+    if (!target.stopped.empty()) {
+      change.lines.push_back(title + kRestoredWord + kBegunWord + After(target.stopped, kBegunWord));
+      change.stopped.push_back(FileOfStart(target.stopped));
+    }
+    if (target.imported.empty() && target.stopped.empty())
+      change.notHeld.push_back(had.imported.empty() ? FileOfStart(had.stopped) : FileOfEnd(had.imported));
+  }
+  return change;
+}
 
 AsciiRead ReadAsciiFile(Table& c10, Table& c20, Table& c50, const std::string& path, long maxRecords) {
   std::string bytes;
@@ -759,20 +850,6 @@ bool ReadPiecesRecord(const AsciiRead& read, std::vector<RecordedPiece>* pieces,
     pieces->push_back({f[0], f[1], std::atol(f[2].c_str()), std::atol(f[3].c_str())});
   }
   return anyContent || pieces->size() == read.pieces.size();
-}
-
-}  // namespace
-
-namespace {
-
-// The file a run's start line names: between "Début - " and its journal and first piece.
-std::string FileOfStart(const std::string& line) {
-  const std::string begun = " - D\xE9" "but - ";
-  const std::size_t from = line.find(begun), mark = line.rfind(" - empreinte ");
-  if (from == std::string::npos || mark == std::string::npos || mark <= from + begun.size()) return "";
-  const std::string rest = line.substr(from + begun.size(), mark - from - begun.size());
-  const std::size_t piece = rest.rfind(" - ");
-  return piece == std::string::npos ? rest : rest.substr(0, piece);
 }
 
 }  // namespace

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "dossier/core/restore_files.h"
 #include "processing/core/bank_pieces.h"
 
 class Table;
@@ -106,6 +107,13 @@ std::string AsciiImportLockPath();
 // The file of the automatic import: key "FichierImport" of the dossier INI section "ImportAuto",
 // else of the program INI ("" when both are blank).
 std::string AsciiImportSetting();
+
+// What the log says of the contents imported, brought by a restore to the restored books: from
+// the log as the backup holds it (`wanted`) and the log now, the lines that make the log say of
+// each content what `wanted` says: imported, stopped half-way with its pieces record, or neither
+// (a line that closes its runs and that the reading takes as "not imported"). The restore's
+// ImportLogReconciler for this import.
+ImportLogChange AsciiLogAfterRestore(const std::string& wanted, const std::string& now);
 
 // The piece numbers as the log gives them: ranges "12-40, 500".
 std::string NumberRanges(std::vector<long> numbers);
