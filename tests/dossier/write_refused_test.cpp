@@ -4,6 +4,7 @@
 // again or finishes it; never a success with a table short. Tags and invariants hold afterwards.
 #include <climits>
 #include <functional>
+#include <set>
 
 #include "data/dossier_files.h"
 #include "data/dossier_invariants.h"
@@ -19,12 +20,17 @@
 #include "kill_matrix.h"
 #include "platform/dbase/fileio.h"
 #include "platform/system/cp1252.h"
+#include "platform/system/write_fault.h"
 #include "processing/code_copy_dialogs.h"
 #include "processing/core/code_copy.h"
 #include "processing/core/dossier_merge.h"
 #include "processing/core/opening_balances.h"
 #include "processing/core/year_separation.h"
 #include "processing/year_end_forms.h"
+#include "reports/balances/core/balance_sheet_compile.h"
+#include "reports/balances/core/balance_sheet_init.h"
+#include "reports/balances/core/balance_sheet_run.h"
+#include "runtime/inifiles.h"
 #include "runtime/xbase.h"
 #include "support/dossier_fixture.h"
 #include "support/rebuild_maintenance.h"
@@ -598,6 +604,133 @@ TEST_F(WriteRefusedTest, ASeparationFullFromAnyPointLeavesBothDossiersOnOneSide)
       EXPECT_EQ(kill_matrix::RecordDifference(a, beforeA) + kill_matrix::RecordDifference(b, beforeB), "");
     }
     EXPECT_EQ(Faults(root + "a/", "A") + Faults(root + "b/", "B"), "");
+  }
+}
+
+// What a run told once it ended: whether it said it failed, its text, and whether it said that
+// the dossier was put back.
+struct RunSaid {
+  bool failed = false;
+  std::string text;
+  bool putBack = false;
+};
+
+// The validation, the opening balances and the balance-sheet computation with one of their
+// writes refused (ENOSPC and EIO in turn, at points spread over each run, its first ones
+// included: the copies folder): a run that says it failed names the file refused in its
+// dossier, says "disque plein" when the disk was full and that the dossier was put back, and
+// that in its own message alone: the engine shows no box of its own before it.
+TEST_F(WriteRefusedTest, ARunStoppedByARefusedWriteNamesItInItsOwnBoxAlone) {
+  // Put back, or never changed: the run's copies or marker refused before its first change.
+  const std::string putBackText = LoadStr(29256), notStarted = LoadStr(19898);
+  // A run, once `arm` has set the fault after its reads.
+  struct Case {
+    const char* name;
+    std::string model;  // the run's folder, made once
+    std::function<RunSaid(const std::string& root, const std::function<void()>& arm)> run;
+  };
+  const auto year = [](int y) { return Year(y); };
+  Make("refused/v/v", "V", 160);
+  Make("refused/o/a", "A", 120, year(2026));
+  Make("refused/o/b", "B", 40, year(2027));
+  Make("refused/s/a", "A", 120);
+  {
+    const std::string models = std::string(MERLON_SOURCE_DIR) + "/src/resources/models/";
+    std::string message;
+    ASSERT_TRUE(balances::CompileModel(models + "clbilans.csv", models + "cpbilans.csv", ProgramFolder, 's', &message))
+        << message;
+    ASSERT_TRUE(Load(root_ + "/refused/s/a/", "A"));
+    Table c10, c70;
+    ASSERT_TRUE(c10.OpenShared(PathC10(), "C10CODE"));
+    ASSERT_TRUE(c70.OpenExclusive(PathC70(), "C70CODE"));
+    ASSERT_EQ(balances::InitialiseBalanceSheet(c10, c70, ProgramFolder, 'S'), balances::InitOutcome::kDone);
+  }
+  Close();
+  const Case cases[] = {
+      {"validation", root_ + "/refused/v/",
+       [this](const std::string& root, const std::function<void()>& arm) {
+         RunSaid said;
+         if (!Load(root + "v/", "V") || !DossierLockTable->OpenExclusive(DossierTablePath())) return said;
+         std::vector<std::string> chosen;
+         {
+           Table c10, c50;
+           if (!c10.OpenShared(PathC10(), "C10CODE", true) || !c50.OpenShared(PathC50(), "", true)) return said;
+           for (const entry::DraftMonth& m : entry::ListDraftMonths(c50, c10))
+             if (chosen.size() < 3 && m.BalancedInEuros() && m.noAccount == 0 && m.outOfYear == 0)
+               chosen.push_back(m.journalMonth);
+         }
+         arm();
+         const entry::ValidationResult r = entry::RunValidation(entry::JournalValidationRequest{chosen, "C61231"});
+         return RunSaid{r.code != 0, r.error, r.putBack};
+       }},
+      {"opening balances", root_ + "/refused/o/",
+       [this, &putBackText](const std::string& root, const std::function<void()>& arm) {
+         RunSaid said;
+         if (!Load(root + "a/", "A")) return said;
+         std::vector<processing::Collective> collectives;
+         processing::TrialBalance balance;
+         {
+           Table c10, c20;
+           if (!c10.OpenShared(PathC10(), "C10CODE", true) || !c20.OpenShared(PathC20(), "C20CODE", true)) return said;
+           collectives = processing::ReadCollectives(c10);
+           balance = processing::ComputeTrialBalance(c20, collectives);
+         }
+         processing::OpeningRequest request;
+         request.target = processing::OtherDossier{root + "b/", "B"};
+         request.date = Ymd{2027, 1, 1};
+         arm();
+         const processing::OpeningResult r =
+             processing::GenerateOpeningBalances(request, collectives, balance, test_support::RebuildMaintenance(true));
+         const std::string text = processing::OpeningEndMessage(request, r);
+         return RunSaid{r.code != 0, text, text.find(putBackText) != std::string::npos};
+       }},
+      {"balance sheet", root_ + "/refused/s/",
+       [this, &putBackText, &notStarted](const std::string& root, const std::function<void()>& arm) {
+         RunSaid said;
+         if (!Load(root + "a/", "A")) return said;
+         arm();
+         const balances::SheetRun r =
+             balances::RunBalanceSheet(balances::DossierSheetInput('S', {"C60101", "C61231", "C60101", "C61231"}, true));
+         return RunSaid{r.outcome != balances::RunOutcome::kDone, r.message,
+                        r.message.find(putBackText) != std::string::npos ||
+                            r.message.find(notStarted) != std::string::npos};
+       }},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    const std::string root = root_ + "/refused/point/";
+    // The uncut run, its changes counted.
+    CopyFolder(c.model, root);
+    dbase::WriteFault fault = dbase::WriteFault::kFull;
+    long nth = LONG_MAX;
+    const auto arm = [&fault, &nth] { dbase::SetWriteFault(fault, nth); };
+    ASSERT_FALSE(c.run(root, arm).failed);
+    const long total = dbase::WritesCounted();
+    dbase::SetWriteFault(dbase::WriteFault::kNone, 0);
+    Close();
+    ASSERT_GT(total, 40);
+    std::set<long> points{1, 2, 3};
+    for (long i = 1; i < 40; ++i) points.insert(total * i / 40);
+    for (long k = total - 5; k <= total; ++k) points.insert(k);
+    int i = 0;
+    for (long k : points) {
+      fault = i++ % 2 == 0 ? dbase::WriteFault::kFullOnce : dbase::WriteFault::kFailOnce;
+      nth = k;
+      const std::string point = std::string(fault == dbase::WriteFault::kFullOnce ? "ENOSPC" : "EIO") + " on change " +
+                                std::to_string(k) + " of " + std::to_string(total);
+      CopyFolder(c.model, root);
+      gui::ModalSeam::Reset();
+      const RunSaid said = c.run(root, arm);
+      const std::string refused = platform::RefusedChange();
+      dbase::SetWriteFault(dbase::WriteFault::kNone, 0);
+      Close();
+      const std::string where = point + " (" + refused + "): " + platform::Cp1252ToUtf8(said.text);
+      EXPECT_EQ(ShownTexts(), "") << where;
+      if (!said.failed) continue;
+      EXPECT_NE(said.text.find(root), std::string::npos) << "no file named, " << where;
+      if (fault == dbase::WriteFault::kFullOnce) EXPECT_NE(said.text.find(kDiskFull), std::string::npos) << where;
+      EXPECT_TRUE(said.putBack) << "not said to be put back, " << where;
+    }
   }
 }
 

@@ -165,7 +165,10 @@ bool DossierRunMarker::Remove() {
   if (!written_ || !owner_) return true;
   auto held = Held().find(path_);
   if (held == Held().end() || held->second > 1) return true;
-  if (!platform::RemoveFile(path_)) return false;
+  if (!platform::RemoveFile(path_)) {
+    RefusedForRoom() = platform::FailedForWantOfRoom() ? path_ : std::string();
+    return false;
+  }
   Held().erase(held);
   owner_ = false;
   written_ = false;
@@ -180,7 +183,8 @@ std::string DossierRunMarkerRefusal(const std::string& path) {
 }
 
 std::string DossierRunMarkerRemovalRefusal(const std::string& path) {
-  return std::string(LoadStr(19917)) + path + LoadStr(19918);
+  const std::string full = DossierRunMarkerRefusedForRoom(path) ? "\n\n   " + DiskFullText(path) : "";
+  return std::string(LoadStr(19917)) + path + full + LoadStr(19918);
 }
 
 void SetDossierRunRedo(const std::string& run, DossierRunRedo redo, bool putBack) {

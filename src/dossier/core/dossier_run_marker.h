@@ -94,7 +94,8 @@ class DossierRunMarker {
 std::string DossierRunMarkerRefusal(const std::string& path);
 // True when the marker at `path` was last refused for want of room on its disk.
 bool DossierRunMarkerRefusedForRoom(const std::string& path);
-// The message of a run undone because its marker could not be removed at its end.
+// The message of a run undone because its marker could not be removed at its end (the
+// disk-full wording added when the removal was refused for want of room).
 std::string DossierRunMarkerRemovalRefusal(const std::string& path);
 
 // Running an interrupted run again, as the opening does with the dossier held exclusively:

@@ -320,6 +320,10 @@ DBIResult DbiGetErrorString(DBIResult code, char* text);
 // pointer into its used blocks): the file and the damaged-file code, for the table to be
 // rebuilt. Defined with the engine's file helpers.
 extern void (*DbiDamageHook)(const char* path, DBIResult code);
+// A change of a table's files refused by the system (a full disk, an I/O error, a read-only
+// disk): the table's data file and the code, before the caller's next call. Defined with the
+// engine's file helpers.
+extern void (*DbiWriteRefusedHook)(const char* path, DBIResult code);
 
 // Test hook: called after an append wrote its record and before it writes the header count.
 extern void (*DbiAppendHook)();
