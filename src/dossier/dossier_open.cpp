@@ -45,6 +45,7 @@
 #include "runtime/logfile.h"
 #include "runtime/numbers.h"
 #include "runtime/session_registry.h"
+#include "runtime/text.h"
 #include "runtime/xbase.h"
 #include "shell/cursors.h"
 #include "shell/mdi_client.h"
@@ -413,6 +414,66 @@ bool LeaveClosed() {
   return false;
 }
 
+// The texts of a run gone to its end whose copies alone are left.
+constexpr int kRunEndedCopiesLeft = 30200;
+constexpr int kRunEndedCopiesRemovedLog = 30201;
+constexpr int kRunEndedCopiesKeptLog = 30202;
+constexpr int kRunEndedMarkerStays = 30203;
+
+bool OfferInterruptedRun();
+
+// True while an opening goes on after the user chose to keep the copies of a run gone to its end.
+bool& LeftCopiesKept() {
+  static bool kept = false;
+  return kept;
+}
+
+// The run as the log names it: its title, start and station.
+std::string RunInLog(const DossierRunInfo& run) {
+  return run.title + LoadStr(22504) + run.started + LoadStr(22505) + run.station + ")";
+}
+
+// A run over two dossiers that the other dossier says went to its end (a separation stopped
+// after the old year's marker was removed, opened in the new year first): this dossier holds all
+// its changes and only the copies made at its start are left. The user is told that the run is
+// finished and asked only whether to remove them (No keeps them, offered again at the next
+// openings); the marker goes either way and the dossier opens.
+bool OfferToRemoveEndedRunCopies(const DossierRunInfo& run) {
+  const std::string what = RunInLog(run);
+  WriteLog(LoadStr(22097) + what);
+  SetAppCursor(0, false);
+  const std::string text =
+      FillPlaceholder(FillPlaceholder(FillPlaceholder(LoadStr(kRunEndedCopiesLeft), run.title), run.started), run.station);
+  const bool remove =
+      Ask(text, LoadStr(19890) + Code(), gui::MB_YESNO | gui::MB_ICONQUESTION | gui::MB_DEFBUTTON1) == gui::IDYES;
+  if (!OpenDossierExclusive(false)) return LeaveClosed();
+  CloseAllTables();
+  // Read again with the dossier held: a run found undone meanwhile gets the usual question.
+  DossierRunInfo now;
+  if (!ReadDossierRunMarker(&now) || !DossierRunEndedElsewhere(now)) {
+    ReleaseDossierExclusive();
+    return OfferInterruptedRun();
+  }
+  // Copies that cannot all go stay, and are offered again as copies left at the next opening.
+  const DossierRunRedo* redo = RedoOf(now.run);
+  if (remove && redo != nullptr) (*redo)(now);
+  const bool unmarked = RemoveDossierRunMarker();
+  ReleaseDossierExclusive();
+  if (!unmarked) {
+    WriteLog(LoadStr(22098) + what);
+    Beep();
+    gui::MessageBox(DossierMessageOwner(), FillPlaceholder(LoadStr(kRunEndedMarkerStays), DossierRunMarkerPath()),
+                    LoadStr(19890) + Code(), gui::MB_OK | gui::MB_ICONSTOP);
+    return LeaveClosed();
+  }
+  WriteLog(FillPlaceholder(LoadStr(remove ? kRunEndedCopiesRemovedLog : kRunEndedCopiesKeptLog), what));
+  // Copies the user just chose to keep are not asked about again by this opening.
+  LeftCopiesKept() = !remove;
+  const bool open = EnsureDossierOpen();
+  LeftCopiesKept() = false;
+  return open;
+}
+
 // The run that a marker names was stopped half-way (no station holds the dossier, so none is
 // running it): the user is told which run and since when, and it runs again now under the
 // exclusive hold (Yes), or the dossier stays closed (No). Nothing has read its tables. A run
@@ -420,12 +481,13 @@ bool LeaveClosed() {
 bool OfferInterruptedRun() {
   DossierRunInfo run;
   if (!ReadDossierRunMarker(&run)) return EnsureDossierOpen();  // it ended meanwhile
+  if (DossierRunEndedElsewhere(run)) return OfferToRemoveEndedRunCopies(run);
   const DossierRunRedo* redo = RedoOf(run.run);
   // A run put back from its copies is not run again: the question says which it is.
   const bool restores = redo != nullptr && DossierRunRedoPutsBack(run.run);
   const std::string text = LoadStr(19891) + run.title + LoadStr(19892) + run.started + LoadStr(19893) +
                            run.station + LoadStr(redo == nullptr ? 19895 : restores ? 19899 : 19894);
-  const std::string what = run.title + LoadStr(22504) + run.started + LoadStr(22505) + run.station + ")";
+  const std::string what = RunInLog(run);
   WriteLog(LoadStr(22097) + what);
   SetAppCursor(0, false);
   // An interrupted validation is put back from its copies without a question (and said after).
@@ -469,8 +531,7 @@ bool OfferInterruptedRun() {
 bool ShowRunUnderWay() {
   DossierRunInfo run;
   if (!ReadDossierRunMarker(&run)) return EnsureDossierOpen();  // it ended meanwhile
-  WriteLog(LoadStr(22102) + run.title + LoadStr(22504) + run.started +
-           LoadStr(22505) + run.station + ")");
+  WriteLog(LoadStr(22102) + RunInLog(run));
   SetAppCursor(0, false);
   Beep();
   gui::MessageBox(DossierMessageOwner(),
@@ -565,7 +626,7 @@ void RemoveLeftTempFiles() {
 // the user says so; kept otherwise, and the opening goes on.
 void OfferToRemoveLeftCopies() {
   const std::vector<std::string> folders = LeftCopyFolders();
-  if (folders.empty()) return;
+  if (folders.empty() || LeftCopiesKept()) return;
   std::string text = LoadStr(19902);
   for (const std::string& f : folders) text += "   " + DossierFolder + f + "\n";
   text += LoadStr(19903);

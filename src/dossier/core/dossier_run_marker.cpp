@@ -36,6 +36,11 @@ std::map<std::string, Redo>& Redos() {
   return redos;
 }
 
+std::map<std::string, DossierRunEnded>& Endings() {
+  static std::map<std::string, DossierRunEnded> endings;
+  return endings;
+}
+
 // One line of the file: no line break inside a value.
 std::string Line(const char* key, std::string value) {
   for (char& c : value)
@@ -200,4 +205,14 @@ const DossierRunRedo* FindDossierRunRedo(const std::string& run) {
 bool DossierRunRedoPutsBack(const std::string& run) {
   auto it = Redos().find(run);
   return it != Redos().end() && it->second.putBack;
+}
+
+void SetDossierRunEnded(const std::string& run, DossierRunEnded ended) {
+  if (ended) Endings()[run] = std::move(ended);
+  else Endings().erase(run);
+}
+
+bool DossierRunEndedElsewhere(const DossierRunInfo& run) {
+  auto it = Endings().find(run.run);
+  return it != Endings().end() && it->second(run);
 }

@@ -110,6 +110,15 @@ void SetDossierRunRedo(const std::string& run, DossierRunRedo redo, bool putBack
 const DossierRunRedo* FindDossierRunRedo(const std::string& run);
 // True when the redo registered for the run puts the dossier back.
 bool DossierRunRedoPutsBack(const std::string& run);
+// A run over two dossiers decided in the other one (the separation): while that dossier's
+// marker stands the run is undone, once it is gone the run went to its end and this dossier
+// holds all its changes, its marker and copies alone being left. The subject registers, beside
+// the redo, whether the marker read here names such a run gone to its end; the opening then
+// asks only whether to remove the copies (the redo of such a run removes them).
+using DossierRunEnded = std::function<bool(const DossierRunInfo&)>;
+void SetDossierRunEnded(const std::string& run, DossierRunEnded ended);
+// True when the marker read names a run that its other dossier says went to its end.
+bool DossierRunEndedElsewhere(const DossierRunInfo& run);
 // A redo that refused before changing anything says why (French, one line: the copy missing or
 // not whole); the opening shows it with its message and clears it.
 void NoteDossierRunRedoRefusal(const std::string& why);

@@ -454,17 +454,19 @@ bool SettleInterruptedSeparation(const std::string& detail) {
           !PutBackAsideCopies(DossierFolder, theirCopies, &why) || !RemoveDossierRunMarker())
         return false;
     }
-  } else {
-    bool undone = false;
-    {
-      SwitchedDossier other(m.folder, m.code);
-      DossierRunInfo decision;
-      undone = SeparationMarkerHere(&decision);
-    }
+  } else if (SeparationEndedElsewhere(detail)) {
     // The old year's marker gone: the run stands, and the copies go.
-    if (!undone) return RemoveAsideCopies(DossierFolder, copies);
+    return RemoveAsideCopies(DossierFolder, copies);
   }
   return PutBackAsideCopies(DossierFolder, copies, &why);
+}
+
+bool SeparationEndedElsewhere(const std::string& detail) {
+  const SeparationMarker m = ReadSeparationDetail(detail);
+  if (!m.partnered || m.decides) return false;
+  SwitchedDossier other(m.folder, m.code);
+  DossierRunInfo decision;
+  return !SeparationMarkerHere(&decision);
 }
 
 std::string SeparationLogLine(const SeparationRequest& request, const SeparationResult& result) {
