@@ -13,6 +13,7 @@
 #include "data/dossier_files.h"
 #include "data/dossier_lock.h"
 #include "data/engine_files.h"
+#include "data/error_report.h"
 #include "data/index_defs.h"
 #include "data/index_recovery.h"
 #include "data/locks.h"
@@ -272,15 +273,36 @@ bool SeekKind(Table& c10, const char* kind, const char* code) {
          c10.MatchKey((std::string(kind) + padded).c_str(), 1 + c10.FieldWidth(2), 1, 2) != '#';
 }
 
-// A missing record "0" or "P0" is added empty.
-void EnsureRecord(Table& c10, const char* kind, const char* code) {
-  if (SeekKind(c10, kind, code)) return;
-  c10.AppendBlank();
-  c10.PutField(1, kind);
-  c10.PutField(2, code);
-  c10.InsertRecord();
-  c10.Commit();
-  SeekKind(c10, kind, code);
+// A missing record (the constants' "P0") is added empty. One the general file refuses is said,
+// with the write refused (a full disk named as such), and the dossier is not opened: the
+// record the cursor stands on is never read, nor written, in its place. False then.
+constexpr int kRecordNotAdded = 30205;
+constexpr int kRecordNotAddedLog = 30206;
+
+bool LeaveClosed();
+
+bool EnsureRecord(Table& c10, const char* kind, const char* code) {
+  if (SeekKind(c10, kind, code)) return true;
+  bool added = false;
+  std::string reason;
+  {
+    RefusalWatch refusal(RefusalWatch::EngineBoxes::kHeld);
+    added = c10.AppendBlank() && c10.PutField(1, kind) && c10.PutField(2, code);
+    added = c10.InsertRecord() && added;
+    added = added && c10.Commit() && SeekKind(c10, kind, code);
+    const int result = c10.result != kResultOk ? c10.result : kResultSystemError;
+    if (!added) reason = refusal.Reason(result, c10.tablePath, result);
+  }
+  if (added) return true;
+  WriteLog(FillPlaceholder(FillPlaceholder(LoadStr(kRecordNotAddedLog), std::string(kind) + code), reason));
+  SetAppCursor(0, false);
+  Beep();
+  gui::MessageBox(DossierMessageOwner(),
+                  FillPlaceholder(FillPlaceholder(FillPlaceholder(LoadStr(kRecordNotAdded), std::string(kind) + code),
+                                                  platform::ResolvePath(PathC10(".dbf"))),
+                                  reason),
+                  LoadStr(52), gui::MB_OK | gui::MB_ICONSTOP);
+  return false;
 }
 
 std::string Field(Table& t, int n, std::size_t width) {
@@ -305,7 +327,7 @@ bool LoadDossierRecord() {
   if (!IsBlank(workingDate) && !UseStoredWorkingDate)
     r.Set(DossierRecord::kWorkingDatePos, DossierRecord::kDateWidth, workingDate);
   r.SetUserLevel(level);
-  EnsureRecord(c10, "P", "0");
+  if (!EnsureRecord(c10, "P", "0")) return LeaveClosed();
   r.Set(539, 252, Field(c10, 4, 252));
   r.Set(791, 252, Field(c10, 5, 252));
   if (CheckDossierConstants(DossierMessageOwner())) {
@@ -578,14 +600,16 @@ std::vector<std::string> LeftCopyFolders() {
 }
 
 // The temporary files of a whole-file write ("<file>.tmp<pid>-<n>") of the run marker
-// ("c<code>.run") and of the import's pieces record ("cas<code>.pcs"), left by a process stopped
-// before its rename. One is removed only when its process runs no more on this station and it
+// ("c<code>.run"), of the import's pieces record ("cas<code>.pcs") and of the renumbering's plan
+// ("c60<code>.ren"), left by a process stopped before its rename. One is removed only when its process runs no more on this station and it
 // was last written some minutes ago: a process of another station, whose number says nothing
 // here, writes such a file in far less time.
 constexpr auto kLeftTempAge = std::chrono::minutes(5);
 
 bool IsLeftTempName(const std::string& name, const std::string& code, int* pid) {
-  for (const std::string& file : {"c" + code + ".run", "cas" + code + ".pcs"}) {
+  const std::string plan = RenumberPlanPath();
+  const std::string planName = Lower(plan.substr(plan.rfind('/') + 1).c_str());
+  for (const std::string& file : {"c" + code + ".run", "cas" + code + ".pcs", planName}) {
     const std::string head = file + ".tmp";
     if (name.size() <= head.size() || name.compare(0, head.size(), head) != 0) continue;
     const std::string rest = name.substr(head.size());

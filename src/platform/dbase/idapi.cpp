@@ -638,6 +638,12 @@ DBIResult DbiCheckPackLeftovers(const char* tableName) {
   return PackLeftoversUnknown(tableName) ? DBIERR_PACKUNKNOWN : DBIERR_NONE;
 }
 
+DBIResult DbiGetPackLeftoverFiles(const char* tableName, std::vector<std::string>* files) {
+  if (tableName == nullptr || files == nullptr) return DBIERR_INVALIDPARAM;
+  *files = PackLeftoverFiles(tableName);
+  return DBIERR_NONE;
+}
+
 DBIResult DbiGetTableFieldNames(const char* tableName, std::vector<std::string>* names) {
   if (names == nullptr) return DBIERR_INVALIDPARAM;
   names->clear();

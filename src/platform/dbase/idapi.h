@@ -283,6 +283,9 @@ DBIResult DbiDropProductionIndex(const char* tableName);
 // not recognise (the table then does not open, and they all stay where they are, until a
 // person puts the table back); DBIERR_NONE otherwise. Reads only: nothing is renamed.
 DBIResult DbiCheckPackLeftovers(const char* tableName);
+// The files a pack cut short left beside the table (its journal, its new files "<file>.pack"),
+// those that are there, as paths. Reads only.
+DBIResult DbiGetPackLeftoverFiles(const char* tableName, std::vector<std::string>* files);
 // The whole records a table holds past its header's count, each with its delete mark, that
 // were counted once (a header count written back too low): the next exclusive open counts
 // them in again. 0 when there are none, or they are what an append of ours killed before its
