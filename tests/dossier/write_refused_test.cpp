@@ -298,16 +298,9 @@ TEST_F(WriteRefusedTest, AYearEndRunWhoseRebuildIsRefusedPutsItsDossiersBack) {
          Make(r + "b", "B", 40, Year(2027));
        },
        [&](const std::string& r) {
-         if (!Load(root_ + "/" + r + "a/", "A")) return false;
          std::vector<processing::Collective> collectives;
          processing::TrialBalance balance;
-         {
-           Table c10, c20;
-           if (!c10.OpenShared(PathC10(), "C10CODE", true) || !c20.OpenShared(PathC20(), "C20CODE", true))
-             return false;
-           collectives = processing::ReadCollectives(c10);
-           balance = processing::ComputeTrialBalance(c20, collectives);
-         }
+         if (!Load(root_ + "/" + r + "a/", "A") || !kill_matrix::OpeningSource(&collectives, &balance)) return false;
          processing::OpeningRequest request;
          request.target = processing::OtherDossier{root_ + "/" + r + "b/", "B"};
          request.date = Ymd{2027, 1, 1};
@@ -466,13 +459,7 @@ TEST_F(WriteRefusedTest, ValidationAndOpeningBalancesOnAFullDiskSaySo) {
     ASSERT_TRUE(Load(v, "V"));
     ASSERT_TRUE(DossierLockTable->OpenExclusive(DossierTablePath()));
     std::vector<std::string> chosen;
-    {
-      Table c10, c50;
-      ASSERT_TRUE(c10.OpenShared(PathC10(), "C10CODE", true) && c50.OpenShared(PathC50(), "", true));
-      for (const entry::DraftMonth& m : entry::ListDraftMonths(c50, c10))
-        if (chosen.size() < 3 && m.BalancedInEuros() && m.noAccount == 0 && m.outOfYear == 0)
-          chosen.push_back(m.journalMonth);
-    }
+    ASSERT_TRUE(kill_matrix::ValidationMonths(&chosen));
     ASSERT_FALSE(chosen.empty());
     dbase::SetWriteFault(dbase::WriteFault::kFull, nth);
     const entry::ValidationResult r = entry::RunValidation(entry::JournalValidationRequest{chosen, "C61231"});
@@ -495,12 +482,7 @@ TEST_F(WriteRefusedTest, ValidationAndOpeningBalancesOnAFullDiskSaySo) {
     ASSERT_TRUE(Load(a, "A"));
     std::vector<processing::Collective> collectives;
     processing::TrialBalance balance;
-    {
-      Table c10, c20;
-      ASSERT_TRUE(c10.OpenShared(PathC10(), "C10CODE", true) && c20.OpenShared(PathC20(), "C20CODE", true));
-      collectives = processing::ReadCollectives(c10);
-      balance = processing::ComputeTrialBalance(c20, collectives);
-    }
+    ASSERT_TRUE(kill_matrix::OpeningSource(&collectives, &balance));
     processing::OpeningRequest request;
     request.target = processing::OtherDossier{b, "B"};
     request.date = Ymd{2027, 1, 1};
@@ -650,15 +632,10 @@ TEST_F(WriteRefusedTest, ARunStoppedByARefusedWriteNamesItInItsOwnBoxAlone) {
       {"validation", root_ + "/refused/v/",
        [this](const std::string& root, const std::function<void()>& arm) {
          RunSaid said;
-         if (!Load(root + "v/", "V") || !DossierLockTable->OpenExclusive(DossierTablePath())) return said;
          std::vector<std::string> chosen;
-         {
-           Table c10, c50;
-           if (!c10.OpenShared(PathC10(), "C10CODE", true) || !c50.OpenShared(PathC50(), "", true)) return said;
-           for (const entry::DraftMonth& m : entry::ListDraftMonths(c50, c10))
-             if (chosen.size() < 3 && m.BalancedInEuros() && m.noAccount == 0 && m.outOfYear == 0)
-               chosen.push_back(m.journalMonth);
-         }
+         if (!Load(root + "v/", "V") || !DossierLockTable->OpenExclusive(DossierTablePath()) ||
+             !kill_matrix::ValidationMonths(&chosen))
+           return said;
          arm();
          const entry::ValidationResult r = entry::RunValidation(entry::JournalValidationRequest{chosen, "C61231"});
          return RunSaid{r.code != 0, r.error, r.putBack};
@@ -666,15 +643,9 @@ TEST_F(WriteRefusedTest, ARunStoppedByARefusedWriteNamesItInItsOwnBoxAlone) {
       {"opening balances", root_ + "/refused/o/",
        [this, &putBackText](const std::string& root, const std::function<void()>& arm) {
          RunSaid said;
-         if (!Load(root + "a/", "A")) return said;
          std::vector<processing::Collective> collectives;
          processing::TrialBalance balance;
-         {
-           Table c10, c20;
-           if (!c10.OpenShared(PathC10(), "C10CODE", true) || !c20.OpenShared(PathC20(), "C20CODE", true)) return said;
-           collectives = processing::ReadCollectives(c10);
-           balance = processing::ComputeTrialBalance(c20, collectives);
-         }
+         if (!Load(root + "a/", "A") || !kill_matrix::OpeningSource(&collectives, &balance)) return said;
          processing::OpeningRequest request;
          request.target = processing::OtherDossier{root + "b/", "B"};
          request.date = Ymd{2027, 1, 1};
@@ -728,7 +699,9 @@ TEST_F(WriteRefusedTest, ARunStoppedByARefusedWriteNamesItInItsOwnBoxAlone) {
       EXPECT_EQ(ShownTexts(), "") << where;
       if (!said.failed) continue;
       EXPECT_NE(said.text.find(root), std::string::npos) << "no file named, " << where;
-      if (fault == dbase::WriteFault::kFullOnce) EXPECT_NE(said.text.find(kDiskFull), std::string::npos) << where;
+      if (fault == dbase::WriteFault::kFullOnce) {
+        EXPECT_NE(said.text.find(kDiskFull), std::string::npos) << where;
+      }
       EXPECT_TRUE(said.putBack) << "not said to be put back, " << where;
     }
   }
