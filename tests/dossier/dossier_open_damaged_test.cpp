@@ -1,6 +1,7 @@
 // A dossier whose general file or its index was damaged: the opening rebuilds an index it
 // can make again, and refuses a damaged data file without writing a byte into the dossier.
 
+#include <algorithm>
 #include <climits>
 #include <set>
 
@@ -291,11 +292,10 @@ TEST_F(DossierOpenTest, AConstantsRecordTheGeneralFileRefusesIsSaidAndNoOtherTak
     if (DossierCode == "PZ") {
       // Opened: the record added, the others as they were (the constants may be set in it).
       std::multiset<std::string> others = now;
-      for (auto it = others.begin(); it != others.end(); ++it)
-        if (it->compare(0, 3, "P0|") == 0) {
-          others.erase(it);
-          break;
-        }
+      const auto added = std::find_if(others.begin(), others.end(),
+                                      [](const std::string& r) { return r.compare(0, 3, "P0|") == 0; });
+      ASSERT_NE(added, others.end()) << "opened without its constants record";
+      others.erase(added);
       EXPECT_EQ(others, before) << ShownTexts();
     } else if (ShownContains("enregistrement P0")) {
       if (++refusedSaid == 1)
