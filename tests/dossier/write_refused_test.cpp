@@ -26,6 +26,7 @@
 #include "processing/core/dossier_merge.h"
 #include "processing/core/opening_balances.h"
 #include "processing/core/year_separation.h"
+#include "processing/matching_windows.h"
 #include "processing/year_end_forms.h"
 #include "reports/balances/core/balance_sheet_compile.h"
 #include "reports/balances/core/balance_sheet_init.h"
@@ -703,6 +704,43 @@ TEST_F(WriteRefusedTest, ARunStoppedByARefusedWriteNamesItInItsOwnBoxAlone) {
         EXPECT_NE(said.text.find(kDiskFull), std::string::npos) << where;
       }
       EXPECT_TRUE(said.putBack) << "not said to be put back, " << where;
+    }
+  }
+}
+
+// The other runs of the matrices that hold the dossier's books (the merge, the separation, the
+// code copy, the automatic matching, the rebuild and the renumbering), with one of their writes
+// refused at points spread over each: whatever the run then says, it says it in its own box,
+// and the engine shows none of its own.
+TEST_F(WriteRefusedTest, NoOtherRunShowsTheEnginesBoxBeforeItsOwn) {
+  InstallMatchingCommands();
+  const std::set<std::string> names = {"merge", "separation", "code_copy", "automatic_matching", "rebuild",
+                                       "renumbering"};
+  for (const kill_matrix::MatrixRun& r : kill_matrix::Runs()) {
+    if (names.count(r.name) == 0) continue;
+    SCOPED_TRACE(r.title);
+    const std::string model = root_ + "/others/" + r.name + "/", root = root_ + "/others/point/";
+    fs::create_directories(model);
+    r.prepare(model);
+    Close();
+    dbase::WriteFault fault = dbase::WriteFault::kFull;
+    long nth = LONG_MAX;
+    const auto arm = [&fault, &nth] { dbase::SetWriteFault(fault, nth); };
+    CopyFolder(model, root);
+    ASSERT_TRUE(r.run(root, arm));
+    const long total = dbase::WritesCounted();
+    dbase::SetWriteFault(dbase::WriteFault::kNone, 0);
+    Close();
+    for (long i = 0; i < 16; ++i) {
+      fault = i % 2 == 0 ? dbase::WriteFault::kFullOnce : dbase::WriteFault::kFailOnce;
+      nth = 1 + total * i / 16;
+      CopyFolder(model, root);
+      gui::ModalSeam::Reset();
+      r.run(root, arm);
+      const std::string refused = platform::RefusedChange();
+      dbase::SetWriteFault(dbase::WriteFault::kNone, 0);
+      Close();
+      EXPECT_EQ(ShownTexts(), "") << "change " << nth << " of " << total << " refused (" << refused << ")";
     }
   }
 }
