@@ -276,6 +276,7 @@ bool SeekKind(Table& c10, const char* kind, const char* code) {
 // A missing record (the constants' "P0") is added empty. One the general file refuses is said,
 // with the write refused (a full disk named as such), and the dossier is not opened: the
 // record the cursor stands on is never read, nor written, in its place. False then.
+constexpr int kRecordNotAddedCaption = 52;  // "ATTENTION"
 constexpr int kRecordNotAdded = 30205;
 constexpr int kRecordNotAddedLog = 30206;
 
@@ -301,7 +302,7 @@ bool EnsureRecord(Table& c10, const char* kind, const char* code) {
                   FillPlaceholder(FillPlaceholder(FillPlaceholder(LoadStr(kRecordNotAdded), std::string(kind) + code),
                                                   platform::ResolvePath(PathC10(".dbf"))),
                                   reason),
-                  LoadStr(52), gui::MB_OK | gui::MB_ICONSTOP);
+                  LoadStr(kRecordNotAddedCaption), gui::MB_OK | gui::MB_ICONSTOP);
   return false;
 }
 
@@ -436,7 +437,11 @@ bool LeaveClosed() {
   return false;
 }
 
-// The texts of a run gone to its end whose copies alone are left.
+// The texts of a run gone to its end whose copies alone are left, under the caption and beside
+// the log lines of the interrupted runs.
+constexpr int kInterruptedRunCaption = 19890;
+constexpr int kInterruptedRunLog = 22097;
+constexpr int kInterruptedRunNotSettledLog = 22098;
 constexpr int kRunEndedCopiesLeft = 30200;
 constexpr int kRunEndedCopiesRemovedLog = 30201;
 constexpr int kRunEndedCopiesKeptLog = 30202;
@@ -462,12 +467,12 @@ std::string RunInLog(const DossierRunInfo& run) {
 // openings); the marker goes either way and the dossier opens.
 bool OfferToRemoveEndedRunCopies(const DossierRunInfo& run) {
   const std::string what = RunInLog(run);
-  WriteLog(LoadStr(22097) + what);
+  WriteLog(LoadStr(kInterruptedRunLog) + what);
   SetAppCursor(0, false);
-  const std::string text =
-      FillPlaceholder(FillPlaceholder(FillPlaceholder(LoadStr(kRunEndedCopiesLeft), run.title), run.started), run.station);
-  const bool remove =
-      Ask(text, LoadStr(19890) + Code(), gui::MB_YESNO | gui::MB_ICONQUESTION | gui::MB_DEFBUTTON1) == gui::IDYES;
+  const std::string text = FillPlaceholder(
+      FillPlaceholder(FillPlaceholder(LoadStr(kRunEndedCopiesLeft), run.title), run.started), run.station);
+  const bool remove = Ask(text, LoadStr(kInterruptedRunCaption) + Code(),
+                          gui::MB_YESNO | gui::MB_ICONQUESTION | gui::MB_DEFBUTTON1) == gui::IDYES;
   if (!OpenDossierExclusive(false)) return LeaveClosed();
   CloseAllTables();
   // Read again with the dossier held: a run found undone meanwhile gets the usual question.
@@ -482,10 +487,10 @@ bool OfferToRemoveEndedRunCopies(const DossierRunInfo& run) {
   const bool unmarked = RemoveDossierRunMarker();
   ReleaseDossierExclusive();
   if (!unmarked) {
-    WriteLog(LoadStr(22098) + what);
+    WriteLog(LoadStr(kInterruptedRunNotSettledLog) + what);
     Beep();
     gui::MessageBox(DossierMessageOwner(), FillPlaceholder(LoadStr(kRunEndedMarkerStays), DossierRunMarkerPath()),
-                    LoadStr(19890) + Code(), gui::MB_OK | gui::MB_ICONSTOP);
+                    LoadStr(kInterruptedRunCaption) + Code(), gui::MB_OK | gui::MB_ICONSTOP);
     return LeaveClosed();
   }
   WriteLog(FillPlaceholder(LoadStr(remove ? kRunEndedCopiesRemovedLog : kRunEndedCopiesKeptLog), what));
@@ -601,9 +606,9 @@ std::vector<std::string> LeftCopyFolders() {
 
 // The temporary files of a whole-file write ("<file>.tmp<pid>-<n>") of the run marker
 // ("c<code>.run"), of the import's pieces record ("cas<code>.pcs") and of the renumbering's plan
-// ("c60<code>.ren"), left by a process stopped before its rename. One is removed only when its process runs no more on this station and it
-// was last written some minutes ago: a process of another station, whose number says nothing
-// here, writes such a file in far less time.
+// ("c60<code>.ren"), left by a process stopped before its rename. One is removed only when its
+// process runs no more on this station and it was last written some minutes ago: a process of
+// another station, whose number says nothing here, writes such a file in far less time.
 constexpr auto kLeftTempAge = std::chrono::minutes(5);
 
 bool IsLeftTempName(const std::string& name, const std::string& code, int* pid) {

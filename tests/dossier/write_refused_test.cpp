@@ -661,8 +661,8 @@ TEST_F(WriteRefusedTest, ARunStoppedByARefusedWriteNamesItInItsOwnBoxAlone) {
          RunSaid said;
          if (!Load(root + "a/", "A")) return said;
          arm();
-         const balances::SheetRun r =
-             balances::RunBalanceSheet(balances::DossierSheetInput('S', {"C60101", "C61231", "C60101", "C61231"}, true));
+         const balances::SheetPeriod year{"C60101", "C61231", "C60101", "C61231"};
+         const balances::SheetRun r = balances::RunBalanceSheet(balances::DossierSheetInput('S', year, true));
          return RunSaid{r.outcome != balances::RunOutcome::kDone, r.message,
                         r.message.find(putBackText) != std::string::npos ||
                             r.message.find(notStarted) != std::string::npos};

@@ -302,7 +302,8 @@ TEST_F(TransferWindowTest, ASeparationStoppedAfterItsDecisionIsFinishedWhenTheNe
     ASSERT_TRUE(fs::exists(g_markerB));
 
     gui::ModalSeam::Reset();
-    OpenThroughDialog(C10Path(b, "SB"), [remove] { gui::ModalSeam::QueueMessageBoxAnswer(remove ? gui::IDYES : gui::IDNO); });
+    OpenThroughDialog(C10Path(b, "SB"),
+                      [remove] { gui::ModalSeam::QueueMessageBoxAnswer(remove ? gui::IDYES : gui::IDNO); });
     EXPECT_EQ(std::string(RTrim(DossierCode.c_str())), "SB") << test_support::ShownTexts();
     // One box about the run.
     std::vector<gui::ShownModal> boxes;

@@ -630,7 +630,9 @@ std::string OpeningLogLine(const OpeningRequest& request, const OpeningResult& r
 std::string OpeningEndMessage(const OpeningRequest& request, const OpeningResult& result) {
   if (result.code == 0) return Text(29062) + AllTrim(request.target.code.c_str()) + "\n\n";
   return Text(29063) + std::to_string(result.code) + (result.error.empty() ? "" : " - " + result.error) + "\n\n" +
-         (result.putBack ? Text(kDossierPutBack) : result.putBackFailed ? Text(kDossierLeftForTheOpening) : std::string());
+         (result.putBack         ? Text(kDossierPutBack)
+          : result.putBackFailed ? Text(kDossierLeftForTheOpening)
+                                 : std::string());
 }
 
 bool PutBackInterruptedOpening(const std::string& detail) {
