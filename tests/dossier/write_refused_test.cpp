@@ -606,31 +606,13 @@ struct RunSaid {
 TEST_F(WriteRefusedTest, ARunStoppedByARefusedWriteNamesItInItsOwnBoxAlone) {
   // Put back, or never changed: the run's copies or marker refused before its first change.
   const std::string putBackText = LoadStr(29256), notStarted = LoadStr(19898);
-  // A run, once `arm` has set the fault after its reads.
+  // A run, once `arm` has set the fault after its reads, on the dossiers the matrices make for it.
   struct Case {
-    const char* name;
-    std::string model;  // the run's folder, made once
+    const char* name;  // the matrices' run
     std::function<RunSaid(const std::string& root, const std::function<void()>& arm)> run;
   };
-  const auto year = [](int y) { return Year(y); };
-  Make("refused/v/v", "V", 160);
-  Make("refused/o/a", "A", 120, year(2026));
-  Make("refused/o/b", "B", 40, year(2027));
-  Make("refused/s/a", "A", 120);
-  {
-    const std::string models = std::string(MERLON_SOURCE_DIR) + "/src/resources/models/";
-    std::string message;
-    ASSERT_TRUE(balances::CompileModel(models + "clbilans.csv", models + "cpbilans.csv", ProgramFolder, 's', &message))
-        << message;
-    ASSERT_TRUE(Load(root_ + "/refused/s/a/", "A"));
-    Table c10, c70;
-    ASSERT_TRUE(c10.OpenShared(PathC10(), "C10CODE"));
-    ASSERT_TRUE(c70.OpenExclusive(PathC70(), "C70CODE"));
-    ASSERT_EQ(balances::InitialiseBalanceSheet(c10, c70, ProgramFolder, 'S'), balances::InitOutcome::kDone);
-  }
-  Close();
   const Case cases[] = {
-      {"validation", root_ + "/refused/v/",
+      {"validation",
        [this](const std::string& root, const std::function<void()>& arm) {
          RunSaid said;
          std::vector<std::string> chosen;
@@ -641,7 +623,7 @@ TEST_F(WriteRefusedTest, ARunStoppedByARefusedWriteNamesItInItsOwnBoxAlone) {
          const entry::ValidationResult r = entry::RunValidation(entry::JournalValidationRequest{chosen, "C61231"});
          return RunSaid{r.code != 0, r.error, r.putBack};
        }},
-      {"opening balances", root_ + "/refused/o/",
+      {"opening_balances",
        [this, &putBackText](const std::string& root, const std::function<void()>& arm) {
          RunSaid said;
          std::vector<processing::Collective> collectives;
@@ -656,7 +638,7 @@ TEST_F(WriteRefusedTest, ARunStoppedByARefusedWriteNamesItInItsOwnBoxAlone) {
          const std::string text = processing::OpeningEndMessage(request, r);
          return RunSaid{r.code != 0, text, text.find(putBackText) != std::string::npos};
        }},
-      {"balance sheet", root_ + "/refused/s/",
+      {"balance_sheet",
        [this, &putBackText, &notStarted](const std::string& root, const std::function<void()>& arm) {
          RunSaid said;
          if (!Load(root + "a/", "A")) return said;
@@ -670,9 +652,15 @@ TEST_F(WriteRefusedTest, ARunStoppedByARefusedWriteNamesItInItsOwnBoxAlone) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
-    const std::string root = root_ + "/refused/point/";
+    const std::string model = root_ + "/refused/" + c.name + "/", root = root_ + "/refused/point/";
+    for (const kill_matrix::MatrixRun& r : kill_matrix::Runs())
+      if (std::string(r.name) == c.name) {
+        fs::create_directories(model);
+        r.prepare(model);
+      }
+    Close();
     // The uncut run, its changes counted.
-    CopyFolder(c.model, root);
+    CopyFolder(model, root);
     dbase::WriteFault fault = dbase::WriteFault::kFull;
     long nth = LONG_MAX;
     const auto arm = [&fault, &nth] { dbase::SetWriteFault(fault, nth); };
@@ -690,7 +678,7 @@ TEST_F(WriteRefusedTest, ARunStoppedByARefusedWriteNamesItInItsOwnBoxAlone) {
       nth = k;
       const std::string point = std::string(fault == dbase::WriteFault::kFullOnce ? "ENOSPC" : "EIO") + " on change " +
                                 std::to_string(k) + " of " + std::to_string(total);
-      CopyFolder(c.model, root);
+      CopyFolder(model, root);
       gui::ModalSeam::Reset();
       const RunSaid said = c.run(root, arm);
       const std::string refused = platform::RefusedChange();
