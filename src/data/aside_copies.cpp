@@ -34,6 +34,13 @@ bool SubFolderName(const std::string& name) {
 
 bool RemoveFolder(const std::string& folder) { return platform::RemoveFolderTree(folder); }
 
+// After a refused change of the sub-folder `aside` (ending with "/"): that the disk is full,
+// when it was for want of room, naming the sub-folder in the dossier's folder.
+std::string FullDiskSaid(const std::string& aside) {
+  if (!platform::FailedForWantOfRoom()) return {};
+  return ": " + DiskFullText(aside.substr(0, aside.size() - (!aside.empty() && aside.back() == '/' ? 1 : 0)));
+}
+
 }  // namespace
 
 std::string AsideCopies::Detail() const {
@@ -64,7 +71,7 @@ bool MakeAsideCopies(const std::string& dossierFolder, const std::string& name, 
   c.bases = bases;
   const std::string aside = dossierFolder + name;
   if (!SubFolderName(name) || !platform::MakeDirectories(aside)) {
-    if (error != nullptr) *error = LoadStr(22008) + aside;
+    if (error != nullptr) *error = LoadStr(22008) + aside + FullDiskSaid(aside);
     return false;
   }
   std::set<std::string> wanted;
@@ -77,15 +84,16 @@ bool MakeAsideCopies(const std::string& dossierFolder, const std::string& name, 
       RemoveFolder(aside);
       if (error != nullptr)
         *error = LoadStr(22009) + dossierFolder + file + LoadStr(22483) + aside +
-                 (full ? std::string(": ") + DiskFullText(aside + file) : std::string());
+                 (full ? ": " + DiskFullText(aside + file) : std::string());
       return false;
     }
     c.files.push_back(file);
   }
   // The copies' names stay on the disk before the run changes anything.
   if (!platform::SyncFolder(aside) || !platform::SyncFolder(dossierFolder)) {
+    const std::string full = FullDiskSaid(aside);
     RemoveFolder(aside);
-    if (error != nullptr) *error = LoadStr(22010) + aside;
+    if (error != nullptr) *error = LoadStr(22010) + aside + full;
     return false;
   }
   if (copies != nullptr) *copies = c;

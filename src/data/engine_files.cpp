@@ -19,6 +19,12 @@ bool PackLeftoversUnknown(const std::string& dataPath) {
   return dbase::DbiCheckPackLeftovers(dataPath.c_str()) == dbase::DBIERR_PACKUNKNOWN;
 }
 
+std::vector<std::string> PackLeftoverFiles(const std::string& dataPath) {
+  std::vector<std::string> files;
+  dbase::DbiGetPackLeftoverFiles(dataPath.c_str(), &files);
+  return files;
+}
+
 std::uint16_t RepairInterruptedIndex(const std::string& dataPath, bool* repaired) {
   return dbase::DbiRepairInterruptedIndex(dataPath.c_str(), repaired);
 }

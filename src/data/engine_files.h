@@ -30,6 +30,8 @@ std::uint16_t RepairInterruptedIndex(const Table& table, bool* repaired);
 // True when a pack cut short left files beside the table that its journal does not recognise:
 // the table does not open, and they all stay where they are. Reads only.
 bool PackLeftoversUnknown(const std::string& dataPath);
+// The files such a pack left beside the table (its journal and its new files), those there.
+std::vector<std::string> PackLeftoverFiles(const std::string& dataPath);
 
 // Opens the table read-only and shared, then closes it: what the engine says of the opening.
 std::uint16_t TryOpenTable(const std::string& dataPath);

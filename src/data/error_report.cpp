@@ -26,7 +26,7 @@ std::vector<RefusalWatch*>& Watches() {
 }
 }  // namespace
 
-RefusalWatch::RefusalWatch() { Watches().push_back(this); }
+RefusalWatch::RefusalWatch(EngineBoxes boxes) : boxes_(boxes) { Watches().push_back(this); }
 RefusalWatch::~RefusalWatch() {
   auto& w = Watches();
   w.erase(std::remove(w.begin(), w.end(), this), w.end());
@@ -44,7 +44,24 @@ void RefusalWatch::NoteFileRefused(const std::string& file) {
 void RefusalWatch::NoteAll(const Table& table) {
   NoteAll(table.tablePath, table.result != 0 ? table.result : dbase::DBIERR_OSERROR);
 }
+void RefusalWatch::NoteEngineRefusal(const std::string& file, int result) {
+  for (RefusalWatch* watch : Watches()) {
+    if (watch->refusedResult_ != 0 || result == 0) continue;
+    watch->refusedFile_ = file;
+    watch->refusedResult_ = result;
+  }
+}
 std::string RefusalWatch::Text() const { return RunIncidentText(result_, file_, result_); }
+std::string RefusalWatch::Reason(int code, const std::string& file, int result) const {
+  if (refusedResult_ != 0) return RunIncidentText(code, refusedFile_, refusedResult_);
+  if (result_ != 0) return RunIncidentText(code, file_, result_);
+  return RunIncidentText(code, file, result);
+}
+bool RefusalWatch::EngineBoxesHeld() {
+  for (const RefusalWatch* watch : Watches())
+    if (watch->boxes_ == EngineBoxes::kHeld) return true;
+  return false;
+}
 
 void SetDbCommandPoster(DbCommandPoster poster) { g_poster = poster; }
 
@@ -78,8 +95,11 @@ void ReportDbError(Table& table, int context, const char* text, int field) {
   RefusalWatch::NoteAll(table.tablePath, code);
   const std::string message = DbErrorMessage(table, context, text, field);
   const std::string caption = DbErrorCaption(code);
-  RuntimeBeep();
-  RuntimeMessage(caption.c_str(), message.c_str(), kMbOk | kMbIconStop);
+  // A run that says its failure in its own box: the engine's is left out, its line logged.
+  if (!RefusalWatch::EngineBoxesHeld()) {
+    RuntimeBeep();
+    RuntimeMessage(caption.c_str(), message.c_str(), kMbOk | kMbIconStop);
+  }
   std::string line = message;
   for (char& c : line)
     if (c == '\n') c = ' ';

@@ -27,9 +27,16 @@ std::string DiskFullText(const std::string& file);
 // The first engine failure of a run: while a watch lives, each failure ReportDbError shows (and
 // each one the run notes itself, as a field write the table layer does not show) is kept by it,
 // the first only. A run that found one stops and says why with Text().
+//
+// A watch also keeps the first change of a table's files that the system refused (a full disk,
+// an I/O error), as the engine passes it on, even when the caller then reads another code: a
+// run that stops says that one (Reason). A run that says its failure in its own box holds the
+// engine's boxes back meanwhile (EngineBoxes::kHeld): each failure still goes to the log, and
+// the user reads one box, the run's.
 class RefusalWatch {
  public:
-  RefusalWatch();
+  enum class EngineBoxes { kShown, kHeld };
+  explicit RefusalWatch(EngineBoxes boxes = EngineBoxes::kShown);
   ~RefusalWatch();
   RefusalWatch(const RefusalWatch&) = delete;
   RefusalWatch& operator=(const RefusalWatch&) = delete;
@@ -43,14 +50,32 @@ class RefusalWatch {
   // A change of `file` by the file helpers refused, as the errno it left says (a full disk, an
   // I/O error).
   static void NoteFileRefused(const std::string& file);
+  // A change of the table `file` that the engine found refused by the system (`result` its
+  // code), kept by every watch alive as its first refused write.
+  static void NoteEngineRefusal(const std::string& file, int result);
   const std::string& File() const { return file_; }
   int Result() const { return result_; }
   // The file and what happened to it, as RunIncidentText gives it (the disk full said so).
   std::string Text() const;
+  // Why a run stopped with its error `code`: the first write the system refused while the
+  // watch lived, else the first failure noted, else `file` and `result` as the run found them;
+  // as RunIncidentText gives it (a full disk named with its folder).
+  std::string Reason(int code, const std::string& file, int result) const;
+  // The first change the system refused while the watch lived: its table's file and the engine's
+  // code (0 when none was).
+  const std::string& RefusedFile() const { return refusedFile_; }
+  int RefusedResult() const { return refusedResult_; }
+  // True when the watch has a reason of its own: a refused write or a failure noted.
+  bool HasReason() const { return refusedResult_ != 0 || result_ != 0; }
+  // True while a watch alive holds the engine's boxes back.
+  static bool EngineBoxesHeld();
 
  private:
   std::string file_;
   int result_ = 0;
+  std::string refusedFile_;  // the first change the system refused
+  int refusedResult_ = 0;
+  EngineBoxes boxes_;
 };
 
 // Programming error of the layer: beep and a plain box whose caption is the number printed

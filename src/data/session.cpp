@@ -81,6 +81,8 @@ std::uint8_t StartDbSession() {
     WriteLog(LoadStr(22041) + DbErrorCaption(code) + " - " + text + " - " + path +
              LoadStr(22042));
   };
+  // A change the system refused is kept by the runs watching, whatever the caller reads after.
+  DbiWriteRefusedHook = [](const char* path, DBIResult code) { RefusalWatch::NoteEngineRefusal(path, code); };
   DbiUseIdleTime();
   DbSessionUp = true;
   for (std::string& s : FieldRing.buffers) s.assign(FieldRingBuffers::kRoom, '\0');

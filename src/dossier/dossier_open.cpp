@@ -14,6 +14,7 @@
 #include "data/dossier_files.h"
 #include "data/dossier_lock.h"
 #include "data/engine_files.h"
+#include "data/error_report.h"
 #include "data/index_defs.h"
 #include "data/index_recovery.h"
 #include "data/locks.h"
@@ -45,6 +46,7 @@
 #include "runtime/logfile.h"
 #include "runtime/numbers.h"
 #include "runtime/session_registry.h"
+#include "runtime/text.h"
 #include "runtime/xbase.h"
 #include "shell/cursors.h"
 #include "shell/mdi_client.h"
@@ -274,15 +276,37 @@ bool SeekKind(Table& c10, const char* kind, const char* code) {
          c10.MatchKey((std::string(kind) + padded).c_str(), 1 + c10.FieldWidth(2), 1, 2) != '#';
 }
 
-// A missing record "0" or "P0" is added empty.
-void EnsureRecord(Table& c10, const char* kind, const char* code) {
-  if (SeekKind(c10, kind, code)) return;
-  c10.AppendBlank();
-  c10.PutField(1, kind);
-  c10.PutField(2, code);
-  c10.InsertRecord();
-  c10.Commit();
-  SeekKind(c10, kind, code);
+// A missing record (the constants' "P0") is added empty. One the general file refuses is said,
+// with the write refused (a full disk named as such), and the dossier is not opened: the
+// record the cursor stands on is never read, nor written, in its place. False then.
+constexpr int kRecordNotAddedCaption = 52;  // "ATTENTION"
+constexpr int kRecordNotAdded = 30205;
+constexpr int kRecordNotAddedLog = 30206;
+
+bool LeaveClosed();
+
+bool EnsureRecord(Table& c10, const char* kind, const char* code) {
+  if (SeekKind(c10, kind, code)) return true;
+  bool added = false;
+  std::string reason;
+  {
+    RefusalWatch refusal(RefusalWatch::EngineBoxes::kHeld);
+    added = c10.AppendBlank() && c10.PutField(1, kind) && c10.PutField(2, code);
+    added = c10.InsertRecord() && added;
+    added = added && c10.Commit() && SeekKind(c10, kind, code);
+    const int result = c10.result != kResultOk ? c10.result : kResultSystemError;
+    if (!added) reason = refusal.Reason(result, c10.tablePath, result);
+  }
+  if (added) return true;
+  WriteLog(FillPlaceholder(FillPlaceholder(LoadStr(kRecordNotAddedLog), std::string(kind) + code), reason));
+  SetAppCursor(0, false);
+  Beep();
+  gui::MessageBox(DossierMessageOwner(),
+                  FillPlaceholder(FillPlaceholder(FillPlaceholder(LoadStr(kRecordNotAdded), std::string(kind) + code),
+                                                  platform::ResolvePath(PathC10(".dbf"))),
+                                  reason),
+                  LoadStr(kRecordNotAddedCaption), gui::MB_OK | gui::MB_ICONSTOP);
+  return false;
 }
 
 std::string Field(Table& t, int n, std::size_t width) {
@@ -307,7 +331,7 @@ bool LoadDossierRecord() {
   if (!IsBlank(workingDate) && !UseStoredWorkingDate)
     r.Set(DossierRecord::kWorkingDatePos, DossierRecord::kDateWidth, workingDate);
   r.SetUserLevel(level);
-  EnsureRecord(c10, "P", "0");
+  if (!EnsureRecord(c10, "P", "0")) return LeaveClosed();
   r.Set(539, 252, Field(c10, 4, 252));
   r.Set(791, 252, Field(c10, 5, 252));
   if (CheckDossierConstants(DossierMessageOwner())) {
@@ -407,6 +431,70 @@ bool LeaveClosed() {
   return false;
 }
 
+// The texts of a run gone to its end whose copies alone are left, under the caption and beside
+// the log lines of the interrupted runs.
+constexpr int kInterruptedRunCaption = 19890;
+constexpr int kInterruptedRunLog = 22097;
+constexpr int kInterruptedRunNotSettledLog = 22098;
+constexpr int kRunEndedCopiesLeft = 30200;
+constexpr int kRunEndedCopiesRemovedLog = 30201;
+constexpr int kRunEndedCopiesKeptLog = 30202;
+constexpr int kRunEndedMarkerStays = 30203;
+
+bool OfferInterruptedRun();
+
+// True while an opening goes on after the user chose to keep the copies of a run gone to its end.
+bool& LeftCopiesKept() {
+  static bool kept = false;
+  return kept;
+}
+
+// The run as the log names it: its title, start and station.
+std::string RunInLog(const DossierRunInfo& run) {
+  return run.title + LoadStr(22504) + run.started + LoadStr(22505) + run.station + ")";
+}
+
+// A run over two dossiers that the other dossier says went to its end (a separation stopped
+// after the old year's marker was removed, opened in the new year first): this dossier holds all
+// its changes and only the copies made at its start are left. The user is told that the run is
+// finished and asked only whether to remove them (No keeps them, offered again at the next
+// openings); the marker goes either way and the dossier opens.
+bool OfferToRemoveEndedRunCopies(const DossierRunInfo& run) {
+  const std::string what = RunInLog(run);
+  WriteLog(LoadStr(kInterruptedRunLog) + what);
+  SetAppCursor(0, false);
+  const std::string text = FillPlaceholder(
+      FillPlaceholder(FillPlaceholder(LoadStr(kRunEndedCopiesLeft), run.title), run.started), run.station);
+  const bool remove = Ask(text, LoadStr(kInterruptedRunCaption) + Code(),
+                          gui::MB_YESNO | gui::MB_ICONQUESTION | gui::MB_DEFBUTTON1) == gui::IDYES;
+  if (!OpenDossierExclusive(false)) return LeaveClosed();
+  CloseAllTables();
+  // Read again with the dossier held: a run found undone meanwhile gets the usual question.
+  DossierRunInfo now;
+  if (!ReadDossierRunMarker(&now) || !DossierRunEndedElsewhere(now)) {
+    ReleaseDossierExclusive();
+    return OfferInterruptedRun();
+  }
+  // Copies that cannot all go stay, and are offered again as copies left at the next opening.
+  const DossierRunRedo* redo = RedoOf(now.run);
+  if (remove && redo != nullptr) (*redo)(now);
+  const bool unmarked = RemoveDossierRunMarker();
+  ReleaseDossierExclusive();
+  if (!unmarked) {
+    WriteLog(LoadStr(kInterruptedRunNotSettledLog) + what);
+    Beep();
+    gui::MessageBox(DossierMessageOwner(), FillPlaceholder(LoadStr(kRunEndedMarkerStays), DossierRunMarkerPath()),
+                    LoadStr(kInterruptedRunCaption) + Code(), gui::MB_OK | gui::MB_ICONSTOP);
+    return LeaveClosed();
+  }
+  WriteLog(FillPlaceholder(LoadStr(remove ? kRunEndedCopiesRemovedLog : kRunEndedCopiesKeptLog), what));
+  // Copies the user just chose to keep are not asked about again by this opening.
+  LeftCopiesKept() = !remove;
+  const bool open = EnsureDossierOpen();
+  LeftCopiesKept() = false;
+  return open;
+}
+
 // The run that a marker names was stopped half-way (no station holds the dossier, so none is
 // running it): the user is told which run and since when, and it runs again now under the
 // exclusive hold (Yes), or the dossier stays closed (No). Nothing has read its tables. A run
@@ -414,12 +502,13 @@ bool LeaveClosed() {
 bool OfferInterruptedRun() {
   DossierRunInfo run;
   if (!ReadDossierRunMarker(&run)) return EnsureDossierOpen();  // it ended meanwhile
+  if (DossierRunEndedElsewhere(run)) return OfferToRemoveEndedRunCopies(run);
   const DossierRunRedo* redo = RedoOf(run.run);
   // A run put back from its copies is not run again: the question says which it is.
   const bool restores = redo != nullptr && DossierRunRedoPutsBack(run.run);
   const std::string text = LoadStr(19891) + run.title + LoadStr(19892) + run.started + LoadStr(19893) +
                            run.station + LoadStr(redo == nullptr ? 19895 : restores ? 19899 : 19894);
-  const std::string what = run.title + LoadStr(22504) + run.started + LoadStr(22505) + run.station + ")";
+  const std::string what = RunInLog(run);
   WriteLog(LoadStr(22097) + what);
   SetAppCursor(0, false);
   // An interrupted validation is put back from its copies without a question (and said after).
@@ -485,8 +574,7 @@ bool FinishStoppedRun(const DossierRunInfo& run, const DossierRunFinisher& finis
 bool ShowRunUnderWay() {
   DossierRunInfo run;
   if (!ReadDossierRunMarker(&run)) return EnsureDossierOpen();  // it ended meanwhile
-  WriteLog(LoadStr(22102) + run.title + LoadStr(22504) + run.started +
-           LoadStr(22505) + run.station + ")");
+  WriteLog(LoadStr(22102) + RunInLog(run));
   SetAppCursor(0, false);
   Beep();
   gui::MessageBox(DossierMessageOwner(),
@@ -533,14 +621,16 @@ std::vector<std::string> LeftCopyFolders() {
 }
 
 // The temporary files of a whole-file write ("<file>.tmp<pid>-<n>") of the run marker
-// ("c<code>.run") and of the import's pieces record ("cas<code>.pcs"), left by a process stopped
-// before its rename. One is removed only when its process runs no more on this station and it
-// was last written some minutes ago: a process of another station, whose number says nothing
-// here, writes such a file in far less time.
+// ("c<code>.run"), of the import's pieces record ("cas<code>.pcs") and of the renumbering's plan
+// ("c60<code>.ren"), left by a process stopped before its rename. One is removed only when its
+// process runs no more on this station and it was last written some minutes ago: a process of
+// another station, whose number says nothing here, writes such a file in far less time.
 constexpr auto kLeftTempAge = std::chrono::minutes(5);
 
 bool IsLeftTempName(const std::string& name, const std::string& code, int* pid) {
-  for (const std::string& file : {"c" + code + ".run", "cas" + code + ".pcs"}) {
+  const std::string plan = RenumberPlanPath();
+  const std::string planName = Lower(plan.substr(plan.rfind('/') + 1).c_str());
+  for (const std::string& file : {"c" + code + ".run", "cas" + code + ".pcs", planName}) {
     const std::string head = file + ".tmp";
     if (name.size() <= head.size() || name.compare(0, head.size(), head) != 0) continue;
     const std::string rest = name.substr(head.size());
@@ -581,7 +671,7 @@ void RemoveLeftTempFiles() {
 // the user says so; kept otherwise, and the opening goes on.
 void OfferToRemoveLeftCopies() {
   const std::vector<std::string> folders = LeftCopyFolders();
-  if (folders.empty()) return;
+  if (folders.empty() || LeftCopiesKept()) return;
   std::string text = LoadStr(19902);
   for (const std::string& f : folders) text += "   " + DossierFolder + f + "\n";
   text += LoadStr(19903);

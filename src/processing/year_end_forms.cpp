@@ -84,6 +84,10 @@ void InstallYearEndCommands() {
   SetDossierRunRedo(
       processing::kSeparationRun,
       [](const DossierRunInfo& r) { return processing::SettleInterruptedSeparation(r.detail); }, true);
+  // The new year's dossier of a separation that its old year decided went to its end: only its
+  // copies are left, which the opening offers to remove.
+  SetDossierRunEnded(processing::kSeparationRun,
+                     [](const DossierRunInfo& r) { return processing::SeparationEndedElsewhere(r.detail); });
   // "Edition > Ajouter à partir d'un autre dossier..." and "Edition > Ajouter vers un autre dossier..." of the
   // code lists, the chart of accounts and the analytic sections.
   InstallCodeCopyHooks();

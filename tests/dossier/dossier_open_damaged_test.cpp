@@ -1,9 +1,14 @@
 // A dossier whose general file or its index was damaged: the opening rebuilds an index it
 // can make again, and refuses a damaged data file without writing a byte into the dossier.
 
+#include <algorithm>
+#include <climits>
+#include <set>
+
 #include "dossier/dossier_open.h"
 #include "dossier/rebuild_dossier.h"
 #include "dossier_test_util.h"
+#include "platform/dbase/fileio.h"
 #include "support/dossier_fixture.h"
 #include "support/python.h"
 
@@ -254,4 +259,78 @@ TEST_F(DossierOpenTest, AnIndexOfAnotherTableIsMadeAgainAtTheOpening) {
     accounts.CloseTable(true);
     Menu(20203);  // "Fermer dossier"
   }
+}
+
+namespace {
+
+// The live records of a general file as text, each led by its kind and code ("P0|...").
+std::multiset<std::string> GeneralRecords(const std::string& base) {
+  std::multiset<std::string> records;
+  Table c10;
+  EXPECT_TRUE(c10.OpenShared(base, "", true));
+  for (bool more = c10.GoTop(""); more; more = c10.Skip(1))
+    if (!c10.RecordDeleted())
+      records.insert(std::string(c10.GetField(1)) + RTrim(c10.GetField(2)) + "|" + c10.RecordToText(c10.FieldCount()));
+  return records;
+}
+
+}  // namespace
+
+// A general file without its constants' record "P0", opened with each of the opening's writes
+// refused once (ENOSPC): the opening adds the record and opens, every other record as it was;
+// or, its insert refused, it says so with the full disk, stays closed, and no other record is
+// read or written in its place.
+TEST_F(DossierOpenTest, AConstantsRecordTheGeneralFileRefusesIsSaidAndNoOtherTakesItsPlace) {
+  const std::string model = MakeDossier("p0", "PZ", 10);
+  const std::string base = model + "c10pz";
+  {
+    Table c10;
+    ASSERT_TRUE(c10.OpenShared(base, "C10CODE"));
+    ASSERT_TRUE(c10.Seek("C10CODE", "P", "0"));
+    ASSERT_TRUE(c10.PutField(1, "!"));
+    ASSERT_TRUE(c10.Commit());
+  }
+  const std::multiset<std::string> before = GeneralRecords(base);
+  const fs::path copy = fs::path(root_) / "p0-model";
+  fs::copy(model, copy, fs::copy_options::recursive);
+  const auto open = [&](dbase::WriteFault fault, long nth) {
+    fs::remove_all(model);
+    fs::copy(copy, model, fs::copy_options::recursive);
+    gui::ModalSeam::Reset();
+    dbase::SetWriteFault(fault, nth);
+    OpenThroughDialog(base + ".dbf");
+    const long counted = dbase::WritesCounted();
+    dbase::SetWriteFault(dbase::WriteFault::kNone, 0);
+    CloseAllTables();
+    if (DossierLockTable != nullptr) DossierLockTable->CloseTable(true);
+    return counted;
+  };
+  const long total = open(dbase::WriteFault::kFull, LONG_MAX);
+  ASSERT_EQ(DossierCode, "PZ") << ShownTexts();
+  std::multiset<std::string> after = GeneralRecords(base);
+  ASSERT_EQ(after.size(), before.size() + 1);
+  int refusedSaid = 0;
+  for (long k = 1; k <= total; ++k) {
+    SCOPED_TRACE("write " + std::to_string(k) + " of " + std::to_string(total) + " refused");
+    SetDossier("", "");
+    open(dbase::WriteFault::kFullOnce, k);
+    const std::multiset<std::string> now = GeneralRecords(base);
+    if (DossierCode == "PZ") {
+      // Opened: the record added, the others as they were (the constants may be set in it).
+      std::multiset<std::string> others = now;
+      const auto added = std::find_if(others.begin(), others.end(),
+                                      [](const std::string& r) { return r.compare(0, 3, "P0|") == 0; });
+      ASSERT_NE(added, others.end()) << "opened without its constants record";
+      others.erase(added);
+      EXPECT_EQ(others, before) << ShownTexts();
+    } else if (ShownContains("enregistrement P0")) {
+      if (++refusedSaid == 1)
+        for (const gui::ShownModal& shown : gui::ModalSeam::Shown())
+          if (shown.text.find("enregistrement P0") != std::string::npos)
+            test_support::ScreenshotMessage(shown, "dossier", "constants_record_refused");
+      EXPECT_TRUE(ShownContains("disque plein")) << ShownTexts();
+      EXPECT_EQ(now, before);
+    }
+  }
+  EXPECT_GT(refusedSaid, 0) << "no point refused the record's insert";
 }

@@ -158,8 +158,8 @@ TEST_F(LeftoversTest, AnIndexLeftMarkedByAKilledAppendIsMadeAgainOrTheOpeningSto
   EXPECT_NE(ReadAll(d + "clgidx.txt").find("index d'un ajout interrompu refait: " + c60 + ".dbf"), std::string::npos);
 }
 
-// The temporary file of a marker or pieces record whose writer was killed before its rename is
-// removed at the opening; one whose process still runs here, one written moments ago (perhaps by
+// The temporary file of a marker, pieces record or renumbering plan whose writer was killed
+// before its rename is removed at the opening; one whose process still runs here, one written moments ago (perhaps by
 // another station), and every other name stay.
 TEST_F(LeftoversTest, TemporaryFilesOfAStoppedMarkerOrPiecesWriteAreRemoved) {
   const std::string d = MakeDossier("tmp", "TMP");
@@ -177,6 +177,8 @@ TEST_F(LeftoversTest, TemporaryFilesOfAStoppedMarkerOrPiecesWriteAreRemoved) {
   const Left files[] = {
       {"ctmp.run.tmp" + dead + "-1", true, true},
       {"castmp.pcs.tmp" + dead + "-12", true, true},
+      {"c60tmp.ren.tmp" + dead + "-7", true, true},
+      {"c60tmp.ren.tmp" + alive + "-8", true, false},
       {"ctmp.run.tmp" + alive + "-2", true, false},
       {"castmp.pcs.tmp" + dead + "-3", false, false},
       {"ctmp.run.tmp" + dead, true, false},

@@ -113,13 +113,16 @@ TEST_F(PutBackOpenTest, AValidationIsPutBackOnlyFromCopiesThatAreAllThereAndWhol
 
 // A pack of the draft cut short, whose journal matches none of the files (its new data file
 // stale, the index it says it renamed not of its size): with the reindex's marker left or
-// without, the opening renames nothing, keeps the marker and names the file.
+// without, the opening renames nothing, keeps the marker and names the file, and the pack's
+// files to set aside, rather than a backup to restore over the work since; once they are set
+// aside the dossier opens, its tables as they were.
 TEST_F(PutBackOpenTest, PackFilesThatTheirJournalDoesNotRecogniseStayWhereTheyAre) {
   for (const bool marked : {true, false}) {
     SCOPED_TRACE(marked ? "reindex marker left" : "no marker");
     const std::string folder = marked ? "pm" : "pn", code = "PKU";
     const std::string d = MakeDossier(folder, code);
     const std::string c50 = d + "c50pku";
+    const std::uint32_t draft = Count(c50);
     fs::copy_file(c50 + ".dbf", c50 + ".dbf.pack");
     std::ofstream(c50 + ".dbf.pack", std::ios::binary | std::ios::app) << "stale";
     std::ofstream(c50 + ".dbf.pack.journal")
@@ -137,9 +140,24 @@ TEST_F(PutBackOpenTest, PackFilesThatTheirJournalDoesNotRecogniseStayWhereTheyAr
     const std::string said = Pictured("Un compactage du fichier\n\n   " + c50 + ".dbf\n\na \xE9t\xE9 interrompu",
                                       "unknown_pack_files");
     EXPECT_NE(said.find("Rien n'a \xE9t\xE9 modifi\xE9"), std::string::npos) << said;
+    for (const char* left : {".dbf.pack.journal", ".dbf.pack"})
+      EXPECT_NE(said.find("   " + c50 + left + "\n"), std::string::npos) << left << said;
+    EXPECT_EQ(said.find("sauvegarde"), std::string::npos) << said;
     EXPECT_FALSE(ShownContains("Voulez-vous relancer ce traitement")) << ShownTexts();
     EXPECT_TRUE(Files(d, code) == before) << "a file changed";
     Close();
+
+    // The files named set aside: the dossier opens, its draft whole (a reindex left marked runs
+    // again first, its pack dropping the cancelled lines).
+    fs::create_directories(root_ + "/aside-" + folder);
+    for (const char* left : {".dbf.pack.journal", ".dbf.pack"})
+      fs::rename(c50 + left, root_ + "/aside-" + folder + "/c50pku" + left);
+    Open(d, code, {gui::IDYES, gui::IDOK});
+    EXPECT_TRUE(IsOpen(d)) << ShownTexts();
+    Close();
+    if (!marked) {
+      EXPECT_EQ(Count(c50), draft);
+    }
   }
 }
 

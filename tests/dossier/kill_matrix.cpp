@@ -15,7 +15,9 @@
 #include "data/table_internal.h"
 #include "data/table_structures.h"
 #include "demo/dossier_demo.h"
+#include "entry/core/validation.h"
 #include "platform/dbase/idapi.h"
+#include "processing/core/opening_balances.h"
 #include "runtime/dossier_record.h"
 #include "runtime/inifiles.h"
 #include "runtime/logfile.h"
@@ -297,6 +299,24 @@ bool LoadAsOpened(const std::string& folder, const char* code) {
     TheDossierRecord.Set(791, 252, TableC10->GetField(5));
   }
   CloseAllTables();
+  return true;
+}
+
+bool ValidationMonths(std::vector<std::string>* months) {
+  Table c10, c50;
+  if (!c10.OpenShared(PathC10(), "C10CODE", true) || !c50.OpenShared(PathC50(), "", true)) return false;
+  months->clear();
+  for (const entry::DraftMonth& m : entry::ListDraftMonths(c50, c10))
+    if (months->size() < 3 && m.BalancedInEuros() && m.noAccount == 0 && m.outOfYear == 0)
+      months->push_back(m.journalMonth);
+  return true;
+}
+
+bool OpeningSource(std::vector<processing::Collective>* collectives, processing::TrialBalance* balance) {
+  Table c10, c20;
+  if (!c10.OpenShared(PathC10(), "C10CODE", true) || !c20.OpenShared(PathC20(), "C20CODE", true)) return false;
+  *collectives = processing::ReadCollectives(c10);
+  *balance = processing::ComputeTrialBalance(c20, *collectives);
   return true;
 }
 

@@ -17,6 +17,11 @@
 
 struct DemoOptions;
 
+namespace processing {
+struct Collective;
+struct TrialBalance;
+}  // namespace processing
+
 namespace kill_matrix {
 
 // One table's live records; a dossier's tables by file name ("c50a.dbf").
@@ -101,5 +106,12 @@ std::string MakeDossier(const std::string& folder, const char* code, long lines,
 
 // The dossier made the program's dossier, its record and constants loaded as the opening does.
 bool LoadAsOpened(const std::string& folder, const char* code);
+
+// What the validation and the opening balances read before they write, from the program's
+// dossier: the first three journal-months of the draft that may be validated (balanced, every
+// line on an account and in the year), and the collective accounts and trial balance of the
+// year; false when its tables do not open.
+bool ValidationMonths(std::vector<std::string>* months);
+bool OpeningSource(std::vector<processing::Collective>* collectives, processing::TrialBalance* balance);
 
 }  // namespace kill_matrix

@@ -63,13 +63,7 @@ void PrepareValidation(const std::string& root) { Make(root, "v", "V", 160); }
 bool RunValidation(const std::string& root, const Arm& arm) {
   if (!Load(root + "v/", "V") || !DossierLockTable->OpenExclusive(DossierTablePath())) return false;
   std::vector<std::string> chosen;
-  {
-    Table c10, c50;
-    if (!c10.OpenShared(PathC10(), "C10CODE", true) || !c50.OpenShared(PathC50(), "", true)) return false;
-    for (const entry::DraftMonth& m : entry::ListDraftMonths(c50, c10))
-      if (chosen.size() < 3 && m.BalancedInEuros() && m.noAccount == 0 && m.outOfYear == 0)
-        chosen.push_back(m.journalMonth);
-  }
+  if (!ValidationMonths(&chosen)) return false;
   arm();
   return entry::RunValidation(entry::JournalValidationRequest{chosen, "C61231"}).code == 0;
 }
@@ -91,12 +85,7 @@ bool RunOpening(const std::string& root, const Arm& arm) {
   if (!Load(root + "a/", "A")) return false;
   std::vector<processing::Collective> collectives;
   processing::TrialBalance balance;
-  {
-    Table c10, c20;
-    if (!c10.OpenShared(PathC10(), "C10CODE", true) || !c20.OpenShared(PathC20(), "C20CODE", true)) return false;
-    collectives = processing::ReadCollectives(c10);
-    balance = processing::ComputeTrialBalance(c20, collectives);
-  }
+  if (!OpeningSource(&collectives, &balance)) return false;
   if (!processing::TrialBalanceRefusal(balance, DossierIsEuroOnly()).empty()) return false;
   processing::OpeningRequest request;
   request.target = processing::OtherDossier{root + "b/", "B"};

@@ -4,6 +4,7 @@
 // again or finishes it; never a success with a table short. Tags and invariants hold afterwards.
 #include <climits>
 #include <functional>
+#include <set>
 
 #include "data/dossier_files.h"
 #include "data/dossier_invariants.h"
@@ -19,12 +20,18 @@
 #include "kill_matrix.h"
 #include "platform/dbase/fileio.h"
 #include "platform/system/cp1252.h"
+#include "platform/system/write_fault.h"
 #include "processing/code_copy_dialogs.h"
 #include "processing/core/code_copy.h"
 #include "processing/core/dossier_merge.h"
 #include "processing/core/opening_balances.h"
 #include "processing/core/year_separation.h"
+#include "processing/matching_windows.h"
 #include "processing/year_end_forms.h"
+#include "reports/balances/core/balance_sheet_compile.h"
+#include "reports/balances/core/balance_sheet_init.h"
+#include "reports/balances/core/balance_sheet_run.h"
+#include "runtime/inifiles.h"
 #include "runtime/xbase.h"
 #include "support/dossier_fixture.h"
 #include "support/rebuild_maintenance.h"
@@ -292,16 +299,9 @@ TEST_F(WriteRefusedTest, AYearEndRunWhoseRebuildIsRefusedPutsItsDossiersBack) {
          Make(r + "b", "B", 40, Year(2027));
        },
        [&](const std::string& r) {
-         if (!Load(root_ + "/" + r + "a/", "A")) return false;
          std::vector<processing::Collective> collectives;
          processing::TrialBalance balance;
-         {
-           Table c10, c20;
-           if (!c10.OpenShared(PathC10(), "C10CODE", true) || !c20.OpenShared(PathC20(), "C20CODE", true))
-             return false;
-           collectives = processing::ReadCollectives(c10);
-           balance = processing::ComputeTrialBalance(c20, collectives);
-         }
+         if (!Load(root_ + "/" + r + "a/", "A") || !kill_matrix::OpeningSource(&collectives, &balance)) return false;
          processing::OpeningRequest request;
          request.target = processing::OtherDossier{root_ + "/" + r + "b/", "B"};
          request.date = Ymd{2027, 1, 1};
@@ -460,13 +460,7 @@ TEST_F(WriteRefusedTest, ValidationAndOpeningBalancesOnAFullDiskSaySo) {
     ASSERT_TRUE(Load(v, "V"));
     ASSERT_TRUE(DossierLockTable->OpenExclusive(DossierTablePath()));
     std::vector<std::string> chosen;
-    {
-      Table c10, c50;
-      ASSERT_TRUE(c10.OpenShared(PathC10(), "C10CODE", true) && c50.OpenShared(PathC50(), "", true));
-      for (const entry::DraftMonth& m : entry::ListDraftMonths(c50, c10))
-        if (chosen.size() < 3 && m.BalancedInEuros() && m.noAccount == 0 && m.outOfYear == 0)
-          chosen.push_back(m.journalMonth);
-    }
+    ASSERT_TRUE(kill_matrix::ValidationMonths(&chosen));
     ASSERT_FALSE(chosen.empty());
     dbase::SetWriteFault(dbase::WriteFault::kFull, nth);
     const entry::ValidationResult r = entry::RunValidation(entry::JournalValidationRequest{chosen, "C61231"});
@@ -489,12 +483,7 @@ TEST_F(WriteRefusedTest, ValidationAndOpeningBalancesOnAFullDiskSaySo) {
     ASSERT_TRUE(Load(a, "A"));
     std::vector<processing::Collective> collectives;
     processing::TrialBalance balance;
-    {
-      Table c10, c20;
-      ASSERT_TRUE(c10.OpenShared(PathC10(), "C10CODE", true) && c20.OpenShared(PathC20(), "C20CODE", true));
-      collectives = processing::ReadCollectives(c10);
-      balance = processing::ComputeTrialBalance(c20, collectives);
-    }
+    ASSERT_TRUE(kill_matrix::OpeningSource(&collectives, &balance));
     processing::OpeningRequest request;
     request.target = processing::OtherDossier{b, "B"};
     request.date = Ymd{2027, 1, 1};
@@ -598,6 +587,149 @@ TEST_F(WriteRefusedTest, ASeparationFullFromAnyPointLeavesBothDossiersOnOneSide)
       EXPECT_EQ(kill_matrix::RecordDifference(a, beforeA) + kill_matrix::RecordDifference(b, beforeB), "");
     }
     EXPECT_EQ(Faults(root + "a/", "A") + Faults(root + "b/", "B"), "");
+  }
+}
+
+// What a run told once it ended: whether it said it failed, its text, and whether it said that
+// the dossier was put back.
+struct RunSaid {
+  bool failed = false;
+  std::string text;
+  bool putBack = false;
+};
+
+// The validation, the opening balances and the balance-sheet computation with one of their
+// writes refused (ENOSPC and EIO in turn, at points spread over each run, its first ones
+// included: the copies folder): a run that says it failed names the file refused in its
+// dossier, says "disque plein" when the disk was full and that the dossier was put back, and
+// that in its own message alone: the engine shows no box of its own before it.
+TEST_F(WriteRefusedTest, ARunStoppedByARefusedWriteNamesItInItsOwnBoxAlone) {
+  // Put back, or never changed: the run's copies or marker refused before its first change.
+  const std::string putBackText = LoadStr(29256), notStarted = LoadStr(19898);
+  // A run, once `arm` has set the fault after its reads, on the dossiers the matrices make for it.
+  struct Case {
+    const char* name;  // the matrices' run
+    std::function<RunSaid(const std::string& root, const std::function<void()>& arm)> run;
+  };
+  const Case cases[] = {
+      {"validation",
+       [this](const std::string& root, const std::function<void()>& arm) {
+         RunSaid said;
+         std::vector<std::string> chosen;
+         if (!Load(root + "v/", "V") || !DossierLockTable->OpenExclusive(DossierTablePath()) ||
+             !kill_matrix::ValidationMonths(&chosen))
+           return said;
+         arm();
+         const entry::ValidationResult r = entry::RunValidation(entry::JournalValidationRequest{chosen, "C61231"});
+         return RunSaid{r.code != 0, r.error, r.putBack};
+       }},
+      {"opening_balances",
+       [this, &putBackText](const std::string& root, const std::function<void()>& arm) {
+         RunSaid said;
+         std::vector<processing::Collective> collectives;
+         processing::TrialBalance balance;
+         if (!Load(root + "a/", "A") || !kill_matrix::OpeningSource(&collectives, &balance)) return said;
+         processing::OpeningRequest request;
+         request.target = processing::OtherDossier{root + "b/", "B"};
+         request.date = Ymd{2027, 1, 1};
+         arm();
+         const processing::OpeningResult r =
+             processing::GenerateOpeningBalances(request, collectives, balance, test_support::RebuildMaintenance(true));
+         const std::string text = processing::OpeningEndMessage(request, r);
+         return RunSaid{r.code != 0, text, text.find(putBackText) != std::string::npos};
+       }},
+      {"balance_sheet",
+       [this, &putBackText, &notStarted](const std::string& root, const std::function<void()>& arm) {
+         RunSaid said;
+         if (!Load(root + "a/", "A")) return said;
+         arm();
+         const balances::SheetPeriod year{"C60101", "C61231", "C60101", "C61231"};
+         const balances::SheetRun r = balances::RunBalanceSheet(balances::DossierSheetInput('S', year, true));
+         return RunSaid{r.outcome != balances::RunOutcome::kDone, r.message,
+                        r.message.find(putBackText) != std::string::npos ||
+                            r.message.find(notStarted) != std::string::npos};
+       }},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    const std::string model = root_ + "/refused/" + c.name + "/", root = root_ + "/refused/point/";
+    for (const kill_matrix::MatrixRun& r : kill_matrix::Runs())
+      if (std::string(r.name) == c.name) {
+        fs::create_directories(model);
+        r.prepare(model);
+      }
+    Close();
+    // The uncut run, its changes counted.
+    CopyFolder(model, root);
+    dbase::WriteFault fault = dbase::WriteFault::kFull;
+    long nth = LONG_MAX;
+    const auto arm = [&fault, &nth] { dbase::SetWriteFault(fault, nth); };
+    ASSERT_FALSE(c.run(root, arm).failed);
+    const long total = dbase::WritesCounted();
+    dbase::SetWriteFault(dbase::WriteFault::kNone, 0);
+    Close();
+    ASSERT_GT(total, 40);
+    std::set<long> points{1, 2, 3};
+    for (long i = 1; i < 40; ++i) points.insert(total * i / 40);
+    for (long k = total - 5; k <= total; ++k) points.insert(k);
+    int i = 0;
+    for (long k : points) {
+      fault = i++ % 2 == 0 ? dbase::WriteFault::kFullOnce : dbase::WriteFault::kFailOnce;
+      nth = k;
+      const std::string point = std::string(fault == dbase::WriteFault::kFullOnce ? "ENOSPC" : "EIO") + " on change " +
+                                std::to_string(k) + " of " + std::to_string(total);
+      CopyFolder(model, root);
+      gui::ModalSeam::Reset();
+      const RunSaid said = c.run(root, arm);
+      const std::string refused = platform::RefusedChange();
+      dbase::SetWriteFault(dbase::WriteFault::kNone, 0);
+      Close();
+      const std::string where = point + " (" + refused + "): " + platform::Cp1252ToUtf8(said.text);
+      EXPECT_EQ(ShownTexts(), "") << where;
+      if (!said.failed) continue;
+      EXPECT_NE(said.text.find(root), std::string::npos) << "no file named, " << where;
+      if (fault == dbase::WriteFault::kFullOnce) {
+        EXPECT_NE(said.text.find(kDiskFull), std::string::npos) << where;
+      }
+      EXPECT_TRUE(said.putBack) << "not said to be put back, " << where;
+    }
+  }
+}
+
+// The other runs of the matrices that hold the dossier's books (the merge, the separation, the
+// code copy, the automatic matching, the rebuild and the renumbering), with one of their writes
+// refused at points spread over each: whatever the run then says, it says it in its own box,
+// and the engine shows none of its own.
+TEST_F(WriteRefusedTest, NoOtherRunShowsTheEnginesBoxBeforeItsOwn) {
+  InstallMatchingCommands();
+  const std::set<std::string> names = {"merge", "separation", "code_copy", "automatic_matching", "rebuild",
+                                       "renumbering"};
+  for (const kill_matrix::MatrixRun& r : kill_matrix::Runs()) {
+    if (names.count(r.name) == 0) continue;
+    SCOPED_TRACE(r.title);
+    const std::string model = root_ + "/others/" + r.name + "/", root = root_ + "/others/point/";
+    fs::create_directories(model);
+    r.prepare(model);
+    Close();
+    dbase::WriteFault fault = dbase::WriteFault::kFull;
+    long nth = LONG_MAX;
+    const auto arm = [&fault, &nth] { dbase::SetWriteFault(fault, nth); };
+    CopyFolder(model, root);
+    ASSERT_TRUE(r.run(root, arm));
+    const long total = dbase::WritesCounted();
+    dbase::SetWriteFault(dbase::WriteFault::kNone, 0);
+    Close();
+    for (long i = 0; i < 16; ++i) {
+      fault = i % 2 == 0 ? dbase::WriteFault::kFullOnce : dbase::WriteFault::kFailOnce;
+      nth = 1 + total * i / 16;
+      CopyFolder(model, root);
+      gui::ModalSeam::Reset();
+      r.run(root, arm);
+      const std::string refused = platform::RefusedChange();
+      dbase::SetWriteFault(dbase::WriteFault::kNone, 0);
+      Close();
+      EXPECT_EQ(ShownTexts(), "") << "change " << nth << " of " << total << " refused (" << refused << ")";
+    }
   }
 }
 

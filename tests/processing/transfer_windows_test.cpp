@@ -23,6 +23,7 @@
 #include "platform/gui/command.h"
 #include "platform/gui/modal_seam.h"
 #include "platform/system/cp1252.h"
+#include "platform/system/write_fault.h"
 #include "processing/merge_windows.h"
 #include "processing/separation_windows.h"
 #include "processing/opening_balances_window.h"
@@ -118,9 +119,38 @@ class TransferWindowTest : public test_support::DossierFixture {
     s << in.rdbuf();
     return s.str();
   }
+  // The separation of A ("SA", in `a`) at 1 January 2027 into B ("SB", in `b`) in a child, as the
+  // program runs it (A's record and constants loaded, no rebuild): its exit status. `phase` is
+  // given the first line of each phase.
+  static int SeparateInChild(const std::string& a, const std::string& b,
+                             const std::function<void(const std::string&)>& phase = {}) {
+    return test_support::RunInChild([&] {
+      SetDossier(a, "SA");
+      if (!TableC10->OpenShared(PathC10(), "C10CODE") || !ReadC10Texts() || !TableC10->Seek("C10CODE", "P", "0"))
+        return 1;
+      TheDossierRecord.Set(539, 252, TableC10->GetField(4));
+      TheDossierRecord.Set(791, 252, TableC10->GetField(5));
+      CloseAllTables();
+      processing::SeparationRequest request;
+      request.other = processing::OtherDossier{b, "SB"};
+      request.date = Ymd{2027, 1, 1};
+      const processing::SeparationResult r =
+          processing::SeparateYears(request, {}, [&phase](const std::string& first, const std::string&) {
+            if (phase) phase(first);
+          });
+      return r.code == 0 ? 0 : 2;
+    });
+  }
   QTimer progressTimer_;
   std::string progressTexts_;
 };
+
+// The run markers of the separation's two dossiers while it runs; the child stops itself before
+// the first change made once A's marker is gone and B's still stands.
+std::string g_markerA, g_markerB;
+void StopOnceTheOldYearDecided() {
+  if (!fs::exists(g_markerA) && fs::exists(g_markerB)) ::raise(SIGKILL);
+}
 
 TEST_F(TransferWindowTest, TheMergeFormChoosesChecksAndMerges) {
   const std::string a = Generate("a", "SA", 60, Ymd{2026, 1, 1}, Ymd{2026, 12, 31});
@@ -231,22 +261,10 @@ TEST_F(TransferWindowTest, AStoppedSeparationIsPutBackWhenEachDossierOpens) {
       return ReadAll(folder + "c40" + code + ".dbf") + ReadAll(folder + "c50" + code + ".dbf");
     };
     const std::string beforeA = lines(a, "sa"), beforeB = lines(b, "sb");
-    const int code = test_support::RunInChild([&] {
-      SetDossier(a, "SA");
-      if (!TableC10->OpenShared(PathC10(), "C10CODE") || !ReadC10Texts() || !TableC10->Seek("C10CODE", "P", "0"))
-        return 1;
-      TheDossierRecord.Set(539, 252, TableC10->GetField(4));
-      TheDossierRecord.Set(791, 252, TableC10->GetField(5));
-      CloseAllTables();
-      processing::SeparationRequest request;
-      request.other = processing::OtherDossier{b, "SB"};
-      request.date = Ymd{2027, 1, 1};
-      processing::SeparateYears(request, {}, [](const std::string& phase, const std::string&) {
-        if (phase == LoadStr(29264)) ::raise(SIGKILL);
-      });
-      return 2;
-    });
-    ASSERT_EQ(code, 128 + SIGKILL);
+    ASSERT_EQ(SeparateInChild(a, b, [](const std::string& phase) {
+                if (phase == LoadStr(29264)) ::raise(SIGKILL);
+              }),
+              128 + SIGKILL);
     using Opening = std::tuple<std::string, const char*, bool, bool, bool>;  // folder, code, named, A and B back
     const std::vector<Opening> openings =
         oldYearFirst ? std::vector<Opening>{{a, "SA", true, true, true}, {b, "SB", false, true, true}}
@@ -269,6 +287,76 @@ TEST_F(TransferWindowTest, AStoppedSeparationIsPutBackWhenEachDossierOpens) {
   }
 }
 
+
+// A separation stopped once the old year's marker was removed (its decision that the run stands)
+// and before the new year's: the new year opened first says that the separation is finished and
+// offers only to remove its copies; Yes removes them, No keeps them (offered again as copies left
+// at its next opening); either way the new year opens as the run left it, and so does the old
+// year, whose copies left are offered likewise.
+TEST_F(TransferWindowTest, ASeparationStoppedAfterItsDecisionIsFinishedWhenTheNewYearOpensFirst) {
+  auto lines = [](const std::string& folder, const std::string& code) {
+    return ReadAll(folder + "c40" + code + ".dbf") + ReadAll(folder + "c50" + code + ".dbf");
+  };
+  const std::string doneA = Generate("done/a", "SA", 120, Ymd{2026, 1, 1}, Ymd{2027, 2, 28});
+  const std::string doneB = Generate("done/b", "SB", 20, Ymd{2027, 1, 1}, Ymd{2027, 12, 31});
+  const std::string beforeB = lines(doneB, "sb");
+  ASSERT_EQ(SeparateInChild(doneA, doneB), 0);
+  const std::string afterA = lines(doneA, "sa"), afterB = lines(doneB, "sb");
+  ASSERT_NE(afterB, beforeB);
+
+  for (const bool remove : {true, false}) {
+    SCOPED_TRACE(remove ? "copies removed" : "copies kept");
+    const std::string tag = remove ? "yes" : "no";
+    const std::string a = Generate(tag + "/a", "SA", 120, Ymd{2026, 1, 1}, Ymd{2027, 2, 28});
+    const std::string b = Generate(tag + "/b", "SB", 20, Ymd{2027, 1, 1}, Ymd{2027, 12, 31});
+    g_markerA = a + "csa.run";
+    g_markerB = b + "csb.run";
+    platform::BeforeFileChange = StopOnceTheOldYearDecided;
+    const int status = SeparateInChild(a, b);
+    platform::BeforeFileChange = nullptr;
+    ASSERT_EQ(status, 128 + SIGKILL);
+    ASSERT_FALSE(fs::exists(g_markerA));
+    ASSERT_TRUE(fs::exists(g_markerB));
+
+    gui::ModalSeam::Reset();
+    OpenThroughDialog(C10Path(b, "SB"),
+                      [remove] { gui::ModalSeam::QueueMessageBoxAnswer(remove ? gui::IDYES : gui::IDNO); });
+    EXPECT_EQ(std::string(RTrim(DossierCode.c_str())), "SB") << test_support::ShownTexts();
+    // One box about the run.
+    std::vector<gui::ShownModal> boxes;
+    for (const gui::ShownModal& shown : gui::ModalSeam::Shown())
+      if (shown.kind == gui::ModalKind::MessageBox && shown.text.find("traitement") != std::string::npos)
+        boxes.push_back(shown);
+    ASSERT_EQ(boxes.size(), 1u) << test_support::ShownTexts();
+    const gui::ShownModal& box = boxes[0];
+    EXPECT_NE(box.text.find("S\xE9paration de deux Exercices"), std::string::npos) << box.text;
+    EXPECT_NE(box.text.find("Il est termin\xE9"), std::string::npos) << box.text;
+    EXPECT_NE(box.text.find("Voulez-vous supprimer ces copies"), std::string::npos) << box.text;
+    EXPECT_EQ(box.text.find("remettre"), std::string::npos) << box.text;
+    if (remove) test_support::ScreenshotMessage(box, "processing", "separation_finished_copies_left");
+    CloseAllTables();
+    if (DossierLockTable != nullptr) DossierLockTable->CloseTable(true);
+    EXPECT_EQ(lines(b, "sb"), afterB);
+    EXPECT_FALSE(fs::exists(g_markerB));
+    bool copies = false;
+    for (const auto& e : fs::directory_iterator(b)) copies = copies || e.is_directory();
+    EXPECT_EQ(copies, !remove);
+
+    // The copies kept are offered as copies left at the next opening; the old year's likewise.
+    for (const auto& [folder, code] : remove ? std::vector<std::pair<std::string, std::string>>{{a, "SA"}}
+                                             : std::vector<std::pair<std::string, std::string>>{{b, "SB"}, {a, "SA"}}) {
+      gui::ModalSeam::Reset();
+      OpenThroughDialog(C10Path(folder, code), [] { gui::ModalSeam::QueueMessageBoxAnswer(gui::IDYES); });
+      EXPECT_EQ(std::string(RTrim(DossierCode.c_str())), code) << test_support::ShownTexts();
+      EXPECT_TRUE(ShownContains("garde des copies de ses fichiers")) << code << test_support::ShownTexts();
+      CloseAllTables();
+      if (DossierLockTable != nullptr) DossierLockTable->CloseTable(true);
+      for (const auto& e : fs::directory_iterator(folder)) EXPECT_FALSE(e.is_directory()) << e.path();
+    }
+    EXPECT_EQ(lines(a, "sa"), afterA);
+    EXPECT_EQ(lines(b, "sb"), afterB);
+  }
+}
 
 // Another dossier with passwords is read by the merge only once one of them is typed, and written
 // into by the separation only with the privileged one; three wrong tries end the run before its

@@ -42,6 +42,11 @@ std::map<std::string, DossierRunFinisher>& Finishers() {
   return finishers;
 }
 
+std::map<std::string, DossierRunEnded>& Endings() {
+  static std::map<std::string, DossierRunEnded> endings;
+  return endings;
+}
+
 // One line of the file: no line break inside a value.
 std::string Line(const char* key, std::string value) {
   for (char& c : value)
@@ -179,7 +184,10 @@ bool DossierRunMarker::Remove() {
   if (!written_ || !owner_) return true;
   auto held = Held().find(path_);
   if (held == Held().end() || held->second > 1) return true;
-  if (!platform::RemoveFile(path_)) return false;
+  if (!platform::RemoveFile(path_)) {
+    RefusedForRoom() = platform::FailedForWantOfRoom() ? path_ : std::string();
+    return false;
+  }
   Held().erase(held);
   owner_ = false;
   written_ = false;
@@ -194,7 +202,8 @@ std::string DossierRunMarkerRefusal(const std::string& path) {
 }
 
 std::string DossierRunMarkerRemovalRefusal(const std::string& path) {
-  return std::string(LoadStr(19917)) + path + LoadStr(19918);
+  const std::string full = DossierRunMarkerRefusedForRoom(path) ? "\n\n   " + DiskFullText(path) : "";
+  return std::string(LoadStr(19917)) + path + full + LoadStr(19918);
 }
 
 void SetDossierRunRedo(const std::string& run, DossierRunRedo redo, bool putBack) {
@@ -220,4 +229,14 @@ void SetDossierRunFinisher(const std::string& run, DossierRunFinisher finish) {
 const DossierRunFinisher* FindDossierRunFinisher(const std::string& run) {
   auto it = Finishers().find(run);
   return it == Finishers().end() ? nullptr : &it->second;
+}
+
+void SetDossierRunEnded(const std::string& run, DossierRunEnded ended) {
+  if (ended) Endings()[run] = std::move(ended);
+  else Endings().erase(run);
+}
+
+bool DossierRunEndedElsewhere(const DossierRunInfo& run) {
+  auto it = Endings().find(run.run);
+  return it != Endings().end() && it->second(run);
 }

@@ -100,7 +100,8 @@ class DossierRunMarker {
 std::string DossierRunMarkerRefusal(const std::string& path);
 // True when the marker at `path` was last refused for want of room on its disk.
 bool DossierRunMarkerRefusedForRoom(const std::string& path);
-// The message of a run undone because its marker could not be removed at its end.
+// The message of a run undone because its marker could not be removed at its end (the
+// disk-full wording added when the removal was refused for want of room).
 std::string DossierRunMarkerRemovalRefusal(const std::string& path);
 
 // Running an interrupted run again, as the opening does with the dossier held exclusively:
@@ -128,6 +129,15 @@ using DossierRunFinisher = std::function<DossierRunFinish(const DossierRunInfo&)
 void SetDossierRunFinisher(const std::string& run, DossierRunFinisher finish);
 // The finish registered for a run name; null when none.
 const DossierRunFinisher* FindDossierRunFinisher(const std::string& run);
+// A run over two dossiers decided in the other one (the separation): while that dossier's
+// marker stands the run is undone, once it is gone the run went to its end and this dossier
+// holds all its changes, its marker and copies alone being left. The subject registers, beside
+// the redo, whether the marker read here names such a run gone to its end; the opening then
+// asks only whether to remove the copies (the redo of such a run removes them).
+using DossierRunEnded = std::function<bool(const DossierRunInfo&)>;
+void SetDossierRunEnded(const std::string& run, DossierRunEnded ended);
+// True when the marker read names a run that its other dossier says went to its end.
+bool DossierRunEndedElsewhere(const DossierRunInfo& run);
 // A redo that refused before changing anything says why (French, one line: the copy missing or
 // not whole); the opening shows it with its message and clears it.
 void NoteDossierRunRedoRefusal(const std::string& why);

@@ -6,6 +6,11 @@
 #include "platform/system/clock.h"
 #include "runtime/xbase.h"
 
+namespace {
+// "Le traitement n'est pas lancé: rien n'a été modifié."
+constexpr int kNotStarted = 19898;
+}  // namespace
+
 DossierRunCopies::DossierRunCopies(const std::string& run, const std::string& title, const std::string& prefix,
                                    const std::vector<TableKind>& kinds, const std::string& partner)
     : folder_(DossierFolder) {
@@ -17,6 +22,8 @@ DossierRunCopies::DossierRunCopies(const std::string& run, const std::string& ti
   for (TableKind kind : kinds) bases.push_back(TableBaseName(kind, code));
   if (!MakeAsideCopies(folder_, prefix + std::string(Lower(code.c_str())) + stamp, bases, &copies_, &error_)) {
     if (error_.empty()) error_ = LoadStr(22182) + folder_;
+    // Said as the marker's refusal says it: the run does not start, nothing was changed.
+    error_ += LoadStr(kNotStarted);
     settled_ = true;
     return;
   }

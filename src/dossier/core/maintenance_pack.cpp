@@ -14,6 +14,7 @@
 #include "platform/system/cp1252.h"
 #include "platform/system/files.h"
 #include "runtime/logfile.h"
+#include "runtime/text.h"
 #include "runtime/xbase.h"
 
 DossierTableRef DossierTableOf(int number) {
@@ -60,7 +61,16 @@ std::string FindUnknownPackLeftovers() {
   return "";
 }
 
-std::string UnknownPackMessage(const std::string& file) { return LoadStr(19907) + file + LoadStr(19908); }
+// The pack files are named, to be set aside: the tables beside them stay as they are, and the
+// opening checks them once those files are gone, where a backup restored would lose the work
+// done since it was made.
+constexpr int kUnknownPackFiles = 30204;
+
+std::string UnknownPackMessage(const std::string& file) {
+  std::string list;
+  for (const std::string& left : PackLeftoverFiles(file)) list += "   " + left + "\n";
+  return FillPlaceholder(FillPlaceholder(LoadStr(kUnknownPackFiles), file), list);
+}
 
 std::string FindOverfullLineTable(int* table) {
   for (int number : {40, 50}) {

@@ -71,7 +71,7 @@ class RebuildRun {
   // A write of the run refused by the engine: the run records it (its code, the file and, when
   // the disk is full, that it is) and goes no further.
   bool Refuse(int code, const std::string& file, int result) {
-    if (report_.refusal.empty()) report_.refusal = RunIncidentText(code, file, result);
+    if (report_.refusal.empty()) report_.refusal = refusal_.Reason(code, file, result);
     Record(code);
     refused_ = true;
     return false;
@@ -100,6 +100,8 @@ class RebuildRun {
   bool refilled_ = false;
   bool refused_ = false;  // a write was refused: the run stops at the next step
   bool keep_ = false;
+  // The write the system refused first, named by the run's message in its own box alone.
+  RefusalWatch refusal_{RefusalWatch::EngineBoxes::kHeld};
 };
 
 RebuildReport RebuildRun::Run() {

@@ -106,6 +106,8 @@ class Run {
   RenumberObserver quiet_;
   RenumberObserver* obs_;
   RenumberResult r_;
+  // The write the system refused first, named by the run's message in its own box alone.
+  RefusalWatch refusal_{RefusalWatch::EngineBoxes::kHeld};
   std::vector<PlanLine> plan_;
 };
 
@@ -317,8 +319,9 @@ bool Run::Refill() {
 
 void Run::Refused(const std::string& file, int result, bool full) {
   r_.outcome = RenumberOutcome::WriteRefused;
-  r_.failedTable = platform::ResolvePath(file);
-  r_.diskFull = full || result == kResultDiskFull;
+  const bool seen = refusal_.RefusedResult() != 0;
+  r_.failedTable = platform::ResolvePath(seen ? refusal_.RefusedFile() : file);
+  r_.diskFull = seen ? refusal_.RefusedResult() == kResultDiskFull : full || result == kResultDiskFull;
 }
 
 RenumberResult Run::PutBack(DossierRunMarker& marker) {

@@ -74,8 +74,9 @@ std::string MonthOf(Table& c50) { return std::string(c50.GetField(L::BMOIS)) + c
 // Steps 2 to 5 of the run, on tables of its own opened exclusively; 0 or the error code.
 class ValidationWork {
  public:
-  ValidationWork(const JournalValidationRequest& request, ValidationResult& result, const std::function<void(long)>& step)
-      : request_(request), r_(result), step_(step) {}
+  ValidationWork(const JournalValidationRequest& request, ValidationResult& result, const std::function<void(long)>& step,
+                 const RefusalWatch& refusal)
+      : request_(request), r_(result), step_(step), refusal_(refusal) {}
 
   int Run() {
     ticked_.insert(request_.journalMonths.begin(), request_.journalMonths.end());
@@ -125,8 +126,10 @@ class ValidationWork {
     return Fail(kValidationAppend, closed ? c40_.tablePath : c50_.tablePath, closed ? c40_.result : c50_.result);
   }
 
+  // The run stopped on `what`: the write the system refused first is named instead, whatever
+  // the tables' results say since (a full disk named as such).
   int Fail(int code, const std::string& what, int engineResult = 0) {
-    r_.error = RunIncidentText(code, what, engineResult);
+    r_.error = refusal_.Reason(code, what, engineResult);
     c10_.CloseTable(true);
     c40_.CloseTable(true);
     c50_.CloseTable(true);
@@ -272,6 +275,7 @@ class ValidationWork {
   const JournalValidationRequest& request_;
   ValidationResult& r_;
   const std::function<void(long)>& step_;
+  const RefusalWatch& refusal_;
   std::set<std::string> ticked_;
   std::vector<std::uint32_t> done_;  // the records copied from the journal-month, in no order
   std::set<std::string> analyticMonths_;  // journal-months with live analytic records
@@ -432,8 +436,10 @@ ValidationResult RunValidation(const JournalValidationRequest& request, const st
   }
 
   int failure = 0;
+  // The run says its own failure, in one box: the engine's boxes are held back meanwhile.
+  RefusalWatch refusal(RefusalWatch::EngineBoxes::kHeld);
   {
-    ValidationWork work(request, r, step);
+    ValidationWork work(request, r, step, refusal);
     failure = work.Run();
   }
   if (failure == 0) {

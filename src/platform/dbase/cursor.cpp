@@ -276,6 +276,17 @@ bool PackLeftoversUnknown(const std::string& dbfPath) {
   return platform::FileExists(path + kPackJournalSuffix) && PackStateOf(path, &lines) == PackState::kUnknown;
 }
 
+std::vector<std::string> PackLeftoverFiles(const std::string& dbfPath) {
+  const std::string path = platform::ResolvePath(dbfPath);
+  std::vector<std::string> files;
+  if (platform::FileExists(path + kPackJournalSuffix)) files.push_back(path + kPackJournalSuffix);
+  for (const char* ext : {".dbf", ".dbt", ".mdx"}) {
+    const std::string waiting = platform::ResolvePath(WithExtension(path, ext)) + kPackSuffix;
+    if (platform::FileExists(waiting)) files.push_back(waiting);
+  }
+  return files;
+}
+
 bool DbiCursor::PackLeftovers() const {
   for (const char* ext : {".dbf", ".dbt", ".mdx"})
     if (platform::FileExists(platform::ResolvePath(WithExtension(dbfPath, ext)) + kPackSuffix)) return true;

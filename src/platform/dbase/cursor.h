@@ -204,5 +204,8 @@ struct DbiCursor {
 // not recognise: some renamed already, their identities and sizes not those it gives. Opening
 // the table then leaves every file where it is (DBIERR_PACKUNKNOWN). Reads only.
 bool PackLeftoversUnknown(const std::string& dbfPath);
+// The files a pack cut short left beside the data file `dbfPath` (its journal and the new
+// files "<file>.pack" of the data, memo and index files), those that are there.
+std::vector<std::string> PackLeftoverFiles(const std::string& dbfPath);
 
 }  // namespace dbase

@@ -81,6 +81,14 @@ void ReportDamage(const std::string& path, DBIResult code) {
   if (DbiDamageHook != nullptr) DbiDamageHook(path.c_str(), code);
 }
 
+void (*DbiWriteRefusedHook)(const char* path, DBIResult code) = nullptr;
+
+DBIResult NoteWriteRefused(const std::string& path, DBIResult rc) {
+  const bool refused = rc == DBIERR_DISKFULL || rc == DBIERR_OSERROR || rc == DBIERR_OSACCESS;
+  if (refused && DbiWriteRefusedHook != nullptr) DbiWriteRefusedHook(path.c_str(), rc);
+  return rc;
+}
+
 DBIResult TruncateFile(int fd, off_t size) {
   if (const int err = platform::FileChangeFault(fd, 0, "truncate"); err != 0) return ErrnoToResult(err);
   while (::ftruncate(fd, size) != 0)

@@ -79,6 +79,13 @@ const std::string& DiskFullFolder();
 extern void (*DbiDamageHook)(const char* path, DBIResult code);
 void ReportDamage(const std::string& path, DBIResult code);
 
+// A change of a table's files that the system refused (a full disk, an I/O error, a disk
+// made read-only): the table's data file and the code go to this hook, before any later call
+// can overwrite the code the caller reads, so that a run names the write that stopped it.
+extern void (*DbiWriteRefusedHook)(const char* path, DBIResult code);
+// The result of a change of the table at `path`, passed on; a refusal goes to the hook.
+DBIResult NoteWriteRefused(const std::string& path, DBIResult rc);
+
 // Opens read-write when the file allows it, else read-only (*writable tells which). On a
 // network file system the file is written through (O_DSYNC).
 DBIResult OpenFile(const std::string& path, bool wantWrite, int* fd, bool* writable,

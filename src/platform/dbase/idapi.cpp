@@ -75,10 +75,11 @@ DBIResult PatchName(const std::string& path, off_t offset, std::size_t width, co
   return rc;
 }
 
-// A write's result; a full disk is noted with the table's folder for the engine's message.
+// A write's result; a full disk is noted with the table's folder for the engine's message,
+// and every refusal goes to the hook with the table.
 DBIResult Written(const DbiCursor* cursor, DBIResult rc) {
   if (rc == DBIERR_DISKFULL) NoteDiskFull(cursor->dbfPath);
-  return rc;
+  return NoteWriteRefused(cursor->dbfPath, rc);
 }
 
 // Runs `work` on a cursor given by the caller, or on the table opened exclusively by name.
@@ -219,6 +220,8 @@ DBIResult DbiOpenTable(hDBIDb, const char* tableName, const char* driverType, co
   auto c = std::make_unique<DbiCursor>();
   DBIResult rc = c->Open(TablePath(tableName), Text(indexName), Text(tagName), openMode == dbiREADONLY,
                          shareMode == dbiOPENEXCL, xltMode);
+  // An opening alone may write (a pack finished, a marked index made again): its refusal too.
+  if (rc == DBIERR_DISKFULL || rc == DBIERR_OSERROR) NoteWriteRefused(TablePath(tableName), rc);
   if (rc != DBIERR_NONE) return rc;
   *cursor = c.release();
   S().cursors.insert(*cursor);
@@ -598,7 +601,7 @@ DBIResult DbiCopyTable(hDBIDb, bool overwrite, const char* srcTableName, const c
   } else if (rc == DBIERR_NONE) {
     platform::RemoveFile(destIndex);
   }
-  return rc;
+  return NoteWriteRefused(dest, rc);
 }
 
 // ---------------------------------------------------------------- table files without a cursor
@@ -619,7 +622,7 @@ DBIResult OpenDataFile(const char* tableName, bool write, DbfFile* file) {
 DBIResult DbiSetProductionIndexFlag(const char* tableName, bool on) {
   DbfFile file;
   DBIResult rc = OpenDataFile(tableName, true, &file);
-  if (rc == DBIERR_NONE) rc = file.WriteProductionIndexFlag(on);
+  if (rc == DBIERR_NONE) rc = NoteWriteRefused(file.path(), file.WriteProductionIndexFlag(on));
   return rc;
 }
 
@@ -632,15 +635,22 @@ DBIResult DbiDropProductionIndex(const char* tableName) {
   // The flag goes first: a drop cut short between the two leaves a table that opens without its
   // index (the file left is overwritten by the next index built), never a flag promising an
   // index file that is gone.
-  rc = file.WriteProductionIndexFlag(false);
+  rc = NoteWriteRefused(file.path(), file.WriteProductionIndexFlag(false));
   if (rc != DBIERR_NONE) return rc;
-  return RemoveFile(platform::ResolvePath(WithExtension(file.path(), ".mdx"))) == DBIERR_NONE ? DBIERR_NONE
-                                                                                            : DBIERR_OSACCESS;
+  rc = RemoveFile(platform::ResolvePath(WithExtension(file.path(), ".mdx")));
+  if (rc != DBIERR_NONE) NoteWriteRefused(file.path(), rc);
+  return rc == DBIERR_NONE ? DBIERR_NONE : DBIERR_OSACCESS;
 }
 
 DBIResult DbiCheckPackLeftovers(const char* tableName) {
   if (tableName == nullptr) return DBIERR_INVALIDPARAM;
   return PackLeftoversUnknown(tableName) ? DBIERR_PACKUNKNOWN : DBIERR_NONE;
+}
+
+DBIResult DbiGetPackLeftoverFiles(const char* tableName, std::vector<std::string>* files) {
+  if (tableName == nullptr || files == nullptr) return DBIERR_INVALIDPARAM;
+  *files = PackLeftoverFiles(tableName);
+  return DBIERR_NONE;
 }
 
 DBIResult DbiGetTableFieldNames(const char* tableName, std::vector<std::string>* names) {

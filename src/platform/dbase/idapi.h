@@ -287,6 +287,9 @@ DBIResult DbiDropProductionIndex(const char* tableName);
 // not recognise (the table then does not open, and they all stay where they are, until a
 // person puts the table back); DBIERR_NONE otherwise. Reads only: nothing is renamed.
 DBIResult DbiCheckPackLeftovers(const char* tableName);
+// The files a pack cut short left beside the table (its journal, its new files "<file>.pack"),
+// those that are there, as paths. Reads only.
+DBIResult DbiGetPackLeftoverFiles(const char* tableName, std::vector<std::string>* files);
 // The whole records a table holds past its header's count, each with its delete mark, that
 // were counted once (a header count written back too low): the next exclusive open counts
 // them in again. 0 when there are none, or they are what an append of ours killed before its
@@ -324,6 +327,10 @@ DBIResult DbiGetErrorString(DBIResult code, char* text);
 // pointer into its used blocks): the file and the damaged-file code, for the table to be
 // rebuilt. Defined with the engine's file helpers.
 extern void (*DbiDamageHook)(const char* path, DBIResult code);
+// A change of a table's files refused by the system (a full disk, an I/O error, a read-only
+// disk): the table's data file and the code, before the caller's next call. Defined with the
+// engine's file helpers.
+extern void (*DbiWriteRefusedHook)(const char* path, DBIResult code);
 
 // Test hook: called after an append wrote its record and before it writes the header count.
 extern void (*DbiAppendHook)();

@@ -289,7 +289,8 @@ bool RunMatchingGuarded(const MatchTables& t, const std::function<void()>& work,
     if (refusal != nullptr) *refusal = FillPlaceholder(LoadStr(kMsgMatchingStopped), copies.error());
     return false;
   }
-  RefusalWatch refused;
+  // The run says its own failure, in one box: the engine's boxes are held back meanwhile.
+  RefusalWatch refused(RefusalWatch::EngineBoxes::kHeld);
   work();
   const bool committed = CommitAll(t);
   std::string why;
@@ -298,7 +299,8 @@ bool RunMatchingGuarded(const MatchTables& t, const std::function<void()>& work,
     // A marker that stays would have the next opening put the tables back: the run is put back now.
     why = DossierRunMarkerRemovalRefusal(DossierRunMarkerPath());
   } else {
-    why = refused.Seen() ? refused.Text() : LoadStr(kMsgMatchingNothing);
+    const int code = refused.RefusedResult() != 0 ? refused.RefusedResult() : refused.Result();
+    why = refused.HasReason() ? refused.Reason(code, refused.File(), refused.Result()) : LoadStr(kMsgMatchingNothing);
   }
   // A write refused: the three tables are put back from their copies, closed meanwhile; put
   // back only in part, the marker stays and the next opening puts them back.

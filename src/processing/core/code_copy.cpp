@@ -258,7 +258,15 @@ bool CopyCodeRangeMarked(Table& source, const std::string& sourcePath, Table& ta
     if (refusal != nullptr) *refusal = DossierRunMarkerRefusal(marker.path());
     return false;
   }
-  const CodeCopyCount done = CopyCodeRange(source, target, k, range, step);
+  CodeCopyCount done;
+  {
+    // The run says its own failure, in one box: the engine's boxes are held back meanwhile, and
+    // the write the system refused first is the one named.
+    RefusalWatch refused(RefusalWatch::EngineBoxes::kHeld);
+    done = CopyCodeRange(source, target, k, range, step);
+    if (!done.refused.empty() && refused.RefusedResult() != 0)
+      done.refused = refused.Reason(refused.RefusedResult(), "", 0);
+  }
   if (count != nullptr) *count = done;
   if (!done.refused.empty()) {
     // The codes copied so far stay; the receiving dossier's next opening copies the rest.

@@ -60,8 +60,8 @@ struct MergeTables {
 class MergeWork {
  public:
   MergeWork(const MergeRequest& request, MergeResult& result,
-            const std::function<void(const std::string&, const std::string&)>& step)
-      : request_(request), r_(result), step_(step) {}
+            const std::function<void(const std::string&, const std::string&)>& step, const RefusalWatch& refusal)
+      : request_(request), r_(result), step_(step), refusal_(refusal) {}
 
   // Every table the run needs, opened before anything is written: its own alone, the other's
   // shared for reading.
@@ -118,7 +118,7 @@ class MergeWork {
   // The write refused on `path`; `result`, the engine's code, says when the disk is full.
   bool Fail(int table, const std::string& path, int result = 0) {
     r_.code = kMergeWrite + table;
-    r_.error = result == kResultDiskFull ? RunIncidentText(r_.code, path, result) : Text(29230) + path;
+    r_.error = TransferRefusalText(refusal_, r_.code, path, result);
     return false;
   }
   void Step(int first, Table& read) {
@@ -223,6 +223,7 @@ class MergeWork {
   const MergeRequest& request_;
   MergeResult& r_;
   const std::function<void(const std::string&, const std::string&)>& step_;
+  const RefusalWatch& refusal_;
   MergeTables t_;
   std::string from_, to_;
   std::vector<std::string> journals_;
@@ -355,6 +356,13 @@ std::string GuardedTables::MarkerPath() const {
 
 void GuardedTables::Keep() { copies_.Keep(); }
 
+std::string TransferRefusalText(const RefusalWatch& refusal, int code, const std::string& path, int result) {
+  const bool seen = refusal.RefusedResult() != 0;
+  const std::string file = seen ? refusal.RefusedFile() : path;
+  const int refused = seen ? refusal.RefusedResult() : result;
+  return refused == kResultDiskFull ? RunIncidentText(code, file, refused) : Text(29230) + file;
+}
+
 int OpenRunTables(const std::vector<RunTable>& tables, int base, std::string* error) {
   for (const RunTable& t : tables) {
     const bool opened = t.alone ? t.table->OpenExclusive(t.path, t.tag) : t.table->OpenShared(t.path, t.tag, true);
@@ -425,7 +433,9 @@ MergeResult MergeOtherDossier(const MergeRequest& request, const TargetMaintenan
     r.error = refusal;
     return r;
   }
-  MergeWork work(request, r, step);
+  // The run says its own failure, in one box: the engine's boxes are held back meanwhile.
+  RefusalWatch refused(RefusalWatch::EngineBoxes::kHeld);
+  MergeWork work(request, r, step, refused);
   work.SetPeriod(from, to);
   if (!work.Open()) {
     work.Close();
@@ -456,7 +466,7 @@ MergeResult MergeOtherDossier(const MergeRequest& request, const TargetMaintenan
     const int rebuilt = maintenance.rebuild ? maintenance.rebuild() : 0;
     if (rebuilt != 0) {
       r.code = rebuilt;
-      r.error = RebuildFailureText(maintenance, rebuilt);
+      r.error = RebuildFailureText(maintenance, rebuilt, &refused);
     }
   }
   if (r.code != 0) {

@@ -17,6 +17,7 @@
 #include "runtime/dossier_record.h"
 
 class DossierRunMarker;
+class RefusalWatch;
 class Table;
 
 namespace processing {
@@ -70,6 +71,11 @@ struct RunTable {
 // Opens them all, in order: 0, or `base` + the number of the first that does not open, with the
 // message naming its file in *error.
 int OpenRunTables(const std::vector<RunTable>& tables, int base, std::string* error);
+
+// Why a run between dossiers stopped with `code` on the write of `path` (`result` the engine's
+// code): the write the system refused first while `refusal` watched, else that one; a full disk
+// said with its folder, any other refusal naming the file.
+std::string TransferRefusalText(const RefusalWatch& refusal, int code, const std::string& path, int result);
 
 // True when another dossier carries the marker of a run stopped half-way (its next opening mends it).
 bool HasInterruptedRun(const OtherDossier& d);

@@ -40,6 +40,9 @@ constexpr int kPreviousFirst = 21;
 constexpr int kBudget1 = 28, kBudget2 = 29;
 
 const char* const kJournal = "AN ";
+// The end of a run that failed: the target put back, or left for its next opening to put back.
+constexpr int kDossierPutBack = 29256;
+constexpr int kDossierLeftForTheOpening = 29257;
 
 bool IsLetter(char c) { return c >= 'A' && c <= 'Z'; }
 bool IsResultClass(char c) { return c >= '6' && c <= '9'; }
@@ -136,8 +139,14 @@ class OpeningWork {
  public:
   OpeningWork(const OpeningRequest& request, const std::vector<Collective>& collectives,
               const TrialBalance& balance, OpeningResult& result, void (*step)(const std::string&),
-              void (*phase)(const std::string&))
-      : request_(request), collectives_(collectives), balance_(balance), r_(result), step_(step), phase_(phase) {}
+              void (*phase)(const std::string&), const RefusalWatch& refusal)
+      : request_(request),
+        collectives_(collectives),
+        balance_(balance),
+        r_(result),
+        step_(step),
+        phase_(phase),
+        refusal_(refusal) {}
 
   // Paths of the source taken before the identity swap.
   void SetSource(const std::string& c20, const std::string& c40, const std::string& c50, const std::string& c60,
@@ -329,9 +338,10 @@ class OpeningWork {
   }
 
  private:
-  // The run stopped on `what`; `engineResult`, the engine's code, says when the disk is full.
+  // The run stopped on `what`; `engineResult`, the engine's code, says when the disk is full. The
+  // write the system refused first is named instead, whatever the tables' results say since.
   int Fail(int code, const std::string& what, int engineResult = 0) {
-    r_.error = RunIncidentText(code, what, engineResult);
+    r_.error = refusal_.Reason(code, what, engineResult);
     c20_.CloseTable(true);
     c40_.CloseTable(true);
     c50_.CloseTable(true);
@@ -345,6 +355,7 @@ class OpeningWork {
   OpeningResult& r_;
   void (*step_)(const std::string&);
   void (*phase_)(const std::string&);
+  const RefusalWatch& refusal_;
   std::string source20_, source40_, source50_, source60_;
   int currency_ = 1;
   Table c20_, c40_, c50_, c60_;
@@ -495,7 +506,9 @@ OpeningResult GenerateOpeningBalances(const OpeningRequest& request, const std::
                                       void (*step)(const std::string&), void (*phase)(const std::string&)) {
   OpeningResult r;
   const int currency = TheDossierRecord.EuroIsMain() ? 1 : 0;
-  OpeningWork work(request, collectives, balance, r, step, phase);
+  // The run says its own failure, in one box: the engine's boxes are held back meanwhile.
+  RefusalWatch refusal(RefusalWatch::EngineBoxes::kHeld);
+  OpeningWork work(request, collectives, balance, r, step, phase, refusal);
   work.SetSource(PathC20(), PathC40(), PathC50(), PathC60(), currency);
   // The target held from its check to the end of its rebuild.
   const OtherDossier& target = request.target;
@@ -570,13 +583,14 @@ OpeningResult GenerateOpeningBalances(const OpeningRequest& request, const std::
   if (failure == 0) {
     CloseAllTables();
     failure = maintenance.rebuild ? maintenance.rebuild() : 0;
-    if (failure != 0) r.error = RebuildFailureText(maintenance, failure);
+    if (failure != 0) r.error = RebuildFailureText(maintenance, failure, &refusal);
   }
   if (failure != 0) {
     r.code = failure;
     CloseAllTables();
     std::string putBackError;
     r.putBack = PutBackAsideCopies(DossierFolder, copies, &putBackError);
+    r.putBackFailed = !r.putBack;
     if (!r.putBack) marker->Keep();
     return r;
   }
@@ -589,6 +603,7 @@ OpeningResult GenerateOpeningBalances(const OpeningRequest& request, const std::
     CloseAllTables();
     std::string putBackError;
     r.putBack = PutBackAsideCopies(DossierFolder, copies, &putBackError);
+    r.putBackFailed = !r.putBack;
     if (!r.putBack) marker->Keep();
     return r;
   }
@@ -597,8 +612,10 @@ OpeningResult GenerateOpeningBalances(const OpeningRequest& request, const std::
   return r;
 }
 
-std::string RebuildFailureText(const TargetMaintenance& maintenance, int code) {
-  const std::string refused = maintenance.rebuildRefusal ? maintenance.rebuildRefusal() : std::string();
+std::string RebuildFailureText(const TargetMaintenance& maintenance, int code, const RefusalWatch* refusal) {
+  std::string refused = maintenance.rebuildRefusal ? maintenance.rebuildRefusal() : std::string();
+  // The rebuild named no write: the first one the system refused, when there was one.
+  if (refused.empty() && refusal != nullptr && refusal->HasReason()) refused = refusal->Reason(code, "", 0);
   return LoadStr(23302) + std::to_string(code) + (refused.empty() ? "" : " - " + refused);
 }
 
@@ -611,7 +628,10 @@ std::string OpeningLogLine(const OpeningRequest& request, const OpeningResult& r
 
 std::string OpeningEndMessage(const OpeningRequest& request, const OpeningResult& result) {
   if (result.code == 0) return Text(29062) + AllTrim(request.target.code.c_str()) + "\n\n";
-  return Text(29063) + std::to_string(result.code) + (result.error.empty() ? "" : " - " + result.error) + "\n\n";
+  return Text(29063) + std::to_string(result.code) + (result.error.empty() ? "" : " - " + result.error) + "\n\n" +
+         (result.putBack         ? Text(kDossierPutBack)
+          : result.putBackFailed ? Text(kDossierLeftForTheOpening)
+                                 : std::string());
 }
 
 bool PutBackInterruptedOpening(const std::string& detail) {

@@ -13,6 +13,7 @@
 #include "runtime/dates.h"
 #include "runtime/dossier_record.h"
 
+class RefusalWatch;
 class Table;
 
 namespace processing {
@@ -78,6 +79,7 @@ struct OpeningResult {
   long accounts = 0;      // accounts written into the target's chart
   long piece = 0;         // the opening piece's number
   bool putBack = false;   // a failed run was put back from its copies
+  bool putBackFailed = false;  // ... or could not be: the run marker names the copies for the next opening
 };
 inline constexpr int kOpeningRefused = 6101;   // a check refused the run: nothing written
 inline constexpr int kOpeningCopies = 6102;    // the copies aside could not be made
@@ -96,8 +98,9 @@ struct TargetMaintenance {
   std::function<std::string()> rebuildRefusal;
 };
 
-// The reason of a failed rebuild: its code, and the write it found refused when there was one.
-std::string RebuildFailureText(const TargetMaintenance& maintenance, int code);
+// The reason of a failed rebuild: its code, and the write it found refused when there was one
+// (else the first write the system refused while `refusal` watched, when given).
+std::string RebuildFailureText(const TargetMaintenance& maintenance, int code, const RefusalWatch* refusal = nullptr);
 
 // The run: the target held from its check to the end of its rebuild; before anything is written
 // the target is checked again and refused when the lines would pass the draft's capacity, when a

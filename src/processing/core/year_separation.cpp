@@ -61,8 +61,9 @@ struct Group {
 class SeparationWork {
  public:
   SeparationWork(const SeparationRequest& request, SeparationResult& result,
-                 const std::function<void(const std::string&, const std::string&)>& step)
-      : request_(request), r_(result), step_(step) {}
+                 const std::function<void(const std::string&, const std::string&)>& step,
+                 const RefusalWatch& refusal)
+      : request_(request), r_(result), step_(step), refusal_(refusal) {}
 
   bool Open() {
     const OtherDossier& o = request_.other;
@@ -162,7 +163,7 @@ class SeparationWork {
   // The write refused on `path`; `result`, the engine's code, says when the disk is full.
   bool Fail(int table, const std::string& path, int result = 0) {
     r_.code = kSeparationWrite + table;
-    r_.error = result == kResultDiskFull ? RunIncidentText(r_.code, path, result) : Text(29230) + path;
+    r_.error = TransferRefusalText(refusal_, r_.code, path, result);
     return false;
   }
   void Step(int first, Table& file) {
@@ -249,6 +250,7 @@ class SeparationWork {
   const SeparationRequest& request_;
   SeparationResult& r_;
   const std::function<void(const std::string&, const std::string&)>& step_;
+  const RefusalWatch& refusal_;
   Table c10_, c20_, c30_, c40_, c50_, o10_, o20_, o30_, o40_, o50_;
   std::vector<std::uint32_t> moved40_, moved50_;
   std::vector<LetteredLine> lettered_;
@@ -345,7 +347,9 @@ SeparationResult SeparateYears(const SeparationRequest& request, const Separatio
     }
     if (!refusal.empty()) return Refused(r, refusal);
   }
-  SeparationWork work(request, r, step);
+  // The run says its own failure, in one box: the engine's boxes are held back meanwhile.
+  RefusalWatch refusal(RefusalWatch::EngineBoxes::kHeld);
+  SeparationWork work(request, r, step, refusal);
   if (!work.Open()) {
     work.Close();
     return r;
@@ -400,10 +404,10 @@ SeparationResult SeparateYears(const SeparationRequest& request, const Separatio
     }
     if (first != 0) {
       r.code = first;
-      r.error = RebuildFailureText(maintenance, first);
+      r.error = RebuildFailureText(maintenance, first, &refusal);
     } else if (second != 0) {
       r.code = second + kSeparationSecondRebuild;
-      r.error = RebuildFailureText(maintenance, second);
+      r.error = RebuildFailureText(maintenance, second, &refusal);
     }
   }
   // The old year's marker is the run's one decision: removed once both dossiers are written, it
@@ -450,17 +454,19 @@ bool SettleInterruptedSeparation(const std::string& detail) {
           !PutBackAsideCopies(DossierFolder, theirCopies, &why) || !RemoveDossierRunMarker())
         return false;
     }
-  } else {
-    bool undone = false;
-    {
-      SwitchedDossier other(m.folder, m.code);
-      DossierRunInfo decision;
-      undone = SeparationMarkerHere(&decision);
-    }
+  } else if (SeparationEndedElsewhere(detail)) {
     // The old year's marker gone: the run stands, and the copies go.
-    if (!undone) return RemoveAsideCopies(DossierFolder, copies);
+    return RemoveAsideCopies(DossierFolder, copies);
   }
   return PutBackAsideCopies(DossierFolder, copies, &why);
+}
+
+bool SeparationEndedElsewhere(const std::string& detail) {
+  const SeparationMarker m = ReadSeparationDetail(detail);
+  if (!m.partnered || m.decides) return false;
+  SwitchedDossier other(m.folder, m.code);
+  DossierRunInfo decision;
+  return !SeparationMarkerHere(&decision);
 }
 
 std::string SeparationLogLine(const SeparationRequest& request, const SeparationResult& result) {

@@ -59,6 +59,9 @@ SeparationResult SeparateYears(const SeparationRequest& request, const Separatio
 // own tables; the new year's opening puts its tables back while the old year's marker stands,
 // and keeps them (its copies removed) once it is gone. True when the current dossier is settled.
 bool SettleInterruptedSeparation(const std::string& detail);
+// True when the current dossier's separation marker (its `detail`) is the new year's and the
+// old year's marker is gone: the run went to its end, and settling it only removes the copies.
+bool SeparationEndedElsewhere(const std::string& detail);
 
 // The log line of a run and its end message.
 std::string SeparationLogLine(const SeparationRequest& request, const SeparationResult& result);

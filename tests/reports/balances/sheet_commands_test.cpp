@@ -10,6 +10,8 @@
 #include "data/dossier_lock.h"
 #include "data/session.h"
 #include "data/table.h"
+#include "dossier/core/dossier_run_marker.h"
+#include "platform/system/write_fault.h"
 #include "controls/medit.h"
 #include "platform/gui/modal_seam.h"
 #include "reports/balances/balance_sheet_commands.h"
@@ -184,6 +186,59 @@ TEST_F(BalanceSheetCommandsTest, ADamagedC70IsReportedAndTheDossierGivenBack) {
     EXPECT_TRUE(OpenDossierExclusive(true)) << "the dossier was given back";
     EXPECT_TRUE(ReleaseDossierExclusive());
   }
+}
+
+// The computation's copies aside and its marker, and the disk made full for one write once both
+// stand: the run's first change of the sheet is refused.
+std::string g_marker;
+void RefuseTheFirstWriteOnceMarked() {
+  if (g_marker.empty() || !fs::exists(g_marker)) return;
+  g_marker.clear();
+  platform::BeforeFileChange = nullptr;
+  platform::SetWriteFault(platform::WriteFault::kFullOnce, 1);
+}
+
+// The computation whose first write of the sheet is refused (a full disk): one box, the run's,
+// names the file and the full disk and says that the dossier was put back; C70 and the annex
+// stay as they were; no box of the engine comes before it.
+TEST_F(BalanceSheetCommandsTest, AComputationWhoseWriteIsRefusedSaysSoInOneBox) {
+  Initialise("S  ", {gui::IDYES, gui::IDOK});
+  ASSERT_EQ(C70State().first, '3');
+  CloseAllTables();
+  const std::string c70 = std::string(PathC70()) + ".dbf", c10 = std::string(PathC10()) + ".dbf";
+  const std::string before70 = ReadAll(c70), before10 = ReadAll(c10);
+  TheDossierRecord.SetConstant(4, "S  ");
+  SetDossierState(' ');
+  gui::ModalSeam::Reset();
+  const std::string first = TheDossierRecord.DateDisplay(DossierRecord::DateField::YearStart);
+  const std::string last = TheDossierRecord.DateDisplay(DossierRecord::DateField::YearEnd);
+  gui::ModalSeam::QueueDialogAnswer(gui::IDCANCEL, [&](gui::Window& w) {
+    auto& d = dynamic_cast<TDEtaBilanCalcul&>(w);
+    d.StartEdit()->SetValue(first, false);
+    d.EndEdit()->SetValue(last, false);
+    gui::ModalSeam::QueueMessageBoxAnswer(gui::IDYES);
+    gui::ModalSeam::QueueMessageBoxAnswer(gui::IDOK);
+    g_marker = DossierRunMarkerPath();
+    platform::BeforeFileChange = RefuseTheFirstWriteOnceMarked;
+    d.PressButton(gui::IDOK);
+    platform::BeforeFileChange = nullptr;
+    platform::SetWriteFault(platform::WriteFault::kNone, 0);
+    EXPECT_EQ(d.LastRun().outcome, balances::RunOutcome::kWriteFailed) << d.LastRun().message;
+  });
+  RunSubjectCommand(20509);
+  std::vector<gui::ShownModal> boxes;
+  for (const gui::ShownModal& shown : gui::ModalSeam::Shown())
+    if (shown.kind == gui::ModalKind::MessageBox) boxes.push_back(shown);
+  ASSERT_EQ(boxes.size(), 2u) << test_support::ShownTexts();  // the question, then the run's end
+  const std::string said = boxes[1].text;
+  EXPECT_NE(said.find("Il est survenu un incident"), std::string::npos) << said;
+  EXPECT_NE(said.find("disque plein"), std::string::npos) << said;
+  EXPECT_NE(said.find(std::string(DossierFolder)), std::string::npos) << said;
+  EXPECT_NE(said.find("remis dans son \xE9tat d'avant le traitement"), std::string::npos) << said;
+  test_support::ScreenshotMessage(boxes[1], "balances", "calcul_write_refused");
+  CloseAllTables();
+  EXPECT_TRUE(ReadAll(c70).substr(4) == before70.substr(4)) << "C70 changed";
+  EXPECT_TRUE(ReadAll(c10).substr(4) == before10.substr(4)) << "C10 changed";
 }
 
 }  // namespace

@@ -5,7 +5,9 @@
 #include <set>
 
 #include "data/dossier_files.h"
+#include "data/error_report.h"
 #include "data/table.h"
+#include "data/table_results.h"
 #include "dossier/core/dossier_run_marker_copies.h"
 #include "reports/balances/core/balance_sheet_init.h"
 #include "reports/balances/core/trial_balance_options.h"
@@ -28,6 +30,12 @@ GatherContext MakeContext(const std::string& start, const std::string& end, cons
   c.orphanLetters = false;
   return c;
 }
+
+// The end of a run that failed: the dossier put back, or left for the next opening to put back;
+// the head of the message of a marker that could not be removed.
+constexpr int kDossierPutBack = 29256;
+constexpr int kDossierLeftForTheOpening = 29257;
+constexpr int kMarkerNotRemoved = 19917;
 
 struct PosteLine {
   std::string code, label;
@@ -253,7 +261,9 @@ SheetRun RunBalanceSheet(const SheetRunInput& input) {
   }
   // C70 and C10 copied aside under the run marker: a computation stopped half-way (C70 half old
   // and half new, the annex half rewritten) is put back at the next opening, and one whose
-  // writes failed is put back at once.
+  // writes failed is put back at once. The run says its own failure, in one box: the engine's
+  // boxes are held back meanwhile.
+  RefusalWatch refusal(RefusalWatch::EngineBoxes::kHeld);
   DossierRunCopies copies(kBalanceSheetRun, LoadStr(1691), "bil-", {TableKind::C10, TableKind::C70});
   if (!copies.ok()) {
     run.message = copies.error();
@@ -261,12 +271,27 @@ SheetRun RunBalanceSheet(const SheetRunInput& input) {
     return run;
   }
   const bool written = WriteBalanceSheet(c70, c10, run.computation, input.period);
+  // The table that refused, as its last result says, when the system named none.
+  const Table& failed = c70.result != kResultOk || c10.result == kResultOk ? c70 : c10;
+  const std::string failedPath = failed.tablePath;
+  const int failedResult = failed.result != kResultOk ? failed.result : kResultSystemError;
   c70.CloseTable(true);
   c10.CloseTable(true);
   // Done once the marker is gone: a marker that stays would have the next opening put the
   // tables back, so the run is put back now and said to have failed.
   const bool done = written && copies.Finish();
-  if (!done) copies.PutBack();
+  if (!done) {
+    const bool back = copies.PutBack();
+    if (written) {
+      // The marker not removed: the run is undone.
+      run.refusal = DossierRunMarkerPath();
+      run.message = back ? DossierRunMarkerRemovalRefusal(run.refusal)
+                         : LoadStr(kMarkerNotRemoved) + run.refusal + "\n\n" + LoadStr(kDossierLeftForTheOpening);
+    } else {
+      run.refusal = refusal.Reason(failedResult, failedPath, failedResult);
+      run.message = run.refusal + "\n\n" + LoadStr(back ? kDossierPutBack : kDossierLeftForTheOpening);
+    }
+  }
   run.outcome = done ? RunOutcome::kDone : RunOutcome::kWriteFailed;
   WriteLog(RunLogLine(run));
   return run;
@@ -281,7 +306,7 @@ std::string RunLogLine(const SheetRun& run) {
              std::to_string(run.computation.ErrorCount()) + LoadStr(23545);
     case RunOutcome::kUnbalanced: return line + LoadStr(23547);
     case RunOutcome::kReadFailed: return line + LoadStr(23546) + run.message;
-    case RunOutcome::kWriteFailed: return line + LoadStr(23548);
+    case RunOutcome::kWriteFailed: return line + LoadStr(23548) + " - " + run.refusal;
   }
   return line;
 }

@@ -81,13 +81,15 @@ enum class RunOutcome {
   kDone,
   kUnbalanced,   // the general balance to the period end does not balance: nothing written
   kReadFailed,   // a table did not open, or the copies aside could not be made: nothing written
-  kWriteFailed,  // C70 or C10 refused a write: both put back as they were
+  kWriteFailed,  // C70 or C10 refused a write: both put back as they were (or, when that
+                 // failed too, at the next opening); the message names the write and says which
 };
 
 struct SheetRun {
   RunOutcome outcome = RunOutcome::kReadFailed;
   SheetComputation computation;
-  std::string message;  // French, for kReadFailed
+  std::string message;  // French, for kReadFailed and kWriteFailed
+  std::string refusal;  // for kWriteFailed: the write refused, or the marker not removed (one line)
 };
 
 // The run, the dossier held alone and its tables closed: the lines, the chart, the code lists
