@@ -150,6 +150,8 @@ void ImportRunGuard::Keep() {
 }
 
 DossierRunFinish FinishInterruptedImport(const DossierRunInfo&) {
+  // The opening says what the finish did or why it was refused in one box of its own.
+  RefusalWatch engineBoxes(RefusalWatch::EngineBoxes::kHeld);
   DossierRunFinish out;
   Table c50, c60;
   if (TableC10 == nullptr || TableC20 == nullptr || !TableC10->UseShared(PathC10(), "C10CODE") ||

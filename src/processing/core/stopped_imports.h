@@ -15,6 +15,7 @@
 #include <string>
 #include <vector>
 
+#include "data/error_report.h"
 #include "dossier/core/dossier_run_marker.h"
 #include "processing/core/ascii_import.h"
 #include "processing/core/bank_pieces.h"
@@ -67,6 +68,9 @@ class ImportRunGuard {
   void Keep();
 
  private:
+  // The import says a refused write in its own end box: the engine's boxes are held back
+  // while it runs.
+  RefusalWatch engineBoxes_{RefusalWatch::EngineBoxes::kHeld};
   std::unique_ptr<ImportHold> ofx_, ascii_;
   std::unique_ptr<DossierRunMarker> marker_;
   bool ok_ = false;
