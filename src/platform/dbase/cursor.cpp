@@ -397,6 +397,7 @@ DBIResult DbiCursor::OpenOnce(const std::string& path, const std::string& indexN
   // A refused index that cannot be rebuilt stays refused.
   if (rc == DBIERR_NONE && mdx_ && mdx_->Interrupted() && !readOnly) {
     const DBIResult repaired = RepairIndex();
+    repairResult_ = repaired;
     if (refused) rc = repaired;
   }
   // A production index another tool wrote in another order would be misread: rebuilt when
