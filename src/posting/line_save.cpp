@@ -58,15 +58,9 @@ class MovedTotals {
             double euros) {
     TotalsCents move;
     move.Add(sense == 'D', sign * ToCents(francs), sign * ToCents(euros));
-    for (const std::string& code : AccountTotalsCodes(account.c_str())) {
-      if (!MoveAccountRecord(code, move)) return false;
-      done_.push_back({false, code, move});
-    }
-    if (!move.Empty()) {
-      if (!MoveHeaderRecord(header, move)) return false;
-      done_.push_back({true, header, move});
-    }
-    return true;
+    for (const std::string& code : AccountTotalsCodes(account.c_str()))
+      if (!MoveOne(false, code, move)) return false;
+    return move.Empty() || MoveOne(true, header, move);
   }
   // Every move taken back, the last first. False when one of them was refused too.
   bool TakeBack() {
@@ -82,6 +76,23 @@ class MovedTotals {
   }
 
  private:
+  static bool Read(bool header, const std::string& code, TotalsCents* now) {
+    return header ? ReadHeaderRecord(code, now) : ReadAccountRecord(code, now);
+  }
+  // One record moved. One refused is read again: a refusal that came once its totals were
+  // written (the index's write-back after the record's) leaves a move to take back all the same.
+  bool MoveOne(bool header, const std::string& code, const TotalsCents& move) {
+    TotalsCents before;
+    const bool known = Read(header, code, &before);
+    if (header ? MoveHeaderRecord(code, move) : MoveAccountRecord(code, move)) {
+      done_.push_back({header, code, move});
+      return true;
+    }
+    TotalsCents now, moved = before;
+    moved += move;
+    if (known && Read(header, code, &now) && now == moved && !(now == before)) done_.push_back({header, code, move});
+    return false;
+  }
   struct Moved {
     bool header;
     std::string code;
