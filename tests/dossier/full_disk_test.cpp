@@ -20,9 +20,9 @@
 #include "data/table.h"
 #include "kill_matrix.h"
 #include "platform/system/cp1252.h"
-#include "processing/core/bank_statement.h"
 #include "processing/core/matching_lines.h"
 #include "processing/core/ofx_import.h"
+#include "support/bank_statement.h"
 #include "support/dossier_fixture.h"
 #include "support/other_process.h"
 
@@ -36,33 +36,7 @@ constexpr int kTransactions = 300;
 // Fields a second import may give other values: the piece numbers and the record numbers they lead to.
 const std::set<std::string> kPieceNumbers = {"BPIECE", "BREC", "TPIECE", "TREC", "GZONE1@165:6"};
 
-processing::StatementImport Statement() {
-  processing::StatementImport r;
-  processing::BankStatement& s = r.statement;
-  s.bankId = "30004";
-  s.branchId = "00123";
-  s.accountId = "00012345678";
-  s.currency = "EUR";
-  s.startDate = "20260101";
-  s.endDate = "20261231";
-  for (int i = 0; i < kTransactions; ++i) {
-    processing::BankTransaction t;
-    t.fitid = "RELEVE-2026-T" + std::to_string(100000 + i);
-    char date[9];
-    std::snprintf(date, sizeof date, "2026%02d%02d", 1 + i % 12, 1 + (i * 7) % 28);
-    t.date = date;
-    t.cents = (i % 3 == 0 ? -1 : 1) * (1000 + 37 * i);
-    t.name = "Op\xE9ration " + std::to_string(i);
-    s.transactions.push_back(t);
-  }
-  r.file = "releve.ofx";
-  r.bank = "B1";
-  r.bankAccount = "51200000";
-  r.journal = "BQ";
-  r.counterpart = "62700000";
-  r.labelCode = "0";
-  return r;
-}
+processing::StatementImport Statement() { return test_support::BankStatementOf(kTransactions); }
 
 class FullDiskTest : public DossierOpenTest {
  protected:

@@ -31,6 +31,7 @@
 #include "runtime/inifiles.h"
 #include "runtime/numbers.h"
 #include "runtime/xbase.h"
+#include "support/bank_statement.h"
 #include "support/dossier_fixture.h"
 #include "support/rebuild_maintenance.h"
 
@@ -200,33 +201,7 @@ bool RunMatching(const std::string& root, const Arm& arm) {
 
 // The bank statement import: twelve transactions into journal BQ.
 void PrepareOfx(const std::string& root) { Make(root, "a", "A", 60); }
-processing::StatementImport Statement() {
-  processing::StatementImport r;
-  processing::BankStatement& s = r.statement;
-  s.bankId = "30004";
-  s.branchId = "00123";
-  s.accountId = "00012345678";
-  s.currency = "EUR";
-  s.startDate = "20260101";
-  s.endDate = "20261231";
-  for (int i = 0; i < 12; ++i) {
-    processing::BankTransaction t;
-    t.fitid = "T" + std::to_string(1000 + i);
-    char date[9];
-    std::snprintf(date, sizeof date, "2026%02d%02d", 1 + i % 12, 1 + (i * 5) % 28);
-    t.date = date;
-    t.cents = (i % 3 == 0 ? -1 : 1) * (1000 + 7 * i);
-    t.name = "Op\xE9ration " + std::to_string(i);
-    s.transactions.push_back(t);
-  }
-  r.file = "releve.ofx";
-  r.bank = "B1";
-  r.bankAccount = "51200000";
-  r.journal = "BQ";
-  r.counterpart = "62700000";
-  r.labelCode = "0";
-  return r;
-}
+processing::StatementImport Statement() { return test_support::BankStatementOf(12); }
 // The program's general file and chart and the test's draft and sort file, open shared.
 bool OpenForImport(const std::string& root, Table& c50, Table& c60) {
   return Load(root + "a/", "A") && TableC10->OpenShared(PathC10(), "C10CODE") &&

@@ -571,7 +571,6 @@ bool AppendToFile(const std::string& path, const std::string& text) {
   const int fd = FileChangesWatched() && !FileExists(path) ? CreateDisk(path, O_WRONLY | O_APPEND)
                                                            : OpenDisk(path, O_WRONLY | O_APPEND | O_CREAT);
   if (fd < 0) return false;
-  if (text.empty()) return ::close(fd) == 0;
   const bool locked = LockAppends(fd);
   struct stat before{};
   const bool known = ::fstat(fd, &before) == 0;
