@@ -3,7 +3,7 @@
 // between them (the account through the help character and F8), Enter in the amount saves and proposes the
 // next line, F12 saves the last one; the lines, their sort records and the totals read back with dbfread.
 #include "line_form_fixture.h"
-#include "platform/system/write_fault.h"
+#include "support/refused_write.h"
 
 #include "data/dossier_files.h"
 #include "dossier/core/dossier_create.h"
@@ -535,33 +535,6 @@ TEST_F(LineFormTest, ASaveWhoseLockIsTakenChangesNothing) {
   ExpectInvariants("after the saves under another station");
 }
 
-// The write the next save makes to a file (its name's end), counted from 1, refused once or for good from
-// there on.
-struct RefusedWrite {
-  static std::string& File() {
-    static std::string file;
-    return file;
-  }
-  static inline int nth = 0, seen = 0;
-  static inline platform::WriteFault fault = platform::WriteFault::kNone;
-  static void Arm(const std::string& file, int n, platform::WriteFault f) {
-    File() = file;
-    nth = n;
-    seen = 0;
-    fault = f;
-    platform::BeforeFileChange = [] {
-      const std::string& change = platform::ChangeBeingMade();
-      if (change.size() >= File().size() && change.compare(change.size() - File().size(), File().size(), File()) == 0 &&
-          ++seen == nth)
-        platform::SetWriteFault(fault, 1);  // this very change
-    };
-  }
-  static void Disarm() {
-    platform::BeforeFileChange = nullptr;
-    platform::SetWriteFault(platform::WriteFault::kNone, 0);
-  }
-};
-
 // A write refused while the form saves a line (the line's record, the header's new totals): the save fails,
 // the engine's box names the write, the form keeps what was typed, and the line and its totals are as
 // before; the same F12 then saves. Refused for good from the header's new totals on, nothing can be put
@@ -583,7 +556,7 @@ TEST_F(LineFormTest, AWriteRefusedWhileALineIsSavedFailsAndSaysSo) {
     gui::ModalSeam::Reset();
     FocusOnControl(f, kLabel1);
     Key(Qt::Key_F12);
-    RefusedWrite::Disarm();
+    test_support::RefusedWrite::Disarm();
   };
   const struct {
     const char* what;
@@ -593,7 +566,7 @@ TEST_F(LineFormTest, AWriteRefusedWhileALineIsSavedFailsAndSaysSo) {
   for (const auto& c : refusals) {
     SCOPED_TRACE(c.what);
     f->EditOf(side)->SetText("123.45");
-    RefusedWrite::Arm(c.file, c.nth, platform::WriteFault::kFailOnce);
+    test_support::RefusedWrite::Arm(c.file, c.nth, platform::WriteFault::kFailOnce);
     save();
     ASSERT_EQ(Form(), f) << "the form keeps what was typed";
     EXPECT_NE(test_support::ShownTexts().find("Erreur BDE"), std::string::npos) << test_support::ShownTexts();
@@ -611,7 +584,7 @@ TEST_F(LineFormTest, AWriteRefusedWhileALineIsSavedFailsAndSaysSo) {
   f = Modify(w, key);
   ASSERT_NE(f, nullptr);
   f->EditOf(side)->SetText("200.00");
-  RefusedWrite::Arm("c10je.dbf", 2, platform::WriteFault::kFailForGood);
+  test_support::RefusedWrite::Arm("c10je.dbf", 2, platform::WriteFault::kFailForGood);
   save();
   EXPECT_EQ(Form(), f);
   for (const gui::ShownModal& shown : gui::ModalSeam::Shown())

@@ -1,10 +1,12 @@
 // The save of a typed line: one table of changes to saved lines and what each moves (the line's fields and
 // sort record, the totals of its old and new account and of its header); a line without amount cancelled;
 // the one account normalisation; an auxiliary account's analytic lines found and removed with their
-// sections' totals; and a save whose lock another station holds changing nothing.
+// sections' totals; a save whose lock another station holds changing nothing; and a save meeting a refused
+// write putting back what it wrote.
 #include "entry/core_fixture.h"
 #include "data/account_totals.h"
 #include "platform/system/write_fault.h"
+#include "support/refused_write.h"
 #include "posting/line_save.h"
 #include "runtime/numbers.h"
 #include "runtime/xbase.h"
@@ -390,6 +392,14 @@ TEST_F(AnalyticSaveTest, AnotherAccountTakesTheOldSplitAway) {
   r.values = ValuesOf(line);
   r.values.account = "51200000";
   r.previousAccount = line.account;
+  // A save refused (the old account's totals): the line keeps its account, and its split with it.
+  test_support::RefusedWrite::Arm("c20je.dbf", 1, platform::WriteFault::kFailOnce);
+  EXPECT_EQ(SaveLineRecord(c50, c60, r).outcome, SaveOutcome::Failed);
+  test_support::RefusedWrite::Disarm();
+  for (std::uint32_t a : split) {
+    ASSERT_TRUE(c50.GoTo(a));
+    EXPECT_FALSE(c50.IsDeleted()) << a << ": removed by a save that failed";
+  }
   const SaveResult saved = SaveLineRecord(c50, c60, r);
   EXPECT_EQ(saved.outcome, SaveOutcome::Saved);
   EXPECT_EQ(saved.analyticRemoved, static_cast<long>(split.size()));
