@@ -23,32 +23,14 @@
 #include "processing/core/bank_pieces.h"
 #include "processing/core/ofx_import.h"
 #include "runtime/logfile.h"
+#include "support/bank_statement.h"
 #include "support/other_process.h"
 
 namespace processing_test {
 namespace {
 
 // A statement of `count` transactions of the bank account, spread over the year 2026.
-processing::BankStatement Statement(int count) {
-  processing::BankStatement s;
-  s.bankId = "30004";
-  s.branchId = "00123";
-  s.accountId = "00012345678";
-  s.currency = "EUR";
-  s.startDate = "20260101";
-  s.endDate = "20261231";
-  for (int i = 0; i < count; ++i) {
-    processing::BankTransaction t;
-    t.fitid = "T" + std::to_string(1000 + i);
-    char date[9];
-    std::snprintf(date, sizeof date, "2026%02d%02d", 1 + i % 12, 1 + i % 28);
-    t.date = date;
-    t.cents = (i % 3 == 0 ? -1 : 1) * (1000 + 7 * i);
-    t.name = "Op\xE9ration " + std::to_string(i);
-    s.transactions.push_back(t);
-  }
-  return s;
-}
+processing::BankStatement Statement(int count) { return test_support::BankStatementOf(count).statement; }
 
 processing::StatementImport Request(const processing::BankStatement& s, const char* journal,
                                     const char* labelCode = "0") {
