@@ -237,8 +237,16 @@ SaveResult SaveLineRecord(Table& c50, Table& c60, const SaveRequest& request) {
                     {L::BMONTANTE, "", true, euros},
                     {L::BSENS, std::string(1, sense)},
                     {L::BTVA, vat}});
-  // The line keeps its old values: its old amounts go back where they were.
-  if (!written) return fail(false);
+  // The line keeps its old values: its old amounts go back where they were (and the line too, when
+  // the write stood though it was refused).
+  if (!written) {
+    c50.GoTo(static_cast<long>(recno));
+    const std::vector<FieldWrite> now = FieldsAsTheyAre(c50);
+    bool changed = false;
+    for (std::size_t i = 0; i < now.size(); ++i)
+      changed = changed || now[i].text != oldFields[i].text || now[i].value != oldFields[i].value;
+    return fail(changed);
+  }
   c50.GoTo(static_cast<long>(recno));
   if (!KeepSortRecord(c50, c60, text)) return fail(true);
 
