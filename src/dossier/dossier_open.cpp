@@ -686,10 +686,15 @@ void OfferToRemoveLeftCopies() {
   }
 }
 
-// An index left marked by an append that a crash cut short holds records in none of its tags:
-// each one is made again now, before anything reads the tables. One that cannot be (another
-// station has its table open) stops the opening, naming the table. True when the dossier can
-// be opened.
+// The index of an append cut short that cannot be made again for want of room: the box (the
+// table, then its folder) and the log line (the table).
+constexpr int kMsgIndexDiskFull = 30000;
+constexpr int kLogIndexDiskFull = 30001;
+
+// An index left marked by an append that a crash or a full disk cut short holds records in none
+// of its tags: each one is made again now, before anything reads the tables. One that cannot be
+// (another station has its table open, or its disk has no room for it) stops the opening,
+// naming the table and why. True when the dossier can be opened.
 bool RepairInterruptedIndexes() {
   for (int number = 10; number <= 70; number += 10) {
     const std::string data = platform::ResolvePath(DossierTableOf(number).path + ".dbf");
@@ -697,6 +702,17 @@ bool RepairInterruptedIndexes() {
     bool repaired = false;
     const std::uint16_t rc = RepairInterruptedIndex(data, &repaired);
     if (repaired) WriteLog(LoadStr(22110) + data);
+    if (rc == kResultDiskFull) {
+      const std::size_t slash = data.rfind('/');
+      const std::string folder = slash == std::string::npos ? std::string("./") : data.substr(0, slash + 1);
+      WriteLog(FillPlaceholder(LoadStr(kLogIndexDiskFull), data));
+      SetAppCursor(0, false);
+      Beep();
+      gui::MessageBox(DossierMessageOwner(),
+                      "\n\n\n" + FillPlaceholder(FillPlaceholder(LoadStr(kMsgIndexDiskFull), data), folder) + "\n\n\n",
+                      std::string(LoadStr(22084)) + StrInt(31, 5), gui::MB_OK | gui::MB_ICONSTOP);
+      return false;
+    }
     if (rc != kResultIndexOutOfDate) continue;
     WriteLog(LoadStr(22111) + data);
     SetAppCursor(0, false);

@@ -55,6 +55,9 @@ namespace {
 
 using L = LigneEcriture;
 
+// A save refused part-way whose writes could not all be put back: the totals need a rebuild.
+constexpr int kMsgLineNotPutBack = 30003;
+
 namespace cmd {
 using child_command::Quitter;
 using child_command::Enregistrer;
@@ -1274,7 +1277,14 @@ bool TWSaiModDetJournaux::Save() {
     gui::MessageBox(this, LoadStr(kMsgLockRefused), LoadStr(52), gui::MB_OK | gui::MB_ICONSTOP);
     return false;
   }
-  if (r.outcome == SaveOutcome::Failed) return false;
+  if (r.outcome == SaveOutcome::Failed) {
+    // The engine's box said which write was refused; the line and its totals are back as they
+    // were, or the user is told they could not all be.
+    if (!r.putBack)
+      gui::MessageBox(this, "\n\n" + std::string(LoadStr(kMsgLineNotPutBack)) + "\n\n", LoadStr(52),
+                      gui::MB_OK | gui::MB_ICONSTOP);
+    return false;
+  }
   if (r.outcome != SaveOutcome::NotFound) {
     previousAccount_ = r.account;
     SetAccountText(r.account);

@@ -11,6 +11,7 @@
 #include "runtime/dates.h"
 #include "runtime/logfile.h"
 #include "runtime/numbers.h"
+#include "runtime/text.h"
 #include "runtime/xbase.h"
 
 namespace posting {
@@ -20,6 +21,8 @@ namespace {
 using L = LigneEcriture;
 
 constexpr int kContextSave = 2010;
+// The log line of a save whose writes could not all be taken back (the line's key).
+constexpr int kLogNotPutBack = 30002;
 constexpr int kLabelWidth = 25;
 constexpr int kAnalyticSplitKeyLength = 26;  // the analytic key and one BCLE letter
 
@@ -35,15 +38,77 @@ std::string LabelText(const std::string& typed) {
 std::string Operation(char sign, char sense) { return std::string(1, sign) + (sense == 'D' ? "D" : "C"); }
 
 // The sort record of the current line derived again; a missing one is made (and the log says so).
-void KeepSortRecord(Table& c50, Table& c60, const std::string& text) {
+// False when its write was refused.
+bool KeepSortRecord(Table& c50, Table& c60, const std::string& text) {
   const std::uint32_t recno = c50.recordNumber;
-  if (LigneTri::Find(c60, LigneTri::kDraft, recno)) {
-    RewriteLigneTri(c50, LigneTri::kDraft, c60, text.c_str());
-    return;
-  }
+  if (LigneTri::Find(c60, LigneTri::kDraft, recno)) return RewriteLigneTri(c50, LigneTri::kDraft, c60, text.c_str());
   WriteLog(LoadStr(22045) + std::to_string(recno) + LoadStr(22046));
-  AppendLigneTri(c50, LigneTri::kDraft, c60);
+  const bool appended = AppendLigneTri(c50, LigneTri::kDraft, c60);
   c50.GoTo(static_cast<long>(recno));
+  return appended;
+}
+
+// The totals a line's save has moved, record by record (the account, its collective, the
+// journal-month's header), so that a save refused part-way takes back exactly what it moved.
+class MovedTotals {
+ public:
+  // Moves the records of `account` and the header by the line's amounts, on its sense, added or
+  // taken off (`sign` +1 or -1). False at the first record whose write was refused (reported).
+  bool Move(const std::string& account, const std::string& header, char sense, int sign, double francs,
+            double euros) {
+    TotalsCents move;
+    move.Add(sense == 'D', sign * ToCents(francs), sign * ToCents(euros));
+    for (const std::string& code : AccountTotalsCodes(account.c_str()))
+      if (!MoveOne(false, code, move)) return false;
+    return move.Empty() || MoveOne(true, header, move);
+  }
+  // Every move taken back, the last first. False when one of them was refused too.
+  bool TakeBack() {
+    bool all = true;
+    for (auto it = done_.rbegin(); it != done_.rend(); ++it) {
+      TotalsCents back;
+      back.debit1 = -it->move.debit1, back.credit1 = -it->move.credit1;
+      back.debit2 = -it->move.debit2, back.credit2 = -it->move.credit2;
+      all = (it->header ? MoveHeaderRecord(it->code, back) : MoveAccountRecord(it->code, back)) && all;
+    }
+    done_.clear();
+    return all;
+  }
+
+ private:
+  static bool Read(bool header, const std::string& code, TotalsCents* now) {
+    return header ? ReadHeaderRecord(code, now) : ReadAccountRecord(code, now);
+  }
+  // One record moved. One refused is read again: a refusal that came once its totals were
+  // written (the index's write-back after the record's) leaves a move to take back all the same.
+  bool MoveOne(bool header, const std::string& code, const TotalsCents& move) {
+    TotalsCents before;
+    const bool known = Read(header, code, &before);
+    if (header ? MoveHeaderRecord(code, move) : MoveAccountRecord(code, move)) {
+      done_.push_back({header, code, move});
+      return true;
+    }
+    TotalsCents now, moved = before;
+    moved += move;
+    if (known && Read(header, code, &now) && now == moved && !(now == before)) done_.push_back({header, code, move});
+    return false;
+  }
+  struct Moved {
+    bool header;
+    std::string code;
+    TotalsCents move;
+  };
+  std::vector<Moved> done_;
+};
+
+// The fields a save writes, as the line holds them now: what puts it back.
+std::vector<FieldWrite> FieldsAsTheyAre(Table& c50) {
+  std::vector<FieldWrite> fields;
+  for (int field : {L::BJOUR, L::BVENT, L::BCODE, L::BCLIB, L::BLIB, L::BLIB2, L::BLIB3, L::BECHEANCE, L::BEURO,
+                    L::BSENS, L::BTVA})
+    fields.push_back({field, c50.GetField(field)});
+  for (int field : {L::BMONTANTF, L::BMONTANTE}) fields.push_back({field, "", true, c50.GetFieldNum(field)});
+  return fields;
 }
 
 void CancelSortRecord(Table& c60, std::uint32_t recno) {
@@ -123,20 +188,33 @@ SaveResult SaveLineRecord(Table& c50, Table& c60, const SaveRequest& request) {
     return r;
   }
 
-  const std::string previous = NormalizeAccount(request.previousAccount);
-  if (!previous.empty() && previous != r.account) {
-    r.analyticRemoved = DeleteLineAnalytic(c50, c60, request.key, previous, 3);
-    c50.GoTo(static_cast<long>(recno));
-  }
-
   // The old amounts off the old account and the header.
   const std::string header = HeaderCode(request.key);
   const LineRecord old = ReadLineRecord(c50);
-  if (old.francs != 0 || old.euros != 0) {
-    const std::string op = Operation('-', old.sense);
-    MajCompteC20(old.account.c_str(), op.c_str(), old.francs, old.euros);
-    MajCentC10(header.c_str(), op.c_str(), old.francs, old.euros);
-  }
+  const std::vector<FieldWrite> oldFields = FieldsAsTheyAre(c50);
+  MovedTotals moved;
+  // A write refused part-way: what was written goes back (the line, its sort record, the totals),
+  // and the save fails; r.putBack tells whether all of it could.
+  auto fail = [&](bool lineWritten) {
+    bool back = true;
+    if (lineWritten) {
+      c50.GoTo(static_cast<long>(recno));
+      back = WriteRecordFields(c50, oldFields);
+      c50.GoTo(static_cast<long>(recno));
+      back = back && KeepSortRecord(c50, c60, text);
+    }
+    back = moved.TakeBack() && back;
+    if (!back) WriteLog(FillPlaceholder(LoadStr(kLogNotPutBack), request.key));
+    c50.GoTo(static_cast<long>(recno));
+    release();
+    c50.Commit();
+    c60.Commit();
+    r.outcome = SaveOutcome::Failed;
+    r.putBack = back;
+    return r;
+  };
+  if ((old.francs != 0 || old.euros != 0) && !moved.Move(old.account, header, old.sense, -1, old.francs, old.euros))
+    return fail(false);
 
   // The fields, written at once.
   const char sense = v.sense == 'D' ? 'D' : 'C';
@@ -159,25 +237,29 @@ SaveResult SaveLineRecord(Table& c50, Table& c60, const SaveRequest& request) {
                     {L::BMONTANTE, "", true, euros},
                     {L::BSENS, std::string(1, sense)},
                     {L::BTVA, vat}});
+  // The line keeps its old values: its old amounts go back where they were (and the line too, when
+  // the write stood though it was refused).
   if (!written) {
-    // The line keeps its old values: its old amounts go back where they were.
-    if (old.francs != 0 || old.euros != 0) {
-      const std::string back = Operation('+', old.sense);
-      MajCompteC20(old.account.c_str(), back.c_str(), old.francs, old.euros);
-      MajCentC10(header.c_str(), back.c_str(), old.francs, old.euros);
-    }
-    release();
-    r.outcome = SaveOutcome::Failed;
-    return r;
+    c50.GoTo(static_cast<long>(recno));
+    const std::vector<FieldWrite> now = FieldsAsTheyAre(c50);
+    bool changed = false;
+    for (std::size_t i = 0; i < now.size(); ++i)
+      changed = changed || now[i].text != oldFields[i].text || now[i].value != oldFields[i].value;
+    return fail(changed);
   }
   c50.GoTo(static_cast<long>(recno));
-  KeepSortRecord(c50, c60, text);
+  if (!KeepSortRecord(c50, c60, text)) return fail(true);
 
   // The new amounts onto the account (and its collective) and the header.
-  const std::string op = Operation('+', sense);
-  MajCompteC20(r.account.c_str(), op.c_str(), francs, euros);
-  MajCentC10(header.c_str(), op.c_str(), francs, euros);
+  if (!moved.Move(r.account, header, sense, +1, francs, euros)) return fail(true);
   r.outcome = SaveOutcome::Saved;
+
+  // The analytic split of a previous account goes once the line is saved to another one.
+  const std::string previous = NormalizeAccount(request.previousAccount);
+  if (!previous.empty() && previous != r.account) {
+    r.analyticRemoved = DeleteLineAnalytic(c50, c60, request.key, previous, 3);
+    c50.GoTo(static_cast<long>(recno));
+  }
 
   // A line without amount is not kept, unless its account takes an analytic split.
   c50.GoTo(static_cast<long>(recno));

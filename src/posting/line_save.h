@@ -69,7 +69,8 @@ enum class SaveOutcome {
   ZeroLineCancelled,  // saved without amount on an account without analytic: cancelled with its sort record
   NotFound,           // no line of that key: nothing written
   LockRefused,        // another station holds the line: nothing written, no total moved
-  Failed,             // the engine refused the write (reported): the line and the totals as they were
+  Failed,             // the engine refused a write (reported): the line and the totals as they were,
+                      // unless they could not all be put back (putBack false)
 };
 
 struct SaveResult {
@@ -77,15 +78,18 @@ struct SaveResult {
   std::string account;          // the account written (normalised)
   std::uint32_t recno = 0;
   long analyticRemoved = 0;     // analytic records of the previous account removed
+  // False when a save that failed part-way could not take back all it wrote (a disk refusing
+  // every write): the totals no longer match the lines until a rebuild.
+  bool putBack = true;
 };
 
 // Saves the line of the request through the cursors c50 and c60 (the totals go through TableC10, TableC20
 // and TableC30). Nothing is written before the line's lock is held: the lock the form holds already is
 // granted at once and kept; another station's lock shows its notice once and is tried once more, then the
-// save gives up and changes nothing. Under the lock: the analytic split of a previous account is removed,
-// the old amounts are taken off the old account and header, the fields written, the sort record derived
-// again, the new amounts added, a line left without amount cancelled (unless its account takes analytic),
-// and both tables committed.
+// save gives up and changes nothing. Under the lock: the old amounts are taken off the old account and
+// header, the fields written, the sort record derived again, the new amounts added, the analytic split of a
+// previous account removed, a line left without amount cancelled (unless its account takes analytic), and
+// both tables committed. A write refused on the way fails the save: what it had written is put back.
 SaveResult SaveLineRecord(Table& c50, Table& c60, const SaveRequest& request);
 
 // The analytic records of a line (key: the general line's C50CODE key) made for `account` on C50ANAL: mode 3

@@ -2,7 +2,7 @@
 // about as a put-back (not as a run done again); copies that no run needs any more are named
 // and removed only on the user's word; an index that a killed append left marked, with a
 // record in none of its tags, is made again before anything reads it, or the opening stops
-// naming the table when another station holds it.
+// naming the table and why: another station holds it, or its disk has no room for the index.
 #include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -150,6 +150,17 @@ TEST_F(LeftoversTest, AnIndexLeftMarkedByAKilledAppendIsMadeAgainOrTheOpeningSto
   Close();
 
   ASSERT_TRUE(station.Do('c'));
+  // Alone, on a disk with no room for the index: said so, with the folder to free room in.
+  dbase::SetWriteFault(dbase::WriteFault::kFull, 1);
+  Open(d, "IDX");
+  dbase::SetWriteFault(dbase::WriteFault::kNone, 0);
+  EXPECT_FALSE(IsOpen(d));
+  const std::string full = Pictured("disque plein, plus de place dans le dossier " + d, "marked_index_disk_full");
+  EXPECT_NE(full.find(c60 + ".dbf"), std::string::npos) << full;
+  EXPECT_EQ(full.find("autre poste"), std::string::npos) << full;
+  EXPECT_NE(UpdateMark(c60 + ".mdx"), 0u);
+  Close();
+
   Open(d, "IDX");
   ASSERT_TRUE(IsOpen(d)) << ShownTexts();
   EXPECT_EQ(UpdateMark(c60 + ".mdx"), 0u);

@@ -24,6 +24,7 @@
 #include "kill_matrix.h"
 #include "platform/dbase/fileio.h"
 #include "platform/system/cp1252.h"
+#include "platform/system/write_fault.h"
 #include "processing/bank_commands.h"
 #include "processing/matching_windows.h"
 #include "processing/year_end_forms.h"
@@ -35,11 +36,13 @@ namespace kill_matrix {
 
 namespace fs = std::filesystem;
 
-// The writes of a run that went through, numbered from 1, and those made while a ".pack"
-// file stood in one of its dossiers' folders (the pack of a table being written or renamed).
+// The writes of a run that went through, numbered from 1, those made while a ".pack" file stood
+// in one of its dossiers' folders (the pack of a table being written or renamed), and those that
+// write a file beside the tables (a log, an import's identities or totals journal, a marker).
 struct RunWrites {
   long total = 0;
   std::vector<long> pack;
+  std::vector<long> besideTables;
 };
 
 // The pack writes as ranges "120-180, 300-310".
@@ -107,7 +110,24 @@ inline std::vector<long>& PackWrites() {
   static std::vector<long> writes;
   return writes;
 }
+inline std::vector<long>& WritesBesideTables() {
+  static std::vector<long> writes;
+  return writes;
+}
+// A write into a file of a watched folder itself that is none of a table's files.
+inline bool WritesBesideTables(const std::string& change) {
+  if (change.rfind("write ", 0) != 0) return false;
+  const fs::path file = change.substr(6);
+  const std::string ext = file.extension().string();
+  if (ext == ".dbf" || ext == ".dbt" || ext == ".mdx" || ext == ".pack") return false;
+  std::error_code ec;
+  for (const std::string& folder : WatchedFolders())
+    if (fs::weakly_canonical(fs::path(folder).parent_path(), ec) == fs::weakly_canonical(file.parent_path(), ec))
+      return true;
+  return false;
+}
 inline void NoteWriteDuringPack() {
+  if (WritesBesideTables(platform::ChangeBeingMade())) WritesBesideTables().push_back(dbase::WritesCounted() + 1);
   for (const std::string& folder : WatchedFolders())
     for (const auto& e : fs::directory_iterator(folder))
       if (e.path().filename().string().find(".pack") != std::string::npos) {
@@ -196,12 +216,17 @@ class MatrixTest : public DossierOpenTest, public ::testing::WithParamInterface<
           dbase::BeforeFileChange = nullptr;
           *out = std::to_string(dbase::WritesCounted());
           for (long k : PackWrites()) *out += " " + std::to_string(k);
+          *out += " /";
+          for (long k : WritesBesideTables()) *out += " " + std::to_string(k);
           return ok;
         },
         &text);
     std::istringstream in(text);
     in >> writes->total;
     for (long k; in >> k;) writes->pack.push_back(k);
+    in.clear();
+    in.ignore(2);
+    for (long k; in >> k;) writes->besideTables.push_back(k);
     return status;
   }
 

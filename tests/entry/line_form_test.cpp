@@ -3,6 +3,7 @@
 // between them (the account through the help character and F8), Enter in the amount saves and proposes the
 // next line, F12 saves the last one; the lines, their sort records and the totals read back with dbfread.
 #include "line_form_fixture.h"
+#include "support/refused_write.h"
 
 #include "data/dossier_files.h"
 #include "dossier/core/dossier_create.h"
@@ -568,6 +569,65 @@ TEST_F(LineFormTest, ASaveWhoseLockIsTakenChangesNothing) {
   EXPECT_TRUE(IsJournalInEntry(month.c_str()));
   EXPECT_FALSE(station.Do('h')) << "the header stays locked after the save";
   ExpectInvariants("after the saves under another station");
+}
+
+// A write refused while the form saves a line (the line's record, the header's new totals): the save fails,
+// the engine's box names the write, the form keeps what was typed, and the line and its totals are as
+// before; the same F12 then saves. Refused for good from the header's new totals on, nothing can be put
+// back, and the form says what the totals need.
+TEST_F(LineFormTest, AWriteRefusedWhileALineIsSavedFailsAndSaysSo) {
+  Open();
+  const std::string month = MonthOf("BQ ");
+  const std::string key =
+      LineWhere(month, [](const posting::LineRecord& r) { return r.account == "51200000" && r.entry == 'O'; });
+  TWSaiBroDetJournaux* w = Saisir(month);
+  ASSERT_NE(w, nullptr);
+  TWSaiModDetJournaux* f = Modify(w, key);
+  ASSERT_NE(f, nullptr);
+  const posting::LineRecord before = LineOf(key);
+  const auto bank = AccountTotals("51200000");
+  const posting::HeaderTotals header = HeaderOf(month);
+  const int side = before.sense == 'D' ? kDebitE : kCreditE;
+  auto save = [&] {
+    gui::ModalSeam::Reset();
+    FocusOnControl(f, kLabel1);
+    Key(Qt::Key_F12);
+    test_support::RefusedWrite::Disarm();
+  };
+  const struct {
+    const char* what;
+    const char* file;
+    int nth;
+  } refusals[] = {{"the line's record", "c50je.dbf", 1}, {"the header's new totals", "c10je.dbf", 2}};
+  for (const auto& c : refusals) {
+    SCOPED_TRACE(c.what);
+    f->EditOf(side)->SetText("123.45");
+    test_support::RefusedWrite::Arm(c.file, c.nth, platform::WriteFault::kFailOnce);
+    save();
+    ASSERT_EQ(Form(), f) << "the form keeps what was typed";
+    EXPECT_NE(test_support::ShownTexts().find("Erreur BDE"), std::string::npos) << test_support::ShownTexts();
+    EXPECT_EQ(test_support::ShownTexts().find("ReConstruction"), std::string::npos) << test_support::ShownTexts();
+    EXPECT_EQ(ToCents(LineOf(key).euros), ToCents(before.euros));
+    EXPECT_EQ(AccountTotals("51200000"), bank);
+    EXPECT_EQ(HeaderOf(month).debitE, header.debitE);
+    EXPECT_EQ(HeaderOf(month).creditE, header.creditE);
+  }
+  save();
+  EXPECT_EQ(Form(), nullptr) << test_support::ShownTexts();
+  EXPECT_EQ(ToCents(LineOf(key).euros), 12345);
+  ExpectInvariants("after the saves refused once");
+
+  f = Modify(w, key);
+  ASSERT_NE(f, nullptr);
+  f->EditOf(side)->SetText("200.00");
+  test_support::RefusedWrite::Arm("c10je.dbf", 2, platform::WriteFault::kFailForGood);
+  save();
+  EXPECT_EQ(Form(), f);
+  for (const gui::ShownModal& shown : gui::ModalSeam::Shown())
+    if (shown.text.find("ReConstruction") != std::string::npos)
+      test_support::ScreenshotMessage(shown, "entry", "line_save_not_put_back");
+  EXPECT_NE(test_support::ShownTexts().find("n'a pas pu \xEAtre remis comme avant"), std::string::npos)
+      << test_support::ShownTexts();
 }
 
 // A dossier kept in euros only: the franc fields are hidden, "En Euros" stays checked whatever the click, and

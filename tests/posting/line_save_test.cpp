@@ -1,9 +1,12 @@
 // The save of a typed line: one table of changes to saved lines and what each moves (the line's fields and
 // sort record, the totals of its old and new account and of its header); a line without amount cancelled;
 // the one account normalisation; an auxiliary account's analytic lines found and removed with their
-// sections' totals; and a save whose lock another station holds changing nothing.
+// sections' totals; a save whose lock another station holds changing nothing; and a save meeting a refused
+// write putting back what it wrote.
 #include "entry/core_fixture.h"
 #include "data/account_totals.h"
+#include "platform/system/write_fault.h"
+#include "support/refused_write.h"
 #include "posting/line_save.h"
 #include "runtime/numbers.h"
 #include "runtime/xbase.h"
@@ -195,6 +198,124 @@ TEST_F(SaveTest, AnAuxiliaryAccountsAnalyticLinesAreFoundAndTheirSectionsTotalsG
   ExpectInvariants("after the analytic lines went");
 }
 
+// Every record of the draft, the sort file, the general file and the chart, as stored: what a save that
+// failed must leave as it found it.
+std::vector<std::string> Books(std::initializer_list<Table*> tables) {
+  std::vector<std::string> records;
+  for (Table* t : tables)
+    for (std::uint32_t r = 1; r <= t->RecCount(); ++r) {
+      if (!t->GoTo(r)) continue;
+      std::string text = t->IsDeleted() ? "*" : " ";
+      for (int f = 1; f <= t->FieldCount(); ++f) text += std::string("|") + t->GetField(f);
+      records.push_back(text);
+    }
+  return records;
+}
+
+// A write refused while a line is saved, at each of the save's changes in turn (refused once, or cut
+// part-way by a disk that fills): the save fails, and the line, its sort record and every total are as they
+// were; the same save then goes through. Refused for good from a change on (a disk remounted read-only),
+// the save fails and says whether it could put back what it wrote.
+TEST_F(SaveTest, AWriteRefusedWhileALineIsSavedFailsTheSaveAndPutsItBack) {
+  const auto customers = [&] {
+    std::vector<std::uint32_t> found;
+    for (std::uint32_t r = 1; r <= c50.RecCount(); ++r)
+      if (c50.GoTo(r) && !c50.IsDeleted() && c50.GetField(L::BCLE)[0] == 'Z' && c50.GetField(L::BCODE)[0] == 'C')
+        found.push_back(r);
+    return found;
+  }();
+  const std::vector<std::uint32_t> bank = LinesOn("51200000", 'D');
+  ASSERT_GE(customers.size(), 2u);
+  ASSERT_GE(bank.size(), 2u);
+  const struct Case {
+    const char* what;
+    std::uint32_t recno;
+    platform::WriteFault fault;
+    std::function<void(LineValues&)> change;
+  } cases[] = {
+      {"another account and amount, refused once", bank[0], platform::WriteFault::kFailOnce,
+       [](LineValues& v) {
+         v.account = "60640000";
+         v.amounts.debitE += 12.34;
+       }},
+      {"an auxiliary account's amount, cut part-way", customers[0], platform::WriteFault::kPartOnce,
+       [](LineValues& v) {
+         v.amounts.debitE += 10;
+         v.amounts.creditE += 10;
+         v.label1 = "revu";
+       }},
+      {"debit to credit, refused once", bank[1], platform::WriteFault::kFullOnce,
+       [](LineValues& v) {
+         std::swap(v.amounts.debitF, v.amounts.creditF);
+         std::swap(v.amounts.debitE, v.amounts.creditE);
+         v.sense = 'C';
+       }},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    ASSERT_TRUE(c50.GoTo(c.recno));
+    const LineRecord line = ReadLineRecord(c50);
+    SaveRequest r;
+    r.key = line.key;
+    r.values = ValuesOf(line);
+    r.previousAccount = line.account;
+    c.change(r.values);
+    const std::vector<std::string> before = Books({&c50, &c60, TableC10, TableC20});
+    long refused = 0;
+    for (long k = 1;; ++k) {
+      platform::SetWriteFault(c.fault, k);
+      const SaveResult saved = SaveLineRecord(c50, c60, r);
+      const long counted = platform::WritesCounted();
+      const std::string change = platform::RefusedChange();
+      platform::SetWriteFault(platform::WriteFault::kNone, 0);
+      if (k > counted) {
+        EXPECT_EQ(saved.outcome, SaveOutcome::Saved) << "uncut";
+        break;
+      }
+      ++refused;
+      EXPECT_EQ(saved.outcome, SaveOutcome::Failed) << "change " << k << " refused: " << change;
+      EXPECT_TRUE(saved.putBack) << "change " << k;
+      EXPECT_TRUE(Books({&c50, &c60, TableC10, TableC20}) == before) << "change " << k << " refused: " << change;
+      ASSERT_FALSE(HasFailure()) << "change " << k;
+    }
+    EXPECT_GT(refused, 3);
+    ExpectInvariants(c.what);
+  }
+
+  // Every change refused from one on: the save fails; what it could not put back, it says.
+  ASSERT_TRUE(c50.GoTo(bank[0]));
+  const LineRecord line = ReadLineRecord(c50);
+  SaveRequest r;
+  r.key = line.key;
+  r.values = ValuesOf(line);
+  r.previousAccount = line.account;
+  r.values.amounts.debitE += 1;
+  const std::vector<std::string> before = Books({&c50, &c60, TableC10, TableC20});
+  bool leftChanged = false;
+  for (long k = 1;; ++k) {
+    platform::SetWriteFault(platform::WriteFault::kFailForGood, k);
+    const SaveResult saved = SaveLineRecord(c50, c60, r);
+    const long counted = platform::WritesCounted();
+    platform::SetWriteFault(platform::WriteFault::kNone, 0);
+    if (saved.outcome == SaveOutcome::Saved) {
+      EXPECT_GT(k, counted) << "saved though change " << k << " was refused";
+      break;
+    }
+    ASSERT_EQ(saved.outcome, SaveOutcome::Failed) << k;
+    const bool same = Books({&c50, &c60, TableC10, TableC20}) == before;
+    EXPECT_EQ(saved.putBack, same) << "refused from change " << k;
+    if (!same) {
+      leftChanged = true;
+      // What a rebuild of the totals would mend: the line put back as it was, for the next point.
+      ASSERT_EQ(SaveLineRecord(c50, c60, r).outcome, SaveOutcome::Saved);
+      r.values.amounts.debitE -= 1;
+      ASSERT_EQ(SaveLineRecord(c50, c60, r).outcome, SaveOutcome::Saved);
+      r.values.amounts.debitE += 1;
+    }
+  }
+  EXPECT_TRUE(leftChanged) << "no point left a write that could not be put back";
+}
+
 // Another station holds the line: its notice once, a second try, then nothing written and no total moved.
 TEST_F(SaveTest, ALockHeldByAnotherStationChangesNothing) {
   const std::vector<std::uint32_t> purchases = LinesOn("51200000", 'D');
@@ -271,6 +392,14 @@ TEST_F(AnalyticSaveTest, AnotherAccountTakesTheOldSplitAway) {
   r.values = ValuesOf(line);
   r.values.account = "51200000";
   r.previousAccount = line.account;
+  // A save refused (the old account's totals): the line keeps its account, and its split with it.
+  test_support::RefusedWrite::Arm("c20je.dbf", 1, platform::WriteFault::kFailOnce);
+  EXPECT_EQ(SaveLineRecord(c50, c60, r).outcome, SaveOutcome::Failed);
+  test_support::RefusedWrite::Disarm();
+  for (std::uint32_t a : split) {
+    ASSERT_TRUE(c50.GoTo(a));
+    EXPECT_FALSE(c50.IsDeleted()) << a << ": removed by a save that failed";
+  }
   const SaveResult saved = SaveLineRecord(c50, c60, r);
   EXPECT_EQ(saved.outcome, SaveOutcome::Saved);
   EXPECT_EQ(saved.analyticRemoved, static_cast<long>(split.size()));

@@ -31,20 +31,7 @@ namespace processing_test {
 namespace {
 
 // A statement of `count` transactions of the bank account, spread over the year 2026.
-processing::BankStatement Statement(int count) {
-  processing::BankStatement s = test_support::DemoBankStatement();
-  for (int i = 0; i < count; ++i) {
-    processing::BankTransaction t;
-    t.fitid = "T" + std::to_string(1000 + i);
-    char date[9];
-    std::snprintf(date, sizeof date, "2026%02d%02d", 1 + i % 12, 1 + i % 28);
-    t.date = date;
-    t.cents = (i % 3 == 0 ? -1 : 1) * (1000 + 7 * i);
-    t.name = "Op\xE9ration " + std::to_string(i);
-    s.transactions.push_back(t);
-  }
-  return s;
-}
+processing::BankStatement Statement(int count) { return test_support::DemoStatementImport(count).statement; }
 
 processing::StatementImport Request(const processing::BankStatement& s, const char* journal,
                                     const char* labelCode = "0") {

@@ -408,6 +408,7 @@ DBIResult DbiCursor::OpenOnce(const std::string& path, const std::string& indexN
   // A refused index that cannot be rebuilt stays refused.
   if (rc == DBIERR_NONE && mdx_ && mdx_->Interrupted() && !readOnly) {
     const DBIResult repaired = RepairIndex();
+    repairResult_ = repaired;
     if (refused) rc = repaired;
   }
   // A production index another tool wrote in another order would be misread: rebuilt when
@@ -1153,7 +1154,8 @@ DBIResult DbiCursor::AppendRecordsShared(std::uint32_t count, const std::uint8_t
 // A record rewritten in place (a change or a delete mark). The index update spans the record
 // write, so a write cut short leaves its mark; and the index is taken before anything is
 // written: a wait that gives up leaves no record written without its entries. `prepare` sees
-// the old record in old_ and names the new one; `write` puts it on disk.
+// the old record in old_ and names the new one; `write` puts it on disk. A rewrite that fails
+// after its record was written puts the old record back.
 DBIResult DbiCursor::RewriteCurrent(const std::function<DBIResult(const std::uint8_t*& rec)>& prepare,
                                     const std::function<DBIResult(const std::uint8_t* rec)>& write) {
   DBIResult rc = DBIERR_NONE;
@@ -1172,9 +1174,20 @@ DBIResult DbiCursor::RewriteCurrent(const std::function<DBIResult(const std::uin
   }
   if (rc == DBIERR_NONE) rc = MaintainIndex(recno_, old_.data(), rec);
   if (rc == DBIERR_NONE) rc = dbf_.StampLastUpdate();
+  // A change that fails never stands: the record goes back as it was read, so that the caller
+  // finds the table as before its call. While it cannot, the index keeps its mark.
+  bool restored = false;
+  auto restore = [&] {
+    restored = dbf_.WriteRecord(recno_, old_.data()) == DBIERR_NONE;
+    std::memcpy(rec_.data(), old_.data(), rec_.size());
+  };
+  if (rc != DBIERR_NONE && written) restore();
   if (indexed) {
-    DBIResult r2 = mdx_->EndUpdate(rc == DBIERR_NONE, written);
-    if (rc == DBIERR_NONE) rc = r2;
+    DBIResult r2 = mdx_->EndUpdate(rc == DBIERR_NONE, written && !restored);
+    if (rc == DBIERR_NONE) {
+      rc = r2;
+      if (rc != DBIERR_NONE) restore();  // the index pages cut short keep their mark
+    }
   }
   return rc;
 }

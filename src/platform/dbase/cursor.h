@@ -97,6 +97,8 @@ struct DbiCursor {
   // The index's mark read again under its lock; a marked index made again through this cursor,
   // as its next write would. *repaired says whether it was.
   DBIResult RepairIndexIfInterrupted(bool* repaired);
+  // What the open's rebuild of such an index gave (DBIERR_NONE when none was tried).
+  DBIResult IndexRepairResult() const { return repairResult_; }
   // The whole records past the count that an exclusive open counts in again (see
   // DbfFile::CutPastCount): two or more, and none after a killed append of ours (its index
   // marked).
@@ -188,6 +190,7 @@ struct DbiCursor {
   MdxEntry entry_;               // place in key order when kOn or kBefore
   std::uint32_t count_ = 0;      // record count last read
   bool countKnown_ = false;      // an exclusive cursor reads the count once
+  DBIResult repairResult_ = DBIERR_NONE;  // the open's rebuild of an interrupted index
   std::vector<std::uint8_t> ahead_;  // read-ahead window of an exclusive cursor
   std::uint32_t aheadFirst_ = 0;
   std::uint32_t aheadCount_ = 0;

@@ -56,11 +56,6 @@ DBIResult ReadAt(int fd, void* buf, std::size_t n, off_t off) {
   return got == n ? DBIERR_NONE : DBIERR_FILECORRUPT;
 }
 
-DBIResult BeforeWrite(int fd, off_t end) {
-  const int err = platform::FileChangeFault(fd, end);
-  return err == 0 ? DBIERR_NONE : ErrnoToResult(err);
-}
-
 namespace {
 std::string& FullFolder() {
   static std::string folder;

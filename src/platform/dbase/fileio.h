@@ -66,10 +66,6 @@ bool SameFile(int fd, const std::string& path);
 using platform::WriteFault;
 using platform::SetWriteFault;
 using platform::WritesCounted;
-// Called before each write of the engine (fd and the end of the write when it writes bytes, fd
-// -1 for a creation or truncation): the engine's code of the fault an injected one gives it
-// (DBIERR_DISKFULL on ENOSPC).
-DBIResult BeforeWrite(int fd, off_t end);
 // The folder of the file an operation found the disk full in, for the engine's message.
 void NoteDiskFull(const std::string& path);
 const std::string& DiskFullFolder();

@@ -536,9 +536,15 @@ DBIResult DbiRepairInterruptedIndex(const char* tableName, bool* repaired) {
     marked = look.IndexInterrupted();
   }
   if (!marked) return DBIERR_NONE;
-  // An exclusive open rebuilds the tags of a marked index.
+  // An exclusive open rebuilds the tags of a marked index. One that had the table alone and
+  // found no room to write the index is a full disk, not another station's open.
   DbiCursor alone;
   DBIResult rc = alone.Open(path, "", "", false, true, xltFIELD);
+  if (rc == DBIERR_DISKFULL || (rc == DBIERR_NONE && alone.IndexInterrupted() &&
+                                alone.IndexRepairResult() == DBIERR_DISKFULL)) {
+    NoteDiskFull(path);
+    return DBIERR_DISKFULL;
+  }
   if (rc != DBIERR_NONE || alone.IndexInterrupted()) return DBIERR_INDEXOUTOFDATE;
   rc = alone.Close();
   if (rc == DBIERR_NONE && repaired != nullptr) *repaired = true;

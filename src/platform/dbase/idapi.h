@@ -260,7 +260,8 @@ DBIResult DbiCheckIndex(hDBICur cursor, bool rebuild);
 // A production index left marked by an update that never finished (a writer killed inside an
 // append) has its tags rebuilt from the records, the table opened exclusively for it;
 // *repaired tells whether it was. DBIERR_INDEXOUTOFDATE when a marked index could not be
-// rebuilt (another cursor of any process has the table open): it then stays as it is. A table
+// rebuilt (another cursor of any process has the table open), DBIERR_DISKFULL when its disk
+// had no room for it (the folder noted for the engine's message): it then stays as it is. A table
 // without a marked index is left untouched; one that does not open gives the open's code.
 DBIResult DbiRepairInterruptedIndex(const char* tableName, bool* repaired);
 // The same through an open cursor, as its next write would repair it: the mark read again, a

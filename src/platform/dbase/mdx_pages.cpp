@@ -14,6 +14,7 @@
 #include "mdx_impl.h"
 #include "platform/system/cp1252.h"
 #include "platform/system/files.h"
+#include "platform/system/write_fault.h"
 
 namespace dbase {
 
@@ -52,7 +53,10 @@ DBIResult WriteExact(int fd, const void* buf, std::size_t n, off_t off) {
 DBIResult WriteExactV(int fd, const iovec* parts, int count, off_t off) {
   std::size_t n = 0;
   for (int i = 0; i < count; ++i) n += parts[i].iov_len;
-  if (const DBIResult fault = BeforeWrite(fd, off + static_cast<off_t>(n)); fault != DBIERR_NONE) return fault;
+  // A refused write; one refused part-way (a disk that fills) writes what the disk takes first.
+  std::size_t part = 0;
+  const int fault = platform::FileWriteFault(fd, off + static_cast<off_t>(n), n, &part);
+  if (fault != 0 && part == 0) return ErrnoResult(fault);
   // The parts are advanced as they are written: a copy of them, on the stack for a run of pages.
   iovec few[64];
   std::vector<iovec> many;
@@ -64,6 +68,17 @@ DBIResult WriteExactV(int fd, const iovec* parts, int count, off_t off) {
     at = many.data();
   }
   int remaining = count;
+  if (fault != 0) {
+    // Only the part: the parts past it dropped, the one it cuts shortened.
+    std::size_t left = part;
+    int kept = 0;
+    while (kept < remaining && left > 0) {
+      at[kept].iov_len = std::min(at[kept].iov_len, left);
+      left -= at[kept].iov_len;
+      ++kept;
+    }
+    remaining = kept;
+  }
   while (remaining > 0) {
     const ssize_t r = ::pwritev(fd, at, remaining, off);
     if (r < 0) {
@@ -83,7 +98,7 @@ DBIResult WriteExactV(int fd, const iovec* parts, int count, off_t off) {
       at->iov_len -= done;
     }
   }
-  return DBIERR_NONE;
+  return fault != 0 ? ErrnoResult(fault) : DBIERR_NONE;
 }
 
 LockOutcome LockByte(int fd, short type) { return OfdLock(fd, kMdxLockByte, 1, type, true); }

@@ -17,11 +17,13 @@
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <limits>
 #include <string>
 #include <vector>
 
 #include "platform/system/cp1252.h"
 #include "platform/system/past_cache_seam.h"
+#include "platform/system/temp_files.h"
 #include "platform/system/write_fault.h"
 
 namespace platform {
@@ -142,23 +144,73 @@ static std::string TempNameFor(const std::string& path) {
   return path + ".tmp" + std::to_string(getpid()) + "-" + std::to_string(++counter);
 }
 
-bool WriteAll(int fd, const char* data, std::size_t size) {
-  if (FileChangesWatched() && Refused(fd, StreamEnd(fd, size))) return false;
-  while (size > 0) {
-    ssize_t n = ::write(fd, data, size);
+namespace {
+
+// write(2) of all of data at the file's position, going on after interruptions: 0, or the errno
+// of the failure. *done receives the bytes written.
+int WriteAtPosition(int fd, const char* data, std::size_t size, std::size_t* done) {
+  *done = 0;
+  while (*done < size) {
+    const ssize_t n = ::write(fd, data + *done, size - *done);
     if (n < 0) {
       if (errno == EINTR) continue;
-      return false;
+      return errno;
     }
-    data += n;
-    size -= static_cast<std::size_t>(n);
+    *done += static_cast<std::size_t>(n);
   }
-  return true;
+  return 0;
+}
+
+// The write of data at the file's position, as one change: a fault refusing it leaves what a
+// part-written one lets through written first, as a disk that fills does. 0, or the errno.
+int WriteChange(int fd, const char* data, std::size_t size, std::size_t* done) {
+  *done = 0;
+  if (FileChangesWatched()) {
+    std::size_t part = 0;
+    if (const int err = FileWriteFault(fd, StreamEnd(fd, size), size, &part); err != 0) {
+      if (part > 0 && WriteAtPosition(fd, data, part, done) != 0) return errno;
+      return err;
+    }
+  }
+  return WriteAtPosition(fd, data, size, done);
+}
+
+// A write cut short taken back: a regular file cut to the length it had and its position put
+// back where the write began.
+void TakeBack(int fd, const struct stat& before, off_t at) {
+  struct stat now{};
+  if (!S_ISREG(before.st_mode) || ::fstat(fd, &now) != 0) return;
+  const int cause = errno;
+  if (now.st_size > before.st_size)
+    while (::ftruncate(fd, before.st_size) != 0 && errno == EINTR) {
+    }
+  if (at >= 0) ::lseek(fd, at, SEEK_SET);
+  errno = cause;
+}
+
+}  // namespace
+
+bool WriteAll(int fd, const char* data, std::size_t size) {
+  struct stat before{};
+  const bool known = ::fstat(fd, &before) == 0;
+  const off_t at = known && S_ISREG(before.st_mode) ? ::lseek(fd, 0, SEEK_CUR) : -1;
+  std::size_t done = 0;
+  const int err = WriteChange(fd, data, size, &done);
+  if (err == 0) return true;
+  if (known && done > 0) TakeBack(fd, before, at);
+  errno = err;
+  return false;
 }
 
 int WriteAllAt(int fd, const void* data, std::size_t size, std::int64_t offset) {
-  if (const int err = FileChangeFault(fd, offset + static_cast<std::int64_t>(size)); err != 0) return err;
   const auto* p = static_cast<const char*>(data);
+  int fault = 0;
+  if (FileChangesWatched()) {
+    std::size_t part = 0;
+    fault = FileWriteFault(fd, offset + static_cast<std::int64_t>(size), size, &part);
+    if (fault != 0 && part == 0) return fault;
+    if (fault != 0) size = part;  // what the disk takes before it is full
+  }
   std::size_t done = 0;
   while (done < size) {
     ssize_t n = ::pwrite(fd, p + done, size - done, static_cast<off_t>(offset + static_cast<std::int64_t>(done)));
@@ -168,7 +220,7 @@ int WriteAllAt(int fd, const void* data, std::size_t size, std::int64_t offset) 
     }
     done += static_cast<std::size_t>(n);
   }
-  return 0;
+  return fault;
 }
 
 int ReadUpTo(int fd, void* data, std::size_t size, std::int64_t offset, std::size_t* got) {
@@ -243,7 +295,16 @@ bool WritePiece(int fd, const char* data, std::size_t size, bool& direct) {
     if (pastCacheSeam != nullptr) pastCacheSeam->cachedBytes += size;
     return true;
   }
-  if (FileChangesWatched() && Refused(fd, StreamEnd(fd, size))) return false;
+  if (FileChangesWatched()) {
+    std::size_t part = 0;
+    if (const int err = FileWriteFault(fd, StreamEnd(fd, size), size, &part); err != 0) {
+      // A disk that fills while it writes: the part it takes goes through the cache.
+      std::size_t done = 0;
+      if (part > 0 && (!LeaveDirect(fd, direct) || WriteAtPosition(fd, data, part, &done) != 0)) return false;
+      errno = err;
+      return false;
+    }
+  }
   while (direct && size > 0) {
     if (!Aligned(data, size)) {
       if (!LeaveDirect(fd, direct)) return false;
@@ -528,12 +589,51 @@ bool IsFolderHandle(int handle) {
   return handle >= 0 && ::fstat(handle, &st) == 0 && S_ISDIR(st.st_mode);
 }
 
+namespace {
+
+// The byte, far past the end of any file, whose lock the appends of all processes take in turn:
+// an append cut short is taken back before another one lands after it.
+constexpr off_t kAppendLockByte = std::numeric_limits<off_t>::max() - 1;
+constexpr int kAppendLockWaitMs = 5000;
+
+// True when the append lock is held (released with the file's close); false when the file
+// system refuses locks or another process keeps it past the bound, the append then going on
+// without it.
+bool LockAppends(int fd) {
+  struct flock byte{};
+  byte.l_type = F_WRLCK;
+  byte.l_whence = SEEK_SET;
+  byte.l_start = kAppendLockByte;
+  byte.l_len = 1;
+  for (int waited = 0;; ++waited) {
+    if (::fcntl(fd, F_OFD_SETLK, &byte) == 0) return true;
+    if (errno == EINTR) continue;
+    if ((errno != EAGAIN && errno != EACCES) || waited >= kAppendLockWaitMs) return false;
+    SleepMilliseconds(1);
+  }
+}
+
+}  // namespace
+
 bool AppendToFile(const std::string& path, const std::string& text) {
   const int fd = FileChangesWatched() && !FileExists(path) ? CreateDisk(path, O_WRONLY | O_APPEND)
                                                            : OpenDisk(path, O_WRONLY | O_APPEND | O_CREAT);
   if (fd < 0) return false;
-  const bool ok = WriteAll(fd, text.data(), text.size());
-  return ::close(fd) == 0 && ok;
+  const bool locked = LockAppends(fd);
+  struct stat before{};
+  const bool known = ::fstat(fd, &before) == 0;
+  std::size_t done = 0;
+  const int err = WriteChange(fd, text.data(), text.size(), &done);
+  if (err != 0 && known && done > 0) {
+    // Cut short (a disk that filled): the file goes back to its length, so that no reader ever
+    // finds a part of the text. Without the lock, only when no other append came meanwhile.
+    struct stat now{};
+    if (locked || (::fstat(fd, &now) == 0 && now.st_size == before.st_size + static_cast<off_t>(done)))
+      TakeBack(fd, before, -1);
+  }
+  const bool closed = ::close(fd) == 0;
+  if (err != 0) errno = err;
+  return err == 0 && closed;
 }
 
 std::string EnvironmentPath(const char* name) {

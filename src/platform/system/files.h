@@ -51,9 +51,12 @@ bool WriteFileAtomic(const std::string& path, const std::string& content);
 // Flushes a folder's entries to disk (a file renamed or removed in it stays so after a
 // power cut); false when the folder cannot be opened or flushed.
 bool SyncFolder(const std::string& folder);
-// Writes all of data to fd, going on after interruptions; false on an error.
+// Writes all of data to fd at its position, going on after interruptions; false on an error
+// (errno says which). A write cut short (a disk that filled) is taken back: the file keeps the
+// length it had and the position where the write began.
 bool WriteAll(int fd, const char* data, std::size_t size);
-// Writes all of data at `offset`; 0, or the errno of the failure.
+// Writes all of data at `offset`; 0, or the errno of the failure. A write cut short leaves the
+// part the disk took: its callers write aside (copies) or take back their own (the engine).
 int WriteAllAt(int fd, const void* data, std::size_t size, std::int64_t offset);
 // Reads up to `size` bytes at `offset`, stopping early only at the end of the
 // file; *got receives the count. 0, or the errno of the failure.
@@ -98,7 +101,9 @@ int CreateTruncated(const std::string& path);   // created or emptied
 bool CloseHandle(int handle);
 bool IsFolderHandle(int handle);
 // Appends the text with one write in append mode, creating the file, so the
-// lines of several processes never mix.
+// lines of several processes never mix. An append that fails part-way (a disk that filled) is
+// taken back, the file cut to the length it had, before another process appends: it fails
+// with the file as it was.
 bool AppendToFile(const std::string& path, const std::string& text);
 
 // The user's home folder ($HOME, else the password entry), "" when unknown.

@@ -5,6 +5,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <string>
@@ -20,16 +21,23 @@ std::string& Refused() {
   return refused;
 }
 
-// Notes the change refused: what it is and the file it touches.
-void NoteRefused(int fd, const char* what, const std::string* path) {
+std::string& BeingMade() {
+  static std::string change;
+  return change;
+}
+
+// A change named: what it is and the file it touches.
+std::string ChangeText(int fd, const char* what, const std::string* path) {
   std::string file = path != nullptr ? *path : "";
   if (file.empty() && fd >= 0) {
     char link[4096];
     const ssize_t n = ::readlink(("/proc/self/fd/" + std::to_string(fd)).c_str(), link, sizeof link - 1);
     if (n > 0) file.assign(link, static_cast<std::size_t>(n));
   }
-  Refused() = std::string(what) + " " + file;
+  return std::string(what) + " " + file;
 }
+
+void NoteRefused(int fd, const char* what, const std::string* path) { Refused() = ChangeText(fd, what, path); }
 
 // The fault given in the environment, read once at the start.
 WriteFault FromEnvironment() {
@@ -41,7 +49,9 @@ WriteFault FromEnvironment() {
   } kinds[] = {{"kill:", WriteFault::kKill},
                {"full:", WriteFault::kFull},
                {"fullonce:", WriteFault::kFullOnce},
-               {"eioonce:", WriteFault::kFailOnce}};
+               {"eioonce:", WriteFault::kFailOnce},
+               {"partonce:", WriteFault::kPartOnce},
+               {"failforgood:", WriteFault::kFailForGood}};
   for (const auto& k : kinds) {
     const std::size_t n = std::strlen(k.prefix);
     if (std::strncmp(v, k.prefix, n) == 0) {
@@ -52,13 +62,31 @@ WriteFault FromEnvironment() {
   return WriteFault::kNone;
 }
 
+// The bytes a write of `size` ending at `end` makes on a disk that fills while it writes: those
+// up to the file's end, then those past it up to the first block boundary, else half of them.
+std::size_t PartWritten(int fd, std::int64_t end, std::size_t size) {
+  constexpr std::int64_t kBlock = 4096;
+  struct stat st;
+  if (fd < 0 || size == 0 || ::fstat(fd, &st) != 0) return 0;
+  const std::int64_t start = end - static_cast<std::int64_t>(size);
+  const std::int64_t past = std::max<std::int64_t>(start, st.st_size);
+  if (end <= past) return 0;  // inside the file: refused whole
+  std::int64_t cut = (past / kBlock + 1) * kBlock;
+  if (cut >= end) cut = past + (end - past) / 2;
+  return static_cast<std::size_t>(cut - start);
+}
+
 }  // namespace
 
 namespace detail {
 WriteFault armedFault = FromEnvironment();
 
-int FaultOf(int fd, std::int64_t end, const char* what, const std::string* path) {
-  if (BeforeFileChange != nullptr) BeforeFileChange();
+int FaultOf(int fd, std::int64_t end, const char* what, const std::string* path, std::size_t size,
+            std::size_t* part) {
+  if (BeforeFileChange != nullptr) {
+    BeingMade() = ChangeText(fd, what, path);
+    BeforeFileChange();
+  }
   if (armedFault == WriteFault::kNone) return 0;
   if (++changes < nthChange) return 0;
   switch (armedFault) {
@@ -75,6 +103,14 @@ int FaultOf(int fd, std::int64_t end, const char* what, const std::string* path)
       if (changes != nthChange) return 0;
       NoteRefused(fd, what, path);
       return armedFault == WriteFault::kFullOnce ? ENOSPC : EIO;
+    case WriteFault::kPartOnce:
+      if (changes != nthChange) return 0;
+      NoteRefused(fd, what, path);
+      if (part != nullptr) *part = PartWritten(fd, end, size);
+      return ENOSPC;
+    case WriteFault::kFailForGood:
+      if (changes == nthChange) NoteRefused(fd, what, path);
+      return EROFS;
     case WriteFault::kNone:
       break;
   }
@@ -85,6 +121,8 @@ int FaultOf(int fd, std::int64_t end, const char* what, const std::string* path)
 void (*BeforeFileChange)() = nullptr;
 
 const std::string& RefusedChange() { return Refused(); }
+
+const std::string& ChangeBeingMade() { return BeingMade(); }
 
 void SetWriteFault(WriteFault fault, long nth) {
   Refused().clear();

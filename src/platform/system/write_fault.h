@@ -6,20 +6,26 @@
 // whichever layer makes them.
 //
 // From the n-th change on, the process kills itself before the change (kKill), or every write
-// that would make a file longer fails as on a full disk (kFull). The n-th change alone fails,
-// the later ones going through, with ENOSPC (kFullOnce) or EIO (kFailOnce): a disk that was
-// full for a moment, a USB key or a share that lost one write, while the program goes on.
-// MERLON_WRITE_FAULT="kill:N", "full:N", "fullonce:N" or "eioonce:N" sets it at the start;
-// SetWriteFault(kNone, 0) ends it. In the program nothing is set and the check is one test of
-// two words.
+// that would make a file longer fails as on a full disk (kFull), or every change fails with
+// EROFS, as on a disk remounted read-only after an error (kFailForGood). The n-th change alone
+// fails, the later ones going through, with ENOSPC (kFullOnce) or EIO (kFailOnce): a disk that
+// was full for a moment, a USB key or a share that lost one write, while the program goes on.
+// kPartOnce is the n-th change meeting a disk that fills while it writes, as a real one does: a
+// write that makes its file longer writes its bytes up to the file's end and part of those past
+// it (up to the first 4096-byte block boundary past the end, else half of them), and is refused
+// the rest with ENOSPC; a write inside the file, or any other change, is refused whole (ENOSPC).
+// MERLON_WRITE_FAULT="kill:N", "full:N", "fullonce:N", "eioonce:N", "partonce:N" or
+// "failforgood:N" sets it at the start; SetWriteFault(kNone, 0) ends it. In the program nothing
+// is set and the check is one test of two words.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 
 namespace platform {
 
-enum class WriteFault { kNone, kKill, kFull, kFullOnce, kFailOnce };
+enum class WriteFault { kNone, kKill, kFull, kFullOnce, kFailOnce, kPartOnce, kFailForGood };
 void SetWriteFault(WriteFault fault, long nth);
 // Changes counted since the fault was set (the crash tests size their loops with it).
 long WritesCounted();
@@ -29,13 +35,19 @@ long WritesCounted();
 // before its N-th change and look at what it leaves. Null in the program.
 extern void (*BeforeFileChange)();
 
-// The change a once-fault refused ("write /path/c20a.mdx", "rename /path/x"), "" when none was:
-// what the tests report beside a point that failed.
+// The change a once-fault refused, or the first one a lasting fault refused ("write
+// /path/c20a.mdx", "rename /path/x"), "" when none was: what the tests report beside a point
+// that failed.
 const std::string& RefusedChange();
+// The change BeforeFileChange is called for, named in the same way.
+const std::string& ChangeBeingMade();
 
 namespace detail {
 extern WriteFault armedFault;
-int FaultOf(int fd, std::int64_t end, const char* what, const std::string* path);
+// `size` and `part`: a write's length, and where the bytes it makes before a part-written fault
+// go (null for the other changes).
+int FaultOf(int fd, std::int64_t end, const char* what, const std::string* path, std::size_t size = 0,
+            std::size_t* part = nullptr);
 }  // namespace detail
 
 // True while a test counts or refuses the changes.
@@ -44,6 +56,12 @@ inline bool FileChangesWatched() { return detail::armedFault != WriteFault::kNon
 // `what` and `path` name the change for RefusedChange (the file of `fd` when no path is given).
 inline int FileChangeFault(int fd, std::int64_t end, const char* what = "write", const std::string* path = nullptr) {
   return FileChangesWatched() ? detail::FaultOf(fd, end, what, path) : 0;
+}
+// The same for a write of `size` bytes ending at `end`: when it is refused, *part is what the
+// write must put on the disk first (a part-written fault), 0 when it is refused whole.
+inline int FileWriteFault(int fd, std::int64_t end, std::size_t size, std::size_t* part) {
+  *part = 0;
+  return FileChangesWatched() ? detail::FaultOf(fd, end, "write", nullptr, size, part) : 0;
 }
 
 }  // namespace platform

@@ -462,6 +462,108 @@ TEST_F(CrashTest, AnAppendOnAFullDiskUndoesItsWritesAndARetryAddsTheRecordOnce) 
   EXPECT_EQ(XBaseCounts({table}), CodeEntries(table, 130));
 }
 
+// A disk that fills while the append writes: the part the disk took of the record, its memo or
+// its index pages is taken back with the rest, the data file as it was byte for byte and the
+// memos written before untouched; an index whose in-place change was refused keeps its mark
+// until a station has the table alone. A retry adds the record once.
+TEST_F(CrashTest, AnAppendCutPartWayByAFillingDiskLeavesItsFilesAsTheyWere) {
+  const std::string table = dir / "t.dbf";
+  const std::string memo = dir / "t.dbt";
+  MakeTable(table, 0, false);
+  hDBICur cur = nullptr;
+  ASSERT_EQ(Open(table, &cur), DBIERR_NONE);
+  int cut = 0;
+  for (int i = 0; i < 130; ++i) {
+    for (long n = 1;; ++n) {
+      const std::vector<char> data = ReadAll(table), memos = ReadAll(memo);
+      SetWriteFault(WriteFault::kPartOnce, n);
+      const DBIResult rc = AppendMemo(cur, i);
+      const std::string refused = platform::RefusedChange();
+      SetWriteFault(WriteFault::kNone, 0);
+      if (rc == DBIERR_NONE) break;
+      ++cut;
+      ASSERT_EQ(rc, DBIERR_DISKFULL) << i << " at change " << n << " (" << refused << ")";
+      ASSERT_TRUE(ReadAll(table) == data) << i << " at change " << n << " (" << refused << "): data file changed";
+      // The memo of a record refused after it was written stays past the old blocks, unused.
+      const std::vector<char> now = ReadAll(memo);
+      ASSERT_TRUE(now.size() >= memos.size() && std::equal(memos.begin() + 512, memos.end(), now.begin() + 512))
+          << i << " at change " << n << " (" << refused << "): memo blocks changed";
+      if (Mark(table) != 0) {
+        // Repaired by the next station that has the table alone.
+        DbiCloseCursor(&cur);
+        ASSERT_EQ(Open(table, &cur, dbiOPENEXCL), DBIERR_NONE);
+        DbiCloseCursor(&cur);
+        ASSERT_EQ(Mark(table), 0u);
+        ASSERT_EQ(Open(table, &cur), DBIERR_NONE);
+      }
+    }
+  }
+  EXPECT_GT(cut, 130 * 2);
+  DbiCloseCursor(&cur);
+  EXPECT_EQ(State(table), Expected(130, false, false));
+  EXPECT_EQ(DbfreadCounts({table}), "130 0 0\n");
+  EXPECT_EQ(XBaseCounts({table}), CodeEntries(table, 130));
+}
+
+// A record changed in place, then deleted, with each of the rewrite's changes refused in turn
+// (once, or cut part-way): the call fails and the record reads as it was, its key where it was;
+// the same call then goes through.
+TEST_F(CrashTest, ARewriteThatFailsPutsItsRecordBack) {
+  const std::string table = dir / "t.dbf";
+  MakeTable(table, 12, false);
+  hDBICur cur = nullptr;
+  ASSERT_EQ(Open(table, &cur, dbiOPENSHARED, "CODE"), DBIERR_NONE);
+  std::vector<std::uint8_t> buf = Buffer(cur);
+  const struct {
+    const char* name;
+    std::function<DBIResult()> call;
+  } rewrites[] = {
+      {"changed", [&] {
+         DbiPutField(cur, 1, buf.data(), "A00");  // first in key order now
+         return DbiModifyRecord(cur, buf.data(), true);
+       }},
+      {"deleted", [&] { return DbiDeleteRecord(cur, buf.data()); }},
+  };
+  for (const auto& w : rewrites) {
+    for (const WriteFault fault : {WriteFault::kFailOnce, WriteFault::kPartOnce}) {
+      for (long n = 1;; ++n) {
+        const std::vector<std::string> before = State(table);
+        ASSERT_EQ(DbiSetToRecordNo(cur, 5), DBIERR_NONE);
+        ASSERT_EQ(DbiGetRecord(cur, dbiWRITELOCK, buf.data(), nullptr), DBIERR_NONE);
+        SetWriteFault(fault, n);
+        const DBIResult rc = w.call();
+        const long counted = WritesCounted();
+        SetWriteFault(WriteFault::kNone, 0);
+        DbiRelRecordLock(cur, false);
+        if (n > counted) {
+          ASSERT_EQ(rc, DBIERR_NONE) << w.name;
+          break;
+        }
+        ASSERT_NE(rc, DBIERR_NONE) << w.name << " at change " << n;
+        if (Mark(table) != 0) {  // pages cut short: made again by a station that has the table alone
+          DbiCloseCursor(&cur);
+          ASSERT_EQ(Open(table, &cur, dbiOPENEXCL), DBIERR_NONE);
+          DbiCloseCursor(&cur);
+          ASSERT_EQ(Open(table, &cur, dbiOPENSHARED, "CODE"), DBIERR_NONE);
+        }
+        ASSERT_EQ(State(table), before) << w.name << " at change " << n;
+      }
+      // Put back for the next fault.
+      ASSERT_EQ(DbiSetToRecordNo(cur, 5), DBIERR_NONE);
+      ASSERT_EQ(DbiGetRecord(cur, dbiWRITELOCK, buf.data(), nullptr), DBIERR_NONE);
+      if (std::string(w.name) == "deleted") {
+        ASSERT_EQ(DbiUndeleteRecord(cur), DBIERR_NONE);
+      } else {
+        DbiPutField(cur, 1, buf.data(), Code(4).c_str());
+        ASSERT_EQ(DbiModifyRecord(cur, buf.data(), true), DBIERR_NONE);
+      }
+      DbiRelRecordLock(cur, false);
+    }
+  }
+  DbiCloseCursor(&cur);
+  EXPECT_EQ(State(table), Expected(12, false, false));
+}
+
 TEST_F(CrashTest, AWriteOverARealFileSizeLimitIsRefusedAndTakenBackOnceTheProgramHasStarted) {
   constexpr int kClosedShort = -1000;  // a batch written whole whose close met the limit
   const std::string table = dir / "t.dbf";

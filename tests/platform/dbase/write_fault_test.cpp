@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "platform/dbase/fileio.h"
+#include "platform/system/file_pieces.h"
 #include "platform/system/files.h"
 #include "platform/system/write_fault.h"
 #include "support/temp_folder.h"
@@ -147,6 +148,135 @@ TEST_F(WriteFaultTest, AFullDiskRefusesOnlyWhatGrowsAFile) {
   EXPECT_FALSE(platform::WriteAll(fd, "more", 4));
   platform::CloseHandle(fd);
   EXPECT_EQ(Read(d + "/g"), "ab23456789");
+}
+
+// A disk that fills while a change is written takes its first part: the bytes before the file's
+// end, then those past it up to the first block boundary, else half of them. A write inside the
+// file, or another change, is refused whole.
+TEST_F(WriteFaultTest, APartWrittenChangePutsItsFirstPartOnTheDisk) {
+  const struct {
+    const char* name;
+    std::size_t size;     // of the file before
+    std::size_t at;       // where the write begins
+    std::size_t length;   // of the write
+    std::size_t written;  // what stands on the disk after: the file's new length
+  } cases[] = {
+      {"new file, across a block", 0, 0, 5000, 4096},
+      {"new file, inside a block", 0, 0, 100, 50},
+      {"end of a file, to the block's end", 4000, 4000, 200, 4096},
+      {"end of a file, inside a block", 100, 100, 100, 150},
+      {"over the end of a file", 100, 60, 100, 130},
+      {"inside the file: nothing", 100, 10, 50, 100},
+  };
+  for (const auto& c : cases) {
+    const std::string path = folder_.path() + "/part";
+    Write(path, std::string(c.size, 'o'));
+    const int fd = platform::OpenForAppending(path);
+    platform::SetWriteFault(WriteFault::kPartOnce, 1);
+    EXPECT_EQ(platform::WriteAllAt(fd, std::string(c.length, 'n').data(), c.length, static_cast<std::int64_t>(c.at)),
+              ENOSPC)
+        << c.name;
+    platform::SetWriteFault(WriteFault::kNone, 0);
+    platform::CloseHandle(fd);
+    const std::string now = Read(path);
+    EXPECT_EQ(now.size(), c.written) << c.name;
+    if (c.written > c.size) EXPECT_EQ(now.substr(c.at), std::string(c.written - c.at, 'n')) << c.name;
+  }
+  // A rename meets the same fault as a refusal of the whole change.
+  Write(folder_.path() + "/x", "x");
+  platform::SetWriteFault(WriteFault::kPartOnce, 1);
+  errno = 0;
+  EXPECT_FALSE(platform::AtomicRename(folder_.path() + "/x", folder_.path() + "/y"));
+  EXPECT_EQ(errno, ENOSPC);
+  EXPECT_EQ(platform::RefusedChange(), "rename " + folder_.path() + "/x");
+}
+
+// Each helper that writes a file, its write cut part-way by a disk that fills: it fails and the
+// file is as it was, byte for byte (taken back, or written aside and never put in place), and
+// the next write goes where it would have gone.
+TEST_F(WriteFaultTest, AHelperWriteCutPartWayLeavesItsFileAsItWas) {
+  const std::string old = "01/02/26-10h00m00s> 1 - ligne\r\n";
+  const std::string text(6000, 'n');
+  const struct {
+    const char* name;
+    std::function<bool(const std::string&)> write;
+    const char* next = "";  // what the helper writes after a failure, where the failed write began
+  } cases[] = {
+      {"append", [&](const std::string& f) { return platform::AppendToFile(f, text); }},
+      {"write on a handle at the file's end",
+       [&](const std::string& f) {
+         const int fd = platform::OpenForAppending(f);
+         const bool written = platform::WriteAll(fd, text.data(), text.size());
+         if (!written) platform::WriteAll(fd, "fin", 3);
+         platform::CloseHandle(fd);
+         return written;
+       },
+       "fin"},
+      {"whole file written aside", [&](const std::string& f) { return platform::WriteFileAtomic(f, old + text); }},
+      {"file written aside past the cache",
+       [&](const std::string& f) {
+         bool given = false;
+         const platform::PieceSource whole = [&](std::string& buffer, const char*&, std::size_t&) {
+           if (given) return false;
+           given = true;
+           buffer = old + text;
+           return true;
+         };
+         return platform::WriteFileAtomic(f, whole, true);
+       }},
+      {"copy over the file",
+       [&](const std::string& f) {
+         Write(folder_.path() + "/source", old + text);
+         return platform::CopyFile(folder_.path() + "/source", f);
+       }},
+  };
+  for (const auto& c : cases) {
+    const std::string dir = folder_.path() + "/cut";
+    fs::remove_all(dir);
+    fs::create_directories(dir);
+    const std::string file = dir + "/cofa.txt";
+    Write(file, old);
+    for (long k = 1;; ++k) {
+      platform::SetWriteFault(WriteFault::kPartOnce, k);
+      const bool ok = c.write(file);
+      const long counted = platform::WritesCounted();
+      platform::SetWriteFault(WriteFault::kNone, 0);
+      if (k > counted) {
+        EXPECT_TRUE(ok) << c.name << ": uncut";
+        break;
+      }
+      EXPECT_FALSE(ok) << c.name << ", change " << k << " cut";
+      const std::string now = Read(file);
+      EXPECT_TRUE(now == old + c.next) << c.name << ", change " << k << " cut: " << now.size() << " bytes";
+      EXPECT_EQ(Names(dir), std::vector<std::string>{"cofa.txt"}) << c.name << ", change " << k;
+      Write(file, old);
+    }
+  }
+}
+
+// From the n-th change on, every change is refused as on a disk remounted read-only, the run's
+// own clean-up included: the earlier changes stand, the first refused is the one named.
+TEST_F(WriteFaultTest, ALastingRefusalRefusesEveryLaterChange) {
+  const std::string d = folder_.path();
+  Write(d + "/a", "a");
+  Write(d + "/b", "b");
+  platform::SetWriteFault(WriteFault::kFailForGood, 2);
+  EXPECT_TRUE(platform::AppendToFile(d + "/a", "1"));  // the first change goes through
+  errno = 0;
+  EXPECT_FALSE(platform::RemoveFile(d + "/b"));
+  EXPECT_EQ(errno, EROFS);
+  EXPECT_FALSE(platform::RemoveFile(d + "/b"));
+  EXPECT_FALSE(platform::AppendToFile(d + "/a", "2"));
+  EXPECT_FALSE(platform::WriteFileAtomic(d + "/a", "new"));
+  EXPECT_FALSE(platform::AtomicRename(d + "/a", d + "/c"));
+  const int fd = platform::OpenForAppending(d + "/a");
+  EXPECT_EQ(dbase::WriteAt(fd, "x", 1, 0), dbase::DBIERR_OSACCESS);
+  platform::CloseHandle(fd);
+  EXPECT_EQ(platform::RefusedChange(), "unlink " + d + "/b");
+  platform::SetWriteFault(WriteFault::kNone, 0);
+  EXPECT_EQ(Read(d + "/a"), "a1");
+  EXPECT_EQ(Names(d), (std::vector<std::string>{"a", "b"}));
+  EXPECT_TRUE(platform::RemoveFile(d + "/b"));
 }
 
 }  // namespace
