@@ -20,6 +20,7 @@
 #include "data/table.h"
 #include "kill_matrix.h"
 #include "platform/system/cp1252.h"
+#include "processing/bank_commands.h"
 #include "processing/core/matching_lines.h"
 #include "processing/core/ofx_import.h"
 #include "support/bank_statements.h"
@@ -40,6 +41,11 @@ processing::StatementImport Statement() { return test_support::DemoStatementImpo
 
 class FullDiskTest : public DossierOpenTest {
  protected:
+  // The opening finishes a stopped import as the program installs it.
+  void SetUp() override {
+    DossierOpenTest::SetUp();
+    InstallBankCommands();
+  }
   void TearDown() override {
     if (mounted_) ::umount2(disk_.c_str(), MNT_DETACH);
     CloseAllTables();
