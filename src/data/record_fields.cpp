@@ -69,16 +69,12 @@ bool CanonicalNumberText(const std::uint8_t* text, int width, int decimals) {
   return !(negative && !nonZero);
 }
 
-long long FieldCentsOf(Table& table, int field, const std::uint8_t* record) {
-  if (field >= 1 && field <= table.FieldCount()) {
-    const dbase::FLDDesc& d = table.Engine().nativeFields[static_cast<std::size_t>(field - 1)];
-    bool readable = true;
-    const long long cents = StoredAmountCents(
-        std::string_view(reinterpret_cast<const char*>(record + d.iOffset), static_cast<std::size_t>(std::max<int>(0, d.iUnits1))),
-        &readable);
-    if (readable) return cents;
-  }
-  return ToCents(FieldNumberOf(table, field, record));
+long long FieldCentsOf(Table& table, int field, const std::uint8_t* record, bool* readable) {
+  if (field < 1 || field > table.FieldCount()) return 0;
+  const dbase::FLDDesc& d = table.Engine().nativeFields[static_cast<std::size_t>(field - 1)];
+  return StoredAmountCents(
+      std::string_view(reinterpret_cast<const char*>(record + d.iOffset), static_cast<std::size_t>(std::max<int>(0, d.iUnits1))),
+      readable);
 }
 
 long long StoredAmountCents(std::string_view text, bool* readable) {

@@ -16,9 +16,9 @@ void FieldTextOf(Table& table, int field, const std::uint8_t* record, std::strin
 std::string FieldTextOf(Table& table, int field, const std::uint8_t* record);
 // The value GetFieldNum gives of a number field: 0 when blank or unreadable.
 double FieldNumberOf(Table& table, int field, const std::uint8_t* record);
-// The field's amount in cents: its stored text as StoredAmountCents reads it; a text that does
-// not read as a number, ToCents of the value GetFieldNum gives.
-long long FieldCentsOf(Table& table, int field, const std::uint8_t* record);
+// The field's amount in cents: its stored text as StoredAmountCents reads it (0, *readable
+// cleared, for a text that does not read as a number).
+long long FieldCentsOf(Table& table, int field, const std::uint8_t* record, bool* readable = nullptr);
 // True when the stored text of a number field (`width` bytes) is the one writing its own value
 // back gives: blanks, a sign, digits without a leading zero, the field's decimals; at most 15
 // digits, so that reading and printing it again cannot change a digit. Negative zero is not.
