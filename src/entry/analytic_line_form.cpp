@@ -8,6 +8,7 @@
 #include "data/account_totals.h"
 #include "data/dossier_files.h"
 #include "data/entry_lines.h"
+#include "data/record_fields.h"
 #include "data/rounding_accounts.h"
 #include "data/session.h"
 #include "data/table.h"
@@ -198,7 +199,8 @@ bool TWSaiModDetJournauxAnal::LoadLine() {
   const char entry = c50.GetField(L::BEURO)[0];
   euros_->SetValue(entry == 'O' || entry == 'o' || euroOnly_, true);
   const bool debit = c50.GetField(L::BSENS)[0] == 'D';
-  const long long francs = ToCents(c50.GetFieldNum(L::BMONTANTF)), euros = ToCents(c50.GetFieldNum(L::BMONTANTE));
+  const long long francs = StoredAmountOf(c50, L::BMONTANTF), euros = StoredAmountOf(c50, L::BMONTANTE);
+  const std::string unreadable = UnreadableAmountsText(c50);
   (debit ? debitF_ : creditF_)->SetValue(AmountText(francs), true);
   (debit ? debitE_ : creditE_)->SetValue(AmountText(euros), true);
   (debit ? creditF_ : debitF_)->SetValue("", true);
@@ -219,6 +221,7 @@ bool TWSaiModDetJournauxAnal::LoadLine() {
     gui::PostCommand(GetHandle(), cmd::SolderLigne);
   }
   EnableAmountFields();
+  TellUnreadableAmounts(unreadable);
   return true;
 }
 

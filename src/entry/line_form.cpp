@@ -305,6 +305,7 @@ bool TWSaiModDetJournaux::LoadLine() {
   if (!LockRecord(c50, key_.c_str(), 0)) return false;
   holdsLine_ = true;
   loaded_ = ReadLineRecord(c50);
+  const std::string unreadable = UnreadableAmountsText(c50);
 
   auto load = [](MEdit* e, const std::string& text) { e->SetValue(AllTrim(text.c_str()), true); };
   MEdit* piece = EditOf(kPiece);
@@ -377,6 +378,7 @@ bool TWSaiModDetJournaux::LoadLine() {
     gui::PostCommand(GetHandle(), cmd::SolderPiece);
   }
   EnableAmountFields();
+  TellUnreadableAmounts(unreadable);
   return true;
 }
 
