@@ -161,6 +161,18 @@ long long StoredAmountOf(Table& table, int field, bool* readable) {
                            readable);
 }
 
+std::string FieldTextAsRead(Table& table, int field) {
+  if (field < 1 || field > table.FieldCount() || table.FieldType(field) != 'N' || table.Layout(field).decimals > 2)
+    return table.GetField(field);
+  const FieldLayout& d = table.Layout(field);
+  const int width = std::max<int>(1, d.width);
+  char text[FieldRingBuffers::kRoom + 1];
+  const int n = std::snprintf(text, FieldRingBuffers::kRoom, "%*.*f", width, std::max<int>(0, d.decimals),
+                              FromCents(StoredAmountOf(table, field)));
+  if (n < 0 || n > width) return std::string(static_cast<std::size_t>(width), '*');
+  return std::string(text, static_cast<std::size_t>(n));
+}
+
 bool CopyNumberField(Table& source, int s, Table& target, int t) {
   const int decimals = s >= 1 && s <= source.FieldCount() ? source.Layout(s).decimals : 0;
   if (source.FieldType(s) != 'N' || target.FieldType(t) != 'N' || decimals > 2)

@@ -38,6 +38,10 @@ long long StoredAmountCents(std::string_view text, bool* readable = nullptr);
 // The amount of number field `field` of the table's current record, read from its stored bytes
 // (NUL bytes and all) by StoredAmountCents; 0 for a field of another type.
 long long StoredAmountOf(Table& table, int field, bool* readable = nullptr);
+// The text GetField gives of field `field` of the table's current record, except that an amount (a
+// number field of at most two decimals) is printed from the cents StoredAmountOf reads: one that
+// does not read as a number gives zero, as every report counts it.
+std::string FieldTextAsRead(Table& table, int field);
 // Copies number field `s` of the source's current record into number field `t` of the target's
 // record (being appended, or current and then written, as PutFieldNum writes). An amount (at
 // most two decimals) goes over as the cents StoredAmountCents reads, so that the copy reads as

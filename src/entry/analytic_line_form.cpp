@@ -451,8 +451,8 @@ void TWSaiModDetJournauxAnal::CmSolderCompte() {
   // The loaded amounts are in the totals of the section the line was loaded with, and only there.
   auto loaded = [](const MEdit* e) { return ToCents(Val(e->LoadedValue().c_str())); };
   const long long loadedF = loaded(debitF_) - loaded(creditF_), loadedE = loaded(debitE_) - loaded(creditE_);
-  const auto [f, e] = SectionBalancingAmounts(ToCents(c30->GetFieldNum(9)), ToCents(c30->GetFieldNum(10)),
-                                              ToCents(c30->GetFieldNum(11)), ToCents(c30->GetFieldNum(12)),
+  const auto [f, e] = SectionBalancingAmounts(StoredAmountOf(*c30, 9), StoredAmountOf(*c30, 10),
+                                              StoredAmountOf(*c30, 11), StoredAmountOf(*c30, 12),
                                               code == loadedSection_, loadedF, loadedE);
   PutBalancingAmount(true, f, e);
   ComputeSplitRemainder(true, false);
@@ -523,7 +523,8 @@ bool TWSaiModDetJournauxAnal::Save() {
   ::Table* c30 = TableC30;
   if (MessageBar != nullptr && c30 != nullptr && c30->isOpen && c30->Seek("C30CODE", code.c_str()) &&
       c30->MatchKey(code.c_str(), static_cast<int>(kSectionWidth), 1) != '#') {
-    const double balance = euroMain ? c30->GetFieldNum(10) - c30->GetFieldNum(12) : c30->GetFieldNum(9) - c30->GetFieldNum(11);
+    const double balance = FromCents(euroMain ? StoredAmountOf(*c30, 10) - StoredAmountOf(*c30, 12)
+                                              : StoredAmountOf(*c30, 9) - StoredAmountOf(*c30, 11));
     MessageBar->SetText(std::string(c30->GetField(1)) + " " + c30->GetField(2) + LoadStr(1582) + " " +
                         LTrim(FormatAmount(balance)) + " " + LoadStr(euroMain ? 2277 : 2278));
   }
