@@ -5,6 +5,7 @@
 // period and runs the computation.
 #include <QWidget>
 #include <filesystem>
+#include <functional>
 
 #include "data/dossier_files.h"
 #include "data/dossier_lock.h"
@@ -65,6 +66,32 @@ class BalanceSheetCommandsTest : public test_support::DossierFixture {
     for (int a : answers) gui::ModalSeam::QueueMessageBoxAnswer(a);
     RunSubjectCommand(20508);
     gui::ProcessPendingMessages();
+  }
+
+  // "Bilan Calcul" of model S over the whole year, confirmed: `before` runs just before the dialog's
+  // button is pressed, `after` once the run ended. The message boxes shown, in order.
+  std::vector<gui::ShownModal> ComputeWholeYear(const std::function<void()>& before,
+                                                const std::function<void(TDEtaBilanCalcul&)>& after) {
+    TheDossierRecord.SetConstant(4, "S  ");
+    SetDossierState(' ');
+    gui::ModalSeam::Reset();
+    const std::string first = TheDossierRecord.DateDisplay(DossierRecord::DateField::YearStart);
+    const std::string last = TheDossierRecord.DateDisplay(DossierRecord::DateField::YearEnd);
+    gui::ModalSeam::QueueDialogAnswer(gui::IDCANCEL, [&](gui::Window& w) {
+      auto& d = dynamic_cast<TDEtaBilanCalcul&>(w);
+      d.StartEdit()->SetValue(first, false);
+      d.EndEdit()->SetValue(last, false);
+      gui::ModalSeam::QueueMessageBoxAnswer(gui::IDYES);
+      gui::ModalSeam::QueueMessageBoxAnswer(gui::IDOK);
+      before();
+      d.PressButton(gui::IDOK);
+      after(d);
+    });
+    RunSubjectCommand(20509);
+    std::vector<gui::ShownModal> boxes;
+    for (const gui::ShownModal& shown : gui::ModalSeam::Shown())
+      if (shown.kind == gui::ModalKind::MessageBox) boxes.push_back(shown);
+    return boxes;
   }
 
   std::string folder_;
@@ -210,28 +237,16 @@ TEST_F(BalanceSheetCommandsTest, AComputationWhoseWriteIsRefusedSaysSoInOneBox) 
   CloseAllTables();
   const std::string c70 = std::string(PathC70()) + ".dbf", c10 = std::string(PathC10()) + ".dbf";
   const std::string before70 = ReadAll(c70), before10 = ReadAll(c10);
-  TheDossierRecord.SetConstant(4, "S  ");
-  SetDossierState(' ');
-  gui::ModalSeam::Reset();
-  const std::string first = TheDossierRecord.DateDisplay(DossierRecord::DateField::YearStart);
-  const std::string last = TheDossierRecord.DateDisplay(DossierRecord::DateField::YearEnd);
-  gui::ModalSeam::QueueDialogAnswer(gui::IDCANCEL, [&](gui::Window& w) {
-    auto& d = dynamic_cast<TDEtaBilanCalcul&>(w);
-    d.StartEdit()->SetValue(first, false);
-    d.EndEdit()->SetValue(last, false);
-    gui::ModalSeam::QueueMessageBoxAnswer(gui::IDYES);
-    gui::ModalSeam::QueueMessageBoxAnswer(gui::IDOK);
-    g_marker = DossierRunMarkerPath();
-    platform::BeforeFileChange = RefuseTheFirstWriteOnceMarked;
-    d.PressButton(gui::IDOK);
-    platform::BeforeFileChange = nullptr;
-    platform::SetWriteFault(platform::WriteFault::kNone, 0);
-    EXPECT_EQ(d.LastRun().outcome, balances::RunOutcome::kWriteFailed) << d.LastRun().message;
-  });
-  RunSubjectCommand(20509);
-  std::vector<gui::ShownModal> boxes;
-  for (const gui::ShownModal& shown : gui::ModalSeam::Shown())
-    if (shown.kind == gui::ModalKind::MessageBox) boxes.push_back(shown);
+  const std::vector<gui::ShownModal> boxes = ComputeWholeYear(
+      [] {
+        g_marker = DossierRunMarkerPath();
+        platform::BeforeFileChange = RefuseTheFirstWriteOnceMarked;
+      },
+      [](TDEtaBilanCalcul& d) {
+        platform::BeforeFileChange = nullptr;
+        platform::SetWriteFault(platform::WriteFault::kNone, 0);
+        EXPECT_EQ(d.LastRun().outcome, balances::RunOutcome::kWriteFailed) << d.LastRun().message;
+      });
   ASSERT_EQ(boxes.size(), 2u) << test_support::ShownTexts();  // the question, then the run's end
   const std::string said = boxes[1].text;
   EXPECT_NE(said.find("Il est survenu un incident"), std::string::npos) << said;
@@ -263,26 +278,11 @@ TEST_F(BalanceSheetCommandsTest, TheRunsBoxNamesTheAmountsThatDoNotRead) {
     }
   }
   ASSERT_FALSE(account.empty());
-  const std::string first = TheDossierRecord.DateDisplay(DossierRecord::DateField::YearStart);
-  const std::string last = TheDossierRecord.DateDisplay(DossierRecord::DateField::YearEnd);
   // The computation of the whole year: the run's outcome and its end box.
   auto compute = [&](balances::RunOutcome want) {
-    TheDossierRecord.SetConstant(4, "S  ");
-    SetDossierState(' ');
-    gui::ModalSeam::Reset();
-    gui::ModalSeam::QueueDialogAnswer(gui::IDCANCEL, [&](gui::Window& w) {
-      auto& d = dynamic_cast<TDEtaBilanCalcul&>(w);
-      d.StartEdit()->SetValue(first, false);
-      d.EndEdit()->SetValue(last, false);
-      gui::ModalSeam::QueueMessageBoxAnswer(gui::IDYES);
-      gui::ModalSeam::QueueMessageBoxAnswer(gui::IDOK);
-      d.PressButton(gui::IDOK);
+    const std::vector<gui::ShownModal> boxes = ComputeWholeYear([] {}, [&](TDEtaBilanCalcul& d) {
       EXPECT_EQ(d.LastRun().outcome, want) << d.LastRun().message;
     });
-    RunSubjectCommand(20509);
-    std::vector<gui::ShownModal> boxes;
-    for (const gui::ShownModal& shown : gui::ModalSeam::Shown())
-      if (shown.kind == gui::ModalKind::MessageBox) boxes.push_back(shown);
     EXPECT_EQ(boxes.size(), 2u) << test_support::ShownTexts();  // the question, then the run's end
     return boxes.empty() ? gui::ShownModal{} : boxes.back();
   };
