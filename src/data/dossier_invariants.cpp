@@ -140,7 +140,8 @@ void CheckTotals(Table& c10, Table& c20, Table& c30, std::map<std::string, Sums>
     PadTo(collective, 8, "0");
     wanted[collective].Add(sums);
   }
-  auto compare = [&fault, &unreadable](Table& t, int f17, const char* what, char file, std::map<std::string, Sums>& sums) {
+  auto compare = [&fault, &unreadable](Table& t, int f17, const char* what, char file,
+                                       std::map<std::string, Sums>& sums) {
     const std::uint32_t count = t.RecCount();
     for (std::uint32_t r = 1; r <= count; ++r) {
       if (!t.GoTo(static_cast<long>(r))) continue;

@@ -72,9 +72,8 @@ bool CanonicalNumberText(const std::uint8_t* text, int width, int decimals) {
 long long FieldCentsOf(Table& table, int field, const std::uint8_t* record, bool* readable) {
   if (field < 1 || field > table.FieldCount()) return 0;
   const dbase::FLDDesc& d = table.Engine().nativeFields[static_cast<std::size_t>(field - 1)];
-  return StoredAmountCents(
-      std::string_view(reinterpret_cast<const char*>(record + d.iOffset), static_cast<std::size_t>(std::max<int>(0, d.iUnits1))),
-      readable);
+  const std::size_t width = static_cast<std::size_t>(std::max<int>(0, d.iUnits1));
+  return StoredAmountCents(std::string_view(reinterpret_cast<const char*>(record + d.iOffset), width), readable);
 }
 
 long long StoredAmountCents(std::string_view text, bool* readable) {
