@@ -7,6 +7,7 @@
 #include "data/entry_lines.h"
 #include "data/error_report.h"
 #include "data/locks.h"
+#include "data/record_fields.h"
 #include "data/session.h"
 #include "data/table.h"
 #include "data/table_internal.h"
@@ -128,10 +129,10 @@ bool SeekOrCreate(Table& table, const char* tag, const std::string& key,
 // operation and writes all four back.
 bool MoveTotals(Table& table, const TotalFields& f, const TotalsOperation& operation, double amount1,
                 double amount2) {
-  double debit1 = table.GetFieldNum(f.debit1);
-  double credit1 = table.GetFieldNum(f.credit1);
-  double debit2 = table.GetFieldNum(f.debit2);
-  double credit2 = table.GetFieldNum(f.credit2);
+  double debit1 = FromCents(StoredAmountOf(table, f.debit1));
+  double credit1 = FromCents(StoredAmountOf(table, f.credit1));
+  double debit2 = FromCents(StoredAmountOf(table, f.debit2));
+  double credit2 = FromCents(StoredAmountOf(table, f.credit2));
   if (operation.OnDebit()) {
     debit1 = Moved(operation, debit1, amount1);
     debit2 = Moved(operation, debit2, amount2);
@@ -149,11 +150,13 @@ bool AccountHeldByWindow(Table& table) {
   return code == RegistryText(kRegistryHeldAccountPos, kRegistryHeldAccountWidth);
 }
 
-// A header total: 14 characters read with Val; rewritten unless the new value does not fit
-// (or the stored one was already unreadable), in which case it keeps its text.
+// A header total: 14 characters read as the reports read them (a text that does not read as a
+// number counts as zero); rewritten unless the new value does not fit (or the stored one is
+// already the stars of a total that did not), in which case it keeps its text.
 bool MoveHeaderTotal(std::string& total, const TotalsOperation& operation, double amount, bool moved) {
   if (total.find('*') != std::string::npos) return !moved;
-  const double value = moved ? Moved(operation, Val(total.c_str()), amount) : Val(total.c_str());
+  const double stored = FromCents(StoredAmountCents(total));
+  const double value = moved ? Moved(operation, stored, amount) : stored;
   const std::string text = FormatNumber(kHeaderTotalWidth, 2, false, value);
   if (text.find('*') != std::string::npos) return false;
   total = text;
@@ -303,10 +306,10 @@ std::string HeaderKey(Table& general, const std::string& code) {
 
 TotalsCents AccountTotalsNow(Table& accounts) {
   TotalsCents t;
-  t.debit1 = ToCents(accounts.GetFieldNum(kAccountTotals.debit1));
-  t.credit1 = ToCents(accounts.GetFieldNum(kAccountTotals.credit1));
-  t.debit2 = ToCents(accounts.GetFieldNum(kAccountTotals.debit2));
-  t.credit2 = ToCents(accounts.GetFieldNum(kAccountTotals.credit2));
+  t.debit1 = StoredAmountOf(accounts, kAccountTotals.debit1);
+  t.credit1 = StoredAmountOf(accounts, kAccountTotals.credit1);
+  t.debit2 = StoredAmountOf(accounts, kAccountTotals.debit2);
+  t.credit2 = StoredAmountOf(accounts, kAccountTotals.credit2);
   return t;
 }
 
@@ -314,7 +317,7 @@ TotalsCents HeaderTotalsNow(Table& general) {
   const std::string first = BlankPadded(general.GetField(4), 2 * kHeaderTotalWidth);
   const std::string second = BlankPadded(general.GetField(5), 2 * kHeaderTotalWidth);
   auto cents = [](const std::string& text, int at) {
-    return ToCents(Val(text.substr(static_cast<std::size_t>(at), kHeaderTotalWidth).c_str()));
+    return StoredAmountCents(std::string_view(text).substr(static_cast<std::size_t>(at), kHeaderTotalWidth));
   };
   TotalsCents t;
   t.debit1 = cents(first, 0);

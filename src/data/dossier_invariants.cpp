@@ -14,6 +14,7 @@
 #include "data/table.h"
 #include "platform/dbase/record_block.h"
 #include "resources/string_table.h"
+#include "runtime/dates.h"
 #include "runtime/numbers.h"
 #include "runtime/text.h"
 #include "runtime/xbase.h"
@@ -23,18 +24,12 @@ namespace {
 using L = LigneEcriture;
 using T = LigneTri;
 
+// The head of the lines counted as zero for an amount that does not read, as the reports say it.
+constexpr int kStrUnreadableHead = 29971;
+
 // Debit and credit in both currencies, in cents.
 struct Sums {
   long long debitF = 0, creditF = 0, debitE = 0, creditE = 0;
-  void Add(const std::string& sense, double francs, double euros) {
-    if (!sense.empty() && sense[0] == 'D') {
-      debitF += ToCents(francs);
-      debitE += ToCents(euros);
-    } else {
-      creditF += ToCents(francs);
-      creditE += ToCents(euros);
-    }
-  }
   void AddCents(const std::string& sense, long long francs, long long euros) {
     if (!sense.empty() && sense[0] == 'D') {
       debitF += francs;
@@ -92,7 +87,8 @@ void SortCounts(const std::vector<std::uint8_t> (&sortsOf)[2], const std::functi
 // against the sums of the lines.
 void CheckTotals(Table& c10, Table& c20, Table& c30, std::map<std::string, Sums>& months,
                  const std::map<std::string, Sums>& accounts, std::map<std::string, Sums>& sections,
-                 const std::function<void(const std::string&)>& fault, long& headers) {
+                 const std::function<void(const std::string&)>& fault, long& headers,
+                 std::vector<UnreadableAmountLine>& unreadable) {
   // The general file: journal-month headers and collectives.
   std::map<std::string, std::string> collectives;
   const std::uint32_t generalCount = c10.RecCount();
@@ -107,7 +103,10 @@ void CheckTotals(Table& c10, Table& c20, Table& c30, std::map<std::string, Sums>
     if (kind != 'C') continue;
     ++headers;
     const std::string key = code.substr(0, 8);
-    auto total = [](const std::string& field, int at) { return ToCents(Val(field.substr(at, 14).c_str())); };
+    bool readable = true;
+    auto total = [&readable](const std::string& field, std::size_t at) {
+      return StoredAmountCents(std::string_view(field).substr(at, 14), &readable);
+    };
     const std::string z4 = std::string(c10.GetField(4)) + std::string(28, ' ');
     const std::string z5 = std::string(c10.GetField(5)) + std::string(28, ' ');
     Sums stored;
@@ -115,6 +114,10 @@ void CheckTotals(Table& c10, Table& c20, Table& c30, std::map<std::string, Sums>
     stored.creditF = total(z4, 14);
     stored.debitE = total(z5, 0);
     stored.creditE = total(z5, 14);
+    if (!readable)
+      unreadable.push_back({UnreadableAmountLine::kJournalMonthRecord, c10.recordNumber, "",
+                            TrimmedRight(code.substr(4, 3).c_str()) + " " + code.substr(2, 2) + "/" +
+                                DecodeYear(code.substr(0, 2).c_str())});
     const auto found = months.find(key);
     const Sums lines = found != months.end() ? found->second : Sums{};
     if (!(stored == lines))
@@ -137,16 +140,19 @@ void CheckTotals(Table& c10, Table& c20, Table& c30, std::map<std::string, Sums>
     PadTo(collective, 8, "0");
     wanted[collective].Add(sums);
   }
-  auto compare = [&fault](Table& t, int f17, const char* what, std::map<std::string, Sums>& sums) {
+  auto compare = [&fault, &unreadable](Table& t, int f17, const char* what, char file,
+                                       std::map<std::string, Sums>& sums) {
     const std::uint32_t count = t.RecCount();
     for (std::uint32_t r = 1; r <= count; ++r) {
       if (!t.GoTo(static_cast<long>(r))) continue;
       const std::string code = t.GetField(1);
+      bool readable = true;
       Sums stored;
-      stored.debitF = ToCents(t.GetFieldNum(f17));
-      stored.debitE = ToCents(t.GetFieldNum(f17 + 1));
-      stored.creditF = ToCents(t.GetFieldNum(f17 + 2));
-      stored.creditE = ToCents(t.GetFieldNum(f17 + 3));
+      stored.debitF = StoredAmountOf(t, f17, &readable);
+      stored.debitE = StoredAmountOf(t, f17 + 1, &readable);
+      stored.creditF = StoredAmountOf(t, f17 + 2, &readable);
+      stored.creditE = StoredAmountOf(t, f17 + 3, &readable);
+      if (!readable && !t.IsDeleted()) unreadable.push_back({file, t.recordNumber, "", code});
       const auto found = sums.find(code);
       const Sums lines = found != sums.end() ? found->second : Sums{};
       if (!(stored == lines))
@@ -156,8 +162,8 @@ void CheckTotals(Table& c10, Table& c20, Table& c30, std::map<std::string, Sums>
     for (const auto& [code, s] : sums)
       if (!s.Zero()) fault(std::string(what) + " " + TrimmedRight(code.c_str()) + LoadStr(22025) + s.Text());
   };
-  compare(c20, 17, resources::LastingText(22516), wanted);
-  compare(c30, 9, resources::LastingText(22517), sections);
+  compare(c20, 17, resources::LastingText(22516), UnreadableAmountLine::kAccountRecord, wanted);
+  compare(c30, 9, resources::LastingText(22517), UnreadableAmountLine::kSectionRecord, sections);
 }
 
 }  // namespace
@@ -172,19 +178,23 @@ std::string DossierInvariants::Report() const {
   for (const std::string& f : faults_) out += f + "\n";
   if (faultCount_ > static_cast<long>(faults_.size()))
     out += LoadStr(22489) + std::to_string(faultCount_ - static_cast<long>(faults_.size())) + " autre(s)\n";
+  if (!unreadable_.empty()) out += LoadStr(kStrUnreadableHead) + UnreadableAmountLinesText(unreadable_);
   return out;
 }
 
-bool DossierInvariants::Check() {
+void DossierInvariants::Clear() {
   faults_.clear();
+  unreadable_.clear();
   faultCount_ = 0;
   draftLines = closedLines = sortRecords = headers = 0;
+}
+
+bool DossierInvariants::Check() {
+  Clear();
   // The lines and sort records read from the files' blocks; a block that cannot be read (a damaged
   // file) sends the whole check through the cursors, which name each record they cannot read.
   if (CheckFromBlocks()) return faultCount_ == 0;
-  faults_.clear();
-  faultCount_ = 0;
-  draftLines = closedLines = sortRecords = headers = 0;
+  Clear();
   return CheckByCursor();
 }
 
@@ -228,15 +238,20 @@ bool DossierInvariants::CheckFromBlocks() {
     auto field = [closed](int draftField) { return closed ? L::ClosedFieldOf(draftField) : draftField; };
     const int fKind = field(L::BCLE), fSense = field(L::BSENS), fFrancs = field(L::BMONTANTF),
               fEuros = field(L::BMONTANTE), fMonth = field(L::BMOIS), fJournal = field(L::BJAL),
-              fCode = field(L::BCODE);
+              fCode = field(L::BCODE), fPiece = field(L::BPIECE);
     std::uint32_t count = 0;
-    const bool read = ScanRecords(lines, [&](std::uint32_t, const std::uint8_t* record) {
+    const bool read = ScanRecords(lines, [&](std::uint32_t recno, const std::uint8_t* record) {
       ++count;
       if (record[0] == '*') return;
       FieldTextOf(lines, fKind, record, kind);
       FieldTextOf(lines, fSense, record, sense);
-      const long long francs = FieldCentsOf(lines, fFrancs, record);
-      const long long euros = FieldCentsOf(lines, fEuros, record);
+      bool readable = true;
+      const long long francs = FieldCentsOf(lines, fFrancs, record, &readable);
+      const long long euros = FieldCentsOf(lines, fEuros, record, &readable);
+      if (!readable && (kind == "Z" || kind == "W" || kind == "Y")) {
+        FieldTextOf(lines, fCode, record, code);
+        unreadable_.push_back({closed ? T::kClosed : T::kDraft, recno, FieldTextOf(lines, fPiece, record), code});
+      }
       if (kind == "Z") {
         FieldTextOf(lines, fMonth, record, month);
         FieldTextOf(lines, fJournal, record, journal);
@@ -313,7 +328,7 @@ bool DossierInvariants::CheckFromBlocks() {
   const std::map<std::string, Sums> orderedAccounts(accounts.begin(), accounts.end());
   std::map<std::string, Sums> orderedSections(sections.begin(), sections.end());
   CheckTotals(c10, c20, c30, orderedMonths, orderedAccounts, orderedSections, [this](const std::string& f) { Fault(f); },
-              headers);
+              headers, unreadable_);
   return true;
 }
 
@@ -348,14 +363,20 @@ bool DossierInvariants::CheckByCursor() {
       if (lines.IsDeleted()) continue;
       const std::string kind = L::Get(lines, closed, L::BCLE);
       const std::string sense = L::Get(lines, closed, L::BSENS);
-      const double francs = lines.GetFieldNum(closed ? static_cast<int>(L::DMONTANTF) : static_cast<int>(L::BMONTANTF));
-      const double euros = lines.GetFieldNum(closed ? static_cast<int>(L::DMONTANTE) : static_cast<int>(L::BMONTANTE));
+      bool readable = true;
+      const long long francs =
+          StoredAmountOf(lines, closed ? static_cast<int>(L::DMONTANTF) : static_cast<int>(L::BMONTANTF), &readable);
+      const long long euros =
+          StoredAmountOf(lines, closed ? static_cast<int>(L::DMONTANTE) : static_cast<int>(L::BMONTANTE), &readable);
+      if (!readable && (kind == "Z" || kind == "W" || kind == "Y"))
+        unreadable_.push_back({closed ? T::kClosed : T::kDraft, r, L::Get(lines, closed, L::BPIECE),
+                               L::Get(lines, closed, L::BCODE)});
       if (kind == "Z") {
         const std::string month = L::Get(lines, closed, L::BMOIS) + L::Get(lines, closed, L::BJAL);
-        months[month + (closed ? "C" : "B")].Add(sense, francs, euros);
-        accounts[L::Get(lines, closed, L::BCODE)].Add(sense, francs, euros);
+        months[month + (closed ? "C" : "B")].AddCents(sense, francs, euros);
+        accounts[L::Get(lines, closed, L::BCODE)].AddCents(sense, francs, euros);
       } else if (kind == "W" || kind == "Y") {
-        sections[L::Get(lines, closed, L::BCODE)].Add(sense, francs, euros);
+        sections[L::Get(lines, closed, L::BCODE)].AddCents(sense, francs, euros);
       }
     }
   }
@@ -393,6 +414,7 @@ bool DossierInvariants::CheckByCursor() {
   }
   SortCounts(sortsOf, [this](const std::string& f) { Fault(f); });
 
-  CheckTotals(c10, c20, c30, months, accounts, sections, [this](const std::string& f) { Fault(f); }, headers);
+  CheckTotals(c10, c20, c30, months, accounts, sections, [this](const std::string& f) { Fault(f); }, headers,
+              unreadable_);
   return faultCount_ == 0;
 }

@@ -11,11 +11,14 @@
 //   account, an auxiliary account's lines counted again on its collective account (C10 "B" +
 //   the account's first letter, field 4).
 // - Section totals (C30 fields 9-12): the sums of the live analytic lines "W" and "Y".
-// Sums are made in whole cents.
+// Sums are made in whole cents, every amount read as the reports read it (StoredAmountCents): one
+// that does not read as a number counts as zero, and its line or record is named.
 #pragma once
 
 #include <string>
 #include <vector>
+
+#include "data/entry_lines.h"
 
 class DossierInvariants {
  public:
@@ -26,8 +29,11 @@ class DossierInvariants {
   // One French line per broken rule, at most kMaxFaults of them (the count goes on).
   const std::vector<std::string>& Faults() const { return faults_; }
   long FaultCount() const { return faultCount_; }
-  // All the faults, one a line.
+  // All the faults, one a line, then the lines and records counted as zero for an amount that
+  // does not read, named as the reports name them.
   std::string Report() const;
+  // Those lines and records.
+  const std::vector<UnreadableAmountLine>& Unreadable() const { return unreadable_; }
 
   // What was read, for the caller's summary.
   long draftLines = 0;
@@ -42,6 +48,8 @@ class DossierInvariants {
   bool CheckFromBlocks();
   bool CheckByCursor();
   void Fault(const std::string& text);
+  void Clear();
   std::vector<std::string> faults_;
+  std::vector<UnreadableAmountLine> unreadable_;
   long faultCount_ = 0;
 };

@@ -69,16 +69,11 @@ bool CanonicalNumberText(const std::uint8_t* text, int width, int decimals) {
   return !(negative && !nonZero);
 }
 
-long long FieldCentsOf(Table& table, int field, const std::uint8_t* record) {
-  if (field >= 1 && field <= table.FieldCount()) {
-    const dbase::FLDDesc& d = table.Engine().nativeFields[static_cast<std::size_t>(field - 1)];
-    bool readable = true;
-    const long long cents = StoredAmountCents(
-        std::string_view(reinterpret_cast<const char*>(record + d.iOffset), static_cast<std::size_t>(std::max<int>(0, d.iUnits1))),
-        &readable);
-    if (readable) return cents;
-  }
-  return ToCents(FieldNumberOf(table, field, record));
+long long FieldCentsOf(Table& table, int field, const std::uint8_t* record, bool* readable) {
+  if (field < 1 || field > table.FieldCount()) return 0;
+  const dbase::FLDDesc& d = table.Engine().nativeFields[static_cast<std::size_t>(field - 1)];
+  const std::size_t width = static_cast<std::size_t>(std::max<int>(0, d.iUnits1));
+  return StoredAmountCents(std::string_view(reinterpret_cast<const char*>(record + d.iOffset), width), readable);
 }
 
 long long StoredAmountCents(std::string_view text, bool* readable) {
@@ -163,6 +158,18 @@ long long StoredAmountOf(Table& table, int field, bool* readable) {
   if (d.offset + width > table.recordBuffer.size()) return 0;
   return StoredAmountCents(std::string_view(reinterpret_cast<const char*>(table.recordBuffer.data()) + d.offset, width),
                            readable);
+}
+
+std::string FieldTextAsRead(Table& table, int field) {
+  if (field < 1 || field > table.FieldCount() || table.FieldType(field) != 'N' || table.Layout(field).decimals > 2)
+    return table.GetField(field);
+  const FieldLayout& d = table.Layout(field);
+  const int width = std::max<int>(1, d.width);
+  char text[FieldRingBuffers::kRoom + 1];
+  const int n = std::snprintf(text, FieldRingBuffers::kRoom, "%*.*f", width, std::max<int>(0, d.decimals),
+                              FromCents(StoredAmountOf(table, field)));
+  if (n < 0 || n > width) return std::string(static_cast<std::size_t>(width), '*');
+  return std::string(text, static_cast<std::size_t>(n));
 }
 
 bool CopyNumberField(Table& source, int s, Table& target, int t) {

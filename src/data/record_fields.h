@@ -16,9 +16,9 @@ void FieldTextOf(Table& table, int field, const std::uint8_t* record, std::strin
 std::string FieldTextOf(Table& table, int field, const std::uint8_t* record);
 // The value GetFieldNum gives of a number field: 0 when blank or unreadable.
 double FieldNumberOf(Table& table, int field, const std::uint8_t* record);
-// The field's amount in cents: its stored text as StoredAmountCents reads it; a text that does
-// not read as a number, ToCents of the value GetFieldNum gives.
-long long FieldCentsOf(Table& table, int field, const std::uint8_t* record);
+// The field's amount in cents: its stored text as StoredAmountCents reads it (0, *readable
+// cleared, for a text that does not read as a number).
+long long FieldCentsOf(Table& table, int field, const std::uint8_t* record, bool* readable = nullptr);
 // True when the stored text of a number field (`width` bytes) is the one writing its own value
 // back gives: blanks, a sign, digits without a leading zero, the field's decimals; at most 15
 // digits, so that reading and printing it again cannot change a digit. Negative zero is not.
@@ -38,6 +38,10 @@ long long StoredAmountCents(std::string_view text, bool* readable = nullptr);
 // The amount of number field `field` of the table's current record, read from its stored bytes
 // (NUL bytes and all) by StoredAmountCents; 0 for a field of another type.
 long long StoredAmountOf(Table& table, int field, bool* readable = nullptr);
+// The text GetField gives of field `field` of the table's current record, except that an amount (a
+// number field of at most two decimals) is printed from the cents StoredAmountOf reads: one that
+// does not read as a number gives zero, as every report counts it.
+std::string FieldTextAsRead(Table& table, int field);
 // Copies number field `s` of the source's current record into number field `t` of the target's
 // record (being appended, or current and then written, as PutFieldNum writes). An amount (at
 // most two decimals) goes over as the cents StoredAmountCents reads, so that the copy reads as

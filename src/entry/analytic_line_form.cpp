@@ -8,6 +8,7 @@
 #include "data/account_totals.h"
 #include "data/dossier_files.h"
 #include "data/entry_lines.h"
+#include "data/record_fields.h"
 #include "data/rounding_accounts.h"
 #include "data/session.h"
 #include "data/table.h"
@@ -198,7 +199,8 @@ bool TWSaiModDetJournauxAnal::LoadLine() {
   const char entry = c50.GetField(L::BEURO)[0];
   euros_->SetValue(entry == 'O' || entry == 'o' || euroOnly_, true);
   const bool debit = c50.GetField(L::BSENS)[0] == 'D';
-  const long long francs = ToCents(c50.GetFieldNum(L::BMONTANTF)), euros = ToCents(c50.GetFieldNum(L::BMONTANTE));
+  const long long francs = StoredAmountOf(c50, L::BMONTANTF), euros = StoredAmountOf(c50, L::BMONTANTE);
+  const std::string unreadable = UnreadableAmountsText(c50);
   (debit ? debitF_ : creditF_)->SetValue(AmountText(francs), true);
   (debit ? debitE_ : creditE_)->SetValue(AmountText(euros), true);
   (debit ? creditF_ : debitF_)->SetValue("", true);
@@ -219,6 +221,7 @@ bool TWSaiModDetJournauxAnal::LoadLine() {
     gui::PostCommand(GetHandle(), cmd::SolderLigne);
   }
   EnableAmountFields();
+  TellUnreadableAmounts(unreadable);
   return true;
 }
 
@@ -448,8 +451,8 @@ void TWSaiModDetJournauxAnal::CmSolderCompte() {
   // The loaded amounts are in the totals of the section the line was loaded with, and only there.
   auto loaded = [](const MEdit* e) { return ToCents(Val(e->LoadedValue().c_str())); };
   const long long loadedF = loaded(debitF_) - loaded(creditF_), loadedE = loaded(debitE_) - loaded(creditE_);
-  const auto [f, e] = SectionBalancingAmounts(ToCents(c30->GetFieldNum(9)), ToCents(c30->GetFieldNum(10)),
-                                              ToCents(c30->GetFieldNum(11)), ToCents(c30->GetFieldNum(12)),
+  const auto [f, e] = SectionBalancingAmounts(StoredAmountOf(*c30, 9), StoredAmountOf(*c30, 10),
+                                              StoredAmountOf(*c30, 11), StoredAmountOf(*c30, 12),
                                               code == loadedSection_, loadedF, loadedE);
   PutBalancingAmount(true, f, e);
   ComputeSplitRemainder(true, false);
@@ -520,7 +523,8 @@ bool TWSaiModDetJournauxAnal::Save() {
   ::Table* c30 = TableC30;
   if (MessageBar != nullptr && c30 != nullptr && c30->isOpen && c30->Seek("C30CODE", code.c_str()) &&
       c30->MatchKey(code.c_str(), static_cast<int>(kSectionWidth), 1) != '#') {
-    const double balance = euroMain ? c30->GetFieldNum(10) - c30->GetFieldNum(12) : c30->GetFieldNum(9) - c30->GetFieldNum(11);
+    const double balance = FromCents(euroMain ? StoredAmountOf(*c30, 10) - StoredAmountOf(*c30, 12)
+                                              : StoredAmountOf(*c30, 9) - StoredAmountOf(*c30, 11));
     MessageBar->SetText(std::string(c30->GetField(1)) + " " + c30->GetField(2) + LoadStr(1582) + " " +
                         LTrim(FormatAmount(balance)) + " " + LoadStr(euroMain ? 2277 : 2278));
   }

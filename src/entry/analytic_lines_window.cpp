@@ -5,6 +5,7 @@
 #include "data/account_totals.h"
 #include "data/dossier_files.h"
 #include "data/entry_lines.h"
+#include "data/record_fields.h"
 #include "data/session.h"
 #include "data/table.h"
 #include "data/table_results.h"
@@ -244,7 +245,8 @@ std::string TWSaiBroDetJournauxAnal::GetCellText(int field, std::uint32_t start,
   ::Table& t = *Lines();
   const char sense = t.GetField(L::BSENS)[0];
   auto amount = [&](char side) {
-    return sense == side ? std::string(GroupThousands(kAmountWidth, 2, t.GetFieldNum(field))) : std::string(kAmountWidth, ' ');
+    return sense == side ? std::string(GroupThousands(kAmountWidth, 2, FromCents(StoredAmountOf(t, field))))
+                         : std::string(kAmountWidth, ' ');
   };
   switch (DeclaredAt(column)) {
     case kLabelText: return LabelText(t.GetField(L::BCLIB)[0]);
@@ -290,7 +292,8 @@ void TWSaiBroDetJournauxAnal::EvLButtonDown(unsigned modKeys, gui::Point p) {
   ::Table* c30 = TableC30;
   if (c30 == nullptr || !c30->isOpen || IsBlank(section)) return;
   if (!c30->Seek("C30CODE", section.c_str()) || c30->MatchKey(section.c_str(), 8, 1) != 'O') return;
-  const double balance = euroView_ ? c30->GetFieldNum(10) - c30->GetFieldNum(12) : c30->GetFieldNum(9) - c30->GetFieldNum(11);
+  const double balance = FromCents(euroView_ ? StoredAmountOf(*c30, 10) - StoredAmountOf(*c30, 12)
+                                            : StoredAmountOf(*c30, 9) - StoredAmountOf(*c30, 11));
   if (MessageBar != nullptr)
     MessageBar->SetText(std::string(c30->GetField(1)) + " " + c30->GetField(2) + LoadStr(1582) + " " +
                         LTrim(FormatAmount(balance)) + " " + LoadStr(euroView_ ? 2277 : 2278));
@@ -378,7 +381,8 @@ void TWSaiBroDetJournauxAnal::CmModifier() {
   if (recno == 0 || c50 == nullptr || c50->recordNumber != static_cast<std::uint32_t>(recno) || c50->IsDeleted()) return;
   // An exchange-rounding line keeps its amount.
   const char entry = c50->GetField(L::BEURO)[0];
-  if (entry >= 'a' && entry <= 'z' && (c50->GetFieldNum(L::BMONTANTF) != 0 || c50->GetFieldNum(L::BMONTANTE) != 0)) {
+  if (entry >= 'a' && entry <= 'z' &&
+      (StoredAmountOf(*c50, L::BMONTANTF) != 0 || StoredAmountOf(*c50, L::BMONTANTE) != 0)) {
     gui::MessageBeep(0);
     gui::MessageBox(this, LoadStr(16012), LoadStr(52), gui::MB_OK | gui::MB_ICONSTOP);
     return;

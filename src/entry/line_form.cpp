@@ -9,6 +9,7 @@
 #include "data/account_totals.h"
 #include "data/dossier_files.h"
 #include "data/entry_lines.h"
+#include "data/record_fields.h"
 #include "data/rounding_accounts.h"
 #include "data/session.h"
 #include "data/table.h"
@@ -308,6 +309,7 @@ bool TWSaiModDetJournaux::LoadLine() {
   if (!LockRecord(c50, key_.c_str(), 0)) return false;
   holdsLine_ = true;
   loaded_ = ReadLineRecord(c50);
+  const std::string unreadable = UnreadableAmountsText(c50);
 
   auto load = [](MEdit* e, const std::string& text) { e->SetValue(AllTrim(text.c_str()), true); };
   MEdit* piece = EditOf(kPiece);
@@ -380,6 +382,7 @@ bool TWSaiModDetJournaux::LoadLine() {
     gui::PostCommand(GetHandle(), cmd::SolderPiece);
   }
   EnableAmountFields();
+  TellUnreadableAmounts(unreadable);
   return true;
 }
 
@@ -1293,7 +1296,7 @@ bool TWSaiModDetJournaux::Save() {
     ::Table& c20 = *TableC20;
     if (MessageBar != nullptr && c20.Seek("C20CODE", r.account.c_str()) && c20.MatchKey(r.account.c_str(), 8, 1) != '#') {
       const int d = euroFirst_ ? 1 : 0;
-      const double balance = c20.GetFieldNum(17 + d) - c20.GetFieldNum(19 + d);
+      const double balance = FromCents(StoredAmountOf(c20, 17 + d) - StoredAmountOf(c20, 19 + d));
       MessageBar->SetText(PadRight(c20.GetField(1), 8) + " " + c20.GetField(2) + LoadStr(1582) + " " +
                           LTrim(FormatAmount(balance)) + " " + LoadStr(euroFirst_ ? 2277 : 2278));
     }

@@ -2,8 +2,19 @@
 
 #include "controls/mcontrols.h"
 #include "controls/medit.h"
+#include "data/entry_lines.h"
+#include "data/record_fields.h"
+#include "data/stored_fields.h"
 #include "entry/upper_edit.h"
+#include "platform/gui/application.h"
+#include "platform/gui/constants.h"
+#include "platform/gui/messagebox.h"
+#include "runtime/text.h"
 #include "runtime/xbase.h"
+
+namespace {
+constexpr int kStrUnreadableLineAmount = 31050;  // the stored amount of the line loaded does not read
+}  // namespace
 
 LineFormBase::LineFormBase(gui::MDIClient* client, const std::string& title, int gridColumns, int gridRows,
                            int formSlot, int formSlotLength, int partnerSlot, int senseId, int eurosId)
@@ -115,4 +126,26 @@ void LineFormBase::FollowTypedAmount(int id) {
   const char side = debitSide ? 'D' : 'C';
   if (EurosChecked()) ConvertAmountByRate(*AmountField(side, true), *AmountField(side, false));
   else ConvertAmountByInverseRate(*AmountField(side, false), *AmountField(side, true));
+}
+
+std::string LineFormBase::UnreadableAmountsText(::Table& c50) {
+  std::string text;
+  for (int field : {LigneEcriture::BMONTANTF, LigneEcriture::BMONTANTE}) {
+    bool readable = true;
+    StoredAmountOf(c50, field, &readable);
+    if (readable) continue;
+    // Bytes that cannot be shown (NUL bytes and other controls) as "?".
+    std::string stored = Trimmed(StoredFields(c50, {field})[0]);
+    for (char& c : stored)
+      if (static_cast<unsigned char>(c) < 0x20) c = '?';
+    text += (text.empty() ? "" : " / ") + stored;
+  }
+  return text;
+}
+
+void LineFormBase::TellUnreadableAmounts(const std::string& stored) {
+  if (stored.empty()) return;
+  gui::MessageBeep(0);
+  gui::MessageBox(this, FillPlaceholder(LoadStr(kStrUnreadableLineAmount), stored), UnreadableAmountsCaption(),
+                  gui::MB_OK | gui::MB_ICONEXCLAMATION);
 }

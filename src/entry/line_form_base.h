@@ -9,6 +9,7 @@
 #include "framework/edit_form.h"
 
 class MButton;
+class Table;
 class MCheckBox;
 class MEdit;
 class MRStatic;
@@ -52,6 +53,12 @@ class LineFormBase : public CMDIModif {
   // An amount typed in the field `id`: the other sense's amounts emptied and the sense shown
   // follow it, and the amount in the other currency is converted from it.
   void FollowTypedAmount(int id);
+  // The stored texts of the amounts of the current line of `c50` that do not read as numbers (the
+  // form shows them as zero, as the reports count them), joined; "" when both read.
+  static std::string UnreadableAmountsText(::Table& c50);
+  // Tells the user, once for the line loaded, that its stored amount `stored` (as given above)
+  // does not read, so that the right amount is typed before the line is saved.
+  void TellUnreadableAmounts(const std::string& stored);
 
   std::map<int, gui::Window*> controls_;
   MEdit* debitF_ = nullptr;

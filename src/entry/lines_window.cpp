@@ -8,6 +8,7 @@
 #include "data/dossier_files.h"
 #include "data/entry_lines.h"
 #include "data/index_recovery.h"
+#include "data/record_fields.h"
 #include "data/session.h"
 #include "data/table.h"
 #include "data/table_results.h"
@@ -29,6 +30,7 @@
 #include "runtime/dossier_record.h"
 #include "runtime/numbers.h"
 #include "runtime/session_registry.h"
+#include "runtime/text.h"
 #include "runtime/xbase.h"
 #include "shell/application.h"
 #include "shell/mdi_client.h"
@@ -260,7 +262,8 @@ std::string TWSaiBroDetJournaux::GetCellText(int field, std::uint32_t start, std
   const int declared = DeclaredAt(column);
   const char sense = t.GetField(L::BSENS)[0];
   auto amount = [&](int f, char side) {
-    return sense == side ? std::string(GroupThousands(kAmountWidth, 2, t.GetFieldNum(f))) : std::string(kAmountWidth, ' ');
+    return sense == side ? std::string(GroupThousands(kAmountWidth, 2, FromCents(StoredAmountOf(t, f))))
+                         : std::string(kAmountWidth, ' ');
   };
   auto dueDate = [&]() {
     const std::string stored = t.GetField(L::BECHEANCE);
@@ -346,7 +349,8 @@ void TWSaiBroDetJournaux::EvLButtonDown(unsigned modKeys, gui::Point p) {
   ::Table* c20 = TableC20;
   if (c20 == nullptr || !c20->isOpen) return;
   if (!c20->Seek("C20CODE", account.c_str()) || c20->MatchKey(account.c_str(), 8, 1) != 'O') return;
-  const double debit = c20->GetFieldNum(mainEuro_ ? 18 : 17), credit = c20->GetFieldNum(mainEuro_ ? 20 : 19);
+  const double debit = FromCents(StoredAmountOf(*c20, mainEuro_ ? 18 : 17));
+  const double credit = FromCents(StoredAmountOf(*c20, mainEuro_ ? 20 : 19));
   balanceText_ = std::string(c20->GetField(1)) + " " + c20->GetField(2) + LoadStr(16011) + " " +
                  LTrim(FormatAmount(debit - credit)) + " " + LoadStr(mainEuro_ ? 2277 : 2278);
   if (MessageBar != nullptr) MessageBar->SetText(balanceText_);
@@ -620,7 +624,7 @@ void TWSaiBroDetJournaux::CmChercherMontant() {
   const long recno = PositionOnSelectedRow(1);
   ::Table* c50 = TableC50;
   if (recno == 0 || c50 == nullptr || c50->recordNumber != static_cast<std::uint32_t>(recno) || c50->IsDeleted()) return;
-  const std::string amount = AllTrim(c50->GetField(L::BMONTANTE));
+  const std::string amount = AmountDigits(FromCents(StoredAmountOf(*c50, L::BMONTANTE)));
   const std::string current = L::Key(*c50);
   // Shift held: the next line of that amount, without the dialog.
   if (gui::GetKeyState(gui::VK_SHIFT) < 0) {
@@ -673,7 +677,8 @@ void TWSaiBroDetJournaux::CmModifier() {
   if (recno == 0 || c50 == nullptr || c50->recordNumber != static_cast<std::uint32_t>(recno) || c50->IsDeleted()) return;
   // An exchange-rounding line keeps its amount.
   const char entry = c50->GetField(L::BEURO)[0];
-  if (entry >= 'a' && entry <= 'z' && (c50->GetFieldNum(L::BMONTANTF) != 0 || c50->GetFieldNum(L::BMONTANTE) != 0)) {
+  if (entry >= 'a' && entry <= 'z' &&
+      (StoredAmountOf(*c50, L::BMONTANTF) != 0 || StoredAmountOf(*c50, L::BMONTANTE) != 0)) {
     gui::MessageBeep(0);
     gui::MessageBox(this, LoadStr(16012), LoadStr(52), gui::MB_OK | gui::MB_ICONSTOP);
     return;
@@ -726,7 +731,7 @@ void TWSaiBroDetJournaux::CmCreerLigne() {
   after.day = t.GetField(L::BJOUR);
   after.labelCode = t.GetField(L::BCLIB);
   after.label = t.GetField(L::BLIB);
-  const double main = t.GetFieldNum(mainEuro_ ? L::BMONTANTE : L::BMONTANTF);
+  const long long main = StoredAmountOf(t, mainEuro_ ? L::BMONTANTE : L::BMONTANTF);
   after.sense = t.GetField(L::BSENS)[0] == 'D' && main != 0 ? 'D' : 'C';
   after.entryCurrency = EntryCurrencyFlag ? 'O' : 'N';
   if (RoundingLineFlag != 0) after.entryCurrency = static_cast<char>(after.entryCurrency - 'A' + 'a');

@@ -6,6 +6,7 @@
 #include <cstdio>
 
 #include "controls/medit.h"
+#include "data/record_fields.h"
 #include "data/session.h"
 #include "data/table.h"
 #include "framework/edit_form.h"
@@ -274,7 +275,7 @@ namespace {
 void ShowBalance(Table* table, int debitField, int creditField, gui::Static* label, bool euro) {
   if (label == nullptr || table == nullptr || !table->isOpen || table->recordNumber == 0) return;
   const int e = euro ? 1 : 0;
-  const double balance = table->GetFieldNum(debitField + e) - table->GetFieldNum(creditField + e);
+  const double balance = FromCents(StoredAmountOf(*table, debitField + e) - StoredAmountOf(*table, creditField + e));
   std::string text = RTrim(table->GetField(2));
   text += " ";
   text += LoadStr(1280);

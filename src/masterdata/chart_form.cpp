@@ -2,6 +2,7 @@
 
 #include "controls/mcontrols.h"
 #include "controls/medit.h"
+#include "data/record_fields.h"
 #include "data/table.h"
 #include "masterdata/core/chart_layouts.h"
 #include "masterdata/core/chart_records.h"
@@ -72,7 +73,8 @@ void ChartRecordForm::AfterLoad() {
     for (int c = 0; c < 2; ++c) {
       const int id = c == 0 ? ids_.balanceF : ids_.balanceE;
       if (gui::Static* s = StaticOf(id))
-        s->SetText(BalanceText(t->GetFieldNum(file->debitField + c), t->GetFieldNum(file->creditField + c)));
+        s->SetText(BalanceText(FromCents(StoredAmountOf(*t, file->debitField + c)),
+                               FromCents(StoredAmountOf(*t, file->creditField + c))));
     }
   }
   // A dossier kept only in euros never shows the franc row.

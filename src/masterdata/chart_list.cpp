@@ -6,6 +6,7 @@
 
 #include "data/dossier_files.h"
 #include "data/index_recovery.h"
+#include "data/record_fields.h"
 #include "data/session.h"
 #include "data/table.h"
 #include "framework/dialog_bases.h"
@@ -28,6 +29,7 @@
 #include "runtime/code_helpers.h"
 #include "runtime/dossier_record.h"
 #include "runtime/session_registry.h"
+#include "runtime/numbers.h"
 #include "runtime/text.h"
 #include "runtime/xbase.h"
 #include "shell/mdi_client.h"
@@ -256,7 +258,8 @@ std::string ChartList::GetCellText(int field, std::uint32_t start, std::uint32_t
   if (column == 2) return Upper(SliceOf(t.GetField(field), static_cast<int>(start), len).c_str());
   if (field == file_->debitField) {
     const int c = euros_ ? 1 : 0;
-    return BalanceCell(t.GetFieldNum(file_->debitField + c), t.GetFieldNum(file_->creditField + c));
+    return BalanceCell(FromCents(StoredAmountOf(t, file_->debitField + c)),
+                       FromCents(StoredAmountOf(t, file_->creditField + c)));
   }
   if (file_->Accounts()) {
     const std::string code = SliceOf(t.GetField(c20::kCode), 1, kChartCodeWidth);

@@ -83,8 +83,8 @@ Balances JournalBalanceWithout(Table& c50, const std::string& key) {
 
 Pair AccountBalanceWithoutLine(Table& c20, const std::string& account, const LineRecord& loaded) {
   Pair p;
-  p.francs = ToCents(c20.GetFieldNum(17)) - ToCents(c20.GetFieldNum(19));
-  p.euros = ToCents(c20.GetFieldNum(18)) - ToCents(c20.GetFieldNum(20));
+  p.francs = StoredAmountOf(c20, 17) - StoredAmountOf(c20, 19);
+  p.euros = StoredAmountOf(c20, 18) - StoredAmountOf(c20, 20);
   if (loaded.live && !account.empty() && NormalizeAccount(loaded.account) == NormalizeAccount(account)) {
     const long long sign = loaded.sense == 'D' ? 1 : -1;
     p.francs -= sign * ToCents(loaded.francs);

@@ -3,6 +3,7 @@
 #include <cstdlib>
 
 #include "data/dossier_files.h"
+#include "data/record_fields.h"
 #include "data/session.h"
 #include "data/table.h"
 #include "posting/entry_state.h"
@@ -66,7 +67,9 @@ HeaderTotals ReadHeaderTotals(Table& c10) {
   HeaderTotals t;
   const std::string z4 = PadRight(c10.GetField(kText1Field), 2 * kTotalWidth);
   const std::string z5 = PadRight(c10.GetField(kText2Field), 2 * kTotalWidth);
-  auto cents = [](const std::string& z, int at) { return ToCents(Val(z.substr(static_cast<std::size_t>(at), kTotalWidth).c_str())); };
+  auto cents = [](const std::string& z, int at) {
+    return StoredAmountCents(std::string_view(z).substr(static_cast<std::size_t>(at), kTotalWidth));
+  };
   t.debitF = cents(z4, 0);
   t.creditF = cents(z4, kTotalWidth);
   t.debitE = cents(z5, 0);

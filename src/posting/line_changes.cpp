@@ -4,9 +4,11 @@
 
 #include "data/account_totals.h"
 #include "data/entry_lines.h"
+#include "data/record_fields.h"
 #include "data/table.h"
 #include "data/table_results.h"
 #include "runtime/logfile.h"
+#include "runtime/numbers.h"
 #include "runtime/xbase.h"
 
 namespace posting {
@@ -21,7 +23,8 @@ struct Amounts {
 };
 
 Amounts AmountsOf(Table& c50) {
-  return {std::string(1, c50.GetField(L::BSENS)[0]), c50.GetFieldNum(L::BMONTANTF), c50.GetFieldNum(L::BMONTANTE)};
+  return {std::string(1, c50.GetField(L::BSENS)[0]), FromCents(StoredAmountOf(c50, L::BMONTANTF)),
+          FromCents(StoredAmountOf(c50, L::BMONTANTE))};
 }
 
 // The sort record of the current line made current on C60; a missing one is derived again.

@@ -6,6 +6,7 @@
 #include "data/closed_lines.h"
 #include "data/entry_lines.h"
 #include "data/error_report.h"
+#include "data/record_fields.h"
 #include "data/table.h"
 #include "data/table_results.h"
 #include "runtime/dates.h"
@@ -135,8 +136,8 @@ LineRecord ReadLineRecord(Table& c50) {
   const char entry = c50.GetField(L::BEURO)[0];
   r.entry = entry == 0 ? ' ' : entry;
   r.sense = c50.GetField(L::BSENS)[0] == 'D' ? 'D' : 'C';
-  r.francs = c50.GetFieldNum(L::BMONTANTF);
-  r.euros = c50.GetFieldNum(L::BMONTANTE);
+  r.francs = FromCents(StoredAmountOf(c50, L::BMONTANTF));
+  r.euros = FromCents(StoredAmountOf(c50, L::BMONTANTE));
   r.letterF = c50.GetField(L::BLET);
   r.letterE = c50.GetField(L::BLETE);
   r.vat = c50.GetField(L::BTVA);
@@ -263,8 +264,8 @@ SaveResult SaveLineRecord(Table& c50, Table& c60, const SaveRequest& request) {
 
   // A line without amount is not kept, unless its account takes an analytic split.
   c50.GoTo(static_cast<long>(recno));
-  if (!request.analyticAllowed && !c50.IsDeleted() && c50.GetFieldNum(L::BMONTANTF) == 0 &&
-      c50.GetFieldNum(L::BMONTANTE) == 0) {
+  if (!request.analyticAllowed && !c50.IsDeleted() && StoredAmountOf(c50, L::BMONTANTF) == 0 &&
+      StoredAmountOf(c50, L::BMONTANTE) == 0) {
     if (c50.DeleteRecord(text.c_str(), 0)) {
       CancelSortRecord(c60, recno);
       r.outcome = SaveOutcome::ZeroLineCancelled;

@@ -43,7 +43,7 @@ struct LineRecord {
   std::string dueDate;       // stored YYMMDD, blank for none
   char entry = 'O';          // field 16: "O"/"N", lower case for a rounding line
   char sense = 'C';
-  double francs = 0, euros = 0;
+  double francs = 0, euros = 0;  // as the reports read them: 0 for a text that does not read
   std::string letterF, letterE;
   std::string vat;
 };

@@ -3,6 +3,7 @@
 #include <cmath>
 
 #include "data/entry_lines.h"
+#include "data/record_fields.h"
 #include "data/table.h"
 #include "posting/journal_month.h"
 #include "runtime/dates.h"
@@ -168,7 +169,7 @@ bool CashAccountWouldBeCredit(Table& c20, const std::string& typedAccount, bool 
   if (PadRight(typedAccount, 2).compare(0, 2, "53") != 0) return false;
   const std::string account = NormalizeAccount(typedAccount);
   if (!SeekLiveAccount(c20, account)) return false;
-  long long balance = ToCents(c20.GetFieldNum(euros ? kDebitE : kDebitF)) - ToCents(c20.GetFieldNum(euros ? kCreditE : kCreditF));
+  long long balance = StoredAmountOf(c20, euros ? kDebitE : kDebitF) - StoredAmountOf(c20, euros ? kCreditE : kCreditF);
   if (loaded.live && NormalizeAccount(loaded.account) == account) {
     const long long part = ToCents(euros ? loaded.euros : loaded.francs);
     balance -= loaded.sense == 'D' ? part : -part;

@@ -243,8 +243,9 @@ void TWTraGenerationSAN::CmAccepter() {
   if (r.code == 0) RememberOtherDossier(target_);
   gui::MessageBeep(0);
   WriteLog(processing::OpeningLogLine(request, r));
-  gui::MessageBox(this, processing::OpeningEndMessage(request, r), caption,
-                  gui::MB_OK | (r.code == 0 ? gui::MB_ICONINFORMATION : gui::MB_ICONERROR));
+  const unsigned icon = r.code != 0 ? gui::MB_ICONERROR : r.unreadable.empty() ? gui::MB_ICONINFORMATION
+                                                                             : gui::MB_ICONEXCLAMATION;
+  gui::MessageBox(this, processing::OpeningEndMessage(request, r), caption, gui::MB_OK | icon);
   running_ = false;
   CloseWindow();
   if (MainWindowHandle != 0) gui::PostCommand(MainWindowHandle, command_id::SetMainCaption);

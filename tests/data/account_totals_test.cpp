@@ -10,6 +10,7 @@
 #include "runtime/numbers.h"
 #include "data_test_util.h"
 #include "runtime/session_registry.h"
+#include "support/line_files.h"
 
 namespace data_test {
 namespace {
@@ -172,6 +173,34 @@ TEST_F(TotalsTest, HeaderTotalThatNoLongerFitsKeepsItsValue) {
   MajCentC10("2403VTE1", "+C", 0, 2);
   EXPECT_EQ(Header("2403VTE1").second, std::string(14, '*') + Total14(3));
   EXPECT_EQ(Boxes().size(), 2u);
+}
+
+// A total whose text does not read as a number (a comma, an exponent, two points) counts as zero
+// when a line moves it, as every report counts it: the line's amount goes over it, never 12.00
+// and the amount, nor a number too large to print.
+TEST_F(TotalsTest, ATotalThatDoesNotReadIsMovedFromZero) {
+  const std::string c20 = DossierPath(TableKind::C20) + ".dbf";
+  int n = 0;
+  for (const char* stored : {"12,34", "-1e300", "1.0.0"}) {
+    SCOPED_TRACE(stored);
+    const std::string header = "2403VT" + std::to_string(++n) + "1";
+    std::string debit = stored;
+    debit.insert(0, 14 - debit.size(), ' ');
+    Add(*TableC10, {"C", header, "Ventes", debit + Total14(5), Total14(0) + Total14(0)});
+    MajCentC10(header.c_str(), "+D", 1, 0.15);
+    EXPECT_EQ(Header(header), std::make_pair(Total14(1) + Total14(5), Total14(0.15) + Total14(0)));
+
+    const std::string account = "6070000" + std::to_string(n);
+    MajCompteC20(account.c_str(), "+D", 3, 0.46);
+    TableC20->CloseTable(true);
+    test_support::RawRecords raw(c20);
+    for (std::uint32_t r = 1; r <= raw.Count(); ++r)
+      if (raw.Field(raw.Record(r), "CCODE") == account) raw.Put(r, "CDEBITF", stored);
+    ASSERT_TRUE(TableC20->OpenShared(DossierPath(TableKind::C20), "C20CODE"));
+    MajCompteC20(account.c_str(), "+D", 1, 0.15);
+    EXPECT_EQ(Account(account), (std::vector<double>{1, 0, 0.61, 0}));
+  }
+  EXPECT_TRUE(Boxes().empty());
 }
 
 // The record is held by another cursor; while the update waits, that cursor lets go and the

@@ -421,6 +421,33 @@ TEST_F(LineFormTest, TheBalancingCommandsNameALineWhoseAmountDoesNotRead) {
   }
 }
 
+// A line whose euro amount holds "12,34" (read by the lenient reading as 12.00) opened for a change:
+// the form shows the euros as every report reads them, nothing, the francs as they are, and says
+// once, with the text stored, that it does not read.
+TEST_F(LineFormTest, AnAmountThatDoesNotReadShowsAsTheReportsReadIt) {
+  Open();
+  const std::string month = MonthOf("OD ");
+  const std::string key = LineWhere(month, [](const posting::LineRecord& r) { return r.francs != 0 && r.euros != 0; });
+  ASSERT_FALSE(key.empty());
+  const posting::LineRecord line = LineOf(key);
+  test_support::RawRecords(std::string(PathC50()) + ".dbf").Put(line.recno, "BMONTANTE", "12,34");
+  TWSaiBroDetJournaux* w = Saisir(month);
+  ASSERT_NE(w, nullptr);
+  gui::ModalSeam::Reset();
+  gui::ModalSeam::QueueMessageBoxAnswer(gui::IDOK);
+  TWSaiModDetJournaux* f = Modify(w, key);
+  ASSERT_NE(f, nullptr) << test_support::ShownTexts();
+  EXPECT_EQ(f->TextOf(kDebitE) + "|" + f->TextOf(kCreditE), "|");
+  EXPECT_EQ(f->TextOf(line.sense == 'D' ? kDebitF : kCreditF), AmountDigits(line.francs));
+  std::vector<gui::ShownModal> told;
+  for (const auto& shown : gui::ModalSeam::Shown())
+    if (shown.caption == "ATTENTION - Montants illisibles") told.push_back(shown);
+  ASSERT_EQ(told.size(), 1u) << test_support::ShownTexts();
+  EXPECT_NE(told[0].text.find("\xAB 12,34 \xBB"), std::string::npos) << told[0].text;
+  test_support::ScreenshotMessage(told[0], "entry", "unreadable_amount_loaded");
+  test_support::Screenshot(f->Widget(), "entry", "unreadable_amount_form");
+}
+
 // The entry-models list asked by "Autre Modèle" (button 1268) as a lookup: the request stands at 258-283,
 // the list opens, the model chosen comes back, its text replaces the slot's and its first line applies.
 TEST_F(LineFormTest, AnotherModelComesBackFromTheModelsList) {

@@ -12,6 +12,7 @@
 #include "platform/system/files.h"
 #include "platform/system/process.h"
 #include "runtime/pain001_writer.h"
+#include "support/line_files.h"
 
 namespace entry_test {
 namespace {
@@ -205,13 +206,27 @@ TEST_F(TransferFileTest, RefusalsLeaveNoFile) {
                         {"000001", "10", "FBADIBAN", 'V', "IBAN", 'D', 10.00},
                         {"000001", "10", "FABSENT1", 'V', "Compte absent", 'D', 10.00},
                         {"000001", "10", "53000000", 'V', "Banque", 'C', 40.00}});
+  // A transfer whose euro amount holds "12,34" (read by the lenient reading as 12.00).
+  SeedMonth("C606CAI", {{"000001", "10", "FDUPO001", 'V', "Bon", 'D', 10.00},
+                        {"000001", "10", "53000000", 'V', "Banque", 'C', 10.00}});
+  {
+    test_support::RawRecords raw(std::string(PathC50()) + ".dbf");
+    for (std::uint32_t n = 1; n <= raw.Count(); ++n) {
+      const std::string r = raw.Record(n);
+      if (raw.Field(r, "BMOIS") == "C606" && raw.Field(r, "BCODE") == "FDUPO001") raw.Put(n, "BMONTANTE", "12,34");
+    }
+  }
   struct Case {
     const char* month;
     const char* typeListe;
     std::vector<std::string> said;  // in the message shown
+    bool prepared = false;          // refused only once its lines are read
   } cases[] = {
       {"C605CAI", "SBQ01V", {"au moins un IBAN ou BIC est incomplet", "FNOIBAN1", "FBADBIC1", "FBADIBAN", "FABSENT1",
                              "n'a pas \xE9t\xE9 \xE9" "crit"}},
+      {"C606CAI", "SBQ01V", {"le montant d'au moins une ligne ne se lit pas comme un nombre", "FDUPO001",
+                             "n'a pas \xE9t\xE9 \xE9" "crit"},
+       true},
       {"C604CAI", "SZZ99V", {"Code Banque Em\xE9ttrice inconnu", "[TypeListe=VBQ01V]", "ZZ99"}},
       {"C604CAI", "SBQ01Z", {"Le Code Libell\xE9 est inconnu", "[TypeListe=VBQ01V]"}},
       {"C604CAI", "SBQ01 ", {"Le Code Libell\xE9 est inconnu"}},
@@ -223,7 +238,7 @@ TEST_F(TransferFileTest, RefusalsLeaveNoFile) {
     ASSERT_NE(w, nullptr);
     gui::ModalSeam::Reset();
     const test_support::ReportHookRun run = Print(w, c.typeListe);
-    EXPECT_FALSE(run.prepared);
+    EXPECT_EQ(run.prepared, c.prepared);
     for (const std::string& s : c.said) EXPECT_NE(test_support::ShownTexts().find(s), std::string::npos) << s;
     EXPECT_FALSE(fs::exists(File()));
     EXPECT_TRUE(NoTemporaryFile());

@@ -6,12 +6,15 @@
 #include <thread>
 
 #include "core_fixture.h"
+#include "masterdata/core/chart_files.h"
 #include "masterdata/core/chart_records.h"
 #include "masterdata/core/code_checks.h"
 #include "platform/dbase/idapi.h"
 #include "runtime/dossier_record.h"
+#include "runtime/text.h"
 #include "runtime/xbase.h"
 #include "support/demo_oracle.h"
+#include "support/line_files.h"
 #include "support/other_process.h"
 
 namespace md_test {
@@ -51,6 +54,30 @@ TEST_F(ChartCoreTest, AmountsAndBudgetsAsShownTypedAndChecked) {
   EXPECT_EQ(BalanceText(0, 1234.5), "1 234.50 Cr");
   EXPECT_EQ(BalanceText(3, 3), "0.00");
   EXPECT_EQ(BalanceCell(3, 3), std::string(17, ' '));
+}
+
+// An account's budget stored as no program writes it: the form shows it as every report reads it
+// (a third decimal half up, text that does not read as zero), and only figures that read as zero
+// let the account be cancelled.
+TEST_F(ChartCoreTest, AFigureThatDoesNotReadShowsAsZeroAndKeepsTheAccount) {
+  const struct {
+    const char* stored;
+    const char* shown;
+    bool cancellable;
+  } cases[] = {{"0.00", "0.00", true},      {"", "0.00", true},         {"54.125", "54.13", false},
+               {"12,34", "0.00", false},    {"abc", "0.00", false},     {"-1e300", "0.00", false}};
+  const std::uint32_t recno = TableC20->RecCount();
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.stored);
+    ASSERT_TRUE(TableC20->GoTo(static_cast<long>(recno)));
+    for (int f : AccountsFile().AmountFields()) ASSERT_TRUE(TableC20->PutFieldNum(f, 0));
+    TableC20->CloseTable(true);
+    test_support::RawRecords(std::string(PathC20()) + ".dbf").Put(recno, "CBUDGETE", c.stored);
+    ASSERT_TRUE(TableC20->OpenShared(PathC20(), "C20CODE"));
+    ASSERT_TRUE(TableC20->GoTo(static_cast<long>(recno)));
+    EXPECT_EQ(Trimmed(ReadSlice(*TableC20, {c20::kBudget + 1, 1, 14})), c.shown);
+    EXPECT_EQ(AmountsAllowCancel(*TableC20, AccountsFile(), false), c.cancellable);
+  }
 }
 
 TEST_F(ChartCoreTest, TheAccountsWithADomiciliationAndTheKeysTheyRead) {

@@ -4,6 +4,7 @@
 #include "core_fixture.h"
 #include "processing/core/automatic_matching.h"
 #include "processing/core/manual_matching.h"
+#include "support/line_files.h"
 
 namespace processing_test {
 namespace {
@@ -85,6 +86,19 @@ TEST_F(AutomaticTest, TheEdgeCasesOfTheRun) {
     EXPECT_EQ(out.matches, c.matches) << c.what;
     EXPECT_FALSE(out.interrupted) << c.what;
   }
+}
+
+// A debit whose euro amount holds "12,34" (read by the lenient reading as 12.00) beside a credit of
+// 12.00: the run reads it as the reports do, as zero, and letters neither line.
+TEST_F(AutomaticTest, AnAmountThatDoesNotReadIsNeverMatched) {
+  RunCase c{"", {}, 2, "", "C61231", 1, {}, 0};
+  const auto debit = AddLines("CDAMAGE ", {{'D', 12}});
+  const std::uint32_t damaged = c50.recordNumber;
+  const auto credit = AddLines("CDAMAGE ", {{'C', 12, 2}});
+  test_support::RawRecords(std::string(PathC50()) + ".dbf").Put(damaged, "BMONTANTE", "12,34");
+  EXPECT_EQ(RunAutomaticMatching(Tables(), Parameters(c, "CDAMAGE ")).matches, 0);
+  EXPECT_EQ(Letters(debit), std::vector<std::string>{""});
+  EXPECT_EQ(Letters(credit), std::vector<std::string>{""});
 }
 
 // A second run over an account a first run matched gives letters to the new lines only, after

@@ -19,6 +19,7 @@
 #include "data/draft_lines.h"
 #include "data/entry_lines.h"
 #include "data/locks.h"
+#include "data/record_fields.h"
 #include "data/session.h"
 #include "data/table.h"
 #include "data/table_internal.h"
@@ -32,6 +33,7 @@
 #include "runtime/dossier_record.h"
 #include "runtime/numbers.h"
 #include "runtime/runtime_hooks.h"
+#include "runtime/text.h"
 #include "runtime/xbase.h"
 #include "support/kill_point.h"
 #include "support/line_files.h"
@@ -313,6 +315,51 @@ TEST_F(OpeningTest, AnUnbalancedTrialBalanceStopsTheRun) {
   EXPECT_EQ(Run(Request(), &refusal).code, processing::kOpeningRefused);
   EXPECT_NE(refusal.find("Solde Euros: "), std::string::npos) << refusal;
   EXPECT_EQ(TargetBytes(), bytes);
+}
+
+// Amounts that do not read count as zero and are named in the run's end message: an account's year
+// total ("12,34" over what it held) in the refusal of the trial balance it leaves unbalanced; that
+// total put back, a line of an auxiliary account ("-1e300") in the message of a run that goes to
+// its end.
+TEST_F(OpeningTest, AmountsThatDoNotReadAreNamedInTheEndMessage) {
+  const std::string c20 = std::string(PathC20()) + ".dbf";
+  const std::string kept = FileBytes(c20);
+  std::string account, line;
+  {
+    test_support::RawRecords raw(c20);
+    for (std::uint32_t n = 1; n <= raw.Count() && account.empty(); ++n) {
+      const std::string r = raw.Record(n);
+      if (r[0] == '*' || raw.Field(r, "CCODE")[0] != '6' || StoredAmountCents(raw.Field(r, "CDEBITE")) == 0) continue;
+      raw.Put(n, "CDEBITE", "12,34");
+      account = "C20 enregistrement " + std::to_string(n) + ", compte " + Trimmed(raw.Field(r, "CCODE"));
+    }
+  }
+  ASSERT_FALSE(account.empty());
+  std::string refusal;
+  EXPECT_EQ(Run(Request(), &refusal).code, processing::kOpeningRefused);
+  EXPECT_NE(refusal.find("Solde Euros: "), std::string::npos) << refusal;
+  EXPECT_NE(refusal.find(account), std::string::npos) << refusal;
+
+  std::ofstream(c20, std::ios::binary) << kept;
+  {
+    test_support::RawRecords raw(std::string(PathC50()) + ".dbf");
+    for (std::uint32_t n = 1; n <= raw.Count() && line.empty(); ++n) {
+      const std::string r = raw.Record(n);
+      const char first = raw.Field(r, "BCODE")[0];
+      if (r[0] == '*' || raw.Field(r, "BCLE") != "Z" || first < 'A' || first > 'Z' ||
+          StoredAmountCents(raw.Field(r, "BMONTANTE")) == 0)
+        continue;
+      raw.Put(n, "BMONTANTE", "-1e300");
+      line = "C50 enregistrement " + std::to_string(n) + ", pi\xE8" "ce " + Trimmed(raw.Field(r, "BPIECE")) +
+             ", compte " + Trimmed(raw.Field(r, "BCODE"));
+    }
+  }
+  ASSERT_FALSE(line.empty());
+  const OpeningResult r = Run(Request());
+  ASSERT_EQ(r.code, 0) << r.error;
+  const std::string end = processing::OpeningEndMessage(Request(), r);
+  EXPECT_NE(end.find(line), std::string::npos) << end;
+  EXPECT_EQ(end.find(account), std::string::npos) << end;
 }
 
 // A journal "AN" that keeps its own counter gives the piece its number; the dossier's stays.

@@ -16,6 +16,7 @@
 #include "processing/opening_balances_window.h"
 #include "runtime/logfile.h"
 #include "runtime/session_registry.h"
+#include "runtime/text.h"
 #include "runtime/xbase.h"
 #include "shell/application.h"
 #include "shell/handlers.h"
@@ -24,6 +25,7 @@
 #include "opening_fixture.h"
 #include "support/dossier_fixture.h"
 #include "support/dossier_passwords.h"
+#include "support/line_files.h"
 
 namespace {
 
@@ -106,6 +108,41 @@ TEST_F(YearEndWindowTest, TheNextYearIsChosenCheckedAndGenerated) {
   EXPECT_GT(an, 3);
 }
 
+
+// An account's total that does not read ("0,00" over a credit of nothing): the run counts it as
+// zero, goes to its end, and its end box names the account.
+TEST_F(YearEndWindowTest, TheEndBoxNamesTheAmountsThatDoNotRead) {
+  const std::string a = MakeDossier("a", "SA", 40);
+  ASSERT_NO_FATAL_FAILURE(opening_test::EmptyDraft(a + "c50sa"));
+  ASSERT_NO_FATAL_FAILURE(opening_test::MakeNextYear(root_ + "/b"));
+  std::string account;
+  {
+    test_support::RawRecords raw(a + "c20sa.dbf");
+    for (std::uint32_t n = 1; n <= raw.Count() && account.empty(); ++n) {
+      const std::string r = raw.Record(n);
+      if (r[0] == '*' || r[1] < '1' || r[1] > '9' || !IsBlank(raw.Field(r, "CCREDITE").substr(0, 8))) continue;
+      raw.Put(n, "CCREDITE", "0,00");
+      account = "C20 enregistrement " + std::to_string(n) + ", compte " + Trimmed(raw.Field(r, "CCODE"));
+    }
+  }
+  ASSERT_FALSE(account.empty());
+  Open(a, "SA");
+  Menu(command_id::GenerationSoldesANouveau);
+  TWTraGenerationSAN* form = Form();
+  ASSERT_NE(form, nullptr) << test_support::ShownTexts();
+  gui::ModalSeam::QueueFileAnswer(root_ + "/b/c10sb.dbf");
+  gui::SendCommand(form->GetHandle(), 1204);
+  gui::ProcessPendingMessages();
+  for (int answer : {gui::IDYES, gui::IDYES}) gui::ModalSeam::QueueMessageBoxAnswer(answer);
+  gui::SendCommand(form->GetHandle(), yearend_cmd::Accepter);
+  gui::ProcessPendingMessages();
+  const gui::ShownModal* end = nullptr;
+  for (const gui::ShownModal& shown : gui::ModalSeam::Shown())
+    if (shown.text.find("La G\xE9n\xE9ration des SAN est termin\xE9") != std::string::npos) end = &shown;
+  ASSERT_NE(end, nullptr) << test_support::ShownTexts();
+  EXPECT_NE(end->text.find(account), std::string::npos) << end->text;
+  test_support::ScreenshotMessage(*end, "processing", "opening_unreadable_amounts");
+}
 
 // A next year with passwords is written into only with its privileged one: the secondary one and
 // wrong ones, three tries, end the run before its question with every file of that dossier as it

@@ -171,16 +171,18 @@ std::vector<std::pair<int, int>> AmountPairs(Table& table) {
   return pairs;
 }
 
-// Euro amounts computed from the franc amounts where the euro side is zero.
+// Euro amounts computed from the franc amounts where the euro side is zero. Amounts are read as
+// the reports read them; a pair either side of which does not read as a number stays as it is.
 bool ConvertAmountPairs(Table& table, double rate) {
   const auto pairs = AmountPairs(table);
   if (pairs.empty()) return true;
   bool ok = true;
   for (bool more = table.GoTop(""); more && !table.eof; more = table.Skip(1)) {
     for (const auto& [f, e] : pairs) {
-      const double francs = table.GetFieldNum(f);
+      bool readable = true;
+      const double francs = FromCents(StoredAmountOf(table, f, &readable));
       double euros = 0;
-      if (francs == 0 || table.GetFieldNum(e) != 0) continue;
+      if (francs == 0 || StoredAmountOf(table, e, &readable) != 0 || !readable) continue;
       if (!FrancsToEuros(francs, rate, euros) || !table.PutFieldNum(e, euros)) ok = false;
     }
   }
@@ -211,9 +213,10 @@ bool ConvertEntryLines(Table& table, double rate, char source,
   bool ok = true;
   std::map<std::string, std::vector<PieceLine>> pieces;
   for (bool more = table.GoTop(""); more && !table.eof; more = table.Skip(1)) {
-    const double francs = table.GetFieldNum(francsField);
-    double euros = table.GetFieldNum(eurosField);
-    if (francs != 0 && euros == 0) {
+    bool readable = true;
+    const double francs = FromCents(StoredAmountOf(table, francsField, &readable));
+    double euros = FromCents(StoredAmountOf(table, eurosField, &readable));
+    if (readable && francs != 0 && euros == 0) {
       if (!FrancsToEuros(francs, rate, euros) || !table.PutFieldNum(eurosField, euros)) ok = false;
     }
     if (table.GetField(kindField)[0] != 'Z' || table.IsDeleted()) continue;
@@ -264,8 +267,8 @@ bool ConvertJournalHeaders(Table& c10, double rate,
       credit = it->second.second;
     } else {
       double d = 0, c = 0;
-      if (!FrancsToEuros(Val(francs.substr(0, 14).c_str()), rate, d) ||
-          !FrancsToEuros(Val(francs.substr(14, 14).c_str()), rate, c))
+      if (!FrancsToEuros(FromCents(StoredAmountCents(std::string_view(francs).substr(0, 14))), rate, d) ||
+          !FrancsToEuros(FromCents(StoredAmountCents(std::string_view(francs).substr(14, 14))), rate, c))
         return false;
       debit = Cents(d);
       credit = Cents(c);

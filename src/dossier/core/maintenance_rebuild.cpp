@@ -51,6 +51,16 @@ bool Renew(Table& t, int field, const std::string& text) {
   return now == wanted || t.PutField(field, text.c_str());
 }
 
+// Totals `first` to `first + 3` of the current record set to zero where they hold anything else,
+// an amount that does not read as a number included. False when a write was refused.
+bool ZeroTotals(Table& t, int first) {
+  for (int f = first; f < first + 4; ++f) {
+    bool readable = true;
+    if ((StoredAmountOf(t, f, &readable) != 0 || !readable) && !t.PutFieldNum(f, 0)) return false;
+  }
+  return true;
+}
+
 // A stored date read back through the display form, which renews the
 // encoding of its year.
 std::string RenewedDate(const std::string& stored) { return ConvertDate(ConvertDate(stored.c_str())); }
@@ -284,8 +294,7 @@ void RebuildRun::VisitC20(Table& t) {
     Remove(t, "C20");
     return;
   }
-  for (int f = 17; f <= 20; ++f)
-    if (t.GetFieldNum(f) != 0 && !Wrote(t, t.PutFieldNum(f, 0))) return;
+  Wrote(t, ZeroTotals(t, 17));
 }
 
 void RebuildRun::VisitC30(Table& t) {
@@ -294,8 +303,7 @@ void RebuildRun::VisitC30(Table& t) {
     Remove(t, "C30");
     return;
   }
-  for (int f = 9; f <= 12; ++f)
-    if (t.GetFieldNum(f) != 0 && !Wrote(t, t.PutFieldNum(f, 0))) return;
+  Wrote(t, ZeroTotals(t, 9));
 }
 
 // The rules of an entry line, closed (C40) or draft (C50); a rule that
@@ -334,9 +342,12 @@ void RebuildRun::VisitLine(Table& t, bool closed) {
     Remove(t, name);
     return;
   }
-  // A dossier in euros only has no line with francs and no euros.
-  if (ConstantIs(39, 'O') && AmountsEqual(t.GetFieldNum(francsField + 1), 0) &&
-      !AmountsEqual(t.GetFieldNum(francsField), 0)) {
+  // A dossier in euros only has no line with francs and no euros. An amount that does not read
+  // is not known to be zero: its line stays, named above.
+  bool readable = true;
+  const long long francs = StoredAmountOf(t, francsField, &readable);
+  const long long euros = StoredAmountOf(t, francsField + 1, &readable);
+  if (ConstantIs(39, 'O') && readable && euros == 0 && francs != 0) {
     Remove(t, name);
     return;
   }

@@ -8,6 +8,7 @@
 
 #include "data/account_totals.h"
 #include "data/collation.h"
+#include "data/record_fields.h"
 #include "data/session.h"
 #include "data/table.h"
 #include "dossier/core/conversion.h"
@@ -29,13 +30,13 @@ constexpr int kAccountWidth = 8;
 // Debit and credit of both currencies, in whole cents.
 struct Sums {
   long long debitF = 0, debitE = 0, creditF = 0, creditE = 0;
-  void Add(const char* sense, double francs, double euros) {
-    if (sense[0] == 'D') {
-      debitF += ToCents(francs);
-      debitE += ToCents(euros);
+  void Add(char sense, long long francs, long long euros) {
+    if (sense == 'D') {
+      debitF += francs;
+      debitE += euros;
     } else {
-      creditF += ToCents(francs);
-      creditE += ToCents(euros);
+      creditF += francs;
+      creditE += euros;
     }
   }
   bool Empty() const { return debitF == 0 && debitE == 0 && creditF == 0 && creditE == 0; }
@@ -63,13 +64,19 @@ bool Refused(Table& t) {
 // `written`, or the write of `t` noted as refused.
 bool Checked(Table& t, bool written) { return written || Refused(t); }
 
+// A total of a header field (characters 1-14 the debit, 15-28 the credit) in cents, as the
+// reports read it: one that does not read counts as zero.
+long long HeaderTotal(const std::string& text, std::size_t at) {
+  return StoredAmountCents(std::string_view(text).substr(at, 14));
+}
+
 // Adds the sums of one currency to characters 1-14 (debit) and 15-28
 // (credit) of a header field.
 bool AddToHeaderField(Table& c10, int field, long long debit, long long credit) {
   if (debit == 0 && credit == 0) return true;
   const std::string text = PadRight(Field(c10, field), 28);
-  const double d = Val(text.substr(0, 14).c_str()) + FromCents(debit);
-  const double c = Val(text.substr(14, 14).c_str()) + FromCents(credit);
+  const double d = FromCents(HeaderTotal(text, 0) + debit);
+  const double c = FromCents(HeaderTotal(text, 14) + credit);
   return Checked(c10, c10.PutFieldPart(field, 1, 14, AmountText14(d).c_str())) &&
          Checked(c10, c10.PutFieldPart(field, 15, 14, AmountText14(c).c_str()));
 }
@@ -139,7 +146,7 @@ bool HeaderTotals(Table& lines, int monthField, int journalField, int senseField
   ForEachRecord(lines, show, [&](std::uint32_t) {
     if (lines.IsDeleted() || lines.GetField(1)[0] != 'Z') return;
     groups[Field(lines, monthField) + Field(lines, journalField)].Add(
-        lines.GetField(senseField), lines.GetFieldNum(francsField), lines.GetFieldNum(francsField + 1));
+        lines.GetField(senseField)[0], StoredAmountOf(lines, francsField), StoredAmountOf(lines, francsField + 1));
   });
   for (const auto& [group, sums] : groups)
     if (!PostHeader(group, source, sums, show)) return false;
@@ -159,8 +166,8 @@ std::vector<LineAmounts> ReadLineAmounts(Table* lines, int senseField, Maintenan
   all.resize(static_cast<std::size_t>(lines->RecCount()) + 1);
   MaintenanceProgress quiet;
   ForEachRecord(*lines, quiet, [&](std::uint32_t r) {
-    all[r] = {lines->GetField(senseField)[0], ToCents(lines->GetFieldNum(senseField + 1)),
-              ToCents(lines->GetFieldNum(senseField + 2))};
+    all[r] = {lines->GetField(senseField)[0], StoredAmountOf(*lines, senseField + 1),
+              StoredAmountOf(*lines, senseField + 2)};
   });
   return all;
 }
@@ -176,10 +183,10 @@ bool FindOrCreateAccount(const std::string& code, const char* label = kRebuildLa
 bool AddTotals(Table& t, int firstField, const Sums& s) {
   if (s.Empty()) return true;
   t.BeginRewrite();
-  t.PutFieldNum(firstField, t.GetFieldNum(firstField) + FromCents(s.debitF));
-  t.PutFieldNum(firstField + 1, t.GetFieldNum(firstField + 1) + FromCents(s.debitE));
-  t.PutFieldNum(firstField + 2, t.GetFieldNum(firstField + 2) + FromCents(s.creditF));
-  t.PutFieldNum(firstField + 3, t.GetFieldNum(firstField + 3) + FromCents(s.creditE));
+  t.PutFieldNum(firstField, FromCents(StoredAmountOf(t, firstField) + s.debitF));
+  t.PutFieldNum(firstField + 1, FromCents(StoredAmountOf(t, firstField + 1) + s.debitE));
+  t.PutFieldNum(firstField + 2, FromCents(StoredAmountOf(t, firstField + 2) + s.creditF));
+  t.PutFieldNum(firstField + 3, FromCents(StoredAmountOf(t, firstField + 3) + s.creditE));
   return Checked(t, t.EndRewrite(true));
 }
 
@@ -256,10 +263,10 @@ std::vector<HeaderGroup> ReadHeaderGroups(MaintenanceProgress& show) {
     if (groups.empty() || groups.back().key != key) groups.push_back({key, Sums()});
     Sums& s = groups.back().sums;
     const std::string f = PadRight(Field(c10, 4), 28), e = PadRight(Field(c10, 5), 28);
-    s.debitF += ToCents(Val(f.substr(0, 14).c_str()));
-    s.creditF += ToCents(Val(f.substr(14, 14).c_str()));
-    s.debitE += ToCents(Val(e.substr(0, 14).c_str()));
-    s.creditE += ToCents(Val(e.substr(14, 14).c_str()));
+    s.debitF += HeaderTotal(f, 0);
+    s.creditF += HeaderTotal(f, 14);
+    s.debitE += HeaderTotal(e, 0);
+    s.creditE += HeaderTotal(e, 14);
     more = c10.SkipActive(true);
   }
   return groups;
@@ -296,7 +303,7 @@ Balancing WriteBalancingLine(const std::string& group, const std::string& accoun
 
   // The accounts of these lines are general ones: no collective to move.
   Sums sums;
-  sums.Add(senseText.c_str(), withFrancs ? francs : 0.0, withEuros ? euros : 0.0);
+  sums.Add(sense, withFrancs ? ToCents(francs) : 0, withEuros ? ToCents(euros) : 0);
   MaintenanceProgress quiet;
   if (!FindOrCreateAccount(account, LoadStr(181)) || !AddTotals(*TableC20, 17, sums) ||
       !PostHeader(group, 'B', sums, quiet))

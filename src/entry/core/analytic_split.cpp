@@ -8,6 +8,7 @@
 #include "data/closed_lines.h"
 #include "data/entry_lines.h"
 #include "data/error_report.h"
+#include "data/record_fields.h"
 #include "data/table.h"
 #include "data/table_results.h"
 #include "posting/new_lines.h"
@@ -373,8 +374,8 @@ posting::LineChange ChangeSplitLine(Table& c50, Table& c60, std::uint32_t recno,
     c50.GoTo(static_cast<long>(recno));
     const std::string section = c50.GetField(L::BCODE);
     const char sense = c50.GetField(L::BSENS)[0];
-    MajAnalC30(section.c_str(), Operation(cancel ? '-' : '+', sense).c_str(), c50.GetFieldNum(L::BMONTANTF),
-               c50.GetFieldNum(L::BMONTANTE));
+    MajAnalC30(section.c_str(), Operation(cancel ? '-' : '+', sense).c_str(),
+               FromCents(StoredAmountOf(c50, L::BMONTANTF)), FromCents(StoredAmountOf(c50, L::BMONTANTE)));
   }
   c50.GoTo(static_cast<long>(recno));
   if (!held) UnlockRecord(c50);
@@ -402,8 +403,8 @@ SplitRemainder ComputeSplitRemainder(Table& c50, const std::string& lineKey, con
   const std::string header = key.substr(0, kSplitGeneralKeyLength) + headerLetter + "    ";
   auto signedCents = [&c50](long long& f, long long& e) {
     const long long sign = c50.GetField(L::BSENS)[0] == 'D' ? 1 : -1;
-    f += sign * ToCents(c50.GetFieldNum(L::BMONTANTF));
-    e += sign * ToCents(c50.GetFieldNum(L::BMONTANTE));
+    f += sign * StoredAmountOf(c50, L::BMONTANTF);
+    e += sign * StoredAmountOf(c50, L::BMONTANTE);
   };
   if (SeekSplitRecord(c50, header) && !c50.IsDeleted()) signedCents(r.generalF, r.generalE);
   const std::string own = key.substr(kSplitLinesKeyLength, 4);
@@ -446,7 +447,7 @@ AnalyticSaveOutcome SaveAnalyticLineRecord(Table& c50, Table& c60, const std::st
   const bool live = !c50.IsDeleted();
   const std::string oldSection = c50.GetField(L::BCODE);
   const char oldSense = c50.GetField(L::BSENS)[0];
-  const double oldF = c50.GetFieldNum(L::BMONTANTF), oldE = c50.GetFieldNum(L::BMONTANTE);
+  const double oldF = FromCents(StoredAmountOf(c50, L::BMONTANTF)), oldE = FromCents(StoredAmountOf(c50, L::BMONTANTE));
   const bool oldPosted = live && (oldF != 0 || oldE != 0);
   if (oldPosted) MajAnalC30(oldSection.c_str(), Operation('-', oldSense).c_str(), oldF, oldE);
 

@@ -4,6 +4,7 @@
 
 #include "data/dossier_files.h"
 #include "data/entry_lines.h"
+#include "data/record_fields.h"
 #include "data/write_targets.h"
 #include "posting/journal_month.h"
 #include "runtime/code_helpers.h"
@@ -44,6 +45,8 @@ constexpr const char* kDefinitions[JournalPrintout::kFieldCount] = {
 constexpr int kAccountName = 2, kDom1 = 9, kDom2 = 10, kRibBank = 11, kRibBranch = 12, kRibNumber = 13, kRibKey = 14,
               kIban = 15, kBic = 16, kMemo = 30;
 constexpr int kMemoRoom = 4000;
+// The head of the accounts of transfers whose amount does not read, in the end message.
+constexpr int kStrUnreadableTransfers = 31051;
 constexpr int kAmountRoom = 16;
 
 std::string Part(const std::string& zone, int position, int width) {
@@ -249,6 +252,7 @@ bool JournalPrintout::Prepare(PrintoutRun& run) {
   transferFile_.clear();
   transferFailed_ = false;
   failedAccounts_.clear();
+  unreadableAccounts_.clear();
   incompleteRib_.clear();
   incompleteIban_.clear();
   account_ = Account{};
@@ -334,8 +338,8 @@ void JournalPrintout::Compute() {
   const std::string letterF = c50_.GetField(L::BLET);
   const std::string letterE = c50_.GetField(L::BLETE);
   const char sense = c50_.GetField(L::BSENS)[0];
-  const double francs = c50_.GetFieldNum(L::BMONTANTF);
-  const double euros = c50_.GetFieldNum(L::BMONTANTE);
+  const double francs = FromCents(StoredAmountOf(c50_, L::BMONTANTF));
+  const double euros = FromCents(StoredAmountOf(c50_, L::BMONTANTE));
   const double amount = run_.euros ? euros : francs;
 
   fields_.SetFieldText(PIECE, c50_.GetField(L::BPIECE));
@@ -435,17 +439,26 @@ void JournalPrintout::Compute() {
 
 void JournalPrintout::ComputeTransfer(const Account& a) {
   const std::string code = c50_.GetField(L::BCODE);
+  // A transfer whose amount does not read as a number would send a sum nobody entered: no file at
+  // the end, the account named.
+  bool readable = true;
+  const long long cents = StoredAmountOf(c50_, L::BMONTANTE, &readable);
+  if (!readable) {
+    transferFailed_ = true;
+    if (unreadableAccounts_.find(Trimmed(code)) == std::string::npos) unreadableAccounts_ += "\r\n   " + Trimmed(code);
+  }
   if (CreditorIncomplete(a)) {
     // Another station changed the account since the run was prepared: no file at the end.
     transferFailed_ = true;
     if (failedAccounts_.find(Trimmed(code)) == std::string::npos) failedAccounts_ += "\r\n   " + Trimmed(code);
     return;
   }
+  if (!readable) return;
   Pain001Transfer t;
   t.instructionId = "Virement:" + Pain001Writer::BlockNumber(writer_.Count()) + "-" + Trimmed(fields_.Value(JOUR)) + "/" +
                     Trimmed(fields_.Value(MOIS)) + "/" + Trimmed(fields_.Value(ANNEE));
   t.endToEndId = Trimmed(fields_.Value(CODELIB)) + " " + Trimmed(fields_.Value(LIBELLE));
-  t.cents = ToCents(c50_.GetFieldNum(L::BMONTANTE));
+  t.cents = cents;
   t.bic = a.bic;
   t.name = Trimmed(fields_.Value(COMPTE)) + "-" + Trimmed(fields_.Value(NOMCOMPTE));
   t.iban = a.iban;
@@ -458,7 +471,10 @@ void JournalPrintout::FinishTransferFile() {
   if (transferFailed_) {
     writer_.Abort();
     RuntimeBeep();
-    RuntimeMessage(LoadStr(52), (std::string(LoadStr(3053)) + failedAccounts_ + LoadStr(16200)).c_str(), kMbIconStop);
+    std::string text;
+    if (!failedAccounts_.empty()) text += LoadStr(3053) + failedAccounts_;
+    if (!unreadableAccounts_.empty()) text += LoadStr(kStrUnreadableTransfers) + unreadableAccounts_;
+    RuntimeMessage(LoadStr(52), (text + LoadStr(16200)).c_str(), kMbIconStop);
     return;
   }
   Pain001Debtor debtor;

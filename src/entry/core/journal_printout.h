@@ -130,6 +130,7 @@ class JournalPrintout {
   Pain001Writer writer_;
   bool transferFailed_ = false;
   std::string failedAccounts_;
+  std::string unreadableAccounts_;  // accounts of transfers whose amount does not read as a number
   std::string transferFile_;
 };
 

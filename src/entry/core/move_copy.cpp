@@ -17,6 +17,7 @@
 #include "runtime/code_helpers.h"
 #include "runtime/dates.h"
 #include "runtime/logfile.h"
+#include "runtime/numbers.h"
 #include "runtime/xbase.h"
 
 namespace entry {
@@ -239,7 +240,8 @@ PieceResult MovePiece(const std::string& source, const std::string& piece, const
     // The line's amounts leave the source header and join the target's, once it is rewritten.
     t.c50.GoTo(static_cast<long>(line.recno));
     const std::string sense(1, t.c50.GetField(L::BSENS)[0]);
-    const double francs = t.c50.GetFieldNum(L::BMONTANTF), euros = t.c50.GetFieldNum(L::BMONTANTE);
+    const double francs = FromCents(StoredAmountOf(t.c50, L::BMONTANTF));
+    const double euros = FromCents(StoredAmountOf(t.c50, L::BMONTANTE));
     MajCentC10(sourceHeader.c_str(), Sign('-', sense).c_str(), francs, euros);
     MajCentC10(targetHeader.c_str(), Sign('+', sense).c_str(), francs, euros);
     for (std::uint32_t a : line.analytic)
@@ -316,7 +318,8 @@ PieceResult CopyPiece(const std::string& source, const std::string& piece, const
     if (!copy(line.recno)) continue;
     ++r.generalLines;
     const std::string sense(1, written.GetField(L::BSENS)[0]);
-    const double francs = written.GetFieldNum(L::BMONTANTF), euros = written.GetFieldNum(L::BMONTANTE);
+    const double francs = FromCents(StoredAmountOf(written, L::BMONTANTF));
+    const double euros = FromCents(StoredAmountOf(written, L::BMONTANTE));
     const std::string account = written.GetField(L::BCODE);
     MajCompteC20(account.c_str(), Sign('+', sense).c_str(), francs, euros);
     MajCentC10(targetHeader.c_str(), Sign('+', sense).c_str(), francs, euros);
@@ -327,8 +330,8 @@ PieceResult CopyPiece(const std::string& source, const std::string& piece, const
       if (kind != 'W' && kind != 'Y') continue;
       const std::string aSense(1, written.GetField(L::BSENS)[0]);
       const std::string section = written.GetField(L::BCODE);
-      MajAnalC30(section.c_str(), Sign('+', aSense).c_str(), written.GetFieldNum(L::BMONTANTF),
-                 written.GetFieldNum(L::BMONTANTE));
+      MajAnalC30(section.c_str(), Sign('+', aSense).c_str(), FromCents(StoredAmountOf(written, L::BMONTANTF)),
+                 FromCents(StoredAmountOf(written, L::BMONTANTE)));
     }
   }
   r.outcome = PieceOutcome::Done;

@@ -3,6 +3,7 @@
 #include <cctype>
 #include <cmath>
 
+#include "data/record_fields.h"
 #include "data/table.h"
 #include "data/table_copy.h"
 #include "masterdata/core/code_values.h"
@@ -167,7 +168,9 @@ bool AmountsAllowCancel(Table& t, const ChartFile& file, bool eurosOnly) {
   for (std::size_t i = 0; i < fields.size(); ++i) {
     const bool euro = i % 2 == 1;
     if (!euro && eurosOnly) continue;
-    if (!AmountsEqual(t.GetFieldNum(fields[i]), 0.0)) return false;
+    // A total that does not read as a number is not known to be zero.
+    bool readable = true;
+    if (StoredAmountOf(t, fields[i], &readable) != 0 || !readable) return false;
   }
   return true;
 }

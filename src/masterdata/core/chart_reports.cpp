@@ -1,5 +1,6 @@
 #include "masterdata/core/chart_reports.h"
 
+#include "data/record_fields.h"
 #include "data/table.h"
 #include "masterdata/core/chart_records.h"
 #include "masterdata/core/code_layouts.h"
@@ -103,8 +104,9 @@ void ChartReport::FillAccount(ReportFieldTable& fields, int base) {
   fields.SetFieldText(base + 20, counterpartName.c_str());
   fields.SetFieldText(base + 21, LoadStr(Field(cursor_, c20::kBalanceSheet)[0] == 'O' ? kTextYes : kTextNo));
   fields.SetFieldText(base + 22, AnalyticMarkText(code, Field(cursor_, c20::kAnalytic)[0], "").c_str());
-  const double lastYear = cursor_.GetFieldNum(c20::kLastDebit + c_) - cursor_.GetFieldNum(c20::kLastCredit + c_);
-  const double budget = cursor_.GetFieldNum(c20::kBudget + c_);
+  const double lastYear =
+      FromCents(StoredAmountOf(cursor_, c20::kLastDebit + c_) - StoredAmountOf(cursor_, c20::kLastCredit + c_));
+  const double budget = FromCents(StoredAmountOf(cursor_, c20::kBudget + c_));
   lastYearTotal_ += lastYear;
   budgetTotal_ += budget;
   fields.SetFieldText(base + 23, FormatAmount(lastYear));
@@ -116,8 +118,9 @@ void ChartReport::FillAccount(ReportFieldTable& fields, int base) {
 }
 
 void ChartReport::FillSection(ReportFieldTable& fields, int base) {
-  const double lastYear = cursor_.GetFieldNum(c30::kLastDebit + c_) - cursor_.GetFieldNum(c30::kLastCredit + c_);
-  const double budget = cursor_.GetFieldNum(c30::kBudget + c_);
+  const double lastYear =
+      FromCents(StoredAmountOf(cursor_, c30::kLastDebit + c_) - StoredAmountOf(cursor_, c30::kLastCredit + c_));
+  const double budget = FromCents(StoredAmountOf(cursor_, c30::kBudget + c_));
   lastYearTotal_ += lastYear;
   budgetTotal_ += budget;
   fields.SetFieldText(base + 11, FormatAmount(lastYear));

@@ -2,6 +2,7 @@
 
 #include <cmath>
 
+#include "data/record_fields.h"
 #include "data/table.h"
 #include "masterdata/core/chart_records.h"
 #include "runtime/bank_ids.h"
@@ -28,7 +29,7 @@ std::string SliceOf(const std::string& fieldText, int position, int width) {
 std::string ReadSlice(Table& table, const Slice& slice) {
   if (!table.isOpen || table.recordNumber == 0 || slice.field < 1 || slice.field > table.FieldCount())
     return std::string(static_cast<std::size_t>(std::max(slice.width, 0)), ' ');
-  return SliceOf(table.GetField(slice.field), slice.position, slice.width);
+  return SliceOf(FieldTextAsRead(table, slice.field), slice.position, slice.width);
 }
 
 std::string ShownValue(Fill fill, const std::string& stored) {

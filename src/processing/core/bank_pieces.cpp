@@ -12,6 +12,7 @@
 #include "data/error_report.h"
 #include "data/entry_lines.h"
 #include "data/locks.h"
+#include "data/record_fields.h"
 #include "data/rounding_accounts.h"
 #include "data/session.h"
 #include "data/table.h"
@@ -401,8 +402,8 @@ void AddDraftLine(Table& c50, DraftTotals& totals) {
   line.month = RTrim(c50.GetField(L::BMOIS));
   line.journal = RTrim(c50.GetField(L::BJAL));
   line.sense = c50.GetField(L::BSENS)[0] == 'D' ? 'D' : 'C';
-  line.francs = c50.GetFieldNum(L::BMONTANTF);
-  line.euros = c50.GetFieldNum(L::BMONTANTE);
+  line.francs = FromCents(StoredAmountOf(c50, L::BMONTANTF));
+  line.euros = FromCents(StoredAmountOf(c50, L::BMONTANTE));
   totals.Add(line, RTrim(c50.GetField(L::BCODE)));
 }
 
@@ -435,7 +436,8 @@ bool CancelStoppedLine(Table& c50, Table& c60, std::uint32_t recno, bool account
   const std::string op = std::string("-") + (sense == 'D' ? "D" : "C");
   const std::string account = c50.GetField(L::BCODE);
   const std::string header = std::string(c50.GetField(L::BMOIS)) + c50.GetField(L::BJAL) + "B";
-  const double francs = c50.GetFieldNum(L::BMONTANTF), euros = c50.GetFieldNum(L::BMONTANTE);
+  const double francs = FromCents(StoredAmountOf(c50, L::BMONTANTF));
+  const double euros = FromCents(StoredAmountOf(c50, L::BMONTANTE));
   const bool accountBack = !accountPosted || MajCompteC20(account.c_str(), op.c_str(), francs, euros);
   const bool headerBack = !headerPosted || MajCentC10(header.c_str(), op.c_str(), francs, euros);
   return accountBack && headerBack;
@@ -445,8 +447,8 @@ bool CancelStoppedLine(Table& c50, Table& c60, std::uint32_t recno, bool account
 TotalsCents LineCents(Table& lines, bool closed) {
   TotalsCents t;
   t.Add(L::Get(lines, closed, L::BSENS)[0] == 'D',
-        ToCents(lines.GetFieldNum(closed ? static_cast<int>(L::DMONTANTF) : static_cast<int>(L::BMONTANTF))),
-        ToCents(lines.GetFieldNum(closed ? static_cast<int>(L::DMONTANTE) : static_cast<int>(L::BMONTANTE))));
+        StoredAmountOf(lines, closed ? static_cast<int>(L::DMONTANTF) : static_cast<int>(L::BMONTANTF)),
+        StoredAmountOf(lines, closed ? static_cast<int>(L::DMONTANTE) : static_cast<int>(L::BMONTANTE)));
   return t;
 }
 

@@ -3,6 +3,7 @@
 #include <cstdlib>
 
 #include "data/entry_lines.h"
+#include "data/record_fields.h"
 #include "data/table.h"
 #include "runtime/code_helpers.h"
 #include "runtime/numbers.h"
@@ -47,7 +48,7 @@ SourceLine ReadSource(const MatchTables& t, int currency) {
   Table& source = s.draft ? t.c50 : t.c40;
   if (recno <= 0 || !source.isOpen || recno > static_cast<long>(source.RecCount()) || !source.GoTo(recno)) return s;
   s.table = &source;
-  const long long cents = ToCents(source.GetFieldNum(SourceAmountField(s.draft, currency)));
+  const long long cents = StoredAmountOf(source, SourceAmountField(s.draft, currency));
   s.cents = source.GetField(SourceSenseField(s.draft))[0] == 'D' ? cents : -cents;
   s.letter = source.GetField(SourceLetterField(s.draft, currency));
   s.otherLetter = source.GetField(SourceLetterField(s.draft, 1 - currency));

@@ -34,7 +34,7 @@ bool AdvanceLetter(std::string& letter);
 struct SourceLine {
   Table* table = nullptr;  // null: the line cannot be reached
   bool draft = false;
-  long long cents = 0;     // signed: positive for a debit
+  long long cents = 0;     // signed: positive for a debit; 0 for an amount that does not read
   std::string letter;      // the letter of the currency, as stored
   std::string otherLetter; // the letter of the other currency
 };

@@ -1,6 +1,7 @@
 #include "processing/core/opening_balances.h"
 
 #include <algorithm>
+#include <array>
 #include <cstdlib>
 #include <map>
 #include <memory>
@@ -51,7 +52,20 @@ std::string Text(int id) { return LoadStr(id); }
 
 std::string Amount(long long cents) { return AllTrim(FormatAmount(FromCents(cents))); }
 
-long long Cents(Table& t, int field) { return StoredAmountOf(t, field); }
+// An amount of the current record as the reports read it; one that does not read counts as zero
+// and clears `readable`.
+long long Cents(Table& t, int field, bool& readable) { return StoredAmountOf(t, field, &readable); }
+
+// The four year totals of the current account of C20: debit francs, debit euros, credit francs,
+// credit euros. One that does not read counts as zero, the account added to `unreadable`.
+std::array<long long, 4> YearTotals(Table& c20, std::vector<UnreadableAmountLine>& unreadable) {
+  bool readable = true;
+  const std::array<long long, 4> t{Cents(c20, kYearDebitF, readable), Cents(c20, kYearDebitE, readable),
+                                   Cents(c20, kYearCreditF, readable), Cents(c20, kYearCreditE, readable)};
+  if (!readable)
+    unreadable.push_back({UnreadableAmountLine::kAccountRecord, c20.recordNumber, "", c20.GetField(1)});
+  return t;
+}
 
 bool IsCollectiveAccount(const std::vector<Collective>& collectives, const std::string& account) {
   return std::any_of(collectives.begin(), collectives.end(),
@@ -101,10 +115,12 @@ OpeningLine BalanceLine(const std::string& account, const std::string& label, lo
 }
 
 // The source line of the current sort record as a detail line; false when it cannot be reached.
-bool DetailLine(const MatchTables& t, OpeningLine* out) {
+// A line whose amount does not read goes to `unreadable`.
+bool DetailLine(const MatchTables& t, OpeningLine* out, std::vector<UnreadableAmountLine>& unreadable) {
   const SourceLine s = ReadSource(t, 1);
   if (s.table == nullptr) return false;
   Table& src = *s.table;
+  bool readable = true;
   if (s.draft) {
     out->account = src.GetField(L::BCODE);
     out->labelCode = src.GetField(L::BCLIB);
@@ -113,8 +129,8 @@ bool DetailLine(const MatchTables& t, OpeningLine* out) {
     out->label3.clear();
     out->due = src.GetField(L::BECHEANCE);
     out->sense = src.GetField(L::BSENS)[0];
-    out->francs = Cents(src, L::BMONTANTF);
-    out->euros = Cents(src, L::BMONTANTE);
+    out->francs = Cents(src, L::BMONTANTF, readable);
+    out->euros = Cents(src, L::BMONTANTE, readable);
   } else {
     out->account = src.GetField(L::DCODE);
     out->labelCode = src.GetField(L::DCLIB);
@@ -123,9 +139,12 @@ bool DetailLine(const MatchTables& t, OpeningLine* out) {
     out->label3 = src.GetField(L::DLIB3);
     out->due = src.GetField(L::DECHEANCE);
     out->sense = src.GetField(L::DSENS)[0];
-    out->francs = Cents(src, L::DMONTANTF);
-    out->euros = Cents(src, L::DMONTANTE);
+    out->francs = Cents(src, L::DMONTANTF, readable);
+    out->euros = Cents(src, L::DMONTANTE, readable);
   }
+  if (!readable)
+    unreadable.push_back({s.draft ? T::kDraft : T::kClosed, src.recordNumber,
+                          L::Get(src, !s.draft, L::BPIECE), out->account});
   return true;
 }
 
@@ -169,16 +188,15 @@ class OpeningWork {
     for (bool more = c20_.GoTop("C20CODE"); more; more = c20_.Skip(1)) {
       if (c20_.IsDeleted()) continue;
       const std::string code = PadRight(c20_.GetField(1), kAccountWidth);
+      const std::array<long long, 4> year = YearTotals(c20_, r_.unreadable);
       if (IsLetter(code[0])) {
-        if (Cents(c20_, kYearDebitF) != 0 || Cents(c20_, kYearDebitE) != 0 || Cents(c20_, kYearCreditF) != 0 ||
-            Cents(c20_, kYearCreditE) != 0)
-          accounts_.push_back(c20_.recordNumber);
+        if (year[0] != 0 || year[1] != 0 || year[2] != 0 || year[3] != 0) accounts_.push_back(c20_.recordNumber);
         continue;
       }
       accounts_.push_back(c20_.recordNumber);
       if (IsCollectiveAccount(collectives_, code) || IsResultClass(code[0])) continue;
-      const long long francs = Cents(c20_, kYearDebitF) - Cents(c20_, kYearCreditF);
-      const long long euros = Cents(c20_, kYearDebitE) - Cents(c20_, kYearCreditE);
+      const long long francs = year[0] - year[2];
+      const long long euros = year[1] - year[3];
       if (francs == 0 && euros == 0) continue;
       if (request_.detailUnreconciled &&
           request_.bankPrefixes.find("-" + code.substr(0, 3) + "-") != std::string::npos) {
@@ -187,7 +205,7 @@ class OpeningWork {
              found = c60_.Skip(1)) {
           if (c60_.IsDeleted() || !SortLetter(c60_, currency_).empty()) continue;
           OpeningLine line;
-          if (!DetailLine(t, &line)) continue;
+          if (!DetailLine(t, &line, r_.unreadable)) continue;
           sumF += Signed(line, line.francs);
           sumE += Signed(line, line.euros);
           lines_.push_back(line);
@@ -221,7 +239,7 @@ class OpeningWork {
           account = code;
         }
         OpeningLine line;
-        if (!DetailLine(t, &line)) continue;
+        if (!DetailLine(t, &line, r_.unreadable)) continue;
         sumF += Signed(line, line.francs);
         sumE += Signed(line, line.euros);
         if (request_.detailUnmatched && SortLetter(c60_, currency_).empty()) {
@@ -389,8 +407,9 @@ TrialBalance ComputeTrialBalance(Table& c20, const std::vector<Collective>& coll
   for (bool more = c20.GoTop("C20CODE"); more; more = c20.Skip(1)) {
     if (c20.IsDeleted()) continue;
     const std::string code = PadRight(c20.GetField(1), kAccountWidth);
-    const long long francs = Cents(c20, kYearDebitF) - Cents(c20, kYearCreditF);
-    const long long euros = Cents(c20, kYearDebitE) - Cents(c20, kYearCreditE);
+    const std::array<long long, 4> year = YearTotals(c20, b.unreadable);
+    const long long francs = year[0] - year[2];
+    const long long euros = year[1] - year[3];
     char accountClass = code[0];
     if (IsLetter(code[0])) {
       const std::string collective = CollectiveOf(collectives, code[0]);
@@ -413,14 +432,17 @@ TrialBalance ComputeTrialBalance(Table& c20, const std::vector<Collective>& coll
 }
 
 std::string TrialBalanceRefusal(const TrialBalance& b, bool euroOnly) {
+  std::string refusal;
   if (!b.orphans.empty()) {
     std::string names;
     for (const std::string& o : b.orphans) names += (names.empty() ? "" : ", ") + o;
-    return Text(29042) + names + "\n\n";
+    refusal = Text(29042) + names + "\n\n";
+  } else if (!euroOnly && b.francs != 0) {
+    refusal = Text(29040) + Amount(b.francs < 0 ? -b.francs : b.francs) + "\n\n";
+  } else if (b.euros != 0) {
+    refusal = Text(29041) + Amount(b.euros < 0 ? -b.euros : b.euros) + "\n\n";
   }
-  if (!euroOnly && b.francs != 0) return Text(29040) + Amount(b.francs < 0 ? -b.francs : b.francs) + "\n\n";
-  if (b.euros != 0) return Text(29041) + Amount(b.euros < 0 ? -b.euros : b.euros) + "\n\n";
-  return {};
+  return refusal.empty() ? refusal : refusal + UnreadableAmountsMessage(b.unreadable);
 }
 
 std::string CheckLetterBalances(Table& c40, Table& c50, Table& c60, const std::vector<Collective>& collectives,
@@ -627,11 +649,13 @@ std::string OpeningLogLine(const OpeningRequest& request, const OpeningResult& r
 }
 
 std::string OpeningEndMessage(const OpeningRequest& request, const OpeningResult& result) {
-  if (result.code == 0) return Text(29062) + AllTrim(request.target.code.c_str()) + "\n\n";
+  const std::string unreadable = UnreadableAmountsMessage(result.unreadable);
+  if (result.code == 0) return Text(29062) + AllTrim(request.target.code.c_str()) + "\n\n" + unreadable;
   return Text(29063) + std::to_string(result.code) + (result.error.empty() ? "" : " - " + result.error) + "\n\n" +
          (result.putBack         ? Text(kDossierPutBack)
           : result.putBackFailed ? Text(kDossierLeftForTheOpening)
-                                 : std::string());
+                                 : std::string()) +
+         unreadable;
 }
 
 bool PutBackInterruptedOpening(const std::string& detail) {

@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "data/entry_lines.h"
 #include "processing/core/other_dossier.h"
 #include "runtime/dates.h"
 #include "runtime/dossier_record.h"
@@ -35,16 +36,19 @@ inline constexpr const char* kDefaultBankPrefixes = "-512-514-515-516-517-518-51
 
 // The trial balance of the chart: the balance of every account but the collective ones (an
 // auxiliary account counts under its collective's class) and the result of classes 6 to 9, in
-// cents, and the auxiliary accounts whose letter has no collective account.
+// cents, and the auxiliary accounts whose letter has no collective account. A total that does not
+// read as a number counts as zero, its account in `unreadable`.
 struct TrialBalance {
   long long francs = 0, euros = 0;
   long long resultFrancs = 0, resultEuros = 0;
   std::vector<std::string> orphans;
+  std::vector<UnreadableAmountLine> unreadable;
 };
 TrialBalance ComputeTrialBalance(Table& c20, const std::vector<Collective>& collectives);
 
 // The refusal of an unbalanced trial balance, or of auxiliary accounts without collective ("" when
-// the balance may be carried). `euroOnly`: the francs are not tested.
+// the balance may be carried), followed by the accounts whose totals did not read. `euroOnly`: the
+// francs are not tested.
 std::string TrialBalanceRefusal(const TrialBalance& balance, bool euroOnly);
 
 // The matching letters of the main currency (0 francs, 1 euros) of every auxiliary account must
@@ -80,6 +84,9 @@ struct OpeningResult {
   long piece = 0;         // the opening piece's number
   bool putBack = false;   // a failed run was put back from its copies
   bool putBackFailed = false;  // ... or could not be: the run marker names the copies for the next opening
+  // The accounts and lines read whose amount does not read as a number: counted as zero, named by
+  // the end message.
+  std::vector<UnreadableAmountLine> unreadable;
 };
 inline constexpr int kOpeningRefused = 6101;   // a check refused the run: nothing written
 inline constexpr int kOpeningCopies = 6102;    // the copies aside could not be made
@@ -113,7 +120,7 @@ OpeningResult GenerateOpeningBalances(const OpeningRequest& request, const std::
                                       void (*step)(const std::string&) = nullptr,
                                       void (*phase)(const std::string&) = nullptr);
 
-// The log line of a run (Ok or Erreur) and the end message.
+// The log line of a run (Ok or Erreur) and the end message, which names the amounts that did not read.
 std::string OpeningLogLine(const OpeningRequest& request, const OpeningResult& result);
 std::string OpeningEndMessage(const OpeningRequest& request, const OpeningResult& result);
 

@@ -8,6 +8,7 @@
 #include "controls/medit.h"
 #include "data/dossier_files.h"
 #include "data/dossier_lock.h"
+#include "data/entry_lines.h"
 #include "data/error_report.h"
 #include "data/session.h"
 #include "data/table.h"
@@ -210,17 +211,20 @@ void TDEtaBilanCalcul::RunComputation() {
   OpenOrReport(*TableC70, PathC70(), "C70CODE");
   const std::size_t cur = EuroShown() ? 1 : 0;
   const SheetComputation& c = run_.computation;
+  // The lines and accounts counted as zero for an amount that does not read end the run's box.
+  const std::string unreadable = UnreadableAmountsMessage(run_.unreadable);
   switch (run_.outcome) {
     case RunOutcome::kUnbalanced:
       general_->SetText(Amount(c.generalBalance[cur]));
       RuntimeBeep();
-      gui::MessageBox(this, LoadStr(1690), caption, gui::MB_OK | gui::MB_ICONSTOP);
+      gui::MessageBox(this, LoadStr(1690) + unreadable, caption, gui::MB_OK | gui::MB_ICONSTOP);
       status_->SetText(LoadStr(1691));
       return;
     case RunOutcome::kReadFailed:
     case RunOutcome::kWriteFailed:
       RuntimeBeep();
-      gui::MessageBox(this, std::string(LoadStr(1682)) + run_.message, caption, gui::MB_OK | gui::MB_ICONSTOP);
+      gui::MessageBox(this, std::string(LoadStr(1682)) + run_.message + unreadable, caption,
+                      gui::MB_OK | gui::MB_ICONSTOP);
       return;
     case RunOutcome::kDone: break;
   }
@@ -239,7 +243,8 @@ void TDEtaBilanCalcul::RunComputation() {
   status_->DrawFrame();
   std::string end = LoadStr(1695);
   if (c.ErrorCount() > 0) end = std::string("\n\n\n") + LoadStr(c.ErrorCount() > 1 ? 1696 : 1697) + end.substr(3);
-  gui::MessageBox(this, end, caption, gui::MB_OK | gui::MB_ICONINFORMATION);
+  gui::MessageBox(this, end + unreadable, caption,
+                  gui::MB_OK | (unreadable.empty() ? gui::MB_ICONINFORMATION : gui::MB_ICONEXCLAMATION));
 }
 
 // Core: RunBalanceSheet.

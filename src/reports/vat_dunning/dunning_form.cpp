@@ -6,6 +6,7 @@
 #include "controls/mcontrols.h"
 #include "controls/medit.h"
 #include "data/dossier_files.h"
+#include "data/record_fields.h"
 #include "data/session.h"
 #include "platform/gui/application.h"
 #include "platform/gui/combobox.h"
@@ -247,7 +248,8 @@ void TWEtaModRelances::ShowBalance(MStatic* label, const std::string& code) {
     return;
   }
   const bool euro = euros_->IsChecked();
-  const double debit = c20_.GetFieldNum(euro ? 18 : 17), credit = c20_.GetFieldNum(euro ? 20 : 19);
+  const double debit = FromCents(StoredAmountOf(c20_, euro ? 18 : 17));
+  const double credit = FromCents(StoredAmountOf(c20_, euro ? 20 : 19));
   label->SetText(std::string(FormatAmount(debit - credit)) + LoadStr(euro ? 23804 : 23805));
 }
 

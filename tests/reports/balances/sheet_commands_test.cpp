@@ -5,9 +5,11 @@
 // period and runs the computation.
 #include <QWidget>
 #include <filesystem>
+#include <functional>
 
 #include "data/dossier_files.h"
 #include "data/dossier_lock.h"
+#include "data/record_fields.h"
 #include "data/session.h"
 #include "data/table.h"
 #include "dossier/core/dossier_run_marker.h"
@@ -19,10 +21,12 @@
 #include "runtime/dossier_record.h"
 #include "runtime/inifiles.h"
 #include "runtime/session_registry.h"
+#include "runtime/text.h"
 #include "resources/command_ids.h"
 #include "runtime/xbase.h"
 #include "shell/handlers.h"
 #include "support/dossier_fixture.h"
+#include "support/line_files.h"
 
 namespace {
 
@@ -62,6 +66,32 @@ class BalanceSheetCommandsTest : public test_support::DossierFixture {
     for (int a : answers) gui::ModalSeam::QueueMessageBoxAnswer(a);
     RunSubjectCommand(20508);
     gui::ProcessPendingMessages();
+  }
+
+  // "Bilan Calcul" of model S over the whole year, confirmed: `before` runs just before the dialog's
+  // button is pressed, `after` once the run ended. The message boxes shown, in order.
+  std::vector<gui::ShownModal> ComputeWholeYear(const std::function<void()>& before,
+                                                const std::function<void(TDEtaBilanCalcul&)>& after) {
+    TheDossierRecord.SetConstant(4, "S  ");
+    SetDossierState(' ');
+    gui::ModalSeam::Reset();
+    const std::string first = TheDossierRecord.DateDisplay(DossierRecord::DateField::YearStart);
+    const std::string last = TheDossierRecord.DateDisplay(DossierRecord::DateField::YearEnd);
+    gui::ModalSeam::QueueDialogAnswer(gui::IDCANCEL, [&](gui::Window& w) {
+      auto& d = dynamic_cast<TDEtaBilanCalcul&>(w);
+      d.StartEdit()->SetValue(first, false);
+      d.EndEdit()->SetValue(last, false);
+      gui::ModalSeam::QueueMessageBoxAnswer(gui::IDYES);
+      gui::ModalSeam::QueueMessageBoxAnswer(gui::IDOK);
+      before();
+      d.PressButton(gui::IDOK);
+      after(d);
+    });
+    RunSubjectCommand(20509);
+    std::vector<gui::ShownModal> boxes;
+    for (const gui::ShownModal& shown : gui::ModalSeam::Shown())
+      if (shown.kind == gui::ModalKind::MessageBox) boxes.push_back(shown);
+    return boxes;
   }
 
   std::string folder_;
@@ -207,28 +237,16 @@ TEST_F(BalanceSheetCommandsTest, AComputationWhoseWriteIsRefusedSaysSoInOneBox) 
   CloseAllTables();
   const std::string c70 = std::string(PathC70()) + ".dbf", c10 = std::string(PathC10()) + ".dbf";
   const std::string before70 = ReadAll(c70), before10 = ReadAll(c10);
-  TheDossierRecord.SetConstant(4, "S  ");
-  SetDossierState(' ');
-  gui::ModalSeam::Reset();
-  const std::string first = TheDossierRecord.DateDisplay(DossierRecord::DateField::YearStart);
-  const std::string last = TheDossierRecord.DateDisplay(DossierRecord::DateField::YearEnd);
-  gui::ModalSeam::QueueDialogAnswer(gui::IDCANCEL, [&](gui::Window& w) {
-    auto& d = dynamic_cast<TDEtaBilanCalcul&>(w);
-    d.StartEdit()->SetValue(first, false);
-    d.EndEdit()->SetValue(last, false);
-    gui::ModalSeam::QueueMessageBoxAnswer(gui::IDYES);
-    gui::ModalSeam::QueueMessageBoxAnswer(gui::IDOK);
-    g_marker = DossierRunMarkerPath();
-    platform::BeforeFileChange = RefuseTheFirstWriteOnceMarked;
-    d.PressButton(gui::IDOK);
-    platform::BeforeFileChange = nullptr;
-    platform::SetWriteFault(platform::WriteFault::kNone, 0);
-    EXPECT_EQ(d.LastRun().outcome, balances::RunOutcome::kWriteFailed) << d.LastRun().message;
-  });
-  RunSubjectCommand(20509);
-  std::vector<gui::ShownModal> boxes;
-  for (const gui::ShownModal& shown : gui::ModalSeam::Shown())
-    if (shown.kind == gui::ModalKind::MessageBox) boxes.push_back(shown);
+  const std::vector<gui::ShownModal> boxes = ComputeWholeYear(
+      [] {
+        g_marker = DossierRunMarkerPath();
+        platform::BeforeFileChange = RefuseTheFirstWriteOnceMarked;
+      },
+      [](TDEtaBilanCalcul& d) {
+        platform::BeforeFileChange = nullptr;
+        platform::SetWriteFault(platform::WriteFault::kNone, 0);
+        EXPECT_EQ(d.LastRun().outcome, balances::RunOutcome::kWriteFailed) << d.LastRun().message;
+      });
   ASSERT_EQ(boxes.size(), 2u) << test_support::ShownTexts();  // the question, then the run's end
   const std::string said = boxes[1].text;
   EXPECT_NE(said.find("Il est survenu un incident"), std::string::npos) << said;
@@ -239,6 +257,56 @@ TEST_F(BalanceSheetCommandsTest, AComputationWhoseWriteIsRefusedSaysSoInOneBox) 
   CloseAllTables();
   EXPECT_TRUE(ReadAll(c70).substr(4) == before70.substr(4)) << "C70 changed";
   EXPECT_TRUE(ReadAll(c10).substr(4) == before10.substr(4)) << "C10 changed";
+}
+
+// Amounts that do not read count as zero, as in the trial balance, and the run's own box names
+// them: an account's previous-year figure ("12,34" over what it held) in a run that goes to its
+// end, then also a draft line's amount ("-1e300"), whose zero leaves the general balance
+// unbalanced.
+TEST_F(BalanceSheetCommandsTest, TheRunsBoxNamesTheAmountsThatDoNotRead) {
+  Initialise("S  ", {gui::IDYES, gui::IDOK});
+  ASSERT_EQ(C70State().first, '3');
+  CloseAllTables();
+  std::string account, line;
+  {
+    test_support::RawRecords raw(std::string(PathC20()) + ".dbf");
+    for (std::uint32_t n = 1; n <= raw.Count() && account.empty(); ++n) {
+      const std::string r = raw.Record(n);
+      if (r[0] == '*' || r[1] < '1' || r[1] > '9') continue;
+      raw.Put(n, "CDEBNM1E", "12,34");
+      account = "C20 enregistrement " + std::to_string(n) + ", compte " + Trimmed(raw.Field(r, "CCODE"));
+    }
+  }
+  ASSERT_FALSE(account.empty());
+  // The computation of the whole year: the run's outcome and its end box.
+  auto compute = [&](balances::RunOutcome want) {
+    const std::vector<gui::ShownModal> boxes = ComputeWholeYear([] {}, [&](TDEtaBilanCalcul& d) {
+      EXPECT_EQ(d.LastRun().outcome, want) << d.LastRun().message;
+    });
+    EXPECT_EQ(boxes.size(), 2u) << test_support::ShownTexts();  // the question, then the run's end
+    return boxes.empty() ? gui::ShownModal{} : boxes.back();
+  };
+  const gui::ShownModal done = compute(balances::RunOutcome::kDone);
+  EXPECT_NE(done.text.find("La proc\xE9" "dure de Calcul du Bilan est termin\xE9" "e"), std::string::npos) << done.text;
+  EXPECT_NE(done.text.find(account), std::string::npos) << done.text;
+  test_support::ScreenshotMessage(done, "balances", "calcul_unreadable_done");
+
+  CloseAllTables();
+  {
+    test_support::RawRecords raw(std::string(PathC50()) + ".dbf");
+    for (std::uint32_t n = 1; n <= raw.Count() && line.empty(); ++n) {
+      const std::string r = raw.Record(n);
+      if (r[0] == '*' || raw.Field(r, "BCLE") != "Z" || StoredAmountCents(raw.Field(r, "BMONTANTE")) == 0) continue;
+      raw.Put(n, "BMONTANTE", "-1e300");
+      line = "C50 enregistrement " + std::to_string(n) + ", pi\xE8" "ce " + Trimmed(raw.Field(r, "BPIECE")) +
+             ", compte " + Trimmed(raw.Field(r, "BCODE"));
+    }
+  }
+  ASSERT_FALSE(line.empty());
+  const gui::ShownModal refused = compute(balances::RunOutcome::kUnbalanced);
+  EXPECT_NE(refused.text.find("IMPOSSIBLE de poursuivre"), std::string::npos) << refused.text;
+  for (const std::string& named : {account, line}) EXPECT_NE(refused.text.find(named), std::string::npos) << refused.text;
+  test_support::ScreenshotMessage(refused, "balances", "calcul_unreadable_unbalanced");
 }
 
 }  // namespace

@@ -130,14 +130,6 @@ class OptionsTest : public LedgerCoreTest {
     return type + out;
   }
 
-  // The general ledger of the options through the export layout; "" when it has nothing to show.
-  std::string GeneralLedgerCsv(const ledgers::GeneralLedgerOptions& o, const std::string& name) {
-    ledgers::GeneralLedgers gl;
-    gl.TakeLimits(o.ToRecord());
-    gl.ChooseReportCode("EG-CSV");
-    if (!gl.PrepareNextLedger()) return "";
-    return RunToExport(gl, ReadText(DataPath("C-Etat-EG-CSV.txt")), ArtefactPath(name));
-  }
   // The journal listing of a month selector and a journal in euros through the export layout
   // (detail or summary); "" when it has nothing to show.
   std::string JournalListingCsv(const std::string& month, const std::string& journal, bool summary,

@@ -1,8 +1,12 @@
 // Amounts stored as no program writes them ("12,34" over a line's 16.44, "-1e300"), in lines of the
 // draft and of the closed file, in an account's totals and in a journal-month's header: the account
 // statement, the journal listing and the centralising summary count each as zero, as the general
-// ledger and the trial balance do, and name every line and record at the end of the run.
+// ledger and the trial balance do, and name every line and record at the end of the run. The
+// rebuild of the totals and the totals check the runs make before they end count them as the
+// general ledger does.
+#include "data/dossier_invariants.h"
 #include "data/record_fields.h"
+#include "dossier/core/maintenance_rebuild.h"
 #include "ledger_fixture.h"
 #include "reports/ledgers/core/account_statement.h"
 #include "reports/ledgers/core/centralising_summary.h"
@@ -131,6 +135,62 @@ TEST_F(UnreadableAmountsTest, TheCentralisingSummaryCountsADamagedHeaderTotalAsZ
   EXPECT_TRUE(zeroRow) << csv;
   EXPECT_EQ(total, rows) << csv;
   EXPECT_EQ(csv.find("1234,00"), std::string::npos) << csv;
+}
+
+// "12,34" over a draft line's 16.44 and "-1e300" over a closed line's amount, in a dossier in euros
+// only (a line whose euros read as zero and whose francs do not would go): the rebuild names both
+// lines and keeps them as they are; the totals it makes are those the general ledger prints for
+// the account, and the totals check the runs make before they end finds them right and names the
+// same lines.
+TEST_F(UnreadableAmountsTest, TheRebuildAndTheTotalsCheckCountADamagedLineAsTheLedgerDoes) {
+  const std::string account = "60700000";
+  const std::vector<std::string> lines = {DamageLine(false, account, "12,34"), DamageLine(true, account, "-1e300")};
+  SetConstant(39, "OUI");
+  CloseAllTables();
+  const RebuildReport report = RunDossierRebuild(false, false);
+  ASSERT_EQ(report.code, 0) << RTrim(report.refusal.c_str());
+  const std::string rebuilt = UnreadableAmountLinesText(report.unreadable);
+  DossierInvariants check;
+  EXPECT_TRUE(check.Check()) << check.Report();
+  for (const std::string& named : lines) {
+    EXPECT_NE(rebuilt.find(named), std::string::npos) << named << "\n" << rebuilt;
+    EXPECT_NE(check.Report().find(named), std::string::npos) << named << "\n" << check.Report();
+  }
+  for (const bool closed : {false, true}) {
+    test_support::RawRecords raw(File(closed ? "c40" : "c50"));
+    const std::string p = closed ? "D" : "B";
+    int kept = 0;
+    for (std::uint32_t n = 1; n <= raw.Count(); ++n) {
+      const std::string r = raw.Record(n);
+      const std::string amount = AllTrim(raw.Field(r, p + "MONTANTE").c_str());
+      if (r[0] != '*' && (amount == "12,34" || amount == "-1e300")) ++kept;
+    }
+    EXPECT_EQ(kept, 1) << (closed ? "C40" : "C50");
+  }
+
+  OpenDossier(Dir() + "/demo/", "FIG");
+  for (const bool euros : {false, true}) {
+    SCOPED_TRACE(euros ? "euros" : "francs");
+    ASSERT_TRUE(TableC20->Seek("C20CODE", account.c_str()));
+    const long long debit = StoredAmountOf(*TableC20, euros ? 18 : 17);
+    const long long credit = StoredAmountOf(*TableC20, euros ? 20 : 19);
+    ledgers::GeneralLedgerOptions o;
+    o.kind = 'G';
+    o.accountFrom = o.accountTo = account;
+    o.dateFrom = "C50701";
+    o.dateTo = "C60630";
+    o.inEuros = euros;
+    const std::string csv = GeneralLedgerCsv(o, euros ? "gl-e.csv" : "gl-f.csv");
+    // The ledger of the one account: its grand total is the account's.
+    int totals = 0;
+    for (const auto& row : CsvRows(csv)) {
+      if (AllTrim(row[0].c_str()) != std::string("TG")) continue;
+      ++totals;
+      EXPECT_EQ(CellCents(row[1]), debit) << csv;
+      EXPECT_EQ(CellCents(row[2]), credit) << csv;
+    }
+    EXPECT_EQ(totals, 1) << csv;
+  }
 }
 
 }  // namespace

@@ -25,6 +25,7 @@
 #include "dossier/core/dossier_create.h"
 #include "platform/dbase/idapi.h"
 #include "reports/engine/core/report_interpreter.h"
+#include "reports/ledgers/core/general_ledgers.h"
 #include "reports/ledgers/core/ledger_report.h"
 #include "runtime/dossier_record.h"
 #include "runtime/inifiles.h"
@@ -182,6 +183,16 @@ class LedgerCoreTest : public test_support::RuntimeTest {
     std::string padded = value;
     padded.resize(3, ' ');
     ASSERT_TRUE(c10.PutFieldPart(4, 3 * n - 2, 3, padded.c_str()));
+  }
+
+  // The general ledger of the options through the export layout of data/, written to the artefact
+  // `name`; "" when it has nothing to show.
+  std::string GeneralLedgerCsv(const ledgers::GeneralLedgerOptions& o, const std::string& name) {
+    ledgers::GeneralLedgers gl;
+    gl.TakeLimits(o.ToRecord());
+    gl.ChooseReportCode("EG-CSV");
+    if (!gl.PrepareNextLedger()) return "";
+    return RunToExport(gl, ReadText(DataPath("C-Etat-EG-CSV.txt")), ArtefactPath(name));
   }
 
   // The independent reader: its rows for the arguments.

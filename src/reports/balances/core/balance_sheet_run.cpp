@@ -246,6 +246,8 @@ SheetRun RunBalanceSheet(const SheetRunInput& input) {
     WriteLog(RunLogLine(run));
     return run;
   }
+  run.unreadable = source.UnreadableLines();
+  run.unreadable.insert(run.unreadable.end(), chart.Unreadable().begin(), chart.Unreadable().end());
   Table c70, c10;
   if (!c70.OpenExclusive(input.c70, "C70CODE") || !c10.OpenExclusive(input.c10, "C10CODE")) {
     run.message = LoadStr(23549);

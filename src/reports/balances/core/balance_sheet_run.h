@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "data/entry_lines.h"
 #include "reports/balances/core/account_gathering.h"
 #include "reports/balances/core/balance_sheet_model.h"
 #include "reports/balances/core/code_lists.h"
@@ -90,13 +91,17 @@ struct SheetRun {
   SheetComputation computation;
   std::string message;  // French, for kReadFailed and kWriteFailed
   std::string refusal;  // for kWriteFailed: the write refused, or the marker not removed (one line)
+  // The lines, and the accounts' previous-year figures, whose amount does not read as a number:
+  // counted as zero, named at the end of the run.
+  std::vector<UnreadableAmountLine> unreadable;
 };
 
 // The run, the dossier held alone and its tables closed: the lines, the chart, the code lists
 // and the parameters loaded; an unbalanced general balance (euros, and francs unless the
 // dossier is in euros only) refused before any change; then C70 and C10 opened exclusively,
 // copied aside under the dossier's run marker (kBalanceSheetRun), and the amounts and the
-// annex written. One log line tells the outcome.
+// annex written. One log line tells the outcome. An amount that does not read counts as zero,
+// as in the trial balance, its line or account named in `unreadable` whatever the outcome.
 SheetRun RunBalanceSheet(const SheetRunInput& input);
 // "CALCUL DU BILAN - Ok - " with the counts, or " - Erreur: " and the reason.
 std::string RunLogLine(const SheetRun& run);

@@ -5,6 +5,7 @@
 #include <cstdio>
 
 #include "data/dossier_files.h"
+#include "data/record_fields.h"
 #include "data/table.h"
 #include "platform/system/cp1252.h"
 #include "reports/engine/core/interpreter_impl.h"
@@ -172,7 +173,7 @@ std::string ReportInterpreter::Impl::RelatedField(std::string_view relation, con
   const char type = t->FieldType(field);
   if (type != 'C' && type != 'N') return std::string(static_cast<std::size_t>(width), '?');
   ok = true;
-  return Part(t->GetField(field), pp, nn);
+  return Part(FieldTextAsRead(*t, field), pp, nn);
 }
 
 bool ReportInterpreter::Impl::FieldReference(std::string_view reference, DossierTableId table) {
@@ -184,7 +185,7 @@ bool ReportInterpreter::Impl::FieldReference(std::string_view reference, Dossier
   const char type = t->FieldType(field);
   if (type != 'C' && type != 'N') return false;
   std::string text = t->recordNumber == 0 ? std::string(static_cast<std::size_t>(t->FieldWidth(field)), ' ')
-                                          : std::string(t->GetField(field));
+                                          : FieldTextAsRead(*t, field);
   if (!r.relation.empty()) {
     bool ok = false;
     if (IsBlank(text)) text.assign(static_cast<std::size_t>(t->FieldWidth(field)), ' ');
@@ -612,7 +613,7 @@ bool ReportInterpreter::Impl::TryFieldNames() {
   if (name) {
     text = t->FieldName(field);
   } else if (t->recordNumber != 0) {
-    const std::string stored = t->GetField(field);
+    const std::string stored = FieldTextAsRead(*t, field);
     const int file = static_cast<int>(c.currentTable) >= 10 ? static_cast<int>(c.currentTable) : 0;
     if (!PrintFieldText(text, file, field, stored)) {
       text = stored;
@@ -757,14 +758,18 @@ bool ReportInterpreter::Impl::FieldWrite() {
     shown = FieldOf(*t, s.substr(6, gt - 6));
     field = FieldOf(*t, s.substr(gt + 1));
     if (shown == 0 || field == 0 || t->FieldType(shown) == 'M' || t->FieldType(field) == 'M') return false;
-    text = t->GetField(shown);
+    text = FieldTextAsRead(*t, shown);
   } else {
     return false;
   }
   if (!LockRecord(*t, nullptr, 0)) return false;
   bool ok;
   if (StartsWith(s, "%:")) {
-    ok = t->PutFieldNum(field, Round(t->FieldDecimals(field), t->GetFieldNum(field) * c.updateCoefficient));
+    // An amount is read as the reports read it; one that does not read as a number stays as it is.
+    bool readable = true;
+    const double value = t->FieldDecimals(field) <= 2 ? FromCents(StoredAmountOf(*t, field, &readable))
+                                                      : t->GetFieldNum(field);
+    ok = !readable || t->PutFieldNum(field, Round(t->FieldDecimals(field), value * c.updateCoefficient));
   } else {
     ok = t->PutField(field, text.c_str());
   }
