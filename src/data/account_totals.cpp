@@ -92,6 +92,18 @@ bool SaveChanges(Table& table) {
   return false;
 }
 
+// The current header of `general`, locked, brought back empty when it was found deleted: the
+// rebuild deletes the headers of the journal-months without a line, which stay until a pack, and
+// totals moved into one would count nowhere. Emptied first, then recalled, as the rebuild brings
+// one back. False when either write was refused (reported).
+bool RecallEmptied(Table& general) {
+  if (!general.IsDeleted()) return true;
+  if (!WriteFields<std::string>(general, {{4, std::string()}, {5, std::string()}})) return false;
+  if (general.RecallRecord(general.RecordToText(2), 0)) return true;
+  ReportDbError(general, kContextSave, "");
+  return false;
+}
+
 // Appends a record with the given fields and saves it; false when the engine refused it.
 bool CreateRecord(Table& table, std::initializer_list<std::pair<int, std::string>> fields) {
   if (!table.AppendBlank()) return false;
@@ -284,10 +296,12 @@ bool MajCentC10(const char* code, const char* operation, double amount1, double 
   // A lock this cursor held before (a command that keeps the header while it works) stays.
   const bool heldBefore = general.result == dbase::DBIERR_ALREADYLOCKED;
   bool fits = true;
+  const bool live = RecallEmptied(general);
   std::string first = general.GetField(4), second = general.GetField(5);
   if (amount1 != 0) fits = MoveHeaderField(first, moving, amount1) && fits;
   if (amount2 != 0) fits = MoveHeaderField(second, moving, amount2) && fits;
-  const bool moved = (amount1 == 0 && amount2 == 0) || WriteFields<std::string>(general, {{4, first}, {5, second}});
+  const bool moved =
+      live && ((amount1 == 0 && amount2 == 0) || WriteFields<std::string>(general, {{4, first}, {5, second}}));
   const bool saved = SaveChanges(general);
   const std::string journalMonth = Cut(general.GetField(2), 7);
   if (!heldBefore && !IsJournalInEntry(journalMonth.c_str()) && general.shareMode != dbase::dbiOPENEXCL)
@@ -373,7 +387,8 @@ bool ReadAccountRecord(const std::string& code, TotalsCents* now) {
 }
 
 bool ReadHeaderRecord(const std::string& code, TotalsCents* now) {
-  if (TableC10 == nullptr || !TableC10->Seek("C10CODE", HeaderKey(*TableC10, code).c_str())) return false;
+  if (TableC10 == nullptr || !TableC10->Seek("C10CODE", HeaderKey(*TableC10, code).c_str()) || TableC10->IsDeleted())
+    return false;
   *now = HeaderTotalsNow(*TableC10);
   return true;
 }
@@ -396,6 +411,18 @@ bool MoveAccountRecord(const std::string& code, const TotalsCents& move, const T
   return moved && saved;
 }
 
+bool BringBackHeader(Table& general) {
+  if (!general.isOpen || !general.IsDeleted()) return true;
+  if (!LockForTotals(general, general.RecordToText(2))) return false;
+  const bool heldBefore = general.result == dbase::DBIERR_ALREADYLOCKED;
+  const bool back = RecallEmptied(general);
+  const bool saved = SaveChanges(general);
+  const std::string journalMonth = Cut(general.GetField(2), 7);
+  if (!heldBefore && !IsJournalInEntry(journalMonth.c_str()) && general.shareMode != dbase::dbiOPENEXCL)
+    dbase::DbiRelRecordLock(general.Engine().cursor, false);
+  return back && saved;
+}
+
 bool MoveHeaderRecord(const std::string& code, const TotalsCents& move, const TotalsBefore& before) {
   if (TableC10 == nullptr) return false;
   Table& general = *TableC10;
@@ -413,7 +440,8 @@ bool MoveHeaderRecord(const std::string& code, const TotalsCents& move, const To
   const std::string text = general.RecordToText(2);
   if (!LockForTotals(general, text)) return false;
   const bool heldBefore = general.result == dbase::DBIERR_ALREADYLOCKED;
-  const bool go = !before || before(HeaderTotalsNow(general));
+  const bool live = RecallEmptied(general);
+  const bool go = live && (!before || before(HeaderTotalsNow(general)));
   bool fits = true;
   bool written = false;
   if (go) {

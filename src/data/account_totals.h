@@ -17,6 +17,8 @@
 #include <string>
 #include <vector>
 
+class Table;
+
 // The operation of one update, read from its text.
 class TotalsOperation {
  public:
@@ -49,8 +51,14 @@ bool MajAnalC30(const char* code, const char* operation, double amount1, double 
 // franc debit and credit, field 5 the euro ones, 14 characters each. A zero amount leaves
 // its field as it is. A total that would not fit in 14 characters keeps its last value;
 // the user is told and the log gets a line. The header's lock is kept when the journal-month is
-// in entry in this program, or when the caller held it before.
+// in entry in this program, or when the caller held it before. A header found deleted (the
+// rebuild deletes those of the journal-months without a line, and they stay until a pack) is
+// brought back empty first (BringBackHeader).
 bool MajCentC10(const char* code, const char* operation, double amount1, double amount2);
+// The current record of `general`, a journal-month header, brought back with no totals when it
+// is deleted, as the rebuild brings one back; locked meanwhile, its lock kept as MajCentC10 keeps
+// it. True when it is live (false: a write refused, reported).
+bool BringBackHeader(Table& general);
 
 // ---- Totals moved by many lines at once (the imports): each record written once.
 
@@ -83,9 +91,11 @@ using TotalsBefore = std::function<bool(const TotalsCents& before)>;
 // locked or written, or `before` refused.
 bool MoveAccountRecord(const std::string& code, const TotalsCents& move, const TotalsBefore& before = nullptr);
 // Moves the totals of the journal-month header `code` (8 characters, as MajCentC10 takes it) by
-// `move` in one write, as MajCentC10 moves them: a missing header made, a zero amount leaving
-// its field, a total that does not fit keeping its last value (told), the lock kept as there.
+// `move` in one write, as MajCentC10 moves them: a missing header made, a deleted one brought
+// back empty, a zero amount leaving its field, a total that does not fit keeping its last value
+// (told), the lock kept as there.
 bool MoveHeaderRecord(const std::string& code, const TotalsCents& move, const TotalsBefore& before = nullptr);
-// The totals the C20 record or the header holds now; false when it is not there.
+// The totals the C20 record or the header holds now; false when it is not there (a header
+// deleted is not there).
 bool ReadAccountRecord(const std::string& code, TotalsCents* now);
 bool ReadHeaderRecord(const std::string& code, TotalsCents* now);

@@ -660,7 +660,11 @@ void CmRestaurationDossier() {
   CommandRun run;
   std::optional<DossierRunMarker> restoring;
   if (!cancelled && !checked && !command.argv.empty()) {
-    restoring.emplace(kRestoreProcedureRun, LoadStr(19889));
+    {
+      // The backup replaces every table a stopped run left half-written: the restore takes its place.
+      const DossierRunMarkerTakeOver settling;
+      restoring.emplace(kRestoreProcedureRun, LoadStr(19889));
+    }
     if (!restoring->written()) {
       gui::MessageBox(Owner(), DossierRunMarkerRefusal(restoring->path()), LoadStr(127), gui::MB_OK | gui::MB_ICONSTOP);
       cancelled = true;

@@ -477,7 +477,10 @@ bool OfferToRemoveEndedRunCopies(const DossierRunInfo& run) {
   }
   // Copies that cannot all go stay, and are offered again as copies left at the next opening.
   const DossierRunRedo* redo = RedoOf(now.run);
-  if (remove && redo != nullptr) (*redo)(now);
+  if (remove && redo != nullptr) {
+    const DossierRunMarkerTakeOver settling;
+    (*redo)(now);
+  }
   const bool unmarked = RemoveDossierRunMarker();
   ReleaseDossierExclusive();
   if (!unmarked) {
@@ -519,7 +522,12 @@ bool OfferInterruptedRun() {
   if (!OpenDossierExclusive(false)) return LeaveClosed();
   CloseAllTables();
   TakeDossierRunRedoRefusal();
-  const bool done = redo != nullptr ? (*redo)(run) : RedoRebuild(DossierRunInfo{});
+  bool done = false;
+  {
+    // The run again (or the rebuild) writes its own marker over the stopped one.
+    const DossierRunMarkerTakeOver settling;
+    done = redo != nullptr ? (*redo)(run) : RedoRebuild(DossierRunInfo{});
+  }
   // Copies missing or not whole: the redo changed nothing, and says which.
   const std::string refusal = TakeDossierRunRedoRefusal();
   CloseAllTables();

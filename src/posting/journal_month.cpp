@@ -2,6 +2,7 @@
 
 #include <cstdlib>
 
+#include "data/account_totals.h"
 #include "data/dossier_files.h"
 #include "data/record_fields.h"
 #include "data/session.h"
@@ -84,12 +85,16 @@ std::string ZeroTotalsText() {
 
 HeaderCreation EnsureDraftHeader(Table& c10, const std::string& journalMonth) {
   if (!c10.isOpen) return HeaderCreation::Failed;
-  if (SeekHeader(c10, journalMonth, kDraftSource)) return HeaderCreation::Existed;
+  if (SeekHeader(c10, journalMonth, kDraftSource) && !c10.IsDeleted()) return HeaderCreation::Existed;
   const JournalRecord journal = ReadJournal(c10, JournalOf(journalMonth));
   if (!journal.found || journal.cancelled) return HeaderCreation::NoJournal;
   CreationLock creating(c10);
   if (!creating.held()) return HeaderCreation::Failed;
-  if (SeekHeader(c10, journalMonth, kDraftSource)) return HeaderCreation::Existed;
+  if (SeekHeader(c10, journalMonth, kDraftSource)) {
+    if (!c10.IsDeleted()) return HeaderCreation::Existed;
+    // One the rebuild deleted (its journal-month had no line) and no pack removed yet comes back.
+    return BringBackHeader(c10) ? HeaderCreation::Created : HeaderCreation::Failed;
+  }
   const std::string code = PadRight(journalMonth, kJournalMonthKeyLength) + kDraftSource;
   if (!c10.AppendBlank()) return HeaderCreation::Failed;
   c10.PutField(1, "C");

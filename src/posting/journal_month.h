@@ -52,8 +52,9 @@ std::string ZeroTotalsText();
 // What the draft header's creation found.
 enum class HeaderCreation { Created, Existed, NoJournal, Failed };
 // The draft header of a journal-month, created when missing (under the creation lock, looked
-// for again under it): field 3 the journal's name, zero totals. NoJournal when the journal is
-// missing or cancelled: nothing is created then.
+// for again under it): field 3 the journal's name, zero totals. One found deleted (the
+// rebuild's, before a pack) is brought back with zero totals (Created). NoJournal when the
+// journal is missing or cancelled: nothing is created then.
 HeaderCreation EnsureDraftHeader(Table& c10, const std::string& journalMonth);
 
 // The journal's data as the lines window keeps it.

@@ -1,10 +1,13 @@
 // The dossier's run marker: what it records of a run, a run inside another that leaves the
-// outer run's marker, and a marker that cannot be written, which keeps the runs from starting
-// (nothing of the dossier changes then).
+// outer run's marker, another run's marker (stopped or at work) that a run never writes over,
+// and a marker that cannot be written, which keeps the runs from starting (nothing of the
+// dossier changes then).
 #include <filesystem>
+#include <optional>
 
 #include "dossier/core/dossier_run_marker.h"
 #include "dossier_test_util.h"
+#include "platform/system/files.h"
 #include "runtime/dates.h"
 
 namespace dossier_test {
@@ -48,7 +51,8 @@ TEST_F(RunMarkerTest, MarkerNamesItsRunStationAndStartUntilTheRunEnds) {
   EXPECT_FALSE(fs::exists(MarkerFile()));
 
   // A run whose put-back failed keeps its marker for the next opening, and a later run of
-  // this program is no longer taken for one inside it.
+  // this program is no longer taken for one inside it: it is refused, the kept marker named,
+  // until the opening deals with the stopped run (and takes its place).
   {
     DossierRunMarker kept("essai", "Essai du dossier");
     ASSERT_TRUE(kept.written());
@@ -58,7 +62,21 @@ TEST_F(RunMarkerTest, MarkerNamesItsRunStationAndStartUntilTheRunEnds) {
   EXPECT_EQ(info.run, "essai");
   {
     DossierRunMarker next("suivant", "Suivant");
+    EXPECT_FALSE(next.written());
+    EXPECT_TRUE(DossierRunMarkerRefusedForAnotherRun(next.path()));
+    const std::string refusal = DossierRunMarkerRefusal(next.path());
+    EXPECT_NE(refusal.find("interrompu avant sa fin :\n\n   Essai du dossier, commenc\xE9 le " + info.started +
+                           " sur le poste 7"),
+              std::string::npos)
+        << refusal;
+  }
+  ASSERT_TRUE(ReadDossierRunMarker(&info));
+  EXPECT_EQ(info.run, "essai");
+  {
+    const DossierRunMarkerTakeOver opening;
+    DossierRunMarker next("suivant", "Suivant");
     ASSERT_TRUE(next.written());
+    EXPECT_FALSE(DossierRunMarkerRefusedForAnotherRun(next.path()));
     ASSERT_TRUE(ReadDossierRunMarker(&info));
     EXPECT_EQ(info.run, "suivant");
   }
@@ -71,6 +89,32 @@ TEST_F(RunMarkerTest, MarkerNamesItsRunStationAndStartUntilTheRunEnds) {
   EXPECT_EQ(info.title, "?");
   EXPECT_TRUE(RemoveDossierRunMarker());
   EXPECT_FALSE(DossierRunMarkerExists());
+}
+
+// The marker of a run at work (locked by its guard, here of another program) is left as it is,
+// even by the opening's take-over: the run is refused, and told that the other run goes on.
+TEST_F(RunMarkerTest, TheMarkerOfARunAtWorkIsNeverWrittenOver) {
+  const std::string atWork = "traitement=autre\ntitre=Autre traitement\nposte=3\ndebut=01/02/2026 \xE0 10h05\n";
+  platform::HeldFile other;
+  ASSERT_TRUE(other.Write(MarkerFile(), atWork));
+  for (const bool takeOver : {false, true}) {
+    SCOPED_TRACE(takeOver ? "taken over" : "not taken over");
+    std::optional<DossierRunMarkerTakeOver> opening;
+    if (takeOver) opening.emplace();
+    DossierRunMarker marker("essai", "Essai");
+    EXPECT_FALSE(marker.written());
+    EXPECT_EQ(DossierRunMarkerRefusal(marker.path()),
+              "Un autre traitement de ce dossier est en cours :\n\n   Autre traitement, commenc\xE9 le 01/02/2026 \xE0 "
+              "10h05 sur le poste 3.\n\nRecommencez quand il sera termin\xE9. Ce traitement-ci n'est pas lanc\xE9 : rien "
+              "n'a \xE9t\xE9 modifi\xE9.");
+  }
+  EXPECT_EQ(ReadFile(MarkerFile()), atWork);
+  // Once that run ended, the refusal is no longer said of the next one.
+  other.Release();
+  ASSERT_TRUE(RemoveDossierRunMarker());
+  DossierRunMarker marker("essai", "Essai");
+  EXPECT_TRUE(marker.written());
+  EXPECT_FALSE(DossierRunMarkerRefusedForAnotherRun(marker.path()));
 }
 
 // Something in the marker's place that is no file: the guard says so, leaves it, and the

@@ -1,6 +1,9 @@
 // The rebuild command 20712 headless: its question answered through the modal
 // seam (a stopped run changes nothing), the run and its final message, the log line
-// with the count of records removed, and the older generation sent to the conversion.
+// with the count of records removed, the older generation sent to the conversion, and a stopped
+// run's marker that keeps it from starting.
+#include <fstream>
+
 #include "data/dossier_lock.h"
 #include "dossier/rebuild_dossier.h"
 #include "dossier_test_util.h"
@@ -101,6 +104,26 @@ TEST_F(RebuildCommandTest, OldGenerationPointsToTheConversion) {
   EXPECT_NE(shown[1].text.find("CONVERTIR"), std::string::npos);
   EXPECT_NE(shown[2].text.find(" 5001"), std::string::npos);
   EXPECT_EQ(shown[2].text.find("reconstruits"), std::string::npos);
+  EXPECT_EQ(DossierBytes(), before);
+}
+
+// A run stopped half-way (here an import on a full disk) left its marker: the rebuild does not
+// write over it, says which run stands and that the opening settles it, and changes nothing.
+TEST_F(RebuildCommandTest, AStoppedRunsMarkerKeepsTheRebuildFromStarting) {
+  std::ofstream(Folder() + "/cdemo.run", std::ios::binary)
+      << "traitement=importation releve\ntitre=Importation Relev\xE9 de Banque (ofx)\nposte=2\n"
+         "debut=03/02/2026 \xE0 09h15\ndetail=\n";
+  const std::string before = DossierBytes();
+  gui::ModalSeam::QueueMessageBoxAnswer(gui::IDYES);
+  CmReconstructionDossier();
+  const auto& shown = gui::ModalSeam::Shown();
+  ASSERT_GE(shown.size(), 2u);
+  EXPECT_NE(shown[1].text.find("Un autre traitement de ce dossier a \xE9t\xE9 interrompu avant sa fin :\n\n   Importation "
+                               "Relev\xE9 de Banque (ofx), commenc\xE9 le 03/02/2026 \xE0 09h15 sur le poste 2."),
+            std::string::npos)
+      << shown[1].text;
+  test_support::ScreenshotMessage(shown[1], "dossier", "rebuild-refused-stopped-run");
+  EXPECT_EQ(LastRebuildReport().code, kRebuildMarkerFailed);
   EXPECT_EQ(DossierBytes(), before);
 }
 

@@ -250,7 +250,8 @@ TEST_F(RenumberTest, RefusedWriteFailsTheRunAndLeavesWhatFinishesIt) {
       EXPECT_EQ(Pieces('B'), before);
       continue;
     }
-    // What the opening does with the marker: the run made again.
+    // What the opening does with the marker: the run made again, in the stopped run's place.
+    const DossierRunMarkerTakeOver opening;
     const RenumberResult again = RenumberPieces();
     ASSERT_EQ(again.outcome, RenumberOutcome::Done);
     EXPECT_EQ(again.resumed, c.planKept);

@@ -1,10 +1,12 @@
 // The totals of the imports, summed and written once per record through the run's totals journal:
 // the same totals as line by line (auxiliary accounts and their collectives, several
-// journal-months), a run stopped at each record of its totals finished exactly by the next, and a
-// stopped run's pieces put in order with the totals their lines lack.
+// journal-months), a run stopped at each record of its totals finished exactly by the next, a
+// stopped run's pieces put in order with the totals their lines lack, and a header the rebuild
+// deleted brought back by the writers that find it.
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <sstream>
 
 #include "core_fixture.h"
@@ -74,6 +76,20 @@ class RunTotalsTest : public CoreTest {
   static void Write(const std::string& path, const std::string& text) {
     std::ofstream(path, std::ios::binary | std::ios::trunc) << text;
   }
+  // The pieces as a run records them, with the numbers the writer gave them.
+  static std::vector<RecordedPiece> Recorded(const std::vector<ImportedPiece>& pieces, const std::vector<long>& numbers) {
+    std::vector<RecordedPiece> recorded;
+    for (std::size_t i = 0; i < pieces.size() && i < numbers.size(); ++i)
+      recorded.push_back({pieces[i].journal, "C60" + std::to_string(pieces[i].date.month), numbers[i],
+                          static_cast<long>(pieces[i].lines.size())});
+    return recorded;
+  }
+  // The run taken up: every piece whole, nothing refused.
+  void TakeUp(const std::vector<RecordedPiece>& recorded) {
+    const processing::StoppedPieces stopped = processing::PutStoppedPiecesInOrder(*TableC10, c50, c60, recorded, Journal());
+    EXPECT_FALSE(stopped.refused);
+    EXPECT_EQ(stopped.whole, std::vector<bool>(recorded.size(), true));
+  }
 };
 
 TEST_F(RunTotalsTest, TheTotalsWrittenOnceAreThoseOfEveryLine) {
@@ -85,19 +101,29 @@ TEST_F(RunTotalsTest, TheTotalsWrittenOnceAreThoseOfEveryLine) {
   const std::string journal = Read(Journal());
   EXPECT_NE(journal.find("entrees\n"), std::string::npos);
   EXPECT_EQ(journal.substr(journal.size() - 5), "fait\n");
-  // The journal names the pieces it carries, so that a run taken up does not write them again.
-  const std::set<std::string> covered = processing::FinishRunTotals(Journal());
-  EXPECT_EQ(covered.size(), 12u);
-  EXPECT_TRUE(covered.count(processing::RunTotalsKey("BQ", "C603", r.numbers[0])));
-  EXPECT_TRUE(InvariantsHold()) << "a finished journal moves nothing again";
+  EXPECT_NE(journal.find("P\t" + processing::RunTotalsKey("BQ", "C603", r.numbers[0]) + "\n"), std::string::npos);
+  // The journal names the pieces it carries, so that a run taken up does not write them again,
+  // even on an account whose totals were wrong before (which its lines alone cannot tell).
+  const std::string wrong = AccountStarting('C');
+  ASSERT_TRUE(MoveAccountRecord(wrong, {0, 0, 1234, 0}));
+  TotalsCents held;
+  ASSERT_TRUE(ReadAccountRecord(wrong, &held));
+  TakeUp(Recorded(Pieces(), r.numbers));
+  TotalsCents now;
+  ASSERT_TRUE(ReadAccountRecord(wrong, &now));
+  EXPECT_EQ(now, held) << "a finished journal moves nothing again";
+  ASSERT_TRUE(MoveAccountRecord(wrong, {0, 0, -1234, 0}));
+  EXPECT_TRUE(InvariantsHold());
 }
 
 // The lines of the pieces are in the draft; the run stopped in its totals at record k, before or
-// after writing it: the next run's FinishRunTotals leaves every total as a whole run leaves it.
+// after writing it: the next run's take-up leaves every total as a whole run leaves it.
 TEST_F(RunTotalsTest, ARunStoppedAtAnyRecordOfItsTotalsIsFinishedExactly) {
   const std::vector<ImportedPiece> pieces = Pieces();
-  ASSERT_EQ(processing::WriteImportedPieces(*TableC10, c50, c60, pieces, kMaxLineRecords, nullptr, Journal()).outcome,
-            PiecesOutcome::Written);
+  const processing::PiecesReport written =
+      processing::WriteImportedPieces(*TableC10, c50, c60, pieces, kMaxLineRecords, nullptr, Journal());
+  ASSERT_EQ(written.outcome, PiecesOutcome::Written);
+  const std::vector<RecordedPiece> recorded = Recorded(pieces, written.numbers);
   const std::string whole = Read(Journal());
   // The section's list, then one line per record as read before its write.
   const std::size_t listed = whole.find("entrees\n") + 8;
@@ -162,13 +188,13 @@ TEST_F(RunTotalsTest, ARunStoppedAtAnyRecordOfItsTotalsIsFinishedExactly) {
       DossierInvariants partial;
       EXPECT_FALSE(partial.Check()) << "the stop leaves totals to write";
     }
-    EXPECT_EQ(processing::FinishRunTotals(Journal()).size(), pieces.size());
+    TakeUp(recorded);
     EXPECT_TRUE(InvariantsHold());
     EXPECT_EQ(Read(Journal()).substr(Read(Journal()).size() - 5), "fait\n");
   }
   // A section stopped while it was being listed moved nothing and carries no piece.
   Write(Journal(), whole.substr(0, listed - 8) + "A\t411");
-  EXPECT_TRUE(processing::FinishRunTotals(Journal()).empty());
+  TakeUp(recorded);
   EXPECT_TRUE(InvariantsHold());
 }
 
@@ -213,6 +239,42 @@ TEST_F(RunTotalsTest, AStoppedRunsWholePiecesGetTheirTotalsOnceAndACutOneIsCance
   EXPECT_TRUE(InvariantsHold()) << "the kept pieces' totals written, the cut piece's lines cancelled";
   // Taken up again (the run stopped once more before its end): nothing is written twice.
   processing::PutStoppedPiecesInOrder(*TableC10, c50, c60, recorded, Journal());
+  EXPECT_TRUE(InvariantsHold());
+}
+
+// A journal-month header the rebuild deleted (no line in its journal-month then) stays deleted
+// until a pack: each writer that finds it brings it back empty, so that what it then moves is
+// counted, and it reads as not there meanwhile.
+TEST_F(RunTotalsTest, AHeaderTheRebuildDeletedComesBackEmpty) {
+  // A journal-month of the year before, which holds no line.
+  const std::string journalMonth = posting::CleJournalMois("C512", "BQ"), code = journalMonth + "B";
+  const TotalsCents move{1000, 0, 152, 0};
+  struct Writer {
+    const char* name;
+    std::function<bool()> write;
+    TotalsCents after;
+  };
+  const Writer writers[] = {
+      {"MajCentC10", [&] { return MajCentC10(code.c_str(), "+D", 10.0, 1.52); }, move},
+      {"MoveHeaderRecord", [&] { return MoveHeaderRecord(code, move); }, move},
+      {"EnsureDraftHeader",
+       [&] { return posting::EnsureDraftHeader(*TableC10, journalMonth) == posting::HeaderCreation::Created; }, {}},
+  };
+  for (const Writer& w : writers) {
+    SCOPED_TRACE(w.name);
+    ASSERT_NE(posting::EnsureDraftHeader(*TableC10, journalMonth), posting::HeaderCreation::Failed);
+    ASSERT_TRUE(MoveHeaderRecord(code, {5000, 5000, 762, 762}));
+    ASSERT_TRUE(posting::SeekHeader(*TableC10, journalMonth, posting::kDraftSource));
+    ASSERT_TRUE(TableC10->DeleteRecord(TableC10->RecordToText(2), 0));
+    UnlockRecord(*TableC10);
+    TotalsCents now;
+    EXPECT_FALSE(ReadHeaderRecord(code, &now));
+    EXPECT_TRUE(w.write());
+    ASSERT_TRUE(ReadHeaderRecord(code, &now));
+    EXPECT_EQ(now, w.after);
+    // Taken back, for the next writer.
+    if (!now.Empty()) ASSERT_TRUE(MoveHeaderRecord(code, {-now.debit1, -now.credit1, -now.debit2, -now.credit2}));
+  }
   EXPECT_TRUE(InvariantsHold());
 }
 

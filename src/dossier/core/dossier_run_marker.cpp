@@ -10,6 +10,7 @@
 #include "platform/system/clock.h"
 #include "platform/system/files.h"
 #include "runtime/inifiles.h"
+#include "runtime/text.h"
 #include "runtime/xbase.h"
 
 namespace {
@@ -117,6 +118,25 @@ std::string& RedoRefusal() {
   return why;
 }
 
+// The guard last refused because another run's marker stood at its path, and that run.
+struct Standing {
+  std::string path;
+  DossierRunInfo run;
+  bool live = false;
+};
+Standing& StandingRefusal() {
+  static Standing standing;
+  return standing;
+}
+
+int& TakeOvers() {
+  static int depth = 0;
+  return depth;
+}
+
+constexpr int kMsgAnotherRunStopped = 31150;  // another run's marker, left by a run stopped half-way
+constexpr int kMsgAnotherRunAtWork = 31151;   // another run's marker, locked by its run at work
+
 }  // namespace
 
 bool WriteDossierRunMarker(const DossierRunInfo& info) {
@@ -145,6 +165,18 @@ DossierRunMarker::DossierRunMarker(const std::string& run, const std::string& ti
     ++held->second;
     written_ = true;
     return;
+  }
+  // Another run's marker stays as it is: written over, that run would be taken for this one
+  // (put back, finished or forgotten with it).
+  if (StandingRefusal().path == path_) StandingRefusal() = Standing{};
+  if (platform::FileExists(path_)) {
+    Standing standing{path_, {}, platform::FileHeldElsewhere(path_)};
+    if (standing.live || TakeOvers() == 0) {
+      ReadDossierRunMarker(&standing.run);
+      StandingRefusal() = standing;
+      RefusedForRoom().clear();
+      return;
+    }
   }
   // Locked from before its name appears until the run ends: another station opening the
   // dossier meanwhile tells the run at work from one that stopped.
@@ -194,9 +226,21 @@ bool DossierRunMarker::Remove() {
   return true;
 }
 
+DossierRunMarkerTakeOver::DossierRunMarkerTakeOver() { ++TakeOvers(); }
+DossierRunMarkerTakeOver::~DossierRunMarkerTakeOver() { --TakeOvers(); }
+
 bool DossierRunMarkerRefusedForRoom(const std::string& path) { return !path.empty() && path == RefusedForRoom(); }
 
+bool DossierRunMarkerRefusedForAnotherRun(const std::string& path) {
+  return !path.empty() && path == StandingRefusal().path;
+}
+
 std::string DossierRunMarkerRefusal(const std::string& path) {
+  if (DossierRunMarkerRefusedForAnotherRun(path)) {
+    const Standing& other = StandingRefusal();
+    const std::string text = LoadStr(other.live ? kMsgAnotherRunAtWork : kMsgAnotherRunStopped);
+    return FillPlaceholder(FillPlaceholder(FillPlaceholder(text, other.run.title), other.run.started), other.run.station);
+  }
   const std::string full = DossierRunMarkerRefusedForRoom(path) ? "\n\n   " + DiskFullText(path) : "";
   return std::string(LoadStr(19897)) + path + full + LoadStr(19898);
 }

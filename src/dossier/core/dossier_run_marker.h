@@ -64,6 +64,9 @@ bool DossierRunMarkerLive();
 
 // The guard of a run: writes the marker for `run` (station and start taken now) unless an
 // outer run of this program holds one already, and removes the marker it wrote when it ends.
+// Another run's marker found on the disk is never written over: a run at work (its marker
+// locked) or one that stopped half-way, whose books only the opening (or, for an import, the
+// next import) puts in order, refuses the run; DossierRunMarkerRefusal then names that run.
 class DossierRunMarker {
  public:
   DossierRunMarker(const std::string& run, const std::string& title, const std::string& detail = "");
@@ -95,7 +98,22 @@ class DossierRunMarker {
   bool written_ = false;
 };
 
-// The message of a run refused because its marker could not be written.
+// While it lives, a guard finds the marker of a run that stopped half-way (not one at work) and
+// takes its place: the opening running that run again or putting it back, a restore that puts
+// every table back from a backup, an import that has just put a stopped import in order.
+class DossierRunMarkerTakeOver {
+ public:
+  DossierRunMarkerTakeOver();
+  ~DossierRunMarkerTakeOver();
+  DossierRunMarkerTakeOver(const DossierRunMarkerTakeOver&) = delete;
+  DossierRunMarkerTakeOver& operator=(const DossierRunMarkerTakeOver&) = delete;
+};
+
+// True when the guard at `path` was last refused because another run's marker stands there.
+bool DossierRunMarkerRefusedForAnotherRun(const std::string& path);
+
+// The message of a run refused because its marker could not be written, or because another
+// run's marker stands (that run named, at work or stopped, and what to do).
 // (The disk-full wording added when the marker at `path` was refused for want of room.)
 std::string DossierRunMarkerRefusal(const std::string& path);
 // True when the marker at `path` was last refused for want of room on its disk.

@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <map>
+#include <optional>
 #include <set>
 #include <system_error>
 
@@ -588,7 +589,10 @@ RestoreResult InstallRestoredFiles(const RestoreFolders& folders, const std::str
   const bool logged = selection.hasLog && !LogPath().empty();
   if (logged) plan.logSize = static_cast<long long>(LogNow().size());
 
+  // The backup replaces every table a stopped run left half-written: the restore takes its place.
+  std::optional<DossierRunMarkerTakeOver> settling(std::in_place);
   DossierRunMarker marker(kRestoreRun, LoadStr(19889), plan.Detail());
+  settling.reset();
   if (!marker.written()) {
     result.message = DossierRunMarkerRefusal(marker.path());
     return result;

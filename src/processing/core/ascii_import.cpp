@@ -829,6 +829,21 @@ std::string PiecesRecord(const AsciiRead& read, const std::vector<long>& numbers
   return text;
 }
 
+// A record whose pieces kept are marked settled: a piece of no line is kept as it is by the next
+// import of the content (RecordedPiece::lines 0 is always whole), wherever its lines have gone
+// since (validated, renumbered, cancelled), so that it is never written twice.
+std::string SettledRecord(const std::string& digest, const std::vector<RecordedPiece>& pieces,
+                          const std::vector<bool>& kept) {
+  std::string text = "empreinte " + digest + "\n";
+  for (std::size_t i = 0; i < pieces.size(); ++i) {
+    const RecordedPiece& p = pieces[i];
+    const long lines = i < kept.size() && kept[i] ? 0 : p.lines;
+    text.append(p.journal).append(1, '\t').append(p.month).append(1, '\t').append(std::to_string(p.number));
+    text.append(1, '\t').append(std::to_string(lines)).append(1, '\n');
+  }
+  return text;
+}
+
 // The pieces recorded for this content; false when the record is of another content or not whole.
 // `anyContent`: the pieces recorded, whatever content they are of.
 bool ReadPiecesRecord(const AsciiRead& read, std::vector<RecordedPiece>* pieces, bool anyContent = false) {
@@ -870,6 +885,14 @@ bool PutStoppedAsciiRunInOrder(Table& c10, Table& c50, Table& c60, std::vector<S
   RefusalWatch watch;
   const StoppedPieces stopped = PutStoppedPiecesInOrder(c10, c50, c60, recorded, AsciiRunTotalsPath());
   if (stopped.refused) {
+    *refusal = RefusedWriteText(watch);
+    return false;
+  }
+  // The pieces kept are settled in the record: validated before the file is imported again, they
+  // are not taken for pieces the draft lacks.
+  if (stopped.whole != std::vector<bool>(recorded.size(), false) &&
+      !platform::WriteFileAtomic(AsciiRunPiecesPath(), SettledRecord(run.digest, recorded, stopped.whole))) {
+    RefusalWatch::NoteFileRefused(AsciiRunPiecesPath());
     *refusal = RefusedWriteText(watch);
     return false;
   }
@@ -1056,7 +1079,9 @@ bool AsciiImport::ChoosePieces(RefusalWatch& refusal) {
 // The numbers of every piece, recorded before the first line: a run stopped half-way is
 // resumed from them by the next import of this content. Then the start line.
 bool AsciiImport::RecordPieces(const std::vector<long>& taken, const std::vector<long>& counts) {
-  std::vector<long> lineCounts(read_.pieces.size(), -1);
+  // The pieces a resumed run kept are settled (no line): never looked for again.
+  std::vector<long> lineCounts(read_.pieces.size(), resuming_ ? 0 : -1);
+  for (std::size_t i : toWrite_) lineCounts[i] = -1;
   for (std::size_t j = 0; j < toWrite_.size() && j < taken.size(); ++j) {
     numbers_[toWrite_[j]] = taken[j];
     if (j < counts.size()) lineCounts[toWrite_[j]] = counts[j];

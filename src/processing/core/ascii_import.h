@@ -89,8 +89,9 @@ struct StoppedAsciiRun {
 // Puts in order the run the log names as stopped half-way whose pieces record is there: its
 // pieces the draft holds whole kept (the sort records they lack derived, their totals written
 // once, through the run's totals journal), the lines of a piece cut short cancelled. The run stays
-// named in the log with its record, so that the next import of its file writes only the pieces
-// the draft lacks. False when a write was refused, *refusal naming it (RefusedWriteText).
+// named in the log with its record, the pieces kept marked there as settled, so that the next
+// import of its file writes only the pieces the draft lacked (not those kept and validated or
+// renumbered since). False when a write was refused, *refusal naming it (RefusedWriteText).
 bool PutStoppedAsciiRunInOrder(Table& c10, Table& c50, Table& c60, std::vector<StoppedAsciiRun>* done,
                                std::string* refusal);
 

@@ -217,9 +217,8 @@ PiecesReport WriteImportedPieces(Table& c10, Table& c50, Table& c60, const std::
   PiecesReport checked = CheckPieces(c10, c50, pieces, maxRecords, &amounts);
   if (checked.outcome != PiecesOutcome::Written) return checked;
   // A run stopped while it wrote its totals is finished first: its journal's sections stay whole.
-  bool finished = true;
-  FinishRunTotals(totalsPath, &finished);
-  if (!finished) return Refusal(PiecesOutcome::Failed, 0, StoppedRunMessage(refusal_));
+  if (PutStoppedPiecesInOrder(c10, c50, c60, {}, totalsPath).refused)
+    return Refusal(PiecesOutcome::Failed, 0, StoppedRunMessage(refusal_));
 
   // The header of every journal-month written into, held as "Saisir" holds it: refused while
   // another station enters it, granted again when this station does (then left held). The headers
@@ -408,9 +407,9 @@ void AddDraftLine(Table& c50, DraftTotals& totals) {
 }
 
 // Cancels the draft line `recno`: the line and its sort record (derived first when missing, so
-// that the cancelled line keeps one), and its totals when they were written.
-// False when a write was refused (noted): the line may still be live.
-bool CancelStoppedLine(Table& c50, Table& c60, std::uint32_t recno, bool accountPosted, bool headerPosted) {
+// that the cancelled line keeps one). Its totals are the caller's. False when a write was
+// refused (noted): the line may still be live.
+bool CancelStoppedLine(Table& c50, Table& c60, std::uint32_t recno) {
   if (!c50.GoTo(static_cast<long>(recno))) return true;
   const bool sorted = LigneTri::Find(c60, LigneTri::kDraft, recno) || (c50.GoTo(static_cast<long>(recno)) &&
                                                                       AppendLigneTri(c50, LigneTri::kDraft, c60) &&
@@ -432,15 +431,7 @@ bool CancelStoppedLine(Table& c50, Table& c60, std::uint32_t recno, bool account
     return false;
   }
   UnlockRecord(c50);
-  const char sense = c50.GetField(L::BSENS)[0];
-  const std::string op = std::string("-") + (sense == 'D' ? "D" : "C");
-  const std::string account = c50.GetField(L::BCODE);
-  const std::string header = std::string(c50.GetField(L::BMOIS)) + c50.GetField(L::BJAL) + "B";
-  const double francs = FromCents(StoredAmountOf(c50, L::BMONTANTF));
-  const double euros = FromCents(StoredAmountOf(c50, L::BMONTANTE));
-  const bool accountBack = !accountPosted || MajCompteC20(account.c_str(), op.c_str(), francs, euros);
-  const bool headerBack = !headerPosted || MajCentC10(header.c_str(), op.c_str(), francs, euros);
-  return accountBack && headerBack;
+  return true;
 }
 
 // The totals of the current line of `lines` (the draft, or the closed file when `closed`).
@@ -457,32 +448,53 @@ TotalsCents Less(TotalsCents a, const TotalsCents& b) {
   return a;
 }
 
-// Whether the lines of the pieces cut short that no journal section carries had their totals
-// written (a run of a writer that wrote them line by line): per header and per account, the
-// record holds the sum of its live lines less those still owed (yes) or not (no).
-struct CutPosted {
-  std::set<std::string> headers, accounts;
-};
-CutPosted CutLinesPosted(Table& c50, const DraftTotals& cut, const DraftTotals& owed) {
-  CutPosted posted;
-  auto owedOf = [](const std::map<std::string, TotalsCents>& m, const std::string& key) {
-    const auto it = m.find(key);
-    return it == m.end() ? TotalsCents{} : it->second;
-  };
-  for (const auto& [header, lines] : cut.headers) {
-    (void)lines;
-    const std::string prefix = "Z" + header.substr(0, 7);
-    TotalsCents live;
+// The records the totals of lines move, each by its kind (a C20 record 'A', a journal-month
+// header 'H') and code, and their moves.
+using RecordKey = std::pair<char, std::string>;
+using RecordMoves = std::map<RecordKey, TotalsCents>;
+
+TotalsCents MoveOf(const RecordMoves& moves, const RecordKey& key) {
+  const auto it = moves.find(key);
+  return it == moves.end() ? TotalsCents{} : it->second;
+}
+
+// The records `totals` moves: each C20 record once, an auxiliary account's collective taking the
+// moves of all its accounts (the records missing made, as the line-by-line writer makes them).
+RecordMoves MovesOf(const DraftTotals& totals) {
+  RecordMoves moves;
+  for (const auto& [account, move] : totals.accounts)
+    for (const std::string& code : AccountTotalsCodes(account.c_str())) moves[{'A', code}] += move;
+  for (const auto& [code, move] : totals.headers) moves[{'H', code}] += move;
+  return moves;
+}
+
+// What the live general lines give each record of `records`: a header the draft lines of its
+// journal-month; a C20 record the lines of the draft and of the closed file on its account, and
+// on the auxiliary accounts whose collective it is.
+RecordMoves LiveTotals(Table& c50, const std::set<RecordKey>& records) {
+  RecordMoves live;
+  std::set<std::string> accounts;
+  for (const RecordKey& record : records) {
+    live[record];
+    if (record.first == 'A') {
+      accounts.insert(record.second);
+      continue;
+    }
+    const std::string prefix = "Z" + record.second.substr(0, 7);
     for (bool more = c50.Seek(L::kCodeTag, prefix.c_str()); more && !c50.eof; more = c50.Skip(1)) {
       if (L::Key(c50).compare(0, prefix.size(), prefix) != 0) break;
-      if (!c50.IsDeleted()) live += LineCents(c50, false);
+      if (!c50.IsDeleted()) live[record] += LineCents(c50, false);
     }
-    TotalsCents stored;
-    if (ReadHeaderRecord(header, &stored) && stored == Less(live, owedOf(owed.headers, header))) posted.headers.insert(header);
   }
-  if (cut.accounts.empty()) return posted;
-  std::map<std::string, TotalsCents> live;
-  for (const auto& [account, lines] : cut.accounts) live[account];
+  if (accounts.empty()) return live;
+  // The collective of each letter of the auxiliary accounts (the general file's "B" records).
+  std::map<char, std::string> collectives;
+  Table c10;
+  if (c10.OpenShared(PathC10(), "C10CODE", true))
+    for (bool more = c10.SeekNotBelow("C10CODE", "B"); more && !c10.eof && c10.GetField(1)[0] == 'B';
+         more = c10.Skip(1))
+      if (!c10.IsDeleted())
+        collectives[c10.GetField(2)[0]] = NormalizeAccount(std::string(c10.GetField(4)).substr(0, 8));
   Table c40;
   const bool hasClosed = c40.OpenShared(PathC40(), "", true);
   for (int pass = 0; pass < (hasClosed ? 2 : 1); ++pass) {
@@ -491,16 +503,42 @@ CutPosted CutLinesPosted(Table& c50, const DraftTotals& cut, const DraftTotals& 
     const std::uint32_t count = t.RecCount();
     for (std::uint32_t r = 1; r <= count; ++r) {
       if (!t.GoTo(static_cast<long>(r)) || t.IsDeleted() || L::Get(t, closed, L::BCLE) != "Z") continue;
-      const auto it = live.find(RTrim(L::Get(t, closed, L::BCODE).c_str()));
-      if (it != live.end()) it->second += LineCents(t, closed);
+      const std::string account = NormalizeAccount(L::Get(t, closed, L::BCODE));
+      if (accounts.count(account) != 0) live[{'A', account}] += LineCents(t, closed);
+      if (!IsAuxiliaryAccount(account)) continue;
+      const auto collective = collectives.find(account[0]);
+      if (collective != collectives.end() && accounts.count(collective->second) != 0)
+        live[{'A', collective->second}] += LineCents(t, closed);
     }
   }
-  for (const auto& [account, sum] : live) {
+  return live;
+}
+
+// The move each record needs once the cut lines are cancelled: the live lines less the cut ones,
+// against what the record holds. It is trusted where it is a move the stopped run can owe: none
+// (the totals made again from the lines meanwhile, or written before the stop), the kept pieces'
+// totals, the cut lines' taken back, both, or what the run's records say is owed. Any other
+// difference is another station's line being saved as the record is read, or totals wrong
+// before the run: the run's records then decide, as they alone did before.
+RecordMoves MovesDue(Table& c50, const RecordMoves& recorded, const RecordMoves& whole, const RecordMoves& cut) {
+  std::set<RecordKey> records;
+  for (const auto& [record, move] : recorded)
+    if (!move.Empty()) records.insert(record);
+  for (const auto& [record, move] : cut) records.insert(record);
+  RecordMoves due;
+  if (records.empty()) return due;
+  const RecordMoves live = LiveTotals(c50, records);
+  for (const RecordKey& record : records) {
     TotalsCents stored;
-    if (ReadAccountRecord(account, &stored) && stored == Less(sum, owedOf(owed.accounts, account)))
-      posted.accounts.insert(account);
+    if (!(record.first == 'H' ? ReadHeaderRecord(record.second, &stored) : ReadAccountRecord(record.second, &stored)))
+      stored = TotalsCents{};
+    const TotalsCents w = MoveOf(whole, record), c = MoveOf(cut, record), o = MoveOf(recorded, record);
+    const TotalsCents lack = Less(Less(MoveOf(live, record), c), stored);
+    const bool owable = lack.Empty() || lack == o || lack == w || lack == Less({}, c) || lack == Less(w, c);
+    const TotalsCents move = owable ? lack : o;
+    if (!move.Empty()) due[record] = move;
   }
-  return posted;
+  return due;
 }
 
 // ---- The totals journal
@@ -512,9 +550,23 @@ struct JournalEntry {
   TotalsCents move;
 };
 
+std::vector<JournalEntry> EntriesOf(const RecordMoves& moves) {
+  std::vector<JournalEntry> entries;
+  for (const auto& [record, move] : moves) entries.push_back({record.first, record.second, move});
+  return entries;
+}
+
 std::string CentsText(const TotalsCents& t) {
   return std::to_string(t.debit1) + "\t" + std::to_string(t.credit1) + "\t" + std::to_string(t.debit2) + "\t" +
          std::to_string(t.credit2);
+}
+
+// A section's head: the pieces whose totals it carries (RunTotalsKey) and its records' moves.
+std::string SectionText(const std::vector<std::string>& pieces, const std::vector<JournalEntry>& entries) {
+  std::string section = "totaux\n";
+  for (const std::string& p : pieces) section += "P\t" + p + "\n";
+  for (const JournalEntry& e : entries) section += std::string(1, e.kind) + "\t" + e.code + "\t" + CentsText(e.move) + "\n";
+  return section + "entrees\n";
 }
 
 std::vector<std::string> Fields(const std::string& line) {
@@ -560,44 +612,21 @@ bool PostEntries(const std::vector<JournalEntry>& entries, std::size_t from, con
   return false;
 }
 
-}  // namespace
-
-std::string RunTotalsKey(const std::string& journal, const std::string& month, long number) {
-  return std::string(RTrim(journal.c_str())) + "\t" + RTrim(month.c_str()) + "\t" + std::to_string(number);
-}
-
-bool PostRunTotals(Table& c10, const DraftTotals& totals, const std::vector<RecordedPiece>& pieces,
-                   const std::string& path) {
-  (void)c10;
-  if (totals.Empty()) return true;
-  // Each C20 record once: an auxiliary account's collective takes the moves of all its accounts.
-  std::map<std::string, TotalsCents> accounts;
-  for (const auto& [account, move] : totals.accounts)
-    for (const std::string& code : AccountTotalsCodes(account.c_str())) accounts[code] += move;
-  std::vector<JournalEntry> entries;
-  for (const auto& [code, move] : accounts) entries.push_back({'A', code, move});
-  for (const auto& [code, move] : totals.headers) entries.push_back({'H', code, move});
-  std::string section = "totaux\n";
-  for (const RecordedPiece& p : pieces) section += "P\t" + RunTotalsKey(p.journal, p.month, p.number) + "\n";
-  for (const JournalEntry& e : entries) section += std::string(1, e.kind) + "\t" + e.code + "\t" + CentsText(e.move) + "\n";
-  section += "entrees\n";
-  std::string before;
-  if (!path.empty() && platform::ReadWholeFile(path, before) && !before.empty() && before.back() != '\n')
-    section = "\n" + section;
-  // A journal that cannot be written stops the run before its first record: the next run writes
-  // the totals of its whole pieces.
-  if (!path.empty() && !platform::AppendToFile(path, section)) {
-    RefusalWatch::NoteFileRefused(path);
-    return false;
-  }
-  return PostEntries(entries, 0, path);
-}
-
-std::set<std::string> FinishRunTotals(const std::string& path, bool* finished) {
-  if (finished != nullptr) *finished = true;
+// What a run's journal says: the pieces its sections carry, what the sections left unfinished
+// still owe each record (the record being written when the run stopped owed unless it no longer
+// holds what was read), and the journal as it stays once a section of the take-up's own carries
+// those moves: every listed section closed.
+struct JournalOwed {
   std::set<std::string> covered;
+  RecordMoves owed;
+  bool unfinished = false;
+  std::string closed;
+};
+
+JournalOwed ReadJournalOwed(const std::string& path) {
+  JournalOwed out;
   std::string text;
-  if (path.empty() || !platform::ReadWholeFile(path, text)) return covered;
+  if (path.empty() || !platform::ReadWholeFile(path, text)) return out;
   // The sections in order; the lines after a section's list are its records' totals as read.
   struct Section {
     std::vector<std::string> pieces;
@@ -635,8 +664,10 @@ std::set<std::string> FinishRunTotals(const std::string& path, bool* finished) {
   }
   for (Section& s : sections) {
     if (!s.listed) continue;  // stopped while it was listed: nothing of it was written
-    for (const std::string& p : s.pieces) covered.insert(p);
+    out.covered.insert(s.pieces.begin(), s.pieces.end());
+    out.closed += SectionText(s.pieces, {}) + "fait\n";
     if (s.done) continue;
+    out.unfinished = true;
     std::size_t from = 0;
     if (s.lastRead >= 0 && static_cast<std::size_t>(s.lastRead) < s.entries.size()) {
       // The record being written when the run stopped: written unless it still holds what was read.
@@ -646,12 +677,35 @@ std::set<std::string> FinishRunTotals(const std::string& path, bool* finished) {
       const bool found = e.kind == 'H' ? ReadHeaderRecord(e.code, &now) : ReadAccountRecord(e.code, &now);
       from = found && now == s.read[k] ? k : k + 1;
     }
-    if (!PostEntries(s.entries, from, path)) {
-      if (finished != nullptr) *finished = false;
-      break;
-    }
+    for (std::size_t k = from; k < s.entries.size(); ++k) out.owed[{s.entries[k].kind, s.entries[k].code}] += s.entries[k].move;
   }
-  return covered;
+  return out;
+}
+
+}  // namespace
+
+std::string RunTotalsKey(const std::string& journal, const std::string& month, long number) {
+  return std::string(RTrim(journal.c_str())) + "\t" + RTrim(month.c_str()) + "\t" + std::to_string(number);
+}
+
+bool PostRunTotals(Table& c10, const DraftTotals& totals, const std::vector<RecordedPiece>& pieces,
+                   const std::string& path) {
+  (void)c10;
+  if (totals.Empty()) return true;
+  const std::vector<JournalEntry> entries = EntriesOf(MovesOf(totals));
+  std::vector<std::string> keys;
+  for (const RecordedPiece& p : pieces) keys.push_back(RunTotalsKey(p.journal, p.month, p.number));
+  std::string section = SectionText(keys, entries);
+  std::string before;
+  if (!path.empty() && platform::ReadWholeFile(path, before) && !before.empty() && before.back() != '\n')
+    section = "\n" + section;
+  // A journal that cannot be written stops the run before its first record: the next run writes
+  // the totals of its whole pieces.
+  if (!path.empty() && !platform::AppendToFile(path, section)) {
+    RefusalWatch::NoteFileRefused(path);
+    return false;
+  }
+  return PostEntries(entries, 0, path);
 }
 
 void RemoveRunTotals(const std::string& path) {
@@ -660,71 +714,67 @@ void RemoveRunTotals(const std::string& path) {
 
 StoppedPieces PutStoppedPiecesInOrder(Table& c10, Table& c50, Table& c60, const std::vector<RecordedPiece>& pieces,
                                       const std::string& totalsPath, bool keep) {
+  (void)c10;
   RefusalWatch refusal;
-  bool finished = true;
-  const std::set<std::string> covered = FinishRunTotals(totalsPath, &finished);
   StoppedPieces out;
-  if (!finished) {
-    // Nothing more is changed: the next run finds the pieces as they were.
-    out.whole.assign(pieces.size(), true);
-    out.cancelled.assign(pieces.size(), 0);
-    out.refused = true;
-    return out;
-  }
-  DraftTotals owed, cutTotals;
-  std::vector<RecordedPiece> owedPieces;
-  struct Cut {
-    std::vector<std::uint32_t> records;
-    bool covered;
-  };
-  std::vector<Cut> cuts;
+  const JournalOwed journal = ReadJournalOwed(totalsPath);
+  // Per record: the lines of the pieces kept, those of them whose totals no section carries, the
+  // lines of the pieces cut short, and those of them a section carries.
+  DraftTotals whole, owed, cut, cutCovered;
+  std::vector<std::string> kept;
+  std::vector<std::uint32_t> cutRecords;
   for (const RecordedPiece& piece : pieces) {
     const std::vector<std::uint32_t> records = DraftPieceRecords(c50, piece.month, piece.journal, piece.number);
-    const bool posted = covered.count(RunTotalsKey(piece.journal, piece.month, piece.number)) > 0;
-    const bool whole = keep ? !records.empty() : static_cast<long>(records.size()) >= piece.lines;
+    const std::string key = RunTotalsKey(piece.journal, piece.month, piece.number);
+    const bool covered = journal.covered.count(key) > 0;
+    const bool isWhole = keep ? !records.empty() : static_cast<long>(records.size()) >= piece.lines;
     // The lines go in by batches, each batch's sort records after it: a line of a piece kept may
     // lack its own, derived from it now (each line is written whole).
     for (std::uint32_t recno : records) {
-      if (!whole || LigneTri::Find(c60, LigneTri::kDraft, recno)) continue;
+      if (!isWhole || LigneTri::Find(c60, LigneTri::kDraft, recno)) continue;
       if (!c50.GoTo(static_cast<long>(recno)) || !AppendLigneTri(c50, LigneTri::kDraft, c60)) {
         RefusalWatch::NoteAll(c60);
         out.refused = true;
         return out;
       }
     }
-    out.whole.push_back(whole);
-    out.cancelled.push_back(whole ? 0 : static_cast<long>(records.size()));
-    if (whole) {
-      if (posted) continue;
-      for (std::uint32_t recno : records)
-        if (c50.GoTo(static_cast<long>(recno))) AddDraftLine(c50, owed);
-      owedPieces.push_back(piece);
-      continue;
+    out.whole.push_back(isWhole);
+    out.cancelled.push_back(isWhole ? 0 : static_cast<long>(records.size()));
+    for (std::uint32_t recno : records) {
+      if (!c50.GoTo(static_cast<long>(recno))) continue;
+      AddDraftLine(c50, isWhole ? whole : cut);
+      if (isWhole && !covered) AddDraftLine(c50, owed);
+      if (!isWhole && covered) AddDraftLine(c50, cutCovered);
     }
-    if (!posted)
-      for (std::uint32_t recno : records)
-        if (c50.GoTo(static_cast<long>(recno))) AddDraftLine(c50, cutTotals);
-    cuts.push_back({records, posted});
+    if (isWhole) kept.push_back(key);
+    else cutRecords.insert(cutRecords.end(), records.begin(), records.end());
   }
-  // The lines of a piece cut short lose the totals they had: those a journal section carries, and
-  // those a writer of line-by-line totals wrote (found from the records' sums).
-  const CutPosted found = cutTotals.Empty() ? CutPosted{} : CutLinesPosted(c50, cutTotals, owed);
-  for (const Cut& cut : cuts)
-    for (std::uint32_t recno : cut.records) {
-      bool accountPosted = cut.covered, headerPosted = cut.covered;
-      if (!cut.covered && c50.GoTo(static_cast<long>(recno))) {
-        accountPosted = found.accounts.count(RTrim(c50.GetField(L::BCODE))) > 0;
-        headerPosted = found.headers.count(DraftHeaderCode(RTrim(c50.GetField(L::BMOIS)), RTrim(c50.GetField(L::BJAL)))) > 0;
-      }
-      if (!CancelStoppedLine(c50, c60, recno, accountPosted, headerPosted)) {
-        out.refused = true;
-        return out;
-      }
+  // What the run's records say each record is owed: the unfinished sections' moves, the kept
+  // pieces no section carries, less the cut lines a section carries.
+  RecordMoves recorded = journal.owed;
+  for (const auto& [record, move] : MovesOf(owed)) recorded[record] += move;
+  for (const auto& [record, move] : MovesOf(cutCovered)) recorded[record] = Less(recorded[record], move);
+  const std::vector<JournalEntry> entries = EntriesOf(MovesDue(c50, recorded, MovesOf(whole), MovesOf(cut)));
+  // The moves go under a section of their own, which closes those they finish and carries the
+  // pieces kept: a take-up stopped in its turn is finished by the next one.
+  const bool settles = !entries.empty() || journal.unfinished || !owed.Empty();
+  if (settles && !totalsPath.empty() && !platform::WriteFileAtomic(totalsPath, journal.closed + SectionText(kept, entries))) {
+    RefusalWatch::NoteFileRefused(totalsPath);
+    out.refused = true;
+    return out;
+  }
+  if (settles && !PostEntries(entries, 0, totalsPath)) {
+    out.refused = true;
+    return out;
+  }
+  // The totals no longer count the lines of the pieces cut short: they go now. Stopped before
+  // their end, the next take-up finds the records already without them.
+  for (std::uint32_t recno : cutRecords)
+    if (!CancelStoppedLine(c50, c60, recno)) {
+      out.refused = true;
+      return out;
     }
-  // The totals of the pieces kept, written now under their own section: the run taken up may stop
-  // in its turn before its own.
-  const bool posted = PostRunTotals(c10, owed, owedPieces, totalsPath);
-  out.refused = !finished || !posted || refusal.Seen();
+  out.refused = refusal.Seen();
   return out;
 }
 

@@ -137,13 +137,15 @@ struct StoppedPieces {
 };
 
 // Looks at the draft for the pieces a stopped run recorded. A piece holding all its lines is
-// whole and kept, the sort records its lines lack derived from them: its totals are written now
-// unless the totals journal at `totalsPath` shows them written (the journal's unfinished records
-// written first). The lines of a piece cut short are cancelled as a line of the draft is
-// cancelled (the line, its sort record derived first when missing), their totals taken back only
-// where the journal shows them written. `keep` keeps every piece as it is (a run closed without
-// being resumed), its missing sort records derived and its totals written. `c10` is the
-// program's general file (TableC10).
+// whole and kept, the sort records its lines lack derived from them; the lines of a piece cut
+// short are cancelled as a line of the draft is cancelled (the line, its sort record derived
+// first when missing). `keep` keeps every piece as it is (a run closed without being resumed).
+// The totals of the records these lines move are then made to hold the kept lines once and the
+// cut ones no more, whatever was done to them meanwhile (the totals made again from the lines,
+// or the journal at `totalsPath` finished): each record is moved by what its live lines say it
+// lacks, where that is a move the stopped run can owe, otherwise by what the run's journal says
+// it owes. The moves go through the journal, so that a take-up stopped in its turn is finished
+// by the next. `c10` is the program's general file (TableC10).
 StoppedPieces PutStoppedPiecesInOrder(Table& c10, Table& c50, Table& c60, const std::vector<RecordedPiece>& pieces,
                                       const std::string& totalsPath, bool keep = false);
 
@@ -152,19 +154,16 @@ StoppedPieces PutStoppedPiecesInOrder(Table& c10, Table& c50, Table& c60, const 
 // record moves, the journal file gets a section naming the pieces whose totals it carries and
 // each C20 record and header with its move; then each record's totals read under its lock are
 // appended before the record is written, and "fait" after the last. A run stopped there is
-// finished by the next one (FinishRunTotals): the records not reached are moved, and the one
-// being written is moved only when it still holds what was read. Sections are appended; the file
-// goes once the run's record is closed (RemoveRunTotals).
+// taken up by the next one (PutStoppedPiecesInOrder): the records not reached are owed, and the
+// one being written is owed only when it still holds what was read. Sections are appended; the
+// file goes once the run's record is closed (RemoveRunTotals).
 
 // Writes `totals` (the lines of `pieces`) through the journal at `path` ("" none).
 // False when a write (of a record or of the journal) was refused: the run stopped at it, the
 // section left unfinished for the next run.
 bool PostRunTotals(Table& c10, const DraftTotals& totals, const std::vector<RecordedPiece>& pieces,
                    const std::string& path);
-// Finishes the sections of the journal at `path` left unfinished; the pieces whose totals the
-// journal carries, as RunTotalsKey gives them. *finished (when given) is false when a write was
-// refused: a section is still unfinished.
-std::set<std::string> FinishRunTotals(const std::string& path, bool* finished = nullptr);
+// A piece as the journal names it.
 std::string RunTotalsKey(const std::string& journal, const std::string& month, long number);
 void RemoveRunTotals(const std::string& path);
 

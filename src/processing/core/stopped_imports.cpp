@@ -1,5 +1,7 @@
 #include "processing/core/stopped_imports.h"
 
+#include <optional>
+
 #include "data/dossier_files.h"
 #include "data/engine_files.h"
 #include "data/entry_lines.h"
@@ -101,7 +103,8 @@ ImportRunGuard::ImportRunGuard(Table& c10, Table& c50, Table& c60, const std::st
     return;
   }
   DossierRunInfo stopped;
-  if (ReadDossierRunMarker(&stopped)) {
+  const bool marked = ReadDossierRunMarker(&stopped);
+  if (marked) {
     if (DossierRunMarkerLive()) {
       message_ = LoadStr(kMsgImportElsewhere);
       return;
@@ -113,9 +116,9 @@ ImportRunGuard::ImportRunGuard(Table& c10, Table& c50, Table& c60, const std::st
     }
     // The stopped import may have been killed inside an index update: the pieces are looked for
     // through indexes that hold every record, or not at all.
-    const std::string marked = InterruptedIndex({&c10, TableC20, &c50, &c60});
-    if (!marked.empty()) {
-      message_ = FillPlaceholder(LoadStr(kMsgIndexToRebuild), marked);
+    const std::string index = InterruptedIndex({&c10, TableC20, &c50, &c60});
+    if (!index.empty()) {
+      message_ = FillPlaceholder(LoadStr(kMsgIndexToRebuild), index);
       return;
     }
     StoppedImports done;
@@ -128,8 +131,18 @@ ImportRunGuard::ImportRunGuard(Table& c10, Table& c50, Table& c60, const std::st
   }
   // Written over the stopped import's marker: its books are in order.
   RefusalWatch refusal;
-  marker_ = std::make_unique<DossierRunMarker>(run, title);
+  {
+    std::optional<DossierRunMarkerTakeOver> settled;
+    if (marked) settled.emplace();  // only a stopped import's marker is left standing here
+    marker_ = std::make_unique<DossierRunMarker>(run, title);
+  }
   if (!marker_->written()) {
+    // Another run's marker put there since it was read is that run's.
+    if (DossierRunMarkerRefusedForAnotherRun(marker_->path())) {
+      message_ = said_ + DossierRunMarkerRefusal(marker_->path());
+      marker_.reset();
+      return;
+    }
     RefusalWatch::NoteFileRefused(marker_->path());
     message_ = said_ + FillPlaceholder(LoadStr(kMsgWriteRefused), refusal.Text());
     marker_.reset();
