@@ -1,11 +1,13 @@
 // The common writer of imported pieces (the OFX statement import, the reconciliation's fees, the
 // ASCII import into the draft). Everything is checked before the first line is written: the dates
 // inside the financial year, each piece balanced, the journals live, the draft's room for every
-// line, and the header of every journal-month written into locked as "Saisir" locks it. Then each
-// piece takes its number as "Créer Pièce" does (the journal's own counter when it has one), its
-// francs come from the euros at the dossier's parity with a rounding line where the piece then
-// differs (none in a dossier kept in euros only), and all lines go into the draft in batches with
-// their sort records (AppendDraftLines): either every line is written, or none. Their totals are
+// line, and the header of every journal-month written into locked as "Saisir" locks it (a header
+// the general file lacks is made once the lines are in: a run refused before them leaves the
+// general file as it was). Then each piece takes its number as "Créer Pièce" does (the journal's
+// own counter when it has one), its francs come from the euros at the dossier's parity with a
+// rounding line where the piece then differs (none in a dossier kept in euros only), and all
+// lines go into the draft in batches with their sort records (AppendDraftLines): either every
+// line is written, or none. Their totals are
 // then summed per account and per journal-month and each record written once, through the run's
 // totals journal (PostRunTotals), so that a run stopped at any point is taken up exactly.
 // The caller ends with command RafraichirTotal, on which the headers list re-reads its rows.
