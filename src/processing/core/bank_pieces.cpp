@@ -659,8 +659,24 @@ std::set<std::string> FinishRunTotals(const std::string& path, bool* finished) {
   return covered;
 }
 
-void RemoveRunTotals(const std::string& path) {
-  if (!path.empty()) platform::RemoveFile(path);
+namespace {
+
+// True when no file is left at `path` (none was there: nothing is changed).
+bool NoFileLeft(const std::string& path) {
+  return path.empty() || !platform::FileExists(path) || platform::RemoveFile(path);
+}
+
+}  // namespace
+
+bool RemoveRunTotals(const std::string& path) { return NoFileLeft(path); }
+
+bool RemoveEndedRunFiles(const std::vector<std::string>& paths) {
+  for (const std::string& path : paths)
+    if (!NoFileLeft(path)) {
+      RefusalWatch::NoteFileRefused(path);
+      return false;
+    }
+  return true;
 }
 
 StoppedPieces PutStoppedPiecesInOrder(Table& c10, Table& c50, Table& c60, const std::vector<RecordedPiece>& pieces,

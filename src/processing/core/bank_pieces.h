@@ -168,7 +168,14 @@ bool PostRunTotals(Table& c10, const DraftTotals& totals, const std::vector<Reco
 // refused: a section is still unfinished.
 std::set<std::string> FinishRunTotals(const std::string& path, bool* finished = nullptr);
 std::string RunTotalsKey(const std::string& journal, const std::string& month, long number);
-void RemoveRunTotals(const std::string& path);
+// True when no journal is left at `path` (there was none, or it was removed).
+bool RemoveRunTotals(const std::string& path);
+// The files a run that takes none up starts without, left by runs that ended (their removal
+// refused then): a totals journal's old sections would be read as covering the pieces of the same
+// numbers that this run writes (a counter set back by a renumbering or a restore). Removed before
+// anything is written; false, the file refused noted (RefusalWatch), when one cannot be: the run
+// writes nothing.
+bool RemoveEndedRunFiles(const std::vector<std::string>& paths);
 
 // How long a run waits for another station's run into the same dossier, in milliseconds.
 constexpr int kImportHoldWaitMs = 3000;
