@@ -41,7 +41,7 @@ processing::StatementImport Statement() { return test_support::DemoStatementImpo
 
 class FullDiskTest : public DossierOpenTest {
  protected:
-  // The opening finishes a stopped import as the program's does.
+  // The opening finishes a stopped import as the program installs it.
   void SetUp() override {
     DossierOpenTest::SetUp();
     InstallBankCommands();
