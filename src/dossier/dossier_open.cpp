@@ -498,6 +498,18 @@ bool OfferToRemoveEndedRunCopies(const DossierRunInfo& run) {
   return open;
 }
 
+// A run over two dossiers whose other dossier cannot be read now: nothing is asked or changed,
+// the subject's text says which dossier and that the next opening settles the run; the dossier
+// stays closed with its marker.
+bool SayRunWaiting(const DossierRunInfo& run, const std::string& waiting) {
+  WriteLog(LoadStr(kInterruptedRunLog) + RunInLog(run));
+  WriteLog(LoadStr(kInterruptedRunNotSettledLog) + RunInLog(run));
+  SetAppCursor(0, false);
+  Beep();
+  gui::MessageBox(DossierMessageOwner(), waiting, LoadStr(kInterruptedRunCaption) + Code(), gui::MB_OK | gui::MB_ICONSTOP);
+  return LeaveClosed();
+}
+
 // The run that a marker names was stopped half-way (no station holds the dossier, so none is
 // running it): the user is told which run and since when, and it runs again now under the
 // exclusive hold (Yes), or the dossier stays closed (No). Nothing has read its tables. A run
@@ -505,6 +517,7 @@ bool OfferToRemoveEndedRunCopies(const DossierRunInfo& run) {
 bool OfferInterruptedRun() {
   DossierRunInfo run;
   if (!ReadDossierRunMarker(&run)) return EnsureDossierOpen();  // it ended meanwhile
+  if (const std::string waiting = DossierRunWaitingText(run); !waiting.empty()) return SayRunWaiting(run, waiting);
   if (DossierRunEndedElsewhere(run)) return OfferToRemoveEndedRunCopies(run);
   const DossierRunRedo* redo = RedoOf(run.run);
   // A run put back from its copies is not run again: the question says which it is.
@@ -539,8 +552,12 @@ bool OfferInterruptedRun() {
              (refusal.empty() ? "" : " - " + refusal));
     Beep();
     const std::string said = LoadStr(putBack || restores ? 19900 : 19896);
+    // The other dossier of a run over two gone out of reach meanwhile is named as such.
+    const std::string waiting = DossierRunWaitingText(run);
     gui::MessageBox(DossierMessageOwner(),
-                    refusal.empty() ? said : std::string(LoadStr(19906)) + refusal + said,
+                    !waiting.empty()   ? waiting
+                    : refusal.empty() ? said
+                                      : std::string(LoadStr(19906)) + refusal + said,
                     LoadStr(19890) + Code(), gui::MB_OK | gui::MB_ICONSTOP);
     return LeaveClosed();
   }

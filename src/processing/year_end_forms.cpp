@@ -88,6 +88,9 @@ void InstallYearEndCommands() {
   // copies are left, which the opening offers to remove.
   SetDossierRunEnded(processing::kSeparationRun,
                      [](const DossierRunInfo& r) { return processing::SeparationEndedElsewhere(r.detail); });
+  // Neither, while the other year's dossier cannot be read: the opening waits for it.
+  SetDossierRunWaiting(processing::kSeparationRun,
+                       [](const DossierRunInfo& r) { return processing::SeparationOutOfReach(r.detail); });
   // "Edition > Ajouter à partir d'un autre dossier..." and "Edition > Ajouter vers un autre dossier..." of the
   // code lists, the chart of accounts and the analytic sections.
   InstallCodeCopyHooks();

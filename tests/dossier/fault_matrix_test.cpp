@@ -9,7 +9,8 @@
 // checked, then run again, as the user would), and:
 // - a run that said it succeeded left every dossier as after an uncut run;
 // - a run that said it failed left every dossier as before it, or as after it once the opening
-//   named the stopped run and finished it (an import run again: as after, each transaction once);
+//   named the stopped run and finished it (an import run again: as after, each transaction once;
+//   an import that left no stopped run to name: as before it right after the opening);
 // - every tag of every index walks exactly its table's records, the invariants hold, no
 //   copies folder, pack file or run marker is left, and what the dossier keeps beside its books
 //   about them (the imports' log) agrees with them.
@@ -91,6 +92,10 @@ class FaultMatrixTest : public MatrixTest {
       // An import that said it succeeded wrote everything before the opening; imported again after
       // it, every transaction is there once, whatever the first run said.
       if (status == 0 && !o.afterAtOpening) faults.push_back("the import said it succeeded, yet is not whole when opened");
+      // One that said it failed, and left no stopped run for the opening to name, wrote nothing.
+      if (status == 1 && !o.namedAtOpening && !o.beforeAtOpening)
+        faults.push_back("the import said it failed and left no stopped run, yet the books changed: " +
+                         JoinFaults(o.sidesAtOpening));
       if (!o.allAfter) faults.push_back("imported again, not as after the run: " + sides);
     } else if (status == 0) {
       if (!o.allAfter) faults.push_back("the run said it succeeded: " + sides);
@@ -139,9 +144,11 @@ TEST_P(FaultMatrixTest, EveryRefusedWriteHolds) {
   const bool every = mode != nullptr && (std::string(mode).rfind("full", 0) == 0 || std::string(mode).rfind("points:", 0) == 0);
   std::vector<long> points = Points(writes, "MERLON_FAULT_MATRIX", r.lastWrites);
   if (!every && r.lastWrites == 0) {
-    // The writes of the files beside the tables too: an append cut short must not stay.
+    // The writes of the files beside the tables too: an append cut short must not stay; and the
+    // first write of each file, where a run refused has written nothing of it yet.
     std::set<long> sample(points.begin(), points.end());
     sample.insert(writes.besideTables.begin(), writes.besideTables.end());
+    sample.insert(writes.firstOfFile.begin(), writes.firstOfFile.end());
     points.assign(sample.begin(), sample.end());
   }
   long tried = 0, held = 0;

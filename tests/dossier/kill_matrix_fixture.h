@@ -37,12 +37,14 @@ namespace kill_matrix {
 namespace fs = std::filesystem;
 
 // The writes of a run that went through, numbered from 1, those made while a ".pack" file stood
-// in one of its dossiers' folders (the pack of a table being written or renamed), and those that
-// write a file beside the tables (a log, an import's identities or totals journal, a marker).
+// in one of its dossiers' folders (the pack of a table being written or renamed), those that
+// write a file beside the tables (a log, an import's identities or totals journal, a marker), and
+// the first write of each file (where a run refused there has written nothing else of it).
 struct RunWrites {
   long total = 0;
   std::vector<long> pack;
   std::vector<long> besideTables;
+  std::vector<long> firstOfFile;
 };
 
 // The pack writes as ranges "120-180, 300-310".
@@ -114,6 +116,10 @@ inline std::vector<long>& WritesBesideTables() {
   static std::vector<long> writes;
   return writes;
 }
+inline std::vector<long>& FirstWritesOfFiles() {
+  static std::vector<long> writes;
+  return writes;
+}
 // A write into a file of a watched folder itself that is none of a table's files.
 inline bool WritesBesideTables(const std::string& change) {
   if (change.rfind("write ", 0) != 0) return false;
@@ -127,7 +133,11 @@ inline bool WritesBesideTables(const std::string& change) {
   return false;
 }
 inline void NoteWriteDuringPack() {
-  if (WritesBesideTables(platform::ChangeBeingMade())) WritesBesideTables().push_back(dbase::WritesCounted() + 1);
+  const std::string& change = platform::ChangeBeingMade();
+  if (WritesBesideTables(change)) WritesBesideTables().push_back(dbase::WritesCounted() + 1);
+  static std::set<std::string> written;
+  if (change.rfind("write ", 0) == 0 && written.insert(change).second)
+    FirstWritesOfFiles().push_back(dbase::WritesCounted() + 1);
   for (const std::string& folder : WatchedFolders())
     for (const auto& e : fs::directory_iterator(folder))
       if (e.path().filename().string().find(".pack") != std::string::npos) {
@@ -146,11 +156,13 @@ inline std::string JoinFaults(const std::vector<std::string>& faults) {
 struct Opened {
   bool named = false;  // a stopped run was named (at the opening, or by the run again)
   bool namedAtOpening = false;  // a stopped run was named by the opening
-  // An import: right after the opening, before it is run again, every dossier as after the run.
-  bool afterAtOpening = false;
+  // An import: right after the opening, before it is run again, every dossier as after the run,
+  // or every one as before it.
+  bool afterAtOpening = false, beforeAtOpening = false;
   std::vector<std::string> faults;  // dossiers that did not open, a run again that failed
   bool allBefore = false, allAfter = false;  // every dossier as before the run, or every one as after
   std::vector<std::string> sides;  // what differs, dossier by dossier, when neither holds
+  std::vector<std::string> sidesAtOpening;  // an import: what differs from before, right after the opening
 };
 
 class MatrixTest : public DossierOpenTest, public ::testing::WithParamInterface<MatrixRun> {
@@ -218,6 +230,8 @@ class MatrixTest : public DossierOpenTest, public ::testing::WithParamInterface<
           for (long k : PackWrites()) *out += " " + std::to_string(k);
           *out += " /";
           for (long k : WritesBesideTables()) *out += " " + std::to_string(k);
+          *out += " /";
+          for (long k : FirstWritesOfFiles()) *out += " " + std::to_string(k);
           return ok;
         },
         &text);
@@ -227,6 +241,9 @@ class MatrixTest : public DossierOpenTest, public ::testing::WithParamInterface<
     in.clear();
     in.ignore(2);
     for (long k; in >> k;) writes->besideTables.push_back(k);
+    in.clear();
+    in.ignore(2);
+    for (long k; in >> k;) writes->firstOfFile.push_back(k);
     return status;
   }
 
@@ -350,10 +367,13 @@ class MatrixTest : public DossierOpenTest, public ::testing::WithParamInterface<
       // and balanced, nothing left of the run but what the import run again needs.
       for (const std::string& f : TagsAndLeftovers(r, root)) o.faults.push_back("right after the opening: " + f);
       const std::vector<DossierRecords> opened = Records(r, root);
-      o.afterAtOpening = true;
+      o.afterAtOpening = o.beforeAtOpening = true;
       for (std::size_t i = 0; i < opened.size(); ++i) {
         const std::string code = r.dossiers[i].code;
         o.afterAtOpening = o.afterAtOpening && RecordDifference(opened[i], after[i]).empty();
+        const std::string changed = RecordDifference(opened[i], before[i]);
+        o.beforeAtOpening = o.beforeAtOpening && changed.empty();
+        if (!changed.empty()) o.sidesAtOpening.push_back(code + ": " + changed);
         const long unbalanced = UnbalancedPieces(root + r.dossiers[i].folder + "/", code);
         if (unbalanced != unbalancedBefore_[code])
           o.faults.push_back("right after the opening: " + code + ": " + std::to_string(unbalanced) +

@@ -14,6 +14,7 @@
 #include <fstream>
 #include <sstream>
 #include <thread>
+#include <tuple>
 
 #include "ascii_fixture.h"
 #include "core_fixture.h"
@@ -22,7 +23,9 @@
 #include "posting/journal_month.h"
 #include "platform/dbase/fileio.h"
 #include "platform/system/files.h"
+#include "platform/system/write_fault.h"
 #include "processing/core/ascii_import.h"
+#include "processing/core/bank_pieces.h"
 #include "runtime/logfile.h"
 #include "support/other_process.h"
 
@@ -491,6 +494,81 @@ TEST_F(AsciiImportTest, AResumeTheWriterRefusesKeepsTheStoppedRunsPieces) {
   DossierInvariants check;
   EXPECT_TRUE(check.Check()) << check.Report();
   EXPECT_FALSE(platform::FileExists(processing::AsciiRunPiecesPath()));
+}
+
+// The first change of `what` ("unlink", "write") on a file whose name holds `file` refused once.
+std::string g_refusedWhat, g_refusedFile;
+void RefuseFirstChangeOfFile() {
+  const std::string& change = platform::ChangeBeingMade();
+  if (g_refusedFile.empty() || change.rfind(g_refusedWhat + " ", 0) != 0 || change.find(g_refusedFile) == std::string::npos)
+    return;
+  g_refusedFile.clear();
+  platform::SetWriteFault(platform::WriteFault::kFailOnce, 1);
+}
+
+// A run's totals journal whose removal is refused at its end is said, and removed by the next
+// import before it writes: its sections, read when that import is stopped and taken up, would
+// cover the pieces that take the same numbers again (once a renumbering has given the run's
+// pieces others and set the journal's counter back) and their totals would never be written.
+TEST_F(AsciiImportTest, ARunFileLeftByAnEndedRunIsSaidAndNeverReadAsTheNextRuns) {
+  SetLogDossier(Dir() + "/lt/", "LT");
+  auto counterFrom = [](const char* next) {
+    ASSERT_TRUE(posting::SeekJournal(*TableC10, "OD"));
+    ASSERT_TRUE(LockRecord(*TableC10, nullptr, 0));
+    ASSERT_TRUE(TableC10->PutFieldPart(4, 19, 6, next));
+    UnlockRecord(*TableC10);
+    ASSERT_TRUE(TableC10->Commit());
+  };
+  auto refuseOnce = [](const char* what) {
+    g_refusedWhat = what;
+    g_refusedFile = std::filesystem::path(processing::AsciiRunTotalsPath()).filename().string();
+    platform::BeforeFileChange = RefuseFirstChangeOfFile;
+  };
+  auto watchEnds = [] {
+    platform::BeforeFileChange = nullptr;
+    platform::SetWriteFault(platform::WriteFault::kNone, 0);
+  };
+  counterFrom("000500");
+  refuseOnce("unlink");
+  const processing::AsciiRun first = processing::ImportAsciiFile(
+      *TableC10, c50, c60,
+      Read(File("mars.txt", "OD;14/03/2026;A;51200000;1;Vente;50,00;\r\nOD;14/03/2026;A;70600000;1;Vente;;50,00\r\n"
+                            "OD;30/06/2026;B;51200000;1;Vente;70,00;\r\nOD;30/06/2026;B;70600000;1;Vente;;70,00\r\n")));
+  watchEnds();
+  ASSERT_TRUE(first.written) << first.message;
+  EXPECT_EQ(first.pieces.numbers, (std::vector<long>{500, 501}));
+  EXPECT_NE(first.message.find(processing::AsciiRunTotalsPath() + " de cette importation termin\xE9" "e n'a pas pu"),
+            std::string::npos)
+      << first.message;
+  ASSERT_TRUE(platform::FileExists(processing::AsciiRunTotalsPath()));
+
+  // Renumbered: the pieces take 300 and 301, the counter 500 again.
+  for (const auto& [month, from, to] : {std::tuple{"C603", 500L, "300"}, std::tuple{"C606", 501L, "301"}})
+    for (const std::uint32_t recno : processing::DraftPieceRecords(c50, month, "OD", from)) {
+      ASSERT_TRUE(c50.GoTo(recno) && LockRecord(c50, nullptr, 0) && c50.PutField(L::BPIECE, to));
+      UnlockRecord(c50);
+      ASSERT_TRUE(T::Find(c60, T::kDraft, recno) && LockRecord(c60, nullptr, 0) && c60.PutField(T::TPIECE, to));
+      UnlockRecord(c60);
+    }
+  counterFrom("000500");
+  DossierInvariants renumbered;
+  ASSERT_TRUE(renumbered.Check()) << renumbered.Report();
+
+  // Another file's pieces take the same numbers; its totals journal refused once, it stops with
+  // its lines written, then is taken up by the same file imported again.
+  const std::string second =
+      File("juin.txt", "OD;15/03/2026;C;60700000;0;Achat;30,00;\r\nOD;15/03/2026;C;51200000;0;Achat;;30,00\r\n"
+                       "OD;20/06/2026;D;60700000;0;Achat;40,00;\r\nOD;20/06/2026;D;51200000;0;Achat;;40,00\r\n");
+  refuseOnce("write");
+  const processing::AsciiRun stopped = processing::ImportAsciiFile(*TableC10, c50, c60, Read(second));
+  watchEnds();
+  ASSERT_FALSE(stopped.written) << stopped.message;
+  EXPECT_EQ(stopped.pieces.numbers, (std::vector<long>{500, 501}));
+  const processing::AsciiRun resumed = processing::ImportAsciiFile(*TableC10, c50, c60, Read(second));
+  ASSERT_TRUE(resumed.written) << resumed.message;
+  DossierInvariants check;
+  EXPECT_TRUE(check.Check()) << check.Report();
+  EXPECT_FALSE(platform::FileExists(processing::AsciiRunTotalsPath()));
 }
 
 // After a restore the log is made to say of a file what the backup's log says, whatever the two

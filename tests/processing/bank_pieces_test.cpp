@@ -8,6 +8,7 @@
 #include "data/dossier_invariants.h"
 #include "posting/journal_month.h"
 #include "processing/core/bank_pieces.h"
+#include "platform/system/write_fault.h"
 #include "support/other_process.h"
 
 namespace processing_test {
@@ -152,6 +153,67 @@ TEST_F(BankPiecesTest, AJournalMonthInEntryOnAnotherStationRefusesEveryPiece) {
   UnlockRecord(probe);
   // A missing header is made only once the run goes on to write: none was made.
   EXPECT_FALSE(posting::SeekHeader(probe, posting::CleJournalMois("C602", "OD"), posting::kDraftSource));
+}
+
+// The first change of the draft refused (the disk full at its first line).
+bool g_draftRefused = false;
+void RefuseFirstDraftWrite() {
+  if (!g_draftRefused && platform::ChangeBeingMade().find("c50lt") != std::string::npos) {
+    g_draftRefused = true;
+    platform::SetWriteFault(platform::WriteFault::kFullOnce, 1);
+  }
+}
+
+// The header of a journal-month the general file lacks is made once the lines are in: a run whose
+// first line is refused leaves the general file as it was; one whose header another station made
+// and holds meanwhile stops with its lines kept, said, and is taken up once that entry is left.
+TEST_F(BankPiecesTest, AMissingHeaderIsMadeOnceTheLinesAreIn) {
+  const std::string c10 = PathC10(), february = posting::CleJournalMois("C602", "OD");
+  const std::vector<ImportedPiece> pieces = {
+      Piece("OD", {2026, 2, 6}, {Line("411", 'D', 100), Line("70600000", 'C', 100)})};
+  ASSERT_FALSE(posting::SeekHeader(*TableC10, february, posting::kDraftSource));
+  const long generalRecords = static_cast<long>(TableC10->RecCount());
+
+  // The draft refuses the first line: nothing written, not even the header.
+  long before = Records();
+  platform::BeforeFileChange = RefuseFirstDraftWrite;
+  PiecesReport r = processing::WriteImportedPieces(*TableC10, c50, c60, pieces, kMaxLineRecords,
+                                                   [](const std::vector<long>&, const std::vector<long>&) { return true; });
+  platform::BeforeFileChange = nullptr;
+  platform::SetWriteFault(platform::WriteFault::kNone, 0);
+  ASSERT_TRUE(g_draftRefused);
+  EXPECT_EQ(r.outcome, PiecesOutcome::Failed) << r.message;
+  EXPECT_EQ(Records(), before);
+  EXPECT_EQ(static_cast<long>(TableC10->RecCount()), generalRecords);
+  EXPECT_FALSE(posting::SeekHeader(*TableC10, february, posting::kDraftSource)) << "the header was left behind";
+
+  // Another station makes February's header and enters it while the lines go in.
+  std::vector<processing::RecordedPiece> recorded;
+  {
+    test_support::OtherProcess other([c10, february](char) {
+      static Table t;
+      if (!t.isOpen) t.OpenShared(c10, "C10CODE");
+      return posting::EnsureDraftHeader(t, february) != posting::HeaderCreation::Failed &&
+             posting::SeekHeader(t, february, posting::kDraftSource) && LockRecord(t, nullptr, 0);
+    });
+    r = processing::WriteImportedPieces(*TableC10, c50, c60, pieces, kMaxLineRecords,
+                                        [&](const std::vector<long>& numbers, const std::vector<long>& counts) {
+                                          recorded.push_back({"OD", "C602", numbers[0], counts[0]});
+                                          return other.Do('h');
+                                        });
+    EXPECT_EQ(r.outcome, PiecesOutcome::Stopped) << r.message;
+    EXPECT_NE(r.message.find("journal OD du mois 02/26"), std::string::npos) << r.message;
+    EXPECT_NE(r.message.find("Saisie sur un autre poste"), std::string::npos) << r.message;
+    EXPECT_EQ(Records(), before + 2) << "the lines written are kept";
+  }
+
+  // That entry left, the stopped run taken up: the piece whole, its totals written once.
+  ASSERT_EQ(recorded.size(), 1u);
+  const processing::StoppedPieces up = processing::PutStoppedPiecesInOrder(*TableC10, c50, c60, recorded, "");
+  EXPECT_FALSE(up.refused);
+  EXPECT_EQ(up.whole, std::vector<bool>{true});
+  DossierInvariants check;
+  EXPECT_TRUE(check.Check()) << check.Report();
 }
 
 class FrancsPiecesTest : public BankPiecesTest {

@@ -288,6 +288,68 @@ TEST_F(TransferWindowTest, AStoppedSeparationIsPutBackWhenEachDossierOpens) {
 }
 
 
+// A separation stopped half-way whose other year cannot be read (its folder gone, or left empty as
+// the mount point of a share that is down) is not settled on a guess: whichever dossier opens says
+// which folder it could not read, asks nothing, changes nothing and stays closed with its marker;
+// once the folder is back, the openings put both dossiers back as the old year's marker decides.
+TEST_F(TransferWindowTest, AStoppedSeparationWaitsForTheOtherYearsFolder) {
+  auto lines = [](const std::string& folder, const std::string& code) {
+    return ReadAll(folder + "c40" + code + ".dbf") + ReadAll(folder + "c50" + code + ".dbf");
+  };
+  for (const bool oldYearFirst : {true, false}) {
+    for (const bool emptyFolder : {false, true}) {
+      const std::string tag = std::string(oldYearFirst ? "old" : "new") + (emptyFolder ? "-empty" : "-gone");
+      SCOPED_TRACE(tag);
+      const std::string a = Generate(tag + "/a", "SA", 120, Ymd{2026, 1, 1}, Ymd{2027, 2, 28});
+      const std::string b = Generate(tag + "/b", "SB", 20, Ymd{2027, 1, 1}, Ymd{2027, 12, 31});
+      const std::string beforeA = lines(a, "sa"), beforeB = lines(b, "sb");
+      ASSERT_EQ(SeparateInChild(a, b, [](const std::string& phase) {
+                  if (phase == LoadStr(29264)) ::raise(SIGKILL);
+                }),
+                128 + SIGKILL);
+      const auto [opened, openedCode, other, otherCode] =
+          oldYearFirst ? std::tuple{a, "SA", b, "sb"} : std::tuple{b, "SB", a, "sa"};
+      const std::string openedLines = lines(opened, oldYearFirst ? "sa" : "sb");
+      const std::string otherLines = lines(other, otherCode);
+      const std::string away = other.substr(0, other.size() - 1) + "-ailleurs";
+      fs::rename(other, away);
+      if (emptyFolder) fs::create_directories(other);
+
+      gui::ModalSeam::Reset();
+      OpenThroughDialog(C10Path(opened, openedCode), [] { gui::ModalSeam::QueueMessageBoxAnswer(gui::IDYES); });
+      EXPECT_FALSE(DossierFolder == opened && DossierLockTable->isOpen) << test_support::ShownTexts();
+      std::vector<gui::ShownModal> boxes;
+      for (const gui::ShownModal& shown : gui::ModalSeam::Shown())
+        if (shown.kind == gui::ModalKind::MessageBox && shown.text.find("Exercices") != std::string::npos)
+          boxes.push_back(shown);
+      ASSERT_EQ(boxes.size(), 1u) << test_support::ShownTexts();
+      EXPECT_NE(boxes[0].text.find(other), std::string::npos) << boxes[0].text;
+      EXPECT_NE(boxes[0].text.find("ne peut pas \xEAtre lu"), std::string::npos) << boxes[0].text;
+      EXPECT_EQ(boxes[0].buttons, static_cast<unsigned>(gui::MB_OK)) << "nothing is asked";
+      if (oldYearFirst && !emptyFolder)
+        test_support::ScreenshotMessage(boxes[0], "processing", "separation_other_year_out_of_reach");
+      CloseAllTables();
+      if (DossierLockTable != nullptr) DossierLockTable->CloseTable(true);
+      EXPECT_TRUE(lines(opened, oldYearFirst ? "sa" : "sb") == openedLines) << "nothing settled";
+      EXPECT_TRUE(fs::exists(opened + "c" + std::string(oldYearFirst ? "sa" : "sb") + ".run"));
+
+      // The folder back: each opening settles it, both dossiers as before the run.
+      if (emptyFolder) fs::remove(other);
+      fs::rename(away, other);
+      EXPECT_TRUE(lines(other, otherCode) == otherLines) << "the other year as the run left it";
+      for (const auto& [folder, code] : {std::pair{opened, openedCode}, std::pair{other, oldYearFirst ? "SB" : "SA"}}) {
+        gui::ModalSeam::Reset();
+        OpenThroughDialog(C10Path(folder, code), [] { gui::ModalSeam::QueueMessageBoxAnswer(gui::IDYES); });
+        EXPECT_EQ(std::string(RTrim(DossierCode.c_str())), code) << test_support::ShownTexts();
+        CloseAllTables();
+        if (DossierLockTable != nullptr) DossierLockTable->CloseTable(true);
+      }
+      EXPECT_TRUE(lines(a, "sa") == beforeA) << "the old year as before the run";
+      EXPECT_TRUE(lines(b, "sb") == beforeB) << "the new year as before the run";
+    }
+  }
+}
+
 // A separation stopped once the old year's marker was removed (its decision that the run stands)
 // and before the new year's: the new year opened first says that the separation is finished and
 // offers only to remove its copies; Yes removes them, No keeps them (offered again as copies left

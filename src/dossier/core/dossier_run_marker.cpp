@@ -48,6 +48,11 @@ std::map<std::string, DossierRunEnded>& Endings() {
   return endings;
 }
 
+std::map<std::string, DossierRunWaiting>& Waitings() {
+  static std::map<std::string, DossierRunWaiting> waitings;
+  return waitings;
+}
+
 // One line of the file: no line break inside a value.
 std::string Line(const char* key, std::string value) {
   for (char& c : value)
@@ -283,4 +288,14 @@ void SetDossierRunEnded(const std::string& run, DossierRunEnded ended) {
 bool DossierRunEndedElsewhere(const DossierRunInfo& run) {
   auto it = Endings().find(run.run);
   return it != Endings().end() && it->second(run);
+}
+
+void SetDossierRunWaiting(const std::string& run, DossierRunWaiting waiting) {
+  if (waiting) Waitings()[run] = std::move(waiting);
+  else Waitings().erase(run);
+}
+
+std::string DossierRunWaitingText(const DossierRunInfo& run) {
+  auto it = Waitings().find(run.run);
+  return it == Waitings().end() ? std::string() : it->second(run);
 }

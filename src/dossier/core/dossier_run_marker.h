@@ -156,6 +156,15 @@ using DossierRunEnded = std::function<bool(const DossierRunInfo&)>;
 void SetDossierRunEnded(const std::string& run, DossierRunEnded ended);
 // True when the marker read names a run that its other dossier says went to its end.
 bool DossierRunEndedElsewhere(const DossierRunInfo& run);
+// A run over two dossiers whose other dossier cannot be read now (its folder missing, unreadable,
+// or on a share that is down): whether its marker there stands cannot be known, so the run is
+// neither put back nor taken as ended. The subject registers what is said then (French, "" when
+// the other dossier is within reach); the opening says it, changes nothing and leaves the dossier
+// closed, its marker kept for the next opening.
+using DossierRunWaiting = std::function<std::string(const DossierRunInfo&)>;
+void SetDossierRunWaiting(const std::string& run, DossierRunWaiting waiting);
+// What the run's subject says of a run that must wait for its other dossier ("" none).
+std::string DossierRunWaitingText(const DossierRunInfo& run);
 // A redo that refused before changing anything says why (French, one line: the copy missing or
 // not whole); the opening shows it with its message and clears it.
 void NoteDossierRunRedoRefusal(const std::string& why);

@@ -236,6 +236,8 @@ constexpr std::size_t kAccountWidth = 8;  // the chart's codes
 constexpr int kMsgStoppedElsewhere = 29764;
 constexpr int kMsgResumed = 29734;    // a run of this content stopped half-way, its pieces written whole kept
 constexpr int kMsgCutPieces = 30108;  // the pieces it wrote in part, counted
+constexpr int kMsgWriteRefused = 29774;  // a write refused before anything was imported
+constexpr int kMsgRunFileLeft = 31101;   // a file of the run ended that could not be removed
 constexpr int kMsgTitle = 29740;          // "Ajout ASCII au Brouillard", the run as its marker names it
 constexpr int kMsgAmountColumns = 26201;  // the columns of the amounts, named when missing
 constexpr int kMsgErrorLine = 26202;      // "Ligne %s : ", before each error of the errors file
@@ -944,6 +946,7 @@ class AsciiImport {
   bool ReadLogAgain();
   bool CloseOtherStoppedRun();
   void ReadRecord();
+  bool ClearEndedRunFiles(RefusalWatch& refusal);
   bool ChoosePieces(RefusalWatch& refusal);
   bool WritePieces(RefusalWatch& refusal);
   void Finish(RefusalWatch& refusal);
@@ -1037,6 +1040,15 @@ bool AsciiImport::CloseOtherStoppedRun() {
 
 // The record of the run of this same content stopped half-way, which this run resumes.
 void AsciiImport::ReadRecord() { resuming_ = sameContent_ && ReadPiecesRecord(read_, &recorded_); }
+
+// A run that takes none up starts without the record and totals journal of a run ended before it
+// (RemoveEndedRunFiles); one that cannot be removed refuses the run, logged, nothing written.
+bool AsciiImport::ClearEndedRunFiles(RefusalWatch& refusal) {
+  if (sameContent_ || RemoveEndedRunFiles({AsciiRunPiecesPath(), AsciiRunTotalsPath()})) return true;
+  Refuse(1);
+  run_.message = FillPlaceholder(Text(kMsgWriteRefused), RefusedWriteText(refusal));
+  return false;
+}
 
 // A run of this same content stopped half-way: the pieces it wrote whole stay, the others are
 // written now; the lines of a piece it cut short are cancelled first, so that the content goes
@@ -1159,14 +1171,17 @@ void AsciiImport::Finish(RefusalWatch& refusal) {
   run_.written = true;
   if (!platform::FileExists(renamed) && platform::AtomicRename(read_.path, renamed)) run_.renamedTo = renamed;
   // The run's record and its totals journal go once the log names it done: stopped before, the
-  // run is still found and taken up.
-  platform::RemoveFile(AsciiRunPiecesPath());
-  RemoveRunTotals(AsciiRunTotalsPath());
+  // run is still found and taken up. One whose removal is refused is said; the log closing the
+  // run, it is read no more, and the next import removes it before it writes.
+  std::string left;
+  if (!platform::RemoveFile(AsciiRunPiecesPath())) left = AsciiRunPiecesPath();
+  if (!RemoveRunTotals(AsciiRunTotalsPath()) && left.empty()) left = AsciiRunTotalsPath();
   run_.message = resumed_ + FillPlaceholder(FillPlaceholder(FillPlaceholder(Text(29731), std::to_string(lineCount_)),
                                                             std::to_string(read_.pieces.size())),
                                             pieceNumbers);
   if (!run_.renamedTo.empty()) run_.message += FillPlaceholder(Text(29732), FileName(run_.renamedTo));
   if (run_.pieces.roundingLines > 0) run_.message += FillPlaceholder(Text(29733), std::to_string(run_.pieces.roundingLines));
+  if (!left.empty()) run_.message += FillPlaceholder(Text(kMsgRunFileLeft), left);
 }
 
 }  // namespace
@@ -1185,7 +1200,8 @@ AsciiRun ImportAsciiFile(Table& c10, Table& c50, Table& c60, const AsciiRead& re
   if (import.ReadLogAgain() && import.CloseOtherStoppedRun()) {
     import.ReadRecord();
     RefusalWatch refusal;
-    if (import.ChoosePieces(refusal) && import.WritePieces(refusal)) import.Finish(refusal);
+    if (import.ClearEndedRunFiles(refusal) && import.ChoosePieces(refusal) && import.WritePieces(refusal))
+      import.Finish(refusal);
   }
   if (import.LeftStopped()) guard.Keep();
   import.Run().message = guard.said() + import.Run().message;

@@ -43,6 +43,7 @@ constexpr int kMsgRecordNotWritten = 29761;
 constexpr int kMsgHoldUnavailable = 29762;
 constexpr int kMsgStopped = 29768;
 constexpr int kMsgWriteRefused = 29774;  // "Journal déjà en cours de Saisie sur un autre poste"
+constexpr int kMsgStoppedByEntry = 31100;
 constexpr std::size_t kLabelWidth = 25;
 
 PiecesReport Refusal(PiecesOutcome outcome, std::size_t piece, const std::string& message) {
@@ -222,8 +223,9 @@ PiecesReport WriteImportedPieces(Table& c10, Table& c50, Table& c60, const std::
 
   // The header of every journal-month written into, held as "Saisir" holds it: refused while
   // another station enters it, granted again when this station does (then left held). The headers
-  // there are held before the numbers are taken; those missing are made once the run is recorded
-  // (`numbered`), so that a run stopped while it makes them is found again.
+  // there are held before the numbers are taken; those missing are made once the lines are in, so
+  // that a run refused before its first line leaves the general file as it was (and one stopped
+  // before them is found again from its record, the totals making the headers it lacks).
   std::set<std::string> months, missing;
   for (const ImportedPiece& p : pieces) months.insert(posting::CleJournalMois(MonthOf(p.date), p.journal));
   std::vector<std::uint32_t> taken;
@@ -333,20 +335,14 @@ PiecesReport WriteImportedPieces(Table& c10, Table& c50, Table& c60, const std::
     return refused;
   }
   // From here on the run is recorded: a write refused stops it where it is, its record kept for
-  // the next import, which takes it up as it takes up a run the program's end stopped.
-  auto stopped = [&] {
+  // the next import, which takes it up as it takes up a run the program's end stopped. `said`:
+  // the message of a stop that no refused write caused.
+  auto stopped = [&](const std::string& said = std::string()) {
     release();
-    PiecesReport refused = Refusal(PiecesOutcome::Stopped, 0, StoppedRunMessage(refusal_));
+    PiecesReport refused = Refusal(PiecesOutcome::Stopped, 0, said.empty() ? StoppedRunMessage(refusal_) : said);
     refused.numbers = r.numbers;
     return refused;
   };
-  for (const std::string& month : missing)
-    if (const PiecesOutcome held = hold(month, true); held != PiecesOutcome::Written) {
-      if (held == PiecesOutcome::Failed) return stopped();
-      PiecesReport refused = refusal(held, month);
-      refused.numbers = r.numbers;
-      return refused;
-    }
   DraftTotals totals;
   const std::uint32_t linesBefore = c50.RecCount(), sortsBefore = c60.RecCount();
   const DraftWrite written = AppendDraftLines(c50, c60, lines, &totals);
@@ -364,7 +360,18 @@ PiecesReport WriteImportedPieces(Table& c10, Table& c50, Table& c60, const std::
     release();
     return Refusal(PiecesOutcome::TooManyLines, 0, TooManyLinesMessage(c50.tablePath));
   }
-  if (written != DraftWrite::Written || !PostRunTotals(c10, totals, recorded, totalsPath)) return stopped();
+  if (written != DraftWrite::Written) return stopped();
+  // The headers missing, made now that the lines are in. One that another station made and enters
+  // meanwhile stops the run (its totals are written by the import that takes it up); a journal
+  // cancelled meanwhile does not: the totals make the header of the lines written.
+  for (const std::string& month : missing) {
+    const PiecesOutcome held = hold(month, true);
+    if (held == PiecesOutcome::Failed) return stopped();
+    if (held == PiecesOutcome::HeaderLocked)
+      return stopped(FillPlaceholder(FillPlaceholder(LoadStr(kMsgStoppedByEntry), posting::JournalOf(month)),
+                                     posting::MonthDisplay(month)));
+  }
+  if (!PostRunTotals(c10, totals, recorded, totalsPath)) return stopped();
   release();
   r.outcome = PiecesOutcome::Written;
   r.lines = static_cast<long>(lines.size());
@@ -708,8 +715,24 @@ bool PostRunTotals(Table& c10, const DraftTotals& totals, const std::vector<Reco
   return PostEntries(entries, 0, path);
 }
 
-void RemoveRunTotals(const std::string& path) {
-  if (!path.empty()) platform::RemoveFile(path);
+namespace {
+
+// True when no file is left at `path` (none was there: nothing is changed).
+bool NoFileLeft(const std::string& path) {
+  return path.empty() || !platform::FileExists(path) || platform::RemoveFile(path);
+}
+
+}  // namespace
+
+bool RemoveRunTotals(const std::string& path) { return NoFileLeft(path); }
+
+bool RemoveEndedRunFiles(const std::vector<std::string>& paths) {
+  for (const std::string& path : paths)
+    if (!NoFileLeft(path)) {
+      RefusalWatch::NoteFileRefused(path);
+      return false;
+    }
+  return true;
 }
 
 StoppedPieces PutStoppedPiecesInOrder(Table& c10, Table& c50, Table& c60, const std::vector<RecordedPiece>& pieces,

@@ -1,11 +1,13 @@
 // The common writer of imported pieces (the OFX statement import, the reconciliation's fees, the
 // ASCII import into the draft). Everything is checked before the first line is written: the dates
 // inside the financial year, each piece balanced, the journals live, the draft's room for every
-// line, and the header of every journal-month written into locked as "Saisir" locks it. Then each
-// piece takes its number as "Créer Pièce" does (the journal's own counter when it has one), its
-// francs come from the euros at the dossier's parity with a rounding line where the piece then
-// differs (none in a dossier kept in euros only), and all lines go into the draft in batches with
-// their sort records (AppendDraftLines): either every line is written, or none. Their totals are
+// line, and the header of every journal-month written into locked as "Saisir" locks it (a header
+// the general file lacks is made once the lines are in: a run refused before them leaves the
+// general file as it was). Then each piece takes its number as "Créer Pièce" does (the journal's
+// own counter when it has one), its francs come from the euros at the dossier's parity with a
+// rounding line where the piece then differs (none in a dossier kept in euros only), and all
+// lines go into the draft in batches with their sort records (AppendDraftLines): either every
+// line is written, or none. Their totals are
 // then summed per account and per journal-month and each record written once, through the run's
 // totals journal (PostRunTotals), so that a run stopped at any point is taken up exactly.
 // The caller ends with command RafraichirTotal, on which the headers list re-reads its rows.
@@ -165,7 +167,14 @@ bool PostRunTotals(Table& c10, const DraftTotals& totals, const std::vector<Reco
                    const std::string& path);
 // A piece as the journal names it.
 std::string RunTotalsKey(const std::string& journal, const std::string& month, long number);
-void RemoveRunTotals(const std::string& path);
+// True when no journal is left at `path` (there was none, or it was removed).
+bool RemoveRunTotals(const std::string& path);
+// The files a run that takes none up starts without, left by runs that ended (their removal
+// refused then): a totals journal's old sections would be read as covering the pieces of the same
+// numbers that this run writes (a counter set back by a renumbering or a restore). Removed before
+// anything is written; false, the file refused noted (RefusalWatch), when one cannot be: the run
+// writes nothing.
+bool RemoveEndedRunFiles(const std::vector<std::string>& paths);
 
 // How long a run waits for another station's run into the same dossier, in milliseconds.
 constexpr int kImportHoldWaitMs = 3000;

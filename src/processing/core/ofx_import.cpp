@@ -88,6 +88,8 @@ constexpr int kMsgRecordNotWritten = 29761;
 constexpr int kMsgTitle = 29600;             // "Importation Relevé de Banque (ofx)", the run as its marker names it
 constexpr int kMsgResumed = 29766;          // a run stopped half-way, its pieces missing taken back
 constexpr int kMsgCutPieces = 30107;        // the pieces of stopped runs written in part, counted
+constexpr int kMsgWriteRefused = 29774;     // a write refused before anything was imported
+constexpr int kMsgRunFileLeft = 31101;      // a file of the run ended that could not be removed
 
 constexpr const char* kLogTitle = "IMPORTATION RELEVE OFX - ";
 
@@ -370,6 +372,7 @@ class OfxRun {
   bool TakeUpStoppedRuns();
   bool MakePieces();
   bool NothingNew();
+  bool ClearEndedRunFiles();
   void WritePieces();
   void Failed();
   void Succeeded();
@@ -471,6 +474,14 @@ bool OfxRun::NothingNew() {
   return true;
 }
 
+// The run starts without the totals journal of the runs ended before it, every stopped one being
+// closed now (RemoveEndedRunFiles); one that cannot be removed refuses the run, nothing written.
+bool OfxRun::ClearEndedRunFiles() {
+  if (RemoveEndedRunFiles({OfxRunTotalsPath()})) return true;
+  r_.message = resumed_ + FillPlaceholder(LoadStr(kMsgWriteRefused), RefusedWriteText(watch_));
+  return false;
+}
+
 // The start line, then the identities of the pieces once their numbers are taken: false when
 // either cannot be written.
 bool OfxRun::RecordPieces(const std::vector<long>& numbers) {
@@ -551,7 +562,8 @@ void OfxRun::Succeeded() {
     leftStopped_ = true;
     return;
   }
-  RemoveRunTotals(OfxRunTotalsPath());
+  // One whose removal is refused is said; the next import removes it before it writes.
+  const bool totalsGone = RemoveRunTotals(OfxRunTotalsPath());
   r_.message = FillPlaceholder(FillPlaceholder(FillPlaceholder(LoadStr(r_.imported > 1 ? kMsgImportedMany : kMsgImportedOne),
                                                                std::to_string(r_.imported)),
                                                request_.journal),
@@ -559,6 +571,7 @@ void OfxRun::Succeeded() {
   if (r_.skipped > 0)
     r_.message += FillPlaceholder(LoadStr(r_.skipped > 1 ? kMsgSkippedMany : kMsgSkippedOne), std::to_string(r_.skipped));
   r_.message = resumed_ + r_.message + "." + ZeroAmountsText(r_.zeroAmounts);
+  if (!totalsGone) r_.message += FillPlaceholder(LoadStr(kMsgRunFileLeft), OfxRunTotalsPath());
 }
 
 }  // namespace
@@ -634,7 +647,7 @@ StatementImportResult ImportStatement(Table& c10, Table& c50, Table& c60, const 
     return r;
   }
   OfxRun run(c10, c50, c60, request, r, guard.said());
-  if (run.TakeUpStoppedRuns() && run.MakePieces() && !run.NothingNew()) {
+  if (run.TakeUpStoppedRuns() && run.MakePieces() && !run.NothingNew() && run.ClearEndedRunFiles()) {
     run.WritePieces();
     if (run.Written()) run.Succeeded();
     else if (!run.Stopped()) run.Failed();

@@ -14,10 +14,12 @@
 #include "data/table.h"
 #include "data/table_results.h"
 #include "dossier/core/dossier_run_marker.h"
+#include "platform/system/files.h"
 #include "posting/journal_month.h"
 #include "processing/core/dossier_merge.h"
 #include "processing/core/transfer_tables.h"
 #include "runtime/dossier_record.h"
+#include "runtime/text.h"
 #include "runtime/xbase.h"
 
 namespace processing {
@@ -33,6 +35,7 @@ constexpr const char* kCodeKinds = "BQVMJELT";
 constexpr int kAccountFigures[] = {17, 18, 19, 20, 21, 22, 23, 24, 28, 29};
 constexpr int kSectionFigures[] = {9, 10, 11, 12, 13, 14, 15, 16, 17, 18};
 constexpr std::uint32_t kBatch = 10000;
+constexpr int kMsgPartnerOutOfReach = 31102;
 
 std::string Text(int id) { return LoadStr(id); }
 
@@ -316,6 +319,14 @@ bool SeparationMarkerHere(DossierRunInfo* info) {
   return ReadDossierRunMarker(info) && info->run == kSeparationRun;
 }
 
+// Whether the other dossier of a separation can be read: its general file found in its folder.
+// A folder missing or unreadable, or the empty mount point of a share that is down, cannot be told
+// from a dossier without a marker: the run's decision cannot be read there.
+bool PartnerWithinReach(const SeparationMarker& m) {
+  SwitchedDossier other(m.folder, m.code);
+  return platform::FileExists(std::string(PathC10()) + ".dbf");
+}
+
 SeparationResult Refused(SeparationResult r, const std::string& why) {
   r.code = kSeparationRefused;
   r.error = why;
@@ -443,6 +454,8 @@ bool SettleInterruptedSeparation(const std::string& detail) {
   if (!AsideCopies::FromDetail(m.copies, &copies)) return false;
   std::string why;
   if (!m.partnered) return PutBackAsideCopies(DossierFolder, copies, &why);
+  // Nothing is settled on a guess: the other year out of reach keeps both dossiers as they are.
+  if (!PartnerWithinReach(m)) return false;
   if (m.decides) {
     // The run is undone: the new year's dossier is put back first, held meanwhile.
     DossierHold hold(m.folder, m.code);
@@ -463,10 +476,16 @@ bool SettleInterruptedSeparation(const std::string& detail) {
 
 bool SeparationEndedElsewhere(const std::string& detail) {
   const SeparationMarker m = ReadSeparationDetail(detail);
-  if (!m.partnered || m.decides) return false;
+  if (!m.partnered || m.decides || !PartnerWithinReach(m)) return false;
   SwitchedDossier other(m.folder, m.code);
   DossierRunInfo decision;
   return !SeparationMarkerHere(&decision);
+}
+
+std::string SeparationOutOfReach(const std::string& detail) {
+  const SeparationMarker m = ReadSeparationDetail(detail);
+  if (!m.partnered || PartnerWithinReach(m)) return "";
+  return FillPlaceholder(FillPlaceholder(Text(kMsgPartnerOutOfReach), AllTrim(m.code.c_str())), m.folder);
 }
 
 std::string SeparationLogLine(const SeparationRequest& request, const SeparationResult& result) {

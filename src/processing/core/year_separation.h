@@ -62,6 +62,10 @@ bool SettleInterruptedSeparation(const std::string& detail);
 // True when the current dossier's separation marker (its `detail`) is the new year's and the
 // old year's marker is gone: the run went to its end, and settling it only removes the copies.
 bool SeparationEndedElsewhere(const std::string& detail);
+// What is said when the current dossier's separation marker (its `detail`) names another dossier
+// whose folder cannot be read now (missing, unreadable, a share that is down): nothing can be
+// settled until it can, which the next opening does. "" when it can be read.
+std::string SeparationOutOfReach(const std::string& detail);
 
 // The log line of a run and its end message.
 std::string SeparationLogLine(const SeparationRequest& request, const SeparationResult& result);
