@@ -5,17 +5,10 @@
 #include <climits>
 #include <set>
 
-#include "data/dossier_files.h"
-#include "data/dossier_invariants.h"
-#include "data/entry_lines.h"
-#include "data/session.h"
-#include "data/table.h"
 #include "dossier/dossier_open.h"
 #include "dossier/rebuild_dossier.h"
 #include "dossier_test_util.h"
 #include "platform/dbase/fileio.h"
-#include "posting/line_changes.h"
-#include "runtime/logfile.h"
 #include "support/dossier_fixture.h"
 #include "support/python.h"
 
@@ -266,56 +259,6 @@ TEST_F(DossierOpenTest, AnIndexOfAnotherTableIsMadeAgainAtTheOpening) {
     accounts.CloseTable(true);
     Menu(20203);  // "Fermer dossier"
   }
-}
-
-// A draft line cancelled, then an index found foreign at the opening, which reindexes the dossier:
-// the cancelled line keeps its (cancelled) sort record, one per line of the draft as the books'
-// rules want, and reactivated it finds it there rather than one made again and logged as missing.
-TEST_F(DossierOpenTest, TheOpeningsReindexKeepsTheSortRecordsOfCancelledLines) {
-  const std::string d = MakeDossier("cancelled", "CAN", 60);
-  std::uint32_t cancelled = 0, sortsBefore = 0;
-  auto withTables = [&](const std::function<void(Table&, Table&)>& work) {
-    SetDossier(d, "CAN");
-    SetLogDossier(d, "CAN");
-    ASSERT_TRUE(TableC10->OpenShared(PathC10(), "C10CODE"));
-    ASSERT_TRUE(TableC20->OpenShared(PathC20(), "C20CODE"));
-    Table c50, c60;
-    ASSERT_TRUE(c50.OpenShared(PathC50(), LigneEcriture::kCodeTag));
-    ASSERT_TRUE(c60.OpenShared(PathC60(), "C60CODE"));
-    work(c50, c60);
-    c50.CloseTable(true);
-    c60.CloseTable(true);
-    CloseAllTables();
-    SetDossier("", "");
-  };
-  withTables([&](Table& c50, Table& c60) {
-    for (std::uint32_t r = 1; r <= c50.RecCount() && cancelled == 0; ++r)
-      if (c50.GoTo(r) && c50.GetField(LigneEcriture::BCLE)[0] == LigneEcriture::kGeneral && !posting::IsLettered(c50))
-        cancelled = r;
-    ASSERT_NE(cancelled, 0u);
-    ASSERT_EQ(posting::CancelLine(c50, c60, cancelled, "ligne"), posting::LineChange::Done);
-    sortsBefore = c60.RecCount();
-  });
-  fs::copy_file(d + "c30can.mdx", d + "c20can.mdx", fs::copy_options::overwrite_existing);
-
-  OpenThroughDialog(C10Path(d, "CAN"));
-  ASSERT_EQ(DossierCode, "CAN") << ShownTexts();
-  EXPECT_NE(ReadAll(d + "clgcan.txt").find("r\xE9index\xE9 \xE0 l'ouverture"), std::string::npos);
-  Menu(20203);  // "Fermer dossier"
-  SetDossier(d, "CAN");
-  DossierInvariants check;
-  EXPECT_TRUE(check.Check()) << check.Report();
-  SetDossier("", "");
-
-  withTables([&](Table& c50, Table& c60) {
-    EXPECT_EQ(c60.RecCount(), sortsBefore) << "sort records lost by the reindex";
-    EXPECT_EQ(posting::ReactivateLine(c50, c60, cancelled, "ligne"), posting::LineChange::Done);
-  });
-  EXPECT_EQ(ReadAll(d + "clgcan.txt").find("sans enregistrement de tri"), std::string::npos);
-  SetDossier(d, "CAN");
-  DossierInvariants reactivated;
-  EXPECT_TRUE(reactivated.Check()) << reactivated.Report();
-  SetDossier("", "");
 }
 
 namespace {

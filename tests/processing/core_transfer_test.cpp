@@ -654,15 +654,14 @@ long WholeRecords(const std::string& base) {
 }
 
 // A merge killed at the first write into the new data file of C60's pack (the rebuild at its
-// end, with the pack of the tables): the put-back leaves nothing of the pack, and C60 opens
-// whole, its tags holding it.
+// end): the put-back leaves nothing of the pack, and C60 opens whole, its tags holding it.
 TEST_F(MergeTest, ARunKilledInItsRebuildsPackIsPutBackWhole) {
   const std::string before = FolderDigest(a_);
   const long sortRecords = WholeRecords(a_ + "c60a");
   ASSERT_GT(sortRecords, 0);
   const int code = test_support::RunInChild([this] {
     test_support::KillWhen(a_ + "c60a.dbf.pack");
-    processing::MergeOtherDossier(Request(), Maintenance(true));
+    processing::MergeOtherDossier(Request(), Maintenance(false));
     return 0;
   });
   ASSERT_EQ(code, 128 + SIGKILL);

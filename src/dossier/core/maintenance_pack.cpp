@@ -148,12 +148,11 @@ PackResult PackAndReindexTables(bool pack, MaintenanceProgress* progress, bool p
     }
 
     // Once a pack is refused the tables after it keep their records: C40, C50 and C60 are
-    // then packed together or not at all, as far as the refusal allows. C60 goes with the
-    // lines: a cancelled line keeps its cancelled sort record until the line is packed away.
+    // then packed together or not at all, as far as the refusal allows.
     Table& table = *t.table;
     table.OpenExclusive(t.path);
     const long before = table.isOpen ? static_cast<long>(table.RecCount()) : -1;
-    if (table.isOpen && pack && result.packFailures == 0 && !table.Pack() &&
+    if (table.isOpen && (pack || number == 60) && result.packFailures == 0 && !table.Pack() &&
         result.packFailures++ == 0) {
       result.packFailedPath = dbf;
       result.packResult = table.result;

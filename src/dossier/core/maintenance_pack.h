@@ -83,8 +83,7 @@ std::string DamagedFileMessage(const std::string& file);
 bool DropIndexFile(const std::string& path);
 
 // For C10 ... C70 in turn: drops the index file (DropIndexFile); packs the
-// table when `pack` is set (C60 only then, with the lines whose cancelled
-// sort records it keeps); adds the table's tags again. A table
+// table when `pack` is set (C60 always); adds the table's tags again. A table
 // that fails stops the run there (the tables before it are done, the ones
 // after untouched, its own index file still in place). A table without data
 // file fails too, unless `passOverMissing` (the opening makes a missing draft
