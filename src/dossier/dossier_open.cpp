@@ -575,7 +575,7 @@ bool OfferInterruptedRun() {
 // A run stopped half-way that other stations work beside (an import), the dossier open: finished
 // now, without a question, and said; when it cannot be, the dossier stays closed and says why.
 bool FinishStoppedRun(const DossierRunInfo& run, const DossierRunFinisher& finish) {
-  const std::string what = run.title + LoadStr(22504) + run.started + LoadStr(22505) + run.station + ")";
+  const std::string what = RunInLog(run);
   WriteLog(LoadStr(22097) + what);
   SetAppCursor(514, false);
   const DossierRunFinish done = finish(run);
