@@ -123,9 +123,9 @@ std::string KindTitle(TableKind kind) {
 
 // "dev:inode" of a file, which a rename keeps; "" when nothing is there.
 std::string Identity(const std::string& path) {
-  std::string stamp = platform::FileStamp(path);
-  for (int part = 0; part < 2 && !stamp.empty(); ++part) stamp.erase(stamp.rfind(':'));
-  return stamp;
+  platform::FileIdentity identity;
+  if (!platform::IdentityOf(path, &identity)) return "";
+  return std::to_string(identity.device) + ":" + std::to_string(identity.inode);
 }
 
 // ---- The imports' lines in the dossier's log.
