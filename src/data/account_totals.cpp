@@ -104,6 +104,15 @@ bool RecallEmptied(Table& general) {
   return false;
 }
 
+// The header's lock let go once its totals moved, unless this cursor held it before (a command
+// that keeps the header while it works), its journal-month is in entry in this program, or the
+// table is held alone.
+void ReleaseHeaderLock(Table& general, bool heldBefore) {
+  const std::string journalMonth = Cut(general.GetField(2), 7);
+  if (!heldBefore && !IsJournalInEntry(journalMonth.c_str()) && general.shareMode != dbase::dbiOPENEXCL)
+    dbase::DbiRelRecordLock(general.Engine().cursor, false);
+}
+
 // Appends a record with the given fields and saves it; false when the engine refused it.
 bool CreateRecord(Table& table, std::initializer_list<std::pair<int, std::string>> fields) {
   if (!table.AppendBlank()) return false;
@@ -303,9 +312,7 @@ bool MajCentC10(const char* code, const char* operation, double amount1, double 
   const bool moved =
       live && ((amount1 == 0 && amount2 == 0) || WriteFields<std::string>(general, {{4, first}, {5, second}}));
   const bool saved = SaveChanges(general);
-  const std::string journalMonth = Cut(general.GetField(2), 7);
-  if (!heldBefore && !IsJournalInEntry(journalMonth.c_str()) && general.shareMode != dbase::dbiOPENEXCL)
-    dbase::DbiRelRecordLock(general.Engine().cursor, false);
+  ReleaseHeaderLock(general, heldBefore);
   if (!fits) ReportHeaderOverflow(header);
   return moved && saved;
 }
@@ -417,9 +424,7 @@ bool BringBackHeader(Table& general) {
   const bool heldBefore = general.result == dbase::DBIERR_ALREADYLOCKED;
   const bool back = RecallEmptied(general);
   const bool saved = SaveChanges(general);
-  const std::string journalMonth = Cut(general.GetField(2), 7);
-  if (!heldBefore && !IsJournalInEntry(journalMonth.c_str()) && general.shareMode != dbase::dbiOPENEXCL)
-    dbase::DbiRelRecordLock(general.Engine().cursor, false);
+  ReleaseHeaderLock(general, heldBefore);
   return back && saved;
 }
 
@@ -455,9 +460,7 @@ bool MoveHeaderRecord(const std::string& code, const TotalsCents& move, const To
     written = !(ones || twos) || WriteFields<std::string>(general, {{4, first}, {5, second}});
     written = SaveChanges(general) && written;
   }
-  const std::string journalMonth = Cut(general.GetField(2), 7);
-  if (!heldBefore && !IsJournalInEntry(journalMonth.c_str()) && general.shareMode != dbase::dbiOPENEXCL)
-    dbase::DbiRelRecordLock(general.Engine().cursor, false);
+  ReleaseHeaderLock(general, heldBefore);
   if (!fits) ReportHeaderOverflow(header);
   return written;
 }

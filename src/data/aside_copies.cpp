@@ -12,6 +12,9 @@ namespace {
 
 constexpr const char* kExtensions[] = {".dbf", ".mdx", ".dbt"};
 
+constexpr int kMsgAsideFolderRefused = 22008;  // "dossier des copies impossible: " + the folder
+constexpr int kMsgCopiesNotOnDisk = 22010;     // "copies non écrites sur le disque dans " + the folder
+
 std::vector<std::string> Split(const std::string& text, char separator) {
   std::vector<std::string> parts;
   for (std::size_t from = 0;;) {
@@ -71,7 +74,7 @@ bool MakeAsideCopies(const std::string& dossierFolder, const std::string& name, 
   c.bases = bases;
   const std::string aside = dossierFolder + name;
   if (!SubFolderName(name) || !platform::MakeDirectories(aside)) {
-    if (error != nullptr) *error = LoadStr(22008) + aside + FullDiskSaid(aside);
+    if (error != nullptr) *error = LoadStr(kMsgAsideFolderRefused) + aside + FullDiskSaid(aside);
     return false;
   }
   std::set<std::string> wanted;
@@ -93,7 +96,7 @@ bool MakeAsideCopies(const std::string& dossierFolder, const std::string& name, 
   if (!platform::SyncFolder(aside) || !platform::SyncFolder(dossierFolder)) {
     const std::string full = FullDiskSaid(aside);
     RemoveFolder(aside);
-    if (error != nullptr) *error = LoadStr(22010) + aside + full;
+    if (error != nullptr) *error = LoadStr(kMsgCopiesNotOnDisk) + aside + full;
     return false;
   }
   if (copies != nullptr) *copies = c;

@@ -27,6 +27,10 @@ using T = LigneTri;
 // The head of the lines counted as zero for an amount that does not read, as the reports say it.
 constexpr int kStrUnreadableHead = 29971;
 
+// The words naming an account's and a section's record in the lines that say a total is wrong.
+constexpr int kLabelAccount = 22516;  // "Compte"
+constexpr int kLabelSection = 22517;  // "Section"
+
 // Debit and credit in both currencies, in cents.
 struct Sums {
   long long debitF = 0, creditF = 0, debitE = 0, creditE = 0;
@@ -162,8 +166,8 @@ void CheckTotals(Table& c10, Table& c20, Table& c30, std::map<std::string, Sums>
     for (const auto& [code, s] : sums)
       if (!s.Zero()) fault(std::string(what) + " " + TrimmedRight(code.c_str()) + LoadStr(22025) + s.Text());
   };
-  compare(c20, 17, resources::LastingText(22516), UnreadableAmountLine::kAccountRecord, wanted);
-  compare(c30, 9, resources::LastingText(22517), UnreadableAmountLine::kSectionRecord, sections);
+  compare(c20, 17, resources::LastingText(kLabelAccount), UnreadableAmountLine::kAccountRecord, wanted);
+  compare(c30, 9, resources::LastingText(kLabelSection), UnreadableAmountLine::kSectionRecord, sections);
 }
 
 }  // namespace

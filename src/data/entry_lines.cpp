@@ -27,6 +27,12 @@ constexpr Copy kDerived[] = {
 
 constexpr int kContextSave = 2010;
 
+// A line whose amount does not read: "C50" or "C40", then these words between its record number,
+// its piece and its account.
+constexpr int kStrLineRecord = 29973;   // " enregistrement "
+constexpr int kStrLinePiece = 29974;    // ", pièce "
+constexpr int kStrLineAccount = 29975;  // ", compte "
+
 // A record of another table than the lines whose amount does not read, named by its table.
 constexpr int kStrUnreadableHeader = 30300;   // "C10 enregistrement %s, journal %s"
 constexpr int kStrUnreadableAccount = 30301;  // "C20 enregistrement %s, compte %s"
@@ -189,8 +195,8 @@ std::string UnreadableAmountLinesText(std::vector<UnreadableAmountLine> lines, s
     const UnreadableAmountLine& l = lines[i];
     const std::string recno = std::to_string(l.recno), code = Trimmed(l.account.c_str());
     if (l.file == LigneTri::kDraft || l.file == LigneTri::kClosed) {
-      out += std::string("   ") + (l.file == LigneTri::kDraft ? "C50" : "C40") + LoadStr(29973) + recno +
-             LoadStr(29974) + Trimmed(l.piece.c_str()) + LoadStr(29975) + code + "\n";
+      out += std::string("   ") + (l.file == LigneTri::kDraft ? "C50" : "C40") + LoadStr(kStrLineRecord) + recno +
+             LoadStr(kStrLinePiece) + Trimmed(l.piece.c_str()) + LoadStr(kStrLineAccount) + code + "\n";
       continue;
     }
     const int text = l.file == UnreadableAmountLine::kJournalMonthRecord ? kStrUnreadableHeader

@@ -663,7 +663,7 @@ void CmRestaurationDossier() {
     {
       // The backup replaces every table a stopped run left half-written: the restore takes its place.
       const DossierRunMarkerTakeOver settling;
-      restoring.emplace(kRestoreProcedureRun, LoadStr(19889));
+      restoring.emplace(kRestoreProcedureRun, LoadStr(kTitleRestoreRun));
     }
     if (!restoring->written()) {
       gui::MessageBox(Owner(), DossierRunMarkerRefusal(restoring->path()), LoadStr(127), gui::MB_OK | gui::MB_ICONSTOP);

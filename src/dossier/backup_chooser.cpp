@@ -18,6 +18,7 @@ namespace {
 // such a backup.
 constexpr int kNotABackupOfTheDossier = 30513;
 constexpr int kAutomaticBackupName = 30514;
+constexpr int kAttention = 52;  // "ATTENTION", the refusal's title
 
 std::string BackupNameOf(char method, const std::string& code) {
   switch (static_cast<char>(std::toupper(static_cast<unsigned char>(method)))) {
@@ -84,7 +85,7 @@ bool ChooseDossierBackup(gui::Window* owner, std::string& path, char method, con
     std::string text = LoadStr(kNotABackupOfTheDossier);
     for (const std::string& value : {chosen, code, std::string(1, method), BackupNameOf(method, code)})
       text = FillPlaceholder(text, value);
-    gui::MessageBox(owner, text, LoadStr(52), gui::MB_OK | gui::MB_ICONSTOP);
+    gui::MessageBox(owner, text, LoadStr(kAttention), gui::MB_OK | gui::MB_ICONSTOP);
   }
   path = chosen;
   if (method != '7') {

@@ -440,6 +440,14 @@ constexpr int kRunEndedCopiesLeft = 30200;
 constexpr int kRunEndedCopiesRemovedLog = 30201;
 constexpr int kRunEndedCopiesKeptLog = 30202;
 constexpr int kRunEndedMarkerStays = 30203;
+// The log's other lines of a stopped run: settled, or at work on another station.
+constexpr int kInterruptedRunSettledLog = 22099;
+constexpr int kRunUnderWayLog = 22102;
+// A run in the log and the boxes: its title, then these words before its start and its station.
+constexpr int kRunStartedWord = 22504;  // " du "
+constexpr int kRunStationWord = 22505;  // " (poste "
+// The head of the refusal of a redo whose copies are not whole.
+constexpr int kCopiesNotWholeHead = 19906;
 
 bool OfferInterruptedRun();
 
@@ -451,7 +459,7 @@ bool& LeftCopiesKept() {
 
 // The run as the log names it: its title, start and station.
 std::string RunInLog(const DossierRunInfo& run) {
-  return run.title + LoadStr(22504) + run.started + LoadStr(22505) + run.station + ")";
+  return run.title + LoadStr(kRunStartedWord) + run.started + LoadStr(kRunStationWord) + run.station + ")";
 }
 
 // A run over two dossiers that the other dossier says went to its end (a separation stopped
@@ -557,7 +565,7 @@ bool OfferInterruptedRun() {
     gui::MessageBox(DossierMessageOwner(),
                     !waiting.empty()   ? waiting
                     : refusal.empty() ? said
-                                      : std::string(LoadStr(19906)) + refusal + said,
+                                      : std::string(LoadStr(kCopiesNotWholeHead)) + refusal + said,
                     LoadStr(19890) + Code(), gui::MB_OK | gui::MB_ICONSTOP);
     return LeaveClosed();
   }
@@ -575,21 +583,23 @@ bool OfferInterruptedRun() {
 // A run stopped half-way that other stations work beside (an import), the dossier open: finished
 // now, without a question, and said; when it cannot be, the dossier stays closed and says why.
 bool FinishStoppedRun(const DossierRunInfo& run, const DossierRunFinisher& finish) {
-  const std::string what = run.title + LoadStr(22504) + run.started + LoadStr(22505) + run.station + ")";
-  WriteLog(LoadStr(22097) + what);
+  const std::string what = RunInLog(run);
+  WriteLog(LoadStr(kInterruptedRunLog) + what);
   SetAppCursor(514, false);
   const DossierRunFinish done = finish(run);
   SetAppCursor(0, false);
   if (!done.done) {
-    WriteLog(LoadStr(22098) + what);
+    WriteLog(LoadStr(kInterruptedRunNotSettledLog) + what);
     Beep();
-    gui::MessageBox(DossierMessageOwner(), done.said, LoadStr(19890) + Code(), gui::MB_OK | gui::MB_ICONSTOP);
+    gui::MessageBox(DossierMessageOwner(), done.said, LoadStr(kInterruptedRunCaption) + Code(),
+                    gui::MB_OK | gui::MB_ICONSTOP);
     return false;
   }
-  WriteLog(std::string(LoadStr(22099)) + LoadStr(kFinishedLogWord) + " " + what);
+  WriteLog(std::string(LoadStr(kInterruptedRunSettledLog)) + LoadStr(kFinishedLogWord) + " " + what);
   if (!done.said.empty()) {
     Beep();
-    gui::MessageBox(DossierMessageOwner(), done.said, LoadStr(19890) + Code(), gui::MB_OK | gui::MB_ICONINFORMATION);
+    gui::MessageBox(DossierMessageOwner(), done.said, LoadStr(kInterruptedRunCaption) + Code(),
+                    gui::MB_OK | gui::MB_ICONINFORMATION);
   }
   return true;
 }
@@ -599,7 +609,7 @@ bool FinishStoppedRun(const DossierRunInfo& run, const DossierRunFinisher& finis
 bool ShowRunUnderWay() {
   DossierRunInfo run;
   if (!ReadDossierRunMarker(&run)) return EnsureDossierOpen();  // it ended meanwhile
-  WriteLog(LoadStr(22102) + RunInLog(run));
+  WriteLog(LoadStr(kRunUnderWayLog) + RunInLog(run));
   SetAppCursor(0, false);
   Beep();
   gui::MessageBox(DossierMessageOwner(),
@@ -715,6 +725,7 @@ void OfferToRemoveLeftCopies() {
 // table, then its folder) and the log line (the table).
 constexpr int kMsgIndexDiskFull = 30000;
 constexpr int kLogIndexDiskFull = 30001;
+constexpr int kOpeningRefusedCaption = 22084;  // "ATTENTION: Ouverture impossible " + the version
 
 // An index left marked by an append that a crash or a full disk cut short holds records in none
 // of its tags: each one is made again now, before anything reads the tables. One that cannot be
@@ -735,7 +746,7 @@ bool RepairInterruptedIndexes() {
       Beep();
       gui::MessageBox(DossierMessageOwner(),
                       "\n\n\n" + FillPlaceholder(FillPlaceholder(LoadStr(kMsgIndexDiskFull), data), folder) + "\n\n\n",
-                      std::string(LoadStr(22084)) + StrInt(31, 5), gui::MB_OK | gui::MB_ICONSTOP);
+                      std::string(LoadStr(kOpeningRefusedCaption)) + StrInt(31, 5), gui::MB_OK | gui::MB_ICONSTOP);
       return false;
     }
     if (rc != kResultIndexOutOfDate) continue;

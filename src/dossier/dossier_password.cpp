@@ -20,6 +20,18 @@ namespace {
 constexpr int kTries = 3;
 // "The rights of dossier %s do not give its secondary password the right %s of %s".
 constexpr int kSecondaryLacksRight = 30400;
+// A password refused, and the tries left.
+constexpr int kMsgWrongPassword = 22114;
+constexpr int kMsgLastTry = 22115;
+constexpr int kMsgTwoTriesLeft = 22116;
+// The question for another dossier's password: its title, label, refusal and log line.
+constexpr int kTitleOtherDossierAccess = 22123;  // "Accès au dossier " + the code
+constexpr int kLabelPrivilegedPassword = 22124;
+constexpr int kLabelDossierPassword = 22118;
+constexpr int kMsgDossierWord = 22119;            // "Le dossier " + the code
+constexpr int kMsgOtherDossierUntouched = 22125;  // " n'est ni lu ni modifié : le traitement est abandonné."
+constexpr int kLogOtherDossierError = 22126;      // "AUTRE DOSSIER - Erreur - " + the code
+constexpr int kLogPasswordRefused = 22127;        // ") - mot de passe refusé"
 
 struct Levels {
   std::map<std::string, char> byEntry;  // the level of each dossier opened in this run
@@ -65,9 +77,9 @@ char AskLevel(const Prompt& prompt, const std::string& privileged, const std::st
     gui::MessageBeep(0);
     const int left = kTries - attempt;
     const std::string why = level == '2' && !prompt.secondaryRefused.empty() ? prompt.secondaryRefused
-                                                                              : std::string(LoadStr(22114));
+                                                                              : std::string(LoadStr(kMsgWrongPassword));
     const std::string text =
-        left > 0 ? why + std::string(left == 1 ? LoadStr(22115) : LoadStr(22116)) + ".\n\n\n"
+        left > 0 ? why + std::string(left == 1 ? LoadStr(kMsgLastTry) : LoadStr(kMsgTwoTriesLeft)) + ".\n\n\n"
                  : why + prompt.refused + "\n\n\n";
     gui::MessageBox(prompt.owner, text, prompt.caption, gui::MB_OK | gui::MB_ICONSTOP);
   }
@@ -138,10 +150,10 @@ bool CheckOtherDossierPassword(gui::Window* owner, const std::string& folder, co
   if (known != Session().byEntry.end() &&
       (known->second == '0' || known->second == '1' || (known->second == '2' && !privilegedOnly)))
     return true;
-  Prompt prompt{owner, LoadStr(22123) + name,
-                privilegedOnly ? LoadStr(22124) : LoadStr(22118),
-                LoadStr(22119) + name + LoadStr(22125),
-                LoadStr(22126) + name + " (" + folder + LoadStr(22127),
+  Prompt prompt{owner, LoadStr(kTitleOtherDossierAccess) + name,
+                privilegedOnly ? LoadStr(kLabelPrivilegedPassword) : LoadStr(kLabelDossierPassword),
+                LoadStr(kMsgDossierWord) + name + LoadStr(kMsgOtherDossierUntouched),
+                LoadStr(kLogOtherDossierError) + name + " (" + folder + LoadStr(kLogPasswordRefused),
                 ""};
   if (lacking != nullptr) {
     std::string why = FillPlaceholder(LoadStr(kSecondaryLacksRight), name);

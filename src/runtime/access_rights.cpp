@@ -12,6 +12,9 @@ bool PrintRunFlag = false;
 
 namespace {
 
+// The row of guarded function n is string kFunctionRowBase + n: where its rights lie, then its name.
+constexpr int kFunctionRowBase = 9000;
+
 bool LevelHasEveryRight(char level) {
   if (level == '\0' || level == ' ') return false;
   const char* levels = LoadStr(2678);
@@ -30,7 +33,7 @@ struct RightPlace {
 RightPlace PlaceOf(int function, int right) {
   RightPlace place;
   if (function <= 0) return place;
-  const char* row = LoadStr(9000 + function);
+  const char* row = LoadStr(kFunctionRowBase + function);
   if (*row == '\0') return place;
   int start = 0;
   for (int i = 0; i < 3 && row[i] >= '0' && row[i] <= '9'; ++i) start = start * 10 + (row[i] - '0');
@@ -83,7 +86,7 @@ bool SecondaryUserHasRight(const DossierRecord& record, int function, int right)
 
 std::string AccessFunctionName(int function) {
   if (function <= 0) return {};
-  const std::string row = LoadStr(9000 + function);
+  const std::string row = LoadStr(kFunctionRowBase + function);
   return row.size() > 25 ? TrimmedRight(row.substr(25)) : std::string();
 }
 

@@ -72,33 +72,19 @@ class FullDiskTest : public DossierOpenTest {
   // The import in a child, as the program runs it: 0 when it wrote its pieces (or found nothing
   // new), 1 otherwise; *said gets its message.
   static int Import(const std::string& folder, std::string* said) {
-    int pipe[2];
-    if (::pipe(pipe) != 0) return -1;
-    const int status = test_support::RunInChild([&] {
-      ::close(pipe[0]);
-      bool ok = false;
-      std::string message = "the dossier did not load";
-      Table c50, c60;
-      if (kill_matrix::LoadAsOpened(folder, "A") && TableC10->OpenShared(PathC10(), "C10CODE") &&
-          TableC20->OpenShared(PathC20(), "C20CODE") && c50.OpenShared(PathC50(), L::kCodeTag) &&
-          c60.OpenShared(PathC60(), processing::kC60CodeTag)) {
-        const processing::StatementImportResult r = processing::ImportStatement(*TableC10, c50, c60, Statement());
-        ok = r.written || r.nothingNew;
-        message = r.message + "\n(" + std::to_string(r.imported) + " + " + std::to_string(r.skipped) + ")";
-      }
-      for (std::size_t at = 0; at < message.size();) {
-        const ssize_t n = ::write(pipe[1], message.data() + at, message.size() - at);
-        if (n <= 0) break;
-        at += static_cast<std::size_t>(n);
-      }
-      return ok ? 0 : 1;
-    });
-    ::close(pipe[1]);
-    said->clear();
-    char buffer[4096];
-    for (ssize_t n; (n = ::read(pipe[0], buffer, sizeof buffer)) > 0;) said->append(buffer, static_cast<std::size_t>(n));
-    ::close(pipe[0]);
-    return status;
+    return kill_matrix::InChildSaying(
+        [&](std::string* message) {
+          *message = "the dossier did not load";
+          Table c50, c60;
+          if (!kill_matrix::LoadAsOpened(folder, "A") || !TableC10->OpenShared(PathC10(), "C10CODE") ||
+              !TableC20->OpenShared(PathC20(), "C20CODE") || !c50.OpenShared(PathC50(), L::kCodeTag) ||
+              !c60.OpenShared(PathC60(), processing::kC60CodeTag))
+            return false;
+          const processing::StatementImportResult r = processing::ImportStatement(*TableC10, c50, c60, Statement());
+          *message = r.message + "\n(" + std::to_string(r.imported) + " + " + std::to_string(r.skipped) + ")";
+          return r.written || r.nothingNew;
+        },
+        said);
   }
 
   // Opened through "Ouvrir dossier", every question answered Yes: whether it opened; *said gets

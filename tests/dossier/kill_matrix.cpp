@@ -1,6 +1,7 @@
 #include "kill_matrix.h"
 
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <algorithm>
 #include <cmath>
@@ -21,6 +22,7 @@
 #include "runtime/dossier_record.h"
 #include "runtime/inifiles.h"
 #include "runtime/logfile.h"
+#include "support/other_process.h"
 
 namespace fs = std::filesystem;
 
@@ -300,6 +302,28 @@ bool LoadAsOpened(const std::string& folder, const char* code) {
   }
   CloseAllTables();
   return true;
+}
+
+int InChildSaying(const std::function<bool(std::string*)>& work, std::string* text) {
+  int fds[2];
+  if (::pipe(fds) != 0) return -1;
+  const int status = test_support::RunInChild([&] {
+    ::close(fds[0]);
+    std::string out;
+    const bool ok = work(&out);
+    for (std::size_t at = 0; at < out.size();) {
+      const ssize_t n = ::write(fds[1], out.data() + at, out.size() - at);
+      if (n <= 0) break;
+      at += static_cast<std::size_t>(n);
+    }
+    return ok ? 0 : 1;
+  });
+  ::close(fds[1]);
+  text->clear();
+  char buffer[4096];
+  for (ssize_t n; (n = ::read(fds[0], buffer, sizeof buffer)) > 0;) text->append(buffer, static_cast<std::size_t>(n));
+  ::close(fds[0]);
+  return status;
 }
 
 bool ValidationMonths(std::vector<std::string>* months) {

@@ -107,6 +107,10 @@ std::string MakeDossier(const std::string& folder, const char* code, long lines,
 // The dossier made the program's dossier, its record and constants loaded as the opening does.
 bool LoadAsOpened(const std::string& folder, const char* code);
 
+// `work` in a forked child: its exit status (0 when `work` returned true, 1 when false, 128 +
+// the signal that ended it); *text gets what `work` put in its text (a short one).
+int InChildSaying(const std::function<bool(std::string*)>& work, std::string* text);
+
 // What the validation and the opening balances read before they write, from the program's
 // dossier: the first three journal-months of the draft that may be validated (balanced, every
 // line on an account and in the year), and the collective accounts and trial balance of the

@@ -193,25 +193,7 @@ class MatrixTest : public DossierOpenTest, public ::testing::WithParamInterface<
   // (kKilled when the write fault killed it); *text gets what the child wrote (a short text).
   int InChild(const std::function<bool(std::string*)>& work, std::string* text) {
     CloseOpenDossier();
-    int fds[2];
-    if (::pipe(fds) != 0) return -1;
-    const int status = test_support::RunInChild([&] {
-      ::close(fds[0]);
-      std::string out;
-      const bool ok = work(&out);
-      for (std::size_t at = 0; at < out.size();) {
-        const ssize_t n = ::write(fds[1], out.data() + at, out.size() - at);
-        if (n <= 0) break;
-        at += static_cast<std::size_t>(n);
-      }
-      return ok ? 0 : 1;
-    });
-    ::close(fds[1]);
-    text->clear();
-    char buffer[4096];
-    for (ssize_t n; (n = ::read(fds[0], buffer, sizeof buffer)) > 0;) text->append(buffer, static_cast<std::size_t>(n));
-    ::close(fds[0]);
-    return status;
+    return kill_matrix::InChildSaying(work, text);
   }
 
 

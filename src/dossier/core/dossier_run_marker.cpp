@@ -141,6 +141,9 @@ int& TakeOvers() {
 
 constexpr int kMsgAnotherRunStopped = 31150;  // another run's marker, left by a run stopped half-way
 constexpr int kMsgAnotherRunAtWork = 31151;   // another run's marker, locked by its run at work
+// The marker that cannot be removed at a run's end, before and after its path: the run is undone.
+constexpr int kMsgMarkerNotRemovedHead = 19917;
+constexpr int kMsgMarkerNotRemovedTail = 19918;
 
 }  // namespace
 
@@ -252,7 +255,7 @@ std::string DossierRunMarkerRefusal(const std::string& path) {
 
 std::string DossierRunMarkerRemovalRefusal(const std::string& path) {
   const std::string full = DossierRunMarkerRefusedForRoom(path) ? "\n\n   " + DiskFullText(path) : "";
-  return std::string(LoadStr(19917)) + path + full + LoadStr(19918);
+  return std::string(LoadStr(kMsgMarkerNotRemovedHead)) + path + full + LoadStr(kMsgMarkerNotRemovedTail);
 }
 
 void SetDossierRunRedo(const std::string& run, DossierRunRedo redo, bool putBack) {

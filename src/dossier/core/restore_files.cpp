@@ -35,6 +35,12 @@ constexpr int kNoField = 30503;
 constexpr int kMemoPastEnd = 30504;
 constexpr int kReportDefsTitle = 30505;
 constexpr int kSetAsideHead = 30506;
+constexpr int kLeftOutHead = 19959;         // "Laissés de côté (ils n'appartiennent pas au dossier):"
+constexpr int kRefusedHead = 19950;         // "La restauration est refusée: le dossier n'a pas été modifié."
+constexpr int kTableDamaged = 19954;        // the backup's table (%1) whose file (%2) does not open whole
+constexpr int kMemberWithoutTable = 19955;  // a memo or index file (%1) without its table (%2)
+constexpr int kNoDossierFile = 19957;       // the backup holds no file of dossier %1
+constexpr int kRestoredHead = 19958;        // "Dossier '%1' restauré. Fichiers remis en place:"
 constexpr int kNotWholeInPlace = 30507;
 constexpr int kPutBack = 30508;
 constexpr int kNotPutBack = 30509;
@@ -84,7 +90,7 @@ bool SplitTableName(const std::string& lower, std::string* code, std::string* ex
 
 std::string LowerCode(const std::string& code) { return LowerCp1252(TrimmedRight(code)); }
 
-std::string Refusal(const std::string& why) { return LoadStr(19950) + why + "\n\n\n"; }
+std::string Refusal(const std::string& why) { return LoadStr(kRefusedHead) + why + "\n\n\n"; }
 
 std::string WithSlash(const std::string& folder) {
   return folder.empty() || folder.back() == '/' ? folder : folder + "/";
@@ -117,9 +123,9 @@ std::string KindTitle(TableKind kind) {
 
 // "dev:inode" of a file, which a rename keeps; "" when nothing is there.
 std::string Identity(const std::string& path) {
-  std::string stamp = platform::FileStamp(path);
-  for (int part = 0; part < 2 && !stamp.empty(); ++part) stamp.erase(stamp.rfind(':'));
-  return stamp;
+  platform::FileIdentity identity;
+  if (!platform::IdentityOf(path, &identity)) return "";
+  return std::to_string(identity.device) + ":" + std::to_string(identity.inode);
 }
 
 // ---- The imports' lines in the dossier's log.
@@ -312,7 +318,7 @@ bool PutBack(const std::string& dossier, const RestorePlan& plan, std::string* w
 
 // The end message of a restore that went through.
 std::string RestoreReport(const std::string& code, const RestoreSelection& selection, const ImportLogChange& log) {
-  std::string text = Fill(19958, TrimmedRight(code));
+  std::string text = Fill(kRestoredHead, TrimmedRight(code));
   for (const std::string& name : selection.taken) text += "   " + name + "\n";
   if (!selection.setAside.empty()) {
     text += LoadStr(kSetAsideHead);
@@ -326,7 +332,7 @@ std::string RestoreReport(const std::string& code, const RestoreSelection& selec
     for (const std::string& file : *files) text += "   " + file + "\n";
   }
   if (!selection.leftOut.empty()) {
-    text += LoadStr(19959);
+    text += LoadStr(kLeftOutHead);
     for (const std::string& name : selection.leftOut) text += "   " + name + "\n";
   }
   return text + "\n\n";
@@ -363,7 +369,7 @@ std::string UnfitTable(const std::string& work, const std::vector<std::string>& 
     const std::string base = work + BaseOf(dbf);
     std::string damaged = DamagedTableFile(base);
     if (damaged.empty() && !MendCopiedIndex(base)) damaged = base + ".dbf";
-    if (!damaged.empty()) return Refusal(Fill(19954, dbf, damaged.substr(damaged.find_last_of('/') + 1)));
+    if (!damaged.empty()) return Refusal(Fill(kTableDamaged, dbf, damaged.substr(damaged.find_last_of('/') + 1)));
   }
   bool older = false;
   for (const std::string& dbf : tables) {
@@ -561,12 +567,12 @@ RestoreSelection SelectRestoredFiles(const std::string& workFolder, const std::s
     const std::string extension = Extension(lower);
     // A memo or index file without its data file would be put under a table it was not made for.
     if ((extension == ".dbt" || extension == ".mdx") && taken.count(BaseOf(lower) + ".dbf") == 0) {
-      selection.refusal = Refusal(Fill(19955, name, BaseOf(lower) + ".dbf"));
+      selection.refusal = Refusal(Fill(kMemberWithoutTable, name, BaseOf(lower) + ".dbf"));
       return selection;
     }
   }
   if (selection.taken.empty()) {
-    selection.refusal = Fill(19957, TrimmedRight(code));
+    selection.refusal = Fill(kNoDossierFile, TrimmedRight(code));
     return selection;
   }
   selection.refusal = MissingTables(taken, dossier, code);
@@ -591,7 +597,7 @@ RestoreResult InstallRestoredFiles(const RestoreFolders& folders, const std::str
 
   // The backup replaces every table a stopped run left half-written: the restore takes its place.
   std::optional<DossierRunMarkerTakeOver> settling(std::in_place);
-  DossierRunMarker marker(kRestoreRun, LoadStr(19889), plan.Detail());
+  DossierRunMarker marker(kRestoreRun, LoadStr(kTitleRestoreRun), plan.Detail());
   settling.reset();
   if (!marker.written()) {
     result.message = DossierRunMarkerRefusal(marker.path());

@@ -20,6 +20,9 @@
 #include <utility>
 #include <vector>
 
+// The restore as the user knows it ("Restauration du dossier"), the title its run marker records.
+inline constexpr int kTitleRestoreRun = 19889;
+
 // The restore's folder, ending with "/", and its sub-folder that the backup is unpacked into.
 struct RestoreFolders {
   std::string folder;

@@ -78,13 +78,11 @@ class WindowKeysFilter : public QObject {
     if (e->type() != QEvent::KeyPress || !watched->isWidgetType()) return false;
     const auto* k = static_cast<QKeyEvent*>(e);
     const Qt::KeyboardModifiers mods = k->modifiers() & ~Qt::KeypadModifier;
-    const bool ctrl = mods == Qt::ControlModifier, ctrlShift = mods == (Qt::ControlModifier | Qt::ShiftModifier);
-    bool previous = false;
-    if ((k->key() == Qt::Key_F6 || k->key() == Qt::Key_Tab) && ctrl) previous = false;
-    else if ((k->key() == Qt::Key_F6 || k->key() == Qt::Key_Backtab || k->key() == Qt::Key_Tab) && ctrlShift)
-      previous = true;
-    else
-      return false;
+    const int key = k->key();
+    const bool next = mods == Qt::ControlModifier && (key == Qt::Key_F6 || key == Qt::Key_Tab);
+    const bool previous = mods == (Qt::ControlModifier | Qt::ShiftModifier) &&
+                          (key == Qt::Key_F6 || key == Qt::Key_Backtab || key == Qt::Key_Tab);
+    if (!next && !previous) return false;
     if (QApplication::activePopupWidget() != nullptr || QApplication::activeModalWidget() != nullptr) return false;
     MDIClient* client = ClientOfWidget(static_cast<QWidget*>(watched));
     if (client == nullptr || client->ListedChildren().empty()) return false;
