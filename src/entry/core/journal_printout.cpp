@@ -53,6 +53,11 @@ constexpr int kStrUnreadableTransfers = 31051;
 constexpr int kStrTransferFileNotWritten = 16200;
 constexpr int kAmountRoom = 16;
 
+// An account added to a list of the end message, on a line of its own, once.
+void NameAccountOnce(std::string& list, const std::string& code) {
+  if (list.find(Trimmed(code)) == std::string::npos) list += "\r\n   " + Trimmed(code);
+}
+
 std::string Part(const std::string& zone, int position, int width) {
   return PadRight(zone.size() >= static_cast<std::size_t>(position) ? zone.substr(static_cast<std::size_t>(position - 1))
                                                                 : std::string(),
@@ -449,12 +454,12 @@ void JournalPrintout::ComputeTransfer(const Account& a) {
   const long long cents = StoredAmountOf(c50_, L::BMONTANTE, &readable);
   if (!readable) {
     transferFailed_ = true;
-    if (unreadableAccounts_.find(Trimmed(code)) == std::string::npos) unreadableAccounts_ += "\r\n   " + Trimmed(code);
+    NameAccountOnce(unreadableAccounts_, code);
   }
   if (CreditorIncomplete(a)) {
     // Another station changed the account since the run was prepared: no file at the end.
     transferFailed_ = true;
-    if (failedAccounts_.find(Trimmed(code)) == std::string::npos) failedAccounts_ += "\r\n   " + Trimmed(code);
+    NameAccountOnce(failedAccounts_, code);
     return;
   }
   if (!readable) return;
