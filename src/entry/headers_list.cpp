@@ -32,8 +32,9 @@ constexpr char kHeaderKind = 'C';
 constexpr int kCodeWidth = 8;
 constexpr int kEntryRights = 13;
 constexpr const char* kTag = "C10CODE";
-// "Saisir" on a validated journal-month: it names the journal and the month.
+// "Saisir" on a validated journal-month: it names the journal and the month, under "ATTENTION".
 constexpr int kValidatedMonth = 30800;
+constexpr int kTitleAttention = 52;
 
 // Declared column numbers.
 enum Column { kMarker = 1, kCode, kMonth, kJournal, kName, kState, kDebit, kCredit, kColumnCount = kCredit };
@@ -292,7 +293,7 @@ void TWSaiBroEntJournaux::CmSaisir() {
     gui::MessageBox(this,
                     FillPlaceholder(FillPlaceholder(LoadStr(kValidatedMonth), JournalOf(journalMonth)),
                                     MonthDisplay(journalMonth)),
-                    LoadStr(52), gui::MB_OK | gui::MB_ICONINFORMATION);
+                    LoadStr(kTitleAttention), gui::MB_OK | gui::MB_ICONINFORMATION);
     return;
   }
   if (Cursor()->IsDeleted()) {

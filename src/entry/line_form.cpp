@@ -58,6 +58,7 @@ using L = LigneEcriture;
 
 // A save refused part-way whose writes could not all be put back: the totals need a rebuild.
 constexpr int kMsgLineNotPutBack = 30003;
+constexpr int kTitleAttention = 52;
 
 namespace cmd {
 using child_command::Quitter;
@@ -1284,7 +1285,7 @@ bool TWSaiModDetJournaux::Save() {
     // The engine's box said which write was refused; the line and its totals are back as they
     // were, or the user is told they could not all be.
     if (!r.putBack)
-      gui::MessageBox(this, "\n\n" + std::string(LoadStr(kMsgLineNotPutBack)) + "\n\n", LoadStr(52),
+      gui::MessageBox(this, "\n\n" + std::string(LoadStr(kMsgLineNotPutBack)) + "\n\n", LoadStr(kTitleAttention),
                       gui::MB_OK | gui::MB_ICONSTOP);
     return false;
   }

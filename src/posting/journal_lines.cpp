@@ -169,8 +169,8 @@ std::vector<FoundLine> FindAmount(Table& c50, long long cents, const std::string
     if (Cancelled(c50)) continue;
     ReadStoredFields(c50, kFields, stored);
     if (stored[0][0] != L::kGeneral) continue;
-    if (StoredAmountOf(c50, L::BMONTANTF) != cents && StoredAmountOf(c50, L::BMONTANTE) != cents) continue;
-    const double francs = FromCents(StoredAmountOf(c50, L::BMONTANTF)), euros = FromCents(StoredAmountOf(c50, L::BMONTANTE));
+    const long long francs = StoredAmountOf(c50, L::BMONTANTF), euros = StoredAmountOf(c50, L::BMONTANTE);
+    if (francs != cents && euros != cents) continue;
     FoundLine f;
     f.recno = c50.recordNumber;
     f.key = L::Key(c50);
@@ -180,8 +180,8 @@ std::vector<FoundLine> FindAmount(Table& c50, long long cents, const std::string
     f.account = c50.GetField(L::BCODE);
     f.label = c50.GetField(L::BLIB);
     f.sense = c50.GetField(L::BSENS);
-    f.francs = francs;
-    f.euros = euros;
+    f.francs = FromCents(francs);
+    f.euros = FromCents(euros);
     found.push_back(std::move(f));
   }
   std::stable_partition(found.begin(), found.end(),

@@ -30,6 +30,9 @@ constexpr int kManualCaption = 29002;
 constexpr int kLetterPrompt = 232;
 constexpr int kSearchPrompt = 796;
 constexpr int kHeadersListSlot = 517;
+// The titles of the columns of the journal, the amounts and the letters.
+constexpr int kColumnJournal = 23212, kColumnDebit = 23214, kColumnCredit = 23215;
+constexpr int kColumnLetterNow = 23216, kColumnLetterNew = 23217;
 
 std::string Cut(std::string text, std::size_t width) {
   text.resize(width, ' ');
@@ -58,13 +61,13 @@ BrowseColumnTable TraBroLettrageManuel::MakeColumns(bool euros) {
   DefineColumn(c, 2, 0, "", 'C', 'C', 10, 1, 6);
   DefineColumn(c, 3, 7, LoadStr(23210), 'C', 'C', 11, 1, 8);
   DefineColumn(c, 4, 7, LoadStr(23211), 'C', 'C', 3, 1, 8);
-  DefineColumn(c, 5, 7, LoadStr(23212), 'C', 'C', 5, 1, 3);
+  DefineColumn(c, 5, 7, LoadStr(kColumnJournal), 'C', 'C', 5, 1, 3);
   DefineColumn(c, 6, 7, "", 'C', 'C', 11, 1, 7);
   DefineColumn(c, 7, 22, LoadStr(23213), 'C', 'G', 12, 1, 25);
-  DefineColumn(c, 8, 14, LoadStr(23214), 'C', 'D', static_cast<int>(18 + i), 1, 17);
-  DefineColumn(c, 9, 14, LoadStr(23215), 'C', 'D', static_cast<int>(18 + i), 1, 17);
-  DefineColumn(c, 10, 12, LoadStr(23216), 'C', 'C', static_cast<int>(6 + i), 1, 4);
-  DefineColumn(c, 11, 12, LoadStr(23217), 'C', 'C', 8, 1, 4);
+  DefineColumn(c, 8, 14, LoadStr(kColumnDebit), 'C', 'D', static_cast<int>(18 + i), 1, 17);
+  DefineColumn(c, 9, 14, LoadStr(kColumnCredit), 'C', 'D', static_cast<int>(18 + i), 1, 17);
+  DefineColumn(c, 10, 12, LoadStr(kColumnLetterNow), 'C', 'C', static_cast<int>(6 + i), 1, 4);
+  DefineColumn(c, 11, 12, LoadStr(kColumnLetterNew), 'C', 'C', 8, 1, 4);
   DefineColumn(c, 12, 7, LoadStr(23218), 'C', 'C', 15, 1, 8);
   DefineColumn(c, 13, 22, LoadStr(23219), 'C', 'G', 13, 1, 25);
   DefineColumn(c, 14, 22, LoadStr(23220), 'C', 'G', 14, 1, 25);

@@ -41,6 +41,10 @@
 
 namespace {
 
+// The separation's step that takes the lines moved to the new year out of the old one: the child
+// is killed there, the lines in both dossiers.
+constexpr int kPhaseTransferredLinesRemoved = 29264;
+
 using test_support::PasswordPrompts;
 using test_support::QueuePasswords;
 using test_support::StorePasswords;
@@ -262,7 +266,7 @@ TEST_F(TransferWindowTest, AStoppedSeparationIsPutBackWhenEachDossierOpens) {
     };
     const std::string beforeA = lines(a, "sa"), beforeB = lines(b, "sb");
     ASSERT_EQ(SeparateInChild(a, b, [](const std::string& phase) {
-                if (phase == LoadStr(29264)) ::raise(SIGKILL);
+                if (phase == LoadStr(kPhaseTransferredLinesRemoved)) ::raise(SIGKILL);
               }),
               128 + SIGKILL);
     using Opening = std::tuple<std::string, const char*, bool, bool, bool>;  // folder, code, named, A and B back
@@ -304,7 +308,7 @@ TEST_F(TransferWindowTest, AStoppedSeparationWaitsForTheOtherYearsFolder) {
       const std::string b = Generate(tag + "/b", "SB", 20, Ymd{2027, 1, 1}, Ymd{2027, 12, 31});
       const std::string beforeA = lines(a, "sa"), beforeB = lines(b, "sb");
       ASSERT_EQ(SeparateInChild(a, b, [](const std::string& phase) {
-                  if (phase == LoadStr(29264)) ::raise(SIGKILL);
+                  if (phase == LoadStr(kPhaseTransferredLinesRemoved)) ::raise(SIGKILL);
                 }),
                 128 + SIGKILL);
       const auto [opened, openedCode, other, otherCode] =

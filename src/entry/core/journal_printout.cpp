@@ -45,9 +45,18 @@ constexpr const char* kDefinitions[JournalPrintout::kFieldCount] = {
 constexpr int kAccountName = 2, kDom1 = 9, kDom2 = 10, kRibBank = 11, kRibBranch = 12, kRibNumber = 13, kRibKey = 14,
               kIban = 15, kBic = 16, kMemo = 30;
 constexpr int kMemoRoom = 4000;
-// The head of the accounts of transfers whose amount does not read, in the end message.
+// The end message of a transfer file not written: its title, the head of the accounts whose bank
+// details are incomplete, the head of those whose transfer amount does not read, its last words.
+constexpr int kTitleAttention = 52;
+constexpr int kStrIncompleteBankDetails = 3053;
 constexpr int kStrUnreadableTransfers = 31051;
+constexpr int kStrTransferFileNotWritten = 16200;
 constexpr int kAmountRoom = 16;
+
+// An account added to a list of the end message, on a line of its own, once.
+void NameAccountOnce(std::string& list, const std::string& code) {
+  if (list.find(Trimmed(code)) == std::string::npos) list += "\r\n   " + Trimmed(code);
+}
 
 std::string Part(const std::string& zone, int position, int width) {
   return PadRight(zone.size() >= static_cast<std::size_t>(position) ? zone.substr(static_cast<std::size_t>(position - 1))
@@ -445,12 +454,12 @@ void JournalPrintout::ComputeTransfer(const Account& a) {
   const long long cents = StoredAmountOf(c50_, L::BMONTANTE, &readable);
   if (!readable) {
     transferFailed_ = true;
-    if (unreadableAccounts_.find(Trimmed(code)) == std::string::npos) unreadableAccounts_ += "\r\n   " + Trimmed(code);
+    NameAccountOnce(unreadableAccounts_, code);
   }
   if (CreditorIncomplete(a)) {
     // Another station changed the account since the run was prepared: no file at the end.
     transferFailed_ = true;
-    if (failedAccounts_.find(Trimmed(code)) == std::string::npos) failedAccounts_ += "\r\n   " + Trimmed(code);
+    NameAccountOnce(failedAccounts_, code);
     return;
   }
   if (!readable) return;
@@ -472,9 +481,9 @@ void JournalPrintout::FinishTransferFile() {
     writer_.Abort();
     RuntimeBeep();
     std::string text;
-    if (!failedAccounts_.empty()) text += LoadStr(3053) + failedAccounts_;
+    if (!failedAccounts_.empty()) text += LoadStr(kStrIncompleteBankDetails) + failedAccounts_;
     if (!unreadableAccounts_.empty()) text += LoadStr(kStrUnreadableTransfers) + unreadableAccounts_;
-    RuntimeMessage(LoadStr(52), (text + LoadStr(16200)).c_str(), kMbIconStop);
+    RuntimeMessage(LoadStr(kTitleAttention), (text + LoadStr(kStrTransferFileNotWritten)).c_str(), kMbIconStop);
     return;
   }
   Pain001Debtor debtor;

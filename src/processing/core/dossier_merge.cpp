@@ -37,6 +37,8 @@ constexpr const char* kCodeKinds = "BQVMJELT";
 constexpr int kAccountFigures[] = {21, 22, 23, 24, 28, 29};
 constexpr int kSectionFigures[] = {13, 14, 15, 16, 17, 18};
 constexpr std::uint32_t kBatch = 10000;
+// A write refused, not for a full disk: the text that names the file not written.
+constexpr int kMsgFileNotWritten = 29230;
 
 std::string Text(int id) { return LoadStr(id); }
 
@@ -360,7 +362,7 @@ std::string TransferRefusalText(const RefusalWatch& refusal, int code, const std
   const bool seen = refusal.RefusedResult() != 0;
   const std::string file = seen ? refusal.RefusedFile() : path;
   const int refused = seen ? refusal.RefusedResult() : result;
-  return refused == kResultDiskFull ? RunIncidentText(code, file, refused) : Text(29230) + file;
+  return refused == kResultDiskFull ? RunIncidentText(code, file, refused) : Text(kMsgFileNotWritten) + file;
 }
 
 int OpenRunTables(const std::vector<RunTable>& tables, int base, std::string* error) {

@@ -41,6 +41,11 @@ constexpr int kPreviousFirst = 21;
 constexpr int kBudget1 = 28, kBudget2 = 29;
 
 const char* const kJournal = "AN ";
+// The refusal of a trial balance that cannot be carried: auxiliary accounts without a collective,
+// the balance off in francs, or in euros.
+constexpr int kMsgWithoutCollective = 29042, kMsgUnbalancedFrancs = 29040, kMsgUnbalancedEuros = 29041;
+// The end message: the run done (the target named), or the error that stopped it.
+constexpr int kMsgOpeningDone = 29062, kMsgOpeningError = 29063;
 // The end of a run that failed: the target put back, or left for its next opening to put back.
 constexpr int kDossierPutBack = 29256;
 constexpr int kDossierLeftForTheOpening = 29257;
@@ -436,11 +441,11 @@ std::string TrialBalanceRefusal(const TrialBalance& b, bool euroOnly) {
   if (!b.orphans.empty()) {
     std::string names;
     for (const std::string& o : b.orphans) names += (names.empty() ? "" : ", ") + o;
-    refusal = Text(29042) + names + "\n\n";
+    refusal = Text(kMsgWithoutCollective) + names + "\n\n";
   } else if (!euroOnly && b.francs != 0) {
-    refusal = Text(29040) + Amount(b.francs < 0 ? -b.francs : b.francs) + "\n\n";
+    refusal = Text(kMsgUnbalancedFrancs) + Amount(b.francs < 0 ? -b.francs : b.francs) + "\n\n";
   } else if (b.euros != 0) {
-    refusal = Text(29041) + Amount(b.euros < 0 ? -b.euros : b.euros) + "\n\n";
+    refusal = Text(kMsgUnbalancedEuros) + Amount(b.euros < 0 ? -b.euros : b.euros) + "\n\n";
   }
   return refusal.empty() ? refusal : refusal + UnreadableAmountsMessage(b.unreadable);
 }
@@ -650,11 +655,11 @@ std::string OpeningLogLine(const OpeningRequest& request, const OpeningResult& r
 
 std::string OpeningEndMessage(const OpeningRequest& request, const OpeningResult& result) {
   const std::string unreadable = UnreadableAmountsMessage(result.unreadable);
-  if (result.code == 0) return Text(29062) + AllTrim(request.target.code.c_str()) + "\n\n" + unreadable;
-  return Text(29063) + std::to_string(result.code) + (result.error.empty() ? "" : " - " + result.error) + "\n\n" +
-         (result.putBack         ? Text(kDossierPutBack)
-          : result.putBackFailed ? Text(kDossierLeftForTheOpening)
-                                 : std::string()) +
+  if (result.code == 0) return Text(kMsgOpeningDone) + AllTrim(request.target.code.c_str()) + "\n\n" + unreadable;
+  return Text(kMsgOpeningError) + std::to_string(result.code) + (result.error.empty() ? "" : " - " + result.error) +
+         "\n\n" + (result.putBack         ? Text(kDossierPutBack)
+                   : result.putBackFailed ? Text(kDossierLeftForTheOpening)
+                                          : std::string()) +
          unreadable;
 }
 

@@ -33,7 +33,6 @@ inline constexpr const char* kAsciiImportRun = "ajout ascii";
 struct StoppedImports {
   std::vector<StoppedStatementRun> statements;
   std::vector<StoppedAsciiRun> files;
-  bool Empty() const { return statements.empty() && files.empty(); }
 };
 
 // Puts in order every import the log names as stopped half-way (PutStoppedStatementRunsInOrder,

@@ -327,6 +327,14 @@ bool PartnerWithinReach(const SeparationMarker& m) {
   return platform::FileExists(std::string(PathC10()) + ".dbf");
 }
 
+// Whether the old year's marker, the run's one decision, is gone from the other dossier: the run
+// went to its end.
+bool DecisionGone(const SeparationMarker& m) {
+  SwitchedDossier other(m.folder, m.code);
+  DossierRunInfo decision;
+  return !SeparationMarkerHere(&decision);
+}
+
 SeparationResult Refused(SeparationResult r, const std::string& why) {
   r.code = kSeparationRefused;
   r.error = why;
@@ -467,7 +475,7 @@ bool SettleInterruptedSeparation(const std::string& detail) {
           !PutBackAsideCopies(DossierFolder, theirCopies, &why) || !RemoveDossierRunMarker())
         return false;
     }
-  } else if (SeparationEndedElsewhere(detail)) {
+  } else if (DecisionGone(m)) {
     // The old year's marker gone: the run stands, and the copies go.
     return RemoveAsideCopies(DossierFolder, copies);
   }
@@ -476,10 +484,7 @@ bool SettleInterruptedSeparation(const std::string& detail) {
 
 bool SeparationEndedElsewhere(const std::string& detail) {
   const SeparationMarker m = ReadSeparationDetail(detail);
-  if (!m.partnered || m.decides || !PartnerWithinReach(m)) return false;
-  SwitchedDossier other(m.folder, m.code);
-  DossierRunInfo decision;
-  return !SeparationMarkerHere(&decision);
+  return m.partnered && !m.decides && PartnerWithinReach(m) && DecisionGone(m);
 }
 
 std::string SeparationOutOfReach(const std::string& detail) {
