@@ -38,6 +38,7 @@
 #include "runtime/logfile.h"
 // After the runtime headers it uses.
 #include "bench_world.h"
+#include "support/bank_statements.h"
 
 namespace {
 
@@ -139,14 +140,8 @@ void BM_OfxImport20000Transactions(benchmark::State& state) {
   ImportWorld& w = TheImportWorld();
   Table c50, c60;
   if (!FreshDossier(w, c50, c60)) return state.SkipWithError("no demo dossier");
-  processing::StatementImport request;
-  request.statement = ofx_fixture::MadeUpStatement(kStatementTransactions);
-  request.file = "releve.ofx";
-  request.bank = "B1";
-  request.bankAccount = "51200000";
-  request.journal = "BQ";
-  request.counterpart = "62700000";
-  request.labelCode = "0";
+  const processing::StatementImport request =
+      test_support::DemoStatementRequest(ofx_fixture::MadeUpStatement(kStatementTransactions));
   double cpu = 0;
   long lines = 0;
   for (auto _ : state) {

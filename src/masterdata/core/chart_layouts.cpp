@@ -13,6 +13,10 @@ using namespace layout;
 
 constexpr Slice Whole(int field, int width) { return {field, 1, width}; }
 
+// The titles of the list's telephone and fax columns.
+constexpr int kColumnTelephone = 22315;
+constexpr int kColumnFax = 22310;
+
 // The currency rows shared by both forms: the "En Euros" box, the column titles, the franc row and the euro row
 // (each: its label, the previous year's debit and credit, the budget and the balance), from row `row` on.
 void CurrencyRows(std::vector<FormItem>& items, int row, int euros, const int titles[4], int rowF, int rowE,
@@ -142,8 +146,8 @@ std::vector<ListColumn> ChartColumns(char kind, bool codeOrder, bool euros, bool
     c.push_back({12, resources::LastingText(22316), 'C', c20::kBalanceSheet, 1, 3});
     c.push_back(balance);
     c.push_back({analytic ? 8 : 0, "Analytique", 'C', c20::kAnalytic, 1, 3});
-    c.push_back({kPhoneColumnWidth, resources::LastingText(22315), 'G', c20::kPhone, 1, 20});
-    c.push_back({kPhoneColumnWidth, resources::LastingText(22310), 'G', c20::kFax, 1, 20});
+    c.push_back({kPhoneColumnWidth, resources::LastingText(kColumnTelephone), 'G', c20::kPhone, 1, 20});
+    c.push_back({kPhoneColumnWidth, resources::LastingText(kColumnFax), 'G', c20::kFax, 1, 20});
     c.push_back({kNameColumnWidth, "EMail", 'G', c20::kEmail, 1, 30});
     c.push_back({20, "Rue 1", 'G', c20::kStreet1, 1, 30});
     c.push_back({20, "Rue 2", 'G', c20::kStreet2, 1, 30});
@@ -151,8 +155,8 @@ std::vector<ListColumn> ChartColumns(char kind, bool codeOrder, bool euros, bool
   } else {
     c.push_back({20, "Ville", 'G', c30::kStreet3, 1, 30});
     c.push_back(balance);
-    c.push_back({kPhoneColumnWidth, resources::LastingText(22315), 'G', c30::kPhone, 1, 20});
-    c.push_back({kPhoneColumnWidth, resources::LastingText(22310), 'G', c30::kFax, 1, 20});
+    c.push_back({kPhoneColumnWidth, resources::LastingText(kColumnTelephone), 'G', c30::kPhone, 1, 20});
+    c.push_back({kPhoneColumnWidth, resources::LastingText(kColumnFax), 'G', c30::kFax, 1, 20});
     c.push_back({kNameColumnWidth, "EMail", 'G', c30::kEmail, 1, 30});
     c.push_back({20, "Rue 1", 'G', c30::kStreet1, 1, 30});
     c.push_back({20, "Rue 2", 'G', c30::kStreet2, 1, 30});

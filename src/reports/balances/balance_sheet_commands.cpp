@@ -34,6 +34,9 @@ using namespace balances;
 namespace {
 
 constexpr int kOpenContext = 85;
+// The head of the box of a computation refused: the general balance unbalanced, or an incident.
+constexpr int kMsgUnbalanced = 1690;
+constexpr int kMsgIncident = 1682;
 
 // Every exit after the dossier was taken: the tables closed, the dossier shared again, and
 // examined again before the next command.
@@ -217,13 +220,13 @@ void TDEtaBilanCalcul::RunComputation() {
     case RunOutcome::kUnbalanced:
       general_->SetText(Amount(c.generalBalance[cur]));
       RuntimeBeep();
-      gui::MessageBox(this, LoadStr(1690) + unreadable, caption, gui::MB_OK | gui::MB_ICONSTOP);
+      gui::MessageBox(this, LoadStr(kMsgUnbalanced) + unreadable, caption, gui::MB_OK | gui::MB_ICONSTOP);
       status_->SetText(LoadStr(1691));
       return;
     case RunOutcome::kReadFailed:
     case RunOutcome::kWriteFailed:
       RuntimeBeep();
-      gui::MessageBox(this, std::string(LoadStr(1682)) + run_.message + unreadable, caption,
+      gui::MessageBox(this, std::string(LoadStr(kMsgIncident)) + run_.message + unreadable, caption,
                       gui::MB_OK | gui::MB_ICONSTOP);
       return;
     case RunOutcome::kDone: break;

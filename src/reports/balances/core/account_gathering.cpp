@@ -14,6 +14,10 @@ namespace balances {
 
 namespace {
 
+// The names of the charts in the message of a chart that cannot be read.
+constexpr int kTitleAccounts = 23533;
+constexpr int kTitleSections = 23534;
+
 }  // namespace
 
 // ---- chart
@@ -69,12 +73,12 @@ bool ChartList::Load(const std::string& path, const std::vector<int>& fields, co
 }
 
 bool ChartList::LoadAccounts(const std::string& c20Path, std::string* message) {
-  return Load(c20Path, {1, 2, 3, 4, 5, 21, 22, 23, 24, 28, 29}, std::string(LoadStr(23533)).c_str(),
+  return Load(c20Path, {1, 2, 3, 4, 5, 21, 22, 23, 24, 28, 29}, std::string(LoadStr(kTitleAccounts)).c_str(),
               UnreadableAmountLine::kAccountRecord, message);
 }
 
 bool ChartList::LoadSections(const std::string& c30Path, std::string* message) {
-  return Load(c30Path, {1, 2, 3, 4, 5, 13, 14, 15, 16, 17, 18}, std::string(LoadStr(23534)).c_str(),
+  return Load(c30Path, {1, 2, 3, 4, 5, 13, 14, 15, 16, 17, 18}, std::string(LoadStr(kTitleSections)).c_str(),
               UnreadableAmountLine::kSectionRecord, message);
 }
 

@@ -10,12 +10,6 @@ namespace balances {
 
 namespace {
 
-std::string Code3(const std::string& code) {
-  std::string c = code.substr(0, 3);
-  c.resize(3, ' ');
-  return c;
-}
-
 double Number(const std::string& text, std::size_t from, std::size_t width) {
   if (text.size() <= from) return 0;
   return std::atof(text.substr(from, width).c_str());
@@ -23,23 +17,29 @@ double Number(const std::string& text, std::size_t from, std::size_t width) {
 
 }  // namespace
 
+std::string PosteCode(const std::string& code) {
+  std::string c = code.substr(0, 3);
+  c.resize(3, ' ');
+  return c;
+}
+
 PosteIndex::PosteIndex(const std::vector<SheetLine>& lines) : lines_(lines) {
   for (std::size_t i = 0; i < lines.size(); ++i)
     for (std::size_t c = 0; c < 4; ++c)
-      if (!lines[i].postes[c].empty()) postes_.emplace(Code3(lines[i].postes[c]), Where{i, c});
+      if (!lines[i].postes[c].empty()) postes_.emplace(PosteCode(lines[i].postes[c]), Where{i, c});
 }
 
 std::string PosteIndex::Label(const std::string& code) const {
-  const auto found = postes_.find(Code3(code));
-  if (found == postes_.end()) return "?BLL:" + Code3(code) + "?";
+  const auto found = postes_.find(PosteCode(code));
+  if (found == postes_.end()) return "?BLL:" + PosteCode(code) + "?";
   return lines_[found->second.line].label;
 }
 
-bool PosteIndex::Carries(const std::string& code) const { return postes_.count(Code3(code)) != 0; }
+bool PosteIndex::Carries(const std::string& code) const { return postes_.count(PosteCode(code)) != 0; }
 
 std::string PosteIndex::Value(const std::string& code, int currency) const {
-  const auto found = postes_.find(Code3(code));
-  if (found == postes_.end()) return "?BLV:" + Code3(code) + "?";
+  const auto found = postes_.find(PosteCode(code));
+  if (found == postes_.end()) return "?BLV:" + PosteCode(code) + "?";
   const long long cents =
       lines_[found->second.line].cents[found->second.column][static_cast<std::size_t>(currency == 1 ? 1 : 0)];
   char buf[40];

@@ -14,6 +14,8 @@ namespace balances {
 
 // The width of an amount that [BLV:] prints.
 inline constexpr std::size_t kValueWidth = 14;
+// A poste code as the lines compare it: cut or padded to 3 characters.
+std::string PosteCode(const std::string& code);
 
 // The first line and column (in code order, columns 1 to 4) that carry each poste.
 class PosteIndex {

@@ -40,9 +40,6 @@ std::string Part(const std::string& s, std::size_t from, std::size_t width) {
   return s.size() > from ? s.substr(from, width) : std::string();
 }
 
-// A poste code as the lines compare it: padded or cut to 3 characters.
-std::string Code3(const std::string& code) { return (code + "   ").substr(0, 3); }
-
 // The header's type character: label character 47 of the first line in code order.
 char HeaderTypeOf(const std::vector<SheetLine>& lines) {
   if (lines.empty() || lines.front().label.size() < static_cast<std::size_t>(kTypePos)) return ' ';
@@ -141,10 +138,10 @@ void SheetEditionReport::FindPostesOnlyInModel() {
   std::set<std::string> inC70;
   for (const SheetLine& l : lines_)
     for (const std::string& p : l.postes)
-      if (!p.empty()) inC70.insert(Code3(p));
+      if (!p.empty()) inC70.insert(PosteCode(p));
   for (const SheetLine& l : modelLines)
     for (const std::string& p : l.postes)
-      if (!p.empty() && inC70.count(Code3(p)) == 0) onlyInModel_.insert(Code3(p));
+      if (!p.empty() && inC70.count(PosteCode(p)) == 0) onlyInModel_.insert(PosteCode(p));
 }
 
 void SheetEditionReport::TotalsIntoTable() {
@@ -287,14 +284,14 @@ void SheetEditionReport::ClassifyLine() {
 }
 
 std::string SheetEditionReport::GetCodeLabel(const std::string& code) {
-  if (!index_) return "?BLL:" + Code3(code) + "?";
-  if (!index_->Carries(code) && onlyInModel_.count(Code3(code)) != 0) return std::string();
+  if (!index_) return "?BLL:" + PosteCode(code) + "?";
+  if (!index_->Carries(code) && onlyInModel_.count(PosteCode(code)) != 0) return std::string();
   return index_->Label(code);
 }
 
 std::string SheetEditionReport::GetCodeValue(const std::string& code) {
-  if (!index_) return "?BLV:" + Code3(code) + "?";
-  if (!index_->Carries(code) && onlyInModel_.count(Code3(code)) != 0) return std::string(kValueWidth, ' ');
+  if (!index_) return "?BLV:" + PosteCode(code) + "?";
+  if (!index_->Carries(code) && onlyInModel_.count(PosteCode(code)) != 0) return std::string(kValueWidth, ' ');
   return index_->Value(code, currency);
 }
 

@@ -36,6 +36,8 @@ GatherContext MakeContext(const std::string& start, const std::string& end, cons
 constexpr int kDossierPutBack = 29256;
 constexpr int kDossierLeftForTheOpening = 29257;
 constexpr int kMarkerNotRemoved = 19917;
+// The end of the log line of a run whose write was refused (" - Erreur: ...").
+constexpr int kLogWriteRefused = 23548;
 
 struct PosteLine {
   std::string code, label;
@@ -308,7 +310,7 @@ std::string RunLogLine(const SheetRun& run) {
              std::to_string(run.computation.ErrorCount()) + LoadStr(23545);
     case RunOutcome::kUnbalanced: return line + LoadStr(23547);
     case RunOutcome::kReadFailed: return line + LoadStr(23546) + run.message;
-    case RunOutcome::kWriteFailed: return line + LoadStr(23548) + " - " + run.refusal;
+    case RunOutcome::kWriteFailed: return line + LoadStr(kLogWriteRefused) + " - " + run.refusal;
   }
   return line;
 }

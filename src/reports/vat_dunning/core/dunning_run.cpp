@@ -234,7 +234,8 @@ bool DunningRun::ReadLine(Line& line) {
   line.unreadable = !readable;
   line.file = draft ? T::kDraft : T::kClosed;
   line.recno = static_cast<std::uint32_t>(recno);
-  line.piece = lines.GetField(draft ? static_cast<int>(L::BPIECE) : static_cast<int>(L::DPIECE));
+  // The piece names such a line only: the others leave it unread.
+  line.piece = readable ? std::string() : lines.GetField(draft ? static_cast<int>(L::BPIECE) : static_cast<int>(L::DPIECE));
   line.month = PadRight(v[0], 4);
   line.day = PadRight(v[1], 2);
   line.label = PadRight(v[2], 1);

@@ -98,13 +98,16 @@ bool LineReader::ReadAmount(char& sense, long long& cents) {
   const bool draft = lines == &c50_;
   const int e = euros_ ? 1 : 0;
   std::vector<std::string> v;
-  if (draft) ReadStoredFields(*lines, {L::BSENS, L::BPIECE, L::BCODE}, v);
-  else ReadStoredFields(*lines, {L::DSENS, L::DPIECE, L::DCODE}, v);
+  if (draft) ReadStoredFields(*lines, {L::BSENS}, v);
+  else ReadStoredFields(*lines, {L::DSENS}, v);
   sense = v[0].empty() ? ' ' : v[0][0];
   bool readable = true;
   cents = StoredAmountOf(*lines, (draft ? static_cast<int>(L::BMONTANTF) : static_cast<int>(L::DMONTANTF)) + e, &readable);
-  if (!readable)
-    unreadable_.push_back({draft ? T::kDraft : T::kClosed, static_cast<std::uint32_t>(recno), v[1], v[2]});
+  if (readable) return true;
+  // The piece and the account that name the line, read for such a line only.
+  if (draft) ReadStoredFields(*lines, {L::BPIECE, L::BCODE}, v);
+  else ReadStoredFields(*lines, {L::DPIECE, L::DCODE}, v);
+  unreadable_.push_back({draft ? T::kDraft : T::kClosed, static_cast<std::uint32_t>(recno), v[0], v[1]});
   return true;
 }
 
