@@ -41,6 +41,8 @@ namespace {
 using kill_matrix::DossierRecords;
 
 constexpr const char* kDiskFull = "disque plein";
+// "the dossier was put back" and "the run was not started": the runs' end texts after a refusal.
+constexpr int kMsgDossierPutBack = 29256, kMsgRunNotStarted = 19898;
 
 // A dossier of one calendar year kept in euros.
 std::function<void(DemoOptions&)> Year(int y) {
@@ -605,7 +607,7 @@ struct RunSaid {
 // that in its own message alone: the engine shows no box of its own before it.
 TEST_F(WriteRefusedTest, ARunStoppedByARefusedWriteNamesItInItsOwnBoxAlone) {
   // Put back, or never changed: the run's copies or marker refused before its first change.
-  const std::string putBackText = LoadStr(29256), notStarted = LoadStr(19898);
+  const std::string putBackText = LoadStr(kMsgDossierPutBack), notStarted = LoadStr(kMsgRunNotStarted);
   // A run, once `arm` has set the fault after its reads, on the dossiers the matrices make for it.
   struct Case {
     const char* name;  // the matrices' run
