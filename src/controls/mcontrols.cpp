@@ -10,8 +10,8 @@
 #include "platform/gui/custom_control.h"
 #include "platform/gui/dc.h"
 #include "platform/gui/keyboard.h"
+#include "resources/string_table.h"
 #include "runtime/text.h"
-#include "runtime/xbase.h"
 
 namespace {
 

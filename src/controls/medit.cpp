@@ -10,6 +10,7 @@
 #include "platform/gui/custom_control.h"
 #include "platform/gui/dc.h"
 #include "platform/gui/keyboard.h"
+#include "resources/string_table.h"
 #include "runtime/dates.h"
 #include "runtime/dossier_record.h"
 #include "runtime/numbers.h"

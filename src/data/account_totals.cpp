@@ -11,6 +11,7 @@
 #include "data/session.h"
 #include "data/table.h"
 #include "data/table_internal.h"
+#include "resources/string_table.h"
 #include "runtime/code_helpers.h"
 #include "runtime/logfile.h"
 #include "runtime/numbers.h"

@@ -5,8 +5,8 @@
 #include "data/error_report.h"
 #include "platform/dbase/idapi.h"
 #include "platform/system/files.h"
+#include "resources/string_table.h"
 #include "runtime/text.h"
-#include "runtime/xbase.h"
 
 namespace {
 

@@ -6,8 +6,8 @@
 #include "data/session.h"
 #include "data/table_internal.h"
 #include "platform/system/files.h"
+#include "resources/string_table.h"
 #include "runtime/runtime_hooks.h"
-#include "runtime/xbase.h"
 
 namespace {
 

@@ -8,6 +8,7 @@
 #include "data/entry_lines.h"
 #include "data/table.h"
 #include "data/table_internal.h"
+#include "resources/string_table.h"
 #include "runtime/numbers.h"
 #include "runtime/xbase.h"
 

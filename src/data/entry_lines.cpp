@@ -5,6 +5,7 @@
 #include "data/error_report.h"
 #include "data/table.h"
 #include "data/table_internal.h"
+#include "resources/string_table.h"
 #include "runtime/text.h"
 #include "runtime/xbase.h"
 

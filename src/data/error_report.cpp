@@ -10,6 +10,7 @@
 #include "data/table_internal.h"
 #include "platform/dbase/fileio.h"
 #include "resources/command_ids.h"
+#include "resources/string_table.h"
 #include "runtime/logfile.h"
 #include "runtime/runtime_hooks.h"
 #include "runtime/xbase.h"

@@ -7,8 +7,8 @@
 #include "data/error_report.h"
 #include "data/session.h"
 #include "data/table_internal.h"
+#include "resources/string_table.h"
 #include "runtime/code_helpers.h"
-#include "runtime/xbase.h"
 
 namespace {
 

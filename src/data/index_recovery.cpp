@@ -11,9 +11,9 @@
 #include "platform/dbase/mdx.h"
 #include "platform/system/cp1252.h"
 #include "platform/system/files.h"
+#include "resources/string_table.h"
 #include "runtime/runtime_hooks.h"
 #include "runtime/text.h"
-#include "runtime/xbase.h"
 
 namespace {
 

@@ -5,8 +5,8 @@
 #include "data/index_defs.h"
 #include "data/session.h"
 #include "data/table_internal.h"
+#include "resources/string_table.h"
 #include "runtime/runtime_hooks.h"
-#include "runtime/xbase.h"
 
 namespace {
 

@@ -1,6 +1,7 @@
 #include "data/rounding_accounts.h"
 
 #include "data/entry_lines.h"
+#include "resources/string_table.h"
 #include "runtime/inifiles.h"
 #include "runtime/xbase.h"
 

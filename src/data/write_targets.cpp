@@ -10,6 +10,7 @@
 #include "data/dossier_files.h"
 #include "platform/system/cp1252.h"
 #include "platform/system/files.h"
+#include "resources/string_table.h"
 #include "runtime/inifiles.h"
 #include "runtime/text.h"
 #include "runtime/xbase.h"

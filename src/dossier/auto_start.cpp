@@ -6,6 +6,7 @@
 #include "platform/gui/command.h"
 #include "platform/system/clock.h"
 #include "resources/command_ids.h"
+#include "resources/string_table.h"
 #include "runtime/dossier_record.h"
 #include "runtime/inifiles.h"
 #include "runtime/xbase.h"

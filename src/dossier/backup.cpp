@@ -33,6 +33,7 @@
 #include "runtime/text.h"
 #include "runtime/xbase.h"
 #include "resources/command_ids.h"
+#include "resources/string_table.h"
 #include "shell/handlers.h"
 #include "shell/mdi_client.h"
 #include "shell/registry.h"

@@ -7,10 +7,10 @@
 #include "platform/gui/cursor.h"
 #include "platform/gui/filedialog.h"
 #include "platform/gui/messagebox.h"
+#include "resources/string_table.h"
 #include "runtime/backup_paths.h"
 #include "runtime/inifiles.h"
 #include "runtime/text.h"
-#include "runtime/xbase.h"
 
 namespace {
 

@@ -7,6 +7,7 @@
 #include "platform/gui/application.h"
 #include "platform/gui/constants.h"
 #include "platform/gui/controls.h"
+#include "resources/string_table.h"
 #include "runtime/inifiles.h"
 #include "runtime/text.h"
 #include "runtime/xbase.h"

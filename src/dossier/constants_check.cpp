@@ -9,7 +9,6 @@
 #include "resources/string_table.h"
 #include "runtime/logfile.h"
 #include "runtime/text.h"
-#include "runtime/xbase.h"
 
 namespace {
 

@@ -8,6 +8,7 @@
 #include "platform/gui/application.h"
 #include "platform/gui/constants.h"
 #include "platform/gui/messagebox.h"
+#include "resources/string_table.h"
 #include "runtime/xbase.h"
 
 bool RunDossierConversion(gui::Window* owner, const ConversionRequest& request) {

@@ -21,6 +21,7 @@
 #include "platform/gui/statusbar.h"
 #include "platform/system/files.h"
 #include "resources/command_ids.h"
+#include "resources/string_table.h"
 #include "runtime/dossier_record.h"
 #include "runtime/inifiles.h"
 #include "runtime/logfile.h"

@@ -17,6 +17,7 @@
 #include "platform/gui/messagebox.h"
 #include "platform/system/error_text.h"
 #include "platform/system/files.h"
+#include "resources/string_table.h"
 #include "runtime/inifiles.h"
 #include "runtime/logfile.h"
 #include "runtime/session_registry.h"

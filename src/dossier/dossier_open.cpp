@@ -41,6 +41,7 @@
 #include "platform/system/cp1252.h"
 #include "platform/system/files.h"
 #include "platform/system/process.h"
+#include "resources/string_table.h"
 #include "runtime/dossier_record.h"
 #include "runtime/inifiles.h"
 #include "runtime/logfile.h"

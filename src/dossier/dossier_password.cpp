@@ -9,11 +9,11 @@
 #include "platform/gui/application.h"
 #include "platform/gui/constants.h"
 #include "platform/gui/messagebox.h"
+#include "resources/string_table.h"
 #include "runtime/access_rights.h"
 #include "runtime/dossier_record.h"
 #include "runtime/logfile.h"
 #include "runtime/text.h"
-#include "runtime/xbase.h"
 
 namespace {
 

@@ -18,6 +18,7 @@
 #include "platform/gui/edit.h"
 #include "platform/gui/messagebox.h"
 #include "platform/system/files.h"
+#include "resources/string_table.h"
 #include "runtime/dossier_record.h"
 #include "runtime/inifiles.h"
 #include "runtime/logfile.h"

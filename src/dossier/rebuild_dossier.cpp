@@ -19,6 +19,7 @@
 #include "runtime/session_registry.h"
 #include "runtime/xbase.h"
 #include "resources/command_ids.h"
+#include "resources/string_table.h"
 #include "shell/cursors.h"
 #include "shell/handlers.h"
 #include "shell/mdi_client.h"

@@ -10,6 +10,7 @@
 #include "framework/dialog_bases.h"
 #include "platform/gui/constants.h"
 #include "platform/gui/dialog.h"
+#include "resources/string_table.h"
 #include "runtime/logfile.h"
 #include "runtime/xbase.h"
 

@@ -14,6 +14,7 @@
 #include "platform/gui/constants.h"
 #include "platform/system/files.h"
 #include "resources/command_ids.h"
+#include "resources/string_table.h"
 #include "runtime/inifiles.h"
 #include "runtime/xbase.h"
 #include "shell/enablers.h"

@@ -29,6 +29,7 @@
 #include "runtime/xbase.h"
 #include "shell/application.h"
 #include "resources/command_ids.h"
+#include "resources/string_table.h"
 #include "shell/graphics.h"
 #include "shell/mdi_client.h"
 #include "shell/placement.h"

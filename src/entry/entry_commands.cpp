@@ -15,6 +15,7 @@
 #include "platform/gui/application.h"
 #include "platform/gui/constants.h"
 #include "platform/gui/messagebox.h"
+#include "resources/string_table.h"
 #include "runtime/dossier_record.h"
 #include "runtime/session_registry.h"
 #include "runtime/xbase.h"

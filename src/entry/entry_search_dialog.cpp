@@ -14,6 +14,7 @@
 #include "platform/gui/constants.h"
 #include "platform/gui/messagebox.h"
 #include "resources/command_ids.h"
+#include "resources/string_table.h"
 #include "runtime/numbers.h"
 #include "runtime/xbase.h"
 #include "shell/graphics.h"

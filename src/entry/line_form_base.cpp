@@ -9,8 +9,8 @@
 #include "platform/gui/application.h"
 #include "platform/gui/constants.h"
 #include "platform/gui/messagebox.h"
+#include "resources/string_table.h"
 #include "runtime/text.h"
-#include "runtime/xbase.h"
 
 namespace {
 constexpr int kStrUnreadableLineAmount = 31050;  // the stored amount of the line loaded does not read

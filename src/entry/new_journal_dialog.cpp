@@ -9,6 +9,7 @@
 #include "platform/gui/application.h"
 #include "platform/gui/constants.h"
 #include "platform/gui/messagebox.h"
+#include "resources/string_table.h"
 #include "runtime/dates.h"
 #include "runtime/xbase.h"
 #include "shell/graphics.h"

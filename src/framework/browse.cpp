@@ -12,6 +12,7 @@
 #include "platform/gui/cursor.h"
 #include "platform/gui/keyboard.h"
 #include "resources/command_ids.h"
+#include "resources/string_table.h"
 #include "runtime/access_rights.h"
 #include "runtime/dossier_record.h"
 #include "runtime/inifiles.h"

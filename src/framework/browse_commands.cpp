@@ -11,6 +11,7 @@
 #include "platform/gui/dialog.h"
 #include "platform/gui/menu.h"
 #include "resources/command_ids.h"
+#include "resources/string_table.h"
 #include "runtime/access_rights.h"
 #include "runtime/code_helpers.h"
 #include "runtime/session_registry.h"

@@ -8,6 +8,7 @@
 #include "platform/gui/application.h"
 #include "platform/gui/cursor.h"
 #include "platform/system/clock.h"
+#include "resources/string_table.h"
 #include "runtime/dossier_record.h"
 #include "runtime/xbase.h"
 

@@ -6,9 +6,9 @@
 #include "platform/gui/accelerators.h"
 #include "platform/gui/application.h"
 #include "platform/gui/constants.h"
+#include "resources/string_table.h"
 #include "runtime/numbers.h"
 #include "runtime/text.h"
-#include "runtime/xbase.h"
 
 double CalculatorMemory = 0.0;
 

@@ -14,6 +14,7 @@
 #include "framework/lookup_dialog.h"
 #include "platform/gui/application.h"
 #include "platform/gui/controls.h"
+#include "resources/string_table.h"
 #include "runtime/code_helpers.h"
 #include "runtime/dossier_record.h"
 #include "runtime/numbers.h"

@@ -7,7 +7,7 @@
 #include "controls/medit.h"
 #include "platform/gui/constants.h"
 #include "platform/gui/cursor.h"
-#include "runtime/xbase.h"
+#include "resources/string_table.h"
 
 // ---- TDNuv -------------------------------------------------------------------
 

@@ -4,7 +4,7 @@
 
 #include "controls/mcontrols.h"
 #include "controls/medit.h"
-#include "runtime/xbase.h"
+#include "resources/string_table.h"
 
 void TDFmtSaisie::ParsePrompt(const std::string& prompt, int& width, std::string& label) {
   width = 10;

@@ -2,7 +2,7 @@
 
 #include "platform/gui/constants.h"
 #include "platform/gui/filedialog.h"
-#include "runtime/xbase.h"
+#include "resources/string_table.h"
 #include "shell/graphics.h"
 
 namespace {

@@ -3,7 +3,7 @@
 #include "controls/control_env.h"
 #include "controls/mcontrols.h"
 #include "platform/gui/cursor.h"
-#include "runtime/xbase.h"
+#include "resources/string_table.h"
 
 TDMessageLockR::TDMessageLockR(gui::Window* parent, const std::string& message)
     : TDNuv(parent, 1328, false),

@@ -8,6 +8,7 @@
 #include "data/table.h"
 #include "platform/gui/application.h"
 #include "platform/gui/cursor.h"
+#include "resources/string_table.h"
 #include "runtime/code_helpers.h"
 #include "runtime/dossier_record.h"
 #include "runtime/xbase.h"

@@ -25,6 +25,7 @@
 #include "platform/gui/keyboard.h"
 #include "platform/gui/messagebox.h"
 #include "resources/command_ids.h"
+#include "resources/string_table.h"
 #include "runtime/access_rights.h"
 #include "runtime/code_helpers.h"
 #include "runtime/dossier_record.h"

@@ -19,6 +19,7 @@
 #include "platform/gui/command.h"
 #include "platform/gui/constants.h"
 #include "platform/gui/messagebox.h"
+#include "resources/string_table.h"
 #include "runtime/bank_ids.h"
 #include "runtime/code_helpers.h"
 #include "runtime/dossier_record.h"

@@ -11,6 +11,7 @@
 #include "platform/gui/command.h"
 #include "platform/gui/constants.h"
 #include "platform/gui/filedialog.h"
+#include "resources/string_table.h"
 #include "runtime/code_helpers.h"
 #include "runtime/inifiles.h"
 #include "runtime/text.h"

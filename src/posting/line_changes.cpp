@@ -7,6 +7,7 @@
 #include "data/record_fields.h"
 #include "data/table.h"
 #include "data/table_results.h"
+#include "resources/string_table.h"
 #include "runtime/logfile.h"
 #include "runtime/numbers.h"
 #include "runtime/xbase.h"

@@ -8,6 +8,7 @@
 #include "data/table.h"
 #include "data/table_results.h"
 #include "posting/journal_month.h"
+#include "resources/string_table.h"
 #include "runtime/dossier_record.h"
 #include "runtime/xbase.h"
 

@@ -19,6 +19,7 @@
 #include "platform/system/files.h"
 #include "processing/bank_commands.h"
 #include "processing/core/matching_lines.h"
+#include "resources/string_table.h"
 #include "runtime/numbers.h"
 #include "runtime/session_registry.h"
 #include "runtime/text.h"

@@ -12,6 +12,7 @@
 #include "platform/gui/constants.h"
 #include "platform/gui/messagebox.h"
 #include "processing/matching_windows.h"
+#include "resources/string_table.h"
 #include "runtime/access_rights.h"
 #include "runtime/code_helpers.h"
 #include "runtime/dossier_record.h"

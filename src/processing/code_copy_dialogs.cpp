@@ -20,6 +20,7 @@
 #include "platform/gui/messagebox.h"
 #include "processing/core/code_copy.h"
 #include "processing/core/transfer_tables.h"
+#include "resources/string_table.h"
 #include "runtime/code_helpers.h"
 #include "runtime/xbase.h"
 #include "shell/cursors.h"

@@ -19,6 +19,7 @@
 #include "runtime/xbase.h"
 #include "shell/application.h"
 #include "platform/gui/cursor.h"
+#include "resources/string_table.h"
 #include "shell/mdi_client.h"
 #include "shell/progress.h"
 #include "shell/registry.h"

@@ -17,6 +17,7 @@
 #include "processing/core/matching_lines.h"
 #include "processing/core/ofx_statement.h"
 #include "resources/command_ids.h"
+#include "resources/string_table.h"
 #include "runtime/dates.h"
 #include "runtime/inifiles.h"
 #include "runtime/numbers.h"

@@ -12,6 +12,7 @@
 #include "platform/gui/filedialog.h"
 #include "platform/gui/messagebox.h"
 #include "processing/core/matching_lines.h"
+#include "resources/string_table.h"
 #include "runtime/code_helpers.h"
 #include "runtime/inifiles.h"
 #include "runtime/logfile.h"

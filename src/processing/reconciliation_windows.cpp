@@ -27,6 +27,7 @@
 #include "processing/core/matching_lines.h"
 #include "processing/core/ofx_import.h"
 #include "processing/core/ofx_statement.h"
+#include "resources/string_table.h"
 #include "runtime/dossier_record.h"
 #include "runtime/inifiles.h"
 #include "runtime/logfile.h"

@@ -20,6 +20,7 @@
 #include "runtime/session_registry.h"
 #include "runtime/xbase.h"
 #include "resources/command_ids.h"
+#include "resources/string_table.h"
 #include "shell/cursors.h"
 #include "shell/graphics.h"
 #include "shell/mdi_client.h"

@@ -13,6 +13,7 @@
 #include "processing/merge_windows.h"
 #include "processing/opening_balances_window.h"
 #include "processing/separation_windows.h"
+#include "resources/string_table.h"
 #include "runtime/dossier_record.h"
 #include "runtime/session_registry.h"
 #include "runtime/xbase.h"

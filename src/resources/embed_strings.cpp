@@ -1,7 +1,8 @@
 // Build step: reads the string files ("id<TAB>text" lines, "#" comments,
-// \n \r \t \\ escapes) and writes a C++ source holding every text as UTF-8.
-// A duplicate id, a malformed line or a character outside cp1252 stops the
-// build with the file and line named.
+// \n \r \t \s \\ escapes) and writes a C++ source holding every text as UTF-8.
+// A duplicate id, a malformed line, a character outside cp1252 or a text that
+// begins or ends with a blank not written \s stops the build with the file and
+// line named: an editor that strips trailing blanks would change it unseen.
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
@@ -22,12 +23,15 @@ std::string Unescape(const std::string& s) {
       if (n == 'n') { out += '\n'; ++i; continue; }
       if (n == 'r') { out += '\r'; ++i; continue; }
       if (n == 't') { out += '\t'; ++i; continue; }
+      if (n == 's') { out += ' '; ++i; continue; }
       if (n == '\\') { out += '\\'; ++i; continue; }
     }
     out += s[i];  // any other backslash stays as written
   }
   return out;
 }
+
+bool IsBlank(char c) { return c == ' ' || c == '\t'; }
 
 std::string CLiteral(const std::string& s) {
   std::string out = "\"";
@@ -75,7 +79,12 @@ int main(int argc, char** argv) {
         ok = false;
         continue;
       }
-      std::string text = tab == std::string::npos ? std::string() : Unescape(line.substr(tab + 1));
+      const std::string written = tab == std::string::npos ? std::string() : line.substr(tab + 1);
+      if (!written.empty() && (IsBlank(written.front()) || IsBlank(written.back()))) {
+        std::cerr << where << ": error: text of id " << id << " begins or ends with a blank: write it \\s\n";
+        ok = false;
+      }
+      std::string text = Unescape(written);
       std::string cp;
       if (!platform::Utf8ToCp1252(text, cp, platform::Unassigned::kRefuse)) {
         std::cerr << where << ": error: text of id " << id << " has a character outside cp1252\n";

@@ -48,3 +48,5 @@ std::vector<int> StringIds() {
 }
 
 }  // namespace resources
+
+const char* LoadStr(int id) { return resources::LastingText(id); }

@@ -16,3 +16,7 @@ const char* LastingText(int id);
 std::vector<int> StringIds();
 
 }  // namespace resources
+
+// The text of a string id, as lasting as the program ("" when the table has no such id): the reader
+// every window and message uses. The code names each id beside the code that shows it.
+const char* LoadStr(int id);

@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "platform/system/cp1252.h"
+#include "resources/string_table.h"
 #include "runtime/dossier_record.h"
 #include "runtime/session_registry.h"
 #include "runtime/text.h"

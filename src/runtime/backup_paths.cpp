@@ -3,6 +3,7 @@
 #include <cstdio>
 
 #include "platform/system/cp1252.h"
+#include "resources/string_table.h"
 #include "runtime/runtime_hooks.h"
 #include "runtime/text.h"
 #include "runtime/xbase.h"

@@ -3,6 +3,7 @@
 #include <cstring>
 
 #include "platform/system/cp1252.h"
+#include "resources/string_table.h"
 #include "runtime/dates.h"
 #include "runtime/dossier_record.h"
 #include "runtime/numbers.h"
@@ -77,12 +78,12 @@ bool InList(int field, std::initializer_list<int> fields) {
 
 }  // namespace
 
-char* CodeLabelForType(const char* kind) {
+const char* CodeLabelForType(const char* kind) {
   const KindTexts* k = FindKind(kind);
   return LoadStr(k ? k->label : kUnknownKindText);
 }
 
-char* FileTitleForType(const char* kind) {
+const char* FileTitleForType(const char* kind) {
   const KindTexts* k = FindKind(kind);
   return LoadStr(k ? k->title : kUnknownKindText);
 }

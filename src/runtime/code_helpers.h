@@ -7,8 +7,8 @@
 
 // Code prompt and file title of a record kind (first character of kind),
 // "???" for an unknown kind; ring texts.
-char* CodeLabelForType(const char* kind);
-char* FileTitleForType(const char* kind);
+const char* CodeLabelForType(const char* kind);
+const char* FileTitleForType(const char* kind);
 // False for the kinds whose records do not live in C10: "2", "3", "Y", "Z"
 // and the digits "4" to "9".
 bool IsC10CodeKind(const char* kind);

@@ -2,6 +2,7 @@
 
 #include <cstdio>
 
+#include "resources/string_table.h"
 #include "runtime/numbers.h"
 #include "runtime/xbase.h"
 

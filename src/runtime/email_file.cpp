@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "platform/system/files.h"
+#include "resources/string_table.h"
 #include "runtime/inifiles.h"
 #include "runtime/logfile.h"
 #include "runtime/xbase.h"

@@ -8,6 +8,7 @@
 #include "platform/system/files.h"
 #include "platform/system/process.h"
 #include "platform/system/profile.h"
+#include "resources/string_table.h"
 #include "runtime/xbase.h"
 
 std::string ProgramFolder;

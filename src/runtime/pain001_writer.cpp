@@ -3,6 +3,7 @@
 #include <cstdio>
 
 #include "platform/system/clock.h"
+#include "resources/string_table.h"
 #include "runtime/bank_ids.h"
 #include "runtime/text.h"
 #include "runtime/xbase.h"

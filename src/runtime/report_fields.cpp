@@ -7,6 +7,7 @@
 #include <string_view>
 
 #include "platform/system/cp1252.h"
+#include "resources/string_table.h"
 #include "runtime/numbers.h"
 #include "runtime/runtime_hooks.h"
 #include "runtime/text.h"

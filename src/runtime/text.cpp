@@ -77,6 +77,18 @@ std::string FillPlaceholder(std::string message, std::string_view value) {
   return message;
 }
 
+std::string FillPlaceholders(std::string_view message, std::initializer_list<std::string_view> values) {
+  std::string out;
+  const std::string_view* value = values.begin();
+  std::size_t from = 0;
+  for (std::size_t at = message.find("%s"); at != std::string_view::npos && value != values.end();
+       at = message.find("%s", from)) {
+    out.append(message.substr(from, at - from)).append(*value++);
+    from = at + 2;
+  }
+  return out.append(message.substr(from));
+}
+
 std::string AmountText14(double amount) { return FormatNumber(14, 2, false, amount); }
 
 std::string AmountDigits(double amount) { return Trimmed(AmountText14(amount)); }

@@ -6,6 +6,7 @@
 #pragma once
 
 #include <cstddef>
+#include <initializer_list>
 #include <string>
 #include <string_view>
 
@@ -33,6 +34,9 @@ std::string PaddedRight(std::string text, int width, char fill = ' ');
 // The first "%s" of a message replaced by the value; a message without one
 // stays as it is.
 std::string FillPlaceholder(std::string message, std::string_view value);
+// Each "%s" of a message replaced, in order, by the next value: a whole sentence with its
+// values in their places. A value's own "%s" stays as written; a "%s" past the last value stays.
+std::string FillPlaceholders(std::string_view message, std::initializer_list<std::string_view> values);
 
 // An amount in 14 characters with two decimals and no grouping, blanks in
 // front ("      -1234.50"); asterisks when it does not fit.

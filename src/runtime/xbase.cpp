@@ -6,7 +6,6 @@
 #include <memory>
 
 #include "platform/system/cp1252.h"
-#include "resources/string_table.h"
 #include "runtime/numbers.h"
 #include "runtime/runtime_hooks.h"
 #include "runtime/runtime_internal.h"
@@ -99,13 +98,6 @@ std::size_t RingSlotRoom(int slot) {
 }
 
 int RingIndex() { return TheRing().index; }
-
-char* LoadStr(int id) {
-  const std::string* s = resources::FindString(id);
-  std::string_view v = s ? std::string_view(*s) : std::string_view();
-  if (v.size() > kRingSlotRoom - 1) v = v.substr(0, kRingSlotRoom - 1);
-  return RingCopy(v);
-}
 
 char* SubStr(const char* text, int position, int length) {
   text = Safe(text);

@@ -41,9 +41,6 @@ char* RingCopy(std::string_view text);
 std::size_t RingSlotRoom(int slot);
 int RingIndex();
 
-// ring: string-table text, at most 2,047 characters; a missing id gives "".
-char* LoadStr(int id);
-
 char* SubStr(const char* text, int position, int length);  // ring; length 0 = to the end
 char* Left(const char* text, int n);                       // ring; n = 0 = whole text
 char* Space(int n);                                        // ring; n < 1 = EmptyText

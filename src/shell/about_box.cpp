@@ -6,7 +6,7 @@
 #include "platform/gui/controls.h"
 #include "platform/gui/dialog_template.h"
 #include "platform/system/system_info.h"
-#include "runtime/xbase.h"
+#include "resources/string_table.h"
 #include "shell/mdi_client.h"
 #include "shell/utility_commands.h"
 

@@ -5,6 +5,7 @@
 #include "platform/gui/command.h"
 #include "platform/gui/cursor.h"
 #include "platform/gui/filedialog.h"
+#include "resources/string_table.h"
 #include "runtime/inifiles.h"
 #include "runtime/xbase.h"
 

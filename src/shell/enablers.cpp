@@ -1,6 +1,7 @@
 #include "shell/enablers.h"
 
 #include "platform/gui/mdi.h"
+#include "resources/string_table.h"
 #include "runtime/access_rights.h"
 #include "runtime/dossier_record.h"
 #include "runtime/session_registry.h"

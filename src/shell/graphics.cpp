@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "resources/string_table.h"
 #include "runtime/inifiles.h"
 #include "runtime/numbers.h"
 #include "runtime/runtime_init.h"

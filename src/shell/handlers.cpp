@@ -7,6 +7,7 @@
 #include "platform/gui/application.h"
 #include "platform/gui/constants.h"
 #include "platform/gui/messagebox.h"
+#include "resources/string_table.h"
 #include "runtime/access_rights.h"
 #include "runtime/xbase.h"
 #include "shell/command_table.h"

@@ -4,6 +4,7 @@
 #include "platform/gui/constants.h"
 #include "platform/gui/messagebox.h"
 #include "resources/command_ids.h"
+#include "resources/string_table.h"
 #include "runtime/access_rights.h"
 #include "runtime/dossier_record.h"
 #include "runtime/inifiles.h"

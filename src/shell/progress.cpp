@@ -4,7 +4,7 @@
 #include "platform/gui/cursor.h"
 #include "platform/gui/handles.h"
 #include "platform/gui/window.h"
-#include "runtime/xbase.h"
+#include "resources/string_table.h"
 #include "shell/cursors.h"
 
 namespace {

@@ -4,6 +4,7 @@
 
 #include "platform/system/files.h"
 #include "resources/command_ids.h"
+#include "resources/string_table.h"
 #include "runtime/inifiles.h"
 #include "runtime/session_registry.h"
 #include "runtime/text.h"

@@ -8,6 +8,7 @@
 #include "platform/gui/mdi.h"
 #include "platform/gui/statusbar.h"
 #include "resources/command_ids.h"
+#include "resources/string_table.h"
 #include "runtime/xbase.h"
 #include "shell/application.h"
 #include "shell/mdi_client.h"

@@ -16,6 +16,7 @@
 #include "platform/system/error_text.h"
 #include "platform/system/files.h"
 #include "resources/command_ids.h"
+#include "resources/string_table.h"
 #include "runtime/inifiles.h"
 #include "runtime/logfile.h"
 #include "runtime/session_registry.h"

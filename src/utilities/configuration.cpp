@@ -18,6 +18,7 @@
 #include "platform/gui/filedialog.h"
 #include "platform/gui/listbox.h"
 #include "platform/gui/messagebox.h"
+#include "resources/string_table.h"
 #include "runtime/inifiles.h"
 #include "runtime/numbers.h"
 #include "runtime/session_registry.h"

@@ -30,6 +30,7 @@
 #include "utilities/list_placement.h"
 #include "utilities/core/report_store.h"
 #include "reports/engine/core/report_texts.h"
+#include "resources/string_table.h"
 
 using settings::kReportCodeField;
 using settings::kReportCodeWidth;

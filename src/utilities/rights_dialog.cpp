@@ -11,8 +11,8 @@
 #include "platform/gui/dialog_template.h"
 #include "platform/gui/messagebox.h"
 #include "platform/system/cp1252.h"
+#include "resources/string_table.h"
 #include "runtime/dossier_record.h"
-#include "runtime/xbase.h"
 #include "shell/mdi_client.h"
 
 namespace {

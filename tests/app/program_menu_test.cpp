@@ -63,6 +63,7 @@
 #include "utilities/configuration.h"
 #include "utilities/constants_window.h"
 #include "dossier/constants_check.h"
+#include "resources/string_table.h"
 
 namespace {
 

@@ -6,6 +6,7 @@
 #include "data/dossier_lock.h"
 #include "data/locks.h"
 #include "data_test_util.h"
+#include "resources/string_table.h"
 #include "support/other_process.h"
 
 namespace data_test {

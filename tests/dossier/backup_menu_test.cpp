@@ -34,6 +34,7 @@
 #include "processing/core/ofx_import.h"
 #include "processing/core/stopped_imports.h"
 #include "resources/command_ids.h"
+#include "resources/string_table.h"
 #include "runtime/inifiles.h"
 #include "runtime/logfile.h"
 #include "runtime/session_registry.h"

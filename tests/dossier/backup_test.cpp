@@ -2,6 +2,7 @@
 // refused by name, a failing batch file, and the refusal while another station
 // has the dossier open.
 #include "dossier_window_test.h"
+#include "resources/string_table.h"
 
 namespace backup_test {
 namespace {

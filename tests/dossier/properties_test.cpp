@@ -3,6 +3,7 @@
 #include "dossier_window_test.h"
 #include "dossier/dossier_properties.h"
 #include "dossier/working_date.h"
+#include "resources/string_table.h"
 
 namespace backup_test {
 namespace {

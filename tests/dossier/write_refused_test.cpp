@@ -31,8 +31,8 @@
 #include "reports/balances/core/balance_sheet_compile.h"
 #include "reports/balances/core/balance_sheet_init.h"
 #include "reports/balances/core/balance_sheet_run.h"
+#include "resources/string_table.h"
 #include "runtime/inifiles.h"
-#include "runtime/xbase.h"
 #include "support/dossier_fixture.h"
 #include "support/rebuild_maintenance.h"
 

@@ -10,6 +10,7 @@
 #include "framework/lookup_dialog.h"
 #include "masterdata/code_list.h"
 #include "resources/command_ids.h"
+#include "resources/string_table.h"
 #include "runtime/inifiles.h"
 #include "runtime/text.h"
 #include "runtime/xbase.h"

@@ -12,8 +12,8 @@
 #include "framework/fmt_saisie.h"
 #include "framework/framework_hooks.h"
 #include "framework/lock_notice.h"
+#include "resources/string_table.h"
 #include "runtime/runtime_hooks.h"
-#include "runtime/xbase.h"
 #include "support/gui_test.h"
 
 #include <gtest/gtest.h>

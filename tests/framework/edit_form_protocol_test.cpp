@@ -1,6 +1,7 @@
 // The edit-form base without a table: the close and save protocol with its
 // question, "Enregistrer" and "Quitter", the registry slot, the partner
 // list's refresh, the context menu and the small checks.
+#include "resources/string_table.h"
 #include "test_subject.h"
 
 namespace {

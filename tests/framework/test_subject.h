@@ -29,6 +29,7 @@
 #include "platform/gui/mdi.h"
 #include "platform/gui/messagebox.h"
 #include "platform/gui/modal_seam.h"
+#include "resources/string_table.h"
 #include "runtime/access_rights.h"
 #include "runtime/dossier_record.h"
 #include "runtime/inifiles.h"

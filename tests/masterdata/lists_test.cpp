@@ -8,6 +8,7 @@
 #include "masterdata/core/code_layouts.h"
 #include "masterdata/record_text_editor.h"
 #include "masterdata_fixture.h"
+#include "resources/string_table.h"
 #include "runtime/access_rights.h"
 #include "runtime/code_helpers.h"
 #include "runtime/dossier_record.h"

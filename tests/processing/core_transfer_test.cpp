@@ -32,6 +32,7 @@
 #include "posting/journal_month.h"
 #include "processing/core/dossier_merge.h"
 #include "processing/core/year_separation.h"
+#include "resources/string_table.h"
 #include "runtime/dossier_record.h"
 #include "runtime/numbers.h"
 #include "runtime/runtime_hooks.h"

@@ -44,6 +44,7 @@
 #include "support/other_process.h"
 #include "support/python.h"
 #include "platform/system/files.h"
+#include "resources/string_table.h"
 
 namespace {
 

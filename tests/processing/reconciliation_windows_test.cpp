@@ -27,6 +27,7 @@
 #include "reports/engine/choice_dialogs.h"
 #include "reports/engine/report_engine_commands.h"
 #include "resources/command_ids.h"
+#include "resources/string_table.h"
 #include "runtime/access_rights.h"
 #include "runtime/code_helpers.h"
 #include "runtime/dossier_record.h"

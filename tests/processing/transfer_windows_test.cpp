@@ -27,6 +27,7 @@
 #include "processing/merge_windows.h"
 #include "processing/separation_windows.h"
 #include "processing/opening_balances_window.h"
+#include "resources/string_table.h"
 #include "runtime/dossier_record.h"
 #include "runtime/logfile.h"
 #include "runtime/session_registry.h"

@@ -2,6 +2,7 @@
 
 #include <filesystem>
 #include <fstream>
+#include <map>
 #include <regex>
 #include <string>
 
@@ -46,24 +47,58 @@ TEST(StringTable, BuildStepRefusesBadFiles) {
   EXPECT_NE(run("1\tcaf\xC3\n"), 0);    // truncated UTF-8
 }
 
-// Every id that the program's sources pass as a literal to LoadStr (or to the table
-// layer's Str) is in the table: a missing id would show an empty text at run time.
-TEST(StringTable, EveryLiteralIdUsedInTheSourcesExists) {
-  const std::regex use(R"(\b(?:LoadStr|Str)\(\s*(\d+)\s*[,)])");
-  std::string missing;
-  std::size_t uses = 0;
+// A blank at either end of a text is written \s: a blank that an editor would strip unseen stops the build.
+TEST(StringTable, BuildStepRefusesEdgeBlanksNotWrittenAsEscapes) {
+  test_support::TempFolder folder("merlon-strings-blanks");
+  const fs::path dir = folder.path();
+  auto run = [&](const std::string& content) {
+    std::ofstream(dir / "in.txt", std::ios::binary | std::ios::trunc) << content;
+    std::string cmd = std::string("'") + MERLON_EMBED_TOOL + "' '" + (dir / "out.cpp").string() + "' '" +
+                      (dir / "in.txt").string() + "' 2>" + (dir / "err.txt").string();
+    return std::system(cmd.c_str());
+  };
+  struct Case { const char* line; bool accepted; } cases[] = {
+      {"1\tUn nombre de\\s\n", true},  {"1\t\\s- Erreur:\\s\n", true}, {"1\t\\s\\s\n", true},
+      {"1\tmilieu seul ok\n", true},     {"1\tUn nombre de \n", false},     {"1\t au\n", false},
+      {"1\tfin\t\n", false},            {"1\t \n", false},                 {"1\tfin \r\n", false},
+  };
+  for (const Case& c : cases) EXPECT_EQ(run(c.line) == 0, c.accepted) << c.line;
+  run("1\tUn nombre de\\s\n2\t\\s\\s\\s\n");
+  std::ifstream gen(dir / "out.cpp");
+  const std::string text((std::istreambuf_iterator<char>(gen)), std::istreambuf_iterator<char>());
+  EXPECT_NE(text.find("{1, \"Un nombre de \", 13}"), std::string::npos) << text;
+  EXPECT_NE(text.find("{2, \"   \", 3}"), std::string::npos) << text;
+}
+
+// Each id the program's sources load is named beside the code that shows it: no text loader (LoadStr,
+// LastingText, the table layer's Str) takes a bare number, and every named id that a file loads is in the table
+// (a missing id would show an empty text at run time).
+TEST(StringTable, EveryLoadedIdIsNamedAndExists) {
+  const std::regex bare(R"(\b(?:LoadStr|LastingText|Str)\(\s*\d)");
+  const std::regex named(R"(\b(?:LoadStr|LastingText|Str)\(\s*(k[A-Z]\w*))");
+  const std::regex constant(R"(\b(k[A-Z]\w*)\s*=\s*(\d+)\s*[;,])");
+  std::string bad;
+  std::size_t checked = 0;
   for (const auto& entry : fs::recursive_directory_iterator(fs::path(MERLON_SOURCE_DIR) / "src")) {
     const std::string ext = entry.path().extension().string();
     if (!entry.is_regular_file() || (ext != ".cpp" && ext != ".h")) continue;
+    const std::string file = fs::relative(entry.path(), MERLON_SOURCE_DIR).generic_string();
+    if (file.rfind("src/resources/", 0) == 0) continue;
     std::ifstream in(entry.path(), std::ios::binary);
     const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    for (std::sregex_iterator it(text.begin(), text.end(), use), end; it != end; ++it) {
-      ++uses;
-      const int id = std::stoi((*it)[1].str());
-      if (resources::FindString(id) == nullptr)
-        missing += std::to_string(id) + " in " + fs::relative(entry.path(), MERLON_SOURCE_DIR).string() + "\n";
+    for (std::sregex_iterator it(text.begin(), text.end(), bare), end; it != end; ++it)
+      bad += file + ": a bare id in \"" + (*it)[0].str() + "\"\n";
+    std::map<std::string, int> ids;
+    for (std::sregex_iterator it(text.begin(), text.end(), constant), end; it != end; ++it)
+      ids[(*it)[1].str()] = std::stoi((*it)[2].str());
+    for (std::sregex_iterator it(text.begin(), text.end(), named), end; it != end; ++it) {
+      const auto id = ids.find((*it)[1].str());
+      if (id == ids.end()) continue;  // named in a header, or the base of a range
+      ++checked;
+      if (resources::FindString(id->second) == nullptr)
+        bad += file + ": " + id->first + " = " + std::to_string(id->second) + " is not in the table\n";
     }
   }
-  EXPECT_GT(uses, 50u);
-  EXPECT_TRUE(missing.empty()) << missing;
+  EXPECT_GT(checked, 50u);
+  EXPECT_TRUE(bad.empty()) << bad;
 }

@@ -3,6 +3,7 @@
 #include <cstdlib>
 #include <string>
 
+#include "resources/string_table.h"
 #include "runtime/dossier_record.h"
 #include "runtime/session_registry.h"
 #include "runtime/xbase.h"

@@ -89,6 +89,11 @@ TEST(TextHelpers, PlaceholderFilledOnce) {
       {"value not filled again", FillPlaceholder("%s-%s", "%s"), "%s-%s"},
       {"empty value", FillPlaceholder("Pi\xE8" "ce %s.", ""), "Pi\xE8" "ce ."},
       {"lone percent", FillPlaceholder("100 % %s", "x"), "100 % x"},
+      {"several in order", FillPlaceholders("Un nombre de %s \xE0 %s", {"1", "99"}), "Un nombre de 1 \xE0 99"},
+      {"several: a value's %s kept", FillPlaceholders("%s-%s", {"%s", "B"}), "%s-B"},
+      {"several: fewer values", FillPlaceholders("%s/%s/%s", {"1", "2"}), "1/2/%s"},
+      {"several: more values", FillPlaceholders("(%s)", {"1", "2"}), "(1)"},
+      {"several: at both ends", FillPlaceholders("%s%s", {"", "x"}), "x"},
   });
 }
 

@@ -1,5 +1,6 @@
 #include <set>
 
+#include "resources/string_table.h"
 #include "runtime/runtime_hooks.h"
 #include "runtime/xbase.h"
 #include "support/runtime_fixture.h"
@@ -73,12 +74,18 @@ TEST_F(TextFunctions, StrTranRefusesAReplacementThatContainsTheSearch) {
 
 TEST_F(TextFunctions, RingLifetimeAndGrowth) {
   std::set<char*> seen;
-  char* first = LoadStr(0);
+  char* first = RingCopy(LoadStr(0));
   seen.insert(first);
-  for (int i = 1; i < kRingSlots; ++i) seen.insert(LoadStr(0));
+  for (int i = 1; i < kRingSlots; ++i) seen.insert(RingCopy(LoadStr(0)));
   EXPECT_EQ(seen.size(), static_cast<std::size_t>(kRingSlots));
-  EXPECT_STREQ(first, "Nuv-Merlon ZEL");  // still valid after 49 more uses
-  EXPECT_EQ(LoadStr(0), first);             // the 51st reuses slot 0
+  EXPECT_STREQ(first, "Nuv-Merlon ZEL");   // still valid after 49 more uses
+  EXPECT_EQ(RingCopy(LoadStr(0)), first);  // the 51st reuses slot 0
+
+  // A string-table text is not a ring slot: it stays whole however often the ring turns.
+  const char* lasting = LoadStr(0);
+  for (int i = 0; i < 3 * kRingSlots; ++i) RingCopy("ecrase");
+  EXPECT_STREQ(lasting, "Nuv-Merlon ZEL");
+  EXPECT_EQ(LoadStr(0), lasting);
 
   // A 5,000-character result enlarges its slot, which keeps the room.
   std::string big(5000, 'z');

@@ -5,7 +5,7 @@
 #include "platform/gui/messagebox.h"
 #include "platform/gui/statusbar.h"
 #include "resources/command_ids.h"
-#include "runtime/xbase.h"
+#include "resources/string_table.h"
 #include "shell/enablers.h"
 #include "shell/registry.h"
 #include "shell/toolbar.h"

@@ -6,6 +6,7 @@
 
 #include "platform/gui/application.h"
 #include "platform/gui/menu.h"
+#include "resources/string_table.h"
 #include "runtime/runtime_init.h"
 #include "runtime/xbase.h"
 #include "runtime/access_rights.h"

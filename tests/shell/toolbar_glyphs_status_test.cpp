@@ -3,7 +3,7 @@
 #include "platform/gui/bitmap.h"
 #include "platform/gui/mdi.h"
 #include "platform/gui/statusbar.h"
-#include "runtime/xbase.h"
+#include "resources/string_table.h"
 #include "shell/child_status.h"
 #include "shell/toolbar.h"
 #include "shell_frame_fixture.h"

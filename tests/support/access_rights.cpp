@@ -3,8 +3,8 @@
 #include <cstdlib>
 #include <string>
 
+#include "resources/string_table.h"
 #include "runtime/dossier_record.h"
-#include "runtime/xbase.h"
 
 namespace test_support {
 

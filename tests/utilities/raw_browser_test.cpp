@@ -13,6 +13,7 @@
 #include "support/gui_test.h"
 #include "support/other_process.h"
 #include "controls/medit.h"
+#include "resources/string_table.h"
 #include "utilities/raw_browser.h"
 
 namespace settings_test {

@@ -23,6 +23,7 @@
 #include "platform/system/clock.h"
 #include "platform/system/cp1252.h"
 #include "platform/system/files.h"
+#include "resources/string_table.h"
 #include "runtime/logfile.h"
 #include "runtime/numbers.h"
 #include "runtime/text.h"

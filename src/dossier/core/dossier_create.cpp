@@ -10,6 +10,7 @@
 #include "data/table_create.h"
 #include "data/table_structures.h"
 #include "platform/system/files.h"
+#include "resources/string_table.h"
 #include "runtime/inifiles.h"
 #include "runtime/logfile.h"
 #include "runtime/text.h"

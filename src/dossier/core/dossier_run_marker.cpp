@@ -9,6 +9,7 @@
 #include "data/error_report.h"
 #include "platform/system/clock.h"
 #include "platform/system/files.h"
+#include "resources/string_table.h"
 #include "runtime/inifiles.h"
 #include "runtime/text.h"
 #include "runtime/xbase.h"

@@ -21,6 +21,8 @@
 #include <memory>
 #include <string>
 
+#include "resources/string_table.h"
+
 namespace platform {
 class HeldFile;
 }

@@ -4,6 +4,7 @@
 
 #include "data/dossier_files.h"
 #include "platform/system/clock.h"
+#include "resources/string_table.h"
 #include "runtime/xbase.h"
 
 namespace {

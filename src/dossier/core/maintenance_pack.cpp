@@ -13,9 +13,9 @@
 #include "dossier/core/renumber_pieces.h"
 #include "platform/system/cp1252.h"
 #include "platform/system/files.h"
+#include "resources/string_table.h"
 #include "runtime/logfile.h"
 #include "runtime/text.h"
-#include "runtime/xbase.h"
 
 DossierTableRef DossierTableOf(int number) {
   switch (number) {

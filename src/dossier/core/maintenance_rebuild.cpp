@@ -14,6 +14,7 @@
 #include "dossier/core/dossier_run_marker.h"
 #include "platform/system/cp1252.h"
 #include "platform/system/files.h"
+#include "resources/string_table.h"
 #include "runtime/code_helpers.h"
 #include "runtime/dates.h"
 #include "runtime/dossier_record.h"

@@ -14,6 +14,7 @@
 #include "dossier/core/conversion.h"
 #include "dossier/core/maintenance_pack.h"
 #include "platform/system/clock.h"
+#include "resources/string_table.h"
 #include "runtime/code_helpers.h"
 #include "runtime/dates.h"
 #include "runtime/dossier_record.h"

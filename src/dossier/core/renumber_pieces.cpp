@@ -23,6 +23,7 @@
 #include "dossier/core/maintenance_rebuild.h"
 #include "platform/system/cp1252.h"
 #include "platform/system/files.h"
+#include "resources/string_table.h"
 #include "runtime/code_helpers.h"
 #include "runtime/dossier_record.h"
 #include "runtime/numbers.h"

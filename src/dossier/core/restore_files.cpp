@@ -16,6 +16,7 @@
 #include "platform/system/clock.h"
 #include "platform/system/cp1252.h"
 #include "platform/system/files.h"
+#include "resources/string_table.h"
 #include "runtime/logfile.h"
 #include "runtime/text.h"
 #include "runtime/xbase.h"

@@ -2,6 +2,7 @@
 
 #include "data/aside_copies.h"
 #include "data/dossier_files.h"
+#include "resources/string_table.h"
 #include "runtime/logfile.h"
 #include "runtime/xbase.h"
 

@@ -7,6 +7,7 @@
 #include "data/record_fields.h"
 #include "data/write_targets.h"
 #include "posting/journal_month.h"
+#include "resources/string_table.h"
 #include "runtime/code_helpers.h"
 #include "runtime/dates.h"
 #include "runtime/dossier_record.h"

@@ -5,6 +5,7 @@
 #include "data/entry_lines.h"
 #include "data/table.h"
 #include "posting/journal_month.h"
+#include "resources/string_table.h"
 #include "runtime/numbers.h"
 #include "runtime/xbase.h"
 

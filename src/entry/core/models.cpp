@@ -1,6 +1,7 @@
 #include "entry/core/models.h"
 
 #include "data/entry_lines.h"
+#include "resources/string_table.h"
 #include "runtime/numbers.h"
 #include "runtime/xbase.h"
 

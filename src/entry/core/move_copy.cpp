@@ -14,6 +14,7 @@
 #include "posting/entry_state.h"
 #include "posting/journal_month.h"
 #include "posting/new_lines.h"
+#include "resources/string_table.h"
 #include "runtime/code_helpers.h"
 #include "runtime/dates.h"
 #include "runtime/logfile.h"

@@ -24,6 +24,7 @@
 #include "posting/entry_state.h"
 #include "posting/journal_month.h"
 #include "platform/system/clock.h"
+#include "resources/string_table.h"
 #include "runtime/dates.h"
 #include "runtime/dossier_record.h"
 #include "runtime/logfile.h"

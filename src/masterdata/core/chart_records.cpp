@@ -8,6 +8,7 @@
 #include "data/table_copy.h"
 #include "masterdata/core/code_values.h"
 #include "masterdata/core/masterdata_strings.h"
+#include "resources/string_table.h"
 #include "runtime/code_helpers.h"
 #include "runtime/dossier_record.h"
 #include "runtime/inifiles.h"

@@ -6,6 +6,7 @@
 #include "masterdata/core/code_layouts.h"
 #include "masterdata/core/code_values.h"
 #include "masterdata/core/masterdata_strings.h"
+#include "resources/string_table.h"
 #include "runtime/numbers.h"
 #include "runtime/report_fields.h"
 #include "runtime/xbase.h"

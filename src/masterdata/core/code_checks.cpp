@@ -7,6 +7,7 @@
 #include "masterdata/core/code_values.h"
 #include "masterdata/core/masterdata_strings.h"
 #include "platform/system/files.h"
+#include "resources/string_table.h"
 #include "runtime/bank_ids.h"
 #include "runtime/code_helpers.h"
 #include "runtime/xbase.h"

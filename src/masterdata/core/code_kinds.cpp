@@ -4,7 +4,7 @@
 
 #include "masterdata/core/masterdata_strings.h"
 #include "resources/command_ids.h"
-#include "runtime/xbase.h"
+#include "resources/string_table.h"
 
 namespace masterdata {
 

@@ -6,7 +6,6 @@
 #include "masterdata/core/masterdata_strings.h"
 #include "resources/command_ids.h"
 #include "resources/string_table.h"
-#include "runtime/xbase.h"
 
 namespace masterdata {
 

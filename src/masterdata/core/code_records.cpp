@@ -7,6 +7,7 @@
 #include "masterdata/core/code_kinds.h"
 #include "masterdata/core/code_values.h"
 #include "masterdata/core/masterdata_strings.h"
+#include "resources/string_table.h"
 #include "runtime/xbase.h"
 
 namespace masterdata {

@@ -5,6 +5,7 @@
 #include "masterdata/core/code_records.h"
 #include "masterdata/core/code_values.h"
 #include "masterdata/core/masterdata_strings.h"
+#include "resources/string_table.h"
 #include "runtime/code_helpers.h"
 #include "runtime/report_fields.h"
 #include "runtime/xbase.h"

@@ -4,6 +4,7 @@
 #include "data/error_report.h"
 #include "data/table.h"
 #include "dossier/core/dossier_run_marker_copies.h"
+#include "resources/string_table.h"
 #include "runtime/text.h"
 #include "runtime/xbase.h"
 #include "runtime/numbers.h"

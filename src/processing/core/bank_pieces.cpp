@@ -23,6 +23,7 @@
 #include "posting/new_lines.h"
 #include "runtime/dossier_record.h"
 #include "platform/system/temp_files.h"
+#include "resources/string_table.h"
 #include "runtime/numbers.h"
 #include "runtime/text.h"
 #include "runtime/xbase.h"

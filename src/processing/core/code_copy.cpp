@@ -9,6 +9,7 @@
 #include "data/table.h"
 #include "data/table_copy.h"
 #include "dossier/core/dossier_run_marker.h"
+#include "resources/string_table.h"
 #include "runtime/logfile.h"
 #include "runtime/code_helpers.h"
 #include "runtime/xbase.h"

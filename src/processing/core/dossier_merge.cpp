@@ -21,6 +21,7 @@
 #include "platform/system/files.h"
 #include "processing/core/matching_lines.h"
 #include "processing/core/transfer_tables.h"
+#include "resources/string_table.h"
 #include "runtime/dates.h"
 #include "runtime/numbers.h"
 #include "runtime/xbase.h"

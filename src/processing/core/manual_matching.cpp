@@ -12,6 +12,7 @@
 #include "data/table_results.h"
 #include "posting/journal_month.h"
 #include "posting/new_lines.h"
+#include "resources/string_table.h"
 #include "runtime/code_helpers.h"
 #include "runtime/dossier_record.h"
 #include "runtime/inifiles.h"

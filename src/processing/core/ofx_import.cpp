@@ -14,6 +14,7 @@
 #include "platform/system/files.h"
 #include "processing/core/bank_pieces.h"
 #include "processing/core/stopped_imports.h"
+#include "resources/string_table.h"
 #include "runtime/dates.h"
 #include "runtime/dossier_record.h"
 #include "runtime/inifiles.h"

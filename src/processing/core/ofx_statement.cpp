@@ -7,7 +7,7 @@
 #include "platform/system/files.h"
 #include "platform/system/process.h"
 #include "platform/system/temp_files.h"
-#include "runtime/xbase.h"
+#include "resources/string_table.h"
 
 namespace processing {
 

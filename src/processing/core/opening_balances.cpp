@@ -23,6 +23,7 @@
 #include "platform/system/clock.h"
 #include "platform/system/files.h"
 #include "processing/core/matching_lines.h"
+#include "resources/string_table.h"
 #include "runtime/numbers.h"
 #include "runtime/text.h"
 #include "runtime/xbase.h"

@@ -2,6 +2,7 @@
 
 #include "data/dossier_files.h"
 #include "platform/system/files.h"
+#include "resources/string_table.h"
 #include "runtime/text.h"
 #include "runtime/xbase.h"
 

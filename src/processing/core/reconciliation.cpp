@@ -9,12 +9,12 @@
 #include "data/entry_lines.h"
 #include "data/locks.h"
 #include "data/session.h"
+#include "resources/string_table.h"
 #include "runtime/code_helpers.h"
 #include "runtime/dates.h"
 #include "runtime/inifiles.h"
 #include "runtime/numbers.h"
 #include "runtime/text.h"
-#include "runtime/xbase.h"
 
 namespace processing {
 

@@ -11,8 +11,8 @@
 #include "data/table_results.h"
 #include "platform/system/files.h"
 #include "processing/core/matching_lines.h"
+#include "resources/string_table.h"
 #include "runtime/text.h"
-#include "runtime/xbase.h"
 
 namespace processing {
 

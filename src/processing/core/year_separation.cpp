@@ -18,6 +18,7 @@
 #include "posting/journal_month.h"
 #include "processing/core/dossier_merge.h"
 #include "processing/core/transfer_tables.h"
+#include "resources/string_table.h"
 #include "runtime/dossier_record.h"
 #include "runtime/text.h"
 #include "runtime/xbase.h"

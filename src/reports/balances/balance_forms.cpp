@@ -12,10 +12,10 @@
 #include "reports/balances/core/trial_balance_run.h"
 #include "reports/ledgers/core/ledger_strings.h"
 #include "reports/ledgers/core/limits_checks.h"
+#include "resources/string_table.h"
 #include "runtime/dates.h"
 #include "runtime/dossier_record.h"
 #include "runtime/text.h"
-#include "runtime/xbase.h"
 #include "shell/graphics.h"
 #include "shell/registry.h"
 

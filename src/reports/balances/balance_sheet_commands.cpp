@@ -19,6 +19,7 @@
 #include "reports/balances/core/balance_sheet_init.h"
 #include "reports/balances/core/balance_sheet_model.h"
 #include "resources/command_ids.h"
+#include "resources/string_table.h"
 #include "runtime/dates.h"
 #include "runtime/dossier_record.h"
 #include "runtime/inifiles.h"

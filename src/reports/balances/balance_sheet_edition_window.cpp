@@ -14,6 +14,7 @@
 #include "reports/engine/choice_dialogs.h"
 #include "reports/engine/printing.h"
 #include "reports/engine/visu_window.h"
+#include "resources/string_table.h"
 #include "runtime/access_rights.h"
 #include "runtime/dossier_record.h"
 #include "runtime/runtime_hooks.h"

@@ -10,9 +10,9 @@
 #include "reports/balances/core/trial_balance_variables.h"
 #include "reports/engine/printing.h"
 #include "reports/ledgers/core/ledger_tables.h"
+#include "resources/string_table.h"
 #include "runtime/access_rights.h"
 #include "runtime/session_registry.h"
-#include "runtime/xbase.h"
 #include "shell/registry.h"
 #include "shell/toolbar.h"
 

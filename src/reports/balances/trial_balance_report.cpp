@@ -6,9 +6,9 @@
 #include "data/dossier_files.h"
 #include "reports/balances/core/cegid_export.h"
 #include "reports/balances/core/trial_balance_variables.h"
+#include "resources/string_table.h"
 #include "runtime/dossier_record.h"
 #include "runtime/text.h"
-#include "runtime/xbase.h"
 
 namespace balances {
 

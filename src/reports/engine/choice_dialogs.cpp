@@ -20,6 +20,7 @@
 #include "reports/engine/core/report_text.h"
 #include "reports/engine/core/template_loader.h"
 #include "reports/engine/window_environment.h"
+#include "resources/string_table.h"
 #include "runtime/inifiles.h"
 #include "runtime/text.h"
 #include "runtime/xbase.h"

@@ -7,8 +7,8 @@
 #include "platform/gui/messagebox.h"
 #include "reports/engine/core/export_followup.h"
 #include "reports/engine/core/report_text.h"
+#include "resources/string_table.h"
 #include "runtime/text.h"
-#include "runtime/xbase.h"
 #include "shell/utility_commands.h"
 
 namespace {

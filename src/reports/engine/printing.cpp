@@ -20,11 +20,11 @@
 #include "reports/engine/report_window.h"
 #include "reports/engine/visu_window.h"
 #include "reports/engine/window_environment.h"
+#include "resources/string_table.h"
 #include "runtime/access_rights.h"
 #include "runtime/dossier_record.h"
 #include "runtime/inifiles.h"
 #include "runtime/session_registry.h"
-#include "runtime/xbase.h"
 #include "shell/mdi_client.h"
 #include "shell/program_printer.h"
 

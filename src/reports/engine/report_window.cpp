@@ -11,9 +11,9 @@
 #include "reports/engine/printing.h"
 #include "reports/engine/visu_window.h"
 #include "reports/engine/core/report_text.h"
+#include "resources/string_table.h"
 #include "runtime/access_rights.h"
 #include "runtime/session_registry.h"
-#include "runtime/xbase.h"
 #include "shell/mdi_client.h"
 #include "shell/registry.h"
 

@@ -26,6 +26,7 @@
 #include "reports/engine/report_window.h"
 #include "reports/engine/window_environment.h"
 #include "resources/command_ids.h"
+#include "resources/string_table.h"
 #include "runtime/access_rights.h"
 #include "runtime/dossier_record.h"
 #include "runtime/inifiles.h"

@@ -22,6 +22,7 @@
 #include "runtime/text.h"
 #include "runtime/xbase.h"
 #include "resources/command_ids.h"
+#include "resources/string_table.h"
 #include "shell/graphics.h"
 #include "shell/mdi_client.h"
 #include "shell/registry.h"

@@ -22,6 +22,7 @@
 #include "runtime/access_rights.h"
 #include "runtime/xbase.h"
 #include "resources/command_ids.h"
+#include "resources/string_table.h"
 #include "shell/graphics.h"
 #include "shell/registry.h"
 #include "shell/toolbar.h"

@@ -12,6 +12,7 @@
 #include "reports/engine/printing.h"
 #include "reports/engine/visu_window.h"
 #include "reports/vat_dunning/dunning_form.h"
+#include "resources/string_table.h"
 #include "runtime/session_registry.h"
 #include "runtime/access_rights.h"
 #include "runtime/xbase.h"

@@ -3,6 +3,7 @@
 #include <cstdlib>
 
 #include "data/table.h"
+#include "resources/string_table.h"
 #include "runtime/access_rights.h"
 #include "runtime/dossier_record.h"
 #include "runtime/xbase.h"

@@ -6,6 +6,7 @@
 #include "data/session.h"
 #include "data/table_structures.h"
 #include "resources/command_ids.h"
+#include "resources/string_table.h"
 #include "runtime/inifiles.h"
 #include "runtime/xbase.h"
 

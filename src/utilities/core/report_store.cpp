@@ -5,6 +5,7 @@
 #include "runtime/text.h"
 #include "runtime/xbase.h"
 #include "reports/engine/core/report_texts.h"
+#include "resources/string_table.h"
 
 namespace settings {
 

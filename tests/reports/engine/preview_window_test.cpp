@@ -8,6 +8,7 @@
 
 #include "platform/gui/controlbar.h"
 #include "platform/gui/keyboard.h"
+#include "resources/string_table.h"
 #include "runtime/xbase.h"
 #include "shell/toolbar.h"
 

@@ -5,7 +5,7 @@
 #include "masterdata/core/chart_files.h"
 #include "masterdata/core/code_layouts.h"
 #include "reportset_support.h"
-#include "runtime/xbase.h"
+#include "resources/string_table.h"
 
 namespace reportset {
 namespace {

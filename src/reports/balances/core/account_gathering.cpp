@@ -8,6 +8,7 @@
 #include "data/stored_fields.h"
 #include "data/table.h"
 #include "data/table_scan.h"
+#include "resources/string_table.h"
 #include "runtime/xbase.h"
 
 namespace balances {

@@ -3,7 +3,7 @@
 #include "data/table.h"
 #include "data/table_copy.h"
 #include "reports/balances/core/balance_sheet_model.h"
-#include "runtime/xbase.h"
+#include "resources/string_table.h"
 
 namespace balances {
 

@@ -8,8 +8,8 @@
 #include "data/table_structures.h"
 #include "platform/system/files.h"
 #include "reports/balances/core/code_lists.h"
+#include "resources/string_table.h"
 #include "runtime/text.h"
-#include "runtime/xbase.h"
 
 namespace balances {
 

@@ -8,11 +8,11 @@
 #include "data/table.h"
 #include "reports/balances/core/balance_sheet_run.h"
 #include "reports/balances/core/code_lists.h"
+#include "resources/string_table.h"
 #include "runtime/access_rights.h"
 #include "runtime/code_helpers.h"
 #include "runtime/inifiles.h"
 #include "runtime/numbers.h"
-#include "runtime/xbase.h"
 
 namespace balances {
 

@@ -11,6 +11,7 @@
 #include "dossier/core/dossier_run_marker_copies.h"
 #include "reports/balances/core/balance_sheet_init.h"
 #include "reports/balances/core/trial_balance_options.h"
+#include "resources/string_table.h"
 #include "runtime/dates.h"
 #include "runtime/inifiles.h"
 #include "runtime/logfile.h"

@@ -14,7 +14,7 @@
 #include "data/stored_fields.h"
 #include "data/table.h"
 #include "data/table_scan.h"
-#include "runtime/xbase.h"
+#include "resources/string_table.h"
 
 namespace balances {
 

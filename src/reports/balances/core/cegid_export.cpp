@@ -11,6 +11,7 @@
 #include "runtime/text.h"
 #include "runtime/xbase.h"
 #include "reports/balances/core/export_text.h"
+#include "resources/string_table.h"
 
 namespace balances {
 

@@ -2,8 +2,8 @@
 
 #include "data/entry_lines.h"
 #include "data/table.h"
+#include "resources/string_table.h"
 #include "runtime/text.h"
-#include "runtime/xbase.h"
 
 namespace balances {
 

@@ -17,9 +17,9 @@
 #include "runtime/bank_ids.h"
 #include "data/entry_lines.h"
 #include "data/write_targets.h"
+#include "resources/string_table.h"
 #include "runtime/dates.h"
 #include "runtime/text.h"
-#include "runtime/xbase.h"
 
 namespace balances {
 

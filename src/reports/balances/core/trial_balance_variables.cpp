@@ -5,6 +5,7 @@
 #include "data/entry_lines.h"
 #include "reports/balances/core/code_lists.h"
 #include "reports/balances/core/export_text.h"
+#include "resources/string_table.h"
 #include "runtime/code_helpers.h"
 #include "runtime/dates.h"
 #include "runtime/numbers.h"

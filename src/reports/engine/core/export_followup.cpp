@@ -1,7 +1,7 @@
 #include "reports/engine/core/export_followup.h"
 
+#include "resources/string_table.h"
 #include "runtime/email_file.h"
-#include "runtime/xbase.h"
 
 namespace reports {
 

@@ -3,7 +3,7 @@
 #include <vector>
 
 #include "reports/engine/core/report_text.h"
-#include "runtime/xbase.h"
+#include "resources/string_table.h"
 
 namespace reports {
 

@@ -5,8 +5,8 @@
 #include "data/write_targets.h"
 #include "platform/system/files.h"
 #include "reports/engine/core/report_text.h"
+#include "resources/string_table.h"
 #include "runtime/text.h"
-#include "runtime/xbase.h"
 
 namespace reports {
 

@@ -6,6 +6,7 @@
 
 #include "platform/system/cp1252.h"
 #include "reports/engine/core/interpreter_impl.h"
+#include "resources/string_table.h"
 #include "runtime/dossier_record.h"
 #include "runtime/numbers.h"
 #include "runtime/text.h"

@@ -5,6 +5,7 @@
 #include <string_view>
 
 #include "reports/engine/core/interpreter_impl.h"
+#include "resources/string_table.h"
 #include "runtime/dossier_record.h"
 #include "runtime/text.h"
 #include "runtime/xbase.h"

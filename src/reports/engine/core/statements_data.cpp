@@ -9,6 +9,7 @@
 #include "data/table.h"
 #include "platform/system/cp1252.h"
 #include "reports/engine/core/interpreter_impl.h"
+#include "resources/string_table.h"
 #include "runtime/code_helpers.h"
 #include "runtime/dossier_record.h"
 #include "runtime/numbers.h"

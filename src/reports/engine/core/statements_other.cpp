@@ -4,6 +4,7 @@
 #include <cstdio>
 
 #include "reports/engine/core/interpreter_impl.h"
+#include "resources/string_table.h"
 #include "runtime/text.h"
 #include "runtime/xbase.h"
 

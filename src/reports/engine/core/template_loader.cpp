@@ -7,9 +7,9 @@
 #include "data/table_check.h"
 #include "platform/system/files.h"
 #include "reports/engine/core/report_text.h"
+#include "resources/string_table.h"
 #include "runtime/dossier_record.h"
 #include "runtime/text.h"
-#include "runtime/xbase.h"
 
 namespace reports {
 

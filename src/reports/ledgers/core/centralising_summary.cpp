@@ -5,6 +5,7 @@
 #include "data/stored_fields.h"
 #include "data/table.h"
 #include "reports/ledgers/core/ledger_strings.h"
+#include "resources/string_table.h"
 #include "runtime/code_helpers.h"
 #include "runtime/dates.h"
 #include "runtime/dossier_record.h"

@@ -2,6 +2,7 @@
 
 #include "data/table.h"
 #include "reports/ledgers/core/ledger_strings.h"
+#include "resources/string_table.h"
 #include "runtime/code_helpers.h"
 #include "runtime/dossier_record.h"
 #include "runtime/xbase.h"

@@ -5,10 +5,10 @@
 #include "data/collation.h"
 #include "data/table.h"
 #include "reports/ledgers/core/ledger_strings.h"
+#include "resources/string_table.h"
 #include "runtime/code_helpers.h"
 #include "runtime/dates.h"
 #include "runtime/numbers.h"
-#include "runtime/xbase.h"
 
 namespace ledgers {
 

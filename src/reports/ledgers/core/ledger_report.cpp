@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "reports/ledgers/core/ledger_strings.h"
+#include "resources/string_table.h"
 #include "runtime/code_helpers.h"
 #include "runtime/numbers.h"
 #include "runtime/xbase.h"

@@ -3,6 +3,7 @@
 #include "data/table.h"
 #include "reports/ledgers/core/ledger_strings.h"
 #include "reports/ledgers/core/ledger_tables.h"
+#include "resources/string_table.h"
 #include "runtime/dates.h"
 #include "runtime/dossier_record.h"
 #include "runtime/text.h"

@@ -6,6 +6,7 @@
 #include "data/entry_lines.h"
 #include "data/record_fields.h"
 #include "data/write_targets.h"
+#include "resources/string_table.h"
 #include "runtime/dates.h"
 #include "runtime/dossier_record.h"
 #include "runtime/logfile.h"

@@ -4,6 +4,7 @@
 
 #include "data/entry_lines.h"
 #include "data/table.h"
+#include "resources/string_table.h"
 #include "runtime/dates.h"
 #include "runtime/numbers.h"
 #include "runtime/xbase.h"
