@@ -1,7 +1,10 @@
 # Every test file and benchmark is built only if a CMakeLists.txt names it, so a file that none
 # names would silently never run. Fails naming each tests/**/*_test.cpp that no CMakeLists.txt of
 # its folder or of a folder above it (up to tests/) names, and each bench/*_bench.cpp that
-# bench/CMakeLists.txt does not name (with or without ".cpp").
+# bench/CMakeLists.txt does not name (with or without ".cpp"). The same for the folders whose files
+# the build takes one by one, where a file named nowhere would be left out: the window layer's
+# sources and the resources it embeds, the fuzz targets, the report layouts and the balance-sheet
+# models.
 #   cmake -DSOURCE=<source dir> -P <this file>
 
 cmake_minimum_required(VERSION 3.25)
@@ -59,10 +62,41 @@ foreach(bench IN LISTS benches)
   endif()
 endforeach()
 
+# Each file of FOLDER (relative to SOURCE) matching one of the PATTERNS must be named in the
+# CMakeLists.txt of LISTING, written from FOLDER ("bitmaps/20003.png" for FOLDER src/resources).
+# Hidden files and READMEs are not the build's.
+set(n_listed 0)
+function(folder_files_named listing folder)
+  listing_text("${SOURCE}/${listing}" text)
+  set(missing "")
+  set(count 0)
+  foreach(pattern IN LISTS ARGN)
+    file(GLOB_RECURSE found RELATIVE "${SOURCE}/${folder}" LIST_DIRECTORIES false "${SOURCE}/${folder}/${pattern}")
+    list(FILTER found EXCLUDE REGEX "(^|/)(\\.|README)[^/]*$")
+    foreach(file IN LISTS found)
+      math(EXPR count "${count} + 1")
+      names("${text}" "${file}" found_it)
+      if(NOT found_it)
+        list(APPEND missing "${folder}/${file} (in ${listing}/CMakeLists.txt)")
+      endif()
+    endforeach()
+  endforeach()
+  set(unnamed ${unnamed} ${missing} PARENT_SCOPE)
+  math(EXPR n_listed "${n_listed} + ${count}")
+  set(n_listed ${n_listed} PARENT_SCOPE)
+endfunction()
+
+folder_files_named(src/platform/gui src/platform/gui *.cpp *.h)
+folder_files_named(src/platform/gui src/resources dialogs/* menus/* accelerators/* cursors/* icons/* bitmaps/*)
+folder_files_named(fuzz fuzz fuzz_*.cpp)
+folder_files_named(tools src/resources/reports *.txt)
+folder_files_named(tools src/resources/models *.csv)
+
 if(unnamed)
   list(JOIN unnamed "\n  " text)
-  message(FATAL_ERROR "Named in no CMakeLists.txt, so never built:\n  ${text}")
+  message(FATAL_ERROR "Named in no CMakeLists.txt, so left out of the build:\n  ${text}")
 endif()
 list(LENGTH tests n_tests)
 list(LENGTH benches n_benches)
-message(STATUS "${n_tests} test files and ${n_benches} benchmarks, each named in a CMakeLists.txt")
+message(STATUS "${n_tests} test files, ${n_benches} benchmarks and ${n_listed} files of the listed folders, "
+               "each named in a CMakeLists.txt")

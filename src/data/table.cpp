@@ -1,8 +1,6 @@
 // Table object: open and close, navigation, appends, deletion and maintenance.
 #include "data/table.h"
 
-#include <strings.h>
-
 #include <algorithm>
 #include <cstring>
 
@@ -33,7 +31,7 @@ namespace {
 // The path without a final ".dbf" (any case).
 std::string WithoutDbf(std::string_view path) {
   std::string p(path);
-  while (p.size() >= 4 && strcasecmp(p.c_str() + p.size() - 4, ".dbf") == 0) p.resize(p.size() - 4);
+  while (p.size() >= 4 && LowerAscii(std::string_view(p).substr(p.size() - 4)) == ".dbf") p.resize(p.size() - 4);
   return p;
 }
 

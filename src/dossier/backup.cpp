@@ -1,9 +1,8 @@
 #include "dossier/backup.h"
 
-#include <stdlib.h>
-
 #include <algorithm>
 #include <cctype>
+#include <cstdlib>
 #include <map>
 #include <optional>
 

@@ -1,312 +1,38 @@
-// The layers as the build keeps them: every #include under src/, written "..." or <...>, is resolved to the file
-// it names the way the compiler finds it (beside the including file for "...", then the include folders the build
-// gives that file, read from compile_commands.json), and an include that reaches a file of another folder must be
-// allowed by the list "## Dependencies between folders" of docs/architecture.md. The list is ordered lowest layer
-// first; a folder may name only folders listed above it, so the folders never include each other in a ring. Only
-// src/platform includes the system's own (POSIX) headers, only src/platform/gui includes Qt.
+// The include check of src/ (tools/include_check), which the build runs: every #include under src/, written
+// "..." or <...>, is resolved to the file it names the way the compiler finds it (beside the including file for
+// "...", then the include folders the build gives that file, read from compile_commands.json), and an include that
+// reaches a file of another folder must be allowed by the list "## Dependencies between folders" of
+// docs/architecture.md. The list is ordered lowest layer first; a folder may name only folders listed above it, so
+// the folders never include each other in a ring. Outside src/platform a source includes, besides the program's
+// own headers, only the C++ standard library's; only src/platform/gui includes Qt; no include goes through a
+// macro; no source defines the marks that open the engine's and the window layer's headers.
 #include <gtest/gtest.h>
 
+#include <sys/wait.h>
+
 #include <algorithm>
+#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <map>
-#include <regex>
 #include <set>
-#include <sstream>
 #include <string>
 #include <vector>
 
+#include "include_check/include_check.h"
 #include "support/temp_folder.h"
 
 namespace {
 
 namespace fs = std::filesystem;
+using include_check::Finding;
+using include_check::Layers;
+using include_check::SearchPaths;
 
-const char kSection[] = "## Dependencies between folders";
-
-// Each folder in the order of the list, with the folders it may include.
-struct Layers {
-  std::vector<std::string> order;
-  std::map<std::string, std::set<std::string>> allowed;
-};
-
-std::string Trim(const std::string& text) {
-  const auto first = text.find_first_not_of(" \t\r");
-  if (first == std::string::npos) return "";
-  return text.substr(first, text.find_last_not_of(" \t\r") - first + 1);
-}
-
-// The lines "- src/x: src/y, src/z" of the section, up to the next heading.
-Layers ParseLayers(const std::string& document) {
-  Layers layers;
-  std::istringstream in(document);
-  std::string line;
-  bool inside = false;
-  while (std::getline(in, line)) {
-    if (line.rfind("## ", 0) == 0 || line.rfind("# ", 0) == 0) {
-      inside = Trim(line) == kSection;
-      continue;
-    }
-    if (!inside || line.rfind("- ", 0) != 0) continue;
-    const auto colon = line.find(':');
-    if (colon == std::string::npos) continue;
-    const std::string folder = Trim(line.substr(2, colon - 2));
-    layers.order.push_back(folder);
-    std::set<std::string>& uses = layers.allowed[folder];
-    std::istringstream list(line.substr(colon + 1));
-    std::string used;
-    while (std::getline(list, used, ',')) {
-      if (!Trim(used).empty()) uses.insert(Trim(used));
-    }
-  }
-  return layers;
-}
-
-std::string ReadFile(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream text;
-  text << in.rdbuf();
-  return text.str();
-}
-
-bool IsSource(const fs::path& path) {
-  const std::string ext = path.extension().string();
-  return ext == ".h" || ext == ".cpp" || ext == ".hpp" || ext == ".inc";
-}
-
-// One include that crosses folders.
-struct Edge {
-  std::string from;    // folder of the including file, "src/..."
-  std::string to;      // folder of the included file
-  std::string where;   // file:line
-};
-
-// One include folder of a compile command. A folder given by -iquote serves only includes written "...".
-struct SearchFolder {
-  fs::path path;  // absolute
-  bool quote_only = false;
-};
-
-// The include folders the build gives each file it compiles, "src/..." -> folders in the compiler's order.
-using SearchPaths = std::map<std::string, std::vector<SearchFolder>>;
-
-// The strings of a JSON text in order, each with the object that holds it: enough for
-// compile_commands.json, an array of flat objects of strings.
-struct JsonString {
-  std::string text;
-  int object;  // which object of the file holds it, counted from 0
-};
-
-std::vector<JsonString> JsonStrings(const std::string& json) {
-  std::vector<JsonString> out;
-  int objects = -1;
-  for (std::size_t i = 0; i < json.size(); ++i) {
-    if (json[i] == '{') ++objects;
-    if (json[i] != '"') continue;
-    std::string text;
-    for (++i; i < json.size() && json[i] != '"'; ++i) {
-      if (json[i] != '\\' || i + 1 >= json.size()) {
-        text += json[i];
-        continue;
-      }
-      const char escaped = json[++i];
-      if (escaped == 'n') text += '\n';
-      else if (escaped == 't') text += '\t';
-      else if (escaped == 'u') i += 4;  // not found in file names or flags
-      else text += escaped;
-    }
-    out.push_back({text, objects});
-  }
-  return out;
-}
-
-// The words of a command line as the shell splits them: quotes and backslashes taken away.
-std::vector<std::string> CommandWords(const std::string& command) {
-  std::vector<std::string> words;
-  std::string word;
-  bool in_word = false;
-  char quote = 0;
-  for (std::size_t i = 0; i < command.size(); ++i) {
-    const char c = command[i];
-    if (quote != 0) {
-      if (c == quote) quote = 0;
-      else if (c == '\\' && quote == '"' && i + 1 < command.size()) word += command[++i];
-      else word += c;
-    } else if (c == '"' || c == '\'') {
-      quote = c;
-      in_word = true;
-    } else if (c == '\\' && i + 1 < command.size()) {
-      word += command[++i];
-      in_word = true;
-    } else if (c == ' ' || c == '\t' || c == '\n') {
-      if (in_word) words.push_back(word);
-      word.clear();
-      in_word = false;
-    } else {
-      word += c;
-      in_word = true;
-    }
-  }
-  if (in_word) words.push_back(word);
-  return words;
-}
-
-// The include folders of one compile command, in the order the compiler searches them: -iquote, -I,
-// -isystem, -idirafter. Relative folders are taken from the command's own folder.
-std::vector<SearchFolder> CommandFolders(const std::string& command, const fs::path& directory) {
-  static const char* const kFlags[] = {"-iquote", "-I", "-isystem", "-idirafter"};
-  std::vector<std::vector<SearchFolder>> by_flag(std::size(kFlags));
-  const std::vector<std::string> words = CommandWords(command);
-  for (std::size_t i = 0; i < words.size(); ++i) {
-    for (std::size_t f = 0; f < std::size(kFlags); ++f) {
-      const std::string flag = kFlags[f];
-      if (words[i].rfind(flag, 0) != 0) continue;
-      std::string folder = words[i].substr(flag.size());
-      if (folder.empty() && i + 1 < words.size()) folder = words[++i];
-      if (folder.empty()) break;
-      by_flag[f].push_back({(directory / folder).lexically_normal(), f == 0});
-      break;
-    }
-  }
-  std::vector<SearchFolder> folders;
-  for (const auto& some : by_flag) folders.insert(folders.end(), some.begin(), some.end());
-  return folders;
-}
-
-// The file below root that an absolute path names ("src/x/y.cpp"), or "" for a path outside root.
-std::string BelowRoot(const fs::path& root, const fs::path& path) {
-  const fs::path relative = path.lexically_normal().lexically_relative(root.lexically_normal());
-  if (relative.empty() || *relative.begin() == "..") return "";
-  return relative.generic_string();
-}
-
-// The include folders of every file under root/src that compile_commands.json compiles.
-SearchPaths ReadSearchPaths(const fs::path& root, const std::string& json) {
-  SearchPaths paths;
-  const std::vector<JsonString> strings = JsonStrings(json);
-  std::map<int, std::map<std::string, std::string>> objects;
-  for (std::size_t i = 0; i + 1 < strings.size(); i += 2) objects[strings[i].object][strings[i].text] = strings[i + 1].text;
-  for (auto& [number, fields] : objects) {
-    const fs::path directory = fields["directory"];
-    const std::string file = BelowRoot(root, directory / fields["file"]);
-    if (file.rfind("src/", 0) != 0) continue;
-    std::vector<SearchFolder>& folders = paths[file];
-    for (const SearchFolder& folder : CommandFolders(fields["command"], directory)) {
-      const bool known = std::any_of(folders.begin(), folders.end(),
-                                     [&](const SearchFolder& f) { return f.path == folder.path; });
-      if (!known) folders.push_back(folder);
-    }
-  }
-  return paths;
-}
-
-// The folders the compiler searches for a file's includes: those of its own compile command; a header (or a
-// file the build does not compile) takes those of the files compiled in its folder, or in the nearest folder
-// above it that has some.
-std::vector<SearchFolder> FoldersOf(const SearchPaths& paths, const std::string& file) {
-  const auto own = paths.find(file);
-  if (own != paths.end()) return own->second;
-  for (fs::path folder = fs::path(file).parent_path(); !folder.empty(); folder = folder.parent_path()) {
-    std::vector<SearchFolder> folders;
-    for (const auto& [compiled, some] : paths) {
-      if (fs::path(compiled).parent_path() != folder) continue;
-      for (const SearchFolder& f : some) {
-        const bool known = std::any_of(folders.begin(), folders.end(),
-                                       [&](const SearchFolder& g) { return g.path == f.path; });
-        if (!known) folders.push_back(f);
-      }
-    }
-    if (!folders.empty()) return folders;
-  }
-  return {};
-}
-
-// One include directive of a source under src/.
-struct Include {
-  std::string file;    // the including file, "src/..."
-  int line = 0;
-  std::string name;    // as written between the quotes or the angle brackets
-  bool quoted = false;
-  std::string target;  // the program's file it reaches, "src/...", or "" (a header of the system, Qt, a library)
-};
-
-// The file an include reaches, relative to the root, as the compiler finds it: beside the including file first
-// (an include written "..."), then in each folder the build gives that file; "" for a file outside src/ or one
-// found nowhere.
-std::string Resolve(const fs::path& root, const std::string& includer, const Include& include,
-                    const std::vector<SearchFolder>& folders) {
-  if (include.quoted) {
-    const fs::path beside = (fs::path(includer).parent_path() / include.name).lexically_normal();
-    if (fs::is_regular_file(root / beside)) return beside.generic_string().rfind("src/", 0) == 0 ? beside.generic_string() : "";
-  }
-  for (const SearchFolder& folder : folders) {
-    if (folder.quote_only && !include.quoted) continue;
-    const fs::path candidate = (folder.path / include.name).lexically_normal();
-    if (!fs::is_regular_file(candidate)) continue;
-    const std::string below = BelowRoot(root, candidate);
-    return below.rfind("src/", 0) == 0 ? below : "";
-  }
-  return "";
-}
-
-// Every include directive under root/src, written "..." or <...>, with the file it reaches.
-std::vector<Include> Includes(const fs::path& root, const SearchPaths& paths) {
-  std::vector<Include> out;
-  for (const auto& entry : fs::recursive_directory_iterator(root / "src")) {
-    if (!entry.is_regular_file() || !IsSource(entry.path())) continue;
-    const std::string file = fs::relative(entry.path(), root).generic_string();
-    const std::vector<SearchFolder> folders = FoldersOf(paths, file);
-    std::istringstream in(ReadFile(entry.path()));
-    std::string line;
-    for (int number = 1; std::getline(in, line); ++number) {
-      const std::string text = Trim(line);
-      if (text.rfind("#", 0) != 0) continue;
-      const std::string directive = Trim(text.substr(1));
-      if (directive.rfind("include", 0) != 0) continue;
-      const std::string rest = Trim(directive.substr(std::string("include").size()));
-      if (rest.empty() || (rest[0] != '"' && rest[0] != '<')) continue;
-      const auto close = rest.find(rest[0] == '"' ? '"' : '>', 1);
-      if (close == std::string::npos) continue;
-      Include include{file, number, rest.substr(1, close - 1), rest[0] == '"', ""};
-      include.target = Resolve(root, file, include, folders);
-      out.push_back(include);
-    }
-  }
-  return out;
-}
-
-// Every include under root/src that crosses from one folder to another.
-std::vector<Edge> CrossingIncludes(const fs::path& root, const SearchPaths& paths) {
-  std::vector<Edge> edges;
-  for (const Include& include : Includes(root, paths)) {
-    if (include.target.empty()) continue;
-    const std::string from = fs::path(include.file).parent_path().generic_string();
-    const std::string to = fs::path(include.target).parent_path().generic_string();
-    if (to != from) edges.push_back({from, to, include.file + ":" + std::to_string(include.line)});
-  }
-  return edges;
-}
-
-// The includes of Qt's headers (<QString>, <QtCore>, <QtWidgets/QWidget>) outside the window layer, one line each.
-std::vector<std::string> QtIncludesOutsideWindowLayer(const fs::path& root, const SearchPaths& paths) {
-  static const std::regex qt(R"(^Q(t[A-Za-z0-9]*|[A-Z][A-Za-z0-9]*)(/.*)?$)");
+std::vector<std::string> Texts(const std::vector<Finding>& findings) {
   std::vector<std::string> out;
-  for (const Include& include : Includes(root, paths)) {
-    if (include.file.rfind("src/platform/gui/", 0) == 0 || !include.target.empty()) continue;
-    if (std::regex_match(include.name, qt))
-      out.push_back(include.file + ":" + std::to_string(include.line) + ": " + include.name);
-  }
-  return out;
-}
-
-// The crossings the list does not allow, one line each.
-std::vector<std::string> Forbidden(const std::vector<Edge>& edges, const Layers& layers) {
-  std::vector<std::string> out;
-  for (const Edge& e : edges) {
-    const auto uses = layers.allowed.find(e.from);
-    if (uses == layers.allowed.end() || uses->second.count(e.to) == 0)
-      out.push_back(e.where + ": " + e.from + " -> " + e.to);
-  }
+  for (const Finding& f : findings) out.push_back(f.Text());
+  std::sort(out.begin(), out.end());
   return out;
 }
 
@@ -314,6 +40,32 @@ std::string Joined(const std::vector<std::string>& lines) {
   std::string text;
   for (const std::string& l : lines) text += "  " + l + "\n";
   return text;
+}
+
+// The message of an include between folders that the list does not allow.
+std::string Crossing(const std::string& where, const std::string& written, const std::string& target) {
+  const std::string file = where.substr(0, where.find(':'));
+  return where + ": includes " + target + " (written " + written + "): docs/architecture.md does not let " +
+         fs::path(file).parent_path().generic_string() + " include " + fs::path(target).parent_path().generic_string();
+}
+
+// The messages of a header that is not the program's own, by the rule it breaks.
+std::string OutsidePlatform(const std::string& where, const std::string& written) {
+  return where + ": includes " + written +
+         ": outside src/platform a source includes only the program's own headers and the C++ standard library's";
+}
+std::string QtOutsideWindowLayer(const std::string& where, const std::string& written) {
+  return where + ": includes " + written + ": Qt is included only in src/platform/gui";
+}
+std::string TestLibrary(const std::string& where, const std::string& written) {
+  return where + ": includes " + written + ": the test and benchmark libraries are not included under src/";
+}
+std::string MacroInclude(const std::string& where, const std::string& operand) {
+  return where + ": #include " + operand + ": an include is written \"...\" or <...>, never through a macro";
+}
+std::string MarkDefined(const std::string& where, const std::string& directive) {
+  return where + ": " + directive +
+         ": the mark comes from the build (the CMakeLists.txt of the library that gives it), never from a source";
 }
 
 // A small tree for the checks of the checker itself.
@@ -329,82 +81,60 @@ std::string CompileEntry(const fs::path& root, const std::string& file, const st
          " -o x.o -c " + source + "\",\n  \"file\": \"" + source + "\"\n}";
 }
 
-// The tree's compile_commands.json made of these entries, read back as the checker reads the build's.
-SearchPaths TreeSearchPaths(const fs::path& root, const std::vector<std::string>& entries) {
+// The tree's compile_commands.json made of these entries.
+fs::path WriteCompileCommands(const fs::path& root, const std::vector<std::string>& entries) {
   std::string json = "[\n";
   for (std::size_t i = 0; i < entries.size(); ++i) json += entries[i] + (i + 1 < entries.size() ? ",\n" : "\n");
   Write(root / "build/compile_commands.json", json + "]\n");
-  return ReadSearchPaths(root, ReadFile(root / "build/compile_commands.json"));
+  return root / "build/compile_commands.json";
+}
+
+// The tree's compile_commands.json made of these entries, read back as the checker reads the build's.
+SearchPaths TreeSearchPaths(const fs::path& root, const std::vector<std::string>& entries) {
+  return include_check::ReadSearchPaths(root, include_check::ReadFile(WriteCompileCommands(root, entries)));
 }
 
 const fs::path kRoot = MERLON_SOURCE_DIR;
 
-Layers RepositoryLayers() { return ParseLayers(ReadFile(kRoot / "docs/architecture.md")); }
+Layers RepositoryLayers() { return include_check::ParseLayers(include_check::ReadFile(kRoot / "docs/architecture.md")); }
 
 // The include folders the build gives the sources, from the compile commands it writes beside itself.
 SearchPaths RepositorySearchPaths() {
-  return ReadSearchPaths(kRoot, ReadFile(fs::path(MERLON_BINARY_DIR) / "compile_commands.json"));
+  return include_check::ReadSearchPaths(kRoot, include_check::ReadFile(fs::path(MERLON_BINARY_DIR) / "compile_commands.json"));
 }
 
 TEST(IncludeLayers, EveryIncludeOfTheSourcesIsAllowedByTheList) {
   const Layers layers = RepositoryLayers();
-  ASSERT_FALSE(layers.order.empty()) << "docs/architecture.md has no list under \"" << kSection << "\"";
+  ASSERT_FALSE(layers.order.empty()) << "docs/architecture.md has no list under \"" << include_check::kLayerSection
+                                     << "\"";
   const SearchPaths paths = RepositorySearchPaths();
   ASSERT_FALSE(paths.empty()) << "no compile command of src/ in " << MERLON_BINARY_DIR << "/compile_commands.json";
-  const std::vector<Edge> edges = CrossingIncludes(kRoot, paths);
-  ASSERT_FALSE(edges.empty());
-  const std::vector<std::string> bad = Forbidden(edges, layers);
+  const include_check::Scan scan = include_check::ScanSources(kRoot, paths);
+  ASSERT_TRUE(std::any_of(scan.includes.begin(), scan.includes.end(), [](const include_check::Include& i) {
+    return !i.target.empty() && fs::path(i.target).parent_path() != fs::path(i.file).parent_path();
+  }));
+  const std::vector<std::string> bad = Texts(include_check::ForbiddenCrossings(scan.includes, layers));
   EXPECT_TRUE(bad.empty()) << "includes that docs/architecture.md does not allow:\n" << Joined(bad);
 }
 
 TEST(IncludeLayers, TheListIsOrderedLowestFirstAndCoversEveryFolder) {
-  const Layers layers = RepositoryLayers();
-  std::set<std::string> above;
-  std::vector<std::string> faults;
-  for (const std::string& folder : layers.order) {
-    if (above.count(folder) != 0) faults.push_back(folder + " is listed twice");
-    for (const std::string& used : layers.allowed.at(folder)) {
-      if (above.count(used) == 0) faults.push_back(folder + " may include " + used + ", which is not listed above it");
-    }
-    above.insert(folder);
-  }
-  for (const auto& entry : fs::recursive_directory_iterator(kRoot / "src")) {
-    if (!entry.is_regular_file() || !IsSource(entry.path())) continue;
-    const std::string folder = fs::relative(entry.path().parent_path(), kRoot).generic_string();
-    if (above.count(folder) == 0) faults.push_back(folder + " holds sources but is not listed");
-    above.insert(folder);
-  }
+  const std::vector<std::string> faults = Texts(include_check::LayerListFaults(kRoot, RepositoryLayers()));
   EXPECT_TRUE(faults.empty()) << Joined(faults);
 }
 
-// The includes of POSIX headers outside src/platform, one line each: the subjects ask the platform layers.
-std::vector<std::string> SystemIncludesOutsidePlatform(const fs::path& root) {
-  static const std::regex posix(
-      R"(^\s*#\s*include\s*<(sys/[^>]+|unistd\.h|fcntl\.h|dirent\.h|spawn\.h|pwd\.h|signal\.h|pthread\.h|dlfcn\.h|poll\.h|termios\.h)>)");
-  std::vector<std::string> out;
-  for (const auto& entry : fs::recursive_directory_iterator(root / "src")) {
-    if (!entry.is_regular_file() || !IsSource(entry.path())) continue;
-    const std::string file = fs::relative(entry.path(), root).generic_string();
-    if (file.rfind("src/platform/", 0) == 0) continue;
-    std::istringstream in(ReadFile(entry.path()));
-    std::string line;
-    for (int number = 1; std::getline(in, line); ++number)
-      if (std::regex_search(line, posix)) out.push_back(file + ":" + std::to_string(number) + ": " + Trim(line));
-  }
-  return out;
-}
-
 TEST(IncludeLayers, OnlyThePlatformIncludesSystemHeaders) {
-  const std::vector<std::string> bad = SystemIncludesOutsidePlatform(kRoot);
-  EXPECT_TRUE(bad.empty()) << "system headers included outside src/platform:\n" << Joined(bad);
+  const include_check::Scan sources = include_check::ScanSources(kRoot, RepositorySearchPaths());
+  const std::vector<std::string> bad = Texts(include_check::ForeignHeaders(sources.includes));
+  EXPECT_TRUE(bad.empty()) << "headers outside the standard library included outside src/platform:\n" << Joined(bad);
 
   test_support::TempFolder tree("include-system");
   Write(fs::path(tree.path()) / "src/platform/system/files.cpp", "#include <fcntl.h>\n#include <sys/mman.h>\n");
   Write(fs::path(tree.path()) / "src/reports/balances/core/arrays.cpp",
         "#include <cstdint>\n#include <sys/mman.h>\n  #  include <unistd.h>\n#include <csignal>\n");
-  EXPECT_EQ(SystemIncludesOutsidePlatform(tree.path()),
-            (std::vector<std::string>{"src/reports/balances/core/arrays.cpp:2: #include <sys/mman.h>",
-                                      "src/reports/balances/core/arrays.cpp:3: #  include <unistd.h>"}));
+  const include_check::Scan scan = include_check::ScanSources(tree.path(), {});
+  EXPECT_EQ(Texts(include_check::ForeignHeaders(scan.includes)),
+            (std::vector<std::string>{OutsidePlatform("src/reports/balances/core/arrays.cpp:2", "<sys/mman.h>"),
+                                      OutsidePlatform("src/reports/balances/core/arrays.cpp:3", "<unistd.h>")}));
 }
 
 TEST(IncludeLayers, TheCheckerFindsAnUpwardIncludeWhereverItIsWritten) {
@@ -423,19 +153,24 @@ TEST(IncludeLayers, TheCheckerFindsAnUpwardIncludeWhereverItIsWritten) {
   const SearchPaths paths = TreeSearchPaths(root, {CompileEntry(root, "src/data/table.cpp", published),
                                                    CompileEntry(root, "src/entry/core/lines.cpp", published),
                                                    CompileEntry(root, "src/entry/window.cpp", published)});
-  const Layers layers = ParseLayers(std::string("# Title\n\n") + kSection +
-                                    "\n\n- src/platform/dbase:\n- src/data: src/platform/dbase\n"
-                                    "- src/entry/core: src/data\n- src/entry: src/entry/core\n\n## Next\n- src/x: src/y\n");
+  const Layers layers = include_check::ParseLayers(
+      std::string("# Title\n\n") + include_check::kLayerSection +
+      "\n\n- src/platform/dbase:\n- src/data: src/platform/dbase\n"
+      "- src/entry/core: src/data\n- src/entry: src/entry/core\n\n## Next\n- src/x: src/y\n");
   EXPECT_EQ(layers.order, (std::vector<std::string>{"src/platform/dbase", "src/data", "src/entry/core", "src/entry"}));
 
-  std::vector<std::string> bad = Forbidden(CrossingIncludes(root, paths), layers);
-  std::sort(bad.begin(), bad.end());
-  EXPECT_EQ(bad, (std::vector<std::string>{"src/entry/core/lines.cpp:2: src/entry/core -> src/platform/dbase",
-                                           "src/entry/window.cpp:2: src/entry -> src/platform/dbase"}));
+  const include_check::Scan scan = include_check::ScanSources(root, paths);
+  EXPECT_EQ(Texts(include_check::ForbiddenCrossings(scan.includes, layers)),
+            (std::vector<std::string>{
+                Crossing("src/entry/core/lines.cpp:2", "\"dbase/idapi.h\"", "src/platform/dbase/idapi.h"),
+                Crossing("src/entry/window.cpp:2", "\"../platform/dbase/idapi.h\"", "src/platform/dbase/idapi.h")}));
 }
 
 TEST(IncludeLayers, OnlyTheWindowLayerIncludesQt) {
-  const std::vector<std::string> bad = QtIncludesOutsideWindowLayer(kRoot, RepositorySearchPaths());
+  const include_check::Scan scan = include_check::ScanSources(kRoot, RepositorySearchPaths());
+  std::vector<std::string> bad;
+  for (const std::string& finding : Texts(include_check::ForeignHeaders(scan.includes)))
+    if (finding.find("Qt is included") != std::string::npos) bad.push_back(finding);
   EXPECT_TRUE(bad.empty()) << "Qt headers included outside src/platform/gui:\n" << Joined(bad);
 }
 
@@ -473,18 +208,208 @@ TEST(IncludeLayers, TheCheckerRefusesAngleIncludesQtAboveTheWindowLayerAndTheEng
   ASSERT_EQ(paths.size(), 5u);
   EXPECT_EQ(paths.at("src/platform/dbase/idapi.cpp").front().path, root / "src");
 
-  const Layers layers = ParseLayers(std::string(kSection) +
-                                    "\n- src/platform/dbase:\n- src/platform/gui:\n- src/entry/core:\n"
-                                    "- src/processing/core:\n- src/reports/ledgers: src/platform/gui\n");
-  std::vector<std::string> bad = Forbidden(CrossingIncludes(root, paths), layers);
-  std::sort(bad.begin(), bad.end());
-  EXPECT_EQ(bad, (std::vector<std::string>{"src/entry/core/validation.cpp:2: src/entry/core -> src/platform/dbase",
-                                           "src/entry/core/validation.h:2: src/entry/core -> src/platform/dbase",
-                                           "src/processing/core/matching.cpp:2: src/processing/core -> src/platform/gui",
-                                           "src/processing/core/matching.cpp:4: src/processing/core -> src/platform/gui"}));
-  EXPECT_EQ(QtIncludesOutsideWindowLayer(root, paths),
-            (std::vector<std::string>{"src/reports/ledgers/ledger_windows.cpp:2: QString",
-                                      "src/reports/ledgers/ledger_windows.cpp:3: QtCore"}));
+  const Layers layers = include_check::ParseLayers(std::string(include_check::kLayerSection) +
+                                                   "\n- src/platform/dbase:\n- src/platform/gui:\n- src/entry/core:\n"
+                                                   "- src/processing/core:\n- src/reports/ledgers: src/platform/gui\n");
+  const include_check::Scan scan = include_check::ScanSources(root, paths);
+  const std::string engine = "src/platform/dbase/idapi.h";
+  const std::string window = "src/platform/gui/window.h";
+  EXPECT_EQ(Texts(include_check::ForbiddenCrossings(scan.includes, layers)),
+            (std::vector<std::string>{Crossing("src/entry/core/validation.cpp:2", "\"platform/dbase/idapi.h\"", engine),
+                                      Crossing("src/entry/core/validation.h:2", "\"idapi.h\"", engine),
+                                      Crossing("src/processing/core/matching.cpp:2", "<platform/gui/window.h>", window),
+                                      Crossing("src/processing/core/matching.cpp:4", "\"window.h\"", window)}));
+  // <window.h> is found nowhere the compiler looks: to the check it is a header that is not the program's.
+  EXPECT_EQ(Texts(include_check::ForeignHeaders(scan.includes)),
+            (std::vector<std::string>{OutsidePlatform("src/processing/core/matching.cpp:3", "<window.h>"),
+                                      QtOutsideWindowLayer("src/reports/ledgers/ledger_windows.cpp:2", "<QString>"),
+                                      QtOutsideWindowLayer("src/reports/ledgers/ledger_windows.cpp:3", "<QtCore>")}));
+}
+
+// The list of a small tree, and one compiled file in each of its folders.
+const char kTreeList[] =
+    "# Layers\n\n## Dependencies between folders\n\n"
+    "- src/platform/system:\n"
+    "- src/platform/dbase: src/platform/system\n"
+    "- src/platform/gui: src/platform/system\n"
+    "- src/runtime: src/platform/system\n"
+    "- src/data: src/platform/dbase, src/runtime\n"
+    "- src/entry: src/data, src/platform/gui\n"
+    "- src/processing/ofx_reader:\n"
+    "- src/shell: src/platform/gui\n";
+
+fs::path WriteTree(const fs::path& root) {
+  Write(root / "docs/architecture.md", kTreeList);
+  Write(root / "src/platform/system/files.h", "#pragma once\n#include <string>\n");
+  Write(root / "src/platform/dbase/idapi.h", "#pragma once\n#include \"platform/system/files.h\"\n");
+  Write(root / "src/platform/gui/window.h", "#pragma once\n");
+  Write(root / "src/runtime/dates.h", "#pragma once\n#include <chrono>\n");
+  Write(root / "src/data/table.h", "#pragma once\n#include \"platform/dbase/idapi.h\"\n#include \"runtime/dates.h\"\n");
+  Write(root / "src/entry/form.h", "#pragma once\n#include \"data/table.h\"\n#include \"platform/gui/window.h\"\n");
+  Write(root / "src/processing/ofx_reader/read.h", "#pragma once\n");
+  std::vector<std::string> entries;
+  for (const char* file : {"src/platform/system/files.cpp", "src/platform/dbase/idapi.cpp", "src/platform/gui/window.cpp",
+                           "src/runtime/dates.cpp", "src/data/table.cpp", "src/entry/form.cpp",
+                           "src/processing/ofx_reader/read.cpp"}) {
+    Write(root / file, "#include <vector>\n");
+    entries.push_back(CompileEntry(root, file, "-I" + (root / "src").string()));
+  }
+  return WriteCompileCommands(root, entries);
+}
+
+// Each rule broken once in a source of the small tree, beside what the same rule lets through, and what the
+// whole check says of each file.
+TEST(IncludeLayers, TheCheckerRefusesEachBrokenRuleAndNothingElse) {
+  struct Case {
+    const char* file;
+    const char* text;
+    std::vector<std::string> want;
+  } cases[] = {
+      // Between folders: the list lets the table layer reach the runtime, not the runtime the table layer.
+      {"src/data/table.cpp", "#include \"table.h\"\n#include \"runtime/dates.h\"\n#include <platform/dbase/idapi.h>\n",
+       {}},
+      {"src/runtime/dates.cpp", "#include \"dates.h\"\n#include \"data/table.h\"\n",
+       {Crossing("src/runtime/dates.cpp:2", "\"data/table.h\"", "src/data/table.h")}},
+      // Through a macro, in a subject and in the platform layer alike.
+      {"src/entry/form.cpp", "#define FORM_HEADER \"data/table.h\"\n#include FORM_HEADER\n",
+       {MacroInclude("src/entry/form.cpp:2", "FORM_HEADER")}},
+      {"src/platform/system/files.cpp", "#include <unistd.h>\n  #  include  SYSTEM_HEADER // chosen by the build\n",
+       {MacroInclude("src/platform/system/files.cpp:2", "SYSTEM_HEADER")}},
+      // Outside the platform layer: the standard library only, the C headers by their <cxxx> names.
+      {"src/runtime/clock.cpp",
+       "#include <chrono>\n#include <cstdlib>\n#include <sys/mman.h>\n#include <unistd.h>\n#include <zlib.h>\n"
+       "#include <stdlib.h>\n#include \"fcntl.h\"\n",
+       {OutsidePlatform("src/runtime/clock.cpp:3", "<sys/mman.h>"), OutsidePlatform("src/runtime/clock.cpp:4", "<unistd.h>"),
+        OutsidePlatform("src/runtime/clock.cpp:5", "<zlib.h>"), OutsidePlatform("src/runtime/clock.cpp:6", "<stdlib.h>"),
+        OutsidePlatform("src/runtime/clock.cpp:7", "\"fcntl.h\"")}},
+      {"src/entry/list.cpp", "#include <QtCore>\n#include <QtWidgets/QWidget>\n",
+       {QtOutsideWindowLayer("src/entry/list.cpp:1", "<QtCore>"),
+        QtOutsideWindowLayer("src/entry/list.cpp:2", "<QtWidgets/QWidget>")}},
+      // The platform layer: the system's headers, Qt only in the window layer.
+      {"src/platform/dbase/lock.cpp", "#include <sys/mman.h>\n#include <fcntl.h>\n#include <zlib.h>\n#include <QString>\n",
+       {QtOutsideWindowLayer("src/platform/dbase/lock.cpp:4", "<QString>")}},
+      {"src/platform/gui/widget.cpp", "#include <QWidget>\n#include <sys/mman.h>\n#include \"window.h\"\n", {}},
+      // The test libraries nowhere under src/.
+      {"src/platform/gui/seam.cpp", "#include <gtest/gtest.h>\n",
+       {TestLibrary("src/platform/gui/seam.cpp:1", "<gtest/gtest.h>")}},
+      {"src/data/speed.cpp", "#include \"benchmark/benchmark.h\"\n",
+       {TestLibrary("src/data/speed.cpp:1", "\"benchmark/benchmark.h\"")}},
+      // libofx in the statement reader's folder only.
+      {"src/processing/ofx_reader/statement.cpp", "#include <libofx/libofx.h>\n#include \"read.h\"\n", {}},
+      {"src/entry/ofx.cpp", "#include <libofx/libofx.h>\n", {OutsidePlatform("src/entry/ofx.cpp:1", "<libofx/libofx.h>")}},
+      // The marks that open the engine's and the window layer's headers: the build's, never a source's.
+      {"src/entry/engine_access.cpp", "#define MERLON_ENGINE_USER\n#include \"platform/dbase/idapi.h\"\n",
+       {MarkDefined("src/entry/engine_access.cpp:1", "#define MERLON_ENGINE_USER"),
+        Crossing("src/entry/engine_access.cpp:2", "\"platform/dbase/idapi.h\"", "src/platform/dbase/idapi.h")}},
+      {"src/data/windows.cpp", "#ifndef MERLON_WINDOW_USER\n#  define MERLON_WINDOW_USER 1\n#endif\n#undef MERLON_WINDOW_USER\n",
+       {MarkDefined("src/data/windows.cpp:2", "#define MERLON_WINDOW_USER"),
+        MarkDefined("src/data/windows.cpp:4", "#undef MERLON_WINDOW_USER")}},
+      {"src/platform/dbase/engine.cpp", "#ifdef MERLON_ENGINE_USER\n#define MERLON_ENGINE_USERS 2\n#endif\n", {}},
+      // A folder this build does not compile (the windows, in a build without them) is read with src/.
+      {"src/shell/menu.cpp", "#include \"platform/gui/window.h\"\n#include \"data/table.h\"\n",
+       {Crossing("src/shell/menu.cpp:2", "\"data/table.h\"", "src/data/table.h")}},
+  };
+  test_support::TempFolder tree("include-rules");
+  const fs::path root = tree.path();
+  const fs::path compile_commands = WriteTree(root);
+  for (const Case& c : cases) Write(root / c.file, c.text);
+
+  const include_check::Outcome outcome = include_check::CheckTree(root, compile_commands);
+  std::map<std::string, std::vector<std::string>> found;
+  for (const Finding& f : outcome.findings) found[f.file].push_back(f.Text());
+  for (const Case& c : cases) {
+    std::vector<std::string> want = c.want;
+    std::sort(want.begin(), want.end());
+    EXPECT_EQ(found[c.file], want) << c.file;
+    found.erase(c.file);
+  }
+  EXPECT_TRUE(found.empty()) << "findings in the tree's other files:\n" << found.begin()->second.front();
+
+  // What the check read: the list, the compile commands, every source and every folder under src/.
+  for (const fs::path& read : {root / "docs/architecture.md", compile_commands, root / "src/runtime/clock.cpp",
+                               root / "src/entry/form.h", root / "src/processing/ofx_reader"})
+    EXPECT_NE(std::find(outcome.read.begin(), outcome.read.end(), read), outcome.read.end()) << read;
+
+  EXPECT_TRUE(include_check::IsStandardHeader("string_view"));
+  EXPECT_TRUE(include_check::IsStandardHeader("cstdint"));
+  EXPECT_FALSE(include_check::IsStandardHeader("stdint.h"));
+  EXPECT_FALSE(include_check::IsStandardHeader("sys/types.h"));
+}
+
+// The list itself: a folder listed twice or naming one below it, a folder of sources not listed.
+TEST(IncludeLayers, TheCheckerRefusesAListOutOfOrderOrShort) {
+  test_support::TempFolder tree("include-list");
+  const fs::path root = tree.path();
+  Write(root / "src/runtime/dates.cpp", "");
+  Write(root / "src/data/table.cpp", "");
+  Write(root / "src/entry/form.cpp", "");
+  Write(root / "src/entry/form.h", "");
+  const Layers layers = include_check::ParseLayers(std::string(include_check::kLayerSection) +
+                                                   "\n- src/data: src/runtime\n- src/runtime:\n- src/data:\n");
+  EXPECT_EQ(Texts(include_check::LayerListFaults(root, layers)),
+            (std::vector<std::string>{
+                "docs/architecture.md:2: src/data may include src/runtime, which is not listed above it",
+                "docs/architecture.md:4: src/data is listed twice",
+                "src/entry/form.cpp:1: src/entry holds sources but is not listed under \"## Dependencies between "
+                "folders\" of docs/architecture.md"}));
+  EXPECT_EQ(Texts(include_check::LayerListFaults(root, include_check::ParseLayers("# No list\n"))),
+            (std::vector<std::string>{
+                "docs/architecture.md:1: no list under \"## Dependencies between folders\""}));
+}
+
+// The command the build runs: its output, its exit status, its stamp and depfile.
+struct CommandRun {
+  int status = -1;
+  std::string output;
+};
+
+CommandRun RunCheck(const std::string& arguments) {
+  CommandRun run;
+  FILE* pipe = ::popen((std::string(MERLON_INCLUDE_CHECK) + " " + arguments + " 2>&1").c_str(), "r");
+  if (pipe == nullptr) return run;
+  char buffer[4096];
+  for (std::size_t n; (n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0;) run.output.append(buffer, n);
+  const int status = ::pclose(pipe);
+  run.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+  return run;
+}
+
+TEST(IncludeLayers, TheBuildsCommandFailsWithTheMessagesAndStampsOnlyAWholeTree) {
+  test_support::TempFolder tree("include-command");
+  const fs::path root = tree.path();
+  const fs::path compile_commands = WriteTree(root);
+  const fs::path stamp = root / "build/include_check.stamp";
+  const fs::path depfile = root / "build/include_check.d";
+  const std::string arguments = "--source " + root.string() + " --compile-commands " + compile_commands.string() +
+                                " --stamp " + stamp.string() + " --depfile " + depfile.string();
+
+  const CommandRun whole = RunCheck(arguments);
+  EXPECT_EQ(whole.status, 0) << whole.output;
+  EXPECT_EQ(whole.output, "");
+  EXPECT_TRUE(fs::exists(stamp));
+  const std::string depends = include_check::ReadFile(depfile);
+  EXPECT_EQ(depends.rfind(stamp.string() + ": \\\n", 0), 0u) << depends;
+  for (const fs::path& read : {root / "docs/architecture.md", compile_commands, root / "src/entry/form.h", root / "src/data"})
+    EXPECT_NE(depends.find("  " + read.string() + " \\\n"), std::string::npos) << read << " in\n" << depends;
+
+  Write(root / "src/runtime/dates.cpp", "#include \"data/table.h\"\n#include <unistd.h>\n");
+  Write(root / "src/entry/form.cpp", "#define MERLON_WINDOW_USER\n#include FORM_HEADER\n");
+  const CommandRun broken = RunCheck(arguments);
+  EXPECT_EQ(broken.status, 1);
+  for (const std::string& line :
+       {Crossing("src/runtime/dates.cpp:1", "\"data/table.h\"", "src/data/table.h"),
+        OutsidePlatform("src/runtime/dates.cpp:2", "<unistd.h>"),
+        MarkDefined("src/entry/form.cpp:1", "#define MERLON_WINDOW_USER"), MacroInclude("src/entry/form.cpp:2", "FORM_HEADER"),
+        "merlon-include-check: 4 include rule(s) broken under " + root.string() + "/src (see docs/architecture.md)"})
+    EXPECT_NE(broken.output.find(line + "\n"), std::string::npos) << line << " in\n" << broken.output;
+  EXPECT_FALSE(fs::exists(stamp)) << "a stamp left by the run before";
+  EXPECT_TRUE(fs::exists(depfile));
+
+  // Without its inputs it says so and stamps nothing.
+  const CommandRun lost = RunCheck("--source " + root.string() + " --compile-commands " + (root / "none.json").string() +
+                            " --stamp " + stamp.string());
+  EXPECT_EQ(lost.status, 2) << lost.output;
+  EXPECT_FALSE(fs::exists(stamp));
 }
 
 }  // namespace

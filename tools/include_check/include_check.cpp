@@ -1,0 +1,446 @@
+#include "include_check/include_check.h"
+
+#include <algorithm>
+#include <cctype>
+#include <fstream>
+#include <iterator>
+#include <regex>
+#include <sstream>
+#include <tuple>
+#include <utility>
+
+namespace include_check {
+
+const char kLayerSection[] = "## Dependencies between folders";
+
+namespace {
+
+const char kArchitecture[] = "docs/architecture.md";
+
+// The marks that open the engine's and the window layer's headers, given by the build to what links them.
+const char* const kBuildMarks[] = {"MERLON_ENGINE_USER", "MERLON_WINDOW_USER"};
+
+// The C++ standard library's headers, C++17 and C++20, with the <cxxx> wrappers of the C library (those
+// removed by C++20 included, as C++17 has them).
+const char* const kStandardHeaders[] = {
+    "algorithm", "any", "array", "atomic", "barrier", "bit", "bitset", "charconv", "chrono", "codecvt", "compare",
+    "complex", "concepts", "condition_variable", "coroutine", "deque", "exception", "execution", "filesystem",
+    "format", "forward_list", "fstream", "functional", "future", "initializer_list", "iomanip", "ios", "iosfwd",
+    "iostream", "istream", "iterator", "latch", "limits", "list", "locale", "map", "memory", "memory_resource",
+    "mutex", "new", "numbers", "numeric", "optional", "ostream", "queue", "random", "ranges", "ratio", "regex",
+    "scoped_allocator", "semaphore", "set", "shared_mutex", "source_location", "span", "sstream", "stack",
+    "stdexcept", "stop_token", "streambuf", "string", "string_view", "strstream", "syncstream", "system_error",
+    "thread", "tuple", "type_traits", "typeindex", "typeinfo", "unordered_map", "unordered_set", "utility",
+    "valarray", "variant", "vector", "version",
+    // The C library's facilities.
+    "cassert", "ccomplex", "cctype", "cerrno", "cfenv", "cfloat", "cinttypes", "ciso646", "climits", "clocale",
+    "cmath", "csetjmp", "csignal", "cstdalign", "cstdarg", "cstdbool", "cstddef", "cstdint", "cstdio", "cstdlib",
+    "cstring", "ctgmath", "ctime", "cuchar", "cwchar", "cwctype"};
+
+// The libraries outside the system that one folder above src/platform may include: the statement reader is the
+// program of its own that wraps libofx.
+const std::pair<const char*, const char*> kFolderLibraries[] = {{"src/processing/ofx_reader", "libofx/"}};
+
+// The test and benchmark libraries' headers.
+const char* const kTestLibraries[] = {"gtest/", "gmock/", "benchmark/"};
+
+std::string Trim(const std::string& text) {
+  const auto first = text.find_first_not_of(" \t\r");
+  if (first == std::string::npos) return "";
+  return text.substr(first, text.find_last_not_of(" \t\r") - first + 1);
+}
+
+bool StartsWith(std::string_view text, std::string_view head) { return text.substr(0, head.size()) == head; }
+
+// The strings of a JSON text in order, each with the object that holds it: enough for
+// compile_commands.json, an array of flat objects of strings.
+struct JsonString {
+  std::string text;
+  int object;  // which object of the file holds it, counted from 0
+};
+
+std::vector<JsonString> JsonStrings(const std::string& json) {
+  std::vector<JsonString> out;
+  int objects = -1;
+  for (std::size_t i = 0; i < json.size(); ++i) {
+    if (json[i] == '{') ++objects;
+    if (json[i] != '"') continue;
+    std::string text;
+    for (++i; i < json.size() && json[i] != '"'; ++i) {
+      if (json[i] != '\\' || i + 1 >= json.size()) {
+        text += json[i];
+        continue;
+      }
+      const char escaped = json[++i];
+      if (escaped == 'n') text += '\n';
+      else if (escaped == 't') text += '\t';
+      else if (escaped == 'u') i += 4;  // not found in file names or flags
+      else text += escaped;
+    }
+    out.push_back({text, objects});
+  }
+  return out;
+}
+
+// The words of a command line as the shell splits them: quotes and backslashes taken away.
+std::vector<std::string> CommandWords(const std::string& command) {
+  std::vector<std::string> words;
+  std::string word;
+  bool in_word = false;
+  char quote = 0;
+  for (std::size_t i = 0; i < command.size(); ++i) {
+    const char c = command[i];
+    if (quote != 0) {
+      if (c == quote) quote = 0;
+      else if (c == '\\' && quote == '"' && i + 1 < command.size()) word += command[++i];
+      else word += c;
+    } else if (c == '"' || c == '\'') {
+      quote = c;
+      in_word = true;
+    } else if (c == '\\' && i + 1 < command.size()) {
+      word += command[++i];
+      in_word = true;
+    } else if (c == ' ' || c == '\t' || c == '\n') {
+      if (in_word) words.push_back(word);
+      word.clear();
+      in_word = false;
+    } else {
+      word += c;
+      in_word = true;
+    }
+  }
+  if (in_word) words.push_back(word);
+  return words;
+}
+
+// The include folders of one compile command, in the order the compiler searches them: -iquote, -I,
+// -isystem, -idirafter. Relative folders are taken from the command's own folder.
+std::vector<SearchFolder> CommandFolders(const std::string& command, const fs::path& directory) {
+  static const char* const kFlags[] = {"-iquote", "-I", "-isystem", "-idirafter"};
+  std::vector<std::vector<SearchFolder>> by_flag(std::size(kFlags));
+  const std::vector<std::string> words = CommandWords(command);
+  for (std::size_t i = 0; i < words.size(); ++i) {
+    for (std::size_t f = 0; f < std::size(kFlags); ++f) {
+      const std::string flag = kFlags[f];
+      if (words[i].rfind(flag, 0) != 0) continue;
+      std::string folder = words[i].substr(flag.size());
+      if (folder.empty() && i + 1 < words.size()) folder = words[++i];
+      if (folder.empty()) break;
+      by_flag[f].push_back({(directory / folder).lexically_normal(), f == 0});
+      break;
+    }
+  }
+  std::vector<SearchFolder> folders;
+  for (const auto& some : by_flag) folders.insert(folders.end(), some.begin(), some.end());
+  return folders;
+}
+
+// The file below root that an absolute path names ("src/x/y.cpp"), or "" for a path outside root.
+std::string BelowRoot(const fs::path& root, const fs::path& path) {
+  const fs::path relative = path.lexically_normal().lexically_relative(root.lexically_normal());
+  if (relative.empty() || *relative.begin() == "..") return "";
+  return relative.generic_string();
+}
+
+void AddFolder(std::vector<SearchFolder>& folders, const SearchFolder& folder) {
+  const bool known =
+      std::any_of(folders.begin(), folders.end(), [&](const SearchFolder& f) { return f.path == folder.path; });
+  if (!known) folders.push_back(folder);
+}
+
+// The file an include reaches, relative to the root, as the compiler finds it: beside the including file first
+// (an include written "..."), then in each folder the build gives that file; "" for a file outside src/ or one
+// found nowhere.
+std::string Resolve(const fs::path& root, const Include& include, const std::vector<SearchFolder>& folders) {
+  if (include.quoted) {
+    const fs::path beside = (fs::path(include.file).parent_path() / include.name).lexically_normal();
+    if (fs::is_regular_file(root / beside)) return StartsWith(beside.generic_string(), "src/") ? beside.generic_string() : "";
+  }
+  for (const SearchFolder& folder : folders) {
+    if (folder.quote_only && !include.quoted) continue;
+    const fs::path candidate = (folder.path / include.name).lexically_normal();
+    if (!fs::is_regular_file(candidate)) continue;
+    const std::string below = BelowRoot(root, candidate);
+    return StartsWith(below, "src/") ? below : "";
+  }
+  return "";
+}
+
+// The name of an include as it is written, with its quotes or angle brackets.
+std::string Written(const Include& include) {
+  return include.quoted ? "\"" + include.name + "\"" : "<" + include.name + ">";
+}
+
+std::string FolderOf(const std::string& file) { return fs::path(file).parent_path().generic_string(); }
+
+// The text after the first word of a directive ("include", "define"), and the word itself.
+std::pair<std::string, std::string> DirectiveWord(const std::string& line) {
+  const std::string text = Trim(line);
+  if (text.empty() || text[0] != '#') return {"", ""};
+  std::size_t i = 1;
+  while (i < text.size() && (text[i] == ' ' || text[i] == '\t')) ++i;
+  const std::size_t start = i;
+  while (i < text.size() && (std::isalpha(static_cast<unsigned char>(text[i])) || text[i] == '_')) ++i;
+  return {text.substr(start, i - start), Trim(text.substr(i))};
+}
+
+// The text of a directive's operand without a comment after it.
+std::string WithoutComment(const std::string& text) {
+  const auto comment = std::min(text.find("//"), text.find("/*"));
+  return Trim(text.substr(0, comment));
+}
+
+// Reads the directives of one source: its includes, and the lines that break a rule by themselves.
+void ScanFile(const fs::path& root, const std::string& file, const std::vector<SearchFolder>& folders, Scan& scan) {
+  std::istringstream in(ReadFile(root / file));
+  std::string line;
+  for (int number = 1; std::getline(in, line); ++number) {
+    const auto [word, rest] = DirectiveWord(line);
+    if (word == "include" || word == "include_next") {
+      const std::size_t close =
+          rest.empty() ? std::string::npos : rest.find(rest[0] == '"' ? '"' : '>', 1);
+      if (rest.empty() || (rest[0] != '"' && rest[0] != '<') || close == std::string::npos) {
+        scan.findings.push_back({file, number,
+                                 "#" + word + " " + WithoutComment(rest) +
+                                     ": an include is written \"...\" or <...>, never through a macro"});
+        continue;
+      }
+      Include include{file, number, rest.substr(1, close - 1), rest[0] == '"', ""};
+      include.target = Resolve(root, include, folders);
+      scan.includes.push_back(include);
+    } else if (word == "define" || word == "undef") {
+      std::size_t end = 0;
+      while (end < rest.size() && (std::isalnum(static_cast<unsigned char>(rest[end])) || rest[end] == '_')) ++end;
+      const std::string name = rest.substr(0, end);
+      for (const char* mark : kBuildMarks) {
+        if (name == mark)
+          scan.findings.push_back({file, number,
+                                   "#" + word + " " + name +
+                                       ": the mark comes from the build (the CMakeLists.txt of the library that "
+                                       "gives it), never from a source"});
+      }
+    }
+  }
+}
+
+bool IsQt(const std::string& name) {
+  static const std::regex qt(R"(^Q(t[A-Za-z0-9]*|[A-Z][A-Za-z0-9]*)(/.*)?$)");
+  return std::regex_match(name, qt);
+}
+
+bool IsTestLibrary(const std::string& name) {
+  return std::any_of(std::begin(kTestLibraries), std::end(kTestLibraries),
+                     [&](const char* head) { return StartsWith(name, head); });
+}
+
+bool FolderMayUseLibrary(const std::string& folder, const std::string& name) {
+  return std::any_of(std::begin(kFolderLibraries), std::end(kFolderLibraries),
+                     [&](const auto& library) { return folder == library.first && StartsWith(name, library.second); });
+}
+
+}  // namespace
+
+std::string Finding::Text() const { return file + ":" + std::to_string(line) + ": " + reason; }
+
+bool Finding::operator<(const Finding& other) const {
+  return std::tie(file, line, reason) < std::tie(other.file, other.line, other.reason);
+}
+
+Layers ParseLayers(const std::string& document) {
+  Layers layers;
+  std::istringstream in(document);
+  std::string line;
+  bool inside = false;
+  for (int number = 1; std::getline(in, line); ++number) {
+    if (line.rfind("## ", 0) == 0 || line.rfind("# ", 0) == 0) {
+      inside = Trim(line) == kLayerSection;
+      continue;
+    }
+    if (!inside || line.rfind("- ", 0) != 0) continue;
+    const auto colon = line.find(':');
+    if (colon == std::string::npos) continue;
+    const std::string folder = Trim(line.substr(2, colon - 2));
+    layers.order.push_back(folder);
+    layers.lines.push_back(number);
+    std::set<std::string>& uses = layers.allowed[folder];
+    std::istringstream list(line.substr(colon + 1));
+    std::string used;
+    while (std::getline(list, used, ',')) {
+      if (!Trim(used).empty()) uses.insert(Trim(used));
+    }
+  }
+  return layers;
+}
+
+SearchPaths ReadSearchPaths(const fs::path& root, const std::string& json) {
+  SearchPaths paths;
+  const std::vector<JsonString> strings = JsonStrings(json);
+  std::map<int, std::map<std::string, std::string>> objects;
+  for (std::size_t i = 0; i + 1 < strings.size(); i += 2) objects[strings[i].object][strings[i].text] = strings[i + 1].text;
+  for (auto& [number, fields] : objects) {
+    const fs::path directory = fields["directory"];
+    const std::string file = BelowRoot(root, directory / fields["file"]);
+    if (!StartsWith(file, "src/")) continue;
+    std::vector<SearchFolder>& folders = paths[file];
+    for (const SearchFolder& folder : CommandFolders(fields["command"], directory)) AddFolder(folders, folder);
+  }
+  return paths;
+}
+
+std::vector<SearchFolder> FoldersOf(const SearchPaths& paths, const std::string& file) {
+  const auto own = paths.find(file);
+  if (own != paths.end()) return own->second;
+  for (fs::path folder = fs::path(file).parent_path(); !folder.empty(); folder = folder.parent_path()) {
+    std::vector<SearchFolder> folders;
+    for (const auto& [compiled, some] : paths) {
+      if (fs::path(compiled).parent_path() != folder) continue;
+      for (const SearchFolder& f : some) AddFolder(folders, f);
+    }
+    if (!folders.empty()) return folders;
+  }
+  return {};
+}
+
+bool IsSource(const fs::path& path) {
+  const std::string ext = path.extension().string();
+  return ext == ".h" || ext == ".cpp" || ext == ".hpp" || ext == ".inc";
+}
+
+std::string ReadFile(const fs::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::ostringstream text;
+  text << in.rdbuf();
+  return text.str();
+}
+
+Scan ScanSources(const fs::path& root, const SearchPaths& paths) {
+  Scan scan;
+  std::vector<std::string> files;
+  scan.folders.push_back(root / "src");
+  for (const auto& entry : fs::recursive_directory_iterator(root / "src")) {
+    if (entry.is_directory()) scan.folders.push_back(entry.path());
+    if (entry.is_regular_file() && IsSource(entry.path()))
+      files.push_back(entry.path().lexically_relative(root).generic_string());
+  }
+  std::sort(files.begin(), files.end());
+  std::sort(scan.folders.begin(), scan.folders.end());
+  for (const std::string& file : files) {
+    // A folder the build does not compile (the windows, in a build without them) is read with src/, the folder
+    // every library publishes.
+    std::vector<SearchFolder> folders = FoldersOf(paths, file);
+    if (folders.empty()) folders.push_back({(root / "src").lexically_normal(), false});
+    ScanFile(root, file, folders, scan);
+    scan.files.push_back(root / file);
+  }
+  return scan;
+}
+
+std::vector<Finding> ForbiddenCrossings(const std::vector<Include>& includes, const Layers& layers) {
+  std::vector<Finding> out;
+  for (const Include& include : includes) {
+    if (include.target.empty()) continue;
+    const std::string from = FolderOf(include.file);
+    const std::string to = FolderOf(include.target);
+    if (to == from) continue;
+    const auto uses = layers.allowed.find(from);
+    if (uses != layers.allowed.end() && uses->second.count(to) != 0) continue;
+    out.push_back({include.file, include.line,
+                   "includes " + include.target + " (written " + Written(include) + "): " + kArchitecture +
+                       " does not let " + from + " include " + to});
+  }
+  return out;
+}
+
+std::vector<Finding> ForeignHeaders(const std::vector<Include>& includes) {
+  std::vector<Finding> out;
+  for (const Include& include : includes) {
+    if (!include.target.empty()) continue;
+    const std::string folder = FolderOf(include.file);
+    const std::string written = "includes " + Written(include) + ": ";
+    if (IsTestLibrary(include.name)) {
+      out.push_back({include.file, include.line, written + "the test and benchmark libraries are not included under src/"});
+    } else if (IsQt(include.name) && !StartsWith(include.file, "src/platform/gui/")) {
+      out.push_back({include.file, include.line, written + "Qt is included only in src/platform/gui"});
+    } else if (!StartsWith(include.file, "src/platform/") && !IsStandardHeader(include.name) &&
+               !FolderMayUseLibrary(folder, include.name)) {
+      out.push_back({include.file, include.line,
+                     written + "outside src/platform a source includes only the program's own headers and the C++ "
+                               "standard library's"});
+    }
+  }
+  return out;
+}
+
+std::vector<Finding> LayerListFaults(const fs::path& root, const Layers& layers) {
+  std::vector<Finding> out;
+  if (layers.order.empty()) {
+    out.push_back({kArchitecture, 1, std::string("no list under \"") + kLayerSection + "\""});
+    return out;
+  }
+  std::set<std::string> above;
+  for (std::size_t i = 0; i < layers.order.size(); ++i) {
+    const std::string& folder = layers.order[i];
+    const int line = layers.lines[i];
+    if (above.count(folder) != 0) out.push_back({kArchitecture, line, folder + " is listed twice"});
+    for (const std::string& used : layers.allowed.at(folder)) {
+      if (above.count(used) == 0)
+        out.push_back({kArchitecture, line, folder + " may include " + used + ", which is not listed above it"});
+    }
+    above.insert(folder);
+  }
+  std::map<std::string, std::string> unlisted;  // folder -> its first source
+  for (const auto& entry : fs::recursive_directory_iterator(root / "src")) {
+    if (!entry.is_regular_file() || !IsSource(entry.path())) continue;
+    const std::string file = entry.path().lexically_relative(root).generic_string();
+    const std::string folder = FolderOf(file);
+    if (above.count(folder) != 0) continue;
+    auto [place, added] = unlisted.emplace(folder, file);
+    if (!added && file < place->second) place->second = file;
+  }
+  for (const auto& [folder, file] : unlisted)
+    out.push_back({file, 1, folder + " holds sources but is not listed under \"" + kLayerSection + "\" of " +
+                                kArchitecture});
+  return out;
+}
+
+bool IsStandardHeader(std::string_view name) {
+  return std::any_of(std::begin(kStandardHeaders), std::end(kStandardHeaders),
+                     [&](const char* header) { return name == header; });
+}
+
+Outcome CheckTree(const fs::path& root, const fs::path& compile_commands) {
+  Outcome outcome;
+  const fs::path architecture = root / kArchitecture;
+  const Layers layers = ParseLayers(ReadFile(architecture));
+  const SearchPaths paths = ReadSearchPaths(root, ReadFile(compile_commands));
+  outcome.read = {architecture, compile_commands};
+  if (paths.empty())
+    outcome.findings.push_back({compile_commands.generic_string(), 1, "no compile command of a file under src/"});
+  Scan scan = ScanSources(root, paths);
+  outcome.read.insert(outcome.read.end(), scan.folders.begin(), scan.folders.end());
+  outcome.read.insert(outcome.read.end(), scan.files.begin(), scan.files.end());
+  outcome.findings.insert(outcome.findings.end(), scan.findings.begin(), scan.findings.end());
+  for (const std::vector<Finding>& some :
+       {ForbiddenCrossings(scan.includes, layers), ForeignHeaders(scan.includes), LayerListFaults(root, layers)})
+    outcome.findings.insert(outcome.findings.end(), some.begin(), some.end());
+  std::sort(outcome.findings.begin(), outcome.findings.end());
+  return outcome;
+}
+
+std::string DepfileText(const std::string& target, const std::vector<fs::path>& read) {
+  // Spaces, '#' and '$' are escaped as make and ninja read them.
+  const auto escaped = [](const std::string& path) {
+    std::string out;
+    for (const char c : path) {
+      if (c == ' ' || c == '#') out += '\\';
+      if (c == '$') out += '$';
+      out += c;
+    }
+    return out;
+  };
+  std::string text = escaped(target) + ":";
+  for (const fs::path& path : read) text += " \\\n  " + escaped(path.generic_string());
+  return text + "\n";
+}
+
+}  // namespace include_check

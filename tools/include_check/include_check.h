@@ -1,0 +1,115 @@
+// The include check of src/, run by the build (merlon-include-check) and tested in
+// tests/tools/include_layers_test.cpp. Every #include under src/ is resolved to the file it names the way the
+// compiler finds it: beside the including file for "...", then the include folders the build gives that file,
+// read from compile_commands.json. It then holds these rules:
+//   - an include that reaches a file of another folder is allowed by the list "## Dependencies between folders"
+//     of docs/architecture.md (lowest layer first; a folder names only folders listed above it);
+//   - a header that is not the program's own is, outside src/platform, one of the C++ standard library's; Qt is
+//     included only in src/platform/gui, the test and benchmark libraries nowhere under src/;
+//   - an include is written "..." or <...>, never through a macro (the check could not follow it);
+//   - the marks MERLON_ENGINE_USER and MERLON_WINDOW_USER, which open the engine's and the window layer's
+//     headers, come from the build only: no source defines or undefines them.
+// Standard library only: the check is built and run before the program's libraries.
+#pragma once
+
+#include <filesystem>
+#include <map>
+#include <set>
+#include <string>
+#include <string_view>
+#include <vector>
+
+namespace include_check {
+
+namespace fs = std::filesystem;
+
+// The heading of docs/architecture.md's list of what each folder may include.
+extern const char kLayerSection[];
+
+// Each folder in the order of the list, with the line of the document that lists it and the folders it may include.
+struct Layers {
+  std::vector<std::string> order;
+  std::vector<int> lines;
+  std::map<std::string, std::set<std::string>> allowed;
+};
+
+// The lines "- src/x: src/y, src/z" of the section, up to the next heading.
+Layers ParseLayers(const std::string& document);
+
+// One include folder of a compile command. A folder given by -iquote serves only includes written "...".
+struct SearchFolder {
+  fs::path path;  // absolute
+  bool quote_only = false;
+};
+
+// The include folders the build gives each file it compiles, "src/..." -> folders in the compiler's order.
+using SearchPaths = std::map<std::string, std::vector<SearchFolder>>;
+
+// The include folders of every file under root/src that the text of a compile_commands.json compiles.
+SearchPaths ReadSearchPaths(const fs::path& root, const std::string& json);
+
+// The folders the compiler searches for a file's includes: those of its own compile command; a header (or a
+// file the build does not compile) takes those of the files compiled in its folder, or in the nearest folder
+// above it that has some.
+std::vector<SearchFolder> FoldersOf(const SearchPaths& paths, const std::string& file);
+
+// One include directive of a source under src/.
+struct Include {
+  std::string file;    // the including file, "src/..."
+  int line = 0;
+  std::string name;    // as written between the quotes or the angle brackets
+  bool quoted = false;
+  std::string target;  // the program's file it reaches, "src/...", or "" (a header of the system, Qt, a library)
+};
+
+// A broken rule: "file:line: reason" once written out.
+struct Finding {
+  std::string file;  // relative to the source folder
+  int line = 0;
+  std::string reason;
+  std::string Text() const;
+  bool operator<(const Finding& other) const;
+};
+
+// What the sources under src/ hold: every include written "..." or <...> with the file it reaches, the lines
+// that break a rule by themselves (an include through a macro, a mark defined), and what was read.
+struct Scan {
+  std::vector<Include> includes;
+  std::vector<Finding> findings;
+  std::vector<fs::path> files;    // every source read, absolute
+  std::vector<fs::path> folders;  // every folder under src/, absolute: a file added there runs the check again
+};
+
+bool IsSource(const fs::path& path);
+std::string ReadFile(const fs::path& path);
+
+// Reads every source under root/src, each with the include folders the build gives it (FoldersOf); a file that
+// none are given for is read with root/src, the folder every library publishes.
+Scan ScanSources(const fs::path& root, const SearchPaths& paths);
+
+// The includes that reach another folder where the list does not allow it.
+std::vector<Finding> ForbiddenCrossings(const std::vector<Include>& includes, const Layers& layers);
+
+// The includes of headers that are not the program's own and that their folder may not include: outside
+// src/platform anything but the C++ standard library, Qt outside src/platform/gui, the test libraries anywhere.
+std::vector<Finding> ForeignHeaders(const std::vector<Include>& includes);
+
+// The faults of the list itself: a folder listed twice, one that names a folder not listed above it, a folder
+// under root/src that holds sources and is not listed.
+std::vector<Finding> LayerListFaults(const fs::path& root, const Layers& layers);
+
+// True for a header of the C++17/20 standard library, <cxxx> wrappers of the C library included (not the
+// <xxx.h> forms, through which the system's own functions come).
+bool IsStandardHeader(std::string_view name);
+
+// The whole check of root/src against root/docs/architecture.md and a build's compile_commands.json.
+struct Outcome {
+  std::vector<Finding> findings;  // sorted, empty when every rule holds
+  std::vector<fs::path> read;     // every file and folder the check read, for the build's depfile
+};
+Outcome CheckTree(const fs::path& root, const fs::path& compile_commands);
+
+// A depfile in the compiler's form: target depends on every path read.
+std::string DepfileText(const std::string& target, const std::vector<fs::path>& read);
+
+}  // namespace include_check
