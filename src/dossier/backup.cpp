@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cctype>
-#include <cstdlib>
 #include <map>
 #include <optional>
 
@@ -25,6 +24,7 @@
 #include "platform/system/clock.h"
 #include "platform/system/file_mode.h"
 #include "platform/system/files.h"
+#include "platform/system/process.h"
 #include "runtime/backup_paths.h"
 #include "runtime/inifiles.h"
 #include "runtime/logfile.h"
@@ -544,7 +544,7 @@ void CmSauvegardeDossier() {
     if (nuv.find('"') != std::string::npos) {
       cancelled = true;
     } else {
-      setenv("NUVSAUVE", nuv.c_str(), 1);
+      platform::SetOwnEnvironment("NUVSAUVE", nuv);
       if (m == '7') {
         TDConfSauvegarde dialog(Owner(), 1335, nuv);
         if (dialog.Execute(kTaskModal) == gui::IDOK) {

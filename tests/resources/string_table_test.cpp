@@ -90,7 +90,7 @@ TEST(StringTable, EveryLoadedIdIsNamedAndExists) {
       bad += file + ": a bare id in \"" + (*it)[0].str() + "\"\n";
     std::map<std::string, int> ids;
     for (std::sregex_iterator it(text.begin(), text.end(), constant), end; it != end; ++it)
-      ids[(*it)[1].str()] = std::stoi((*it)[2].str());
+      if ((*it)[2].length() < 9) ids[(*it)[1].str()] = std::stoi((*it)[2].str());  // longer: an amount, not an id
     for (std::sregex_iterator it(text.begin(), text.end(), named), end; it != end; ++it) {
       const auto id = ids.find((*it)[1].str());
       if (id == ids.end()) continue;  // named in a header, or the base of a range

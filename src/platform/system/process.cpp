@@ -2,6 +2,7 @@
 
 #include <cerrno>
 #include <signal.h>
+#include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
 #include <poll.h>
@@ -278,6 +279,10 @@ bool ProcessRunning(int pid) {
   if (pid <= 0) return false;
   // A process of another user answers EPERM: it runs all the same.
   return ::kill(static_cast<pid_t>(pid), 0) == 0 || errno == EPERM;
+}
+
+bool SetOwnEnvironment(const std::string& name, const std::string& value) {
+  return setenv(name.c_str(), value.c_str(), 1) == 0;
 }
 
 }  // namespace platform

@@ -51,6 +51,10 @@ std::string LastOutputLines(const std::string& output, int count, std::size_t wi
 // not finish. Called once at start, before the first file is written.
 void IgnoreFileSizeLimitSignal();
 
+// Sets a variable of this program's own environment, which every program it starts afterwards
+// inherits (the value's bytes as given); false when the system refuses it.
+bool SetOwnEnvironment(const std::string& name, const std::string& value);
+
 // True when a process of this number runs on this station (one of another user included).
 bool ProcessRunning(int pid);
 
