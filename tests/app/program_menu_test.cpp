@@ -54,6 +54,7 @@
 #include "runtime/code_helpers.h"
 #include "runtime/dates.h"
 #include "runtime/xbase.h"
+#include "shell/about_box.h"
 #include "shell/application.h"
 #include "shell/handlers.h"
 #include "shell/seeding.h"
@@ -272,6 +273,7 @@ std::vector<Case> EveryDialog() {
   static vat::DebitsReturn debitsReturn;
   static vat::ReceiptsReturn receiptsReturn;
   return {
+      {"1301", [](gui::Window* p) { return std::make_unique<TDCetteVersion>(p); }},
       {"1324", [](gui::Window* p) { return std::make_unique<TDTvaSurLesDebits>(p, debits, debitsReturn); }},
       {"1325",
        [](gui::Window* p) { return std::make_unique<TDTvaSurLesEncaissements>(p, receipts, receiptsReturn); }},
