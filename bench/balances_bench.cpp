@@ -37,7 +37,7 @@
 #include "reports/balances/core/fec_export.h"
 #include "platform/system/cp1252.h"
 #include "platform/system/files.h"
-#include "reports/balances/trial_balance_report.h"
+#include "reports/balances/core/trial_balance_report.h"
 #include "reports/engine/core/report_canvas.h"
 #include "reports/engine/core/report_environment.h"
 #include "reports/engine/core/report_export.h"

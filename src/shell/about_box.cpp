@@ -4,39 +4,12 @@
 #include "platform/gui/application.h"
 #include "platform/gui/constants.h"
 #include "platform/gui/controls.h"
-#include "platform/gui/dialog_template.h"
 #include "platform/system/system_info.h"
 #include "resources/string_table.h"
 #include "shell/mdi_client.h"
 #include "shell/utility_commands.h"
 
-namespace {
-
-// The layout of dialog 1301, kept with the dialog that uses it.
-const char* kTemplate1301 = R"dlg(DIALOG 1301
-CAPTION "A propos de ce progiciel"
-FONT 8 "MS Sans Serif"
-SIZE 220 132
-static 1200 "Nuv-MERLON ZEL+ pour Linux (64 bits)" 10 8 200 10 center
-static 1201 " - MultiUtilisateur" 10 24 200 10 center
-static 1203 "Système: " 10 38 200 10 center
-static 1206 "Fenêtres: " 10 52 200 10 center
-static 1202 "Moteur dBase Merlon: version " 10 66 200 10 center
-static 1204 "" 10 82 200 10 center
-static 1205 "" 10 94 200 10 center
-button 1 "Ok" 85 110 50 14 default,tabstop
-END
-)dlg";
-
-bool TemplateReady() {
-  static const bool ready = gui::DialogTemplates::Find(1301) != nullptr ||
-                            gui::DialogTemplates::Register(kTemplate1301);
-  return ready;
-}
-
-}  // namespace
-
-TDCetteVersion::TDCetteVersion(gui::Window* parent) : gui::Dialog(parent, (TemplateReady(), 1301)) {}
+TDCetteVersion::TDCetteVersion(gui::Window* parent) : gui::Dialog(parent, 1301) {}
 
 const char* TDCetteVersion::WebSite() { return "https://merlon.example.org"; }
 const char* TDCetteVersion::SupportAddress() { return "support@merlon.example.org"; }

@@ -1,4 +1,4 @@
-// The about box "A propos de ce progiciel" (dialog 1301).
+// The about box "A propos de ce progiciel" (dialog 1301, src/resources/dialogs/1301.dlg).
 #pragma once
 
 #include <string>

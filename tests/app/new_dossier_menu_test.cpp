@@ -2,6 +2,7 @@
 // cannot hold ("Łódź"), typed in the window or chosen in the folder dialog:
 // refused with a message naming it, and nothing made on disk.
 #include <QLineEdit>
+#include <QString>
 
 #include "app/program_commands.h"
 #include "app/program_hooks.h"
@@ -33,7 +34,8 @@ class NewDossierMenuTest : public DossierOpenTest {
   // Types the UTF-8 text into an edit of the window, key by key.
   static void Type(gui::Dialog& d, int control, const std::string& utf8) {
     QWidget* w = d.GetDlgItem(control)->Widget();
-    for (const QChar c : QString::fromUtf8(utf8)) test_support::SendKey(w, QEvent::KeyPress, 0, Qt::NoModifier, c);
+    for (const QChar c : QString::fromUtf8(utf8))
+      test_support::SendKey(w, test_support::kKeyPress, 0, test_support::kNoModifier, QString(c).toStdString());
   }
   // The message boxes shown, in order.
   static std::vector<gui::ShownModal> Boxes() {

@@ -9,7 +9,6 @@
 #include <QCoreApplication>
 #include <QEnterEvent>
 #include <QGroupBox>
-#include <QKeySequence>
 #include <QLabel>
 #include <QLineEdit>
 #include <QMdiArea>
@@ -54,6 +53,7 @@
 #include "runtime/code_helpers.h"
 #include "runtime/dates.h"
 #include "runtime/xbase.h"
+#include "shell/about_box.h"
 #include "shell/application.h"
 #include "shell/handlers.h"
 #include "shell/seeding.h"
@@ -137,10 +137,11 @@ TEST_F(ProgramMenuTest, TheSupportPasswordIsTypedAsDots) {
       dots = edit->echoMode() == QLineEdit::Password;
       // Typed key by key, as a user does.
       for (char ch : c.typed) {
-        const QString text(QChar(static_cast<unsigned char>(ch)));
-        const int key = QKeySequence(text)[0].key();
-        test_support::SendKey(edit, QEvent::KeyPress, key, Qt::NoModifier, text);
-        test_support::SendKey(edit, QEvent::KeyRelease, key, Qt::NoModifier, text);
+        // Capitals and digits only: each is its own key's code.
+        const std::string text(1, ch);
+        const int key = static_cast<unsigned char>(ch);
+        test_support::SendKey(edit, test_support::kKeyPress, key, test_support::kNoModifier, text);
+        test_support::SendKey(edit, test_support::kKeyRelease, key, test_support::kNoModifier, text);
       }
       if (c.warned) test_support::Screenshot(dialog.Widget(), "app", "support_password");
     });
@@ -273,6 +274,7 @@ std::vector<Case> EveryDialog() {
   static vat::DebitsReturn debitsReturn;
   static vat::ReceiptsReturn receiptsReturn;
   return {
+      {"1301", [](gui::Window* p) { return std::make_unique<TDCetteVersion>(p); }},
       {"1324", [](gui::Window* p) { return std::make_unique<TDTvaSurLesDebits>(p, debits, debitsReturn); }},
       {"1325",
        [](gui::Window* p) { return std::make_unique<TDTvaSurLesEncaissements>(p, receipts, receiptsReturn); }},
@@ -366,9 +368,9 @@ std::string TabThrough(gui::Window& w) {
   for (std::size_t i = 0; i <= controls.size(); ++i) {
     QWidget* focus = QApplication::focusWidget();
     if (focus == nullptr) break;
-    test_support::SendKey(focus, QEvent::KeyPress, Qt::Key_Tab);
+    test_support::SendKey(focus, test_support::kKeyPress, gui::VK_TAB);
     if (QApplication::focusWidget() != nullptr) focus = QApplication::focusWidget();
-    test_support::SendKey(focus, QEvent::KeyRelease, Qt::Key_Tab);
+    test_support::SendKey(focus, test_support::kKeyRelease, gui::VK_TAB);
     gui::ProcessPendingMessages();
   }
   for (gui::Control* c : controls) {
@@ -482,20 +484,20 @@ TEST_F(ProgramMenuTest, F5AndF6PreviewAndPrintFromTheReportLimitsForms) {
   } forms[] = {{"Compte", 20501, false}, {"Grands Livres", 20502, true}, {"Journaux", 20503, true},
                {"Lettres de Relance", 20506, true}};
   const struct {
-    Qt::Key key, menuKey;
+    int key, menuKey;
     const char* letter;
-  } keys[] = {{Qt::Key_F5, Qt::Key_V, "\x16"}, {Qt::Key_F6, Qt::Key_P, "\x10"}};
-  auto press = [](Qt::Key key, Qt::KeyboardModifiers mods, const QString& text) {
+  } keys[] = {{gui::VK_F5, 'V', "\x16"}, {gui::VK_F6, 'P', "\x10"}};
+  auto press = [](int key, test_support::KeyModifiers mods, const std::string& text) {
     QWidget* focus = QApplication::focusWidget();
     ASSERT_NE(focus, nullptr);
-    test_support::SendKey(focus, QEvent::KeyPress, key, mods, text);
+    test_support::SendKey(focus, test_support::kKeyPress, key, mods, text);
     if (QApplication::focusWidget() != nullptr) focus = QApplication::focusWidget();
-    test_support::SendKey(focus, QEvent::KeyRelease, key, mods, text);
+    test_support::SendKey(focus, test_support::kKeyRelease, key, mods, text);
     gui::ProcessPendingMessages();
   };
   for (const auto& f : forms) {
     for (const auto& k : keys) {
-      SCOPED_TRACE(std::string(f.what) + (k.key == Qt::Key_F5 ? " F5" : " F6"));
+      SCOPED_TRACE(std::string(f.what) + (k.key == gui::VK_F5 ? " F5" : " F6"));
       std::string seen[2];
       for (int round = 0; round < 2; ++round) {
         Choose(f.command);
@@ -503,11 +505,11 @@ TEST_F(ProgramMenuTest, F5AndF6PreviewAndPrintFromTheReportLimitsForms) {
         ASSERT_NE(form, nullptr) << test_support::ShownTexts();
         gui::ModalSeam::Reset();
         for (int i = 0; i < 4; ++i) gui::ModalSeam::QueueDialogAnswer(gui::IDCANCEL);
-        if (round == 0) press(k.menuKey, Qt::ControlModifier, QString::fromLatin1(k.letter));
-        else press(k.key, Qt::NoModifier, {});
+        if (round == 0) press(k.menuKey, test_support::kControlModifier, k.letter);
+        else press(k.key, test_support::kNoModifier, {});
         seen[round] = ShownModals();
         for (gui::MDIChild* c : CommandWindow->GetChildren()) seen[round] += "window " + c->GetCaption() + "\n";
-        if (round == 1 && f.command == 20501 && k.key == Qt::Key_F5)
+        if (round == 1 && f.command == 20501 && k.key == gui::VK_F5)
           test_support::Screenshot(MainFrame->Widget(), "app", "limits_form_f5");
         ASSERT_TRUE(CommandWindow->CloseChildren());
         gui::ProcessPendingMessages();
@@ -540,9 +542,10 @@ TEST_F(ProgramMenuTest, AClosedFormGivesTheKeysBackToItsList) {
     // "Quitter" then "Enregistrer" from the keys of the form.
     QWidget* focus = QApplication::focusWidget();
     ASSERT_NE(focus, nullptr);
-    const Qt::Key key = close == 20023 ? Qt::Key_F9 : Qt::Key_F12;
-    test_support::SendKey(focus, QEvent::KeyPress, key);
-    test_support::SendKey(QApplication::focusWidget() ? QApplication::focusWidget() : focus, QEvent::KeyRelease, key);
+    const int key = close == 20023 ? gui::VK_F9 : gui::VK_F12;
+    test_support::SendKey(focus, test_support::kKeyPress, key);
+    test_support::SendKey(QApplication::focusWidget() ? QApplication::focusWidget() : focus, test_support::kKeyRelease,
+                          key);
     gui::ProcessPendingMessages();
     EXPECT_EQ(CommandWindow->GetActiveMDIChild(), journals) << test_support::ShownTexts();
     auto* area = qobject_cast<QMdiArea*>(CommandWindow->Widget());
@@ -564,16 +567,16 @@ TEST_F(ProgramMenuTest, AClosedFormGivesTheKeysBackToItsList) {
 }
 
 // A key typed as a user does: pressed and released on the focused widget, then what it posted.
-void TypeKey(Qt::Key key, Qt::KeyboardModifiers mods = Qt::NoModifier, const QString& text = {}) {
+void TypeKey(int key, test_support::KeyModifiers mods = test_support::kNoModifier, const std::string& text = {}) {
   QWidget* focus = QApplication::focusWidget();
   ASSERT_NE(focus, nullptr);
-  test_support::SendKey(focus, QEvent::KeyPress, key, mods, text);
+  test_support::SendKey(focus, test_support::kKeyPress, key, mods, text);
   if (QApplication::focusWidget() != nullptr) focus = QApplication::focusWidget();
-  test_support::SendKey(focus, QEvent::KeyRelease, key, mods, text);
+  test_support::SendKey(focus, test_support::kKeyRelease, key, mods, text);
   // The window system then holds no modifier down any more (a key alone).
-  if (mods != Qt::NoModifier) {
-    test_support::SendKey(focus, QEvent::KeyPress, Qt::Key_F24);
-    test_support::SendKey(focus, QEvent::KeyRelease, Qt::Key_F24);
+  if (mods != test_support::kNoModifier) {
+    test_support::SendKey(focus, test_support::kKeyPress, test_support::kKeyF24);
+    test_support::SendKey(focus, test_support::kKeyRelease, test_support::kKeyF24);
   }
   gui::ProcessPendingMessages();
 }
@@ -636,9 +639,9 @@ TEST_F(ProgramMenuTest, TheEditMenuCutsCopiesPastesAndUndoesInTheFocusedField) {
   EXPECT_EQ(field->text(), text);
   // The form's own keys give the same commands.
   field->selectAll();
-  TypeKey(Qt::Key_Delete, Qt::ShiftModifier);
+  TypeKey(gui::VK_DELETE, test_support::kShiftModifier);
   EXPECT_EQ(field->text(), "");
-  TypeKey(Qt::Key_Backspace, Qt::AltModifier);
+  TypeKey(gui::VK_BACK, test_support::kAltModifier);
   EXPECT_EQ(field->text(), text);
   form->NoCheckFlag = true;
   gui::SendMessage(form->GetHandle(), gui::WM_CLOSE);
@@ -673,9 +676,9 @@ TEST_F(ProgramMenuTest, APasswordFieldLetsNothingBeCopiedFromIt) {
     } cases[] = {{24322, false}, {24323, false}, {24325, true}};
     for (const auto& c : cases) EXPECT_EQ(enabled(c.id), c.enabled) << c.id << " on the selected password";
     gui::SendCommand(item->GetHandle(), 24323);
-    for (Qt::Key key : {Qt::Key_Insert, Qt::Key_C}) {
-      test_support::SendKey(field, QEvent::KeyPress, key, Qt::ControlModifier);
-      test_support::SendKey(field, QEvent::KeyRelease, key, Qt::ControlModifier);
+    for (int key : {gui::VK_INSERT, int{'C'}}) {
+      test_support::SendKey(field, test_support::kKeyPress, key, test_support::kControlModifier);
+      test_support::SendKey(field, test_support::kKeyRelease, key, test_support::kControlModifier);
     }
     gui::ProcessPendingMessages();
     EXPECT_EQ(QGuiApplication::clipboard()->text(), "avant");
@@ -735,13 +738,13 @@ TEST_F(ProgramMenuTest, F5AndF6PreviewAndPrintFromTheLists) {
   QApplication::setActiveWindow(MainFrame->OuterWidget());
   const struct {
     unsigned list, menu;
-    Qt::Key key;
-  } cases[] = {{20309, 20035, Qt::Key_F5}, {20309, 20041, Qt::Key_F6}, {20302, 20035, Qt::Key_F5},
-               {20302, 20041, Qt::Key_F6}, {20305, 20035, Qt::Key_F5}};
+    int key;
+  } cases[] = {{20309, 20035, gui::VK_F5}, {20309, 20041, gui::VK_F6}, {20302, 20035, gui::VK_F5},
+               {20302, 20041, gui::VK_F6}, {20305, 20035, gui::VK_F5}};
   for (const auto& c : cases) {
-    SCOPED_TRACE(std::to_string(c.list) + (c.key == Qt::Key_F5 ? " F5" : " F6"));
+    SCOPED_TRACE(std::to_string(c.list) + (c.key == gui::VK_F5 ? " F5" : " F6"));
     std::string seen[3];
-    const int rounds = c.key == Qt::Key_F5 ? 3 : 2;
+    const int rounds = c.key == gui::VK_F5 ? 3 : 2;
     for (int round = 0; round < rounds; ++round) {
       Choose(c.list);
       ASSERT_NE(dynamic_cast<CMDIBrowse*>(CommandWindow->GetActiveMDIChild()), nullptr);
@@ -749,7 +752,7 @@ TEST_F(ProgramMenuTest, F5AndF6PreviewAndPrintFromTheLists) {
       for (int i = 0; i < 4; ++i) gui::ModalSeam::QueueDialogAnswer(gui::IDCANCEL);
       if (round == 0) Choose(c.menu);
       else if (round == 1) TypeKey(c.key);
-      else TypeKey(Qt::Key_V, Qt::ControlModifier, QStringLiteral("\x16"));
+      else TypeKey('V', test_support::kControlModifier, std::string("\x16"));
       seen[round] = ShownModals();
       ASSERT_TRUE(CommandWindow->CloseChildren());
       gui::ProcessPendingMessages();

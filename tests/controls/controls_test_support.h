@@ -6,7 +6,6 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
-#include <QKeyEvent>
 #include <QWidget>
 #include <string>
 #include <vector>
@@ -38,21 +37,22 @@ class Page : public gui::Window {
 // Types cp1252 text: each byte as a key press and release carrying it.
 inline void Type(QWidget* w, const std::string& cp1252) {
   for (unsigned char c : cp1252) {
-    const QString text(QChar(static_cast<ushort>(c)));
-    const int key = c == '\b' ? Qt::Key_Backspace : 0;
-    test_support::SendKey(w, QEvent::KeyPress, key, Qt::NoModifier, text);
-    test_support::SendKey(w, QEvent::KeyRelease, key, Qt::NoModifier, text);
+    const std::string text = test_support::Latin1Text(c);
+    const int key = c == '\b' ? gui::VK_BACK : 0;
+    test_support::SendKey(w, test_support::kKeyPress, key, test_support::kNoModifier, text);
+    test_support::SendKey(w, test_support::kKeyRelease, key, test_support::kNoModifier, text);
   }
 }
 
 // Presses and releases one key with modifiers.
-inline void Press(QWidget* w, int key, Qt::KeyboardModifiers mods = Qt::NoModifier, const QString& text = {}) {
-  test_support::SendKey(w, QEvent::KeyPress, key, mods, text);
-  test_support::SendKey(w, QEvent::KeyRelease, key, mods, text);
+inline void Press(QWidget* w, int key, test_support::KeyModifiers mods = test_support::kNoModifier,
+                  const std::string& text = {}) {
+  test_support::SendKey(w, test_support::kKeyPress, key, mods, text);
+  test_support::SendKey(w, test_support::kKeyRelease, key, mods, text);
 }
 
-inline void Release(QWidget* w, int key, Qt::KeyboardModifiers mods = Qt::NoModifier) {
-  test_support::SendKey(w, QEvent::KeyRelease, key, mods);
+inline void Release(QWidget* w, int key, test_support::KeyModifiers mods = test_support::kNoModifier) {
+  test_support::SendKey(w, test_support::kKeyRelease, key, mods);
 }
 
 class ControlTest : public test_support::GuiTest {

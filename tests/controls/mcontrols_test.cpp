@@ -36,7 +36,7 @@ TEST_F(MControlsTest, FunctionKeysOfTheOtherControls) {
     gui::Control* control;
     int key;
     unsigned expected;
-  } rows[] = {{box, Qt::Key_F12, 20055}, {list, Qt::Key_F9, 20023}, {tmpl, Qt::Key_F12, gui::IDOK}};
+  } rows[] = {{box, gui::VK_F12, 20055}, {list, gui::VK_F9, 20023}, {tmpl, gui::VK_F12, gui::IDOK}};
   for (const auto& r : rows) {
     page->commands.clear();
     Release(r.control->Widget(), r.key);
@@ -66,9 +66,9 @@ TEST_F(MControlsTest, ListBoxCopiesLinesToTheClipboard) {
   list->AddString("  401000  Client A ");
   list->AddString("411000 Client B");
   list->SetSelIndex(0);
-  Press(list->Widget(), Qt::Key_Insert, Qt::ControlModifier);
+  Press(list->Widget(), gui::VK_INSERT, test_support::kControlModifier);
   EXPECT_EQ(gui::GetClipboardText(), "401000  Client A\r\n");
-  Press(list->Widget(), Qt::Key_Insert, Qt::ControlModifier | Qt::ShiftModifier);
+  Press(list->Widget(), gui::VK_INSERT, test_support::kControlModifier | test_support::kShiftModifier);
   EXPECT_EQ(gui::GetClipboardText(), "401000  Client A\r\n411000 Client B\r\n");
 }
 

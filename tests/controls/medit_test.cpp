@@ -79,17 +79,17 @@ struct StepCase {
   Ymd first, last;
   const char* start;
   int key;
-  Qt::KeyboardModifiers mods;
+  test_support::KeyModifiers mods;
   const char* expected;
   int beeps;
 };
 
 const StepCase kSteps[] = {
-    {"shift page up, short month", {2004, 10, 1}, {2005, 9, 30}, "31/03/05", Qt::Key_PageUp, Qt::ShiftModifier, "28/02/05", 0},
-    {"shift page down 99 to 00", {1999, 1, 1}, {2000, 12, 31}, "15/12/99", Qt::Key_PageDown, Qt::ShiftModifier, "15/01/00", 0},
-    {"leaving the year down lands on last day", {2005, 1, 1}, {2005, 12, 31}, "15/12/05", Qt::Key_PageDown, Qt::ShiftModifier, "31/12/05", 0},
-    {"invalid date beeps", {2004, 10, 1}, {2005, 9, 30}, "31/02/05", Qt::Key_PageUp, Qt::NoModifier, "31/02/05", 1},
-    {"empty date steps to the bound", {2004, 10, 1}, {2005, 9, 30}, "", Qt::Key_PageDown, Qt::NoModifier, "30/09/05", 0},
+    {"shift page up, short month", {2004, 10, 1}, {2005, 9, 30}, "31/03/05", gui::VK_PRIOR, test_support::kShiftModifier, "28/02/05", 0},
+    {"shift page down 99 to 00", {1999, 1, 1}, {2000, 12, 31}, "15/12/99", gui::VK_NEXT, test_support::kShiftModifier, "15/01/00", 0},
+    {"leaving the year down lands on last day", {2005, 1, 1}, {2005, 12, 31}, "15/12/05", gui::VK_NEXT, test_support::kShiftModifier, "31/12/05", 0},
+    {"invalid date beeps", {2004, 10, 1}, {2005, 9, 30}, "31/02/05", gui::VK_PRIOR, test_support::kNoModifier, "31/02/05", 1},
+    {"empty date steps to the bound", {2004, 10, 1}, {2005, 9, 30}, "", gui::VK_NEXT, test_support::kNoModifier, "30/09/05", 0},
 };
 
 TEST_F(MEditTest, DateSteppingStaysInsideTheFinancialYear) {
@@ -114,9 +114,9 @@ struct FunctionKeyCase {
 };
 
 const FunctionKeyCase kFunctionKeys[] = {
-    {Qt::Key_F12, false, 0, 20055},
-    {Qt::Key_F9, true, 0, gui::IDCANCEL},
-    {Qt::Key_F8, false, 20777, 20777},
+    {gui::VK_F12, false, 0, 20055},
+    {gui::VK_F9, true, 0, gui::IDCANCEL},
+    {gui::VK_F8, false, 20777, 20777},
 };
 
 TEST_F(MEditTest, FunctionKeysActWhenReleased) {
@@ -125,8 +125,7 @@ TEST_F(MEditTest, FunctionKeysActWhenReleased) {
     MEdit* e = c.onTemplate ? MakeOnTemplate(MEdit::kText, 10) : Make(MEdit::kText, 10);
     e->SetF8Command(c.f8Command);
     page->commands.clear();
-    QKeyEvent down(QEvent::KeyPress, c.key, Qt::NoModifier);
-    QApplication::sendEvent(e->Widget(), &down);
+    test_support::SendKey(e->Widget(), test_support::kKeyPress, c.key);
     gui::ProcessPendingMessages();
     EXPECT_TRUE(page->commands.empty()) << "acted on the key press";
     Release(e->Widget(), c.key);
@@ -145,17 +144,17 @@ TEST_F(MEditTest, EnterActions) {
 
   // EnterAction 1 moves on.
   first->SetFocus();
-  Press(first->Widget(), Qt::Key_Return);
+  Press(first->Widget(), gui::VK_RETURN);
   gui::ProcessPendingMessages();
   EXPECT_TRUE(second->HasFocus());
   // EnterAction 2 moves on once there is a text.
   Type(second->Widget(), "x");
-  Press(second->Widget(), Qt::Key_Return);
+  Press(second->Widget(), gui::VK_RETURN);
   gui::ProcessPendingMessages();
   EXPECT_TRUE(third->HasFocus());
   // Above 3: the command goes to the notify window.
   page->commands.clear();
-  Press(third->Widget(), Qt::Key_Return);
+  Press(third->Widget(), gui::VK_RETURN);
   gui::ProcessPendingMessages();
   ASSERT_EQ(page->commands.size(), 1u);
   EXPECT_EQ(page->commands[0], 30123u);
@@ -165,7 +164,7 @@ TEST_F(MEditTest, EnterActions) {
   date->SetValue("31/02/05", true);
   date->SetFocus();
   gui::ResetBeepCount();
-  Press(date->Widget(), Qt::Key_Return);
+  Press(date->Widget(), gui::VK_RETURN);
   gui::ProcessPendingMessages();
   EXPECT_EQ(gui::BeepCount(), 1);
   EXPECT_TRUE(date->HasFocus());
@@ -177,9 +176,9 @@ TEST_F(MEditTest, PageKeysArrowsAndF4GoToTheirWindows) {
   e->SetKeyCommands(1, 2, 3, 0, 5, 6);
   struct {
     int key;
-    Qt::KeyboardModifiers mods;
+    test_support::KeyModifiers mods;
     unsigned expected;
-  } rows[] = {{Qt::Key_PageUp, Qt::ControlModifier, 3}, {Qt::Key_Down, Qt::NoModifier, 6}};
+  } rows[] = {{gui::VK_PRIOR, test_support::kControlModifier, 3}, {gui::VK_DOWN, test_support::kNoModifier, 6}};
   for (const auto& r : rows) {
     page->commands.clear();
     Press(e->Widget(), r.key, r.mods);
@@ -189,7 +188,7 @@ TEST_F(MEditTest, PageKeysArrowsAndF4GoToTheirWindows) {
   }
   // F4 asks the parent for the previous control.
   page->messages.clear();
-  Release(e->Widget(), Qt::Key_F4);
+  Release(e->Widget(), gui::VK_F4);
   gui::ProcessPendingMessages();
   ASSERT_EQ(page->messages.size(), 1u);
   EXPECT_EQ(page->messages[0].first, gui::WM_NEXTDLGCTL);

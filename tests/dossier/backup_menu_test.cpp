@@ -79,8 +79,8 @@ class BackupMenuTest : public DossierOpenTest {
     for (int i = 0; i < list->GetCount(); ++i)
       if (list->GetString(i).find(" " + code + " sur ") != std::string::npos) list->SetSelIndex(i);
     list->SetFocus();
-    test_support::SendKey(list->Widget(), QEvent::KeyPress, Qt::Key_Return);
-    test_support::SendKey(list->Widget(), QEvent::KeyRelease, Qt::Key_Return);
+    test_support::SendKey(list->Widget(), test_support::kKeyPress, gui::VK_RETURN);
+    test_support::SendKey(list->Widget(), test_support::kKeyRelease, gui::VK_RETURN);
     gui::ProcessPendingMessages();
     ASSERT_EQ(DossierCode, code);
   }

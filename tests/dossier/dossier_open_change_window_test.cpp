@@ -39,8 +39,8 @@ TEST_F(DossierOpenTest, ChangeWindowListsTheDossiersOfTheRunAndItsChoiceOpensOne
   // Enter on line 2: that dossier is opened, the window is gone, commands run again.
   list->SetSelIndex(1);
   list->SetFocus();
-  test_support::SendKey(list->Widget(), QEvent::KeyPress, Qt::Key_Return);
-  test_support::SendKey(list->Widget(), QEvent::KeyRelease, Qt::Key_Return);
+  test_support::SendKey(list->Widget(), test_support::kKeyPress, gui::VK_RETURN);
+  test_support::SendKey(list->Widget(), test_support::kKeyRelease, gui::VK_RETURN);
   gui::ProcessPendingMessages();
   EXPECT_EQ(ChangeDossierWindow(), nullptr);
   EXPECT_EQ(GetDossierState(), ' ');

@@ -65,8 +65,8 @@ TEST_F(NewDossierTest, EnterInAFieldConfirmsAsOk) {
     gui::ProcessPendingMessages();
     EXPECT_TRUE(d.GetDlgItem(N::kYearEnd)->HasFocus());
     QWidget* edit = d.GetDlgItem(N::kYearEnd)->Widget();
-    test_support::SendKey(edit, QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier, "\r");
-    test_support::SendKey(edit, QEvent::KeyRelease, Qt::Key_Return, Qt::NoModifier, "\r");
+    test_support::SendKey(edit, test_support::kKeyPress, gui::VK_RETURN, test_support::kNoModifier, "\r");
+    test_support::SendKey(edit, test_support::kKeyRelease, gui::VK_RETURN, test_support::kNoModifier, "\r");
     gui::ProcessPendingMessages();
   });
   CmFichierNouveauDossier();

@@ -1,6 +1,8 @@
 // The reindex of the opening: a data file it cannot rewrite keeps every index file, and an
 // index in another order is rebuilt (the packing and the index files written are checked
 // byte for byte by the golden maintenance test).
+#include <cstring>
+
 #include "data/dossier_lock.h"
 #include "data/index_recovery.h"
 #include "dossier/dossier_open.h"

@@ -5,7 +5,6 @@
 #pragma once
 
 #include <QApplication>
-#include <QKeyEvent>
 #include <QWidget>
 
 #include "controls/mcontrols.h"
@@ -176,30 +175,30 @@ class LineFormTest : public test_support::DossierFixture {
 
   // ---- keys, as the user presses them: to the control that has the focus
   static QWidget* Focused() { return QApplication::focusWidget(); }
-  static void Key(int key, Qt::KeyboardModifiers mods = Qt::NoModifier, const QString& text = {}) {
+  static void Key(int key, test_support::KeyModifiers mods = test_support::kNoModifier, const std::string& text = {}) {
     QWidget* w = Focused();
     ASSERT_NE(w, nullptr) << "no control has the focus";
-    test_support::SendKey(w, QEvent::KeyPress, key, mods, text);
+    test_support::SendKey(w, test_support::kKeyPress, key, mods, text);
     if (QApplication::focusWidget() != nullptr) w = QApplication::focusWidget();
-    test_support::SendKey(w, QEvent::KeyRelease, key, mods, text);
+    test_support::SendKey(w, test_support::kKeyRelease, key, mods, text);
     gui::ProcessPendingMessages();
   }
   static void Type(const std::string& cp1252) {
     for (unsigned char c : cp1252) {
       QWidget* w = Focused();
       ASSERT_NE(w, nullptr) << "no control has the focus";
-      const QString text(QChar(static_cast<ushort>(c)));
-      test_support::SendKey(w, QEvent::KeyPress, 0, Qt::NoModifier, text);
-      test_support::SendKey(w, QEvent::KeyRelease, 0, Qt::NoModifier, text);
+      const std::string text = test_support::Latin1Text(c);
+      test_support::SendKey(w, test_support::kKeyPress, 0, test_support::kNoModifier, text);
+      test_support::SendKey(w, test_support::kKeyRelease, 0, test_support::kNoModifier, text);
     }
     gui::ProcessPendingMessages();
   }
   // A field typed over (its text selected first) and Enter.
   static void Field(const std::string& text) {
-    Key(Qt::Key_A, Qt::ControlModifier, QString(QChar(1)));
-    Key(Qt::Key_Delete);
+    Key('A', test_support::kControlModifier, std::string(1, '\x01'));
+    Key(gui::VK_DELETE);
     Type(text);
-    Key(Qt::Key_Return, Qt::NoModifier, "\r");
+    Key(gui::VK_RETURN, test_support::kNoModifier, "\r");
   }
   // The user's click into a field of the form.
   static void FocusOnControl(TWSaiModDetJournaux* f, int id) {

@@ -40,7 +40,7 @@ TEST_F(LineFormTest, APurchasePieceIsTypedWithTheKeyboardOnly) {
   const long rowsBefore = w->Store().totalRows;
 
   // Ctrl+P: a new piece, the model's first line applied, the day proposed.
-  Key(Qt::Key_P, Qt::ControlModifier);
+  Key('P', test_support::kControlModifier);
   TWSaiModDetJournaux* f = Form();
   ASSERT_NE(f, nullptr) << test_support::ShownTexts();
   EXPECT_TRUE(f->NewLine());
@@ -60,11 +60,11 @@ TEST_F(LineFormTest, APurchasePieceIsTypedWithTheKeyboardOnly) {
   Field("607");
   EXPECT_EQ(FocusedId(f), kLabelCode);
   EXPECT_EQ(f->TextOf(kLabelCodeText), "Facture");
-  Key(Qt::Key_Return, Qt::NoModifier, "\r");
+  Key(gui::VK_RETURN, test_support::kNoModifier, "\r");
   EXPECT_EQ(FocusedId(f), kLabel1);
-  Key(Qt::Key_Return, Qt::NoModifier, "\r");
+  Key(gui::VK_RETURN, test_support::kNoModifier, "\r");
   Field("Bon 4711");
-  Key(Qt::Key_Return, Qt::NoModifier, "\r");
+  Key(gui::VK_RETURN, test_support::kNoModifier, "\r");
   EXPECT_EQ(FocusedId(f), kDebitE);
   Field("1000");
   // Saved, and the next line of the piece asked: a new form on it, the model's second line applied, its
@@ -75,7 +75,7 @@ TEST_F(LineFormTest, APurchasePieceIsTypedWithTheKeyboardOnly) {
   EXPECT_EQ(f->TextOf(kAccount), "44566000");
   EXPECT_EQ(f->TextOf(kDay), "12") << "the day typed last is proposed";
   EXPECT_EQ(FocusedId(f), kDay);
-  for (int i = 0; i < 7; ++i) Key(Qt::Key_Return, Qt::NoModifier, "\r");
+  for (int i = 0; i < 7; ++i) Key(gui::VK_RETURN, test_support::kNoModifier, "\r");
   EXPECT_EQ(FocusedId(f), kDebitE);
   Field("200");
 
@@ -85,8 +85,8 @@ TEST_F(LineFormTest, APurchasePieceIsTypedWithTheKeyboardOnly) {
   EXPECT_EQ(f->TextOf(kCreditE), "1200.00") << "the model balances the piece";
   EXPECT_EQ(f->TextOf(kSense), "Cr\xE9" "dit");
   EXPECT_EQ(FocusedId(f), kDay);
-  Key(Qt::Key_Return, Qt::NoModifier, "\r");
-  Key(Qt::Key_Return, Qt::NoModifier, "\r");
+  Key(gui::VK_RETURN, test_support::kNoModifier, "\r");
+  Key(gui::VK_RETURN, test_support::kNoModifier, "\r");
   ASSERT_EQ(FocusedId(f), kAccount);
   std::string offered;
   gui::ModalSeam::QueueDialogAnswer(gui::IDOK, [&offered](gui::Window& d) {
@@ -94,32 +94,32 @@ TEST_F(LineFormTest, APurchasePieceIsTypedWithTheKeyboardOnly) {
     offered = lookup.Rows().search;
     lookup.List()->SetSelIndex(0);
   });
-  Key(Qt::Key_A, Qt::ControlModifier, QString(QChar(1)));
+  Key('A', test_support::kControlModifier, std::string(1, '\x01'));
   Type("F*");
-  Key(Qt::Key_Return, Qt::NoModifier, "\r");
+  Key(gui::VK_RETURN, test_support::kNoModifier, "\r");
   EXPECT_EQ(offered, "F");
   const std::string first = f->TextOf(kAccount);
   EXPECT_EQ(first.substr(0, 1), "F");
   // F8: the chart's lookup again, from the account shown; the user picks the next supplier.
-  Key(Qt::Key_A, Qt::ControlModifier, QString(QChar(1)));
+  Key('A', test_support::kControlModifier, std::string(1, '\x01'));
   Type("F");
   gui::ModalSeam::QueueDialogAnswer(gui::IDOK, [&offered](gui::Window& d) {
     auto& lookup = static_cast<TDAideFichier&>(d);
     offered = lookup.Rows().search;
     lookup.List()->SetSelIndex(1);
   });
-  Key(Qt::Key_F8);
+  Key(gui::VK_F8);
   EXPECT_EQ(offered, "F");
   const std::string supplier = f->TextOf(kAccount);
   EXPECT_EQ(supplier.substr(0, 1), "F");
   EXPECT_GT(supplier, first);
   EXPECT_EQ(FocusedId(f), kAccount);
-  Key(Qt::Key_Return, Qt::NoModifier, "\r");
+  Key(gui::VK_RETURN, test_support::kNoModifier, "\r");
   EXPECT_EQ(FocusedId(f), kLabelCode);
   EXPECT_NE(SlotModelText[0].find("CP=40100000\r\n"), std::string::npos) << "the supplier's counterpart proposed";
   const std::string label = f->TextOf(kLabel1);
   EXPECT_EQ(label.substr(0, 15), "TVA d\xE9" "ductible\\") << "the account's name proposed after the label";
-  Key(Qt::Key_F12);
+  Key(gui::VK_F12);
   EXPECT_EQ(Form(), nullptr) << test_support::ShownTexts();
   EXPECT_EQ(RoundingLineFlag, 0);
 
@@ -176,7 +176,7 @@ TEST_F(LineFormTest, ATreasuryLineOnASubsidiaryAccountChainsToTheMatching) {
     ASSERT_NE(f, nullptr);
     f->EditOf(kLabel1)->SetText("Lettrage");
     FocusOnControl(f, kLabel1);
-    Key(Qt::Key_F12);
+    Key(gui::VK_F12);
     EXPECT_EQ(Form(), nullptr) << test_support::ShownTexts();
   }
   ASSERT_EQ(asked.size(), 1u) << "a general account does not";
@@ -192,7 +192,7 @@ TEST_F(LineFormTest, TheSenseFollowsTheAmountsAndQuitterGivesTheNewLineUp) {
   const std::string month = MonthOf("AC ");
   TWSaiBroDetJournaux* w = Saisir(month);
   ASSERT_NE(w, nullptr);
-  Key(Qt::Key_P, Qt::ControlModifier);
+  Key('P', test_support::kControlModifier);
   TWSaiModDetJournaux* f = Form();
   ASSERT_NE(f, nullptr);
   const std::string key = f->Key();
@@ -242,7 +242,7 @@ TEST_F(LineFormTest, TheSenseFollowsTheAmountsAndQuitterGivesTheNewLineUp) {
     return posting::SeekLine(c50, key) ? c50.recordNumber : 0u;
   }();
   ASSERT_NE(recno, 0u);
-  Key(Qt::Key_F9);
+  Key(gui::VK_F9);
   EXPECT_EQ(Form(), nullptr);
   EXPECT_FALSE(LineOf(key).live);
   Table c60;
@@ -254,7 +254,7 @@ TEST_F(LineFormTest, TheSenseFollowsTheAmountsAndQuitterGivesTheNewLineUp) {
   f = Modify(w, saved);
   ASSERT_NE(f, nullptr);
   f->EditOf(kLabel1)->SetText("Rien de tout cela");
-  Key(Qt::Key_F9);
+  Key(gui::VK_F9);
   EXPECT_EQ(Form(), nullptr);
   EXPECT_TRUE(LineOf(saved).live);
   EXPECT_NE(LineOf(saved).label1.substr(0, 17), "Rien de tout cela");
@@ -270,7 +270,7 @@ TEST_F(LineFormTest, ARoundingLineBalancesTheFrancsOnTheIniAccount) {
   const std::string month = MonthOf("OD ");
   TWSaiBroDetJournaux* w = Saisir(month);
   ASSERT_NE(w, nullptr);
-  Key(Qt::Key_P, Qt::ControlModifier);
+  Key('P', test_support::kControlModifier);
   const struct {
     const char* account;
     int side;
@@ -315,7 +315,7 @@ TEST_F(LineFormTest, ARoundingLineBalancesTheFrancsOnTheIniAccount) {
   // 0.37). "Enregistrer" on its last line with a wrong day: refused, and the rounding check asks all the same.
   w->ActivateBrowse();
   gui::ProcessPendingMessages();
-  Key(Qt::Key_P, Qt::ControlModifier);
+  Key('P', test_support::kControlModifier);
   TWSaiModDetJournaux* form = Form();
   ASSERT_NE(form, nullptr);
   form->EurosBox()->SetValue(false, false);
@@ -375,7 +375,7 @@ TEST_F(LineFormTest, TheBalancingCommandsReadTheLineAsLoaded) {
 
   w->ActivateBrowse();
   gui::ProcessPendingMessages();
-  Key(Qt::Key_P, Qt::ControlModifier);
+  Key('P', test_support::kControlModifier);
   f = Form();
   ASSERT_NE(f, nullptr);
   EXPECT_EQ(f->TextOf(kAccount), "");
@@ -456,7 +456,7 @@ TEST_F(LineFormTest, AnotherModelComesBackFromTheModelsList) {
   const std::string month = MonthOf("OD ");
   TWSaiBroDetJournaux* w = Saisir(month);
   ASSERT_NE(w, nullptr);
-  Key(Qt::Key_P, Qt::ControlModifier);
+  Key('P', test_support::kControlModifier);
   TWSaiModDetJournaux* f = Form();
   ASSERT_NE(f, nullptr);
   gui::SendCommand(f->GetHandle(), 1268);
@@ -573,7 +573,7 @@ TEST_F(LineFormTest, ASaveWhoseLockIsTakenChangesNothing) {
   Notices().clear();
   gui::ModalSeam::Reset();
   FocusOnControl(f, kLabel1);
-  Key(Qt::Key_F12);
+  Key(gui::VK_F12);
   EXPECT_EQ(Form(), f) << "the form keeps what was typed";
   EXPECT_EQ(Notices().size(), 1u) << "the lock notice, once";
   EXPECT_NE(test_support::ShownTexts().find("bloqu\xE9" "e par un autre poste"), std::string::npos)
@@ -588,7 +588,7 @@ TEST_F(LineFormTest, ASaveWhoseLockIsTakenChangesNothing) {
   // The station lets it go: the same F12 saves, and the form's lock goes with the form.
   ASSERT_TRUE(station.Do('u'));
   FocusOnControl(f, kLabel1);
-  Key(Qt::Key_F12);
+  Key(gui::VK_F12);
   EXPECT_EQ(Form(), nullptr) << test_support::ShownTexts();
   EXPECT_EQ(std::string(RTrim(LineOf(key).label1.c_str())), "Pris par l'autre poste");
   EXPECT_EQ(ToCents(LineOf(key).euros), 99999);
@@ -619,7 +619,7 @@ TEST_F(LineFormTest, AWriteRefusedWhileALineIsSavedFailsAndSaysSo) {
   auto save = [&] {
     gui::ModalSeam::Reset();
     FocusOnControl(f, kLabel1);
-    Key(Qt::Key_F12);
+    Key(gui::VK_F12);
     test_support::RefusedWrite::Disarm();
   };
   const struct {
@@ -671,7 +671,7 @@ TEST_F(EuroOnlyLineFormTest, NoFrancsAndNoRoundingLine) {
   const std::string month = MonthOf("OD ");
   TWSaiBroDetJournaux* w = Saisir(month);
   ASSERT_NE(w, nullptr);
-  Key(Qt::Key_P, Qt::ControlModifier);
+  Key('P', test_support::kControlModifier);
   TWSaiModDetJournaux* f = Form();
   ASSERT_NE(f, nullptr);
   EXPECT_TRUE(f->EurosBox()->IsChecked());
@@ -722,7 +722,7 @@ TEST_F(LineFormTest, ACommaIsTheDecimalMarkAndATooLargeAmountIsRefusedBeforeAnyW
   const std::string month = MonthOf("AC ");
   TWSaiBroDetJournaux* w = Saisir(month);
   ASSERT_NE(w, nullptr);
-  Key(Qt::Key_P, Qt::ControlModifier);
+  Key('P', test_support::kControlModifier);
   TWSaiModDetJournaux* f = Form();
   ASSERT_NE(f, nullptr) << test_support::ShownTexts();
   const std::string key = f->Key();
@@ -754,7 +754,7 @@ TEST_F(LineFormTest, ACommaIsTheDecimalMarkAndATooLargeAmountIsRefusedBeforeAnyW
   EXPECT_EQ(saved.sense, 'C');
   EXPECT_TRUE(gui::ModalSeam::Shown().empty()) << test_support::ShownTexts();
   // The next line proposed, given up with "Quitter".
-  if (Form() != nullptr) Key(Qt::Key_F9);
+  if (Form() != nullptr) Key(gui::VK_F9);
   EXPECT_EQ(Form(), nullptr);
   EXPECT_EQ(LineWhere(month, [](const posting::LineRecord& r) { return IsBlank(r.account); }), "")
       << "no line without account";

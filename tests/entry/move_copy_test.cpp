@@ -4,8 +4,6 @@
 // and "RAZ Montants", the windows of both journal-months refreshed, and another station's entry of
 // the target or lock on a line refusing the command with nothing changed, the page kept full after a move
 // from its end, and the copy refused on a full draft.
-#include <QImage>
-
 #include <cstdio>
 
 #include "controls/mcontrols.h"
@@ -309,10 +307,10 @@ TEST_F(MoveCopyTest, AMoveFromTheLastPageLeavesAFullPage) {
   EXPECT_EQ(w->Store().top, 78 - rpp);
   const std::string& last = w->Store().rows[static_cast<std::size_t>(rpp - 1)];
   EXPECT_EQ(w->Cell(last, TWSaiBroDetJournaux::kBpiece), "000739") << "the page ends on the last line";
-  const QImage shot = test_support::OnScreen(w->View()->Widget());
-  shot.save(QString::fromStdString(test_support::ArtefactPath("framework", "lines_after_move.png")));
+  const test_support::Picture shot = test_support::OnScreen(w->View()->Widget());
+  shot.Save(test_support::ArtefactPath("framework", "lines_after_move.png"));
   const int rh = CMDIBrowse::RowHeightPixels();
-  EXPECT_NE(shot.pixelColor(CMDIBrowse::CharWidthPixels() / 2, rpp * rh + rh / 2), QColor(Qt::white))
+  EXPECT_NE(shot.Pixel(CMDIBrowse::CharWidthPixels() / 2, rpp * rh + rh / 2), test_support::Picture::kWhite)
       << "the last row has its marker";
 }
 

@@ -53,7 +53,7 @@ TEST_F(SlotsTest, CtrlSListsEveryJournalMonthWithTheTotalsOfItsLines) {
   EXPECT_EQ(lines->TranslateText("Ctrl+P"), 20085u);
   EXPECT_EQ(lines->TranslateText("Del"), 20029u);
   EXPECT_EQ(lines->TranslateText("Ctrl+E"), 20185u);
-  test_support::SendKey(MainFrame->OuterWidget(), QEvent::KeyPress, Qt::Key_S, Qt::ControlModifier);
+  test_support::SendKey(MainFrame->OuterWidget(), test_support::kKeyPress, 'S', test_support::kControlModifier);
   gui::ProcessPendingMessages();
   TWSaiBroEntJournaux* list = Headers();
   ASSERT_NE(list, nullptr) << test_support::ShownTexts();
@@ -150,9 +150,9 @@ TEST_F(SlotsTest, AJournalMonthChosenAnyWayOpensItsLinesWindowInFront) {
     QApplication::sendEvent(w, &e);
   };
   auto enter = [&focus] {
-    test_support::SendKey(focus(), QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier, "\r");
+    test_support::SendKey(focus(), test_support::kKeyPress, gui::VK_RETURN, test_support::kNoModifier, "\r");
     gui::ProcessPendingMessages();
-    test_support::SendKey(focus(), QEvent::KeyRelease, Qt::Key_Return, Qt::NoModifier, "\r");
+    test_support::SendKey(focus(), test_support::kKeyRelease, gui::VK_RETURN, test_support::kNoModifier, "\r");
   };
   struct Case {
     const char* input;
@@ -169,8 +169,8 @@ TEST_F(SlotsTest, AJournalMonthChosenAnyWayOpensItsLinesWindowInFront) {
       {"Down then Return",
        [&](TWSaiBroEntJournaux* list, int row) {
          list->Store().selected = list->Store().top + row - 1;
-         test_support::SendKey(focus(), QEvent::KeyPress, Qt::Key_Down);
-         test_support::SendKey(focus(), QEvent::KeyRelease, Qt::Key_Down);
+         test_support::SendKey(focus(), test_support::kKeyPress, gui::VK_DOWN);
+         test_support::SendKey(focus(), test_support::kKeyRelease, gui::VK_DOWN);
          gui::ProcessPendingMessages();
          enter();
        }},
@@ -186,12 +186,12 @@ TEST_F(SlotsTest, AJournalMonthChosenAnyWayOpensItsLinesWindowInFront) {
     SCOPED_TRACE(c.input);
     CloseAll();
     // Ctrl+S pressed over the frame; S and Ctrl let go over the list it opened.
-    test_support::SendKey(MainFrame->OuterWidget(), QEvent::KeyPress, Qt::Key_S, Qt::ControlModifier);
+    test_support::SendKey(MainFrame->OuterWidget(), test_support::kKeyPress, 'S', test_support::kControlModifier);
     gui::ProcessPendingMessages();
     TWSaiBroEntJournaux* list = Headers();
     ASSERT_NE(list, nullptr) << test_support::ShownTexts();
-    test_support::SendKey(focus(), QEvent::KeyRelease, Qt::Key_S, Qt::ControlModifier);
-    test_support::SendKey(focus(), QEvent::KeyRelease, Qt::Key_Control);
+    test_support::SendKey(focus(), test_support::kKeyRelease, 'S', test_support::kControlModifier);
+    test_support::SendKey(focus(), test_support::kKeyRelease, gui::VK_CONTROL);
     gui::ProcessPendingMessages();
     // The row of the journal-month on the page, the selection elsewhere.
     ASSERT_TRUE(list->LocateCode(month + "B"));
@@ -248,12 +248,14 @@ TEST_F(SlotsTest, TheFenetresMenuAndCtrlF6ReachTheListBehindAMaximisedLinesWindo
   test_support::Screenshot(MainFrame->OuterWidget(), "entry", "list_chosen_from_fenetres");
 
   const struct {
-    Qt::KeyboardModifiers mods;
+    test_support::KeyModifiers mods;
     gui::Window* active;
-  } keys[] = {{Qt::ControlModifier, lines}, {Qt::ControlModifier, list}, {Qt::ControlModifier | Qt::ShiftModifier, lines}};
+  } keys[] = {{test_support::kControlModifier, lines},
+              {test_support::kControlModifier, list},
+              {test_support::kControlModifier | test_support::kShiftModifier, lines}};
   for (const auto& k : keys) {
-    test_support::SendKey(QApplication::focusWidget(), QEvent::KeyPress, Qt::Key_F6, k.mods);
-    test_support::SendKey(QApplication::focusWidget(), QEvent::KeyRelease, Qt::Key_F6, k.mods);
+    test_support::SendKey(QApplication::focusWidget(), test_support::kKeyPress, gui::VK_F6, k.mods);
+    test_support::SendKey(QApplication::focusWidget(), test_support::kKeyRelease, gui::VK_F6, k.mods);
     gui::ProcessPendingMessages();
     EXPECT_EQ(CommandWindow->GetActiveMDIChild(), k.active) << k.active->GetCaption();
   }
@@ -365,8 +367,8 @@ TEST_F(SlotsTest, JournauxSaisisOffersNoReportAndSaysAValidatedMonthIsClosed) {
   gui::ProcessPendingMessages();
   const struct {
     unsigned command;
-    Qt::Key ctrlKey;
-  } commands[] = {{browse_cmd::Visualiser, Qt::Key_V}, {browse_cmd::Imprimer, Qt::Key_P}};
+    int ctrlKey;
+  } commands[] = {{browse_cmd::Visualiser, 'V'}, {browse_cmd::Imprimer, 'P'}};
   for (const auto& c : commands) {
     SCOPED_TRACE(c.command);
     gui::ModalSeam::Reset();
@@ -383,8 +385,8 @@ TEST_F(SlotsTest, JournauxSaisisOffersNoReportAndSaysAValidatedMonthIsClosed) {
     QMouseEvent press(QEvent::MouseButtonPress, at, view->mapToGlobal(at), Qt::RightButton, Qt::RightButton,
                       Qt::NoModifier);
     QApplication::sendEvent(view, &press);
-    test_support::SendKey(view, QEvent::KeyPress, c.ctrlKey, Qt::ControlModifier);
-    test_support::SendKey(view, QEvent::KeyRelease, c.ctrlKey, Qt::ControlModifier);
+    test_support::SendKey(view, test_support::kKeyPress, c.ctrlKey, test_support::kControlModifier);
+    test_support::SendKey(view, test_support::kKeyRelease, c.ctrlKey, test_support::kControlModifier);
     gui::ProcessPendingMessages();
     ASSERT_EQ(gui::ModalSeam::Shown().size(), 1u) << test_support::ShownTexts();
     EXPECT_EQ(gui::ModalSeam::Shown()[0].kind, gui::ModalKind::PopupMenu) << "no report choice";
@@ -393,8 +395,8 @@ TEST_F(SlotsTest, JournauxSaisisOffersNoReportAndSaysAValidatedMonthIsClosed) {
 
   ASSERT_TRUE(list->LocateCode(validated));
   gui::ModalSeam::Reset();
-  test_support::SendKey(view, QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier, "\r");
-  test_support::SendKey(view, QEvent::KeyRelease, Qt::Key_Return, Qt::NoModifier, "\r");
+  test_support::SendKey(view, test_support::kKeyPress, gui::VK_RETURN, test_support::kNoModifier, "\r");
+  test_support::SendKey(view, test_support::kKeyRelease, gui::VK_RETURN, test_support::kNoModifier, "\r");
   gui::ProcessPendingMessages();
   ASSERT_EQ(gui::ModalSeam::Shown().size(), 1u) << test_support::ShownTexts();
   EXPECT_EQ(gui::ModalSeam::Shown()[0].text, "\n\nLe journal '" + JournalOf(validated.substr(0, 7)) + "' de " +
@@ -426,8 +428,8 @@ TEST_F(SlotsTest, ReturnInEitherListOfTheNewJournalDialogPressesOk) {
       QWidget* box = d.GetDlgItem(which)->Widget();
       d.GetDlgItem(which)->SetFocus();
       gui::ProcessPendingMessages();
-      test_support::SendKey(box, QEvent::KeyPress, Qt::Key_Return, Qt::NoModifier, "\r");
-      test_support::SendKey(box, QEvent::KeyRelease, Qt::Key_Return, Qt::NoModifier, "\r");
+      test_support::SendKey(box, test_support::kKeyPress, gui::VK_RETURN, test_support::kNoModifier, "\r");
+      test_support::SendKey(box, test_support::kKeyRelease, gui::VK_RETURN, test_support::kNoModifier, "\r");
       gui::ProcessPendingMessages();
       ended = d.IsEnded() && d.Result() == gui::IDOK;
     });

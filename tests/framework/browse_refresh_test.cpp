@@ -2,9 +2,6 @@
 // window, as the move of a piece does to a journal lines window): the page stays full while the list holds
 // a page of rows, filled from the last row backwards once the rows below run out, and nothing is painted
 // below the list's last row, in the marker column either.
-#include <QImage>
-#include <QWidget>
-
 #include <algorithm>
 
 #include "test_subject.h"
@@ -89,12 +86,12 @@ TEST_F(BrowseRefreshTest, AShortenedListKeepsAFullPageAndPaintsNothingBelowItsLa
     EXPECT_EQ(list->View()->GetScrollPos(true), c.top2);
 
     // The list as it reached the screen: each row of the list with its marker, nothing below the last one.
-    const QImage img = test_support::OnScreen(list->View()->Widget());
-    img.save(QString::fromStdString(test_support::ArtefactPath("framework", "refresh_" + std::to_string(++shot) + ".png")));
+    const test_support::Picture img = test_support::OnScreen(list->View()->Widget());
+    img.Save(test_support::ArtefactPath("framework", "refresh_" + std::to_string(++shot) + ".png"));
     const int rh = CMDIBrowse::RowHeightPixels();
     for (int i = 1; i <= r; ++i) {
-      const QColor marker = img.pixelColor(CMDIBrowse::CharWidthPixels() / 2, i * rh + rh / 2);
-      const bool blank = marker == QColor(Qt::white);
+      const bool blank =
+          img.Pixel(CMDIBrowse::CharWidthPixels() / 2, i * rh + rh / 2) == test_support::Picture::kWhite;
       EXPECT_EQ(blank, i > shown) << "marker cell of row " << i;
     }
     list->Destroy();

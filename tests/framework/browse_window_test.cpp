@@ -120,13 +120,13 @@ TEST_F(BrowseWindowTest, ATypedKeyTheListDoesNotFindCountsOnce) {
   QWidget* view = list->View()->Widget();
   view->setFocus();
   const struct {
-    Qt::Key key;
+    int key;
     const char* text;
     const char* typed;  // the type-ahead text after the key
-  } keys[] = {{Qt::Key_1, "1", "1"}, {Qt::Key_5, "5", "15"}, {Qt::Key_7, "7", "157"}};
+  } keys[] = {{'1', "1", "1"}, {'5', "5", "15"}, {'7', "7", "157"}};
   for (const auto& k : keys) {
-    test_support::SendKey(view, QEvent::KeyPress, k.key, Qt::NoModifier, k.text);
-    test_support::SendKey(view, QEvent::KeyRelease, k.key, Qt::NoModifier, k.text);
+    test_support::SendKey(view, test_support::kKeyPress, k.key, test_support::kNoModifier, k.text);
+    test_support::SendKey(view, test_support::kKeyRelease, k.key, test_support::kNoModifier, k.text);
     gui::ProcessPendingMessages();
     EXPECT_EQ(list->TypeAheadText(), k.typed) << "after " << k.text;
   }

@@ -3,6 +3,9 @@
 // variables dialog, the one-value input, the lock notice and the boxes of
 // the lower layers.
 
+#include <QApplication>
+#include <QWidget>
+
 #include "controls/mcontrols.h"
 #include "controls/medit.h"
 #include "data/error_report.h"
@@ -35,7 +38,7 @@ class DialogBasesTest : public test_support::GuiTest {
     SetLockNoticeHook(nullptr);
     SetDbCommandPoster(nullptr);
   }
-  static void Key(QWidget* w, QEvent::Type type, int key) { test_support::SendKey(w, type, key); }
+  static void Key(QWidget* w, test_support::KeyAction type, int key) { test_support::SendKey(w, type, key); }
   long help_ = 12;
   std::string bar_ = "busy";
 };
@@ -55,19 +58,19 @@ TEST_F(DialogBasesTest, EnterNeverPressesTheDefaultButtonAndMovesOnWhenReleased)
   edit->SetFocus();
   QApplication::processEvents();
 
-  Key(edit->Widget(), QEvent::KeyPress, Qt::Key_Return);
-  Key(d.Widget(), QEvent::KeyPress, Qt::Key_Return);
+  Key(edit->Widget(), test_support::kKeyPress, gui::VK_RETURN);
+  Key(d.Widget(), test_support::kKeyPress, gui::VK_RETURN);
   gui::ProcessPendingMessages();
   EXPECT_TRUE(d.IsCreated());
   EXPECT_FALSE(d.IsEnded());
   // The release is the edit's: EnterAction 1 goes on to the next control.
-  Key(edit->Widget(), QEvent::KeyRelease, Qt::Key_Return);
+  Key(edit->Widget(), test_support::kKeyRelease, gui::VK_RETURN);
   gui::ProcessPendingMessages();
   EXPECT_TRUE(ok->HasFocus());
   EXPECT_FALSE(d.IsEnded());
   // Enter released on the focused button presses it.
-  Key(ok->Widget(), QEvent::KeyPress, Qt::Key_Return);
-  Key(ok->Widget(), QEvent::KeyRelease, Qt::Key_Return);
+  Key(ok->Widget(), test_support::kKeyPress, gui::VK_RETURN);
+  Key(ok->Widget(), test_support::kKeyRelease, gui::VK_RETURN);
   gui::ProcessPendingMessages();
   EXPECT_TRUE(d.IsEnded());
   EXPECT_EQ(d.Result(), gui::IDOK);
@@ -86,7 +89,7 @@ TEST_F(DialogBasesTest, ProgressTickerShowsEveryTwentiethMarkAndEscapeAsksToStop
 
   // Escape asks the run to stop; the window stays for the run to write to.
   EXPECT_FALSE(p.Aborted());
-  Key(p.Widget(), QEvent::KeyPress, Qt::Key_Escape);
+  Key(p.Widget(), test_support::kKeyPress, gui::VK_ESCAPE);
   gui::ProcessPendingMessages();
   EXPECT_TRUE(p.Aborted());
   gui::SendMessage(p.GetHandle(), gui::WM_CLOSE);

@@ -3,6 +3,7 @@
 // word search and the report variables.
 #include <QApplication>
 #include <QMouseEvent>
+#include <QWidget>
 #include <algorithm>
 
 #include "chart_fixture.h"

@@ -64,9 +64,9 @@ class NewCodeDialogTest : public MasterDataTest {
     o.from = fromBuffer;
     return o;
   }
-  static void Key(MEdit* edit, int key, Qt::KeyboardModifiers mods = Qt::NoModifier) {
-    test_support::SendKey(edit->Widget(), QEvent::KeyPress, key, mods);
-    test_support::SendKey(edit->Widget(), QEvent::KeyRelease, key, mods);
+  static void Key(MEdit* edit, int key, test_support::KeyModifiers mods = test_support::kNoModifier) {
+    test_support::SendKey(edit->Widget(), test_support::kKeyPress, key, mods);
+    test_support::SendKey(edit->Widget(), test_support::kKeyRelease, key, mods);
     gui::ProcessPendingMessages();
   }
 };
@@ -176,13 +176,13 @@ TEST_F(NewCodeDialogTest, PageKeysBrowseTheLiveCodesInBothFields) {
   Run("J", 3, "", "", [&](TDDonNouv& d) {
     MEdit* code = d.CodeEdit();
     auto note = [&] { seen.push_back(code->GetText() + "|" + d.Line2()); };
-    Key(code, Qt::Key_PageDown);  // an empty field: the first live code (the cancelled AB stepped over)
+    Key(code, gui::VK_NEXT);  // an empty field: the first live code (the cancelled AB stepped over)
     note();
-    Key(code, Qt::Key_PageUp);  // before the first: nothing
+    Key(code, gui::VK_PRIOR);  // before the first: nothing
     note();
-    Key(code, Qt::Key_PageDown);
+    Key(code, gui::VK_NEXT);
     note();
-    Key(d.FromEdit(), Qt::Key_PageDown, Qt::ControlModifier);  // the last code, in the other field
+    Key(d.FromEdit(), gui::VK_NEXT, test_support::kControlModifier);  // the last code, in the other field
     seen.push_back(d.FromEdit()->GetText());
     code->SetText("");
     d.FromEdit()->SetText("");

@@ -1,6 +1,7 @@
 // The record text editor as a user drives it, on a generated dossier: asked for with command
 // 20311 and the record's reference in the open-window registry, as the lists and forms ask for
 // it; every question and dialog answered through the modal seam.
+#include <QApplication>
 #include <QDialog>
 #include <QTimer>
 
@@ -125,9 +126,9 @@ class RecordTextEditorTest : public test_support::DossierFixture {
   // Types characters into the text as the keyboard does.
   static void Type(TWDonTexte* e, const std::string& cp1252) {
     for (unsigned char c : cp1252) {
-      const QString text(QChar(static_cast<ushort>(c)));
-      test_support::SendKey(e->Text()->Widget(), QEvent::KeyPress, 0, Qt::NoModifier, text);
-      test_support::SendKey(e->Text()->Widget(), QEvent::KeyRelease, 0, Qt::NoModifier, text);
+      const std::string text = test_support::Latin1Text(c);
+      test_support::SendKey(e->Text()->Widget(), test_support::kKeyPress, 0, test_support::kNoModifier, text);
+      test_support::SendKey(e->Text()->Widget(), test_support::kKeyRelease, 0, test_support::kNoModifier, text);
     }
     gui::ProcessPendingMessages();
   }

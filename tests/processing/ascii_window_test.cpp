@@ -126,12 +126,12 @@ TEST_F(AsciiWindowTest, CtrlEImportsAsAccepterDoesAndNeverClosesTheFormWithoutAW
   form->FileEdit()->SetFocus();
   // Asked to confirm, the user first says no: nothing is written and the form stays.
   gui::ModalSeam::QueueMessageBoxAnswer(gui::IDNO);
-  test_support::SendKey(form->FileEdit()->Widget(), QEvent::KeyPress, Qt::Key_E, Qt::ControlModifier);
+  test_support::SendKey(form->FileEdit()->Widget(), test_support::kKeyPress, 'E', test_support::kControlModifier);
   gui::ProcessPendingMessages();
   EXPECT_EQ(Form(), form) << test_support::ShownTexts();
   EXPECT_EQ(DraftRecords(), before);
   gui::ModalSeam::QueueMessageBoxAnswer(gui::IDYES);
-  test_support::SendKey(form->FileEdit()->Widget(), QEvent::KeyPress, Qt::Key_E, Qt::ControlModifier);
+  test_support::SendKey(form->FileEdit()->Widget(), test_support::kKeyPress, 'E', test_support::kControlModifier);
   gui::ProcessPendingMessages();
   EXPECT_TRUE(ShownContains("7 lignes import\xE9" "es en 3 pi\xE8" "ces")) << test_support::ShownTexts();
   EXPECT_EQ(Form(), nullptr);
@@ -151,7 +151,7 @@ TEST_F(AsciiWindowTest, CtrlEWithoutAFileAsksForItAndAnUnreadableFileSaysWhy) {
   ASSERT_EQ(form->FileEdit()->GetValue(), "");
   auto ctrlE = [&] {
     form->FileEdit()->SetFocus();
-    test_support::SendKey(form->FileEdit()->Widget(), QEvent::KeyPress, Qt::Key_E, Qt::ControlModifier);
+    test_support::SendKey(form->FileEdit()->Widget(), test_support::kKeyPress, 'E', test_support::kControlModifier);
     gui::ProcessPendingMessages();
   };
   auto kinds = [] {

@@ -269,8 +269,8 @@ TEST_F(MatchingWindowTest, ManualMatchingMarksSavesAndHoldsTheAccount) {
   EXPECT_EQ(WindowAt<TraBroLettrageManuel>(kManualListSlot), list);
   // F12 saves, as the list's menu shows.
   list->Activate();
-  test_support::SendKey(list->Widget(), QEvent::KeyPress, Qt::Key_F12);
-  test_support::SendKey(list->Widget(), QEvent::KeyRelease, Qt::Key_F12);
+  test_support::SendKey(list->Widget(), test_support::kKeyPress, gui::VK_F12);
+  test_support::SendKey(list->Widget(), test_support::kKeyRelease, gui::VK_F12);
   gui::ProcessPendingMessages();
   EXPECT_EQ(WindowAt<TraBroLettrageManuel>(kManualListSlot), nullptr) << "saving closes the list";
   EXPECT_EQ(StoredLetters("CMAN"), "E01|E01 E01|E01 E01|E01");
@@ -449,15 +449,15 @@ TEST_F(MatchingWindowTest, EscapeClosesTheListButNotWhenItStoppedASearch) {
   // the list open.
   gui::ModalSeam::QueueDialogAnswer(gui::IDOK, [keys](gui::Window& d) {
     static_cast<TDFmtSaisie&>(d).Input()->SetText("NEANT");
-    test_support::SendKey(keys, QEvent::KeyPress, Qt::Key_Escape);
+    test_support::SendKey(keys, test_support::kKeyPress, gui::VK_ESCAPE);
   });
   Send(list, matching_cmd::Chercher);
-  test_support::SendKey(keys, QEvent::KeyRelease, Qt::Key_Escape);
+  test_support::SendKey(keys, test_support::kKeyRelease, gui::VK_ESCAPE);
   gui::ProcessPendingMessages();
   ASSERT_EQ(WindowAt<TraBroLettrageManuel>(kManualListSlot), list) << "the release of a search's Escape closed the list";
   // Pressed and let go on the list: the list closes, as F9 closes it.
-  test_support::SendKey(keys, QEvent::KeyPress, Qt::Key_Escape);
-  test_support::SendKey(keys, QEvent::KeyRelease, Qt::Key_Escape);
+  test_support::SendKey(keys, test_support::kKeyPress, gui::VK_ESCAPE);
+  test_support::SendKey(keys, test_support::kKeyRelease, gui::VK_ESCAPE);
   gui::ProcessPendingMessages();
   EXPECT_EQ(WindowAt<TraBroLettrageManuel>(kManualListSlot), nullptr) << test_support::ShownTexts();
 }

@@ -80,8 +80,8 @@ TEST_F(YearEndWindowTest, TheNextYearIsChosenCheckedAndGenerated) {
   for (MEdit* edit : {form->DateEdit(), form->CodeEdit()}) {
     form->CodeEdit()->SetValue(edit == form->DateEdit() ? "Z1" : "Z2", false);
     edit->SetFocus();
-    test_support::SendKey(edit->Widget(), QEvent::KeyPress, Qt::Key_F8);
-    test_support::SendKey(edit->Widget(), QEvent::KeyRelease, Qt::Key_F8);
+    test_support::SendKey(edit->Widget(), test_support::kKeyPress, gui::VK_F8);
+    test_support::SendKey(edit->Widget(), test_support::kKeyRelease, gui::VK_F8);
     gui::ProcessPendingMessages();
     EXPECT_EQ(form->TargetFirst(), edit == form->DateEdit() ? "Dossier inexistant: Z1" : "Dossier inexistant: Z2");
     EXPECT_TRUE(form->CodeEdit()->HasFocus());

@@ -5,7 +5,7 @@
 #include <string>
 
 #include <QApplication>
-#include <QKeyEvent>
+#include <QWidget>
 
 #include "controls/mcontrols.h"
 #include "controls/medit.h"
@@ -203,12 +203,12 @@ TEST_F(ReconciliationOfxTest, AnOfxStatementWithFeesReconcilesToNothingAfterTheI
 }
 
 // A key as the user types it: pressed where the focus is, released where the focus went.
-void Press(Qt::Key key, Qt::KeyboardModifiers mods = Qt::NoModifier) {
+void Press(int key, test_support::KeyModifiers mods = test_support::kNoModifier) {
   QWidget* focus = QApplication::focusWidget();
   ASSERT_NE(focus, nullptr);
-  test_support::SendKey(focus, QEvent::KeyPress, key, mods);
+  test_support::SendKey(focus, test_support::kKeyPress, key, mods);
   if (QApplication::focusWidget() != nullptr) focus = QApplication::focusWidget();
-  test_support::SendKey(focus, QEvent::KeyRelease, key, mods);
+  test_support::SendKey(focus, test_support::kKeyRelease, key, mods);
   gui::ProcessPendingMessages();
 }
 
@@ -230,18 +230,18 @@ TEST_F(ReconciliationOfxTest, TheKeysAloneReconcileAnOfxStatement) {
   QApplication::setActiveWindow(MainFrame->Widget()->window());
   gui::ProcessPendingMessages();
   ASSERT_TRUE(Focused(form->AccountEdit()));
-  for (int i = 0; i < 4; ++i) Press(Qt::Key_Tab);
+  for (int i = 0; i < 4; ++i) Press(gui::VK_TAB);
   ASSERT_TRUE(Focused(form->ReadStatementButton())) << "account, its \"?\", date, balance, the statement's \"?\"";
   EXPECT_TRUE(gui::ModalSeam::Shown().empty()) << test_support::ShownTexts();
   gui::ModalSeam::QueueFileAnswer(path);
-  Press(Qt::Key_Space);
+  Press(gui::VK_SPACE);
   ASSERT_EQ(gui::ModalSeam::Shown().size(), 1u) << "one file dialog";
   ASSERT_EQ(form->Statement().transactions.size(), s.transactions.size()) << test_support::ShownTexts();
   EXPECT_EQ(ToCents(Val(form->BalanceEdit()->GetValue().c_str())), s.closingCents);
-  Press(Qt::Key_Backtab, Qt::ShiftModifier);
+  Press(test_support::kKeyBacktab, test_support::kShiftModifier);
   ASSERT_TRUE(Focused(form->BalanceEdit()));
   test_support::Screenshot(MainFrame->Widget(), "processing", "reconciliation_keys_form");
-  Press(Qt::Key_Return);
+  Press(gui::VK_RETURN);
   auto* list = WindowAt<TWTraBroRapprochement>(kReconciliationListSlot);
   ASSERT_NE(list, nullptr) << "Enter in the balance accepts\n" << test_support::ShownTexts();
   processing::Reconciliation& work = list->Work();
@@ -251,20 +251,20 @@ TEST_F(ReconciliationOfxTest, TheKeysAloneReconcileAnOfxStatement) {
 
   // Enter unpoints the first line and goes down; Up and Enter point it again.
   ASSERT_EQ(list->Store().selected, 1);
-  Press(Qt::Key_Return);
+  Press(gui::VK_RETURN);
   EXPECT_FALSE(work.Lines()[0].ticked);
   EXPECT_EQ(list->Store().selected, 2);
   EXPECT_NE(work.Difference(), 0);
   test_support::Screenshot(MainFrame->Widget(), "processing", "reconciliation_keys_list");
-  Press(Qt::Key_Up);
-  Press(Qt::Key_Return);
+  Press(gui::VK_UP);
+  Press(gui::VK_RETURN);
   EXPECT_TRUE(work.Lines()[0].ticked);
   EXPECT_EQ(work.Difference(), 0);
 
   // F12 saves, as the list's menu shows.
   const std::string letter = work.Letter();
   gui::ModalSeam::QueueMessageBoxAnswer(gui::IDOK);
-  Press(Qt::Key_F12);
+  Press(gui::VK_F12);
   EXPECT_EQ(WindowAt<TWTraBroRapprochement>(kReconciliationListSlot), nullptr) << test_support::ShownTexts();
   EXPECT_NE(test_support::ShownTexts().find(letter), std::string::npos) << test_support::ShownTexts();
   const std::string counted = test_support::RunPythonScript(

@@ -91,7 +91,7 @@ TEST(CommandListingTest, EveryCommandHasItsConstantAndOneWorkNamedAfterIt) {
   EXPECT_EQ(listing.markdown.find(" | - |\n"), std::string::npos) << "a row without its core entry";
   for (const char* row : {"| Etats | Grands Livres | Ctrl+G | 20502 | `EtaGrandsLivres` | "
                           "`OpenLedgerReport(command_id::EtaGrandsLivres)` | `AccountStatement`, `GeneralLedgers`",
-                          "| Etats | Balances | Ctrl+B | 20504 | `EtaBalances` | `CmEtaBalances` | `BuildListSequence`",
+                          "| Etats | Balances | Ctrl+B | 20504 | `EtaBalances` | `CmEtaBalances` | `TrialBalanceReport` |",
                           "| Saisie | Importation Relevé de Banque (ofx) | - | 20407 | `ImportationReleveBanque` | "
                           "`CmImportationReleveBanque` | `ReadOfxStatement`, `ImportStatement` |"}) {
     EXPECT_NE(listing.markdown.find(row), std::string::npos) << row;

@@ -1,6 +1,7 @@
 // A command the user's rights refuse stays refused however it is started: its menu item, its
 // key, the toolbar's "Saisie", a command posted or sent to the main window, the automatic start.
 // A granted command goes through every one of these paths, so that each refusal is the rights'.
+#include <QAction>
 #include <map>
 
 #include "dossier/auto_start.h"
@@ -35,16 +36,16 @@ TEST_F(CommandRefusalTest, ARefusedCommandRunsByNoPathAGrantedOneByEvery) {
   SetUpRefusingUser();
   struct Case {
     unsigned id;
-    Qt::Key key;  // its Ctrl key in the frame's table, 0 when it has none
+    int key;  // its Ctrl key in the frame's table, 0 when it has none
     const char* launch;
     bool granted;
   };
   const Case cases[] = {
-      {command_id::SaisieEcritures, Qt::Key_S, "SS-", false},
-      {command_id::EtaBalances, Qt::Key_B, "EB-", false},
-      {command_id::DonneesJournaux, Qt::Key(0), "DJ-", false},
-      {command_id::EtaCompte, Qt::Key_C, "EC-", true},
-      {command_id::DonneesPlanComptable, Qt::Key(0), "DP-", true},
+      {command_id::SaisieEcritures, 'S', "SS-", false},
+      {command_id::EtaBalances, 'B', "EB-", false},
+      {command_id::DonneesJournaux, 0, "DJ-", false},
+      {command_id::EtaCompte, 'C', "EC-", true},
+      {command_id::DonneesPlanComptable, 0, "DP-", true},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.id);
@@ -57,11 +58,11 @@ TEST_F(CommandRefusalTest, ARefusedCommandRunsByNoPathAGrantedOneByEvery) {
     EXPECT_EQ(runs[c.id], expected += each) << "menu";
     // The key.
     if (c.key != 0) {
-      test_support::SendKey(CommandWindow->Widget(), QEvent::KeyPress, c.key, Qt::ControlModifier);
-      test_support::SendKey(CommandWindow->Widget(), QEvent::KeyRelease, c.key, Qt::ControlModifier);
+      test_support::SendKey(CommandWindow->Widget(), test_support::kKeyPress, c.key, test_support::kControlModifier);
+      test_support::SendKey(CommandWindow->Widget(), test_support::kKeyRelease, c.key, test_support::kControlModifier);
       // The window system then holds no modifier down any more (a key alone).
-      test_support::SendKey(CommandWindow->Widget(), QEvent::KeyPress, Qt::Key_F24, Qt::NoModifier);
-      test_support::SendKey(CommandWindow->Widget(), QEvent::KeyRelease, Qt::Key_F24, Qt::NoModifier);
+      test_support::SendKey(CommandWindow->Widget(), test_support::kKeyPress, test_support::kKeyF24);
+      test_support::SendKey(CommandWindow->Widget(), test_support::kKeyRelease, test_support::kKeyF24);
       gui::ProcessPendingMessages();
       EXPECT_EQ(runs[c.id], expected += each) << "key";
     }

@@ -216,8 +216,8 @@ TEST_F(UtilityTest, F1InTheMainWindowOpensTheHelp) {
                {"a child that takes F1", own->Widget(), false}};
   for (const auto& c : cases) {
     launched_.clear();
-    test_support::SendKey(c.target, QEvent::KeyPress, Qt::Key_F1);
-    test_support::SendKey(c.target, QEvent::KeyRelease, Qt::Key_F1);
+    test_support::SendKey(c.target, test_support::kKeyPress, gui::VK_F1);
+    test_support::SendKey(c.target, test_support::kKeyRelease, gui::VK_F1);
     gui::ProcessPendingMessages();
     EXPECT_EQ(launched_, c.opens ? help : std::vector<std::vector<std::string>>{}) << c.where;
   }
@@ -227,8 +227,8 @@ TEST_F(UtilityTest, F1InTheMainWindowOpensTheHelp) {
   std::filesystem::remove(page);
   gui::ModalSeam::Reset();
   gui::ModalSeam::BuildMessageBoxes([](QWidget* box) { test_support::Screenshot(box, "shell", "f1_no_help"); });
-  test_support::SendKey(frame_->OuterWidget(), QEvent::KeyPress, Qt::Key_F1);
-  test_support::SendKey(frame_->OuterWidget(), QEvent::KeyRelease, Qt::Key_F1);
+  test_support::SendKey(frame_->OuterWidget(), test_support::kKeyPress, gui::VK_F1);
+  test_support::SendKey(frame_->OuterWidget(), test_support::kKeyRelease, gui::VK_F1);
   ASSERT_EQ(gui::ModalSeam::Shown().size(), 1u);
   EXPECT_NE(gui::ModalSeam::Shown()[0].text.find("CAideNuv.html\" est introuvable"), std::string::npos);
   plain->Destroy();

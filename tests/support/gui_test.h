@@ -1,21 +1,16 @@
 // Base of the window tests: Qt up headless, modal windows answered through the seam (recorded,
 // never shown), beeps counted, the control environment emptied; and the screenshot that every
-// window test saves under <build>/test-artefacts/<subject>/.
+// window test saves under <build>/test-artefacts/<subject>/. No Qt header comes in: widgets are
+// named as the window layer names them, pictures, keys and modifiers are the kit's own, and the
+// work with Qt is done once in gui_test.cpp (merlon_gui_test_kit). A test that uses Qt itself
+// includes the Qt headers it uses.
 #pragma once
 
 #include <gtest/gtest.h>
 
-#include <QApplication>
-#include <QFontDatabase>
-#include <QFontMetrics>
-#include <QGuiApplication>
-#include <QImage>
-#include <QKeyEvent>
-#include <QScreen>
-#include <QWidget>
+#include <cstdint>
 #include <filesystem>
 #include <memory>
-#include <set>
 #include <string>
 
 #include "controls/control_env.h"
@@ -24,6 +19,8 @@
 #include "platform/gui/constants.h"
 #include "platform/gui/messagebox.h"
 #include "platform/gui/modal_seam.h"
+
+class QWidget;
 
 namespace test_support {
 
@@ -41,56 +38,68 @@ inline std::string ArtefactPath(const std::string& subject, const std::string& n
   return (folder / name).string();
 }
 
+// A picture of a widget, as a grab gave it.
+class Picture {
+ public:
+  struct Data;  // the picture itself, in gui_test.cpp
+  Picture() = default;
+  explicit Picture(std::shared_ptr<const Data> data) : data_(std::move(data)) {}
+
+  // The colour of a pixel, 0xAARRGGBB; kWhite for an opaque white.
+  std::uint32_t Pixel(int x, int y) const;
+  static constexpr std::uint32_t kWhite = 0xFFFFFFFFu;
+  // Saves it as a PNG file; false when it cannot be written.
+  bool Save(const std::string& path) const;
+
+ private:
+  std::shared_ptr<const Data> data_;
+};
+
 // Grabs the widget, checks that the picture is not blank and saves it as
 // <build>/test-artefacts/<subject>/<name>.png.
-inline QImage Screenshot(QWidget* widget, const std::string& subject, const std::string& name) {
-  EXPECT_NE(widget, nullptr);
-  if (widget == nullptr) return {};
-  QApplication::processEvents();
-  QImage img = widget->grab().toImage();
-  EXPECT_FALSE(img.isNull()) << name;
-  std::set<QRgb> colours;
-  for (int y = 0; y < img.height(); y += 2)
-    for (int x = 0; x < img.width(); x += 2) colours.insert(img.pixel(x, y));
-  EXPECT_GT(colours.size(), 2u) << name << ": the picture is blank";
-  EXPECT_TRUE(img.save(QString::fromStdString(ArtefactPath(subject, name + ".png")))) << name;
-  return img;
-}
+Picture Screenshot(QWidget* widget, const std::string& subject, const std::string& name);
 
 // What reached the screen of a shown widget once the pending paints are done: its part of its window's
 // picture on the screen (unlike Screenshot, which paints the widget afresh, it keeps what a paint left out).
-inline QImage OnScreen(QWidget* widget) {
-  QApplication::processEvents();
-  QWidget* top = widget->window();
-  const QImage screen = QGuiApplication::primaryScreen()->grabWindow(top->winId()).toImage();
-  return screen.copy(QRect(widget->mapTo(top, QPoint(0, 0)), widget->size()));
-}
+Picture OnScreen(QWidget* widget);
 
 // A picture of a message box the seam recorded, built as it shows, saved as
 // <build>/test-artefacts/<subject>/<name>.png (not blank).
-inline QImage ScreenshotMessage(const gui::ShownModal& shown, const std::string& subject, const std::string& name) {
-  std::unique_ptr<QWidget> box(gui::NewMessageBoxWidget(shown.text, shown.caption, shown.style));
-  box->adjustSize();
-  return Screenshot(box.get(), subject, name);
-}
+Picture ScreenshotMessage(const gui::ShownModal& shown, const std::string& subject, const std::string& name);
 
 // Whether a top-level window is wide enough for a title bar to show its caption whole: the caption in the
 // title font, bold as title bars draw it, beside an icon and a close box.
-inline ::testing::AssertionResult CaptionFits(QWidget* top) {
-  QFont font = QFontDatabase::systemFont(QFontDatabase::TitleFont);
-  font.setBold(true);
-  const QFontMetrics fm(font);
-  const int needed = top->windowTitle().isEmpty() ? 0 : fm.horizontalAdvance(top->windowTitle()) + 3 * fm.height();
-  if (top->width() >= needed) return ::testing::AssertionSuccess();
-  return ::testing::AssertionFailure() << "\"" << top->windowTitle().toStdString() << "\" needs " << needed
-                                       << " pixels, the window is " << top->width();
+::testing::AssertionResult CaptionFits(QWidget* top);
+
+// A key pressed or released.
+enum KeyAction { kKeyPress, kKeyRelease };
+
+// The modifier keys held with a key, joined with |.
+enum KeyModifiers : unsigned { kNoModifier = 0, kShiftModifier = 1, kControlModifier = 2, kAltModifier = 4 };
+constexpr KeyModifiers operator|(KeyModifiers a, KeyModifiers b) {
+  return static_cast<KeyModifiers>(static_cast<unsigned>(a) | static_cast<unsigned>(b));
 }
 
-// Sends one key event of the given type.
-inline void SendKey(QWidget* w, QEvent::Type type, int key, Qt::KeyboardModifiers mods = Qt::NoModifier,
-                    const QString& text = {}) {
-  QKeyEvent e(type, key, mods, text);
-  QApplication::sendEvent(w, &e);
+// The keys a test sends that the window layer gives no virtual-key code: the program sees none of
+// them as a key (only the text they type), the window system does.
+constexpr int kKeyBacktab = 0x10001;  // Shift+Tab
+constexpr int kKeyLess = 0x10002;     // "<"
+constexpr int kKeyGreater = 0x10003;  // ">"
+constexpr int kKeyPlus = 0x10004;     // "+"
+constexpr int kKeyMinus = 0x10005;    // "-" beside the digits
+constexpr int kKeyF24 = 0x10006;      // a key no window handles: sent alone, it leaves no modifier held
+
+// Sends one key event to the widget. `key` is the window layer's virtual-key code (gui::VK_RETURN,
+// gui::VK_F8, 'S' for the letter's key, '1' for the digit's), one of the keys above, or 0 for a text
+// typed without a key; `text` is what the key types, in UTF-8.
+void SendKey(QWidget* w, KeyAction action, int key, KeyModifiers modifiers = kNoModifier,
+             const std::string& text = {});
+
+// The text the tests type for a byte of cp1252 text, the byte read as a Latin-1 character (the window
+// layer takes the C1 characters back as their bytes), in UTF-8.
+inline std::string Latin1Text(unsigned char c) {
+  if (c < 0x80) return std::string(1, static_cast<char>(c));
+  return {static_cast<char>(0xC0 | (c >> 6)), static_cast<char>(0x80 | (c & 0x3F))};
 }
 
 // The window layer in test mode, for fixtures that cannot derive from GuiTest: beeps are

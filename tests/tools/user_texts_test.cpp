@@ -142,7 +142,6 @@ const std::set<std::pair<std::string, std::string>>& Keys() {
   static const std::set<std::pair<std::string, std::string>> keys{
       {"resources/embed_strings.cpp", ""},  // the build step embedding the table: messages to the developer
       {"shell/seeding.cpp", ""},            // start-up diagnostics on the standard error
-      {"shell/about_box.cpp", ""},          // the dialog script the window layer parses
       {"data/table_structures.cpp", "BCLE='Z' .AND. BVENT#'  '"},  // index filter expressions
       {"data/table_structures.cpp", "TTVA#' ' .OR. SUBS(TCODE,1,4)='4456'"},
       {"runtime/inifiles.cpp", "Nuv-Merlon ZEL"},  // the program INI's section when the table has none

@@ -26,7 +26,8 @@ void Show(gui::Window* w) {
 
 }  // namespace
 
-// Core: BuildListSequence, Gatherer, FecExport.
+// Core: TrialBalanceReport (its lists from BuildListSequence, its accounts from Gatherer, the
+// statutory entries file from FecExport).
 void CmEtaBalances() {
   if (CommandWindow == nullptr) return;
   if (ActivateExistingChild(kBalancesFormSlot)) return;

@@ -10,7 +10,7 @@
 
 #include <string>
 
-#include "reports/balances/trial_balance_report.h"
+#include "reports/balances/core/trial_balance_report.h"
 #include "reports/engine/report_window.h"
 #include "reports/ledgers/ledger_windows.h"
 #include "resources/command_ids.h"

@@ -28,7 +28,7 @@
 #include "reports/balances/core/code_lists.h"
 #include "reports/balances/core/fec_export.h"
 #include "reports/balances/core/trial_balance_options.h"
-#include "reports/balances/trial_balance_report.h"
+#include "reports/balances/core/trial_balance_report.h"
 #include "reports/engine/core/report_canvas.h"
 #include "reports/engine/core/report_environment.h"
 #include "reports/engine/core/report_export.h"

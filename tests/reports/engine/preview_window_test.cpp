@@ -36,33 +36,33 @@ TEST_F(PreviewTest, PagesRenderOnDemandAndTheKeysTurnThem) {
   struct Step {
     const char* what;
     int key;
-    Qt::KeyboardModifiers mods;
+    test_support::KeyModifiers mods;
     const char* text;
     int page, rendered;
   };
   const Step steps[] = {
-      {"PgDown renders page 2", Qt::Key_PageDown, Qt::NoModifier, "", 2, 2},
-      {"Space renders page 3", Qt::Key_Space, Qt::NoModifier, " ", 3, 3},
-      {"Home shows page 1", Qt::Key_Home, Qt::NoModifier, "", 1, 3},
-      {"F7 (on its release) shows page 2 again", Qt::Key_F7, Qt::NoModifier, "", 2, 3},
-      {"End shows the last page rendered", Qt::Key_End, Qt::NoModifier, "", 3, 3},
-      {"PgUp goes back", Qt::Key_PageUp, Qt::NoModifier, "", 2, 3},
-      {"\"<\" goes back", Qt::Key_Less, Qt::ShiftModifier, "<", 1, 3},
-      {"PgUp on page 1 does nothing", Qt::Key_PageUp, Qt::NoModifier, "", 1, 3},
-      {"\"+\" jumps to the last page rendered", Qt::Key_Plus, Qt::ShiftModifier, "+", 3, 3},
-      {"\"-\" goes back to page 1", Qt::Key_Minus, Qt::NoModifier, "-", 1, 3},
-      {"F12 shows the next page", Qt::Key_F12, Qt::NoModifier, "", 2, 3},
-      {"F5 shows page 1", Qt::Key_F5, Qt::NoModifier, "", 1, 3},
+      {"PgDown renders page 2", gui::VK_NEXT, test_support::kNoModifier, "", 2, 2},
+      {"Space renders page 3", gui::VK_SPACE, test_support::kNoModifier, " ", 3, 3},
+      {"Home shows page 1", gui::VK_HOME, test_support::kNoModifier, "", 1, 3},
+      {"F7 (on its release) shows page 2 again", gui::VK_F7, test_support::kNoModifier, "", 2, 3},
+      {"End shows the last page rendered", gui::VK_END, test_support::kNoModifier, "", 3, 3},
+      {"PgUp goes back", gui::VK_PRIOR, test_support::kNoModifier, "", 2, 3},
+      {"\"<\" goes back", test_support::kKeyLess, test_support::kShiftModifier, "<", 1, 3},
+      {"PgUp on page 1 does nothing", gui::VK_PRIOR, test_support::kNoModifier, "", 1, 3},
+      {"\"+\" jumps to the last page rendered", test_support::kKeyPlus, test_support::kShiftModifier, "+", 3, 3},
+      {"\"-\" goes back to page 1", test_support::kKeyMinus, test_support::kNoModifier, "-", 1, 3},
+      {"F12 shows the next page", gui::VK_F12, test_support::kNoModifier, "", 2, 3},
+      {"F5 shows page 1", gui::VK_F5, test_support::kNoModifier, "", 1, 3},
   };
   for (const Step& s : steps) {
     SCOPED_TRACE(s.what);
-    Key(w, s.key, s.mods, QString::fromUtf8(s.text));
+    Key(w, s.key, s.mods, s.text);
     EXPECT_EQ(w->Context().currentPage, s.page);
     EXPECT_EQ(w->Context().renderedPages, s.rendered);
   }
   // The page shown is that account's.
-  Key(w, Qt::Key_PageDown);
-  Key(w, Qt::Key_PageDown);
+  Key(w, gui::VK_NEXT);
+  Key(w, gui::VK_NEXT);
   EXPECT_EQ(Status(), "Page:    3/    3  (pages suivantes non calcul\xE9" "es)");
   EXPECT_NE(PageText(w, 3).find("Compte " + report->accounts[2].first), std::string::npos);
   EXPECT_EQ(PageText(w, 3).find("Compte " + report->accounts[1].first), std::string::npos);
@@ -73,7 +73,7 @@ TEST_F(PreviewTest, RunToTheEndStopsOnAFirstQuitAndBeepsAtTheEnd) {
   TWVisuWindow* w = Preview(report);
   ASSERT_NE(w, nullptr);
   // ">" starts the run, one page a message, to the end of the data (a beep).
-  Key(w, Qt::Key_Greater, Qt::ShiftModifier, ">");
+  Key(w, test_support::kKeyGreater, test_support::kShiftModifier, ">");
   EXPECT_TRUE(w->Context().endOfData);
   EXPECT_EQ(w->Context().renderedPages, 12);
   EXPECT_GE(beeps, 1);
@@ -116,7 +116,7 @@ TEST_F(PreviewTest, RunToTheEndStoppedByTheLastPageGivesTheCommandsBack) {
   EXPECT_EQ(w->Context().renderedPages, 4);
   EXPECT_TRUE(w->Ready());
   EXPECT_EQ(beeps, before + 1);
-  Key(w, Qt::Key_Home);
+  Key(w, gui::VK_HOME);
   EXPECT_EQ(w->Context().currentPage, 1);
 }
 
@@ -126,13 +126,13 @@ TEST_F(PreviewTest, StatusBarShowsThePageOfTheRenderedPages) {
   ASSERT_NE(w, nullptr);
   Send(w, visu_cmd::ToutesLesPages);
   ASSERT_EQ(w->Context().renderedPages, 12);
-  Key(w, Qt::Key_Home);
-  Key(w, Qt::Key_PageDown);
-  Key(w, Qt::Key_PageDown);
+  Key(w, gui::VK_HOME);
+  Key(w, gui::VK_NEXT);
+  Key(w, gui::VK_NEXT);
   EXPECT_EQ(Status(), "Page:    3/   12");
   // Nothing more to render: "Page Suivante" at the end does nothing, "Toutes Les Pages" is greyed.
-  Key(w, Qt::Key_End);
-  Key(w, Qt::Key_PageDown);
+  Key(w, gui::VK_END);
+  Key(w, gui::VK_NEXT);
   EXPECT_EQ(w->Context().currentPage, 12);
   gui::CommandEnabler next(visu_cmd::PageSuivante), all(visu_cmd::ToutesLesPages);
   w->EvCommandEnable(next);
@@ -147,7 +147,7 @@ TEST_F(PreviewTest, SearchWithAndAndOr) {
   TWVisuWindow* w = Preview(report);
   ASSERT_NE(w, nullptr);
   Send(w, visu_cmd::ToutesLesPages);
-  Key(w, Qt::Key_Home);
+  Key(w, gui::VK_HOME);
   const auto& a = report->accounts;
   auto search = [&](const std::string& text, unsigned command = visu_cmd::Chercher) {
     gui::ModalSeam::Reset();
@@ -171,7 +171,7 @@ TEST_F(PreviewTest, SearchWithAndAndOr) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.text);
-    Key(w, Qt::Key_Home);
+    Key(w, gui::VK_HOME);
     search(c.text);
     if (c.page == 0) {
       ASSERT_NE(gui::ModalSeam::LastShown(), nullptr);
@@ -184,13 +184,13 @@ TEST_F(PreviewTest, SearchWithAndAndOr) {
     }
   }
   // "Chercher Encore" (F3) from the page found goes on to the next match, or round to page 1.
-  Key(w, Qt::Key_Home);
+  Key(w, gui::VK_HOME);
   search("Compte");
   EXPECT_EQ(w->Context().currentPage, 1);
-  Key(w, Qt::Key_F3);
+  Key(w, gui::VK_F3);
   EXPECT_EQ(w->Context().currentPage, 2);
-  Key(w, Qt::Key_End);
-  Key(w, Qt::Key_F3);
+  Key(w, gui::VK_END);
+  Key(w, gui::VK_F3);
   EXPECT_EQ(w->Context().currentPage, 1);
   EXPECT_EQ(w->SearchText, "COMPTE");
   // The words stay highlighted on the pages shown afterwards.
@@ -211,31 +211,31 @@ TEST_F(PreviewTest, ZoomCyclesOneTwoFourOneAndScrolls) {
   EXPECT_EQ(w->View().zoom, 2);
   EXPECT_EQ(w->View().scrollX, -100);
   EXPECT_EQ(w->View().scrollY, -25);
-  Key(w, Qt::Key_Insert);
+  Key(w, gui::VK_INSERT);
   EXPECT_EQ(w->View().zoom, 4);
   test_support::Screenshot(w->OuterWidget(), "reports", "preview-zoom4");
-  Key(w, Qt::Key_Insert);
+  Key(w, gui::VK_INSERT);
   EXPECT_EQ(w->View().zoom, 1);
   EXPECT_EQ(w->View().scrollX, 0);
   EXPECT_EQ(w->View().scrollY, 0);
-  Key(w, Qt::Key_Insert);
-  Key(w, Qt::Key_Insert);
+  Key(w, gui::VK_INSERT);
+  Key(w, gui::VK_INSERT);
   EXPECT_EQ(w->View().zoom, 4);
-  Key(w, Qt::Key_Delete);
+  Key(w, gui::VK_DELETE);
   EXPECT_EQ(w->View().zoom, 1);
 
   // Scrolling a page zoomed four times: right, down, and back; never past the edges.
-  Key(w, Qt::Key_Insert);
-  Key(w, Qt::Key_Insert);
+  Key(w, gui::VK_INSERT);
+  Key(w, gui::VK_INSERT);
   ASSERT_EQ(w->View().zoom, 4);
   const int x0 = w->View().scrollX, y0 = w->View().scrollY;
-  Key(w, Qt::Key_Right);
+  Key(w, gui::VK_RIGHT);
   EXPECT_LT(w->View().scrollX, x0);
-  Key(w, Qt::Key_Down);
+  Key(w, gui::VK_DOWN);
   EXPECT_LT(w->View().scrollY, y0);
-  for (int i = 0; i < 20; ++i) Key(w, Qt::Key_Left);
+  for (int i = 0; i < 20; ++i) Key(w, gui::VK_LEFT);
   EXPECT_EQ(w->View().scrollX, 0);
-  for (int i = 0; i < 40; ++i) Key(w, Qt::Key_Up);
+  for (int i = 0; i < 40; ++i) Key(w, gui::VK_UP);
   EXPECT_EQ(w->View().scrollY, 0);
   // The mouse wheel scrolls down and up.
   w->EvMouseWheel(0, -120, gui::Point{});
@@ -254,7 +254,7 @@ TEST_F(PreviewTest, MarkerLineUnderTheLineClicked) {
   EXPECT_EQ(w->MarkerY(), 4 * h + 3);
   test_support::Screenshot(w->OuterWidget(), "reports", "preview-marker");
   // The next painting of the page takes it away; zoomed, a click draws none.
-  Key(w, Qt::Key_Insert);
+  Key(w, gui::VK_INSERT);
   EXPECT_EQ(w->MarkerY(), -1);
   w->EvLButtonDown(0, gui::Point{40, 3 * h + 2});
   EXPECT_EQ(w->MarkerY(), -1);
@@ -323,7 +323,7 @@ TEST_F(PreviewTest, ClosingTellsTheOwnerItsEndOrTheNextList) {
   // Esc closes: 20037 "Fin Visualisation".
   TWVisuWindow* w = Preview(report);
   ASSERT_NE(w, nullptr);
-  Key(w, Qt::Key_Escape);
+  Key(w, gui::VK_ESCAPE);
   EXPECT_EQ(CurrentPreviewWindow, nullptr);
   EXPECT_EQ(report->endNotices, 1);
   EXPECT_EQ(report->nextListNotices, 0);
@@ -338,10 +338,10 @@ TEST_F(PreviewTest, ClosingTellsTheOwnerItsEndOrTheNextList) {
   w = CurrentPreviewWindow;
   ASSERT_NE(w, nullptr);
   ASSERT_EQ(w->Mode(), 1);
-  Key(w, Qt::Key_L, Qt::ControlModifier);
+  Key(w, 'L', test_support::kControlModifier);
   EXPECT_EQ(CurrentPreviewWindow, w) << "Autre Liste before the end of the data";
   Send(w, visu_cmd::ToutesLesPages);
-  Key(w, Qt::Key_L, Qt::ControlModifier);
+  Key(w, 'L', test_support::kControlModifier);
   EXPECT_EQ(CurrentPreviewWindow, nullptr);
   EXPECT_EQ(report->nextListNotices, 1);
   EXPECT_EQ(report->endNotices, 1);
@@ -375,15 +375,15 @@ TEST_F(PreviewTest, TheMenuCommandsWaitWhileAPreviewIsOpen) {
   EXPECT_EQ(beeps, before + 1);
   // F6 prints (the key-up leaves it alone): with printing refused, the page stays.
   w->PrintDisabled = true;
-  Key(w, Qt::Key_PageDown);
+  Key(w, gui::VK_NEXT);
   ASSERT_EQ(w->Context().currentPage, 2);
-  Key(w, Qt::Key_F6);
+  Key(w, gui::VK_F6);
   EXPECT_EQ(w->Context().currentPage, 2);
   EXPECT_EQ(CurrentPreviewWindow, w);
   // Allowed, F6 closes the preview and asks the report window for its printout.
   w->PrintDisabled = false;
   gui::ModalSeam::QueueDialogAnswer(gui::IDCANCEL);
-  Key(w, Qt::Key_F6);
+  Key(w, gui::VK_F6);
   EXPECT_EQ(CurrentPreviewWindow, nullptr);
   ASSERT_NE(gui::ModalSeam::LastShown(), nullptr);
   EXPECT_EQ(gui::ModalSeam::LastShown()->resourceId, 1303);
@@ -393,8 +393,8 @@ TEST_F(PreviewTest, ThePageShownAsHtmlOpensInTheDesktopsViewer) {
   AccountsReport* report = OpenReport();
   TWVisuWindow* w = Preview(report);
   ASSERT_NE(w, nullptr);
-  Key(w, Qt::Key_PageDown);
-  Key(w, Qt::Key_H, Qt::ControlModifier);
+  Key(w, gui::VK_NEXT);
+  Key(w, 'H', test_support::kControlModifier);
   const std::string page = folder_ + "cvprp.htm";
   ASSERT_EQ(launched.size(), 1u) << test_support::ShownTexts();
   EXPECT_EQ(launched[0], (std::vector<std::string>{"xdg-open", page}));

@@ -6,7 +6,6 @@
 #pragma once
 
 #include <QApplication>
-#include <QKeyEvent>
 #include <QWidget>
 
 #include <filesystem>
@@ -251,11 +250,12 @@ class ReportWindowTest : public test_support::DossierFixture {
   }
 
   // A key typed in the window (pressed and released), as the keyboard sends it.
-  static void Key(gui::Window* w, int key, Qt::KeyboardModifiers mods = Qt::NoModifier, const QString& text = {}) {
+  static void Key(gui::Window* w, int key, test_support::KeyModifiers mods = test_support::kNoModifier,
+                  const std::string& text = {}) {
     QWidget* target = w->Widget();
     target->setFocus();
-    test_support::SendKey(target, QEvent::KeyPress, key, mods, text);
-    test_support::SendKey(target, QEvent::KeyRelease, key, mods, text);
+    test_support::SendKey(target, test_support::kKeyPress, key, mods, text);
+    test_support::SendKey(target, test_support::kKeyRelease, key, mods, text);
     gui::ProcessPendingMessages();
   }
 

@@ -1,4 +1,4 @@
-#include "reports/balances/trial_balance_report.h"
+#include "reports/balances/core/trial_balance_report.h"
 
 #include <algorithm>
 #include <cctype>
