@@ -14,6 +14,10 @@
 
 namespace {
 
+// The keys and values read from the string table, by their ids.
+constexpr int kDefaultAutoLaunch = 2832;    // the commands started at opening when the dossier asks for them
+constexpr int kWorkingDateTodayKey = 2617;  // the dossier INI's section and key of the day last opened
+
 struct LaunchCode {
   const char* code;
   unsigned command;
@@ -31,8 +35,8 @@ constexpr LaunchCode kCodes[] = {
     {"NH", command_id::FenetresMosaiqueHorizontale},
 };
 
-// Key of the program INI: characters 14-26 of the packed keys of string 5.
-std::string LaunchKey() { return SubStr(LoadStr(5), 14, 13); }
+// Key of the program INI: characters 14-26 of the packed keys.
+std::string LaunchKey() { return SubStr(LoadStr(kPackedIniKeys), 14, 13); }
 
 }  // namespace
 
@@ -60,7 +64,7 @@ std::string AutoLaunchList() {
   if (list.size() > 100) list.resize(100);
   const std::string upper = Upper(AllTrim(list.c_str()));
   if (upper == "N" || upper == "NON") return "";
-  if (IsBlank(list) && TheDossierRecord.Constant(50).substr(0, 1) == "O") list = LoadStr(2832);
+  if (IsBlank(list) && TheDossierRecord.Constant(50).substr(0, 1) == "O") list = LoadStr(kDefaultAutoLaunch);
   return list;
 }
 
@@ -69,9 +73,9 @@ void RunAutoLaunch() {
 }
 
 bool SetWorkingDateToToday() {
-  // Section and key cut from string 2617 ("DateTravailJour").
-  const std::string section = SubStr(LoadStr(2617), 1, 11);
-  const std::string key = SubStr(LoadStr(2617), 12, 4);
+  // Section and key cut from one text ("DateTravailJour").
+  const std::string section = SubStr(LoadStr(kWorkingDateTodayKey), 1, 11);
+  const std::string key = SubStr(LoadStr(kWorkingDateTodayKey), 12, 4);
   std::string stored = DossierIniGet(section.c_str(), key.c_str(), "");
   if (stored.size() > 8) stored.resize(8);
   const platform::LocalTime now = platform::GetLocalTime();

@@ -5,6 +5,10 @@
 #include <string>
 #include <vector>
 
+// The program INI's keys of the start, packed side by side in one text: the permission of UNC
+// paths (characters 1-13) and the launch list (14-26).
+inline constexpr int kPackedIniKeys = 5;
+
 // The commands a launch list names, in list order: entries of a menu letter
 // and a command letter followed by one separator; an unknown character is
 // passed over one at a time.

@@ -40,6 +40,35 @@
 
 namespace {
 
+// The texts of the backup and the restore, by their ids in the string table.
+constexpr int kCaptionProgram = 127;
+constexpr int kBatchNames = 1220;         // the batch files of methods 0, 9, W, R, 8 and 7, packed by 11
+constexpr int kBatchNamesMethod2 = 1221;  // those of method 2
+constexpr int kBackupMethods = 1226;      // the methods' letters
+constexpr int kAskBackupEnded = 2268;
+constexpr int kAskRestoreEnded = 2269;
+constexpr int kLabelBackupProgress = 2980;  // the dossier's code
+constexpr int kAskRestore = 2986;           // the dossier's code, the backup, the dossier's folder
+constexpr int kCaptionRestore = 2991;       // the dossier's code
+constexpr int kMsgRestoreFolderRefused = 19961;  // %1: the dossier's folder
+constexpr int kMsgNothingPutBack = 19962;
+constexpr int kLabelRunningBatch = 22048;  // the batch file
+constexpr int kMsgBatchFailed = 22049;     // the run's name, the exit status
+constexpr int kMsgLastMessages = 22050;    // the batch file's last lines
+constexpr int kMsgSeeDossierLog = 22051;   // the log line of the run
+constexpr int kLogRightsNotPutBack = 22052;  // the file
+constexpr int kLabelDurationZero = 22053;
+constexpr int kLabelDuration = 22054;      // the seconds
+constexpr int kLabelSelfExtractingArchive = 22055;
+constexpr int kLabelRarArchive = 22056;
+constexpr int kMsgMethodUnavailable = 22057;  // the method, what it writes
+constexpr int kLabelBackupRun = 22059;
+constexpr int kMsgLogNotSetAside = 22060;
+constexpr int kLabelRestoreRun = 22061;
+constexpr int kLogBackup = 22493;   // the method, the line
+constexpr int kLogRestore = 22494;  // the method, the line
+constexpr int kMsgCannotStartProgram = 32000;  // the program
+
 std::function<void()> g_reopen;
 
 constexpr const char* kMethods = "7WR8092AZP";
@@ -85,7 +114,7 @@ std::string RunningText(const ExternalCommand& command) {
   if (!IsBatchFile(command)) return "";
   const std::string& path = command.argv[1];
   const std::size_t slash = path.find_last_of('/');
-  return " - " + (slash == std::string::npos ? path : path.substr(slash + 1)) + LoadStr(22048);
+  return FillPlaceholder(LoadStr(kLabelRunningBatch), slash == std::string::npos ? path : path.substr(slash + 1));
 }
 
 // What the method's program did: whether it started and, for a batch
@@ -105,8 +134,8 @@ CommandRun StartCommand(const ExternalCommand& command, const std::string& what)
   CommandRun run;
   if (IsBatchFile(command) && !platform::FileExists(command.argv[1])) {
     gui::MessageBeep(0);
-    gui::MessageBox(Owner(), LoadStr(19993) + command.argv[1] + "\n\n\n", LoadStr(127),
-                    gui::MB_OK | gui::MB_ICONSTOP);
+    gui::MessageBox(Owner(), FillPlaceholder(LoadStr(kMsgCannotStartProgram), command.argv[1]),
+                    LoadStr(kCaptionProgram), gui::MB_OK | gui::MB_ICONSTOP);
     return run;
   }
   platform::LaunchResult r;
@@ -125,8 +154,8 @@ CommandRun StartCommand(const ExternalCommand& command, const std::string& what)
     return run;
   }
   gui::MessageBeep(0);
-  gui::MessageBox(Owner(), LoadStr(19993) + command.argv[0] + "\n\n\n", LoadStr(127),
-                  gui::MB_OK | gui::MB_ICONSTOP);
+  gui::MessageBox(Owner(), FillPlaceholder(LoadStr(kMsgCannotStartProgram), command.argv[0]),
+                  LoadStr(kCaptionProgram), gui::MB_OK | gui::MB_ICONSTOP);
   return run;
 }
 
@@ -138,22 +167,21 @@ constexpr int kShownOutputLines = 6;
 std::string FailureNote(const char* what, const CommandRun& run, const std::string& logLine) {
   if (run.exitStatus <= 0) return "";
   const std::string lines = platform::LastOutputLines(run.output, kShownOutputLines);
-  std::string note = std::string("\n\n\n") + what + LoadStr(22049) +
-                     std::to_string(run.exitStatus) + ".\n\n";
-  if (!lines.empty()) note += LoadStr(22050) + lines + "\n\n";
-  return note + logLine + LoadStr(22051);
+  std::string note = FillPlaceholders(LoadStr(kMsgBatchFailed), {what, std::to_string(run.exitStatus)});
+  if (!lines.empty()) note += FillPlaceholder(LoadStr(kMsgLastMessages), lines);
+  return note + FillPlaceholder(LoadStr(kMsgSeeDossierLog), logLine);
 }
 
 // The log lines of a failed batch file: its exit status, then its last
-// messages, one log line each.
-void LogFailure(const std::string& head, const CommandRun& run) {
+// messages, one log line each, each in the place of the "%s" of `line`.
+void LogFailure(const std::string& line, const CommandRun& run) {
   if (run.exitStatus <= 0) return;
-  WriteLog(head + "Erreur " + std::to_string(run.exitStatus));
+  WriteLog(FillPlaceholder(line, "Erreur " + std::to_string(run.exitStatus)));
   const std::string lines = platform::LastOutputLines(run.output, kShownOutputLines);
   for (std::size_t at = 0; at < lines.size();) {
     std::size_t eol = lines.find('\n', at);
     if (eol == std::string::npos) eol = lines.size();
-    WriteLog(head + "> " + lines.substr(at, eol - at));
+    WriteLog(FillPlaceholder(line, "> " + lines.substr(at, eol - at)));
     at = eol + 1;
   }
 }
@@ -228,7 +256,7 @@ void PutDossierFileModesBack(const DossierFileModes& before) {
     const int wanted = it != before.end() ? it->second : fresh;
     const std::string path = DossierFolder + name;
     if (platform::FileMode(path) != wanted && !platform::SetFileMode(path, wanted)) {
-      WriteLog(LoadStr(22052) + path);
+      WriteLog(FillPlaceholder(LoadStr(kLogRightsNotPutBack), path));
     }
   }
 }
@@ -258,7 +286,7 @@ platform::LaunchResult RunBatchWithProgress(gui::Window* owner, const std::vecto
   options.captureOutput = true;
   DossierProgressWindow progress(owner, what);
   progress.SetLine(what);
-  progress.SetLine2(LoadStr(22053));
+  progress.SetLine2(LoadStr(kLabelDurationZero));
   TDNuvModeless* const outer = g_batchWindow;
   g_batchWindow = progress.Window();
   // Shown before the batch file starts, however quickly it ends.
@@ -274,7 +302,7 @@ platform::LaunchResult RunBatchWithProgress(gui::Window* owner, const std::vecto
       return;
     }
     shown = seconds;
-    progress.SetLine2(LoadStr(22054) + std::to_string(seconds) + " s");
+    progress.SetLine2(FillPlaceholder(LoadStr(kLabelDuration), std::to_string(seconds)));
   };
   platform::LaunchResult result = LaunchProgram(argv, options);
   g_batchWindow = outer;
@@ -289,7 +317,7 @@ char ReadBackupMethod() {
   // Method 9 (LHA archives) is the one that works on a fresh machine here.
   std::string value = IniGetString("LanceM?BACKUP", "9");
   char m = value.empty() ? kDefaultMethod : static_cast<char>(std::toupper(static_cast<unsigned char>(value[0])));
-  std::string valid = LoadStr(1226);
+  std::string valid = LoadStr(kBackupMethods);
   if (valid.empty()) valid = kMethods;
   if (m == 0 || valid.find(m) == std::string::npos) m = kDefaultMethod;
   return m;
@@ -298,23 +326,22 @@ char ReadBackupMethod() {
 std::string UnavailableMethodText(char method, bool restore) {
   const char m = static_cast<char>(std::toupper(static_cast<unsigned char>(method)));
   const char* what = nullptr;
-  if (m == '0' || m == '2') what = LoadStr(22055);
-  else if (m == '7' || m == '8' || m == 'R') what = LoadStr(22056);
+  if (m == '0' || m == '2') what = LoadStr(kLabelSelfExtractingArchive);
+  else if (m == '7' || m == '8' || m == 'R') what = LoadStr(kLabelRarArchive);
   if (what == nullptr || platform::FileExists(BackupBatchPath(m, restore))) return "";
-  return std::string(LoadStr(22057)) + m + LoadStr(22492) + what +
-         LoadStr(22058);
+  return FillPlaceholders(LoadStr(kMsgMethodUnavailable), {std::string(1, m), what});
 }
 
 std::string BackupBatchName(char method, bool restore) {
   const char m = static_cast<char>(std::toupper(static_cast<unsigned char>(method)));
-  // Strings 1220 (methods 0, 9, W, R, 8, 7) and 1221 (method 2) pack the
+  // Two texts (methods 0, 9, W, R, 8, 7, and method 2) pack the
   // names by 11, each backup name followed by its restore name.
   static const std::string kOrder = "09WR87";
   // The ZIP methods' files are named after their letter likewise.
   if (m == 'A' || m == 'Z') return std::string(restore ? "CRESTA" : "CSAUVE") + m + ".BAT";
   const std::size_t k = kOrder.find(m);
   if (m != '2' && (k == std::string::npos || !IsBatchMethod(m))) return "";
-  const int id = m == '2' ? 1221 : 1220;
+  const int id = m == '2' ? kBatchNamesMethod2 : kBatchNames;
   const int start = 1 + 22 * static_cast<int>(m == '2' ? 0 : k) + (restore ? 11 : 0);
   return SubStr(LoadStr(id), start, 11);
 }
@@ -522,7 +549,7 @@ bool RefuseUnavailableMethod(char method, bool restore) {
   const std::string text = UnavailableMethodText(method, restore);
   if (text.empty()) return false;
   gui::MessageBeep(0);
-  gui::MessageBox(Owner(), text, LoadStr(127), gui::MB_OK | gui::MB_ICONSTOP);
+  gui::MessageBox(Owner(), text, LoadStr(kCaptionProgram), gui::MB_OK | gui::MB_ICONSTOP);
   return true;
 }
 
@@ -566,7 +593,7 @@ void CmSauvegardeDossier() {
     ExternalCommand command;
     const bool built = BuildBackupCommand(request, command);
     if (built && !command.argv.empty()) {
-      const std::string logLine = LoadStr(22493) + std::string(1, m) + "' - " + command.logText;
+      const std::string logLine = FillPlaceholders(LoadStr(kLogBackup), {std::string(1, m), command.logText});
       if (IsBatchMethod(m)) {
         WriteLog(logLine);
         if (m == '7') {
@@ -575,17 +602,18 @@ void CmSauvegardeDossier() {
           platform::CopyFile(IniPath(), copy, true);
         }
       }
-      const CommandRun run = StartCommand(command, LoadStr(2980) + Code() + RunningText(command));
+      const CommandRun run =
+          StartCommand(command, FillPlaceholder(LoadStr(kLabelBackupProgress), Code()) + RunningText(command));
       if (!run.started) cancelled = true;
-      failure = FailureNote(LoadStr(22059), run, logLine);
-      LogFailure(LoadStr(22493) + std::string(1, m) + "' - ", run);
+      failure = FailureNote(LoadStr(kLabelBackupRun), run, logLine);
+      LogFailure(FillPlaceholder(LoadStr(kLogBackup), std::string(1, m)), run);
     } else if (m != 'P') {
       cancelled = true;
     }
   }
 
   if (!cancelled) {
-    ConfirmEnd(2268, failure);
+    ConfirmEnd(kAskBackupEnded, failure);
     ReleaseDossierExclusive();
   }
   Reopen();
@@ -606,9 +634,7 @@ void CmRestaurationDossier() {
   if (!checked && !SetLogAside()) {
     // A restore now could put the backup's log over the station's own.
     gui::MessageBeep(0);
-    gui::MessageBox(Owner(),
-                    LoadStr(22060),
-                    LoadStr(127), gui::MB_OK | gui::MB_ICONSTOP);
+    gui::MessageBox(Owner(), LoadStr(kMsgLogNotSetAside), LoadStr(kCaptionProgram), gui::MB_OK | gui::MB_ICONSTOP);
     Reopen();
     return;
   }
@@ -633,10 +659,8 @@ void CmRestaurationDossier() {
     } else {
       chosen = path;
       if (m == '7') {
-        const std::string quoted = "\"" + path + "\"";
-        const std::string text = LoadStr(2986) + code + LoadStr(2987) + quoted + LoadStr(2988) + "\"" +
-                                 DossierFolder + "\"" + LoadStr(2989) + LoadStr(2990);
-        cancelled = gui::MessageBox(Owner(), text, LoadStr(2991) + code + "'",
+        const std::string text = FillPlaceholders(LoadStr(kAskRestore), {code, path, DossierFolder});
+        cancelled = gui::MessageBox(Owner(), text, FillPlaceholder(LoadStr(kCaptionRestore), code),
                                     gui::MB_YESNO | gui::MB_ICONINFORMATION) != gui::IDYES;
       }
     }
@@ -644,7 +668,8 @@ void CmRestaurationDossier() {
   if (!cancelled && checked) {
     if (!MakeRestoreFolders(DossierFolder, code, &folders)) {
       gui::MessageBeep(0);
-      gui::MessageBox(Owner(), FillString(19961, DossierFolder), LoadStr(127), gui::MB_OK | gui::MB_ICONSTOP);
+      gui::MessageBox(Owner(), FillString(kMsgRestoreFolderRefused, DossierFolder), LoadStr(kCaptionProgram),
+                      gui::MB_OK | gui::MB_ICONSTOP);
       cancelled = true;
     } else {
       BuildRestoreCommand(m, chosen, command, folders.work);
@@ -666,22 +691,23 @@ void CmRestaurationDossier() {
       restoring.emplace(kRestoreProcedureRun, LoadStr(kTitleRestoreRun));
     }
     if (!restoring->written()) {
-      gui::MessageBox(Owner(), DossierRunMarkerRefusal(restoring->path()), LoadStr(127), gui::MB_OK | gui::MB_ICONSTOP);
+      gui::MessageBox(Owner(), DossierRunMarkerRefusal(restoring->path()), LoadStr(kCaptionProgram),
+                      gui::MB_OK | gui::MB_ICONSTOP);
       cancelled = true;
     }
   }
   if (!cancelled && !command.argv.empty()) {
-    run = StartCommand(command, LoadStr(2991) + code + "'" + RunningText(command));
+    run = StartCommand(command, FillPlaceholder(LoadStr(kCaptionRestore), code) + RunningText(command));
     if (!run.started) cancelled = true;
   }
 
   if (cancelled) {
     if (!checked) PutLogBack(false);
   } else {
-    const std::string logLine = LoadStr(22494) + std::string(1, m) + "' - " + command.logText;
-    std::string failure = FailureNote(LoadStr(22061), run, logLine);
-    if (checked && !failure.empty()) failure += LoadStr(19962);
-    ConfirmEnd(2269, failure);
+    const std::string logLine = FillPlaceholders(LoadStr(kLogRestore), {std::string(1, m), command.logText});
+    std::string failure = FailureNote(LoadStr(kLabelRestoreRun), run, logLine);
+    if (checked && !failure.empty()) failure += LoadStr(kMsgNothingPutBack);
+    ConfirmEnd(kAskRestoreEnded, failure);
     std::string outcome;
     bool refused = false, changed = !checked;
     if (checked && run.exitStatus == 0) {
@@ -702,11 +728,11 @@ void CmRestaurationDossier() {
     // The log brought back by the user's procedure gives way to the station's own.
     if (!checked) PutLogBack(true);
     WriteLog(logLine);
-    LogFailure(LoadStr(22494) + std::string(1, m) + "' - ", run);
+    LogFailure(FillPlaceholder(LoadStr(kLogRestore), std::string(1, m)), run);
     if (!outcome.empty()) {
-      WriteLog(LoadStr(22494) + std::string(1, m) + "' - " + OneLine(outcome));
+      WriteLog(FillPlaceholders(LoadStr(kLogRestore), {std::string(1, m), OneLine(outcome)}));
       if (refused) gui::MessageBeep(0);
-      gui::MessageBox(Owner(), outcome, LoadStr(2991) + code + "'",
+      gui::MessageBox(Owner(), outcome, FillPlaceholder(LoadStr(kCaptionRestore), code),
                       gui::MB_OK | (refused ? gui::MB_ICONSTOP : gui::MB_ICONINFORMATION));
     }
     if (DossierLockTable != nullptr) DossierLockTable->CloseTable(true);

@@ -11,6 +11,7 @@
 #include "runtime/backup_paths.h"
 #include "runtime/inifiles.h"
 #include "runtime/text.h"
+#include "shell/cursors.h"
 
 namespace {
 
@@ -19,6 +20,14 @@ namespace {
 constexpr int kNotABackupOfTheDossier = 30513;
 constexpr int kAutomaticBackupName = 30514;
 constexpr int kAttention = 52;  // "ATTENTION", the refusal's title
+
+// The file dialog's title and filter for each method's backups ("%" where the dossier's code goes).
+constexpr int kTitleChooseExeBackup = 2848, kFilterExeBackups = 2849;  // methods 0, R and 2
+constexpr int kTitleChooseLzhBackup = 2939, kFilterLzhBackups = 2940;  // method 9
+constexpr int kTitleChooseCopyBackup = 2942, kFilterCopyBackups = 2943;  // method W
+constexpr int kTitleChooseZipBackup = 2944, kFilterZipBackups = 2945;  // methods A and Z
+constexpr int kTitleChooseRarBackup = 2976, kFilterRarBackups = 2977;  // method 8
+constexpr int kTitleChooseAutomaticBackup = 3200, kFilterAutomaticBackups = 3201;  // method 7
 
 std::string BackupNameOf(char method, const std::string& code) {
   switch (static_cast<char>(std::toupper(static_cast<unsigned char>(method)))) {
@@ -44,31 +53,31 @@ std::string WithCode(const std::string& text, const std::string& code) {
 
 int BackupChoiceTitle(char method) {
   switch (static_cast<char>(std::toupper(static_cast<unsigned char>(method)))) {
-    case '0': case 'R': case '2': return 2848;
-    case '9': return 2939;
-    case 'A': case 'Z': return 2944;
-    case 'W': return 2942;
-    case '7': return 3200;
-    case '8': return 2976;
+    case '0': case 'R': case '2': return kTitleChooseExeBackup;
+    case '9': return kTitleChooseLzhBackup;
+    case 'A': case 'Z': return kTitleChooseZipBackup;
+    case 'W': return kTitleChooseCopyBackup;
+    case '7': return kTitleChooseAutomaticBackup;
+    case '8': return kTitleChooseRarBackup;
     default: return 0;
   }
 }
 
 int BackupChoiceFilter(char method) {
   switch (static_cast<char>(std::toupper(static_cast<unsigned char>(method)))) {
-    case '0': case 'R': case '2': return 2849;
-    case '9': return 2940;
-    case 'A': case 'Z': return 2945;
-    case 'W': return 2943;
-    case '7': return 3201;
-    case '8': return 2977;
+    case '0': case 'R': case '2': return kFilterExeBackups;
+    case '9': return kFilterLzhBackups;
+    case 'A': case 'Z': return kFilterZipBackups;
+    case 'W': return kFilterCopyBackups;
+    case '7': return kFilterAutomaticBackups;
+    case '8': return kFilterRarBackups;
     default: return 0;
   }
 }
 
 bool ChooseDossierBackup(gui::Window* owner, std::string& path, char method, const std::string& dossierCode) {
   const std::string code = TrimmedRight(dossierCode);
-  gui::SetNamedCursor(LoadStr(513));
+  gui::SetNamedCursor(LoadStr(kBusyFirstString));
   std::string start = path;
   PrepareBackupStartFolder(start, code);
   const std::string filter = WithCode(LoadStr(BackupChoiceFilter(method)), code);

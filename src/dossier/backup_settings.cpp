@@ -21,6 +21,16 @@ constexpr int kCommentLabel = 1202, kComment = TDConfSauvegarde::kComment;
 constexpr int kModify = TDConfSauvegarde::kModifyUnit2, kChoose = TDConfSauvegarde::kChooseUnit2;
 constexpr int kUnit2Width = 100, kCommentWidth = 30;
 
+// The texts of the dialog, by their ids in the string table.
+constexpr int kBackupPlaceholders = 2575;  // the placeholders and weekdays of a backup folder, packed
+constexpr int kUnit2Chars = 3064;          // the characters a unit 2 folder may hold, "/" aside
+constexpr int kCommentChars = 3065;
+constexpr int kUnit2IniKey = 3505;
+constexpr int kAskBackup = 3506;           // the dossier's code, its folder, unit 1
+constexpr int kAskBackupUnit2 = 3509;      // unit 2
+constexpr int kAskBackupEnd = 3510;
+constexpr int kTitleChooseUnit2 = 3511;
+
 // "-" and the comment put before the last character (the final "/").
 void AddComment(std::string& target, const std::string& comment) {
   if (comment.empty() || target.empty()) return;
@@ -30,9 +40,9 @@ void AddComment(std::string& target, const std::string& comment) {
 }  // namespace
 
 std::string InitialUnit2() {
-  std::string value = IniGetString(LoadStr(3505), "");
+  std::string value = IniGetString(LoadStr(kUnit2IniKey), "");
   if (value.size() > kBackupTargetRoom) value.resize(kBackupTargetRoom);
-  const std::string placeholder = SubStr(LoadStr(2575), 35, 8);  // "%defaut%"
+  const std::string placeholder = SubStr(LoadStr(kBackupPlaceholders), 35, 8);  // "%defaut%"
   if (!placeholder.empty()) {
     const std::size_t at = LowerAscii(value).find(LowerAscii(placeholder));
     if (at != std::string::npos) value.erase(at, placeholder.size());
@@ -57,15 +67,14 @@ BackupTargets BuildBackupTargets(const std::string& relative, const std::string&
     AddComment(t.unit2, t.comment);
   }
   t.fits = t.unit1.size() <= kBackupTargetRoom && t.unit2.size() <= kBackupTargetRoom;
-  t.confirmation = LoadStr(3506) + std::string(RTrim(DossierCode.c_str())) + LoadStr(3507) + "\"" + DossierFolder +
-                   "\"" + LoadStr(3508) + t.unit1;
-  if (!IsBlank(t.unit2)) t.confirmation += LoadStr(3509) + t.unit2;
-  t.confirmation += LoadStr(3510);
+  t.confirmation = FillPlaceholders(LoadStr(kAskBackup), {RTrim(DossierCode.c_str()), DossierFolder, t.unit1});
+  if (!IsBlank(t.unit2)) t.confirmation += FillPlaceholder(LoadStr(kAskBackupUnit2), t.unit2);
+  t.confirmation += LoadStr(kAskBackupEnd);
   return t;
 }
 
-std::string Unit2AllowedChars() { return LoadStr(3064) + std::string("/"); }
-std::string CommentAllowedChars() { return LoadStr(3065); }
+std::string Unit2AllowedChars() { return LoadStr(kUnit2Chars) + std::string("/"); }
+std::string CommentAllowedChars() { return LoadStr(kCommentChars); }
 
 // ---- the dialog --------------------------------------------------------------
 
@@ -122,7 +131,7 @@ void TDConfSauvegarde::CmModifierUnite2() {
 }
 
 void TDConfSauvegarde::CmChoisirUnite2() {
-  if (BrowseForFolder(this, LoadStr(3511), GetItemText(kUnit2))) {
+  if (BrowseForFolder(this, LoadStr(kTitleChooseUnit2), GetItemText(kUnit2))) {
     std::string folder = ScratchText;
     if (folder.size() > static_cast<std::size_t>(kUnit2Width)) folder.resize(kUnit2Width);
     SetItemText(kUnit2, folder);

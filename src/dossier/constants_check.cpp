@@ -15,29 +15,119 @@ namespace {
 using K = ConstantKind;
 constexpr const char* kYesNo = "OUI|NON";
 
+// The titles and helps of the constants, by their ids in the string table.
+constexpr int kTitleAutomaticSense = 22202;
+constexpr int kHintYesNo = 22203;
+constexpr int kTitleBalanceSheetType = 22204;
+constexpr int kHintBalanceSheetType = 22205;
+constexpr int kTitleModelCounterpart = 22206;
+constexpr int kTitlePurchaseJournal = 22207;
+constexpr int kHintPurchaseJournal = 22208;
+constexpr int kTitleSalesJournal = 22209;
+constexpr int kHintSalesJournal = 22210;
+constexpr int kTitleWorkingMonthEntry = 22211;
+constexpr int kHintWorkingMonthEntry = 22212;
+constexpr int kTitleNewAccountOffer = 22213;
+constexpr int kHintNewAccountOffer = 22214;
+constexpr int kTitleExportDelimiter = 22215;
+constexpr int kHintExportDelimiter = 22216;
+constexpr int kTitleReportAccountCodes = 22217;
+constexpr int kHintReportAccountCodes = 22218;
+constexpr int kTitleFramesToPageEnd = 22219;
+constexpr int kHintYesVNo = 22220;
+constexpr int kTitleVatOnReceipts = 22221;
+constexpr int kHintVatOnReceipts = 22222;
+constexpr int kTitleAskWorkingDate = 22223;
+constexpr int kHintAskWorkingDate = 22224;
+constexpr int kTitleListRefresh = 22225;
+constexpr int kHintListRefresh = 22226;
+constexpr int kTitleMatchingAfterEntry = 22227;
+constexpr int kTitleRebuild = 22228;
+constexpr int kHintRebuild = 22229;
+constexpr int kTitleFrancLetters = 22230;
+constexpr int kHintFrancLetters = 22231;
+constexpr int kTitleEuroLetters = 22232;
+constexpr int kHintEuroLetters = 22233;
+constexpr int kTitleSearchList = 22234;
+constexpr int kHintSearchList = 22235;
+constexpr int kTitleUpToWorkingMonth = 22236;
+constexpr int kTitleAnalyticByAccount = 22237;
+constexpr int kHintAnalyticByAccount = 22238;
+constexpr int kTitleBalancesIdleAccounts = 22239;
+constexpr int kHintBalancesIdleAccounts = 22240;
+constexpr int kTitleBalancesAllBreaks = 22241;
+constexpr int kTitleEtafiOpeningJournal = 22242;
+constexpr int kHintEtafiOpeningJournal = 22243;
+constexpr int kTitleAlignedTexts = 22244;
+constexpr int kTitleEurosOnly = 22245;
+constexpr int kTitleOpeningMatchCheck = 22246;
+constexpr int kTitleDoubleSpacing = 22247;
+constexpr int kTitleTransferFile = 22248;
+constexpr int kHintTransferFile = 22249;
+constexpr int kTitleOrphanLetters = 22250;
+constexpr int kHintOrphanLetters = 22251;
+constexpr int kTitleOemExport = 22252;
+constexpr int kHintOemExport = 22253;
+constexpr int kTitleAccountReportLetters = 22254;
+constexpr int kHintAccountReportLetters = 22255;
+constexpr int kTitleCegidExport = 22256;
+constexpr int kHintCegidExport = 22257;
+constexpr int kTitleDefaultAutoLaunch = 22258;
+constexpr int kHintDefaultAutoLaunch = 22259;
+constexpr int kTitleSettleAndSave = 22260;
+constexpr int kHintSettleGap = 22261;
+constexpr int kValuesSettleGap = 22262;
+constexpr int kHintSettleJournal = 22263;
+constexpr int kHintSettleLabelCode = 22264;
+constexpr int kHintSettleAccounts = 22265;
+constexpr int kTitleClosedForGood = 22266;
+constexpr int kHintClosedForGood = 22267;
+constexpr int kTitleAnalyticOffer = 22268;
+constexpr int kHintAnalyticOffer = 22269;
+constexpr int kTitleOpeningAuxiliary = 22270;
+constexpr int kTitleOpeningFinancial = 22271;
+constexpr int kTitleSplitCodes = 22272;
+constexpr int kHintSplitCodes = 22273;
+constexpr int kTitleModifyWindowMode = 22274;
+constexpr int kHintModifyWindowMode = 22275;
+constexpr int kTitleChartBreaks = 22276;
+constexpr int kHintChartBreaks = 22277;
+constexpr int kTitleSectionBreaks = 22278;
+constexpr int kHintSectionBreaks = 22279;
+constexpr int kHintSearchAccents = 22280;
+constexpr int kTitleLabels2And3 = 22281;
+constexpr int kTitleActivityCode = 22282;
+constexpr int kTitleReceiptCollectives1 = 22283;
+constexpr int kHintReceiptCollectives1 = 22284;
+constexpr int kTitleReceiptCollectives2 = 22285;
+constexpr int kHintReceiptCollectives = 22286;
+constexpr int kTitleReceiptCollectives3 = 22287;
+constexpr int kTitleSepaLabel3 = 22288;
+constexpr int kTitleRoundedCorners = 22289;
+constexpr int kTitleSearchAccents = 22518;
+
+// The message and the log line of the constants put back to their default.
+constexpr int kCaptionAttention = 52;
+constexpr int kMsgConstantsReset = 19701;  // the constants' lines
+constexpr int kLogConstantsReset = 22290;  // the constants
+
 // Every constant, as its readers use it: the titles and helps the system shows, and for the
 // constants whose readers give none a short title saying what they do.
 const std::vector<ConstantDefinition>& Catalog() {
   static const std::vector<ConstantDefinition> catalog{
       {0, "", "", K::Free, "", "", 0, 0, "", false},
       {1, "", "", K::Free, "", "", 0, 0, "", false},
-      {2, resources::LastingText(22202), resources::LastingText(22203), K::List, kYesNo, "ON", 0, 0, "NON", false},
+      {2, LoadStr(kTitleAutomaticSense), LoadStr(kHintYesNo), K::List, kYesNo, "ON", 0, 0, "NON", false},
       {3, "", "", K::Free, "", "", 0, 0, "", false},
-      {4, resources::LastingText(22204),
-       resources::LastingText(22205), K::List, "NON|R|S|A|B|C|D|E|F|G",
+      {4, LoadStr(kTitleBalanceSheetType), LoadStr(kHintBalanceSheetType), K::List, "NON|R|S|A|B|C|D|E|F|G",
        "NRSABCDEFG", 0, 0, "NON", true},
-      {5, resources::LastingText(22206), resources::LastingText(22203), K::List, kYesNo, "ON", 0, 0, "NON",
-       false},
-      {6, resources::LastingText(22207), resources::LastingText(22208),
-       K::List, kYesNo, "ON", 0, 0, "NON", true},
-      {7, resources::LastingText(22209), resources::LastingText(22210),
-       K::List, kYesNo, "ON", 0, 0, "NON", true},
+      {5, LoadStr(kTitleModelCounterpart), LoadStr(kHintYesNo), K::List, kYesNo, "ON", 0, 0, "NON", false},
+      {6, LoadStr(kTitlePurchaseJournal), LoadStr(kHintPurchaseJournal), K::List, kYesNo, "ON", 0, 0, "NON", true},
+      {7, LoadStr(kTitleSalesJournal), LoadStr(kHintSalesJournal), K::List, kYesNo, "ON", 0, 0, "NON", true},
       {8, "", "", K::Free, "", "", 0, 0, "", false},
-      {9, resources::LastingText(22211), resources::LastingText(22212),
-       K::List, kYesNo, "ON", 0, 0, "NON", false},
-      {10, resources::LastingText(22213),
-       resources::LastingText(22214),
-       K::Pattern, "N*|O{345678UI}{345678UI}", "", 0, 0, "OUI", false},
+      {9, LoadStr(kTitleWorkingMonthEntry), LoadStr(kHintWorkingMonthEntry), K::List, kYesNo, "ON", 0, 0, "NON", false},
+      {10, LoadStr(kTitleNewAccountOffer), LoadStr(kHintNewAccountOffer), K::Pattern, "N*|O{345678UI}{345678UI}", "", 0,
+       0, "OUI", false},
       {11, "", "", K::Free, "", "", 0, 0, "", false},
       {12, "", "", K::Free, "", "", 0, 0, "", false},
       {13, "", "", K::Free, "", "", 0, 0, "", false},
@@ -45,105 +135,73 @@ const std::vector<ConstantDefinition>& Catalog() {
       {15, "", "", K::Free, "", "", 0, 0, "", false},
       {16, "", "", K::Free, "", "", 0, 0, "", false},
       {17, "", "", K::Free, "", "", 0, 0, "", false},
-      {18, resources::LastingText(22215),
-       resources::LastingText(22216),
-       K::Free, "NON|TAB|;", "", 0, 0, "NON", false},
-      {19, resources::LastingText(22217),
-       resources::LastingText(22218), K::List, "OUI|NON|5|6|7",
-       "ON567", 0, 0, "NON", false},
-      {20, resources::LastingText(22219), resources::LastingText(22220), K::List, "OUI|V|NON", "OVN", 0, 0, "NON",
-       false},
-      {21, resources::LastingText(22221), resources::LastingText(22222), K::List, kYesNo, "ON", 0, 0,
+      {18, LoadStr(kTitleExportDelimiter), LoadStr(kHintExportDelimiter), K::Free, "NON|TAB|;", "", 0, 0, "NON", false},
+      {19, LoadStr(kTitleReportAccountCodes), LoadStr(kHintReportAccountCodes), K::List, "OUI|NON|5|6|7", "ON567", 0, 0,
        "NON", false},
+      {20, LoadStr(kTitleFramesToPageEnd), LoadStr(kHintYesVNo), K::List, "OUI|V|NON", "OVN", 0, 0, "NON", false},
+      {21, LoadStr(kTitleVatOnReceipts), LoadStr(kHintVatOnReceipts), K::List, kYesNo, "ON", 0, 0, "NON", false},
       {22, "", "", K::Free, "", "", 0, 0, "", false},
-      {23, resources::LastingText(22223),
-       resources::LastingText(22224), K::List, kYesNo, "ON", 0, 0, "OUI", false},
+      {23, LoadStr(kTitleAskWorkingDate), LoadStr(kHintAskWorkingDate), K::List, kYesNo, "ON", 0, 0, "OUI", false},
       {24, "", "", K::Free, "", "", 0, 0, "", false},
-      {25, resources::LastingText(22225), resources::LastingText(22226), K::Number, "", "", 0, 999, "000", false},
-      {26, resources::LastingText(22227), resources::LastingText(22203), K::List, kYesNo, "ON", 0, 0, "NON", false},
-      {27, resources::LastingText(22228), resources::LastingText(22229), K::List,
-       kYesNo, "ON", 0, 0, "NON", false},
-      {28, resources::LastingText(22230), resources::LastingText(22231), K::Free, "", "", 0,
-       0, "F00", false},
-      {29, resources::LastingText(22232), resources::LastingText(22233), K::Free, "", "", 0, 0,
-       "E00", false},
-      {30, resources::LastingText(22234),
-       resources::LastingText(22235),
-       K::Pattern, "N*|O*|#|##|###", "", 0, 0, "OUI", false},
-      {31, resources::LastingText(22236), resources::LastingText(22203), K::List, kYesNo, "ON", 0, 0, "NON", false},
-      {32, resources::LastingText(22237),
-       resources::LastingText(22238), K::List, kYesNo, "ON", 0, 0, "NON", false},
-      {33, resources::LastingText(22239), resources::LastingText(22240), K::List, "NON|MVT|SLD", "NMS", 0, 0,
+      {25, LoadStr(kTitleListRefresh), LoadStr(kHintListRefresh), K::Number, "", "", 0, 999, "000", false},
+      {26, LoadStr(kTitleMatchingAfterEntry), LoadStr(kHintYesNo), K::List, kYesNo, "ON", 0, 0, "NON", false},
+      {27, LoadStr(kTitleRebuild), LoadStr(kHintRebuild), K::List, kYesNo, "ON", 0, 0, "NON", false},
+      {28, LoadStr(kTitleFrancLetters), LoadStr(kHintFrancLetters), K::Free, "", "", 0, 0, "F00", false},
+      {29, LoadStr(kTitleEuroLetters), LoadStr(kHintEuroLetters), K::Free, "", "", 0, 0, "E00", false},
+      {30, LoadStr(kTitleSearchList), LoadStr(kHintSearchList), K::Pattern, "N*|O*|#|##|###", "", 0, 0, "OUI", false},
+      {31, LoadStr(kTitleUpToWorkingMonth), LoadStr(kHintYesNo), K::List, kYesNo, "ON", 0, 0, "NON", false},
+      {32, LoadStr(kTitleAnalyticByAccount), LoadStr(kHintAnalyticByAccount), K::List, kYesNo, "ON", 0, 0, "NON",
+       false},
+      {33, LoadStr(kTitleBalancesIdleAccounts), LoadStr(kHintBalancesIdleAccounts), K::List, "NON|MVT|SLD", "NMS", 0, 0,
        "MVT", true},
       {34, "", "", K::Free, "", "", 0, 0, "", false},
       {35, "", "", K::Free, "", "", 0, 0, "", false},
-      {36, resources::LastingText(22241), resources::LastingText(22203), K::List, kYesNo, "ON", 0, 0, "NON", false},
-      {37, resources::LastingText(22242), resources::LastingText(22243), K::Free, "", "", 0, 0, "AN",
-       false},
-      {38, resources::LastingText(22244), resources::LastingText(22203), K::List, kYesNo, "ON", 0, 0, "NON", false},
-      {39, resources::LastingText(22245), resources::LastingText(22203), K::List, kYesNo, "ON", 0, 0, "OUI", false},
-      {40, resources::LastingText(22246), resources::LastingText(22203), K::List, kYesNo, "ON", 0, 0, "NON", false},
+      {36, LoadStr(kTitleBalancesAllBreaks), LoadStr(kHintYesNo), K::List, kYesNo, "ON", 0, 0, "NON", false},
+      {37, LoadStr(kTitleEtafiOpeningJournal), LoadStr(kHintEtafiOpeningJournal), K::Free, "", "", 0, 0, "AN", false},
+      {38, LoadStr(kTitleAlignedTexts), LoadStr(kHintYesNo), K::List, kYesNo, "ON", 0, 0, "NON", false},
+      {39, LoadStr(kTitleEurosOnly), LoadStr(kHintYesNo), K::List, kYesNo, "ON", 0, 0, "OUI", false},
+      {40, LoadStr(kTitleOpeningMatchCheck), LoadStr(kHintYesNo), K::List, kYesNo, "ON", 0, 0, "NON", false},
       {41, "", "", K::Free, "", "", 0, 0, "", false},
-      {42, resources::LastingText(22247), resources::LastingText(22220), K::List, "OUI|V|NON", "OVN", 0, 0, "NON",
-       false},
-      {43, resources::LastingText(22248), resources::LastingText(22249), K::Free, "", "", 0, 0,
-       "", false},
-      {44, resources::LastingText(22250),
-       resources::LastingText(22251),
-       K::List, "NON|MIN|VID", "NMV", 0, 0, "NON", true},
-      {45, resources::LastingText(22252),
-       resources::LastingText(22253), K::List, "OUI|MAJ|NON", "ONM", 0, 0,
-       "NON", true},
+      {42, LoadStr(kTitleDoubleSpacing), LoadStr(kHintYesVNo), K::List, "OUI|V|NON", "OVN", 0, 0, "NON", false},
+      {43, LoadStr(kTitleTransferFile), LoadStr(kHintTransferFile), K::Free, "", "", 0, 0, "", false},
+      {44, LoadStr(kTitleOrphanLetters), LoadStr(kHintOrphanLetters), K::List, "NON|MIN|VID", "NMV", 0, 0, "NON", true},
+      {45, LoadStr(kTitleOemExport), LoadStr(kHintOemExport), K::List, "OUI|MAJ|NON", "ONM", 0, 0, "NON", true},
       {46, "", "", K::Free, "", "", 0, 0, "", false},
-      {47, resources::LastingText(22254), resources::LastingText(22255), K::List, kYesNo, "ON", 0,
-       0, "NON", false},
-      {48, resources::LastingText(22256), resources::LastingText(22257), K::Pattern,
-       "{NA}{68}", "", 0, 0, "N6", false},
+      {47, LoadStr(kTitleAccountReportLetters), LoadStr(kHintAccountReportLetters), K::List, kYesNo, "ON", 0, 0, "NON",
+       false},
+      {48, LoadStr(kTitleCegidExport), LoadStr(kHintCegidExport), K::Pattern, "{NA}{68}", "", 0, 0, "N6", false},
       {49, "", "", K::Free, "", "", 0, 0, "", false},
-      {50, resources::LastingText(22258), resources::LastingText(22259), K::List,
-       kYesNo, "ON", 0, 0, "NON", false},
+      {50, LoadStr(kTitleDefaultAutoLaunch), LoadStr(kHintDefaultAutoLaunch), K::List, kYesNo, "ON", 0, 0, "NON",
+       false},
       {51, "", "", K::Free, "", "", 0, 0, "", false},
-      {52, resources::LastingText(22260),
-       resources::LastingText(22261),
-       K::Free, resources::LastingText(22262), "", 0, 0, "NON", false},
-      {53, resources::LastingText(22260),
-       resources::LastingText(22263), K::Free, "", "", 0,
-       0, "OD", false},
-      {54, resources::LastingText(22260),
-       resources::LastingText(22264), K::Free, "", "", 0, 0, "0",
+      {52, LoadStr(kTitleSettleAndSave), LoadStr(kHintSettleGap), K::Free, LoadStr(kValuesSettleGap), "", 0, 0, "NON",
        false},
-      {55, resources::LastingText(22260),
-       resources::LastingText(22265),
-       K::Free, "", "", 0, 0, "718", false},
-      {56, resources::LastingText(22266), resources::LastingText(22267), K::List, kYesNo, "ON", 0, 0,
-       "NON", true},
-      {57, resources::LastingText(22268), resources::LastingText(22269), K::List, kYesNo, "ON", 0, 0, "NON", false},
-      {58, resources::LastingText(22270), resources::LastingText(22203), K::List, kYesNo, "ON", 0, 0, "NON", false},
-      {59, resources::LastingText(22271), resources::LastingText(22203), K::List, kYesNo, "ON", 0, 0, "NON", false},
-      {60, resources::LastingText(22272), resources::LastingText(22273), K::List, "OUI|NON|AID", "ONA", 0, 0,
-       "OUI", true},
-      {61, resources::LastingText(22274), resources::LastingText(22275), K::List, "A|B|C|NOR", "ABCN", 0, 0,
-       "NOR", true},
-      {62, resources::LastingText(22276),
-       resources::LastingText(22277), K::Pattern,
-       "{123}{123}{123}", "", 0, 0, "122", false},
-      {63, resources::LastingText(22278), resources::LastingText(22279), K::Pattern, "{123}", "", 0, 0, "1",
+      {53, LoadStr(kTitleSettleAndSave), LoadStr(kHintSettleJournal), K::Free, "", "", 0, 0, "OD", false},
+      {54, LoadStr(kTitleSettleAndSave), LoadStr(kHintSettleLabelCode), K::Free, "", "", 0, 0, "0", false},
+      {55, LoadStr(kTitleSettleAndSave), LoadStr(kHintSettleAccounts), K::Free, "", "", 0, 0, "718", false},
+      {56, LoadStr(kTitleClosedForGood), LoadStr(kHintClosedForGood), K::List, kYesNo, "ON", 0, 0, "NON", true},
+      {57, LoadStr(kTitleAnalyticOffer), LoadStr(kHintAnalyticOffer), K::List, kYesNo, "ON", 0, 0, "NON", false},
+      {58, LoadStr(kTitleOpeningAuxiliary), LoadStr(kHintYesNo), K::List, kYesNo, "ON", 0, 0, "NON", false},
+      {59, LoadStr(kTitleOpeningFinancial), LoadStr(kHintYesNo), K::List, kYesNo, "ON", 0, 0, "NON", false},
+      {60, LoadStr(kTitleSplitCodes), LoadStr(kHintSplitCodes), K::List, "OUI|NON|AID", "ONA", 0, 0, "OUI", true},
+      {61, LoadStr(kTitleModifyWindowMode), LoadStr(kHintModifyWindowMode), K::List, "A|B|C|NOR", "ABCN", 0, 0, "NOR",
+       true},
+      {62, LoadStr(kTitleChartBreaks), LoadStr(kHintChartBreaks), K::Pattern, "{123}{123}{123}", "", 0, 0, "122",
        false},
-      {64, resources::LastingText(22518),
-       resources::LastingText(22280),
-       K::List, kYesNo, "ON", 0, 0, "NON", true},
-      {65, resources::LastingText(22281), resources::LastingText(22203), K::List, kYesNo, "ON", 0, 0, "NON", false},
+      {63, LoadStr(kTitleSectionBreaks), LoadStr(kHintSectionBreaks), K::Pattern, "{123}", "", 0, 0, "1", false},
+      {64, LoadStr(kTitleSearchAccents), LoadStr(kHintSearchAccents), K::List, kYesNo, "ON", 0, 0, "NON", true},
+      {65, LoadStr(kTitleLabels2And3), LoadStr(kHintYesNo), K::List, kYesNo, "ON", 0, 0, "NON", false},
       {66, "", "", K::Free, "", "", 0, 0, "", false},
-      {67, resources::LastingText(22282), resources::LastingText(22203), K::List, kYesNo, "ON", 0, 0, "NON", false},
+      {67, LoadStr(kTitleActivityCode), LoadStr(kHintYesNo), K::List, kYesNo, "ON", 0, 0, "NON", false},
       {68, "", "", K::Free, "", "", 0, 0, "", false},
-      {69, resources::LastingText(22283), resources::LastingText(22284), K::Pattern, "@|@@|@@@", "", 0,
-       0, "C", false},
-      {70, resources::LastingText(22285), resources::LastingText(22286), K::Pattern, "|@|@@|@@@", "", 0, 0,
-       "", false},
-      {71, resources::LastingText(22287), resources::LastingText(22286), K::Pattern, "|@|@@|@@@", "", 0, 0,
-       "", false},
-      {72, resources::LastingText(22288), resources::LastingText(22203), K::List, kYesNo, "ON", 0, 0, "NON", false},
-      {73, resources::LastingText(22289), resources::LastingText(22203), K::List, kYesNo, "ON", 0, 0, "NON", false},
+      {69, LoadStr(kTitleReceiptCollectives1), LoadStr(kHintReceiptCollectives1), K::Pattern, "@|@@|@@@", "", 0, 0, "C",
+       false},
+      {70, LoadStr(kTitleReceiptCollectives2), LoadStr(kHintReceiptCollectives), K::Pattern, "|@|@@|@@@", "", 0, 0, "",
+       false},
+      {71, LoadStr(kTitleReceiptCollectives3), LoadStr(kHintReceiptCollectives), K::Pattern, "|@|@@|@@@", "", 0, 0, "",
+       false},
+      {72, LoadStr(kTitleSepaLabel3), LoadStr(kHintYesNo), K::List, kYesNo, "ON", 0, 0, "NON", false},
+      {73, LoadStr(kTitleRoundedCorners), LoadStr(kHintYesNo), K::List, kYesNo, "ON", 0, 0, "NON", false},
       {74, "", "", K::Free, "", "", 0, 0, "", false},
   };
   return catalog;
@@ -266,20 +324,20 @@ std::string Number3(int n) {
 }  // namespace
 
 std::string ConstantsResetMessage(const std::vector<ConstantReset>& resets) {
-  std::string text = LoadStr(19701);
+  std::string lines;
   for (const ConstantReset& r : resets)
-    text += "   " + Number3(r.number) + ":  '" + r.oldValue + "'  ->  '" + r.newValue + "'\n";
-  text += LoadStr(55);
-  return text;
+    lines += "   " + Number3(r.number) + ":  '" + r.oldValue + "'  ->  '" + r.newValue + "'\n";
+  return FillPlaceholder(LoadStr(kMsgConstantsReset), lines);
 }
 
 bool CheckDossierConstants(gui::Window* client) {
   const std::vector<ConstantReset> resets = ResetInvalidConstants(TheDossierRecord);
   if (resets.empty()) return false;
-  std::string line = resources::LastingText(22290);
-  for (const ConstantReset& r : resets) line += " " + Number3(r.number) + "='" + r.oldValue + "'>" + r.newValue;
-  WriteLog(line);
+  std::string list;
+  for (const ConstantReset& r : resets) list += " " + Number3(r.number) + "='" + r.oldValue + "'>" + r.newValue;
+  WriteLog(FillPlaceholder(LoadStr(kLogConstantsReset), list));
   gui::MessageBeep(0);
-  gui::MessageBox(client, ConstantsResetMessage(resets), LoadStr(52), gui::MB_OK | gui::MB_ICONINFORMATION);
+  gui::MessageBox(client, ConstantsResetMessage(resets), LoadStr(kCaptionAttention),
+                  gui::MB_OK | gui::MB_ICONINFORMATION);
   return true;
 }

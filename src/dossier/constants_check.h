@@ -68,7 +68,7 @@ struct ConstantReset {
 // list (a blank value included); the list of what changed, in number order.
 std::vector<ConstantReset> ResetInvalidConstants(DossierRecord& record);
 
-// The message listing the constants reset (string 19701 then one line each).
+// The message listing the constants reset (a head, then one line each).
 std::string ConstantsResetMessage(const std::vector<ConstantReset>& resets);
 
 // Tests the constants of TheDossierRecord; when some were reset, beeps,

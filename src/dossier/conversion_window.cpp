@@ -9,24 +9,37 @@
 #include "platform/gui/constants.h"
 #include "platform/gui/messagebox.h"
 #include "resources/string_table.h"
+#include "runtime/text.h"
 #include "runtime/xbase.h"
+
+namespace {
+
+// The texts of the conversion, by their ids in the string table.
+constexpr int kCaptionAttention = 52;
+constexpr int kCaptionProgram = 127;
+constexpr int kLabelConversionProgress = 19704;  // the dossier's code
+constexpr int kMsgConversionDone = 19705;
+constexpr int kMsgConversionFailed = 19706;      // the error
+constexpr int kMsgOriginalsKept = 19707;         // the folder that keeps them
+
+}  // namespace
 
 bool RunDossierConversion(gui::Window* owner, const ConversionRequest& request) {
   ConversionResult result;
   {
-    DossierProgressWindow progress(owner, LoadStr(19704) + std::string(RTrim(DossierCode.c_str())));
+    DossierProgressWindow progress(owner, FillPlaceholder(LoadStr(kLabelConversionProgress), RTrim(DossierCode.c_str())));
     progress.SetLine(DossierFolder);
     result = ConvertDossier(request);
   }
   gui::MessageBeep(0);
   if (result.ok) {
-    std::string text = LoadStr(19705);
-    if (result.originalsKept) text += std::string(LoadStr(19707)) + result.asideFolder + LoadStr(55);
-    gui::MessageBox(owner, text, LoadStr(127), gui::MB_OK | gui::MB_ICONINFORMATION);
+    std::string text = LoadStr(kMsgConversionDone);
+    if (result.originalsKept) text += FillPlaceholder(LoadStr(kMsgOriginalsKept), result.asideFolder);
+    gui::MessageBox(owner, text, LoadStr(kCaptionProgram), gui::MB_OK | gui::MB_ICONINFORMATION);
   } else {
-    std::string text = LoadStr(19706) + result.error + LoadStr(55);
-    if (result.originalsKept) text += std::string(LoadStr(19707)) + result.asideFolder + LoadStr(55);
-    gui::MessageBox(owner, text, LoadStr(52), gui::MB_OK | gui::MB_ICONSTOP);
+    std::string text = FillPlaceholder(LoadStr(kMsgConversionFailed), result.error);
+    if (result.originalsKept) text += FillPlaceholder(LoadStr(kMsgOriginalsKept), result.asideFolder);
+    gui::MessageBox(owner, text, LoadStr(kCaptionAttention), gui::MB_OK | gui::MB_ICONSTOP);
   }
   return result.ok;
 }

@@ -36,6 +36,25 @@
 #include "shell/toolbar.h"
 #include "shell/utility_commands.h"
 
+namespace {
+
+// The texts of the dossier commands, by their ids in the string table.
+constexpr int kMarkerExtension = 63;          // the marker file's extension beside C10
+constexpr int kTitleChangeDossier = 682;
+constexpr int kSlotLineFirst = 683;           // "1 - %s sur %s", a slot's code and folder; slots 2 to 5 follow
+constexpr int kMenuAnalyticSections = 829;
+constexpr int kFilterDossiers = 1189;
+constexpr int kTitleChooseDossier = 2059;
+constexpr int kMarkerFileText = 2063;
+constexpr int kC10Prefix = 2514;
+constexpr int kMsgUncRefused = 3046;
+constexpr int kLogDossierOpened = 22062;      // the code, the folder
+constexpr int kMsgNotADossier = 22063;        // the file chosen
+constexpr int kLogDossierClosed = 22065;      // the code, the folder
+constexpr int kCaptionDossier = 32001;        // the dossier's code and folder
+constexpr int kCaptionNoDossier = 32002;      // the program's folder
+
+}  // namespace
 
 void UpdateAnalyticMenuItem() {
   if (MainMenuHandle == nullptr) return;
@@ -44,7 +63,7 @@ void UpdateAnalyticMenuItem() {
   const int position = data->FindPosition(command_id::DonneesSectionsAnal);
   const char mode = TheDossierRecord.AnalyticMode();
   if ((mode == '1' || mode == '2') && IsBlank(DossierCode) == false) {
-    if (position < 0) data->InsertItem(-1, command_id::DonneesSectionsAnal, LoadStr(829));
+    if (position < 0) data->InsertItem(-1, command_id::DonneesSectionsAnal, LoadStr(kMenuAnalyticSections));
   } else if (position >= 0) {
     data->DeleteItem(position);
   }
@@ -65,11 +84,11 @@ void SetFrameCaption(const std::string& caption) {
 
 // Marker file beside C10: written once, it tells that a link to it opens the dossier.
 void WriteMarkerFile() {
-  const std::string path = std::string(PathC10()) + "." + LoadStr(63);
+  const std::string path = std::string(PathC10()) + "." + LoadStr(kMarkerExtension);
   if (platform::FileExists(platform::ResolvePath(path))) return;
   const int handle = CreateFileTrunc(path.c_str());
   if (handle < 0) return;
-  WriteLine(handle, LoadStr(2063), true);
+  WriteLine(handle, LoadStr(kMarkerFileText), true);
   CloseFile(handle);
 }
 
@@ -84,7 +103,7 @@ void FinishOpening(bool markerFile) {
   ShowWorkingDate();
   UpdateAnalyticMenuItem();
   ReadC10Texts();
-  WriteLog(LoadStr(22062) + std::string(RTrim(DossierCode.c_str())) + LoadStr(60) + DossierFolder);
+  WriteLog(FillPlaceholders(LoadStr(kLogDossierOpened), {RTrim(DossierCode.c_str()), DossierFolder}));
   if (SetWorkingDateToToday()) {
     gui::PostCommand(MainWindowHandle, command_id::FichierDateTravail);
     UseStoredWorkingDate = false;
@@ -120,7 +139,7 @@ std::string CurrentEntry() { return DossierEntry(RTrim(DossierCode.c_str()), Dos
 // slot the open dossier. While it exists every other dossier command waits.
 class TWFicChanger : public CMDIModif {
  public:
-  explicit TWFicChanger(gui::MDIClient* client) : CMDIModif(client, LoadStr(682), 1, 1) {
+  explicit TWFicChanger(gui::MDIClient* client) : CMDIModif(client, LoadStr(kTitleChangeDossier), 1, 1) {
     ContextCommands = {2, form_cmd::Quitter, child_command::Accepter};
     AskOnClose = false;  // nothing is typed here, nothing to save
     list_ = new MListBox(this, 1201);
@@ -168,8 +187,8 @@ class TWFicChanger : public CMDIModif {
     for (int k = 1; k <= kDossierSlotCount; ++k) {
       const std::string& slot = DossierSlots[k - 1];
       if (IsBlank(slot)) continue;
-      const int line = list_->AddString(LoadStr(682 + k) + std::string(Upper(EntryCode(slot).c_str())) +
-                                        LoadStr(60) + EntryFolder(slot));
+      const int line = list_->AddString(
+          FillPlaceholders(LoadStr(kSlotLineFirst + k - 1), {Upper(EntryCode(slot).c_str()), EntryFolder(slot)}));
       list_->SetItemData(line, static_cast<std::uintptr_t>(k));
     }
   }
@@ -196,9 +215,8 @@ class TWFicChanger : public CMDIModif {
 }  // namespace
 
 std::string DossierCaption() {
-  const std::string title = LoadStr(127);
-  if (IsBlank(DossierCode)) return title + " - " + ProgramFolder;
-  return title + " - " + std::string(RTrim(DossierCode.c_str())) + LoadStr(60) + DossierFolder;
+  if (IsBlank(DossierCode)) return FillPlaceholder(LoadStr(kCaptionNoDossier), ProgramFolder);
+  return FillPlaceholders(LoadStr(kCaptionDossier), {RTrim(DossierCode.c_str()), DossierFolder});
 }
 
 bool DossierFromChosenPath(const std::string& chosen, std::string& folder, std::string& code) {
@@ -208,10 +226,10 @@ bool DossierFromChosenPath(const std::string& chosen, std::string& folder, std::
   const std::size_t dot = path.rfind('.');
   if (slash == std::string::npos || dot == std::string::npos || dot < slash) return false;
   std::string name = path.substr(slash + 1, dot - slash - 1);
-  if (LowerAscii(name.substr(0, 3)) != LoadStr(2514)) return false;
+  if (LowerAscii(name.substr(0, 3)) != LoadStr(kC10Prefix)) return false;
   // The marker file names the same dossier as its C10 table.
   const std::string extension = LowerAscii(path.substr(dot));
-  if (extension != ".dbf" && extension != "." + LowerAscii(LoadStr(63))) return false;
+  if (extension != ".dbf" && extension != "." + LowerAscii(LoadStr(kMarkerExtension))) return false;
   code = Upper(name.substr(3, 5).c_str());
   if (IsBlank(code)) return false;
   folder = path.substr(0, slash + 1);
@@ -258,16 +276,16 @@ void CmFichierOuvrirDossier() {
   if (!IsBlank(DossierFolder)) ChangeDir(DossierFolder.c_str());
   std::string path = TakeStartupDossierArgument();
   if (path.empty() &&
-      (!gui::GetOpenFileName(DossierMessageOwner(), LoadStr(2059), LoadStr(1189), start, path) || path.empty())) {
+      (!gui::GetOpenFileName(DossierMessageOwner(), LoadStr(kTitleChooseDossier), LoadStr(kFilterDossiers), start, path) || path.empty())) {
     RestorePrevious(previous);
     return;
   }
   if (path.rfind("//", 0) == 0 || path.rfind("\\\\", 0) == 0) {
-    // The permission's key: characters 1-13 of the packed keys of string 5.
-    const std::string allowed = IniGetString(SubStr(LoadStr(5), 1, 13), "O");
+    // The permission's key: characters 1-13 of the packed keys.
+    const std::string allowed = IniGetString(SubStr(LoadStr(kPackedIniKeys), 1, 13), "O");
     if (allowed.empty() || allowed[0] != 'O') {
       gui::MessageBeep(0);
-      gui::MessageBox(DossierMessageOwner(), LoadStr(3046), path, gui::MB_OK | gui::MB_ICONINFORMATION);
+      gui::MessageBox(DossierMessageOwner(), LoadStr(kMsgUncRefused), path, gui::MB_OK | gui::MB_ICONINFORMATION);
       RestorePrevious(previous);
       return;
     }
@@ -276,10 +294,8 @@ void CmFichierOuvrirDossier() {
   std::string folder, code;
   if (!DossierFromChosenPath(path, folder, code)) {
     gui::MessageBeep(0);
-    gui::MessageBox(DossierMessageOwner(),
-                    LoadStr(22063) + path +
-                        LoadStr(22064),
-                    LoadStr(2059), gui::MB_OK | gui::MB_ICONEXCLAMATION);
+    gui::MessageBox(DossierMessageOwner(), FillPlaceholder(LoadStr(kMsgNotADossier), path),
+                    LoadStr(kTitleChooseDossier), gui::MB_OK | gui::MB_ICONEXCLAMATION);
     RestorePrevious(previous);
     return;
   }
@@ -312,7 +328,7 @@ void CloseDossierAndReopenPrevious() {
   const std::string closed = RTrim(DossierCode.c_str());
   if (DossierLockTable != nullptr) DossierLockTable->CloseTable(true);
   ClearOpenWindowRegistry();
-  if (!closed.empty()) WriteLog(LoadStr(22065) + closed + LoadStr(60) + DossierFolder);
+  if (!closed.empty()) WriteLog(FillPlaceholders(LoadStr(kLogDossierClosed), {closed, DossierFolder}));
   ForgetDossierLevel(DossierEntry(closed, DossierFolder));
   DropFirstSlot();
   DossierCode = EntryCode(DossierSlots[0]);

@@ -1,8 +1,10 @@
 #include "dossier/dossier_management.h"
 
 #include <cstring>
+#include <initializer_list>
 #include <memory>
 #include <string>
+#include <string_view>
 
 #include "controls/control_env.h"
 #include "controls/mcontrols.h"
@@ -32,6 +34,40 @@ namespace {
 constexpr int kSourceCode = 1208, kSourceButton = 1209, kSourceWord = 1210, kSourceFolder = 1211;
 constexpr int kActionName = 1207, kDestLabel = 1212, kDestButton = 1213, kDestCode = 1214;
 constexpr int kDestWord = 1215, kDestFolder = 1216, kWarning = 1217;
+
+// The texts of the dossier management, by their ids in the string table.
+constexpr int kFilterDossiers = 1189;
+constexpr int kMsgNotExclusive = 2259;
+constexpr int kMsgSourceMissing = 3481;
+constexpr int kMsgDestinationExists = 3482;
+constexpr int kMsgDossierOpen = 3483;
+constexpr int kMsgBadDestinationCode = 3484;
+constexpr int kMsgDestinationFolderEmpty = 3485;
+constexpr int kMsgBatchMissing = 3486;        // the batch file
+constexpr int kMsgBatchNotStarted = 3487;     // the batch file, the reason
+constexpr int kTitleChooseSearchFolder = 3489;
+constexpr int kTitleChooseSource = 3490;
+constexpr int kTitleChooseCopyFolder = 3492;
+constexpr int kTitleChooseDestination = 3493;
+constexpr int kBatchNames = 3494;             // each action's two batch files, packed by 10
+constexpr int kLabelActionFirst = 3495;       // the actions' names, in ActionIndex order
+constexpr int kLabelOn = 3500;
+constexpr int kLabelFrom = 3501;
+constexpr int kLabelTo = 3502;
+constexpr int kLabelToDossier = 3503;
+constexpr int kLabelNewCode = 3504;
+constexpr int kLabelRunningBatch = 22048;     // the batch file
+constexpr int kMsgLastMessages = 22050;       // the batch file's last lines
+constexpr int kMsgCheckDossierFiles = 22069;
+constexpr int kMsgSearchDone = 22075;         // the folder, what was found
+constexpr int kMsgNoDossierFound = 22076;
+constexpr int kMsgDossiersFound = 22077;      // the batch file's last lines
+constexpr int kAskDeleteDossier = 22078;      // the code, the folder
+constexpr int kMsgActionFailed = 22501;       // the action, the batch file, the exit status
+constexpr int kMsgDossierCopied = 32003;      // the code, the folder, the new code, the new folder
+constexpr int kMsgDossierMoved = 32004;       // the code, the folder, the new folder
+constexpr int kMsgDossierRenamed = 32005;     // the code, the folder, the new code
+constexpr int kMsgDossierDeleted = 32006;     // the code, the folder
 
 // String ids of the action names and the batch-name pairs (packed by 10).
 int ActionIndex(DossierAction a) {
@@ -69,15 +105,16 @@ bool ValidNewCode(const std::string& code) {
   return true;
 }
 
-DossierCheck Refused(int textId, int focus, const std::string& more = "") {
+// The refusal of text `textId`, the values in its places.
+DossierCheck Refused(int textId, int focus, std::initializer_list<std::string_view> values = {}) {
   DossierCheck check;
   check.ok = false;
-  check.message = WarningText(LoadStr(textId) + more);
+  check.message = WarningText(FillPlaceholders(LoadStr(textId), values));
   check.focus = focus;
   return check;
 }
 
-std::string ActionName(DossierAction a) { return LoadStr(3495 + ActionIndex(a)); }
+std::string ActionName(DossierAction a) { return LoadStr(kLabelActionFirst + ActionIndex(a)); }
 
 std::string BatchName(DossierAction a) { return DossierBatchName(a, ProgramVersionCode()); }
 
@@ -91,7 +128,7 @@ int ProgramVersionCode() {
 std::string DossierBatchName(DossierAction action, int versionCode) {
   const int i = ActionIndex(action);
   if (i < 0) return "";
-  const std::string packed = LoadStr(3494);
+  const std::string packed = LoadStr(kBatchNames);
   const std::size_t at = static_cast<std::size_t>(i * 20 + (versionCode < 501 ? 0 : 10));
   if (packed.size() < at + 10) return "";
   return Trimmed(packed.substr(at, 10));
@@ -124,19 +161,19 @@ bool DossierFilesExist(const std::string& folder, const std::string& code) {
 DossierCheck CheckDossierChoice(DossierChoice& c) {
   const std::string batch = DossierBatchName(c.action, ProgramVersionCode());
   auto batchPresent = [&]() -> DossierCheck {
-    if (!CanReadFile((ProgramFolder + batch).c_str())) return Refused(3486, 0, batch);
+    if (!CanReadFile((ProgramFolder + batch).c_str())) return Refused(kMsgBatchMissing, 0, {batch});
     return {};
   };
   auto sourceExists = [&]() -> DossierCheck {
-    if (!DossierFilesExist(c.sourceFolder, c.sourceCode)) return Refused(3481, kSourceCode);
+    if (!DossierFilesExist(c.sourceFolder, c.sourceCode)) return Refused(kMsgSourceMissing, kSourceCode);
     return {};
   };
   auto copyChecks = [&]() -> DossierCheck {
     if (DossierCheck k = sourceExists(); !k.ok) return k;
-    if (IsOpenDossier(c.destCode, c.destFolder)) return Refused(3483, kDestCode);
-    if (!ValidNewCode(c.destCode)) return Refused(3484, kDestCode);
-    if (IsBlank(c.destFolder)) return Refused(3485, kDestButton);
-    if (DossierFilesExist(c.destFolder, c.destCode)) return Refused(3482, kDestCode);
+    if (IsOpenDossier(c.destCode, c.destFolder)) return Refused(kMsgDossierOpen, kDestCode);
+    if (!ValidNewCode(c.destCode)) return Refused(kMsgBadDestinationCode, kDestCode);
+    if (IsBlank(c.destFolder)) return Refused(kMsgDestinationFolderEmpty, kDestButton);
+    if (DossierFilesExist(c.destFolder, c.destCode)) return Refused(kMsgDestinationExists, kDestCode);
     return batchPresent();
   };
   switch (c.action) {
@@ -146,16 +183,16 @@ DossierCheck CheckDossierChoice(DossierChoice& c) {
       c.destCode = c.sourceCode;  // a move keeps the code
       return copyChecks();
     case DossierAction::Annuler:
-      if (IsOpenDossier(c.sourceCode, c.sourceFolder)) return Refused(3483, kSourceCode);
+      if (IsOpenDossier(c.sourceCode, c.sourceFolder)) return Refused(kMsgDossierOpen, kSourceCode);
       if (DossierCheck k = sourceExists(); !k.ok) return k;
       return batchPresent();
     case DossierAction::Renommer:
-      if (IsOpenDossier(c.sourceCode, c.sourceFolder)) return Refused(3483, kSourceCode);
+      if (IsOpenDossier(c.sourceCode, c.sourceFolder)) return Refused(kMsgDossierOpen, kSourceCode);
       if (DossierCheck k = sourceExists(); !k.ok) return k;
-      if (IsOpenDossier(c.destCode, c.sourceFolder)) return Refused(3483, kDestCode);
-      if (!ValidNewCode(c.destCode)) return Refused(3484, kDestCode);
+      if (IsOpenDossier(c.destCode, c.sourceFolder)) return Refused(kMsgDossierOpen, kDestCode);
+      if (!ValidNewCode(c.destCode)) return Refused(kMsgBadDestinationCode, kDestCode);
       // The new name is made in the source folder, whatever 1216 says.
-      if (DossierFilesExist(c.sourceFolder, c.destCode)) return Refused(3482, kDestCode);
+      if (DossierFilesExist(c.sourceFolder, c.destCode)) return Refused(kMsgDestinationExists, kDestCode);
       return batchPresent();
     case DossierAction::Rechercher:
       return batchPresent();
@@ -203,33 +240,31 @@ std::string DossierActionDoneText(const DossierChoice& c, const DossierCheck& ra
   const std::string newCode = Trimmed(c.destCode), newFolder = WithSlash(c.destFolder);
   const std::string lines = platform::LastOutputLines(ran.output, c.action == DossierAction::Rechercher ? 15 : 6);
   if (ran.exitStatus != 0) {
-    std::string text = LoadStr(22501) + ActionName(c.action) + LoadStr(22066) + BatchName(c.action) +
-                       LoadStr(22067) + std::to_string(ran.exitStatus) + ".\n\n";
-    if (!lines.empty()) text += LoadStr(22068) + lines + "\n\n";
-    return text + LoadStr(22069);
+    std::string text = FillPlaceholders(LoadStr(kMsgActionFailed),
+                                        {ActionName(c.action), BatchName(c.action), std::to_string(ran.exitStatus)});
+    if (!lines.empty()) text += FillPlaceholder(LoadStr(kMsgLastMessages), lines);
+    return text + LoadStr(kMsgCheckDossierFiles);
   }
-  const std::string source = LoadStr(22070) + code + LoadStr(22502) + folder + "\n\n";
   switch (c.action) {
     case DossierAction::Copier:
-      return "\n\n\n" + source + LoadStr(22071) + newCode + LoadStr(22503) +
-             newFolder + "\n\n\n";
+      return FillPlaceholders(LoadStr(kMsgDossierCopied), {code, folder, newCode, newFolder});
     case DossierAction::Deplacer:
-      return "\n\n\n" + source + LoadStr(22072) + newFolder + "\n\n\n";
+      return FillPlaceholders(LoadStr(kMsgDossierMoved), {code, folder, newFolder});
     case DossierAction::Renommer:
-      return "\n\n\n" + source + LoadStr(22073) + newCode + ".\n\n\n";
+      return FillPlaceholders(LoadStr(kMsgDossierRenamed), {code, folder, newCode});
     case DossierAction::Annuler:
-      return "\n\n\n" + source + LoadStr(22074);
+      return FillPlaceholders(LoadStr(kMsgDossierDeleted), {code, folder});
     case DossierAction::Rechercher:
-      return LoadStr(22075) + c.sourceFolder + "\n\n" +
-             (lines.empty() ? std::string(LoadStr(22076)) : LoadStr(22077) + lines) + "\n\n\n";
+      return FillPlaceholders(LoadStr(kMsgSearchDone),
+                              {c.sourceFolder, lines.empty() ? std::string(LoadStr(kMsgNoDossierFound))
+                                                             : FillPlaceholder(LoadStr(kMsgDossiersFound), lines)});
     default:
       return "";
   }
 }
 
 std::string DossierDeleteQuestion(const DossierChoice& c) {
-  return LoadStr(22078) + Trimmed(c.sourceCode) + LoadStr(22502) + WithSlash(c.sourceFolder) +
-         LoadStr(22079);
+  return FillPlaceholders(LoadStr(kAskDeleteDossier), {Trimmed(c.sourceCode), WithSlash(c.sourceFolder)});
 }
 
 DossierCheck RunDossierChoice(DossierChoice& choice, gui::Window* owner) {
@@ -241,14 +276,15 @@ DossierCheck RunDossierChoice(DossierChoice& choice, gui::Window* owner) {
   if (choice.action == DossierAction::Deplacer || choice.action == DossierAction::Annuler ||
       choice.action == DossierAction::Renommer) {
     hold = std::make_unique<DossierHold>(WithSlash(choice.sourceFolder), Trimmed(choice.sourceCode));
-    if (!hold->held()) return Refused(2259, kSourceCode);
+    if (!hold->held()) return Refused(kMsgNotExclusive, kSourceCode);
   }
   const std::vector<std::string> argv = DossierBatchCommand(choice, ProgramVersionCode());
-  const std::string what = ActionName(choice.action) + " - " + BatchName(choice.action) + LoadStr(22080);
+  const std::string what =
+      ActionName(choice.action) + FillPlaceholder(LoadStr(kLabelRunningBatch), BatchName(choice.action));
   const platform::LaunchResult r = RunBatchWithProgress(owner, argv, {}, what);
   if (!r.launched) {
     const std::string reason = platform::ErrorText(r.error != 0 ? r.error : ENOENT);
-    return Refused(3487, 0, BatchName(choice.action) + " (" + reason + ")");
+    return Refused(kMsgBatchNotStarted, 0, {BatchName(choice.action), reason});
   }
   check.exitStatus = r.exitStatus;
   check.output = r.output;
@@ -297,21 +333,21 @@ void TDUtiGestionDossiers::CmRenommer() { SetAction(DossierAction::Renommer); }
 void TDUtiGestionDossiers::SetAction(DossierAction action) {
   if (busy_) return;
   action_ = action;
-  SetItemText(kActionName, LoadStr(3495 + ActionIndex(action)));
+  SetItemText(kActionName, LoadStr(kLabelActionFirst + ActionIndex(action)));
   SetItemText(kSourceCode, "");
   SetItemText(kSourceFolder, "");
   const bool twoRows = action == DossierAction::Copier || action == DossierAction::Renommer;
   const bool destButton = action == DossierAction::Copier || action == DossierAction::Deplacer;
   ShowItem(kSourceCode, action != DossierAction::Rechercher);
   EnableItem(kSourceCode, false);
-  SetItemText(kSourceWord, LoadStr(action == DossierAction::Deplacer ? 3501 : 3500));
+  SetItemText(kSourceWord, LoadStr(action == DossierAction::Deplacer ? kLabelFrom : kLabelOn));
   ShowItem(kDestLabel, twoRows);
-  if (twoRows) SetItemText(kDestLabel, LoadStr(action == DossierAction::Copier ? 3503 : 3504));
+  if (twoRows) SetItemText(kDestLabel, LoadStr(action == DossierAction::Copier ? kLabelToDossier : kLabelNewCode));
   ShowItem(kDestButton, destButton);
   ShowItem(kDestCode, twoRows);
   if (twoRows) SetItemText(kDestCode, "");
   ShowItem(kDestWord, destButton);
-  if (destButton) SetItemText(kDestWord, LoadStr(action == DossierAction::Copier ? 3500 : 3502));
+  if (destButton) SetItemText(kDestWord, LoadStr(action == DossierAction::Copier ? kLabelOn : kLabelTo));
   ShowItem(kDestFolder, destButton);
   if (destButton) SetItemText(kDestFolder, "");
   if (gui::Control* b = GetDlgItem(kSourceButton); b != nullptr && b->IsWindowEnabled()) FocusItem(kSourceButton);
@@ -323,7 +359,8 @@ void TDUtiGestionDossiers::ChooseDossierFile(bool asSource) {
   std::string start = ProgramFolder;
   if (!asSource && !IsBlank(GetItemText(kSourceFolder))) start = GetItemText(kSourceFolder);
   std::string path;
-  if (!gui::GetOpenFileName(this, LoadStr(asSource ? 3490 : 3493), LoadStr(3491), start, path)) return;
+  const int title = asSource ? kTitleChooseSource : kTitleChooseDestination;
+  if (!gui::GetOpenFileName(this, LoadStr(title), LoadStr(kFilterDossiers), start, path)) return;
   std::string folder, code;
   const int codeId = asSource ? kSourceCode : kDestCode;
   if (!ParseChosenDossierFile(path, &folder, &code, asSource)) {
@@ -349,7 +386,7 @@ void TDUtiGestionDossiers::CmChoisirSource() {
   SetItemText(kWarning, "");
   busy_ = true;
   if (action_ == DossierAction::Rechercher) {
-    if (BrowseForFolder(this, LoadStr(3489), "")) SetItemText(kSourceFolder, ScratchText);
+    if (BrowseForFolder(this, LoadStr(kTitleChooseSearchFolder), "")) SetItemText(kSourceFolder, ScratchText);
     FocusItem(kSourceButton);
   } else {
     ChooseDossierFile(true);
@@ -361,7 +398,7 @@ void TDUtiGestionDossiers::CmChoisirDestination() {
   SetItemText(kWarning, "");
   busy_ = true;
   if (action_ == DossierAction::Copier || action_ == DossierAction::Deplacer) {
-    if (BrowseForFolder(this, LoadStr(3492), "")) SetItemText(kDestFolder, ScratchText);
+    if (BrowseForFolder(this, LoadStr(kTitleChooseCopyFolder), "")) SetItemText(kDestFolder, ScratchText);
     FocusItem(kDestButton);
   } else {
     ChooseDossierFile(false);
@@ -410,7 +447,7 @@ void TDUtiGestionDossiers::RunDossierAction() {
     }
     // A dossier another station uses is refused before the question.
     if (!DossierHold(WithSlash(choice.sourceFolder), Trimmed(choice.sourceCode)).held()) {
-      Refuse(Refused(2259, kSourceCode));
+      Refuse(Refused(kMsgNotExclusive, kSourceCode));
       return;
     }
     gui::MessageBeep(0);

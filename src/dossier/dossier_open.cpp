@@ -59,8 +59,58 @@ gui::Window* DossierMessageOwner() {
 
 namespace {
 
-// The opening's log word for a stopped run it finished ("terminé:").
-constexpr int kFinishedLogWord = 30112;
+// The texts of the opening, by their ids in the string table.
+constexpr int kC10CodeTag = 21;                 // the general file's code tag, its first 7 characters
+constexpr int kProgramStamp = 31;               // the format stamp of the general files this version writes
+constexpr int kCaptionAttention = 52;
+constexpr int kDefaultEuroRate = 125;
+constexpr int kCursorWork = 514;                // "C03"
+constexpr int kLabelDraftProgress = 1344;       // the dossier's code
+constexpr int kC50Reference = 1346;             // the reference table of the draft file
+constexpr int kMsgUnreachable = 2244;           // the code, the folder
+constexpr int kLabelConstantsLock = 2265;
+constexpr int kCaptionMultiUser = 2271;
+constexpr int kTwoCurrencyStamp = 2282;         // the general files before it hold francs only
+constexpr int kAskTwoCurrencies = 2283;
+constexpr int kPromptEuroRate = 2284;
+constexpr int kTitleEuroConversion = 2285;
+constexpr int kMsgUnderscoreDossier = 2687;
+constexpr int kAskNewerVersion = 2975;
+constexpr int kAskConvertOlder = 19702;         // the code, the folder
+constexpr int kAskConvert = 19703;              // the code, the folder
+constexpr int kCaptionRebuild = 19860;          // the dossier's code
+constexpr int kAskInterruptedRun = 19891;       // the run, its start, its station, the question
+constexpr int kAskRestartRun = 19894;
+constexpr int kAskRebuildInstead = 19895;
+constexpr int kMsgRunNotRedone = 19896;
+constexpr int kAskPutBackRun = 19899;
+constexpr int kMsgRunNotPutBack = 19900;
+constexpr int kCaptionLeftCopies = 19901;       // the dossier's code
+constexpr int kAskRemoveLeftCopies = 19902;     // the folders, one a line
+constexpr int kMsgIndexNotRepaired = 19904;     // the table
+constexpr int kCaptionRunUnderWay = 19909;      // the dossier's code
+constexpr int kMsgRunUnderWay = 19910;          // the run, its start, its station
+constexpr int kCaptionTableFile = 19920;        // the dossier's code
+constexpr int kMsgUncountedRecords = 19921;     // the table, the records
+constexpr int kMsgMissingMemo = 22081;          // the memo file, the data file
+constexpr int kOpeningRefusedCaption = 22084;
+constexpr int kLogLockTableCreated = 22089;     // the table
+constexpr int kLogDraftCreated = 22091;         // the file, without its extension
+constexpr int kLogDraftNotCreated = 22093;      // the file, without its extension
+constexpr int kMsgDraftNotCreated = 22095;      // the file, without its extension
+constexpr int kLogTempRemoved = 22104;          // the file
+constexpr int kLogCopiesRemoved = 22107;        // the folder
+constexpr int kLogIndexRepaired = 22110;        // the table
+constexpr int kLogIndexNotRepaired = 22111;     // the table
+constexpr int kLogIndexUnreadable = 22112;      // the index
+constexpr int kLogIndexForeign = 22113;         // the index
+constexpr int kMsgHeldElsewhere = 32007;        // the code, the folder
+constexpr int kMsgDraftMissing = 32008;         // the dossier's code
+constexpr int kLogFileMissing = 32009;          // the code, the file
+constexpr int kLogFileDamaged = 32010;          // the code, the file
+constexpr int kLogUncountedRecords = 32011;     // the records, the table
+constexpr int kLogTempNotRemoved = 32014;       // the file
+constexpr int kLogCopiesKept = 32015;           // the folder
 
 void Beep() { gui::MessageBeep(0); }
 
@@ -74,25 +124,22 @@ std::string Code() { return RTrim(DossierCode.c_str()); }
 // (a): the dossier's folder cannot be reached.
 void ShowUnreachable() {
   Beep();
-  const std::string text = std::string(LoadStr(2244)) + Code() + LoadStr(2257) + DossierFolder + LoadStr(55);
-  gui::MessageBox(DossierMessageOwner(), text, LoadStr(2271), gui::MB_OK | gui::MB_ICONSTOP);
+  const std::string text = FillPlaceholders(LoadStr(kMsgUnreachable), {Code(), DossierFolder});
+  gui::MessageBox(DossierMessageOwner(), text, LoadStr(kCaptionMultiUser), gui::MB_OK | gui::MB_ICONSTOP);
 }
 
 // (b): the lock table cannot be opened (another station holds the dossier alone).
 void ShowHeldElsewhere() {
   Beep();
-  const std::string text = std::string(LoadStr(2244)) + Code() + LoadStr(61) + LoadStr(2270) + DossierFolder +
-                           LoadStr(2245);
-  gui::MessageBox(DossierMessageOwner(), text, LoadStr(2271), gui::MB_OK | gui::MB_ICONSTOP);
+  const std::string text = FillPlaceholders(LoadStr(kMsgHeldElsewhere), {Code(), DossierFolder});
+  gui::MessageBox(DossierMessageOwner(), text, LoadStr(kCaptionMultiUser), gui::MB_OK | gui::MB_ICONSTOP);
 }
 
 // A memo file that is not there at all (its data file is): named as missing, with the
 // data file that needs it, rather than as damaged.
 std::string MissingMemoMessage(const std::string& memo) {
   const std::string data = memo.substr(0, memo.size() - 4) + ".dbf";
-  return LoadStr(22081) + memo +
-         LoadStr(22082) + data +
-         LoadStr(22083);
+  return FillPlaceholders(LoadStr(kMsgMissingMemo), {memo, data});
 }
 
 // A damaged data or memo file, or a missing memo file: nothing is written into the
@@ -104,10 +151,9 @@ bool RefuseDamaged(const std::string& file) {
   Beep();
   const bool missing = !platform::FileExists(file);
   gui::MessageBox(DossierMessageOwner(), missing ? MissingMemoMessage(file) : DamagedFileMessage(file),
-                  std::string(LoadStr(22084)) + StrInt(31, 5), gui::MB_OK | gui::MB_ICONSTOP);
+                  LoadStr(kOpeningRefusedCaption), gui::MB_OK | gui::MB_ICONSTOP);
   if (platform::FileExists(platform::ResolvePath(LogPath())))
-    WriteLog(LoadStr(22085) + Code() + (missing ? LoadStr(22086) : LoadStr(22087)) +
-             file);
+    WriteLog(FillPlaceholders(LoadStr(missing ? kLogFileMissing : kLogFileDamaged), {Code(), file}));
   return false;
 }
 
@@ -183,12 +229,12 @@ bool SayUncountedRecords() {
     const std::uint32_t whole = UncountedRecords(base);
     if (whole == 0) continue;
     found = true;
-    WriteLog(LoadStr(22085) + std::to_string(whole) +
-             LoadStr(22088) + data);
+    WriteLog(FillPlaceholders(LoadStr(kLogUncountedRecords), {std::to_string(whole), data}));
     SetAppCursor(0, false);
     Beep();
-    gui::MessageBox(DossierMessageOwner(), LoadStr(19921) + data + LoadStr(19922) + std::to_string(whole) + LoadStr(19923),
-                    LoadStr(19920) + Code(), gui::MB_OK | gui::MB_ICONSTOP);
+    gui::MessageBox(DossierMessageOwner(),
+                    FillPlaceholders(LoadStr(kMsgUncountedRecords), {data, std::to_string(whole)}),
+                    FillPlaceholder(LoadStr(kCaptionTableFile), Code()), gui::MB_OK | gui::MB_ICONSTOP);
   }
   return found;
 }
@@ -227,7 +273,7 @@ bool OpenLockTable() {
       ShowHeldElsewhere();
       return false;
     }
-    WriteLog(LoadStr(22089) + path + LoadStr(22090));
+    WriteLog(FillPlaceholder(LoadStr(kLogLockTableCreated), path));
     return true;
   }
   if (lock.result == kResultNoSuchPath) {
@@ -244,30 +290,28 @@ bool OpenLockTable() {
 bool CreateMissingC50() {
   const std::string code = Code();
   Beep();
-  gui::MessageBox(DossierMessageOwner(), std::string(LoadStr(55)) + LoadStr(1344) + code + LoadStr(1347),
-                  LoadStr(52), gui::MB_OK | gui::MB_ICONSTOP);
-  DossierProgressWindow progress(DossierMessageOwner(), LoadStr(1344) + code);
+  gui::MessageBox(DossierMessageOwner(), FillPlaceholder(LoadStr(kMsgDraftMissing), code), LoadStr(kCaptionAttention),
+                  gui::MB_OK | gui::MB_ICONSTOP);
+  DossierProgressWindow progress(DossierMessageOwner(), FillPlaceholder(LoadStr(kLabelDraftProgress), code));
   const std::string base = PathC50();
   progress.SetLine(base + ".dbf");
-  SetAppCursor(514, false);
+  SetAppCursor(kCursorWork, false);
   Table& c50 = *TableC50;
   bool made = false;
-  if (CopyReferenceTable(c50, LoadStr(1346), TableKind::C50, base)) {
+  if (CopyReferenceTable(c50, LoadStr(kC50Reference), TableKind::C50, base)) {
     DropCopiedIndex(base);
     if (c50.OpenExclusive(base)) made = BuildIndexesC50();
     c50.CloseTable(true);
   }
   SetAppCursor(0, false);
   if (made) {
-    WriteLog(LoadStr(22091) + base + LoadStr(22092));
+    WriteLog(FillPlaceholder(LoadStr(kLogDraftCreated), base));
     return true;
   }
-  WriteLog(LoadStr(22093) + base + LoadStr(22094));
+  WriteLog(FillPlaceholder(LoadStr(kLogDraftNotCreated), base));
   Beep();
-  gui::MessageBox(DossierMessageOwner(),
-                  LoadStr(22095) + base +
-                      LoadStr(22096),
-                  LoadStr(52), gui::MB_OK | gui::MB_ICONSTOP);
+  gui::MessageBox(DossierMessageOwner(), FillPlaceholder(LoadStr(kMsgDraftNotCreated), base),
+                  LoadStr(kCaptionAttention), gui::MB_OK | gui::MB_ICONSTOP);
   return false;
 }
 
@@ -280,7 +324,6 @@ bool SeekKind(Table& c10, const char* kind, const char* code) {
 // A missing record (the constants' "P0") is added empty. One the general file refuses is said,
 // with the write refused (a full disk named as such), and the dossier is not opened: the
 // record the cursor stands on is never read, nor written, in its place. False then.
-constexpr int kRecordNotAddedCaption = 52;  // "ATTENTION"
 constexpr int kRecordNotAdded = 30205;
 constexpr int kRecordNotAddedLog = 30206;
 
@@ -306,7 +349,7 @@ bool EnsureRecord(Table& c10, const char* kind, const char* code) {
                   FillPlaceholder(FillPlaceholder(FillPlaceholder(LoadStr(kRecordNotAdded), std::string(kind) + code),
                                                   platform::ResolvePath(PathC10(".dbf"))),
                                   reason),
-                  LoadStr(kRecordNotAddedCaption), gui::MB_OK | gui::MB_ICONSTOP);
+                  LoadStr(kCaptionAttention), gui::MB_OK | gui::MB_ICONSTOP);
   return false;
 }
 
@@ -337,7 +380,7 @@ bool LoadDossierRecord() {
   r.Set(791, 252, Field(c10, 5, 252));
   if (CheckDossierConstants(DossierMessageOwner())) {
     SeekKind(c10, "P", "0");
-    if (LockRecord(c10, LoadStr(2265), 0)) {
+    if (LockRecord(c10, LoadStr(kLabelConstantsLock), 0)) {
       c10.PutField(4, RTrim(r.Get(539, 252).c_str()));
       c10.PutField(5, RTrim(r.Get(791, 252).c_str()));
       UnlockRecord(c10);
@@ -351,27 +394,27 @@ bool LoadDossierRecord() {
 // Steps 11 to 13: a dossier of another format is converted (the opening then stops).
 bool OfferConversion(bool olderGeneration, const std::string& stamp) {
   const std::string code = Code();
-  const std::string where = "   " + code + LoadStr(61) + "   " + DossierFolder + LoadStr(55);
   ConversionRequest request;
   if (olderGeneration) {
-    if (Ask(LoadStr(19702) + where, LoadStr(52), gui::MB_YESNO | gui::MB_ICONQUESTION | gui::MB_DEFBUTTON2) !=
+    if (Ask(FillPlaceholders(LoadStr(kAskConvertOlder), {code, DossierFolder}), LoadStr(kCaptionAttention),
+            gui::MB_YESNO | gui::MB_ICONQUESTION | gui::MB_DEFBUTTON2) !=
         gui::IDYES)
       return false;
     // A dossier of the older generation holds francs only: its euro amounts are computed.
     if (!AskEuroRate(DossierMessageOwner(), request.rate)) return false;
     request.toTwoCurrencies = true;
   } else {
-    const std::string current(LoadStr(31));
-    if (Ask(LoadStr(19703) + where, "ATTENTION - " + stamp + ">" + current,
+    const std::string current(LoadStr(kProgramStamp));
+    if (Ask(FillPlaceholders(LoadStr(kAskConvert), {code, DossierFolder}), "ATTENTION - " + stamp + ">" + current,
             gui::MB_YESNO | gui::MB_ICONQUESTION | gui::MB_DEFBUTTON2) != gui::IDYES)
       return false;
     if (stamp > current &&
-        Ask(LoadStr(2975), "ATTENTION - " + stamp, gui::MB_YESNO | gui::MB_ICONSTOP | gui::MB_DEFBUTTON1) !=
+        Ask(LoadStr(kAskNewerVersion), "ATTENTION - " + stamp, gui::MB_YESNO | gui::MB_ICONSTOP | gui::MB_DEFBUTTON1) !=
             gui::IDYES)
       return false;
-    if (stamp < std::string(LoadStr(2282))) {
-      if (Ask(LoadStr(2283), "Dossier: " + code, gui::MB_YESNO | gui::MB_ICONQUESTION | gui::MB_DEFBUTTON2) !=
-          gui::IDYES)
+    if (stamp < std::string(LoadStr(kTwoCurrencyStamp))) {
+      if (Ask(LoadStr(kAskTwoCurrencies), "Dossier: " + code,
+              gui::MB_YESNO | gui::MB_ICONQUESTION | gui::MB_DEFBUTTON2) != gui::IDYES)
         return false;
       if (!AskEuroRate(DossierMessageOwner(), request.rate)) return false;
       request.toTwoCurrencies = true;
@@ -396,7 +439,7 @@ bool RedoRebuild(const DossierRunInfo& run) {
   const int code = RebuildDossier(DossierMessageOwner(), rebalance, pack);
   const RebuildReport& report = LastRebuildReport();
   Beep();
-  gui::MessageBox(DossierMessageOwner(), RebuildEndMessage(report), LoadStr(19860) + Code(),
+  gui::MessageBox(DossierMessageOwner(), RebuildEndMessage(report), FillPlaceholder(LoadStr(kCaptionRebuild), Code()),
                   gui::MB_OK | (code == 0 ? gui::MB_ICONINFORMATION : gui::MB_ICONSTOP));
   // A rebuild that ran through its totals leaves a usable dossier, even with an error to say.
   return code == 0 || report.totalsRebuilt;
@@ -434,21 +477,25 @@ bool LeaveClosed() {
 
 // The texts of a run gone to its end whose copies alone are left, under the caption and beside
 // the log lines of the interrupted runs.
-constexpr int kInterruptedRunCaption = 19890;
-constexpr int kInterruptedRunLog = 22097;
-constexpr int kInterruptedRunNotSettledLog = 22098;
+constexpr int kInterruptedRunCaption = 19890;        // the dossier's code
+constexpr int kInterruptedRunLog = 22097;            // the run
+constexpr int kInterruptedRunNotSettledLog = 22098;  // the run
 constexpr int kRunEndedCopiesLeft = 30200;
 constexpr int kRunEndedCopiesRemovedLog = 30201;
 constexpr int kRunEndedCopiesKeptLog = 30202;
 constexpr int kRunEndedMarkerStays = 30203;
-// The log's other lines of a stopped run: settled, or at work on another station.
-constexpr int kInterruptedRunSettledLog = 22099;
+// The log's other lines of a stopped run (each with the run): put back, run again or finished,
+// or at work on another station.
+constexpr int kInterruptedRunPutBackLog = 22099;
+constexpr int kInterruptedRunRedoneLog = 32012;
+constexpr int kInterruptedRunFinishedLog = 32013;
 constexpr int kRunUnderWayLog = 22102;
-// A run in the log and the boxes: its title, then these words before its start and its station.
-constexpr int kRunStartedWord = 22504;  // " du "
-constexpr int kRunStationWord = 22505;  // " (poste "
-// The head of the refusal of a redo whose copies are not whole.
+// A run in the log and the boxes: its title, its start and its station.
+constexpr int kRunInLog = 22504;
+// The refusal of a redo whose copies are not whole: why, then what is said of the dossier.
 constexpr int kCopiesNotWholeHead = 19906;
+// The log line of a pack cut short whose files are not recognised: the file.
+constexpr int kUnknownPackLog = 22103;
 
 bool OfferInterruptedRun();
 
@@ -460,8 +507,10 @@ bool& LeftCopiesKept() {
 
 // The run as the log names it: its title, start and station.
 std::string RunInLog(const DossierRunInfo& run) {
-  return run.title + LoadStr(kRunStartedWord) + run.started + LoadStr(kRunStationWord) + run.station + ")";
+  return FillPlaceholders(LoadStr(kRunInLog), {run.title, run.started, run.station});
 }
+
+std::string InterruptedRunCaption() { return FillPlaceholder(LoadStr(kInterruptedRunCaption), Code()); }
 
 // A run over two dossiers that the other dossier says went to its end (a separation stopped
 // after the old year's marker was removed, opened in the new year first): this dossier holds all
@@ -470,11 +519,11 @@ std::string RunInLog(const DossierRunInfo& run) {
 // openings); the marker goes either way and the dossier opens.
 bool OfferToRemoveEndedRunCopies(const DossierRunInfo& run) {
   const std::string what = RunInLog(run);
-  WriteLog(LoadStr(kInterruptedRunLog) + what);
+  WriteLog(FillPlaceholder(LoadStr(kInterruptedRunLog), what));
   SetAppCursor(0, false);
   const std::string text = FillPlaceholder(
       FillPlaceholder(FillPlaceholder(LoadStr(kRunEndedCopiesLeft), run.title), run.started), run.station);
-  const bool remove = Ask(text, LoadStr(kInterruptedRunCaption) + Code(),
+  const bool remove = Ask(text, InterruptedRunCaption(),
                           gui::MB_YESNO | gui::MB_ICONQUESTION | gui::MB_DEFBUTTON1) == gui::IDYES;
   if (!OpenDossierExclusive(false)) return LeaveClosed();
   CloseAllTables();
@@ -493,10 +542,10 @@ bool OfferToRemoveEndedRunCopies(const DossierRunInfo& run) {
   const bool unmarked = RemoveDossierRunMarker();
   ReleaseDossierExclusive();
   if (!unmarked) {
-    WriteLog(LoadStr(kInterruptedRunNotSettledLog) + what);
+    WriteLog(FillPlaceholder(LoadStr(kInterruptedRunNotSettledLog), what));
     Beep();
     gui::MessageBox(DossierMessageOwner(), FillPlaceholder(LoadStr(kRunEndedMarkerStays), DossierRunMarkerPath()),
-                    LoadStr(kInterruptedRunCaption) + Code(), gui::MB_OK | gui::MB_ICONSTOP);
+                    InterruptedRunCaption(), gui::MB_OK | gui::MB_ICONSTOP);
     return LeaveClosed();
   }
   WriteLog(FillPlaceholder(LoadStr(remove ? kRunEndedCopiesRemovedLog : kRunEndedCopiesKeptLog), what));
@@ -511,11 +560,11 @@ bool OfferToRemoveEndedRunCopies(const DossierRunInfo& run) {
 // the subject's text says which dossier and that the next opening settles the run; the dossier
 // stays closed with its marker.
 bool SayRunWaiting(const DossierRunInfo& run, const std::string& waiting) {
-  WriteLog(LoadStr(kInterruptedRunLog) + RunInLog(run));
-  WriteLog(LoadStr(kInterruptedRunNotSettledLog) + RunInLog(run));
+  WriteLog(FillPlaceholder(LoadStr(kInterruptedRunLog), RunInLog(run)));
+  WriteLog(FillPlaceholder(LoadStr(kInterruptedRunNotSettledLog), RunInLog(run)));
   SetAppCursor(0, false);
   Beep();
-  gui::MessageBox(DossierMessageOwner(), waiting, LoadStr(kInterruptedRunCaption) + Code(), gui::MB_OK | gui::MB_ICONSTOP);
+  gui::MessageBox(DossierMessageOwner(), waiting, InterruptedRunCaption(), gui::MB_OK | gui::MB_ICONSTOP);
   return LeaveClosed();
 }
 
@@ -531,15 +580,16 @@ bool OfferInterruptedRun() {
   const DossierRunRedo* redo = RedoOf(run.run);
   // A run put back from its copies is not run again: the question says which it is.
   const bool restores = redo != nullptr && DossierRunRedoPutsBack(run.run);
-  const std::string text = LoadStr(19891) + run.title + LoadStr(19892) + run.started + LoadStr(19893) +
-                           run.station + LoadStr(redo == nullptr ? 19895 : restores ? 19899 : 19894);
+  const int question = redo == nullptr ? kAskRebuildInstead : restores ? kAskPutBackRun : kAskRestartRun;
+  const std::string text =
+      FillPlaceholders(LoadStr(kAskInterruptedRun), {run.title, run.started, run.station, LoadStr(question)});
   const std::string what = RunInLog(run);
-  WriteLog(LoadStr(22097) + what);
+  WriteLog(FillPlaceholder(LoadStr(kInterruptedRunLog), what));
   SetAppCursor(0, false);
   // An interrupted validation is put back from its copies without a question (and said after).
   const bool putBack = run.run == kValidationRun;
   if (!putBack &&
-      Ask(text, LoadStr(19890) + Code(), gui::MB_YESNO | gui::MB_ICONSTOP | gui::MB_DEFBUTTON1) != gui::IDYES)
+      Ask(text, InterruptedRunCaption(), gui::MB_YESNO | gui::MB_ICONSTOP | gui::MB_DEFBUTTON1) != gui::IDYES)
     return LeaveClosed();
   if (!OpenDossierExclusive(false)) return LeaveClosed();
   CloseAllTables();
@@ -557,24 +607,22 @@ bool OfferInterruptedRun() {
   if (!done || !RemoveDossierRunMarker()) {
     // The dossier stays as the stopped run left it, and says so at the next opening too.
     if (!DossierRunMarkerExists()) WriteDossierRunMarker(run);
-    WriteLog(LoadStr(22098) + what +
-             (refusal.empty() ? "" : " - " + refusal));
+    WriteLog(FillPlaceholder(LoadStr(kInterruptedRunNotSettledLog), what + (refusal.empty() ? "" : " - " + refusal)));
     Beep();
-    const std::string said = LoadStr(putBack || restores ? 19900 : 19896);
+    const std::string said = LoadStr(putBack || restores ? kMsgRunNotPutBack : kMsgRunNotRedone);
     // The other dossier of a run over two gone out of reach meanwhile is named as such.
     const std::string waiting = DossierRunWaitingText(run);
     gui::MessageBox(DossierMessageOwner(),
                     !waiting.empty()   ? waiting
                     : refusal.empty() ? said
-                                      : std::string(LoadStr(kCopiesNotWholeHead)) + refusal + said,
-                    LoadStr(19890) + Code(), gui::MB_OK | gui::MB_ICONSTOP);
+                                      : FillPlaceholders(LoadStr(kCopiesNotWholeHead), {refusal, said}),
+                    InterruptedRunCaption(), gui::MB_OK | gui::MB_ICONSTOP);
     return LeaveClosed();
   }
-  WriteLog(std::string(LoadStr(22099)) +
-           (putBack || restores ? LoadStr(22100) : LoadStr(22101)) + what);
+  WriteLog(FillPlaceholder(LoadStr(putBack || restores ? kInterruptedRunPutBackLog : kInterruptedRunRedoneLog), what));
   if (putBack) {
     Beep();
-    gui::MessageBox(DossierMessageOwner(), ValidationPutBackMessage(run), LoadStr(19890) + Code(),
+    gui::MessageBox(DossierMessageOwner(), ValidationPutBackMessage(run), InterruptedRunCaption(),
                     gui::MB_OK | gui::MB_ICONINFORMATION);
   }
   // The dossier is opened from the start, on the files the run wrote.
@@ -585,21 +633,20 @@ bool OfferInterruptedRun() {
 // now, without a question, and said; when it cannot be, the dossier stays closed and says why.
 bool FinishStoppedRun(const DossierRunInfo& run, const DossierRunFinisher& finish) {
   const std::string what = RunInLog(run);
-  WriteLog(LoadStr(kInterruptedRunLog) + what);
-  SetAppCursor(514, false);
+  WriteLog(FillPlaceholder(LoadStr(kInterruptedRunLog), what));
+  SetAppCursor(kCursorWork, false);
   const DossierRunFinish done = finish(run);
   SetAppCursor(0, false);
   if (!done.done) {
-    WriteLog(LoadStr(kInterruptedRunNotSettledLog) + what);
+    WriteLog(FillPlaceholder(LoadStr(kInterruptedRunNotSettledLog), what));
     Beep();
-    gui::MessageBox(DossierMessageOwner(), done.said, LoadStr(kInterruptedRunCaption) + Code(),
-                    gui::MB_OK | gui::MB_ICONSTOP);
+    gui::MessageBox(DossierMessageOwner(), done.said, InterruptedRunCaption(), gui::MB_OK | gui::MB_ICONSTOP);
     return false;
   }
-  WriteLog(std::string(LoadStr(kInterruptedRunSettledLog)) + LoadStr(kFinishedLogWord) + " " + what);
+  WriteLog(FillPlaceholder(LoadStr(kInterruptedRunFinishedLog), what));
   if (!done.said.empty()) {
     Beep();
-    gui::MessageBox(DossierMessageOwner(), done.said, LoadStr(kInterruptedRunCaption) + Code(),
+    gui::MessageBox(DossierMessageOwner(), done.said, InterruptedRunCaption(),
                     gui::MB_OK | gui::MB_ICONINFORMATION);
   }
   return true;
@@ -610,24 +657,23 @@ bool FinishStoppedRun(const DossierRunInfo& run, const DossierRunFinisher& finis
 bool ShowRunUnderWay() {
   DossierRunInfo run;
   if (!ReadDossierRunMarker(&run)) return EnsureDossierOpen();  // it ended meanwhile
-  WriteLog(LoadStr(kRunUnderWayLog) + RunInLog(run));
+  WriteLog(FillPlaceholder(LoadStr(kRunUnderWayLog), RunInLog(run)));
   SetAppCursor(0, false);
   Beep();
   gui::MessageBox(DossierMessageOwner(),
-                  LoadStr(19910) + run.title + LoadStr(19892) + run.started + LoadStr(19893) + run.station +
-                      LoadStr(19911),
-                  LoadStr(19909) + Code(), gui::MB_OK | gui::MB_ICONSTOP);
+                  FillPlaceholders(LoadStr(kMsgRunUnderWay), {run.title, run.started, run.station}),
+                  FillPlaceholder(LoadStr(kCaptionRunUnderWay), Code()), gui::MB_OK | gui::MB_ICONSTOP);
   return LeaveClosed();
 }
 
 // A pack cut short whose files its journal does not recognise: every file stays where it is,
 // the dossier closed, and the file is named.
 bool RefuseUnknownPack(const std::string& file) {
-  WriteLog(LoadStr(22103) + file);
+  WriteLog(FillPlaceholder(LoadStr(kUnknownPackLog), file));
   SetAppCursor(0, false);
   Beep();
-  gui::MessageBox(DossierMessageOwner(), UnknownPackMessage(file),
-                  std::string(LoadStr(22084)) + StrInt(31, 5), gui::MB_OK | gui::MB_ICONSTOP);
+  gui::MessageBox(DossierMessageOwner(), UnknownPackMessage(file), LoadStr(kOpeningRefusedCaption),
+                  gui::MB_OK | gui::MB_ICONSTOP);
   return LeaveClosed();
 }
 
@@ -696,9 +742,8 @@ void RemoveLeftTempFiles() {
   }
   for (const std::filesystem::path& path : left) {
     const bool removed = std::filesystem::remove(path, ec);
-    WriteLog(LoadStr(22104) +
-             std::string(removed ? LoadStr(22105) : LoadStr(22106)) + ": " + DossierFolder +
-             path.filename().string());
+    WriteLog(FillPlaceholder(LoadStr(removed ? kLogTempRemoved : kLogTempNotRemoved),
+                             DossierFolder + path.filename().string()));
   }
 }
 
@@ -708,17 +753,16 @@ void RemoveLeftTempFiles() {
 void OfferToRemoveLeftCopies() {
   const std::vector<std::string> folders = LeftCopyFolders();
   if (folders.empty() || LeftCopiesKept()) return;
-  std::string text = LoadStr(19902);
-  for (const std::string& f : folders) text += "   " + DossierFolder + f + "\n";
-  text += LoadStr(19903);
+  std::string lines;
+  for (const std::string& f : folders) lines += "   " + DossierFolder + f + "\n";
   SetAppCursor(0, false);
-  const bool remove = Ask(text, LoadStr(19901) + Code(), gui::MB_YESNO | gui::MB_ICONQUESTION | gui::MB_DEFBUTTON1) ==
-                      gui::IDYES;
+  const bool remove = Ask(FillPlaceholder(LoadStr(kAskRemoveLeftCopies), lines),
+                          FillPlaceholder(LoadStr(kCaptionLeftCopies), Code()),
+                          gui::MB_YESNO | gui::MB_ICONQUESTION | gui::MB_DEFBUTTON1) == gui::IDYES;
   for (const std::string& f : folders) {
     std::error_code ec;
     if (remove) std::filesystem::remove_all(platform::DiskPath(DossierFolder + f), ec);
-    WriteLog(LoadStr(22107) + std::string(remove && !ec ? LoadStr(22108) : LoadStr(22109)) +
-             ": " + DossierFolder + f);
+    WriteLog(FillPlaceholder(LoadStr(remove && !ec ? kLogCopiesRemoved : kLogCopiesKept), DossierFolder + f));
   }
 }
 
@@ -726,7 +770,6 @@ void OfferToRemoveLeftCopies() {
 // table, then its folder) and the log line (the table).
 constexpr int kMsgIndexDiskFull = 30000;
 constexpr int kLogIndexDiskFull = 30001;
-constexpr int kOpeningRefusedCaption = 22084;  // "ATTENTION: Ouverture impossible " + the version
 
 // An index left marked by an append that a crash or a full disk cut short holds records in none
 // of its tags: each one is made again now, before anything reads the tables. One that cannot be
@@ -738,24 +781,23 @@ bool RepairInterruptedIndexes() {
     if (!platform::FileExists(data)) continue;
     bool repaired = false;
     const std::uint16_t rc = RepairInterruptedIndex(data, &repaired);
-    if (repaired) WriteLog(LoadStr(22110) + data);
+    if (repaired) WriteLog(FillPlaceholder(LoadStr(kLogIndexRepaired), data));
     if (rc == kResultDiskFull) {
       const std::size_t slash = data.rfind('/');
       const std::string folder = slash == std::string::npos ? std::string("./") : data.substr(0, slash + 1);
       WriteLog(FillPlaceholder(LoadStr(kLogIndexDiskFull), data));
       SetAppCursor(0, false);
       Beep();
-      gui::MessageBox(DossierMessageOwner(),
-                      "\n\n\n" + FillPlaceholder(FillPlaceholder(LoadStr(kMsgIndexDiskFull), data), folder) + "\n\n\n",
-                      std::string(LoadStr(kOpeningRefusedCaption)) + StrInt(31, 5), gui::MB_OK | gui::MB_ICONSTOP);
+      gui::MessageBox(DossierMessageOwner(), FillPlaceholder(FillPlaceholder(LoadStr(kMsgIndexDiskFull), data), folder),
+                      LoadStr(kOpeningRefusedCaption), gui::MB_OK | gui::MB_ICONSTOP);
       return false;
     }
     if (rc != kResultIndexOutOfDate) continue;
-    WriteLog(LoadStr(22111) + data);
+    WriteLog(FillPlaceholder(LoadStr(kLogIndexNotRepaired), data));
     SetAppCursor(0, false);
     Beep();
-    gui::MessageBox(DossierMessageOwner(), LoadStr(19904) + data + LoadStr(19905),
-                    std::string(LoadStr(22084)) + StrInt(31, 5), gui::MB_OK | gui::MB_ICONSTOP);
+    gui::MessageBox(DossierMessageOwner(), FillPlaceholder(LoadStr(kMsgIndexNotRepaired), data),
+                    LoadStr(kOpeningRefusedCaption), gui::MB_OK | gui::MB_ICONSTOP);
     return false;
   }
   return true;
@@ -765,9 +807,9 @@ bool RepairInterruptedIndexes() {
 
 bool AskEuroRate(gui::Window* owner, double& rate) {
   // The input of 7 characters, preset with the usual parity printed 7.5.
-  std::string typed = AllTrim(FormatNumber(7, 5, false, Val(LoadStr(125))));
-  TDFmtSaisie dialog(owner, TDFmtSaisie::kOkCancel, 2284, &typed, true);
-  dialog.SetCaption(LoadStr(2285));
+  std::string typed = AllTrim(FormatNumber(7, 5, false, Val(LoadStr(kDefaultEuroRate))));
+  TDFmtSaisie dialog(owner, TDFmtSaisie::kOkCancel, kPromptEuroRate, &typed, true);
+  dialog.SetCaption(LoadStr(kTitleEuroConversion));
   if (dialog.Execute(kTaskModal) != gui::IDOK) return false;
   typed = AllTrim(typed.c_str());
   if (typed.empty()) return false;
@@ -792,7 +834,8 @@ bool EnsureDossierOpen() {
   }
   if (DossierCode[0] == '_') {
     Beep();
-    gui::MessageBox(DossierMessageOwner(), LoadStr(2687), LoadStr(52), gui::MB_OK | gui::MB_ICONSTOP);
+    gui::MessageBox(DossierMessageOwner(), LoadStr(kMsgUnderscoreDossier), LoadStr(kCaptionAttention),
+                    gui::MB_OK | gui::MB_ICONSTOP);
     SetDossierState(' ');
     return false;
   }
@@ -802,9 +845,9 @@ bool EnsureDossierOpen() {
   SetDossierIniPath(PathC10(".ini"));
 
   // Every dossier table closed.
-  SetAppCursor(514, false);
+  SetAppCursor(kCursorWork, false);
   CloseAllTables();
-  SetAppCursor(513, false);
+  SetAppCursor(kBusyFirstString, false);
 
   // A run of this dossier stopped half-way may have left the general file out of place
   // (the conversion): the marker is looked at before the general file is. A run that other
@@ -885,7 +928,8 @@ bool EnsureDossierOpen() {
   // A stopped renumbering is said at each opening until it is finished.
   if (RenumberingPending()) {
     Beep();
-    gui::MessageBox(DossierMessageOwner(), RenumberPendingMessage(), LoadStr(52), gui::MB_OK | gui::MB_ICONSTOP);
+    gui::MessageBox(DossierMessageOwner(), RenumberPendingMessage(), LoadStr(kCaptionAttention),
+                    gui::MB_OK | gui::MB_ICONSTOP);
   }
 
   // C10's index missing, foreign or damaged, or another table's index refused by the
@@ -893,9 +937,8 @@ bool EnsureDossierOpen() {
   const std::string refusedIndex = RefusedDossierIndex();
   const std::string foreignIndex = refusedIndex.empty() ? ForeignDossierIndex() : std::string();
   if (C10IndexNeedsRebuild(c10Base) || !refusedIndex.empty() || !foreignIndex.empty()) {
-    if (!refusedIndex.empty()) WriteLog(LoadStr(22112) + refusedIndex);
-    if (!foreignIndex.empty())
-      WriteLog(LoadStr(22113) + foreignIndex);
+    if (!refusedIndex.empty()) WriteLog(FillPlaceholder(LoadStr(kLogIndexUnreadable), refusedIndex));
+    if (!foreignIndex.empty()) WriteLog(FillPlaceholder(LoadStr(kLogIndexForeign), foreignIndex));
     Beep();
     if (!OpenDossierExclusive(false)) {
       ReleaseDossierExclusive();
@@ -918,24 +961,24 @@ bool EnsureDossierOpen() {
     // The index when the engine refused it, the data file otherwise.
     const bool index = c10.result == kResultIndexCorrupt || c10.result == kResultIndexFileError;
     gui::MessageBox(DossierMessageOwner(), platform::ResolvePath(c10Base + (index ? ".mdx" : ".dbf")),
-                    std::string(LoadStr(22084)) + StrInt(31, 5), gui::MB_OK | gui::MB_ICONINFORMATION);
+                    LoadStr(kOpeningRefusedCaption), gui::MB_OK | gui::MB_ICONINFORMATION);
     return false;
   }
   SetAppCursor(0, false);
 
   // A dossier of another format is offered its conversion.
   if (c10.FieldCount() > 0 && c10.FieldName(1)[0] == 'C') return OfferConversion(true, C10FormatStamp());
-  if (!c10.OpenShared(c10Base, std::string(LoadStr(21)).substr(0, 7))) {
+  if (!c10.OpenShared(c10Base, std::string(LoadStr(kC10CodeTag)).substr(0, 7))) {
     // Without its code order the format stamp cannot be read: no conversion
     // is offered on a guess.
     SetAppCursor(0, false);
     Beep();
-    gui::MessageBox(DossierMessageOwner(), platform::ResolvePath(c10Base + ".mdx"),
-                    std::string(LoadStr(22084)) + StrInt(31, 5), gui::MB_OK | gui::MB_ICONINFORMATION);
+    gui::MessageBox(DossierMessageOwner(), platform::ResolvePath(c10Base + ".mdx"), LoadStr(kOpeningRefusedCaption),
+                    gui::MB_OK | gui::MB_ICONINFORMATION);
     return false;
   }
   const std::string stamp = C10FormatStamp();
-  if (RTrim(stamp.c_str()) != std::string(LoadStr(31))) return OfferConversion(false, RTrim(stamp.c_str()));
+  if (RTrim(stamp.c_str()) != std::string(LoadStr(kProgramStamp))) return OfferConversion(false, RTrim(stamp.c_str()));
 
   // A missing draft file is created; one that cannot be stops the opening.
   if (!platform::FileExists(platform::ResolvePath(std::string(PathC50()) + ".dbf")) && !CreateMissingC50()) {

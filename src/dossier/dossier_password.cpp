@@ -24,14 +24,16 @@ constexpr int kSecondaryLacksRight = 30400;
 constexpr int kMsgWrongPassword = 22114;
 constexpr int kMsgLastTry = 22115;
 constexpr int kMsgTwoTriesLeft = 22116;
-// The question for another dossier's password: its title, label, refusal and log line.
-constexpr int kTitleOtherDossierAccess = 22123;  // "Accès au dossier " + the code
-constexpr int kLabelPrivilegedPassword = 22124;
+// The question for the password of the dossier opened: its title, label, refusal and log line.
+constexpr int kTitleDossierOpening = 22117;    // the code
 constexpr int kLabelDossierPassword = 22118;
-constexpr int kMsgDossierWord = 22119;            // "Le dossier " + the code
-constexpr int kMsgOtherDossierUntouched = 22125;  // " n'est ni lu ni modifié : le traitement est abandonné."
-constexpr int kLogOtherDossierError = 22126;      // "AUTRE DOSSIER - Erreur - " + the code
-constexpr int kLogPasswordRefused = 22127;        // ") - mot de passe refusé"
+constexpr int kMsgDossierNotOpened = 22119;    // the code
+constexpr int kLogPasswordRefused = 22121;     // the code
+// The question for another dossier's password: its title, label, refusal and log line.
+constexpr int kTitleOtherDossierAccess = 22123;   // the code
+constexpr int kLabelPrivilegedPassword = 22124;
+constexpr int kMsgOtherDossierUntouched = 32016;  // the code
+constexpr int kLogOtherDossierRefused = 22126;    // the code, the folder
 
 struct Levels {
   std::map<std::string, char> byEntry;  // the level of each dossier opened in this run
@@ -57,7 +59,7 @@ struct Prompt {
   gui::Window* owner;
   std::string caption;
   std::string label;  // width, comma, label (the input dialog's prompt)
-  std::string refused;
+  std::string refused;  // what the last refusal says after why
   std::string logLine;
   std::string secondaryRefused;  // why the secondary password typed is refused ("": an incorrect password)
 };
@@ -78,9 +80,7 @@ char AskLevel(const Prompt& prompt, const std::string& privileged, const std::st
     const int left = kTries - attempt;
     const std::string why = level == '2' && !prompt.secondaryRefused.empty() ? prompt.secondaryRefused
                                                                               : std::string(LoadStr(kMsgWrongPassword));
-    const std::string text =
-        left > 0 ? why + std::string(left == 1 ? LoadStr(kMsgLastTry) : LoadStr(kMsgTwoTriesLeft)) + ".\n\n\n"
-                 : why + prompt.refused + "\n\n\n";
+    const std::string text = why + (left > 0 ? LoadStr(left == 1 ? kMsgLastTry : kMsgTwoTriesLeft) : prompt.refused);
     gui::MessageBox(prompt.owner, text, prompt.caption, gui::MB_OK | gui::MB_ICONSTOP);
   }
   WriteLog(prompt.logLine);
@@ -111,9 +111,9 @@ bool CheckDossierPassword() {
         TrimmedRight(record.Get(DossierRecord::kPrivilegedPasswordPos, DossierRecord::kPasswordWidth));
     const std::string secondary = TrimmedRight(record.SecondaryPassword());
     if (!privileged.empty() || !secondary.empty()) {
-      const Prompt prompt{DossierMessageOwner(), LoadStr(22117) + code, LoadStr(22118),
-                          LoadStr(22119) + code + LoadStr(22120),
-                          LoadStr(22121) + code + LoadStr(22122)};
+      const Prompt prompt{DossierMessageOwner(), FillPlaceholder(LoadStr(kTitleDossierOpening), code),
+                          LoadStr(kLabelDossierPassword), FillPlaceholder(LoadStr(kMsgDossierNotOpened), code),
+                          FillPlaceholder(LoadStr(kLogPasswordRefused), code)};
       level = AskLevel(prompt, privileged, secondary, AnyLevel);
       if (level == 0) return false;
     }
@@ -150,11 +150,10 @@ bool CheckOtherDossierPassword(gui::Window* owner, const std::string& folder, co
   if (known != Session().byEntry.end() &&
       (known->second == '0' || known->second == '1' || (known->second == '2' && !privilegedOnly)))
     return true;
-  Prompt prompt{owner, LoadStr(kTitleOtherDossierAccess) + name,
+  Prompt prompt{owner, FillPlaceholder(LoadStr(kTitleOtherDossierAccess), name),
                 privilegedOnly ? LoadStr(kLabelPrivilegedPassword) : LoadStr(kLabelDossierPassword),
-                LoadStr(kMsgDossierWord) + name + LoadStr(kMsgOtherDossierUntouched),
-                LoadStr(kLogOtherDossierError) + name + " (" + folder + LoadStr(kLogPasswordRefused),
-                ""};
+                FillPlaceholder(LoadStr(kMsgOtherDossierUntouched), name),
+                FillPlaceholders(LoadStr(kLogOtherDossierRefused), {name, folder}), ""};
   if (lacking != nullptr) {
     std::string why = FillPlaceholder(LoadStr(kSecondaryLacksRight), name);
     why = FillPlaceholder(why, AccessRightName(lacking->right));

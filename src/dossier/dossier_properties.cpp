@@ -30,6 +30,29 @@ namespace {
 
 using Field = DossierRecord::DateField;
 
+// The texts of the dossier's properties, by their ids in the string table.
+constexpr int kC10CodeTag = 21;               // the general file's code tag, its first 7 characters
+constexpr int kCaptionProperties = 49;
+constexpr int kLabelShortCode = 1082;         // the dossier's short code
+constexpr int kGeneralRecordKey = 1105;       // the key of the general file's record "0"
+constexpr int kMsgBadEuroRate = 1188;
+constexpr int kMsgBadWorkingDate = 1192;
+constexpr int kMsgBadYearStart = 1193;
+constexpr int kMsgBadYearEnd = 1194;
+constexpr int kMsgYearDatesInconsistent = 1195;
+constexpr int kMsgNameIncomplete = 1196;
+constexpr int kMsgWorkingBeforeYear = 1197;
+constexpr int kMsgWorkingAfterYear = 1198;
+constexpr int kStoredSiretLabel = 1199;
+constexpr int kStoredApeLabel = 1200;
+constexpr int kAnalyticModeFirst = 1201;      // the three analytic modes, in the order of the list
+constexpr int kLabelNameLock = 2266;
+constexpr int kAskLaterYearStart = 2509;      // the stored start of the year
+constexpr int kAskEarlierYearEnd = 2511;      // the stored end of the year
+constexpr int kVariablePrefix = 3255;
+constexpr int kTitleVariables = 3259;
+constexpr int kVariablesSection = 3261;
+
 // Edits and the record positions they show: control, position, width.
 struct Place {
   int control, position, width;
@@ -86,7 +109,7 @@ TDFicAProposDossier::TDFicAProposDossier(gui::Window* owner, int mode, int resou
 void TDFicAProposDossier::SetupWindow() {
   TDNuv::SetupWindow();
   const DossierRecord& r = TheDossierRecord;
-  SetItemText(kShortCode, LoadStr(1082) + std::string(" ") + DossierShortCode());
+  SetItemText(kShortCode, FillPlaceholder(LoadStr(kLabelShortCode), DossierShortCode()));
   SetItemText(kEmpty, "");
   SetItemText(kCode, Trimmed(DossierCode).substr(0, 5));
   for (const Place& p : kPlaces) {
@@ -106,7 +129,7 @@ void TDFicAProposDossier::SetupWindow() {
   SetItemText(kParity, parity.empty() ? std::string("6.55957") : parity);
   SetCheck(kEuroMain, r.At(DossierRecord::kEuroMainPos) == 'N' ? gui::BST_UNCHECKED : gui::BST_CHECKED);
   if (auto* combo = Item<gui::ComboBox>(kAnalytic)) {
-    for (int id = 1201; id <= 1203; ++id) combo->AddString(LoadStr(id));
+    for (int k = 0; k < 3; ++k) combo->AddString(LoadStr(kAnalyticModeFirst + k));
   }
   const char mode = r.AnalyticMode();
   SetItemSel(kAnalytic, mode == '1' ? 1 : mode == '2' ? 2 : 0);
@@ -122,7 +145,7 @@ void TDFicAProposDossier::SetupWindow() {
 
 bool TDFicAProposDossier::Refuse(int messageId, int control) {
   gui::MessageBeep(0);
-  gui::MessageBox(this, LoadStr(messageId), LoadStr(49), gui::MB_OK | gui::MB_ICONSTOP);
+  gui::MessageBox(this, LoadStr(messageId), LoadStr(kCaptionProperties), gui::MB_OK | gui::MB_ICONSTOP);
   refusedAt_ = control;
   FocusItem(control);
   return false;
@@ -130,7 +153,7 @@ bool TDFicAProposDossier::Refuse(int messageId, int control) {
 
 bool TDFicAProposDossier::Ask(const std::string& text, int control) {
   gui::MessageBeep(0);
-  if (gui::MessageBox(this, text, LoadStr(49), gui::MB_YESNO | gui::MB_ICONSTOP) == gui::IDYES) return true;
+  if (gui::MessageBox(this, text, LoadStr(kCaptionProperties), gui::MB_YESNO | gui::MB_ICONSTOP) == gui::IDYES) return true;
   refusedAt_ = control;
   FocusItem(control);
   return false;
@@ -141,7 +164,7 @@ bool TDFicAProposDossier::CanClose() {
   const std::string working = YmdText(GetItemText(kWorkingDate));
   std::string start = YmdText(GetItemText(kYearStart));
   std::string end = YmdText(GetItemText(kYearEnd));
-  if (working.empty()) return Refuse(1192, kWorkingDate);
+  if (working.empty()) return Refuse(kMsgBadWorkingDate, kWorkingDate);
   if (mode_ == kPropertiesMode) {
     for (int id : {kName, kPostalCode, kTown}) {
       if (!IsBlank(GetItemText(id))) continue;
@@ -152,28 +175,30 @@ bool TDFicAProposDossier::CanClose() {
           break;
         }
       }
-      return Refuse(1196, focus);
+      return Refuse(kMsgNameIncomplete, focus);
     }
-    if (start.empty()) return Refuse(1193, kYearStart);
-    if (end.empty()) return Refuse(1194, kYearEnd);
-    if (end < start) return Refuse(1195, kYearEnd);
+    if (start.empty()) return Refuse(kMsgBadYearStart, kYearStart);
+    if (end.empty()) return Refuse(kMsgBadYearEnd, kYearEnd);
+    if (end < start) return Refuse(kMsgYearDatesInconsistent, kYearEnd);
     if (!oldStart_.empty() && !oldEnd_.empty()) {
       if (start > oldStart_ &&
-          !Ask(LoadStr(2509) + TheDossierRecord.Get(DossierRecord::kYearStartPos, 8) + LoadStr(2510), kYearStart))
+          !Ask(FillPlaceholder(LoadStr(kAskLaterYearStart), TheDossierRecord.Get(DossierRecord::kYearStartPos, 8)),
+               kYearStart))
         return false;
       if (end < oldEnd_ &&
-          !Ask(LoadStr(2511) + TheDossierRecord.Get(DossierRecord::kYearEndPos, 8) + LoadStr(2512), kYearEnd))
+          !Ask(FillPlaceholder(LoadStr(kAskEarlierYearEnd), TheDossierRecord.Get(DossierRecord::kYearEndPos, 8)),
+               kYearEnd))
         return false;
     }
   } else {
     start = TheDossierRecord.DateYyyymmdd(Field::YearStart);
     end = TheDossierRecord.DateYyyymmdd(Field::YearEnd);
   }
-  if (!start.empty() && working < start) return Refuse(1197, kWorkingDate);
-  if (!end.empty() && working > end) return Refuse(1198, kWorkingDate);
+  if (!start.empty() && working < start) return Refuse(kMsgWorkingBeforeYear, kWorkingDate);
+  if (!end.empty() && working > end) return Refuse(kMsgWorkingAfterYear, kWorkingDate);
   // The rate is divided by: it is tested whatever the currency setting says.
   double parity = 0;
-  if (!ParseParity(GetItemText(kParity), parity) || !EuroRateInRange(parity)) return Refuse(1188, kParity);
+  if (!ParseParity(GetItemText(kParity), parity) || !EuroRateInRange(parity)) return Refuse(kMsgBadEuroRate, kParity);
 
   DossierRecord& r = TheDossierRecord;
   if (mode_ == kPropertiesMode) {
@@ -185,8 +210,8 @@ bool TDFicAProposDossier::CanClose() {
     r.Set(66, 1, " ");
     r.Set(96, 1, " ");
     r.Set(141, 1, " ");
-    r.Set(121, 6, LoadStr(1199));
-    r.Set(142, 4, LoadStr(1200));
+    r.Set(121, 6, LoadStr(kStoredSiretLabel));
+    r.Set(142, 4, LoadStr(kStoredApeLabel));
     r.Set(151, 9, Trimmed(GetItemText(kPrivileged)));
     r.Set(160, 9, Trimmed(GetItemText(kSecondary)));
     r.SetDateYyyymmdd(Field::YearStart, start);
@@ -212,7 +237,7 @@ bool TDFicAProposDossier::EvCommand(unsigned id) {
 void TDFicAProposDossier::CmVariables() {
   std::string text = ReadVdVariables();
   TDSaisieVariables dialog(this, &text);
-  dialog.SetCaption(LoadStr(3259));
+  dialog.SetCaption(LoadStr(kTitleVariables));
   if (dialog.Execute() == gui::IDOK) WriteVdVariables(text);
 }
 
@@ -223,7 +248,7 @@ namespace {
 // The "VD_" lines of section [Variables_VD] of the dossier INI.
 std::vector<std::string> VdLines(const std::string& content) {
   std::vector<std::string> lines;
-  const std::string section = LoadStr(3261), prefix = LoadStr(3255);
+  const std::string section = LoadStr(kVariablesSection), prefix = LoadStr(kVariablePrefix);
   bool inSection = false;
   std::size_t at = 0;
   while (at < content.size()) {
@@ -261,7 +286,7 @@ bool WriteVdVariables(const std::string& text) {
   std::set<std::string> kept;
   bool ok = true;
   // The edited text holds no section line: every "VD_" line counts.
-  const std::string prefix = LoadStr(3255);
+  const std::string prefix = LoadStr(kVariablePrefix);
   std::size_t at = 0;
   while (at < text.size()) {
     std::size_t eol = text.find('\n', at);
@@ -289,14 +314,14 @@ namespace {
 
 bool SeekRecord0() {
   if (TableC10 == nullptr || !TableC10->isOpen) return false;
-  return TableC10->Seek(std::string(LoadStr(21)).substr(0, 7), LoadStr(1105));
+  return TableC10->Seek(std::string(LoadStr(kC10CodeTag)).substr(0, 7), LoadStr(kGeneralRecordKey));
 }
 
 }  // namespace
 
 bool WriteDossierPropertiesToC10() {
   if (!SeekRecord0()) return false;
-  if (!LockRecord(*TableC10, LoadStr(2266), 0)) return false;
+  if (!LockRecord(*TableC10, LoadStr(kLabelNameLock), 0)) return false;
   const DossierRecord& r = TheDossierRecord;
   bool ok = TableC10->PutField(3, r.Get(1, 30).c_str());
   ok = TableC10->PutFieldPart(4, 1, 170, r.Get(31, 170).c_str()) && ok;
@@ -307,7 +332,7 @@ bool WriteDossierPropertiesToC10() {
 
 bool WriteWorkingDateToC10() {
   if (!SeekRecord0()) return false;
-  if (!LockRecord(*TableC10, LoadStr(2266), 0)) return false;
+  if (!LockRecord(*TableC10, LoadStr(kLabelNameLock), 0)) return false;
   const bool ok = TableC10->PutFieldPart(4, 139, 8, TheDossierRecord.Get(DossierRecord::kWorkingDatePos, 8).c_str());
   UnlockRecord(*TableC10);
   return TableC10->Commit() && ok;
@@ -317,7 +342,7 @@ bool WriteWorkingDateToC10() {
 void CmFichierAProposDossier() {
   if (CommandWindow != nullptr && !CommandWindow->CloseChildren()) return;
   CloseAllTables();
-  if (TableC10 == nullptr || !TableC10->OpenShared(PathC10(), std::string(LoadStr(21)).substr(0, 7)) ||
+  if (TableC10 == nullptr || !TableC10->OpenShared(PathC10(), std::string(LoadStr(kC10CodeTag)).substr(0, 7)) ||
       !SeekRecord0() || !ReadC10Texts()) {
     CloseAllTables();
     return;

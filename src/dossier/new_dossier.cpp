@@ -20,6 +20,17 @@
 
 namespace {
 
+// The texts of the new dossier's window, by their ids in the string table.
+constexpr int kMsgBadYearStart = 1193;
+constexpr int kMsgBadYearEnd = 1194;
+constexpr int kCaptionNewDossier = 19600;
+constexpr int kMsgFolderMissing = 19601;
+constexpr int kTitleChooseFolder = 19602;
+constexpr int kMsgUnwritableCharacter = 22128;  // the field, its text with "?" in place of the character
+constexpr int kLabelCodeField = 22130;
+constexpr int kLabelFolderField = 22131;
+constexpr int kLabelNameField = 22132;
+
 std::function<bool(const std::string&, const std::string&)> g_open;
 
 bool DefaultOpen(const std::string& folder, const std::string& code) { return OpenDossierAt(folder, code); }
@@ -27,9 +38,7 @@ bool DefaultOpen(const std::string& folder, const std::string& code) { return Op
 // The message for a field holding a character the program cannot keep;
 // `shown` is the field's text with '?' in its place.
 std::string UnwritableText(const char* field, const std::string& shown) {
-  return std::string("\n\n") + field +
-         LoadStr(22128) + shown +
-         LoadStr(22129);
+  return FillPlaceholders(LoadStr(kMsgUnwritableCharacter), {field, shown});
 }
 
 // Every dossier of the run is closed before the creation, as "Fermer
@@ -64,7 +73,7 @@ void TDNouveauDossier::SetupWindow() {
 bool TDNouveauDossier::EvCommand(unsigned id) {
   if (id == static_cast<unsigned>(kBrowse)) {
     std::string folder;
-    if (gui::BrowseForFolder(this, LoadStr(19602), Trimmed(GetItemText(kFolder)), folder)) SetItemText(kFolder, folder);
+    if (gui::BrowseForFolder(this, LoadStr(kTitleChooseFolder), Trimmed(GetItemText(kFolder)), folder)) SetItemText(kFolder, folder);
     return true;
   }
   return TDNuv::EvCommand(id);
@@ -72,7 +81,7 @@ bool TDNouveauDossier::EvCommand(unsigned id) {
 
 bool TDNouveauDossier::Refuse(const std::string& text, int control) {
   gui::MessageBeep(0);
-  gui::MessageBox(this, text, LoadStr(19600), gui::MB_OK | gui::MB_ICONSTOP);
+  gui::MessageBox(this, text, LoadStr(kCaptionNewDossier), gui::MB_OK | gui::MB_ICONSTOP);
   FocusItem(control);
   return false;
 }
@@ -81,7 +90,7 @@ bool TDNouveauDossier::CanClose() {
   // Text that cp1252 cannot hold would reach the disk with '?' in place of
   // its letters (a folder "Łódź" made as "?ód?"): refused where it was typed.
   static const struct { int control; const char* field; } kTyped[] = {
-      {kCode, resources::LastingText(22130)}, {kFolder, resources::LastingText(22131)}, {kName, resources::LastingText(22132)}};
+      {kCode, LoadStr(kLabelCodeField)}, {kFolder, LoadStr(kLabelFolderField)}, {kName, LoadStr(kLabelNameField)}};
   for (const auto& t : kTyped) {
     const auto* edit = Item<gui::Edit>(t.control);
     if (edit != nullptr && !edit->HoldsOnlyCp1252())
@@ -91,12 +100,12 @@ bool TDNouveauDossier::CanClose() {
   std::string message = CheckDossierCode(code);
   if (!message.empty()) return Refuse(message, kCode);
   std::string folder = Trimmed(GetItemText(kFolder));
-  if (folder.empty()) return Refuse(LoadStr(19601), kFolder);
+  if (folder.empty()) return Refuse(LoadStr(kMsgFolderMissing), kFolder);
   Ymd first, last;
   if (!ParseDisplayDate(Trimmed(GetItemText(kYearStart)), first) || !IsValidYmd(first))
-    return Refuse(LoadStr(1193), kYearStart);
+    return Refuse(LoadStr(kMsgBadYearStart), kYearStart);
   if (!ParseDisplayDate(Trimmed(GetItemText(kYearEnd)), last) || !IsValidYmd(last))
-    return Refuse(LoadStr(1194), kYearEnd);
+    return Refuse(LoadStr(kMsgBadYearEnd), kYearEnd);
   message = CheckFinancialYear(first, last);
   if (!message.empty()) return Refuse(message, kYearEnd);
   NewDossierSpec spec;

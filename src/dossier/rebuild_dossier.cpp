@@ -17,6 +17,7 @@
 #include "runtime/logfile.h"
 #include "runtime/runtime_hooks.h"
 #include "runtime/session_registry.h"
+#include "runtime/text.h"
 #include "runtime/xbase.h"
 #include "resources/command_ids.h"
 #include "resources/string_table.h"
@@ -29,6 +30,28 @@ namespace {
 
 // Waiting window messages are let through once every this many records.
 constexpr long kPumpEvery = 256;
+
+// The texts of the rebuild, by their ids in the string table.
+constexpr int kCaptionAttention = 52;
+constexpr int kCaptionRebuild = 19860;          // the dossier's code
+constexpr int kNoteBackupFirst = 19861;
+constexpr int kNoteRebalanceOn = 19862;
+constexpr int kNoteRebalanceOff = 19863;
+constexpr int kNoteRemovedToLog = 19864;
+constexpr int kNoteOpenDossier = 19865;         // the code, the folder, the first and last day of the year
+constexpr int kAskRecalculateFirst = 19869;     // without analytic, then with one and two imputations
+constexpr int kAskConfirmFirst = 19872;         // the same for a dossier in euros only
+constexpr int kMsgRebuildDone = 19875;
+constexpr int kMsgRebuildIncident = 19876;      // the code of the incident
+constexpr int kMsgTotalsNotRebuilt = 19877;
+constexpr int kMsgTotalsRebuilt = 19878;
+constexpr int kMsgOldGeneration = 19879;
+constexpr int kLabelRemovedRecords = 19883;     // the records
+constexpr int kMsgMarkerKept = 19915;
+constexpr int kLogRebuildOk = 22133;            // the records removed
+constexpr int kLogRebuildError = 22134;         // the code, the records removed
+constexpr int kLogRebuildErrorNoTotals = 32017; // the code, the records removed
+constexpr int kMsgUnreadableAmounts = 32018;    // the lines
 
 // The run's progress on the screen: the modeless progress window, the
 // cursor stages and, during the reindex, the busy cursor.
@@ -78,14 +101,14 @@ std::function<void()>& Reopener() {
 
 std::string Code() { return RTrim(DossierCode.c_str()); }
 
-std::string Caption() { return std::string(LoadStr(19860)) + Code(); }
+std::string Caption() { return FillPlaceholder(LoadStr(kCaptionRebuild), Code()); }
 
 }  // namespace
 
 void ShowReindexFailure(gui::Window* parent, const PackResult& result) {
   RuntimeBeep();
   if (result.outcome == PackOutcome::OldGeneration) {
-    gui::MessageBox(parent, LoadStr(19879), Caption(), gui::MB_OK | gui::MB_ICONHAND);
+    gui::MessageBox(parent, LoadStr(kMsgOldGeneration), Caption(), gui::MB_OK | gui::MB_ICONHAND);
     return;
   }
   if (result.outcome == PackOutcome::MarkerFailed) {
@@ -124,15 +147,16 @@ int RebuildDossier(gui::Window* parent, bool rebalance, bool pack) {
   }
   if (!report.unreadable.empty()) {
     RuntimeBeep();
-    gui::MessageBox(parent, LoadStr(29971) + UnreadableAmountLinesText(report.unreadable) + LoadStr(29978),
+    gui::MessageBox(parent,
+                    FillPlaceholder(LoadStr(kMsgUnreadableAmounts), UnreadableAmountLinesText(report.unreadable)),
                     UnreadableAmountsCaption(), gui::MB_OK | gui::MB_ICONEXCLAMATION);
   }
-  const std::string removed = std::to_string(report.removed) + LoadStr(19883);
+  const std::string removed = FillPlaceholder(LoadStr(kLabelRemovedRecords), std::to_string(report.removed));
   if (report.code == 0)
-    WriteLog(LoadStr(22133) + removed);
+    WriteLog(FillPlaceholder(LoadStr(kLogRebuildOk), removed));
   else
-    WriteLog(LoadStr(22134) + std::to_string(report.code) + " - " + removed +
-             (report.totalsRebuilt ? "" : LoadStr(22135)));
+    WriteLog(FillPlaceholders(LoadStr(report.totalsRebuilt ? kLogRebuildError : kLogRebuildErrorNoTotals),
+                              {std::to_string(report.code), removed}));
   return report.code;
 }
 
@@ -140,29 +164,28 @@ const RebuildReport& LastRebuildReport() { return LastReport(); }
 
 std::string RebuildQuestionText(bool euroOnly) {
   const DossierRecord& r = TheDossierRecord;
-  std::string text = LoadStr(19861);
-  text += LoadStr(ConstantIs(27, 'O') ? 19862 : 19863);
-  text += LoadStr(19864);
-  text += LoadStr(19865);
-  text += Code() + LoadStr(19866) + DossierFolder;
-  text += LoadStr(19867) + r.DateDisplay(DossierRecord::DateField::YearStart);
-  text += LoadStr(19868) + r.DateDisplay(DossierRecord::DateField::YearEnd);
+  std::string text = LoadStr(kNoteBackupFirst);
+  text += LoadStr(ConstantIs(27, 'O') ? kNoteRebalanceOn : kNoteRebalanceOff);
+  text += LoadStr(kNoteRemovedToLog);
+  text += FillPlaceholders(LoadStr(kNoteOpenDossier),
+                           {Code(), DossierFolder, r.DateDisplay(DossierRecord::DateField::YearStart),
+                            r.DateDisplay(DossierRecord::DateField::YearEnd)});
   const char mode = r.AnalyticMode();
   const int closing = mode == 'N' ? 0 : (mode == '1' ? 1 : 2);
-  text += LoadStr((euroOnly ? 19872 : 19869) + closing);
+  text += LoadStr((euroOnly ? kAskConfirmFirst : kAskRecalculateFirst) + closing);
   return text;
 }
 
 std::string RebuildEndMessage(const RebuildReport& report) {
-  if (report.code == 0) return LoadStr(19875);
-  std::string text = std::string(LoadStr(19876)) + StrInt(report.code, 5);
+  if (report.code == 0) return LoadStr(kMsgRebuildDone);
+  std::string text = FillPlaceholder(LoadStr(kMsgRebuildIncident), StrInt(report.code, 5));
   // A refused old or damaged dossier was not touched: its box already said why.
   if (report.code != kRebuildOldGeneration && report.code != kRebuildDamagedTable &&
       report.code != kRebuildTooManyLines && report.code != kRebuildRenumberPending &&
       report.code != kRebuildMarkerFailed)
-    text += LoadStr(report.totalsRebuilt ? 19878 : 19877);
+    text += LoadStr(report.totalsRebuilt ? kMsgTotalsRebuilt : kMsgTotalsNotRebuilt);
   if (!report.refusal.empty()) text += "\n\n" + report.refusal + "\n\n";
-  if (report.markerKept) text += LoadStr(19915);
+  if (report.markerKept) text += LoadStr(kMsgMarkerKept);
   return text;
 }
 
@@ -177,7 +200,7 @@ void CmReconstructionDossier() {
   const bool euroOnly = DossierIsEuroOnly();
   const unsigned style = euroOnly ? (gui::MB_YESNO | gui::MB_ICONQUESTION | gui::MB_DEFBUTTON2)
                                   : (gui::MB_YESNOCANCEL | gui::MB_ICONQUESTION | gui::MB_DEFBUTTON3);
-  const int answer = gui::MessageBox(parent, RebuildQuestionText(euroOnly), LoadStr(19881), style);
+  const int answer = gui::MessageBox(parent, RebuildQuestionText(euroOnly), LoadStr(kCaptionAttention), style);
   const bool stop = euroOnly ? answer != gui::IDYES : (answer != gui::IDYES && answer != gui::IDNO);
   if (stop) {
     ReleaseDossierExclusive();

@@ -12,9 +12,17 @@
 #include "platform/gui/dialog.h"
 #include "resources/string_table.h"
 #include "runtime/logfile.h"
+#include "runtime/text.h"
 #include "runtime/xbase.h"
 
 namespace {
+
+// The texts of the reindex, by their ids in the string table.
+constexpr int kCaptionReindex = 19700;           // the dossier's code
+constexpr int kLogReindexError = 22136;          // the file
+constexpr int kLogReindexDone = 22138;           // the code, the files reindexed
+constexpr int kLogTagsFailed = 32019;            // the code, the files without index
+constexpr int kLogReindexPackedDone = 32020;     // the code, the files packed and reindexed
 
 std::string& LastProgressCaption() {
   static std::string caption;
@@ -100,7 +108,7 @@ bool RebuildTablesAndIndexes(gui::Window* owner, bool pack, bool showProgress) {
   PackResult result;
   {
     std::unique_ptr<DossierProgressWindow> window;
-    if (showProgress) window = std::make_unique<DossierProgressWindow>(owner, LoadStr(19700) + code);
+    if (showProgress) window = std::make_unique<DossierProgressWindow>(owner, FillPlaceholder(LoadStr(kCaptionReindex), code));
     ReindexProgress progress(window.get());
     result = PackAndReindexTables(pack, &progress, true);
   }
@@ -118,16 +126,16 @@ bool RebuildTablesAndIndexes(gui::Window* owner, bool pack, bool showProgress) {
     return true;
   }
   if (!result.ok()) {
-    WriteLog(LoadStr(22136) + result.dataPath);
+    WriteLog(FillPlaceholder(LoadStr(kLogReindexError), result.dataPath));
     ShowReindexFailure(owner, result);
     return false;
   }
   // A tag builder that failed has shown its engine error: the dossier cannot be used.
   if (result.tagFailures > 0) {
-    WriteLog(LoadStr(22136) + code + " - " + std::to_string(result.tagFailures) + LoadStr(22137));
+    WriteLog(FillPlaceholders(LoadStr(kLogTagsFailed), {code, std::to_string(result.tagFailures)}));
     return false;
   }
-  WriteLog(LoadStr(22138) + code + " - " + std::to_string(result.reindexed) + LoadStr(22506) +
-           (pack ? LoadStr(22139) : ""));
+  WriteLog(FillPlaceholders(LoadStr(pack ? kLogReindexPackedDone : kLogReindexDone),
+                            {code, std::to_string(result.reindexed)}));
   return true;
 }

@@ -19,6 +19,7 @@
 #include "resources/string_table.h"
 #include "runtime/code_helpers.h"
 #include "runtime/session_registry.h"
+#include "runtime/text.h"
 #include "runtime/xbase.h"
 #include "shell/handlers.h"
 #include "shell/mdi_client.h"
@@ -36,13 +37,23 @@ gui::Window* Owner() {
 // Waiting window messages are let through once every this many records.
 constexpr long kPumpEvery = 256;
 
+// The texts of the renumbering, by their ids in the string table.
+constexpr int kCaptionRenumber = 3474;
+constexpr int kAskRenumber = 3475;
+constexpr int kLabelRenumberProgress = 3476;  // the dossier's code
+constexpr int kMsgRenumberDone = 3477;        // the next piece's number
+constexpr int kMsgTooManyPieces = 3478;
+constexpr int kMsgTableNotExclusive = 3479;   // the file
+constexpr int kMsgRenumberStopped = 3480;
+constexpr int kMsgPlanStale = 22140;          // the file
+
 // The progress window and the cursor while the run works; the second line
 // ends with the share of the run done, in percent.
 class WindowObserver : public RenumberObserver {
  public:
   explicit WindowObserver(gui::Window* owner) : dialog_(owner, true), progress_(0, nullptr) {
     if (dialog_.Create()) {
-      dialog_.SetCaption(LoadStr(3476) + std::string(RTrim(DossierCode.c_str())));
+      dialog_.SetCaption(FillPlaceholder(LoadStr(kLabelRenumberProgress), RTrim(DossierCode.c_str())));
       dialog_.Show(gui::SW_SHOWNORMAL);
       dialog_.SetFocus();
       shown_ = true;
@@ -115,7 +126,8 @@ void CmRenumeroterPieces() {
   }
   CloseAllTables();
   gui::MessageBeep(0);
-  if (gui::MessageBox(owner, LoadStr(3475), LoadStr(3474), gui::MB_YESNO | gui::MB_ICONSTOP) != gui::IDYES) {
+  if (gui::MessageBox(owner, LoadStr(kAskRenumber), LoadStr(kCaptionRenumber), gui::MB_YESNO | gui::MB_ICONSTOP) !=
+      gui::IDYES) {
     GiveBack(true);
     return;
   }
@@ -134,33 +146,33 @@ bool RunRenumberingWindow(gui::Window* owner, const std::function<void()>& after
   gui::MessageBeep(0);
   switch (result.outcome) {
     case RenumberOutcome::Done:
-      gui::MessageBox(owner, LoadStr(3477) + std::string(StrZero(result.nextNumber, 0)) + "\n\n\n", LoadStr(3474),
-                      gui::MB_OK | gui::MB_ICONQUESTION);
+      gui::MessageBox(owner, FillPlaceholder(LoadStr(kMsgRenumberDone), StrZero(result.nextNumber, 0)),
+                      LoadStr(kCaptionRenumber), gui::MB_OK | gui::MB_ICONQUESTION);
       break;
     case RenumberOutcome::TooManyPieces:
-      gui::MessageBox(owner, LoadStr(3478), LoadStr(3474), gui::MB_OK | gui::MB_ICONSTOP);
+      gui::MessageBox(owner, LoadStr(kMsgTooManyPieces), LoadStr(kCaptionRenumber), gui::MB_OK | gui::MB_ICONSTOP);
       break;
     case RenumberOutcome::TooManyLines:
-      gui::MessageBox(owner, TooManyLinesMessage(result.failedTable), LoadStr(3474), gui::MB_OK | gui::MB_ICONSTOP);
-      break;
-    case RenumberOutcome::PlanStale:
-      gui::MessageBox(owner,
-                      LoadStr(22140) + result.failedTable + "\n\n\n",
-                      LoadStr(3474), gui::MB_OK | gui::MB_ICONSTOP);
-      break;
-    case RenumberOutcome::TableFailed:
-      gui::MessageBox(owner, LoadStr(3479) + result.failedTable + "\n\n\n", LoadStr(3474),
+      gui::MessageBox(owner, TooManyLinesMessage(result.failedTable), LoadStr(kCaptionRenumber),
                       gui::MB_OK | gui::MB_ICONSTOP);
       break;
+    case RenumberOutcome::PlanStale:
+      gui::MessageBox(owner, FillPlaceholder(LoadStr(kMsgPlanStale), result.failedTable), LoadStr(kCaptionRenumber),
+                      gui::MB_OK | gui::MB_ICONSTOP);
+      break;
+    case RenumberOutcome::TableFailed:
+      gui::MessageBox(owner, FillPlaceholder(LoadStr(kMsgTableNotExclusive), result.failedTable),
+                      LoadStr(kCaptionRenumber), gui::MB_OK | gui::MB_ICONSTOP);
+      break;
     case RenumberOutcome::Stopped:
-      gui::MessageBox(owner, LoadStr(3480), LoadStr(3474), gui::MB_OK | gui::MB_ICONSTOP);
+      gui::MessageBox(owner, LoadStr(kMsgRenumberStopped), LoadStr(kCaptionRenumber), gui::MB_OK | gui::MB_ICONSTOP);
       break;
     case RenumberOutcome::WriteRefused:
     case RenumberOutcome::WriteRefusedUndone:
-      gui::MessageBox(owner, RenumberRefusalMessage(result), LoadStr(3474), gui::MB_OK | gui::MB_ICONSTOP);
+      gui::MessageBox(owner, RenumberRefusalMessage(result), LoadStr(kCaptionRenumber), gui::MB_OK | gui::MB_ICONSTOP);
       break;
     case RenumberOutcome::MarkerFailed:
-      gui::MessageBox(owner, DossierRunMarkerRefusal(result.failedTable), LoadStr(3474),
+      gui::MessageBox(owner, DossierRunMarkerRefusal(result.failedTable), LoadStr(kCaptionRenumber),
                       gui::MB_OK | gui::MB_ICONSTOP);
       break;
   }

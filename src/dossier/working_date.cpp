@@ -16,11 +16,18 @@
 #include "resources/command_ids.h"
 #include "resources/string_table.h"
 #include "runtime/inifiles.h"
+#include "runtime/text.h"
 #include "runtime/xbase.h"
 #include "shell/enablers.h"
 #include "shell/mdi_client.h"
 
 namespace {
+
+// The texts of the working date, by their ids in the string table.
+constexpr int kPackedDossierKeys = 13;   // the dossier INI's keys packed side by side
+constexpr int kC10CodeTag = 21;          // the general file's code tag, its first 7 characters
+constexpr int kGeneralRecordKey = 1105;  // the key of the general file's record "0"
+constexpr int kTitleWorkingDate = 2494;  // the dossier's code
 
 }  // namespace
 
@@ -30,11 +37,11 @@ bool AutomaticImportPosted = false;
 void CmFichierDateTravail() {
   if (CommandWindow != nullptr && !CommandWindow->CloseChildren()) return;
   CloseAllTables();
-  const std::string tag = std::string(LoadStr(21)).substr(0, 7);
-  if (TableC10 != nullptr && TableC10->OpenShared(PathC10(), tag) && TableC10->Seek(tag, LoadStr(1105))) {
+  const std::string tag = std::string(LoadStr(kC10CodeTag)).substr(0, 7);
+  if (TableC10 != nullptr && TableC10->OpenShared(PathC10(), tag) && TableC10->Seek(tag, LoadStr(kGeneralRecordKey))) {
     ReadC10Texts();
     TDFicAProposDossier dialog(gui::Window::FromHandle(MainWindowHandle), TDFicAProposDossier::kWorkingDateMode);
-    dialog.SetCaption(LoadStr(2494) + std::string(AllTrim(DossierCode.c_str())));
+    dialog.SetCaption(FillPlaceholder(LoadStr(kTitleWorkingDate), AllTrim(DossierCode.c_str())));
     // A refused lock leaves the stored date as it was; the one in memory changed.
     if (dialog.Execute(gui::MB_TASKMODAL) == gui::IDOK) WriteWorkingDateToC10();
   }
@@ -42,9 +49,9 @@ void CmFichierDateTravail() {
   CloseAllTables();
 
   // Automatic import of ASCII entries, else the automatic start.
-  // Section "ImportAuto" and key "FichierImport", cut from the packed key string 13.
-  const std::string section = SubStr(LoadStr(13), 49, 10);
-  const std::string key = SubStr(LoadStr(13), 59, 13);
+  // Section "ImportAuto" and key "FichierImport", cut from the packed keys.
+  const std::string section = SubStr(LoadStr(kPackedDossierKeys), 49, 10);
+  const std::string key = SubStr(LoadStr(kPackedDossierKeys), 59, 13);
   std::string import = DossierIniGet(section.c_str(), key.c_str(), "");
   if (IsBlank(import)) import = IniGetString(key.c_str(), "");
   if (!IsBlank(import) && platform::FileExists(import) && CommandWindow != nullptr) {

@@ -49,6 +49,10 @@ namespace {
 
 using gui::ModalSeam;
 
+// The questions asked until the backup or the restore has ended, by their ids in the string table.
+constexpr int kAskBackupEnded = 2268;
+constexpr int kAskRestoreEnded = 2269;
+
 class BackupMenuTest : public DossierOpenTest {
  protected:
   void SetUp() override {
@@ -269,7 +273,7 @@ TEST_F(BackupMenuTest, RestoreGivesTheFilesTheirRightsBack) {
   EXPECT_EQ(progressLine_, "Restauration du dossier 'DEMO' - CRESTA9.BAT en cours");
   // The batch file did not fail, and the end says what was restored.
   ASSERT_EQ(Boxes().size(), 2u) << ShownTexts();
-  EXPECT_EQ(Boxes()[0], LoadStr(2269));
+  EXPECT_EQ(Boxes()[0], LoadStr(kAskRestoreEnded));
   EXPECT_EQ(Boxes()[1].rfind(std::string("\n\n\nDossier 'DEMO' restaur\xE9"), 0), 0u) << Boxes()[1];
   EXPECT_TRUE(OpenOn("DEMO"));
   for (const auto& [name, perms] : before) {
@@ -311,7 +315,7 @@ TEST_F(BackupMenuTest, SlowBatchFileLetsTheWindowSystemWork) {
   EXPECT_TRUE(held);
   EXPECT_TRUE(greyed);
   EXPECT_EQ(line, "Sauvegarde du dossier: DEMO - CSAUVE9.BAT en cours");
-  EXPECT_EQ(Boxes(), std::vector<std::string>{LoadStr(2268)});  // ended well: no failure told
+  EXPECT_EQ(Boxes(), std::vector<std::string>{LoadStr(kAskBackupEnded)});  // ended well: no failure told
   EXPECT_EQ(RunningBatchWindow(), nullptr);
   EXPECT_TRUE(OpenOn("DEMO"));
 }
@@ -341,7 +345,7 @@ TEST_F(BackupMenuTest, FailingBatchFileShowsItsLastLines) {
     const std::string lines = "bruit 4\nbruit 5\nbruit 6\nbruit 7\nbruit 8\nlha: disque plein (/media/cl\xE9)";
     EXPECT_NE(text.find("le code 5.\n\nSes derniers messages:\n" + lines + "\n\n"), std::string::npos) << text;
     EXPECT_EQ(text.find("Voyez le message du programme"), std::string::npos);
-    EXPECT_NE(text.find(LoadStr(c.id == 20723 ? 2268 : 2269)), std::string::npos);
+    EXPECT_NE(text.find(LoadStr(c.id == 20723 ? kAskBackupEnded : kAskRestoreEnded)), std::string::npos);
     const std::string log = ReadAll(platform::DiskPath(LogPath(".txt")));
     const std::string head = std::string(c.run) + " '9' - ";
     EXPECT_NE(log.find(head + "Erreur 5"), std::string::npos) << log;

@@ -10,6 +10,10 @@ namespace {
 using gui::ModalKind;
 using gui::ModalSeam;
 
+// The texts looked for, by their ids in the string table.
+constexpr int kMsgNotExclusive = 2259;
+constexpr int kAskBackupEnded = 2268;
+
 class BackupTest : public DossierFixture {};
 
 TEST_F(BackupTest, BatchFileReceivesEachValueAsOneArgument) {
@@ -71,7 +75,7 @@ TEST_F(BackupTest, FailingBatchFileIsToldInTheEndQuestion) {
   const std::string question = ModalSeam::LastShown()->text;
   EXPECT_NE(question.find("a \xE9" "chou\xE9: le programme s'est termin\xE9 avec le code 4"), std::string::npos);
   EXPECT_NE(question.find("Sauvegarde '9' - " + program_ + "CSAUVE9.BAT"), std::string::npos);
-  EXPECT_NE(question.find(LoadStr(2268)), std::string::npos);
+  EXPECT_NE(question.find(LoadStr(kAskBackupEnded)), std::string::npos);
   EXPECT_NE(ReadText(LogPath(".txt")).find("Sauvegarde '9' - Erreur 4"), std::string::npos);
 }
 
@@ -91,7 +95,7 @@ TEST_F(BackupTest, DossierHeldByAnotherStationIsRefusedAndUnchanged) {
 
   EXPECT_TRUE(launched_.empty());
   ASSERT_EQ(dossier_test::Boxes().size(), 2u);
-  for (const std::string& box : dossier_test::Boxes()) EXPECT_NE(box.find(LoadStr(2259)), std::string::npos);
+  for (const std::string& box : dossier_test::Boxes()) EXPECT_NE(box.find(LoadStr(kMsgNotExclusive)), std::string::npos);
   EXPECT_TRUE(ModalSeam::Shown().empty());
   EXPECT_EQ(FolderFiles(folder_), before);
   EXPECT_EQ(GetDossierState(), ' ');

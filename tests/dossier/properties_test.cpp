@@ -4,6 +4,7 @@
 #include "dossier/dossier_properties.h"
 #include "dossier/working_date.h"
 #include "resources/string_table.h"
+#include "runtime/text.h"
 
 namespace backup_test {
 namespace {
@@ -11,6 +12,14 @@ namespace {
 using gui::ModalKind;
 using gui::ModalSeam;
 using D = TDFicAProposDossier;
+
+// The refusals and the question of the dialog, by their ids in the string table.
+constexpr int kMsgBadEuroRate = 1188;
+constexpr int kMsgBadWorkingDate = 1192;
+constexpr int kMsgYearDatesInconsistent = 1195;
+constexpr int kMsgNameIncomplete = 1196;
+constexpr int kMsgWorkingBeforeYear = 1197;
+constexpr int kAskLaterYearStart = 2509;  // the stored start of the year
 
 class PropertiesTest : public DossierFixture {
  protected:
@@ -27,15 +36,15 @@ TEST_F(PropertiesTest, RefusalsOnOk) {
     int message;
     int focus;
   } cases[] = {
-      {1, {{D::kWorkingDate, "31/02/24"}}, 1192, D::kWorkingDate},
-      {1, {{D::kWorkingDate, "31/12/23"}}, 1197, D::kWorkingDate},
-      {2, {{D::kPostalCode, ""}, {D::kSiren, ""}}, 1196, D::kPostalCode},
+      {1, {{D::kWorkingDate, "31/02/24"}}, kMsgBadWorkingDate, D::kWorkingDate},
+      {1, {{D::kWorkingDate, "31/12/23"}}, kMsgWorkingBeforeYear, D::kWorkingDate},
+      {2, {{D::kPostalCode, ""}, {D::kSiren, ""}}, kMsgNameIncomplete, D::kPostalCode},
       {2,
        {{D::kPostalCode, "75001"}, {D::kTown, "PARIS"}, {D::kYearStart, "01/06/24"}, {D::kYearEnd, "31/05/24"}},
-       1195,
+       kMsgYearDatesInconsistent,
        D::kYearEnd},
       // The rate is tested in every mode, whatever the currency setting.
-      {1, {{D::kParity, "0"}}, 1188, D::kParity},
+      {1, {{D::kParity, "0"}}, kMsgBadEuroRate, D::kParity},
   };
   DossierIniSet("Monnaie", "SeulementEnEuros", "N");
   for (const Case& c : cases) {
@@ -72,9 +81,11 @@ TEST_F(PropertiesTest, PropertiesAreWrittenToTheRecordAndToC10) {
     d.SetCheck(D::kEuroMain, gui::BST_UNCHECKED);
   });
   ModalSeam::QueueMessageBoxAnswer(gui::IDYES);
+  const std::string storedStart = TheDossierRecord.Get(DossierRecord::kYearStartPos, 8);
   CmFichierAProposDossier();
   ASSERT_EQ(ModalSeam::Shown().size(), 2u);
-  EXPECT_EQ(ModalSeam::Shown()[1].text.rfind(LoadStr(2509), 0), 0u);
+  // The question names the start of the year as it was stored.
+  EXPECT_EQ(ModalSeam::Shown()[1].text, FillPlaceholder(LoadStr(kAskLaterYearStart), storedStart));
 
   TheDossierRecord.Clear();
   ASSERT_TRUE(TableC10->OpenShared(PathC10(), "C10CODE"));

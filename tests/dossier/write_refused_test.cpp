@@ -43,6 +43,8 @@ using kill_matrix::DossierRecords;
 constexpr const char* kDiskFull = "disque plein";
 // "the dossier was put back" and "the run was not started": the runs' end texts after a refusal.
 constexpr int kMsgDossierPutBack = 29256, kMsgRunNotStarted = 19898;
+// The rebuild's end text when its marker stays for the next opening.
+constexpr int kMsgRebuildMarkerKept = 19915;
 
 // A dossier of one calendar year kept in euros.
 std::function<void(DemoOptions&)> Year(int y) {
@@ -189,7 +191,7 @@ TEST_F(WriteRefusedTest, ARebuildRefusedAWriteSaysSoAndIsRunAgainAtTheOpening) {
     EXPECT_NE(told.find(kDiskFull), std::string::npos) << told;
     const bool marked = DossierRunMarkerExists();
     EXPECT_EQ(report.markerKept, marked);
-    EXPECT_EQ(marked, told.find(LoadStr(19915)) != std::string::npos) << told;
+    EXPECT_EQ(marked, told.find(LoadStr(kMsgRebuildMarkerKept)) != std::string::npos) << told;
     Close();
 
     const DossierRecords now = Records(a);
