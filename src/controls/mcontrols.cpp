@@ -25,6 +25,12 @@ gui::ControlTemplate TemplateItem(gui::ControlKind kind, int id) {
 // Private message: after the combo lost the focus, see who took it.
 constexpr unsigned kCheckLeave = gui::WM_USER + 0x7E01;
 
+// The line end of copied lines, and the cursors of a long copy (one id each, in turn), by their ids
+// in the string table.
+constexpr int kLineEnd = 54;
+constexpr int kBusyFrameFirst = 518;
+constexpr int kBusyFrameCount = 8;
+
 }  // namespace
 
 // ---- Shared keys -------------------------------------------------------------
@@ -293,18 +299,18 @@ bool MListBox::CopySelectedLine() {
     gui::MessageBeep(0);
     return false;
   }
-  gui::SetClipboardText(text + LoadStr(54));
+  gui::SetClipboardText(text + LoadStr(kLineEnd));
   return true;
 }
 
 bool MListBox::CopyAllLines() {
   std::string all;
   std::vector<std::string> frames;
-  for (int id = 518; id <= 525; ++id) frames.emplace_back(LoadStr(id));
+  for (int k = 0; k < kBusyFrameCount; ++k) frames.emplace_back(LoadStr(kBusyFrameFirst + k));
   gui::AnimatedCursor cursor(frames);
   for (int i = 0; i < GetCount(); ++i) {
     all += Trimmed(GetString(i));
-    all += LoadStr(54);
+    all += LoadStr(kLineEnd);
     if (i % 64 == 0) cursor.Step();
   }
   gui::SetArrowCursor();

@@ -21,6 +21,9 @@ MEdit* CalculatorEdit = nullptr;
 
 namespace {
 
+// The texts shown here, by their ids in the string table.
+constexpr int kPositionSeparator = 1005;
+
 // Private message: after the focus left, see who took it.
 constexpr unsigned kCheckLeave = gui::WM_USER + 0x7E01;
 
@@ -497,7 +500,7 @@ void MEdit::UpdateCaretInfo() {
     }
   }
   if (positionStatic_ != nullptr) {
-    positionStatic_->SetText(std::string(FormatNumber(5, 0, false, caret + 1)) + LoadStr(1282) +
+    positionStatic_->SetText(std::string(FormatNumber(5, 0, false, caret + 1)) + LoadStr(kPositionSeparator) +
                              FormatNumber(5, 0, false, fieldWidth_));
     positionStatic_->DrawFrame();
   }

@@ -22,6 +22,20 @@
 
 namespace {
 
+// The texts shown here, by their ids in the string table.
+constexpr int kLabelCreatedHeader = 184;
+constexpr int kLogHeaderTotalTooLarge = 22001;
+constexpr int kMsgHeaderTotalTooLarge = 22003;
+constexpr int kCaptionAttention = 52;
+constexpr int kLogAccountBlank = 22005;
+constexpr int kLabelCreatedAccount = 181;
+constexpr int kLabelCreatedCollective = 182;
+constexpr int kCollectiveFillerDigit = 1109;
+constexpr int kLogCollectiveBlank = 22006;
+constexpr int kLabelCreatedCollectiveAccount = 183;
+constexpr int kLabelCreatedSection = 185;
+constexpr int kLogHeaderBlank = 22007;
+
 constexpr int kCodeLength = 8;
 constexpr int kHeaderTotalWidth = 14;
 constexpr int kContextSave = 2010;
@@ -199,7 +213,7 @@ bool MoveHeaderField(std::string& text, const TotalsOperation& operation, double
 
 // A missing journal-month header, labelled with its journal's name when the journal exists.
 bool CreateHeader(Table& general, const std::string& header, int codeWidth) {
-  std::string label = LoadStr(184);
+  std::string label = LoadStr(kLabelCreatedHeader);
   const std::string journal = header.size() > 4 ? header.substr(4, 3) : "";
   if (!IsBlank(journal) && general.Seek("C10CODE", ("J" + BlankPadded(journal, codeWidth)).c_str()) &&
       !general.IsDeleted())
@@ -208,12 +222,10 @@ bool CreateHeader(Table& general, const std::string& header, int codeWidth) {
 }
 
 void ReportHeaderOverflow(const std::string& code) {
-  WriteLog(LoadStr(22001) + code +
-           LoadStr(22002));
-  const std::string message = LoadStr(22003) + code +
-                              LoadStr(22004);
+  WriteLog(FillPlaceholder(LoadStr(kLogHeaderTotalTooLarge), code));
+  const std::string message = FillPlaceholder(LoadStr(kMsgHeaderTotalTooLarge), code);
   RuntimeBeep();
-  RuntimeMessage(LoadStr(52), message.c_str(), kMbIconExclamation);
+  RuntimeMessage(LoadStr(kCaptionAttention), message.c_str(), kMbIconExclamation);
 }
 
 }  // namespace
@@ -238,12 +250,12 @@ bool MajCompteC20(const char* code, const char* operation, double amount1, doubl
   const TotalsOperation moving(operation);
   // A blank code would become "00000000" below and post to an account nobody asked for.
   if (IsBlank(account)) {
-    LogRefused("MAJCOMPTEC20", LoadStr(22005), moving, amount1, amount2);
+    LogRefused("MAJCOMPTEC20", LoadStr(kLogAccountBlank), moving, amount1, amount2);
     return false;
   }
   account = NormalizeAccount(account);
   const std::string accountKey = BlankPadded(account, kCodeLength);
-  if (!SeekOrCreate(accounts, "C20CODE", accountKey, {{1, account}, {2, LoadStr(181)}})) return false;
+  if (!SeekOrCreate(accounts, "C20CODE", accountKey, {{1, account}, {2, LoadStr(kLabelCreatedAccount)}})) return false;
   bool written = AddToAccountTotals(moving, amount1, amount2);
 
   if (account[0] < 'A' || account[0] > 'Z') return written;
@@ -251,16 +263,20 @@ bool MajCompteC20(const char* code, const char* operation, double amount1, doubl
   const std::string letter(1, account[0]);
   const std::string collectiveKey = "B" + BlankPadded(letter, general.isOpen ? general.FieldWidth(2) : 0);
   if (!SeekOrCreate(general, "C10CODE", collectiveKey,
-                    {{1, "B"}, {2, letter}, {3, LoadStr(182)}, {4, std::string(8, LoadStr(1109)[0])}})) {
+                    {{1, "B"},
+                     {2, letter},
+                     {3, LoadStr(kLabelCreatedCollective)},
+                     {4, std::string(8, LoadStr(kCollectiveFillerDigit)[0])}})) {
     accounts.Seek("C20CODE", accountKey.c_str());
     return false;
   }
   std::string collective = TrimmedRight(Cut(general.GetField(4), kCodeLength));
   if (IsBlank(collective)) {
-    LogRefused("MAJCOMPTEC20", LoadStr(22006) + account, moving, amount1, amount2);
+    LogRefused("MAJCOMPTEC20", LoadStr(kLogCollectiveBlank) + account, moving, amount1, amount2);
   } else {
     collective = NormalizeAccount(collective);
-    written = SeekOrCreate(accounts, "C20CODE", collective, {{1, collective}, {2, LoadStr(183)}}) &&
+    written = SeekOrCreate(accounts, "C20CODE", collective,
+                           {{1, collective}, {2, LoadStr(kLabelCreatedCollectiveAccount)}}) &&
               AddToAccountTotals(moving, amount1, amount2) && written;
   }
   accounts.Seek("C20CODE", accountKey.c_str());
@@ -274,7 +290,7 @@ bool MajAnalC30(const char* code, const char* operation, double amount1, double 
   const TotalsOperation moving(operation);
   if (IsBlank(section)) return true;
   const std::string key = BlankPadded(section, kCodeLength);
-  if (!SeekOrCreate(sections, "C30CODE", key, {{1, section}, {2, LoadStr(185)}})) return false;
+  if (!SeekOrCreate(sections, "C30CODE", key, {{1, section}, {2, LoadStr(kLabelCreatedSection)}})) return false;
   const std::string text = sections.RecordToText(1);
   if (!LockForTotals(sections, text)) return false;
   const bool moved = MoveTotals(sections, kSectionTotals, moving, amount1, amount2);
@@ -289,7 +305,7 @@ bool MajCentC10(const char* code, const char* operation, double amount1, double 
   const std::string header = Cut(code, kCodeLength);
   const TotalsOperation moving(operation);
   if (IsBlank(header)) {
-    LogRefused("MAJCENTC10", LoadStr(22007), moving, amount1, amount2);
+    LogRefused("MAJCENTC10", LoadStr(kLogHeaderBlank), moving, amount1, amount2);
     return false;
   }
   const int codeWidth = general.isOpen ? general.FieldWidth(2) : 0;
@@ -366,25 +382,30 @@ std::vector<std::string> AccountTotalsCodes(const char* code) {
   Table& general = *TableC10;
   std::string account = Cut(code, kCodeLength);
   if (IsBlank(account)) {
-    LogRefused("MAJCOMPTEC20", LoadStr(22005), TotalsOperation("+D"), 0, 0);
+    LogRefused("MAJCOMPTEC20", LoadStr(kLogAccountBlank), TotalsOperation("+D"), 0, 0);
     return codes;
   }
   account = NormalizeAccount(account);
-  if (!SeekOrCreate(accounts, "C20CODE", AccountKey(account), {{1, account}, {2, LoadStr(181)}})) return codes;
+  if (!SeekOrCreate(accounts, "C20CODE", AccountKey(account), {{1, account}, {2, LoadStr(kLabelCreatedAccount)}}))
+    return codes;
   codes.push_back(account);
   if (account[0] < 'A' || account[0] > 'Z') return codes;
   const std::string letter(1, account[0]);
   const std::string collectiveKey = "B" + BlankPadded(letter, general.isOpen ? general.FieldWidth(2) : 0);
   if (!SeekOrCreate(general, "C10CODE", collectiveKey,
-                    {{1, "B"}, {2, letter}, {3, LoadStr(182)}, {4, std::string(8, LoadStr(1109)[0])}}))
+                    {{1, "B"},
+                     {2, letter},
+                     {3, LoadStr(kLabelCreatedCollective)},
+                     {4, std::string(8, LoadStr(kCollectiveFillerDigit)[0])}}))
     return codes;
   std::string collective = TrimmedRight(Cut(general.GetField(4), kCodeLength));
   if (IsBlank(collective)) {
-    LogRefused("MAJCOMPTEC20", LoadStr(22006) + account, TotalsOperation("+D"), 0, 0);
+    LogRefused("MAJCOMPTEC20", LoadStr(kLogCollectiveBlank) + account, TotalsOperation("+D"), 0, 0);
     return codes;
   }
   collective = NormalizeAccount(collective);
-  if (SeekOrCreate(accounts, "C20CODE", collective, {{1, collective}, {2, LoadStr(183)}})) codes.push_back(collective);
+  if (SeekOrCreate(accounts, "C20CODE", collective, {{1, collective}, {2, LoadStr(kLabelCreatedCollectiveAccount)}}))
+    codes.push_back(collective);
   return codes;
 }
 
@@ -404,7 +425,7 @@ bool ReadHeaderRecord(const std::string& code, TotalsCents* now) {
 bool MoveAccountRecord(const std::string& code, const TotalsCents& move, const TotalsBefore& before) {
   if (TableC20 == nullptr) return false;
   Table& table = *TableC20;
-  if (!SeekOrCreate(table, "C20CODE", AccountKey(code), {{1, code}, {2, LoadStr(181)}})) return false;
+  if (!SeekOrCreate(table, "C20CODE", AccountKey(code), {{1, code}, {2, LoadStr(kLabelCreatedAccount)}})) return false;
   const std::string text = table.RecordToText(1);
   if (!LockForTotals(table, text)) return false;
   const TotalsCents now = AccountTotalsNow(table);

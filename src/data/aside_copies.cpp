@@ -12,6 +12,18 @@ namespace {
 
 constexpr const char* kExtensions[] = {".dbf", ".mdx", ".dbt"};
 
+// The texts shown here, by their ids in the string table.
+constexpr int kMsgCopyRefused = 22009;
+constexpr int kMsgPutBackUnreadable = 22011;
+constexpr int kMsgAsideFolderUnknown = 22012;
+constexpr int kMsgAsideFolderMissing = 22013;
+constexpr int kMsgCopyNotListed = 22014;
+constexpr int kMsgCopyMissing = 22015;
+constexpr int kMsgCopyDamaged = 22016;
+constexpr int kMsgPutBackNoteNotOnDisk = 22017;
+constexpr int kMsgWorkFileNotRemoved = 22018;
+constexpr int kMsgDossierNotOnDisk = 22019;
+constexpr int kMsgPutBackRefused = 22020;
 constexpr int kMsgAsideFolderRefused = 22008;  // "dossier des copies impossible: " + the folder
 constexpr int kMsgCopiesNotOnDisk = 22010;     // "copies non écrites sur le disque dans " + the folder
 
@@ -86,7 +98,7 @@ bool MakeAsideCopies(const std::string& dossierFolder, const std::string& name, 
       const bool full = platform::FailedForWantOfRoom();
       RemoveFolder(aside);
       if (error != nullptr)
-        *error = LoadStr(22009) + dossierFolder + file + LoadStr(22483) + aside +
+        *error = FillPlaceholders(LoadStr(kMsgCopyRefused), {dossierFolder + file, aside}) +
                  (full ? ": " + DiskFullText(aside + file) : std::string());
       return false;
     }
@@ -125,7 +137,7 @@ bool TableSound(const std::string& dbf, std::string* error) {
   if (rc == dbase::DBIERR_NONE) rc = dbase::DbiCheckIndex(cur, true);
   if (cur != nullptr) dbase::DbiCloseCursor(&cur);
   if (rc == dbase::DBIERR_NONE) return true;
-  if (error != nullptr) *error = LoadStr(22011) + std::to_string(rc) + "): " + dbf;
+  if (error != nullptr) *error = FillPlaceholders(LoadStr(kMsgPutBackUnreadable), {std::to_string(rc), dbf});
   return false;
 }
 
@@ -174,27 +186,26 @@ bool AsideCopiesComplete(const std::string& dossierFolder, const AsideCopies& co
     if (error != nullptr) *error = why;
     return false;
   };
-  if (!SubFolderName(copies.folder)) return refuse(LoadStr(22012));
+  if (!SubFolderName(copies.folder)) return refuse(LoadStr(kMsgAsideFolderUnknown));
   const std::string aside = dossierFolder + copies.folder;
   const std::set<std::string> putBack = NoteLines(NotePath(dossierFolder, copies));
-  if (!platform::DirectoryExists(aside) && putBack.empty()) return refuse(LoadStr(22013) + aside);
+  if (!platform::DirectoryExists(aside) && putBack.empty()) return refuse(LoadStr(kMsgAsideFolderMissing) + aside);
   std::set<std::string> listed;
   for (const std::string& f : copies.files) listed.insert(LowerAscii(f));
   // A copy the list does not name: the list is short, and a put-back would take its table's
   // files for files the run made.
   for (const std::string& file : platform::ListFiles(aside))
-    if (listed.count(LowerAscii(file)) == 0)
-      return refuse(LoadStr(22014) + aside + file);
+    if (listed.count(LowerAscii(file)) == 0) return refuse(LoadStr(kMsgCopyNotListed) + aside + file);
   for (const std::string& f : copies.files) {
     if (!platform::FileExists(aside + f)) {
       // Gone from the sub-folder: put in place by a put-back that stopped, or lost.
       const std::string target = platform::ResolveName(dossierFolder, f);
-      if (putBack.count(f + "\t" + KeptIdentity(target)) == 0) return refuse(LoadStr(22015) + aside + f);
+      if (putBack.count(f + "\t" + KeptIdentity(target)) == 0) return refuse(LoadStr(kMsgCopyMissing) + aside + f);
       continue;
     }
     const std::string name = LowerAscii(f);
     if (name.size() > 4 && name.compare(name.size() - 4, 4, ".dbf") == 0 && !WholeCopy(aside + f))
-      return refuse(LoadStr(22016) + aside + f);
+      return refuse(LoadStr(kMsgCopyDamaged) + aside + f);
   }
   return true;
 }
@@ -211,11 +222,11 @@ bool PutBackAsideCopies(const std::string& dossierFolder, const AsideCopies& cop
     // the tables from going back: the put-back goes on without it. Stopped half-way, it would
     // then leave the next opening a copy missing, which that opening names, changing nothing.
     if (!platform::WriteFileAtomic(note, text) && !platform::FailedForWantOfRoom()) {
-      if (error != nullptr) *error = LoadStr(22017) + note;
+      if (error != nullptr) *error = LoadStr(kMsgPutBackNoteNotOnDisk) + note;
       return false;
     }
     if (!platform::SyncFolder(dossierFolder)) {
-      if (error != nullptr) *error = LoadStr(22017) + note;
+      if (error != nullptr) *error = LoadStr(kMsgPutBackNoteNotOnDisk) + note;
       return false;
     }
   }
@@ -230,10 +241,10 @@ bool PutBackAsideCopies(const std::string& dossierFolder, const AsideCopies& cop
   for (const std::string& file : platform::ListFiles(dossierFolder)) {
     if (!LeftoverOf(LowerAscii(file), copies.bases) || platform::RemoveFile(dossierFolder + file)) continue;
     back = false;
-    if (error != nullptr) *error = LoadStr(22018) + dossierFolder + file;
+    if (error != nullptr) *error = LoadStr(kMsgWorkFileNotRemoved) + dossierFolder + file;
   }
   if (!back || !platform::SyncFolder(dossierFolder)) {
-    if (back && error != nullptr) *error = LoadStr(22019) + dossierFolder;
+    if (back && error != nullptr) *error = LoadStr(kMsgDossierNotOnDisk) + dossierFolder;
     return false;
   }
   // Each copy takes its file's place (a copy already put back by an earlier, stopped put-back is
@@ -243,7 +254,7 @@ bool PutBackAsideCopies(const std::string& dossierFolder, const AsideCopies& cop
     const std::string target = platform::ResolveName(dossierFolder, f);
     if (!platform::AtomicRename(aside + f, target)) {
       back = false;
-      if (error != nullptr) *error = LoadStr(22020) + dossierFolder + f;
+      if (error != nullptr) *error = LoadStr(kMsgPutBackRefused) + dossierFolder + f;
     }
   }
   // The files of those tables that had no copy were made by the run.

@@ -17,6 +17,15 @@ bool UseStoredWorkingDate = true;
 
 namespace {
 
+// The texts read here, by their ids in the string table: the tag names of the dossier tables (one
+// id each, C10 first) give the files' prefixes.
+constexpr int kTagNamesFirst = 21;
+constexpr int kFilePrefix = 1003;
+constexpr int kReportDefsFile = 43;
+constexpr int kLetterE = 1083;
+constexpr int kLetterP = 1094;
+constexpr int kDossierRecordKey = 1105;
+
 std::string Folder() {
   std::string f = DossierFolder;
   if (!f.empty() && f.back() != '/') f += '/';
@@ -31,9 +40,9 @@ const char* Result(std::string path) {
 }
 
 // The file prefix of a dossier table is the first three characters of its first tag name
-// (strings 21-27), so file names and tags always agree.
+// (kTagNamesFirst and the six after it), so file names and tags always agree.
 const char* TablePath(int n) {
-  const std::string prefix = Str(21 + n).substr(0, 3);
+  const std::string prefix = Str(kTagNamesFirst + n).substr(0, 3);
   return Result(Folder() + LowerCp1252(prefix + Code()));
 }
 
@@ -46,7 +55,7 @@ void SetDossier(const std::string& folder, const std::string& code) {
 }
 
 const char* PathC10(const char* suffix) {
-  std::string name = LowerCp1252(Str(21).substr(0, 3) + Code() + (suffix != nullptr ? suffix : ""));
+  std::string name = LowerCp1252(Str(kTagNamesFirst).substr(0, 3) + Code() + (suffix != nullptr ? suffix : ""));
   if (suffix == nullptr || suffix[0] == 0) return Result(Folder() + name);
   // A file with its extension (the dossier INI) is found without case.
   std::string folder = Folder();
@@ -61,7 +70,7 @@ const char* PathC60() { return TablePath(5); }
 const char* PathC70() { return TablePath(6); }
 
 std::string DossierTablePathOf(const std::string& folder, const std::string& code) {
-  std::string name = Str(1081) + RTrim(code.c_str());
+  std::string name = Str(kFilePrefix) + RTrim(code.c_str());
   while (name.size() < 8) name += '_';
   return folder + LowerCp1252(name);
 }
@@ -69,27 +78,27 @@ std::string DossierTablePathOf(const std::string& folder, const std::string& cod
 const char* DossierTablePath() { return Result(DossierTablePathOf(Folder(), DossierCode)); }
 
 const char* PathReportDefs(char letter) {
-  std::string name = Str(43);
+  std::string name = Str(kReportDefsFile);
   if (name.size() >= 3) name[2] = letter;
   return Result(ProgramFolder + LowerCp1252(name));
 }
 
 const char* PathCEP() {
-  return Result(Folder() + LowerCp1252(Str(1081) + Str(1083) + Str(1094) + Code()));
+  return Result(Folder() + LowerCp1252(Str(kFilePrefix) + Str(kLetterE) + Str(kLetterP) + Code()));
 }
 
 const char* ExportFileName(const char* extension, const char* namePart) {
   std::string configured = IniGetString("NomFichierExport", "");
   if (configured.size() > 200) configured.resize(200);
   if (!IsBlank(configured)) return Result(configured);
-  return Result(Folder() + LowerCp1252(Str(1081) + (namePart != nullptr ? namePart : "") + Code() +
-                                     (extension != nullptr ? extension : "")));
+  return Result(Folder() + LowerCp1252(Str(kFilePrefix) + (namePart != nullptr ? namePart : "") + Code() +
+                                       (extension != nullptr ? extension : "")));
 }
 
 bool ReadC10Texts() {
   if (TableC10 == nullptr || !TableC10->isOpen) return false;
-  const std::string tag = Str(21).substr(0, 7);
-  if (!TableC10->Seek(tag, Str(1105).c_str())) return false;
+  const std::string tag = Str(kTagNamesFirst).substr(0, 7);
+  if (!TableC10->Seek(tag, Str(kDossierRecordKey).c_str())) return false;
   DossierRecord& record = TheDossierRecord;
   const char level = record.At(DossierRecord::kUserLevelPos);
   const std::string workingDate = record.Get(DossierRecord::kWorkingDatePos, DossierRecord::kDateWidth);

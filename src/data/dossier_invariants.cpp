@@ -31,6 +31,23 @@ constexpr int kStrUnreadableHead = 29971;
 constexpr int kLabelAccount = 22516;  // "Compte"
 constexpr int kLabelSection = 22517;  // "Section"
 
+// The faults the check finds, one line each.
+constexpr int kFaultLineWithoutSort = 32200;
+constexpr int kFaultLineSortCount = 32201;
+constexpr int kFaultHeaderTotals = 22485;
+constexpr int kFaultMonthWithoutHeader = 22487;
+constexpr int kFaultNoCollective = 22488;
+constexpr int kFaultRecordTotals = 32202;
+constexpr int kFaultRecordMissing = 22025;
+constexpr int kFaultsMore = 22489;
+constexpr int kFaultSortPointsNowhere = 32203;
+constexpr int kFaultSortDiffers = 32204;
+constexpr int kFaultLineCancelled = 32205;
+constexpr int kFaultSortCancelled = 32206;
+constexpr int kFaultLineUnreadable = 32207;
+constexpr int kFaultSortUnreadable = 32208;
+constexpr int kMsgDossierFilesNotOpened = 22032;
+
 // Debit and credit in both currencies, in cents.
 struct Sums {
   long long debitF = 0, creditF = 0, debitE = 0, creditE = 0;
@@ -81,8 +98,9 @@ void SortCounts(const std::vector<std::uint8_t> (&sortsOf)[2], const std::functi
     for (std::size_t n = 1; n < sortsOf[pass].size(); ++n) {
       const int k = sortsOf[pass][n];
       if (k == 1) continue;
-      const std::string where = FileName(pass == 1 ? T::kClosed : T::kDraft) + LoadStr(22484) + std::to_string(n);
-      fault(where + (k == 0 ? LoadStr(22021) : ": " + std::to_string(k) + LoadStr(22022)));
+      const std::string file = FileName(pass == 1 ? T::kClosed : T::kDraft), line = std::to_string(n);
+      fault(k == 0 ? FillPlaceholders(LoadStr(kFaultLineWithoutSort), {file, line})
+                   : FillPlaceholders(LoadStr(kFaultLineSortCount), {file, line, std::to_string(k)}));
     }
   }
 }
@@ -125,11 +143,12 @@ void CheckTotals(Table& c10, Table& c20, Table& c30, std::map<std::string, Sums>
     const auto found = months.find(key);
     const Sums lines = found != months.end() ? found->second : Sums{};
     if (!(stored == lines))
-      fault(LoadStr(22485) + TrimmedRight(key.c_str()) + ": " + stored.Text() + LoadStr(22486) + lines.Text());
+      fault(FillPlaceholders(LoadStr(kFaultHeaderTotals), {TrimmedRight(key.c_str()), stored.Text(), lines.Text()}));
     if (found != months.end()) months.erase(found);
   }
   for (const auto& [key, sums] : months)
-    if (!sums.Zero()) fault(LoadStr(22487) + TrimmedRight(key.c_str()) + LoadStr(22023) + sums.Text());
+    if (!sums.Zero())
+      fault(FillPlaceholders(LoadStr(kFaultMonthWithoutHeader), {TrimmedRight(key.c_str()), sums.Text()}));
 
   // Accounts: an auxiliary account's lines count on its collective too.
   std::map<std::string, Sums> wanted = accounts;
@@ -137,7 +156,7 @@ void CheckTotals(Table& c10, Table& c20, Table& c30, std::map<std::string, Sums>
     if (code.empty() || code[0] < 'A' || code[0] > 'Z') continue;
     const auto c = collectives.find(code.substr(0, 1));
     if (c == collectives.end()) {
-      fault(LoadStr(22488) + TrimmedRight(code.c_str()) + LoadStr(22024) + code.substr(0, 1) + "\"");
+      fault(FillPlaceholders(LoadStr(kFaultNoCollective), {TrimmedRight(code.c_str()), code.substr(0, 1)}));
       continue;
     }
     std::string collective = TrimmedRight(c->second.c_str());
@@ -160,11 +179,13 @@ void CheckTotals(Table& c10, Table& c20, Table& c30, std::map<std::string, Sums>
       const auto found = sums.find(code);
       const Sums lines = found != sums.end() ? found->second : Sums{};
       if (!(stored == lines))
-        fault(std::string(what) + " " + TrimmedRight(code.c_str()) + ": " + stored.Text() + LoadStr(22486) + lines.Text());
+        fault(FillPlaceholders(LoadStr(kFaultRecordTotals),
+                               {what, TrimmedRight(code.c_str()), stored.Text(), lines.Text()}));
       if (found != sums.end()) sums.erase(found);
     }
     for (const auto& [code, s] : sums)
-      if (!s.Zero()) fault(std::string(what) + " " + TrimmedRight(code.c_str()) + LoadStr(22025) + s.Text());
+      if (!s.Zero())
+        fault(FillPlaceholders(LoadStr(kFaultRecordMissing), {what, TrimmedRight(code.c_str()), s.Text()}));
   };
   compare(c20, 17, resources::LastingText(kLabelAccount), UnreadableAmountLine::kAccountRecord, wanted);
   compare(c30, 9, resources::LastingText(kLabelSection), UnreadableAmountLine::kSectionRecord, sections);
@@ -181,7 +202,7 @@ std::string DossierInvariants::Report() const {
   std::string out;
   for (const std::string& f : faults_) out += f + "\n";
   if (faultCount_ > static_cast<long>(faults_.size()))
-    out += LoadStr(22489) + std::to_string(faultCount_ - static_cast<long>(faults_.size())) + " autre(s)\n";
+    out += FillPlaceholder(LoadStr(kFaultsMore), std::to_string(faultCount_ - static_cast<long>(faults_.size())));
   if (!unreadable_.empty()) out += LoadStr(kStrUnreadableHead) + UnreadableAmountLinesText(unreadable_);
   return out;
 }
@@ -292,8 +313,8 @@ bool DossierInvariants::CheckFromBlocks() {
     const bool closed = file == T::kClosed;
     std::vector<std::uint8_t>& pointed = sortsOf[closed ? 1 : 0];
     if ((file != T::kDraft && file != T::kClosed) || recno < 1 || static_cast<std::size_t>(recno) >= pointed.size()) {
-      Fault(LoadStr(22490) + std::to_string(r) + LoadStr(22026) + std::string(1, file) +
-            TrimmedRight(lineText.c_str()) + LoadStr(22027));
+      Fault(FillPlaceholders(LoadStr(kFaultSortPointsNowhere),
+                             {std::to_string(r), std::string(1, file) + TrimmedRight(lineText.c_str())}));
       return;
     }
     if (pointed[static_cast<std::size_t>(recno)] < 255) ++pointed[static_cast<std::size_t>(recno)];
@@ -315,15 +336,15 @@ bool DossierInvariants::CheckFromBlocks() {
       FieldTextOf(c60, k.sortField, record, sortText);
       FieldTextOf(lines, lineField, line, lineText);
       if (sortText != lineText) {
-        Fault(FileName(file) + LoadStr(22484) + std::to_string(recno) + LoadStr(22028) + std::to_string(r) +
-              LoadStr(22029) + k.name);
+        Fault(FillPlaceholders(LoadStr(kFaultSortDiffers),
+                               {FileName(file), std::to_string(recno), std::to_string(r), k.name}));
         break;
       }
     }
     const bool sortDeleted = record[0] == '*', lineDeleted = line[0] == '*';
     if (sortDeleted != lineDeleted)
-      Fault(FileName(file) + LoadStr(22484) + std::to_string(recno) + (lineDeleted ? LoadStr(22030)
-                                 : LoadStr(22031)));
+      Fault(FillPlaceholders(LoadStr(lineDeleted ? kFaultLineCancelled : kFaultSortCancelled),
+                             {FileName(file), std::to_string(recno)}));
   });
   if (!read || !linesRead) return false;
   sortRecords = static_cast<long>(r);
@@ -340,7 +361,7 @@ bool DossierInvariants::CheckByCursor() {
   Table c10, c20, c30, c40, c50, c60;
   if (!OpenReading(c10, PathC10()) || !OpenReading(c20, PathC20()) || !OpenReading(c30, PathC30()) ||
       !OpenReading(c50, PathC50()) || !OpenReading(c60, PathC60())) {
-    Fault(LoadStr(22032) + DossierCode);
+    Fault(LoadStr(kMsgDossierFilesNotOpened) + DossierCode);
     return false;
   }
   // A dossier that never validated anything may have no closed file.
@@ -361,7 +382,8 @@ bool DossierInvariants::CheckByCursor() {
     (closed ? closedLines : draftLines) = static_cast<long>(count);
     for (std::uint32_t r = 1; r <= count; ++r) {
       if (!lines.GoTo(static_cast<long>(r))) {
-        Fault(FileName(closed ? T::kClosed : T::kDraft) + LoadStr(22484) + std::to_string(r) + LoadStr(22491));
+        Fault(FillPlaceholders(LoadStr(kFaultLineUnreadable),
+                               {FileName(closed ? T::kClosed : T::kDraft), std::to_string(r)}));
         continue;
       }
       if (lines.IsDeleted()) continue;
@@ -390,7 +412,7 @@ bool DossierInvariants::CheckByCursor() {
   sortRecords = static_cast<long>(sorts);
   for (std::uint32_t r = 1; r <= sorts; ++r) {
     if (!c60.GoTo(static_cast<long>(r))) {
-      Fault(LoadStr(22490) + std::to_string(r) + LoadStr(22491));
+      Fault(FillPlaceholder(LoadStr(kFaultSortUnreadable), std::to_string(r)));
       continue;
     }
     const char file = c60.GetField(T::TFIC)[0];
@@ -398,23 +420,22 @@ bool DossierInvariants::CheckByCursor() {
     const bool closed = file == T::kClosed;
     std::vector<std::uint8_t>& pointed = sortsOf[closed ? 1 : 0];
     if ((file != T::kDraft && file != T::kClosed) || recno < 1 || static_cast<std::size_t>(recno) >= pointed.size()) {
-      Fault(LoadStr(22490) + std::to_string(r) + LoadStr(22026) + std::string(1, file) +
-            TrimmedRight(c60.GetField(T::TREC)) + LoadStr(22027));
+      Fault(FillPlaceholders(LoadStr(kFaultSortPointsNowhere),
+                             {std::to_string(r), std::string(1, file) + TrimmedRight(c60.GetField(T::TREC))}));
       continue;
     }
     if (pointed[static_cast<std::size_t>(recno)] < 255) ++pointed[static_cast<std::size_t>(recno)];
     Table& lines = closed ? c40 : c50;
     if (!lines.GoTo(recno)) continue;
-    const std::string where = FileName(file) + LoadStr(22484) + std::to_string(recno);
+    const std::string name = FileName(file), line = std::to_string(recno);
     for (const KeyField& k : kKeyFields) {
       if (std::string(c60.GetField(k.sortField)) != L::Get(lines, closed, k.draftField)) {
-        Fault(where + LoadStr(22028) + std::to_string(r) + LoadStr(22029) + k.name);
+        Fault(FillPlaceholders(LoadStr(kFaultSortDiffers), {name, line, std::to_string(r), k.name}));
         break;
       }
     }
     if (c60.IsDeleted() != lines.IsDeleted())
-      Fault(where + (lines.IsDeleted() ? LoadStr(22030)
-                                       : LoadStr(22031)));
+      Fault(FillPlaceholders(LoadStr(lines.IsDeleted() ? kFaultLineCancelled : kFaultSortCancelled), {name, line}));
   }
   SortCounts(sortsOf, [this](const std::string& f) { Fault(f); });
 

@@ -8,8 +8,13 @@
 #include "platform/system/files.h"
 #include "resources/string_table.h"
 #include "runtime/runtime_hooks.h"
+#include "runtime/text.h"
 
 namespace {
+
+// The texts shown here, by their ids in the string table.
+constexpr int kMsgLockLost = 22033;
+constexpr int kMsgFolderNotWritable = 22034;
 
 bool ReopenLockTable(bool exclusive) {
   if (DossierLockTable == nullptr) return false;
@@ -26,9 +31,7 @@ void LoseDossier() {
   CloseAllTables();
   if (DossierLockTable != nullptr) DossierLockTable->CloseTable(true);
   RuntimeBeep();
-  RuntimeMessage(LoadStr(2271),
-                 LoadStr(22033),
-                 kMbIconStop);
+  RuntimeMessage(LoadStr(kCaptionMultiUser), LoadStr(kMsgLockLost), kMbIconStop);
 }
 
 // Turns the open lock table to `shareMode`: 0 done, 1 refused (still held as before), 2 lost.
@@ -65,12 +68,11 @@ bool OpenDossierExclusive(bool reshare) {
   RuntimeBeep();
   // A folder that cannot be written is no other station's doing.
   if (refusedByTheSystem || (platform::DirectoryExists(DossierFolder) && !platform::FolderWritable(DossierFolder))) {
-    RuntimeMessage(LoadStr(2271),
-                   (LoadStr(22034) + DossierFolder + "\n\n\n").c_str(),
-                   kMbIconStop);
+    const std::string message = FillPlaceholder(LoadStr(kMsgFolderNotWritable), DossierFolder);
+    RuntimeMessage(LoadStr(kCaptionMultiUser), message.c_str(), kMbIconStop);
     return false;
   }
-  RuntimeMessage(LoadStr(2271), LoadStr(2259), kMbIconStop);
+  RuntimeMessage(LoadStr(kCaptionMultiUser), LoadStr(kMsgDossierInUse), kMbIconStop);
   return false;
 }
 

@@ -6,10 +6,14 @@
 // Turns the lock table exclusive. When it is open shared it changes mode in place and keeps
 // its shared hold until the exclusive one is granted, so a station that loses the race keeps
 // the dossier shared whatever `reshare` says; a closed lock table is opened exclusively, and
-// on failure opened shared again with `reshare`. A refusal beeps and shows string 2259
-// (caption 2271, hand icon): false. A station whose hold could not be taken back closes the
-// dossier's tables with a message: false.
+// on failure opened shared again with `reshare`. A refusal beeps and shows kMsgDossierInUse
+// (caption kCaptionMultiUser, hand icon): false. A station whose hold could not be taken back
+// closes the dossier's tables with a message: false.
 bool OpenDossierExclusive(bool reshare);
+
+// The refusal's message and caption, by their ids in the string table.
+constexpr int kMsgDossierInUse = 2259;
+constexpr int kCaptionMultiUser = 2271;
 
 // Turns the lock table shared again (in place when open): true when it is held shared.
 bool ReleaseDossierExclusive();

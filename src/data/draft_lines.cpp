@@ -10,9 +10,13 @@
 #include "data/table_internal.h"
 #include "resources/string_table.h"
 #include "runtime/numbers.h"
+#include "runtime/text.h"
 #include "runtime/xbase.h"
 
 namespace {
+
+// The message of a draft file that is full, by its id in the string table.
+constexpr int kMsgTooManyLines = 22035;
 
 using L = LigneEcriture;
 using T = LigneTri;
@@ -88,10 +92,7 @@ void TakeBack(Table& c50, Table& c60, std::uint32_t recno, const NewDraftLine& l
 
 }  // namespace
 
-std::string TooManyLinesMessage(const std::string& file) {
-  return LoadStr(22035) + file +
-         LoadStr(22036);
-}
+std::string TooManyLinesMessage(const std::string& file) { return FillPlaceholder(LoadStr(kMsgTooManyLines), file); }
 
 DraftWrite WriteDraftLines(Table& c50, Table& c60, const std::vector<NewDraftLine>& lines,
                            std::vector<std::uint32_t>* recnos) {

@@ -28,16 +28,18 @@ constexpr Copy kDerived[] = {
 
 constexpr int kContextSave = 2010;
 
-// A line whose amount does not read: "C50" or "C40", then these words between its record number,
-// its piece and its account.
-constexpr int kStrLineRecord = 29973;   // " enregistrement "
-constexpr int kStrLinePiece = 29974;    // ", pièce "
-constexpr int kStrLineAccount = 29975;  // ", compte "
+// A line whose amount does not read: "C50" or "C40", its record number, its piece and its account.
+constexpr int kStrUnreadableLine = 29973;  // "%s enregistrement %s, pièce %s, compte %s"
 
 // A record of another table than the lines whose amount does not read, named by its table.
 constexpr int kStrUnreadableHeader = 30300;   // "C10 enregistrement %s, journal %s"
 constexpr int kStrUnreadableAccount = 30301;  // "C20 enregistrement %s, compte %s"
 constexpr int kStrUnreadableSection = 30302;  // "C30 enregistrement %s, section %s"
+
+// The lines past the most listed, counted; the message around the list and its caption.
+constexpr int kStrMoreLines = 29976;  // "   ... et %s autre(s)\n"
+constexpr int kMsgUnreadableAmounts = 32209;
+constexpr int kCaptionUnreadableAmounts = 29970;
 
 }  // namespace
 
@@ -196,8 +198,10 @@ std::string UnreadableAmountLinesText(std::vector<UnreadableAmountLine> lines, s
     const UnreadableAmountLine& l = lines[i];
     const std::string recno = std::to_string(l.recno), code = Trimmed(l.account.c_str());
     if (l.file == LigneTri::kDraft || l.file == LigneTri::kClosed) {
-      out += std::string("   ") + (l.file == LigneTri::kDraft ? "C50" : "C40") + LoadStr(kStrLineRecord) + recno +
-             LoadStr(kStrLinePiece) + Trimmed(l.piece.c_str()) + LoadStr(kStrLineAccount) + code + "\n";
+      out += "   " +
+             FillPlaceholders(LoadStr(kStrUnreadableLine),
+                              {l.file == LigneTri::kDraft ? "C50" : "C40", recno, Trimmed(l.piece.c_str()), code}) +
+             "\n";
       continue;
     }
     const int text = l.file == UnreadableAmountLine::kJournalMonthRecord ? kStrUnreadableHeader
@@ -205,13 +209,13 @@ std::string UnreadableAmountLinesText(std::vector<UnreadableAmountLine> lines, s
                                                   : kStrUnreadableAccount;
     out += "   " + FillPlaceholder(FillPlaceholder(LoadStr(text), recno), code) + "\n";
   }
-  if (lines.size() > most) out += LoadStr(29976) + std::to_string(lines.size() - most) + LoadStr(29977);
+  if (lines.size() > most) out += FillPlaceholder(LoadStr(kStrMoreLines), std::to_string(lines.size() - most));
   return out;
 }
 
 std::string UnreadableAmountsMessage(const std::vector<UnreadableAmountLine>& lines) {
   if (lines.empty()) return "";
-  return LoadStr(29971) + UnreadableAmountLinesText(lines) + LoadStr(29972);
+  return FillPlaceholder(LoadStr(kMsgUnreadableAmounts), UnreadableAmountLinesText(lines));
 }
 
-std::string UnreadableAmountsCaption() { return LoadStr(29970); }
+std::string UnreadableAmountsCaption() { return LoadStr(kCaptionUnreadableAmounts); }

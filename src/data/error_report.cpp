@@ -13,12 +13,24 @@
 #include "resources/string_table.h"
 #include "runtime/logfile.h"
 #include "runtime/runtime_hooks.h"
+#include "runtime/text.h"
 #include "runtime/xbase.h"
 
 using tablelayer::Int5;
 using tablelayer::Str;
 
 namespace {
+
+// The texts shown here, by their ids in the string table.
+constexpr int kCaptionEngineError = 2520;
+constexpr int kMsgEngineError = 32210;
+constexpr int kLineField = 2516;
+constexpr int kLineTableFile = 2517;
+constexpr int kLineIndexFile = 2518;
+constexpr int kLineTag = 2519;
+constexpr int kLogEngineError = 22037;
+constexpr int kMsgDiskFull = 22038;
+
 DbCommandPoster g_poster = nullptr;
 // The watches alive, innermost last.
 std::vector<RefusalWatch*>& Watches() {
@@ -66,27 +78,23 @@ bool RefusalWatch::EngineBoxesHeld() {
 
 void SetDbCommandPoster(DbCommandPoster poster) { g_poster = poster; }
 
-std::string DbErrorCaption(int code) { return Str(2520) + Int5(code); }
+std::string DbErrorCaption(int code) { return Str(kCaptionEngineError) + Int5(code); }
 
 std::string DbErrorMessage(Table& table, int context, const char* text, int field) {
   char engineText[4001] = {};
   dbase::DbiGetErrorString(table.result, engineText);
-  std::string m = Str(55);
-  m += Int5(table.result);
-  m += Str(2260) + " ";
-  m += engineText;
-  m += "\n\n";
-  m += Str(2515) + Int5(context) + Str(1282) + (text != nullptr ? text : "") + "\n\n";
+  std::string m = FillPlaceholders(Str(kMsgEngineError),
+                                   {Int5(table.result), engineText, Int5(context), text != nullptr ? text : ""});
   if (field != 0) {
     // The name straight from the descriptors: a bad number must not open a second box here.
     const char* name = field > 0 && field <= table.FieldCount()
                            ? table.Engine().logicalFields[static_cast<std::size_t>(field - 1)].szName
                            : "";
-    m += Str(2516) + name + "\n";
+    m += FillPlaceholder(Str(kLineField), name);
   }
-  if (!IsBlank(table.tablePath)) m += Str(2517) + table.tablePath + "\n";
-  if (!IsBlank(table.indexPath)) m += Str(2518) + table.indexPath + "\n";
-  if (!IsBlank(table.tag)) m += Str(2519) + table.tag + "\n";
+  if (!IsBlank(table.tablePath)) m += FillPlaceholder(Str(kLineTableFile), table.tablePath);
+  if (!IsBlank(table.indexPath)) m += FillPlaceholder(Str(kLineIndexFile), table.indexPath);
+  if (!IsBlank(table.tag)) m += FillPlaceholder(Str(kLineTag), table.tag);
   m += "\n";
   return m;
 }
@@ -104,7 +112,7 @@ void ReportDbError(Table& table, int context, const char* text, int field) {
   std::string line = message;
   for (char& c : line)
     if (c == '\n') c = ' ';
-  WriteLog(LoadStr(22037) + caption + " - " + line);
+  WriteLog(FillPlaceholders(LoadStr(kLogEngineError), {caption, line}));
   // Too many open files: the user is sent to the engine's settings.
   // Too many open files: the main window is asked to open the engine's settings.
   if (code == dbase::DBIERR_TOOMANYFILES && g_poster != nullptr) g_poster(SessionInt(1), command_id::ConfigurerBde);
@@ -125,7 +133,5 @@ std::string RunIncidentText(int code, const std::string& file, int result) {
 std::string DiskFullText(const std::string& file) {
   const std::size_t slash = file.rfind('/');
   const std::string folder = slash == std::string::npos ? std::string("./") : file.substr(0, slash + 1);
-  return LoadStr(22038) + folder +
-         LoadStr(22039) + file.substr(slash == std::string::npos ? 0 : slash + 1) +
-         LoadStr(22040);
+  return FillPlaceholders(LoadStr(kMsgDiskFull), {folder, file.substr(slash == std::string::npos ? 0 : slash + 1)});
 }

@@ -17,6 +17,9 @@
 
 namespace {
 
+// The mouse cursor of index work, by its id in the string table.
+constexpr int kCursorIndexWork = 538;
+
 constexpr char kReferenceSetLetter = 'S';  // "CESETATS", the set missing sets are copied from
 
 std::string FileNameOf(const std::string& path) {
@@ -43,7 +46,7 @@ bool EnsureReportTable(Table& table, char letter, bool dropIndex) {
 
   // A missing set is copied from the reference set.
   if (!platform::FileExists(platform::ResolvePath(dbf))) {
-    SetTableCursor(LoadStr(538));
+    SetTableCursor(LoadStr(kCursorIndexWork));
     bool copied = table.OpenExclusive(PathReportDefs(kReferenceSetLetter), "", true);
     if (copied) copied = table.CopyTable(base.c_str());
     table.CloseTable(true);
@@ -65,7 +68,7 @@ bool EnsureReportTable(Table& table, char letter, bool dropIndex) {
 
   // Pack, then the tag anew.
   RuntimeBeep();
-  SetTableCursor(LoadStr(538));
+  SetTableCursor(LoadStr(kCursorIndexWork));
   bool ok = table.OpenExclusive(base);
   if (ok) ok = table.Pack();
   table.CloseTable();

@@ -7,8 +7,14 @@
 #include "data/table_internal.h"
 #include "resources/string_table.h"
 #include "runtime/runtime_hooks.h"
+#include "runtime/text.h"
 
 namespace {
+
+// The texts shown here, by their ids in the string table.
+constexpr int kMsgRecordHeldElsewhere = 138;
+constexpr int kCursorLockNotice = 537;
+constexpr int kCaptionProgram = 127;
 
 LockNoticeHook gNoticeHook = nullptr;
 
@@ -37,12 +43,8 @@ dbase::DBIResult TryLock(Table& table) {
 void SetLockNoticeHook(LockNoticeHook hook) { gNoticeHook = hook; }
 
 std::string LockNoticeText(const Table& table, const char* recordText) {
-  std::string message = LoadStr(138);
-  message += TableFileTitle(&table);
-  message += LoadStr(2258);
-  message += recordText == nullptr ? "" : recordText;
-  message += LoadStr(55);
-  return message;
+  return FillPlaceholders(LoadStr(kMsgRecordHeldElsewhere),
+                          {TableFileTitle(&table), recordText == nullptr ? "" : recordText});
 }
 
 bool LockRecord(Table& table, const char* text, int retry) {
@@ -61,9 +63,9 @@ bool LockRecord(Table& table, const char* text, int retry) {
     const std::uint32_t noted = table.recordNumber;
     if (message.empty()) message = LockNoticeText(table, text);
     const dbase::DBIResult kept = table.result;
-    SetTableCursor(LoadStr(537));
+    SetTableCursor(LoadStr(kCursorLockNotice));
     RuntimeBeep();
-    ShowLockNotice(LoadStr(127), message.c_str());
+    ShowLockNotice(LoadStr(kCaptionProgram), message.c_str());
     SetTableCursor("");
     // The other station's latest version, so that its change is not overwritten.
     if (noted > 0) table.GoTo(static_cast<long>(noted));

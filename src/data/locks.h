@@ -18,6 +18,6 @@ class Table;
 using LockNoticeHook = void (*)(const char* caption, const char* message);
 void SetLockNoticeHook(LockNoticeHook hook);
 
-// The text of the notice for a table's record: string 138 + file title + string 2258 +
-// record text + string 55.
+// The text of the notice for a table's record: the table's file title and the record text in
+// their places.
 std::string LockNoticeText(const Table& table, const char* recordText);

@@ -44,6 +44,13 @@ namespace {
 Table** const kTables[] = {&DossierLockTable, &TableC10, &TableC20, &TableC30, &TableC40, &TableC50,
                            &TableC60,         &TableC70, &TableCE0, &TableCE1, &TableCXX};
 
+// The texts shown here, by their ids in the string table. The file titles follow the tables
+// above from TableC10 on, one id each.
+constexpr int kLogIndexDamaged = 22041;
+constexpr int kVersionUnknown = 38;
+constexpr int kTableTitleFirst = 2246;
+constexpr int kTableTitleUnknown = 2256;
+
 }  // namespace
 
 char* FieldRingBuffers::Next(std::size_t room) {
@@ -78,8 +85,7 @@ std::uint8_t StartDbSession() {
   DbiDamageHook = [](const char* path, DBIResult code) {
     char text[kDbiMaxMsgLen + 1] = {};
     DbiGetErrorString(code, text);
-    WriteLog(LoadStr(22041) + DbErrorCaption(code) + " - " + text + " - " + path +
-             LoadStr(22042));
+    WriteLog(FillPlaceholders(LoadStr(kLogIndexDamaged), {DbErrorCaption(code), text, path}));
   };
   // A change the system refused is kept by the runs watching, whatever the caller reads after.
   DbiWriteRefusedHook = [](const char* path, DBIResult code) { RefusalWatch::NoteEngineRefusal(path, code); };
@@ -126,14 +132,14 @@ void CloseAllTables() {
 
 const char* DbVersionText() {
   SYSVersion version;
-  if (DbiGetSysVersion(&version) != DBIERR_NONE) return RingCopy(tablelayer::Str(38));
+  if (DbiGetSysVersion(&version) != DBIERR_NONE) return RingCopy(tablelayer::Str(kVersionUnknown));
   return AllTrim(FormatNumber(7, 0, false, version.iVersion));
 }
 
 const char* TableFileTitle(const Table* table) {
   for (int i = 1; i < 11; ++i)
-    if (table != nullptr && *kTables[i] == table) return RingCopy(tablelayer::Str(2245 + i));
-  return RingCopy(tablelayer::Str(2256));
+    if (table != nullptr && *kTables[i] == table) return RingCopy(tablelayer::Str(kTableTitleFirst + i - 1));
+  return RingCopy(tablelayer::Str(kTableTitleUnknown));
 }
 
 // ---------------------------------------------------------------- helpers

@@ -18,6 +18,10 @@ using tablelayer::FieldKey;
 
 namespace {
 
+// The list of renamed fields, by the id of its first entry in the string table, one entry an id
+// up to the first missing or blank: the old name in 10 characters, then the new one.
+constexpr int kFieldRenamesFirst = 280;
+
 CopyProgressHook g_progress = nullptr;
 
 bool IsText(char type) { return type == 'C' || type == 'N'; }
@@ -112,7 +116,7 @@ bool CopyTableByFieldNames(Table& destination, Table& source, double parity) {
   for (int d = 1; d <= count; ++d) {
     const std::string name = FieldKey(destination.FieldName(d));
     int s = source.FieldPos(name);
-    for (int id = 280; s == 0; ++id) {
+    for (int id = kFieldRenamesFirst; s == 0; ++id) {
       const std::string* entry = resources::FindString(id);
       if (entry == nullptr || IsBlank(*entry)) break;
       if (FieldKey(entry->substr(0, 10)) == name) {

@@ -27,6 +27,14 @@ long PendingRowCount = 0;
 std::string BrowseSearchText;
 
 namespace {
+// The texts shown here, by their ids in the string table.
+constexpr int kLayoutSections = 42;
+constexpr int kDoubleBufferDefault = 1093;
+constexpr int kCursorBusy = 514;
+constexpr int kUnknownCell = 38;
+constexpr int kRowCountSuffix = 102;
+constexpr int kVersionText = 34;
+
 constexpr int kScrollBarSize = 16;  // the view's bars (see CustomControl)
 constexpr int kDossierRefreshConstant = 25;
 const char* const kSectionScroll = "BrowseScroll";
@@ -34,7 +42,7 @@ const char* const kSectionColumns = "BrowseColonnes";
 
 // Sections of the saved layout: characters 1-12 and 13-26 of string 42.
 std::string SectionName(bool columns) {
-  std::string s = LoadStr(42);
+  std::string s = LoadStr(kLayoutSections);
   if (s.size() < 26) return columns ? kSectionColumns : kSectionScroll;
   return columns ? s.substr(12, 14) : s.substr(0, 12);
 }
@@ -73,7 +81,7 @@ CMDIBrowse::CMDIBrowse(gui::MDIClient* parent, const std::string& title, const B
                        int ownSlotArg, int slotLengthArg, int partnerSlotArg)
     : gui::MDIChild(parent, title) {
   for (auto& t : tables_) t = std::make_unique<::Table>();
-  const std::string db = IniGetString("Double-Buffer", LoadStr(1093));
+  const std::string db = IniGetString("Double-Buffer", LoadStr(kDoubleBufferDefault));
   doubleBuffer = !db.empty() && std::toupper(static_cast<unsigned char>(db[0])) == 'O';
   helpContext = 85;
   ownSlot = ownSlotArg;
@@ -110,7 +118,7 @@ CMDIBrowse::~CMDIBrowse() {
 }
 
 void CMDIBrowse::SetupWindow() {
-  gui::SetNamedCursor(LoadStr(514));
+  gui::SetNamedCursor(LoadStr(kCursorBusy));
   gui::MDIChild::SetupWindow();
   if (HasColumns() && refreshInterval > 0) SetTimer(kBrowseRefreshTimer, static_cast<unsigned>(refreshInterval) * 1000u);
   typeAhead_.clear();
@@ -189,7 +197,7 @@ gui::Rect CMDIBrowse::ClientArea() const {
 
 // ---- rows --------------------------------------------------------------------
 
-std::string CMDIBrowse::GetCellText(int, std::uint32_t, std::uint32_t, int) { return LoadStr(38); }
+std::string CMDIBrowse::GetCellText(int, std::uint32_t, std::uint32_t, int) { return LoadStr(kUnknownCell); }
 
 void CMDIBrowse::BuildRowText(BrowseRows& rows, int i, long recno, bool flagged) {
   if (i < 0) return;
@@ -266,7 +274,8 @@ void CMDIBrowse::UpdateTooltip() {
 
 std::string CMDIBrowse::RowCountText() const {
   if (store_.totalRows <= 0) return {};
-  return std::string(LTrim(FormatNumber(10, 0, false, static_cast<double>(store_.totalRows)))) + LoadStr(102);
+  return std::string(LTrim(FormatNumber(10, 0, false, static_cast<double>(store_.totalRows)))) +
+         LoadStr(kRowCountSuffix);
 }
 
 void CMDIBrowse::ShowRowCount() {
@@ -381,7 +390,7 @@ void CMDIBrowse::ThumbTo(int p) {
   const long first = store_.RecordNumberOf(0);
   if (first == 0) return;
   const long old = store_.top;
-  gui::SetNamedCursor(LoadStr(514));
+  gui::SetNamedCursor(LoadStr(kCursorBusy));
   PositionOnRecord(first, 0);
   SkipRecords(t - store_.top);
   FillRowsForward(store_.rows, 0, store_.rowsPerPage, 0);
@@ -965,7 +974,7 @@ void CMDIBrowse::ActivateBrowse() {
   if (view_ != nullptr && view_->IsCreated()) view_->SetFocus();
 }
 
-std::string CMDIBrowse::VersionText() { return LoadStr(34); }
+std::string CMDIBrowse::VersionText() { return LoadStr(kVersionText); }
 
 void CMDIBrowse::DefaultAction() {
   if (partnerSlot > 0 && RegistryChar(partnerSlot) == '1') {

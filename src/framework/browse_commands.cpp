@@ -108,6 +108,18 @@ void CMDIBrowse::CeHasRows(gui::CommandEnabler& ce) { ce.Enable(!Busy() && store
 
 namespace {
 
+// The texts shown here, by their ids in the string table.
+constexpr int kCursorBusy = 514;
+constexpr int kLineEnd = 54;
+constexpr int kColumnNumber = 2681;
+constexpr int kCancelledMark = 37;
+constexpr int kPromptCode = 2500;
+constexpr int kCaptionGoToCode = 2501;
+constexpr int kCaptionUnknownCode = 22291;
+
+// The text of a command in the context menu: the string of the command's id plus this.
+constexpr int kMenuTextOffset = 1000;
+
 // Preview and printout share one pattern: the right, the choice dialog (which may switch to the other one),
 // the list's PrepareReport, then the report engine.
 void RunReport(CMDIBrowse& list, bool print) {
@@ -209,7 +221,7 @@ bool CMDIBrowse::OpenRecordTextFromList(const std::string& designation, int row)
 // ---- clipboard -------------------------------------------------------------------
 
 bool CMDIBrowse::PutTextOnClipboard(const std::string& text) {
-  gui::SetNamedCursor(LoadStr(514));
+  gui::SetNamedCursor(LoadStr(kCursorBusy));
   const bool ok = gui::SetClipboardText(text);
   gui::SetArrowCursor();
   return ok;
@@ -233,16 +245,16 @@ void CMDIBrowse::CopySelectedCodeFrom(int position, int length) {
 }
 
 std::string CMDIBrowse::PageAsText() const {
-  const std::string eol = LoadStr(54);
+  const std::string eol = LoadStr(kLineEnd);
   const int n = ColumnCount(columns_);
-  std::string out = std::string(LoadStr(2681)) + "\t" + LoadStr(37);
+  std::string out = std::string(LoadStr(kColumnNumber)) + "\t" + LoadStr(kCancelledMark);
   for (int k = 2; k <= n; ++k) out += "\t" + std::string(AllTrim(columns_[static_cast<std::size_t>(k)].title.c_str()));
   out += eol;
   for (const std::string& row : store_.rows) {
     if (row.empty()) break;
     out += row.substr(0, 6);
     out += '\t';
-    if (row.size() > 6 && row[6] == kMarkerCancelled) out += LoadStr(37);
+    if (row.size() > 6 && row[6] == kMarkerCancelled) out += LoadStr(kCancelledMark);
     std::size_t pos = 6;
     for (int k = 1; k <= n; ++k) {
       const BrowseColumn& c = columns_[static_cast<std::size_t>(k)];
@@ -260,7 +272,7 @@ std::string CMDIBrowse::PageAsText() const {
 }
 
 void CMDIBrowse::CopyTableToClipboard() {
-  gui::SetNamedCursor(LoadStr(514));
+  gui::SetNamedCursor(LoadStr(kCursorBusy));
   const std::string text = PageAsText();
   // Only the header: nothing worth copying.
   bool any = !store_.rows.empty() && !store_.rows[0].empty();
@@ -305,7 +317,7 @@ void CMDIBrowse::EvRButtonDown(unsigned modKeys, gui::Point p) {
   gui::Menu menu;
   for (unsigned id : ContextMenuIds()) {
     if (id == 0) menu.InsertSeparator(-1);
-    else menu.InsertItem(-1, id, LoadStr(static_cast<int>(id) + 1000));
+    else menu.InsertItem(-1, id, LoadStr(static_cast<int>(id) + kMenuTextOffset));
   }
   menu.TrackPopupMenu(*this, p);
 }
@@ -313,10 +325,10 @@ void CMDIBrowse::EvRButtonDown(unsigned modKeys, gui::Point p) {
 // ---- "Aller au code" ---------------------------------------------------------------
 
 bool CMDIBrowse::AskCode(const std::string& caption, std::string& code) {
-  // The one-value input with its Cancel button; the prompt (string 2500)
-  // gives the field's width and label. Cancel leaves `typed` empty.
+  // The one-value input with its Cancel button; the prompt gives the field's width and label.
+  // Cancel leaves `typed` empty.
   std::string typed;
-  TDFmtSaisie dialog(this, TDFmtSaisie::kOkCancel, 2500, &typed, true);
+  TDFmtSaisie dialog(this, TDFmtSaisie::kOkCancel, kPromptCode, &typed, true);
   dialog.SetCaption(caption);
   if (dialog.Execute(kTaskModal) != gui::IDOK) return false;
   code = keyWidth > 0 ? typed.substr(0, static_cast<std::size_t>(keyWidth)) : typed;
@@ -325,14 +337,14 @@ bool CMDIBrowse::AskCode(const std::string& caption, std::string& code) {
 
 void CMDIBrowse::GoToCodeDialog(const std::function<bool(const std::string& code)>& find) {
   if (PartnerOpen() || Busy()) return;
-  std::string caption = LoadStr(2501);
+  std::string caption = LoadStr(kCaptionGoToCode);
   for (;;) {
     std::string code;
     if (!AskCode(caption, code) || IsBlank(code)) return;
     code = AllTrim(Upper(code.c_str()));
     if (find(code)) return;
     gui::MessageBeep(0);
-    caption = LoadStr(22291) + code;
+    caption = LoadStr(kCaptionUnknownCode) + code;
   }
 }
 

@@ -13,6 +13,12 @@
 #include "runtime/xbase.h"
 
 namespace {
+// The texts shown here, by their ids in the string table.
+constexpr int kCursorBusy = 514;
+constexpr int kCursorBackward = 513;
+constexpr int kAccentedLetters = 2869;
+constexpr int kPlainLetters = 2870;
+
 // Now in milliseconds; tests replace the clock.
 std::uint32_t Now() { return platform::GetTickCount(); }
 }  // namespace
@@ -96,7 +102,7 @@ bool CMDIBrowse::ScrollToWanted(::Table* table, const std::string& wanted,
     const long last = store_.LastTop();
     if (cmp < 0) {
       if (store_.top < last) {
-        gui::SetNamedCursor(LoadStr(514));
+        gui::SetNamedCursor(LoadStr(kCursorBusy));
         while (HasCurrentRecord(table) && recordKey() < wanted) {
           SkipRecords(1);
           if (store_.top < last) ++store_.top;
@@ -115,7 +121,7 @@ bool CMDIBrowse::ScrollToWanted(::Table* table, const std::string& wanted,
         // Back over every key at or above the search text, then one step
         // forward: the page starts with the first record of that key, not
         // the last one.
-        gui::SetNamedCursor(LoadStr(513));
+        gui::SetNamedCursor(LoadStr(kCursorBackward));
         while (HasCurrentRecord(table) && recordKey() >= wanted) {
           SkipRecords(-1);
           if (store_.top > 0) --store_.top;
@@ -186,7 +192,7 @@ const char* FoldTable(bool accents) {
     for (int b = 1; b < 256; ++b) t[b] = Upper(std::string(1, static_cast<char>(b)).c_str())[0];
     t[static_cast<unsigned char>('^')] = ' ';
     if (accents) {
-      const std::string from = LoadStr(2869), to = LoadStr(2870);
+      const std::string from = LoadStr(kAccentedLetters), to = LoadStr(kPlainLetters);
       for (int b = 1; b < 256; ++b) {
         const std::size_t k = from.find(t[b]);
         if (k != std::string::npos && k < to.size()) t[b] = to[k];

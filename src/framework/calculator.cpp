@@ -14,6 +14,10 @@ double CalculatorMemory = 0.0;
 
 namespace {
 
+// The texts shown here, by their ids in the string table.
+constexpr int kZero = 1105;
+constexpr int kMinus = 1015;
+
 // A calculator key. Enter is the "=" key of the keyboard table, whichever
 // button has the focus, so a button does not act on Enter itself.
 class CalcButton : public MButton {
@@ -33,7 +37,7 @@ class CalcButton : public MButton {
 
 void CalcEngine::Start(const std::string& value) {
   display_ = Trimmed(value.substr(0, kDisplayRoom));
-  if (display_.empty()) display_ = LoadStr(1105);
+  if (display_.empty()) display_ = LoadStr(kZero);
   afterClear_ = false;
 }
 
@@ -71,15 +75,15 @@ void CalcEngine::Back() {
 
 void CalcEngine::ChangeSign() {
   if (newNumber_ && pending_ != 0) return;
-  const std::string minus = LoadStr(1280);
+  const std::string minus = LoadStr(kMinus);
   if (!display_.empty() && display_[0] == '-') display_.erase(0, 1);
   else if (display_.size() < kDisplayRoom) display_.insert(0, minus.empty() ? "-" : minus);
 }
 
-void CalcEngine::ClearEntry() { display_ = LoadStr(1105); }
+void CalcEngine::ClearEntry() { display_ = LoadStr(kZero); }
 
 void CalcEngine::Clear() {
-  display_ = LoadStr(1105);
+  display_ = LoadStr(kZero);
   accumulator_ = 0.0;
   pending_ = 0;
   afterClear_ = true;

@@ -25,6 +25,11 @@
 #include "shell/registry.h"
 
 namespace {
+// The texts shown here, by their ids in the string table.
+constexpr int kUnknownCode = 38;
+constexpr int kZero = 1105;
+constexpr int kMinus = 1015;
+
 constexpr int kLookupWayConstant = 30;
 constexpr int kHelpCharOption = 4;
 constexpr int kAccountOrderOption = 21;
@@ -75,7 +80,7 @@ bool SeekCode(const CodeSource& s, const std::string& code) {
 bool TakeRecord(const CodeSource& s, MEdit* edit, gui::Static* label) {
   if (!Usable(s) || !OnRecord(s) || !OfKind(s) || s.table->IsDeleted()) {
     gui::MessageBeep(0);
-    SetLabel(label, LoadStr(38));
+    SetLabel(label, LoadStr(kUnknownCode));
     return false;
   }
   std::string code = RTrim(s.table->GetField(s.codeField));
@@ -183,7 +188,7 @@ static char RunLookup(CMDIModif& form, LookupKind lk, MEdit* edit, unsigned retu
       if (result != nullptr) *result = code;
       return kLookupFound;
     }
-    SetLabel(label, LoadStr(38));
+    SetLabel(label, LoadStr(kUnknownCode));
     if (edit != nullptr) edit->FocusSelect(false);
     if (result != nullptr) result->clear();
     return kLookupNone;
@@ -218,7 +223,7 @@ static char RunLookup(CMDIModif& form, LookupKind lk, MEdit* edit, unsigned retu
     std::string code = AllTrim(answer.c_str());
     // A general account answered short is completed with zeros.
     if (lk == LookupKind::C20 && !code.empty() && static_cast<unsigned char>(code[0]) < 'A')
-      code = PaddedRight(code, 8, LoadStr(1105)[0] != 0 ? LoadStr(1105)[0] : '0');
+      code = PaddedRight(code, 8, LoadStr(kZero)[0] != 0 ? LoadStr(kZero)[0] : '0');
     if (edit != nullptr) edit->SetValue(code, false);
     return finish(code);
   }
@@ -279,7 +284,7 @@ void ShowBalance(Table* table, int debitField, int creditField, gui::Static* lab
   const double balance = FromCents(StoredAmountOf(*table, debitField + e) - StoredAmountOf(*table, creditField + e));
   std::string text = RTrim(table->GetField(2));
   text += " ";
-  text += LoadStr(1280);
+  text += LoadStr(kMinus);
   text += " ";
   text += LTrim(FormatAmountPlain(balance));
   text += " ";

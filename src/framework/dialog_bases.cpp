@@ -9,6 +9,15 @@
 #include "platform/gui/cursor.h"
 #include "resources/string_table.h"
 
+namespace {
+
+// The texts shown here, by their ids in the string table.
+constexpr int kCursorBusy = 514;
+constexpr int kVariablesDialog = 3257;
+constexpr int kLineEnd = 54;
+
+}  // namespace
+
 // ---- TDNuv -------------------------------------------------------------------
 
 TDNuv::TDNuv(gui::Window* parent, int resourceId, bool showWaitCursor) : gui::Dialog(parent, resourceId) {
@@ -24,7 +33,7 @@ void TDNuv::Start(bool showWaitCursor) {
   HelpContext() = 85;
   modalFlags_ = 0;
   setUp_ = false;
-  if (showWaitCursor) gui::SetNamedCursor(LoadStr(514));
+  if (showWaitCursor) gui::SetNamedCursor(LoadStr(kCursorBusy));
   // The status line is emptied whenever a dialog opens.
   if (ControlEnv().setMessageBarText) ControlEnv().setMessageBarText("");
 }
@@ -106,7 +115,7 @@ bool TDNuvModeless::CanClose() {
 // ---- TDSaisieVariables -----------------------------------------------------------
 
 TDSaisieVariables::TDSaisieVariables(gui::Window* parent, std::string* buffer)
-    : TDNuv(parent, LoadStr(3257), true),
+    : TDNuv(parent, LoadStr(kVariablesDialog), true),
       buffer_(buffer),
       list_(new MListBox(kOnTemplate, this, 1201)),
       edit_(new MEdit(kOnTemplate, this, 1202, 4000, 1, true, MEdit::kText, 0)),
@@ -147,7 +156,7 @@ void TDSaisieVariables::CmInserer() {
   const std::string line = list_->GetString(sel);
   std::string text = edit_->GetValue();
   const int oldLength = static_cast<int>(text.size());
-  text += LoadStr(54);
+  text += LoadStr(kLineEnd);
   text += line;
   if (edit_->FieldWidth() < MEdit::kMemoWidth) text.resize(std::min<std::size_t>(text.size(), edit_->FieldWidth()));
   edit_->SetText(text);

@@ -30,6 +30,15 @@
 #include "shell/toolbar.h"
 
 namespace {
+// The texts shown here, by their ids in the string table.
+constexpr int kMsgSaveChanges = 153;
+constexpr int kCaptionAttention = 52;
+constexpr int kMsgNotNegative = 22292;
+constexpr int kMsgAtMostThreeDigits = 22293;
+
+// The text of a command in the context menu: the string of the command's id plus this.
+constexpr int kMenuTextOffset = 1000;
+
 constexpr int kMinTrackWidth = 300;
 constexpr int kMinTrackHeight = 150;
 constexpr int kBorderAllowance = 10;  // (client width - 10) / columns
@@ -216,7 +225,8 @@ int CMDIModif::AskSaveChanges() {
   if (!IsModified()) return gui::IDYES;
   ActivateWindowHandle(0);
   gui::MessageBeep(0);
-  return gui::MessageBox(this, LoadStr(153), LoadStr(52), gui::MB_YESNOCANCEL | gui::MB_ICONQUESTION);
+  return gui::MessageBox(this, LoadStr(kMsgSaveChanges), LoadStr(kCaptionAttention),
+                         gui::MB_YESNOCANCEL | gui::MB_ICONQUESTION);
 }
 
 void CMDIModif::CmEnregistrer() {
@@ -267,7 +277,7 @@ void CMDIModif::EvRButtonDown(unsigned, gui::Point p) {
   gui::Menu menu;
   for (unsigned id : ContextMenuIds()) {
     if (id == 0) menu.InsertSeparator(-1);
-    else menu.InsertItem(-1, id, LoadStr(static_cast<int>(id) + 1000));
+    else menu.InsertItem(-1, id, LoadStr(static_cast<int>(id) + kMenuTextOffset));
   }
   menu.TrackPopupMenu(*this, p);
 }
@@ -445,11 +455,11 @@ bool CMDIModif::CheckAmountDigits(gui::Edit& edit) {
   if (IsBlank(text)) return false;
   const double value = Val(text.c_str());
   std::string message;
-  if (value < 0) message = LoadStr(22292);
-  else if (value >= 1000) message = std::string(LoadStr(22293)) + "3" + LoadStr(22294);
+  if (value < 0) message = LoadStr(kMsgNotNegative);
+  else if (value >= 1000) message = LoadStr(kMsgAtMostThreeDigits);
   else return false;
   gui::MessageBeep(0);
-  gui::MessageBox(this, message, LoadStr(52), gui::MB_OK | gui::MB_ICONSTOP);
+  gui::MessageBox(this, message, LoadStr(kCaptionAttention), gui::MB_OK | gui::MB_ICONSTOP);
   edit.SetFocus();
   edit.SetSelection(0, -1);
   return true;

@@ -5,6 +5,14 @@
 #include "platform/gui/cursor.h"
 #include "resources/string_table.h"
 
+namespace {
+
+// The texts shown here, by their ids in the string table.
+constexpr int kCursorLockNotice = 537;
+constexpr int kCaptionProgram = 127;
+
+}  // namespace
+
 TDMessageLockR::TDMessageLockR(gui::Window* parent, const std::string& message)
     : TDNuv(parent, 1328, false),
       message_(message),
@@ -13,7 +21,7 @@ TDMessageLockR::TDMessageLockR(gui::Window* parent, const std::string& message)
 
 void TDMessageLockR::SetupWindow() {
   TDNuv::SetupWindow();
-  gui::SetWindowCursor(*this, LoadStr(537));
+  gui::SetWindowCursor(*this, LoadStr(kCursorLockNotice));
   if (const gui::Font* f = SharedAssistFont()) {
     static_->SetFont(*f);
     ok_->SetFont(*f);
@@ -24,6 +32,6 @@ void TDMessageLockR::SetupWindow() {
 void ShowLockNotice(const char* caption, const char* message) {
   gui::Window* owner = ControlEnv().mainWindow ? ControlEnv().mainWindow() : nullptr;
   TDMessageLockR notice(owner, message != nullptr ? message : "");
-  notice.SetCaption(caption != nullptr && *caption != '\0' ? caption : LoadStr(127));
+  notice.SetCaption(caption != nullptr && *caption != '\0' ? caption : LoadStr(kCaptionProgram));
   notice.Execute(kTaskModal);
 }

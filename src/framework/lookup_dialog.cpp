@@ -14,6 +14,9 @@
 #include "runtime/xbase.h"
 
 namespace {
+// The texts shown here, by their ids in the string table.
+constexpr int kRowCountSuffix = 102;
+
 constexpr int kRowLimitConstant = 30;
 constexpr int kOverflowText = 22296;
 
@@ -162,7 +165,7 @@ void TDAideFichier::SetupWindow() {
     const int at = list_->FindString(prefix, -1);
     if (at != gui::LB_ERR) list_->SetSelIndex(at);
     if (!rows_.search.empty()) search_->SetText("'" + rows_.search + "'");
-    count_->SetText(std::string(StrInt(static_cast<int>(rows_.rows.size()), 5)) + Left(LoadStr(124), 9));
+    count_->SetText(std::string(StrInt(static_cast<int>(rows_.rows.size()), 5)) + Left(LoadStr(kRowCountSuffix), 9));
   }
   gui::SetArrowCursor();
 }

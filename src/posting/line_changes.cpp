@@ -10,11 +10,15 @@
 #include "resources/string_table.h"
 #include "runtime/logfile.h"
 #include "runtime/numbers.h"
+#include "runtime/text.h"
 #include "runtime/xbase.h"
 
 namespace posting {
 
 namespace {
+
+// The dossier log's line of a line whose sort record was missing, by its id in the string table.
+constexpr int kLogSortRecordMade = 22043;
 
 using L = LigneEcriture;
 
@@ -32,7 +36,7 @@ Amounts AmountsOf(Table& c50) {
 bool SortRecordOf(Table& c50, Table& c60) {
   const std::uint32_t recno = c50.recordNumber;
   if (LigneTri::Find(c60, LigneTri::kDraft, recno)) return true;
-  WriteLog(LoadStr(22043) + std::to_string(recno) + LoadStr(22044));
+  WriteLog(FillPlaceholder(LoadStr(kLogSortRecordMade), std::to_string(recno)));
   if (!AppendLigneTri(c50, LigneTri::kDraft, c60)) return false;
   // The new record takes the line's cancel mark.
   if (c50.IsDeleted() && LigneTri::Find(c60, LigneTri::kDraft, recno)) {

@@ -20,6 +20,9 @@ namespace posting {
 
 namespace {
 
+// The dossier log's line of a line whose sort record was missing, by its id in the string table.
+constexpr int kLogSortRecordMade = 22043;
+
 using L = LigneEcriture;
 
 constexpr int kContextSave = 2010;
@@ -44,7 +47,7 @@ std::string Operation(char sign, char sense) { return std::string(1, sign) + (se
 bool KeepSortRecord(Table& c50, Table& c60, const std::string& text) {
   const std::uint32_t recno = c50.recordNumber;
   if (LigneTri::Find(c60, LigneTri::kDraft, recno)) return RewriteLigneTri(c50, LigneTri::kDraft, c60, text.c_str());
-  WriteLog(LoadStr(22045) + std::to_string(recno) + LoadStr(22046));
+  WriteLog(FillPlaceholder(LoadStr(kLogSortRecordMade), std::to_string(recno)));
   const bool appended = AppendLigneTri(c50, LigneTri::kDraft, c60);
   c50.GoTo(static_cast<long>(recno));
   return appended;

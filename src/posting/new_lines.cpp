@@ -16,6 +16,9 @@ namespace posting {
 
 namespace {
 
+// The record text of the dossier's counter when its lock is refused, by its id in the string table.
+constexpr int kDossierCounterLockText = 2266;
+
 using L = LigneEcriture;
 
 constexpr long kMaxPiece = 999999;
@@ -223,7 +226,7 @@ PieceNumber TakePieceNumbers(Table& c10, const std::string& journal, long count)
     return p;
   }
   if (!SeekC10(c10, '0', "")) return p;
-  take(kDossierCounterAt, LoadStr(22047), false);
+  take(kDossierCounterAt, LoadStr(kDossierCounterLockText), false);
   return p;
 }
 

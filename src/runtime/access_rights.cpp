@@ -16,9 +16,24 @@ namespace {
 // The row of guarded function n is string kFunctionRowBase + n: where its rights lie, then its name.
 constexpr int kFunctionRowBase = 9000;
 
+// The levels that hold every right, and the names of the rights, by their ids in the string table.
+constexpr int kLevelsWithEveryRight = 2678;
+constexpr int kRightAccess = 22377;
+constexpr int kRightCreate = 22378;
+constexpr int kRightModify = 22510;
+constexpr int kRightCancel = 22379;
+constexpr int kRightView = 22511;
+constexpr int kRightPrint = 22512;
+constexpr int kRightAddElsewhere = 22380;
+constexpr int kRightCreatePiece = 22381;
+constexpr int kRightCreateLine = 22382;
+constexpr int kRightTen = 22513;
+constexpr int kRightEleven = 22514;
+constexpr int kRightTwelve = 22515;
+
 bool LevelHasEveryRight(char level) {
   if (level == '\0' || level == ' ') return false;
-  const char* levels = LoadStr(2678);
+  const char* levels = LoadStr(kLevelsWithEveryRight);
   if (*levels == '\0') levels = "01A";
   return std::strchr(levels, level) != nullptr;
 }
@@ -93,7 +108,8 @@ std::string AccessFunctionName(int function) {
 
 std::string AccessRightName(int right) {
   // The texts of rights 1 to 12, in order.
-  static const int kRightNameIds[] = {22377, 22378, 22510, 22379, 22511, 22512,
-                                      22380, 22381, 22382, 22513, 22514, 22515};
+  static const int kRightNameIds[] = {kRightAccess,     kRightCreate, kRightModify,       kRightCancel,
+                                      kRightView,       kRightPrint,  kRightAddElsewhere, kRightCreatePiece,
+                                      kRightCreateLine, kRightTen,    kRightEleven,       kRightTwelve};
   return right >= 1 && right <= 12 ? std::string(LoadStr(kRightNameIds[right - 1])) : std::string();
 }

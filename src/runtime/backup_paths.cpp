@@ -10,6 +10,10 @@
 
 namespace {
 
+// The texts shown here, by their ids in the string table.
+constexpr int kBackupNamePieces = 2575;
+constexpr int kDefaultBackupTarget = 2847;
+
 BackupClock g_clock = nullptr;
 BackupFileDialog g_dialog = nullptr;
 
@@ -18,7 +22,7 @@ platform::LocalTime Now() { return g_clock ? g_clock() : platform::GetLocalTime(
 // Piece of string 2575 (placeholder and weekday names), with the text as a
 // fallback when the table lacks it.
 std::string NamePiece(int position, int length, const char* fallback) {
-  std::string entry = LoadStr(2575);
+  std::string entry = LoadStr(kBackupNamePieces);
   if (entry.size() < static_cast<std::size_t>(position - 1 + length)) return fallback;
   return entry.substr(static_cast<std::size_t>(position - 1), static_cast<std::size_t>(length));
 }
@@ -101,7 +105,7 @@ std::string BackupStamp() {
 }
 
 std::string DefaultBackupTarget() {
-  std::string target = LoadStr(2847);
+  std::string target = LoadStr(kDefaultBackupTarget);
   if (target.empty()) target = "Sauvegarde-Nuv-MERLON/Dossier-%code%/%dateheure%/";
   for (char& c : target) {
     if (c == '\\') c = '/';

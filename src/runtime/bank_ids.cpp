@@ -119,7 +119,13 @@ int CheckIban(const char* iban) {
 
 namespace {
 
-// What each byte becomes in a transfer file, built once from strings 3211-3213: accented letters
+// The characters a transfer file may hold, and the accented letters with their plain letters, by
+// their ids in the string table.
+constexpr int kSepaCharacters = 3213;
+constexpr int kAccentedLetters = 3211;
+constexpr int kPlainLetters = 3212;
+
+// What each byte becomes in a transfer file, built once from those three texts: accented letters
 // their plain letters, every character outside the set (the typographic quotes that the string
 // holds included: 0x91 and 0x92 are no SEPA characters and would make the UTF-8 file ill-formed)
 // a hyphen.
@@ -130,11 +136,11 @@ const std::array<char, 256>& SepaMap() {
       return s != nullptr ? *s : std::string();
     };
     bool allowed[256] = {};
-    for (char c : text(3213)) allowed[static_cast<unsigned char>(c)] = true;
+    for (char c : text(kSepaCharacters)) allowed[static_cast<unsigned char>(c)] = true;
     allowed[0x91] = allowed[0x92] = false;
     allowed[0] = false;
-    const std::string from = text(3211);
-    const std::string to = text(3212);
+    const std::string from = text(kAccentedLetters);
+    const std::string to = text(kPlainLetters);
     std::array<char, 256> m{};
     for (int c = 0; c < 256; ++c) {
       unsigned char b = static_cast<unsigned char>(c);

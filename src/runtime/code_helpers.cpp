@@ -14,6 +14,10 @@
 
 namespace {
 
+// The texts shown here, by their ids in the string table.
+constexpr int kCaptionSupportPassword = 1867;
+constexpr int kPromptSupportPassword = 1868;
+
 struct KindTexts {
   char kind;
   int label;
@@ -298,7 +302,8 @@ void SetTextPromptHook(TextPromptHook hook) { g_prompt = hook; }
 bool AskSupportPassword() {
   RuntimeBeep(0);
   std::string answer;
-  if (g_prompt == nullptr || !g_prompt(LoadStr(1867), LoadStr(1868), answer)) return false;
+  if (g_prompt == nullptr || !g_prompt(LoadStr(kCaptionSupportPassword), LoadStr(kPromptSupportPassword), answer))
+    return false;
   std::string typed = TrimmedRight(answer);
   for (char& c : typed) c = static_cast<char>(platform::Cp1252Upper(static_cast<unsigned char>(c)));
   Ymd today = Today();

@@ -6,6 +6,13 @@
 #include "runtime/numbers.h"
 #include "runtime/xbase.h"
 
+namespace {
+
+// Every right of every guarded function, by its id in the string table.
+constexpr int kAllRights = 9000;
+
+}  // namespace
+
 DossierRecord TheDossierRecord;
 
 DossierRecord::DossierRecord() : text_(kLength, ' ') {}
@@ -68,7 +75,7 @@ bool DossierIsEuroOnly(const DossierRecord& record) {
 
 void DossierRecord::EnsureRights() {
   if (!IsBlank(Get(kRightsPos, kLength - kRightsPos + 1))) return;
-  std::string all = LoadStr(9000);
+  std::string all = LoadStr(kAllRights);
   if (IsBlank(all)) all.assign(kRightsWidth, '?');
   SetRights(all);
 }

@@ -11,6 +11,9 @@
 
 namespace {
 
+// The name of the e-mail template file, by its id in the string table.
+constexpr int kEmailTemplateFile = 41;
+
 const char kAlphabet[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZabcdefghijklmnopqrstuvwxyz0123456789+/";
 const char kCharset[] = "windows-1252";
 
@@ -221,7 +224,7 @@ std::string EncodeHeaderWords(const std::string& text) {
 
 bool WriteEmlFile(const char* attachmentPath, const char* outputPath, const char* fileName,
                   const char* recipient, const char* subject, const char* message) {
-  std::string templatePath = ProgramFilePath(LoadStr(41));
+  std::string templatePath = ProgramFilePath(LoadStr(kEmailTemplateFile));
   if (!CanReadFile(templatePath.c_str())) return false;
   std::string text;
   if (!platform::ReadWholeFile(templatePath, text)) text.clear();

@@ -15,6 +15,11 @@ std::string ProgramFolder;
 
 namespace {
 
+// The texts shown here, by their ids in the string table.
+constexpr int kProgramSection = 0;
+constexpr int kIniFileName = 36;
+constexpr int kDefaultWorkstation = 1105;
+
 std::string g_dossierIni;
 std::string g_iniPath;
 DocumentErrorHook g_documentError = nullptr;
@@ -31,7 +36,7 @@ const char* OrNullWhenBlank(const char* text) { return IsBlank(text) ? nullptr :
 
 const char* ProgramSection() {
   static std::string section;
-  section = LoadStr(0);
+  section = LoadStr(kProgramSection);
   if (section.empty()) section = "Nuv-Merlon ZEL";
   return section.c_str();
 }
@@ -75,7 +80,7 @@ std::string ProgramFilePath(const std::string& name) {
 }
 
 const char* IniPath() {
-  g_iniPath = ProgramFilePath(TextOfString(36, "merlon.ini"));
+  g_iniPath = ProgramFilePath(TextOfString(kIniFileName, "merlon.ini"));
   return g_iniPath.c_str();
 }
 
@@ -147,7 +152,7 @@ std::string PackedKey(int id, int k) {
 }
 
 const char* WorkstationNumber() {
-  std::string def = TextOfString(1105, "0");
+  std::string def = TextOfString(kDefaultWorkstation, "0");
   std::string v = IniGetString("NumeroPoste", def.c_str());
   if (v.size() > 10) v.resize(10);
   std::memcpy(ScratchText, v.c_str(), v.size() + 1);

@@ -10,6 +10,9 @@
 
 namespace {
 
+// The texts shown here, by their ids in the string table.
+constexpr int kMsgTemporaryFileMissing = 22000;
+
 constexpr const char* kEnd = "\r\n";
 
 // The value as XML text: the five characters XML gives a meaning escaped.
@@ -164,7 +167,7 @@ std::string Pain001Writer::Header(const Pain001Debtor& d, const Stamp& stamp) co
 
 bool Pain001Writer::Finish(const Pain001Debtor& debtor, const std::string& target, std::string* error) {
   if (!file_.IsOpen()) {
-    if (error != nullptr) *error = LoadStr(22000);
+    if (error != nullptr) *error = LoadStr(kMsgTemporaryFileMissing);
     Abort();
     return false;
   }

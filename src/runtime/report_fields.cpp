@@ -15,6 +15,11 @@
 
 namespace {
 
+// The texts shown here, by their ids in the string table.
+constexpr int kMsgNothingInReport = 32216;
+constexpr int kCaptionAttention = 52;
+constexpr int kCaptionFieldNotDeclared = 51;
+
 const std::string kEmpty;
 
 constexpr std::int64_t kPowersOfTen[] = {1,          10,          100,          1000,         10000,
@@ -102,10 +107,8 @@ std::string FieldNameOf(const std::string& definition) {
 
 void ShowEmptyReport(const char* text) {
   RuntimeBeep(0);
-  std::string body = LoadStr(59);
-  body += text ? text : "";
-  body += LoadStr(55);
-  RuntimeMessage(LoadStr(52), body.c_str(), kMbIconStop);
+  const std::string body = FillPlaceholder(LoadStr(kMsgNothingInReport), text ? text : "");
+  RuntimeMessage(LoadStr(kCaptionAttention), body.c_str(), kMbIconStop);
 }
 
 void ReportFieldTable::NewGeneration() {
@@ -128,7 +131,7 @@ bool ReportFieldTable::DeclareField(int n, const char* definition) {
     RuntimeBeep(0);
     char number[16];
     std::snprintf(number, sizeof number, "%5i", n);
-    RuntimeMessage(LoadStr(51), number, kMbOk);
+    RuntimeMessage(LoadStr(kCaptionFieldNotDeclared), number, kMbOk);
     return false;
   }
   std::string& slot = definitions_[static_cast<std::size_t>(n)];

@@ -8,6 +8,10 @@
 #include "runtime/xbase.h"
 
 namespace {
+
+// The first text of the table, read once to convert the table, by its id.
+constexpr int kProgramName = 0;
+
 bool g_started = false;
 RuntimeGraphicsHook g_makeGraphics = nullptr;
 RuntimeGraphicsHook g_freeGraphics = nullptr;
@@ -23,7 +27,7 @@ bool InitRuntime() {
   platform::IgnoreFileSizeLimitSignal();
   ResetTextBuffers();
   ResetNumberBuffers();
-  resources::FindString(0);  // converts the string table once, now
+  resources::FindString(kProgramName);  // converts the string table once, now
   if (ProgramFolder.empty()) SetProgramFolder(DefaultProgramFolder());
   platform::MakeDirectories(ProgramFolder);
   // Fonts, pens and brushes shared by every window (window layer).

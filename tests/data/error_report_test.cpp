@@ -78,3 +78,22 @@ TEST_F(ErrorReportTest, TooManyOpenFilesSendsTheUserToTheSettings) {
   EXPECT_EQ(Boxes().size(), 1u);
   EXPECT_EQ(Posted(), (std::vector<std::pair<int, int>>{{40213, 20703}}));
 }
+
+// A run stopped by a refused write names the file; when the disk is full, the folder to free room in.
+TEST_F(ErrorReportTest, RunIncidentNamesTheFileAndTheFolderOfAFullDisk) {
+  const std::string advice = ". Lib\xE9rez de la place sur ce disque, puis relancez le traitement.";
+  const struct {
+    const char* file;
+    int result;
+    std::string said;
+  } cases[] = {
+      {"/d/je/c50je.dbf", dbase::DBIERR_DISKFULL,
+       "disque plein: plus de place dans le dossier /d/je/ pour \xE9" "crire c50je.dbf" + advice},
+      {"c50je.dbf", dbase::DBIERR_DISKFULL,
+       "disque plein: plus de place dans le dossier ./ pour \xE9" "crire c50je.dbf" + advice},
+      {"/d/%s/c50je.dbf", dbase::DBIERR_DISKFULL,
+       "disque plein: plus de place dans le dossier /d/%s/ pour \xE9" "crire c50je.dbf" + advice},
+      {"/d/je/c50je.dbf", dbase::DBIERR_OSACCESS, "incident 2010 sur /d/je/c50je.dbf"},
+  };
+  for (const auto& c : cases) EXPECT_EQ(RunIncidentText(2010, c.file, c.result), c.said) << c.file;
+}

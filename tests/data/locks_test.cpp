@@ -65,9 +65,10 @@ TEST_F(LockTest, ThreeModesWhileAnotherStationHoldsTheRecord) {
   EXPECT_FALSE(LockRecord(t, "", 0));
   EXPECT_EQ(t.result, dbase::DBIERR_LOCKED);
   ASSERT_EQ(Notices().size(), 1u);
-  EXPECT_EQ(Notices()[0].caption, LoadStr(127));
+  EXPECT_EQ(Notices()[0].caption, "Nuv-Merlon ZEL+");
   const std::string title = TableFileTitle(&t);
-  EXPECT_EQ(Notices()[0].text, std::string(LoadStr(138)) + title + "\n   - Enregistrement: \n\n");
+  EXPECT_EQ(Notices()[0].text, "La fiche suivante est utilis\xE9" "e de mani\xE8re EXCLUSIVE par un autre poste:\n"
+                               "   - Fichier: " + title + "\n   - Enregistrement: \n\n");
   EXPECT_EQ(RTrim(t.GetField(2)), std::string("CHANGE AILLEURS"));
   EXPECT_EQ(t.recordNumber, held);
 
@@ -122,7 +123,7 @@ TEST_F(LockTest, DossierLockWhileAnotherStationHasTheDossierOpen) {
   EXPECT_FALSE(OpenDossierExclusive(true));
   ASSERT_EQ(Boxes().size(), 1u);
   EXPECT_EQ(Boxes()[0].caption, "Nuv-MERLON ZEL+ - Version MultiUtilisateur");
-  EXPECT_EQ(Boxes()[0].text, LoadStr(2259));
+  EXPECT_EQ(Boxes()[0].text, LoadStr(kMsgDossierInUse));
   EXPECT_EQ(Boxes()[0].style, kMbIconStop);
   EXPECT_TRUE(DossierLockTable->isOpen);
   EXPECT_EQ(DossierLockTable->shareMode, 0u);

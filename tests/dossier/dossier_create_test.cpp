@@ -141,7 +141,7 @@ TEST_F(CreateTest, AnExistingDossierIsNeverOverwritten) {
   NewDossierSpec again = Spec(folder, "demo");
   again.companyName = "Autre soci\xE9t\xE9";
   EXPECT_FALSE(CreateDossier(again, &message));
-  EXPECT_EQ(message.rfind("Le dossier DEMO existe d\xE9j\xE0", 0), 0u) << message;
+  EXPECT_EQ(message, "Le dossier DEMO existe d\xE9j\xE0 sur\n\n   " + folder + "/\n\nIl n'est pas remplac\xE9.");
   EXPECT_EQ(ReadFile(folder + "/c10demo.dbf"), before);
   EXPECT_EQ(FilesIn(folder), files);
 }

@@ -125,6 +125,9 @@ TEST_F(RunMarkerTest, MarkerThatCannotBeWrittenIsSaid) {
     DossierRunMarker marker("essai", "Essai");
     EXPECT_FALSE(marker.written());
     EXPECT_NE(DossierRunMarkerRefusal(marker.path()).find(MarkerFile()), std::string::npos);
+    EXPECT_EQ(DossierRunMarkerRefusal(marker.path()),
+              "\n\n\nLe fichier de suivi du traitement ne peut pas \xEAtre \xE9" "crit:\n\n   " + marker.path() +
+                  "\n\nLe traitement n'est pas lanc\xE9: rien n'a \xE9t\xE9 modifi\xE9.\n\n\n");
   }
   EXPECT_TRUE(fs::is_directory(MarkerFile()));
   EXPECT_FALSE(DossierRunMarkerExists());

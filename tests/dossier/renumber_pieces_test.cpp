@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "data/dossier_lock.h"
+#include "data/error_report.h"
 #include "demo/dossier_demo.h"
 #include "dossier/core/dossier_run_marker.h"
 #include "dossier/core/maintenance_rebuild.h"
@@ -244,6 +245,14 @@ TEST_F(RenumberTest, RefusedWriteFailsTheRunAndLeavesWhatFinishesIt) {
     EXPECT_NE(message.find(r.failedTable), std::string::npos) << message;
     EXPECT_EQ(message.find("disque plein") != std::string::npos, full) << message;
     EXPECT_NE(message.find(c.marked ? "prochaine ouverture" : "tel qu'il"), std::string::npos) << message;
+    // The whole message: the file refused, the full disk when it is, then what became of the dossier.
+    const std::string head = "\n\n\nLa ReNum\xE9rotation s'est arr\xEAt\xE9" "e: l'\xE9" "criture du fichier suivant a "
+                             "\xE9t\xE9 refus\xE9" "e:\n\n   ";
+    const std::string tail = c.marked ? "\n\nLe dossier reste marqu\xE9: la ReNum\xE9rotation sera termin\xE9" "e \xE0 "
+                                        "sa prochaine ouverture.\n\n\n"
+                                      : "\n\nRien n'a \xE9t\xE9 renum\xE9rot\xE9: le dossier est rest\xE9 tel qu'il "
+                                        "\xE9tait.\n\n\n";
+    EXPECT_EQ(message, head + r.failedTable + (full ? "\n\n   " + DiskFullText(r.failedTable) : "") + tail);
     EXPECT_EQ(DossierRunMarkerExists(), c.marked);
     EXPECT_EQ(RenumberingPending(), c.planKept);
     if (!c.marked) {

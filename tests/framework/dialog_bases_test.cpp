@@ -23,6 +23,15 @@
 
 namespace {
 
+// Texts of the string table the dialogs here show: a one-value prompt (the franc value of a euro),
+// and the captions and texts of three boxes of the program.
+constexpr int kPromptEuroRate = 2284;
+constexpr int kCaptionMatching = 29001;
+constexpr int kCaptionOpeningBalances = 29060;
+constexpr int kMsgConfirmStart = 29073;
+constexpr int kCaptionBalanceSheetStart = 1674;
+constexpr int kMsgNoBalanceSheet = 1675;
+
 class DialogBasesTest : public test_support::GuiTest {
  protected:
   void SetUp() override {
@@ -119,7 +128,7 @@ TEST_F(DialogBasesTest, OneValueInputReturnsTheTypedTextOnlyOnOk) {
       EXPECT_EQ(d.Input()->GetValue(), "6.55957");
       d.Input()->SetText("6.56");
     });
-    TDFmtSaisie input(nullptr, TDFmtSaisie::kOkCancel, 2284, &rate, true);
+    TDFmtSaisie input(nullptr, TDFmtSaisie::kOkCancel, kPromptEuroRate, &rate, true);
     EXPECT_EQ(input.Execute(kTaskModal), answer);
     EXPECT_EQ(rate, answer == gui::IDOK ? "6.56" : "6.55957");
   }
@@ -135,9 +144,9 @@ TEST_F(DialogBasesTest, BoxesAreWideEnoughForTheirCaption) {
   };
   const BoxCase boxes[] = {
       {"password", "Ouverture du dossier DEMO", "\n\n\nMot de passe incorrect.\n\nDernier essai.\n\n\n"},
-      {"matching", LoadStr(29001), "\n\nOk\n\n"},
-      {"opening-balances", LoadStr(29060), LoadStr(29073)},
-      {"balance-sheet", std::string(LoadStr(1674)) + "DEMO", LoadStr(1675)},
+      {"matching", LoadStr(kCaptionMatching), "\n\nOk\n\n"},
+      {"opening-balances", LoadStr(kCaptionOpeningBalances), LoadStr(kMsgConfirmStart)},
+      {"balance-sheet", std::string(LoadStr(kCaptionBalanceSheetStart)) + "DEMO", LoadStr(kMsgNoBalanceSheet)},
   };
   for (const BoxCase& c : boxes) {
     SCOPED_TRACE(c.name);

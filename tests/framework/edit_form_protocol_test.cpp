@@ -8,6 +8,9 @@ namespace {
 
 using subject::SubjectTest;
 
+// The question of a form closed with changes, by its id in the string table.
+constexpr int kMsgSaveChanges = 153;
+
 // A form whose three operations the test sets.
 class PlainForm : public CMDIModif {
  public:
@@ -49,7 +52,7 @@ class FormProtocolTest : public SubjectTest {
   static int Questions() {
     int n = 0;
     for (const auto& s : gui::ModalSeam::Shown())
-      if (s.kind == gui::ModalKind::MessageBox && s.text == LoadStr(153)) ++n;
+      if (s.kind == gui::ModalKind::MessageBox && s.text == LoadStr(kMsgSaveChanges)) ++n;
     return n;
   }
   gui::Handle handle_ = 0;

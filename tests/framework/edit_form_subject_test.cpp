@@ -85,10 +85,18 @@ TEST_F(FormSubjectTest, ARecordLockedElsewhereGivesTheNoticeAndIsNotWritten) {
   ASSERT_TRUE(other.Do('l'));
   JournalList* list = List();
   ASSERT_NE(list, nullptr);
+  gui::ModalSeam::QueueDialogAnswer(gui::IDOK, [](gui::Window& w) {
+    test_support::Screenshot(w.Widget(), "edit_form", "lock_notice");
+  });
   JournalForm* form = Edit(list, "BQ");
   ASSERT_NE(form, nullptr);
   ASSERT_EQ(notices.size(), 1u);
   EXPECT_NE(notices[0].find("BANQUE"), std::string::npos) << notices[0];
+  // The notice names the file and the record in their places.
+  const std::string head = "La fiche suivante est utilis\xE9" "e de mani\xE8re EXCLUSIVE par un autre poste:\n"
+                           "   - Fichier: C10 Fichier G\xE9n\xE9ral\n   - Enregistrement: ";
+  EXPECT_EQ(notices[0].rfind(head, 0), 0u) << notices[0];
+  EXPECT_EQ(notices[0].substr(notices[0].size() - 2), "\n\n") << notices[0];
   ASSERT_FALSE(gui::ModalSeam::Shown().empty());
   EXPECT_EQ(gui::ModalSeam::Shown()[0].kind, gui::ModalKind::Dialog) << "the lock notice window";
   EXPECT_FALSE(form->locked);

@@ -54,6 +54,8 @@ constexpr unsigned kLookupButton = 1301;
 constexpr int kCodeWidth = 3;
 constexpr int kFormKind = 0;
 constexpr const char* kKind = "J";
+// The caption of the subject's refusal, by its id in the string table.
+constexpr int kCaptionAttention = 52;
 
 // The three-digit journal code of a rank: "001", "002" ...
 inline std::string Code(long rank) {
@@ -217,7 +219,7 @@ class JournalForm : public CMDIModif {
   int Check() override {
     if (!locked) return kCheckClose;
     if (IsBlank(nameEdit->GetText())) {
-      gui::MessageBox(this, "Le libell\xE9 est obligatoire", LoadStr(52), gui::MB_OK | gui::MB_ICONSTOP);
+      gui::MessageBox(this, "Le libell\xE9 est obligatoire", LoadStr(kCaptionAttention), gui::MB_OK | gui::MB_ICONSTOP);
       return kCheckInvalid;
     }
     return IsModified() ? kCheckSave : kCheckClose;

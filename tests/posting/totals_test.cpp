@@ -2,10 +2,12 @@
 // the account totals and the section totals equal to the lines (the property), a matched line is
 // never cancelled, and a line whose sort record was lost gets it back.
 #include <random>
+#include <regex>
 
 #include "entry/core_fixture.h"
 #include "posting/line_changes.h"
 #include "runtime/numbers.h"
+#include "runtime/text.h"
 
 namespace entry_test {
 namespace {
@@ -84,6 +86,51 @@ TEST_F(TotalsTest, AMatchedLineIsNotCancelledAndALostSortRecordComesBack) {
   EXPECT_FALSE(check.Check());
   EXPECT_EQ(check.FaultCount(), 1) << check.Report();
   EXPECT_NE(check.Report().find("qui n'existe pas"), std::string::npos) << check.Report();
+}
+
+// Each fault the check finds is one line of its report, its file, records and field in their places.
+TEST_F(TotalsTest, EachFaultOfTheCheckIsOneWholeLine) {
+  std::vector<std::uint32_t> live;
+  for (std::uint32_t r : GeneralLines(c50))
+    if (c50.GoTo(r) && !c50.IsDeleted()) live.push_back(r);
+  ASSERT_GE(live.size(), 4u);
+  const std::string b = std::to_string(live[0]), c = std::to_string(live[1]), d = std::to_string(live[2]),
+                    e = std::to_string(live[3]);
+  // The sort record of line b cancelled alone, line c cancelled alone, the sort record of line d
+  // pointing nowhere, line e with a second sort record of another number.
+  ASSERT_TRUE(T::Find(c60, T::kDraft, live[0]));
+  ASSERT_TRUE(c60.DeleteRecord(nullptr, 0));
+  ASSERT_TRUE(c50.GoTo(live[1]));
+  ASSERT_TRUE(c50.DeleteRecord(nullptr, 0));
+  ASSERT_TRUE(T::Find(c60, T::kDraft, live[2]));
+  const std::string sortOfD = std::to_string(c60.recordNumber);
+  ASSERT_TRUE(c60.PutField(T::TREC, "999999"));
+  const std::string nowhere = "B" + TrimmedRight(c60.GetField(T::TREC));
+  ASSERT_TRUE(c50.GoTo(live[3]));
+  ASSERT_TRUE(AppendLigneTri(c50, T::kDraft, c60));
+  const std::uint32_t second = c60.RecCount();
+  ASSERT_TRUE(c60.GoTo(static_cast<long>(second)));
+  ASSERT_TRUE(c60.PutField(T::TNUM, "9999"));
+
+  DossierInvariants check;
+  EXPECT_FALSE(check.Check());
+  const std::string report = check.Report();
+  const std::string lines[] = {
+      "C50 ligne " + b + " est active, son enregistrement de tri est annul\xE9",
+      "C50 ligne " + c + " est annul\xE9" "e, son enregistrement de tri ne l'est pas",
+      "C60 enregistrement " + sortOfD + ": pointe vers " + nowhere + ", qui n'existe pas",
+      "C50 ligne " + d + ": sans enregistrement de tri",
+      "C50 ligne " + e + ": son enregistrement de tri " + std::to_string(second) + " diff\xE8re par TNUM",
+      "C50 ligne " + e + ": 2 enregistrements de tri",
+  };
+  for (const std::string& line : lines)
+    EXPECT_NE(("\n" + report).find("\n" + line + "\n"), std::string::npos) << line << "\n" << report;
+  // The totals that line c no longer matches: the stored sums, then the lines'.
+  const std::string sums = R"(F -?\d+\.\d\d / -?\d+\.\d\d, E -?\d+\.\d\d / -?\d+\.\d\d)";
+  for (const char* what : {"Centralisateur C\\d{3}\\w{2} ?B", "Compte \\w{8}"}) {
+    const std::regex line(std::string("(^|\n)") + what + ": " + sums + "; lignes: " + sums + "\n");
+    EXPECT_TRUE(std::regex_search(report, line)) << what << "\n" << report;
+  }
 }
 
 }  // namespace

@@ -9,6 +9,13 @@
 #include "runtime/xbase.h"
 #include "support/runtime_fixture.h"
 
+namespace {
+
+// The row of guarded function n is the string kFunctionRowBase + n.
+constexpr int kFunctionRowBase = 9000;
+
+}  // namespace
+
 class AccessRightsTest : public test_support::RuntimeTest {
  protected:
   void SetUp() override {
@@ -18,8 +25,8 @@ class AccessRightsTest : public test_support::RuntimeTest {
     TheDossierRecord.SetRights(std::string(50, '0'));
   }
   // Start position and right count of function n from its table row.
-  static int Start(int n) { return std::atoi(std::string(LoadStr(9000 + n)).substr(0, 3).c_str()); }
-  static int Count(int n) { return std::atoi(std::string(LoadStr(9000 + n)).substr(3, 2).c_str()); }
+  static int Start(int n) { return std::atoi(std::string(LoadStr(kFunctionRowBase + n)).substr(0, 3).c_str()); }
+  static int Count(int n) { return std::atoi(std::string(LoadStr(kFunctionRowBase + n)).substr(3, 2).c_str()); }
   static void SetRightChar(int start, char c) { TheDossierRecord.SetAt(1042 + start, c); }
 };
 

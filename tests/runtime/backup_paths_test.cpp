@@ -8,6 +8,9 @@
 
 namespace {
 
+// The text the file dialog's title and filter are made of here (the queued dialog reads neither).
+constexpr int kDialogText = 2847;
+
 platform::LocalTime FixedClock() { return {.year = 2024, .month = 3, .day = 7, .hour = 9, .minute = 5, .second = 3}; }
 
 class BackupPathsTest : public test_support::RuntimeTest {
@@ -109,14 +112,14 @@ TEST_F(BackupPathsTest, ChooseBackupFileAsksAgainUntilABackupIsChosen) {
     g_answers = c.answers;
     g_beeps = 0;
     std::string path = "/data/%defaut%";
-    EXPECT_EQ(ChooseBackupFile(1, path, 2847, 2847, c.method, "AB   "), c.result);
+    EXPECT_EQ(ChooseBackupFile(1, path, kDialogText, kDialogText, c.method, "AB   "), c.result);
     EXPECT_EQ(path, c.path);
     EXPECT_EQ(g_beeps, c.beeps);
     EXPECT_EQ(g_lastStart, "/data/Sauvegarde-Nuv-MERLON/Dossier-AB");
   }
   SetBackupFileDialog(nullptr);
   std::string path = "/x";
-  EXPECT_FALSE(ChooseBackupFile(1, path, 2847, 2847, 'R', "AB"));
+  EXPECT_FALSE(ChooseBackupFile(1, path, kDialogText, kDialogText, 'R', "AB"));
 }
 
 }  // namespace

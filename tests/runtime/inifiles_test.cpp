@@ -3,6 +3,13 @@
 #include "support/runtime_fixture.h"
 
 namespace {
+
+// Names of program files in the string table: "merlon.ini" and a package ("C_REF_.EXE"); an id
+// the table does not hold.
+constexpr int kIniFileName = 36;
+constexpr int kReferenceProgram = 8900;
+constexpr int kNoSuchText = 987654;
+
 class ProgramFolderTest : public test_support::RuntimeTest {
  protected:
   void TearDown() override {
@@ -56,21 +63,21 @@ TEST_F(ProgramFolderTest, ProgramDocumentsAndFolder) {
     opened = path;
     return 0;
   });
-  // String 36 names "merlon.ini": missing at first, then present.
-  EXPECT_FALSE(OpenProgramDocument(36));
+  // "merlon.ini": missing at first, then present.
+  EXPECT_FALSE(OpenProgramDocument(kIniFileName));
   EXPECT_TRUE(opened.empty());
   Write("Merlon.INI", "");
-  EXPECT_TRUE(OpenProgramDocument(36));
+  EXPECT_TRUE(OpenProgramDocument(kIniFileName));
   EXPECT_EQ(opened, File("Merlon.INI"));
-  // A package of the folder (string 8900) exists but is never started.
+  // A package of the folder exists but is never started.
   opened.clear();
   Write("c_ref_.exe", "MZ");
-  EXPECT_TRUE(OpenProgramDocument(8900));
+  EXPECT_TRUE(OpenProgramDocument(kReferenceProgram));
   EXPECT_TRUE(opened.empty());
   EXPECT_TRUE(CanReadFile(File("c_ref_.exe").c_str()));
-  EXPECT_TRUE(DeleteProgramFile(36));
+  EXPECT_TRUE(DeleteProgramFile(kIniFileName));
   EXPECT_FALSE(CanReadFile(File("Merlon.INI").c_str()));
-  EXPECT_FALSE(DeleteProgramFile(987654));  // a blank name never names the folder
+  EXPECT_FALSE(DeleteProgramFile(kNoSuchText));  // a blank name never names the folder
 }
 
 TEST_F(ProgramFolderTest, LogLinesAndShortReads) {

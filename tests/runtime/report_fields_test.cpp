@@ -266,3 +266,20 @@ TEST_F(FieldTable, DeclarationsAreNumberedApart) {
   std::sort(seen.begin(), seen.end());
   EXPECT_EQ(std::unique(seen.begin(), seen.end()), seen.end()) << "a number came twice";
 }
+
+// A report with nothing in it says so, the caller's detail between the message and its last blank lines.
+TEST_F(ReportFieldsTest, AnEmptyReportIsSaidWithItsDetail) {
+  const struct {
+    const char* detail;
+    const char* shown;
+  } cases[] = {
+      {nullptr, "\n\n\nIl n'y a rien dans cet Etat\n\n\n\n\n"},
+      {"Journal VE", "\n\n\nIl n'y a rien dans cet Etat\n\n\nJournal VE\n\n"},
+      {"100 %s", "\n\n\nIl n'y a rien dans cet Etat\n\n\n100 %s\n\n"},
+  };
+  for (const auto& c : cases) {
+    ShowEmptyReport(c.detail);
+    EXPECT_EQ(LastRuntimeMessage().caption, "ATTENTION") << (c.detail ? c.detail : "none");
+    EXPECT_EQ(LastRuntimeMessage().text, c.shown) << (c.detail ? c.detail : "none");
+  }
+}

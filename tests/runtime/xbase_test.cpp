@@ -7,6 +7,13 @@
 
 using TextFunctions = test_support::RuntimeTest;
 
+namespace {
+
+// A text of the string table: the program's name.
+constexpr int kProgramName = 0;
+
+}  // namespace
+
 TEST_F(TextFunctions, CuttingAndPadding) {
   struct Row { const char* what; std::string got; const char* expected; } rows[] = {
       {"SubStr to end", SubStr("ABC", 2, 0), "BC"},
@@ -74,18 +81,18 @@ TEST_F(TextFunctions, StrTranRefusesAReplacementThatContainsTheSearch) {
 
 TEST_F(TextFunctions, RingLifetimeAndGrowth) {
   std::set<char*> seen;
-  char* first = RingCopy(LoadStr(0));
+  char* first = RingCopy(LoadStr(kProgramName));
   seen.insert(first);
-  for (int i = 1; i < kRingSlots; ++i) seen.insert(RingCopy(LoadStr(0)));
+  for (int i = 1; i < kRingSlots; ++i) seen.insert(RingCopy(LoadStr(kProgramName)));
   EXPECT_EQ(seen.size(), static_cast<std::size_t>(kRingSlots));
   EXPECT_STREQ(first, "Nuv-Merlon ZEL");   // still valid after 49 more uses
-  EXPECT_EQ(RingCopy(LoadStr(0)), first);  // the 51st reuses slot 0
+  EXPECT_EQ(RingCopy(LoadStr(kProgramName)), first);  // the 51st reuses slot 0
 
   // A string-table text is not a ring slot: it stays whole however often the ring turns.
-  const char* lasting = LoadStr(0);
+  const char* lasting = LoadStr(kProgramName);
   for (int i = 0; i < 3 * kRingSlots; ++i) RingCopy("ecrase");
   EXPECT_STREQ(lasting, "Nuv-Merlon ZEL");
-  EXPECT_EQ(LoadStr(0), lasting);
+  EXPECT_EQ(LoadStr(kProgramName), lasting);
 
   // A 5,000-character result enlarges its slot, which keeps the room.
   std::string big(5000, 'z');

@@ -29,6 +29,34 @@
 #include "runtime/text.h"
 #include "runtime/xbase.h"
 
+namespace {
+
+// The texts shown here, by their ids in the string table.
+constexpr int kMsgRateOutOfRange = 19708;
+constexpr int kLogConversionError = 22141;
+constexpr int kWhyRateOutOfRange = 22142;
+constexpr int kWhyNoDossierFile = 22143;
+constexpr int kTitleConversionRun = 19888;
+constexpr int kWhyMarkerRefused = 22144;
+constexpr int kWhyAsideFolderRefused = 22145;
+constexpr int kWhyOriginalsNotMoved = 22146;
+constexpr int kMsgOriginalsKeptIn = 22147;
+constexpr int kWhyCreateRefused = 22148;
+constexpr int kWhyOpenRefused = 22149;
+constexpr int kWhyReadRefused = 22150;
+constexpr int kDefaultEuroRate = 125;
+constexpr int kWhyCopyIncomplete = 22151;
+constexpr int kWhyEurosIncomplete = 22152;
+constexpr int kWhyHeadersIncomplete = 22153;
+constexpr int kWhyCloseRefused = 22154;
+constexpr int kLogConversionDone = 22155;
+constexpr int kLogConversionRate = 22156;
+constexpr int kLogConversionCounts = 22495;
+constexpr int kLogOriginalsIn = 22157;
+constexpr int kLogPutBackDone = 22158;
+constexpr int kLogPutBackPartly = 32211;
+
+}  // namespace
 
 namespace fs = std::filesystem;
 
@@ -47,7 +75,7 @@ bool EurosToFrancs(double euros, double rate, double& francs) {
 }
 
 std::string EuroRateOutOfRangeText(double rate) {
-  return std::string(LoadStr(19708)) + AllTrim(FormatNumber(12, 5, false, rate)) + LoadStr(19709);
+  return FillPlaceholder(LoadStr(kMsgRateOutOfRange), AllTrim(FormatNumber(12, 5, false, rate)));
 }
 
 namespace {
@@ -321,14 +349,14 @@ ConversionResult ConvertDossier(const ConversionRequest& request) {
   auto fail = [&](const std::string& why) {
     result.ok = false;
     result.error = why;
-    WriteLog(LoadStr(22141) + code + " - " + why);
+    WriteLog(FillPlaceholders(LoadStr(kLogConversionError), {code, why}));
     return result;
   };
   if (request.toTwoCurrencies && !EuroRateInRange(request.rate))
-    return fail(LoadStr(22142) + std::string(AllTrim(FormatNumber(12, 5, false, request.rate))));
+    return fail(LoadStr(kWhyRateOutOfRange) + std::string(AllTrim(FormatNumber(12, 5, false, request.rate))));
 
   const auto files = DossierTableFiles(folder, code);
-  if (files.empty()) return fail(LoadStr(22143) + folder);
+  if (files.empty()) return fail(LoadStr(kWhyNoDossierFile) + folder);
   const platform::LocalTime now = platform::GetLocalTime();
   const std::string aside = folder + "conversion-" + LowerAscii(code) + "-" + std::to_string(now.year) +
                             TwoDigits(now.month) + TwoDigits(now.day) + "-" + TwoDigits(now.hour) +
@@ -337,21 +365,21 @@ ConversionResult ConvertDossier(const ConversionRequest& request) {
   // opening, which puts the originals back (the marker lists them) before anything else.
   std::string detail = aside.substr(folder.size());
   for (const fs::path& f : files) detail += "|" + f.filename().string();
-  DossierRunMarker marker(kConversionRun, LoadStr(19888), detail);
-  if (!marker.written()) return fail(LoadStr(22144) + marker.path());
+  DossierRunMarker marker(kConversionRun, LoadStr(kTitleConversionRun), detail);
+  if (!marker.written()) return fail(LoadStr(kWhyMarkerRefused) + marker.path());
   std::error_code ec;
   if (!fs::create_directories(platform::DiskPath(aside), ec) || ec)
-    return fail(LoadStr(22145) + aside);
+    return fail(LoadStr(kWhyAsideFolderRefused) + aside);
   std::vector<fs::path> moved;
   if (!MoveFiles(files, platform::DiskPath(aside), moved)) {
-    std::string why = LoadStr(22146);
+    std::string why = LoadStr(kWhyOriginalsNotMoved);
     if (moved.empty()) {
       fs::remove_all(platform::DiskPath(aside), ec);
     } else {
       // Originals that did not come back stay in the aside folder, never deleted.
       result.asideFolder = aside;
       result.originalsKept = true;
-      why += LoadStr(22147) + aside;
+      why = FillPlaceholders(LoadStr(kMsgOriginalsKeptIn), {why, aside});
     }
     return fail(why);
   }
@@ -365,27 +393,27 @@ ConversionResult ConvertDossier(const ConversionRequest& request) {
   for (TableKind kind : kKinds) {
     const std::string base = TableBaseName(kind, code);
     if (CreateTableOfKind(kind, folder + base, true) != 0) {
-      why = LoadStr(22148) + base;
+      why = LoadStr(kWhyCreateRefused) + base;
       break;
     }
     OpenPair pair{kind, base, std::make_unique<Table>()};
     Table& destination = *pair.destination;
     if (!destination.OpenExclusive(folder + base)) {
-      why = LoadStr(22149) + base;
+      why = LoadStr(kWhyOpenRefused) + base;
       break;
     }
     written.push_back(std::move(pair));
     if (!platform::FileExists(platform::ResolvePath(aside + base + ".dbf"))) continue;  // new empty table
     Table source;
     if (!OpenSource(source, aside, base)) {
-      why = LoadStr(22150) + base;
+      why = LoadStr(kWhyReadRefused) + base;
       break;
     }
     if (kind == TableKind::C10) {
       oldStamp = FormatStamp(source);
       if (!request.toTwoCurrencies) {
         parity = StoredParity(source);
-        if (!EuroRateInRange(parity)) parity = Val(LoadStr(125));
+        if (!EuroRateInRange(parity)) parity = Val(LoadStr(kDefaultEuroRate));
       }
     }
     bool ok;
@@ -400,7 +428,7 @@ ConversionResult ConvertDossier(const ConversionRequest& request) {
     result.records += static_cast<long>(destination.RecCount()) - before;
     source.CloseTable(true);
     if (!ok) {
-      why = LoadStr(22151) + base;
+      why = LoadStr(kWhyCopyIncomplete) + base;
       break;
     }
   }
@@ -412,17 +440,17 @@ ConversionResult ConvertDossier(const ConversionRequest& request) {
       if (p.kind == TableKind::C50) ok = ConvertEntryLines(*p.destination, request.rate, 'B', &journalTotals);
       else if (p.kind == TableKind::C40) ok = ConvertEntryLines(*p.destination, request.rate, 'C', &journalTotals);
       else if (p.kind != TableKind::C10) ok = ConvertAmountPairs(*p.destination, request.rate);
-      if (!ok) why = LoadStr(22152) + p.base;
+      if (!ok) why = LoadStr(kWhyEurosIncomplete) + p.base;
     }
     for (OpenPair& p : written)
       if (why.empty() && p.kind == TableKind::C10 && !ConvertJournalHeaders(*p.destination, request.rate, journalTotals))
-        why = LoadStr(22153);
+        why = LoadStr(kWhyHeadersIncomplete);
   }
   result.tables = static_cast<int>(written.size());
   // A table that does not close cleanly (its last writes not flushed) fails the run, so the
   // originals come back rather than being removed behind an incomplete copy.
   for (OpenPair& p : written)
-    if (!p.destination->CloseTable(true) && why.empty()) why = LoadStr(22154) + p.base;
+    if (!p.destination->CloseTable(true) && why.empty()) why = LoadStr(kWhyCloseRefused) + p.base;
 
   if (!why.empty()) {
     // What was written goes; the originals come back.
@@ -437,7 +465,7 @@ ConversionResult ConvertDossier(const ConversionRequest& request) {
       result.asideFolder.clear();
     } else {
       result.originalsKept = true;
-      why += LoadStr(22147) + aside;
+      why = FillPlaceholders(LoadStr(kMsgOriginalsKeptIn), {why, aside});
     }
     return fail(why);
   }
@@ -445,12 +473,13 @@ ConversionResult ConvertDossier(const ConversionRequest& request) {
   // The originals stay in their sub-folder: the only copy of the dossier in its old format.
   result.ok = true;
   result.originalsKept = true;
-  std::string line = LoadStr(22155) + code + " " + (oldStamp.empty() ? "?" : oldStamp) + ">" +
-                     std::string(kC10FormatStamp);
+  std::string line =
+      FillPlaceholders(LoadStr(kLogConversionDone), {code, oldStamp.empty() ? "?" : oldStamp, kC10FormatStamp});
   if (request.toTwoCurrencies)
-    line += LoadStr(22156) + std::string(AllTrim(FormatNumber(12, 5, false, request.rate)));
-  line += ", " + std::to_string(result.tables) + LoadStr(22495) + std::to_string(result.records) + LoadStr(22496);
-  if (result.originalsKept) line += LoadStr(22157) + aside;
+    line += LoadStr(kLogConversionRate) + std::string(AllTrim(FormatNumber(12, 5, false, request.rate)));
+  line +=
+      FillPlaceholders(LoadStr(kLogConversionCounts), {std::to_string(result.tables), std::to_string(result.records)});
+  if (result.originalsKept) line += LoadStr(kLogOriginalsIn) + aside;
   WriteLog(line);
   return result;
 }
@@ -482,7 +511,7 @@ bool PutBackInterruptedConversion(const std::string& detail) {
   for (const fs::path& f : DossierTableFiles(DossierFolder, code))
     if (originals.count(f.filename().string()) == 0) fs::remove(f, ec);
   if (back) fs::remove_all(aside, ec);
-  WriteLog(LoadStr(22158) + code + (back ? LoadStr(22159) :
-                                                       LoadStr(22160) + DossierFolder + asideName));
+  WriteLog(back ? FillPlaceholder(LoadStr(kLogPutBackDone), code)
+                : FillPlaceholders(LoadStr(kLogPutBackPartly), {code, DossierFolder + asideName}));
   return back;
 }

@@ -18,7 +18,7 @@ bool FrancsToEuros(double francs, double rate, double& euros);
 // Francs of a euro amount, rounded to the cent; the same rule for the rate.
 bool EurosToFrancs(double euros, double rate, double& francs);
 
-// The message of a rate outside the range (strings 19708, 19709).
+// The message of a rate outside the range, the rate in its place.
 std::string EuroRateOutOfRangeText(double rate);
 
 struct ConversionRequest {

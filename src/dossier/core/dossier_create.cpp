@@ -18,6 +18,26 @@
 
 namespace {
 
+// The texts shown here, by their ids in the string table.
+constexpr int kLabelSiret = 1199;
+constexpr int kLabelApe = 1200;
+constexpr int kMsgCodeMissing = 22161;
+constexpr int kMsgCodeTooLong = 22162;
+constexpr int kMsgCodeBadCharacter = 22163;
+constexpr int kMsgYearStartInvalid = 22164;
+constexpr int kMsgYearEndInvalid = 22165;
+constexpr int kMsgYearEndBeforeStart = 22166;
+constexpr int kMsgYearTooLong = 22167;
+constexpr int kMsgNameMissing = 22168;
+constexpr int kMsgFolderMissing = 22169;
+constexpr int kMsgFolderNotCreated = 22170;
+constexpr int kMsgDossierExists = 22171;
+constexpr int kMsgTableNotCreated = 22174;
+constexpr int kMsgRecordNotWritten = 22176;
+constexpr int kMsgIniNotWritten = 22177;
+constexpr int kLogDossierCreated = 22178;
+constexpr int kMsgReferenceNotCreated = 22180;
+
 std::string WithSlash(const std::string& folder) {
   return (!folder.empty() && folder.back() == '/') ? folder : folder + "/";
 }
@@ -97,8 +117,8 @@ DossierRecord NewDossierRecord(const NewDossierSpec& spec) {
   DossierRecord record;
   record.Clear();
   record.SetName(spec.companyName);
-  record.Set(DossierRecord::kSiretLabelPos, DossierRecord::kSiretLabelWidth, LoadStr(1199));
-  record.Set(DossierRecord::kApeLabelPos, DossierRecord::kApeLabelWidth, LoadStr(1200));
+  record.Set(DossierRecord::kSiretLabelPos, DossierRecord::kSiretLabelWidth, LoadStr(kLabelSiret));
+  record.Set(DossierRecord::kApeLabelPos, DossierRecord::kApeLabelWidth, LoadStr(kLabelApe));
   record.SetDateYmd(DossierRecord::DateField::YearStart, spec.firstDay);
   record.SetDateYmd(DossierRecord::DateField::YearEnd, spec.lastDay);
   const Ymd today = Today();
@@ -119,25 +139,20 @@ DossierRecord NewDossierRecord(const NewDossierSpec& spec) {
 }
 
 std::string CheckDossierCode(std::string_view code) {
-  if (IsBlank(std::string(code))) return LoadStr(22161);
-  if (code.size() > 5) return LoadStr(22162);
+  if (IsBlank(std::string(code))) return LoadStr(kMsgCodeMissing);
+  if (code.size() > 5) return LoadStr(kMsgCodeTooLong);
   for (char c : code) {
     const unsigned char u = static_cast<unsigned char>(c);
-    if (!(std::isalnum(u) && u < 0x80) && c != '-')
-      return LoadStr(22163);
+    if (!(std::isalnum(u) && u < 0x80) && c != '-') return LoadStr(kMsgCodeBadCharacter);
   }
   return "";
 }
 
 std::string CheckFinancialYear(const Ymd& firstDay, const Ymd& lastDay) {
-  if (!IsValidYmd(firstDay) || StoredDateOf(firstDay).empty())
-    return LoadStr(22164);
-  if (!IsValidYmd(lastDay) || StoredDateOf(lastDay).empty())
-    return LoadStr(22165);
-  if (DaysFromCivil(lastDay) <= DaysFromCivil(firstDay))
-    return LoadStr(22166);
-  if (DaysFromCivil(lastDay) >= DaysAfterMonths(firstDay, kMaxYearMonths))
-    return LoadStr(22167);
+  if (!IsValidYmd(firstDay) || StoredDateOf(firstDay).empty()) return LoadStr(kMsgYearStartInvalid);
+  if (!IsValidYmd(lastDay) || StoredDateOf(lastDay).empty()) return LoadStr(kMsgYearEndInvalid);
+  if (DaysFromCivil(lastDay) <= DaysFromCivil(firstDay)) return LoadStr(kMsgYearEndBeforeStart);
+  if (DaysFromCivil(lastDay) >= DaysAfterMonths(firstDay, kMaxYearMonths)) return LoadStr(kMsgYearTooLong);
   return "";
 }
 
@@ -163,8 +178,8 @@ bool CreateDossier(const NewDossierSpec& given, std::string* message) {
   NewDossierSpec spec = given;
   std::string problem = CheckDossierCode(spec.code);
   if (problem.empty()) problem = CheckFinancialYear(spec.firstDay, spec.lastDay);
-  if (problem.empty() && IsBlank(spec.companyName)) problem = LoadStr(22168);
-  if (problem.empty() && IsBlank(spec.folder)) problem = LoadStr(22169);
+  if (problem.empty() && IsBlank(spec.companyName)) problem = LoadStr(kMsgNameMissing);
+  if (problem.empty() && IsBlank(spec.folder)) problem = LoadStr(kMsgFolderMissing);
   if (!problem.empty()) {
     Fail(message, problem);
     return false;
@@ -174,7 +189,7 @@ bool CreateDossier(const NewDossierSpec& given, std::string* message) {
   const std::string folder = WithSlash(spec.folder);
 
   if (!platform::MakeDirectories(folder)) {
-    Fail(message, LoadStr(22170) + folder);
+    Fail(message, LoadStr(kMsgFolderNotCreated) + folder);
     return false;
   }
 
@@ -186,8 +201,7 @@ bool CreateDossier(const NewDossierSpec& given, std::string* message) {
   ours.insert("c10" + lowerCode + ".ini");
   for (const std::string& name : platform::ListFiles(folder)) {
     if (ours.count(LowerAscii(name)) != 0) {
-      Fail(message, LoadStr(22171) + spec.code + LoadStr(22172) + folder +
-                        LoadStr(22173));
+      Fail(message, FillPlaceholders(LoadStr(kMsgDossierExists), {spec.code, folder}));
       return false;
     }
   }
@@ -204,7 +218,7 @@ bool CreateDossier(const NewDossierSpec& given, std::string* message) {
     const std::string base = TableBaseName(kind, spec.code);
     created.AddTable(base);
     if (CreateTableOfKind(kind, folder + base, false) != 0) {
-      problem = LoadStr(22174) + base + LoadStr(22175);
+      problem = FillPlaceholder(LoadStr(kMsgTableNotCreated), base);
       ok = false;
       break;
     }
@@ -213,14 +227,14 @@ bool CreateDossier(const NewDossierSpec& given, std::string* message) {
     const std::string base = TableBaseName(TableKind::DossierLock, spec.code);
     created.AddTable(base);
     if (CreateTableOfKind(TableKind::DossierLock, folder + base, false) != 0) {
-      problem = LoadStr(22174) + base + LoadStr(22175);
+      problem = FillPlaceholder(LoadStr(kMsgTableNotCreated), base);
       ok = false;
     }
   }
   TheDossierRecord.SetConstant(32, open032);
 
   if (ok && !WriteDossierRecords(folder + TableBaseName(TableKind::C10, spec.code), record)) {
-    problem = LoadStr(22176) + TableBaseName(TableKind::C10, spec.code) + ".";
+    problem = FillPlaceholder(LoadStr(kMsgRecordNotWritten), TableBaseName(TableKind::C10, spec.code));
     ok = false;
   }
   const std::string ini = folder + "c10" + lowerCode + ".ini";
@@ -228,7 +242,7 @@ bool CreateDossier(const NewDossierSpec& given, std::string* message) {
     created.AddFile(ini);
     const char* euroOnly = spec.currency == DossierCurrency::EuroOnly ? "O" : "N";
     if (!IniFileSetString(ini.c_str(), "Monnaie", "SeulementEnEuros", euroOnly)) {
-      problem = LoadStr(22177) + ini + ".";
+      problem = FillPlaceholder(LoadStr(kMsgIniNotWritten), ini);
       ok = false;
     }
   }
@@ -239,8 +253,8 @@ bool CreateDossier(const NewDossierSpec& given, std::string* message) {
   }
 
   SetLogDossier(folder, spec.code);
-  WriteLog(LoadStr(22178) + spec.code + " - " + spec.companyName + LoadStr(22179) +
-           PrintDateOf(spec.firstDay) + LoadStr(22497) + PrintDateOf(spec.lastDay));
+  WriteLog(FillPlaceholders(LoadStr(kLogDossierCreated),
+                            {spec.code, spec.companyName, PrintDateOf(spec.firstDay), PrintDateOf(spec.lastDay)}));
   SetLogDossier(DossierFolder, DossierCode);
   if (message != nullptr) message->clear();
   return true;
@@ -255,7 +269,7 @@ bool MakeReferenceTables(const std::string& folder, std::string* message) {
   } tables[] = {{TableKind::DossierLock, "cr00ref"}, {TableKind::C10, "cr10ref"}, {TableKind::C50, "cr50ref"}};
   for (const auto& t : tables) {
     if (CreateTableOfKind(t.kind, dir + t.name, true) != 0) {
-      Fail(message, std::string(LoadStr(22180)) + t.name + LoadStr(22498) + dir);
+      Fail(message, FillPlaceholders(LoadStr(kMsgReferenceNotCreated), {t.name, dir}));
       return false;
     }
   }

@@ -23,6 +23,9 @@ constexpr const char* kStationKey = "poste";
 constexpr const char* kStartKey = "debut";
 constexpr const char* kDetailKey = "detail";
 
+// The day and hour a run started, as the marker keeps them (a format for snprintf).
+constexpr int kFormatStartedAt = 22181;
+
 // Markers this program holds now, by path: a run inside another leaves the outer one's.
 std::map<std::string, int>& Held() {
   static std::map<std::string, int> held;
@@ -64,7 +67,7 @@ std::string Line(const char* key, std::string value) {
 std::string Now() {
   const platform::LocalTime t = platform::GetLocalTime();
   char text[40];
-  std::snprintf(text, sizeof text, LoadStr(22181), t.day, t.month, t.year, t.hour, t.minute);
+  std::snprintf(text, sizeof text, LoadStr(kFormatStartedAt), t.day, t.month, t.year, t.hour, t.minute);
   return text;
 }
 
@@ -142,9 +145,10 @@ int& TakeOvers() {
 
 constexpr int kMsgAnotherRunStopped = 31150;  // another run's marker, left by a run stopped half-way
 constexpr int kMsgAnotherRunAtWork = 31151;   // another run's marker, locked by its run at work
-// The marker that cannot be removed at a run's end, before and after its path: the run is undone.
-constexpr int kMsgMarkerNotRemovedHead = 19917;
-constexpr int kMsgMarkerNotRemovedTail = 19918;
+// The marker that cannot be written at a run's start (the run does not start), or removed at its
+// end (the run is undone): its path, then what the full disk says when it is full.
+constexpr int kMsgMarkerNotWritten = 19897;
+constexpr int kMsgMarkerNotRemoved = 32212;
 
 }  // namespace
 
@@ -251,12 +255,12 @@ std::string DossierRunMarkerRefusal(const std::string& path) {
     return FillPlaceholder(FillPlaceholder(FillPlaceholder(text, other.run.title), other.run.started), other.run.station);
   }
   const std::string full = DossierRunMarkerRefusedForRoom(path) ? "\n\n   " + DiskFullText(path) : "";
-  return std::string(LoadStr(19897)) + path + full + LoadStr(19898);
+  return FillPlaceholders(LoadStr(kMsgMarkerNotWritten), {path, full});
 }
 
 std::string DossierRunMarkerRemovalRefusal(const std::string& path) {
   const std::string full = DossierRunMarkerRefusedForRoom(path) ? "\n\n   " + DiskFullText(path) : "";
-  return std::string(LoadStr(kMsgMarkerNotRemovedHead)) + path + full + LoadStr(kMsgMarkerNotRemovedTail);
+  return FillPlaceholders(LoadStr(kMsgMarkerNotRemoved), {path, full});
 }
 
 void SetDossierRunRedo(const std::string& run, DossierRunRedo redo, bool putBack) {

@@ -8,8 +8,12 @@
 #include "runtime/xbase.h"
 
 namespace {
-// "Le traitement n'est pas lancé: rien n'a été modifié."
-constexpr int kNotStarted = 19898;
+
+// The texts shown here, by their ids in the string table.
+constexpr int kMsgCopiesRefused = 22182;
+constexpr int kMsgUnknownCopies = 22183;
+constexpr int kNotStarted = 19898;  // "Le traitement n'est pas lancé: rien n'a été modifié."
+
 }  // namespace
 
 DossierRunCopies::DossierRunCopies(const std::string& run, const std::string& title, const std::string& prefix,
@@ -22,7 +26,7 @@ DossierRunCopies::DossierRunCopies(const std::string& run, const std::string& ti
   std::vector<std::string> bases;
   for (TableKind kind : kinds) bases.push_back(TableBaseName(kind, code));
   if (!MakeAsideCopies(folder_, prefix + std::string(Lower(code.c_str())) + stamp, bases, &copies_, &error_)) {
-    if (error_.empty()) error_ = LoadStr(22182) + folder_;
+    if (error_.empty()) error_ = LoadStr(kMsgCopiesRefused) + folder_;
     // Said as the marker's refusal says it: the run does not start, nothing was changed.
     error_ += LoadStr(kNotStarted);
     settled_ = true;
@@ -70,7 +74,7 @@ void DossierRunCopies::Keep() {
 
 bool PutBackDossierRunCopies(const DossierRunInfo& run) {
   AsideCopies copies;
-  std::string why = LoadStr(22183) + run.detail;
+  std::string why = LoadStr(kMsgUnknownCopies) + run.detail;
   // Copies missing or not whole: nothing is changed, and the opening says why.
   if (!AsideCopies::FromDetail(run.detail, &copies) || !AsideCopiesComplete(DossierFolder, copies, &why)) {
     NoteDossierRunRedoRefusal(why);

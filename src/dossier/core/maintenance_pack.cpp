@@ -17,6 +17,16 @@
 #include "runtime/logfile.h"
 #include "runtime/text.h"
 
+namespace {
+
+// The texts shown here, by their ids in the string table.
+constexpr int kCaptionReindexError = 19882;
+constexpr int kMsgFileDamaged = 22185;
+constexpr int kTitlePackRun = 19886;
+constexpr int kTitleReindexRun = 19887;
+
+}  // namespace
+
 DossierTableRef DossierTableOf(int number) {
   switch (number) {
     case 10: return {10, TableKind::C10, TableC10, PathC10()};
@@ -38,7 +48,7 @@ bool IsOldGenerationC10(const std::string& c10DataPath) {
 std::string ReindexErrorCaption(int table) {
   char number[16];
   std::snprintf(number, sizeof number, "%5i", table);
-  return std::string(LoadStr(22184)) + number;
+  return std::string(LoadStr(kCaptionReindexError)) + number;
 }
 
 std::string FindDamagedDossierTable(int* table) {
@@ -86,10 +96,7 @@ std::string FindOverfullLineTable(int* table) {
   return "";
 }
 
-std::string DamagedFileMessage(const std::string& file) {
-  return LoadStr(22185) + file +
-         LoadStr(22186);
-}
+std::string DamagedFileMessage(const std::string& file) { return FillPlaceholder(LoadStr(kMsgFileDamaged), file); }
 
 bool DropIndexFile(const std::string& path) {
   return DropProductionIndex(path);
@@ -124,7 +131,8 @@ PackResult PackAndReindexTables(bool pack, MaintenanceProgress* progress, bool p
   }
 
   // From here on the tables change: a run stopped half-way is named at the next opening.
-  DossierRunMarker marker(kReindexRun, LoadStr(pack ? 19886 : 19887), pack ? "compactage=O" : "compactage=N");
+  DossierRunMarker marker(kReindexRun, LoadStr(pack ? kTitlePackRun : kTitleReindexRun),
+                          pack ? "compactage=O" : "compactage=N");
   if (!marker.written()) {
     result.outcome = PackOutcome::MarkerFailed;
     result.dataPath = marker.path();

@@ -25,6 +25,11 @@
 
 namespace {
 
+// The texts shown here, by their ids in the string table.
+constexpr int kTitleRebuildRun = 19885;
+constexpr int kLogUnreadableAmount = 22187;
+constexpr int kLogRecordRemoved = 22189;
+
 std::uint32_t CountOf(int number) {
   const DossierTableRef t = DossierTableOf(number);
   if (t.table == nullptr || !t.table->OpenExclusive(t.path)) return 0;
@@ -125,7 +130,7 @@ RebuildReport RebuildRun::Run() {
   }
 
   // From here on the tables change: a run stopped half-way is named at the next opening.
-  DossierRunMarker marker(kRebuildRun, LoadStr(19885), RebuildRunDetail(rebalance_, pack_));
+  DossierRunMarker marker(kRebuildRun, LoadStr(kTitleRebuildRun), RebuildRunDetail(rebalance_, pack_));
   if (!marker.written()) {
     report_.code = kRebuildMarkerFailed;
     report_.reindex = PackResult{};
@@ -328,8 +333,8 @@ void RebuildRun::VisitLine(Table& t, bool closed) {
     const int pieceField = closed ? LigneEcriture::ClosedFieldOf(LigneEcriture::BPIECE) : LigneEcriture::BPIECE;
     report_.unreadable.push_back({closed ? LigneTri::kClosed : LigneTri::kDraft, t.RecNo(), t.GetField(pieceField),
                                   t.GetField(accountField)});
-    WriteLog(std::string(LoadStr(22187)) + name + LoadStr(22188) + std::to_string(t.RecNo()) +
-             " - " + RTrim(t.RecordToText(t.FieldCount())));
+    WriteLog(FillPlaceholders(LoadStr(kLogUnreadableAmount),
+                              {name, std::to_string(t.RecNo()), RTrim(t.RecordToText(t.FieldCount()))}));
     break;
   }
 
@@ -542,7 +547,7 @@ void ReadRebuildRunDetail(const std::string& detail, bool* rebalance, bool* pack
 std::string RemovedRecordLogText(const char* tableName, Table& table) {
   const std::uint32_t recno = table.RecNo();
   const std::string text = RTrim(table.RecordToText(table.FieldCount()));
-  return std::string(LoadStr(22189)) + tableName + LoadStr(22188) + std::to_string(recno) + " - " + text;
+  return FillPlaceholders(LoadStr(kLogRecordRemoved), {tableName, std::to_string(recno), text});
 }
 
 RebuildReport RunDossierRebuild(bool rebalance, bool pack, MaintenanceProgress* progress) {

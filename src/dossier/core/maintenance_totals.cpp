@@ -25,6 +25,16 @@
 
 namespace {
 
+// The texts shown here, by their ids in the string table.
+constexpr int kLabelCreatedCollective = 182;
+constexpr int kLabelCreatedAccount = 181;
+constexpr int kFormatStamp = 22190;
+constexpr int kMsgDraftFullNotRebalanced = 22191;
+constexpr int kMsgJournalsRebalanced = 22192;
+constexpr int kMsgJournalsUnbalanced = 22193;
+constexpr int kLineBalanceCheck = 22194;
+constexpr int kLineMoreJournals = 22195;
+
 constexpr int kC10CodeWidth = 14;
 constexpr int kAccountWidth = 8;
 
@@ -198,7 +208,7 @@ bool PostAccount(const std::string& code, const Sums& sums, MaintenanceProgress&
   // An auxiliary account also moves the general account that collects its letter.
   Table& c10 = *TableC10;
   if (!c10.Seek("C10CODE", C10Key('B', code.substr(0, 1)).c_str()) &&
-      !AppendWith(c10, {{1, "B"}, {2, code.substr(0, 1)}, {3, LoadStr(182)}, {4, "44444444"}}))
+      !AppendWith(c10, {{1, "B"}, {2, code.substr(0, 1)}, {3, LoadStr(kLabelCreatedCollective)}, {4, "44444444"}}))
     return false;
   std::string collecting = RTrim(Field(c10, 4).substr(0, kAccountWidth).c_str());
   collecting.resize(kAccountWidth, '0');
@@ -306,7 +316,7 @@ Balancing WriteBalancingLine(const std::string& group, const std::string& accoun
   Sums sums;
   sums.Add(sense, withFrancs ? ToCents(francs) : 0, withEuros ? ToCents(euros) : 0);
   MaintenanceProgress quiet;
-  if (!FindOrCreateAccount(account, LoadStr(181)) || !AddTotals(*TableC20, 17, sums) ||
+  if (!FindOrCreateAccount(account, LoadStr(kLabelCreatedAccount)) || !AddTotals(*TableC20, 17, sums) ||
       !PostHeader(group, 'B', sums, quiet))
     return Balancing::Refused;
   return Balancing::Written;
@@ -315,8 +325,7 @@ Balancing WriteBalancingLine(const std::string& group, const std::string& accoun
 std::string StampText() {
   const platform::LocalTime now = platform::GetLocalTime();
   char text[40];
-  std::snprintf(text, sizeof text, LoadStr(22190), now.day, now.month, now.year % 100,
-                now.hour, now.minute);
+  std::snprintf(text, sizeof text, LoadStr(kFormatStamp), now.day, now.month, now.year % 100, now.hour, now.minute);
   return text;
 }
 
@@ -338,12 +347,9 @@ bool RebalancingAllowed(bool rebalance) { return rebalance || ConstantIs(27, 'O'
 
 std::string BalanceCheck::Message() const {
   if (list.empty()) return "";
-  if (draftFull)
-    return LoadStr(22191) + list;
-  if (rebalancing)
-    return LoadStr(22192) +
-           list;
-  return LoadStr(22193) + list;
+  if (draftFull) return LoadStr(kMsgDraftFullNotRebalanced) + list;
+  if (rebalancing) return LoadStr(kMsgJournalsRebalanced) + list;
+  return LoadStr(kMsgJournalsUnbalanced) + list;
 }
 
 BalanceCheck VerifyJournalBalances(bool rebalance, MaintenanceProgress* progress) {
@@ -352,7 +358,7 @@ BalanceCheck VerifyJournalBalances(bool rebalance, MaintenanceProgress* progress
   BalanceCheck result;
   Fault() = {};
   result.rebalancing = RebalancingAllowed(rebalance);
-  show.SetLine(LoadStr(22194));
+  show.SetLine(LoadStr(kLineBalanceCheck));
   show.SetLine2("");
 
   const bool francsMain = TheDossierRecord.At(DossierRecord::kEuroMainPos) == 'N';
@@ -376,7 +382,7 @@ BalanceCheck VerifyJournalBalances(bool rebalance, MaintenanceProgress* progress
         result.list += "   - " + g.key.substr(4, 3) + g.key.substr(2, 2) + "/" + DecodeYear(g.key.substr(0, 2).c_str()) +
                        " " + FormatAmount(FromCents(diff)) + (francs ? " Franc(s)\n" : " Euro(s)\n");
       } else if (result.unbalanced == 13) {
-        result.list += LoadStr(22195);
+        result.list += LoadStr(kLineMoreJournals);
       }
       if (!result.rebalancing || result.draftFull || result.fault.failed()) continue;
 

@@ -33,6 +33,15 @@
 
 namespace {
 
+// The texts shown here, by their ids in the string table.
+constexpr int kLineRecordCount = 3472;
+constexpr int kLineAnalysis = 3473;
+constexpr int kTitleRenumberRun = 19884;
+constexpr int kPlanFileSuffix = 3471;
+constexpr int kMsgRenumberPending = 22196;
+constexpr int kMsgWriteRefusedUndone = 32215;
+constexpr int kMsgWriteRefusedMarked = 3469;
+
 // The plan lives in the sort file's fields: TCODE the old piece number, TCG the new one, TPIECE
 // blank; TCLE, TFIC and TREC as in a sort record.
 constexpr int kTcle = LigneTri::TCLE, kTcode = LigneTri::TCODE, kTfic = LigneTri::TFIC, kTrec = LigneTri::TREC,
@@ -115,7 +124,7 @@ class Run {
 long Run::ShowCount(Table& t, const std::string& path) {
   const long count = static_cast<long>(t.RecCount());
   obs_->SetLine(path);
-  obs_->SetLine2(Count6(count) + LoadStr(3472));
+  obs_->SetLine2(Count6(count) + LoadStr(kLineRecordCount));
   return count;
 }
 
@@ -205,7 +214,7 @@ void Run::ReadLines() {
 // one text share it wherever they stand.
 bool Run::Analyse(long* pieces) {
   obs_->SetLine(PathC60());
-  obs_->SetLine2(LoadStr(3473));
+  obs_->SetLine2(LoadStr(kLineAnalysis));
   std::vector<const std::string*> texts;
   {
     std::set<std::string> distinct;
@@ -278,7 +287,7 @@ bool Run::WritePlan() {
 // The plan onto the lines.
 bool Run::WriteBack() {
   obs_->SetLine(PathC60());
-  obs_->SetLine2(Count6(static_cast<long>(plan_.size())) + LoadStr(3472));
+  obs_->SetLine2(Count6(static_cast<long>(plan_.size())) + LoadStr(kLineRecordCount));
   for (const PlanLine& l : plan_) {
     obs_->Step();
     const std::string planned = l.planned.substr(0, 6);
@@ -391,7 +400,7 @@ RenumberResult Run::Go() {
   TableC60->CloseTable(true);
 
   // From here on the files change: a run stopped half-way is named at the next opening.
-  DossierRunMarker marker(kRenumberRun, LoadStr(19884));
+  DossierRunMarker marker(kRenumberRun, LoadStr(kTitleRenumberRun));
   if (!marker.written()) {
     r_.outcome = RenumberOutcome::MarkerFailed;
     r_.failedTable = marker.path();
@@ -451,18 +460,17 @@ RenumberResult Run::Go() {
 
 }  // namespace
 
-std::string RenumberPlanPath() { return std::string(PathC60()) + LoadStr(3471); }
+std::string RenumberPlanPath() { return std::string(PathC60()) + LoadStr(kPlanFileSuffix); }
 
 bool RenumberingPending() { return platform::FileExists(platform::ResolvePath(RenumberPlanPath())); }
 
-std::string RenumberPendingMessage() {
-  return LoadStr(22196);
-}
+std::string RenumberPendingMessage() { return LoadStr(kMsgRenumberPending); }
 
 std::string RenumberRefusalMessage(const RenumberResult& result) {
   const bool undone = result.outcome == RenumberOutcome::WriteRefusedUndone;
-  return LoadStr(3469) + result.failedTable + (result.diskFull ? "\n\n   " + DiskFullText(result.failedTable) : "") +
-         LoadStr(undone ? 3488 : 3470);
+  const std::string full = result.diskFull ? "\n\n   " + DiskFullText(result.failedTable) : "";
+  return FillPlaceholders(LoadStr(undone ? kMsgWriteRefusedUndone : kMsgWriteRefusedMarked),
+                          {result.failedTable, full});
 }
 
 RenumberResult RenumberPieces(RenumberObserver* observer) {

@@ -37,7 +37,11 @@ constexpr int kMemoPastEnd = 30504;
 constexpr int kReportDefsTitle = 30505;
 constexpr int kSetAsideHead = 30506;
 constexpr int kLeftOutHead = 19959;         // "Laissés de côté (ils n'appartiennent pas au dossier):"
-constexpr int kRefusedHead = 19950;         // "La restauration est refusée: le dossier n'a pas été modifié."
+constexpr int kRefused = 19950;             // the restore refused, its reason (%s) in its place
+constexpr int kSymbolicLinkMember = 19951;  // a member (%1) that is a symbolic link
+constexpr int kSpecialFileMember = 19952;   // a member (%1) that is no plain file
+constexpr int kOtherDossierMember = 19953;  // a member (%1) that is a file of another dossier
+constexpr int kTwiceMember = 19956;         // a member (%1) twice, the names differing in case only
 constexpr int kTableDamaged = 19954;        // the backup's table (%1) whose file (%2) does not open whole
 constexpr int kMemberWithoutTable = 19955;  // a memo or index file (%1) without its table (%2)
 constexpr int kNoDossierFile = 19957;       // the backup holds no file of dossier %1
@@ -91,7 +95,7 @@ bool SplitTableName(const std::string& lower, std::string* code, std::string* ex
 
 std::string LowerCode(const std::string& code) { return LowerCp1252(TrimmedRight(code)); }
 
-std::string Refusal(const std::string& why) { return LoadStr(kRefusedHead) + why + "\n\n\n"; }
+std::string Refusal(const std::string& why) { return FillPlaceholder(LoadStr(kRefused), why); }
 
 std::string WithSlash(const std::string& folder) {
   return folder.empty() || folder.back() == '/' ? folder : folder + "/";
@@ -506,7 +510,7 @@ RestoreSelection SelectRestoredFiles(const std::string& workFolder, const std::s
     const fs::file_status status = fs::symlink_status(member, ec);
     // Nothing that points elsewhere or is written in place is ever put into the dossier.
     if (fs::is_symlink(status)) {
-      selection.refusal = Refusal(Fill(19951, name));
+      selection.refusal = Refusal(Fill(kSymbolicLinkMember, name));
       return selection;
     }
     if (fs::is_directory(status)) {
@@ -514,7 +518,7 @@ RestoreSelection SelectRestoredFiles(const std::string& workFolder, const std::s
       continue;
     }
     if (!fs::is_regular_file(status)) {
-      selection.refusal = Refusal(Fill(19952, name));
+      selection.refusal = Refusal(Fill(kSpecialFileMember, name));
       return selection;
     }
     if (fs::hard_link_count(member, ec) > 1) {
@@ -539,7 +543,7 @@ RestoreSelection SelectRestoredFiles(const std::string& workFolder, const std::s
         lowerName == "cof" + own + ".lck" || lowerName == "cas" + own + ".lck")
       continue;
     if (IsOtherDossierFile(name, code)) {
-      selection.refusal = Refusal(Fill(19953, name));
+      selection.refusal = Refusal(Fill(kOtherDossierMember, name));
       return selection;
     }
     if (!IsRestorableDossierFile(name, code)) {
@@ -547,7 +551,7 @@ RestoreSelection SelectRestoredFiles(const std::string& workFolder, const std::s
       continue;
     }
     if (!taken.emplace(lowerName, name).second) {
-      selection.refusal = Refusal(Fill(19956, name));
+      selection.refusal = Refusal(Fill(kTwiceMember, name));
       return selection;
     }
   }
@@ -558,7 +562,7 @@ RestoreSelection SelectRestoredFiles(const std::string& workFolder, const std::s
   for (const auto& [lower, name] : taken) {
     const std::string target = NameInDossier(lower, code);
     if (name != target && !platform::AtomicRename(work + name, work + target)) {
-      selection.refusal = Refusal(Fill(19954, name, name));
+      selection.refusal = Refusal(Fill(kTableDamaged, name, name));
       return selection;
     }
     selection.taken.push_back(target);
