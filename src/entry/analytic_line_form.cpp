@@ -37,7 +37,6 @@
 #include "shell/toolbar.h"
 
 using namespace entry;
-using namespace posting;
 using namespace analytic_form;
 
 namespace {
@@ -177,7 +176,7 @@ void TWSaiModDetJournauxAnal::SetupWindow() {
 }
 
 bool TWSaiModDetJournauxAnal::LoadLine() {
-  if (TableC50 == nullptr || TableC60 == nullptr || !EnsureGeneralFile()) return false;
+  if (TableC50 == nullptr || TableC60 == nullptr || !posting::EnsureGeneralFile()) return false;
   if (!TableC50->isOpen && !TableC50->UseShared(PathC50(), L::kAnalyticTag)) return false;
   if (!TableC60->isOpen && !TableC60->UseShared(PathC60(), LigneTri::kRecordTag)) return false;
   if (TableC30 != nullptr && !TableC30->isOpen) TableC30->UseShared(PathC30(), "C30CODE");
@@ -212,8 +211,8 @@ bool TWSaiModDetJournauxAnal::LoadLine() {
                    int(kGeneralF), int(kSplitF)})
       if (gui::Window* w = ControlOf(id)) w->Show(gui::SW_HIDE);
   if (!IsBlank(loadedSection_)) ShowSection();
-  if (!IsBlank(labelCode_->GetText()) && TableC10 != nullptr && SeekC10(*TableC10, 'L', labelCode_->GetText()) &&
-      !TableC10->IsDeleted())
+  if (!IsBlank(labelCode_->GetText()) && TableC10 != nullptr &&
+      posting::SeekC10(*TableC10, 'L', labelCode_->GetText()) && !TableC10->IsDeleted())
     if (auto* s = dynamic_cast<gui::Control*>(ControlOf(kLabelCodeText))) s->SetText(AllTrim(TableC10->GetField(3)));
   ComputeSplitRemainder(true, false);
   for (MEdit* e : {day_, labelCode_, label_}) e->EnableWindow(false);
@@ -488,9 +487,9 @@ int TWSaiModDetJournauxAnal::Check() {
   // holds, before the save that the table would refuse half-way.
   for (MEdit* e : {debitF_, creditF_, debitE_, creditE_}) {
     const long long cents = Cents(e);
-    if (cents < 0 || cents > kLargestAmountCents) {
+    if (cents < 0 || cents > posting::kLargestAmountCents) {
       ReselectInList();
-      Message(LoadStr(cents < 0 ? kMsgNegativeAmount : kMsgAmountTooLarge));
+      Message(LoadStr(cents < 0 ? posting::kMsgNegativeAmount : posting::kMsgAmountTooLarge));
       gui::MessageBeep(0);
       FocusOn(e->IsWindowEnabled() ? e : AmountField(Sense(), EurosChecked()));
       return kCheckInvalid;
@@ -576,7 +575,7 @@ void TWSaiModDetJournauxAnal::EvSetFocus(gui::Handle lost) {
   if (!opened_) return;
   if (!IsBlank(section_->GetText())) SetRegistryText(kRegistryLastSection, 8, SectionCode(section_->GetText()));
   if (TableC50 != nullptr && TableC50->isOpen && TableC50->tag != L::kAnalyticTag) TableC50->SetOrder(L::kAnalyticTag);
-  SetActiveLinesWindowPosition(OwnSlot);
+  posting::SetActiveLinesWindowPosition(OwnSlot);
   for (const auto& [id, w] : controls_)
     if (w->HasFocus()) return;
   FocusOn(section_);
@@ -670,14 +669,14 @@ const gui::ResponseTable& TWSaiModDetJournauxAnal::Table() {
 // Core: SaveAnalyticLineRecord, ComputeSplitRemainder.
 void CmModDetJournauxAnal() {
   for (int offset : {kForm1, kForm2})
-    for (int k = 0; k < kSlotCount; ++k) {
-      const int position = SlotPosition(k) + offset;
+    for (int k = 0; k < posting::kSlotCount; ++k) {
+      const int position = posting::SlotPosition(k) + offset;
       if (RegistryChar(position) == 'R' && ActivateExistingChild(position)) return;
     }
   int form = 0;
   for (int offset : {kForm2, kForm1}) {
-    for (int k = 0; k < kSlotCount && form == 0; ++k)
-      if (RegistryChar(SlotPosition(k) + offset) == '2') form = SlotPosition(k) + offset;
+    for (int k = 0; k < posting::kSlotCount && form == 0; ++k)
+      if (RegistryChar(posting::SlotPosition(k) + offset) == '2') form = posting::SlotPosition(k) + offset;
     if (form != 0) break;
   }
   if (form == 0 || CommandWindow == nullptr) return;

@@ -32,7 +32,6 @@
 #include "shell/registry.h"
 
 using namespace entry;
-using namespace posting;
 
 namespace {
 
@@ -78,7 +77,7 @@ TWSaiBroDetJournauxAnal::TWSaiBroDetJournauxAnal(gui::MDIClient* parent, const s
   toolbarCommands = {5, cmd::Quitter, cmd::Modifier, cmd::Annuler, cmd::Reactiver, cmd::CreerLigne};
   listName = euroOnly_ ? "TWSaiBroDetJournauxAnalEuros" : "TWSaiBroDetJournauxAnal";
   SetAccelerators(kAccelerators);
-  opened_ = EnsureGeneralFile() && Lines()->OpenShared(PathC50(), L::kAnalyticTag) &&
+  opened_ = posting::EnsureGeneralFile() && Lines()->OpenShared(PathC50(), L::kAnalyticTag) &&
             Sorts()->OpenShared(PathC60(), LigneTri::kRecordTag);
   // The default split reads the account's text; the totals go to the sections.
   if (opened_ && TableC20 != nullptr && !TableC20->isOpen) TableC20->UseShared(PathC20(), "C20CODE");
@@ -86,18 +85,18 @@ TWSaiBroDetJournauxAnal::TWSaiBroDetJournauxAnal(gui::MDIClient* parent, const s
 }
 
 TWSaiBroDetJournauxAnal::~TWSaiBroDetJournauxAnal() {
-  if (ActiveLinesWindowPosition() == ownSlot) SetActiveLinesWindowPosition(0);
+  if (posting::ActiveLinesWindowPosition() == ownSlot) posting::SetActiveLinesWindowPosition(0);
   // The window to come back to: the other axis's form or list, or the line form of the slot.
-  const int slot = SlotIndexOf(ownSlot - kLines1) >= 0 ? ownSlot - kLines1 : ownSlot - kLines2;
+  const int slot = posting::SlotIndexOf(ownSlot - kLines1) >= 0 ? ownSlot - kLines1 : ownSlot - kLines2;
   const bool first = slot + kLines1 == ownSlot;
   const int other = slot + (first ? kLines2 : kLines1);
-  for (int position : {other + kFormOffset, other, slot + kPartnerOffset}) {
+  for (int position : {other + kFormOffset, other, slot + posting::kPartnerOffset}) {
     if (RegistryChar(position) == '1') {
-      SetActiveLinesWindowPosition(position);
+      posting::SetActiveLinesWindowPosition(position);
       break;
     }
   }
-  if (ActiveLinesWindowPosition() != 0) gui::PostCommand(MainWindowHandle, command_id::ActiverSaisie);
+  if (posting::ActiveLinesWindowPosition() != 0) gui::PostCommand(MainWindowHandle, command_id::ActiverSaisie);
 }
 
 BrowseColumnTable TWSaiBroDetJournauxAnal::DeclaredColumns(bool euros, bool euroOnly) {
@@ -237,7 +236,7 @@ std::string TWSaiBroDetJournauxAnal::LabelText(char code) {
   if (code == labelCode_ && !labelText_.empty()) return labelText_;
   labelCode_ = code;
   labelText_ = "???    ";
-  if (TableC10 != nullptr && TableC10->isOpen && SeekC10(*TableC10, 'L', std::string(1, code)) && !TableC10->IsDeleted())
+  if (TableC10 != nullptr && TableC10->isOpen && posting::SeekC10(*TableC10, 'L', std::string(1, code)) && !TableC10->IsDeleted())
     labelText_ = PadRight(std::string(TableC10->GetField(4)).substr(0, 7), 7);
   return labelText_;
 }
@@ -279,7 +278,7 @@ void TWSaiBroDetJournauxAnal::CopySelectedCode() {
 void TWSaiBroDetJournauxAnal::EvSetFocus(gui::Handle lost) {
   CMDIBrowse::EvSetFocus(lost);
   if (PrintRunFlag) return;
-  SetActiveLinesWindowPosition(ownSlot);
+  posting::SetActiveLinesWindowPosition(ownSlot);
   OrderLines();
 }
 
@@ -400,7 +399,7 @@ void TWSaiBroDetJournauxAnal::CmModifier() {
 void TWSaiBroDetJournauxAnal::CmNouvelleLigne() {
   if (Busy() || !HasAccessRight(rightsFunction, kRightsCreate)) return;
   // Refused before the renumbering below writes anything.
-  if (!DraftHasRoomFor(*Lines(), 1)) {
+  if (!posting::DraftHasRoomFor(*Lines(), 1)) {
     gui::MessageBeep(0);
     gui::MessageBox(this, LoadStr(16217), LoadStr(52), gui::MB_OK | gui::MB_ICONSTOP);
     return;
@@ -460,14 +459,14 @@ void TWSaiBroDetJournauxAnal::CmLigneRestore() {
 // Core: MakeDefaultSplit, AppendSplitLine, CancelSplitLine.
 void CmBroDetJournauxAnal() {
   for (int offset : {kLines1, kLines2})
-    for (int k = 0; k < kSlotCount; ++k) {
-      const int position = SlotPosition(k) + offset;
+    for (int k = 0; k < posting::kSlotCount; ++k) {
+      const int position = posting::SlotPosition(k) + offset;
       if (RegistryChar(position) == 'R' && ActivateExistingChild(position)) return;
     }
   int own = 0;
   for (int offset : {kLines2, kLines1}) {
-    for (int k = 0; k < kSlotCount && own == 0; ++k)
-      if (RegistryChar(SlotPosition(k) + offset) == '2') own = SlotPosition(k) + offset;
+    for (int k = 0; k < posting::kSlotCount && own == 0; ++k)
+      if (RegistryChar(posting::SlotPosition(k) + offset) == '2') own = posting::SlotPosition(k) + offset;
     if (own != 0) break;
   }
   if (own == 0 || CommandWindow == nullptr) return;

@@ -48,7 +48,6 @@
 #include "shell/toolbar.h"
 
 using namespace entry;
-using namespace posting;
 using namespace line_form;
 
 int LastEntryDay = 0;
@@ -135,7 +134,7 @@ TWSaiModDetJournaux::TWSaiModDetJournaux(gui::MDIClient* client, const std::stri
     : LineFormBase(client, title, gridColumns, gridRows, formSlot, kFormSlotLength, linesSlot, kSense, kEuros),
       linesSlot_(linesSlot) {
   key_ = RegistryText(formSlot + 11, kKeyLength);
-  slot_ = SlotIndexOf(linesSlot);
+  slot_ = posting::SlotIndexOf(linesSlot);
   KeyWidth = kKeyLength;
   layout_ = LayoutOf(ConstantLetter(61));
   euroFirst_ = TheDossierRecord.At(DossierRecord::kEuroMainPos) != 'N';
@@ -145,8 +144,9 @@ TWSaiModDetJournaux::TWSaiModDetJournaux(gui::MDIClient* client, const std::stri
   roundingMode_ = RoundingLineFlag;
   RoundingLineFlag = 0;
   journal_ = std::string(24, ' ');
-  if (EnsureGeneralFile()) {
-    const JournalRecord j = ReadJournal(*TableC10, JournalOf(key_.substr(1, kJournalMonthKeyLength)));
+  if (posting::EnsureGeneralFile()) {
+    const posting::JournalRecord j =
+        posting::ReadJournal(*TableC10, posting::JournalOf(key_.substr(1, posting::kJournalMonthKeyLength)));
     if (j.found && !j.cancelled) journal_ = PadRight(j.settings, 24);
   }
   // The grid in characters: a column is one character wide (ten characters in the plain layout).
@@ -252,7 +252,7 @@ std::string TWSaiModDetJournaux::LineTitle() const {
 
 std::string& TWSaiModDetJournaux::ModelText() {
   static std::string none;
-  if (slot_ < 0 || slot_ >= kSlotCount) {
+  if (slot_ < 0 || slot_ >= posting::kSlotCount) {
     none.clear();
     return none;
   }
@@ -301,16 +301,16 @@ void TWSaiModDetJournaux::SetupWindow() {
 }
 
 bool TWSaiModDetJournaux::LoadLine() {
-  if (TableC50 == nullptr || TableC60 == nullptr || !EnsureGeneralFile()) return false;
+  if (TableC50 == nullptr || TableC60 == nullptr || !posting::EnsureGeneralFile()) return false;
   if (!TableC50->isOpen && !TableC50->UseShared(PathC50(), L::kCodeTag)) return false;
   if (!TableC60->isOpen && !TableC60->UseShared(PathC60(), LigneTri::kRecordTag)) return false;
   if (TableC20 != nullptr && !TableC20->isOpen) TableC20->UseShared(PathC20(), "C20CODE");
   if (TableC30 != nullptr && !TableC30->isOpen) TableC30->UseShared(PathC30(), "C30CODE");
   ::Table& c50 = *TableC50;
-  if (!SeekLine(c50, key_) || c50.IsDeleted()) return false;
+  if (!posting::SeekLine(c50, key_) || c50.IsDeleted()) return false;
   if (!LockRecord(c50, key_.c_str(), 0)) return false;
   holdsLine_ = true;
-  loaded_ = ReadLineRecord(c50);
+  loaded_ = posting::ReadLineRecord(c50);
   const std::string unreadable = UnreadableAmountsText(c50);
 
   auto load = [](MEdit* e, const std::string& text) { e->SetValue(AllTrim(text.c_str()), true); };
@@ -369,12 +369,12 @@ bool TWSaiModDetJournaux::LoadLine() {
   // The analytic lines that no longer belong to the line go, with their sections' totals.
   const char mode = TheDossierRecord.AnalyticMode();
   if (mode != '1' && mode != '2') {
-    DeleteLineAnalytic(c50, *TableC60, key_, loaded_.account, 3);
+    posting::DeleteLineAnalytic(c50, *TableC60, key_, loaded_.account, 3);
   } else if (!analyticAllowed_) {
     ControlOf(kAnalytic)->EnableWindow(false);
-    DeleteLineAnalytic(c50, *TableC60, key_, loaded_.account, 3);
+    posting::DeleteLineAnalytic(c50, *TableC60, key_, loaded_.account, 3);
   } else if (mode == '1') {
-    DeleteLineAnalytic(c50, *TableC60, key_, loaded_.account, 2);
+    posting::DeleteLineAnalytic(c50, *TableC60, key_, loaded_.account, 2);
   }
   if (mode != '1' && mode != '2') ControlOf(kAnalytic)->EnableWindow(false);
 
@@ -436,20 +436,21 @@ void TWSaiModDetJournaux::SetAccountText(const std::string& text) {
   accountSetting_ = false;
 }
 
-void TWSaiModDetJournaux::FocusField(LineField field) {
+void TWSaiModDetJournaux::FocusField(posting::LineField field) {
   switch (field) {
-    case LineField::Day: FocusOn(day_); break;
-    case LineField::Distribution: FocusOn(distribution_); break;
-    case LineField::Account: FocusOn(account_); break;
-    case LineField::DueDate: FocusOn(due_); break;
-    case LineField::DebitF: case LineField::CreditF: case LineField::DebitE: case LineField::CreditE: {
+    case posting::LineField::Day: FocusOn(day_); break;
+    case posting::LineField::Distribution: FocusOn(distribution_); break;
+    case posting::LineField::Account: FocusOn(account_); break;
+    case posting::LineField::DueDate: FocusOn(due_); break;
+    case posting::LineField::DebitF: case posting::LineField::CreditF:
+    case posting::LineField::DebitE: case posting::LineField::CreditE: {
       // An amount of the other currency, computed from the one typed, is refused in the one typed.
-      MEdit* e = field == LineField::DebitF ? debitF_ : field == LineField::CreditF ? creditF_
-               : field == LineField::DebitE ? debitE_ : creditE_;
+      MEdit* e = field == posting::LineField::DebitF ? debitF_ : field == posting::LineField::CreditF ? creditF_
+               : field == posting::LineField::DebitE ? debitE_ : creditE_;
       FocusOn(e->IsWindowEnabled() ? e : AmountField(Sense(), EurosChecked()));
       break;
     }
-    case LineField::None: break;
+    case posting::LineField::None: break;
   }
 }
 
@@ -461,9 +462,9 @@ void TWSaiModDetJournaux::RememberValues() {
   vat_->SetValue(vat_->GetText(), true);
 }
 
-LineValues TWSaiModDetJournaux::Values() const {
-  LineValues v;
-  v.day = DayText(day_->GetText());
+posting::LineValues TWSaiModDetJournaux::Values() const {
+  posting::LineValues v;
+  v.day = posting::DayText(day_->GetText());
   v.distribution = distribution_->GetText();
   v.account = account_->GetText();
   v.labelCode = labelCode_->GetText();
@@ -540,7 +541,7 @@ bool TWSaiModDetJournaux::ShowLabelCode(bool beepWhenUnknown) {
     if (text != nullptr) text->SetText("");
     return true;
   }
-  if (SeekC10(*TableC10, 'L', code.substr(0, 1)) && !TableC10->IsDeleted()) {
+  if (posting::SeekC10(*TableC10, 'L', code.substr(0, 1)) && !TableC10->IsDeleted()) {
     const std::string field = PadRight(TableC10->GetField(4), 8);
     if (text != nullptr) text->SetText(field.substr(0, 7));
     if (field[7] >= '1' && field[7] <= '8') labelDigit_ = field[7];
@@ -577,14 +578,14 @@ bool TWSaiModDetJournaux::TakeHelpCharacter(MEdit* edit, unsigned lookup) {
 
 void TWSaiModDetJournaux::DayEnter(bool moveOn) {
   ClearMessage();
-  if (!DayIsValid(key_, day_->GetText())) {
+  if (!posting::DayIsValid(key_, day_->GetText())) {
     SyncLinesWindow(0);
     gui::MessageBeep(0);
-    Message(LoadStr(kMsgDayWrong));
+    Message(LoadStr(posting::kMsgDayWrong));
     FocusOn(day_);
     return;
   }
-  const std::string day = DayText(day_->GetText());
+  const std::string day = posting::DayText(day_->GetText());
   if (day != day_->GetText()) day_->SetValue(day, false);
   LastEntryDay = std::atoi(day.c_str());
   if (moveOn) FocusOn(ConstantLetter(60) == 'N' ? account_ : distribution_);
@@ -592,8 +593,8 @@ void TWSaiModDetJournaux::DayEnter(bool moveOn) {
 
 void TWSaiModDetJournaux::DayStep(unsigned id) {
   const std::string month = PadRight(key_, kKeyLength).substr(1, 4);
-  std::string day = DayText(day_->GetText());
-  if (!DayIsValid(key_, day)) day = "01";
+  std::string day = posting::DayText(day_->GetText());
+  if (!posting::DayIsValid(key_, day)) day = "01";
   const std::string date = month + day;
   if (id == cmd::DayFirst) {
     day = "01";
@@ -626,8 +627,8 @@ void TWSaiModDetJournaux::DistributionEnter(bool moveOn) {
     return;
   }
   if (moveOn && TakeHelpCharacter(distribution_, cmd::DistributionLookup)) return;
-  const FieldCheck d = CheckDistribution(*TableC10, *TableC20, code);
-  if (d.message == kMsgDistributionUnknown) {
+  const posting::FieldCheck d = posting::CheckDistribution(*TableC10, *TableC20, code);
+  if (d.message == posting::kMsgDistributionUnknown) {
     gui::MessageBeep(0);
     Message(LoadStr(d.message));
     FocusOn(distribution_);
@@ -647,7 +648,7 @@ void TWSaiModDetJournaux::DistributionLookup() {
   const char answer = LookupC10Code(distribution_, cmd::DistributionLookup, "V", 2, command_id::DonneesVentilations,
                                     kDistributionListSlot, nullptr, &code);
   if (answer == kLookupListOpened || answer == kLookupListRepositioned) return;
-  if (answer == kLookupFound && SeekC10(*TableC10, 'V', PadRight(code, 2)) && !TableC10->IsDeleted()) {
+  if (answer == kLookupFound && posting::SeekC10(*TableC10, 'V', PadRight(code, 2)) && !TableC10->IsDeleted()) {
     const std::string account = NormalizeAccount(PadRight(TableC10->GetField(4), 8).substr(0, 8));
     SetAccountText(account);
     if (!account.empty() && TableC20->Seek("C20CODE", account.c_str()) && TableC20->MatchKey(account.c_str(), 8, 1) == 'O') {
@@ -665,8 +666,8 @@ void TWSaiModDetJournaux::AccountEnter(bool moveOn) {
   ClearMessage();
   if (moveOn && TakeHelpCharacter(account_, cmd::AccountLookup)) return;
   if (std::string(AllTrim(account_->GetText().c_str())) == "00000000") SetAccountText("");
-  const FieldCheck a = CheckAccount(*TableC10, *TableC20, journal_[0], account_->GetText(), !moveOn,
-                                    ConstantLetter(6), ConstantLetter(7));
+  const posting::FieldCheck a = posting::CheckAccount(*TableC10, *TableC20, journal_[0], account_->GetText(), !moveOn,
+                                                      ConstantLetter(6), ConstantLetter(7));
   if (a.message != 0) {
     SyncLinesWindow(0);
     AccountUnknown();
@@ -724,9 +725,9 @@ void TWSaiModDetJournaux::LabelEnter(int id) {
 }
 
 void TWSaiModDetJournaux::DueDateEnter(bool moveOn) {
-  if (!IsBlank(due_->GetText()) && !DueDateIsValid(key_, day_->GetText(), due_->GetText())) {
+  if (!IsBlank(due_->GetText()) && !posting::DueDateIsValid(key_, day_->GetText(), due_->GetText())) {
     gui::MessageBeep(0);
-    Message(LoadStr(kMsgDueDateWrong));
+    Message(LoadStr(posting::kMsgDueDateWrong));
     FocusOn(due_);
     return;
   }
@@ -745,9 +746,9 @@ void TWSaiModDetJournaux::AmountEnter(unsigned id) {
     FocusOn(AmountField(debit ? 'C' : 'D', euros));
     return;
   }
-  if (!debit && TableC20 != nullptr && CashAccountWouldBeCredit(*TableC20, account_->GetText(), EurosChecked(), Values(), loaded_)) {
+  if (!debit && TableC20 != nullptr && posting::CashAccountWouldBeCredit(*TableC20, account_->GetText(), EurosChecked(), Values(), loaded_)) {
     gui::MessageBeep(0);
-    if (gui::MessageBox(gui::Window::FromHandle(MainWindowHandle), LoadStr(kMsgCashCredit), LoadStr(52),
+    if (gui::MessageBox(gui::Window::FromHandle(MainWindowHandle), LoadStr(posting::kMsgCashCredit), LoadStr(52),
                         gui::MB_YESNO | gui::MB_ICONQUESTION) == gui::IDYES) {
       FocusOn(field);
       return;
@@ -839,12 +840,12 @@ void TWSaiModDetJournaux::CmAnalytique() {
     gui::MessageBeep(0);
     return;
   }
-  if (Check() == kLineRefused) return;
+  if (Check() == posting::kLineRefused) return;
   if (!Save()) return;
   RememberValues();
   // The split shows and types its lines in the currency of the line.
   LastAnalyticEntryInEuros = EurosChecked();
-  const LineValues v = Values();
+  const posting::LineValues v = Values();
   const std::string k = PadRight(key_, kKeyLength);
   const char sense = Sense();
   auto amount = [&](bool euros) {
@@ -886,7 +887,7 @@ bool TWSaiModDetJournaux::AnalyticWindowOpen() {
 
 void TWSaiModDetJournaux::SyncLinesWindow(gui::Handle handle) {
   if (const gui::Handle lines = LinesHandle()) {
-    SetRegistryText(linesSlot_ + kSlotRestoreOffset, kRestoreKeyLength, key_);
+    SetRegistryText(linesSlot_ + posting::kSlotRestoreOffset, posting::kRestoreKeyLength, key_);
     gui::SendCommand(lines, cmd::LigneRestore);
   }
   ActivateWindowHandle(handle);
@@ -894,7 +895,7 @@ void TWSaiModDetJournaux::SyncLinesWindow(gui::Handle handle) {
 
 bool TWSaiModDetJournaux::ValidateAndClose() {
   ClearMessage();
-  if (AnalyticWindowOpen() || Check() == kLineRefused) return false;
+  if (AnalyticWindowOpen() || Check() == posting::kLineRefused) return false;
   AskOnClose = false;
   gui::PostMessage(GetHandle(), gui::WM_CLOSE);
   return true;
@@ -909,13 +910,13 @@ void TWSaiModDetJournaux::NextLineStep() {
     gui::PostMessage(lines, gui::WM_KEYDOWN, gui::VK_DOWN);
     return;
   }
-  Balances piece;
+  posting::Balances piece;
   piece.debitF = pieceBalanceF_;
   piece.debitE = pieceBalanceE_;
-  const NextLine next = NextLineAfter(piece, EurosChecked(), euroOnly_);
+  const posting::NextLine next = posting::NextLineAfter(piece, EurosChecked(), euroOnly_);
   if (next.roundingFlag != 0) RoundingLineFlag = next.roundingFlag;
-  if (next.step == NextStep::NewLine) gui::PostCommand(lines, cmd::CreerLigne);
-  else if (next.step == NextStep::NewPiece) gui::PostCommand(lines, cmd::CreerPiece);
+  if (next.step == posting::NextStep::NewLine) gui::PostCommand(lines, cmd::CreerLigne);
+  else if (next.step == posting::NextStep::NewPiece) gui::PostCommand(lines, cmd::CreerPiece);
 }
 
 // ---- navigation, new line, quit and save ----------------------------------------------------------------------
@@ -923,28 +924,28 @@ void TWSaiModDetJournaux::NextLineStep() {
 void TWSaiModDetJournaux::CmLigneSuivante() {
   if (PrintRunFlag || IsIconic()) return;
   ClearMessage();
-  if (Check() != kLineRefused && ValidateAndClose())
+  if (Check() != posting::kLineRefused && ValidateAndClose())
     if (const gui::Handle lines = LinesHandle()) gui::PostCommand(lines, cmd::LigneSuivante);
 }
 
 void TWSaiModDetJournaux::CmLignePrecedente() {
   if (PrintRunFlag || IsIconic()) return;
   ClearMessage();
-  if (Check() != kLineRefused && ValidateAndClose())
+  if (Check() != posting::kLineRefused && ValidateAndClose())
     if (const gui::Handle lines = LinesHandle()) gui::PostCommand(lines, cmd::LignePrecedente);
 }
 
 void TWSaiModDetJournaux::CmNouvelleLigne() {
   if (PrintRunFlag || IsIconic()) return;
   ClearMessage();
-  if (Check() != kLineRefused && ValidateAndClose() && !AutomaticRoundingLine())
+  if (Check() != posting::kLineRefused && ValidateAndClose() && !AutomaticRoundingLine())
     if (const gui::Handle lines = LinesHandle()) gui::PostCommand(lines, cmd::CreerLigne);
 }
 
 void TWSaiModDetJournaux::CmNouvellePiece() {
   if (PrintRunFlag || IsIconic()) return;
   ClearMessage();
-  if (Check() != kLineRefused && ValidateAndClose() && !AutomaticRoundingLine())
+  if (Check() != posting::kLineRefused && ValidateAndClose() && !AutomaticRoundingLine())
     if (const gui::Handle lines = LinesHandle()) gui::PostCommand(lines, cmd::CreerPiece);
 }
 
@@ -953,14 +954,15 @@ void TWSaiModDetJournaux::CmQuitterLigne() {
   if (ClosingFlag || AnalyticWindowOpen()) return;
   NoCheckFlag = true;
   AskOnClose = false;
-  if (TableC50 != nullptr && TableC60 != nullptr && RemoveEmptyNewLine(*TableC50, *TableC60, key_)) RefreshLines();
+  if (TableC50 != nullptr && TableC60 != nullptr && posting::RemoveEmptyNewLine(*TableC50, *TableC60, key_))
+    RefreshLines();
   gui::PostMessage(GetHandle(), gui::WM_CLOSE);
 }
 
 void TWSaiModDetJournaux::CmEnregistrerLigne() {
   ClearMessage();
   if (ClosingFlag) return;
-  if (!AnalyticWindowOpen() && Check() != kLineRefused) {
+  if (!AnalyticWindowOpen() && Check() != posting::kLineRefused) {
     AskOnClose = false;
     gui::PostMessage(GetHandle(), gui::WM_CLOSE);
   }
@@ -973,7 +975,7 @@ void TWSaiModDetJournaux::CeEnregistrerLigne(gui::CommandEnabler& ce) {
 
 void TWSaiModDetJournaux::CmRechercheEcriture() {
   const long long cents = Cents(AmountField(Sense(), EurosChecked()));
-  TDRechercheEcriture dialog(this, cents == 0 ? std::string() : AmountDigits(FromCents(cents)), key_.substr(1, kJournalMonthKeyLength));
+  TDRechercheEcriture dialog(this, cents == 0 ? std::string() : AmountDigits(FromCents(cents)), key_.substr(1, posting::kJournalMonthKeyLength));
   if (dialog.Execute(kTaskModal) == gui::IDOK) ShowSearchTarget(this, SearchTargetKey);
 }
 
@@ -981,8 +983,8 @@ void TWSaiModDetJournaux::CmRechercheEcriture() {
 
 void TWSaiModDetJournaux::ShowPieceTotals(bool includeForm, bool asBalanced) {
   if (TableC50 == nullptr || !TableC50->isOpen) return;
-  const TypedLine typed = TypedLineOf(Values());
-  const Balances b = SumPiece(*TableC50, key_, includeForm ? &typed : nullptr);
+  const posting::TypedLine typed = posting::TypedLineOf(Values());
+  const posting::Balances b = posting::SumPiece(*TableC50, key_, includeForm ? &typed : nullptr);
   auto show = [this](int id, const std::string& text) {
     if (auto* s = dynamic_cast<MEStatic*>(ControlOf(id))) {
       s->SetText(text);
@@ -1025,7 +1027,7 @@ void TWSaiModDetJournaux::PutBalanceInLine(bool convert, long long balanceF, lon
   amountsSetting_ = true;
   for (MEdit* e : {debitF_, creditF_, debitE_, creditE_}) e->SetValue("", false);
   const bool euros = EurosChecked();
-  const BalancingLine line = LineTaking(balanceF, balanceE, euros, convert, rate_);
+  const posting::BalancingLine line = posting::LineTaking(balanceF, balanceE, euros, convert, rate_);
   if (line.hasFrancs || line.hasEuros) {
     SetSense(line.sense);
     if (line.hasFrancs) AmountField(line.sense, false)->SetValue(AmountDigits(FromCents(line.francs)), false);
@@ -1054,13 +1056,13 @@ bool TWSaiModDetJournaux::RefuseUnreadableBalance(const std::vector<UnreadableAm
 
 void TWSaiModDetJournaux::CmSolderPiece() {
   ClearMessage();
-  if (RefuseUnreadableBalance(SumPiece(*TableC50, key_, nullptr).unreadable)) return;
+  if (RefuseUnreadableBalance(posting::SumPiece(*TableC50, key_, nullptr).unreadable)) return;
   FillCounterpartAccount();
   ShowPieceTotals(false, true);
   PutBalanceInLine(roundingMode_ == 0, pieceBalanceF_, pieceBalanceE_);
   if (roundingMode_ != 0) SetAccountText(RoundingAccount(Sense() == 'D'));
   ClearMessage();
-  if (Check() == kLineRefused) return;
+  if (Check() == posting::kLineRefused) return;
   if (!ValidateAndClose()) return;
   ShowPieceTotals(true, false);
   const bool entryEuros = EurosChecked();
@@ -1086,20 +1088,20 @@ void TWSaiModDetJournaux::CmSolderCompte() {
     return;
   }
   // The account's totals hold the line as it was loaded: that part comes off, not the amounts typed since.
-  const Pair balance = AccountBalanceWithoutLine(c20, account, loaded_);
+  const posting::Pair balance = posting::AccountBalanceWithoutLine(c20, account, loaded_);
   PutBalanceInLine(true, balance.francs, balance.euros);
   ShowPieceTotals(true, false);
 }
 
 void TWSaiModDetJournaux::CmSolderJournal() {
   ClearMessage();
-  const Balances journal = JournalBalanceWithout(*TableC50, key_);
+  const posting::Balances journal = posting::JournalBalanceWithout(*TableC50, key_);
   if (RefuseUnreadableBalance(journal.unreadable)) return;
   FillCounterpartAccount();
   PutBalanceInLine(true, journal.BalanceF(), journal.BalanceE());
   ShowPieceTotals(true, false);
   ClearMessage();
-  if (Check() == kLineRefused) return;
+  if (Check() == posting::kLineRefused) return;
   if (!ValidateAndClose()) return;
   AutomaticRoundingLine();
   ModelText().clear();
@@ -1107,10 +1109,10 @@ void TWSaiModDetJournaux::CmSolderJournal() {
 
 bool TWSaiModDetJournaux::AutomaticRoundingLine() {
   ShowPieceTotals(true, false);
-  Balances piece;
+  posting::Balances piece;
   piece.debitF = pieceBalanceF_;
   piece.debitE = pieceBalanceE_;
-  const int flag = RoundingLineWanted(piece, EurosChecked(), euroOnly_);
+  const int flag = posting::RoundingLineWanted(piece, EurosChecked(), euroOnly_);
   if (flag == 0) return false;
   RoundingLineFlag = flag;
   if (const gui::Handle lines = LinesHandle()) gui::PostCommand(lines, cmd::CreerLigne);
@@ -1211,11 +1213,11 @@ void TWSaiModDetJournaux::CmAutreModele() {
   if (TakeLookupAnswer(kModelsListSlot, kModelCodeWidth, ownHandle, code)) {
     SyncLinesWindow(0);
     std::string memo;
-    if (SeekC10(*TableC10, 'M', code) && !TableC10->IsDeleted() && TableC10->GetMemoText(7, memo)) {
+    if (posting::SeekC10(*TableC10, 'M', code) && !TableC10->IsDeleted() && TableC10->GetMemoText(7, memo)) {
       if (memo.size() > kModelRoom) memo.resize(kModelRoom);
       const std::size_t end = memo.find('\x1A');
       if (end != std::string::npos) memo.resize(end);
-      ModelText() = TidyModelText(memo);
+      ModelText() = posting::TidyModelText(memo);
     } else {
       gui::MessageBeep(0);
     }
@@ -1244,7 +1246,7 @@ void TWSaiModDetJournaux::ProposeCounterpartOf(const std::string& counterpart) {
 
 int TWSaiModDetJournaux::Check() {
   ClearMessage();
-  ValidationRequest request;
+  posting::ValidationRequest request;
   request.key = key_;
   request.journalType = journal_[0];
   request.values = Values();
@@ -1252,37 +1254,37 @@ int TWSaiModDetJournaux::Check() {
   request.modified = IsModified();
   request.constant006 = ConstantLetter(6);
   request.constant007 = ConstantLetter(7);
-  const Validation v = ValidateLineValues(*TableC10, *TableC20, request);
+  const posting::Validation v = posting::ValidateLineValues(*TableC10, *TableC20, request);
   if (v.accountFromDistribution) SetAccountText(v.account);
   if (v.accountEmptied) SetAccountText("");
-  if (v.answer != kLineRefused) {
+  if (v.answer != posting::kLineRefused) {
     if (!NoCheckFlag && v.accountLive) ShowAccount();
     return v.answer;
   }
-  const bool accountField = v.focus == LineField::Distribution || v.focus == LineField::Account;
-  if (v.focus == LineField::Day || accountField) SyncLinesWindow(0);
+  const bool accountField = v.focus == posting::LineField::Distribution || v.focus == posting::LineField::Account;
+  if (v.focus == posting::LineField::Day || accountField) SyncLinesWindow(0);
   if (accountField) AccountUnknown();
   else gui::MessageBeep(0);
   Message(LoadStr(v.message));
   FocusField(v.focus);
-  return kLineRefused;
+  return posting::kLineRefused;
 }
 
 bool TWSaiModDetJournaux::Save() {
   if (!IsModified()) return true;
-  SaveRequest request;
+  posting::SaveRequest request;
   request.key = key_;
   request.values = Values();
   request.roundingLine = roundingMode_ != 0;
   request.analyticAllowed = analyticAllowed_;
   request.previousAccount = previousAccount_;
-  const SaveResult r = SaveLineRecord(*TableC50, *TableC60, request);
-  if (r.outcome == SaveOutcome::LockRefused) {
+  const posting::SaveResult r = posting::SaveLineRecord(*TableC50, *TableC60, request);
+  if (r.outcome == posting::SaveOutcome::LockRefused) {
     gui::MessageBeep(0);
-    gui::MessageBox(this, LoadStr(kMsgLockRefused), LoadStr(52), gui::MB_OK | gui::MB_ICONSTOP);
+    gui::MessageBox(this, LoadStr(posting::kMsgLockRefused), LoadStr(52), gui::MB_OK | gui::MB_ICONSTOP);
     return false;
   }
-  if (r.outcome == SaveOutcome::Failed) {
+  if (r.outcome == posting::SaveOutcome::Failed) {
     // The engine's box said which write was refused; the line and its totals are back as they
     // were, or the user is told they could not all be.
     if (!r.putBack)
@@ -1290,7 +1292,7 @@ bool TWSaiModDetJournaux::Save() {
                       gui::MB_OK | gui::MB_ICONSTOP);
     return false;
   }
-  if (r.outcome != SaveOutcome::NotFound) {
+  if (r.outcome != posting::SaveOutcome::NotFound) {
     previousAccount_ = r.account;
     SetAccountText(r.account);
     if (!request.roundingLine) EntryCurrencyFlag = request.values.euros;
@@ -1303,20 +1305,20 @@ bool TWSaiModDetJournaux::Save() {
                           LTrim(FormatAmount(balance)) + " " + LoadStr(euroFirst_ ? 2277 : 2278));
     }
     // The line as it stands now is the one loaded.
-    if (SeekLine(*TableC50, key_)) loaded_ = ReadLineRecord(*TableC50);
+    if (posting::SeekLine(*TableC50, key_)) loaded_ = posting::ReadLineRecord(*TableC50);
   }
   ShowPieceTotals(true, false);
   RefreshLines();
   // The model's line of the account just saved is done.
   DropSavedModelLine(ModelText(), NormalizeAccount(account_->GetText()));
   noSenseInModel_ = true;
-  if (RegistryChar(kHeadersListFlag) == '1') {
-    const gui::Handle list = SlotHandle(kHeadersListFlag);
+  if (RegistryChar(posting::kHeadersListFlag) == '1') {
+    const gui::Handle list = SlotHandle(posting::kHeadersListFlag);
     if (list != 0 && gui::Window::FromHandle(list) != nullptr) gui::SendCommand(list, cmd::RafraichirTotal);
   }
   // Chained manual matching of a subsidiary account typed in a treasury journal.
   const std::string account = NormalizeAccount(account_->GetText());
-  if (r.outcome == SaveOutcome::Saved && journal_[0] == 'T' && ConstantLetter(26) == 'O' && IsAuxiliaryAccount(account)) {
+  if (r.outcome == posting::SaveOutcome::Saved && journal_[0] == 'T' && ConstantLetter(26) == 'O' && IsAuxiliaryAccount(account)) {
     SetRegistryText(kRegistryLastAuxiliaryAccount, 8, PadRight(account, 8));
     gui::PostCommand(MainWindowHandle, command_id::LettrageManuel);
   }
@@ -1327,15 +1329,15 @@ bool TWSaiModDetJournaux::Save() {
 void TWSaiModDetJournaux::RefreshLines() {
   const gui::Handle lines = LinesHandle();
   if (lines == 0) return;
-  SetRegistryText(linesSlot_ + kSlotRestoreOffset, kRestoreKeyLength, key_);
+  SetRegistryText(linesSlot_ + posting::kSlotRestoreOffset, posting::kRestoreKeyLength, key_);
   gui::SendCommand(lines, cmd::RafraichirLigne);
 }
 
 bool TWSaiModDetJournaux::AnalyticSplitMatches() {
   const long long lineF = Cents(debitF_) - Cents(creditF_);
   const long long lineE = Cents(debitE_) - Cents(creditE_);
-  return AnalyticSplitBalances(*TableC50, key_, previousAccount_, TheDossierRecord.AnalyticMode() == '2', lineF, lineE,
-                               !euroOnly_);
+  return posting::AnalyticSplitBalances(*TableC50, key_, previousAccount_, TheDossierRecord.AnalyticMode() == '2', lineF,
+                                        lineE, !euroOnly_);
 }
 
 bool TWSaiModDetJournaux::CanClose() {
@@ -1346,10 +1348,10 @@ bool TWSaiModDetJournaux::CanClose() {
   ClearMessage();
   if (!analyticAllowed_ || NoCheckFlag) return true;
   if (AnalyticSplitMatches()) return true;
-  Message(LoadStr(kMsgAnalyticWrong));
+  Message(LoadStr(posting::kMsgAnalyticWrong));
   SyncLinesWindow(0);
   gui::MessageBeep(0);
-  if (gui::MessageBox(this, LoadStr(kMsgAnalyticQuestion), LineTitle(),
+  if (gui::MessageBox(this, LoadStr(posting::kMsgAnalyticQuestion), LineTitle(),
                       gui::MB_YESNO | gui::MB_ICONSTOP | gui::MB_DEFBUTTON2) == gui::IDYES)
     return true;
   FocusOn(ControlOf(kAnalytic));
@@ -1368,13 +1370,13 @@ void TWSaiModDetJournaux::EvSetFocus(gui::Handle lost) {
 void TWSaiModDetJournaux::TakeFocus(bool opening) {
   if (!opened_) return;
   if (const gui::Handle lines = LinesHandle()) {
-    SetRegistryText(linesSlot_ + kSlotRestoreOffset, kRestoreKeyLength, key_);
+    SetRegistryText(linesSlot_ + posting::kSlotRestoreOffset, posting::kRestoreKeyLength, key_);
     gui::SendCommand(lines, cmd::LigneRestore);
   }
   if (TableC50 != nullptr && TableC50->isOpen && TableC50->tag != L::kCodeTag) TableC50->SetOrder(L::kCodeTag);
   const std::string account = account_->GetText();
   if (!IsBlank(account)) StoreSessionCode(PadRight(NormalizeAccount(account), 8).c_str());
-  SetActiveLinesWindowPosition(OwnSlot);
+  posting::SetActiveLinesWindowPosition(OwnSlot);
   if (!opening && !amountFocus_)
     for (const auto& [id, w] : controls_)
       if (w->HasFocus()) return;
@@ -1393,14 +1395,15 @@ void TWSaiModDetJournaux::TakeFocus(bool opening) {
 void TWSaiModDetJournaux::CleanupWindow() {
   // The line's lock goes back and the slot is free at once: a command the form posted on its way out
   // ("Créer Pièce" ...) finds it closed.
-  if (holdsLine_ && TableC50 != nullptr && TableC50->isOpen && SeekLine(*TableC50, key_)) UnlockRecord(*TableC50);
+  if (holdsLine_ && TableC50 != nullptr && TableC50->isOpen && posting::SeekLine(*TableC50, key_))
+    UnlockRecord(*TableC50);
   holdsLine_ = false;
   if (OwnSlot > 0) SetRegistryText(OwnSlot, kFormSlotLength, "");
   CMDIModif::CleanupWindow();
 }
 
 void TWSaiModDetJournaux::ReleaseLineLockForTest() {
-  if (holdsLine_ && TableC50 != nullptr && SeekLine(*TableC50, key_)) UnlockRecord(*TableC50);
+  if (holdsLine_ && TableC50 != nullptr && posting::SeekLine(*TableC50, key_)) UnlockRecord(*TableC50);
 }
 
 namespace {
@@ -1570,14 +1573,14 @@ const gui::ResponseTable& TWSaiModDetJournaux::Table() {
 // Core: ValidateLineValues, SaveLineRecord, NextLineAfter.
 void CmModDetJournaux() {
   // A line asked again while its form shows it: the lines window comes back, the form keeps its content.
-  for (int k = 0; k < kSlotCount; ++k) {
-    const int lines = SlotPosition(k);
+  for (int k = 0; k < posting::kSlotCount; ++k) {
+    const int lines = posting::SlotPosition(k);
     if (RegistryChar(lines) == 'R' && ActivateExistingChild(lines)) return;
   }
   int k = 0;
-  while (k < kSlotCount && RegistryChar(SlotPosition(k)) != '2') ++k;
-  if (k == kSlotCount || CommandWindow == nullptr) return;
-  const int lines = SlotPosition(k), form = lines + kPartnerOffset;
+  while (k < posting::kSlotCount && RegistryChar(posting::SlotPosition(k)) != '2') ++k;
+  if (k == posting::kSlotCount || CommandWindow == nullptr) return;
+  const int lines = posting::SlotPosition(k), form = lines + posting::kPartnerOffset;
   const Layout layout = LayoutOf(ConstantLetter(61));
   const int columns = layout == Layout::Plain ? 7 : 71;
   const int rows = layout == Layout::A ? 5 : layout == Layout::Plain ? 14 : 7;

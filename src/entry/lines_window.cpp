@@ -39,7 +39,6 @@
 #include "shell/registry.h"
 
 using namespace entry;
-using namespace posting;
 
 namespace {
 
@@ -114,14 +113,14 @@ TWSaiBroDetJournaux::TWSaiBroDetJournaux(gui::MDIClient* parent, const std::stri
     : LineRangeBrowse(parent, title, columns, ownSlot, kSlotLength, partnerSlot) {
   rightsFunction = kRightsFunction;
   keyWidth = kKeyWidth;
-  key_ = RegistryText(kPendingKeyPosition, kJournalMonthKeyLength);
-  SetRegistryText(ownSlot + kSlotKeyOffset, kJournalMonthKeyLength, key_);
-  prefix_ = LinePrefix(key_);
-  slot_ = SlotIndexOf(ownSlot);
+  key_ = RegistryText(posting::kPendingKeyPosition, posting::kJournalMonthKeyLength);
+  SetRegistryText(ownSlot + posting::kSlotKeyOffset, posting::kJournalMonthKeyLength, key_);
+  prefix_ = posting::LinePrefix(key_);
+  slot_ = posting::SlotIndexOf(ownSlot);
   if (slot_ >= 0) SlotModelText[static_cast<std::size_t>(slot_)].clear();
   mainEuro_ = TheDossierRecord.At(DossierRecord::kEuroMainPos) != 'N';
   euroOnly_ = DossierIsEuroOnly();
-  if (EnsureGeneralFile()) journal_ = ReadJournal(*TableC10, JournalOf(key_));
+  if (posting::EnsureGeneralFile()) journal_ = posting::ReadJournal(*TableC10, posting::JournalOf(key_));
   EntryCurrencyFlag = mainEuro_;
   RoundingLineFlag = 0;
   toolbarCommands = {12,          cmd::Quitter, cmd::Modifier,    cmd::Chercher, cmd::ChercherEncore,
@@ -136,23 +135,23 @@ TWSaiBroDetJournaux::TWSaiBroDetJournaux(gui::MDIClient* parent, const std::stri
   // Its own cursors on the draft and the sort file, and one for the walk of the pieces.
   shadingCursor_ = std::make_unique<::Table>();
   walkCursor_ = std::make_unique<::Table>();
-  opened_ = EnsureGeneralFile() && Lines()->OpenShared(PathC50(), L::kCodeTag) && Sorts()->OpenShared(PathC60(), LigneTri::kRecordTag) &&
+  opened_ = posting::EnsureGeneralFile() && Lines()->OpenShared(PathC50(), L::kCodeTag) && Sorts()->OpenShared(PathC60(), LigneTri::kRecordTag) &&
             shadingCursor_->OpenShared(PathC50(), L::kCodeTag) && walkCursor_->OpenShared(PathC50(), L::kCodeTag);
   // The totals of cancelled and reactivated lines go to the chart and the sections.
   if (opened_ && TableC20 != nullptr && !TableC20->isOpen) opened_ = TableC20->UseShared(PathC20(), "C20CODE");
   if (opened_ && TableC30 != nullptr && !TableC30->isOpen) TableC30->UseShared(PathC30(), "C30CODE");
   if (opened_) {
-    Store().totalRows = CountJournalLines(*Lines(), prefix_);
+    Store().totalRows = posting::CountJournalLines(*Lines(), prefix_);
     shading_.Restart(shadingCursor_.get(), prefix_);
   }
 }
 
 TWSaiBroDetJournaux::~TWSaiBroDetJournaux() {
   ReleaseHeader();
-  if (ActiveLinesWindowPosition() == ownSlot) SetActiveLinesWindowPosition(0);
+  if (posting::ActiveLinesWindowPosition() == ownSlot) posting::SetActiveLinesWindowPosition(0);
   // The headers list shows the totals this entry changed.
-  if (RegistryChar(kHeadersListFlag) == '1') {
-    const gui::Handle list = SlotHandle(kHeadersListFlag);
+  if (RegistryChar(posting::kHeadersListFlag) == '1') {
+    const gui::Handle list = SlotHandle(posting::kHeadersListFlag);
     if (list != 0 && gui::Window::FromHandle(list) != nullptr) gui::SendCommand(list, cmd::RafraichirTotal);
   }
 }
@@ -160,11 +159,11 @@ TWSaiBroDetJournaux::~TWSaiBroDetJournaux() {
 void TWSaiBroDetJournaux::ReleaseHeader() {
   if (!headerHeld_ || TableC10 == nullptr || !TableC10->isOpen) return;
   headerHeld_ = false;
-  if (SeekHeader(*TableC10, key_, kDraftSource)) UnlockRecord(*TableC10);
+  if (posting::SeekHeader(*TableC10, key_, posting::kDraftSource)) UnlockRecord(*TableC10);
 }
 
 std::string TWSaiBroDetJournaux::TitleOf(const std::string& journalMonth) {
-  return std::string(LoadStr(16010)) + JournalOf(journalMonth) + " " + MonthDisplay(journalMonth);
+  return std::string(LoadStr(16010)) + posting::JournalOf(journalMonth) + " " + posting::MonthDisplay(journalMonth);
 }
 
 BrowseColumnTable TWSaiBroDetJournaux::DeclaredColumns(bool mainEuro, bool euroOnly) {
@@ -213,10 +212,10 @@ void TWSaiBroDetJournaux::SetupWindow() {
   // so it is granted again, and kept until the window goes. Sought with its source letter: a
   // missing draft header is never mistaken for the closed one.
   ::Table& c10 = *TableC10;
-  if (!SeekHeader(c10, key_, kDraftSource) || c10.IsDeleted()) {
+  if (!posting::SeekHeader(c10, key_, posting::kDraftSource) || c10.IsDeleted()) {
     gui::MessageBeep(0);
     std::string text = LoadStr(16007);
-    for (const std::string& part : {JournalOf(key_), MonthDisplay(key_)}) {
+    for (const std::string& part : {posting::JournalOf(key_), posting::MonthDisplay(key_)}) {
       const std::size_t at = text.find("%s");
       if (at != std::string::npos) text.replace(at, 2, part);
     }
@@ -237,7 +236,7 @@ void TWSaiBroDetJournaux::SetupWindow() {
 
 // ---- rows ---------------------------------------------------------------------------------------
 
-bool TWSaiBroDetJournaux::InRange(::Table& t) const { return InJournal(t, prefix_); }
+bool TWSaiBroDetJournaux::InRange(::Table& t) const { return posting::InJournal(t, prefix_); }
 
 bool TWSaiBroDetJournaux::SeekFirstOfRange(::Table& t) { return t.Seek(L::kCodeTag, prefix_.c_str()); }
 
@@ -253,7 +252,8 @@ std::string TWSaiBroDetJournaux::LabelText(char code) {
   if (code == labelCode_ && !labelText_.empty()) return labelText_;
   labelCode_ = code;
   labelText_ = "    ???";
-  if (code != ' ' && TableC10 != nullptr && SeekC10(*TableC10, 'L', std::string(1, code)) && !TableC10->IsDeleted())
+  if (code != ' ' && TableC10 != nullptr && posting::SeekC10(*TableC10, 'L', std::string(1, code)) &&
+      !TableC10->IsDeleted())
     labelText_ = PadRight(std::string(TableC10->GetField(4)).substr(0, 7), 7);
   return labelText_;
 }
@@ -334,7 +334,7 @@ void TWSaiBroDetJournaux::FinishShading() {
 void TWSaiBroDetJournaux::EvSetFocus(gui::Handle lost) {
   CMDIBrowse::EvSetFocus(lost);
   if (PrintRunFlag) return;
-  SetActiveLinesWindowPosition(ownSlot);
+  posting::SetActiveLinesWindowPosition(ownSlot);
   OrderLines();
   if (SearchTargetKey.compare(0, prefix_.size(), prefix_) == 0) gui::PostCommand(GetHandle(), cmd::ReCaler);
 }
@@ -361,7 +361,7 @@ bool TWSaiBroDetJournaux::CanClose() {
   if (PrintRunFlag || IsIconic()) return false;
   if (opened_ && headerHeld_) {
     Progress progress(Store().totalRows, this);
-    const JournalBalance b = SumJournal(*walkCursor_, prefix_, [&progress](long n) { progress.ProgressStep(n, false); });
+    const posting::JournalBalance b = posting::SumJournal(*walkCursor_, prefix_, [&progress](long n) { progress.ProgressStep(n, false); });
     gui::SetArrowCursor();
     // Lines counted as zero for an amount that does not read make the balance below wrong: named first.
     if (!b.unreadable.empty()) {
@@ -369,8 +369,8 @@ bool TWSaiBroDetJournaux::CanClose() {
       gui::MessageBox(this, UnreadableAmountsMessage(b.unreadable), UnreadableAmountsCaption(),
                       gui::MB_OK | gui::MB_ICONEXCLAMATION);
     }
-    const std::string journal = JournalOf(key_);
-    const std::string month = MonthDisplay(key_);
+    const std::string journal = posting::JournalOf(key_);
+    const std::string month = posting::MonthDisplay(key_);
     auto ask = [&](long long balance, int words) {
       BringToTop();
       gui::MessageBeep(0);
@@ -471,7 +471,7 @@ void TWSaiBroDetJournaux::CeChercherEncore(gui::CommandEnabler& ce) {
 }
 
 void TWSaiBroDetJournaux::CmRafraichirLigne() {
-  const std::string key = RegistryText(ownSlot + kSlotRestoreOffset, kRestoreKeyLength);
+  const std::string key = RegistryText(ownSlot + posting::kSlotRestoreOffset, posting::kRestoreKeyLength);
   for (int i = 0; i < Store().rowsPerPage; ++i) {
     const long recno = Store().RecordNumberOf(i);
     if (recno == 0) break;
@@ -527,7 +527,8 @@ void TWSaiBroDetJournaux::CopySelectedCode() {
 // ---- line navigation ------------------------------------------------------------------------------------
 
 void TWSaiBroDetJournaux::CmLigneRestore() {
-  const std::string key = RTrim(RegistryText(ownSlot + kSlotRestoreOffset, kRestoreKeyLength).c_str());
+  const std::string key =
+      RTrim(RegistryText(ownSlot + posting::kSlotRestoreOffset, posting::kRestoreKeyLength).c_str());
   if (key.empty()) return;
   LocateRowByKey(Lines(), key, 1, 1, 1);
 }
@@ -558,7 +559,7 @@ void TWSaiBroDetJournaux::SearchWordInJournal(bool next) {
   }
   const std::string month = PadRight(key_, 4);
   if (!next) {
-    const std::string caption = std::string(LoadStr(16016)) + JournalOf(key_) + LoadStr(835) + month.substr(2, 2) +
+    const std::string caption = std::string(LoadStr(16016)) + posting::JournalOf(key_) + LoadStr(835) + month.substr(2, 2) +
                                 "/" + DecodeYear(month.substr(0, 2).c_str());
     std::string typed = BrowseSearchText;
     TDFmtSaisie dialog(this, TDFmtSaisie::kOkCancel, kWordPrompt, &typed, true);
@@ -590,10 +591,10 @@ void TWSaiBroDetJournaux::SearchWordInJournal(bool next) {
   if (t.tag != L::kCodeTag) t.SetOrder(L::kCodeTag);
   t.GoTo(static_cast<long>(selected));
   if (next) {
-    if (!(t.Skip(1) && InJournal(t, prefix_))) t.GoTo(static_cast<long>(selected));
+    if (!(t.Skip(1) && posting::InJournal(t, prefix_))) t.GoTo(static_cast<long>(selected));
     else ++count;
   }
-  const ScanResult found = ScanJournal(
+  const posting::ScanResult found = posting::ScanJournal(
       t, prefix_, fields, [&words](const std::string& text) { return FindFolded(words, text); },
       [&](const std::string& joined) {
         const std::string folded = loose(joined);
@@ -608,11 +609,11 @@ void TWSaiBroDetJournaux::SearchWordInJournal(bool next) {
       });
   AppendInProgress = false;
   gui::SetArrowCursor();
-  if (found == ScanResult::Found) {
+  if (found == posting::ScanResult::Found) {
     LocateRowByKey(Lines(), L::Key(t), 1, 1, 1);
     return;
   }
-  const std::string text = found == ScanResult::Interrupted
+  const std::string text = found == posting::ScanResult::Interrupted
                                ? std::string(LoadStr(16018))
                                : std::string(LoadStr(703)) + "'" + BrowseSearchText + "'" + LoadStr(704);
   gui::MessageBox(this, text, LoadStr(16017), gui::MB_OK | gui::MB_ICONEXCLAMATION);
@@ -629,7 +630,7 @@ void TWSaiBroDetJournaux::CmChercherMontant() {
   const std::string current = L::Key(*c50);
   // Shift held: the next line of that amount, without the dialog.
   if (gui::GetKeyState(gui::VK_SHIFT) < 0) {
-    const std::vector<FoundLine> found = TDRechercheEcriture::Search(amount, key_);
+    const std::vector<posting::FoundLine> found = TDRechercheEcriture::Search(amount, key_);
     std::size_t at = 0;
     for (std::size_t i = 0; i < found.size(); ++i)
       if (found[i].key == current) at = i + 1;
@@ -655,8 +656,8 @@ void TWSaiBroDetJournaux::CmAnnuler() {
     gui::MessageBeep(0);
     return;
   }
-  const LineChange done = CancelLine(*Lines(), *Sorts(), recno, AllTrim(row.substr(7).c_str()));
-  if (done == LineChange::Lettered) gui::MessageBeep(0);
+  const posting::LineChange done = posting::CancelLine(*Lines(), *Sorts(), recno, AllTrim(row.substr(7).c_str()));
+  if (done == posting::LineChange::Lettered) gui::MessageBeep(0);
   ShowRecordAgain(recno);
 }
 
@@ -664,7 +665,7 @@ void TWSaiBroDetJournaux::CmReactiver() {
   std::string row;
   const std::uint32_t recno = LineToChange(4, row);
   if (recno == 0) return;
-  ReactivateLine(*Lines(), *Sorts(), recno, AllTrim(row.substr(7).c_str()));
+  posting::ReactivateLine(*Lines(), *Sorts(), recno, AllTrim(row.substr(7).c_str()));
   ShowRecordAgain(recno);
 }
 
@@ -724,7 +725,7 @@ void TWSaiBroDetJournaux::CmCreerLigne() {
     gui::MessageBeep(0);
     return;
   }
-  LineAfter after;
+  posting::LineAfter after;
   after.prefix = prefix_;
   after.piece = t.GetField(L::BPIECE);
   after.group = t.GetField(L::BREC);
@@ -736,24 +737,24 @@ void TWSaiBroDetJournaux::CmCreerLigne() {
   after.sense = t.GetField(L::BSENS)[0] == 'D' && main != 0 ? 'D' : 'C';
   after.entryCurrency = EntryCurrencyFlag ? 'O' : 'N';
   if (RoundingLineFlag != 0) after.entryCurrency = static_cast<char>(after.entryCurrency - 'A' + 'a');
-  const NewLineResult made = CreateLineAfter(t, *Sorts(), after);
+  const posting::NewLineResult made = posting::CreateLineAfter(t, *Sorts(), after);
   // The renumbering's notice after every 1,000 analytic lines.
-  for (long n = made.analyticRenumbered / kAnalyticLinesPerNotice; n > 0; --n) {
+  for (long n = made.analyticRenumbered / posting::kAnalyticLinesPerNotice; n > 0; --n) {
     gui::MessageBeep(0);
     gui::MessageBox(this, StrInt(9999, 5), LoadStr(52), gui::MB_OK | gui::MB_ICONINFORMATION);
   }
   switch (made.outcome) {
-    case NewLineOutcome::Created:
+    case posting::NewLineOutcome::Created:
       ++Store().totalRows;
       ShowNewLine(made.key);
       return;
-    case NewLineOutcome::GroupTooLarge:
-    case NewLineOutcome::NumberTooLarge:
-    case NewLineOutcome::DraftFull:
+    case posting::NewLineOutcome::GroupTooLarge:
+    case posting::NewLineOutcome::NumberTooLarge:
+    case posting::NewLineOutcome::DraftFull:
       gui::MessageBeep(0);
       gui::MessageBox(this,
-                      LoadStr(made.outcome == NewLineOutcome::GroupTooLarge    ? 16013
-                              : made.outcome == NewLineOutcome::NumberTooLarge ? 16014
+                      LoadStr(made.outcome == posting::NewLineOutcome::GroupTooLarge    ? 16013
+                              : made.outcome == posting::NewLineOutcome::NumberTooLarge ? 16014
                                                                                : 16217),
                       LoadStr(52), gui::MB_OK | gui::MB_ICONSTOP);
       return;
@@ -769,23 +770,23 @@ void TWSaiBroDetJournaux::CmCreerPiece() {
     return;
   }
   // A full draft refuses the piece before its number is taken from the counter.
-  if (!DraftHasRoomFor(*Lines(), 1)) {
+  if (!posting::DraftHasRoomFor(*Lines(), 1)) {
     gui::MessageBeep(0);
     gui::MessageBox(this, LoadStr(16217), LoadStr(52), gui::MB_OK | gui::MB_ICONSTOP);
     return;
   }
   if (slot_ >= 0) SlotModelText[static_cast<std::size_t>(slot_)] = journal_.modelText;
-  journal_ = ReadJournal(*TableC10, JournalOf(key_));
-  const PieceNumber number = TakePieceNumber(*TableC10, JournalOf(key_));
-  if (number.outcome != NewLineOutcome::Created) {
+  journal_ = posting::ReadJournal(*TableC10, posting::JournalOf(key_));
+  const posting::PieceNumber number = posting::TakePieceNumber(*TableC10, posting::JournalOf(key_));
+  if (number.outcome != posting::NewLineOutcome::Created) {
     gui::MessageBeep(0);
-    if (number.outcome == NewLineOutcome::CounterFull)
+    if (number.outcome == posting::NewLineOutcome::CounterFull)
       gui::MessageBox(this, LoadStr(16015), LoadStr(52), gui::MB_OK | gui::MB_ICONSTOP);
     return;
   }
-  const NewLineResult made = CreatePieceLine(*Lines(), *Sorts(), prefix_, StrZero(number.number, 0),
-                                             journal_.defaultLabel(), EntryCurrencyFlag ? 'O' : 'N');
-  if (made.outcome != NewLineOutcome::Created) {
+  const posting::NewLineResult made = posting::CreatePieceLine(*Lines(), *Sorts(), prefix_, StrZero(number.number, 0),
+                                                               journal_.defaultLabel(), EntryCurrencyFlag ? 'O' : 'N');
+  if (made.outcome != posting::NewLineOutcome::Created) {
     gui::MessageBeep(0);
     return;
   }

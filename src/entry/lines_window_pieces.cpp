@@ -23,7 +23,6 @@
 #include "shell/registry.h"
 
 using namespace entry;
-using namespace posting;
 
 namespace {
 
@@ -73,7 +72,7 @@ void TWSaiBroDetJournaux::MoveOrCopyPiece(bool copy) {
     dialog.SetCaption(std::string(LoadStr(copy ? 16214 : 16213)) + RTrim(piece.c_str()) + LoadStr(16215));
     if (dialog.Execute(kTaskModal) != gui::IDOK) return;
     ciblePiece_.resize(kCiblePieceLength, ' ');
-    if (ciblePiece_.compare(0, kJournalMonthKeyLength, key_) != 0) break;
+    if (ciblePiece_.compare(0, posting::kJournalMonthKeyLength, key_) != 0) break;
   }
 
   // The wait cursor goes round once per line.
@@ -97,10 +96,12 @@ void TWSaiBroDetJournaux::MoveOrCopyPiece(bool copy) {
   }
 
   // The headers list counts the headers made; a window of the target shows its new lines.
-  if (RegistryChar(kHeadersListFlag) == '1') RefreshWith(SlotHandle(kHeadersListFlag), done.headersCreated);
+  if (RegistryChar(posting::kHeadersListFlag) == '1')
+    RefreshWith(SlotHandle(posting::kHeadersListFlag), done.headersCreated);
   const std::string targetKey = target.journalMonth;
-  for (int k = 0; k < kSlotCount; ++k)
-    if (SlotInUse(k) && SlotKey(k) == targetKey) RefreshWith(SlotHandle(SlotPosition(k)), done.generalLines);
+  for (int k = 0; k < posting::kSlotCount; ++k)
+    if (posting::SlotInUse(k) && posting::SlotKey(k) == targetKey)
+      RefreshWith(SlotHandle(posting::SlotPosition(k)), done.generalLines);
   if (!copy) {
     Store().totalRows -= done.generalLines;
     if (Store().totalRows <= 0) {

@@ -24,7 +24,6 @@
 #include "shell/progress.h"
 
 using namespace entry;
-using namespace posting;
 
 namespace {
 
@@ -73,8 +72,9 @@ std::string TDSaiValidation::Row(int row) const {
   const DraftMonth& m = months_[static_cast<std::size_t>(row)];
   const bool euros = MainEuro();
   const bool balanced = m.BalancedInEuros() && (DossierIsEuroOnly() || m.BalancedInFrancs());
-  return std::string(ticked_[static_cast<std::size_t>(row)] ? "[X] " : "[ ] ") + MonthDisplay(m.journalMonth) + "  " +
-         PadRight(JournalOf(m.journalMonth), 4) + PadRight(m.name, kNameWidth) + Amount(euros ? m.debitE : m.debitF) + " " +
+  return std::string(ticked_[static_cast<std::size_t>(row)] ? "[X] " : "[ ] ") +
+         posting::MonthDisplay(m.journalMonth) + "  " + PadRight(posting::JournalOf(m.journalMonth), 4) +
+         PadRight(m.name, kNameWidth) + Amount(euros ? m.debitE : m.debitF) + " " +
          Amount(euros ? m.creditE : m.creditF) + "  " + LoadStr(balanced ? 16241 : 16242);
 }
 
