@@ -28,6 +28,10 @@ using namespace entry;
 
 namespace {
 
+// The texts shown here, by their ids in the string table.
+constexpr int kMsgAllSlotsTaken = 16004;
+constexpr int kTitleAttention = 52;
+
 constexpr int kEntryIcon = 1004;
 
 bool PlacedByOption() { return ProgramOption(3) == 'O'; }
@@ -68,7 +72,7 @@ void EnterJournalMonth(const std::string& journalMonth) {
   const int k = posting::FreeSlot();
   if (k < 0 || CommandWindow == nullptr) {
     gui::MessageBeep(0);
-    gui::MessageBox(gui::Window::FromHandle(MainWindowHandle), LoadStr(16004), LoadStr(52),
+    gui::MessageBox(gui::Window::FromHandle(MainWindowHandle), LoadStr(kMsgAllSlotsTaken), LoadStr(kTitleAttention),
                     gui::MB_OK | gui::MB_ICONSTOP);
     ReleaseHeaderLock(journalMonth);
     return;

@@ -20,8 +20,13 @@
 #include "shell/graphics.h"
 #include "shell/registry.h"
 
-
 namespace {
+
+// The texts shown here, by their ids in the string table.
+constexpr int kMsgAmountInvalid = 16032;
+constexpr int kTitleAttention = 52;
+constexpr int kMsgNoLineOfThatAmount = 16031;
+constexpr int kTitleEntrySearch = 16030;
 
 constexpr int kTabStopChars = 64;
 
@@ -110,14 +115,15 @@ void TDRechercheEcriture::CmChercher() {
   long long cents = 0;
   if (!AmountCents(amount_->GetValue(), &cents) || cents == 0) {
     gui::MessageBeep(0);
-    gui::MessageBox(this, LoadStr(16032), LoadStr(52), gui::MB_OK | gui::MB_ICONEXCLAMATION);
+    gui::MessageBox(this, LoadStr(kMsgAmountInvalid), LoadStr(kTitleAttention), gui::MB_OK | gui::MB_ICONEXCLAMATION);
     return;
   }
   found_ = Search(amount_->GetValue(), journalMonth_);
   for (const posting::FoundLine& f : found_) list_->AddString(ListLine(f));
   if (found_.empty()) {
     gui::MessageBeep(0);
-    gui::MessageBox(this, LoadStr(16031), LoadStr(16030), gui::MB_OK | gui::MB_ICONEXCLAMATION);
+    gui::MessageBox(this, LoadStr(kMsgNoLineOfThatAmount), LoadStr(kTitleEntrySearch),
+                    gui::MB_OK | gui::MB_ICONEXCLAMATION);
     return;
   }
   list_->SetSelIndex(0);

@@ -35,6 +35,14 @@ constexpr const char* kTag = "C10CODE";
 // "Saisir" on a validated journal-month: it names the journal and the month, under "ATTENTION".
 constexpr int kValidatedMonth = 30800;
 constexpr int kTitleAttention = 52;
+constexpr int kTitleHeadersList = 119;          // "Journaux saisis", as the lists of the headers' kind say it
+constexpr int kMsgJournalToReactivate = 16006;  // the journal's code
+constexpr int kMsgHeaderMissing = 16007;        // the journal's code, the month
+constexpr int kMsgHeaderHeld = 16003;
+constexpr int kMsgMonthHoldsLines = 16005;
+constexpr int kColumnMonth = 23000, kColumnJournal = 23001, kColumnName = 23002, kColumnState = 23003;
+constexpr int kColumnDebit = 66, kColumnCredit = 67;
+constexpr int kLabelDraft = 16001, kLabelValidated = 16002;
 
 // Declared column numbers.
 enum Column { kMarker = 1, kCode, kMonth, kJournal, kName, kState, kDebit, kCredit, kColumnCount = kCredit };
@@ -48,7 +56,7 @@ std::string Amount(long long cents) {
 
 void Refuse(gui::Window* owner, int message) {
   gui::MessageBeep(0);
-  gui::MessageBox(owner, LoadStr(message), LoadStr(52), gui::MB_OK | gui::MB_ICONSTOP);
+  gui::MessageBox(owner, LoadStr(message), LoadStr(kTitleAttention), gui::MB_OK | gui::MB_ICONSTOP);
 }
 
 const BrowseColumnTable& HeaderColumns() {
@@ -69,20 +77,23 @@ bool RequestJournalEntry(gui::Window* owner, const std::string& journalMonth) {
   const posting::JournalRecord j = posting::ReadJournal(c10, journal);
   if (!j.found || j.cancelled) {
     gui::MessageBeep(0);
-    gui::MessageBox(owner, FillPlaceholder(LoadStr(16006), journal), LoadStr(52), gui::MB_OK | gui::MB_ICONSTOP);
+    gui::MessageBox(owner, FillPlaceholder(LoadStr(kMsgJournalToReactivate), journal), LoadStr(kTitleAttention),
+                    gui::MB_OK | gui::MB_ICONSTOP);
     return false;
   }
   // The draft header itself, sought with its source letter: a closed one is never taken for it.
   if (!posting::SeekHeader(c10, journalMonth, posting::kDraftSource) || c10.IsDeleted()) {
     gui::MessageBeep(0);
-    gui::MessageBox(owner, FillPlaceholder(FillPlaceholder(LoadStr(16007), journal), posting::MonthDisplay(journalMonth)), LoadStr(52),
-                    gui::MB_OK | gui::MB_ICONSTOP);
+    gui::MessageBox(owner,
+                    FillPlaceholder(FillPlaceholder(LoadStr(kMsgHeaderMissing), journal),
+                                    posting::MonthDisplay(journalMonth)),
+                    LoadStr(kTitleAttention), gui::MB_OK | gui::MB_ICONSTOP);
     return false;
   }
   // The lock notice asked once; a lock this cursor holds already (the journal-month is in entry
   // here) is granted again.
   if (!LockRecord(c10, c10.RecordToText(2), 0)) {
-    Refuse(owner, 16003);
+    Refuse(owner, kMsgHeaderHeld);
     return false;
   }
   SetRegistryText(posting::kPendingKeyPosition, posting::kJournalMonthKeyLength, journalMonth);
@@ -92,7 +103,7 @@ bool RequestJournalEntry(gui::Window* owner, const std::string& journalMonth) {
 }
 
 TWSaiBroEntJournaux::TWSaiBroEntJournaux(gui::MDIClient* parent)
-    : TWFichiersC10(parent, LoadStr(16000), &HeaderColumns(), posting::kHeadersListFlag,
+    : TWFichiersC10(parent, LoadStr(kTitleHeadersList), &HeaderColumns(), posting::kHeadersListFlag,
                     posting::kHeadersListSlotLength, 0) {
   kindLetter = std::string(1, kHeaderKind);
   keyWidth = kCodeWidth;
@@ -114,12 +125,12 @@ BrowseColumnTable TWSaiBroEntJournaux::DeclaredColumns() {
   DefineColumn(t, kMarker, 2, "", 'C', 'C', 0, 0, 0);
   // The header's code (month, journal, source), the list's key: kept in the row, not shown.
   DefineColumn(t, kCode, 0, "GCODE", 'C', 'G', 2, 1, kCodeWidth);
-  DefineColumn(t, kMonth, 7, LoadStr(23000), 'C', 'C', 2, 1, 5);
-  DefineColumn(t, kJournal, 8, LoadStr(23001), 'C', 'G', 2, 5, 3);
-  DefineColumn(t, kName, 30, LoadStr(23002), 'C', 'G', 3, 1, 30);
-  DefineColumn(t, kState, 11, LoadStr(23003), 'C', 'G', 2, 8, 10);
-  DefineColumn(t, kDebit, 18, LoadStr(23004), 'C', 'D', 4, 1, 17);
-  DefineColumn(t, kCredit, 18, LoadStr(23005), 'C', 'D', 4, 15, 17);
+  DefineColumn(t, kMonth, 7, LoadStr(kColumnMonth), 'C', 'C', 2, 1, 5);
+  DefineColumn(t, kJournal, 8, LoadStr(kColumnJournal), 'C', 'G', 2, 5, 3);
+  DefineColumn(t, kName, 30, LoadStr(kColumnName), 'C', 'G', 3, 1, 30);
+  DefineColumn(t, kState, 11, LoadStr(kColumnState), 'C', 'G', 2, 8, 10);
+  DefineColumn(t, kDebit, 18, LoadStr(kColumnDebit), 'C', 'D', 4, 1, 17);
+  DefineColumn(t, kCredit, 18, LoadStr(kColumnCredit), 'C', 'D', 4, 15, 17);
   return t;
 }
 
@@ -208,7 +219,7 @@ std::string TWSaiBroEntJournaux::GetCellText(int field, std::uint32_t start, std
   switch (declared) {
     case kMonth: return posting::MonthDisplay(code.substr(0, 4));
     case kState: {
-      std::string state = code[7] == posting::kClosedSource ? LoadStr(16002) : LoadStr(16001);
+      std::string state = code[7] == posting::kClosedSource ? LoadStr(kLabelValidated) : LoadStr(kLabelDraft);
       state.resize(length, ' ');
       return state;
     }
@@ -316,7 +327,8 @@ void TWSaiBroEntJournaux::CmCreer() {
   const posting::HeaderCreation made = posting::EnsureDraftHeader(*TableC10, journalMonth);
   if (made == posting::HeaderCreation::NoJournal) {
     gui::MessageBeep(0);
-    gui::MessageBox(this, FillPlaceholder(LoadStr(16006), posting::JournalOf(journalMonth)), LoadStr(52), gui::MB_OK | gui::MB_ICONSTOP);
+    gui::MessageBox(this, FillPlaceholder(LoadStr(kMsgJournalToReactivate), posting::JournalOf(journalMonth)),
+                    LoadStr(kTitleAttention), gui::MB_OK | gui::MB_ICONSTOP);
     return;
   }
   if (made == posting::HeaderCreation::Failed) {
@@ -352,7 +364,7 @@ void TWSaiBroEntJournaux::CmAnnuler() {
           posting::CountJournalLines(*TableC50, posting::LinePrefix(code.substr(0, posting::kJournalMonthKeyLength))) > 0;
   }
   if (holdsLines) {
-    Refuse(this, 16005);
+    Refuse(this, kMsgMonthHoldsLines);
     return;
   }
   if (t.DeleteRecord(RTrim(code.c_str()), 0)) UnlockRecord(t);

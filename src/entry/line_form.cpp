@@ -59,6 +59,25 @@ using L = LigneEcriture;
 // A save refused part-way whose writes could not all be put back: the totals need a rebuild.
 constexpr int kMsgLineNotPutBack = 30003;
 constexpr int kTitleAttention = 52;
+// The texts of the form; a "%s" of a text takes the value its comment names.
+constexpr int kLineTitle = 32413;  // "Ligne: ", the piece, the group and number, the journal, the month, the year
+constexpr int kWindowTitle = 32414;  // the same, as the window's title says them
+constexpr int kCaptionPieceTotals = 23030, kCaptionDueDate = 23031, kCaptionVat = 23040;
+// The captions of the fields, "Jour" ... "Crédit" (the third label's is "Ref/Vrt 3" when constant 072 says so).
+constexpr int kFieldDay = 23011, kFieldDistribution = 23032, kFieldAccount = 22516;
+constexpr int kFieldLabelCode = 23033, kFieldLabel1 = 23034, kFieldLabel2 = 23019;
+constexpr int kFieldRemittance = 23036, kFieldLabel3 = 23037, kFieldDebit = 66, kFieldCredit = 67;
+constexpr int kLabelBalanceIn = 32411;  // the currency's letter
+constexpr int kLetterEuros = 1083, kLetterFrancs = 2289;
+constexpr int kButtonAnalytic = 23038, kButtonOtherModel = 21131;
+constexpr int kCheckEuros = 19744;  // "En Eur&os"
+constexpr int kTipDistributionLookup = 23050, kTipAccountLookup = 14133, kTipAccountView = 23052;
+constexpr int kTipLabelCodeLookup = 23053, kTipLabelFromAccount = 23054, kTipToCredit = 16324, kTipToDebit = 16325;
+constexpr int kTipAnalytic = 23057;
+constexpr int kUnknownCode = 38;  // "???"
+constexpr int kStatusBalance = 32412;  // the account's code and name, its balance, the currency
+constexpr int kLabelEuros = 2277, kLabelFrancs = 2278;
+constexpr int kFirstAxisMark = 1100;  // "V": the first axis in the key a split is asked with
 
 namespace cmd {
 using child_command::Quitter;
@@ -168,11 +187,12 @@ TWSaiModDetJournaux::TWSaiModDetJournaux(gui::MDIClient* client, const std::stri
   };
   auto button = [this](int id, const std::string& text) { return AddButton(id, text); };
 
-  label(kTotalsCaption, LoadStr(23030));
+  label(kTotalsCaption, LoadStr(kCaptionPieceTotals));
   value(kMainDebitTotal);
   value(kMainCreditTotal);
   value(kBalance);
-  label(kBalanceCaption, std::string(LoadStr(1582)) + " " + LoadStr(euroFirst_ ? 2288 : 2289));
+  label(kBalanceCaption,
+        FillPlaceholder(LoadStr(kLabelBalanceIn), LoadStr(euroFirst_ ? kLetterEuros : kLetterFrancs)));
   value(kDebitTotalF);
   value(kCreditTotalF);
   value(kDebitTotalE);
@@ -182,12 +202,18 @@ TWSaiModDetJournaux::TWSaiModDetJournaux(gui::MDIClient* client, const std::stri
   label(kTotalLetterE, "E");
   label(kAmountLetterE, "E");
   value(kSense);
-  label(kDueCaption, LoadStr(23031));
+  label(kDueCaption, LoadStr(kCaptionDueDate));
   label(kAccountInfo, "");
   label(kLabelCodeText, "");
-  const std::string captions[] = {LoadStr(23011), LoadStr(23032), LoadStr(23013),
-                                  LoadStr(23033), LoadStr(23034), LoadStr(23019),
-                                  LoadStr(ConstantLetter(72) == 'O' ? 23036 : 23037), LoadStr(23004), LoadStr(23005)};
+  const std::string captions[] = {LoadStr(kFieldDay),
+                                  LoadStr(kFieldDistribution),
+                                  LoadStr(kFieldAccount),
+                                  LoadStr(kFieldLabelCode),
+                                  LoadStr(kFieldLabel1),
+                                  LoadStr(kFieldLabel2),
+                                  LoadStr(ConstantLetter(72) == 'O' ? kFieldRemittance : kFieldLabel3),
+                                  LoadStr(kFieldDebit),
+                                  LoadStr(kFieldCredit)};
   for (int i = 0; i < 9; ++i) label(kCaptionDay + i, captions[i]);
   message_ = static_cast<MRStatic*>(add(new MRStatic(this, "", kMessage)));
 
@@ -198,7 +224,7 @@ TWSaiModDetJournaux::TWSaiModDetJournaux(gui::MDIClient* client, const std::stri
   account_ = edit(kAccount, 8, cmd::AccountEnter, MEdit::kText, 0, true);
   button(kAccountLookup, "&?");
   button(kAccountView, "&V");
-  button(kAnalytic, LoadStr(23038));
+  button(kAnalytic, LoadStr(kButtonAnalytic));
   button(kLabelCodeLookup, "?");
   labelCode_ = edit(kLabelCode, 1, cmd::LabelCodeEnter, MEdit::kText, 0, true);
   button(kLabelFromAccount, "&L");
@@ -212,11 +238,11 @@ TWSaiModDetJournaux::TWSaiModDetJournaux(gui::MDIClient* client, const std::stri
   debitE_ = edit(kDebitE, 12, cmd::DebitEEnter, MEdit::kSigned, 2, false);
   creditE_ = edit(kCreditE, 12, cmd::CreditEEnter, MEdit::kSigned, 2, false);
   button(kDebitButton, "&D");
-  euros_ = static_cast<MCheckBox*>(add(new MCheckBox(this, kEuros, LoadStr(23039), 1)));
-  label(kVatCaption, LoadStr(23040));
+  euros_ = static_cast<MCheckBox*>(add(new MCheckBox(this, kEuros, LoadStr(kCheckEuros), 1)));
+  label(kVatCaption, LoadStr(kCaptionVat));
   vat_ = static_cast<MComboBox*>(add(new MComboBox(this, kVat, 20, static_cast<int>(cmd::VatEnter))));
   vat_->Keys().notify = this;
-  button(kOtherModel, LoadStr(23041));
+  button(kOtherModel, LoadStr(kButtonOtherModel));
 
   // The keys of the edits: Page Up, Page Down, Ctrl+Page Up, Ctrl+Page Down, Up, Down; F8; leaving.
   day_->SetKeyCommands(cmd::DayPrior, cmd::DayNext, cmd::DayFirst, cmd::DayLast, cmd::LignePrecedente, cmd::LigneSuivante);
@@ -246,8 +272,9 @@ TWSaiModDetJournaux::~TWSaiModDetJournaux() = default;
 
 std::string TWSaiModDetJournaux::LineTitle() const {
   const std::string k = PadRight(key_, kKeyLength);
-  return std::string(CodeLabelForType("5")) + k.substr(8, 6) + "/" + k.substr(14, 10) + LoadStr(835) +
-         RTrim(k.substr(5, 3).c_str()) + " en " + k.substr(3, 2) + "/" + DecodeYear(k.substr(1, 2).c_str());
+  return FillPlaceholders(LoadStr(kLineTitle), {CodeLabelForType("5"), k.substr(8, 6), k.substr(14, 10),
+                                                 RTrim(k.substr(5, 3).c_str()), k.substr(3, 2),
+                                                 DecodeYear(k.substr(1, 2).c_str())});
 }
 
 std::string& TWSaiModDetJournaux::ModelText() {
@@ -285,19 +312,19 @@ void TWSaiModDetJournaux::SetupWindow() {
   // Once the window shows, the focus as a new activation gives it.
   gui::PostCommand(GetHandle(), cmd::OpeningFocus);
   const std::pair<int, std::string> tips[] = {
-      {kDistributionLookup, LoadStr(23050)},
-      {kAccountLookup, LoadStr(23051)},
-      {kAccountView, LoadStr(23052)},
-      {kLabelCodeLookup, LoadStr(23053)},
-      {kLabelFromAccount, LoadStr(23054)},
-      {kCreditButton, LoadStr(16324)},
-      {kDebitButton, LoadStr(16325)},
+      {kDistributionLookup, LoadStr(kTipDistributionLookup)},
+      {kAccountLookup, LoadStr(kTipAccountLookup)},
+      {kAccountView, LoadStr(kTipAccountView)},
+      {kLabelCodeLookup, LoadStr(kTipLabelCodeLookup)},
+      {kLabelFromAccount, LoadStr(kTipLabelFromAccount)},
+      {kCreditButton, LoadStr(kTipToCredit)},
+      {kDebitButton, LoadStr(kTipToDebit)},
   };
   for (const auto& [id, tip] : tips)
     if (auto* b = dynamic_cast<MButton*>(ControlOf(id))) b->SetTip(tip);
   const char mode = TheDossierRecord.AnalyticMode();
   if (mode == '1' || mode == '2')
-    if (auto* b = dynamic_cast<MButton*>(ControlOf(kAnalytic))) b->SetTip(LoadStr(23057));
+    if (auto* b = dynamic_cast<MButton*>(ControlOf(kAnalytic))) b->SetTip(LoadStr(kTipAnalytic));
 }
 
 bool TWSaiModDetJournaux::LoadLine() {
@@ -512,7 +539,7 @@ void TWSaiModDetJournaux::ShowAccount() {
 void TWSaiModDetJournaux::AccountUnknown() {
   analyticAllowed_ = false;
   gui::MessageBeep(0);
-  if (auto* info = dynamic_cast<gui::Static*>(ControlOf(kAccountInfo))) info->SetText(LoadStr(38));
+  if (auto* info = dynamic_cast<gui::Static*>(ControlOf(kAccountInfo))) info->SetText(LoadStr(kUnknownCode));
   const char mode = TheDossierRecord.AnalyticMode();
   if (mode == '1' || mode == '2') ControlOf(kAnalytic)->EnableWindow(false);
 }
@@ -547,7 +574,7 @@ bool TWSaiModDetJournaux::ShowLabelCode(bool beepWhenUnknown) {
     if (field[7] >= '1' && field[7] <= '8') labelDigit_ = field[7];
     return true;
   }
-  if (text != nullptr) text->SetText(LoadStr(38));
+  if (text != nullptr) text->SetText(LoadStr(kUnknownCode));
   if (beepWhenUnknown) gui::MessageBeep(0);
   return false;
 }
@@ -748,8 +775,8 @@ void TWSaiModDetJournaux::AmountEnter(unsigned id) {
   }
   if (!debit && TableC20 != nullptr && posting::CashAccountWouldBeCredit(*TableC20, account_->GetText(), EurosChecked(), Values(), loaded_)) {
     gui::MessageBeep(0);
-    if (gui::MessageBox(gui::Window::FromHandle(MainWindowHandle), LoadStr(posting::kMsgCashCredit), LoadStr(52),
-                        gui::MB_YESNO | gui::MB_ICONQUESTION) == gui::IDYES) {
+    if (gui::MessageBox(gui::Window::FromHandle(MainWindowHandle), LoadStr(posting::kMsgCashCredit),
+                        LoadStr(kTitleAttention), gui::MB_YESNO | gui::MB_ICONQUESTION) == gui::IDYES) {
       FocusOn(field);
       return;
     }
@@ -869,7 +896,7 @@ void TWSaiModDetJournaux::CmAnalytique() {
     gui::PostCommand(MainWindowHandle, command_id::BroDetJournauxAnal);
   };
   if (TheDossierRecord.AnalyticMode() == '2') ask(kAnalyticLines2, 'X');
-  ask(kAnalyticLines1, LoadStr(1100)[0]);
+  ask(kAnalyticLines1, LoadStr(kFirstAxisMark)[0]);
   splitDone_ = true;
   amountFocus_ = true;
 }
@@ -1014,7 +1041,7 @@ void TWSaiModDetJournaux::ShowPieceTotals(bool includeForm, bool asBalanced) {
 
 void TWSaiModDetJournaux::ShowBalanceLine(long long debit, long long credit) {
   if (auto* c = dynamic_cast<gui::Static*>(ControlOf(kBalanceCaption)))
-    c->SetText(std::string(LoadStr(1582)) + " " + LoadStr(EurosChecked() ? 2288 : 2289));
+    c->SetText(FillPlaceholder(LoadStr(kLabelBalanceIn), LoadStr(EurosChecked() ? kLetterEuros : kLetterFrancs)));
   if (auto* v = dynamic_cast<MEStatic*>(ControlOf(kBalance))) {
     v->SetText(debit == credit ? std::string() : std::string(AllTrim(FormatAmount(FromCents(debit - credit)))));
     v->DrawFrame();
@@ -1281,15 +1308,14 @@ bool TWSaiModDetJournaux::Save() {
   const posting::SaveResult r = posting::SaveLineRecord(*TableC50, *TableC60, request);
   if (r.outcome == posting::SaveOutcome::LockRefused) {
     gui::MessageBeep(0);
-    gui::MessageBox(this, LoadStr(posting::kMsgLockRefused), LoadStr(52), gui::MB_OK | gui::MB_ICONSTOP);
+    gui::MessageBox(this, LoadStr(posting::kMsgLockRefused), LoadStr(kTitleAttention), gui::MB_OK | gui::MB_ICONSTOP);
     return false;
   }
   if (r.outcome == posting::SaveOutcome::Failed) {
     // The engine's box said which write was refused; the line and its totals are back as they
     // were, or the user is told they could not all be.
     if (!r.putBack)
-      gui::MessageBox(this, "\n\n" + std::string(LoadStr(kMsgLineNotPutBack)) + "\n\n", LoadStr(kTitleAttention),
-                      gui::MB_OK | gui::MB_ICONSTOP);
+      gui::MessageBox(this, LoadStr(kMsgLineNotPutBack), LoadStr(kTitleAttention), gui::MB_OK | gui::MB_ICONSTOP);
     return false;
   }
   if (r.outcome != posting::SaveOutcome::NotFound) {
@@ -1301,8 +1327,9 @@ bool TWSaiModDetJournaux::Save() {
     if (MessageBar != nullptr && c20.Seek("C20CODE", r.account.c_str()) && c20.MatchKey(r.account.c_str(), 8, 1) != '#') {
       const int d = euroFirst_ ? 1 : 0;
       const double balance = FromCents(StoredAmountOf(c20, 17 + d) - StoredAmountOf(c20, 19 + d));
-      MessageBar->SetText(PadRight(c20.GetField(1), 8) + " " + c20.GetField(2) + LoadStr(1582) + " " +
-                          LTrim(FormatAmount(balance)) + " " + LoadStr(euroFirst_ ? 2277 : 2278));
+      MessageBar->SetText(FillPlaceholders(LoadStr(kStatusBalance),
+                                           {PadRight(c20.GetField(1), 8), c20.GetField(2), LTrim(FormatAmount(balance)),
+                                            LoadStr(euroFirst_ ? kLabelEuros : kLabelFrancs)}));
     }
     // The line as it stands now is the one loaded.
     if (posting::SeekLine(*TableC50, key_)) loaded_ = posting::ReadLineRecord(*TableC50);
@@ -1585,9 +1612,10 @@ void CmModDetJournaux() {
   const int columns = layout == Layout::Plain ? 7 : 71;
   const int rows = layout == Layout::A ? 5 : layout == Layout::Plain ? 14 : 7;
   const std::string key = PadRight(RegistryText(form + 11, kKeyLength), kKeyLength);
-  const std::string title = std::string(CodeLabelForType("5")) + key.substr(8, 6) + "/" + key.substr(14, 10) +
-                            LoadStr(835) + RTrim(key.substr(5, 3).c_str()) + LoadStr(835) + key.substr(3, 2) + "/" +
-                            DecodeYear(key.substr(1, 2).c_str());
+  const std::string title =
+      FillPlaceholders(LoadStr(kWindowTitle), {CodeLabelForType("5"), key.substr(8, 6), key.substr(14, 10),
+                                               RTrim(key.substr(5, 3).c_str()), key.substr(3, 2),
+                                               DecodeYear(key.substr(1, 2).c_str())});
   auto* window = new TWSaiModDetJournaux(CommandWindow, title, columns, rows, form, lines);
   SetChildIcon(*window, kLineIcon);
   // Constant 061: the lower third, half or two thirds of the client area; the whole height otherwise.

@@ -72,6 +72,27 @@ constexpr int kAmountWidth = 17;
 constexpr long kShadingSlice = 20000;
 constexpr int kWordPrompt = 796;
 
+// The texts of the window and of its messages; a "%s" of a text takes the value its comment names.
+constexpr int kTitleAttention = 52;
+constexpr int kTitleLines = 16010;          // the journal, the month
+constexpr int kTitlePreview = 23021;        // the printout's title
+constexpr int kColumnPiece = 23010, kColumnDay = 23011, kColumnDistribution = 23012, kColumnAccount = 22516;
+constexpr int kColumnLabel = 23014, kColumnDueDate = 23018, kColumnLabel2 = 23019, kColumnEntry = 23020;
+constexpr int kColumnDebit = 23015, kColumnCredit = 23016, kColumnLetter = 23017;  // the currency's letter
+constexpr int kStatusBalance = 32412;  // the account's code and name, its balance, the currency
+constexpr int kLabelEuros = 2277, kLabelFrancs = 2278;
+constexpr int kMsgHeaderMissing = 16007;    // the journal's code, the month
+constexpr int kMsgUnbalancedFrancs = 178, kMsgUnbalancedEuros = 32400;  // the journal, the month, the balance
+constexpr int kTitleJournalSearch = 16017;
+constexpr int kTitleWordSearch = 16016;     // the journal, the month, the year
+constexpr int kMsgSearchInterrupted = 16018;
+constexpr int kMsgWordsNotFound = 32401;    // the words sought
+constexpr int kMsgRoundingLineFixed = 16012;
+constexpr int kMsgGroupTooLarge = 16013, kMsgNumberTooLarge = 16014, kMsgDraftFullNoLine = 16217;
+constexpr int kMsgPieceCounterFull = 16015;
+// The accented capitals and the letters they fold to, as the list's word search compares them.
+constexpr int kFoldAccented = 2869, kFoldPlain = 2870;
+
 // The key just after every key that begins with the prefix: its last character one higher.
 std::string AfterPrefix(std::string prefix) {
   if (!prefix.empty()) prefix.back() = static_cast<char>(static_cast<unsigned char>(prefix.back()) + 1);
@@ -84,7 +105,7 @@ std::string AfterPrefix(std::string prefix) {
 class LooseFold {
  public:
   LooseFold() {
-    const std::string from = LoadStr(2869), to = LoadStr(2870);
+    const std::string from = LoadStr(kFoldAccented), to = LoadStr(kFoldPlain);
     for (int c = 0; c < 256; ++c) {
       const char ch[2] = {static_cast<char>(c), 0};
       char u = c == 0 ? 0 : Upper(ch)[0];
@@ -129,7 +150,7 @@ TWSaiBroDetJournaux::TWSaiBroDetJournaux(gui::MDIClient* parent, const std::stri
   listName = euroOnly_ ? "TWSaiBroDetJournauxEuros" : "TWSaiBroDetJournaux";
   reportPrefix = "SS-";
   printTitle = FileTitleForType("5");
-  previewTitle = std::string(LoadStr(23021)) + printTitle;
+  previewTitle = FillPlaceholder(LoadStr(kTitlePreview), printTitle);
   SetAccelerators(kAccelerators);
 
   // Its own cursors on the draft and the sort file, and one for the walk of the pieces.
@@ -163,13 +184,18 @@ void TWSaiBroDetJournaux::ReleaseHeader() {
 }
 
 std::string TWSaiBroDetJournaux::TitleOf(const std::string& journalMonth) {
-  return std::string(LoadStr(16010)) + posting::JournalOf(journalMonth) + " " + posting::MonthDisplay(journalMonth);
+  return FillPlaceholders(LoadStr(kTitleLines),
+                          {posting::JournalOf(journalMonth), posting::MonthDisplay(journalMonth)});
 }
 
 BrowseColumnTable TWSaiBroDetJournaux::DeclaredColumns(bool mainEuro, bool euroOnly) {
   const char main = mainEuro ? 'E' : 'F', other = mainEuro ? 'F' : 'E';
   const int mainAmount = mainEuro ? L::BMONTANTE : L::BMONTANTF, otherAmount = mainEuro ? L::BMONTANTF : L::BMONTANTE;
   const int mainLetter = mainEuro ? L::BLETE : L::BLET, otherLetter = mainEuro ? L::BLET : L::BLETE;
+  // An amount's or a letter's caption with the letter of its currency.
+  const auto WithLetter = [](int caption, char letter) {
+    return FillPlaceholder(LoadStr(caption), std::string(1, letter));
+  };
   BrowseColumnTable t = MakeColumnTable(euroOnly ? kEuroOnlyLabel2 : kDueDate, kBnum);
   DefineColumn(t, kMarker, 2, "", 'C', 'C', 0, 0, 0);
   // The line's key, kept in the row (characters 8-31) and not shown.
@@ -179,25 +205,25 @@ BrowseColumnTable TWSaiBroDetJournaux::DeclaredColumns(bool mainEuro, bool euroO
   DefineColumn(t, kBpiece, 0, "BPIECE", 'C', 'G', L::BPIECE, 1, 6);
   DefineColumn(t, kBrec, 0, "BREC", 'C', 'G', L::BREC, 1, 6);
   DefineColumn(t, kBnum, 0, "BNUM", 'C', 'G', L::BNUM, 1, 4);
-  DefineColumn(t, kPiece, 8, LoadStr(23010), 'C', 'G', L::BPIECE, 1, 6);
-  DefineColumn(t, kDay, 5, LoadStr(23011), 'C', 'C', L::BJOUR, 1, 2);
-  DefineColumn(t, kDistribution, 5, LoadStr(23012), 'C', 'C', L::BVENT, 1, 2);
-  DefineColumn(t, kAccount, 10, LoadStr(23013), 'C', 'G', L::BCODE, 1, 8);
+  DefineColumn(t, kPiece, 8, LoadStr(kColumnPiece), 'C', 'G', L::BPIECE, 1, 6);
+  DefineColumn(t, kDay, 5, LoadStr(kColumnDay), 'C', 'C', L::BJOUR, 1, 2);
+  DefineColumn(t, kDistribution, 5, LoadStr(kColumnDistribution), 'C', 'C', L::BVENT, 1, 2);
+  DefineColumn(t, kAccount, 10, LoadStr(kColumnAccount), 'C', 'G', L::BCODE, 1, 8);
   DefineColumn(t, kLabelCode, 0, "BCLIB", 'C', 'G', L::BCLIB, 1, 1);
   DefineColumn(t, kLabelText, 8, "", 'C', 'G', L::BCLIB, 1, 7);
-  DefineColumn(t, kLabel, 26, LoadStr(23014), 'C', 'G', L::BLIB, 1, 25);
-  DefineColumn(t, kDebit, 15, std::string(LoadStr(23015)) + main, 'C', 'D', mainAmount, 1, kAmountWidth);
-  DefineColumn(t, kCredit, 15, std::string(LoadStr(23016)) + main, 'C', 'D', mainAmount, 1, kAmountWidth);
-  DefineColumn(t, kLetter, 5, std::string(LoadStr(23017)) + main, 'C', 'C', mainLetter, 1, 4);
+  DefineColumn(t, kLabel, 26, LoadStr(kColumnLabel), 'C', 'G', L::BLIB, 1, 25);
+  DefineColumn(t, kDebit, 15, WithLetter(kColumnDebit, main), 'C', 'D', mainAmount, 1, kAmountWidth);
+  DefineColumn(t, kCredit, 15, WithLetter(kColumnCredit, main), 'C', 'D', mainAmount, 1, kAmountWidth);
+  DefineColumn(t, kLetter, 5, WithLetter(kColumnLetter, main), 'C', 'C', mainLetter, 1, 4);
   if (euroOnly) {
-    DefineColumn(t, kEuroOnlyDueDate, 9, LoadStr(23018), 'C', 'C', L::BECHEANCE, 1, 8);
-    DefineColumn(t, kEuroOnlyLabel2, 26, LoadStr(23019), 'C', 'G', L::BLIB2, 1, 25);
+    DefineColumn(t, kEuroOnlyDueDate, 9, LoadStr(kColumnDueDate), 'C', 'C', L::BECHEANCE, 1, 8);
+    DefineColumn(t, kEuroOnlyLabel2, 26, LoadStr(kColumnLabel2), 'C', 'G', L::BLIB2, 1, 25);
   } else {
-    DefineColumn(t, kOtherDebit, 15, std::string(LoadStr(23015)) + other, 'C', 'D', otherAmount, 1, kAmountWidth);
-    DefineColumn(t, kOtherCredit, 15, std::string(LoadStr(23016)) + other, 'C', 'D', otherAmount, 1, kAmountWidth);
-    DefineColumn(t, kOtherLetter, 5, std::string(LoadStr(23017)) + other, 'C', 'C', otherLetter, 1, 4);
-    DefineColumn(t, kEntryCurrency, 6, LoadStr(23020), 'C', 'C', L::BEURO, 1, 1);
-    DefineColumn(t, kDueDate, 9, LoadStr(23018), 'C', 'C', L::BECHEANCE, 1, 8);
+    DefineColumn(t, kOtherDebit, 15, WithLetter(kColumnDebit, other), 'C', 'D', otherAmount, 1, kAmountWidth);
+    DefineColumn(t, kOtherCredit, 15, WithLetter(kColumnCredit, other), 'C', 'D', otherAmount, 1, kAmountWidth);
+    DefineColumn(t, kOtherLetter, 5, WithLetter(kColumnLetter, other), 'C', 'C', otherLetter, 1, 4);
+    DefineColumn(t, kEntryCurrency, 6, LoadStr(kColumnEntry), 'C', 'C', L::BEURO, 1, 1);
+    DefineColumn(t, kDueDate, 9, LoadStr(kColumnDueDate), 'C', 'C', L::BECHEANCE, 1, 8);
   }
   return t;
 }
@@ -214,12 +240,9 @@ void TWSaiBroDetJournaux::SetupWindow() {
   ::Table& c10 = *TableC10;
   if (!posting::SeekHeader(c10, key_, posting::kDraftSource) || c10.IsDeleted()) {
     gui::MessageBeep(0);
-    std::string text = LoadStr(16007);
-    for (const std::string& part : {posting::JournalOf(key_), posting::MonthDisplay(key_)}) {
-      const std::size_t at = text.find("%s");
-      if (at != std::string::npos) text.replace(at, 2, part);
-    }
-    gui::MessageBox(this, text, LoadStr(52), gui::MB_OK | gui::MB_ICONSTOP);
+    const std::string text = FillPlaceholder(FillPlaceholder(LoadStr(kMsgHeaderMissing), posting::JournalOf(key_)),
+                                             posting::MonthDisplay(key_));
+    gui::MessageBox(this, text, LoadStr(kTitleAttention), gui::MB_OK | gui::MB_ICONSTOP);
     gui::PostCommand(GetHandle(), cmd::Quitter);
     return;
   }
@@ -352,8 +375,9 @@ void TWSaiBroDetJournaux::EvLButtonDown(unsigned modKeys, gui::Point p) {
   if (!c20->Seek("C20CODE", account.c_str()) || c20->MatchKey(account.c_str(), 8, 1) != 'O') return;
   const double debit = FromCents(StoredAmountOf(*c20, mainEuro_ ? 18 : 17));
   const double credit = FromCents(StoredAmountOf(*c20, mainEuro_ ? 20 : 19));
-  balanceText_ = std::string(c20->GetField(1)) + " " + c20->GetField(2) + LoadStr(16011) + " " +
-                 LTrim(FormatAmount(debit - credit)) + " " + LoadStr(mainEuro_ ? 2277 : 2278);
+  balanceText_ = FillPlaceholders(LoadStr(kStatusBalance), {c20->GetField(1), c20->GetField(2),
+                                                            LTrim(FormatAmount(debit - credit)),
+                                                            LoadStr(mainEuro_ ? kLabelEuros : kLabelFrancs)});
   if (MessageBar != nullptr) MessageBar->SetText(balanceText_);
 }
 
@@ -371,15 +395,16 @@ bool TWSaiBroDetJournaux::CanClose() {
     }
     const std::string journal = posting::JournalOf(key_);
     const std::string month = posting::MonthDisplay(key_);
-    auto ask = [&](long long balance, int words) {
+    auto ask = [&](long long balance, int question) {
       BringToTop();
       gui::MessageBeep(0);
-      const std::string text = std::string(LoadStr(178)) + journal + LoadStr(835) + month + LoadStr(words) +
-                               LTrim(FormatAmount(FromCents(balance))) + LoadStr(180);
-      return gui::MessageBox(this, text, LoadStr(52), gui::MB_YESNO | gui::MB_ICONSTOP | gui::MB_DEFBUTTON2) == gui::IDYES;
+      const std::string text =
+          FillPlaceholders(LoadStr(question), {journal, month, LTrim(FormatAmount(FromCents(balance)))});
+      return gui::MessageBox(this, text, LoadStr(kTitleAttention),
+                             gui::MB_YESNO | gui::MB_ICONSTOP | gui::MB_DEFBUTTON2) == gui::IDYES;
     };
-    if (!euroOnly_ && b.BalanceF() != 0 && !ask(b.BalanceF(), 179)) return false;
-    if (b.BalanceE() != 0 && !ask(b.BalanceE(), 2296)) return false;
+    if (!euroOnly_ && b.BalanceF() != 0 && !ask(b.BalanceF(), kMsgUnbalancedFrancs)) return false;
+    if (b.BalanceE() != 0 && !ask(b.BalanceE(), kMsgUnbalancedEuros)) return false;
   }
   return CMDIBrowse::CanClose();
 }
@@ -559,8 +584,9 @@ void TWSaiBroDetJournaux::SearchWordInJournal(bool next) {
   }
   const std::string month = PadRight(key_, 4);
   if (!next) {
-    const std::string caption = std::string(LoadStr(16016)) + posting::JournalOf(key_) + LoadStr(835) + month.substr(2, 2) +
-                                "/" + DecodeYear(month.substr(0, 2).c_str());
+    const std::string caption =
+        FillPlaceholders(LoadStr(kTitleWordSearch),
+                         {posting::JournalOf(key_), month.substr(2, 2), DecodeYear(month.substr(0, 2).c_str())});
     std::string typed = BrowseSearchText;
     TDFmtSaisie dialog(this, TDFmtSaisie::kOkCancel, kWordPrompt, &typed, true);
     dialog.SetCaption(caption);
@@ -614,9 +640,9 @@ void TWSaiBroDetJournaux::SearchWordInJournal(bool next) {
     return;
   }
   const std::string text = found == posting::ScanResult::Interrupted
-                               ? std::string(LoadStr(16018))
-                               : std::string(LoadStr(703)) + "'" + BrowseSearchText + "'" + LoadStr(704);
-  gui::MessageBox(this, text, LoadStr(16017), gui::MB_OK | gui::MB_ICONEXCLAMATION);
+                               ? std::string(LoadStr(kMsgSearchInterrupted))
+                               : FillPlaceholder(LoadStr(kMsgWordsNotFound), BrowseSearchText);
+  gui::MessageBox(this, text, LoadStr(kTitleJournalSearch), gui::MB_OK | gui::MB_ICONEXCLAMATION);
 }
 
 // ---- amount search --------------------------------------------------------------------------------------
@@ -682,7 +708,7 @@ void TWSaiBroDetJournaux::CmModifier() {
   if (entry >= 'a' && entry <= 'z' &&
       (StoredAmountOf(*c50, L::BMONTANTF) != 0 || StoredAmountOf(*c50, L::BMONTANTE) != 0)) {
     gui::MessageBeep(0);
-    gui::MessageBox(this, LoadStr(16012), LoadStr(52), gui::MB_OK | gui::MB_ICONSTOP);
+    gui::MessageBox(this, LoadStr(kMsgRoundingLineFixed), LoadStr(kTitleAttention), gui::MB_OK | gui::MB_ICONSTOP);
     return;
   }
   if (!LockRecord(*c50, AllTrim(row.substr(7).c_str()), 0)) return;
@@ -741,7 +767,7 @@ void TWSaiBroDetJournaux::CmCreerLigne() {
   // The renumbering's notice after every 1,000 analytic lines.
   for (long n = made.analyticRenumbered / posting::kAnalyticLinesPerNotice; n > 0; --n) {
     gui::MessageBeep(0);
-    gui::MessageBox(this, StrInt(9999, 5), LoadStr(52), gui::MB_OK | gui::MB_ICONINFORMATION);
+    gui::MessageBox(this, StrInt(9999, 5), LoadStr(kTitleAttention), gui::MB_OK | gui::MB_ICONINFORMATION);
   }
   switch (made.outcome) {
     case posting::NewLineOutcome::Created:
@@ -753,10 +779,10 @@ void TWSaiBroDetJournaux::CmCreerLigne() {
     case posting::NewLineOutcome::DraftFull:
       gui::MessageBeep(0);
       gui::MessageBox(this,
-                      LoadStr(made.outcome == posting::NewLineOutcome::GroupTooLarge    ? 16013
-                              : made.outcome == posting::NewLineOutcome::NumberTooLarge ? 16014
-                                                                               : 16217),
-                      LoadStr(52), gui::MB_OK | gui::MB_ICONSTOP);
+                      LoadStr(made.outcome == posting::NewLineOutcome::GroupTooLarge    ? kMsgGroupTooLarge
+                              : made.outcome == posting::NewLineOutcome::NumberTooLarge ? kMsgNumberTooLarge
+                                                                                        : kMsgDraftFullNoLine),
+                      LoadStr(kTitleAttention), gui::MB_OK | gui::MB_ICONSTOP);
       return;
     default: gui::MessageBeep(0); return;
   }
@@ -772,7 +798,7 @@ void TWSaiBroDetJournaux::CmCreerPiece() {
   // A full draft refuses the piece before its number is taken from the counter.
   if (!posting::DraftHasRoomFor(*Lines(), 1)) {
     gui::MessageBeep(0);
-    gui::MessageBox(this, LoadStr(16217), LoadStr(52), gui::MB_OK | gui::MB_ICONSTOP);
+    gui::MessageBox(this, LoadStr(kMsgDraftFullNoLine), LoadStr(kTitleAttention), gui::MB_OK | gui::MB_ICONSTOP);
     return;
   }
   if (slot_ >= 0) SlotModelText[static_cast<std::size_t>(slot_)] = journal_.modelText;
@@ -781,7 +807,7 @@ void TWSaiBroDetJournaux::CmCreerPiece() {
   if (number.outcome != posting::NewLineOutcome::Created) {
     gui::MessageBeep(0);
     if (number.outcome == posting::NewLineOutcome::CounterFull)
-      gui::MessageBox(this, LoadStr(16015), LoadStr(52), gui::MB_OK | gui::MB_ICONSTOP);
+      gui::MessageBox(this, LoadStr(kMsgPieceCounterFull), LoadStr(kTitleAttention), gui::MB_OK | gui::MB_ICONSTOP);
     return;
   }
   const posting::NewLineResult made = posting::CreatePieceLine(*Lines(), *Sorts(), prefix_, StrZero(number.number, 0),

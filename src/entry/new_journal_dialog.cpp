@@ -14,8 +14,12 @@
 #include "runtime/xbase.h"
 #include "shell/graphics.h"
 
-
 namespace {
+
+// The texts shown here, by their ids in the string table.
+constexpr int kMsgChooseJournalAndMonth = 16040;
+constexpr int kTitleAttention = 52;
+constexpr int kMsgJournalMissing = 16041;
 
 constexpr int kDayAt = 7, kLabelAt = 9, kClearAt = 34;  // 0-based places in CiblePiece
 constexpr int kLabelWidth = 25;
@@ -121,7 +125,7 @@ bool TDNouveauJournal::CanClose() {
   const int j = journals_->GetSelIndex(), m = months_->GetSelIndex();
   if (j < 0 || m < 0 || j >= static_cast<int>(codes_.size()) || m >= static_cast<int>(monthList_.size())) {
     gui::MessageBeep(0);
-    gui::MessageBox(this, LoadStr(16040), LoadStr(52), gui::MB_OK | gui::MB_ICONSTOP);
+    gui::MessageBox(this, LoadStr(kMsgChooseJournalAndMonth), LoadStr(kTitleAttention), gui::MB_OK | gui::MB_ICONSTOP);
     return false;
   }
   const std::string code = codes_[static_cast<std::size_t>(j)];
@@ -129,7 +133,7 @@ bool TDNouveauJournal::CanClose() {
     const posting::JournalRecord journal = posting::ReadJournal(*TableC10, code);
     if (!journal.found || journal.cancelled) {
       gui::MessageBeep(0);
-      gui::MessageBox(this, LoadStr(16041), LoadStr(52), gui::MB_OK | gui::MB_ICONSTOP);
+      gui::MessageBox(this, LoadStr(kMsgJournalMissing), LoadStr(kTitleAttention), gui::MB_OK | gui::MB_ICONSTOP);
       return false;
     }
   }
