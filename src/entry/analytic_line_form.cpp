@@ -37,7 +37,6 @@
 #include "shell/toolbar.h"
 
 using namespace entry;
-using namespace posting;
 using namespace analytic_form;
 
 namespace {
@@ -67,6 +66,20 @@ constexpr int kGridColumns = 71, kGridRows = 5;
 constexpr std::size_t kSectionWidth = 8;
 // The sub-slots of the analytic line forms from a journal-entry slot's flag.
 constexpr int kForm1 = 209, kForm2 = 371;
+
+// The texts of the form and of its messages.
+constexpr int kTitleAttention = 52;
+// The form's title on either axis: the journal, the month, the year, the section.
+constexpr int kTitleAxis1 = 16320, kTitleAxis2 = 16321;
+constexpr int kCaptionPiece = 16322;
+constexpr int kLabelBalance = 1582;
+constexpr int kLabelBalanceIn = 32411;  // the currency's letter
+constexpr int kStatusBalance = 32412;   // the section's code and name, its balance, the currency
+constexpr int kLabelEuros = 2277, kLabelFrancs = 2278;
+constexpr int kLabelDebit = 66;
+constexpr int kCheckEuros = 19744;  // "En Eur&os"
+constexpr int kTipSectionLookup = 16323, kTipToCredit = 16324, kTipToDebit = 16325, kTipView = 23052;
+constexpr int kMsgLineHeld = 16313;
 
 std::string AmountText(long long cents) { return cents == 0 ? std::string() : AmountDigits(FromCents(cents)); }
 
@@ -105,10 +118,10 @@ TWSaiModDetJournauxAnal::TWSaiModDetJournauxAnal(gui::MDIClient* client, const s
   };
   auto button = [this](int id, const std::string& text) { return AddButton(id, text); };
 
-  framed(kPanelCaption, LoadStr(16322));
+  framed(kPanelCaption, LoadStr(kCaptionPiece));
   framed(kPanelPiece, "");
   framed(kPanelEmpty, "");
-  framed(kPanelBalance, std::string(LoadStr(1582)) + "  ");
+  framed(kPanelBalance, std::string(LoadStr(kLabelBalance)) + "  ");
   framed(kPanelDifference, "");
   framed(kGeneralF, "");
   framed(kSplitF, "");
@@ -134,8 +147,8 @@ TWSaiModDetJournauxAnal::TWSaiModDetJournauxAnal(gui::MDIClient* client, const s
   creditF_ = edit(kCreditF, 12, cmd::CreditFEnter, MEdit::kSigned, 2, false);
   creditE_ = edit(kCreditE, 12, cmd::CreditEEnter, MEdit::kSigned, 2, false);
   framed(kLetterE, "E");
-  euros_ = static_cast<MCheckBox*>(add(new MCheckBox(this, kEuros, LoadStr(23100), 1)));
-  framed(kSense, LoadStr(66));
+  euros_ = static_cast<MCheckBox*>(add(new MCheckBox(this, kEuros, LoadStr(kCheckEuros), 1)));
+  framed(kSense, LoadStr(kLabelDebit));
 
   section_->SetKeyCommands(cmd::SectionPrior, cmd::SectionNext, cmd::SectionFirst, cmd::SectionLast,
                            cmd::LignePrecedente, cmd::LigneSuivante);
@@ -169,15 +182,16 @@ void TWSaiModDetJournauxAnal::SetupWindow() {
   }
   opened_ = true;
   loading_ = false;
-  const std::pair<int, int> tips[] = {{kSectionLookup, 16323}, {kCreditButton, 16324}, {kDebitButton, 16325}};
+  const std::pair<int, int> tips[] = {
+      {kSectionLookup, kTipSectionLookup}, {kCreditButton, kTipToCredit}, {kDebitButton, kTipToDebit}};
   for (const auto& [id, tip] : tips)
     if (auto* b = dynamic_cast<MButton*>(ControlOf(id))) b->SetTip(LoadStr(tip));
-  if (auto* b = dynamic_cast<MButton*>(ControlOf(kSectionView))) b->SetTip(LoadStr(23101));
+  if (auto* b = dynamic_cast<MButton*>(ControlOf(kSectionView))) b->SetTip(LoadStr(kTipView));
   FocusOn(section_);
 }
 
 bool TWSaiModDetJournauxAnal::LoadLine() {
-  if (TableC50 == nullptr || TableC60 == nullptr || !EnsureGeneralFile()) return false;
+  if (TableC50 == nullptr || TableC60 == nullptr || !posting::EnsureGeneralFile()) return false;
   if (!TableC50->isOpen && !TableC50->UseShared(PathC50(), L::kAnalyticTag)) return false;
   if (!TableC60->isOpen && !TableC60->UseShared(PathC60(), LigneTri::kRecordTag)) return false;
   if (TableC30 != nullptr && !TableC30->isOpen) TableC30->UseShared(PathC30(), "C30CODE");
@@ -212,8 +226,8 @@ bool TWSaiModDetJournauxAnal::LoadLine() {
                    int(kGeneralF), int(kSplitF)})
       if (gui::Window* w = ControlOf(id)) w->Show(gui::SW_HIDE);
   if (!IsBlank(loadedSection_)) ShowSection();
-  if (!IsBlank(labelCode_->GetText()) && TableC10 != nullptr && SeekC10(*TableC10, 'L', labelCode_->GetText()) &&
-      !TableC10->IsDeleted())
+  if (!IsBlank(labelCode_->GetText()) && TableC10 != nullptr &&
+      posting::SeekC10(*TableC10, 'L', labelCode_->GetText()) && !TableC10->IsDeleted())
     if (auto* s = dynamic_cast<gui::Control*>(ControlOf(kLabelCodeText))) s->SetText(AllTrim(TableC10->GetField(3)));
   ComputeSplitRemainder(true, false);
   for (MEdit* e : {day_, labelCode_, label_}) e->EnableWindow(false);
@@ -269,7 +283,7 @@ void TWSaiModDetJournauxAnal::SectionEnter() {
   ClearMessage();
   const std::string text = RTrim(section_->GetText().c_str());
   if (IsBlank(text)) {
-    SectionUnknown(16123);
+    SectionUnknown(posting::kMsgAccountEmpty);
     return;
   }
   const char help = ProgramOption(4) == ' ' || ProgramOption(4) == 0 ? '*' : ProgramOption(4);
@@ -280,7 +294,7 @@ void TWSaiModDetJournauxAnal::SectionEnter() {
     return;
   }
   if (!ShowSection()) {
-    SectionUnknown(16125);
+    SectionUnknown(posting::kMsgAccountUnknown);
     return;
   }
   SetRegistryText(kRegistryLastSection, 8, SectionCode(text));
@@ -295,7 +309,7 @@ void TWSaiModDetJournauxAnal::SectionLeave() {
     return;
   }
   if (!ShowSection()) {
-    SectionUnknown(16125);
+    SectionUnknown(posting::kMsgAccountUnknown);
     return;
   }
   SetRegistryText(kRegistryLastSection, 8, SectionCode(section_->GetText()));
@@ -392,7 +406,7 @@ void TWSaiModDetJournauxAnal::ComputeSplitRemainder(bool useForm, bool detailed)
   };
   const bool euros = EurosChecked();
   set(kPanelDifference, "");
-  set(kPanelBalance, std::string(LoadStr(1582)) + " " + (euros ? "E" : "F"));
+  set(kPanelBalance, FillPlaceholder(LoadStr(kLabelBalanceIn), euros ? "E" : "F"));
   if (detailed) {
     set(kGeneralF, PanelText(r.generalF + std::max(-remainderF_, 0LL)));
     set(kSplitF, PanelText(r.splitF + std::max(remainderF_, 0LL)));
@@ -476,21 +490,21 @@ int TWSaiModDetJournauxAnal::Check() {
   const std::string code = SectionCode(section_->GetText());
   if (IsBlank(code)) {
     ReselectInList();
-    SectionUnknown(16123);
+    SectionUnknown(posting::kMsgAccountEmpty);
     return kCheckInvalid;
   }
   if (!ShowSection()) {
     ReselectInList();
-    SectionUnknown(16125);
+    SectionUnknown(posting::kMsgAccountUnknown);
     return kCheckInvalid;
   }
   // The sense carries the sign: an amount typed negative is refused; so is one larger than the line's field
   // holds, before the save that the table would refuse half-way.
   for (MEdit* e : {debitF_, creditF_, debitE_, creditE_}) {
     const long long cents = Cents(e);
-    if (cents < 0 || cents > kLargestAmountCents) {
+    if (cents < 0 || cents > posting::kLargestAmountCents) {
       ReselectInList();
-      Message(LoadStr(cents < 0 ? kMsgNegativeAmount : kMsgAmountTooLarge));
+      Message(LoadStr(cents < 0 ? posting::kMsgNegativeAmount : posting::kMsgAmountTooLarge));
       gui::MessageBeep(0);
       FocusOn(e->IsWindowEnabled() ? e : AmountField(Sense(), EurosChecked()));
       return kCheckInvalid;
@@ -514,7 +528,7 @@ bool TWSaiModDetJournauxAnal::Save() {
   const AnalyticSaveOutcome outcome = SaveAnalyticLineRecord(*TableC50, *TableC60, lineKey_, v);
   if (outcome == AnalyticSaveOutcome::LockRefused) {
     gui::MessageBeep(0);
-    gui::MessageBox(this, LoadStr(16313), LoadStr(52), gui::MB_OK | gui::MB_ICONSTOP);
+    gui::MessageBox(this, LoadStr(kMsgLineHeld), LoadStr(kTitleAttention), gui::MB_OK | gui::MB_ICONSTOP);
     return false;
   }
   if (outcome == AnalyticSaveOutcome::Failed) return false;
@@ -526,8 +540,9 @@ bool TWSaiModDetJournauxAnal::Save() {
       c30->MatchKey(code.c_str(), static_cast<int>(kSectionWidth), 1) != '#') {
     const double balance = FromCents(euroMain ? StoredAmountOf(*c30, 10) - StoredAmountOf(*c30, 12)
                                               : StoredAmountOf(*c30, 9) - StoredAmountOf(*c30, 11));
-    MessageBar->SetText(std::string(c30->GetField(1)) + " " + c30->GetField(2) + LoadStr(1582) + " " +
-                        LTrim(FormatAmount(balance)) + " " + LoadStr(euroMain ? 2277 : 2278));
+    MessageBar->SetText(FillPlaceholders(LoadStr(kStatusBalance), {c30->GetField(1), c30->GetField(2),
+                                                                   LTrim(FormatAmount(balance)),
+                                                                   LoadStr(euroMain ? kLabelEuros : kLabelFrancs)}));
   }
   ComputeSplitRemainder(true, false);
   RefreshPartnerList(lineKey_, 92);
@@ -576,7 +591,7 @@ void TWSaiModDetJournauxAnal::EvSetFocus(gui::Handle lost) {
   if (!opened_) return;
   if (!IsBlank(section_->GetText())) SetRegistryText(kRegistryLastSection, 8, SectionCode(section_->GetText()));
   if (TableC50 != nullptr && TableC50->isOpen && TableC50->tag != L::kAnalyticTag) TableC50->SetOrder(L::kAnalyticTag);
-  SetActiveLinesWindowPosition(OwnSlot);
+  posting::SetActiveLinesWindowPosition(OwnSlot);
   for (const auto& [id, w] : controls_)
     if (w->HasFocus()) return;
   FocusOn(section_);
@@ -670,23 +685,24 @@ const gui::ResponseTable& TWSaiModDetJournauxAnal::Table() {
 // Core: SaveAnalyticLineRecord, ComputeSplitRemainder.
 void CmModDetJournauxAnal() {
   for (int offset : {kForm1, kForm2})
-    for (int k = 0; k < kSlotCount; ++k) {
-      const int position = SlotPosition(k) + offset;
+    for (int k = 0; k < posting::kSlotCount; ++k) {
+      const int position = posting::SlotPosition(k) + offset;
       if (RegistryChar(position) == 'R' && ActivateExistingChild(position)) return;
     }
   int form = 0;
   for (int offset : {kForm2, kForm1}) {
-    for (int k = 0; k < kSlotCount && form == 0; ++k)
-      if (RegistryChar(SlotPosition(k) + offset) == '2') form = SlotPosition(k) + offset;
+    for (int k = 0; k < posting::kSlotCount && form == 0; ++k)
+      if (RegistryChar(posting::SlotPosition(k) + offset) == '2') form = posting::SlotPosition(k) + offset;
     if (form != 0) break;
   }
   if (form == 0 || CommandWindow == nullptr) return;
   const int list = form - TWSaiModDetJournauxAnal::kListOffset;
   const std::string key = PadRight(RegistryText(form + 11, kSplitHeaderKeyLength), kSplitHeaderKeyLength);
   const std::string year = DecodeYear(key.substr(0, 2).c_str());
-  const std::string title = std::string(LoadStr(key[25] <= 'W' ? 16320 : 16321)) + RTrim(key.substr(4, 3).c_str()) +
-                            " en " + key.substr(2, 2) + "/" + (year.size() >= 2 ? year.substr(year.size() - 2) : year) +
-                            LoadStr(16302) + key.substr(13, 8);
+  const std::string title = FillPlaceholders(
+      LoadStr(key[25] <= 'W' ? kTitleAxis1 : kTitleAxis2),
+      {RTrim(key.substr(4, 3).c_str()), key.substr(2, 2), year.size() >= 2 ? year.substr(year.size() - 2) : year,
+       key.substr(13, 8)});
   auto* window = new TWSaiModDetJournauxAnal(CommandWindow, title, form, list);
   SetChildIcon(*window, kIcon);
   PlaceChildWindow(*window, 0, 3);

@@ -22,6 +22,7 @@
 #include "runtime/dossier_record.h"
 #include "runtime/numbers.h"
 #include "runtime/session_registry.h"
+#include "runtime/text.h"
 #include "runtime/xbase.h"
 #include "shell/application.h"
 #include "resources/command_ids.h"
@@ -32,7 +33,6 @@
 #include "shell/registry.h"
 
 using namespace entry;
-using namespace posting;
 
 namespace {
 
@@ -62,6 +62,25 @@ constexpr int kLines1 = 88, kLines2 = 250;
 constexpr int kAccountText = 30;
 constexpr int kAccountTextRoom = 4000;
 
+// The texts of the window and of its messages; a "%s" of a text takes the value its comment names.
+constexpr int kTitleAttention = 52;
+// The window's title on either axis: the journal, the month, the year, the account, "Db" or "Cr", the amount.
+constexpr int kTitleAxis1 = 16300, kTitleAxis2 = 16301;
+constexpr int kColumnPiece = 23010, kColumnNumber = 2681, kColumnDay = 23011, kColumnSection = 22516;
+constexpr int kColumnLabel = 23014, kColumnEntry = 23020;
+constexpr int kColumnDebitF = 2290, kColumnDebitE = 2291, kColumnCreditF = 2292, kColumnCreditE = 2293;
+constexpr int kStatusBalance = 32412;  // the section's code and name, its balance, the currency
+constexpr int kLabelEuros = 2277, kLabelFrancs = 2278;
+constexpr int kMsgSplitLineGone = 16303;
+constexpr int kMsgAxisTooLarge = 16304, kMsgAxisLineHeld = 16305;
+constexpr int kMsgSplitTextFault = 16306;  // the text's line, its words, the reason
+constexpr int kReasonNoSection = 16309, kReasonLongSection = 16310, kReasonBadPercent = 16311;
+constexpr int kMsgZeroParity = 16312;
+constexpr int kMsgDraftFullNoLine = 16217;
+constexpr int kMsgRoundingLineFixed = 16012;
+// The balance question of a split closed unbalanced: the journal, the month, the year, the balance.
+constexpr int kMsgUnbalancedFrancs = 192, kMsgUnbalancedEuros = 32410;
+
 }  // namespace
 
 // ---- construction -------------------------------------------------------------------------------
@@ -78,7 +97,7 @@ TWSaiBroDetJournauxAnal::TWSaiBroDetJournauxAnal(gui::MDIClient* parent, const s
   toolbarCommands = {5, cmd::Quitter, cmd::Modifier, cmd::Annuler, cmd::Reactiver, cmd::CreerLigne};
   listName = euroOnly_ ? "TWSaiBroDetJournauxAnalEuros" : "TWSaiBroDetJournauxAnal";
   SetAccelerators(kAccelerators);
-  opened_ = EnsureGeneralFile() && Lines()->OpenShared(PathC50(), L::kAnalyticTag) &&
+  opened_ = posting::EnsureGeneralFile() && Lines()->OpenShared(PathC50(), L::kAnalyticTag) &&
             Sorts()->OpenShared(PathC60(), LigneTri::kRecordTag);
   // The default split reads the account's text; the totals go to the sections.
   if (opened_ && TableC20 != nullptr && !TableC20->isOpen) TableC20->UseShared(PathC20(), "C20CODE");
@@ -86,22 +105,21 @@ TWSaiBroDetJournauxAnal::TWSaiBroDetJournauxAnal(gui::MDIClient* parent, const s
 }
 
 TWSaiBroDetJournauxAnal::~TWSaiBroDetJournauxAnal() {
-  if (ActiveLinesWindowPosition() == ownSlot) SetActiveLinesWindowPosition(0);
+  if (posting::ActiveLinesWindowPosition() == ownSlot) posting::SetActiveLinesWindowPosition(0);
   // The window to come back to: the other axis's form or list, or the line form of the slot.
-  const int slot = SlotIndexOf(ownSlot - kLines1) >= 0 ? ownSlot - kLines1 : ownSlot - kLines2;
+  const int slot = posting::SlotIndexOf(ownSlot - kLines1) >= 0 ? ownSlot - kLines1 : ownSlot - kLines2;
   const bool first = slot + kLines1 == ownSlot;
   const int other = slot + (first ? kLines2 : kLines1);
-  for (int position : {other + kFormOffset, other, slot + kPartnerOffset}) {
+  for (int position : {other + kFormOffset, other, slot + posting::kPartnerOffset}) {
     if (RegistryChar(position) == '1') {
-      SetActiveLinesWindowPosition(position);
+      posting::SetActiveLinesWindowPosition(position);
       break;
     }
   }
-  if (ActiveLinesWindowPosition() != 0) gui::PostCommand(MainWindowHandle, command_id::ActiverSaisie);
+  if (posting::ActiveLinesWindowPosition() != 0) gui::PostCommand(MainWindowHandle, command_id::ActiverSaisie);
 }
 
 BrowseColumnTable TWSaiBroDetJournauxAnal::DeclaredColumns(bool euros, bool euroOnly) {
-  const int e = euros ? 1 : 0;
   const int shown = euros ? L::BMONTANTE : L::BMONTANTF, other = euros ? L::BMONTANTF : L::BMONTANTE;
   BrowseColumnTable t = MakeColumnTable(euroOnly ? kCredit : kEntry, kBnuma);
   DefineColumn(t, kMarker, 2, "", 'C', 'C', 0, 0, 0);
@@ -113,19 +131,21 @@ BrowseColumnTable TWSaiBroDetJournauxAnal::DeclaredColumns(bool euros, bool euro
   DefineColumn(t, kBnum, 0, "BNUM", 'C', 'C', L::BNUM, 1, 4);
   DefineColumn(t, kBcle, 0, "BCLE", 'C', 'C', L::BCLE, 1, 1);
   DefineColumn(t, kBnuma, 0, "BNUMA", 'C', 'C', L::BNUMA, 1, 4);
-  DefineColumn(t, kPiece, 6, LoadStr(23102), 'C', 'C', L::BPIECE, 1, 6);
-  DefineColumn(t, kNumber, 6, LoadStr(23103), 'C', 'C', L::BNUMA, 1, 4);
-  DefineColumn(t, kDay, 4, LoadStr(23104), 'C', 'C', L::BJOUR, 1, 2);
-  DefineColumn(t, kSection, 9, LoadStr(23105), 'C', 'G', L::BCODE, 1, 8);
+  DefineColumn(t, kPiece, 6, LoadStr(kColumnPiece), 'C', 'C', L::BPIECE, 1, 6);
+  DefineColumn(t, kNumber, 6, LoadStr(kColumnNumber), 'C', 'C', L::BNUMA, 1, 4);
+  DefineColumn(t, kDay, 4, LoadStr(kColumnDay), 'C', 'C', L::BJOUR, 1, 2);
+  DefineColumn(t, kSection, 9, LoadStr(kColumnSection), 'C', 'G', L::BCODE, 1, 8);
   DefineColumn(t, kLabelCode, 0, "BCLIB", 'C', 'C', L::BCLIB, 1, 1);
   DefineColumn(t, kLabelText, 7, "", 'C', 'C', L::BCLIB, 1, 7);
-  DefineColumn(t, kLabel, 22, LoadStr(23106), 'C', 'G', L::BLIB, 1, 25);
-  DefineColumn(t, kDebit, 9, LoadStr(2290 + e), 'C', 'D', shown, 1, kAmountWidth);
-  DefineColumn(t, kCredit, 9, LoadStr(2292 + e), 'C', 'D', shown, 1, kAmountWidth);
+  DefineColumn(t, kLabel, 22, LoadStr(kColumnLabel), 'C', 'G', L::BLIB, 1, 25);
+  const int debit = euros ? kColumnDebitE : kColumnDebitF, credit = euros ? kColumnCreditE : kColumnCreditF;
+  const int otherDebit = euros ? kColumnDebitF : kColumnDebitE, otherCredit = euros ? kColumnCreditF : kColumnCreditE;
+  DefineColumn(t, kDebit, 9, LoadStr(debit), 'C', 'D', shown, 1, kAmountWidth);
+  DefineColumn(t, kCredit, 9, LoadStr(credit), 'C', 'D', shown, 1, kAmountWidth);
   if (!euroOnly) {
-    DefineColumn(t, kOtherDebit, 9, LoadStr(2291 - e), 'C', 'D', other, 1, kAmountWidth);
-    DefineColumn(t, kOtherCredit, 9, LoadStr(2293 - e), 'C', 'D', other, 1, kAmountWidth);
-    DefineColumn(t, kEntry, 4, LoadStr(23107), 'C', 'C', L::BEURO, 1, 1);
+    DefineColumn(t, kOtherDebit, 9, LoadStr(otherDebit), 'C', 'D', other, 1, kAmountWidth);
+    DefineColumn(t, kOtherCredit, 9, LoadStr(otherCredit), 'C', 'D', other, 1, kAmountWidth);
+    DefineColumn(t, kEntry, 4, LoadStr(kColumnEntry), 'C', 'C', L::BEURO, 1, 1);
   }
   return t;
 }
@@ -133,9 +153,9 @@ BrowseColumnTable TWSaiBroDetJournauxAnal::DeclaredColumns(bool euros, bool euro
 std::string TWSaiBroDetJournauxAnal::TitleOf(const SplitKey& key, bool euros) {
   const std::string amount = AllTrim(key.Part(euros ? 79 : 65, 14).c_str());
   const bool credit = !amount.empty() && amount[0] == '-';
-  return std::string(LoadStr(key.Axis() == 1 ? 16300 : 16301)) + RTrim(key.Part(5, 3).c_str()) + " en " +
-         key.Part(3, 2) + "/" + DecodeYear(key.Part(1, 2).c_str()) + LoadStr(16302) + key.Account() +
-         (credit ? " Cr " : " Db ") + amount;
+  return FillPlaceholders(LoadStr(key.Axis() == 1 ? kTitleAxis1 : kTitleAxis2),
+                          {RTrim(key.Part(5, 3).c_str()), key.Part(3, 2), DecodeYear(key.Part(1, 2).c_str()),
+                           key.Account(), credit ? "Cr" : "Db", amount});
 }
 
 void TWSaiBroDetJournauxAnal::SetupWindow() {
@@ -152,8 +172,8 @@ void TWSaiBroDetJournauxAnal::SetupWindow() {
     opened_ = false;
     if (opening == SplitOpening::LineGone || opening == SplitOpening::DraftFull) {
       gui::MessageBeep(0);
-      gui::MessageBox(this, LoadStr(opening == SplitOpening::LineGone ? 16303 : 16217), LoadStr(52),
-                      gui::MB_OK | gui::MB_ICONSTOP);
+      gui::MessageBox(this, LoadStr(opening == SplitOpening::LineGone ? kMsgSplitLineGone : kMsgDraftFullNoLine),
+                      LoadStr(kTitleAttention), gui::MB_OK | gui::MB_ICONSTOP);
     }
     gui::PostMessage(GetHandle(), gui::WM_CLOSE);
     return;
@@ -189,15 +209,16 @@ void TWSaiBroDetJournauxAnal::MakeDefaultSplit() {
   const DefaultSplitOutcome made =
       entry::MakeDefaultSplit(*Lines(), *Sorts(), key_, text, TheDossierRecord.Parity(), euroView_, &parsed, &defaultMade_);
   if (made == DefaultSplitOutcome::TextFault) {
-    const int reason = parsed.fault == SplitTextFault::NoSection     ? 16309
-                       : parsed.fault == SplitTextFault::LongSection ? 16310
-                                                                     : 16311;
-    openingMessage_ = std::string(LoadStr(16306)) + std::to_string(parsed.faultLine) + LoadStr(16307) +
-                      AllTrim(parsed.faultText.c_str()) + "\n   " + LoadStr(reason) + LoadStr(16308);
+    const int reason = parsed.fault == SplitTextFault::NoSection     ? kReasonNoSection
+                       : parsed.fault == SplitTextFault::LongSection ? kReasonLongSection
+                                                                     : kReasonBadPercent;
+    openingMessage_ =
+        FillPlaceholders(LoadStr(kMsgSplitTextFault),
+                         {std::to_string(parsed.faultLine), AllTrim(parsed.faultText.c_str()), LoadStr(reason)});
   } else if (made == DefaultSplitOutcome::RateNotPositive) {
-    openingMessage_ = LoadStr(16312);
+    openingMessage_ = LoadStr(kMsgZeroParity);
   } else if (made == DefaultSplitOutcome::DraftFull) {
-    openingMessage_ = LoadStr(16217);
+    openingMessage_ = LoadStr(kMsgDraftFullNoLine);
   }
   Lines()->SetOrder(L::kAnalyticTag);
 }
@@ -205,7 +226,7 @@ void TWSaiBroDetJournauxAnal::MakeDefaultSplit() {
 void TWSaiBroDetJournauxAnal::CmOpeningMessage() {
   if (openingMessage_.empty()) return;
   gui::MessageBeep(0);
-  gui::MessageBox(this, openingMessage_, LoadStr(52), gui::MB_OK | gui::MB_ICONEXCLAMATION);
+  gui::MessageBox(this, openingMessage_, LoadStr(kTitleAttention), gui::MB_OK | gui::MB_ICONEXCLAMATION);
   openingMessage_.clear();
 }
 
@@ -237,7 +258,7 @@ std::string TWSaiBroDetJournauxAnal::LabelText(char code) {
   if (code == labelCode_ && !labelText_.empty()) return labelText_;
   labelCode_ = code;
   labelText_ = "???    ";
-  if (TableC10 != nullptr && TableC10->isOpen && SeekC10(*TableC10, 'L', std::string(1, code)) && !TableC10->IsDeleted())
+  if (TableC10 != nullptr && TableC10->isOpen && posting::SeekC10(*TableC10, 'L', std::string(1, code)) && !TableC10->IsDeleted())
     labelText_ = PadRight(std::string(TableC10->GetField(4)).substr(0, 7), 7);
   return labelText_;
 }
@@ -279,7 +300,7 @@ void TWSaiBroDetJournauxAnal::CopySelectedCode() {
 void TWSaiBroDetJournauxAnal::EvSetFocus(gui::Handle lost) {
   CMDIBrowse::EvSetFocus(lost);
   if (PrintRunFlag) return;
-  SetActiveLinesWindowPosition(ownSlot);
+  posting::SetActiveLinesWindowPosition(ownSlot);
   OrderLines();
 }
 
@@ -296,8 +317,9 @@ void TWSaiBroDetJournauxAnal::EvLButtonDown(unsigned modKeys, gui::Point p) {
   const double balance = FromCents(euroView_ ? StoredAmountOf(*c30, 10) - StoredAmountOf(*c30, 12)
                                             : StoredAmountOf(*c30, 9) - StoredAmountOf(*c30, 11));
   if (MessageBar != nullptr)
-    MessageBar->SetText(std::string(c30->GetField(1)) + " " + c30->GetField(2) + LoadStr(1582) + " " +
-                        LTrim(FormatAmount(balance)) + " " + LoadStr(euroView_ ? 2277 : 2278));
+    MessageBar->SetText(FillPlaceholders(LoadStr(kStatusBalance), {c30->GetField(1), c30->GetField(2),
+                                                                   LTrim(FormatAmount(balance)),
+                                                                   LoadStr(euroView_ ? kLabelEuros : kLabelFrancs)}));
 }
 
 bool TWSaiBroDetJournauxAnal::CanClose() {
@@ -307,16 +329,18 @@ bool TWSaiBroDetJournauxAnal::CanClose() {
     const SplitRemainder r = ComputeSplitRemainder(*Lines(), linesKey_, nullptr);
     const long long offF = key_.Francs() - r.splitF, offE = key_.Euros() - r.splitE;
     const std::string year = DecodeYear(key_.Part(1, 2).c_str());
-    const std::string where = RTrim(key_.Part(5, 3).c_str()) + std::string(LoadStr(835)) + key_.Part(3, 2) + "/" +
-                              (year.size() >= 2 ? year.substr(year.size() - 2) : year);
-    auto ask = [&](long long off, int words) {
+    const std::string journal = RTrim(key_.Part(5, 3).c_str());
+    const std::string month = key_.Part(3, 2), shortYear = year.size() >= 2 ? year.substr(year.size() - 2) : year;
+    auto ask = [&](long long off, int question) {
       ActivateBrowse();
       gui::MessageBeep(0);
-      const std::string text = std::string(LoadStr(192)) + where + LoadStr(words) + FormatAmount(FromCents(off)) + LoadStr(180);
-      return gui::MessageBox(this, text, LoadStr(52), gui::MB_YESNO | gui::MB_ICONSTOP | gui::MB_DEFBUTTON2) == gui::IDYES;
+      const std::string text =
+          FillPlaceholders(LoadStr(question), {journal, month, shortYear, FormatAmount(FromCents(off))});
+      return gui::MessageBox(this, text, LoadStr(kTitleAttention),
+                             gui::MB_YESNO | gui::MB_ICONSTOP | gui::MB_DEFBUTTON2) == gui::IDYES;
     };
-    if (!euroOnly_ && offF != 0 && !ask(offF, 193)) return false;
-    if (offE != 0 && !ask(offE, 2327)) return false;
+    if (!euroOnly_ && offF != 0 && !ask(offF, kMsgUnbalancedFrancs)) return false;
+    if (offE != 0 && !ask(offE, kMsgUnbalancedEuros)) return false;
   }
   return CMDIBrowse::CanClose();
 }
@@ -385,7 +409,7 @@ void TWSaiBroDetJournauxAnal::CmModifier() {
   if (entry >= 'a' && entry <= 'z' &&
       (StoredAmountOf(*c50, L::BMONTANTF) != 0 || StoredAmountOf(*c50, L::BMONTANTE) != 0)) {
     gui::MessageBeep(0);
-    gui::MessageBox(this, LoadStr(16012), LoadStr(52), gui::MB_OK | gui::MB_ICONSTOP);
+    gui::MessageBox(this, LoadStr(kMsgRoundingLineFixed), LoadStr(kTitleAttention), gui::MB_OK | gui::MB_ICONSTOP);
     return;
   }
   const std::string text = AllTrim(row.substr(7, kSplitHeaderKeyLength).c_str());
@@ -400,9 +424,9 @@ void TWSaiBroDetJournauxAnal::CmModifier() {
 void TWSaiBroDetJournauxAnal::CmNouvelleLigne() {
   if (Busy() || !HasAccessRight(rightsFunction, kRightsCreate)) return;
   // Refused before the renumbering below writes anything.
-  if (!DraftHasRoomFor(*Lines(), 1)) {
+  if (!posting::DraftHasRoomFor(*Lines(), 1)) {
     gui::MessageBeep(0);
-    gui::MessageBox(this, LoadStr(16217), LoadStr(52), gui::MB_OK | gui::MB_ICONSTOP);
+    gui::MessageBox(this, LoadStr(kMsgDraftFullNoLine), LoadStr(kTitleAttention), gui::MB_OK | gui::MB_ICONSTOP);
     return;
   }
   NewSplitLine line;
@@ -428,8 +452,8 @@ void TWSaiBroDetJournauxAnal::CmNouvelleLigne() {
   const long number = NextSplitLineNumber(*Lines(), *Sorts(), key_, after);
   if (number < 0) {
     gui::MessageBeep(0);
-    gui::MessageBox(this, LoadStr(number == kSplitRenumberTooLarge ? 16304 : 16305), LoadStr(52),
-                    gui::MB_OK | gui::MB_ICONSTOP);
+    gui::MessageBox(this, LoadStr(number == kSplitRenumberTooLarge ? kMsgAxisTooLarge : kMsgAxisLineHeld),
+                    LoadStr(kTitleAttention), gui::MB_OK | gui::MB_ICONSTOP);
     CmRafraichirLignes();
     return;
   }
@@ -460,14 +484,14 @@ void TWSaiBroDetJournauxAnal::CmLigneRestore() {
 // Core: MakeDefaultSplit, AppendSplitLine, CancelSplitLine.
 void CmBroDetJournauxAnal() {
   for (int offset : {kLines1, kLines2})
-    for (int k = 0; k < kSlotCount; ++k) {
-      const int position = SlotPosition(k) + offset;
+    for (int k = 0; k < posting::kSlotCount; ++k) {
+      const int position = posting::SlotPosition(k) + offset;
       if (RegistryChar(position) == 'R' && ActivateExistingChild(position)) return;
     }
   int own = 0;
   for (int offset : {kLines2, kLines1}) {
-    for (int k = 0; k < kSlotCount && own == 0; ++k)
-      if (RegistryChar(SlotPosition(k) + offset) == '2') own = SlotPosition(k) + offset;
+    for (int k = 0; k < posting::kSlotCount && own == 0; ++k)
+      if (RegistryChar(posting::SlotPosition(k) + offset) == '2') own = posting::SlotPosition(k) + offset;
     if (own != 0) break;
   }
   if (own == 0 || CommandWindow == nullptr) return;

@@ -25,9 +25,12 @@
 #include "shell/registry.h"
 
 using namespace entry;
-using namespace posting;
 
 namespace {
+
+// The texts shown here, by their ids in the string table.
+constexpr int kMsgAllSlotsTaken = 16004;
+constexpr int kTitleAttention = 52;
 
 constexpr int kEntryIcon = 1004;
 
@@ -44,7 +47,7 @@ void PlaceList(CMDIBrowse& list, int leftChars, bool wide) {
 
 // Opens or brings forward the list of the journal-month headers.
 void OpenHeadersList() {
-  if (ActivateExistingChild(kHeadersListFlag) || CommandWindow == nullptr) return;
+  if (ActivateExistingChild(posting::kHeadersListFlag) || CommandWindow == nullptr) return;
   auto* list = new TWSaiBroEntJournaux(CommandWindow);
   SetChildIcon(*list, kEntryIcon);
   PlaceList(*list, 0, false);
@@ -54,31 +57,31 @@ void OpenHeadersList() {
 
 // The header lock "Saisir" took goes back when no window takes the journal-month.
 void ReleaseHeaderLock(const std::string& journalMonth) {
-  if (TableC10 != nullptr && TableC10->isOpen && SeekHeader(*TableC10, journalMonth, kDraftSource))
+  if (TableC10 != nullptr && TableC10->isOpen && posting::SeekHeader(*TableC10, journalMonth, posting::kDraftSource))
     UnlockRecord(*TableC10);
 }
 
 // The journal-month asked by "Saisir" into a slot: the one that holds it already, or the first
 // free one with a new lines window.
 void EnterJournalMonth(const std::string& journalMonth) {
-  const int held = SlotHolding(journalMonth);
+  const int held = posting::SlotHolding(journalMonth);
   if (held >= 0) {
-    ActivateExistingChild(SlotPosition(held));
+    ActivateExistingChild(posting::SlotPosition(held));
     return;
   }
-  const int k = FreeSlot();
+  const int k = posting::FreeSlot();
   if (k < 0 || CommandWindow == nullptr) {
     gui::MessageBeep(0);
-    gui::MessageBox(gui::Window::FromHandle(MainWindowHandle), LoadStr(16004), LoadStr(52),
+    gui::MessageBox(gui::Window::FromHandle(MainWindowHandle), LoadStr(kMsgAllSlotsTaken), LoadStr(kTitleAttention),
                     gui::MB_OK | gui::MB_ICONSTOP);
     ReleaseHeaderLock(journalMonth);
     return;
   }
-  const int own = SlotPosition(k);
+  const int own = posting::SlotPosition(k);
   const BrowseColumnTable columns =
       TWSaiBroDetJournaux::DeclaredColumns(TheDossierRecord.At(DossierRecord::kEuroMainPos) != 'N', DossierIsEuroOnly());
   auto* window = new TWSaiBroDetJournaux(CommandWindow, TWSaiBroDetJournaux::TitleOf(journalMonth), &columns, own,
-                                         own + kPartnerOffset);
+                                         own + posting::kPartnerOffset);
   SetChildIcon(*window, kEntryIcon);
   PlaceList(*window, 2, true);
   if (window->Create()) {
@@ -92,12 +95,12 @@ void EnterJournalMonth(const std::string& journalMonth) {
 // SaisieEcritures "Saisie d'Ecritures", after the shell's prologue.
 // Core: SlotHolding, FreeSlot, EnsureDraftHeader.
 void CmSaisieEcritures() {
-  if (RegistryChar(kHeadersListFlag) == '2') {
-    const std::string journalMonth = RegistryText(kPendingKeyPosition, kJournalMonthKeyLength);
+  if (RegistryChar(posting::kHeadersListFlag) == '2') {
+    const std::string journalMonth = RegistryText(posting::kPendingKeyPosition, posting::kJournalMonthKeyLength);
     EnterJournalMonth(journalMonth);
     // The flag says again whether the headers list is there.
-    const gui::Handle list = SlotHandle(kHeadersListFlag);
-    SetRegistryText(kHeadersListFlag, 1, list != 0 && gui::Window::FromHandle(list) != nullptr ? "1" : " ");
+    const gui::Handle list = SlotHandle(posting::kHeadersListFlag);
+    SetRegistryText(posting::kHeadersListFlag, 1, list != 0 && gui::Window::FromHandle(list) != nullptr ? "1" : " ");
     return;
   }
   OpenHeadersList();
@@ -106,7 +109,7 @@ void CmSaisieEcritures() {
 // ActiverSaisie: the journal-entry window that last had the focus, else SaisieEcritures.
 // Core: ActiveLinesWindowPosition.
 void CmActiverSaisie() {
-  const int position = ActiveLinesWindowPosition();
+  const int position = posting::ActiveLinesWindowPosition();
   if (position > 0 && RegistryChar(position) == '1' && ActivateExistingChild(position)) return;
   gui::PostCommand(MainWindowHandle, command_id::SaisieEcritures);
 }

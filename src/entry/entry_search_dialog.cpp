@@ -20,9 +20,13 @@
 #include "shell/graphics.h"
 #include "shell/registry.h"
 
-using namespace posting;
-
 namespace {
+
+// The texts shown here, by their ids in the string table.
+constexpr int kMsgAmountInvalid = 16032;
+constexpr int kTitleAttention = 52;
+constexpr int kMsgNoLineOfThatAmount = 16031;
+constexpr int kTitleEntrySearch = 16030;
 
 constexpr int kTabStopChars = 64;
 
@@ -46,10 +50,10 @@ bool AmountCents(const std::string& text, long long* cents) {
 bool ShowSearchTarget(gui::Window* owner, const std::string& lineKey) {
   SearchTargetKey = lineKey.substr(0, kSearchTargetKeyLength);
   SearchTargetKey.resize(kSearchTargetKeyLength, ' ');
-  const std::string journalMonth = SearchTargetKey.substr(1, kJournalMonthKeyLength);
-  const int k = SlotHolding(journalMonth);
+  const std::string journalMonth = SearchTargetKey.substr(1, posting::kJournalMonthKeyLength);
+  const int k = posting::SlotHolding(journalMonth);
   if (k >= 0) {
-    const int slot = SlotPosition(k);
+    const int slot = posting::SlotPosition(k);
     ActivateExistingChild(slot);
     gui::PostCommand(SlotHandle(slot), child_command::ReCaler);
     return true;
@@ -86,20 +90,21 @@ void TDRechercheEcriture::SetupWindow() {
   amount_->FocusSelect(true);
 }
 
-std::vector<FoundLine> TDRechercheEcriture::Search(const std::string& amount, const std::string& journalMonth) {
+std::vector<posting::FoundLine> TDRechercheEcriture::Search(const std::string& amount,
+                                                             const std::string& journalMonth) {
   long long cents = 0;
   if (!AmountCents(amount, &cents) || cents == 0 || TableC50 == nullptr) return {};
   // A cursor of its own over the whole draft: the windows' cursors keep their places.
   ::Table c50;
   if (!c50.OpenShared(PathC50(), "", true)) return {};
-  return FindAmount(c50, cents, journalMonth);
+  return posting::FindAmount(c50, cents, journalMonth);
 }
 
-std::string TDRechercheEcriture::ListLine(const FoundLine& f) {
+std::string TDRechercheEcriture::ListLine(const posting::FoundLine& f) {
   const std::string jm = f.journalMonth;
-  std::string line = JournalOf(jm);
+  std::string line = posting::JournalOf(jm);
   line.resize(4, ' ');
-  line += MonthDisplay(jm) + "  " + f.piece + "  " + f.day + "  " + f.account + "  " + f.label + "\t" +
+  line += posting::MonthDisplay(jm) + "  " + f.piece + "  " + f.day + "  " + f.account + "  " + f.label + "\t" +
           LTrim(GroupThousands(14, 2, f.euros)) + (f.sense == "D" ? " Db" : " Cr") + "   F " +
           LTrim(GroupThousands(14, 2, f.francs));
   return line;
@@ -110,14 +115,15 @@ void TDRechercheEcriture::CmChercher() {
   long long cents = 0;
   if (!AmountCents(amount_->GetValue(), &cents) || cents == 0) {
     gui::MessageBeep(0);
-    gui::MessageBox(this, LoadStr(16032), LoadStr(52), gui::MB_OK | gui::MB_ICONEXCLAMATION);
+    gui::MessageBox(this, LoadStr(kMsgAmountInvalid), LoadStr(kTitleAttention), gui::MB_OK | gui::MB_ICONEXCLAMATION);
     return;
   }
   found_ = Search(amount_->GetValue(), journalMonth_);
-  for (const FoundLine& f : found_) list_->AddString(ListLine(f));
+  for (const posting::FoundLine& f : found_) list_->AddString(ListLine(f));
   if (found_.empty()) {
     gui::MessageBeep(0);
-    gui::MessageBox(this, LoadStr(16031), LoadStr(16030), gui::MB_OK | gui::MB_ICONEXCLAMATION);
+    gui::MessageBox(this, LoadStr(kMsgNoLineOfThatAmount), LoadStr(kTitleEntrySearch),
+                    gui::MB_OK | gui::MB_ICONEXCLAMATION);
     return;
   }
   list_->SetSelIndex(0);

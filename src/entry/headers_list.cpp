@@ -25,7 +25,6 @@
 #include "shell/mdi_client.h"
 #include "shell/registry.h"
 
-using namespace posting;
 
 namespace {
 
@@ -36,6 +35,14 @@ constexpr const char* kTag = "C10CODE";
 // "Saisir" on a validated journal-month: it names the journal and the month, under "ATTENTION".
 constexpr int kValidatedMonth = 30800;
 constexpr int kTitleAttention = 52;
+constexpr int kTitleHeadersList = 119;          // "Journaux saisis", as the lists of the headers' kind say it
+constexpr int kMsgJournalToReactivate = 16006;  // the journal's code
+constexpr int kMsgHeaderMissing = 16007;        // the journal's code, the month
+constexpr int kMsgHeaderHeld = 16003;
+constexpr int kMsgMonthHoldsLines = 16005;
+constexpr int kColumnMonth = 23000, kColumnJournal = 23001, kColumnName = 23002, kColumnState = 23003;
+constexpr int kColumnDebit = 66, kColumnCredit = 67;
+constexpr int kLabelDraft = 16001, kLabelValidated = 16002;
 
 // Declared column numbers.
 enum Column { kMarker = 1, kCode, kMonth, kJournal, kName, kState, kDebit, kCredit, kColumnCount = kCredit };
@@ -49,7 +56,7 @@ std::string Amount(long long cents) {
 
 void Refuse(gui::Window* owner, int message) {
   gui::MessageBeep(0);
-  gui::MessageBox(owner, LoadStr(message), LoadStr(52), gui::MB_OK | gui::MB_ICONSTOP);
+  gui::MessageBox(owner, LoadStr(message), LoadStr(kTitleAttention), gui::MB_OK | gui::MB_ICONSTOP);
 }
 
 const BrowseColumnTable& HeaderColumns() {
@@ -61,39 +68,43 @@ const BrowseColumnTable& HeaderColumns() {
 
 bool RequestJournalEntry(gui::Window* owner, const std::string& journalMonth) {
   // The entry itself (right 1 of "Saisie d'Ecritures"), then the right to modify its journals.
-  if (!EnsureGeneralFile() || !HasAccessRight(kEntryRights, 1) || !HasAccessRight(kEntryRights, 3)) {
+  if (!posting::EnsureGeneralFile() || !HasAccessRight(kEntryRights, 1) || !HasAccessRight(kEntryRights, 3)) {
     gui::MessageBeep(0);
     return false;
   }
   Table& c10 = *TableC10;
-  const std::string journal = JournalOf(journalMonth);
-  const JournalRecord j = ReadJournal(c10, journal);
+  const std::string journal = posting::JournalOf(journalMonth);
+  const posting::JournalRecord j = posting::ReadJournal(c10, journal);
   if (!j.found || j.cancelled) {
     gui::MessageBeep(0);
-    gui::MessageBox(owner, FillPlaceholder(LoadStr(16006), journal), LoadStr(52), gui::MB_OK | gui::MB_ICONSTOP);
+    gui::MessageBox(owner, FillPlaceholder(LoadStr(kMsgJournalToReactivate), journal), LoadStr(kTitleAttention),
+                    gui::MB_OK | gui::MB_ICONSTOP);
     return false;
   }
   // The draft header itself, sought with its source letter: a closed one is never taken for it.
-  if (!SeekHeader(c10, journalMonth, kDraftSource) || c10.IsDeleted()) {
+  if (!posting::SeekHeader(c10, journalMonth, posting::kDraftSource) || c10.IsDeleted()) {
     gui::MessageBeep(0);
-    gui::MessageBox(owner, FillPlaceholder(FillPlaceholder(LoadStr(16007), journal), MonthDisplay(journalMonth)), LoadStr(52),
-                    gui::MB_OK | gui::MB_ICONSTOP);
+    gui::MessageBox(owner,
+                    FillPlaceholder(FillPlaceholder(LoadStr(kMsgHeaderMissing), journal),
+                                    posting::MonthDisplay(journalMonth)),
+                    LoadStr(kTitleAttention), gui::MB_OK | gui::MB_ICONSTOP);
     return false;
   }
   // The lock notice asked once; a lock this cursor holds already (the journal-month is in entry
   // here) is granted again.
   if (!LockRecord(c10, c10.RecordToText(2), 0)) {
-    Refuse(owner, 16003);
+    Refuse(owner, kMsgHeaderHeld);
     return false;
   }
-  SetRegistryText(kPendingKeyPosition, kJournalMonthKeyLength, journalMonth);
-  SetRegistryText(kHeadersListFlag, 1, "2");
+  SetRegistryText(posting::kPendingKeyPosition, posting::kJournalMonthKeyLength, journalMonth);
+  SetRegistryText(posting::kHeadersListFlag, 1, "2");
   gui::PostCommand(MainWindowHandle, command_id::SaisieEcritures);
   return true;
 }
 
 TWSaiBroEntJournaux::TWSaiBroEntJournaux(gui::MDIClient* parent)
-    : TWFichiersC10(parent, LoadStr(16000), &HeaderColumns(), kHeadersListFlag, kHeadersListSlotLength, 0) {
+    : TWFichiersC10(parent, LoadStr(kTitleHeadersList), &HeaderColumns(), posting::kHeadersListFlag,
+                    posting::kHeadersListSlotLength, 0) {
   kindLetter = std::string(1, kHeaderKind);
   keyWidth = kCodeWidth;
   rightsFunction = kEntryRights;
@@ -105,7 +116,7 @@ TWSaiBroEntJournaux::TWSaiBroEntJournaux(gui::MDIClient* parent)
                      child_command::Annuler,
                      child_command::Reactiver};
   codeIndex = BrowseCodeIndex{Cursor(), kTag, kindLetter, 2};
-  opened_ = OpenOnC10(Cursor()) && EnsureGeneralFile();
+  opened_ = OpenOnC10(Cursor()) && posting::EnsureGeneralFile();
   if (opened_) Count();
 }
 
@@ -114,12 +125,12 @@ BrowseColumnTable TWSaiBroEntJournaux::DeclaredColumns() {
   DefineColumn(t, kMarker, 2, "", 'C', 'C', 0, 0, 0);
   // The header's code (month, journal, source), the list's key: kept in the row, not shown.
   DefineColumn(t, kCode, 0, "GCODE", 'C', 'G', 2, 1, kCodeWidth);
-  DefineColumn(t, kMonth, 7, LoadStr(23000), 'C', 'C', 2, 1, 5);
-  DefineColumn(t, kJournal, 8, LoadStr(23001), 'C', 'G', 2, 5, 3);
-  DefineColumn(t, kName, 30, LoadStr(23002), 'C', 'G', 3, 1, 30);
-  DefineColumn(t, kState, 11, LoadStr(23003), 'C', 'G', 2, 8, 10);
-  DefineColumn(t, kDebit, 18, LoadStr(23004), 'C', 'D', 4, 1, 17);
-  DefineColumn(t, kCredit, 18, LoadStr(23005), 'C', 'D', 4, 15, 17);
+  DefineColumn(t, kMonth, 7, LoadStr(kColumnMonth), 'C', 'C', 2, 1, 5);
+  DefineColumn(t, kJournal, 8, LoadStr(kColumnJournal), 'C', 'G', 2, 5, 3);
+  DefineColumn(t, kName, 30, LoadStr(kColumnName), 'C', 'G', 3, 1, 30);
+  DefineColumn(t, kState, 11, LoadStr(kColumnState), 'C', 'G', 2, 8, 10);
+  DefineColumn(t, kDebit, 18, LoadStr(kColumnDebit), 'C', 'D', 4, 1, 17);
+  DefineColumn(t, kCredit, 18, LoadStr(kColumnCredit), 'C', 'D', 4, 15, 17);
   return t;
 }
 
@@ -206,16 +217,16 @@ std::string TWSaiBroEntJournaux::GetCellText(int field, std::uint32_t start, std
   const int declared = static_cast<int>(CMDIBrowse::Columns()[static_cast<std::size_t>(column)].declared);
   const std::string code = std::string(t.GetField(2)).substr(0, kCodeWidth);
   switch (declared) {
-    case kMonth: return MonthDisplay(code.substr(0, 4));
+    case kMonth: return posting::MonthDisplay(code.substr(0, 4));
     case kState: {
-      std::string state = code[7] == kClosedSource ? LoadStr(16002) : LoadStr(16001);
+      std::string state = code[7] == posting::kClosedSource ? LoadStr(kLabelValidated) : LoadStr(kLabelDraft);
       state.resize(length, ' ');
       return state;
     }
     case kDebit:
     case kCredit: {
       // The main currency: francs in field 4 when the franc is the main currency, else euros in field 5.
-      const HeaderTotals h = ReadHeaderTotals(t);
+      const posting::HeaderTotals h = posting::ReadHeaderTotals(t);
       const bool euros = TheDossierRecord.At(DossierRecord::kEuroMainPos) != 'N';
       return Amount(declared == kDebit ? (euros ? h.debitE : h.debitF) : (euros ? h.creditE : h.creditF));
     }
@@ -288,12 +299,12 @@ void TWSaiBroEntJournaux::CmSaisir() {
     return;
   }
   // A validated journal-month is closed to entry: the user is told so. A cancelled header is not entered either.
-  if (code[7] != kDraftSource) {
-    const std::string journalMonth = code.substr(0, kJournalMonthKeyLength);
+  if (code[7] != posting::kDraftSource) {
+    const std::string journalMonth = code.substr(0, posting::kJournalMonthKeyLength);
     gui::MessageBeep(0);
     gui::MessageBox(this,
-                    FillPlaceholder(FillPlaceholder(LoadStr(kValidatedMonth), JournalOf(journalMonth)),
-                                    MonthDisplay(journalMonth)),
+                    FillPlaceholder(FillPlaceholder(LoadStr(kValidatedMonth), posting::JournalOf(journalMonth)),
+                                    posting::MonthDisplay(journalMonth)),
                     LoadStr(kTitleAttention), gui::MB_OK | gui::MB_ICONINFORMATION);
     return;
   }
@@ -301,7 +312,7 @@ void TWSaiBroEntJournaux::CmSaisir() {
     gui::MessageBeep(0);
     return;
   }
-  RequestJournalEntry(this, code.substr(0, kJournalMonthKeyLength));
+  RequestJournalEntry(this, code.substr(0, posting::kJournalMonthKeyLength));
 }
 
 void TWSaiBroEntJournaux::CmCreer() {
@@ -312,22 +323,23 @@ void TWSaiBroEntJournaux::CmCreer() {
   target.resize(kCiblePieceLength, ' ');
   TDNouveauJournal dialog(this, &target, false, TDNouveauJournal::kNewJournal, true, false);
   if (dialog.Execute(kTaskModal) != gui::IDOK) return;
-  const std::string journalMonth = target.substr(0, kJournalMonthKeyLength);
-  const HeaderCreation made = EnsureDraftHeader(*TableC10, journalMonth);
-  if (made == HeaderCreation::NoJournal) {
+  const std::string journalMonth = target.substr(0, posting::kJournalMonthKeyLength);
+  const posting::HeaderCreation made = posting::EnsureDraftHeader(*TableC10, journalMonth);
+  if (made == posting::HeaderCreation::NoJournal) {
     gui::MessageBeep(0);
-    gui::MessageBox(this, FillPlaceholder(LoadStr(16006), JournalOf(journalMonth)), LoadStr(52), gui::MB_OK | gui::MB_ICONSTOP);
+    gui::MessageBox(this, FillPlaceholder(LoadStr(kMsgJournalToReactivate), posting::JournalOf(journalMonth)),
+                    LoadStr(kTitleAttention), gui::MB_OK | gui::MB_ICONSTOP);
     return;
   }
-  if (made == HeaderCreation::Failed) {
+  if (made == posting::HeaderCreation::Failed) {
     gui::MessageBeep(0);
     return;
   }
-  if (made == HeaderCreation::Created) {
+  if (made == posting::HeaderCreation::Created) {
     ++Store().totalRows;
     ShowRowCount();
   }
-  const std::string code = journalMonth + kDraftSource;
+  const std::string code = journalMonth + posting::kDraftSource;
   if (!LocateCode(code)) CmRafraichirTotal();
   LocateCode(code);
   RequestJournalEntry(this, journalMonth);
@@ -345,13 +357,14 @@ void TWSaiBroEntJournaux::CmAnnuler() {
   ::Table& t = *Cursor();
   if (t.IsDeleted()) return;
   // A header whose journal-month holds lines names them: it stays. A closed one stays too.
-  bool holdsLines = code[7] != kDraftSource;
+  bool holdsLines = code[7] != posting::kDraftSource;
   if (!holdsLines && TableC50 != nullptr) {
     if (TableC50->isOpen || TableC50->UseShared(PathC50(), LigneEcriture::kCodeTag))
-      holdsLines = CountJournalLines(*TableC50, LinePrefix(code.substr(0, kJournalMonthKeyLength))) > 0;
+      holdsLines =
+          posting::CountJournalLines(*TableC50, posting::LinePrefix(code.substr(0, posting::kJournalMonthKeyLength))) > 0;
   }
   if (holdsLines) {
-    Refuse(this, 16005);
+    Refuse(this, kMsgMonthHoldsLines);
     return;
   }
   if (t.DeleteRecord(RTrim(code.c_str()), 0)) UnlockRecord(t);

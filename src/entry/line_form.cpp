@@ -48,7 +48,6 @@
 #include "shell/toolbar.h"
 
 using namespace entry;
-using namespace posting;
 using namespace line_form;
 
 int LastEntryDay = 0;
@@ -60,6 +59,25 @@ using L = LigneEcriture;
 // A save refused part-way whose writes could not all be put back: the totals need a rebuild.
 constexpr int kMsgLineNotPutBack = 30003;
 constexpr int kTitleAttention = 52;
+// The texts of the form; a "%s" of a text takes the value its comment names.
+constexpr int kLineTitle = 32413;  // "Ligne: ", the piece, the group and number, the journal, the month, the year
+constexpr int kWindowTitle = 32414;  // the same, as the window's title says them
+constexpr int kCaptionPieceTotals = 23030, kCaptionDueDate = 23031, kCaptionVat = 23040;
+// The captions of the fields, "Jour" ... "Crédit" (the third label's is "Ref/Vrt 3" when constant 072 says so).
+constexpr int kFieldDay = 23011, kFieldDistribution = 23032, kFieldAccount = 22516;
+constexpr int kFieldLabelCode = 23033, kFieldLabel1 = 23034, kFieldLabel2 = 23019;
+constexpr int kFieldRemittance = 23036, kFieldLabel3 = 23037, kFieldDebit = 66, kFieldCredit = 67;
+constexpr int kLabelBalanceIn = 32411;  // the currency's letter
+constexpr int kLetterEuros = 1083, kLetterFrancs = 2289;
+constexpr int kButtonAnalytic = 23038, kButtonOtherModel = 21131;
+constexpr int kCheckEuros = 19744;  // "En Eur&os"
+constexpr int kTipDistributionLookup = 23050, kTipAccountLookup = 14133, kTipAccountView = 23052;
+constexpr int kTipLabelCodeLookup = 23053, kTipLabelFromAccount = 23054, kTipToCredit = 16324, kTipToDebit = 16325;
+constexpr int kTipAnalytic = 23057;
+constexpr int kUnknownCode = 38;  // "???"
+constexpr int kStatusBalance = 32412;  // the account's code and name, its balance, the currency
+constexpr int kLabelEuros = 2277, kLabelFrancs = 2278;
+constexpr int kFirstAxisMark = 1100;  // "V": the first axis in the key a split is asked with
 
 namespace cmd {
 using child_command::Quitter;
@@ -135,7 +153,7 @@ TWSaiModDetJournaux::TWSaiModDetJournaux(gui::MDIClient* client, const std::stri
     : LineFormBase(client, title, gridColumns, gridRows, formSlot, kFormSlotLength, linesSlot, kSense, kEuros),
       linesSlot_(linesSlot) {
   key_ = RegistryText(formSlot + 11, kKeyLength);
-  slot_ = SlotIndexOf(linesSlot);
+  slot_ = posting::SlotIndexOf(linesSlot);
   KeyWidth = kKeyLength;
   layout_ = LayoutOf(ConstantLetter(61));
   euroFirst_ = TheDossierRecord.At(DossierRecord::kEuroMainPos) != 'N';
@@ -145,8 +163,9 @@ TWSaiModDetJournaux::TWSaiModDetJournaux(gui::MDIClient* client, const std::stri
   roundingMode_ = RoundingLineFlag;
   RoundingLineFlag = 0;
   journal_ = std::string(24, ' ');
-  if (EnsureGeneralFile()) {
-    const JournalRecord j = ReadJournal(*TableC10, JournalOf(key_.substr(1, kJournalMonthKeyLength)));
+  if (posting::EnsureGeneralFile()) {
+    const posting::JournalRecord j =
+        posting::ReadJournal(*TableC10, posting::JournalOf(key_.substr(1, posting::kJournalMonthKeyLength)));
     if (j.found && !j.cancelled) journal_ = PadRight(j.settings, 24);
   }
   // The grid in characters: a column is one character wide (ten characters in the plain layout).
@@ -168,11 +187,12 @@ TWSaiModDetJournaux::TWSaiModDetJournaux(gui::MDIClient* client, const std::stri
   };
   auto button = [this](int id, const std::string& text) { return AddButton(id, text); };
 
-  label(kTotalsCaption, LoadStr(23030));
+  label(kTotalsCaption, LoadStr(kCaptionPieceTotals));
   value(kMainDebitTotal);
   value(kMainCreditTotal);
   value(kBalance);
-  label(kBalanceCaption, std::string(LoadStr(1582)) + " " + LoadStr(euroFirst_ ? 2288 : 2289));
+  label(kBalanceCaption,
+        FillPlaceholder(LoadStr(kLabelBalanceIn), LoadStr(euroFirst_ ? kLetterEuros : kLetterFrancs)));
   value(kDebitTotalF);
   value(kCreditTotalF);
   value(kDebitTotalE);
@@ -182,12 +202,18 @@ TWSaiModDetJournaux::TWSaiModDetJournaux(gui::MDIClient* client, const std::stri
   label(kTotalLetterE, "E");
   label(kAmountLetterE, "E");
   value(kSense);
-  label(kDueCaption, LoadStr(23031));
+  label(kDueCaption, LoadStr(kCaptionDueDate));
   label(kAccountInfo, "");
   label(kLabelCodeText, "");
-  const std::string captions[] = {LoadStr(23011), LoadStr(23032), LoadStr(23013),
-                                  LoadStr(23033), LoadStr(23034), LoadStr(23019),
-                                  LoadStr(ConstantLetter(72) == 'O' ? 23036 : 23037), LoadStr(23004), LoadStr(23005)};
+  const std::string captions[] = {LoadStr(kFieldDay),
+                                  LoadStr(kFieldDistribution),
+                                  LoadStr(kFieldAccount),
+                                  LoadStr(kFieldLabelCode),
+                                  LoadStr(kFieldLabel1),
+                                  LoadStr(kFieldLabel2),
+                                  LoadStr(ConstantLetter(72) == 'O' ? kFieldRemittance : kFieldLabel3),
+                                  LoadStr(kFieldDebit),
+                                  LoadStr(kFieldCredit)};
   for (int i = 0; i < 9; ++i) label(kCaptionDay + i, captions[i]);
   message_ = static_cast<MRStatic*>(add(new MRStatic(this, "", kMessage)));
 
@@ -198,7 +224,7 @@ TWSaiModDetJournaux::TWSaiModDetJournaux(gui::MDIClient* client, const std::stri
   account_ = edit(kAccount, 8, cmd::AccountEnter, MEdit::kText, 0, true);
   button(kAccountLookup, "&?");
   button(kAccountView, "&V");
-  button(kAnalytic, LoadStr(23038));
+  button(kAnalytic, LoadStr(kButtonAnalytic));
   button(kLabelCodeLookup, "?");
   labelCode_ = edit(kLabelCode, 1, cmd::LabelCodeEnter, MEdit::kText, 0, true);
   button(kLabelFromAccount, "&L");
@@ -212,11 +238,11 @@ TWSaiModDetJournaux::TWSaiModDetJournaux(gui::MDIClient* client, const std::stri
   debitE_ = edit(kDebitE, 12, cmd::DebitEEnter, MEdit::kSigned, 2, false);
   creditE_ = edit(kCreditE, 12, cmd::CreditEEnter, MEdit::kSigned, 2, false);
   button(kDebitButton, "&D");
-  euros_ = static_cast<MCheckBox*>(add(new MCheckBox(this, kEuros, LoadStr(23039), 1)));
-  label(kVatCaption, LoadStr(23040));
+  euros_ = static_cast<MCheckBox*>(add(new MCheckBox(this, kEuros, LoadStr(kCheckEuros), 1)));
+  label(kVatCaption, LoadStr(kCaptionVat));
   vat_ = static_cast<MComboBox*>(add(new MComboBox(this, kVat, 20, static_cast<int>(cmd::VatEnter))));
   vat_->Keys().notify = this;
-  button(kOtherModel, LoadStr(23041));
+  button(kOtherModel, LoadStr(kButtonOtherModel));
 
   // The keys of the edits: Page Up, Page Down, Ctrl+Page Up, Ctrl+Page Down, Up, Down; F8; leaving.
   day_->SetKeyCommands(cmd::DayPrior, cmd::DayNext, cmd::DayFirst, cmd::DayLast, cmd::LignePrecedente, cmd::LigneSuivante);
@@ -246,13 +272,14 @@ TWSaiModDetJournaux::~TWSaiModDetJournaux() = default;
 
 std::string TWSaiModDetJournaux::LineTitle() const {
   const std::string k = PadRight(key_, kKeyLength);
-  return std::string(CodeLabelForType("5")) + k.substr(8, 6) + "/" + k.substr(14, 10) + LoadStr(835) +
-         RTrim(k.substr(5, 3).c_str()) + " en " + k.substr(3, 2) + "/" + DecodeYear(k.substr(1, 2).c_str());
+  return FillPlaceholders(LoadStr(kLineTitle), {CodeLabelForType("5"), k.substr(8, 6), k.substr(14, 10),
+                                                 RTrim(k.substr(5, 3).c_str()), k.substr(3, 2),
+                                                 DecodeYear(k.substr(1, 2).c_str())});
 }
 
 std::string& TWSaiModDetJournaux::ModelText() {
   static std::string none;
-  if (slot_ < 0 || slot_ >= kSlotCount) {
+  if (slot_ < 0 || slot_ >= posting::kSlotCount) {
     none.clear();
     return none;
   }
@@ -285,32 +312,32 @@ void TWSaiModDetJournaux::SetupWindow() {
   // Once the window shows, the focus as a new activation gives it.
   gui::PostCommand(GetHandle(), cmd::OpeningFocus);
   const std::pair<int, std::string> tips[] = {
-      {kDistributionLookup, LoadStr(23050)},
-      {kAccountLookup, LoadStr(23051)},
-      {kAccountView, LoadStr(23052)},
-      {kLabelCodeLookup, LoadStr(23053)},
-      {kLabelFromAccount, LoadStr(23054)},
-      {kCreditButton, LoadStr(16324)},
-      {kDebitButton, LoadStr(16325)},
+      {kDistributionLookup, LoadStr(kTipDistributionLookup)},
+      {kAccountLookup, LoadStr(kTipAccountLookup)},
+      {kAccountView, LoadStr(kTipAccountView)},
+      {kLabelCodeLookup, LoadStr(kTipLabelCodeLookup)},
+      {kLabelFromAccount, LoadStr(kTipLabelFromAccount)},
+      {kCreditButton, LoadStr(kTipToCredit)},
+      {kDebitButton, LoadStr(kTipToDebit)},
   };
   for (const auto& [id, tip] : tips)
     if (auto* b = dynamic_cast<MButton*>(ControlOf(id))) b->SetTip(tip);
   const char mode = TheDossierRecord.AnalyticMode();
   if (mode == '1' || mode == '2')
-    if (auto* b = dynamic_cast<MButton*>(ControlOf(kAnalytic))) b->SetTip(LoadStr(23057));
+    if (auto* b = dynamic_cast<MButton*>(ControlOf(kAnalytic))) b->SetTip(LoadStr(kTipAnalytic));
 }
 
 bool TWSaiModDetJournaux::LoadLine() {
-  if (TableC50 == nullptr || TableC60 == nullptr || !EnsureGeneralFile()) return false;
+  if (TableC50 == nullptr || TableC60 == nullptr || !posting::EnsureGeneralFile()) return false;
   if (!TableC50->isOpen && !TableC50->UseShared(PathC50(), L::kCodeTag)) return false;
   if (!TableC60->isOpen && !TableC60->UseShared(PathC60(), LigneTri::kRecordTag)) return false;
   if (TableC20 != nullptr && !TableC20->isOpen) TableC20->UseShared(PathC20(), "C20CODE");
   if (TableC30 != nullptr && !TableC30->isOpen) TableC30->UseShared(PathC30(), "C30CODE");
   ::Table& c50 = *TableC50;
-  if (!SeekLine(c50, key_) || c50.IsDeleted()) return false;
+  if (!posting::SeekLine(c50, key_) || c50.IsDeleted()) return false;
   if (!LockRecord(c50, key_.c_str(), 0)) return false;
   holdsLine_ = true;
-  loaded_ = ReadLineRecord(c50);
+  loaded_ = posting::ReadLineRecord(c50);
   const std::string unreadable = UnreadableAmountsText(c50);
 
   auto load = [](MEdit* e, const std::string& text) { e->SetValue(AllTrim(text.c_str()), true); };
@@ -369,12 +396,12 @@ bool TWSaiModDetJournaux::LoadLine() {
   // The analytic lines that no longer belong to the line go, with their sections' totals.
   const char mode = TheDossierRecord.AnalyticMode();
   if (mode != '1' && mode != '2') {
-    DeleteLineAnalytic(c50, *TableC60, key_, loaded_.account, 3);
+    posting::DeleteLineAnalytic(c50, *TableC60, key_, loaded_.account, 3);
   } else if (!analyticAllowed_) {
     ControlOf(kAnalytic)->EnableWindow(false);
-    DeleteLineAnalytic(c50, *TableC60, key_, loaded_.account, 3);
+    posting::DeleteLineAnalytic(c50, *TableC60, key_, loaded_.account, 3);
   } else if (mode == '1') {
-    DeleteLineAnalytic(c50, *TableC60, key_, loaded_.account, 2);
+    posting::DeleteLineAnalytic(c50, *TableC60, key_, loaded_.account, 2);
   }
   if (mode != '1' && mode != '2') ControlOf(kAnalytic)->EnableWindow(false);
 
@@ -436,20 +463,21 @@ void TWSaiModDetJournaux::SetAccountText(const std::string& text) {
   accountSetting_ = false;
 }
 
-void TWSaiModDetJournaux::FocusField(LineField field) {
+void TWSaiModDetJournaux::FocusField(posting::LineField field) {
   switch (field) {
-    case LineField::Day: FocusOn(day_); break;
-    case LineField::Distribution: FocusOn(distribution_); break;
-    case LineField::Account: FocusOn(account_); break;
-    case LineField::DueDate: FocusOn(due_); break;
-    case LineField::DebitF: case LineField::CreditF: case LineField::DebitE: case LineField::CreditE: {
+    case posting::LineField::Day: FocusOn(day_); break;
+    case posting::LineField::Distribution: FocusOn(distribution_); break;
+    case posting::LineField::Account: FocusOn(account_); break;
+    case posting::LineField::DueDate: FocusOn(due_); break;
+    case posting::LineField::DebitF: case posting::LineField::CreditF:
+    case posting::LineField::DebitE: case posting::LineField::CreditE: {
       // An amount of the other currency, computed from the one typed, is refused in the one typed.
-      MEdit* e = field == LineField::DebitF ? debitF_ : field == LineField::CreditF ? creditF_
-               : field == LineField::DebitE ? debitE_ : creditE_;
+      MEdit* e = field == posting::LineField::DebitF ? debitF_ : field == posting::LineField::CreditF ? creditF_
+               : field == posting::LineField::DebitE ? debitE_ : creditE_;
       FocusOn(e->IsWindowEnabled() ? e : AmountField(Sense(), EurosChecked()));
       break;
     }
-    case LineField::None: break;
+    case posting::LineField::None: break;
   }
 }
 
@@ -461,9 +489,9 @@ void TWSaiModDetJournaux::RememberValues() {
   vat_->SetValue(vat_->GetText(), true);
 }
 
-LineValues TWSaiModDetJournaux::Values() const {
-  LineValues v;
-  v.day = DayText(day_->GetText());
+posting::LineValues TWSaiModDetJournaux::Values() const {
+  posting::LineValues v;
+  v.day = posting::DayText(day_->GetText());
   v.distribution = distribution_->GetText();
   v.account = account_->GetText();
   v.labelCode = labelCode_->GetText();
@@ -511,7 +539,7 @@ void TWSaiModDetJournaux::ShowAccount() {
 void TWSaiModDetJournaux::AccountUnknown() {
   analyticAllowed_ = false;
   gui::MessageBeep(0);
-  if (auto* info = dynamic_cast<gui::Static*>(ControlOf(kAccountInfo))) info->SetText(LoadStr(38));
+  if (auto* info = dynamic_cast<gui::Static*>(ControlOf(kAccountInfo))) info->SetText(LoadStr(kUnknownCode));
   const char mode = TheDossierRecord.AnalyticMode();
   if (mode == '1' || mode == '2') ControlOf(kAnalytic)->EnableWindow(false);
 }
@@ -540,13 +568,13 @@ bool TWSaiModDetJournaux::ShowLabelCode(bool beepWhenUnknown) {
     if (text != nullptr) text->SetText("");
     return true;
   }
-  if (SeekC10(*TableC10, 'L', code.substr(0, 1)) && !TableC10->IsDeleted()) {
+  if (posting::SeekC10(*TableC10, 'L', code.substr(0, 1)) && !TableC10->IsDeleted()) {
     const std::string field = PadRight(TableC10->GetField(4), 8);
     if (text != nullptr) text->SetText(field.substr(0, 7));
     if (field[7] >= '1' && field[7] <= '8') labelDigit_ = field[7];
     return true;
   }
-  if (text != nullptr) text->SetText(LoadStr(38));
+  if (text != nullptr) text->SetText(LoadStr(kUnknownCode));
   if (beepWhenUnknown) gui::MessageBeep(0);
   return false;
 }
@@ -577,14 +605,14 @@ bool TWSaiModDetJournaux::TakeHelpCharacter(MEdit* edit, unsigned lookup) {
 
 void TWSaiModDetJournaux::DayEnter(bool moveOn) {
   ClearMessage();
-  if (!DayIsValid(key_, day_->GetText())) {
+  if (!posting::DayIsValid(key_, day_->GetText())) {
     SyncLinesWindow(0);
     gui::MessageBeep(0);
-    Message(LoadStr(kMsgDayWrong));
+    Message(LoadStr(posting::kMsgDayWrong));
     FocusOn(day_);
     return;
   }
-  const std::string day = DayText(day_->GetText());
+  const std::string day = posting::DayText(day_->GetText());
   if (day != day_->GetText()) day_->SetValue(day, false);
   LastEntryDay = std::atoi(day.c_str());
   if (moveOn) FocusOn(ConstantLetter(60) == 'N' ? account_ : distribution_);
@@ -592,8 +620,8 @@ void TWSaiModDetJournaux::DayEnter(bool moveOn) {
 
 void TWSaiModDetJournaux::DayStep(unsigned id) {
   const std::string month = PadRight(key_, kKeyLength).substr(1, 4);
-  std::string day = DayText(day_->GetText());
-  if (!DayIsValid(key_, day)) day = "01";
+  std::string day = posting::DayText(day_->GetText());
+  if (!posting::DayIsValid(key_, day)) day = "01";
   const std::string date = month + day;
   if (id == cmd::DayFirst) {
     day = "01";
@@ -626,8 +654,8 @@ void TWSaiModDetJournaux::DistributionEnter(bool moveOn) {
     return;
   }
   if (moveOn && TakeHelpCharacter(distribution_, cmd::DistributionLookup)) return;
-  const FieldCheck d = CheckDistribution(*TableC10, *TableC20, code);
-  if (d.message == kMsgDistributionUnknown) {
+  const posting::FieldCheck d = posting::CheckDistribution(*TableC10, *TableC20, code);
+  if (d.message == posting::kMsgDistributionUnknown) {
     gui::MessageBeep(0);
     Message(LoadStr(d.message));
     FocusOn(distribution_);
@@ -647,7 +675,7 @@ void TWSaiModDetJournaux::DistributionLookup() {
   const char answer = LookupC10Code(distribution_, cmd::DistributionLookup, "V", 2, command_id::DonneesVentilations,
                                     kDistributionListSlot, nullptr, &code);
   if (answer == kLookupListOpened || answer == kLookupListRepositioned) return;
-  if (answer == kLookupFound && SeekC10(*TableC10, 'V', PadRight(code, 2)) && !TableC10->IsDeleted()) {
+  if (answer == kLookupFound && posting::SeekC10(*TableC10, 'V', PadRight(code, 2)) && !TableC10->IsDeleted()) {
     const std::string account = NormalizeAccount(PadRight(TableC10->GetField(4), 8).substr(0, 8));
     SetAccountText(account);
     if (!account.empty() && TableC20->Seek("C20CODE", account.c_str()) && TableC20->MatchKey(account.c_str(), 8, 1) == 'O') {
@@ -665,8 +693,8 @@ void TWSaiModDetJournaux::AccountEnter(bool moveOn) {
   ClearMessage();
   if (moveOn && TakeHelpCharacter(account_, cmd::AccountLookup)) return;
   if (std::string(AllTrim(account_->GetText().c_str())) == "00000000") SetAccountText("");
-  const FieldCheck a = CheckAccount(*TableC10, *TableC20, journal_[0], account_->GetText(), !moveOn,
-                                    ConstantLetter(6), ConstantLetter(7));
+  const posting::FieldCheck a = posting::CheckAccount(*TableC10, *TableC20, journal_[0], account_->GetText(), !moveOn,
+                                                      ConstantLetter(6), ConstantLetter(7));
   if (a.message != 0) {
     SyncLinesWindow(0);
     AccountUnknown();
@@ -724,9 +752,9 @@ void TWSaiModDetJournaux::LabelEnter(int id) {
 }
 
 void TWSaiModDetJournaux::DueDateEnter(bool moveOn) {
-  if (!IsBlank(due_->GetText()) && !DueDateIsValid(key_, day_->GetText(), due_->GetText())) {
+  if (!IsBlank(due_->GetText()) && !posting::DueDateIsValid(key_, day_->GetText(), due_->GetText())) {
     gui::MessageBeep(0);
-    Message(LoadStr(kMsgDueDateWrong));
+    Message(LoadStr(posting::kMsgDueDateWrong));
     FocusOn(due_);
     return;
   }
@@ -745,10 +773,10 @@ void TWSaiModDetJournaux::AmountEnter(unsigned id) {
     FocusOn(AmountField(debit ? 'C' : 'D', euros));
     return;
   }
-  if (!debit && TableC20 != nullptr && CashAccountWouldBeCredit(*TableC20, account_->GetText(), EurosChecked(), Values(), loaded_)) {
+  if (!debit && TableC20 != nullptr && posting::CashAccountWouldBeCredit(*TableC20, account_->GetText(), EurosChecked(), Values(), loaded_)) {
     gui::MessageBeep(0);
-    if (gui::MessageBox(gui::Window::FromHandle(MainWindowHandle), LoadStr(kMsgCashCredit), LoadStr(52),
-                        gui::MB_YESNO | gui::MB_ICONQUESTION) == gui::IDYES) {
+    if (gui::MessageBox(gui::Window::FromHandle(MainWindowHandle), LoadStr(posting::kMsgCashCredit),
+                        LoadStr(kTitleAttention), gui::MB_YESNO | gui::MB_ICONQUESTION) == gui::IDYES) {
       FocusOn(field);
       return;
     }
@@ -839,12 +867,12 @@ void TWSaiModDetJournaux::CmAnalytique() {
     gui::MessageBeep(0);
     return;
   }
-  if (Check() == kLineRefused) return;
+  if (Check() == posting::kLineRefused) return;
   if (!Save()) return;
   RememberValues();
   // The split shows and types its lines in the currency of the line.
   LastAnalyticEntryInEuros = EurosChecked();
-  const LineValues v = Values();
+  const posting::LineValues v = Values();
   const std::string k = PadRight(key_, kKeyLength);
   const char sense = Sense();
   auto amount = [&](bool euros) {
@@ -868,7 +896,7 @@ void TWSaiModDetJournaux::CmAnalytique() {
     gui::PostCommand(MainWindowHandle, command_id::BroDetJournauxAnal);
   };
   if (TheDossierRecord.AnalyticMode() == '2') ask(kAnalyticLines2, 'X');
-  ask(kAnalyticLines1, LoadStr(1100)[0]);
+  ask(kAnalyticLines1, LoadStr(kFirstAxisMark)[0]);
   splitDone_ = true;
   amountFocus_ = true;
 }
@@ -886,7 +914,7 @@ bool TWSaiModDetJournaux::AnalyticWindowOpen() {
 
 void TWSaiModDetJournaux::SyncLinesWindow(gui::Handle handle) {
   if (const gui::Handle lines = LinesHandle()) {
-    SetRegistryText(linesSlot_ + kSlotRestoreOffset, kRestoreKeyLength, key_);
+    SetRegistryText(linesSlot_ + posting::kSlotRestoreOffset, posting::kRestoreKeyLength, key_);
     gui::SendCommand(lines, cmd::LigneRestore);
   }
   ActivateWindowHandle(handle);
@@ -894,7 +922,7 @@ void TWSaiModDetJournaux::SyncLinesWindow(gui::Handle handle) {
 
 bool TWSaiModDetJournaux::ValidateAndClose() {
   ClearMessage();
-  if (AnalyticWindowOpen() || Check() == kLineRefused) return false;
+  if (AnalyticWindowOpen() || Check() == posting::kLineRefused) return false;
   AskOnClose = false;
   gui::PostMessage(GetHandle(), gui::WM_CLOSE);
   return true;
@@ -909,13 +937,13 @@ void TWSaiModDetJournaux::NextLineStep() {
     gui::PostMessage(lines, gui::WM_KEYDOWN, gui::VK_DOWN);
     return;
   }
-  Balances piece;
+  posting::Balances piece;
   piece.debitF = pieceBalanceF_;
   piece.debitE = pieceBalanceE_;
-  const NextLine next = NextLineAfter(piece, EurosChecked(), euroOnly_);
+  const posting::NextLine next = posting::NextLineAfter(piece, EurosChecked(), euroOnly_);
   if (next.roundingFlag != 0) RoundingLineFlag = next.roundingFlag;
-  if (next.step == NextStep::NewLine) gui::PostCommand(lines, cmd::CreerLigne);
-  else if (next.step == NextStep::NewPiece) gui::PostCommand(lines, cmd::CreerPiece);
+  if (next.step == posting::NextStep::NewLine) gui::PostCommand(lines, cmd::CreerLigne);
+  else if (next.step == posting::NextStep::NewPiece) gui::PostCommand(lines, cmd::CreerPiece);
 }
 
 // ---- navigation, new line, quit and save ----------------------------------------------------------------------
@@ -923,28 +951,28 @@ void TWSaiModDetJournaux::NextLineStep() {
 void TWSaiModDetJournaux::CmLigneSuivante() {
   if (PrintRunFlag || IsIconic()) return;
   ClearMessage();
-  if (Check() != kLineRefused && ValidateAndClose())
+  if (Check() != posting::kLineRefused && ValidateAndClose())
     if (const gui::Handle lines = LinesHandle()) gui::PostCommand(lines, cmd::LigneSuivante);
 }
 
 void TWSaiModDetJournaux::CmLignePrecedente() {
   if (PrintRunFlag || IsIconic()) return;
   ClearMessage();
-  if (Check() != kLineRefused && ValidateAndClose())
+  if (Check() != posting::kLineRefused && ValidateAndClose())
     if (const gui::Handle lines = LinesHandle()) gui::PostCommand(lines, cmd::LignePrecedente);
 }
 
 void TWSaiModDetJournaux::CmNouvelleLigne() {
   if (PrintRunFlag || IsIconic()) return;
   ClearMessage();
-  if (Check() != kLineRefused && ValidateAndClose() && !AutomaticRoundingLine())
+  if (Check() != posting::kLineRefused && ValidateAndClose() && !AutomaticRoundingLine())
     if (const gui::Handle lines = LinesHandle()) gui::PostCommand(lines, cmd::CreerLigne);
 }
 
 void TWSaiModDetJournaux::CmNouvellePiece() {
   if (PrintRunFlag || IsIconic()) return;
   ClearMessage();
-  if (Check() != kLineRefused && ValidateAndClose() && !AutomaticRoundingLine())
+  if (Check() != posting::kLineRefused && ValidateAndClose() && !AutomaticRoundingLine())
     if (const gui::Handle lines = LinesHandle()) gui::PostCommand(lines, cmd::CreerPiece);
 }
 
@@ -953,14 +981,15 @@ void TWSaiModDetJournaux::CmQuitterLigne() {
   if (ClosingFlag || AnalyticWindowOpen()) return;
   NoCheckFlag = true;
   AskOnClose = false;
-  if (TableC50 != nullptr && TableC60 != nullptr && RemoveEmptyNewLine(*TableC50, *TableC60, key_)) RefreshLines();
+  if (TableC50 != nullptr && TableC60 != nullptr && posting::RemoveEmptyNewLine(*TableC50, *TableC60, key_))
+    RefreshLines();
   gui::PostMessage(GetHandle(), gui::WM_CLOSE);
 }
 
 void TWSaiModDetJournaux::CmEnregistrerLigne() {
   ClearMessage();
   if (ClosingFlag) return;
-  if (!AnalyticWindowOpen() && Check() != kLineRefused) {
+  if (!AnalyticWindowOpen() && Check() != posting::kLineRefused) {
     AskOnClose = false;
     gui::PostMessage(GetHandle(), gui::WM_CLOSE);
   }
@@ -973,7 +1002,7 @@ void TWSaiModDetJournaux::CeEnregistrerLigne(gui::CommandEnabler& ce) {
 
 void TWSaiModDetJournaux::CmRechercheEcriture() {
   const long long cents = Cents(AmountField(Sense(), EurosChecked()));
-  TDRechercheEcriture dialog(this, cents == 0 ? std::string() : AmountDigits(FromCents(cents)), key_.substr(1, kJournalMonthKeyLength));
+  TDRechercheEcriture dialog(this, cents == 0 ? std::string() : AmountDigits(FromCents(cents)), key_.substr(1, posting::kJournalMonthKeyLength));
   if (dialog.Execute(kTaskModal) == gui::IDOK) ShowSearchTarget(this, SearchTargetKey);
 }
 
@@ -981,8 +1010,8 @@ void TWSaiModDetJournaux::CmRechercheEcriture() {
 
 void TWSaiModDetJournaux::ShowPieceTotals(bool includeForm, bool asBalanced) {
   if (TableC50 == nullptr || !TableC50->isOpen) return;
-  const TypedLine typed = TypedLineOf(Values());
-  const Balances b = SumPiece(*TableC50, key_, includeForm ? &typed : nullptr);
+  const posting::TypedLine typed = posting::TypedLineOf(Values());
+  const posting::Balances b = posting::SumPiece(*TableC50, key_, includeForm ? &typed : nullptr);
   auto show = [this](int id, const std::string& text) {
     if (auto* s = dynamic_cast<MEStatic*>(ControlOf(id))) {
       s->SetText(text);
@@ -1012,7 +1041,7 @@ void TWSaiModDetJournaux::ShowPieceTotals(bool includeForm, bool asBalanced) {
 
 void TWSaiModDetJournaux::ShowBalanceLine(long long debit, long long credit) {
   if (auto* c = dynamic_cast<gui::Static*>(ControlOf(kBalanceCaption)))
-    c->SetText(std::string(LoadStr(1582)) + " " + LoadStr(EurosChecked() ? 2288 : 2289));
+    c->SetText(FillPlaceholder(LoadStr(kLabelBalanceIn), LoadStr(EurosChecked() ? kLetterEuros : kLetterFrancs)));
   if (auto* v = dynamic_cast<MEStatic*>(ControlOf(kBalance))) {
     v->SetText(debit == credit ? std::string() : std::string(AllTrim(FormatAmount(FromCents(debit - credit)))));
     v->DrawFrame();
@@ -1025,7 +1054,7 @@ void TWSaiModDetJournaux::PutBalanceInLine(bool convert, long long balanceF, lon
   amountsSetting_ = true;
   for (MEdit* e : {debitF_, creditF_, debitE_, creditE_}) e->SetValue("", false);
   const bool euros = EurosChecked();
-  const BalancingLine line = LineTaking(balanceF, balanceE, euros, convert, rate_);
+  const posting::BalancingLine line = posting::LineTaking(balanceF, balanceE, euros, convert, rate_);
   if (line.hasFrancs || line.hasEuros) {
     SetSense(line.sense);
     if (line.hasFrancs) AmountField(line.sense, false)->SetValue(AmountDigits(FromCents(line.francs)), false);
@@ -1054,13 +1083,13 @@ bool TWSaiModDetJournaux::RefuseUnreadableBalance(const std::vector<UnreadableAm
 
 void TWSaiModDetJournaux::CmSolderPiece() {
   ClearMessage();
-  if (RefuseUnreadableBalance(SumPiece(*TableC50, key_, nullptr).unreadable)) return;
+  if (RefuseUnreadableBalance(posting::SumPiece(*TableC50, key_, nullptr).unreadable)) return;
   FillCounterpartAccount();
   ShowPieceTotals(false, true);
   PutBalanceInLine(roundingMode_ == 0, pieceBalanceF_, pieceBalanceE_);
   if (roundingMode_ != 0) SetAccountText(RoundingAccount(Sense() == 'D'));
   ClearMessage();
-  if (Check() == kLineRefused) return;
+  if (Check() == posting::kLineRefused) return;
   if (!ValidateAndClose()) return;
   ShowPieceTotals(true, false);
   const bool entryEuros = EurosChecked();
@@ -1086,20 +1115,20 @@ void TWSaiModDetJournaux::CmSolderCompte() {
     return;
   }
   // The account's totals hold the line as it was loaded: that part comes off, not the amounts typed since.
-  const Pair balance = AccountBalanceWithoutLine(c20, account, loaded_);
+  const posting::Pair balance = posting::AccountBalanceWithoutLine(c20, account, loaded_);
   PutBalanceInLine(true, balance.francs, balance.euros);
   ShowPieceTotals(true, false);
 }
 
 void TWSaiModDetJournaux::CmSolderJournal() {
   ClearMessage();
-  const Balances journal = JournalBalanceWithout(*TableC50, key_);
+  const posting::Balances journal = posting::JournalBalanceWithout(*TableC50, key_);
   if (RefuseUnreadableBalance(journal.unreadable)) return;
   FillCounterpartAccount();
   PutBalanceInLine(true, journal.BalanceF(), journal.BalanceE());
   ShowPieceTotals(true, false);
   ClearMessage();
-  if (Check() == kLineRefused) return;
+  if (Check() == posting::kLineRefused) return;
   if (!ValidateAndClose()) return;
   AutomaticRoundingLine();
   ModelText().clear();
@@ -1107,10 +1136,10 @@ void TWSaiModDetJournaux::CmSolderJournal() {
 
 bool TWSaiModDetJournaux::AutomaticRoundingLine() {
   ShowPieceTotals(true, false);
-  Balances piece;
+  posting::Balances piece;
   piece.debitF = pieceBalanceF_;
   piece.debitE = pieceBalanceE_;
-  const int flag = RoundingLineWanted(piece, EurosChecked(), euroOnly_);
+  const int flag = posting::RoundingLineWanted(piece, EurosChecked(), euroOnly_);
   if (flag == 0) return false;
   RoundingLineFlag = flag;
   if (const gui::Handle lines = LinesHandle()) gui::PostCommand(lines, cmd::CreerLigne);
@@ -1211,11 +1240,11 @@ void TWSaiModDetJournaux::CmAutreModele() {
   if (TakeLookupAnswer(kModelsListSlot, kModelCodeWidth, ownHandle, code)) {
     SyncLinesWindow(0);
     std::string memo;
-    if (SeekC10(*TableC10, 'M', code) && !TableC10->IsDeleted() && TableC10->GetMemoText(7, memo)) {
+    if (posting::SeekC10(*TableC10, 'M', code) && !TableC10->IsDeleted() && TableC10->GetMemoText(7, memo)) {
       if (memo.size() > kModelRoom) memo.resize(kModelRoom);
       const std::size_t end = memo.find('\x1A');
       if (end != std::string::npos) memo.resize(end);
-      ModelText() = TidyModelText(memo);
+      ModelText() = posting::TidyModelText(memo);
     } else {
       gui::MessageBeep(0);
     }
@@ -1244,7 +1273,7 @@ void TWSaiModDetJournaux::ProposeCounterpartOf(const std::string& counterpart) {
 
 int TWSaiModDetJournaux::Check() {
   ClearMessage();
-  ValidationRequest request;
+  posting::ValidationRequest request;
   request.key = key_;
   request.journalType = journal_[0];
   request.values = Values();
@@ -1252,45 +1281,44 @@ int TWSaiModDetJournaux::Check() {
   request.modified = IsModified();
   request.constant006 = ConstantLetter(6);
   request.constant007 = ConstantLetter(7);
-  const Validation v = ValidateLineValues(*TableC10, *TableC20, request);
+  const posting::Validation v = posting::ValidateLineValues(*TableC10, *TableC20, request);
   if (v.accountFromDistribution) SetAccountText(v.account);
   if (v.accountEmptied) SetAccountText("");
-  if (v.answer != kLineRefused) {
+  if (v.answer != posting::kLineRefused) {
     if (!NoCheckFlag && v.accountLive) ShowAccount();
     return v.answer;
   }
-  const bool accountField = v.focus == LineField::Distribution || v.focus == LineField::Account;
-  if (v.focus == LineField::Day || accountField) SyncLinesWindow(0);
+  const bool accountField = v.focus == posting::LineField::Distribution || v.focus == posting::LineField::Account;
+  if (v.focus == posting::LineField::Day || accountField) SyncLinesWindow(0);
   if (accountField) AccountUnknown();
   else gui::MessageBeep(0);
   Message(LoadStr(v.message));
   FocusField(v.focus);
-  return kLineRefused;
+  return posting::kLineRefused;
 }
 
 bool TWSaiModDetJournaux::Save() {
   if (!IsModified()) return true;
-  SaveRequest request;
+  posting::SaveRequest request;
   request.key = key_;
   request.values = Values();
   request.roundingLine = roundingMode_ != 0;
   request.analyticAllowed = analyticAllowed_;
   request.previousAccount = previousAccount_;
-  const SaveResult r = SaveLineRecord(*TableC50, *TableC60, request);
-  if (r.outcome == SaveOutcome::LockRefused) {
+  const posting::SaveResult r = posting::SaveLineRecord(*TableC50, *TableC60, request);
+  if (r.outcome == posting::SaveOutcome::LockRefused) {
     gui::MessageBeep(0);
-    gui::MessageBox(this, LoadStr(kMsgLockRefused), LoadStr(52), gui::MB_OK | gui::MB_ICONSTOP);
+    gui::MessageBox(this, LoadStr(posting::kMsgLockRefused), LoadStr(kTitleAttention), gui::MB_OK | gui::MB_ICONSTOP);
     return false;
   }
-  if (r.outcome == SaveOutcome::Failed) {
+  if (r.outcome == posting::SaveOutcome::Failed) {
     // The engine's box said which write was refused; the line and its totals are back as they
     // were, or the user is told they could not all be.
     if (!r.putBack)
-      gui::MessageBox(this, "\n\n" + std::string(LoadStr(kMsgLineNotPutBack)) + "\n\n", LoadStr(kTitleAttention),
-                      gui::MB_OK | gui::MB_ICONSTOP);
+      gui::MessageBox(this, LoadStr(kMsgLineNotPutBack), LoadStr(kTitleAttention), gui::MB_OK | gui::MB_ICONSTOP);
     return false;
   }
-  if (r.outcome != SaveOutcome::NotFound) {
+  if (r.outcome != posting::SaveOutcome::NotFound) {
     previousAccount_ = r.account;
     SetAccountText(r.account);
     if (!request.roundingLine) EntryCurrencyFlag = request.values.euros;
@@ -1299,24 +1327,25 @@ bool TWSaiModDetJournaux::Save() {
     if (MessageBar != nullptr && c20.Seek("C20CODE", r.account.c_str()) && c20.MatchKey(r.account.c_str(), 8, 1) != '#') {
       const int d = euroFirst_ ? 1 : 0;
       const double balance = FromCents(StoredAmountOf(c20, 17 + d) - StoredAmountOf(c20, 19 + d));
-      MessageBar->SetText(PadRight(c20.GetField(1), 8) + " " + c20.GetField(2) + LoadStr(1582) + " " +
-                          LTrim(FormatAmount(balance)) + " " + LoadStr(euroFirst_ ? 2277 : 2278));
+      MessageBar->SetText(FillPlaceholders(LoadStr(kStatusBalance),
+                                           {PadRight(c20.GetField(1), 8), c20.GetField(2), LTrim(FormatAmount(balance)),
+                                            LoadStr(euroFirst_ ? kLabelEuros : kLabelFrancs)}));
     }
     // The line as it stands now is the one loaded.
-    if (SeekLine(*TableC50, key_)) loaded_ = ReadLineRecord(*TableC50);
+    if (posting::SeekLine(*TableC50, key_)) loaded_ = posting::ReadLineRecord(*TableC50);
   }
   ShowPieceTotals(true, false);
   RefreshLines();
   // The model's line of the account just saved is done.
   DropSavedModelLine(ModelText(), NormalizeAccount(account_->GetText()));
   noSenseInModel_ = true;
-  if (RegistryChar(kHeadersListFlag) == '1') {
-    const gui::Handle list = SlotHandle(kHeadersListFlag);
+  if (RegistryChar(posting::kHeadersListFlag) == '1') {
+    const gui::Handle list = SlotHandle(posting::kHeadersListFlag);
     if (list != 0 && gui::Window::FromHandle(list) != nullptr) gui::SendCommand(list, cmd::RafraichirTotal);
   }
   // Chained manual matching of a subsidiary account typed in a treasury journal.
   const std::string account = NormalizeAccount(account_->GetText());
-  if (r.outcome == SaveOutcome::Saved && journal_[0] == 'T' && ConstantLetter(26) == 'O' && IsAuxiliaryAccount(account)) {
+  if (r.outcome == posting::SaveOutcome::Saved && journal_[0] == 'T' && ConstantLetter(26) == 'O' && IsAuxiliaryAccount(account)) {
     SetRegistryText(kRegistryLastAuxiliaryAccount, 8, PadRight(account, 8));
     gui::PostCommand(MainWindowHandle, command_id::LettrageManuel);
   }
@@ -1327,15 +1356,15 @@ bool TWSaiModDetJournaux::Save() {
 void TWSaiModDetJournaux::RefreshLines() {
   const gui::Handle lines = LinesHandle();
   if (lines == 0) return;
-  SetRegistryText(linesSlot_ + kSlotRestoreOffset, kRestoreKeyLength, key_);
+  SetRegistryText(linesSlot_ + posting::kSlotRestoreOffset, posting::kRestoreKeyLength, key_);
   gui::SendCommand(lines, cmd::RafraichirLigne);
 }
 
 bool TWSaiModDetJournaux::AnalyticSplitMatches() {
   const long long lineF = Cents(debitF_) - Cents(creditF_);
   const long long lineE = Cents(debitE_) - Cents(creditE_);
-  return AnalyticSplitBalances(*TableC50, key_, previousAccount_, TheDossierRecord.AnalyticMode() == '2', lineF, lineE,
-                               !euroOnly_);
+  return posting::AnalyticSplitBalances(*TableC50, key_, previousAccount_, TheDossierRecord.AnalyticMode() == '2', lineF,
+                                        lineE, !euroOnly_);
 }
 
 bool TWSaiModDetJournaux::CanClose() {
@@ -1346,10 +1375,10 @@ bool TWSaiModDetJournaux::CanClose() {
   ClearMessage();
   if (!analyticAllowed_ || NoCheckFlag) return true;
   if (AnalyticSplitMatches()) return true;
-  Message(LoadStr(kMsgAnalyticWrong));
+  Message(LoadStr(posting::kMsgAnalyticWrong));
   SyncLinesWindow(0);
   gui::MessageBeep(0);
-  if (gui::MessageBox(this, LoadStr(kMsgAnalyticQuestion), LineTitle(),
+  if (gui::MessageBox(this, LoadStr(posting::kMsgAnalyticQuestion), LineTitle(),
                       gui::MB_YESNO | gui::MB_ICONSTOP | gui::MB_DEFBUTTON2) == gui::IDYES)
     return true;
   FocusOn(ControlOf(kAnalytic));
@@ -1368,13 +1397,13 @@ void TWSaiModDetJournaux::EvSetFocus(gui::Handle lost) {
 void TWSaiModDetJournaux::TakeFocus(bool opening) {
   if (!opened_) return;
   if (const gui::Handle lines = LinesHandle()) {
-    SetRegistryText(linesSlot_ + kSlotRestoreOffset, kRestoreKeyLength, key_);
+    SetRegistryText(linesSlot_ + posting::kSlotRestoreOffset, posting::kRestoreKeyLength, key_);
     gui::SendCommand(lines, cmd::LigneRestore);
   }
   if (TableC50 != nullptr && TableC50->isOpen && TableC50->tag != L::kCodeTag) TableC50->SetOrder(L::kCodeTag);
   const std::string account = account_->GetText();
   if (!IsBlank(account)) StoreSessionCode(PadRight(NormalizeAccount(account), 8).c_str());
-  SetActiveLinesWindowPosition(OwnSlot);
+  posting::SetActiveLinesWindowPosition(OwnSlot);
   if (!opening && !amountFocus_)
     for (const auto& [id, w] : controls_)
       if (w->HasFocus()) return;
@@ -1393,14 +1422,15 @@ void TWSaiModDetJournaux::TakeFocus(bool opening) {
 void TWSaiModDetJournaux::CleanupWindow() {
   // The line's lock goes back and the slot is free at once: a command the form posted on its way out
   // ("Créer Pièce" ...) finds it closed.
-  if (holdsLine_ && TableC50 != nullptr && TableC50->isOpen && SeekLine(*TableC50, key_)) UnlockRecord(*TableC50);
+  if (holdsLine_ && TableC50 != nullptr && TableC50->isOpen && posting::SeekLine(*TableC50, key_))
+    UnlockRecord(*TableC50);
   holdsLine_ = false;
   if (OwnSlot > 0) SetRegistryText(OwnSlot, kFormSlotLength, "");
   CMDIModif::CleanupWindow();
 }
 
 void TWSaiModDetJournaux::ReleaseLineLockForTest() {
-  if (holdsLine_ && TableC50 != nullptr && SeekLine(*TableC50, key_)) UnlockRecord(*TableC50);
+  if (holdsLine_ && TableC50 != nullptr && posting::SeekLine(*TableC50, key_)) UnlockRecord(*TableC50);
 }
 
 namespace {
@@ -1570,21 +1600,22 @@ const gui::ResponseTable& TWSaiModDetJournaux::Table() {
 // Core: ValidateLineValues, SaveLineRecord, NextLineAfter.
 void CmModDetJournaux() {
   // A line asked again while its form shows it: the lines window comes back, the form keeps its content.
-  for (int k = 0; k < kSlotCount; ++k) {
-    const int lines = SlotPosition(k);
+  for (int k = 0; k < posting::kSlotCount; ++k) {
+    const int lines = posting::SlotPosition(k);
     if (RegistryChar(lines) == 'R' && ActivateExistingChild(lines)) return;
   }
   int k = 0;
-  while (k < kSlotCount && RegistryChar(SlotPosition(k)) != '2') ++k;
-  if (k == kSlotCount || CommandWindow == nullptr) return;
-  const int lines = SlotPosition(k), form = lines + kPartnerOffset;
+  while (k < posting::kSlotCount && RegistryChar(posting::SlotPosition(k)) != '2') ++k;
+  if (k == posting::kSlotCount || CommandWindow == nullptr) return;
+  const int lines = posting::SlotPosition(k), form = lines + posting::kPartnerOffset;
   const Layout layout = LayoutOf(ConstantLetter(61));
   const int columns = layout == Layout::Plain ? 7 : 71;
   const int rows = layout == Layout::A ? 5 : layout == Layout::Plain ? 14 : 7;
   const std::string key = PadRight(RegistryText(form + 11, kKeyLength), kKeyLength);
-  const std::string title = std::string(CodeLabelForType("5")) + key.substr(8, 6) + "/" + key.substr(14, 10) +
-                            LoadStr(835) + RTrim(key.substr(5, 3).c_str()) + LoadStr(835) + key.substr(3, 2) + "/" +
-                            DecodeYear(key.substr(1, 2).c_str());
+  const std::string title =
+      FillPlaceholders(LoadStr(kWindowTitle), {CodeLabelForType("5"), key.substr(8, 6), key.substr(14, 10),
+                                               RTrim(key.substr(5, 3).c_str()), key.substr(3, 2),
+                                               DecodeYear(key.substr(1, 2).c_str())});
   auto* window = new TWSaiModDetJournaux(CommandWindow, title, columns, rows, form, lines);
   SetChildIcon(*window, kLineIcon);
   // Constant 061: the lower third, half or two thirds of the client area; the whole height otherwise.

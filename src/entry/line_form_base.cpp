@@ -14,6 +14,7 @@
 
 namespace {
 constexpr int kStrUnreadableLineAmount = 31050;  // the stored amount of the line loaded does not read
+constexpr int kLabelDebit = 66, kLabelCredit = 67;
 }  // namespace
 
 LineFormBase::LineFormBase(gui::MDIClient* client, const std::string& title, int gridColumns, int gridRows,
@@ -70,7 +71,7 @@ char LineFormBase::Sense() const {
 
 void LineFormBase::SetSense(char sense) {
   if (auto* s = dynamic_cast<MEStatic*>(ControlOf(senseId_))) {
-    s->SetText(LoadStr(sense == 'D' ? 66 : 67));
+    s->SetText(LoadStr(sense == 'D' ? kLabelDebit : kLabelCredit));
     s->DrawFrame();
   }
 }

@@ -39,7 +39,6 @@
 #include "shell/registry.h"
 
 using namespace entry;
-using namespace posting;
 
 namespace {
 
@@ -73,6 +72,27 @@ constexpr int kAmountWidth = 17;
 constexpr long kShadingSlice = 20000;
 constexpr int kWordPrompt = 796;
 
+// The texts of the window and of its messages; a "%s" of a text takes the value its comment names.
+constexpr int kTitleAttention = 52;
+constexpr int kTitleLines = 16010;          // the journal, the month
+constexpr int kTitlePreview = 23021;        // the printout's title
+constexpr int kColumnPiece = 23010, kColumnDay = 23011, kColumnDistribution = 23012, kColumnAccount = 22516;
+constexpr int kColumnLabel = 23014, kColumnDueDate = 23018, kColumnLabel2 = 23019, kColumnEntry = 23020;
+constexpr int kColumnDebit = 23015, kColumnCredit = 23016, kColumnLetter = 23017;  // the currency's letter
+constexpr int kStatusBalance = 32412;  // the account's code and name, its balance, the currency
+constexpr int kLabelEuros = 2277, kLabelFrancs = 2278;
+constexpr int kMsgHeaderMissing = 16007;    // the journal's code, the month
+constexpr int kMsgUnbalancedFrancs = 178, kMsgUnbalancedEuros = 32400;  // the journal, the month, the balance
+constexpr int kTitleJournalSearch = 16017;
+constexpr int kTitleWordSearch = 16016;     // the journal, the month, the year
+constexpr int kMsgSearchInterrupted = 16018;
+constexpr int kMsgWordsNotFound = 32401;    // the words sought
+constexpr int kMsgRoundingLineFixed = 16012;
+constexpr int kMsgGroupTooLarge = 16013, kMsgNumberTooLarge = 16014, kMsgDraftFullNoLine = 16217;
+constexpr int kMsgPieceCounterFull = 16015;
+// The accented capitals and the letters they fold to, as the list's word search compares them.
+constexpr int kFoldAccented = 2869, kFoldPlain = 2870;
+
 // The key just after every key that begins with the prefix: its last character one higher.
 std::string AfterPrefix(std::string prefix) {
   if (!prefix.empty()) prefix.back() = static_cast<char>(static_cast<unsigned char>(prefix.back()) + 1);
@@ -85,7 +105,7 @@ std::string AfterPrefix(std::string prefix) {
 class LooseFold {
  public:
   LooseFold() {
-    const std::string from = LoadStr(2869), to = LoadStr(2870);
+    const std::string from = LoadStr(kFoldAccented), to = LoadStr(kFoldPlain);
     for (int c = 0; c < 256; ++c) {
       const char ch[2] = {static_cast<char>(c), 0};
       char u = c == 0 ? 0 : Upper(ch)[0];
@@ -114,14 +134,14 @@ TWSaiBroDetJournaux::TWSaiBroDetJournaux(gui::MDIClient* parent, const std::stri
     : LineRangeBrowse(parent, title, columns, ownSlot, kSlotLength, partnerSlot) {
   rightsFunction = kRightsFunction;
   keyWidth = kKeyWidth;
-  key_ = RegistryText(kPendingKeyPosition, kJournalMonthKeyLength);
-  SetRegistryText(ownSlot + kSlotKeyOffset, kJournalMonthKeyLength, key_);
-  prefix_ = LinePrefix(key_);
-  slot_ = SlotIndexOf(ownSlot);
+  key_ = RegistryText(posting::kPendingKeyPosition, posting::kJournalMonthKeyLength);
+  SetRegistryText(ownSlot + posting::kSlotKeyOffset, posting::kJournalMonthKeyLength, key_);
+  prefix_ = posting::LinePrefix(key_);
+  slot_ = posting::SlotIndexOf(ownSlot);
   if (slot_ >= 0) SlotModelText[static_cast<std::size_t>(slot_)].clear();
   mainEuro_ = TheDossierRecord.At(DossierRecord::kEuroMainPos) != 'N';
   euroOnly_ = DossierIsEuroOnly();
-  if (EnsureGeneralFile()) journal_ = ReadJournal(*TableC10, JournalOf(key_));
+  if (posting::EnsureGeneralFile()) journal_ = posting::ReadJournal(*TableC10, posting::JournalOf(key_));
   EntryCurrencyFlag = mainEuro_;
   RoundingLineFlag = 0;
   toolbarCommands = {12,          cmd::Quitter, cmd::Modifier,    cmd::Chercher, cmd::ChercherEncore,
@@ -130,29 +150,29 @@ TWSaiBroDetJournaux::TWSaiBroDetJournaux(gui::MDIClient* parent, const std::stri
   listName = euroOnly_ ? "TWSaiBroDetJournauxEuros" : "TWSaiBroDetJournaux";
   reportPrefix = "SS-";
   printTitle = FileTitleForType("5");
-  previewTitle = std::string(LoadStr(23021)) + printTitle;
+  previewTitle = FillPlaceholder(LoadStr(kTitlePreview), printTitle);
   SetAccelerators(kAccelerators);
 
   // Its own cursors on the draft and the sort file, and one for the walk of the pieces.
   shadingCursor_ = std::make_unique<::Table>();
   walkCursor_ = std::make_unique<::Table>();
-  opened_ = EnsureGeneralFile() && Lines()->OpenShared(PathC50(), L::kCodeTag) && Sorts()->OpenShared(PathC60(), LigneTri::kRecordTag) &&
+  opened_ = posting::EnsureGeneralFile() && Lines()->OpenShared(PathC50(), L::kCodeTag) && Sorts()->OpenShared(PathC60(), LigneTri::kRecordTag) &&
             shadingCursor_->OpenShared(PathC50(), L::kCodeTag) && walkCursor_->OpenShared(PathC50(), L::kCodeTag);
   // The totals of cancelled and reactivated lines go to the chart and the sections.
   if (opened_ && TableC20 != nullptr && !TableC20->isOpen) opened_ = TableC20->UseShared(PathC20(), "C20CODE");
   if (opened_ && TableC30 != nullptr && !TableC30->isOpen) TableC30->UseShared(PathC30(), "C30CODE");
   if (opened_) {
-    Store().totalRows = CountJournalLines(*Lines(), prefix_);
+    Store().totalRows = posting::CountJournalLines(*Lines(), prefix_);
     shading_.Restart(shadingCursor_.get(), prefix_);
   }
 }
 
 TWSaiBroDetJournaux::~TWSaiBroDetJournaux() {
   ReleaseHeader();
-  if (ActiveLinesWindowPosition() == ownSlot) SetActiveLinesWindowPosition(0);
+  if (posting::ActiveLinesWindowPosition() == ownSlot) posting::SetActiveLinesWindowPosition(0);
   // The headers list shows the totals this entry changed.
-  if (RegistryChar(kHeadersListFlag) == '1') {
-    const gui::Handle list = SlotHandle(kHeadersListFlag);
+  if (RegistryChar(posting::kHeadersListFlag) == '1') {
+    const gui::Handle list = SlotHandle(posting::kHeadersListFlag);
     if (list != 0 && gui::Window::FromHandle(list) != nullptr) gui::SendCommand(list, cmd::RafraichirTotal);
   }
 }
@@ -160,17 +180,22 @@ TWSaiBroDetJournaux::~TWSaiBroDetJournaux() {
 void TWSaiBroDetJournaux::ReleaseHeader() {
   if (!headerHeld_ || TableC10 == nullptr || !TableC10->isOpen) return;
   headerHeld_ = false;
-  if (SeekHeader(*TableC10, key_, kDraftSource)) UnlockRecord(*TableC10);
+  if (posting::SeekHeader(*TableC10, key_, posting::kDraftSource)) UnlockRecord(*TableC10);
 }
 
 std::string TWSaiBroDetJournaux::TitleOf(const std::string& journalMonth) {
-  return std::string(LoadStr(16010)) + JournalOf(journalMonth) + " " + MonthDisplay(journalMonth);
+  return FillPlaceholders(LoadStr(kTitleLines),
+                          {posting::JournalOf(journalMonth), posting::MonthDisplay(journalMonth)});
 }
 
 BrowseColumnTable TWSaiBroDetJournaux::DeclaredColumns(bool mainEuro, bool euroOnly) {
   const char main = mainEuro ? 'E' : 'F', other = mainEuro ? 'F' : 'E';
   const int mainAmount = mainEuro ? L::BMONTANTE : L::BMONTANTF, otherAmount = mainEuro ? L::BMONTANTF : L::BMONTANTE;
   const int mainLetter = mainEuro ? L::BLETE : L::BLET, otherLetter = mainEuro ? L::BLET : L::BLETE;
+  // An amount's or a letter's caption with the letter of its currency.
+  const auto WithLetter = [](int caption, char letter) {
+    return FillPlaceholder(LoadStr(caption), std::string(1, letter));
+  };
   BrowseColumnTable t = MakeColumnTable(euroOnly ? kEuroOnlyLabel2 : kDueDate, kBnum);
   DefineColumn(t, kMarker, 2, "", 'C', 'C', 0, 0, 0);
   // The line's key, kept in the row (characters 8-31) and not shown.
@@ -180,25 +205,25 @@ BrowseColumnTable TWSaiBroDetJournaux::DeclaredColumns(bool mainEuro, bool euroO
   DefineColumn(t, kBpiece, 0, "BPIECE", 'C', 'G', L::BPIECE, 1, 6);
   DefineColumn(t, kBrec, 0, "BREC", 'C', 'G', L::BREC, 1, 6);
   DefineColumn(t, kBnum, 0, "BNUM", 'C', 'G', L::BNUM, 1, 4);
-  DefineColumn(t, kPiece, 8, LoadStr(23010), 'C', 'G', L::BPIECE, 1, 6);
-  DefineColumn(t, kDay, 5, LoadStr(23011), 'C', 'C', L::BJOUR, 1, 2);
-  DefineColumn(t, kDistribution, 5, LoadStr(23012), 'C', 'C', L::BVENT, 1, 2);
-  DefineColumn(t, kAccount, 10, LoadStr(23013), 'C', 'G', L::BCODE, 1, 8);
+  DefineColumn(t, kPiece, 8, LoadStr(kColumnPiece), 'C', 'G', L::BPIECE, 1, 6);
+  DefineColumn(t, kDay, 5, LoadStr(kColumnDay), 'C', 'C', L::BJOUR, 1, 2);
+  DefineColumn(t, kDistribution, 5, LoadStr(kColumnDistribution), 'C', 'C', L::BVENT, 1, 2);
+  DefineColumn(t, kAccount, 10, LoadStr(kColumnAccount), 'C', 'G', L::BCODE, 1, 8);
   DefineColumn(t, kLabelCode, 0, "BCLIB", 'C', 'G', L::BCLIB, 1, 1);
   DefineColumn(t, kLabelText, 8, "", 'C', 'G', L::BCLIB, 1, 7);
-  DefineColumn(t, kLabel, 26, LoadStr(23014), 'C', 'G', L::BLIB, 1, 25);
-  DefineColumn(t, kDebit, 15, std::string(LoadStr(23015)) + main, 'C', 'D', mainAmount, 1, kAmountWidth);
-  DefineColumn(t, kCredit, 15, std::string(LoadStr(23016)) + main, 'C', 'D', mainAmount, 1, kAmountWidth);
-  DefineColumn(t, kLetter, 5, std::string(LoadStr(23017)) + main, 'C', 'C', mainLetter, 1, 4);
+  DefineColumn(t, kLabel, 26, LoadStr(kColumnLabel), 'C', 'G', L::BLIB, 1, 25);
+  DefineColumn(t, kDebit, 15, WithLetter(kColumnDebit, main), 'C', 'D', mainAmount, 1, kAmountWidth);
+  DefineColumn(t, kCredit, 15, WithLetter(kColumnCredit, main), 'C', 'D', mainAmount, 1, kAmountWidth);
+  DefineColumn(t, kLetter, 5, WithLetter(kColumnLetter, main), 'C', 'C', mainLetter, 1, 4);
   if (euroOnly) {
-    DefineColumn(t, kEuroOnlyDueDate, 9, LoadStr(23018), 'C', 'C', L::BECHEANCE, 1, 8);
-    DefineColumn(t, kEuroOnlyLabel2, 26, LoadStr(23019), 'C', 'G', L::BLIB2, 1, 25);
+    DefineColumn(t, kEuroOnlyDueDate, 9, LoadStr(kColumnDueDate), 'C', 'C', L::BECHEANCE, 1, 8);
+    DefineColumn(t, kEuroOnlyLabel2, 26, LoadStr(kColumnLabel2), 'C', 'G', L::BLIB2, 1, 25);
   } else {
-    DefineColumn(t, kOtherDebit, 15, std::string(LoadStr(23015)) + other, 'C', 'D', otherAmount, 1, kAmountWidth);
-    DefineColumn(t, kOtherCredit, 15, std::string(LoadStr(23016)) + other, 'C', 'D', otherAmount, 1, kAmountWidth);
-    DefineColumn(t, kOtherLetter, 5, std::string(LoadStr(23017)) + other, 'C', 'C', otherLetter, 1, 4);
-    DefineColumn(t, kEntryCurrency, 6, LoadStr(23020), 'C', 'C', L::BEURO, 1, 1);
-    DefineColumn(t, kDueDate, 9, LoadStr(23018), 'C', 'C', L::BECHEANCE, 1, 8);
+    DefineColumn(t, kOtherDebit, 15, WithLetter(kColumnDebit, other), 'C', 'D', otherAmount, 1, kAmountWidth);
+    DefineColumn(t, kOtherCredit, 15, WithLetter(kColumnCredit, other), 'C', 'D', otherAmount, 1, kAmountWidth);
+    DefineColumn(t, kOtherLetter, 5, WithLetter(kColumnLetter, other), 'C', 'C', otherLetter, 1, 4);
+    DefineColumn(t, kEntryCurrency, 6, LoadStr(kColumnEntry), 'C', 'C', L::BEURO, 1, 1);
+    DefineColumn(t, kDueDate, 9, LoadStr(kColumnDueDate), 'C', 'C', L::BECHEANCE, 1, 8);
   }
   return t;
 }
@@ -213,14 +238,11 @@ void TWSaiBroDetJournaux::SetupWindow() {
   // so it is granted again, and kept until the window goes. Sought with its source letter: a
   // missing draft header is never mistaken for the closed one.
   ::Table& c10 = *TableC10;
-  if (!SeekHeader(c10, key_, kDraftSource) || c10.IsDeleted()) {
+  if (!posting::SeekHeader(c10, key_, posting::kDraftSource) || c10.IsDeleted()) {
     gui::MessageBeep(0);
-    std::string text = LoadStr(16007);
-    for (const std::string& part : {JournalOf(key_), MonthDisplay(key_)}) {
-      const std::size_t at = text.find("%s");
-      if (at != std::string::npos) text.replace(at, 2, part);
-    }
-    gui::MessageBox(this, text, LoadStr(52), gui::MB_OK | gui::MB_ICONSTOP);
+    const std::string text = FillPlaceholder(FillPlaceholder(LoadStr(kMsgHeaderMissing), posting::JournalOf(key_)),
+                                             posting::MonthDisplay(key_));
+    gui::MessageBox(this, text, LoadStr(kTitleAttention), gui::MB_OK | gui::MB_ICONSTOP);
     gui::PostCommand(GetHandle(), cmd::Quitter);
     return;
   }
@@ -237,7 +259,7 @@ void TWSaiBroDetJournaux::SetupWindow() {
 
 // ---- rows ---------------------------------------------------------------------------------------
 
-bool TWSaiBroDetJournaux::InRange(::Table& t) const { return InJournal(t, prefix_); }
+bool TWSaiBroDetJournaux::InRange(::Table& t) const { return posting::InJournal(t, prefix_); }
 
 bool TWSaiBroDetJournaux::SeekFirstOfRange(::Table& t) { return t.Seek(L::kCodeTag, prefix_.c_str()); }
 
@@ -253,7 +275,8 @@ std::string TWSaiBroDetJournaux::LabelText(char code) {
   if (code == labelCode_ && !labelText_.empty()) return labelText_;
   labelCode_ = code;
   labelText_ = "    ???";
-  if (code != ' ' && TableC10 != nullptr && SeekC10(*TableC10, 'L', std::string(1, code)) && !TableC10->IsDeleted())
+  if (code != ' ' && TableC10 != nullptr && posting::SeekC10(*TableC10, 'L', std::string(1, code)) &&
+      !TableC10->IsDeleted())
     labelText_ = PadRight(std::string(TableC10->GetField(4)).substr(0, 7), 7);
   return labelText_;
 }
@@ -334,7 +357,7 @@ void TWSaiBroDetJournaux::FinishShading() {
 void TWSaiBroDetJournaux::EvSetFocus(gui::Handle lost) {
   CMDIBrowse::EvSetFocus(lost);
   if (PrintRunFlag) return;
-  SetActiveLinesWindowPosition(ownSlot);
+  posting::SetActiveLinesWindowPosition(ownSlot);
   OrderLines();
   if (SearchTargetKey.compare(0, prefix_.size(), prefix_) == 0) gui::PostCommand(GetHandle(), cmd::ReCaler);
 }
@@ -352,8 +375,9 @@ void TWSaiBroDetJournaux::EvLButtonDown(unsigned modKeys, gui::Point p) {
   if (!c20->Seek("C20CODE", account.c_str()) || c20->MatchKey(account.c_str(), 8, 1) != 'O') return;
   const double debit = FromCents(StoredAmountOf(*c20, mainEuro_ ? 18 : 17));
   const double credit = FromCents(StoredAmountOf(*c20, mainEuro_ ? 20 : 19));
-  balanceText_ = std::string(c20->GetField(1)) + " " + c20->GetField(2) + LoadStr(16011) + " " +
-                 LTrim(FormatAmount(debit - credit)) + " " + LoadStr(mainEuro_ ? 2277 : 2278);
+  balanceText_ = FillPlaceholders(LoadStr(kStatusBalance), {c20->GetField(1), c20->GetField(2),
+                                                            LTrim(FormatAmount(debit - credit)),
+                                                            LoadStr(mainEuro_ ? kLabelEuros : kLabelFrancs)});
   if (MessageBar != nullptr) MessageBar->SetText(balanceText_);
 }
 
@@ -361,7 +385,7 @@ bool TWSaiBroDetJournaux::CanClose() {
   if (PrintRunFlag || IsIconic()) return false;
   if (opened_ && headerHeld_) {
     Progress progress(Store().totalRows, this);
-    const JournalBalance b = SumJournal(*walkCursor_, prefix_, [&progress](long n) { progress.ProgressStep(n, false); });
+    const posting::JournalBalance b = posting::SumJournal(*walkCursor_, prefix_, [&progress](long n) { progress.ProgressStep(n, false); });
     gui::SetArrowCursor();
     // Lines counted as zero for an amount that does not read make the balance below wrong: named first.
     if (!b.unreadable.empty()) {
@@ -369,17 +393,18 @@ bool TWSaiBroDetJournaux::CanClose() {
       gui::MessageBox(this, UnreadableAmountsMessage(b.unreadable), UnreadableAmountsCaption(),
                       gui::MB_OK | gui::MB_ICONEXCLAMATION);
     }
-    const std::string journal = JournalOf(key_);
-    const std::string month = MonthDisplay(key_);
-    auto ask = [&](long long balance, int words) {
+    const std::string journal = posting::JournalOf(key_);
+    const std::string month = posting::MonthDisplay(key_);
+    auto ask = [&](long long balance, int question) {
       BringToTop();
       gui::MessageBeep(0);
-      const std::string text = std::string(LoadStr(178)) + journal + LoadStr(835) + month + LoadStr(words) +
-                               LTrim(FormatAmount(FromCents(balance))) + LoadStr(180);
-      return gui::MessageBox(this, text, LoadStr(52), gui::MB_YESNO | gui::MB_ICONSTOP | gui::MB_DEFBUTTON2) == gui::IDYES;
+      const std::string text =
+          FillPlaceholders(LoadStr(question), {journal, month, LTrim(FormatAmount(FromCents(balance)))});
+      return gui::MessageBox(this, text, LoadStr(kTitleAttention),
+                             gui::MB_YESNO | gui::MB_ICONSTOP | gui::MB_DEFBUTTON2) == gui::IDYES;
     };
-    if (!euroOnly_ && b.BalanceF() != 0 && !ask(b.BalanceF(), 179)) return false;
-    if (b.BalanceE() != 0 && !ask(b.BalanceE(), 2296)) return false;
+    if (!euroOnly_ && b.BalanceF() != 0 && !ask(b.BalanceF(), kMsgUnbalancedFrancs)) return false;
+    if (b.BalanceE() != 0 && !ask(b.BalanceE(), kMsgUnbalancedEuros)) return false;
   }
   return CMDIBrowse::CanClose();
 }
@@ -471,7 +496,7 @@ void TWSaiBroDetJournaux::CeChercherEncore(gui::CommandEnabler& ce) {
 }
 
 void TWSaiBroDetJournaux::CmRafraichirLigne() {
-  const std::string key = RegistryText(ownSlot + kSlotRestoreOffset, kRestoreKeyLength);
+  const std::string key = RegistryText(ownSlot + posting::kSlotRestoreOffset, posting::kRestoreKeyLength);
   for (int i = 0; i < Store().rowsPerPage; ++i) {
     const long recno = Store().RecordNumberOf(i);
     if (recno == 0) break;
@@ -527,7 +552,8 @@ void TWSaiBroDetJournaux::CopySelectedCode() {
 // ---- line navigation ------------------------------------------------------------------------------------
 
 void TWSaiBroDetJournaux::CmLigneRestore() {
-  const std::string key = RTrim(RegistryText(ownSlot + kSlotRestoreOffset, kRestoreKeyLength).c_str());
+  const std::string key =
+      RTrim(RegistryText(ownSlot + posting::kSlotRestoreOffset, posting::kRestoreKeyLength).c_str());
   if (key.empty()) return;
   LocateRowByKey(Lines(), key, 1, 1, 1);
 }
@@ -558,8 +584,9 @@ void TWSaiBroDetJournaux::SearchWordInJournal(bool next) {
   }
   const std::string month = PadRight(key_, 4);
   if (!next) {
-    const std::string caption = std::string(LoadStr(16016)) + JournalOf(key_) + LoadStr(835) + month.substr(2, 2) +
-                                "/" + DecodeYear(month.substr(0, 2).c_str());
+    const std::string caption =
+        FillPlaceholders(LoadStr(kTitleWordSearch),
+                         {posting::JournalOf(key_), month.substr(2, 2), DecodeYear(month.substr(0, 2).c_str())});
     std::string typed = BrowseSearchText;
     TDFmtSaisie dialog(this, TDFmtSaisie::kOkCancel, kWordPrompt, &typed, true);
     dialog.SetCaption(caption);
@@ -590,10 +617,10 @@ void TWSaiBroDetJournaux::SearchWordInJournal(bool next) {
   if (t.tag != L::kCodeTag) t.SetOrder(L::kCodeTag);
   t.GoTo(static_cast<long>(selected));
   if (next) {
-    if (!(t.Skip(1) && InJournal(t, prefix_))) t.GoTo(static_cast<long>(selected));
+    if (!(t.Skip(1) && posting::InJournal(t, prefix_))) t.GoTo(static_cast<long>(selected));
     else ++count;
   }
-  const ScanResult found = ScanJournal(
+  const posting::ScanResult found = posting::ScanJournal(
       t, prefix_, fields, [&words](const std::string& text) { return FindFolded(words, text); },
       [&](const std::string& joined) {
         const std::string folded = loose(joined);
@@ -608,14 +635,14 @@ void TWSaiBroDetJournaux::SearchWordInJournal(bool next) {
       });
   AppendInProgress = false;
   gui::SetArrowCursor();
-  if (found == ScanResult::Found) {
+  if (found == posting::ScanResult::Found) {
     LocateRowByKey(Lines(), L::Key(t), 1, 1, 1);
     return;
   }
-  const std::string text = found == ScanResult::Interrupted
-                               ? std::string(LoadStr(16018))
-                               : std::string(LoadStr(703)) + "'" + BrowseSearchText + "'" + LoadStr(704);
-  gui::MessageBox(this, text, LoadStr(16017), gui::MB_OK | gui::MB_ICONEXCLAMATION);
+  const std::string text = found == posting::ScanResult::Interrupted
+                               ? std::string(LoadStr(kMsgSearchInterrupted))
+                               : FillPlaceholder(LoadStr(kMsgWordsNotFound), BrowseSearchText);
+  gui::MessageBox(this, text, LoadStr(kTitleJournalSearch), gui::MB_OK | gui::MB_ICONEXCLAMATION);
 }
 
 // ---- amount search --------------------------------------------------------------------------------------
@@ -629,7 +656,7 @@ void TWSaiBroDetJournaux::CmChercherMontant() {
   const std::string current = L::Key(*c50);
   // Shift held: the next line of that amount, without the dialog.
   if (gui::GetKeyState(gui::VK_SHIFT) < 0) {
-    const std::vector<FoundLine> found = TDRechercheEcriture::Search(amount, key_);
+    const std::vector<posting::FoundLine> found = TDRechercheEcriture::Search(amount, key_);
     std::size_t at = 0;
     for (std::size_t i = 0; i < found.size(); ++i)
       if (found[i].key == current) at = i + 1;
@@ -655,8 +682,8 @@ void TWSaiBroDetJournaux::CmAnnuler() {
     gui::MessageBeep(0);
     return;
   }
-  const LineChange done = CancelLine(*Lines(), *Sorts(), recno, AllTrim(row.substr(7).c_str()));
-  if (done == LineChange::Lettered) gui::MessageBeep(0);
+  const posting::LineChange done = posting::CancelLine(*Lines(), *Sorts(), recno, AllTrim(row.substr(7).c_str()));
+  if (done == posting::LineChange::Lettered) gui::MessageBeep(0);
   ShowRecordAgain(recno);
 }
 
@@ -664,7 +691,7 @@ void TWSaiBroDetJournaux::CmReactiver() {
   std::string row;
   const std::uint32_t recno = LineToChange(4, row);
   if (recno == 0) return;
-  ReactivateLine(*Lines(), *Sorts(), recno, AllTrim(row.substr(7).c_str()));
+  posting::ReactivateLine(*Lines(), *Sorts(), recno, AllTrim(row.substr(7).c_str()));
   ShowRecordAgain(recno);
 }
 
@@ -681,7 +708,7 @@ void TWSaiBroDetJournaux::CmModifier() {
   if (entry >= 'a' && entry <= 'z' &&
       (StoredAmountOf(*c50, L::BMONTANTF) != 0 || StoredAmountOf(*c50, L::BMONTANTE) != 0)) {
     gui::MessageBeep(0);
-    gui::MessageBox(this, LoadStr(16012), LoadStr(52), gui::MB_OK | gui::MB_ICONSTOP);
+    gui::MessageBox(this, LoadStr(kMsgRoundingLineFixed), LoadStr(kTitleAttention), gui::MB_OK | gui::MB_ICONSTOP);
     return;
   }
   if (!LockRecord(*c50, AllTrim(row.substr(7).c_str()), 0)) return;
@@ -724,7 +751,7 @@ void TWSaiBroDetJournaux::CmCreerLigne() {
     gui::MessageBeep(0);
     return;
   }
-  LineAfter after;
+  posting::LineAfter after;
   after.prefix = prefix_;
   after.piece = t.GetField(L::BPIECE);
   after.group = t.GetField(L::BREC);
@@ -736,26 +763,26 @@ void TWSaiBroDetJournaux::CmCreerLigne() {
   after.sense = t.GetField(L::BSENS)[0] == 'D' && main != 0 ? 'D' : 'C';
   after.entryCurrency = EntryCurrencyFlag ? 'O' : 'N';
   if (RoundingLineFlag != 0) after.entryCurrency = static_cast<char>(after.entryCurrency - 'A' + 'a');
-  const NewLineResult made = CreateLineAfter(t, *Sorts(), after);
+  const posting::NewLineResult made = posting::CreateLineAfter(t, *Sorts(), after);
   // The renumbering's notice after every 1,000 analytic lines.
-  for (long n = made.analyticRenumbered / kAnalyticLinesPerNotice; n > 0; --n) {
+  for (long n = made.analyticRenumbered / posting::kAnalyticLinesPerNotice; n > 0; --n) {
     gui::MessageBeep(0);
-    gui::MessageBox(this, StrInt(9999, 5), LoadStr(52), gui::MB_OK | gui::MB_ICONINFORMATION);
+    gui::MessageBox(this, StrInt(9999, 5), LoadStr(kTitleAttention), gui::MB_OK | gui::MB_ICONINFORMATION);
   }
   switch (made.outcome) {
-    case NewLineOutcome::Created:
+    case posting::NewLineOutcome::Created:
       ++Store().totalRows;
       ShowNewLine(made.key);
       return;
-    case NewLineOutcome::GroupTooLarge:
-    case NewLineOutcome::NumberTooLarge:
-    case NewLineOutcome::DraftFull:
+    case posting::NewLineOutcome::GroupTooLarge:
+    case posting::NewLineOutcome::NumberTooLarge:
+    case posting::NewLineOutcome::DraftFull:
       gui::MessageBeep(0);
       gui::MessageBox(this,
-                      LoadStr(made.outcome == NewLineOutcome::GroupTooLarge    ? 16013
-                              : made.outcome == NewLineOutcome::NumberTooLarge ? 16014
-                                                                               : 16217),
-                      LoadStr(52), gui::MB_OK | gui::MB_ICONSTOP);
+                      LoadStr(made.outcome == posting::NewLineOutcome::GroupTooLarge    ? kMsgGroupTooLarge
+                              : made.outcome == posting::NewLineOutcome::NumberTooLarge ? kMsgNumberTooLarge
+                                                                                        : kMsgDraftFullNoLine),
+                      LoadStr(kTitleAttention), gui::MB_OK | gui::MB_ICONSTOP);
       return;
     default: gui::MessageBeep(0); return;
   }
@@ -769,23 +796,23 @@ void TWSaiBroDetJournaux::CmCreerPiece() {
     return;
   }
   // A full draft refuses the piece before its number is taken from the counter.
-  if (!DraftHasRoomFor(*Lines(), 1)) {
+  if (!posting::DraftHasRoomFor(*Lines(), 1)) {
     gui::MessageBeep(0);
-    gui::MessageBox(this, LoadStr(16217), LoadStr(52), gui::MB_OK | gui::MB_ICONSTOP);
+    gui::MessageBox(this, LoadStr(kMsgDraftFullNoLine), LoadStr(kTitleAttention), gui::MB_OK | gui::MB_ICONSTOP);
     return;
   }
   if (slot_ >= 0) SlotModelText[static_cast<std::size_t>(slot_)] = journal_.modelText;
-  journal_ = ReadJournal(*TableC10, JournalOf(key_));
-  const PieceNumber number = TakePieceNumber(*TableC10, JournalOf(key_));
-  if (number.outcome != NewLineOutcome::Created) {
+  journal_ = posting::ReadJournal(*TableC10, posting::JournalOf(key_));
+  const posting::PieceNumber number = posting::TakePieceNumber(*TableC10, posting::JournalOf(key_));
+  if (number.outcome != posting::NewLineOutcome::Created) {
     gui::MessageBeep(0);
-    if (number.outcome == NewLineOutcome::CounterFull)
-      gui::MessageBox(this, LoadStr(16015), LoadStr(52), gui::MB_OK | gui::MB_ICONSTOP);
+    if (number.outcome == posting::NewLineOutcome::CounterFull)
+      gui::MessageBox(this, LoadStr(kMsgPieceCounterFull), LoadStr(kTitleAttention), gui::MB_OK | gui::MB_ICONSTOP);
     return;
   }
-  const NewLineResult made = CreatePieceLine(*Lines(), *Sorts(), prefix_, StrZero(number.number, 0),
-                                             journal_.defaultLabel(), EntryCurrencyFlag ? 'O' : 'N');
-  if (made.outcome != NewLineOutcome::Created) {
+  const posting::NewLineResult made = posting::CreatePieceLine(*Lines(), *Sorts(), prefix_, StrZero(number.number, 0),
+                                                               journal_.defaultLabel(), EntryCurrencyFlag ? 'O' : 'N');
+  if (made.outcome != posting::NewLineOutcome::Created) {
     gui::MessageBeep(0);
     return;
   }

@@ -18,22 +18,30 @@
 #include "runtime/access_rights.h"
 #include "runtime/code_helpers.h"
 #include "runtime/session_registry.h"
+#include "runtime/text.h"
 #include "runtime/xbase.h"
 #include "shell/cursors.h"
 #include "shell/registry.h"
 
 using namespace entry;
-using namespace posting;
 
 namespace {
 
+constexpr int kTitleAttention = 52;
+constexpr int kTitleMovePiece = 16213;  // "Déplacer pièce '%s' sur Journal", the piece in it
+constexpr int kTitleCopyPiece = 16214;  // "Copier pièce '%s' sur Journal"
+constexpr int kMsgHeaderHeld = 16003;
+constexpr int kMsgLineHeld = 16210;     // the line held, by its key
+constexpr int kMsgPieceCounterFull = 16015;
+constexpr int kMsgPieceCounterHeld = 16212;
+constexpr int kMsgDraftFullNothingCopied = 16216;
 
 // Dossier constant 009: the entry stays on the working month.
 bool MonthFixed() { return ConstantIs(9, 'O'); }
 
 void Say(gui::Window* owner, const std::string& text) {
   gui::MessageBeep(0);
-  gui::MessageBox(owner, text, LoadStr(52), gui::MB_OK | gui::MB_ICONSTOP);
+  gui::MessageBox(owner, text, LoadStr(kTitleAttention), gui::MB_OK | gui::MB_ICONSTOP);
 }
 
 // The whole refresh of a window of the program, with the rows another window added to it.
@@ -70,10 +78,10 @@ void TWSaiBroDetJournaux::MoveOrCopyPiece(bool copy) {
     gui::MessageBeep(0);
     TDNouveauJournal dialog(this, &ciblePiece_, MonthFixed(),
                             copy ? TDNouveauJournal::kCopyJournal : TDNouveauJournal::kNewJournal, false, copy);
-    dialog.SetCaption(std::string(LoadStr(copy ? 16214 : 16213)) + RTrim(piece.c_str()) + LoadStr(16215));
+    dialog.SetCaption(FillPlaceholder(LoadStr(copy ? kTitleCopyPiece : kTitleMovePiece), RTrim(piece.c_str())));
     if (dialog.Execute(kTaskModal) != gui::IDOK) return;
     ciblePiece_.resize(kCiblePieceLength, ' ');
-    if (ciblePiece_.compare(0, kJournalMonthKeyLength, key_) != 0) break;
+    if (ciblePiece_.compare(0, posting::kJournalMonthKeyLength, key_) != 0) break;
   }
 
   // The wait cursor goes round once per line.
@@ -88,19 +96,21 @@ void TWSaiBroDetJournaux::MoveOrCopyPiece(bool copy) {
 
   switch (done.outcome) {
     case PieceOutcome::Done: break;
-    case PieceOutcome::TargetHeld: Say(this, LoadStr(16003)); return;
-    case PieceOutcome::LineHeld: Say(this, LoadStr(16210) + done.heldLine + LoadStr(16211)); return;
-    case PieceOutcome::CounterFull: Say(this, LoadStr(16015)); return;
-    case PieceOutcome::NoPieceNumber: Say(this, LoadStr(16212)); return;
-    case PieceOutcome::TooManyLines: Say(this, LoadStr(16216)); return;
+    case PieceOutcome::TargetHeld: Say(this, LoadStr(kMsgHeaderHeld)); return;
+    case PieceOutcome::LineHeld: Say(this, FillPlaceholder(LoadStr(kMsgLineHeld), done.heldLine)); return;
+    case PieceOutcome::CounterFull: Say(this, LoadStr(kMsgPieceCounterFull)); return;
+    case PieceOutcome::NoPieceNumber: Say(this, LoadStr(kMsgPieceCounterHeld)); return;
+    case PieceOutcome::TooManyLines: Say(this, LoadStr(kMsgDraftFullNothingCopied)); return;
     default: gui::MessageBeep(0); return;
   }
 
   // The headers list counts the headers made; a window of the target shows its new lines.
-  if (RegistryChar(kHeadersListFlag) == '1') RefreshWith(SlotHandle(kHeadersListFlag), done.headersCreated);
+  if (RegistryChar(posting::kHeadersListFlag) == '1')
+    RefreshWith(SlotHandle(posting::kHeadersListFlag), done.headersCreated);
   const std::string targetKey = target.journalMonth;
-  for (int k = 0; k < kSlotCount; ++k)
-    if (SlotInUse(k) && SlotKey(k) == targetKey) RefreshWith(SlotHandle(SlotPosition(k)), done.generalLines);
+  for (int k = 0; k < posting::kSlotCount; ++k)
+    if (posting::SlotInUse(k) && posting::SlotKey(k) == targetKey)
+      RefreshWith(SlotHandle(posting::SlotPosition(k)), done.generalLines);
   if (!copy) {
     Store().totalRows -= done.generalLines;
     if (Store().totalRows <= 0) {

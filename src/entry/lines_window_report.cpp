@@ -6,13 +6,12 @@
 #include "entry/lines_window.h"
 
 using namespace entry;
-using namespace posting;
 
 bool TWSaiBroDetJournaux::PrepareReport() {
   if (!opened_) return false;
   if (!printout_) printout_ = std::make_unique<JournalPrintout>(ReportFields());
   printRun_.journalMonth = key_;
-  if (EnsureGeneralFile()) journal_ = ReadJournal(*TableC10, JournalOf(key_));
+  if (posting::EnsureGeneralFile()) journal_ = posting::ReadJournal(*TableC10, posting::JournalOf(key_));
   printRun_.journalType = journal_.type();
   printRun_.euros = mainEuro_;
   printRun_.typeListe = ChosenLayoutText;

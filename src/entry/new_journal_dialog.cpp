@@ -14,9 +14,12 @@
 #include "runtime/xbase.h"
 #include "shell/graphics.h"
 
-using namespace posting;
-
 namespace {
+
+// The texts shown here, by their ids in the string table.
+constexpr int kMsgChooseJournalAndMonth = 16040;
+constexpr int kTitleAttention = 52;
+constexpr int kMsgJournalMissing = 16041;
 
 constexpr int kDayAt = 7, kLabelAt = 9, kClearAt = 34;  // 0-based places in CiblePiece
 constexpr int kLabelWidth = 25;
@@ -25,7 +28,7 @@ constexpr int kLabelWidth = 25;
 std::vector<std::pair<std::string, std::string>> JournalsOf(Table& c10) {
   std::vector<std::pair<std::string, std::string>> journals;
   for (bool more = c10.Seek("C10CODE", "J"); more && c10.GetField(1)[0] == 'J'; more = c10.Skip(1))
-    journals.emplace_back(std::string(c10.GetField(2)).substr(0, kJournalCodeWidth), RTrim(c10.GetField(3)));
+    journals.emplace_back(std::string(c10.GetField(2)).substr(0, posting::kJournalCodeWidth), RTrim(c10.GetField(3)));
   return journals;
 }
 
@@ -86,17 +89,17 @@ void TDNouveauJournal::SetupWindow() {
   std::string text = target_ != nullptr ? *target_ : std::string();
   text.resize(kCiblePieceLength, ' ');
   codes_.clear();
-  if (EnsureGeneralFile()) {
+  if (posting::EnsureGeneralFile()) {
     for (const auto& [code, name] : JournalsOf(*TableC10)) {
       journals_->AddString(code + "\t" + name);
       codes_.push_back(code);
     }
   }
   journals_->SetTabStop(5 * EntryCharWidth);
-  monthList_ = FinancialYearMonths();
-  for (const YearMonth& m : monthList_) months_->AddString(m.shown);
+  monthList_ = posting::FinancialYearMonths();
+  for (const posting::YearMonth& m : monthList_) months_->AddString(m.shown);
   SelectMonth(text.substr(0, 4));
-  SelectJournal(text.substr(4, kJournalCodeWidth));
+  SelectJournal(text.substr(4, posting::kJournalCodeWidth));
   months_->EnableWindow(!monthFixed_);
   if (date_ != nullptr) date_->SetValue("", true);
   if (label_ != nullptr) label_->SetValue("", true);
@@ -106,7 +109,7 @@ void TDNouveauJournal::SetupWindow() {
 
 bool TDNouveauJournal::SelectJournal(const std::string& code) {
   std::string wanted = code;
-  wanted.resize(kJournalCodeWidth, ' ');
+  wanted.resize(posting::kJournalCodeWidth, ' ');
   for (std::size_t i = 0; i < codes_.size(); ++i)
     if (codes_[i] == wanted) return journals_->SetSelIndex(static_cast<int>(i)) != gui::LB_ERR;
   return false;
@@ -122,15 +125,15 @@ bool TDNouveauJournal::CanClose() {
   const int j = journals_->GetSelIndex(), m = months_->GetSelIndex();
   if (j < 0 || m < 0 || j >= static_cast<int>(codes_.size()) || m >= static_cast<int>(monthList_.size())) {
     gui::MessageBeep(0);
-    gui::MessageBox(this, LoadStr(16040), LoadStr(52), gui::MB_OK | gui::MB_ICONSTOP);
+    gui::MessageBox(this, LoadStr(kMsgChooseJournalAndMonth), LoadStr(kTitleAttention), gui::MB_OK | gui::MB_ICONSTOP);
     return false;
   }
   const std::string code = codes_[static_cast<std::size_t>(j)];
   if (check_) {
-    const JournalRecord journal = ReadJournal(*TableC10, code);
+    const posting::JournalRecord journal = posting::ReadJournal(*TableC10, code);
     if (!journal.found || journal.cancelled) {
       gui::MessageBeep(0);
-      gui::MessageBox(this, LoadStr(16041), LoadStr(52), gui::MB_OK | gui::MB_ICONSTOP);
+      gui::MessageBox(this, LoadStr(kMsgJournalMissing), LoadStr(kTitleAttention), gui::MB_OK | gui::MB_ICONSTOP);
       return false;
     }
   }
@@ -139,7 +142,7 @@ bool TDNouveauJournal::CanClose() {
   text.resize(kCiblePieceLength, ' ');
   const std::string month = monthList_[static_cast<std::size_t>(m)].stored;
   text.replace(0, 4, month);
-  text.replace(4, kJournalCodeWidth, code);
+  text.replace(4, posting::kJournalCodeWidth, code);
   if (extended_) {
     text.replace(kDayAt, 2, DayOfMonth(date_->GetValue(), month));
     std::string label = label_->GetValue();

@@ -15,6 +15,7 @@
 #include "runtime/dossier_record.h"
 #include "runtime/numbers.h"
 #include "runtime/session_registry.h"
+#include "runtime/text.h"
 #include "runtime/xbase.h"
 #include "resources/command_ids.h"
 #include "resources/string_table.h"
@@ -24,12 +25,26 @@
 #include "shell/progress.h"
 
 using namespace entry;
-using namespace posting;
 
 namespace {
 
 constexpr const char* kResource = "SAISIE_VALIDATION";
 constexpr int kNameWidth = 24;
+
+// The texts of the form and of its messages; a "%s" of a text takes the value its comment names.
+constexpr int kTitleAttention = 52;
+constexpr int kTitleValidation = 16240;
+constexpr int kLabelBalanced = 16241, kLabelUnbalanced = 16242;
+constexpr int kLabelTicked = 16243;                // the journal-months ticked, their lines
+constexpr int kMsgValidationQuestion = 16245;      // the journal-months, the date
+constexpr int kMsgOthersCancelledDropped = 16248;  // the cancelled lines of the other journal-months
+constexpr int kMsgConfirmValidation = 16258;
+constexpr int kMsgValidationDone = 16260;  // the journal-months, lines, analytic lines, date, cancelled lines dropped
+constexpr int kMsgValidationFailed = 16266;        // the error's code, its text
+constexpr int kMsgPutBack = 16267;
+constexpr int kMsgNotPutBack = 16268;              // why not
+constexpr int kBlankLines = 55;                    // "\n\n" after the invariant check's report
+constexpr int kMsgFilesWontOpen = 16269;
 
 bool MainEuro() { return TheDossierRecord.At(DossierRecord::kEuroMainPos) != 'N'; }
 
@@ -73,9 +88,10 @@ std::string TDSaiValidation::Row(int row) const {
   const DraftMonth& m = months_[static_cast<std::size_t>(row)];
   const bool euros = MainEuro();
   const bool balanced = m.BalancedInEuros() && (DossierIsEuroOnly() || m.BalancedInFrancs());
-  return std::string(ticked_[static_cast<std::size_t>(row)] ? "[X] " : "[ ] ") + MonthDisplay(m.journalMonth) + "  " +
-         PadRight(JournalOf(m.journalMonth), 4) + PadRight(m.name, kNameWidth) + Amount(euros ? m.debitE : m.debitF) + " " +
-         Amount(euros ? m.creditE : m.creditF) + "  " + LoadStr(balanced ? 16241 : 16242);
+  return std::string(ticked_[static_cast<std::size_t>(row)] ? "[X] " : "[ ] ") +
+         posting::MonthDisplay(m.journalMonth) + "  " + PadRight(posting::JournalOf(m.journalMonth), 4) +
+         PadRight(m.name, kNameWidth) + Amount(euros ? m.debitE : m.debitF) + " " +
+         Amount(euros ? m.creditE : m.creditF) + "  " + LoadStr(balanced ? kLabelBalanced : kLabelUnbalanced);
 }
 
 void TDSaiValidation::SetupWindow() {
@@ -121,7 +137,7 @@ void TDSaiValidation::ShowSummary() {
     lines += months_[i].lines;
   }
   if (summary_ != nullptr && summary_->IsCreated())
-    summary_->SetText(std::to_string(months) + LoadStr(16243) + std::to_string(lines) + LoadStr(16244));
+    summary_->SetText(FillPlaceholders(LoadStr(kLabelTicked), {std::to_string(months), std::to_string(lines)}));
 }
 
 bool TDSaiValidation::CanClose() {
@@ -138,16 +154,16 @@ bool TDSaiValidation::CanClose() {
   const std::string refusal = ValidationRefusal(request, months_, latest_, closedRecords_, DossierIsEuroOnly());
   if (!refusal.empty()) {
     gui::MessageBeep(0);
-    gui::MessageBox(this, refusal, LoadStr(52), gui::MB_OK | gui::MB_ICONSTOP);
+    gui::MessageBox(this, refusal, LoadStr(kTitleAttention), gui::MB_OK | gui::MB_ICONSTOP);
     return false;
   }
-  std::string question = LoadStr(16245) + JournalMonthsText(request.journalMonths) + LoadStr(16246) + typed +
-                         LoadStr(16247);
-  if (other > 0) question += LoadStr(16248) + std::to_string(other) + LoadStr(16249);
-  question += LoadStr(16258);
+  std::string question =
+      FillPlaceholders(LoadStr(kMsgValidationQuestion), {JournalMonthsText(request.journalMonths), typed});
+  if (other > 0) question += FillPlaceholder(LoadStr(kMsgOthersCancelledDropped), std::to_string(other));
+  question += LoadStr(kMsgConfirmValidation);
   gui::MessageBeep(0);
-  if (gui::MessageBox(this, question, LoadStr(52), gui::MB_YESNO | gui::MB_ICONQUESTION | gui::MB_DEFBUTTON2) !=
-      gui::IDYES)
+  if (gui::MessageBox(this, question, LoadStr(kTitleAttention),
+                      gui::MB_YESNO | gui::MB_ICONQUESTION | gui::MB_DEFBUTTON2) != gui::IDYES)
     return false;
   request_ = request;
   return true;
@@ -170,12 +186,12 @@ class ExclusiveHold {
 
 std::string EndMessage(const ValidationResult& r, const std::vector<std::string>& months, const std::string& date) {
   if (r.code == 0)
-    return LoadStr(16260) + JournalMonthsText(months) + LoadStr(16261) + std::to_string(r.generalLines) +
-           LoadStr(16262) + std::to_string(r.analyticLines) + LoadStr(16263) + date + LoadStr(16264) +
-           std::to_string(r.cancelledDropped + r.otherCancelled) + LoadStr(16265);
-  std::string text = LoadStr(16266) + std::to_string(r.code) + " - " + r.error;
-  text += r.putBack ? LoadStr(16267) : LoadStr(16268) + r.putBackError + LoadStr(55);
-  if (!r.invariantReport.empty()) text += r.invariantReport + LoadStr(55);
+    return FillPlaceholders(LoadStr(kMsgValidationDone),
+                            {JournalMonthsText(months), std::to_string(r.generalLines), std::to_string(r.analyticLines),
+                             date, std::to_string(r.cancelledDropped + r.otherCancelled)});
+  std::string text = FillPlaceholders(LoadStr(kMsgValidationFailed), {std::to_string(r.code), r.error});
+  text += r.putBack ? std::string(LoadStr(kMsgPutBack)) : FillPlaceholder(LoadStr(kMsgNotPutBack), r.putBackError);
+  if (!r.invariantReport.empty()) text += r.invariantReport + LoadStr(kBlankLines);
   return text;
 }
 
@@ -199,7 +215,7 @@ void CmValidationJournaux() {
     ::Table c10, c40, c50;
     if (!c10.OpenShared(PathC10(), "C10CODE", true) || !c50.OpenShared(PathC50(), "", true)) {
       gui::MessageBeep(0);
-      gui::MessageBox(parent, LoadStr(16269), LoadStr(52), gui::MB_OK | gui::MB_ICONSTOP);
+      gui::MessageBox(parent, LoadStr(kMsgFilesWontOpen), LoadStr(kTitleAttention), gui::MB_OK | gui::MB_ICONSTOP);
       return;
     }
     months = ListDraftMonths(c50, c10);
@@ -222,7 +238,8 @@ void CmValidationJournaux() {
   gui::SetArrowCursor();
   gui::MessageBeep(0);
   gui::MessageBox(parent, EndMessage(result, request.journalMonths, ConvertDate(request.date.c_str())),
-                  LoadStr(16240), gui::MB_OK | (result.code == 0 ? gui::MB_ICONINFORMATION : gui::MB_ICONSTOP));
+                  LoadStr(kTitleValidation),
+                  gui::MB_OK | (result.code == 0 ? gui::MB_ICONINFORMATION : gui::MB_ICONSTOP));
 }
 
 void InstallValidationCommand() {

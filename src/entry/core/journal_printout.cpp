@@ -52,6 +52,21 @@ constexpr int kTitleAttention = 52;
 constexpr int kStrIncompleteBankDetails = 3053;
 constexpr int kStrUnreadableTransfers = 31051;
 constexpr int kStrTransferFileNotWritten = 16200;
+// The refusals of the preparation, the code at fault in each.
+constexpr int kRefusalNotCashJournal = 3036, kRefusalNoLines = 3037, kRefusalUnknownBank = 3038;
+constexpr int kRefusalBankRib = 3039, kRefusalUnknownLabel = 3040, kRefusalBankIbanBic = 32407;
+constexpr int kRefusalBankHolder = 32408;
+// The other texts of the run; a "%s" of a text takes the value its comment names.
+constexpr int kStrIncompleteRibs = 3041;        // the accounts
+constexpr int kMarkRemittance = 3042;           // "Ref/Vrt=", in an account's memo
+constexpr int kMacroBreak = 3111, kMacroColumn = 3112;  // the in-value macros of LIB23
+constexpr int kTitleSepaTransfers = 3215;
+constexpr int kMsgTemporaryFileFailed = 3216;   // the file's name, the error
+constexpr int kMsgTransferFileFailed = 32409;   // the file, the error
+constexpr int kLogTransferFailed = 23090;       // the file, the error
+constexpr int kLogTransferDone = 23091;         // the journal-month, the count, the total, the file, the message id
+constexpr int kLabelEuros = 2277, kLabelFrancs = 2278;
+constexpr int kUnknownJournalName = 38;         // "???"
 constexpr int kAmountRoom = 16;
 
 // An account added to a list of the end message, on a line of its own, once.
@@ -99,7 +114,7 @@ void JournalPrintout::DeclareOrClear() {
 }
 
 bool JournalPrintout::Refuse(int message, const std::string& detail) {
-  ShowEmptyReport((std::string(LoadStr(message)) + detail).c_str());
+  ShowEmptyReport(FillPlaceholder(LoadStr(message), detail).c_str());
   return false;
 }
 
@@ -216,7 +231,7 @@ std::string JournalPrintout::RemittanceText(const Account& a, const std::string&
                                             const std::string& label3) const {
   // R: the reference of the account's memo, then the third label when constant 072 asks for it.
   std::string reference;
-  const std::string mark = Upper(LoadStr(3042));
+  const std::string mark = Upper(LoadStr(kMarkRemittance));
   const std::size_t at = std::string(Upper(a.memo.c_str())).find(mark);
   if (at != std::string::npos) {
     std::string after = a.memo.substr(at + mark.size(), 30);
@@ -253,7 +268,9 @@ bool JournalPrintout::CheckCreditors() {
   c50_.GoTo(static_cast<long>(start));
   if (listed == 0) return true;
   RuntimeBeep();
-  RuntimeMessage(LoadStr(52), (std::string(LoadStr(3053)) + list + LoadStr(16200)).c_str(), kMbIconStop);
+  RuntimeMessage(LoadStr(kTitleAttention),
+                 (std::string(LoadStr(kStrIncompleteBankDetails)) + list + LoadStr(kStrTransferFileNotWritten)).c_str(),
+                 kMbIconStop);
   return false;
 }
 
@@ -287,34 +304,35 @@ bool JournalPrintout::Prepare(PrintoutRun& run) {
 
   DeclareOrClear();
   const std::string month = PadRight(run.journalMonth, 7);
-  fields_.SetFieldText(EURO, LoadStr(run.euros ? 2277 : 2278));
+  fields_.SetFieldText(EURO, LoadStr(run.euros ? kLabelEuros : kLabelFrancs));
   fields_.SetFieldText(MOIS, month.substr(2, 2).c_str());
   fields_.SetFieldText(ANNEE, DecodeYear(month.substr(0, 2).c_str()));
   fields_.SetFieldText(JOURNAL, month.substr(4, 3).c_str());
   const posting::JournalRecord journal = posting::ReadJournal(c10_, posting::JournalOf(month));
-  fields_.SetFieldText(NOMJOURNAL, journal.found && !journal.cancelled ? journal.name.c_str() : LoadStr(38));
+  fields_.SetFieldText(NOMJOURNAL,
+                       journal.found && !journal.cancelled ? journal.name.c_str() : LoadStr(kUnknownJournalName));
 
   if (kind_ == 'S' || kind_ == 'V') {
     const std::string code = posting::JournalOf(month);
-    if (run.journalType != 'T') return Refuse(3036, code);
+    if (run.journalType != 'T') return Refuse(kRefusalNotCashJournal, code);
     const std::string bankCode = typeListe_.substr(1, 4);
-    if (!CheckBank(bankCode)) return Refuse(3038, bankCode);
-    if (kind_ == 'V' && Contains(Part(bank_.zone4, 187, 23), ' ')) return Refuse(3039, bankCode);
+    if (!CheckBank(bankCode)) return Refuse(kRefusalUnknownBank, bankCode);
+    if (kind_ == 'V' && Contains(Part(bank_.zone4, 187, 23), ' ')) return Refuse(kRefusalBankRib, bankCode);
     if (kind_ == 'S') {
       // The debtor's account as the file carries it: a right IBAN, a BIC of the schema's form, a holder.
       if (!Pain001Writer::IbanFits(Part(bank_.zone5, 1, 34)) || !Pain001Writer::BicFits(Part(bank_.zone5, 35, 11)))
-        return Refuse(3214, bankCode);
-      if (IsBlank(Part(bank_.zone4, 157, 30))) return Refuse(16202, bankCode);
+        return Refuse(kRefusalBankIbanBic, bankCode);
+      if (IsBlank(Part(bank_.zone4, 157, 30))) return Refuse(kRefusalBankHolder, bankCode);
     }
     payLabel_ = typeListe_[5];
-    if (!LabelExists(payLabel_)) return Refuse(3040, std::string(1, payLabel_));
+    if (!LabelExists(payLabel_)) return Refuse(kRefusalUnknownLabel, std::string(1, payLabel_));
     SetBankVariables();
   }
 
   const std::string start = prefix_ + run_.pieceFrom;
   if (!c50_.Seek(L::kCodeTag, start.c_str())) return Empty();
   if (!SkipSelected(0)) {
-    if (kind_ == 'S' || kind_ == 'V') return Refuse(3037, posting::JournalOf(month));
+    if (kind_ == 'S' || kind_ == 'V') return Refuse(kRefusalNoLines, posting::JournalOf(month));
     return Empty();
   }
   if (kind_ == 'S') {
@@ -322,9 +340,9 @@ bool JournalPrintout::Prepare(PrintoutRun& run) {
     std::string error;
     if (!writer_.Begin(&error)) {
       RuntimeBeep();
-      RuntimeMessage(LoadStr(3215), (std::string("\n") + LoadStr(3216) + platform::TemporaryFolder() + "/" +
-                                     Pain001Writer::kTemporaryPrefix + "XXXXXX: " + error + LoadStr(55)).c_str(),
-                     kMbIconStop);
+      const std::string file = platform::TemporaryFolder() + "/" + Pain001Writer::kTemporaryPrefix + "XXXXXX";
+      RuntimeMessage(LoadStr(kTitleSepaTransfers),
+                     FillPlaceholders(LoadStr(kMsgTemporaryFileFailed), {file, error}).c_str(), kMbIconStop);
       return false;
     }
   }
@@ -367,7 +385,8 @@ void JournalPrintout::Compute() {
   if (ConstantIs(65, 'O')) {
     char column[8];
     std::snprintf(column, sizeof column, "%03d", run_.continuationColumn);
-    const std::string macros = std::string("\x18") + LoadStr(3111) + "\x19\x18" + LoadStr(3112) + column + "\x19";
+    const std::string macros =
+        std::string("\x18") + LoadStr(kMacroBreak) + "\x19\x18" + LoadStr(kMacroColumn) + column + "\x19";
     if (!IsBlank(label2)) lib23 = macros + label2;
     if (!IsBlank(label3)) lib23 = RTrim(lib23.c_str()) + macros + label3;
   }
@@ -501,15 +520,16 @@ void JournalPrintout::FinishTransferFile() {
   const long count = writer_.Count();
   const long long total = writer_.TotalCents();
   if (!error.empty() || !writer_.Finish(debtor, target, &error)) {
-    WriteLog(LoadStr(23090) + target + " - " + error);
+    WriteLog(FillPlaceholders(LoadStr(kLogTransferFailed), {target, error}));
     RuntimeBeep();
-    RuntimeMessage(LoadStr(3215), (std::string(LoadStr(16201)) + target + "\n\n" + error + LoadStr(55)).c_str(),
-                   kMbIconStop);
+    RuntimeMessage(LoadStr(kTitleSepaTransfers),
+                   FillPlaceholders(LoadStr(kMsgTransferFileFailed), {target, error}).c_str(), kMbIconStop);
     return;
   }
   transferFile_ = target;
-  WriteLog(LoadStr(23091) + JournalMonthText(run_.journalMonth) + " - " + std::to_string(count) +
-           LoadStr(23092) + Pain001Writer::AmountText(total) + LoadStr(23093) + target + " - " + writer_.MessageId());
+  WriteLog(FillPlaceholders(LoadStr(kLogTransferDone),
+                            {JournalMonthText(run_.journalMonth), std::to_string(count),
+                             Pain001Writer::AmountText(total), target, writer_.MessageId()}));
 }
 
 bool JournalPrintout::Next() {
@@ -537,7 +557,8 @@ void JournalPrintout::Default(PrintoutRun& run) {
   }
   // Kind "S" writes no file for incomplete bank details and said so at the end of the run.
   if (kind_ != 'V' || IsBlank(incompleteRib_)) return;
-  RuntimeMessage(LoadStr(52), (std::string(LoadStr(3041)) + incompleteRib_ + "\n\n\n").c_str(), kMbIconStop);
+  RuntimeMessage(LoadStr(kTitleAttention), FillPlaceholder(LoadStr(kStrIncompleteRibs), incompleteRib_).c_str(),
+                 kMbIconStop);
 }
 
 }  // namespace entry

@@ -7,6 +7,7 @@
 #include "posting/journal_month.h"
 #include "resources/string_table.h"
 #include "runtime/numbers.h"
+#include "runtime/text.h"
 #include "runtime/xbase.h"
 
 namespace entry {
@@ -16,7 +17,7 @@ namespace {
 constexpr int kTextField = 4, kCodeField = 2;
 constexpr int kAnalyticField = 27;
 constexpr int kDueDatePrefixes2 = 2055, kDueDatePrefixes3 = 2056;
-constexpr int kVatWord = 2597, kPercent = 2601;
+constexpr int kVatEntry = 2597;  // "%s:Tva%s%": the VAT code, its rate
 constexpr std::size_t kCellWidth = 4;
 
 // Characters 1-3 of field 4 of a live collective record, as an integer; `fallback` when it is missing.
@@ -95,8 +96,8 @@ std::vector<std::string> VatEntries(Table& c10) {
       const std::string text = PadRight(c10.GetField(kTextField), 13);
       if (IsBlank(text.substr(5, 8))) continue;
       const char code = c10.GetField(kCodeField)[0];
-      entries.push_back(std::string(1, code) + LoadStr(kVatWord) +
-                        FormatNumber(5, 2, false, Val(text.substr(0, 5).c_str())) + LoadStr(kPercent));
+      entries.push_back(FillPlaceholders(
+          LoadStr(kVatEntry), {std::string(1, code), FormatNumber(5, 2, false, Val(text.substr(0, 5).c_str()))}));
     }
   }
   entries.emplace_back(" ");

@@ -19,6 +19,7 @@
 #include "runtime/dates.h"
 #include "runtime/logfile.h"
 #include "runtime/numbers.h"
+#include "runtime/text.h"
 #include "runtime/xbase.h"
 
 namespace entry {
@@ -29,6 +30,8 @@ using L = LigneEcriture;
 
 constexpr int kPieceKeyLength = 14;  // "Z" + month + journal + piece
 constexpr int kLabelWidth = 25;
+// The dossier's log line of a draft line found without its sort record: the line's record number in it.
+constexpr int kLogSortRecordMade = 23060;
 
 // A general line of the piece with its analytic lines (live ones).
 struct PieceLine {
@@ -138,7 +141,7 @@ void SortRecordAgain(Table& c50, Table& c60) {
     DeriveLigneTri(c50, LigneTri::kDraft, c60);
     return;
   }
-  WriteLog(LoadStr(23060) + std::to_string(c50.recordNumber) + LoadStr(23061));
+  WriteLog(FillPlaceholder(LoadStr(kLogSortRecordMade), std::to_string(c50.recordNumber)));
   AppendLigneTri(c50, LigneTri::kDraft, c60);
 }
 

@@ -43,7 +43,23 @@ constexpr long kMostClosedRecords = 999999;
 constexpr int kStrUnreadableLines = 30303;
 constexpr std::size_t kNamedLines = 12;
 constexpr std::uint32_t kQueueBatch = 8192;
-std::string ProcessName() { return LoadStr(23070); }
+
+// The texts of the run; a "%s" of a text takes the value its comment names.
+constexpr int kTitleValidation = 16240;  // the run's marker
+constexpr int kMsgNothingTicked = 16250, kMsgDateWrong = 16251;
+constexpr int kMsgDateBeforeLatest = 16252;  // the latest validation's date
+constexpr int kMsgRefused = 16256;           // the reasons, each with its journal-months and lines
+constexpr int kHeadUnbalanced = 16253, kHeadNoAccount = 16254, kHeadOutOfYear = 16255;
+constexpr int kMsgClosedFileFull = 16257;
+constexpr int kLabelEuros = 2277, kLabelFrancs = 2278;
+constexpr int kUnknownJournalName = 38;      // "???"
+constexpr int kLineNamed = 23071;            // the piece, the line's number, the day, the month, the year
+constexpr int kErrorTotalsCheck = 23080;
+constexpr int kLogLineRemoved = 32402;       // the record's number, the record
+constexpr int kLogFailedUnchanged = 32403;   // the error's code, its reason
+constexpr int kLogFailedPutBack = 32404;     // the error's code, the journal-months, the error
+constexpr int kLogFailedNotPutBack = 32405;  // ... and why the dossier was not put back
+constexpr int kLogDone = 32406;              // the journal-months, the lines, the analytic lines, the date
 
 std::function<void(long)>& LineHook() {
   static std::function<void(long)> hook;
@@ -55,8 +71,8 @@ std::string TwoDigits(int n) { return StrZero(n, 2); }
 // The piece and number of a line, and its date, as the refusals name them.
 std::string LineText(const std::string& piece, const std::string& number, const std::string& month,
                      const std::string& day) {
-  return LoadStr(23071) + piece + LoadStr(23072) + number + LoadStr(23073) + day + "/" + month.substr(2, 2) + "/" +
-         DecodeYear(month.substr(0, 2).c_str());
+  return FillPlaceholders(LoadStr(kLineNamed),
+                          {piece, number, day, month.substr(2, 2), DecodeYear(month.substr(0, 2).c_str())});
 }
 
 void Name(std::vector<std::string>& list, long& count, const std::string& text) {
@@ -65,8 +81,8 @@ void Name(std::vector<std::string>& list, long& count, const std::string& text) 
 
 // The log line of a cancelled record the run removes: its table, number and text.
 std::string RemovedText(Table& t) {
-  return ProcessName() + LoadStr(23074) + std::to_string(t.RecNo()) + " - " +
-         RTrim(t.RecordToText(t.FieldCount()));
+  return FillPlaceholders(LoadStr(kLogLineRemoved),
+                          {std::to_string(t.RecNo()), RTrim(t.RecordToText(t.FieldCount()))});
 }
 
 // The journal-month of the current line of C50.
@@ -337,7 +353,7 @@ std::vector<DraftMonth> ListDraftMonths(Table& c50, Table& c10) {
       m.name = RTrim(c10.GetField(3));
     } else {
       const posting::JournalRecord j = posting::ReadJournal(c10, posting::JournalOf(key));
-      m.name = j.found ? j.name : std::string(LoadStr(38));
+      m.name = j.found ? j.name : std::string(LoadStr(kUnknownJournalName));
     }
     out.push_back(m);
   }
@@ -363,11 +379,11 @@ std::string JournalMonthsText(const std::vector<std::string>& journalMonths) {
 
 std::string ValidationRefusal(const JournalValidationRequest& request, const std::vector<DraftMonth>& months,
                               const std::string& latest, long closedRecords, bool euroOnly) {
-  if (request.journalMonths.empty()) return LoadStr(16250);
+  if (request.journalMonths.empty()) return LoadStr(kMsgNothingTicked);
   Ymd date;
-  if (request.date.size() != 6 || !ParseStoredDate(request.date, date)) return LoadStr(16251);
+  if (request.date.size() != 6 || !ParseStoredDate(request.date, date)) return LoadStr(kMsgDateWrong);
   if (!latest.empty() && request.date < latest)
-    return LoadStr(16252) + std::string(ConvertDate(latest.c_str())) + LoadStr(55);
+    return FillPlaceholder(LoadStr(kMsgDateBeforeLatest), ConvertDate(latest.c_str()));
 
   std::map<std::string, const DraftMonth*> byKey;
   for (const DraftMonth& m : months) byKey[m.journalMonth] = &m;
@@ -380,9 +396,11 @@ std::string ValidationRefusal(const JournalValidationRequest& request, const std
     const std::string name = "   - " + posting::JournalOf(m.journalMonth) + " " + posting::MonthDisplay(m.journalMonth);
     records += m.lines + m.analytic;
     if (!m.BalancedInEuros())
-      unbalanced += name + " " + LTrim(FormatAmount(FromCents(m.debitE - m.creditE))) + " " + LoadStr(2277) + "\n";
+      unbalanced +=
+          name + " " + LTrim(FormatAmount(FromCents(m.debitE - m.creditE))) + " " + LoadStr(kLabelEuros) + "\n";
     if (!euroOnly && !m.BalancedInFrancs())
-      unbalanced += name + " " + LTrim(FormatAmount(FromCents(m.debitF - m.creditF))) + " " + LoadStr(2278) + "\n";
+      unbalanced +=
+          name + " " + LTrim(FormatAmount(FromCents(m.debitF - m.creditF))) + " " + LoadStr(kLabelFrancs) + "\n";
     for (const std::string& line : m.noAccountLines) noAccount += name + " " + line + "\n";
     if (m.noAccount > static_cast<long>(m.noAccountLines.size())) noAccount += name + " ...\n";
     for (const std::string& line : m.outOfYearLines) outOfYear += name + " " + line + "\n";
@@ -391,12 +409,12 @@ std::string ValidationRefusal(const JournalValidationRequest& request, const std
     if (m.unreadable > static_cast<long>(m.unreadableLines.size())) unreadable += name + " ...\n";
   }
   std::string text;
-  if (!unbalanced.empty()) text += LoadStr(16253) + unbalanced;
-  if (!noAccount.empty()) text += LoadStr(16254) + noAccount;
-  if (!outOfYear.empty()) text += LoadStr(16255) + outOfYear;
+  if (!unbalanced.empty()) text += LoadStr(kHeadUnbalanced) + unbalanced;
+  if (!noAccount.empty()) text += LoadStr(kHeadNoAccount) + noAccount;
+  if (!outOfYear.empty()) text += LoadStr(kHeadOutOfYear) + outOfYear;
   if (!unreadable.empty()) text += LoadStr(kStrUnreadableLines) + unreadable;
-  if (!text.empty()) return std::string(LoadStr(16256)) + text + LoadStr(55);
-  if (closedRecords + records > kMostClosedRecords) return LoadStr(16257);
+  if (!text.empty()) return FillPlaceholder(LoadStr(kMsgRefused), text);
+  if (closedRecords + records > kMostClosedRecords) return LoadStr(kMsgClosedFileFull);
   return {};
 }
 
@@ -408,7 +426,12 @@ ValidationResult RunValidation(const JournalValidationRequest& request, const st
   const std::string folder = DossierFolder;
   const std::string months = JournalMonthsText(request.journalMonths);
   const std::string shownDate = ConvertDate(request.date.c_str());
-  const std::string caption = ProcessName() + LoadStr(23075);
+  // The log line of a run that failed once the dossier changed: whether it was put back, and why not.
+  const auto failureLog = [&](int failure) {
+    return r.putBack ? FillPlaceholders(LoadStr(kLogFailedPutBack), {std::to_string(failure), months, r.error})
+                     : FillPlaceholders(LoadStr(kLogFailedNotPutBack),
+                                        {std::to_string(failure), months, r.error, r.putBackError});
+  };
 
   // The copies first: until the marker names them nothing of the dossier has changed.
   const platform::LocalTime now = platform::GetLocalTime();
@@ -423,16 +446,16 @@ ValidationResult RunValidation(const JournalValidationRequest& request, const st
     r.code = kValidationCopies;
     r.error = why;
     r.putBack = true;  // nothing of the dossier was changed: it is as it was
-    WriteLog(caption + std::to_string(r.code) + " - " + why);
+    WriteLog(FillPlaceholders(LoadStr(kLogFailedUnchanged), {std::to_string(r.code), why}));
     return r;
   }
-  auto marker = std::make_unique<DossierRunMarker>(kValidationRun, LoadStr(16240), copies.Detail());
+  auto marker = std::make_unique<DossierRunMarker>(kValidationRun, LoadStr(kTitleValidation), copies.Detail());
   if (!marker->written()) {
     RemoveAsideCopies(folder, copies);
     r.code = kValidationMarker;
     r.error = DossierRunMarkerRefusal(marker->path());
     r.putBack = true;
-    WriteLog(caption + std::to_string(r.code) + " - " + marker->path());
+    WriteLog(FillPlaceholders(LoadStr(kLogFailedUnchanged), {std::to_string(r.code), marker->path()}));
     return r;
   }
 
@@ -448,14 +471,13 @@ ValidationResult RunValidation(const JournalValidationRequest& request, const st
     if (!check.Check()) {
       failure = kValidationInvariants;
       r.invariantReport = check.Report();
-      r.error = LoadStr(23080);
+      r.error = LoadStr(kErrorTotalsCheck);
     }
   }
   if (failure != 0) {
     r.code = failure;
     r.putBack = PutBackAsideCopies(folder, copies, &r.putBackError);
-    WriteLog(caption + std::to_string(failure) + " - " + months + " - " + r.error +
-             (r.putBack ? LoadStr(23078) : LoadStr(23079) + r.putBackError));
+    WriteLog(failureLog(failure));
     // Copies that could not all go back are put back at the next opening.
     if (!r.putBack) marker->Keep();
     return r;
@@ -468,15 +490,14 @@ ValidationResult RunValidation(const JournalValidationRequest& request, const st
     r.code = kValidationMarker;
     r.error = DossierRunMarkerRemovalRefusal(marker->path());
     r.putBack = PutBackAsideCopies(folder, copies, &r.putBackError);
-    WriteLog(caption + std::to_string(r.code) + " - " + months + " - " + r.error +
-             (r.putBack ? LoadStr(23078) : LoadStr(23079) + r.putBackError));
+    WriteLog(failureLog(r.code));
     if (!r.putBack) marker->Keep();
     return r;
   }
   marker.reset();
   RemoveAsideCopies(folder, copies);
-  WriteLog(ProcessName() + LoadStr(23081) + months + " - " + std::to_string(r.generalLines) + LoadStr(23076) +
-           std::to_string(r.analyticLines) + LoadStr(23077) + shownDate);
+  WriteLog(FillPlaceholders(LoadStr(kLogDone), {months, std::to_string(r.generalLines),
+                                                std::to_string(r.analyticLines), shownDate}));
   return r;
 }
 
