@@ -56,6 +56,7 @@ constexpr int kToolbar[] = {11,
                             child_command::TriParNom,
                             child_command::Texte};
 constexpr int kLimitsByCode = 3, kLimitsNone = 1;
+constexpr int kCaptionWarning = 52;
 constexpr int kLastSectionChosen = 3960;  // the section a click in the sections list selected
 constexpr int kEuroOnlyConstant039 = 39;
 // The 18 characters of a list's registry entry after its key: the asking window's position, handle and command.
@@ -91,7 +92,7 @@ void ReleaseUnusedLock(::Table* t, std::uint32_t recno, int formLockEntry) {
 std::string ChartListTitle(char kind) {
   const ChartFile* file = FindChartFile(kind);
   const bool byCode = file == nullptr || ProgramOption(file->orderOption) == 'C';
-  return std::string(FileTitleForType(std::string(1, kind).c_str())) + LoadStr(byCode ? kTextByCode : kTextByName);
+  return FillPlaceholder(LoadStr(byCode ? kTextByCode : kTextByName), FileTitleForType(std::string(1, kind).c_str()));
 }
 
 BrowseColumnTable ChartList::ColumnsOf(char kind) {
@@ -125,7 +126,7 @@ ChartList::ChartList(gui::MDIClient* parent, const std::string& title, const Bro
   helpContext = kind_->helpTopic;
   reportPrefix = kind_->reportPrefix;
   printTitle = FileTitleForType(kindLetter.c_str());
-  previewTitle = std::string(LoadStr(kTextPreviewOf)) + printTitle;
+  previewTitle = FillPlaceholder(LoadStr(kTextPreviewOf), printTitle);
   LimitsMode = CodeOrder() ? kLimitsByCode : kLimitsNone;
   // Each order has its own columns, so its own saved layout.
   listName = std::string(kind_->listClass) + (CodeOrder() ? "" : "Nom");
@@ -482,8 +483,7 @@ void ChartList::SearchWord(bool next) {
   }
   const std::string caption = LoadStr(file_->searchCaption);
   const std::string message = interrupted ? std::string(LoadStr(kMsgSearchInterrupted))
-                                          : std::string(LoadStr(kMsgWordsNotFound1)) + "'" + BrowseSearchText + "'" +
-                                                LoadStr(kMsgWordsNotFound2);
+                                          : FillPlaceholder(LoadStr(kMsgWordsNotFound), BrowseSearchText);
   gui::MessageBox(this, message, caption, gui::MB_OK | gui::MB_ICONEXCLAMATION);
 }
 
@@ -686,11 +686,11 @@ void ChartList::ReCalerAccounts(std::string key) {
   const bool offered = ((key[0] >= '0' && key[0] <= '9') || IsAuxiliaryCode(key)) &&
                        key.find(HelpCharacter()) == std::string::npos;
   if (IsAuxiliaryCode(key) && !SeekLiveCode(*TableC10, 'B', key.substr(0, 1), 1)) {
-    gui::MessageBox(this, std::string(LoadStr(kMsgNoCollective)) + key.substr(0, 1) + "\n\n", LoadStr(52),
+    gui::MessageBox(this, FillPlaceholder(LoadStr(kMsgNoCollective), key.substr(0, 1)), LoadStr(kCaptionWarning),
                     gui::MB_OK | gui::MB_ICONHAND);
   } else if (offered) {
-    const std::string question = std::string(CodeLabelForType("2")) + key + LoadStr(kMsgCreateTypedCode);
-    if (gui::MessageBox(this, question, LoadStr(52), gui::MB_YESNO | gui::MB_ICONQUESTION) == gui::IDYES) {
+    const std::string question = FillPlaceholders(LoadStr(kMsgCreateTypedCode), {CodeLabelForType("2"), key});
+    if (gui::MessageBox(this, question, LoadStr(kCaptionWarning), gui::MB_YESNO | gui::MB_ICONQUESTION) == gui::IDYES) {
       const CreateResult made = CreateChartRecord(*ProgramTable(), *LookupCursor(), *file_, key, "");
       if (made.outcome == CreateOutcome::Created) ShowNewRecord(key);
       else if (made.outcome == CreateOutcome::Exists) LocateCode(key);
@@ -712,8 +712,9 @@ void ChartList::ReCalerSections(const std::string& key) {
                          key.find(HelpCharacter()) == std::string::npos;
     // Creating needs the create right, as "Créer" does; without it the code is only looked for.
     if (offered && HasAccessRight(rightsFunction, 2)) {
-      const std::string question = std::string(CodeLabelForType("3")) + key + LoadStr(kMsgCreateTypedCode);
-      if (gui::MessageBox(this, question, LoadStr(52), gui::MB_YESNO | gui::MB_ICONQUESTION) == gui::IDYES) {
+      const std::string question = FillPlaceholders(LoadStr(kMsgCreateTypedCode), {CodeLabelForType("3"), key});
+      if (gui::MessageBox(this, question, LoadStr(kCaptionWarning), gui::MB_YESNO | gui::MB_ICONQUESTION) ==
+          gui::IDYES) {
         const CreateResult made = CreateChartRecord(*ProgramTable(), *LookupCursor(), *file_, key, "");
         if (made.outcome == CreateOutcome::Created) ShowNewRecord(key);
         else if (made.outcome == CreateOutcome::Exists) LocateCode(key);

@@ -24,6 +24,7 @@
 #include "runtime/code_helpers.h"
 #include "runtime/dossier_record.h"
 #include "runtime/session_registry.h"
+#include "runtime/text.h"
 #include "runtime/xbase.h"
 #include "shell/graphics.h"
 #include "shell/mdi_client.h"
@@ -248,7 +249,7 @@ CodeRecordForm::Known CodeRecordForm::TestCode(const CodeField& f, const std::st
     known = !text.empty() && SeekLiveCode(*TableC10, f.table, text, f.width);
     if (known && display != nullptr) display->SetText(AllTrim(TableC10->GetField(kNameField)));
   }
-  if (!known && display != nullptr) display->SetText(LoadStr(38));
+  if (!known && display != nullptr) display->SetText(LoadStr(kTextUnknown));
   return known ? Known::Yes : Known::No;
 }
 
@@ -388,7 +389,7 @@ bool CodeRecordForm::RunRule(Rule rule, int control) {
       MEdit* edit = EditOf(control);
       const FormItem* item = FindItem(*layout_, control);
       if (edit == nullptr || item == nullptr || IsAmountText(edit->GetText(), item->fill == Fill::Budget)) return true;
-      return Refuse(control, std::string(LoadStr(kMsgWrongAmount)) + AllTrim(edit->GetText().c_str()) + "\n\n");
+      return Refuse(control, FillPlaceholder(LoadStr(kMsgWrongAmount), AllTrim(edit->GetText().c_str())));
     }
     case Rule::RibKey:
     case Rule::Iban: return CheckBankRule(rule);
@@ -478,13 +479,13 @@ bool CodeRecordForm::CheckBankRule(Rule rule) {
     const RibCheck rib = CheckRib(TypedRib());
     if (rib.verdict == RibVerdict::NotDigits) return Refuse(rib.inBranch ? b.branch : b.bankCode, LoadStr(kMsgRibDigits));
     if (rib.verdict == RibVerdict::WrongKey)
-      return Refuse(b.key, std::string(LoadStr(kMsgWrongRibKey)) + StrZero(rib.rightKey, 2));
+      return Refuse(b.key, FillPlaceholder(LoadStr(kMsgWrongRibKey), StrZero(rib.rightKey, 2)));
     return true;
   }
   MEdit* iban = EditOf(b.iban);
   if (iban == nullptr) return true;
   const int right = WrongIbanDigits(CompactIban(iban->GetText()));
-  return right == 0 || Refuse(b.iban, std::string(LoadStr(kMsgWrongIbanKey)) + StrZero(right, 2));
+  return right == 0 || Refuse(b.iban, FillPlaceholder(LoadStr(kMsgWrongIbanKey), StrZero(right, 2)));
 }
 
 void CodeRecordForm::CmRibVersIban() {

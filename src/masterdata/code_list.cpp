@@ -18,12 +18,15 @@
 #include "runtime/access_rights.h"
 #include "runtime/code_helpers.h"
 #include "runtime/session_registry.h"
+#include "runtime/text.h"
 #include "runtime/xbase.h"
 #include "shell/mdi_client.h"
 
 using namespace masterdata;
 
 namespace {
+
+constexpr int kCaptionWarning = 52;
 
 char HelpCharacter() {
   const char c = ProgramOption(4);
@@ -56,7 +59,7 @@ void TWFichiersC10::SetKind(char kind) {
   reportPrefix = kind_->reportPrefix;
   ReportFields().SetFieldCount(kind_->reportFieldCount);
   printTitle = FileTitleForType(kindLetter.c_str());
-  previewTitle = std::string(LoadStr(kTextPreviewOf)) + printTitle;
+  previewTitle = FillPlaceholder(LoadStr(kTextPreviewOf), printTitle);
   listName = kind_->listClass;
   codeIndex = BrowseCodeIndex{Cursor(), kC10Tag, kindLetter, kCodeField};
   opened_ = OpenOnC10(Cursor()) && OpenOnC10(ReportCursor()) && OpenOnC10(TableC10);
@@ -71,7 +74,7 @@ void TWFichiersC10::SetupWindow() {
   CMDIBrowse::SetupWindow();
   if (kind_ == nullptr) {
     gui::MessageBeep(0);
-    gui::MessageBox(this, UnknownKindMessage(kindLetter), LoadStr(52), gui::MB_OK | gui::MB_ICONSTOP);
+    gui::MessageBox(this, UnknownKindMessage(kindLetter), LoadStr(kCaptionWarning), gui::MB_OK | gui::MB_ICONSTOP);
     gui::PostMessage(GetHandle(), gui::WM_CLOSE);
     return;
   }
@@ -325,8 +328,10 @@ void TWFichiersC10::CmRecaler() {
                            code.find(HelpCharacter()) == std::string::npos;
     // Creating the typed code needs the create right, as "Créer" does.
     if (typedCode && HasAccessRight(rightsFunction, 2)) {
-      const std::string question = std::string(CodeLabelForType(kindLetter.c_str())) + code + LoadStr(kMsgCreateTypedCode);
-      if (gui::MessageBox(this, question, LoadStr(52), gui::MB_YESNO | gui::MB_ICONQUESTION) == gui::IDYES) {
+      const std::string question =
+          FillPlaceholders(LoadStr(kMsgCreateTypedCode), {CodeLabelForType(kindLetter.c_str()), code});
+      if (gui::MessageBox(this, question, LoadStr(kCaptionWarning), gui::MB_YESNO | gui::MB_ICONQUESTION) ==
+          gui::IDYES) {
         const CreateResult made = CreateCodeRecord(*TableC10, kind_->kind, code, kind_->codeWidth, "");
         if (made.outcome == CreateOutcome::Created) ShowNewCode(code);
         else if (made.outcome == CreateOutcome::Exists) LocateCode(code);

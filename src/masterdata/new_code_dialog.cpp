@@ -175,7 +175,7 @@ void TDDonNouv::CmAide2() {
       std::string path;
       if (gui::GetOpenFileName(this, LoadStr(kTextAsciiTitle), LoadStr(kTextAsciiFilter), ProgramFolder, path)) {
         fromEdit_->SetText(path);
-        line2_->SetText(std::string(LoadStr(kTextFromFile)) + path);
+        line2_->SetText(FillPlaceholder(LoadStr(kTextFromFile), path));
       }
       return;
     }
@@ -197,13 +197,13 @@ void TDDonNouv::Step(MEdit* field, CodeStep step) {
   SetLines("", "");
   if (!IsCodeListKind(kind_.empty() ? '\0' : kind_[0]) && !HasSortBoxes(kind_) && !IsReportKind(kind_)) {
     gui::MessageBeep(0);
-    line2_->SetText(LoadStr(38));
+    line2_->SetText(LoadStr(kTextUnknown));
     return;
   }
   std::string code, name;
   if (!StepCode(Source(codeWidth_), step, field->GetText(), code, name)) {
     gui::MessageBeep(0);
-    line2_->SetText(LoadStr(38));
+    line2_->SetText(LoadStr(kTextUnknown));
     return;
   }
   field->SetText(code);

@@ -47,19 +47,23 @@ constexpr int kFilter = 23324;
 // A file that cannot be read: the reason, and that nothing was imported.
 constexpr int kUnreadableFile = 30801;
 
-std::string Caption() { return LoadStr(kCaption); }
+// The texts of the form, by their ids in the string table.
+constexpr int kLabelFile = 29741;
+constexpr int kLabelRead = 29742;
+constexpr int kTitleChooseFile = 29743;   // the title of the file dialog and the tip of its button
+constexpr int kMsgFilesNotOpen = 29695;
+constexpr int kTextErrorLine = 26202;     // "Ligne %s : %s": the file's line, the error
+constexpr int kTextSeparator = 29744;     // the separator between quotes, the encoding
+constexpr int kTextTabSeparator = 32610;  // the same when the separator is a tab: the encoding
+constexpr int kTextCounts = 29746;        // the lines, the pieces
+constexpr int kTextPeriod = 29747;        // the first and last dates
+constexpr int kTextTotals = 29749;        // the debit and credit totals
+constexpr int kTextNoError = 29751;
+constexpr int kTextErrors = 29752;        // the errors, the file they are written to
+constexpr int kTextStoppedRun = 29753;    // the stopped run's log line
+constexpr int kMsgConfirm = 29754;        // the lines, the pieces
 
-// The text with its "%s" replaced in order.
-std::string Fill(std::string text, std::initializer_list<std::string> values) {
-  std::size_t from = 0;
-  for (const std::string& v : values) {
-    const std::size_t at = text.find("%s", from);
-    if (at == std::string::npos) break;
-    text.replace(at, 2, v);
-    from = at + v.size();
-  }
-  return text;
-}
+std::string Caption() { return LoadStr(kCaption); }
 
 std::string Amount(long long cents) { return AllTrim(GroupThousands(17, 2, FromCents(cents))); }
 
@@ -69,7 +73,7 @@ std::string ShownDate(const std::string& yyyymmdd) {
 }
 
 std::string ErrorLine(const processing::AsciiError& e) {
-  return (e.line > 0 ? LoadStr(23325) + std::to_string(e.line) + " : " : std::string()) + e.text;
+  return e.line > 0 ? FillPlaceholders(LoadStr(kTextErrorLine), {std::to_string(e.line), e.text}) : e.text;
 }
 
 // The program's general file and chart, through which the totals go, open shared.
@@ -92,7 +96,7 @@ bool RunImport(gui::Window* owner, const processing::AsciiRead& read) {
   {
     ::Table c50, c60;
     if (!c50.OpenShared(PathC50(), LigneEcriture::kCodeTag) || !c60.OpenShared(PathC60(), processing::kC60CodeTag)) {
-      gui::MessageBox(owner, LoadStr(29695), Caption(), gui::MB_OK | gui::MB_ICONSTOP);
+      gui::MessageBox(owner, LoadStr(kMsgFilesNotOpen), Caption(), gui::MB_OK | gui::MB_ICONSTOP);
       return false;
     }
     SetAppCursor(kBusyFirstString, true);
@@ -158,10 +162,10 @@ TWUtiModAjoutAscii::TWUtiModAjoutAscii(gui::MDIClient* client, const std::string
     : CMDIModif(client, LoadStr(kCaption), kFormColumns, kFormRows, kAsciiImportFormSlot, kAsciiImportFormSlotLength),
       initial_(file) {
   AskOnClose = false;
-  fileLabel_ = new MStatic(this, LoadStr(29741), kFileLabel);
+  fileLabel_ = new MStatic(this, LoadStr(kLabelFile), kFileLabel);
   file_ = new MEdit(this, kFileEdit, kPathWidth, 1, MEdit::kText, 0, false);
   choose_ = new MButton(this, ascii_cmd::ChooseFile, "&?");
-  reread_ = new MButton(this, ascii_cmd::ReadFile, LoadStr(29742));
+  reread_ = new MButton(this, ascii_cmd::ReadFile, LoadStr(kLabelRead));
   for (int i = 0; i < kInfoRows; ++i) info_[i] = new MStatic(this, "", kInfo1 + i);
   errors_ = new MListBox(this, kErrorList);
   file_->SetEnterAction(ascii_cmd::ReadFile);
@@ -175,7 +179,7 @@ void TWUtiModAjoutAscii::SetupWindow() {
   CMDIModif::SetupWindow();
   BuildToolbar(ContextCommands, true);
   file_->SetFont(EntryFontFixed);
-  choose_->SetTip(LoadStr(29743));
+  choose_->SetTip(LoadStr(kTitleChooseFile));
   if (!OpenTables()) {
     gui::PostMessage(GetHandle(), gui::WM_CLOSE);
     return;
@@ -218,14 +222,19 @@ std::string TWUtiModAjoutAscii::InfoText(int row) const {
 void TWUtiModAjoutAscii::ShowRead(const processing::AsciiRead& r) {
   std::string texts[kInfoRows];
   if (r.readable) {
-    const std::string separator = r.separator == '\t' ? "tabulation" : std::string("\"") + r.separator + "\"";
-    texts[0] = LoadStr(29744) + separator + LoadStr(29745) + r.encoding;
-    texts[1] = Fill(LoadStr(29746), {std::to_string(r.lines), std::to_string(r.pieces.size())});
-    if (!r.firstDate.empty()) texts[2] = LoadStr(29747) + ShownDate(r.firstDate) + LoadStr(29748) + ShownDate(r.lastDate);
-    texts[3] = LoadStr(29749) + Amount(r.debit) + LoadStr(29750) + Amount(r.credit);
-    texts[4] = r.errors.empty() ? std::string(LoadStr(29751))
-                                : std::to_string(r.errors.size()) + LoadStr(29752) + processing::AsciiErrorFile(r.path);
-    if (!r.stoppedRun.empty()) texts[5] = LoadStr(29753) + r.stoppedRun.substr(r.stoppedRun.find(processing::kAsciiLogTitle));
+    texts[0] = r.separator == '\t'
+                   ? FillPlaceholder(LoadStr(kTextTabSeparator), r.encoding)
+                   : FillPlaceholders(LoadStr(kTextSeparator), {std::string(1, r.separator), r.encoding});
+    texts[1] = FillPlaceholders(LoadStr(kTextCounts), {std::to_string(r.lines), std::to_string(r.pieces.size())});
+    if (!r.firstDate.empty())
+      texts[2] = FillPlaceholders(LoadStr(kTextPeriod), {ShownDate(r.firstDate), ShownDate(r.lastDate)});
+    texts[3] = FillPlaceholders(LoadStr(kTextTotals), {Amount(r.debit), Amount(r.credit)});
+    texts[4] = r.errors.empty() ? std::string(LoadStr(kTextNoError))
+                                : FillPlaceholders(LoadStr(kTextErrors), {std::to_string(r.errors.size()),
+                                                                          processing::AsciiErrorFile(r.path)});
+    if (!r.stoppedRun.empty())
+      texts[5] = FillPlaceholder(LoadStr(kTextStoppedRun),
+                                 r.stoppedRun.substr(r.stoppedRun.find(processing::kAsciiLogTitle)));
   } else if (!r.errors.empty()) {
     texts[4] = r.errors.front().text;
   }
@@ -252,7 +261,7 @@ void TWUtiModAjoutAscii::CmChooseFile() {
   std::string path = AllTrim(file_->GetValue().c_str());
   const std::size_t slash = path.find_last_of('/');
   const std::string folder = slash == std::string::npos ? DossierFolder : path.substr(0, slash + 1);
-  if (!gui::GetOpenFileName(this, LoadStr(29743), LoadStr(kFilter), folder, path)) return;
+  if (!gui::GetOpenFileName(this, LoadStr(kTitleChooseFile), LoadStr(kFilter), folder, path)) return;
   file_->SetValue(path, false);
   ReadFile();
   file_->FocusSelect(true);
@@ -280,7 +289,8 @@ void TWUtiModAjoutAscii::CmAccepter() {
     gui::MessageBox(this, message, Caption(), gui::MB_OK | gui::MB_ICONSTOP);
     return;
   }
-  const std::string question = Fill(LoadStr(29754), {std::to_string(read_.lines), std::to_string(read_.pieces.size())});
+  const std::string question =
+      FillPlaceholders(LoadStr(kMsgConfirm), {std::to_string(read_.lines), std::to_string(read_.pieces.size())});
   if (gui::MessageBox(this, question, Caption(), gui::MB_YESNO | gui::MB_ICONQUESTION | gui::MB_DEFBUTTON2) != gui::IDYES)
     return;
   running_ = true;

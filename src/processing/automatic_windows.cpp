@@ -33,6 +33,25 @@ constexpr int kManualCaption = 29002;
 constexpr int kFormColumns = 10;
 constexpr int kFormRows = 9;
 
+// The texts of the form and its runs, by their ids in the string table.
+constexpr int kLabelFirst = 29019;        // the five labels, "C&ompte début" to "Temps maxi mn"
+constexpr int kLabelEuros = 19744;
+constexpr int kHintStartLookup = 19755;
+constexpr int kHintEndLookup = 19757;
+constexpr int kTextPower = 23200;         // "%s montants": the amounts a group may hold
+constexpr int kMsgConfirmMatching = 29003;
+constexpr int kMsgMatchingDone = 29004;
+constexpr int kMsgMatchingInterrupted = 29005;
+constexpr int kMsgOutOfLetters = 29006;   // the accounts where the letters ran out
+constexpr int kMsgConfirmRemove = 29007;  // the letter
+constexpr int kTextSearching = 23201;
+constexpr int kTextNothingToRemove = 23202;
+constexpr int kMsgRemoved = 29008;        // the lines
+constexpr int kTextRemoved = 23203;       // the lines
+constexpr int kMsgConfirmCopy = 29009;
+constexpr int kTextNothingToCopy = 23204;
+constexpr int kMsgCopied = 29010;
+
 // The automatic matching's control ids.
 enum : int {
   kStartLabel = 1301, kEndLabel = 1302, kPowerLabel = 1303, kStageText = 1304, kDateLabel = 1305,
@@ -112,8 +131,7 @@ TWTraModLettrageAutomatique::TWTraModLettrageAutomatique(gui::MDIClient* client)
                 kAutomaticFormSlotLength, kAutomaticReportSlot) {
   AskOnClose = false;
   const int labelIds[] = {kStartLabel, kEndLabel, kPowerLabel, kDateLabel, kMinutesLabel};
-  const int labelTexts[] = {29019, 29020, 29021, 29022, 29023};
-  for (int i = 0; i < 5; ++i) labels_[i] = new MStatic(this, LoadStr(labelTexts[i]), labelIds[i]);
+  for (int i = 0; i < 5; ++i) labels_[i] = new MStatic(this, LoadStr(kLabelFirst + i), labelIds[i]);
   start_ = new MEdit(this, kStartEdit, 8, 1, MEdit::kText, 0, false);
   startLookup_ = new MButton(this, kStartLookup, "?");
   startBalance_ = new MStatic(this, "", kStartBalance);
@@ -124,7 +142,7 @@ TWTraModLettrageAutomatique::TWTraModLettrageAutomatique(gui::MDIClient* client)
   stage_ = new MStatic(this, "", kStageText);
   date_ = new MEdit(this, kDateEdit, 8, 1, MEdit::kDate, 0, false);
   minutes_ = new MEdit(this, kMinutesEdit, 3, 1, MEdit::kUnsigned, 0, false);
-  euros_ = new MCheckBox(this, kEurosBox, LoadStr(29024), 1);
+  euros_ = new MCheckBox(this, kEurosBox, LoadStr(kLabelEuros), 1);
   status_ = new MStatic(this, "", kStatusText);
   count_ = new MStatic(this, "", kCountText);
   status_->SetFlags(status_->Flags() | gui::ctl::Center);
@@ -155,8 +173,8 @@ void TWTraModLettrageAutomatique::SetupWindow() {
   BuildToolbar(ContextCommands, true);
   for (gui::Control* c : std::initializer_list<gui::Control*>{start_, end_, date_, minutes_, power_})
     c->SetFont(EntryFontFixed);
-  startLookup_->SetTip(LoadStr(29014));
-  endLookup_->SetTip(LoadStr(29015));
+  startLookup_->SetTip(LoadStr(kHintStartLookup));
+  endLookup_->SetTip(LoadStr(kHintEndLookup));
   // Euros unless the francs are the main currency; a dossier kept in euros alone hides the box.
   euros_->SetCheck(TheDossierRecord.At(DossierRecord::kEuroMainPos) != 'N' ? gui::BST_CHECKED : gui::BST_UNCHECKED);
   if (DossierIsEuroOnly()) {
@@ -168,8 +186,8 @@ void TWTraModLettrageAutomatique::SetupWindow() {
   start_->SetValue(account, true);
   end_->SetValue(account, true);
   for (int n = 2; n <= processing::MatchSearch::kMaxPower; ++n)
-    power_->AddString(Trimmed(FormatNumber(2, 0, false, n)) + LoadStr(23200));
-  power_->SetValue("2" + std::string(LoadStr(23200)), true);
+    power_->AddString(FillPlaceholder(LoadStr(kTextPower), Trimmed(FormatNumber(2, 0, false, n))));
+  power_->SetValue(FillPlaceholder(LoadStr(kTextPower), "2"), true);
   date_->SetValue(TheDossierRecord.DateDisplay(DossierRecord::DateField::Working), true);
   minutes_->SetValue("10", true);
   letters_[0] = Trimmed(ConstantEntry(28));
@@ -315,7 +333,7 @@ void TWTraModLettrageAutomatique::CmLettrer() {
   // The time the user takes to answer counts against the limit.
   p.deadline = p.clock() + static_cast<std::uint64_t>(std::atoi(minutes_->GetValue().c_str())) * 60000u;
   DateInYear(date_->GetValue(), p.dateLimit);
-  if (gui::MessageBox(this, LoadStr(29003), LoadStr(kAutomaticCaption),
+  if (gui::MessageBox(this, LoadStr(kMsgConfirmMatching), LoadStr(kAutomaticCaption),
                       gui::MB_YESNO | gui::MB_ICONINFORMATION | gui::MB_DEFBUTTON2) != gui::IDYES)
     return;
   SetDossierState('1');
@@ -323,11 +341,11 @@ void TWTraModLettrageAutomatique::CmLettrer() {
   const processing::MatchTables tables{*TableC40, *TableC50, *TableC60};
   processing::AutomaticOutcome out;
   if (!Guarded(tables, [&] { out = processing::RunAutomaticMatching(tables, p, this); })) return;
-  std::string text = LoadStr(out.interrupted ? 29005 : 29004);
+  std::string text = LoadStr(out.interrupted ? kMsgMatchingInterrupted : kMsgMatchingDone);
   if (!out.outOfLetters.empty()) {
     std::string accounts;
     for (const std::string& a : out.outOfLetters) accounts += (accounts.empty() ? "" : ", ") + Trimmed(a);
-    text += FillPlaceholder(LoadStr(29006), accounts);
+    text += FillPlaceholder(LoadStr(kMsgOutOfLetters), accounts);
   }
   gui::MessageBox(this, text, LoadStr(kAutomaticCaption), gui::MB_OK | gui::MB_ICONINFORMATION);
   Status("");
@@ -372,14 +390,15 @@ void TWTraModLettrageAutomatique::CmDeLettrer() {
   }
   std::string letter = currentLetter_;
   letter.resize(4, ' ');
-  const int answer = gui::MessageBox(this, FillPlaceholder(LoadStr(29007), letter), LoadStr(kAutomaticCaption),
-                                     gui::MB_YESNOCANCEL | gui::MB_ICONINFORMATION | gui::MB_DEFBUTTON3);
+  const int answer =
+      gui::MessageBox(this, FillPlaceholder(LoadStr(kMsgConfirmRemove), letter), LoadStr(kAutomaticCaption),
+                      gui::MB_YESNOCANCEL | gui::MB_ICONINFORMATION | gui::MB_DEFBUTTON3);
   if (answer != gui::IDYES && answer != gui::IDNO) {
     SetControlsEnabled(true);
     return;
   }
   SetDossierState('1');
-  Status(LoadStr(23201));
+  Status(LoadStr(kTextSearching));
   const processing::MatchTables tables{*TableC40, *TableC50, *TableC60};
   long count = 0;
   if (!Guarded(tables, [&] {
@@ -390,9 +409,10 @@ void TWTraModLettrageAutomatique::CmDeLettrer() {
     return;
   }
   const std::string n = Trimmed(FormatNumber(5, 0, false, static_cast<double>(count)));
-  if (count == 0) Status(LoadStr(23202));
-  gui::MessageBox(this, FillPlaceholder(LoadStr(29008), n), LoadStr(kAutomaticCaption), gui::MB_OK | gui::MB_ICONINFORMATION);
-  Status(n + LoadStr(23203));
+  if (count == 0) Status(LoadStr(kTextNothingToRemove));
+  gui::MessageBox(this, FillPlaceholder(LoadStr(kMsgRemoved), n), LoadStr(kAutomaticCaption),
+                  gui::MB_OK | gui::MB_ICONINFORMATION);
+  Status(FillPlaceholder(LoadStr(kTextRemoved), n));
   SetControlsEnabled(true);
   SetDossierState(' ');
 }
@@ -401,13 +421,13 @@ void TWTraModLettrageAutomatique::CmCopierLettrages() {
   const int checked = Check();
   if (checked != kCheckSave && checked != kCheckClose) return;
   SetControlsEnabled(false);
-  if (gui::MessageBox(this, LoadStr(29009), LoadStr(kAutomaticCaption),
+  if (gui::MessageBox(this, LoadStr(kMsgConfirmCopy), LoadStr(kAutomaticCaption),
                       gui::MB_YESNO | gui::MB_ICONINFORMATION | gui::MB_DEFBUTTON2) != gui::IDYES) {
     SetControlsEnabled(true);
     return;
   }
   SetDossierState('1');
-  Status(LoadStr(23201));
+  Status(LoadStr(kTextSearching));
   const processing::MatchTables tables{*TableC40, *TableC50, *TableC60};
   long count = 0;
   if (!Guarded(tables, [&] {
@@ -417,8 +437,8 @@ void TWTraModLettrageAutomatique::CmCopierLettrages() {
     SetControlsEnabled(true);
     return;
   }
-  if (count == 0) Status(LoadStr(23204));
-  gui::MessageBox(this, LoadStr(29010), LoadStr(kAutomaticCaption), gui::MB_OK | gui::MB_ICONINFORMATION);
+  if (count == 0) Status(LoadStr(kTextNothingToCopy));
+  gui::MessageBox(this, LoadStr(kMsgCopied), LoadStr(kAutomaticCaption), gui::MB_OK | gui::MB_ICONINFORMATION);
   Status("");
   SetControlsEnabled(true);
   SetDossierState(' ');

@@ -22,6 +22,7 @@
 #include "processing/core/transfer_tables.h"
 #include "resources/string_table.h"
 #include "runtime/code_helpers.h"
+#include "runtime/text.h"
 #include "runtime/xbase.h"
 #include "shell/cursors.h"
 #include "shell/graphics.h"
@@ -35,11 +36,11 @@ constexpr int kFilter = 1189;
 constexpr int kDossierCodeWidth = 5;
 constexpr int kAccessRight = 1, kAddToOtherRight = 7;
 
-// Texts of the dialogs (processing.txt).
+// Texts of the dialogs (processing.txt): kReceiverNotExclusive names the file, kCopying the code.
 enum : int {
   kEnterFirst = 29400, kEnterLast = 29401, kFirstUnknown = 29402, kLastUnknown = 29403, kBadLast = 29404,
   kEnterDossier = 29405, kOpenDossier = 29406, kNoDossier = 29407, kReceiverNotExclusive = 29408,
-  kCopying = 29409, kChooseTo = 29410, kChooseFrom = 29411, kBusyCaption = 17401,
+  kCopying = 29409, kChooseTo = 29410, kChooseFrom = 29411, kBusyCaption = 2271,
 };
 
 // The general file of the dossier opens for reading.
@@ -224,7 +225,7 @@ bool TDAjouterVersAutreDossier::CanClose() {
   const std::string path = processing::OtherCodeTablePath(k, other);
   ::Table receiver;
   if (!receiver.OpenExclusive(path, k.tag)) {
-    gui::MessageBox(this, LoadStr(kReceiverNotExclusive) + path + ".dbf\n\n", LoadStr(kBusyCaption),
+    gui::MessageBox(this, FillPlaceholder(LoadStr(kReceiverNotExclusive), path), LoadStr(kBusyCaption),
                     gui::MB_OK | gui::MB_ICONHAND);
     return true;
   }
@@ -236,7 +237,7 @@ bool TDAjouterVersAutreDossier::CanClose() {
       source, processing::OpenCodeTablePath(k), receiver, other, k, {kind_, width_, first, last},
       [&](const std::string& code) {
         ToggleBusyCursor();
-        SetMessage(copying + code);
+        SetMessage(FillPlaceholder(copying, code));
       },
       nullptr, &refusal);
   RestoreCursor();
@@ -322,7 +323,7 @@ bool TDAjouterDUnAutreDossier::CanClose() {
       {kind_, width_, first, last},
       [&](const std::string& code) {
         ToggleBusyCursor();
-        SetMessage(copying + code);
+        SetMessage(FillPlaceholder(copying, code));
       },
       &count, &refusal);
   RestoreCursor();

@@ -31,9 +31,18 @@ constexpr int kManualCaption = 29002;
 constexpr int kLetterPrompt = 232;
 constexpr int kSearchPrompt = 796;
 constexpr int kHeadersListSlot = 517;
-// The titles of the columns of the journal, the amounts and the letters.
-constexpr int kColumnJournal = 23212, kColumnDebit = 23214, kColumnCredit = 23215;
+// The titles of the columns.
+constexpr int kColumnPiece = 23010, kColumnDate = 23211, kColumnJournal = 23001, kColumnLabel = 23014;
+constexpr int kColumnDebit = 66, kColumnCredit = 67;
 constexpr int kColumnLetterNow = 23216, kColumnLetterNew = 23217;
+constexpr int kColumnDue = 23018, kColumnLabel2 = 23019, kColumnLabel3 = 23037;
+// The other texts of the list, by their ids in the string table.
+constexpr int kLetterPromptFrom = 32611;       // the letter prompt with the first letter the account allows
+constexpr int kCaptionWarning = 52;
+constexpr int kMsgJournalBusy = 16003;
+constexpr int kMsgNoBalancingJournal = 29013;  // the journal of constant 053
+constexpr int kMsgSearchInterrupted = 16018;
+constexpr int kMsgWordsNotFound = 29012;       // the words searched
 
 std::string Cut(std::string text, std::size_t width) {
   text.resize(width, ' ');
@@ -60,18 +69,18 @@ BrowseColumnTable TraBroLettrageManuel::MakeColumns(bool euros) {
   BrowseColumnTable c = MakeColumnTable(14, 1);
   DefineColumn(c, 1, 2, "", 'C', 'D', 0, 1, 1);
   DefineColumn(c, 2, 0, "", 'C', 'C', 10, 1, 6);
-  DefineColumn(c, 3, 7, LoadStr(23210), 'C', 'C', 11, 1, 8);
-  DefineColumn(c, 4, 7, LoadStr(23211), 'C', 'C', 3, 1, 8);
+  DefineColumn(c, 3, 7, LoadStr(kColumnPiece), 'C', 'C', 11, 1, 8);
+  DefineColumn(c, 4, 7, LoadStr(kColumnDate), 'C', 'C', 3, 1, 8);
   DefineColumn(c, 5, 7, LoadStr(kColumnJournal), 'C', 'C', 5, 1, 3);
   DefineColumn(c, 6, 7, "", 'C', 'C', 11, 1, 7);
-  DefineColumn(c, 7, 22, LoadStr(23213), 'C', 'G', 12, 1, 25);
+  DefineColumn(c, 7, 22, LoadStr(kColumnLabel), 'C', 'G', 12, 1, 25);
   DefineColumn(c, 8, 14, LoadStr(kColumnDebit), 'C', 'D', static_cast<int>(18 + i), 1, 17);
   DefineColumn(c, 9, 14, LoadStr(kColumnCredit), 'C', 'D', static_cast<int>(18 + i), 1, 17);
   DefineColumn(c, 10, 12, LoadStr(kColumnLetterNow), 'C', 'C', static_cast<int>(6 + i), 1, 4);
   DefineColumn(c, 11, 12, LoadStr(kColumnLetterNew), 'C', 'C', 8, 1, 4);
-  DefineColumn(c, 12, 7, LoadStr(23218), 'C', 'C', 15, 1, 8);
-  DefineColumn(c, 13, 22, LoadStr(23219), 'C', 'G', 13, 1, 25);
-  DefineColumn(c, 14, 22, LoadStr(23220), 'C', 'G', 14, 1, 25);
+  DefineColumn(c, 12, 7, LoadStr(kColumnDue), 'C', 'C', 15, 1, 8);
+  DefineColumn(c, 13, 22, LoadStr(kColumnLabel2), 'C', 'G', 13, 1, 25);
+  DefineColumn(c, 14, 22, LoadStr(kColumnLabel3), 'C', 'G', 14, 1, 25);
   return c;
 }
 
@@ -205,8 +214,9 @@ void TraBroLettrageManuel::CmProchaineLettre() {
   if (Busy()) return;
   std::string prompt = LoadStr(kLetterPrompt);
   if (!matching_.ExemptAccount())
-    prompt += LoadStr(23221) +
-              (matching_.FirstAllowedLetter().empty() ? std::string("A") : matching_.FirstAllowedLetter());
+    prompt = FillPlaceholder(LoadStr(kLetterPromptFrom), matching_.FirstAllowedLetter().empty()
+                                                             ? std::string("A")
+                                                             : matching_.FirstAllowedLetter());
   for (;;) {
     std::string typed = matching_.CurrentLetter();
     TDFmtSaisie dialog(this, TDFmtSaisie::kOkCancel, prompt, &typed, true);
@@ -254,17 +264,17 @@ void TraBroLettrageManuel::CmSolderEtEnregistrer() {
       return;
     case processing::BalanceOutcome::HeaderLocked:
       gui::MessageBeep(0);
-      gui::MessageBox(this, LoadStr(16003), LoadStr(52), gui::MB_OK | gui::MB_ICONSTOP);
+      gui::MessageBox(this, LoadStr(kMsgJournalBusy), LoadStr(kCaptionWarning), gui::MB_OK | gui::MB_ICONSTOP);
       return;
     case processing::BalanceOutcome::NoJournal:
       gui::MessageBeep(0);
-      gui::MessageBox(this, FillPlaceholder(LoadStr(29013), Trimmed(ConstantEntry(53))), LoadStr(52),
-                      gui::MB_OK | gui::MB_ICONSTOP);
+      gui::MessageBox(this, FillPlaceholder(LoadStr(kMsgNoBalancingJournal), Trimmed(ConstantEntry(53))),
+                      LoadStr(kCaptionWarning), gui::MB_OK | gui::MB_ICONSTOP);
       return;
     case processing::BalanceOutcome::TooManyLines:
       gui::MessageBeep(0);
-      gui::MessageBox(this, TooManyLinesMessage(platform::ResolvePath(std::string(PathC50()) + ".dbf")), LoadStr(52),
-                      gui::MB_OK | gui::MB_ICONSTOP);
+      gui::MessageBox(this, TooManyLinesMessage(platform::ResolvePath(std::string(PathC50()) + ".dbf")),
+                      LoadStr(kCaptionWarning), gui::MB_OK | gui::MB_ICONSTOP);
       return;
     default:
       gui::MessageBeep(0);
@@ -322,10 +332,11 @@ void TraBroLettrageManuel::SearchWords(bool goOn) {
       SelectRow(static_cast<long>(r.row) + 1, 1);
       return;
     case processing::WordSearchEnd::Interrupted:
-      gui::MessageBox(this, LoadStr(29011), LoadStr(kManualCaption), gui::MB_OK | gui::MB_ICONEXCLAMATION);
+      gui::MessageBox(this, LoadStr(kMsgSearchInterrupted), LoadStr(kManualCaption),
+                      gui::MB_OK | gui::MB_ICONEXCLAMATION);
       return;
     case processing::WordSearchEnd::NotFound:
-      gui::MessageBox(this, FillPlaceholder(LoadStr(29012), BrowseSearchText), LoadStr(kManualCaption),
+      gui::MessageBox(this, FillPlaceholder(LoadStr(kMsgWordsNotFound), BrowseSearchText), LoadStr(kManualCaption),
                       gui::MB_OK | gui::MB_ICONEXCLAMATION);
       return;
   }

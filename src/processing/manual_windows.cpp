@@ -29,6 +29,12 @@ constexpr int kFormColumns = 10;
 constexpr int kFormRows = 6;
 constexpr int kParametersPos = 3653;
 
+// The texts of the form, by their ids in the string table.
+constexpr int kLabelFirst = 29025;   // the four labels, "C&ompte" to "&Lettrage"
+constexpr int kLabelEuros = 19744;
+constexpr int kHintLookup = 19755;
+constexpr int kFilterFirst = 29016;  // the three filters: all lines, unmatched only, matched only
+
 enum : int {
   kAccountLabel = 1301, kFirstLabel = 1302, kLastLabel = 1303, kFilterLabel = 1304,
   kAccountEdit = 1201, kAccountLookup = 1202, kAccountBalance = 1204, kEurosBox = 1205, kFilterCombo = 1210,
@@ -64,15 +70,14 @@ TWTraModLettrageManuel::TWTraModLettrageManuel(gui::MDIClient* client)
                 kManualReportSlot) {
   AskOnClose = false;
   const int ids[] = {kAccountLabel, kFirstLabel, kLastLabel, kFilterLabel};
-  const int texts[] = {29025, 29026, 29027, 29028};
-  for (int i = 0; i < 4; ++i) labels_[i] = new MStatic(this, LoadStr(texts[i]), ids[i]);
+  for (int i = 0; i < 4; ++i) labels_[i] = new MStatic(this, LoadStr(kLabelFirst + i), ids[i]);
   account_ = new MEdit(this, kAccountEdit, 8, 1, MEdit::kText, 0, false);
   lookup_ = new MButton(this, kAccountLookup, "?");
   balance_ = new MStatic(this, "", kAccountBalance);
   first_ = new MEdit(this, kFirstEdit, 8, 1, MEdit::kDate, 0, false);
   last_ = new MEdit(this, kLastEdit, 8, 1, MEdit::kDate, 0, false);
   filter_ = new MComboBox(this, kFilterCombo, 44, 1);
-  euros_ = new MCheckBox(this, kEurosBox, LoadStr(29024), 1);
+  euros_ = new MCheckBox(this, kEurosBox, LoadStr(kLabelEuros), 1);
   for (MEdit* e : {account_, first_, last_}) e->SetNotifyWindow(this);
   account_->SetKeyCommands(kAccountPrior, kAccountNext, kAccountFirst, kAccountLast, 0, 0);
   ContextCommands = {4, form_cmd::Quitter, matching_cmd::LettrerOuDelettrer, matching_cmd::Lettrer,
@@ -90,9 +95,9 @@ void TWTraModLettrageManuel::SetupWindow() {
   RegisterWindowSlot(kManualFormSlot, GetHandle());
   for (gui::Control* c : std::initializer_list<gui::Control*>{account_, first_, last_, filter_})
     c->SetFont(EntryFontFixed);
-  lookup_->SetTip(LoadStr(29014));
-  for (int id : {29016, 29017, 29018}) filter_->AddString(LoadStr(id));
-  filter_->SetValue(LoadStr(29016), true);
+  lookup_->SetTip(LoadStr(kHintLookup));
+  for (int k = 0; k < 3; ++k) filter_->AddString(LoadStr(kFilterFirst + k));
+  filter_->SetValue(LoadStr(kFilterFirst), true);
   euros_->SetCheck(TheDossierRecord.At(DossierRecord::kEuroMainPos) != 'N' ? gui::BST_CHECKED : gui::BST_UNCHECKED);
   if (DossierIsEuroOnly()) {
     euros_->SetCheck(gui::BST_CHECKED);
@@ -200,7 +205,7 @@ void TWTraModLettrageManuel::TakeAccount(const std::string& account) {
 
 void TWTraModLettrageManuel::OpenList(char filter) {
   if (Check() == kCheckInvalid) return;
-  if (filter != 0) filter_->SetValue(LoadStr(filter == '2' ? 29017 : 29018), false);
+  if (filter != 0) filter_->SetValue(LoadStr(kFilterFirst + (filter == '2' ? 1 : 2)), false);
   processing::ManualMatchingParameters p;
   p.account = FilledAccount(account_->GetValue());
   p.firstDate = DateInYear(first_->GetValue());

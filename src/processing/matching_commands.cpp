@@ -18,6 +18,7 @@ namespace {
 
 constexpr int kIcon = 1004;
 constexpr int kParametersPos = 3653;
+constexpr int kTitleList = 32627;  // "Lettrage Manuel: %s", the account
 
 template <class W>
 W* Open(W* window) {
@@ -69,8 +70,7 @@ void CmLettrageManuel() {
     SetRegistryText(kManualReportSlot, 1, "1");
     const auto p = processing::ManualMatchingParameters::Parse(
         RegistryText(kParametersPos, processing::ManualMatchingParameters::kLength));
-    auto* list = new TraBroLettrageManuel(CommandWindow, LoadStr(29002) + std::string(": ") +
-                                                             Trimmed(p.account), p);
+    auto* list = new TraBroLettrageManuel(CommandWindow, FillPlaceholder(LoadStr(kTitleList), Trimmed(p.account)), p);
     // An account another station matches, or without lines in the selection: no list.
     if (list->OpenMatching() != processing::ManualOpen::Opened) {
       delete list;

@@ -19,6 +19,7 @@
 #include "runtime/dossier_record.h"
 #include "runtime/logfile.h"
 #include "runtime/session_registry.h"
+#include "runtime/text.h"
 #include "runtime/xbase.h"
 #include "resources/command_ids.h"
 #include "resources/string_table.h"
@@ -41,6 +42,15 @@ enum : int {
 };
 
 constexpr int kFilter = 1189;
+
+// The texts of the form, by their ids in the string table.
+constexpr int kLabelCode = 29201, kLabelFolder = 29066, kLabelFiles = 29204, kLabelFrom = 19745, kLabelTo = 19746;
+constexpr int kLabelCodesOnly = 29205;
+constexpr int kTextYear = 29057;       // "Exercice du %s au %s"
+constexpr int kHintChooseFolder = 29203;
+constexpr int kTitleChooseDossier = 29227;
+constexpr int kMsgConfirm = 29219;
+constexpr int kTitleProgress = 32623;  // the caption with the open dossier's code
 
 // What the merge copies of the other dossier, as the rights of its secondary user name it: the
 // entry lines (Saisie d'Ecritures), every line of every account (Grands Livres) and the accounts'
@@ -67,7 +77,7 @@ TWTraAjoutDossier::TWTraAjoutDossier(gui::MDIClient* client)
     : CMDIModif(client, LoadStr(kCaption), 20, 8, kMergeFormSlot, kMergeFormSlotLength) {
   AskOnClose = false;
   const int ids[] = {kCodeLabel, kFolderLabel, kFilesLabel, kFromLabel, kToLabel};
-  const int texts[] = {29201, 29066, 29204, 29206, 29207};
+  const int texts[] = {kLabelCode, kLabelFolder, kLabelFiles, kLabelFrom, kLabelTo};
   for (int i = 0; i < 5; ++i) labels_[i] = new MStatic(this, LoadStr(texts[i]), ids[i]);
   texts_[0] = new MStatic(this, "", kFirst);
   texts_[1] = new MStatic(this, "", kSecond);
@@ -76,7 +86,7 @@ TWTraAjoutDossier::TWTraAjoutDossier(gui::MDIClient* client)
   from_ = new MEdit(this, kFromEdit, 8, 1, MEdit::kDate, 0, false);
   to_ = new MEdit(this, kToEdit, 8, 1, MEdit::kDate, 0, false);
   choose_ = new MButton(this, kChooseButton, "&?");
-  option_ = new MCheckBox(this, kOptionBox, LoadStr(29205), 1);
+  option_ = new MCheckBox(this, kOptionBox, LoadStr(kLabelCodesOnly), 1);
   code_->SetEnterAction(kCheckOther);
   from_->SetEnterAction(kCheckFrom);
   to_->SetEnterAction(kCheckTo);
@@ -99,11 +109,11 @@ void TWTraAjoutDossier::SetupWindow() {
   folder_->SetText(other_.folder);
   option_->SetValue(false, true);
   ShowTexts(std::string(AllTrim(DossierCode.c_str())) + ": " + RTrim(TheDossierRecord.Name().c_str()),
-       LoadStr(29057) + TheDossierRecord.DateDisplay(F::YearStart) + LoadStr(29058) +
-           TheDossierRecord.DateDisplay(F::YearEnd));
+            FillPlaceholders(LoadStr(kTextYear), {TheDossierRecord.DateDisplay(F::YearStart),
+                                                  TheDossierRecord.DateDisplay(F::YearEnd)}));
   from_->SetValue(Display(check_.periodStart), true);
   to_->SetValue(Display(check_.periodEnd), true);
-  choose_->SetTip(LoadStr(29203));
+  choose_->SetTip(LoadStr(kHintChooseFolder));
   choose_->SetFocus();
 }
 
@@ -189,7 +199,7 @@ bool TWTraAjoutDossier::CheckTo() {
 void TWTraAjoutDossier::CmChooseOther() {
   if (running_) return;
   std::string path;
-  if (gui::GetOpenFileName(this, LoadStr(29227), LoadStr(kFilter), other_.folder, path)) {
+  if (gui::GetOpenFileName(this, LoadStr(kTitleChooseDossier), LoadStr(kFilter), other_.folder, path)) {
     processing::OtherDossier chosen;
     if (processing::OtherDossierOfFile(path, &chosen)) {
       other_.folder = chosen.folder;
@@ -225,8 +235,8 @@ void TWTraAjoutDossier::CmAccepter() {
   // The other dossier's books are read only by a user who has its password, the secondary one
   // only where its rights let that user see them.
   if (!OtherDossierPasswordGiven(this, other_, false, MergeReadRights(), caption)) return;
-  if (gui::MessageBox(this, LoadStr(29219), caption, gui::MB_YESNO | gui::MB_ICONINFORMATION | gui::MB_DEFBUTTON2) !=
-      gui::IDYES)
+  if (gui::MessageBox(this, LoadStr(kMsgConfirm), caption,
+                      gui::MB_YESNO | gui::MB_ICONINFORMATION | gui::MB_DEFBUTTON2) != gui::IDYES)
     return;
   running_ = true;
   processing::MergeRequest request;
@@ -241,7 +251,7 @@ void TWTraAjoutDossier::CmAccepter() {
   processing::MergeResult r;
   {
     // The run's window: the phase on its framed line, the other dossier's file read below it.
-    DossierProgressWindow progress(this, caption + ": " + AllTrim(DossierCode.c_str()), true);
+    DossierProgressWindow progress(this, FillPlaceholder(LoadStr(kTitleProgress), AllTrim(DossierCode.c_str())), true);
     r = processing::MergeOtherDossier(request, maintenance, [&progress](const std::string& phase,
                                                                         const std::string& file) {
       progress.SetLine2(file);

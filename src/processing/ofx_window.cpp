@@ -46,6 +46,18 @@ enum : int {
 
 constexpr int kFilter = 23230;
 
+// The texts of the form, by their ids in the string table.
+constexpr int kLabelFirst = 29601;       // the seven labels, "Fichier" to "Opérations (* déjà importée)"
+constexpr int kTitleChooseFile = 29608;
+constexpr int kMsgNoBankForAccount = 29609;
+constexpr int kHintChooseBank = 29610;   // beside the bank box, and the message when none is chosen
+constexpr int kHintReadFirst = 29611;    // before a statement is read, and the message when none is
+constexpr int kTextBankAccount = 23235;  // "Relevé: Banque %s  Guichet %s  Compte %s"
+constexpr int kTextIbanAccount = 32608;  // "Relevé: IBAN %s"
+constexpr int kTextPeriod = 23236;       // the period, the closing balance's day, amount and currency
+constexpr int kTextOperations = 23239;   // the operations read, those already imported
+constexpr int kMsgFilesNotOpen = 23241;
+
 std::string Amount(long long cents) { return AllTrim(FormatAmount(FromCents(cents))); }
 
 std::string Day(const std::string& yyyymmdd) {
@@ -73,8 +85,7 @@ void CmImportationReleveBanque() {
 TWSaiModImportationOfx::TWSaiModImportationOfx(gui::MDIClient* client)
     : CMDIModif(client, LoadStr(kCaption), kFormColumns, kFormRows, kOfxImportFormSlot, kOfxImportFormSlotLength) {
   AskOnClose = false;
-  const int texts[] = {29601, 29602, 29603, 29604, 29605, 29606, 29607};
-  for (int i = 0; i < 7; ++i) labels_[i] = new MStatic(this, LoadStr(texts[i]), kLabelBase + i);
+  for (int i = 0; i < 7; ++i) labels_[i] = new MStatic(this, LoadStr(kLabelFirst + i), kLabelBase + i);
   file_ = new MEdit(this, kFileEdit, 200, 1, MEdit::kText, 0, false);
   choose_ = new MButton(this, ofx_cmd::Choose, "&?");
   for (int i = 0; i < 3; ++i) texts_[i] = new MStatic(this, "", kText1 + i);
@@ -105,7 +116,7 @@ void TWSaiModImportationOfx::SetupWindow() {
                                                processing::kOfxDefaultCounterpart).c_str()),
                          true);
   labelCode_->SetValue(AllTrim(DossierIniGet(processing::kOfxIniSection, "CodeLibelle", "").c_str()), true);
-  texts_[0]->SetText(LoadStr(29611));
+  texts_[0]->SetText(LoadStr(kHintReadFirst));
   file_->FocusSelect(true);
 }
 
@@ -149,7 +160,7 @@ void TWSaiModImportationOfx::Tell(const std::string& message, unsigned icon) {
 void TWSaiModImportationOfx::CmChoose() {
   if (running_) return;
   std::string path;
-  if (!gui::GetOpenFileName(this, LoadStr(29608), LoadStr(kFilter), DossierFolder, path)) return;
+  if (!gui::GetOpenFileName(this, LoadStr(kTitleChooseFile), LoadStr(kFilter), DossierFolder, path)) return;
   file_->SetValue(path, false);
   ReadFile(path);
 }
@@ -169,7 +180,7 @@ bool TWSaiModImportationOfx::ReadFile(const std::string& path) {
   const processing::OfxReading reading = processing::ReadOfxStatement(path);
   SetAppCursor(0, false);
   if (!reading.ok) {
-    texts_[0]->SetText(LoadStr(29611));
+    texts_[0]->SetText(LoadStr(kHintReadFirst));
     gui::MessageBeep(0);
     Tell(reading.message, gui::MB_ICONERROR);
     return false;
@@ -181,7 +192,7 @@ bool TWSaiModImportationOfx::ReadFile(const std::string& path) {
   const int found = processing::FindStatementBank(banks_, statement_);
   SelectBank(found);
   if (found < 0) {
-    Tell(LoadStr(29609), gui::MB_ICONINFORMATION);
+    Tell(LoadStr(kMsgNoBankForAccount), gui::MB_ICONINFORMATION);
     bank_->SetFocus();
   }
   return true;
@@ -189,12 +200,10 @@ bool TWSaiModImportationOfx::ReadFile(const std::string& path) {
 
 void TWSaiModImportationOfx::ShowStatement() {
   const processing::BankStatement& s = statement_;
-  std::string account = s.iban.empty()
-                            ? LoadStr(23231) + s.bankId + LoadStr(23232) + s.branchId + LoadStr(23233) + s.accountId
-                            : LoadStr(23234) + s.iban;
-  texts_[0]->SetText(LoadStr(23235) + account);
-  texts_[1]->SetText(LoadStr(23236) + Day(s.startDate) + LoadStr(23237) + Day(s.endDate) + LoadStr(23238) +
-                     Day(s.closingDate) + ": " + Amount(s.closingCents) + " " + s.currency);
+  texts_[0]->SetText(s.iban.empty() ? FillPlaceholders(LoadStr(kTextBankAccount), {s.bankId, s.branchId, s.accountId})
+                                     : FillPlaceholder(LoadStr(kTextIbanAccount), s.iban));
+  texts_[1]->SetText(FillPlaceholders(LoadStr(kTextPeriod), {Day(s.startDate), Day(s.endDate), Day(s.closingDate),
+                                                             Amount(s.closingCents), s.currency}));
   list_->ClearList();
   const std::set<std::string> known = processing::ImportedIdentitySet();
   const std::string key = processing::StatementAccountKey(s);
@@ -209,15 +218,15 @@ void TWSaiModImportationOfx::ShowStatement() {
     list_->AddString(std::string(seen ? "* " : "  ") + Day(t.date) + " " + FitRight(Amount(t.cents), 14) + "  " +
                      text);
   }
-  texts_[2]->SetText(std::to_string(s.transactions.size()) + LoadStr(23239) + std::to_string(already) +
-                     LoadStr(23240));
+  texts_[2]->SetText(
+      FillPlaceholders(LoadStr(kTextOperations), {std::to_string(s.transactions.size()), std::to_string(already)}));
 }
 
 void TWSaiModImportationOfx::SelectBank(int index) {
   bankIndex_ = index;
   if (index < 0 || index >= static_cast<int>(banks_.size())) {
     bank_->SetValue("", false);
-    bankAccount_->SetText(LoadStr(29610));
+    bankAccount_->SetText(LoadStr(kHintChooseBank));
     return;
   }
   const processing::DossierBank& b = banks_[static_cast<std::size_t>(index)];
@@ -238,13 +247,13 @@ void TWSaiModImportationOfx::CmAccepter() {
   if (running_) return;
   if (!read_) {
     gui::MessageBeep(0);
-    Tell(LoadStr(29611), gui::MB_ICONINFORMATION);
+    Tell(LoadStr(kHintReadFirst), gui::MB_ICONINFORMATION);
     return;
   }
   CmBankChosen();
   if (bankIndex_ < 0) {
     gui::MessageBeep(0);
-    Tell(LoadStr(29610), gui::MB_ICONINFORMATION);
+    Tell(LoadStr(kHintChooseBank), gui::MB_ICONINFORMATION);
     bank_->SetFocus();
     return;
   }
@@ -274,7 +283,7 @@ void TWSaiModImportationOfx::CmAccepter() {
       c60.OpenShared(PathC60(), processing::kC60CodeTag)) {
     r = processing::ImportStatement(*TableC10, c50, c60, request);
   } else {
-    r.message = LoadStr(23241);
+    r.message = LoadStr(kMsgFilesNotOpen);
   }
   c50.CloseTable();
   c60.CloseTable();

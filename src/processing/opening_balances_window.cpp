@@ -17,6 +17,7 @@
 #include "runtime/inifiles.h"
 #include "runtime/logfile.h"
 #include "runtime/numbers.h"
+#include "runtime/text.h"
 #include "runtime/xbase.h"
 #include "shell/cursors.h"
 #include "shell/mdi_client.h"
@@ -38,6 +39,21 @@ enum : int {
 };
 
 constexpr int kFilter = 1189;
+
+// The texts of the form and its run, by their ids in the string table.
+constexpr int kLabelDate = 29064, kLabelDossier = 29065;
+constexpr int kTitleAuxiliary = 29067, kTitleFinancial = 29068;
+constexpr int kMsgDraftNotEmpty = 29069;
+constexpr int kLabelUnmatched = 29070;     // the collectives' letters
+constexpr int kLabelUnreconciled = 29071;  // the bank accounts' prefixes
+constexpr int kTitleChooseDossier = 29072;
+constexpr int kMsgConfirm = 29073;
+constexpr int kTitleProgress = 32625;      // the caption with the open dossier's code
+constexpr int kPhaseTrialBalance = 29077;
+constexpr int kMsgResultFrancs = 29074;    // the year's result
+constexpr int kMsgResultEuros = 29075;
+constexpr int kPhaseLetters = 29078;       // the currency
+constexpr int kTextEuros = 2277, kTextFrancs = 2278;
 
 std::string Amount(long long cents) { return AllTrim(FormatAmount(FromCents(cents))); }
 
@@ -65,11 +81,11 @@ void CmGenerationSoldesANouveau() {
 TWTraGenerationSAN::TWTraGenerationSAN(gui::MDIClient* client)
     : CMDIModif(client, LoadStr(kCaption), kFormColumns, kFormRows, kOpeningFormSlot, kOpeningFormSlotLength) {
   AskOnClose = false;
-  c_.Make(this, 29064, 29065);
+  c_.Make(this, kLabelDate, kLabelDossier);
   // F8 in the date or the code checks the target dossier, as Enter does.
   for (MEdit* e : {c_.date, c_.code}) e->SetF8Command(kCheckCommand);
-  titles_[0] = new MStatic(this, LoadStr(29067), kAuxTitle);
-  titles_[1] = new MStatic(this, LoadStr(29068), kFinTitle);
+  titles_[0] = new MStatic(this, LoadStr(kTitleAuxiliary), kAuxTitle);
+  titles_[1] = new MStatic(this, LoadStr(kTitleFinancial), kFinTitle);
   unmatched_ = new MCheckBox(this, kUnmatchedBox, "", 1);
   unreconciled_ = new MCheckBox(this, kUnreconciledBox, "", 1);
   ContextCommands = {2, form_cmd::Quitter, yearend_cmd::Accepter};
@@ -94,7 +110,7 @@ void TWTraGenerationSAN::SetupWindow() {
   bool live = false;
   for (bool more = TableC50->GoTop(""); more && !live; more = TableC50->Skip(1)) live = !TableC50->IsDeleted();
   if (live) {
-    gui::MessageBox(this, LoadStr(29069), caption, gui::MB_OK | gui::MB_ICONINFORMATION);
+    gui::MessageBox(this, LoadStr(kMsgDraftNotEmpty), caption, gui::MB_OK | gui::MB_ICONINFORMATION);
     CloseAllTables();
     gui::PostMessage(GetHandle(), gui::WM_CLOSE);
     return;
@@ -106,8 +122,8 @@ void TWTraGenerationSAN::SetupWindow() {
   if (bankPrefixes_.empty()) bankPrefixes_ = IniGetString("SAN-Detailles", processing::kDefaultBankPrefixes);
   std::string letters;
   for (const processing::Collective& c : collectives_) letters += c.letter;
-  unmatched_->SetText(std::string(LoadStr(29070)) + "'" + letters + "'");
-  unreconciled_->SetText(std::string(LoadStr(29071)) + "'" + bankPrefixes_ + "'");
+  unmatched_->SetText(FillPlaceholder(LoadStr(kLabelUnmatched), letters));
+  unreconciled_->SetText(FillPlaceholder(LoadStr(kLabelUnreconciled), bankPrefixes_));
   unmatched_->SetValue(ConstantIs(kUnmatchedConstant, 'O'), true);
   unreconciled_->SetValue(ConstantIs(kUnreconciledConstant, 'O'), true);
   c_.code->FocusSelect(true);
@@ -149,14 +165,14 @@ bool TWTraGenerationSAN::CheckTarget() {
   const processing::TargetCheck c = processing::CheckOpeningTarget(target_, date);
   ShowTarget(c.first, c.second);
   if (c.beep) gui::MessageBeep(0);
-  if (!c.ok && c.first.rfind(LoadStr(29059), 0) == 0) c_.code->SetValue("", false);
+  if (c.clearCode) c_.code->SetValue("", false);
   return c.ok;
 }
 
 void TWTraGenerationSAN::CmChooseTarget() {
   if (running_) return;
   std::string path;
-  if (!gui::GetOpenFileName(this, LoadStr(29072), LoadStr(kFilter), DossierFolder, path)) return;
+  if (!gui::GetOpenFileName(this, LoadStr(kTitleChooseDossier), LoadStr(kFilter), DossierFolder, path)) return;
   processing::OtherDossier chosen;
   const bool named = processing::OtherDossierOfFile(path, &chosen);
   const std::size_t slash = path.find_last_of('/');
@@ -175,18 +191,19 @@ void TWTraGenerationSAN::CmAccepter() {
   if (running_ || !CheckTarget()) return;
   // The target is written into only by a user who has its privileged password.
   if (!OtherDossierPasswordGiven(this, target_, true, {}, LoadStr(kCaption))) return;
-  if (!Ask(LoadStr(29073), gui::MB_ICONINFORMATION)) return;
+  if (!Ask(LoadStr(kMsgConfirm), gui::MB_ICONINFORMATION)) return;
   running_ = true;
   const std::string caption = LoadStr(kCaption);
   const bool euroOnly = DossierIsEuroOnly();
   // The progress window names each step, from the checks on; a check that stops closes it.
-  auto progress = std::make_unique<DossierProgressWindow>(this, caption + ": " + AllTrim(DossierCode.c_str()), true);
+  auto progress = std::make_unique<DossierProgressWindow>(
+      this, FillPlaceholder(LoadStr(kTitleProgress), AllTrim(DossierCode.c_str())), true);
   auto stop = [&] {
     progress.reset();
     running_ = false;
   };
   // The books: the trial balance, then the result as the user printed it.
-  progress->SetLine(LoadStr(29077));
+  progress->SetLine(LoadStr(kPhaseTrialBalance));
   processing::TrialBalance balance;
   {
     ::Table c20;
@@ -199,14 +216,15 @@ void TWTraGenerationSAN::CmAccepter() {
     return;
   }
   auto result = [](long long cents) { return Amount(-(cents < 0 ? -cents : cents)); };
-  if ((!euroOnly && !Ask(LoadStr(29074) + result(balance.resultFrancs) + LoadStr(29076), gui::MB_ICONQUESTION)) ||
-      !Ask(LoadStr(29075) + result(balance.resultEuros) + LoadStr(29076), gui::MB_ICONQUESTION)) {
+  if ((!euroOnly &&
+       !Ask(FillPlaceholder(LoadStr(kMsgResultFrancs), result(balance.resultFrancs)), gui::MB_ICONQUESTION)) ||
+      !Ask(FillPlaceholder(LoadStr(kMsgResultEuros), result(balance.resultEuros)), gui::MB_ICONQUESTION)) {
     stop();
     return;
   }
   if (unmatched_->IsChecked() && ConstantIs(kLetterCheckConstant, 'O')) {
     const bool euros = TheDossierRecord.EuroIsMain();
-    progress->SetLine(LoadStr(29078) + std::string(LoadStr(euros ? 23322 : 23323)));
+    progress->SetLine(FillPlaceholder(LoadStr(kPhaseLetters), LoadStr(euros ? kTextEuros : kTextFrancs)));
     ::Table c40, c50, c60;
     std::string letters;
     if (c40.OpenShared(PathC40(), "C40CODE", true) && c50.OpenShared(PathC50(), LigneEcriture::kCodeTag, true) &&

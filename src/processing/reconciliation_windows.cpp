@@ -57,6 +57,34 @@ enum : int {
 
 constexpr int kOfxFilter = 23259;
 
+// The texts of the form, the list and the statement, by their ids in the string table.
+constexpr int kLabelFirst = 29321;             // the three labels, "Compte de banque" to "Solde du relevé"
+constexpr int kHintLookup = 19755;
+constexpr int kHintReadStatement = 29340;
+constexpr int kTitleChooseStatement = 29341;
+constexpr int kTitleList = 32609;              // "Rapprochement Bancaire: %s", the account
+constexpr int kMsgAccountBusy = 29327;         // the account
+constexpr int kMsgNoAccount = 29326;           // the account
+constexpr int kMsgNothingToReconcile = 29328;  // the statement's date
+constexpr int kColumnDate = 23211;
+constexpr int kColumnJournal = 23261;
+constexpr int kColumnPiece = 23010;
+constexpr int kColumnLabel = 23014;
+constexpr int kColumnDebit = 66;
+constexpr int kColumnCredit = 67;
+constexpr int kColumnStatement = 23266;
+constexpr int kColumnOperation = 23267;
+constexpr int kColumnStatementAmount = 23258;
+constexpr int kTextStatus = 29324;             // the reconciled balance, the statement's, the difference, the letter
+constexpr int kHintLetter = 29331;
+constexpr int kMsgNoJournal = 29342;           // the account
+constexpr int kMsgFilesNotOpen = 29343;
+constexpr int kMsgDifferenceLeft = 29332;      // the difference
+constexpr int kLogNotSaved = 23268;            // the log line of kMsgNotSaved
+constexpr int kMsgNotSaved = 29334;
+constexpr int kMsgSaved = 29333;               // the lines ticked, then the log line's account, date and letter
+constexpr int kTextEuros = 2277;
+constexpr int kTextFrancs = 2278;
 
 // A piece number as written by the import and as read from a line: digits without leading zeros.
 std::string PieceKey(const std::string& piece) {
@@ -139,8 +167,7 @@ TWTraModRapprochement::TWTraModRapprochement(gui::MDIClient* client)
                 kReconciliationFormSlotLength, 0) {
   AskOnClose = false;
   const int ids[] = {kAccountLabel, kDateLabel, kBalanceLabel};
-  const int texts[] = {29321, 29322, 29323};
-  for (int i = 0; i < 3; ++i) labels_[i] = new MStatic(this, LoadStr(texts[i]), ids[i]);
+  for (int i = 0; i < 3; ++i) labels_[i] = new MStatic(this, LoadStr(kLabelFirst + i), ids[i]);
   account_ = new MEdit(this, kAccountEdit, 8, 1, MEdit::kText, 0, false);
   lookup_ = new MButton(this, kAccountLookup, "?");
   accountName_ = new MStatic(this, "", kAccountName);
@@ -160,8 +187,8 @@ void TWTraModRapprochement::SetupWindow() {
   BuildToolbar(ContextCommands, true);
   RegisterWindowSlot(kReconciliationFormSlot, GetHandle());
   for (gui::Control* c : std::initializer_list<gui::Control*>{account_, date_, balance_}) c->SetFont(EntryFontFixed);
-  lookup_->SetTip(LoadStr(29014));
-  readStatement_->SetTip(LoadStr(29340));
+  lookup_->SetTip(LoadStr(kHintLookup));
+  readStatement_->SetTip(LoadStr(kHintReadStatement));
   account_->SetValue(FirstBankAccount(), true);
   // The proposed account's name beside it, as after a lookup.
   accountName_->SetText(SeekAccount(FilledAccount(account_->GetValue())) ? Trimmed(TableC20->GetField(2)) : "");
@@ -219,7 +246,7 @@ void TWTraModRapprochement::TakeStatement(const processing::BankStatement& state
 
 void TWTraModRapprochement::CmLireReleve() {
   std::string path;
-  if (!gui::GetOpenFileName(this, LoadStr(29341), LoadStr(kOfxFilter), DossierFolder, path)) return;
+  if (!gui::GetOpenFileName(this, LoadStr(kTitleChooseStatement), LoadStr(kOfxFilter), DossierFolder, path)) return;
   const processing::OfxReading reading = processing::ReadOfxStatement(path);
   if (!reading.ok) {
     gui::MessageBeep(0);
@@ -278,7 +305,7 @@ void TWTraModRapprochement::CmAccepter() {
   statement.closingCents = ToCents(Val(balance_->GetValue().c_str()));
   statement.closingDate = YyyymmddOf(date);
   const std::string account = FilledAccount(account_->GetValue());
-  auto* list = new TWTraBroRapprochement(CommandWindow, LoadStr(kCaption) + std::string(": ") + Trimmed(account),
+  auto* list = new TWTraBroRapprochement(CommandWindow, FillPlaceholder(LoadStr(kTitleList), Trimmed(account)),
                                          account, StoredDateOf(date), statement);
   list->SetStatementFile(statementFile_);
   switch (list->OpenReconciliation()) {
@@ -286,17 +313,20 @@ void TWTraModRapprochement::CmAccepter() {
     case processing::ReconciliationOpen::AccountLocked:
       delete list;
       gui::MessageBeep(0);
-      gui::MessageBox(this, LoadStr(29327) + Trimmed(account), LoadStr(kCaption), gui::MB_OK | gui::MB_ICONSTOP);
+      gui::MessageBox(this, FillPlaceholder(LoadStr(kMsgAccountBusy), Trimmed(account)), LoadStr(kCaption),
+                      gui::MB_OK | gui::MB_ICONSTOP);
       return;
     default:
       delete list;
       gui::MessageBeep(0);
-      gui::MessageBox(this, LoadStr(29326) + Trimmed(account), LoadStr(kCaption), gui::MB_OK | gui::MB_ICONSTOP);
+      gui::MessageBox(this, FillPlaceholder(LoadStr(kMsgNoAccount), Trimmed(account)), LoadStr(kCaption),
+                      gui::MB_OK | gui::MB_ICONSTOP);
       return;
   }
   if (list->Work().Lines().empty() && statement.transactions.empty()) {
     delete list;
-    gui::MessageBox(this, LoadStr(29328) + DisplayDateOf(date), LoadStr(kCaption), gui::MB_OK | gui::MB_ICONINFORMATION);
+    gui::MessageBox(this, FillPlaceholder(LoadStr(kMsgNothingToReconcile), DisplayDateOf(date)), LoadStr(kCaption),
+                    gui::MB_OK | gui::MB_ICONINFORMATION);
     return;
   }
   OpenChild(list);
@@ -307,15 +337,15 @@ void TWTraModRapprochement::CmAccepter() {
 BrowseColumnTable TWTraBroRapprochement::MakeColumns() {
   BrowseColumnTable c = MakeColumnTable(10, 1);
   DefineColumn(c, 1, 2, "", 'C', 'C', 1, 1, 1);
-  DefineColumn(c, 2, 7, LoadStr(23260), 'C', 'C', 3, 1, 8);
-  DefineColumn(c, 3, 4, LoadStr(23261), 'C', 'C', 5, 1, 3);
-  DefineColumn(c, 4, 7, LoadStr(23262), 'C', 'C', 11, 1, 8);
-  DefineColumn(c, 5, 22, LoadStr(23263), 'C', 'G', 12, 1, 25);
-  DefineColumn(c, 6, 11, LoadStr(23264), 'C', 'D', 18, 1, 17);
-  DefineColumn(c, 7, 11, LoadStr(23265), 'C', 'D', 18, 1, 17);
-  DefineColumn(c, 8, 7, LoadStr(23266), 'C', 'C', 3, 1, 8);
-  DefineColumn(c, 9, 22, LoadStr(23267), 'C', 'G', 12, 1, 25);
-  DefineColumn(c, 10, 11, LoadStr(23258), 'C', 'D', 18, 1, 17);
+  DefineColumn(c, 2, 7, LoadStr(kColumnDate), 'C', 'C', 3, 1, 8);
+  DefineColumn(c, 3, 4, LoadStr(kColumnJournal), 'C', 'C', 5, 1, 3);
+  DefineColumn(c, 4, 7, LoadStr(kColumnPiece), 'C', 'C', 11, 1, 8);
+  DefineColumn(c, 5, 22, LoadStr(kColumnLabel), 'C', 'G', 12, 1, 25);
+  DefineColumn(c, 6, 11, LoadStr(kColumnDebit), 'C', 'D', 18, 1, 17);
+  DefineColumn(c, 7, 11, LoadStr(kColumnCredit), 'C', 'D', 18, 1, 17);
+  DefineColumn(c, 8, 7, LoadStr(kColumnStatement), 'C', 'C', 3, 1, 8);
+  DefineColumn(c, 9, 22, LoadStr(kColumnOperation), 'C', 'G', 12, 1, 25);
+  DefineColumn(c, 10, 11, LoadStr(kColumnStatementAmount), 'C', 'D', 18, 1, 17);
   return c;
 }
 
@@ -403,9 +433,9 @@ void TWTraBroRapprochement::CleanupWindow() {
 }
 
 std::string TWTraBroRapprochement::StatusText() const {
-  return LoadStr(29324) + Trimmed(Money(work_.ReconciledBalance())) + " - " + LoadStr(29325) +
-         Trimmed(Money(work_.StatementBalance())) + " - " + LoadStr(29329) + Trimmed(Money(work_.Difference())) +
-         " - " + LoadStr(29330) + work_.Letter();
+  return FillPlaceholders(LoadStr(kTextStatus), {Trimmed(Money(work_.ReconciledBalance())),
+                                                 Trimmed(Money(work_.StatementBalance())),
+                                                 Trimmed(Money(work_.Difference())), work_.Letter()});
 }
 
 const gui::ResponseTable& TWTraBroRapprochement::Table() {
@@ -484,7 +514,7 @@ void TWTraBroRapprochement::CmProchaineLettre() {
   if (Busy()) return;
   for (;;) {
     std::string typed = work_.Letter();
-    TDFmtSaisie dialog(this, TDFmtSaisie::kOkCancel, LoadStr(29331), &typed, true);
+    TDFmtSaisie dialog(this, TDFmtSaisie::kOkCancel, LoadStr(kHintLetter), &typed, true);
     dialog.SetCaption(LoadStr(kCaption));
     if (dialog.Execute(kTaskModal) != gui::IDOK) return;
     if (work_.ChooseLetter(typed)) break;
@@ -518,7 +548,8 @@ void TWTraBroRapprochement::CmImporter() {
     }
   if (bank == nullptr || bank->journal.empty()) {
     gui::MessageBeep(0);
-    gui::MessageBox(this, LoadStr(29342) + Trimmed(work_.Account()), LoadStr(kCaption), gui::MB_OK | gui::MB_ICONSTOP);
+    gui::MessageBox(this, FillPlaceholder(LoadStr(kMsgNoJournal), Trimmed(work_.Account())), LoadStr(kCaption),
+                    gui::MB_OK | gui::MB_ICONSTOP);
     return;
   }
   // Only the transactions shown without a line, up to the statement date.
@@ -540,7 +571,7 @@ void TWTraBroRapprochement::CmImporter() {
       c50.OpenShared(PathC50(), LigneEcriture::kCodeTag) && c60.OpenShared(PathC60(), processing::kC60CodeTag)) {
     r = processing::ImportStatement(*TableC10, c50, c60, request);
   } else {
-    r.message = LoadStr(29343);
+    r.message = LoadStr(kMsgFilesNotOpen);
   }
   c50.CloseTable();
   c60.CloseTable();
@@ -565,20 +596,21 @@ void TWTraBroRapprochement::CmEnregistrer() {
   }
   // A difference left is named and saved only on the user's word.
   if (work_.Difference() != 0 &&
-      gui::MessageBox(this, FillPlaceholder(LoadStr(29332), Trimmed(Money(work_.Difference()))), LoadStr(kCaption),
-                      gui::MB_YESNO | gui::MB_ICONQUESTION | gui::MB_DEFBUTTON2) != gui::IDYES)
+      gui::MessageBox(this, FillPlaceholder(LoadStr(kMsgDifferenceLeft), Trimmed(Money(work_.Difference()))),
+                      LoadStr(kCaption), gui::MB_YESNO | gui::MB_ICONQUESTION | gui::MB_DEFBUTTON2) != gui::IDYES)
     return;
   SetDossierState('1');
   std::size_t written = 0;
   const processing::ReconciliationSave saved = work_.Save(&written);
   SetDossierState(' ');
   if (saved == processing::ReconciliationSave::Failed) {
-    WriteLog(std::string(LoadStr(23268)) + LoadStr(29334));
+    WriteLog(LoadStr(kLogNotSaved));
     gui::MessageBeep(0);
-    gui::MessageBox(this, LoadStr(29334), LoadStr(kCaption), gui::MB_OK | gui::MB_ICONSTOP);
+    gui::MessageBox(this, LoadStr(kMsgNotSaved), LoadStr(kCaption), gui::MB_OK | gui::MB_ICONSTOP);
   } else {
     WriteLog(work_.LogLine(written));
-    gui::MessageBox(this, FillPlaceholder(LoadStr(29333), std::to_string(written)) + work_.LogLine(written).substr(30),
+    gui::MessageBox(this,
+                    FillPlaceholders(LoadStr(kMsgSaved), {std::to_string(written), work_.LogLine(written).substr(30)}),
                     LoadStr(kCaption), gui::MB_OK | gui::MB_ICONINFORMATION);
   }
   gui::PostMessage(GetHandle(), gui::WM_CLOSE);
@@ -601,7 +633,7 @@ bool TWTraBroRapprochement::PrepareReport() {
   f.SetFieldText(kVarNomCompte, name.c_str());
   f.SetFieldText(kVarDateReleve, ShownDate(date_).c_str());
   f.SetFieldText(kVarLettre, work_.Letter().c_str());
-  f.SetFieldText(kVarEuro, LoadStr(work_.CurrencyIndex() == 1 ? 23269 : 23270));
+  f.SetFieldText(kVarEuro, LoadStr(work_.CurrencyIndex() == 1 ? kTextEuros : kTextFrancs));
   f.SetFieldNumber(kVarSoldeReleve, FromCents(work_.StatementBalance()));
   f.SetFieldNumber(kVarSoldeCompta, FromCents(work_.BookBalance()));
   f.SetFieldNumber(kVarSoldeRappr,

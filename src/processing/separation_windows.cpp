@@ -18,6 +18,7 @@
 #include "runtime/dates.h"
 #include "runtime/logfile.h"
 #include "runtime/session_registry.h"
+#include "runtime/text.h"
 #include "runtime/xbase.h"
 #include "resources/command_ids.h"
 #include "resources/string_table.h"
@@ -36,6 +37,15 @@ constexpr unsigned kChooseButton = 1204;
 
 constexpr int kFilter = 1189;
 
+// The texts of the form, by their ids in the string table.
+constexpr int kLabelDate = 29242, kLabelDossier = 29241;
+constexpr int kHintChooseFolder = 29203;
+constexpr int kMsgBadDate = 29253;
+constexpr int kTitleChooseDossier = 29243;
+constexpr int kMsgConfirm = 29244;     // the date, the new year's code and folder
+constexpr int kTitleProgress = 32624;  // the caption with the open dossier's code
+constexpr int kLogLetterCut = 29250;   // the letter taken off
+
 }  // namespace
 
 // Core: SeparateYears.
@@ -49,7 +59,7 @@ TWTraSeparationExercices::TWTraSeparationExercices(gui::MDIClient* client)
   // Twenty narrow columns: five characters each leave room for every control, where the usual
   // eight would ask for a grid wider than the screen (and a horizontal scroll bar).
   MinColumnWidth = 5 * (EntryCharWidth > 0 ? EntryCharWidth : 7);
-  c_.Make(this, 29242, 29241);
+  c_.Make(this, kLabelDate, kLabelDossier);
   ContextCommands = {2, form_cmd::Quitter, child_command::Accepter};
   other_.folder = DossierFolder;
 }
@@ -62,7 +72,7 @@ void TWTraSeparationExercices::SetupWindow() {
   CMDIModif::SetupWindow();
   BuildToolbar(ContextCommands, true);
   c_.Setup(other_.folder);
-  c_.choose->SetTip(LoadStr(29203));
+  c_.choose->SetTip(LoadStr(kHintChooseFolder));
   c_.code->FocusSelect(true);
 }
 
@@ -89,7 +99,7 @@ bool TWTraSeparationExercices::CheckOther() {
   Ymd date;
   if (!ParseDisplayDate(c_.date->GetValue(), date) || !IsValidYmd(date)) {
     gui::MessageBeep(0);
-    ShowTexts(LoadStr(29253), "");
+    ShowTexts(LoadStr(kMsgBadDate), "");
     c_.date->FocusSelect(true);
     return false;
   }
@@ -102,7 +112,7 @@ bool TWTraSeparationExercices::CheckOther() {
 void TWTraSeparationExercices::CmChooseOther() {
   if (running_) return;
   std::string path;
-  if (!gui::GetOpenFileName(this, LoadStr(29243), LoadStr(kFilter), other_.folder, path)) return;
+  if (!gui::GetOpenFileName(this, LoadStr(kTitleChooseDossier), LoadStr(kFilter), other_.folder, path)) return;
   processing::OtherDossier chosen;
   if (!processing::OtherDossierOfFile(path, &chosen)) {
     gui::MessageBeep(0);
@@ -123,8 +133,8 @@ void TWTraSeparationExercices::CmAccepter() {
   processing::SeparationRequest request;
   request.other = other_;
   ParseDisplayDate(c_.date->GetValue(), request.date);
-  const std::string question = LoadStr(29244) + DisplayDateOf(request.date) + LoadStr(29245) +
-                               AllTrim(other_.code.c_str()) + " (" + other_.folder + ")" + LoadStr(29246);
+  const std::string question = FillPlaceholders(
+      LoadStr(kMsgConfirm), {DisplayDateOf(request.date), AllTrim(other_.code.c_str()), other_.folder});
   if (gui::MessageBox(this, question, caption, gui::MB_YESNO | gui::MB_ICONQUESTION | gui::MB_DEFBUTTON2) !=
       gui::IDYES)
     return;
@@ -136,7 +146,7 @@ void TWTraSeparationExercices::CmAccepter() {
   processing::SeparationResult r;
   {
     // The run's window: the phase on its framed line, the file read or written below it.
-    DossierProgressWindow progress(this, caption + ": " + AllTrim(DossierCode.c_str()), true);
+    DossierProgressWindow progress(this, FillPlaceholder(LoadStr(kTitleProgress), AllTrim(DossierCode.c_str())), true);
     r = processing::SeparateYears(request, maintenance, [&progress](const std::string& phase,
                                                                     const std::string& file) {
       progress.SetLine2(file);
@@ -150,7 +160,7 @@ void TWTraSeparationExercices::CmAccepter() {
     return;
   }
   gui::MessageBeep(0);
-  for (const std::string& cut : r.cutLetters) WriteLog(LoadStr(29250) + cut);
+  for (const std::string& cut : r.cutLetters) WriteLog(FillPlaceholder(LoadStr(kLogLetterCut), cut));
   WriteLog(processing::SeparationLogLine(request, r));
   gui::MessageBox(this, processing::SeparationEndMessage(request, r), caption,
                   gui::MB_OK | (r.code == 0 ? gui::MB_ICONINFORMATION : gui::MB_ICONHAND));

@@ -16,6 +16,7 @@
 #include "resources/string_table.h"
 #include "runtime/dossier_record.h"
 #include "runtime/session_registry.h"
+#include "runtime/text.h"
 #include "runtime/xbase.h"
 #include "shell/graphics.h"
 #include "shell/handlers.h"
@@ -26,7 +27,10 @@
 namespace {
 
 constexpr int kIcon = 1004;
-constexpr int kIncorrectDossier = 29055;  // "Dossier incorrect: " + code
+// The texts of the forms, by their ids in the string table.
+constexpr int kIncorrectDossier = 29055;  // "Dossier incorrect: %s", the code
+constexpr int kLabelFolder = 29066;
+constexpr int kTextYear = 29057;          // "Exercice du %s au %s"
 
 // The controls of YearEndTargetControls.
 enum : int {
@@ -100,7 +104,7 @@ void InstallYearEndCommands() {
 void YearEndTargetControls::Make(CMDIModif* form, int dateText, int codeText) {
   dateLabel = new MStatic(form, LoadStr(dateText), kDateLabel);
   codeLabel = new MStatic(form, LoadStr(codeText), kInLabel);
-  folderLabel = new MStatic(form, LoadStr(29066), kFolderLabel);
+  folderLabel = new MStatic(form, LoadStr(kLabelFolder), kFolderLabel);
   date = new MEdit(form, kDateEdit, 8, 1, MEdit::kDate, 0, false);
   code = new MEdit(form, kCodeEdit, 5, 1, MEdit::kText, 0, false);
   code->SetAllowedChars(kCodeCharacters);
@@ -125,8 +129,8 @@ void YearEndTargetControls::Setup(const std::string& folderText) {
     if (ParseStoredDate(NextDay(StoredDateOf(end).c_str()), day)) date->SetValue(DisplayDateOf(day), true);
   }
   source[0]->SetText(std::string(AllTrim(DossierCode.c_str())) + ": " + RTrim(TheDossierRecord.Name().c_str()));
-  source[1]->SetText(LoadStr(29057) + TheDossierRecord.DateDisplay(F::YearStart) + LoadStr(29058) +
-                     TheDossierRecord.DateDisplay(F::YearEnd));
+  source[1]->SetText(FillPlaceholders(LoadStr(kTextYear), {TheDossierRecord.DateDisplay(F::YearStart),
+                                                           TheDossierRecord.DateDisplay(F::YearEnd)}));
   folder->SetText(folderText);
 }
 
@@ -166,7 +170,7 @@ bool OtherDossierPasswordGiven(gui::Window* owner, const processing::OtherDossie
                                const std::vector<ReadRight>& reads, const std::string& caption) {
   DossierRecord record;
   if (!processing::LoadDossierRecordOf(other, &record)) {
-    ShowYearEndRefusal(owner, LoadStr(kIncorrectDossier) + other.code, false, caption);
+    ShowYearEndRefusal(owner, FillPlaceholder(LoadStr(kIncorrectDossier), other.code), false, caption);
     return false;
   }
   return CheckOtherDossierPassword(owner, other.folder, other.code, record, writes, reads);

@@ -21,6 +21,8 @@ namespace {
 
 using namespace masterdata;
 
+constexpr int kMsgNotAvailable = 19990;  // a command whose service the program was built without
+
 class ListsTest : public MasterDataTest {
  protected:
   void TearDown() override {
@@ -192,7 +194,7 @@ TEST_F(ListsTest, ReportAndCopyCommandsWithoutTheirServicesSayTheyAreNotAvailabl
   for (unsigned id : {browse_cmd::Visualiser, browse_cmd::Imprimer, browse_cmd::AjouterDepuis, browse_cmd::AjouterVers})
     Send(list, id);
   ASSERT_EQ(gui::ModalSeam::Shown().size(), 4u) << test_support::ShownTexts();
-  for (const auto& shown : gui::ModalSeam::Shown()) EXPECT_EQ(shown.text, LoadStr(19990));
+  for (const auto& shown : gui::ModalSeam::Shown()) EXPECT_EQ(shown.text, LoadStr(kMsgNotAvailable));
 
   // With the services: the preview's choice switches to printing, which prints the prepared report; the copies
   // add what the other dossier gave and show its code.

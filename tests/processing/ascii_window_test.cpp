@@ -35,6 +35,9 @@
 
 namespace {
 
+// The rights' line of "Ajout ASCII au Brouillard": its function number first.
+constexpr int kRightsAsciiImport = 9032;
+
 const char* const kThreePieces =
     "Journal;Date;Piece;Compte;CodeLibelle;Libelle;Debit;Credit\r\n"
     "OD;14/03/2026;F1;51200000;1;Vente comptoir;120,00;\r\n"
@@ -245,7 +248,7 @@ TEST_F(AsciiWindowTest, ARefusedAutomaticImportLeavesNothingForTheNextCommand) {
   const std::string constant = TheDossierRecord.Constant(56);
   const std::string rights = TheDossierRecord.Rights();
   const char level = TheDossierRecord.UserLevel();
-  const int function32 = std::atoi(std::string(LoadStr(9032)).substr(0, 3).c_str());
+  const int function32 = std::atoi(std::string(LoadStr(kRightsAsciiImport)).substr(0, 3).c_str());
   ASSERT_GT(function32, 0);
   const std::string refusals[] = {"constant 056", "function 32"};
   for (const std::string& refusal : refusals) {

@@ -51,6 +51,10 @@ using L = LigneEcriture;
 using processing::OtherDossier;
 using test_support::PadWithDeletedRecords;
 
+// The phases the runs are stopped in: the merge adding the lines, the separation removing those it moved.
+constexpr int kPhaseMergeLines = 29222;
+constexpr int kPhaseSeparationRemoveLines = 29264;
+
 std::string FileBytes(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
   std::ostringstream s;
@@ -628,7 +632,7 @@ TEST_F(MergeTest, ARunKilledHalfWayIsPutBack) {
   const int code = test_support::RunInChild([this] {
     int lines = 0;
     processing::MergeOtherDossier(Request(), Maintenance(false), [&lines](const std::string& phase, const std::string&) {
-      if (phase == LoadStr(29222) && ++lines == 2) ::raise(SIGKILL);
+      if (phase == LoadStr(kPhaseMergeLines) && ++lines == 2) ::raise(SIGKILL);
     });
     return 0;
   });
@@ -740,7 +744,7 @@ TEST_F(SeparationTest, ARunKilledHalfWayIsPutBackAtEachOpening) {
   const std::string beforeA = FolderDigest(a_), beforeB = FolderDigest(b_);
   const int code = test_support::RunInChild([this] {
     processing::SeparateYears(Request(), Maintenance(true), [](const std::string& phase, const std::string&) {
-      if (phase == LoadStr(29264)) ::raise(SIGKILL);
+      if (phase == LoadStr(kPhaseSeparationRemoveLines)) ::raise(SIGKILL);
     });
     return 0;
   });

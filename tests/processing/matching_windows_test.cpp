@@ -49,6 +49,7 @@
 namespace {
 
 constexpr int kHeadersListSlot = 517;
+constexpr int kMsgDossierNotExclusive = 2259;  // the open dossier held by another station
 using L = LigneEcriture;
 using T = LigneTri;
 
@@ -181,7 +182,8 @@ TEST_F(MatchingWindowTest, AutomaticMatchingTakesTheDossierLettersRemovesAndGive
     ASSERT_TRUE(station.Do('o'));
     Menu(command_id::LettrageAutomatique);
     EXPECT_EQ(WindowAt<TWTraModLettrageAutomatique>(kAutomaticFormSlot), nullptr);
-    EXPECT_NE(test_support::ShownTexts().find(RTrim(LoadStr(2259))), std::string::npos) << test_support::ShownTexts();
+    EXPECT_NE(test_support::ShownTexts().find(RTrim(LoadStr(kMsgDossierNotExclusive))), std::string::npos)
+        << test_support::ShownTexts();
     ASSERT_TRUE(station.Do('c'));
     gui::ModalSeam::Reset();
     Menu(command_id::LettrageAutomatique);

@@ -566,6 +566,84 @@ TEST_F(OfxImportTest, TheReaderIsBoundedInSizeTimeAndCrashes) {
   EXPECT_EQ(ok.statement.transactions.size(), 3u);
 }
 
+// Each reason a statement is refused for is one sentence with its values in their places: the whole
+// message as the reader and the import have always given it, from the file to the reader program.
+TEST_F(OfxImportTest, EachRefusalOfAStatementIsOneWholeSentence) {
+  const std::string folder = root_ + "/sentences/";
+  std::filesystem::create_directories(folder);
+  const processing::BankStatement s = ofx_fixture::MadeUpStatement(22);
+  ASSERT_EQ(s.transactions.size(), 22u);
+  const std::string good = ofx_fixture::OfxSgml102(s);
+  auto written = [&](const std::string& name, const std::string& text) {
+    const std::string path = folder + name;
+    EXPECT_TRUE(ofx_fixture::WriteText(path, text));
+    return path;
+  };
+  std::string unclosed = good;
+  unclosed.erase(unclosed.find("</STMTTRN>"), 10);
+  // Every amount unreadable: twenty faults named, the others counted.
+  std::string amounts = good;
+  std::string many = "Relev\xE9 illisible: 22 valeurs illisibles, rien n'a \xE9t\xE9 import\xE9:";
+  for (int i = 0; i < 22; ++i) {
+    amounts = WithValue(amounts, "TRNAMT", i, "abc");
+    if (i < 20)
+      many += "\nop\xE9ration " + std::to_string(i + 1) + " (FITID " + s.transactions[i].fitid +
+              "): montant TRNAMT \xAB abc \xBB illisible";
+  }
+  many += "\n... et 2 autres";
+  // The first transaction without its FITID, its amount unreadable.
+  std::string noFitid = WithValue(good, "TRNAMT", 0, "abc");
+  const std::size_t fitid = noFitid.find("<FITID>");
+  noFitid.erase(fitid, noFitid.find('\n', fitid) + 1 - fitid);
+  // The statement's own end date, closing balance and its date left blank.
+  const std::string blanks = WithValue(WithValue(WithValue(good, "DTEND", 0, ""), "BALAMT", 0, ""), "DTASOF", 0, "");
+  const struct Case {
+    const char* what;
+    std::string file, said;
+  } cases[] = {
+      {"a tag left open", written("unclosed.ofx", unclosed),
+       "Relev\xE9 illisible: balise <STMTTRN> sans sa balise de fin </STMTTRN>"},
+      {"more faults than are listed", written("amounts.ofx", amounts), many},
+      {"a transaction without FITID", written("no-fitid.ofx", noFitid),
+       "Relev\xE9 illisible: 1 valeur illisible, rien n'a \xE9t\xE9 import\xE9:\nop\xE9ration 1 (sans FITID): montant "
+       "TRNAMT \xAB abc \xBB illisible"},
+      {"the statement's blank values", written("blanks.ofx", blanks),
+       "Relev\xE9 illisible: 3 valeurs illisibles, rien n'a \xE9t\xE9 import\xE9:\nrelev\xE9: date DTEND vide\n"
+       "relev\xE9: solde BALAMT vide\nrelev\xE9: date DTASOF vide"},
+      {"no file", folder + "absent.ofx", "Relev\xE9 illisible: fichier introuvable " + folder + "absent.ofx"},
+  };
+  for (const Case& c : cases) EXPECT_EQ(processing::ReadOfxStatement(c.file).message, c.said) << c.what;
+
+  // The reader program's own failures, as a stand-in for it meets them.
+  const std::string statement = written("good.ofx", good);
+  const struct Reader {
+    std::string script;
+    std::string said;
+  } readers[] = {
+      {"exec sleep 30", "la lecture a d\xE9pass\xE9 0 s"},
+      {"kill -SEGV $$", "le lecteur s'est arr\xEAt\xE9 (signal 11)"},
+      {"exit 2", "le lecteur a \xE9" "chou\xE9 (code 2)"},
+      {"exit 0", "lecture interrompue"},
+      {"echo 'OFX\t1'; echo ACCOUNT > \"$2\"; exit 0", "ligne 1 du lecteur inattendue"},
+      {std::string("exec '") + MERLON_OFX_READER + "' \"$1\" " + folder + "none/out.txt",
+       "sortie impossible: " + folder + "none/out.txt"},
+  };
+  for (const Reader& r : readers) {
+    const std::string reader = folder + "reader.sh";
+    {
+      std::ofstream out(reader);
+      out << "#!/bin/sh\n" << r.script << "\n";
+    }
+    std::filesystem::permissions(reader, std::filesystem::perms::owner_all);
+    processing::SetOfxReaderPath(reader);
+    EXPECT_EQ(processing::ReadOfxStatement(statement, 500).message, "Relev\xE9 illisible: " + r.said) << r.script;
+  }
+  processing::SetOfxReaderPath(folder + "no-reader");
+  EXPECT_EQ(processing::ReadOfxStatement(statement).message,
+            "Relev\xE9 illisible: lecteur " + folder + "no-reader introuvable");
+  processing::SetOfxReaderPath(MERLON_OFX_READER);
+}
+
 TEST(OfxLabels, NameThenMemoOverThreeLabels) {
   const struct Case {
     const char* name;

@@ -13,17 +13,24 @@ using namespace layout;
 
 constexpr Slice Whole(int field, int width) { return {field, 1, width}; }
 
-// The titles of the list's telephone and fax columns.
-constexpr int kColumnTelephone = 22315;
-constexpr int kColumnFax = 22310;
+// The texts of the forms and the list, by their ids in the string table.
+constexpr int kTitleLastDebitAccented = 22306, kTitleLastDebit = 22307, kTitleLastCredit = 22308;
+constexpr int kTitleBudget = 22507, kTitleBalance = 1582;
+constexpr int kLabelTelephone = 22309;
+constexpr int kLabelDomiciliation = 22311;
+constexpr int kLabelBalanceSheet = 22313;
+constexpr int kLabelAnalytic = 22314;
+constexpr int kColumnBalanceSheet = 22316;
 
 // The currency rows shared by both forms: the "En Euros" box, the column titles, the franc row and the euro row
 // (each: its label, the previous year's debit and credit, the budget and the balance), from row `row` on.
 void CurrencyRows(std::vector<FormItem>& items, int row, int euros, const int titles[4], int rowF, int rowE,
                   const int amounts[6], const int fields[3], int balanceF, int balanceE, bool accented) {
-  items.push_back(Check(euros, resources::LastingText(22305), {}, 3, row, 2));
+  items.push_back(Check(euros, resources::LastingText(kTextEurosBox), {}, 3, row, 2));
   items.back().fill = Fill::Flag;
-  const char* texts[4] = {accented ? resources::LastingText(22306) : resources::LastingText(22307), resources::LastingText(22308), resources::LastingText(22507), resources::LastingText(22508)};
+  const char* texts[4] = {resources::LastingText(accented ? kTitleLastDebitAccented : kTitleLastDebit),
+                          resources::LastingText(kTitleLastCredit), resources::LastingText(kTitleBudget),
+                          resources::LastingText(kTitleBalance)};
   for (int i = 0; i < 4; ++i) items.push_back(Label(titles[i], texts[i], 3 + 2 * i, row + 1, 2));
   for (int r = 0; r < 2; ++r) {
     const int at = row + 2 + r;
@@ -47,10 +54,12 @@ KindLayout Accounts() {
        Label(1238, "Adresse", 1, 2, 2), Edit(1202, Whole(c20::kStreet1, 30), Fill::Text, 30, 3, 2, 4),
        Edit(1203, Whole(c20::kStreet2, 30), Fill::Text, 30, 7, 2, 4),
        Label(1239, "Ville", 1, 3, 2), Edit(1204, Whole(c20::kTown, 30), Fill::Text, 30, 3, 3, 5),
-       Label(1240, resources::LastingText(22309), 1, 4, 2), Edit(1205, Whole(c20::kPhone, 20), Fill::Text, 20, 3, 4, 2),
-       Label(1241, resources::LastingText(22310), 5, 4, 2), Edit(1206, Whole(c20::kFax, 20), Fill::Text, 20, 7, 4, 3),
+       Label(1240, resources::LastingText(kLabelTelephone), 1, 4, 2),
+       Edit(1205, Whole(c20::kPhone, 20), Fill::Text, 20, 3, 4, 2),
+       Label(1241, resources::LastingText(kTextFax), 5, 4, 2),
+       Edit(1206, Whole(c20::kFax, 20), Fill::Text, 20, 7, 4, 3),
        Label(1242, "EMail", 1, 5, 2), Edit(1207, Whole(c20::kEmail, 30), Fill::Text, 30, 3, 5, 5),
-       Only(dom, Label(1243, resources::LastingText(22311), 1, 6, 3)),
+       Only(dom, Label(1243, resources::LastingText(kLabelDomiciliation), 1, 6, 3)),
        Only(dom, Edit(kDomiciliation1, Whole(c20::kDomiciliation1, 24), Fill::Text, 24, 4, 6, 4, 1, true)),
        Only(dom, Edit(1209, Whole(c20::kDomiciliation2, 24), Fill::Text, 24, 8, 6, 4, 1, true)),
        Only(dom, Label(1245, "&Banque", 1, 7, 2)),
@@ -59,7 +68,7 @@ KindLayout Accounts() {
        Only(dom, Edit(kBranch, Whole(c20::kBranch, 5), Fill::Text, 5, 5, 7, 1, 1, true)),
        Only(dom, Label(1247, "Compte", 6, 7, 1)),
        Only(dom, Edit(kAccount, Whole(c20::kAccount, 11), Fill::Text, 11, 7, 7, 2, 1, true)),
-       Only(dom, Label(1248, resources::LastingText(22312), 9, 7, 1)),
+       Only(dom, Label(1248, resources::LastingText(kTextRibKey), 9, 7, 1)),
        Only(dom, Edit(kKey, Whole(c20::kRibKey, 2), Fill::Text, 2, 10, 7, 1, static_cast<int>(kCheckKey), true)),
        Only(dom, Label(1249, "IBAN", 1, 8, 2)),
        Only(dom, Edit(kIban, Whole(c20::kIban, 34), Fill::Iban, 34, 3, 8, 4, static_cast<int>(kCheckIban), true)),
@@ -70,9 +79,10 @@ KindLayout Accounts() {
        Only(Presence::Auxiliary, Edit(kCounterpart, Whole(c20::kCounterpart, 8), Fill::Counterpart, 8, 3, 9, 2,
                                       static_cast<int>(kValidate), true)),
        Only(Presence::Auxiliary, Display(kCounterpartName, 5, 9, 5)),
-       Only(Presence::General, Check(kBalanceSheet, resources::LastingText(22313), Whole(c20::kBalanceSheet, 1),
-                                     3, 9, 3)),
-       Only(Presence::GeneralAnalytic, Check(kAnalytic, resources::LastingText(22314), Whole(c20::kAnalytic, 1), 7, 9, 3))};
+       Only(Presence::General, Check(kBalanceSheet, resources::LastingText(kLabelBalanceSheet),
+                                     Whole(c20::kBalanceSheet, 1), 3, 9, 3)),
+       Only(Presence::GeneralAnalytic,
+            Check(kAnalytic, resources::LastingText(kLabelAnalytic), Whole(c20::kAnalytic, 1), 7, 9, 3))};
   FormItem ask = Ask(kLookup, 9);
   ask.col = 2;
   f.push_back(Only(Presence::Auxiliary, ask));
@@ -99,8 +109,10 @@ KindLayout Sections() {
             Label(1218, "Adresse", 1, 2, 2), Edit(1202, Whole(c30::kStreet1, 30), Fill::Text, 30, 3, 2, 5),
             Edit(1203, Whole(c30::kStreet2, 30), Fill::Text, 30, 3, 3, 5),
             Edit(1204, Whole(c30::kStreet3, 30), Fill::Text, 30, 3, 4, 5),
-            Label(1219, resources::LastingText(22315), 1, 5, 2), Edit(1205, Whole(c30::kPhone, 20), Fill::Text, 20, 3, 5, 3),
-            Label(1220, resources::LastingText(22310), 1, 6, 2), Edit(1206, Whole(c30::kFax, 20), Fill::Text, 20, 3, 6, 3),
+            Label(1219, resources::LastingText(kTextTelephone), 1, 5, 2),
+            Edit(1205, Whole(c30::kPhone, 20), Fill::Text, 20, 3, 5, 3),
+            Label(1220, resources::LastingText(kTextFax), 1, 6, 2),
+            Edit(1206, Whole(c30::kFax, 20), Fill::Text, 20, 3, 6, 3),
             Label(1221, "EMail", 1, 7, 2), Edit(1207, Whole(c30::kEmail, 30), Fill::Text, 30, 3, 7, 5)};
   const int titles[4] = {1222, 1223, 1224, 1225};
   const int amounts[6] = {kDebitF, kCreditF, kBudgetF, kDebitE, kCreditE, kBudgetE};
@@ -143,11 +155,11 @@ std::vector<ListColumn> ChartColumns(char kind, bool codeOrder, bool euros, bool
   const ListColumn balance{14, euros ? "Solde E" : "Solde F", 'D', debit, 1, 17};
   if (accounts) {
     c.push_back({9, "Ctrepartie", 'G', c20::kCounterpart, 1, kChartCodeWidth});
-    c.push_back({12, resources::LastingText(22316), 'C', c20::kBalanceSheet, 1, 3});
+    c.push_back({12, resources::LastingText(kColumnBalanceSheet), 'C', c20::kBalanceSheet, 1, 3});
     c.push_back(balance);
     c.push_back({analytic ? 8 : 0, "Analytique", 'C', c20::kAnalytic, 1, 3});
-    c.push_back({kPhoneColumnWidth, resources::LastingText(kColumnTelephone), 'G', c20::kPhone, 1, 20});
-    c.push_back({kPhoneColumnWidth, resources::LastingText(kColumnFax), 'G', c20::kFax, 1, 20});
+    c.push_back({kPhoneColumnWidth, resources::LastingText(kTextTelephone), 'G', c20::kPhone, 1, 20});
+    c.push_back({kPhoneColumnWidth, resources::LastingText(kTextFax), 'G', c20::kFax, 1, 20});
     c.push_back({kNameColumnWidth, "EMail", 'G', c20::kEmail, 1, 30});
     c.push_back({20, "Rue 1", 'G', c20::kStreet1, 1, 30});
     c.push_back({20, "Rue 2", 'G', c20::kStreet2, 1, 30});
@@ -155,8 +167,8 @@ std::vector<ListColumn> ChartColumns(char kind, bool codeOrder, bool euros, bool
   } else {
     c.push_back({20, "Ville", 'G', c30::kStreet3, 1, 30});
     c.push_back(balance);
-    c.push_back({kPhoneColumnWidth, resources::LastingText(kColumnTelephone), 'G', c30::kPhone, 1, 20});
-    c.push_back({kPhoneColumnWidth, resources::LastingText(kColumnFax), 'G', c30::kFax, 1, 20});
+    c.push_back({kPhoneColumnWidth, resources::LastingText(kTextTelephone), 'G', c30::kPhone, 1, 20});
+    c.push_back({kPhoneColumnWidth, resources::LastingText(kTextFax), 'G', c30::kFax, 1, 20});
     c.push_back({kNameColumnWidth, "EMail", 'G', c30::kEmail, 1, 30});
     c.push_back({20, "Rue 1", 'G', c30::kStreet1, 1, 30});
     c.push_back({20, "Rue 2", 'G', c30::kStreet2, 1, 30});

@@ -211,7 +211,7 @@ CreateResult CreateChartRecord(Table& t, Table& modelCursor, const ChartFile& fi
   if (withModel) {
     // From field 2 on: the new record keeps its own code.
     ok = CopyRecord(modelCursor, t, 2);
-    const std::string name = std::string(LoadStr(kTextCopyOf)) + RTrim(modelCursor.GetField(2));
+    const std::string name = FillPlaceholder(LoadStr(kTextCopyOf), RTrim(modelCursor.GetField(2)));
     ok = t.GoTo(static_cast<long>(r.recno)) && ok;
     ok = ok && t.PutField(2, name.c_str());
     for (int f : file.AmountFields()) ok = ok && t.PutFieldNum(f, 0.0);

@@ -97,7 +97,7 @@ void ChartReport::FillAccount(ReportFieldTable& fields, int base) {
   fields.SetFieldText(base + 19, counterpart.c_str());
   std::string counterpartName;
   if (!IsBlank(counterpart)) {
-    counterpartName = LoadStr(38);
+    counterpartName = LoadStr(kTextUnknown);
     if (names_ != nullptr && names_->isOpen && SeekChartCode(*names_, AccountsFile(), AccountCode(counterpart)) &&
         !names_->IsDeleted())
       counterpartName = Field(*names_, c20::kName);

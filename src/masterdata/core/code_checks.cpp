@@ -10,6 +10,7 @@
 #include "resources/string_table.h"
 #include "runtime/bank_ids.h"
 #include "runtime/code_helpers.h"
+#include "runtime/text.h"
 #include "runtime/xbase.h"
 
 namespace masterdata {
@@ -95,7 +96,7 @@ NewCodeAnswer CheckNewCode(const NewCodeRequest& in) {
       a.code = PaddedCode(code, 8);
       if (!SeekLiveCode(*TableC10, 'B', code.substr(0, 1), 1))
         return Refuse(a, LoadStr(kMsgCollectiveFirst1),
-                      std::string(LoadStr(kMsgCollectiveFirst2)) + code.substr(0, 1) + LoadStr(kMsgCollectiveFirst3));
+                      FillPlaceholder(LoadStr(kMsgCollectiveFirst2), code.substr(0, 1)));
     } else {
       a.code = AccountKey(code);
     }

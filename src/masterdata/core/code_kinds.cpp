@@ -5,6 +5,7 @@
 #include "masterdata/core/masterdata_strings.h"
 #include "resources/command_ids.h"
 #include "resources/string_table.h"
+#include "runtime/text.h"
 
 namespace masterdata {
 
@@ -50,7 +51,7 @@ bool IsCodeListKind(char kind) { return kind != '\0' && FindCodeKind(kind) != nu
 bool IsC10RecordKind(char kind) { return IsCodeListKind(kind) || (kind != '\0' && std::strchr("0PC", kind) != nullptr); }
 
 std::string UnknownKindMessage(const std::string& kind) {
-  return std::string(LoadStr(kMsgUnknownKind)) + "'" + kind.substr(0, 1) + "'";
+  return FillPlaceholder(LoadStr(kMsgUnknownKind), kind.substr(0, 1));
 }
 
 }  // namespace masterdata

@@ -8,6 +8,7 @@
 #include "masterdata/core/code_values.h"
 #include "masterdata/core/masterdata_strings.h"
 #include "resources/string_table.h"
+#include "runtime/text.h"
 #include "runtime/xbase.h"
 
 namespace masterdata {
@@ -96,7 +97,8 @@ CreateResult CreateCodeRecord(Table& c10, char kind, const std::string& code, in
     if (f.memo) {
       if (!f.text.empty()) ok = c10.PutMemoText(f.field, f.text);
     } else if (f.field == kNameField) {
-      const std::string name = std::string(LoadStr(kTextCopyOf)) + RTrim(copyFrom.c_str()) + " " + RTrim(f.text.c_str());
+      const std::string name =
+          FillPlaceholders(LoadStr(kTextCopyOfWith), {RTrim(copyFrom.c_str()), RTrim(f.text.c_str())});
       ok = c10.PutField(f.field, name.c_str());
     } else {
       ok = c10.PutField(f.field, f.text.c_str());

@@ -235,13 +235,18 @@ constexpr int kMsgControlCharacter = 29725;
 constexpr int kMsgImportedElsewhere = 29763;
 constexpr std::size_t kAccountWidth = 8;  // the chart's codes
 constexpr int kMsgStoppedElsewhere = 29764;
-constexpr int kMsgResumed = 29734;    // a run of this content stopped half-way, its pieces written whole kept
-constexpr int kMsgCutPieces = 30108;  // the pieces it wrote in part, counted
-constexpr int kMsgWriteRefused = 29774;  // a write refused before anything was imported
-constexpr int kMsgRunFileLeft = 31101;   // a file of the run ended that could not be removed
+constexpr int kMsgResumed = 29734;        // a run of this content stopped half-way, its pieces written whole kept
+constexpr int kMsgCutPieces = 30108;      // the pieces it wrote in part, counted
+constexpr int kMsgWriteRefused = 29774;   // a write refused before anything was imported
+constexpr int kMsgRunFileLeft = 31101;    // a file of the run ended that could not be removed
 constexpr int kMsgTitle = 29740;          // "Ajout ASCII au Brouillard", the run as its marker names it
 constexpr int kMsgAmountColumns = 26201;  // the columns of the amounts, named when missing
-constexpr int kMsgErrorLine = 26202;      // "Ligne %s : ", before each error of the errors file
+constexpr int kMsgErrorLine = 26202;      // "Ligne %s : %s", each error of the errors file with its line
+constexpr int kMsgRefused = 29730;        // the errors counted, the file they are written to
+constexpr int kMsgDone = 29731;           // the lines, the pieces, their numbers
+constexpr int kMsgRenamed = 29732;        // the file's new name
+constexpr int kMsgRoundingLines = 29733;  // the rounding lines added
+constexpr int kIniKeys = 13;              // the packed section and key names of the profile
 
 struct Piecework {
   std::size_t index;
@@ -643,7 +648,8 @@ void LookInLog(AsciiRead& r) {
     r.importedBefore = it->second.imported;
     if (!it->second.stopped.empty()) r.stoppedRun = it->second.stopped;
   }
-  if (!r.importedBefore.empty()) r.errors.insert(r.errors.begin(), {0, Text(kMsgImportedBefore) + r.importedBefore});
+  if (!r.importedBefore.empty())
+    r.errors.insert(r.errors.begin(), {0, FillPlaceholder(Text(kMsgImportedBefore), r.importedBefore)});
 }
 
 // What follows `word` in a line.
@@ -810,7 +816,8 @@ bool WriteAsciiErrors(const AsciiRead& read) {
   if (read.errors.empty()) return platform::RemoveFile(file);
   std::string text = std::string(kAsciiLogTitle) + " - " + read.path + "\r\n";
   for (const AsciiError& e : read.errors)
-    text += (e.line > 0 ? FillPlaceholder(Text(kMsgErrorLine), std::to_string(e.line)) : std::string()) + TrimmedOfSpacing(e.text) +
+    text += (e.line > 0 ? FillPlaceholders(Text(kMsgErrorLine), {std::to_string(e.line), TrimmedOfSpacing(e.text)})
+                        : TrimmedOfSpacing(e.text)) +
             "\r\n";
   return platform::WriteFileAtomic(file, text);
 }
@@ -986,7 +993,7 @@ void AsciiImport::Refuse(long count) {
 // A file with errors: only its error log line.
 void AsciiImport::RefuseErrors() {
   Refuse(static_cast<long>(std::max<std::size_t>(read_.errors.size(), 1)));
-  run_.message = FillPlaceholder(Text(29730), std::to_string(read_.errors.size())) + AsciiErrorFile(read_.path);
+  run_.message = FillPlaceholders(Text(kMsgRefused), {std::to_string(read_.errors.size()), AsciiErrorFile(read_.path)});
 }
 
 // From the reading of the log to the run's last log line, no other station's run: two stations
@@ -997,7 +1004,7 @@ bool AsciiImport::ReadLogAgain() {
   LookInLog(logNow_);
   if (!logNow_.importedBefore.empty()) {
     Refuse(1);
-    run_.message = Text(kMsgImportedElsewhere) + logNow_.importedBefore;
+    run_.message = FillPlaceholder(Text(kMsgImportedElsewhere), logNow_.importedBefore);
     return false;
   }
   if (!logNow_.stoppedRun.empty() && logNow_.stoppedRun != read_.stoppedRun) {
@@ -1177,11 +1184,11 @@ void AsciiImport::Finish(RefusalWatch& refusal) {
   std::string left;
   if (!platform::RemoveFile(AsciiRunPiecesPath())) left = AsciiRunPiecesPath();
   if (!RemoveRunTotals(AsciiRunTotalsPath()) && left.empty()) left = AsciiRunTotalsPath();
-  run_.message = resumed_ + FillPlaceholder(FillPlaceholder(FillPlaceholder(Text(29731), std::to_string(lineCount_)),
-                                                            std::to_string(read_.pieces.size())),
-                                            pieceNumbers);
-  if (!run_.renamedTo.empty()) run_.message += FillPlaceholder(Text(29732), FileName(run_.renamedTo));
-  if (run_.pieces.roundingLines > 0) run_.message += FillPlaceholder(Text(29733), std::to_string(run_.pieces.roundingLines));
+  run_.message = resumed_ + FillPlaceholders(Text(kMsgDone), {std::to_string(lineCount_),
+                                                              std::to_string(read_.pieces.size()), pieceNumbers});
+  if (!run_.renamedTo.empty()) run_.message += FillPlaceholder(Text(kMsgRenamed), FileName(run_.renamedTo));
+  if (run_.pieces.roundingLines > 0)
+    run_.message += FillPlaceholder(Text(kMsgRoundingLines), std::to_string(run_.pieces.roundingLines));
   if (!left.empty()) run_.message += FillPlaceholder(Text(kMsgRunFileLeft), left);
 }
 
@@ -1213,7 +1220,7 @@ std::string AsciiImportLockPath() { return DossierFolder + "cas" + std::string(L
 
 std::string AsciiImportSetting() {
   // Section "ImportAuto" and key "FichierImport", cut from the packed key string 13.
-  const std::string keys = LoadStr(13);
+  const std::string keys = LoadStr(kIniKeys);
   const std::string section = keys.size() >= 58 ? TrimmedOfSpacing(keys.substr(48, 10)) : "ImportAuto";
   const std::string key = keys.size() >= 71 ? TrimmedOfSpacing(keys.substr(58, 13)) : "FichierImport";
   std::string file = TrimmedOfSpacing(DossierIniGet(section.c_str(), key.c_str(), ""));

@@ -19,6 +19,9 @@ constexpr int kMsgMatchingPutBack = 29770;  // stopped, the lines put back as th
 constexpr int kMsgMatchingKept = 29771;     // stopped, put back at the next opening
 constexpr int kMsgMatchingStopped = 29772;  // refused before its first change
 constexpr int kMsgMatchingNothing = 29773;  // the write refused, without the engine's word
+constexpr int kTextSearching = 23201;
+constexpr int kTextAccountLines = 23205;    // the account being matched, its lines
+constexpr int kTitleMatchingRun = 29001;    // the run as its copies name it
 
 // Stands on the first live line of the index from the account on (the start of a range, or an
 // account of the range).
@@ -73,8 +76,7 @@ class AccountRun {
     const long n = ClearAndCount();
     if (out_.refused) return;
     if (n >= 2) {
-      view_.Status(LoadStr(23205) + account + " - " + FormatNumber(6, 0, false, double(n)) +
-                   LoadStr(23206));
+      view_.Status(FillPlaceholders(LoadStr(kTextAccountLines), {account, FormatNumber(6, 0, false, double(n))}));
       Collect(n);
       bool debit = false, credit = false;
       for (long long c : amounts_) (c > 0 ? debit : credit) = true;
@@ -196,7 +198,7 @@ AutomaticOutcome RunAutomaticMatching(const MatchTables& t, const AutomaticParam
   if (!p.clock) p.clock = SteadyMatchClock();
   const std::string start = PadRight(p.startAccount, kAccountWidth), end = PadRight(p.endAccount, kAccountWidth);
   AutomaticOutcome out;
-  v.Status(LoadStr(23201));
+  v.Status(LoadStr(kTextSearching));
   bool more = SeekAccount(t.c60, start);
   while (more && p.clock() < p.deadline) {
     const std::string account = AccountOf(t.c60);
@@ -284,7 +286,8 @@ bool RunMatchingGuarded(const MatchTables& t, const std::function<void()>& work,
     if (refusal != nullptr) *refusal = FillPlaceholder(LoadStr(kMsgMatchingStopped), LoadStr(kMsgMatchingNothing));
     return false;
   }
-  DossierRunCopies copies(kMatchingRun, LoadStr(29001), "let-", {TableKind::C40, TableKind::C50, TableKind::C60});
+  DossierRunCopies copies(kMatchingRun, LoadStr(kTitleMatchingRun), "let-",
+                          {TableKind::C40, TableKind::C50, TableKind::C60});
   if (!copies.ok()) {
     // Refused while the copies were taken: the run did not start, nothing changed.
     if (refusal != nullptr) *refusal = FillPlaceholder(LoadStr(kMsgMatchingStopped), copies.error());

@@ -12,6 +12,7 @@
 #include "resources/string_table.h"
 #include "runtime/logfile.h"
 #include "runtime/code_helpers.h"
+#include "runtime/text.h"
 #include "runtime/xbase.h"
 
 namespace processing {
@@ -19,6 +20,14 @@ namespace processing {
 namespace {
 
 constexpr const char* kC10Tag = "C10CODE";
+
+// The texts of the copy and its log lines, by their ids in the string table.
+constexpr int kTitleCopyRun = 23280;      // the run as its marker names it
+constexpr int kMsgStopped = 19916;        // the reason, then that the next opening finishes the copy
+constexpr int kLogStopped = 23281;        // the reason
+constexpr int kLogNoResume = 23282;       // the marker's detail
+constexpr int kLogSourceNotOpen = 32612;  // the source table
+constexpr int kLogResumed = 23284;        // the codes added, those written again, the source table
 
 bool IsFigure(const CodeCopyKind& k, int field) {
   return std::find(k.figures.begin(), k.figures.end(), field) != k.figures.end();
@@ -252,7 +261,7 @@ bool CopyCodeRangeMarked(Table& source, const std::string& sourcePath, Table& ta
   // The marker goes into the receiving dossier's folder, under its code.
   const std::string folder = DossierFolder, code = DossierCode;
   SetDossier(receiver.folder, receiver.code);
-  DossierRunMarker marker(kCodeCopyRun, LoadStr(23280), CopyDetail(sourcePath, range));
+  DossierRunMarker marker(kCodeCopyRun, LoadStr(kTitleCopyRun), CopyDetail(sourcePath, range));
   SetDossier(folder, code);
   if (!marker.written()) {
     if (count != nullptr) *count = CodeCopyCount{};
@@ -272,8 +281,8 @@ bool CopyCodeRangeMarked(Table& source, const std::string& sourcePath, Table& ta
   if (!done.refused.empty()) {
     // The codes copied so far stay; the receiving dossier's next opening copies the rest.
     marker.Keep();
-    if (refusal != nullptr) *refusal = "\n\n" + done.refused + LoadStr(19916);
-    WriteLog(LoadStr(23281) + done.refused);
+    if (refusal != nullptr) *refusal = FillPlaceholder(LoadStr(kMsgStopped), done.refused);
+    WriteLog(FillPlaceholder(LoadStr(kLogStopped), done.refused));
     return false;
   }
   return true;
@@ -284,19 +293,19 @@ bool FinishInterruptedCodeCopy(const std::string& detail) {
   CodeRange range;
   CodeCopyKind k;
   if (!ReadCopyDetail(detail, &sourcePath, &range) || !CodeCopyKindOf(range.kind, &k)) {
-    WriteLog(LoadStr(23282) + detail);
+    WriteLog(FillPlaceholder(LoadStr(kLogNoResume), detail));
     return true;
   }
   Table target;
   if (!target.OpenExclusive(OpenCodeTablePath(k), k.tag)) return false;
   Table source;
   if (!source.OpenShared(sourcePath, k.tag, true)) {
-    WriteLog(LoadStr(23282) + sourcePath + LoadStr(23283));
+    WriteLog(FillPlaceholder(LoadStr(kLogSourceNotOpen), sourcePath));
     return true;
   }
   const CodeCopyCount done = CopyCodeRange(source, target, k, range);
-  WriteLog(LoadStr(23284) + std::to_string(done.added) + LoadStr(23285) +
-           std::to_string(done.rewritten) + LoadStr(23286) + sourcePath);
+  WriteLog(FillPlaceholders(LoadStr(kLogResumed),
+                            {std::to_string(done.added), std::to_string(done.rewritten), sourcePath}));
   return done.failed == 0;
 }
 

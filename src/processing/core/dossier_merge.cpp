@@ -24,6 +24,7 @@
 #include "resources/string_table.h"
 #include "runtime/dates.h"
 #include "runtime/numbers.h"
+#include "runtime/text.h"
 #include "runtime/xbase.h"
 
 namespace processing {
@@ -40,6 +41,37 @@ constexpr int kSectionFigures[] = {13, 14, 15, 16, 17, 18};
 constexpr std::uint32_t kBatch = 10000;
 // A write refused, not for a full disk: the text that names the file not written.
 constexpr int kMsgFileNotWritten = 29230;
+
+// The texts of the check, the run and its end, by their ids in the string table.
+constexpr int kMsgNoCode = 29051;
+constexpr int kMsgBadCharacter = 29052;     // the character
+constexpr int kMsgDossierOpen = 29053;      // the dossier's code, and so on below
+constexpr int kMsgNoDossier = 29054;
+constexpr int kMsgInterruptedRun = 29258;
+constexpr int kMsgOpenItFirst = 29259;
+constexpr int kMsgBadDossier = 29055;
+constexpr int kMsgNotConverted = 29056;
+constexpr int kMsgNoDossierRecord = 29228;
+constexpr int kTextYear = 29057;            // "Exercice du %s au %s"
+constexpr int kMsgCannotMerge = 29216;
+constexpr int kMsgNotOpened = 29229;        // the file
+constexpr int kMsgBadFirstDate = 29217;
+constexpr int kMsgBadLastDate = 29218;
+constexpr int kPhaseCodes = 29220;          // the phases, each with the file it reads on the line below
+constexpr int kPhaseAccounts = 29221;
+constexpr int kPhaseEntries = 29222;
+constexpr int kPhaseCopies = 29255;
+constexpr int kTitleMergeRun = 29200;       // the run as its copies name it
+constexpr int kLogDone = 29223;             // the other dossier's code and folder, the period merged
+constexpr int kLogDoneCodesOnly = 32614;    // the other dossier's code and folder
+constexpr int kLogFailed = 32615;           // the error code, then as kLogDone
+constexpr int kLogFailedCodesOnly = 32616;  // the error code, then as kLogDoneCodesOnly
+constexpr int kMsgDoneCodesOnly = 29224;
+constexpr int kMsgDone = 29225;
+constexpr int kMsgFailed = 29226;           // the error code
+constexpr int kMsgFailedWhy = 32617;        // the error code, the error
+constexpr int kMsgPutBack = 29256;
+constexpr int kMsgLeftForTheOpening = 29257;
 
 std::string Text(int id) { return LoadStr(id); }
 
@@ -130,7 +162,7 @@ class MergeWork {
 
   // Phase 1: the codes of the kinds that describe the books; a code in both takes the other's.
   bool Codes() {
-    Step(29220, t_.o10);
+    Step(kPhaseCodes, t_.o10);
     const FieldMap map(t_.o10, t_.c10, 3);
     for (bool more = t_.o10.GoTop(""); more; more = t_.o10.Skip(1)) {
       if (t_.o10.IsDeleted()) continue;
@@ -155,7 +187,7 @@ class MergeWork {
   // then every one adds the other's previous-year and budget figures.
   bool Figures(Table& from, Table& to, const char* tag, std::size_t width, const int (&figures)[6], int number,
                long* count) {
-    Step(29221, from);
+    Step(kPhaseAccounts, from);
     const FieldMap map(from, to, 2);
     for (bool more = from.GoTop(); more; more = from.Skip(1)) {
       if (from.IsDeleted()) continue;
@@ -184,7 +216,7 @@ class MergeWork {
   // Phases 4 and 5: the lines of the period into the draft, without matching letters; the
   // journals they use noted in the order met.
   bool Lines(Table& from, bool closed) {
-    Step(29222, from);
+    Step(kPhaseEntries, from);
     const FieldMap map(from, t_.c50, 2);
     for (bool more = from.GoTop(); more; more = from.Skip(1)) {
       if (from.IsDeleted() || !InPeriod(LineDate(from, closed), from_, to_)) continue;
@@ -246,26 +278,27 @@ MergeSourceCheck CheckSource(const OtherDossier& other, bool held) {
   if (code.size() > 5) code.resize(5);
   c.code = code;
   if (code.empty()) {
-    c.first = Text(29051);
+    c.first = Text(kMsgNoCode);
     return c;
   }
   if (code.find(' ') != std::string::npos) {
-    c.first = Text(29052);
+    // The blank, which the message shows as nothing.
+    c.first = FillPlaceholder(Text(kMsgBadCharacter), "");
     return c;
   }
   const OtherDossier d{other.folder, code};
   if (IsOpenDossier(d)) {
-    c.first = Text(29053) + code;
+    c.first = FillPlaceholder(Text(kMsgDossierOpen), code);
     c.clearCode = true;
     return c;
   }
   if (!platform::FileExists(platform::ResolvePath(OtherPathC10(d) + ".dbf"))) {
-    c.first = Text(29054) + code;
+    c.first = FillPlaceholder(Text(kMsgNoDossier), code);
     return c;
   }
   if (HasInterruptedRun(d)) {
-    c.first = Text(29258) + code;
-    c.second = Text(29259);
+    c.first = FillPlaceholder(Text(kMsgInterruptedRun), code);
+    c.second = Text(kMsgOpenItFirst);
     return c;
   }
   // Another station in that dossier: refused with the message of a dossier in use.
@@ -279,18 +312,18 @@ MergeSourceCheck CheckSource(const OtherDossier& other, bool held) {
       return c;
     }
     if (PadRight(c10.FieldName(c10.FieldCount()), 10) != PadRight(std::string(kC10FormatStamp), 10)) {
-      c.first = Text(29055) + code;
-      c.second = Text(29056);
+      c.first = FillPlaceholder(Text(kMsgBadDossier), code);
+      c.second = Text(kMsgNotConverted);
       return c;
     }
   }
   if (!LoadDossierRecordOf(d, &c.record)) {
-    c.first = Text(29055) + code;
-    c.second = Text(29228);
+    c.first = FillPlaceholder(Text(kMsgBadDossier), code);
+    c.second = Text(kMsgNoDossierRecord);
     return c;
   }
   c.first = code + ": " + RTrim(c.record.Name().c_str());
-  c.second = Text(29057) + c.record.DateDisplay(F::YearStart) + Text(29058) + c.record.DateDisplay(F::YearEnd);
+  c.second = FillPlaceholders(Text(kTextYear), {c.record.DateDisplay(F::YearStart), c.record.DateDisplay(F::YearEnd)});
   const std::string cs = c.periodStart, ce = c.periodEnd;
   const std::string os = c.record.DateStored(F::YearStart), oe = c.record.DateStored(F::YearEnd);
   if (cs <= os && os <= ce) {
@@ -300,7 +333,7 @@ MergeSourceCheck CheckSource(const OtherDossier& other, bool held) {
     c.periodStart = cs;
     c.periodEnd = oe;
   } else {
-    c.first = Text(29216) + code;
+    c.first = FillPlaceholder(Text(kMsgCannotMerge), code);
     c.clearCode = true;
     return c;
   }
@@ -339,7 +372,7 @@ GuardedTables::GuardedTables(const char* run, const std::string& title, const st
               {TableKind::C10, TableKind::C20, TableKind::C30, TableKind::C40, TableKind::C50, TableKind::C60,
                TableKind::C70},
               partner) {
-  if (!copies_.ok()) error_ = copies_.error().empty() ? Text(29229) + folder_ : copies_.error();
+  if (!copies_.ok()) error_ = copies_.error().empty() ? FillPlaceholder(Text(kMsgNotOpened), folder_) : copies_.error();
 }
 
 GuardedTables::~GuardedTables() { PutBack(); }
@@ -363,14 +396,15 @@ std::string TransferRefusalText(const RefusalWatch& refusal, int code, const std
   const bool seen = refusal.RefusedResult() != 0;
   const std::string file = seen ? refusal.RefusedFile() : path;
   const int refused = seen ? refusal.RefusedResult() : result;
-  return refused == kResultDiskFull ? RunIncidentText(code, file, refused) : Text(kMsgFileNotWritten) + file;
+  return refused == kResultDiskFull ? RunIncidentText(code, file, refused)
+                                    : FillPlaceholder(Text(kMsgFileNotWritten), file);
 }
 
 int OpenRunTables(const std::vector<RunTable>& tables, int base, std::string* error) {
   for (const RunTable& t : tables) {
     const bool opened = t.alone ? t.table->OpenExclusive(t.path, t.tag) : t.table->OpenShared(t.path, t.tag, true);
     if (opened) continue;
-    *error = Text(29229) + t.path;
+    *error = FillPlaceholder(Text(kMsgNotOpened), t.path);
     return base + t.number;
   }
   return 0;
@@ -393,11 +427,11 @@ std::string MergeDateRefusal(const std::string& from, const std::string& to, con
                              bool end) {
   const std::string first = Stored(from);
   const bool firstOk = !first.empty() && first >= period.periodStart && first <= period.periodEnd;
-  if (!end) return firstOk ? std::string() : Text(29217);
+  if (!end) return firstOk ? std::string() : Text(kMsgBadFirstDate);
   const std::string last = Stored(to);
   const bool lastOk = !last.empty() && last >= period.periodStart && last <= period.periodEnd &&
                       (first.empty() || last >= first);
-  return lastOk ? std::string() : Text(29218);
+  return lastOk ? std::string() : Text(kMsgBadLastDate);
 }
 
 MergeResult MergeOtherDossier(const MergeRequest& request, const TargetMaintenance& maintenance,
@@ -455,8 +489,8 @@ MergeResult MergeOtherDossier(const MergeRequest& request, const TargetMaintenan
   work.Close();
   // The open dossier's tables copied aside before the first change: a run that fails, or that
   // is stopped, leaves the dossier as it was rather than with part of the lines added.
-  if (step) step(Text(29255), DossierFolder);
-  GuardedTables guard(kMergeRun, Text(29200), "ajout-");
+  if (step) step(Text(kPhaseCopies), DossierFolder);
+  GuardedTables guard(kMergeRun, Text(kTitleMergeRun), "ajout-");
   if (!guard.ok()) {
     r.code = kMergeRefused;
     r.error = guard.error();
@@ -491,18 +525,23 @@ MergeResult MergeOtherDossier(const MergeRequest& request, const TargetMaintenan
 }
 
 std::string MergeLogLine(const MergeRequest& request, const MergeResult& result) {
-  const std::string what = LoadStr(23290) + std::string(AllTrim(request.other.code.c_str())) + LoadStr(23292) +
-                           request.other.folder +
-                           (request.codesOnly ? Text(29231)
-                                              : LoadStr(23293) + request.from + LoadStr(23294) + request.to);
-  if (result.code == 0) return Text(29223) + " - Ok" + what;
-  return Text(29223) + LoadStr(23291) + std::to_string(result.code) + what;
+  const std::string code = AllTrim(request.other.code.c_str());
+  if (result.code == 0)
+    return request.codesOnly
+               ? FillPlaceholders(Text(kLogDoneCodesOnly), {code, request.other.folder})
+               : FillPlaceholders(Text(kLogDone), {code, request.other.folder, request.from, request.to});
+  const std::string failure = std::to_string(result.code);
+  return request.codesOnly
+             ? FillPlaceholders(Text(kLogFailedCodesOnly), {failure, code, request.other.folder})
+             : FillPlaceholders(Text(kLogFailed), {failure, code, request.other.folder, request.from, request.to});
 }
 
 std::string MergeEndMessage(const MergeRequest& request, const MergeResult& result) {
-  if (result.code == 0) return Text(request.codesOnly ? 29224 : 29225);
-  return Text(29226) + StrInt(result.code, 5) + "\n\n" + (result.error.empty() ? "" : result.error + "\n\n") +
-         (result.putBack ? Text(29256) : result.putBackFailed ? Text(29257) : std::string());
+  if (result.code == 0) return Text(request.codesOnly ? kMsgDoneCodesOnly : kMsgDone);
+  const std::string failure = StrInt(result.code, 5);
+  return (result.error.empty() ? FillPlaceholder(Text(kMsgFailed), failure)
+                               : FillPlaceholders(Text(kMsgFailedWhy), {failure, result.error})) +
+         (result.putBack ? Text(kMsgPutBack) : result.putBackFailed ? Text(kMsgLeftForTheOpening) : std::string());
 }
 
 }  // namespace processing

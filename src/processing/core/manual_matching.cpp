@@ -34,6 +34,8 @@ constexpr int kBalanceLimitConstant = 52, kBalanceJournalConstant = 53, kBalance
 constexpr const char* kDefaultExempt = "-512-514-515-516-517-518-519-530-531-532-533-";
 // Record text of a C60 line for the lock notice: fields 14 to 1.
 constexpr int kSortRecordText = 14;
+// The list's status line: the lines shown, the balance of the lines matched and unmatched.
+constexpr int kTextStatus = 23222;
 
 std::string Field(Table& t, int field) { return t.GetField(field); }
 
@@ -381,8 +383,7 @@ BalanceOutcome ManualMatching::Balance(std::size_t row) {
 std::string ManualMatching::StatusLine() const {
   std::string count = FormatNumber(6, 0, false, static_cast<double>(rows_.size()));
   count = Trimmed(count);
-  return count + LoadStr(23222) +
-         FormatAmount(FromCents(markedDebit_ - markedCredit_));
+  return FillPlaceholders(LoadStr(kTextStatus), {count, FormatAmount(FromCents(markedDebit_ - markedCredit_))});
 }
 
 }  // namespace processing

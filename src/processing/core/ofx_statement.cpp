@@ -8,6 +8,7 @@
 #include "platform/system/process.h"
 #include "platform/system/temp_files.h"
 #include "resources/string_table.h"
+#include "runtime/text.h"
 
 namespace processing {
 
@@ -46,7 +47,17 @@ bool Cents(const std::string& s, std::int64_t& out) {
   return true;
 }
 
-constexpr int kUnreadable = 23245;
+// The texts of the statement's reading, by their ids in the string table.
+constexpr int kMsgUnreadable = 23245;       // "Relevé illisible: %s", the reason after
+constexpr int kWhyBadLine = 23246;          // the reader's output: the line number
+constexpr int kWhyCutShort = 23248;         // its output ends before its last line
+constexpr int kWhyNoFile = 23249;           // the file's path
+constexpr int kWhyNoTemporaryFile = 23250;  // the system's reason
+constexpr int kWhyNoReader = 23251;         // the reader program's path
+constexpr int kWhyTooLong = 23253;          // the time limit in seconds
+constexpr int kWhyReaderKilled = 23254;     // the signal
+constexpr int kWhyReaderFailed = 23255;     // its exit status
+constexpr int kWhyNoOutput = 23256;
 
 }  // namespace
 
@@ -76,7 +87,7 @@ bool ParseStatementLines(const std::string& text, BankStatement& out, std::strin
     ++lineNumber;
     const std::string& kind = f[0];
     auto bad = [&] {
-      error = LoadStr(23246) + std::to_string(lineNumber) + LoadStr(23247);
+      error = FillPlaceholder(LoadStr(kWhyBadLine), std::to_string(lineNumber));
       return false;
     };
     if (ended) return bad();
@@ -116,7 +127,7 @@ bool ParseStatementLines(const std::string& text, BankStatement& out, std::strin
     }
   }
   if (!ended) {
-    error = LoadStr(23248);
+    error = LoadStr(kWhyCutShort);
     return false;
   }
   return true;
@@ -125,12 +136,12 @@ bool ParseStatementLines(const std::string& text, BankStatement& out, std::strin
 OfxReading ReadOfxStatement(const std::string& file, int timeLimitMs) {
   OfxReading r;
   auto refuse = [&](const std::string& reason) {
-    r.message = std::string(LoadStr(kUnreadable)) + ": " + reason;
+    r.message = FillPlaceholder(LoadStr(kMsgUnreadable), reason);
     return r;
   };
-  if (!platform::FileExists(file)) return refuse(LoadStr(23249) + file);
+  if (!platform::FileExists(file)) return refuse(FillPlaceholder(LoadStr(kWhyNoFile), file));
   platform::TemporaryFile out;
-  if (!out.Create("merlon-ofx-")) return refuse(LoadStr(23250) + out.ErrorText() + ")");
+  if (!out.Create("merlon-ofx-")) return refuse(FillPlaceholder(LoadStr(kWhyNoTemporaryFile), out.ErrorText()));
   const std::string outPath = out.Path();
   platform::LaunchOptions options;
   options.wait = true;
@@ -141,14 +152,15 @@ OfxReading ReadOfxStatement(const std::string& file, int timeLimitMs) {
   std::string text;
   const bool read = platform::ReadWholeFile(outPath, text);
   out.Discard();
-  if (!run.launched) return refuse(LoadStr(23251) + reader + LoadStr(23252));
-  if (run.timedOut) return refuse(LoadStr(23253) + std::to_string(timeLimitMs / 1000) + " s");
+  if (!run.launched) return refuse(FillPlaceholder(LoadStr(kWhyNoReader), reader));
+  if (run.timedOut) return refuse(FillPlaceholder(LoadStr(kWhyTooLong), std::to_string(timeLimitMs / 1000)));
   const std::string said = platform::LastOutputLines(run.output, 24, 200);
-  if (run.exitStatus >= 128) return refuse(LoadStr(23254) + std::to_string(run.exitStatus - 128) + ")");
+  if (run.exitStatus >= 128)
+    return refuse(FillPlaceholder(LoadStr(kWhyReaderKilled), std::to_string(run.exitStatus - 128)));
   if (run.exitStatus != 0)
-    return refuse(said.empty() ? LoadStr(23255) + std::to_string(run.exitStatus) + ")" : said);
+    return refuse(said.empty() ? FillPlaceholder(LoadStr(kWhyReaderFailed), std::to_string(run.exitStatus)) : said);
   std::string error;
-  if (!read || !ParseStatementLines(text, r.statement, error)) return refuse(read ? error : LoadStr(23256));
+  if (!read || !ParseStatementLines(text, r.statement, error)) return refuse(read ? error : LoadStr(kWhyNoOutput));
   r.ok = true;
   return r;
 }

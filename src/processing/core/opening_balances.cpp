@@ -45,11 +45,35 @@ const char* const kJournal = "AN ";
 // The refusal of a trial balance that cannot be carried: auxiliary accounts without a collective,
 // the balance off in francs, or in euros.
 constexpr int kMsgWithoutCollective = 29042, kMsgUnbalancedFrancs = 29040, kMsgUnbalancedEuros = 29041;
-// The end message: the run done (the target named), or the error that stopped it.
+// The end message: the run done (the target named), or the error that stopped it (its code).
 constexpr int kMsgOpeningDone = 29062, kMsgOpeningError = 29063;
 // The end of a run that failed: the target put back, or left for its next opening to put back.
 constexpr int kDossierPutBack = 29256;
 constexpr int kDossierLeftForTheOpening = 29257;
+// The other texts of the check, the run and its end, by their ids in the string table.
+constexpr int kMsgLettersUnbalancedFrancs = 29043;  // the account, its balance
+constexpr int kMsgLettersUnbalancedEuros = 29044;
+constexpr int kMsgNoCode = 29051;
+constexpr int kMsgBadCharacter = 29052;             // the character
+constexpr int kMsgDossierOpen = 29053;              // the dossier's code, and so on below
+constexpr int kMsgNoDossier = 29054;
+constexpr int kMsgBadDossier = 29055;
+constexpr int kMsgNotConverted = 29056;
+constexpr int kTextYear = 29057;                    // "Exercice du %s au %s"
+constexpr int kMsgBadFirstDate = 29059;
+constexpr int kTitleOpeningRun = 29060;             // the run as its marker names it
+constexpr int kPhaseGeneral = 29079;
+constexpr int kPhaseAuxiliary = 29080;
+constexpr int kLabelOpening = 29046;                // the labels of the lines written
+constexpr int kLabelReconciled = 29047;
+constexpr int kLabelResult = 29048;
+constexpr int kTextJournalName = 29049;
+constexpr int kMsgIncident = 23300;                 // the error code, the file
+constexpr int kMsgRebuildFailed = 23302;            // the error code
+constexpr int kMsgRebuildFailedWhy = 32618;         // the error code, the reason
+constexpr int kLogDone = 29061;                     // the target's code and folder, the date
+constexpr int kLogFailed = 32619;                   // the error code, then as kLogDone
+constexpr int kMsgOpeningErrorWhy = 32620;          // the error code, the error
 
 bool IsLetter(char c) { return c >= 'A' && c <= 'Z'; }
 bool IsResultClass(char c) { return c >= '6' && c <= '9'; }
@@ -190,7 +214,7 @@ class OpeningWork {
     if (!c50_.OpenShared(source50_, L::kCodeTag, true)) return Fail(kOpeningOpen + 5, source50_);
     if (!c60_.OpenShared(source60_, kC60CodeTag, true)) return Fail(kOpeningOpen + 6, source60_);
     const MatchTables t{c40_, c50_, c60_};
-    if (phase_) phase_(Text(29079));
+    if (phase_) phase_(Text(kPhaseGeneral));
     for (bool more = c20_.GoTop("C20CODE"); more; more = c20_.Skip(1)) {
       if (c20_.IsDeleted()) continue;
       const std::string code = PadRight(c20_.GetField(1), kAccountWidth);
@@ -217,12 +241,12 @@ class OpeningWork {
           lines_.push_back(line);
         }
         if (francs - sumF != 0 || euros - sumE != 0)
-          lines_.push_back(BalanceLine(code, Text(29047), francs - sumF, euros - sumE));
+          lines_.push_back(BalanceLine(code, Text(kLabelReconciled), francs - sumF, euros - sumE));
       } else {
-        lines_.push_back(BalanceLine(code, Text(29046), francs, euros));
+        lines_.push_back(BalanceLine(code, Text(kLabelOpening), francs, euros));
       }
     }
-    if (phase_) phase_(Text(29080));
+    if (phase_) phase_(Text(kPhaseAuxiliary));
     for (const Collective& collective : collectives_) {
       if (IsResultClass(collective.account[0])) continue;
       const std::string letter(1, collective.letter);
@@ -233,7 +257,8 @@ class OpeningWork {
         // Lines matched under letters that do not balance leave a rest: a residual line carries it.
         const long long restF = sumF - carriedF, restE = sumE - carriedE;
         if (!account.empty() && (restF != 0 || restE != 0))
-          lines_.push_back(BalanceLine(account, Text(request_.detailUnmatched ? 29047 : 29046), restF, restE));
+          lines_.push_back(
+              BalanceLine(account, Text(request_.detailUnmatched ? kLabelReconciled : kLabelOpening), restF, restE));
         sumF = sumE = carriedF = carriedE = 0;
       };
       for (bool found = c60_.SeekNotBelow(kC60CodeTag, letter.c_str()); found && c60_.GetField(T::TCODE)[0] == collective.letter;
@@ -259,7 +284,7 @@ class OpeningWork {
     // The year's result: a profit on 12000000, a loss on 12900000.
     if (balance_.resultFrancs != 0 || balance_.resultEuros != 0) {
       const bool profit = balance_.resultFrancs < 0 || balance_.resultEuros < 0;
-      lines_.push_back(BalanceLine(profit ? "12000000" : "12900000", Text(29048), balance_.resultFrancs,
+      lines_.push_back(BalanceLine(profit ? "12000000" : "12900000", Text(kLabelResult), balance_.resultFrancs,
                                    balance_.resultEuros));
     }
     c40_.CloseTable(true);
@@ -281,7 +306,7 @@ class OpeningWork {
       if (!c10.AppendBlank()) return Fail(kOpeningWrite, PathC10(), c10.result);
       c10.PutField(1, "J");
       c10.PutField(2, kJournal);
-      c10.PutField(3, Text(29049).c_str());
+      c10.PutField(3, Text(kTextJournalName).c_str());
       c10.PutField(4, "O        0");
       if (!c10.InsertRecord()) return Fail(kOpeningWrite, PathC10(), c10.result);
     }
@@ -442,11 +467,11 @@ std::string TrialBalanceRefusal(const TrialBalance& b, bool euroOnly) {
   if (!b.orphans.empty()) {
     std::string names;
     for (const std::string& o : b.orphans) names += (names.empty() ? "" : ", ") + o;
-    refusal = Text(kMsgWithoutCollective) + names + "\n\n";
+    refusal = FillPlaceholder(Text(kMsgWithoutCollective), names);
   } else if (!euroOnly && b.francs != 0) {
-    refusal = Text(kMsgUnbalancedFrancs) + Amount(b.francs < 0 ? -b.francs : b.francs) + "\n\n";
+    refusal = FillPlaceholder(Text(kMsgUnbalancedFrancs), Amount(b.francs < 0 ? -b.francs : b.francs));
   } else if (b.euros != 0) {
-    refusal = Text(kMsgUnbalancedEuros) + Amount(b.euros < 0 ? -b.euros : b.euros) + "\n\n";
+    refusal = FillPlaceholder(Text(kMsgUnbalancedEuros), Amount(b.euros < 0 ? -b.euros : b.euros));
   }
   return refusal.empty() ? refusal : refusal + UnreadableAmountsMessage(b.unreadable);
 }
@@ -463,8 +488,8 @@ std::string CheckLetterBalances(Table& c40, Table& c50, Table& c60, const std::v
       const std::string code = inside ? AccountOf(c60) : std::string();
       if (code != account) {
         if (sum != 0)
-          return Text(currency == 0 ? 29043 : 29044) + RTrim(account.c_str()) + Text(currency == 0 ? 29045 : 29050) +
-                 Amount(sum < 0 ? -sum : sum) + "\n\n";
+          return FillPlaceholders(Text(currency == 0 ? kMsgLettersUnbalancedFrancs : kMsgLettersUnbalancedEuros),
+                                  {RTrim(account.c_str()), Amount(sum < 0 ? -sum : sum)});
         account = code;
         sum = 0;
       }
@@ -482,22 +507,22 @@ TargetCheck CheckOpeningTarget(const OtherDossier& target, const Ymd& date) {
   const std::string code = AllTrim(target.code.c_str());
   c.beep = true;
   if (code.empty()) {
-    c.first = Text(29051);
+    c.first = Text(kMsgNoCode);
     return c;
   }
   for (char ch : code) {
     if (!(ch >= '0' && ch <= '9') && ch != '-' && !IsLetter(ch)) {
-      c.first = Text(29052) + std::string(1, ch);
+      c.first = FillPlaceholder(Text(kMsgBadCharacter), std::string(1, ch));
       return c;
     }
   }
   if (IsOpenDossier(target)) {
-    c.first = Text(29053) + AllTrim(DossierCode.c_str());
+    c.first = FillPlaceholder(Text(kMsgDossierOpen), AllTrim(DossierCode.c_str()));
     return c;
   }
   const std::string c10Path = OtherPathC10(target);
   if (!platform::FileExists(platform::ResolvePath(c10Path + ".dbf"))) {
-    c.first = Text(29054) + code;
+    c.first = FillPlaceholder(Text(kMsgNoDossier), code);
     return c;
   }
   Table c10;
@@ -507,8 +532,8 @@ TargetCheck CheckOpeningTarget(const OtherDossier& target, const Ymd& date) {
     return c;
   }
   if (PadRight(c10.FieldName(c10.FieldCount()), 10) != PadRight(std::string(kC10FormatStamp), 10)) {
-    c.first = Text(29055) + code;
-    c.second = Text(29056);
+    c.first = FillPlaceholder(Text(kMsgBadDossier), code);
+    c.second = Text(kMsgNotConverted);
     return c;
   }
   DossierRecord::C10Texts texts;
@@ -519,9 +544,10 @@ TargetCheck CheckOpeningTarget(const OtherDossier& target, const Ymd& date) {
   c10.CloseTable(true);
   using F = DossierRecord::DateField;
   c.first = code + ": " + RTrim(c.record.Name().c_str());
-  c.second = Text(29057) + c.record.DateDisplay(F::YearStart) + Text(29058) + c.record.DateDisplay(F::YearEnd);
+  c.second = FillPlaceholders(Text(kTextYear), {c.record.DateDisplay(F::YearStart), c.record.DateDisplay(F::YearEnd)});
   if (c.record.DateStored(F::YearStart) != StoredDateOf(date)) {
-    c.first = Text(29059) + code;
+    c.first = FillPlaceholder(Text(kMsgBadFirstDate), code);
+    c.clearCode = true;
     return c;
   }
   c.ok = true;
@@ -569,7 +595,7 @@ OpeningResult GenerateOpeningBalances(const OpeningRequest& request, const std::
     Table c50;
     if (!c50.OpenShared(PathC50(), "", true)) {
       r.code = kOpeningOpen + 15;
-      r.error = LoadStr(23300) + std::to_string(r.code) + LoadStr(23301) + PathC50();
+      r.error = FillPlaceholders(LoadStr(kMsgIncident), {std::to_string(r.code), PathC50()});
       return r;
     }
     const long records = static_cast<long>(c50.RecCount());
@@ -599,7 +625,7 @@ OpeningResult GenerateOpeningBalances(const OpeningRequest& request, const std::
     r.putBack = true;  // nothing of the dossier was changed: it is as it was
     return r;
   }
-  auto marker = std::make_unique<DossierRunMarker>(kOpeningRun, Text(29060), copies.Detail());
+  auto marker = std::make_unique<DossierRunMarker>(kOpeningRun, Text(kTitleOpeningRun), copies.Detail());
   if (!marker->written()) {
     RemoveAsideCopies(DossierFolder, copies);
     r.code = kOpeningMarker;
@@ -644,21 +670,24 @@ std::string RebuildFailureText(const TargetMaintenance& maintenance, int code, c
   std::string refused = maintenance.rebuildRefusal ? maintenance.rebuildRefusal() : std::string();
   // The rebuild named no write: the first one the system refused, when there was one.
   if (refused.empty() && refusal != nullptr && refusal->HasReason()) refused = refusal->Reason(code, "", 0);
-  return LoadStr(23302) + std::to_string(code) + (refused.empty() ? "" : " - " + refused);
+  return refused.empty() ? FillPlaceholder(LoadStr(kMsgRebuildFailed), std::to_string(code))
+                         : FillPlaceholders(LoadStr(kMsgRebuildFailedWhy), {std::to_string(code), refused});
 }
 
 std::string OpeningLogLine(const OpeningRequest& request, const OpeningResult& result) {
-  const std::string where = "'" + std::string(AllTrim(request.target.code.c_str())) + LoadStr(23307) +
-                            request.target.folder + LoadStr(23306) + DisplayDateOf(request.date);
-  if (result.code == 0) return Text(29061) + LoadStr(23303) + where;
-  return Text(29061) + LoadStr(23304) + std::to_string(result.code) + LoadStr(23305) + where;
+  const std::string code = AllTrim(request.target.code.c_str()), date = DisplayDateOf(request.date);
+  if (result.code == 0) return FillPlaceholders(Text(kLogDone), {code, request.target.folder, date});
+  return FillPlaceholders(Text(kLogFailed), {std::to_string(result.code), code, request.target.folder, date});
 }
 
 std::string OpeningEndMessage(const OpeningRequest& request, const OpeningResult& result) {
   const std::string unreadable = UnreadableAmountsMessage(result.unreadable);
-  if (result.code == 0) return Text(kMsgOpeningDone) + AllTrim(request.target.code.c_str()) + "\n\n" + unreadable;
-  return Text(kMsgOpeningError) + std::to_string(result.code) + (result.error.empty() ? "" : " - " + result.error) +
-         "\n\n" + (result.putBack         ? Text(kDossierPutBack)
+  if (result.code == 0)
+    return FillPlaceholder(Text(kMsgOpeningDone), AllTrim(request.target.code.c_str())) + unreadable;
+  const std::string failure = std::to_string(result.code);
+  return (result.error.empty() ? FillPlaceholder(Text(kMsgOpeningError), failure)
+                               : FillPlaceholders(Text(kMsgOpeningErrorWhy), {failure, result.error})) +
+         (result.putBack         ? Text(kDossierPutBack)
                    : result.putBackFailed ? Text(kDossierLeftForTheOpening)
                                           : std::string()) +
          unreadable;

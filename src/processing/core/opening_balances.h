@@ -62,6 +62,7 @@ std::string CheckLetterBalances(Table& c40, Table& c50, Table& c60, const std::v
 struct TargetCheck {
   bool ok = false;
   bool beep = false;
+  bool clearCode = false;  // the code is to be cleared from its edit: its dossier starts on another day
   std::string first, second;
   DossierRecord record;  // the target's dossier record when it could be read
 };

@@ -10,6 +10,10 @@ namespace processing {
 
 namespace {
 
+// The refusal of another dossier some station has open, and its box's title.
+constexpr int kMsgOtherDossierBusy = 17400;
+constexpr int kCaptionMultiUser = 2271;
+
 std::string PathOf(const OtherDossier& d, const char* table) { return d.folder + table + LowerAscii(d.code); }
 
 // A folder with one final "/", resolved through the files that exist.
@@ -47,7 +51,7 @@ bool IsOpenDossier(const OtherDossier& d) {
   return ResolvedFolder(d.folder) == ResolvedFolder(DossierFolder);
 }
 
-std::string OtherDossierBusyText() { return LoadStr(17400); }
-std::string OtherDossierBusyCaption() { return LoadStr(17401); }
+std::string OtherDossierBusyText() { return LoadStr(kMsgOtherDossierBusy); }
+std::string OtherDossierBusyCaption() { return LoadStr(kCaptionMultiUser); }
 
 }  // namespace processing

@@ -24,6 +24,10 @@ using L = LigneEcriture;
 using T = LigneTri;
 
 constexpr int kDefaultWindowDays = 5;
+
+// The log line of a reconciliation saved: the account, the statement's date and balance, the lines, the letter.
+constexpr int kLogSaved = 23271;
+
 // Record texts of the lock notices: C60 fields 14 to 1, C50 7, C40 6 (as the manual matching).
 constexpr int kSortRecordText = 14, kDraftRecordText = 7, kClosedRecordText = 6;
 
@@ -296,9 +300,9 @@ ReconciliationSave Reconciliation::Save(std::size_t* written) {
 std::string Reconciliation::LogLine(std::size_t written) const {
   Ymd d;
   const std::string date = ParseStoredDate(date_, d) ? PrintDateOf(d) : date_;
-  return LoadStr(23271) + Trimmed(account_) + " " + date + " " +
-         Trimmed(FormatAmountPlain(FromCents(statement_.closingCents))) + " - " + std::to_string(written) +
-         LoadStr(23272) + saved_;
+  return FillPlaceholders(LoadStr(kLogSaved), {Trimmed(account_), date,
+                                               Trimmed(FormatAmountPlain(FromCents(statement_.closingCents))),
+                                               std::to_string(written), saved_});
 }
 
 }  // namespace processing

@@ -37,6 +37,25 @@ constexpr int kAccountFigures[] = {17, 18, 19, 20, 21, 22, 23, 24, 28, 29};
 constexpr int kSectionFigures[] = {9, 10, 11, 12, 13, 14, 15, 16, 17, 18};
 constexpr std::uint32_t kBatch = 10000;
 constexpr int kMsgPartnerOutOfReach = 31102;
+// The other texts of the run and its end, by their ids in the string table.
+constexpr int kPhaseReadLines = 29260;         // the phases, each with the file it reads or writes below it
+constexpr int kPhaseCodes = 29261;
+constexpr int kPhaseAccounts = 29262;
+constexpr int kPhaseMoveLines = 29263;
+constexpr int kPhaseRemoveLines = 29264;
+constexpr int kPhaseCopies = 29255;
+constexpr int kMsgBadDossier = 29055;          // the other dossier's code
+constexpr int kMsgInterruptedRun = 32613;      // the other dossier's code, then how to mend it
+constexpr int kMsgPiecesAfterYear = 29251;     // the other dossier's code
+constexpr int kMsgPiecesWithSections = 29254;  // the other dossier's code
+constexpr int kTitleSeparationRun = 29240;     // the run as its copies name it
+constexpr int kLogDone = 29247;                // the new year's code and folder, the date, the pieces and lines
+constexpr int kLogFailed = 32621;              // the error code, then as kLogDone
+constexpr int kMsgDone = 29248;
+constexpr int kMsgFailed = 29249;              // the error code
+constexpr int kMsgFailedWhy = 32622;           // the error code, the error
+constexpr int kMsgBothPutBack = 29265;
+constexpr int kMsgLeftForTheOpening = 29257;
 
 std::string Text(int id) { return LoadStr(id); }
 
@@ -91,7 +110,7 @@ class SeparationWork {
             const std::string& kinds) {
     for (const LineFile* f : {&kClosed, &kDraft}) {
       Table& t = f->closed ? c40_ : c50_;
-      Step(29260, t);
+      Step(kPhaseReadLines, t);
       std::unordered_map<std::string, bool> pieces;
       std::vector<std::uint32_t>& moved = f->closed ? moved40_ : moved50_;
       for (bool more = t.GoTop(); more; more = t.Skip(1)) {
@@ -175,7 +194,7 @@ class SeparationWork {
   }
 
   bool Codes() {
-    Step(29261, o10_);
+    Step(kPhaseCodes, o10_);
     const FieldMap map(c10_, o10_, 1);
     for (bool more = c10_.GoTop(); more; more = c10_.Skip(1)) {
       if (c10_.IsDeleted()) continue;
@@ -191,7 +210,7 @@ class SeparationWork {
 
   template <std::size_t N>
   bool Figures(Table& from, Table& to, const char* tag, const int (&figures)[N], int number, long* count) {
-    Step(29262, to);
+    Step(kPhaseAccounts, to);
     const FieldMap map(from, to, 1);
     for (bool more = from.GoTop(); more; more = from.Skip(1)) {
       if (from.IsDeleted()) continue;
@@ -216,7 +235,7 @@ class SeparationWork {
   bool Copy(const LineFile& f) {
     Table& from = f.closed ? c40_ : c50_;
     Table& to = f.closed ? o40_ : o50_;
-    Step(29263, to);
+    Step(kPhaseMoveLines, to);
     if (cutIndex_.empty())
       for (const LetteredLine& l : lettered_)
         if (groups_[static_cast<std::size_t>(l.group)].Cut()) cutIndex_.emplace(Key(l.closed, l.recno), l.field);
@@ -237,7 +256,7 @@ class SeparationWork {
   bool Mark() {
     for (const LineFile* f : {&kClosed, &kDraft}) {
       Table& t = f->closed ? c40_ : c50_;
-      Step(29264, t);
+      Step(kPhaseRemoveLines, t);
       for (std::uint32_t recno : f->closed ? moved40_ : moved50_)
         if (!t.GoTo(static_cast<long>(recno)) || !t.DeleteRecord("", 0)) return Fail(f->number, t.tablePath, t.result);
     }
@@ -356,8 +375,8 @@ SeparationResult SeparateYears(const SeparationRequest& request, const Separatio
   const TargetCheck check = CheckOpeningTarget(other, request.date);
   if (!check.ok) return Refused(r, check.first + (check.second.empty() ? "" : "\n" + check.second));
   DossierRecord otherRecord;
-  if (!LoadDossierRecordOf(other, &otherRecord)) return Refused(r, Text(29055) + other.code);
-  if (HasInterruptedRun(other)) return Refused(r, Text(29258) + other.code + "\n" + Text(29259));
+  if (!LoadDossierRecordOf(other, &otherRecord)) return Refused(r, FillPlaceholder(Text(kMsgBadDossier), other.code));
+  if (HasInterruptedRun(other)) return Refused(r, FillPlaceholder(Text(kMsgInterruptedRun), other.code));
   // What the rebuild would refuse, on each dossier, before anything is written.
   if (maintenance.refusal) {
     std::string refusal = maintenance.refusal();
@@ -380,7 +399,8 @@ SeparationResult SeparateYears(const SeparationRequest& request, const Separatio
     const bool outside = work.Outside();
     work.Close();
     SeparationResult refused;
-    return Refused(refused, Text(outside ? 29251 : 29254) + other.code + Text(29252));
+    return Refused(refused,
+                   FillPlaceholder(Text(outside ? kMsgPiecesAfterYear : kMsgPiecesWithSections), other.code));
   }
   for (bool closed : {true, false}) {
     if (work.Records(closed) + work.Moving(closed) > kMaxLineRecords) {
@@ -393,9 +413,10 @@ SeparationResult SeparateYears(const SeparationRequest& request, const Separatio
   work.Close();
   // Both dossiers' tables copied aside before the first change: a run that fails, or that is
   // stopped, leaves both as they were rather than with lines on both sides or on neither.
-  if (step) step(Text(29255), DossierFolder);
+  if (step) step(Text(kPhaseCopies), DossierFolder);
   const std::string myFolder = DossierFolder, myCode = AllTrim(DossierCode.c_str());
-  GuardedTables mine(kSeparationRun, Text(29240), "separation-", PartnerDetail(true, other.folder, other.code));
+  GuardedTables mine(kSeparationRun, Text(kTitleSeparationRun), "separation-",
+                     PartnerDetail(true, other.folder, other.code));
   // Refused before the first change (copies or marker not written): both dossiers are as they were.
   SeparationResult untouched;
   untouched.putBack = true;
@@ -403,8 +424,8 @@ SeparationResult SeparateYears(const SeparationRequest& request, const Separatio
   std::unique_ptr<GuardedTables> theirs;
   {
     DossierIdentity identity(other, otherRecord);
-    if (step) step(Text(29255), DossierFolder);
-    theirs = std::make_unique<GuardedTables>(kSeparationRun, Text(29240), "separation-",
+    if (step) step(Text(kPhaseCopies), DossierFolder);
+    theirs = std::make_unique<GuardedTables>(kSeparationRun, Text(kTitleSeparationRun), "separation-",
                                              PartnerDetail(false, myFolder, myCode));
   }
   if (!theirs->ok()) {
@@ -495,18 +516,19 @@ std::string SeparationOutOfReach(const std::string& detail) {
 }
 
 std::string SeparationLogLine(const SeparationRequest& request, const SeparationResult& result) {
-  const std::string what = LoadStr(23310) + std::string(AllTrim(request.other.code.c_str())) + LoadStr(23312) +
-                           request.other.folder + LoadStr(23313) + DisplayDateOf(request.date) +
-                           LoadStr(23314) + std::to_string(result.pieces) + LoadStr(23315) +
-                           std::to_string(result.lines);
-  if (result.code == 0) return Text(29247) + " - Ok" + what;
-  return Text(29247) + LoadStr(23311) + std::to_string(result.code) + what;
+  const std::string code = AllTrim(request.other.code.c_str()), date = DisplayDateOf(request.date);
+  const std::string pieces = std::to_string(result.pieces), lines = std::to_string(result.lines);
+  if (result.code == 0) return FillPlaceholders(Text(kLogDone), {code, request.other.folder, date, pieces, lines});
+  return FillPlaceholders(Text(kLogFailed),
+                          {std::to_string(result.code), code, request.other.folder, date, pieces, lines});
 }
 
 std::string SeparationEndMessage(const SeparationRequest&, const SeparationResult& result) {
-  if (result.code == 0) return Text(29248);
-  return Text(29249) + StrInt(result.code, 5) + "\n\n" + (result.error.empty() ? "" : result.error + "\n\n") +
-         (result.putBack ? Text(29265) : result.putBackFailed ? Text(29257) : std::string());
+  if (result.code == 0) return Text(kMsgDone);
+  const std::string failure = StrInt(result.code, 5);
+  return (result.error.empty() ? FillPlaceholder(Text(kMsgFailed), failure)
+                               : FillPlaceholders(Text(kMsgFailedWhy), {failure, result.error})) +
+         (result.putBack ? Text(kMsgBothPutBack) : result.putBackFailed ? Text(kMsgLeftForTheOpening) : std::string());
 }
 
 }  // namespace processing

@@ -9,10 +9,18 @@
 #include "processing/ofx_reader/ofx_read.h"
 #include "resources/string_table.h"
 
+namespace {
+
+// The texts of the reader program, by their ids in the string table.
+constexpr int kMsgUsage = 28047;
+constexpr int kMsgNoOutput = 28046;  // the output file named
+
+}  // namespace
+
 int main(int argc, char** argv) {
   std::setlocale(LC_ALL, "C");
   if (argc < 2 || argc > 3) {
-    std::fprintf(stderr, "%s\n", resources::LastingText(28047));
+    std::fprintf(stderr, "%s\n", resources::LastingText(kMsgUsage));
     return 1;
   }
   std::string lines;
@@ -23,7 +31,7 @@ int main(int argc, char** argv) {
   }
   std::FILE* out = argc == 3 ? std::fopen(argv[2], "wb") : stdout;
   if (out == nullptr) {
-    std::fprintf(stderr, "%s%s\n", resources::LastingText(28046), argv[2]);
+    std::fprintf(stderr, "%s\n", ofxread::Message(kMsgNoOutput, {argv[2]}).c_str());
     return 3;
   }
   const bool ok = std::fwrite(lines.data(), 1, lines.size(), out) == lines.size();

@@ -9,6 +9,7 @@
 #include <cstdlib>
 #include <ctime>
 #include <fstream>
+#include <initializer_list>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -18,6 +19,51 @@
 namespace ofxread {
 
 namespace {
+
+// The texts of the reader, by their ids in the string table.
+constexpr int kOperation = 28000;              // "opération %s": the number of a transaction libofx read
+constexpr int kOperationWithId = 32600;        // the same with its FITID
+constexpr int kMsgAmountMissing = 28001;       // "montant absent, %s" with the operation
+constexpr int kMsgAmountUnreadable = 28002;    // the amount libofx read, then the operation
+constexpr int kMsgDateMissing = 28004;
+constexpr int kMsgBalanceUnreadable = 28005;
+constexpr int kWhyEmpty = 28006;               // why a value is refused: "vide"
+constexpr int kWhyUnreadable = 28007;
+constexpr int kWhyTooManyDecimals = 28008;
+constexpr int kWhyTooLarge = 28009;
+constexpr int kWhyNotYyyymmdd = 28010;
+constexpr int kWhyNoSuchTime = 28011;
+constexpr int kWhyBadZone = 28012;
+constexpr int kWhyNoSuchDay = 28013;
+constexpr int kMsgNotUtf8 = 28014;             // the byte, then its line
+constexpr int kOperationWithoutFitid = 32601;  // "opération %s (sans FITID)": a transaction checked before libofx
+constexpr int kOperationWithFitid = 32602;
+constexpr int kFaultAmountMissing = 28019;     // a transaction's fault: the operation first
+constexpr int kFaultAmount = 28020;            // ... the value between quotes, then why
+constexpr int kFaultAmountBlank = 32603;       // ... a blank value, then why
+constexpr int kFaultDateMissing = 28021;
+constexpr int kFaultDate = 28022;
+constexpr int kFaultDateBlank = 32604;
+constexpr int kFaultStatementDate = 28023;     // the statement's own values: the tag first
+constexpr int kFaultStatementDateBlank = 32605;
+constexpr int kFaultBalance = 28024;
+constexpr int kFaultBalanceBlank = 32606;
+constexpr int kFaultBalanceDate = 28025;
+constexpr int kFaultBalanceDateBlank = 32607;
+constexpr int kMsgFaultsMany = 28026;          // the count of faults, their list follows
+constexpr int kMsgFaultsOne = 28027;
+constexpr int kMsgFaultsMore = 28029;          // the faults past those listed, counted
+constexpr int kMsgEmptyFile = 28031;
+constexpr int kMsgBinaryData = 28032;
+constexpr int kMsgNoOfxTag = 28033;
+constexpr int kMsgNoOfxEnd = 28034;
+constexpr int kMsgUnclosedTag = 28035;         // the tag's name twice
+constexpr int kMsgNoFile = 28037;
+constexpr int kMsgFileTooLarge = 28038;        // the size in bytes
+constexpr int kMsgUnreadableFile = 28040;
+constexpr int kMsgNoStatement = 28041;
+constexpr int kMsgSeveralStatements = 28042;
+constexpr int kMsgOperationsLost = 28043;      // the transactions in the file, then those libofx read
 
 // A text of the string table (cp1252, as the statement lines are written).
 std::string Text(int id) { return resources::LastingText(id); }
@@ -115,11 +161,11 @@ int OnTransaction(const OfxTransactionData data, void* p) {
   if (!r.error.empty()) return 0;
   if (data.account_id_valid && r.account && r.accountId != data.account_id) r.otherAccount = true;
   const std::string fitid = data.fi_id_valid ? TextToCp1252(data.fi_id) : "";
-  const std::string which = Text(28000) + std::to_string(r.transactions.size() + 1) +
-                            (fitid.empty() ? "" : " (" + fitid + ")");
+  const std::string number = std::to_string(r.transactions.size() + 1);
+  const std::string which = fitid.empty() ? Message(kOperation, {number}) : Message(kOperationWithId, {number, fitid});
   long long cents = 0;
   if (!data.amount_valid) {
-    r.error = Text(28001) + which;
+    r.error = Message(kMsgAmountMissing, {which});
     return 0;
   }
   const std::size_t index = r.transactions.size();
@@ -129,11 +175,11 @@ int OnTransaction(const OfxTransactionData data, void* p) {
   } else if (!AmountToCents(data.amount, cents)) {
     char buf[64];
     std::snprintf(buf, sizeof buf, "%.6f", data.amount);
-    r.error = Text(28002) + buf + Text(28003) + which;
+    r.error = Message(kMsgAmountUnreadable, {buf, which});
     return 0;
   }
   if (!data.date_posted_valid) {
-    r.error = Text(28004) + which;
+    r.error = Message(kMsgDateMissing, {which});
     return 0;
   }
   // The day the bank wrote, whatever its time and zone: the same statement gives the same
@@ -161,7 +207,7 @@ int OnStatement(const OfxStatementData data, void* p) {
   if (data.ledger_balance_valid) {
     long long cents = 0;
     if (!AmountToCents(data.ledger_balance, cents)) {
-      if (r.error.empty()) r.error = Text(28005);
+      if (r.error.empty()) r.error = Text(kMsgBalanceUnreadable);
     } else {
       r.balance = std::to_string(cents);
     }
@@ -252,8 +298,21 @@ int Number(const std::string& s, std::size_t from, std::size_t count) { return s
 
 }  // namespace
 
+std::string Message(int id, std::initializer_list<std::string> values) {
+  const std::string message = resources::LastingText(id);
+  std::string out;
+  auto value = values.begin();
+  std::size_t from = 0;
+  for (std::size_t at = message.find("%s"); at != std::string::npos && value != values.end();
+       at = message.find("%s", from)) {
+    out.append(message, from, at - from).append(*value++);
+    from = at + 2;
+  }
+  return out.append(message, from, std::string::npos);
+}
+
 std::string AmountCents(const std::string& text, long long& cents) {
-  if (text.empty()) return Text(28006);
+  if (text.empty()) return Text(kWhyEmpty);
   std::size_t i = 0;
   bool negative = false;
   if (text[0] == '-' || text[0] == '+') {
@@ -269,36 +328,36 @@ std::string AmountCents(const std::string& text, long long& cents) {
     } else if ((c == '.' || c == ',') && !mark) {
       mark = true;
     } else {
-      return Text(28007);
+      return Text(kWhyUnreadable);
     }
   }
-  if (whole.empty() && fraction.empty()) return Text(28007);
+  if (whole.empty() && fraction.empty()) return Text(kWhyUnreadable);
   // More than two decimals only when they are zeros: a cent is the smallest amount.
-  if (fraction.size() > 2 && fraction.find_first_not_of('0', 2) != std::string::npos) return Text(28008);
+  if (fraction.size() > 2 && fraction.find_first_not_of('0', 2) != std::string::npos) return Text(kWhyTooManyDecimals);
   fraction = (fraction + "00").substr(0, 2);
   const std::size_t first = whole.find_first_not_of('0');
   whole = first == std::string::npos ? "" : whole.substr(first);
-  if (whole.size() > 13) return Text(28009);
+  if (whole.size() > 13) return Text(kWhyTooLarge);
   cents = std::atoll(whole.c_str()) * 100 + std::atoll(fraction.c_str());
   if (negative) cents = -cents;
   return "";
 }
 
 std::string DateCheck(const std::string& text) {
-  if (text.empty()) return Text(28006);
-  if (!Digits(text, 0, 8)) return Text(28010);
+  if (text.empty()) return Text(kWhyEmpty);
+  if (!Digits(text, 0, 8)) return Text(kWhyNotYyyymmdd);
   std::size_t at = 8;
   // The time, its fraction of a second and its zone: HHMMSS[.XXX][[-5:EST]].
   if (Digits(text, at, 6)) {
     if (Number(text, 8, 2) > 23 || Number(text, 10, 2) > 59 || Number(text, 12, 2) > 59)
-      return Text(28011);
+      return Text(kWhyNoSuchTime);
     at += 6;
     if (at < text.size() && text[at] == '.') {
       ++at;
       while (at < text.size() && text[at] >= '0' && text[at] <= '9') ++at;
     }
   } else if (Digits(text, at, 4)) {
-    if (Number(text, 8, 2) > 23 || Number(text, 10, 2) > 59) return Text(28011);
+    if (Number(text, 8, 2) > 23 || Number(text, 10, 2) > 59) return Text(kWhyNoSuchTime);
     at += 4;
   }
   if (at < text.size() && text[at] == '[' && text.back() == ']') {
@@ -309,15 +368,15 @@ std::string DateCheck(const std::string& text) {
     const double hours = std::strtod(zone.c_str(), &end);
     if (zone.empty() || zone.find_first_not_of("+-0123456789.") != std::string::npos ||
         end != zone.c_str() + zone.size() || !(hours >= -12 && hours <= 14))
-      return Text(28012);
+      return Text(kWhyBadZone);
     at = text.size();
   }
-  if (at != text.size()) return Text(28010);
+  if (at != text.size()) return Text(kWhyNotYyyymmdd);
   const int year = Number(text, 0, 4), month = Number(text, 4, 2), day = Number(text, 6, 2);
   static const int kDays[] = {31, 28, 31, 30, 31, 30, 31, 31, 30, 31, 30, 31};
   const bool leap = (year % 4 == 0 && year % 100 != 0) || year % 400 == 0;
   if (year < 1900 || month < 1 || month > 12 || day < 1 || day > kDays[month - 1] + (month == 2 && leap ? 1 : 0))
-    return Text(28013);
+    return Text(kWhyNoSuchDay);
   return "";
 }
 
@@ -329,15 +388,17 @@ std::string CheckTransactionValues(const std::string& raw, std::vector<long long
     if (bad != std::string::npos) {
       char byte[8];
       std::snprintf(byte, sizeof byte, "0x%02X", static_cast<unsigned char>(raw[bad]));
-      return Text(28014) + std::string(byte) + Text(28015) +
-             std::to_string(std::count(raw.begin(), raw.begin() + static_cast<long>(bad), '\n') + 1) +
-             Text(28016);
+      const long line = std::count(raw.begin(), raw.begin() + static_cast<long>(bad), '\n') + 1;
+      return Message(kMsgNotUtf8, {byte, std::to_string(line)});
     }
   }
   std::vector<std::string> faults;
-  // A value as the message gives it, between quotes (an empty one without).
-  auto shown = [](const std::string& value) {
-    return value.empty() ? std::string(" ") : Text(28048) + TextToCp1252(value.substr(0, 40).c_str()) + Text(28049);
+  // A value's fault: the message `quoted` gives the value between quotes, `blank` is the one for an empty value;
+  // `lead` (the operation, the tag), when given, comes first.
+  auto fault = [](int quoted, int blank, const std::string* lead, const std::string& value, const std::string& why) {
+    if (value.empty()) return lead != nullptr ? Message(blank, {*lead, why}) : Message(blank, {why});
+    const std::string shown = TextToCp1252(value.substr(0, 40).c_str());
+    return lead != nullptr ? Message(quoted, {*lead, shown, why}) : Message(quoted, {shown, why});
   };
   long number = 0;
   const std::string open = "<STMTTRN>", close = "</STMTTRN>";
@@ -347,19 +408,20 @@ std::string CheckTransactionValues(const std::string& raw, std::vector<long long
     if (end == std::string::npos) end = upper.size();
     std::string fitid, amount, date;
     ElementValue(raw, upper, at, end, "FITID", fitid);
-    const std::string which = Text(28000) + std::to_string(number) +
-                              (fitid.empty() ? Text(28017) : Text(28018) + TextToCp1252(fitid.c_str()) + ")");
+    const std::string which = fitid.empty()
+                                  ? Message(kOperationWithoutFitid, {std::to_string(number)})
+                                  : Message(kOperationWithFitid, {std::to_string(number), TextToCp1252(fitid.c_str())});
     long long cents = 0;
     if (!ElementValue(raw, upper, at, end, "TRNAMT", amount)) {
-      faults.push_back(which + Text(28019));
+      faults.push_back(Message(kFaultAmountMissing, {which}));
     } else if (const std::string why = AmountCents(amount, cents); !why.empty()) {
-      faults.push_back(which + Text(28020) + shown(amount) + why);
+      faults.push_back(fault(kFaultAmount, kFaultAmountBlank, &which, amount, why));
     }
     if (amounts != nullptr) amounts->push_back(cents);
     if (!ElementValue(raw, upper, at, end, "DTPOSTED", date)) {
-      faults.push_back(which + Text(28021));
+      faults.push_back(Message(kFaultDateMissing, {which}));
     } else if (const std::string why = DateCheck(date); !why.empty()) {
-      faults.push_back(which + Text(28022) + shown(date) + why);
+      faults.push_back(fault(kFaultDate, kFaultDateBlank, &which, date, why));
     }
     if (dates != nullptr) dates->push_back(date.substr(0, 8));
   }
@@ -369,24 +431,25 @@ std::string CheckTransactionValues(const std::string& raw, std::vector<long long
   std::string value;
   for (const char* tag : {"DTSTART", "DTEND"})
     if (list != std::string::npos && ElementValue(raw, upper, list, std::min(firstTransaction, upper.size()), tag, value))
-      if (const std::string why = DateCheck(value); !why.empty())
-        faults.push_back(Text(28023) + tag + shown(value) + why);
+      if (const std::string why = DateCheck(value); !why.empty()) {
+        const std::string name = tag;
+        faults.push_back(fault(kFaultStatementDate, kFaultStatementDateBlank, &name, value, why));
+      }
   if (balance != std::string::npos) {
     const std::size_t end = std::min(upper.find("</LEDGERBAL>", balance), upper.size());
     long long cents = 0;
     if (ElementValue(raw, upper, balance, end, "BALAMT", value))
       if (const std::string why = AmountCents(value, cents); !why.empty())
-        faults.push_back(Text(28024) + shown(value) + why);
+        faults.push_back(fault(kFaultBalance, kFaultBalanceBlank, nullptr, value, why));
     if (ElementValue(raw, upper, balance, end, "DTASOF", value))
       if (const std::string why = DateCheck(value); !why.empty())
-        faults.push_back(Text(28025) + shown(value) + why);
+        faults.push_back(fault(kFaultBalanceDate, kFaultBalanceDateBlank, nullptr, value, why));
   }
   if (faults.empty()) return "";
-  std::string text = std::to_string(faults.size()) + (faults.size() > 1 ? Text(28026) : Text(28027)) +
-                     Text(28028);
+  std::string text = Message(faults.size() > 1 ? kMsgFaultsMany : kMsgFaultsOne, {std::to_string(faults.size())});
   constexpr std::size_t kShown = 20;
   for (std::size_t i = 0; i < faults.size() && i < kShown; ++i) text += "\n" + faults[i];
-  if (faults.size() > kShown) text += Text(28029) + std::to_string(faults.size() - kShown) + Text(28030);
+  if (faults.size() > kShown) text += Message(kMsgFaultsMore, {std::to_string(faults.size() - kShown)});
   return text;
 }
 
@@ -417,20 +480,20 @@ bool AmountToCents(double amount, long long& cents) {
 }
 
 std::string CheckStatementText(const std::string& raw, std::size_t* transactions) {
-  if (raw.find_first_not_of(" \t\r\n") == std::string::npos) return Text(28031);
-  if (raw.find('\0') != std::string::npos) return Text(28032);
+  if (raw.find_first_not_of(" \t\r\n") == std::string::npos) return Text(kMsgEmptyFile);
+  if (raw.find('\0') != std::string::npos) return Text(kMsgBinaryData);
   const std::string upper = Upper(raw);
   const std::size_t open = upper.find("<OFX>");
-  if (open == std::string::npos) return Text(28033);
+  if (open == std::string::npos) return Text(kMsgNoOfxTag);
   const std::size_t last = upper.find_last_not_of(" \t\r\n\x1A");
   if (last == std::string::npos || last + 1 < 6 || upper.compare(last + 1 - 6, 6, "</OFX>") != 0)
-    return Text(28034);
+    return Text(kMsgNoOfxEnd);
   // The statement's aggregates close in SGML as in XML; a parser that implies a missing end tag
   // silently drops what followed it.
   for (const char* tag : kAggregates) {
     const std::string name = tag;
     if (Count(upper, "<" + name + ">") != Count(upper, "</" + name + ">"))
-      return Text(28035) + name + Text(28036) + name + ">";
+      return Message(kMsgUnclosedTag, {name, name});
   }
   if (transactions != nullptr) *transactions = Count(upper, "<STMTTRN>");
   return "";
@@ -439,14 +502,14 @@ std::string CheckStatementText(const std::string& raw, std::size_t* transactions
 std::string ReadStatement(const std::string& path, std::string& lines) {
   lines.clear();
   std::ifstream in(path, std::ios::binary);
-  if (!in) return Text(28037);
+  if (!in) return Text(kMsgNoFile);
   in.seekg(0, std::ios::end);
   const long long size = static_cast<long long>(in.tellg());
-  if (size > kMaxStatementBytes) return Text(28038) + std::to_string(size) + Text(28039);
+  if (size > kMaxStatementBytes) return Message(kMsgFileTooLarge, {std::to_string(size)});
   in.seekg(0);
   std::string raw(static_cast<std::size_t>(size < 0 ? 0 : size), '\0');
   in.read(raw.data(), static_cast<std::streamsize>(raw.size()));
-  if (!in) return Text(28040);
+  if (!in) return Text(kMsgUnreadableFile);
   std::size_t opened = 0;
   const std::string refused = CheckStatementText(raw, &opened);
   if (!refused.empty()) return refused;
@@ -465,11 +528,10 @@ std::string ReadStatement(const std::string& path, std::string& lines) {
   libofx_free_context(context);
 
   if (!r.error.empty()) return r.error;
-  if (!r.statement || !r.account) return Text(28041);
-  if (r.otherAccount) return Text(28042);
+  if (!r.statement || !r.account) return Text(kMsgNoStatement);
+  if (r.otherAccount) return Text(kMsgSeveralStatements);
   if (r.transactions.size() != opened)
-    return Text(28043) + std::to_string(opened) + Text(28044) +
-           std::to_string(r.transactions.size()) + Text(28045);
+    return Message(kMsgOperationsLost, {std::to_string(opened), std::to_string(r.transactions.size())});
   std::ostringstream out;
   out << "OFX\t1\n"
       << "ACCOUNT\t" << r.bank << '\t' << r.branch << '\t' << r.number << '\n'

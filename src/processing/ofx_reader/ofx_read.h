@@ -13,6 +13,7 @@
 //   END      number of TRN lines
 #pragma once
 
+#include <initializer_list>
 #include <string>
 #include <vector>
 
@@ -51,6 +52,10 @@ std::string DateCheck(const std::string& text);
 // A text as the statement gives it (UTF-8 when it is valid UTF-8, else already single-byte) in
 // Windows-1252: characters it lacks become "?", control characters blanks, outer blanks dropped.
 std::string TextToCp1252(const char* text);
+
+// The text of a string id (cp1252) with each "%s" replaced, in order, by the next value, as the runtime's
+// FillPlaceholders does: the reader links the string table alone.
+std::string Message(int id, std::initializer_list<std::string> values);
 
 // Whole cents of an amount read by libofx; false when it lies more than a millionth away from a
 // whole number of cents (the sign of a thousands separator read as the decimal point).
