@@ -12,6 +12,8 @@
 
 namespace {
 
+constexpr int kVersionText = 34;  // the program's version, by its id in the string table
+
 // The layout of dialog 1301, kept with the dialog that uses it.
 const char* kTemplate1301 = R"dlg(DIALOG 1301
 CAPTION "A propos de ce progiciel"
@@ -51,7 +53,7 @@ std::string TDCetteVersion::VersionCodeText() {
 
 void TDCetteVersion::SetupWindow() {
   gui::Dialog::SetupWindow();
-  SetItemText(1201, std::string(LoadStr(34)) + GetItemText(1201));
+  SetItemText(1201, std::string(LoadStr(kVersionText)) + GetItemText(1201));
   SetItemText(1203, GetItemText(1203) + platform::OperatingSystemText());
   SetItemText(1206, GetItemText(1206) + gui::ToolkitVersionText());
   std::string engine = Utilities().dbVersionText ? Utilities().dbVersionText() : std::string(DbVersionText());
