@@ -9,6 +9,12 @@
 #include "shell/mdi_client.h"
 #include "shell/utility_commands.h"
 
+namespace {
+
+constexpr int kVersionText = 34;  // the program's version, by its id in the string table
+
+}  // namespace
+
 TDCetteVersion::TDCetteVersion(gui::Window* parent) : gui::Dialog(parent, 1301) {}
 
 const char* TDCetteVersion::WebSite() { return "https://merlon.example.org"; }
@@ -24,7 +30,7 @@ std::string TDCetteVersion::VersionCodeText() {
 
 void TDCetteVersion::SetupWindow() {
   gui::Dialog::SetupWindow();
-  SetItemText(1201, std::string(LoadStr(34)) + GetItemText(1201));
+  SetItemText(1201, std::string(LoadStr(kVersionText)) + GetItemText(1201));
   SetItemText(1203, GetItemText(1203) + platform::OperatingSystemText());
   SetItemText(1206, GetItemText(1206) + gui::ToolkitVersionText());
   std::string engine = Utilities().dbVersionText ? Utilities().dbVersionText() : std::string(DbVersionText());

@@ -31,12 +31,13 @@ gui::Gadget* ToolbarGadgets[kToolbarListWords] = {};
 namespace {
 
 const char* kApplicationName = "Nuv-MERLON ZEL+";
+constexpr int kProgramKeys = 1;  // the program INI's keys packed by 13, by their id in the string table
 constexpr int kFrameIcon = 1001;
 constexpr int kMainMenu = 1101;
 constexpr int kMainAccelerators = 1102;
 
 std::string FrameKey(char letter) {
-  std::string key = PackedKey(1, 5);  // "FenetreMain-?"
+  std::string key = PackedKey(kProgramKeys, 5);  // "FenetreMain-?"
   std::string::size_type q = key.find('?');
   if (q != std::string::npos) key[q] = letter;
   return key;

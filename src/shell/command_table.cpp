@@ -268,7 +268,8 @@ bool IsShellOwned(unsigned id) {
 
 void FillMenuTexts(gui::Menu& menu) {
   for (unsigned id : menu.CommandIds())
-    if (const std::string* text = resources::FindString(static_cast<int>(id) + 1000)) menu.SetItemText(id, *text);
+    if (const std::string* text = resources::FindString(static_cast<int>(id) + kMenuTextOffset))
+      menu.SetItemText(id, *text);
 }
 
 bool CMDIClient::EvCommand(unsigned id) {

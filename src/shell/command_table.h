@@ -73,8 +73,11 @@ const CommandEntry* FindCommand(unsigned id);
 // True when the shell itself handles `id` (the row carries a shell handler).
 bool IsShellOwned(unsigned id);
 
-// Gives every command of the menu its text from the string table (command
-// N + 1000); the items of menu resource 1101 carry ids only.
+// The menu text of command N is string N + kMenuTextOffset.
+constexpr int kMenuTextOffset = 1000;
+
+// Gives every command of the menu its text from the string table; the items
+// of menu resource 1101 carry ids only.
 void FillMenuTexts(gui::Menu& menu);
 
 // Number of fixed items of the File menu and the position (0-based) before

@@ -12,6 +12,10 @@
 
 namespace {
 
+// The letters an enabler checks, by their ids in the string table.
+constexpr int kBalanceSheetModelLetters = 2852;  // "RSABCDEFG", the models of dossier constant 004
+constexpr int kRightsUserLevels = 2677;          // "1A", the levels that may set the access rights
+
 bool ClientMinimised() { return CommandWindow != nullptr && CommandWindow->IsIconic(); }
 
 bool SlotFilled(int index) { return !IsBlank(DossierSlots[index]); }
@@ -25,7 +29,8 @@ bool FirstCharIn(const std::string& text, int id) {
 }
 
 bool BilanAllowed() {
-  return ShellIdle() && ProgramOption(10) == 'O' && FirstCharIn(TheDossierRecord.Constant(4), 2852);
+  return ShellIdle() && ProgramOption(10) == 'O' &&
+         FirstCharIn(TheDossierRecord.Constant(4), kBalanceSheetModelLetters);
 }
 
 }  // namespace
@@ -66,7 +71,7 @@ void CeBilan(gui::CommandEnabler& ce) {
 
 void CeDroitsAcces(gui::CommandEnabler& ce) {
   std::string level(1, TheDossierRecord.UserLevel());
-  ce.Enable(ShellIdle() && SlotFilled(0) && FirstCharIn(level, 2677) &&
+  ce.Enable(ShellIdle() && SlotFilled(0) && FirstCharIn(level, kRightsUserLevels) &&
             !IsBlank(TheDossierRecord.SecondaryPassword()));
 }
 

@@ -25,6 +25,16 @@ namespace {
 bool g_made = false;
 constexpr int kDefaultHeight = -13;
 
+// The font and brush texts, by their ids in the string table.
+constexpr int kEntryFontKey = 2;         // "PoliceSaisies"
+constexpr int kTableFontKey = 3;         // "PoliceTableau"
+constexpr int kFontKeys = 10;            // 13 characters each: "Police-Assist", "PoliceSpecial", "MajMaxPolVisu" ...
+constexpr int kDefaultAssistFont = 128;  // "Verdana,010/400"
+constexpr int kFaceNames = 129;          // "Wingdings" at 1, "Courier New" at 10
+constexpr int kBrushNames = 130;         // 8 characters each
+constexpr int kDefaultFace = 131;        // "Verdana,", the size after it
+constexpr int kFixedFace = 2701;         // "Courier New"
+
 // Key k of packed entry `id`, or the key at characters from..from+12.
 std::string KeyAt(int id, int from) { return RTrim(SubStr(LoadStr(id), from, 13)); }
 
@@ -153,8 +163,8 @@ bool MakeSharedGraphics(int dpi) {
   StoreWindowsVersion(kWindowsVersionCode);
 
   // Brushes (names: characters 1-8 and 9-16 of string 130).
-  BackgroundBrush = PatternFromResource(RTrim(SubStr(LoadStr(130), 1, 8)), true);
-  PatternBrush = PatternFromResource(RTrim(SubStr(LoadStr(130), 9, 8)), false);
+  BackgroundBrush = PatternFromResource(RTrim(SubStr(LoadStr(kBrushNames), 1, 8)), true);
+  PatternBrush = PatternFromResource(RTrim(SubStr(LoadStr(kBrushNames), 9, 8)), false);
 
   PenGray = gui::Pen::Solid(gui::colors::Gray);
   PenWhite = gui::Pen::Solid(gui::colors::White);
@@ -164,11 +174,11 @@ bool MakeSharedGraphics(int dpi) {
   PenLightGreen = gui::Pen::Solid(gui::colors::LtGreen);
   PenLightBlue = gui::Pen::Solid(gui::colors::LtBlue);
 
-  const std::string fixedFace = RTrim(SubStr(LoadStr(129), 10, 11));  // "Courier New"
-  const std::string symbolFace = RTrim(SubStr(LoadStr(129), 1, 9));   // "Wingdings"
+  const std::string fixedFace = RTrim(SubStr(LoadStr(kFaceNames), 10, 11));  // "Courier New"
+  const std::string symbolFace = RTrim(SubStr(LoadStr(kFaceNames), 1, 9));   // "Wingdings"
 
   // List fonts: the weight of the text is not read.
-  std::string tableText = ReadKey(KeyAt(3, 1), std::string(LoadStr(131)) + "010", 64);
+  std::string tableText = ReadKey(KeyAt(kTableFontKey, 1), std::string(LoadStr(kDefaultFace)) + "010", 64);
   FontText tft = ParseFontText(tableText, gui::FW_DONTCARE);
   tft.weight = gui::FW_DONTCARE;
   gui::FontDesc base = DescFrom(tft, dpi);
@@ -193,11 +203,11 @@ bool MakeSharedGraphics(int dpi) {
   gui::TextMetrics tm = gui::ScreenTextMetrics(TableFont);
   TableCharWidth = static_cast<int>(tm.aveCharWidth * 1.5);
   TableRowHeight = tm.height + tm.externalLeading;
-  TableCharWidth = ScaleMetric(TableCharWidth, ReadKey(KeyAt(10, 79), "1", 6));
-  TableRowHeight = ScaleMetric(TableRowHeight, ReadKey(KeyAt(10, 53), "1.3", 6));
+  TableCharWidth = ScaleMetric(TableCharWidth, ReadKey(KeyAt(kFontKeys, 79), "1", 6));
+  TableRowHeight = ScaleMetric(TableRowHeight, ReadKey(KeyAt(kFontKeys, 53), "1.3", 6));
 
   // Form fonts: a whole value from 10 to 16 names a stock font.
-  std::string entryText = ReadKey(KeyAt(2, 1), std::string(LoadStr(131)) + "010", 64);
+  std::string entryText = ReadKey(KeyAt(kEntryFontKey, 1), std::string(LoadStr(kDefaultFace)) + "010", 64);
   int stock = std::atoi(entryText.c_str());
   if (!IsBlank(entryText) && std::to_string(stock) == AllTrim(entryText.c_str()) && stock >= 10 &&
       stock <= 16) {
@@ -208,18 +218,18 @@ bool MakeSharedGraphics(int dpi) {
   } else {
     gui::FontDesc e = DescFrom(ParseFontText(entryText, gui::FW_NORMAL), dpi);
     EntryFont = gui::Font(e);
-    e.face = LoadStr(2701);
+    e.face = LoadStr(kFixedFace);
     e.fixedPitch = true;
     EntryFontFixed = gui::Font(e);
     gui::TextMetrics em = gui::ScreenTextMetrics(EntryFont);
     EntryCharWidth = em.aveCharWidth;
     EntryRowHeight = em.height + em.externalLeading + 2;
   }
-  EntryCharWidth = ScaleMetric(EntryCharWidth, ReadKey(KeyAt(10, 92), "1", 6));
-  EntryRowHeight = ScaleMetric(EntryRowHeight, ReadKey(KeyAt(10, 66), "1.3", 6));
+  EntryCharWidth = ScaleMetric(EntryCharWidth, ReadKey(KeyAt(kFontKeys, 92), "1", 6));
+  EntryRowHeight = ScaleMetric(EntryRowHeight, ReadKey(KeyAt(kFontKeys, 66), "1.3", 6));
 
   // Assistance fonts.
-  std::string assistText = ReadKey(KeyAt(10, 1), LoadStr(128), 64);
+  std::string assistText = ReadKey(KeyAt(kFontKeys, 1), LoadStr(kDefaultAssistFont), 64);
   gui::FontDesc a = DescFrom(ParseFontText(assistText, gui::FW_NORMAL), dpi);
   AssistFont = gui::Font(a);
   a.underline = true;

@@ -15,6 +15,10 @@
 
 namespace {
 
+// The texts shown here, by their ids in the string table.
+constexpr int kMsgNotAvailableYet = 19990;
+constexpr int kProgramTitle = 127;
+
 struct Work {
   std::function<void()> fn;
   bool ownPrologue = false;
@@ -60,15 +64,15 @@ bool HandlerPrologue() {
 
 void NotAvailableYet(unsigned id) {
   gui::MessageBeep(0);
-  std::string text = LoadStr(19990);
-  std::string title = LoadStr(static_cast<int>(id) + 1000);
+  std::string text = LoadStr(kMsgNotAvailableYet);
+  std::string title = LoadStr(static_cast<int>(id) + kMenuTextOffset);
   // The menu text without its mnemonic and accelerator, as the caption.
   std::string caption;
   for (char c : title) {
     if (c == '\t') break;
     if (c != '&') caption += c;
   }
-  gui::MessageBox(MessageOwner(), text, caption.empty() ? std::string(LoadStr(127)) : caption,
+  gui::MessageBox(MessageOwner(), text, caption.empty() ? std::string(LoadStr(kProgramTitle)) : caption,
                   gui::MB_OK | gui::MB_ICONINFORMATION);
 }
 

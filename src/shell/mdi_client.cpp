@@ -10,12 +10,25 @@
 #include "runtime/inifiles.h"
 #include "runtime/runtime_init.h"
 #include "runtime/session_registry.h"
+#include "runtime/text.h"
 #include "runtime/xbase.h"
 #include "shell/application.h"
 #include "shell/cursors.h"
 #include "shell/program_printer.h"
 #include "shell/seeding.h"
 #include "shell/startup.h"
+
+namespace {
+
+// The texts shown here, by their ids in the string table.
+constexpr int kEngineCodeTextFirst = 1171;  // the texts of engine start codes 1-7, one after the other
+constexpr int kMsgEngineNotStarted = 126;   // the code's text at %s
+constexpr int kMsgRuntimeNotStarted = 22297;
+constexpr int kMsgTooFewFileHandles = 22298;
+constexpr int kProgramTitle = 127;
+constexpr int kCaptionDossier = 33002;      // the program, the dossier's code and its folder
+
+}  // namespace
 
 std::string RecentDossiers[kRecentDossierCount];
 std::string ProgramOptions(kProgramOptionsLength, ' ');
@@ -45,14 +58,13 @@ ShellServices& Services() {
 }
 
 std::string EngineStartCodeText(int code) {
-  // Strings 1171-1177 are the texts of codes 1-7.
   if (code < 1 || code > 7) return "";
-  return LoadStr(1170 + code);
+  return LoadStr(kEngineCodeTextFirst + code - 1);
 }
 
 namespace {
 
-const char* ProgramTitle() { return LoadStr(127); }
+const char* ProgramTitle() { return LoadStr(kProgramTitle); }
 
 void ClearRecords() {
   OpenWindowRegistry.assign(kOpenWindowRegistryLength, ' ');
@@ -118,7 +130,7 @@ bool CMDIClient::StartRuntime() {
   runtimeStarted_ = InitRuntime();
   if (!runtimeStarted_) {
     gui::MessageBeep(0);
-    gui::MessageBox(this, LoadStr(22297), "Nuv-Merlon", gui::MB_OK | gui::MB_ICONHAND);
+    gui::MessageBox(this, LoadStr(kMsgRuntimeNotStarted), "Nuv-Merlon", gui::MB_OK | gui::MB_ICONHAND);
     return false;
   }
   if (Services().installWindowHooks) Services().installWindowHooks();
@@ -132,9 +144,10 @@ bool CMDIClient::StartEngine() {
   engineStartCode_ = Services().startDbSession ? Services().startDbSession() : 0;
   if (engineStartCode_ == 0) return true;
   gui::MessageBeep(0);
-  std::string text;
-  if (engineStartCode_ != 5) text = LoadStr(126);
-  text += EngineStartCodeText(engineStartCode_) + "\n\n";
+  // Code 5 is a warning of its own; the others say that the program cannot start.
+  const std::string code = EngineStartCodeText(engineStartCode_);
+  const std::string text =
+      engineStartCode_ != 5 ? FillPlaceholder(LoadStr(kMsgEngineNotStarted), code) : code + "\n\n";
   gui::MessageBox(this, text, ProgramTitle(), gui::MB_OK | gui::MB_ICONINFORMATION);
   return engineStartCode_ == 5;
 }
@@ -142,7 +155,7 @@ bool CMDIClient::StartEngine() {
 bool CMDIClient::CheckFileHandles() {
   if (EnsureFileHandles(80)) return true;
   gui::MessageBeep(0);
-  gui::MessageBox(this, LoadStr(22298), ProgramTitle(), gui::MB_OK | gui::MB_ICONHAND);
+  gui::MessageBox(this, LoadStr(kMsgTooFewFileHandles), ProgramTitle(), gui::MB_OK | gui::MB_ICONHAND);
   return false;
 }
 
@@ -218,7 +231,7 @@ void CMDIClient::SetMainCaption() {
   if (Parent() == nullptr) return;
   ShellServices& s = Services();
   if (s.ensureDossierOpen && s.ensureDossierOpen())
-    Parent()->SetCaption(std::string(ProgramTitle()) + " - " + DossierCode + LoadStr(60) + DossierFolder);
+    Parent()->SetCaption(FillPlaceholders(LoadStr(kCaptionDossier), {ProgramTitle(), DossierCode, DossierFolder}));
   else
     Parent()->SetCaption(std::string(ProgramTitle()) + " - " + ProgramFolder);
 }

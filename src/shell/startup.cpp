@@ -14,6 +14,7 @@
 
 namespace {
 
+constexpr int kProgramKeys = 1;  // the program INI's keys packed by 13: "CaractèreAide", "DossiersAuto?" ...
 constexpr int kFirstOldKeyString = 9601;
 constexpr int kSampleDossierString = 233;
 
@@ -29,7 +30,7 @@ char FirstChar(const char* key, const char* def) {
 }
 
 std::string RecentKey(int n) {
-  std::string key = PackedKey(1, 2);  // "DossiersAuto?"
+  std::string key = PackedKey(kProgramKeys, 2);  // "DossiersAuto?"
   std::string::size_type q = key.find('?');
   if (q != std::string::npos) key[q] = static_cast<char>('0' + n);
   return key;
@@ -72,7 +73,7 @@ void FillProgramOptions(bool reportChoiceFlag) {
 }
 
 void ApplyFirstRunSettings() {
-  const std::string launchKey = PackedKey(1, 4);  // "Lancement-540"
+  const std::string launchKey = PackedKey(kProgramKeys, 4);  // "Lancement-540"
   if (FirstChar(launchKey.c_str(), "N") == 'N') {
     IniSetString("SaisieEnRouge", "N");
     SetProgramOption(16, 'N');
@@ -158,7 +159,7 @@ bool EnsureFileHandles(int wanted) {
 
 void WriteFramePlacement(const gui::FramePlacement& restored, bool maximized, char reportChoiceOption,
                          int bitmapSizeOffset) {
-  const std::string prefix = RTrim(PackedKey(1, 5).c_str());  // "FenetreMain-?"
+  const std::string prefix = RTrim(PackedKey(kProgramKeys, 5).c_str());  // "FenetreMain-?"
   auto key = [&](char letter) {
     std::string k = prefix;
     std::string::size_type q = k.find('?');

@@ -20,6 +20,7 @@
 #include "runtime/inifiles.h"
 #include "runtime/logfile.h"
 #include "runtime/session_registry.h"
+#include "runtime/text.h"
 #include "runtime/xbase.h"
 #include "shell/command_table.h"
 #include "shell/handlers.h"
@@ -30,6 +31,18 @@
 
 namespace {
 
+// The texts shown here, by their ids in the string table; each "%s" is filled in order.
+constexpr int kMsgTerminalClosed = 19991;
+constexpr int kMsgEngineNeedsNoSettings = 19992;
+constexpr int kMsgProgramNotLaunched = 33001;  // the program, then the system's reason
+constexpr int kMsgRemoveRecentDossiers = 19994;
+constexpr int kMsgNoDesktopProgram = 22299;    // the file, then xdg-open's exit code
+constexpr int kMsgHelpMissing = 22302;         // the program folder
+constexpr int kMenuPrinterSetup = 21207;       // "Confi&gurer l'Imprimante...", the dialog's title
+constexpr int kMenuRecentDossier = 33003;      // the number, the dossier's code and its folder
+constexpr int kCaptionAttention = 52;
+constexpr int kProgramTitle = 127;
+
 ProcessLauncher& Launcher() {
   static ProcessLauncher launcher;
   return launcher;
@@ -37,12 +50,13 @@ ProcessLauncher& Launcher() {
 
 gui::Window* Owner() { return gui::Window::FromHandle(MainWindowHandle); }
 
-std::string ProgramTitle() { return LoadStr(127); }
+std::string ProgramTitle() { return LoadStr(kProgramTitle); }
 
 void ReportNotLaunched(const std::string& program, int error) {
   gui::MessageBeep(0);
-  std::string text = std::string(LoadStr(19993)) + program + "\n\n" + platform::ErrorText(error ? error : ENOENT) + "\n\n\n";
-  gui::MessageBox(Owner(), text, LoadStr(52), gui::MB_OK | gui::MB_ICONEXCLAMATION);
+  const std::string text =
+      FillPlaceholders(LoadStr(kMsgProgramNotLaunched), {program, platform::ErrorText(error ? error : ENOENT)});
+  gui::MessageBox(Owner(), text, LoadStr(kCaptionAttention), gui::MB_OK | gui::MB_ICONEXCLAMATION);
 }
 
 }  // namespace
@@ -57,11 +71,8 @@ bool OpenWithDesktop(const std::string& path) {
   }
   if (r.exitStatus <= 0) return true;
   gui::MessageBeep(0);
-  gui::MessageBox(Owner(),
-                  LoadStr(22299) + path +
-                      LoadStr(22300) + std::to_string(r.exitStatus) +
-                      LoadStr(22301),
-                  LoadStr(52), gui::MB_OK | gui::MB_ICONEXCLAMATION);
+  gui::MessageBox(Owner(), FillPlaceholders(LoadStr(kMsgNoDesktopProgram), {path, std::to_string(r.exitStatus)}),
+                  LoadStr(kCaptionAttention), gui::MB_OK | gui::MB_ICONEXCLAMATION);
   return false;
 }
 
@@ -120,10 +131,8 @@ void CmAide() {
     }
   }
   gui::MessageBeep(0);
-  gui::MessageBox(Owner(),
-                  LoadStr(22302) +
-                      ProgramFolder + "\n\n\n",
-                  LoadStr(52), gui::MB_OK | gui::MB_ICONEXCLAMATION);
+  gui::MessageBox(Owner(), FillPlaceholder(LoadStr(kMsgHelpMissing), ProgramFolder), LoadStr(kCaptionAttention),
+                  gui::MB_OK | gui::MB_ICONEXCLAMATION);
 }
 
 // Core: none, it turns the program option of the report choice on or off.
@@ -169,7 +178,7 @@ void CmCommandesMsDos() {
   if (!exclusive) return;
   // The dossier stays held until the user says the terminal is closed; a
   // terminal that did not start has nothing to wait for.
-  while (started && gui::MessageBox(Owner(), LoadStr(19991), LoadStr(52),
+  while (started && gui::MessageBox(Owner(), LoadStr(kMsgTerminalClosed), LoadStr(kCaptionAttention),
                                     gui::MB_YESNO | gui::MB_ICONQUESTION | gui::MB_DEFBUTTON2) != gui::IDYES) {
     gui::MessageBeep(0);
   }
@@ -187,7 +196,7 @@ void CmConfigurerImprimante() {
   printer->Flags |= gui::PD_NOSELECTION | gui::PD_NOPAGENUMS | gui::PD_HIDEPRINTTOFILE;
   printer->Flags &= ~(gui::PD_RETURNDC | gui::PD_RETURNDEFAULT);
   std::string caption;
-  for (char c : std::string(LoadStr(21207))) {
+  for (char c : std::string(LoadStr(kMenuPrinterSetup))) {
     if (c != '&') caption += c;
   }
   printer->ExecPrintDialog(Owner(), caption);
@@ -213,7 +222,7 @@ void CmDossierRecent(int k) {
 // Core: none, it empties the recent dossiers of the File menu.
 void CmSupprimerChoix() {
   gui::MessageBeep(0);
-  int answer = gui::MessageBox(Owner(), LoadStr(19994), ProgramTitle(),
+  int answer = gui::MessageBox(Owner(), LoadStr(kMsgRemoveRecentDossiers), ProgramTitle(),
                                gui::MB_YESNOCANCEL | gui::MB_ICONINFORMATION | gui::MB_DEFBUTTON3);
   if (answer == gui::IDYES) {
     for (int i = 1; i < kRecentDossierCount; ++i) RecentDossiers[i].clear();
@@ -241,8 +250,9 @@ void RebuildRecentDossiersMenu() {
     const std::string& entry = RecentDossiers[k - 1];
     if (IsBlank(entry)) break;
     if (k == 1) file->InsertSeparator(kRecentInsertPosition);
-    std::string text = "&" + std::to_string(k) + " " + RecentCode(entry) + LoadStr(60) +
-                       (entry.size() > 5 ? entry.substr(5) : std::string());
+    const std::string folder = entry.size() > 5 ? entry.substr(5) : std::string();
+    const std::string text =
+        FillPlaceholders(LoadStr(kMenuRecentDossier), {std::to_string(k), RecentCode(entry), folder});
     file->InsertItem(kRecentInsertPosition + k, command_id::DossierRecentId(k), text);
   }
 }
@@ -284,5 +294,6 @@ void CompleterIni(bool ctrl, bool shift) {
 void CmConfigurerBde() {
   if (!HandlerPrologue()) return;
   // The program's own dBASE engine has no administrator and no settings.
-  gui::MessageBox(Owner(), LoadStr(19992), ProgramTitle(), gui::MB_OK | gui::MB_ICONINFORMATION);
+  gui::MessageBox(Owner(), LoadStr(kMsgEngineNeedsNoSettings), ProgramTitle(),
+                  gui::MB_OK | gui::MB_ICONINFORMATION);
 }

@@ -22,6 +22,7 @@
 #include "runtime/inifiles.h"
 #include "runtime/numbers.h"
 #include "runtime/session_registry.h"
+#include "runtime/text.h"
 #include "runtime/xbase.h"
 #include "shell/graphics.h"
 #include "shell/mdi_client.h"
@@ -36,6 +37,27 @@ namespace {
 constexpr const char* kMethodKey = "LanceM?BACKUP";
 constexpr int kLabelColumns = 58;  // where the values line up in the list
 
+// The texts shown here, by their ids in the string table: what each kind of value is checked against, the mark of
+// a value left to its default, the file chooser's filter, the box's title and the refusal of the settings file.
+constexpr int kHintYesNo = 22340;
+constexpr int kHintOneCharacterOf = 22341;         // the characters allowed at %s
+constexpr int kHintSignCharacter = 22342;
+constexpr int kHintNumberRange = 22343;            // the lowest and the highest number at %s
+constexpr int kHintMultiplierAtMost = 22345;
+constexpr int kHintAccount = 22346;
+constexpr int kHintSection = 22347;
+constexpr int kHintFolder = 22348;
+constexpr int kHintFile = 22349;
+constexpr int kHintNewFile = 22350;
+constexpr int kHintFont = 22351;
+constexpr int kHintTextLength = 22352;
+constexpr int kHintBackupMethod = 22354;
+constexpr int kHintBackupUnit = 22355;
+constexpr int kLabelDefault = 22356;
+constexpr int kFilterAllFiles = 22357;
+constexpr int kProgramTitle = 127;
+constexpr int kMsgSettingsFileNotWritten = 22358;  // the file's path at %s
+
 const std::vector<ProgramSetting>& All() { return settings::ProgramSettings(); }
 
 // The value the INI holds for a setting; the rounding accounts as the line form and the rebuild read them.
@@ -47,24 +69,26 @@ std::string StoredValue(const ProgramSetting& s) {
 // What the row's value is checked against, in words.
 std::string HintOf(const ProgramSetting& s) {
   switch (s.kind) {
-    case SettingKind::YesNo: return LoadStr(22340);
-    case SettingKind::Letters: return std::string(LoadStr(22341)) + s.values;
-    case SettingKind::Character: return LoadStr(22342);
+    case SettingKind::YesNo: return LoadStr(kHintYesNo);
+    case SettingKind::Letters: return FillPlaceholder(LoadStr(kHintOneCharacterOf), s.values);
+    case SettingKind::Character: return LoadStr(kHintSignCharacter);
     case SettingKind::Number:
-    case SettingKind::Margin:
-      return LoadStr(22343) + std::string(AllTrim(FormatNumber(12, 0, false, s.low))) + LoadStr(22344) +
-             AllTrim(FormatNumber(12, 0, false, s.high));
+    case SettingKind::Margin: {
+      const std::string low = AllTrim(FormatNumber(12, 0, false, s.low));
+      const std::string high = AllTrim(FormatNumber(12, 0, false, s.high));
+      return FillPlaceholders(LoadStr(kHintNumberRange), {low, high});
+    }
     case SettingKind::Multiplier:
-      return LoadStr(22345) + std::string(AllTrim(FormatNumber(6, 1, false, s.high)));
-    case SettingKind::Account: return LoadStr(22346);
-    case SettingKind::Section: return LoadStr(22347);
-    case SettingKind::Folder: return LoadStr(22348);
-    case SettingKind::File: return LoadStr(22349);
-    case SettingKind::NewFile: return LoadStr(22350);
-    case SettingKind::Font: return LoadStr(22351);
-    case SettingKind::Text: return LoadStr(22352) + std::to_string(static_cast<int>(s.high)) + LoadStr(22353);
-    case SettingKind::BackupMethod: return LoadStr(22354);
-    case SettingKind::BackupUnit: return LoadStr(22355);
+      return FillPlaceholder(LoadStr(kHintMultiplierAtMost), AllTrim(FormatNumber(6, 1, false, s.high)));
+    case SettingKind::Account: return LoadStr(kHintAccount);
+    case SettingKind::Section: return LoadStr(kHintSection);
+    case SettingKind::Folder: return LoadStr(kHintFolder);
+    case SettingKind::File: return LoadStr(kHintFile);
+    case SettingKind::NewFile: return LoadStr(kHintNewFile);
+    case SettingKind::Font: return LoadStr(kHintFont);
+    case SettingKind::Text: return FillPlaceholder(LoadStr(kHintTextLength), std::to_string(static_cast<int>(s.high)));
+    case SettingKind::BackupMethod: return LoadStr(kHintBackupMethod);
+    case SettingKind::BackupUnit: return LoadStr(kHintBackupUnit);
   }
   return {};
 }
@@ -129,7 +153,7 @@ std::string TDUtiConfiguration::RowText(const ProgramSetting& s) const {
   std::string value = ShownValue(s);
   if (s.kind == SettingKind::BackupMethod && !value.empty()) value = settings::BackupMethodText(value[0]);
   const bool changed = changes_.count(s.key) != 0;
-  return std::string(s.label) + "\t" + (changed ? "* " : "") + (IsBlank(value) ? LoadStr(22356) : value);
+  return std::string(s.label) + "\t" + (changed ? "* " : "") + (IsBlank(value) ? LoadStr(kLabelDefault) : value);
 }
 
 const ProgramSetting* TDUtiConfiguration::Selected() const {
@@ -221,7 +245,7 @@ void TDUtiConfiguration::ChooseMethod() {
   if (!check.accepted) {
     // The method chosen cannot run here: its refusal is said and the method kept.
     gui::MessageBeep(0);
-    gui::MessageBox(this, check.message, LoadStr(127), gui::MB_OK | gui::MB_ICONSTOP);
+    gui::MessageBox(this, check.message, LoadStr(kProgramTitle), gui::MB_OK | gui::MB_ICONSTOP);
     methods->SetSelIndex(methods->FindStringExact(settings::BackupMethodText(PendingMethod())));
     return;
   }
@@ -264,10 +288,10 @@ void TDUtiConfiguration::CmChoisir() {
       chosen = gui::BrowseForFolder(this, s->label, IsBlank(value) ? ProgramFolder : value, value);
       break;
     case SettingKind::File:
-      chosen = gui::GetOpenFileName(this, s->label, LoadStr(22357), FolderOf(value), value);
+      chosen = gui::GetOpenFileName(this, s->label, LoadStr(kFilterAllFiles), FolderOf(value), value);
       break;
     case SettingKind::NewFile:
-      chosen = gui::GetSaveFileName(this, s->label, LoadStr(22357), FolderOf(value), value);
+      chosen = gui::GetSaveFileName(this, s->label, LoadStr(kFilterAllFiles), FolderOf(value), value);
       break;
     default:
       break;
@@ -281,10 +305,8 @@ void TDUtiConfiguration::CmOk() {
   if (!ApplyProgramSettings(changes_)) {
     // Nothing typed is lost: the dialog stays open with its changes, to be tried again or abandoned.
     gui::MessageBeep(0);
-    gui::MessageBox(this,
-                    LoadStr(22358) + std::string(IniPath()) +
-                        LoadStr(22359),
-                    LoadStr(127), gui::MB_OK | gui::MB_ICONSTOP);
+    gui::MessageBox(this, FillPlaceholder(LoadStr(kMsgSettingsFileNotWritten), IniPath()), LoadStr(kProgramTitle),
+                    gui::MB_OK | gui::MB_ICONSTOP);
     return;
   }
   TDNuv::CmOk();

@@ -19,6 +19,7 @@
 #include "runtime/code_helpers.h"
 #include "runtime/dossier_record.h"
 #include "runtime/session_registry.h"
+#include "runtime/text.h"
 #include "runtime/xbase.h"
 #include "shell/graphics.h"
 #include "shell/mdi_client.h"
@@ -36,6 +37,18 @@ constexpr int kTitleWidth = 56;
 constexpr int kAnalyticOrderConstant = 32;  // shapes the analytic sort key C60ANAL
 constexpr const char* kKind = "X";
 
+// The texts shown here, by their ids in the string table.
+constexpr int kMsgValueRefused = 22360;    // the constant's number, then why, at %s
+constexpr int kMsgPossibleValues = 22361;  // the values, one blank between them
+constexpr int kMsgNumberRange = 22362;     // the lowest and the highest value
+constexpr int kTitleFreeConstant = 22364;
+constexpr int kLabelDefaultValue = 22365;
+constexpr int kColumnNumber = 22366;
+constexpr int kColumnTitle = 22509;
+constexpr int kMsgConstantNotSaved = 22367;
+constexpr int kMsgRebuildForAnalyticOrder = 22369;
+constexpr int kCaptionAttention = 52;
+
 std::string Number3(int n) { return StrZero(n, 3); }
 
 // The help as lines: ";" separates them.
@@ -47,18 +60,18 @@ std::string HelpLines(const char* help) {
 }
 
 std::string RefusedText(const ConstantDefinition& d) {
-  std::string text = LoadStr(22360) + Number3(d.number) + ".\n\n";
+  std::string why;
   const std::vector<std::string> values = ConstantValueButtons(d);
   if (d.kind == ConstantKind::List && !values.empty()) {
-    text += LoadStr(22361);
-    for (const std::string& v : values) text += " " + v;
-    text += "\n\n\n";
+    std::string list;
+    for (std::size_t i = 0; i < values.size(); ++i) list += (i == 0 ? "" : " ") + values[i];
+    why = FillPlaceholder(LoadStr(kMsgPossibleValues), list);
   } else if (d.kind == ConstantKind::Number) {
-    text += LoadStr(22362) + std::to_string(d.low) + LoadStr(22363) + std::to_string(d.high) + ".\n\n\n";
+    why = FillPlaceholders(LoadStr(kMsgNumberRange), {std::to_string(d.low), std::to_string(d.high)});
   } else {
-    text += HelpLines(d.help) + "\n\n\n";
+    why = HelpLines(d.help);
   }
-  return text;
+  return FillPlaceholders(LoadStr(kMsgValueRefused), {Number3(d.number), why});
 }
 
 }  // namespace
@@ -85,7 +98,8 @@ const gui::ResponseTable& TDUtiConstante::Table() {
 void TDUtiConstante::SetupWindow() {
   TDNuv::SetupWindow();
   SetCaption(std::string(CodeLabelForType(kKind)) + Number3(definition_.number));
-  const std::string title = definition_.title[0] != '\0' ? std::string(definition_.title) : std::string(LoadStr(22364));
+  const std::string title =
+      definition_.title[0] != '\0' ? std::string(definition_.title) : std::string(LoadStr(kTitleFreeConstant));
   SetItemText(kTitle, Number3(definition_.number) + " - " + title);
   if (auto* t = Item<MRStatic>(kTitle)) t->DrawFrame();
   SetItemText(kHelp, HelpLines(definition_.help));
@@ -95,8 +109,9 @@ void TDUtiConstante::SetupWindow() {
     if (used) SetItemText(kFirstButton + i, values[static_cast<std::size_t>(i)]);
     ShowItem(kFirstButton + i, used);
   }
-  SetItemText(kNote, IsBlank(definition_.defaultValue) ? std::string()
-                                                       : std::string(LoadStr(22365)) + definition_.defaultValue);
+  SetItemText(kNote, IsBlank(definition_.defaultValue)
+                         ? std::string()
+                         : FillPlaceholder(LoadStr(kLabelDefaultValue), definition_.defaultValue));
   if (auto* e = Item<MEdit>(kValue)) {
     e->SetValue(RTrim(value_.c_str()), true);
     e->FocusSelect(true);
@@ -155,8 +170,8 @@ const BrowseColumnTable& TWUtiBroConstantes::Columns() {
   static const BrowseColumnTable columns = [] {
     BrowseColumnTable c = MakeColumnTable(4, 2);
     DefineColumn(c, 1, 2, "", 'C', 'C', 0, 1, 1);
-    DefineColumn(c, 2, 5, LoadStr(22366), 'C', 'C', 1, 0, 3);
-    DefineColumn(c, 3, kTitleWidth + 1, LoadStr(22509), 'C', 'G', 2, 0, kTitleWidth);
+    DefineColumn(c, 2, 5, LoadStr(kColumnNumber), 'C', 'C', 1, 0, 3);
+    DefineColumn(c, 3, kTitleWidth + 1, LoadStr(kColumnTitle), 'C', 'G', 2, 0, kTitleWidth);
     DefineColumn(c, 4, 6, "Valeur", 'C', 'G', 3, 0, 3);
     return c;
   }();
@@ -269,8 +284,8 @@ bool TWUtiBroConstantes::SaveConstant(int n, const std::string& value) {
     // A hold another station keeps was told by the lock's own notice.
     if (outcome != settings::SaveOutcome::LockRefused) {
       gui::MessageBeep(0);
-      gui::MessageBox(this, LoadStr(22367) + Number3(n) + LoadStr(22368),
-                      LoadStr(52), gui::MB_OK | gui::MB_ICONSTOP);
+      gui::MessageBox(this, FillPlaceholder(LoadStr(kMsgConstantNotSaved), Number3(n)), LoadStr(kCaptionAttention),
+                      gui::MB_OK | gui::MB_ICONSTOP);
     }
     return false;
   }
@@ -283,9 +298,8 @@ bool TWUtiBroConstantes::SaveConstant(int n, const std::string& value) {
   // rebuilt.
   if (n == kAnalyticOrderConstant && before.substr(0, 1) != value.substr(0, 1)) {
     gui::MessageBeep(0);
-    gui::MessageBox(this,
-                    LoadStr(22369),
-                    LoadStr(52), gui::MB_OK | gui::MB_ICONINFORMATION);
+    gui::MessageBox(this, LoadStr(kMsgRebuildForAnalyticOrder), LoadStr(kCaptionAttention),
+                    gui::MB_OK | gui::MB_ICONINFORMATION);
   }
   return true;
 }

@@ -17,6 +17,7 @@
 #include "runtime/code_helpers.h"
 #include "runtime/dossier_record.h"
 #include "runtime/session_registry.h"
+#include "runtime/text.h"
 #include "runtime/xbase.h"
 #include "shell/graphics.h"
 #include "shell/mdi_client.h"
@@ -37,6 +38,10 @@ constexpr int kFormLabelColumns = 1;
 constexpr int kFormGridColumns = 4;
 constexpr int kFirstEditId = 1201;
 constexpr int kFirstLabelId = 1401;
+
+// The texts shown here, by their ids in the string table.
+constexpr int kMsgNotOpenedAlone = 22370;  // the file's path at %s
+constexpr int kProgramTitle = 127;
 
 gui::Window* Owner() { return gui::Window::FromHandle(MainWindowHandle); }
 
@@ -425,7 +430,7 @@ void OpenRawTable(unsigned command) {
   const std::string path = settings::RawTablePath(*raw, model.empty() ? ' ' : model[0]);
   if (table == nullptr || path.empty() || !table->OpenExclusive(path)) {
     gui::MessageBeep(0);
-    gui::MessageBox(Owner(), LoadStr(22370) + path + "\n\n\n", LoadStr(127),
+    gui::MessageBox(Owner(), FillPlaceholder(LoadStr(kMsgNotOpenedAlone), path), LoadStr(kProgramTitle),
                     gui::MB_OK | gui::MB_ICONSTOP);
     GiveDossierBack(table);
     return;

@@ -20,6 +20,7 @@
 #include "runtime/code_helpers.h"
 #include "runtime/inifiles.h"
 #include "runtime/session_registry.h"
+#include "runtime/text.h"
 #include "runtime/xbase.h"
 #include "resources/command_ids.h"
 #include "shell/graphics.h"
@@ -43,7 +44,12 @@ constexpr int kIcon = 1004;
 constexpr int kNameWidth = 50;
 constexpr int kFormEntryY = 11, kFormEntryZ = 12;
 constexpr int kFromWidth = 200;
+
+// The texts shown here, by their ids in the string table.
 constexpr int kExportFilter = 22371;
+constexpr int kMsgSetNotOpened = 22372;  // the set's letter, then its file
+constexpr int kCaptionExport = 22374;    // the report's code at %s
+constexpr int kProgramTitle = 127;
 
 gui::Window* Owner() { return gui::Window::FromHandle(MainWindowHandle); }
 
@@ -60,7 +66,7 @@ int FormSlotOf(char kind) { return kind == 'Y' ? kReportFormSlotY : kReportFormS
 
 void Say(gui::Window* owner, const std::string& text) {
   gui::MessageBeep(0);
-  gui::MessageBox(owner, text, LoadStr(127), gui::MB_OK | gui::MB_ICONSTOP);
+  gui::MessageBox(owner, text, LoadStr(kProgramTitle), gui::MB_OK | gui::MB_ICONSTOP);
 }
 
 masterdata::CreateResult AsCreateResult(const settings::ReportMade& made, gui::Window* owner) {
@@ -120,8 +126,7 @@ const BrowseColumnTable& TWUtiBroEtats::Columns() {
 void TWUtiBroEtats::SetupWindow() {
   CMDIBrowse::SetupWindow();
   if (!opened_) {
-    Say(this, LoadStr(22372) + std::string(1, letter_) + LoadStr(22373) +
-                  PathReportDefs(letter_) + "\n\n\n");
+    Say(this, FillPlaceholders(LoadStr(kMsgSetNotOpened), {std::string(1, letter_), PathReportDefs(letter_)}));
     gui::PostMessage(GetHandle(), gui::WM_CLOSE);
     return;
   }
@@ -310,7 +315,8 @@ void TWUtiBroEtats::CmExporter() {
     return;
   }
   std::string path;
-  if (!gui::GetSaveFileName(this, LoadStr(22374) + code, LoadStr(kExportFilter), ProgramFolder + name, path)) return;
+  const std::string caption = FillPlaceholder(LoadStr(kCaptionExport), code);
+  if (!gui::GetSaveFileName(this, caption, LoadStr(kExportFilter), ProgramFolder + name, path)) return;
   std::string message;
   if (!settings::ExportReport(*Cursor(), path, message)) Say(this, message);
 }

@@ -23,6 +23,11 @@ constexpr int kLabelWidth = 172, kBoxWidth = 12, kRowHeight = 11, kTop = 16, kMa
 constexpr int kMostRights = 9;
 constexpr int kColumnWidth = kLabelWidth + kMostRights * kBoxWidth + 12;
 
+// The texts shown here, by their ids in the string table.
+constexpr int kCaptionRights = 22375;
+constexpr int kMsgRightsNotSaved = 22376;
+constexpr int kCaptionAttention = 52;
+
 std::string Quoted(const std::string& cp1252) {
   std::string text;
   for (char c : cp1252) {
@@ -52,7 +57,7 @@ void RegisterTemplate(const std::vector<settings::RightsFunction>& functions) {
   const int legendTop = kTop + rows * kRowHeight + 6;
   const int buttonsTop = legendTop + 16;
   std::string t = "DIALOG " + std::string(kTemplateId) + "\nCAPTION " +
-                  Quoted(LoadStr(22375)) +
+                  Quoted(LoadStr(kCaptionRights)) +
                   "\nFONT 8 \"MS Sans Serif\"\nSIZE " + std::to_string(width) + " " + std::to_string(buttonsTop + 22) +
                   "\n";
   for (int c = 0; c < columns; ++c) {
@@ -125,8 +130,7 @@ void TDUtiDroits::CmOk() {
     // Another station's hold was told by the lock's notice; the dialog stays with the boxes as they are.
     if (outcome != settings::SaveOutcome::LockRefused) {
       gui::MessageBeep(0);
-      gui::MessageBox(this, LoadStr(22376), LoadStr(52),
-                      gui::MB_OK | gui::MB_ICONSTOP);
+      gui::MessageBox(this, LoadStr(kMsgRightsNotSaved), LoadStr(kCaptionAttention), gui::MB_OK | gui::MB_ICONSTOP);
     }
     return;
   }

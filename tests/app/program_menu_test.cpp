@@ -67,6 +67,10 @@
 
 namespace {
 
+// The texts the tests look for, by their ids in the string table.
+constexpr int kMsgRenumberWarning = 3475;    // the renumbering's warning to back up first
+constexpr int kMsgBackupFilesClosed = 2268;  // the backup's question once the files are closed
+
 struct Case {
   const char* templateId;
   std::function<std::unique_ptr<gui::Dialog>(gui::Window*)> make;
@@ -150,7 +154,8 @@ TEST_F(ProgramMenuTest, TheSupportPasswordIsTypedAsDots) {
     EXPECT_TRUE(dots) << c.typed;
     ASSERT_GE(gui::ModalSeam::Shown().size(), 1u);
     EXPECT_EQ(gui::ModalSeam::Shown()[0].resourceId, 1306);
-    EXPECT_EQ(ShownTexts().find(LoadStr(3475)) != std::string::npos, c.warned) << c.typed << "\n" << ShownTexts();
+    EXPECT_EQ(ShownTexts().find(LoadStr(kMsgRenumberWarning)) != std::string::npos, c.warned)
+        << c.typed << "\n" << ShownTexts();
   }
 }
 
@@ -162,7 +167,7 @@ TEST_F(ProgramMenuTest, BackupAndRestoreWithTheDefaultSettings) {
   const std::string folder = DossierFolder;
   gui::ModalSeam::QueueMessageBoxAnswer(gui::IDYES);
   Choose(20723);
-  EXPECT_EQ(gui::ModalSeam::Shown().at(0).text, LoadStr(2268)) << ShownTexts();
+  EXPECT_EQ(gui::ModalSeam::Shown().at(0).text, LoadStr(kMsgBackupFilesClosed)) << ShownTexts();
   std::string archive;
   for (const auto& e : fs::recursive_directory_iterator(folder))
     if (e.path().filename() == "ZELDEMO.lzh") archive = e.path().string();

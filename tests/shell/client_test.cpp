@@ -41,12 +41,32 @@ TEST_F(ClientTest, EngineFailuresShowTheirMessageAndCloseTheWindow) {
     const std::string& text = gui::ModalSeam::Shown()[0].text;
     EXPECT_NE(text.find("Lancement Impossible 2"), std::string::npos) << code;
     EXPECT_NE(text.find(EngineStartCodeText(code)), std::string::npos) << code;
+    EXPECT_EQ(text, "\n\nMode 32 bits\n\nLancement Impossible 2\n\nPri\xE8re d'installer le Borland Database Engine (BDE "
+                    "32bits)\navant de relancer cette application\n\n" + EngineStartCodeText(code) + "\n\n");
     EXPECT_FALSE(client_->StartupSucceeded());
     EXPECT_FALSE(FrameAlive()) << code;
     RecentDossiers[0] = "ABC  /x/";
     app_.reset();
     EXPECT_EQ(Ini("DossiersAuto1"), "") << "a failed start writes no recent dossiers";
   }
+}
+
+// The caption names the open dossier by its code and folder, the program folder when none is open; a "%s" in a
+// folder's name stays as it is.
+TEST_F(ClientTest, TheCaptionNamesTheOpenDossier) {
+  Start();
+  bool open = true;
+  Services().ensureDossierOpen = [&open] { return open; };
+  DossierCode = "ABC";
+  DossierFolder = "/srv/compta %s/abc/";
+  client_->SetMainCaption();
+  EXPECT_EQ(frame_->GetCaption(), "Nuv-Merlon ZEL+ - ABC sur /srv/compta %s/abc/");
+  open = false;
+  client_->SetMainCaption();
+  EXPECT_EQ(frame_->GetCaption(), std::string("Nuv-Merlon ZEL+ - ") + ProgramFolder);
+  Services().ensureDossierOpen = nullptr;
+  DossierCode.clear();
+  DossierFolder.clear();
 }
 
 // The start-up itself installs the shell's hooks: nothing relies on a static

@@ -13,6 +13,8 @@
 
 namespace {
 
+constexpr int kJournalsRightsRow = 9005;  // the access-rights row of function 5 (journals)
+
 using CommandEnablerTest = ShellFrameTest;
 
 AskedChild* OpenChild(const std::string& caption, bool agree = true) {
@@ -50,7 +52,7 @@ TEST_F(CommandEnablerTest, AccessRightsGreyTheirFunctions) {
   // A user of level 'B': function 5 (journals) loses its menu right.
   OpenDossier('B');
   std::string rights = TheDossierRecord.Rights();
-  std::string row = LoadStr(9005);
+  std::string row = LoadStr(kJournalsRightsRow);
   int start = std::atoi(row.substr(0, 3).c_str());
   ASSERT_GT(start, 0);
   rights[start - 1] = '0' + 0x0E;  // bit 0 (menu access) cleared

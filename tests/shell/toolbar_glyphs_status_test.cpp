@@ -10,6 +10,8 @@
 
 namespace {
 
+constexpr int kMenuGoToCode = 21155;  // the menu text of "Aller au code", by its id in the string table
+
 // Every designed glyph's four bitmaps are its drawing at their size, pixel for pixel: a glyph
 // changed in the code and not in the resources (or the reverse) shows here.
 TEST(ToolbarGlyphs, TheBitmapsAreTheDrawings) {
@@ -57,7 +59,7 @@ TEST(ToolbarHints, TheCommandsSayWhatTheyDo) {
     EXPECT_EQ(CommandStatusText(c.id), c.status) << c.id;
     EXPECT_EQ(CommandTooltip(c.id), c.tooltip) << c.id;
   }
-  EXPECT_EQ(std::string(LoadStr(21155)), "Aller au code\t[F8]");
+  EXPECT_EQ(std::string(LoadStr(kMenuGoToCode)), "Aller au code\t[F8]");
 }
 
 using ToolbarGlyphTest = ShellFrameTest;

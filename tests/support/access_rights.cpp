@@ -8,10 +8,16 @@
 
 namespace test_support {
 
+namespace {
+
+constexpr int kFirstRightsRow = 9001;  // the access-rights row of function 1; function N's is the Nth
+
+}  // namespace
+
 void RefuseAccessRight(int function, int right) { RefuseAccessRight(TheDossierRecord, function, right); }
 
 void RefuseAccessRight(DossierRecord& record, int function, int right) {
-  const std::string row = LoadStr(9000 + function);
+  const std::string row = LoadStr(kFirstRightsRow + function - 1);
   const int start = std::atoi(row.substr(0, 3).c_str()) + (right - 1) / 4;
   const int mask = 1 << ((right - 1) % 4);
   const std::string& rights = record.Text();

@@ -118,6 +118,21 @@ TEST_F(ConfigurationTest, AbandonWritesNothingAndAWindowsArchiverHeldStays) {
     ASSERT_TRUE(d.SelectSetting("LanceM?BACKUP"));
     auto* combo = qobject_cast<QComboBox*>(d.GetDlgItem(Dialog::kMethods)->Widget());
     EXPECT_TRUE(combo->currentText().startsWith("Z")) << combo->currentText().toStdString();
+    // What each row's value is checked against: one sentence with its limits.
+    const struct {
+      const char* key;
+      const char* hint;
+    } hints[] = {
+        {"NumeroPoste", "Un nombre de 0 \xE0 9999999999"},
+        {"LargMPaysage_", "Un nombre de 1 \xE0 255"},
+        {"MajHautPolTab", "Un multiplicateur au plus \xE9gal \xE0 3.0"},
+        {"1ere-Imprim-A", "Un texte de 64 caract\xE8res au plus"},
+        {"FichierEtatsV", "Un caract\xE8re parmi: 0123456789ABCDEFGHIJKLMNOPQRTUVWXYZ"},
+    };
+    for (const auto& h : hints) {
+      ClickRow(d, h.key);
+      EXPECT_EQ(d.GetItemText(Dialog::kHint), h.hint) << h.key;
+    }
     ClickRow(d, "NumeroPoste");
     Type(d, "12");
     d.PressButton(gui::IDCANCEL);
@@ -145,8 +160,14 @@ TEST_F(ConfigurationTest, AnIniThatCannotBeWrittenIsSaidAndTheDialogStaysOpen) {
   Menu(20701);
   std::filesystem::remove(ini);
   EXPECT_TRUE(stayedOpen);
-  const std::string shown = test_support::ShownTexts();
-  EXPECT_NE(shown.find("n'a pas pu \xEAtre \xE9" "crit"), std::string::npos) << shown;
+  // One box, the file's path in its sentence.
+  const gui::ShownModal* box = nullptr;
+  for (const gui::ShownModal& m : gui::ModalSeam::Shown())
+    if (m.text.find("n'a pas pu \xEAtre \xE9" "crit") != std::string::npos) box = &m;
+  ASSERT_NE(box, nullptr) << test_support::ShownTexts();
+  EXPECT_EQ(box->text, "\n\n\nLe fichier de configuration n'a pas pu \xEAtre \xE9" "crit:\n\n" + ini +
+                           "\n\nLes valeurs qu'il n'a pas re\xE7ues restent les anciennes.\n\n\n");
+  test_support::ScreenshotMessage(*box, "utilities", "configuration_not_written");
   EXPECT_EQ(ProgramOption(3), 'O');
 }
 

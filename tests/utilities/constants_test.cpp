@@ -87,12 +87,22 @@ TEST_F(ConstantsTest, AValueOutsideAClosedListIsRefusedAndNothingIsWritten) {
   TWUtiBroConstantes* list = OpenList();
   ASSERT_NE(list, nullptr);
   const std::string before = StoredConstant(61);
+  // The refusal, word for word where given: the constant's number, then its values or its range.
   const struct {
     int n;
     const char* typed;
     bool accepted;
-  } cases[] = {{61, "XYZ", false}, {4, "Q", false}, {25, "1a", false}, {62, "124", false},
-               {61, "B", true},    {62, "321", true}, {25, "099", true}};
+    const char* says;
+  } cases[] = {
+      {61, "XYZ", false,
+       "\n\n\nValeur refus\xE9" "e pour la constante 061.\n\nValeurs possibles: A B C NOR\n\n\n"},
+      {4, "Q", false, nullptr},
+      {25, "1a", false, "\n\n\nValeur refus\xE9" "e pour la constante 025.\n\nUn nombre de 0 \xE0 999.\n\n\n"},
+      {62, "124", false, nullptr},
+      {61, "B", true, nullptr},
+      {62, "321", true, nullptr},
+      {25, "099", true, nullptr},
+  };
   for (const auto& c : cases) {
     gui::ModalSeam::Reset();
     const std::string old = TheDossierRecord.Constant(c.n);
@@ -102,6 +112,15 @@ TEST_F(ConstantsTest, AValueOutsideAClosedListIsRefusedAndNothingIsWritten) {
     });
     const bool refused = test_support::ShownTexts().find("Valeur refus\xE9" "e") != std::string::npos;
     EXPECT_EQ(refused, !c.accepted) << c.n << " " << c.typed;
+    if (c.says != nullptr) {
+      // The box, among the dialogs it is shown over.
+      const gui::ShownModal* box = nullptr;
+      for (const gui::ShownModal& m : gui::ModalSeam::Shown())
+        if (m.text.find("Valeur refus\xE9" "e") != std::string::npos) box = &m;
+      ASSERT_NE(box, nullptr) << c.n;
+      EXPECT_EQ(box->text, c.says) << c.n << " " << c.typed;
+      test_support::ScreenshotMessage(*box, "utilities", "constant_refused_" + std::to_string(c.n));
+    }
     std::string typed = c.typed;
     typed.resize(3, ' ');
     EXPECT_EQ(TheDossierRecord.Constant(c.n), c.accepted ? typed : old) << c.n;

@@ -56,6 +56,32 @@ TEST_F(FieldsRightsTest, AValueThatDoesNotFitItsFieldIsRefused) {
   }
 }
 
+// Each refusal is one sentence with the field's figures and the typed text in their places, word for word as the
+// box shows it; a typed "%s" stays as typed.
+TEST_F(FieldsRightsTest, ARefusalSaysWhyInOneSentence) {
+  const struct {
+    char type;
+    int width, decimals;
+    const char* typed;
+    const char* message;
+  } cases[] = {
+      {'C', 8, 0, "ABCDEFGHI", "\n\n\nLe texte ne tient pas dans ce champ de 8 caract\xE8res.\n\n\n"},
+      {'D', 8, 0, "20240101", "\n\n\nCe champ ne se modifie pas ici.\n\n\n"},
+      {'N', 6, 0, "1%s2",
+       "\n\n\n'1%s2' n'est pas un nombre.\n\nUn nombre s'\xE9" "crit avec des chiffres, un signe et une seule virgule "
+       "ou un seul point.\n\n\n"},
+      {'N', 6, 0, "-", "\n\n\n'-' n'est pas un nombre.\n\n\n"},
+      {'N', 14, 2, "1.234", "\n\n\nCe champ garde 2 d\xE9" "cimale(s): '1.234' n'y tient pas.\n\n\n"},
+      {'N', 14, 2, "123456789012",
+       "\n\n\nLe nombre '123456789012' ne tient pas dans ce champ de 14 caract\xE8res.\n\n\n"},
+  };
+  for (const auto& c : cases) {
+    std::string stored, message;
+    EXPECT_FALSE(CheckRawFieldValue(c.type, c.width, c.decimals, c.typed, stored, message)) << c.typed;
+    EXPECT_EQ(message, c.message) << c.type << c.width << " '" << c.typed << "'";
+  }
+}
+
 TEST_F(FieldsRightsTest, EachCommandHasItsTableAndLayouts) {
   const struct {
     unsigned command;

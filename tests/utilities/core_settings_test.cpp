@@ -85,6 +85,33 @@ TEST_F(SettingsTest, EachKindKeepsWhatItsReadersTakeAndRefusesTheRest) {
   }
 }
 
+// A refusal is one sentence with the setting's limits or the typed value in their places, framed by blank lines,
+// word for word as the box shows it; a typed "%s" stays as typed.
+TEST_F(SettingsTest, ARefusalSaysWhyInOneSentence) {
+  const std::string dir = Dir();
+  const struct Case {
+    const char* key;
+    std::string typed;
+    std::string message;
+  } cases[] = {
+      {"LargMPortrait", "300", "Entrez un nombre de 1 \xE0 255."},
+      {"NumeroPoste", "12345678901", "Entrez un nombre entier."},
+      {"MajHautPolTab", "4", "Entrez un multiplicateur plus grand que 0 et au plus \xE9gal \xE0 3.0 (Ex: 1.3)."},
+      {"1ere-Imprim-A", std::string(65, 'x'), "Texte de 64 caract\xE8res au plus."},
+      {"FichierEtatsV", "S", "Un seul caract\xE8re parmi: 0123456789ABCDEFGHIJKLMNOPQRTUVWXYZ"},
+      {"FichierImport", dir + "/a%sb.txt", "Le fichier n'existe pas:\n\n" + dir + "/a%sb.txt"},
+      {"NomFichierExport", dir + "/nulle-part/x.txt",
+       "Le dossier de ce fichier n'existe pas:\n\n" + dir + "/nulle-part/x.txt"},
+      {"Un-Sauvegarde", dir + "/absent", "Le dossier n'existe pas:\n\n" + dir + "/absent"},
+  };
+  SettingContext context;
+  for (const Case& c : cases) {
+    const SettingCheck check = CheckSettingValue(Setting(c.key), c.typed, context);
+    EXPECT_FALSE(check.accepted) << c.key << " '" << c.typed << "'";
+    EXPECT_EQ(check.message, "\n\n\n" + c.message + "\n\n\n") << c.key << " '" << c.typed << "'";
+  }
+}
+
 TEST_F(SettingsTest, BackupMethodsAreThoseOfTheBackupZipArchivesIncluded) {
   EXPECT_EQ(OfferedBackupMethods(), "7WR8092AZP");
   EXPECT_NE(BackupMethodText('A').find("ZIP"), std::string::npos);

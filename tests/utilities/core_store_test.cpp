@@ -149,22 +149,28 @@ TEST_F(StoreTest, ReportsAreMadeFromNothingAReportAFileOrTheReferenceText) {
   ASSERT_TRUE(set_.OpenShared(path, kReportTag));
   Write("C-Etat-EC-1STD.txt", "\xEF\xBB\xBF[Col:5]\xC3\xA9t\xC3\xA9\n");
   Write("CESETATS.txt", "#ETAT=EG-X\tGrand livre\n[EG]\n#ETAT=EJ-X\n[EJ]\n");
+  // A source that is missing is said in one sentence naming it.
   const struct {
     const char* code;
     std::string from;
     ReportOutcome outcome;
     const char* text;
     const char* name;
+    std::string message;
   } cases[] = {
-      {"DB-COPIE", "DB-1LISTE", ReportOutcome::Created, "[RS]\r\n[@CODE] \xE9t\xE9\r\n", "Copie de DB-1LISTE Liste des banques"},
-      {"EC-1STD", Dir() + "/C-Etat-EC-1STD.txt", ReportOutcome::Created, "[Col:5]\xE9t\xE9\n", "C-Etat-EC-1STD.txt"},
-      {"EG-X", "CESETATS", ReportOutcome::Created, "[EG]\n", "Grand livre"},
-      {"EJ-Y", "cesetats EJ-X", ReportOutcome::Created, "[EJ]\n", ""},
-      {"EJ-Z", "CESETATS", ReportOutcome::SourceMissing, "<absent>", ""},
-      {"DB-VIDE", "", ReportOutcome::Created, "", ""},
-      {"DB-1LISTE", "", ReportOutcome::Exists, "[RS]\r\n[@CODE] \xE9t\xE9\r\n", "Liste des banques"},
-      {"DB-X", "DB-ABSENT", ReportOutcome::SourceMissing, "<absent>", ""},
-      {"DB-Y", Dir() + "/absent.txt", ReportOutcome::SourceMissing, "<absent>", ""},
+      {"DB-COPIE", "DB-1LISTE", ReportOutcome::Created, "[RS]\r\n[@CODE] \xE9t\xE9\r\n",
+       "Copie de DB-1LISTE Liste des banques", ""},
+      {"EC-1STD", Dir() + "/C-Etat-EC-1STD.txt", ReportOutcome::Created, "[Col:5]\xE9t\xE9\n", "C-Etat-EC-1STD.txt",
+       ""},
+      {"EG-X", "CESETATS", ReportOutcome::Created, "[EG]\n", "Grand livre", ""},
+      {"EJ-Y", "cesetats EJ-X", ReportOutcome::Created, "[EJ]\n", "", ""},
+      {"EJ-Z", "CESETATS", ReportOutcome::SourceMissing, "<absent>", "",
+       "\n\n\nL'\xE9tat EJ-Z n'est pas dans CESETATS.txt\n\n\n"},
+      {"DB-VIDE", "", ReportOutcome::Created, "", "", ""},
+      {"DB-1LISTE", "", ReportOutcome::Exists, "[RS]\r\n[@CODE] \xE9t\xE9\r\n", "Liste des banques", ""},
+      {"DB-X", "DB-ABSENT", ReportOutcome::SourceMissing, "<absent>", "", "\n\n\nEtat inconnu: DB-ABSENT\n\n\n"},
+      {"DB-Y", Dir() + "/absent.txt", ReportOutcome::SourceMissing, "<absent>", "",
+       "\n\n\nFichier introuvable:\n\n" + Dir() + "/absent.txt\n\n\n"},
   };
   for (const auto& c : cases) {
     const ReportMade made = CreateReport(set_, c.code, c.from, Dir() + "/");
@@ -173,6 +179,7 @@ TEST_F(StoreTest, ReportsAreMadeFromNothingAReportAFileOrTheReferenceText) {
     if (made.outcome == ReportOutcome::Created || made.outcome == ReportOutcome::Exists) {
       EXPECT_EQ(RTrim(set_.GetField(kReportNameField)), std::string(c.name)) << c.code;
     }
+    EXPECT_EQ(made.message, c.message) << c.code;
   }
 }
 
@@ -201,7 +208,8 @@ TEST_F(StoreTest, ListedReportsReplaceTheirCodesInEveryPrintingSetThenTheListIsR
   Write("CESETATS.LST", "db-1liste\r\nXX-ABSENT\r\n");
   StoredList r = StoreListedReports(list, reference, {a, b}, old);
   EXPECT_FALSE(r.ok);
-  EXPECT_NE(r.message.find("XX-ABSENT"), std::string::npos);
+  EXPECT_EQ(r.message, "\n\n\nCes \xE9tats de la liste ne sont pas dans le jeu de r\xE9" "f\xE9rence:\n\n   XX-ABSENT\n"
+                       "\nLa liste est gard\xE9" "e.\n\n\n");
   EXPECT_TRUE(platform::FileExists(list));
   ASSERT_TRUE(set_.OpenShared(a, kReportTag));
   EXPECT_EQ(TemplateOf(set_, "DB-1LISTE"), "[ancien]");

@@ -22,6 +22,12 @@ namespace {
 constexpr int kLabelField = 12;   // BLIB, 25 characters
 constexpr int kAmountField = 18;  // BMONTANTF, a number with 2 decimals
 
+// The texts the tests look for, by their ids in the string table.
+constexpr int kMsgNotExclusive = 2259;       // the dossier cannot be held alone
+constexpr int kListTitleC50 = 1857;          // "Accès au Fichier C50 - Ecritures Brouillard"
+constexpr int kFormTitleC50 = 1864;          // the same, "Modification du ...", before the record number
+constexpr int kListTitleModelParams = 2051;  // "Accès au fichier Paramètres du Bilan"
+
 bool RightCode(const char*, const char*, std::string& answer) {
   const Ymd today = Today();
   answer = SupportCodeForDate(today.year, today.month, today.day);
@@ -98,7 +104,8 @@ TEST_F(RawBrowserTest, AnotherStationHoldingTheDossierHasItRefused) {
   ASSERT_TRUE(station.Do('o'));
   Menu(20717);
   EXPECT_EQ(Browser(), nullptr);
-  EXPECT_NE(test_support::ShownTexts().find(RTrim(LoadStr(2259))), std::string::npos) << test_support::ShownTexts();
+  EXPECT_NE(test_support::ShownTexts().find(RTrim(LoadStr(kMsgNotExclusive))), std::string::npos)
+      << test_support::ShownTexts();
   EXPECT_EQ(GetDossierState(), ' ');
   ASSERT_TRUE(station.Do('c'));
   ASSERT_NE(OpenBrowser(), nullptr);
@@ -112,13 +119,13 @@ TEST_F(RawBrowserTest, ValuesThatDoNotFitAreRefusedAndTheRecordIsUnchanged) {
   TWUtiBroFichier* b = OpenBrowser();
   ASSERT_NE(b, nullptr);
   EXPECT_EQ(GetDossierState(), '1');
-  EXPECT_EQ(b->GetCaption(), LoadStr(1857));
+  EXPECT_EQ(b->GetCaption(), LoadStr(kListTitleC50));
   EXPECT_EQ(b->Store().totalRows, static_cast<long>(TableC50->RecCount()));
   test_support::Screenshot(b->OuterWidget(), "utilities", "raw_browser");
   const std::string before = Record(5);
   TWUtiModFichier* f = Edit(b, 5);
   ASSERT_NE(f, nullptr);
-  EXPECT_EQ(f->GetCaption(), std::string(LoadStr(1864)) + "000005");
+  EXPECT_EQ(f->GetCaption(), std::string(LoadStr(kFormTitleC50)) + "000005");
   test_support::Screenshot(f->OuterWidget(), "utilities", "raw_record_form");
   const std::string label = f->EditOf(kLabelField)->GetValue();
   const std::string amount = f->EditOf(kAmountField)->GetValue();
@@ -213,7 +220,7 @@ TEST_F(RawBrowserTest, TheBalanceSheetModelsOpenFromTheProgramFolder) {
   }
   TWUtiBroFichier* b = OpenBrowser(20720);
   ASSERT_NE(b, nullptr);
-  EXPECT_EQ(b->GetCaption(), LoadStr(2051));
+  EXPECT_EQ(b->GetCaption(), LoadStr(kListTitleModelParams));
   EXPECT_EQ(b->Store().totalRows, 2);
   EXPECT_EQ(b->reportPrefix, "FPB-");
   EXPECT_EQ(b->Cursor(), TableCXX);

@@ -15,6 +15,21 @@ constexpr const char* kReferenceName = "CESETATS";
 constexpr int kLastPlainField = 10;
 constexpr std::size_t kNameWidth = 50;
 
+// The texts of the report store, by their ids in the string table; each "%s" is filled in order.
+constexpr int kMsgFileNotFound = 22393;              // the file
+constexpr int kMsgFileUnreadable = 22394;            // the file
+constexpr int kMsgReportNotInReference = 22395;      // the report, then the reference set's file
+constexpr int kMsgUnknownReport = 22397;             // the report
+constexpr int kNameCopyOf = 22398;                   // the report copied, then its name
+constexpr int kMsgTemplateUnreadable = 22399;
+constexpr int kMsgExportNotWritten = 22400;          // the file
+constexpr int kMsgListUnreadable = 22401;            // the list's file
+constexpr int kMsgReferenceSetNotOpened = 22402;     // the reference set's file
+constexpr int kMsgListedReportsMissing = 22403;      // the missing reports, one a line
+constexpr int kMsgSetNotOpenedListKept = 22405;      // the set's file
+constexpr int kMsgReportNotWrittenListKept = 33000;  // the report, then the set's file
+constexpr int kMsgListNotRenamed = 22408;            // the list's file
+
 bool IsLive(Table& t) { return t.isOpen && !t.eof && t.recordNumber != 0; }
 
 // The record of a code, exactly.
@@ -88,10 +103,10 @@ ReportMade CreateReport(Table& set, const std::string& code, const std::string& 
     case ReportSource::File: {
       std::string bytes, error;
       const std::string path = platform::ResolvePath(source);
-      if (!platform::FileExists(path)) return Missing(LoadStr(22393) + source + "\n\n\n");
+      if (!platform::FileExists(path)) return Missing(FillPlaceholder(LoadStr(kMsgFileNotFound), source));
       if (!platform::ReadWholeFile(path, bytes)) {
         made.outcome = ReportOutcome::Unreadable;
-        made.message = LoadStr(22394) + source + "\n\n\n";
+        made.message = FillPlaceholder(LoadStr(kMsgFileUnreadable), source);
         return made;
       }
       if (!DecodeReportText(bytes, content.text, error)) {
@@ -106,7 +121,7 @@ ReportMade CreateReport(Table& set, const std::string& code, const std::string& 
       const std::string path = platform::ResolveName(programFolder, std::string(kReferenceName) + ".txt");
       std::string bytes, text, error;
       if (!platform::FileExists(path) || !platform::ReadWholeFile(path, bytes))
-        return Missing(LoadStr(22393) + programFolder + kReferenceName + ".txt\n\n\n");
+        return Missing(FillPlaceholder(LoadStr(kMsgFileNotFound), programFolder + kReferenceName + ".txt"));
       if (!DecodeReportText(bytes, text, error)) {
         made.outcome = ReportOutcome::Unreadable;
         made.message = error;
@@ -115,15 +130,18 @@ ReportMade CreateReport(Table& set, const std::string& code, const std::string& 
       const std::string wanted = ReferenceSectionCode(from, code);
       const std::vector<ReportSection> sections = ParseReportSetText(text);
       const ReportSection* s = FindReportSection(sections, wanted);
-      if (s == nullptr) return Missing(LoadStr(22395) + wanted + LoadStr(22396) + kReferenceName + ".txt\n\n\n");
+      if (s == nullptr)
+        return Missing(
+            FillPlaceholders(LoadStr(kMsgReportNotInReference), {wanted, std::string(kReferenceName) + ".txt"}));
       content.text = s->text;
       content.fields[0] = s->name.substr(0, kNameWidth);
       break;
     }
     case ReportSource::Report: {
-      if (!SeekReport(set, source) || set.IsDeleted()) return Missing(LoadStr(22397) + source + "\n\n\n");
+      if (!SeekReport(set, source) || set.IsDeleted())
+        return Missing(FillPlaceholder(LoadStr(kMsgUnknownReport), source));
       if (!ReadContent(set, content)) return made;
-      const std::string name = LoadStr(22398) + Trimmed(source) + " " + Trimmed(content.fields[0]);
+      const std::string name = FillPlaceholders(LoadStr(kNameCopyOf), {Trimmed(source), Trimmed(content.fields[0])});
       content.fields[0] = name.substr(0, kNameWidth);
       break;
     }
@@ -153,11 +171,11 @@ bool ReportTemplate(Table& set, std::string& text) {
 bool ExportReport(Table& set, const std::string& path, std::string& message) {
   std::string text;
   if (!ReportTemplate(set, text)) {
-    message = LoadStr(22399);
+    message = LoadStr(kMsgTemplateUnreadable);
     return false;
   }
   if (!platform::WriteFileAtomic(path, text)) {
-    message = LoadStr(22400) + path + "\n\n\n";
+    message = FillPlaceholder(LoadStr(kMsgExportNotWritten), path);
     return false;
   }
   return true;
@@ -168,7 +186,7 @@ StoredList StoreListedReports(const std::string& listPath, const std::string& re
   StoredList r;
   std::string bytes, list, error;
   if (!platform::ReadWholeFile(listPath, bytes) || !DecodeReportText(bytes, list, error)) {
-    r.message = LoadStr(22401) + listPath + "\n\n\n";
+    r.message = FillPlaceholder(LoadStr(kMsgListUnreadable), listPath);
     return r;
   }
   const std::vector<std::string> codes = ParseReportList(list);
@@ -177,7 +195,7 @@ StoredList StoreListedReports(const std::string& listPath, const std::string& re
   {
     Table reference;
     if (!reference.OpenShared(referencePath, kReportTag, true)) {
-      r.message = LoadStr(22402) + referencePath + "\n\n\n";
+      r.message = FillPlaceholder(LoadStr(kMsgReferenceSetNotOpened), referencePath);
       return r;
     }
     std::string missing;
@@ -191,15 +209,14 @@ StoredList StoreListedReports(const std::string& listPath, const std::string& re
     }
     reference.CloseTable();
     if (!missing.empty()) {
-      r.message = LoadStr(22403) + missing +
-                  LoadStr(22404);
+      r.message = FillPlaceholder(LoadStr(kMsgListedReportsMissing), missing);
       return r;
     }
   }
   for (const std::string& setPath : setPaths) {
     Table set;
     if (!set.OpenShared(setPath, kReportTag)) {
-      r.message = LoadStr(22405) + setPath + LoadStr(22406);
+      r.message = FillPlaceholder(LoadStr(kMsgSetNotOpenedListKept), setPath);
       return r;
     }
     for (std::size_t i = 0; i < codes.size(); ++i) {
@@ -221,8 +238,7 @@ StoredList StoreListedReports(const std::string& listPath, const std::string& re
         ok = lock.held() && AppendReport(set, codes[i], c);
       }
       if (!ok) {
-        r.message = LoadStr(22395) + codes[i] + LoadStr(22407) + setPath +
-                    LoadStr(22406);
+        r.message = FillPlaceholders(LoadStr(kMsgReportNotWrittenListKept), {codes[i], setPath});
         return r;
       }
       ++r.stored;
@@ -230,7 +246,7 @@ StoredList StoreListedReports(const std::string& listPath, const std::string& re
     set.CloseTable();
   }
   if (!platform::AtomicRename(listPath, oldPath)) {
-    r.message = LoadStr(22408) + listPath + "\n\n\n";
+    r.message = FillPlaceholder(LoadStr(kMsgListNotRenamed), listPath);
     return r;
   }
   r.ok = true;

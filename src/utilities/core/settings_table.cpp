@@ -21,74 +21,151 @@ using K = SettingKind;
 
 // Report-definition sets: "CE" + a digit or a letter but "S" (the reference set) + "ETATS".
 constexpr const char* kSetLetters = "0123456789ABCDEFGHIJKLMNOPQRTUVWXYZ";
+constexpr int kMethodLetters = 1226;    // the letters of the backup methods, "7WR8092AZP"
 constexpr int kMethodTextFirst = 1227;  // strings 1227-1236, in the order of string 1226
 constexpr const char* kAllMethods = "7WR8092AZP";
+
+// The settings' labels, as the dialog lists them, by their ids in the string table.
+constexpr int kLabelWindowsMaximised = 22409;
+constexpr int kLabelHelpCharacter = 22410;
+constexpr int kLabelSelectOnEntry = 22411;
+constexpr int kLabelEntryInRed = 22412;
+constexpr int kLabelBalanceSheetCommands = 22413;
+constexpr int kLabelDoubleBuffer = 22414;
+constexpr int kLabelNetworkPaths = 22415;
+constexpr int kLabelStationNumber = 22416;
+constexpr int kLabelStartCommands = 22417;
+constexpr int kLabelImportFile = 22418;
+constexpr int kLabelExportFile = 22419;
+constexpr int kLabelViewReportSet = 22420;
+constexpr int kLabelPrinter1ReportSet = 22421;
+constexpr int kLabelPrinter2ReportSet = 22422;
+constexpr int kLabelOnPrinter2 = 22423;
+constexpr int kLabelPrinter1 = 22424;
+constexpr int kLabelPrinter2 = 22425;
+constexpr int kLabelPrintDateTime = 22426;
+constexpr int kLabelGreyFrames = 22427;
+constexpr int kLabelViewCents = 22428;
+constexpr int kLabelReportDebug = 22429;
+constexpr int kLabelPortraitColumns = 22430;
+constexpr int kLabelLandscapeColumns = 22431;
+constexpr int kLabelListFont = 22432;
+constexpr int kLabelListRowHeight = 22433;
+constexpr int kLabelListCharWidth = 22434;
+constexpr int kLabelFormFont = 22435;
+constexpr int kLabelFormRowHeight = 22436;
+constexpr int kLabelFormCharWidth = 22437;
+constexpr int kLabelHelpFont = 22438;
+constexpr int kLabelViewFont1 = 22439;
+constexpr int kLabelViewFont2 = 22440;
+constexpr int kLabelViewFont3 = 22441;
+constexpr int kLabelViewFont4 = 22442;
+constexpr int kLabelViewSubtotalFont = 22443;
+constexpr int kLabelViewFontWidening = 22444;
+constexpr int kLabelPrinter1Font1 = 22445;
+constexpr int kLabelPrinter1Font2 = 22446;
+constexpr int kLabelPrinter1Font3 = 22447;
+constexpr int kLabelPrinter1Font4 = 22448;
+constexpr int kLabelPrinter1SubtotalFont = 22449;
+constexpr int kLabelPrinter2Font1 = 22450;
+constexpr int kLabelPrinter2Font2 = 22451;
+constexpr int kLabelPrinter2Font3 = 22452;
+constexpr int kLabelPrinter2Font4 = 22453;
+constexpr int kLabelPrinter2SubtotalFont = 22454;
+constexpr int kLabelPrintFontWidening = 22455;
+constexpr int kLabelBackupMethod = 22456;
+constexpr int kLabelBackupUnit1 = 22457;
+constexpr int kLabelBackupUnit2 = 22458;
+constexpr int kLabelBackupProcedure = 22459;
+constexpr int kLabelRestoreProcedure = 22460;
+constexpr int kLabelRoundingDebitAccount = 22461;
+constexpr int kLabelRoundingCreditAccount = 22462;
+constexpr int kLabelRoundingSection = 22463;
+
+// The refusals of a typed value, by their ids in the string table; each "%s" is filled in order.
+constexpr int kMsgRoundingAccountShape = 22464;
+constexpr int kMsgAnswerYesNo = 22465;
+constexpr int kMsgOneCharacterOf = 22466;      // the characters allowed
+constexpr int kMsgSignCharacter = 22467;
+constexpr int kMsgWholeNumber = 22468;
+constexpr int kMsgNumberRange = 22469;         // the lowest and the highest number
+constexpr int kMsgMultiplierRange = 22471;     // the highest multiplier
+constexpr int kMsgSectionShape = 22472;
+constexpr int kMsgFolderMissing = 22473;       // the folder
+constexpr int kMsgFileMissing = 22474;         // the file
+constexpr int kMsgFileFolderMissing = 22475;   // the file
+constexpr int kMsgChooseFont = 22476;
+constexpr int kMsgTextTooLong = 22477;         // the longest text
+constexpr int kMsgChooseBackupMethod = 22479;  // the methods offered
+constexpr int kMsgUnitTooLong = 22480;
+constexpr int kMsgUnitUnfit = 22481;           // the unit typed
+constexpr int kMsgValueRefused = 22482;
 
 const std::vector<ProgramSetting>& Table() {
   static const std::vector<ProgramSetting> table{
       // The options of the program.
-      {"Fen\xEAtres-Maxi", resources::LastingText(22409), K::YesNo, "", 0, 0, "O", false},
-      {"Caract\xE8reAide", resources::LastingText(22410), K::Character, "", 0, 0, "*", false},
-      {"SelectSaisies", resources::LastingText(22411), K::YesNo, "", 0, 0, "O", false},
-      {"SaisieEnRouge", resources::LastingText(22412), K::YesNo, "", 0, 0, "O", false},
-      {"BArgument", resources::LastingText(22413), K::YesNo, "", 0, 0, "O", false},
-      {"Double-Buffer", resources::LastingText(22414), K::YesNo, "", 0, 0, "O", false},
-      {"Autoriser-UNC", resources::LastingText(22415), K::YesNo, "", 0, 0, "O", false},
-      {"NumeroPoste", resources::LastingText(22416), K::Number, "", 0, 9999999999.0, "0", false},
-      {"LancementAuto", resources::LastingText(22417), K::Text, "", 0, 100, "",
+      {"Fen\xEAtres-Maxi", resources::LastingText(kLabelWindowsMaximised), K::YesNo, "", 0, 0, "O", false},
+      {"Caract\xE8reAide", resources::LastingText(kLabelHelpCharacter), K::Character, "", 0, 0, "*", false},
+      {"SelectSaisies", resources::LastingText(kLabelSelectOnEntry), K::YesNo, "", 0, 0, "O", false},
+      {"SaisieEnRouge", resources::LastingText(kLabelEntryInRed), K::YesNo, "", 0, 0, "O", false},
+      {"BArgument", resources::LastingText(kLabelBalanceSheetCommands), K::YesNo, "", 0, 0, "O", false},
+      {"Double-Buffer", resources::LastingText(kLabelDoubleBuffer), K::YesNo, "", 0, 0, "O", false},
+      {"Autoriser-UNC", resources::LastingText(kLabelNetworkPaths), K::YesNo, "", 0, 0, "O", false},
+      {"NumeroPoste", resources::LastingText(kLabelStationNumber), K::Number, "", 0, 9999999999.0, "0", false},
+      {"LancementAuto", resources::LastingText(kLabelStartCommands), K::Text, "", 0, 100, "",
        false},
-      {"FichierImport", resources::LastingText(22418), K::File, "", 0, 0, "", false},
-      {"NomFichierExport", resources::LastingText(22419), K::NewFile, "", 0, 0, "", false},
+      {"FichierImport", resources::LastingText(kLabelImportFile), K::File, "", 0, 0, "", false},
+      {"NomFichierExport", resources::LastingText(kLabelExportFile), K::NewFile, "", 0, 0, "", false},
       // Reports and printers.
-      {"FichierEtatsV", resources::LastingText(22420), K::Letters, kSetLetters, 0, 0, "0", false},
-      {"FichierEtatsA", resources::LastingText(22421), K::Letters, kSetLetters, 0, 0, "0", false},
-      {"FichierEtatsB", resources::LastingText(22422), K::Letters, kSetLetters, 0, 0, "0", false},
-      {"Sur2emeImprim", resources::LastingText(22423), K::YesNo, "", 0, 0, "N", false},
-      {"1ere-Imprim-A", resources::LastingText(22424), K::Text, "", 0, 64, "", false},
-      {"2eme-Imprim-B", resources::LastingText(22425), K::Text, "", 0, 64, "", false},
-      {"DateHeureImpr", resources::LastingText(22426), K::YesNo, "", 0, 0, "O", false},
-      {"Cadres-Gris\xE9s", resources::LastingText(22427), K::YesNo, "", 0, 0, "O", false},
-      {"Fmt_R\xE9" "el_Visu", resources::LastingText(22428), K::Letters, "0123456789", 0,
+      {"FichierEtatsV", resources::LastingText(kLabelViewReportSet), K::Letters, kSetLetters, 0, 0, "0", false},
+      {"FichierEtatsA", resources::LastingText(kLabelPrinter1ReportSet), K::Letters, kSetLetters, 0, 0, "0", false},
+      {"FichierEtatsB", resources::LastingText(kLabelPrinter2ReportSet), K::Letters, kSetLetters, 0, 0, "0", false},
+      {"Sur2emeImprim", resources::LastingText(kLabelOnPrinter2), K::YesNo, "", 0, 0, "N", false},
+      {"1ere-Imprim-A", resources::LastingText(kLabelPrinter1), K::Text, "", 0, 64, "", false},
+      {"2eme-Imprim-B", resources::LastingText(kLabelPrinter2), K::Text, "", 0, 64, "", false},
+      {"DateHeureImpr", resources::LastingText(kLabelPrintDateTime), K::YesNo, "", 0, 0, "O", false},
+      {"Cadres-Gris\xE9s", resources::LastingText(kLabelGreyFrames), K::YesNo, "", 0, 0, "O", false},
+      {"Fmt_R\xE9" "el_Visu", resources::LastingText(kLabelViewCents), K::Letters, "0123456789", 0,
        0, "1", false},
-      {"Debug_Etats", resources::LastingText(22429), K::YesNo, "", 0, 0, "N", false},
-      {"LargMPortrait", resources::LastingText(22430), K::Margin, "", 1, 255, "80", false},
-      {"LargMPaysage_", resources::LastingText(22431), K::Margin, "", 1, 255, "113", false},
+      {"Debug_Etats", resources::LastingText(kLabelReportDebug), K::YesNo, "", 0, 0, "N", false},
+      {"LargMPortrait", resources::LastingText(kLabelPortraitColumns), K::Margin, "", 1, 255, "80", false},
+      {"LargMPaysage_", resources::LastingText(kLabelLandscapeColumns), K::Margin, "", 1, 255, "113", false},
       // Fonts of the windows, read at start.
-      {"PoliceTableau", resources::LastingText(22432), K::Font, "", 0, 0, "", true},
-      {"MajHautPolTab", resources::LastingText(22433), K::Multiplier, "", 0, 3, "1.3", true},
-      {"MajLargPolTab", resources::LastingText(22434), K::Multiplier, "", 0, 3, "1", true},
-      {"PoliceSaisies", resources::LastingText(22435), K::Font, "", 0, 0, "", true},
-      {"MajHautPolSai", resources::LastingText(22436), K::Multiplier, "", 0, 3, "1.3", true},
-      {"MajLargPolSai", resources::LastingText(22437), K::Multiplier, "", 0, 3, "1", true},
-      {"Police-Assist", resources::LastingText(22438), K::Font, "", 0, 0, "", true},
+      {"PoliceTableau", resources::LastingText(kLabelListFont), K::Font, "", 0, 0, "", true},
+      {"MajHautPolTab", resources::LastingText(kLabelListRowHeight), K::Multiplier, "", 0, 3, "1.3", true},
+      {"MajLargPolTab", resources::LastingText(kLabelListCharWidth), K::Multiplier, "", 0, 3, "1", true},
+      {"PoliceSaisies", resources::LastingText(kLabelFormFont), K::Font, "", 0, 0, "", true},
+      {"MajHautPolSai", resources::LastingText(kLabelFormRowHeight), K::Multiplier, "", 0, 3, "1.3", true},
+      {"MajLargPolSai", resources::LastingText(kLabelFormCharWidth), K::Multiplier, "", 0, 3, "1", true},
+      {"Police-Assist", resources::LastingText(kLabelHelpFont), K::Font, "", 0, 0, "", true},
       // Fonts of the reports, read at each report.
-      {"Police-1-Visu", resources::LastingText(22439), K::Font, "", 0, 0, "", false},
-      {"Police-2-Visu", resources::LastingText(22440), K::Font, "", 0, 0, "", false},
-      {"Police-3-Visu", resources::LastingText(22441), K::Font, "", 0, 0, "", false},
-      {"Police-4-Visu", resources::LastingText(22442), K::Font, "", 0, 0, "", false},
-      {"Police-S-Visu", resources::LastingText(22443), K::Font, "", 0, 0, "", false},
-      {"MajMaxPolVisu", resources::LastingText(22444), K::Multiplier, "", 0, 2, "1.5", false},
-      {"Police-1-ImpA", resources::LastingText(22445), K::Font, "", 0, 0, "", false},
-      {"Police-2-ImpA", resources::LastingText(22446), K::Font, "", 0, 0, "", false},
-      {"Police-3-ImpA", resources::LastingText(22447), K::Font, "", 0, 0, "", false},
-      {"Police-4-ImpA", resources::LastingText(22448), K::Font, "", 0, 0, "", false},
-      {"Police-S-ImpA", resources::LastingText(22449), K::Font, "", 0, 0, "", false},
-      {"Police-1-ImpB", resources::LastingText(22450), K::Font, "", 0, 0, "", false},
-      {"Police-2-ImpB", resources::LastingText(22451), K::Font, "", 0, 0, "", false},
-      {"Police-3-ImpB", resources::LastingText(22452), K::Font, "", 0, 0, "", false},
-      {"Police-4-ImpB", resources::LastingText(22453), K::Font, "", 0, 0, "", false},
-      {"Police-S-ImpB", resources::LastingText(22454), K::Font, "", 0, 0, "", false},
-      {"MajMaxPolImpr", resources::LastingText(22455), K::Multiplier, "", 0, 2, "1.5", false},
+      {"Police-1-Visu", resources::LastingText(kLabelViewFont1), K::Font, "", 0, 0, "", false},
+      {"Police-2-Visu", resources::LastingText(kLabelViewFont2), K::Font, "", 0, 0, "", false},
+      {"Police-3-Visu", resources::LastingText(kLabelViewFont3), K::Font, "", 0, 0, "", false},
+      {"Police-4-Visu", resources::LastingText(kLabelViewFont4), K::Font, "", 0, 0, "", false},
+      {"Police-S-Visu", resources::LastingText(kLabelViewSubtotalFont), K::Font, "", 0, 0, "", false},
+      {"MajMaxPolVisu", resources::LastingText(kLabelViewFontWidening), K::Multiplier, "", 0, 2, "1.5", false},
+      {"Police-1-ImpA", resources::LastingText(kLabelPrinter1Font1), K::Font, "", 0, 0, "", false},
+      {"Police-2-ImpA", resources::LastingText(kLabelPrinter1Font2), K::Font, "", 0, 0, "", false},
+      {"Police-3-ImpA", resources::LastingText(kLabelPrinter1Font3), K::Font, "", 0, 0, "", false},
+      {"Police-4-ImpA", resources::LastingText(kLabelPrinter1Font4), K::Font, "", 0, 0, "", false},
+      {"Police-S-ImpA", resources::LastingText(kLabelPrinter1SubtotalFont), K::Font, "", 0, 0, "", false},
+      {"Police-1-ImpB", resources::LastingText(kLabelPrinter2Font1), K::Font, "", 0, 0, "", false},
+      {"Police-2-ImpB", resources::LastingText(kLabelPrinter2Font2), K::Font, "", 0, 0, "", false},
+      {"Police-3-ImpB", resources::LastingText(kLabelPrinter2Font3), K::Font, "", 0, 0, "", false},
+      {"Police-4-ImpB", resources::LastingText(kLabelPrinter2Font4), K::Font, "", 0, 0, "", false},
+      {"Police-S-ImpB", resources::LastingText(kLabelPrinter2SubtotalFont), K::Font, "", 0, 0, "", false},
+      {"MajMaxPolImpr", resources::LastingText(kLabelPrintFontWidening), K::Multiplier, "", 0, 2, "1.5", false},
       // Backup.
-      {"LanceM?BACKUP", resources::LastingText(22456), K::BackupMethod, "", 0, 0, "9", false},
-      {"Un-Sauvegarde", resources::LastingText(22457), K::BackupUnit, "", 0, 200, "", false},
-      {"Un2Sauvegarde", resources::LastingText(22458), K::BackupUnit, "", 0, 200, "", false},
-      {"Proc-Sauvegar", resources::LastingText(22459), K::Text, "", 0, 255, "", false},
-      {"Proc-Restaure", resources::LastingText(22460), K::Text, "", 0, 255, "", false},
+      {"LanceM?BACKUP", resources::LastingText(kLabelBackupMethod), K::BackupMethod, "", 0, 0, "9", false},
+      {"Un-Sauvegarde", resources::LastingText(kLabelBackupUnit1), K::BackupUnit, "", 0, 200, "", false},
+      {"Un2Sauvegarde", resources::LastingText(kLabelBackupUnit2), K::BackupUnit, "", 0, 200, "", false},
+      {"Proc-Sauvegar", resources::LastingText(kLabelBackupProcedure), K::Text, "", 0, 255, "", false},
+      {"Proc-Restaure", resources::LastingText(kLabelRestoreProcedure), K::Text, "", 0, 255, "", false},
       // Rounding lines of the entry.
-      {"CpteArrondiDB", resources::LastingText(22461), K::Account, "", 0, 0, "66600000", false},
-      {"CpteArrondiCR", resources::LastingText(22462), K::Account, "", 0, 0, "76600000", false},
-      {"CpteArrondiAN", resources::LastingText(22463), K::Section, "", 0, 0, "ZARRONDI", false},
+      {"CpteArrondiDB", resources::LastingText(kLabelRoundingDebitAccount), K::Account, "", 0, 0, "66600000", false},
+      {"CpteArrondiCR", resources::LastingText(kLabelRoundingCreditAccount), K::Account, "", 0, 0, "76600000", false},
+      {"CpteArrondiAN", resources::LastingText(kLabelRoundingSection), K::Section, "", 0, 0, "ZARRONDI", false},
   };
   return table;
 }
@@ -123,7 +200,7 @@ bool FolderExistsBeforePlaceholders(const std::string& text) {
 bool RoundingAccountKept(const std::string& typed, std::string& kept, std::string& why) {
   const std::string t = Trimmed(typed);
   if (t.size() > 8 || t.find_first_not_of("0123456789ABCDEFGHIJKLMNOPQRSTUVWXYZ") != std::string::npos) {
-    why = resources::LastingText(22464);
+    why = resources::LastingText(kMsgRoundingAccountShape);
     return false;
   }
   kept = NormalizeAccount(t);
@@ -153,7 +230,7 @@ const ProgramSetting* FindProgramSetting(const std::string& key) {
 }
 
 std::string OfferedBackupMethods() {
-  const std::string all = LoadStr(1226);
+  const std::string all = LoadStr(kMethodLetters);
   return all.empty() ? std::string(kAllMethods) : all;
 }
 
@@ -169,27 +246,29 @@ SettingCheck CheckSettingValue(const ProgramSetting& s, const std::string& typed
   switch (s.kind) {
     case K::YesNo: {
       const char c = static_cast<char>(Upper(t.substr(0, 1).c_str())[0]);
-      if (c != 'O' && c != 'N') return Refuse(Frame(resources::LastingText(22465)));
+      if (c != 'O' && c != 'N') return Refuse(Frame(resources::LastingText(kMsgAnswerYesNo)));
       return Accept(std::string(1, c));
     }
     case K::Letters: {
       const std::string u = Upper(t.c_str());
       if (u.size() != 1 || std::string(s.values).find(u[0]) == std::string::npos)
-        return Refuse(Frame(std::string(resources::LastingText(22466)) + s.values));
+        return Refuse(Frame(FillPlaceholder(resources::LastingText(kMsgOneCharacterOf), s.values)));
       return Accept(u);
     }
     case K::Character: {
       const unsigned char c = static_cast<unsigned char>(t[0]);
-      if (t.size() != 1 || std::isalnum(c)) return Refuse(Frame(resources::LastingText(22467)));
+      if (t.size() != 1 || std::isalnum(c)) return Refuse(Frame(resources::LastingText(kMsgSignCharacter)));
       return Accept(t);
     }
     case K::Number:
     case K::Margin: {
-      if (!AllDigits(t) || t.size() > 10) return Refuse(Frame(resources::LastingText(22468)));
+      if (!AllDigits(t) || t.size() > 10) return Refuse(Frame(resources::LastingText(kMsgWholeNumber)));
       const double n = std::atof(t.c_str());
-      if (n < s.low || n > s.high)
-        return Refuse(Frame(resources::LastingText(22469) + std::string(AllTrim(FormatNumber(12, 0, false, s.low))) + resources::LastingText(22470) +
-                            AllTrim(FormatNumber(12, 0, false, s.high)) + "."));
+      if (n < s.low || n > s.high) {
+        const std::string low = AllTrim(FormatNumber(12, 0, false, s.low));
+        const std::string high = AllTrim(FormatNumber(12, 0, false, s.high));
+        return Refuse(Frame(FillPlaceholders(resources::LastingText(kMsgNumberRange), {low, high})));
+      }
       // Kept without leading zeros, as the readers convert it.
       return Accept(AllTrim(FormatNumber(12, 0, false, n)));
     }
@@ -201,8 +280,8 @@ SettingCheck CheckSettingValue(const ProgramSetting& s, const std::string& typed
                          v.find('.') == v.rfind('.') && v.find_first_of("0123456789") != std::string::npos;
       const double x = Val(v.c_str());
       if (!shape || x <= 0 || x > s.high)
-        return Refuse(Frame(resources::LastingText(22471) +
-                            std::string(AllTrim(FormatNumber(6, 1, false, s.high))) + " (Ex: 1.3)."));
+        return Refuse(Frame(
+            FillPlaceholder(resources::LastingText(kMsgMultiplierRange), AllTrim(FormatNumber(6, 1, false, s.high)))));
       return Accept(v);
     }
     case K::Account: {
@@ -212,33 +291,37 @@ SettingCheck CheckSettingValue(const ProgramSetting& s, const std::string& typed
     }
     case K::Section: {
       if (t.size() > 8 || t.find(' ') != std::string::npos || std::string(Upper(t.c_str())) != t)
-        return Refuse(Frame(resources::LastingText(22472)));
+        return Refuse(Frame(resources::LastingText(kMsgSectionShape)));
       return Accept(t);
     }
     case K::Folder:
-      if (!FolderExistsBeforePlaceholders(t)) return Refuse(Frame(resources::LastingText(22473) + t));
+      if (!FolderExistsBeforePlaceholders(t))
+        return Refuse(Frame(FillPlaceholder(resources::LastingText(kMsgFolderMissing), t)));
       return Accept(t);
     case K::File:
-      if (!platform::FileExists(platform::ResolvePath(t))) return Refuse(Frame(resources::LastingText(22474) + t));
+      if (!platform::FileExists(platform::ResolvePath(t)))
+        return Refuse(Frame(FillPlaceholder(resources::LastingText(kMsgFileMissing), t)));
       return Accept(t);
     case K::NewFile: {
       const std::size_t slash = t.rfind('/');
       const std::string folder = slash == std::string::npos ? std::string() : (slash == 0 ? std::string("/") : t.substr(0, slash));
       if (slash == t.size() - 1 || (!folder.empty() && !platform::DirectoryExists(folder)))
-        return Refuse(Frame(resources::LastingText(22475) + t));
+        return Refuse(Frame(FillPlaceholder(resources::LastingText(kMsgFileFolderMissing), t)));
       return Accept(t);
     }
     case K::Font:
-      if (!FontTextShape(t)) return Refuse(Frame(resources::LastingText(22476)));
+      if (!FontTextShape(t)) return Refuse(Frame(resources::LastingText(kMsgChooseFont)));
       return Accept(t);
     case K::Text:
       if (t.size() > static_cast<std::size_t>(s.high))
-        return Refuse(Frame(resources::LastingText(22477) + std::to_string(static_cast<int>(s.high)) + resources::LastingText(22478)));
+        return Refuse(
+            Frame(FillPlaceholder(resources::LastingText(kMsgTextTooLong), std::to_string(static_cast<int>(s.high)))));
       return Accept(t);
     case K::BackupMethod: {
       const std::string u = Upper(t.c_str());
       if (u.size() != 1 || OfferedBackupMethods().find(u[0]) == std::string::npos)
-        return Refuse(Frame(resources::LastingText(22479) + OfferedBackupMethods()));
+        return Refuse(
+            Frame(FillPlaceholder(resources::LastingText(kMsgChooseBackupMethod), OfferedBackupMethods())));
       if (context.methodRefusal) {
         const std::string refusal = context.methodRefusal(u[0]);
         if (!refusal.empty()) return Refuse(refusal);
@@ -246,16 +329,16 @@ SettingCheck CheckSettingValue(const ProgramSetting& s, const std::string& typed
       return Accept(u);
     }
     case K::BackupUnit: {
-      if (t.size() > static_cast<std::size_t>(s.high)) return Refuse(Frame(resources::LastingText(22480)));
+      if (t.size() > static_cast<std::size_t>(s.high)) return Refuse(Frame(resources::LastingText(kMsgUnitTooLong)));
       std::string unit = t;
       NormaliseBackupUnitPath(unit, context.backupMethod);
-      if (IsBlank(unit)) return Refuse(Frame(resources::LastingText(22481) + t));
+      if (IsBlank(unit)) return Refuse(Frame(FillPlaceholder(resources::LastingText(kMsgUnitUnfit), t)));
       if (!unit.empty() && unit[0] == '/' && !FolderExistsBeforePlaceholders(unit))
-        return Refuse(Frame(resources::LastingText(22473) + unit));
+        return Refuse(Frame(FillPlaceholder(resources::LastingText(kMsgFolderMissing), unit)));
       return Accept(unit);
     }
   }
-  return Refuse(Frame(resources::LastingText(22482)));
+  return Refuse(Frame(resources::LastingText(kMsgValueRefused)));
 }
 
 std::string CurrentSettingValue(const ProgramSetting& s) { return IniGetString(s.key, s.defaultValue); }
