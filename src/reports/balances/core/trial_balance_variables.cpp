@@ -18,6 +18,20 @@ namespace {
 
 using namespace tbv;
 
+// The definitions of the account and its name, general or analytic.
+constexpr int kDefinitionAccount = 842, kDefinitionAccountName = 843;
+constexpr int kDefinitionSection = 2580, kDefinitionSectionName = 2581;
+// The list types a balance refuses: an export other than of the general balance, a grouping other than of
+// the general or result balance, a grouping level other than R2 to R6.
+constexpr int kMsgExportGeneralOnly = 23555;
+constexpr int kMsgGroupingGeneralOnly = 23556;
+constexpr int kMsgGroupingLevel = 23557;
+constexpr int kEuros = 2277, kFrancs = 2278;
+constexpr int kMonthNameFirst = 2032;  // "Janvier" to "Décembre"
+// The result line (%s: profit or loss).
+constexpr int kLabelResult = 32806;
+constexpr int kProfit = 1688, kLoss = 1689;
+
 // The string id of each variable's definition, in index order.
 constexpr int kDefinitionIds[kLimit90] = {
 2276, 2763, 1870, 2044, 2045, 2046, 1871, 1872, 1873, 1874, 1875, 1876,
@@ -104,25 +118,25 @@ void DeclareTrialBalanceFields(ReportFieldTable& fields, bool analytic) {
   }
   fields.ReleaseField(kCompte);
   fields.ReleaseField(kNomCompte);
-  fields.DeclareField(kCompte, LoadStr(analytic ? 2580 : 842));
-  fields.DeclareField(kNomCompte, LoadStr(analytic ? 2581 : 843));
+  fields.DeclareField(kCompte, LoadStr(analytic ? kDefinitionSection : kDefinitionAccount));
+  fields.DeclareField(kNomCompte, LoadStr(analytic ? kDefinitionSectionName : kDefinitionAccountName));
 }
 
 std::string TypeListeRefusal(const std::string& t, char kind) {
   if (t.size() >= 2 && t[0] == 'X' && (t[1] == 'C' || t[1] == 'F') && kind != 'G')
-    return LoadStr(23555);
+    return LoadStr(kMsgExportGeneralOnly);
   if (!t.empty() && t[0] == 'R') {
     if (kind != 'G' && kind != 'R')
-      return LoadStr(23556);
+      return LoadStr(kMsgGroupingGeneralOnly);
     if (t.size() < 2 || t[1] < '2' || t[1] > '6')
-      return LoadStr(23557);
+      return LoadStr(kMsgGroupingLevel);
   }
   return "";
 }
 
 void FillListVariables(ReportFieldTable& f, const TrialBalanceOptions& o, const PeriodFrame& frame, char listKind,
                        const std::string& title, const std::string& excludedJournals) {
-  f.SetFieldText(kEuro, LoadStr(o.Euros() ? 23558 : 23559));
+  f.SetFieldText(kEuro, LoadStr(o.Euros() ? kEuros : kFrancs));
   const bool auxiliary = listKind != '1' && listKind != '2' && listKind != '9';
   f.SetFieldText(kAuxiliaire, auxiliary ? "1" : "0");
   f.SetFieldText(kTitreListe, title.c_str());
@@ -133,7 +147,7 @@ void FillListVariables(ReportFieldTable& f, const TrialBalanceOptions& o, const 
   }
   for (int month = 1; month <= 12; ++month) {
     const int column = frame.monthColumn[static_cast<std::size_t>(month)];
-    if (column >= 1) f.SetFieldText(kMois01 + column - 1, LoadStr(2031 + month));
+    if (column >= 1) f.SetFieldText(kMois01 + column - 1, LoadStr(kMonthNameFirst + month - 1));
   }
   f.SetFieldText(kDateDebut, ConvertDate(o.PeriodStart().c_str()));
   f.SetFieldText(kDateFin, ConvertDate(o.PeriodEnd().c_str()));
@@ -356,7 +370,7 @@ void FillResultLine(ReportFieldTable& f) {
   const long long r = Units(f, kResult);
   if (r == 0) return;
   f.SetFieldText(kValResultat, FormatAmount(FromCents(r)));
-  const std::string label = std::string(LoadStr(1704)) + ": " + LoadStr(r > 0 ? 1689 : 1688);
+  const std::string label = FillPlaceholder(LoadStr(kLabelResult), LoadStr(r > 0 ? kLoss : kProfit));
   f.SetFieldText(kLibResultat, label.c_str());
 }
 
