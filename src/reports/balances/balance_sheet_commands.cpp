@@ -113,8 +113,9 @@ void CmEtaBilanInitialisation() {
     return;
   }
   const std::string question =
-      current == ' ' ? FillPlaceholder(LoadStr(kMsgInitialiseFirst), ModelLabel(letter, false))
-                     : FillPlaceholders(LoadStr(kMsgInitialiseAgain), {ModelLabel(current, true), ModelLabel(letter, true)});
+      current == ' '
+          ? FillPlaceholder(LoadStr(kMsgInitialiseFirst), ModelLabel(letter, false))
+          : FillPlaceholders(LoadStr(kMsgInitialiseAgain), {ModelLabel(current, true), ModelLabel(letter, true)});
   RuntimeBeep();
   if (gui::MessageBox(parent, question, caption, gui::MB_YESNO | gui::MB_ICONQUESTION) != gui::IDYES) {
     GiveDossierBack();
@@ -179,7 +180,8 @@ bool TDEtaBilanCalcul::LoadCollectives() {
   for (bool on = c10.SkipActive(false); on && c10.GetField(1)[0] == 'B'; on = c10.SkipActive(true)) {
     const std::string account = std::string(c10.GetField(4)).substr(0, 8);
     if (IsBlank(account)) continue;
-    collectives_ += std::string(LoadStr(kCollectiveMark)) + c10.GetField(2)[0] + LoadStr(kCollectiveAccountMark) + account;
+    collectives_ +=
+        std::string(LoadStr(kCollectiveMark)) + c10.GetField(2)[0] + LoadStr(kCollectiveAccountMark) + account;
   }
   return true;
 }

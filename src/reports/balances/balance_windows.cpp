@@ -128,8 +128,8 @@ bool TWEtaBroBalances::PrepareNextList() {
 
 void TWEtaBroBalances::ShowList() {
   exported_ = false;
-  ShowReportInPreview(report_, report_.Lists().size() > 1, std::string(LoadStr(kPreviewTitle)) + report_.ListTitleText(),
-                      false);
+  ShowReportInPreview(report_, report_.Lists().size() > 1,
+                      std::string(LoadStr(kPreviewTitle)) + report_.ListTitleText(), false);
   exported_ = reports::ExportFile().GetState() != reports::ReportExportFile::State::kNone;
 }
 

@@ -36,7 +36,7 @@ constexpr int kPrinterA = 19563;
 constexpr int kPrinterB = 19564;
 constexpr int kPrinterInService = 19565;
 constexpr int kMsgNoLayout = 19566;  // no layout for the codes beginning with the prefix (%s)
-constexpr int kPrinterNotFound = 19567;
+constexpr int kMsgPrinterNotFound = 19567;  // %s: the printer
 constexpr int kLimitsLabel = 19568;
 constexpr int kPrinterSetupCaption = 21207;
 constexpr int kReportCodeWidth = 10;
@@ -266,7 +266,7 @@ bool TDVisuChoixEtat::InstallPrinter() {
   if (printerChoice_->Install(SecondPrinterChosen())) return true;
   const int k = SecondPrinterChosen() ? 1 : 0;
   gui::MessageBeep(0);
-  gui::MessageBox(this, LoadStr(kPrinterNotFound) + Trimmed(IniGetString(kPrinterKeys[k], "")) + "\n\n\n",
+  gui::MessageBox(this, FillPlaceholder(LoadStr(kMsgPrinterNotFound), Trimmed(IniGetString(kPrinterKeys[k], ""))),
                   LoadStr(kAttention), gui::MB_OK | gui::MB_ICONEXCLAMATION);
   return false;
 }

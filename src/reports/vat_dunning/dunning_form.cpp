@@ -65,7 +65,7 @@ constexpr int kCaptionCustomers = 27001, kCaptionSuppliers = 27002;
 // stands for the accounts beginning with it (%s: the bound).
 constexpr int kBalanceEuros = 23804, kBalanceFrancs = 23805;
 constexpr int kLabelError = 19738;         // "Erreur"
-constexpr int kUpToBound = 27020;          // "Jusqu'à '%s'"
+constexpr int kUpToBound = 19737;          // "Jusqu'à '%s'"
 
 std::string StoredOf(const std::string& display) {
   Ymd d;

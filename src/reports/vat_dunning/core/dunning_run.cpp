@@ -138,7 +138,8 @@ bool DunningRun::Refuse(const std::string& text, const std::string& caption) {
 bool DunningRun::ReadBank() {
   const std::string code = Trimmed(TheDossierRecord.Constant(43));
   if (code.empty() || !c10_.Seek("C10CODE", "Q", code.c_str()) || c10_.IsDeleted()) {
-    return Refuse(FillPlaceholder(LoadStr(kMsgBankUnknown), TheDossierRecord.Constant(43)), LoadStr(kCaptionTransferFile));
+    return Refuse(FillPlaceholder(LoadStr(kMsgBankUnknown), TheDossierRecord.Constant(43)),
+                  LoadStr(kCaptionTransferFile));
   }
   bankCode_ = c10_.GetField(2);
   bankName_ = c10_.GetField(3);
@@ -227,7 +228,8 @@ bool DunningRun::PrepareReport() {
 
   if (Kind() == 'S') {
     std::string error;
-    if (!writer_.Begin(&error)) return Refuse(FillPlaceholder(LoadStr(kMsgTemporaryFile), error), LoadStr(kCaptionSepa));
+    if (!writer_.Begin(&error))
+      return Refuse(FillPlaceholder(LoadStr(kMsgTemporaryFile), error), LoadStr(kCaptionSepa));
   }
   if (!FirstAccount()) {
     writer_.Abort();
