@@ -28,9 +28,22 @@ using TB = TWEtaModBalances;
 constexpr int kLabel = grid::Label;
 constexpr int kText = grid::Text;
 
-constexpr int kBreakEntries[] = {23500, 23501,
-                                     23502,
-                                     23503};
+// The form's texts. The break entries are read by position from the first.
+constexpr int kLabelKind = 23504;            // "&Balances"
+constexpr int kLabelAct = 23505;             // "Act "
+constexpr int kLabelInEuros = 19744;         // "En Eur&os"
+constexpr int kLabelOtherBalances = 23507;   // "Autres Balances", also the last kind
+constexpr int kLabelPriorCumulation = 19748;
+constexpr int kLabelBreak = 23509;           // "&Rupture"
+constexpr int kLabelLettering = 19749;       // "&Lettrages"
+constexpr int kKindAll = 23511;              // "Toutes"
+constexpr int kKindCustomers = 19727;
+constexpr int kKindSuppliers = 19728;
+constexpr int kKindGeneral = 23514;          // "Générale"
+constexpr int kKindResult = 1704;            // "Résultat"
+constexpr int kKindAnalytic = 19732;         // "(Analytique)"
+constexpr int kBreakEntryFirst = 23500;      // "S - Sans Rupture ..." then the 1st to 3rd character
+constexpr int kBreakEntryCount = 4;
 
 const TWEtaModAccountRange::Ids kBalanceRangeIds = {
     .kind = TB::kKind, .euros = TB::kEuros,
@@ -46,16 +59,16 @@ const TWEtaModAccountRange::Ids kBalanceRangeIds = {
 
 TWEtaModBalances::TWEtaModBalances(gui::MDIClient* client)
     : TWEtaModAccountRange(client, kTrialBalanceWindow, 8, 10, kBalanceRangeIds) {
-  kindLabel_ = new MStatic(this, LoadStr(23504), 1301);
+  kindLabel_ = new MStatic(this, LoadStr(kLabelKind), 1301);
   kind_ = new MComboBox(this, kKind, 1, 1);
-  actLabel_ = new MStatic(this, LoadStr(23505), 1302);
+  actLabel_ = new MStatic(this, LoadStr(kLabelAct), 1302);
   act_ = new MEdit(this, kAct, 2, 0, MEdit::kUnsigned, 0, false);
-  euros_ = new MCheckBox(this, kEuros, LoadStr(23506), 1);
-  MakeRangeControls(LoadStr(23507));
-  prior_ = new MCheckBox(this, kPrior, LoadStr(23508), 1);
-  breakLabel_ = new MStatic(this, LoadStr(23509), 1308);
+  euros_ = new MCheckBox(this, kEuros, LoadStr(kLabelInEuros), 1);
+  MakeRangeControls(LoadStr(kLabelOtherBalances));
+  prior_ = new MCheckBox(this, kPrior, LoadStr(kLabelPriorCumulation), 1);
+  breakLabel_ = new MStatic(this, LoadStr(kLabelBreak), 1308);
   break_ = new MComboBox(this, kBreak, 1, 1);
-  letteringLabel_ = new MStatic(this, LoadStr(23510), 1309);
+  letteringLabel_ = new MStatic(this, LoadStr(kLabelLettering), 1309);
   lettering_ = new MComboBox(this, kLettering, 1, 1);
   act_->SetNotifyWindow(this);
 }
@@ -73,12 +86,12 @@ void TWEtaModBalances::SetupWindow() {
   SetFonts({actLabel_, act_, breakLabel_, break_});
   std::string message;
   codes_.Load(PathC10(), &message);
-  std::vector<std::string> kinds = {LoadStr(23511), LoadStr(23512), LoadStr(23513), LoadStr(23514), LoadStr(23515),
-                                    LoadStr(23507)};
-  if (AnalyticDossier()) kinds.push_back(LoadStr(23516));
+  std::vector<std::string> kinds = {LoadStr(kKindAll),     LoadStr(kKindCustomers), LoadStr(kKindSuppliers),
+                                    LoadStr(kKindGeneral), LoadStr(kKindResult),    LoadStr(kLabelOtherBalances)};
+  if (AnalyticDossier()) kinds.push_back(LoadStr(kKindAnalytic));
   SetUpRange(kinds);
   act_->SetValue("", true);
-  for (int e : kBreakEntries) break_->AddString(LoadStr(e));
+  for (int k = 0; k < kBreakEntryCount; ++k) break_->AddString(LoadStr(kBreakEntryFirst + k));
   break_->SetValue("S", true);
   for (const std::string& e : MatchingEntries()) lettering_->AddString(e);
   lettering_->SetValue("1", true);

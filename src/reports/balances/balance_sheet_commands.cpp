@@ -26,6 +26,7 @@
 #include "runtime/numbers.h"
 #include "runtime/runtime_hooks.h"
 #include "runtime/session_registry.h"
+#include "runtime/text.h"
 #include "runtime/xbase.h"
 #include "shell/handlers.h"
 #include "shell/mdi_client.h"
@@ -38,6 +39,33 @@ constexpr int kOpenContext = 85;
 // The head of the box of a computation refused: the general balance unbalanced, or an incident.
 constexpr int kMsgUnbalanced = 1690;
 constexpr int kMsgIncident = 1682;
+// The initialisation: its caption (the dossier's code after it), its question when no balance sheet was
+// initialised yet (%s: the model) and when one was (%s: the model in place, the new model).
+constexpr int kCaptionInitialisation = 1674;
+constexpr int kMsgInitialiseFirst = 32800;
+constexpr int kMsgInitialiseAgain = 1676;
+// The computation: its caption (the dossier's code after it), the model not initialised, the title
+// (%s: the model, the currency), the period refused (%s: the year's start and end), its steps.
+constexpr int kCaptionComputation = 1699;
+constexpr int kMsgNotInitialised = 1706;
+constexpr int kTitleModelInCurrency = 2281;
+constexpr int kEuros = 2277;
+constexpr int kFrancs = 2278;
+constexpr int kMsgOnlyBetween = 23522;
+constexpr int kMsgDatesOutOfOrder = 23524;
+constexpr int kMsgConfirmComputation = 1694;
+constexpr int kStatusCancelPrevious = 1686;
+constexpr int kStatusComputation = 1691;
+constexpr int kStatusTotals = 1700;
+// The count of errors (%s: the count, the accounts), or none; the end of the run, with the errors noted.
+constexpr int kLabelNoError = 1692;
+constexpr int kLabelErrors = 1693;
+constexpr int kMsgDone = 1695;
+constexpr int kMsgDoneWithErrors = 1696;
+constexpr int kMsgDoneWithError = 1697;
+// The marks of a collective in the list of collectives: "/" before its letter, "\" before its account.
+constexpr int kCollectiveMark = 1005;
+constexpr int kCollectiveAccountMark = 58;
 
 // Every exit after the dossier was taken: the tables closed, the dossier shared again, and
 // examined again before the next command.
@@ -73,7 +101,7 @@ void CmEtaBilanInitialisation() {
   gui::Window* parent = CommandWindow;
   if (!TakeDossier()) return;
   SetDossierState('1');
-  const std::string caption = std::string(LoadStr(1674)) + DossierCode;
+  const std::string caption = std::string(LoadStr(kCaptionInitialisation)) + DossierCode;
   if (!OpenOrReport(*TableC10, PathC10(), "C10CODE") || !OpenOrReport(*TableC70, PathC70(), "C70CODE")) {
     GiveDossierBack();
     return;
@@ -84,12 +112,10 @@ void CmEtaBilanInitialisation() {
     GiveDossierBack();
     return;
   }
-  std::string question;
-  if (current == ' ')
-    question = std::string(LoadStr(1675)) + LoadStr(1677) + ModelLabel(letter, false);
-  else
-    question = std::string(LoadStr(1676)) + ModelLabel(current, true) + LoadStr(1677) + ModelLabel(letter, true);
-  question += LoadStr(1678);
+  const std::string question =
+      current == ' '
+          ? FillPlaceholder(LoadStr(kMsgInitialiseFirst), ModelLabel(letter, false))
+          : FillPlaceholders(LoadStr(kMsgInitialiseAgain), {ModelLabel(current, true), ModelLabel(letter, true)});
   RuntimeBeep();
   if (gui::MessageBox(parent, question, caption, gui::MB_YESNO | gui::MB_ICONQUESTION) != gui::IDYES) {
     GiveDossierBack();
@@ -136,13 +162,13 @@ void TDEtaBilanCalcul::SetupWindow() {
   if (!CheckModel(label)) {
     refused_ = true;
     RuntimeBeep();
-    gui::MessageBox(this, LoadStr(1706), std::string(LoadStr(1699)) + DossierCode,
+    gui::MessageBox(this, LoadStr(kMsgNotInitialised), std::string(LoadStr(kCaptionComputation)) + DossierCode,
                     gui::MB_OK | gui::MB_ICONINFORMATION);
     gui::PostMessage(GetHandle(), gui::WM_CLOSE);
     return;
   }
   LoadCollectives();
-  title_->SetText(label + LoadStr(2281) + LoadStr(EuroShown() ? 2277 : 2278));
+  title_->SetText(FillPlaceholders(LoadStr(kTitleModelInCurrency), {label, LoadStr(EuroShown() ? kEuros : kFrancs)}));
   title_->DrawFrame();
   start_->FocusSelect(true);
 }
@@ -154,7 +180,8 @@ bool TDEtaBilanCalcul::LoadCollectives() {
   for (bool on = c10.SkipActive(false); on && c10.GetField(1)[0] == 'B'; on = c10.SkipActive(true)) {
     const std::string account = std::string(c10.GetField(4)).substr(0, 8);
     if (IsBlank(account)) continue;
-    collectives_ += std::string(LoadStr(1282)) + c10.GetField(2)[0] + LoadStr(58) + account;
+    collectives_ +=
+        std::string(LoadStr(kCollectiveMark)) + c10.GetField(2)[0] + LoadStr(kCollectiveAccountMark) + account;
   }
   return true;
 }
@@ -176,9 +203,9 @@ bool TDEtaBilanCalcul::CanClose() {
   if (!okPressed_) return true;
   status_->SetText("");
   status_->DrawFrame();
-  const std::string messageA = std::string(LoadStr(23522)) +
-                               TheDossierRecord.DateDisplay(DossierRecord::DateField::YearStart) + LoadStr(23523) +
-                               TheDossierRecord.DateDisplay(DossierRecord::DateField::YearEnd);
+  const std::string messageA =
+      FillPlaceholders(LoadStr(kMsgOnlyBetween), {TheDossierRecord.DateDisplay(DossierRecord::DateField::YearStart),
+                                                  TheDossierRecord.DateDisplay(DossierRecord::DateField::YearEnd)});
   std::array<MEdit*, 2> edits{start_, end_};
   std::array<std::string*, 2> dates{&periodStart_, &periodEnd_};
   for (std::size_t i = 0; i < 2; ++i) {
@@ -191,10 +218,10 @@ bool TDEtaBilanCalcul::CanClose() {
     }
   }
   if (periodEnd_ < periodStart_) {
-    Fail(LoadStr(23524), start_);
+    Fail(LoadStr(kMsgDatesOutOfOrder), start_);
     return false;
   }
-  if (gui::MessageBox(this, LoadStr(1694), std::string(LoadStr(1699)) + DossierCode,
+  if (gui::MessageBox(this, LoadStr(kMsgConfirmComputation), std::string(LoadStr(kCaptionComputation)) + DossierCode,
                       gui::MB_YESNO | gui::MB_ICONQUESTION) != gui::IDYES)
     return false;
   RunComputation();
@@ -202,10 +229,10 @@ bool TDEtaBilanCalcul::CanClose() {
 }
 
 void TDEtaBilanCalcul::RunComputation() {
-  const std::string caption = std::string(LoadStr(1699)) + DossierCode;
+  const std::string caption = std::string(LoadStr(kCaptionComputation)) + DossierCode;
   const SheetRunInput in = DossierSheetInput(ModelLetter(TheDossierRecord.Constant(4)),
                                              {yearStart_, yearEnd_, periodStart_, periodEnd_}, DossierIsEuroOnly());
-  status_->SetText(LoadStr(1686));
+  status_->SetText(LoadStr(kStatusCancelPrevious));
   status_->DrawFrame();
   // The run reads and writes the tables itself; the dossier stays held alone meanwhile.
   CloseAllTables();
@@ -222,7 +249,7 @@ void TDEtaBilanCalcul::RunComputation() {
       general_->SetText(Amount(c.generalBalance[cur]));
       RuntimeBeep();
       gui::MessageBox(this, LoadStr(kMsgUnbalanced) + unreadable, caption, gui::MB_OK | gui::MB_ICONSTOP);
-      status_->SetText(LoadStr(1691));
+      status_->SetText(LoadStr(kStatusComputation));
       return;
     case RunOutcome::kReadFailed:
     case RunOutcome::kWriteFailed:
@@ -236,17 +263,18 @@ void TDEtaBilanCalcul::RunComputation() {
   result_->SetText(Amount(c.result[cur]));
   std::string errors;
   if (c.ErrorCount() == 0) {
-    errors = LoadStr(1692);
+    errors = LoadStr(kLabelNoError);
   } else {
-    errors = std::to_string(c.ErrorCount()) + LoadStr(1693) + ":";
-    for (const std::string& a : c.unassigned) errors += " " + a;
-    for (const std::string& a : c.modelErrors) errors += " " + a + "(2)";
+    std::string accounts;
+    for (const std::string& a : c.unassigned) accounts += " " + a;
+    for (const std::string& a : c.modelErrors) accounts += " " + a + "(2)";
+    errors = FillPlaceholders(LoadStr(kLabelErrors), {std::to_string(c.ErrorCount()), accounts});
   }
   errors_->SetText(errors);
-  status_->SetText(LoadStr(1700));
+  status_->SetText(LoadStr(kStatusTotals));
   status_->DrawFrame();
-  std::string end = LoadStr(1695);
-  if (c.ErrorCount() > 0) end = std::string("\n\n\n") + LoadStr(c.ErrorCount() > 1 ? 1696 : 1697) + end.substr(3);
+  const std::string end =
+      LoadStr(c.ErrorCount() == 0 ? kMsgDone : c.ErrorCount() > 1 ? kMsgDoneWithErrors : kMsgDoneWithError);
   gui::MessageBox(this, end + unreadable, caption,
                   gui::MB_OK | (unreadable.empty() ? gui::MB_ICONINFORMATION : gui::MB_ICONEXCLAMATION));
 }

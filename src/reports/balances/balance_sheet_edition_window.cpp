@@ -32,9 +32,8 @@ namespace {
 constexpr int kCaption = 1701;          // "Edition du Bilan de "
 constexpr int kNotInitialised = 1706;
 constexpr int kEuroQuestion = 2279;
-constexpr int kPreviewTitle = 152;      // "Visualisation: "
-constexpr int kSheetTitle = 1707;       // "Bilan"
-constexpr int kAnnexTitle = 1705;       // "Annexe Bilan"
+constexpr int kSheetPreviewTitle = 152;    // "Visualisation: Bilan"
+constexpr int kAnnexPreviewTitle = 32807;  // "Visualisation: Annexe Bilan"
 constexpr int kOpenContext = 85;
 constexpr int kSaveContext = 2010;
 constexpr int kOlderModel = 30700;     // the boxes the model gained since C70 was initialised
@@ -241,9 +240,8 @@ void TWEtaBroBilanEdition::CmVisualiser() {
   }
   AnnexReportCode.assign(18, ' ');
   if (EditionChoice[1] == 'T') AnnexReportCode = AnnexCodeOf(ReportCode);
-  const std::string previewTitle = LoadStr(kPreviewTitle);
   if (EditionChoice[1] == 'A') {
-    if (Prepare(true, ReportCode)) Preview(command_id::Visu, previewTitle + LoadStr(kAnnexTitle), 0, true);
+    if (Prepare(true, ReportCode)) Preview(command_id::Visu, LoadStr(kAnnexPreviewTitle), 0, true);
     else PostClose();
     return;
   }
@@ -251,7 +249,7 @@ void TWEtaBroBilanEdition::CmVisualiser() {
     PostToSelf(browse_cmd::Imprimer);
     return;
   }
-  Preview(EditionChoice[1] == 'T' ? command_id::VisuMode1 : command_id::Visu, previewTitle + LoadStr(kSheetTitle),
+  Preview(EditionChoice[1] == 'T' ? command_id::VisuMode1 : command_id::Visu, LoadStr(kSheetPreviewTitle),
           PreviewFormat(), true);
 }
 
@@ -261,7 +259,7 @@ void TWEtaBroBilanEdition::CmListeSuivante() {
     PostToSelf(browse_cmd::Imprimer);
     return;
   }
-  Preview(command_id::Visu, std::string(LoadStr(kPreviewTitle)) + LoadStr(kAnnexTitle), 0, false);
+  Preview(command_id::Visu, LoadStr(kAnnexPreviewTitle), 0, false);
 }
 
 void TWEtaBroBilanEdition::DefaultAction() { PostToSelf(browse_cmd::Imprimer); }

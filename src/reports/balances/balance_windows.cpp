@@ -17,7 +17,9 @@
 #include "shell/toolbar.h"
 
 namespace {
-constexpr int kTitleId = 215;          // "Balances des Comptes"
+constexpr int kTitleId = 215;               // "Balances des Comptes"
+constexpr int kPromptCegidDossier = 23521;  // the dossier's code in CEGID, 5 digits
+constexpr int kPreviewTitle = 23520;        // "Visualisation: Balance: ", the list's title after it
 constexpr int kHelpContext = 51;
 constexpr int kEngineErrorContext = 85;
 constexpr int kOptionsLength = balances::TrialBalanceOptions::kLength;
@@ -60,7 +62,7 @@ bool WindowTrialBalanceReport::AskGoOn(const std::string& text) {
 
 bool WindowTrialBalanceReport::AskDossierCode(std::string& typed) {
   std::string buffer;
-  TDFmtSaisie dialog(window_, TDFmtSaisie::kOkCancel, LoadStr(23521), &buffer, true);
+  TDFmtSaisie dialog(window_, TDFmtSaisie::kOkCancel, LoadStr(kPromptCegidDossier), &buffer, true);
   if (dialog.Execute(kTaskModal) != gui::IDOK) return false;
   typed = buffer;
   return true;
@@ -126,8 +128,8 @@ bool TWEtaBroBalances::PrepareNextList() {
 
 void TWEtaBroBalances::ShowList() {
   exported_ = false;
-  ShowReportInPreview(report_, report_.Lists().size() > 1, std::string(LoadStr(23520)) + report_.ListTitleText(),
-                      false);
+  ShowReportInPreview(report_, report_.Lists().size() > 1,
+                      std::string(LoadStr(kPreviewTitle)) + report_.ListTitleText(), false);
   exported_ = reports::ExportFile().GetState() != reports::ReportExportFile::State::kNone;
 }
 

@@ -35,8 +35,8 @@ constexpr int kAttention = 52;
 constexpr int kPrinterA = 19563;
 constexpr int kPrinterB = 19564;
 constexpr int kPrinterInService = 19565;
-constexpr int kNoLayout = 19566;
-constexpr int kPrinterNotFound = 19567;
+constexpr int kMsgNoLayout = 19566;  // no layout for the codes beginning with the prefix (%s)
+constexpr int kMsgPrinterNotFound = 19567;  // %s: the printer
 constexpr int kLimitsLabel = 19568;
 constexpr int kPrinterSetupCaption = 21207;
 constexpr int kReportCodeWidth = 10;
@@ -110,15 +110,6 @@ std::string LayoutListType(const std::string& line) {
   return type;
 }
 
-std::string LimitsDescription(const std::string& fromText, const std::string& toText) {
-  const std::string from = Trimmed(fromText), to = Trimmed(toText);
-  if (from.empty() && to.empty()) return LoadStr(19506);
-  if (to.empty()) return LoadStr(19507) + from;
-  if (from == to) return LoadStr(19508) + from;
-  if (from.empty()) return LoadStr(19509) + to;
-  return LoadStr(19510) + from + LoadStr(19505) + to;
-}
-
 // ---------------------------------------------------------------------------------------
 // The printer of a printout
 
@@ -181,7 +172,7 @@ int TDVisuChoixEtat::Execute(unsigned flags) {
   if (layouts_.empty()) {
     gui::SetArrowCursor();
     gui::MessageBeep(0);
-    gui::MessageBox(Parent(), LoadStr(kNoLayout) + ("\"" + prefix_ + "\"\n\n\n"), LoadStr(kAttention),
+    gui::MessageBox(Parent(), FillPlaceholder(LoadStr(kMsgNoLayout), prefix_), LoadStr(kAttention),
                     gui::MB_OK | gui::MB_ICONEXCLAMATION);
     return gui::IDCANCEL;
   }
@@ -235,7 +226,7 @@ void TDVisuChoixEtat::ShowLimits() {
     SetItemText(kLimitsText, "");
     return;
   }
-  SetItemText(kLimitsText, LoadStr(kLimitsLabel) + LimitsDescription(owner_->LimitFrom, owner_->LimitTo));
+  SetItemText(kLimitsText, LoadStr(kLimitsLabel) + reports::LimitsDescription(owner_->LimitFrom, owner_->LimitTo));
 }
 
 void TDVisuChoixEtat::EvChildNotify(int id, unsigned code, gui::Handle control) {
@@ -275,7 +266,7 @@ bool TDVisuChoixEtat::InstallPrinter() {
   if (printerChoice_->Install(SecondPrinterChosen())) return true;
   const int k = SecondPrinterChosen() ? 1 : 0;
   gui::MessageBeep(0);
-  gui::MessageBox(this, LoadStr(kPrinterNotFound) + Trimmed(IniGetString(kPrinterKeys[k], "")) + "\n\n\n",
+  gui::MessageBox(this, FillPlaceholder(LoadStr(kMsgPrinterNotFound), Trimmed(IniGetString(kPrinterKeys[k], ""))),
                   LoadStr(kAttention), gui::MB_OK | gui::MB_ICONEXCLAMATION);
   return false;
 }

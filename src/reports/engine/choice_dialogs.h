@@ -47,8 +47,6 @@ std::vector<std::string> ReportLayoutLines(char setLetter, const std::string& pr
 // upper-cased, right-trimmed; "" when it begins with "0").
 std::string LayoutCode(const std::string& line);
 std::string LayoutListType(const std::string& line);
-// The limits in words ("Edition complète", "De A à B" ...).
-std::string LimitsDescription(const std::string& from, const std::string& to);
 
 // What a printout's dialog changed of the program's printer (printer, option 8, print set);
 // put back when destroyed.

@@ -15,7 +15,7 @@ namespace {
 constexpr int kAttention = 52;
 constexpr int kFollowUpCaption = 19525;
 constexpr int kRecipientPrompt = 19526;
-constexpr int kMessageNotWritten = 19528;
+constexpr int kMsgMessageNotWritten = 19528;  // %s: the message's path
 
 void SendByEmail(gui::Window* owner, const std::string& path, const std::string& documentTitle) {
   std::string recipient;
@@ -30,7 +30,7 @@ void SendByEmail(gui::Window* owner, const std::string& path, const std::string&
     return;
   }
   gui::MessageBeep(0);
-  gui::MessageBox(owner, "\n\n\n" + std::string(LoadStr(kMessageNotWritten)) + eml + "\n\n\n", LoadStr(kAttention),
+  gui::MessageBox(owner, FillPlaceholder(LoadStr(kMsgMessageNotWritten), eml), LoadStr(kAttention),
                   gui::MB_OK | gui::MB_ICONEXCLAMATION);
 }
 

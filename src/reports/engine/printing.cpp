@@ -25,12 +25,13 @@
 #include "runtime/dossier_record.h"
 #include "runtime/inifiles.h"
 #include "runtime/session_registry.h"
+#include "runtime/text.h"
 #include "shell/mdi_client.h"
 #include "shell/program_printer.h"
 
 namespace {
 
-constexpr int kPrintFailed = 19562;
+constexpr int kMsgPrintFailed = 19562;  // the printer or file that failed (%s)
 constexpr int kAttention = 52;
 constexpr int kRoundedCornersConstant = 73;
 
@@ -216,7 +217,7 @@ bool PrintOnProgramPrinter(gui::Printout& printout, gui::Window* owner) {
     std::string name = printer->DeviceName();
     if (printer->PrintsToFile()) name = printer->OutputFile();
     gui::MessageBeep(0);
-    gui::MessageBox(owner != nullptr ? owner : MainWindow(), LoadStr(kPrintFailed) + name + "\n\n\n",
+    gui::MessageBox(owner != nullptr ? owner : MainWindow(), FillPlaceholder(LoadStr(kMsgPrintFailed), name),
                     LoadStr(kAttention), gui::MB_OK | gui::MB_ICONEXCLAMATION);
   }
   return result == gui::MPrinter::PrintResult::kPrinted;

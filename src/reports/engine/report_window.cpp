@@ -14,13 +14,13 @@
 #include "resources/string_table.h"
 #include "runtime/access_rights.h"
 #include "runtime/session_registry.h"
+#include "runtime/text.h"
 #include "shell/mdi_client.h"
 #include "shell/registry.h"
 
 namespace {
 constexpr std::size_t kWorkTextWidth = 200;
-constexpr int kNothingInReport = 59;  // "\n\n\nIl n'y a rien dans cet Etat\n\n\n"
-constexpr int kTwoLineBreaks = 55;
+constexpr int kMsgNothingInReport = 32809;  // "Il n'y a rien dans cet Etat", then the report's own words (%s)
 }  // namespace
 
 TWEtats::TWEtats(gui::MDIClient* parent, const std::string& title, int ownSlot, int slotLength, int partnerSlot)
@@ -71,7 +71,7 @@ void ShowUnreadableAmountsEtat(gui::Window* window, const std::string& text) {
 bool ShowEmptyEtat(gui::Window* window, const std::string& text) {
   gui::MessageBeep(0);
   const std::string caption = window != nullptr ? window->GetCaption() : std::string();
-  gui::MessageBox(window, std::string(LoadStr(kNothingInReport)) + text + LoadStr(kTwoLineBreaks), caption,
+  gui::MessageBox(window, FillPlaceholder(LoadStr(kMsgNothingInReport), text), caption,
                   gui::MB_OK | gui::MB_ICONINFORMATION);
   return false;
 }

@@ -49,7 +49,7 @@ constexpr int kSearchPrompt = 702;
 constexpr int kSearchCaption = 705;
 constexpr int kPreviewCaption = 19560;   // "Visualisation"
 constexpr int kMorePagesNote = 19569;    // "  (pages suivantes non calculées)"
-constexpr int kHtmlPageNotWritten = 19561;
+constexpr int kMsgHtmlPageNotWritten = 19561;  // %s: the page's path
 constexpr std::size_t kSearchTextLimit = 50;
 constexpr int kRoundedCornersConstant = 73;
 
@@ -511,7 +511,7 @@ void TWVisuWindow::CmHtmlPage() {
     OpenWithDesktop(path);
   } else {
     gui::MessageBeep(0);
-    gui::MessageBox(this, std::string(LoadStr(kHtmlPageNotWritten)) + path + "\n\n\n", LoadStr(kAttention),
+    gui::MessageBox(this, FillPlaceholder(LoadStr(kMsgHtmlPageNotWritten), path), LoadStr(kAttention),
                     gui::MB_OK | gui::MB_ICONEXCLAMATION);
   }
   HtmlPageBusy = false;
@@ -577,7 +577,7 @@ void TWVisuWindow::EvRButtonDown(unsigned, gui::Point p) {
   gui::Menu menu;
   for (unsigned id : PopupMenuIds()) {
     if (id == 0) menu.InsertSeparator(-1);
-    else menu.InsertItem(-1, id, LoadStr(static_cast<int>(id) + 1000));
+    else menu.InsertItem(-1, id, LoadStr(visu_cmd::PopupText(id)));
   }
   menu.TrackPopupMenu(*this, p);
 }

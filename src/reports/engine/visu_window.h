@@ -62,6 +62,9 @@ using child_command::PageMoins10;
 using child_command::PagePlus10;
 using child_command::Zoom;
 using child_command::PageNormale;
+// The text of a command in the pop-up menu: the string of the command's id + 1000 ("Zoom" for Zoom).
+constexpr int kPopupTextOffset = 1000;
+inline int PopupText(unsigned command) { return static_cast<int>(command) + kPopupTextOffset; }
 }  // namespace visu_cmd
 
 class TWVisuWindow;

@@ -9,9 +9,20 @@
 #include "platform/gui/printer.h"
 #include "resources/string_table.h"
 #include "runtime/logfile.h"
+#include "runtime/text.h"
 #include "shell/cursors.h"
 #include "shell/mdi_client.h"
 #include "shell/program_printer.h"
+
+namespace {
+
+// A report whose definition cannot be read: the log line (%s: the report, the file) and the box
+// (%s: the file, the report) with its caption.
+constexpr int kLogDamagedDefinition = 23700;
+constexpr int kMsgDamagedDefinition = 29950;
+constexpr int kCaptionDamagedDefinition = 29953;
+
+}  // namespace
 
 char PrintSetLetter() { return ProgramOption(8) == 'O' ? ProgramOption(7) : ProgramOption(6); }
 
@@ -26,10 +37,10 @@ bool ProgramTemplateSource::FindTemplate(const std::string& code, std::string& t
   const std::string& damaged = templates.DamagedFile();
   if (!damaged.empty()) {
     const std::string name = reports::ReportCodeKey(code);
-    WriteLog(LoadStr(23700) + name + LoadStr(23701) + damaged);
+    WriteLog(FillPlaceholders(LoadStr(kLogDamagedDefinition), {name, damaged}));
     gui::MessageBeep(0);
-    gui::MessageBox(CommandWindow, LoadStr(29950) + damaged + LoadStr(29951) + name + LoadStr(29952), LoadStr(29953),
-                    gui::MB_OK | gui::MB_ICONSTOP);
+    gui::MessageBox(CommandWindow, FillPlaceholders(LoadStr(kMsgDamagedDefinition), {damaged, name}),
+                    LoadStr(kCaptionDamagedDefinition), gui::MB_OK | gui::MB_ICONSTOP);
   }
   return false;
 }

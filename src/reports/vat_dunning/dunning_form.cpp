@@ -20,6 +20,7 @@
 #include "runtime/numbers.h"
 #include "runtime/session_registry.h"
 #include "runtime/access_rights.h"
+#include "runtime/text.h"
 #include "runtime/xbase.h"
 #include "resources/command_ids.h"
 #include "resources/string_table.h"
@@ -35,8 +36,36 @@ constexpr int kLabelsListSlot = 157;
 // Checks without moving the focus (the lookups post them back).
 constexpr unsigned kCheckFirstHere = 1231, kCheckLastHere = 1232, kCheckFirstDateHere = 1233,
                    kCheckLastDateHere = 1234, kCheckLabelsHere = 1236, kToLabels = 1226;
-// The labels of the fields.
+// The labels of the fields: their controls and their texts.
 constexpr int kLabelIds[9] = {1240, 1241, 1242, 1243, 1244, 1245, 1246, 1247, 1248};
+constexpr int kLabelFirstAccount = 19754;  // "Compte début"
+constexpr int kLabelLastAccount = 19756;   // "Compte fin"
+constexpr int kLabelFirstDate = 19745;     // "Date début"
+constexpr int kLabelLastDate = 19746;      // "Date fin"
+constexpr int kLabelLettering = 19749;     // "&Lettrages"
+constexpr int kLabelSense = 27037;         // "Débit/Crédit"
+constexpr int kLabelMinimum = 27038;       // "Montant mini"
+constexpr int kLabelLabels = 27039;        // "Code Libellés"
+constexpr int kLabelTexts[8] = {kLabelFirstAccount, kLabelLastAccount, kLabelFirstDate, kLabelLastDate,
+                                kLabelLettering,    kLabelSense,       kLabelMinimum,   kLabelLabels};
+// The check boxes, the lookups' tips.
+constexpr int kLabelDueTest = 27034;
+constexpr int kLabelStatement = 27036;
+constexpr int kLabelInEuros = 19744;       // "En Eur&os"
+constexpr int kTipFirstLookup = 19755;
+constexpr int kTipLastLookup = 19757;
+constexpr int kTipLabelLookup = 23053;
+// The choices of the lettering (the three first of the ledgers' filters) and of the sense.
+constexpr int kLetteringChoiceFirst = 19721;
+constexpr int kLetteringChoiceCount = 3;
+constexpr int kSenseDebit = 66, kSenseCredit = 67, kSenseAll = 19726;
+// The form's caption: the customers' letters or the suppliers' payments.
+constexpr int kCaptionCustomers = 27001, kCaptionSuppliers = 27002;
+// An account's balance (%s: the amount, in euros or francs), the last account before the first, a bound that
+// stands for the accounts beginning with it (%s: the bound).
+constexpr int kBalanceEuros = 23804, kBalanceFrancs = 23805;
+constexpr int kLabelError = 19738;         // "Erreur"
+constexpr int kUpToBound = 19737;          // "Jusqu'à '%s'"
 
 std::string StoredOf(const std::string& display) {
   Ymd d;
@@ -57,9 +86,8 @@ std::string PaddedAccount(const std::string& code) {
 TWEtaModRelances::TWEtaModRelances(gui::MDIClient* client, const std::string& title)
     : CMDIModif(client, title, 6, 8, kDunningFormSlot, 11, kDunningWindowSlot) {
   SetAccelerators(kReportLimitsAccelerators);
-  const int texts[9] = {27030, 27031, 27032, 27033, 27035, 27037, 27038, 27039, 0};
   for (int i = 0; i < 8; ++i) {
-    labels_texts_[i] = new MStatic(this, LoadStr(texts[i]), kLabelIds[i]);
+    labels_texts_[i] = new MStatic(this, LoadStr(kLabelTexts[i]), kLabelIds[i]);
     labels_texts_[i]->SetFlags(labels_texts_[i]->Flags() | gui::ctl::Right);
   }
   auto edit = [this](int id, int width, unsigned enter, int kind) {
@@ -79,15 +107,15 @@ TWEtaModRelances::TWEtaModRelances(gui::MDIClient* client, const std::string& ti
   lastBalance_ = new MStatic(this, "", kLastBalance);
   firstDate_ = edit(kFirstDate, 8, kCheckFirstDate, MEdit::kDate);
   lastDate_ = edit(kLastDate, 8, kCheckLastDate, MEdit::kDate);
-  dueTest_ = new MCheckBox(this, kDueTest, LoadStr(27034), 1);
+  dueTest_ = new MCheckBox(this, kDueTest, LoadStr(kLabelDueTest), 1);
   letters_ = new MComboBox(this, kLetters, 1, 1);
-  statement_ = new MCheckBox(this, kStatement, LoadStr(27036), 1);
+  statement_ = new MCheckBox(this, kStatement, LoadStr(kLabelStatement), 1);
   sense_ = new MComboBox(this, kSense, 1, 1);
   minimum_ = edit(kMinimum, 10, kToLabels, MEdit::kAmount);
   labels_ = edit(kLabels, 10, kCheckLabels, MEdit::kText);
   labels_->SetF8Command(kLabelLookup);
   labelLookup_ = new MButton(this, kLabelLookup, "?");
-  euros_ = new MCheckBox(this, kEuros, LoadStr(27040), 1);
+  euros_ = new MCheckBox(this, kEuros, LoadStr(kLabelInEuros), 1);
 }
 
 TWEtaModRelances::~TWEtaModRelances() {
@@ -158,11 +186,11 @@ void TWEtaModRelances::SetupWindow() {
     w->SetFont(EntryFont);
   for (MStatic* s : labels_texts_)
     if (s != nullptr) s->SetFont(EntryFont);
-  firstLookup_->SetTip(LoadStr(27047));
-  lastLookup_->SetTip(LoadStr(27048));
-  labelLookup_->SetTip(LoadStr(27049));
-  for (int id : {27041, 27042, 27043}) letters_->AddString(LoadStr(id));
-  for (int id : {27044, 27045, 27046}) sense_->AddString(LoadStr(id));
+  firstLookup_->SetTip(LoadStr(kTipFirstLookup));
+  lastLookup_->SetTip(LoadStr(kTipLastLookup));
+  labelLookup_->SetTip(LoadStr(kTipLabelLookup));
+  for (int k = 0; k < kLetteringChoiceCount; ++k) letters_->AddString(LoadStr(kLetteringChoiceFirst + k));
+  for (int id : {kSenseDebit, kSenseCredit, kSenseAll}) sense_->AddString(LoadStr(id));
   const bool euroOnly = TheDossierRecord.At(DossierRecord::kEuroMainPos) == 'O' &&
                         std::string(TheDossierRecord.Constant(kEuroOnlyConstant)).substr(0, 1) == "O";
   euros_->SetValue(TheDossierRecord.At(DossierRecord::kEuroMainPos) != 'N', true);
@@ -225,7 +253,7 @@ void TWEtaModRelances::ResetDates() {
 
 void TWEtaModRelances::SetMode(bool supplier) {
   supplier_ = supplier;
-  SetCaption(LoadStr(supplier ? 27002 : 27001));
+  SetCaption(LoadStr(supplier ? kCaptionSuppliers : kCaptionCustomers));
   const char letter = supplier ? 'F' : 'C';
   // The first account of the mode's letter; with none, the account fields stay as they were.
   if (c20_.isOpen && c20_.SeekNotBelow("C20CODE", std::string(1, letter).c_str())) {
@@ -237,7 +265,7 @@ void TWEtaModRelances::SetMode(bool supplier) {
       lastBalance_->SetText("");
     }
   }
-  sense_->SetValue(LoadStr(supplier ? 27045 : 27044), false);
+  sense_->SetValue(LoadStr(supplier ? kSenseCredit : kSenseDebit), false);
   ResetDates();
   dueTest_->SetValue(true, false);
   minimum_->SetValue("10", false);
@@ -251,7 +279,7 @@ void TWEtaModRelances::ShowBalance(MStatic* label, const std::string& code) {
   const bool euro = euros_->IsChecked();
   const double debit = FromCents(StoredAmountOf(c20_, euro ? 18 : 17));
   const double credit = FromCents(StoredAmountOf(c20_, euro ? 20 : 19));
-  label->SetText(std::string(FormatAmount(debit - credit)) + LoadStr(euro ? 23804 : 23805));
+  label->SetText(FillPlaceholder(LoadStr(euro ? kBalanceEuros : kBalanceFrancs), FormatAmount(debit - credit)));
 }
 
 bool TWEtaModRelances::CheckAccount(MEdit* edit, MStatic* balance, unsigned lookup, bool last) {
@@ -271,7 +299,7 @@ bool TWEtaModRelances::CheckAccount(MEdit* edit, MStatic* balance, unsigned look
   if (!(text[0] >= 'A' && text[0] <= 'Z')) edit->SetValue(padded, false);
   if (last && padded < PadRight(first_->GetValue(), 8)) {
     gui::MessageBeep(0);
-    balance->SetText(LoadStr(27019));
+    balance->SetText(LoadStr(kLabelError));
     return false;
   }
   if (c20_.isOpen && c20_.Seek("C20CODE", padded.c_str()) && c20_.MatchKey(padded.c_str(), 8, 1) == 'O' &&
@@ -284,7 +312,7 @@ bool TWEtaModRelances::CheckAccount(MEdit* edit, MStatic* balance, unsigned look
   // prefix: it stands for every account of its letter.
   const bool letterBound = last && trimmed.size() == 8 && trimmed.find_first_not_of('Z', 1) == std::string::npos;
   if (letterBound || (c20_.isOpen && c20_.Seek("C20CODE", trimmed.c_str()))) {
-    balance->SetText(LoadStr(27020) + std::string("'") + trimmed + "'");
+    balance->SetText(FillPlaceholder(LoadStr(kUpToBound), trimmed));
     return true;
   }
   gui::MessageBeep(0);

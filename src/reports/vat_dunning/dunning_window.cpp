@@ -15,6 +15,7 @@
 #include "resources/string_table.h"
 #include "runtime/session_registry.h"
 #include "runtime/access_rights.h"
+#include "runtime/text.h"
 #include "runtime/xbase.h"
 #include "shell/mdi_client.h"
 #include "shell/placement.h"
@@ -25,8 +26,16 @@ namespace {
 
 constexpr int kSlotLength = 11 + static_cast<int>(dunning::kOptionsLength);
 constexpr const char* kPrefix = "EL-";
+// The window's title and its preview's, the preview of one account's letter (%s: the account).
+constexpr int kTitle = 27001;                // "Lettres de Relances et Relevés"
+constexpr int kPreviewTitle = 27003;         // "Visualisation: Lettres de Relances et Relevés"
+constexpr int kPreviewAccountTitle = 32817;  // "Visualisation: Relance: %s"
+// The transfer file that will be wrong: RIB, or IBAN or BIC, incomplete (%s: the accounts).
+constexpr int kMsgRibIncomplete = 27009;
+constexpr int kMsgIbanBicIncomplete = 27010;
+constexpr int kCaptionAttention = 52;
 
-std::string Title() { return LoadStr(27001); }
+std::string Title() { return LoadStr(kTitle); }
 
 }  // namespace
 
@@ -131,7 +140,7 @@ void TWEtaBroRelances::CmVisualiser() {
   if (layoutKind_ == '2') run_.ComputedCount = -1;
   gui::SendCommand(MainWindowHandle, layoutKind_ == '1' ? command_id::Visu : command_id::VisuMode1);
   if (CurrentPreviewWindow == nullptr) return;
-  if (!VisuShowList(*owner_, this, LoadStr(27003) + Title()))
+  if (!VisuShowList(*owner_, this, LoadStr(kPreviewTitle)))
     gui::PostMessage(CurrentPreviewWindow->GetHandle(), gui::WM_CLOSE);
 }
 
@@ -143,7 +152,7 @@ void TWEtaBroRelances::CmListeSuivante() {
   gui::SendCommand(MainWindowHandle, command_id::VisuMode1);
   if (CurrentPreviewWindow == nullptr) return;
   const std::string account = RTrim(ReportFields().Value(dunning::DunningRun::COMPTE).c_str());
-  if (!VisuBeginList(*owner_, this, LoadStr(27003) + std::string(LoadStr(27004)) + account)) {
+  if (!VisuBeginList(*owner_, this, FillPlaceholder(LoadStr(kPreviewAccountTitle), account))) {
     gui::PostMessage(CurrentPreviewWindow->GetHandle(), gui::WM_CLOSE);
     return;
   }
@@ -250,13 +259,13 @@ void TWEtaBroRelances::ShowIncompleteDetails() {
   const char kind = run_.Kind();
   if (kind == 'V' && !IsBlank(run_.IncompleteRibAccounts.c_str())) {
     gui::MessageBeep(0);
-    gui::MessageBox(this, LoadStr(27009) + run_.IncompleteRibAccounts + "\n\n\n", LoadStr(52),
-                    gui::MB_OK | gui::MB_ICONSTOP);
+    gui::MessageBox(this, FillPlaceholder(LoadStr(kMsgRibIncomplete), run_.IncompleteRibAccounts),
+                    LoadStr(kCaptionAttention), gui::MB_OK | gui::MB_ICONSTOP);
   }
   if (kind == 'S' && !IsBlank(run_.IncompleteIbanAccounts.c_str())) {
     gui::MessageBeep(0);
-    gui::MessageBox(this, LoadStr(27010) + run_.IncompleteIbanAccounts + "\n\n\n", LoadStr(52),
-                    gui::MB_OK | gui::MB_ICONSTOP);
+    gui::MessageBox(this, FillPlaceholder(LoadStr(kMsgIbanBicIncomplete), run_.IncompleteIbanAccounts),
+                    LoadStr(kCaptionAttention), gui::MB_OK | gui::MB_ICONSTOP);
   }
   // The lines left out as zero for an amount that does not read, named.
   const std::string unreadable = UnreadableAmountsMessage(run_.Unreadable());

@@ -21,6 +21,7 @@
 #include "runtime/dossier_record.h"
 #include "runtime/numbers.h"
 #include "runtime/session_registry.h"
+#include "runtime/text.h"
 #include "runtime/xbase.h"
 #include "shell/mdi_client.h"
 #include "shell/placement.h"
@@ -31,15 +32,15 @@ namespace {
 
 using namespace vat_ids;
 
+// The period dialogs' captions (%s: the preview's or the printout's word).
 constexpr int kDebitsCaption = 27100;
 constexpr int kReceiptsCaption = 27101;
 constexpr int kPreviewWord = 27102;
 constexpr int kPrintWord = 27103;
 constexpr int kTitle = 27104;
 constexpr int kNoTreasuryJournal = 27105;
-constexpr int kPreviewCaption = 27106;
-constexpr int kUnreadable = 27107;
-constexpr int kNoReturn = 27108;
+constexpr int kPreviewCaption = 27106;  // "Visualisation: Déclaration de TVA"
+constexpr int kMsgUnreadable = 27107;   // a table the return reads that cannot be opened (%s: its path)
 
 void SelectMonth(gui::ComboBox* box, const std::string& month) {
   if (box == nullptr || month.empty()) return;
@@ -243,7 +244,7 @@ void VatReturnWindow::SetupWindow() {
     if (t.table.OpenShared(t.path, t.tag, true)) continue;
     // A table that cannot be read (damaged, or held alone by another station): no return, the window closes.
     gui::MessageBeep(0);
-    gui::MessageBox(this, LoadStr(kUnreadable) + t.path + LoadStr(kNoReturn), LoadStr(kTitle),
+    gui::MessageBox(this, FillPlaceholder(LoadStr(kMsgUnreadable), t.path), LoadStr(kTitle),
                     gui::MB_OK | gui::MB_ICONSTOP);
     gui::PostMessage(GetHandle(), gui::WM_CLOSE);
     return;
@@ -277,7 +278,7 @@ void VatReturnWindow::CmVisualiser() {
   if (answer == gui::IDOK && PrepareReport()) {
     gui::SendCommand(MainWindowHandle, command_id::Visu);
     if (CurrentPreviewWindow == nullptr) return;
-    if (!VisuShowList(*this, LoadStr(kPreviewCaption) + std::string(LoadStr(kTitle))))
+    if (!VisuShowList(*this, LoadStr(kPreviewCaption)))
       gui::PostMessage(CurrentPreviewWindow->GetHandle(), gui::WM_CLOSE);
     return;
   }
@@ -318,7 +319,7 @@ TWEtaBroTvaSurLesDebits::TWEtaBroTvaSurLesDebits(gui::MDIClient* parent)
 
 bool TWEtaBroTvaSurLesDebits::AskPeriod(const std::string& captionEnd) {
   TDTvaSurLesDebits dialog(this, computation_, report_.Return);
-  dialog.SetCaption(LoadStr(kDebitsCaption) + captionEnd);
+  dialog.SetCaption(FillPlaceholder(LoadStr(kDebitsCaption), captionEnd));
   const int answer = dialog.Execute(kTaskModal);
   return answer == gui::IDOK && dialog.Succeeded();
 }
@@ -332,7 +333,7 @@ TWEtaBroTvaSurLesEncaissements::TWEtaBroTvaSurLesEncaissements(gui::MDIClient* p
 
 bool TWEtaBroTvaSurLesEncaissements::AskPeriod(const std::string& captionEnd) {
   TDTvaSurLesEncaissements dialog(this, computation_, report_.Return);
-  dialog.SetCaption(LoadStr(kReceiptsCaption) + captionEnd);
+  dialog.SetCaption(FillPlaceholder(LoadStr(kReceiptsCaption), captionEnd));
   const int answer = dialog.Execute(kTaskModal);
   return answer == gui::IDOK && dialog.Succeeded();
 }

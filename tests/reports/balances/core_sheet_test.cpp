@@ -283,6 +283,39 @@ TEST_F(BalanceSheetTest, AnAccountNoParameterTakesIsAnAssignmentError) {
   EXPECT_NE(RunLogLine(run).find("CALCUL DU BILAN - Ok - "), std::string::npos);
 }
 
+// The log line of each outcome, its figures and reasons in their places.
+TEST(BalanceSheetLog, EachOutcomeHasItsWholeLine) {
+  SheetRun run;
+  run.computation.accounts = 12;
+  run.computation.annex.resize(3);
+  run.computation.unassigned = {"47199999"};
+  run.computation.modelErrors = {"40100000"};
+  run.message = "Le fichier C40 ne s'ouvre pas";
+  run.refusal = "c70.dbf: disque plein";
+  const struct {
+    RunOutcome outcome;
+    const char* line;
+  } cases[] = {
+      {RunOutcome::kDone, "CALCUL DU BILAN - Ok - 12 compte(s), 3 ligne(s) d'annexe, 2 erreur(s)"},
+      {RunOutcome::kUnbalanced, "CALCUL DU BILAN - Erreur: balance g\xE9n\xE9rale d\xE9s\xE9quilibr\xE9" "e"},
+      {RunOutcome::kReadFailed, "CALCUL DU BILAN - Erreur: Le fichier C40 ne s'ouvre pas"},
+      {RunOutcome::kWriteFailed, "CALCUL DU BILAN - Erreur: \xE9" "criture refus\xE9" "e - c70.dbf: disque plein"},
+  };
+  for (const auto& c : cases) {
+    run.outcome = c.outcome;
+    EXPECT_EQ(RunLogLine(run), c.line);
+  }
+}
+
+// A file a balance reads that does not open, or opened does not read: its title, the error, its path, a "%s"
+// in the path kept as written.
+TEST(BalanceFileMessages, NameTheFileTheErrorAndThePath) {
+  EXPECT_EQ(FileNotOpenedMessage("C20 \"Plan Comptable\"", 3, "/d/c20"),
+            "Le fichier C20 \"Plan Comptable\" ne s'ouvre pas (erreur 3).\n\n/d/c20");
+  EXPECT_EQ(FileNotReadMessage("C60 \"Tri des Ecritures\"", 104, "/d/%s/c60"),
+            "Le fichier C60 \"Tri des Ecritures\" ne se lit pas (erreur 104).\n\n/d/%s/c60");
+}
+
 TEST_F(BalanceSheetTest, AnUnbalancedGeneralBalanceIsRefusedBeforeAnyChange) {
   ASSERT_EQ(Init('S'), InitOutcome::kDone);
   AddAnnexRecord("101010CDUPONT ");

@@ -273,6 +273,22 @@ TEST_F(StoreTest, PageStatusAndDocumentTitle) {
   EXPECT_EQ(reports::MakeDocumentTitle("AB", "Etat  a   b"), "AB-Etat-a-b");
 }
 
+// The limits of a run in words, the codes trimmed.
+TEST_F(StoreTest, LimitsInWords) {
+  const struct {
+    const char* from;
+    const char* to;
+    const char* words;
+  } cases[] = {
+      {"", "  ", "Edition compl\xE8te"},
+      {" 401", "", "A partir de 401"},
+      {"401 ", " 401", "Seulement 401"},
+      {"", "512", "Jusqu'\xE0 512"},
+      {"401", "512  ", "De 401 \xE0 512"},
+  };
+  for (const auto& c : cases) EXPECT_EQ(reports::LimitsDescription(c.from, c.to), c.words) << c.from << "/" << c.to;
+}
+
 TEST_F(StoreTest, ThePageAsHtmlPassesTidyAndXmllint) {
   EngineRun run("[F3]Grand <livre> & 'co'[F1][S:10][=]centre[S:5][>]droite\r\n[R:001,001,080,003][L:001,004,080,004]"
                 "[CoulT:m][T:002,005,010,006][Coul:M]rouge",

@@ -269,10 +269,10 @@ TEST_F(PreviewTest, PopUpMenuOfBothModes) {
   EXPECT_EQ(w->PopupMenuIds(), single);
   std::vector<std::string> texts;
   for (unsigned id : single)
-    if (id != 0) texts.push_back(LoadStr(static_cast<int>(id) + 1000));
+    if (id != 0) texts.push_back(LoadStr(visu_cmd::PopupText(id)));
   for (const std::string& t : texts) EXPECT_FALSE(t.empty());
-  EXPECT_EQ(std::string(LoadStr(21045)), "Page en HTML");
-  EXPECT_EQ(std::string(LoadStr(21157)), "Zoom");
+  EXPECT_EQ(std::string(LoadStr(visu_cmd::PopupText(visu_cmd::PageHtml))), "Page en HTML");
+  EXPECT_EQ(std::string(LoadStr(visu_cmd::PopupText(visu_cmd::Zoom))), "Zoom");
   // A command chosen in the menu reaches the window.
   Send(w, visu_cmd::PageSuivante);
   ASSERT_EQ(w->Context().currentPage, 2);
@@ -297,7 +297,7 @@ TEST_F(PreviewTest, PopUpMenuOfBothModes) {
   const auto all = std::find(ids.begin(), ids.end(), 20115u);
   ASSERT_NE(all, ids.end());
   EXPECT_EQ(*(all + 1), 20039u);
-  EXPECT_EQ(std::string(LoadStr(21039)), "Autre Liste");
+  EXPECT_EQ(std::string(LoadStr(visu_cmd::PopupText(visu_cmd::ListeSuivante))), "Autre Liste");
 }
 
 // The bar the preview installs, in both modes: each of its commands has a glyph of its own.

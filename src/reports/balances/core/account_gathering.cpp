@@ -30,9 +30,7 @@ bool ChartList::Load(const std::string& path, const std::vector<int>& fields, co
   unreadable_.clear();
   Table t;
   if (!t.OpenShared(path, "", true)) {
-    if (message != nullptr)
-      *message = std::string(LoadStr(23530)) + title + LoadStr(23531) + std::to_string(t.result) +
-                 ").\n\n" + path;
+    if (message != nullptr) *message = FileNotOpenedMessage(title, t.result, path);
     return false;
   }
   // The fields as stored, up to a byte 0 as the cursor's text of them ends there.
@@ -62,9 +60,7 @@ bool ChartList::Load(const std::string& path, const std::vector<int>& fields, co
   if (!read) {
     entries_.clear();
     unreadable_.clear();
-    if (message != nullptr)
-      *message = std::string(LoadStr(23530)) + title + LoadStr(23532) + std::to_string(t.result) +
-                 ").\n\n" + path;
+    if (message != nullptr) *message = FileNotReadMessage(title, t.result, path);
     return false;
   }
   std::stable_sort(entries_.begin(), entries_.end(),
@@ -74,12 +70,12 @@ bool ChartList::Load(const std::string& path, const std::vector<int>& fields, co
 }
 
 bool ChartList::LoadAccounts(const std::string& c20Path, std::string* message) {
-  return Load(c20Path, {1, 2, 3, 4, 5, 21, 22, 23, 24, 28, 29}, std::string(LoadStr(kTitleAccounts)).c_str(),
+  return Load(c20Path, {1, 2, 3, 4, 5, 21, 22, 23, 24, 28, 29}, LoadStr(kTitleAccounts),
               UnreadableAmountLine::kAccountRecord, message);
 }
 
 bool ChartList::LoadSections(const std::string& c30Path, std::string* message) {
-  return Load(c30Path, {1, 2, 3, 4, 5, 13, 14, 15, 16, 17, 18}, std::string(LoadStr(kTitleSections)).c_str(),
+  return Load(c30Path, {1, 2, 3, 4, 5, 13, 14, 15, 16, 17, 18}, LoadStr(kTitleSections),
               UnreadableAmountLine::kSectionRecord, message);
 }
 

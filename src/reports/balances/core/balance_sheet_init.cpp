@@ -4,19 +4,32 @@
 #include "data/table_copy.h"
 #include "reports/balances/core/balance_sheet_model.h"
 #include "resources/string_table.h"
+#include "runtime/text.h"
 
 namespace balances {
 
+namespace {
+
+// The outcome of an initialisation: done (%s: the model), or the incident that stopped it.
+constexpr int kMsgDone = 1680;
+constexpr int kMsgModelMissing = 1681;
+constexpr int kMsgIncident = 1682;
+constexpr int kMsgWrongType = 1683;
+constexpr int kMsgNotEmptied = 1684;
+constexpr int kMsgNotCopied = 1685;
+
+}  // namespace
+
 std::string InitOutcomeMessage(InitOutcome outcome, char letter) {
   switch (outcome) {
-    case InitOutcome::kDone: return std::string(LoadStr(1680)) + ModelLabel(letter, true) + "\n\n\n\n";
-    case InitOutcome::kMissing: return LoadStr(1681);
-    case InitOutcome::kIncident: return LoadStr(1682);
-    case InitOutcome::kWrongType: return LoadStr(1683);
-    case InitOutcome::kEmptyFailed: return LoadStr(1684);
-    case InitOutcome::kCopyFailed: return LoadStr(1685);
+    case InitOutcome::kDone: return FillPlaceholder(LoadStr(kMsgDone), ModelLabel(letter, true));
+    case InitOutcome::kMissing: return LoadStr(kMsgModelMissing);
+    case InitOutcome::kIncident: return LoadStr(kMsgIncident);
+    case InitOutcome::kWrongType: return LoadStr(kMsgWrongType);
+    case InitOutcome::kEmptyFailed: return LoadStr(kMsgNotEmptied);
+    case InitOutcome::kCopyFailed: return LoadStr(kMsgNotCopied);
   }
-  return LoadStr(1682);
+  return LoadStr(kMsgIncident);
 }
 
 bool DeleteAnnexRecords(Table& c10) {

@@ -13,6 +13,13 @@
 
 namespace balances {
 
+namespace {
+
+// The parameters of the model that do not open, the path after it.
+constexpr int kMsgParamsNotOpened = 23540;
+
+}  // namespace
+
 char ModelLetter(const std::string& constant004) {
   const char c = constant004.empty() ? ' ' : constant004[0];
   return c == 'R' || c == 'S' || (c >= 'A' && c <= 'G') ? c : ' ';
@@ -31,10 +38,10 @@ char ModelLetterOfType(char type) {
 }
 
 std::string ModelLabel(char letter, bool withAddition) {
-  if (letter == 'R') return LoadStr(1671);
-  if (letter == 'S') return LoadStr(1672);
+  if (letter == 'R') return LoadStr(kLabelNormalModel);
+  if (letter == 'S') return LoadStr(kLabelSimplifiedModel);
   if (letter < 'A' || letter > 'G') return "";
-  std::string label = LoadStr(1673);
+  std::string label = LoadStr(kLabelOtherModel);
   if (withAddition) label += std::string(" (") + letter + ")";
   return label;
 }
@@ -74,7 +81,7 @@ bool LoadModelParams(const std::string& path, std::vector<ModelParam>& params, s
   params.clear();
   Table t;
   if (!t.OpenShared(path, kModelParamsTagName, true)) {
-    if (message != nullptr) *message = LoadStr(23540) + path;
+    if (message != nullptr) *message = LoadStr(kMsgParamsNotOpened) + path;
     return false;
   }
   for (bool on = t.GoTop() && t.SkipActive(false); on; on = t.SkipActive(true)) {

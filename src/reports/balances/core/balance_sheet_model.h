@@ -24,6 +24,10 @@ inline constexpr int PrintColumn(int column) { return 4 * column + 6; }
 // Label characters of the header line (the first in code order): the period and the type.
 inline constexpr int kPeriodStartPos = 4, kPeriodEndPos = 16, kTypePos = 47;
 
+// The string ids of the models' labels: "Bilan 'REEL NORMAL 2050'" (R), "Bilan 'REEL SIMPLIFIE 2033'" (S),
+// "Bilan 'Autre'" (A to G); the edition's title is one of them.
+inline constexpr int kLabelNormalModel = 1671, kLabelSimplifiedModel = 1672, kLabelOtherModel = 1673;
+
 // The model letter of constant 004 ("R", "S", "A" to "G"); ' ' for none ("NON", blank).
 char ModelLetter(const std::string& constant004);
 // "0" for R, "3" for S, the letter itself for A to G; ' ' otherwise.

@@ -49,9 +49,9 @@ char HeaderTypeOf(const std::vector<SheetLine>& lines) {
 }  // namespace
 
 int SheetTitleId(char type) {
-  if (type == '0') return 1671;
-  if (type == '3') return 1672;
-  if (type >= 'A' && type <= 'G') return 1673;
+  if (type == '0') return kLabelNormalModel;
+  if (type == '3') return kLabelSimplifiedModel;
+  if (type >= 'A' && type <= 'G') return kLabelOtherModel;
   return 0;
 }
 

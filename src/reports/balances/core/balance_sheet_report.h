@@ -31,8 +31,8 @@ inline constexpr int LineColumn(int column) { return 7 + 4 * column; }
 inline constexpr int Amount(int column) { return 8 + 4 * column; }
 }  // namespace sheet_var
 
-// The string-table title of a header type character ("0" 1671, "3" 1672, "A"-"G" 1673); 0 for
-// any other.
+// The string-table title of a header type character, a model's label (kLabelNormalModel for "0",
+// kLabelSimplifiedModel for "3", kLabelOtherModel for "A"-"G"); 0 for any other.
 int SheetTitleId(char type);
 
 class SheetEditionReport : public reports::SimpleReportOwner {
@@ -57,7 +57,7 @@ class SheetEditionReport : public reports::SimpleReportOwner {
   const std::string& LastEmptyText() const { return lastEmpty_; }
   // C70 records the totals pass could not save in the last run (the window reports them).
   int RefusedSaves() const { return refusedSaves_; }
-  // The title id the header chose (1671-1673), kept from one run to the next.
+  // The title id the header chose (a model's label), kept from one run to the next.
   int TitleId() const { return titleId_; }
   // The lines of C70 in code order as the last run left them (totals included).
   const std::vector<SheetLine>& Lines() const { return lines_; }

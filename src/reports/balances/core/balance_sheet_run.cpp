@@ -33,12 +33,19 @@ GatherContext MakeContext(const std::string& start, const std::string& end, cons
 }
 
 // The end of a run that failed: the dossier put back, or left for the next opening to put back;
-// the head of the message of a marker that could not be removed.
+// the marker that could not be removed nor the dossier put back (%s: the marker's path).
 constexpr int kDossierPutBack = 29256;
 constexpr int kDossierLeftForTheOpening = 29257;
-constexpr int kMarkerNotRemoved = 19917;
-// The end of the log line of a run whose write was refused (" - Erreur: ...").
-constexpr int kLogWriteRefused = 23548;
+constexpr int kMsgMarkerNotRemovedNorPutBack = 32804;
+// The run's title (its copies aside), the tables that do not open.
+constexpr int kRunTitle = 1691;
+constexpr int kMsgTablesNotOpened = 23549;
+// The log line of a run: done (%s: the accounts, the annex lines, the errors), unbalanced, a file that
+// does not read (%s: why), a write refused (%s: the refusal).
+constexpr int kLogDone = 23541;
+constexpr int kLogUnbalanced = 32801;
+constexpr int kLogReadFailed = 32802;
+constexpr int kLogWriteRefused = 32803;
 
 struct PosteLine {
   std::string code, label;
@@ -253,7 +260,7 @@ SheetRun RunBalanceSheet(const SheetRunInput& input) {
   run.unreadable.insert(run.unreadable.end(), chart.Unreadable().begin(), chart.Unreadable().end());
   Table c70, c10;
   if (!c70.OpenExclusive(input.c70, "C70CODE") || !c10.OpenExclusive(input.c10, "C10CODE")) {
-    run.message = LoadStr(23549);
+    run.message = LoadStr(kMsgTablesNotOpened);
     WriteLog(RunLogLine(run));
     return run;
   }
@@ -269,7 +276,7 @@ SheetRun RunBalanceSheet(const SheetRunInput& input) {
   // writes failed is put back at once. The run says its own failure, in one box: the engine's
   // boxes are held back meanwhile.
   RefusalWatch refusal(RefusalWatch::EngineBoxes::kHeld);
-  DossierRunCopies copies(kBalanceSheetRun, LoadStr(1691), "bil-", {TableKind::C10, TableKind::C70});
+  DossierRunCopies copies(kBalanceSheetRun, LoadStr(kRunTitle), "bil-", {TableKind::C10, TableKind::C70});
   if (!copies.ok()) {
     run.message = copies.error();
     WriteLog(RunLogLine(run));
@@ -291,7 +298,7 @@ SheetRun RunBalanceSheet(const SheetRunInput& input) {
       // The marker not removed: the run is undone.
       run.refusal = DossierRunMarkerPath();
       run.message = back ? DossierRunMarkerRemovalRefusal(run.refusal)
-                         : LoadStr(kMarkerNotRemoved) + run.refusal + "\n\n" + LoadStr(kDossierLeftForTheOpening);
+                         : FillPlaceholder(LoadStr(kMsgMarkerNotRemovedNorPutBack), run.refusal);
     } else {
       run.refusal = refusal.Reason(failedResult, failedPath, failedResult);
       run.message = run.refusal + "\n\n" + LoadStr(back ? kDossierPutBack : kDossierLeftForTheOpening);
@@ -303,17 +310,15 @@ SheetRun RunBalanceSheet(const SheetRunInput& input) {
 }
 
 std::string RunLogLine(const SheetRun& run) {
-  std::string line = LoadStr(23541);
   switch (run.outcome) {
-    case RunOutcome::kDone:
-      return line + LoadStr(23542) + std::to_string(run.computation.accounts) + LoadStr(23543) +
-             std::to_string(run.computation.annex.size()) + LoadStr(23544) +
-             std::to_string(run.computation.ErrorCount()) + LoadStr(23545);
-    case RunOutcome::kUnbalanced: return line + LoadStr(23547);
-    case RunOutcome::kReadFailed: return line + LoadStr(23546) + run.message;
-    case RunOutcome::kWriteFailed: return line + LoadStr(kLogWriteRefused) + " - " + run.refusal;
+    case RunOutcome::kUnbalanced: return LoadStr(kLogUnbalanced);
+    case RunOutcome::kReadFailed: return FillPlaceholder(LoadStr(kLogReadFailed), run.message);
+    case RunOutcome::kWriteFailed: return FillPlaceholder(LoadStr(kLogWriteRefused), run.refusal);
+    case RunOutcome::kDone: break;
   }
-  return line;
+  return FillPlaceholders(LoadStr(kLogDone), {std::to_string(run.computation.accounts),
+                                              std::to_string(run.computation.annex.size()),
+                                              std::to_string(run.computation.ErrorCount())});
 }
 
 int AccumulatorIndex(char digit, int column) {

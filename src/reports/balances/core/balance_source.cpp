@@ -15,16 +15,23 @@
 #include "data/table.h"
 #include "data/table_scan.h"
 #include "resources/string_table.h"
+#include "runtime/text.h"
 
 namespace balances {
 
 namespace {
 
+// The files that do not open or read (%s: the file's title, the error, the path), and the titles of the
+// three files of the entry lines.
+constexpr int kMsgFileNotOpened = 23530;
+constexpr int kMsgFileNotRead = 32805;
+constexpr int kTitleSortFile = 23535;    // C60 "Tri des Ecritures"
+constexpr int kTitleDraftFile = 23536;   // C50 "Ecritures Brouillard"
+constexpr int kTitleClosedFile = 23537;  // C40 "Ecritures Clôturées"
+
 bool OpenRead(Table& t, const std::string& path, const char* title, std::string* message) {
   if (t.OpenShared(path, "", true)) return true;
-  if (message != nullptr)
-    *message = std::string(LoadStr(23530)) + title + LoadStr(23531) + std::to_string(t.result) +
-               ").\n\n" + path;
+  if (message != nullptr) *message = FileNotOpenedMessage(title, t.result, path);
   return false;
 }
 
@@ -199,10 +206,18 @@ std::size_t KeyHash(std::uint64_t key) {
 }
 
 std::string Unread(const Table& t, const char* title, const std::string& path) {
-  return std::string(LoadStr(23530)) + title + LoadStr(23532) + std::to_string(t.result) + ").\n\n" + path;
+  return FileNotReadMessage(title, t.result, path);
 }
 
 }  // namespace
+
+std::string FileNotOpenedMessage(const std::string& title, int error, const std::string& path) {
+  return FillPlaceholders(LoadStr(kMsgFileNotOpened), {title, std::to_string(error), path});
+}
+
+std::string FileNotReadMessage(const std::string& title, int error, const std::string& path) {
+  return FillPlaceholders(LoadStr(kMsgFileNotRead), {title, std::to_string(error), path});
+}
 
 std::uint64_t PackText(const char* text, std::size_t n) {
   unsigned char bytes[8] = {};
@@ -232,9 +247,9 @@ bool BalanceSource::Load(const std::string& c60Path, const std::string& c50Path,
   unreadable_.clear();
   analyticMade_ = !texts;
   Table c60, c50, c40;
-  if (!OpenRead(c60, c60Path, std::string(LoadStr(23535)).c_str(), message) ||
-      !OpenRead(c50, c50Path, std::string(LoadStr(23536)).c_str(), message) ||
-      !OpenRead(c40, c40Path, std::string(LoadStr(23537)).c_str(), message))
+  if (!OpenRead(c60, c60Path, LoadStr(kTitleSortFile), message) ||
+      !OpenRead(c50, c50Path, LoadStr(kTitleDraftFile), message) ||
+      !OpenRead(c40, c40Path, LoadStr(kTitleClosedFile), message))
     return false;
   using LE = LigneEcriture;
   bool sortRead = true, draftRead = true, closedRead = true;
@@ -259,9 +274,9 @@ bool BalanceSource::Load(const std::string& c60Path, const std::string& c50Path,
   unreadable_.insert(unreadable_.end(), draftUnreadable.begin(), draftUnreadable.end());
   if (!sortRead || !draftRead || !closedRead) {
     if (message != nullptr)
-      *message = !sortRead    ? Unread(c60, std::string(LoadStr(23535)).c_str(), c60Path)
-                 : !draftRead ? Unread(c50, std::string(LoadStr(23536)).c_str(), c50Path)
-                              : Unread(c40, std::string(LoadStr(23537)).c_str(), c40Path);
+      *message = !sortRead    ? Unread(c60, LoadStr(kTitleSortFile), c60Path)
+                 : !draftRead ? Unread(c50, LoadStr(kTitleDraftFile), c50Path)
+                              : Unread(c40, LoadStr(kTitleClosedFile), c40Path);
     return false;
   }
   return true;
@@ -601,9 +616,9 @@ const EntryLine* BalanceSource::LineOf(const SortRecord& r) const {
 bool ReadClosedGeneralLines(const std::string& c60Path, const std::string& c50Path, const std::string& c40Path,
                             const ClosedGeneralWalk& walk, std::string* message) {
   Table c60, c50, c40;
-  if (!OpenRead(c60, c60Path, std::string(LoadStr(23535)).c_str(), message) ||
-      !OpenRead(c50, c50Path, std::string(LoadStr(23536)).c_str(), message) ||
-      !OpenRead(c40, c40Path, std::string(LoadStr(23537)).c_str(), message))
+  if (!OpenRead(c60, c60Path, LoadStr(kTitleSortFile), message) ||
+      !OpenRead(c50, c50Path, LoadStr(kTitleDraftFile), message) ||
+      !OpenRead(c40, c40Path, LoadStr(kTitleClosedFile), message))
     return false;
   // Which closed lines the records lead to: a mark per line, and the lines that several records
   // lead to (a damaged sort file) once more for each further record.
@@ -636,7 +651,7 @@ bool ReadClosedGeneralLines(const std::string& c60Path, const std::string& c50Pa
     mark = 1;
   });
   if (!sortRead) {
-    if (message != nullptr) *message = Unread(c60, std::string(LoadStr(23535)).c_str(), c60Path);
+    if (message != nullptr) *message = Unread(c60, LoadStr(kTitleSortFile), c60Path);
     return false;
   }
   std::sort(again.begin(), again.end());
@@ -659,7 +674,7 @@ bool ReadClosedGeneralLines(const std::string& c60Path, const std::string& c50Pa
     if (walk.line) walk.line(line, recno, records);
   });
   if (!closedRead) {
-    if (message != nullptr) *message = Unread(c40, std::string(LoadStr(23537)).c_str(), c40Path);
+    if (message != nullptr) *message = Unread(c40, LoadStr(kTitleClosedFile), c40Path);
     return false;
   }
   return true;

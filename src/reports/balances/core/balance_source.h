@@ -116,6 +116,11 @@ struct AnalyticEntry {
   char cls;
 };
 
+// The message of a file a balance reads that does not open, or that opened and does not read: the file's
+// title, the engine's error code, its path.
+std::string FileNotOpenedMessage(const std::string& title, int error, const std::string& path);
+std::string FileNotReadMessage(const std::string& title, int error, const std::string& path);
+
 // The first n (at most 8) characters of a text as a big-endian integer, zeros after them.
 std::uint64_t PackText(const char* text, std::size_t n);
 inline std::uint64_t PackText(std::string_view text) { return PackText(text.data(), text.size()); }

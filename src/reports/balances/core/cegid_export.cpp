@@ -17,6 +17,12 @@ namespace balances {
 
 namespace {
 
+// The export's refusals: the dossier's code (%s: the code typed), auxiliary accounts taking one number
+// (%s: the accounts, one a line), auxiliary accounts without a collective (%s: their letters).
+constexpr int kMsgDossierCode = 23550;
+constexpr int kMsgSameNumber = 23551;
+constexpr int kMsgNoCollective = 23553;
+
 std::string Code3(int code) {
   char buffer[8];
   std::snprintf(buffer, sizeof buffer, "%3d", code);
@@ -73,7 +79,7 @@ std::string CegidDossierCode(const std::string& typed, std::string* message) {
     if (c < '0' || c > '9') digits = false;
   if (!digits) {
     if (message != nullptr)
-      *message = LoadStr(23550) + t + "\").";
+      *message = FillPlaceholder(LoadStr(kMsgDossierCode), t);
     return "";
   }
   return std::string(5 - t.size(), '0') + t;
@@ -117,9 +123,9 @@ bool CegidExport::Build(const BalanceSource& source, const CodeLists& codes, con
     }
     if (!clashes.empty()) {
       if (message != nullptr) {
-        *message = LoadStr(23551);
-        for (const std::string& c : clashes) *message += "\n" + c;
-        *message += LoadStr(23552);
+        std::string accounts;
+        for (const std::string& c : clashes) accounts += (accounts.empty() ? "" : "\n") + c;
+        *message = FillPlaceholder(LoadStr(kMsgSameNumber), accounts);
       }
       return false;
     }
@@ -148,8 +154,7 @@ bool CegidExport::Build(const BalanceSource& source, const CodeLists& codes, con
     if (message != nullptr) {
       std::string letters;
       for (char c : orphanLetters) letters += std::string(letters.empty() ? "" : ", ") + c;
-      *message = LoadStr(23553) + letters +
-                 LoadStr(23554);
+      *message = FillPlaceholder(LoadStr(kMsgNoCollective), letters);
     }
     return false;
   }

@@ -7,6 +7,13 @@
 
 namespace balances {
 
+namespace {
+
+// The general file that does not open (%s: the error, the path).
+constexpr int kMsgGeneralFileNotOpened = 23538;
+
+}  // namespace
+
 bool CodeLists::Load(const std::string& c10Path, std::string* message) {
   journals_.clear();
   labels_.clear();
@@ -14,8 +21,7 @@ bool CodeLists::Load(const std::string& c10Path, std::string* message) {
   Table t;
   if (!t.OpenShared(c10Path, "C10CODE", true)) {
     if (message != nullptr)
-      *message = LoadStr(23538) + std::to_string(t.result) +
-                 ").\n\n" + c10Path;
+      *message = FillPlaceholders(LoadStr(kMsgGeneralFileNotOpened), {std::to_string(t.result), c10Path});
     return false;
   }
   std::vector<std::string> v;

@@ -18,26 +18,40 @@ namespace {
 
 using namespace tbv;
 
+// The definitions of the account and its name, general or analytic.
+constexpr int kDefinitionAccount = 842, kDefinitionAccountName = 843;
+constexpr int kDefinitionSection = 2580, kDefinitionSectionName = 2581;
+// The list types a balance refuses: an export other than of the general balance, a grouping other than of
+// the general or result balance, a grouping level other than R2 to R6.
+constexpr int kMsgExportGeneralOnly = 23555;
+constexpr int kMsgGroupingGeneralOnly = 23556;
+constexpr int kMsgGroupingLevel = 23557;
+constexpr int kEuros = 2277, kFrancs = 2278;
+constexpr int kMonthNameFirst = 2032;  // "Janvier" to "Décembre"
+// The result line (%s: profit or loss).
+constexpr int kLabelResult = 32806;
+constexpr int kProfit = 1688, kLoss = 1689;
+
 // The string id of each variable's definition, in index order.
 constexpr int kDefinitionIds[kLimit90] = {
-2276, 2763, 1870, 2044, 2045, 2046, 1871, 1872, 1873, 1874, 1875, 1876,
+2276, 2763, 1870, 2044, 2045, 2046, 1871, 1872, 1504, 1505, 1506, 1876,
 1877, 2547, 2548, 2549, 2020, 2021, 2022, 2023, 2024, 2025, 2026, 2027,
-2028, 2029, 2030, 2031, 1878, 1879, 2476, 2477, 2478, 2602, 2603, 1880,
-1881, 1882, 1883, 1884, 2472, 2473, 1885, 2474, 2475, 2527, 2528, 2529,
+2028, 2029, 2030, 2031,  842,  843, 2476, 2477, 2478, 2602, 2603, 1880,
+1522, 1523, 1524, 1518, 2472, 2473, 1519, 2474, 2475, 2527, 2528, 2529,
 2530, 1886, 1887, 1888, 1889, 1890, 1891, 1892, 1893, 1894, 1895, 1896,
-1897, 2641, 2642, 2643, 2644, 2645, 2765, 2766, 2646, 2647, 1898, 1899,
-1900, 1901, 1902, 1903, 1904, 1905, 1907, 1908, 1909, 1910, 1911, 1906,
+1897, 2641, 2642, 2643, 2644, 2645, 2765, 2766, 2646, 2647, 1526, 1527,
+1528, 1901, 1901, 1903, 1904, 1905, 1907, 1908, 1909, 1910, 1911, 1906,
 1912, 1913, 1914, 2531, 2532, 2533, 2534, 1915, 1916, 1917, 1918, 1919,
 1920, 1921, 1922, 1923, 1924, 1925, 1926, 1927, 1928, 1929, 1930, 1931,
-1932, 1933, 1934, 1935, 1936, 1937, 1938, 1939, 2535, 2536, 2537, 2538,
+1932, 1933, 1934, 1935, 1936, 1912, 1938, 1939, 2535, 2536, 2537, 2538,
 1940, 1941, 1942, 1943, 1944, 1945, 1946, 1947, 1948, 1949, 1950, 1951,
-1952, 1953, 1954, 1955, 1956, 1957, 1958, 1959, 1960, 1961, 1962, 1963,
+1952, 1953, 1954, 1955, 1956, 1932, 1958, 1959, 1960, 1961, 1912, 1963,
 1964, 2539, 2540, 2541, 2542, 1965, 1966, 1967, 1968, 1969, 1970, 1971,
-1972, 1973, 1974, 1975, 1976, 1977, 1978, 1979, 1980, 1981, 1982, 1983,
-1984, 1985, 1986, 1987, 1988, 1989, 1990, 1991, 1992, 1993, 1994, 1995,
-1996, 2543, 2544, 2545, 2546, 1997, 1998, 1999, 2000, 2001, 2002, 2003,
-2004, 2005, 2006, 2007, 2008, 2009, 2010, 2011, 2012, 2013, 2014, 2015,
-2016, 2012, 2819, 2820, 2797, 2798, 2799, 2800, 2811, 2811, 2814, 3230,
+1972, 1973, 1974, 1975, 1976, 1977, 1978, 1979, 1980, 1981, 1932, 1983,
+1984, 1985, 1986, 1987, 1988, 1989, 1990, 1991, 1992, 1901, 1994, 1529,
+1530, 2543, 2544, 2545, 2546, 1997, 1998, 1999, 2000, 2001, 2002, 2003,
+2004, 2005, 2006, 2007, 2008, 1531, 2010, 2011, 1932, 2013, 2014, 2015,
+2016, 1932, 2819, 2820, 2797, 2798, 2799, 2800, 2811, 2811, 2814, 3230,
 3231, 3232, 3233, 3234, 3235, 3236, 3237, 3238, 3239, 3240, 3241, 3242,
 3243, 3244, 3245, 3246, 3247, 3248};
 
@@ -104,25 +118,25 @@ void DeclareTrialBalanceFields(ReportFieldTable& fields, bool analytic) {
   }
   fields.ReleaseField(kCompte);
   fields.ReleaseField(kNomCompte);
-  fields.DeclareField(kCompte, LoadStr(analytic ? 2580 : 842));
-  fields.DeclareField(kNomCompte, LoadStr(analytic ? 2581 : 843));
+  fields.DeclareField(kCompte, LoadStr(analytic ? kDefinitionSection : kDefinitionAccount));
+  fields.DeclareField(kNomCompte, LoadStr(analytic ? kDefinitionSectionName : kDefinitionAccountName));
 }
 
 std::string TypeListeRefusal(const std::string& t, char kind) {
   if (t.size() >= 2 && t[0] == 'X' && (t[1] == 'C' || t[1] == 'F') && kind != 'G')
-    return LoadStr(23555);
+    return LoadStr(kMsgExportGeneralOnly);
   if (!t.empty() && t[0] == 'R') {
     if (kind != 'G' && kind != 'R')
-      return LoadStr(23556);
+      return LoadStr(kMsgGroupingGeneralOnly);
     if (t.size() < 2 || t[1] < '2' || t[1] > '6')
-      return LoadStr(23557);
+      return LoadStr(kMsgGroupingLevel);
   }
   return "";
 }
 
 void FillListVariables(ReportFieldTable& f, const TrialBalanceOptions& o, const PeriodFrame& frame, char listKind,
                        const std::string& title, const std::string& excludedJournals) {
-  f.SetFieldText(kEuro, LoadStr(o.Euros() ? 23558 : 23559));
+  f.SetFieldText(kEuro, LoadStr(o.Euros() ? kEuros : kFrancs));
   const bool auxiliary = listKind != '1' && listKind != '2' && listKind != '9';
   f.SetFieldText(kAuxiliaire, auxiliary ? "1" : "0");
   f.SetFieldText(kTitreListe, title.c_str());
@@ -133,7 +147,7 @@ void FillListVariables(ReportFieldTable& f, const TrialBalanceOptions& o, const 
   }
   for (int month = 1; month <= 12; ++month) {
     const int column = frame.monthColumn[static_cast<std::size_t>(month)];
-    if (column >= 1) f.SetFieldText(kMois01 + column - 1, LoadStr(2031 + month));
+    if (column >= 1) f.SetFieldText(kMois01 + column - 1, LoadStr(kMonthNameFirst + month - 1));
   }
   f.SetFieldText(kDateDebut, ConvertDate(o.PeriodStart().c_str()));
   f.SetFieldText(kDateFin, ConvertDate(o.PeriodEnd().c_str()));
@@ -356,7 +370,7 @@ void FillResultLine(ReportFieldTable& f) {
   const long long r = Units(f, kResult);
   if (r == 0) return;
   f.SetFieldText(kValResultat, FormatAmount(FromCents(r)));
-  const std::string label = std::string(LoadStr(1704)) + ": " + LoadStr(r > 0 ? 1689 : 1688);
+  const std::string label = FillPlaceholder(LoadStr(kLabelResult), LoadStr(r > 0 ? kLoss : kProfit));
   f.SetFieldText(kLibResultat, label.c_str());
 }
 

@@ -2,8 +2,18 @@
 
 #include "resources/string_table.h"
 #include "runtime/email_file.h"
+#include "runtime/text.h"
 
 namespace reports {
+
+namespace {
+
+// The export made (%s: its path) and what to do with it; the words of the e-mail that carries it (%s: the
+// file's name).
+constexpr int kMsgExportReady = 19523;
+constexpr int kMailText = 19527;
+
+}  // namespace
 
 ExportEnd CloseExportFile(ReportExportFile& file, const ExportSettings& settings) {
   switch (file.GetState()) {
@@ -24,7 +34,7 @@ std::string EmlPathFor(const std::string& exportPath) {
 }
 
 std::string FollowUpQuestion(const std::string& exportPath) {
-  return std::string(LoadStr(19523)) + exportPath + LoadStr(19524);
+  return FillPlaceholder(LoadStr(kMsgExportReady), exportPath);
 }
 
 bool WriteExportEmail(const std::string& exportPath, const std::string& recipient, const std::string& documentTitle,
@@ -32,7 +42,7 @@ bool WriteExportEmail(const std::string& exportPath, const std::string& recipien
   emlPath = EmlPathFor(exportPath);
   const std::size_t slash = exportPath.rfind('/');
   const std::string fileName = slash == std::string::npos ? exportPath : exportPath.substr(slash + 1);
-  const std::string message = std::string(LoadStr(19527)) + fileName;
+  const std::string message = FillPlaceholder(LoadStr(kMailText), fileName);
   return WriteEmlFile(exportPath.c_str(), emlPath.c_str(), fileName.c_str(), recipient.c_str(),
                       documentTitle.c_str(), message.c_str());
 }

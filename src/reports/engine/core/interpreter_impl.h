@@ -18,6 +18,19 @@ class Table;
 
 namespace reports {
 
+// The texts the interpreter shows or prints: the caption of its warnings, a statement it does not run
+// (%s: the statement), the end of the report or of a page, the questions of an iteration's count and of a
+// coefficient, the memo field's suffix, the width warning, the built-in fixed-pitch fonts ("key=font").
+inline constexpr int kCaptionAttention = 52;
+inline constexpr int kRefusedStatement = 32819;  // "?%s?"
+inline constexpr int kEndOfReport = 9502;        // "*^Fin^*"
+inline constexpr int kEndOfPage = 9501;          // ".../..."
+inline constexpr int kPromptIterations = 980;
+inline constexpr int kPromptCoefficient = 2812;
+inline constexpr int kMemoFieldSuffix = 2719;    // "MEMO"
+inline constexpr int kMsgTooWide = 19511;
+inline constexpr int kFixedFontFirst = 9650, kFixedFontLast = 9679;
+
 class ReportInterpreter::Impl {
  public:
   Impl(RenderContext& context, TextMeasurer& measurer, ReportOwner& owner, ReportEnvironment& env)

@@ -4,10 +4,14 @@
 
 #include "reports/engine/core/report_text.h"
 #include "resources/string_table.h"
+#include "runtime/text.h"
 
 namespace reports {
 
 namespace {
+
+// A search that found nothing (%s: the words searched).
+constexpr int kMsgSearchNotFound = 32808;
 
 bool FoundInText(const PreviewPage& page, std::string_view word, std::string& upper) {
   if (word.empty()) return false;
@@ -65,7 +69,7 @@ int FindWord(const PreviewPageStore& store, std::string_view searchText, int cur
 }
 
 std::string SearchNotFoundText(std::string_view searchText) {
-  return std::string(LoadStr(703)) + "'" + std::string(searchText) + "'" + LoadStr(704);
+  return FillPlaceholder(LoadStr(kMsgSearchNotFound), searchText);
 }
 
 void ApplyPaintMode(PreviewView& v, int mode) {

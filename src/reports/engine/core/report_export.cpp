@@ -14,6 +14,12 @@ namespace {
 
 constexpr std::size_t kFlushSize = 64 * 1024;
 constexpr const char* kCrLf = "\r\n";
+// The export file that could not be made, or written to (%s: its path).
+constexpr int kMsgNotCreated = 19520;
+constexpr int kMsgNotWritten = 19521;
+// The comments of an HTML export: the width left automatic, the width it takes (%s: the columns).
+constexpr int kHtmlAutomaticWidth = 23703;
+constexpr int kHtmlRealWidth = 23704;
 
 // "-1234,50", "0", "12": an optional minus, digits without a leading zero (but a lone one), and
 // the export's decimal mark with digits.
@@ -103,13 +109,7 @@ int ReportExportFile::Handle() const {
 }
 
 void ReportExportFile::Fail(bool creation) {
-  failure_ = LoadStr(creation ? 19520 : 19521);
-  failure_ += path_;
-  if (!creation) {
-    failure_ += LoadStr(19522);
-  } else {
-    failure_ += LoadStr(55);
-  }
+  failure_ = FillPlaceholder(LoadStr(creation ? kMsgNotCreated : kMsgNotWritten), path_);
   failureShown_ = false;
   if (creation) {
     state_ = State::kCreateFailed;
@@ -167,8 +167,8 @@ bool ReportExportFile::Create(const std::string& path, ExportSettings& settings,
     head += "<meta http-equiv='Content-Type' content='text/html; charset=windows-1252'>\r\n";
     head += "<title>\r\n" + HtmlEscaped(htmlTitle) + "\r\n</title>\r\n";
     head += "</head>\r\n<body>\r\n<center>\r\n";
-    head += std::string("<!-- ") + LoadStr(23703) + " -->\r\n";
-    head += std::string("<!-- ") + LoadStr(23704) + columns + LoadStr(23705) + " -->\r\n";
+    head += std::string("<!-- ") + LoadStr(kHtmlAutomaticWidth) + " -->\r\n";
+    head += "<!-- " + FillPlaceholder(LoadStr(kHtmlRealWidth), columns) + " -->\r\n";
     head += "<table width='100%' border='1'>\r\n<tr>\r\n<td>\r\n";
     head += "<table width='100%'>\r\n";
     head += HtmlRowOpening(settings.htmlStyle);

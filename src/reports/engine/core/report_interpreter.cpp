@@ -33,7 +33,7 @@ bool ReportInterpreter::BeginList(const ListSetup& setup) {
   LoadedTemplate loaded;
   if (!LoadTemplate(source, code, loaded)) {
     impl_->env.Beep();
-    if (!loaded.refusal.empty()) impl_->env.Warn(LoadStr(52), loaded.refusal);
+    if (!loaded.refusal.empty()) impl_->env.Warn(LoadStr(kCaptionAttention), loaded.refusal);
     return false;
   }
   return impl_->Begin(setup, loaded);
@@ -48,7 +48,7 @@ bool ReportInterpreter::BeginListWithTemplate(const ListSetup& setup, const std:
   LoadedTemplate loaded;
   if (!PrepareTemplate(source, templateText, loaded)) {
     impl_->env.Beep();
-    impl_->env.Warn(LoadStr(52), loaded.refusal);
+    impl_->env.Warn(LoadStr(kCaptionAttention), loaded.refusal);
     return false;
   }
   return impl_->Begin(setup, loaded);
@@ -314,7 +314,7 @@ PageOutcome ReportInterpreter::Impl::RenderPage() {
   }
   // A failed export is said once, with its path.
   if (!file.FailureMessage().empty() && !file.FailureShown()) {
-    env.Warn(LoadStr(52), file.FailureMessage());
+    env.Warn(LoadStr(kCaptionAttention), file.FailureMessage());
     file.MarkFailureShown();
   }
   return outcome;
@@ -514,10 +514,7 @@ void ReportInterpreter::Impl::ReplaceEscaped(std::string_view text) {
 void ReportInterpreter::Impl::Insert(std::string_view text) { Push(text); }
 
 void ReportInterpreter::Impl::Unrecognised() {
-  std::string text = LoadStr(53);
-  text += statement;
-  text += LoadStr(53);
-  Push(text);
+  Push(FillPlaceholder(LoadStr(kRefusedStatement), statement));
 }
 
 void ReportInterpreter::Impl::Flush() {
@@ -712,7 +709,7 @@ void ReportInterpreter::Impl::Push(std::string_view text, bool cut) {
   // is still carried out.
   std::string refused;
   if (statementsOnPage > c.expansionBudget && text.find('[') != std::string_view::npos) {
-    refused = LoadStr(53) + statement + LoadStr(53);
+    refused = FillPlaceholder(LoadStr(kRefusedStatement), statement);
     text = refused;
   }
   const std::size_t used = prefix.size() + work.Size();

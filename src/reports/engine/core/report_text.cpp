@@ -4,11 +4,20 @@
 #include <cstdio>
 
 #include "platform/system/cp1252.h"
+#include "resources/string_table.h"
 #include "runtime/text.h"
 
 namespace reports {
 
 namespace {
+
+// The limits of a run in words: none, from a code, one code, up to a code (the code after the text),
+// between two codes (%s: the first and the last).
+constexpr int kLimitsAll = 19506;      // "Edition complète"
+constexpr int kLimitsFrom = 19507;     // "A partir de "
+constexpr int kLimitsOnly = 19508;     // "Seulement "
+constexpr int kLimitsUpTo = 19509;     // "Jusqu'à "
+constexpr int kLimitsBetween = 19510;  // "De %s à %s"
 
 // Characters that the escaped form changes.
 const std::array<bool, 256> kEscaped = [] {
@@ -208,6 +217,15 @@ std::string MakeDocumentTitle(std::string_view dossierCode, std::string_view nam
   ReplaceAll(title, "--", " ");
   ReplaceAll(title, " ", "-");
   return title;
+}
+
+std::string LimitsDescription(std::string_view fromText, std::string_view toText) {
+  const std::string from = Trimmed(fromText), to = Trimmed(toText);
+  if (from.empty() && to.empty()) return LoadStr(kLimitsAll);
+  if (to.empty()) return LoadStr(kLimitsFrom) + from;
+  if (from == to) return LoadStr(kLimitsOnly) + from;
+  if (from.empty()) return LoadStr(kLimitsUpTo) + to;
+  return FillPlaceholders(LoadStr(kLimitsBetween), {from, to});
 }
 
 std::string PageStatusText(int page, int count) {

@@ -70,4 +70,8 @@ std::string MakeDocumentTitle(std::string_view dossierCode, std::string_view nam
 // "Page:" + page in 5 characters + "/" + count in 5 characters (the status bar of the preview).
 std::string PageStatusText(int page, int count);
 
+// The limits of a run in words, the codes trimmed: "Edition complète", "A partir de A", "Seulement A",
+// "Jusqu'à B", "De A à B".
+std::string LimitsDescription(std::string_view from, std::string_view to);
+
 }  // namespace reports

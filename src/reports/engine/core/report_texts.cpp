@@ -16,6 +16,7 @@ constexpr const char* kSectionMark = "#ETAT=";
 constexpr int kHelpLastId = 6300;   // holds the last id of the blocks
 constexpr int kHelpFirstId = 6301;
 constexpr int kMostHelpLines = 2000;  // a chain of continuations never runs away
+constexpr int kMsgUtf8BeyondCp1252 = 23702;
 
 bool Readable(const std::string* line) { return line != nullptr && !IsBlank(*line); }
 
@@ -63,7 +64,7 @@ bool DecodeReportText(const std::string& bytes, std::string& cp1252, std::string
     if (c >= 0x80) beyondAscii = true;
   if (bom || (beyondAscii && platform::IsWellFormedUtf8(body))) {
     if (!platform::Utf8ToCp1252(body, cp1252, platform::Unassigned::kRefuse)) {
-      error = LoadStr(23702);
+      error = LoadStr(kMsgUtf8BeyondCp1252);
       return false;
     }
     return true;

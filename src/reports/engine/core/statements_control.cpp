@@ -17,6 +17,14 @@ using namespace std::string_view_literals;
 
 namespace {
 
+// The pages a run prints, in words: all, the last, from a page, up to a page (the page after the text),
+// between two pages (%s: the first and the last).
+constexpr int kPagesAll = 19500;      // "Toutes les pages"
+constexpr int kPagesLast = 19501;     // "La dernière page"
+constexpr int kPagesFrom = 19502;     // "A partir de la page "
+constexpr int kPagesUpTo = 19503;     // "Jusqu'à la page "
+constexpr int kPagesBetween = 19504;  // "De page %s à %s"
+
 constexpr char kBlockOpen = '\xAB';   // «
 constexpr char kBlockClose = '\xBB';  // »
 
@@ -409,36 +417,22 @@ std::string ReportInterpreter::Impl::PagesText() const {
   const int f = c.firstPage, l = c.lastPage;
   std::string text;
   if (f == 1 && l == 9999) {
-    text = LoadStr(19500);
+    text = LoadStr(kPagesAll);
   } else if (f == 9999 && l == 9999) {
-    text = LoadStr(19501);
+    text = LoadStr(kPagesLast);
   } else if (l == 9999) {
-    text = LoadStr(19502) + std::to_string(f);
+    text = LoadStr(kPagesFrom) + std::to_string(f);
   } else if (f == 1) {
-    text = LoadStr(19503) + std::to_string(l);
+    text = LoadStr(kPagesUpTo) + std::to_string(l);
   } else {
-    text = LoadStr(19504) + std::to_string(f) + LoadStr(19505) + std::to_string(l);
+    text = FillPlaceholders(LoadStr(kPagesBetween), {std::to_string(f), std::to_string(l)});
   }
   return PadRight(text, 25);
 }
 
 std::string ReportInterpreter::Impl::LimitsText() const {
   if (owner.LimitsAbsent()) return std::string(25, ' ');
-  const std::string from = Trimmed(owner.LimitFrom());
-  const std::string to = Trimmed(owner.LimitTo());
-  std::string text;
-  if (from.empty() && to.empty()) {
-    text = LoadStr(19506);
-  } else if (to.empty()) {
-    text = LoadStr(19507) + from;
-  } else if (from == to) {
-    text = LoadStr(19508) + from;
-  } else if (from.empty()) {
-    text = LoadStr(19509) + to;
-  } else {
-    text = LoadStr(19510) + from + LoadStr(19505) + to;
-  }
-  return PadRight(text, 25);
+  return PadRight(LimitsDescription(owner.LimitFrom(), owner.LimitTo()), 25);
 }
 
 bool ReportInterpreter::Impl::TryPageStatements() {
@@ -460,7 +454,7 @@ bool ReportInterpreter::Impl::TryPageStatements() {
     return true;
   }
   if (s == "fin") {
-    Replace(LoadStr(c.endOfData ? 9502 : 9501));
+    Replace(LoadStr(c.endOfData ? kEndOfReport : kEndOfPage));
     return true;
   }
   if (s == "pages") {
@@ -512,7 +506,7 @@ bool ReportInterpreter::Impl::TryImportsAndPrompts() {
     } source(env);
     LoadedTemplate loaded;
     if (!LoadTemplate(source, s.substr(3), loaded)) {
-      if (!loaded.refusal.empty()) env.Warn(LoadStr(52), loaded.refusal);
+      if (!loaded.refusal.empty()) env.Warn(LoadStr(kCaptionAttention), loaded.refusal);
       return false;
     }
     // The report's default metrics and numbered font come back, then report xxx goes on from
@@ -553,7 +547,7 @@ bool ReportInterpreter::Impl::TryImportsAndPrompts() {
   if (StartsWith(s, "nbit")) {
     if (c.repeatCounter == 0) {
       std::string value = s.size() > 4 ? s.substr(4) : std::string("1");
-      env.AskValue(LoadStr(980), value);
+      env.AskValue(LoadStr(kPromptIterations), value);
       int count = LeadingInt(value);
       if (count < 1) count = 1;
       c.repeatCount = c.repeatCounter = count;

@@ -502,7 +502,7 @@ bool ReportInterpreter::Impl::MemoKeyword() {
     return true;
   }
   const std::string first = t->FieldName(1);
-  const int memo = t->FieldPos(first.substr(0, 1) + LoadStr(2719));
+  const int memo = t->FieldPos(first.substr(0, 1) + LoadStr(kMemoFieldSuffix));
   if (memo == 0 || t->FieldType(memo) != 'M') {
     Replace(blanks);
     return true;
@@ -717,7 +717,7 @@ bool ReportInterpreter::Impl::FieldWrite() {
   if (StartsWith(s, "coefficient%:")) {
     if (c.updateCoefficient != 0.0) return false;
     std::string value;
-    env.AskValue(LoadStr(2812), value);
+    env.AskValue(LoadStr(kPromptCoefficient), value);
     double coefficient = Val(value.c_str());
     if (coefficient <= 0 || coefficient > 10) coefficient = 1;
     c.updateCoefficient = coefficient;

@@ -504,7 +504,7 @@ bool ReportInterpreter::Impl::TryFontsAndText() {
     c.lineStartX = c.currentX = x;
     if (x < 0 && !c.widthWarningShown) {
       env.Beep();
-      env.Warn(LoadStr(52), LoadStr(19511));
+      env.Warn(LoadStr(kCaptionAttention), LoadStr(kMsgTooWide));
       env.Beep();
       c.widthWarningShown = true;
     }

@@ -12,6 +12,10 @@ namespace reports {
 
 namespace {
 
+// The title of an export file (%s: the program's name, the document, the dossier).
+constexpr int kExportTitle = 32810;
+constexpr int kProgramName = 0;
+
 std::string Number6(int value) {
   char buffer[16];
   std::snprintf(buffer, sizeof buffer, "%6d", value);
@@ -36,7 +40,8 @@ void ReportInterpreter::Impl::CreateExport() {
       name.insert(hasExtension ? dot : name.size(), suffix);
     }
   }
-  const std::string title = std::string(LoadStr(0)) + " - " + c.documentTitle + " de " + Trimmed(env.DossierCode());
+  const std::string title =
+      FillPlaceholders(LoadStr(kExportTitle), {LoadStr(kProgramName), c.documentTitle, Trimmed(env.DossierCode())});
   file.Create(name, c.exportSettings, title, c.columnsPerLine);
 }
 
@@ -111,7 +116,7 @@ bool ReportInterpreter::Impl::TryOthers() {
     if (value.size() > 64) value.resize(64);
     if (IsBlank(value)) {
       // The built-in fixed-pitch fonts: "key=font".
-      for (int id = 9650; id <= 9679; ++id) {
+      for (int id = kFixedFontFirst; id <= kFixedFontLast; ++id) {
         const std::string entry = LowerCp1252(LoadStr(id));
         const std::size_t eq = entry.find('=');
         if (eq != std::string::npos && entry.substr(0, eq) == key) {

@@ -18,6 +18,8 @@ namespace {
 constexpr int kReportCodeWidth = 10;
 constexpr int kTemplateField = 11;
 constexpr int kImportDepth = 8;
+// A template too long for the engine (%s: the line the limit falls in, its length).
+constexpr int kMsgTemplateTooLong = 19529;
 
 // Value of the first directive "[name=" (name lower-case) in the lower-cased template, up to
 // its "]"; false when there is none.
@@ -145,12 +147,7 @@ bool PrepareTemplate(TemplateSource& source, std::string text, LoadedTemplate& o
     std::size_t end = text.find_first_of("\r\n", kTemplateLimit);
     if (end == std::string::npos) end = text.size();
     const long line = static_cast<long>(std::count(text.begin(), text.begin() + static_cast<long>(from), '\n')) + 1;
-    std::string message = LoadStr(19529);
-    for (const std::string& value : {std::to_string(line), std::to_string(end - from)}) {
-      const std::size_t at = message.find("%s");
-      if (at != std::string::npos) message.replace(at, 2, value);
-    }
-    out.refusal = message;
+    out.refusal = FillPlaceholders(LoadStr(kMsgTemplateTooLong), {std::to_string(line), std::to_string(end - from)});
     return false;
   }
   out.text = std::move(text);

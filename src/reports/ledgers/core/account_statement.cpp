@@ -7,15 +7,23 @@
 #include "resources/string_table.h"
 #include "runtime/code_helpers.h"
 #include "runtime/dossier_record.h"
+#include "runtime/text.h"
 #include "runtime/xbase.h"
 
 namespace ledgers {
 
 namespace {
 
+// The preview's title (%s: the account), the empty report (the account after the text), the matching letter
+// asked (the letter after it), a month's total (the month after it).
+constexpr int kPreviewTitle = 23400;     // "Visualisation: Compte: %s"
+constexpr int kEmptyAccount = 23401;     // "Compte: "
+constexpr int kOnlyLetter = 23402;       // "Seulement le Lettrage: "
+constexpr int kMonthTotal = 23407;       // "Total pour le mois "
+
 // The string ids of the 44 report variables, in index order.
 constexpr int kDefinitionIds[AccountStatement::kFieldCount] = {
-    2276, 1502, 1503, 1504, 1505, 1506, 1580, 1507, 1508, 1509, 3067, 3068, 1510, 1511, 1512,
+    2276,  842,  843, 1504, 1505, 1506, 1580, 1507, 1508, 1509, 3067, 3068, 1510, 1511, 1512,
     1513, 1514, 3110, 1515, 1516, 1517, 1473, 1474, 1518, 1519, 2699, 1520, 1521, 1522, 1523,
     1524, 3071, 3072, 1525, 1526, 1527, 1528, 3075, 3076, 1529, 1530, 1531, 3069, 3070};
 
@@ -38,7 +46,7 @@ void AccountStatement::TakeLimits(const std::string& record) {
 }
 
 std::string AccountStatement::PreviewTitle() const {
-  return std::string(LoadStr(23400)) + LoadStr(23401) + RTrim(fields.Value(COMPTE).c_str());
+  return FillPlaceholder(LoadStr(kPreviewTitle), RTrim(fields.Value(COMPTE).c_str()));
 }
 
 bool AccountStatement::PrepareReport() {
@@ -58,7 +66,7 @@ bool AccountStatement::PrepareReport() {
   AppendText(TYPELISTE, std::string(" Cum.Ant.:") + YesNo(options.priorCumulation));
   AppendText(TYPELISTE, std::string(" Lettr.:") + options.letteringFilter);
   SetText(UNLETTRAGE, options.letteringFilter == '3' && !BlankText(options.matchingLetter)
-                          ? LoadStr(23402) + options.matchingLetter
+                          ? LoadStr(kOnlyLetter) + options.matchingLetter
                           : std::string());
   const char f = options.letteringFilter;
   SetText(AE_LIBELLE, LoadStr(f == '2' || f == '4' ? kStrOtherLettered
@@ -128,13 +136,14 @@ bool AccountStatement::PrepareReport() {
   SetCents(CREDIT, lineC);
   if (kind == 0) {
     SetText(COMPTE, account);
-    ShowEmpty(LoadStr(23401) + std::string(RTrim(account.c_str())));
+    ShowEmpty(LoadStr(kEmptyAccount) + std::string(RTrim(account.c_str())));
     return false;
   }
 
   if (options.priorCumulation)
-    SetText(CA_LIBELLE, LoadStr(23403) + TheDossierRecord.DateDisplay(DossierRecord::DateField::YearStart) +
-                            LoadStr(23404) + ShownDate(PrevDay(options.dateFrom.c_str())));
+    SetText(CA_LIBELLE, FillPlaceholders(LoadStr(kStrPriorCumulation),
+                                         {TheDossierRecord.DateDisplay(DossierRecord::DateField::YearStart),
+                                          ShownDate(PrevDay(options.dateFrom.c_str()))}));
   Balance(CA_DEBIT, CA_CREDIT, CA_SOLDE, CA_SOLDEMT, CA_SOLDEDC);
   AddCents(TG_DEBIT, priorD);
   AddCents(TG_CREDIT, priorC);
@@ -257,7 +266,7 @@ void AccountStatement::ComputeLine() {
     for (int field : {DATE, JOURNAL, PIECE, CODELIBELL, LIB23, ECHEANCE, SENSDC}) SetText(field, "");
     SetText(MONTANTF, "");
     SetText(MONTANTE, "");
-    SetText(LIBELLE, LoadStr(23405));
+    SetText(LIBELLE, LoadStr(kStrCollectiveLines));
     SetText(LETTRE, options.letteringFilter == '3' || options.letteringFilter == '5' ? "LETT" : "");
   }
   AddToTotals();
@@ -288,7 +297,7 @@ void AccountStatement::FillMissingSourceLine(const SortLine& line) {
   const std::string piece(line.Piece());
   SetText(PIECE, line.InDraft() ? "(" + piece + ")" : " " + piece + " ");
   SetText(CODELIBELL, "???");
-  const std::string missing = LoadStr(23406) + std::string(line.TrecText());
+  const std::string missing = LoadStr(kStrLineMissing) + std::string(line.TrecText());
   SetText(LIBELLE, missing);
   SetText(LIB23, missing);
   for (int field : {ECHEANCE, SENSDC, MONTANTF, MONTANTE, DEBIT, CREDIT}) SetText(field, "???");
@@ -317,7 +326,7 @@ void AccountStatement::ComputeMonthGroup() {
     SetText(PIECE, "");
     SetText(DATE, "--" + shown.substr(2));
     SetText(JOURNAL, journal);
-    SetText(LIBELLE, LoadStr(23407) + shown.substr(2));
+    SetText(LIBELLE, LoadStr(kMonthTotal) + shown.substr(2));
     SetText(LIB23, "");
     SetText(ECHEANCE, "");
     SetText(LETTRE, "");

@@ -9,11 +9,17 @@
 #include "runtime/code_helpers.h"
 #include "runtime/dates.h"
 #include "runtime/dossier_record.h"
+#include "runtime/text.h"
 #include "runtime/xbase.h"
 
 namespace ledgers {
 
 namespace {
+
+// The preview's title, the journal's state (draft or closed).
+constexpr int kPreviewTitle = 32811;  // "Visualisation: Récapitulatif Centralisateur"
+constexpr int kDraft = 16001;         // "Brouillard"
+constexpr int kClosed = 23413;        // "Clôturé   "
 
 const std::vector<std::string>& Definitions() {
   static const std::vector<std::string> d{
@@ -39,7 +45,7 @@ CentralisingSummary::CentralisingSummary(const LedgerTables& tables)
     : LedgerReport(tables), amountsInEuros(TheDossierRecord.At(DossierRecord::kEuroMainPos) == 'N' ? 0 : 1) {}
 
 std::string CentralisingSummary::PreviewTitle() const {
-  return std::string(LoadStr(23400)) + LoadStr(kStrTitleSummary);
+  return LoadStr(kPreviewTitle);
 }
 
 bool CentralisingSummary::HasRecords() {
@@ -98,16 +104,16 @@ bool CentralisingSummary::PrepareReport() {
   const bool euroMain = TheDossierRecord.At(DossierRecord::kEuroMainPos) != 'N';
   switch (choice) {
     case 'E':
-      SetText(EURO, LoadStr(23410));
+      SetText(EURO, LoadStr(kStrEuros));
       amountsInEuros = 1;
       break;
     case 'F':
-      SetText(EURO, LoadStr(23411));
+      SetText(EURO, LoadStr(kStrFrancs));
       amountsInEuros = 0;
       break;
     case 'M':
       amountsInEuros = euroMain ? 1 : 0;
-      SetText(EURO, LoadStr(euroMain ? 23410 : 23411));
+      SetText(EURO, LoadStr(euroMain ? kStrEuros : kStrFrancs));
       break;
     default:
       SetText(EURO, "F^et^E");
@@ -173,7 +179,7 @@ void CentralisingSummary::ComputeLine() {
   SetText(ANNEE, DecodeYear(Part(code, 0, 2).c_str()));
   SetText(JOURNAL, journal);
   SetText(JAL, draft ? "(" + std::string(RTrim(journal.c_str())) + ")" : journal + " ");
-  SetText(TYPE, LoadStr(draft ? 23412 : 23413));
+  SetText(TYPE, LoadStr(draft ? kDraft : kClosed));
   SetText(NOMJOURNAL, c10.GetField(3));
   SetText(TM_RUPTURE, Part(code, 2, 2) + "/" + DecodeYear(Part(code, 0, 2).c_str()));
   Amounts(4 + amountsInEuros, DEBIT, TM_DEBIT, TG_DEBIT);

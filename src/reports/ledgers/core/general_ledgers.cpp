@@ -5,6 +5,7 @@
 #include "resources/string_table.h"
 #include "runtime/code_helpers.h"
 #include "runtime/dossier_record.h"
+#include "runtime/text.h"
 #include "runtime/xbase.h"
 
 namespace ledgers {
@@ -26,6 +27,12 @@ std::vector<std::string> Definitions(bool analytic) {
 }
 
 bool Pair(Cents a, Cents b) { return a != 0 || b != 0; }
+
+// The preview's title (%s: the list's title), the empty report (the title after the text), the name of an
+// account carried on from a page to the next (the name after the text).
+constexpr int kPreviewTitle = 32812;   // "Visualisation: Grand Livre: %s"
+constexpr int kEmptyLedger = 23414;    // "Grand Livre: "
+constexpr int kCarriedOn = 23415;      // "Suite "
 
 // The sort file holds this many lines or more: a run over all its accounts reads it whole.
 constexpr std::uint32_t kSnapshotLines = 100000;
@@ -86,7 +93,7 @@ bool GeneralLedgers::NextLedger() {
 }
 
 std::string GeneralLedgers::PreviewTitle() const {
-  return std::string(LoadStr(23400)) + LoadStr(23414) + RTrim(fields.Value(TITRELISTE).c_str());
+  return FillPlaceholder(LoadStr(kPreviewTitle), RTrim(fields.Value(TITRELISTE).c_str()));
 }
 
 void GeneralLedgers::SetLetter(char letter) {
@@ -164,12 +171,13 @@ bool GeneralLedgers::PrepareReport() {
   LoadCodes();
 
   if (!FindFirstAccount()) {
-    if (!severalLedgers) ShowEmpty(LoadStr(23414) + std::string(RTrim(fields.Value(TITRELISTE).c_str())));
+    if (!severalLedgers) ShowEmpty(LoadStr(kEmptyLedger) + std::string(RTrim(fields.Value(TITRELISTE).c_str())));
     return false;
   }
   if (options.priorCumulation)
-    SetText(CA_LIBELLE, LoadStr(23403) + TheDossierRecord.DateDisplay(DossierRecord::DateField::YearStart) +
-                            LoadStr(23404) + ShownDate(PrevDay(options.dateFrom.c_str())));
+    SetText(CA_LIBELLE, FillPlaceholders(LoadStr(kStrPriorCumulation),
+                                         {TheDossierRecord.DateDisplay(DossierRecord::DateField::YearStart),
+                                          ShownDate(PrevDay(options.dateFrom.c_str()))}));
   char letter = 'L';
   const bool prior = Pair(priorD_, priorC_);
   switch (accountState_) {
@@ -405,7 +413,7 @@ char GeneralLedgers::BlockLetter() const {
 
 bool GeneralLedgers::NextRecord() {
   const std::string& name = fields.Value(NOMCOMPTE);
-  if (name.compare(0, 6, LoadStr(23415)) != 0) SetText(NOMCOMPTE, LoadStr(23415) + name);
+  if (name.compare(0, 6, LoadStr(kCarriedOn)) != 0) SetText(NOMCOMPTE, LoadStr(kCarriedOn) + name);
   blockOpened_ = false;
   const char f = options.letteringFilter;
 
@@ -527,7 +535,7 @@ void GeneralLedgers::OpenBlock() {
   if (letter == 'E' || letter == 'F' || letter == 'I' || letter == 'J') {
     for (int field : {DATE, JOURNAL, PIECE, CLIB, CODELIBELL, LIB23, ECHEANCE, SENSDC, VENTILATIO, SEURO})
       SetText(field, "");
-    SetText(LIBELLE, LoadStr(23405));
+    SetText(LIBELLE, LoadStr(kStrCollectiveLines));
     Cents francs = collDF_ - collCF_, euros = collDE_ - collCE_;
     if (francs < 0 || euros < 0) {
       SetText(SENSDC, "C");
@@ -672,7 +680,7 @@ void GeneralLedgers::FillUnreadableLine(const SortLine& line) {
   SetText(JOURNAL, std::string(line.Journal()));
   const std::string piece(line.Piece());
   SetText(PIECE, line.InDraft() ? "(" + piece + ")" : " " + piece + " ");
-  SetText(LIBELLE, LoadStr(23406) + std::string(line.TrecText()));
+  SetText(LIBELLE, LoadStr(kStrLineMissing) + std::string(line.TrecText()));
   SetText(LIB23, "");
   SetText(LETTRE, std::string(line.Letter(euroFlag)));
 }

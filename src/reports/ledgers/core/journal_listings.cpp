@@ -14,6 +14,9 @@ namespace ledgers {
 
 namespace {
 
+// A sort record without its line (the record after the text).
+constexpr int kLineMissing = 23416;  // " Erreur C60: ???"
+
 const std::vector<std::string>& Definitions() {
   static const std::vector<std::string> d{
       "EURO      C060", "TYPELISTE C300", "MOIS      C020", "ANNEE     C020", "JOURNAL   C030", "NOMJOURNALC300",
@@ -310,7 +313,7 @@ void JournalListings::FillMissingSourceLine(const SortLine& line) {
   SetText(DATE, ShownDate(line.Date()));
   const std::string piece(line.Piece());
   SetText(PIECE, line.InDraft() ? "(" + piece + ")" : " " + piece + " ");
-  SetText(LIBELLE, LoadStr(23416) + std::string(line.TrecText()));
+  SetText(LIBELLE, LoadStr(kLineMissing) + std::string(line.TrecText()));
   SetText(LIB23, "");
 }
 

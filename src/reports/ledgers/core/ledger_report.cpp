@@ -73,7 +73,7 @@ void LedgerReport::Balance(int debit, int credit, int solde, int mt, int dc) {
 
 bool BalanceText(Cents cents, char* out) {
   // Up to 999 999 999.99 the plain text fits its 14 characters and the grouping below is whole.
-  constexpr Cents kMost = 99999999999;
+  constexpr Cents kMost = 99'999'999'999;
   if (cents > kMost || cents < -kMost) return false;
   if (cents == 0) {
     std::memcpy(out, "          0.00", 15);

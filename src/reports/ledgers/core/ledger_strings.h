@@ -14,6 +14,12 @@ inline constexpr int kStrOtherLettered = 200;          // "Total Autres lignes l
 inline constexpr int kStrOtherUnlettered = 201;        // "Total Autres lignes non lettrées"
 inline constexpr int kStrEuros = 2277;
 inline constexpr int kStrFrancs = 2278;
+// The lines of the account statement and of the general ledgers: the prior cumulation's label (%s: the year's
+// start, the day before the period), the collective account's lines, a sort record without its line (the
+// record after the text).
+inline constexpr int kStrPriorCumulation = 23403;
+inline constexpr int kStrCollectiveLines = 23405;     // "Lignes compte collectif"
+inline constexpr int kStrLineMissing = 23406;         // "??? Erreur C60: "
 // The macros of LIB23, each put between the brackets 0x18 and 0x19: "crlf" (a line break) and "s:"
 // (the column statement, followed by its column in three digits).
 inline constexpr int kStrLib23Break = 3111;
@@ -26,8 +32,8 @@ inline constexpr int kStrLedgerKindFirst = 19726;      // "Tous" ... "(Analytiqu
 inline constexpr int kStrAllJournals = 19733;          // "Tous les journaux"
 inline constexpr int kStrAllMonths = 19734;            // "Tous les mois"
 inline constexpr int kStrWholeYear = 19735;            // "Tout "
-inline constexpr int kStrFromPrefix = 19736;           // "A partir de "
-inline constexpr int kStrToPrefix = 19737;             // "Jusqu'à "
+inline constexpr int kStrFromPrefix = 19736;           // "A partir de '%s'": the codes from a prefix
+inline constexpr int kStrUpToPrefix = 19737;           // "Jusqu'à '%s'": the codes up to a prefix
 inline constexpr int kStrError = 19738;                // "Erreur"
 inline constexpr int kStrUnknown = 19739;              // "???"
 inline constexpr int kStrFormTextFirst = 19740;        // labels and tips of the forms, 19740-19760

@@ -228,7 +228,7 @@ CodeCheck CheckLedgerAccount(char kind, const std::string& collectives, const st
   if (LivePrefix(t, tag, prefix)) {
     out.ok = true;
     out.shown = prefix;
-    out.staticText = std::string(LoadStr(upper ? kStrToPrefix : kStrFromPrefix)) + "'" + prefix + "'";
+    out.staticText = FillPlaceholder(LoadStr(upper ? kStrUpToPrefix : kStrFromPrefix), prefix);
     return out;
   }
   out.staticText = LoadStr(kStrUnknown);

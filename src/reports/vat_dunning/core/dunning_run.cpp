@@ -23,6 +23,34 @@ namespace {
 using L = LigneEcriture;
 using T = LigneTri;
 
+// The run's refusals, each ending "the transfer file was not written": a file of the dossier that cannot be
+// read (%s: its path), the bank of constant 043 not found (%s: the constant), the issuing bank's IBAN or BIC
+// and its holder's name (%s: the bank), the temporary file not made (%s: why), an amount too large for the
+// file (%s: the account), IBAN or BIC incomplete (%s: the accounts); the SEPA file in euros only.
+constexpr int kMsgFileUnreadable = 27022;
+constexpr int kMsgBankUnknown = 27005;
+constexpr int kMsgIssuerIbanBic = 32813;
+constexpr int kMsgIssuerNoHolder = 32814;
+constexpr int kMsgTemporaryFile = 27008;
+constexpr int kMsgAmountTooLarge = 27012;
+constexpr int kMsgIbanBicIncomplete = 32816;
+constexpr int kMsgSepaEurosOnly = 27011;
+// The file that could not be written (%s: its path, why).
+constexpr int kMsgNotWritten = 32815;
+// The captions: the run, the transfer file, the SEPA transfers.
+constexpr int kCaptionRun = 27001;
+constexpr int kCaptionTransferFile = 27007;
+constexpr int kCaptionSepa = 3215;
+// The log lines of the SEPA file: refused (%s: the file, why), written (%s: the count, the amount, the file,
+// the message id).
+constexpr int kLogSepaError = 23806;
+constexpr int kLogSepaDone = 23807;
+// The end of the run: the file written (%s: the file, the count, the amount); the accounts left out (the
+// accounts after the text).
+constexpr int kMsgTransferFileMade = 27015;
+constexpr int kMsgLeftOut = 27014;
+constexpr int kEuros = 2277, kFrancs = 2278;
+
 constexpr const char* kDefinitions[DunningRun::kFieldCount] = {
     "EURO      C060", "COMPTEDEBUC080", "COMPTEFIN C080", "DATEDEBUT C080", "DATEFIN   C080", "TESTECHEANC010",
     "LETTRAGES C010", "AVECRELEVEC010", "MONTANTMINM102", "MONTANTSENC010", "CODESLIBELC100", "DATEECHEANC080",
@@ -84,7 +112,7 @@ bool DunningRun::OpenCursors() {
   for (const auto& t : tables) {
     if (t.table.OpenShared(t.path, t.tag, true)) continue;
     // A table that cannot be read (damaged, or held alone by another station): nothing is run.
-    return Refuse(LoadStr(27022) + t.path + LoadStr(27013), LoadStr(27001));
+    return Refuse(FillPlaceholder(LoadStr(kMsgFileUnreadable), t.path), LoadStr(kCaptionRun));
   }
   return true;
 }
@@ -110,7 +138,8 @@ bool DunningRun::Refuse(const std::string& text, const std::string& caption) {
 bool DunningRun::ReadBank() {
   const std::string code = Trimmed(TheDossierRecord.Constant(43));
   if (code.empty() || !c10_.Seek("C10CODE", "Q", code.c_str()) || c10_.IsDeleted()) {
-    return Refuse(LoadStr(27005) + TheDossierRecord.Constant(43) + LoadStr(27006), LoadStr(27007));
+    return Refuse(FillPlaceholder(LoadStr(kMsgBankUnknown), TheDossierRecord.Constant(43)),
+                  LoadStr(kCaptionTransferFile));
   }
   bankCode_ = c10_.GetField(2);
   bankName_ = c10_.GetField(3);
@@ -122,9 +151,9 @@ bool DunningRun::ReadBank() {
 bool DunningRun::CheckDebtor() {
   const std::string code = Trimmed(bankCode_);
   if (!Pain001Writer::IbanFits(Part(bankZone5_, 1, 34)) || !Pain001Writer::BicFits(Part(bankZone5_, 35, 11)))
-    return Refuse(std::string("\n\n") + LoadStr(3214) + code + LoadStr(27013), LoadStr(3215));
+    return Refuse(FillPlaceholder(LoadStr(kMsgIssuerIbanBic), code), LoadStr(kCaptionSepa));
   if (IsBlank(Part(bankZone4_, 157, 30).c_str()))
-    return Refuse(std::string("\n\n") + LoadStr(16202) + code + LoadStr(27013), LoadStr(3215));
+    return Refuse(FillPlaceholder(LoadStr(kMsgIssuerNoHolder), code), LoadStr(kCaptionSepa));
   return true;
 }
 
@@ -148,13 +177,13 @@ bool DunningRun::PrepareReport() {
   OptionsString = PadRight(OptionsString, kOptionsLength);
   if (!OpenCursors()) return false;
   DeclareOrClear();
-  fields_.SetFieldText(EURO, LoadStr(AmountsInEuros == 1 ? 23802 : 23803));
+  fields_.SetFieldText(EURO, LoadStr(AmountsInEuros == 1 ? kEuros : kFrancs));
 
   if (TransferRun()) {
     // A transfer run lists no statement.
     OptionsString[30] = 'N';
     // The SEPA file carries euros only.
-    if (Kind() == 'S' && AmountsInEuros != 1) return Refuse(LoadStr(27011), LoadStr(3215));
+    if (Kind() == 'S' && AmountsInEuros != 1) return Refuse(LoadStr(kMsgSepaEurosOnly), LoadStr(kCaptionSepa));
     if (!ReadBank()) return false;
     if (Kind() == 'S' && !CheckDebtor()) return false;
     fields_.SetFieldText(BQE_CODE, bankCode_.c_str());
@@ -199,11 +228,12 @@ bool DunningRun::PrepareReport() {
 
   if (Kind() == 'S') {
     std::string error;
-    if (!writer_.Begin(&error)) return Refuse(LoadStr(27008) + error + LoadStr(27013), LoadStr(3215));
+    if (!writer_.Begin(&error))
+      return Refuse(FillPlaceholder(LoadStr(kMsgTemporaryFile), error), LoadStr(kCaptionSepa));
   }
   if (!FirstAccount()) {
     writer_.Abort();
-    ShowEmptyReport(LeftOutAccounts().empty() ? "" : (LoadStr(27014) + leftOut_).c_str());
+    ShowEmptyReport(LeftOutAccounts().empty() ? "" : (LoadStr(kMsgLeftOut) + leftOut_).c_str());
     return false;
   }
   if (ListMode == '2') sectionCode_ = OptionAt(OptionsString, 31) == 'O' ? "R" : "S";
@@ -521,7 +551,7 @@ void DunningRun::ComputeRecords() {
     // The record cannot hold the amount: the run stops here, with its message.
     tooWide_ = true;
     for (int v = VRTS_06_01; v <= VRTS_08_02; ++v) fields_.SetFieldText(v, "");
-    Refuse(LoadStr(27012) + Trimmed(d.account) + LoadStr(27013), LoadStr(27007));
+    Refuse(FillPlaceholder(LoadStr(kMsgAmountTooLarge), Trimmed(d.account)), LoadStr(kCaptionTransferFile));
     return;
   }
   transferredCents_ += cents;
@@ -542,7 +572,7 @@ void DunningRun::ComputeTransfer() {
   }
   const long long cents = -balanceCents_;
   if (cents > transfer_records::kMaxCents || transferredCents_ + cents > transfer_records::kMaxCents) {
-    if (!tooWide_) Refuse(LoadStr(27012) + Trimmed(account) + LoadStr(27013), LoadStr(3215));
+    if (!tooWide_) Refuse(FillPlaceholder(LoadStr(kMsgAmountTooLarge), Trimmed(account)), LoadStr(kCaptionSepa));
     tooWide_ = true;
     return;
   }
@@ -575,7 +605,7 @@ void DunningRun::FinishTransferFile() {
   }
   if (transferFailed_) {
     writer_.Abort();
-    Refuse(LoadStr(27010) + failedAccounts_ + LoadStr(27013), LoadStr(3215));
+    Refuse(FillPlaceholder(LoadStr(kMsgIbanBicIncomplete), failedAccounts_), LoadStr(kCaptionSepa));
     return;
   }
   Pain001Debtor debtor;
@@ -591,13 +621,14 @@ void DunningRun::FinishTransferFile() {
   // Never written over a file of the dossier or of the program.
   std::string error = WriteTargetRefusal(target);
   if (!error.empty() || !writer_.Finish(debtor, target, &error)) {
-    WriteLog(LoadStr(23806) + target + " - " + error);
-    Refuse(std::string(LoadStr(16201)) + target + "\n\n" + error + LoadStr(55), LoadStr(3215));
+    WriteLog(FillPlaceholders(LoadStr(kLogSepaError), {target, error}));
+    Refuse(FillPlaceholders(LoadStr(kMsgNotWritten), {target, error}), LoadStr(kCaptionSepa));
     return;
   }
   transferFile_ = target;
-  WriteLog(LoadStr(23807) + std::to_string(transferCount_) + LoadStr(23808) +
-           Pain001Writer::AmountText(transferredCents_) + LoadStr(23809) + target + " - " + writer_.MessageId());
+  WriteLog(FillPlaceholders(LoadStr(kLogSepaDone), {std::to_string(transferCount_),
+                                                   Pain001Writer::AmountText(transferredCents_), target,
+                                                   writer_.MessageId()}));
 }
 
 bool DunningRun::NextList() {
@@ -617,9 +648,9 @@ void DunningRun::Abandon() {
 std::string DunningRun::EndMessage() const {
   std::string text;
   if (!transferFile_.empty())
-    text += LoadStr(27015) + transferFile_ + LoadStr(27016) + std::to_string(transferCount_) + LoadStr(27017) +
-            Pain001Writer::AmountText(transferredCents_) + LoadStr(27018);
-  if (!leftOut_.empty()) text += LoadStr(27014) + leftOut_;
+    text += FillPlaceholders(LoadStr(kMsgTransferFileMade), {transferFile_, std::to_string(transferCount_),
+                                                             Pain001Writer::AmountText(transferredCents_)});
+  if (!leftOut_.empty()) text += LoadStr(kMsgLeftOut) + leftOut_;
   return text;
 }
 

@@ -15,6 +15,9 @@ namespace {
 
 using T = LigneTri;
 
+// The currency printed on the reports.
+constexpr int kEuros = 2277, kFrancs = 2278;
+
 std::string Blanks(int n) { return std::string(static_cast<std::size_t>(n), ' '); }
 
 // The amount to pay and the credit: the amount and its flag "1", or blank and "0".
@@ -61,7 +64,7 @@ const char* DebitsReport::Definition(int n) { return n >= 0 && n < kFieldCount ?
 
 bool DebitsReport::PrepareReport() {
   Declare(fields_, kFieldCount, kDebitsDefinitions);
-  fields_.SetFieldText(EURO, LoadStr(Return.euros ? 23802 : 23803));
+  fields_.SetFieldText(EURO, LoadStr(Return.euros ? kEuros : kFrancs));
   lineType_ = "A";
   LineCount = 0;
   return true;
@@ -124,7 +127,7 @@ bool ReceiptsReport::PrepareReport() {
   }
   Declare(fields_, kFieldCount, kReceiptsDefinitions);
   const ReceiptsReturn& r = Return;
-  fields_.SetFieldText(EURO, LoadStr(r.euros ? 23802 : 23803));
+  fields_.SetFieldText(EURO, LoadStr(r.euros ? kEuros : kFrancs));
   fields_.SetFieldText(MOISDEBUT, PadRight(r.startMonth, 5).c_str());
   fields_.SetFieldText(MOISFIN, PadRight(r.endMonth, 5).c_str());
   fields_.SetFieldUnits(TOT_ENCAIS, r.receiptsVat);

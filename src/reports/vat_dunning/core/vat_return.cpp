@@ -21,6 +21,10 @@ namespace {
 using L = LigneEcriture;
 using T = LigneTri;
 
+// The return's period: one month (%s: the month), or from a month to another (%s: the first and the last).
+constexpr int kPeriodOneMonth = 23800;
+constexpr int kPeriodMonths = 32818;
+
 std::string TwoDigits(int n) {
   char b[8];
   std::snprintf(b, sizeof b, "%02d", n % 100);
@@ -78,7 +82,8 @@ void CoupleMonths(std::string& start, std::string& end, bool startChanged) {
 }
 
 std::string PeriodText(const std::string& start, const std::string& end) {
-  return start == end ? LoadStr(23800) + start : LoadStr(23800) + start + LoadStr(23801) + end;
+  return start == end ? FillPlaceholder(LoadStr(kPeriodOneMonth), start)
+                      : FillPlaceholders(LoadStr(kPeriodMonths), {start, end});
 }
 
 // ---- entry lines ----------------------------------------------------------------------------------------------------
