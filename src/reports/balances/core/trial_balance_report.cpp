@@ -14,6 +14,13 @@ namespace balances {
 
 namespace {
 
+// The texts this report shows, by their ids in the string table.
+constexpr int kMsgSortRecordsWithoutLine = 23525;  // their count
+constexpr int kMsgEmptyBalance = 23526;            // the list's title
+constexpr int kAskFecDespiteRemarks = 23527;       // the remarks
+constexpr int kMsgFecWritten = 23528;              // its rows, its path
+
+
 using DF = DossierRecord::DateField;
 
 char FirstOf(const std::string& s, char otherwise) { return s.empty() ? otherwise : s[0]; }
@@ -169,7 +176,7 @@ bool TrialBalanceReport::PrepareBalance(const std::string& typeListe) {
   brokenRecords_ = gatherer.BrokenRecords();
   FillListVariablesOfRun(kind);
   if (brokenRecords_ > 0)
-    ShowError(std::to_string(brokenRecords_) + LoadStr(23525));
+    ShowError(FillPlaceholder(LoadStr(kMsgSortRecordsWithoutLine), std::to_string(brokenRecords_)));
   // Amounts that do not read are counted as zero: their lines, and the accounts or sections whose
   // previous-year or budget figures do not read, are named once per reading.
   std::vector<UnreadableAmountLine> unreadable = source_.UnreadableLines();
@@ -180,7 +187,7 @@ bool TrialBalanceReport::PrepareBalance(const std::string& typeListe) {
     ShowWarning(UnreadableAmountsMessage(unreadable), UnreadableAmountsCaption());
   }
   if (lines_.empty()) {
-    if (!severalLists_) ShowEmpty(LoadStr(23526) + ListTitleText());
+    if (!severalLists_) ShowEmpty(FillPlaceholder(LoadStr(kMsgEmptyBalance), ListTitleText()));
     return false;
   }
   const std::string code = CodeOfLine(0);
@@ -223,7 +230,7 @@ bool TrialBalanceReport::PrepareFec() {
     ShowError(check.Text());
     return false;
   }
-  if (check.HasRemarks() && !AskGoOn(check.Text() + LoadStr(23527))) return false;
+  if (check.HasRemarks() && !AskGoOn(FillPlaceholder(LoadStr(kAskFecDespiteRemarks), check.Text()))) return false;
   const std::string path = DossierFolder + FecExport::FileName(siren, context.yearEnd);
   if (!fec.Write(path, &message)) {
     ShowError(message);
@@ -232,10 +239,9 @@ bool TrialBalanceReport::PrepareFec() {
   fecPath_ = path;
   fecRows_ = fec.TakeRows();
   FillListVariablesOfRun('1');
-  ShowInformation(LoadStr(23528) + std::to_string(fecRows_.size()) +
-                  LoadStr(23529) + path);
+  ShowInformation(FillPlaceholders(LoadStr(kMsgFecWritten), {std::to_string(fecRows_.size()), path}));
   if (fecRows_.empty()) {
-    ShowEmpty(LoadStr(23526) + ListTitleText());
+    ShowEmpty(FillPlaceholder(LoadStr(kMsgEmptyBalance), ListTitleText()));
     return false;
   }
   lineType = "A";
