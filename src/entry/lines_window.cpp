@@ -75,7 +75,7 @@ constexpr int kWordPrompt = 796;
 // The texts of the window and of its messages; a "%s" of a text takes the value its comment names.
 constexpr int kTitleAttention = 52;
 constexpr int kTitleLines = 16010;          // the journal, the month
-constexpr int kTitlePreview = 23021;        // the printout's title
+constexpr int kTitlePreview = 14109;        // the printout's title
 constexpr int kColumnPiece = 23010, kColumnDay = 23011, kColumnDistribution = 23012, kColumnAccount = 22516;
 constexpr int kColumnLabel = 23014, kColumnDueDate = 23018, kColumnLabel2 = 23019, kColumnEntry = 23020;
 constexpr int kColumnDebit = 23015, kColumnCredit = 23016, kColumnLetter = 23017;  // the currency's letter
@@ -86,7 +86,7 @@ constexpr int kMsgUnbalancedFrancs = 178, kMsgUnbalancedEuros = 32400;  // the j
 constexpr int kTitleJournalSearch = 16017;
 constexpr int kTitleWordSearch = 16016;     // the journal, the month, the year
 constexpr int kMsgSearchInterrupted = 16018;
-constexpr int kMsgWordsNotFound = 32401;    // the words sought
+constexpr int kMsgWordsNotFound = 14188;    // the words sought
 constexpr int kMsgRoundingLineFixed = 16012;
 constexpr int kMsgGroupTooLarge = 16013, kMsgNumberTooLarge = 16014, kMsgDraftFullNoLine = 16217;
 constexpr int kMsgPieceCounterFull = 16015;

@@ -48,7 +48,7 @@ constexpr int kFilter = 23324;
 constexpr int kUnreadableFile = 30801;
 
 // The texts of the form, by their ids in the string table.
-constexpr int kLabelFile = 29741;
+constexpr int kLabelFile = 29601;
 constexpr int kLabelRead = 29742;
 constexpr int kTitleChooseFile = 29743;   // the title of the file dialog and the tip of its button
 constexpr int kMsgFilesNotOpen = 29695;

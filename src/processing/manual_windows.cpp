@@ -33,7 +33,7 @@ constexpr int kParametersPos = 3653;
 constexpr int kLabelFirst = 29025;   // the four labels, "C&ompte" to "&Lettrage"
 constexpr int kLabelEuros = 19744;
 constexpr int kHintLookup = 19755;
-constexpr int kFilterFirst = 29016;  // the three filters: all lines, unmatched only, matched only
+constexpr int kFilterFirst = 19721;  // the three filters: all lines, unmatched only, matched only
 
 enum : int {
   kAccountLabel = 1301, kFirstLabel = 1302, kLastLabel = 1303, kFilterLabel = 1304,

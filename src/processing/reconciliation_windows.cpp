@@ -55,7 +55,7 @@ enum : int {
   kAccountEdit = 1201, kAccountLookup = 1202, kAccountName = 1204, kDateEdit = 1211, kBalanceEdit = 1212,
 };
 
-constexpr int kOfxFilter = 23259;
+constexpr int kOfxFilter = 23230;
 
 // The texts of the form, the list and the statement, by their ids in the string table.
 constexpr int kLabelFirst = 29321;             // the three labels, "Compte de banque" to "Solde du relevé"
@@ -78,7 +78,7 @@ constexpr int kColumnStatementAmount = 23258;
 constexpr int kTextStatus = 29324;             // the reconciled balance, the statement's, the difference, the letter
 constexpr int kHintLetter = 29331;
 constexpr int kMsgNoJournal = 29342;           // the account
-constexpr int kMsgFilesNotOpen = 29343;
+constexpr int kMsgFilesNotOpen = 23241;
 constexpr int kMsgDifferenceLeft = 29332;      // the difference
 constexpr int kLogNotSaved = 23268;            // the log line of kMsgNotSaved
 constexpr int kMsgNotSaved = 29334;

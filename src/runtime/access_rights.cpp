@@ -19,7 +19,7 @@ constexpr int kFunctionRowBase = 9000;
 // The levels that hold every right, and the names of the rights, by their ids in the string table.
 constexpr int kLevelsWithEveryRight = 2678;
 constexpr int kRightAccess = 22377;
-constexpr int kRightCreate = 22378;
+constexpr int kRightCreate = 21027;
 constexpr int kRightModify = 22510;
 constexpr int kRightCancel = 22379;
 constexpr int kRightView = 22511;

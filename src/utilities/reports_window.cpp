@@ -46,7 +46,7 @@ constexpr int kFormEntryY = 11, kFormEntryZ = 12;
 constexpr int kFromWidth = 200;
 
 // The texts shown here, by their ids in the string table.
-constexpr int kExportFilter = 22371;
+constexpr int kExportFilter = 14122;
 constexpr int kMsgSetNotOpened = 22372;  // the set's letter, then its file
 constexpr int kCaptionExport = 22374;    // the report's code at %s
 constexpr int kProgramTitle = 127;

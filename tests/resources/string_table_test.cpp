@@ -5,6 +5,7 @@
 #include <map>
 #include <regex>
 #include <string>
+#include <vector>
 
 #include "platform/system/cp1252.h"
 #include "resources/string_table.h"
@@ -79,12 +80,16 @@ TEST(StringTable, EveryLoadedIdIsNamedAndExists) {
   const std::regex constant(R"(\b(k[A-Z]\w*)\s*=\s*(\d+)\s*[;,])");
   std::string bad;
   std::size_t checked = 0;
-  for (const auto& entry : fs::recursive_directory_iterator(fs::path(MERLON_SOURCE_DIR) / "src")) {
-    const std::string ext = entry.path().extension().string();
-    if (!entry.is_regular_file() || (ext != ".cpp" && ext != ".h")) continue;
-    const std::string file = fs::relative(entry.path(), MERLON_SOURCE_DIR).generic_string();
+  std::vector<fs::path> sources;
+  for (const char* folder : {"src", "tests", "tools", "bench", "fuzz"})
+    for (const auto& entry : fs::recursive_directory_iterator(fs::path(MERLON_SOURCE_DIR) / folder)) {
+      const std::string ext = entry.path().extension().string();
+      if (entry.is_regular_file() && (ext == ".cpp" || ext == ".h")) sources.push_back(entry.path());
+    }
+  for (const fs::path& path : sources) {
+    const std::string file = fs::relative(path, MERLON_SOURCE_DIR).generic_string();
     if (file.rfind("src/resources/", 0) == 0) continue;
-    std::ifstream in(entry.path(), std::ios::binary);
+    std::ifstream in(path, std::ios::binary);
     const std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
     for (std::sregex_iterator it(text.begin(), text.end(), bare), end; it != end; ++it)
       bad += file + ": a bare id in \"" + (*it)[0].str() + "\"\n";

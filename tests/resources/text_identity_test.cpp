@@ -170,3 +170,27 @@ TEST(TextIdentity, EveryMessageIsTheOneTheOldTableBuilt) {
 }
 
 }  // namespace
+
+namespace {
+
+// A text is stored once: no two ids hold the same text, but for the lists read by position, where each id has
+// its place (a command's hint and its menu text, a report's variable definitions, the keywords of the two record
+// models, a list of choices, a calculator key and a character mark).
+TEST(TextIdentity, EveryTextIsStoredOnce) {
+  const std::set<std::set<int>> byPosition = {
+      {37, 1010},         {1005, 1282},       {1504, 2172},       {1505, 2173},
+      {1704, 19730},      {3496, 24323},      {5990, 6000},       {5992, 6001},
+      {6607, 6642, 6682, 6902},               {6643, 6683},       {6649, 6686},
+      {14133, 19742},     {19731, 19752},     {23001, 29604},     {20025, 21025},
+      {20053, 21053},     {20057, 21057},     {20059, 21059},     {20061, 21061},
+      {20133, 21133},     {20153, 21153},     {20161, 21161},
+  };
+  std::map<std::string, std::set<int>> ids;
+  for (int id : resources::StringIds()) ids[*resources::FindString(id)].insert(id);
+  for (const auto& [text, same] : ids)
+    if (same.size() > 1)
+      EXPECT_TRUE(byPosition.count(same)) << "\"" << text << "\" is stored under " << same.size() << " ids, from "
+                                          << *same.begin();
+}
+
+}  // namespace

@@ -31,7 +31,7 @@ using L = LigneEcriture;
 constexpr int kPieceKeyLength = 14;  // "Z" + month + journal + piece
 constexpr int kLabelWidth = 25;
 // The dossier's log line of a draft line found without its sort record: the line's record number in it.
-constexpr int kLogSortRecordMade = 23060;
+constexpr int kLogSortRecordMade = 22043;
 
 // A general line of the piece with its analytic lines (live ones).
 struct PieceLine {

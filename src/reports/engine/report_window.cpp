@@ -20,7 +20,7 @@
 
 namespace {
 constexpr std::size_t kWorkTextWidth = 200;
-constexpr int kMsgNothingInReport = 32809;  // "Il n'y a rien dans cet Etat", then the report's own words (%s)
+constexpr int kMsgNothingInReport = 32216;  // "Il n'y a rien dans cet Etat", then the report's own words (%s)
 }  // namespace
 
 TWEtats::TWEtats(gui::MDIClient* parent, const std::string& title, int ownSlot, int slotLength, int partnerSlot)

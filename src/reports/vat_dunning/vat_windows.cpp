@@ -35,7 +35,7 @@ using namespace vat_ids;
 // The period dialogs' captions (%s: the preview's or the printout's word).
 constexpr int kDebitsCaption = 27100;
 constexpr int kReceiptsCaption = 27101;
-constexpr int kPreviewWord = 27102;
+constexpr int kPreviewWord = 19560;
 constexpr int kPrintWord = 27103;
 constexpr int kTitle = 27104;
 constexpr int kNoTreasuryJournal = 27105;

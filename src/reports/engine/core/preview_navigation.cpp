@@ -11,7 +11,7 @@ namespace reports {
 namespace {
 
 // A search that found nothing (%s: the words searched).
-constexpr int kMsgSearchNotFound = 32808;
+constexpr int kMsgSearchNotFound = 14188;
 
 bool FoundInText(const PreviewPage& page, std::string_view word, std::string& upper) {
   if (word.empty()) return false;

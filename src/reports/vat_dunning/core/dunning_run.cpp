@@ -36,14 +36,14 @@ constexpr int kMsgAmountTooLarge = 27012;
 constexpr int kMsgIbanBicIncomplete = 32816;
 constexpr int kMsgSepaEurosOnly = 27011;
 // The file that could not be written (%s: its path, why).
-constexpr int kMsgNotWritten = 32815;
+constexpr int kMsgNotWritten = 32409;
 // The captions: the run, the transfer file, the SEPA transfers.
 constexpr int kCaptionRun = 27001;
 constexpr int kCaptionTransferFile = 27007;
 constexpr int kCaptionSepa = 3215;
 // The log lines of the SEPA file: refused (%s: the file, why), written (%s: the count, the amount, the file,
 // the message id).
-constexpr int kLogSepaError = 23806;
+constexpr int kLogSepaError = 23090;
 constexpr int kLogSepaDone = 23807;
 // The end of the run: the file written (%s: the file, the count, the amount); the accounts left out (the
 // accounts after the text).
