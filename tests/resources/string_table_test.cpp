@@ -28,16 +28,19 @@ TEST(StringTable, EveryIdLoadsAsCp1252) {
   }
 }
 
+// The build step run over one string file of this content, in the folder; its exit status.
+int EmbedStrings(const fs::path& dir, const std::string& content) {
+  std::ofstream(dir / "in.txt", std::ios::binary | std::ios::trunc) << content;
+  const std::string cmd = std::string("'") + MERLON_EMBED_TOOL + "' '" + (dir / "out.cpp").string() + "' '" +
+                          (dir / "in.txt").string() + "' 2>" + (dir / "err.txt").string();
+  return std::system(cmd.c_str());
+}
+
 // The build step refuses duplicate ids and characters outside cp1252.
 TEST(StringTable, BuildStepRefusesBadFiles) {
   test_support::TempFolder folder("merlon-strings");
   const fs::path dir = folder.path();
-  auto run = [&](const std::string& content) {
-    std::ofstream(dir / "in.txt", std::ios::binary) << content;
-    std::string cmd = std::string("'") + MERLON_EMBED_TOOL + "' '" + (dir / "out.cpp").string() + "' '" +
-                      (dir / "in.txt").string() + "' 2>" + (dir / "err.txt").string();
-    return std::system(cmd.c_str());
-  };
+  auto run = [&](const std::string& content) { return EmbedStrings(dir, content); };
   EXPECT_EQ(run("# c\n1\tun\n2\tdeux\\n\\ttab\\\\\n3\n"), 0);
   std::ifstream gen(dir / "out.cpp");
   std::string text((std::istreambuf_iterator<char>(gen)), std::istreambuf_iterator<char>());
@@ -52,12 +55,7 @@ TEST(StringTable, BuildStepRefusesBadFiles) {
 TEST(StringTable, BuildStepRefusesEdgeBlanksNotWrittenAsEscapes) {
   test_support::TempFolder folder("merlon-strings-blanks");
   const fs::path dir = folder.path();
-  auto run = [&](const std::string& content) {
-    std::ofstream(dir / "in.txt", std::ios::binary | std::ios::trunc) << content;
-    std::string cmd = std::string("'") + MERLON_EMBED_TOOL + "' '" + (dir / "out.cpp").string() + "' '" +
-                      (dir / "in.txt").string() + "' 2>" + (dir / "err.txt").string();
-    return std::system(cmd.c_str());
-  };
+  auto run = [&](const std::string& content) { return EmbedStrings(dir, content); };
   struct Case { const char* line; bool accepted; } cases[] = {
       {"1\tUn nombre de\\s\n", true},  {"1\t\\s- Erreur:\\s\n", true}, {"1\t\\s\\s\n", true},
       {"1\tmilieu seul ok\n", true},     {"1\tUn nombre de \n", false},     {"1\t au\n", false},

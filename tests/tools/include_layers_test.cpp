@@ -8,10 +8,7 @@
 // macro; no source defines the marks that open the engine's and the window layer's headers.
 #include <gtest/gtest.h>
 
-#include <sys/wait.h>
-
 #include <algorithm>
-#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <map>
@@ -20,6 +17,7 @@
 #include <vector>
 
 #include "include_check/include_check.h"
+#include "support/command_run.h"
 #include "support/temp_folder.h"
 
 namespace {
@@ -358,20 +356,8 @@ TEST(IncludeLayers, TheCheckerRefusesAListOutOfOrderOrShort) {
 }
 
 // The command the build runs: its output, its exit status, its stamp and depfile.
-struct CommandRun {
-  int status = -1;
-  std::string output;
-};
-
-CommandRun RunCheck(const std::string& arguments) {
-  CommandRun run;
-  FILE* pipe = ::popen((std::string(MERLON_INCLUDE_CHECK) + " " + arguments + " 2>&1").c_str(), "r");
-  if (pipe == nullptr) return run;
-  char buffer[4096];
-  for (std::size_t n; (n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0;) run.output.append(buffer, n);
-  const int status = ::pclose(pipe);
-  run.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-  return run;
+test_support::CommandRun RunCheck(const std::string& arguments) {
+  return test_support::RunCommand(std::string(MERLON_INCLUDE_CHECK) + " " + arguments);
 }
 
 TEST(IncludeLayers, TheBuildsCommandFailsWithTheMessagesAndStampsOnlyAWholeTree) {
@@ -383,7 +369,7 @@ TEST(IncludeLayers, TheBuildsCommandFailsWithTheMessagesAndStampsOnlyAWholeTree)
   const std::string arguments = "--source " + root.string() + " --compile-commands " + compile_commands.string() +
                                 " --stamp " + stamp.string() + " --depfile " + depfile.string();
 
-  const CommandRun whole = RunCheck(arguments);
+  const test_support::CommandRun whole = RunCheck(arguments);
   EXPECT_EQ(whole.status, 0) << whole.output;
   EXPECT_EQ(whole.output, "");
   EXPECT_TRUE(fs::exists(stamp));
@@ -394,7 +380,7 @@ TEST(IncludeLayers, TheBuildsCommandFailsWithTheMessagesAndStampsOnlyAWholeTree)
 
   Write(root / "src/runtime/dates.cpp", "#include \"data/table.h\"\n#include <unistd.h>\n");
   Write(root / "src/entry/form.cpp", "#define MERLON_WINDOW_USER\n#include FORM_HEADER\n");
-  const CommandRun broken = RunCheck(arguments);
+  const test_support::CommandRun broken = RunCheck(arguments);
   EXPECT_EQ(broken.status, 1);
   for (const std::string& line :
        {Crossing("src/runtime/dates.cpp:1", "\"data/table.h\"", "src/data/table.h"),
@@ -406,8 +392,8 @@ TEST(IncludeLayers, TheBuildsCommandFailsWithTheMessagesAndStampsOnlyAWholeTree)
   EXPECT_TRUE(fs::exists(depfile));
 
   // Without its inputs it says so and stamps nothing.
-  const CommandRun lost = RunCheck("--source " + root.string() + " --compile-commands " + (root / "none.json").string() +
-                            " --stamp " + stamp.string());
+  const test_support::CommandRun lost = RunCheck("--source " + root.string() + " --compile-commands " +
+                                                 (root / "none.json").string() + " --stamp " + stamp.string());
   EXPECT_EQ(lost.status, 2) << lost.output;
   EXPECT_FALSE(fs::exists(stamp));
 }

@@ -4,15 +4,13 @@
 // build without a word, and the check names each one.
 #include <gtest/gtest.h>
 
-#include <sys/wait.h>
-
-#include <cstdio>
 #include <filesystem>
 #include <fstream>
 #include <map>
 #include <string>
 #include <vector>
 
+#include "support/command_run.h"
 #include "support/temp_folder.h"
 
 namespace {
@@ -24,22 +22,9 @@ void Write(const fs::path& path, const std::string& text) {
   std::ofstream(path, std::ios::binary) << text;
 }
 
-struct ScriptRun {
-  int status = -1;
-  std::string output;
-};
-
-ScriptRun RunScript(const fs::path& source) {
-  ScriptRun run;
-  const std::string command = std::string(MERLON_CMAKE_COMMAND) + " -DSOURCE=" + source.string() + " -P " +
-                              MERLON_SOURCE_DIR + "/cmake/sources_named.cmake 2>&1";
-  FILE* pipe = ::popen(command.c_str(), "r");
-  if (pipe == nullptr) return run;
-  char buffer[4096];
-  for (std::size_t n; (n = std::fread(buffer, 1, sizeof buffer, pipe)) > 0;) run.output.append(buffer, n);
-  const int status = ::pclose(pipe);
-  run.status = WIFEXITED(status) ? WEXITSTATUS(status) : -1;
-  return run;
+test_support::CommandRun RunScript(const fs::path& source) {
+  return test_support::RunCommand(std::string(MERLON_CMAKE_COMMAND) + " -DSOURCE=" + source.string() + " -P " +
+                                  MERLON_SOURCE_DIR + "/cmake/sources_named.cmake");
 }
 
 TEST(SourcesNamed, EachFileOfTheListedFoldersThatNoCMakeListsNamesIsNamedByTheCheck) {
@@ -76,7 +61,7 @@ TEST(SourcesNamed, EachFileOfTheListedFoldersThatNoCMakeListsNamesIsNamedByTheCh
   Write(root / "src/resources/bitmaps/.keep", "");
   for (const auto& [folder, text] : listings) Write(root / folder / "CMakeLists.txt", "set(FILES\n" + text + ")\n");
 
-  const ScriptRun partly = RunScript(root);
+  const test_support::CommandRun partly = RunScript(root);
   EXPECT_NE(partly.status, 0) << partly.output;
   for (const Case& c : cases) {
     const bool reported = partly.output.find("  " + std::string(c.file) + " ") != std::string::npos ||
@@ -90,7 +75,7 @@ TEST(SourcesNamed, EachFileOfTheListedFoldersThatNoCMakeListsNamesIsNamedByTheCh
   listings.clear();
   for (const Case& c : cases) listings[c.listing] += std::string("  ") + c.name + "\n";
   for (const auto& [folder, text] : listings) Write(root / folder / "CMakeLists.txt", "set(FILES\n" + text + ")\n");
-  const ScriptRun whole = RunScript(root);
+  const test_support::CommandRun whole = RunScript(root);
   EXPECT_EQ(whole.status, 0) << whole.output;
 }
 

@@ -7,6 +7,7 @@
 #include <filesystem>
 
 #include "balance_fixture.h"
+#include "break_letters.h"
 #include "reports/balances/core/trial_balance_report.h"
 #include "reports/balances/core/trial_balance_variables.h"
 #include "runtime/dossier_record.h"
@@ -130,33 +131,8 @@ TEST_F(TrialBalanceReportTest, TheWalkGivesEachLineTheLetterOfItsBreak) {
     ASSERT_TRUE(r.PrepareReport()) << r.LastErrorText() << r.LastEmptyText();
     EXPECT_EQ(r.lineType[0], 'A');
     EXPECT_EQ(r.ListTitleText(), "GENERALE");
-    std::string groups;
-    r.InitReport();
-    r.ComputeLine();
-    while (r.NextRecord()) {
-      r.ClassifyLine();
-      const std::string current = r.lineType.substr(1, 8), previous = r.lineType.substr(9, 8);
-      const char letter = r.lineType[0];
-      char group = 'B';
-      if (level != 'S') {
-        if (current[0] != previous[0]) group = 'C';
-        else if (current[1] != previous[1]) group = 'K';
-        else if (current[2] != previous[2]) group = 'O';
-      }
-      const char last = group == 'C' ? 'J' : group == 'K' ? 'N' : group == 'O' ? 'P' : 'B';
-      EXPECT_TRUE(letter >= group && letter <= last) << letter << " " << previous << " -> " << current;
-      groups += group;
-      r.ComputeLine();
-    }
+    const std::string groups = test_support::WalkBreakLetters(r, level);
     EXPECT_EQ(groups.size() + 1, r.LineCount());
-    const char end = r.lineType[0];
-    if (level == 'S') {
-      EXPECT_EQ(end, 'X');
-      EXPECT_EQ(groups.find_first_not_of('B'), std::string::npos);
-    } else {
-      EXPECT_TRUE(end >= 'Q' && end <= 'X') << end;
-      EXPECT_NE(groups.find('C'), std::string::npos) << groups;
-    }
     std::int64_t debit = 0, credit = 0;
     EXPECT_TRUE(r.fields.GetFieldUnits(tbv::kTgDebit, debit));
     EXPECT_TRUE(r.fields.GetFieldUnits(tbv::kTgCredit, credit));

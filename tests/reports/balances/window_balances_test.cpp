@@ -7,6 +7,7 @@
 #include <fstream>
 #include <sstream>
 
+#include "break_letters.h"
 #include "data/session.h"
 #include "data/table.h"
 #include "framework/fmt_saisie.h"
@@ -292,32 +293,7 @@ TEST_F(BalanceWindowTest, TheWalkGivesEachLineTheLetterOfItsBreak) {
             balances::TrialBalancePaths::OfOpenDossier());
     ASSERT_TRUE(r.PrepareReport());
     EXPECT_EQ(r.lineType[0], 'A');
-    std::string groups;
-    r.InitReport();
-    r.ComputeLine();
-    while (r.NextRecord()) {
-      r.ClassifyLine();
-      const std::string current = r.lineType.substr(1, 8), previous = r.lineType.substr(9, 8);
-      const char letter = r.lineType[0];
-      char group = 'B';
-      if (level != 'S') {
-        if (current[0] != previous[0]) group = 'C';
-        else if (current[1] != previous[1]) group = 'K';
-        else if (current[2] != previous[2]) group = 'O';
-      }
-      const char last = group == 'C' ? 'J' : group == 'K' ? 'N' : group == 'O' ? 'P' : 'B';
-      EXPECT_TRUE(letter >= group && letter <= last) << letter << " " << previous << " -> " << current;
-      groups += group;
-      r.ComputeLine();
-    }
-    const char end = r.lineType[0];
-    if (level == 'S') {
-      EXPECT_EQ(end, 'X');
-      EXPECT_EQ(groups.find_first_not_of('B'), std::string::npos);
-    } else {
-      EXPECT_TRUE(end >= 'Q' && end <= 'X') << end;
-      EXPECT_NE(groups.find('C'), std::string::npos) << groups;
-    }
+    test_support::WalkBreakLetters(r, level);
   }
 }
 
