@@ -13,13 +13,14 @@
 #include "resources/string_table.h"
 #include "runtime/access_rights.h"
 #include "runtime/session_registry.h"
+#include "runtime/text.h"
 #include "shell/registry.h"
 #include "shell/toolbar.h"
 
 namespace {
 constexpr int kTitleId = 215;               // "Balances des Comptes"
 constexpr int kPromptCegidDossier = 23521;  // the dossier's code in CEGID, 5 digits
-constexpr int kPreviewTitle = 23520;        // "Visualisation: Balance: ", the list's title after it
+constexpr int kPreviewTitle = 23520;        // "Visualisation: Balance: %s" (%s: the list's title)
 constexpr int kHelpContext = 51;
 constexpr int kEngineErrorContext = 85;
 constexpr int kOptionsLength = balances::TrialBalanceOptions::kLength;
@@ -129,7 +130,7 @@ bool TWEtaBroBalances::PrepareNextList() {
 void TWEtaBroBalances::ShowList() {
   exported_ = false;
   ShowReportInPreview(report_, report_.Lists().size() > 1,
-                      std::string(LoadStr(kPreviewTitle)) + report_.ListTitleText(), false);
+                      FillPlaceholder(LoadStr(kPreviewTitle), report_.ListTitleText()), false);
   exported_ = reports::ExportFile().GetState() != reports::ReportExportFile::State::kNone;
 }
 

@@ -149,6 +149,18 @@ TEST_F(BalanceSheetTest, AModelMissingOrOfAnotherTypeOrAC70ThatCannotBeEmptiedCh
   EXPECT_NE(InitOutcomeMessage(InitOutcome::kDone, 'B').find("Bilan 'Autre' (B)"), std::string::npos);
 }
 
+// Parameters of a model that do not open: no parameter, and the message names the path whole after its text.
+TEST_F(BalanceSheetTest, ModelParametersThatDoNotOpenNameTheirPath) {
+  for (const std::string& path : {ProgramFolder + "clbilanx", std::string("absent/clbilanz")}) {
+    SCOPED_TRACE(path);
+    std::vector<ModelParam> params(1);
+    std::string message;
+    EXPECT_FALSE(LoadModelParams(path, params, &message));
+    EXPECT_TRUE(params.empty());
+    EXPECT_EQ(message, "Le fichier des param\xE8" "tres du Bilan ne s'ouvre pas: " + path);
+  }
+}
+
 struct FigureCase {
   char model;
   const char* start;

@@ -16,6 +16,8 @@
 #include "reports/ledgers/core/general_ledgers.h"
 #include "reports/ledgers/core/journal_listings.h"
 #include "reports/engine/core/report_texts.h"
+#include "resources/string_table.h"
+#include "runtime/text.h"
 #include "runtime/xbase.h"
 
 namespace ledgers_test {
@@ -881,6 +883,48 @@ TEST_F(OptionsTest, ATableThatDoesNotOpenIsToldFirst) {
   EXPECT_NE(std::string(Lower(Messages()[0].c_str())).find("c40opt"), std::string::npos) << Messages()[0];
   EXPECT_EQ(ReadText(path), bytes.substr(0, 20));
   EXPECT_FALSE(TableC40->isOpen);
+}
+
+// The texts the reports fill with a value read whole, the value in its place: the empty statement and the
+// empty general ledger as their notices say them, then each text with a value as its line shows it.
+TEST_F(OptionsTest, TheTextsFilledWithAValueReadWhole) {
+  ledgers::AccountStatementOptions so;
+  so.account = "CVIDE001";
+  so.dateFrom = "C60301";
+  so.dateTo = "C60331";
+  ledgers::AccountStatement statement;
+  statement.TakeLimits(so.ToRecord());
+  EXPECT_FALSE(statement.PrepareReport());
+  EXPECT_EQ(statement.LastEmptyText(), "Compte: CVIDE001");
+
+  ledgers::GeneralLedgerOptions go;
+  go.kind = 'G';
+  go.accountFrom = "60699000";
+  go.accountTo = "60699999";
+  go.dateFrom = "C60301";
+  go.dateTo = "C60331";
+  ledgers::GeneralLedgers ledger;
+  ledger.TakeLimits(go.ToRecord());
+  ledger.ChooseReportCode("EG-CSV");
+  EXPECT_FALSE(ledger.PrepareNextLedger());
+  EXPECT_EQ(ledger.LastEmptyText(), "Grand Livre: @@");
+
+  const struct {
+    int id;
+    const char* value;
+    const char* whole;
+  } cases[] = {
+      {23401, "41100000", "Compte: 41100000"},
+      {23402, "AB  ", "Seulement le Lettrage: AB  "},
+      {23406, "000042", "??? Erreur C60: 000042"},
+      {23407, "/03/26", "Total pour le mois /03/26"},
+      {23414, "GENERAL", "Grand Livre: GENERAL"},
+      {23415, "Fournisseurs", "Suite Fournisseurs"},
+      {23415, "", "Suite "},
+      {23416, "000042", " Erreur C60: ???000042"},
+  };
+  for (const auto& c : cases)
+    EXPECT_EQ(FillPlaceholder(LoadStr(c.id), c.value), c.whole) << c.id;
 }
 
 // The report editor finds the help of the line-type letters under each prefix of the two families.

@@ -15,8 +15,8 @@ namespace balances {
 
 namespace {
 
-// The parameters of the model that do not open, the path after it.
-constexpr int kMsgParamsNotOpened = 23540;
+// The parameters of the model that do not open (%s: the path).
+constexpr int kMsgParamsNotOpened = 23540;  // "Le fichier des paramètres du Bilan ne s'ouvre pas: %s"
 
 }  // namespace
 
@@ -81,7 +81,7 @@ bool LoadModelParams(const std::string& path, std::vector<ModelParam>& params, s
   params.clear();
   Table t;
   if (!t.OpenShared(path, kModelParamsTagName, true)) {
-    if (message != nullptr) *message = LoadStr(kMsgParamsNotOpened) + path;
+    if (message != nullptr) *message = FillPlaceholder(LoadStr(kMsgParamsNotOpened), path);
     return false;
   }
   for (bool on = t.GoTop() && t.SkipActive(false); on; on = t.SkipActive(true)) {

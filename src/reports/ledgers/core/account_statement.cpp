@@ -14,12 +14,12 @@ namespace ledgers {
 
 namespace {
 
-// The preview's title (%s: the account), the empty report (the account after the text), the matching letter
-// asked (the letter after it), a month's total (the month after it).
+// The preview's title, the empty report, the matching letter asked, a month's total (%s: the account, the
+// account, the letter, the month).
 constexpr int kPreviewTitle = 23400;     // "Visualisation: Compte: %s"
-constexpr int kEmptyAccount = 23401;     // "Compte: "
-constexpr int kOnlyLetter = 23402;       // "Seulement le Lettrage: "
-constexpr int kMonthTotal = 23407;       // "Total pour le mois "
+constexpr int kEmptyAccount = 23401;     // "Compte: %s"
+constexpr int kOnlyLetter = 23402;       // "Seulement le Lettrage: %s"
+constexpr int kMonthTotal = 23407;       // "Total pour le mois %s"
 
 // The string ids of the 44 report variables, in index order.
 constexpr int kDefinitionIds[AccountStatement::kFieldCount] = {
@@ -66,7 +66,7 @@ bool AccountStatement::PrepareReport() {
   AppendText(TYPELISTE, std::string(" Cum.Ant.:") + YesNo(options.priorCumulation));
   AppendText(TYPELISTE, std::string(" Lettr.:") + options.letteringFilter);
   SetText(UNLETTRAGE, options.letteringFilter == '3' && !BlankText(options.matchingLetter)
-                          ? LoadStr(kOnlyLetter) + options.matchingLetter
+                          ? FillPlaceholder(LoadStr(kOnlyLetter), options.matchingLetter)
                           : std::string());
   const char f = options.letteringFilter;
   SetText(AE_LIBELLE, LoadStr(f == '2' || f == '4' ? kStrOtherLettered
@@ -136,7 +136,7 @@ bool AccountStatement::PrepareReport() {
   SetCents(CREDIT, lineC);
   if (kind == 0) {
     SetText(COMPTE, account);
-    ShowEmpty(LoadStr(kEmptyAccount) + std::string(RTrim(account.c_str())));
+    ShowEmpty(FillPlaceholder(LoadStr(kEmptyAccount), RTrim(account.c_str())));
     return false;
   }
 
@@ -297,7 +297,7 @@ void AccountStatement::FillMissingSourceLine(const SortLine& line) {
   const std::string piece(line.Piece());
   SetText(PIECE, line.InDraft() ? "(" + piece + ")" : " " + piece + " ");
   SetText(CODELIBELL, "???");
-  const std::string missing = LoadStr(kStrLineMissing) + std::string(line.TrecText());
+  const std::string missing = FillPlaceholder(LoadStr(kStrLineMissing), line.TrecText());
   SetText(LIBELLE, missing);
   SetText(LIB23, missing);
   for (int field : {ECHEANCE, SENSDC, MONTANTF, MONTANTE, DEBIT, CREDIT}) SetText(field, "???");
@@ -326,7 +326,7 @@ void AccountStatement::ComputeMonthGroup() {
     SetText(PIECE, "");
     SetText(DATE, "--" + shown.substr(2));
     SetText(JOURNAL, journal);
-    SetText(LIBELLE, LoadStr(kMonthTotal) + shown.substr(2));
+    SetText(LIBELLE, FillPlaceholder(LoadStr(kMonthTotal), shown.substr(2)));
     SetText(LIB23, "");
     SetText(ECHEANCE, "");
     SetText(LETTRE, "");

@@ -28,11 +28,11 @@ std::vector<std::string> Definitions(bool analytic) {
 
 bool Pair(Cents a, Cents b) { return a != 0 || b != 0; }
 
-// The preview's title (%s: the list's title), the empty report (the title after the text), the name of an
-// account carried on from a page to the next (the name after the text).
+// The preview's title, the empty report (%s: the list's title), the name of an account carried on from a page
+// to the next (%s: the name).
 constexpr int kPreviewTitle = 32812;   // "Visualisation: Grand Livre: %s"
-constexpr int kEmptyLedger = 23414;    // "Grand Livre: "
-constexpr int kCarriedOn = 23415;      // "Suite "
+constexpr int kEmptyLedger = 23414;    // "Grand Livre: %s"
+constexpr int kCarriedOn = 23415;      // "Suite %s"
 
 // The sort file holds this many lines or more: a run over all its accounts reads it whole.
 constexpr std::uint32_t kSnapshotLines = 100000;
@@ -171,7 +171,7 @@ bool GeneralLedgers::PrepareReport() {
   LoadCodes();
 
   if (!FindFirstAccount()) {
-    if (!severalLedgers) ShowEmpty(LoadStr(kEmptyLedger) + std::string(RTrim(fields.Value(TITRELISTE).c_str())));
+    if (!severalLedgers) ShowEmpty(FillPlaceholder(LoadStr(kEmptyLedger), RTrim(fields.Value(TITRELISTE).c_str())));
     return false;
   }
   if (options.priorCumulation)
@@ -412,8 +412,10 @@ char GeneralLedgers::BlockLetter() const {
 }
 
 bool GeneralLedgers::NextRecord() {
+  // The name takes the carried-on mark once: the mark is the text before the name ("Suite ").
   const std::string& name = fields.Value(NOMCOMPTE);
-  if (name.compare(0, 6, LoadStr(kCarriedOn)) != 0) SetText(NOMCOMPTE, LoadStr(kCarriedOn) + name);
+  const std::string mark = FillPlaceholder(LoadStr(kCarriedOn), "");
+  if (name.compare(0, mark.size(), mark) != 0) SetText(NOMCOMPTE, FillPlaceholder(LoadStr(kCarriedOn), name));
   blockOpened_ = false;
   const char f = options.letteringFilter;
 
@@ -680,7 +682,7 @@ void GeneralLedgers::FillUnreadableLine(const SortLine& line) {
   SetText(JOURNAL, std::string(line.Journal()));
   const std::string piece(line.Piece());
   SetText(PIECE, line.InDraft() ? "(" + piece + ")" : " " + piece + " ");
-  SetText(LIBELLE, LoadStr(kStrLineMissing) + std::string(line.TrecText()));
+  SetText(LIBELLE, FillPlaceholder(LoadStr(kStrLineMissing), line.TrecText()));
   SetText(LIB23, "");
   SetText(LETTRE, std::string(line.Letter(euroFlag)));
 }

@@ -9,13 +9,14 @@
 #include "runtime/code_helpers.h"
 #include "runtime/dates.h"
 #include "runtime/numbers.h"
+#include "runtime/text.h"
 
 namespace ledgers {
 
 namespace {
 
-// A sort record without its line (the record after the text).
-constexpr int kLineMissing = 23416;  // " Erreur C60: ???"
+// A sort record without its line (%s: the record); the blank in front is the cell's own.
+constexpr int kLineMissing = 23416;  // " Erreur C60: ???%s"
 
 const std::vector<std::string>& Definitions() {
   static const std::vector<std::string> d{
@@ -313,7 +314,7 @@ void JournalListings::FillMissingSourceLine(const SortLine& line) {
   SetText(DATE, ShownDate(line.Date()));
   const std::string piece(line.Piece());
   SetText(PIECE, line.InDraft() ? "(" + piece + ")" : " " + piece + " ");
-  SetText(LIBELLE, LoadStr(kLineMissing) + std::string(line.TrecText()));
+  SetText(LIBELLE, FillPlaceholder(LoadStr(kLineMissing), line.TrecText()));
   SetText(LIB23, "");
 }
 

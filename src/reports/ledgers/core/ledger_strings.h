@@ -15,11 +15,11 @@ inline constexpr int kStrOtherUnlettered = 201;        // "Total Autres lignes n
 inline constexpr int kStrEuros = 2277;
 inline constexpr int kStrFrancs = 2278;
 // The lines of the account statement and of the general ledgers: the prior cumulation's label (%s: the year's
-// start, the day before the period), the collective account's lines, a sort record without its line (the
-// record after the text).
+// start, the day before the period), the collective account's lines, a sort record without its line (%s: the
+// record).
 inline constexpr int kStrPriorCumulation = 23403;
 inline constexpr int kStrCollectiveLines = 23405;     // "Lignes compte collectif"
-inline constexpr int kStrLineMissing = 23406;         // "??? Erreur C60: "
+inline constexpr int kStrLineMissing = 23406;         // "??? Erreur C60: %s"
 // The macros of LIB23, each put between the brackets 0x18 and 0x19: "crlf" (a line break) and "s:"
 // (the column statement, followed by its column in three digits).
 inline constexpr int kStrLib23Break = 3111;
