@@ -907,7 +907,7 @@ TEST_F(OptionsTest, TheTextsFilledWithAValueReadWhole) {
   ledger.TakeLimits(go.ToRecord());
   ledger.ChooseReportCode("EG-CSV");
   EXPECT_FALSE(ledger.PrepareNextLedger());
-  EXPECT_EQ(ledger.LastEmptyText(), "Grand Livre: @@");
+  EXPECT_EQ(ledger.LastEmptyText(), "Grand Livre: GENERAL");
 
   const struct {
     int id;
