@@ -202,7 +202,7 @@ TEST_F(DossierOpenTest, ConversionSaysItsValuesInTheirPlaces) {
   const std::string log = ReadAll(d + "clgval.txt");
   const std::size_t at = log.find("CONVERSION - Ok - ");
   ASSERT_NE(at, std::string::npos) << log;
-  const std::string line = log.substr(at, log.find('\n', at) - at);
+  const std::string line = log.substr(at, log.find("\r\n", at) - at);  // the log's lines end as in DOS
   EXPECT_EQ(line, "CONVERSION - Ok - VAL GD19970101>GD20131223, Francs/Euros au taux 6.55957, " +
                       std::to_string(r.tables) + " fichiers, " + std::to_string(r.records) +
                       " enregistrements, originaux dans " + r.asideFolder);
