@@ -272,7 +272,7 @@ bool MajCompteC20(const char* code, const char* operation, double amount1, doubl
   }
   std::string collective = TrimmedRight(Cut(general.GetField(4), kCodeLength));
   if (IsBlank(collective)) {
-    LogRefused("MAJCOMPTEC20", LoadStr(kLogCollectiveBlank) + account, moving, amount1, amount2);
+    LogRefused("MAJCOMPTEC20", FillPlaceholder(LoadStr(kLogCollectiveBlank), account), moving, amount1, amount2);
   } else {
     collective = NormalizeAccount(collective);
     written = SeekOrCreate(accounts, "C20CODE", collective,
@@ -400,7 +400,7 @@ std::vector<std::string> AccountTotalsCodes(const char* code) {
     return codes;
   std::string collective = TrimmedRight(Cut(general.GetField(4), kCodeLength));
   if (IsBlank(collective)) {
-    LogRefused("MAJCOMPTEC20", LoadStr(kLogCollectiveBlank) + account, TotalsOperation("+D"), 0, 0);
+    LogRefused("MAJCOMPTEC20", FillPlaceholder(LoadStr(kLogCollectiveBlank), account), TotalsOperation("+D"), 0, 0);
     return codes;
   }
   collective = NormalizeAccount(collective);

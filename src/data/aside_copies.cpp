@@ -24,8 +24,8 @@ constexpr int kMsgPutBackNoteNotOnDisk = 22017;
 constexpr int kMsgWorkFileNotRemoved = 22018;
 constexpr int kMsgDossierNotOnDisk = 22019;
 constexpr int kMsgPutBackRefused = 22020;
-constexpr int kMsgAsideFolderRefused = 22008;  // "dossier des copies impossible: " + the folder
-constexpr int kMsgCopiesNotOnDisk = 22010;     // "copies non écrites sur le disque dans " + the folder
+constexpr int kMsgAsideFolderRefused = 22008;  // the folder, then why when the disk is full
+constexpr int kMsgCopiesNotOnDisk = 22010;     // the folder, then why when the disk is full
 
 std::vector<std::string> Split(const std::string& text, char separator) {
   std::vector<std::string> parts;
@@ -86,7 +86,7 @@ bool MakeAsideCopies(const std::string& dossierFolder, const std::string& name, 
   c.bases = bases;
   const std::string aside = dossierFolder + name;
   if (!SubFolderName(name) || !platform::MakeDirectories(aside)) {
-    if (error != nullptr) *error = LoadStr(kMsgAsideFolderRefused) + aside + FullDiskSaid(aside);
+    if (error != nullptr) *error = FillPlaceholders(LoadStr(kMsgAsideFolderRefused), {aside, FullDiskSaid(aside)});
     return false;
   }
   std::set<std::string> wanted;
@@ -108,7 +108,7 @@ bool MakeAsideCopies(const std::string& dossierFolder, const std::string& name, 
   if (!platform::SyncFolder(aside) || !platform::SyncFolder(dossierFolder)) {
     const std::string full = FullDiskSaid(aside);
     RemoveFolder(aside);
-    if (error != nullptr) *error = LoadStr(kMsgCopiesNotOnDisk) + aside + full;
+    if (error != nullptr) *error = FillPlaceholders(LoadStr(kMsgCopiesNotOnDisk), {aside, full});
     return false;
   }
   if (copies != nullptr) *copies = c;
@@ -189,23 +189,25 @@ bool AsideCopiesComplete(const std::string& dossierFolder, const AsideCopies& co
   if (!SubFolderName(copies.folder)) return refuse(LoadStr(kMsgAsideFolderUnknown));
   const std::string aside = dossierFolder + copies.folder;
   const std::set<std::string> putBack = NoteLines(NotePath(dossierFolder, copies));
-  if (!platform::DirectoryExists(aside) && putBack.empty()) return refuse(LoadStr(kMsgAsideFolderMissing) + aside);
+  if (!platform::DirectoryExists(aside) && putBack.empty())
+    return refuse(FillPlaceholder(LoadStr(kMsgAsideFolderMissing), aside));
   std::set<std::string> listed;
   for (const std::string& f : copies.files) listed.insert(LowerAscii(f));
   // A copy the list does not name: the list is short, and a put-back would take its table's
   // files for files the run made.
   for (const std::string& file : platform::ListFiles(aside))
-    if (listed.count(LowerAscii(file)) == 0) return refuse(LoadStr(kMsgCopyNotListed) + aside + file);
+    if (listed.count(LowerAscii(file)) == 0) return refuse(FillPlaceholder(LoadStr(kMsgCopyNotListed), aside + file));
   for (const std::string& f : copies.files) {
     if (!platform::FileExists(aside + f)) {
       // Gone from the sub-folder: put in place by a put-back that stopped, or lost.
       const std::string target = platform::ResolveName(dossierFolder, f);
-      if (putBack.count(f + "\t" + KeptIdentity(target)) == 0) return refuse(LoadStr(kMsgCopyMissing) + aside + f);
+      if (putBack.count(f + "\t" + KeptIdentity(target)) == 0)
+        return refuse(FillPlaceholder(LoadStr(kMsgCopyMissing), aside + f));
       continue;
     }
     const std::string name = LowerAscii(f);
     if (name.size() > 4 && name.compare(name.size() - 4, 4, ".dbf") == 0 && !WholeCopy(aside + f))
-      return refuse(LoadStr(kMsgCopyDamaged) + aside + f);
+      return refuse(FillPlaceholder(LoadStr(kMsgCopyDamaged), aside + f));
   }
   return true;
 }
@@ -222,11 +224,11 @@ bool PutBackAsideCopies(const std::string& dossierFolder, const AsideCopies& cop
     // the tables from going back: the put-back goes on without it. Stopped half-way, it would
     // then leave the next opening a copy missing, which that opening names, changing nothing.
     if (!platform::WriteFileAtomic(note, text) && !platform::FailedForWantOfRoom()) {
-      if (error != nullptr) *error = LoadStr(kMsgPutBackNoteNotOnDisk) + note;
+      if (error != nullptr) *error = FillPlaceholder(LoadStr(kMsgPutBackNoteNotOnDisk), note);
       return false;
     }
     if (!platform::SyncFolder(dossierFolder)) {
-      if (error != nullptr) *error = LoadStr(kMsgPutBackNoteNotOnDisk) + note;
+      if (error != nullptr) *error = FillPlaceholder(LoadStr(kMsgPutBackNoteNotOnDisk), note);
       return false;
     }
   }
@@ -241,10 +243,10 @@ bool PutBackAsideCopies(const std::string& dossierFolder, const AsideCopies& cop
   for (const std::string& file : platform::ListFiles(dossierFolder)) {
     if (!LeftoverOf(LowerAscii(file), copies.bases) || platform::RemoveFile(dossierFolder + file)) continue;
     back = false;
-    if (error != nullptr) *error = LoadStr(kMsgWorkFileNotRemoved) + dossierFolder + file;
+    if (error != nullptr) *error = FillPlaceholder(LoadStr(kMsgWorkFileNotRemoved), dossierFolder + file);
   }
   if (!back || !platform::SyncFolder(dossierFolder)) {
-    if (back && error != nullptr) *error = LoadStr(kMsgDossierNotOnDisk) + dossierFolder;
+    if (back && error != nullptr) *error = FillPlaceholder(LoadStr(kMsgDossierNotOnDisk), dossierFolder);
     return false;
   }
   // Each copy takes its file's place (a copy already put back by an earlier, stopped put-back is
@@ -254,7 +256,7 @@ bool PutBackAsideCopies(const std::string& dossierFolder, const AsideCopies& cop
     const std::string target = platform::ResolveName(dossierFolder, f);
     if (!platform::AtomicRename(aside + f, target)) {
       back = false;
-      if (error != nullptr) *error = LoadStr(kMsgPutBackRefused) + dossierFolder + f;
+      if (error != nullptr) *error = FillPlaceholder(LoadStr(kMsgPutBackRefused), dossierFolder + f);
     }
   }
   // The files of those tables that had no copy were made by the run.

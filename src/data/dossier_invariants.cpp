@@ -361,7 +361,7 @@ bool DossierInvariants::CheckByCursor() {
   Table c10, c20, c30, c40, c50, c60;
   if (!OpenReading(c10, PathC10()) || !OpenReading(c20, PathC20()) || !OpenReading(c30, PathC30()) ||
       !OpenReading(c50, PathC50()) || !OpenReading(c60, PathC60())) {
-    Fault(LoadStr(kMsgDossierFilesNotOpened) + DossierCode);
+    Fault(FillPlaceholder(LoadStr(kMsgDossierFilesNotOpened), DossierCode));
     return false;
   }
   // A dossier that never validated anything may have no closed file.

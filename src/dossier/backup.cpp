@@ -52,7 +52,7 @@ constexpr int kAskRestore = 2986;           // the dossier's code, the backup, t
 constexpr int kCaptionRestore = 2991;       // the dossier's code
 constexpr int kMsgRestoreFolderRefused = 19961;  // %1: the dossier's folder
 constexpr int kMsgNothingPutBack = 19962;
-constexpr int kLabelRunningBatch = 22048;  // the batch file
+constexpr int kLabelRunningBatch = 22048;  // the run's name, the batch file
 constexpr int kMsgBatchFailed = 22049;     // the run's name, the exit status
 constexpr int kMsgLastMessages = 22050;    // the batch file's last lines
 constexpr int kMsgSeeDossierLog = 22051;   // the log line of the run
@@ -108,13 +108,14 @@ bool IsBatchFile(const ExternalCommand& command) {
   return command.argv.size() > 1 && command.argv[0] == "/bin/sh";
 }
 
-// The progress window's first line after the run's name: the batch file
-// that works.
-std::string RunningText(const ExternalCommand& command) {
-  if (!IsBatchFile(command)) return "";
+// The progress window's first line: the run's name, followed by the batch
+// file that works when there is one.
+std::string RunningText(const std::string& run, const ExternalCommand& command) {
+  if (!IsBatchFile(command)) return run;
   const std::string& path = command.argv[1];
   const std::size_t slash = path.find_last_of('/');
-  return FillPlaceholder(LoadStr(kLabelRunningBatch), slash == std::string::npos ? path : path.substr(slash + 1));
+  return FillPlaceholders(LoadStr(kLabelRunningBatch),
+                          {run, slash == std::string::npos ? path : path.substr(slash + 1)});
 }
 
 // What the method's program did: whether it started and, for a batch
@@ -603,7 +604,7 @@ void CmSauvegardeDossier() {
         }
       }
       const CommandRun run =
-          StartCommand(command, FillPlaceholder(LoadStr(kLabelBackupProgress), Code()) + RunningText(command));
+          StartCommand(command, RunningText(FillPlaceholder(LoadStr(kLabelBackupProgress), Code()), command));
       if (!run.started) cancelled = true;
       failure = FailureNote(LoadStr(kLabelBackupRun), run, logLine);
       LogFailure(FillPlaceholder(LoadStr(kLogBackup), std::string(1, m)), run);
@@ -697,7 +698,7 @@ void CmRestaurationDossier() {
     }
   }
   if (!cancelled && !command.argv.empty()) {
-    run = StartCommand(command, FillPlaceholder(LoadStr(kCaptionRestore), code) + RunningText(command));
+    run = StartCommand(command, RunningText(FillPlaceholder(LoadStr(kCaptionRestore), code), command));
     if (!run.started) cancelled = true;
   }
 

@@ -56,7 +56,7 @@ constexpr int kLabelFrom = 3501;
 constexpr int kLabelTo = 3502;
 constexpr int kLabelToDossier = 3503;
 constexpr int kLabelNewCode = 3504;
-constexpr int kLabelRunningBatch = 22048;     // the batch file
+constexpr int kLabelRunningBatch = 22048;     // the action, the batch file
 constexpr int kMsgLastMessages = 22050;       // the batch file's last lines
 constexpr int kMsgCheckDossierFiles = 22069;
 constexpr int kMsgSearchDone = 22075;         // the folder, what was found
@@ -280,7 +280,7 @@ DossierCheck RunDossierChoice(DossierChoice& choice, gui::Window* owner) {
   }
   const std::vector<std::string> argv = DossierBatchCommand(choice, ProgramVersionCode());
   const std::string what =
-      ActionName(choice.action) + FillPlaceholder(LoadStr(kLabelRunningBatch), BatchName(choice.action));
+      FillPlaceholders(LoadStr(kLabelRunningBatch), {ActionName(choice.action), BatchName(choice.action)});
   const platform::LaunchResult r = RunBatchWithProgress(owner, argv, {}, what);
   if (!r.launched) {
     const std::string reason = platform::ErrorText(r.error != 0 ? r.error : ENOENT);

@@ -15,6 +15,7 @@
 #include "runtime/access_rights.h"
 #include "runtime/code_helpers.h"
 #include "runtime/session_registry.h"
+#include "runtime/text.h"
 #include "runtime/xbase.h"
 #include "shell/handlers.h"
 
@@ -344,7 +345,7 @@ void CMDIBrowse::GoToCodeDialog(const std::function<bool(const std::string& code
     code = AllTrim(Upper(code.c_str()));
     if (find(code)) return;
     gui::MessageBeep(0);
-    caption = LoadStr(kCaptionUnknownCode) + code;
+    caption = FillPlaceholder(LoadStr(kCaptionUnknownCode), code);
   }
 }
 

@@ -203,5 +203,70 @@ TEST_F(AsideCopiesTest, APutBackChecksEveryCopyBeforeItChangesAnything) {
   }
 }
 
+// Each refusal is one whole sentence with the folder or the copy it names in its place: a
+// sub-folder name that is no plain name, a sub-folder gone, a copy the list leaves out, a copy
+// missing or cut short, and a copy that cannot take its file's place.
+TEST_F(AsideCopiesTest, EachRefusalNamesItsFolderOrCopyInItsPlace) {
+  const std::string folder = Dir() + "/";
+  const std::string aside = folder + "run-tst/";
+  const std::string c50 = Base(TableKind::C50) + ".dbf", c60 = Base(TableKind::C60) + ".dbf";
+  const struct Case {
+    const char* what;
+    std::function<bool(AsideCopies&, std::string*)> run;
+    std::string said;
+  } cases[] = {
+      {"sub-folder name refused",
+       [&](AsideCopies& c, std::string* why) {
+         return MakeAsideCopies(folder, "../x/", {Base(TableKind::C50)}, &c, why);
+       },
+       "dossier des copies impossible: " + folder + "../x/"},
+      {"sub-folder gone",
+       [&](AsideCopies& c, std::string* why) {
+         fs::remove_all(aside);
+         return AsideCopiesComplete(folder, c, why);
+       },
+       "dossier des copies absent: " + aside},
+      {"copy the list leaves out",
+       [&](AsideCopies& c, std::string* why) {
+         c.files.erase(std::remove(c.files.begin(), c.files.end(), c50), c.files.end());
+         return AsideCopiesComplete(folder, c, why);
+       },
+       "copie que le suivi du traitement ne nomme pas: " + aside + c50},
+      {"copy missing",
+       [&](AsideCopies& c, std::string* why) {
+         fs::remove(aside + c50);
+         return AsideCopiesComplete(folder, c, why);
+       },
+       "copie manquante: " + aside + c50},
+      {"copy cut short",
+       [&](AsideCopies& c, std::string* why) {
+         fs::resize_file(aside + c60, 20);
+         return AsideCopiesComplete(folder, c, why);
+       },
+       "copie incompl\xE8te ou endommag\xE9" "e: " + aside + c60},
+      {"copy that cannot take its place",
+       [&](AsideCopies& c, std::string* why) {
+         const std::string last = folder + c.files.back();
+         fs::remove(last);
+         fs::create_directories(last + "/x");
+         const bool back = PutBackAsideCopies(folder, c, why);
+         fs::remove_all(last);
+         fs::rename(aside + c.files.back(), last);
+         return back;
+       },
+       ""},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    AsideCopies copies;
+    ASSERT_TRUE(Copy(&copies));
+    std::string why;
+    EXPECT_FALSE(c.run(copies, &why));
+    EXPECT_EQ(why, c.said.empty() ? "remise en place impossible de " + folder + copies.files.back() : c.said);
+    fs::remove_all(aside);
+    fs::remove(folder + "run-tst.remise");
+  }
+}
+
 }  // namespace
 }  // namespace data_test

@@ -162,3 +162,48 @@ TEST_F(DossierOpenTest, ConversionKeepsRecordsInPlaceAndHeadersApart) {
   EXPECT_EQ(std::string(c10.GetField(5)).substr(0, 28),
             std::string(FormatNumber(14, 2, false, 100)) + FormatNumber(14, 2, false, 0));
 }
+
+// A conversion refused before it changes anything says why in one sentence, the value it names in
+// its place; a conversion done writes one log line, the rate, the counts and the originals' folder
+// each in its place.
+TEST_F(DossierOpenTest, ConversionSaysItsValuesInTheirPlaces) {
+  const std::string d = MakeDossier("valeurs", "VAL", 20);
+  MakeFrancsOnly(d, "val");
+  RenameField(d + "c10val.dbf", 0, "GD19970101");
+  const std::string empty = d + "vide/";
+  fs::create_directories(empty);
+  const struct Case {
+    const char* what;
+    std::string folder;
+    double rate;
+    std::string said;
+  } cases[] = {
+      {"rate out of range", d, 0.5, "taux de conversion hors limites 0.50000"},
+      {"no dossier file", empty, 6.55957, "aucun fichier du dossier dans " + empty},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    SetDossier(c.folder, "VAL");
+    SetLogDossier(d, "VAL");
+    ConversionRequest request;
+    request.toTwoCurrencies = true;
+    request.rate = c.rate;
+    const ConversionResult r = ConvertDossier(request);
+    EXPECT_FALSE(r.ok);
+    EXPECT_EQ(r.error, c.said);
+  }
+
+  SetDossier(d, "VAL");
+  ConversionRequest request;
+  request.toTwoCurrencies = true;
+  request.rate = 6.55957;
+  const ConversionResult r = ConvertDossier(request);
+  ASSERT_TRUE(r.ok) << r.error;
+  const std::string log = ReadAll(d + "clgval.txt");
+  const std::size_t at = log.find("CONVERSION - Ok - ");
+  ASSERT_NE(at, std::string::npos) << log;
+  const std::string line = log.substr(at, log.find("\r\n", at) - at);  // the log's lines end as in DOS
+  EXPECT_EQ(line, "CONVERSION - Ok - VAL GD19970101>GD20131223, Francs/Euros au taux 6.55957, " +
+                      std::to_string(r.tables) + " fichiers, " + std::to_string(r.records) +
+                      " enregistrements, originaux dans " + r.asideFolder);
+}

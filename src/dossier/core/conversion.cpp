@@ -353,10 +353,10 @@ ConversionResult ConvertDossier(const ConversionRequest& request) {
     return result;
   };
   if (request.toTwoCurrencies && !EuroRateInRange(request.rate))
-    return fail(LoadStr(kWhyRateOutOfRange) + std::string(AllTrim(FormatNumber(12, 5, false, request.rate))));
+    return fail(FillPlaceholder(LoadStr(kWhyRateOutOfRange), AllTrim(FormatNumber(12, 5, false, request.rate))));
 
   const auto files = DossierTableFiles(folder, code);
-  if (files.empty()) return fail(LoadStr(kWhyNoDossierFile) + folder);
+  if (files.empty()) return fail(FillPlaceholder(LoadStr(kWhyNoDossierFile), folder));
   const platform::LocalTime now = platform::GetLocalTime();
   const std::string aside = folder + "conversion-" + LowerAscii(code) + "-" + std::to_string(now.year) +
                             TwoDigits(now.month) + TwoDigits(now.day) + "-" + TwoDigits(now.hour) +
@@ -366,10 +366,10 @@ ConversionResult ConvertDossier(const ConversionRequest& request) {
   std::string detail = aside.substr(folder.size());
   for (const fs::path& f : files) detail += "|" + f.filename().string();
   DossierRunMarker marker(kConversionRun, LoadStr(kTitleConversionRun), detail);
-  if (!marker.written()) return fail(LoadStr(kWhyMarkerRefused) + marker.path());
+  if (!marker.written()) return fail(FillPlaceholder(LoadStr(kWhyMarkerRefused), marker.path()));
   std::error_code ec;
   if (!fs::create_directories(platform::DiskPath(aside), ec) || ec)
-    return fail(LoadStr(kWhyAsideFolderRefused) + aside);
+    return fail(FillPlaceholder(LoadStr(kWhyAsideFolderRefused), aside));
   std::vector<fs::path> moved;
   if (!MoveFiles(files, platform::DiskPath(aside), moved)) {
     std::string why = LoadStr(kWhyOriginalsNotMoved);
@@ -393,20 +393,20 @@ ConversionResult ConvertDossier(const ConversionRequest& request) {
   for (TableKind kind : kKinds) {
     const std::string base = TableBaseName(kind, code);
     if (CreateTableOfKind(kind, folder + base, true) != 0) {
-      why = LoadStr(kWhyCreateRefused) + base;
+      why = FillPlaceholder(LoadStr(kWhyCreateRefused), base);
       break;
     }
     OpenPair pair{kind, base, std::make_unique<Table>()};
     Table& destination = *pair.destination;
     if (!destination.OpenExclusive(folder + base)) {
-      why = LoadStr(kWhyOpenRefused) + base;
+      why = FillPlaceholder(LoadStr(kWhyOpenRefused), base);
       break;
     }
     written.push_back(std::move(pair));
     if (!platform::FileExists(platform::ResolvePath(aside + base + ".dbf"))) continue;  // new empty table
     Table source;
     if (!OpenSource(source, aside, base)) {
-      why = LoadStr(kWhyReadRefused) + base;
+      why = FillPlaceholder(LoadStr(kWhyReadRefused), base);
       break;
     }
     if (kind == TableKind::C10) {
@@ -428,7 +428,7 @@ ConversionResult ConvertDossier(const ConversionRequest& request) {
     result.records += static_cast<long>(destination.RecCount()) - before;
     source.CloseTable(true);
     if (!ok) {
-      why = LoadStr(kWhyCopyIncomplete) + base;
+      why = FillPlaceholder(LoadStr(kWhyCopyIncomplete), base);
       break;
     }
   }
@@ -440,7 +440,7 @@ ConversionResult ConvertDossier(const ConversionRequest& request) {
       if (p.kind == TableKind::C50) ok = ConvertEntryLines(*p.destination, request.rate, 'B', &journalTotals);
       else if (p.kind == TableKind::C40) ok = ConvertEntryLines(*p.destination, request.rate, 'C', &journalTotals);
       else if (p.kind != TableKind::C10) ok = ConvertAmountPairs(*p.destination, request.rate);
-      if (!ok) why = LoadStr(kWhyEurosIncomplete) + p.base;
+      if (!ok) why = FillPlaceholder(LoadStr(kWhyEurosIncomplete), p.base);
     }
     for (OpenPair& p : written)
       if (why.empty() && p.kind == TableKind::C10 && !ConvertJournalHeaders(*p.destination, request.rate, journalTotals))
@@ -450,7 +450,7 @@ ConversionResult ConvertDossier(const ConversionRequest& request) {
   // A table that does not close cleanly (its last writes not flushed) fails the run, so the
   // originals come back rather than being removed behind an incomplete copy.
   for (OpenPair& p : written)
-    if (!p.destination->CloseTable(true) && why.empty()) why = LoadStr(kWhyCloseRefused) + p.base;
+    if (!p.destination->CloseTable(true) && why.empty()) why = FillPlaceholder(LoadStr(kWhyCloseRefused), p.base);
 
   if (!why.empty()) {
     // What was written goes; the originals come back.
@@ -476,10 +476,10 @@ ConversionResult ConvertDossier(const ConversionRequest& request) {
   std::string line =
       FillPlaceholders(LoadStr(kLogConversionDone), {code, oldStamp.empty() ? "?" : oldStamp, kC10FormatStamp});
   if (request.toTwoCurrencies)
-    line += LoadStr(kLogConversionRate) + std::string(AllTrim(FormatNumber(12, 5, false, request.rate)));
+    line = FillPlaceholders(LoadStr(kLogConversionRate), {line, AllTrim(FormatNumber(12, 5, false, request.rate))});
   line +=
       FillPlaceholders(LoadStr(kLogConversionCounts), {std::to_string(result.tables), std::to_string(result.records)});
-  if (result.originalsKept) line += LoadStr(kLogOriginalsIn) + aside;
+  if (result.originalsKept) line = FillPlaceholders(LoadStr(kLogOriginalsIn), {line, aside});
   WriteLog(line);
   return result;
 }

@@ -189,7 +189,7 @@ bool CreateDossier(const NewDossierSpec& given, std::string* message) {
   const std::string folder = WithSlash(spec.folder);
 
   if (!platform::MakeDirectories(folder)) {
-    Fail(message, LoadStr(kMsgFolderNotCreated) + folder);
+    Fail(message, FillPlaceholder(LoadStr(kMsgFolderNotCreated), folder));
     return false;
   }
 

@@ -5,6 +5,7 @@
 #include "data/dossier_files.h"
 #include "platform/system/clock.h"
 #include "resources/string_table.h"
+#include "runtime/text.h"
 #include "runtime/xbase.h"
 
 namespace {
@@ -26,7 +27,7 @@ DossierRunCopies::DossierRunCopies(const std::string& run, const std::string& ti
   std::vector<std::string> bases;
   for (TableKind kind : kinds) bases.push_back(TableBaseName(kind, code));
   if (!MakeAsideCopies(folder_, prefix + std::string(Lower(code.c_str())) + stamp, bases, &copies_, &error_)) {
-    if (error_.empty()) error_ = LoadStr(kMsgCopiesRefused) + folder_;
+    if (error_.empty()) error_ = FillPlaceholder(LoadStr(kMsgCopiesRefused), folder_);
     // Said as the marker's refusal says it: the run does not start, nothing was changed.
     error_ += LoadStr(kNotStarted);
     settled_ = true;
@@ -74,7 +75,7 @@ void DossierRunCopies::Keep() {
 
 bool PutBackDossierRunCopies(const DossierRunInfo& run) {
   AsideCopies copies;
-  std::string why = LoadStr(kMsgUnknownCopies) + run.detail;
+  std::string why = FillPlaceholder(LoadStr(kMsgUnknownCopies), run.detail);
   // Copies missing or not whole: nothing is changed, and the opening says why.
   if (!AsideCopies::FromDetail(run.detail, &copies) || !AsideCopiesComplete(DossierFolder, copies, &why)) {
     NoteDossierRunRedoRefusal(why);

@@ -21,7 +21,7 @@ constexpr int kMsgValidationPutBack = 16270;
 bool PutBackInterruptedValidation(const DossierRunInfo& run) {
   const std::string code = RTrim(DossierCode.c_str());
   AsideCopies copies;
-  std::string why = LoadStr(kMsgUnknownCopies) + run.detail;
+  std::string why = FillPlaceholder(LoadStr(kMsgUnknownCopies), run.detail);
   // Copies missing or not whole: nothing is changed, and the opening says why.
   if (!AsideCopies::FromDetail(run.detail, &copies) || !AsideCopiesComplete(DossierFolder, copies, &why)) {
     NoteDossierRunRedoRefusal(why);
