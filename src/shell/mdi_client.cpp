@@ -93,7 +93,11 @@ CMDIClient::~CMDIClient() {
   ClearRecords();
   DeleteProgramPrinter();
   if (CommandWindow == this) CommandWindow = nullptr;
-  if (MainWindowHandle == GetHandle()) MainWindowHandle = 0;
+  // The frame's menu, set with the main window's handle, goes with the frame: nothing may reach it afterwards.
+  if (MainWindowHandle == GetHandle()) {
+    MainWindowHandle = 0;
+    MainMenuHandle = nullptr;
+  }
 }
 
 void CMDIClient::FailStartup() {

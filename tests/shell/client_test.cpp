@@ -26,7 +26,11 @@ TEST_F(ClientTest, StartsWithFrameToolbarAndStatusBars) {
   // A sound start writes the recent dossiers back at the end, blanks kept.
   RecentDossiers[0] = "ABC  /srv/Abc/";
   RecentDossiers[2] = "XY   /srv/Xy/";
+  EXPECT_NE(MainMenuHandle, nullptr);
   app_.reset();
+  // The window gone, its menu is no longer reachable: a command run after it finds no menu.
+  EXPECT_EQ(MainMenuHandle, nullptr);
+  EXPECT_EQ(MainWindowHandle, gui::Handle{});
   EXPECT_EQ(std::vector<std::string>({Ini("DossiersAuto1"), Ini("DossiersAuto2"), Ini("DossiersAuto3")}),
             std::vector<std::string>({"ABC  /srv/Abc/", "", "XY   /srv/Xy/"}));
 }
