@@ -41,6 +41,18 @@ const char* LastingText(int id) {
   return text != nullptr ? text->c_str() : "";
 }
 
+std::string FillValues(std::string_view message, const std::string_view* values, std::size_t count) {
+  std::string out;
+  const std::string_view* value = values;
+  std::size_t from = 0;
+  for (std::size_t at = message.find("%s"); at != std::string_view::npos && value != values + count;
+       at = message.find("%s", from)) {
+    out.append(message.substr(from, at - from)).append(*value++);
+    from = at + 2;
+  }
+  return out.append(message.substr(from));
+}
+
 std::vector<int> StringIds() {
   std::vector<int> ids;
   for (const auto& e : Table()) ids.push_back(e.first);

@@ -4,6 +4,7 @@
 #include <array>
 
 #include "platform/system/cp1252.h"
+#include "resources/string_table.h"
 #include "runtime/numbers.h"
 
 namespace {
@@ -78,15 +79,7 @@ std::string FillPlaceholder(std::string message, std::string_view value) {
 }
 
 std::string FillPlaceholders(std::string_view message, std::initializer_list<std::string_view> values) {
-  std::string out;
-  const std::string_view* value = values.begin();
-  std::size_t from = 0;
-  for (std::size_t at = message.find("%s"); at != std::string_view::npos && value != values.end();
-       at = message.find("%s", from)) {
-    out.append(message.substr(from, at - from)).append(*value++);
-    from = at + 2;
-  }
-  return out.append(message.substr(from));
+  return resources::FillValues(message, values);
 }
 
 std::string AmountText14(double amount) { return FormatNumber(14, 2, false, amount); }

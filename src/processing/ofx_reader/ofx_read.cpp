@@ -12,6 +12,7 @@
 #include <initializer_list>
 #include <sstream>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "resources/string_table.h"
@@ -299,16 +300,8 @@ int Number(const std::string& s, std::size_t from, std::size_t count) { return s
 }  // namespace
 
 std::string Message(int id, std::initializer_list<std::string> values) {
-  const std::string message = resources::LastingText(id);
-  std::string out;
-  auto value = values.begin();
-  std::size_t from = 0;
-  for (std::size_t at = message.find("%s"); at != std::string::npos && value != values.end();
-       at = message.find("%s", from)) {
-    out.append(message, from, at - from).append(*value++);
-    from = at + 2;
-  }
-  return out.append(message, from, std::string::npos);
+  const std::vector<std::string_view> views(values.begin(), values.end());
+  return resources::FillValues(resources::LastingText(id), views.data(), views.size());
 }
 
 std::string AmountCents(const std::string& text, long long& cents) {
