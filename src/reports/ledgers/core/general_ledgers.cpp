@@ -414,7 +414,7 @@ char GeneralLedgers::BlockLetter() const {
 bool GeneralLedgers::NextRecord() {
   // The name takes the carried-on mark once: the mark is the text before the name ("Suite ").
   const std::string& name = fields.Value(NOMCOMPTE);
-  const std::string mark = FillPlaceholder(LoadStr(kCarriedOn), "");
+  static const std::string mark = FillPlaceholder(LoadStr(kCarriedOn), "");
   if (name.compare(0, mark.size(), mark) != 0) SetText(NOMCOMPTE, FillPlaceholder(LoadStr(kCarriedOn), name));
   blockOpened_ = false;
   const char f = options.letteringFilter;
