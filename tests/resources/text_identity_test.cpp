@@ -66,9 +66,9 @@ std::map<int, std::string> TextsBefore() {
 }
 
 struct Change {
-  std::string kind;  // "join" or "same"
+  std::string kind;  // "join", "same", "new" or "reword"
   int id = 0;
-  std::string parts;  // join: the old message's parts; same: the old id
+  std::string parts;  // join: the old message's parts; same: the old id; new, reword: why
   std::string where;
 };
 
@@ -136,6 +136,17 @@ TEST(TextIdentity, EveryMessageIsTheOneTheOldTableBuilt) {
       accounted.insert(old);
       ASSERT_TRUE(before.count(old)) << c.where;
       EXPECT_EQ(*now, before.at(old)) << c.where;
+      continue;
+    }
+    // A text added since, or reworded on purpose: the line says why, and the text must stand in the table.
+    if (c.kind == "new") {
+      EXPECT_FALSE(before.count(c.id)) << c.where << ": text " << c.id << " was already there";
+      EXPECT_FALSE(c.parts.empty()) << c.where;
+      continue;
+    }
+    if (c.kind == "reword") {
+      EXPECT_TRUE(before.count(c.id)) << c.where << ": text " << c.id << " is not an old text";
+      EXPECT_FALSE(c.parts.empty()) << c.where;
       continue;
     }
     ASSERT_EQ(c.kind, "join") << c.where;
