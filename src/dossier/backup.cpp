@@ -50,7 +50,7 @@ constexpr int kAskRestoreEnded = 2269;
 constexpr int kLabelBackupProgress = 2980;  // the dossier's code
 constexpr int kAskRestore = 2986;           // the dossier's code, the backup, the dossier's folder
 constexpr int kCaptionRestore = 2991;       // the dossier's code
-constexpr int kMsgRestoreFolderRefused = 19961;  // %1: the dossier's folder
+constexpr int kMsgRestoreFolderRefused = 19961;  // the dossier's folder
 constexpr int kMsgNothingPutBack = 19962;
 constexpr int kLabelRunningBatch = 22048;  // the run's name, the batch file
 constexpr int kMsgBatchFailed = 22049;     // the run's name, the exit status
@@ -198,14 +198,6 @@ void ConfirmEnd(int textId, const std::string& note) {
     // A test that queued no further answer must not hang.
     if (gui::ModalSeam::TestMode() && gui::ModalSeam::PendingAnswers() == 0) return;
   }
-}
-
-// A string of the table with "%1" replaced.
-std::string FillString(int id, const std::string& value) {
-  std::string text = LoadStr(id);
-  const std::size_t at = text.find("%1");
-  if (at != std::string::npos) text.replace(at, 2, value);
-  return text;
 }
 
 // A message as one log line: its lines joined by " / ", blank ones dropped.
@@ -669,8 +661,8 @@ void CmRestaurationDossier() {
   if (!cancelled && checked) {
     if (!MakeRestoreFolders(DossierFolder, code, &folders)) {
       gui::MessageBeep(0);
-      gui::MessageBox(Owner(), FillString(kMsgRestoreFolderRefused, DossierFolder), LoadStr(kCaptionProgram),
-                      gui::MB_OK | gui::MB_ICONSTOP);
+      gui::MessageBox(Owner(), FillPlaceholder(LoadStr(kMsgRestoreFolderRefused), DossierFolder),
+                      LoadStr(kCaptionProgram), gui::MB_OK | gui::MB_ICONSTOP);
       cancelled = true;
     } else {
       BuildRestoreCommand(m, chosen, command, folders.work);
