@@ -174,15 +174,16 @@ std::string FailureNote(const char* what, const CommandRun& run, const std::stri
 }
 
 // The log lines of a failed batch file: its exit status, then its last
-// messages, one log line each, each in the place of the "%s" of `line`.
-void LogFailure(const std::string& line, const CommandRun& run) {
+// messages, one log line each, each the line `id` of the method `m`.
+void LogFailure(int id, char m, const CommandRun& run) {
   if (run.exitStatus <= 0) return;
-  WriteLog(FillPlaceholder(line, "Erreur " + std::to_string(run.exitStatus)));
+  const std::string method(1, m);
+  WriteLog(FillPlaceholders(LoadStr(id), {method, "Erreur " + std::to_string(run.exitStatus)}));
   const std::string lines = platform::LastOutputLines(run.output, kShownOutputLines);
   for (std::size_t at = 0; at < lines.size();) {
     std::size_t eol = lines.find('\n', at);
     if (eol == std::string::npos) eol = lines.size();
-    WriteLog(FillPlaceholder(line, "> " + lines.substr(at, eol - at)));
+    WriteLog(FillPlaceholders(LoadStr(id), {method, "> " + lines.substr(at, eol - at)}));
     at = eol + 1;
   }
 }
@@ -599,7 +600,7 @@ void CmSauvegardeDossier() {
           StartCommand(command, RunningText(FillPlaceholder(LoadStr(kLabelBackupProgress), Code()), command));
       if (!run.started) cancelled = true;
       failure = FailureNote(LoadStr(kLabelBackupRun), run, logLine);
-      LogFailure(FillPlaceholder(LoadStr(kLogBackup), std::string(1, m)), run);
+      LogFailure(kLogBackup, m, run);
     } else if (m != 'P') {
       cancelled = true;
     }
@@ -721,7 +722,7 @@ void CmRestaurationDossier() {
     // The log brought back by the user's procedure gives way to the station's own.
     if (!checked) PutLogBack(true);
     WriteLog(logLine);
-    LogFailure(FillPlaceholder(LoadStr(kLogRestore), std::string(1, m)), run);
+    LogFailure(kLogRestore, m, run);
     if (!outcome.empty()) {
       WriteLog(FillPlaceholders(LoadStr(kLogRestore), {std::string(1, m), OneLine(outcome)}));
       if (refused) gui::MessageBeep(0);

@@ -82,9 +82,8 @@ bool ChooseDossierBackup(gui::Window* owner, std::string& path, char method, con
     if (IsBackupFileFor(chosen, code, method)) break;
     // Said, then the dialog again: another dossier's backup would replace this one's books.
     gui::MessageBeep(0);
-    std::string text = LoadStr(kNotABackupOfTheDossier);
-    for (const std::string& value : {chosen, code, std::string(1, method), BackupNameOf(method, code)})
-      text = FillPlaceholder(text, value);
+    const std::string text = FillPlaceholders(LoadStr(kNotABackupOfTheDossier),
+                                              {chosen, code, std::string(1, method), BackupNameOf(method, code)});
     gui::MessageBox(owner, text, LoadStr(kAttention), gui::MB_OK | gui::MB_ICONSTOP);
   }
   path = chosen;
