@@ -72,11 +72,13 @@ void Write(const fs::path& path, const std::string& text) {
   std::ofstream(path, std::ios::binary) << text;
 }
 
-// One entry of a compile_commands.json for a file of the small tree, compiled from root/build with these flags.
-std::string CompileEntry(const fs::path& root, const std::string& file, const std::string& flags) {
+// One entry of a compile_commands.json for a file of the small tree, compiled from root/build with these flags
+// into this object (relative to root/build, where the library's CMakeFiles folder says which library it goes to).
+std::string CompileEntry(const fs::path& root, const std::string& file, const std::string& flags,
+                         const std::string& object = "x.o") {
   const std::string source = (root / file).string();
   return "{\n  \"directory\": \"" + (root / "build").string() + "\",\n  \"command\": \"/usr/bin/c++ " + flags +
-         " -o x.o -c " + source + "\",\n  \"file\": \"" + source + "\"\n}";
+         " -o " + object + " -c " + source + "\",\n  \"file\": \"" + source + "\"\n}";
 }
 
 // The tree's compile_commands.json made of these entries.
@@ -353,6 +355,77 @@ TEST(IncludeLayers, TheCheckerRefusesAListOutOfOrderOrShort) {
   EXPECT_EQ(Texts(include_check::LayerListFaults(root, include_check::ParseLayers("# No list\n"))),
             (std::vector<std::string>{
                 "docs/architecture.md:1: no list under \"## Dependencies between folders\""}));
+}
+
+// What the compiler reads besides the includes written #include in the files under src/, each a way past a check
+// that read only those: #include_next, which goes on after the folder its file was found in; a file of another name
+// that an include reaches (".ipp", ".inl", ".def"); a file outside src/ compiled into a library of src/, which
+// follows that library's rules; a header a compile command includes first (-include, -imacros).
+TEST(IncludeLayers, TheCheckerReadsWhatTheCompilerReadsBesidesTheSources) {
+  test_support::TempFolder tree("include-beside");
+  const fs::path root = tree.path();
+  WriteTree(root);
+  const std::string src = (root / "src").string();
+  const std::string library = "src/runtime/CMakeFiles/tree_runtime.dir/";
+  Write(root / "src/runtime/table.h", "#pragma once\n#include_next \"table.h\"\n");
+  Write(root / "src/runtime/periods.h", "#pragma once\n  #  include_next <periods.h> // the next one\n");
+  Write(root / "src/data/periods.h", "#pragma once\n");
+  Write(root / "src/runtime/dates.cpp", "#include \"dates.h\"\n#include \"table.h\"\n#include \"periods.h\"\n");
+  Write(root / "src/runtime/dates.h", "#pragma once\n#include \"dates.ipp\"\n#include \"dates.inl\"\n#include \"dates.def\"\n");
+  Write(root / "src/runtime/dates.ipp", "#include \"data/table.h\"\n");
+  Write(root / "src/runtime/dates.inl", "#include <chrono>\n#include <QString>\n");
+  Write(root / "src/runtime/dates.def", "#include <unistd.h>\n");
+  Write(root / "src/runtime/periods.cc", "#include \"data/table.h\"\n");
+  Write(root / "tools/extra.cpp", "#include <vector>\n#include \"data/table.h\"\n");
+  Write(root / "tests/extra_test.cpp", "#include \"data/table.h\"\n");
+  Write(root / "build/src/runtime/made.cpp", "#include \"data/table.h\"\n");
+  const fs::path compile_commands = WriteCompileCommands(
+      root, {// The runtime's folder, then the table layer's: the next "table.h" after the runtime's is the table layer's.
+             CompileEntry(root, "src/runtime/dates.cpp", "-I" + src + "/runtime -I" + src + "/data -I" + src,
+                          library + "dates.cpp.o"),
+             CompileEntry(root, "src/runtime/periods.cc", "-I" + src, library + "periods.cc.o"),
+             CompileEntry(root, "tools/extra.cpp", "-I" + src, library + "__/__/tools/extra.cpp.o"),
+             CompileEntry(root, "tests/extra_test.cpp", "-I" + src, "tests/CMakeFiles/tree_tests.dir/extra_test.cpp.o"),
+             // A source the build makes itself is written after the check has run.
+             CompileEntry(root, "build/src/runtime/made.cpp", "-I" + src, library + "made.cpp.o"),
+             // Found from the build folder first, then through the include folders.
+             CompileEntry(root, "src/runtime/clock.cpp",
+                          "-I" + src + " -include ../src/data/table.h --include=data/table.h -imacros unistd.h",
+                          library + "clock.cpp.o"),
+             CompileEntry(root, "src/data/table.cpp", "-I" + src + " -includeruntime/dates.h -include-pch x.pch",
+                          "src/data/CMakeFiles/tree_data.dir/table.cpp.o")});
+  Write(root / "src/runtime/clock.cpp", "#include <vector>\n");
+  Write(root / "src/data/table.cpp", "#include <vector>\n");
+
+  const std::string table = "src/data/table.h";
+  const std::string refused = ": docs/architecture.md does not let src/runtime include src/data";
+  const std::map<std::string, std::vector<std::string>> want = {
+      {"src/runtime/table.h",
+       {"src/runtime/table.h:2: includes " + table + " (written #include_next \"table.h\")" + refused}},
+      {"src/runtime/periods.h",
+       {"src/runtime/periods.h:2: includes src/data/periods.h (written #include_next <periods.h>)" + refused}},
+      {"src/runtime/dates.ipp", {Crossing("src/runtime/dates.ipp:1", "\"data/table.h\"", table)}},
+      {"src/runtime/dates.inl", {QtOutsideWindowLayer("src/runtime/dates.inl:2", "<QString>")}},
+      {"src/runtime/dates.def", {OutsidePlatform("src/runtime/dates.def:1", "<unistd.h>")}},
+      {"src/runtime/periods.cc", {Crossing("src/runtime/periods.cc:1", "\"data/table.h\"", table)}},
+      {"tools/extra.cpp", {"tools/extra.cpp:2: includes " + table + " (written \"data/table.h\")" + refused}},
+      {"src/runtime/clock.cpp",
+       {"src/runtime/clock.cpp:0: includes " + table + " (written -include data/table.h)" + refused,
+        "src/runtime/clock.cpp:0: includes " + table + " (written -include ../src/data/table.h)" + refused,
+        OutsidePlatform("src/runtime/clock.cpp:0", "-imacros unistd.h")}},
+  };
+  const include_check::Outcome outcome = include_check::CheckTree(root, compile_commands);
+  std::map<std::string, std::vector<std::string>> found;
+  for (const Finding& f : outcome.findings) found[f.file].push_back(f.Text());
+  for (auto& [file, lines] : found) std::sort(lines.begin(), lines.end());
+  for (auto [file, lines] : want) {
+    std::sort(lines.begin(), lines.end());
+    EXPECT_EQ(found[file], lines) << file;
+  }
+  for (const auto& [file, lines] : found)
+    EXPECT_TRUE(want.count(file) || lines.empty()) << "a finding in " << file << ":\n" << Joined(lines);
+  for (const fs::path& read : {root / "src/runtime/dates.ipp", root / "src/runtime/dates.def", root / "tools/extra.cpp"})
+    EXPECT_NE(std::find(outcome.read.begin(), outcome.read.end(), read), outcome.read.end()) << read;
 }
 
 // The command the build runs: its output, its exit status, its stamp and depfile.
