@@ -207,7 +207,7 @@ std::string UnreadableAmountLinesText(std::vector<UnreadableAmountLine> lines, s
     const int text = l.file == UnreadableAmountLine::kJournalMonthRecord ? kStrUnreadableHeader
                      : l.file == UnreadableAmountLine::kSectionRecord   ? kStrUnreadableSection
                                                   : kStrUnreadableAccount;
-    out += "   " + FillPlaceholder(FillPlaceholder(LoadStr(text), recno), code) + "\n";
+    out += "   " + FillPlaceholders(LoadStr(text), {recno, code}) + "\n";
   }
   if (lines.size() > most) out += FillPlaceholder(LoadStr(kStrMoreLines), std::to_string(lines.size() - most));
   return out;

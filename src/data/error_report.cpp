@@ -90,11 +90,11 @@ std::string DbErrorMessage(Table& table, int context, const char* text, int fiel
     const char* name = field > 0 && field <= table.FieldCount()
                            ? table.Engine().logicalFields[static_cast<std::size_t>(field - 1)].szName
                            : "";
-    m += FillPlaceholder(Str(kLineField), name);
+    m += FillPlaceholder(LoadStr(kLineField), name);
   }
-  if (!IsBlank(table.tablePath)) m += FillPlaceholder(Str(kLineTableFile), table.tablePath);
-  if (!IsBlank(table.indexPath)) m += FillPlaceholder(Str(kLineIndexFile), table.indexPath);
-  if (!IsBlank(table.tag)) m += FillPlaceholder(Str(kLineTag), table.tag);
+  if (!IsBlank(table.tablePath)) m += FillPlaceholder(LoadStr(kLineTableFile), table.tablePath);
+  if (!IsBlank(table.indexPath)) m += FillPlaceholder(LoadStr(kLineIndexFile), table.indexPath);
+  if (!IsBlank(table.tag)) m += FillPlaceholder(LoadStr(kLineTag), table.tag);
   m += "\n";
   return m;
 }

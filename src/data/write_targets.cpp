@@ -19,8 +19,8 @@ namespace fs = std::filesystem;
 
 namespace {
 
-constexpr int kMsgOpenDossierFile = 19970;   // "... est un fichier du dossier ouvert ..." (%1)
-constexpr int kMsgProgramFile = 19971;       // "... est un fichier du programme ..." (%1)
+constexpr int kMsgOpenDossierFile = 19970;   // "... est un fichier du dossier ouvert ..." (the file)
+constexpr int kMsgProgramFile = 19971;       // "... est un fichier du programme ..." (the file)
 constexpr int kMsgOtherDossierFile = 30600;  // the file, the dossier's code
 constexpr int kMsgSameFile = 30601;          // the file chosen, the protected file it is
 
@@ -190,15 +190,8 @@ bool IsProgramFile(const std::string& path, const std::string& lower) {
   return !ec && (p & (fs::perms::owner_exec | fs::perms::group_exec | fs::perms::others_exec)) != fs::perms::none;
 }
 
-std::string Fill(int id, const std::string& path) {
-  std::string text = LoadStr(id);
-  const std::size_t at = text.find("%1");
-  if (at != std::string::npos) text.replace(at, 2, path);
-  return text;
-}
-
 std::string Refusal(int id, const std::string& first, const std::string& second) {
-  return kBoxMargin + FillPlaceholder(FillPlaceholder(LoadStr(id), first), second) + kBoxMargin;
+  return kBoxMargin + FillPlaceholders(LoadStr(id), {first, second}) + kBoxMargin;
 }
 
 }  // namespace
@@ -220,11 +213,12 @@ std::string WriteTargetRefusal(const std::string& path) {
   std::string code;
   bool open = false;
   if (judge.Guards(folder, lower, &code, &open))
-    return open ? Fill(kMsgOpenDossierFile, entry) : Refusal(kMsgOtherDossierFile, entry, UpperCp1252(code));
+    return open ? FillPlaceholder(LoadStr(kMsgOpenDossierFile), entry)
+                : Refusal(kMsgOtherDossierFile, entry, UpperCp1252(code));
   std::string program;
   const bool programKnown = RealFolder(ProgramFolder, &program);
   if (programKnown && folder == program && platform::FileExists(entry) && IsProgramFile(entry, lower))
-    return Fill(kMsgProgramFile, entry);
+    return FillPlaceholder(LoadStr(kMsgProgramFile), entry);
 
   // A file with other names: none of them may be a protected file of the folders looked at.
   platform::FileIdentity target;

@@ -50,7 +50,7 @@ constexpr int kAskRestoreEnded = 2269;
 constexpr int kLabelBackupProgress = 2980;  // the dossier's code
 constexpr int kAskRestore = 2986;           // the dossier's code, the backup, the dossier's folder
 constexpr int kCaptionRestore = 2991;       // the dossier's code
-constexpr int kMsgRestoreFolderRefused = 19961;  // %1: the dossier's folder
+constexpr int kMsgRestoreFolderRefused = 19961;  // the dossier's folder
 constexpr int kMsgNothingPutBack = 19962;
 constexpr int kLabelRunningBatch = 22048;  // the run's name, the batch file
 constexpr int kMsgBatchFailed = 22049;     // the run's name, the exit status
@@ -174,15 +174,16 @@ std::string FailureNote(const char* what, const CommandRun& run, const std::stri
 }
 
 // The log lines of a failed batch file: its exit status, then its last
-// messages, one log line each, each in the place of the "%s" of `line`.
-void LogFailure(const std::string& line, const CommandRun& run) {
+// messages, one log line each, each the line `id` of the method `m`.
+void LogFailure(int id, char m, const CommandRun& run) {
   if (run.exitStatus <= 0) return;
-  WriteLog(FillPlaceholder(line, "Erreur " + std::to_string(run.exitStatus)));
+  const std::string method(1, m);
+  WriteLog(FillPlaceholders(LoadStr(id), {method, "Erreur " + std::to_string(run.exitStatus)}));
   const std::string lines = platform::LastOutputLines(run.output, kShownOutputLines);
   for (std::size_t at = 0; at < lines.size();) {
     std::size_t eol = lines.find('\n', at);
     if (eol == std::string::npos) eol = lines.size();
-    WriteLog(FillPlaceholder(line, "> " + lines.substr(at, eol - at)));
+    WriteLog(FillPlaceholders(LoadStr(id), {method, "> " + lines.substr(at, eol - at)}));
     at = eol + 1;
   }
 }
@@ -198,14 +199,6 @@ void ConfirmEnd(int textId, const std::string& note) {
     // A test that queued no further answer must not hang.
     if (gui::ModalSeam::TestMode() && gui::ModalSeam::PendingAnswers() == 0) return;
   }
-}
-
-// A string of the table with "%1" replaced.
-std::string FillString(int id, const std::string& value) {
-  std::string text = LoadStr(id);
-  const std::size_t at = text.find("%1");
-  if (at != std::string::npos) text.replace(at, 2, value);
-  return text;
 }
 
 // A message as one log line: its lines joined by " / ", blank ones dropped.
@@ -607,7 +600,7 @@ void CmSauvegardeDossier() {
           StartCommand(command, RunningText(FillPlaceholder(LoadStr(kLabelBackupProgress), Code()), command));
       if (!run.started) cancelled = true;
       failure = FailureNote(LoadStr(kLabelBackupRun), run, logLine);
-      LogFailure(FillPlaceholder(LoadStr(kLogBackup), std::string(1, m)), run);
+      LogFailure(kLogBackup, m, run);
     } else if (m != 'P') {
       cancelled = true;
     }
@@ -669,8 +662,8 @@ void CmRestaurationDossier() {
   if (!cancelled && checked) {
     if (!MakeRestoreFolders(DossierFolder, code, &folders)) {
       gui::MessageBeep(0);
-      gui::MessageBox(Owner(), FillString(kMsgRestoreFolderRefused, DossierFolder), LoadStr(kCaptionProgram),
-                      gui::MB_OK | gui::MB_ICONSTOP);
+      gui::MessageBox(Owner(), FillPlaceholder(LoadStr(kMsgRestoreFolderRefused), DossierFolder),
+                      LoadStr(kCaptionProgram), gui::MB_OK | gui::MB_ICONSTOP);
       cancelled = true;
     } else {
       BuildRestoreCommand(m, chosen, command, folders.work);
@@ -729,7 +722,7 @@ void CmRestaurationDossier() {
     // The log brought back by the user's procedure gives way to the station's own.
     if (!checked) PutLogBack(true);
     WriteLog(logLine);
-    LogFailure(FillPlaceholder(LoadStr(kLogRestore), std::string(1, m)), run);
+    LogFailure(kLogRestore, m, run);
     if (!outcome.empty()) {
       WriteLog(FillPlaceholders(LoadStr(kLogRestore), {std::string(1, m), OneLine(outcome)}));
       if (refused) gui::MessageBeep(0);

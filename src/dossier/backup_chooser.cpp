@@ -21,7 +21,7 @@ constexpr int kNotABackupOfTheDossier = 30513;
 constexpr int kAutomaticBackupName = 30514;
 constexpr int kAttention = 52;  // "ATTENTION", the refusal's title
 
-// The file dialog's title and filter for each method's backups ("%" where the dossier's code goes).
+// The file dialog's title and filter for each method's backups ("%s" where the dossier's code goes).
 constexpr int kTitleChooseExeBackup = 2848, kFilterExeBackups = 2849;  // methods 0, R and 2
 constexpr int kTitleChooseLzhBackup = 2939, kFilterLzhBackups = 2940;  // method 9
 constexpr int kTitleChooseCopyBackup = 2942, kFilterCopyBackups = 2943;  // method W
@@ -38,15 +38,6 @@ std::string BackupNameOf(char method, const std::string& code) {
     case 'W': return "c10" + code + "-SauveW.dbf";
     default: return "ZEL" + code + ".exe";
   }
-}
-
-std::string WithCode(const std::string& text, const std::string& code) {
-  std::string out;
-  for (char c : text) {
-    if (c == '%') out += code;
-    else out += c;
-  }
-  return out;
 }
 
 }  // namespace
@@ -80,10 +71,10 @@ bool ChooseDossierBackup(gui::Window* owner, std::string& path, char method, con
   gui::SetNamedCursor(LoadStr(kBusyFirstString));
   std::string start = path;
   PrepareBackupStartFolder(start, code);
-  const std::string filter = WithCode(LoadStr(BackupChoiceFilter(method)), code);
+  const std::string filter = FillPlaceholder(LoadStr(BackupChoiceFilter(method)), code);
   std::string chosen;
   for (;;) {
-    const std::string title = WithCode(LoadStr(BackupChoiceTitle(method)), code);
+    const std::string title = FillPlaceholder(LoadStr(BackupChoiceTitle(method)), code);
     const bool ok = gui::GetOpenFileName(owner, title, filter, start, chosen);
     gui::SetArrowCursor();
     ChangeDir("");
@@ -91,9 +82,8 @@ bool ChooseDossierBackup(gui::Window* owner, std::string& path, char method, con
     if (IsBackupFileFor(chosen, code, method)) break;
     // Said, then the dialog again: another dossier's backup would replace this one's books.
     gui::MessageBeep(0);
-    std::string text = LoadStr(kNotABackupOfTheDossier);
-    for (const std::string& value : {chosen, code, std::string(1, method), BackupNameOf(method, code)})
-      text = FillPlaceholder(text, value);
+    const std::string text = FillPlaceholders(LoadStr(kNotABackupOfTheDossier),
+                                              {chosen, code, std::string(1, method), BackupNameOf(method, code)});
     gui::MessageBox(owner, text, LoadStr(kAttention), gui::MB_OK | gui::MB_ICONSTOP);
   }
   path = chosen;

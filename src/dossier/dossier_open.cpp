@@ -342,13 +342,12 @@ bool EnsureRecord(Table& c10, const char* kind, const char* code) {
     if (!added) reason = refusal.Reason(result, c10.tablePath, result);
   }
   if (added) return true;
-  WriteLog(FillPlaceholder(FillPlaceholder(LoadStr(kRecordNotAddedLog), std::string(kind) + code), reason));
+  WriteLog(FillPlaceholders(LoadStr(kRecordNotAddedLog), {std::string(kind) + code, reason}));
   SetAppCursor(0, false);
   Beep();
   gui::MessageBox(DossierMessageOwner(),
-                  FillPlaceholder(FillPlaceholder(FillPlaceholder(LoadStr(kRecordNotAdded), std::string(kind) + code),
-                                                  platform::ResolvePath(PathC10(".dbf"))),
-                                  reason),
+                  FillPlaceholders(LoadStr(kRecordNotAdded),
+                                   {std::string(kind) + code, platform::ResolvePath(PathC10(".dbf")), reason}),
                   LoadStr(kCaptionAttention), gui::MB_OK | gui::MB_ICONSTOP);
   return false;
 }
@@ -521,8 +520,7 @@ bool OfferToRemoveEndedRunCopies(const DossierRunInfo& run) {
   const std::string what = RunInLog(run);
   WriteLog(FillPlaceholder(LoadStr(kInterruptedRunLog), what));
   SetAppCursor(0, false);
-  const std::string text = FillPlaceholder(
-      FillPlaceholder(FillPlaceholder(LoadStr(kRunEndedCopiesLeft), run.title), run.started), run.station);
+  const std::string text = FillPlaceholders(LoadStr(kRunEndedCopiesLeft), {run.title, run.started, run.station});
   const bool remove = Ask(text, InterruptedRunCaption(),
                           gui::MB_YESNO | gui::MB_ICONQUESTION | gui::MB_DEFBUTTON1) == gui::IDYES;
   if (!OpenDossierExclusive(false)) return LeaveClosed();
@@ -788,7 +786,7 @@ bool RepairInterruptedIndexes() {
       WriteLog(FillPlaceholder(LoadStr(kLogIndexDiskFull), data));
       SetAppCursor(0, false);
       Beep();
-      gui::MessageBox(DossierMessageOwner(), FillPlaceholder(FillPlaceholder(LoadStr(kMsgIndexDiskFull), data), folder),
+      gui::MessageBox(DossierMessageOwner(), FillPlaceholders(LoadStr(kMsgIndexDiskFull), {data, folder}),
                       LoadStr(kOpeningRefusedCaption), gui::MB_OK | gui::MB_ICONSTOP);
       return false;
     }

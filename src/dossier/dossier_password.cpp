@@ -155,9 +155,9 @@ bool CheckOtherDossierPassword(gui::Window* owner, const std::string& folder, co
                 FillPlaceholder(LoadStr(kMsgOtherDossierUntouched), name),
                 FillPlaceholders(LoadStr(kLogOtherDossierRefused), {name, folder}), ""};
   if (lacking != nullptr) {
-    std::string why = FillPlaceholder(LoadStr(kSecondaryLacksRight), name);
-    why = FillPlaceholder(why, AccessRightName(lacking->right));
-    prompt.secondaryRefused = FillPlaceholder(why, AccessFunctionName(lacking->function));
+    prompt.secondaryRefused =
+        FillPlaceholders(LoadStr(kSecondaryLacksRight),
+                         {name, AccessRightName(lacking->right), AccessFunctionName(lacking->function)});
   }
   return AskLevel(prompt, privileged, secondary, privilegedOnly ? Privileged : AnyLevel) != 0;
 }

@@ -85,8 +85,7 @@ bool RequestJournalEntry(gui::Window* owner, const std::string& journalMonth) {
   if (!posting::SeekHeader(c10, journalMonth, posting::kDraftSource) || c10.IsDeleted()) {
     gui::MessageBeep(0);
     gui::MessageBox(owner,
-                    FillPlaceholder(FillPlaceholder(LoadStr(kMsgHeaderMissing), journal),
-                                    posting::MonthDisplay(journalMonth)),
+                    FillPlaceholders(LoadStr(kMsgHeaderMissing), {journal, posting::MonthDisplay(journalMonth)}),
                     LoadStr(kTitleAttention), gui::MB_OK | gui::MB_ICONSTOP);
     return false;
   }
@@ -303,8 +302,8 @@ void TWSaiBroEntJournaux::CmSaisir() {
     const std::string journalMonth = code.substr(0, posting::kJournalMonthKeyLength);
     gui::MessageBeep(0);
     gui::MessageBox(this,
-                    FillPlaceholder(FillPlaceholder(LoadStr(kValidatedMonth), posting::JournalOf(journalMonth)),
-                                    posting::MonthDisplay(journalMonth)),
+                    FillPlaceholders(LoadStr(kValidatedMonth),
+                                     {posting::JournalOf(journalMonth), posting::MonthDisplay(journalMonth)}),
                     LoadStr(kTitleAttention), gui::MB_OK | gui::MB_ICONINFORMATION);
     return;
   }

@@ -240,8 +240,8 @@ void TWSaiBroDetJournaux::SetupWindow() {
   ::Table& c10 = *TableC10;
   if (!posting::SeekHeader(c10, key_, posting::kDraftSource) || c10.IsDeleted()) {
     gui::MessageBeep(0);
-    const std::string text = FillPlaceholder(FillPlaceholder(LoadStr(kMsgHeaderMissing), posting::JournalOf(key_)),
-                                             posting::MonthDisplay(key_));
+    const std::string text =
+        FillPlaceholders(LoadStr(kMsgHeaderMissing), {posting::JournalOf(key_), posting::MonthDisplay(key_)});
     gui::MessageBox(this, text, LoadStr(kTitleAttention), gui::MB_OK | gui::MB_ICONSTOP);
     gui::PostCommand(GetHandle(), cmd::Quitter);
     return;

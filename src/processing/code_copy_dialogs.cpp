@@ -231,7 +231,7 @@ bool TDAjouterVersAutreDossier::CanClose() {
   }
   ::Table source;
   source.OpenShared(processing::OpenCodeTablePath(k), k.tag, true);
-  const std::string copying = LoadStr(kCopying);
+  const char* const copying = LoadStr(kCopying);
   std::string refusal;
   const bool ran = processing::CopyCodeRangeMarked(
       source, processing::OpenCodeTablePath(k), receiver, other, k, {kind_, width_, first, last},
@@ -315,7 +315,7 @@ bool TDAjouterDUnAutreDossier::CanClose() {
   // The open dossier's table, shared with the other stations.
   ::Table receiver;
   if (!receiver.OpenShared(processing::OpenCodeTablePath(k), k.tag)) return Refuse(kNoDossier, nullptr);
-  const std::string copying = LoadStr(kCopying);
+  const char* const copying = LoadStr(kCopying);
   processing::CodeCopyCount count;
   std::string refusal;
   const bool ran = processing::CopyCodeRangeMarked(

@@ -60,18 +60,6 @@ std::string FileNameOf(const std::string& path) {
   return slash == std::string::npos ? path : path.substr(slash + 1);
 }
 
-std::string WithCode(std::string text, const std::string& code) {
-  std::string out;
-  for (char c : text) {
-    if (c == '%') {
-      out += code;
-    } else {
-      out += c;
-    }
-  }
-  return out;
-}
-
 }  // namespace
 
 void SetBackupClock(BackupClock clock) { g_clock = clock; }
@@ -285,10 +273,10 @@ bool ChooseBackupFile(unsigned long owner, std::string& path, int titleId, int f
   std::string code = TrimmedRight(dossierCode);
   std::string start = path;
   PrepareBackupStartFolder(start, code);
-  const std::string filter = WithCode(LoadStr(filterId), code);
+  const std::string filter = FillPlaceholder(LoadStr(filterId), code);
   std::string chosen;
   for (;;) {
-    const std::string title = WithCode(LoadStr(titleId), code);
+    const std::string title = FillPlaceholder(LoadStr(titleId), code);
     if (g_dialog == nullptr || !g_dialog(owner, title, filter, start, chosen)) return false;
     if (IsBackupFileFor(chosen, code, method)) break;
     RuntimeBeep(0);

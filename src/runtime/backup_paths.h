@@ -96,7 +96,7 @@ void SetBackupFileDialog(BackupFileDialog dialog);
 // Lets the user pick the backup to restore. path: the start folder in (a
 // template as above), the chosen backup out: its folder ending with "/",
 // or for method '7' the file itself. Title and filter are string ids whose
-// "%" stand for the code. A file that is no backup of this dossier beeps and
+// "%s" stands for the code. A file that is no backup of this dossier beeps and
 // the dialog comes back. False when the user cancels.
 bool ChooseBackupFile(unsigned long owner, std::string& path, int titleId, int filterId,
                       char method, const std::string& dossierCode);

@@ -72,11 +72,7 @@ std::string PaddedRight(std::string text, int width, char fill) {
   return text;
 }
 
-std::string FillPlaceholder(std::string message, std::string_view value) {
-  const std::size_t at = message.find("%s");
-  if (at != std::string::npos) message.replace(at, 2, value);
-  return message;
-}
+std::string FillPlaceholder(const char* message, std::string_view value) { return FillPlaceholders(message, {value}); }
 
 std::string FillPlaceholders(std::string_view message, std::initializer_list<std::string_view> values) {
   return resources::FillValues(message, values);

@@ -31,9 +31,11 @@ std::string FitRight(std::string_view text, int width);
 // longer text, or a width below 1, leaves the text as it is.
 std::string PaddedRight(std::string text, int width, char fill = ' ');
 
-// The first "%s" of a message replaced by the value; a message without one
-// stays as it is.
-std::string FillPlaceholder(std::string message, std::string_view value);
+// The "%s" of a one-value text of the string table (LoadStr) replaced by the
+// value; a text without one stays as it is. It takes the table's own text,
+// never a text already filled: a message of several values is filled once,
+// with all of them, by FillPlaceholders, so that no value is filled again.
+std::string FillPlaceholder(const char* message, std::string_view value);
 // Each "%s" of a message replaced, in order, by the next value: a whole sentence with its
 // values in their places. A value's own "%s" stays as written; a "%s" past the last value stays.
 std::string FillPlaceholders(std::string_view message, std::initializer_list<std::string_view> values);

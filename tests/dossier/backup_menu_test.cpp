@@ -236,6 +236,20 @@ TEST_F(BackupMenuTest, AnotherDossiersBackupIsRefusedWithItsReason) {
     EXPECT_TRUE(after == before);
     EXPECT_TRUE(OpenOn("DEMO")) << ShownTexts();
   }
+
+  // A file whose name holds "%s" is named as it is, the dossier, the method and the backup's name in their places.
+  const std::string named = root_ + "/ZEL%s_%1.lzh";
+  std::ofstream(named) << "archive";
+  IniSetString("LanceM?BACKUP", "9");
+  ModalSeam::Reset();
+  ModalSeam::QueueFileAnswer(named);
+  ModalSeam::QueueMessageBoxAnswer(gui::IDOK);
+  ModalSeam::QueueFileAnswer("");
+  ASSERT_TRUE(Choose(20724));
+  ASSERT_GE(ModalSeam::Shown().size(), 2u);
+  EXPECT_EQ(ModalSeam::Shown()[1].text,
+            "\n\n\nLe fichier\n\n   " + named + "\n\nn'est pas une sauvegarde du dossier 'DEMO' par la m\xE9thode 9:\n"
+            "le nom de ses sauvegardes est \xAB ZELDEMO.lzh \xBB.\n\nChoisissez une sauvegarde de ce dossier.\n\n\n");
 }
 
 // The LHA archive keeps no rights: after a restore each file of the dossier has the rights

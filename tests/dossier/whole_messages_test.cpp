@@ -1,14 +1,18 @@
 // The messages of the dossier windows that the string table holds as whole sentences, their
 // values in their places: each one reads, byte for byte, as the message the user has always
 // been shown, every value where it was and none of them swapped with another.
+#include <filesystem>
+
 #include "dossier/backup.h"
 #include "dossier/backup_settings.h"
 #include "dossier/constants_check.h"
+#include "dossier/core/restore_files.h"
 #include "dossier/dossier_commands.h"
 #include "dossier/dossier_management.h"
 #include "dossier/rebuild_dossier.h"
 #include "dossier_window_test.h"
 #include "shell/mdi_client.h"
+#include "support/temp_folder.h"
 
 namespace dossier_test {
 namespace {
@@ -105,6 +109,17 @@ TEST_F(WholeMessagesTest, BackupRebuildConstantsAndCaption) {
       {"the caption without a dossier", withoutDossier, "Nuv-Merlon ZEL+ - " + ProgramFolder},
   };
   for (const Case& c : cases) EXPECT_EQ(c.got, c.want) << c.what;
+}
+
+// A value goes in its place once: a member of a backup whose name holds "%2" or "%s" is named as it is, where the
+// restore's refusal names it.
+TEST_F(WholeMessagesTest, ARestoredMemberIsNamedAsItIs) {
+  test_support::TempFolder work("restore-members");
+  std::filesystem::create_symlink("/nowhere", work.path() + "/lien%2%s.dbf");
+  EXPECT_EQ(SelectRestoredFiles(work.path(), "/d/", "AB").refusal,
+            "\n\n\nLa restauration est refus\xE9" "e: le dossier n'a pas \xE9t\xE9 modifi\xE9.\n\nLe membre \xAB "
+            "lien%2%s.dbf \xBB de la sauvegarde est un lien symbolique:\nil ferait lire ou \xE9" "crire le dossier "
+            "ailleurs.\n\n\n");
 }
 
 TEST_F(WholeMessagesTest, BackupConfirmationNamesTheDossierAndItsUnits) {

@@ -4,9 +4,12 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <vector>
 
 #include "processing/core/dossier_merge.h"
+#include "processing/core/ofx_import.h"
 #include "processing/core/opening_balances.h"
+#include "processing/core/stopped_imports.h"
 #include "processing/core/year_separation.h"
 #include "runtime/dates.h"
 
@@ -137,6 +140,39 @@ TEST(RunMessages, TheOpeningsChecksNameWhatTheyRefuse) {
     EXPECT_FALSE(check.clearCode) << c.code;
     EXPECT_EQ(check.first, c.first) << "\"" << c.code << "\"";
   }
+}
+
+}  // namespace
+
+namespace {
+
+// A value goes in its place once: a statement or a file named with "%s" or "%1" (as a user may name one) is said as
+// it is named, and the counts and journals after it stay in their own places.
+TEST(RunMessages, AValueHoldingAPlaceholderIsSaidAsWritten) {
+  processing::StoppedImports done;
+  done.statements.push_back({"releve_%s_mars.ofx", "BQ", "", 3, 2, 1, 4});
+  done.statements.push_back({"releve_%1_%2.ofx", "CA", "", 0, 5, 0, 0});
+  done.files.push_back({"ecr%s.txt", 7, 0, 0, 0});
+  EXPECT_EQ(processing::StoppedImportsText(done),
+            "\n\nL'importation du relev\xE9 releve_%s_mars.ofx a \xE9t\xE9 interrompue : ses 3 pi\xE8" "ce(s) \xE9"
+            "crite(s) en entier dans le journal BQ sont gard\xE9" "es.\n"
+            "2 op\xE9ration(s) de ce relev\xE9 n'ont pas \xE9t\xE9 import\xE9" "es : importez \xE0 nouveau ce relev\xE9 "
+            "pour les ajouter (les op\xE9rations d\xE9j\xE0 import\xE9" "es ne le seront pas deux fois).\n"
+            "1 pi\xE8" "ce(s) n'avaient \xE9t\xE9 \xE9" "crites qu'en partie : leurs 4 ligne(s) \xE9" "crite(s) ont "
+            "\xE9t\xE9 annul\xE9" "es dans le brouillard.\n"
+            "\n\nL'importation du relev\xE9 releve_%1_%2.ofx a \xE9t\xE9 interrompue avant d'avoir \xE9" "crit une pi\xE8"
+            "ce enti\xE8re dans le journal CA : importez \xE0 nouveau ce relev\xE9 pour ajouter ses op\xE9rations.\n"
+            "\n\nL'importation du fichier ecr%s.txt a \xE9t\xE9 interrompue : ses 7 pi\xE8" "ce(s) \xE9" "crite(s) en "
+            "entier sont gard\xE9" "es dans le brouillard.\n");
+
+  const std::vector<processing::StoppedStatementRun> resumed = {
+      {"releve.ofx", "BQ", "journal %s pi\xE8" "ces 4 \xE0 6", 0, 2, 1, 4}};
+  EXPECT_EQ(processing::StoppedStatementRunsResumed(resumed),
+            "1 pi\xE8" "ce(s) n'avaient \xE9t\xE9 \xE9" "crites qu'en partie par une importation arr\xEAt\xE9" "e : "
+            "leurs 4 ligne(s) \xE9" "crite(s) ont \xE9t\xE9 annul\xE9" "es dans le brouillard et leurs op\xE9rations "
+            "sont import\xE9" "es \xE0 nouveau.\n\n"
+            "Une importation de relev\xE9 arr\xEAt\xE9" "e en cours (journal %s pi\xE8" "ces 4 \xE0 6) a \xE9t\xE9 "
+            "reprise : 2 op\xE9ration(s) sans pi\xE8" "ce dans le brouillard sont import\xE9" "es \xE0 nouveau.\n\n");
 }
 
 }  // namespace

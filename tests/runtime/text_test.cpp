@@ -3,6 +3,8 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <string_view>
+#include <type_traits>
 
 #include "runtime/text.h"
 #include "runtime/xbase.h"
@@ -94,8 +96,15 @@ TEST(TextHelpers, PlaceholderFilledOnce) {
       {"several: fewer values", FillPlaceholders("%s/%s/%s", {"1", "2"}), "1/2/%s"},
       {"several: more values", FillPlaceholders("(%s)", {"1", "2"}), "(1)"},
       {"several: at both ends", FillPlaceholders("%s%s", {"", "x"}), "x"},
+      {"several: a value's %1 kept", FillPlaceholders("%s (%s)", {"%1%2", "x"}), "%1%2 (x)"},
   });
 }
+
+// A text already filled takes no further value: one value at a time goes only into a text of the table itself, so
+// that a value's own "%s" can never be filled by the next.
+static_assert(std::is_invocable_v<decltype(&FillPlaceholder), const char*, std::string_view>);
+static_assert(!std::is_invocable_v<decltype(&FillPlaceholder), std::string, std::string_view>);
+static_assert(!std::is_invocable_v<decltype(&FillPlaceholder), const std::string&, std::string_view>);
 
 using AmountTexts = test_support::RuntimeTest;
 

@@ -5,7 +5,10 @@
 // docs/architecture.md. The list is ordered lowest layer first; a folder may name only folders listed above it, so
 // the folders never include each other in a ring. Outside src/platform a source includes, besides the program's
 // own headers, only the C++ standard library's; only src/platform/gui includes Qt; no include goes through a
-// macro; no source defines the marks that open the engine's and the window layer's headers.
+// macro; no source defines the marks that open the engine's and the window layer's headers. What the compiler reads
+// besides is read as well (#include_next, a file of any name an include reaches, a file from outside src/ compiled
+// into one of its libraries, a compile command's -include), and every target of src/ waits for the check, so that
+// building one of them alone runs it.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -72,11 +75,13 @@ void Write(const fs::path& path, const std::string& text) {
   std::ofstream(path, std::ios::binary) << text;
 }
 
-// One entry of a compile_commands.json for a file of the small tree, compiled from root/build with these flags.
-std::string CompileEntry(const fs::path& root, const std::string& file, const std::string& flags) {
+// One entry of a compile_commands.json for a file of the small tree, compiled from root/build with these flags
+// into this object (relative to root/build, where the library's CMakeFiles folder says which library it goes to).
+std::string CompileEntry(const fs::path& root, const std::string& file, const std::string& flags,
+                         const std::string& object = "x.o") {
   const std::string source = (root / file).string();
   return "{\n  \"directory\": \"" + (root / "build").string() + "\",\n  \"command\": \"/usr/bin/c++ " + flags +
-         " -o x.o -c " + source + "\",\n  \"file\": \"" + source + "\"\n}";
+         " -o " + object + " -c " + source + "\",\n  \"file\": \"" + source + "\"\n}";
 }
 
 // The tree's compile_commands.json made of these entries.
@@ -355,6 +360,77 @@ TEST(IncludeLayers, TheCheckerRefusesAListOutOfOrderOrShort) {
                 "docs/architecture.md:1: no list under \"## Dependencies between folders\""}));
 }
 
+// What the compiler reads besides the includes written #include in the files under src/, each a way past a check
+// that read only those: #include_next, which goes on after the folder its file was found in; a file of another name
+// that an include reaches (".ipp", ".inl", ".def"); a file outside src/ compiled into a library of src/, which
+// follows that library's rules; a header a compile command includes first (-include, -imacros).
+TEST(IncludeLayers, TheCheckerReadsWhatTheCompilerReadsBesidesTheSources) {
+  test_support::TempFolder tree("include-beside");
+  const fs::path root = tree.path();
+  WriteTree(root);
+  const std::string src = (root / "src").string();
+  const std::string library = "src/runtime/CMakeFiles/tree_runtime.dir/";
+  Write(root / "src/runtime/table.h", "#pragma once\n#include_next \"table.h\"\n");
+  Write(root / "src/runtime/periods.h", "#pragma once\n  #  include_next <periods.h> // the next one\n");
+  Write(root / "src/data/periods.h", "#pragma once\n");
+  Write(root / "src/runtime/dates.cpp", "#include \"dates.h\"\n#include \"table.h\"\n#include \"periods.h\"\n");
+  Write(root / "src/runtime/dates.h", "#pragma once\n#include \"dates.ipp\"\n#include \"dates.inl\"\n#include \"dates.def\"\n");
+  Write(root / "src/runtime/dates.ipp", "#include \"data/table.h\"\n");
+  Write(root / "src/runtime/dates.inl", "#include <chrono>\n#include <QString>\n");
+  Write(root / "src/runtime/dates.def", "#include <unistd.h>\n");
+  Write(root / "src/runtime/periods.cc", "#include \"data/table.h\"\n");
+  Write(root / "tools/extra.cpp", "#include <vector>\n#include \"data/table.h\"\n");
+  Write(root / "tests/extra_test.cpp", "#include \"data/table.h\"\n");
+  Write(root / "build/src/runtime/made.cpp", "#include \"data/table.h\"\n");
+  const fs::path compile_commands = WriteCompileCommands(
+      root, {// The runtime's folder, then the table layer's: the next "table.h" after the runtime's is the table layer's.
+             CompileEntry(root, "src/runtime/dates.cpp", "-I" + src + "/runtime -I" + src + "/data -I" + src,
+                          library + "dates.cpp.o"),
+             CompileEntry(root, "src/runtime/periods.cc", "-I" + src, library + "periods.cc.o"),
+             CompileEntry(root, "tools/extra.cpp", "-I" + src, library + "__/__/tools/extra.cpp.o"),
+             CompileEntry(root, "tests/extra_test.cpp", "-I" + src, "tests/CMakeFiles/tree_tests.dir/extra_test.cpp.o"),
+             // A source the build makes itself is written after the check has run.
+             CompileEntry(root, "build/src/runtime/made.cpp", "-I" + src, library + "made.cpp.o"),
+             // Found from the build folder first, then through the include folders.
+             CompileEntry(root, "src/runtime/clock.cpp",
+                          "-I" + src + " -include ../src/data/table.h --include=data/table.h -imacros unistd.h",
+                          library + "clock.cpp.o"),
+             CompileEntry(root, "src/data/table.cpp", "-I" + src + " -includeruntime/dates.h -include-pch x.pch",
+                          "src/data/CMakeFiles/tree_data.dir/table.cpp.o")});
+  Write(root / "src/runtime/clock.cpp", "#include <vector>\n");
+  Write(root / "src/data/table.cpp", "#include <vector>\n");
+
+  const std::string table = "src/data/table.h";
+  const std::string refused = ": docs/architecture.md does not let src/runtime include src/data";
+  const std::map<std::string, std::vector<std::string>> want = {
+      {"src/runtime/table.h",
+       {"src/runtime/table.h:2: includes " + table + " (written #include_next \"table.h\")" + refused}},
+      {"src/runtime/periods.h",
+       {"src/runtime/periods.h:2: includes src/data/periods.h (written #include_next <periods.h>)" + refused}},
+      {"src/runtime/dates.ipp", {Crossing("src/runtime/dates.ipp:1", "\"data/table.h\"", table)}},
+      {"src/runtime/dates.inl", {QtOutsideWindowLayer("src/runtime/dates.inl:2", "<QString>")}},
+      {"src/runtime/dates.def", {OutsidePlatform("src/runtime/dates.def:1", "<unistd.h>")}},
+      {"src/runtime/periods.cc", {Crossing("src/runtime/periods.cc:1", "\"data/table.h\"", table)}},
+      {"tools/extra.cpp", {"tools/extra.cpp:2: includes " + table + " (written \"data/table.h\")" + refused}},
+      {"src/runtime/clock.cpp",
+       {"src/runtime/clock.cpp:0: includes " + table + " (written -include data/table.h)" + refused,
+        "src/runtime/clock.cpp:0: includes " + table + " (written -include ../src/data/table.h)" + refused,
+        OutsidePlatform("src/runtime/clock.cpp:0", "-imacros unistd.h")}},
+  };
+  const include_check::Outcome outcome = include_check::CheckTree(root, compile_commands);
+  std::map<std::string, std::vector<std::string>> found;
+  for (const Finding& f : outcome.findings) found[f.file].push_back(f.Text());
+  for (auto& [file, lines] : found) std::sort(lines.begin(), lines.end());
+  for (auto [file, lines] : want) {
+    std::sort(lines.begin(), lines.end());
+    EXPECT_EQ(found[file], lines) << file;
+  }
+  for (const auto& [file, lines] : found)
+    EXPECT_TRUE(want.count(file) || lines.empty()) << "a finding in " << file << ":\n" << Joined(lines);
+  for (const fs::path& read : {root / "src/runtime/dates.ipp", root / "src/runtime/dates.def", root / "tools/extra.cpp"})
+    EXPECT_NE(std::find(outcome.read.begin(), outcome.read.end(), read), outcome.read.end()) << read;
+}
+
 // The command the build runs: its output, its exit status, its stamp and depfile.
 test_support::CommandRun RunCheck(const std::string& arguments) {
   return test_support::RunCommand(std::string(MERLON_INCLUDE_CHECK) + " " + arguments);
@@ -396,6 +472,81 @@ TEST(IncludeLayers, TheBuildsCommandFailsWithTheMessagesAndStampsOnlyAWholeTree)
                                                  (root / "none.json").string() + " --stamp " + stamp.string());
   EXPECT_EQ(lost.status, 2) << lost.output;
   EXPECT_FALSE(fs::exists(stamp));
+}
+
+// A small CMake project laid out as the program, its check wired by the program's own cmake/IncludeCheck.cmake
+// with the checker this build made: a build of one library or one program runs the check, a forbidden include
+// stops it, and an up-to-date tree leaves nothing to do.
+class OneTargetBuild : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    if (std::string(MERLON_CMAKE_GENERATOR) != "Ninja") GTEST_SKIP() << "the build's generator is not Ninja";
+    Write(root_ / "CMakeLists.txt",
+          "cmake_minimum_required(VERSION 3.25)\nproject(tree CXX)\nset(CMAKE_EXPORT_COMPILE_COMMANDS ON)\n"
+          "include(" + (kRoot / "cmake/IncludeCheck.cmake").string() + ")\n"
+          "add_subdirectory(src/runtime)\nadd_subdirectory(src/data)\nadd_subdirectory(src/app)\n"
+          "merlon_include_check(COMMAND " MERLON_INCLUDE_CHECK " FOLDERS src/runtime src/data src/app)\n");
+    Write(root_ / "docs/architecture.md", "## Dependencies between folders\n\n- src/runtime:\n- src/data: src/runtime\n"
+                                          "- src/app: src/data, src/runtime\n");
+    Write(root_ / "src/runtime/CMakeLists.txt",
+          "add_library(tree_runtime STATIC dates.cpp)\ntarget_include_directories(tree_runtime PUBLIC ${CMAKE_SOURCE_DIR}/src)\n");
+    Write(root_ / "src/data/CMakeLists.txt",
+          "add_library(tree_data STATIC table.cpp)\ntarget_link_libraries(tree_data PUBLIC tree_runtime)\n");
+    Write(root_ / "src/app/CMakeLists.txt", "add_executable(tree_app main.cpp)\ntarget_link_libraries(tree_app PRIVATE tree_data)\n");
+    Write(root_ / "src/runtime/dates.h", "#pragma once\nint Days();\n");
+    Write(root_ / "src/runtime/dates.cpp", "#include \"runtime/dates.h\"\nint Days() { return 365; }\n");
+    Write(root_ / "src/data/table.h", "#pragma once\nint Records();\n");
+    Write(root_ / "src/data/table.cpp", "#include \"data/table.h\"\n#include \"runtime/dates.h\"\nint Records() { return Days(); }\n");
+    Write(root_ / "src/app/main.cpp", "#include \"data/table.h\"\nint main() { return Records() == 365 ? 0 : 1; }\n");
+    const test_support::CommandRun configured = Run(std::string(MERLON_CMAKE_COMMAND) + " -S " + root_.string() + " -B " +
+                                                    build_.string() + " -G Ninja -DCMAKE_MAKE_PROGRAM=" MERLON_MAKE_PROGRAM
+                                                    " -DCMAKE_CXX_COMPILER=" MERLON_CXX_COMPILER);
+    ASSERT_EQ(configured.status, 0) << configured.output;
+  }
+
+  test_support::CommandRun Run(const std::string& command) { return test_support::RunCommand(command); }
+  test_support::CommandRun Build(const std::string& target) {
+    return Run(std::string(MERLON_CMAKE_COMMAND) + " --build " + build_.string() + " --target " + target);
+  }
+
+  test_support::TempFolder tree_{"include-one-target"};
+  fs::path root_ = tree_.path();
+  fs::path build_ = root_ / "build";
+};
+
+TEST_F(OneTargetBuild, RunsTheCheckFirstAndStopsOnAForbiddenInclude) {
+  const test_support::CommandRun app = Build("tree_app");
+  ASSERT_EQ(app.status, 0) << app.output;
+  EXPECT_NE(app.output.find("Checking the includes of src/"), std::string::npos) << app.output;
+  const test_support::CommandRun again = Run(std::string(MERLON_MAKE_PROGRAM) + " -C " + build_.string() + " -n");
+  EXPECT_NE(again.output.find("no work to do"), std::string::npos) << again.output;
+
+  // The runtime reaches up into the table layer: building the runtime alone, or the program, fails on it.
+  Write(root_ / "src/runtime/dates.cpp", "#include \"runtime/dates.h\"\n#include \"data/table.h\"\nint Days() { return 365; }\n");
+  const std::string finding = "src/runtime/dates.cpp:2: includes src/data/table.h (written \"data/table.h\"): "
+                              "docs/architecture.md does not let src/runtime include src/data";
+  for (const char* target : {"tree_runtime", "tree_app"}) {
+    const test_support::CommandRun stopped = Build(target);
+    EXPECT_NE(stopped.status, 0) << target << "\n" << stopped.output;
+    EXPECT_NE(stopped.output.find(finding), std::string::npos) << target << "\n" << stopped.output;
+    EXPECT_EQ(stopped.output.find("dates.cpp.o"), std::string::npos) << target << ": compiled before the check\n"
+                                                                      << stopped.output;
+  }
+  Write(root_ / "src/runtime/dates.cpp", "#include \"runtime/dates.h\"\nint Days() { return 365; }\n");
+  const test_support::CommandRun mended = Build("tree_data");
+  EXPECT_EQ(mended.status, 0) << mended.output;
+}
+
+// In this build, the program and the tests that link the libraries of src/ run the check when they are built.
+TEST(IncludeLayers, EveryTargetOfTheProgramWaitsForTheCheck) {
+  if (std::string(MERLON_CMAKE_GENERATOR) != "Ninja") GTEST_SKIP() << "the build's generator is not Ninja";
+  for (const char* target : {"merlon", "merlon_resources", "merlon_runtime", "merlon_processing_core", "runtime_tests",
+                             "processing_core_tests", "merlon-demo"}) {
+    const test_support::CommandRun commands = test_support::RunCommand(std::string(MERLON_MAKE_PROGRAM) + " -C " +
+                                                                      MERLON_BINARY_DIR + " -t commands " + target);
+    ASSERT_EQ(commands.status, 0) << target << "\n" << commands.output.substr(0, 2000);
+    EXPECT_NE(commands.output.find(MERLON_INCLUDE_CHECK " --source"), std::string::npos) << target;
+  }
 }
 
 }  // namespace

@@ -5,6 +5,7 @@
 #include <fstream>
 #include <iterator>
 #include <regex>
+#include <set>
 #include <sstream>
 #include <tuple>
 #include <utility>
@@ -113,26 +114,64 @@ std::vector<std::string> CommandWords(const std::string& command) {
   return words;
 }
 
-// The include folders of one compile command, in the order the compiler searches them: -iquote, -I,
-// -isystem, -idirafter. Relative folders are taken from the command's own folder.
-std::vector<SearchFolder> CommandFolders(const std::string& command, const fs::path& directory) {
+// What one compile command says: its include folders in the order the compiler searches them (-iquote, -I,
+// -isystem, -idirafter; relative folders taken from the command's own folder), the files it includes before the
+// source, and the object it writes, as written after -o.
+struct Command {
+  std::vector<SearchFolder> folders;
+  std::vector<ForcedInclude> forced;
+  std::string output;
+};
+
+// The value of an option written "-opt value", "-optvalue", "--opt value" or "--opt=value" at words[i] (i moved
+// past it), or "" when the word is not that option.
+std::string OptionValue(const std::vector<std::string>& words, std::size_t& i, const std::string& option) {
+  const std::string& word = words[i];
+  for (const std::string& spelled : {"--" + option, "-" + option}) {
+    if (!StartsWith(word, spelled)) continue;
+    if (word.size() == spelled.size()) return i + 1 < words.size() ? words[++i] : "";
+    return word.substr(spelled.size() + (word[spelled.size()] == '=' ? 1 : 0));
+  }
+  return "";
+}
+
+Command ParseCommand(const std::string& line, const fs::path& directory) {
   static const char* const kFlags[] = {"-iquote", "-I", "-isystem", "-idirafter"};
   std::vector<std::vector<SearchFolder>> by_flag(std::size(kFlags));
-  const std::vector<std::string> words = CommandWords(command);
+  Command command;
+  const std::vector<std::string> words = CommandWords(line);
   for (std::size_t i = 0; i < words.size(); ++i) {
+    const std::string& word = words[i];
+    if (word == "-o" && i + 1 < words.size()) {
+      command.output = words[++i];
+      continue;
+    }
+    // -include-pch names a precompiled header, not a file the preprocessor reads.
+    if (word == "-include-pch") {
+      ++i;
+      continue;
+    }
+    bool forced = false;
+    for (const char* option : {"include", "imacros"}) {
+      const std::string name = OptionValue(words, i, option);
+      if (name.empty()) continue;
+      command.forced.push_back({name, directory, std::string(option) == "imacros"});
+      forced = true;
+      break;
+    }
+    if (forced) continue;
     for (std::size_t f = 0; f < std::size(kFlags); ++f) {
       const std::string flag = kFlags[f];
-      if (words[i].rfind(flag, 0) != 0) continue;
-      std::string folder = words[i].substr(flag.size());
+      if (word.rfind(flag, 0) != 0) continue;
+      std::string folder = word.substr(flag.size());
       if (folder.empty() && i + 1 < words.size()) folder = words[++i];
       if (folder.empty()) break;
       by_flag[f].push_back({(directory / folder).lexically_normal(), f == 0});
       break;
     }
   }
-  std::vector<SearchFolder> folders;
-  for (const auto& some : by_flag) folders.insert(folders.end(), some.begin(), some.end());
-  return folders;
+  for (const auto& some : by_flag) command.folders.insert(command.folders.end(), some.begin(), some.end());
+  return command;
 }
 
 // The file below root that an absolute path names ("src/x/y.cpp"), or "" for a path outside root.
@@ -148,30 +187,68 @@ void AddFolder(std::vector<SearchFolder>& folders, const SearchFolder& folder) {
   if (!known) folders.push_back(folder);
 }
 
-// The file an include reaches, relative to the root, as the compiler finds it: beside the including file first
-// (an include written "..."), then in each folder the build gives that file; "" for a file outside src/ or one
-// found nowhere.
-std::string Resolve(const fs::path& root, const Include& include, const std::vector<SearchFolder>& folders) {
-  if (include.quoted) {
-    const fs::path beside = (fs::path(include.file).parent_path() / include.name).lexically_normal();
-    if (fs::is_regular_file(root / beside)) return StartsWith(beside.generic_string(), "src/") ? beside.generic_string() : "";
+// The program's file that a path found by the compiler is, "src/...", or "" for one outside src/.
+std::string UnderSrc(const fs::path& root, const fs::path& found) {
+  const std::string below = BelowRoot(root, found);
+  return StartsWith(below, "src/") ? below : "";
+}
+
+// The file an include reaches, relative to the root, as the compiler finds it; "" for a file outside src/ or one
+// found nowhere. An include written "..." looks beside the including file first, one of the compile command in
+// the folder the command runs in; then come the folders the build gives the file, those after the one the
+// including file lies in for #include_next (which never reaches the including file itself).
+std::string Resolve(const fs::path& root, const Include& include, const std::vector<SearchFolder>& folders,
+                    const fs::path& directory = {}) {
+  const fs::path self = (root / include.file).lexically_normal();
+  std::size_t first = 0;
+  if (include.form == IncludeForm::kIncludeNext) {
+    for (std::size_t i = 0; i < folders.size(); ++i) {
+      if (BelowRoot(folders[i].path, self).empty()) continue;
+      first = i + 1;
+      break;
+    }
+  } else if (include.quoted) {
+    const bool forced = include.form == IncludeForm::kForcedInclude || include.form == IncludeForm::kForcedMacros;
+    const fs::path beside = ((forced ? directory : self.parent_path()) / include.name).lexically_normal();
+    if (fs::is_regular_file(beside)) return UnderSrc(root, beside);
   }
-  for (const SearchFolder& folder : folders) {
-    if (folder.quote_only && !include.quoted) continue;
-    const fs::path candidate = (folder.path / include.name).lexically_normal();
-    if (!fs::is_regular_file(candidate)) continue;
-    const std::string below = BelowRoot(root, candidate);
-    return StartsWith(below, "src/") ? below : "";
+  for (std::size_t i = first; i < folders.size(); ++i) {
+    if (folders[i].quote_only && !include.quoted) continue;
+    const fs::path candidate = (folders[i].path / include.name).lexically_normal();
+    if (!fs::is_regular_file(candidate) || candidate == self) continue;
+    return UnderSrc(root, candidate);
   }
   return "";
 }
 
-// The name of an include as it is written, with its quotes or angle brackets.
+// The name of an include as it is written, with its quotes or angle brackets, its directive when it is not
+// #include, or its option in the compile command.
 std::string Written(const Include& include) {
-  return include.quoted ? "\"" + include.name + "\"" : "<" + include.name + ">";
+  const std::string name = include.quoted ? "\"" + include.name + "\"" : "<" + include.name + ">";
+  switch (include.form) {
+    case IncludeForm::kIncludeNext: return "#include_next " + name;
+    case IncludeForm::kForcedInclude: return "-include " + include.name;
+    case IncludeForm::kForcedMacros: return "-imacros " + include.name;
+    default: return name;
+  }
 }
 
 std::string FolderOf(const std::string& file) { return fs::path(file).parent_path().generic_string(); }
+
+// The folder whose rules an include follows.
+std::string RuleFolder(const Include& include) { return include.folder.empty() ? FolderOf(include.file) : include.folder; }
+
+// True for a folder that is `top` or lies under it.
+bool Within(const std::string& folder, const std::string& top) { return folder == top || StartsWith(folder, top + "/"); }
+
+// The folder under the build of the library that a compile command's object goes to ("src/data" for
+// "src/data/CMakeFiles/merlon_data.dir/x.cpp.o"), or "".
+std::string LibraryFolder(const fs::path& build, const fs::path& directory, const std::string& output) {
+  if (output.empty()) return "";
+  const std::string object = BelowRoot(build.empty() ? directory : build, directory / output);
+  const std::size_t at = object.find("/CMakeFiles/");
+  return at == std::string::npos ? "" : object.substr(0, at);
+}
 
 // The text after the first word of a directive ("include", "define"), and the word itself.
 std::pair<std::string, std::string> DirectiveWord(const std::string& line) {
@@ -190,8 +267,10 @@ std::string WithoutComment(const std::string& text) {
   return Trim(text.substr(0, comment));
 }
 
-// Reads the directives of one source: its includes, and the lines that break a rule by themselves.
-void ScanFile(const fs::path& root, const std::string& file, const std::vector<SearchFolder>& folders, Scan& scan) {
+// Reads the directives of one source: its includes, and the lines that break a rule by themselves. Its includes
+// follow the rules of `folder`.
+void ScanFile(const fs::path& root, const std::string& file, const std::string& folder,
+              const std::vector<SearchFolder>& folders, Scan& scan) {
   std::istringstream in(ReadFile(root / file));
   std::string line;
   for (int number = 1; std::getline(in, line); ++number) {
@@ -205,7 +284,8 @@ void ScanFile(const fs::path& root, const std::string& file, const std::vector<S
                                      ": an include is written \"...\" or <...>, never through a macro"});
         continue;
       }
-      Include include{file, number, rest.substr(1, close - 1), rest[0] == '"', ""};
+      Include include{file, number, rest.substr(1, close - 1), rest[0] == '"', "",
+                      word == "include" ? IncludeForm::kInclude : IncludeForm::kIncludeNext, folder};
       include.target = Resolve(root, include, folders);
       scan.includes.push_back(include);
     } else if (word == "define" || word == "undef") {
@@ -272,19 +352,31 @@ Layers ParseLayers(const std::string& document) {
   return layers;
 }
 
-SearchPaths ReadSearchPaths(const fs::path& root, const std::string& json) {
-  SearchPaths paths;
+SearchPaths ReadSearchPaths(const fs::path& root, const std::string& json) { return ReadBuild(root, {}, json).paths; }
+
+Build ReadBuild(const fs::path& root, const fs::path& build, const std::string& json) {
+  Build out;
   const std::vector<JsonString> strings = JsonStrings(json);
   std::map<int, std::map<std::string, std::string>> objects;
   for (std::size_t i = 0; i + 1 < strings.size(); i += 2) objects[strings[i].object][strings[i].text] = strings[i + 1].text;
   for (auto& [number, fields] : objects) {
     const fs::path directory = fields["directory"];
-    const std::string file = BelowRoot(root, directory / fields["file"]);
-    if (!StartsWith(file, "src/")) continue;
-    std::vector<SearchFolder>& folders = paths[file];
-    for (const SearchFolder& folder : CommandFolders(fields["command"], directory)) AddFolder(folders, folder);
+    const fs::path path = (directory / fields["file"]).lexically_normal();
+    const Command command = ParseCommand(fields["command"], directory);
+    std::string file = BelowRoot(root, path);
+    if (!StartsWith(file, "src/")) {
+      // A source the build makes itself is written after the check has run: only a file of the tree is read.
+      const std::string library = LibraryFolder(build, directory, command.output);
+      if (!StartsWith(library, "src/") || (!build.empty() && !BelowRoot(build, path).empty())) continue;
+      if (file.empty()) file = path.generic_string();
+      out.libraries[file].insert(library);
+    }
+    std::vector<SearchFolder>& folders = out.paths[file];
+    for (const SearchFolder& folder : command.folders) AddFolder(folders, folder);
+    std::vector<ForcedInclude>& forced = out.forced[file];
+    forced.insert(forced.end(), command.forced.begin(), command.forced.end());
   }
-  return paths;
+  return out;
 }
 
 std::vector<SearchFolder> FoldersOf(const SearchPaths& paths, const std::string& file) {
@@ -302,8 +394,10 @@ std::vector<SearchFolder> FoldersOf(const SearchPaths& paths, const std::string&
 }
 
 bool IsSource(const fs::path& path) {
-  const std::string ext = path.extension().string();
-  return ext == ".h" || ext == ".cpp" || ext == ".hpp" || ext == ".inc";
+  static const std::set<std::string> kExtensions = {".h",   ".hh",  ".hpp", ".hxx", ".h++", ".inc", ".inl",
+                                                    ".ipp", ".tpp", ".tcc", ".txx", ".c",   ".cc",  ".cpp",
+                                                    ".cxx", ".c++", ".ixx", ".cppm"};
+  return kExtensions.count(path.extension().string()) != 0;
 }
 
 std::string ReadFile(const fs::path& path) {
@@ -313,24 +407,47 @@ std::string ReadFile(const fs::path& path) {
   return text.str();
 }
 
-Scan ScanSources(const fs::path& root, const SearchPaths& paths) {
+Scan ScanSources(const fs::path& root, const SearchPaths& paths) { return ScanBuild(root, Build{paths, {}, {}}); }
+
+Scan ScanBuild(const fs::path& root, const Build& build) {
   Scan scan;
-  std::vector<std::string> files;
+  std::set<std::string> sources;
   scan.folders.push_back(root / "src");
   for (const auto& entry : fs::recursive_directory_iterator(root / "src")) {
     if (entry.is_directory()) scan.folders.push_back(entry.path());
     if (entry.is_regular_file() && IsSource(entry.path()))
-      files.push_back(entry.path().lexically_relative(root).generic_string());
+      sources.insert(entry.path().lexically_relative(root).generic_string());
   }
-  std::sort(files.begin(), files.end());
+  // A file the build compiles is a source whatever its name.
+  for (const auto& [file, folders] : build.paths)
+    if (StartsWith(file, "src/") && fs::is_regular_file(root / file)) sources.insert(file);
   std::sort(scan.folders.begin(), scan.folders.end());
-  for (const std::string& file : files) {
+
+  std::set<std::string> read;
+  const auto scan_file = [&](const std::string& file, const std::string& rules) {
     // A folder the build does not compile (the windows, in a build without them) is read with src/, the folder
     // every library publishes.
-    std::vector<SearchFolder> folders = FoldersOf(paths, file);
+    std::vector<SearchFolder> folders = FoldersOf(build.paths, file);
     if (folders.empty()) folders.push_back({(root / "src").lexically_normal(), false});
-    ScanFile(root, file, folders, scan);
-    scan.files.push_back(root / file);
+    const auto forced = build.forced.find(file);
+    if (forced != build.forced.end()) {
+      for (const ForcedInclude& f : forced->second) {
+        Include include{file, 0, f.name, true, "", f.macros ? IncludeForm::kForcedMacros : IncludeForm::kForcedInclude,
+                        rules};
+        include.target = Resolve(root, include, folders, f.directory);
+        scan.includes.push_back(include);
+      }
+    }
+    ScanFile(root, file, rules, folders, scan);
+    if (read.insert(file).second) scan.files.push_back(root / file);
+  };
+  for (const std::string& file : sources) scan_file(file, FolderOf(file));
+  for (const auto& [file, libraries] : build.libraries)
+    for (const std::string& library : libraries) scan_file(file, library);
+  // What an include reaches under src/ is read as the rest, whatever its name (".ipp", ".inl", ".def").
+  for (std::size_t i = 0; i < scan.includes.size(); ++i) {
+    const std::string target = scan.includes[i].target;
+    if (!target.empty() && read.count(target) == 0) scan_file(target, FolderOf(target));
   }
   return scan;
 }
@@ -339,7 +456,7 @@ std::vector<Finding> ForbiddenCrossings(const std::vector<Include>& includes, co
   std::vector<Finding> out;
   for (const Include& include : includes) {
     if (include.target.empty()) continue;
-    const std::string from = FolderOf(include.file);
+    const std::string from = RuleFolder(include);
     const std::string to = FolderOf(include.target);
     if (to == from) continue;
     const auto uses = layers.allowed.find(from);
@@ -355,13 +472,13 @@ std::vector<Finding> ForeignHeaders(const std::vector<Include>& includes) {
   std::vector<Finding> out;
   for (const Include& include : includes) {
     if (!include.target.empty()) continue;
-    const std::string folder = FolderOf(include.file);
+    const std::string folder = RuleFolder(include);
     const std::string written = "includes " + Written(include) + ": ";
     if (IsTestLibrary(include.name)) {
       out.push_back({include.file, include.line, written + "the test and benchmark libraries are not included under src/"});
-    } else if (IsQt(include.name) && !StartsWith(include.file, "src/platform/gui/")) {
+    } else if (IsQt(include.name) && !Within(folder, "src/platform/gui")) {
       out.push_back({include.file, include.line, written + "Qt is included only in src/platform/gui"});
-    } else if (!StartsWith(include.file, "src/platform/") && !IsStandardHeader(include.name) &&
+    } else if (!Within(folder, "src/platform") && !IsStandardHeader(include.name) &&
                !FolderMayUseLibrary(folder, include.name)) {
       out.push_back({include.file, include.line,
                      written + "outside src/platform a source includes only the program's own headers and the C++ "
@@ -412,11 +529,11 @@ Outcome CheckTree(const fs::path& root, const fs::path& compile_commands) {
   Outcome outcome;
   const fs::path architecture = root / kArchitecture;
   const Layers layers = ParseLayers(ReadFile(architecture));
-  const SearchPaths paths = ReadSearchPaths(root, ReadFile(compile_commands));
+  const Build build = ReadBuild(root, compile_commands.parent_path(), ReadFile(compile_commands));
   outcome.read = {architecture, compile_commands};
-  if (paths.empty())
+  if (std::none_of(build.paths.begin(), build.paths.end(), [](const auto& p) { return StartsWith(p.first, "src/"); }))
     outcome.findings.push_back({compile_commands.generic_string(), 1, "no compile command of a file under src/"});
-  Scan scan = ScanSources(root, paths);
+  Scan scan = ScanBuild(root, build);
   outcome.read.insert(outcome.read.end(), scan.folders.begin(), scan.folders.end());
   outcome.read.insert(outcome.read.end(), scan.files.begin(), scan.files.end());
   outcome.findings.insert(outcome.findings.end(), scan.findings.begin(), scan.findings.end());
@@ -424,6 +541,10 @@ Outcome CheckTree(const fs::path& root, const fs::path& compile_commands) {
        {ForbiddenCrossings(scan.includes, layers), ForeignHeaders(scan.includes), LayerListFaults(root, layers)})
     outcome.findings.insert(outcome.findings.end(), some.begin(), some.end());
   std::sort(outcome.findings.begin(), outcome.findings.end());
+  // A file compiled into two libraries is read twice: a line that breaks a rule by itself is said once.
+  outcome.findings.erase(std::unique(outcome.findings.begin(), outcome.findings.end(),
+                                     [](const Finding& a, const Finding& b) { return !(a < b) && !(b < a); }),
+                         outcome.findings.end());
   return outcome;
 }
 

@@ -252,7 +252,7 @@ std::string DossierRunMarkerRefusal(const std::string& path) {
   if (DossierRunMarkerRefusedForAnotherRun(path)) {
     const Standing& other = StandingRefusal();
     const std::string text = LoadStr(other.live ? kMsgAnotherRunAtWork : kMsgAnotherRunStopped);
-    return FillPlaceholder(FillPlaceholder(FillPlaceholder(text, other.run.title), other.run.started), other.run.station);
+    return FillPlaceholders(text, {other.run.title, other.run.started, other.run.station});
   }
   const std::string full = DossierRunMarkerRefusedForRoom(path) ? "\n\n   " + DiskFullText(path) : "";
   return FillPlaceholders(LoadStr(kMsgMarkerNotWritten), {path, full});

@@ -79,7 +79,7 @@ constexpr int kUnknownPackFiles = 30204;
 std::string UnknownPackMessage(const std::string& file) {
   std::string list;
   for (const std::string& left : PackLeftoverFiles(file)) list += "   " + left + "\n";
-  return FillPlaceholder(FillPlaceholder(LoadStr(kUnknownPackFiles), file), list);
+  return FillPlaceholders(LoadStr(kUnknownPackFiles), {file, list});
 }
 
 std::string FindOverfullLineTable(int* table) {

@@ -38,14 +38,14 @@ constexpr int kReportDefsTitle = 30505;
 constexpr int kSetAsideHead = 30506;
 constexpr int kLeftOutHead = 19959;         // "Laissés de côté (ils n'appartiennent pas au dossier):"
 constexpr int kRefused = 19950;             // the restore refused, its reason (%s) in its place
-constexpr int kSymbolicLinkMember = 19951;  // a member (%1) that is a symbolic link
-constexpr int kSpecialFileMember = 19952;   // a member (%1) that is no plain file
-constexpr int kOtherDossierMember = 19953;  // a member (%1) that is a file of another dossier
-constexpr int kTwiceMember = 19956;         // a member (%1) twice, the names differing in case only
-constexpr int kTableDamaged = 19954;        // the backup's table (%1) whose file (%2) does not open whole
-constexpr int kMemberWithoutTable = 19955;  // a memo or index file (%1) without its table (%2)
-constexpr int kNoDossierFile = 19957;       // the backup holds no file of dossier %1
-constexpr int kRestoredHead = 19958;        // "Dossier '%1' restauré. Fichiers remis en place:"
+constexpr int kSymbolicLinkMember = 19951;  // a member (%s) that is a symbolic link
+constexpr int kSpecialFileMember = 19952;   // a member (%s) that is no plain file
+constexpr int kOtherDossierMember = 19953;  // a member (%s) that is a file of another dossier
+constexpr int kTwiceMember = 19956;         // a member (%s) twice, the names differing in case only
+constexpr int kTableDamaged = 19954;        // the backup's table (%s) whose file (%s) does not open whole
+constexpr int kMemberWithoutTable = 19955;  // a memo or index file (%s) without its table (%s)
+constexpr int kNoDossierFile = 19957;       // the backup holds no file of dossier %s
+constexpr int kRestoredHead = 19958;        // "Dossier '%s' restauré. Fichiers remis en place:"
 constexpr int kNotWholeInPlace = 30507;
 constexpr int kPutBack = 30508;
 constexpr int kNotPutBack = 30509;
@@ -61,21 +61,9 @@ constexpr int kLogNotWritten = 31003;
 // The dossier's file titles, "C10 Fichier Général" to "C70 Bilan".
 constexpr int kC10Title = 2246;
 
-// The string with "%1" (and "%2") replaced.
-std::string Fill(int id, const std::string& one, const std::string& two = "") {
-  std::string text = LoadStr(id);
-  std::size_t at = text.find("%1");
-  if (at != std::string::npos) text.replace(at, 2, one);
-  at = text.find("%2");
-  if (at != std::string::npos) text.replace(at, 2, two);
-  return text;
-}
-
-// A message whose "%s" are filled in turn.
-std::string Message(int id, std::initializer_list<std::string> values) {
-  std::string text = LoadStr(id);
-  for (const std::string& value : values) text = FillPlaceholder(text, value);
-  return text;
+// A message with its "%s" filled once, by the values in order.
+std::string Message(int id, std::initializer_list<std::string_view> values) {
+  return FillPlaceholders(LoadStr(id), values);
 }
 
 // Splits a lower-case name into the table prefix, the code and the extension when it has the
@@ -323,7 +311,7 @@ bool PutBack(const std::string& dossier, const RestorePlan& plan, std::string* w
 
 // The end message of a restore that went through.
 std::string RestoreReport(const std::string& code, const RestoreSelection& selection, const ImportLogChange& log) {
-  std::string text = Fill(kRestoredHead, TrimmedRight(code));
+  std::string text = Message(kRestoredHead, {TrimmedRight(code)});
   for (const std::string& name : selection.taken) text += "   " + name + "\n";
   if (!selection.setAside.empty()) {
     text += LoadStr(kSetAsideHead);
@@ -374,7 +362,8 @@ std::string UnfitTable(const std::string& work, const std::vector<std::string>& 
     const std::string base = work + BaseOf(dbf);
     std::string damaged = DamagedTableFile(base);
     if (damaged.empty() && !MendCopiedIndex(base)) damaged = base + ".dbf";
-    if (!damaged.empty()) return Refusal(Fill(kTableDamaged, dbf, damaged.substr(damaged.find_last_of('/') + 1)));
+    if (!damaged.empty())
+      return Refusal(Message(kTableDamaged, {dbf, damaged.substr(damaged.find_last_of('/') + 1)}));
   }
   bool older = false;
   for (const std::string& dbf : tables) {
@@ -510,7 +499,7 @@ RestoreSelection SelectRestoredFiles(const std::string& workFolder, const std::s
     const fs::file_status status = fs::symlink_status(member, ec);
     // Nothing that points elsewhere or is written in place is ever put into the dossier.
     if (fs::is_symlink(status)) {
-      selection.refusal = Refusal(Fill(kSymbolicLinkMember, name));
+      selection.refusal = Refusal(Message(kSymbolicLinkMember, {name}));
       return selection;
     }
     if (fs::is_directory(status)) {
@@ -518,7 +507,7 @@ RestoreSelection SelectRestoredFiles(const std::string& workFolder, const std::s
       continue;
     }
     if (!fs::is_regular_file(status)) {
-      selection.refusal = Refusal(Fill(kSpecialFileMember, name));
+      selection.refusal = Refusal(Message(kSpecialFileMember, {name}));
       return selection;
     }
     if (fs::hard_link_count(member, ec) > 1) {
@@ -543,7 +532,7 @@ RestoreSelection SelectRestoredFiles(const std::string& workFolder, const std::s
         lowerName == "cof" + own + ".lck" || lowerName == "cas" + own + ".lck")
       continue;
     if (IsOtherDossierFile(name, code)) {
-      selection.refusal = Refusal(Fill(kOtherDossierMember, name));
+      selection.refusal = Refusal(Message(kOtherDossierMember, {name}));
       return selection;
     }
     if (!IsRestorableDossierFile(name, code)) {
@@ -551,7 +540,7 @@ RestoreSelection SelectRestoredFiles(const std::string& workFolder, const std::s
       continue;
     }
     if (!taken.emplace(lowerName, name).second) {
-      selection.refusal = Refusal(Fill(kTwiceMember, name));
+      selection.refusal = Refusal(Message(kTwiceMember, {name}));
       return selection;
     }
   }
@@ -562,7 +551,7 @@ RestoreSelection SelectRestoredFiles(const std::string& workFolder, const std::s
   for (const auto& [lower, name] : taken) {
     const std::string target = NameInDossier(lower, code);
     if (name != target && !platform::AtomicRename(work + name, work + target)) {
-      selection.refusal = Refusal(Fill(kTableDamaged, name, name));
+      selection.refusal = Refusal(Message(kTableDamaged, {name, name}));
       return selection;
     }
     selection.taken.push_back(target);
@@ -572,12 +561,12 @@ RestoreSelection SelectRestoredFiles(const std::string& workFolder, const std::s
     const std::string extension = Extension(lower);
     // A memo or index file without its data file would be put under a table it was not made for.
     if ((extension == ".dbt" || extension == ".mdx") && taken.count(BaseOf(lower) + ".dbf") == 0) {
-      selection.refusal = Refusal(Fill(kMemberWithoutTable, name, BaseOf(lower) + ".dbf"));
+      selection.refusal = Refusal(Message(kMemberWithoutTable, {name, BaseOf(lower) + ".dbf"}));
       return selection;
     }
   }
   if (selection.taken.empty()) {
-    selection.refusal = Fill(kNoDossierFile, TrimmedRight(code));
+    selection.refusal = Message(kNoDossierFile, {TrimmedRight(code)});
     return selection;
   }
   selection.refusal = MissingTables(taken, dossier, code);

@@ -50,7 +50,7 @@ constexpr ColumnName kColumnNames[] = {
     {"compauxnum", kAuxiliary},  {"ecriturelib", kLabel},   {"idevise", kCurrency},
 };
 
-std::string Text(int id) { return LoadStr(id); }
+const char* Text(int id) { return LoadStr(id); }
 
 std::string_view TrimmedOfSpacingView(std::string_view s) {
   std::size_t a = 0, b = s.size();
@@ -566,8 +566,8 @@ void AsciiParse::BalancePieces() {
       (l.sense == 'D' ? r_.debit : r_.credit) += euros;
     }
     if (d != c)
-      r_.errors.push_back({r_.pieceLines[i], FillPlaceholder(FillPlaceholder(FillPlaceholder(Text(kMsgUnbalanced), p.journal), AmountText(d)),
-                                                     AmountText(c))});
+      r_.errors.push_back(
+          {r_.pieceLines[i], FillPlaceholders(Text(kMsgUnbalanced), {p.journal, AmountText(d), AmountText(c)})});
   }
 }
 
@@ -1084,11 +1084,11 @@ bool AsciiImport::ChoosePieces(RefusalWatch& refusal) {
     toWrite_.push_back(i);
   }
   if (cutPieces > 0)
-    resumed_ =
-        FillPlaceholder(FillPlaceholder(Text(kMsgCutPieces), std::to_string(cutPieces)), std::to_string(cutLines));
+    resumed_ = FillPlaceholders(Text(kMsgCutPieces), {std::to_string(cutPieces), std::to_string(cutLines)});
   if (resuming_)
-    resumed_ = FillPlaceholder(FillPlaceholder(Text(kMsgResumed), std::to_string(read_.pieces.size() - toWrite_.size())),
-                               std::to_string(toWrite_.size())) + resumed_;
+    resumed_ = FillPlaceholders(Text(kMsgResumed), {std::to_string(read_.pieces.size() - toWrite_.size()),
+                                                    std::to_string(toWrite_.size())}) +
+               resumed_;
   // The pieces to write: all of them unless a stopped run is resumed.
   if (toWrite_.size() != read_.pieces.size())
     for (std::size_t i : toWrite_) resumedPieces_.push_back(read_.pieces[i]);

@@ -189,7 +189,8 @@ PiecesReport CheckPieces(Table& c10, Table& c50, const std::vector<ImportedPiece
       }
     }
     if ((p.TypedInFrancs() ? b.francs : b.euros) != 0)
-      return Refusal(PiecesOutcome::Unbalanced, i, FillPlaceholder(FillPlaceholder(LoadStr(kMsgUnbalanced), p.journal), shown(p.date)));
+      return Refusal(PiecesOutcome::Unbalanced, i,
+                     FillPlaceholders(LoadStr(kMsgUnbalanced), {p.journal, shown(p.date)}));
     auto known = journals.find(p.journal);
     if (known == journals.end()) {
       const posting::JournalRecord j = posting::ReadJournal(c10, p.journal);
@@ -369,8 +370,8 @@ PiecesReport WriteImportedPieces(Table& c10, Table& c50, Table& c60, const std::
     const PiecesOutcome held = hold(month, true);
     if (held == PiecesOutcome::Failed) return stopped();
     if (held == PiecesOutcome::HeaderLocked)
-      return stopped(FillPlaceholder(FillPlaceholder(LoadStr(kMsgStoppedByEntry), posting::JournalOf(month)),
-                                     posting::MonthDisplay(month)));
+      return stopped(
+          FillPlaceholders(LoadStr(kMsgStoppedByEntry), {posting::JournalOf(month), posting::MonthDisplay(month)}));
   }
   if (!PostRunTotals(c10, totals, recorded, totalsPath)) return stopped();
   release();

@@ -73,7 +73,7 @@ constexpr int kMsgFailedWhy = 32617;        // the error code, the error
 constexpr int kMsgPutBack = 29256;
 constexpr int kMsgLeftForTheOpening = 29257;
 
-std::string Text(int id) { return LoadStr(id); }
+const char* Text(int id) { return LoadStr(id); }
 
 bool InPeriod(const std::string& date, const std::string& from, const std::string& to) {
   return date >= from && date <= to;

@@ -565,10 +565,8 @@ void OfxRun::Succeeded() {
   }
   // One whose removal is refused is said; the next import removes it before it writes.
   const bool totalsGone = RemoveRunTotals(OfxRunTotalsPath());
-  r_.message = FillPlaceholder(FillPlaceholder(FillPlaceholder(LoadStr(r_.imported > 1 ? kMsgImportedMany : kMsgImportedOne),
-                                                               std::to_string(r_.imported)),
-                                               request_.journal),
-                               range);
+  r_.message = FillPlaceholders(LoadStr(r_.imported > 1 ? kMsgImportedMany : kMsgImportedOne),
+                                {std::to_string(r_.imported), request_.journal, range});
   if (r_.skipped > 0)
     r_.message += FillPlaceholder(LoadStr(r_.skipped > 1 ? kMsgSkippedMany : kMsgSkippedOne), std::to_string(r_.skipped));
   r_.message = resumed_ + r_.message + "." + ZeroAmountsText(r_.zeroAmounts);
@@ -629,10 +627,9 @@ std::string StoppedStatementRunsResumed(const std::vector<StoppedStatementRun>& 
     cutLines += run.cutLines;
   }
   if (cutPieces > 0)
-    text =
-        FillPlaceholder(FillPlaceholder(LoadStr(kMsgCutPieces), std::to_string(cutPieces)), std::to_string(cutLines));
+    text = FillPlaceholders(LoadStr(kMsgCutPieces), {std::to_string(cutPieces), std::to_string(cutLines)});
   for (const StoppedStatementRun& run : runs)
-    text += FillPlaceholder(FillPlaceholder(LoadStr(kMsgResumed), run.pieces), std::to_string(run.dropped));
+    text += FillPlaceholders(LoadStr(kMsgResumed), {run.pieces, std::to_string(run.dropped)});
   return text;
 }
 

@@ -78,7 +78,7 @@ constexpr int kMsgOpeningErrorWhy = 32620;          // the error code, the error
 bool IsLetter(char c) { return c >= 'A' && c <= 'Z'; }
 bool IsResultClass(char c) { return c >= '6' && c <= '9'; }
 
-std::string Text(int id) { return LoadStr(id); }
+const char* Text(int id) { return LoadStr(id); }
 
 std::string Amount(long long cents) { return AllTrim(FormatAmount(FromCents(cents))); }
 
@@ -306,7 +306,7 @@ class OpeningWork {
       if (!c10.AppendBlank()) return Fail(kOpeningWrite, PathC10(), c10.result);
       c10.PutField(1, "J");
       c10.PutField(2, kJournal);
-      c10.PutField(3, Text(kTextJournalName).c_str());
+      c10.PutField(3, Text(kTextJournalName));
       c10.PutField(4, "O        0");
       if (!c10.InsertRecord()) return Fail(kOpeningWrite, PathC10(), c10.result);
     }

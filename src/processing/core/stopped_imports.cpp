@@ -53,8 +53,7 @@ bool IsImportRun(const std::string& run) { return run == kOfxImportRun || run ==
 std::string Count(long n) { return std::to_string(n); }
 
 std::string CutText(long pieces, long lines) {
-  return pieces > 0 ? FillPlaceholder(FillPlaceholder(LoadStr(kMsgCutPieces), Count(pieces)), Count(lines))
-                    : std::string();
+  return pieces > 0 ? FillPlaceholders(LoadStr(kMsgCutPieces), {Count(pieces), Count(lines)}) : std::string();
 }
 
 }  // namespace
@@ -70,17 +69,16 @@ std::string StoppedImportsText(const StoppedImports& done) {
   std::string text;
   for (const StoppedStatementRun& run : done.statements) {
     if (run.kept > 0) {
-      text += FillPlaceholder(FillPlaceholder(FillPlaceholder(LoadStr(kMsgStatementKept), run.file), Count(run.kept)),
-                              run.journal);
+      text += FillPlaceholders(LoadStr(kMsgStatementKept), {run.file, Count(run.kept), run.journal});
       if (run.dropped > 0) text += FillPlaceholder(LoadStr(kMsgStatementMissing), Count(run.dropped));
     } else {
-      text += FillPlaceholder(FillPlaceholder(LoadStr(kMsgStatementNothing), run.file), run.journal);
+      text += FillPlaceholders(LoadStr(kMsgStatementNothing), {run.file, run.journal});
     }
     text += CutText(run.cutPieces, run.cutLines);
   }
   for (const StoppedAsciiRun& run : done.files) {
     if (run.kept > 0) {
-      text += FillPlaceholder(FillPlaceholder(LoadStr(kMsgFileKept), run.file), Count(run.kept));
+      text += FillPlaceholders(LoadStr(kMsgFileKept), {run.file, Count(run.kept)});
       if (run.notWritten > 0) text += FillPlaceholder(LoadStr(kMsgFileMissing), Count(run.notWritten));
     } else {
       text += FillPlaceholder(LoadStr(kMsgFileNothing), run.file);

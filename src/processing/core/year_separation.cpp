@@ -57,7 +57,7 @@ constexpr int kMsgFailedWhy = 32622;           // the error code, the error
 constexpr int kMsgBothPutBack = 29265;
 constexpr int kMsgLeftForTheOpening = 29257;
 
-std::string Text(int id) { return LoadStr(id); }
+const char* Text(int id) { return LoadStr(id); }
 
 // A line file of a dossier: closed (C40) or draft (C50) and the fields that differ.
 struct LineFile {
@@ -512,7 +512,7 @@ bool SeparationEndedElsewhere(const std::string& detail) {
 std::string SeparationOutOfReach(const std::string& detail) {
   const SeparationMarker m = ReadSeparationDetail(detail);
   if (!m.partnered || PartnerWithinReach(m)) return "";
-  return FillPlaceholder(FillPlaceholder(Text(kMsgPartnerOutOfReach), AllTrim(m.code.c_str())), m.folder);
+  return FillPlaceholders(Text(kMsgPartnerOutOfReach), {AllTrim(m.code.c_str()), m.folder});
 }
 
 std::string SeparationLogLine(const SeparationRequest& request, const SeparationResult& result) {

@@ -152,9 +152,9 @@ bool TWEtaModLedger::RefuseDate(MEdit* field, const DateCheck& check, bool focus
   if (focus && (check.outsideYear || check.beforeFrom)) {
     std::string text = Str(kStrDateToBeforeFrom);
     if (check.outsideYear) {
-      text = FillPlaceholder(Str(kStrDateOutsideYear), AllTrim(field->GetText().c_str()));
-      text = FillPlaceholder(text, TheDossierRecord.DateDisplay(DF::YearStart));
-      text = FillPlaceholder(text, TheDossierRecord.DateDisplay(DF::YearEnd));
+      text = FillPlaceholders(Str(kStrDateOutsideYear),
+                              {AllTrim(field->GetText().c_str()), TheDossierRecord.DateDisplay(DF::YearStart),
+                               TheDossierRecord.DateDisplay(DF::YearEnd)});
     }
     gui::MessageBeep(0);
     gui::MessageBox(this, text, GetCaption(), gui::MB_OK | gui::MB_ICONSTOP);
