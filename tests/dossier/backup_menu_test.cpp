@@ -527,7 +527,7 @@ TEST_F(HostileRestoreTest, OnlyTheDossiersOwnWholeFilesAreRestored) {
        [&](const std::string& t, const std::string& chosen) {
          fs::create_directories(t + "sous-dossier");
          fs::copy_file(demo_ + "c20demo.dbf", t + "c20demo.dbf");
-         ASSERT_EQ(Run({"lha", "aq", chosen, "../c20demo.dbf"}, t + "sous-dossier"), 0);
+         ASSERT_EQ(Run({"jlha", "aq", chosen, "../c20demo.dbf"}, t + "sous-dossier"), 0);
        }},
       // A name that cp1252 cannot hold is shown as it is (its character by its code) and left out.
       {"nom-hors-cp1252", 'A', nullptr, kRestored,
@@ -565,7 +565,7 @@ TEST_F(HostileRestoreTest, OnlyTheDossiersOwnWholeFilesAreRestored) {
       chosen = target + "c10demo-SauveW.dbf";
     } else {
       chosen = target + (c.method == '9' ? "ZELDEMO.lzh" : "ZELDEMO.ZIP");
-      std::vector<std::string> argv = c.method == '9' ? std::vector<std::string>{"lha", "aq", chosen}
+      std::vector<std::string> argv = c.method == '9' ? std::vector<std::string>{"jlha", "aq", chosen}
                                                       : std::vector<std::string>{"zip", "-q", "-y", chosen};
       for (const std::string& n : Members(stage)) argv.push_back(n);
       ASSERT_EQ(Run(argv, stage), 0);

@@ -1,6 +1,6 @@
 #!/bin/sh
 # Restore of a dossier from the LHA archive that CSAUVE9.BAT wrote, read by
-# lhasa, which checks every file's CRC.
+# lhasa (Debian package lhasa), which checks every file's CRC.
 #   $1 the program's work folder for this restore (ending with "/"): the
 #      archive is unpacked there, and the program takes the dossier's own
 #      files from it once checked
@@ -12,12 +12,13 @@ folder=$1
 code=$2
 from=${3:-}
 [ -n "$folder" ] && [ -n "$code" ] && [ -n "$from" ] || { echo "CRESTA9: arguments manquants" >&2; exit 2; }
-command -v lhasa >/dev/null 2>&1 || { echo "CRESTA9: lhasa n'est pas installé (paquet lhasa)" >&2; exit 3; }
+command -v lhasa >/dev/null 2>&1 || { echo "CRESTA9: lhasa, qui lit les archives LHA, n'est pas installé (paquet lhasa)" >&2; exit 3; }
 archive=$(find "$from" -maxdepth 1 -type f -iname "ZEL${code}.lzh" | head -n 1)
 [ -n "$archive" ] || { echo "CRESTA9: aucune sauvegarde de ${code} dans ${from}" >&2; exit 1; }
-# The names as stored, read from lha's listing after the date or the time of each member.
-if command -v lha >/dev/null 2>&1; then
-  outside=$(lha lq "$archive" 2>/dev/null |
+# The names as stored, read from the listing of jlha (the writer; lhasa shows a name without its
+# ".."), after the date or the time of each member. Without jlha, lhasa's own names are safe.
+if command -v jlha >/dev/null 2>&1; then
+  outside=$(jlha lq "$archive" 2>/dev/null |
     sed -E 's/^[^ ]+ +([0-9]+\/[0-9]+ +)?[0-9]+ +[^ ]+ +[^ ]+ +[0-9]+ +([0-9]{4}|[0-9]{2}:[0-9]{2}) //' |
     grep -E '(^[/\\]|(^|[/\\])\.\.([/\\]|$))' | head -n 1)
   if [ -n "$outside" ]; then
