@@ -4,8 +4,12 @@
 // system works, the dossier closed and held; a failing batch file's own messages are shown
 // and logged; the records of the bank imports, and what the log says of the ASCII imports, follow
 // the books through a backup and a restore.
+#include <sys/mount.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
+#include <cerrno>
+#include <cstring>
 #include <fstream>
 #include <functional>
 
@@ -405,6 +409,49 @@ class HostileRestoreTest : public BackupMenuTest {
     std::sort(names.begin(), names.end());
     return names;
   }
+  // The sample batch files of the restore by methods 9, A and W.
+  void SeedRestoreBatches() {
+    SeedSampleBatches();
+    for (const char* name : {"CRESTAA.BAT", "CRESTAW.BAT"})
+      ASSERT_TRUE(platform::CopyFile(std::string(MERLON_SOURCE_DIR) + "/src/resources/files/" + name, Program() + name));
+  }
+  // The stage's files backed up into `target` as method 9 (an LHA archive written by jlha), A (a
+  // ZIP archive) or W (the copies) does: the file the restore's dialog is given.
+  std::string BackupOfStage(char method, const std::string& stage, const std::string& target) {
+    fs::create_directories(target);
+    if (method == 'W') {
+      for (const std::string& n : Members(stage)) {
+        const std::size_t dot = n.rfind('.');
+        fs::copy_file(stage + n, target + n.substr(0, dot) + "-SauveW" + n.substr(dot));
+      }
+      return target + "c10demo-SauveW.dbf";
+    }
+    const std::string chosen = target + (method == '9' ? "ZELDEMO.lzh" : "ZELDEMO.ZIP");
+    std::vector<std::string> argv = method == '9' ? std::vector<std::string>{"jlha", "aq", chosen}
+                                                  : std::vector<std::string>{"zip", "-q", "-y", chosen};
+    for (const std::string& n : Members(stage)) argv.push_back(n);
+    EXPECT_EQ(Run(argv, stage), 0) << chosen;
+    return chosen;
+  }
+  // `chosen` restored by `method` from the menu: the texts of its boxes, the last one kept as `picture`.
+  std::string RestoreBy(char method, const std::string& chosen, const std::string& picture) {
+    IniSetString("LanceM?BACKUP", std::string(1, method).c_str());
+    RestoreFromMenu(chosen, picture);
+    std::string texts;
+    for (const std::string& box : Boxes()) texts += box + "\n";
+    return texts;
+  }
+  // The restore chosen from the menu, `chosen` given to its dialog and its end confirmed; each box
+  // saved as `picture` (the last one stays).
+  void RestoreFromMenu(const std::string& chosen, const std::string& picture) {
+    ModalSeam::Reset();
+    ModalSeam::BuildMessageBoxes([&picture](QWidget* box) { test_support::Screenshot(box, "dossier", picture); });
+    ModalSeam::QueueFileAnswer(chosen);
+    ModalSeam::QueueMessageBoxAnswer(gui::IDYES);
+    EXPECT_TRUE(Choose(20724));
+    ModalSeam::BuildMessageBoxes({});
+  }
+
   // The dossier DEMO backed up through the menu into a folder of its own: its archive.
   std::string BackUp(const std::string& stamp) {
     IniSetString("Un-Sauvegarde", (root_ + "/sauvegarde-" + stamp + "/").c_str());
@@ -416,12 +463,7 @@ class HostileRestoreTest : public BackupMenuTest {
   }
   // The archive restored through the menu: the end message, its box saved as `picture`.
   std::string Restore(const std::string& archive, const std::string& picture) {
-    ModalSeam::Reset();
-    ModalSeam::BuildMessageBoxes([&picture](QWidget* box) { test_support::Screenshot(box, "dossier", picture); });
-    ModalSeam::QueueFileAnswer(archive);
-    ModalSeam::QueueMessageBoxAnswer(gui::IDYES);
-    EXPECT_TRUE(Choose(20724));
-    ModalSeam::BuildMessageBoxes({});
+    RestoreFromMenu(archive, picture);
     EXPECT_TRUE(OpenOn("DEMO")) << ShownTexts();
     const std::vector<std::string> boxes = Boxes();
     return boxes.empty() ? std::string() : boxes.back();
@@ -692,6 +734,68 @@ TEST_F(HostileRestoreTest, TheImportRecordsGoWithTheBooks) {
   again = import(second);
   EXPECT_EQ(again.imported, 3) << again.message;
   EXPECT_EQ(draftLines(), lines + 16);
+}
+
+// The backup unpacked on a disk without room for it: the restore says that the disk is full, with
+// the folder, never that the sound backup is damaged, and the dossier is as it was; with more
+// room the same backup is restored. The dossier lies on a small tmpfs, tried at sizes from less
+// room than the backup takes unpacked to more. Mounting needs the superuser: where it is refused,
+// the test is skipped and says why.
+TEST_F(HostileRestoreTest, AFullDiskWhileTheBackupUnpacksIsSaidAsSuch) {
+  if (::geteuid() != 0) GTEST_SKIP() << "a tmpfs can be mounted only by the superuser: not run on a real full disk";
+  const std::string disk = root_ + "/disque";
+  fs::create_directories(disk);
+  constexpr std::uintmax_t kRoomy = 64 << 20;
+  if (::mount("tmpfs", disk.c_str(), "tmpfs", 0, ("size=" + std::to_string(kRoomy) + ",mode=0755").c_str()) != 0)
+    GTEST_SKIP() << "mounting a tmpfs was refused (" << std::strerror(errno) << "): not run on a real full disk";
+  struct Unmount {
+    std::string at;
+    ~Unmount() { ::umount2(at.c_str(), MNT_DETACH); }
+  } unmount{disk};
+  const auto resize = [&disk](std::uintmax_t bytes) {
+    return ::mount("tmpfs", disk.c_str(), "tmpfs", MS_REMOUNT, ("size=" + std::to_string(bytes)).c_str()) == 0;
+  };
+  SeedRestoreBatches();
+  demo_ = MakeDossier("disque/demo", "DEMO", 10);
+  OpenThroughDialog(C10Path(demo_, "DEMO"));
+  ASSERT_TRUE(OpenOn("DEMO"));
+  const std::string stage = Stage("etat");
+  std::uintmax_t unpacked = 0;
+  for (const std::string& n : Members(stage)) unpacked += (fs::file_size(stage + n) + 4095) / 4096 * 4096;
+
+  for (const char method : {'9', 'A', 'W'}) {
+    SCOPED_TRACE(std::string("method ") + method);
+    const std::string chosen = BackupOfStage(method, stage, root_ + "/sauvegarde-" + method + "/");
+    bool unpackFull = false, restored = false;
+    for (const double share : {0.3, 0.8, 1.05, 1.3, 3.0}) {
+      SCOPED_TRACE(std::to_string(share) + " of the backup's size free");
+      ASSERT_TRUE(OpenOn("DEMO")) << ShownTexts();
+      ASSERT_TRUE(resize(kRoomy));
+      const fs::space_info space = fs::space(disk);
+      const auto room = static_cast<std::uintmax_t>(share * static_cast<double>(unpacked));
+      ASSERT_TRUE(resize((space.capacity - space.available + room + 4095) / 4096 * 4096));
+      const auto before = Snapshot(demo_);
+      const std::string said =
+          RestoreBy(method, chosen, std::string("restore-disk-full-") + method + "-" + std::to_string(int(share * 100)));
+      ASSERT_TRUE(resize(kRoomy));
+      if (said.find("Dossier 'DEMO' restaur\xE9. Fichiers remis en place") != std::string::npos) {
+        restored = true;
+        break;
+      }
+      EXPECT_NE(said.find("disque plein"), std::string::npos) << said;
+      EXPECT_EQ(said.find("endommag"), std::string::npos) << said;
+      EXPECT_EQ(Snapshot(demo_), before);
+      // Said by the batch file that unpacks, with the restore's work folder in the dossier's on a line
+      // of its own, whole.
+      const std::size_t full = said.find(": disque plein, ");
+      const std::size_t folder = said.find(":\n" + demo_ + "restauration-demo-");
+      unpackFull = unpackFull || (full != std::string::npos && folder > full && folder != std::string::npos &&
+                                  said.find("/sauvegarde/\n", folder) != std::string::npos);
+      if (!OpenOn("DEMO")) OpenThroughDialog(C10Path(demo_, "DEMO"));
+    }
+    EXPECT_TRUE(unpackFull);
+    EXPECT_TRUE(restored);
+  }
 }
 
 // The ASCII import knows the files it imported from the dossier's log, which a restore keeps: the

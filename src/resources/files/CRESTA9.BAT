@@ -7,6 +7,8 @@
 #   $2 dossier code   $3 folder holding "ZEL" + code + ".lzh"
 # The archive is tested whole before anything is unpacked; a member named from the root or
 # through ".." (which lhasa would unpack under another name) is named, and nothing is restored.
+# An archive that tests whole but does not unpack met a full disk or a folder it may not write
+# into: that is said, not that the archive is damaged.
 set -u
 folder=$1
 code=$2
@@ -26,9 +28,22 @@ if command -v jlha >/dev/null 2>&1; then
     exit 1
   fi
 fi
-if tested=$(lhasa t "$archive" 2>&1) && printf '%s\n' "$tested" | grep -q -- '- Tested' &&
-   lhasa xqw="$folder" "$archive" >/dev/null 2>&1; then
-  exit 0
+if ! tested=$(lhasa t "$archive" 2>&1) || ! printf '%s\n' "$tested" | grep -q -- '- Tested'; then
+  echo "CRESTA9: l'archive ${archive} est endommagée" >&2
+  exit 1
 fi
-echo "CRESTA9: l'archive ${archive} est endommagée" >&2
+# Room in the work folder before, and what the members take unpacked (lhasa's total), in KB.
+room() { df -Pk -- "$folder" 2>/dev/null | awk 'NR == 2 { print $4 }'; }
+before=$(room)
+size=$(lhasa l "$archive" 2>/dev/null | awk '$1 == "Total" { print $4 }')
+case $size in '' | *[!0-9]*) size=0 ;; esac
+lhasa xqw="$folder" "$archive" >/dev/null 2>&1 && exit 0
+after=$(room)
+if [ -n "$before" ] && { [ "$(( ($size + 1023) / 1024 ))" -ge "$before" ] || [ "${after:-0}" -lt 8 ]; }; then
+  echo "CRESTA9: disque plein, la sauvegarde (intacte) n'a pas pu être dépliée dans le dossier:" >&2
+else
+  echo "CRESTA9: la sauvegarde (intacte) n'a pas pu être dépliée dans le dossier:" >&2
+fi
+# The folder on a line of its own: the program shows the last lines cut to a width.
+printf '%s\n' "$folder" >&2
 exit 1
