@@ -736,6 +736,45 @@ TEST_F(HostileRestoreTest, TheImportRecordsGoWithTheBooks) {
   EXPECT_EQ(draftLines(), lines + 16);
 }
 
+// An index file that is not its table's in a backup (another table's, the same table's of another
+// dossier of the folder): the table is restored without it, the end message names it, and the
+// opening makes the table's tags again.
+TEST_F(HostileRestoreTest, AnIndexOfAnotherTableIsLeftOutAndMadeAgain) {
+  SeedRestoreBatches();
+  demo_ = MakeDossier("demo", "DEMO", 10);
+  MakeDossier("demo", "CD", 10);
+  OpenThroughDialog(C10Path(demo_, "DEMO"));
+  ASSERT_TRUE(OpenOn("DEMO"));
+  const struct Case {
+    const char* name;
+    char method;
+    const char* index;  // of the dossier's folder, put in the backup as "c20demo.mdx"
+  } cases[] = {
+      {"index-autre-table", 'A', "c30demo.mdx"},
+      {"index-autre-dossier", 'A', "c20cd.mdx"},
+      {"index-autre-dossier-lha", '9', "c20cd.mdx"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    ASSERT_TRUE(OpenOn("DEMO")) << ShownTexts();
+    const std::string stage = Stage(std::string("stage-") + c.name);
+    fs::copy_file(demo_ + c.index, stage + "c20demo.mdx", fs::copy_options::overwrite_existing);
+    const std::string chosen = BackupOfStage(c.method, stage, root_ + "/" + c.name + "/");
+    const std::string said = RestoreBy(c.method, chosen, std::string("restore-box-") + c.name);
+    EXPECT_NE(said.find("Dossier 'DEMO' restaur\xE9"), std::string::npos) << said;
+    EXPECT_NE(said.find("Index laiss\xE9s de c\xF4t\xE9"), std::string::npos) << said;
+    EXPECT_NE(said.find("refait):\n\n   c20demo.mdx\n"), std::string::npos) << said;
+    ASSERT_TRUE(OpenOn("DEMO")) << ShownTexts();
+    // The chart's own tags again, each leading through every account.
+    Table c20;
+    ASSERT_TRUE(c20.OpenShared(demo_ + "c20demo", "C20CODE", true));
+    long accounts = 0;
+    for (bool on = c20.GoTop(); on; on = c20.Skip(1)) ++accounts;
+    EXPECT_EQ(accounts, static_cast<long>(c20.RecCount()));
+    EXPECT_GT(accounts, 0);
+  }
+}
+
 // The backup unpacked on a disk without room for it: the restore says that the disk is full, with
 // the folder, never that the sound backup is damaged, and the dossier is as it was; with more
 // room the same backup is restored. The dossier lies on a small tmpfs, tried at sizes from less

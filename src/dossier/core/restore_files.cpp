@@ -60,6 +60,8 @@ constexpr int kLogStopped = 31002;
 constexpr int kLogNotWritten = 31003;
 // The dossier's file titles, "C10 Fichier Général" to "C70 Bilan".
 constexpr int kC10Title = 2246;
+// The index files left out for the opening to make again.
+constexpr int kIndexesLeftOutHead = 34801;
 
 // The string with "%1" (and "%2") replaced.
 std::string Fill(int id, const std::string& one, const std::string& two = "") {
@@ -325,6 +327,10 @@ bool PutBack(const std::string& dossier, const RestorePlan& plan, std::string* w
 std::string RestoreReport(const std::string& code, const RestoreSelection& selection, const ImportLogChange& log) {
   std::string text = Fill(kRestoredHead, TrimmedRight(code));
   for (const std::string& name : selection.taken) text += "   " + name + "\n";
+  if (!selection.indexesLeftOut.empty()) {
+    text += LoadStr(kIndexesLeftOutHead);
+    for (const std::string& name : selection.indexesLeftOut) text += "   " + name + "\n";
+  }
   if (!selection.setAside.empty()) {
     text += LoadStr(kSetAsideHead);
     for (const auto& [from, to] : selection.setAside) text += "   " + from + "  ->  " + to + "\n";
@@ -397,6 +403,19 @@ std::string UnfitTable(const std::string& work, const std::vector<std::string>& 
     if (record != 0) return Refusal(Message(kMemoPastEnd, {dbf, BaseOf(dbf) + ".dbt", std::to_string(record)}));
   }
   return "";
+}
+
+// The index files that the mending of the tables dropped in the work folder (made for another
+// table or dossier, or unreadable) leave the files taken: each table goes without its index.
+void LeaveOutDroppedIndexes(const std::string& work, RestoreSelection* selection) {
+  std::vector<std::string> kept;
+  for (const std::string& name : selection->taken) {
+    if (Extension(LowerCp1252(name)) == ".mdx" && !platform::FileExists(work + name))
+      selection->indexesLeftOut.push_back(name);
+    else
+      kept.push_back(name);
+  }
+  selection->taken = std::move(kept);
 }
 
 // The dossier's files that the taken ones replace, and those of a restored table that the backup
@@ -582,6 +601,7 @@ RestoreSelection SelectRestoredFiles(const std::string& workFolder, const std::s
   }
   selection.refusal = MissingTables(taken, dossier, code);
   if (selection.refusal.empty()) selection.refusal = UnfitTable(work, tables);
+  if (selection.refusal.empty()) LeaveOutDroppedIndexes(work, &selection);
   if (!selection.refusal.empty()) return selection;
   selection.replaced = ReplacedFiles(dossier, selection.taken);
   selection.setAside = RecordsSetAside(dossier, code, selection.taken);

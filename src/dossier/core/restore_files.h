@@ -62,6 +62,9 @@ struct RestoreSelection {
   std::vector<std::string> taken;     // names in the work folder, each as it goes into the dossier
   std::vector<std::string> leftOut;   // members that are no file of the dossier (as shown)
   std::vector<std::string> replaced;  // the dossier's files that the taken ones replace or make stale
+  // Index files of the backup that were not their table's (made for another table or dossier) or
+  // did not read: left out, the table restored without them; the opening makes their tags.
+  std::vector<std::string> indexesLeftOut;
   // The dossier's import records the backup does not hold, and the names they take.
   std::vector<std::pair<std::string, std::string>> setAside;
   std::string refusal;  // why nothing is restored (French, naming the member); "" when the restore goes on
