@@ -943,6 +943,49 @@ TEST_F(AsciiRestoreTest, TheFileIsKnownAsImportedExactlyWhenTheRestoredBooksHold
   EXPECT_EQ(DraftLines(), 4);
 }
 
+// Two states of the books in one backup, as a copy stopped part-way or an archive made of two
+// backups leaves them (the tables of before an import beside those of after it): the tables are
+// checked together before anything is replaced, the restore is refused with what does not agree,
+// and the dossier is as it was.
+TEST_F(AsciiRestoreTest, BooksOfTwoStatesAreRefused) {
+  SeedRestoreBatches();
+  const std::string before = Stage("etat-avant");
+  const Tried t = Import();
+  ASSERT_TRUE(t.run.written) << t.run.message;
+  const std::string after = Stage("etat-apres");
+  const struct Case {
+    const char* name;
+    char method;
+    const char* older;  // the table (data, memo and index files) taken from before the import
+    const char* shown;  // what the refusal names
+  } cases[] = {
+      // The draft's copy older than the rest: sort records that lead to no line.
+      {"copie-brouillard-ancien", 'W', "c50demo", ", qui n'existe pas"},
+      // The chart of before: account totals that are not those of the lines.
+      {"zip-plan-ancien", 'A', "c20demo", "Compte 51200000: "},
+      {"lha-plan-ancien", '9', "c20demo", "Compte 51200000: "},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    ASSERT_TRUE(OpenOn("DEMO")) << ShownTexts();
+    const std::string mixed = root_ + "/melange-" + c.name + "/";
+    fs::copy(after, mixed);
+    for (const char* extension : {".dbf", ".dbt", ".mdx"})
+      if (fs::exists(before + c.older + extension))
+        fs::copy_file(before + c.older + extension, mixed + c.older + extension, fs::copy_options::overwrite_existing);
+    const std::string chosen = BackupOfStage(c.method, mixed, root_ + "/" + c.name + "/");
+    const auto snapshot = Snapshot(demo_);
+    const std::string said = RestoreBy(c.method, chosen, std::string("restore-box-") + c.name);
+    EXPECT_NE(said.find("La restauration est refus\xE9" "e: le dossier n'a pas \xE9t\xE9 modifi\xE9"), std::string::npos)
+        << said;
+    EXPECT_NE(said.find("ne vont pas ensemble"), std::string::npos) << said;
+    EXPECT_NE(said.find(c.shown), std::string::npos) << said;
+    EXPECT_EQ(Snapshot(demo_), snapshot);
+    EXPECT_TRUE(OpenOn("DEMO")) << ShownTexts();
+    EXPECT_EQ(DraftLines(), 4);
+  }
+}
+
 // A run stopped half-way in the books backed up, finished after the backup: restored, the run
 // is stopped again, with its pieces record, and the file imported again is resumed, every line
 // once.
