@@ -908,18 +908,24 @@ TEST_F(AsciiRestoreTest, TheFileIsKnownAsImportedExactlyWhenTheRestoredBooksHold
   Tried t = Import();
   ASSERT_TRUE(t.run.written) << t.run.message;
   ASSERT_EQ(DraftLines(), 4);
+  // The import renamed the file with its date and time: the end messages name it so.
+  const std::string renamed = t.run.renamedTo;
+  ASSERT_NE(renamed, "");
+  ASSERT_FALSE(fs::exists(file_));
   const std::string newer = BackUp("apres");
 
   // From before the import: the books lack the file's lines, and the end message names it.
   std::string said = Restore(older, "restore-ascii-not-held");
   EXPECT_NE(said.find("restaur\xE9s ne contiennent pas\n"), std::string::npos) << said;
-  EXPECT_NE(said.find("   " + file_ + "\n"), std::string::npos) << said;
+  EXPECT_NE(said.find("   " + renamed + "\n"), std::string::npos) << said;
+  EXPECT_EQ(said.find("   " + file_ + "\n"), std::string::npos) << said;
   EXPECT_EQ(DraftLines(), 0);
 
   // From after it: the books hold the file again, which is refused again.
   said = Restore(newer, "restore-ascii-held");
   EXPECT_NE(said.find("restaur\xE9s contiennent\n"), std::string::npos) << said;
-  EXPECT_NE(said.find("   " + file_ + "\n"), std::string::npos) << said;
+  EXPECT_NE(said.find("   " + renamed + "\n"), std::string::npos) << said;
+  EXPECT_EQ(said.find("   " + file_ + "\n"), std::string::npos) << said;
   EXPECT_EQ(DraftLines(), 4);
   t = Import();
   EXPECT_FALSE(t.read.importedBefore.empty());
