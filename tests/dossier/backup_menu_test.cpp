@@ -992,6 +992,38 @@ TEST_F(AsciiRestoreTest, BooksOfTwoStatesAreRefused) {
   }
 }
 
+// The records of an ASCII import's run ("cas" + code: its pieces and its totals journal) follow the
+// books as the statements' record does: those of the dossier that the backup lacks are set aside
+// under another name and said; those the backup holds come back.
+TEST_F(AsciiRestoreTest, TheRecordsOfAnImportRunGoWithTheBooks) {
+  const std::string without = BackUp("sans");
+  const std::string pieces = demo_ + "casdemo.pcs", totals = demo_ + "casdemo.tot";
+  std::ofstream(pieces, std::ios::binary) << "pieces de la sauvegarde";
+  std::ofstream(totals, std::ios::binary) << "totaux de la sauvegarde";
+  const std::string with = BackUp("avec");
+
+  std::ofstream(pieces, std::ios::binary) << "pieces d'apres";
+  std::string said = Restore(without, "restore-ascii-records-set-aside");
+  EXPECT_NE(said.find("Mis de c\xF4t\xE9"), std::string::npos) << said;
+  std::map<std::string, std::string> aside;
+  for (const auto& e : fs::directory_iterator(demo_)) {
+    const std::string name = e.path().filename().string();
+    if (name.rfind("casdemo-avant-restauration-", 0) == 0) aside[fs::path(name).extension().string()] = name;
+  }
+  ASSERT_EQ(aside.size(), 2u) << said;
+  EXPECT_NE(said.find("   casdemo.pcs  ->  " + aside[".pcs"] + "\n"), std::string::npos) << said;
+  EXPECT_NE(said.find("   casdemo.tot  ->  " + aside[".tot"] + "\n"), std::string::npos) << said;
+  EXPECT_EQ(ReadAll(demo_ + aside[".pcs"]), "pieces d'apres");
+  EXPECT_FALSE(fs::exists(pieces));
+  EXPECT_FALSE(fs::exists(totals));
+
+  said = Restore(with, "restore-ascii-records-restored");
+  EXPECT_NE(said.find("   casdemo.pcs\n"), std::string::npos) << said;
+  EXPECT_NE(said.find("   casdemo.tot\n"), std::string::npos) << said;
+  EXPECT_EQ(ReadAll(pieces), "pieces de la sauvegarde");
+  EXPECT_EQ(ReadAll(totals), "totaux de la sauvegarde");
+}
+
 // A run stopped half-way in the books backed up, finished after the backup: restored, the run
 // is stopped again, with its pieces record, and the file imported again is resumed, every line
 // once.
