@@ -11,6 +11,7 @@
 #include "data/record_fields.h"
 #include "data/table_internal.h"
 #include "data/table_scan.h"
+#include "data/table_structures.h"
 #include "data/table.h"
 #include "platform/dbase/record_block.h"
 #include "resources/string_table.h"
@@ -193,6 +194,20 @@ void CheckTotals(Table& c10, Table& c20, Table& c30, std::map<std::string, Sums>
 
 }  // namespace
 
+std::string DossierInvariants::Path(TableKind kind) const {
+  if (!folder_.empty()) return folder_ + TableBaseName(kind, code_);
+  switch (kind) {
+    case TableKind::C10: return PathC10();
+    case TableKind::C20: return PathC20();
+    case TableKind::C30: return PathC30();
+    case TableKind::C40: return PathC40();
+    case TableKind::C50: return PathC50();
+    default: return PathC60();
+  }
+}
+
+std::string DossierInvariants::Code() const { return folder_.empty() ? DossierCode : code_; }
+
 void DossierInvariants::Fault(const std::string& text) {
   ++faultCount_;
   if (faults_.size() < kMaxFaults) faults_.push_back(text);
@@ -225,10 +240,10 @@ bool DossierInvariants::Check() {
 
 bool DossierInvariants::CheckFromBlocks() {
   Table c10, c20, c30, c40, c50, c60;
-  if (!OpenReading(c10, PathC10()) || !OpenReading(c20, PathC20()) || !OpenReading(c30, PathC30()) ||
-      !OpenReading(c50, PathC50()) || !OpenReading(c60, PathC60()))
+  if (!OpenReading(c10, Path(TableKind::C10).c_str()) || !OpenReading(c20, Path(TableKind::C20).c_str()) || !OpenReading(c30, Path(TableKind::C30).c_str()) ||
+      !OpenReading(c50, Path(TableKind::C50).c_str()) || !OpenReading(c60, Path(TableKind::C60).c_str()))
     return false;
-  const bool hasClosed = OpenReading(c40, PathC40());
+  const bool hasClosed = OpenReading(c40, Path(TableKind::C40).c_str());
   // Every field read is a text or a number field, as the cursors' walk reads them.
   auto readable = [](Table& t, int field) {
     const char type = field >= 1 && field <= t.FieldCount() ? t.FieldType(field) : 'U';
@@ -359,13 +374,13 @@ bool DossierInvariants::CheckFromBlocks() {
 
 bool DossierInvariants::CheckByCursor() {
   Table c10, c20, c30, c40, c50, c60;
-  if (!OpenReading(c10, PathC10()) || !OpenReading(c20, PathC20()) || !OpenReading(c30, PathC30()) ||
-      !OpenReading(c50, PathC50()) || !OpenReading(c60, PathC60())) {
-    Fault(FillPlaceholder(LoadStr(kMsgDossierFilesNotOpened), DossierCode));
+  if (!OpenReading(c10, Path(TableKind::C10).c_str()) || !OpenReading(c20, Path(TableKind::C20).c_str()) || !OpenReading(c30, Path(TableKind::C30).c_str()) ||
+      !OpenReading(c50, Path(TableKind::C50).c_str()) || !OpenReading(c60, Path(TableKind::C60).c_str())) {
+    Fault(FillPlaceholder(LoadStr(kMsgDossierFilesNotOpened), Code()));
     return false;
   }
   // A dossier that never validated anything may have no closed file.
-  const bool hasClosed = OpenReading(c40, PathC40());
+  const bool hasClosed = OpenReading(c40, Path(TableKind::C40).c_str());
 
   std::map<std::string, Sums> months;    // month + journal + "B" or "C"
   std::map<std::string, Sums> accounts;  // account code

@@ -16,14 +16,22 @@
 #pragma once
 
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "data/entry_lines.h"
+#include "data/table_structures.h"
 
 class DossierInvariants {
  public:
-  // Checks the open dossier's files (DossierFolder, DossierCode) through cursors of its own,
-  // opened shared and read-only. True when no rule is broken; the faults are kept.
+  // The open dossier's files (DossierFolder, DossierCode).
+  DossierInvariants() = default;
+  // The files of dossier `code` in `folder` (ending with "/"), which need not be the open one: a
+  // restore's copy of the books, checked before it replaces them.
+  DossierInvariants(std::string folder, std::string code) : folder_(std::move(folder)), code_(std::move(code)) {}
+
+  // Checks the dossier's files through cursors of its own, opened shared and read-only. True
+  // when no rule is broken; the faults are kept.
   bool Check();
 
   // One French line per broken rule, at most kMaxFaults of them (the count goes on).
@@ -44,6 +52,9 @@ class DossierInvariants {
   static constexpr std::size_t kMaxFaults = 50;
 
  private:
+  // The path (without extension) of the dossier's table of that kind, and the dossier's code.
+  std::string Path(TableKind kind) const;
+  std::string Code() const;
   // The lines and sort records read block by block; false when a block could not be read.
   bool CheckFromBlocks();
   bool CheckByCursor();
@@ -52,4 +63,5 @@ class DossierInvariants {
   std::vector<std::string> faults_;
   std::vector<UnreadableAmountLine> unreadable_;
   long faultCount_ = 0;
+  std::string folder_, code_;  // "": the open dossier
 };

@@ -160,7 +160,7 @@ TEST_F(ProgramMenuTest, TheSupportPasswordIsTypedAsDots) {
 }
 
 // With the settings of a fresh program folder, "Sauvegarde" writes an LHA
-// archive of every file of the dossier, which lha and lhasa test whole.
+// archive of every file of the dossier, which jlha and lhasa test whole.
 TEST_F(ProgramMenuTest, BackupAndRestoreWithTheDefaultSettings) {
   SeedProgramFolder(MERLON_BINARY_DIR "/share/merlon", root_ + "/program/");
   OpenDemo();
@@ -173,13 +173,13 @@ TEST_F(ProgramMenuTest, BackupAndRestoreWithTheDefaultSettings) {
     if (e.path().filename() == "ZELDEMO.lzh") archive = e.path().string();
   ASSERT_FALSE(archive.empty()) << ShownTexts();
 
-  // Both testers list every file of the dossier as tested ("lha t" alone
-  // checks no CRC).
+  // Both testers list every file of the dossier as tested ("jlha t" alone
+  // checks no CRC). Each is called by its own name: "lha" may be either.
   int dossierFiles = 0;
   for (const auto& e : fs::directory_iterator(folder))
     dossierFiles += e.is_regular_file() && e.path().filename().string().rfind("demo.") == 3 ? 1 : 0;
   ASSERT_GE(dossierFiles, 10);
-  for (const char* tester : {"lha", "lhasa"}) {
+  for (const char* tester : {"jlha", "lhasa"}) {
     const std::string out = test_support::RunPythonScript(
         "import subprocess\nr = subprocess.run(['" + std::string(tester) + "', 't', r'''" + archive +
             "'''], capture_output=True, text=True)\nprint(r.returncode, r.stdout.count('- Tested'))\n",

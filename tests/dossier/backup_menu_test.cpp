@@ -4,8 +4,12 @@
 // system works, the dossier closed and held; a failing batch file's own messages are shown
 // and logged; the records of the bank imports, and what the log says of the ASCII imports, follow
 // the books through a backup and a restore.
+#include <sys/mount.h>
 #include <sys/stat.h>
+#include <unistd.h>
 
+#include <cerrno>
+#include <cstring>
 #include <fstream>
 #include <functional>
 
@@ -419,6 +423,49 @@ class HostileRestoreTest : public BackupMenuTest {
     std::sort(names.begin(), names.end());
     return names;
   }
+  // The sample batch files of the restore by methods 9, A and W.
+  void SeedRestoreBatches() {
+    SeedSampleBatches();
+    for (const char* name : {"CRESTAA.BAT", "CRESTAW.BAT"})
+      ASSERT_TRUE(platform::CopyFile(std::string(MERLON_SOURCE_DIR) + "/src/resources/files/" + name, Program() + name));
+  }
+  // The stage's files backed up into `target` as method 9 (an LHA archive written by jlha), A (a
+  // ZIP archive) or W (the copies) does: the file the restore's dialog is given.
+  std::string BackupOfStage(char method, const std::string& stage, const std::string& target) {
+    fs::create_directories(target);
+    if (method == 'W') {
+      for (const std::string& n : Members(stage)) {
+        const std::size_t dot = n.rfind('.');
+        fs::copy_file(stage + n, target + n.substr(0, dot) + "-SauveW" + n.substr(dot));
+      }
+      return target + "c10demo-SauveW.dbf";
+    }
+    const std::string chosen = target + (method == '9' ? "ZELDEMO.lzh" : "ZELDEMO.ZIP");
+    std::vector<std::string> argv = method == '9' ? std::vector<std::string>{"jlha", "aq", chosen}
+                                                  : std::vector<std::string>{"zip", "-q", "-y", chosen};
+    for (const std::string& n : Members(stage)) argv.push_back(n);
+    EXPECT_EQ(Run(argv, stage), 0) << chosen;
+    return chosen;
+  }
+  // `chosen` restored by `method` from the menu: the texts of its boxes, the last one kept as `picture`.
+  std::string RestoreBy(char method, const std::string& chosen, const std::string& picture) {
+    IniSetString("LanceM?BACKUP", std::string(1, method).c_str());
+    RestoreFromMenu(chosen, picture);
+    std::string texts;
+    for (const std::string& box : Boxes()) texts += box + "\n";
+    return texts;
+  }
+  // The restore chosen from the menu, `chosen` given to its dialog and its end confirmed; each box
+  // saved as `picture` (the last one stays).
+  void RestoreFromMenu(const std::string& chosen, const std::string& picture) {
+    ModalSeam::Reset();
+    ModalSeam::BuildMessageBoxes([&picture](QWidget* box) { test_support::Screenshot(box, "dossier", picture); });
+    ModalSeam::QueueFileAnswer(chosen);
+    ModalSeam::QueueMessageBoxAnswer(gui::IDYES);
+    EXPECT_TRUE(Choose(20724));
+    ModalSeam::BuildMessageBoxes({});
+  }
+
   // The dossier DEMO backed up through the menu into a folder of its own: its archive.
   std::string BackUp(const std::string& stamp) {
     IniSetString("Un-Sauvegarde", (root_ + "/sauvegarde-" + stamp + "/").c_str());
@@ -430,12 +477,7 @@ class HostileRestoreTest : public BackupMenuTest {
   }
   // The archive restored through the menu: the end message, its box saved as `picture`.
   std::string Restore(const std::string& archive, const std::string& picture) {
-    ModalSeam::Reset();
-    ModalSeam::BuildMessageBoxes([&picture](QWidget* box) { test_support::Screenshot(box, "dossier", picture); });
-    ModalSeam::QueueFileAnswer(archive);
-    ModalSeam::QueueMessageBoxAnswer(gui::IDYES);
-    EXPECT_TRUE(Choose(20724));
-    ModalSeam::BuildMessageBoxes({});
+    RestoreFromMenu(archive, picture);
     EXPECT_TRUE(OpenOn("DEMO")) << ShownTexts();
     const std::vector<std::string> boxes = Boxes();
     return boxes.empty() ? std::string() : boxes.back();
@@ -541,7 +583,7 @@ TEST_F(HostileRestoreTest, OnlyTheDossiersOwnWholeFilesAreRestored) {
        [&](const std::string& t, const std::string& chosen) {
          fs::create_directories(t + "sous-dossier");
          fs::copy_file(demo_ + "c20demo.dbf", t + "c20demo.dbf");
-         ASSERT_EQ(Run({"lha", "aq", chosen, "../c20demo.dbf"}, t + "sous-dossier"), 0);
+         ASSERT_EQ(Run({"jlha", "aq", chosen, "../c20demo.dbf"}, t + "sous-dossier"), 0);
        }},
       // A name that cp1252 cannot hold is shown as it is (its character by its code) and left out.
       {"nom-hors-cp1252", 'A', nullptr, kRestored,
@@ -579,7 +621,7 @@ TEST_F(HostileRestoreTest, OnlyTheDossiersOwnWholeFilesAreRestored) {
       chosen = target + "c10demo-SauveW.dbf";
     } else {
       chosen = target + (c.method == '9' ? "ZELDEMO.lzh" : "ZELDEMO.ZIP");
-      std::vector<std::string> argv = c.method == '9' ? std::vector<std::string>{"lha", "aq", chosen}
+      std::vector<std::string> argv = c.method == '9' ? std::vector<std::string>{"jlha", "aq", chosen}
                                                       : std::vector<std::string>{"zip", "-q", "-y", chosen};
       for (const std::string& n : Members(stage)) argv.push_back(n);
       ASSERT_EQ(Run(argv, stage), 0);
@@ -708,6 +750,107 @@ TEST_F(HostileRestoreTest, TheImportRecordsGoWithTheBooks) {
   EXPECT_EQ(draftLines(), lines + 16);
 }
 
+// An index file that is not its table's in a backup (another table's, the same table's of another
+// dossier of the folder): the table is restored without it, the end message names it, and the
+// opening makes the table's tags again.
+TEST_F(HostileRestoreTest, AnIndexOfAnotherTableIsLeftOutAndMadeAgain) {
+  SeedRestoreBatches();
+  demo_ = MakeDossier("demo", "DEMO", 10);
+  MakeDossier("demo", "CD", 10);
+  OpenThroughDialog(C10Path(demo_, "DEMO"));
+  ASSERT_TRUE(OpenOn("DEMO"));
+  const struct Case {
+    const char* name;
+    char method;
+    const char* index;  // of the dossier's folder, put in the backup as "c20demo.mdx"
+  } cases[] = {
+      {"index-autre-table", 'A', "c30demo.mdx"},
+      {"index-autre-dossier", 'A', "c20cd.mdx"},
+      {"index-autre-dossier-lha", '9', "c20cd.mdx"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    ASSERT_TRUE(OpenOn("DEMO")) << ShownTexts();
+    const std::string stage = Stage(std::string("stage-") + c.name);
+    fs::copy_file(demo_ + c.index, stage + "c20demo.mdx", fs::copy_options::overwrite_existing);
+    const std::string chosen = BackupOfStage(c.method, stage, root_ + "/" + c.name + "/");
+    const std::string said = RestoreBy(c.method, chosen, std::string("restore-box-") + c.name);
+    EXPECT_NE(said.find("Dossier 'DEMO' restaur\xE9"), std::string::npos) << said;
+    EXPECT_NE(said.find("Index laiss\xE9s de c\xF4t\xE9"), std::string::npos) << said;
+    EXPECT_NE(said.find("refait):\n\n   c20demo.mdx\n"), std::string::npos) << said;
+    ASSERT_TRUE(OpenOn("DEMO")) << ShownTexts();
+    // The chart's own tags again, each leading through every account.
+    Table c20;
+    ASSERT_TRUE(c20.OpenShared(demo_ + "c20demo", "C20CODE", true));
+    long accounts = 0;
+    for (bool on = c20.GoTop(); on; on = c20.Skip(1)) ++accounts;
+    EXPECT_EQ(accounts, static_cast<long>(c20.RecCount()));
+    EXPECT_GT(accounts, 0);
+  }
+}
+
+// The backup unpacked on a disk without room for it: the restore says that the disk is full, with
+// the folder, never that the sound backup is damaged, and the dossier is as it was; with more
+// room the same backup is restored. The dossier lies on a small tmpfs, tried at sizes from less
+// room than the backup takes unpacked to more. Mounting needs the superuser: where it is refused,
+// the test is skipped and says why.
+TEST_F(HostileRestoreTest, AFullDiskWhileTheBackupUnpacksIsSaidAsSuch) {
+  if (::geteuid() != 0) GTEST_SKIP() << "a tmpfs can be mounted only by the superuser: not run on a real full disk";
+  const std::string disk = root_ + "/disque";
+  fs::create_directories(disk);
+  constexpr std::uintmax_t kRoomy = 64 << 20;
+  if (::mount("tmpfs", disk.c_str(), "tmpfs", 0, ("size=" + std::to_string(kRoomy) + ",mode=0755").c_str()) != 0)
+    GTEST_SKIP() << "mounting a tmpfs was refused (" << std::strerror(errno) << "): not run on a real full disk";
+  struct Unmount {
+    std::string at;
+    ~Unmount() { ::umount2(at.c_str(), MNT_DETACH); }
+  } unmount{disk};
+  const auto resize = [&disk](std::uintmax_t bytes) {
+    return ::mount("tmpfs", disk.c_str(), "tmpfs", MS_REMOUNT, ("size=" + std::to_string(bytes)).c_str()) == 0;
+  };
+  SeedRestoreBatches();
+  demo_ = MakeDossier("disque/demo", "DEMO", 10);
+  OpenThroughDialog(C10Path(demo_, "DEMO"));
+  ASSERT_TRUE(OpenOn("DEMO"));
+  const std::string stage = Stage("etat");
+  std::uintmax_t unpacked = 0;
+  for (const std::string& n : Members(stage)) unpacked += (fs::file_size(stage + n) + 4095) / 4096 * 4096;
+
+  for (const char method : {'9', 'A', 'W'}) {
+    SCOPED_TRACE(std::string("method ") + method);
+    const std::string chosen = BackupOfStage(method, stage, root_ + "/sauvegarde-" + method + "/");
+    bool unpackFull = false, restored = false;
+    for (const double share : {0.3, 0.8, 1.05, 1.3, 3.0}) {
+      SCOPED_TRACE(std::to_string(share) + " of the backup's size free");
+      ASSERT_TRUE(OpenOn("DEMO")) << ShownTexts();
+      ASSERT_TRUE(resize(kRoomy));
+      const fs::space_info space = fs::space(disk);
+      const auto room = static_cast<std::uintmax_t>(share * static_cast<double>(unpacked));
+      ASSERT_TRUE(resize((space.capacity - space.available + room + 4095) / 4096 * 4096));
+      const auto before = Snapshot(demo_);
+      const std::string said =
+          RestoreBy(method, chosen, std::string("restore-disk-full-") + method + "-" + std::to_string(int(share * 100)));
+      ASSERT_TRUE(resize(kRoomy));
+      if (said.find("Dossier 'DEMO' restaur\xE9. Fichiers remis en place") != std::string::npos) {
+        restored = true;
+        break;
+      }
+      EXPECT_NE(said.find("disque plein"), std::string::npos) << said;
+      EXPECT_EQ(said.find("endommag"), std::string::npos) << said;
+      EXPECT_EQ(Snapshot(demo_), before);
+      // Said by the batch file that unpacks, with the restore's work folder in the dossier's on a line
+      // of its own, whole.
+      const std::size_t full = said.find(": disque plein, ");
+      const std::size_t folder = said.find(":\n" + demo_ + "restauration-demo-");
+      unpackFull = unpackFull || (full != std::string::npos && folder > full && folder != std::string::npos &&
+                                  said.find("/sauvegarde/\n", folder) != std::string::npos);
+      if (!OpenOn("DEMO")) OpenThroughDialog(C10Path(demo_, "DEMO"));
+    }
+    EXPECT_TRUE(unpackFull);
+    EXPECT_TRUE(restored);
+  }
+}
+
 // The ASCII import knows the files it imported from the dossier's log, which a restore keeps: the
 // log is made to say of each file what the backup's log says, so that a file is refused as
 // imported before exactly when the restored books hold its lines.
@@ -779,18 +922,24 @@ TEST_F(AsciiRestoreTest, TheFileIsKnownAsImportedExactlyWhenTheRestoredBooksHold
   Tried t = Import();
   ASSERT_TRUE(t.run.written) << t.run.message;
   ASSERT_EQ(DraftLines(), 4);
+  // The import renamed the file with its date and time: the end messages name it so.
+  const std::string renamed = t.run.renamedTo;
+  ASSERT_NE(renamed, "");
+  ASSERT_FALSE(fs::exists(file_));
   const std::string newer = BackUp("apres");
 
   // From before the import: the books lack the file's lines, and the end message names it.
   std::string said = Restore(older, "restore-ascii-not-held");
   EXPECT_NE(said.find("restaur\xE9s ne contiennent pas\n"), std::string::npos) << said;
-  EXPECT_NE(said.find("   " + file_ + "\n"), std::string::npos) << said;
+  EXPECT_NE(said.find("   " + renamed + "\n"), std::string::npos) << said;
+  EXPECT_EQ(said.find("   " + file_ + "\n"), std::string::npos) << said;
   EXPECT_EQ(DraftLines(), 0);
 
   // From after it: the books hold the file again, which is refused again.
   said = Restore(newer, "restore-ascii-held");
   EXPECT_NE(said.find("restaur\xE9s contiennent\n"), std::string::npos) << said;
-  EXPECT_NE(said.find("   " + file_ + "\n"), std::string::npos) << said;
+  EXPECT_NE(said.find("   " + renamed + "\n"), std::string::npos) << said;
+  EXPECT_EQ(said.find("   " + file_ + "\n"), std::string::npos) << said;
   EXPECT_EQ(DraftLines(), 4);
   t = Import();
   EXPECT_FALSE(t.read.importedBefore.empty());
@@ -812,6 +961,81 @@ TEST_F(AsciiRestoreTest, TheFileIsKnownAsImportedExactlyWhenTheRestoredBooksHold
   t = Import();
   EXPECT_FALSE(t.run.written) << t.run.message;
   EXPECT_EQ(DraftLines(), 4);
+}
+
+// Two states of the books in one backup, as a copy stopped part-way or an archive made of two
+// backups leaves them (the tables of before an import beside those of after it): the tables are
+// checked together before anything is replaced, the restore is refused with what does not agree,
+// and the dossier is as it was.
+TEST_F(AsciiRestoreTest, BooksOfTwoStatesAreRefused) {
+  SeedRestoreBatches();
+  const std::string before = Stage("etat-avant");
+  const Tried t = Import();
+  ASSERT_TRUE(t.run.written) << t.run.message;
+  const std::string after = Stage("etat-apres");
+  const struct Case {
+    const char* name;
+    char method;
+    const char* older;  // the table (data, memo and index files) taken from before the import
+    const char* shown;  // what the refusal names
+  } cases[] = {
+      // The draft's copy older than the rest: sort records that lead to no line.
+      {"copie-brouillard-ancien", 'W', "c50demo", ", qui n'existe pas"},
+      // The chart of before: account totals that are not those of the lines.
+      {"zip-plan-ancien", 'A', "c20demo", "Compte 51200000: "},
+      {"lha-plan-ancien", '9', "c20demo", "Compte 51200000: "},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    ASSERT_TRUE(OpenOn("DEMO")) << ShownTexts();
+    const std::string mixed = root_ + "/melange-" + c.name + "/";
+    fs::copy(after, mixed);
+    for (const char* extension : {".dbf", ".dbt", ".mdx"})
+      if (fs::exists(before + c.older + extension))
+        fs::copy_file(before + c.older + extension, mixed + c.older + extension, fs::copy_options::overwrite_existing);
+    const std::string chosen = BackupOfStage(c.method, mixed, root_ + "/" + c.name + "/");
+    const auto snapshot = Snapshot(demo_);
+    const std::string said = RestoreBy(c.method, chosen, std::string("restore-box-") + c.name);
+    EXPECT_NE(said.find("La restauration est refus\xE9" "e: le dossier n'a pas \xE9t\xE9 modifi\xE9"), std::string::npos)
+        << said;
+    EXPECT_NE(said.find("ne vont pas ensemble"), std::string::npos) << said;
+    EXPECT_NE(said.find(c.shown), std::string::npos) << said;
+    EXPECT_EQ(Snapshot(demo_), snapshot);
+    EXPECT_TRUE(OpenOn("DEMO")) << ShownTexts();
+    EXPECT_EQ(DraftLines(), 4);
+  }
+}
+
+// The records of an ASCII import's run ("cas" + code: its pieces and its totals journal) follow the
+// books as the statements' record does: those of the dossier that the backup lacks are set aside
+// under another name and said; those the backup holds come back.
+TEST_F(AsciiRestoreTest, TheRecordsOfAnImportRunGoWithTheBooks) {
+  const std::string without = BackUp("sans");
+  const std::string pieces = demo_ + "casdemo.pcs", totals = demo_ + "casdemo.tot";
+  std::ofstream(pieces, std::ios::binary) << "pieces de la sauvegarde";
+  std::ofstream(totals, std::ios::binary) << "totaux de la sauvegarde";
+  const std::string with = BackUp("avec");
+
+  std::ofstream(pieces, std::ios::binary) << "pieces d'apres";
+  std::string said = Restore(without, "restore-ascii-records-set-aside");
+  EXPECT_NE(said.find("Mis de c\xF4t\xE9"), std::string::npos) << said;
+  std::map<std::string, std::string> aside;
+  for (const auto& e : fs::directory_iterator(demo_)) {
+    const std::string name = e.path().filename().string();
+    if (name.rfind("casdemo-avant-restauration-", 0) == 0) aside[fs::path(name).extension().string()] = name;
+  }
+  ASSERT_EQ(aside.size(), 2u) << said;
+  EXPECT_NE(said.find("   casdemo.pcs  ->  " + aside[".pcs"] + "\n"), std::string::npos) << said;
+  EXPECT_NE(said.find("   casdemo.tot  ->  " + aside[".tot"] + "\n"), std::string::npos) << said;
+  EXPECT_EQ(ReadAll(demo_ + aside[".pcs"]), "pieces d'apres");
+  EXPECT_FALSE(fs::exists(pieces));
+  EXPECT_FALSE(fs::exists(totals));
+
+  said = Restore(with, "restore-ascii-records-restored");
+  EXPECT_NE(said.find("   casdemo.pcs\n"), std::string::npos) << said;
+  EXPECT_NE(said.find("   casdemo.tot\n"), std::string::npos) << said;
+  EXPECT_EQ(ReadAll(pieces), "pieces de la sauvegarde");
+  EXPECT_EQ(ReadAll(totals), "totaux de la sauvegarde");
 }
 
 // A run stopped half-way in the books backed up, finished after the backup: restored, the run

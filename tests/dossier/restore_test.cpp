@@ -1,7 +1,7 @@
 // Restore: real tar and copy round trips that give the dossier back byte for
 // byte, the station's log kept out of the restore and in place while it runs,
 // and the stopped restore that changes nothing; the copy method writing nothing through a link left at
-// its partial names.
+// its partial names; the default backup where "lha" is lhasa, which writes no archive.
 #include "dossier_window_test.h"
 
 namespace backup_test {
@@ -75,6 +75,59 @@ TEST_F(RestoreTest, RoundTripsGiveTheDossierBackByteForByte) {
     EXPECT_TRUE(DossierLockTable->isOpen);
   }
   EXPECT_EQ(launched_[1].back(), root_ + "/copies/");
+}
+
+// On a machine where Debian's "lha" is lhasa (installed before jlha-utils), which reads archives
+// and writes none, the default backup still writes its archive and the restore gives the dossier
+// back byte for byte; where no program that writes them is installed, the backup says which one
+// is missing and its package. Each case runs with a PATH of its own: the programs of /usr/bin,
+// "lha" a link to lhasa, and jlha left out in the second one.
+TEST_F(RestoreTest, TheDefaultBackupWorksWhereLhaIsLhasa) {
+  CreateAndOpen();
+  SeedBatchFiles();
+  IniSetString("LanceM?BACKUP", "9");
+  const char* const path = std::getenv("PATH");
+  struct PathBack {
+    std::string old;
+    ~PathBack() { setenv("PATH", old.c_str(), 1); }
+  } back{path != nullptr ? path : ""};
+  for (const bool writer : {true, false}) {
+    SCOPED_TRACE(writer ? "lha is lhasa" : "lha is lhasa, no jlha");
+    const std::string bin = root_ + (writer ? "/bin/" : "/bin-sans-jlha/"), target = root_ + (writer ? "/lzh/" : "/rien/");
+    std::filesystem::create_directories(bin);
+    for (const auto& e : std::filesystem::directory_iterator("/usr/bin")) {
+      const std::string name = e.path().filename().string();
+      if (name != "lha" && (writer || name != "jlha")) std::filesystem::create_symlink(e.path(), bin + name);
+    }
+    std::filesystem::create_symlink("/usr/bin/lhasa", bin + "lha");
+    setenv("PATH", bin.c_str(), 1);
+    IniSetString("Un-Sauvegarde", target.c_str());
+    const auto saved = DossierData();
+    ModalSeam::Reset();
+    ModalSeam::QueueMessageBoxAnswer(gui::IDYES);
+    CmSauvegardeDossier();
+    if (!writer) {
+      EXPECT_EQ(lastExit_, 3);
+      const std::string question = ModalSeam::LastShown()->text;
+      EXPECT_NE(question.find("jlha, qui \xE9" "crit les archives LHA, n'est pas install\xE9 (paquet jlha-utils)"),
+                std::string::npos)
+          << question;
+      EXPECT_FALSE(std::filesystem::exists(target + "ZELAB.lzh"));
+      continue;
+    }
+    ASSERT_EQ(lastExit_, 0) << ModalSeam::LastShown()->text;
+    ASSERT_TRUE(std::filesystem::exists(target + "ZELAB.lzh"));
+
+    WriteText(folder_ + "c20ab.dbf", "spoilt");
+    ModalSeam::Reset();
+    ModalSeam::QueueFileAnswer(target + "ZELAB.lzh");
+    ModalSeam::QueueMessageBoxAnswer(gui::IDYES);
+    CmRestaurationDossier();
+    EXPECT_EQ(lastExit_, 0);
+    EXPECT_EQ(DossierData(), saved);
+    ASSERT_EQ(ModalSeam::Shown().size(), 3u);
+    EXPECT_NE(ModalSeam::Shown()[2].text.find("   c20ab.dbf\n"), std::string::npos) << ModalSeam::Shown()[2].text;
+  }
 }
 
 // A restore through the user's procedure, which writes into the dossier folder, whose log cannot

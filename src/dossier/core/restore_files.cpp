@@ -8,6 +8,7 @@
 #include <set>
 #include <system_error>
 
+#include "data/dossier_invariants.h"
 #include "data/engine_files.h"
 #include "data/table_check.h"
 #include "data/table_results.h"
@@ -60,6 +61,13 @@ constexpr int kLogStopped = 31002;
 constexpr int kLogNotWritten = 31003;
 // The dossier's file titles, "C10 Fichier Général" to "C70 Bilan".
 constexpr int kC10Title = 2246;
+// The backup's tables that do not hold together (the faults, one a line), the count of faults
+// not shown, and the index files left out for the opening to make again.
+constexpr int kBooksApart = 34800;
+constexpr int kFaultsMore = 22489;
+constexpr int kIndexesLeftOutHead = 34801;
+// The faults a refusal shows, the others counted.
+constexpr std::size_t kShownFaults = 12;
 
 // A message with its "%s" filled once, by the values in order.
 std::string Message(int id, std::initializer_list<std::string_view> values) {
@@ -313,6 +321,10 @@ bool PutBack(const std::string& dossier, const RestorePlan& plan, std::string* w
 std::string RestoreReport(const std::string& code, const RestoreSelection& selection, const ImportLogChange& log) {
   std::string text = Message(kRestoredHead, {TrimmedRight(code)});
   for (const std::string& name : selection.taken) text += "   " + name + "\n";
+  if (!selection.indexesLeftOut.empty()) {
+    text += LoadStr(kIndexesLeftOutHead);
+    for (const std::string& name : selection.indexesLeftOut) text += "   " + name + "\n";
+  }
   if (!selection.setAside.empty()) {
     text += LoadStr(kSetAsideHead);
     for (const auto& [from, to] : selection.setAside) text += "   " + from + "  ->  " + to + "\n";
@@ -354,6 +366,18 @@ std::string MissingTables(const std::map<std::string, std::string>& taken, const
   return missing.empty() ? "" : Refusal(Message(kTablesMissing, {missing}));
 }
 
+// Whether the backup's general file has the fields of an older format of the dossier, which the
+// opening then offers to convert.
+bool OfAnOlderFormat(const std::string& work, const std::vector<std::string>& tables) {
+  for (const std::string& dbf : tables) {
+    if (TableKindOfFileName(dbf) != TableKind::C10) continue;
+    const TableStructure& structure = StructureOf(TableKind::C10);
+    return FirstFieldDifference(work + BaseOf(dbf), structure).field != 0 &&
+           FieldsOfAnOlderFormat(work + BaseOf(dbf), structure);
+  }
+  return false;
+}
+
 // Each table of the work folder is whole, its index agrees with its records, its fields are
 // those of its kind (or of an older format of it, when the general file is of one: the opening
 // then offers the conversion) and its memos lie inside its memo file.
@@ -365,13 +389,7 @@ std::string UnfitTable(const std::string& work, const std::vector<std::string>& 
     if (!damaged.empty())
       return Refusal(Message(kTableDamaged, {dbf, damaged.substr(damaged.find_last_of('/') + 1)}));
   }
-  bool older = false;
-  for (const std::string& dbf : tables) {
-    const TableKind kind = TableKindOfFileName(dbf);
-    if (kind != TableKind::C10) continue;
-    const FieldDifference d = FirstFieldDifference(work + BaseOf(dbf), StructureOf(kind));
-    older = d.field != 0 && FieldsOfAnOlderFormat(work + BaseOf(dbf), StructureOf(kind));
-  }
+  const bool older = OfAnOlderFormat(work, tables);
   for (const std::string& dbf : tables) {
     const TableKind kind = TableKindOfFileName(dbf);
     const std::string base = work + BaseOf(dbf);
@@ -386,6 +404,39 @@ std::string UnfitTable(const std::string& work, const std::vector<std::string>& 
     if (record != 0) return Refusal(Message(kMemoPastEnd, {dbf, BaseOf(dbf) + ".dbt", std::to_string(record)}));
   }
   return "";
+}
+
+// The index files that the mending of the tables dropped in the work folder (made for another
+// table or dossier, or unreadable) leave the files taken: each table goes without its index.
+void LeaveOutDroppedIndexes(const std::string& work, RestoreSelection* selection) {
+  std::vector<std::string> kept;
+  for (const std::string& name : selection->taken) {
+    if (Extension(LowerCp1252(name)) == ".mdx" && !platform::FileExists(work + name))
+      selection->indexesLeftOut.push_back(name);
+    else
+      kept.push_back(name);
+  }
+  selection->taken = std::move(kept);
+}
+
+// The backup's tables hold together as one state of the books, as the dossier's checks want them
+// (DossierInvariants): every sort record leads to its line and every line has one, the totals of
+// the journal-months, accounts and sections are those of the lines. A copy that stopped part-way
+// or an archive that mixes two backups fails there. The tables the check reads must all be in
+// the backup; one of an older format is left to the conversion the opening offers.
+std::string BooksApart(const std::string& work, const std::string& code, const std::vector<std::string>& tables) {
+  for (TableKind kind : {TableKind::C10, TableKind::C20, TableKind::C30, TableKind::C50, TableKind::C60})
+    if (!platform::FileExists(work + TableBaseName(kind, LowerCode(code)) + ".dbf")) return "";
+  if (OfAnOlderFormat(work, tables)) return "";
+  DossierInvariants check(work, LowerCode(code));
+  if (check.Check()) return "";
+  std::string faults;
+  const std::vector<std::string>& found = check.Faults();
+  const std::size_t shown = std::min(found.size(), kShownFaults);
+  for (std::size_t i = 0; i < shown; ++i) faults += "   " + found[i] + "\n";
+  if (check.FaultCount() > static_cast<long>(shown))
+    faults += FillPlaceholder(LoadStr(kFaultsMore), std::to_string(check.FaultCount() - static_cast<long>(shown)));
+  return Refusal(Message(kBooksApart, {faults}));
 }
 
 // The dossier's files that the taken ones replace, and those of a restored table that the backup
@@ -571,6 +622,10 @@ RestoreSelection SelectRestoredFiles(const std::string& workFolder, const std::s
   }
   selection.refusal = MissingTables(taken, dossier, code);
   if (selection.refusal.empty()) selection.refusal = UnfitTable(work, tables);
+  if (selection.refusal.empty()) {
+    LeaveOutDroppedIndexes(work, &selection);
+    selection.refusal = BooksApart(work, code, tables);
+  }
   if (!selection.refusal.empty()) return selection;
   selection.replaced = ReplacedFiles(dossier, selection.taken);
   selection.setAside = RecordsSetAside(dossier, code, selection.taken);

@@ -2,8 +2,8 @@
 // the backup into a work folder inside the restore's own folder of the dossier ("restauration-"
 // + code + "-AAAAMMJJ-HHMMSS", readable by this user only); only then are its members looked at.
 // The dossier's own files replace the dossier's when each is a regular file under one name, each
-// table opens whole, has the fields of its kind and its memos inside its memo file, and the backup
-// holds every table the dossier has. A link, a device, another dossier's file or a table that
+// table opens whole, has the fields of its kind and its memos inside its memo file, the backup
+// holds every table the dossier has, and its tables hold together as one state of the books. A link, a device, another dossier's file or a table that
 // does not fit refuses the whole restore before anything of the dossier is replaced; any other
 // member is left out and named. The records of the bank imports go with the books: taken from
 // the backup, or the dossier's own set aside under another name when the backup has none; and
@@ -62,6 +62,9 @@ struct RestoreSelection {
   std::vector<std::string> taken;     // names in the work folder, each as it goes into the dossier
   std::vector<std::string> leftOut;   // members that are no file of the dossier (as shown)
   std::vector<std::string> replaced;  // the dossier's files that the taken ones replace or make stale
+  // Index files of the backup that were not their table's (made for another table or dossier) or
+  // did not read: left out, the table restored without them; the opening makes their tags.
+  std::vector<std::string> indexesLeftOut;
   // The dossier's import records the backup does not hold, and the names they take.
   std::vector<std::pair<std::string, std::string>> setAside;
   std::string refusal;  // why nothing is restored (French, naming the member); "" when the restore goes on
@@ -71,7 +74,10 @@ struct RestoreSelection {
 
 // Looks at every member in `work` for dossier `code` of `dossierFolder`: the dossier's files are
 // given the names they take in the dossier, each table is checked whole and its index made to
-// agree with its records (in the work folder only). Nothing of the dossier is changed.
+// agree with its records (in the work folder only), and the tables are checked together as the
+// books must hold together (sort records and lines, lines and totals: DossierInvariants), so that
+// no copy cut part-way nor archive of two states of the dossier is installed. Nothing of the
+// dossier is changed.
 RestoreSelection SelectRestoredFiles(const std::string& work, const std::string& dossierFolder,
                                      const std::string& code);
 

@@ -679,6 +679,54 @@ std::string FileOfEnd(const std::string& line) {
   return rest;
 }
 
+// The stamp an import puts before the extension of the file it imported: "_AAAAMMJJ-HHMMSS".
+std::string ImportedStamp(const platform::LocalTime& t) {
+  char stamp[32];
+  std::snprintf(stamp, sizeof stamp, "_%04d%02d%02d-%02d%02d%02d", t.year, t.month, t.day, t.hour, t.minute, t.second);
+  return stamp;
+}
+
+// A path split before its extension ("" when its name has none).
+std::pair<std::string, std::string> StemAndExtension(const std::string& path) {
+  const std::size_t slash = path.find_last_of('/');
+  const std::size_t dot = path.find_last_of('.');
+  if (dot == std::string::npos || (slash != std::string::npos && dot < slash)) return {path, ""};
+  return {path.substr(0, dot), path.substr(dot)};
+}
+
+// Whether `name` is `stem` + an import's stamp + `extension`.
+bool RenamedByAnImport(const std::string& name, const std::string& stem, const std::string& extension) {
+  const std::size_t width = ImportedStamp({}).size();
+  if (name.size() != stem.size() + width + extension.size() || name.compare(0, stem.size(), stem) != 0 ||
+      name.compare(name.size() - extension.size(), extension.size(), extension) != 0)
+    return false;
+  const std::string stamp = name.substr(stem.size(), width);
+  for (std::size_t i = 0; i < width; ++i) {
+    const bool digit = stamp[i] >= '0' && stamp[i] <= '9';
+    if (i == 0 ? stamp[i] != '_' : i == 9 ? stamp[i] != '-' : !digit) return false;
+  }
+  return true;
+}
+
+// The file of a content that the log names by the path it was imported from, as it is now: that
+// path when its file still holds the content, else the file beside it that the import renamed with
+// its stamp and that holds it (the latest), else the path as the log names it.
+std::string FileNow(const std::string& logged, const std::string& digest) {
+  const auto holds = [&digest](const std::string& path) {
+    std::string bytes;
+    return platform::FileExists(path) && platform::ReadWholeFile(path, bytes) && Hex(Fnv1a(bytes)) == digest;
+  };
+  if (logged.empty() || holds(logged)) return logged;
+  const std::size_t slash = logged.find_last_of('/');
+  if (slash == std::string::npos) return logged;
+  const std::string folder = logged.substr(0, slash + 1);
+  const auto [stem, extension] = StemAndExtension(logged.substr(slash + 1));
+  std::string latest;
+  for (const std::string& name : platform::ListFiles(folder))
+    if (name > latest && RenamedByAnImport(name, stem, extension) && holds(folder + name)) latest = name;
+  return latest.empty() ? logged : folder + latest;
+}
+
 }  // namespace
 
 ImportLogChange AsciiLogAfterRestore(const std::string& wanted, const std::string& now) {
@@ -704,14 +752,14 @@ ImportLogChange AsciiLogAfterRestore(const std::string& wanted, const std::strin
     }
     if (!target.imported.empty()) {
       change.lines.push_back(title + kRestoredWord + kOkWord + After(target.imported, kOkWord));
-      if (had.imported.empty()) change.held.push_back(FileOfEnd(target.imported));
+      if (had.imported.empty()) change.held.push_back(FileNow(FileOfEnd(target.imported), digest));
     }
     if (!target.stopped.empty()) {
       change.lines.push_back(title + kRestoredWord + kBegunWord + After(target.stopped, kBegunWord));
       change.stopped.push_back(FileOfStart(target.stopped));
     }
     if (target.imported.empty() && target.stopped.empty())
-      change.notHeld.push_back(had.imported.empty() ? FileOfStart(had.stopped) : FileOfEnd(had.imported));
+      change.notHeld.push_back(FileNow(had.imported.empty() ? FileOfStart(had.stopped) : FileOfEnd(had.imported), digest));
   }
   return change;
 }
@@ -1156,14 +1204,8 @@ bool AsciiImport::WritePieces(RefusalWatch& refusal) {
 void AsciiImport::Finish(RefusalWatch& refusal) {
   run_.pieces.numbers = numbers_;
   if (sameContent_) CloseStopped();  // the end line below, of the same content, closes it too
-  const platform::LocalTime now = platform::GetLocalTime();
-  char stamp[32];
-  std::snprintf(stamp, sizeof stamp, "_%04d%02d%02d-%02d%02d%02d", now.year, now.month, now.day, now.hour,
-                now.minute, now.second);
-  const std::size_t slash = read_.path.find_last_of('/');
-  const std::size_t dot = read_.path.find_last_of('.');
-  const bool hasExt = dot != std::string::npos && (slash == std::string::npos || dot > slash);
-  const std::string renamed = hasExt ? read_.path.substr(0, dot) + stamp + read_.path.substr(dot) : read_.path + stamp;
+  const auto [stem, extension] = StemAndExtension(read_.path);
+  const std::string renamed = stem + ImportedStamp(platform::GetLocalTime()) + extension;
   const std::string pieceNumbers = NumberRanges(run_.pieces.numbers);
   run_.logLine = title_ + " - Ok - " + read_.path + " - " + std::to_string(lineCount_) + " lignes - " +
                  std::to_string(read_.pieces.size()) + " pi\xE8" "ces n\xB0 " + pieceNumbers + mark_;

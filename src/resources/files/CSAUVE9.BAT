@@ -1,8 +1,9 @@
 #!/bin/sh
 # Backup of a dossier into one LHA archive per target, "ZEL" + code + ".lzh",
-# written with lha (Debian package jlha-utils) and tested with lhasa, which
-# checks every file's CRC (lha's own test does not), before it replaces the
-# previous backup.
+# written with jlha (Debian package jlha-utils) and tested with lhasa (package
+# lhasa), which checks every file's CRC (jlha's own test does not), before it
+# replaces the previous backup. The writer is called jlha, never lha: Debian's
+# "lha" is a name that lhasa, which only reads archives, may hold.
 #   $1 dossier folder (ending with "/")   $2 dossier code
 #   $3 first target folder                $4 second target folder (optional)
 # Started by the program with its arguments as they are: no value is ever
@@ -13,8 +14,8 @@ code=$2
 [ -n "$folder" ] && [ -n "$code" ] || { echo "CSAUVE9: dossier ou code manquant" >&2; exit 2; }
 shift 2
 [ $# -gt 0 ] || { echo "CSAUVE9: aucune destination" >&2; exit 2; }
-command -v lha >/dev/null 2>&1 || { echo "CSAUVE9: lha n'est pas installé (paquet jlha-utils)" >&2; exit 3; }
-command -v lhasa >/dev/null 2>&1 || { echo "CSAUVE9: lhasa n'est pas installé (paquet lhasa)" >&2; exit 3; }
+command -v jlha >/dev/null 2>&1 || { echo "CSAUVE9: jlha, qui écrit les archives LHA, n'est pas installé (paquet jlha-utils)" >&2; exit 3; }
+command -v lhasa >/dev/null 2>&1 || { echo "CSAUVE9: lhasa, qui vérifie les archives LHA, n'est pas installé (paquet lhasa)" >&2; exit 3; }
 start=$(pwd)
 cd -- "$folder" || { echo "CSAUVE9: pas de dossier ${folder}" >&2; exit 2; }
 # The dossier's files: "c", two characters, the code, any extension.
@@ -30,7 +31,7 @@ for target in "$@"; do
   rm -f -- "$partial"
   # Dossier file names hold no blank: one name per word.
   # shellcheck disable=SC2086
-  if lha aq "$partial" $names >/dev/null &&
+  if jlha aq "$partial" $names >/dev/null &&
      tested=$(lhasa t "$partial" 2>&1) && [ "$(printf '%s\n' "$tested" | grep -c -- '- Tested')" -eq "$count" ]; then
     mv -f -- "$partial" "$archive" || status=1
   else
