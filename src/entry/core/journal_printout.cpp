@@ -520,6 +520,8 @@ void JournalPrintout::FinishTransferFile() {
   const long count = writer_.Count();
   const long long total = writer_.TotalCents();
   if (!error.empty() || !writer_.Finish(debtor, target, &error)) {
+    // A target refused leaves no temporary file either.
+    writer_.Abort();
     WriteLog(FillPlaceholders(LoadStr(kLogTransferFailed), {target, error}));
     RuntimeBeep();
     RuntimeMessage(LoadStr(kTitleSepaTransfers),

@@ -621,6 +621,8 @@ void DunningRun::FinishTransferFile() {
   // Never written over a file of the dossier or of the program.
   std::string error = WriteTargetRefusal(target);
   if (!error.empty() || !writer_.Finish(debtor, target, &error)) {
+    // A target refused leaves no temporary file either.
+    writer_.Abort();
     WriteLog(FillPlaceholders(LoadStr(kLogSepaError), {target, error}));
     Refuse(FillPlaceholders(LoadStr(kMsgNotWritten), {target, error}), LoadStr(kCaptionSepa));
     return;
