@@ -346,6 +346,17 @@ bool ReportExportFile::Close(const ExportSettings& settings) {
   return !writeFailed_ && state_ == State::kClosed;
 }
 
+void ReportExportFile::Abandon() {
+  if (state_ != State::kOpen) return;
+  buffer_.clear();
+  aside_.Discard();
+  // Failed, without a message of its own: the owner has said why.
+  state_ = State::kWriteFailed;
+  writeFailed_ = true;
+  failure_.clear();
+  failureShown_ = true;
+}
+
 void ReportExportFile::Reset() {
   // A file written aside never stands incomplete under its name.
   incompletePath_.clear();

@@ -103,6 +103,10 @@ class ReportExportFile {
   void WriteLine(std::string_view text, const ExportSettings& settings);
   // Writes what is pending, closes the HTML page and the file; false on a write error.
   bool Close(const ExportSettings& settings);
+  // Gives up an open file whose owner found it would be wrong (a payment file with an amount that
+  // cannot stand in it) and said why: nothing more is written, nothing is put in place, nothing is
+  // offered, and no other file is made in this run.
+  void Abandon();
 
   // The file was created and everything written so far reached it.
   bool Written() const { return (state_ == State::kOpen || state_ == State::kClosed) && !writeFailed_; }
