@@ -40,6 +40,8 @@ constexpr int kStrUnreadableSection = 30302;  // "C30 enregistrement %s, section
 constexpr int kStrMoreLines = 29976;  // "   ... et %s autre(s)\n"
 constexpr int kMsgUnreadableAmounts = 32209;
 constexpr int kCaptionUnreadableAmounts = 29970;
+// The same list where a file that leaves the program (a payment, an export) would carry them: not written.
+constexpr int kMsgUnreadableFileNotWritten = 34700;
 
 }  // namespace
 
@@ -216,6 +218,11 @@ std::string UnreadableAmountLinesText(std::vector<UnreadableAmountLine> lines, s
 std::string UnreadableAmountsMessage(const std::vector<UnreadableAmountLine>& lines) {
   if (lines.empty()) return "";
   return FillPlaceholder(LoadStr(kMsgUnreadableAmounts), UnreadableAmountLinesText(lines));
+}
+
+std::string UnreadableAmountsFileMessage(const std::vector<UnreadableAmountLine>& lines) {
+  if (lines.empty()) return "";
+  return FillPlaceholder(LoadStr(kMsgUnreadableFileNotWritten), UnreadableAmountLinesText(lines));
 }
 
 std::string UnreadableAmountsCaption() { return LoadStr(kCaptionUnreadableAmounts); }

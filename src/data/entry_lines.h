@@ -115,7 +115,10 @@ struct UnreadableAmountLine {
 std::string UnreadableAmountLinesText(std::vector<UnreadableAmountLine> lines, std::size_t most = 20);
 // The whole warning of a report that counted such lines as zero (empty when there is none).
 std::string UnreadableAmountsMessage(const std::vector<UnreadableAmountLine>& lines);
-// Its caption.
+// The warning of a file that leaves the program (a payment file, an export) and is not written
+// because it would carry these lines' amounts (empty when there is none).
+std::string UnreadableAmountsFileMessage(const std::vector<UnreadableAmountLine>& lines);
+// Their caption.
 std::string UnreadableAmountsCaption();
 
 // The one account normalisation of the entry lines: an account as typed or proposed, trimmed and cut to

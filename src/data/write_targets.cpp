@@ -23,6 +23,7 @@ constexpr int kMsgOpenDossierFile = 19970;   // "... est un fichier du dossier o
 constexpr int kMsgProgramFile = 19971;       // "... est un fichier du programme ..." (the file)
 constexpr int kMsgOtherDossierFile = 30600;  // the file, the dossier's code
 constexpr int kMsgSameFile = 30601;          // the file chosen, the protected file it is
+constexpr int kMsgNotAFile = 34701;          // the name chosen: a folder, a pipe, a device
 
 // A message box's text keeps three blank lines around it, as the other refusals of a target.
 const char* const kBoxMargin = "\n\n\n";
@@ -203,6 +204,10 @@ std::string WriteTargetRefusal(const std::string& path) {
   const std::string real = platform::RealPath(path);
   const std::size_t slash = real.rfind('/');
   if (real.empty() || slash == std::string::npos) return "";
+  // Only a regular file is written: a folder would take nothing, a pipe would hold the program
+  // until something reads it, a device is no file to keep.
+  if (platform::DirectoryExists(real) || platform::IsSpecialFile(real))
+    return FillPlaceholder(LoadStr(kMsgNotAFile), path);
   const std::string folder = real.substr(0, slash);
   const std::string name = real.substr(slash + 1);
   // The entry of that name without case, as the program would open it.

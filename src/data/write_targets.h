@@ -1,4 +1,5 @@
-// Files that no print or export may be written over: the files of every dossier of the target's
+// Files that no print or export may be written over: a name that stands for anything but a
+// regular file (a folder, a pipe, a device), the files of every dossier of the target's
 // folder, whatever its code (tables, memos, indexes, INI and its copies, log, run marker, lock
 // table, the records of the imports, the backup archives, and the same names in the sub-folders
 // of a dossier's folder, where its copies are kept), the open dossier's files, and the program
@@ -9,7 +10,7 @@
 //
 // A file with another name that no folder looked at tells of cannot be judged here: the writers
 // make their file aside and rename it over the name, so that such a file is never written
-// through.
+// through, and a pipe put under the name after the check is replaced, never opened.
 #pragma once
 
 #include <string>

@@ -4,12 +4,18 @@
 #include "data/session.h"
 #include "data/table.h"
 #include "entry/lines_window.h"
+#include "framework/browse_services.h"
 
 using namespace entry;
 
 bool TWSaiBroDetJournaux::PrepareReport() {
   if (!opened_) return false;
-  if (!printout_) printout_ = std::make_unique<JournalPrintout>(ReportFields());
+  if (!printout_) {
+    printout_ = std::make_unique<JournalPrintout>(ReportFields());
+    printout_->AbandonExport = [] {
+      if (BrowseHooks().abandonExport) BrowseHooks().abandonExport();
+    };
+  }
   printRun_.journalMonth = key_;
   if (posting::EnsureGeneralFile()) journal_ = posting::ReadJournal(*TableC10, posting::JournalOf(key_));
   printRun_.journalType = journal_.type();

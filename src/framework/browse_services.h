@@ -1,7 +1,7 @@
 // What the list windows ask of subjects built after them: the report-choice dialogs, the preview and the printout
-// of a list's report (the report engine), and the copy of codes from or to another dossier (the transfers between
-// dossiers). The owner of each service fills its hook when it lands; a list whose hook is empty says that the
-// function is not available yet.
+// of a list's report and the giving up of its export file (the report engine), and the copy of codes from or to
+// another dossier (the transfers between dossiers). The owner of each service fills its hook when it lands; a list
+// whose hook is empty says that the function is not available yet.
 #pragma once
 
 #include <functional>
@@ -29,6 +29,9 @@ struct BrowseServices {
   std::function<BrowseCopyResult(CMDIBrowse& list)> copyIn;
   // Copies a code range of the list's file into another dossier; `selectedRow` is the list's selected row (1-based).
   std::function<void(CMDIBrowse& list, int selectedRow)> copyOut;
+  // Gives up the export file of the report running (payment records that cannot be right): nothing of it is put in
+  // place or offered.
+  std::function<void()> abandonExport;
 };
 
 // The program's hooks (each empty until its owner fills it).

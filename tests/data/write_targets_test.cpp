@@ -1,12 +1,14 @@
 // The check of a print's or an export's file: every file of a dossier of the target's folder,
 // whatever its code, and every other name of such a file (links of any kind and depth) is
-// refused in French; a file of no dossier is not.
+// refused in French; a file of no dossier is not; nor is a name that stands for anything but a
+// regular file (a folder, a pipe, a device), however reached.
 #include "data/write_targets.h"
 
 #include <filesystem>
 #include <fstream>
 
 #include "data/dossier_files.h"
+#include "support/fifo_guard.h"
 #include "support/runtime_fixture.h"
 
 namespace {
@@ -110,6 +112,38 @@ TEST_F(WriteTargetsTest, EveryNameOfADossiersFileIsRefused) {
   }
   // The refusal of another name tells which file it is.
   EXPECT_NE(WriteTargetRefusal(out + "dur.pdf").find(data_ + "c40ab.dbf"), std::string::npos);
+}
+
+// A folder takes nothing and a pipe holds the writer until something reads it: only a regular
+// file (or a name not used yet) is a target.
+TEST_F(WriteTargetsTest, ANameThatIsNoRegularFileIsRefused) {
+  const std::string out = Dir() + "/dehors/";
+  test_support::FifoGuard pipe(out + "tube.csv");
+  ASSERT_TRUE(pipe.Made());
+  fs::create_symlink(out + "tube.csv", out + "vers-tube.pdf");
+  fs::create_directories(out + "rapport.pdf");
+  Write("dehors/rapport.csv", "ancien");
+  const struct Case {
+    std::string target;
+    bool refused;
+  } cases[] = {
+      {out + "tube.csv", true},     {out + "vers-tube.pdf", true}, {out + "rapport.pdf", true},
+      {out + "rapport.pdf/", true}, {out, true},                   {"/dev/null", true},
+      {out + "rapport.csv", false}, {out + "nouveau.csv", false},
+  };
+  for (const Case& c : cases) {
+    const std::string refusal = WriteTargetRefusal(c.target);
+    if (!c.refused) {
+      EXPECT_EQ(refusal, "") << c.target;
+      continue;
+    }
+    EXPECT_NE(refusal.find("est celui d'un r\xE9pertoire, d'un tube ou d'un p\xE9riph\xE9rique"),
+              std::string::npos)
+        << c.target << " -> " << refusal;
+    EXPECT_NE(refusal.find(c.target), std::string::npos) << refusal;
+  }
+  pipe.Done();
+  EXPECT_FALSE(pipe.Released());
 }
 
 }  // namespace

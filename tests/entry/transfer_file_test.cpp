@@ -8,6 +8,7 @@
 #include <set>
 
 #include "data/session.h"
+#include "framework/browse_services.h"
 #include "output_fixture.h"
 #include "platform/system/files.h"
 #include "platform/system/process.h"
@@ -69,6 +70,13 @@ class TransferFileTest : public OutputTest {
     Account("401SCIER", "Scierie de l'\xC9tang & Cie <Nord>", IbanOf("FR", "30004008250000000006497"), "BNPAFRPPXXX",
             "Conditions: 30 jours\r\nRef/Vrt=CLI-2026-0042\r\nContact: M. Roux\r\n");
     Account("FDUPO001", "Dupont \xE0 Orl\xE9" "ans", IbanOf("FR", "20041010050500013M02606"), "PSSTFRPPTOU");
+  }
+
+  // Journal-month C606CAI: a transfer to each creditor, paid from the bank in one piece.
+  void TwoTransfersMonth() {
+    SeedMonth("C606CAI", {{"000001", "10", "FDUPO001", 'V', "Un", 'D', 10.00},
+                          {"000001", "10", "401SCIER", 'V', "Deux", 'D', 20.00},
+                          {"000001", "10", "53000000", 'V', "Banque", 'C', 30.00}});
   }
 
   std::string tmp_, oldTmp_;
@@ -277,6 +285,46 @@ TEST_F(TransferFileTest, RefusalsLeaveNoFile) {
   EXPECT_TRUE(NoTemporaryFile());
 }
 
+// The records of kind "V" of a month whose transfer amount does not read ("-1e300", read elsewhere
+// as -1,300.00): the run ends naming the account and saying no file was written, gives its export
+// file up, and leaves no record for the layout's closing lines. The same month without the damage
+// makes its records.
+TEST_F(TransferFileTest, RecordsWithAnAmountThatDoesNotReadAreGivenUp) {
+  Open();
+  Creditors();
+  TwoTransfersMonth();
+  const BrowseServices saved = BrowseHooks();
+  int abandoned = 0;
+  BrowseHooks().abandonExport = [&abandoned] { ++abandoned; };
+  TWSaiBroDetJournaux* w = Saisir("C606CAI");
+  ASSERT_NE(w, nullptr);
+  gui::ModalSeam::Reset();
+  test_support::ReportHookRun run = Print(w, "VBQ01V");
+  ASSERT_TRUE(run.prepared) << test_support::ShownTexts();
+  EXPECT_EQ(abandoned, 0);
+  EXPECT_FALSE(test_support::Column(run, "VRTS_06_01").empty());
+
+  {
+    test_support::RawRecords raw(std::string(PathC50()) + ".dbf");
+    for (std::uint32_t n = 1; n <= raw.Count(); ++n) {
+      const std::string r = raw.Record(n);
+      if (raw.Field(r, "BMOIS") == "C606" && raw.Field(r, "BCODE") == "401SCIER") raw.Put(n, "BMONTANTE", "-1e300");
+    }
+  }
+  gui::ModalSeam::Reset();
+  run = Print(w, "VBQ01V");
+  BrowseHooks() = saved;
+  ASSERT_TRUE(run.prepared);
+  EXPECT_EQ(abandoned, 1);
+  const std::string shown = test_support::ShownTexts();
+  for (const char* said : {"le montant d'au moins une ligne ne se lit pas comme un nombre", "401SCIER",
+                           "Le fichier des virements n'a pas \xE9t\xE9 \xE9" "crit"})
+    EXPECT_NE(shown.find(said), std::string::npos) << said << "\n" << shown;
+  EXPECT_EQ(shown.find("FDUPO001"), std::string::npos) << shown;
+  for (const char* v : {"VRTS_06_01", "VRTS_08_01"})
+    EXPECT_TRUE(IsBlank(w->ReportFields().Value(w->ReportFields().FindField(v)))) << v;
+}
+
 // The issuing bank without its holder's name refuses the run; a file that cannot take its name
 // (a folder stands there) is said at the end, logged, and leaves no temporary file.
 TEST_F(TransferFileTest, ABlankHolderOrAPlaceRefusedLeavesNoFile) {
@@ -318,9 +366,7 @@ TEST_F(TransferFileTest, ABlankHolderOrAPlaceRefusedLeavesNoFile) {
 TEST_F(TransferFileTest, ARunLeftHalfWayWritesNoFile) {
   Open();
   Creditors();
-  SeedMonth("C606CAI", {{"000001", "10", "FDUPO001", 'V', "Un", 'D', 10.00},
-                        {"000001", "10", "401SCIER", 'V', "Deux", 'D', 20.00},
-                        {"000001", "10", "53000000", 'V', "Banque", 'C', 30.00}});
+  TwoTransfersMonth();
   TWSaiBroDetJournaux* w = Saisir("C606CAI");
   ASSERT_NE(w, nullptr);
   w->ChosenLayoutText = "SBQ01V";

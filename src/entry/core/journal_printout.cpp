@@ -367,7 +367,8 @@ void JournalPrintout::Compute() {
   const std::string letterE = c50_.GetField(L::BLETE);
   const char sense = c50_.GetField(L::BSENS)[0];
   const double francs = FromCents(StoredAmountOf(c50_, L::BMONTANTF));
-  const double euros = FromCents(StoredAmountOf(c50_, L::BMONTANTE));
+  bool eurosRead = true;
+  const double euros = FromCents(StoredAmountOf(c50_, L::BMONTANTE, &eurosRead));
   const double amount = run_.euros ? euros : francs;
 
   fields_.SetFieldText(PIECE, c50_.GetField(L::BPIECE));
@@ -443,6 +444,9 @@ void JournalPrintout::Compute() {
     fields_.SetFieldText(BQF_BIC, account.bic.c_str());
     fields_.SetFieldText(BQF_LIBVRT, RemittanceText(account, label, label3).c_str());
   }
+  // A record whose amount does not read would pay a sum nobody entered: no records at the end, the
+  // account named.
+  if (kind_ == 'V' && !eurosRead) NameAccountOnce(unreadableAccounts_, accountCode);
   if (kind_ == 'V') {
     transfer_records::Detail d;
     d.issuer = transfer_records::IssuerOf(record03a_);
@@ -520,6 +524,8 @@ void JournalPrintout::FinishTransferFile() {
   const long count = writer_.Count();
   const long long total = writer_.TotalCents();
   if (!error.empty() || !writer_.Finish(debtor, target, &error)) {
+    // A target refused leaves no temporary file either.
+    writer_.Abort();
     WriteLog(FillPlaceholders(LoadStr(kLogTransferFailed), {target, error}));
     RuntimeBeep();
     RuntimeMessage(LoadStr(kTitleSepaTransfers),
@@ -537,7 +543,18 @@ bool JournalPrintout::Next() {
   if (SkipSelected(1)) return true;
   lineType_[0] = 'Z';
   if (kind_ == 'S') FinishTransferFile();
+  if (kind_ == 'V') RefuseUnreadableRecords();
   return false;
+}
+
+void JournalPrintout::RefuseUnreadableRecords() {
+  if (unreadableAccounts_.empty()) return;
+  for (int v = VRTS_06_01; v <= VRTS_08_02; ++v) fields_.SetFieldText(v, "");
+  if (AbandonExport) AbandonExport();
+  RuntimeBeep();
+  const std::string text =
+      std::string(LoadStr(kStrUnreadableTransfers)) + unreadableAccounts_ + LoadStr(kStrTransferFileNotWritten);
+  RuntimeMessage(LoadStr(kTitleAttention), text.c_str(), kMbIconStop);
 }
 
 void JournalPrintout::Classify() {

@@ -3,7 +3,8 @@
 // piece), S (the same piece) and Z (no further line), the caches of the account and the label,
 // the single-piece run, and for the layouts whose TypeListe asks for it the credit transfers of
 // the treasury journal: the 160-character records of kind "V" in report variables, or the ISO
-// 20022 credit-transfer file of kind "S", which the run writes itself (Pain001Writer).
+// 20022 credit-transfer file of kind "S", which the run writes itself (Pain001Writer). A transfer
+// whose amount does not read as a number makes neither: the accounts are named at the end.
 //
 // TypeListe (20 characters): 1 the kind ("S" the transfer file, "V" the fixed-width records, "1"
 // the selected piece alone, any other an ordinary printout), 2-5 the issuing bank (C10 "Q"), 6 the
@@ -15,6 +16,7 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <unordered_map>
 #include <vector>
@@ -56,6 +58,10 @@ class JournalPrintout {
   static const char* Definition(int n);
 
   explicit JournalPrintout(ReportFieldTable& fields) : fields_(fields) {}
+
+  // Gives up the report's export file of a run of kind "V" whose records cannot be right (an
+  // amount that does not read): nothing of it is put in place or offered.
+  std::function<void()> AbandonExport;
 
   // The report hooks. Prepare adjusts the run's piece limits (the single-piece run sets both);
   // false stops the run after its message (none for a single-piece run without a live line).
@@ -107,6 +113,8 @@ class JournalPrintout {
   std::string RemittanceText(const Account& a, const std::string& label, const std::string& label3) const;
   void ComputeTransfer(const Account& a);
   void FinishTransferFile();
+  // Kind "V": the end of a run that met a line whose amount does not read.
+  void RefuseUnreadableRecords();
 
   ReportFieldTable& fields_;
   Table c50_, c10_, c20_;

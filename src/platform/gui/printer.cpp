@@ -268,9 +268,10 @@ MPrinter::PrintResult MPrinter::Print(Printout& printout, Window* owner, const s
   }
   // The PDF is made under a name of its own beside the file chosen and renamed over it once
   // whole: a file chosen that has other names (a hard link) is replaced, never written through,
-  // and a printout that fails leaves the file as it was. A device is written in place.
+  // a printout that fails leaves the file as it was, and the name itself is never opened (a pipe
+  // put there after the check is replaced, never waited on).
   platform::TemporaryFile aside;
-  const bool besides = toFile && !chosen.isEmpty() && !platform::IsSpecialFile(FromQString(chosen));
+  const bool besides = toFile && !chosen.isEmpty();
   if (besides) {
     const std::string target = FromQString(chosen);
     const std::size_t slash = target.rfind('/');

@@ -574,13 +574,44 @@ std::vector<std::string> ListFiles(const std::string& folder, const std::string&
 
 int OpenForReading(const std::string& path) { return OpenDisk(path, O_RDONLY); }
 
+namespace {
+
+// A file opened for writing only when it is a regular file: opened without waiting (a pipe
+// without a reader would hold open() until one comes), then refused, errno EINVAL, when it is
+// anything else (a pipe, a device); a folder fails in open() itself.
+int RegularOnly(int fd) {
+  if (fd < 0) return fd;
+  struct stat st{};
+  if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+    ::close(fd);
+    errno = EINVAL;
+    return -1;
+  }
+  const int flags = ::fcntl(fd, F_GETFL);
+  if (flags >= 0) ::fcntl(fd, F_SETFL, flags & ~O_NONBLOCK);
+  return fd;
+}
+
+}  // namespace
+
 int OpenForAppending(const std::string& path) {
-  const int fd = OpenDisk(path, O_WRONLY);
+  const int fd = RegularOnly(OpenDisk(path, O_WRONLY | O_NONBLOCK));
   if (fd >= 0) ::lseek(fd, 0, SEEK_END);
   return fd;
 }
 
-int CreateTruncated(const std::string& path) { return CreateDisk(path, O_WRONLY | O_TRUNC); }
+int CreateTruncated(const std::string& path) {
+  if (Refused(-1, 0, "create", &path)) return -1;
+  // Not O_TRUNC in open(): a device opened so would be emptied before it is refused.
+  const int fd = RegularOnly(OpenDisk(path, O_WRONLY | O_CREAT | O_NONBLOCK));
+  if (fd >= 0 && ::ftruncate(fd, 0) != 0) {
+    const int cause = errno;
+    ::close(fd);
+    errno = cause;
+    return -1;
+  }
+  return fd;
+}
 
 bool CloseHandle(int handle) { return handle >= 0 && ::close(handle) == 0; }
 

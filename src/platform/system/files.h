@@ -13,8 +13,8 @@ namespace platform {
 
 bool FileExists(const std::string& path);        // a regular file that exists
 bool DirectoryExists(const std::string& path);
-// Something that exists and is neither a regular file nor a folder (a device, a pipe): it is
-// written in place, it cannot be replaced by a rename.
+// Something that exists and is neither a regular file nor a folder (a device, a pipe, a socket):
+// no print or export is written there.
 bool IsSpecialFile(const std::string& path);
 // What tells the file under a name from another one put there later (device, inode, size and
 // change time); "" when nothing is there.
@@ -96,6 +96,8 @@ std::vector<std::string> ListFiles(const std::string& folder, const std::string&
 
 // Handles of files read and written piecewise (-1 when the open fails).
 int OpenForReading(const std::string& path);
+// Both open a regular file only, never waiting: a name that stands for a pipe, a device or a
+// folder gives -1.
 int OpenForAppending(const std::string& path);  // existing file, positioned at its end
 int CreateTruncated(const std::string& path);   // created or emptied
 bool CloseHandle(int handle);

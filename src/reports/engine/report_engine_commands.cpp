@@ -9,6 +9,7 @@
 #include "platform/gui/command.h"
 #include "platform/gui/constants.h"
 #include "reports/engine/choice_dialogs.h"
+#include "reports/engine/core/report_export.h"
 #include "reports/engine/printing.h"
 #include "reports/engine/visu_window.h"
 #include "shell/handlers.h"
@@ -67,4 +68,5 @@ void InstallReportEngineCommands() {
   hooks.chooseLayout = &ChooseLayout;
   hooks.preview = &PreviewList;
   hooks.print = &PrintList;
+  hooks.abandonExport = [] { reports::ExportFile().Abandon(); };
 }

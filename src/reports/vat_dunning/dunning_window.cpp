@@ -58,6 +58,7 @@ TWEtaBroRelances::TWEtaBroRelances(gui::MDIClient* parent, const std::string& ti
     else if (CurrentPreviewWindow != nullptr) CurrentPreviewWindow->Context().endOfData = false;
   };
   run_.TransferTarget = [] { return reports::ExportFile().IsOpen() ? reports::ExportFile().Path() : std::string(); };
+  run_.AbandonExport = [] { reports::ExportFile().Abandon(); };
 }
 
 TWEtaBroRelances::~TWEtaBroRelances() { run_.Abandon(); }
@@ -267,8 +268,9 @@ void TWEtaBroRelances::ShowIncompleteDetails() {
     gui::MessageBox(this, FillPlaceholder(LoadStr(kMsgIbanBicIncomplete), run_.IncompleteIbanAccounts),
                     LoadStr(kCaptionAttention), gui::MB_OK | gui::MB_ICONSTOP);
   }
-  // The lines left out as zero for an amount that does not read, named.
-  const std::string unreadable = UnreadableAmountsMessage(run_.Unreadable());
+  // The lines left out as zero for an amount that does not read, named (a transfer run that wrote
+  // no file for them has named them).
+  const std::string unreadable = run_.RefusedUnreadable() ? std::string() : UnreadableAmountsMessage(run_.Unreadable());
   if (!unreadable.empty())
     gui::MessageBox(this, unreadable, UnreadableAmountsCaption(), gui::MB_OK | gui::MB_ICONEXCLAMATION);
   // A transfer run ends by saying what it wrote and whom it left out.

@@ -8,6 +8,7 @@
 #include "platform/system/files.h"
 #include "platform/system/process.h"
 #include "platform/system/profile.h"
+#include "support/fifo_guard.h"
 #include "support/temp_folder.h"
 
 namespace fs = std::filesystem;
@@ -123,3 +124,36 @@ TEST(Process, LaunchesFromAnArgumentVector) {
   EXPECT_EQ(res.exitStatus, -1);
 }
 
+
+// A file opened in place for writing (a message file, a marker) is a regular file only: a pipe, a
+// device or a folder under the name gives -1 at once, never a wait for a reader, and a device is
+// not emptied; a regular file is made, emptied or appended to as before.
+TEST(Files, OpenedForWritingOnlyWhenTheNameIsARegularFile) {
+  TempDir dir;
+  const std::string folder = dir.path();
+  test_support::FifoGuard pipe(folder + "/tube.eml");
+  ASSERT_TRUE(pipe.Made());
+  ASSERT_TRUE(MakeDirectories(folder + "/sous-dossier"));
+  for (const std::string& name : {pipe.Path(), std::string("/dev/null"), folder + "/sous-dossier"}) {
+    const int created = CreateTruncated(name);
+    EXPECT_EQ(created, -1) << name;
+    CloseHandle(created);
+    const int appended = OpenForAppending(name);
+    EXPECT_EQ(appended, -1) << name;
+    CloseHandle(appended);
+  }
+  pipe.Done();
+  EXPECT_FALSE(pipe.Released()) << "a writer waited on the pipe";
+
+  const std::string file = folder + "/message.eml";
+  ASSERT_TRUE(WriteFileAtomic(file, "ancien contenu"));
+  const int emptied = CreateTruncated(file);
+  ASSERT_GE(emptied, 0);
+  EXPECT_TRUE(WriteAll(emptied, "neuf", 4));
+  CloseHandle(emptied);
+  const int more = OpenForAppending(file);
+  ASSERT_GE(more, 0);
+  EXPECT_TRUE(WriteAll(more, "+", 1));
+  CloseHandle(more);
+  EXPECT_EQ(ReadRaw(file), "neuf+");
+}

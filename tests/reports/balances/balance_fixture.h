@@ -15,7 +15,9 @@
 #include "data/session.h"
 #include "data/table.h"
 #include "dossier/core/dossier_create.h"
+#include "support/line_files.h"
 #include "support/runtime_fixture.h"
+#include "runtime/text.h"
 
 namespace test_support {
 
@@ -168,6 +170,31 @@ class BalanceDossierTest : public RuntimeTest {
     ASSERT_TRUE(c50.OpenShared(Path("c50")));
     ASSERT_TRUE(c60.OpenExclusive(Path("c60")));
     ASSERT_TRUE(RefillSortRecords(c40, c50, c60));
+  }
+
+  // Writes `text` as stored bytes (a damaged file) over the amount in euros of the line of `file`
+  // ("C" closed, "B" draft) on `account` in `piece`; its record number, 0 when there is none.
+  std::uint32_t DamageLine(char file, const std::string& account, const std::string& piece, const std::string& text) {
+    const std::string p = file == 'C' ? "D" : "B";
+    RawRecords raw(Path(file == 'C' ? "c40" : "c50"));
+    for (std::uint32_t n = 1; n <= raw.Count(); ++n) {
+      const std::string r = raw.Record(n);
+      if (Trimmed(raw.Field(r, p + "CODE")) == Trimmed(account) && Trimmed(raw.Field(r, p + "PIECE")) == piece) {
+        raw.Put(n, p + "MONTANTE", text);
+        return n;
+      }
+    }
+    return 0;
+  }
+  // The same over field `field` of the account `code` of C20; its record number.
+  std::uint32_t DamageAccount(const std::string& code, const std::string& field, const std::string& text) {
+    RawRecords raw(Path("c20"));
+    for (std::uint32_t n = 1; n <= raw.Count(); ++n)
+      if (Trimmed(raw.Field(raw.Record(n), "CCODE")) == code) {
+        raw.Put(n, field, text);
+        return n;
+      }
+    return 0;
   }
 
   // The dossier most tests read: a year 2026 with an opening entry, sales and purchases on

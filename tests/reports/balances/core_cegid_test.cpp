@@ -1,7 +1,7 @@
 // The export for the CEGID product: the records of a small dossier byte for byte against the
 // golden files (constant 048 "N6" and "A8"), the blocks of 99 lines, the dossier code, the
-// refusals (a letter without collective, two auxiliary accounts with one number), and the
-// three forms of the exported texts.
+// refusals (a letter without collective, two auxiliary accounts with one number, amounts that do
+// not read), and the three forms of the exported texts.
 #include <gtest/gtest.h>
 
 #include <fstream>
@@ -133,6 +133,37 @@ TEST_F(CegidTest, TwoAuxiliaryAccountsWithOneNumberAreRefused) {
   // Accounts numbered by their code ("A8") do not clash.
   x.constant048 = "A8";
   EXPECT_TRUE(xc.Build(source_, codes_, chart, x, &message));
+}
+
+// An amount the file would carry that does not read as a number (a line of the period, closed or
+// draft, an account's previous-year figure) stops the export before any record: the message
+// names each as the balances name them and says no file was written. What the file does not
+// carry (a line past the period, a budget) lets it be made.
+TEST_F(CegidTest, AnAmountThatDoesNotReadStopsTheExportAndIsNamed) {
+  const std::uint32_t sale = DamageLine('C', "70100000", "000002", "-1e300");
+  const std::uint32_t draft = DamageLine('B', "FACME", "000009", std::string(6, '\0'));
+  const std::uint32_t postage = DamageAccount("62600000", "CDEBNM1E", "ABC");
+  const std::uint32_t budget = DamageAccount("60100000", "CBUDGETE", "1e300");
+  ASSERT_TRUE(sale != 0 && draft != 0 && postage != 0 && budget != 0);
+  CegidExport xc;
+  std::string message;
+  EXPECT_FALSE(Build(xc, "N8", &message));
+  EXPECT_TRUE(xc.Records().empty());
+  for (const std::string& named :
+       {"C40 enregistrement " + std::to_string(sale) + ", pi\xE8" "ce 000002, compte 70100000",
+        "C50 enregistrement " + std::to_string(draft) + ", pi\xE8" "ce 000009, compte FACME",
+        "C20 enregistrement " + std::to_string(postage) + ", compte 62600000",
+        std::string("Le fichier n'a pas \xE9t\xE9 \xE9" "crit")})
+    EXPECT_NE(message.find(named), std::string::npos) << named << "\n" << message;
+  EXPECT_EQ(message.find("60100000"), std::string::npos) << message;
+
+  // January only: the damaged lines lie past the period; the account's figure is still written.
+  EXPECT_FALSE(Build(xc, "N8", &message, "C60131"));
+  EXPECT_EQ(message.find("70100000"), std::string::npos) << message;
+  EXPECT_NE(message.find("62600000"), std::string::npos) << message;
+  DamageAccount("62600000", "CDEBNM1E", "150.00");
+  EXPECT_TRUE(Build(xc, "N8", &message, "C60131")) << message;
+  EXPECT_FALSE(xc.Records().empty());
 }
 
 TEST(CegidDossierCode, DigitsPaddedOnTheLeft) {

@@ -197,6 +197,31 @@ TEST_F(FecTest, ABrokenSortRecordStopsTheRun) {
   EXPECT_NE(fec.Check().Text().find("Reconstruisez le dossier"), std::string::npos) << fec.Check().Text();
 }
 
+// A closed line whose amount in euros does not read would stand in the file with a guessed
+// amount: the run stops, the line named (not counted among the lines without an amount). A draft
+// line, which the file does not carry, stops nothing.
+TEST_F(FecTest, AnAmountThatDoesNotReadStopsTheRunAndIsNamed) {
+  const std::uint32_t draft = DamageLine('B', "60100000", "000009", "ABC");
+  ASSERT_NE(draft, 0u);
+  FecExport fec;
+  ASSERT_TRUE(Build(fec));
+  EXPECT_FALSE(fec.Check().Blocking()) << fec.Check().Text();
+  const long zeroLines = fec.Check().zeroLines;
+
+  const std::uint32_t sale = DamageLine('C', "70100000", "000002", "-1e300");
+  ASSERT_NE(sale, 0u);
+  ASSERT_TRUE(Build(fec));
+  const FecCheck& check = fec.Check();
+  EXPECT_TRUE(check.Blocking());
+  EXPECT_EQ(check.zeroLines, zeroLines);
+  const std::string text = check.Text();
+  EXPECT_NE(text.find("ne peut pas \xEAtre \xE9tabli"), std::string::npos) << text;
+  EXPECT_NE(text.find("C40 enregistrement " + std::to_string(sale) + ", pi\xE8" "ce 000002, compte 70100000"),
+            std::string::npos)
+      << text;
+  EXPECT_EQ(text.find("Lignes sans montant"), std::string::npos) << text;
+}
+
 // The lines are read as the live sort records give them: two records leading to one closed line
 // (a damaged sort file) write it twice, as each record did; a cancelled record writes nothing;
 // a table that does not open stops the run with its name.

@@ -3,6 +3,8 @@
 // with their fields, relations and memo keywords, and the field writes of raw table previews.
 #include "core_support.h"
 #include "data_test_util.h"
+#include "runtime/text.h"
+#include "support/line_files.h"
 
 using namespace test_support;
 
@@ -208,6 +210,61 @@ TEST_F(DataStatementsTest, MemoKeywordsAndFieldWrites) {
   EXPECT_EQ(std::string(TableCXX->GetField(2)).substr(0, 3), "X1 ");
   EXPECT_EQ(Page("[CXX][raz:xnom]|", writable), "                              |");
   EXPECT_EQ(Page("[CXX][raz:xmemo]", writable), "?raz:xmemo?");
+}
+
+// [%:field] multiplies an amount by the coefficient, [copie:] copies it. An amount whose stored
+// text does not read as a number (an exponent, letters, NUL bytes) is neither: its field and the
+// copy's keep their bytes (never 0 written over them), and the records are named once, when the
+// page ends, as every reader of amounts names them.
+TEST_F(DataStatementsTest, FieldWritesLeaveAnAmountThatDoesNotReadAsItWas) {
+  TableStructure s;
+  s.fields = {FieldDef{"XCODE", 'C', 10, 0}, FieldDef{"XMONT", 'N', 14, 2}, FieldDef{"XTAUX", 'N', 10, 3},
+              FieldDef{"XNOM", 'C', 20, 0}};
+  const std::string path = Dir() + "/cxxmaj";
+  Create(s, path);
+  ASSERT_TRUE(TableCXX->OpenShared(path));
+  ASSERT_TRUE(TableCXX->AppendBlank());
+  ASSERT_TRUE(TableCXX->PutField(1, "X1"));
+  ASSERT_TRUE(TableCXX->PutFieldNum(2, 100));
+  ASSERT_TRUE(TableCXX->PutFieldNum(3, 1.5));
+  ASSERT_TRUE(TableCXX->PutField(4, "avant"));
+  ASSERT_TRUE(TableCXX->InsertRecord());
+  const std::string tmpl = "[TT-Avant][CXX][%:xmont]|[%:xtaux]|[copie:xmont>xnom]|";
+  auto run = [&tmpl](std::vector<std::string>* warnings = nullptr) {
+    EXPECT_TRUE(TableCXX->GoTop());
+    EngineRun r(tmpl, OneRecord());
+    r.context.allowFieldUpdates = true;
+    r.context.updateCoefficient = 2;
+    r.First();
+    if (warnings != nullptr) *warnings = r.env.warnings;
+  };
+  run();
+  EXPECT_EQ(TableCXX->GetFieldNum(2), 200);
+  EXPECT_EQ(TableCXX->GetFieldNum(3), 3);
+  EXPECT_EQ(Trimmed(TableCXX->GetField(4)), "200.00");
+
+  for (const std::string& garbage : {std::string("-1e300"), std::string("ABC"), std::string(8, '\0')}) {
+    SCOPED_TRACE(garbage.c_str());
+    TableCXX->CloseTable();
+    {
+      test_support::RawRecords raw(path + ".dbf");
+      raw.Put(1, "XMONT", garbage);
+      raw.Put(1, "XTAUX", garbage);
+      raw.Put(1, "XNOM", "avant");
+    }
+    const std::string before = test_support::RawRecords(path + ".dbf").Record(1);
+    ASSERT_TRUE(TableCXX->OpenShared(path));
+    std::vector<std::string> warnings;
+    run(&warnings);
+    TableCXX->CloseTable();
+    EXPECT_EQ(test_support::RawRecords(path + ".dbf").Record(1), before);
+    ASSERT_EQ(warnings.size(), 1u);
+    EXPECT_EQ(warnings[0].rfind("ATTENTION - Montants illisibles|", 0), 0u) << warnings[0];
+    for (const char* named : {"CXXMAJ.DBF enregistrement 1, champ XMONT\n",
+                              "CXXMAJ.DBF enregistrement 1, champ XTAUX\n", "ni multipli\xE9 ni copi\xE9"})
+      EXPECT_NE(warnings[0].find(named), std::string::npos) << named << "\n" << warnings[0];
+    ASSERT_TRUE(TableCXX->OpenShared(path));
+  }
 }
 
 namespace {

@@ -8,7 +8,9 @@
 #include "core_support.h"
 #include "platform/system/files.h"
 #include "platform/system/process.h"
+#include "platform/system/write_fault.h"
 #include "runtime/inifiles.h"
+#include "support/fifo_guard.h"
 #include "support/python.h"
 
 using namespace test_support;
@@ -257,17 +259,46 @@ TEST_F(ExportTest, AFolderThatCannotBeWrittenIsSaidOnceAndOffersNothing) {
 }
 
 TEST_F(ExportTest, AWriteErrorIsSaidOnceAndOffersNothing) {
-  ASSERT_TRUE(IniSetString("NomFichierExport", "/dev/full"));
+  const std::string path = folder + "plein.txt";
+  ASSERT_TRUE(IniSetString("NomFichierExport", path.c_str()));
   reports::ReportExportFile file;
   std::string big = "[Export][ITD][TT-Avant]" + std::string(2000, 'x') + "[TT-Suivant]\r\n[ITF]";
   reports::ReportFixture many = Ledger();
   for (int i = 0; i < 200; ++i) many.records.push_back(many.records[0]);
   EngineRun run(big, many, &file);
+  // A full disk: every write that makes a file longer is refused.
+  platform::SetWriteFault(platform::WriteFault::kFull, 1);
   run.ToEnd();
+  platform::SetWriteFault(platform::WriteFault::kNone, 0);
   EXPECT_EQ(run.env.warnings.size(), 1u);
-  EXPECT_NE(run.env.warnings[0].find("Erreur d'\xE9" "criture dans le fichier d'exportation:\n\n/dev/full"),
+  EXPECT_NE(run.env.warnings[0].find("Erreur d'\xE9" "criture dans le fichier d'exportation:\n\n" + path),
             std::string::npos);
   EXPECT_EQ(reports::CloseExportFile(file, run.context.exportSettings), reports::ExportEnd::kFailed);
+  EXPECT_FALSE(platform::FileExists(path));
+}
+
+// A name that stands for a pipe, a device or a folder is no export file: refused when the run
+// makes it, said once with the name, nothing offered; a pipe never holds the run.
+TEST_F(ExportTest, ANameThatIsNoRegularFileIsRefusedAtOnce) {
+  test_support::FifoGuard pipe(folder + "tube.csv");
+  ASSERT_TRUE(pipe.Made());
+  ASSERT_TRUE(platform::MakeDirectories(folder + "rapport.csv"));
+  for (const std::string& name : {pipe.Path(), std::string("/dev/full"), folder + "rapport.csv"}) {
+    ASSERT_TRUE(IniSetString("NomFichierExport", name.c_str()));
+    reports::ReportExportFile file;
+    EngineRun run("[Export][ITD][TT-Avant][@COMPTE][TT-Suivant]\r\n[ITF]", Ledger(), &file);
+    run.ToEnd();
+    EXPECT_EQ(file.Handle(), -1) << name;
+    ASSERT_EQ(run.env.warnings.size(), 1u) << name;
+    EXPECT_NE(run.env.warnings[0].find("   " + name + "\n\nest celui d'un r\xE9pertoire, d'un tube ou "
+                                       "d'un p\xE9riph\xE9rique"),
+              std::string::npos)
+        << run.env.warnings[0];
+    EXPECT_EQ(reports::CloseExportFile(file, run.context.exportSettings), reports::ExportEnd::kFailed) << name;
+  }
+  pipe.Done();
+  EXPECT_FALSE(pipe.Released()) << "the export waited on the pipe";
+  EXPECT_TRUE(platform::DirectoryExists(folder + "rapport.csv"));
 }
 
 // A disk that refuses the export half-way (a file-size limit, as a full disk): the export of the

@@ -2,11 +2,13 @@
 // and the user chooses what follows: "Oui" opens the file with the desktop's viewer, "Non" asks a
 // recipient and opens an e-mail message whose attachment is the file byte for byte (Python's
 // email module), "Annuler" nothing. A file that cannot be created is said once, and nothing is
-// offered.
+// offered; a name that is a pipe or a folder is refused so, and a pipe never holds the program.
 #include "report_window_fixture.h"
 
 #include "platform/gui/dialog.h"
 #include "platform/system/files.h"
+#include "reports/engine/core/export_followup.h"
+#include "support/fifo_guard.h"
 
 using namespace report_test;
 
@@ -124,6 +126,43 @@ TEST_F(ExportFollowUpTest, AFileThatCannotBeCreatedIsSaidOnceAndNothingIsOffered
   EXPECT_EQ(FollowUps(), 0);
   EXPECT_EQ(said(), 1) << "said again when the preview closed";
   EXPECT_EQ(reports::ExportFile().Handle(), 0);
+}
+
+// The export's name (program INI) stands for a pipe or a folder: refused once, in French, with the
+// name; nothing said to be ready, nothing offered or written; the run never waits on the pipe.
+TEST_F(ExportFollowUpTest, APipeOrAFolderAsTheExportIsRefusedAndNothingIsOffered) {
+  test_support::FifoGuard pipe(folder_ + "tube.csv");
+  ASSERT_TRUE(pipe.Made());
+  const std::string folder = folder_ + "export.csv";
+  ASSERT_TRUE(platform::MakeDirectories(folder));
+  for (const std::string& target : {pipe.Path(), folder}) {
+    IniSetString("NomFichierExport", target.c_str());
+    AccountsReport* report = OpenReport();
+    RunExport(report);
+    IniSetString("NomFichierExport", "");
+    std::vector<gui::ShownModal> refusals;
+    for (const gui::ShownModal& s : gui::ModalSeam::Shown())
+      if (s.text.find("   " + target + "\n\nest celui d'un r\xE9pertoire, d'un tube ou d'un p\xE9riph\xE9rique") !=
+          std::string::npos)
+        refusals.push_back(s);
+    EXPECT_EQ(refusals.size(), 1u) << target << "\n" << test_support::ShownTexts();
+    if (target == folder && !refusals.empty())
+      test_support::ScreenshotMessage(refusals[0], "reports", "export-not-a-file");
+    EXPECT_EQ(FollowUps(), 0) << target;
+    EXPECT_TRUE(launched.empty()) << target;
+    if (CurrentPreviewWindow != nullptr) Send(CurrentPreviewWindow, visu_cmd::Quitter);
+    EXPECT_EQ(reports::ExportFile().Handle(), 0);
+  }
+  pipe.Done();
+  EXPECT_FALSE(pipe.Released()) << "the export waited on the pipe";
+  EXPECT_TRUE(std::filesystem::is_empty(folder));
+  // The message file of an export's e-mail is refused alike: never waited on, never written.
+  test_support::FifoGuard message(folder_ + "cxprp.eml");
+  ASSERT_TRUE(message.Made());
+  std::string eml;
+  EXPECT_FALSE(reports::WriteExportEmail(ExportPath(), "compta@exemple.fr", "Titre", eml));
+  message.Done();
+  EXPECT_FALSE(message.Released()) << "the message waited on the pipe";
 }
 
 }  // namespace

@@ -2,7 +2,7 @@
 // page range prints as the preview shows those pages (pdfinfo, pdftotext, qpdf), [Si-Impr] kept
 // and [Si-Visu] dropped; the page the preview shows prints as one page; the second printer
 // prints from its own set in its own fonts and is put back afterwards; the date and hour at
-// each page's foot.
+// each page's foot; a PDF file that is a pipe or a folder refused.
 #include "report_window_fixture.h"
 
 #include <regex>
@@ -10,7 +10,11 @@
 #include <sstream>
 
 #include "platform/gui/combobox.h"
+#include "data/write_targets.h"
 #include "platform/gui/dialog.h"
+#include "platform/gui/filedialog.h"
+#include "platform/system/files.h"
+#include "support/fifo_guard.h"
 
 using namespace report_test;
 
@@ -189,6 +193,54 @@ TEST_F(PrintingTest, APrinterThatCannotPrintIsSaid) {
   EXPECT_NE(gui::ModalSeam::LastShown()->text.find("Impossible d'imprimer sur:"), std::string::npos)
       << test_support::ShownTexts();
   EXPECT_FALSE(PrintRunFlag);
+}
+
+// "Imprimer dans un fichier PDF" writes a file: a name fixed by the set-up or chosen in the file
+// dialog that stands for a pipe or a folder is refused in French and nothing is printed there (the
+// dialog asks again); a pipe never holds the program.
+TEST_F(PrintingTest, APdfFileThatIsAPipeOrAFolderIsRefused) {
+  // The check of the files of prints and exports, as the start-up installs it.
+  struct TargetCheck {
+    TargetCheck() { gui::SetWriteTargetCheck(&WriteTargetRefusal); }
+    ~TargetCheck() { gui::SetWriteTargetCheck({}); }
+  } check;
+  test_support::FifoGuard pipe(folder_ + "tube.pdf");
+  ASSERT_TRUE(pipe.Made());
+  const std::string folder = folder_ + "rapport.pdf";
+  ASSERT_TRUE(platform::MakeDirectories(folder));
+  auto refusals = [](const std::string& target) {
+    std::vector<gui::ShownModal> found;
+    for (const gui::ShownModal& s : gui::ModalSeam::Shown())
+      if (s.caption == "Imprimer dans un fichier PDF" &&
+          s.text.find("   " + target + "\n\nest celui d'un r\xE9pertoire") != std::string::npos)
+        found.push_back(s);
+    return found;
+  };
+  AccountsReport* report = OpenReport();
+  for (const std::string& target : {pipe.Path(), folder}) {
+    ProgramPrinter()->SetOutputFile(target);
+    QueueChoice(gui::IDOK, 1, "", "1");
+    Send(report, 20041);
+    EXPECT_EQ(refusals(target).size(), 1u) << target << "\n" << test_support::ShownTexts();
+    EXPECT_FALSE(PrintRunFlag);
+  }
+  const std::vector<gui::ShownModal> shown = refusals(pipe.Path());
+  if (!shown.empty()) test_support::ScreenshotMessage(shown[0], "reports", "pdf-file-not-a-file");
+
+  // Chosen in the file dialog of the PDF-file printer: refused, asked again, printed into the file.
+  ProgramPrinter()->SelectPdfPrinter();
+  const std::string pdf = test_support::ArtefactPath("reports", "pdf-after-refusal.pdf");
+  std::filesystem::remove(pdf);
+  QueueChoice(gui::IDOK, 1, "", "1");
+  gui::ModalSeam::QueueFileAnswer(folder);
+  gui::ModalSeam::QueueFileAnswer(pdf);
+  Send(report, 20041);
+  EXPECT_EQ(refusals(folder).size(), 2u) << test_support::ShownTexts();
+  EXPECT_TRUE(std::filesystem::exists(pdf)) << test_support::ShownTexts();
+  pipe.Done();
+  EXPECT_FALSE(pipe.Released()) << "the printout waited on the pipe";
+  EXPECT_TRUE(platform::DirectoryExists(folder));
+  EXPECT_TRUE(std::filesystem::is_empty(folder));
 }
 
 }  // namespace

@@ -715,6 +715,48 @@ TEST_F(SepaTest, DomesticRecordsOfOneHundredAndSixtyCharacters) {
   EXPECT_EQ(listed[0].values.at("VRTS_06_02").substr(38, 1), ")");
 }
 
+// Four suppliers whose line's amount does not read ("-1e300", "ABC", "1e300", NUL bytes) beside
+// suppliers that read: neither the SEPA file nor the records of kind "V" are made, since their
+// sums would be guessed; the message names each line and says the file was not written, and the
+// run does not say they count as zero. A kind "V" run gives its export file up.
+TEST_F(SepaTest, NoTransferFileCarriesASumThatWasNotRead) {
+  Suppliers();
+  std::vector<std::string> named;
+  for (std::size_t i = 0; i < UnreadableAmounts().size(); ++i) {
+    const std::string code = "FZILLI0" + std::to_string(i + 1);
+    Account(code, "Fournisseur illisible", IbanOf("FR", "30004008250000000006497"), "BNPAFRPPXXX");
+    Line(code, Date(3, 1), "", 'C', 10000 + static_cast<long long>(i), "Facture");
+    const std::uint32_t n = DamageLastLine(code, UnreadableAmounts()[i]);
+    ASSERT_NE(n, 0u);
+    named.push_back("C50 enregistrement " + std::to_string(n) + ", pi\xE8" "ce 9000");
+  }
+  for (const char* kind : {"S", "V"}) {
+    SCOPED_TRACE(kind);
+    Messages().clear();
+    DunningRun& run = NewRun(PaymentOptions(), kind);
+    int abandoned = 0;
+    run.AbandonExport = [&abandoned] { ++abandoned; };
+    bool prepared = false;
+    const std::vector<ListedAccount> listed = Play(run, &prepared);
+    ASSERT_TRUE(prepared) << AllMessages();
+    EXPECT_TRUE(run.RefusedUnreadable());
+    EXPECT_EQ(run.Unreadable().size(), 4u);
+    EXPECT_TRUE(run.TransferFile().empty());
+    EXPECT_FALSE(fs::exists(DunningRun::TransferFileName()));
+    EXPECT_TRUE(NoTemporaryFile());
+    EXPECT_EQ(abandoned, std::string(kind) == "V" ? 1 : 0);
+    const std::string shown = AllMessages();
+    EXPECT_NE(shown.find("Le fichier n'a pas \xE9t\xE9 \xE9" "crit"), std::string::npos) << shown;
+    EXPECT_EQ(shown.find("compt\xE9" "e pour z\xE9ro"), std::string::npos) << shown;
+    for (const std::string& n : named) EXPECT_NE(shown.find(n), std::string::npos) << n << "\n" << shown;
+    EXPECT_EQ(run.EndMessage().find("Nombre de virements"), std::string::npos) << run.EndMessage();
+    // The records of the last account are not left for the layout's closing lines.
+    ASSERT_FALSE(listed.empty());
+    for (const char* v : {"VRTS_06_01", "VRTS_08_01", "VRTS_08_02"})
+      EXPECT_EQ(Trimmed(fields_.Value(fields_.FindField(v))), "") << v;
+  }
+}
+
 TEST(DunningVariables, TheLayoutFamilysFixtureDeclaresTheRunsVariables) {
   // The fixture the reference layouts are rendered with declares the 68 variables of the run,
   // in its order, so that a layout checked there reads what the window gives it.

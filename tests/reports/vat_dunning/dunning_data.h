@@ -4,8 +4,10 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdint>
 #include <cstdio>
 #include <string>
+#include <vector>
 
 #include "data/dossier_files.h"
 #include "data/entry_lines.h"
@@ -13,6 +15,8 @@
 #include "runtime/bank_ids.h"
 #include "runtime/dates.h"
 #include "runtime/dossier_record.h"
+#include "runtime/text.h"
+#include "support/line_files.h"
 
 namespace dunning_test {
 
@@ -84,6 +88,25 @@ inline void AddLine(const std::string& account, const std::string& date, const s
   ASSERT_TRUE(c50.InsertRecord());
   ASSERT_TRUE(AppendLigneTri(c50, 'B', c60));
   ASSERT_TRUE(c50.Commit());
+}
+
+// The amounts in euros that no program writes, as a damaged draft file holds them: an exponent
+// out of range both ways, letters, NUL bytes.
+inline const std::vector<std::string>& UnreadableAmounts() {
+  static const std::vector<std::string> texts = {"-1e300", "ABC", "1e300", std::string(6, '\0')};
+  return texts;
+}
+
+// The last draft line of `account` given the amount in euros `text` as stored bytes (a damaged
+// file); its record number (0 when the account has no line).
+inline std::uint32_t DamageLastLine(const std::string& account, const std::string& text) {
+  test_support::RawRecords raw(std::string(PathC50()) + ".dbf");
+  for (std::uint32_t n = raw.Count(); n >= 1; --n)
+    if (Trimmed(raw.Field(raw.Record(n), "BCODE")) == account) {
+      raw.Put(n, "BMONTANTE", text);
+      return n;
+    }
+  return 0;
 }
 
 }  // namespace dunning_test

@@ -459,6 +459,44 @@ TEST_F(DunningWindowTest, ASepaRunWithIncompleteBankDetailsOffersAndLeavesNothin
   EXPECT_TRUE(launched.empty());
 }
 
+// The SEPA payment of suppliers of which four have a line whose amount does not read ("-1e300",
+// "ABC", "1e300", NUL bytes): one box names the four lines and says the file was not written;
+// nothing says they count as zero, no transfer file, no export offered, nothing left on the disk.
+TEST_F(DunningWindowTest, ASepaRunWithAmountsThatDoNotReadWritesNoFile) {
+  AddAccount("FZSAIN01", "Fournisseur sain", IbanOf("FR", "30004008250000000006497"), "BNPAFRPPXXX");
+  AddLine("FZSAIN01", YearDate(2, 3), "", 'C', 120000, "Outils", ' ', 10);
+  std::vector<std::string> named;
+  for (std::size_t i = 0; i < UnreadableAmounts().size(); ++i) {
+    const std::string code = "FZILLI0" + std::to_string(i + 1);
+    AddAccount(code, "Fournisseur illisible", IbanOf("FR", "30004008250000000006497"), "BNPAFRPPXXX");
+    AddLine(code, YearDate(2, 4), "", 'C', 5000 + static_cast<long long>(i), "Facture", ' ', 11 + static_cast<int>(i));
+    const std::uint32_t n = DamageLastLine(code, UnreadableAmounts()[i]);
+    ASSERT_NE(n, 0u);
+    named.push_back("C50 enregistrement " + std::to_string(n) + ",");
+  }
+  ASSERT_TRUE(platform::ListFiles(DossierFolder, "cx*").empty());
+  TWEtaModRelances* form = SupplierPayment("FZILLI01", "FZSAIN01");
+  ASSERT_NE(form, nullptr);
+  Preview(form, kSepa);
+  for (int i = 0; i < 5; ++i) gui::ProcessPendingMessages();
+  if (CurrentPreviewWindow != nullptr) Send(CurrentPreviewWindow, visu_cmd::Quitter);
+  for (int i = 0; i < 5; ++i) gui::ProcessPendingMessages();
+  std::vector<gui::ShownModal> refusals;
+  for (const auto& s : gui::ModalSeam::Shown())
+    if (s.text.find("Le fichier n'a pas \xE9t\xE9 \xE9" "crit") != std::string::npos) refusals.push_back(s);
+  ASSERT_EQ(refusals.size(), 1u) << test_support::ShownTexts();
+  for (const std::string& n : named) EXPECT_NE(refusals[0].text.find(n), std::string::npos) << n;
+  test_support::ScreenshotMessage(refusals[0], "vat_dunning", "sepa-unreadable-amounts");
+  const std::string shown = test_support::ShownTexts();
+  EXPECT_EQ(shown.find("compt\xE9" "e pour z\xE9ro"), std::string::npos) << shown;
+  EXPECT_EQ(shown.find("Nombre de virements"), std::string::npos) << shown;
+  EXPECT_EQ(shown.find("Le fichier d'exportation est pr\xEAt"), std::string::npos) << shown;
+  EXPECT_TRUE(Window()->Run().TransferFile().empty());
+  EXPECT_TRUE(platform::ListFiles(DossierFolder, "cx*").empty());
+  EXPECT_TRUE(fs::is_empty(tmp_));
+  EXPECT_TRUE(launched.empty());
+}
+
 TEST_F(DunningWindowTest, APrintoutToPdfShowsWhatThePreviewShows) {
   const std::string pdf = test_support::ReportDossierTest::SetUpPdfPrinter("vat_dunning", "printout-listing");
   TWEtaModRelances* form = OpenPair();

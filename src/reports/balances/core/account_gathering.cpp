@@ -52,6 +52,7 @@ bool ChartList::Load(const std::string& path, const std::vector<int>& fields, co
     auto cents = [&](std::size_t i) { return StoredAmountCents(v.In(record, i), &readable); };
     e.prevDebit = {cents(5), cents(6)};
     e.prevCredit = {cents(7), cents(8)};
+    e.prevYearReadable = readable;
     e.budget = {cents(9), cents(10)};
     e.recno = recno;
     if (!readable) unreadable_.push_back({file, recno, "", e.code});

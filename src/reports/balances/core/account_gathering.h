@@ -26,6 +26,7 @@ struct ChartEntry {
   std::string name, street1, street2, town;
   std::array<long long, 2> prevDebit{}, prevCredit{}, budget{};  // cents, francs then euros
   std::uint32_t recno = 0;  // its physical record number
+  bool prevYearReadable = true;  // its four previous-year figures read as numbers
 };
 
 // The live accounts of C20 (or sections of C30) in code order.

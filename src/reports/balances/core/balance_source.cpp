@@ -670,7 +670,10 @@ bool ReadClosedGeneralLines(const std::string& c60Path, const std::string& c50Pa
     if (recno > closedCount || led[recno - 1] == 0) return;
     unsigned records = 1;
     for (; more != again.end() && *more == recno; ++more) ++records;
-    ReadEntryLine(lines, record, line);
+    if (!ReadEntryLine(lines, record, line) && walk.unreadable) {
+      walk.unreadable(line, recno);
+      return;
+    }
     if (walk.line) walk.line(line, recno, records);
   });
   if (!closedRead) {

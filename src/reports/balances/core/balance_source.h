@@ -139,13 +139,15 @@ std::vector<std::uint32_t> GeneralOrderOf(const std::vector<SortRecord>& records
 // What ReadClosedGeneralLines gives, as it reads: the draft's live general sort records, the
 // live general sort records whose TREC reaches no closed line, and each closed line that live
 // general sort records lead to, with its texts (not its due date nor its amount in francs) and
-// the number of records leading to it.
+// the number of records leading to it. A line whose amount in euros does not read as a number
+// goes to `unreadable` (with its record number) instead, when it is given.
 struct ClosedGeneralWalk {
   // Before the first line: how many lines are coming, each counted once for every record.
   std::function<void(std::size_t lines)> start;
   std::function<void(const Fixed<3>& journal, const Fixed<4>& month)> draftRecord;
   std::function<void(std::uint32_t physical)> broken;
   std::function<void(const EntryLine& line, std::uint32_t record, unsigned records)> line;
+  std::function<void(const EntryLine& line, std::uint32_t record)> unreadable;
 };
 
 // The closed lines that the live general ("Z") sort records lead to, in C40's physical order,

@@ -158,6 +158,24 @@ bool CegidExport::Build(const BalanceSource& source, const CodeLists& codes, con
     }
     return false;
   }
+  // The file carries only amounts that were read: a line of the period or an account's previous-year
+  // figures that do not read stop the export, named as the balances name them.
+  std::map<std::pair<char, std::uint32_t>, const UnreadableAmountLine*> unreadableLines;
+  for (const UnreadableAmountLine& u : source.UnreadableLines()) unreadableLines[{u.file, u.recno}] = &u;
+  std::vector<UnreadableAmountLine> unreadable;
+  if (!unreadableLines.empty())
+    for (const Row& row : rows) {
+      const char file = row.r->file == LigneTri::kDraft ? LigneTri::kDraft : LigneTri::kClosed;
+      const auto u = unreadableLines.find({file, static_cast<std::uint32_t>(row.r->rec)});
+      if (u != unreadableLines.end()) unreadable.push_back(*u->second);
+    }
+  for (const ChartEntry& a : chart.Entries())
+    if (Qualifies(a.code) && !a.prevYearReadable)
+      unreadable.push_back({UnreadableAmountLine::kAccountRecord, a.recno, "", a.code});
+  if (!unreadable.empty()) {
+    if (message != nullptr) *message = UnreadableAmountsFileMessage(unreadable);
+    return false;
+  }
   std::stable_sort(rows.begin(), rows.end(), [](const Row& a, const Row& b) {
     const SortRecord& x1 = *a.r;
     const SortRecord& y1 = *b.r;

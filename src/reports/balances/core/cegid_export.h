@@ -6,7 +6,8 @@
 // Every record starts with its record code printed in 3 positions; records longer than 93
 // characters continue in the layout's second variable (XC_CEGID_2). The whole sequence is
 // made before anything is written, so that a run that must stop (a letter without collective
-// account, two auxiliary accounts given one number) writes nothing.
+// account, two auxiliary accounts given one number, an amount that does not read as a number)
+// writes nothing.
 #pragma once
 
 #include <string>

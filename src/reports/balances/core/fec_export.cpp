@@ -237,6 +237,7 @@ std::string FecCheck::Text() const {
       for (char c : lettersWithoutCollective) letters += std::string(letters.empty() ? "" : ", ") + c;
       text += FillPlaceholder(LoadStr(kMsgNoCollective), letters);
     }
+    text += UnreadableAmountsFileMessage(unreadable);
     return text;
   }
   text = LoadStr(kMsgCheckTitle);
@@ -781,7 +782,7 @@ void FecBuild::AddLine(const EntryLine& l, unsigned records) {
 
 // The closed general lines with an amount, and the letters' dates, from the live sort records
 // (each line once for every record leading to it); the draft's journal-months (journal and
-// month packed) are only named.
+// month packed) and the lines whose amount does not read are only named.
 bool FecBuild::ReadLines(const FecTables& tables, std::string* message) {
   ClosedGeneralWalk walk;
   walk.start = [this](std::size_t count) {
@@ -791,6 +792,9 @@ bool FecBuild::ReadLines(const FecTables& tables, std::string* message) {
   walk.draftRecord = [this](const Fixed<3>& journal, const Fixed<4>& month) { DraftRecord(journal, month); };
   walk.broken = [this](std::uint32_t physical) { check_.brokenRecords.insert(physical); };
   walk.line = [this](const EntryLine& l, std::uint32_t, unsigned records) { AddLine(l, records); };
+  walk.unreadable = [this](const EntryLine& l, std::uint32_t record) {
+    check_.unreadable.push_back({LigneTri::kClosed, record, l.piece.Str(), l.account.Str()});
+  };
   return ReadClosedGeneralLines(tables.c60, tables.c50, tables.c40, walk, message);
 }
 

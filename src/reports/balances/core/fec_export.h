@@ -8,7 +8,8 @@
 // what is only reported (draft journal-months left out, unbalanced pieces, pieces with several
 // dates or validation dates, journals, labels or accounts missing or nameless, zero lines left
 // out) lets the user go on; what would make a wrong file (sort records reaching no closed line,
-// auxiliary letters without a collective account) stops the run.
+// auxiliary letters without a collective account, amounts that do not read as numbers, each line
+// named) stops the run.
 #pragma once
 
 #include <array>
@@ -50,8 +51,11 @@ struct FecCheck {
   long zeroLines = 0;
   std::set<std::uint32_t> brokenRecords;    // C60 records reaching no closed line
   std::set<char> lettersWithoutCollective;
+  std::vector<UnreadableAmountLine> unreadable;  // closed lines whose amount in euros does not read
 
-  bool Blocking() const { return !brokenRecords.empty() || !lettersWithoutCollective.empty(); }
+  bool Blocking() const {
+    return !brokenRecords.empty() || !lettersWithoutCollective.empty() || !unreadable.empty();
+  }
   bool HasRemarks() const;
   // The French text shown before writing: what stops the run, or what the user may accept.
   std::string Text() const;

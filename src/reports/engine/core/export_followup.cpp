@@ -1,5 +1,6 @@
 #include "reports/engine/core/export_followup.h"
 
+#include "data/write_targets.h"
 #include "resources/string_table.h"
 #include "runtime/email_file.h"
 #include "runtime/text.h"
@@ -43,6 +44,9 @@ bool WriteExportEmail(const std::string& exportPath, const std::string& recipien
   const std::size_t slash = exportPath.rfind('/');
   const std::string fileName = slash == std::string::npos ? exportPath : exportPath.substr(slash + 1);
   const std::string message = FillPlaceholder(LoadStr(kMailText), fileName);
+  // The message file is a file of the user's as the export is: never a file of a dossier or of
+  // the program, never anything but a regular file.
+  if (!WriteTargetRefusal(emlPath).empty()) return false;
   return WriteEmlFile(exportPath.c_str(), emlPath.c_str(), fileName.c_str(), recipient.c_str(),
                       documentTitle.c_str(), message.c_str());
 }

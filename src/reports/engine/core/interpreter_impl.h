@@ -29,6 +29,10 @@ inline constexpr int kPromptIterations = 980;
 inline constexpr int kPromptCoefficient = 2812;
 inline constexpr int kMemoFieldSuffix = 2719;    // "MEMO"
 inline constexpr int kMsgTooWide = 19511;
+// The amounts [%:field] left as they were (%s: the records, one a line), and one record (%s: its
+// table's file, its number, the field).
+inline constexpr int kMsgUnreadableUpdates = 34702;
+inline constexpr int kStrUnreadableUpdate = 34703;
 inline constexpr int kFixedFontFirst = 9650, kFixedFontLast = 9679;
 
 class ReportInterpreter::Impl {
@@ -220,6 +224,10 @@ class ReportInterpreter::Impl {
   bool FieldReference(std::string_view reference, DossierTableId table);
   bool Relation();
   bool FieldWrite();
+  // The records whose amount [%:field] left as it was, for it does not read as a number: named
+  // once, at the end of the page.
+  std::vector<std::string> unreadableUpdates;
+  void SayUnreadableUpdates();
   bool MemoKeyword();
   bool WordAfter();
   int FieldIndex(std::string_view name);

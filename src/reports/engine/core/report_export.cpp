@@ -95,14 +95,12 @@ std::string HtmlRowOpening(int& style) {
   }
 }
 
-ReportExportFile::~ReportExportFile() {
-  if (fd_ >= 0) platform::CloseHandle(fd_);
-}
+ReportExportFile::~ReportExportFile() = default;
 
 int ReportExportFile::Handle() const {
   switch (state_) {
     case State::kOpen:
-    case State::kWriteFailed: return fd_ >= 0 ? fd_ + 1 : 1;
+    case State::kWriteFailed: return 1;
     case State::kCreateFailed: return -1;
     default: return 0;
   }
@@ -138,20 +136,13 @@ bool ReportExportFile::Create(const std::string& path, ExportSettings& settings,
     failure_ = refusal;
     return false;
   }
-  const bool inPlace = platform::IsSpecialFile(path);
-  if (inPlace) {
-    fd_ = platform::CreateTruncated(path);
-  } else {
-    const std::size_t slash = path.rfind('/');
-    const std::string folder = slash == std::string::npos ? "." : path.substr(0, slash == 0 ? 1 : slash);
-    const std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
-    stamp_ = platform::FileStamp(path);
-    if (!aside_.Create(name + ".", folder)) {
-      Fail(true);
-      return false;
-    }
-  }
-  if (fd_ < 0 && !aside_.IsOpen()) {
+  // Written aside and renamed over the name at the end: the name itself is never opened, so that
+  // a pipe or a device put there after the check blocks nothing (the rename replaces it).
+  const std::size_t slash = path.rfind('/');
+  const std::string folder = slash == std::string::npos ? "." : path.substr(0, slash == 0 ? 1 : slash);
+  const std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
+  stamp_ = platform::FileStamp(path);
+  if (!aside_.Create(name + ".", folder)) {
     Fail(true);
     return false;
   }
@@ -186,7 +177,7 @@ void ReportExportFile::Put(std::string_view bytes) {
 
 void ReportExportFile::Flush() {
   if (state_ != State::kOpen || buffer_.empty()) return;
-  if (!(aside_.IsOpen() ? aside_.Write(buffer_) : platform::WriteAll(fd_, buffer_.data(), buffer_.size()))) {
+  if (!aside_.Write(buffer_)) {
     Fail(false);
     return;
   }
@@ -338,10 +329,6 @@ bool ReportExportFile::Close(const ExportSettings& settings) {
     Put("</tr>\r\n</table>\r\n</td>\r\n</tr>\r\n</table>\r\n</center>\r\n</body>\r\n</html>\r\n");
   }
   Flush();
-  if (fd_ >= 0) {
-    if (!platform::CloseHandle(fd_) && state_ == State::kOpen) Fail(false);
-    fd_ = -1;
-  }
   if (aside_.IsOpen()) {
     if (state_ != State::kOpen) {
       aside_.Discard();
@@ -359,13 +346,21 @@ bool ReportExportFile::Close(const ExportSettings& settings) {
   return !writeFailed_ && state_ == State::kClosed;
 }
 
+void ReportExportFile::Abandon() {
+  if (state_ != State::kOpen) return;
+  buffer_.clear();
+  aside_.Discard();
+  // Failed, without a message of its own: the owner has said why.
+  state_ = State::kWriteFailed;
+  writeFailed_ = true;
+  failure_.clear();
+  failureShown_ = true;
+}
+
 void ReportExportFile::Reset() {
-  if (fd_ >= 0) platform::CloseHandle(fd_);
-  // A file written aside never stands incomplete under its name, and a device written in
-  // place is no file to remove.
+  // A file written aside never stands incomplete under its name.
   incompletePath_.clear();
   aside_.Discard();
-  fd_ = -1;
   closedEmpty_ = false;
   stamp_.clear();
   state_ = State::kNone;

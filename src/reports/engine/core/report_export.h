@@ -23,7 +23,8 @@
 // after a failure. Two cases put nothing in place and offer nothing of the export's own: a run
 // whose owner placed its own file under the export's name meanwhile (the credit-transfer
 // file: that file is the one offered), and an export into which nothing at all was written (a
-// transfer run that wrote no file). A device or a pipe is written in place.
+// transfer run that wrote no file). A name that stands for anything but a regular file (a
+// folder, a pipe, a device) is refused as the file cannot be made.
 #pragma once
 
 #include <string>
@@ -102,6 +103,10 @@ class ReportExportFile {
   void WriteLine(std::string_view text, const ExportSettings& settings);
   // Writes what is pending, closes the HTML page and the file; false on a write error.
   bool Close(const ExportSettings& settings);
+  // Gives up an open file whose owner found it would be wrong (a payment file with an amount that
+  // cannot stand in it) and said why: nothing more is written, nothing is put in place, nothing is
+  // offered, and no other file is made in this run.
+  void Abandon();
 
   // The file was created and everything written so far reached it.
   bool Written() const { return (state_ == State::kOpen || state_ == State::kClosed) && !writeFailed_; }
@@ -115,8 +120,7 @@ class ReportExportFile {
   // Back to "no export file" after the owner closed it and handled the follow-up.
   void Reset();
   // The path of a partial file that Reset left behind after a write failure, for its owner to
-  // remove: always "" since the file is written aside (its temporary file is removed) or is a
-  // device that is never removed.
+  // remove: always "" since the file is written aside (its temporary file is removed).
   std::string TakeIncompletePath() { return std::exchange(incompletePath_, std::string()); }
 
   std::size_t BytesWritten() const { return written_; }
@@ -129,8 +133,7 @@ class ReportExportFile {
   void Fail(bool creation);
 
   State state_ = State::kNone;
-  int fd_ = -1;                  // a device or pipe written in place
-  platform::TemporaryFile aside_;  // any other file, written aside
+  platform::TemporaryFile aside_;  // the file, written aside
   std::string stamp_;            // what stood under the name when the export began
   bool closedEmpty_ = false;
   std::string path_;

@@ -317,6 +317,7 @@ PageOutcome ReportInterpreter::Impl::RenderPage() {
     env.Warn(LoadStr(kCaptionAttention), file.FailureMessage());
     file.MarkFailureShown();
   }
+  SayUnreadableUpdates();
   return outcome;
 }
 

@@ -5,6 +5,7 @@
 #include <cstdio>
 
 #include "data/dossier_files.h"
+#include "data/entry_lines.h"
 #include "data/record_fields.h"
 #include "data/table.h"
 #include "platform/system/cp1252.h"
@@ -763,22 +764,44 @@ bool ReportInterpreter::Impl::FieldWrite() {
   } else {
     return false;
   }
+  const std::string shows = "[$c" + std::string(t->FieldName(shown)) + "]";
+  // An amount is read as the reports read it. One whose stored text does not read as a number is
+  // neither multiplied nor copied (never 0 written for it): the field stays as it is, its record
+  // named at the end of the page.
+  const bool update = StartsWith(s, "%:");
+  const int amount = update ? field : StartsWith(s, "copie:") && t->FieldType(shown) == 'N' ? shown : 0;
+  bool readable = true;
+  const long long cents = amount != 0 ? StoredAmountOf(*t, amount, &readable) : 0;
+  if (!readable) {
+    std::string file = t->tablePath.substr(t->tablePath.rfind('/') + 1);
+    unreadableUpdates.push_back(FillPlaceholders(
+        LoadStr(kStrUnreadableUpdate), {UpperCp1252(file), std::to_string(t->recordNumber), t->FieldName(amount)}));
+    Replace(shows);
+    return true;
+  }
   if (!LockRecord(*t, nullptr, 0)) return false;
   bool ok;
-  if (StartsWith(s, "%:")) {
-    // An amount is read as the reports read it; one that does not read as a number stays as it is.
-    bool readable = true;
-    const double value = t->FieldDecimals(field) <= 2 ? FromCents(StoredAmountOf(*t, field, &readable))
-                                                      : t->GetFieldNum(field);
-    ok = !readable || t->PutFieldNum(field, Round(t->FieldDecimals(field), value * c.updateCoefficient));
+  if (update) {
+    const double value = t->FieldDecimals(field) <= 2 ? FromCents(cents) : t->GetFieldNum(field);
+    ok = t->PutFieldNum(field, Round(t->FieldDecimals(field), value * c.updateCoefficient));
   } else {
     ok = t->PutField(field, text.c_str());
   }
   UnlockRecord(*t);
   t->Commit();
   if (!ok) return false;
-  Replace("[$c" + std::string(t->FieldName(shown)) + "]");
+  Replace(shows);
   return true;
+}
+
+void ReportInterpreter::Impl::SayUnreadableUpdates() {
+  if (unreadableUpdates.empty()) return;
+  std::sort(unreadableUpdates.begin(), unreadableUpdates.end());
+  unreadableUpdates.erase(std::unique(unreadableUpdates.begin(), unreadableUpdates.end()), unreadableUpdates.end());
+  std::string lines;
+  for (const std::string& l : unreadableUpdates) lines += "   " + l + "\n";
+  unreadableUpdates.clear();
+  env.Warn(UnreadableAmountsCaption(), FillPlaceholder(LoadStr(kMsgUnreadableUpdates), lines));
 }
 
 }  // namespace reports

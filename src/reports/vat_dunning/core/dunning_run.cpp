@@ -169,7 +169,7 @@ bool DunningRun::PrepareReport() {
   leftOutCount_ = 0;
   failedAccounts_.clear();
   failedCount_ = 0;
-  transferFailed_ = tooWide_ = false;
+  transferFailed_ = tooWide_ = unreadableRefused_ = false;
   transferFile_.clear();
   transferredCents_ = runningCents_ = 0;
   transferCount_ = 0;
@@ -433,7 +433,7 @@ bool DunningRun::NextRecord() {
         if (ClearEndOfData) ClearEndOfData();
       }
       if (AccountSearch()) return true;
-      if (Kind() == 'S') FinishTransferFile();
+      if (!RefuseUnreadable() && Kind() == 'S') FinishTransferFile();
       finished_ = true;
       return false;
     }
@@ -597,6 +597,17 @@ void DunningRun::ComputeLine() {
   ++ComputedCount;
 }
 
+bool DunningRun::RefuseUnreadable() {
+  // An amount too wide has stopped the run and said so already.
+  if (!TransferRun() || unreadable_.empty() || tooWide_) return false;
+  unreadableRefused_ = true;
+  writer_.Abort();
+  for (int v = VRTS_06_01; v <= VRTS_08_02; ++v) fields_.SetFieldText(v, "");
+  if (Kind() == 'V' && AbandonExport) AbandonExport();
+  Refuse(UnreadableAmountsFileMessage(unreadable_), LoadStr(Kind() == 'S' ? kCaptionSepa : kCaptionTransferFile));
+  return true;
+}
+
 void DunningRun::FinishTransferFile() {
   if (!writer_.Begun()) return;
   if (tooWide_) {
@@ -621,6 +632,8 @@ void DunningRun::FinishTransferFile() {
   // Never written over a file of the dossier or of the program.
   std::string error = WriteTargetRefusal(target);
   if (!error.empty() || !writer_.Finish(debtor, target, &error)) {
+    // A target refused leaves no temporary file either.
+    writer_.Abort();
     WriteLog(FillPlaceholders(LoadStr(kLogSepaError), {target, error}));
     Refuse(FillPlaceholders(LoadStr(kMsgNotWritten), {target, error}), LoadStr(kCaptionSepa));
     return;

@@ -6,8 +6,10 @@
 // the run writes itself through Pain001Writer.
 //
 // A transfer run pays only accounts in credit: an account in debit is left out and named at the
-// end. Amounts of the records and of the file are taken in cents from the lines, never read back
-// from the report variables, whose widths serve the layouts. A run in francs writes no SEPA file.
+// end. A line of the range whose amount does not read as a number leaves the sums unknown: the
+// run writes no transfer file (nor the records of kind "V") and names the lines. Amounts of the
+// records and of the file are taken in cents from the lines, never read back from the report
+// variables, whose widths serve the layouts. A run in francs writes no SEPA file.
 //
 // The run reads through cursors of its own (C10, C20, C40, C50, C60, read-only), so the windows'
 // cursors never move. Messages go through the runtime's message hook.
@@ -69,6 +71,9 @@ class DunningRun {
   // Where the SEPA file goes: the export file the report engine made for the layout, whose
   // follow-up (open, send) then serves the transfer file; TransferFileName() when empty.
   std::function<std::string()> TransferTarget;
+  // Gives up the report's export file of a run of kind "V" whose records cannot be right (an
+  // amount that does not read): nothing of it is put in place or offered.
+  std::function<void()> AbandonExport;
 
   // ---- the report hooks
   bool PrepareReport();
@@ -106,6 +111,8 @@ class DunningRun {
   std::string EndMessage() const;
   // The lines of the accounts listed whose amount does not read as a number, left out as zero.
   const std::vector<UnreadableAmountLine>& Unreadable() const { return unreadable_; }
+  // A transfer run that wrote no file because of them, and said so with the lines.
+  bool RefusedUnreadable() const { return unreadableRefused_; }
   // The file a run of kind "S" writes.
   static std::string TransferFileName();
 
@@ -137,6 +144,7 @@ class DunningRun {
   void ComputeRecords();
   void ComputeTransfer();
   void FinishTransferFile();
+  bool RefuseUnreadable();
   std::string PaymentText(bool record) const;
   std::string Option(std::size_t position, std::size_t width) const { return OptionPart(OptionsString, position, width); }
 
@@ -160,6 +168,7 @@ class DunningRun {
   std::string failedAccounts_;
   long failedCount_ = 0;
   bool tooWide_ = false;
+  bool unreadableRefused_ = false;
   std::string transferFile_;
   long long transferredCents_ = 0;
   long transferCount_ = 0;
