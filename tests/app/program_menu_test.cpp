@@ -63,6 +63,7 @@
 #include "utilities/configuration.h"
 #include "utilities/constants_window.h"
 #include "dossier/constants_check.h"
+#include "resources/command_ids.h"
 #include "resources/string_table.h"
 
 namespace {
@@ -584,6 +585,107 @@ void TypeKey(int key, test_support::KeyModifiers mods = test_support::kNoModifie
     test_support::SendKey(focus, test_support::kKeyRelease, test_support::kKeyF24);
   }
   gui::ProcessPendingMessages();
+}
+
+// The menu holding the item `id`, whichever of the bar's menus (or their sub-menus) it lies in.
+gui::Menu* MenuHolding(gui::Menu& menu, unsigned id) {
+  if (menu.FindPosition(id) >= 0) return &menu;
+  for (int i = 0; i < menu.GetItemCount(); ++i)
+    if (gui::Menu* sub = menu.GetSubMenu(i))
+      if (gui::Menu* holder = MenuHolding(*sub, id)) return holder;
+  return nullptr;
+}
+
+// The item chosen as with Alt and the arrows: its menu opened, the item highlighted and Return pressed on it (a menu
+// runs its item as the key goes down).
+void ChooseWithReturn(unsigned id) {
+  gui::Menu* holder = MenuHolding(*MainMenuHandle, id);
+  ASSERT_NE(holder, nullptr) << id;
+  QMenu* menu = holder->GetQMenu();
+  menu->popup(QPoint(40, 40));
+  QAction* item = nullptr;
+  for (QAction* a : menu->actions())
+    if (a->data().toUInt() == id) item = a;
+  ASSERT_NE(item, nullptr) << id;
+  menu->setActiveAction(item);
+  test_support::SendKey(menu, test_support::kKeyPress, gui::VK_RETURN, test_support::kNoModifier, "\r");
+  // The menu closed, the window system gives the keyboard back to the main window (where the command opened its
+  // window, if it did).
+  gui::ProcessPendingMessages();
+  if (QApplication::activeModalWidget() == nullptr) QApplication::setActiveWindow(MainFrame->OuterWidget());
+  gui::ProcessPendingMessages();
+}
+
+// What a window shows: the control that has the focus, and the text of every label.
+std::string WindowContents(gui::Window& w) {
+  std::vector<gui::Control*> controls;
+  CollectControls(w, controls);
+  std::string contents;
+  for (gui::Control* c : controls) {
+    if (c->HasFocus()) contents += "focus " + std::to_string(c->GetId()) + "\n";
+    if (auto* label = qobject_cast<QLabel*>(c->Widget())) contents += label->text().toStdString() + "\n";
+  }
+  return contents;
+}
+
+// Return on a menu item runs its command once: the release of that Return reaches the window the command opened, a
+// dialog or a report's limits form, whose first field acts on a key's release only when it saw the key pressed.
+// The window stays as the command chosen with the mouse leaves it: no refusal of the empty dossier code, no "???"
+// under the empty account, the focus in its first field.
+TEST_F(ProgramMenuTest, ReturnOnAMenuItemActsOnlyInTheMenu) {
+  OpenDemo();
+  MainFrame->MoveWindow(gui::Rect{0, 0, 1280, 900});
+  MainFrame->Show(gui::SW_SHOW);
+  QApplication::setActiveWindow(MainFrame->OuterWidget());
+  const struct {
+    const char* what;
+    unsigned id;
+    bool dialog;  // a modal dialog, else a window among the children
+    const char* picture;
+  } cases[] = {
+      {"A Propos du dossier ouvert", command_id::FichierAProposDossier, true, "return_on_dossier_properties"},
+      {"Etats > Compte", command_id::EtaCompte, false, "return_on_account_statement"},
+      {"Nouveau dossier", command_id::FichierNouveauDossier, true, "return_on_new_dossier"},  // closes the dossier
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    std::string seen[2];  // chosen with the mouse, then with Return
+    for (int round = 0; round < 2; ++round) {
+      const bool withReturn = round == 1;
+      gui::ModalSeam::Reset();
+      QApplication::setActiveWindow(MainFrame->OuterWidget());
+      std::string contents;
+      auto look = [&](gui::Window& w) {
+        gui::ProcessPendingMessages();
+        QWidget* focus = QApplication::focusWidget();
+        ASSERT_NE(focus, nullptr);
+        if (withReturn) {
+          test_support::SendKey(focus, test_support::kKeyRelease, gui::VK_RETURN, test_support::kNoModifier, "\r");
+          gui::ProcessPendingMessages();
+        }
+        contents = WindowContents(w);
+        if (withReturn) test_support::Screenshot(w.Widget(), "app", c.picture);
+      };
+      if (c.dialog)
+        gui::ModalSeam::QueueDialogAnswer(gui::IDCANCEL, [&](gui::Window& w) {
+          w.Show(gui::SW_SHOWNORMAL);
+          look(w);
+        });
+      if (withReturn) ChooseWithReturn(c.id);
+      else Choose(c.id);
+      if (!c.dialog) {
+        gui::MDIChild* form = CommandWindow->GetActiveMDIChild();
+        ASSERT_NE(form, nullptr) << test_support::ShownTexts();
+        look(*form);
+        ASSERT_TRUE(CommandWindow->CloseChildren());
+        gui::ProcessPendingMessages();
+      }
+      seen[round] = contents + test_support::ShownTexts();
+    }
+    EXPECT_FALSE(seen[0].empty());
+    EXPECT_EQ(seen[1], seen[0]);
+    EXPECT_EQ(seen[1].find("???"), std::string::npos) << seen[1];
+  }
 }
 
 // The Edition menu on a field of a form, as a user uses it: each command grey until it applies (a

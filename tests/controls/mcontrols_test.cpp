@@ -39,7 +39,7 @@ TEST_F(MControlsTest, FunctionKeysOfTheOtherControls) {
   } rows[] = {{box, gui::VK_F12, 20055}, {list, gui::VK_F9, 20023}, {tmpl, gui::VK_F12, gui::IDOK}};
   for (const auto& r : rows) {
     page->commands.clear();
-    Release(r.control->Widget(), r.key);
+    Press(r.control->Widget(), r.key);
     gui::ProcessPendingMessages();
     ASSERT_EQ(page->commands.size(), 1u) << r.control->GetId() << " " << r.key;
     EXPECT_EQ(page->commands[0], r.expected);

@@ -188,7 +188,7 @@ TEST_F(MEditTest, PageKeysArrowsAndF4GoToTheirWindows) {
   }
   // F4 asks the parent for the previous control.
   page->messages.clear();
-  Release(e->Widget(), gui::VK_F4);
+  Press(e->Widget(), gui::VK_F4);
   gui::ProcessPendingMessages();
   ASSERT_EQ(page->messages.size(), 1u);
   EXPECT_EQ(page->messages[0].first, gui::WM_NEXTDLGCTL);

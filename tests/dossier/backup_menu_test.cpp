@@ -8,6 +8,7 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <algorithm>
 #include <cerrno>
 #include <cstring>
 #include <fstream>
@@ -371,6 +372,34 @@ TEST_F(BackupMenuTest, FailingBatchFileShowsItsLastLines) {
     EXPECT_TRUE(OpenOn("DEMO"));
     ScreenshotBoxText(text, std::string("failure-") + c.run);
   }
+}
+
+// A batch file's last message longer than a row, with accents, is in the end question and the log whole, in rows
+// broken at its blanks: no word and no accented letter cut.
+TEST_F(BackupMenuTest, AFailingBatchFilesLongMessageIsShownWhole) {
+  const std::string demo = MakeDossier("demo", "DEMO", 10);
+  OpenThroughDialog(C10Path(demo, "DEMO"));
+  const std::string said = "Le fichier /media/sauvegardes/comptabilit\xE9 g\xE9n\xE9rale/exercice 2024/ZELDEMO.lzh "
+                           "n'a pas pu \xEAtre \xE9" "crite: le support est prot\xE9g\xE9 en \xE9" "criture";
+  ASSERT_GT(said.size(), 120u);
+  WriteBatch("CSAUVE9.BAT", "echo \"" + platform::Cp1252ToUtf8(said) + "\" >&2\nexit 4\n");
+  ModalSeam::Reset();
+  ModalSeam::QueueMessageBoxAnswer(gui::IDYES);
+  ASSERT_TRUE(Choose(20723));
+  ASSERT_EQ(Boxes().size(), 1u) << ShownTexts();
+  const std::string text = Boxes()[0];
+  const std::string head = "Ses derniers messages:\n";
+  const std::size_t at = text.find(head);
+  ASSERT_NE(at, std::string::npos) << text;
+  const std::string rows = text.substr(at + head.size(), text.find("\n\n", at) - at - head.size());
+  std::string joined = rows;
+  std::replace(joined.begin(), joined.end(), '\n', ' ');
+  EXPECT_EQ(joined, said) << text;
+  EXPECT_NE(rows.find('\n'), std::string::npos) << "in rows";
+  const std::string log = ReadAll(platform::DiskPath(LogPath(".txt")));
+  EXPECT_NE(log.find("> prot\xE9g\xE9 en \xE9" "criture"), std::string::npos) << log;
+  for (const gui::ShownModal& m : ModalSeam::Shown())
+    if (m.kind == gui::ModalKind::MessageBox) test_support::ScreenshotMessage(m, "dossier", "failure-long-line");
 }
 
 }  // namespace

@@ -82,6 +82,7 @@ TEST_F(CalculatorDialogTest, F8RunsTheCalculatorOnTheField) {
     typed = calc.GetItemText(TDCalc::kDisplay);
     test_support::Screenshot(calc.Widget(), "calculator", "calculator");
   });
+  test_support::SendKey(field->Widget(), test_support::kKeyPress, gui::VK_F8);
   test_support::SendKey(field->Widget(), test_support::kKeyRelease, gui::VK_F8);
   EXPECT_EQ(shown, "100");
   EXPECT_EQ(typed, "25.5");

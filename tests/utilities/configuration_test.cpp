@@ -110,6 +110,30 @@ TEST_F(ConfigurationTest, OptionsFontsAndTheBackupMethodAreWrittenAndTakeEffect)
   EXPECT_TRUE(platform::FileExists(ProgramFolder + "ce5etats.dbf"));
 }
 
+// The station number past its range, eleven digits, is refused with the range its hint gives, and the row stays;
+// eleven digits that make a number of the range are taken.
+TEST_F(ConfigurationTest, TheStationNumberIsRefusedWithTheRangeOfItsHint) {
+  IniSetString("NumeroPoste", "3");
+  gui::ModalSeam::QueueDialogAnswer(gui::IDOK, [](gui::Window& w) {
+    auto& d = static_cast<Dialog&>(w);
+    ClickRow(d, "NumeroPoste");
+    Type(d, "12345678901");
+    ClickRow(d, "LancementAuto");
+    EXPECT_EQ(d.Selected()->key, std::string("NumeroPoste"));
+    Type(d, "00000000042");
+    ClickRow(d, "LancementAuto");
+    EXPECT_EQ(d.Selected()->key, std::string("LancementAuto"));
+    d.PressButton(gui::IDOK);
+  });
+  Menu(20701);
+  const std::string shown = test_support::ShownTexts();
+  EXPECT_NE(shown.find("Entrez un nombre de 0 \xE0 9999999999."), std::string::npos) << shown;
+  EXPECT_EQ(shown.find("Entrez un nombre entier"), std::string::npos) << shown;
+  EXPECT_EQ(IniGetString("NumeroPoste", ""), "42");
+  for (const gui::ShownModal& m : gui::ModalSeam::Shown())
+    if (m.kind == gui::ModalKind::MessageBox) test_support::ScreenshotMessage(m, "utilities", "station_number_range");
+}
+
 TEST_F(ConfigurationTest, AbandonWritesNothingAndAWindowsArchiverHeldStays) {
   IniSetString("LanceM?BACKUP", "Z");
   const std::string before = ReadAll(IniPath());

@@ -48,6 +48,9 @@ TEST_F(SettingsTest, EachKindKeepsWhatItsReadersTakeAndRefusesTheRest) {
       {"LargMPaysage_", "0113", true, "113"},
       {"LargMPaysage_", "1,5", false, ""},
       {"NumeroPoste", "9999999999", true, "9999999999"},
+      {"NumeroPoste", "00000000042", true, "42"},  // eleven digits, a number of the range
+      {"NumeroPoste", "10000000000", false, ""},
+      {"NumeroPoste", std::string(400, '9'), false, ""},
       {"NumeroPoste", "12a", false, ""},
       {"MajHautPolTab", "1,3", true, "1.3"},
       {"MajHautPolTab", "0", false, ""},
@@ -95,7 +98,9 @@ TEST_F(SettingsTest, ARefusalSaysWhyInOneSentence) {
     std::string message;
   } cases[] = {
       {"LargMPortrait", "300", "Entrez un nombre de 1 \xE0 255."},
-      {"NumeroPoste", "12345678901", "Entrez un nombre entier."},
+      {"NumeroPoste", "12345678901", "Entrez un nombre de 0 \xE0 9999999999."},
+      {"NumeroPoste", std::string(400, '9'), "Entrez un nombre de 0 \xE0 9999999999."},
+      {"NumeroPoste", "12a", "Entrez un nombre entier."},
       {"MajHautPolTab", "4", "Entrez un multiplicateur plus grand que 0 et au plus \xE9gal \xE0 3.0 (Ex: 1.3)."},
       {"1ere-Imprim-A", std::string(65, 'x'), "Texte de 64 caract\xE8res au plus."},
       {"FichierEtatsV", "S", "Un seul caract\xE8re parmi: 0123456789ABCDEFGHIJKLMNOPQRTUVWXYZ"},

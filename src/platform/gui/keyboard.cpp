@@ -1,6 +1,8 @@
 #include "platform/gui/keyboard.h"
 
+#include <QCoreApplication>
 #include <QGuiApplication>
+#include <QKeyEvent>
 #include <bitset>
 
 #include "platform/gui/constants.h"
@@ -16,6 +18,9 @@ struct KeyState {
   bool overtype = false;
   // Test overrides of Shift, Ctrl, Alt: -1 read the window system, else 0/1.
   int shift = -1, control = -1, alt = -1;
+  // Keystrokes: the keys pressed and not yet released, wherever they went, and each key's last keystroke.
+  std::bitset<256> struck;
+  unsigned strokes[256] = {};
 };
 
 int* ModifierOverride(KeyState& s, int vk) {
@@ -131,6 +136,50 @@ void NoteKeyDown(int vk) {
 
 void NoteKeyUp(int vk) {
   if (vk > 0 && vk < 256) State().down.reset(static_cast<size_t>(vk));
+}
+
+unsigned NoteKeyPress(int vk) {
+  KeyState& s = State();
+  if (vk <= 0 || vk >= 256) return 0;
+  const auto at = static_cast<size_t>(vk);
+  if (!s.struck.test(at)) {
+    s.struck.set(at);
+    ++s.strokes[at];
+  }
+  return s.strokes[at];
+}
+
+void NoteKeyRelease(int vk) {
+  if (vk > 0 && vk < 256) State().struck.reset(static_cast<size_t>(vk));
+}
+
+unsigned KeyStroke(int vk) { return vk > 0 && vk < 256 ? State().strokes[static_cast<size_t>(vk)] : 0; }
+
+namespace {
+
+// Sees each key event at every step of its way, the first being the window system's window, which no filter
+// of the program takes a key from: the presses that a menu, a box or an accelerator takes are counted too.
+// An auto-repeated press or release belongs to the keystroke held.
+class KeystrokeWatch : public QObject {
+ public:
+  bool eventFilter(QObject*, QEvent* e) override {
+    if (e->type() != QEvent::KeyPress && e->type() != QEvent::KeyRelease) return false;
+    const auto* k = static_cast<QKeyEvent*>(e);
+    if (k->isAutoRepeat()) return false;
+    const int vk = VirtualKeyFromQtKey(k->key(), k->modifiers().testFlag(Qt::KeypadModifier));
+    if (e->type() == QEvent::KeyPress) NoteKeyPress(vk);
+    else NoteKeyRelease(vk);
+    return false;
+  }
+};
+
+}  // namespace
+
+void WatchKeystrokes() {
+  static KeystrokeWatch* watch = nullptr;
+  if (watch != nullptr || QCoreApplication::instance() == nullptr) return;
+  watch = new KeystrokeWatch;
+  QCoreApplication::instance()->installEventFilter(watch);
 }
 
 }  // namespace gui

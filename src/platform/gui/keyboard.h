@@ -37,4 +37,15 @@ void ClearModifierKeyOverrides();
 void NoteKeyDown(int vk);
 void NoteKeyUp(int vk);
 
+// Keystrokes: the press of a key that was up begins a new one, numbered per key. A window acts on a key's
+// release only when it saw the press of the same keystroke: the release of an Enter that chose a menu item or
+// closed a box reaches the window that came, which never saw it pressed. NoteKeyPress answers the number of
+// the keystroke the press belongs to.
+unsigned NoteKeyPress(int vk);
+void NoteKeyRelease(int vk);
+unsigned KeyStroke(int vk);
+// Watches every key event of the program (a menu's and a message box's too) from the window system on, so
+// that each press is counted whichever widget takes it. Installed once, by the first window made.
+void WatchKeystrokes();
+
 }  // namespace gui

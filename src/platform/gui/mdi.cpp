@@ -8,6 +8,7 @@
 #include <QScreen>
 #include <QScrollBar>
 #include <QPointer>
+#include <QTimer>
 #include <QResizeEvent>
 #include <QGridLayout>
 #include <QKeyEvent>
@@ -90,6 +91,25 @@ class WindowKeysFilter : public QObject {
     return true;
   }
 };
+
+// A child minimised while active keeps the keyboard on its icon, and the area draws another child in front, not
+// active: the one in front of the others still open takes the keys, as when it is chosen from the window menu.
+// Nothing changes when every other child is minimised or hidden.
+void HandTheKeysOnFromIcon(QMdiSubWindow* icon) {
+  QMdiArea* area = icon->mdiArea();
+  auto* client = area != nullptr ? dynamic_cast<MDIClient*>(WindowOfWidget(area)) : nullptr;
+  if (client == nullptr || !icon->isMinimized() || area->activeSubWindow() != icon) return;
+  const QList<QMdiSubWindow*> stacked = area->subWindowList(QMdiArea::StackingOrder);
+  for (auto it = stacked.rbegin(); it != stacked.rend(); ++it) {
+    QMdiSubWindow* sub = *it;
+    if (sub == icon || sub->isHidden() || sub->isMinimized()) continue;
+    for (MDIChild* c : client->GetChildren())
+      if (c->OuterWidget() == sub) {
+        c->Activate();
+        return;
+      }
+  }
+}
 
 // Installed again (the last installed acts first) each time an area or a child is made: the MDI area of the
 // class library filters the program's keys too and would take Ctrl+Tab for a window switch of its own.
@@ -495,6 +515,11 @@ QWidget* MDIChild::CreateWidget(QWidget* parentWidget) {
     sub->setWindowFlags(Qt::SubWindow | Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowMinimizeButtonHint |
                         Qt::WindowCloseButtonHint);
   SetOuterWidget(sub);
+  // Minimised while active, it hands the keys on once the area has done with the change.
+  QObject::connect(sub, &QMdiSubWindow::windowStateChanged, sub, [sub](Qt::WindowStates before, Qt::WindowStates now) {
+    if (!(before & Qt::WindowMinimized) && (now & Qt::WindowMinimized))
+      QTimer::singleShot(0, sub, [sub] { HandTheKeysOnFromIcon(sub); });
+  });
   ApplyBar(true);
   ApplyBar(false);
   return content;

@@ -9,6 +9,7 @@
 #include <QWidget>
 
 #include "platform/gui/constants.h"
+#include "platform/gui/keyboard.h"
 #include "platform/gui/window.h"
 
 namespace gui {
@@ -88,6 +89,7 @@ class StrayReleases : public QObject {
         return false;
       }
     armed_ = !pressed_.empty();
+    NoteKeyRelease(VirtualKeyFromQtKey(k->key(), k->modifiers().testFlag(Qt::KeypadModifier)));
     return true;
   }
 

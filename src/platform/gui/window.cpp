@@ -94,6 +94,7 @@ struct Window::Impl {
   bool enabled = true;
   bool creating = false;
   int stateChanges = 0;  // changes of state (maximised, minimised, restored) the event loop has not yet gone past
+  std::vector<std::pair<int, unsigned>> keysPressed;  // the keys this window saw pressed, each with its keystroke
 };
 
 Window::Window(Window* parent) : d_(std::make_unique<Impl>()), parent_(parent) {
@@ -158,6 +159,7 @@ bool Window::Create() {
     return false;
   }
   d_->widget = w;
+  WatchKeystrokes();
   d_->filter = std::make_unique<WindowEventFilter>(this);
   w->installEventFilter(d_->filter.get());
   QWidget* outer = OuterWidget();
@@ -421,6 +423,32 @@ std::intptr_t Window::WindowProc(unsigned msg, std::uintptr_t wParam, std::intpt
   }
 }
 
+namespace {
+
+using KeysPressed = std::vector<std::pair<int, unsigned>>;
+
+// The press of `vk` a window saw, in its keystroke.
+void NotePressSeen(KeysPressed& seen, int vk) {
+  const unsigned stroke = NoteKeyPress(vk);
+  for (auto& [key, at] : seen)
+    if (key == vk) {
+      at = stroke;
+      return;
+    }
+  seen.emplace_back(vk, stroke);
+}
+
+// At the release of `vk`: whether the window saw the press of this keystroke. The note goes either way.
+bool TakePressSeen(KeysPressed& seen, int vk) {
+  const auto it = std::find_if(seen.begin(), seen.end(), [vk](const auto& k) { return k.first == vk; });
+  if (it == seen.end()) return false;
+  const bool same = it->second == KeyStroke(vk);
+  seen.erase(it);
+  return same;
+}
+
+}  // namespace
+
 bool Window::DeliverEvent(void* qevent) {
   // A handler may run a modal loop (a pop-up menu, a message box) in which this window receives other events (it
   // loses the focus, say): what they leave to the default processing is theirs, never the event still being
@@ -441,6 +469,7 @@ bool Window::DispatchEvent(void* qevent) {
       bool keep = true;
       if (vk != 0) {
         NoteKeyDown(vk);
+        NotePressSeen(d_->keysPressed, vk);
         EvKeyDown(vk, 1, k->isAutoRepeat() ? 0x4000 : 0);
         keep = defaultWanted_;
       }
@@ -461,6 +490,10 @@ bool Window::DispatchEvent(void* qevent) {
       int vk = VirtualKeyFromQtKey(k->key(), k->modifiers().testFlag(Qt::KeypadModifier));
       if (vk == 0) return false;
       NoteKeyUp(vk);
+      NoteKeyRelease(vk);
+      // The release of a key pressed elsewhere (a menu item chosen with Enter, a box closed, an accelerator
+      // that opened this window) is not for this window: it goes by.
+      if (!TakePressSeen(d_->keysPressed, vk)) return false;
       EvKeyUp(vk, 1, 0);
       return !defaultWanted_;
     }

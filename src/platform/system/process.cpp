@@ -111,6 +111,37 @@ int WaitWatching(pid_t pid, int outputFd, const LaunchOptions& options, std::str
   }
 }
 
+// A line of output in rows of at most `width` characters (cp1252: a byte each), broken at the last blank that
+// fits, or at the width in a word longer than a row. A line longer than kMostRows rows keeps its end, where a
+// program says what went wrong, after "...".
+std::string WrappedLine(const std::string& line, std::size_t width) {
+  constexpr std::size_t kMostRows = 8;
+  if (width == 0 || line.size() <= width) return line;
+  std::vector<std::string> rows;
+  std::size_t at = 0;
+  while (line.size() - at > width) {
+    const std::size_t blank = line.rfind(' ', at + width);
+    const std::size_t last = blank == std::string::npos || blank <= at ? std::string::npos
+                                                                        : line.find_last_not_of(' ', blank - 1);
+    if (last == std::string::npos || last < at) {
+      rows.push_back(line.substr(at, width));
+      at += width;
+    } else {
+      rows.push_back(line.substr(at, last + 1 - at));
+      at = blank;
+    }
+    at = line.find_first_not_of(' ', at);
+  }
+  rows.push_back(line.substr(at));
+  if (rows.size() > kMostRows) {
+    rows.erase(rows.begin(), rows.end() - static_cast<std::ptrdiff_t>(kMostRows));
+    rows.front().insert(0, "...");
+  }
+  std::string text;
+  for (const std::string& row : rows) text += (text.empty() ? "" : "\n") + row;
+  return text;
+}
+
 }  // namespace
 
 std::string LastOutputLines(const std::string& output, int count, std::size_t width) {
@@ -124,9 +155,8 @@ std::string LastOutputLines(const std::string& output, int count, std::size_t wi
     for (char& c : line)
       if (c == '\t') c = ' ';
     if (line.find_first_not_of(' ') != std::string::npos) {
-      const std::size_t last = line.find_last_not_of(' ');
-      line.resize(std::min(last + 1, width));
-      lines.push_back(line);
+      line.resize(line.find_last_not_of(' ') + 1);
+      lines.push_back(WrappedLine(line, width));
     }
     if (start == std::string::npos) break;
     end = start;

@@ -42,8 +42,9 @@ constexpr std::size_t kKeptOutput = 64 * 1024;
 // folder and environment entries are cp1252 and reach the program in UTF-8.
 LaunchResult LaunchProcess(const std::vector<std::string>& argv, const LaunchOptions& options = {});
 
-// The last `count` lines of a program's output that hold more than blanks,
-// each cut to `width` characters, joined by "\n".
+// The last `count` lines of a program's output (cp1252, as LaunchResult holds it) that hold more than
+// blanks, joined by "\n". Each is whole, a line longer than `width` characters wrapped in rows at its
+// blanks; only a line of more than eight rows loses its beginning.
 std::string LastOutputLines(const std::string& output, int count, std::size_t width = 120);
 
 // Makes a write past the file-size limit (RLIMIT_FSIZE) fail with EFBIG, as on a full disk,

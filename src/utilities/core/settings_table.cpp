@@ -262,7 +262,8 @@ SettingCheck CheckSettingValue(const ProgramSetting& s, const std::string& typed
     }
     case K::Number:
     case K::Margin: {
-      if (!AllDigits(t) || t.size() > 10) return Refuse(Frame(resources::LastingText(kMsgWholeNumber)));
+      // A number of more digits than the range allows is out of the range, not malformed.
+      if (!AllDigits(t)) return Refuse(Frame(resources::LastingText(kMsgWholeNumber)));
       const double n = std::atof(t.c_str());
       if (n < s.low || n > s.high) {
         const std::string low = AllTrim(FormatNumber(12, 0, false, s.low));

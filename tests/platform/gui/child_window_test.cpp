@@ -294,4 +294,40 @@ TEST_F(ChildWindowTest, TheWindowMenuListsTheChildrenAndTheKeysGoRoundThem) {
   SavePicture(*frame, "mdi_window_keys");
 }
 
+// The active child minimised, from its title bar or by the program, hands the keyboard to the child in front of the
+// others, which becomes the active one and gets the next key, as when it is chosen from the window menu. The last
+// child not minimised keeps them.
+TEST_F(ChildWindowTest, AMinimisedChildHandsTheKeysToTheOneInFront) {
+  QApplication::setActiveWindow(frame->OuterWidget());
+  Child* chart = NewChild("Plan Comptable");
+  Child* journals = NewChild("Journaux");
+  Child* form = NewChild("Fiche");
+  for (Child* c : {journals, chart, form}) c->Activate();
+  ProcessPendingMessages();
+  const struct Case {
+    Child* minimised;
+    bool byProgram;
+    Child* active;
+  } cases[] = {{form, false, chart}, {chart, true, journals}, {journals, false, journals}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.minimised->GetCaption());
+    ASSERT_EQ(client->GetActiveMDIChild(), c.minimised);
+    if (c.byProgram) c.minimised->Show(SW_MINIMIZE);
+    else c.minimised->OuterWidget()->showMinimized();
+    ProcessPendingMessages();
+    EXPECT_TRUE(c.minimised->IsIconic());
+    EXPECT_EQ(client->GetActiveMDIChild(), c.active);
+    QWidget* focus = QApplication::focusWidget();
+    ASSERT_NE(focus, nullptr);
+    QWidget* active = c.active->OuterWidget();
+    EXPECT_TRUE(focus == active || active->isAncestorOf(focus)) << "the keys stay on the icon";
+    if (c.active != c.minimised) {
+      const int before = c.active->keys;
+      QTest::keyClick(focus, Qt::Key_A);
+      EXPECT_EQ(c.active->keys, before + 1);
+    }
+    if (c.minimised == form) SavePicture(*frame, "mdi_minimised_form");
+  }
+}
+
 }  // namespace

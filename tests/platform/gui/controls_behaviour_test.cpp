@@ -86,6 +86,7 @@ TEST_F(ControlsTest, EditFiltersTypedCharactersAndSeesKeysOnRelease) {
   EXPECT_TRUE(e->IsModified());
   Key(e->Widget(), QEvent::KeyPress, Qt::Key_F9);
   Key(e->Widget(), QEvent::KeyRelease, Qt::Key_F9);
+  Key(e->Widget(), QEvent::KeyPress, Qt::Key_Return);
   Key(e->Widget(), QEvent::KeyRelease, Qt::Key_Return);
   ASSERT_GE(e->released.size(), 2u);
   EXPECT_EQ(std::vector<int>(e->released.end() - 2, e->released.end()), (std::vector<int>{VK_F9, VK_RETURN}));

@@ -1,5 +1,6 @@
 #include <QApplication>
 #include <QKeyEvent>
+#include <QMenu>
 #include <QTest>
 #include <QWidget>
 #include <string>
@@ -144,6 +145,46 @@ TEST_F(WindowTest, KeyEventsReachTheWindowAsVirtualKeys) {
   QKeyEvent press(QEvent::KeyPress, Qt::Key_Eacute, Qt::NoModifier, QString::fromUtf8("\xC3\xA9"));
   QApplication::sendEvent(w.Widget(), &press);
   EXPECT_NE(std::find(w.log.begin(), w.log.end(), "char 233"), w.log.end());
+}
+
+// A key acts on its release only in the window that saw it pressed, in the same keystroke: not in the window the
+// focus went to meanwhile, not after a menu took the press (an earlier press it saw is another keystroke), once
+// when the key was held down.
+TEST_F(WindowTest, AKeyReleaseReachesOnlyTheWindowThatSawItPressed) {
+  enum Where { kFirst, kSecond, kMenu };
+  struct Step {
+    Where where;
+    QEvent::Type type;
+    bool repeat;
+  };
+  const Step press{kFirst, QEvent::KeyPress, false}, release{kFirst, QEvent::KeyRelease, false};
+  const Step held{kFirst, QEvent::KeyPress, true}, releasedInSecond{kSecond, QEvent::KeyRelease, false};
+  const Step pressedInMenu{kMenu, QEvent::KeyPress, false};
+  const struct Case {
+    const char* what;
+    std::vector<Step> steps;
+    std::vector<std::string> first;
+  } cases[] = {
+      {"pressed and released in one window", {press, release}, {"down 120", "up 120"}},
+      {"released where the focus went", {press, releasedInSecond}, {"down 120"}},
+      {"pressed in a menu", {pressedInMenu, release}, {}},
+      {"seen pressed in an earlier keystroke", {press, releasedInSecond, pressedInMenu, release}, {"down 120"}},
+      {"held down", {press, held, held, release}, {"down 120", "down 120", "down 120", "up 120"}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    KeyWindow first, second;
+    ASSERT_TRUE(first.Create());
+    ASSERT_TRUE(second.Create());
+    QMenu menu;
+    QWidget* targets[] = {first.Widget(), second.Widget(), &menu};
+    for (const Step& s : c.steps) {
+      QKeyEvent e(s.type, Qt::Key_F9, Qt::NoModifier, QString(), s.repeat);
+      QApplication::sendEvent(targets[s.where], &e);
+    }
+    EXPECT_EQ(first.log, c.first);
+    EXPECT_TRUE(second.log.empty()) << second.log.front();
+  }
 }
 
 TEST_F(WindowTest, MenuResourceTextErrorsAreReported) {

@@ -105,7 +105,55 @@ TEST(ProcessOutput, LastLinesLeaveBlankLinesOut) {
       {"x\ny   \n", 1, "y"},
   };
   for (const Case& c : cases) EXPECT_EQ(LastOutputLines(c.output, c.count), c.lines) << c.output;
-  EXPECT_EQ(LastOutputLines(std::string(300, 'z'), 1, 120), std::string(120, 'z'));
+  const std::string z120(120, 'z');
+  EXPECT_EQ(LastOutputLines(std::string(300, 'z'), 1, 120), z120 + "\n" + z120 + "\n" + std::string(60, 'z'));
+}
+
+// A line longer than the width comes whole, in rows broken at its blanks (the blanks there dropped, the line's own
+// indent kept), a word longer than a row cut at the width; only a line of more than eight rows loses its beginning.
+TEST(ProcessOutput, LongLinesComeWholeInRows) {
+  const std::string x10(10, 'x');
+  const struct Case {
+    std::string output;
+    std::size_t width;
+    std::string lines;
+  } cases[] = {
+      {"a b c", 3, "a b\nc"},
+      {"aaaa    bbbb\nfin", 6, "aaaa\nbbbb\nfin"},
+      {"  ab cd", 4, "  ab\ncd"},
+      {"abcdefgh ij", 4, "abcd\nefgh\nij"},
+      {std::string(200, 'x'), 10, "..." + x10 + "\n" + x10 + "\n" + x10 + "\n" + x10 + "\n" + x10 + "\n" + x10 +
+                                      "\n" + x10 + "\n" + x10},
+  };
+  for (const Case& c : cases) EXPECT_EQ(LastOutputLines(c.output, 3, c.width), c.lines) << c.output;
+}
+
+// A batch file's French message longer than a row, written in UTF-8 by the shell, comes whole in the program's cp1252:
+// each accented letter one character, the rows within the width, the end of the sentence there.
+TEST(ProcessOutput, ALongAccentedLineOfABatchFileComesWhole) {
+  const std::string folder =
+      "/media/sauvegardes/comptabilit\xE9 g\xE9n\xE9rale/exercice 2024/soci\xE9t\xE9s du groupe \xE0 Orl\xE9" "ans";
+  const std::string said = "Le fichier " + folder + "/ZELDEMO.lzh n'a pas pu \xEAtre \xE9" "crite";
+  ASSERT_GT(said.size(), 120u);
+  LaunchOptions options;
+  options.wait = true;
+  options.captureOutput = true;
+  const LaunchResult run = LaunchProcess({"/bin/sh", "-c", "echo 'lha: 1 fichier'; printf '%s\\n' \"$1\"; exit 3",
+                                          "sh", said},
+                                         options);
+  ASSERT_EQ(run.exitStatus, 3);
+  const std::string lines = LastOutputLines(run.output, 2);
+  ASSERT_EQ(lines.rfind("lha: 1 fichier\n", 0), 0u) << lines;
+  std::string rows = lines.substr(15), joined;
+  for (std::size_t at = 0; at <= rows.size();) {
+    std::size_t eol = rows.find('\n', at);
+    if (eol == std::string::npos) eol = rows.size();
+    EXPECT_LE(eol - at, 120u) << rows.substr(at, eol - at);
+    joined += (joined.empty() ? "" : " ") + rows.substr(at, eol - at);
+    at = eol + 1;
+  }
+  EXPECT_EQ(joined, said);
+  EXPECT_NE(rows.find('\n'), std::string::npos) << "wrapped";
 }
 
 }  // namespace
