@@ -331,14 +331,6 @@ TEST_F(FiguresTest, JournalListingsInBothCurrencies) {
 // written (a piece "000004" or "(002262)" not read as a number), every amount as its value and
 // every column of amounts as numbers.
 TEST_F(FiguresTest, TheCsvExportsComeBackFromASpreadsheetAsWritten) {
-  // The layouts are kept in UTF-8; the program reads them in Windows-1252.
-  auto shipped = [](const std::string& code) {
-    std::string text;
-    EXPECT_TRUE(platform::Utf8ToCp1252(
-        ReadText(std::string(MERLON_SOURCE_DIR) + "/src/resources/reports/C-Etat-" + code + ".txt"), text,
-        platform::Unassigned::kRefuse));
-    return text;
-  };
   struct Export {
     std::string name, csv;
     const char* family;
@@ -355,7 +347,7 @@ TEST_F(FiguresTest, TheCsvExportsComeBackFromASpreadsheetAsWritten) {
     s.TakeLimits(o.ToRecord());
     ASSERT_TRUE(s.PrepareReport());
     const std::string path = ArtefactPath("ec.csv");
-    RunToExport(s, shipped("EC-CSV"), path);
+    RunToExport(s, ShippedLayout("EC-CSV"), path);
     exports.push_back({"EC-CSV", path, "statement.txt"});
   }
   {
@@ -369,7 +361,7 @@ TEST_F(FiguresTest, TheCsvExportsComeBackFromASpreadsheetAsWritten) {
     gl.ChooseReportCode("EG-CSV");
     ASSERT_TRUE(gl.PrepareNextLedger());
     const std::string path = ArtefactPath("eg.csv");
-    RunToExport(gl, shipped("EG-CSV"), path);
+    RunToExport(gl, ShippedLayout("EG-CSV"), path);
     exports.push_back({"EG-CSV", path, "ledgers.txt"});
   }
   {
@@ -379,7 +371,7 @@ TEST_F(FiguresTest, TheCsvExportsComeBackFromASpreadsheetAsWritten) {
     j.TakeLimits(o.ToRecord());
     ASSERT_TRUE(j.PrepareReport());
     const std::string path = ArtefactPath("ej.csv");
-    RunToExport(j, shipped("EJ-CSV"), path);
+    RunToExport(j, ShippedLayout("EJ-CSV"), path);
     exports.push_back({"EJ-CSV", path, "journals.txt"});
   }
   bool draftPiece = false;
@@ -404,13 +396,6 @@ TEST_F(FiguresTest, TheCsvExportsComeBackFromASpreadsheetAsWritten) {
 // debit less its credit, and LibreOffice Calc reads every amount column as numbers, the
 // balances' included.
 TEST_F(FiguresTest, TheJournalAndSummaryCsvWriteEachBalanceAsANumberAndItsSide) {
-  auto shipped = [](const std::string& code) {
-    std::string text;
-    EXPECT_TRUE(platform::Utf8ToCp1252(
-        ReadText(std::string(MERLON_SOURCE_DIR) + "/src/resources/reports/C-Etat-" + code + ".txt"), text,
-        platform::Unassigned::kRefuse));
-    return text;
-  };
   struct Balance {
     const char *debit, *credit, *amount, *side;
   };
@@ -430,7 +415,7 @@ TEST_F(FiguresTest, TheJournalAndSummaryCsvWriteEachBalanceAsANumberAndItsSide) 
     j.TakeLimits(o.ToRecord());
     ASSERT_TRUE(j.PrepareReport());
     const std::string path = ArtefactPath("ej-balances.csv");
-    RunToExport(j, shipped("EJ-CSV"), path);
+    RunToExport(j, ShippedLayout("EJ-CSV"), path);
     exports.push_back({"EJ-CSV", path, "journals.txt", true,
                        {{"TP_DEBIT", "TP_CREDIT", "TP_SOLDEMT", "TP_SOLDEDC"},
                         {"TG_DEBIT", "TG_CREDIT", "TG_SOLDEMT", "TG_SOLDEDC"}}});
@@ -440,7 +425,7 @@ TEST_F(FiguresTest, TheJournalAndSummaryCsvWriteEachBalanceAsANumberAndItsSide) 
     r.optionsText = choice;
     ASSERT_TRUE(r.PrepareReport());
     const std::string path = ArtefactPath(std::string("er-balances") + choice + ".csv");
-    RunToExport(r, shipped("ER-CSV"), path);
+    RunToExport(r, ShippedLayout("ER-CSV"), path);
     exports.push_back({std::string("ER-CSV ") + choice, path, "summary.txt", false,
                        {{"DEBIT", "CREDIT", "SOLDEMT", "SOLDEDC"},
                         {"TM_DEBIT", "TM_CREDIT", "TM_SOLDEMT", "TM_SOLDEDC"},
