@@ -78,6 +78,22 @@ double NumberInText(const std::string& value) {
   return Val(packed.c_str());
 }
 
+// A plain number ("-1234567.89") with a blank between each group of three integer digits
+// ("-1 234 567.89"); no blank ever follows the sign.
+std::string GroupedWhole(std::string_view plain) {
+  const std::size_t digits = plain.find_first_of("0123456789");
+  if (digits == std::string_view::npos) return std::string(plain);
+  std::size_t end = plain.find_first_not_of("0123456789", digits);
+  if (end == std::string_view::npos) end = plain.size();
+  std::string out(plain.substr(0, digits));
+  for (std::size_t i = digits; i < end; ++i) {
+    if (i > digits && (end - i) % 3 == 0) out += ' ';
+    out += plain[i];
+  }
+  out += plain.substr(end);
+  return out;
+}
+
 }  // namespace
 
 int FieldWidthOf(const char* definition) {
@@ -342,8 +358,7 @@ void ReportFieldTable::FormatNumberText(int n, double value) const {
   // number right-aligned in it.
   const int numberWidth = width > 20 ? 20 : width;
   const int decimals = FieldDecimalsOf(def);
-  std::string text = FieldTypeOf(def) == 'M' ? GroupThousands(numberWidth, decimals, value)
-                                             : FormatNumber(numberWidth, decimals, false, value);
+  std::string text = FormatNumber(numberWidth, decimals, false, value);
   if (text.size() > static_cast<std::size_t>(numberWidth)) text.resize(numberWidth);
   if (!text.empty() && text[0] == '*') {
     // A number wider than its field keeps every digit and decimal: its text is wider than the
@@ -352,6 +367,9 @@ void ReportFieldTable::FormatNumberText(int n, double value) const {
     const std::string whole = Trimmed(FormatNumber(20, decimals, false, value));
     if (whole.empty() || whole[0] != '*') text = whole;
   }
+  // Money keeps its thousands' blanks whatever its width: grouped whole, then wider than the
+  // field when it must be, never grouped in part.
+  if (FieldTypeOf(def) == 'M' && !text.empty() && text[0] != '*') text = GroupedWhole(Trimmed(text));
   if (static_cast<int>(text.size()) < width) text.insert(0, width - text.size(), ' ');
   values_[static_cast<std::size_t>(n)] = std::move(text);
   stale_[static_cast<std::size_t>(n)] = kCurrent;

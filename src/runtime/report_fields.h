@@ -79,10 +79,10 @@ class ReportFieldTable {
   void SetFieldText(int n, const char* text);
   void SetFieldText(int n, std::string_view text);
   void AppendFieldText(int n, const char* text);
-  // 'M': grouped by thousands as far as the width allows; other types: plain.
-  // A number that does not fit its width is written whole, ungrouped, with all
-  // its decimals: its text is then wider than the field (asterisks only past
-  // 20 characters).
+  // 'M': a blank between each group of three integer digits; other types:
+  // plain. A number that does not fit its width is written whole, with all its
+  // decimals (money with all its groups): its text is then wider than the
+  // field (asterisks only past 20 characters of plain digits).
   // The exact value is the number rounded half away from zero to the
   // field's scale; a value too large for it (beyond about 9 x 10^16 cents)
   // is kept only as text.

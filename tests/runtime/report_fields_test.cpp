@@ -60,7 +60,8 @@ TEST_F(FieldTable, TextValuesKeepTheirWidth) {
 }
 
 // A number wider than its field is written whole: every digit and decimal, the text wider than
-// the field; one that fits is right-aligned (money grouped as far as the width allows).
+// the field; one that fits is right-aligned. Money keeps every thousands' blank, wider than its
+// field when it must be: never "4092758.99" nor "1000000 000.00".
 TEST_F(FieldTable, NumbersWiderThanTheirFieldKeepEveryDecimal) {
   const struct {
     const char* definition;
@@ -70,14 +71,21 @@ TEST_F(FieldTable, NumbersWiderThanTheirFieldKeepEveryDecimal) {
       {"MONTANT   N102", 123456789.5, "123456789.50"},
       {"MONTANT   N102", -1000181.32, "-1000181.32"},
       {"MONTANT   N102", -100181.32, "-100181.32"},
-      {"MONTANT   M102", -1573827.18, "-1573827.18"},
-      {"MONTANT   M102", 10000181.32, "10000181.32"},
-      {"MONTANT   M102", 1391976.64, "1391976.64"},
+      {"MONTANT   M102", -1573827.18, "-1 573 827.18"},
+      {"MONTANT   M102", 10000181.32, "10 000 181.32"},
+      {"MONTANT   M102", 1391976.64, "1 391 976.64"},
+      {"MONTANT   M102", 4092758.99, "4 092 758.99"},
       {"MONTANT   M102", 91976.64, " 91 976.64"},
+      {"MONTANT   M102", -100000000, "-100 000 000.00"},
       {"TAUX      N052", 123.456, "123.46"},
       {"NB        N050", 1234567, "1234567"},
-      {"MONTANT   M142", 123456789012345.5, "123456789012345.50"},
+      {"MONTANT   M142", 999999999.99, "999 999 999.99"},
+      {"MONTANT   M142", 1000000000, "1 000 000 000.00"},
+      {"MONTANT   M142", -1234567890.12, "-1 234 567 890.12"},
+      {"MONTANT   M142", 123456789012345.5, "123 456 789 012 345.50"},
       {"MONTANT   M142", 1e21, "**************"},
+      {"SOLDE     M172", 17557.92, "        17 557.92"},
+      {"NB        M050", 1234567, "1 234 567"},
   };
   for (const auto& c : cases) {
     ReportFieldTable t;

@@ -65,12 +65,12 @@ TEST_F(ExportTest, PlainFixedAndDelimitedGoldensWithEachLineEnd) {
        "Grand livre  \\r\\nCompte Libell\\351 D\\351bit Nombre\\r\\n"
        "411000 Vente; \"urgente\"           1 234.50  3.00\\r\\n"
        "401000 Achat <b> & 'co'             -12.00  0.25\\r\\n"
-       "512000 Banque \\351t\\351           1000000 000.50  0.00\\r\\n\\r\\nFin * Fin *\\r\\n"},
+       "512000 Banque \\351t\\351           1 000 000 000.50  0.00\\r\\n\\r\\nFin * Fin *\\r\\n"},
       {"[Delimiteur=NON][Export][ExportLf]",
        "Grand livre  \\nCompte Libell\\351 D\\351bit Nombre\\n"
        "411000 Vente; \"urgente\"           1 234.50  3.00\\n"
        "401000 Achat <b> & 'co'             -12.00  0.25\\n"
-       "512000 Banque \\351t\\351           1000000 000.50  0.00\\n\\nFin * Fin *\\n"},
+       "512000 Banque \\351t\\351           1 000 000 000.50  0.00\\n\\nFin * Fin *\\n"},
       {"[Export][ExportCr]",
        "Grand livre\\rCompte;Libell\\351;D\\351bit;Nombre\\r411000;Vente; \"urgente\";1234,50;3,00\\r"
        "401000;Achat <b> & 'co';-12,00;0,25\\r512000;Banque \\351t\\351;1000000000,50;0,00\\r\\rFin;* Fin *\\r"},

@@ -30,10 +30,11 @@ TEST_F(ExactFieldsTest, TextsAsTodayExactValuesBeside) {
   };
   const Case cases[] = {
       {999999999.99, "999 999 999.99", 99999999999},
-      {1000000000.50, "1000000 000.50", 100000000050},
-      {-1000000000.05, "-1000000000.05", -100000000005},
-      {123456789012.34, "123456789012.34", 12345678901234},  // wider than the field, cents kept
-      {123456789012345.5, "123456789012345.50", 12345678901234550},
+      // Wider than the field: every cent and every thousands' blank kept.
+      {1000000000.50, "1 000 000 000.50", 100000000050},
+      {-1000000000.05, "-1 000 000 000.05", -100000000005},
+      {123456789012.34, "123 456 789 012.34", 12345678901234},
+      {123456789012345.5, "123 456 789 012 345.50", 12345678901234550},
       {1.005, "          1.01", 101},
       {-0.004, "          0.00", 0},
   };
@@ -56,7 +57,7 @@ TEST_F(ExactFieldsTest, SumsStayExactPast1e11) {
   std::int64_t units = 0;
   ASSERT_TRUE(t.GetFieldUnits(0, units));
   EXPECT_EQ(units, 12000000000003);
-  EXPECT_EQ(t.Value(0), "120000000000.03");
+  EXPECT_EQ(t.Value(0), "120 000 000 000.03");
   // A total made of another variable, line by line.
   t.SetFieldNumber(1, 999999999.99);
   t.AddField(0, 1);

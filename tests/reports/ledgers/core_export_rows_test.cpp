@@ -41,13 +41,6 @@ class ExportRowsTest : public LedgerCoreTest {
     o.matchings = true;
     OpenDemo(o);
   }
-  static std::string Shipped(const std::string& code) {
-    std::string text;
-    EXPECT_TRUE(platform::Utf8ToCp1252(
-        ReadText(std::string(MERLON_SOURCE_DIR) + "/src/resources/reports/C-Etat-" + code + ".txt"), text,
-        platform::Unassigned::kRefuse));
-    return text;
-  }
   // The rows of the shipped layout `code` run over the ledger of `kind` for the second quarter,
   // with its prior cumulation, in euros; its file kept as `file` among the artefacts.
   std::vector<std::vector<std::string>> ShippedExportRows(char kind, const std::string& code, const std::string& file) {
@@ -61,7 +54,7 @@ class ExportRowsTest : public LedgerCoreTest {
     gl.TakeLimits(o.ToRecord());
     gl.ChooseReportCode(code);
     EXPECT_TRUE(gl.PrepareNextLedger()) << code;
-    return CsvRows(RunToExport(gl, Shipped(code), ArtefactPath(file)));
+    return CsvRows(RunToExport(gl, ShippedLayout(code), ArtefactPath(file)));
   }
   static std::string AccountName(const std::string& code) {
     Table& c20 = *TableC20;

@@ -3,6 +3,7 @@
 // run through the interpreter with an export-only CSV layout of data/, as the windows run it, in
 // francs and in euros, gives the rows that data/ledger_figures.py computes from the files alone.
 #include <map>
+#include <regex>
 
 #include "data/closed_lines.h"
 #include "ledger_fixture.h"
@@ -330,14 +331,6 @@ TEST_F(FiguresTest, JournalListingsInBothCurrencies) {
 // written (a piece "000004" or "(002262)" not read as a number), every amount as its value and
 // every column of amounts as numbers.
 TEST_F(FiguresTest, TheCsvExportsComeBackFromASpreadsheetAsWritten) {
-  // The layouts are kept in UTF-8; the program reads them in Windows-1252.
-  auto shipped = [](const std::string& code) {
-    std::string text;
-    EXPECT_TRUE(platform::Utf8ToCp1252(
-        ReadText(std::string(MERLON_SOURCE_DIR) + "/src/resources/reports/C-Etat-" + code + ".txt"), text,
-        platform::Unassigned::kRefuse));
-    return text;
-  };
   struct Export {
     std::string name, csv;
     const char* family;
@@ -354,7 +347,7 @@ TEST_F(FiguresTest, TheCsvExportsComeBackFromASpreadsheetAsWritten) {
     s.TakeLimits(o.ToRecord());
     ASSERT_TRUE(s.PrepareReport());
     const std::string path = ArtefactPath("ec.csv");
-    RunToExport(s, shipped("EC-CSV"), path);
+    RunToExport(s, ShippedLayout("EC-CSV"), path);
     exports.push_back({"EC-CSV", path, "statement.txt"});
   }
   {
@@ -368,7 +361,7 @@ TEST_F(FiguresTest, TheCsvExportsComeBackFromASpreadsheetAsWritten) {
     gl.ChooseReportCode("EG-CSV");
     ASSERT_TRUE(gl.PrepareNextLedger());
     const std::string path = ArtefactPath("eg.csv");
-    RunToExport(gl, shipped("EG-CSV"), path);
+    RunToExport(gl, ShippedLayout("EG-CSV"), path);
     exports.push_back({"EG-CSV", path, "ledgers.txt"});
   }
   {
@@ -378,7 +371,7 @@ TEST_F(FiguresTest, TheCsvExportsComeBackFromASpreadsheetAsWritten) {
     j.TakeLimits(o.ToRecord());
     ASSERT_TRUE(j.PrepareReport());
     const std::string path = ArtefactPath("ej.csv");
-    RunToExport(j, shipped("EJ-CSV"), path);
+    RunToExport(j, ShippedLayout("EJ-CSV"), path);
     exports.push_back({"EJ-CSV", path, "journals.txt"});
   }
   bool draftPiece = false;
@@ -395,6 +388,85 @@ TEST_F(FiguresTest, TheCsvExportsComeBackFromASpreadsheetAsWritten) {
     EXPECT_EQ(calc.find("TEXT"), std::string::npos) << calc.substr(0, 2000);
   }
   EXPECT_TRUE(draftPiece) << "a draft piece in parentheses was exported";
+}
+
+// The journal listing's and the centralising summary's CSV exports as the program ships them write
+// each balance as the balance exports do, a number and its side in two cells: no cell holds an
+// amount with its side ("1 132.18 Db", which a spreadsheet keeps as text), every pair is its
+// debit less its credit, and LibreOffice Calc reads every amount column as numbers, the
+// balances' included.
+TEST_F(FiguresTest, TheJournalAndSummaryCsvWriteEachBalanceAsANumberAndItsSide) {
+  struct Balance {
+    const char *debit, *credit, *amount, *side;
+  };
+  // `sided`: some balances are not zero (the journal's running totals); the summary's are all zero,
+  // each journal-month's lines balancing.
+  struct Export {
+    std::string name, path;
+    const char* family;
+    bool sided;
+    std::vector<Balance> balances;
+  };
+  std::vector<Export> exports;
+  {
+    ledgers::JournalListings j;
+    ledgers::JournalListingOptions o;
+    o.inEuros = true;
+    j.TakeLimits(o.ToRecord());
+    ASSERT_TRUE(j.PrepareReport());
+    const std::string path = ArtefactPath("ej-balances.csv");
+    RunToExport(j, ShippedLayout("EJ-CSV"), path);
+    exports.push_back({"EJ-CSV", path, "journals.txt", true,
+                       {{"TP_DEBIT", "TP_CREDIT", "TP_SOLDEMT", "TP_SOLDEDC"},
+                        {"TG_DEBIT", "TG_CREDIT", "TG_SOLDEMT", "TG_SOLDEDC"}}});
+  }
+  for (const char* choice : {"E", "F", ""}) {
+    ledgers::CentralisingSummary r;
+    r.optionsText = choice;
+    ASSERT_TRUE(r.PrepareReport());
+    const std::string path = ArtefactPath(std::string("er-balances") + choice + ".csv");
+    RunToExport(r, ShippedLayout("ER-CSV"), path);
+    exports.push_back({std::string("ER-CSV ") + choice, path, "summary.txt", false,
+                       {{"DEBIT", "CREDIT", "SOLDEMT", "SOLDEDC"},
+                        {"TM_DEBIT", "TM_CREDIT", "TM_SOLDEMT", "TM_SOLDEDC"},
+                        {"TG_DEBIT", "TG_CREDIT", "TG_SOLDEMT", "TG_SOLDEDC"},
+                        {"DEBITF", "CREDITF", "SOLDEFMT", "SOLDEFDC"},
+                        {"TM_DEBITF", "TM_CREDITF", "TM_SLDFMT", "TM_SLDFDC"},
+                        {"TG_DEBITF", "TG_CREDITF", "TG_SLDFMT", "TG_SLDFDC"},
+                        {"DEBITE", "CREDITE", "SOLDEEMT", "SOLDEEDC"},
+                        {"TM_DEBITE", "TM_CREDITE", "TM_SLDEMT", "TM_SLDEDC"},
+                        {"TG_DEBITE", "TG_CREDITE", "TG_SLDEMT", "TG_SLDEDC"}}});
+  }
+  static const std::regex withSide("^ *-?[0-9][0-9 ]*[.,][0-9]{2} *(Db|Cr) *$");
+  for (const Export& e : exports) {
+    SCOPED_TRACE(e.name);
+    const std::vector<std::vector<std::string>> rows = CsvRows(ReadText(e.path));
+    ASSERT_GT(rows.size(), 20u);
+    std::map<std::string, std::size_t> column;
+    for (std::size_t i = 0; i < rows[0].size(); ++i) column[Cell(rows[0], i)] = i;
+    for (const Balance& b : e.balances)
+      for (const char* name : {b.debit, b.credit, b.amount, b.side}) ASSERT_EQ(column.count(name), 1u) << name;
+    int balances = 0, sides = 0;
+    for (std::size_t r = 1; r < rows.size(); ++r) {
+      for (const std::string& cell : rows[r])
+        EXPECT_FALSE(std::regex_match(cell, withSide)) << "row " << r << ": '" << cell << "' is a text";
+      for (const Balance& b : e.balances) {
+        const long long amount = CellCents(Cell(rows[r], column[b.amount]));
+        const std::string side = Cell(rows[r], column[b.side]);
+        const long long want = CellCents(Cell(rows[r], column[b.debit])) - CellCents(Cell(rows[r], column[b.credit]));
+        EXPECT_EQ(side == "Cr" ? -amount : amount, want) << "row " << r << " " << b.amount;
+        EXPECT_EQ(side, want > 0 ? "Db" : want < 0 ? "Cr" : "") << "row " << r << " " << b.side;
+        ++balances;
+        sides += side.empty() ? 0 : 1;
+      }
+    }
+    EXPECT_EQ(sides > 0, e.sided) << sides << " balances of a side among " << balances;
+    const std::string calc =
+        test_support::CsvThroughCalc(e.path, Dir() + "/calc-balances", test_support::NumericVariables(e.family));
+    EXPECT_NE(calc.find("CELLS "), std::string::npos) << calc;
+    EXPECT_EQ(calc.find("CHANGED"), std::string::npos) << calc.substr(0, 2000);
+    EXPECT_EQ(calc.find("TEXT"), std::string::npos) << calc.substr(0, 2000);
+  }
 }
 
 // The centralising summary: the journal-month totals of the general file, draft and closed,

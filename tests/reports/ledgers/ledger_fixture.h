@@ -24,6 +24,7 @@
 #include "demo/dossier_demo.h"
 #include "dossier/core/dossier_create.h"
 #include "platform/dbase/idapi.h"
+#include "platform/system/cp1252.h"
 #include "reports/engine/core/report_interpreter.h"
 #include "reports/ledgers/core/general_ledgers.h"
 #include "reports/ledgers/core/ledger_report.h"
@@ -46,6 +47,14 @@ inline std::string ReadText(const std::string& path) {
   std::stringstream s;
   s << in.rdbuf();
   return s.str();
+}
+// A layout as the program ships it (src/resources/reports): kept in UTF-8, read in Windows-1252.
+inline std::string ShippedLayout(const std::string& code) {
+  std::string text;
+  EXPECT_TRUE(platform::Utf8ToCp1252(
+      ReadText(std::string(MERLON_SOURCE_DIR) + "/src/resources/reports/C-Etat-" + code + ".txt"), text,
+      platform::Unassigned::kRefuse));
+  return text;
 }
 // <build>/test-artefacts/ledgers/<test>-<name>: named after the running test, since the tests of
 // one fixture run side by side in their own processes and would otherwise share a file.

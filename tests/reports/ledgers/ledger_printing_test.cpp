@@ -3,11 +3,13 @@
 // print every ledger of the selection in one job, each from a new page.
 #include "ledger_window_fixture.h"
 
+#include <map>
 #include <regex>
 
 #include "platform/gui/printer.h"
 #include "platform/system/cp1252.h"
 #include "reports/engine/choice_dialogs.h"
+#include "reports/engine/core/page_store.h"
 #include "reports/engine/visu_window.h"
 #include "runtime/access_rights.h"
 #include "support/csv_cells.h"
@@ -96,6 +98,76 @@ TEST_F(LedgerPrintingTest, TheStatementTheGeneralLedgerAndTheJournalsPrintWhatTh
     form->CmQuitterForm();
     gui::ProcessPendingMessages();
   }
+}
+
+// The amounts of a summary's account line, left to right: its debit and its credit (a zero one
+// not printed), then its balance on its side. Each with its cents and its thousands' blanks; the
+// balance is the debit less the credit, or the reverse, to the cent.
+void ExpectBalancedLine(const std::vector<std::string>& cells, const std::string& where, int& grouped) {
+  static const std::regex amount("[0-9]{1,3}( [0-9]{3})*\\.[0-9]{2}");
+  ASSERT_TRUE(cells.size() == 2 || cells.size() == 3) << where << ": " << ::testing::PrintToString(cells);
+  for (const std::string& c : cells) {
+    EXPECT_TRUE(std::regex_match(c, amount)) << where << ": '" << c << "'";
+    if (c.find(' ') != std::string::npos) ++grouped;
+  }
+  const long long first = test_support::AmountCents(cells[0]), balance = test_support::AmountCents(cells.back());
+  const long long second = cells.size() == 3 ? test_support::AmountCents(cells[1]) : 0;
+  EXPECT_EQ(balance, first > second ? first - second : second - first) << where << ": " << ::testing::PrintToString(cells);
+}
+
+// "Journaux r\xE9capitulatifs" prints each account's balance on its debit or credit side as it prints
+// the debits and credits beside it: with its cents and its thousands' blanks ("17 557.92", never
+// "17558"), in the preview and in the PDF.
+TEST_F(LedgerPrintingTest, TheJournalSummaryPrintsEachBalanceToTheCent) {
+  const std::string pdf = SetUpPrinter("journaux-recapitulatifs");
+  Run(20503);
+  auto* form = Slot<TWEtaModJournaux>(kJournalsFormSlot);
+  ASSERT_NE(form, nullptr);
+  form->Summary()->SetValue(true, false);
+  QueueChoice(gui::IDOK);
+  Send(form, 20041);
+  ASSERT_TRUE(std::filesystem::exists(pdf)) << test_support::ShownTexts();
+  QueueChoice(gui::IDOK);
+  Send(form, 20035);
+  TWVisuWindow* w = CurrentPreviewWindow;
+  ASSERT_NE(w, nullptr) << test_support::ShownTexts();
+  test_support::Screenshot(w->Widget(), "ledgers", "journaux-recapitulatifs");
+
+  // The preview's first page: its amount cells by line, the journal's total lines apart.
+  std::map<int, std::vector<std::string>> lines;
+  std::set<int> totals;
+  for (const reports::PageRecord& r : *w->Context().store.Page(1)) {
+    std::string text(r.text);
+    std::replace(text.begin(), text.end(), '^', ' ');
+    if (r.kind == 'Z') lines[r.n2].push_back(text);
+    if (text.find("Total") != std::string::npos) totals.insert(r.n2);
+  }
+  int accounts = 0, grouped = 0;
+  for (const auto& [y, cells] : lines) {
+    if (totals.count(y) != 0) continue;
+    ExpectBalancedLine(cells, "preview at " + std::to_string(y), grouped);
+    ++accounts;
+  }
+  EXPECT_GT(accounts, 5);
+
+  // The PDF's first page: the cells of a line stand apart by two blanks or more.
+  const std::string text = Tool({"pdftotext", "-layout", "-f", "1", "-l", "1", pdf, "-"}).output;
+  static const std::regex number("-?[0-9][0-9 ]*\\.[0-9]{2}"), gap("  +");
+  std::istringstream in(text);
+  int printed = 0;
+  for (std::string line; std::getline(in, line);) {
+    if (line.find("Total") != std::string::npos) continue;
+    std::vector<std::string> cells;
+    for (auto it = std::sregex_token_iterator(line.begin(), line.end(), gap, -1); it != std::sregex_token_iterator(); ++it)
+      if (std::regex_match(it->str(), number)) cells.push_back(it->str());
+    if (cells.empty()) continue;
+    ExpectBalancedLine(cells, "PDF '" + line + "'", grouped);
+    ++printed;
+  }
+  EXPECT_EQ(printed, accounts) << text;
+  EXPECT_GT(grouped, 0) << "no amount past a thousand";
+  w->CmQuitVisu();
+  gui::ProcessPendingMessages();
 }
 
 TEST_F(LedgerPrintingTest, ThePreviewsImprimerHasTheReportWindowPrint) {

@@ -519,8 +519,8 @@ TEST_F(DunningWindowTest, APrintoutToPdfShowsWhatThePreviewShows) {
 
 // Balances past one and ten million, in debit and in credit, wider than the 10 characters of
 // their variables, in the listing with its statements and in its "Cumul des comptes list\xE9s": every
-// amount cell of the preview and of the printed PDF is the amount to the cent, the same cells
-// in both.
+// amount cell of the preview and of the printed PDF is the amount to the cent with its thousands'
+// blanks, the same cells in both.
 TEST_F(DunningWindowTest, BalancesPastTenMillionListToTheCentOnScreenAndOnPaper) {
   AddAccount("CZREL004", "Charpentes du Centre", "", "");
   AddLine("CZREL004", YearDate(1, 16), "", 'D', 1000018132, "Facture 4", ' ', 5);
@@ -534,9 +534,9 @@ TEST_F(DunningWindowTest, BalancesPastTenMillionListToTheCentOnScreenAndOnPaper)
       "1 200.00",    "1 200.00",     "1 234.50",    "34.50",        "1 200.00",     "1 200.00",      // CZREL001
       "987.65",      "987.65",       "987.65",      "2 187.65",     "2 187.65",                      // CZREL002
       "42.00",       "42.00",        "42.00",       "2 229.65",     "2 229.65",                      // CZREL003
-      "10000181.32", "10000181.32",  "10000181.32", "10002410.97",  "10002410.97",                   // CZREL004
-      "20000000.00", "-20000000.00", "20000000.00", "9997589.03",   "-9997589.03",                   // CZREL005
-      "1000181.32",  "-1000181.32",  "1000181.32",  "10997770.35",  "-10997770.35"};                 // CZREL006
+      "10 000 181.32", "10 000 181.32",  "10 000 181.32", "10 002 410.97",  "10 002 410.97",         // CZREL004
+      "20 000 000.00", "-20 000 000.00", "20 000 000.00", "9 997 589.03",   "-9 997 589.03",         // CZREL005
+      "1 000 181.32",  "-1 000 181.32",  "1 000 181.32",  "10 997 770.35",  "-10 997 770.35"};       // CZREL006
   std::sort(cells.begin(), cells.end());
 
   const std::string pdf = test_support::ReportDossierTest::SetUpPdfPrinter("vat_dunning", "printout-listing-wide");
@@ -559,6 +559,69 @@ TEST_F(DunningWindowTest, BalancesPastTenMillionListToTheCentOnScreenAndOnPaper)
   for (int i = 0; i < 20; ++i) gui::ProcessPendingMessages();
   EXPECT_EQ(printed_amounts::PreviewAmounts(*preview), cells) << PageText(preview, 1);
   test_support::Screenshot(preview->Widget(), "vat_dunning", "preview-listing-wide");
+  Send(preview, visu_cmd::Quitter);
+  for (int i = 0; i < 5; ++i) gui::ProcessPendingMessages();
+}
+
+// A balance of a hundred million, all of it under thirty days, on the listing: its balance and its
+// ageing amount keep their thousands' blanks and end under their titles ("Solde", "- de 30 j"),
+// and its side "Db" stands where a small account's stands; nothing of the line moves right.
+TEST_F(DunningWindowTest, AHundredMillionBalanceKeepsItsLineUnderItsTitles) {
+  Ymd recent;
+  ASSERT_TRUE(TheDossierRecord.DateYmd(DossierRecord::DateField::YearEnd, recent));
+  recent.day -= 5;
+  AddAccount("CZREL007", "Menuiserie Industrielle", "", "");
+  AddLine("CZREL007", StoredDateOf(recent), "", 'D', 12345678901, "Facture 7", ' ', 8);
+  TWEtaModRelances* form = OpenPair();
+  ASSERT_NE(form, nullptr);
+  Customers(form);
+  form->LastAccount()->SetValue("CZREL007", false);
+  form->Minimum()->SetValue("0", false);
+  Preview(form, kListe);
+  TWVisuWindow* preview = CurrentPreviewWindow;
+  ASSERT_NE(preview, nullptr) << test_support::ShownTexts();
+  Send(preview, visu_cmd::ToutesLesPages);
+  for (int i = 0; i < 20; ++i) gui::ProcessPendingMessages();
+  test_support::Screenshot(preview->Widget(), "vat_dunning", "preview-listing-hundred-million");
+
+  // The records of every page, "^" shown as blanks; the lines by their top.
+  struct Cell {
+    char kind;
+    int left, right, top;
+    std::string text;
+  };
+  std::vector<Cell> cells;
+  const reports::PreviewPageStore& store = preview->Context().store;
+  for (int p = 1; p <= store.PageCount(); ++p)
+    for (const reports::PageRecord& r : *store.Page(p)) {
+      std::string text(r.text);
+      std::replace(text.begin(), text.end(), '^', ' ');
+      if (r.kind == 'X' || r.kind == 'Z') cells.push_back({r.kind, r.n1, r.n1 + r.n3, r.n2 + 100000 * p, text});
+    }
+  auto top = [&](const std::string& text) {
+    for (const Cell& c : cells)
+      if (c.text == text) return c.top;
+    ADD_FAILURE() << "no '" << text << "'";
+    return -1;
+  };
+  auto on = [&](int line, const std::string& text) -> const Cell* {
+    for (const Cell& c : cells)
+      if (c.top == line && c.text == text) return &c;
+    return nullptr;
+  };
+  const int titles = top("Solde"), wide = top("CZREL007"), small = top("CZREL001");
+  const Cell *solde = on(titles, "Solde"), *under30 = on(titles, "- de 30 j");
+  ASSERT_TRUE(solde != nullptr && under30 != nullptr) << PageText(preview, 1);
+  std::vector<int> rights;
+  for (const Cell& c : cells)
+    if (c.top == wide && c.kind == 'Z') {
+      EXPECT_EQ(c.text, "123 456 789.01");
+      rights.push_back(c.right);
+    }
+  EXPECT_EQ(rights, (std::vector<int>{solde->right, under30->right})) << PageText(preview, 1);
+  const Cell *side = on(wide, "Db"), *smallSide = on(small, "Db");
+  ASSERT_TRUE(side != nullptr && smallSide != nullptr) << PageText(preview, 1);
+  EXPECT_EQ(side->left, smallSide->left);
   Send(preview, visu_cmd::Quitter);
   for (int i = 0; i < 5; ++i) gui::ProcessPendingMessages();
 }

@@ -256,8 +256,8 @@ TEST_F(VatWindowTest, AnEightDigitFigureShowsToTheCent) {
 }
 
 // Boxes past one and ten million, of each sign, wider than the 10 characters of their variables:
-// every amount cell of the preview and of the printed PDF is the box to the cent, the same cells
-// in both.
+// every amount cell of the preview and of the printed PDF is the box to the cent with its
+// thousands' blanks ("4 092 758.99", never "4092758.99"), the same cells in both.
 TEST_F(VatWindowTest, BoxesPastTenMillionPrintToTheCentOnScreenAndOnPaper) {
   AddAccount("44571000", "TVA collect\xE9" "e");
   AddLine("44571000", "VE ", Date(2, 5), 'C', 1234567891);
@@ -269,8 +269,8 @@ TEST_F(VatWindowTest, BoxesPastTenMillionPrintToTheCentOnScreenAndOnPaper) {
   AddLine("44580000", "OD ", Date(2, 8), 'C', 1000018132);
   // Collected (twice: its line and the gross total), fixed assets, other goods and services,
   // other VAT, the deductible total and the net to pay.
-  const std::vector<std::string> boxes = {"-10000181.32", "-7034377.50", "12345678.91", "12345678.91",
-                                          "1391976.64",   "1573827.18",  "19380056.41"};
+  const std::vector<std::string> boxes = {"-10 000 181.32", "-7 034 377.50", "1 391 976.64", "1 573 827.18",
+                                          "12 345 678.91",  "12 345 678.91", "19 380 056.41"};
 
   const std::string pdf = test_support::ReportDossierTest::SetUpPdfPrinter("vat_dunning", "tva-debits-wide");
   QueuePeriod(gui::IDOK, nullptr);

@@ -28,7 +28,10 @@ const std::vector<std::string>& Definitions() {
       "TM_CREDIT M142", "TM_SOLDE  C170", "TG_DEBIT  M142", "TG_CREDIT M142", "TG_SOLDE  C170", "DEBITF    M142",
       "CREDITF   M142", "SOLDEF    C170", "TM_DEBITF M142", "TM_CREDITFM142", "TM_SOLDEF C170", "TG_DEBITF M142",
       "TG_CREDITFM142", "TG_SOLDEF C170", "DEBITE    M142", "CREDITE   M142", "SOLDEE    C170", "TM_DEBITE M142",
-      "TM_CREDITEM142", "TM_SOLDEE C170", "TG_DEBITE M142", "TG_CREDITEM142", "TG_SOLDEE C170"};
+      "TM_CREDITEM142", "TM_SOLDEE C170", "TG_DEBITE M142", "TG_CREDITEM142", "TG_SOLDEE C170", "SOLDEMT   M142",
+      "SOLDEDC   C020", "TM_SOLDEMTM142", "TM_SOLDEDCC020", "TG_SOLDEMTM142", "TG_SOLDEDCC020", "SOLDEFMT  M142",
+      "SOLDEFDC  C020", "TM_SLDFMT M142", "TM_SLDFDC C020", "TG_SLDFMT M142", "TG_SLDFDC C020", "SOLDEEMT  M142",
+      "SOLDEEDC  C020", "TM_SLDEMT M142", "TM_SLDEDC C020", "TG_SLDEMT M142", "TG_SLDEDC C020"};
   return d;
 }
 
@@ -144,7 +147,7 @@ void CentralisingSummary::ClassifyLine() {
   lineType[0] = lineType.compare(1, 4, lineType, 5, 4) != 0 ? 'R' : 'S';
 }
 
-void CentralisingSummary::Amounts(int zoneField, int debit, int monthDebit, int totalDebit) {
+void CentralisingSummary::Amounts(int zoneField, int debit, int monthDebit, int totalDebit, int pairs) {
   Table& c10 = *tables_.c10;
   // The zone as stored, NUL bytes and all: a total that does not read counts as zero, its
   // journal-month named at the end.
@@ -158,13 +161,13 @@ void CentralisingSummary::Amounts(int zoneField, int debit, int monthDebit, int 
                         DecodeYear(Part(code_, 0, 2).c_str())});
   SetCents(debit, d);
   SetCents(debit + 1, c);
-  fields.SetFieldDifference(debit + 2, debit, debit + 1);
+  Balance(debit, debit + 1, debit + 2, pairs, pairs + 1);
   AddCents(monthDebit, d);
   AddCents(monthDebit + 1, c);
-  fields.SetFieldDifference(monthDebit + 2, monthDebit, monthDebit + 1);
+  Balance(monthDebit, monthDebit + 1, monthDebit + 2, pairs + 2, pairs + 3);
   AddCents(totalDebit, d);
   AddCents(totalDebit + 1, c);
-  fields.SetFieldDifference(totalDebit + 2, totalDebit, totalDebit + 1);
+  Balance(totalDebit, totalDebit + 1, totalDebit + 2, pairs + 4, pairs + 5);
 }
 
 void CentralisingSummary::ComputeLine() {
@@ -182,9 +185,9 @@ void CentralisingSummary::ComputeLine() {
   SetText(TYPE, LoadStr(draft ? kDraft : kClosed));
   SetText(NOMJOURNAL, c10.GetField(3));
   SetText(TM_RUPTURE, Part(code, 2, 2) + "/" + DecodeYear(Part(code, 0, 2).c_str()));
-  Amounts(4 + amountsInEuros, DEBIT, TM_DEBIT, TG_DEBIT);
-  Amounts(4, DEBITF, TM_DEBITF, TG_DEBITF);
-  Amounts(5, DEBITE, TM_DEBITE, TG_DEBITE);
+  Amounts(4 + amountsInEuros, DEBIT, TM_DEBIT, TG_DEBIT, SOLDEMT);
+  Amounts(4, DEBITF, TM_DEBITF, TG_DEBITF, SOLDEFMT);
+  Amounts(5, DEBITE, TM_DEBITE, TG_DEBITE, SOLDEEMT);
   ++lineCount;
 }
 

@@ -22,7 +22,13 @@ class CentralisingSummary : public LedgerReport {
   enum Field {
     EURO, MOIS, ANNEE, JOURNAL, JAL, TYPE, NOMJOURNAL, DEBIT, CREDIT, SOLDE, TM_RUPTURE, TM_DEBIT, TM_CREDIT, TM_SOLDE,
     TG_DEBIT, TG_CREDIT, TG_SOLDE, DEBITF, CREDITF, SOLDEF, TM_DEBITF, TM_CREDITF, TM_SOLDEF, TG_DEBITF, TG_CREDITF,
-    TG_SOLDEF, DEBITE, CREDITE, SOLDEE, TM_DEBITE, TM_CREDITE, TM_SOLDEE, TG_DEBITE, TG_CREDITE, TG_SOLDEE, kFieldCount
+    TG_SOLDEF, DEBITE, CREDITE, SOLDEE, TM_DEBITE, TM_CREDITE, TM_SOLDEE, TG_DEBITE, TG_CREDITE, TG_SOLDEE,
+    // Each balance as the exports write it, a number and its side (SOLDEMT "1132,18" and SOLDEDC
+    // "Db" beside SOLDE "1 132.18 Db"): the line's, the month's and the grand total's, in the
+    // report's currency, then in francs (SOLDEFMT, TM_SLDFMT, TG_SLDFMT) and in euros (SOLDEEMT,
+    // TM_SLDEMT, TG_SLDEMT), each followed by its side.
+    SOLDEMT, SOLDEDC, TM_SOLDEMT, TM_SOLDEDC, TG_SOLDEMT, TG_SOLDEDC, SOLDEFMT, SOLDEFDC, TM_SLDFMT, TM_SLDFDC,
+    TG_SLDFMT, TG_SLDFDC, SOLDEEMT, SOLDEEDC, TM_SLDEMT, TM_SLDEDC, TG_SLDEMT, TG_SLDEDC, kFieldCount
   };
 
   // The amounts in euros unless the dossier's main currency is the franc (character 533 "N").
@@ -46,7 +52,9 @@ class CentralisingSummary : public LedgerReport {
  private:
   bool Walk(bool step);
   void Restore();
-  void Amounts(int zoneField, int debit, int monthDebit, int totalDebit);
+  // The debit, credit and balance of the line, the month and the whole from one totals zone of
+  // the record; `pairs` the first of their balances' three number-and-side pairs.
+  void Amounts(int zoneField, int debit, int monthDebit, int totalDebit, int pairs);
   std::string month_;      // stored year and month of the current record
   std::string code_;       // its key, to find it again when another window moved the table
   std::uint32_t recno_ = 0;

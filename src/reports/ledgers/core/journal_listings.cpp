@@ -18,6 +18,9 @@ namespace {
 // A sort record without its line (%s: the record); the blank in front is the cell's own.
 constexpr int kLineMissing = 23416;  // " Erreur C60: ???%s"
 
+// SOLDEDEBIT and SOLDECREDI, a summary line's balance on its side, are money of 17 characters:
+// they print with their cents and their thousands' blanks, where the journal's total balances
+// print under them.
 const std::vector<std::string>& Definitions() {
   static const std::vector<std::string> d{
       "EURO      C060", "TYPELISTE C300", "MOIS      C020", "ANNEE     C020", "JOURNAL   C030", "NOMJOURNALC300",
@@ -26,9 +29,10 @@ const std::vector<std::string>& Definitions() {
       "SENSDC    C010", "MONTANT   M142", "MONTANTF  M142", "MONTANTE  M142", "DEBIT     M142", "CREDIT    M142",
       "SEURO     C010", "CG_DBCR   C030", "CG_MONTANTM142", "CA_DBCR   C030", "CA_MONTANTM142", "          N142",
       "          N142", "TP_CG_DBCRC030", "TP_CG_MONTM142", "TP_CA_DBCRC030", "TP_CA_MONTM142", "TP_DEBIT  M142",
-      "TP_CREDIT M142", "TP_SOLDE  C170", "TG_DEBIT  M142", "TG_CREDIT M142", "TG_SOLDE  C170", "SOLDEDEBITC170",
-      "SOLDECREDIC170", "TG_SOLDEDEM142", "TG_SOLDECRM142", "          N142", "          N142", "TG_CG_DBCRC030",
-      "TG_CG_MONTM142", "TG_CA_DBCRC030", "TG_CA_MONTM142"};
+      "TP_CREDIT M142", "TP_SOLDE  C170", "TG_DEBIT  M142", "TG_CREDIT M142", "TG_SOLDE  C170", "SOLDEDEBITM172",
+      "SOLDECREDIM172", "TG_SOLDEDEM142", "TG_SOLDECRM142", "          N142", "          N142", "TG_CG_DBCRC030",
+      "TG_CG_MONTM142", "TG_CA_DBCRC030", "TG_CA_MONTM142", "TP_SOLDEMTM142", "TP_SOLDEDCC020", "TG_SOLDEMTM142",
+      "TG_SOLDEDCC020"};
   return d;
 }
 
@@ -296,14 +300,15 @@ void JournalListings::ComputeDetailLine() {
     for (const char* mark : {"/T\\", "/B\\", "/V\\", "/P\\", "/C\\"})
       if (label.find(mark) != std::string::npos) SetText(CODEREGLEM, std::string(1, mark[1]));
   }
-  fields.SetFieldDifference(TG_SOLDE, TG_DEBIT, TG_CREDIT);
-  fields.SetFieldDifference(TP_SOLDE, TP_DEBIT, TP_CREDIT);
+  Balance(TP_DEBIT, TP_CREDIT, TP_SOLDE, TP_SOLDEMT, TP_SOLDEDC);
   if (options.analytic) {
     SignedPair(TP_CG_DBCR, TP_CG_MONT, GetCents(PIECE_CG));
     SignedPair(TP_CA_DBCR, TP_CA_MONT, GetCents(PIECE_CA));
     SignedPair(TG_CG_DBCR, TG_CG_MONT, GetCents(JOURNAL_CG));
     SignedPair(TG_CA_DBCR, TG_CA_MONT, GetCents(JOURNAL_CA));
-    fields.SetFieldDifference(TG_SOLDE, JOURNAL_CG, JOURNAL_CA);
+    Balance(JOURNAL_CG, JOURNAL_CA, TG_SOLDE, TG_SOLDEMT, TG_SOLDEDC);
+  } else {
+    Balance(TG_DEBIT, TG_CREDIT, TG_SOLDE, TG_SOLDEMT, TG_SOLDEDC);
   }
   ++lineCount;
 }
@@ -397,17 +402,19 @@ void JournalListings::ComputeSummaryLine() {
   AddCents(TG_DEBIT, e.debit);
   AddCents(TG_CREDIT, e.credit);
   if (options.analytic) {
-    SetText(TG_SOLDE, MoneyText(GetCents(JOURNAL_CG) - GetCents(JOURNAL_CA)));
+    const Cents gap = GetCents(JOURNAL_CG) - GetCents(JOURNAL_CA);
+    SetText(TG_SOLDE, MoneyText(gap));
+    fields.SetBalancePair(TG_SOLDEMT, TG_SOLDEDC, gap);
   } else {
-    fields.SetFieldDifference(TG_SOLDE, TG_DEBIT, TG_CREDIT);
+    Balance(TG_DEBIT, TG_CREDIT, TG_SOLDE, TG_SOLDEMT, TG_SOLDEDC);
   }
   SetText(SOLDEDEBIT, "");
   SetText(SOLDECREDI, "");
   if (e.debit > e.credit) {
-    fields.SetFieldNumber(SOLDEDEBIT, FromCents(e.debit - e.credit));
+    SetCents(SOLDEDEBIT, e.debit - e.credit);
     AddCents(TG_SOLDEDE, e.debit - e.credit);
   } else {
-    fields.SetFieldNumber(SOLDECREDI, FromCents(e.credit - e.debit));
+    SetCents(SOLDECREDI, e.credit - e.debit);
     AddCents(TG_SOLDECR, e.credit - e.debit);
   }
   ++lineCount;

@@ -39,7 +39,10 @@ class JournalListings : public LedgerReport {
     LIBELLE, LIB23, ECHEANCE, CODEREGLEM, LETTRE, SENSDC, MONTANT, MONTANTF, MONTANTE, DEBIT, CREDIT, SEURO, CG_DBCR,
     CG_MONTANT, CA_DBCR, CA_MONTANT, PIECE_CG, PIECE_CA, TP_CG_DBCR, TP_CG_MONT, TP_CA_DBCR, TP_CA_MONT, TP_DEBIT,
     TP_CREDIT, TP_SOLDE, TG_DEBIT, TG_CREDIT, TG_SOLDE, SOLDEDEBIT, SOLDECREDI, TG_SOLDEDE, TG_SOLDECR, JOURNAL_CG,
-    JOURNAL_CA, TG_CG_DBCR, TG_CG_MONT, TG_CA_DBCR, TG_CA_MONT, kFieldCount
+    JOURNAL_CA, TG_CG_DBCR, TG_CG_MONT, TG_CA_DBCR, TG_CA_MONT,
+    // The piece's and the journal's balances as the exports write them, a number and its side
+    // (TG_SOLDEMT "1132,18" and TG_SOLDEDC "Db" beside TG_SOLDE "1 132.18 Db").
+    TP_SOLDEMT, TP_SOLDEDC, TG_SOLDEMT, TG_SOLDEDC, kFieldCount
   };
   enum class Walk { kAutomatic, kIndex, kSnapshot };
 
