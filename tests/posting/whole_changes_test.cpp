@@ -1,7 +1,7 @@
 // A change of lines and its totals goes through whole or not at all. Each change (a line cancelled and
-// reactivated, a piece moved and copied, lines appended to the draft, an analytic line cancelled and saved)
-// refused at each of its writes in turn fails, says so in one box and leaves the books as they were, then
-// goes through uncut. A total that cannot hold a change (an account's, a journal-month's, a section's)
+// reactivated, a piece moved and copied, lines appended to the draft, an analytic line cancelled and saved,
+// a default split) refused at each of its writes in turn fails, says so in one box and leaves the books as
+// they were, then goes through uncut. A total that cannot hold a change (an account's, a journal-month's, a section's)
 // refuses it before anything is written, in one sentence naming that total and the largest amount it takes.
 #include <set>
 
@@ -205,6 +205,28 @@ TEST_F(WholeChangeTest, EachChangeRefusedAtAnyWriteLeavesTheBooksAsTheyWere) {
         v.euros = ToCents(analytic.euros) + 100;
         return entry::SaveAnalyticLineRecord(c50, c60, key, v, refusal) == entry::AnalyticSaveOutcome::Saved;
       }));
+  // A default split of a line without one onto two sections of the chart, as the account's text asks.
+  std::uint32_t free = 0;
+  for (std::uint32_t r = 1; r <= c50.RecCount() && free == 0; ++r) {
+    if (!c50.GoTo(r) || c50.IsDeleted() || c50.GetField(L::BCLE)[0] != 'Z') continue;
+    const std::string analyticKey = L::AnalyticKey(c50);
+    const char m =
+        c50.SeekNotBelow(L::kAnalyticTag, analyticKey.c_str())
+            ? c50.MatchKey(analyticKey.c_str(), L::kAnalyticKeyLength, L::BMOIS, L::BJAL, L::BPIECE, L::BCG, L::BNUM)
+            : ' ';
+    const bool split = m == 'O' || m == 'o';
+    c50.SetOrder(L::kCodeTag);
+    if (!split) free = r;
+  }
+  ASSERT_NE(free, 0u);
+  ASSERT_TRUE(c50.GoTo(free));
+  const entry::SplitKey splitKey = entry::SplitKey::Of(L::Key(c50), c50.GetField(L::BCODE), 'V', c50.GetField(L::BJOUR),
+                                                       c50.GetField(L::BCLIB), c50.GetField(L::BLIB), 100000, 15245);
+  const std::string text = "CA1=" + section + " %=60\r\nCA1=" + Trimmed(analytic.account) + " %=40\r\n";
+  ASSERT_NO_FATAL_FAILURE(EachWriteRefused("a default split", WriteFault::kPartOnce, true, [&](std::string* refusal) {
+    return entry::MakeDefaultSplit(c50, c60, splitKey, text, 6.55957, false, nullptr, nullptr, refusal) ==
+           entry::DefaultSplitOutcome::Made;
+  }));
   ExpectInvariants("after every change refused, then made");
 }
 
