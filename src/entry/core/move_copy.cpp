@@ -119,8 +119,6 @@ struct Cursors {
   bool Open() { return c50.OpenShared(PathC50(), L::kCodeTag) && c60.OpenShared(PathC60(), LigneTri::kRecordTag); }
 };
 
-std::string Sign(char sign, const std::string& sense) { return std::string(1, sign) + (sense == "D" ? "D" : "C"); }
-
 // The sort record of the current line derived again (the record is held), or made when missing.
 bool SortRecordAgain(Table& c50, Table& c60) {
   if (LigneTri::Find(c60, LigneTri::kDraft, c50.recordNumber)) return DeriveLigneTri(c50, LigneTri::kDraft, c60);
@@ -128,8 +126,7 @@ bool SortRecordAgain(Table& c50, Table& c60) {
   return AppendLigneTri(c50, LigneTri::kDraft, c60);
 }
 
-// A line's amounts on its sense, in cents, as a move of its totals; and the amount in the
-// dossier's main currency, as a refusal names it.
+// A line's amounts on its sense, in cents, as a move of its totals.
 TotalsCents LineMove(Table& c50) {
   TotalsCents t;
   t.Add(c50.GetField(L::BSENS)[0] == 'D', StoredAmountOf(c50, L::BMONTANTF), StoredAmountOf(c50, L::BMONTANTE));
