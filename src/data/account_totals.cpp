@@ -1,6 +1,8 @@
 #include "account_totals.h"
 
+#include <algorithm>
 #include <initializer_list>
+#include <map>
 #include <string>
 #include <utility>
 
@@ -342,14 +344,15 @@ std::string HeaderKey(Table& general, const std::string& code) {
   return "C" + BlankPadded(Cut(code.c_str(), kCodeLength), general.isOpen ? general.FieldWidth(2) : 0);
 }
 
-TotalsCents AccountTotalsNow(Table& accounts) {
+TotalsCents TotalsNow(Table& table, const TotalFields& f) {
   TotalsCents t;
-  t.debit1 = StoredAmountOf(accounts, kAccountTotals.debit1);
-  t.credit1 = StoredAmountOf(accounts, kAccountTotals.credit1);
-  t.debit2 = StoredAmountOf(accounts, kAccountTotals.debit2);
-  t.credit2 = StoredAmountOf(accounts, kAccountTotals.credit2);
+  t.debit1 = StoredAmountOf(table, f.debit1);
+  t.credit1 = StoredAmountOf(table, f.credit1);
+  t.debit2 = StoredAmountOf(table, f.debit2);
+  t.credit2 = StoredAmountOf(table, f.credit2);
   return t;
 }
+TotalsCents AccountTotalsNow(Table& accounts) { return TotalsNow(accounts, kAccountTotals); }
 
 TotalsCents HeaderTotalsNow(Table& general) {
   const std::string first = BlankPadded(general.GetField(4), 2 * kHeaderTotalWidth);
@@ -375,37 +378,48 @@ bool MoveHeaderSide(std::string& text, bool debit, long long cents) {
 
 }  // namespace
 
-std::vector<std::string> AccountTotalsCodes(const char* code) {
+std::vector<std::string> AccountTotalsCodes(const char* code, bool create, bool* refused) {
   std::vector<std::string> codes;
   if (TableC20 == nullptr || TableC10 == nullptr) return codes;
   Table& accounts = *TableC20;
   Table& general = *TableC10;
+  auto notMade = [&] {
+    if (refused != nullptr) *refused = true;
+    return codes;
+  };
   std::string account = Cut(code, kCodeLength);
   if (IsBlank(account)) {
-    LogRefused("MAJCOMPTEC20", LoadStr(kLogAccountBlank), TotalsOperation("+D"), 0, 0);
+    if (create) LogRefused("MAJCOMPTEC20", LoadStr(kLogAccountBlank), TotalsOperation("+D"), 0, 0);
     return codes;
   }
   account = NormalizeAccount(account);
-  if (!SeekOrCreate(accounts, "C20CODE", AccountKey(account), {{1, account}, {2, LoadStr(kLabelCreatedAccount)}}))
-    return codes;
+  if (create &&
+      !SeekOrCreate(accounts, "C20CODE", AccountKey(account), {{1, account}, {2, LoadStr(kLabelCreatedAccount)}}))
+    return notMade();
   codes.push_back(account);
   if (account[0] < 'A' || account[0] > 'Z') return codes;
   const std::string letter(1, account[0]);
   const std::string collectiveKey = "B" + BlankPadded(letter, general.isOpen ? general.FieldWidth(2) : 0);
-  if (!SeekOrCreate(general, "C10CODE", collectiveKey,
-                    {{1, "B"},
-                     {2, letter},
-                     {3, LoadStr(kLabelCreatedCollective)},
-                     {4, std::string(8, LoadStr(kCollectiveFillerDigit)[0])}}))
+  const std::string filler(8, LoadStr(kCollectiveFillerDigit)[0]);
+  std::string collective;
+  if (!create) {
+    collective = general.Seek("C10CODE", collectiveKey.c_str()) ? TrimmedRight(Cut(general.GetField(4), kCodeLength))
+                                                                 : filler;
+    if (!IsBlank(collective)) codes.push_back(NormalizeAccount(collective));
     return codes;
-  std::string collective = TrimmedRight(Cut(general.GetField(4), kCodeLength));
+  }
+  if (!SeekOrCreate(general, "C10CODE", collectiveKey,
+                    {{1, "B"}, {2, letter}, {3, LoadStr(kLabelCreatedCollective)}, {4, filler}}))
+    return notMade();
+  collective = TrimmedRight(Cut(general.GetField(4), kCodeLength));
   if (IsBlank(collective)) {
     LogRefused("MAJCOMPTEC20", FillPlaceholder(LoadStr(kLogCollectiveBlank), account), TotalsOperation("+D"), 0, 0);
     return codes;
   }
   collective = NormalizeAccount(collective);
-  if (SeekOrCreate(accounts, "C20CODE", collective, {{1, collective}, {2, LoadStr(kLabelCreatedCollectiveAccount)}}))
-    codes.push_back(collective);
+  if (!SeekOrCreate(accounts, "C20CODE", collective, {{1, collective}, {2, LoadStr(kLabelCreatedCollectiveAccount)}}))
+    return notMade();
+  codes.push_back(collective);
   return codes;
 }
 
@@ -422,22 +436,51 @@ bool ReadHeaderRecord(const std::string& code, TotalsCents* now) {
   return true;
 }
 
+namespace {
+
+// The four totals of the current record moved by `move` in one write, the record locked; false
+// when `before` refused or the write was.
+bool MoveRecordTotals(Table& table, const TotalFields& f, const TotalsCents& move, const TotalsBefore& before) {
+  const std::string text = table.RecordToText(1);
+  if (!LockForTotals(table, text)) return false;
+  const TotalsCents now = TotalsNow(table, f);
+  const bool go = !before || before(now);
+  return go && WriteFields<double>(table, {{f.debit1, FromCents(now.debit1 + move.debit1)},
+                                           {f.credit1, FromCents(now.credit1 + move.credit1)},
+                                           {f.debit2, FromCents(now.debit2 + move.debit2)},
+                                           {f.credit2, FromCents(now.credit2 + move.credit2)}});
+}
+
+}  // namespace
+
 bool MoveAccountRecord(const std::string& code, const TotalsCents& move, const TotalsBefore& before) {
   if (TableC20 == nullptr) return false;
   Table& table = *TableC20;
   if (!SeekOrCreate(table, "C20CODE", AccountKey(code), {{1, code}, {2, LoadStr(kLabelCreatedAccount)}})) return false;
-  const std::string text = table.RecordToText(1);
-  if (!LockForTotals(table, text)) return false;
-  const TotalsCents now = AccountTotalsNow(table);
-  const bool go = !before || before(now);
-  const bool moved = go && WriteFields<double>(table, {{kAccountTotals.debit1, FromCents(now.debit1 + move.debit1)},
-                                                       {kAccountTotals.credit1, FromCents(now.credit1 + move.credit1)},
-                                                       {kAccountTotals.debit2, FromCents(now.debit2 + move.debit2)},
-                                                       {kAccountTotals.credit2, FromCents(now.credit2 + move.credit2)}});
+  const bool moved = MoveRecordTotals(table, kAccountTotals, move, before);
   if (!AccountHeldByWindow(table)) UnlockRecord(table);
   // A refused write is not forgotten by the saving that follows it.
   const bool saved = SaveChanges(table);
   return moved && saved;
+}
+
+bool MoveSectionRecord(const std::string& code, const TotalsCents& move, const TotalsBefore& before) {
+  if (TableC30 == nullptr) return false;
+  Table& sections = *TableC30;
+  const std::string section = Cut(code.c_str(), kCodeLength);
+  if (IsBlank(section)) return true;
+  if (!SeekOrCreate(sections, "C30CODE", AccountKey(section), {{1, section}, {2, LoadStr(kLabelCreatedSection)}}))
+    return false;
+  const bool moved = MoveRecordTotals(sections, kSectionTotals, move, before);
+  const bool saved = SaveChanges(sections);
+  if (sections.shareMode != dbase::dbiOPENEXCL) dbase::DbiRelRecordLock(sections.Engine().cursor, false);
+  return moved && saved;
+}
+
+bool ReadSectionRecord(const std::string& code, TotalsCents* now) {
+  if (TableC30 == nullptr || !TableC30->Seek("C30CODE", AccountKey(code).c_str())) return false;
+  *now = TotalsNow(*TableC30, kSectionTotals);
+  return true;
 }
 
 bool BringBackHeader(Table& general) {
@@ -485,4 +528,174 @@ bool MoveHeaderRecord(const std::string& code, const TotalsCents& move, const To
   ReleaseHeaderLock(general, heldBefore);
   if (!fits) ReportHeaderOverflow(header);
   return written;
+}
+
+// ---- A change of lines and its totals
+
+long long TotalsOverflow::Largest(bool second) const {
+  const long long amount = second ? side2 : side1;
+  if (room <= 0 || moved <= 0) return 0;
+  if (moved <= room) return amount;
+  return static_cast<long long>(static_cast<__int128>(amount) * room / moved);
+}
+
+namespace {
+
+// `a` leaves a smaller part of its change than `b` (which may be none).
+bool Tighter(const TotalsOverflow& a, const TotalsOverflow& b) {
+  return a && (!b || static_cast<__int128>(a.room) * b.moved < static_cast<__int128>(b.room) * a.moved);
+}
+
+}  // namespace
+
+TotalsOverflow OverflowOf(char kind, const std::string& code, const TotalsCents& now, const TotalsCents& move) {
+  TotalsOverflow worst;
+  const struct {
+    long long total, moved;
+    bool debit, second;
+  } fields[] = {{now.debit1, move.debit1, true, false},
+                {now.credit1, move.credit1, false, false},
+                {now.debit2, move.debit2, true, true},
+                {now.credit2, move.credit2, false, true}};
+  auto size = [](long long v) { return v < 0 ? -v : v; };
+  for (const auto& [total, moved, debit, second] : fields) {
+    if (moved == 0) continue;
+    const long long after = total + moved;
+    long long room = 0;
+    if (after > kLargestTotalCents) room = kLargestTotalCents - total;
+    else if (after < kSmallestTotalCents) room = total - kSmallestTotalCents;
+    else continue;
+    TotalsOverflow o;
+    o.kind = kind;
+    o.code = code;
+    o.room = room < 0 ? 0 : room;
+    o.moved = size(moved);
+    o.debit = debit;
+    o.second = second;
+    o.side1 = size(debit ? move.debit1 : move.credit1);
+    o.side2 = size(debit ? move.debit2 : move.credit2);
+    // The field that leaves the smallest part of the change is the one to name.
+    if (Tighter(o, worst)) worst = o;
+  }
+  return worst;
+}
+
+namespace {
+
+// The records a planned move reaches: an account's and its collective's, or the one code.
+std::vector<std::string> RecordsOf(char kind, const std::string& code, bool create, bool* refused) {
+  if (kind == 'A') return AccountTotalsCodes(code.c_str(), create, refused);
+  return {code};
+}
+
+bool ReadRecord(char kind, const std::string& code, TotalsCents* now) {
+  if (kind == 'H') return ReadHeaderRecord(code, now);
+  if (kind == 'S') return ReadSectionRecord(code, now);
+  return ReadAccountRecord(code, now);
+}
+
+bool MoveRecord(char kind, const std::string& code, const TotalsCents& move, const TotalsBefore& before) {
+  if (kind == 'H') return MoveHeaderRecord(code, move, before);
+  if (kind == 'S') return MoveSectionRecord(code, move, before);
+  return MoveAccountRecord(code, move, before);
+}
+
+TotalsCents Negated(const TotalsCents& t) {
+  TotalsCents back;
+  back.debit1 = -t.debit1, back.credit1 = -t.credit1, back.debit2 = -t.debit2, back.credit2 = -t.credit2;
+  return back;
+}
+
+}  // namespace
+
+void TotalsMoves::Plan(char kind, const std::string& code, const TotalsCents& move) {
+  if (move.Empty() || IsBlank(code)) return;
+  planned_.push_back({kind, code, move});
+}
+
+TotalsOverflow TotalsMoves::Check() const {
+  // Per record: its totals as the moves before leave them, and the first overflow met there, which
+  // the later moves of the change onto that record add to.
+  struct Record {
+    TotalsCents now;
+    TotalsOverflow overflow;
+  };
+  std::map<std::pair<char, std::string>, Record> records;
+  auto size = [](long long v) { return v < 0 ? -v : v; };
+  for (std::size_t i = next_; i < planned_.size(); ++i) {
+    const Move& m = planned_[i];
+    for (const std::string& code : RecordsOf(m.kind, m.code, false, nullptr)) {
+      auto at = records.find({m.kind, code});
+      if (at == records.end()) {
+        Record r;
+        if (!ReadRecord(m.kind, code, &r.now)) r.now = TotalsCents{};
+        at = records.emplace(std::make_pair(m.kind, code), r).first;
+      }
+      Record& r = at->second;
+      if (!r.overflow) {
+        r.overflow = OverflowOf(m.kind, code, r.now, m.move);
+        r.now += m.move;
+        continue;
+      }
+      TotalsOverflow& o = r.overflow;
+      const long long side1 = size(o.debit ? m.move.debit1 : m.move.credit1);
+      const long long side2 = size(o.debit ? m.move.debit2 : m.move.credit2);
+      o.moved += o.second ? side2 : side1;
+      o.side1 += side1;
+      o.side2 += side2;
+    }
+  }
+  // The total that leaves the smallest part of the change is the one to name.
+  TotalsOverflow worst;
+  for (const auto& [key, r] : records)
+    if (Tighter(r.overflow, worst)) worst = r.overflow;
+  return worst;
+}
+
+bool TotalsMoves::MakeOne(char kind, const std::string& code, const TotalsCents& move) {
+  TotalsCents before;
+  const bool known = ReadRecord(kind, code, &before);
+  // Checked again under the record's lock: another station may have moved it since.
+  const TotalsBefore holds = [&](const TotalsCents& now) {
+    overflow_ = OverflowOf(kind, code, now, move);
+    return !overflow_;
+  };
+  if (MoveRecord(kind, code, move, holds)) {
+    made_.push_back({kind, code, move});
+    return true;
+  }
+  if (overflow_) return false;
+  // A refusal that came once its totals were written (the index's write-back after the
+  // record's) leaves a move to take back all the same.
+  TotalsCents now, moved = before;
+  moved += move;
+  if (known && ReadRecord(kind, code, &now) && now == moved && !(now == before)) made_.push_back({kind, code, move});
+  return false;
+}
+
+bool TotalsMoves::Make(std::size_t end) {
+  end = std::min(end, planned_.size());
+  for (; next_ < end; ++next_) {
+    const Move& m = planned_[next_];
+    bool refused = false;
+    const std::vector<std::string> codes = RecordsOf(m.kind, m.code, true, &refused);
+    if (refused) {
+      ++next_;
+      return false;
+    }
+    for (const std::string& code : codes)
+      if (!MakeOne(m.kind, code, m.move)) {
+        ++next_;
+        return false;
+      }
+  }
+  return true;
+}
+
+bool TotalsMoves::TakeBack() {
+  bool all = true;
+  for (auto it = made_.rbegin(); it != made_.rend(); ++it)
+    all = MoveRecord(it->kind, it->code, Negated(it->move), nullptr) && all;
+  made_.clear();
+  return all;
 }

@@ -80,8 +80,10 @@ struct TotalsCents {
 
 // The C20 records a line of account `code` moves, as MajCompteC20 finds them and creates those
 // missing: the account (normalised), then for an auxiliary account its collective. Empty for a
-// blank code (a log line written) or when TableC20 is not open.
-std::vector<std::string> AccountTotalsCodes(const char* code);
+// blank code (a log line written) or when TableC20 is not open. Without `create` nothing is
+// written: the records are named as they would be made (a missing collective record names the
+// account its creation gives). *refused is set when a record could not be made.
+std::vector<std::string> AccountTotalsCodes(const char* code, bool create = true, bool* refused = nullptr);
 
 // Called with a record's totals read under its lock just before they are moved; false leaves
 // the record as it is.
@@ -99,3 +101,67 @@ bool MoveHeaderRecord(const std::string& code, const TotalsCents& move, const To
 // deleted is not there).
 bool ReadAccountRecord(const std::string& code, TotalsCents* now);
 bool ReadHeaderRecord(const std::string& code, TotalsCents* now);
+// The same for the C30 section `code` (cut to 8); a blank code moves nothing and answers true.
+bool MoveSectionRecord(const std::string& code, const TotalsCents& move, const TotalsBefore& before = nullptr);
+bool ReadSectionRecord(const std::string& code, TotalsCents* now);
+
+// ---- A change of lines and its totals: checked before anything is written, then moved, or
+// taken back whole.
+
+// What every total holds: 14 characters with 2 decimals (the amounts of C20 and C30, the
+// journal-month totals of C10).
+inline constexpr long long kLargestTotalCents = 9'999'999'999'999;   //  99 999 999 999.99
+inline constexpr long long kSmallestTotalCents = -999'999'999'999;   //  -9 999 999 999.99
+
+// A total that a change would take past what it holds.
+struct TotalsOverflow {
+  char kind = 0;      // 'A' an account of C20, 'S' a section of C30, 'H' a journal-month header of
+                      // C10 (its 8-character code); 0: every total holds the change
+  std::string code;
+  long long room = 0;   // what that total can still take on the side and currency that overflow
+  long long moved = 0;  // what the change takes there
+  bool debit = true, second = false;  // the side and the currency (amount 2 or amount 1) that overflow
+  // What the change moves on that side in each currency (amount 1, amount 2), without sign.
+  long long side1 = 0, side2 = 0;
+  explicit operator bool() const { return kind != 0; }
+  // The largest amount, in the currency of amount 2 (`second`) or of amount 1, that the total can
+  // take on that side: the change's amount there in the proportion of room to moved.
+  long long Largest(bool second) const;
+};
+
+// The overflow, if any, of a record holding `now` moved by `move` (a zero move leaves its total as
+// it is, whatever it holds).
+TotalsOverflow OverflowOf(char kind, const std::string& code, const TotalsCents& now, const TotalsCents& move);
+
+// The totals a change of lines moves, in the order it moves them: each line's amounts off or onto
+// its account (and collective), its journal-month header, its section.
+class TotalsMoves {
+ public:
+  void Account(const std::string& account, const TotalsCents& move) { Plan('A', account, move); }
+  void Header(const std::string& code, const TotalsCents& move) { Plan('H', code, move); }
+  void Section(const std::string& code, const TotalsCents& move) { Plan('S', code, move); }
+  std::size_t Count() const { return planned_.size(); }
+  // The total that the moves not yet made, in order, would take furthest past what it holds (the
+  // one that leaves the smallest part of its move), from the records as they stand. Nothing is
+  // written.
+  TotalsOverflow Check() const;
+  // The moves not yet made, up to the `end`-th planned, each record in one write, checked again
+  // under its lock. False at the first one refused: a write refused (reported by the table layer),
+  // or a total that no longer holds it (Overflow() names it; that record is not written).
+  bool Make(std::size_t end = static_cast<std::size_t>(-1));
+  // Every move made taken back, the last first. False when one of them was refused too.
+  bool TakeBack();
+  const TotalsOverflow& Overflow() const { return overflow_; }
+
+ private:
+  struct Move {
+    char kind;
+    std::string code;
+    TotalsCents move;
+  };
+  void Plan(char kind, const std::string& code, const TotalsCents& move);
+  bool MakeOne(char kind, const std::string& code, const TotalsCents& move);
+  std::vector<Move> planned_, made_;
+  std::size_t next_ = 0;
+  TotalsOverflow overflow_;
+};

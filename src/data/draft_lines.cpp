@@ -21,13 +21,11 @@ constexpr int kMsgTooManyLines = 22035;
 using L = LigneEcriture;
 using T = LigneTri;
 
-std::string Operation(char sense, bool add) { return std::string(add ? "+" : "-") + (sense == 'D' ? "D" : "C"); }
-
-void PostTotals(const NewDraftLine& line, const std::string& account, bool add) {
-  const std::string op = Operation(line.sense, add);
-  MajCompteC20(account.c_str(), op.c_str(), line.francs, line.euros);
-  const std::string header = DraftHeaderCode(line.month, line.journal);
-  MajCentC10(header.c_str(), op.c_str(), line.francs, line.euros);
+// The totals a new line moves: its amounts on its sense.
+TotalsCents MoveOf(const NewDraftLine& line) {
+  TotalsCents move;
+  move.Add(line.sense == 'D', ToCents(line.francs), ToCents(line.euros));
+  return move;
 }
 
 // A character field of the record being appended, put as the engine puts it (the text up to
@@ -80,28 +78,39 @@ bool AppendLine(Table& c50, Table& c60, const NewDraftLine& line, const std::str
   return ok && sortInserted && c60.Commit();
 }
 
-// Cancels a line written here and its sort record, and posts its totals back.
-void TakeBack(Table& c50, Table& c60, std::uint32_t recno, const NewDraftLine& line, const std::string& account,
-              bool posted) {
-  if (c50.GoTo(static_cast<long>(recno))) c50.DeleteRecord("", 1);
-  c50.Commit();
-  if (T::Find(c60, T::kDraft, recno)) c60.DeleteRecord("", 1);
-  c60.Commit();
-  if (posted) PostTotals(line, account, false);
-}
-
 }  // namespace
 
 std::string TooManyLinesMessage(const std::string& file) { return FillPlaceholder(LoadStr(kMsgTooManyLines), file); }
 
 DraftWrite WriteDraftLines(Table& c50, Table& c60, const std::vector<NewDraftLine>& lines,
-                           std::vector<std::uint32_t>* recnos) {
+                           std::vector<std::uint32_t>* recnos, TotalsOverflow* overflow) {
   if (static_cast<long>(c50.RecCount()) + static_cast<long>(lines.size()) > kMaxLineRecords)
     return DraftWrite::TooManyLines;
-  std::vector<std::uint32_t> written;
+  // The totals of every line, refused before anything is written when one cannot hold them.
+  TotalsMoves moves;
+  std::vector<std::size_t> movesOf;
   std::vector<std::string> accounts;
   for (const NewDraftLine& line : lines) {
-    const std::string account = NormalizeAccount(line.account);
+    accounts.push_back(NormalizeAccount(line.account));
+    moves.Account(accounts.back(), MoveOf(line));
+    moves.Header(DraftHeaderCode(line.month, line.journal), MoveOf(line));
+    movesOf.push_back(moves.Count());
+  }
+  if (const TotalsOverflow found = moves.Check()) {
+    if (overflow != nullptr) *overflow = found;
+    return DraftWrite::TotalsTooLarge;
+  }
+  std::vector<std::uint32_t> written;
+  // A refusal takes back every line written, with its sort record, and the totals moved.
+  auto fail = [&] {
+    for (std::size_t i = written.size(); i-- > 0;) CancelDraftLine(c50, c60, written[i]);
+    moves.TakeBack();
+    if (overflow != nullptr) *overflow = moves.Overflow();
+    return moves.Overflow() ? DraftWrite::TotalsTooLarge : DraftWrite::Failed;
+  };
+  for (std::size_t i = 0; i < lines.size(); ++i) {
+    const NewDraftLine& line = lines[i];
+    const std::string& account = accounts[i];
     bool inserted = false;
     const bool ok = AppendLine(c50, c60, line, account, inserted);
     const std::uint32_t recno = c50.recordNumber;
@@ -111,13 +120,11 @@ DraftWrite WriteDraftLines(Table& c50, Table& c60, const std::vector<NewDraftLin
       if (inserted && recno != 0 && c50.GoTo(static_cast<long>(recno)) && !c50.IsDeleted() &&
           std::string(c50.GetField(L::BCODE)).compare(0, account.size(), account) == 0 &&
           (written.empty() || recno != written.back()))
-        TakeBack(c50, c60, recno, line, account, false);
-      for (std::size_t i = written.size(); i-- > 0;) TakeBack(c50, c60, written[i], lines[i], accounts[i], true);
-      return DraftWrite::Failed;
+        CancelDraftLine(c50, c60, recno);
+      return fail();
     }
-    PostTotals(line, account, true);
     written.push_back(recno);
-    accounts.push_back(account);
+    if (!moves.Make(movesOf[i])) return fail();
   }
   if (recnos != nullptr) *recnos = written;
   return DraftWrite::Written;

@@ -36,15 +36,17 @@ enum class DraftWrite {
   Written,
   TooManyLines,  // the draft would pass kMaxLineRecords records: nothing written
   Failed,        // an engine error (reported by the table layer): nothing left written
+  TotalsTooLarge,  // a total cannot hold the lines: nothing left written (the overflow names it)
 };
 
 // Writes the lines in order, each in a group of its own (its BREC is the draft's record count
 // at its append, six digits) numbered "0001". Either every line is written with its sort record
-// and totals, or none: a line that fails takes back the lines written before it (cancelled, with
-// their sort records, their totals posted back). The totals go through the program's TableC20
-// and TableC10. `recnos` receives the lines' physical record numbers.
+// and totals, or none: a total that cannot hold the lines refuses them before anything is
+// written (*overflow names it), and a line or a total that fails takes back the lines written
+// before it (cancelled, with their sort records) and the totals moved. The totals go through the
+// program's TableC20 and TableC10. `recnos` receives the lines' physical record numbers.
 DraftWrite WriteDraftLines(Table& c50, Table& c60, const std::vector<NewDraftLine>& lines,
-                           std::vector<std::uint32_t>* recnos = nullptr);
+                           std::vector<std::uint32_t>* recnos = nullptr, TotalsOverflow* overflow = nullptr);
 
 // The totals lines move, summed: per account (normalised, as the line posts it) and per
 // journal-month header (the 8-character code MajCentC10 takes).

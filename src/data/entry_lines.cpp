@@ -178,6 +178,18 @@ bool AppendLigneTri(Table& lines, char file, Table& c60) {
   return derived && inserted && c60.Commit();
 }
 
+bool CancelDraftLine(Table& c50, Table& c60, std::uint32_t recno) {
+  if (!c50.GoTo(static_cast<long>(recno))) return false;
+  bool cancelled = c50.IsDeleted() || c50.DeleteRecord("", 1);
+  c50.Commit();
+  if (!LigneTri::Find(c60, LigneTri::kDraft, recno) && c50.GoTo(static_cast<long>(recno)))
+    cancelled = AppendLigneTri(c50, LigneTri::kDraft, c60) && cancelled;
+  if (LigneTri::Find(c60, LigneTri::kDraft, recno) && !c60.IsDeleted())
+    cancelled = c60.DeleteRecord("", 1) && cancelled;
+  c60.Commit();
+  return cancelled;
+}
+
 bool RewriteLigneTri(Table& lines, char file, Table& c60, const char* recordText) {
   if (!LigneTri::Find(c60, file, lines.recordNumber)) return false;
   if (!LockRecord(c60, recordText, 1)) return false;

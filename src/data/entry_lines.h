@@ -136,6 +136,10 @@ bool IsAuxiliaryAccount(const std::string& account);
 bool DeriveLigneTri(Table& lines, char file, Table& c60);
 // The sort record of a line just inserted: appended to C60, derived, inserted and committed.
 bool AppendLigneTri(Table& lines, char file, Table& c60);
+// A draft line just appended, taken back: cancelled with its sort record, which is made first when the
+// append left the line without one (every line, cancelled or not, has its sort record). False when a
+// write was refused.
+bool CancelDraftLine(Table& c50, Table& c60, std::uint32_t recno);
 // The sort record of an existing line derived again (after its key fields changed): found on
 // C60REC, locked (the lock notice names `recordText`), written and released unless it was held.
 bool RewriteLigneTri(Table& lines, char file, Table& c60, const char* recordText);

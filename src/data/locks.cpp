@@ -81,3 +81,21 @@ bool UnlockRecord(Table& table) {
   table.result = dbase::DbiRelRecordLock(table.Engine().cursor, false);
   return table.result == dbase::DBIERR_NONE || table.result == dbase::DBIERR_NOTLOCKED;
 }
+
+bool HeldRecordLocks::Take(std::uint32_t recno, const char* text) {
+  if (!table_.GoTo(static_cast<long>(recno)) || !LockRecord(table_, text, 0)) return false;
+  taken_.emplace_back(recno, table_.result == dbase::DBIERR_ALREADYLOCKED);
+  return true;
+}
+
+bool HeldRecordLocks::Take(std::uint32_t recno, int textFields) {
+  if (!table_.GoTo(static_cast<long>(recno))) return false;
+  const std::string text = table_.RecordToText(textFields);
+  return Take(recno, text.c_str());
+}
+
+void HeldRecordLocks::Release() {
+  for (const auto& [recno, before] : taken_)
+    if (!before && table_.GoTo(static_cast<long>(recno))) UnlockRecord(table_);
+  taken_.clear();
+}

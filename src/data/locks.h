@@ -8,7 +8,10 @@
 // A table opened exclusively takes no record locks (both calls answer true).
 #pragma once
 
+#include <cstdint>
 #include <string>
+#include <utility>
+#include <vector>
 
 class Table;
 
@@ -21,3 +24,23 @@ void SetLockNoticeHook(LockNoticeHook hook);
 // The text of the notice for a table's record: the table's file title and the record text in
 // their places.
 std::string LockNoticeText(const Table& table, const char* recordText);
+
+// The record locks a change of several records takes one by one on a table (asked once, the notice
+// naming the record), each given back when the object goes or at Release unless the table's cursor
+// held it before.
+class HeldRecordLocks {
+ public:
+  explicit HeldRecordLocks(Table& table) : table_(table) {}
+  ~HeldRecordLocks() { Release(); }
+  HeldRecordLocks(const HeldRecordLocks&) = delete;
+  HeldRecordLocks& operator=(const HeldRecordLocks&) = delete;
+  // Record `recno` made current and locked, the notice naming `text` (or its fields `textFields` down
+  // to 1). False when another station holds it: nothing taken.
+  bool Take(std::uint32_t recno, const char* text);
+  bool Take(std::uint32_t recno, int textFields);
+  void Release();
+
+ private:
+  Table& table_;
+  std::vector<std::pair<std::uint32_t, bool>> taken_;
+};

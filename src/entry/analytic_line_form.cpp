@@ -140,12 +140,12 @@ TWSaiModDetJournauxAnal::TWSaiModDetJournauxAnal(gui::MDIClient* client, const s
   add(new MStatic(this, "", kLabelCodeText));
   label_ = edit(kLabel, 25, 0, MEdit::kText, 0, false);
   button(kCreditButton, "&C");
-  debitF_ = edit(kDebitF, 12, cmd::DebitFEnter, MEdit::kSigned, 2, false);
-  debitE_ = edit(kDebitE, 12, cmd::DebitEEnter, MEdit::kSigned, 2, false);
+  debitF_ = edit(kDebitF, kAmountWidth, cmd::DebitFEnter, MEdit::kSigned, 2, false);
+  debitE_ = edit(kDebitE, kAmountWidth, cmd::DebitEEnter, MEdit::kSigned, 2, false);
   framed(kLetterF, "F");
   button(kDebitButton, "&D");
-  creditF_ = edit(kCreditF, 12, cmd::CreditFEnter, MEdit::kSigned, 2, false);
-  creditE_ = edit(kCreditE, 12, cmd::CreditEEnter, MEdit::kSigned, 2, false);
+  creditF_ = edit(kCreditF, kAmountWidth, cmd::CreditFEnter, MEdit::kSigned, 2, false);
+  creditE_ = edit(kCreditE, kAmountWidth, cmd::CreditEEnter, MEdit::kSigned, 2, false);
   framed(kLetterE, "E");
   euros_ = static_cast<MCheckBox*>(add(new MCheckBox(this, kEuros, LoadStr(kCheckEuros), 1)));
   framed(kSense, LoadStr(kLabelDebit));
@@ -525,10 +525,13 @@ bool TWSaiModDetJournauxAnal::Save() {
   v.sense = Sense();
   v.francs = Cents(AmountField(v.sense, false));
   v.euros = Cents(AmountField(v.sense, true));
-  const AnalyticSaveOutcome outcome = SaveAnalyticLineRecord(*TableC50, *TableC60, lineKey_, v);
-  if (outcome == AnalyticSaveOutcome::LockRefused) {
+  std::string refusal;
+  const AnalyticSaveOutcome outcome = SaveAnalyticLineRecord(*TableC50, *TableC60, lineKey_, v, &refusal);
+  if (outcome == AnalyticSaveOutcome::LockRefused || !refusal.empty()) {
     gui::MessageBeep(0);
-    gui::MessageBox(this, LoadStr(kMsgLineHeld), LoadStr(kTitleAttention), gui::MB_OK | gui::MB_ICONSTOP);
+    gui::MessageBox(this, refusal.empty() ? std::string(LoadStr(kMsgLineHeld)) : refusal, LoadStr(kTitleAttention),
+                    gui::MB_OK | gui::MB_ICONSTOP);
+    if (outcome == AnalyticSaveOutcome::TotalsTooLarge) FocusOn(AmountField(v.sense, v.inEuros));
     return false;
   }
   if (outcome == AnalyticSaveOutcome::Failed) return false;
@@ -618,10 +621,10 @@ void TWSaiModDetJournauxAnal::ArrangeControls() {
       {kSectionInfo, 25, 1, 24, grid::Label, 0}, {kSectionView, 49, 1, 3, grid::Button, 0},
       {kLabelCode, 1, 2, 3, grid::Text, 1},      {kLabelCodeText, 4, 2, 8, grid::Label, 0},
       {kLabel, 12, 2, 27, grid::Text, 25},
-      {kDebitButton, 1, 3, 3, grid::Button, 0},  {kDebitF, 4, 3, 13, grid::Text, 12},
-      {kCreditButton, 17, 3, 3, grid::Button, 0}, {kCreditF, 20, 3, 13, grid::Text, 12},
+      {kDebitButton, 1, 3, 3, grid::Button, 0},  {kDebitF, 4, 3, 13, grid::Text, kAmountWidth},
+      {kCreditButton, 17, 3, 3, grid::Button, 0}, {kCreditF, 20, 3, 13, grid::Text, kAmountWidth},
       {kLetterF, 33, 3, 2, grid::Label, 0},
-      {kDebitE, 4, 4, 13, grid::Text, 12},       {kCreditE, 20, 4, 13, grid::Text, 12},
+      {kDebitE, 4, 4, 13, grid::Text, kAmountWidth},       {kCreditE, 20, 4, 13, grid::Text, kAmountWidth},
       {kLetterE, 33, 4, 2, grid::Label, 0},      {kSense, 36, 4, 6, grid::Label, 0},
       {kEuros, 1, 5, 11, grid::Fill, 0},         {kMessage, 12, 5, 27, grid::Label, 0},
       {kPanelCaption, 44, 2, 12, grid::Label, 0}, {kPanelPiece, 56, 2, 15, grid::Label, 0},

@@ -206,9 +206,12 @@ void TWSaiBroDetJournauxAnal::MakeDefaultSplit() {
   std::string text = c20->GetMemo(kAccountText, kAccountTextRoom);
   if (IsBlank(text)) return;
   DefaultSplitText parsed;
-  const DefaultSplitOutcome made =
-      entry::MakeDefaultSplit(*Lines(), *Sorts(), key_, text, TheDossierRecord.Parity(), euroView_, &parsed, &defaultMade_);
-  if (made == DefaultSplitOutcome::TextFault) {
+  std::string refusal;
+  const DefaultSplitOutcome made = entry::MakeDefaultSplit(*Lines(), *Sorts(), key_, text, TheDossierRecord.Parity(),
+                                                           euroView_, &parsed, &defaultMade_, &refusal);
+  if (!refusal.empty()) {
+    openingMessage_ = refusal;
+  } else if (made == DefaultSplitOutcome::TextFault) {
     const int reason = parsed.fault == SplitTextFault::NoSection     ? kReasonNoSection
                        : parsed.fault == SplitTextFault::LongSection ? kReasonLongSection
                                                                      : kReasonBadPercent;
@@ -386,7 +389,9 @@ void TWSaiBroDetJournauxAnal::CmAnnuler() {
   const std::uint32_t recno = LineToChange(kRightsCancel, row);
   if (recno == 0) return;
   // The line's lock goes back once it is written: its form may open it at once.
-  CancelSplitLine(*Lines(), *Sorts(), recno, AllTrim(row.substr(7, kSplitHeaderKeyLength).c_str()));
+  std::string refusal;
+  CancelSplitLine(*Lines(), *Sorts(), recno, AllTrim(row.substr(7, kSplitHeaderKeyLength).c_str()), &refusal);
+  SayRefusal(refusal);
   ShowRecordAgain(recno);
 }
 
@@ -394,8 +399,16 @@ void TWSaiBroDetJournauxAnal::CmReactiver() {
   std::string row;
   const std::uint32_t recno = LineToChange(kRightsCancel, row);
   if (recno == 0) return;
-  ReactivateSplitLine(*Lines(), *Sorts(), recno, AllTrim(row.substr(7, kSplitHeaderKeyLength).c_str()));
+  std::string refusal;
+  ReactivateSplitLine(*Lines(), *Sorts(), recno, AllTrim(row.substr(7, kSplitHeaderKeyLength).c_str()), &refusal);
+  SayRefusal(refusal);
   ShowRecordAgain(recno);
+}
+
+void TWSaiBroDetJournauxAnal::SayRefusal(const std::string& refusal) {
+  if (refusal.empty()) return;
+  gui::MessageBeep(0);
+  gui::MessageBox(this, refusal, LoadStr(kTitleAttention), gui::MB_OK | gui::MB_ICONSTOP);
 }
 
 void TWSaiBroDetJournauxAnal::CmModifier() {

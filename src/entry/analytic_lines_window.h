@@ -51,6 +51,8 @@ class TWSaiBroDetJournauxAnal : public LineRangeBrowse {
   // ---- commands
   void CmAnnuler();
   void CmReactiver();
+  // The box of a change of lines that did not go through (nothing when `refusal` is empty).
+  void SayRefusal(const std::string& refusal);
   void CmModifier();
   void CmNouvelleLigne();
   void CmLigneRestore();

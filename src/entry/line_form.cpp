@@ -233,10 +233,10 @@ TWSaiModDetJournaux::TWSaiModDetJournaux(gui::MDIClient* client, const std::stri
   label3_ = edit(kLabel3, 25, cmd::Label3Enter, MEdit::kText, 0, false);
   due_ = edit(kDueDate, 8, cmd::DueEnter, MEdit::kDate, 0, false);
   button(kCreditButton, "&C");
-  debitF_ = edit(kDebitF, 12, cmd::DebitFEnter, MEdit::kSigned, 2, false);
-  creditF_ = edit(kCreditF, 12, cmd::CreditFEnter, MEdit::kSigned, 2, false);
-  debitE_ = edit(kDebitE, 12, cmd::DebitEEnter, MEdit::kSigned, 2, false);
-  creditE_ = edit(kCreditE, 12, cmd::CreditEEnter, MEdit::kSigned, 2, false);
+  debitF_ = edit(kDebitF, kAmountWidth, cmd::DebitFEnter, MEdit::kSigned, 2, false);
+  creditF_ = edit(kCreditF, kAmountWidth, cmd::CreditFEnter, MEdit::kSigned, 2, false);
+  debitE_ = edit(kDebitE, kAmountWidth, cmd::DebitEEnter, MEdit::kSigned, 2, false);
+  creditE_ = edit(kCreditE, kAmountWidth, cmd::CreditEEnter, MEdit::kSigned, 2, false);
   button(kDebitButton, "&D");
   euros_ = static_cast<MCheckBox*>(add(new MCheckBox(this, kEuros, LoadStr(kCheckEuros), 1)));
   label(kVatCaption, LoadStr(kCaptionVat));
@@ -1311,9 +1311,17 @@ bool TWSaiModDetJournaux::Save() {
     gui::MessageBox(this, LoadStr(posting::kMsgLockRefused), LoadStr(kTitleAttention), gui::MB_OK | gui::MB_ICONSTOP);
     return false;
   }
-  if (r.outcome == posting::SaveOutcome::Failed) {
-    // The engine's box said which write was refused; the line and its totals are back as they
-    // were, or the user is told they could not all be.
+  if (r.outcome == posting::SaveOutcome::Failed || r.outcome == posting::SaveOutcome::TotalsTooLarge) {
+    // A total that cannot hold the amount is named with the largest amount it takes; a refused
+    // write, the engine's box named. The line and its totals are back as they were, or the user is
+    // told they could not all be.
+    if (r.outcome == posting::SaveOutcome::TotalsTooLarge) {
+      const posting::LineValues& v = request.values;
+      gui::MessageBeep(0);
+      gui::MessageBox(this, posting::TotalsTooLargeText(r.overflow, v.euros), LoadStr(kTitleAttention),
+                      gui::MB_OK | gui::MB_ICONSTOP);
+      FocusOn(AmountField(v.sense == 'D' ? 'D' : 'C', v.euros));
+    }
     if (!r.putBack)
       gui::MessageBox(this, LoadStr(kMsgLineNotPutBack), LoadStr(kTitleAttention), gui::MB_OK | gui::MB_ICONSTOP);
     return false;
@@ -1454,9 +1462,9 @@ void TWSaiModDetJournaux::ArrangeControls() {
         {kPiece, 3, 1, 6, grid::Text, 6},           {kDay, 9, 1, 3, grid::Text, 2},
         {kDistribution, 12, 1, 3, grid::Text, 2},   {kAccount, 15, 1, 11, grid::Text, 8},
         {kLabelCode, 26, 1, 5, grid::Text, 1},      {kLabel1, 31, 1, 22, grid::Text, 25},
-        {kDebitF, 53, francRow, 9, grid::Text, 12},     {kCreditF, 62, francRow, 8, grid::Text, 12},
+        {kDebitF, 53, francRow, 9, grid::Text, kAmountWidth},     {kCreditF, 62, francRow, 8, grid::Text, kAmountWidth},
         {kAmountLetterF, 70, francRow, 2, grid::Label, 0},
-        {kDebitE, 53, euroRow, 9, grid::Text, 12},      {kCreditE, 62, euroRow, 8, grid::Text, 12},
+        {kDebitE, 53, euroRow, 9, grid::Text, kAmountWidth},      {kCreditE, 62, euroRow, 8, grid::Text, kAmountWidth},
         {kAmountLetterE, 70, euroRow, 2, grid::Label, 0},
         {kAccountInfo, 1, info, 30, grid::Label, 0}, {kDueCaption, 31, info, 5, grid::Label, 0},
         {kDueDate, 36, info, 8, grid::Text, 8},      {kEuros, 44, info, 9, grid::Fill, 0},
@@ -1503,10 +1511,10 @@ void TWSaiModDetJournaux::ArrangeControls() {
         {kDueCaption, 1, 8, 1, grid::Label, 0},          {kDueDate, 2, 8, 1, grid::Text, 8},
         {kVatCaption, 1, 9, 1, grid::Label, 0},          {kVat, 2, 9, 2, grid::Text, 14},
         {kCaptionDebit, 2, 10, 1, grid::Label, 0},       {kCaptionCredit, 6, 10, 1, grid::Label, 0},
-        {kAmountLetterF, 1, francLine, 1, grid::Label, 0}, {kDebitF, 2, francLine, 1, grid::Text, 12},
-        {kCreditF, 6, francLine, 1, grid::Text, 12},
-        {kAmountLetterE, 1, euroLine, 1, grid::Label, 0}, {kDebitE, 2, euroLine, 1, grid::Text, 12},
-        {kCreditE, 6, euroLine, 1, grid::Text, 12},
+        {kAmountLetterF, 1, francLine, 1, grid::Label, 0}, {kDebitF, 2, francLine, 1, grid::Text, kAmountWidth},
+        {kCreditF, 6, francLine, 1, grid::Text, kAmountWidth},
+        {kAmountLetterE, 1, euroLine, 1, grid::Label, 0}, {kDebitE, 2, euroLine, 1, grid::Text, kAmountWidth},
+        {kCreditE, 6, euroLine, 1, grid::Text, kAmountWidth},
         {kDebitButton, 3, first, 1, grid::Button, 0},    {kSense, 4, first, 1, grid::Label, 0},
         {kCreditButton, 5, first, 1, grid::Button, 0},
         {kEuros, 4, second, 1, grid::Fill, 0},           {kAnalytic, 7, second, 1, grid::Button, 0},

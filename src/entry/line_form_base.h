@@ -26,6 +26,10 @@ class LineFormBase : public CMDIModif {
   LineFormBase(gui::MDIClient* client, const std::string& title, int gridColumns, int gridRows, int formSlot,
                int formSlotLength, int partnerSlot, int senseId, int eurosId);
 
+  // The amount fields take every amount a line holds, "99999999999.99" (14 characters) at most:
+  // a longer one is refused by the validation, never cut short as it is typed.
+  static constexpr int kAmountWidth = 14;
+
   // A control made by the form, found again by its id.
   gui::Window* Add(gui::Window* w);
   // An edit that tells the form its keys (in capitals when `upper`).

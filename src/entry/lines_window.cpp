@@ -682,8 +682,11 @@ void TWSaiBroDetJournaux::CmAnnuler() {
     gui::MessageBeep(0);
     return;
   }
-  const posting::LineChange done = posting::CancelLine(*Lines(), *Sorts(), recno, AllTrim(row.substr(7).c_str()));
+  std::string refusal;
+  const posting::LineChange done =
+      posting::CancelLine(*Lines(), *Sorts(), recno, AllTrim(row.substr(7).c_str()), nullptr, &refusal);
   if (done == posting::LineChange::Lettered) gui::MessageBeep(0);
+  SayRefusal(refusal);
   ShowRecordAgain(recno);
 }
 
@@ -691,8 +694,16 @@ void TWSaiBroDetJournaux::CmReactiver() {
   std::string row;
   const std::uint32_t recno = LineToChange(4, row);
   if (recno == 0) return;
-  posting::ReactivateLine(*Lines(), *Sorts(), recno, AllTrim(row.substr(7).c_str()));
+  std::string refusal;
+  posting::ReactivateLine(*Lines(), *Sorts(), recno, AllTrim(row.substr(7).c_str()), &refusal);
+  SayRefusal(refusal);
   ShowRecordAgain(recno);
+}
+
+void TWSaiBroDetJournaux::SayRefusal(const std::string& refusal) {
+  if (refusal.empty()) return;
+  gui::MessageBeep(0);
+  gui::MessageBox(this, refusal, LoadStr(kTitleAttention), gui::MB_OK | gui::MB_ICONSTOP);
 }
 
 // ---- the line form ---------------------------------------------------------------------------------------

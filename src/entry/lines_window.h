@@ -109,6 +109,8 @@ class TWSaiBroDetJournaux : public LineRangeBrowse {
   // chosen in this window, 35 characters (CiblePiece), blank at construction.
   std::string& CiblePiece() { return ciblePiece_; }
   void MoveOrCopyPiece(bool copy);
+  // The box of a change of lines that did not go through (nothing when `refusal` is empty).
+  void SayRefusal(const std::string& refusal);
   // Moving and copying need the modify right of the window, then a live line selected.
   void CeDeplacerPiece(gui::CommandEnabler& ce);
 

@@ -94,6 +94,10 @@ void TWSaiBroDetJournaux::MoveOrCopyPiece(bool copy) {
   const PieceResult done = copy ? CopyPiece(key_, piece, target, step) : MovePiece(key_, piece, target, step);
   SetAppCursor(0, false);
 
+  if (!done.refusal.empty()) {
+    Say(this, done.refusal);
+    return;
+  }
   switch (done.outcome) {
     case PieceOutcome::Done: break;
     case PieceOutcome::TargetHeld: Say(this, LoadStr(kMsgHeaderHeld)); return;

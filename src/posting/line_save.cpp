@@ -9,6 +9,8 @@
 #include "data/record_fields.h"
 #include "data/table.h"
 #include "data/table_results.h"
+#include "posting/entry_state.h"
+#include "posting/journal_month.h"
 #include "resources/string_table.h"
 #include "runtime/dates.h"
 #include "runtime/logfile.h"
@@ -40,8 +42,6 @@ std::string LabelText(const std::string& typed) {
   return text;
 }
 
-std::string Operation(char sign, char sense) { return std::string(1, sign) + (sense == 'D' ? "D" : "C"); }
-
 // The sort record of the current line derived again; a missing one is made (and the log says so).
 // False when its write was refused.
 bool KeepSortRecord(Table& c50, Table& c60, const std::string& text) {
@@ -53,58 +53,15 @@ bool KeepSortRecord(Table& c50, Table& c60, const std::string& text) {
   return appended;
 }
 
-// The totals a line's save has moved, record by record (the account, its collective, the
-// journal-month's header), so that a save refused part-way takes back exactly what it moved.
-class MovedTotals {
- public:
-  // Moves the records of `account` and the header by the line's amounts, on its sense, added or
-  // taken off (`sign` +1 or -1). False at the first record whose write was refused (reported).
-  bool Move(const std::string& account, const std::string& header, char sense, int sign, double francs,
-            double euros) {
-    TotalsCents move;
-    move.Add(sense == 'D', sign * ToCents(francs), sign * ToCents(euros));
-    for (const std::string& code : AccountTotalsCodes(account.c_str()))
-      if (!MoveOne(false, code, move)) return false;
-    return move.Empty() || MoveOne(true, header, move);
-  }
-  // Every move taken back, the last first. False when one of them was refused too.
-  bool TakeBack() {
-    bool all = true;
-    for (auto it = done_.rbegin(); it != done_.rend(); ++it) {
-      TotalsCents back;
-      back.debit1 = -it->move.debit1, back.credit1 = -it->move.credit1;
-      back.debit2 = -it->move.debit2, back.credit2 = -it->move.credit2;
-      all = (it->header ? MoveHeaderRecord(it->code, back) : MoveAccountRecord(it->code, back)) && all;
-    }
-    done_.clear();
-    return all;
-  }
-
- private:
-  static bool Read(bool header, const std::string& code, TotalsCents* now) {
-    return header ? ReadHeaderRecord(code, now) : ReadAccountRecord(code, now);
-  }
-  // One record moved. One refused is read again: a refusal that came once its totals were
-  // written (the index's write-back after the record's) leaves a move to take back all the same.
-  bool MoveOne(bool header, const std::string& code, const TotalsCents& move) {
-    TotalsCents before;
-    const bool known = Read(header, code, &before);
-    if (header ? MoveHeaderRecord(code, move) : MoveAccountRecord(code, move)) {
-      done_.push_back({header, code, move});
-      return true;
-    }
-    TotalsCents now, moved = before;
-    moved += move;
-    if (known && Read(header, code, &now) && now == moved && !(now == before)) done_.push_back({header, code, move});
-    return false;
-  }
-  struct Moved {
-    bool header;
-    std::string code;
-    TotalsCents move;
-  };
-  std::vector<Moved> done_;
-};
+// The totals a line's amounts move, on its sense, added or taken off (`sign` +1 or -1): its
+// account (and collective) and its journal-month's header.
+void PlanLine(TotalsMoves& moves, const std::string& account, const std::string& header, char sense, int sign,
+              double francs, double euros) {
+  TotalsCents move;
+  move.Add(sense == 'D', sign * ToCents(francs), sign * ToCents(euros));
+  moves.Account(account, move);
+  moves.Header(header, move);
+}
 
 // The fields a save writes, as the line holds them now: what puts it back.
 std::vector<FieldWrite> FieldsAsTheyAre(Table& c50) {
@@ -116,10 +73,16 @@ std::vector<FieldWrite> FieldsAsTheyAre(Table& c50) {
   return fields;
 }
 
-void CancelSortRecord(Table& c60, std::uint32_t recno) {
-  if (!LigneTri::Find(c60, LigneTri::kDraft, recno) || c60.IsDeleted()) return;
-  if (c60.DeleteRecord(c60.RecordToText(LigneTri::TREC), 0)) UnlockRecord(c60);
+// The sort record of line `recno` given the cancel mark (`cancel`) or relieved of it; true when it
+// has it as asked (or there is none).
+bool MarkSortRecord(Table& c60, std::uint32_t recno, bool cancel) {
+  if (!LigneTri::Find(c60, LigneTri::kDraft, recno) || c60.IsDeleted() == cancel) return true;
+  const std::string text = c60.RecordToText(LigneTri::TREC);
+  const bool marked = cancel ? c60.DeleteRecord(text.c_str(), 0) : c60.RecallRecord(text.c_str(), 0);
+  UnlockRecord(c60);
+  return marked;
 }
+void CancelSortRecord(Table& c60, std::uint32_t recno) { MarkSortRecord(c60, recno, true); }
 
 }  // namespace
 
@@ -156,6 +119,21 @@ bool SeekLine(Table& c50, const std::string& key) {
 }
 
 std::string LineRecordText(Table& c50) { return c50.RecordToText(L::BNUMA); }
+
+std::string TotalsTooLargeText(const TotalsOverflow& overflow, bool euros) {
+  // Grouped by thousands, with the decimal comma.
+  std::string largest = Trimmed(GroupThousands(17, 2, FromCents(overflow.Largest(euros))));
+  const std::size_t point = largest.rfind('.');
+  if (point != std::string::npos) largest[point] = ',';
+  const std::string code = Trimmed(overflow.code);
+  if (overflow.kind == 'H') {
+    const std::string journalMonth = PadRight(overflow.code, kJournalMonthKeyLength).substr(0, kJournalMonthKeyLength);
+    return FillPlaceholders(LoadStr(kMsgHeaderTotalTooLarge),
+                            {JournalOf(journalMonth), MonthDisplay(journalMonth), largest});
+  }
+  return FillPlaceholders(LoadStr(overflow.kind == 'S' ? kMsgSectionTotalTooLarge : kMsgAccountTotalTooLarge),
+                          {code, largest});
+}
 
 std::string StoredDueDate(const std::string& display) {
   const std::string text = AllTrim(display.c_str());
@@ -197,7 +175,22 @@ SaveResult SaveLineRecord(Table& c50, Table& c60, const SaveRequest& request) {
   const std::string header = HeaderCode(request.key);
   const LineRecord old = ReadLineRecord(c50);
   const std::vector<FieldWrite> oldFields = FieldsAsTheyAre(c50);
-  MovedTotals moved;
+  // The totals the save moves: the old amounts off, then the new ones on. A total that cannot
+  // hold them refuses the save before anything is written.
+  const char sense = v.sense == 'D' ? 'D' : 'C';
+  const double francs = Round(2, v.amounts.Francs(sense));
+  const double euros = Round(2, v.amounts.Euros(sense));
+  TotalsMoves moved;
+  if (old.francs != 0 || old.euros != 0) PlanLine(moved, old.account, header, old.sense, -1, old.francs, old.euros);
+  const std::size_t oldMoves = moved.Count();
+  PlanLine(moved, r.account, header, sense, +1, francs, euros);
+  r.overflow = moved.Check();
+  if (r.overflow) {
+    c50.GoTo(static_cast<long>(recno));
+    release();
+    r.outcome = SaveOutcome::TotalsTooLarge;
+    return r;
+  }
   // A write refused part-way: what was written goes back (the line, its sort record, the totals),
   // and the save fails; r.putBack tells whether all of it could.
   auto fail = [&](bool lineWritten) {
@@ -214,17 +207,15 @@ SaveResult SaveLineRecord(Table& c50, Table& c60, const SaveRequest& request) {
     release();
     c50.Commit();
     c60.Commit();
-    r.outcome = SaveOutcome::Failed;
+    // A total another station filled meanwhile: refused as the check above refuses it.
+    r.overflow = moved.Overflow();
+    r.outcome = r.overflow ? SaveOutcome::TotalsTooLarge : SaveOutcome::Failed;
     r.putBack = back;
     return r;
   };
-  if ((old.francs != 0 || old.euros != 0) && !moved.Move(old.account, header, old.sense, -1, old.francs, old.euros))
-    return fail(false);
+  if (!moved.Make(oldMoves)) return fail(false);
 
   // The fields, written at once.
-  const char sense = v.sense == 'D' ? 'D' : 'C';
-  const double francs = Round(2, v.amounts.Francs(sense));
-  const double euros = Round(2, v.amounts.Euros(sense));
   char entry = v.euros ? 'O' : 'N';
   if (request.roundingLine) entry = static_cast<char>(entry - 'A' + 'a');
   c50.GoTo(static_cast<long>(recno));
@@ -256,7 +247,7 @@ SaveResult SaveLineRecord(Table& c50, Table& c60, const SaveRequest& request) {
   if (!KeepSortRecord(c50, c60, text)) return fail(true);
 
   // The new amounts onto the account (and its collective) and the header.
-  if (!moved.Move(r.account, header, sense, +1, francs, euros)) return fail(true);
+  if (!moved.Make()) return fail(true);
   r.outcome = SaveOutcome::Saved;
 
   // The analytic split of a previous account goes once the line is saved to another one.
@@ -303,14 +294,27 @@ long DeleteLineAnalytic(Table& c50, Table& c60, const std::string& key, const st
       const std::string text = LineRecordText(c50);
       if (!LockRecord(c50, text.c_str(), 0)) continue;
       const bool held = c50.result == kResultAlreadyLocked;
-      const LineRecord a = ReadLineRecord(c50);
+      // Each record goes with its section's total, or stays with it.
+      TotalsMoves moves;
       if (letter == 'W' || letter == 'Y') {
-        const std::string op = Operation('-', a.sense);
-        MajAnalC30(a.account.c_str(), op.c_str(), a.francs, a.euros);
+        TotalsCents move;
+        move.Add(c50.GetField(L::BSENS)[0] == 'D', -StoredAmountOf(c50, L::BMONTANTF),
+                 -StoredAmountOf(c50, L::BMONTANTE));
+        moves.Section(c50.GetField(L::BCODE), move);
       }
-      CancelSortRecord(c60, recno);
+      if (!moves.Check() && moves.Make()) {
+        const bool sorted = MarkSortRecord(c60, recno, true);
+        c50.GoTo(static_cast<long>(recno));
+        if (sorted && c50.DeleteRecord(text.c_str(), 0)) {
+          ++removed;
+        } else {
+          MarkSortRecord(c60, recno, false);
+          if (!moves.TakeBack()) WriteLog(FillPlaceholder(LoadStr(kLogNotPutBack), key));
+        }
+      } else {
+        moves.TakeBack();
+      }
       c50.GoTo(static_cast<long>(recno));
-      if (c50.DeleteRecord(text.c_str(), 0)) ++removed;
       if (!held) UnlockRecord(c50);
     }
   }

@@ -8,6 +8,8 @@
 #include <cstdint>
 #include <string>
 
+#include "data/account_totals.h"
+
 class Table;
 
 namespace posting {
@@ -71,6 +73,7 @@ enum class SaveOutcome {
   LockRefused,        // another station holds the line: nothing written, no total moved
   Failed,             // the engine refused a write (reported): the line and the totals as they were,
                       // unless they could not all be put back (putBack false)
+  TotalsTooLarge,     // a total could not hold the line (overflow): nothing written, or all put back
 };
 
 struct SaveResult {
@@ -81,6 +84,7 @@ struct SaveResult {
   // False when a save that failed part-way could not take back all it wrote (a disk refusing
   // every write): the totals no longer match the lines until a rebuild.
   bool putBack = true;
+  TotalsOverflow overflow;      // TotalsTooLarge: the total that could not hold the line
 };
 
 // Saves the line of the request through the cursors c50 and c60 (the totals go through TableC10, TableC20
@@ -89,8 +93,21 @@ struct SaveResult {
 // save gives up and changes nothing. Under the lock: the old amounts are taken off the old account and
 // header, the fields written, the sort record derived again, the new amounts added, the analytic split of a
 // previous account removed, a line left without amount cancelled (unless its account takes analytic), and
-// both tables committed. A write refused on the way fails the save: what it had written is put back.
+// both tables committed. A total that cannot hold the new amounts refuses the save before anything is
+// written. A write refused on the way fails the save: what it had written is put back.
 SaveResult SaveLineRecord(Table& c50, Table& c60, const SaveRequest& request);
+
+// The refusals of an amount a total cannot hold (string ids): an account (its code and the largest
+// amount), a journal-month (its journal, its month and the largest amount), a section (its code and the
+// largest amount).
+inline constexpr int kMsgAccountTotalTooLarge = 34300;
+inline constexpr int kMsgHeaderTotalTooLarge = 34301;
+inline constexpr int kMsgSectionTotalTooLarge = 34302;
+
+// The refusal of a change whose amounts a total cannot hold, in one sentence naming the account, section
+// or journal-month and the largest amount it can take, in euros (`euros`) or in francs: the currency the
+// amount was typed in.
+std::string TotalsTooLargeText(const TotalsOverflow& overflow, bool euros);
 
 // The analytic records of a line (key: the general line's C50CODE key) made for `account` on C50ANAL: mode 3
 // removes those of both axes ("V" and "W", then "X" and "Y"), mode 2 those of the second axis ("X", "Y"),

@@ -5,6 +5,7 @@
 
 #include "data/error_report.h"
 #include "data/entry_lines.h"
+#include "data/locks.h"
 #include "data/table.h"
 #include "data/table_results.h"
 #include "posting/journal_month.h"
@@ -56,26 +57,6 @@ std::vector<std::uint32_t> AnalyticLinesOf(Table& c50) {
   return found;
 }
 
-// The record locks a run takes one by one, each given back at the end unless this cursor held
-// it before.
-class HeldLocks {
- public:
-  explicit HeldLocks(Table& t) : t_(t) {}
-  ~HeldLocks() {
-    for (const auto& [recno, before] : taken_)
-      if (!before && t_.GoTo(static_cast<long>(recno))) UnlockRecord(t_);
-  }
-  bool Take(std::uint32_t recno, int textFields) {
-    if (!t_.GoTo(static_cast<long>(recno)) || !LockRecord(t_, t_.RecordToText(textFields), 0)) return false;
-    taken_.emplace_back(recno, t_.result == kResultAlreadyLocked);
-    return true;
-  }
-
- private:
-  Table& t_;
-  std::vector<std::pair<std::uint32_t, bool>> taken_;
-};
-
 // The renumbering's own outcome codes (below 0).
 constexpr long kRenumberTooLarge = -1;
 constexpr long kRenumberLocked = -2;
@@ -109,7 +90,7 @@ long InsertLineRenumber(Table& c50, Table& c60, long n, const std::string& prefi
     if (std::atol(c50.GetField(L::BNUM)) != p.target) p.analytic = AnalyticLinesOf(c50);
   }
   // Every line and analytic line locked before the first write: a refusal changes nothing.
-  HeldLocks lineLocks(c50), sortLocks(c60);
+  HeldRecordLocks lineLocks(c50), sortLocks(c60);
   auto lock = [&](std::uint32_t recno, int textFields) {
     if (!lineLocks.Take(recno, textFields)) return false;
     // A line without its sort record gets one derived below.

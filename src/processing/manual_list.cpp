@@ -276,6 +276,10 @@ void TraBroLettrageManuel::CmSolderEtEnregistrer() {
       gui::MessageBox(this, TooManyLinesMessage(platform::ResolvePath(std::string(PathC50()) + ".dbf")),
                       LoadStr(kCaptionWarning), gui::MB_OK | gui::MB_ICONSTOP);
       return;
+    case processing::BalanceOutcome::TotalsTooLarge:
+      gui::MessageBeep(0);
+      gui::MessageBox(this, matching_.BalanceRefusal(), LoadStr(kCaptionWarning), gui::MB_OK | gui::MB_ICONSTOP);
+      return;
     default:
       gui::MessageBeep(0);
       return;

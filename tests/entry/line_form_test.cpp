@@ -763,3 +763,65 @@ TEST_F(LineFormTest, ACommaIsTheDecimalMarkAndATooLargeAmountIsRefusedBeforeAnyW
 
 }  // namespace
 }  // namespace entry_test
+
+namespace entry_test {
+namespace {
+
+using namespace line_form;
+
+// The Débit takes every amount its message allows, "99999999999,99" whole and not a character more. Typed on
+// a bank line (in francs) whose account already stands at 1 235 567,89, Return refuses it in one sentence
+// naming the account and the largest amount it takes (its own old amount comes off first): no engine box,
+// the line and every total as they were, the form open on the amount.
+TEST_F(LineFormTest, AnAmountItsAccountsTotalCannotHoldIsRefusedInOneSentence) {
+  Open();
+  const std::string month = MonthOf("BQ ");
+  const std::string key = LineWhere(month, [](const posting::LineRecord& r) {
+    return r.account == "51200000" && r.sense == 'D' && ToCents(r.francs) > 0;
+  });
+  ASSERT_FALSE(key.empty());
+  {
+    Table c20;
+    ASSERT_TRUE(c20.OpenShared(PathC20(), "C20CODE"));
+    ASSERT_TRUE(c20.Seek("C20CODE", "51200000"));
+    ASSERT_TRUE(c20.PutFieldNum(17, 1235567.89));
+  }
+  TWSaiBroDetJournaux* w = Saisir(month);
+  ASSERT_NE(w, nullptr);
+  TWSaiModDetJournaux* f = Modify(w, key);
+  ASSERT_NE(f, nullptr);
+  const posting::LineRecord before = LineOf(key);
+  const auto bank = AccountTotals("51200000");
+  const posting::HeaderTotals header = HeaderOf(month);
+  ASSERT_LT(header.debitF, 123556789) << "the account's total is the one that cannot hold the amount";
+  // Typed in francs.
+  f->EurosBox()->SetValue(false, false);
+  Send(f, 1248);
+  FocusOnControl(f, kDebitF);
+  Key('A', test_support::kControlModifier, std::string(1, '\x01'));
+  Key(gui::VK_DELETE);
+  Type("99999999999,999");
+  EXPECT_EQ(f->TextOf(kDebitF), "99999999999.99") << "the field holds what its message allows, no more";
+  test_support::Screenshot(MainFrame->Widget(), "entry", "line_form_largest_amount");
+
+  gui::ModalSeam::Reset();
+  Key(gui::VK_RETURN, test_support::kNoModifier, "\r");
+  ASSERT_EQ(Form(), f) << "the form stays open";
+  const long long largest = posting::kLargestAmountCents - (123556789 - ToCents(before.francs));
+  std::string amount = Trimmed(GroupThousands(17, 2, FromCents(largest)));
+  amount[amount.rfind('.')] = ',';
+  const std::string said = FillPlaceholders(LoadStr(posting::kMsgAccountTotalTooLarge), {"51200000", amount});
+  ASSERT_EQ(gui::ModalSeam::Shown().size(), 1u) << test_support::ShownTexts();
+  EXPECT_EQ(gui::ModalSeam::Shown()[0].text, said);
+  test_support::ScreenshotMessage(gui::ModalSeam::Shown()[0], "entry", "line_total_too_large");
+  EXPECT_EQ(FocusedId(f), kDebitF);
+  const posting::LineRecord after = LineOf(key);
+  EXPECT_EQ(ToCents(after.francs), ToCents(before.francs));
+  EXPECT_EQ(ToCents(after.euros), ToCents(before.euros));
+  EXPECT_EQ(AccountTotals("51200000"), bank);
+  EXPECT_EQ(HeaderOf(month).debitF, header.debitF);
+  EXPECT_EQ(HeaderOf(month).debitE, header.debitE);
+}
+
+}  // namespace
+}  // namespace entry_test

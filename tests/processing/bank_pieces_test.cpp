@@ -1,14 +1,18 @@
 // The writer of imported pieces: numbers from the dossier's or the journal's counter, every field
 // of the lines written with their sort records and totals, the refusals that write nothing (dates,
-// balance, journal, room, a journal-month entered on another station), and the exchange-rounding
-// line of a dossier kept in two currencies.
+// balance, journal, room, a total that cannot hold the lines, a journal-month entered on another
+// station), and the exchange-rounding line of a dossier kept in two currencies.
 #include <cstdlib>
 
 #include "core_fixture.h"
+#include "data/account_totals.h"
 #include "data/dossier_invariants.h"
 #include "posting/journal_month.h"
+#include "posting/line_save.h"
 #include "processing/core/bank_pieces.h"
 #include "platform/system/write_fault.h"
+#include "resources/string_table.h"
+#include "runtime/text.h"
 #include "support/other_process.h"
 
 namespace processing_test {
@@ -121,6 +125,28 @@ TEST_F(BankPiecesTest, ARefusedImportWritesNothingAndTakesNoNumber) {
                                    Piece("OD", {2026, 12, 31}, {Line("411", 'D', 1), Line("401", 'C', 1)})});
   EXPECT_EQ(ends.outcome, PiecesOutcome::Written) << ends.message;
   EXPECT_EQ(Records(), before + 8);
+}
+
+// An account whose total cannot hold what the import brings it: the import is refused in one sentence
+// naming the account and the largest amount it takes, before a number is taken or a line written.
+TEST_F(BankPiecesTest, AnAccountsTotalThatCannotHoldTheImportRefusesItBeforeAnything) {
+  ASSERT_TRUE(TableC20->Seek("C20CODE", "70600000"));
+  const double was = TableC20->GetFieldNum(20);
+  ASSERT_TRUE(TableC20->PutFieldNum(20, FromCents(kLargestTotalCents - 150)));
+  const long before = Records();
+  const long counter = DossierCounter();
+  const PiecesReport r = Write({Piece("OD", {2026, 3, 14}, {Line("411", 'D', 100), Line("70600000", 'C', 100)}),
+                                Piece("OD", {2026, 3, 15}, {Line("411", 'D', 200), Line("70600000", 'C', 200)})});
+  EXPECT_EQ(r.outcome, PiecesOutcome::TotalsTooLarge);
+  // The two pieces bring it 3.00, of which it takes 1.50.
+  EXPECT_EQ(r.message, FillPlaceholders(LoadStr(posting::kMsgAccountTotalTooLarge), {"70600000", "1,50"}));
+  EXPECT_EQ(Records(), before);
+  EXPECT_EQ(DossierCounter(), counter);
+  ASSERT_TRUE(TableC20->Seek("C20CODE", "70600000"));
+  EXPECT_EQ(ToCents(TableC20->GetFieldNum(20)), kLargestTotalCents - 150);
+  ASSERT_TRUE(TableC20->PutFieldNum(20, was));
+  EXPECT_EQ(Write({Piece("OD", {2026, 3, 14}, {Line("411", 'D', 100), Line("70600000", 'C', 100)})}).outcome,
+            PiecesOutcome::Written);
 }
 
 TEST_F(BankPiecesTest, AJournalMonthInEntryOnAnotherStationRefusesEveryPiece) {

@@ -1,6 +1,6 @@
 // A write of the code under test refused by the file it goes to: the n-th write (counted from 1)
-// of the file whose path ends with the name given, refused once or for good from there on, as
-// the change counter (platform/system/write_fault.h) refuses it.
+// of the file whose path ends with the name given (".dbf": of any table's records), refused once
+// or for good from there on, as the change counter (platform/system/write_fault.h) refuses it.
 #pragma once
 
 #include <string>
@@ -22,6 +22,8 @@ struct RefusedWrite {
         platform::SetWriteFault(fault_, 1);  // this very change
     };
   }
+  // The writes of the file seen since Arm (a run that saw fewer than `nth` went through uncut).
+  static int Seen() { return seen_; }
   static void Disarm() {
     platform::BeforeFileChange = nullptr;
     platform::SetWriteFault(platform::WriteFault::kNone, 0);

@@ -11,6 +11,7 @@
 #include "data/record_fields.h"
 #include "data/table.h"
 #include "data/table_results.h"
+#include "posting/line_changes.h"
 #include "posting/new_lines.h"
 #include "runtime/numbers.h"
 #include "runtime/text.h"
@@ -56,18 +57,36 @@ std::vector<std::uint32_t> SplitRecords(Table& c50, const std::string& key26, bo
 }
 
 // The sort record of the current line written again (or made when missing) and given the line's cancel mark.
-void KeepSortRecord(Table& c50, Table& c60, const char* text) {
+// False when a write was refused.
+bool KeepSortRecord(Table& c50, Table& c60, const char* text) {
   const std::uint32_t recno = c50.recordNumber;
   const bool cancelled = c50.IsDeleted();
-  if (LigneTri::Find(c60, LigneTri::kDraft, recno)) RewriteLigneTri(c50, LigneTri::kDraft, c60, text);
-  else AppendLigneTri(c50, LigneTri::kDraft, c60);
-  if (!LigneTri::Find(c60, LigneTri::kDraft, recno) || c60.IsDeleted() == cancelled) return;
-  const char* t = c60.RecordToText(LigneTri::TREC);
-  if (cancelled ? c60.DeleteRecord(t, 0) : c60.RecallRecord(t, 0)) UnlockRecord(c60);
+  bool kept = LigneTri::Find(c60, LigneTri::kDraft, recno) ? RewriteLigneTri(c50, LigneTri::kDraft, c60, text)
+                                                           : AppendLigneTri(c50, LigneTri::kDraft, c60);
+  if (!LigneTri::Find(c60, LigneTri::kDraft, recno)) return false;
+  if (c60.IsDeleted() != cancelled) {
+    const std::string t = c60.RecordToText(LigneTri::TREC);
+    kept = (cancelled ? c60.DeleteRecord(t.c_str(), 0) : c60.RecallRecord(t.c_str(), 0)) && kept;
+    UnlockRecord(c60);
+  }
   c50.GoTo(static_cast<long>(recno));
+  return kept;
 }
 
-std::string Operation(char sign, char sense) { return std::string(1, sign) + (sense == 'D' ? "D" : "C"); }
+// The move of an analytic line's amounts on its section: its sense, in cents, added or taken off.
+TotalsCents SectionMove(char sense, int sign, long long francs, long long euros) {
+  TotalsCents t;
+  t.Add(sense == 'D', sign * francs, sign * euros);
+  return t;
+}
+
+// The texts of a change of analytic lines refused by a write (the file and the error in them): a save, a
+// default split.
+constexpr int kMsgAnalyticSaveRefused = 34309;
+constexpr int kMsgDefaultSplitRefused = 34310;
+// A cancel and a reactivation refused by a write, as for a general line.
+constexpr int kMsgCancelRefused = 34305;
+constexpr int kMsgReactivateRefused = 34306;
 
 bool IsControl(char c) { return static_cast<unsigned char>(c) < 0x20; }
 
@@ -265,7 +284,7 @@ bool AppendSplitLine(Table& c50, Table& c60, const SplitKey& key, const NewSplit
 }
 
 DefaultSplitOutcome MakeDefaultSplit(Table& c50, Table& c60, const SplitKey& key, const std::string& text, double rate,
-                                     bool euros, DefaultSplitText* parsed, long* made) {
+                                     bool euros, DefaultSplitText* parsed, long* made, std::string* refusal) {
   if (made != nullptr) *made = 0;
   const DefaultSplitText split = ParseDefaultSplit(text, key.Axis());
   if (parsed != nullptr) *parsed = split;
@@ -275,9 +294,20 @@ DefaultSplitOutcome MakeDefaultSplit(Table& c50, Table& c60, const SplitKey& key
   if (!posting::DraftHasRoomFor(c50, static_cast<std::uint32_t>(split.parts.size())))
     return DefaultSplitOutcome::DraftFull;
   const char sense = key.Sense();
-  long n = 0;
+  // Every part's section, refused before a line is written when its total cannot hold it.
+  posting::LineChangeSteps steps;
+  std::vector<std::pair<long long, long long>> amounts;
   for (const SplitPart& part : split.parts) {
-    const auto [francs, eurosAmount] = DefaultSplitAmounts(key.Francs(), part.percent, rate);
+    amounts.push_back(DefaultSplitAmounts(key.Francs(), part.percent, rate));
+    steps.Moves().Section(part.section, SectionMove(sense, +1, amounts.back().first, amounts.back().second));
+  }
+  if (const TotalsOverflow overflow = steps.Moves().Check()) {
+    if (refusal != nullptr) *refusal = posting::TotalsTooLargeText(overflow, euros);
+    return DefaultSplitOutcome::TotalsTooLarge;
+  }
+  long n = 0;
+  for (std::size_t i = 0; i < split.parts.size(); ++i) {
+    const SplitPart& part = split.parts[i];
     NewSplitLine line;
     line.number = Digits4(++n);
     line.section = part.section;
@@ -285,11 +315,32 @@ DefaultSplitOutcome MakeDefaultSplit(Table& c50, Table& c60, const SplitKey& key
     line.labelCode = key.LabelCode();
     line.label = key.Label();
     line.sense = sense;
-    line.francs = francs;
-    line.euros = eurosAmount;
+    line.francs = amounts[i].first;
+    line.euros = amounts[i].second;
     line.entry = euros ? 'O' : 'N';
-    if (!AppendSplitLine(c50, c60, key, line)) break;
-    MajAnalC30(part.section.c_str(), Operation('+', sense).c_str(), FromCents(francs), FromCents(eurosAmount));
+    const std::uint32_t before = c50.RecCount();
+    const bool appended = AppendSplitLine(c50, c60, key, line);
+    // A line that went in (with or without its sort record) is cancelled if the split is taken back.
+    if (c50.RecCount() > before) {
+      const std::uint32_t recno = c50.RecCount();
+      steps.Made([&c50, &c60, recno] {
+        if (!c50.GoTo(static_cast<long>(recno))) return false;
+        const std::string lineText = c50.RecordToText(L::BNUMA);
+        const bool cancelled = c50.IsDeleted() || c50.DeleteRecord(lineText.c_str(), 1);
+        c50.GoTo(static_cast<long>(recno));
+        return cancelled && KeepSortRecord(c50, c60, lineText.c_str());
+      });
+    }
+    if (!appended || !steps.Moves().Make(i + 1)) {
+      c50.GoTo(static_cast<long>(c50.RecCount()));
+      const bool back = steps.TakeBack(key.GeneralLineKey());
+      c50.Commit();
+      c60.Commit();
+      c50.SetOrder(L::kAnalyticTag);
+      if (refusal != nullptr) *refusal = steps.RefusalText(kMsgDefaultSplitRefused, c50.tablePath, back, euros);
+      if (made != nullptr) *made = 0;
+      return steps.Moves().Overflow() && back ? DefaultSplitOutcome::TotalsTooLarge : DefaultSplitOutcome::Failed;
+    }
     if (made != nullptr) ++*made;
   }
   return DefaultSplitOutcome::Made;
@@ -355,43 +406,65 @@ long NextSplitLineNumber(Table& c50, Table& c60, const SplitKey& key, long after
 namespace {
 
 posting::LineChange ChangeSplitLine(Table& c50, Table& c60, std::uint32_t recno, const std::string& recordText,
-                                    bool cancel) {
+                                    bool cancel, std::string* refusal) {
   if (!c50.isOpen || !c50.GoTo(static_cast<long>(recno))) return posting::LineChange::NoLine;
   const char kind = c50.GetField(L::BCLE)[0];
   if (kind != 'W' && kind != 'Y') return posting::LineChange::NoLine;
   if (c50.IsDeleted() == cancel) return posting::LineChange::AlreadyDone;
   if (!LockRecord(c50, recordText.c_str(), 0)) return posting::LineChange::LockRefused;
   const bool held = c50.result == kResultAlreadyLocked;
+  auto release = [&] {
+    c50.GoTo(static_cast<long>(recno));
+    if (!held) UnlockRecord(c50);
+  };
   // Read again under the lock.
   if (c50.IsDeleted() == cancel) {
-    if (!held) UnlockRecord(c50);
+    release();
     return posting::LineChange::AlreadyDone;
   }
-  const bool done = cancel ? c50.DeleteRecord(recordText.c_str(), 0) : c50.RecallRecord(recordText.c_str(), 0);
-  c50.GoTo(static_cast<long>(recno));
-  if (done) {
-    KeepSortRecord(c50, c60, recordText.c_str());
-    c50.GoTo(static_cast<long>(recno));
-    const std::string section = c50.GetField(L::BCODE);
-    const char sense = c50.GetField(L::BSENS)[0];
-    MajAnalC30(section.c_str(), Operation(cancel ? '-' : '+', sense).c_str(),
-               FromCents(StoredAmountOf(c50, L::BMONTANTF)), FromCents(StoredAmountOf(c50, L::BMONTANTE)));
+  // The section's total first checked, then the line with its sort record, then the total.
+  const char entry = c50.GetField(L::BEURO)[0];
+  const bool euros = entry != 'N' && entry != 'n';
+  posting::LineChangeSteps steps;
+  steps.Moves().Section(c50.GetField(L::BCODE), SectionMove(c50.GetField(L::BSENS)[0], cancel ? -1 : +1,
+                                                             StoredAmountOf(c50, L::BMONTANTF),
+                                                             StoredAmountOf(c50, L::BMONTANTE)));
+  if (const TotalsOverflow overflow = steps.Moves().Check()) {
+    release();
+    if (refusal != nullptr) *refusal = posting::TotalsTooLargeText(overflow, euros);
+    return posting::LineChange::TotalsTooLarge;
   }
-  c50.GoTo(static_cast<long>(recno));
-  if (!held) UnlockRecord(c50);
+  auto mark = [&c50, &c60, recno, recordText](bool cancelled) {
+    if (!c50.GoTo(static_cast<long>(recno))) return false;
+    const bool marked = c50.IsDeleted() == cancelled ||
+                        (cancelled ? c50.DeleteRecord(recordText.c_str(), 0) : c50.RecallRecord(recordText.c_str(), 0));
+    c50.GoTo(static_cast<long>(recno));
+    return KeepSortRecord(c50, c60, recordText.c_str()) && marked;
+  };
+  bool done = mark(cancel);
+  steps.Made([mark, cancel] { return mark(!cancel); });
+  done = done && steps.Moves().Make();
+  bool back = true;
+  if (!done) back = steps.TakeBack(c50.GoTo(static_cast<long>(recno)) ? L::Key(c50) : recordText);
+  release();
   c50.Commit();
   c60.Commit();
-  return done ? posting::LineChange::Done : posting::LineChange::LockRefused;
+  if (done) return posting::LineChange::Done;
+  if (refusal != nullptr)
+    *refusal = steps.RefusalText(cancel ? kMsgCancelRefused : kMsgReactivateRefused, c50.tablePath, back, euros);
+  return steps.Moves().Overflow() && back ? posting::LineChange::TotalsTooLarge : posting::LineChange::Failed;
 }
 
 }  // namespace
 
-posting::LineChange CancelSplitLine(Table& c50, Table& c60, std::uint32_t recno, const std::string& recordText) {
-  return ChangeSplitLine(c50, c60, recno, recordText, true);
+posting::LineChange CancelSplitLine(Table& c50, Table& c60, std::uint32_t recno, const std::string& recordText,
+                                    std::string* refusal) {
+  return ChangeSplitLine(c50, c60, recno, recordText, true, refusal);
 }
 
-posting::LineChange ReactivateSplitLine(Table& c50, Table& c60, std::uint32_t recno, const std::string& recordText) {
-  return ChangeSplitLine(c50, c60, recno, recordText, false);
+posting::LineChange ReactivateSplitLine(Table& c50, Table& c60, std::uint32_t recno, const std::string& recordText,
+                                        std::string* refusal) {
+  return ChangeSplitLine(c50, c60, recno, recordText, false, refusal);
 }
 
 // ---- remainders -------------------------------------------------------------------------------------------------------
@@ -433,7 +506,7 @@ char MatchSplitLines(Table& c50, const std::string& key26) { return MatchSplit(c
 // ---- the save -----------------------------------------------------------------------------------------------------------
 
 AnalyticSaveOutcome SaveAnalyticLineRecord(Table& c50, Table& c60, const std::string& lineKey,
-                                           const AnalyticLineValues& v) {
+                                           const AnalyticLineValues& v, std::string* refusal) {
   if (!c50.isOpen || !SeekSplitRecord(c50, lineKey)) return AnalyticSaveOutcome::NotFound;
   const std::uint32_t recno = c50.recordNumber;
   const std::string text = c50.RecordToText(L::BNUMA);
@@ -447,41 +520,64 @@ AnalyticSaveOutcome SaveAnalyticLineRecord(Table& c50, Table& c60, const std::st
   const bool live = !c50.IsDeleted();
   const std::string oldSection = c50.GetField(L::BCODE);
   const char oldSense = c50.GetField(L::BSENS)[0];
-  const double oldF = FromCents(StoredAmountOf(c50, L::BMONTANTF)), oldE = FromCents(StoredAmountOf(c50, L::BMONTANTE));
-  const bool oldPosted = live && (oldF != 0 || oldE != 0);
-  if (oldPosted) MajAnalC30(oldSection.c_str(), Operation('-', oldSense).c_str(), oldF, oldE);
+  const long long oldF = StoredAmountOf(c50, L::BMONTANTF), oldE = StoredAmountOf(c50, L::BMONTANTE);
+  const char sense = v.sense == 'D' ? 'D' : 'C';
+  const std::string section = PadRight(v.section, kSectionWidth);
 
-  if (!v.roundingLine) LastAnalyticEntryInEuros = v.inEuros;
+  // The old amounts off the old section, the new ones onto the new: refused before anything is
+  // written when a total cannot hold them.
+  posting::LineChangeSteps steps;
+  if (live) steps.Moves().Section(oldSection, SectionMove(oldSense, -1, oldF, oldE));
+  const std::size_t oldMoves = steps.Moves().Count();
+  if (live) steps.Moves().Section(section, SectionMove(sense, +1, v.francs, v.euros));
+  if (const TotalsOverflow overflow = steps.Moves().Check()) {
+    release();
+    if (refusal != nullptr) *refusal = posting::TotalsTooLargeText(overflow, v.inEuros);
+    return AnalyticSaveOutcome::TotalsTooLarge;
+  }
+  auto fail = [&] {
+    const bool back = steps.TakeBack(text);
+    release();
+    c50.Commit();
+    c60.Commit();
+    if (refusal != nullptr) *refusal = steps.RefusalText(kMsgAnalyticSaveRefused, c50.tablePath, back, v.inEuros);
+    return steps.Moves().Overflow() && back ? AnalyticSaveOutcome::TotalsTooLarge : AnalyticSaveOutcome::Failed;
+  };
+  if (!steps.Moves().Make(oldMoves)) return fail();
+
   char entry = v.inEuros ? 'O' : 'N';
   if (v.roundingLine) entry = static_cast<char>(entry - 'A' + 'a');
-  const char sense = v.sense == 'D' ? 'D' : 'C';
-  const double francs = FromCents(v.francs), euros = FromCents(v.euros);
   c50.GoTo(static_cast<long>(recno));
+  const std::vector<int> fields = {L::BJOUR, L::BCODE, L::BCLIB, L::BLIB, L::BEURO, L::BSENS};
+  std::vector<FieldWrite> was;
+  for (int f : fields) was.push_back({f, c50.GetField(f)});
+  for (int f : {L::BMONTANTF, L::BMONTANTE}) was.push_back({f, "", true, FromCents(StoredAmountOf(c50, f))});
   const bool written = WriteRecordFields(c50, {{L::BJOUR, PadRight(v.day, 2)},
-                                         {L::BCODE, PadRight(v.section, kSectionWidth)},
-                                         {L::BCLIB, PadRight(v.labelCode, 1)},
-                                         {L::BLIB, PadRight(v.label, kLabelWidth)},
-                                         {L::BEURO, std::string(1, entry)},
-                                         {L::BMONTANTF, "", true, francs},
-                                         {L::BMONTANTE, "", true, euros},
-                                         {L::BSENS, std::string(1, sense)}});
-  if (!written) {
-    // The line keeps its old values: its old amounts go back to its section.
-    if (oldPosted) MajAnalC30(oldSection.c_str(), Operation('+', oldSense).c_str(), oldF, oldE);
-    release();
-    return AnalyticSaveOutcome::Failed;
-  }
+                                               {L::BCODE, section},
+                                               {L::BCLIB, PadRight(v.labelCode, 1)},
+                                               {L::BLIB, PadRight(v.label, kLabelWidth)},
+                                               {L::BEURO, std::string(1, entry)},
+                                               {L::BMONTANTF, "", true, FromCents(v.francs)},
+                                               {L::BMONTANTE, "", true, FromCents(v.euros)},
+                                               {L::BSENS, std::string(1, sense)}});
   c50.GoTo(static_cast<long>(recno));
-  KeepSortRecord(c50, c60, text.c_str());
+  // The old values put the line back: once written, or when a refused write stood all the same.
+  bool changed = written;
+  for (std::size_t i = 0; i < fields.size() && !changed; ++i) changed = c50.GetField(fields[i]) != was[i].text;
+  changed = changed || StoredAmountOf(c50, L::BMONTANTF) != oldF || StoredAmountOf(c50, L::BMONTANTE) != oldE;
+  if (changed)
+    steps.Made([&c50, &c60, recno, was, text] {
+      return c50.GoTo(static_cast<long>(recno)) && WriteRecordFields(c50, was) &&
+             KeepSortRecord(c50, c60, text.c_str());
+    });
+  if (!written || !KeepSortRecord(c50, c60, text.c_str()) || !steps.Moves().Make()) return fail();
+  if (!v.roundingLine) LastAnalyticEntryInEuros = v.inEuros;
   AnalyticSaveOutcome outcome = AnalyticSaveOutcome::Saved;
-  if (live) {
-    MajAnalC30(PadRight(v.section, kSectionWidth).c_str(), Operation('+', sense).c_str(), francs, euros);
-    // A line without amount is not kept.
-    if (v.francs == 0 && v.euros == 0 && c50.GoTo(static_cast<long>(recno)) && c50.DeleteRecord(text.c_str(), 0)) {
-      c50.GoTo(static_cast<long>(recno));
-      KeepSortRecord(c50, c60, text.c_str());
-      outcome = AnalyticSaveOutcome::ZeroLineCancelled;
-    }
+  // A line without amount is not kept: cancelled with its sort record (its section has nothing of it).
+  if (live && v.francs == 0 && v.euros == 0 && c50.GoTo(static_cast<long>(recno)) && c50.DeleteRecord(text.c_str(), 0)) {
+    c50.GoTo(static_cast<long>(recno));
+    KeepSortRecord(c50, c60, text.c_str());
+    outcome = AnalyticSaveOutcome::ZeroLineCancelled;
   }
   release();
   c50.Commit();

@@ -124,12 +124,15 @@ struct NewSplitLine {
 };
 bool AppendSplitLine(Table& c50, Table& c60, const SplitKey& key, const NewSplitLine& line);
 
-enum class DefaultSplitOutcome { Made, NoText, RateNotPositive, TextFault, DraftFull };
+enum class DefaultSplitOutcome { Made, NoText, RateNotPositive, TextFault, DraftFull, TotalsTooLarge, Failed };
 // The default split of the account's text made on the key's axis: one line per part, numbered from 0001, the
 // amounts added to the sections' totals. Nothing is written for a fault of the text, a rate that is not
-// positive or a draft without room for every line of the split (DraftFull).
+// positive, a draft without room for every line of the split (DraftFull) or a section whose total cannot
+// hold its part (TotalsTooLarge); a write refused on the way takes the split back (Failed). *refusal gets
+// what these last two tell the user.
 DefaultSplitOutcome MakeDefaultSplit(Table& c50, Table& c60, const SplitKey& key, const std::string& text, double rate,
-                                     bool euros, DefaultSplitText* parsed = nullptr, long* made = nullptr);
+                                     bool euros, DefaultSplitText* parsed = nullptr, long* made = nullptr,
+                                     std::string* refusal = nullptr);
 
 // Renumbering an axis before a line is inserted: the lines (cancelled ones too) become 0010, 0020 ... in key
 // order with their sort records; the number of the last line below `n` comes back (0 none). -1 when the axis
@@ -144,9 +147,13 @@ long NextSplitLineNumber(Table& c50, Table& c60, const SplitKey& key, long after
 
 // An analytic line cancelled or reactivated on the cursor `c50` with its sort record, its amounts taken off or
 // put back on its section. The line's lock is taken without waiting and given back once the line is written
-// (one the cursor held before stays), so that the line's form can lock it at once afterwards.
-posting::LineChange CancelSplitLine(Table& c50, Table& c60, std::uint32_t recno, const std::string& recordText);
-posting::LineChange ReactivateSplitLine(Table& c50, Table& c60, std::uint32_t recno, const std::string& recordText);
+// (one the cursor held before stays), so that the line's form can lock it at once afterwards. Made whole or
+// not at all, as a general line's (posting/line_changes.h): *refusal gets what a change that did not go
+// through tells the user.
+posting::LineChange CancelSplitLine(Table& c50, Table& c60, std::uint32_t recno, const std::string& recordText,
+                                    std::string* refusal = nullptr);
+posting::LineChange ReactivateSplitLine(Table& c50, Table& c60, std::uint32_t recno, const std::string& recordText,
+                                        std::string* refusal = nullptr);
 
 // ---- the form's work
 // The amounts the form holds for its own line.
@@ -179,13 +186,16 @@ struct AnalyticLineValues {
   char sense = 'D';
   long long francs = 0, euros = 0;
 };
-enum class AnalyticSaveOutcome { Saved, ZeroLineCancelled, NotFound, LockRefused, Failed };
+enum class AnalyticSaveOutcome { Saved, ZeroLineCancelled, NotFound, LockRefused, TotalsTooLarge, Failed };
 // The line of `lineKey` (30 characters on C50ANAL) written under its lock: the lock taken first (the form's own
 // is granted at once and kept), then the old amounts taken off the old section, the fields and the sort record
 // written, the new amounts added to the new section, a line left without amount cancelled with its sort
-// record. A refused lock changes nothing. Sets LastAnalyticEntryInEuros for a line that is no rounding line.
+// record. A refused lock changes nothing; a section whose total cannot hold the amounts refuses the save
+// before anything is written (TotalsTooLarge); a write refused on the way takes back what the save wrote
+// (Failed). *refusal gets what these last two tell the user. Sets LastAnalyticEntryInEuros for a saved line
+// that is no rounding line.
 AnalyticSaveOutcome SaveAnalyticLineRecord(Table& c50, Table& c60, const std::string& lineKey,
-                                           const AnalyticLineValues& v);
+                                           const AnalyticLineValues& v, std::string* refusal = nullptr);
 // "Quitter": a live line whose section is still blank was never filled: cancelled with its sort record.
 bool DropBlankAnalyticLine(Table& c50, Table& c60, const std::string& lineKey);
 

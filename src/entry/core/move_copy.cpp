@@ -7,16 +7,20 @@
 #include "data/closed_lines.h"
 #include "data/dossier_files.h"
 #include "data/entry_lines.h"
+#include "data/locks.h"
 #include "data/record_fields.h"
 #include "data/session.h"
 #include "data/table.h"
 #include "data/table_results.h"
 #include "posting/entry_state.h"
 #include "posting/journal_month.h"
+#include "posting/line_changes.h"
+#include "posting/line_save.h"
 #include "posting/new_lines.h"
 #include "resources/string_table.h"
 #include "runtime/code_helpers.h"
 #include "runtime/dates.h"
+#include "runtime/dossier_record.h"
 #include "runtime/logfile.h"
 #include "runtime/numbers.h"
 #include "runtime/text.h"
@@ -32,6 +36,9 @@ constexpr int kPieceKeyLength = 14;  // "Z" + month + journal + piece
 constexpr int kLabelWidth = 25;
 // The dossier's log line of a draft line found without its sort record: the line's record number in it.
 constexpr int kLogSortRecordMade = 22043;
+// A move and a copy refused by a write (the file and the error in them).
+constexpr int kMsgMoveRefused = 34303;
+constexpr int kMsgCopyRefused = 34304;
 
 // A general line of the piece with its analytic lines (live ones).
 struct PieceLine {
@@ -64,27 +71,6 @@ std::vector<PieceLine> LinesOfPiece(Table& c50, const std::string& source, const
   c50.SetOrder(L::kCodeTag);
   return lines;
 }
-
-// Record locks taken one by one, each given back at the end unless this cursor held it before.
-class HeldLocks {
- public:
-  explicit HeldLocks(Table& t) : t_(t) {}
-  ~HeldLocks() { Release(); }
-  bool Take(std::uint32_t recno, const char* text) {
-    if (!t_.GoTo(static_cast<long>(recno)) || !LockRecord(t_, text, 0)) return false;
-    taken_.emplace_back(recno, t_.result == kResultAlreadyLocked);
-    return true;
-  }
-  void Release() {
-    for (const auto& [recno, before] : taken_)
-      if (!before && t_.GoTo(static_cast<long>(recno))) UnlockRecord(t_);
-    taken_.clear();
-  }
-
- private:
-  Table& t_;
-  std::vector<std::pair<std::uint32_t, bool>> taken_;
-};
 
 // The target's draft header held for the command: made when missing, then locked on the
 // program's general-file cursor (at once when this program enters it); its lock goes back at
@@ -133,16 +119,37 @@ struct Cursors {
   bool Open() { return c50.OpenShared(PathC50(), L::kCodeTag) && c60.OpenShared(PathC60(), LigneTri::kRecordTag); }
 };
 
-std::string Sign(char sign, const std::string& sense) { return std::string(1, sign) + (sense == "D" ? "D" : "C"); }
-
 // The sort record of the current line derived again (the record is held), or made when missing.
-void SortRecordAgain(Table& c50, Table& c60) {
-  if (LigneTri::Find(c60, LigneTri::kDraft, c50.recordNumber)) {
-    DeriveLigneTri(c50, LigneTri::kDraft, c60);
-    return;
-  }
+bool SortRecordAgain(Table& c50, Table& c60) {
+  if (LigneTri::Find(c60, LigneTri::kDraft, c50.recordNumber)) return DeriveLigneTri(c50, LigneTri::kDraft, c60);
   WriteLog(FillPlaceholder(LoadStr(kLogSortRecordMade), std::to_string(c50.recordNumber)));
-  AppendLigneTri(c50, LigneTri::kDraft, c60);
+  return AppendLigneTri(c50, LigneTri::kDraft, c60);
+}
+
+// A line's amounts on its sense, in cents, as a move of its totals.
+TotalsCents LineMove(Table& c50) {
+  TotalsCents t;
+  t.Add(c50.GetField(L::BSENS)[0] == 'D', StoredAmountOf(c50, L::BMONTANTF), StoredAmountOf(c50, L::BMONTANTE));
+  return t;
+}
+TotalsCents Negated(const TotalsCents& t) {
+  TotalsCents n;
+  n.Add(true, -t.debit1, -t.debit2);
+  n.Add(false, -t.credit1, -t.credit2);
+  return n;
+}
+// A refusal names amounts in the dossier's main currency.
+bool EuroMain() { return TheDossierRecord.At(DossierRecord::kEuroMainPos) != 'N'; }
+
+// A piece that did not go through: what the command wrote taken back, and its box.
+PieceResult Refused(PieceResult r, posting::LineChangeSteps& steps, Cursors& t, int refusedText) {
+  const bool back = steps.TakeBack(r.piece);
+  t.c50.Commit();
+  t.c60.Commit();
+  r.outcome = steps.Moves().Overflow() && back ? PieceOutcome::TotalsTooLarge : PieceOutcome::Failed;
+  r.refusal = steps.RefusalText(refusedText, t.c50.tablePath, back, EuroMain());
+  r.generalLines = r.analyticLines = 0;
+  return r;
 }
 
 }  // namespace
@@ -199,7 +206,7 @@ PieceResult MovePiece(const std::string& source, const std::string& piece, const
   if (r.outcome != PieceOutcome::Done) return r;
 
   // Every line and its sort record held before anything is written.
-  HeldLocks lineLocks(t.c50), sortLocks(t.c60);
+  HeldRecordLocks lineLocks(t.c50), sortLocks(t.c60);
   auto hold = [&](std::uint32_t recno, int textFields) {
     if (!t.c50.GoTo(static_cast<long>(recno))) return false;
     const std::string text = RTrim(t.c50.RecordToText(textFields));
@@ -224,32 +231,53 @@ PieceResult MovePiece(const std::string& source, const std::string& piece, const
     }
   }
 
+  // Each line's amounts leave the source header and join the target's: refused before anything is
+  // written when the target's totals cannot hold them.
+  const std::string sourceHeader = from + posting::kDraftSource, targetHeader = to + posting::kDraftSource;
+  posting::LineChangeSteps steps;
+  std::vector<std::size_t> movesOf;
+  for (const PieceLine& line : lines) {
+    t.c50.GoTo(static_cast<long>(line.recno));
+    const TotalsCents move = LineMove(t.c50);
+    steps.Moves().Header(sourceHeader, Negated(move));
+    steps.Moves().Header(targetHeader, move);
+    movesOf.push_back(steps.Moves().Count());
+  }
+  if (const TotalsOverflow overflow = steps.Moves().Check()) {
+    r.outcome = PieceOutcome::TotalsTooLarge;
+    r.refusal = posting::TotalsTooLargeText(overflow, EuroMain());
+    return r;
+  }
+
   // A target without its header gets it now.
   r.outcome = header.Take(&r.headersCreated, true);
+  if (r.outcome == PieceOutcome::Failed) return Refused(r, steps, t, kMsgMoveRefused);
   if (r.outcome != PieceOutcome::Done) return r;
 
   const std::string month = to.substr(0, 4), journal = to.substr(4, 3);
-  const std::string sourceHeader = from + posting::kDraftSource, targetHeader = to + posting::kDraftSource;
+  // A line rewritten with its sort record; taken back with the line's own month, journal and day.
   auto rewrite = [&](std::uint32_t recno) {
     if (!t.c50.GoTo(static_cast<long>(recno))) return false;
+    const std::vector<FieldWrite> was = {
+        {L::BMOIS, t.c50.GetField(L::BMOIS)}, {L::BJAL, t.c50.GetField(L::BJAL)}, {L::BJOUR, t.c50.GetField(L::BJOUR)}};
     const std::string day = FittedDay(month, t.c50.GetField(L::BJOUR));
     if (!WriteRecordFields(t.c50, {{L::BMOIS, month}, {L::BJAL, journal}, {L::BJOUR, day}})) return false;
-    SortRecordAgain(t.c50, t.c60);
+    steps.Made([&t, recno, was] {
+      return t.c50.GoTo(static_cast<long>(recno)) && WriteRecordFields(t.c50, was) && SortRecordAgain(t.c50, t.c60);
+    });
+    if (!SortRecordAgain(t.c50, t.c60)) return false;
     if (step) step();
     return true;
   };
-  for (const PieceLine& line : lines) {
-    if (!rewrite(line.recno)) continue;
+  for (std::size_t i = 0; i < lines.size(); ++i) {
+    const PieceLine& line = lines[i];
+    if (!rewrite(line.recno) || !steps.Moves().Make(movesOf[i]))
+      return Refused(r, steps, t, kMsgMoveRefused);
     ++r.generalLines;
-    // The line's amounts leave the source header and join the target's, once it is rewritten.
-    t.c50.GoTo(static_cast<long>(line.recno));
-    const std::string sense(1, t.c50.GetField(L::BSENS)[0]);
-    const double francs = FromCents(StoredAmountOf(t.c50, L::BMONTANTF));
-    const double euros = FromCents(StoredAmountOf(t.c50, L::BMONTANTE));
-    MajCentC10(sourceHeader.c_str(), Sign('-', sense).c_str(), francs, euros);
-    MajCentC10(targetHeader.c_str(), Sign('+', sense).c_str(), francs, euros);
-    for (std::uint32_t a : line.analytic)
-      if (rewrite(a)) ++r.analyticLines;
+    for (std::uint32_t a : line.analytic) {
+      if (!rewrite(a)) return Refused(r, steps, t, kMsgMoveRefused);
+      ++r.analyticLines;
+    }
   }
   t.c50.Commit();
   t.c60.Commit();
@@ -280,11 +308,43 @@ PieceResult CopyPiece(const std::string& source, const std::string& piece, const
     r.outcome = PieceOutcome::TooManyLines;
     return r;
   }
+  const std::string month = to.substr(0, 4), journal = to.substr(4, 3);
+  const std::string targetHeader = to + posting::kDraftSource;
+
+  // The totals the new lines move (none when the amounts are not copied), refused before anything
+  // is written when one cannot hold them: each line's account and the target header, the
+  // sections of its analytic lines.
+  posting::LineChangeSteps steps;
+  std::vector<std::size_t> movesOf;
+  for (const PieceLine& line : lines) {
+    for (std::size_t k = 0; k <= line.analytic.size(); ++k) {
+      const std::uint32_t recno = k == 0 ? line.recno : line.analytic[k - 1];
+      if (target.clearAmounts || !t.c50.GoTo(static_cast<long>(recno))) continue;
+      const TotalsCents move = LineMove(t.c50);
+      const char kind = t.c50.GetField(L::BCLE)[0];
+      if (k == 0) {
+        steps.Moves().Account(t.c50.GetField(L::BCODE), move);
+        steps.Moves().Header(targetHeader, move);
+      } else if (kind == 'W' || kind == 'Y') {
+        steps.Moves().Section(t.c50.GetField(L::BCODE), move);
+      }
+    }
+    movesOf.push_back(steps.Moves().Count());
+  }
+  if (const TotalsOverflow overflow = steps.Moves().Check()) {
+    r.outcome = PieceOutcome::TotalsTooLarge;
+    r.refusal = posting::TotalsTooLargeText(overflow, EuroMain());
+    return r;
+  }
+
   TargetHeader header(to);
   r.outcome = header.Take(&r.headersCreated, true);
+  if (r.outcome == PieceOutcome::Failed) return Refused(r, steps, t, kMsgCopyRefused);
   if (r.outcome != PieceOutcome::Done) return r;
-  // The new piece number, as "Créer Pièce" takes it for the target journal.
+  // The new piece number, as "Créer Pièce" takes it for the target journal; a counter whose write
+  // was refused is no counter held elsewhere.
   const posting::PieceNumber number = posting::TakePieceNumber(*TableC10, to.substr(4, 3));
+  if (number.outcome == posting::NewLineOutcome::Failed) return Refused(r, steps, t, kMsgCopyRefused);
   if (number.outcome != posting::NewLineOutcome::Created) {
     r.outcome = number.outcome == posting::NewLineOutcome::CounterFull ? PieceOutcome::CounterFull
                                                                        : PieceOutcome::NoPieceNumber;
@@ -292,52 +352,44 @@ PieceResult CopyPiece(const std::string& source, const std::string& piece, const
   }
   r.piece = StrZero(number.number, 0);
 
-  const std::string month = to.substr(0, 4), journal = to.substr(4, 3);
-  const std::string targetHeader = to + posting::kDraftSource;
-  // One new line from the source line `recno`: every field, then the rewrites.
+  // One new line from the source line `recno`: every field, then the rewrites; taken back by
+  // cancelling it with its sort record.
   auto copy = [&](std::uint32_t recno) {
     if (!t.c50.GoTo(static_cast<long>(recno)) || !written.AppendBlank()) return false;
+    bool filled = true;
     for (int f = 1; f <= t.c50.FieldCount(); ++f) {
-      if (t.c50.FieldType(f) == 'N') CopyNumberField(t.c50, f, written, f);
-      else written.PutField(f, t.c50.GetField(f));
+      if (t.c50.FieldType(f) == 'N') filled = CopyNumberField(t.c50, f, written, f) && filled;
+      else filled = written.PutField(f, t.c50.GetField(f)) && filled;
     }
-    const std::string day = IsBlank(target.day) ? FittedDay(month, t.c50.GetField(L::BJOUR)) : FittedDay(month, target.day);
-    written.PutField(L::BMOIS, month.c_str());
-    written.PutField(L::BJAL, journal.c_str());
-    written.PutField(L::BPIECE, r.piece.c_str());
-    written.PutField(L::BJOUR, day.c_str());
-    written.PutField(L::BLET, "");
-    written.PutField(L::BLETE, "");
-    written.PutField(L::BLIB, CopiedLabel(t.c50.GetField(L::BLIB), target.label).c_str());
-    if (target.clearAmounts) {
-      written.PutField(L::BMONTANTF, "");
-      written.PutField(L::BMONTANTE, "");
-    }
-    if (!written.InsertRecord() || !written.Commit()) return false;
-    AppendLigneTri(written, LigneTri::kDraft, t.c60);
+    const std::string day = FittedDay(month, IsBlank(target.day) ? std::string(t.c50.GetField(L::BJOUR)) : target.day);
+    filled = written.PutField(L::BMOIS, month.c_str()) && written.PutField(L::BJAL, journal.c_str()) &&
+             written.PutField(L::BPIECE, r.piece.c_str()) && written.PutField(L::BJOUR, day.c_str()) &&
+             written.PutField(L::BLET, "") && written.PutField(L::BLETE, "") &&
+             written.PutField(L::BLIB, CopiedLabel(t.c50.GetField(L::BLIB), target.label).c_str()) && filled;
+    if (target.clearAmounts)
+      filled = written.PutField(L::BMONTANTF, "") && written.PutField(L::BMONTANTE, "") && filled;
+    // The insert ends the append in every case: a half-filled record must not stay pending.
+    const bool inserted = written.InsertRecord();
+    if (!inserted) return false;
+    const std::uint32_t made = written.recordNumber;
+    steps.Made([&written, &t, made] { return CancelDraftLine(written, t.c60, made); });
+    if (!filled || !written.Commit() || !AppendLigneTri(written, LigneTri::kDraft, t.c60)) return false;
+    written.GoTo(static_cast<long>(made));
     if (step) step();
     return true;
   };
-  for (const PieceLine& line : lines) {
-    if (!copy(line.recno)) continue;
-    ++r.generalLines;
-    const std::string sense(1, written.GetField(L::BSENS)[0]);
-    const double francs = FromCents(StoredAmountOf(written, L::BMONTANTF));
-    const double euros = FromCents(StoredAmountOf(written, L::BMONTANTE));
-    const std::string account = written.GetField(L::BCODE);
-    MajCompteC20(account.c_str(), Sign('+', sense).c_str(), francs, euros);
-    MajCentC10(targetHeader.c_str(), Sign('+', sense).c_str(), francs, euros);
-    for (std::uint32_t a : line.analytic) {
-      if (!copy(a)) continue;
-      ++r.analyticLines;
-      const char kind = written.GetField(L::BCLE)[0];
-      if (kind != 'W' && kind != 'Y') continue;
-      const std::string aSense(1, written.GetField(L::BSENS)[0]);
-      const std::string section = written.GetField(L::BCODE);
-      MajAnalC30(section.c_str(), Sign('+', aSense).c_str(), FromCents(StoredAmountOf(written, L::BMONTANTF)),
-                 FromCents(StoredAmountOf(written, L::BMONTANTE)));
+  for (std::size_t i = 0; i < lines.size(); ++i) {
+    const PieceLine& line = lines[i];
+    bool done = copy(line.recno);
+    if (done) ++r.generalLines;
+    for (std::size_t k = 0; done && k < line.analytic.size(); ++k) {
+      done = copy(line.analytic[k]);
+      if (done) ++r.analyticLines;
     }
+    if (!done || !steps.Moves().Make(movesOf[i])) return Refused(r, steps, t, kMsgCopyRefused);
   }
+  written.Commit();
+  t.c60.Commit();
   r.outcome = PieceOutcome::Done;
   return r;
 }

@@ -15,6 +15,9 @@
 // with blank matching letters, the day and label of the dialog when given, zero amounts when
 // asked, each with its sort record derived, and posts them to their account, section and the
 // target header.
+//
+// Both are made whole or not at all: a total that cannot hold the piece refuses it before anything
+// is written, and a write refused on the way takes back what the command wrote.
 #pragma once
 
 #include <functional>
@@ -44,7 +47,9 @@ enum class PieceOutcome {
   NoPieceNumber,   // the piece counter could not be taken (copy)
   CounterFull,     // the piece counter has no number left (copy)
   TooManyLines,    // the draft would pass 999,999 records, which its sort records cannot point at (copy)
-  Failed,          // the tables cannot be opened or the target header cannot be made
+  TotalsTooLarge,  // a total cannot hold the piece: nothing written (refusal says which)
+  Failed,          // the tables cannot be opened or the target header cannot be made; or a write was
+                   // refused on the way: what was written taken back (refusal says so)
 };
 
 struct PieceResult {
@@ -54,6 +59,7 @@ struct PieceResult {
   long headersCreated = 0;  // the target's draft header made by the command
   std::string piece;        // the piece number given (the copy's new one)
   std::string heldLine;     // LineHeld: the line refused, as the lock notice names it
+  std::string refusal;      // TotalsTooLarge, Failed on a refused write: what the user is told
 };
 
 // The day of a line of `month` (YYMM stored): a day past the month's end becomes its last day;

@@ -20,6 +20,7 @@
 #include "posting/balancing.h"
 #include "posting/journal_month.h"
 #include "posting/line_changes.h"
+#include "posting/line_save.h"
 #include "posting/new_lines.h"
 #include "runtime/dossier_record.h"
 #include "platform/system/temp_files.h"
@@ -262,23 +263,6 @@ PiecesReport WriteImportedPieces(Table& c10, Table& c50, Table& c60, const std::
     if (const PiecesOutcome held = hold(month, false); held != PiecesOutcome::Written) return refusal(held, month);
 
   PiecesReport r;
-  r.numbers.reserve(pieces.size());
-  // The pieces of one journal that follow each other take their numbers in one go, as many
-  // times "Créer Pièce" would.
-  for (std::size_t i = 0; i < pieces.size();) {
-    std::size_t end = i + 1;
-    while (end < pieces.size() && pieces[end].journal == pieces[i].journal) ++end;
-    const posting::PieceNumber n = posting::TakePieceNumbers(c10, pieces[i].journal, static_cast<long>(end - i));
-    if (n.outcome != posting::NewLineOutcome::Created) {
-      release();
-      // A counter that could not be written is no counter held elsewhere.
-      return Refusal(PiecesOutcome::CounterRefused, i,
-                     refusal_.Seen() ? FillPlaceholder(LoadStr(kMsgWriteRefused), refusal_.Text()) : LoadStr(kMsgCounter));
-    }
-    for (std::size_t k = i; k < end; ++k) r.numbers.push_back(n.number + static_cast<long>(k - i));
-    i = end;
-  }
-
   std::vector<NewDraftLine> lines;
   lines.reserve(static_cast<std::size_t>(checked.lines));
   std::vector<long> lineCounts;
@@ -298,7 +282,6 @@ PiecesReport WriteImportedPieces(Table& c10, Table& c50, Table& c60, const std::
     NewDraftLine base;
     base.month = stored.substr(0, 4);
     base.journal = p.journal;
-    base.piece = StrZero(r.numbers[i], 0);
     base.day = stored.substr(4, 2);
     PieceBalance b;
     for (const ImportedLine& l : p.lines) {
@@ -328,7 +311,44 @@ PiecesReport WriteImportedPieces(Table& c10, Table& c50, Table& c60, const std::
       ++r.roundingLines;
     }
     lineCounts.push_back(static_cast<long>(lines.size() - before));
-    recorded.push_back({p.journal, base.month, r.numbers[i], 0});
+    recorded.push_back({p.journal, base.month, 0, 0});
+  }
+  // A total that cannot hold the lines refuses the run before a number is taken: the take-up of a
+  // stopped import could never finish it.
+  {
+    DraftTotals moved;
+    for (const NewDraftLine& n : lines) moved.Add(n, NormalizeAccount(n.account));
+    TotalsMoves moves;
+    for (const auto& [code, move] : moved.accounts) moves.Account(code, move);
+    for (const auto& [code, move] : moved.headers) moves.Header(code, move);
+    if (const TotalsOverflow overflow = moves.Check()) {
+      release();
+      return Refusal(PiecesOutcome::TotalsTooLarge, 0,
+                     posting::TotalsTooLargeText(overflow, !pieces.front().TypedInFrancs()));
+    }
+  }
+  r.numbers.reserve(pieces.size());
+  // The pieces of one journal that follow each other take their numbers in one go, as many
+  // times "Créer Pièce" would.
+  for (std::size_t i = 0; i < pieces.size();) {
+    std::size_t end = i + 1;
+    while (end < pieces.size() && pieces[end].journal == pieces[i].journal) ++end;
+    const posting::PieceNumber n = posting::TakePieceNumbers(c10, pieces[i].journal, static_cast<long>(end - i));
+    if (n.outcome != posting::NewLineOutcome::Created) {
+      release();
+      // A counter that could not be written is no counter held elsewhere.
+      return Refusal(PiecesOutcome::CounterRefused, i,
+                     refusal_.Seen() ? FillPlaceholder(LoadStr(kMsgWriteRefused), refusal_.Text()) : LoadStr(kMsgCounter));
+    }
+    for (std::size_t j = i; j < end; ++j) r.numbers.push_back(n.number + static_cast<long>(j - i));
+    i = end;
+  }
+
+  // Each piece's lines take its number.
+  for (std::size_t i = 0, at = 0; i < pieces.size(); ++i) {
+    const std::string number = StrZero(r.numbers[i], 0);
+    for (long line = 0; line < lineCounts[i]; ++line) lines[at++].piece = number;
+    recorded[i].number = r.numbers[i];
   }
   if (numbered && !numbered(r.numbers, lineCounts)) {
     release();

@@ -58,6 +58,7 @@ enum class PiecesOutcome {
   Unbalanced,       // a piece does not balance in the currency it was typed in
   NoJournal,        // a journal missing or cancelled
   AmountTooLarge,   // an amount, or its other currency, does not fit a draft line's N(14,2)
+  TotalsTooLarge,   // an account's or a journal-month's total cannot hold the lines
   TooManyLines,     // the draft would pass its limit of records
   HeaderLocked,     // another station enters a journal-month written into
   CounterRefused,   // a piece counter held elsewhere or full

@@ -11,6 +11,7 @@
 #include "data/session.h"
 #include "data/table_results.h"
 #include "posting/journal_month.h"
+#include "posting/line_save.h"
 #include "posting/new_lines.h"
 #include "resources/string_table.h"
 #include "runtime/code_helpers.h"
@@ -308,6 +309,7 @@ bool ManualMatching::CanBalance(std::size_t row) {
 }
 
 BalanceOutcome ManualMatching::Balance(std::size_t row) {
+  balanceRefusal_.clear();
   if (!CanBalance(row) || TableC10 == nullptr || !TableC10->isOpen) return BalanceOutcome::Refused;
   const ManualLine selected = ReadLine(rows_[row]);
   if (!selected.readable) return BalanceOutcome::Refused;
@@ -362,9 +364,14 @@ BalanceOutcome ManualMatching::Balance(std::size_t row) {
   two.sense = d > 0 ? 'D' : 'C';
   two.pendingMark.clear();  // the counterpart lies on another account: no mark left behind
   std::vector<std::uint32_t> recnos;
-  const DraftWrite written = WriteDraftLines(c50_, c60_, {one, two}, &recnos);
+  TotalsOverflow overflow;
+  const DraftWrite written = WriteDraftLines(c50_, c60_, {one, two}, &recnos, &overflow);
   releaseHeader();
   if (written == DraftWrite::TooManyLines) return BalanceOutcome::TooManyLines;
+  if (written == DraftWrite::TotalsTooLarge) {
+    balanceRefusal_ = posting::TotalsTooLargeText(overflow, true);
+    return BalanceOutcome::TotalsTooLarge;
+  }
   if (written != DraftWrite::Written) return BalanceOutcome::Failed;
 
   // Line 1 joins the marked lines of the account and takes the letter with them.

@@ -55,6 +55,7 @@ enum class BalanceOutcome {
   DossierLocked,  // the piece counter could not be taken
   TooManyLines,   // the draft would pass 999,999 records: nothing written
   Failed,         // an engine error: nothing left written
+  TotalsTooLarge, // a total cannot hold the balancing piece: nothing written (BalanceRefusal says which)
 };
 
 class ManualMatching {
@@ -74,6 +75,8 @@ class ManualMatching {
   int CurrencyIndex() const { return currency_; }
   bool ExemptAccount() const { return exempt_; }
   bool Modified() const { return modified_; }
+  // The refusal of the last Balance that a total could not hold, in one sentence.
+  const std::string& BalanceRefusal() const { return balanceRefusal_; }
   const std::string& CurrentLetter() const { return currentLetter_; }
   const std::string& FirstAllowedLetter() const { return firstAllowed_; }
   long long MarkedDebit() const { return markedDebit_; }    // cents
@@ -129,6 +132,7 @@ class ManualMatching {
   bool exempt_ = false;
   bool modified_ = false;
   std::string currentLetter_, firstAllowed_;
+  std::string balanceRefusal_;
   long long markedDebit_ = 0, markedCredit_ = 0;
   std::vector<std::uint32_t> rows_;
   std::vector<AccountLine> lines_;  // every live line of the account, in C60CODE order

@@ -1,12 +1,15 @@
 // Appends of a shared cursor while another process changes the same table between them:
 // the next append lands after the other's records and the index still lists every entry,
-// with and without a production index (the two ways appends are serialised).
+// with and without a production index (the two ways appends are serialised); and an append
+// taken back under its lock while another process appends never cuts the other's record off.
 #include <algorithm>
 #include <set>
 
 #include "dbase/idapi.h"
 #include "dbase/mdx.h"
 #include "dbase_test_util.h"
+#include "platform/system/write_fault.h"
+#include "support/other_process.h"
 
 namespace dbase_test {
 namespace {
@@ -179,6 +182,72 @@ TEST_P(SharedAppend, ABatchLandsAfterTheOtherProcessesRecordsInKeyOrder) {
   }
   ours.Close();
   ExpectWhole(physical);
+}
+
+// Our append refused once its record is written (its count's write), while another station appends
+// meanwhile: our record and count go back under the appends' lock, so the other station either waits for
+// it and gives up (its bound made short here) or comes after it; an append that said it succeeded is never
+// cut off by our taking back. One record, then a batch.
+test_support::OtherProcess* appendingStation = nullptr;
+bool stationAppended = false;
+
+TEST_P(SharedAppend, AnAppendTakenBackNeverCutsOffAnotherStationsRecord) {
+  const std::string path = table;
+  const bool withIndex = indexed();
+  test_support::OtherProcess station([this, path, withIndex](char) {
+    static hDBICur c = nullptr;
+    if (c == nullptr) {
+      DbiSetLockWait(300);
+      if (Open(path, &c, dbiOPENSHARED, withIndex ? "CODE" : nullptr) != DBIERR_NONE) return false;
+    }
+    return Append(c, {"OTHER"}) == DBIERR_NONE;
+  });
+  appendingStation = &station;
+  struct Unhook {
+    ~Unhook() {
+      DbiAppendHook = nullptr;
+      appendingStation = nullptr;
+      platform::SetWriteFault(platform::WriteFault::kNone, 0);
+    }
+  } unhook;
+  EngineCursor ours;
+  ASSERT_EQ(OpenOurs(&ours), DBIERR_NONE);
+  ASSERT_EQ(Append(ours, {"FIRST"}), DBIERR_NONE);
+  // Between our record and our count: the other station appends, then our count's write is refused.
+  DbiAppendHook = [] {
+    stationAppended = appendingStation->Do('a');
+    platform::SetWriteFault(platform::WriteFault::kFailOnce, 1);
+  };
+  std::vector<std::string> expected = {"1:FIRST"};
+  for (const bool batch : {false, true}) {
+    SCOPED_TRACE(batch ? "a batch" : "one record");
+    stationAppended = false;
+    DBIResult rc = DBIERR_NONE;
+    if (batch) {
+      std::vector<std::uint8_t> records(21 * 2);
+      for (int i = 0; i < 2; ++i) {
+        DbiInitRecord(ours, records.data() + 21 * i);
+        DbiPutField(ours, 1, records.data() + 21 * i, "OURS");
+      }
+      rc = DbiAppendRecords(ours, 2, records.data(), nullptr);
+    } else {
+      rc = Append(ours, {"OURS"});
+    }
+    platform::SetWriteFault(platform::WriteFault::kNone, 0);
+    EXPECT_NE(rc, DBIERR_NONE) << "our count's write was refused";
+    if (stationAppended) expected.push_back(std::to_string(expected.size() + 1) + ":OTHER");
+    EngineCursor c;
+    ASSERT_EQ(Open(table, &c), DBIERR_NONE);
+    EXPECT_EQ(Walk(c), expected) << (stationAppended ? "the other station's record was cut off" : "");
+  }
+  DbiAppendHook = nullptr;
+  // Afterwards both go on appending where the table ends.
+  ASSERT_TRUE(station.Do('a'));
+  expected.push_back(std::to_string(expected.size() + 1) + ":OTHER");
+  ASSERT_EQ(Append(ours, {"LAST"}), DBIERR_NONE);
+  expected.push_back(std::to_string(expected.size() + 1) + ":LAST");
+  ours.Close();
+  ExpectWhole(expected);
 }
 
 INSTANTIATE_TEST_SUITE_P(WithAndWithoutIndex, SharedAppend, ::testing::Values(true, false));
