@@ -13,6 +13,7 @@
 #include "data/session.h"
 #include "data/table.h"
 #include "data/table_internal.h"
+#include "data/table_results.h"
 #include "resources/string_table.h"
 #include "runtime/code_helpers.h"
 #include "runtime/logfile.h"
@@ -112,9 +113,15 @@ bool SaveChanges(Table& table) {
 // The current header of `general`, locked, brought back empty when it was found deleted: the
 // rebuild deletes the headers of the journal-months without a line, which stay until a pack, and
 // totals moved into one would count nowhere. Emptied first, then recalled, as the rebuild brings
-// one back. False when either write was refused (reported).
+// one back. False when either write was refused, or the record could not be read (reported):
+// a header that could not be read is not taken for a deleted one, and nothing is written to it.
 bool RecallEmptied(Table& general) {
-  if (!general.IsDeleted()) return true;
+  const bool deleted = general.IsDeleted();
+  if (general.result != kResultOk) {
+    ReportDbError(general, kContextSave, "");
+    return false;
+  }
+  if (!deleted) return true;
   if (!WriteFields<std::string>(general, {{4, std::string()}, {5, std::string()}})) return false;
   if (general.RecallRecord(general.RecordToText(2), 0)) return true;
   ReportDbError(general, kContextSave, "");
@@ -151,15 +158,17 @@ bool CreationLockHeld(const CreationLock& creating, Table& table, const std::str
 
 // Seek of a whole code (blank-padded to the key width, so that "CDUPON" never lands on
 // "CDUPONT"); a missing record is created and sought again. Another station may be creating
-// the same record: it is looked for again, and created, under the table's creation lock.
+// the same record: it is looked for again, and created, under the table's creation lock. A
+// seek that could not read (a read refused, a damaged index) creates nothing: the record may
+// well be there.
 bool SeekOrCreate(Table& table, const char* tag, const std::string& key,
                   std::initializer_list<std::pair<int, std::string>> fields) {
   if (table.Seek(tag, key.c_str())) return true;
-  if (!table.isOpen) return false;
+  if (!table.isOpen || !SoughtAndMissing(table.result)) return false;
   CreationLock creating(table);
   if (!CreationLockHeld(creating, table, key)) return false;
   if (table.Seek(tag, key.c_str())) return true;
-  if (!CreateRecord(table, fields)) return false;
+  if (!SoughtAndMissing(table.result) || !CreateRecord(table, fields)) return false;
   return table.Seek(tag, key.c_str());
 }
 
@@ -228,6 +237,19 @@ void ReportHeaderOverflow(const std::string& code) {
   const std::string message = FillPlaceholder(LoadStr(kMsgHeaderTotalTooLarge), code);
   RuntimeBeep();
   RuntimeMessage(LoadStr(kCaptionAttention), message.c_str(), kMbIconExclamation);
+}
+
+// The journal-month header of `key` sought, and made (under the creation lock) when it is missing;
+// a header the seek could not read may well be there: none is made.
+bool SeekOrCreateHeader(Table& general, const std::string& key, const std::string& header, int codeWidth) {
+  if (general.Seek("C10CODE", key.c_str())) return true;
+  if (!general.isOpen || !SoughtAndMissing(general.result)) return false;
+  CreationLock creating(general);
+  if (!CreationLockHeld(creating, general, key)) return false;
+  if (!general.Seek("C10CODE", key.c_str()) &&
+      (!SoughtAndMissing(general.result) || !CreateHeader(general, header, codeWidth)))
+    return false;
+  return general.Seek("C10CODE", key.c_str());
 }
 
 }  // namespace
@@ -312,13 +334,7 @@ bool MajCentC10(const char* code, const char* operation, double amount1, double 
   }
   const int codeWidth = general.isOpen ? general.FieldWidth(2) : 0;
   const std::string key = "C" + BlankPadded(header, codeWidth);
-  if (!general.Seek("C10CODE", key.c_str())) {
-    if (!general.isOpen) return false;
-    CreationLock creating(general);
-    if (!CreationLockHeld(creating, general, key)) return false;
-    if (!general.Seek("C10CODE", key.c_str()) && !CreateHeader(general, header, codeWidth)) return false;
-    if (!general.Seek("C10CODE", key.c_str())) return false;
-  }
+  if (!SeekOrCreateHeader(general, key, header, codeWidth)) return false;
   const std::string text = general.RecordToText(2);
   if (!LockForTotals(general, text)) return false;
   // A lock this cursor held before (a command that keeps the header while it works) stays.
@@ -500,13 +516,7 @@ bool MoveHeaderRecord(const std::string& code, const TotalsCents& move, const To
   if (IsBlank(header)) return false;
   const int codeWidth = general.isOpen ? general.FieldWidth(2) : 0;
   const std::string key = HeaderKey(general, header);
-  if (!general.Seek("C10CODE", key.c_str())) {
-    if (!general.isOpen) return false;
-    CreationLock creating(general);
-    if (!CreationLockHeld(creating, general, key)) return false;
-    if (!general.Seek("C10CODE", key.c_str()) && !CreateHeader(general, header, codeWidth)) return false;
-    if (!general.Seek("C10CODE", key.c_str())) return false;
-  }
+  if (!SeekOrCreateHeader(general, key, header, codeWidth)) return false;
   const std::string text = general.RecordToText(2);
   if (!LockForTotals(general, text)) return false;
   const bool heldBefore = general.result == dbase::DBIERR_ALREADYLOCKED;

@@ -30,6 +30,11 @@ constexpr int kLineIndexFile = 2518;
 constexpr int kLineTag = 2519;
 constexpr int kLogEngineError = 22037;
 constexpr int kMsgDiskFull = 22038;
+// What the system did to a run's file: a write or a read it could not make (an I/O error), a
+// change it refused (a disk read-only, a file this station may not change); the file.
+constexpr int kMsgWriteError = 34100;
+constexpr int kMsgReadError = 34101;
+constexpr int kMsgChangeRefused = 34102;
 
 DbCommandPoster g_poster = nullptr;
 // The watches alive, innermost last.
@@ -64,8 +69,19 @@ void RefusalWatch::NoteEngineRefusal(const std::string& file, int result) {
     watch->refusedResult_ = result;
   }
 }
+void RefusalWatch::NoteEngineReadRefusal(const std::string& file, int result) {
+  if (result == 0) return;
+  for (RefusalWatch* watch : Watches()) {
+    watch->readRefused_ = true;
+    if (watch->refusedResult_ != 0) continue;
+    watch->refusedFile_ = file;
+    watch->refusedResult_ = result;
+    watch->refusedReading_ = true;
+  }
+}
 std::string RefusalWatch::Text() const { return RunIncidentText(result_, file_, result_); }
 std::string RefusalWatch::Reason(int code, const std::string& file, int result) const {
+  if (refusedReading_) return ReadErrorText(refusedFile_);
   if (refusedResult_ != 0) return RunIncidentText(code, refusedFile_, refusedResult_);
   if (result_ != 0) return RunIncidentText(code, file_, result_);
   return RunIncidentText(code, file, result);
@@ -126,8 +142,24 @@ void ShowLayerError(int number, const char* text, bool padded) {
 }
 
 std::string RunIncidentText(int code, const std::string& file, int result) {
-  if (result != dbase::DBIERR_DISKFULL) return "incident " + std::to_string(code) + " sur " + file;
-  return DiskFullText(file);
+  switch (result) {
+    case dbase::DBIERR_DISKFULL:
+      return DiskFullText(file);
+    case dbase::DBIERR_OSERROR:
+      return FillPlaceholder(LoadStr(kMsgWriteError), file);
+    case dbase::DBIERR_OSACCESS:
+      return FillPlaceholder(LoadStr(kMsgChangeRefused), file);
+    default:
+      return "incident " + std::to_string(code) + " sur " + file;
+  }
+}
+
+std::string ReadErrorText(const std::string& file) { return FillPlaceholder(LoadStr(kMsgReadError), file); }
+
+std::string SystemRefusalText(const std::string& file, int err) {
+  int result = dbase::ErrnoToResult(err, dbase::DBIERR_OSERROR);
+  if (result != dbase::DBIERR_DISKFULL && result != dbase::DBIERR_OSACCESS) result = dbase::DBIERR_OSERROR;
+  return RunIncidentText(result, file, result);
 }
 
 std::string DiskFullText(const std::string& file) {

@@ -17,10 +17,17 @@ void ReportDbError(Table& table, int context, const char* text = "", int field =
 std::string DbErrorCaption(int code);
 std::string DbErrorMessage(Table& table, int context, const char* text, int field);
 
-// The reason of a run stopped by a failed engine call on `file` (`result`, the engine's code):
-// "incident " + code + " sur " + file, or, when the disk is full, that it is, with the folder
-// to free room in (the caller shows the code beside it).
+// The reason of a run stopped by a failed engine call on `file` (`result`, the engine's code),
+// the caller showing the code beside it: when the disk is full, that it is, with the folder to
+// free room in; when the system refused the write (an I/O error) or any change of the file (a
+// disk read-only, a file it may not change), that it did, with the file; else "incident " +
+// code + " sur " + file.
 std::string RunIncidentText(int code, const std::string& file, int result);
+// The reason of a run stopped because the system could not read `file` (an I/O error).
+std::string ReadErrorText(const std::string& file);
+// Why the system refused a change of `file` by the file helpers, as `err` (their errno) says: the
+// disk full, the disk read-only or the change not allowed, else an I/O error.
+std::string SystemRefusalText(const std::string& file, int err);
 // That the disk is full: no room left in the folder of `file` to write it, and what to do.
 std::string DiskFullText(const std::string& file);
 
@@ -30,9 +37,11 @@ std::string DiskFullText(const std::string& file);
 //
 // A watch also keeps the first change of a table's files that the system refused (a full disk,
 // an I/O error), as the engine passes it on, even when the caller then reads another code: a
-// run that stops says that one (Reason). A run that says its failure in its own box holds the
-// engine's boxes back meanwhile (EngineBoxes::kHeld): each failure still goes to the log, and
-// the user reads one box, the run's.
+// run that stops says that one (Reason). A read of a table's files that the system refused is
+// kept the same way, and marks the watch (ReadRefused): a walk that met it ended short of the
+// table's end, so the run fails and says so, as after a refused write. A run that says its
+// failure in its own box holds the engine's boxes back meanwhile (EngineBoxes::kHeld): each
+// failure still goes to the log, and the user reads one box, the run's.
 class RefusalWatch {
  public:
   enum class EngineBoxes { kShown, kHeld };
@@ -53,6 +62,8 @@ class RefusalWatch {
   // A change of the table `file` that the engine found refused by the system (`result` its
   // code), kept by every watch alive as its first refused write.
   static void NoteEngineRefusal(const std::string& file, int result);
+  // A read of the table file `file` that the system refused (`result` the engine's code).
+  static void NoteEngineReadRefusal(const std::string& file, int result);
   const std::string& File() const { return file_; }
   int Result() const { return result_; }
   // The file and what happened to it, as RunIncidentText gives it (the disk full said so).
@@ -65,16 +76,22 @@ class RefusalWatch {
   // code (0 when none was).
   const std::string& RefusedFile() const { return refusedFile_; }
   int RefusedResult() const { return refusedResult_; }
-  // True when the watch has a reason of its own: a refused write or a failure noted.
+  // True when the watch has a reason of its own: a refused write or read, or a failure noted.
   bool HasReason() const { return refusedResult_ != 0 || result_ != 0; }
+  // True when a read was refused while the watch lived: what the run read may be short.
+  bool ReadRefused() const { return readRefused_; }
+  // True when the first refusal the watch kept (RefusedFile) was a read.
+  bool RefusedReading() const { return refusedReading_; }
   // True while a watch alive holds the engine's boxes back.
   static bool EngineBoxesHeld();
 
  private:
   std::string file_;
   int result_ = 0;
-  std::string refusedFile_;  // the first change the system refused
+  std::string refusedFile_;  // the first change (or read) the system refused
   int refusedResult_ = 0;
+  bool refusedReading_ = false;  // ... that one was a read
+  bool readRefused_ = false;
   EngineBoxes boxes_;
 };
 

@@ -89,6 +89,8 @@ std::uint8_t StartDbSession() {
   };
   // A change the system refused is kept by the runs watching, whatever the caller reads after.
   DbiWriteRefusedHook = [](const char* path, DBIResult code) { RefusalWatch::NoteEngineRefusal(path, code); };
+  // So is a read it refused: the run that made it read less than the table holds.
+  DbiReadRefusedHook = [](const char* path, DBIResult code) { RefusalWatch::NoteEngineReadRefusal(path, code); };
   DbiUseIdleTime();
   DbSessionUp = true;
   for (std::string& s : FieldRing.buffers) s.assign(FieldRingBuffers::kRoom, '\0');

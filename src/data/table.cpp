@@ -16,12 +16,15 @@ using namespace dbase;
 
 // The codes and modes the layers above test by the table layer's names are the engine's.
 static_assert(kResultOk == DBIERR_NONE);
+static_assert(kResultEndOfTable == DBIERR_EOF);
+static_assert(kResultKeyNotFound == DBIERR_RECNOTFOUND);
 static_assert(kResultIndexCorrupt == DBIERR_INDEXCORRUPT);
 static_assert(kResultIndexOutOfDate == DBIERR_INDEXOUTOFDATE);
 static_assert(kResultNoSuchTable == DBIERR_NOSUCHTABLE);
 static_assert(kResultAlreadyLocked == DBIERR_ALREADYLOCKED);
 static_assert(kResultIndexFileError == DBIERR_INDEXFILEERR);
 static_assert(kResultSystemError == DBIERR_OSERROR);
+static_assert(kResultAccessDenied == DBIERR_OSACCESS);
 static_assert(kResultNoSuchPath == DBIERR_NOSUCHPATH);
 static_assert(kResultDiskFull == DBIERR_DISKFULL);
 static_assert(Table::kShared == dbiOPENSHARED && Table::kExclusive == dbiOPENEXCL);

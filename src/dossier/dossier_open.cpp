@@ -85,6 +85,10 @@ constexpr int kAskRebuildInstead = 19895;
 constexpr int kMsgRunNotRedone = 19896;
 constexpr int kAskPutBackRun = 19899;
 constexpr int kMsgRunNotPutBack = 19900;
+// The same when the system refused a change (or a read) of the redo: why, and that the next
+// opening tries again.
+constexpr int kMsgRedoStopped = 34120;
+constexpr int kMsgPutBackStopped = 34121;
 constexpr int kCaptionLeftCopies = 19901;       // the dossier's code
 constexpr int kAskRemoveLeftCopies = 19902;     // the folders, one a line
 constexpr int kMsgIndexNotRepaired = 19904;     // the table
@@ -105,6 +109,7 @@ constexpr int kLogIndexNotRepaired = 22111;     // the table
 constexpr int kLogIndexUnreadable = 22112;      // the index
 constexpr int kLogIndexForeign = 22113;         // the index
 constexpr int kMsgHeldElsewhere = 32007;        // the code, the folder
+constexpr int kMsgNotWritable = 34103;          // the code, the folder
 constexpr int kMsgDraftMissing = 32008;         // the dossier's code
 constexpr int kLogFileMissing = 32009;          // the code, the file
 constexpr int kLogFileDamaged = 32010;          // the code, the file
@@ -128,10 +133,15 @@ void ShowUnreachable() {
   gui::MessageBox(DossierMessageOwner(), text, LoadStr(kCaptionMultiUser), gui::MB_OK | gui::MB_ICONSTOP);
 }
 
-// (b): the lock table cannot be opened (another station holds the dossier alone).
-void ShowHeldElsewhere() {
+// (b): the lock table cannot be opened (another station holds the dossier alone), or the system
+// refused to open it for writing (a disk read-only, a folder this station may not write in),
+// which is no other station's doing and is said as such.
+void ShowHeldElsewhere(const Table& lock) {
+  const bool refusedBySystem = lock.result == kResultAccessDenied ||
+                               (platform::DirectoryExists(DossierFolder) && !platform::FolderWritable(DossierFolder));
   Beep();
-  const std::string text = FillPlaceholders(LoadStr(kMsgHeldElsewhere), {Code(), DossierFolder});
+  const std::string text =
+      FillPlaceholders(LoadStr(refusedBySystem ? kMsgNotWritable : kMsgHeldElsewhere), {Code(), DossierFolder});
   gui::MessageBox(DossierMessageOwner(), text, LoadStr(kCaptionMultiUser), gui::MB_OK | gui::MB_ICONSTOP);
 }
 
@@ -270,7 +280,7 @@ bool OpenLockTable() {
   if (lock.OpenShared(path)) return true;
   if (lock.result == kResultNoSuchTable) {
     if (!CopyReferenceTable(lock, "CR00REF", TableKind::DossierLock, path)) {
-      ShowHeldElsewhere();
+      ShowHeldElsewhere(lock);
       return false;
     }
     WriteLog(FillPlaceholder(LoadStr(kLogLockTableCreated), path));
@@ -280,7 +290,7 @@ bool OpenLockTable() {
     ShowUnreachable();
     return false;
   }
-  ShowHeldElsewhere();
+  ShowHeldElsewhere(lock);
   return false;
 }
 
@@ -593,10 +603,14 @@ bool OfferInterruptedRun() {
   CloseAllTables();
   TakeDossierRunRedoRefusal();
   bool done = false;
+  std::string cause;  // the change (or read) the system refused, when that stopped the redo
   {
+    // The redo's failure is said in the opening's one box: the engine's are held back meanwhile.
+    const RefusalWatch refused(RefusalWatch::EngineBoxes::kHeld);
     // The run again (or the rebuild) writes its own marker over the stopped one.
     const DossierRunMarkerTakeOver settling;
     done = redo != nullptr ? (*redo)(run) : RedoRebuild(DossierRunInfo{});
+    if (!done && refused.RefusedResult() != 0) cause = refused.Reason(refused.RefusedResult(), "", 0);
   }
   // Copies missing or not whole: the redo changed nothing, and says which.
   const std::string refusal = TakeDossierRunRedoRefusal();
@@ -610,9 +624,13 @@ bool OfferInterruptedRun() {
     const std::string said = LoadStr(putBack || restores ? kMsgRunNotPutBack : kMsgRunNotRedone);
     // The other dossier of a run over two gone out of reach meanwhile is named as such.
     const std::string waiting = DossierRunWaitingText(run);
+    // A redo the system stopped (a full disk, an I/O error, a disk read-only) says that, and
+    // that the next opening tries again: the books are as the stopped run left them.
+    const std::string stopped =
+        cause.empty() ? said : FillPlaceholder(LoadStr(putBack || restores ? kMsgPutBackStopped : kMsgRedoStopped), cause);
     gui::MessageBox(DossierMessageOwner(),
                     !waiting.empty()   ? waiting
-                    : refusal.empty() ? said
+                    : refusal.empty() ? stopped
                                       : FillPlaceholders(LoadStr(kCopiesNotWholeHead), {refusal, said}),
                     InterruptedRunCaption(), gui::MB_OK | gui::MB_ICONSTOP);
     return LeaveClosed();

@@ -34,6 +34,7 @@ constexpr long kPumpEvery = 256;
 // The texts of the rebuild, by their ids in the string table.
 constexpr int kCaptionAttention = 52;
 constexpr int kCaptionRebuild = 19860;          // the dossier's code
+constexpr int kMsgReindexRefused = 34104;       // the table's data file, the cause
 constexpr int kNoteBackupFirst = 19861;
 constexpr int kNoteRebalanceOn = 19862;
 constexpr int kNoteRebalanceOff = 19863;
@@ -124,7 +125,11 @@ void ShowReindexFailure(gui::Window* parent, const PackResult& result) {
                     gui::MB_OK | gui::MB_ICONHAND);
     return;
   }
-  gui::MessageBox(parent, result.dataPath, ReindexErrorCaption(result.table), gui::MB_OK | gui::MB_ICONHAND);
+  // The table named, with the cause when the system refused its change.
+  gui::MessageBox(parent,
+                  result.refusal.empty() ? result.dataPath
+                                         : FillPlaceholders(LoadStr(kMsgReindexRefused), {result.dataPath, result.refusal}),
+                  ReindexErrorCaption(result.table), gui::MB_OK | gui::MB_ICONHAND);
 }
 
 int RebuildDossier(gui::Window* parent, bool rebalance, bool pack) {

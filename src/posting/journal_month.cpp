@@ -7,6 +7,7 @@
 #include "data/record_fields.h"
 #include "data/session.h"
 #include "data/table.h"
+#include "data/table_results.h"
 #include "posting/entry_state.h"
 #include "runtime/dates.h"
 #include "runtime/dossier_record.h"
@@ -86,6 +87,8 @@ std::string ZeroTotalsText() {
 HeaderCreation EnsureDraftHeader(Table& c10, const std::string& journalMonth) {
   if (!c10.isOpen) return HeaderCreation::Failed;
   if (SeekHeader(c10, journalMonth, kDraftSource) && !c10.IsDeleted()) return HeaderCreation::Existed;
+  // A header the seek could not read may well be there: none is made.
+  if (!SoughtAndMissing(c10.result)) return HeaderCreation::Failed;
   const JournalRecord journal = ReadJournal(c10, JournalOf(journalMonth));
   if (!journal.found || journal.cancelled) return HeaderCreation::NoJournal;
   CreationLock creating(c10);
@@ -95,6 +98,7 @@ HeaderCreation EnsureDraftHeader(Table& c10, const std::string& journalMonth) {
     // One the rebuild deleted (its journal-month had no line) and no pack removed yet comes back.
     return BringBackHeader(c10) ? HeaderCreation::Created : HeaderCreation::Failed;
   }
+  if (!SoughtAndMissing(c10.result)) return HeaderCreation::Failed;
   const std::string code = PadRight(journalMonth, kJournalMonthKeyLength) + kDraftSource;
   if (!c10.AppendBlank()) return HeaderCreation::Failed;
   c10.PutField(1, "C");

@@ -93,7 +93,15 @@ TEST_F(ErrorReportTest, RunIncidentNamesTheFileAndTheFolderOfAFullDisk) {
        "disque plein: plus de place dans le dossier ./ pour \xE9" "crire c50je.dbf" + advice},
       {"/d/%s/c50je.dbf", dbase::DBIERR_DISKFULL,
        "disque plein: plus de place dans le dossier /d/%s/ pour \xE9" "crire c50je.dbf" + advice},
-      {"/d/je/c50je.dbf", dbase::DBIERR_OSACCESS, "incident 2010 sur /d/je/c50je.dbf"},
+      // An I/O error and a change the system refused said in words, with the file; any other
+      // failure by its number.
+      {"/d/je/c50je.dbf", dbase::DBIERR_OSERROR,
+       "erreur d'\xE9" "criture sur le disque: le fichier /d/je/c50je.dbf n'a pas pu \xEAtre \xE9" "crit. V\xE9"
+       "rifiez le disque qui le porte (ou la liaison avec le serveur), puis relancez le traitement."},
+      {"/d/je/c50je.dbf", dbase::DBIERR_OSACCESS,
+       "modification refus\xE9" "e par le syst\xE8me: le fichier /d/je/c50je.dbf ne peut pas \xEAtre modifi\xE9, car "
+       "son disque est en lecture seule ou ce poste n'a pas le droit d'y \xE9" "crire."},
+      {"/d/je/c50je.dbf", dbase::DBIERR_KEYVIOL, "incident 2010 sur /d/je/c50je.dbf"},
   };
   for (const auto& c : cases) EXPECT_EQ(RunIncidentText(2010, c.file, c.result), c.said) << c.file;
 }

@@ -14,13 +14,16 @@
 // - every tag of every index walks exactly its table's records, the invariants hold, no
 //   copies folder, pack file or run marker is left, and what the dossier keeps beside its books
 //   about them (the imports' log) agrees with them.
+// Each run also meets one read of its files refused (EIO), counted apart from the changes: a run
+// that read less than a table holds must not write from it as if it were whole.
 // Each run prints the points tried and held, and each point that failed with what differed.
 // The suite tries a sample of points (with every write of a file beside the tables: a log, an
 // import's identities), ENOSPC and EIO in turn, the part-written change at each, and
 // the lasting refusal at those among the run's last sixty changes (where the runs remove their
-// marker and copies: a removal refused for good must not leave a run said done to be put back);
-// MERLON_FAULT_MATRIX=full tries all four at every change, "full:i/n" every n-th from the i-th,
-// "points:5,17" those given (all four).
+// marker and copies: a removal refused for good must not leave a run said done to be put back),
+// and a sample of its reads; MERLON_FAULT_MATRIX=full tries all four at every change and every
+// read, "full:i/n" every n-th of each from the i-th, "points:5,17" the changes given (all four),
+// "reads:40,41" the reads given, "reads" the sample of the reads alone.
 #include <errno.h>
 
 #include <map>
@@ -46,9 +49,41 @@ const char* FaultName(WriteFault f) {
       return "EIO";
     case WriteFault::kPartOnce:
       return "part-written";
+    case WriteFault::kReadFailOnce:
+      return "EIO on a read";
     default:
       return "read-only";
   }
+}
+
+// The reads tried, of a run that makes `reads`: those named ("reads:40,41"), every one in a full
+// sweep ("full", "full:i/n" every n-th from the i-th), none when changes are named ("points:"),
+// else the first two, the last four and twenty spread over the run.
+std::vector<long> ReadPoints(long reads) {
+  const char* mode = std::getenv("MERLON_FAULT_MATRIX");
+  const std::string m = mode == nullptr ? "" : mode;
+  std::set<long> points;
+  if (m.rfind("reads:", 0) == 0) {
+    for (std::size_t at = 6; at < m.size();) {
+      std::size_t end = m.find(',', at);
+      if (end == std::string::npos) end = m.size();
+      points.insert(std::atol(m.substr(at, end - at).c_str()));
+      at = end + 1;
+    }
+  } else if (m.rfind("full", 0) == 0) {
+    RunWrites all;
+    all.total = reads;
+    const std::vector<long> each = Points(all, "MERLON_FAULT_MATRIX");
+    points.insert(each.begin(), each.end());
+  } else if (m.rfind("points:", 0) != 0) {  // the sample, with the changes' or alone ("reads")
+    points = {1, 2};
+    for (long k = std::max(1L, reads - 3); k <= reads; ++k) points.insert(k);
+    for (long i = 1; i < 20; ++i) points.insert(reads * i / 20);
+  }
+  std::vector<long> out;
+  for (long k : points)
+    if (k >= 1 && k <= reads) out.push_back(k);
+  return out;
 }
 
 // The faults tried at the i-th point of the sample (`all`: every fault), of a run of `total`
@@ -142,8 +177,9 @@ TEST_P(FaultMatrixTest, EveryRefusedWriteHolds) {
   // Every fault at each point of a full sweep or of those named; over a sample, as FaultsAt says.
   const char* mode = std::getenv("MERLON_FAULT_MATRIX");
   const bool every = mode != nullptr && (std::string(mode).rfind("full", 0) == 0 || std::string(mode).rfind("points:", 0) == 0);
-  std::vector<long> points = Points(writes, "MERLON_FAULT_MATRIX", r.lastWrites);
-  if (!every && r.lastWrites == 0) {
+  const bool readsOnly = mode != nullptr && std::string(mode).rfind("reads", 0) == 0;
+  std::vector<long> points = readsOnly ? std::vector<long>{} : Points(writes, "MERLON_FAULT_MATRIX", r.lastWrites);
+  if (!every && !readsOnly && r.lastWrites == 0) {
     // The writes of the files beside the tables too: an append cut short must not stay; and the
     // first write of each file, where a run refused has written nothing of it yet.
     std::set<long> sample(points.begin(), points.end());
@@ -154,26 +190,30 @@ TEST_P(FaultMatrixTest, EveryRefusedWriteHolds) {
   long tried = 0, held = 0;
   std::map<WriteFault, std::pair<long, long>> byFault;  // tried, held
   std::string report;
-  for (std::size_t i = 0; i < points.size(); ++i) {
-    for (const WriteFault fault : FaultsAt(i, points[i], writes.total, every)) {
-      ++tried;
-      ++byFault[fault].first;
-      const std::vector<std::string> faults = TryPoint(r, model, points[i], fault, before, after);
-      if (faults.empty()) {
-        ++held;
-        ++byFault[fault].second;
-        continue;
-      }
-      report += "  " + std::string(r.title) + ", " + FaultName(fault) + " on change " + std::to_string(points[i]) +
-                " of " + std::to_string(writes.total) + ": " + JoinFaults(faults) + "\n";
+  const auto tryAt = [&](long point, WriteFault fault) {
+    ++tried;
+    ++byFault[fault].first;
+    const std::vector<std::string> faults = TryPoint(r, model, point, fault, before, after);
+    if (faults.empty()) {
+      ++held;
+      ++byFault[fault].second;
+      return;
     }
-  }
+    const bool read = fault == WriteFault::kReadFailOnce;
+    report += "  " + std::string(r.title) + ", " + FaultName(fault) + (read ? " " : " on change ") +
+              std::to_string(point) + " of " + std::to_string(read ? writes.reads : writes.total) + ": " +
+              JoinFaults(faults) + "\n";
+  };
+  for (std::size_t i = 0; i < points.size(); ++i)
+    for (const WriteFault fault : FaultsAt(i, points[i], writes.total, every)) tryAt(points[i], fault);
+  for (const long read : ReadPoints(writes.reads)) tryAt(read, WriteFault::kReadFailOnce);
   std::string each;
   for (const auto& [fault, count] : byFault)
     each += std::string(each.empty() ? "" : ", ") + FaultName(fault) + " held " + std::to_string(count.second) + " of " +
             std::to_string(count.first);
-  std::printf("%s: %ld points tried, %ld held (of %ld changes; %s)%s\n%s", r.title, tried, held, writes.total,
-              each.c_str(), knownFaulty ? " [known faulty]" : "", platform::Cp1252ToUtf8(report).c_str());
+  std::printf("%s: %ld points tried, %ld held (of %ld changes and %ld reads; %s)%s\n%s", r.title, tried, held,
+              writes.total, writes.reads, each.c_str(), knownFaulty ? " [known faulty]" : "",
+              platform::Cp1252ToUtf8(report).c_str());
   std::fflush(stdout);
   if (!knownFaulty)
     EXPECT_EQ(held, tried) << platform::Cp1252ToUtf8(report);

@@ -13,6 +13,7 @@
 #include <filesystem>
 #include <set>
 #include <string>
+#include <vector>
 
 #include "data/dossier_files.h"
 #include "data/entry_lines.h"
@@ -23,6 +24,8 @@
 #include "processing/bank_commands.h"
 #include "processing/core/matching_lines.h"
 #include "processing/core/ofx_import.h"
+#include "resources/string_table.h"
+#include "runtime/text.h"
 #include "support/bank_statements.h"
 #include "support/dossier_fixture.h"
 #include "support/other_process.h"
@@ -165,6 +168,58 @@ TEST_F(FullDiskTest, AnImportThatFillsTheDiskLeavesNoTransactionBehind) {
   }
   EXPECT_GT(full, 0) << "the disk never filled";
   EXPECT_GT(nothingImported, 0) << "no size stopped the import before its lines";
+}
+
+// A disk with room for the dossier's files and no more (every inode taken): the import cannot make
+// its lock file, and says that the disk is full, naming the file; nothing is imported.
+TEST_F(FullDiskTest, AnImportWhoseLockFileTheDiskRefusesSaysTheDiskIsFull) {
+  if (::geteuid() != 0) GTEST_SKIP() << "a tmpfs can be mounted only by the superuser: not run on a real full disk";
+  const std::string model = kill_matrix::MakeDossier(root_ + "/model/a", "A", 40);
+  CloseAllTables();
+  SetDossier("", "");
+  std::vector<fs::path> files;
+  for (const auto& e : fs::directory_iterator(model))
+    if (e.is_regular_file() && e.path().extension() != ".lck") files.push_back(e.path());
+  // The disk's root, the dossier's folder and its files: not one inode more.
+  fs::create_directories(disk_);
+  const std::string options = "size=64m,mode=0755,nr_inodes=" + std::to_string(files.size() + 2);
+  if (::mount("tmpfs", disk_.c_str(), "tmpfs", 0, options.c_str()) != 0)
+    GTEST_SKIP() << "mounting a tmpfs was refused (" << std::strerror(errno) << "): not run on a real full disk";
+  mounted_ = true;
+  const std::string folder = disk_ + "/a/";
+  fs::create_directories(folder);
+  for (const fs::path& f : files) fs::copy_file(f, folder + f.filename().string());
+  const DossierRecords before = kill_matrix::ReadRecords(folder, kPieceNumbers);
+  std::string said;
+  EXPECT_EQ(Import(folder, &said), 1) << said;
+  EXPECT_NE(said.find(folder), std::string::npos) << platform::Cp1252ToUtf8(said);
+  EXPECT_NE(said.find(".lck"), std::string::npos) << platform::Cp1252ToUtf8(said);
+  EXPECT_NE(said.find("disque plein"), std::string::npos) << platform::Cp1252ToUtf8(said);
+  EXPECT_EQ(kill_matrix::RecordDifference(kill_matrix::ReadRecords(folder, kPieceNumbers), before), "");
+}
+
+// A dossier on a disk mounted read-only: the opening says that the system refuses to write there,
+// naming the dossier and its folder, and never that another station holds it. Once the disk takes
+// writes again, it opens.
+TEST_F(FullDiskTest, ADossierOnAReadOnlyDiskIsRefusedForWhatItIs) {
+  if (::geteuid() != 0) GTEST_SKIP() << "a tmpfs can be mounted only by the superuser: no read-only disk here";
+  if (const std::string refused = Mount(64 << 20); !refused.empty())
+    GTEST_SKIP() << "mounting a tmpfs was refused (" << refused << "): no read-only disk here";
+  const std::string folder = kill_matrix::MakeDossier(disk_ + "/a", "A", 40);
+  CloseAllTables();
+  SetDossier("", "");
+  ASSERT_EQ(::mount("tmpfs", disk_.c_str(), "tmpfs", MS_REMOUNT | MS_RDONLY, nullptr), 0) << std::strerror(errno);
+  std::string said;
+  EXPECT_FALSE(OpenAsUser(folder, &said));
+  constexpr int kMsgNotWritable = 34103, kMsgHeldElsewhere = 32007;
+  EXPECT_NE(said.find(platform::Cp1252ToUtf8(FillPlaceholders(LoadStr(kMsgNotWritable), {"A", folder}))),
+            std::string::npos)
+      << said;
+  EXPECT_EQ(said.find(platform::Cp1252ToUtf8(FillPlaceholders(LoadStr(kMsgHeldElsewhere), {"A", folder}))),
+            std::string::npos)
+      << said;
+  ASSERT_EQ(::mount("tmpfs", disk_.c_str(), "tmpfs", MS_REMOUNT, nullptr), 0) << std::strerror(errno);
+  EXPECT_TRUE(OpenAsUser(folder, &said)) << said;
 }
 
 }  // namespace

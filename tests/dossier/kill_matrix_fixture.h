@@ -42,6 +42,7 @@ namespace fs = std::filesystem;
 // the first write of each file (where a run refused there has written nothing else of it).
 struct RunWrites {
   long total = 0;
+  long reads = 0;  // the reads of its files, counted apart (write_fault.h)
   std::vector<long> pack;
   std::vector<long> besideTables;
   std::vector<long> firstOfFile;
@@ -208,7 +209,7 @@ class MatrixTest : public DossierOpenTest, public ::testing::WithParamInterface<
             dbase::BeforeFileChange = NoteWriteDuringPack;
           });
           dbase::BeforeFileChange = nullptr;
-          *out = std::to_string(dbase::WritesCounted());
+          *out = std::to_string(dbase::WritesCounted()) + " " + std::to_string(platform::ReadsCounted());
           for (long k : PackWrites()) *out += " " + std::to_string(k);
           *out += " /";
           for (long k : WritesBesideTables()) *out += " " + std::to_string(k);
@@ -218,7 +219,7 @@ class MatrixTest : public DossierOpenTest, public ::testing::WithParamInterface<
         },
         &text);
     std::istringstream in(text);
-    in >> writes->total;
+    in >> writes->total >> writes->reads;
     for (long k; in >> k;) writes->pack.push_back(k);
     in.clear();
     in.ignore(2);

@@ -15,6 +15,7 @@
 #include "platform/system/write_fault.h"
 #include "runtime/code_helpers.h"
 #include "runtime/numbers.h"
+#include "runtime/text.h"
 
 namespace dossier_test {
 namespace {
@@ -331,4 +332,32 @@ TEST_F(RenumberTest, CommandRenumbersAndGivesTheDossierBack) {
 }
 
 }  // namespace
+// A renumbering whose run marker the system refuses (a full disk, an I/O error, a disk made
+// read-only) renumbers nothing, and says so and why: the cause named with the marker's file.
+TEST_F(RenumberTest, AMarkerRefusedSaysNothingWasRenumberedAndWhy) {
+  constexpr int kMsgMarkerNotWritten = 19897, kMsgWriteError = 34100, kMsgChangeRefused = 34102;
+  using F = platform::WriteFault;
+  const struct {
+    F fault;
+    int cause;  // the text of the cause, 0 for the full disk
+  } cases[] = {{F::kFullOnce, 0}, {F::kFailOnce, kMsgWriteError}, {F::kFailForGood, kMsgChangeRefused}};
+  int n = 0;
+  for (const auto& c : cases) {
+    SCOPED_TRACE("case " + std::to_string(n));
+    MakeDemo("marker" + std::to_string(n++), 120);
+    SpreadDraftPieces();
+    const std::vector<std::string> before = Pieces('B');
+    platform::SetWriteFault(c.fault, 1);
+    const RenumberResult r = RenumberPieces();
+    platform::SetWriteFault(F::kNone, 0);
+    ASSERT_EQ(r.outcome, RenumberOutcome::MarkerFailed);
+    const std::string cause = c.cause == 0 ? DiskFullText(r.failedTable) : FillPlaceholder(LoadStr(c.cause), r.failedTable);
+    EXPECT_EQ(DossierRunMarkerRefusal(r.failedTable),
+              FillPlaceholders(LoadStr(kMsgMarkerNotWritten), {r.failedTable, "\n\n   " + cause}));
+    EXPECT_FALSE(DossierRunMarkerExists());
+    EXPECT_FALSE(RenumberingPending());
+    EXPECT_EQ(Pieces('B'), before);
+  }
+}
+
 }  // namespace dossier_test

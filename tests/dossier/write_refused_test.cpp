@@ -9,8 +9,10 @@
 #include "data/dossier_files.h"
 #include "data/dossier_invariants.h"
 #include "data/entry_lines.h"
+#include "data/error_report.h"
 #include "data/session.h"
 #include "data/table.h"
+#include "data/table_results.h"
 #include "demo/dossier_demo.h"
 #include "dossier/core/dossier_create.h"
 #include "dossier/core/dossier_run_marker.h"
@@ -22,8 +24,10 @@
 #include "platform/system/cp1252.h"
 #include "platform/system/write_fault.h"
 #include "processing/code_copy_dialogs.h"
+#include "processing/core/ascii_import.h"
 #include "processing/core/code_copy.h"
 #include "processing/core/dossier_merge.h"
+#include "processing/core/matching_lines.h"
 #include "processing/core/opening_balances.h"
 #include "processing/core/year_separation.h"
 #include "processing/matching_windows.h"
@@ -33,6 +37,7 @@
 #include "reports/balances/core/balance_sheet_run.h"
 #include "resources/string_table.h"
 #include "runtime/inifiles.h"
+#include "runtime/text.h"
 #include "support/dossier_fixture.h"
 #include "support/rebuild_maintenance.h"
 
@@ -45,6 +50,20 @@ constexpr const char* kDiskFull = "disque plein";
 constexpr int kMsgDossierPutBack = 29256, kMsgRunNotStarted = 19898;
 // The rebuild's end text when its marker stays for the next opening.
 constexpr int kMsgRebuildMarkerKept = 19915;
+// A write and a read the system refused, as a run's message names them: the file.
+constexpr int kMsgWriteError = 34100, kMsgReadError = 34101;
+// A copy aside that could not be made: the file and the folder.
+constexpr int kMsgCopyRefused = 22009;
+// A run stopped half-way that the opening ran again, stopped by the system in its turn: why.
+constexpr int kMsgRedoStopped = 34120;
+// The imports' text of lines not written, which says that nothing was imported.
+constexpr int kMsgNothingWritten = 29695;
+
+// The words of a message before its first value.
+std::string TextBefore(int id) {
+  const std::string text = LoadStr(id);
+  return text.substr(0, text.find("%s"));
+}
 
 // A dossier of one calendar year kept in euros.
 std::function<void(DemoOptions&)> Year(int y) {
@@ -115,6 +134,19 @@ class WriteRefusedTest : public DossierOpenTest {
     fs::copy(from, to, fs::copy_options::recursive);
   }
   static DossierRecords Records(const std::string& folder) { return kill_matrix::ReadRecords(folder, {}); }
+
+  // The dossier `a` loaded, what its opening balances read first, and their request into `b`,
+  // whose year begins on 1 January 2027.
+  static processing::OpeningRequest OpeningInto(const std::string& a, const std::string& b,
+                                                std::vector<processing::Collective>* collectives,
+                                                processing::TrialBalance* balance) {
+    EXPECT_TRUE(Load(a, "A"));
+    EXPECT_TRUE(kill_matrix::OpeningSource(collectives, balance));
+    processing::OpeningRequest request;
+    request.target = processing::OtherDossier{b, "B"};
+    request.date = Ymd{2027, 1, 1};
+    return request;
+  }
 
   // Opens the dossier as the user does, every question answered Yes: true when it opened.
   bool OpenAsUser(const std::string& folder, const std::string& code, std::string* said) {
@@ -446,9 +478,92 @@ TEST_F(WriteRefusedTest, ACodeCopyRefusedStopsAndIsFinishedAtTheReceiversOpening
   SetDossier("", "");
 
   std::string said;
+  {
+    SCOPED_TRACE("opened on a disk still full");
+    // The copy run again meets the full disk: one box says so, with the folder to free room in,
+    // and that the next opening runs it again; no engine box, no advice to restore the dossier.
+    const std::string full = root_ + "/cc/full/";
+    CopyFolder(b, full);
+    dbase::SetWriteFault(dbase::WriteFault::kFull, 1);
+    const bool open = OpenAsUser(full, "B", &said);
+    dbase::SetWriteFault(dbase::WriteFault::kNone, 0);
+    EXPECT_FALSE(open);
+    const std::size_t at = said.find(TextBefore(kMsgRedoStopped));
+    ASSERT_NE(at, std::string::npos) << said;
+    EXPECT_EQ(said.find(TextBefore(kMsgRedoStopped), at + 1), std::string::npos) << said;
+    EXPECT_NE(said.find(kDiskFull, at), std::string::npos) << said;
+    EXPECT_NE(said.find(full, at), std::string::npos) << said;
+    EXPECT_EQ(said.find("restaurez"), std::string::npos) << said;
+    EXPECT_EQ(said.find(DbErrorCaption(kResultDiskFull)), std::string::npos) << said;
+    SetDossier(full, "B");
+    EXPECT_TRUE(DossierRunMarkerExists());
+    SetDossier("", "");
+    // Room made, the next opening finishes it.
+    EXPECT_TRUE(OpenAsUser(full, "B", &said)) << said;
+    EXPECT_EQ(kill_matrix::RecordDifference(Records(full), after), "");
+  }
+
   EXPECT_TRUE(OpenAsUser(b, "B", &said)) << said;
   EXPECT_EQ(kill_matrix::RecordDifference(Records(b), after), "");
   EXPECT_EQ(Faults(b, "B"), "");
+}
+
+// The general file's first write once the import's lines are in (a new journal-month header)
+// refused once, with g_headerFault.
+platform::WriteFault g_headerFault = platform::WriteFault::kNone;
+bool g_linesIn = false;
+void RefuseTheFirstHeaderAfterTheLines() {
+  const std::string& change = platform::ChangeBeingMade();
+  if (change.find("c50a.dbf") != std::string::npos) g_linesIn = true;
+  if (!g_linesIn || g_headerFault == platform::WriteFault::kNone || change.rfind("write ", 0) != 0 ||
+      change.find("c10a.dbf") == std::string::npos)
+    return;
+  dbase::SetWriteFault(g_headerFault, 1);
+  g_headerFault = platform::WriteFault::kNone;
+}
+
+// The ASCII import whose new journal-month headers are refused (ENOSPC, EIO) once its lines are in:
+// it stops, and says which file was refused and why, never that nothing was imported.
+TEST_F(WriteRefusedTest, AnAsciiImportStoppedAtItsHeadersNamesTheRefusal) {
+  const kill_matrix::MatrixRun* ascii = nullptr;
+  for (const kill_matrix::MatrixRun& r : kill_matrix::Runs())
+    if (std::string(r.name) == "ascii_import") ascii = &r;
+  ASSERT_NE(ascii, nullptr);
+  const std::string model = root_ + "/ascii/model/";
+  fs::create_directories(model);
+  ascii->prepare(model);
+  Close();
+  for (const platform::WriteFault fault : {platform::WriteFault::kFullOnce, platform::WriteFault::kFailOnce}) {
+    const bool full = fault == platform::WriteFault::kFullOnce;
+    SCOPED_TRACE(full ? "ENOSPC" : "EIO");
+    const std::string root = root_ + "/ascii/point/";
+    CopyFolder(model, root);
+    ASSERT_TRUE(Load(root + "a/", "A"));
+    Table c50, c60;
+    ASSERT_TRUE(TableC10->OpenShared(PathC10(), "C10CODE") && TableC20->OpenShared(PathC20(), "C20CODE") &&
+                c50.OpenShared(PathC50(), LigneEcriture::kCodeTag) && c60.OpenShared(PathC60(), processing::kC60CodeTag));
+    const processing::AsciiRead read =
+        processing::ReadAsciiFile(*TableC10, *TableC20, c50, root + "import/ecritures.txt");
+    ASSERT_TRUE(read.Importable());
+    g_headerFault = fault;
+    g_linesIn = false;
+    dbase::BeforeFileChange = RefuseTheFirstHeaderAfterTheLines;
+    const processing::AsciiRun run = processing::ImportAsciiFile(*TableC10, c50, c60, read);
+    dbase::BeforeFileChange = nullptr;
+    const std::string refused = platform::RefusedChange();
+    dbase::SetWriteFault(dbase::WriteFault::kNone, 0);
+    c50.CloseTable(true);
+    c60.CloseTable(true);
+    Close();
+    ASSERT_NE(refused.find("c10a.dbf"), std::string::npos) << "no header write refused: " << refused;
+    EXPECT_FALSE(run.written);
+    const std::string said = platform::Cp1252ToUtf8(run.message);
+    EXPECT_NE(run.message.find(root + "a/"), std::string::npos) << said;
+    EXPECT_NE(run.message.find("c10a.dbf"), std::string::npos) << said;
+    EXPECT_NE(run.message.find(full ? std::string(kDiskFull) : TextBefore(kMsgWriteError)), std::string::npos)
+        << said;
+    EXPECT_EQ(run.message.find(LoadStr(kMsgNothingWritten)), std::string::npos) << said;
+  }
 }
 
 // The validation and the opening balances, refused on a full disk at several points, say that
@@ -484,13 +599,9 @@ TEST_F(WriteRefusedTest, ValidationAndOpeningBalancesOnAFullDiskSaySo) {
   for (long nth : {1L, 3L}) {
     SCOPED_TRACE("opening balances, full from write " + std::to_string(nth));
     CopyFolder(bModel, b);
-    ASSERT_TRUE(Load(a, "A"));
     std::vector<processing::Collective> collectives;
     processing::TrialBalance balance;
-    ASSERT_TRUE(kill_matrix::OpeningSource(&collectives, &balance));
-    processing::OpeningRequest request;
-    request.target = processing::OtherDossier{b, "B"};
-    request.date = Ymd{2027, 1, 1};
+    const processing::OpeningRequest request = OpeningInto(a, b, &collectives, &balance);
     dbase::SetWriteFault(dbase::WriteFault::kFull, nth);
     const processing::OpeningResult r =
         processing::GenerateOpeningBalances(request, collectives, balance, test_support::RebuildMaintenance(true));
@@ -500,6 +611,63 @@ TEST_F(WriteRefusedTest, ValidationAndOpeningBalancesOnAFullDiskSaySo) {
     EXPECT_TRUE(r.putBack);
     Close();
     EXPECT_EQ(kill_matrix::RecordDifference(Records(b), beforeB), "");
+  }
+}
+
+// The opening balances with one read refused (EIO), while they walk the source's customers'
+// lines or once they write into the target: what they read ends short of the table, so the run
+// fails, names the file it could not read, and puts the target back (or never changed it);
+// nothing of the opening piece stays, and the target opens as before the run.
+TEST_F(WriteRefusedTest, AReadRefusedInTheOpeningBalancesFailsTheRunAndPutsItBack) {
+  const std::string a = Make("rd/a", "A", 120, Year(2026));
+  const std::string b = Make("rd/b", "B", 40, Year(2027));
+  const std::string bModel = root_ + "/rdmodel/";
+  CopyFolder(b, bModel);
+  const DossierRecords beforeB = Records(bModel);
+  constexpr int kPhaseAuxiliary = 29080;
+  // The read refused, counted from the walk of the auxiliary accounts or from the first account
+  // written into the target.
+  static long refusedRead = 0;
+  static bool armed = false;
+  static const auto arm = [] {
+    if (armed) return;
+    armed = true;
+    dbase::SetWriteFault(dbase::WriteFault::kReadFailOnce, refusedRead);
+  };
+  struct Case {
+    bool writing;
+    long nth;
+  };
+  for (const Case c : {Case{false, 1}, Case{false, 2}, Case{false, 7}, Case{false, 30}, Case{true, 1}, Case{true, 15},
+                       Case{true, 200}}) {
+    SCOPED_TRACE(std::string(c.writing ? "writing" : "reading") + ", read " + std::to_string(c.nth) + " refused");
+    refusedRead = c.nth;
+    armed = false;
+    CopyFolder(bModel, b);
+    std::vector<processing::Collective> collectives;
+    processing::TrialBalance balance;
+    const processing::OpeningRequest request = OpeningInto(a, b, &collectives, &balance);
+    const auto step = [](const std::string&) { arm(); };
+    const auto phase = [](const std::string& text) {
+      if (text == LoadStr(kPhaseAuxiliary)) arm();
+    };
+    const processing::OpeningResult r =
+        c.writing ? processing::GenerateOpeningBalances(request, collectives, balance,
+                                                        test_support::RebuildMaintenance(true), step)
+                  : processing::GenerateOpeningBalances(request, collectives, balance,
+                                                        test_support::RebuildMaintenance(true), nullptr, phase);
+    const std::string refused = platform::RefusedChange();
+    dbase::SetWriteFault(dbase::WriteFault::kNone, 0);
+    ASSERT_EQ(refused.rfind("read ", 0), 0u) << "no read refused";
+    EXPECT_NE(r.code, 0) << "the run said it succeeded";
+    const std::string said = processing::OpeningEndMessage(request, r);
+    EXPECT_NE(said.find(FillPlaceholder(LoadStr(kMsgReadError), refused.substr(5))), std::string::npos) << said;
+    EXPECT_EQ(said.find(LoadStr(kMsgDossierPutBack)) != std::string::npos, c.writing) << said;
+    Close();
+    EXPECT_EQ(kill_matrix::RecordDifference(Records(b), beforeB), "");
+    EXPECT_EQ(Faults(b, "B"), "");
+    std::string shown;
+    EXPECT_TRUE(OpenAsUser(b, "B", &shown)) << shown;
   }
 }
 
@@ -692,8 +860,15 @@ TEST_F(WriteRefusedTest, ARunStoppedByARefusedWriteNamesItInItsOwnBoxAlone) {
       EXPECT_EQ(ShownTexts(), "") << where;
       if (!said.failed) continue;
       EXPECT_NE(said.text.find(root), std::string::npos) << "no file named, " << where;
+      // The cause in words, never the engine's number alone.
+      EXPECT_EQ(said.text.find("incident "), std::string::npos) << where;
       if (fault == dbase::WriteFault::kFullOnce) {
         EXPECT_NE(said.text.find(kDiskFull), std::string::npos) << where;
+      } else {
+        // An I/O error: said as one, or as the copy aside that could not be made.
+        EXPECT_TRUE(said.text.find(TextBefore(kMsgWriteError)) != std::string::npos ||
+                    said.text.find(TextBefore(kMsgCopyRefused)) != std::string::npos)
+            << where;
       }
       EXPECT_TRUE(said.putBack) << "not said to be put back, " << where;
     }
@@ -734,6 +909,44 @@ TEST_F(WriteRefusedTest, NoOtherRunShowsTheEnginesBoxBeforeItsOwn) {
       Close();
       EXPECT_EQ(ShownTexts(), "") << "change " << nth << " of " << total << " refused (" << refused << ")";
     }
+  }
+}
+
+// The first change of the general file refused (ENOSPC, EIO), the mark of its index at the rebuild's
+// first reindex: the box naming the table says why, as does the end message.
+platform::WriteFault g_firstTableFault = platform::WriteFault::kNone;
+void RefuseTheFirstChangeOfC10() {
+  if (g_firstTableFault == platform::WriteFault::kNone || platform::ChangeBeingMade().find("c10a.") == std::string::npos)
+    return;
+  dbase::SetWriteFault(g_firstTableFault, 1);
+  g_firstTableFault = platform::WriteFault::kNone;
+}
+
+TEST_F(WriteRefusedTest, ARebuildWhoseFirstTableChangeIsRefusedSaysWhy) {
+  const std::string model = Make("first", "A", 60);
+  for (const platform::WriteFault fault : {platform::WriteFault::kFullOnce, platform::WriteFault::kFailOnce}) {
+    const bool full = fault == platform::WriteFault::kFullOnce;
+    SCOPED_TRACE(full ? "ENOSPC" : "EIO");
+    const std::string a = root_ + "/first-" + (full ? "full" : "eio") + "/";
+    CopyFolder(model, a);
+    ASSERT_TRUE(Load(a, "A"));
+    ASSERT_TRUE(DossierLockTable->OpenExclusive(DossierTablePath()));
+    gui::ModalSeam::Reset();
+    g_firstTableFault = fault;
+    dbase::BeforeFileChange = RefuseTheFirstChangeOfC10;
+    const int code = RebuildDossier(nullptr, true, true);
+    dbase::BeforeFileChange = nullptr;
+    const std::string refused = platform::RefusedChange();
+    dbase::SetWriteFault(dbase::WriteFault::kNone, 0);
+    ASSERT_NE(refused.find("c10a."), std::string::npos) << refused;
+    EXPECT_EQ(code, kRebuildFirstReindex);
+    const std::string cause = full ? std::string(kDiskFull) : TextBefore(kMsgWriteError);
+    const std::string shown = ShownTexts();
+    EXPECT_NE(shown.find(a + "c10a.dbf"), std::string::npos) << shown;
+    EXPECT_NE(shown.find(cause), std::string::npos) << shown;
+    EXPECT_NE(RebuildEndMessage(LastRebuildReport()).find(cause), std::string::npos)
+        << RebuildEndMessage(LastRebuildReport());
+    Close();
   }
 }
 

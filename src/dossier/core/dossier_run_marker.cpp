@@ -116,11 +116,16 @@ std::string MarkerText(const DossierRunInfo& info) {
          Line(kStartKey, info.started) + Line(kDetailKey, info.detail);
 }
 
-// The marker last refused for want of room on its disk, which its refusal then says.
-std::string& RefusedForRoom() {
-  static std::string path;
-  return path;
+// The marker last refused by the system, and why (its errno), which its refusal then says.
+struct Refused {
+  std::string path;
+  int err = 0;
+};
+Refused& LastRefused() {
+  static Refused refused;
+  return refused;
 }
+void NoteRefused(const std::string& path) { LastRefused() = Refused{path, errno}; }
 
 std::string& RedoRefusal() {
   static std::string why;
@@ -187,7 +192,7 @@ DossierRunMarker::DossierRunMarker(const std::string& run, const std::string& ti
     if (standing.live || TakeOvers() == 0) {
       ReadDossierRunMarker(&standing.run);
       StandingRefusal() = standing;
-      RefusedForRoom().clear();
+      LastRefused() = Refused{};
       return;
     }
   }
@@ -199,7 +204,7 @@ DossierRunMarker::DossierRunMarker(const std::string& run, const std::string& ti
   if (!written_) {
     // The cause stays for the caller's message.
     const int cause = errno;
-    RefusedForRoom() = platform::FailedForWantOfRoom() ? path_ : std::string();
+    NoteRefused(path_);
     held_.reset();
     platform::RemoveFile(path_);
     errno = cause;
@@ -230,7 +235,7 @@ bool DossierRunMarker::Remove() {
   auto held = Held().find(path_);
   if (held == Held().end() || held->second > 1) return true;
   if (!platform::RemoveFile(path_)) {
-    RefusedForRoom() = platform::FailedForWantOfRoom() ? path_ : std::string();
+    NoteRefused(path_);
     return false;
   }
   Held().erase(held);
@@ -242,7 +247,22 @@ bool DossierRunMarker::Remove() {
 DossierRunMarkerTakeOver::DossierRunMarkerTakeOver() { ++TakeOvers(); }
 DossierRunMarkerTakeOver::~DossierRunMarkerTakeOver() { --TakeOvers(); }
 
-bool DossierRunMarkerRefusedForRoom(const std::string& path) { return !path.empty() && path == RefusedForRoom(); }
+bool DossierRunMarkerRefusedForRoom(const std::string& path) {
+  return !path.empty() && path == LastRefused().path && (LastRefused().err == ENOSPC || LastRefused().err == EDQUOT);
+}
+
+namespace {
+// Why the system refused the marker at `path` last, on its own line ("" when it did not).
+std::string RefusalCause(const std::string& path) {
+  if (path.empty() || path != LastRefused().path) return "";
+  switch (LastRefused().err) {
+    case ENOSPC: case EDQUOT: case EFBIG: case EIO: case EROFS: case EACCES: case EPERM:
+      return "\n\n   " + SystemRefusalText(path, LastRefused().err);
+    default:
+      return "";
+  }
+}
+}  // namespace
 
 bool DossierRunMarkerRefusedForAnotherRun(const std::string& path) {
   return !path.empty() && path == StandingRefusal().path;
@@ -254,13 +274,11 @@ std::string DossierRunMarkerRefusal(const std::string& path) {
     const std::string text = LoadStr(other.live ? kMsgAnotherRunAtWork : kMsgAnotherRunStopped);
     return FillPlaceholders(text, {other.run.title, other.run.started, other.run.station});
   }
-  const std::string full = DossierRunMarkerRefusedForRoom(path) ? "\n\n   " + DiskFullText(path) : "";
-  return FillPlaceholders(LoadStr(kMsgMarkerNotWritten), {path, full});
+  return FillPlaceholders(LoadStr(kMsgMarkerNotWritten), {path, RefusalCause(path)});
 }
 
 std::string DossierRunMarkerRemovalRefusal(const std::string& path) {
-  const std::string full = DossierRunMarkerRefusedForRoom(path) ? "\n\n   " + DiskFullText(path) : "";
-  return FillPlaceholders(LoadStr(kMsgMarkerNotRemoved), {path, full});
+  return FillPlaceholders(LoadStr(kMsgMarkerNotRemoved), {path, RefusalCause(path)});
 }
 
 void SetDossierRunRedo(const std::string& run, DossierRunRedo redo, bool putBack) {

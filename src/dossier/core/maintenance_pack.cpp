@@ -6,6 +6,7 @@
 
 #include "data/dossier_files.h"
 #include "data/engine_files.h"
+#include "data/error_report.h"
 #include "data/index_defs.h"
 #include "data/session.h"
 #include "data/table_check.h"
@@ -106,6 +107,8 @@ PackResult PackAndReindexTables(bool pack, MaintenanceProgress* progress, bool p
   MaintenanceProgress none;
   MaintenanceProgress& show = progress != nullptr ? *progress : none;
   PackResult result;
+  // A table whose index the system refused to drop is named with the refusal's cause.
+  const RefusalWatch refused;
   CloseAllTables();
 
   // An old C10 has field names the tag builders do not know: its index files
@@ -152,6 +155,7 @@ PackResult PackAndReindexTables(bool pack, MaintenanceProgress* progress, bool p
       result.outcome = PackOutcome::TableFailed;
       result.table = number;
       result.dataPath = dbf;
+      if (refused.RefusedResult() != 0) result.refusal = refused.Reason(refused.RefusedResult(), "", 0);
       return result;
     }
 

@@ -46,6 +46,7 @@ struct PackResult {
   PackOutcome outcome = PackOutcome::Done;
   int table = 0;            // number of the table that failed
   std::string dataPath;     // its data file (the damaged file for TableDamaged)
+  std::string refusal;      // why the system refused that table's change, when it did (French)
   int packFailures = 0;     // tables whose pack the engine refused (run went on)
   std::string packFailedPath;  // the first one's data file, and the engine's code
   int packResult = 0;

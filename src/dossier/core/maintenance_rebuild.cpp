@@ -140,6 +140,14 @@ RebuildReport RebuildRun::Run() {
     return report_;
   }
   Work();
+  // A read the system refused left a walk, a reindex or the totals short of a table: the run
+  // did not go to its end, and the next opening runs it again.
+  if (refusal_.ReadRefused()) {
+    if (report_.refusal.empty()) report_.refusal = refusal_.Reason(kRebuildReadRefused, "", 0);
+    Record(kRebuildReadRefused);
+    report_.totalsRebuilt = false;
+    keep_ = true;
+  }
   if (keep_) {
     // Left for the next opening, which runs the rebuild again; a run inside another leaves the
     // decision to the outer run (which puts its copies back).
@@ -165,6 +173,7 @@ void RebuildRun::Work() {
   if (!first.ok()) {
     Record(kRebuildFirstReindex);
     report_.reindex = first;
+    if (report_.refusal.empty()) report_.refusal = first.refusal;
   }
   // A pack refused (a disk too full for the packed copy) leaves its table as it was, and the
   // tables after it unpacked: the run stops there, before its walks change anything. A table
@@ -198,6 +207,7 @@ void RebuildRun::Work() {
   if (!second.ok()) {
     report_.code = kRebuildSecondReindex;
     report_.reindex = second;
+    if (report_.refusal.empty()) report_.refusal = second.refusal;
   } else if (second.packFailures > 0 || second.tagFailures > 0) {
     Refuse(kRebuildPackRefused, second.packFailedPath, second.packResult);
     report_.reindex = second;
@@ -222,7 +232,8 @@ void RebuildRun::Work() {
   // leave the dossier with zeroed totals and no journal headers.
   if (refilled_ && reopened && !refused_) {
     TotalsWriteFault fault = RecomputeDossierTotals(&show_);
-    if (!fault.failed()) {
+    // Totals made from a table read short are not balanced with lines of their own.
+    if (!fault.failed() && !refusal_.ReadRefused()) {
       report_.balance = VerifyJournalBalances(rebalance_, &show_);
       fault = report_.balance.fault;
     }

@@ -28,6 +28,7 @@ inline constexpr int kRebuildRefillC50 = 5065;
 inline constexpr int kRebuildPackRefused = 5006;   // a pack or a table's tags refused (a full disk)
 inline constexpr int kRebuildWriteRefused = 5007;  // a write of the record walks refused
 inline constexpr int kRebuildTotalsRefused = 5200;  // a write of the totals or balancing lines refused
+inline constexpr int kRebuildReadRefused = 5008;   // a read refused by the system: a table read short
 // 5010 ... 5050: table cannot be opened for its walk; 5110 ... 5160: on its code tag.
 
 struct RebuildReport {
@@ -36,7 +37,7 @@ struct RebuildReport {
   bool totalsRebuilt = false;  // the totals and journal headers were computed again
   PackResult reindex;          // the reindex that failed (its table and data file)
   BalanceCheck balance;
-  std::string refusal;         // the write refused: its file, and that the disk is full when it is
+  std::string refusal;         // the write (or read) refused: its file, and that the disk is full when it is
   bool markerKept = false;     // the run marker stays: the next opening runs the rebuild again
   // Live lines whose amount does not read as a number (left as they are, each in the log).
   std::vector<UnreadableAmountLine> unreadable;

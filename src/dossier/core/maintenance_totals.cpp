@@ -8,9 +8,11 @@
 
 #include "data/account_totals.h"
 #include "data/collation.h"
+#include "data/error_report.h"
 #include "data/record_fields.h"
 #include "data/session.h"
 #include "data/table.h"
+#include "data/table_results.h"
 #include "dossier/core/conversion.h"
 #include "dossier/core/maintenance_pack.h"
 #include "platform/system/clock.h"
@@ -75,6 +77,11 @@ bool Refused(Table& t) {
 // `written`, or the write of `t` noted as refused.
 bool Checked(Table& t, bool written) { return written || Refused(t); }
 
+// True when the seek just made on `t` found no such record; a seek that could not read (a read
+// refused) is noted as the run's fault and gives false, so that no record it may have missed is
+// made twice.
+bool Missing(Table& t) { return SoughtAndMissing(t.result) || Refused(t); }
+
 // A total of a header field (characters 1-14 the debit, 15-28 the credit) in cents, as the
 // reports read it: one that does not read counts as zero.
 long long HeaderTotal(const std::string& text, std::size_t at) {
@@ -110,6 +117,7 @@ bool PostHeader(const std::string& group, char source, const Sums& sums, Mainten
   show.Tick(group.substr(4, 3) + " - " + group.substr(2, 2) + "/" + group.substr(0, 2), false);
   const std::string code = group + source;
   if (!c10.Seek("C10CODE", C10Key('C', code).c_str())) {
+    if (!Missing(c10)) return false;
     std::string label = "???";
     if (c10.Seek("C10CODE", C10Key('J', group.substr(4, 3)).c_str()) && !c10.IsDeleted())
       label = Field(c10, 3);
@@ -187,7 +195,7 @@ std::vector<LineAmounts> ReadLineAmounts(Table* lines, int senseField, Maintenan
 bool FindOrCreateAccount(const std::string& code, const char* label = kRebuildLabel) {
   Table& c20 = *TableC20;
   if (c20.Seek("C20CODE", PadRight(code, kAccountWidth).c_str())) return true;
-  return AppendWith(c20, {{1, code}, {2, label}});
+  return Missing(c20) && AppendWith(c20, {{1, code}, {2, label}});
 }
 
 // The four totals of the current record moved in one write.
@@ -208,7 +216,7 @@ bool PostAccount(const std::string& code, const Sums& sums, MaintenanceProgress&
   // An auxiliary account also moves the general account that collects its letter.
   Table& c10 = *TableC10;
   if (!c10.Seek("C10CODE", C10Key('B', code.substr(0, 1)).c_str()) &&
-      !AppendWith(c10, {{1, "B"}, {2, code.substr(0, 1)}, {3, LoadStr(kLabelCreatedCollective)}, {4, "44444444"}}))
+      (!Missing(c10) || !AppendWith(c10, {{1, "B"}, {2, code.substr(0, 1)}, {3, LoadStr(kLabelCreatedCollective)}, {4, "44444444"}})))
     return false;
   std::string collecting = RTrim(Field(c10, 4).substr(0, kAccountWidth).c_str());
   collecting.resize(kAccountWidth, '0');
@@ -219,7 +227,7 @@ bool PostSection(const std::string& code, const Sums& sums, MaintenanceProgress&
   show.Tick(RTrim(code.c_str()), false);
   Table& c30 = *TableC30;
   if (!c30.Seek("C30CODE", PadRight(code, kAccountWidth).c_str()) &&
-      !AppendWith(c30, {{1, code}, {2, kRebuildLabel}}))
+      (!Missing(c30) || !AppendWith(c30, {{1, code}, {2, kRebuildLabel}})))
     return false;
   return AddTotals(c30, 9, sums);
 }
@@ -367,7 +375,13 @@ BalanceCheck VerifyJournalBalances(bool rebalance, MaintenanceProgress* progress
   const std::string roundingDebit = RoundingAccount(true);
   const std::string roundingCredit = RoundingAccount(false);
 
+  const RefusalWatch reading;
   std::vector<HeaderGroup> groups = ReadHeaderGroups(show);
+  // Sums read short of the lines would be balanced with lines that nothing needs: none is written.
+  if (reading.ReadRefused()) {
+    result.fault = {reading.RefusedFile(), reading.RefusedResult()};
+    return result;
+  }
   for (HeaderGroup& g : groups) {
     // The first check is the main currency's.
     for (int check = 0; check < 2; ++check) {

@@ -41,6 +41,9 @@ constexpr int kPlanFileSuffix = 3471;
 constexpr int kMsgRenumberPending = 22196;
 constexpr int kMsgWriteRefusedUndone = 32215;
 constexpr int kMsgWriteRefusedMarked = 3469;
+// The same after a read the system refused: why (the file), then what became of the dossier.
+constexpr int kMsgReadRefusedUndone = 34110;
+constexpr int kMsgReadRefusedMarked = 34111;
 
 // The plan lives in the sort file's fields: TCODE the old piece number, TCG the new one, TPIECE
 // blank; TCLE, TFIC and TREC as in a sort record.
@@ -105,6 +108,9 @@ class Run {
   bool Refill();
   // The write of `file` refused (`result` the engine's code, or a full disk said by `full`).
   void Refused(const std::string& file, int result, bool full = false);
+  // True when a read was refused since the run began: what it read is short of the tables, and
+  // the run stops as after a refused write (`changed`: the lines or the sort file began to change).
+  bool ReadShort(bool changed);
   // A write refused before any line changed: the sort file is filled again from the lines.
   // When that fails too, the marker stays for the opening.
   RenumberResult PutBack(DossierRunMarker& marker);
@@ -334,6 +340,15 @@ void Run::Refused(const std::string& file, int result, bool full) {
   r_.diskFull = seen ? refusal_.RefusedResult() == kResultDiskFull : full || result == kResultDiskFull;
 }
 
+bool Run::ReadShort(bool changed) {
+  if (!refusal_.ReadRefused()) return false;
+  r_.outcome = changed ? RenumberOutcome::WriteRefused : RenumberOutcome::WriteRefusedUndone;
+  r_.readRefused = true;
+  r_.diskFull = false;
+  r_.failedTable = platform::ResolvePath(refusal_.RefusedFile());
+  return true;
+}
+
 RenumberResult Run::PutBack(DossierRunMarker& marker) {
   const RenumberResult refused = r_;
   if (Refill()) {
@@ -388,7 +403,13 @@ RenumberResult Run::Go() {
   long planned = -1;
   const bool resuming = ReadPlanFile(&planned);
   obs_->SetTotal((resuming ? 5 : 3) * lines);
-  if (resuming && (planned < 0 || !LoadPlan())) {
+  const bool loaded = !resuming || (planned >= 0 && LoadPlan());
+  // A plan read short is not stale: the stopped run stays for the next opening to finish.
+  if (resuming && ReadShort(true)) {
+    CloseAll();
+    return r_;
+  }
+  if (!loaded) {
     // The lines carry old and new numbers mixed and the sort file no longer says which:
     // numbering them again would merge pieces. The plan stays; the backup made before the
     // run is the way back.
@@ -409,7 +430,7 @@ RenumberResult Run::Go() {
   }
   if (resuming) {
     r_.resumed = true;
-    if (!WriteBack()) {
+    if (!WriteBack() || ReadShort(true)) {
       if (r_.outcome == RenumberOutcome::WriteRefused) marker.Keep();
       else if (r_.outcome != RenumberOutcome::TableFailed) r_.outcome = RenumberOutcome::Stopped;
       CloseAll();
@@ -419,6 +440,10 @@ RenumberResult Run::Go() {
   }
 
   ReadLines();
+  if (ReadShort(false)) {
+    CloseAll();
+    return r_;
+  }
   long pieces = 0;
   const bool fits = Analyse(&pieces);
   r_.pieces = pieces;
@@ -428,15 +453,15 @@ RenumberResult Run::Go() {
     CloseAll();
     return r_;
   }
-  if (!WritePlan()) return PutBack(marker);
+  if (!WritePlan() || ReadShort(false)) return PutBack(marker);
   if (!WritePlanFile(pieces)) {
     // Without the plan file a stop could not be recovered: write nothing.
     Refused(RenumberPlanPath(), 0, platform::FailedForWantOfRoom());
     return PutBack(marker);
   }
-  if (!WriteBack()) {
-    // A refused write leaves the lines half renumbered: the marker and the plan stay, and the
-    // next opening finishes the plan as after a run killed there.
+  if (!WriteBack() || ReadShort(true)) {
+    // A refused write (or a line not read) leaves the lines half renumbered: the marker and the
+    // plan stay, and the next opening finishes the plan as after a run killed there.
     if (r_.outcome == RenumberOutcome::WriteRefused) marker.Keep();
     else if (r_.outcome != RenumberOutcome::TableFailed) r_.outcome = RenumberOutcome::Stopped;
     CloseAll();
@@ -446,14 +471,14 @@ RenumberResult Run::Go() {
   // From here a failure keeps the marker: the opening runs the renumbering again, which gives
   // the lines the numbers they have and fills C60 and the next number anew.
   platform::RemoveFile(RenumberPlanPath());
-  if (!Refill()) {
+  if (!Refill() || ReadShort(true)) {
     marker.Keep();
     CloseAll();
     return r_;
   }
   CloseAll();
   r_.outcome = RenumberOutcome::Done;
-  if (!WriteNextNumber(pieces + 1)) marker.Keep();
+  if (!WriteNextNumber(pieces + 1) || ReadShort(true)) marker.Keep();
   CloseAll();
   return r_;
 }
@@ -468,6 +493,9 @@ std::string RenumberPendingMessage() { return LoadStr(kMsgRenumberPending); }
 
 std::string RenumberRefusalMessage(const RenumberResult& result) {
   const bool undone = result.outcome == RenumberOutcome::WriteRefusedUndone;
+  if (result.readRefused)
+    return FillPlaceholder(LoadStr(undone ? kMsgReadRefusedUndone : kMsgReadRefusedMarked),
+                           ReadErrorText(result.failedTable));
   const std::string full = result.diskFull ? "\n\n   " + DiskFullText(result.failedTable) : "";
   return FillPlaceholders(LoadStr(undone ? kMsgWriteRefusedUndone : kMsgWriteRefusedMarked),
                           {result.failedTable, full});

@@ -63,6 +63,9 @@ struct RenumberResult {
   long unreachable = 0;      // plan records whose line could not be read
   std::string failedTable;   // path of the table that did not open, or whose write was refused
   bool diskFull = false;     // that write was refused for want of room on the disk
+  // A read of failedTable was refused (an I/O error): the run stopped as after a refused write
+  // (WriteRefused, WriteRefusedUndone), since what it read was short of the table.
+  bool readRefused = false;
 };
 
 // Largest piece number the six-character field holds.
@@ -76,8 +79,9 @@ bool RenumberingPending();
 // What the opening and the refused runs say while a plan is pending.
 std::string RenumberPendingMessage();
 
-// What the run says when a write was refused (WriteRefused, WriteRefusedUndone): the file, the
-// full disk when it was, and whether the dossier is as it was or is finished at its next opening.
+// What the run says when a write or a read was refused (WriteRefused, WriteRefusedUndone): the
+// file, the full disk when it was, and whether the dossier is as it was or is finished at its
+// next opening.
 std::string RenumberRefusalMessage(const RenumberResult& result);
 
 // The whole run on the open dossier (DossierFolder / DossierCode). The

@@ -10,6 +10,7 @@
 
 #include "data/dossier_invariants.h"
 #include "data/engine_files.h"
+#include "data/error_report.h"
 #include "data/table_check.h"
 #include "data/table_results.h"
 #include "data/table_structures.h"
@@ -149,11 +150,13 @@ ImportLogChange LogChange(const std::string& wanted, const std::string& now) {
   return all;
 }
 
-// The log as it is ("" when there is none yet).
-std::string LogNow() {
-  std::string text;
-  if (!LogPath().empty()) platform::ReadWholeFile(LogPath(), text);
-  return text;
+// The log as it is ("" when there is none yet); false, with the reason, when it cannot be read:
+// the imports' lines would be added against a log read short.
+bool LogNow(std::string* text, std::string* why) {
+  text->clear();
+  if (LogPath().empty() || !platform::FileExists(LogPath()) || platform::ReadWholeFile(LogPath(), *text)) return true;
+  if (why != nullptr) *why = ReadErrorText(LogPath());
+  return false;
 }
 
 // Adds the change's lines to the log; false, with the reason, at the first one refused.
@@ -280,7 +283,8 @@ bool KeptFilesThere(const std::string& dossier, const RestorePlan& plan, std::st
 // own, for the books put back.
 bool LogAsBefore(const RestorePlan& plan, std::string* why) {
   if (plan.logSize < 0) return true;
-  const std::string now = LogNow();
+  std::string now;
+  if (!LogNow(&now, why)) return false;
   const std::string before = now.substr(0, std::min<std::size_t>(now.size(), static_cast<std::size_t>(plan.logSize)));
   return WriteLogChange(LogChange(before, now), why);
 }
@@ -577,6 +581,10 @@ RestoreSelection SelectRestoredFiles(const std::string& workFolder, const std::s
     // The backup's log says which imports its books hold.
     if (lowerName == "clg" + own + ".txt") {
       selection.hasLog = platform::ReadWholeFile(work + name, selection.log);
+      if (!selection.hasLog) {
+        selection.refusal = Refusal(ReadErrorText(work + name));
+        return selection;
+      }
       continue;
     }
     if (lowerName == "cin" + own + ".ini" || lowerName == "c10" + own + ".zel" ||
@@ -642,7 +650,14 @@ RestoreResult InstallRestoredFiles(const RestoreFolders& folders, const std::str
   plan.taken = selection.taken;
   plan.setAside = selection.setAside;
   const bool logged = selection.hasLog && !LogPath().empty();
-  if (logged) plan.logSize = static_cast<long long>(LogNow().size());
+  if (logged) {
+    std::string now, why;
+    if (!LogNow(&now, &why)) {
+      result.message = Refusal(why);
+      return result;
+    }
+    plan.logSize = static_cast<long long>(now.size());
+  }
 
   // The backup replaces every table a stopped run left half-written: the restore takes its place.
   std::optional<DossierRunMarkerTakeOver> settling(std::in_place);
@@ -690,8 +705,9 @@ RestoreResult InstallRestoredFiles(const RestoreFolders& folders, const std::str
   // here on, the restore is put back, and the log with it.
   ImportLogChange log;
   if (logged) {
-    log = LogChange(selection.log, LogNow());
-    std::string why;
+    std::string now, why;
+    if (!LogNow(&now, &why)) return failed(why);
+    log = LogChange(selection.log, now);
     if (!WriteLogChange(log, &why)) return failed(why);
   }
   if (!marker.Remove()) return failed(DossierRunMarkerRemovalRefusal(marker.path()));

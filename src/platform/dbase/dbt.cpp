@@ -78,7 +78,8 @@ DBIResult DbtFile::Open(const std::string& path, bool write, bool dbase3) {
   rc = ReadAt(fd, head, sizeof head, 0);
   if (rc != DBIERR_NONE) {
     ::close(fd);
-    return DBIERR_MEMOCORRUPT;
+    // A header cut short is damage; a read the system refused keeps its own code.
+    return rc == DBIERR_FILECORRUPT ? DBIERR_MEMOCORRUPT : rc;
   }
   std::uint16_t size = static_cast<std::uint16_t>(head[dbt_header::kBlockLength] | (head[dbt_header::kBlockLength + 1] << 8));
   // dBASE III files leave the size at zero: 512-byte blocks.
@@ -173,7 +174,7 @@ DBIResult DbtFile::Append(const std::string& text, std::uint32_t* block) {
   if (!lock.ok()) return lock.timedOut() ? DBIERR_LOCKTIMEOUT : DBIERR_OSERROR;
   std::uint8_t head[4];
   DBIResult rc = ReadAt(fd_, head, sizeof head, dbt_header::kNextFreeBlock);
-  if (rc != DBIERR_NONE) return DBIERR_MEMOCORRUPT;
+  if (rc != DBIERR_NONE) return rc == DBIERR_FILECORRUPT ? DBIERR_MEMOCORRUPT : rc;
   std::uint32_t next = Get32(head);
   // A damaged next-free pointer is mended from the file size, never trusted past it.
   off_t size = 0;

@@ -46,7 +46,7 @@ DBIResult ErrnoToResult(int err, DBIResult missing) {
 
 DBIResult ReadSome(int fd, void* buf, std::size_t n, off_t off, std::size_t* got) {
   const int err = platform::ReadUpTo(fd, buf, n, off, got);
-  return err == 0 ? DBIERR_NONE : ErrnoToResult(err);
+  return err == 0 ? DBIERR_NONE : NoteReadRefused(fd, ErrnoToResult(err));
 }
 
 DBIResult ReadAt(int fd, void* buf, std::size_t n, off_t off) {
@@ -81,6 +81,20 @@ void (*DbiWriteRefusedHook)(const char* path, DBIResult code) = nullptr;
 DBIResult NoteWriteRefused(const std::string& path, DBIResult rc) {
   const bool refused = rc == DBIERR_DISKFULL || rc == DBIERR_OSERROR || rc == DBIERR_OSACCESS;
   if (refused && DbiWriteRefusedHook != nullptr) DbiWriteRefusedHook(path.c_str(), rc);
+  return rc;
+}
+
+void (*DbiReadRefusedHook)(const char* path, DBIResult code) = nullptr;
+
+DBIResult NoteReadRefused(int fd, DBIResult rc) {
+  if (rc == DBIERR_NONE || DbiReadRefusedHook == nullptr) return rc;
+  // The file as the descriptor names it now, as the program holds names.
+  char link[4096];
+  const ssize_t n = ::readlink(("/proc/self/fd/" + std::to_string(fd)).c_str(), link, sizeof link - 1);
+  std::string path;
+  if (n > 0 && !platform::ProgramName(std::string_view(link, static_cast<std::size_t>(n)), path))
+    path.assign(link, static_cast<std::size_t>(n));
+  DbiReadRefusedHook(path.c_str(), rc);
   return rc;
 }
 

@@ -41,7 +41,8 @@ DBIResult ErrnoToResult(int err, DBIResult missing = DBIERR_NOSUCHPATH);
 
 // Reads exactly n bytes at off; a short read (end of file) gives DBIERR_FILECORRUPT.
 DBIResult ReadAt(int fd, void* buf, std::size_t n, off_t off);
-// Reads up to n bytes at off; *got receives what was read (fewer at end of file).
+// Reads up to n bytes at off; *got receives what was read (fewer at end of file). A read the
+// system refuses (an I/O error) gives its code and goes to DbiReadRefusedHook.
 DBIResult ReadSome(int fd, void* buf, std::size_t n, off_t off, std::size_t* got);
 DBIResult WriteAt(int fd, const void* buf, std::size_t n, off_t off);
 // Called before every change of a file (the engine's and the file helpers', write_fault.h), so
@@ -81,6 +82,13 @@ void ReportDamage(const std::string& path, DBIResult code);
 extern void (*DbiWriteRefusedHook)(const char* path, DBIResult code);
 // The result of a change of the table at `path`, passed on; a refusal goes to the hook.
 DBIResult NoteWriteRefused(const std::string& path, DBIResult rc);
+
+// A read of a table's file (data, memo or index) that the system refused: the file read and the
+// code go to this hook, as they happen, so that a run that read through it fails as one whose
+// write was refused, rather than take what it read for the whole table.
+extern void (*DbiReadRefusedHook)(const char* path, DBIResult code);
+// The refusal of a read of the file of `fd` passed on to the hook; `rc` returned unchanged.
+DBIResult NoteReadRefused(int fd, DBIResult rc);
 
 // Opens read-write when the file allows it, else read-only (*writable tells which). On a
 // network file system the file is written through (O_DSYNC).

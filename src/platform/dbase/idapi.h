@@ -332,6 +332,9 @@ extern void (*DbiDamageHook)(const char* path, DBIResult code);
 // disk): the table's data file and the code, before the caller's next call. Defined with the
 // engine's file helpers.
 extern void (*DbiWriteRefusedHook)(const char* path, DBIResult code);
+// A read of a table's files refused by the system (an I/O error): the file read and the code, as
+// it happens. Defined with the engine's file helpers.
+extern void (*DbiReadRefusedHook)(const char* path, DBIResult code);
 
 // Test hook: called after an append wrote its record and before it writes the header count.
 extern void (*DbiAppendHook)();

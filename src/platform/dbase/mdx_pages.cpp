@@ -31,11 +31,12 @@ DBIResult ErrnoResult(int err) {
 
 DBIResult ReadExact(int fd, void* buf, std::size_t n, off_t off) {
   auto* p = static_cast<std::uint8_t*>(buf);
+  if (const int fault = platform::FileReadFault(fd); fault != 0) return NoteReadRefused(fd, ErrnoResult(fault));
   while (n > 0) {
     const ssize_t r = ::pread(fd, p, n, off);
     if (r < 0) {
       if (errno == EINTR) continue;
-      return ErrnoResult(errno);
+      return NoteReadRefused(fd, ErrnoResult(errno));
     }
     if (r == 0) return DBIERR_INDEXCORRUPT;
     p += r;

@@ -226,6 +226,10 @@ int WriteAllAt(int fd, const void* data, std::size_t size, std::int64_t offset) 
 int ReadUpTo(int fd, void* data, std::size_t size, std::int64_t offset, std::size_t* got) {
   auto* p = static_cast<char*>(data);
   std::size_t done = 0;
+  if (const int fault = FileReadFault(fd); fault != 0) {
+    *got = 0;
+    return fault;
+  }
   while (done < size) {
     ssize_t n = ::pread(fd, p + done, size - done, static_cast<off_t>(offset + static_cast<std::int64_t>(done)));
     if (n < 0) {

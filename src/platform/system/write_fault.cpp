@@ -15,6 +15,7 @@ namespace {
 
 long nthChange = 0;
 long changes = 0;
+long reads = 0;
 
 std::string& Refused() {
   static std::string refused;
@@ -51,7 +52,8 @@ WriteFault FromEnvironment() {
                {"fullonce:", WriteFault::kFullOnce},
                {"eioonce:", WriteFault::kFailOnce},
                {"partonce:", WriteFault::kPartOnce},
-               {"failforgood:", WriteFault::kFailForGood}};
+               {"failforgood:", WriteFault::kFailForGood},
+               {"eioreadonce:", WriteFault::kReadFailOnce}};
   for (const auto& k : kinds) {
     const std::size_t n = std::strlen(k.prefix);
     if (std::strncmp(v, k.prefix, n) == 0) {
@@ -111,10 +113,18 @@ int FaultOf(int fd, std::int64_t end, const char* what, const std::string* path,
     case WriteFault::kFailForGood:
       if (changes == nthChange) NoteRefused(fd, what, path);
       return EROFS;
+    case WriteFault::kReadFailOnce:
     case WriteFault::kNone:
       break;
   }
   return 0;
+}
+
+int ReadFaultOf(int fd) {
+  ++reads;
+  if (armedFault != WriteFault::kReadFailOnce || reads != nthChange) return 0;
+  NoteRefused(fd, "read", nullptr);
+  return EIO;
 }
 }  // namespace detail
 
@@ -129,8 +139,11 @@ void SetWriteFault(WriteFault fault, long nth) {
   detail::armedFault = fault;
   nthChange = nth;
   changes = 0;
+  reads = 0;
 }
 
 long WritesCounted() { return changes; }
+
+long ReadsCounted() { return reads; }
 
 }  // namespace platform

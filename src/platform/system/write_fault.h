@@ -14,9 +14,16 @@
 // write that makes its file longer writes its bytes up to the file's end and part of those past
 // it (up to the first 4096-byte block boundary past the end, else half of them), and is refused
 // the rest with ENOSPC; a write inside the file, or any other change, is refused whole (ENOSPC).
-// MERLON_WRITE_FAULT="kill:N", "full:N", "fullonce:N", "eioonce:N", "partonce:N" or
-// "failforgood:N" sets it at the start; SetWriteFault(kNone, 0) ends it. In the program nothing
-// is set and the check is one test of two words.
+//
+// Reads are counted apart, on a counter of their own (a run reads far more than it writes):
+// each read of a file through the file helpers or the engine (a record, a header, a memo
+// block, an index page) passes FileReadFault first. kReadFailOnce refuses the n-th read alone
+// with EIO, as a disk that cannot read a sector once, and lets every change through. While a
+// fault is set the engine maps nothing, so that every read it makes is counted.
+//
+// MERLON_WRITE_FAULT="kill:N", "full:N", "fullonce:N", "eioonce:N", "partonce:N",
+// "failforgood:N" or "eioreadonce:N" sets it at the start; SetWriteFault(kNone, 0) ends it. In
+// the program nothing is set and the check is one test of two words.
 #pragma once
 
 #include <cstddef>
@@ -25,10 +32,12 @@
 
 namespace platform {
 
-enum class WriteFault { kNone, kKill, kFull, kFullOnce, kFailOnce, kPartOnce, kFailForGood };
+enum class WriteFault { kNone, kKill, kFull, kFullOnce, kFailOnce, kPartOnce, kFailForGood, kReadFailOnce };
 void SetWriteFault(WriteFault fault, long nth);
 // Changes counted since the fault was set (the crash tests size their loops with it).
 long WritesCounted();
+// Reads counted since the fault was set.
+long ReadsCounted();
 
 // Called before every change with the change's place (the file written and the end of the
 // write; -1 for a creation, rename, removal or truncation), so a test can stop a process
@@ -36,8 +45,8 @@ long WritesCounted();
 extern void (*BeforeFileChange)();
 
 // The change a once-fault refused, or the first one a lasting fault refused ("write
-// /path/c20a.mdx", "rename /path/x"), "" when none was: what the tests report beside a point
-// that failed.
+// /path/c20a.mdx", "rename /path/x"), or the read refused ("read /path/c50a.dbf"), "" when none
+// was: what the tests report beside a point that failed.
 const std::string& RefusedChange();
 // The change BeforeFileChange is called for, named in the same way.
 const std::string& ChangeBeingMade();
@@ -48,6 +57,7 @@ extern WriteFault armedFault;
 // go (null for the other changes).
 int FaultOf(int fd, std::int64_t end, const char* what, const std::string* path, std::size_t size = 0,
             std::size_t* part = nullptr);
+int ReadFaultOf(int fd);
 }  // namespace detail
 
 // True while a test counts or refuses the changes.
@@ -57,6 +67,11 @@ inline bool FileChangesWatched() { return detail::armedFault != WriteFault::kNon
 inline int FileChangeFault(int fd, std::int64_t end, const char* what = "write", const std::string* path = nullptr) {
   return FileChangesWatched() ? detail::FaultOf(fd, end, what, path) : 0;
 }
+// True while a test counts or refuses the reads: the engine then reads every byte through
+// FileReadFault, never through a mapping.
+inline bool FileReadsWatched() { return detail::armedFault != WriteFault::kNone; }
+// 0, or the errno an injected fault gives a read of the file of `fd` (EIO).
+inline int FileReadFault(int fd) { return FileReadsWatched() ? detail::ReadFaultOf(fd) : 0; }
 // The same for a write of `size` bytes ending at `end`: when it is refused, *part is what the
 // write must put on the disk first (a part-written fault), 0 when it is refused whole.
 inline int FileWriteFault(int fd, std::int64_t end, std::size_t size, std::size_t* part) {

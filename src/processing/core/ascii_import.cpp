@@ -606,9 +606,10 @@ std::vector<std::string> AsciiLogLines(const std::string& text) {
   return out;
 }
 
+// None when the log cannot be read (the read kept as refused by the watches).
 std::vector<std::string> AsciiLogLines() {
   std::string text;
-  if (!platform::ReadWholeFile(LogPath(), text)) return {};
+  if (!ReadImportRecord(LogPath(), text)) return {};
   return AsciiLogLines(text);
 }
 
@@ -906,7 +907,7 @@ std::string SettledRecord(const std::string& digest, const std::vector<RecordedP
 // `anyContent`: the pieces recorded, whatever content they are of.
 bool ReadPiecesRecord(const AsciiRead& read, std::vector<RecordedPiece>* pieces, bool anyContent = false) {
   std::string text;
-  if (!platform::ReadWholeFile(AsciiRunPiecesPath(), text)) return false;
+  if (!ReadImportRecord(AsciiRunPiecesPath(), text)) return false;
   const std::vector<std::string> lines = Lines(text);
   if (lines.empty() || (!anyContent && lines[0] != "empreinte " + read.digest)) return false;
   pieces->clear();
@@ -929,8 +930,15 @@ bool ReadPiecesRecord(const AsciiRead& read, std::vector<RecordedPiece>* pieces,
 
 bool PutStoppedAsciiRunInOrder(Table& c10, Table& c50, Table& c60, std::vector<StoppedAsciiRun>* done,
                                std::string* refusal) {
+  RefusalWatch watch;
+  // The record or the log read short would leave the stopped run for a closed one.
+  const auto readShort = [&] {
+    if (!watch.ReadRefused()) return false;
+    *refusal = RefusedWriteText(watch);
+    return true;
+  };
   std::string text;
-  if (!platform::ReadWholeFile(AsciiRunPiecesPath(), text)) return true;
+  if (!ReadImportRecord(AsciiRunPiecesPath(), text)) return !readShort();
   const std::vector<std::string> lines = Lines(text);
   const std::string head = "empreinte ";
   if (lines.empty() || lines[0].compare(0, head.size(), head) != 0) return true;
@@ -939,8 +947,9 @@ bool PutStoppedAsciiRunInOrder(Table& c10, Table& c50, Table& c60, std::vector<S
   LookInLog(run);
   // A record whose run the log closes is no longer read: the run ended, or was closed by another.
   std::vector<RecordedPiece> recorded;
-  if (!Has(run.stoppedRun, head + run.digest) || !ReadPiecesRecord(run, &recorded, true)) return true;
-  RefusalWatch watch;
+  const bool open = Has(run.stoppedRun, head + run.digest) && ReadPiecesRecord(run, &recorded, true);
+  if (readShort()) return false;
+  if (!open) return true;
   const StoppedPieces stopped = PutStoppedPiecesInOrder(c10, c50, c60, recorded, AsciiRunTotalsPath());
   if (stopped.refused) {
     *refusal = RefusedWriteText(watch);
@@ -1002,6 +1011,7 @@ class AsciiImport {
   bool ReadLogAgain();
   bool CloseOtherStoppedRun();
   void ReadRecord();
+  bool ReadWhole(const RefusalWatch& reading);
   bool ClearEndedRunFiles(RefusalWatch& refusal);
   bool ChoosePieces(RefusalWatch& refusal);
   bool WritePieces(RefusalWatch& refusal);
@@ -1096,6 +1106,14 @@ bool AsciiImport::CloseOtherStoppedRun() {
 
 // The record of the run of this same content stopped half-way, which this run resumes.
 void AsciiImport::ReadRecord() { resuming_ = sameContent_ && ReadPiecesRecord(read_, &recorded_); }
+
+// False, the run refused with nothing written, when the log or the run's record could not be read.
+bool AsciiImport::ReadWhole(const RefusalWatch& reading) {
+  if (!reading.ReadRefused()) return true;
+  Refuse(1);
+  run_.message = NothingImportedMessage(reading);
+  return false;
+}
 
 // A run that takes none up starts without the record and totals journal of a run ended before it
 // (RemoveEndedRunFiles); one that cannot be removed refuses the run, logged, nothing written.
@@ -1247,10 +1265,13 @@ AsciiRun ImportAsciiFile(Table& c10, Table& c50, Table& c60, const AsciiRead& re
     import.Run().message = guard.message();
     return import.Run();
   }
+  // The log and the run's record read short would have the content imported again.
+  RefusalWatch reading;
   if (import.ReadLogAgain() && import.CloseOtherStoppedRun()) {
     import.ReadRecord();
     RefusalWatch refusal;
-    if (import.ClearEndedRunFiles(refusal) && import.ChoosePieces(refusal) && import.WritePieces(refusal))
+    if (import.ReadWhole(reading) && import.ClearEndedRunFiles(refusal) && import.ChoosePieces(refusal) &&
+        import.WritePieces(refusal))
       import.Finish(refusal);
   }
   if (import.LeftStopped()) guard.Keep();

@@ -298,7 +298,8 @@ bool RunMatchingGuarded(const MatchTables& t, const std::function<void()>& work,
   work();
   const bool committed = CommitAll(t);
   std::string why;
-  if (committed && !refused.Seen()) {
+  // A read refused (a walk ended short of its table) fails the run as a refused write does.
+  if (committed && !refused.Seen() && !refused.ReadRefused()) {
     if (copies.Finish()) return true;
     // A marker that stays would have the next opening put the tables back: the run is put back now.
     why = DossierRunMarkerRemovalRefusal(DossierRunMarkerPath());

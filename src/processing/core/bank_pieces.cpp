@@ -1,6 +1,7 @@
 #include "processing/core/bank_pieces.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdio>
 #include <cstdlib>
 #include <map>
@@ -43,9 +44,15 @@ constexpr int kMsgHeaderHeld = 16003;
 constexpr int kMsgImportElsewhere = 29760;
 constexpr int kMsgRecordNotWritten = 29761;
 constexpr int kMsgHoldUnavailable = 29762;
+constexpr int kMsgHoldRefused = 34133;  // the lock file, why the system refused it
 constexpr int kMsgStopped = 29768;
-constexpr int kMsgWriteRefused = 29774;  // "Journal déjà en cours de Saisie sur un autre poste"
+constexpr int kMsgWriteRefused = 29774;  // a write refused, and nothing imported
 constexpr int kMsgStoppedByEntry = 31100;
+// A refusal the system gave no cause for; a run stopped, or refused before its first line, by a
+// read the system refused (the file and why).
+constexpr int kMsgNoCause = 34130;
+constexpr int kMsgStoppedByRead = 34131;
+constexpr int kMsgReadRefused = 34132;
 constexpr std::size_t kLabelWidth = 25;
 
 PiecesReport Refusal(PiecesOutcome outcome, std::size_t piece, const std::string& message) {
@@ -112,12 +119,30 @@ bool InYear(const Ymd& date, long first, long last) {
 }  // namespace
 
 std::string RefusedWriteText(const RefusalWatch& refusal) {
-  return refusal.Seen() ? refusal.Text() : std::string(LoadStr(kMsgFailed));
+  // The change the system refused first, the engine's failure else: both reach the watch.
+  return refusal.HasReason() ? refusal.Reason(refusal.Result(), refusal.File(), refusal.Result())
+                             : std::string(LoadStr(kMsgNoCause));
 }
 
 std::string StoppedRunMessage(const std::string& refused) { return FillPlaceholder(LoadStr(kMsgStopped), refused); }
 
-std::string StoppedRunMessage(const RefusalWatch& refusal) { return StoppedRunMessage(RefusedWriteText(refusal)); }
+std::string StoppedRunMessage(const RefusalWatch& refusal) {
+  return refusal.RefusedReading() ? FillPlaceholder(LoadStr(kMsgStoppedByRead), RefusedWriteText(refusal))
+                                  : StoppedRunMessage(RefusedWriteText(refusal));
+}
+
+bool ReadImportRecord(const std::string& path, std::string& text) {
+  text.clear();
+  if (path.empty() || !platform::FileExists(path) || platform::ReadWholeFile(path, text)) return true;
+  text.clear();
+  RefusalWatch::NoteEngineReadRefusal(path, kResultSystemError);
+  return false;
+}
+
+std::string NothingImportedMessage(const RefusalWatch& refusal) {
+  return FillPlaceholder(LoadStr(refusal.RefusedReading() ? kMsgReadRefused : kMsgWriteRefused),
+                         RefusedWriteText(refusal));
+}
 
 bool ImportedPiece::TypedInFrancs() const {
   if (lines.empty()) return false;
@@ -219,6 +244,8 @@ PiecesReport WriteImportedPieces(Table& c10, Table& c50, Table& c60, const std::
   RefusalWatch refusal_;
   std::vector<LineAmounts> amounts;
   PiecesReport checked = CheckPieces(c10, c50, pieces, maxRecords, &amounts);
+  // A check that read short of the chart or the draft is no check: nothing is imported.
+  if (refusal_.ReadRefused()) return Refusal(PiecesOutcome::Failed, 0, NothingImportedMessage(refusal_));
   if (checked.outcome != PiecesOutcome::Written) return checked;
   // A run stopped while it wrote its totals is finished first: its journal's sections stay whole.
   if (PutStoppedPiecesInOrder(c10, c50, c60, {}, totalsPath).refused)
@@ -253,8 +280,8 @@ PiecesReport WriteImportedPieces(Table& c10, Table& c50, Table& c60, const std::
   };
   auto refusal = [&](PiecesOutcome outcome, const std::string& month) {
     release();
-    if (outcome == PiecesOutcome::Failed && refusal_.Seen())
-      return Refusal(outcome, 0, FillPlaceholder(LoadStr(kMsgWriteRefused), refusal_.Text()));
+    if (outcome == PiecesOutcome::Failed && refusal_.HasReason())
+      return Refusal(outcome, 0, NothingImportedMessage(refusal_));
     if (outcome == PiecesOutcome::NoJournal)
       return Refusal(outcome, 0, FillPlaceholder(LoadStr(kMsgNoJournal), posting::JournalOf(month)));
     return Refusal(outcome, 0, LoadStr(outcome == PiecesOutcome::HeaderLocked ? kMsgHeaderHeld : kMsgFailed));
@@ -338,7 +365,7 @@ PiecesReport WriteImportedPieces(Table& c10, Table& c50, Table& c60, const std::
       release();
       // A counter that could not be written is no counter held elsewhere.
       return Refusal(PiecesOutcome::CounterRefused, i,
-                     refusal_.Seen() ? FillPlaceholder(LoadStr(kMsgWriteRefused), refusal_.Text()) : LoadStr(kMsgCounter));
+                     refusal_.HasReason() ? NothingImportedMessage(refusal_) : LoadStr(kMsgCounter));
     }
     for (std::size_t j = i; j < end; ++j) r.numbers.push_back(n.number + static_cast<long>(j - i));
     i = end;
@@ -367,13 +394,21 @@ PiecesReport WriteImportedPieces(Table& c10, Table& c50, Table& c60, const std::
   };
   DraftTotals totals;
   const std::uint32_t linesBefore = c50.RecCount(), sortsBefore = c60.RecCount();
+  if (refusal_.ReadRefused()) {
+    // Read short before the first line (the counters, the headers, the draft's count): nothing of
+    // the run is in the draft, the caller takes its record back.
+    release();
+    PiecesReport refused = Refusal(PiecesOutcome::Failed, 0, NothingImportedMessage(refusal_));
+    refused.numbers = r.numbers;
+    return refused;
+  }
   const DraftWrite written = AppendDraftLines(c50, c60, lines, &totals);
   if (written == DraftWrite::Failed && c50.RecCount() == linesBefore && c60.RecCount() == sortsBefore) {
     // Refused before its first record: nothing of the run is in the draft, the caller takes its
     // record back.
     release();
     PiecesReport refused = Refusal(PiecesOutcome::Failed, 0,
-                                   refusal_.Seen() ? FillPlaceholder(LoadStr(kMsgWriteRefused), refusal_.Text())
+                                   refusal_.HasReason() ? NothingImportedMessage(refusal_)
                                                    : LoadStr(kMsgFailed));
     refused.numbers = r.numbers;
     return refused;
@@ -394,6 +429,8 @@ PiecesReport WriteImportedPieces(Table& c10, Table& c50, Table& c60, const std::
           FillPlaceholders(LoadStr(kMsgStoppedByEntry), {posting::JournalOf(month), posting::MonthDisplay(month)}));
   }
   if (!PostRunTotals(c10, totals, recorded, totalsPath)) return stopped();
+  // A read refused on the way leaves the run to the next import, which takes it up whole.
+  if (refusal_.ReadRefused()) return stopped();
   release();
   r.outcome = PiecesOutcome::Written;
   r.lines = static_cast<long>(lines.size());
@@ -650,12 +687,13 @@ struct JournalOwed {
   RecordMoves owed;
   bool unfinished = false;
   std::string closed;
+  bool unread = false;  // the journal is there and could not be read: nothing is known of it
 };
 
 JournalOwed ReadJournalOwed(const std::string& path) {
   JournalOwed out;
   std::string text;
-  if (path.empty() || !platform::ReadWholeFile(path, text)) return out;
+  out.unread = !ReadImportRecord(path, text);
   // The sections in order; the lines after a section's list are its records' totals as read.
   struct Section {
     std::vector<std::string> pieces;
@@ -721,13 +759,17 @@ bool PostRunTotals(Table& c10, const DraftTotals& totals, const std::vector<Reco
                    const std::string& path) {
   (void)c10;
   if (totals.Empty()) return true;
+  // The records a move goes to, found through the chart: one the seek could not read would leave
+  // its move out of the journal for good. The run stops before its journal then.
+  const RefusalWatch reading;
   const std::vector<JournalEntry> entries = EntriesOf(MovesOf(totals));
+  if (reading.ReadRefused()) return false;
   std::vector<std::string> keys;
   for (const RecordedPiece& p : pieces) keys.push_back(RunTotalsKey(p.journal, p.month, p.number));
   std::string section = SectionText(keys, entries);
   std::string before;
-  if (!path.empty() && platform::ReadWholeFile(path, before) && !before.empty() && before.back() != '\n')
-    section = "\n" + section;
+  if (!ReadImportRecord(path, before)) return false;
+  if (!before.empty() && before.back() != '\n') section = "\n" + section;
   // A journal that cannot be written stops the run before its first record: the next run writes
   // the totals of its whole pieces.
   if (!path.empty() && !platform::AppendToFile(path, section)) {
@@ -800,6 +842,12 @@ StoppedPieces PutStoppedPiecesInOrder(Table& c10, Table& c50, Table& c60, const 
   for (const auto& [record, move] : MovesOf(owed)) recorded[record] += move;
   for (const auto& [record, move] : MovesOf(cutCovered)) recorded[record] = Less(recorded[record], move);
   const std::vector<JournalEntry> entries = EntriesOf(MovesDue(c50, recorded, MovesOf(whole), MovesOf(cut)));
+  // Moves worked out from a journal, a line or a record read short are not written: the next
+  // take-up works them out again.
+  if (journal.unread || refusal.ReadRefused()) {
+    out.refused = true;
+    return out;
+  }
   // The moves go under a section of their own, which closes those they finish and carries the
   // pieces kept: a take-up stopped in its turn is finished by the next one.
   const bool settles = !entries.empty() || journal.unfinished || !owed.Empty();
@@ -819,7 +867,7 @@ StoppedPieces PutStoppedPiecesInOrder(Table& c10, Table& c50, Table& c60, const 
       out.refused = true;
       return out;
     }
-  out.refused = refusal.Seen();
+  out.refused = refusal.Seen() || refusal.ReadRefused();
   return out;
 }
 
@@ -832,7 +880,12 @@ ImportHold::ImportHold(const std::string& lockPath, int waitMs) {
     const platform::FileLock::Result result = lock_.Acquire(lockPath);
     if (result == platform::FileLock::Result::Acquired) return;
     if (result == platform::FileLock::Result::Failed) {
-      message_ = FillPlaceholder(LoadStr(kMsgHoldUnavailable), lockPath);
+      // A file the system refused to make or open (a full disk, an I/O error, a disk read-only)
+      // is said so.
+      const int err = errno;
+      const bool refused = err == ENOSPC || err == EDQUOT || err == EIO || err == EROFS || err == EACCES || err == EPERM;
+      message_ = refused ? FillPlaceholders(LoadStr(kMsgHoldRefused), {lockPath, SystemRefusalText(lockPath, err)})
+                         : FillPlaceholder(LoadStr(kMsgHoldUnavailable), lockPath);
       return;
     }
     if (waited >= waitMs) break;

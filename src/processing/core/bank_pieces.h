@@ -107,12 +107,20 @@ PiecesReport WriteImportedPieces(Table& c10, Table& c50, Table& c60, const std::
                                  long maxRecords = kMaxLineRecords, const PiecesNumbered& numbered = nullptr,
                                  const std::string& totalsPath = "");
 
-// The write a run saw refused: the file and why (the disk full said so), or the engine's failure.
+// The write (or read) a run saw refused: the file and why (the disk full, an I/O error), or the
+// engine's failure; that the system gave no cause when the watch kept none.
 std::string RefusedWriteText(const RefusalWatch& refusal);
-// The end message of a run stopped by a refused write: the write (RefusedWriteText), and that the
-// next import of the same content takes the run up.
+// The end message of a run stopped by a refused write or read: the refusal (RefusedWriteText), and
+// that the next import of the same content takes the run up.
 std::string StoppedRunMessage(const RefusalWatch& refusal);
 std::string StoppedRunMessage(const std::string& refused);
+// The end message of a run refused before its first line: the refused write or read, and that
+// nothing was imported.
+std::string NothingImportedMessage(const RefusalWatch& refusal);
+// A file an import keeps beside the books (the log, its identities or pieces record, its totals
+// journal) read whole into `text`: true when it was, or is not there (`text` empty); false when
+// it is there and could not be read, the read then kept by the refusal watches as refused.
+bool ReadImportRecord(const std::string& path, std::string& text);
 
 // The lines the writer gives a piece: its own, and its rounding line where it has one.
 long PieceLineCount(const ImportedPiece& piece, double parity);

@@ -8,6 +8,7 @@
 #include "data/error_report.h"
 #include "data/table.h"
 #include "data/table_copy.h"
+#include "data/table_results.h"
 #include "dossier/core/dossier_run_marker.h"
 #include "resources/string_table.h"
 #include "runtime/logfile.h"
@@ -73,7 +74,8 @@ std::string ReceiverKey(Table& target, const CodeCopyKind& k, const std::string&
 char FindReceiver(Table& target, const CodeCopyKind& k, const std::string& key) {
   const int length = static_cast<int>(key.size());
   const int f2 = k.keyFields > 1 ? 2 : 0;
-  if (!target.Seek(k.tag, key.c_str())) return 'E';
+  // A look-up that could not read is no missing code: '!', and nothing is added.
+  if (!target.Seek(k.tag, key.c_str())) return SoughtAndMissing(target.result) ? 'E' : '!';
   char found = 'E';
   for (bool more = true; more; more = target.Skip(1)) {
     const char m = target.MatchKey(key.c_str(), length, 1, f2);
@@ -162,6 +164,14 @@ CodeCopyCount CopyCodeRange(Table& source, Table& target, const CodeCopyKind& k,
     const std::string key = ReceiverKey(target, k, kind, stored);
     char state = FindReceiver(target, k, key);
     bool appended = false;
+    const auto unread = [&] {
+      ++count.failed;
+      count.refused = RunIncidentText(target.result, target.tablePath, target.result);
+    };
+    if (state == '!') {
+      unread();
+      break;
+    }
     if (state == 'E') {
       // A missing code: looked for again and appended under the creation lock, so that two
       // stations adding it at once make one record.
@@ -173,6 +183,10 @@ CodeCopyCount CopyCodeRange(Table& source, Table& target, const CodeCopyKind& k,
           continue;
         }
         state = FindReceiver(target, k, key);
+        if (state == '!') {
+          unread();
+          break;
+        }
       }
       if (state == 'E') {
         bool ok = target.AppendBlank();
@@ -274,8 +288,13 @@ bool CopyCodeRangeMarked(Table& source, const std::string& sourcePath, Table& ta
     // the write the system refused first is the one named.
     RefusalWatch refused(RefusalWatch::EngineBoxes::kHeld);
     done = CopyCodeRange(source, target, k, range, step);
-    if (!done.refused.empty() && refused.RefusedResult() != 0)
+    if (!done.refused.empty() && refused.RefusedResult() != 0) {
       done.refused = refused.Reason(refused.RefusedResult(), "", 0);
+    } else if (refused.ReadRefused()) {
+      // A read refused ended the walk short of the range: the copy did not go to its end.
+      ++done.failed;
+      done.refused = refused.Reason(refused.RefusedResult(), "", 0);
+    }
   }
   if (count != nullptr) *count = done;
   if (!done.refused.empty()) {
@@ -296,17 +315,20 @@ bool FinishInterruptedCodeCopy(const std::string& detail) {
     WriteLog(FillPlaceholder(LoadStr(kLogNoResume), detail));
     return true;
   }
+  // A read refused leaves the copy short of its range: it is not finished, whatever was copied.
+  const RefusalWatch refused;
   Table target;
   if (!target.OpenExclusive(OpenCodeTablePath(k), k.tag)) return false;
   Table source;
   if (!source.OpenShared(sourcePath, k.tag, true)) {
+    if (refused.ReadRefused()) return false;
     WriteLog(FillPlaceholder(LoadStr(kLogSourceNotOpen), sourcePath));
     return true;
   }
   const CodeCopyCount done = CopyCodeRange(source, target, k, range);
   WriteLog(FillPlaceholders(LoadStr(kLogResumed),
                             {std::to_string(done.added), std::to_string(done.rewritten), sourcePath}));
-  return done.failed == 0;
+  return done.failed == 0 && !refused.ReadRefused();
 }
 
 }  // namespace processing

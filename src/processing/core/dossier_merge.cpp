@@ -506,6 +506,11 @@ MergeResult MergeOtherDossier(const MergeRequest& request, const TargetMaintenan
       r.error = RebuildFailureText(maintenance, rebuilt, &refused);
     }
   }
+  // What was added rests on every table read whole: a read refused on the way fails the run.
+  if (r.code == 0 && refused.ReadRefused()) {
+    r.code = kMergeRead;
+    r.error = refused.Reason(kMergeRead, "", 0);
+  }
   if (r.code != 0) {
     CloseAllTables();
     r.putBack = guard.PutBack();

@@ -120,6 +120,7 @@ struct MergeResult {
 };
 inline constexpr int kMergeRefused = 6201;  // a check refused the run: nothing written
 inline constexpr int kMergeMarker = 6202;   // its marker could not be removed at the end: the run put back
+inline constexpr int kMergeRead = 6203;     // a read refused by the system: a table read short, the run put back
 inline constexpr int kMergeOpen = 6210;     // + table number: a table did not open
 inline constexpr int kMergeWrite = 6220;    // + table number: a record could not be written
 

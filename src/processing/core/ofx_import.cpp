@@ -108,9 +108,10 @@ struct StoppedRun {
   long first = 0, last = 0;
 };
 
+// The runs the log leaves open; none when it cannot be read (the read is then kept as refused).
 std::vector<StoppedRun> StoppedRuns() {
   std::string text;
-  if (!platform::ReadWholeFile(LogPath(), text)) return {};
+  if (!ReadImportRecord(LogPath(), text)) return {};
   const std::string title = kLogTitle, begun = title + "D\xE9" "but - ", marker = " - journal ";
   std::map<std::string, bool> open;  // the run's pieces -> still open
   std::map<std::string, std::string> files;  // the run's pieces -> the statement its start line names
@@ -413,8 +414,13 @@ bool OfxRun::TakeUpStoppedRuns() {
   std::string refusal;
   const bool ok = PutStoppedStatementRunsInOrder(c10_, c50_, c60_, &done, &refusal);
   resumed_ += StoppedStatementRunsResumed(done);
-  hadFile_ = platform::ReadWholeFile(OfxIdentitiesPath(), before_);
-  if (ok) return true;
+  hadFile_ = platform::FileExists(OfxIdentitiesPath());
+  // The identities and the log read short would have transactions imported again: nothing is.
+  if (ReadImportRecord(OfxIdentitiesPath(), before_) && ok && !watch_.ReadRefused()) return true;
+  if (ok) {
+    r_.message = resumed_ + NothingImportedMessage(watch_);
+    return false;
+  }
   // The stopped run stays as it is, its identities and its log line with it, for the next import.
   r_.message = resumed_ + StoppedRunMessage(refusal);
   leftStopped_ = true;
@@ -578,9 +584,18 @@ void OfxRun::Succeeded() {
 bool PutStoppedStatementRunsInOrder(Table& c10, Table& c50, Table& c60, std::vector<StoppedStatementRun>* done,
                                     std::string* refusal) {
   RefusalWatch watch;
-  for (const StoppedRun& run : StoppedRuns()) {
+  const std::vector<StoppedRun> runs = StoppedRuns();
+  // A log or identities file read short would have the runs' pieces taken for cut ones.
+  if (watch.ReadRefused()) {
+    *refusal = RefusedWriteText(watch);
+    return false;
+  }
+  for (const StoppedRun& run : runs) {
     std::string text;
-    platform::ReadWholeFile(OfxIdentitiesPath(), text);
+    if (!ReadImportRecord(OfxIdentitiesPath(), text)) {
+      *refusal = RefusedWriteText(watch);
+      return false;
+    }
     const RunIdentities found = IdentitiesOfRun(c50, text, run);
     const StoppedPieces stopped = PutStoppedPiecesInOrder(c10, c50, c60, found.pieces, OfxRunTotalsPath());
     if (stopped.refused) {

@@ -573,7 +573,15 @@ OpeningResult GenerateOpeningBalances(const OpeningRequest& request, const std::
     r.error = OtherDossierBusyText();
     return r;
   }
+  // A read the system refused leaves what was read short of the tables: the run stops there.
+  const auto readShort = [&] {
+    if (!refusal.ReadRefused()) return false;
+    r.code = kOpeningRead;
+    r.error = refusal.Reason(kOpeningRead, "", 0);
+    return true;
+  };
   const TargetCheck check = CheckOpeningTarget(target, request.date);
+  if (readShort()) return r;
   if (!check.ok) {
     r.code = kOpeningRefused;
     r.error = check.first;
@@ -583,6 +591,7 @@ OpeningResult GenerateOpeningBalances(const OpeningRequest& request, const std::
     r.code = code;
     return r;
   }
+  if (readShort()) return r;
   TargetIdentity identity(target, check.record);
   // What the rebuild would refuse, refused before anything is written.
   {
@@ -601,6 +610,7 @@ OpeningResult GenerateOpeningBalances(const OpeningRequest& request, const std::
     const long records = static_cast<long>(c50.RecCount());
     const std::string file = c50.tablePath;
     c50.CloseTable(true);
+    if (readShort()) return r;
     if (records + work.LineCount() > kMaxLineRecords) {
       r.code = kOpeningRefused;
       r.error = TooManyLinesMessage(file);
@@ -639,6 +649,8 @@ OpeningResult GenerateOpeningBalances(const OpeningRequest& request, const std::
     failure = maintenance.rebuild ? maintenance.rebuild() : 0;
     if (failure != 0) r.error = RebuildFailureText(maintenance, failure, &refusal);
   }
+  // What was written rests on every table read whole: a read refused on the way fails the run.
+  if (failure == 0 && readShort()) failure = r.code;
   if (failure != 0) {
     r.code = failure;
     CloseAllTables();

@@ -95,6 +95,7 @@ inline constexpr int kOpeningMarker = 6103;    // the target's run marker could 
 inline constexpr int kOpeningOpen = 6110;      // a table could not be opened
 inline constexpr int kOpeningWrite = 6120;     // a record could not be written
 inline constexpr int kOpeningPiece = 6130;     // no piece number in the target
+inline constexpr int kOpeningRead = 6140;      // a read refused by the system: a table read short
 
 // What the run asks of the dossier maintenance, on the target made the program's dossier: the
 // refusal of what the rebuild would refuse (a pending renumbering, a damaged table: "" none), and

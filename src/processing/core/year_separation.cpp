@@ -451,6 +451,11 @@ SeparationResult SeparateYears(const SeparationRequest& request, const Separatio
       r.error = RebuildFailureText(maintenance, second, &refusal);
     }
   }
+  // What was moved rests on every table read whole: a read refused on the way fails the run.
+  if (r.code == 0 && refusal.ReadRefused()) {
+    r.code = kSeparationRead;
+    r.error = refusal.Reason(kSeparationRead, "", 0);
+  }
   // The old year's marker is the run's one decision: removed once both dossiers are written, it
   // makes the run stand in both (a run stopped after it leaves the new year's copies, which its
   // opening removes); while it stands, the run is put back in both.

@@ -32,6 +32,7 @@ struct SeparationResult {
   std::vector<std::string> cutLetters;          // "account letter" of each group whose letters were removed
 };
 inline constexpr int kSeparationRefused = 6301;  // a check refused the run: nothing written
+inline constexpr int kSeparationRead = 6302;     // a read refused by the system: a table read short, put back
 inline constexpr int kSeparationOpen = 6310;     // + table number: a table did not open
 inline constexpr int kSeparationWrite = 6320;    // + table number: a record could not be written
 inline constexpr int kSeparationSecondRebuild = 10000;

@@ -246,6 +246,16 @@ SheetRunInput DossierSheetInput(char letter, const SheetPeriod& period, bool eur
 
 SheetRun RunBalanceSheet(const SheetRunInput& input) {
   SheetRun run;
+  // A read the system refused leaves the sums short of the books or the model: the run stops
+  // before it writes, naming the file it could not read.
+  const RefusalWatch reading;
+  const auto readShort = [&] {
+    if (!reading.ReadRefused()) return false;
+    run.outcome = RunOutcome::kReadFailed;
+    run.message = reading.Reason(0, "", 0);
+    WriteLog(RunLogLine(run));
+    return true;
+  };
   BalanceSource source;
   ChartList chart;
   CodeLists codes;
@@ -253,6 +263,7 @@ SheetRun RunBalanceSheet(const SheetRunInput& input) {
   std::vector<SheetLine> lines;
   if (!source.Load(input.c60, input.c50, input.c40, &run.message, false) || !chart.LoadAccounts(input.c20, &run.message) ||
       !codes.Load(input.c10, &run.message) || !LoadModelParams(input.params, params, &run.message)) {
+    if (readShort()) return run;
     WriteLog(RunLogLine(run));
     return run;
   }
@@ -260,12 +271,14 @@ SheetRun RunBalanceSheet(const SheetRunInput& input) {
   run.unreadable.insert(run.unreadable.end(), chart.Unreadable().begin(), chart.Unreadable().end());
   Table c70, c10;
   if (!c70.OpenExclusive(input.c70, "C70CODE") || !c10.OpenExclusive(input.c10, "C10CODE")) {
+    if (readShort()) return run;
     run.message = LoadStr(kMsgTablesNotOpened);
     WriteLog(RunLogLine(run));
     return run;
   }
   LoadSheetLines(c70, lines);
   run.computation = ComputeBalanceSheet(source, chart, codes, params, lines, input.period);
+  if (readShort()) return run;
   if (!run.computation.Balanced(input.euroOnly)) {
     run.outcome = RunOutcome::kUnbalanced;
     WriteLog(RunLogLine(run));
@@ -282,7 +295,8 @@ SheetRun RunBalanceSheet(const SheetRunInput& input) {
     WriteLog(RunLogLine(run));
     return run;
   }
-  const bool written = WriteBalanceSheet(c70, c10, run.computation, input.period);
+  // What is written rests on every record read whole: a read refused meanwhile fails the run.
+  const bool written = WriteBalanceSheet(c70, c10, run.computation, input.period) && !refusal.ReadRefused();
   // The table that refused, as its last result says, when the system named none.
   const Table& failed = c70.result != kResultOk || c10.result == kResultOk ? c70 : c10;
   const std::string failedPath = failed.tablePath;
