@@ -9,6 +9,7 @@
 #include "data/table.h"
 #include "data/table_internal.h"
 #include "platform/dbase/fileio.h"
+#include "platform/system/error_text.h"
 #include "resources/command_ids.h"
 #include "resources/string_table.h"
 #include "runtime/logfile.h"
@@ -30,6 +31,7 @@ constexpr int kLineIndexFile = 2518;
 constexpr int kLineTag = 2519;
 constexpr int kLogEngineError = 22037;
 constexpr int kMsgDiskFull = 22038;
+constexpr int kMsgWriteError = 34001;  // an I/O error on a change of a file
 
 DbCommandPoster g_poster = nullptr;
 // The watches alive, innermost last.
@@ -134,4 +136,9 @@ std::string DiskFullText(const std::string& file) {
   const std::size_t slash = file.rfind('/');
   const std::string folder = slash == std::string::npos ? std::string("./") : file.substr(0, slash + 1);
   return FillPlaceholders(LoadStr(kMsgDiskFull), {folder, file.substr(slash == std::string::npos ? 0 : slash + 1)});
+}
+
+std::string FileRefusalText(const std::string& file, int err) {
+  if (err == ENOSPC || err == EDQUOT) return DiskFullText(file);
+  return err == EIO ? std::string(LoadStr(kMsgWriteError)) : platform::ErrorText(err);
 }

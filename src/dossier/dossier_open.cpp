@@ -2,6 +2,7 @@
 
 
 #include <algorithm>
+#include <cerrno>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -27,6 +28,7 @@
 #include "dossier/conversion_window.h"
 #include "dossier/dossier_password.h"
 #include "dossier/core/dossier_run_marker.h"
+#include "dossier/core/dossier_run_marker_copies.h"
 #include "dossier/core/maintenance_pack.h"
 #include "dossier/rebuild_dossier.h"
 #include "dossier/rebuild_indexes.h"
@@ -120,6 +122,14 @@ int Ask(const std::string& text, const std::string& caption, unsigned style) {
 }
 
 std::string Code() { return RTrim(DossierCode.c_str()); }
+
+// A write of a table that the system refused while `watch` lived: the full disk with its folder,
+// otherwise an error writing to the disk, with the file.
+constexpr int kMsgTableWriteError = 34014;  // the file
+std::string RefusedWriteText(const RefusalWatch& watch) {
+  return watch.RefusedResult() == kResultDiskFull ? DiskFullText(watch.RefusedFile())
+                                                  : FillPlaceholder(LoadStr(kMsgTableWriteError), watch.RefusedFile());
+}
 
 // (a): the dossier's folder cannot be reached.
 void ShowUnreachable() {
@@ -483,7 +493,14 @@ constexpr int kInterruptedRunNotSettledLog = 22098;  // the run
 constexpr int kRunEndedCopiesLeft = 30200;
 constexpr int kRunEndedCopiesRemovedLog = 30201;
 constexpr int kRunEndedCopiesKeptLog = 30202;
-constexpr int kRunEndedMarkerStays = 30203;
+constexpr int kRunEndedMarkerStays = 30203;        // the marker, why it stays
+// A put-back found gone to its end (its box: the run, its start, its station; its log line: the
+// run), and one a refused change stopped part-way (why).
+constexpr int kMsgPutBackDone = 34010;
+constexpr int kPutBackDoneLog = 34011;
+constexpr int kMsgPutBackStopped = 34012;
+// A run done again that a refused write stopped: why.
+constexpr int kMsgRedoStopped = 34015;
 // The log's other lines of a stopped run (each with the run): put back, run again or finished,
 // or at work on another station.
 constexpr int kInterruptedRunPutBackLog = 22099;
@@ -511,6 +528,46 @@ std::string RunInLog(const DossierRunInfo& run) {
 }
 
 std::string InterruptedRunCaption() { return FillPlaceholder(LoadStr(kInterruptedRunCaption), Code()); }
+
+// The marker of a run whose books are in order (its put-back or its redo done, or its copies alone
+// left) that cannot be removed (`cause`, the errno of the refusal): the file and why are said,
+// the dossier stays closed, and the next opening finds it again.
+bool SayMarkerStays(const std::string& what, int cause) {
+  WriteLog(FillPlaceholder(LoadStr(kInterruptedRunNotSettledLog), what));
+  SetAppCursor(0, false);
+  Beep();
+  const std::string marker = DossierRunMarkerPath();
+  gui::MessageBox(DossierMessageOwner(),
+                  FillPlaceholders(LoadStr(kRunEndedMarkerStays), {marker, FileRefusalText(marker, cause)}),
+                  InterruptedRunCaption(), gui::MB_OK | gui::MB_ICONSTOP);
+  return LeaveClosed();
+}
+
+// A put-back from copies that went to its end and stopped before removing the marker (the copies
+// and the put-back's note gone, every table whole): the dossier is as it was before the run. It
+// is said in one box, the marker goes, and the dossier opens.
+bool SayPutBackDone(const DossierRunInfo& run) {
+  const std::string what = RunInLog(run);
+  WriteLog(FillPlaceholder(LoadStr(kInterruptedRunLog), what));
+  SetAppCursor(0, false);
+  if (!OpenDossierExclusive(false)) return LeaveClosed();
+  CloseAllTables();
+  // Read again with the dossier held: what another station did meanwhile is looked at afresh.
+  DossierRunInfo now;
+  if (!ReadDossierRunMarker(&now) || !DossierRunCopiesPutBack(now)) {
+    ReleaseDossierExclusive();
+    return OfferInterruptedRun();
+  }
+  const bool unmarked = RemoveDossierRunMarker();
+  const int cause = errno;
+  ReleaseDossierExclusive();
+  if (!unmarked) return SayMarkerStays(what, cause);
+  WriteLog(FillPlaceholder(LoadStr(kPutBackDoneLog), what));
+  Beep();
+  gui::MessageBox(DossierMessageOwner(), FillPlaceholders(LoadStr(kMsgPutBackDone), {run.title, run.started, run.station}),
+                  InterruptedRunCaption(), gui::MB_OK | gui::MB_ICONINFORMATION);
+  return EnsureDossierOpen();
+}
 
 // A run over two dossiers that the other dossier says went to its end (a separation stopped
 // after the old year's marker was removed, opened in the new year first): this dossier holds all
@@ -540,14 +597,9 @@ bool OfferToRemoveEndedRunCopies(const DossierRunInfo& run) {
     (*redo)(now);
   }
   const bool unmarked = RemoveDossierRunMarker();
+  const int cause = errno;
   ReleaseDossierExclusive();
-  if (!unmarked) {
-    WriteLog(FillPlaceholder(LoadStr(kInterruptedRunNotSettledLog), what));
-    Beep();
-    gui::MessageBox(DossierMessageOwner(), FillPlaceholder(LoadStr(kRunEndedMarkerStays), DossierRunMarkerPath()),
-                    InterruptedRunCaption(), gui::MB_OK | gui::MB_ICONSTOP);
-    return LeaveClosed();
-  }
+  if (!unmarked) return SayMarkerStays(what, cause);
   WriteLog(FillPlaceholder(LoadStr(remove ? kRunEndedCopiesRemovedLog : kRunEndedCopiesKeptLog), what));
   // Copies the user just chose to keep are not asked about again by this opening.
   LeftCopiesKept() = !remove;
@@ -577,6 +629,7 @@ bool OfferInterruptedRun() {
   if (!ReadDossierRunMarker(&run)) return EnsureDossierOpen();  // it ended meanwhile
   if (const std::string waiting = DossierRunWaitingText(run); !waiting.empty()) return SayRunWaiting(run, waiting);
   if (DossierRunEndedElsewhere(run)) return OfferToRemoveEndedRunCopies(run);
+  if (DossierRunCopiesPutBack(run)) return SayPutBackDone(run);
   const DossierRunRedo* redo = RedoOf(run.run);
   // A run put back from its copies is not run again: the question says which it is.
   const bool restores = redo != nullptr && DossierRunRedoPutsBack(run.run);
@@ -594,28 +647,43 @@ bool OfferInterruptedRun() {
   if (!OpenDossierExclusive(false)) return LeaveClosed();
   CloseAllTables();
   TakeDossierRunRedoRefusal();
+  TakeDossierRunPutBackStopped();
   bool done = false;
+  std::string refusedWrite;
   {
-    // The run again (or the rebuild) writes its own marker over the stopped one.
+    // The run again (or the rebuild) writes its own marker over the stopped one. A write it meets
+    // refused is said in the opening's box, the engine's held back.
     const DossierRunMarkerTakeOver settling;
+    RefusalWatch watch(RefusalWatch::EngineBoxes::kHeld);
     done = redo != nullptr ? (*redo)(run) : RedoRebuild(DossierRunInfo{});
+    if (watch.RefusedResult() != 0) refusedWrite = RefusedWriteText(watch);
   }
-  // Copies missing or not whole: the redo changed nothing, and says which.
+  // Copies missing or not whole: the redo changed nothing, and says which. A put-back stopped by a
+  // refused change says that change.
   const std::string refusal = TakeDossierRunRedoRefusal();
+  const std::string stopped = TakeDossierRunPutBackStopped();
   CloseAllTables();
   if (DossierLockTable != nullptr && DossierLockTable->isOpen) ReleaseDossierExclusive();
-  if (!done || !RemoveDossierRunMarker()) {
+  if (done && !RemoveDossierRunMarker()) return SayMarkerStays(what, errno);
+  if (!done) {
     // The dossier stays as the stopped run left it, and says so at the next opening too.
     if (!DossierRunMarkerExists()) WriteDossierRunMarker(run);
-    WriteLog(FillPlaceholder(LoadStr(kInterruptedRunNotSettledLog), what + (refusal.empty() ? "" : " - " + refusal)));
+    const std::string why = !refusal.empty() ? refusal : !stopped.empty() ? stopped : refusedWrite;
+    WriteLog(FillPlaceholder(LoadStr(kInterruptedRunNotSettledLog), what + (why.empty() ? "" : " - " + why)));
     Beep();
     const std::string said = LoadStr(putBack || restores ? kMsgRunNotPutBack : kMsgRunNotRedone);
     // The other dossier of a run over two gone out of reach meanwhile is named as such.
     const std::string waiting = DossierRunWaitingText(run);
+    // A put-back stopped part-way keeps whole copies, and a run stopped again by a refused write
+    // is left as it was: the next opening goes on with either, and nothing is said of a backup.
     gui::MessageBox(DossierMessageOwner(),
-                    !waiting.empty()   ? waiting
-                    : refusal.empty() ? said
-                                      : FillPlaceholders(LoadStr(kCopiesNotWholeHead), {refusal, said}),
+                    !waiting.empty()        ? waiting
+                    : !refusal.empty()      ? FillPlaceholders(LoadStr(kCopiesNotWholeHead), {refusal, said})
+                    : !stopped.empty()      ? FillPlaceholder(LoadStr(kMsgPutBackStopped), stopped)
+                    : !refusedWrite.empty() ? FillPlaceholder(LoadStr(putBack || restores ? kMsgPutBackStopped
+                                                                                          : kMsgRedoStopped),
+                                                              refusedWrite)
+                                            : said,
                     InterruptedRunCaption(), gui::MB_OK | gui::MB_ICONSTOP);
     return LeaveClosed();
   }
@@ -767,9 +835,11 @@ void OfferToRemoveLeftCopies() {
 }
 
 // The index of an append cut short that cannot be made again for want of room: the box (the
-// table, then its folder) and the log line (the table).
+// table, then its folder) and the log line (the table). One whose rebuild the disk refused
+// otherwise: the table, then why.
 constexpr int kMsgIndexDiskFull = 30000;
 constexpr int kLogIndexDiskFull = 30001;
+constexpr int kMsgIndexRefused = 34013;
 
 // An index left marked by an append that a crash or a full disk cut short holds records in none
 // of its tags: each one is made again now, before anything reads the tables. One that cannot be
@@ -780,7 +850,14 @@ bool RepairInterruptedIndexes() {
     const std::string data = platform::ResolvePath(DossierTableOf(number).path + ".dbf");
     if (!platform::FileExists(data)) continue;
     bool repaired = false;
-    const std::uint16_t rc = RepairInterruptedIndex(data, &repaired);
+    std::uint16_t rc = 0;
+    std::string refused;
+    {
+      // A write of the rebuild refused is said as such, not taken for another station's hold.
+      RefusalWatch watch(RefusalWatch::EngineBoxes::kHeld);
+      rc = RepairInterruptedIndex(data, &repaired);
+      if (watch.RefusedResult() != 0 && rc != kResultDiskFull) refused = RefusedWriteText(watch);
+    }
     if (repaired) WriteLog(FillPlaceholder(LoadStr(kLogIndexRepaired), data));
     if (rc == kResultDiskFull) {
       const std::size_t slash = data.rfind('/');
@@ -792,11 +869,13 @@ bool RepairInterruptedIndexes() {
                       LoadStr(kOpeningRefusedCaption), gui::MB_OK | gui::MB_ICONSTOP);
       return false;
     }
-    if (rc != kResultIndexOutOfDate) continue;
+    if (rc != kResultIndexOutOfDate && refused.empty()) continue;
     WriteLog(FillPlaceholder(LoadStr(kLogIndexNotRepaired), data));
     SetAppCursor(0, false);
     Beep();
-    gui::MessageBox(DossierMessageOwner(), FillPlaceholder(LoadStr(kMsgIndexNotRepaired), data),
+    gui::MessageBox(DossierMessageOwner(),
+                    refused.empty() ? FillPlaceholder(LoadStr(kMsgIndexNotRepaired), data)
+                                    : FillPlaceholders(LoadStr(kMsgIndexRefused), {data, refused}),
                     LoadStr(kOpeningRefusedCaption), gui::MB_OK | gui::MB_ICONSTOP);
     return false;
   }

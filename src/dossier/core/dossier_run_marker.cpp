@@ -116,13 +116,23 @@ std::string MarkerText(const DossierRunInfo& info) {
          Line(kStartKey, info.started) + Line(kDetailKey, info.detail);
 }
 
-// The marker last refused for want of room on its disk, which its refusal then says.
-std::string& RefusedForRoom() {
-  static std::string path;
-  return path;
+// The marker whose write or removal the system last refused, and the errno it left: its refusal
+// says what the disk said (full, an error writing, read-only).
+struct Refused {
+  std::string path;
+  int cause = 0;
+};
+Refused& LastRefused() {
+  static Refused refused;
+  return refused;
 }
 
 std::string& RedoRefusal() {
+  static std::string why;
+  return why;
+}
+
+std::string& PutBackStopped() {
   static std::string why;
   return why;
 }
@@ -171,6 +181,14 @@ std::string TakeDossierRunRedoRefusal() {
   return why;
 }
 
+void NoteDossierRunPutBackStopped(const std::string& why) { PutBackStopped() = why; }
+
+std::string TakeDossierRunPutBackStopped() {
+  std::string why;
+  why.swap(PutBackStopped());
+  return why;
+}
+
 DossierRunMarker::DossierRunMarker(const std::string& run, const std::string& title, const std::string& detail)
     : path_(DossierRunMarkerPath()) {
   auto held = Held().find(path_);
@@ -187,7 +205,7 @@ DossierRunMarker::DossierRunMarker(const std::string& run, const std::string& ti
     if (standing.live || TakeOvers() == 0) {
       ReadDossierRunMarker(&standing.run);
       StandingRefusal() = standing;
-      RefusedForRoom().clear();
+      LastRefused() = Refused{};
       return;
     }
   }
@@ -199,7 +217,7 @@ DossierRunMarker::DossierRunMarker(const std::string& run, const std::string& ti
   if (!written_) {
     // The cause stays for the caller's message.
     const int cause = errno;
-    RefusedForRoom() = platform::FailedForWantOfRoom() ? path_ : std::string();
+    LastRefused() = Refused{path_, cause};
     held_.reset();
     platform::RemoveFile(path_);
     errno = cause;
@@ -230,7 +248,7 @@ bool DossierRunMarker::Remove() {
   auto held = Held().find(path_);
   if (held == Held().end() || held->second > 1) return true;
   if (!platform::RemoveFile(path_)) {
-    RefusedForRoom() = platform::FailedForWantOfRoom() ? path_ : std::string();
+    LastRefused() = Refused{path_, errno};
     return false;
   }
   Held().erase(held);
@@ -242,7 +260,21 @@ bool DossierRunMarker::Remove() {
 DossierRunMarkerTakeOver::DossierRunMarkerTakeOver() { ++TakeOvers(); }
 DossierRunMarkerTakeOver::~DossierRunMarkerTakeOver() { --TakeOvers(); }
 
-bool DossierRunMarkerRefusedForRoom(const std::string& path) { return !path.empty() && path == RefusedForRoom(); }
+bool DossierRunMarkerRefusedForRoom(const std::string& path) {
+  return !path.empty() && path == LastRefused().path && (LastRefused().cause == ENOSPC || LastRefused().cause == EDQUOT);
+}
+
+namespace {
+
+// What the disk said when the marker at `path` was last refused, on a line of its own ("" when
+// it was not refused by the system).
+std::string RefusalCause(const std::string& path) {
+  const Refused& refused = LastRefused();
+  if (path.empty() || path != refused.path || refused.cause == 0) return "";
+  return "\n\n   " + FileRefusalText(path, refused.cause);
+}
+
+}  // namespace
 
 bool DossierRunMarkerRefusedForAnotherRun(const std::string& path) {
   return !path.empty() && path == StandingRefusal().path;
@@ -254,13 +286,11 @@ std::string DossierRunMarkerRefusal(const std::string& path) {
     const std::string text = LoadStr(other.live ? kMsgAnotherRunAtWork : kMsgAnotherRunStopped);
     return FillPlaceholder(FillPlaceholder(FillPlaceholder(text, other.run.title), other.run.started), other.run.station);
   }
-  const std::string full = DossierRunMarkerRefusedForRoom(path) ? "\n\n   " + DiskFullText(path) : "";
-  return FillPlaceholders(LoadStr(kMsgMarkerNotWritten), {path, full});
+  return FillPlaceholders(LoadStr(kMsgMarkerNotWritten), {path, RefusalCause(path)});
 }
 
 std::string DossierRunMarkerRemovalRefusal(const std::string& path) {
-  const std::string full = DossierRunMarkerRefusedForRoom(path) ? "\n\n   " + DiskFullText(path) : "";
-  return FillPlaceholders(LoadStr(kMsgMarkerNotRemoved), {path, full});
+  return FillPlaceholders(LoadStr(kMsgMarkerNotRemoved), {path, RefusalCause(path)});
 }
 
 void SetDossierRunRedo(const std::string& run, DossierRunRedo redo, bool putBack) {
