@@ -747,8 +747,26 @@ bool RefuseUnknownPack(const std::string& file) {
 
 // ---- Leftovers of runs that ended ----------------------------------------------
 
-// The sub-folders of copies that the runs of this dossier make ("validation-", "san-",
-// "ajout-", "separation-", "let-", "bil-", "restauration-" + code + "-AAAAMMJJ-HHMMSS"), by name.
+// The prefixes of the sub-folders of copies that the runs of this dossier make ("validation-",
+// "san-", "ajout-", "separation-", "let-", "bil-", "restauration-" + code + "-AAAAMMJJ-HHMMSS").
+constexpr const char* kCopyFolderPrefixes[] = {"validation-", "san-",  "ajout-",        "separation-",
+                                               "let-",        "bil-", "restauration-"};
+
+// Whether `name` (in lower case) is such a sub-folder's name for the dossier code `code`.
+bool IsCopyFolderName(const std::string& name, const std::string& code) {
+  for (const char* prefix : kCopyFolderPrefixes) {
+    const std::string head = prefix + code + "-";
+    if (name.size() != head.size() + 15 || name.compare(0, head.size(), head) != 0) continue;
+    const std::string stamp = name.substr(head.size());
+    bool digits = stamp[8] == '-';
+    for (std::size_t i = 0; i < stamp.size(); ++i)
+      if (i != 8 && (stamp[i] < '0' || stamp[i] > '9')) digits = false;
+    if (digits) return true;
+  }
+  return false;
+}
+
+// The sub-folders of copies of this dossier, by name.
 std::vector<std::string> LeftCopyFolders() {
   std::vector<std::string> found;
   const std::string code = Lower(Code().c_str());
@@ -756,43 +774,40 @@ std::vector<std::string> LeftCopyFolders() {
   for (const auto& e : std::filesystem::directory_iterator(platform::DiskPath(DossierFolder), ec)) {
     if (!e.is_directory(ec)) continue;
     const std::string name = e.path().filename().string();
-    for (const char* prefix : {"validation-", "san-", "ajout-", "separation-", "let-", "bil-", "restauration-"}) {
-      const std::string head = prefix + code + "-";
-      if (name.size() != head.size() + 15 || name.compare(0, head.size(), head) != 0) continue;
-      const std::string stamp = name.substr(head.size());
-      bool digits = stamp[8] == '-';
-      for (std::size_t i = 0; i < stamp.size(); ++i)
-        if (i != 8 && (stamp[i] < '0' || stamp[i] > '9')) digits = false;
-      if (digits) found.push_back(name);
-    }
+    if (IsCopyFolderName(name, code)) found.push_back(name);
   }
   std::sort(found.begin(), found.end());
   return found;
 }
 
-// The temporary files of a whole-file write ("<file>.tmp<pid>-<n>") of the run marker
-// ("c<code>.run"), of the import's pieces record ("cas<code>.pcs") and of the renumbering's plan
-// ("c60<code>.ren"), left by a process stopped before its rename. One is removed only when its
-// process runs no more on this station and it was last written some minutes ago: a process of
-// another station, whose number says nothing here, writes such a file in far less time.
+// The temporary files of a whole-file write ("<file>.tmp<pid>-<n>") left by a process stopped
+// before its rename: of the run marker ("c<code>.run"), of the imports' records (the ASCII
+// pieces "cas<code>.pcs", the statements' identities "cof<code>.txt") and totals journals
+// ("cof<code>.tot", "cas<code>.tot"), of the renumbering's plan ("c60<code>.ren") and of a
+// put-back's note ("<copies folder>.remise"). One is removed only when its process runs no more
+// on this station and it was last written some minutes ago: a process of another station, whose
+// number says nothing here, writes such a file in far less time.
 constexpr auto kLeftTempAge = std::chrono::minutes(5);
 
-bool IsLeftTempName(const std::string& name, const std::string& code, int* pid) {
+bool IsLeftTempName(const std::string& entry, const std::string& code, int* pid) {
+  const std::string name = Lower(entry.c_str());
+  const std::size_t tmp = name.rfind(".tmp");
+  if (tmp == std::string::npos) return false;
+  const std::string file = name.substr(0, tmp), rest = name.substr(tmp + 4);
   const std::string plan = RenumberPlanPath();
   const std::string planName = Lower(plan.substr(plan.rfind('/') + 1).c_str());
-  for (const std::string& file : {"c" + code + ".run", "cas" + code + ".pcs", planName}) {
-    const std::string head = file + ".tmp";
-    if (name.size() <= head.size() || name.compare(0, head.size(), head) != 0) continue;
-    const std::string rest = name.substr(head.size());
-    const std::size_t dash = rest.find('-');
-    if (dash == 0 || dash == std::string::npos || dash + 1 == rest.size()) return false;
-    for (std::size_t i = 0; i < rest.size(); ++i)
-      if (i != dash && (rest[i] < '0' || rest[i] > '9')) return false;
-    if (dash > 9) return false;
-    *pid = std::atoi(rest.substr(0, dash).c_str());
-    return true;
-  }
-  return false;
+  const std::vector<std::string> files = {"c" + code + ".run",   "cas" + code + ".pcs", "cof" + code + ".txt",
+                                          "cof" + code + ".tot", "cas" + code + ".tot", planName};
+  const std::string note = ".remise";
+  const bool noteOfCopies = file.size() > note.size() && file.compare(file.size() - note.size(), note.size(), note) == 0 &&
+                            IsCopyFolderName(file.substr(0, file.size() - note.size()), code);
+  if (!noteOfCopies && std::find(files.begin(), files.end(), file) == files.end()) return false;
+  const std::size_t dash = rest.find('-');
+  if (dash == 0 || dash == std::string::npos || dash + 1 == rest.size() || dash > 9) return false;
+  for (std::size_t i = 0; i < rest.size(); ++i)
+    if (i != dash && (rest[i] < '0' || rest[i] > '9')) return false;
+  *pid = std::atoi(rest.substr(0, dash).c_str());
+  return true;
 }
 
 void RemoveLeftTempFiles() {

@@ -227,9 +227,10 @@ TEST_F(LeftoversTest, AnIndexLeftMarkedByAKilledAppendIsMadeAgainOrTheOpeningSto
   EXPECT_NE(ReadAll(d + "clgidx.txt").find("index d'un ajout interrompu refait: " + c60 + ".dbf"), std::string::npos);
 }
 
-// The temporary file of a marker, pieces record or renumbering plan whose writer was killed
-// before its rename is removed at the opening; one whose process still runs here, one written moments ago (perhaps by
-// another station), and every other name stay.
+// The temporary file of a marker, pieces record, renumbering plan, import's totals journal or
+// identities, or put-back's note whose writer was killed before its rename is removed at the
+// opening; one whose process still runs here, one written moments ago (perhaps by another
+// station), and every other name (another dossier's) stay.
 TEST_F(LeftoversTest, TemporaryFilesOfAStoppedMarkerOrPiecesWriteAreRemoved) {
   const std::string d = MakeDossier("tmp", "TMP");
   // A process number that runs no more: a child's, once it has ended.
@@ -254,6 +255,17 @@ TEST_F(LeftoversTest, TemporaryFilesOfAStoppedMarkerOrPiecesWriteAreRemoved) {
       {"ctmp.run.tmp" + dead + "-x", true, false},
       {"cother.run.tmp" + dead + "-1", true, false},
       {"ctmp.run.old" + dead + "-1", true, false},
+      // The imports' totals journals and identities, a put-back's note.
+      {"coftmp.tot.tmp" + dead + "-4", true, true},
+      {"castmp.tot.tmp" + dead + "-5", true, true},
+      {"cofTMP.txt.tmp" + dead + "-6", true, true},
+      {"validation-tmp-20260305-090700.remise.tmp" + dead + "-9", true, true},
+      {"let-tmp-20260305-090700.remise.tmp" + dead + "-10", true, true},
+      {"castmp.tot.tmp" + alive + "-11", true, false},
+      {"validation-tmp-20260305-090700.remise.tmp" + dead + "-13", false, false},
+      {"validation-tmp-2026.remise.tmp" + dead + "-14", true, false},
+      {"validation-oth-20260305-090700.remise.tmp" + dead + "-15", true, false},
+      {"cofoth.tot.tmp" + dead + "-16", true, false},
   };
   const auto longAgo = fs::file_time_type::clock::now() - std::chrono::hours(1);
   for (const Left& f : files) {
