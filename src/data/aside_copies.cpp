@@ -182,10 +182,6 @@ bool WholeCopy(const std::string& dbf) {
          rc == dbase::DBIERR_INDEXFILEERR;
 }
 
-}  // namespace
-
-namespace {
-
 // The second name a file replaced by its copy keeps until the rest of its table is in place.
 constexpr const char* kBeforePutBack = ".avant";
 
