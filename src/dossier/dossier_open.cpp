@@ -543,6 +543,31 @@ bool SayMarkerStays(const std::string& what, int cause) {
   return LeaveClosed();
 }
 
+// The dossier taken alone and its marker read again, as it is now: true when it still names a run
+// that `still` holds for (*now gets it). Otherwise the dossier is given back and *next is what the
+// opening gives then: closed when the dossier could not be taken alone, the run asked about afresh
+// when another station dealt with it meanwhile.
+bool HoldStillMarked(bool (*still)(const DossierRunInfo&), DossierRunInfo* now, bool* next) {
+  if (!OpenDossierExclusive(false)) {
+    *next = LeaveClosed();
+    return false;
+  }
+  CloseAllTables();
+  if (ReadDossierRunMarker(now) && still(*now)) return true;
+  ReleaseDossierExclusive();
+  *next = OfferInterruptedRun();
+  return false;
+}
+
+// The marker removed and the dossier taken alone given back: false, the dossier left closed and
+// the refusal said, when the marker could not go.
+bool UnmarkHeld(const std::string& what) {
+  const bool unmarked = RemoveDossierRunMarker();
+  const int cause = errno;
+  ReleaseDossierExclusive();
+  return unmarked || SayMarkerStays(what, cause);
+}
+
 // A put-back from copies that went to its end and stopped before removing the marker (the copies
 // and the put-back's note gone, every table whole): the dossier is as it was before the run. It
 // is said in one box, the marker goes, and the dossier opens.
@@ -550,18 +575,10 @@ bool SayPutBackDone(const DossierRunInfo& run) {
   const std::string what = RunInLog(run);
   WriteLog(FillPlaceholder(LoadStr(kInterruptedRunLog), what));
   SetAppCursor(0, false);
-  if (!OpenDossierExclusive(false)) return LeaveClosed();
-  CloseAllTables();
-  // Read again with the dossier held: what another station did meanwhile is looked at afresh.
   DossierRunInfo now;
-  if (!ReadDossierRunMarker(&now) || !DossierRunCopiesPutBack(now)) {
-    ReleaseDossierExclusive();
-    return OfferInterruptedRun();
-  }
-  const bool unmarked = RemoveDossierRunMarker();
-  const int cause = errno;
-  ReleaseDossierExclusive();
-  if (!unmarked) return SayMarkerStays(what, cause);
+  bool next = false;
+  if (!HoldStillMarked(DossierRunCopiesPutBack, &now, &next)) return next;
+  if (!UnmarkHeld(what)) return false;
   WriteLog(FillPlaceholder(LoadStr(kPutBackDoneLog), what));
   Beep();
   gui::MessageBox(DossierMessageOwner(), FillPlaceholders(LoadStr(kMsgPutBackDone), {run.title, run.started, run.station}),
@@ -582,24 +599,17 @@ bool OfferToRemoveEndedRunCopies(const DossierRunInfo& run) {
       FillPlaceholder(FillPlaceholder(LoadStr(kRunEndedCopiesLeft), run.title), run.started), run.station);
   const bool remove = Ask(text, InterruptedRunCaption(),
                           gui::MB_YESNO | gui::MB_ICONQUESTION | gui::MB_DEFBUTTON1) == gui::IDYES;
-  if (!OpenDossierExclusive(false)) return LeaveClosed();
-  CloseAllTables();
   // Read again with the dossier held: a run found undone meanwhile gets the usual question.
   DossierRunInfo now;
-  if (!ReadDossierRunMarker(&now) || !DossierRunEndedElsewhere(now)) {
-    ReleaseDossierExclusive();
-    return OfferInterruptedRun();
-  }
+  bool next = false;
+  if (!HoldStillMarked(DossierRunEndedElsewhere, &now, &next)) return next;
   // Copies that cannot all go stay, and are offered again as copies left at the next opening.
   const DossierRunRedo* redo = RedoOf(now.run);
   if (remove && redo != nullptr) {
     const DossierRunMarkerTakeOver settling;
     (*redo)(now);
   }
-  const bool unmarked = RemoveDossierRunMarker();
-  const int cause = errno;
-  ReleaseDossierExclusive();
-  if (!unmarked) return SayMarkerStays(what, cause);
+  if (!UnmarkHeld(what)) return false;
   WriteLog(FillPlaceholder(LoadStr(remove ? kRunEndedCopiesRemovedLog : kRunEndedCopiesKeptLog), what));
   // Copies the user just chose to keep are not asked about again by this opening.
   LeftCopiesKept() = !remove;
