@@ -41,6 +41,7 @@ constexpr int kPlanFileSuffix = 3471;
 constexpr int kMsgRenumberPending = 22196;
 constexpr int kMsgWriteRefusedUndone = 32215;
 constexpr int kMsgWriteRefusedMarked = 3469;
+constexpr int kMsgWriteError = 34001;  // an I/O error on a change of a file
 
 // The plan lives in the sort file's fields: TCODE the old piece number, TCG the new one, TPIECE
 // blank; TCLE, TFIC and TREC as in a sort record.
@@ -468,9 +469,11 @@ std::string RenumberPendingMessage() { return LoadStr(kMsgRenumberPending); }
 
 std::string RenumberRefusalMessage(const RenumberResult& result) {
   const bool undone = result.outcome == RenumberOutcome::WriteRefusedUndone;
-  const std::string full = result.diskFull ? "\n\n   " + DiskFullText(result.failedTable) : "";
+  // What the disk said: full, or an error writing to it (a disk lost or read-only).
+  const std::string cause =
+      "\n\n   " + (result.diskFull ? DiskFullText(result.failedTable) : std::string(LoadStr(kMsgWriteError)));
   return FillPlaceholders(LoadStr(undone ? kMsgWriteRefusedUndone : kMsgWriteRefusedMarked),
-                          {result.failedTable, full});
+                          {result.failedTable, cause});
 }
 
 RenumberResult RenumberPieces(RenumberObserver* observer) {
