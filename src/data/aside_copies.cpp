@@ -1,5 +1,7 @@
 #include "data/aside_copies.h"
 
+#include <cerrno>
+#include <map>
 #include <set>
 
 #include "data/error_report.h"
@@ -20,10 +22,11 @@ constexpr int kMsgAsideFolderMissing = 22013;
 constexpr int kMsgCopyNotListed = 22014;
 constexpr int kMsgCopyMissing = 22015;
 constexpr int kMsgCopyDamaged = 22016;
-constexpr int kMsgPutBackNoteNotOnDisk = 22017;
-constexpr int kMsgWorkFileNotRemoved = 22018;
-constexpr int kMsgDossierNotOnDisk = 22019;
-constexpr int kMsgPutBackRefused = 22020;
+// A change of the put-back refused: the file or folder, then why.
+constexpr int kMsgNotPutBack = 34000;
+constexpr int kMsgNotRemoved = 34002;
+constexpr int kMsgFolderNotOnDisk = 34003;
+constexpr int kMsgPutBackNoteNotOnDisk = 34004;
 constexpr int kMsgAsideFolderRefused = 22008;  // the folder, then why when the disk is full
 constexpr int kMsgCopiesNotOnDisk = 22010;     // the folder, then why when the disk is full
 
@@ -179,7 +182,92 @@ bool WholeCopy(const std::string& dbf) {
          rc == dbase::DBIERR_INDEXFILEERR;
 }
 
+// The second name a file replaced by its copy keeps until the rest of its table is in place.
+constexpr const char* kBeforePutBack = ".avant";
+
+// The copies by table, in the list's order: a table's data, index and memo files go together.
+std::vector<std::vector<std::string>> TableGroups(const AsideCopies& copies) {
+  std::vector<std::vector<std::string>> groups;
+  std::map<std::string, std::size_t> at;
+  for (const std::string& f : copies.files) {
+    const std::string name = LowerAscii(f);
+    const std::size_t dot = name.rfind('.');
+    const std::string base = dot == std::string::npos ? name : name.substr(0, dot);
+    const auto found = at.find(base);
+    if (found != at.end()) {
+      groups[found->second].push_back(f);
+      continue;
+    }
+    at[base] = groups.size();
+    groups.push_back({f});
+  }
+  return groups;
+}
+
+// Puts one table's copies (those still in the sub-folder `aside`) over its files: whole, or not
+// at all. Each file replaced first gets a second name beside it; a rename refused half-way puts
+// the copies already renamed back into the sub-folder and the table's own files back under their
+// names. Where the disk gives no second names the copies go in without them. False, with the
+// file refused and the errno, when the table is not put back.
+bool PutTableBack(const std::string& dossierFolder, const std::string& aside, const std::vector<std::string>& group,
+                  std::string* failed, int* err) {
+  struct Move {
+    std::string copy, target;
+    bool kept = false;  // the file replaced has its second name
+  };
+  std::vector<Move> moves;
+  for (const std::string& f : group)
+    if (platform::FileExists(aside + f)) moves.push_back({aside + f, platform::ResolveName(dossierFolder, f)});
+  bool named = true;
+  for (Move& m : moves) {
+    if (!platform::FileExists(m.target)) continue;
+    if (!platform::LinkFile(m.target, m.target + kBeforePutBack)) {
+      named = false;
+      break;
+    }
+    m.kept = true;
+  }
+  if (!named)
+    for (Move& m : moves)
+      if (m.kept) m.kept = !platform::RemoveFile(m.target + kBeforePutBack);
+  for (std::size_t i = 0; i < moves.size(); ++i) {
+    if (platform::AtomicRename(moves[i].copy, moves[i].target)) continue;
+    *failed = moves[i].target;
+    *err = errno;
+    // Back as it was: a step refused here too leaves a state the next put-back finishes (which
+    // removes a second name left).
+    for (std::size_t j = i; named && j-- > 0;)
+      if (platform::AtomicRename(moves[j].target, moves[j].copy) && moves[j].kept)
+        platform::AtomicRename(moves[j].target + kBeforePutBack, moves[j].target);
+    for (const Move& m : moves)
+      if (m.kept) platform::RemoveFile(m.target + kBeforePutBack);
+    return false;
+  }
+  for (const Move& m : moves)
+    if (m.kept && !platform::RemoveFile(m.target + kBeforePutBack)) {
+      *failed = m.target + kBeforePutBack;
+      *err = errno;
+      return false;
+    }
+  return true;
+}
+
 }  // namespace
+
+bool AsideCopiesPutBackDone(const std::string& dossierFolder, const AsideCopies& copies) {
+  if (!SubFolderName(copies.folder) || platform::DirectoryExists(dossierFolder + copies.folder) ||
+      platform::FileExists(NotePath(dossierFolder, copies)))
+    return false;
+  bool any = false;
+  for (const std::string& f : copies.files) {
+    const std::string name = LowerAscii(f);
+    if (name.size() < 4 || name.compare(name.size() - 4, 4, ".dbf") != 0) continue;
+    const std::string table = platform::ResolveName(dossierFolder, f);
+    if (!platform::FileExists(table) || !WholeCopy(table)) return false;
+    any = true;
+  }
+  return any;
+}
 
 bool AsideCopiesComplete(const std::string& dossierFolder, const AsideCopies& copies, std::string* error) {
   auto refuse = [&](const std::string& why) {
@@ -189,8 +277,10 @@ bool AsideCopiesComplete(const std::string& dossierFolder, const AsideCopies& co
   if (!SubFolderName(copies.folder)) return refuse(LoadStr(kMsgAsideFolderUnknown));
   const std::string aside = dossierFolder + copies.folder;
   const std::set<std::string> putBack = NoteLines(NotePath(dossierFolder, copies));
-  if (!platform::DirectoryExists(aside) && putBack.empty())
+  if (!platform::DirectoryExists(aside) && putBack.empty()) {
+    if (AsideCopiesPutBackDone(dossierFolder, copies)) return true;
     return refuse(FillPlaceholder(LoadStr(kMsgAsideFolderMissing), aside));
+  }
   std::set<std::string> listed;
   for (const std::string& f : copies.files) listed.insert(LowerAscii(f));
   // A copy the list does not name: the list is short, and a put-back would take its table's
@@ -213,8 +303,14 @@ bool AsideCopiesComplete(const std::string& dossierFolder, const AsideCopies& co
 }
 
 bool PutBackAsideCopies(const std::string& dossierFolder, const AsideCopies& copies, std::string* error) {
+  // A put-back that went to its end, its marker's removal alone left: nothing more to do.
+  if (AsideCopiesPutBackDone(dossierFolder, copies)) return true;
   // Nothing is removed or renamed unless every copy is there, whole.
   if (!AsideCopiesComplete(dossierFolder, copies, error)) return false;
+  auto refused = [&](int id, const std::string& file, int err) {
+    if (error != nullptr) *error = FillPlaceholders(LoadStr(id), {file, FileRefusalText(file, err)});
+    return false;
+  };
   const std::string aside = dossierFolder + copies.folder;
   const std::string note = NotePath(dossierFolder, copies);
   if (!platform::FileExists(note)) {
@@ -223,14 +319,9 @@ bool PutBackAsideCopies(const std::string& dossierFolder, const AsideCopies& cop
     // A disk with no room for the note (the full disk that often stopped the run) does not keep
     // the tables from going back: the put-back goes on without it. Stopped half-way, it would
     // then leave the next opening a copy missing, which that opening names, changing nothing.
-    if (!platform::WriteFileAtomic(note, text) && !platform::FailedForWantOfRoom()) {
-      if (error != nullptr) *error = FillPlaceholder(LoadStr(kMsgPutBackNoteNotOnDisk), note);
-      return false;
-    }
-    if (!platform::SyncFolder(dossierFolder)) {
-      if (error != nullptr) *error = FillPlaceholder(LoadStr(kMsgPutBackNoteNotOnDisk), note);
-      return false;
-    }
+    if (!platform::WriteFileAtomic(note, text) && !platform::FailedForWantOfRoom())
+      return refused(kMsgPutBackNoteNotOnDisk, note, errno);
+    if (!platform::SyncFolder(dossierFolder)) return refused(kMsgPutBackNoteNotOnDisk, note, errno);
   }
   std::set<std::string> copied;
   for (const std::string& f : copies.files) copied.insert(LowerAscii(f));
@@ -238,42 +329,37 @@ bool PutBackAsideCopies(const std::string& dossierFolder, const AsideCopies& cop
   for (const std::string& base : copies.bases)
     for (const char* ext : kExtensions) tables.insert(LowerAscii(base) + ext);
   // What the runs undone left beside the tables goes first: a pack's new files would otherwise
-  // be renamed over the tables put back when they are next opened.
-  bool back = true;
+  // be renamed over the tables put back when they are next opened (and the second names of a
+  // put-back stopped half-way, which the copies in place make useless).
   for (const std::string& file : platform::ListFiles(dossierFolder)) {
     if (!LeftoverOf(LowerAscii(file), copies.bases) || platform::RemoveFile(dossierFolder + file)) continue;
-    back = false;
-    if (error != nullptr) *error = FillPlaceholder(LoadStr(kMsgWorkFileNotRemoved), dossierFolder + file);
+    return refused(kMsgNotRemoved, dossierFolder + file, errno);
   }
-  if (!back || !platform::SyncFolder(dossierFolder)) {
-    if (back && error != nullptr) *error = FillPlaceholder(LoadStr(kMsgDossierNotOnDisk), dossierFolder);
-    return false;
-  }
-  // Each copy takes its file's place (a copy already put back by an earlier, stopped put-back is
-  // no longer in the sub-folder: its file is the copy).
-  for (const std::string& f : copies.files) {
-    if (!platform::FileExists(aside + f)) continue;
-    const std::string target = platform::ResolveName(dossierFolder, f);
-    if (!platform::AtomicRename(aside + f, target)) {
-      back = false;
-      if (error != nullptr) *error = FillPlaceholder(LoadStr(kMsgPutBackRefused), dossierFolder + f);
-    }
+  if (!platform::SyncFolder(dossierFolder)) return refused(kMsgFolderNotOnDisk, dossierFolder, errno);
+  // Each table's copies take its files' places together; the first refused stops the put-back,
+  // every table not reached as it was, the next one run again finishing it.
+  for (const std::vector<std::string>& group : TableGroups(copies)) {
+    std::string failed;
+    int err = 0;
+    if (!PutTableBack(dossierFolder, aside, group, &failed, &err)) return refused(kMsgNotPutBack, failed, err);
   }
   // The files of those tables that had no copy were made by the run.
   for (const std::string& file : platform::ListFiles(dossierFolder))
-    if (tables.count(LowerAscii(file)) != 0 && copied.count(LowerAscii(file)) == 0) platform::RemoveFile(dossierFolder + file);
-  platform::SyncFolder(dossierFolder);
-  if (!back) return false;
+    if (tables.count(LowerAscii(file)) != 0 && copied.count(LowerAscii(file)) == 0 &&
+        !platform::RemoveFile(dossierFolder + file))
+      return refused(kMsgNotRemoved, dossierFolder + file, errno);
+  if (!platform::SyncFolder(dossierFolder)) return refused(kMsgFolderNotOnDisk, dossierFolder, errno);
   // The copies go once every table put back has been found sound.
   for (const std::string& f : copies.files) {
     const std::string name = LowerAscii(f);
     if (name.size() < 4 || name.compare(name.size() - 4, 4, ".dbf") != 0) continue;
     if (!TableSound(platform::ResolveName(dossierFolder, f), error)) return false;
   }
-  // The note last: a put-back stopped in between is known as done.
-  RemoveFolder(aside);
-  platform::RemoveFile(note);
-  platform::SyncFolder(dossierFolder);
+  // The note last: a put-back stopped in between is known as done. Either one left would stay
+  // for good once the marker goes: the put-back is finished by the next opening instead.
+  if (!RemoveFolder(aside)) return refused(kMsgNotRemoved, aside, errno);
+  if (!platform::RemoveFile(note)) return refused(kMsgNotRemoved, note, errno);
+  if (!platform::SyncFolder(dossierFolder)) return refused(kMsgFolderNotOnDisk, dossierFolder, errno);
   return true;
 }
 

@@ -30,11 +30,18 @@ bool MakeAsideCopies(const std::string& dossierFolder, const std::string& name, 
 // put-back then changes nothing.
 bool AsideCopiesComplete(const std::string& dossierFolder, const AsideCopies& copies, std::string* error);
 
-// Puts the copies back into the dossier folder (each renamed over the file of the same name; a
-// file of those tables without a copy removed), then removes the sub-folder. A put-back stopped
-// half-way can be run again. Refused before any change unless the copies are complete
-// (AsideCopiesComplete). False, with the French reason, when a file could not be put back (the
-// sub-folder then stays).
+// True when a put-back of these copies went to its end: neither the sub-folder nor the put-back's
+// note is left, and every table the copies name opens whole in the dossier folder. A marker
+// found over such a dossier was left by a put-back stopped before its removal.
+bool AsideCopiesPutBackDone(const std::string& dossierFolder, const AsideCopies& copies);
+
+// Puts the copies back into the dossier folder (each table's copies renamed over its files
+// together, whole or not at all; a file of those tables without a copy removed), then removes the
+// sub-folder. A put-back stopped half-way can be run again, and one gone to its end is done
+// (AsideCopiesPutBackDone). Refused before any change unless the copies are complete
+// (AsideCopiesComplete). False, with the French reason (the file and what the disk said), when
+// a change was refused: the tables not yet reached are as they were, the sub-folder and the
+// note stay, and the put-back run again finishes it.
 bool PutBackAsideCopies(const std::string& dossierFolder, const AsideCopies& copies, std::string* error);
 
 // Removes the sub-folder and its copies (after a run that succeeded).

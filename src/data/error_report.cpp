@@ -9,6 +9,7 @@
 #include "data/table.h"
 #include "data/table_internal.h"
 #include "platform/dbase/fileio.h"
+#include "platform/system/error_text.h"
 #include "resources/command_ids.h"
 #include "resources/string_table.h"
 #include "runtime/logfile.h"
@@ -35,6 +36,8 @@ constexpr int kMsgDiskFull = 22038;
 constexpr int kMsgWriteError = 34100;
 constexpr int kMsgReadError = 34101;
 constexpr int kMsgChangeRefused = 34102;
+// The same said after a file already named: an I/O error on a change of it.
+constexpr int kMsgWriteErrorCause = 34001;
 
 DbCommandPoster g_poster = nullptr;
 // The watches alive, innermost last.
@@ -166,4 +169,9 @@ std::string DiskFullText(const std::string& file) {
   const std::size_t slash = file.rfind('/');
   const std::string folder = slash == std::string::npos ? std::string("./") : file.substr(0, slash + 1);
   return FillPlaceholders(LoadStr(kMsgDiskFull), {folder, file.substr(slash == std::string::npos ? 0 : slash + 1)});
+}
+
+std::string FileRefusalText(const std::string& file, int err) {
+  if (err == ENOSPC || err == EDQUOT) return DiskFullText(file);
+  return err == EIO ? std::string(LoadStr(kMsgWriteErrorCause)) : platform::ErrorText(err);
 }

@@ -30,6 +30,10 @@ std::string ReadErrorText(const std::string& file);
 std::string SystemRefusalText(const std::string& file, int err);
 // That the disk is full: no room left in the folder of `file` to write it, and what to do.
 std::string DiskFullText(const std::string& file);
+// Why the system refused a change of `file` (the errno `err` it left): the full disk as
+// DiskFullText says it, an I/O error as an error writing to the disk, otherwise the system's
+// own words (a disk become read-only).
+std::string FileRefusalText(const std::string& file, int err);
 
 // The first engine failure of a run: while a watch lives, each failure ReportDbError shows (and
 // each one the run notes itself, as a field write the table layer does not show) is kept by it,

@@ -755,8 +755,11 @@ bool PutBackStoppedRestore(const DossierRunInfo& run) {
   // the dossier: it is run again.
   if (run.detail.empty()) return RedoRestoreProcedure(run);
   std::string why;
-  if (PutBackInterruptedRestore(DossierFolder, run.detail, &why)) return true;
-  NoteDossierRunRedoRefusal(why);
+  bool untouched = false;
+  if (PutBackInterruptedRestore(DossierFolder, run.detail, &why, &untouched)) return true;
+  // A file missing changed nothing; a change refused part-way is finished by the next opening.
+  if (untouched) NoteDossierRunRedoRefusal(why);
+  else NoteDossierRunPutBackStopped(why);
   return false;
 }
 

@@ -2,6 +2,7 @@
 
 
 #include <algorithm>
+#include <cerrno>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -27,6 +28,7 @@
 #include "dossier/conversion_window.h"
 #include "dossier/dossier_password.h"
 #include "dossier/core/dossier_run_marker.h"
+#include "dossier/core/dossier_run_marker_copies.h"
 #include "dossier/core/maintenance_pack.h"
 #include "dossier/rebuild_dossier.h"
 #include "dossier/rebuild_indexes.h"
@@ -85,10 +87,6 @@ constexpr int kAskRebuildInstead = 19895;
 constexpr int kMsgRunNotRedone = 19896;
 constexpr int kAskPutBackRun = 19899;
 constexpr int kMsgRunNotPutBack = 19900;
-// The same when the system refused a change (or a read) of the redo: why, and that the next
-// opening tries again.
-constexpr int kMsgRedoStopped = 34120;
-constexpr int kMsgPutBackStopped = 34121;
 constexpr int kCaptionLeftCopies = 19901;       // the dossier's code
 constexpr int kAskRemoveLeftCopies = 19902;     // the folders, one a line
 constexpr int kMsgIndexNotRepaired = 19904;     // the table
@@ -125,6 +123,17 @@ int Ask(const std::string& text, const std::string& caption, unsigned style) {
 }
 
 std::string Code() { return RTrim(DossierCode.c_str()); }
+
+// A change (or a read) of a table that the system refused while `watch` lived: the full disk with
+// its folder, a read or a change the system refused (a disk read-only) as such, otherwise an
+// error writing to the disk, with the file.
+constexpr int kMsgTableWriteError = 34014;  // the file
+std::string RefusedWriteText(const RefusalWatch& watch) {
+  if (watch.RefusedReading() || watch.RefusedResult() == kResultAccessDenied)
+    return watch.Reason(watch.RefusedResult(), watch.RefusedFile(), watch.RefusedResult());
+  return watch.RefusedResult() == kResultDiskFull ? DiskFullText(watch.RefusedFile())
+                                                  : FillPlaceholder(LoadStr(kMsgTableWriteError), watch.RefusedFile());
+}
 
 // (a): the dossier's folder cannot be reached.
 void ShowUnreachable() {
@@ -492,7 +501,14 @@ constexpr int kInterruptedRunNotSettledLog = 22098;  // the run
 constexpr int kRunEndedCopiesLeft = 30200;
 constexpr int kRunEndedCopiesRemovedLog = 30201;
 constexpr int kRunEndedCopiesKeptLog = 30202;
-constexpr int kRunEndedMarkerStays = 30203;
+constexpr int kRunEndedMarkerStays = 30203;        // the marker, why it stays
+// A put-back found gone to its end (its box: the run, its start, its station; its log line: the
+// run), and one a refused change stopped part-way (why).
+constexpr int kMsgPutBackDone = 34010;
+constexpr int kPutBackDoneLog = 34011;
+constexpr int kMsgPutBackStopped = 34012;
+// A run done again that a refused write stopped: why.
+constexpr int kMsgRedoStopped = 34015;
 // The log's other lines of a stopped run (each with the run): put back, run again or finished,
 // or at work on another station.
 constexpr int kInterruptedRunPutBackLog = 22099;
@@ -521,6 +537,63 @@ std::string RunInLog(const DossierRunInfo& run) {
 
 std::string InterruptedRunCaption() { return FillPlaceholder(LoadStr(kInterruptedRunCaption), Code()); }
 
+// The marker of a run whose books are in order (its put-back or its redo done, or its copies alone
+// left) that cannot be removed (`cause`, the errno of the refusal): the file and why are said,
+// the dossier stays closed, and the next opening finds it again.
+bool SayMarkerStays(const std::string& what, int cause) {
+  WriteLog(FillPlaceholder(LoadStr(kInterruptedRunNotSettledLog), what));
+  SetAppCursor(0, false);
+  Beep();
+  const std::string marker = DossierRunMarkerPath();
+  gui::MessageBox(DossierMessageOwner(),
+                  FillPlaceholders(LoadStr(kRunEndedMarkerStays), {marker, FileRefusalText(marker, cause)}),
+                  InterruptedRunCaption(), gui::MB_OK | gui::MB_ICONSTOP);
+  return LeaveClosed();
+}
+
+// The dossier taken alone and its marker read again, as it is now: true when it still names a run
+// that `still` holds for (*now gets it). Otherwise the dossier is given back and *next is what the
+// opening gives then: closed when the dossier could not be taken alone, the run asked about afresh
+// when another station dealt with it meanwhile.
+bool HoldStillMarked(bool (*still)(const DossierRunInfo&), DossierRunInfo* now, bool* next) {
+  if (!OpenDossierExclusive(false)) {
+    *next = LeaveClosed();
+    return false;
+  }
+  CloseAllTables();
+  if (ReadDossierRunMarker(now) && still(*now)) return true;
+  ReleaseDossierExclusive();
+  *next = OfferInterruptedRun();
+  return false;
+}
+
+// The marker removed and the dossier taken alone given back: false, the dossier left closed and
+// the refusal said, when the marker could not go.
+bool UnmarkHeld(const std::string& what) {
+  const bool unmarked = RemoveDossierRunMarker();
+  const int cause = errno;
+  ReleaseDossierExclusive();
+  return unmarked || SayMarkerStays(what, cause);
+}
+
+// A put-back from copies that went to its end and stopped before removing the marker (the copies
+// and the put-back's note gone, every table whole): the dossier is as it was before the run. It
+// is said in one box, the marker goes, and the dossier opens.
+bool SayPutBackDone(const DossierRunInfo& run) {
+  const std::string what = RunInLog(run);
+  WriteLog(FillPlaceholder(LoadStr(kInterruptedRunLog), what));
+  SetAppCursor(0, false);
+  DossierRunInfo now;
+  bool next = false;
+  if (!HoldStillMarked(DossierRunCopiesPutBack, &now, &next)) return next;
+  if (!UnmarkHeld(what)) return false;
+  WriteLog(FillPlaceholder(LoadStr(kPutBackDoneLog), what));
+  Beep();
+  gui::MessageBox(DossierMessageOwner(), FillPlaceholders(LoadStr(kMsgPutBackDone), {run.title, run.started, run.station}),
+                  InterruptedRunCaption(), gui::MB_OK | gui::MB_ICONINFORMATION);
+  return EnsureDossierOpen();
+}
+
 // A run over two dossiers that the other dossier says went to its end (a separation stopped
 // after the old year's marker was removed, opened in the new year first): this dossier holds all
 // its changes and only the copies made at its start are left. The user is told that the run is
@@ -533,29 +606,17 @@ bool OfferToRemoveEndedRunCopies(const DossierRunInfo& run) {
   const std::string text = FillPlaceholders(LoadStr(kRunEndedCopiesLeft), {run.title, run.started, run.station});
   const bool remove = Ask(text, InterruptedRunCaption(),
                           gui::MB_YESNO | gui::MB_ICONQUESTION | gui::MB_DEFBUTTON1) == gui::IDYES;
-  if (!OpenDossierExclusive(false)) return LeaveClosed();
-  CloseAllTables();
   // Read again with the dossier held: a run found undone meanwhile gets the usual question.
   DossierRunInfo now;
-  if (!ReadDossierRunMarker(&now) || !DossierRunEndedElsewhere(now)) {
-    ReleaseDossierExclusive();
-    return OfferInterruptedRun();
-  }
+  bool next = false;
+  if (!HoldStillMarked(DossierRunEndedElsewhere, &now, &next)) return next;
   // Copies that cannot all go stay, and are offered again as copies left at the next opening.
   const DossierRunRedo* redo = RedoOf(now.run);
   if (remove && redo != nullptr) {
     const DossierRunMarkerTakeOver settling;
     (*redo)(now);
   }
-  const bool unmarked = RemoveDossierRunMarker();
-  ReleaseDossierExclusive();
-  if (!unmarked) {
-    WriteLog(FillPlaceholder(LoadStr(kInterruptedRunNotSettledLog), what));
-    Beep();
-    gui::MessageBox(DossierMessageOwner(), FillPlaceholder(LoadStr(kRunEndedMarkerStays), DossierRunMarkerPath()),
-                    InterruptedRunCaption(), gui::MB_OK | gui::MB_ICONSTOP);
-    return LeaveClosed();
-  }
+  if (!UnmarkHeld(what)) return false;
   WriteLog(FillPlaceholder(LoadStr(remove ? kRunEndedCopiesRemovedLog : kRunEndedCopiesKeptLog), what));
   // Copies the user just chose to keep are not asked about again by this opening.
   LeftCopiesKept() = !remove;
@@ -585,6 +646,7 @@ bool OfferInterruptedRun() {
   if (!ReadDossierRunMarker(&run)) return EnsureDossierOpen();  // it ended meanwhile
   if (const std::string waiting = DossierRunWaitingText(run); !waiting.empty()) return SayRunWaiting(run, waiting);
   if (DossierRunEndedElsewhere(run)) return OfferToRemoveEndedRunCopies(run);
+  if (DossierRunCopiesPutBack(run)) return SayPutBackDone(run);
   const DossierRunRedo* redo = RedoOf(run.run);
   // A run put back from its copies is not run again: the question says which it is.
   const bool restores = redo != nullptr && DossierRunRedoPutsBack(run.run);
@@ -602,36 +664,43 @@ bool OfferInterruptedRun() {
   if (!OpenDossierExclusive(false)) return LeaveClosed();
   CloseAllTables();
   TakeDossierRunRedoRefusal();
+  TakeDossierRunPutBackStopped();
   bool done = false;
-  std::string cause;  // the change (or read) the system refused, when that stopped the redo
+  std::string refusedWrite;
   {
-    // The redo's failure is said in the opening's one box: the engine's are held back meanwhile.
-    const RefusalWatch refused(RefusalWatch::EngineBoxes::kHeld);
-    // The run again (or the rebuild) writes its own marker over the stopped one.
+    // The run again (or the rebuild) writes its own marker over the stopped one. A write it meets
+    // refused is said in the opening's box, the engine's held back.
     const DossierRunMarkerTakeOver settling;
+    RefusalWatch watch(RefusalWatch::EngineBoxes::kHeld);
     done = redo != nullptr ? (*redo)(run) : RedoRebuild(DossierRunInfo{});
-    if (!done && refused.RefusedResult() != 0) cause = refused.Reason(refused.RefusedResult(), "", 0);
+    if (watch.RefusedResult() != 0) refusedWrite = RefusedWriteText(watch);
   }
-  // Copies missing or not whole: the redo changed nothing, and says which.
+  // Copies missing or not whole: the redo changed nothing, and says which. A put-back stopped by a
+  // refused change says that change.
   const std::string refusal = TakeDossierRunRedoRefusal();
+  const std::string stopped = TakeDossierRunPutBackStopped();
   CloseAllTables();
   if (DossierLockTable != nullptr && DossierLockTable->isOpen) ReleaseDossierExclusive();
-  if (!done || !RemoveDossierRunMarker()) {
+  if (done && !RemoveDossierRunMarker()) return SayMarkerStays(what, errno);
+  if (!done) {
     // The dossier stays as the stopped run left it, and says so at the next opening too.
     if (!DossierRunMarkerExists()) WriteDossierRunMarker(run);
-    WriteLog(FillPlaceholder(LoadStr(kInterruptedRunNotSettledLog), what + (refusal.empty() ? "" : " - " + refusal)));
+    const std::string why = !refusal.empty() ? refusal : !stopped.empty() ? stopped : refusedWrite;
+    WriteLog(FillPlaceholder(LoadStr(kInterruptedRunNotSettledLog), what + (why.empty() ? "" : " - " + why)));
     Beep();
     const std::string said = LoadStr(putBack || restores ? kMsgRunNotPutBack : kMsgRunNotRedone);
     // The other dossier of a run over two gone out of reach meanwhile is named as such.
     const std::string waiting = DossierRunWaitingText(run);
-    // A redo the system stopped (a full disk, an I/O error, a disk read-only) says that, and
-    // that the next opening tries again: the books are as the stopped run left them.
-    const std::string stopped =
-        cause.empty() ? said : FillPlaceholder(LoadStr(putBack || restores ? kMsgPutBackStopped : kMsgRedoStopped), cause);
+    // A put-back stopped part-way keeps whole copies, and a run stopped again by a refused write
+    // is left as it was: the next opening goes on with either, and nothing is said of a backup.
     gui::MessageBox(DossierMessageOwner(),
-                    !waiting.empty()   ? waiting
-                    : refusal.empty() ? stopped
-                                      : FillPlaceholders(LoadStr(kCopiesNotWholeHead), {refusal, said}),
+                    !waiting.empty()        ? waiting
+                    : !refusal.empty()      ? FillPlaceholders(LoadStr(kCopiesNotWholeHead), {refusal, said})
+                    : !stopped.empty()      ? FillPlaceholder(LoadStr(kMsgPutBackStopped), stopped)
+                    : !refusedWrite.empty() ? FillPlaceholder(LoadStr(putBack || restores ? kMsgPutBackStopped
+                                                                                          : kMsgRedoStopped),
+                                                              refusedWrite)
+                                            : said,
                     InterruptedRunCaption(), gui::MB_OK | gui::MB_ICONSTOP);
     return LeaveClosed();
   }
@@ -695,8 +764,26 @@ bool RefuseUnknownPack(const std::string& file) {
 
 // ---- Leftovers of runs that ended ----------------------------------------------
 
-// The sub-folders of copies that the runs of this dossier make ("validation-", "san-",
-// "ajout-", "separation-", "let-", "bil-", "restauration-" + code + "-AAAAMMJJ-HHMMSS"), by name.
+// The prefixes of the sub-folders of copies that the runs of this dossier make ("validation-",
+// "san-", "ajout-", "separation-", "let-", "bil-", "restauration-" + code + "-AAAAMMJJ-HHMMSS").
+constexpr const char* kCopyFolderPrefixes[] = {"validation-", "san-",  "ajout-",        "separation-",
+                                               "let-",        "bil-", "restauration-"};
+
+// Whether `name` (in lower case) is such a sub-folder's name for the dossier code `code`.
+bool IsCopyFolderName(const std::string& name, const std::string& code) {
+  for (const char* prefix : kCopyFolderPrefixes) {
+    const std::string head = prefix + code + "-";
+    if (name.size() != head.size() + 15 || name.compare(0, head.size(), head) != 0) continue;
+    const std::string stamp = name.substr(head.size());
+    bool digits = stamp[8] == '-';
+    for (std::size_t i = 0; i < stamp.size(); ++i)
+      if (i != 8 && (stamp[i] < '0' || stamp[i] > '9')) digits = false;
+    if (digits) return true;
+  }
+  return false;
+}
+
+// The sub-folders of copies of this dossier, by name.
 std::vector<std::string> LeftCopyFolders() {
   std::vector<std::string> found;
   const std::string code = Lower(Code().c_str());
@@ -704,43 +791,40 @@ std::vector<std::string> LeftCopyFolders() {
   for (const auto& e : std::filesystem::directory_iterator(platform::DiskPath(DossierFolder), ec)) {
     if (!e.is_directory(ec)) continue;
     const std::string name = e.path().filename().string();
-    for (const char* prefix : {"validation-", "san-", "ajout-", "separation-", "let-", "bil-", "restauration-"}) {
-      const std::string head = prefix + code + "-";
-      if (name.size() != head.size() + 15 || name.compare(0, head.size(), head) != 0) continue;
-      const std::string stamp = name.substr(head.size());
-      bool digits = stamp[8] == '-';
-      for (std::size_t i = 0; i < stamp.size(); ++i)
-        if (i != 8 && (stamp[i] < '0' || stamp[i] > '9')) digits = false;
-      if (digits) found.push_back(name);
-    }
+    if (IsCopyFolderName(name, code)) found.push_back(name);
   }
   std::sort(found.begin(), found.end());
   return found;
 }
 
-// The temporary files of a whole-file write ("<file>.tmp<pid>-<n>") of the run marker
-// ("c<code>.run"), of the import's pieces record ("cas<code>.pcs") and of the renumbering's plan
-// ("c60<code>.ren"), left by a process stopped before its rename. One is removed only when its
-// process runs no more on this station and it was last written some minutes ago: a process of
-// another station, whose number says nothing here, writes such a file in far less time.
+// The temporary files of a whole-file write ("<file>.tmp<pid>-<n>") left by a process stopped
+// before its rename: of the run marker ("c<code>.run"), of the imports' records (the ASCII
+// pieces "cas<code>.pcs", the statements' identities "cof<code>.txt") and totals journals
+// ("cof<code>.tot", "cas<code>.tot"), of the renumbering's plan ("c60<code>.ren") and of a
+// put-back's note ("<copies folder>.remise"). One is removed only when its process runs no more
+// on this station and it was last written some minutes ago: a process of another station, whose
+// number says nothing here, writes such a file in far less time.
 constexpr auto kLeftTempAge = std::chrono::minutes(5);
 
-bool IsLeftTempName(const std::string& name, const std::string& code, int* pid) {
+bool IsLeftTempName(const std::string& entry, const std::string& code, int* pid) {
+  const std::string name = Lower(entry.c_str());
+  const std::size_t tmp = name.rfind(".tmp");
+  if (tmp == std::string::npos) return false;
+  const std::string file = name.substr(0, tmp), rest = name.substr(tmp + 4);
   const std::string plan = RenumberPlanPath();
   const std::string planName = Lower(plan.substr(plan.rfind('/') + 1).c_str());
-  for (const std::string& file : {"c" + code + ".run", "cas" + code + ".pcs", planName}) {
-    const std::string head = file + ".tmp";
-    if (name.size() <= head.size() || name.compare(0, head.size(), head) != 0) continue;
-    const std::string rest = name.substr(head.size());
-    const std::size_t dash = rest.find('-');
-    if (dash == 0 || dash == std::string::npos || dash + 1 == rest.size()) return false;
-    for (std::size_t i = 0; i < rest.size(); ++i)
-      if (i != dash && (rest[i] < '0' || rest[i] > '9')) return false;
-    if (dash > 9) return false;
-    *pid = std::atoi(rest.substr(0, dash).c_str());
-    return true;
-  }
-  return false;
+  const std::vector<std::string> files = {"c" + code + ".run",   "cas" + code + ".pcs", "cof" + code + ".txt",
+                                          "cof" + code + ".tot", "cas" + code + ".tot", planName};
+  const std::string note = ".remise";
+  const bool noteOfCopies = file.size() > note.size() && file.compare(file.size() - note.size(), note.size(), note) == 0 &&
+                            IsCopyFolderName(file.substr(0, file.size() - note.size()), code);
+  if (!noteOfCopies && std::find(files.begin(), files.end(), file) == files.end()) return false;
+  const std::size_t dash = rest.find('-');
+  if (dash == 0 || dash == std::string::npos || dash + 1 == rest.size() || dash > 9) return false;
+  for (std::size_t i = 0; i < rest.size(); ++i)
+    if (i != dash && (rest[i] < '0' || rest[i] > '9')) return false;
+  *pid = std::atoi(rest.substr(0, dash).c_str());
+  return true;
 }
 
 void RemoveLeftTempFiles() {
@@ -783,9 +867,11 @@ void OfferToRemoveLeftCopies() {
 }
 
 // The index of an append cut short that cannot be made again for want of room: the box (the
-// table, then its folder) and the log line (the table).
+// table, then its folder) and the log line (the table). One whose rebuild the disk refused
+// otherwise: the table, then why.
 constexpr int kMsgIndexDiskFull = 30000;
 constexpr int kLogIndexDiskFull = 30001;
+constexpr int kMsgIndexRefused = 34013;
 
 // An index left marked by an append that a crash or a full disk cut short holds records in none
 // of its tags: each one is made again now, before anything reads the tables. One that cannot be
@@ -796,7 +882,14 @@ bool RepairInterruptedIndexes() {
     const std::string data = platform::ResolvePath(DossierTableOf(number).path + ".dbf");
     if (!platform::FileExists(data)) continue;
     bool repaired = false;
-    const std::uint16_t rc = RepairInterruptedIndex(data, &repaired);
+    std::uint16_t rc = 0;
+    std::string refused;
+    {
+      // A write of the rebuild refused is said as such, not taken for another station's hold.
+      RefusalWatch watch(RefusalWatch::EngineBoxes::kHeld);
+      rc = RepairInterruptedIndex(data, &repaired);
+      if (watch.RefusedResult() != 0 && rc != kResultDiskFull) refused = RefusedWriteText(watch);
+    }
     if (repaired) WriteLog(FillPlaceholder(LoadStr(kLogIndexRepaired), data));
     if (rc == kResultDiskFull) {
       const std::size_t slash = data.rfind('/');
@@ -808,11 +901,13 @@ bool RepairInterruptedIndexes() {
                       LoadStr(kOpeningRefusedCaption), gui::MB_OK | gui::MB_ICONSTOP);
       return false;
     }
-    if (rc != kResultIndexOutOfDate) continue;
+    if (rc != kResultIndexOutOfDate && refused.empty()) continue;
     WriteLog(FillPlaceholder(LoadStr(kLogIndexNotRepaired), data));
     SetAppCursor(0, false);
     Beep();
-    gui::MessageBox(DossierMessageOwner(), FillPlaceholder(LoadStr(kMsgIndexNotRepaired), data),
+    gui::MessageBox(DossierMessageOwner(),
+                    refused.empty() ? FillPlaceholder(LoadStr(kMsgIndexNotRepaired), data)
+                                    : FillPlaceholders(LoadStr(kMsgIndexRefused), {data, refused}),
                     LoadStr(kOpeningRefusedCaption), gui::MB_OK | gui::MB_ICONSTOP);
     return false;
   }

@@ -97,6 +97,7 @@ void CmLettrageManuel() {
 void InstallMatchingCommands() {
   SetCommandWork(command_id::LettrageManuel, CmLettrageManuel);
   SetCommandWork(command_id::LettrageAutomatique, CmLettrageAutomatique);
-  // A letter operation stopped half-way is put back from its copies at the next opening.
-  SetDossierRunRedo(processing::kMatchingRun, PutBackDossierRunCopies);
+  // A letter operation stopped half-way is put back from its copies at the next opening,
+  // asked about as a put-back (not as a run done again).
+  SetDossierRunRedo(processing::kMatchingRun, PutBackDossierRunCopies, true);
 }

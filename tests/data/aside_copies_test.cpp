@@ -6,6 +6,8 @@
 
 #include "data/aside_copies.h"
 #include "data_test_util.h"
+#include "platform/dbase/fileio.h"
+#include "platform/system/write_fault.h"
 #include "support/kill_point.h"
 #include "support/other_process.h"
 
@@ -178,7 +180,7 @@ TEST_F(AsideCopiesTest, APutBackChecksEveryCopyBeforeItChangesAnything) {
       fs::remove(Dir() + "/" + c50 + ".dbt.tmp1-1");
       continue;
     }
-    // A rename refused (a folder in the last copy's place), after the others went through.
+    // A rename refused (a folder in the last copy's place), after the tables before it went through.
     const std::string last = Dir() + "/" + copies.files.back();
     fs::remove(last);
     fs::create_directories(last + "/x");
@@ -187,8 +189,10 @@ TEST_F(AsideCopiesTest, APutBackChecksEveryCopyBeforeItChangesAnything) {
     EXPECT_FALSE(PutBackAsideCopies(Dir() + "/", copies, &why));
     EXPECT_NE(why.find(copies.files.back()), std::string::npos) << why;
     fs::remove_all(last);
-    // Stopped again once every copy was in place and the sub-folder gone, before its note went.
-    fs::rename(Dir() + "/run-tst/" + copies.files.back(), last);
+    // Stopped again once every copy was in place and the sub-folder gone, before its note went
+    // (the copies of the table refused taken back into the sub-folder, put in place by hand).
+    for (const auto& e : fs::directory_iterator(Dir() + "/run-tst"))
+      fs::rename(e.path(), Dir() + "/" + e.path().filename().string());
     fs::remove_all(Dir() + "/run-tst");
     ASSERT_TRUE(fs::exists(Dir() + "/run-tst.remise"));
     ASSERT_TRUE(PutBackAsideCopies(Dir() + "/", copies, &why)) << why;
@@ -204,8 +208,8 @@ TEST_F(AsideCopiesTest, APutBackChecksEveryCopyBeforeItChangesAnything) {
 }
 
 // Each refusal is one whole sentence with the folder or the copy it names in its place: a
-// sub-folder name that is no plain name, a sub-folder gone, a copy the list leaves out, a copy
-// missing or cut short, and a copy that cannot take its file's place.
+// sub-folder name that is no plain name, a sub-folder gone over a table not whole, a copy the list
+// leaves out, a copy missing or cut short, and a copy that cannot take its file's place (and why).
 TEST_F(AsideCopiesTest, EachRefusalNamesItsFolderOrCopyInItsPlace) {
   const std::string folder = Dir() + "/";
   const std::string aside = folder + "run-tst/";
@@ -220,10 +224,15 @@ TEST_F(AsideCopiesTest, EachRefusalNamesItsFolderOrCopyInItsPlace) {
          return MakeAsideCopies(folder, "../x/", {Base(TableKind::C50)}, &c, why);
        },
        "dossier des copies impossible: " + folder + "../x/"},
-      {"sub-folder gone",
+      {"sub-folder gone, a table cut short",
        [&](AsideCopies& c, std::string* why) {
          fs::remove_all(aside);
-         return AsideCopiesComplete(folder, c, why);
+         const std::string table = folder + c60, saved = table + ".saved";
+         fs::copy_file(table, saved);
+         fs::resize_file(table, fs::file_size(table) - 20);
+         const bool complete = AsideCopiesComplete(folder, c, why);
+         fs::rename(saved, table);
+         return complete;
        },
        "dossier des copies absent: " + aside},
       {"copy the list leaves out",
@@ -262,10 +271,75 @@ TEST_F(AsideCopiesTest, EachRefusalNamesItsFolderOrCopyInItsPlace) {
     ASSERT_TRUE(Copy(&copies));
     std::string why;
     EXPECT_FALSE(c.run(copies, &why));
-    EXPECT_EQ(why, c.said.empty() ? "remise en place impossible de " + folder + copies.files.back() : c.said);
+    EXPECT_EQ(why, c.said.empty() ? "remise en place impossible de " + folder + copies.files.back() + ": c'est un dossier"
+                                   : c.said);
     fs::remove_all(aside);
     fs::remove(folder + "run-tst.remise");
   }
+}
+
+// A put-back whose rename of one copy is refused (EIO, once) stops there: the table whose copy it
+// was moving is left whole, the run's (the copies of it already renamed taken back into the
+// sub-folder), and every table after it as it was; run again, it goes through. Once every copy is
+// in place and the sub-folder and the note are gone, a put-back finds it done and changes
+// nothing, over whole tables only.
+TEST_F(AsideCopiesTest, ARefusedRenameLeavesEachTableWholeAndADonePutBackIsKnown) {
+  const std::string folder = Dir() + "/";
+  AsideCopies copies;
+  ASSERT_TRUE(Copy(&copies));
+  {
+    // The run's changes, in both tables.
+    Table c50, c60;
+    ASSERT_TRUE(c50.OpenShared(DossierPath(TableKind::C50)));
+    Add(c50, {"J9", "2601", "AA", "999"});
+    ASSERT_TRUE(c60.OpenShared(DossierPath(TableKind::C60)));
+    Add(c60, {"J1", "2601", "Z"});
+  }
+  dbase::DBIResult check = dbase::DBIERR_NONE;
+  const std::vector<std::string> run = Draft(&check);
+  const auto changed = Tree(Dir());
+  ASSERT_GE(copies.files.size(), 3u);
+  for (std::size_t refused = 0; refused < copies.files.size(); ++refused) {
+    SCOPED_TRACE("rename of " + copies.files[refused] + " refused");
+    static std::string change;
+    change = "rename " + folder + copies.folder + copies.files[refused];
+    dbase::BeforeFileChange = [] {
+      if (platform::ChangeBeingMade() != change) return;
+      platform::SetWriteFault(platform::WriteFault::kFailOnce, 1);
+      dbase::BeforeFileChange = nullptr;
+    };
+    std::string why;
+    EXPECT_FALSE(PutBackAsideCopies(folder, copies, &why));
+    dbase::BeforeFileChange = nullptr;
+    platform::SetWriteFault(platform::WriteFault::kNone, 0);
+    EXPECT_EQ(why, "remise en place impossible de " + folder + copies.files[refused] +
+                       ": erreur d'\xE9" "criture sur le disque");
+    // Each table the run's or the copy's: the tables before the refused one put back, the others not.
+    const auto now = Tree(Dir());
+    const std::string table = copies.files[refused].substr(0, copies.files[refused].rfind('.'));
+    for (const std::string& f : copies.files) {
+      const bool before = f < table;
+      EXPECT_EQ(now.count(f) != 0 && now.at(f) == changed.at("run-tst/" + f), before) << f;
+      EXPECT_EQ(now.count("run-tst/" + f) != 0, !before) << f;
+      EXPECT_EQ(now.count(f + ".avant"), 0u) << f;
+    }
+  }
+  std::string why;
+  ASSERT_TRUE(PutBackAsideCopies(folder, copies, &why)) << why;
+  EXPECT_NE(Draft(&check), run);
+  EXPECT_EQ(check, dbase::DBIERR_NONE);
+  const auto back = Tree(Dir());
+
+  // Done: the copies and the note gone over whole tables.
+  EXPECT_TRUE(AsideCopiesPutBackDone(folder, copies));
+  EXPECT_TRUE(AsideCopiesComplete(folder, copies, &why)) << why;
+  EXPECT_TRUE(PutBackAsideCopies(folder, copies, &why)) << why;
+  EXPECT_TRUE(Tree(Dir()) == back) << "a file changed";
+  const std::string c50 = DossierPath(TableKind::C50) + ".dbf";
+  fs::resize_file(c50, fs::file_size(c50) - 20);
+  EXPECT_FALSE(AsideCopiesPutBackDone(folder, copies));
+  EXPECT_FALSE(PutBackAsideCopies(folder, copies, &why));
+  EXPECT_EQ(why, "dossier des copies absent: " + folder + copies.folder);
 }
 
 }  // namespace

@@ -2,7 +2,8 @@
 // about as a put-back (not as a run done again); copies that no run needs any more are named
 // and removed only on the user's word; an index that a killed append left marked, with a
 // record in none of its tags, is made again before anything reads it, or the opening stops
-// naming the table and why: another station holds it, or its disk has no room for the index.
+// naming the table and why: another station holds it, its disk has no room for the index, or the
+// disk refused a write of it.
 #include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
@@ -56,6 +57,52 @@ TEST_F(LeftoversTest, ARunPutBackFromItsCopiesIsAskedAboutAsAPutBack) {
   EXPECT_TRUE(IsOpen(d)) << ShownTexts();
   EXPECT_EQ(calls, 2) << ShownTexts();
   EXPECT_FALSE(DossierRunMarkerExists());
+}
+
+// A stopped run done again (or put back) at the opening that meets a write the disk refuses
+// (EIO): the dossier stays closed as the stopped run left it, its marker kept, and the box says
+// the file and the disk's error, with no advice to restore a backup; the next opening does it
+// again.
+TEST_F(LeftoversTest, ARunDoneAgainThatMeetsARefusedWriteSaysItAndIsDoneAgainLater) {
+  for (const bool putBack : {false, true}) {
+    SCOPED_TRACE(putBack ? "put back" : "done again");
+    const std::string d = MakeDossier(putBack ? "rp" : "rr", "RFW");
+    int calls = 0;
+    SetDossierRunRedo(
+        "ajout",
+        [&](const DossierRunInfo&) {
+          Table c20;
+          if (!c20.OpenShared(d + "c20rfw")) return false;
+          // The first time, the append's first write is refused.
+          if (++calls == 1) dbase::SetWriteFault(dbase::WriteFault::kFailOnce, 1);
+          const bool added = c20.AppendBlank() && c20.PutField(1, "zz") && c20.InsertRecord();
+          dbase::SetWriteFault(dbase::WriteFault::kNone, 0);
+          return added;
+        },
+        putBack);
+    SetDossier(d, "RFW");
+    ASSERT_TRUE(WriteDossierRunMarker({"ajout", "Ajout d'un autre dossier", "2", "05/03/2026 \xE0 09h07", ""}));
+    SetDossier("", "");
+
+    Open(d, "RFW", {gui::IDYES});
+    EXPECT_FALSE(IsOpen(d));
+    EXPECT_EQ(calls, 1);
+    const std::string said = Pictured(putBack ? "n'a pas pu \xEAtre remis" : "Le traitement relanc\xE9 n'a pas pu",
+                                      putBack ? "put_back_write_refused" : "redo_write_refused");
+    EXPECT_NE(said.find("erreur d'\xE9" "criture sur le disque en \xE9" "crivant " + d + "c20rfw"), std::string::npos)
+        << said;
+    EXPECT_FALSE(ShownContains("sauvegarde")) << ShownTexts();
+    EXPECT_FALSE(ShownContains("Erreur BDE")) << ShownTexts();
+    SetDossier(d, "RFW");
+    EXPECT_TRUE(DossierRunMarkerExists());
+    SetDossier("", "");
+    Close();
+
+    Open(d, "RFW", {gui::IDYES});
+    EXPECT_TRUE(IsOpen(d)) << ShownTexts();
+    EXPECT_EQ(calls, 2);
+    Close();
+  }
 }
 
 TEST_F(LeftoversTest, CopiesThatNoRunNeedsAreNamedAndRemovedOnTheUsersWord) {
@@ -161,6 +208,17 @@ TEST_F(LeftoversTest, AnIndexLeftMarkedByAKilledAppendIsMadeAgainOrTheOpeningSto
   EXPECT_NE(UpdateMark(c60 + ".mdx"), 0u);
   Close();
 
+  // Alone, a write of the index refused by the disk (EIO): said so, with the file.
+  dbase::SetWriteFault(dbase::WriteFault::kFailOnce, 1);
+  Open(d, "IDX");
+  dbase::SetWriteFault(dbase::WriteFault::kNone, 0);
+  EXPECT_FALSE(IsOpen(d));
+  const std::string failed = Pictured("et il n'a pas pu \xEAtre refait", "marked_index_write_error");
+  EXPECT_NE(failed.find(c60 + ".dbf"), std::string::npos) << failed;
+  EXPECT_NE(failed.find("erreur d'\xE9" "criture sur le disque en \xE9" "crivant " + c60), std::string::npos) << failed;
+  EXPECT_EQ(failed.find("autre poste"), std::string::npos) << failed;
+  Close();
+
   Open(d, "IDX");
   ASSERT_TRUE(IsOpen(d)) << ShownTexts();
   EXPECT_EQ(UpdateMark(c60 + ".mdx"), 0u);
@@ -169,9 +227,10 @@ TEST_F(LeftoversTest, AnIndexLeftMarkedByAKilledAppendIsMadeAgainOrTheOpeningSto
   EXPECT_NE(ReadAll(d + "clgidx.txt").find("index d'un ajout interrompu refait: " + c60 + ".dbf"), std::string::npos);
 }
 
-// The temporary file of a marker, pieces record or renumbering plan whose writer was killed
-// before its rename is removed at the opening; one whose process still runs here, one written moments ago (perhaps by
-// another station), and every other name stay.
+// The temporary file of a marker, pieces record, renumbering plan, import's totals journal or
+// identities, or put-back's note whose writer was killed before its rename is removed at the
+// opening; one whose process still runs here, one written moments ago (perhaps by another
+// station), and every other name (another dossier's) stay.
 TEST_F(LeftoversTest, TemporaryFilesOfAStoppedMarkerOrPiecesWriteAreRemoved) {
   const std::string d = MakeDossier("tmp", "TMP");
   // A process number that runs no more: a child's, once it has ended.
@@ -196,6 +255,17 @@ TEST_F(LeftoversTest, TemporaryFilesOfAStoppedMarkerOrPiecesWriteAreRemoved) {
       {"ctmp.run.tmp" + dead + "-x", true, false},
       {"cother.run.tmp" + dead + "-1", true, false},
       {"ctmp.run.old" + dead + "-1", true, false},
+      // The imports' totals journals and identities, a put-back's note.
+      {"coftmp.tot.tmp" + dead + "-4", true, true},
+      {"castmp.tot.tmp" + dead + "-5", true, true},
+      {"cofTMP.txt.tmp" + dead + "-6", true, true},
+      {"validation-tmp-20260305-090700.remise.tmp" + dead + "-9", true, true},
+      {"let-tmp-20260305-090700.remise.tmp" + dead + "-10", true, true},
+      {"castmp.tot.tmp" + alive + "-11", true, false},
+      {"validation-tmp-20260305-090700.remise.tmp" + dead + "-13", false, false},
+      {"validation-tmp-2026.remise.tmp" + dead + "-14", true, false},
+      {"validation-oth-20260305-090700.remise.tmp" + dead + "-15", true, false},
+      {"cofoth.tot.tmp" + dead + "-16", true, false},
   };
   const auto longAgo = fs::file_time_type::clock::now() - std::chrono::hours(1);
   for (const Left& f : files) {

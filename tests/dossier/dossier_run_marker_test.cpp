@@ -118,7 +118,7 @@ TEST_F(RunMarkerTest, TheMarkerOfARunAtWorkIsNeverWrittenOver) {
 }
 
 // Something in the marker's place that is no file: the guard says so, leaves it, and the
-// refusal names it.
+// refusal names it and what the system said.
 TEST_F(RunMarkerTest, MarkerThatCannotBeWrittenIsSaid) {
   fs::create_directories(MarkerFile());
   {
@@ -127,7 +127,7 @@ TEST_F(RunMarkerTest, MarkerThatCannotBeWrittenIsSaid) {
     EXPECT_NE(DossierRunMarkerRefusal(marker.path()).find(MarkerFile()), std::string::npos);
     EXPECT_EQ(DossierRunMarkerRefusal(marker.path()),
               "\n\n\nLe fichier de suivi du traitement ne peut pas \xEAtre \xE9" "crit:\n\n   " + marker.path() +
-                  "\n\nLe traitement n'est pas lanc\xE9: rien n'a \xE9t\xE9 modifi\xE9.\n\n\n");
+                  "\n\n   c'est un dossier\n\nLe traitement n'est pas lanc\xE9: rien n'a \xE9t\xE9 modifi\xE9.\n\n\n");
   }
   EXPECT_TRUE(fs::is_directory(MarkerFile()));
   EXPECT_FALSE(DossierRunMarkerExists());

@@ -274,6 +274,10 @@ std::vector<std::string> Leftovers(const std::string& folder, const std::string&
       left.push_back("pack file " + name + " left");
     else if (Lower(name) == "c" + Lower(code) + ".run")
       left.push_back("run marker " + name + " left");
+    else if (Lower(name).size() > 7 && Lower(name).rfind(".remise") == Lower(name).size() - 7)
+      left.push_back("put-back note " + name + " left");
+    else if (Lower(name).size() > 6 && Lower(name).rfind(".avant") == Lower(name).size() - 6)
+      left.push_back("second name of a put-back " + name + " left");
   }
   std::sort(left.begin(), left.end());
   return left;

@@ -48,7 +48,8 @@ long UnbalancedPieces(const std::string& folder, const std::string& code);
 
 // What a run left in the dossier folder that a finished or put-back run never leaves: a
 // sub-folder (copies aside), a ".pack" file or a pack journal "<table>.dbf.pack.journal", the run
-// marker "c<code>.run".
+// marker "c<code>.run", a put-back's note "<copies>.remise" or the second name "<file>.avant" of a
+// file it replaced.
 std::vector<std::string> Leftovers(const std::string& folder, const std::string& code);
 
 // ---- The runs (kill_matrix_runs.cpp) ----

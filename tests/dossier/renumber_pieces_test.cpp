@@ -200,8 +200,8 @@ class RefuseOnce : public RenumberObserver {
   long written_ = 0;
 };
 
-// A write refused while the run goes on ends the run as a failure that names the file (and the
-// full disk when it was): refused before any line changed, the dossier is as it was and nothing
+// A write refused while the run goes on ends the run as a failure that names the file and what the
+// disk said (full, or an error writing): refused before any line changed, the dossier is as it was and nothing
 // stays marked; refused later, the run's marker (and its plan while lines were written) stays for
 // the opening, and the run made again then ends as an uncut run.
 TEST_F(RenumberTest, RefusedWriteFailsTheRunAndLeavesWhatFinishesIt) {
@@ -253,7 +253,8 @@ TEST_F(RenumberTest, RefusedWriteFailsTheRunAndLeavesWhatFinishesIt) {
                                         "sa prochaine ouverture.\n\n\n"
                                       : "\n\nRien n'a \xE9t\xE9 renum\xE9rot\xE9: le dossier est rest\xE9 tel qu'il "
                                         "\xE9tait.\n\n\n";
-    EXPECT_EQ(message, head + r.failedTable + (full ? "\n\n   " + DiskFullText(r.failedTable) : "") + tail);
+    EXPECT_EQ(message, head + r.failedTable + "\n\n   " +
+                           (full ? DiskFullText(r.failedTable) : "erreur d'\xE9" "criture sur le disque") + tail);
     EXPECT_EQ(DossierRunMarkerExists(), c.marked);
     EXPECT_EQ(RenumberingPending(), c.planKept);
     if (!c.marked) {

@@ -55,7 +55,7 @@ constexpr int kMsgWriteError = 34100, kMsgReadError = 34101;
 // A copy aside that could not be made: the file and the folder.
 constexpr int kMsgCopyRefused = 22009;
 // A run stopped half-way that the opening ran again, stopped by the system in its turn: why.
-constexpr int kMsgRedoStopped = 34120;
+constexpr int kMsgRedoStopped = 34015;
 // The imports' text of lines not written, which says that nothing was imported.
 constexpr int kMsgNothingWritten = 29695;
 

@@ -116,18 +116,23 @@ std::string MarkerText(const DossierRunInfo& info) {
          Line(kStartKey, info.started) + Line(kDetailKey, info.detail);
 }
 
-// The marker last refused by the system, and why (its errno), which its refusal then says.
+// The marker whose write or removal the system last refused, and the errno it left: its refusal
+// says what the disk said (full, an error writing, read-only).
 struct Refused {
   std::string path;
-  int err = 0;
+  int cause = 0;
 };
 Refused& LastRefused() {
   static Refused refused;
   return refused;
 }
-void NoteRefused(const std::string& path) { LastRefused() = Refused{path, errno}; }
 
 std::string& RedoRefusal() {
+  static std::string why;
+  return why;
+}
+
+std::string& PutBackStopped() {
   static std::string why;
   return why;
 }
@@ -176,6 +181,14 @@ std::string TakeDossierRunRedoRefusal() {
   return why;
 }
 
+void NoteDossierRunPutBackStopped(const std::string& why) { PutBackStopped() = why; }
+
+std::string TakeDossierRunPutBackStopped() {
+  std::string why;
+  why.swap(PutBackStopped());
+  return why;
+}
+
 DossierRunMarker::DossierRunMarker(const std::string& run, const std::string& title, const std::string& detail)
     : path_(DossierRunMarkerPath()) {
   auto held = Held().find(path_);
@@ -204,7 +217,7 @@ DossierRunMarker::DossierRunMarker(const std::string& run, const std::string& ti
   if (!written_) {
     // The cause stays for the caller's message.
     const int cause = errno;
-    NoteRefused(path_);
+    LastRefused() = Refused{path_, cause};
     held_.reset();
     platform::RemoveFile(path_);
     errno = cause;
@@ -235,7 +248,7 @@ bool DossierRunMarker::Remove() {
   auto held = Held().find(path_);
   if (held == Held().end() || held->second > 1) return true;
   if (!platform::RemoveFile(path_)) {
-    NoteRefused(path_);
+    LastRefused() = Refused{path_, errno};
     return false;
   }
   Held().erase(held);
@@ -248,20 +261,19 @@ DossierRunMarkerTakeOver::DossierRunMarkerTakeOver() { ++TakeOvers(); }
 DossierRunMarkerTakeOver::~DossierRunMarkerTakeOver() { --TakeOvers(); }
 
 bool DossierRunMarkerRefusedForRoom(const std::string& path) {
-  return !path.empty() && path == LastRefused().path && (LastRefused().err == ENOSPC || LastRefused().err == EDQUOT);
+  return !path.empty() && path == LastRefused().path && (LastRefused().cause == ENOSPC || LastRefused().cause == EDQUOT);
 }
 
 namespace {
-// Why the system refused the marker at `path` last, on its own line ("" when it did not).
+
+// What the disk said when the marker at `path` was last refused, on a line of its own ("" when
+// it was not refused by the system).
 std::string RefusalCause(const std::string& path) {
-  if (path.empty() || path != LastRefused().path) return "";
-  switch (LastRefused().err) {
-    case ENOSPC: case EDQUOT: case EFBIG: case EIO: case EROFS: case EACCES: case EPERM:
-      return "\n\n   " + SystemRefusalText(path, LastRefused().err);
-    default:
-      return "";
-  }
+  const Refused& refused = LastRefused();
+  if (path.empty() || path != refused.path || refused.cause == 0) return "";
+  return "\n\n   " + FileRefusalText(path, refused.cause);
 }
+
 }  // namespace
 
 bool DossierRunMarkerRefusedForAnotherRun(const std::string& path) {

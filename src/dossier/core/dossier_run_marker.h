@@ -116,12 +116,13 @@ bool DossierRunMarkerRefusedForAnotherRun(const std::string& path);
 
 // The message of a run refused because its marker could not be written, or because another
 // run's marker stands (that run named, at work or stopped, and what to do).
-// (The disk-full wording added when the marker at `path` was refused for want of room.)
+// (What the disk said added when the system refused the marker at `path`: full, an error
+// writing to it, read-only.)
 std::string DossierRunMarkerRefusal(const std::string& path);
 // True when the marker at `path` was last refused for want of room on its disk.
 bool DossierRunMarkerRefusedForRoom(const std::string& path);
-// The message of a run undone because its marker could not be removed at its end (the
-// disk-full wording added when the removal was refused for want of room).
+// The message of a run undone because its marker could not be removed at its end (what the disk
+// said added).
 std::string DossierRunMarkerRemovalRefusal(const std::string& path);
 
 // Running an interrupted run again, as the opening does with the dossier held exclusively:
@@ -171,3 +172,8 @@ std::string DossierRunWaitingText(const DossierRunInfo& run);
 // not whole); the opening shows it with its message and clears it.
 void NoteDossierRunRedoRefusal(const std::string& why);
 std::string TakeDossierRunRedoRefusal();
+// A put-back that a refused change stopped part-way says why (French, one line: the file and
+// what the disk said). Its copies are still whole: the opening keeps the dossier closed and the
+// next one finishes the put-back, with no advice to restore a backup; it clears it.
+void NoteDossierRunPutBackStopped(const std::string& why);
+std::string TakeDossierRunPutBackStopped();

@@ -73,13 +73,26 @@ void DossierRunCopies::Keep() {
   marker_.reset();
 }
 
-bool PutBackDossierRunCopies(const DossierRunInfo& run) {
+bool PutBackDossierRunCopies(const DossierRunInfo& run) { return PutBackRunCopies(run.detail); }
+
+bool PutBackRunCopies(const std::string& detail) {
+  const std::string part = detail.substr(0, detail.find('\t'));
   AsideCopies copies;
-  std::string why = FillPlaceholder(LoadStr(kMsgUnknownCopies), run.detail);
+  std::string why = FillPlaceholder(LoadStr(kMsgUnknownCopies), part);
   // Copies missing or not whole: nothing is changed, and the opening says why.
-  if (!AsideCopies::FromDetail(run.detail, &copies) || !AsideCopiesComplete(DossierFolder, copies, &why)) {
+  if (!AsideCopies::FromDetail(part, &copies) || !AsideCopiesComplete(DossierFolder, copies, &why)) {
     NoteDossierRunRedoRefusal(why);
     return false;
   }
-  return PutBackAsideCopies(DossierFolder, copies, &why);
+  if (PutBackAsideCopies(DossierFolder, copies, &why)) return true;
+  NoteDossierRunPutBackStopped(why);
+  return false;
+}
+
+bool DossierRunCopiesPutBack(const DossierRunInfo& run) {
+  // The restore keeps what it replaced in its own folder, under another kind of detail.
+  const bool fromCopies = run.run == kValidationRun || (DossierRunRedoPutsBack(run.run) && run.run != kRestoreRun);
+  AsideCopies copies;
+  return fromCopies && AsideCopies::FromDetail(run.detail.substr(0, run.detail.find('\t')), &copies) &&
+         AsideCopiesPutBackDone(DossierFolder, copies);
 }

@@ -47,3 +47,15 @@ class DossierRunCopies {
 
 // The redo of such a run at the opening: the copies its marker names put back.
 bool PutBackDossierRunCopies(const DossierRunInfo& run);
+
+// The copies a marker's detail names (its part before a tab: a run over two dossiers names the
+// other one after it) put back, as the opening does for each run put back from its copies. When
+// they are missing or not whole nothing is changed and the opening is told why
+// (NoteDossierRunRedoRefusal); when a change is refused part-way it is told that too
+// (NoteDossierRunPutBackStopped), the put-back left for the next opening to finish.
+bool PutBackRunCopies(const std::string& detail);
+
+// True when the marker names copies aside that a put-back already put in place, its tables whole,
+// the marker alone left (the put-back stopped before removing it): the opening then says so,
+// removes the marker and opens. Only the runs put back from such copies are asked about.
+bool DossierRunCopiesPutBack(const DossierRunInfo& run);

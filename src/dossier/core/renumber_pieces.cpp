@@ -44,6 +44,7 @@ constexpr int kMsgWriteRefusedMarked = 3469;
 // The same after a read the system refused: why (the file), then what became of the dossier.
 constexpr int kMsgReadRefusedUndone = 34110;
 constexpr int kMsgReadRefusedMarked = 34111;
+constexpr int kMsgWriteError = 34001;  // an I/O error on a change of a file
 
 // The plan lives in the sort file's fields: TCODE the old piece number, TCG the new one, TPIECE
 // blank; TCLE, TFIC and TREC as in a sort record.
@@ -496,9 +497,11 @@ std::string RenumberRefusalMessage(const RenumberResult& result) {
   if (result.readRefused)
     return FillPlaceholder(LoadStr(undone ? kMsgReadRefusedUndone : kMsgReadRefusedMarked),
                            ReadErrorText(result.failedTable));
-  const std::string full = result.diskFull ? "\n\n   " + DiskFullText(result.failedTable) : "";
+  // What the disk said: full, or an error writing to it (a disk lost or read-only).
+  const std::string cause =
+      "\n\n   " + (result.diskFull ? DiskFullText(result.failedTable) : std::string(LoadStr(kMsgWriteError)));
   return FillPlaceholders(LoadStr(undone ? kMsgWriteRefusedUndone : kMsgWriteRefusedMarked),
-                          {result.failedTable, full});
+                          {result.failedTable, cause});
 }
 
 RenumberResult RenumberPieces(RenumberObserver* observer) {

@@ -1,6 +1,7 @@
 #include "dossier/core/restore_files.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdio>
 #include <filesystem>
 #include <map>
@@ -289,35 +290,57 @@ bool LogAsBefore(const RestorePlan& plan, std::string* why) {
   return WriteLogChange(LogChange(before, now), why);
 }
 
+// Why a file could not be moved or removed (the errno `cause` of the refusal): the file, then
+// what the disk said.
+std::string NotPutInPlace(const std::string& file, int cause) {
+  return Message(kNotPutInPlace, {file, FileRefusalText(file, cause)});
+}
+
 // The dossier as it was before the restore: the files it put in place go, those it kept come
 // back, the import records take their names again, and the log says of the imports what it said
-// before. Each step can be run again.
-bool PutBack(const std::string& dossier, const RestorePlan& plan, std::string* why) {
+// before. Each step can be run again. *untouched (when given) tells a refusal before any change
+// (a kept file missing) from a step refused part-way, which the next put-back finishes.
+bool PutBack(const std::string& dossier, const RestorePlan& plan, std::string* why, bool* untouched = nullptr) {
+  if (untouched != nullptr) *untouched = true;
   if (!KeptFilesThere(dossier, plan, why)) return false;
+  if (untouched != nullptr) *untouched = false;
   std::set<std::string> kept;
   for (const auto& [name, identity] : plan.kept) kept.insert(name);
-  bool back = true;
+  // The first change refused, and why: the others are still made, each step being one to redo.
+  std::string failed;
+  int cause = 0;
+  auto refused = [&](const std::string& file) {
+    if (failed.empty()) {
+      failed = file;
+      cause = errno;
+    }
+  };
   for (const std::string& name : plan.taken)
     if (kept.count(name) == 0 && platform::FileExists(dossier + name) && !platform::RemoveFile(dossier + name))
-      back = false;
+      refused(dossier + name);
   for (const auto& [name, identity] : plan.kept) {
     const std::string from = dossier + plan.folder + name;
     // The original still in place under its second name stays as it is.
     if (platform::FileExists(from) && Identity(dossier + name) != identity &&
         !platform::AtomicRename(from, dossier + name))
-      back = false;
+      refused(dossier + name);
   }
   for (const auto& [from, to] : plan.setAside)
     if (platform::FileExists(dossier + to) && !platform::FileExists(dossier + from) &&
         !platform::AtomicRename(dossier + to, dossier + from))
-      back = false;
-  if (!platform::SyncFolder(dossier)) back = false;
-  if (!back) {
-    if (why != nullptr) *why = Message(kNotPutInPlace, {dossier});
+      refused(dossier + from);
+  if (!platform::SyncFolder(dossier)) refused(dossier);
+  if (!failed.empty()) {
+    if (why != nullptr) *why = NotPutInPlace(failed, cause);
     return false;
   }
   if (!LogAsBefore(plan, why)) return false;
-  platform::RemoveFolderTree(dossier + plan.folder);
+  // The restore's folder left would stay for good once the marker goes: the next put-back
+  // removes it.
+  if (!platform::RemoveFolderTree(dossier + plan.folder)) {
+    if (why != nullptr) *why = NotPutInPlace(dossier + plan.folder, errno);
+    return false;
+  }
   return true;
 }
 
@@ -687,13 +710,13 @@ RestoreResult InstallRestoredFiles(const RestoreFolders& folders, const std::str
   for (const auto& [name, identity] : plan.kept) {
     const std::string kept = folders.folder + name;
     if (taken.count(name) != 0 && platform::LinkFile(dossier + name, kept)) continue;
-    if (!platform::AtomicRename(dossier + name, kept)) return failed(Message(kNotPutInPlace, {dossier + name}));
+    if (!platform::AtomicRename(dossier + name, kept)) return failed(NotPutInPlace(dossier + name, errno));
   }
   for (const auto& [from, to] : plan.setAside)
-    if (!platform::AtomicRename(dossier + from, dossier + to)) return failed(Message(kNotPutInPlace, {dossier + from}));
+    if (!platform::AtomicRename(dossier + from, dossier + to)) return failed(NotPutInPlace(dossier + from, errno));
   for (const std::string& name : plan.taken)
-    if (!platform::AtomicRename(folders.work + name, dossier + name)) return failed(Message(kNotPutInPlace, {dossier + name}));
-  if (!platform::SyncFolder(dossier)) return failed(Message(kNotPutInPlace, {dossier}));
+    if (!platform::AtomicRename(folders.work + name, dossier + name)) return failed(NotPutInPlace(dossier + name, errno));
+  if (!platform::SyncFolder(dossier)) return failed(NotPutInPlace(dossier, errno));
   // What the opening reads, read in place before the files replaced go.
   for (const std::string& name : plan.taken) {
     if (Extension(LowerCp1252(name)) != ".dbf") continue;
@@ -722,11 +745,13 @@ void SetImportLogReconciler(const std::string& import, ImportLogReconciler recon
   else Reconcilers().erase(import);
 }
 
-bool PutBackInterruptedRestore(const std::string& dossierFolder, const std::string& detail, std::string* why) {
+bool PutBackInterruptedRestore(const std::string& dossierFolder, const std::string& detail, std::string* why,
+                               bool* untouched) {
   RestorePlan plan;
   if (!RestorePlan::FromDetail(detail, &plan)) {
     if (why != nullptr) *why = Message(kKeptFileMissing, {detail});
+    if (untouched != nullptr) *untouched = true;
     return false;
   }
-  return PutBack(WithSlash(dossierFolder), plan, why);
+  return PutBack(WithSlash(dossierFolder), plan, why, untouched);
 }

@@ -97,5 +97,7 @@ RestoreResult InstallRestoredFiles(const RestoreFolders& folders, const std::str
 
 // The put-back of a restore stopped half-way, from its marker's detail: the dossier as it was
 // before the restore, the restore's folder removed. False, with the French reason, when a file
-// it needs is missing (nothing is changed then) or could not be put back.
-bool PutBackInterruptedRestore(const std::string& dossierFolder, const std::string& detail, std::string* why);
+// it needs is missing (nothing is changed then: *untouched, when given, is true) or a file could
+// not be put back (the file and what the disk said; the next put-back finishes it).
+bool PutBackInterruptedRestore(const std::string& dossierFolder, const std::string& detail, std::string* why,
+                               bool* untouched = nullptr);

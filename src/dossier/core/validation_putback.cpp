@@ -29,11 +29,14 @@ bool PutBackInterruptedValidation(const DossierRunInfo& run) {
     return false;
   }
   const bool back = PutBackAsideCopies(DossierFolder, copies, &why);
-  if (back)
+  if (back) {
     WriteLog(
         FillPlaceholders(LoadStr(kLogPutBackDone), {code, run.started, run.station, DossierFolder + copies.folder}));
-  else
+  } else {
+    // Stopped by a refused change: the next opening finishes it.
+    NoteDossierRunPutBackStopped(why);
     WriteLog(FillPlaceholders(LoadStr(kLogPutBackFailed), {code, why}));
+  }
   return back;
 }
 

@@ -545,7 +545,13 @@ DBIResult DbiRepairInterruptedIndex(const char* tableName, bool* repaired) {
     NoteDiskFull(path);
     return DBIERR_DISKFULL;
   }
-  if (rc != DBIERR_NONE || alone.IndexInterrupted()) return DBIERR_INDEXOUTOFDATE;
+  if (rc != DBIERR_NONE || alone.IndexInterrupted()) {
+    // A write of the rebuild the system refused (an I/O error, a disk gone read-only) is passed on
+    // as such, so that it is not taken for another station's open.
+    const DBIResult repair = rc == DBIERR_NONE ? alone.IndexRepairResult() : DBIERR_NONE;
+    if (repair == DBIERR_OSERROR || repair == DBIERR_OSACCESS) NoteWriteRefused(alone.mdxPath, repair);
+    return DBIERR_INDEXOUTOFDATE;
+  }
   rc = alone.Close();
   if (rc == DBIERR_NONE && repaired != nullptr) *repaired = true;
   return rc;

@@ -16,6 +16,7 @@
 #include "data/table_results.h"
 #include "data/table_structures.h"
 #include "dossier/core/dossier_run_marker.h"
+#include "dossier/core/dossier_run_marker_copies.h"
 #include "posting/journal_month.h"
 #include "platform/system/clock.h"
 #include "platform/system/files.h"
@@ -415,13 +416,7 @@ bool HasInterruptedRun(const OtherDossier& d) {
   return DossierRunMarkerExists();
 }
 
-bool PutBackInterruptedTransfer(const std::string& detail) {
-  AsideCopies copies;
-  // The copies' part: a separation's marker names the other dossier after a tab.
-  if (!AsideCopies::FromDetail(detail.substr(0, detail.find('\t')), &copies)) return false;
-  std::string why;
-  return PutBackAsideCopies(DossierFolder, copies, &why);
-}
+bool PutBackInterruptedTransfer(const std::string& detail) { return PutBackRunCopies(detail); }
 
 std::string MergeDateRefusal(const std::string& from, const std::string& to, const MergeSourceCheck& period,
                              bool end) {

@@ -18,6 +18,7 @@
 #include "data/table_copy.h"
 #include "data/table_structures.h"
 #include "dossier/core/dossier_run_marker.h"
+#include "dossier/core/dossier_run_marker_copies.h"
 #include "posting/journal_month.h"
 #include "posting/new_lines.h"
 #include "platform/system/clock.h"
@@ -705,11 +706,6 @@ std::string OpeningEndMessage(const OpeningRequest& request, const OpeningResult
          unreadable;
 }
 
-bool PutBackInterruptedOpening(const std::string& detail) {
-  AsideCopies copies;
-  if (!AsideCopies::FromDetail(detail, &copies)) return false;
-  std::string why;
-  return PutBackAsideCopies(DossierFolder, copies, &why);
-}
+bool PutBackInterruptedOpening(const std::string& detail) { return PutBackRunCopies(detail); }
 
 }  // namespace processing

@@ -14,6 +14,7 @@
 #include "data/table.h"
 #include "data/table_results.h"
 #include "dossier/core/dossier_run_marker.h"
+#include "dossier/core/dossier_run_marker_copies.h"
 #include "platform/system/files.h"
 #include "posting/journal_month.h"
 #include "processing/core/dossier_merge.h"
@@ -487,8 +488,7 @@ bool SettleInterruptedSeparation(const std::string& detail) {
   const SeparationMarker m = ReadSeparationDetail(detail);
   AsideCopies copies;
   if (!AsideCopies::FromDetail(m.copies, &copies)) return false;
-  std::string why;
-  if (!m.partnered) return PutBackAsideCopies(DossierFolder, copies, &why);
+  if (!m.partnered) return PutBackRunCopies(m.copies);
   // Nothing is settled on a guess: the other year out of reach keeps both dossiers as they are.
   if (!PartnerWithinReach(m)) return false;
   if (m.decides) {
@@ -497,16 +497,14 @@ bool SettleInterruptedSeparation(const std::string& detail) {
     SwitchedDossier other(m.folder, m.code);
     DossierRunInfo theirs;
     if (SeparationMarkerHere(&theirs)) {
-      AsideCopies theirCopies;
-      if (!hold.held() || !AsideCopies::FromDetail(ReadSeparationDetail(theirs.detail).copies, &theirCopies) ||
-          !PutBackAsideCopies(DossierFolder, theirCopies, &why) || !RemoveDossierRunMarker())
+      if (!hold.held() || !PutBackRunCopies(ReadSeparationDetail(theirs.detail).copies) || !RemoveDossierRunMarker())
         return false;
     }
   } else if (DecisionGone(m)) {
     // The old year's marker gone: the run stands, and the copies go.
     return RemoveAsideCopies(DossierFolder, copies);
   }
-  return PutBackAsideCopies(DossierFolder, copies, &why);
+  return PutBackRunCopies(m.copies);
 }
 
 bool SeparationEndedElsewhere(const std::string& detail) {

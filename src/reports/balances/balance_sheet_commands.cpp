@@ -308,8 +308,9 @@ void InstallBalanceSheetCommands() {
   SetCommandWork(command_id::EtaBilanInitialisation, &CmEtaBilanInitialisation);
   SetCommandWork(command_id::EtaBilanCalcul, &CmEtaBilanCalcul);
   SetCommandWork(command_id::EtaBilanEdition, &CmEtaBilanEdition);
-  // A computation stopped half-way is put back from its copies at the next opening.
-  SetDossierRunRedo(kBalanceSheetRun, PutBackDossierRunCopies);
+  // A computation stopped half-way is put back from its copies at the next opening,
+  // asked about as a put-back (not as a run done again).
+  SetDossierRunRedo(kBalanceSheetRun, PutBackDossierRunCopies, true);
   // The tool bar's buttons "Edition du Bilan 'Réel Normal'", "'Réel Simplifié'" and "'Autre'".
   SetCommandWork(command_id::EtaBilanReelNormal, &CmEtaBilanEdition);
   SetCommandWork(command_id::EtaBilanReelSimplifie, &CmEtaBilanEdition);

@@ -1,0 +1,306 @@
+// The kill and fault matrices over the opening's own work. Each run of the matrices is killed
+// half-way through the changes it makes under its marker, so that the next opening has its part
+// to do: the put-back from the copies, the run done again, or an import's take-up. That opening
+// (of every dossier of the run, as the user opens them, each question answered Yes) runs in a
+// child process killed before one of its changes, or with one refused (ENOSPC or EIO once, a
+// change part-written, every change refused from there on as by a disk remounted read-only), and
+// the dossiers are then opened again as the user opens them and checked as the other matrices
+// check theirs: each opens, its books pass the invariants and equal, every dossier alike, those
+// before the run or after it (an import, run again as the user would, holds each transaction
+// once), every tag walks its table's records, and nothing of the run or its put-back is left.
+// Neither opening advises restoring a backup: the books could always be put in order; and an
+// opening that a refused change kept closed says why, in the disk's words.
+//
+// The suite tries a sample of the opening's changes (the first two, the last twenty, twelve
+// spread over the rest, and the ends of a pack); MERLON_KILL_MATRIX=full and
+// MERLON_FAULT_MATRIX=full try every change, "full:i/n" every n-th from the i-th, "points:5,17"
+// those given.
+#include <signal.h>
+
+#include <map>
+#include <utility>
+
+#include "kill_matrix.h"
+#include "kill_matrix_fixture.h"
+#include "runtime/text.h"
+
+namespace {
+
+using namespace kill_matrix;
+using platform::WriteFault;
+
+constexpr int kKilled = 128 + SIGKILL;
+
+// The advice to restore a backup, and what a box says of a refused change (the disk full, an
+// error writing to it, a disk read-only).
+const char* const kRestoreAdvice = "restaurez la derni\xE8re sauvegarde";
+const char* const kCauses[] = {"disque plein", "erreur d'\xE9" "criture sur le disque", "disque en lecture seule"};
+
+// The runs whose opening is still being mended under refused changes: their points are tried and
+// reported, but do not fail the test. The imports' take-up names a refused write by the engine's
+// incident number rather than its cause. Each goes once it holds at every point of a full sweep.
+const std::set<std::string> kRefusedKnownFaulty = {"ofx_import", "ascii_import"};
+
+const char* FaultName(WriteFault f) {
+  switch (f) {
+    case WriteFault::kKill:
+      return "killed";
+    case WriteFault::kFullOnce:
+      return "ENOSPC";
+    case WriteFault::kFailOnce:
+      return "EIO";
+    case WriteFault::kPartOnce:
+      return "part-written";
+    default:
+      return "read-only";
+  }
+}
+
+// The changes of the run made while a marker of one of its dossiers stands.
+std::vector<std::string>& MarkerPaths() {
+  static std::vector<std::string> paths;
+  return paths;
+}
+std::vector<long>& MarkedWrites() {
+  static std::vector<long> writes;
+  return writes;
+}
+void NoteMarkedWrite() {
+  for (const std::string& marker : MarkerPaths())
+    if (fs::exists(marker)) {
+      MarkedWrites().push_back(dbase::WritesCounted() + 1);
+      return;
+    }
+}
+
+// The sample of an opening's `total` changes: the first two, the last twenty, twelve spread over
+// them, and the first and last change of each stretch of a pack.
+std::vector<long> OpeningPoints(const RunWrites& w, const char* variable) {
+  const char* mode = std::getenv(variable);
+  if (mode != nullptr && (std::string(mode).rfind("full", 0) == 0 || std::string(mode).rfind("points:", 0) == 0))
+    return Points(w, variable);
+  std::set<long> points = {1, 2};
+  for (long k = std::max(1L, w.total - 19); k <= w.total; ++k) points.insert(k);
+  for (long i = 1; i < 12; ++i) points.insert(w.total * i / 12);
+  for (std::size_t i = 0; i < w.pack.size(); ++i)
+    if (i == 0 || i + 1 == w.pack.size() || w.pack[i - 1] + 1 != w.pack[i] || w.pack[i + 1] != w.pack[i] + 1)
+      points.insert(w.pack[i]);
+  std::vector<long> out;
+  for (long k : points)
+    if (k >= 1 && k <= w.total) out.push_back(k);
+  return out;
+}
+
+class OpeningMatrixTest : public MatrixTest {
+ protected:
+  // Every dossier of the run opened as the user opens it, in this process: true when each opened;
+  // *said gets what every opening showed.
+  bool OpenEach(const MatrixRun& r, const std::string& root, std::string* said) {
+    bool all = true;
+    for (const MatrixDossier& d : r.dossiers) {
+      std::string shown;
+      all = OpenAsUser(root + d.folder + "/", d.code, &shown) && all;
+      *said += shown;
+    }
+    return all;
+  }
+
+  // Where every run and opening of a point works: a run over two dossiers names the other one by
+  // its folder in its marker.
+  std::string Point() const { return root_ + "/point/"; }
+
+  // The change before which the run is killed to leave the openings their work: half-way through
+  // those it makes under its marker (among the last ones for a run sampled at its end). Also the
+  // records after the uncut run.
+  long StopPoint(const MatrixRun& r, const std::string& model, std::vector<DossierRecords>* after) {
+    const std::string done = root_ + "/after/";
+    Copy(model, done);
+    MarkerPaths().clear();
+    for (const MatrixDossier& d : r.dossiers)
+      MarkerPaths().push_back(done + d.folder + "/c" + LowerAscii(d.code) + ".run");
+    std::string text;
+    const int status = InChild(
+                  [&](std::string* out) {
+                    const bool ok = r.run(done, [] {
+                      dbase::SetWriteFault(dbase::WriteFault::kKill, LONG_MAX);
+                      dbase::BeforeFileChange = NoteMarkedWrite;
+                    });
+                    dbase::BeforeFileChange = nullptr;
+                    for (long k : MarkedWrites()) *out += std::to_string(k) + " ";
+                    return ok;
+                  },
+                  &text);
+    EXPECT_EQ(status, 0) << r.title << ": the uncut run failed";
+    std::vector<long> marked;
+    std::istringstream in(text);
+    for (long k; in >> k;) marked.push_back(k);
+    EXPECT_FALSE(marked.empty()) << r.title << ": no change made under a marker";
+    *after = Records(r, done);
+    fs::remove_all(done);
+    if (marked.empty()) return 0;
+    return r.lastWrites > 0 ? marked[marked.size() - std::min<std::size_t>(marked.size(), 20)] : marked[marked.size() / 2];
+  }
+
+  // The model's run killed before its change `at`, in the point's folder. The stopped run is made
+  // there afresh for each point: what it keeps names its files by their identity on the disk,
+  // which a copy would not keep.
+  bool Stop(const MatrixRun& r, const std::string& model, long at) {
+    Copy(model, Point());
+    std::string text;
+    return InChild([&](std::string*) { return r.run(Point(), [at] { dbase::SetWriteFault(dbase::WriteFault::kKill, at); }); },
+                   &text) == kKilled;
+  }
+
+  // The openings uncut, their changes counted (those of a pack noted); *said gets what they showed
+  // when one did not open.
+  RunWrites CountOpening(const MatrixRun& r, const std::string& root, std::string* said) {
+    RunWrites writes;
+    std::string text;
+    const int status = InChild(
+        [&](std::string* out) {
+          WatchedFolders() = Folders(r, root);
+          dbase::SetWriteFault(dbase::WriteFault::kKill, LONG_MAX);
+          dbase::BeforeFileChange = NoteWriteDuringPack;
+          std::string said;
+          const bool open = OpenEach(r, root, &said);
+          dbase::BeforeFileChange = nullptr;
+          *out = std::to_string(dbase::WritesCounted());
+          for (long k : PackWrites()) *out += " " + std::to_string(k);
+          if (!open) *out += " " + OneLine(said);
+          return open;
+        },
+        &text);
+    if (status != 0) *said = text;
+    std::istringstream in(text);
+    in >> writes.total;
+    for (long k; in >> k;) writes.pack.push_back(k);
+    return writes;
+  }
+
+  // One point: the openings killed before their change `k`, or with it refused; then the dossiers
+  // opened again and checked. The faults found (empty when it held).
+  std::vector<std::string> TryPoint(const MatrixRun& r, const std::string& model, long at, long k, WriteFault fault,
+                                    const std::vector<DossierRecords>& before,
+                                    const std::vector<DossierRecords>& after) {
+    std::vector<std::string> faults;
+    const std::string root = Point();
+    if (!Stop(r, model, at)) return {"the run was not killed before its change " + std::to_string(at)};
+    std::string said;
+    const int status = InChild(
+        [&](std::string* out) {
+          platform::SetWriteFault(fault, k);
+          const bool open = OpenEach(r, root, out);
+          *out = platform::RefusedChange() + "\x1E" + *out;
+          return open;
+        },
+        &said);
+    const std::size_t mark = said.find('\x1E');
+    const std::string refused = mark == std::string::npos ? "" : said.substr(0, mark);
+    said = mark == std::string::npos ? said : said.substr(mark + 1);
+    if (fault == WriteFault::kKill && status != kKilled)
+      faults.push_back("the opening was not killed (exit status " + std::to_string(status) + ")");
+    if (fault != WriteFault::kKill && status != 0 && status != 1)
+      faults.push_back("the opening ended with exit status " + std::to_string(status));
+    if (said.find(kRestoreAdvice) != std::string::npos)
+      faults.push_back("the opening advised a restore: " + OneLine(said));
+    // Kept closed by a refused change: said in the disk's words.
+    if (status == 1 && !refused.empty()) {
+      bool cause = false;
+      for (const char* c : kCauses) cause = cause || said.find(c) != std::string::npos;
+      if (!cause) faults.push_back("the opening stayed closed without the cause: " + OneLine(said));
+    }
+
+    const Opened o = OpenAndCompare(r, root, before, after);
+    faults.insert(faults.end(), o.faults.begin(), o.faults.end());
+    if (!o.allBefore && !o.allAfter) faults.push_back("opened again: " + JoinFaults(o.sides));
+    for (const std::string& f : TagsAndLeftovers(r, root)) faults.push_back(f);
+    for (const std::string& f : RecordsDisagree(r, root)) faults.push_back(f);
+    if (!faults.empty() && !refused.empty()) {
+      std::string change = refused;
+      const std::size_t folder = change.find(root);
+      if (folder != std::string::npos) change.replace(folder, root.size(), "");
+      faults.insert(faults.begin(), "(" + change + ")");
+    }
+    // MERLON_OPENING_MATRIX_KEEP=<folder>: the dossiers of each point that failed kept there, as
+    // the faulted opening and the next one left them.
+    if (const char* keep = std::getenv("MERLON_OPENING_MATRIX_KEEP"); keep != nullptr && !faults.empty())
+      Copy(root, std::string(keep) + "/" + r.name + "-" + std::to_string(k) + "-" + FaultName(fault) + "/");
+    fs::remove_all(root);
+    return faults;
+  }
+
+  // The whole matrix of one run: the faults tried at each point of the sample (`faults` gives
+  // them for the i-th point of `total`).
+  void Sweep(const MatrixRun& r, const char* variable, bool knownFaulty,
+             const std::function<std::vector<WriteFault>(std::size_t, long, long)>& faults) {
+    const std::string model = root_ + "/model/";
+    const std::vector<DossierRecords> before = PrepareModel(r, model);
+    ASSERT_FALSE(HasFatalFailure());
+    std::vector<DossierRecords> after;
+    const long at = StopPoint(r, model, &after);
+    ASSERT_GT(at, 0);
+    ASSERT_TRUE(Stop(r, model, at)) << r.title << ": the run was not killed before its change " << at;
+    std::string said;
+    const RunWrites writes = CountOpening(r, Point(), &said);
+    fs::remove_all(Point());
+    ASSERT_EQ(said, "") << r.title << ": the uncut opening did not open";
+    ASSERT_GT(writes.total, 0) << r.title << ": the opening changed nothing";
+
+    const std::vector<long> points = OpeningPoints(writes, variable);
+    long tried = 0, held = 0;
+    std::map<WriteFault, std::pair<long, long>> byFault;  // tried, held
+    std::string report;
+    for (std::size_t i = 0; i < points.size(); ++i)
+      for (const WriteFault fault : faults(i, points[i], writes.total)) {
+        ++tried;
+        ++byFault[fault].first;
+        const std::vector<std::string> found = TryPoint(r, model, at, points[i], fault, before, after);
+        if (found.empty()) {
+          ++held;
+          ++byFault[fault].second;
+          continue;
+        }
+        report += "  " + std::string(r.title) + ", opening " + FaultName(fault) + " at change " +
+                  std::to_string(points[i]) + " of " + std::to_string(writes.total) + ": " + JoinFaults(found) + "\n";
+      }
+    std::string each;
+    for (const auto& [fault, count] : byFault)
+      each += std::string(each.empty() ? "" : ", ") + FaultName(fault) + " held " + std::to_string(count.second) +
+              " of " + std::to_string(count.first);
+    std::printf("%s, its opening after the run killed at its change %ld: %ld points tried, %ld held (of %ld changes; %s)%s\n%s",
+                r.title, at, tried, held, writes.total, each.c_str(), knownFaulty ? " [known faulty]" : "",
+                platform::Cp1252ToUtf8(report).c_str());
+    std::fflush(stdout);
+    if (!knownFaulty)
+      EXPECT_EQ(held, tried) << platform::Cp1252ToUtf8(report);
+    else if (held == tried)
+      std::printf("%s holds at every point tried: its known-faulty mark can go\n", r.title);
+  }
+};
+
+TEST_P(OpeningMatrixTest, KilledAtEveryChangeHolds) {
+  Sweep(GetParam(), "MERLON_KILL_MATRIX", false, [](std::size_t, long, long) { return std::vector<WriteFault>{WriteFault::kKill}; });
+}
+
+// The refusals tried at the i-th point of an opening of `total` changes: all four over a full
+// sweep or the points named; over the sample ENOSPC and EIO in turn, the part-written change at
+// each, and the lasting refusal over the last twenty changes.
+std::vector<WriteFault> RefusalsAt(bool every, std::size_t i, long point, long total) {
+  if (every) return {WriteFault::kFullOnce, WriteFault::kFailOnce, WriteFault::kPartOnce, WriteFault::kFailForGood};
+  std::vector<WriteFault> faults = {i % 2 == 0 ? WriteFault::kFullOnce : WriteFault::kFailOnce, WriteFault::kPartOnce};
+  if (point > total - 20) faults.push_back(WriteFault::kFailForGood);
+  return faults;
+}
+
+TEST_P(OpeningMatrixTest, RefusedAtEveryChangeHolds) {
+  const char* mode = std::getenv("MERLON_FAULT_MATRIX");
+  const bool every =
+      mode != nullptr && (std::string(mode).rfind("full", 0) == 0 || std::string(mode).rfind("points:", 0) == 0);
+  Sweep(GetParam(), "MERLON_FAULT_MATRIX", kRefusedKnownFaulty.count(GetParam().name) != 0,
+        [every](std::size_t i, long point, long total) { return RefusalsAt(every, i, point, total); });
+}
+
+INSTANTIATE_TEST_SUITE_P(Runs, OpeningMatrixTest, ::testing::ValuesIn(Runs()),
+                         [](const ::testing::TestParamInfo<MatrixRun>& info) { return std::string(info.param.name); });
+
+}  // namespace
