@@ -13,6 +13,7 @@
 #include "data/entry_lines.h"
 #include "data/error_report.h"
 #include "data/table.h"
+#include "dossier/core/maintenance_pack.h"
 #include "posting/balancing.h"
 #include "posting/journal_month.h"
 #include "posting/line_validation.h"
@@ -880,7 +881,7 @@ bool ReadPiecesRecord(const AsciiRead& read, std::vector<RecordedPiece>* pieces,
 }  // namespace
 
 bool PutStoppedAsciiRunInOrder(Table& c10, Table& c50, Table& c60, std::vector<StoppedAsciiRun>* done,
-                               std::string* refusal) {
+                               std::string* refusal, MaintenanceProgress* progress) {
   std::string text;
   if (!platform::ReadWholeFile(AsciiRunPiecesPath(), text)) return true;
   const std::vector<std::string> lines = Lines(text);
@@ -893,7 +894,9 @@ bool PutStoppedAsciiRunInOrder(Table& c10, Table& c50, Table& c60, std::vector<S
   std::vector<RecordedPiece> recorded;
   if (!Has(run.stoppedRun, head + run.digest) || !ReadPiecesRecord(run, &recorded, true)) return true;
   RefusalWatch watch;
-  const StoppedPieces stopped = PutStoppedPiecesInOrder(c10, c50, c60, recorded, AsciiRunTotalsPath());
+  if (progress != nullptr) progress->SetLine(TakeUpFileLine(FileOfStart(run.stoppedRun)));
+  const StoppedPieces stopped =
+      PutStoppedPiecesInOrder(c10, c50, c60, recorded, AsciiRunTotalsPath(), false, progress);
   if (stopped.refused) {
     *refusal = RefusedWriteText(watch);
     return false;
