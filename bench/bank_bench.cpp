@@ -38,22 +38,13 @@
 #include "runtime/logfile.h"
 // After the runtime headers it uses.
 #include "bench_world.h"
+#include "import_world.h"
 #include "support/bank_statements.h"
 
 namespace {
 
 double Seconds(std::chrono::steady_clock::time_point since) {
   return std::chrono::duration<double>(std::chrono::steady_clock::now() - since).count();
-}
-
-bool OpenDossier() {
-  if (!TableC10->OpenShared(PathC10(), "C10CODE") || !ReadC10Texts() || !TableC20->OpenShared(PathC20(), "C20CODE"))
-    return false;
-  if (TableC10->Seek("C10CODE", "P", "0")) {
-    TheDossierRecord.Set(539, 252, TableC10->GetField(4));
-    TheDossierRecord.Set(791, 252, TableC10->GetField(5));
-  }
-  return true;
 }
 
 // The lines the ASCII import writes, and the OFX statement's transactions (two lines each).
@@ -80,10 +71,7 @@ ImportWorld& TheImportWorld() {
 // open in `c50`, `c60`.
 bool FreshDossier(ImportWorld& w, Table& c50, Table& c60) {
   static bench_world::FolderSnapshot snapshot(w.options.folder);
-  CloseAllTables();
-  if (!w.ready || !snapshot.Restore() || !OpenDossier()) return false;
-  SetLogDossier(w.options.folder, w.options.code);
-  return c50.OpenShared(PathC50(), LigneEcriture::kCodeTag) && c60.OpenShared(PathC60(), processing::kC60CodeTag);
+  return w.ready && bench_world::FreshImportDossier(snapshot, w.options, c50, c60);
 }
 
 // The CPU time per line written, beside the generator's: counters us_per_line, generator_us_per_line,

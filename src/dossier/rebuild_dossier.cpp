@@ -21,15 +21,10 @@
 #include "runtime/xbase.h"
 #include "resources/command_ids.h"
 #include "resources/string_table.h"
-#include "shell/cursors.h"
 #include "shell/handlers.h"
 #include "shell/mdi_client.h"
-#include "shell/progress.h"
 
 namespace {
-
-// Waiting window messages are let through once every this many records.
-constexpr long kPumpEvery = 256;
 
 // The texts of the rebuild, by their ids in the string table.
 constexpr int kCaptionAttention = 52;
@@ -53,42 +48,6 @@ constexpr int kLogRebuildOk = 22133;            // the records removed
 constexpr int kLogRebuildError = 22134;         // the code, the records removed
 constexpr int kLogRebuildErrorNoTotals = 32017; // the code, the records removed
 constexpr int kMsgUnreadableAmounts = 32018;    // the lines
-
-// The run's progress on the screen: the modeless progress window, the
-// cursor stages and, during the reindex, the busy cursor.
-class WindowProgress : public MaintenanceProgress {
- public:
-  WindowProgress(gui::Window* parent, const std::string& caption, bool animate)
-      : window_(parent, caption, animate), cursor_(0, nullptr), animate_(animate) {
-    if (animate_) ToggleBusyCursor();
-  }
-  ~WindowProgress() override { SetAppCursor(0, false); }
-
-  void SetLine(const std::string& text) override { window_.SetLine(text); }
-  void SetLine2(const std::string& text) override { window_.SetLine2(text); }
-  void RestartTicker() override { window_.SetLine2(""); }
-  void Tick(const std::string& mark, bool force) override {
-    if (window_.Window() != nullptr) window_.Window()->Tick(mark, force);
-  }
-  void SetTotal(long total) override {
-    count_ = 0;
-    cursor_.ProgressInit(total, window_.Window());
-  }
-  void Step() override {
-    ++count_;
-    cursor_.ProgressStep(count_, count_ % kPumpEvery == 0);
-  }
-  void TableDone() override {
-    if (animate_) ToggleBusyCursor();
-    gui::Dialog::ProcessEvents();
-  }
-
- private:
-  DossierProgressWindow window_;
-  Progress cursor_;
-  bool animate_;
-  long count_ = 0;
-};
 
 RebuildReport& LastReport() {
   static RebuildReport report;
@@ -135,7 +94,7 @@ void ShowReindexFailure(gui::Window* parent, const PackResult& result) {
 int RebuildDossier(gui::Window* parent, bool rebalance, bool pack) {
   RebuildReport& report = LastReport();
   {
-    WindowProgress progress(parent, Caption(), true);
+    DossierRunProgress progress(parent, Caption(), true);
     report = RunDossierRebuild(rebalance, pack, &progress);
   }
   if (report.code == kRebuildTooManyLines) {

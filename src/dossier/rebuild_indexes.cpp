@@ -14,6 +14,7 @@
 #include "runtime/logfile.h"
 #include "runtime/text.h"
 #include "runtime/xbase.h"
+#include "shell/cursors.h"
 
 namespace {
 
@@ -84,6 +85,39 @@ const std::string& DossierProgressWindow::LastFramedLine() { return LastProgress
 const std::vector<std::string>& DossierProgressWindow::RecentFramedLines() { return RecentProgressLines(); }
 
 void DossierProgressWindow::ForgetFramedLines() { RecentProgressLines().clear(); }
+
+namespace {
+
+// Waiting window messages are let through once every this many steps.
+constexpr long kPumpEvery = 256;
+
+}  // namespace
+
+DossierRunProgress::DossierRunProgress(gui::Window* parent, const std::string& caption, bool animate)
+    : window_(parent, caption, animate), cursor_(0, nullptr), animate_(animate) {
+  if (animate_) ToggleBusyCursor();
+}
+
+DossierRunProgress::~DossierRunProgress() { SetAppCursor(0, false); }
+
+void DossierRunProgress::Tick(const std::string& mark, bool force) {
+  if (window_.Window() != nullptr) window_.Window()->Tick(mark, force);
+}
+
+void DossierRunProgress::SetTotal(long total) {
+  count_ = 0;
+  cursor_.ProgressInit(total, window_.Window());
+}
+
+void DossierRunProgress::Step() {
+  ++count_;
+  cursor_.ProgressStep(count_, count_ % kPumpEvery == 0);
+}
+
+void DossierRunProgress::TableDone() {
+  if (animate_) ToggleBusyCursor();
+  gui::Dialog::ProcessEvents();
+}
 
 namespace {
 

@@ -6,6 +6,9 @@
 #include <string>
 #include <vector>
 
+#include "dossier/core/maintenance_pack.h"
+#include "shell/progress.h"
+
 class TDNuvModeless;
 namespace gui {
 class Window;
@@ -41,6 +44,33 @@ class DossierProgressWindow {
   std::unique_ptr<TDNuvModeless> window_;
   std::string caption_;
   std::string line_;
+};
+
+// A dossier-wide run's progress on the screen (the rebuild's, the take-up of a stopped import at
+// the opening): the progress window under `caption` with the run's lines, the cursor's stages as
+// the run steps through its total, letting the window system work every few hundred steps, and
+// with `animate` the busy cursor turning as each table is done. The cursor goes back to the
+// arrow when it ends.
+class DossierRunProgress : public MaintenanceProgress {
+ public:
+  DossierRunProgress(gui::Window* parent, const std::string& caption, bool animate);
+  ~DossierRunProgress() override;
+  DossierRunProgress(const DossierRunProgress&) = delete;
+  DossierRunProgress& operator=(const DossierRunProgress&) = delete;
+
+  void SetLine(const std::string& text) override { window_.SetLine(text); }
+  void SetLine2(const std::string& text) override { window_.SetLine2(text); }
+  void RestartTicker() override { window_.SetLine2(""); }
+  void Tick(const std::string& mark, bool force) override;
+  void SetTotal(long total) override;
+  void Step() override;
+  void TableDone() override;
+
+ private:
+  DossierProgressWindow window_;
+  Progress cursor_;
+  bool animate_;
+  long count_ = 0;
 };
 
 // The dossier's pack and reindex (PackAndReindexTables: each data file is

@@ -5,19 +5,46 @@
 // posts only what the totals lack: the books end as after an import that went through, every
 // invariant holding. A run that finds such an import's marker standing leaves it to the opening;
 // the pieces the opening kept, validated before the file is imported again, are not written twice.
+// The opening's take-up goes to each piece through its key, not through its journal-month, and
+// shows its progress window while it works.
+#include <QApplication>
+#include <QLabel>
+#include <QTimer>
+#include <QWidget>
+
+#include <fstream>
 #include <functional>
 
 #include "dossier/core/dossier_run_marker.h"
 #include "dossier/core/maintenance_rebuild.h"
+#include "dossier/rebuild_indexes.h"
 #include "entry/core/validation.h"
 #include "kill_matrix.h"
 #include "kill_matrix_fixture.h"
+#include "processing/core/bank_pieces.h"
 #include "processing/core/stopped_imports.h"
 
 namespace {
 
 using namespace kill_matrix;
 using platform::WriteFault;
+
+// The first change of an import's totals journal ("cofa.tot", "casa.tot") refused once, as by a
+// disk full for a moment: the import stops there with every line in the draft, its marker kept.
+void RefuseTheTotalsJournal() {
+  const std::string& change = platform::ChangeBeingMade();
+  if (change.find("/cofa.tot") == std::string::npos && change.find("/casa.tot") == std::string::npos) return;
+  platform::BeforeFileChange = nullptr;
+  platform::SetWriteFault(WriteFault::kFullOnce, 1);
+}
+
+// The read calls this process has made, as the kernel counts them.
+long ReadCalls() {
+  std::ifstream io("/proc/self/io");
+  for (std::string line; std::getline(io, line);)
+    if (line.rfind("syscr:", 0) == 0) return std::atol(line.c_str() + 6);
+  return -1;
+}
 
 // How the totals are made again between the stop and the next import.
 enum class Rebuilt { ByTheRebuild, ByTheOpening };
@@ -82,6 +109,42 @@ class ImportTakeUpTest : public MatrixTest {
           return result.code == 0 && !request.journalMonths.empty();
         },
         said);
+  }
+
+  // The import in `root` stopped once every line is in the draft (RefuseTheTotalsJournal): true
+  // when it left its marker for the opening.
+  bool StopBeforeItsTotals(const MatrixRun& r, const std::string& root) {
+    std::string text;
+    InChild([&](std::string*) { return r.run(root, [] { platform::BeforeFileChange = RefuseTheTotalsJournal; }); },
+            &text);
+    return fs::exists(root + "a/ca.run");
+  }
+
+  // The read calls of the opening's take-up of the import stopped in `root`, every record read
+  // from the file as on a network share (no mapping): -1 when it did not go to its end.
+  long TakeUpReads(const std::string& root) {
+    std::string text;
+    const int status = InChild(
+        [&](std::string* out) {
+          dbase::SetForceNetworkFs(true);
+          DossierRunInfo run;
+          if (!LoadAsOpened(root + "a/", "A") || !ReadDossierRunMarker(&run)) return false;
+          const long before = ReadCalls();
+          const DossierRunFinish done = processing::FinishInterruptedImport(run);
+          *out = std::to_string(ReadCalls() - before);
+          return done.done;
+        },
+        &text);
+    return status == 0 ? std::atol(text.c_str()) : -1;
+  }
+
+  // The invariants of A's books (lines, sort records, headers and totals): "" when they hold.
+  static std::string InvariantFaults(const std::string& folder) {
+    SetDossier(folder, "A");
+    DossierInvariants check;
+    const std::string faults = check.Check() ? "" : OneLine(check.Report());
+    SetDossier("", "");
+    return faults;
   }
 
   // The totals made again from the lines: faults found on the way ("" none).
@@ -221,6 +284,83 @@ TEST_P(ImportTakeUpTest, PiecesKeptByTheOpeningAndValidatedAreNotWrittenAgain) {
   EXPECT_EQ(RecordDifference(now, expected), "") << OneLine(said);
   const std::vector<std::string> faults = TagsAndLeftovers(r, root);
   EXPECT_TRUE(faults.empty()) << JoinFaults(faults);
+}
+
+// The take-up goes to each piece it takes up through the piece's key: over a dossier whose
+// journal-months hold fifty times as many lines, the same stopped import is taken up with about
+// as many reads (every record read from the file, counted as read calls: less than half as many
+// again), where a walk of the piece's journal-month for each piece reads all of them again for
+// every piece. The books are whole after it.
+TEST_P(ImportTakeUpTest, TheTakeUpReadsItsPiecesNotTheirJournalMonths) {
+  const MatrixRun& r = GetParam();
+  struct Size {
+    long lines;
+    long reads = 0;
+  } sizes[] = {{60}, {3000}};
+  for (Size& size : sizes) {
+    SCOPED_TRACE(std::to_string(size.lines) + " lines");
+    // The run's own files (the ASCII file), beside a dossier of this size.
+    const std::string model = root_ + "/model-" + std::to_string(size.lines) + "/";
+    const std::string root = root_ + "/reads-" + std::to_string(size.lines) + "/";
+    r.prepare(model);
+    kill_matrix::MakeDossier(root + "a", "A", size.lines);
+    for (const auto& e : fs::directory_iterator(model))
+      if (e.path().filename() != "a")
+        fs::copy(e.path(), root + e.path().filename().string(), fs::copy_options::recursive);
+    ASSERT_TRUE(StopBeforeItsTotals(r, root));
+    size.reads = TakeUpReads(root);
+    ASSERT_GT(size.reads, 0) << "the take-up did not go to its end";
+    EXPECT_FALSE(fs::exists(root + "a/ca.run"));
+    EXPECT_EQ(InvariantFaults(root + "a/"), "");
+  }
+  EXPECT_LT(2 * sizes[1].reads, 3 * sizes[0].reads)
+      << sizes[0].reads << " read calls over " << sizes[0].lines << " lines, " << sizes[1].reads << " over "
+      << sizes[1].lines;
+}
+
+// The opening takes a stopped import up under the progress window of its long runs: the window
+// names the dossier, then the import's file with the pieces looked at, then the totals written.
+TEST_P(ImportTakeUpTest, TheOpeningShowsTheTakeUpInItsProgressWindow) {
+  const MatrixRun& r = GetParam();
+  const std::string root = root_ + "/shown/";
+  r.prepare(root);
+  ASSERT_TRUE(StopBeforeItsTotals(r, root));
+
+  // Looked at each time the window lets the window system through: grabbed once it counts the
+  // pieces looked at.
+  const std::string caption = "Reprise de l'importation: A";
+  std::string counted;
+  ::testing::AssertionResult captionFits = ::testing::AssertionFailure() << "not grabbed";
+  QTimer look;
+  look.setInterval(0);
+  QObject::connect(&look, &QTimer::timeout, [&] {
+    for (QWidget* w : QApplication::topLevelWidgets()) {
+      if (!w->isVisible() || w->windowTitle() != QString::fromStdString(caption)) continue;
+      for (QLabel* label : w->findChildren<QLabel*>())
+        if (counted.empty() && label->text().startsWith(QString::fromUtf8("Pièce "))) {
+          counted = label->text().toStdString();
+          captionFits = test_support::CaptionFits(w);
+          test_support::Screenshot(w, "dossier", std::string("takeup-progress-") + r.name);
+        }
+    }
+  });
+  DossierProgressWindow::ForgetFramedLines();
+  look.start();
+  std::string said;
+  const bool open = OpenAsUser(root + "a/", "A", &said);
+  look.stop();
+  ASSERT_TRUE(open) << OneLine(said);
+
+  EXPECT_EQ(DossierProgressWindow::LastCaption(), caption);
+  EXPECT_TRUE(captionFits);
+  EXPECT_EQ(counted, r.name[0] == 'o' ? "Pi\xC3\xA8" "ce 12 sur 12" : "Pi\xC3\xA8" "ce 24 sur 24");
+  const std::vector<std::string>& lines = DossierProgressWindow::RecentFramedLines();
+  const std::string file = r.name[0] == 'o' ? "releve.ofx" : "ecritures.txt";
+  const auto named = std::find(lines.begin(), lines.end(), "Pi\xE8" "ces import\xE9" "es de " + file);
+  ASSERT_NE(named, lines.end()) << "the import's file is not named";
+  EXPECT_NE(std::find(named, lines.end(), "Totaux des comptes et des journaux"), lines.end());
+  EXPECT_FALSE(fs::exists(root + "a/ca.run"));
+  EXPECT_EQ(InvariantFaults(root + "a/"), "");
 }
 
 std::vector<MatrixRun> Imports() {

@@ -216,7 +216,7 @@ TEST_F(RunTotalsTest, AStoppedRunsWholePiecesGetTheirTotalsOnceAndACutOneIsCance
       NewDraftLine n;
       n.month = month;
       n.journal = pieces[i].journal;
-      n.piece = std::to_string(number);
+      n.piece = StrZero(number, 0);  // as the writer stores it
       n.day = "05";
       n.account = pieces[i].lines[k].account;
       n.labelCode = "0";

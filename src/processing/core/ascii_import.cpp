@@ -13,6 +13,7 @@
 #include "data/entry_lines.h"
 #include "data/error_report.h"
 #include "data/table.h"
+#include "dossier/core/maintenance_pack.h"
 #include "posting/balancing.h"
 #include "posting/journal_month.h"
 #include "posting/line_validation.h"
@@ -929,7 +930,7 @@ bool ReadPiecesRecord(const AsciiRead& read, std::vector<RecordedPiece>* pieces,
 }  // namespace
 
 bool PutStoppedAsciiRunInOrder(Table& c10, Table& c50, Table& c60, std::vector<StoppedAsciiRun>* done,
-                               std::string* refusal) {
+                               std::string* refusal, MaintenanceProgress* progress) {
   RefusalWatch watch;
   // The record or the log read short would leave the stopped run for a closed one.
   const auto readShort = [&] {
@@ -950,7 +951,9 @@ bool PutStoppedAsciiRunInOrder(Table& c10, Table& c50, Table& c60, std::vector<S
   const bool open = Has(run.stoppedRun, head + run.digest) && ReadPiecesRecord(run, &recorded, true);
   if (readShort()) return false;
   if (!open) return true;
-  const StoppedPieces stopped = PutStoppedPiecesInOrder(c10, c50, c60, recorded, AsciiRunTotalsPath());
+  if (progress != nullptr) progress->SetLine(TakeUpFileLine(FileOfStart(run.stoppedRun)));
+  const StoppedPieces stopped =
+      PutStoppedPiecesInOrder(c10, c50, c60, recorded, AsciiRunTotalsPath(), false, progress);
   if (stopped.refused) {
     *refusal = RefusedWriteText(watch);
     return false;

@@ -12,6 +12,7 @@
 #include "dossier/core/restore_files.h"
 #include "processing/core/bank_pieces.h"
 
+class MaintenanceProgress;
 class Table;
 
 namespace processing {
@@ -92,8 +93,9 @@ struct StoppedAsciiRun {
 // named in the log with its record, the pieces kept marked there as settled, so that the next
 // import of its file writes only the pieces the draft lacked (not those kept and validated or
 // renumbered since). False when a write was refused, *refusal naming it (RefusedWriteText).
+// `progress`, when given, shows the run's file and its pieces (PutStoppedPiecesInOrder).
 bool PutStoppedAsciiRunInOrder(Table& c10, Table& c50, Table& c60, std::vector<StoppedAsciiRun>* done,
-                               std::string* refusal);
+                               std::string* refusal, MaintenanceProgress* progress = nullptr);
 
 // The record of a run's pieces (their journals, months, numbers and lines), written before its
 // first line and removed after its last: DossierFolder + "cas" + code + ".pcs". The next import of

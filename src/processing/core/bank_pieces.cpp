@@ -6,6 +6,8 @@
 #include <cstdlib>
 #include <map>
 #include <set>
+#include <string_view>
+#include <unordered_map>
 
 #include "data/account_totals.h"
 #include "data/dossier_files.h"
@@ -17,7 +19,9 @@
 #include "data/rounding_accounts.h"
 #include "data/session.h"
 #include "data/table.h"
+#include "data/table_scan.h"
 #include "data/table_results.h"
+#include "dossier/core/maintenance_pack.h"
 #include "posting/balancing.h"
 #include "posting/journal_month.h"
 #include "posting/line_changes.h"
@@ -53,6 +57,14 @@ constexpr int kMsgStoppedByEntry = 31100;
 constexpr int kMsgNoCause = 34130;
 constexpr int kMsgStoppedByRead = 34131;
 constexpr int kMsgReadRefused = 34132;
+// The take-up's progress: the file whose pieces are taken up, the pieces looked at, the totals
+// written, the lines of the pieces cut short cancelled.
+constexpr int kLineTakeUpFile = 34201;
+constexpr int kLinePieceOf = 34202;
+constexpr int kLineTotals = 34203;
+constexpr int kLineCutPieces = 34204;
+// The count of pieces is shown again every so many pieces.
+constexpr std::size_t kPiecesShownEvery = 500;
 constexpr std::size_t kLabelWidth = 25;
 
 PiecesReport Refusal(PiecesOutcome outcome, std::size_t piece, const std::string& message) {
@@ -444,10 +456,12 @@ long PieceLineCount(const ImportedPiece& piece, double parity) {
 std::vector<std::uint32_t> DraftPieceRecords(Table& c50, const std::string& month, const std::string& journal,
                                              long piece) {
   std::vector<std::uint32_t> records;
-  const std::string prefix = "Z" + month + (journal + "   ").substr(0, 3);
+  // The piece's own key on C50CODE (its journal-month and number, as the writer stores them): the
+  // other lines of its journal-month are not read.
+  const std::string prefix = "Z" + month + PadRight(journal, 3) + StrZero(piece, 0);
   for (bool more = c50.Seek(LigneEcriture::kCodeTag, prefix.c_str()); more && !c50.eof; more = c50.Skip(1)) {
     if (LigneEcriture::Key(c50).compare(0, prefix.size(), prefix) != 0) break;
-    if (!c50.IsDeleted() && std::atol(c50.GetField(LigneEcriture::BPIECE)) == piece) records.push_back(c50.recordNumber);
+    if (!c50.RecordDeleted()) records.push_back(c50.recordNumber);
   }
   std::sort(records.begin(), records.end());
   return records;
@@ -500,15 +514,6 @@ bool CancelStoppedLine(Table& c50, Table& c60, std::uint32_t recno) {
   return true;
 }
 
-// The totals of the current line of `lines` (the draft, or the closed file when `closed`).
-TotalsCents LineCents(Table& lines, bool closed) {
-  TotalsCents t;
-  t.Add(L::Get(lines, closed, L::BSENS)[0] == 'D',
-        StoredAmountOf(lines, closed ? static_cast<int>(L::DMONTANTF) : static_cast<int>(L::BMONTANTF)),
-        StoredAmountOf(lines, closed ? static_cast<int>(L::DMONTANTE) : static_cast<int>(L::BMONTANTE)));
-  return t;
-}
-
 TotalsCents Less(TotalsCents a, const TotalsCents& b) {
   a.debit1 -= b.debit1, a.credit1 -= b.credit1, a.debit2 -= b.debit2, a.credit2 -= b.credit2;
   return a;
@@ -534,50 +539,77 @@ RecordMoves MovesOf(const DraftTotals& totals) {
   return moves;
 }
 
-// What the live general lines give each record of `records`: a header the draft lines of its
-// journal-month; a C20 record the lines of the draft and of the closed file on its account, and
-// on the auxiliary accounts whose collective it is.
-RecordMoves LiveTotals(Table& c50, const std::set<RecordKey>& records) {
-  RecordMoves live;
+// What the live general lines give each record of `records`, read in one pass over the draft and
+// the closed file in their physical order: a header the draft lines of its journal-month; a C20
+// record the lines of the draft and of the closed file on its account, and on the auxiliary
+// accounts whose collective it is. False when a table could not be read whole (noted).
+bool LiveTotals(Table& c50, const std::set<RecordKey>& records, RecordMoves* live) {
+  std::unordered_map<std::string, TotalsCents*> headers;  // BMOIS + BJAL -> the header's totals
   std::set<std::string> accounts;
   for (const RecordKey& record : records) {
-    live[record];
-    if (record.first == 'A') {
-      accounts.insert(record.second);
-      continue;
-    }
-    const std::string prefix = "Z" + record.second.substr(0, 7);
-    for (bool more = c50.Seek(L::kCodeTag, prefix.c_str()); more && !c50.eof; more = c50.Skip(1)) {
-      if (L::Key(c50).compare(0, prefix.size(), prefix) != 0) break;
-      if (!c50.IsDeleted()) live[record] += LineCents(c50, false);
-    }
+    TotalsCents& total = (*live)[record];
+    if (record.first == 'A') accounts.insert(record.second);
+    else headers[record.second.substr(0, 7)] = &total;
   }
-  if (accounts.empty()) return live;
   // The collective of each letter of the auxiliary accounts (the general file's "B" records).
   std::map<char, std::string> collectives;
   Table c10;
-  if (c10.OpenShared(PathC10(), "C10CODE", true))
+  if (!accounts.empty() && c10.OpenShared(PathC10(), "C10CODE", true))
     for (bool more = c10.SeekNotBelow("C10CODE", "B"); more && !c10.eof && c10.GetField(1)[0] == 'B';
          more = c10.Skip(1))
       if (!c10.IsDeleted())
         collectives[c10.GetField(2)[0]] = NormalizeAccount(std::string(c10.GetField(4)).substr(0, 8));
+  // The totals the lines of an account go to (its own record's, its collective's), found once for
+  // each account as stored.
+  std::unordered_map<std::string, std::vector<TotalsCents*>> targets;
   Table c40;
-  const bool hasClosed = c40.OpenShared(PathC40(), "", true);
+  const bool hasClosed = !accounts.empty() && c40.OpenShared(PathC40(), "", true);
+  std::string stored, text;
   for (int pass = 0; pass < (hasClosed ? 2 : 1); ++pass) {
     const bool closed = pass == 1;
     Table& t = closed ? c40 : c50;
-    const std::uint32_t count = t.RecCount();
-    for (std::uint32_t r = 1; r <= count; ++r) {
-      if (!t.GoTo(static_cast<long>(r)) || t.IsDeleted() || L::Get(t, closed, L::BCLE) != "Z") continue;
-      const std::string account = NormalizeAccount(L::Get(t, closed, L::BCODE));
-      if (accounts.count(account) != 0) live[{'A', account}] += LineCents(t, closed);
-      if (!IsAuxiliaryAccount(account)) continue;
-      const auto collective = collectives.find(account[0]);
-      if (collective != collectives.end() && accounts.count(collective->second) != 0)
-        live[{'A', collective->second}] += LineCents(t, closed);
+    const FieldLayout& kind = t.Layout(closed ? L::ClosedFieldOf(L::BCLE) : L::BCLE);
+    const FieldLayout& sense = t.Layout(closed ? L::ClosedFieldOf(L::BSENS) : L::BSENS);
+    const int fFrancs = closed ? L::ClosedFieldOf(L::BMONTANTF) : L::BMONTANTF;
+    const int fEuros = closed ? L::ClosedFieldOf(L::BMONTANTE) : L::BMONTANTE;
+    const int fCode = closed ? L::ClosedFieldOf(L::BCODE) : L::BCODE;
+    const FieldLayout& code = t.Layout(fCode);
+    const FieldLayout& month = t.Layout(L::BMOIS);
+    const FieldLayout& journal = t.Layout(L::BJAL);
+    // A field's bytes as stored (a month and a journal hold no NUL byte: the same as their text).
+    auto bytes = [](const std::uint8_t* record, const FieldLayout& f) {
+      return std::string_view(reinterpret_cast<const char*>(record) + f.offset, static_cast<std::size_t>(f.width));
+    };
+    const bool read = ScanRecords(t, [&](std::uint32_t, const std::uint8_t* record) {
+      if (record[0] == '*' || record[kind.offset] != 'Z') return;
+      TotalsCents line;
+      line.Add(record[sense.offset] == 'D', FieldCentsOf(t, fFrancs, record), FieldCentsOf(t, fEuros, record));
+      if (!closed && !headers.empty()) {
+        stored.assign(bytes(record, month)).append(bytes(record, journal));
+        if (const auto header = headers.find(stored); header != headers.end()) *header->second += line;
+      }
+      if (accounts.empty()) return;
+      stored.assign(bytes(record, code));
+      auto to = targets.find(stored);
+      if (to == targets.end()) {
+        std::vector<TotalsCents*> moved;
+        FieldTextOf(t, fCode, record, text);
+        const std::string account = NormalizeAccount(text);
+        if (accounts.count(account) != 0) moved.push_back(&(*live)[{'A', account}]);
+        if (IsAuxiliaryAccount(account))
+          if (const auto collective = collectives.find(account[0]);
+              collective != collectives.end() && accounts.count(collective->second) != 0)
+            moved.push_back(&(*live)[{'A', collective->second}]);
+        to = targets.emplace(stored, std::move(moved)).first;
+      }
+      for (TotalsCents* total : to->second) *total += line;
+    });
+    if (!read) {
+      RefusalWatch::NoteAll(t);
+      return false;
     }
   }
-  return live;
+  return true;
 }
 
 // The move each record needs once the cut lines are cancelled: the live lines less the cut ones,
@@ -586,14 +618,15 @@ RecordMoves LiveTotals(Table& c50, const std::set<RecordKey>& records) {
 // totals, the cut lines' taken back, both, or what the run's records say is owed. Any other
 // difference is another station's line being saved as the record is read, or totals wrong
 // before the run: the run's records then decide, as they alone did before.
-RecordMoves MovesDue(Table& c50, const RecordMoves& recorded, const RecordMoves& whole, const RecordMoves& cut) {
+RecordMoves MovesDue(Table& c50, const RecordMoves& recorded, const RecordMoves& whole, const RecordMoves& cut,
+                     bool* read) {
   std::set<RecordKey> records;
   for (const auto& [record, move] : recorded)
     if (!move.Empty()) records.insert(record);
   for (const auto& [record, move] : cut) records.insert(record);
-  RecordMoves due;
-  if (records.empty()) return due;
-  const RecordMoves live = LiveTotals(c50, records);
+  RecordMoves due, live;
+  *read = records.empty() || LiveTotals(c50, records, &live);
+  if (records.empty() || !*read) return due;
   for (const RecordKey& record : records) {
     TotalsCents stored;
     if (!(record.first == 'H' ? ReadHeaderRecord(record.second, &stored) : ReadAccountRecord(record.second, &stored)))
@@ -799,9 +832,17 @@ bool RemoveEndedRunFiles(const std::vector<std::string>& paths) {
   return true;
 }
 
+std::string TakeUpFileLine(const std::string& file) {
+  // Its name alone: the window's line has no room for a folder.
+  return FillPlaceholder(LoadStr(kLineTakeUpFile), file.substr(file.find_last_of("/\\") + 1));
+}
+
 StoppedPieces PutStoppedPiecesInOrder(Table& c10, Table& c50, Table& c60, const std::vector<RecordedPiece>& pieces,
-                                      const std::string& totalsPath, bool keep) {
+                                      const std::string& totalsPath, bool keep, MaintenanceProgress* progress) {
   (void)c10;
+  MaintenanceProgress none;
+  MaintenanceProgress& show = progress != nullptr ? *progress : none;
+  show.SetTotal(static_cast<long>(pieces.size()));
   RefusalWatch refusal;
   StoppedPieces out;
   const JournalOwed journal = ReadJournalOwed(totalsPath);
@@ -835,16 +876,23 @@ StoppedPieces PutStoppedPiecesInOrder(Table& c10, Table& c50, Table& c60, const 
     }
     if (isWhole) kept.push_back(key);
     else cutRecords.insert(cutRecords.end(), records.begin(), records.end());
+    show.Step();
+    const std::size_t done = out.whole.size();
+    if (done % kPiecesShownEvery == 0 || done == pieces.size())
+      show.SetLine2(FillPlaceholders(LoadStr(kLinePieceOf), {std::to_string(done), std::to_string(pieces.size())}));
   }
+  show.SetLine(LoadStr(kLineTotals));
+  show.SetLine2("");
   // What the run's records say each record is owed: the unfinished sections' moves, the kept
   // pieces no section carries, less the cut lines a section carries.
   RecordMoves recorded = journal.owed;
   for (const auto& [record, move] : MovesOf(owed)) recorded[record] += move;
   for (const auto& [record, move] : MovesOf(cutCovered)) recorded[record] = Less(recorded[record], move);
-  const std::vector<JournalEntry> entries = EntriesOf(MovesDue(c50, recorded, MovesOf(whole), MovesOf(cut)));
+  bool read = true;
+  const std::vector<JournalEntry> entries = EntriesOf(MovesDue(c50, recorded, MovesOf(whole), MovesOf(cut), &read));
   // Moves worked out from a journal, a line or a record read short are not written: the next
   // take-up works them out again.
-  if (journal.unread || refusal.ReadRefused()) {
+  if (!read || journal.unread || refusal.ReadRefused()) {
     out.refused = true;
     return out;
   }
@@ -862,6 +910,7 @@ StoppedPieces PutStoppedPiecesInOrder(Table& c10, Table& c50, Table& c60, const 
   }
   // The totals no longer count the lines of the pieces cut short: they go now. Stopped before
   // their end, the next take-up finds the records already without them.
+  if (!cutRecords.empty()) show.SetLine(LoadStr(kLineCutPieces));
   for (std::uint32_t recno : cutRecords)
     if (!CancelStoppedLine(c50, c60, recno)) {
       out.refused = true;

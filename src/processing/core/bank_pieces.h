@@ -24,6 +24,7 @@
 #include "platform/system/files.h"
 #include "runtime/dates.h"
 
+class MaintenanceProgress;
 class RefusalWatch;
 class Table;
 
@@ -156,9 +157,15 @@ struct StoppedPieces {
 // or the journal at `totalsPath` finished): each record is moved by what its live lines say it
 // lacks, where that is a move the stopped run can owe, otherwise by what the run's journal says
 // it owes. The moves go through the journal, so that a take-up stopped in its turn is finished
-// by the next. `c10` is the program's general file (TableC10).
+// by the next. `c10` is the program's general file (TableC10). Each piece is found through its
+// key on C50CODE, and the live totals read in one pass over the lines. `progress`, when given,
+// counts the pieces and shows each stage on its lines.
 StoppedPieces PutStoppedPiecesInOrder(Table& c10, Table& c50, Table& c60, const std::vector<RecordedPiece>& pieces,
-                                      const std::string& totalsPath, bool keep = false);
+                                      const std::string& totalsPath, bool keep = false,
+                                      MaintenanceProgress* progress = nullptr);
+// The first line of the progress window while the pieces imported from `file` (its path, or its
+// name) are taken up: the file's name.
+std::string TakeUpFileLine(const std::string& file);
 
 // ---- The totals journal of a run
 // The totals of a run's lines are written once its lines are all in the draft. Before the first

@@ -10,6 +10,7 @@
 #include "data/error_report.h"
 #include "data/session.h"
 #include "data/table.h"
+#include "dossier/core/maintenance_pack.h"
 #include "posting/journal_month.h"
 #include "platform/system/files.h"
 #include "processing/core/bank_pieces.h"
@@ -153,22 +154,18 @@ std::vector<StoppedRun> StoppedRuns() {
 }
 
 // The stored month of the piece (month "YYMM" of the identities file): that of the year of the
-// dossier whose draft holds its lines, else of the first year that fits ("" none).
-std::string DraftMonthOf(Table& c50, const std::string& yymm, const std::string& journal, long piece) {
+// dossier it falls in ("" none). A financial year lasts at most 24 months, so that no two of its
+// years end with the same two digits: the draft need not be read to tell which.
+std::string DraftMonthOf(const std::string& yymm) {
   if (yymm.size() != 4) return "";
   const int yy = std::atoi(yymm.substr(0, 2).c_str()), mm = std::atoi(yymm.substr(2).c_str());
   Ymd first, last;
   if (!TheDossierRecord.DateYmd(DossierRecord::DateField::YearStart, first) ||
       !TheDossierRecord.DateYmd(DossierRecord::DateField::YearEnd, last))
     return "";
-  std::string month;
-  for (int year : {first.year, last.year}) {
-    if (year % 100 != yy) continue;
-    const std::string stored = StoredDateOf(Ymd{year, mm, 1}).substr(0, 4);
-    if (month.empty()) month = stored;
-    if (DraftPieceLines(c50, stored, journal, piece) > 0) return stored;
-  }
-  return month;
+  for (int year : {first.year, last.year})
+    if (year % 100 == yy) return StoredDateOf(Ymd{year, mm, 1}).substr(0, 4);
+  return "";
 }
 
 constexpr int kMsgZeroAmounts = 29769;
@@ -342,7 +339,7 @@ struct RunIdentities {
   std::vector<std::size_t> pieceOf;
 };
 
-RunIdentities IdentitiesOfRun(Table& c50, const std::string& text, const StoppedRun& run) {
+RunIdentities IdentitiesOfRun(const std::string& text, const StoppedRun& run) {
   RunIdentities out;
   for (std::size_t at = 0; at < text.size();) {
     std::size_t eol = text.find('\n', at);
@@ -353,7 +350,7 @@ RunIdentities IdentitiesOfRun(Table& c50, const std::string& text, const Stopped
     const long piece = one.size() == 1 ? std::atol(one[0].piece.c_str()) : 0;
     if (one.size() == 1 && Trimmed(one[0].journal) == run.journal && piece >= run.first && piece <= run.last) {
       out.pieceOf.push_back(out.pieces.size());
-      out.pieces.push_back({run.journal, DraftMonthOf(c50, one[0].month, run.journal, piece), piece, 2});
+      out.pieces.push_back({run.journal, DraftMonthOf(one[0].month), piece, 2});
     } else {
       out.pieceOf.push_back(std::string::npos);
     }
@@ -582,7 +579,7 @@ void OfxRun::Succeeded() {
 }  // namespace
 
 bool PutStoppedStatementRunsInOrder(Table& c10, Table& c50, Table& c60, std::vector<StoppedStatementRun>* done,
-                                    std::string* refusal) {
+                                    std::string* refusal, MaintenanceProgress* progress) {
   RefusalWatch watch;
   const std::vector<StoppedRun> runs = StoppedRuns();
   // A log or identities file read short would have the runs' pieces taken for cut ones.
@@ -596,8 +593,10 @@ bool PutStoppedStatementRunsInOrder(Table& c10, Table& c50, Table& c60, std::vec
       *refusal = RefusedWriteText(watch);
       return false;
     }
-    const RunIdentities found = IdentitiesOfRun(c50, text, run);
-    const StoppedPieces stopped = PutStoppedPiecesInOrder(c10, c50, c60, found.pieces, OfxRunTotalsPath());
+    const RunIdentities found = IdentitiesOfRun(text, run);
+    if (progress != nullptr) progress->SetLine(TakeUpFileLine(run.file));
+    const StoppedPieces stopped =
+        PutStoppedPiecesInOrder(c10, c50, c60, found.pieces, OfxRunTotalsPath(), false, progress);
     if (stopped.refused) {
       *refusal = RefusedWriteText(watch);
       return false;

@@ -9,6 +9,7 @@
 
 #include "processing/core/bank_statement.h"
 
+class MaintenanceProgress;
 class Table;
 
 namespace processing {
@@ -90,9 +91,10 @@ struct StoppedStatementRun {
 // the lines of a piece cut short cancelled; the identities of the transactions without a whole
 // piece taken back, so that the next import of the statement writes them; then the run's closing
 // line "Interrompu" in the log. False when a write was refused: the runs not yet closed stay as
-// they are for the next attempt, and *refusal names the write (RefusedWriteText).
+// they are for the next attempt, and *refusal names the write (RefusedWriteText). `progress`, when
+// given, shows each run's statement and its pieces (PutStoppedPiecesInOrder).
 bool PutStoppedStatementRunsInOrder(Table& c10, Table& c50, Table& c60, std::vector<StoppedStatementRun>* done,
-                                    std::string* refusal);
+                                    std::string* refusal, MaintenanceProgress* progress = nullptr);
 // What an import's end message says first of the stopped runs it took up: the pieces cut short,
 // counted once, then each run and its transactions imported again.
 std::string StoppedStatementRunsResumed(const std::vector<StoppedStatementRun>& runs);

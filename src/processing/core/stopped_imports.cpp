@@ -58,11 +58,12 @@ std::string CutText(long pieces, long lines) {
 
 }  // namespace
 
-bool FinishStoppedImports(Table& c10, Table& c50, Table& c60, StoppedImports* done, std::string* refusal) {
-  if (!PutStoppedStatementRunsInOrder(c10, c50, c60, &done->statements, refusal)) return false;
+bool FinishStoppedImports(Table& c10, Table& c50, Table& c60, StoppedImports* done, std::string* refusal,
+                          MaintenanceProgress* progress) {
+  if (!PutStoppedStatementRunsInOrder(c10, c50, c60, &done->statements, refusal, progress)) return false;
   // Every statement run is closed in the log: its totals journal is read no more.
   RemoveRunTotals(OfxRunTotalsPath());
-  return PutStoppedAsciiRunInOrder(c10, c50, c60, &done->files, refusal);
+  return PutStoppedAsciiRunInOrder(c10, c50, c60, &done->files, refusal, progress);
 }
 
 std::string StoppedImportsText(const StoppedImports& done) {
@@ -160,7 +161,9 @@ void ImportRunGuard::Keep() {
   if (marker_ != nullptr) marker_->Keep();
 }
 
-DossierRunFinish FinishInterruptedImport(const DossierRunInfo&) {
+DossierRunFinish FinishInterruptedImport(const DossierRunInfo& run) { return TakeUpInterruptedImport(run, nullptr); }
+
+DossierRunFinish TakeUpInterruptedImport(const DossierRunInfo&, MaintenanceProgress* progress) {
   // The opening says what the finish did or why it was refused in one box of its own.
   RefusalWatch engineBoxes(RefusalWatch::EngineBoxes::kHeld);
   DossierRunFinish out;
@@ -192,7 +195,7 @@ DossierRunFinish FinishInterruptedImport(const DossierRunInfo&) {
   }
   StoppedImports done;
   std::string refusal;
-  if (!FinishStoppedImports(*TableC10, c50, c60, &done, &refusal)) {
+  if (!FinishStoppedImports(*TableC10, c50, c60, &done, &refusal, progress)) {
     out.said = FillPlaceholder(LoadStr(kMsgFinishRefused), refusal);
     return out;
   }

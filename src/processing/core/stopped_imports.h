@@ -21,6 +21,7 @@
 #include "processing/core/bank_pieces.h"
 #include "processing/core/ofx_import.h"
 
+class MaintenanceProgress;
 class Table;
 
 namespace processing {
@@ -37,8 +38,10 @@ struct StoppedImports {
 
 // Puts in order every import the log names as stopped half-way (PutStoppedStatementRunsInOrder,
 // PutStoppedAsciiRunInOrder). False when a write was refused, *refusal naming it (RefusedWriteText):
-// what is not yet in order stays as it is for the next attempt.
-bool FinishStoppedImports(Table& c10, Table& c50, Table& c60, StoppedImports* done, std::string* refusal);
+// what is not yet in order stays as it is for the next attempt. `progress`, when given, shows
+// each import's file and its pieces as they are taken up.
+bool FinishStoppedImports(Table& c10, Table& c50, Table& c60, StoppedImports* done, std::string* refusal,
+                          MaintenanceProgress* progress = nullptr);
 
 // What is said of the stopped imports put in order: each one named with its file, what of it is
 // kept and what is to be imported again, the pieces cut short counted once ("" none).
@@ -78,7 +81,9 @@ class ImportRunGuard {
 
 // The finish of a stopped import at the opening, the dossier open (its general file in the
 // program's TableC10): the chart and the draft opened, the imports' holds taken, the stopped
-// imports put in order and the marker removed. Registered for both imports' names.
+// imports put in order and the marker removed, shown on `progress` when given.
+DossierRunFinish TakeUpInterruptedImport(const DossierRunInfo& run, MaintenanceProgress* progress);
+// The same without a progress window.
 DossierRunFinish FinishInterruptedImport(const DossierRunInfo& run);
 
 }  // namespace processing
