@@ -32,14 +32,14 @@ using platform::WriteFault;
 constexpr int kKilled = 128 + SIGKILL;
 
 // The advice to restore a backup, and what a box says of a refused change (the disk full, an
-// error writing to it, a disk read-only).
+// error writing to it or reading from it, a disk read-only).
 const char* const kRestoreAdvice = "restaurez la derni\xE8re sauvegarde";
-const char* const kCauses[] = {"disque plein", "erreur d'\xE9" "criture sur le disque", "disque en lecture seule"};
+const char* const kCauses[] = {"disque plein", "erreur d'\xE9" "criture sur le disque", "erreur de lecture sur le disque",
+                               "en lecture seule"};
 
 // The runs whose opening is still being mended under refused changes: their points are tried and
-// reported, but do not fail the test. The imports' take-up names a refused write by the engine's
-// incident number rather than its cause. Each goes once it holds at every point of a full sweep.
-const std::set<std::string> kRefusedKnownFaulty = {"ofx_import", "ascii_import"};
+// reported, but do not fail the test. Each goes once it holds at every point of a full sweep.
+const std::set<std::string> kRefusedKnownFaulty = {};
 
 const char* FaultName(WriteFault f) {
   switch (f) {
