@@ -145,10 +145,12 @@ bool CheckOtherDossierPassword(gui::Window* owner, const std::string& folder, co
     break;
   }
   const bool privilegedOnly = writes || lacking != nullptr;
-  // Opened in this run at a level that suffices: the user already gave its password.
+  // A run that reads takes the level this run opened the dossier at with one of its passwords, where that level
+  // suffices. A level opened without a password proves nothing now that it has one, and a run that writes asks
+  // the privileged password every time, whatever level the dossier was opened at earlier.
   const auto known = Session().byEntry.find(DossierEntry(name, folder));
-  if (known != Session().byEntry.end() &&
-      (known->second == '0' || known->second == '1' || (known->second == '2' && !privilegedOnly)))
+  if (!writes && known != Session().byEntry.end() &&
+      (known->second == '1' || (known->second == '2' && !privilegedOnly)))
     return true;
   Prompt prompt{owner, FillPlaceholder(LoadStr(kTitleOtherDossierAccess), name),
                 privilegedOnly ? LoadStr(kLabelPrivilegedPassword) : LoadStr(kLabelDossierPassword),

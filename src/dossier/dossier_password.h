@@ -32,7 +32,8 @@ struct ReadRight {
 // masked, three tries. A run that writes needs the privileged one. A run that reads takes the
 // secondary one only where the other dossier's rights give its secondary user every right of
 // `reads`; otherwise it asks for the privileged one, and the secondary one typed is refused with
-// the right it lacks. A dossier this run already opened at a level that suffices is not asked
-// again. False when refused or abandoned: the caller stops before touching either dossier.
+// the right it lacks. A run that writes is asked every time; a run that reads is not asked again
+// for a dossier this run opened with one of its passwords at a level that suffices. False when
+// refused or abandoned: the caller stops before touching either dossier.
 bool CheckOtherDossierPassword(gui::Window* owner, const std::string& folder, const std::string& code,
                                const DossierRecord& record, bool writes, const std::vector<ReadRight>& reads);

@@ -264,6 +264,8 @@ std::string TWSaiBroEntJournaux::SelectedCode() {
 
 // ---- commands ---------------------------------------------------------------------------------
 
+// A journal-month header holds the totals of the lines behind it: it is never copied alone from or to another
+// dossier, so the code lists' copies between dossiers are greyed here (and refused however they are started).
 const gui::ResponseTable& TWSaiBroEntJournaux::Table() {
   using namespace browse_cmd;
   static const gui::ResponseTable table = gui::ResponseTable(&TWFichiersC10::Table())
@@ -272,7 +274,9 @@ const gui::ResponseTable& TWSaiBroEntJournaux::Table() {
                                               .Command(Annuler, &TWSaiBroEntJournaux::CmAnnuler)
                                               .Command(Reactiver, &TWSaiBroEntJournaux::CmReactiver)
                                               .Enable(Modifier, &TWSaiBroEntJournaux::CeSaisir)
-                                              .Enable(Nouveau, &TWSaiBroEntJournaux::CeCreer);
+                                              .Enable(Nouveau, &TWSaiBroEntJournaux::CeCreer)
+                                              .Enable(AjouterDepuis, &TWSaiBroEntJournaux::CeNever)
+                                              .Enable(AjouterVers, &TWSaiBroEntJournaux::CeNever);
   return table;
 }
 

@@ -197,7 +197,8 @@ class CMDIBrowse : public gui::MDIChild {
   void CmVisualiser();
   void CmImprimer();
   // "Ajouter d'un Autre Dossier" (AjouterDepuis, create right) and "Ajouter vers un AutreDossier"
-  // (AjouterVers).
+  // (AjouterVers, right 7 and a visible selected row). The base does not offer them: only the lists whose table
+  // is built on WithCopiesBetweenDossiers do (the code lists, the chart of accounts, the analytic sections).
   void CmAjouterDUnAutreDossier();
   void CmAjouterVersAutreDossier();
   // Opens the record-text window of the selected row's record (row 1-based, 0 = none: a beep), with the file
@@ -339,6 +340,10 @@ class CMDIBrowse : public gui::MDIChild {
 
   static const gui::ResponseTable& Table();
   const gui::ResponseTable& Responses() const override { return Table(); }
+  // A response table on `base` that adds the two copies between dossiers, with their enablers.
+  static gui::ResponseTable WithCopiesBetweenDossiers(const gui::ResponseTable* base);
+  // The command's enabler in the list's response table allows it now (true when it has none).
+  bool Offered(unsigned command);
 
  protected:
   void SetupWindow() override;

@@ -36,8 +36,6 @@ const gui::ResponseTable& CMDIBrowse::Table() {
           .Command(AllerAuCode, &CMDIBrowse::CmAllerAuCode)
           .Command(Visualiser, &CMDIBrowse::CmVisualiser)
           .Command(Imprimer, &CMDIBrowse::CmImprimer)
-          .Command(AjouterDepuis, &CMDIBrowse::CmAjouterDUnAutreDossier)
-          .Command(AjouterVers, &CMDIBrowse::CmAjouterVersAutreDossier)
           .Enable(Visualiser, &CMDIBrowse::CeVisualiser)
           .Enable(Imprimer, &CMDIBrowse::CeImprimer)
           .Enable(Annuler, &CMDIBrowse::CeAnnuler)
@@ -47,10 +45,17 @@ const gui::ResponseTable& CMDIBrowse::Table() {
           .Enable(RenvoyerCode, &CMDIBrowse::CeRenvoyer)
           .Enable(CopierCode, &CMDIBrowse::CeCopier)
           .Enable(CopierTableau, &CMDIBrowse::CeCopier)
-          .Enable(AjouterDepuis, &CMDIBrowse::CeAjouterDepuis)
-          .Enable(AjouterVers, &CMDIBrowse::CeAjouterVersAutreDossier)
           .Enable(LigneSuivante, &CMDIBrowse::CeHasRows);
   return table;
+}
+
+gui::ResponseTable CMDIBrowse::WithCopiesBetweenDossiers(const gui::ResponseTable* base) {
+  using namespace browse_cmd;
+  return gui::ResponseTable(base)
+      .Command(AjouterDepuis, &CMDIBrowse::CmAjouterDUnAutreDossier)
+      .Command(AjouterVers, &CMDIBrowse::CmAjouterVersAutreDossier)
+      .Enable(AjouterDepuis, &CMDIBrowse::CeAjouterDepuis)
+      .Enable(AjouterVers, &CMDIBrowse::CeAjouterVersAutreDossier);
 }
 
 void CMDIBrowse::CmQuitter() { gui::PostMessage(GetHandle(), gui::WM_CLOSE); }
@@ -155,8 +160,20 @@ void RunReport(CMDIBrowse& list, bool print) {
 void CMDIBrowse::CmVisualiser() { RunReport(*this, false); }
 void CMDIBrowse::CmImprimer() { RunReport(*this, true); }
 
+bool CMDIBrowse::Offered(unsigned command) {
+  const gui::ResponseTable::Enabler* enabler = Responses().FindEnabler(command);
+  if (enabler == nullptr) return true;
+  gui::CommandEnabler ce(command);
+  (*enabler)(*this, ce);
+  return ce.Enabled();
+}
+
+// The copies ask the list's own enabler, whoever posts or sends them: a list that greys them copies nothing.
 void CMDIBrowse::CmAjouterDUnAutreDossier() {
-  if (Busy() || !HasAccessRight(rightsFunction, 2)) return;
+  if (!Offered(browse_cmd::AjouterDepuis)) {
+    gui::MessageBeep(0);
+    return;
+  }
   const auto& copyIn = BrowseHooks().copyIn;
   if (!copyIn) {
     NotAvailableYet(browse_cmd::AjouterDepuis);
@@ -172,14 +189,16 @@ void CMDIBrowse::CmAjouterDUnAutreDossier() {
 }
 
 void CMDIBrowse::CmAjouterVersAutreDossier() {
-  const int row = GetSelectedRowIndex();
-  if (Busy() || row == 0 || !HasAccessRight(rightsFunction, 7)) return;
+  if (!Offered(browse_cmd::AjouterVers)) {
+    gui::MessageBeep(0);
+    return;
+  }
   const auto& copyOut = BrowseHooks().copyOut;
   if (!copyOut) {
     NotAvailableYet(browse_cmd::AjouterVers);
     return;
   }
-  copyOut(*this, row);
+  copyOut(*this, GetSelectedRowIndex());
 }
 
 // ---- record text -------------------------------------------------------------------------------------------

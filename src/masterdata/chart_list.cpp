@@ -515,7 +515,7 @@ void ChartList::ClassifyLine() { LineTypeText = "S"; }
 
 const gui::ResponseTable& ChartList::Table() {
   using namespace browse_cmd;
-  static const gui::ResponseTable table = gui::ResponseTable(&CMDIBrowse::Table())
+  static const gui::ResponseTable table = WithCopiesBetweenDossiers(&CMDIBrowse::Table())
                                               .Command(child_command::TriParCode, &ChartList::CmTriParCode)
                                               .Command(child_command::TriParNom, &ChartList::CmTriParNom)
                                               .Command(Chercher, &ChartList::CmChercher)

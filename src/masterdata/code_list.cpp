@@ -215,7 +215,7 @@ void TWFichiersC10::ClassifyLine() { LineTypeText = "S"; }
 
 const gui::ResponseTable& TWFichiersC10::Table() {
   using namespace browse_cmd;
-  static const gui::ResponseTable table = gui::ResponseTable(&CMDIBrowse::Table())
+  static const gui::ResponseTable table = WithCopiesBetweenDossiers(&CMDIBrowse::Table())
                                               .Command(Nouveau, &TWFichiersC10::CmCreer)
                                               .Command(Annuler, &TWFichiersC10::CmAnnuler)
                                               .Command(Reactiver, &TWFichiersC10::CmReactiver)

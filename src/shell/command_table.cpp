@@ -35,6 +35,10 @@ constexpr const char* kReportWindows =
     "CMDIBrowse, TWEtaBroLedger, TWEtaModLedger, TWEtaBroBalances, TWEtaBroBilanEdition, TWEtaBroRelances, "
     "TWEtaModRelances, VatReturnWindow";
 
+// The lists that copy their codes from or to another dossier: the code lists, the chart of accounts and the analytic
+// sections (the journal-month headers' list, a code list too, greys both).
+constexpr const char* kCodeLists = "TWFichiersC10, ChartList";
+
 const std::vector<ChildCommand> kChildTable = {
     // Core: ReportInterpreter (the preview of the list or report of the active window).
     {.first = command_id::Visualiser, .handledBy = kReportWindows},
@@ -49,9 +53,9 @@ const std::vector<ChildCommand> kChildTable = {
     // Core: none, the rows of the list go to the clipboard.
     {.first = command_id::CopierTableau, .handledBy = "CMDIBrowse"},
     // Core: CopyCodeRangeMarked (codes copied from another dossier).
-    {.first = command_id::AjouterDepuisDossier, .handledBy = "CMDIBrowse"},
+    {.first = command_id::AjouterDepuisDossier, .handledBy = kCodeLists},
     // Core: CopyCodeRangeMarked (codes copied to another dossier).
-    {.first = command_id::AjouterVersDossier, .handledBy = "CMDIBrowse"},
+    {.first = command_id::AjouterVersDossier, .handledBy = kCodeLists},
 };
 
 // The shell's own handlers.

@@ -25,6 +25,7 @@
 #include "app/program_commands.h"
 #include "app/program_hooks.h"
 #include "controls/medit.h"
+#include "demo/dossier_demo.h"
 #include "dossier/backup_settings.h"
 #include "dossier/dossier_management.h"
 #include "dossier/dossier_properties.h"
@@ -52,12 +53,14 @@
 #include "platform/gui/statusbar.h"
 #include "runtime/code_helpers.h"
 #include "runtime/dates.h"
+#include "runtime/dossier_record.h"
 #include "runtime/xbase.h"
 #include "shell/about_box.h"
 #include "shell/application.h"
 #include "shell/handlers.h"
 #include "shell/seeding.h"
 #include "shell/toolbar.h"
+#include "support/access_rights.h"
 #include "support/dossier_fixture.h"
 #include "support/python.h"
 #include "utilities/configuration.h"
@@ -874,6 +877,108 @@ TEST_F(ProgramMenuTest, F5AndF6PreviewAndPrintFromTheLists) {
 TEST_F(ProgramMenuTest, QtOwnDialogsSpeakFrench) {
   EXPECT_EQ(QCoreApplication::translate("QPlatformTheme", "Cancel"), "Annuler");
   EXPECT_EQ(QCoreApplication::translate("QFileDialog", "Look in:"), "Voir dans :");
+}
+
+}  // namespace
+
+namespace {
+
+// "Ajouter à partir d'un autre dossier" (20067) and "Ajouter vers un autre dossier" (20069) are offered by the code
+// lists, the chart of accounts and the analytic sections, the second one with a visible selected row; the list of
+// the journal-months ("Journaux saisis"), a code list too, greys both in the Edition menu, and a copy posted to it
+// as another window would post it opens nothing.
+TEST_F(ProgramMenuTest, TheCopiesBetweenDossiersAreOfferedOnlyWhereTheyBelong) {
+  DemoOptions o;
+  o.folder = root_ + "/demo";
+  o.code = "DEMO";
+  o.lines = 40;
+  o.analyticMode = '1';
+  std::string message;
+  ASSERT_TRUE(GenerateDemoDossier(o, &message)) << message;
+  OpenThroughDialog(C10Path(o.folder + "/", "DEMO"));
+  ASSERT_EQ(std::string(RTrim(DossierCode.c_str())), "DEMO") << ShownTexts();
+  MainFrame->MoveWindow(gui::Rect{0, 0, 1280, 900});
+  MainFrame->Show(gui::SW_SHOW);
+  QApplication::setActiveWindow(MainFrame->OuterWidget());
+  gui::Menu* edit = MainMenuHandle->GetSubMenu(1);
+  ASSERT_NE(edit, nullptr);
+  auto offered = [edit](unsigned id) {
+    edit->RunEnablers();
+    return edit->IsItemEnabled(id);
+  };
+  auto picture = [edit](const std::string& name) {
+    edit->RunEnablers();
+    QMenu* shown = edit->GetQMenu();
+    shown->popup(QPoint(40, 40));
+    test_support::Screenshot(shown, "app", name);
+    shown->hide();
+  };
+  const struct {
+    unsigned command;
+    const char* picture;  // the Edition menu over the list ("": none)
+    bool offered;
+  } lists[] = {
+      {command_id::DonneesJournaux, "", true},
+      {command_id::DonneesPlanComptable, "copy_commands_chart", true},
+      {command_id::DonneesSectionsAnal, "", true},
+      {command_id::SaisieEcritures, "copy_commands_journal_months", false},
+  };
+  for (const auto& l : lists) {
+    SCOPED_TRACE(l.command);
+    gui::ModalSeam::Reset();
+    gui::PostCommand(CommandWindow->GetHandle(), l.command);
+    gui::ProcessPendingMessages();
+    auto* list = dynamic_cast<CMDIBrowse*>(CommandWindow->GetActiveMDIChild());
+    ASSERT_NE(list, nullptr) << ShownTexts();
+    ASSERT_NE(list->GetSelectedRowIndex(), 0) << list->GetCaption();
+    EXPECT_TRUE(l.command != command_id::SaisieEcritures || list->GetCaption() == "Journaux saisis");
+    EXPECT_EQ(offered(command_id::AjouterDepuisDossier), l.offered) << list->GetCaption();
+    EXPECT_EQ(offered(command_id::AjouterVersDossier), l.offered) << list->GetCaption();
+    if (*l.picture != '\0') picture(l.picture);
+    if (l.offered) {
+      // The selected row scrolled out of sight: nothing to copy to another dossier, while codes may still come in.
+      const long top = list->Store().top;
+      for (int page = 0; page < 3 && list->GetSelectedRowIndex() != 0; ++page) list->EvVScroll(gui::SB_PAGEDOWN, 0);
+      if (list->Store().top != top) {
+        EXPECT_FALSE(offered(command_id::AjouterVersDossier)) << list->GetCaption();
+        EXPECT_TRUE(offered(command_id::AjouterDepuisDossier)) << list->GetCaption();
+      }
+    } else {
+      // Posted as another window would post them: no dialog, no word, the list as it was.
+      const std::string page = list->PageAsText();
+      for (unsigned id : {command_id::AjouterDepuisDossier, command_id::AjouterVersDossier})
+        gui::PostCommand(list->GetHandle(), id);
+      gui::ProcessPendingMessages();
+      EXPECT_TRUE(gui::ModalSeam::Shown().empty()) << list->GetCaption() << "\n" << ShownTexts();
+      EXPECT_EQ(list->PageAsText(), page);
+    }
+    ASSERT_TRUE(CommandWindow->CloseChildren());
+    gui::ProcessPendingMessages();
+  }
+
+  // In the chart, for a user of the secondary password: the copy to another dossier on right 7 of the chart, the
+  // copy from another dossier on its create right.
+  const DossierRecord saved = TheDossierRecord;
+  const struct {
+    int refused;  // the chart's right taken away
+    bool from, to;
+  } rights[] = {{7, true, false}, {2, false, true}};
+  for (const auto& r : rights) {
+    SCOPED_TRACE(r.refused);
+    TheDossierRecord = saved;
+    TheDossierRecord.SetUserLevel('2');
+    test_support::RefuseAccessRight(11, r.refused);
+    gui::PostCommand(CommandWindow->GetHandle(), command_id::DonneesPlanComptable);
+    gui::ProcessPendingMessages();
+    auto* chart = dynamic_cast<CMDIBrowse*>(CommandWindow->GetActiveMDIChild());
+    ASSERT_NE(chart, nullptr) << ShownTexts();
+    ASSERT_NE(chart->GetSelectedRowIndex(), 0);
+    EXPECT_EQ(offered(command_id::AjouterDepuisDossier), r.from);
+    EXPECT_EQ(offered(command_id::AjouterVersDossier), r.to);
+    ASSERT_TRUE(CommandWindow->CloseChildren());
+    gui::ProcessPendingMessages();
+  }
+  TheDossierRecord = saved;
 }
 
 }  // namespace

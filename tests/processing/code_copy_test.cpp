@@ -581,6 +581,79 @@ TEST_F(CodeCopyTest, AProtectedDossierIsReadWithThePasswordItsRightsAllow) {
   }
 }
 
+// A dossier this run opened earlier, then left for another: at its secondary level, or before it had a
+// password. A copy into it asks its privileged password all the same, the secondary one refused and
+// nothing written until the privileged one is typed; a copy from it takes the secondary level it was
+// opened at where its rights allow, and asks once more where they do not or where it was opened
+// without a password.
+TEST_F(CodeCopyTest, ADossierOpenedEarlierIsWrittenIntoOnlyWithItsPrivilegedPassword) {
+  const char* const anyPassword = "Mot de passe du dossier";
+  const char* const privileged = "Mot de passe privil\xE9gi\xE9";
+  const std::string c = Make("c", "SC");
+  Put(a_, "SA", '2', Source());
+  for (const auto& [folder, code] : {std::pair{b_, "SB"}, std::pair{c, "SC"}})
+    Put(folder, code, '2', {{"ZCR1", "Lu un"}, {"ZCR2", "Lu deux"}, {"ZCS1", "Lu trois"}, {"ZCS2", "Lu quatre"},
+                                 {"ZCT1", "Lu cinq"}, {"ZCT2", "Lu six"}});
+  test_support::StorePasswords(C10Path(b_, "SB"), "CHEF", "AIDE");
+  OpenThroughDialog(C10Path(b_, "SB"), [] { test_support::QueuePasswords({"AIDE"}, true); });
+  ASSERT_EQ(TheDossierRecord.UserLevel(), '2') << ShownTexts();
+  OpenThroughDialog(C10Path(c, "SC"));
+  ASSERT_EQ(TheDossierRecord.UserLevel(), '0') << ShownTexts();
+  test_support::StorePasswords(C10Path(c, "SC"), "CHEF", "AIDE");
+  OpenA();
+  CMDIBrowse* list = OpenList('2');
+  ASSERT_NE(list, nullptr);
+  ASSERT_TRUE(list->LocateCode("ZC1"));
+  struct Case {
+    const char* what;
+    const std::string* folder;
+    const char* code;
+    bool into;
+    std::vector<std::pair<int, int>> refused;  // rights the other dossier withholds from its secondary user
+    std::vector<std::string> typed;
+    bool lastRight;
+    const char* label;
+    const char* range;  // copied from the other dossier: range + "1" to range + "2"
+  };
+  const Case cases[] = {
+      {"into, secondary three times", &b_, "SB", true, {}, {"AIDE", "AIDE", "AIDE"}, false, privileged, ""},
+      {"into, privileged", &b_, "SB", true, {}, {"CHEF"}, true, privileged, ""},
+      {"from, the level it was opened at", &b_, "SB", false, {}, {}, true, nullptr, "ZCR"},
+      {"from, the chart not added elsewhere", &b_, "SB", false, {{11, 7}}, {"AIDE", "CHEF"}, true, privileged, "ZCS"},
+      {"into, opened without a password", &c, "SC", true, {}, {"AIDE", "AIDE", "AIDE"}, false, privileged, ""},
+      {"from, opened without a password", &c, "SC", false, {}, {"AIDE"}, true, anyPassword, "ZCT"},
+  };
+  for (const Case& k : cases) {
+    SCOPED_TRACE(k.what);
+    test_support::StoreRights(C10Path(*k.folder, k.code), k.refused);
+    const auto other = test_support::FilesButLog(*k.folder);
+    gui::ModalSeam::Reset();
+    gui::ModalSeam::QueueDialogAnswer(gui::IDCANCEL, [&](gui::Window& w) {
+      auto& dialog = dynamic_cast<CodeCopyDialog&>(w);
+      if (k.into) {
+        Choose(dialog, *k.folder, k.code);
+        dialog.FirstEdit()->SetText("ZC1");
+        dialog.LastEdit()->SetText("ZC5");
+      } else {
+        gui::ModalSeam::QueueFileAnswer(C10Path(*k.folder, k.code));
+        gui::ProcessPendingMessages();
+        dialog.FirstEdit()->SetText(std::string(k.range) + "1");
+        dialog.LastEdit()->SetText(std::string(k.range) + "2");
+      }
+      test_support::QueuePasswords(k.typed, k.lastRight, nullptr, k.label);
+      gui::SendCommand(dialog.GetHandle(), gui::IDOK);
+    });
+    Send(list, k.into ? browse_cmd::AjouterVers : browse_cmd::AjouterDepuis);
+    EXPECT_EQ(test_support::PasswordPrompts(), static_cast<int>(k.typed.size())) << ShownTexts();
+    if (k.into) {
+      EXPECT_EQ(Read(*k.folder, k.code, '2').count("ZC1"), k.lastRight ? 1u : 0u);
+      EXPECT_TRUE(k.lastRight || test_support::FilesButLog(*k.folder) == other) << "written into";
+    } else {
+      EXPECT_EQ(Read(a_, "SA", '2').count(std::string(k.range) + "2"), 1u) << ShownTexts();
+    }
+  }
+}
+
 INSTANTIATE_TEST_SUITE_P(Kinds, CodeCopyBothWays,
                          ::testing::Values(CopyCase{'J', true}, CopyCase{'J', false}, CopyCase{'2', true},
                                            CopyCase{'2', false}, CopyCase{'3', true}, CopyCase{'3', false}),

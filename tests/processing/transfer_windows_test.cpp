@@ -107,16 +107,40 @@ class TransferWindowTest : public test_support::DossierFixture {
     });
     progressTimer_.start();
   }
+  // The form the command opens in its slot, the other dossier chosen with its "?" (`chooser`).
+  template <class Form>
+  Form* FormOn(unsigned command, int slot, unsigned chooser, const std::string& folder, const std::string& code) {
+    Menu(command);
+    auto* form = dynamic_cast<Form*>(gui::Window::FromHandle(SlotHandle(slot)));
+    EXPECT_NE(form, nullptr) << test_support::ShownTexts();
+    if (form == nullptr) return nullptr;
+    gui::ModalSeam::QueueFileAnswer(C10Path(folder, code));
+    Send(form, chooser);
+    return form;
+  }
   // The merge form, the other dossier chosen with its "?".
   TWTraAjoutDossier* MergeFormOn(const std::string& folder, const std::string& code) {
-    Menu(command_id::AjoutDossier);
-    auto* merge = dynamic_cast<TWTraAjoutDossier*>(gui::Window::FromHandle(SlotHandle(kMergeFormSlot)));
-    EXPECT_NE(merge, nullptr) << test_support::ShownTexts();
-    if (merge == nullptr) return nullptr;
-    gui::ModalSeam::QueueFileAnswer(C10Path(folder, code));
-    Send(merge, 1208);
-    EXPECT_EQ(merge->CodeEdit()->GetValue(), code);
+    auto* merge = FormOn<TWTraAjoutDossier>(command_id::AjoutDossier, kMergeFormSlot, 1208, folder, code);
+    if (merge != nullptr) EXPECT_EQ(merge->CodeEdit()->GetValue(), code);
     return merge;
+  }
+  // "Accepter" in the merge form, the other dossier's password prompts answered with `typed`: one prompt for each,
+  // and the launch's question (answered No) only when the last one was right.
+  void AcceptMerge(TWTraAjoutDossier* merge, const std::vector<std::string>& typed, bool lastRight, const char* label) {
+    gui::ModalSeam::Reset();
+    QueuePasswords(typed, lastRight, nullptr, label);
+    if (lastRight) gui::ModalSeam::QueueMessageBoxAnswer(gui::IDNO);
+    Send(merge, yearend_cmd::Accepter);
+    EXPECT_EQ(PasswordPrompts(), static_cast<int>(typed.size())) << test_support::ShownTexts();
+    EXPECT_EQ(ShownContains("Confirmez le LANCEMENT"), lastRight) << test_support::ShownTexts();
+  }
+  // The separation's form at 1 January 2027, the new year chosen with its "?" and checked.
+  TWTraSeparationExercices* SeparationFormInto(const std::string& folder, const std::string& code) {
+    auto* form = FormOn<TWTraSeparationExercices>(command_id::SeparationExercices, kSeparationFormSlot, 1204, folder, code);
+    if (form == nullptr) return nullptr;
+    form->DateEdit()->SetValue("01/01/27", false);
+    EXPECT_TRUE(form->CheckOther()) << form->First();
+    return form;
   }
   std::string Log() {
     std::ifstream in(LogPath());
@@ -464,13 +488,8 @@ TEST_F(TransferWindowTest, AnotherDossiersPasswordGuardsTheMergeAndTheSeparation
   CloseWindows();
 
   // The separation writes into SB: the secondary password is not enough.
-  Menu(command_id::SeparationExercices);
-  auto* separation = dynamic_cast<TWTraSeparationExercices*>(gui::Window::FromHandle(SlotHandle(kSeparationFormSlot)));
-  ASSERT_NE(separation, nullptr) << test_support::ShownTexts();
-  gui::ModalSeam::QueueFileAnswer(b + "c10sb.dbf");
-  Send(separation, 1204);
-  separation->DateEdit()->SetValue("01/01/27", false);
-  ASSERT_TRUE(separation->CheckOther()) << separation->First();
+  TWTraSeparationExercices* separation = SeparationFormInto(b, "SB");
+  ASSERT_NE(separation, nullptr);
   gui::ModalSeam::Reset();
   QueuePasswords({"AIDE", "AIDE", "AIDE"}, false, "other_dossier_privileged_password");
   Send(separation, yearend_cmd::Accepter);
@@ -486,6 +505,67 @@ TEST_F(TransferWindowTest, AnotherDossiersPasswordGuardsTheMergeAndTheSeparation
   EXPECT_TRUE(files() == before) << "a dossier was written into";
 }
 
+// Dossiers this run opened earlier, then left for the one open: the merge reads one opened at its
+// secondary level with that level only where its rights allow, and one opened before it had a
+// password only once a password is typed; the separation writes into one opened at its secondary
+// level only with its privileged password.
+TEST_F(TransferWindowTest, DossiersOpenedEarlierAreReadAndWrittenWithThePasswordsTheyNeedNow) {
+  const char* const anyPassword = "Mot de passe du dossier";
+  const char* const privileged = "Mot de passe privil\xE9gi\xE9";
+  const std::string a = Generate("a", "SA", 120, Ymd{2026, 1, 1}, Ymd{2027, 2, 28});
+  const std::string o = Generate("o", "SO", 40, Ymd{2026, 4, 1}, Ymd{2026, 9, 30});
+  const std::string n = Generate("n", "SN", 40, Ymd{2026, 4, 1}, Ymd{2026, 9, 30});
+  const std::string b = Generate("b", "SB", 20, Ymd{2027, 1, 1}, Ymd{2027, 12, 31});
+  StorePasswords(o + "c10so.dbf", "CHEF", "AIDE");
+  StorePasswords(b + "c10sb.dbf", "CHEF", "AIDE");
+  for (const auto& [folder, code] : {std::pair{o, "SO"}, std::pair{b, "SB"}}) {
+    OpenThroughDialog(C10Path(folder, code), [] { QueuePasswords({"AIDE"}, true); });
+    ASSERT_EQ(TheDossierRecord.UserLevel(), '2') << code << "\n" << test_support::ShownTexts();
+  }
+  OpenThroughDialog(C10Path(n, "SN"));
+  ASSERT_EQ(TheDossierRecord.UserLevel(), '0') << test_support::ShownTexts();
+  StorePasswords(n + "c10sn.dbf", "CHEF", "AIDE");
+  Open(a, "SA");
+
+  struct Case {
+    const char* what;
+    const std::string* folder;
+    const char* code;
+    std::vector<std::pair<int, int>> refused;  // rights the other dossier withholds from its secondary user
+    std::vector<std::string> typed;
+    bool lastRight;
+    const char* label;
+  };
+  const Case merges[] = {
+      {"the level it was opened at", &o, "SO", {}, {}, true, nullptr},
+      {"the entries refused", &o, "SO", {{13, 1}}, {"AIDE", "AIDE", "AIDE"}, false, privileged},
+      {"opened without a password", &n, "SN", {}, {"AIDE"}, true, anyPassword},
+  };
+  for (const Case& c : merges) {
+    SCOPED_TRACE(c.what);
+    test_support::StoreRights(*c.folder + "c10" + Lower(c.code) + ".dbf", c.refused);
+    TWTraAjoutDossier* merge = MergeFormOn(*c.folder, c.code);
+    ASSERT_NE(merge, nullptr);
+    const auto before = test_support::FilesButLog(a);
+    AcceptMerge(merge, c.typed, c.lastRight, c.label);
+    EXPECT_TRUE(test_support::FilesButLog(a) == before) << "the open dossier was written";
+    CloseWindows();
+  }
+
+  // The separation writes into SB, opened at its secondary level: its privileged password is asked.
+  const auto before = test_support::FilesButLog(a);
+  const auto newYear = test_support::FilesButLog(b);
+  gui::ModalSeam::Reset();
+  TWTraSeparationExercices* separation = SeparationFormInto(b, "SB");
+  ASSERT_NE(separation, nullptr);
+  gui::ModalSeam::Reset();
+  QueuePasswords({"AIDE", "AIDE", "AIDE"}, false, nullptr, privileged);
+  Send(separation, yearend_cmd::Accepter);
+  EXPECT_EQ(PasswordPrompts(), 3);
+  EXPECT_FALSE(ShownContains("SAUVEGARDE")) << test_support::ShownTexts();
+  EXPECT_TRUE(test_support::FilesButLog(b) == newYear) << "the new year was written into";
+  EXPECT_TRUE(test_support::FilesButLog(a) == before) << "the open dossier was written";
+}
 
 // The merge reads another dossier with its secondary password only where that dossier's rights
 // let its secondary user see the entries, the ledgers and the balances; otherwise the secondary
@@ -521,12 +601,7 @@ TEST_F(TransferWindowTest, TheMergeTakesTheSecondaryPasswordOnlyWhereTheOtherDos
     SCOPED_TRACE(c.what);
     test_support::StoreRights(o + "c10so.dbf", c.refused);
     const auto before = test_support::FilesButLog(a);
-    gui::ModalSeam::Reset();
-    QueuePasswords(c.typed, c.lastRight, nullptr, c.label);
-    if (c.lastRight) gui::ModalSeam::QueueMessageBoxAnswer(gui::IDNO);
-    Send(merge, yearend_cmd::Accepter);
-    EXPECT_EQ(PasswordPrompts(), static_cast<int>(c.typed.size())) << test_support::ShownTexts();
-    EXPECT_EQ(ShownContains("Confirmez le LANCEMENT"), c.lastRight) << test_support::ShownTexts();
+    AcceptMerge(merge, c.typed, c.lastRight, c.label);
     if (*c.why != '\0') {
       EXPECT_TRUE(ShownContains(c.why)) << test_support::ShownTexts();
       if (!c.lastRight && c.typed.back() == "AIDE")

@@ -148,6 +148,7 @@ const std::set<std::pair<std::string, std::string>>& Keys() {
       {"shell/application.cpp", "Nuv-MERLON ZEL+"},  // the application's name
       {"shell/command_table.cpp", "CMDIBrowse, TWEtaBroLedger, TWEtaModLedger, TWEtaBroBalances, "
                                   "TWEtaBroBilanEdition, TWEtaBroRelances, TWEtaModRelances, VatReturnWindow"},
+      {"shell/command_table.cpp", "TWFichiersC10, ChartList"},  // the lists that copy codes between dossiers
       {"shell/command_table.cpp", "MDI client window commands"},  // a handler's name in the command listing
       // Program INI keys.
       {"shell/startup.cpp", "Fen\xEAtres-Maxi"},

@@ -13,6 +13,7 @@
 #include "masterdata/record_text_editor.h"
 #include "platform/system/cp1252.h"
 #include "platform/system/files.h"
+#include "runtime/dates.h"
 #include "runtime/inifiles.h"
 #include "settings_fixture.h"
 #include "shell/startup.h"
@@ -203,6 +204,35 @@ TEST_F(ReportsTest, TheEditorShowsTheHelpOfTheReportsFamily) {
     ASSERT_GE(list.lines.size(), 2u);
     EXPECT_EQ(list.lines[0], "// Variables et Mots-Cl\xE9s sp\xE9" "cifiques \xE0 cet Etat") << c.code;
     EXPECT_EQ(list.lines[1], c.first) << c.code;
+  }
+}
+
+// The utilities' lists (report definitions, dossier constants, the raw tables) copy nothing between dossiers: the
+// Edition menu greys "Ajouter à partir d'un autre dossier" and "Ajouter vers un autre dossier" with a row selected,
+// and the commands posted to the list as another window would post them open nothing.
+TEST_F(ReportsTest, TheUtilitiesListsOfferNoCopyBetweenDossiers) {
+  const unsigned copies[] = {command_id::AjouterDepuisDossier, command_id::AjouterVersDossier};
+  // The raw tables open with today's support password.
+  SetTextPromptHook([](const char*, const char*, std::string& answer) {
+    const Ymd today = Today();
+    answer = SupportCodeForDate(today.year, today.month, today.day);
+    return true;
+  });
+  for (unsigned command : {command_id::EtatsParametrablesImpression, command_id::ConstantesDossier,
+                           command_id::AccesFichierC10, command_id::AccesFichierC50}) {
+    SCOPED_TRACE(command);
+    gui::ModalSeam::Reset();
+    Menu(command);
+    auto* list = dynamic_cast<CMDIBrowse*>(CommandWindow->GetActiveMDIChild());
+    ASSERT_NE(list, nullptr) << test_support::ShownTexts();
+    ASSERT_NE(list->GetSelectedRowIndex(), 0) << list->GetCaption();
+    for (unsigned id : copies) EXPECT_FALSE(Enabled(id)) << id << " in " << list->GetCaption();
+    const std::string page = list->PageAsText();
+    for (unsigned id : copies) gui::PostCommand(list->GetHandle(), id);
+    gui::ProcessPendingMessages();
+    EXPECT_TRUE(gui::ModalSeam::Shown().empty()) << list->GetCaption() << "\n" << test_support::ShownTexts();
+    EXPECT_EQ(list->PageAsText(), page);
+    CloseWindows();
   }
 }
 
