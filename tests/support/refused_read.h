@@ -8,37 +8,26 @@
 #include <string>
 
 #include "platform/system/write_fault.h"
+#include "support/refused_write.h"
 
 namespace test_support {
 
-struct RefusedRead {
+struct RefusedRead : NthOfFile<RefusedRead> {
   static void Arm(const std::string& file, int nth) {
-    File() = file;
-    nth_ = nth;
-    seen_ = 0;
+    Choose(file, nth);
     // Set, a fault sends every read through the counter (the engine maps nothing); this one
     // refuses none until the hook sets it on the read chosen.
     platform::SetWriteFault(platform::WriteFault::kReadFailOnce, LONG_MAX);
     platform::BeforeFileRead = [] {
-      const std::string& read = platform::ReadBeingMade();
-      if (read.size() >= File().size() && read.compare(read.size() - File().size(), File().size(), File()) == 0 &&
-          ++seen_ == nth_)
+      if (Chosen(platform::ReadBeingMade(), "read "))
         platform::SetWriteFault(platform::WriteFault::kReadFailOnce, 1);  // this very read
     };
   }
-  // The reads of the file seen since Arm (a run that saw fewer than `nth` read it whole).
-  static int Seen() { return seen_; }
+  // Seen: the reads of the file (a run that saw fewer than `nth` read it whole).
   static void Disarm() {
     platform::BeforeFileRead = nullptr;
     platform::SetWriteFault(platform::WriteFault::kNone, 0);
   }
-
- private:
-  static std::string& File() {
-    static std::string file;
-    return file;
-  }
-  static inline int nth_ = 0, seen_ = 0;
 };
 
 }  // namespace test_support
