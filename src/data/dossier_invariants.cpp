@@ -8,6 +8,7 @@
 
 #include "data/dossier_files.h"
 #include "data/entry_lines.h"
+#include "data/error_report.h"
 #include "data/record_fields.h"
 #include "data/table_internal.h"
 #include "data/table_scan.h"
@@ -231,11 +232,23 @@ void DossierInvariants::Clear() {
 
 bool DossierInvariants::Check() {
   Clear();
+  // A read the system refused ends a walk short of its table's end, or skips a record, which the
+  // sums and counts would not show: the check then fails, naming the file.
+  const RefusalWatch reading;
   // The lines and sort records read from the files' blocks; a block that cannot be read (a damaged
   // file) sends the whole check through the cursors, which name each record they cannot read.
-  if (CheckFromBlocks()) return faultCount_ == 0;
-  Clear();
-  return CheckByCursor();
+  bool held = false;
+  if (CheckFromBlocks()) {
+    held = faultCount_ == 0;
+  } else {
+    Clear();
+    held = CheckByCursor();
+  }
+  if (reading.ReadRefused()) {
+    Fault(reading.Reason(reading.RefusedResult(), reading.RefusedFile(), reading.RefusedResult()));
+    return false;
+  }
+  return held;
 }
 
 bool DossierInvariants::CheckFromBlocks() {

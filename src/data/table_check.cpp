@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "data/engine_files.h"
+#include "data/error_report.h"
 #include "data/index_recovery.h"
 #include "data/table_structures.h"
 #include "platform/dbase/idapi.h"
@@ -123,12 +124,16 @@ bool MendCopiedIndex(const std::string& base) {
   // An index file made for another table is dropped whole: its tags would be made again under
   // that table's name.
   if (platform::FileExists(mdx) && !MdxHeaderMatchesName(mdx.c_str()) && !DropProductionIndex(dbf)) return false;
+  const RefusalWatch refused(RefusalWatch::EngineBoxes::kHeld);
   dbase::hDBICur cursor = nullptr;
   dbase::DBIResult rc = dbase::DbiOpenTable(DbHandle, dbf.c_str(), "DBASE", "", "", 0, dbase::dbiREADWRITE,
                                             dbase::dbiOPENEXCL, dbase::xltFIELD, false, nullptr, &cursor);
   if (rc == dbase::DBIERR_NONE) rc = dbase::DbiCheckIndex(cursor, true);
   if (cursor != nullptr) dbase::DbiCloseCursor(&cursor);
   if (rc == dbase::DBIERR_NONE) return true;
+  // A read or a write that the system refused says nothing of the index: it stays, and the
+  // caller learns the refusal from its own watch.
+  if (!refused.RefusedFile().empty()) return false;
   // An index that cannot be read or made again: the table goes without it.
   if (!DropProductionIndex(dbf)) return false;
   cursor = nullptr;

@@ -45,5 +45,6 @@ std::uint32_t RecordWithMemoPastEnd(const std::string& base);
 // Puts the production index of table `base`, which nothing else has open (a restore's copy), in
 // step with its records: each tag that does not hold them is made again; an index file that is
 // missing, unreadable or made for another table is dropped, the table then opening without it
-// (the dossier's opening makes its tags). False when the table does not open even then.
+// (the dossier's opening makes its tags). False when the table does not open even then, and when
+// the system refused a read or a write of its files (the index is then left as it is).
 bool MendCopiedIndex(const std::string& base);

@@ -10,6 +10,7 @@
 
 #include <algorithm>
 #include <cerrno>
+#include <climits>
 #include <cstring>
 #include <fstream>
 #include <functional>
@@ -49,6 +50,7 @@
 #include "support/bank_statements.h"
 #include "support/dossier_fixture.h"
 #include "support/other_process.h"
+#include "support/refused_read.h"
 
 namespace {
 
@@ -1032,6 +1034,71 @@ TEST_F(AsciiRestoreTest, BooksOfTwoStatesAreRefused) {
     EXPECT_EQ(Snapshot(demo_), snapshot);
     EXPECT_TRUE(OpenOn("DEMO")) << ShownTexts();
     EXPECT_EQ(DraftLines(), 4);
+  }
+}
+
+// A read of the backup that the disk refuses once (a sector that does not read, a share that drops
+// a packet), in each step that reads it: the opening of a table or of its index, their records
+// read while the index and the books are checked (the last read of the file), and the check of a
+// table put in place in the dossier. Whatever the step, the restore fails whole: the box names
+// the file and the read error, the dossier is as it was (the draft keeps the lines imported
+// after the backup) and opens. Each file's reads are counted first by a restore of the same
+// backup that meets no fault, the lines then imported again.
+TEST_F(AsciiRestoreTest, AReadOfTheBackupRefusedFailsTheRestoreWhole) {
+  SeedRestoreBatches();
+  const std::string older = Stage("etat-avant");
+  // With its log, as a backup holds it: restored, the log no longer names the file imported after.
+  fs::copy_file(demo_ + "clgdemo.txt", older + "clgdemo.txt");
+  ASSERT_TRUE(Import().run.written);
+  using test_support::RefusedRead;
+  const struct Case {
+    const char* name;
+    char method;
+    const char* file;    // the end of the path of the file whose read is refused
+    const char* before;  // what the box says before the reason: refused, or put back
+    bool last;           // its last read during the restore refused too
+  } cases[] = {
+      {"brouillard-copies", 'W', "/sauvegarde/c50demo.dbf", "La restauration est refus\xE9" "e", true},
+      {"tri-zip", 'A', "/sauvegarde/c60demo.dbf", "La restauration est refus\xE9" "e", true},
+      {"index-tri-zip", 'A', "/sauvegarde/c60demo.mdx", "La restauration est refus\xE9" "e", true},
+      {"index-plan-lha", '9', "/sauvegarde/c20demo.mdx", "La restauration est refus\xE9" "e", true},
+      // The dossier's own name: read first by the check of the table put in place.
+      {"en-place", '9', "/demo/c50demo.dbf", "remis tel qu'il \xE9tait avant la restauration", false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    ASSERT_TRUE(OpenOn("DEMO")) << ShownTexts();
+    const std::string chosen = BackupOfStage(c.method, older, root_ + "/" + c.name + "/");
+    std::vector<int> refused = {1};
+    if (c.last) {
+      RefusedRead::Arm(c.file, INT_MAX);
+      const std::string said = RestoreBy(c.method, chosen, std::string("restore-read-counted-") + c.name);
+      const int reads = RefusedRead::Seen();
+      RefusedRead::Disarm();
+      ASSERT_NE(said.find("Dossier 'DEMO' restaur\xE9"), std::string::npos) << said;
+      ASSERT_GT(reads, 1);
+      refused.push_back(reads);
+      ASSERT_EQ(DraftLines(), 0);
+      ASSERT_TRUE(Import().run.written);
+    }
+    for (const int nth : refused) {
+      SCOPED_TRACE("read " + std::to_string(nth));
+      ASSERT_EQ(DraftLines(), 4);
+      const auto snapshot = Snapshot(demo_);
+      RefusedRead::Arm(c.file, nth);
+      const std::string said = RestoreBy(c.method, chosen, std::string("restore-read-refused-") + c.name);
+      const std::string refusal = platform::RefusedChange();
+      RefusedRead::Disarm();
+      EXPECT_EQ(refusal.rfind("read ", 0), 0u) << refusal;
+      EXPECT_NE(said.find(c.before), std::string::npos) << said;
+      EXPECT_NE(said.find("erreur de lecture sur le disque: le fichier " + refusal.substr(5) + " n'a pas pu"),
+                std::string::npos)
+          << said;
+      EXPECT_EQ(said.find("Erreur BDE"), std::string::npos) << said;
+      EXPECT_EQ(Snapshot(demo_), snapshot);
+      ASSERT_TRUE(OpenOn("DEMO")) << ShownTexts();
+      EXPECT_EQ(DraftLines(), 4);
+    }
   }
 }
 

@@ -671,6 +671,34 @@ TEST_F(WriteRefusedTest, AReadRefusedInTheOpeningBalancesFailsTheRunAndPutsItBac
   }
 }
 
+// The invariants checked with each of their reads refused in turn (EIO): a walk ended short or a
+// record skipped could hide what it would have found, so the check fails and names the file it
+// could not read, whether or not a second reading of the tables went through.
+TEST_F(WriteRefusedTest, TheInvariantsFailAtEveryReadRefused) {
+  const std::string a = Make("inv/a", "A", 60);
+  SetDossier(a, "A");
+  dbase::SetWriteFault(dbase::WriteFault::kReadFailOnce, LONG_MAX);
+  DossierInvariants whole;
+  ASSERT_TRUE(whole.Check()) << whole.Report();
+  const long reads = platform::ReadsCounted();
+  ASSERT_GT(reads, 10);
+  long passed = 0;
+  for (long nth = 1; nth <= reads; ++nth) {
+    SCOPED_TRACE("read " + std::to_string(nth) + " of " + std::to_string(reads));
+    dbase::SetWriteFault(dbase::WriteFault::kReadFailOnce, nth);
+    DossierInvariants check;
+    const bool held = check.Check();
+    const std::string refused = platform::RefusedChange();
+    dbase::SetWriteFault(dbase::WriteFault::kNone, 0);
+    ASSERT_EQ(refused.rfind("read ", 0), 0u) << "no read refused";
+    passed += held;
+    EXPECT_NE(check.Report().find(FillPlaceholder(LoadStr(kMsgReadError), refused.substr(5))), std::string::npos)
+        << check.Report();
+  }
+  EXPECT_EQ(passed, 0);
+  SetDossier("", "");
+}
+
 // The rebuild with the disk full from points spread over all its writes: it succeeds whole, or
 // it says it failed and the dossier, opened as the user does, ends as before or as after an
 // uncut rebuild, its tags and invariants holding.

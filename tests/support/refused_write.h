@@ -9,24 +9,25 @@
 
 namespace test_support {
 
-struct RefusedWrite {
-  static void Arm(const std::string& file, int nth, platform::WriteFault fault) {
+// The n-th change or read of the file whose path ends with a name, counted as the counter names
+// them ("write /path/c50a.dbf"); each kind of refusal (`Kind`) keeps a count of its own.
+template <typename Kind>
+class NthOfFile {
+ public:
+  // The changes or reads of the file seen since Arm.
+  static int Seen() { return seen_; }
+
+ protected:
+  static void Choose(const std::string& file, int nth) {
     File() = file;
     nth_ = nth;
     seen_ = 0;
-    fault_ = fault;
-    platform::BeforeFileChange = [] {
-      const std::string& change = platform::ChangeBeingMade();
-      if (change.rfind("write ", 0) == 0 && change.size() >= File().size() &&
-          change.compare(change.size() - File().size(), File().size(), File()) == 0 && ++seen_ == nth_)
-        platform::SetWriteFault(fault_, 1);  // this very change
-    };
   }
-  // The writes of the file seen since Arm (a run that saw fewer than `nth` went through uncut).
-  static int Seen() { return seen_; }
-  static void Disarm() {
-    platform::BeforeFileChange = nullptr;
-    platform::SetWriteFault(platform::WriteFault::kNone, 0);
+  // Whether `named` ("write /path/x", "read /path/x") is the chosen one: the n-th of the file
+  // beginning with `what`.
+  static bool Chosen(const std::string& named, const std::string& what) {
+    return named.rfind(what, 0) == 0 && named.size() >= File().size() &&
+           named.compare(named.size() - File().size(), File().size(), File()) == 0 && ++seen_ == nth_;
   }
 
  private:
@@ -35,6 +36,23 @@ struct RefusedWrite {
     return file;
   }
   static inline int nth_ = 0, seen_ = 0;
+};
+
+struct RefusedWrite : NthOfFile<RefusedWrite> {
+  static void Arm(const std::string& file, int nth, platform::WriteFault fault) {
+    Choose(file, nth);
+    fault_ = fault;
+    platform::BeforeFileChange = [] {
+      if (Chosen(platform::ChangeBeingMade(), "write ")) platform::SetWriteFault(fault_, 1);  // this very change
+    };
+  }
+  // Seen: the writes of the file (a run that saw fewer than `nth` went through uncut).
+  static void Disarm() {
+    platform::BeforeFileChange = nullptr;
+    platform::SetWriteFault(platform::WriteFault::kNone, 0);
+  }
+
+ private:
   static inline platform::WriteFault fault_ = platform::WriteFault::kNone;
 };
 

@@ -372,6 +372,12 @@ std::string RestoreReport(const std::string& code, const RestoreSelection& selec
 
 // ---- The checks of the selection, each giving the refusal or "".
 
+// What the system refused while `refused` watched: the read (the file that could not be read) or
+// the write.
+std::string SystemRefusal(const RefusalWatch& refused) {
+  return refused.Reason(refused.RefusedResult(), refused.RefusedFile(), refused.RefusedResult());
+}
+
 // A member read from the work folder: its name as the program holds it, or as a message shows it
 // when cp1252 cannot hold it (`holdable` false).
 std::string MemberName(const fs::path& path, bool* holdable) {
@@ -651,12 +657,17 @@ RestoreSelection SelectRestoredFiles(const std::string& workFolder, const std::s
     selection.refusal = Message(kNoDossierFile, {TrimmedRight(code)});
     return selection;
   }
+  // A read of the backup that the system refuses (a sector, a share that lost a packet) leaves
+  // the checks judging part of it, and a refused write leaves its index half-mended: either
+  // refuses the restore whole, named as the disk's fault rather than the backup's.
+  const RefusalWatch refused(RefusalWatch::EngineBoxes::kHeld);
   selection.refusal = MissingTables(taken, dossier, code);
   if (selection.refusal.empty()) selection.refusal = UnfitTable(work, tables);
   if (selection.refusal.empty()) {
     LeaveOutDroppedIndexes(work, &selection);
     selection.refusal = BooksApart(work, code, tables);
   }
+  if (!refused.RefusedFile().empty()) selection.refusal = Refusal(SystemRefusal(refused));
   if (!selection.refusal.empty()) return selection;
   selection.replaced = ReplacedFiles(dossier, selection.taken);
   selection.setAside = RecordsSetAside(dossier, code, selection.taken);
@@ -717,12 +728,18 @@ RestoreResult InstallRestoredFiles(const RestoreFolders& folders, const std::str
   for (const std::string& name : plan.taken)
     if (!platform::AtomicRename(folders.work + name, dossier + name)) return failed(NotPutInPlace(dossier + name, errno));
   if (!platform::SyncFolder(dossier)) return failed(NotPutInPlace(dossier, errno));
-  // What the opening reads, read in place before the files replaced go.
-  for (const std::string& name : plan.taken) {
-    if (Extension(LowerCp1252(name)) != ".dbf") continue;
-    const std::string base = dossier + BaseOf(name);
-    if (!DamagedTableFile(base).empty() || TryOpenTable(platform::ResolvePath(base + ".dbf")) != kResultOk)
-      return failed(Message(kNotWholeInPlace, {name}));
+  // What the opening reads, read in place before the files replaced go; a read the system
+  // refused there leaves a table that may not be whole.
+  {
+    const RefusalWatch refused(RefusalWatch::EngineBoxes::kHeld);
+    for (const std::string& name : plan.taken) {
+      if (Extension(LowerCp1252(name)) != ".dbf") continue;
+      const std::string base = dossier + BaseOf(name);
+      const bool whole =
+          DamagedTableFile(base).empty() && TryOpenTable(platform::ResolvePath(base + ".dbf")) == kResultOk;
+      if (!refused.RefusedFile().empty()) return failed(SystemRefusal(refused));
+      if (!whole) return failed(Message(kNotWholeInPlace, {name}));
+    }
   }
   // The log says of the imports what the backup's says, before the marker goes: stopped from
   // here on, the restore is put back, and the log with it.

@@ -27,6 +27,11 @@ std::string& BeingMade() {
   return change;
 }
 
+std::string& ReadMade() {
+  static std::string read;
+  return read;
+}
+
 // A change named: what it is and the file it touches.
 std::string ChangeText(int fd, const char* what, const std::string* path) {
   std::string file = path != nullptr ? *path : "";
@@ -121,6 +126,10 @@ int FaultOf(int fd, std::int64_t end, const char* what, const std::string* path,
 }
 
 int ReadFaultOf(int fd) {
+  if (BeforeFileRead != nullptr) {
+    ReadMade() = ChangeText(fd, "read", nullptr);
+    BeforeFileRead();
+  }
   ++reads;
   if (armedFault != WriteFault::kReadFailOnce || reads != nthChange) return 0;
   NoteRefused(fd, "read", nullptr);
@@ -129,10 +138,13 @@ int ReadFaultOf(int fd) {
 }  // namespace detail
 
 void (*BeforeFileChange)() = nullptr;
+void (*BeforeFileRead)() = nullptr;
 
 const std::string& RefusedChange() { return Refused(); }
 
 const std::string& ChangeBeingMade() { return BeingMade(); }
+
+const std::string& ReadBeingMade() { return ReadMade(); }
 
 void SetWriteFault(WriteFault fault, long nth) {
   Refused().clear();

@@ -44,12 +44,19 @@ long ReadsCounted();
 // before its N-th change and look at what it leaves. Null in the program.
 extern void (*BeforeFileChange)();
 
+// Called, while a fault is set, before every read counted, with the read named in ReadBeingMade
+// ("read /path/c50a.dbf"), so a test can refuse the read of one file (a fault set from there
+// with SetWriteFault(kReadFailOnce, 1) refuses this very read). Null in the program.
+extern void (*BeforeFileRead)();
+
 // The change a once-fault refused, or the first one a lasting fault refused ("write
 // /path/c20a.mdx", "rename /path/x"), or the read refused ("read /path/c50a.dbf"), "" when none
 // was: what the tests report beside a point that failed.
 const std::string& RefusedChange();
 // The change BeforeFileChange is called for, named in the same way.
 const std::string& ChangeBeingMade();
+// The read BeforeFileRead is called for.
+const std::string& ReadBeingMade();
 
 namespace detail {
 extern WriteFault armedFault;
