@@ -94,12 +94,22 @@ bool OpenReading(Table& t, const char* path) { return t.OpenShared(path, "", tru
 
 std::string FileName(char file) { return file == T::kDraft ? "C50" : "C40"; }
 
-// Each line of C50 and C40 that not exactly one sort record points at.
+// A line's count of sort records in sortsOf keeps this bit for a cancelled line.
+constexpr std::uint8_t kCancelledLine = 0x80;
+constexpr std::uint8_t kSortCountMax = 0x7F;
+
+void CountSort(std::uint8_t& pointed) {
+  if ((pointed & kSortCountMax) < kSortCountMax) ++pointed;
+}
+
+// Each line of C50 and C40 that not exactly one sort record points at. A cancelled line may have
+// none: the pack of C60 in every reindex drops the sort records of cancelled lines, and the line's
+// recall makes its sort record again.
 void SortCounts(const std::vector<std::uint8_t> (&sortsOf)[2], const std::function<void(const std::string&)>& fault) {
   for (int pass = 0; pass < 2; ++pass) {
     for (std::size_t n = 1; n < sortsOf[pass].size(); ++n) {
-      const int k = sortsOf[pass][n];
-      if (k == 1) continue;
+      const int k = sortsOf[pass][n] & kSortCountMax;
+      if (k == 1 || (k == 0 && (sortsOf[pass][n] & kCancelledLine) != 0)) continue;
       const std::string file = FileName(pass == 1 ? T::kClosed : T::kDraft), line = std::to_string(n);
       fault(k == 0 ? FillPlaceholders(LoadStr(kFaultLineWithoutSort), {file, line})
                    : FillPlaceholders(LoadStr(kFaultLineSortCount), {file, line, std::to_string(k)}));
@@ -293,9 +303,13 @@ bool DossierInvariants::CheckFromBlocks() {
               fEuros = field(L::BMONTANTE), fMonth = field(L::BMOIS), fJournal = field(L::BJAL),
               fCode = field(L::BCODE), fPiece = field(L::BPIECE);
     std::uint32_t count = 0;
+    std::vector<std::uint32_t> cancelled;
     const bool read = ScanRecords(lines, [&](std::uint32_t recno, const std::uint8_t* record) {
       ++count;
-      if (record[0] == '*') return;
+      if (record[0] == '*') {
+        cancelled.push_back(recno);
+        return;
+      }
       FieldTextOf(lines, fKind, record, kind);
       FieldTextOf(lines, fSense, record, sense);
       bool readable = true;
@@ -324,6 +338,8 @@ bool DossierInvariants::CheckFromBlocks() {
     });
     if (!read) return false;
     sortsOf[pass].assign(static_cast<std::size_t>(count) + 1, 0);
+    for (const std::uint32_t n : cancelled)
+      if (n < sortsOf[pass].size()) sortsOf[pass][n] = kCancelledLine;
     (closed ? closedLines : draftLines) = static_cast<long>(count);
   }
 
@@ -345,7 +361,7 @@ bool DossierInvariants::CheckFromBlocks() {
                              {std::to_string(r), std::string(1, file) + TrimmedRight(lineText.c_str())}));
       return;
     }
-    if (pointed[static_cast<std::size_t>(recno)] < 255) ++pointed[static_cast<std::size_t>(recno)];
+    CountSort(pointed[static_cast<std::size_t>(recno)]);
     Table& lines = closed ? c40 : c50;
     const std::uint8_t* line = nullptr;
     if (dbase::DbiReadRecordBlock(lines.Engine().cursor, static_cast<std::uint32_t>(recno), 1, scratch, &line) !=
@@ -414,7 +430,10 @@ bool DossierInvariants::CheckByCursor() {
                                {FileName(closed ? T::kClosed : T::kDraft), std::to_string(r)}));
         continue;
       }
-      if (lines.IsDeleted()) continue;
+      if (lines.IsDeleted()) {
+        sortsOf[pass][r] = kCancelledLine;
+        continue;
+      }
       const std::string kind = L::Get(lines, closed, L::BCLE);
       const std::string sense = L::Get(lines, closed, L::BSENS);
       bool readable = true;
@@ -452,7 +471,7 @@ bool DossierInvariants::CheckByCursor() {
                              {std::to_string(r), std::string(1, file) + TrimmedRight(c60.GetField(T::TREC))}));
       continue;
     }
-    if (pointed[static_cast<std::size_t>(recno)] < 255) ++pointed[static_cast<std::size_t>(recno)];
+    CountSort(pointed[static_cast<std::size_t>(recno)]);
     Table& lines = closed ? c40 : c50;
     if (!lines.GoTo(recno)) continue;
     const std::string name = FileName(file), line = std::to_string(recno);

@@ -5,10 +5,17 @@
 #include <climits>
 #include <set>
 
+#include "data/dossier_files.h"
+#include "data/dossier_invariants.h"
+#include "data/entry_lines.h"
+#include "data/session.h"
+#include "data/table.h"
 #include "dossier/dossier_open.h"
 #include "dossier/rebuild_dossier.h"
 #include "dossier_test_util.h"
 #include "platform/dbase/fileio.h"
+#include "posting/line_changes.h"
+#include "runtime/logfile.h"
 #include "support/dossier_fixture.h"
 #include "support/python.h"
 
@@ -216,6 +223,60 @@ TEST_F(DossierOpenTest, RecordsPastALowCountAreNamedAndCountedInNeverCut) {
     EXPECT_EQ(LiveRecords(dbf), live);
     Menu(20203);  // "Fermer dossier"
   }
+}
+
+// A draft line cancelled, then an index found foreign at the opening, which reindexes the dossier
+// and packs the sort records, the cancelled line's with them: the books still hold together (a
+// backup of them restores, a validation goes through), and the line reactivated gets its sort
+// record made again.
+TEST_F(DossierOpenTest, ACancelledLineLeftWithoutItsSortRecordByTheReindexHoldsAndIsReactivated) {
+  const std::string d = MakeDossier("cancelled", "CAN", 60);
+  std::uint32_t cancelled = 0, sortsLive = 0;
+  auto withTables = [&](const std::function<void(Table&, Table&)>& work) {
+    SetDossier(d, "CAN");
+    SetLogDossier(d, "CAN");
+    ASSERT_TRUE(TableC10->OpenShared(PathC10(), "C10CODE"));
+    ASSERT_TRUE(TableC20->OpenShared(PathC20(), "C20CODE"));
+    Table c50, c60;
+    ASSERT_TRUE(c50.OpenShared(PathC50(), LigneEcriture::kCodeTag));
+    ASSERT_TRUE(c60.OpenShared(PathC60(), "C60CODE"));
+    work(c50, c60);
+    c50.CloseTable(true);
+    c60.CloseTable(true);
+    CloseAllTables();
+    SetDossier("", "");
+  };
+  auto booksHold = [&](const char* when) {
+    SetDossier(d, "CAN");
+    DossierInvariants check;
+    EXPECT_TRUE(check.Check()) << when << "\n" << check.Report();
+    SetDossier("", "");
+  };
+  withTables([&](Table& c50, Table& c60) {
+    for (std::uint32_t r = 1; r <= c50.RecCount() && cancelled == 0; ++r)
+      if (c50.GoTo(r) && c50.GetField(LigneEcriture::BCLE)[0] == LigneEcriture::kGeneral && !posting::IsLettered(c50))
+        cancelled = r;
+    ASSERT_NE(cancelled, 0u);
+    ASSERT_EQ(posting::CancelLine(c50, c60, cancelled, "ligne"), posting::LineChange::Done);
+    for (std::uint32_t r = 1; r <= c60.RecCount(); ++r)
+      if (c60.GoTo(r) && !c60.IsDeleted()) ++sortsLive;
+  });
+  booksHold("cancelled");
+  fs::copy_file(d + "c30can.mdx", d + "c20can.mdx", fs::copy_options::overwrite_existing);
+
+  OpenThroughDialog(C10Path(d, "CAN"));
+  ASSERT_EQ(DossierCode, "CAN") << ShownTexts();
+  EXPECT_NE(ReadAll(d + "clgcan.txt").find("r\xE9index\xE9 \xE0 l'ouverture"), std::string::npos);
+  Menu(20203);  // "Fermer dossier"
+  withTables([&](Table&, Table& c60) { EXPECT_EQ(c60.RecCount(), sortsLive) << "the cancelled lines' sort records packed"; });
+  booksHold("reindexed");
+
+  withTables([&](Table& c50, Table& c60) {
+    EXPECT_EQ(posting::ReactivateLine(c50, c60, cancelled, "ligne"), posting::LineChange::Done);
+    EXPECT_EQ(c60.RecCount(), sortsLive + 1);
+  });
+  EXPECT_NE(ReadAll(d + "clgcan.txt").find("sans enregistrement de tri, recr\xE9\xE9"), std::string::npos);
+  booksHold("reactivated");
 }
 
 // An index file copied over the chart's from another table of the dossier (c30 over c20, whose
