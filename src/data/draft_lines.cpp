@@ -2,10 +2,13 @@
 
 #include <algorithm>
 #include <cstring>
+#include <map>
+#include <tuple>
 
 #include "data/account_totals.h"
 #include "data/closed_lines.h"
 #include "data/entry_lines.h"
+#include "data/line_change_note.h"
 #include "data/table.h"
 #include "data/table_internal.h"
 #include "resources/string_table.h"
@@ -100,11 +103,22 @@ DraftWrite WriteDraftLines(Table& c50, Table& c60, const std::vector<NewDraftLin
     if (overflow != nullptr) *overflow = found;
     return DraftWrite::TotalsTooLarge;
   }
+  // The pieces and totals noted before the first line: appended cut short, a piece is taken back by
+  // the next opening.
+  LineChangeNote note(LineChangeKind::LinesAppended);
+  std::map<std::tuple<std::string, std::string, std::string>, long> pieces;
+  for (const NewDraftLine& line : lines) ++pieces[{line.month, line.journal, PadRight(line.piece, 6)}];
+  for (const auto& [piece, count] : pieces)
+    note.Appended(std::get<0>(piece), std::get<1>(piece), std::get<2>(piece), count, c50.RecCount());
+  note.Totals(moves);
+  if (!note.Write()) return DraftWrite::Failed;
   std::vector<std::uint32_t> written;
   // A refusal takes back every line written, with its sort record, and the totals moved.
   auto fail = [&] {
-    for (std::size_t i = written.size(); i-- > 0;) CancelDraftLine(c50, c60, written[i]);
-    moves.TakeBack();
+    bool back = true;
+    for (std::size_t i = written.size(); i-- > 0;) back = CancelDraftLine(c50, c60, written[i]) && back;
+    back = moves.TakeBack() && back;
+    if (!back) note.Leave();
     if (overflow != nullptr) *overflow = moves.Overflow();
     return moves.Overflow() ? DraftWrite::TotalsTooLarge : DraftWrite::Failed;
   };
@@ -119,8 +133,8 @@ DraftWrite WriteDraftLines(Table& c50, Table& c60, const std::vector<NewDraftLin
       // went in, the current record is another line, left alone.
       if (inserted && recno != 0 && c50.GoTo(static_cast<long>(recno)) && !c50.IsDeleted() &&
           std::string(c50.GetField(L::BCODE)).compare(0, account.size(), account) == 0 &&
-          (written.empty() || recno != written.back()))
-        CancelDraftLine(c50, c60, recno);
+          (written.empty() || recno != written.back()) && !CancelDraftLine(c50, c60, recno))
+        note.Leave();
       return fail();
     }
     written.push_back(recno);
