@@ -168,6 +168,8 @@ void LineChangeNote::Appended(const std::string& month, const std::string& journ
   Add(Joined('P', {month, journal, piece, std::to_string(lines), std::to_string(after)}));
 }
 
+void LineChangeNote::SortRecordsFrom(std::uint32_t records) { Add(Joined('T', {std::to_string(records)})); }
+
 void LineChangeNote::Totals(const TotalsMoves& moves) {
   for (const auto& [kind, code] : moves.Records()) Add(Joined(kind, {code}));
 }

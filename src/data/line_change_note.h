@@ -66,6 +66,9 @@ class LineChangeNote {
                 std::uint32_t after);
   // Every record whose totals `moves` plans to move: made equal to the live lines.
   void Totals(const TotalsMoves& moves);
+  // The sort file holds `records` records before the change: one it appends that points at no
+  // line (its line's record refused, or read short) is cancelled.
+  void SortRecordsFrom(std::uint32_t records);
 
   // Written (again, when the change adds to what it touches) before the change's next write. False
   // when it could not be: the change writes nothing; the refusal is noted in the refusal watches
@@ -93,7 +96,8 @@ struct LineChangeNoteText {
   std::string kind;     // the change as the user knows it (French)
   std::string station, started;
   struct Item {
-    char what = 0;  // 'L' Line, 'F' Follows, 'M' Moved, 'D' Cancelled, 'P' Appended, 'A' 'H' 'S' a total
+    char what = 0;  // 'L' Line, 'F' Follows, 'M' Moved, 'D' Cancelled, 'P' Appended, 'T' SortRecordsFrom,
+                    // 'A' 'H' 'S' a total
     std::vector<std::string> fields;
   };
   std::vector<Item> items;

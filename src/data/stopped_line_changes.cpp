@@ -102,6 +102,7 @@ struct Plan {
     std::uint32_t after = 0;
   };
   std::vector<Piece> pieces;
+  std::uint32_t sortFrom = 0;  // the sort file's records before the change (0: not noted)
   std::set<TotalsRecord> totals;
 };
 
@@ -120,6 +121,8 @@ Plan PlanOf(const LineChangeNoteText& note) {
     } else if (item.what == 'D' && f.size() == 1) {
       p.cancels.push_back(Number(f[0]));
       p.lines.insert(Number(f[0]));
+    } else if (item.what == 'T' && f.size() == 1) {
+      p.sortFrom = Number(f[0]);
     } else if (item.what == 'P' && f.size() == 5) {
       p.pieces.push_back({f[0], f[1], f[2], std::atol(f[3].c_str()), Number(f[4])});
     } else if (item.what == 'A' && f.size() == 1) {
@@ -177,7 +180,6 @@ class Finish {
     if (!plan.moves.empty()) (atTarget > 0 ? *finished : *undone) = true;
     for (const Plan::Move& m : plan.moves) {
       if (atTarget == 0 || !c50_.GoTo(static_cast<long>(m.recno)) || JournalMonth() != m.from) continue;
-      wrote_ = true;
       if (!WriteRecordFields(c50_, {{L::BMOIS, m.to.substr(0, 4)}, {L::BJAL, m.to.substr(4, 3)}, {L::BJOUR, m.day}}))
         return Refused();
     }
@@ -185,9 +187,11 @@ class Finish {
       *finished = true;
       if (!Mark(recno, true)) return Refused();
     }
-    // A piece appended cut short is taken back.
+    // A piece appended cut short, or whose take-back began, is taken back.
     for (std::size_t i = 0; i < plan.pieces.size(); ++i) {
-      if (static_cast<long>(appended[i].size()) >= plan.pieces[i].lines) {
+      long live = 0;
+      for (const std::uint32_t recno : appended[i]) live += c50_.GoTo(static_cast<long>(recno)) && !c50_.IsDeleted();
+      if (live >= plan.pieces[i].lines) {
         *finished = true;
         continue;
       }
@@ -197,6 +201,7 @@ class Finish {
     }
     for (const std::uint32_t recno : plan.lines)
       if (!SortFollows(recno)) return Refused();
+    if (plan.sortFrom != 0 && !StraySortRecords(plan.sortFrom)) return Refused();
     c50_.Commit();
     c60_.Commit();
     return "";
@@ -230,16 +235,11 @@ class Finish {
         TotalsCents lack = lines;
         lack += Negated(stored);
         if (lack.Empty()) continue;
-        wrote_ = true;
         if (!MoveTotals(record, lack)) return Refused();
       }
       return "";
     }
   }
-
-  // True once the finish has written anything: a change that stopped with nothing left to do
-  // (stopped before its first write, or after its last) goes without a word.
-  bool Wrote() const { return wrote_; }
 
   // Why a write or a read was refused, as the watch kept it.
   std::string Refused() const {
@@ -256,7 +256,6 @@ class Finish {
   // Line `recno` given the cancel mark, or relieved of it.
   bool Mark(std::uint32_t recno, bool cancel) {
     if (!c50_.GoTo(static_cast<long>(recno)) || c50_.IsDeleted() == cancel) return true;
-    wrote_ = true;
     return cancel ? c50_.DeleteRecord(nullptr, 0) : c50_.RecallRecord(nullptr, 0);
   }
 
@@ -266,7 +265,6 @@ class Finish {
     if (!c50_.GoTo(static_cast<long>(recno))) return true;
     const bool cancelled = c50_.IsDeleted();
     if (!T::Find(c60_, T::kDraft, recno)) {
-      wrote_ = true;
       if (!c50_.GoTo(static_cast<long>(recno)) || !AppendLigneTri(c50_, T::kDraft, c60_)) return false;
       if (!T::Find(c60_, T::kDraft, recno)) return false;
     }
@@ -274,11 +272,27 @@ class Finish {
     for (const auto& [sortField, draftField] : T::DerivedFields())
       differs = differs || std::string(c60_.GetField(sortField)) != L::Get(c50_, false, draftField);
     if (!differs && c60_.IsDeleted() == cancelled) return true;
-    wrote_ = true;
     if (!locks_.Take(c60_)) return false;
     if (differs && !(c50_.GoTo(static_cast<long>(recno)) && DeriveLigneTri(c50_, T::kDraft, c60_))) return false;
     if (c60_.IsDeleted() == cancelled) return true;
     return cancelled ? c60_.DeleteRecord(nullptr, 0) : c60_.RecallRecord(nullptr, 0);
+  }
+
+  // The live sort records appended past record `from` that point at no draft line whose sort
+  // record they are (their line's write refused, or their fields read short) cancelled; another
+  // station's, which point right, are left.
+  bool StraySortRecords(std::uint32_t from) {
+    for (std::uint32_t r = from + 1; r <= c60_.RecCount(); ++r) {
+      if (!c60_.GoTo(static_cast<long>(r)) || c60_.IsDeleted()) continue;
+      const char file = c60_.GetField(T::TFIC)[0];
+      if (file == T::kClosed) continue;
+      const std::uint32_t line = Number(c60_.GetField(T::TREC));
+      const bool right = file == T::kDraft && line != 0 && c50_.GoTo(static_cast<long>(line)) &&
+                         T::Find(c60_, T::kDraft, line) && c60_.recordNumber == r;
+      if (right || !c60_.GoTo(static_cast<long>(r)) || !locks_.Take(c60_)) continue;
+      if (!c60_.DeleteRecord(nullptr, 0)) return false;
+    }
+    return true;
   }
 
   static TotalsCents Negated(const TotalsCents& t) {
@@ -326,7 +340,6 @@ class Finish {
   Table& c50_;
   Table& c60_;
   Locks locks_;
-  bool wrote_ = false;
   RefusalWatch watch_{RefusalWatch::EngineBoxes::kHeld};
 };
 
@@ -364,14 +377,12 @@ StoppedLineChanges FinishStoppedLineChanges() {
     Plan plan = PlanOf(note);
     bool undone = false, finished = false;
     std::string why;
-    bool wrote = false;
     if (!open) {
       why = RunIncidentText(kResultSystemError, PathC50(), c50.result != 0 ? c50.result : kResultSystemError);
     } else {
       Finish finish(c50, c60);
       why = finish.Lines(plan, &undone, &finished);
       if (why.empty()) why = finish.Totals(plan, name);
-      wrote = finish.Wrote();
     }
     if (!why.empty()) {
       WriteLog(FillPlaceholders(LoadStr(kLogChangeNotFinished), {note.kind, note.station, note.started, why}));
@@ -381,7 +392,6 @@ StoppedLineChanges FinishStoppedLineChanges() {
     }
     // Finished: a note that stays is finished again, with nothing left to do.
     platform::RemoveFile(path);
-    if (!wrote) continue;
     WriteLog(FillPlaceholders(LoadStr(kLogChangeFinished), {note.kind, note.station, note.started}));
     const int said = undone ? kMsgChangeUndone : finished ? kMsgChangeFinished : kMsgLineKept;
     out.said += (out.said.empty() ? "" : "\n\n") +

@@ -15,14 +15,15 @@
 //   moment, then the opening says so).
 //
 // The note goes once its change is finished; a note whose change wrote nothing (never written
-// whole, or marked done), or left nothing to finish, goes without a word.
+// whole, or marked done) goes without a word. One found at work is named even when nothing was left
+// to do: its change stopped, or was said refused, and the user is told how it stands.
 #pragma once
 
 #include <string>
 
 struct StoppedLineChanges {
   bool done = true;   // every stopped change finished (or there was none)
-  long finished = 0;  // the changes finished that had something left to do
+  long finished = 0;  // the changes finished
   // One sentence for each change finished, saying what stands of it; when one could not be finished
   // (done false), why, the dossier then to stay closed (its note stays for the next opening).
   std::string said;

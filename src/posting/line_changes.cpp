@@ -121,10 +121,10 @@ bool LineChangeSteps::TakeBack(const std::string& what) {
   for (auto it = back_.rbegin(); it != back_.rend(); ++it) all = (*it)() && all;
   back_.clear();
   all = moves_.TakeBack() && all;
-  if (!all) {
-    WriteLog(FillPlaceholder(LoadStr(kLogChangeNotPutBack), what));
-    note_.Leave();
-  }
+  if (!all) WriteLog(FillPlaceholder(LoadStr(kLogChangeNotPutBack), what));
+  // What could not be taken back, or was moved after a refused read (a total from a short read),
+  // the next opening makes whole from the lines.
+  if (!all || !ReadWhole()) note_.Leave();
   return all;
 }
 
@@ -186,12 +186,13 @@ LineChange CancelLine(Table& c50, Table& c60, std::uint32_t recno, const std::st
   // mark) and their sections.
   auto refused = [&] { return Refused(c50, c60, recno, steps, kMsgCancelRefused, line.typedInEuros, refusal); };
   steps.Note().Line(recno);
+  steps.Note().SortRecordsFrom(c60.RecCount());
   for (std::uint32_t a : analytic) steps.Note().Follows(recno, a);
   if (!steps.Begin()) return refused();
   if (!MarkLineAndSort(c50, c60, recno, true, steps) || !steps.Moves().Make(lineMoves)) return refused();
   for (std::uint32_t a : analytic)
     if (!MarkLineAndSort(c50, c60, a, true, steps)) return refused();
-  if (!steps.Moves().Make()) return refused();
+  if (!steps.Moves().Make() || !steps.ReadWhole()) return refused();
   c50.Commit();
   c60.Commit();
   if (analyticCancelled != nullptr) *analyticCancelled = static_cast<long>(analytic.size());
@@ -216,7 +217,9 @@ LineChange ReactivateLine(Table& c50, Table& c60, std::uint32_t recno, const std
     return LineChange::TotalsTooLarge;
   }
   steps.Note().Line(recno);
-  if (!steps.Begin() || !MarkLineAndSort(c50, c60, recno, false, steps) || !steps.Moves().Make())
+  steps.Note().SortRecordsFrom(c60.RecCount());
+  if (!steps.Begin() || !MarkLineAndSort(c50, c60, recno, false, steps) || !steps.Moves().Make() ||
+      !steps.ReadWhole())
     return Refused(c50, c60, recno, steps, kMsgReactivateRefused, line.typedInEuros, refusal);
   c50.Commit();
   c60.Commit();

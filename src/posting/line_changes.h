@@ -57,8 +57,11 @@ class LineChangeSteps {
   // false when it could not be, the change then writing nothing (Reason says why).
   bool Begin() {
     note_.Totals(moves_);
-    return note_.Write();
+    return ReadWhole() && note_.Write();
   }
+  // True while every read of the change's tables went whole: one that the system refused may have
+  // left the change short (a line's analytic lines missed), so it fails and is taken back.
+  bool ReadWhole() const { return !watch_.ReadRefused(); }
   // A write made, and how to take it back.
   void Made(std::function<bool()> back) { back_.push_back(std::move(back)); }
   // Every write made taken back, the last first, then the totals moved. False when one of them was

@@ -172,6 +172,8 @@ SaveResult SaveLineRecord(Table& c50, Table& c60, const SaveRequest& request) {
     return r;
   }
 
+  // A read of the tables refused meanwhile fails the save: what it read may be short.
+  RefusalWatch reads;
   // The old amounts off the old account and the header.
   const std::string header = HeaderCode(request.key);
   const LineRecord old = ReadLineRecord(c50);
@@ -196,8 +198,9 @@ SaveResult SaveLineRecord(Table& c50, Table& c60, const SaveRequest& request) {
   // next opening. A note that cannot be written stops it here (its box said why).
   LineChangeNote note(LineChangeKind::LineSaved);
   note.Line(recno);
+  note.SortRecordsFrom(c60.RecCount());
   note.Totals(moved);
-  if (!note.Write()) {
+  if (reads.ReadRefused() || !note.Write()) {
     c50.GoTo(static_cast<long>(recno));
     release();
     r.outcome = SaveOutcome::Failed;
@@ -214,10 +217,9 @@ SaveResult SaveLineRecord(Table& c50, Table& c60, const SaveRequest& request) {
       back = back && KeepSortRecord(c50, c60, text);
     }
     back = moved.TakeBack() && back;
-    if (!back) {
-      WriteLog(FillPlaceholder(LoadStr(kLogNotPutBack), request.key));
-      note.Leave();
-    }
+    if (!back) WriteLog(FillPlaceholder(LoadStr(kLogNotPutBack), request.key));
+    // What could not be taken back, or was moved after a refused read, the next opening makes whole.
+    if (!back || reads.ReadRefused()) note.Leave();
     c50.GoTo(static_cast<long>(recno));
     release();
     c50.Commit();
@@ -262,7 +264,7 @@ SaveResult SaveLineRecord(Table& c50, Table& c60, const SaveRequest& request) {
   if (!KeepSortRecord(c50, c60, text)) return fail(true);
 
   // The new amounts onto the account (and its collective) and the header.
-  if (!moved.Make()) return fail(true);
+  if (!moved.Make() || reads.ReadRefused()) return fail(true);
   r.outcome = SaveOutcome::Saved;
 
   // The analytic split of a previous account goes once the line is saved to another one.

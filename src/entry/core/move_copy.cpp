@@ -257,6 +257,7 @@ PieceResult MovePiece(const std::string& source, const std::string& piece, const
       if (t.c50.GoTo(static_cast<long>(recno)))
         steps.Note().Moved(recno, from, to, FittedDay(month, t.c50.GetField(L::BJOUR)));
     }
+  steps.Note().SortRecordsFrom(t.c60.RecCount());
   if (!steps.Begin()) return Refused(r, steps, t, kMsgMoveRefused);
 
   // A target without its header gets it now.
@@ -288,6 +289,7 @@ PieceResult MovePiece(const std::string& source, const std::string& piece, const
       ++r.analyticLines;
     }
   }
+  if (!steps.ReadWhole()) return Refused(r, steps, t, kMsgMoveRefused);
   t.c50.Commit();
   t.c60.Commit();
   r.outcome = PieceOutcome::Done;
@@ -362,6 +364,7 @@ PieceResult CopyPiece(const std::string& source, const std::string& piece, const
   r.piece = StrZero(number.number, 0);
   // The new piece noted before its first line: appended cut short, it is taken back by the next opening.
   steps.Note().Appended(month, journal, r.piece, static_cast<long>(adding), written.RecCount());
+  steps.Note().SortRecordsFrom(t.c60.RecCount());
   if (!steps.Begin()) return Refused(r, steps, t, kMsgCopyRefused);
 
   // One new line from the source line `recno`: every field, then the rewrites; taken back by
@@ -400,6 +403,7 @@ PieceResult CopyPiece(const std::string& source, const std::string& piece, const
     }
     if (!done || !steps.Moves().Make(movesOf[i])) return Refused(r, steps, t, kMsgCopyRefused);
   }
+  if (!steps.ReadWhole()) return Refused(r, steps, t, kMsgCopyRefused);
   written.Commit();
   t.c60.Commit();
   r.outcome = PieceOutcome::Done;
