@@ -39,7 +39,9 @@ using platform::WriteFault;
 
 // The runs whose refused writes are still being mended: their points are tried and reported, but
 // do not fail the test. Each goes once it holds at every point of a full sweep.
-const std::set<std::string> kKnownFaulty = {};
+// A line cancelled or reactivated, or a piece copied, that meets one refused read of the sort file or
+// the draft may leave a line with two sort records, or take back another line than its own.
+const std::set<std::string> kKnownFaulty = {"line_cancel", "line_recall", "piece_copy"};
 
 const char* FaultName(WriteFault f) {
   switch (f) {
@@ -222,6 +224,8 @@ TEST_P(FaultMatrixTest, EveryRefusedWriteHolds) {
 }
 
 INSTANTIATE_TEST_SUITE_P(Runs, FaultMatrixTest, ::testing::ValuesIn(Runs()),
+                         [](const ::testing::TestParamInfo<MatrixRun>& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(LineChanges, FaultMatrixTest, ::testing::ValuesIn(LineChangeRuns()),
                          [](const ::testing::TestParamInfo<MatrixRun>& info) { return std::string(info.param.name); });
 
 }  // namespace
