@@ -18,6 +18,7 @@
 #include "posting/line_changes.h"
 #include "posting/line_save.h"
 #include "runtime/text.h"
+#include "support/draft_piece.h"
 
 namespace kill_matrix {
 namespace {
@@ -147,21 +148,8 @@ bool RunDraftAppend(const std::string& root, const Arm& arm) {
   std::pair<std::string, std::string> piece;
   std::string target;
   if (!PieceAndTarget(c50, &piece, &target)) return false;
-  NewDraftLine one;
-  one.month = target.substr(0, 4);
-  one.journal = target.substr(4, 3);
-  one.piece = "999999";
-  one.day = "01";
-  one.account = "51200000";
-  one.label = "Ajout";
-  one.sense = 'D';
-  one.euros = 12.34;
-  one.francs = 80.94;
-  NewDraftLine two = one;
-  two.account = "70600000";
-  two.sense = 'C';
   arm();
-  return WriteDraftLines(c50, c60, {one, two}) == DraftWrite::Written;
+  return WriteDraftLines(c50, c60, test_support::TwoLinePiece(target)) == DraftWrite::Written;
 }
 
 // A run as the entry windows make it, its note let go once it is done, as the program does when it

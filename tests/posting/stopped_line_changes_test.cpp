@@ -20,6 +20,7 @@
 #include "posting/line_save.h"
 #include "resources/string_table.h"
 #include "runtime/text.h"
+#include "support/draft_piece.h"
 #include "support/other_process.h"
 
 namespace entry_test {
@@ -175,20 +176,7 @@ TEST_F(StoppedLineChangeTest, AChangeKilledAtAnyWriteIsFinishedOrTakenBackAndSai
   }));
 
   ASSERT_NO_FATAL_FAILURE(EachWriteKilled("two lines appended", kLinesAppendedName, [&](Table& d, Table& s) {
-    NewDraftLine one;
-    one.month = target.substr(0, 4);
-    one.journal = target.substr(4, 3);
-    one.piece = "999999";
-    one.day = "01";
-    one.account = "51200000";
-    one.label = "Ajout";
-    one.sense = 'D';
-    one.euros = 12.34;
-    one.francs = 80.94;
-    NewDraftLine two = one;
-    two.account = "70600000";
-    two.sense = 'C';
-    return WriteDraftLines(d, s, {one, two}) == DraftWrite::Written;
+    return WriteDraftLines(d, s, test_support::TwoLinePiece(target)) == DraftWrite::Written;
   }));
 }
 
