@@ -1,5 +1,6 @@
 #include "data/stopped_line_changes.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <map>
 #include <set>
@@ -199,9 +200,9 @@ class Finish {
       for (const std::uint32_t recno : appended[i])
         if (!Mark(recno, true)) return Refused();
     }
+    if (plan.sortFrom != 0 && !StraySortRecords(plan.sortFrom, &plan.lines)) return Refused();
     for (const std::uint32_t recno : plan.lines)
-      if (!SortFollows(recno)) return Refused();
-    if (plan.sortFrom != 0 && !StraySortRecords(plan.sortFrom)) return Refused();
+      if (!SortFollows(recno, plan.sortFrom)) return Refused();
     c50_.Commit();
     c60_.Commit();
     return "";
@@ -260,36 +261,57 @@ class Finish {
   }
 
   // The sort record of line `recno` as the line stands: made when missing, its fields derived again
-  // when they differ, its cancel mark the line's.
-  bool SortFollows(std::uint32_t recno) {
+  // when they differ, its cancel mark the line's. A line given a second sort record (its first read
+  // short) keeps the one it had before the change (at or before record `sortFrom` of the sort file),
+  // else its first; the others are cancelled.
+  bool SortFollows(std::uint32_t recno, std::uint32_t sortFrom) {
     if (!c50_.GoTo(static_cast<long>(recno))) return true;
     const bool cancelled = c50_.IsDeleted();
-    if (!T::Find(c60_, T::kDraft, recno)) {
+    std::vector<std::uint32_t> sorts;
+    const std::string key = T::RecordKey(T::kDraft, recno);
+    for (bool more = c60_.Seek(T::kRecordTag, key.c_str()); more && !c60_.eof; more = c60_.Skip(1)) {
+      if (c60_.MatchKey(key.c_str(), T::kRecordKeyLength, T::TFIC, T::TREC) == '#') break;
+      sorts.push_back(c60_.recordNumber);
+    }
+    std::sort(sorts.begin(), sorts.end());
+    if (sorts.empty()) {
       if (!c50_.GoTo(static_cast<long>(recno)) || !AppendLigneTri(c50_, T::kDraft, c60_)) return false;
       if (!T::Find(c60_, T::kDraft, recno)) return false;
+      sorts.push_back(c60_.recordNumber);
     }
+    std::uint32_t kept = sorts.front();
+    for (const std::uint32_t r : sorts)
+      if (r <= sortFrom) kept = r;
+    for (const std::uint32_t r : sorts) {
+      if (r == kept || !c60_.GoTo(static_cast<long>(r)) || c60_.IsDeleted()) continue;
+      if (!locks_.Take(c60_) || !c60_.DeleteRecord(nullptr, 0)) return false;
+    }
+    if (!c60_.GoTo(static_cast<long>(kept)) || !c50_.GoTo(static_cast<long>(recno))) return false;
     bool differs = false;
     for (const auto& [sortField, draftField] : T::DerivedFields())
       differs = differs || std::string(c60_.GetField(sortField)) != L::Get(c50_, false, draftField);
     if (!differs && c60_.IsDeleted() == cancelled) return true;
     if (!locks_.Take(c60_)) return false;
     if (differs && !(c50_.GoTo(static_cast<long>(recno)) && DeriveLigneTri(c50_, T::kDraft, c60_))) return false;
+    if (!c60_.GoTo(static_cast<long>(kept))) return false;
     if (c60_.IsDeleted() == cancelled) return true;
     return cancelled ? c60_.DeleteRecord(nullptr, 0) : c60_.RecallRecord(nullptr, 0);
   }
 
-  // The live sort records appended past record `from` that point at no draft line whose sort
-  // record they are (their line's write refused, or their fields read short) cancelled; another
-  // station's, which point right, are left.
-  bool StraySortRecords(std::uint32_t from) {
+  // The live sort records appended past record `from`: those that point at no draft line (their
+  // line's write refused, or their fields read short) cancelled; the lines of the others added to
+  // `lines`, whose sort records are then put right (another station's are right already).
+  bool StraySortRecords(std::uint32_t from, std::set<std::uint32_t>* lines) {
     for (std::uint32_t r = from + 1; r <= c60_.RecCount(); ++r) {
       if (!c60_.GoTo(static_cast<long>(r)) || c60_.IsDeleted()) continue;
       const char file = c60_.GetField(T::TFIC)[0];
       if (file == T::kClosed) continue;
       const std::uint32_t line = Number(c60_.GetField(T::TREC));
-      const bool right = file == T::kDraft && line != 0 && c50_.GoTo(static_cast<long>(line)) &&
-                         T::Find(c60_, T::kDraft, line) && c60_.recordNumber == r;
-      if (right || !c60_.GoTo(static_cast<long>(r)) || !locks_.Take(c60_)) continue;
+      if (file == T::kDraft && line != 0 && line <= c50_.RecCount()) {
+        lines->insert(line);
+        continue;
+      }
+      if (!c60_.GoTo(static_cast<long>(r)) || !locks_.Take(c60_)) continue;
       if (!c60_.DeleteRecord(nullptr, 0)) return false;
     }
     return true;

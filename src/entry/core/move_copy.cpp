@@ -195,6 +195,8 @@ PieceResult MovePiece(const std::string& source, const std::string& piece, const
     return r;
   }
   Cursors t;
+  // A read refused meanwhile fails the move: the piece's lines may have been read short.
+  RefusalWatch reads;
   if (!t.Open()) return r;
   const std::vector<PieceLine> lines = LinesOfPiece(t.c50, from, r.piece);
   if (lines.empty()) {
@@ -258,7 +260,7 @@ PieceResult MovePiece(const std::string& source, const std::string& piece, const
         steps.Note().Moved(recno, from, to, FittedDay(month, t.c50.GetField(L::BJOUR)));
     }
   steps.Note().SortRecordsFrom(t.c60.RecCount());
-  if (!steps.Begin()) return Refused(r, steps, t, kMsgMoveRefused);
+  if (reads.ReadRefused() || !steps.Begin()) return Refused(r, steps, t, kMsgMoveRefused);
 
   // A target without its header gets it now.
   r.outcome = header.Take(&r.headersCreated, true);
@@ -289,7 +291,7 @@ PieceResult MovePiece(const std::string& source, const std::string& piece, const
       ++r.analyticLines;
     }
   }
-  if (!steps.ReadWhole()) return Refused(r, steps, t, kMsgMoveRefused);
+  if (!steps.ReadWhole() || reads.ReadRefused()) return Refused(r, steps, t, kMsgMoveRefused);
   t.c50.Commit();
   t.c60.Commit();
   r.outcome = PieceOutcome::Done;
@@ -307,6 +309,8 @@ PieceResult CopyPiece(const std::string& source, const std::string& piece, const
   }
   Cursors t;
   Table written;
+  // A read refused meanwhile fails the copy: the piece's lines may have been read short.
+  RefusalWatch reads;
   if (!t.Open() || !written.OpenShared(PathC50(), L::kCodeTag)) return r;
   const std::vector<PieceLine> lines = LinesOfPiece(t.c50, from, PadRight(piece, 6));
   if (lines.empty()) {
@@ -365,7 +369,7 @@ PieceResult CopyPiece(const std::string& source, const std::string& piece, const
   // The new piece noted before its first line: appended cut short, it is taken back by the next opening.
   steps.Note().Appended(month, journal, r.piece, static_cast<long>(adding), written.RecCount());
   steps.Note().SortRecordsFrom(t.c60.RecCount());
-  if (!steps.Begin()) return Refused(r, steps, t, kMsgCopyRefused);
+  if (reads.ReadRefused() || !steps.Begin()) return Refused(r, steps, t, kMsgCopyRefused);
 
   // One new line from the source line `recno`: every field, then the rewrites; taken back by
   // cancelling it with its sort record.
@@ -403,7 +407,7 @@ PieceResult CopyPiece(const std::string& source, const std::string& piece, const
     }
     if (!done || !steps.Moves().Make(movesOf[i])) return Refused(r, steps, t, kMsgCopyRefused);
   }
-  if (!steps.ReadWhole()) return Refused(r, steps, t, kMsgCopyRefused);
+  if (!steps.ReadWhole() || reads.ReadRefused()) return Refused(r, steps, t, kMsgCopyRefused);
   written.Commit();
   t.c60.Commit();
   r.outcome = PieceOutcome::Done;
