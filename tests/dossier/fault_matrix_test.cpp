@@ -39,9 +39,13 @@ using platform::WriteFault;
 
 // The runs whose refused writes are still being mended: their points are tried and reported, but
 // do not fail the test. Each goes once it holds at every point of a full sweep.
-// A line cancelled or reactivated, or a piece copied, that meets one refused read of the sort file or
-// the draft may leave a line with two sort records, or take back another line than its own.
-const std::set<std::string> kKnownFaulty = {"line_cancel", "line_recall", "piece_copy"};
+const std::set<std::string> kKnownFaulty = {};
+// The runs whose refused reads are still being mended: their read points are tried and reported, but
+// do not fail the test (their refused writes do). A change of lines that meets one refused read of the
+// sort file or the draft may leave a line with a second sort record, or a sort record pointing at no
+// line, or (a copy) take back another line than its own.
+const std::set<std::string> kReadsKnownFaulty = {"line_save",  "line_cancel", "line_recall",
+                                                 "piece_move", "piece_copy",  "draft_append"};
 
 const char* FaultName(WriteFault f) {
   switch (f) {
@@ -189,7 +193,7 @@ TEST_P(FaultMatrixTest, EveryRefusedWriteHolds) {
     sample.insert(writes.firstOfFile.begin(), writes.firstOfFile.end());
     points.assign(sample.begin(), sample.end());
   }
-  long tried = 0, held = 0;
+  long tried = 0, held = 0, readsNotHeld = 0;
   std::map<WriteFault, std::pair<long, long>> byFault;  // tried, held
   std::string report;
   const auto tryAt = [&](long point, WriteFault fault) {
@@ -202,6 +206,7 @@ TEST_P(FaultMatrixTest, EveryRefusedWriteHolds) {
       return;
     }
     const bool read = fault == WriteFault::kReadFailOnce;
+    readsNotHeld += read;
     report += "  " + std::string(r.title) + ", " + FaultName(fault) + (read ? " " : " on change ") +
               std::to_string(point) + " of " + std::to_string(read ? writes.reads : writes.total) + ": " +
               JoinFaults(faults) + "\n";
@@ -217,7 +222,10 @@ TEST_P(FaultMatrixTest, EveryRefusedWriteHolds) {
               writes.total, writes.reads, each.c_str(), knownFaulty ? " [known faulty]" : "",
               platform::Cp1252ToUtf8(report).c_str());
   std::fflush(stdout);
-  if (!knownFaulty)
+  if (kReadsKnownFaulty.count(r.name) != 0 && !knownFaulty) {
+    if (readsNotHeld > 0) std::printf("%s: %ld refused reads not held [known faulty]\n", r.title, readsNotHeld);
+    EXPECT_EQ(held + readsNotHeld, tried) << platform::Cp1252ToUtf8(report);
+  } else if (!knownFaulty)
     EXPECT_EQ(held, tried) << platform::Cp1252ToUtf8(report);
   else if (held == tried)
     std::printf("%s holds at every point tried: its known-faulty mark can go\n", r.title);
