@@ -499,6 +499,16 @@ bool ReadSectionRecord(const std::string& code, TotalsCents* now) {
   return true;
 }
 
+Table* SeekTotalsRecord(char kind, const std::string& code) {
+  if (kind == 'H') {
+    if (TableC10 == nullptr || !TableC10->Seek("C10CODE", HeaderKey(*TableC10, code).c_str())) return nullptr;
+    return TableC10;
+  }
+  Table* table = kind == 'S' ? TableC30 : TableC20;
+  if (table == nullptr || !table->Seek(kind == 'S' ? "C30CODE" : "C20CODE", AccountKey(code).c_str())) return nullptr;
+  return table;
+}
+
 bool BringBackHeader(Table& general) {
   if (!general.isOpen || !general.IsDeleted()) return true;
   if (!LockForTotals(general, general.RecordToText(2))) return false;
@@ -621,6 +631,14 @@ TotalsCents Negated(const TotalsCents& t) {
 void TotalsMoves::Plan(char kind, const std::string& code, const TotalsCents& move) {
   if (move.Empty() || IsBlank(code)) return;
   planned_.push_back({kind, code, move});
+}
+
+std::vector<std::pair<char, std::string>> TotalsMoves::Records() const {
+  std::vector<std::pair<char, std::string>> records;
+  for (const Move& m : planned_)
+    if (std::find(records.begin(), records.end(), std::make_pair(m.kind, m.code)) == records.end())
+      records.emplace_back(m.kind, m.code);
+  return records;
 }
 
 TotalsOverflow TotalsMoves::Check() const {

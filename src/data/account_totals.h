@@ -15,6 +15,7 @@
 
 #include <functional>
 #include <string>
+#include <utility>
 #include <vector>
 
 class Table;
@@ -104,6 +105,10 @@ bool ReadHeaderRecord(const std::string& code, TotalsCents* now);
 // The same for the C30 section `code` (cut to 8); a blank code moves nothing and answers true.
 bool MoveSectionRecord(const std::string& code, const TotalsCents& move, const TotalsBefore& before = nullptr);
 bool ReadSectionRecord(const std::string& code, TotalsCents* now);
+// The record of a total ('A' an account of C20, 'H' a journal-month header of C10, 'S' a section of
+// C30, its code as the moves take it) made current on its table, as the moves find it; null when it
+// is not there (a header deleted is there).
+Table* SeekTotalsRecord(char kind, const std::string& code);
 
 // ---- A change of lines and its totals: checked before anything is written, then moved, or
 // taken back whole.
@@ -141,6 +146,9 @@ class TotalsMoves {
   void Header(const std::string& code, const TotalsCents& move) { Plan('H', code, move); }
   void Section(const std::string& code, const TotalsCents& move) { Plan('S', code, move); }
   std::size_t Count() const { return planned_.size(); }
+  // Each total the planned moves reach, once, by its kind ('A', 'H', 'S') and its code as planned
+  // (an account's collective follows from it).
+  std::vector<std::pair<char, std::string>> Records() const;
   // The total that the moves not yet made, in order, would take furthest past what it holds (the
   // one that leaves the smallest part of its move), from the records as they stand. Nothing is
   // written.

@@ -1,5 +1,6 @@
 #include "data/dossier_files.h"
 
+#include "data/line_change_note.h"
 #include "data/session.h"
 #include "data/table.h"
 #include "data/table_internal.h"
@@ -49,6 +50,8 @@ const char* TablePath(int n) {
 }  // namespace
 
 void SetDossier(const std::string& folder, const std::string& code) {
+  // The note of the changes of lines made in the dossier left goes with it.
+  CloseLineChangeNote();
   DossierFolder = folder;
   if (!DossierFolder.empty() && DossierFolder.back() != '/') DossierFolder += '/';
   DossierCode = code.substr(0, 5);

@@ -2,10 +2,14 @@
 
 #include <algorithm>
 #include <cstring>
+#include <map>
+#include <tuple>
 
 #include "data/account_totals.h"
 #include "data/closed_lines.h"
 #include "data/entry_lines.h"
+#include "data/error_report.h"
+#include "data/line_change_note.h"
 #include "data/table.h"
 #include "data/table_internal.h"
 #include "resources/string_table.h"
@@ -86,6 +90,8 @@ DraftWrite WriteDraftLines(Table& c50, Table& c60, const std::vector<NewDraftLin
                            std::vector<std::uint32_t>* recnos, TotalsOverflow* overflow) {
   if (static_cast<long>(c50.RecCount()) + static_cast<long>(lines.size()) > kMaxLineRecords)
     return DraftWrite::TooManyLines;
+  // A read of the tables refused meanwhile fails the append: what it read may be short.
+  RefusalWatch reads;
   // The totals of every line, refused before anything is written when one cannot hold them.
   TotalsMoves moves;
   std::vector<std::size_t> movesOf;
@@ -100,11 +106,24 @@ DraftWrite WriteDraftLines(Table& c50, Table& c60, const std::vector<NewDraftLin
     if (overflow != nullptr) *overflow = found;
     return DraftWrite::TotalsTooLarge;
   }
+  // The pieces and totals noted before the first line: appended cut short, a piece is taken back by
+  // the next opening.
+  LineChangeNote note(LineChangeKind::LinesAppended);
+  std::map<std::tuple<std::string, std::string, std::string>, long> pieces;
+  for (const NewDraftLine& line : lines) ++pieces[{line.month, line.journal, PadRight(line.piece, 6)}];
+  for (const auto& [piece, count] : pieces)
+    note.Appended(std::get<0>(piece), std::get<1>(piece), std::get<2>(piece), count, c50.RecCount());
+  note.SortRecordsFrom(c60.RecCount());
+  note.Totals(moves);
+  if (reads.ReadRefused() || !note.Write()) return DraftWrite::Failed;
   std::vector<std::uint32_t> written;
-  // A refusal takes back every line written, with its sort record, and the totals moved.
+  // A refusal takes back every line written, with its sort record, and the totals moved; what it
+  // could not, or after a refused read (a total moved from a short read), the next opening makes whole.
   auto fail = [&] {
-    for (std::size_t i = written.size(); i-- > 0;) CancelDraftLine(c50, c60, written[i]);
-    moves.TakeBack();
+    bool back = true;
+    for (std::size_t i = written.size(); i-- > 0;) back = CancelDraftLine(c50, c60, written[i]) && back;
+    back = moves.TakeBack() && back;
+    if (!back || reads.ReadRefused()) note.Leave();
     if (overflow != nullptr) *overflow = moves.Overflow();
     return moves.Overflow() ? DraftWrite::TotalsTooLarge : DraftWrite::Failed;
   };
@@ -116,16 +135,20 @@ DraftWrite WriteDraftLines(Table& c50, Table& c60, const std::vector<NewDraftLin
     const std::uint32_t recno = c50.recordNumber;
     if (!ok) {
       // A line appended without its sort record is taken back with the others; when no record
-      // went in, the current record is another line, left alone.
-      if (inserted && recno != 0 && c50.GoTo(static_cast<long>(recno)) && !c50.IsDeleted() &&
-          std::string(c50.GetField(L::BCODE)).compare(0, account.size(), account) == 0 &&
-          (written.empty() || recno != written.back()))
-        CancelDraftLine(c50, c60, recno);
+      // went in, the current record is another line, left alone. One that went in but cannot be
+      // told or cancelled is left to the next opening, which takes the piece back.
+      if (inserted) {
+        const bool ours = recno != 0 && c50.GoTo(static_cast<long>(recno)) && !c50.IsDeleted() &&
+                          std::string(c50.GetField(L::BCODE)).compare(0, account.size(), account) == 0 &&
+                          (written.empty() || recno != written.back());
+        if (!ours || !CancelDraftLine(c50, c60, recno)) note.Leave();
+      }
       return fail();
     }
     written.push_back(recno);
     if (!moves.Make(movesOf[i])) return fail();
   }
+  if (reads.ReadRefused()) return fail();
   if (recnos != nullptr) *recnos = written;
   return DraftWrite::Written;
 }

@@ -34,6 +34,7 @@
 #include "dossier/rebuild_indexes.h"
 #include "dossier/core/renumber_pieces.h"
 #include "dossier/renumber_window.h"
+#include "dossier/stopped_line_changes_window.h"
 #include "dossier/core/validation_putback.h"
 #include "framework/fmt_saisie.h"
 #include "platform/gui/application.h"
@@ -1105,6 +1106,8 @@ bool EnsureDossierOpen() {
   if (!LoadDossierRecord()) return false;
   if (!CheckDossierPassword()) return LeaveClosed();
   if (finish != nullptr && !FinishStoppedRun(stopped, *finish)) return LeaveClosed();
+  // Changes of lines that stopped half-way on any station, finished beside the others' work.
+  if (!FinishStoppedLineChangesAtOpening(DossierMessageOwner())) return LeaveClosed();
   SetDossierState(' ');
   return true;
 }

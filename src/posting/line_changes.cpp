@@ -122,6 +122,9 @@ bool LineChangeSteps::TakeBack(const std::string& what) {
   back_.clear();
   all = moves_.TakeBack() && all;
   if (!all) WriteLog(FillPlaceholder(LoadStr(kLogChangeNotPutBack), what));
+  // What could not be taken back, or was moved after a refused read (a total from a short read),
+  // the next opening makes whole from the lines.
+  if (!all || !ReadWhole()) note_.Leave();
   return all;
 }
 
@@ -151,7 +154,7 @@ LineChange CancelLine(Table& c50, Table& c60, std::uint32_t recno, const std::st
   if (c50.IsDeleted()) return LineChange::AlreadyDone;
   if (IsLettered(c50)) return LineChange::Lettered;
   const Amounts line = AmountsOf(c50);
-  LineChangeSteps steps;
+  LineChangeSteps steps(LineChangeKind::LineCancelled);
   steps.Moves().Account(c50.GetField(L::BCODE), line.Move(-1));
   steps.Moves().Header(HeaderOf(c50), line.Move(-1));
   const std::size_t lineMoves = steps.Moves().Count();
@@ -179,12 +182,17 @@ LineChange CancelLine(Table& c50, Table& c60, std::uint32_t recno, const std::st
     return LineChange::TotalsTooLarge;
   }
 
-  // The line and its sort record, its totals, then its analytic lines and their sections.
+  // The line and its sort record, its totals, then its analytic lines (which take the line's cancel
+  // mark) and their sections.
   auto refused = [&] { return Refused(c50, c60, recno, steps, kMsgCancelRefused, line.typedInEuros, refusal); };
+  steps.Note().Line(recno);
+  steps.Note().SortRecordsFrom(c60.RecCount());
+  for (std::uint32_t a : analytic) steps.Note().Follows(recno, a);
+  if (!steps.Begin()) return refused();
   if (!MarkLineAndSort(c50, c60, recno, true, steps) || !steps.Moves().Make(lineMoves)) return refused();
   for (std::uint32_t a : analytic)
     if (!MarkLineAndSort(c50, c60, a, true, steps)) return refused();
-  if (!steps.Moves().Make()) return refused();
+  if (!steps.Moves().Make() || !steps.ReadWhole()) return refused();
   c50.Commit();
   c60.Commit();
   if (analyticCancelled != nullptr) *analyticCancelled = static_cast<long>(analytic.size());
@@ -200,7 +208,7 @@ LineChange ReactivateLine(Table& c50, Table& c60, std::uint32_t recno, const std
   if (!locks.Take(recno, recordText.c_str())) return LineChange::LockRefused;
   if (!c50.IsDeleted()) return LineChange::AlreadyDone;
   const Amounts line = AmountsOf(c50);
-  LineChangeSteps steps;
+  LineChangeSteps steps(LineChangeKind::LineReactivated);
   steps.Moves().Account(c50.GetField(L::BCODE), line.Move(+1));
   steps.Moves().Header(HeaderOf(c50), line.Move(+1));
   if (const TotalsOverflow overflow = steps.Moves().Check()) {
@@ -208,7 +216,10 @@ LineChange ReactivateLine(Table& c50, Table& c60, std::uint32_t recno, const std
     c50.GoTo(static_cast<long>(recno));
     return LineChange::TotalsTooLarge;
   }
-  if (!MarkLineAndSort(c50, c60, recno, false, steps) || !steps.Moves().Make())
+  steps.Note().Line(recno);
+  steps.Note().SortRecordsFrom(c60.RecCount());
+  if (!steps.Begin() || !MarkLineAndSort(c50, c60, recno, false, steps) || !steps.Moves().Make() ||
+      !steps.ReadWhole())
     return Refused(c50, c60, recno, steps, kMsgReactivateRefused, line.typedInEuros, refusal);
   c50.Commit();
   c60.Commit();

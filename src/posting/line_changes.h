@@ -14,6 +14,7 @@
 
 #include "data/account_totals.h"
 #include "data/error_report.h"
+#include "data/line_change_note.h"
 
 class Table;
 
@@ -43,16 +44,28 @@ bool IsLettered(Table& c50);
 
 // A change of lines and totals made whole or not at all. Each write the change makes is given
 // with the write that takes it back; its totals are planned in `Moves()`, checked before the first
-// write and made in order. While it lives, the engine's boxes are held back: a refusal is told in
-// the change's own box.
+// write and made in order. Before its first write the change notes what it touches (`Note()`, its
+// lines and pieces, with the totals planned): a change stopped half-way, or whose take-back was
+// refused, is finished by the next opening of the dossier. While it lives, the engine's boxes are
+// held back: a refusal is told in the change's own box.
 class LineChangeSteps {
  public:
-  LineChangeSteps() : watch_(RefusalWatch::EngineBoxes::kHeld) {}
+  explicit LineChangeSteps(LineChangeKind kind) : watch_(RefusalWatch::EngineBoxes::kHeld), note_(kind) {}
   TotalsMoves& Moves() { return moves_; }
+  LineChangeNote& Note() { return note_; }
+  // The note written, with the totals planned, once they are checked and before the first write:
+  // false when it could not be, the change then writing nothing (Reason says why).
+  bool Begin() {
+    note_.Totals(moves_);
+    return ReadWhole() && note_.Write();
+  }
+  // True while every read of the change's tables went whole: one that the system refused may have
+  // left the change short (a line's analytic lines missed), so it fails and is taken back.
+  bool ReadWhole() const { return !watch_.ReadRefused(); }
   // A write made, and how to take it back.
   void Made(std::function<bool()> back) { back_.push_back(std::move(back)); }
   // Every write made taken back, the last first, then the totals moved. False when one of them was
-  // refused too (the log then says so, naming `what`).
+  // refused too (the log then says so, naming `what`): the note is left for the next opening.
   bool TakeBack(const std::string& what);
   // Why a write was refused, as the system said it (the file and the error).
   std::string Reason(const std::string& file) const;
@@ -64,6 +77,7 @@ class LineChangeSteps {
  private:
   RefusalWatch watch_;
   TotalsMoves moves_;
+  LineChangeNote note_;
   std::vector<std::function<bool()>> back_;
 };
 

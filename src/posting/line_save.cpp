@@ -6,6 +6,7 @@
 #include "data/closed_lines.h"
 #include "data/entry_lines.h"
 #include "data/error_report.h"
+#include "data/line_change_note.h"
 #include "data/record_fields.h"
 #include "data/table.h"
 #include "data/table_results.h"
@@ -171,6 +172,8 @@ SaveResult SaveLineRecord(Table& c50, Table& c60, const SaveRequest& request) {
     return r;
   }
 
+  // A read of the tables refused meanwhile fails the save: what it read may be short.
+  RefusalWatch reads;
   // The old amounts off the old account and the header.
   const std::string header = HeaderCode(request.key);
   const LineRecord old = ReadLineRecord(c50);
@@ -191,6 +194,18 @@ SaveResult SaveLineRecord(Table& c50, Table& c60, const SaveRequest& request) {
     r.outcome = SaveOutcome::TotalsTooLarge;
     return r;
   }
+  // What the save touches noted before its first write: a save stopped half-way is finished by the
+  // next opening. A note that cannot be written stops it here (its box said why).
+  LineChangeNote note(LineChangeKind::LineSaved);
+  note.Line(recno);
+  note.SortRecordsFrom(c60.RecCount());
+  note.Totals(moved);
+  if (reads.ReadRefused() || !note.Write()) {
+    c50.GoTo(static_cast<long>(recno));
+    release();
+    r.outcome = SaveOutcome::Failed;
+    return r;
+  }
   // A write refused part-way: what was written goes back (the line, its sort record, the totals),
   // and the save fails; r.putBack tells whether all of it could.
   auto fail = [&](bool lineWritten) {
@@ -203,6 +218,8 @@ SaveResult SaveLineRecord(Table& c50, Table& c60, const SaveRequest& request) {
     }
     back = moved.TakeBack() && back;
     if (!back) WriteLog(FillPlaceholder(LoadStr(kLogNotPutBack), request.key));
+    // What could not be taken back, or was moved after a refused read, the next opening makes whole.
+    if (!back || reads.ReadRefused()) note.Leave();
     c50.GoTo(static_cast<long>(recno));
     release();
     c50.Commit();
@@ -247,7 +264,7 @@ SaveResult SaveLineRecord(Table& c50, Table& c60, const SaveRequest& request) {
   if (!KeepSortRecord(c50, c60, text)) return fail(true);
 
   // The new amounts onto the account (and its collective) and the header.
-  if (!moved.Make()) return fail(true);
+  if (!moved.Make() || reads.ReadRefused()) return fail(true);
   r.outcome = SaveOutcome::Saved;
 
   // The analytic split of a previous account goes once the line is saved to another one.
@@ -261,7 +278,8 @@ SaveResult SaveLineRecord(Table& c50, Table& c60, const SaveRequest& request) {
   c50.GoTo(static_cast<long>(recno));
   if (!request.analyticAllowed && !c50.IsDeleted() && StoredAmountOf(c50, L::BMONTANTF) == 0 &&
       StoredAmountOf(c50, L::BMONTANTE) == 0) {
-    if (c50.DeleteRecord(text.c_str(), 0)) {
+    note.Cancelled(recno);
+    if (note.Write() && c50.GoTo(static_cast<long>(recno)) && c50.DeleteRecord(text.c_str(), 0)) {
       CancelSortRecord(c60, recno);
       r.outcome = SaveOutcome::ZeroLineCancelled;
     }
@@ -294,7 +312,8 @@ long DeleteLineAnalytic(Table& c50, Table& c60, const std::string& key, const st
       const std::string text = LineRecordText(c50);
       if (!LockRecord(c50, text.c_str(), 0)) continue;
       const bool held = c50.result == kResultAlreadyLocked;
-      // Each record goes with its section's total, or stays with it.
+      // Each record goes with its section's total, or stays with it; noted first, so that a removal
+      // stopped half-way is made whole by the next opening.
       TotalsMoves moves;
       if (letter == 'W' || letter == 'Y') {
         TotalsCents move;
@@ -302,17 +321,24 @@ long DeleteLineAnalytic(Table& c50, Table& c60, const std::string& key, const st
                  -StoredAmountOf(c50, L::BMONTANTE));
         moves.Section(c50.GetField(L::BCODE), move);
       }
-      if (!moves.Check() && moves.Make()) {
+      LineChangeNote note(LineChangeKind::SplitRemoved);
+      note.Cancelled(recno);
+      note.Totals(moves);
+      if (!moves.Check() && note.Write() && moves.Make()) {
         const bool sorted = MarkSortRecord(c60, recno, true);
         c50.GoTo(static_cast<long>(recno));
         if (sorted && c50.DeleteRecord(text.c_str(), 0)) {
           ++removed;
         } else {
-          MarkSortRecord(c60, recno, false);
-          if (!moves.TakeBack()) WriteLog(FillPlaceholder(LoadStr(kLogNotPutBack), key));
+          const bool sortBack = MarkSortRecord(c60, recno, false);
+          const bool back = moves.TakeBack() && sortBack;
+          if (!back) {
+            WriteLog(FillPlaceholder(LoadStr(kLogNotPutBack), key));
+            note.Leave();
+          }
         }
-      } else {
-        moves.TakeBack();
+      } else if (!moves.TakeBack()) {
+        note.Leave();
       }
       c50.GoTo(static_cast<long>(recno));
       if (!held) UnlockRecord(c50);
@@ -373,7 +399,10 @@ bool RemoveEmptyNewLine(Table& c50, Table& c60, const std::string& key) {
   if (!SeekLine(c50, key) || c50.IsDeleted() || !IsBlank(c50.GetField(L::BCODE))) return false;
   const std::uint32_t recno = c50.recordNumber;
   const std::string text = LineRecordText(c50);
-  if (!c50.DeleteRecord(text.c_str(), 0)) return false;
+  // The line and its sort record go together, or the next opening makes them.
+  LineChangeNote note(LineChangeKind::LineCancelled);
+  note.Cancelled(recno);
+  if (!note.Write() || !c50.GoTo(static_cast<long>(recno)) || !c50.DeleteRecord(text.c_str(), 0)) return false;
   CancelSortRecord(c60, recno);
   c50.Commit();
   c60.Commit();

@@ -278,6 +278,9 @@ std::vector<std::string> Leftovers(const std::string& folder, const std::string&
       left.push_back("put-back note " + name + " left");
     else if (Lower(name).size() > 6 && Lower(name).rfind(".avant") == Lower(name).size() - 6)
       left.push_back("second name of a put-back " + name + " left");
+    else if (Lower(name).rfind("lignes-" + Lower(code) + "-", 0) == 0 && Lower(name).size() > 5 &&
+             Lower(name).rfind(".note") == Lower(name).size() - 5)
+      left.push_back("note of a change of lines " + name + " left");
   }
   std::sort(left.begin(), left.end());
   return left;

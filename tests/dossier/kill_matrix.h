@@ -48,8 +48,8 @@ long UnbalancedPieces(const std::string& folder, const std::string& code);
 
 // What a run left in the dossier folder that a finished or put-back run never leaves: a
 // sub-folder (copies aside), a ".pack" file or a pack journal "<table>.dbf.pack.journal", the run
-// marker "c<code>.run", a put-back's note "<copies>.remise" or the second name "<file>.avant" of a
-// file it replaced.
+// marker "c<code>.run", a put-back's note "<copies>.remise", the second name "<file>.avant" of a
+// file it replaced, or the note of a change of lines "lignes-<code>-<process>-<n>.note".
 std::vector<std::string> Leftovers(const std::string& folder, const std::string& code);
 
 // ---- The runs (kill_matrix_runs.cpp) ----
@@ -96,6 +96,10 @@ void PrintTo(const MatrixRun& r, std::ostream* os);
 // The runs: validation, opening balances, merge, separation, code copy, automatic matching, OFX
 // and ASCII imports, balance-sheet computation, rebuild, renumbering, restore.
 const std::vector<MatrixRun>& Runs();
+// The changes of lines, driven through their core functions (kill_matrix_line_changes.cpp): a line
+// saved onto another account, a line cancelled with its analytic lines, a cancelled line
+// reactivated, a piece moved and copied to another journal-month, two lines appended to the draft.
+const std::vector<MatrixRun>& LineChangeRuns();
 
 // What was shown, on one line.
 std::string OneLine(std::string text);

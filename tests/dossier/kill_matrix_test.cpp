@@ -130,5 +130,7 @@ TEST_P(KillMatrixTest, EveryWritePointHolds) {
 
 INSTANTIATE_TEST_SUITE_P(Runs, KillMatrixTest, ::testing::ValuesIn(Runs()),
                          [](const ::testing::TestParamInfo<MatrixRun>& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(LineChanges, KillMatrixTest, ::testing::ValuesIn(LineChangeRuns()),
+                         [](const ::testing::TestParamInfo<MatrixRun>& info) { return std::string(info.param.name); });
 
 }  // namespace

@@ -5,6 +5,7 @@
 // write putting back what it wrote.
 #include "entry/core_fixture.h"
 #include "data/account_totals.h"
+#include "data/stopped_line_changes.h"
 #include "platform/system/write_fault.h"
 #include "support/refused_write.h"
 #include "posting/line_save.h"
@@ -272,6 +273,15 @@ TEST_F(SaveTest, AWriteRefusedWhileALineIsSavedFailsTheSaveAndPutsItBack) {
         EXPECT_EQ(saved.outcome, SaveOutcome::Saved) << "uncut";
         break;
       }
+      // The last write marks the save's note done: the save stands, and the next opening finds it
+      // whole and says how it stands.
+      if (saved.outcome == SaveOutcome::Saved && k == counted && change.find(".note") != std::string::npos) {
+        const StoppedLineChanges finished = FinishStoppedLineChanges();
+        EXPECT_TRUE(finished.done) << finished.said;
+        EXPECT_EQ(finished.finished, 1) << finished.said;
+        ExpectInvariants(std::string(c.what) + ", the note's end refused");
+        break;
+      }
       ++refused;
       EXPECT_EQ(saved.outcome, SaveOutcome::Failed) << "change " << k << " refused: " << change;
       EXPECT_TRUE(saved.putBack) << "change " << k;
@@ -292,13 +302,22 @@ TEST_F(SaveTest, AWriteRefusedWhileALineIsSavedFailsTheSaveAndPutsItBack) {
   r.values.amounts.debitE += 1;
   const std::vector<std::string> before = Books({&c50, &c60, TableC10, TableC20});
   bool leftChanged = false;
+  long finishedSome = 0;
   for (long k = 1;; ++k) {
     platform::SetWriteFault(platform::WriteFault::kFailForGood, k);
     const SaveResult saved = SaveLineRecord(c50, c60, r);
     const long counted = platform::WritesCounted();
+    const std::string change = platform::RefusedChange();
     platform::SetWriteFault(platform::WriteFault::kNone, 0);
+    // What the next opening does: a save refused for good may leave its note (its end refused), and
+    // one it could not take back, the books not as before.
+    const StoppedLineChanges finished = FinishStoppedLineChanges();
+    EXPECT_TRUE(finished.done) << "refused from change " << k << ": " << finished.said;
+    EXPECT_LE(finished.finished, 1) << "refused from change " << k << ": " << change;
     if (saved.outcome == SaveOutcome::Saved) {
-      EXPECT_GT(k, counted) << "saved though change " << k << " was refused";
+      // Only the note's end may be refused once every write is made.
+      EXPECT_TRUE(k > counted || (k == counted && change.find(".note") != std::string::npos))
+          << "saved though change " << k << " was refused";
       break;
     }
     ASSERT_EQ(saved.outcome, SaveOutcome::Failed) << k;
@@ -306,7 +325,13 @@ TEST_F(SaveTest, AWriteRefusedWhileALineIsSavedFailsTheSaveAndPutsItBack) {
     EXPECT_EQ(saved.putBack, same) << "refused from change " << k;
     if (!same) {
       leftChanged = true;
-      // What a rebuild of the totals would mend: the line put back as it was, for the next point.
+      // What the save could not take back, the next opening finishes: the books whole again, and said.
+      EXPECT_EQ(finished.finished, 1) << "refused from change " << k << ": " << change;
+      EXPECT_FALSE(finished.said.empty());
+      finishedSome += finished.finished;
+      ExpectInvariants("refused from change " + std::to_string(k) + ", then finished");
+      ASSERT_FALSE(HasFailure()) << "refused from change " << k;
+      // The line put back as it was, for the next point.
       ASSERT_EQ(SaveLineRecord(c50, c60, r).outcome, SaveOutcome::Saved);
       r.values.amounts.debitE -= 1;
       ASSERT_EQ(SaveLineRecord(c50, c60, r).outcome, SaveOutcome::Saved);
@@ -314,6 +339,7 @@ TEST_F(SaveTest, AWriteRefusedWhileALineIsSavedFailsTheSaveAndPutsItBack) {
     }
   }
   EXPECT_TRUE(leftChanged) << "no point left a write that could not be put back";
+  EXPECT_GT(finishedSome, 0) << "no point left the next opening something to finish";
 }
 
 // Another station holds the line: its notice once, a second try, then nothing written and no total moved.

@@ -19,6 +19,7 @@
 #include "runtime/numbers.h"
 #include "runtime/text.h"
 #include "runtime/xbase.h"
+#include "support/draft_piece.h"
 #include "support/refused_write.h"
 
 namespace entry_test {
@@ -166,20 +167,7 @@ TEST_F(WholeChangeTest, EachChangeRefusedAtAnyWriteLeavesTheBooksAsTheyWere) {
   }));
   ASSERT_NO_FATAL_FAILURE(
       EachWriteRefused("two lines appended to the draft", WriteFault::kPartOnce, false, [&](std::string*) {
-        NewDraftLine one;
-        one.month = target.substr(0, 4);
-        one.journal = target.substr(4, 3);
-        one.piece = "999999";
-        one.day = "01";
-        one.account = "51200000";
-        one.label = "Ajout";
-        one.sense = 'D';
-        one.euros = 12.34;
-        one.francs = 80.94;
-        NewDraftLine two = one;
-        two.account = "70600000";
-        two.sense = 'C';
-        return WriteDraftLines(c50, c60, {one, two}) == DraftWrite::Written;
+        return WriteDraftLines(c50, c60, test_support::TwoLinePiece(target)) == DraftWrite::Written;
       }));
   ASSERT_NO_FATAL_FAILURE(
       EachWriteRefused("an analytic line cancelled", WriteFault::kFailOnce, true, [&](std::string* refusal) {

@@ -295,7 +295,7 @@ DefaultSplitOutcome MakeDefaultSplit(Table& c50, Table& c60, const SplitKey& key
     return DefaultSplitOutcome::DraftFull;
   const char sense = key.Sense();
   // Every part's section, refused before a line is written when its total cannot hold it.
-  posting::LineChangeSteps steps;
+  posting::LineChangeSteps steps(LineChangeKind::DefaultSplit);
   std::vector<std::pair<long long, long long>> amounts;
   for (const SplitPart& part : split.parts) {
     amounts.push_back(DefaultSplitAmounts(key.Francs(), part.percent, rate));
@@ -304,6 +304,14 @@ DefaultSplitOutcome MakeDefaultSplit(Table& c50, Table& c60, const SplitKey& key
   if (const TotalsOverflow overflow = steps.Moves().Check()) {
     if (refusal != nullptr) *refusal = posting::TotalsTooLargeText(overflow, euros);
     return DefaultSplitOutcome::TotalsTooLarge;
+  }
+  // The split's lines noted before the first: appended cut short, they are taken back by the next
+  // opening.
+  steps.Note().Appended(key.Part(1, 4), key.Part(5, 3), key.Part(8, 6), static_cast<long>(split.parts.size()),
+                        c50.RecCount());
+  if (!steps.Begin()) {
+    if (refusal != nullptr) *refusal = steps.RefusalText(kMsgDefaultSplitRefused, c50.tablePath, true, euros);
+    return DefaultSplitOutcome::Failed;
   }
   long n = 0;
   for (std::size_t i = 0; i < split.parts.size(); ++i) {
@@ -425,7 +433,7 @@ posting::LineChange ChangeSplitLine(Table& c50, Table& c60, std::uint32_t recno,
   // The section's total first checked, then the line with its sort record, then the total.
   const char entry = c50.GetField(L::BEURO)[0];
   const bool euros = entry != 'N' && entry != 'n';
-  posting::LineChangeSteps steps;
+  posting::LineChangeSteps steps(cancel ? LineChangeKind::AnalyticLineCancelled : LineChangeKind::AnalyticLineReactivated);
   steps.Moves().Section(c50.GetField(L::BCODE), SectionMove(c50.GetField(L::BSENS)[0], cancel ? -1 : +1,
                                                              StoredAmountOf(c50, L::BMONTANTF),
                                                              StoredAmountOf(c50, L::BMONTANTE)));
@@ -441,6 +449,13 @@ posting::LineChange ChangeSplitLine(Table& c50, Table& c60, std::uint32_t recno,
     c50.GoTo(static_cast<long>(recno));
     return KeepSortRecord(c50, c60, recordText.c_str()) && marked;
   };
+  steps.Note().Line(recno);
+  if (!steps.Begin()) {
+    release();
+    if (refusal != nullptr)
+      *refusal = steps.RefusalText(cancel ? kMsgCancelRefused : kMsgReactivateRefused, c50.tablePath, true, euros);
+    return posting::LineChange::Failed;
+  }
   bool done = mark(cancel);
   steps.Made([mark, cancel] { return mark(!cancel); });
   done = done && steps.Moves().Make();
@@ -526,7 +541,7 @@ AnalyticSaveOutcome SaveAnalyticLineRecord(Table& c50, Table& c60, const std::st
 
   // The old amounts off the old section, the new ones onto the new: refused before anything is
   // written when a total cannot hold them.
-  posting::LineChangeSteps steps;
+  posting::LineChangeSteps steps(LineChangeKind::AnalyticLineSaved);
   if (live) steps.Moves().Section(oldSection, SectionMove(oldSense, -1, oldF, oldE));
   const std::size_t oldMoves = steps.Moves().Count();
   if (live) steps.Moves().Section(section, SectionMove(sense, +1, v.francs, v.euros));
@@ -543,7 +558,8 @@ AnalyticSaveOutcome SaveAnalyticLineRecord(Table& c50, Table& c60, const std::st
     if (refusal != nullptr) *refusal = steps.RefusalText(kMsgAnalyticSaveRefused, c50.tablePath, back, v.inEuros);
     return steps.Moves().Overflow() && back ? AnalyticSaveOutcome::TotalsTooLarge : AnalyticSaveOutcome::Failed;
   };
-  if (!steps.Moves().Make(oldMoves)) return fail();
+  steps.Note().Line(recno);
+  if (!steps.Begin() || !steps.Moves().Make(oldMoves)) return fail();
 
   char entry = v.inEuros ? 'O' : 'N';
   if (v.roundingLine) entry = static_cast<char>(entry - 'A' + 'a');
@@ -574,7 +590,12 @@ AnalyticSaveOutcome SaveAnalyticLineRecord(Table& c50, Table& c60, const std::st
   if (!v.roundingLine) LastAnalyticEntryInEuros = v.inEuros;
   AnalyticSaveOutcome outcome = AnalyticSaveOutcome::Saved;
   // A line without amount is not kept: cancelled with its sort record (its section has nothing of it).
-  if (live && v.francs == 0 && v.euros == 0 && c50.GoTo(static_cast<long>(recno)) && c50.DeleteRecord(text.c_str(), 0)) {
+  bool zero = live && v.francs == 0 && v.euros == 0;
+  if (zero) {
+    steps.Note().Cancelled(recno);
+    zero = steps.Note().Write();
+  }
+  if (zero && c50.GoTo(static_cast<long>(recno)) && c50.DeleteRecord(text.c_str(), 0)) {
     c50.GoTo(static_cast<long>(recno));
     KeepSortRecord(c50, c60, text.c_str());
     outcome = AnalyticSaveOutcome::ZeroLineCancelled;

@@ -7,6 +7,7 @@
 #include "data/closed_lines.h"
 #include "data/dossier_files.h"
 #include "data/entry_lines.h"
+#include "data/line_change_note.h"
 #include "data/locks.h"
 #include "data/record_fields.h"
 #include "data/session.h"
@@ -194,6 +195,8 @@ PieceResult MovePiece(const std::string& source, const std::string& piece, const
     return r;
   }
   Cursors t;
+  // A read refused meanwhile fails the move: the piece's lines may have been read short.
+  RefusalWatch reads;
   if (!t.Open()) return r;
   const std::vector<PieceLine> lines = LinesOfPiece(t.c50, from, r.piece);
   if (lines.empty()) {
@@ -234,7 +237,7 @@ PieceResult MovePiece(const std::string& source, const std::string& piece, const
   // Each line's amounts leave the source header and join the target's: refused before anything is
   // written when the target's totals cannot hold them.
   const std::string sourceHeader = from + posting::kDraftSource, targetHeader = to + posting::kDraftSource;
-  posting::LineChangeSteps steps;
+  posting::LineChangeSteps steps(LineChangeKind::PieceMoved);
   std::vector<std::size_t> movesOf;
   for (const PieceLine& line : lines) {
     t.c50.GoTo(static_cast<long>(line.recno));
@@ -248,13 +251,22 @@ PieceResult MovePiece(const std::string& source, const std::string& piece, const
     r.refusal = posting::TotalsTooLargeText(overflow, EuroMain());
     return r;
   }
+  const std::string month = to.substr(0, 4), journal = to.substr(4, 3);
+  // Every line noted with where it goes: a piece found part moved is moved whole by the next opening.
+  for (const PieceLine& line : lines)
+    for (std::size_t k = 0; k <= line.analytic.size(); ++k) {
+      const std::uint32_t recno = k == 0 ? line.recno : line.analytic[k - 1];
+      if (t.c50.GoTo(static_cast<long>(recno)))
+        steps.Note().Moved(recno, from, to, FittedDay(month, t.c50.GetField(L::BJOUR)));
+    }
+  steps.Note().SortRecordsFrom(t.c60.RecCount());
+  if (reads.ReadRefused() || !steps.Begin()) return Refused(r, steps, t, kMsgMoveRefused);
 
   // A target without its header gets it now.
   r.outcome = header.Take(&r.headersCreated, true);
   if (r.outcome == PieceOutcome::Failed) return Refused(r, steps, t, kMsgMoveRefused);
   if (r.outcome != PieceOutcome::Done) return r;
 
-  const std::string month = to.substr(0, 4), journal = to.substr(4, 3);
   // A line rewritten with its sort record; taken back with the line's own month, journal and day.
   auto rewrite = [&](std::uint32_t recno) {
     if (!t.c50.GoTo(static_cast<long>(recno))) return false;
@@ -279,6 +291,7 @@ PieceResult MovePiece(const std::string& source, const std::string& piece, const
       ++r.analyticLines;
     }
   }
+  if (!steps.ReadWhole() || reads.ReadRefused()) return Refused(r, steps, t, kMsgMoveRefused);
   t.c50.Commit();
   t.c60.Commit();
   r.outcome = PieceOutcome::Done;
@@ -296,6 +309,8 @@ PieceResult CopyPiece(const std::string& source, const std::string& piece, const
   }
   Cursors t;
   Table written;
+  // A read refused meanwhile fails the copy: the piece's lines may have been read short.
+  RefusalWatch reads;
   if (!t.Open() || !written.OpenShared(PathC50(), L::kCodeTag)) return r;
   const std::vector<PieceLine> lines = LinesOfPiece(t.c50, from, PadRight(piece, 6));
   if (lines.empty()) {
@@ -314,7 +329,7 @@ PieceResult CopyPiece(const std::string& source, const std::string& piece, const
   // The totals the new lines move (none when the amounts are not copied), refused before anything
   // is written when one cannot hold them: each line's account and the target header, the
   // sections of its analytic lines.
-  posting::LineChangeSteps steps;
+  posting::LineChangeSteps steps(LineChangeKind::PieceCopied);
   std::vector<std::size_t> movesOf;
   for (const PieceLine& line : lines) {
     for (std::size_t k = 0; k <= line.analytic.size(); ++k) {
@@ -351,6 +366,10 @@ PieceResult CopyPiece(const std::string& source, const std::string& piece, const
     return r;
   }
   r.piece = StrZero(number.number, 0);
+  // The new piece noted before its first line: appended cut short, it is taken back by the next opening.
+  steps.Note().Appended(month, journal, r.piece, static_cast<long>(adding), written.RecCount());
+  steps.Note().SortRecordsFrom(t.c60.RecCount());
+  if (reads.ReadRefused() || !steps.Begin()) return Refused(r, steps, t, kMsgCopyRefused);
 
   // One new line from the source line `recno`: every field, then the rewrites; taken back by
   // cancelling it with its sort record.
@@ -388,6 +407,7 @@ PieceResult CopyPiece(const std::string& source, const std::string& piece, const
     }
     if (!done || !steps.Moves().Make(movesOf[i])) return Refused(r, steps, t, kMsgCopyRefused);
   }
+  if (!steps.ReadWhole() || reads.ReadRefused()) return Refused(r, steps, t, kMsgCopyRefused);
   written.Commit();
   t.c60.Commit();
   r.outcome = PieceOutcome::Done;

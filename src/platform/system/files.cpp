@@ -761,6 +761,48 @@ void HeldFile::Release() {
   fd_ = -1;
 }
 
+bool LockedFile::Create(const std::string& path) {
+  Release();
+  const int fd = CreateDisk(path, O_RDWR | O_EXCL, 0644);
+  if (fd < 0) return false;
+  struct flock whole {};
+  whole.l_type = F_WRLCK;
+  whole.l_whence = SEEK_SET;
+  if (::fcntl(fd, F_OFD_SETLK, &whole) != 0) {
+    const int cause = errno;
+    ::close(fd);
+    ::unlink(DiskPath(path).c_str());
+    errno = cause;
+    return false;
+  }
+  fd_ = fd;
+  path_ = path;
+  return true;
+}
+
+bool LockedFile::WriteAt(std::int64_t offset, const std::string& bytes) {
+  if (fd_ < 0) return false;
+  const int err = WriteAllAt(fd_, bytes.data(), bytes.size(), offset);
+  if (err == 0) return true;
+  errno = err;
+  return false;
+}
+
+bool LockedFile::Remove() {
+  if (fd_ < 0) return false;
+  const bool removed = RemoveFile(path_);
+  const int cause = errno;
+  Release();
+  errno = cause;
+  return removed;
+}
+
+void LockedFile::Release() {
+  if (fd_ < 0) return;
+  ::close(fd_);
+  fd_ = -1;
+}
+
 bool FileHeldElsewhere(const std::string& path) {
   const int fd = OpenDisk(path, O_RDONLY);
   if (fd < 0) return false;

@@ -156,8 +156,35 @@ class HeldFile {
   int fd_ = -1;
 };
 
-// True when a HeldFile (of this process or another, on this station or another) holds the
-// file at `path`.
+// True when a HeldFile or a LockedFile (of this process or another, on this station or another)
+// holds the file at `path`.
 bool FileHeldElsewhere(const std::string& path);
+
+// A small file this process keeps open under the lock a HeldFile takes, its bytes written in
+// place and never flushed: what a process notes of the work it is doing, read by another process
+// once it has stopped (FileHeldElsewhere tells the two apart, however the process ended). A write
+// that does not make the file longer needs no room on the disk.
+class LockedFile {
+ public:
+  LockedFile() = default;
+  ~LockedFile() { Release(); }
+  LockedFile(const LockedFile&) = delete;
+  LockedFile& operator=(const LockedFile&) = delete;
+  // A new file at `path` (nothing there before), locked before anything is written. False when it
+  // cannot be made or locked (errno says why); nothing is left then.
+  bool Create(const std::string& path);
+  // `bytes` written at `offset`; false (errno set) when the write was refused, perhaps part-way.
+  bool WriteAt(std::int64_t offset, const std::string& bytes);
+  // The file removed while still locked, so that no reader finds it unheld, then closed.
+  bool Remove();
+  // Closed, its lock given up: the file stays as a stopped process leaves it.
+  void Release();
+  bool Held() const { return fd_ >= 0; }
+  const std::string& path() const { return path_; }
+
+ private:
+  int fd_ = -1;
+  std::string path_;
+};
 
 }  // namespace platform

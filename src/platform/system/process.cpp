@@ -311,6 +311,8 @@ bool ProcessRunning(int pid) {
   return ::kill(static_cast<pid_t>(pid), 0) == 0 || errno == EPERM;
 }
 
+int CurrentProcessId() { return static_cast<int>(::getpid()); }
+
 bool SetOwnEnvironment(const std::string& name, const std::string& value) {
   return setenv(name.c_str(), value.c_str(), 1) == 0;
 }

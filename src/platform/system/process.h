@@ -58,5 +58,7 @@ bool SetOwnEnvironment(const std::string& name, const std::string& value);
 
 // True when a process of this number runs on this station (one of another user included).
 bool ProcessRunning(int pid);
+// This process's number (a forked child has its own).
+int CurrentProcessId();
 
 }  // namespace platform

@@ -6,20 +6,18 @@
 #include <cstdlib>
 #include <map>
 #include <set>
-#include <string_view>
-#include <unordered_map>
 
 #include "data/account_totals.h"
 #include "data/dossier_files.h"
 #include "data/draft_lines.h"
 #include "data/error_report.h"
 #include "data/entry_lines.h"
+#include "data/live_totals.h"
 #include "data/locks.h"
 #include "data/record_fields.h"
 #include "data/rounding_accounts.h"
 #include "data/session.h"
 #include "data/table.h"
-#include "data/table_scan.h"
 #include "data/table_results.h"
 #include "dossier/core/maintenance_pack.h"
 #include "posting/balancing.h"
@@ -537,79 +535,6 @@ RecordMoves MovesOf(const DraftTotals& totals) {
     for (const std::string& code : AccountTotalsCodes(account.c_str())) moves[{'A', code}] += move;
   for (const auto& [code, move] : totals.headers) moves[{'H', code}] += move;
   return moves;
-}
-
-// What the live general lines give each record of `records`, read in one pass over the draft and
-// the closed file in their physical order: a header the draft lines of its journal-month; a C20
-// record the lines of the draft and of the closed file on its account, and on the auxiliary
-// accounts whose collective it is. False when a table could not be read whole (noted).
-bool LiveTotals(Table& c50, const std::set<RecordKey>& records, RecordMoves* live) {
-  std::unordered_map<std::string, TotalsCents*> headers;  // BMOIS + BJAL -> the header's totals
-  std::set<std::string> accounts;
-  for (const RecordKey& record : records) {
-    TotalsCents& total = (*live)[record];
-    if (record.first == 'A') accounts.insert(record.second);
-    else headers[record.second.substr(0, 7)] = &total;
-  }
-  // The collective of each letter of the auxiliary accounts (the general file's "B" records).
-  std::map<char, std::string> collectives;
-  Table c10;
-  if (!accounts.empty() && c10.OpenShared(PathC10(), "C10CODE", true))
-    for (bool more = c10.SeekNotBelow("C10CODE", "B"); more && !c10.eof && c10.GetField(1)[0] == 'B';
-         more = c10.Skip(1))
-      if (!c10.IsDeleted())
-        collectives[c10.GetField(2)[0]] = NormalizeAccount(std::string(c10.GetField(4)).substr(0, 8));
-  // The totals the lines of an account go to (its own record's, its collective's), found once for
-  // each account as stored.
-  std::unordered_map<std::string, std::vector<TotalsCents*>> targets;
-  Table c40;
-  const bool hasClosed = !accounts.empty() && c40.OpenShared(PathC40(), "", true);
-  std::string stored, text;
-  for (int pass = 0; pass < (hasClosed ? 2 : 1); ++pass) {
-    const bool closed = pass == 1;
-    Table& t = closed ? c40 : c50;
-    const FieldLayout& kind = t.Layout(closed ? L::ClosedFieldOf(L::BCLE) : L::BCLE);
-    const FieldLayout& sense = t.Layout(closed ? L::ClosedFieldOf(L::BSENS) : L::BSENS);
-    const int fFrancs = closed ? L::ClosedFieldOf(L::BMONTANTF) : L::BMONTANTF;
-    const int fEuros = closed ? L::ClosedFieldOf(L::BMONTANTE) : L::BMONTANTE;
-    const int fCode = closed ? L::ClosedFieldOf(L::BCODE) : L::BCODE;
-    const FieldLayout& code = t.Layout(fCode);
-    const FieldLayout& month = t.Layout(L::BMOIS);
-    const FieldLayout& journal = t.Layout(L::BJAL);
-    // A field's bytes as stored (a month and a journal hold no NUL byte: the same as their text).
-    auto bytes = [](const std::uint8_t* record, const FieldLayout& f) {
-      return std::string_view(reinterpret_cast<const char*>(record) + f.offset, static_cast<std::size_t>(f.width));
-    };
-    const bool read = ScanRecords(t, [&](std::uint32_t, const std::uint8_t* record) {
-      if (record[0] == '*' || record[kind.offset] != 'Z') return;
-      TotalsCents line;
-      line.Add(record[sense.offset] == 'D', FieldCentsOf(t, fFrancs, record), FieldCentsOf(t, fEuros, record));
-      if (!closed && !headers.empty()) {
-        stored.assign(bytes(record, month)).append(bytes(record, journal));
-        if (const auto header = headers.find(stored); header != headers.end()) *header->second += line;
-      }
-      if (accounts.empty()) return;
-      stored.assign(bytes(record, code));
-      auto to = targets.find(stored);
-      if (to == targets.end()) {
-        std::vector<TotalsCents*> moved;
-        FieldTextOf(t, fCode, record, text);
-        const std::string account = NormalizeAccount(text);
-        if (accounts.count(account) != 0) moved.push_back(&(*live)[{'A', account}]);
-        if (IsAuxiliaryAccount(account))
-          if (const auto collective = collectives.find(account[0]);
-              collective != collectives.end() && accounts.count(collective->second) != 0)
-            moved.push_back(&(*live)[{'A', collective->second}]);
-        to = targets.emplace(stored, std::move(moved)).first;
-      }
-      for (TotalsCents* total : to->second) *total += line;
-    });
-    if (!read) {
-      RefusalWatch::NoteAll(t);
-      return false;
-    }
-  }
-  return true;
 }
 
 // The move each record needs once the cut lines are cancelled: the live lines less the cut ones,

@@ -1,0 +1,281 @@
+#include "data/line_change_note.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdio>
+
+#include "data/account_totals.h"
+#include "data/dossier_files.h"
+#include "data/error_report.h"
+#include "platform/system/files.h"
+#include "platform/system/process.h"
+#include "platform/system/clock.h"
+#include "resources/string_table.h"
+#include "runtime/inifiles.h"
+#include "runtime/runtime_hooks.h"
+#include "runtime/text.h"
+#include "runtime/xbase.h"
+
+namespace {
+
+// The texts of a note, by their ids in the string table: each change as the user knows it, the
+// refusal of a change whose note could not be written, its caption, and the start of a change as
+// the run markers give it.
+constexpr int kKindLineSaved = 35010;
+constexpr int kKindLineCancelled = 35011;
+constexpr int kKindLineReactivated = 35012;
+constexpr int kKindPieceMoved = 35013;
+constexpr int kKindPieceCopied = 35014;
+constexpr int kKindLinesAppended = 35015;
+constexpr int kKindAnalyticLineSaved = 35016;
+constexpr int kKindAnalyticLineCancelled = 35017;
+constexpr int kKindAnalyticLineReactivated = 35018;
+constexpr int kKindDefaultSplit = 35019;
+constexpr int kKindSplitRemoved = 35020;
+constexpr int kMsgNoteRefused = 35000;  // why the note was refused
+constexpr int kCaptionAttention = 52;
+constexpr int kFormatStartedAt = 22181;
+
+// The note's first line, both the same length: written over each other in place.
+constexpr const char* kAtWork = "en_cours";
+constexpr const char* kDone = "terminee";
+constexpr const char* kEnd = "fin";
+constexpr const char* kStationKey = "poste";
+constexpr const char* kStartedKey = "debut";
+constexpr const char* kKindKey = "modification";
+
+// The kinds by the word a note stores, and their texts.
+struct KindName {
+  LineChangeKind kind;
+  const char* word;
+  int text;
+};
+constexpr KindName kKinds[] = {
+    {LineChangeKind::LineSaved, "ligne", kKindLineSaved},
+    {LineChangeKind::LineCancelled, "annulation", kKindLineCancelled},
+    {LineChangeKind::LineReactivated, "reactivation", kKindLineReactivated},
+    {LineChangeKind::PieceMoved, "deplacement", kKindPieceMoved},
+    {LineChangeKind::PieceCopied, "copie", kKindPieceCopied},
+    {LineChangeKind::LinesAppended, "ajout", kKindLinesAppended},
+    {LineChangeKind::AnalyticLineSaved, "analytique", kKindAnalyticLineSaved},
+    {LineChangeKind::AnalyticLineCancelled, "annulation-analytique", kKindAnalyticLineCancelled},
+    {LineChangeKind::AnalyticLineReactivated, "reactivation-analytique", kKindAnalyticLineReactivated},
+    {LineChangeKind::DefaultSplit, "repartition", kKindDefaultSplit},
+    {LineChangeKind::SplitRemoved, "suppression-repartition", kKindSplitRemoved},
+};
+
+const char* WordOf(LineChangeKind kind) {
+  for (const KindName& k : kKinds)
+    if (k.kind == kind) return k.word;
+  return kKinds[0].word;
+}
+
+// The note file this process writes for the dossier open, kept from one change to the next.
+struct NoteFile {
+  platform::LockedFile file;
+  std::string dossier;  // the folder and code it belongs to
+  int process = 0;      // the process that made it (a forked child makes its own)
+  std::size_t length = 0;
+  bool atWork = false;  // it names a change not yet done
+  long made = 0;        // files made by this process, for their names
+  ~NoteFile() { Close(); }
+  // Removed when it names no change at work; otherwise let go, for the next opening.
+  void Close() {
+    if (file.Held() && process == platform::CurrentProcessId()) {
+      if (atWork) file.Release();
+      else file.Remove();
+    }
+    Forget();
+  }
+  // Let go as it stands (a note left, or a file inherited from the process that forked this one).
+  void Forget() {
+    if (process == platform::CurrentProcessId()) file.Release();
+    dossier.clear();
+    process = 0;
+    length = 0;
+    atWork = false;
+  }
+};
+
+NoteFile& TheFile() {
+  static NoteFile file;
+  return file;
+}
+
+LineChangeNote*& ActiveNote() {
+  static LineChangeNote* active = nullptr;
+  return active;
+}
+
+std::string DossierKey() { return DossierFolder + "\t" + DossierCode; }
+
+std::string NoteName(const std::string& code, int process, long n) {
+  return "lignes-" + LowerCp1252(Trimmed(code)) + "-" + std::to_string(process) + "-" + std::to_string(n) + ".note";
+}
+
+// The file for the dossier open, made when this process has none for it yet.
+bool NoteFileReady(NoteFile& f) {
+  const int process = platform::CurrentProcessId();
+  if (f.process != process) f.Forget();
+  if (f.file.Held() && f.dossier == DossierKey()) return true;
+  f.Close();
+  // A name a stopped process of the same number left is not written over.
+  for (int tries = 0; tries < 20; ++tries) {
+    const std::string path = DossierFolder + NoteName(DossierCode, process, ++f.made);
+    if (f.file.Create(path)) {
+      f.dossier = DossierKey();
+      f.process = process;
+      return true;
+    }
+    if (errno != EEXIST) return false;
+  }
+  return false;
+}
+
+std::string Joined(char what, std::initializer_list<std::string> fields) {
+  std::string line(1, what);
+  for (const std::string& f : fields) line += "\t" + f;
+  return line;
+}
+
+}  // namespace
+
+LineChangeNote::LineChangeNote(LineChangeKind kind) : kind_(kind) {}
+
+LineChangeNote::~LineChangeNote() { Done(); }
+
+void LineChangeNote::Add(const std::string& line) {
+  for (const std::string& l : lines_)
+    if (l == line) return;
+  lines_.push_back(line);
+}
+
+void LineChangeNote::Line(std::uint32_t recno) { Add(Joined('L', {std::to_string(recno)})); }
+
+void LineChangeNote::Follows(std::uint32_t master, std::uint32_t recno) {
+  Add(Joined('F', {std::to_string(master), std::to_string(recno)}));
+}
+
+void LineChangeNote::Moved(std::uint32_t recno, const std::string& from, const std::string& to,
+                           const std::string& day) {
+  Add(Joined('M', {std::to_string(recno), from, to, day}));
+}
+
+void LineChangeNote::Cancelled(std::uint32_t recno) { Add(Joined('D', {std::to_string(recno)})); }
+
+void LineChangeNote::Appended(const std::string& month, const std::string& journal, const std::string& piece,
+                              long lines, std::uint32_t after) {
+  Add(Joined('P', {month, journal, piece, std::to_string(lines), std::to_string(after)}));
+}
+
+void LineChangeNote::SortRecordsFrom(std::uint32_t records) { Add(Joined('T', {std::to_string(records)})); }
+
+void LineChangeNote::Totals(const TotalsMoves& moves) {
+  for (const auto& [kind, code] : moves.Records()) Add(Joined(kind, {code}));
+}
+
+std::string LineChangeNote::Text() const {
+  const platform::LocalTime t = platform::GetLocalTime();
+  char started[40];
+  std::snprintf(started, sizeof started, LoadStr(kFormatStartedAt), t.day, t.month, t.year, t.hour, t.minute);
+  std::string text = std::string(kAtWork) + "\n" + kKindKey + "\t" + WordOf(kind_) + "\n" + kStationKey + "\t" +
+                     AllTrim(WorkstationNumber()) + "\n" + kStartedKey + "\t" + started + "\n";
+  for (const std::string& line : lines_) text += line + "\n";
+  return text + kEnd + "\n";
+}
+
+bool LineChangeNote::Write() {
+  LineChangeNote*& active = ActiveNote();
+  if (outer_ == nullptr && active != nullptr && active != this) outer_ = active;
+  if (outer_ != nullptr) {
+    for (const std::string& line : lines_) outer_->Add(line);
+    written_ = outer_->Write();
+    return written_;
+  }
+  NoteFile& f = TheFile();
+  std::string text = Text();
+  // Never shorter than what the file holds: no part of an older note stays after this one.
+  if (text.size() < f.length && f.dossier == DossierKey()) text.append(f.length - text.size(), ' ');
+  const bool ready = NoteFileReady(f);
+  if (ready && f.file.WriteAt(0, text)) {
+    f.length = std::max(f.length, text.size());
+    f.atWork = true;
+    written_ = true;
+    left_ = false;
+    active = this;
+    return true;
+  }
+  // A note written part-way has no end: it names no change at work.
+  const int cause = errno;
+  const std::string path = ready ? f.file.path() : DossierFolder + NoteName(DossierCode, platform::CurrentProcessId(), f.made);
+  errno = cause;
+  RefusalWatch::NoteFileRefused(path);
+  if (!RefusalWatch::EngineBoxesHeld()) {
+    RuntimeBeep();
+    RuntimeMessage(LoadStr(kCaptionAttention),
+                   FillPlaceholder(LoadStr(kMsgNoteRefused), SystemRefusalText(path, cause)).c_str(), kMbIconStop);
+  }
+  return false;
+}
+
+void LineChangeNote::Done() {
+  if (!written_ || left_) return;
+  written_ = false;
+  if (outer_ != nullptr) return;  // the outer change says when it is done
+  ActiveNote() = nullptr;
+  NoteFile& f = TheFile();
+  if (!f.file.Held()) return;
+  // Not marked done: the note stays for the next opening, which finds nothing left to do.
+  if (f.file.WriteAt(0, kDone)) f.atWork = false;
+  else f.Forget();
+}
+
+void LineChangeNote::Leave() {
+  if (outer_ != nullptr) {
+    outer_->Leave();
+    left_ = true;
+    return;
+  }
+  if (!written_ || left_) return;
+  left_ = true;
+  ActiveNote() = nullptr;
+  TheFile().Forget();
+}
+
+LineChangeNoteText ReadLineChangeNote(const std::string& text) {
+  LineChangeNoteText note;
+  const std::vector<std::string> lines = SplitText(text.c_str(), true, '\n');
+  if (lines.empty() || lines[0] != kAtWork) return note;
+  for (std::size_t i = 1; i < lines.size(); ++i) {
+    const std::string& line = lines[i];
+    if (line == kEnd) {
+      note.atWork = true;
+      return note;
+    }
+    std::vector<std::string> fields = SplitText(line.c_str(), false, '\t');
+    if (fields.empty() || fields[0].empty()) continue;
+    if (fields[0] == kKindKey && fields.size() == 2) {
+      for (const KindName& k : kKinds)
+        if (fields[1] == k.word) note.kind = LoadStr(k.text);
+    } else if (fields[0] == kStationKey && fields.size() == 2) {
+      note.station = fields[1];
+    } else if (fields[0] == kStartedKey && fields.size() == 2) {
+      note.started = fields[1];
+    } else if (fields[0].size() == 1) {
+      LineChangeNoteText::Item item;
+      item.what = fields[0][0];
+      item.fields.assign(fields.begin() + 1, fields.end());
+      note.items.push_back(std::move(item));
+    }
+  }
+  // No end: the note was cut short, and the change it began wrote nothing.
+  return LineChangeNoteText{};
+}
+
+std::vector<std::string> LineChangeNoteFiles(const std::string& folder, const std::string& code) {
+  return platform::ListFiles(folder, "lignes-" + LowerCp1252(Trimmed(code)) + "-*.note");
+}
+
+void CloseLineChangeNote() {
+  if (ActiveNote() == nullptr) TheFile().Close();
+}

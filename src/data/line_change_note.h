@@ -1,0 +1,113 @@
+// The note a change of lines keeps in the dossier folder while it writes (a line saved, cancelled or
+// reactivated, a piece moved or copied, lines appended to the draft, an analytic line, a default
+// split): what it touches (its lines, the pieces it appends, the totals of accounts, journal-months
+// and sections it moves), written before its first write and marked done after its last, so that
+// a change stopped half-way (the program killed, a write refused that could not be taken back) is
+// finished by the next opening of the dossier (FinishStoppedLineChanges, stopped_line_changes.h).
+//
+// Each process keeps one note file per dossier, "lignes-<code>-<process>-<n>.note", open and
+// locked while it lives: another station tells a process at work from one that stopped. Its bytes
+// are written in place and not flushed, one write before the change and one after it: a change of
+// lines stays light enough to be made line after line. A change that could not be taken back whole
+// leaves its note (Leave): the note is let go for the next opening, and the process takes another.
+//
+//   LineChangeNote note(LineChangeKind::LineCancelled);
+//   note.Line(recno);
+//   note.Totals(moves);
+//   if (!note.Write()) return refused;   // nothing written: the refusal is noted and shown
+//   ... the change's writes ...
+//   // the note is marked done when it ends, unless Leave() was called
+//
+// A change made inside another (the analytic split removed by a line save) adds what it touches to
+// the outer change's note.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+class TotalsMoves;
+
+// The changes a note names, each as the user knows it in the opening's message.
+enum class LineChangeKind {
+  LineSaved,
+  LineCancelled,
+  LineReactivated,
+  PieceMoved,
+  PieceCopied,
+  LinesAppended,
+  AnalyticLineSaved,
+  AnalyticLineCancelled,
+  AnalyticLineReactivated,
+  DefaultSplit,
+  SplitRemoved,
+};
+
+class LineChangeNote {
+ public:
+  explicit LineChangeNote(LineChangeKind kind);
+  ~LineChangeNote();
+  LineChangeNote(const LineChangeNote&) = delete;
+  LineChangeNote& operator=(const LineChangeNote&) = delete;
+
+  // ---- what the change touches, named before Write
+  // A draft line it writes: its sort record is made to follow the line as it stands.
+  void Line(std::uint32_t recno);
+  // A line that takes the cancel mark of line `master` (an analytic line cancelled with its line).
+  void Follows(std::uint32_t master, std::uint32_t recno);
+  // A line the change moves from journal-month `from` to `to` (month and journal, 7 characters),
+  // there on day `day`: a piece found part moved is moved whole.
+  void Moved(std::uint32_t recno, const std::string& from, const std::string& to, const std::string& day);
+  // A line the change cancels once its main writes are made: cancelled whatever else was done.
+  void Cancelled(std::uint32_t recno);
+  // `lines` lines of the piece (stored month, journal, number) appended past record `after` of the
+  // draft: a piece found cut short is taken back, its lines cancelled.
+  void Appended(const std::string& month, const std::string& journal, const std::string& piece, long lines,
+                std::uint32_t after);
+  // Every record whose totals `moves` plans to move: made equal to the live lines.
+  void Totals(const TotalsMoves& moves);
+  // The sort file holds `records` records before the change: one it appends that points at no
+  // line (its line's record refused, or read short) is cancelled.
+  void SortRecordsFrom(std::uint32_t records);
+
+  // Written (again, when the change adds to what it touches) before the change's next write. False
+  // when it could not be: the change writes nothing; the refusal is noted in the refusal watches
+  // and, unless a watch holds the boxes back, shown.
+  bool Write();
+  // After the change's last write: the note says it is done (the destructor does it too).
+  void Done();
+  // The change could not be taken back whole: its note is left for the next opening to finish.
+  void Leave();
+  bool written() const { return written_; }
+
+ private:
+  void Add(const std::string& line);
+  std::string Text() const;
+  LineChangeKind kind_;
+  std::vector<std::string> lines_;
+  LineChangeNote* outer_ = nullptr;
+  bool written_ = false;
+  bool left_ = false;
+};
+
+// A note read back: what it says of its change.
+struct LineChangeNoteText {
+  bool atWork = false;  // written whole and not marked done: the change may have stopped half-way
+  std::string kind;     // the change as the user knows it (French)
+  std::string station, started;
+  struct Item {
+    char what = 0;  // 'L' Line, 'F' Follows, 'M' Moved, 'D' Cancelled, 'P' Appended, 'T' SortRecordsFrom,
+                    // 'A' 'H' 'S' a total
+    std::vector<std::string> fields;
+  };
+  std::vector<Item> items;
+};
+// The note's text read; a note cut short (its write stopped part-way) says no change at work.
+LineChangeNoteText ReadLineChangeNote(const std::string& text);
+
+// The note files of the dossier `code` in `folder`, by name (any process's, held or not).
+std::vector<std::string> LineChangeNoteFiles(const std::string& folder, const std::string& code);
+
+// The note file this process keeps for the dossier it leaves goes, when no change is left in it
+// (SetDossier calls it whenever the dossier changes, and it is called at the program's end).
+void CloseLineChangeNote();

@@ -1,0 +1,424 @@
+#include "data/stopped_line_changes.h"
+
+#include <algorithm>
+#include <cstdlib>
+#include <map>
+#include <set>
+#include <vector>
+
+#include "data/account_totals.h"
+#include "data/closed_lines.h"
+#include "data/dossier_files.h"
+#include "data/entry_lines.h"
+#include "data/error_report.h"
+#include "data/line_change_note.h"
+#include "data/live_totals.h"
+#include "data/session.h"
+#include "data/table.h"
+#include "data/table_internal.h"
+#include "data/table_results.h"
+#include "platform/system/files.h"
+#include "platform/system/temp_files.h"
+#include "resources/string_table.h"
+#include "runtime/dates.h"
+#include "runtime/logfile.h"
+#include "runtime/text.h"
+#include "runtime/xbase.h"
+
+namespace {
+
+// What the opening says of a stopped change (its kind, station and start first): finished, undone,
+// its line kept as written, or not finished and why; and its log lines.
+constexpr int kMsgChangeFinished = 35001;
+constexpr int kMsgChangeUndone = 35002;
+constexpr int kMsgLineKept = 35003;
+constexpr int kMsgChangeNotFinished = 35004;  // ... and why
+constexpr int kWhyLineHeld = 35005;           // the line's record number
+constexpr int kWhyAccountHeld = 35006;        // the account
+constexpr int kWhyHeaderHeld = 35007;         // the journal, the month
+constexpr int kWhySectionHeld = 35008;        // the section
+constexpr int kWhyChangeAtWork = 35009;       // the other change's station
+constexpr int kMsgNoteUnread = 35023;         // why a note could not be read
+constexpr int kLogChangeFinished = 35021;     // the change, its station, its start
+constexpr int kLogChangeNotFinished = 35022;  // the change, its station, its start, why
+
+using L = LigneEcriture;
+using T = LigneTri;
+
+// Another station's lock is waited for this long, a moment at a time: it holds a record only while
+// it writes it, unless a window of its own keeps it.
+constexpr int kLockTries = 40;
+constexpr int kLockStepMs = 50;
+// A change at work on another station on the same totals is waited for as long.
+constexpr int kTotalsTries = 40;
+
+std::uint32_t Number(const std::string& text) {
+  return static_cast<std::uint32_t>(std::strtoul(text.c_str(), nullptr, 10));
+}
+
+// The current record of `table` locked without a notice, another station's lock waited for a moment.
+bool LockSoon(Table& table) {
+  const std::uint32_t recno = table.recordNumber;
+  for (int tries = 0;; ++tries) {
+    if (LockRecord(table, nullptr, 0)) return true;
+    if (table.result != dbase::DBIERR_LOCKED || tries >= kLockTries) return false;
+    platform::SleepMilliseconds(kLockStepMs);
+    table.GoTo(static_cast<long>(recno));
+  }
+}
+
+// The locks taken, each given back at the end.
+class Locks {
+ public:
+  ~Locks() { Release(); }
+  bool Take(Table& table) {
+    const std::uint32_t recno = table.recordNumber;
+    if (!LockSoon(table)) return false;
+    if (table.result != kResultAlreadyLocked) taken_.emplace_back(&table, recno);
+    return true;
+  }
+  void Release() {
+    for (auto it = taken_.rbegin(); it != taken_.rend(); ++it)
+      if (it->first->GoTo(static_cast<long>(it->second))) UnlockRecord(*it->first);
+    taken_.clear();
+  }
+
+ private:
+  std::vector<std::pair<Table*, std::uint32_t>> taken_;
+};
+
+// What a note asks of the lines.
+struct Plan {
+  std::set<std::uint32_t> lines;  // every draft line named
+  std::map<std::uint32_t, std::vector<std::uint32_t>> follows;
+  struct Move {
+    std::uint32_t recno;
+    std::string from, to, day;
+  };
+  std::vector<Move> moves;
+  std::vector<std::uint32_t> cancels;
+  struct Piece {
+    std::string month, journal, piece;
+    long lines = 0;
+    std::uint32_t after = 0;
+  };
+  std::vector<Piece> pieces;
+  std::uint32_t sortFrom = 0;  // the sort file's records before the change (0: not noted)
+  std::set<TotalsRecord> totals;
+};
+
+Plan PlanOf(const LineChangeNoteText& note) {
+  Plan p;
+  for (const LineChangeNoteText::Item& item : note.items) {
+    const std::vector<std::string>& f = item.fields;
+    if (item.what == 'L' && f.size() == 1) {
+      p.lines.insert(Number(f[0]));
+    } else if (item.what == 'F' && f.size() == 2) {
+      p.follows[Number(f[0])].push_back(Number(f[1]));
+      p.lines.insert({Number(f[0]), Number(f[1])});
+    } else if (item.what == 'M' && f.size() == 4) {
+      p.moves.push_back({Number(f[0]), f[1], f[2], f[3]});
+      p.lines.insert(Number(f[0]));
+    } else if (item.what == 'D' && f.size() == 1) {
+      p.cancels.push_back(Number(f[0]));
+      p.lines.insert(Number(f[0]));
+    } else if (item.what == 'T' && f.size() == 1) {
+      p.sortFrom = Number(f[0]);
+    } else if (item.what == 'P' && f.size() == 5) {
+      p.pieces.push_back({f[0], f[1], f[2], std::atol(f[3].c_str()), Number(f[4])});
+    } else if (item.what == 'A' && f.size() == 1) {
+      // The account and its collective, as the moves found them.
+      for (const std::string& code : AccountTotalsCodes(f[0].c_str(), false)) p.totals.insert({'A', code});
+    } else if ((item.what == 'H' || item.what == 'S') && f.size() == 1) {
+      p.totals.insert({item.what, item.what == 'S' ? TrimmedRight(f[0]) : f[0]});
+    }
+  }
+  p.lines.erase(0);
+  return p;
+}
+
+// The records of the draft past `after` that belong to the piece, whatever their kind of line.
+std::vector<std::uint32_t> AppendedRecords(Table& c50, const Plan::Piece& piece) {
+  std::vector<std::uint32_t> records;
+  for (const char kind : {'Z', 'V', 'W', 'X', 'Y'}) {
+    const std::string prefix = std::string(1, kind) + piece.month + PadRight(piece.journal, 3) + piece.piece;
+    for (bool more = c50.Seek(L::kCodeTag, prefix.c_str()); more && !c50.eof; more = c50.Skip(1)) {
+      if (L::Key(c50).compare(0, prefix.size(), prefix) != 0) break;
+      if (c50.recordNumber > piece.after) records.push_back(c50.recordNumber);
+    }
+  }
+  return records;
+}
+
+// Finishing one note.
+class Finish {
+ public:
+  Finish(Table& c50, Table& c60) : c50_(c50), c60_(c60) {}
+
+  // The lines put in order; "" when done, else why not. *undone: the change was taken back.
+  std::string Lines(Plan& plan, bool* undone, bool* finished) {
+    std::map<std::size_t, std::vector<std::uint32_t>> appended;
+    for (std::size_t i = 0; i < plan.pieces.size(); ++i) {
+      appended[i] = AppendedRecords(c50_, plan.pieces[i]);
+      plan.lines.insert(appended[i].begin(), appended[i].end());
+    }
+    for (const std::uint32_t recno : plan.lines) {
+      if (!c50_.GoTo(static_cast<long>(recno))) continue;
+      if (!locks_.Take(c50_)) return FillPlaceholder(LoadStr(kWhyLineHeld), std::to_string(recno));
+    }
+    // A line takes the cancel mark of its general line.
+    for (const auto& [master, followers] : plan.follows) {
+      if (!c50_.GoTo(static_cast<long>(master))) continue;
+      const bool cancelled = c50_.IsDeleted();
+      (cancelled ? *finished : *undone) = true;
+      for (const std::uint32_t recno : followers)
+        if (!Mark(recno, cancelled)) return Refused();
+    }
+    // A piece part moved is moved whole.
+    long atTarget = 0;
+    for (const Plan::Move& m : plan.moves)
+      if (c50_.GoTo(static_cast<long>(m.recno)) && JournalMonth() == m.to) ++atTarget;
+    if (!plan.moves.empty()) (atTarget > 0 ? *finished : *undone) = true;
+    for (const Plan::Move& m : plan.moves) {
+      if (atTarget == 0 || !c50_.GoTo(static_cast<long>(m.recno)) || JournalMonth() != m.from) continue;
+      if (!WriteRecordFields(c50_, {{L::BMOIS, m.to.substr(0, 4)}, {L::BJAL, m.to.substr(4, 3)}, {L::BJOUR, m.day}}))
+        return Refused();
+    }
+    for (const std::uint32_t recno : plan.cancels) {
+      *finished = true;
+      if (!Mark(recno, true)) return Refused();
+    }
+    // A piece appended cut short, or whose take-back began, is taken back.
+    for (std::size_t i = 0; i < plan.pieces.size(); ++i) {
+      long live = 0;
+      for (const std::uint32_t recno : appended[i]) live += c50_.GoTo(static_cast<long>(recno)) && !c50_.IsDeleted();
+      if (live >= plan.pieces[i].lines) {
+        *finished = true;
+        continue;
+      }
+      *undone = true;
+      for (const std::uint32_t recno : appended[i])
+        if (!Mark(recno, true)) return Refused();
+    }
+    if (plan.sortFrom != 0 && !StraySortRecords(plan.sortFrom, &plan.lines)) return Refused();
+    for (const std::uint32_t recno : plan.lines)
+      if (!SortFollows(recno, plan.sortFrom)) return Refused();
+    c50_.Commit();
+    c60_.Commit();
+    return "";
+  }
+
+  // Each total made to hold what its live lines give it; "" when done, else why not.
+  std::string Totals(const Plan& plan, const std::string& ownNote) {
+    if (plan.totals.empty()) return "";
+    for (int tries = 0;; ++tries) {
+      Locks held;
+      for (const auto& [kind, code] : plan.totals) {
+        Table* table = SeekTotalsRecord(kind, code);
+        if (table != nullptr && !held.Take(*table)) return HeldText(kind, code);
+      }
+      // A change at work elsewhere on these totals may have written its lines and not yet its totals:
+      // looked for before the lines are read, and again after (one that began meanwhile and wrote a
+      // line waits for a total held here).
+      std::string station = ChangeAtWork(plan.totals, ownNote);
+      std::map<TotalsRecord, TotalsCents> live;
+      if (station.empty() && !LiveTotals(c50_, plan.totals, &live)) return Refused();
+      if (station.empty()) station = ChangeAtWork(plan.totals, ownNote);
+      if (!station.empty()) {
+        if (tries >= kTotalsTries) return FillPlaceholder(LoadStr(kWhyChangeAtWork), station);
+        held.Release();
+        platform::SleepMilliseconds(kLockStepMs);
+        continue;
+      }
+      for (const auto& [record, lines] : live) {
+        TotalsCents stored;
+        if (!ReadTotals(record, &stored)) stored = TotalsCents{};
+        TotalsCents lack = lines;
+        lack += Negated(stored);
+        if (lack.Empty()) continue;
+        if (!MoveTotals(record, lack)) return Refused();
+      }
+      return "";
+    }
+  }
+
+  // Why a write or a read was refused, as the watch kept it.
+  std::string Refused() const {
+    if (watch_.RefusedReading()) return ReadErrorText(watch_.RefusedFile());
+    if (watch_.RefusedResult() != 0)
+      return RunIncidentText(watch_.RefusedResult(), watch_.RefusedFile(), watch_.RefusedResult());
+    if (watch_.Seen()) return watch_.Text();
+    return RunIncidentText(kResultSystemError, c50_.tablePath, kResultSystemError);
+  }
+
+ private:
+  std::string JournalMonth() { return std::string(c50_.GetField(L::BMOIS)) + c50_.GetField(L::BJAL); }
+
+  // Line `recno` given the cancel mark, or relieved of it.
+  bool Mark(std::uint32_t recno, bool cancel) {
+    if (!c50_.GoTo(static_cast<long>(recno)) || c50_.IsDeleted() == cancel) return true;
+    return cancel ? c50_.DeleteRecord(nullptr, 0) : c50_.RecallRecord(nullptr, 0);
+  }
+
+  // The sort record of line `recno` as the line stands: made when missing, its fields derived again
+  // when they differ, its cancel mark the line's. A line given a second sort record (its first read
+  // short) keeps the one it had before the change (at or before record `sortFrom` of the sort file),
+  // else its first; the others are cancelled.
+  bool SortFollows(std::uint32_t recno, std::uint32_t sortFrom) {
+    if (!c50_.GoTo(static_cast<long>(recno))) return true;
+    const bool cancelled = c50_.IsDeleted();
+    std::vector<std::uint32_t> sorts;
+    const std::string key = T::RecordKey(T::kDraft, recno);
+    for (bool more = c60_.Seek(T::kRecordTag, key.c_str()); more && !c60_.eof; more = c60_.Skip(1)) {
+      if (c60_.MatchKey(key.c_str(), T::kRecordKeyLength, T::TFIC, T::TREC) == '#') break;
+      sorts.push_back(c60_.recordNumber);
+    }
+    std::sort(sorts.begin(), sorts.end());
+    if (sorts.empty()) {
+      if (!c50_.GoTo(static_cast<long>(recno)) || !AppendLigneTri(c50_, T::kDraft, c60_)) return false;
+      if (!T::Find(c60_, T::kDraft, recno)) return false;
+      sorts.push_back(c60_.recordNumber);
+    }
+    std::uint32_t kept = sorts.front();
+    for (const std::uint32_t r : sorts)
+      if (r <= sortFrom) kept = r;
+    for (const std::uint32_t r : sorts) {
+      if (r == kept || !c60_.GoTo(static_cast<long>(r)) || c60_.IsDeleted()) continue;
+      if (!locks_.Take(c60_) || !c60_.DeleteRecord(nullptr, 0)) return false;
+    }
+    if (!c60_.GoTo(static_cast<long>(kept)) || !c50_.GoTo(static_cast<long>(recno))) return false;
+    bool differs = false;
+    for (const auto& [sortField, draftField] : T::DerivedFields())
+      differs = differs || std::string(c60_.GetField(sortField)) != L::Get(c50_, false, draftField);
+    if (!differs && c60_.IsDeleted() == cancelled) return true;
+    if (!locks_.Take(c60_)) return false;
+    if (differs && !(c50_.GoTo(static_cast<long>(recno)) && DeriveLigneTri(c50_, T::kDraft, c60_))) return false;
+    if (!c60_.GoTo(static_cast<long>(kept))) return false;
+    if (c60_.IsDeleted() == cancelled) return true;
+    return cancelled ? c60_.DeleteRecord(nullptr, 0) : c60_.RecallRecord(nullptr, 0);
+  }
+
+  // The live sort records appended past record `from`: those that point at no draft line (their
+  // line's write refused, or their fields read short) cancelled; the lines of the others added to
+  // `lines`, whose sort records are then put right (another station's are right already).
+  bool StraySortRecords(std::uint32_t from, std::set<std::uint32_t>* lines) {
+    for (std::uint32_t r = from + 1; r <= c60_.RecCount(); ++r) {
+      if (!c60_.GoTo(static_cast<long>(r)) || c60_.IsDeleted()) continue;
+      const char file = c60_.GetField(T::TFIC)[0];
+      if (file == T::kClosed) continue;
+      const std::uint32_t line = Number(c60_.GetField(T::TREC));
+      if (file == T::kDraft && line != 0 && line <= c50_.RecCount()) {
+        lines->insert(line);
+        continue;
+      }
+      if (!c60_.GoTo(static_cast<long>(r)) || !locks_.Take(c60_)) continue;
+      if (!c60_.DeleteRecord(nullptr, 0)) return false;
+    }
+    return true;
+  }
+
+  static TotalsCents Negated(const TotalsCents& t) {
+    TotalsCents n;
+    n.debit1 = -t.debit1, n.credit1 = -t.credit1, n.debit2 = -t.debit2, n.credit2 = -t.credit2;
+    return n;
+  }
+
+  static bool ReadTotals(const TotalsRecord& record, TotalsCents* now) {
+    if (record.first == 'H') return ReadHeaderRecord(record.second, now);
+    if (record.first == 'S') return ReadSectionRecord(record.second, now);
+    return ReadAccountRecord(record.second, now);
+  }
+
+  static bool MoveTotals(const TotalsRecord& record, const TotalsCents& move) {
+    if (record.first == 'H') return MoveHeaderRecord(record.second, move);
+    if (record.first == 'S') return MoveSectionRecord(record.second, move);
+    return MoveAccountRecord(record.second, move);
+  }
+
+  static std::string HeldText(char kind, const std::string& code) {
+    if (kind == 'S') return FillPlaceholder(LoadStr(kWhySectionHeld), Trimmed(code));
+    if (kind == 'A') return FillPlaceholder(LoadStr(kWhyAccountHeld), Trimmed(code));
+    const std::string month = PadRight(code, 7).substr(0, 4);
+    return FillPlaceholders(LoadStr(kWhyHeaderHeld),
+                            {Trimmed(code.substr(4, 3)), month.substr(2, 2) + "/" + DecodeYear(month.substr(0, 2).c_str())});
+  }
+
+  // The station of another process's change at work that names one of `totals` ("" none).
+  static std::string ChangeAtWork(const std::set<TotalsRecord>& totals, const std::string& ownNote) {
+    for (const std::string& name : LineChangeNoteFiles(DossierFolder, DossierCode)) {
+      const std::string path = DossierFolder + name;
+      if (name == ownNote || !platform::FileHeldElsewhere(path)) continue;
+      std::string text;
+      if (!platform::ReadWholeFile(path, text)) continue;
+      const LineChangeNoteText note = ReadLineChangeNote(text);
+      if (!note.atWork) continue;
+      const Plan other = PlanOf(note);
+      for (const TotalsRecord& record : other.totals)
+        if (totals.count(record) != 0) return note.station;
+    }
+    return "";
+  }
+
+  Table& c50_;
+  Table& c60_;
+  Locks locks_;
+  RefusalWatch watch_{RefusalWatch::EngineBoxes::kHeld};
+};
+
+}  // namespace
+
+StoppedLineChanges FinishStoppedLineChanges() {
+  StoppedLineChanges out;
+  const std::vector<std::string> names = LineChangeNoteFiles(DossierFolder, DossierCode);
+  if (names.empty()) return out;
+  // The engine's boxes held back: what could not be done is said in the opening's own box.
+  RefusalWatch engineBoxes(RefusalWatch::EngineBoxes::kHeld);
+  Table c50, c60;
+  bool open = false;
+  for (const std::string& name : names) {
+    const std::string path = DossierFolder + name;
+    // A process at work: its change is its own.
+    if (platform::FileHeldElsewhere(path)) continue;
+    std::string text;
+    if (!platform::ReadWholeFile(path, text)) {
+      out.done = false;
+      out.said = FillPlaceholder(LoadStr(kMsgNoteUnread), ReadErrorText(path));
+      return out;
+    }
+    const LineChangeNoteText note = ReadLineChangeNote(text);
+    if (!note.atWork) {
+      platform::RemoveFile(path);
+      continue;
+    }
+    if (!open) {
+      open = TableC10 != nullptr && TableC20 != nullptr && TableC30 != nullptr &&
+             TableC10->UseShared(PathC10(), "C10CODE") && TableC20->UseShared(PathC20(), "C20CODE") &&
+             TableC30->UseShared(PathC30(), "C30CODE") && c50.OpenShared(PathC50(), L::kCodeTag) &&
+             c60.OpenShared(PathC60(), T::kRecordTag);
+    }
+    Plan plan = PlanOf(note);
+    bool undone = false, finished = false;
+    std::string why;
+    if (!open) {
+      why = RunIncidentText(kResultSystemError, PathC50(), c50.result != 0 ? c50.result : kResultSystemError);
+    } else {
+      Finish finish(c50, c60);
+      why = finish.Lines(plan, &undone, &finished);
+      if (why.empty()) why = finish.Totals(plan, name);
+    }
+    if (!why.empty()) {
+      WriteLog(FillPlaceholders(LoadStr(kLogChangeNotFinished), {note.kind, note.station, note.started, why}));
+      out.done = false;
+      out.said = FillPlaceholders(LoadStr(kMsgChangeNotFinished), {note.kind, note.station, note.started, why});
+      return out;
+    }
+    // Finished: a note that stays is finished again, with nothing left to do.
+    platform::RemoveFile(path);
+    WriteLog(FillPlaceholders(LoadStr(kLogChangeFinished), {note.kind, note.station, note.started}));
+    const int said = undone ? kMsgChangeUndone : finished ? kMsgChangeFinished : kMsgLineKept;
+    out.said += (out.said.empty() ? "" : "\n\n") +
+                FillPlaceholders(LoadStr(said), {note.kind, note.station, note.started});
+    ++out.finished;
+  }
+  return out;
+}

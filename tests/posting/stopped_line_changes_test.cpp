@@ -1,0 +1,226 @@
+// A change of lines stopped half-way is finished by the next opening. A line save, a piece moved and
+// lines appended to the draft, killed before each of their writes in turn, leave the note of a dead
+// process and the writes made so far: the finish makes the books pass every invariant, as before or
+// as after the change, and says so in one sentence naming the change. A note that a living station
+// holds is left alone; one that cannot be read keeps the dossier closed and says why.
+#include <signal.h>
+
+#include <climits>
+#include <filesystem>
+#include <fstream>
+#include <map>
+
+#include "data/draft_lines.h"
+#include "data/line_change_note.h"
+#include "data/stopped_line_changes.h"
+#include "entry/core/move_copy.h"
+#include "entry/core_fixture.h"
+#include "platform/system/files.h"
+#include "platform/system/write_fault.h"
+#include "posting/line_save.h"
+#include "resources/string_table.h"
+#include "runtime/text.h"
+#include "support/draft_piece.h"
+#include "support/other_process.h"
+
+namespace entry_test {
+namespace {
+
+namespace fs = std::filesystem;
+using namespace posting;
+
+constexpr int kKilled = 128 + SIGKILL;
+
+class StoppedLineChangeTest : public CoreTest {
+ protected:
+  std::string Folder() const { return Dir() + "/je"; }
+  void CloseTables() {
+    c50.CloseTable();
+    c60.CloseTable();
+    CloseAllTables();
+  }
+  // The dossier as it stands, kept aside; put back before each point.
+  void Keep() {
+    CloseTables();
+    fs::copy(Folder(), Dir() + "/kept", fs::copy_options::recursive);
+    OpenTables();
+  }
+  void PutBack() {
+    CloseTables();
+    fs::remove_all(Folder());
+    fs::copy(Dir() + "/kept", Folder(), fs::copy_options::recursive);
+    OpenTables();
+  }
+  // The live records of the draft, the sort file, the headers, the chart and the sections.
+  std::multiset<std::string> Books() {
+    std::multiset<std::string> books;
+    for (Table* t : {&c50, &c60, TableC10, TableC20, TableC30})
+      for (std::uint32_t r = 1; r <= t->RecCount(); ++r) {
+        if (!t->GoTo(r) || t->IsDeleted()) continue;
+        std::string text = t->tablePath;
+        for (int f = 1; f <= t->FieldCount(); ++f)
+          if (t->FieldType(f) != 'M') text += std::string("|") + t->GetField(f);
+        books.insert(text);
+      }
+    return books;
+  }
+  std::vector<std::string> Notes() { return LineChangeNoteFiles(DossierFolder, DossierCode); }
+
+  // `change` killed before each of its writes in turn, from the dossier as it stands: each time the
+  // finish leaves the books passing every invariant, as before or as after the change, and names
+  // the change (`kind`) in one sentence whenever its note was found at work.
+  void EachWriteKilled(const char* what, int kind, const std::function<bool(Table&, Table&)>& change) {
+    SCOPED_TRACE(what);
+    Keep();
+    const std::multiset<std::string> before = Books();
+    // The change uncut, in a child: its writes, and the books it leaves.
+    long writes = 0;
+    CloseTables();
+    ASSERT_EQ(test_support::RunKilledAtWrite(LONG_MAX, [&] { return Run(change); }, &writes), 0);
+    OpenTables();
+    ASSERT_TRUE(Notes().empty()) << "the uncut change left its note";
+    const std::multiset<std::string> after = Books();
+    ASSERT_NE(after, before) << "the uncut change changed nothing";
+    ASSERT_GT(writes, 2);
+    long said = 0;
+    for (long k = 1; k <= writes; ++k) {
+      PutBack();
+      CloseTables();
+      ASSERT_EQ(test_support::RunKilledAtWrite(k, [&] { return Run(change); }), kKilled) << "write " << k;
+      OpenTables();
+      const StoppedLineChanges finished = FinishStoppedLineChanges();
+      EXPECT_TRUE(finished.done) << "killed before write " << k << ": " << finished.said;
+      EXPECT_TRUE(Notes().empty()) << "killed before write " << k << ": its note stays";
+      const std::multiset<std::string> now = Books();
+      EXPECT_TRUE(now == before || now == after) << "killed before write " << k << ": neither as before nor as after";
+      if (finished.finished > 0) {
+        ++said;
+        EXPECT_EQ(finished.finished, 1);
+        // One sentence, naming the change.
+        EXPECT_NE(finished.said.find(LoadStr(kind)), std::string::npos) << finished.said;
+        EXPECT_EQ(finished.said.find('\n'), std::string::npos) << finished.said;
+        EXPECT_EQ(finished.said.find(". "), std::string::npos) << finished.said;
+      } else {
+        EXPECT_TRUE(finished.said.empty()) << finished.said;
+      }
+      ExpectInvariants(std::string(what) + ", killed before write " + std::to_string(k));
+      ASSERT_FALSE(HasFailure()) << "killed before write " << k;
+    }
+    EXPECT_GT(said, writes / 2) << "the change stopped half-way was seldom named";
+    PutBack();
+    fs::remove_all(Dir() + "/kept");
+  }
+
+  // The change in the child, on tables of its own; its note let go as the program leaves a dossier.
+  bool Run(const std::function<bool(Table&, Table&)>& change) {
+    Table d, s;
+    const bool done = TableC10->OpenShared(PathC10(), "C10CODE") && TableC20->OpenShared(PathC20(), "C20CODE") &&
+                      TableC30->OpenShared(PathC30(), "C30CODE") && d.OpenShared(PathC50(), L::kCodeTag) &&
+                      s.OpenShared(PathC60(), T::kRecordTag) && change(d, s);
+    CloseLineChangeNote();
+    return done;
+  }
+
+  // The first piece of the draft with two live general lines or more, and another journal-month.
+  void PieceAndTarget(std::pair<std::string, std::string>* piece, std::string* target) {
+    std::map<std::pair<std::string, std::string>, int> lines;
+    for (bool more = c50.GoTop(L::kCodeTag); more; more = c50.Skip(1))
+      if (!c50.IsDeleted() && c50.GetField(L::BCLE)[0] == 'Z')
+        ++lines[{std::string(c50.GetField(L::BMOIS)) + c50.GetField(L::BJAL), c50.GetField(L::BPIECE)}];
+    for (const auto& [p, n] : lines)
+      if (n >= 2 && piece->first.empty()) *piece = p;
+    for (const auto& [p, n] : lines)
+      if (p.first != piece->first) *target = p.first;
+  }
+};
+
+// The changes' names, as the opening gives them.
+constexpr int kLineSavedName = 35010;
+constexpr int kPieceMovedName = 35013;
+constexpr int kLinesAppendedName = 35015;
+
+TEST_F(StoppedLineChangeTest, AChangeKilledAtAnyWriteIsFinishedOrTakenBackAndSaid) {
+  // A bank line saved onto another account with another amount.
+  std::uint32_t bank = 0;
+  for (std::uint32_t r = 1; r <= c50.RecCount() && bank == 0; ++r)
+    if (c50.GoTo(r) && !c50.IsDeleted() && c50.GetField(L::BCLE)[0] == 'Z' &&
+        std::string(c50.GetField(L::BCODE)) == "51200000")
+      bank = r;
+  ASSERT_NE(bank, 0u);
+  ASSERT_TRUE(c50.GoTo(bank));
+  const LineRecord line = ReadLineRecord(c50);
+  SaveRequest save;
+  save.key = line.key;
+  save.previousAccount = line.account;
+  save.values.day = line.day;
+  save.values.account = "60640000";
+  save.values.label1 = line.label1;
+  save.values.euros = line.entry == 'O';
+  save.values.sense = line.sense;
+  (line.sense == 'D' ? save.values.amounts.debitF : save.values.amounts.creditF) = line.francs + 80.94;
+  (line.sense == 'D' ? save.values.amounts.debitE : save.values.amounts.creditE) = line.euros + 12.34;
+  ASSERT_NO_FATAL_FAILURE(EachWriteKilled("a line saved", kLineSavedName, [&](Table& d, Table& s) {
+    return SaveLineRecord(d, s, save).outcome == SaveOutcome::Saved;
+  }));
+
+  std::pair<std::string, std::string> piece;
+  std::string target;
+  PieceAndTarget(&piece, &target);
+  ASSERT_FALSE(piece.first.empty());
+  ASSERT_FALSE(target.empty());
+  ASSERT_NO_FATAL_FAILURE(EachWriteKilled("a piece moved", kPieceMovedName, [&](Table& d, Table& s) {
+    d.CloseTable();
+    s.CloseTable();
+    return entry::MovePiece(piece.first, piece.second, entry::PieceTarget::From(target)).outcome ==
+           entry::PieceOutcome::Done;
+  }));
+
+  ASSERT_NO_FATAL_FAILURE(EachWriteKilled("two lines appended", kLinesAppendedName, [&](Table& d, Table& s) {
+    return WriteDraftLines(d, s, test_support::TwoLinePiece(target)) == DraftWrite::Written;
+  }));
+}
+
+// A note written whole and not marked done, as a change at work leaves it: the line's total named.
+std::string NoteAtWork() {
+  return "en_cours\nmodification\tligne\nposte\t02\ndebut\t09/12/2026 10:00\nA\t51200000\nfin\n";
+}
+
+TEST_F(StoppedLineChangeTest, ANoteALivingStationHoldsIsLeftAlone) {
+  const std::string path = DossierFolder + "lignes-je-1-1.note";
+  test_support::OtherProcess station([path](char cmd) {
+    static platform::LockedFile note;
+    if (cmd == 'n') return note.Create(path) && note.WriteAt(0, NoteAtWork());
+    return false;
+  });
+  ASSERT_TRUE(station.Do('n'));
+  const std::multiset<std::string> before = Books();
+  const StoppedLineChanges finished = FinishStoppedLineChanges();
+  EXPECT_TRUE(finished.done) << finished.said;
+  EXPECT_EQ(finished.finished, 0);
+  EXPECT_TRUE(finished.said.empty()) << finished.said;
+  EXPECT_TRUE(platform::FileExists(path)) << "the living station's note was removed";
+  EXPECT_TRUE(Books() == before);
+}
+
+TEST_F(StoppedLineChangeTest, ANoteThatCannotBeReadKeepsTheDossierClosedWithWhy) {
+  // A dead process's note, its read refused by the disk (EIO).
+  const std::string path = DossierFolder + "lignes-je-1-1.note";
+  {
+    std::ofstream out(path, std::ios::binary);
+    out << NoteAtWork();
+  }
+  platform::SetWriteFault(platform::WriteFault::kReadFailOnce, 1);
+  const StoppedLineChanges refused = FinishStoppedLineChanges();
+  platform::SetWriteFault(platform::WriteFault::kNone, 0);
+  EXPECT_FALSE(refused.done);
+  EXPECT_NE(refused.said.find("lignes-je-1-1.note"), std::string::npos) << refused.said;
+  EXPECT_TRUE(platform::FileExists(path)) << "the note went though it was not read";
+  // Read, it is finished: the account's total was already its lines'.
+  const StoppedLineChanges finished = FinishStoppedLineChanges();
+  EXPECT_TRUE(finished.done) << finished.said;
+  EXPECT_FALSE(platform::FileExists(path));
+  ExpectInvariants("the note read at last");
+}
+
+}  // namespace
+}  // namespace entry_test
