@@ -140,22 +140,8 @@ TEST_F(LeftoversTest, CopiesThatNoRunNeedsAreNamedAndRemovedOnTheUsersWord) {
             std::string::npos);
 }
 
-std::uint32_t UpdateMark(const std::string& mdx) {
-  const std::string bytes = dossier_test::ReadFile(mdx);
-  std::uint32_t v = 0;
-  for (int i = 3; i >= 0; --i)
-    v = v << 8 | static_cast<unsigned char>(bytes[dbase::mdx_header::kUpdateMark + static_cast<std::size_t>(i)]);
-  return v;
-}
-
-// Whether a read of the table finds its tags holding its records (the index as it is).
-dbase::DBIResult IndexCheck(const std::string& base) {
-  Table t;
-  if (!t.OpenShared(base, "", true)) return t.result;
-  const dbase::DBIResult rc = dbase::DbiCheckIndex(t.Engine().cursor, false);
-  t.CloseTable(true);
-  return rc;
-}
+using dossier_test::IndexCheck;
+using dossier_test::UpdateMark;
 
 TEST_F(LeftoversTest, AnIndexLeftMarkedByAKilledAppendIsMadeAgainOrTheOpeningStops) {
   const std::string d = MakeDossier("ix", "IDX");

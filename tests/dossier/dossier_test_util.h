@@ -21,7 +21,9 @@
 #include "data/dossier_files.h"
 #include "data/session.h"
 #include "data/table.h"
+#include "data/table_internal.h"
 #include "demo/dossier_demo.h"
+#include "platform/dbase/file_layout.h"
 #include "platform/dbase/idapi.h"
 #include "platform/system/process.h"
 #include "runtime/dossier_record.h"
@@ -49,6 +51,24 @@ inline std::string ReadFile(const std::string& path) {
   std::stringstream s;
   s << in.rdbuf();
   return s.str();
+}
+
+// The update mark of an index file (not 0 while an update of it is under way or was cut short).
+inline std::uint32_t UpdateMark(const std::string& mdx) {
+  const std::string bytes = ReadFile(mdx);
+  std::uint32_t v = 0;
+  for (int i = 3; i >= 0; --i)
+    v = v << 8 | static_cast<unsigned char>(bytes[dbase::mdx_header::kUpdateMark + static_cast<std::size_t>(i)]);
+  return v;
+}
+
+// Whether a read of the table finds its tags holding its records (the index as it is).
+inline dbase::DBIResult IndexCheck(const std::string& base) {
+  Table t;
+  if (!t.OpenShared(base, "", true)) return t.result;
+  const dbase::DBIResult rc = dbase::DbiCheckIndex(t.Engine().cursor, false);
+  t.CloseTable(true);
+  return rc;
 }
 
 // Runs argv[0] with the arguments (the shell only redirects them, their text untouched),

@@ -2,6 +2,8 @@
 // dossiers: each says that it failed and that the disk is full, and leaves every table as before
 // the run, or leaves its run marker so that the next opening, done as the user does it, runs it
 // again or finishes it; never a success with a table short. Tags and invariants hold afterwards.
+#include <signal.h>
+
 #include <climits>
 #include <functional>
 #include <set>
@@ -19,6 +21,7 @@
 #include "dossier/core/maintenance_rebuild.h"
 #include "dossier/rebuild_dossier.h"
 #include "entry/core/validation.h"
+#include "dossier_test_util.h"
 #include "kill_matrix.h"
 #include "platform/dbase/fileio.h"
 #include "platform/system/cp1252.h"
@@ -39,7 +42,9 @@
 #include "runtime/inifiles.h"
 #include "runtime/text.h"
 #include "support/dossier_fixture.h"
+#include "support/other_process.h"
 #include "support/rebuild_maintenance.h"
+#include "support/refused_write.h"
 
 namespace {
 
@@ -506,6 +511,78 @@ TEST_F(WriteRefusedTest, ACodeCopyRefusedStopsAndIsFinishedAtTheReceiversOpening
   EXPECT_TRUE(OpenAsUser(b, "B", &said)) << said;
   EXPECT_EQ(kill_matrix::RecordDifference(Records(b), after), "");
   EXPECT_EQ(Faults(b, "B"), "");
+}
+
+// A code copy killed in the middle of an insert, the receiver's index left marked and torn: the
+// copy run again at the opening makes that index again first, and a page of it refused (ENOSPC,
+// EIO) keeps the dossier closed with the cause and the file in one box, no engine box and no
+// advice to restore; the next opening finishes the copy.
+TEST_F(WriteRefusedTest, ACodeCopyRunAgainWhoseIndexCannotBeMadeAgainSaysWhy) {
+  const std::string a = Make("cm/a", "A", 120);
+  const std::string model = Make("cm/b", "B", 40, [](DemoOptions& o) { o.seed = 5; });
+  processing::CodeCopyKind k;
+  ASSERT_TRUE(processing::CodeCopyKindOf("2", &k));
+  const processing::CodeRange range{"2", 8, processing::CodeOfWidth("0", 8), processing::CodeOfWidth("zzzzzzzz", 8)};
+  // The copy into `to`, killed before its change `kill` (LONG_MAX: never), in a child.
+  const auto copy = [&](const std::string& to, long kill) {
+    return test_support::RunInChild([&] {
+      if (!Load(a, "A")) return 2;
+      Table source, receiver;
+      if (!source.OpenShared(processing::OpenCodeTablePath(k), k.tag, true) ||
+          !receiver.OpenExclusive(processing::OtherCodeTablePath(k, processing::OtherDossier{to, "B"}), k.tag))
+        return 2;
+      if (kill != LONG_MAX) dbase::SetWriteFault(dbase::WriteFault::kKill, kill);
+      return processing::CopyCodeRangeMarked(source, processing::OpenCodeTablePath(k), receiver,
+                                             processing::OtherDossier{to, "B"}, k, range, {}, nullptr, nullptr)
+                 ? 0
+                 : 1;
+    });
+  };
+  Close();
+  const std::string uncut = root_ + "/cm/uncut/";
+  CopyFolder(model, uncut);
+  ASSERT_EQ(copy(uncut, LONG_MAX), 0);
+  const DossierRecords after = Records(uncut);
+  // The first change whose kill leaves the marker and the receiver's index marked and torn.
+  const std::string stopped = root_ + "/cm/stopped/";
+  for (long kill = 1;; ++kill) {
+    ASSERT_LT(kill, 200) << "no kill left the index torn";
+    CopyFolder(model, stopped);
+    ASSERT_EQ(copy(stopped, kill), 128 + SIGKILL) << kill;
+    if (fs::exists(stopped + "cb.run") && dossier_test::UpdateMark(stopped + "c20b.mdx") != 0 &&
+        dossier_test::IndexCheck(stopped + "c20b") == dbase::DBIERR_INDEXCORRUPT)
+      break;
+  }
+
+  for (const platform::WriteFault fault : {platform::WriteFault::kFullOnce, platform::WriteFault::kFailOnce}) {
+    const bool full = fault == platform::WriteFault::kFullOnce;
+    SCOPED_TRACE(full ? "ENOSPC" : "EIO");
+    const std::string b = root_ + "/cm/" + (full ? "full" : "eio") + "/";
+    CopyFolder(stopped, b);
+    // The index's third write, a page of the tree its rebuild writes.
+    test_support::RefusedWrite::Arm(b + "c20b.mdx", 3, fault);
+    std::string said;
+    const bool open = OpenAsUser(b, "B", &said);
+    const std::string refused = platform::RefusedChange();
+    test_support::RefusedWrite::Disarm();
+    ASSERT_EQ(refused, "write " + b + "c20b.mdx");
+    EXPECT_FALSE(open);
+    const std::size_t at = said.find(TextBefore(kMsgRedoStopped));
+    ASSERT_NE(at, std::string::npos) << said;
+    EXPECT_EQ(said.find(TextBefore(kMsgRedoStopped), at + 1), std::string::npos) << said;
+    const std::string cause = full ? std::string(kDiskFull) + ": plus de place dans le dossier " + b
+                                   : "erreur d'\xE9" "criture sur le disque en \xE9" "crivant " + b + "c20b.mdx";
+    EXPECT_NE(said.find(cause, at), std::string::npos) << said;
+    EXPECT_EQ(said.find("restaurez"), std::string::npos) << said;
+    EXPECT_EQ(said.find("Erreur BDE"), std::string::npos) << said;
+    SetDossier(b, "B");
+    EXPECT_TRUE(DossierRunMarkerExists());
+    SetDossier("", "");
+
+    EXPECT_TRUE(OpenAsUser(b, "B", &said)) << said;
+    EXPECT_EQ(kill_matrix::RecordDifference(Records(b), after), "");
+    EXPECT_EQ(Faults(b, "B"), "");
+  }
 }
 
 // The general file's first write once the import's lines are in (a new journal-month header)

@@ -82,6 +82,13 @@ DBIResult Written(const DbiCursor* cursor, DBIResult rc) {
   return NoteWriteRefused(cursor->dbfPath, rc);
 }
 
+// A rebuild of the cursor's index: its refusal by the system goes to the hook with the index
+// file (a full disk noted with its folder), as a write of the table's does.
+DBIResult IndexWritten(const DbiCursor* cursor, DBIResult rc) {
+  if (rc == DBIERR_DISKFULL) NoteDiskFull(cursor->mdxPath);
+  return NoteWriteRefused(cursor->mdxPath, rc);
+}
+
 // Runs `work` on a cursor given by the caller, or on the table opened exclusively by name.
 template <typename Work>
 DBIResult OnExclusive(hDBICur cursor, const char* tableName, Work work) {
@@ -223,6 +230,9 @@ DBIResult DbiOpenTable(hDBIDb, const char* tableName, const char* driverType, co
   // An opening alone may write (a pack finished, a marked index made again): its refusal too.
   if (rc == DBIERR_DISKFULL || rc == DBIERR_OSERROR) NoteWriteRefused(TablePath(tableName), rc);
   if (rc != DBIERR_NONE) return rc;
+  // A marked index whose rebuild the system refused leaves the table open for reading, its writes
+  // refused: the refusal is passed on all the same, so that a run stopped by it names it.
+  if (c->IndexInterrupted()) IndexWritten(c.get(), c->IndexRepairResult());
   *cursor = c.release();
   S().cursors.insert(*cursor);
   return DBIERR_NONE;
@@ -518,7 +528,7 @@ DBIResult DbiCheckIndex(hDBICur cursor, bool rebuild) {
   if (!Valid(cursor)) return DBIERR_INVALIDHNDL;
   const DBIResult rc = cursor->CheckIndex();
   if (rc != DBIERR_INDEXCORRUPT || !rebuild || !cursor->exclusive || cursor->readOnly) return rc;
-  const DBIResult rebuilt = cursor->RebuildIndex();
+  const DBIResult rebuilt = IndexWritten(cursor, cursor->RebuildIndex());
   return rebuilt != DBIERR_NONE ? rebuilt : cursor->CheckIndex();
 }
 
@@ -561,7 +571,7 @@ DBIResult DbiRepairCursorIndex(hDBICur cursor, bool* repaired) {
   bool done = false;
   if (repaired != nullptr) *repaired = false;
   if (!Valid(cursor)) return DBIERR_INVALIDHNDL;
-  const DBIResult rc = cursor->RepairIndexIfInterrupted(&done);
+  const DBIResult rc = IndexWritten(cursor, cursor->RepairIndexIfInterrupted(&done));
   if (repaired != nullptr) *repaired = done;
   return rc;
 }
