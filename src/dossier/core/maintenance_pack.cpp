@@ -180,7 +180,8 @@ PackResult PackAndReindexTables(bool pack, MaintenanceProgress* progress, bool p
       ++result.reindexed;
     } else if (result.packFailures + result.tagFailures++ == 0) {
       result.packFailedPath = dbf;
-      result.packResult = table.isOpen ? table.result : 0;
+      // A table that did not open again says why in its result (a pack left to finish refused).
+      result.packResult = table.result;
     }
     table.CloseTable(true);
     show.TableDone();
