@@ -89,9 +89,11 @@ std::string RefusalWatch::Reason(int code, const std::string& file, int result) 
   if (result_ != 0) return RunIncidentText(code, file_, result_);
   return RunIncidentText(code, file, result);
 }
-bool RefusalWatch::EngineBoxesHeld() {
+bool RefusalWatch::EngineBoxesHeld(int result) {
+  const bool refusal = result == dbase::DBIERR_DISKFULL || result == dbase::DBIERR_OSERROR ||
+                       result == dbase::DBIERR_OSACCESS;
   for (const RefusalWatch* watch : Watches())
-    if (watch->boxes_ == EngineBoxes::kHeld) return true;
+    if (watch->boxes_ == EngineBoxes::kHeld || (refusal && watch->boxes_ == EngineBoxes::kRefusalsHeld)) return true;
   return false;
 }
 
@@ -124,7 +126,7 @@ void ReportDbError(Table& table, int context, const char* text, int field) {
   const std::string message = DbErrorMessage(table, context, text, field);
   const std::string caption = DbErrorCaption(code);
   // A run that says its failure in its own box: the engine's is left out, its line logged.
-  if (!RefusalWatch::EngineBoxesHeld()) {
+  if (!RefusalWatch::EngineBoxesHeld(code)) {
     RuntimeBeep();
     RuntimeMessage(caption.c_str(), message.c_str(), kMbOk | kMbIconStop);
   }

@@ -45,10 +45,12 @@ std::string FileRefusalText(const std::string& file, int err);
 // kept the same way, and marks the watch (ReadRefused): a walk that met it ended short of the
 // table's end, so the run fails and says so, as after a refused write. A run that says its
 // failure in its own box holds the engine's boxes back meanwhile (EngineBoxes::kHeld): each
-// failure still goes to the log, and the user reads one box, the run's.
+// failure still goes to the log, and the user reads one box, the run's. One that says only the
+// changes the system refused holds back the boxes of those alone (kRefusalsHeld): the engine
+// still says its other failures in its own words.
 class RefusalWatch {
  public:
-  enum class EngineBoxes { kShown, kHeld };
+  enum class EngineBoxes { kShown, kHeld, kRefusalsHeld };
   explicit RefusalWatch(EngineBoxes boxes = EngineBoxes::kShown);
   ~RefusalWatch();
   RefusalWatch(const RefusalWatch&) = delete;
@@ -86,8 +88,8 @@ class RefusalWatch {
   bool ReadRefused() const { return readRefused_; }
   // True when the first refusal the watch kept (RefusedFile) was a read.
   bool RefusedReading() const { return refusedReading_; }
-  // True while a watch alive holds the engine's boxes back.
-  static bool EngineBoxesHeld();
+  // True while a watch alive holds back the engine's box of a failure with engine code `result`.
+  static bool EngineBoxesHeld(int result = 0);
 
  private:
   std::string file_;

@@ -5,6 +5,7 @@
 #include <vector>
 
 #include "data/dossier_files.h"
+#include "data/error_report.h"
 #include "dossier/core/maintenance_pack.h"
 #include "dossier/rebuild_dossier.h"
 #include "framework/dialog_bases.h"
@@ -140,6 +141,9 @@ class ReindexProgress : public MaintenanceProgress {
 bool RebuildTablesAndIndexes(gui::Window* owner, bool pack, bool showProgress) {
   const std::string code = RTrim(DossierCode.c_str());
   PackResult result;
+  // A change the system refused is said in the reindex's own box, with its cause; the engine
+  // says its other failures itself.
+  const RefusalWatch refused(RefusalWatch::EngineBoxes::kRefusalsHeld);
   {
     std::unique_ptr<DossierProgressWindow> window;
     if (showProgress) window = std::make_unique<DossierProgressWindow>(owner, FillPlaceholder(LoadStr(kCaptionReindex), code));
@@ -164,9 +168,18 @@ bool RebuildTablesAndIndexes(gui::Window* owner, bool pack, bool showProgress) {
     ShowReindexFailure(owner, result);
     return false;
   }
-  // A tag builder that failed has shown its engine error: the dossier cannot be used.
+  // A tag builder that failed has shown its engine error, unless the system refused its change
+  // or the table did not open again: the table is then named here. The dossier cannot be used.
   if (result.tagFailures > 0) {
     WriteLog(FillPlaceholders(LoadStr(kLogTagsFailed), {code, std::to_string(result.tagFailures)}));
+    if (refused.RefusedResult() != 0 || !refused.Seen()) {
+      PackResult failed;
+      failed.outcome = PackOutcome::TableFailed;
+      failed.table = result.packFailedTable;
+      failed.dataPath = result.packFailedPath;
+      if (refused.RefusedResult() != 0) failed.refusal = refused.Reason(refused.RefusedResult(), "", 0);
+      ShowReindexFailure(owner, failed);
+    }
     return false;
   }
   WriteLog(FillPlaceholders(LoadStr(pack ? kLogReindexPackedDone : kLogReindexDone),

@@ -11,7 +11,11 @@
 
 #include "dossier/core/conversion.h"
 #include "dossier/core/maintenance_rebuild.h"
+#include "dossier/core/dossier_run_marker.h"
 #include "dossier/core/renumber_pieces.h"
+#include "dossier/rebuild_dossier.h"
+#include "platform/system/files.h"
+#include "platform/system/write_fault.h"
 #include "dossier_test_util.h"
 #include "runtime/code_helpers.h"
 #include "support/line_files.h"
@@ -290,6 +294,47 @@ TEST_F(RebuildTest, RunsWhoseMarkerCannotBeWrittenChangeNothing) {
     SCOPED_TRACE(c.run);
     EXPECT_NE(c.refusal().find(marker), std::string::npos);
     EXPECT_TRUE(dossier_test::FolderBytes(Folder()) == before) << "the refused run wrote";
+  }
+}
+
+}  // namespace
+}  // namespace maintenance_test
+
+namespace maintenance_test {
+namespace {
+
+// The disk turns read-only at the removal of a table's pack journal, the last change of its
+// pack: the table opened again must finish that pack and cannot. The rebuild stops there and
+// says why, the disk read-only with the table's file, never an incident's number alone.
+TEST_F(RebuildTest, APackFinishedOnADiskTurnedReadOnlySaysTheDiskIsReadOnly) {
+  static std::string journal;
+  for (int number : {40, 70}) {
+    const std::string table = platform::ResolvePath(std::string(DossierTableOf(number).path) + ".dbf");
+    SCOPED_TRACE(table);
+    journal = "unlink " + table + ".pack.journal";
+    platform::BeforeFileChange = [] {
+      if (platform::ChangeBeingMade() == journal) platform::SetWriteFault(platform::WriteFault::kFailForGood, 1);
+    };
+    const RebuildReport report = RunDossierRebuild(false, true);
+    const std::string refused = platform::RefusedChange();
+    platform::BeforeFileChange = nullptr;
+    platform::SetWriteFault(platform::WriteFault::kNone, 0);
+    EXPECT_EQ(refused, journal);
+    EXPECT_NE(report.code, 0);
+    EXPECT_FALSE(report.totalsRebuilt);
+    const std::string told = RebuildEndMessage(report);
+    EXPECT_NE(told.find("en lecture seule"), std::string::npos) << told;
+    EXPECT_NE(told.find(table), std::string::npos) << told;
+    EXPECT_EQ(told.find("incident " + std::to_string(report.code)), std::string::npos) << told;
+    CloseAllTables();
+    // The disk writable again, the rebuild run again as the opening does goes to its end.
+    EXPECT_TRUE(report.markerKept);
+    {
+      const DossierRunMarkerTakeOver redo;
+      EXPECT_EQ(RunDossierRebuild(false, true).code, 0);
+    }
+    EXPECT_FALSE(DossierRunMarkerExists());
+    ExpectTotalsEqualLines();
   }
 }
 

@@ -8,6 +8,9 @@
 #include "dossier/dossier_open.h"
 #include "dossier/rebuild_indexes.h"
 #include "dossier_test_util.h"
+#include "platform/system/cp1252.h"
+#include "platform/system/files.h"
+#include "support/refused_write.h"
 #include "support/dossier_fixture.h"
 
 TEST_F(DossierOpenTest, IndexInAnotherOrderIsRebuiltAtTheOpeningAndLogged) {
@@ -35,4 +38,38 @@ TEST_F(DossierOpenTest, IndexInAnotherOrderIsRebuiltAtTheOpeningAndLogged) {
   for (bool more = c20.GoTop("C20CODE"); more; more = c20.Skip(1)) ++walked;
   EXPECT_EQ(walked, c20.RecCount());
   c20.CloseTable(true);
+}
+
+// The opening's reindex meets a disk that fills, or turns read-only, as it writes C70's tags: one
+// box, the reindex's own, names the table and the disk's state; never the engine's number. The
+// dossier stays closed, and opens once the disk takes writes again.
+TEST_F(DossierOpenTest, AReindexAtTheOpeningRefusedByTheDiskSaysWhy) {
+  const struct Case {
+    const char* name;
+    platform::WriteFault fault;
+    const char* cause;
+  } cases[] = {{"full", platform::WriteFault::kFull, "disque plein"},
+               {"read-only", platform::WriteFault::kFailForGood, "en lecture seule"}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    const std::string d = MakeDossier(std::string("reindex-") + c.name, "ORD", 30);
+    // C10's index gone: the opening reindexes the whole dossier.
+    fs::remove(d + "c10ord.mdx");
+    CloseAllTables();
+    test_support::ClearDossierState();
+    gui::ModalSeam::Reset();
+    test_support::RefusedWrite::Arm("c70ord.mdx", 1, c.fault);
+    OpenThroughDialog(C10Path(d, "ORD"));
+    const int seen = test_support::RefusedWrite::Seen();
+    test_support::RefusedWrite::Disarm();
+    ASSERT_GE(seen, 1);
+    EXPECT_NE(DossierCode, "ORD");
+    const std::string shown = platform::Cp1252ToUtf8(test_support::ShownTexts());
+    EXPECT_NE(shown.find(c.cause), std::string::npos) << shown;
+    EXPECT_NE(shown.find(platform::ResolvePath(d + "c70ord.dbf")), std::string::npos) << shown;
+    EXPECT_EQ(shown.find("Erreur BDE"), std::string::npos) << shown;
+
+    OpenThroughDialog(C10Path(d, "ORD"));
+    EXPECT_EQ(DossierCode, "ORD") << platform::Cp1252ToUtf8(test_support::ShownTexts());
+  }
 }

@@ -167,6 +167,7 @@ PackResult PackAndReindexTables(bool pack, MaintenanceProgress* progress, bool p
     if (table.isOpen && (pack || number == 60) && result.packFailures == 0 && !table.Pack() &&
         result.packFailures++ == 0) {
       result.packFailedPath = dbf;
+      result.packFailedTable = number;
       result.packResult = table.result;
     }
     table.CloseTable(true);
@@ -180,7 +181,9 @@ PackResult PackAndReindexTables(bool pack, MaintenanceProgress* progress, bool p
       ++result.reindexed;
     } else if (result.packFailures + result.tagFailures++ == 0) {
       result.packFailedPath = dbf;
-      result.packResult = table.isOpen ? table.result : 0;
+      result.packFailedTable = number;
+      // A table that did not open again says why in its result (a pack left to finish refused).
+      result.packResult = table.result;
     }
     table.CloseTable(true);
     show.TableDone();

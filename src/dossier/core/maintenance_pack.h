@@ -48,7 +48,8 @@ struct PackResult {
   std::string dataPath;     // its data file (the damaged file for TableDamaged)
   std::string refusal;      // why the system refused that table's change, when it did (French)
   int packFailures = 0;     // tables whose pack the engine refused (run went on)
-  std::string packFailedPath;  // the first one's data file, and the engine's code
+  std::string packFailedPath;  // the first one's data file, its number and the engine's code
+  int packFailedTable = 0;
   int packResult = 0;
   int tagFailures = 0;      // tables whose tags were not all added (reported by the builders)
   int reindexed = 0;        // tables given their tags again

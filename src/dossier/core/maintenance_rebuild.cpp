@@ -148,6 +148,10 @@ RebuildReport RebuildRun::Run() {
     report_.totalsRebuilt = false;
     keep_ = true;
   }
+  // A step that stopped on a table it could not open, drop or refill says the change the
+  // system refused meanwhile, when it refused one, rather than the step's number alone.
+  if (report_.code != 0 && report_.refusal.empty() && refusal_.HasReason())
+    report_.refusal = refusal_.Reason(report_.code, "", 0);
   if (keep_) {
     // Left for the next opening, which runs the rebuild again; a run inside another leaves the
     // decision to the outer run (which puts its copies back).

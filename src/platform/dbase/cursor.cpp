@@ -352,7 +352,8 @@ DBIResult DbiCursor::OpenOnce(const std::string& path, const std::string& indexN
       Close();
       return DBIERR_TABLEINUSE;
     }
-    rc = FinishPack();
+    // Finishing the pack changes the table's files: a change the system refused is passed on.
+    rc = NoteWriteRefused(dbfPath, FinishPack());
     Close();
     *again = rc == DBIERR_NONE;
     return rc;
@@ -396,7 +397,7 @@ DBIResult DbiCursor::OpenOnce(const std::string& path, const std::string& indexN
   }
   // What lies past the count, once the index says whether an append of ours was killed there.
   if (exclusive && !readOnly && dbf_.writable()) {
-    rc = dbf_.CutPastCount(mdx_ && mdx_->Interrupted(), 2);
+    rc = NoteWriteRefused(dbfPath, dbf_.CutPastCount(mdx_ && mdx_->Interrupted(), 2));
     if (rc != DBIERR_NONE) {
       Close();
       return rc;
