@@ -497,7 +497,10 @@ bool SettleInterruptedSeparation(const std::string& detail) {
     SwitchedDossier other(m.folder, m.code);
     DossierRunInfo theirs;
     if (SeparationMarkerHere(&theirs)) {
-      if (!hold.held() || !PutBackRunCopies(ReadSeparationDetail(theirs.detail).copies) || !RemoveDossierRunMarker())
+      // Its marker goes before this dossier's tables come back: left standing beside a decision
+      // gone, it would take the run for one that went to its end. A removal refused stops here,
+      // this dossier's tables and copies untouched, and the opening says why.
+      if (!hold.held() || !PutBackRunCopies(ReadSeparationDetail(theirs.detail).copies) || !RemovePutBackRunMarker())
         return false;
     }
   } else if (DecisionGone(m)) {
