@@ -467,8 +467,9 @@ SeparationResult SeparateYears(const SeparationRequest& request, const Separatio
   }
   if (r.code != 0) {
     CloseAllTables();
-    // The new year first: the old year's marker stays until the new year is back.
-    if (theirs->PutBack()) {
+    // The new year first: the old year's marker stays until the new year is back, its marker
+    // gone too (left beside a decision gone, it would read as a run that went to its end).
+    if (theirs->PutBack() && !platform::FileExists(theirs->MarkerPath())) {
       r.putBack = mine.PutBack();
     } else {
       mine.Keep();
