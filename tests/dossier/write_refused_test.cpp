@@ -148,6 +148,17 @@ class WriteRefusedTest : public DossierOpenTest {
     return request;
   }
 
+  // The two years of a separation in <folder>/a (the old year, running into the new one) and
+  // <folder>/b (the new year), closed.
+  void MakeSeparationYears(const std::string& folder) {
+    Make(folder + "/a", "A", 120, [](DemoOptions& o) {
+      o.lastDay = Ymd{2027, 2, 28};
+      o.currency = DossierCurrency::EuroMain;
+    });
+    Make(folder + "/b", "B", 40, Year(2027));
+    Close();
+  }
+
   // Opens the dossier as the user does, every question answered Yes: true when it opened.
   bool OpenAsUser(const std::string& folder, const std::string& code, std::string* said) {
     Close();
@@ -742,12 +753,7 @@ TEST_F(WriteRefusedTest, ARebuildFullFromAnyPointEndsWholeAfterTheOpening) {
 // it succeeds whole, or says that the disk is full and leaves both dossiers as before.
 TEST_F(WriteRefusedTest, ASeparationFullFromAnyPointLeavesBothDossiersOnOneSide) {
   const std::string model = root_ + "/sep-model/";
-  Make("sep-model/a", "A", 120, [](DemoOptions& o) {
-    o.lastDay = Ymd{2027, 2, 28};
-    o.currency = DossierCurrency::EuroMain;
-  });
-  Make("sep-model/b", "B", 40, Year(2027));
-  Close();
+  MakeSeparationYears("sep-model");
   long counted = 0;
   const auto separate = [&](const std::string& root) {
     EXPECT_TRUE(Load(root + "a/", "A"));
@@ -811,12 +817,7 @@ void RefuseTheOldYearThenTheNewYearsMarker() {
 // to its end; each puts its dossier back, both as before the run.
 TEST_F(WriteRefusedTest, ASeparationWhoseNewYearsMarkerStaysOnItsPutBackIsNotTakenForFinished) {
   const std::string root = root_ + "/sep-marker/";
-  Make("sep-marker/a", "A", 120, [](DemoOptions& o) {
-    o.lastDay = Ymd{2027, 2, 28};
-    o.currency = DossierCurrency::EuroMain;
-  });
-  Make("sep-marker/b", "B", 40, Year(2027));
-  Close();
+  MakeSeparationYears("sep-marker");
   const DossierRecords beforeA = Records(root + "a/"), beforeB = Records(root + "b/");
   ASSERT_TRUE(Load(root + "a/", "A"));
   processing::SeparationRequest request;

@@ -151,6 +151,12 @@ class TransferWindowTest : public test_support::DossierFixture {
   // The separation of A ("SA", in `a`) at 1 January 2027 into B ("SB", in `b`) in a child, as the
   // program runs it (A's record and constants loaded, no rebuild): its exit status. `phase` is
   // given the first line of each phase.
+  // The separation killed once its lines reached the new year, before they leave the old one.
+  static int SeparateKilledHalfWay(const std::string& a, const std::string& b) {
+    return SeparateInChild(a, b, [](const std::string& phase) {
+      if (phase == LoadStr(kPhaseTransferredLinesRemoved)) ::raise(SIGKILL);
+    });
+  }
   static int SeparateInChild(const std::string& a, const std::string& b,
                              const std::function<void(const std::string&)>& phase = {}) {
     return test_support::RunInChild([&] {
@@ -290,10 +296,7 @@ TEST_F(TransferWindowTest, AStoppedSeparationIsPutBackWhenEachDossierOpens) {
       return ReadAll(folder + "c40" + code + ".dbf") + ReadAll(folder + "c50" + code + ".dbf");
     };
     const std::string beforeA = lines(a, "sa"), beforeB = lines(b, "sb");
-    ASSERT_EQ(SeparateInChild(a, b, [](const std::string& phase) {
-                if (phase == LoadStr(kPhaseTransferredLinesRemoved)) ::raise(SIGKILL);
-              }),
-              128 + SIGKILL);
+    ASSERT_EQ(SeparateKilledHalfWay(a, b), 128 + SIGKILL);
     using Opening = std::tuple<std::string, const char*, bool, bool, bool>;  // folder, code, named, A and B back
     const std::vector<Opening> openings =
         oldYearFirst ? std::vector<Opening>{{a, "SA", true, true, true}, {b, "SB", false, true, true}}
@@ -342,10 +345,7 @@ TEST_F(TransferWindowTest, AStoppedSeparationWhoseNewYearsMarkerCannotGoSaysWhyA
     const std::string a = Generate(tag + "/a", "SA", 120, Ymd{2026, 1, 1}, Ymd{2027, 2, 28});
     const std::string b = Generate(tag + "/b", "SB", 20, Ymd{2027, 1, 1}, Ymd{2027, 12, 31});
     const std::string beforeA = lines(a, "sa"), beforeB = lines(b, "sb");
-    ASSERT_EQ(SeparateInChild(a, b, [](const std::string& phase) {
-                if (phase == LoadStr(kPhaseTransferredLinesRemoved)) ::raise(SIGKILL);
-              }),
-              128 + SIGKILL);
+    ASSERT_EQ(SeparateKilledHalfWay(a, b), 128 + SIGKILL);
     const std::string stoppedA = lines(a, "sa");
     ASSERT_NE(lines(b, "sb"), beforeB);
     auto copiesOf = [](const std::string& folder) {
@@ -410,10 +410,7 @@ TEST_F(TransferWindowTest, AStoppedSeparationWaitsForTheOtherYearsFolder) {
       const std::string a = Generate(tag + "/a", "SA", 120, Ymd{2026, 1, 1}, Ymd{2027, 2, 28});
       const std::string b = Generate(tag + "/b", "SB", 20, Ymd{2027, 1, 1}, Ymd{2027, 12, 31});
       const std::string beforeA = lines(a, "sa"), beforeB = lines(b, "sb");
-      ASSERT_EQ(SeparateInChild(a, b, [](const std::string& phase) {
-                  if (phase == LoadStr(kPhaseTransferredLinesRemoved)) ::raise(SIGKILL);
-                }),
-                128 + SIGKILL);
+      ASSERT_EQ(SeparateKilledHalfWay(a, b), 128 + SIGKILL);
       const auto [opened, openedCode, other, otherCode] =
           oldYearFirst ? std::tuple{a, "SA", b, "sb"} : std::tuple{b, "SB", a, "sa"};
       const std::string openedLines = lines(opened, oldYearFirst ? "sa" : "sb");
