@@ -153,6 +153,17 @@ class WriteRefusedTest : public DossierOpenTest {
     return request;
   }
 
+  // The two years of a separation in <folder>/a (the old year, running into the new one) and
+  // <folder>/b (the new year), closed.
+  void MakeSeparationYears(const std::string& folder) {
+    Make(folder + "/a", "A", 120, [](DemoOptions& o) {
+      o.lastDay = Ymd{2027, 2, 28};
+      o.currency = DossierCurrency::EuroMain;
+    });
+    Make(folder + "/b", "B", 40, Year(2027));
+    Close();
+  }
+
   // Opens the dossier as the user does, every question answered Yes: true when it opened.
   bool OpenAsUser(const std::string& folder, const std::string& code, std::string* said) {
     Close();
@@ -819,12 +830,7 @@ TEST_F(WriteRefusedTest, ARebuildFullFromAnyPointEndsWholeAfterTheOpening) {
 // it succeeds whole, or says that the disk is full and leaves both dossiers as before.
 TEST_F(WriteRefusedTest, ASeparationFullFromAnyPointLeavesBothDossiersOnOneSide) {
   const std::string model = root_ + "/sep-model/";
-  Make("sep-model/a", "A", 120, [](DemoOptions& o) {
-    o.lastDay = Ymd{2027, 2, 28};
-    o.currency = DossierCurrency::EuroMain;
-  });
-  Make("sep-model/b", "B", 40, Year(2027));
-  Close();
+  MakeSeparationYears("sep-model");
   long counted = 0;
   const auto separate = [&](const std::string& root) {
     EXPECT_TRUE(Load(root + "a/", "A"));
@@ -865,6 +871,61 @@ TEST_F(WriteRefusedTest, ASeparationFullFromAnyPointLeavesBothDossiersOnOneSide)
     }
     EXPECT_EQ(Faults(root + "a/", "A") + Faults(root + "b/", "B"), "");
   }
+}
+
+// The separation's first write into the old year's lines refused once (EIO), then the removal of
+// the new year's marker when its put-back ends.
+std::string g_newYearMarker;
+bool g_runRefused = false;
+void RefuseTheOldYearThenTheNewYearsMarker() {
+  const std::string& change = platform::ChangeBeingMade();
+  if (!g_runRefused && change.rfind("write ", 0) == 0 && change.find("/a/c50a.dbf") != std::string::npos) {
+    g_runRefused = true;
+    platform::SetWriteFault(platform::WriteFault::kFailOnce, 1);
+  } else if (g_runRefused && change == "unlink " + g_newYearMarker) {
+    platform::SetWriteFault(platform::WriteFault::kFailOnce, 1);
+    dbase::BeforeFileChange = nullptr;
+  }
+}
+
+// A separation that fails and whose put-back has the new year's marker's removal refused, the new
+// year's tables back: the old year's marker, the run's decision, stays with its copies, and the
+// run says that a dossier is left for its opening. Neither opening takes the run for one that went
+// to its end; each puts its dossier back, both as before the run.
+TEST_F(WriteRefusedTest, ASeparationWhoseNewYearsMarkerStaysOnItsPutBackIsNotTakenForFinished) {
+  const std::string root = root_ + "/sep-marker/";
+  MakeSeparationYears("sep-marker");
+  const DossierRecords beforeA = Records(root + "a/"), beforeB = Records(root + "b/");
+  ASSERT_TRUE(Load(root + "a/", "A"));
+  processing::SeparationRequest request;
+  request.other = processing::OtherDossier{root + "b/", "B"};
+  request.date = Ymd{2027, 1, 1};
+  g_newYearMarker = root + "b/cb.run";
+  g_runRefused = false;
+  dbase::BeforeFileChange = RefuseTheOldYearThenTheNewYearsMarker;
+  const processing::SeparationResult r = processing::SeparateYears(request, test_support::RebuildMaintenance(true));
+  dbase::BeforeFileChange = nullptr;
+  const std::string refused = platform::RefusedChange();
+  dbase::SetWriteFault(dbase::WriteFault::kNone, 0);
+  Close();
+  ASSERT_TRUE(g_runRefused);
+  ASSERT_EQ(refused, "unlink " + g_newYearMarker);
+  EXPECT_NE(r.code, 0);
+  EXPECT_FALSE(r.putBack);
+  EXPECT_TRUE(r.putBackFailed);
+  EXPECT_TRUE(fs::exists(root + "a/ca.run")) << "the run's decision stays";
+  EXPECT_EQ(kill_matrix::RecordDifference(Records(root + "b/"), beforeB), "");
+
+  std::string said;
+  EXPECT_TRUE(OpenAsUser(root + "b/", "B", &said)) << said;
+  EXPECT_EQ(said.find("termin\xE9"), std::string::npos) << said;
+  EXPECT_EQ(said.find("sauvegarde"), std::string::npos) << said;
+  EXPECT_TRUE(OpenAsUser(root + "a/", "A", &said)) << said;
+  EXPECT_EQ(said.find("termin\xE9"), std::string::npos) << said;
+  EXPECT_EQ(kill_matrix::RecordDifference(Records(root + "a/"), beforeA) +
+                kill_matrix::RecordDifference(Records(root + "b/"), beforeB),
+            "");
+  EXPECT_EQ(Faults(root + "a/", "A") + Faults(root + "b/", "B"), "");
 }
 
 // What a run told once it ended: whether it said it failed, its text, and whether it said that

@@ -151,6 +151,12 @@ class TransferWindowTest : public test_support::DossierFixture {
   // The separation of A ("SA", in `a`) at 1 January 2027 into B ("SB", in `b`) in a child, as the
   // program runs it (A's record and constants loaded, no rebuild): its exit status. `phase` is
   // given the first line of each phase.
+  // The separation killed once its lines reached the new year, before they leave the old one.
+  static int SeparateKilledHalfWay(const std::string& a, const std::string& b) {
+    return SeparateInChild(a, b, [](const std::string& phase) {
+      if (phase == LoadStr(kPhaseTransferredLinesRemoved)) ::raise(SIGKILL);
+    });
+  }
   static int SeparateInChild(const std::string& a, const std::string& b,
                              const std::function<void(const std::string&)>& phase = {}) {
     return test_support::RunInChild([&] {
@@ -290,10 +296,7 @@ TEST_F(TransferWindowTest, AStoppedSeparationIsPutBackWhenEachDossierOpens) {
       return ReadAll(folder + "c40" + code + ".dbf") + ReadAll(folder + "c50" + code + ".dbf");
     };
     const std::string beforeA = lines(a, "sa"), beforeB = lines(b, "sb");
-    ASSERT_EQ(SeparateInChild(a, b, [](const std::string& phase) {
-                if (phase == LoadStr(kPhaseTransferredLinesRemoved)) ::raise(SIGKILL);
-              }),
-              128 + SIGKILL);
+    ASSERT_EQ(SeparateKilledHalfWay(a, b), 128 + SIGKILL);
     using Opening = std::tuple<std::string, const char*, bool, bool, bool>;  // folder, code, named, A and B back
     const std::vector<Opening> openings =
         oldYearFirst ? std::vector<Opening>{{a, "SA", true, true, true}, {b, "SB", false, true, true}}
@@ -317,6 +320,81 @@ TEST_F(TransferWindowTest, AStoppedSeparationIsPutBackWhenEachDossierOpens) {
 }
 
 
+// The change refused once by the disk (ENOSPC or EIO), the first time it is made.
+std::string g_refusedChange;
+platform::WriteFault g_refusedFault = platform::WriteFault::kNone;
+void RefuseTheChangeOnce() {
+  if (platform::ChangeBeingMade() != g_refusedChange) return;
+  platform::SetWriteFault(g_refusedFault, 1);
+  platform::BeforeFileChange = nullptr;
+}
+
+// A separation stopped half-way, put back by the old year's opening, whose removal of the new
+// year's marker (once the new year's tables are back) is refused by a full disk or a disk error:
+// the old year stays closed, its own tables and copies as the run left them, and its box names the
+// new year's marker and the disk's words, without advice to restore a backup. The next openings
+// finish the put-back: the new year opens, then the old year, both as before the run.
+TEST_F(TransferWindowTest, AStoppedSeparationWhoseNewYearsMarkerCannotGoSaysWhyAndIsFinishedNextTime) {
+  auto lines = [](const std::string& folder, const std::string& code) {
+    return ReadAll(folder + "c40" + code + ".dbf") + ReadAll(folder + "c50" + code + ".dbf");
+  };
+  for (const auto& [fault, cause] : {std::pair{platform::WriteFault::kFullOnce, "disque plein"},
+                                     std::pair{platform::WriteFault::kFailOnce, "erreur d'\xE9" "criture sur le disque"}}) {
+    const std::string tag = fault == platform::WriteFault::kFullOnce ? "full" : "eio";
+    SCOPED_TRACE(tag);
+    const std::string a = Generate(tag + "/a", "SA", 120, Ymd{2026, 1, 1}, Ymd{2027, 2, 28});
+    const std::string b = Generate(tag + "/b", "SB", 20, Ymd{2027, 1, 1}, Ymd{2027, 12, 31});
+    const std::string beforeA = lines(a, "sa"), beforeB = lines(b, "sb");
+    ASSERT_EQ(SeparateKilledHalfWay(a, b), 128 + SIGKILL);
+    const std::string stoppedA = lines(a, "sa");
+    ASSERT_NE(lines(b, "sb"), beforeB);
+    auto copiesOf = [](const std::string& folder) {
+      int copies = 0;
+      for (const auto& e : fs::directory_iterator(folder)) copies += e.is_directory() ? 1 : 0;
+      return copies;
+    };
+
+    g_refusedChange = "unlink " + b + "csb.run";
+    g_refusedFault = fault;
+    platform::BeforeFileChange = RefuseTheChangeOnce;
+    gui::ModalSeam::Reset();
+    OpenThroughDialog(C10Path(a, "SA"), [] { gui::ModalSeam::QueueMessageBoxAnswer(gui::IDYES); });
+    platform::BeforeFileChange = nullptr;
+    const std::string refused = platform::RefusedChange();
+    platform::SetWriteFault(platform::WriteFault::kNone, 0);
+    ASSERT_EQ(refused, g_refusedChange);
+    EXPECT_FALSE(DossierFolder == a && DossierLockTable != nullptr && DossierLockTable->isOpen)
+        << test_support::ShownTexts();
+    EXPECT_TRUE(ShownContains(b + "csb.run: " + cause)) << test_support::ShownTexts();
+    EXPECT_TRUE(ShownContains("reprendra")) << test_support::ShownTexts();
+    EXPECT_FALSE(ShownContains("sauvegarde")) << test_support::ShownTexts();
+    if (fault == platform::WriteFault::kFullOnce)
+      for (const gui::ShownModal& shown : gui::ModalSeam::Shown())
+        if (shown.kind == gui::ModalKind::MessageBox && shown.text.find("reprendra") != std::string::npos)
+          test_support::ScreenshotMessage(shown, "processing", "separation_put_back_marker_refused");
+    CloseAllTables();
+    if (DossierLockTable != nullptr) DossierLockTable->CloseTable(true);
+    EXPECT_TRUE(lines(a, "sa") == stoppedA) << "the old year untouched";
+    EXPECT_TRUE(lines(b, "sb") == beforeB) << "the new year back";
+    EXPECT_TRUE(fs::exists(a + "csa.run"));
+    EXPECT_EQ(copiesOf(a), 1) << "the old year's copies kept";
+
+    for (const auto& [folder, code] : {std::pair{b, "SB"}, std::pair{a, "SA"}}) {
+      gui::ModalSeam::Reset();
+      OpenThroughDialog(C10Path(folder, code), [] { gui::ModalSeam::QueueMessageBoxAnswer(gui::IDYES); });
+      EXPECT_EQ(std::string(RTrim(DossierCode.c_str())), code) << test_support::ShownTexts();
+      EXPECT_FALSE(ShownContains("sauvegarde")) << test_support::ShownTexts();
+      CloseAllTables();
+      if (DossierLockTable != nullptr) DossierLockTable->CloseTable(true);
+    }
+    EXPECT_TRUE(lines(a, "sa") == beforeA) << "the old year as before the run";
+    EXPECT_TRUE(lines(b, "sb") == beforeB) << "the new year as before the run";
+    EXPECT_FALSE(fs::exists(a + "csa.run"));
+    EXPECT_FALSE(fs::exists(b + "csb.run"));
+    EXPECT_EQ(copiesOf(a) + copiesOf(b), 0);
+  }
+}
+
 // A separation stopped half-way whose other year cannot be read (its folder gone, or left empty as
 // the mount point of a share that is down) is not settled on a guess: whichever dossier opens says
 // which folder it could not read, asks nothing, changes nothing and stays closed with its marker;
@@ -332,10 +410,7 @@ TEST_F(TransferWindowTest, AStoppedSeparationWaitsForTheOtherYearsFolder) {
       const std::string a = Generate(tag + "/a", "SA", 120, Ymd{2026, 1, 1}, Ymd{2027, 2, 28});
       const std::string b = Generate(tag + "/b", "SB", 20, Ymd{2027, 1, 1}, Ymd{2027, 12, 31});
       const std::string beforeA = lines(a, "sa"), beforeB = lines(b, "sb");
-      ASSERT_EQ(SeparateInChild(a, b, [](const std::string& phase) {
-                  if (phase == LoadStr(kPhaseTransferredLinesRemoved)) ::raise(SIGKILL);
-                }),
-                128 + SIGKILL);
+      ASSERT_EQ(SeparateKilledHalfWay(a, b), 128 + SIGKILL);
       const auto [opened, openedCode, other, otherCode] =
           oldYearFirst ? std::tuple{a, "SA", b, "sb"} : std::tuple{b, "SB", a, "sa"};
       const std::string openedLines = lines(opened, oldYearFirst ? "sa" : "sb");

@@ -1,8 +1,10 @@
 #include "dossier/core/dossier_run_marker_copies.h"
 
+#include <cerrno>
 #include <cstdio>
 
 #include "data/dossier_files.h"
+#include "data/error_report.h"
 #include "platform/system/clock.h"
 #include "resources/string_table.h"
 #include "runtime/text.h"
@@ -14,6 +16,7 @@ namespace {
 constexpr int kMsgCopiesRefused = 22182;
 constexpr int kMsgUnknownCopies = 22183;
 constexpr int kNotStarted = 19898;  // "Le traitement n'est pas lancé: rien n'a été modifié."
+constexpr int kMsgNotRemoved = 34002;  // the file, what the disk said
 
 }  // namespace
 
@@ -86,6 +89,14 @@ bool PutBackRunCopies(const std::string& detail) {
   }
   if (PutBackAsideCopies(DossierFolder, copies, &why)) return true;
   NoteDossierRunPutBackStopped(why);
+  return false;
+}
+
+bool RemovePutBackRunMarker() {
+  if (RemoveDossierRunMarker()) return true;
+  const int cause = errno;
+  const std::string marker = DossierRunMarkerPath();
+  NoteDossierRunPutBackStopped(FillPlaceholders(LoadStr(kMsgNotRemoved), {marker, FileRefusalText(marker, cause)}));
   return false;
 }
 

@@ -55,6 +55,12 @@ bool PutBackDossierRunCopies(const DossierRunInfo& run);
 // (NoteDossierRunPutBackStopped), the put-back left for the next opening to finish.
 bool PutBackRunCopies(const std::string& detail);
 
+// The current dossier's marker removed once its tables are back (a run over two dossiers removes
+// the other one's before putting its own back). When the disk refuses, the put-back is noted as
+// stopped there (NoteDossierRunPutBackStopped: the marker and what the disk said), so that the
+// opening names the cause rather than advising a restore; the next opening finishes it.
+bool RemovePutBackRunMarker();
+
 // True when the marker names copies aside that a put-back already put in place, its tables whole,
 // the marker alone left (the put-back stopped before removing it): the opening then says so,
 // removes the marker and opens. Only the runs put back from such copies are asked about.

@@ -467,8 +467,9 @@ SeparationResult SeparateYears(const SeparationRequest& request, const Separatio
   }
   if (r.code != 0) {
     CloseAllTables();
-    // The new year first: the old year's marker stays until the new year is back.
-    if (theirs->PutBack()) {
+    // The new year first: the old year's marker stays until the new year is back, its marker
+    // gone too (left beside a decision gone, it would read as a run that went to its end).
+    if (theirs->PutBack() && !platform::FileExists(theirs->MarkerPath())) {
       r.putBack = mine.PutBack();
     } else {
       mine.Keep();
@@ -497,7 +498,10 @@ bool SettleInterruptedSeparation(const std::string& detail) {
     SwitchedDossier other(m.folder, m.code);
     DossierRunInfo theirs;
     if (SeparationMarkerHere(&theirs)) {
-      if (!hold.held() || !PutBackRunCopies(ReadSeparationDetail(theirs.detail).copies) || !RemoveDossierRunMarker())
+      // Its marker goes before this dossier's tables come back: left standing beside a decision
+      // gone, it would take the run for one that went to its end. A removal refused stops here,
+      // this dossier's tables and copies untouched, and the opening says why.
+      if (!hold.held() || !PutBackRunCopies(ReadSeparationDetail(theirs.detail).copies) || !RemovePutBackRunMarker())
         return false;
     }
   } else if (DecisionGone(m)) {
