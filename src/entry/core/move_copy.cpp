@@ -123,6 +123,8 @@ struct Cursors {
 // The sort record of the current line derived again (the record is held), or made when missing.
 bool SortRecordAgain(Table& c50, Table& c60) {
   if (LigneTri::Find(c60, LigneTri::kDraft, c50.recordNumber)) return DeriveLigneTri(c50, LigneTri::kDraft, c60);
+  // One that could not be read is not made again: the line would have two.
+  if (!LigneTri::Missing(c60)) return false;
   WriteLog(FillPlaceholder(LoadStr(kLogSortRecordMade), std::to_string(c50.recordNumber)));
   return AppendLigneTri(c50, LigneTri::kDraft, c60);
 }
