@@ -174,7 +174,8 @@ bool DeriveLigneTri(Table& lines, char file, Table& c60) {
 }
 
 bool AppendLigneTri(Table& lines, char file, Table& c60) {
-  if (!c60.isOpen || !c60.AppendBlank()) return false;
+  // No line current (a read of it refused): no record, rather than a blank one pointing nowhere.
+  if (!c60.isOpen || lines.recordNumber == 0 || !c60.AppendBlank()) return false;
   const bool derived = DeriveLigneTri(lines, file, c60);
   // The insert ends the append in every case: a half-filled record must not stay pending.
   const bool inserted = c60.InsertRecord();

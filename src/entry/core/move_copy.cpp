@@ -391,8 +391,10 @@ PieceResult CopyPiece(const std::string& source, const std::string& piece, const
       filled = written.PutField(L::BMONTANTF, "") && written.PutField(L::BMONTANTE, "") && filled;
     // The insert ends the append in every case: a half-filled record must not stay pending.
     const bool inserted = written.InsertRecord();
-    if (!inserted) return false;
+    // A new line whose number could not be read back is left to the next opening, which takes
+    // the piece back (the read refused keeps the note).
     const std::uint32_t made = written.recordNumber;
+    if (!inserted || made == 0) return false;
     steps.Made([&written, &t, made] { return CancelDraftLine(written, t.c60, made); });
     if (!filled || !written.Commit() || !AppendLigneTri(written, LigneTri::kDraft, t.c60)) return false;
     written.GoTo(static_cast<long>(made));
