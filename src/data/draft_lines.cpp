@@ -74,7 +74,8 @@ bool AppendLine(Table& c50, Table& c60, const NewDraftLine& line, const std::str
   bool ok = FillLine(c50, line, account, static_cast<long>(c50.RecCount()) + 1);
   // The insert ends the append in every case: a half-filled record must not stay pending.
   inserted = c50.InsertRecord();
-  if (!(ok && inserted && c50.Commit())) return false;
+  // A line whose number could not be read back gets no sort record: it would point nowhere.
+  if (!(ok && inserted && c50.recordNumber != 0 && c50.Commit())) return false;
   if (!c60.AppendBlank()) return false;
   ok = DeriveLigneTri(c50, T::kDraft, c60);
   if (!line.pendingMark.empty()) ok = c60.PutField(T::TLETP, line.pendingMark.c_str()) && ok;

@@ -5,6 +5,7 @@
 #include "data/error_report.h"
 #include "data/table.h"
 #include "data/table_internal.h"
+#include "data/table_results.h"
 #include "resources/string_table.h"
 #include "runtime/text.h"
 #include "runtime/xbase.h"
@@ -110,6 +111,8 @@ bool LigneTri::Find(Table& c60, char file, std::uint32_t recno) {
   return c60.Seek(kRecordTag, key.c_str()) && c60.MatchKey(key.c_str(), kRecordKeyLength, TFIC, TREC) != '#';
 }
 
+bool LigneTri::Missing(const Table& c60) { return SoughtAndMissing(c60.result); }
+
 std::string NormalizeAccount(const std::string& typed) {
   constexpr std::size_t kWidth = 8;
   std::string account = AllTrim(typed.c_str());
@@ -171,7 +174,8 @@ bool DeriveLigneTri(Table& lines, char file, Table& c60) {
 }
 
 bool AppendLigneTri(Table& lines, char file, Table& c60) {
-  if (!c60.isOpen || !c60.AppendBlank()) return false;
+  // No line current (a read of it refused): no record, rather than a blank one pointing nowhere.
+  if (!c60.isOpen || lines.recordNumber == 0 || !c60.AppendBlank()) return false;
   const bool derived = DeriveLigneTri(lines, file, c60);
   // The insert ends the append in every case: a half-filled record must not stay pending.
   const bool inserted = c60.InsertRecord();
@@ -182,10 +186,19 @@ bool CancelDraftLine(Table& c50, Table& c60, std::uint32_t recno) {
   if (!c50.GoTo(static_cast<long>(recno))) return false;
   bool cancelled = c50.IsDeleted() || c50.DeleteRecord("", 1);
   c50.Commit();
-  if (!LigneTri::Find(c60, LigneTri::kDraft, recno) && c50.GoTo(static_cast<long>(recno)))
+  if (!LigneTri::Find(c60, LigneTri::kDraft, recno)) {
+    // A sort record that could not be read is not made again: the line would have two.
+    if (!LigneTri::Missing(c60) || !c50.GoTo(static_cast<long>(recno))) {
+      c60.Commit();
+      return false;
+    }
     cancelled = AppendLigneTri(c50, LigneTri::kDraft, c60) && cancelled;
-  if (LigneTri::Find(c60, LigneTri::kDraft, recno) && !c60.IsDeleted())
-    cancelled = c60.DeleteRecord("", 1) && cancelled;
+  }
+  if (LigneTri::Find(c60, LigneTri::kDraft, recno)) {
+    if (!c60.IsDeleted()) cancelled = c60.DeleteRecord("", 1) && cancelled;
+  } else {
+    cancelled = false;
+  }
   c60.Commit();
   return cancelled;
 }

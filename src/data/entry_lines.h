@@ -87,6 +87,10 @@ struct LigneTri {
   static std::string RecordKey(char file, std::uint32_t recno);
   // Makes the sort record of a line current on C60: the whole key sought on C60REC and checked.
   static bool Find(Table& c60, char file, std::uint32_t recno);
+  // After a Find that failed: true when the sort record is not there, false when the seek could
+  // not look (a read the system refused, a damaged index). A caller makes no record for a line
+  // whose own it could not read: that would give the line a second one.
+  static bool Missing(const Table& c60);
   // The sort record's fields DeriveLigneTri copies from its line (TFIC and TREC aside): pairs of
   // a sort field and the draft field whose text it takes.
   static const std::vector<std::pair<int, int>>& DerivedFields();

@@ -454,9 +454,16 @@ bool Table::InsertRecord() {
     return false;
   }
   // The engine_->cursor stands on the new record: read it back (its memo references included).
+  // A read-back the system refused leaves its number unknown (0, `result` its code), never the
+  // record current before: a caller would take that one for the new record.
   bof = eof = 0;
-  if (DbiGetRecord(engine_->cursor, dbiNOLOCK, Buffer(), &engine_->recordProps) == DBIERR_NONE) recordNumber = engine_->recordProps.iPhyRecNum;
-  result = DBIERR_NONE;
+  result = DbiGetRecord(engine_->cursor, dbiNOLOCK, Buffer(), &engine_->recordProps);
+  if (result != DBIERR_NONE) {
+    bof = eof = 1;
+    recordNumber = 0;
+    return true;
+  }
+  recordNumber = engine_->recordProps.iPhyRecNum;
   return true;
 }
 

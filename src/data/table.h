@@ -104,7 +104,9 @@ class Table {
 
   // ---- records
   bool AppendBlank();   // blank record in the buffer; appending until InsertRecord
-  bool InsertRecord();  // 9475/9218 reported with context 2201, 9217 with 2202
+  // 9475/9218 reported with context 2201, 9217 with 2202. Once inserted, the new record is read
+  // back as the current one; a read-back refused leaves recordNumber 0 (the insert still true).
+  bool InsertRecord();
   // For runs that append many records: the record filled since AppendBlank joins a queue
   // (marked deleted when asked) instead of being inserted, and AppendQueued writes the queue
   // with one engine call (errors reported with context 2201); `first`, when given, gets the

@@ -56,6 +56,8 @@ Amounts AmountsOf(Table& c50) {
 bool SortRecordOf(Table& c50, Table& c60) {
   const std::uint32_t recno = c50.recordNumber;
   if (LigneTri::Find(c60, LigneTri::kDraft, recno)) return true;
+  // One that could not be read is not made again: the line would have two.
+  if (!LigneTri::Missing(c60)) return false;
   WriteLog(FillPlaceholder(LoadStr(kLogSortRecordMade), std::to_string(recno)));
   if (!AppendLigneTri(c50, LigneTri::kDraft, c60)) return false;
   // The new record takes the line's cancel mark.

@@ -47,7 +47,10 @@ std::string LabelText(const std::string& typed) {
 // False when its write was refused.
 bool KeepSortRecord(Table& c50, Table& c60, const std::string& text) {
   const std::uint32_t recno = c50.recordNumber;
+  if (recno == 0) return false;
   if (LigneTri::Find(c60, LigneTri::kDraft, recno)) return RewriteLigneTri(c50, LigneTri::kDraft, c60, text.c_str());
+  // One that could not be read is not made again: the line would have two.
+  if (!LigneTri::Missing(c60)) return false;
   WriteLog(FillPlaceholder(LoadStr(kLogSortRecordMade), std::to_string(recno)));
   const bool appended = AppendLigneTri(c50, LigneTri::kDraft, c60);
   c50.GoTo(static_cast<long>(recno));
@@ -75,9 +78,10 @@ std::vector<FieldWrite> FieldsAsTheyAre(Table& c50) {
 }
 
 // The sort record of line `recno` given the cancel mark (`cancel`) or relieved of it; true when it
-// has it as asked (or there is none).
+// has it as asked (or there is none; false when it could not be read).
 bool MarkSortRecord(Table& c60, std::uint32_t recno, bool cancel) {
-  if (!LigneTri::Find(c60, LigneTri::kDraft, recno) || c60.IsDeleted() == cancel) return true;
+  if (!LigneTri::Find(c60, LigneTri::kDraft, recno)) return LigneTri::Missing(c60);
+  if (c60.IsDeleted() == cancel) return true;
   const std::string text = c60.RecordToText(LigneTri::TREC);
   const bool marked = cancel ? c60.DeleteRecord(text.c_str(), 0) : c60.RecallRecord(text.c_str(), 0);
   UnlockRecord(c60);

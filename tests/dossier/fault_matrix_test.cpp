@@ -40,13 +40,6 @@ using platform::WriteFault;
 // The runs whose refused writes are still being mended: their points are tried and reported, but
 // do not fail the test. Each goes once it holds at every point of a full sweep.
 const std::set<std::string> kKnownFaulty = {};
-// The runs whose refused reads are still being mended: their read points are tried and reported, but
-// do not fail the test (their refused writes do). A change of lines that meets one refused read of the
-// sort file or the draft may leave a line with a second sort record, or a sort record pointing at no
-// line, or (a copy) take back another line than its own.
-const std::set<std::string> kReadsKnownFaulty = {"line_save",  "line_cancel", "line_recall",
-                                                 "piece_move", "piece_copy",  "draft_append"};
-
 const char* FaultName(WriteFault f) {
   switch (f) {
     case WriteFault::kFullOnce:
@@ -193,7 +186,7 @@ TEST_P(FaultMatrixTest, EveryRefusedWriteHolds) {
     sample.insert(writes.firstOfFile.begin(), writes.firstOfFile.end());
     points.assign(sample.begin(), sample.end());
   }
-  long tried = 0, held = 0, readsNotHeld = 0;
+  long tried = 0, held = 0;
   std::map<WriteFault, std::pair<long, long>> byFault;  // tried, held
   std::string report;
   const auto tryAt = [&](long point, WriteFault fault) {
@@ -206,7 +199,6 @@ TEST_P(FaultMatrixTest, EveryRefusedWriteHolds) {
       return;
     }
     const bool read = fault == WriteFault::kReadFailOnce;
-    readsNotHeld += read;
     report += "  " + std::string(r.title) + ", " + FaultName(fault) + (read ? " " : " on change ") +
               std::to_string(point) + " of " + std::to_string(read ? writes.reads : writes.total) + ": " +
               JoinFaults(faults) + "\n";
@@ -222,10 +214,7 @@ TEST_P(FaultMatrixTest, EveryRefusedWriteHolds) {
               writes.total, writes.reads, each.c_str(), knownFaulty ? " [known faulty]" : "",
               platform::Cp1252ToUtf8(report).c_str());
   std::fflush(stdout);
-  if (kReadsKnownFaulty.count(r.name) != 0 && !knownFaulty) {
-    if (readsNotHeld > 0) std::printf("%s: %ld refused reads not held [known faulty]\n", r.title, readsNotHeld);
-    EXPECT_EQ(held + readsNotHeld, tried) << platform::Cp1252ToUtf8(report);
-  } else if (!knownFaulty)
+  if (!knownFaulty)
     EXPECT_EQ(held, tried) << platform::Cp1252ToUtf8(report);
   else if (held == tried)
     std::printf("%s holds at every point tried: its known-faulty mark can go\n", r.title);

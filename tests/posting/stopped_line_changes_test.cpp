@@ -2,7 +2,9 @@
 // lines appended to the draft, killed before each of their writes in turn, leave the note of a dead
 // process and the writes made so far: the finish makes the books pass every invariant, as before or
 // as after the change, and says so in one sentence naming the change. A note that a living station
-// holds is left alone; one that cannot be read keeps the dossier closed and says why.
+// holds is left alone; one that cannot be read keeps the dossier closed and says why. A change that
+// meets a read refused by the disk fails, and leaves the books whole, as before or as after it, once
+// the next opening has finished what it left.
 #include <signal.h>
 
 #include <climits>
@@ -22,6 +24,7 @@
 #include "runtime/text.h"
 #include "support/draft_piece.h"
 #include "support/other_process.h"
+#include "support/refused_read.h"
 
 namespace entry_test {
 namespace {
@@ -111,6 +114,61 @@ class StoppedLineChangeTest : public CoreTest {
     fs::remove_all(Dir() + "/kept");
   }
 
+  // `change` run with the k-th read of `file` refused (EIO), k = 1, 2, ... until it reads the file
+  // whole: each refused run fails, and the books are as before or as after the change once the next
+  // opening has finished what it left (a line never with two sort records, nor a sort record pointing nowhere, nor another
+  // line cancelled in place of its own).
+  void EachReadRefused(const char* what, const std::string& file, const std::function<bool(Table&, Table&)>& change) {
+    SCOPED_TRACE(what);
+    Keep();
+    // The books, the dossier's record aside: a piece number taken by a copy that failed is not
+    // given back, as one taken by a piece left empty is not.
+    auto books = [this] {
+      std::multiset<std::string> b = Books();
+      std::erase_if(b, [](const std::string& r) { return r.rfind(TableC10->tablePath + "|0|", 0) == 0; });
+      return b;
+    };
+    const std::multiset<std::string> before = books();
+    std::multiset<std::string> after;
+    long refused = 0;
+    // Read 0: the change uncut, and the books it leaves.
+    for (int k = 0;; ++k) {
+      PutBack();
+      // The tables opened first: the change's own reads are counted.
+      Table d, s;
+      ASSERT_TRUE(d.OpenShared(PathC50(), L::kCodeTag) && s.OpenShared(PathC60(), T::kRecordTag));
+      test_support::RefusedRead::Arm(file, k);
+      const bool done = change(d, s);
+      const int seen = test_support::RefusedRead::Seen();
+      test_support::RefusedRead::Disarm();
+      CloseLineChangeNote();
+      if (k == 0) {
+        ASSERT_TRUE(done) << "uncut";
+        after = books();
+        ASSERT_NE(after, before) << "the uncut change changed nothing";
+        continue;
+      }
+      if (k > seen) {
+        EXPECT_TRUE(done) << "read whole";
+        break;
+      }
+      ++refused;
+      EXPECT_FALSE(done) << "done though read " << k << " was refused";
+      const StoppedLineChanges finished = FinishStoppedLineChanges();
+      EXPECT_TRUE(finished.done) << "read " << k << " refused: " << finished.said;
+      EXPECT_TRUE(Notes().empty()) << "read " << k << " refused: its note stays";
+      const std::multiset<std::string> now = books();
+      EXPECT_TRUE(now == before || now == after) << "read " << k << " refused: neither as before nor as after";
+      DossierInvariants check;
+      EXPECT_TRUE(check.Check()) << "read " << k << " refused\n" << check.Report();
+      ASSERT_FALSE(HasFailure()) << "read " << k << " refused";
+    }
+    EXPECT_GT(refused, 2);
+    ExpectInvariants(std::string(what) + ", read whole");
+    PutBack();
+    fs::remove_all(Dir() + "/kept");
+  }
+
   // The change in the child, on tables of its own; its note let go as the program leaves a dossier.
   bool Run(const std::function<bool(Table&, Table&)>& change) {
     Table d, s;
@@ -177,6 +235,47 @@ TEST_F(StoppedLineChangeTest, AChangeKilledAtAnyWriteIsFinishedOrTakenBackAndSai
 
   ASSERT_NO_FATAL_FAILURE(EachWriteKilled("two lines appended", kLinesAppendedName, [&](Table& d, Table& s) {
     return WriteDraftLines(d, s, test_support::TwoLinePiece(target)) == DraftWrite::Written;
+  }));
+}
+
+TEST_F(StoppedLineChangeTest, ASaveMeetingARefusedReadOfTheSortFileFailsAndLeavesTheBooksWhole) {
+  // A line saved onto another account, each read of the sort file refused in turn: a sort record it
+  // could not read is not one that is missing.
+  std::uint32_t bank = 0;
+  for (std::uint32_t r = 1; r <= c50.RecCount() && bank == 0; ++r)
+    if (c50.GoTo(r) && !c50.IsDeleted() && c50.GetField(L::BCLE)[0] == 'Z' &&
+        std::string(c50.GetField(L::BCODE)) == "51200000")
+      bank = r;
+  ASSERT_NE(bank, 0u);
+  ASSERT_TRUE(c50.GoTo(bank));
+  const LineRecord line = ReadLineRecord(c50);
+  SaveRequest save;
+  save.key = line.key;
+  save.previousAccount = line.account;
+  save.values.day = line.day;
+  save.values.account = "60640000";
+  save.values.label1 = line.label1;
+  save.values.euros = line.entry == 'O';
+  save.values.sense = line.sense;
+  (line.sense == 'D' ? save.values.amounts.debitE : save.values.amounts.creditE) = line.euros + 12.34;
+  ASSERT_NO_FATAL_FAILURE(EachReadRefused("a line saved", "/c60je.dbf", [&](Table& d, Table& s) {
+    return SaveLineRecord(d, s, save).outcome == SaveOutcome::Saved;
+  }));
+}
+
+TEST_F(StoppedLineChangeTest, ACopyMeetingARefusedReadOfTheDraftFailsAndLeavesTheBooksWhole) {
+  // A piece copied, each read of the draft refused in turn: a new line whose number could not be read
+  // back is not taken for the line before it.
+  std::pair<std::string, std::string> piece;
+  std::string target;
+  PieceAndTarget(&piece, &target);
+  ASSERT_FALSE(piece.first.empty());
+  ASSERT_FALSE(target.empty());
+  ASSERT_NO_FATAL_FAILURE(EachReadRefused("a piece copied", "/c50je.dbf", [&](Table& d, Table& s) {
+    d.CloseTable();
+    s.CloseTable();
+    return entry::CopyPiece(piece.first, piece.second, entry::PieceTarget::From(target)).outcome ==
+           entry::PieceOutcome::Done;
   }));
 }
 

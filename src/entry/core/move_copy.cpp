@@ -123,6 +123,8 @@ struct Cursors {
 // The sort record of the current line derived again (the record is held), or made when missing.
 bool SortRecordAgain(Table& c50, Table& c60) {
   if (LigneTri::Find(c60, LigneTri::kDraft, c50.recordNumber)) return DeriveLigneTri(c50, LigneTri::kDraft, c60);
+  // One that could not be read is not made again: the line would have two.
+  if (!LigneTri::Missing(c60)) return false;
   WriteLog(FillPlaceholder(LoadStr(kLogSortRecordMade), std::to_string(c50.recordNumber)));
   return AppendLigneTri(c50, LigneTri::kDraft, c60);
 }
@@ -389,8 +391,10 @@ PieceResult CopyPiece(const std::string& source, const std::string& piece, const
       filled = written.PutField(L::BMONTANTF, "") && written.PutField(L::BMONTANTE, "") && filled;
     // The insert ends the append in every case: a half-filled record must not stay pending.
     const bool inserted = written.InsertRecord();
-    if (!inserted) return false;
+    // A new line whose number could not be read back is left to the next opening, which takes
+    // the piece back (the read refused keeps the note).
     const std::uint32_t made = written.recordNumber;
+    if (!inserted || made == 0) return false;
     steps.Made([&written, &t, made] { return CancelDraftLine(written, t.c60, made); });
     if (!filled || !written.Commit() || !AppendLigneTri(written, LigneTri::kDraft, t.c60)) return false;
     written.GoTo(static_cast<long>(made));
