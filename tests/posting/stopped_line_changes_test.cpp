@@ -190,6 +190,30 @@ class StoppedLineChangeTest : public CoreTest {
     for (const auto& [p, n] : lines)
       if (p.first != piece->first) *target = p.first;
   }
+
+  // A bank line of the draft saved onto 60640000, its euros 12.34 more (its francs 80.94 more too when
+  // `francs`).
+  SaveRequest BankLineToAnotherAccount(bool francs) {
+    std::uint32_t bank = 0;
+    for (std::uint32_t r = 1; r <= c50.RecCount() && bank == 0; ++r)
+      if (c50.GoTo(r) && !c50.IsDeleted() && c50.GetField(L::BCLE)[0] == 'Z' &&
+          std::string(c50.GetField(L::BCODE)) == "51200000")
+        bank = r;
+    SaveRequest save;
+    EXPECT_NE(bank, 0u);
+    if (bank == 0 || !c50.GoTo(bank)) return save;
+    const LineRecord line = ReadLineRecord(c50);
+    save.key = line.key;
+    save.previousAccount = line.account;
+    save.values.day = line.day;
+    save.values.account = "60640000";
+    save.values.label1 = line.label1;
+    save.values.euros = line.entry == 'O';
+    save.values.sense = line.sense;
+    if (francs) (line.sense == 'D' ? save.values.amounts.debitF : save.values.amounts.creditF) = line.francs + 80.94;
+    (line.sense == 'D' ? save.values.amounts.debitE : save.values.amounts.creditE) = line.euros + 12.34;
+    return save;
+  }
 };
 
 // The changes' names, as the opening gives them.
@@ -199,24 +223,8 @@ constexpr int kLinesAppendedName = 35015;
 
 TEST_F(StoppedLineChangeTest, AChangeKilledAtAnyWriteIsFinishedOrTakenBackAndSaid) {
   // A bank line saved onto another account with another amount.
-  std::uint32_t bank = 0;
-  for (std::uint32_t r = 1; r <= c50.RecCount() && bank == 0; ++r)
-    if (c50.GoTo(r) && !c50.IsDeleted() && c50.GetField(L::BCLE)[0] == 'Z' &&
-        std::string(c50.GetField(L::BCODE)) == "51200000")
-      bank = r;
-  ASSERT_NE(bank, 0u);
-  ASSERT_TRUE(c50.GoTo(bank));
-  const LineRecord line = ReadLineRecord(c50);
-  SaveRequest save;
-  save.key = line.key;
-  save.previousAccount = line.account;
-  save.values.day = line.day;
-  save.values.account = "60640000";
-  save.values.label1 = line.label1;
-  save.values.euros = line.entry == 'O';
-  save.values.sense = line.sense;
-  (line.sense == 'D' ? save.values.amounts.debitF : save.values.amounts.creditF) = line.francs + 80.94;
-  (line.sense == 'D' ? save.values.amounts.debitE : save.values.amounts.creditE) = line.euros + 12.34;
+  const SaveRequest save = BankLineToAnotherAccount(true);
+  ASSERT_FALSE(save.key.empty());
   ASSERT_NO_FATAL_FAILURE(EachWriteKilled("a line saved", kLineSavedName, [&](Table& d, Table& s) {
     return SaveLineRecord(d, s, save).outcome == SaveOutcome::Saved;
   }));
@@ -241,23 +249,8 @@ TEST_F(StoppedLineChangeTest, AChangeKilledAtAnyWriteIsFinishedOrTakenBackAndSai
 TEST_F(StoppedLineChangeTest, ASaveMeetingARefusedReadOfTheSortFileFailsAndLeavesTheBooksWhole) {
   // A line saved onto another account, each read of the sort file refused in turn: a sort record it
   // could not read is not one that is missing.
-  std::uint32_t bank = 0;
-  for (std::uint32_t r = 1; r <= c50.RecCount() && bank == 0; ++r)
-    if (c50.GoTo(r) && !c50.IsDeleted() && c50.GetField(L::BCLE)[0] == 'Z' &&
-        std::string(c50.GetField(L::BCODE)) == "51200000")
-      bank = r;
-  ASSERT_NE(bank, 0u);
-  ASSERT_TRUE(c50.GoTo(bank));
-  const LineRecord line = ReadLineRecord(c50);
-  SaveRequest save;
-  save.key = line.key;
-  save.previousAccount = line.account;
-  save.values.day = line.day;
-  save.values.account = "60640000";
-  save.values.label1 = line.label1;
-  save.values.euros = line.entry == 'O';
-  save.values.sense = line.sense;
-  (line.sense == 'D' ? save.values.amounts.debitE : save.values.amounts.creditE) = line.euros + 12.34;
+  const SaveRequest save = BankLineToAnotherAccount(false);
+  ASSERT_FALSE(save.key.empty());
   ASSERT_NO_FATAL_FAILURE(EachReadRefused("a line saved", "/c60je.dbf", [&](Table& d, Table& s) {
     return SaveLineRecord(d, s, save).outcome == SaveOutcome::Saved;
   }));
