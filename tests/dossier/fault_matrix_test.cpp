@@ -40,21 +40,6 @@ using platform::WriteFault;
 // The runs whose refused writes are still being mended: their points are tried and reported, but
 // do not fail the test. Each goes once it holds at every point of a full sweep.
 const std::set<std::string> kKnownFaulty = {};
-const char* FaultName(WriteFault f) {
-  switch (f) {
-    case WriteFault::kFullOnce:
-      return "ENOSPC";
-    case WriteFault::kFailOnce:
-      return "EIO";
-    case WriteFault::kPartOnce:
-      return "part-written";
-    case WriteFault::kReadFailOnce:
-      return "EIO on a read";
-    default:
-      return "read-only";
-  }
-}
-
 // The reads tried, of a run that makes `reads`: those named ("reads:40,41"), every one in a full
 // sweep ("full", "full:i/n" every n-th from the i-th), none when changes are named ("points:"),
 // else the first two, the last four and twenty spread over the run.

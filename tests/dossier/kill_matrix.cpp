@@ -351,4 +351,21 @@ bool OpeningSource(std::vector<processing::Collective>* collectives, processing:
   return true;
 }
 
+const char* FaultName(platform::WriteFault f) {
+  switch (f) {
+    case platform::WriteFault::kKill:
+      return "killed";
+    case platform::WriteFault::kFullOnce:
+      return "ENOSPC";
+    case platform::WriteFault::kFailOnce:
+      return "EIO";
+    case platform::WriteFault::kPartOnce:
+      return "part-written";
+    case platform::WriteFault::kReadFailOnce:
+      return "EIO on a read";
+    default:
+      return "read-only";
+  }
+}
+
 }  // namespace kill_matrix

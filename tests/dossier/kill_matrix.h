@@ -15,6 +15,8 @@
 #include <string>
 #include <vector>
 
+#include "platform/system/write_fault.h"
+
 struct DemoOptions;
 
 namespace processing {
@@ -122,5 +124,8 @@ int InChildSaying(const std::function<bool(std::string*)>& work, std::string* te
 // year; false when its tables do not open.
 bool ValidationMonths(std::vector<std::string>* months);
 bool OpeningSource(std::vector<processing::Collective>* collectives, processing::TrialBalance* balance);
+
+// A fault's name in the matrices' reports ("ENOSPC", "EIO on a read" ...).
+const char* FaultName(platform::WriteFault f);
 
 }  // namespace kill_matrix

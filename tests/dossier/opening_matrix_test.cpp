@@ -41,21 +41,6 @@ const char* const kCauses[] = {"disque plein", "erreur d'\xE9" "criture sur le d
 // reported, but do not fail the test. Each goes once it holds at every point of a full sweep.
 const std::set<std::string> kRefusedKnownFaulty = {};
 
-const char* FaultName(WriteFault f) {
-  switch (f) {
-    case WriteFault::kKill:
-      return "killed";
-    case WriteFault::kFullOnce:
-      return "ENOSPC";
-    case WriteFault::kFailOnce:
-      return "EIO";
-    case WriteFault::kPartOnce:
-      return "part-written";
-    default:
-      return "read-only";
-  }
-}
-
 // The changes of the run made while a marker of one of its dossiers stands.
 std::vector<std::string>& MarkerPaths() {
   static std::vector<std::string> paths;
