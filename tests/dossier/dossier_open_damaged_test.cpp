@@ -277,6 +277,28 @@ TEST_F(DossierOpenTest, ACancelledLineLeftWithoutItsSortRecordByTheReindexHoldsA
   });
   EXPECT_NE(ReadAll(d + "clgcan.txt").find("sans enregistrement de tri, recr\xE9\xE9"), std::string::npos);
   booksHold("reactivated");
+
+  // Cancelled again, its sort record doubled: a cancelled line may lack one, never have two.
+  withTables([&](Table& c50, Table& c60) {
+    ASSERT_EQ(posting::CancelLine(c50, c60, cancelled, "ligne"), posting::LineChange::Done);
+    std::vector<std::string> fields;
+    for (std::uint32_t r = 1; r <= c60.RecCount() && fields.empty(); ++r)
+      if (c60.GoTo(r) && c60.IsDeleted() && c60.GetField(LigneTri::TFIC)[0] == 'B' &&
+          std::stoul(c60.GetField(LigneTri::TREC)) == cancelled)
+        for (int f = 1; f <= c60.FieldCount(); ++f) fields.push_back(c60.GetField(f));
+    ASSERT_FALSE(fields.empty());
+    ASSERT_TRUE(c60.AppendBlank());
+    for (int f = 1; f <= c60.FieldCount(); ++f) ASSERT_TRUE(c60.PutField(f, fields[static_cast<std::size_t>(f - 1)].c_str()));
+    ASSERT_TRUE(c60.InsertRecord());
+    ASSERT_TRUE(c60.DeleteRecord("tri", 1));
+  });
+  SetDossier(d, "CAN");
+  DossierInvariants doubled;
+  EXPECT_FALSE(doubled.Check());
+  EXPECT_NE(doubled.Report().find("C50 ligne " + std::to_string(cancelled) + ": 2 enregistrements de tri"),
+            std::string::npos)
+      << doubled.Report();
+  SetDossier("", "");
 }
 
 // An index file copied over the chart's from another table of the dossier (c30 over c20, whose
