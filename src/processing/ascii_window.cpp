@@ -55,6 +55,7 @@ constexpr int kMsgFilesNotOpen = 29695;
 constexpr int kTextErrorLine = 26202;     // "Ligne %s : %s": the file's line, the error
 constexpr int kTextSeparator = 29744;     // the separator between quotes, the encoding
 constexpr int kTextTabSeparator = 32610;  // the same when the separator is a tab: the encoding
+constexpr int kTextNoSeparator = 36900;   // the same when the file has none (empty, or one column): the encoding
 constexpr int kTextCounts = 29746;        // the lines, the pieces
 constexpr int kTextPeriod = 29747;        // the first and last dates
 constexpr int kTextTotals = 29749;        // the debit and credit totals
@@ -222,9 +223,12 @@ std::string TWUtiModAjoutAscii::InfoText(int row) const {
 void TWUtiModAjoutAscii::ShowRead(const processing::AsciiRead& r) {
   std::string texts[kInfoRows];
   if (r.readable) {
-    texts[0] = r.separator == '\t'
-                   ? FillPlaceholder(LoadStr(kTextTabSeparator), r.encoding)
-                   : FillPlaceholders(LoadStr(kTextSeparator), {std::string(1, r.separator), r.encoding});
+    if (r.separator == 0)
+      texts[0] = FillPlaceholder(LoadStr(kTextNoSeparator), r.encoding);
+    else if (r.separator == '\t')
+      texts[0] = FillPlaceholder(LoadStr(kTextTabSeparator), r.encoding);
+    else
+      texts[0] = FillPlaceholders(LoadStr(kTextSeparator), {std::string(1, r.separator), r.encoding});
     texts[1] = FillPlaceholders(LoadStr(kTextCounts), {std::to_string(r.lines), std::to_string(r.pieces.size())});
     if (!r.firstDate.empty())
       texts[2] = FillPlaceholders(LoadStr(kTextPeriod), {ShownDate(r.firstDate), ShownDate(r.lastDate)});

@@ -217,6 +217,21 @@ TEST_F(AsciiWindowTest, AFaultyFileShowsItsErrorsAndWritesNothing) {
   EXPECT_NE(Log().find("AJOUT ASCII AU BROUILLARD - Erreur: "), std::string::npos) << Log();
 }
 
+// A file whose column line holds no separator says there is none, never shows a blank glyph for it, and
+// names its fault.
+TEST_F(AsciiWindowTest, AFileWithoutSeparatorSaysItHasNone) {
+  WriteImport("colonne.txt", "Journal Date Piece Compte\r\nOD 14/03/2026 F1 51200000\r\n");
+  Menu(command_id::AjoutAsciiBrouillard);
+  TWUtiModAjoutAscii* form = Form();
+  ASSERT_NE(form, nullptr) << test_support::ShownTexts();
+  EXPECT_EQ(form->InfoText(0), "S\xE9parateur : aucun     Codage : Windows-1252");
+  EXPECT_EQ(form->InfoText(0).find('\0'), std::string::npos);
+  ASSERT_EQ(form->ErrorList()->GetCount(), 1);
+  EXPECT_NE(form->ErrorList()->GetString(0).find("ni par une tabulation"), std::string::npos)
+      << form->ErrorList()->GetString(0);
+  test_support::Screenshot(form->Widget(), "processing", "ascii_form_no_separator");
+}
+
 TEST_F(AsciiWindowTest, TheWorkingDateImportsTheFileOnceAndNotTheNextTime) {
   const std::string path = WriteImport("auto.txt", kThreePieces);
   const long before = DraftRecords();

@@ -431,6 +431,82 @@ TEST(IncludeLayers, TheCheckerReadsWhatTheCompilerReadsBesidesTheSources) {
     EXPECT_NE(std::find(outcome.read.begin(), outcome.read.end(), read), outcome.read.end()) << read;
 }
 
+// Each way of writing an include that the compiler reads and a line-by-line reading missed: a header unit imported,
+// the digraph "%:" for "#", a comment before the directive (one over several lines too), a directive spliced by a
+// backslash; and what only looks like one (a function named import, a directive inside a comment or a raw string).
+// A file from outside src/ compiled into a core library follows the rules of that library's own sources, not those
+// of the folder whose CMakeLists.txt makes it (the subject's windows).
+TEST(IncludeLayers, TheCheckerReadsEveryWayOfWritingAnInclude) {
+  test_support::TempFolder tree("include-ways");
+  const fs::path root = tree.path();
+  const std::string src = (root / "src").string();
+  Write(root / "docs/architecture.md",
+        "# Layers\n\n## Dependencies between folders\n\n"
+        "- src/platform/system:\n"
+        "- src/platform/gui: src/platform/system\n"
+        "- src/runtime: src/platform/system\n"
+        "- src/data: src/runtime\n"
+        "- src/dossier/core: src/data, src/runtime\n"
+        "- src/dossier: src/data, src/dossier/core, src/platform/gui, src/runtime\n");
+  Write(root / "src/platform/system/files.h", "#pragma once\n");
+  Write(root / "src/platform/gui/window.h", "#pragma once\n");
+  Write(root / "src/runtime/dates.h", "#pragma once\n");
+  Write(root / "src/data/table.h", "#pragma once\n");
+  Write(root / "src/dossier/core/totals.cpp", "#include \"data/table.h\"\n");
+  Write(root / "src/dossier/open.cpp", "#include \"platform/gui/window.h\"\n");
+  Write(root / "tools/core_extra.cpp", "#include \"data/table.h\"\n#include \"platform/gui/window.h\"\n");
+  Write(root / "tools/window_extra.cpp", "#include \"platform/gui/window.h\"\n");
+  Write(root / "src/runtime/ways.cpp",
+        "import \"data/table.h\";\n"                    // 1
+        "export import <data/table.h>;\n"               // 2
+        "import tree.dates;\n"                          // 3
+        "%:include \"data/table.h\"\n"                  // 4
+        "  %:  include <vector>\n"                      // 5
+        "/* the table */ #include \"data/table.h\"\n"   // 6
+        "#\\\n"                                         // 7
+        "include \"data/table.h\"\n"                    // 8
+        "#inc\\\r\n"                                    // 9
+        "lude \"data/table.h\"\n"                       // 10
+        "/* a comment over\n"                           // 11
+        "   two lines */ #include \"data/table.h\"\n"   // 12
+        "void f() { import.Run(); }\n"                  // 13
+        "/*\n#include \"data/table.h\"\n*/\n"           // 14-16
+        "// #include \"data/table.h\"\n"                // 17
+        "const char* s = R\"x(\n"                       // 18
+        "#include \"data/table.h\"\n"                   // 19
+        ")x\";\n"                                       // 20
+        "int n = 1'000; const char* t = \"'\";\n"       // 21
+        "#include \"runtime/dates.h\"\n"                // 22
+        "#include \"data/table.h\" /* and a note\n"     // 23
+        "   that goes on */\n");                        // 24
+  const std::string core = "src/dossier/CMakeFiles/tree_dossier_core.dir/";
+  const std::string windows = "src/dossier/CMakeFiles/tree_dossier.dir/";
+  const fs::path compile_commands = WriteCompileCommands(
+      root, {CompileEntry(root, "src/runtime/ways.cpp", "-I" + src, "src/runtime/CMakeFiles/tree_runtime.dir/ways.cpp.o"),
+             CompileEntry(root, "src/dossier/core/totals.cpp", "-I" + src, core + "core/totals.cpp.o"),
+             CompileEntry(root, "tools/core_extra.cpp", "-I" + src, core + "__/__/tools/core_extra.cpp.o"),
+             CompileEntry(root, "src/dossier/open.cpp", "-I" + src, windows + "open.cpp.o"),
+             CompileEntry(root, "tools/window_extra.cpp", "-I" + src, windows + "__/__/tools/window_extra.cpp.o")});
+
+  const std::string table = "src/data/table.h";
+  auto at = [](int line) { return "src/runtime/ways.cpp:" + std::to_string(line); };
+  std::vector<std::string> want = {
+      Crossing(at(1), "import \"data/table.h\"", table),
+      Crossing(at(2), "import <data/table.h>", table),
+      at(3) + ": import tree.dates: a header is included, written \"...\" or <...>, never imported as a module",
+      Crossing(at(4), "\"data/table.h\"", table),
+      Crossing(at(6), "\"data/table.h\"", table),
+      Crossing(at(7), "\"data/table.h\"", table),
+      Crossing(at(9), "\"data/table.h\"", table),
+      Crossing(at(12), "\"data/table.h\"", table),
+      Crossing(at(23), "\"data/table.h\"", table),
+      "tools/core_extra.cpp:2: includes src/platform/gui/window.h (written \"platform/gui/window.h\"): "
+      "docs/architecture.md does not let src/dossier/core include src/platform/gui",
+  };
+  std::sort(want.begin(), want.end());
+  EXPECT_EQ(Texts(include_check::CheckTree(root, compile_commands).findings), want);
+}
+
 // The command the build runs: its output, its exit status, its stamp and depfile.
 test_support::CommandRun RunCheck(const std::string& arguments) {
   return test_support::RunCommand(std::string(MERLON_INCLUDE_CHECK) + " " + arguments);

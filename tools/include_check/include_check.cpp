@@ -229,6 +229,7 @@ std::string Written(const Include& include) {
     case IncludeForm::kIncludeNext: return "#include_next " + name;
     case IncludeForm::kForcedInclude: return "-include " + include.name;
     case IncludeForm::kForcedMacros: return "-imacros " + include.name;
+    case IncludeForm::kImport: return "import " + name;
     default: return name;
   }
 }
@@ -241,24 +242,162 @@ std::string RuleFolder(const Include& include) { return include.folder.empty() ?
 // True for a folder that is `top` or lies under it.
 bool Within(const std::string& folder, const std::string& top) { return folder == top || StartsWith(folder, top + "/"); }
 
-// The folder under the build of the library that a compile command's object goes to ("src/data" for
-// "src/data/CMakeFiles/merlon_data.dir/x.cpp.o"), or "".
-std::string LibraryFolder(const fs::path& build, const fs::path& directory, const std::string& output) {
+// The library that a compile command's object goes to, named by its objects' folder under the build
+// ("src/dossier/CMakeFiles/merlon_dossier_core.dir" for ".../merlon_dossier_core.dir/core/x.cpp.o"), or "".
+std::string LibraryObjects(const fs::path& build, const fs::path& directory, const std::string& output) {
   if (output.empty()) return "";
   const std::string object = BelowRoot(build.empty() ? directory : build, directory / output);
   const std::size_t at = object.find("/CMakeFiles/");
-  return at == std::string::npos ? "" : object.substr(0, at);
+  if (at == std::string::npos) return "";
+  const std::size_t end = object.find(".dir/", at);
+  return end == std::string::npos ? "" : object.substr(0, end + 4);
 }
 
-// The text after the first word of a directive ("include", "define"), and the word itself.
+// The folder of the CMakeLists.txt that makes a library ("src/dossier" for
+// "src/dossier/CMakeFiles/merlon_dossier_core.dir").
+std::string ListsFolder(const std::string& objects) { return objects.substr(0, objects.find("/CMakeFiles/")); }
+
+// One line as the preprocessor reads it: the lines spliced by a backslash at their end joined, each comment
+// replaced by a blank (a comment over several lines joins them), the text of string and character literals kept
+// short of what could pass for a directive. `line` is the number of the physical line it begins on.
+struct LogicalLine {
+  int line = 1;
+  std::string text;
+};
+
+bool IsIdentifierChar(char c) { return std::isalnum(static_cast<unsigned char>(c)) || c == '_'; }
+
+// True when the quote at `at` opens a raw string: R, u8R, uR, UR or LR before it, as a word of its own.
+bool RawStringPrefix(const std::string& text, std::size_t at) {
+  for (const char* prefix : {"u8R", "uR", "UR", "LR", "R"}) {
+    const std::size_t n = std::char_traits<char>::length(prefix);
+    if (at < n || text.compare(at - n, n, prefix) != 0) continue;
+    if (at == n || !IsIdentifierChar(text[at - n - 1])) return true;
+  }
+  return false;
+}
+
+// True when the text ends in a number (1'000, 0xFF'FF), where a quote is a digit separator.
+bool NumberBefore(const std::string& text) {
+  std::size_t start = text.size();
+  while (start > 0 && (IsIdentifierChar(text[start - 1]) || text[start - 1] == '\'' || text[start - 1] == '.')) --start;
+  return start < text.size() && std::isdigit(static_cast<unsigned char>(text[start])) != 0;
+}
+
+std::vector<LogicalLine> LogicalLines(const std::string& source) {
+  // Splices first: a backslash at the end of a line joins it to the next; each character keeps its physical
+  // line, for the findings.
+  std::string text;
+  std::vector<int> lines;  // the physical line of each character of `text`
+  int line = 1;
+  for (std::size_t i = 0; i < source.size(); ++i) {
+    if (source[i] == '\\') {
+      std::size_t j = i + 1;
+      if (j < source.size() && source[j] == '\r') ++j;
+      if (j < source.size() && source[j] == '\n') {
+        i = j;
+        ++line;
+        continue;
+      }
+    }
+    text += source[i];
+    lines.push_back(line);
+    if (source[i] == '\n') ++line;
+  }
+
+  std::vector<LogicalLine> out;
+  LogicalLine current;
+  bool started = false;  // a character other than a blank seen on the current line
+  const auto put = [&](char c, std::size_t at) {
+    if (!started && c != ' ' && c != '\t' && c != '\r') {
+      started = true;
+      current.line = lines[at];
+    }
+    current.text += c;
+  };
+  const auto end_line = [&](std::size_t at) {
+    if (!started) current.line = lines[at];
+    out.push_back(current);
+    current = LogicalLine{};
+    started = false;
+  };
+  for (std::size_t i = 0; i < text.size(); ++i) {
+    const char c = text[i];
+    const char next = i + 1 < text.size() ? text[i + 1] : '\0';
+    if (c == '\n') {
+      end_line(i);
+    } else if (c == '/' && next == '/') {
+      while (i + 1 < text.size() && text[i + 1] != '\n') ++i;
+    } else if (c == '/' && next == '*') {
+      // The comment is one blank: the lines it spans are one.
+      const std::size_t close = text.find("*/", i + 2);
+      i = close == std::string::npos ? text.size() - 1 : close + 1;
+      current.text += ' ';
+    } else if (c == '"' && RawStringPrefix(text, i)) {
+      // A raw string: its lines belong to the line it begins on.
+      const std::size_t open = text.find('(', i + 1);
+      const std::string delimiter = open == std::string::npos ? "" : text.substr(i + 1, open - i - 1);
+      const std::size_t close = open == std::string::npos ? std::string::npos : text.find(")" + delimiter + "\"", open);
+      put('"', i);
+      put('"', i);
+      i = close == std::string::npos ? text.size() - 1 : close + delimiter.size() + 1;
+    } else if (c == '"' || c == '\'') {
+      // A digit separator (1'000) starts no literal.
+      if (c == '\'' && NumberBefore(current.text)) {
+        put(c, i);
+        continue;
+      }
+      // A string or character literal, up to its end or the line's: a quote inside it starts nothing.
+      put(c, i);
+      for (++i; i < text.size() && text[i] != '\n'; ++i) {
+        if (text[i] == '\\' && i + 1 < text.size() && text[i + 1] != '\n') {
+          put(text[i], i);
+          ++i;
+          put(text[i], i);
+          continue;
+        }
+        put(text[i], i);
+        if (text[i] == c) break;
+      }
+      if (i < text.size() && text[i] == '\n') end_line(i);
+    } else {
+      put(c, i);
+    }
+  }
+  if (started || !current.text.empty()) out.push_back(current);
+  return out;
+}
+
+// The text after the first word of a directive ("include", "define"), and the word itself. A directive begins
+// with "#" or its digraph "%:".
 std::pair<std::string, std::string> DirectiveWord(const std::string& line) {
   const std::string text = Trim(line);
-  if (text.empty() || text[0] != '#') return {"", ""};
-  std::size_t i = 1;
+  std::size_t i = 0;
+  if (StartsWith(text, "#")) i = 1;
+  else if (StartsWith(text, "%:")) i = 2;
+  else return {"", ""};
   while (i < text.size() && (text[i] == ' ' || text[i] == '\t')) ++i;
   const std::size_t start = i;
   while (i < text.size() && (std::isalpha(static_cast<unsigned char>(text[i])) || text[i] == '_')) ++i;
   return {text.substr(start, i - start), Trim(text.substr(i))};
+}
+
+// A line that imports (C++20: "import", "export import"), and what it imports: the word as written and the rest,
+// or "" for a line that imports nothing ("import.Run()" calls a function of that name).
+std::pair<std::string, std::string> ImportWord(const std::string& line) {
+  std::string text = Trim(line);
+  std::string written;
+  if (StartsWith(text, "export") && text.size() > 6 && !IsIdentifierChar(text[6])) {
+    written = "export ";
+    text = Trim(text.substr(6));
+  }
+  if (!StartsWith(text, "import") || (text.size() > 6 && IsIdentifierChar(text[6]))) return {"", ""};
+  const std::string rest = Trim(text.substr(6));
+  // What follows: a header's name, a module's name or a partition (":x", not "::").
+  const bool imports = !rest.empty() && (rest[0] == '<' || rest[0] == '"' || IsIdentifierChar(rest[0]) ||
+                                         (rest[0] == ':' && !StartsWith(rest, "::")));
+  if (!imports || (IsIdentifierChar(rest[0]) && rest.find(';') == std::string::npos)) return {"", ""};
+  return {written + "import", rest};
 }
 
 // The text of a directive's operand without a comment after it.
@@ -271,9 +410,24 @@ std::string WithoutComment(const std::string& text) {
 // follow the rules of `folder`.
 void ScanFile(const fs::path& root, const std::string& file, const std::string& folder,
               const std::vector<SearchFolder>& folders, Scan& scan) {
-  std::istringstream in(ReadFile(root / file));
-  std::string line;
-  for (int number = 1; std::getline(in, line); ++number) {
+  for (const LogicalLine& logical : LogicalLines(ReadFile(root / file))) {
+    const std::string& line = logical.text;
+    const int number = logical.line;
+    const auto [imported, unit] = ImportWord(line);
+    if (!imported.empty()) {
+      // A header unit is read as the include it stands for; a module, which names no file, cannot be followed.
+      const std::size_t close = unit.empty() ? std::string::npos : unit.find(unit[0] == '"' ? '"' : '>', 1);
+      if (unit.empty() || (unit[0] != '"' && unit[0] != '<') || close == std::string::npos) {
+        scan.findings.push_back({file, number,
+                                 imported + " " + Trim(unit.substr(0, unit.find(';'))) +
+                                     ": a header is included, written \"...\" or <...>, never imported as a module"});
+        continue;
+      }
+      Include include{file, number, unit.substr(1, close - 1), unit[0] == '"', "", IncludeForm::kImport, folder};
+      include.target = Resolve(root, include, folders);
+      scan.includes.push_back(include);
+      continue;
+    }
     const auto [word, rest] = DirectiveWord(line);
     if (word == "include" || word == "include_next") {
       const std::size_t close =
@@ -359,22 +513,37 @@ Build ReadBuild(const fs::path& root, const fs::path& build, const std::string& 
   const std::vector<JsonString> strings = JsonStrings(json);
   std::map<int, std::map<std::string, std::string>> objects;
   for (std::size_t i = 0; i + 1 < strings.size(); i += 2) objects[strings[i].object][strings[i].text] = strings[i + 1].text;
+  // Each library's own sources under src/ give the rules of the files from outside src/ compiled into it: a core
+  // library made by its subject's CMakeLists.txt ("src/dossier") from the files of "src/dossier/core" follows the
+  // core's rules, not the windows'.
+  std::map<std::string, std::set<std::string>> own_folders;  // library -> folders of its sources under src/
+  std::map<std::string, std::set<std::string>> outside;      // file outside src/ -> the libraries it goes to
   for (auto& [number, fields] : objects) {
     const fs::path directory = fields["directory"];
     const fs::path path = (directory / fields["file"]).lexically_normal();
     const Command command = ParseCommand(fields["command"], directory);
+    const std::string library = LibraryObjects(build, directory, command.output);
     std::string file = BelowRoot(root, path);
     if (!StartsWith(file, "src/")) {
       // A source the build makes itself is written after the check has run: only a file of the tree is read.
-      const std::string library = LibraryFolder(build, directory, command.output);
       if (!StartsWith(library, "src/") || (!build.empty() && !BelowRoot(build, path).empty())) continue;
       if (file.empty()) file = path.generic_string();
-      out.libraries[file].insert(library);
+      outside[file].insert(library);
+    } else if (!library.empty()) {
+      own_folders[library].insert(FolderOf(file));
     }
     std::vector<SearchFolder>& folders = out.paths[file];
     for (const SearchFolder& folder : command.folders) AddFolder(folders, folder);
     std::vector<ForcedInclude>& forced = out.forced[file];
     forced.insert(forced.end(), command.forced.begin(), command.forced.end());
+  }
+  for (const auto& [file, libraries] : outside) {
+    for (const std::string& library : libraries) {
+      const auto own = own_folders.find(library);
+      // A library made of such files alone follows the folder that makes it.
+      if (own == own_folders.end()) out.libraries[file].insert(ListsFolder(library));
+      else out.libraries[file].insert(own->second.begin(), own->second.end());
+    }
   }
   return out;
 }

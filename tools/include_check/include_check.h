@@ -1,16 +1,18 @@
 // The include check of src/, run by the build (merlon-include-check) and tested in
-// tests/tools/include_layers_test.cpp. Every #include and #include_next under src/ is resolved to the file it
+// tests/tools/include_layers_test.cpp. Every #include and #include_next under src/, read as the preprocessor reads
+// it (lines spliced, comments blanked, "%:" for "#"), and every header unit imported, is resolved to the file it
 // names the way the compiler finds it: beside the including file for "...", then the include folders the build
 // gives that file, read from compile_commands.json (#include_next goes on after the folder the including file was
 // found in). What the compiler reads besides is read as well: a file of any name that an include under src/
 // reaches (a ".ipp", an ".inl"), a file outside src/ that the build compiles into a library of src/ (read with the
-// rules of that library's folder), the files a compile command includes before the source (-include). It then
-// holds these rules:
+// rules of the folder of that library's own sources), the files a compile command includes before the source
+// (-include). It then holds these rules:
 //   - an include that reaches a file of another folder is allowed by the list "## Dependencies between folders"
 //     of docs/architecture.md (lowest layer first; a folder names only folders listed above it);
 //   - a header that is not the program's own is, outside src/platform, one of the C++ standard library's; Qt is
 //     included only in src/platform/gui, the test and benchmark libraries nowhere under src/;
-//   - an include is written "..." or <...>, never through a macro (the check could not follow it);
+//   - an include is written "..." or <...>, never through a macro nor as a module's import (the check could not
+//     follow it);
 //   - the marks MERLON_ENGINE_USER and MERLON_WINDOW_USER, which open the engine's and the window layer's
 //     headers, come from the build only: no source defines or undefines them.
 // Standard library only: the check is built and run before the program's libraries.
@@ -62,8 +64,8 @@ struct ForcedInclude {
 struct Build {
   // The include folders of every file under src/, and of every file outside src/ compiled into a library of src/.
   SearchPaths paths;
-  // A file compiled from outside src/ -> the folders under src/ of the libraries it is compiled into, whose rules
-  // it follows (known from where its object goes: "<build>/src/x/CMakeFiles/...").
+  // A file compiled from outside src/ -> the folders of the sources under src/ of the libraries it is compiled
+  // into, whose rules it follows (a library is known by where its objects go: "<build>/src/x/CMakeFiles/y.dir").
   std::map<std::string, std::set<std::string>> libraries;
   // A compiled file -> what its command includes before its first line.
   std::map<std::string, std::vector<ForcedInclude>> forced;
@@ -80,8 +82,9 @@ Build ReadBuild(const fs::path& root, const fs::path& build, const std::string& 
 // above it that has some.
 std::vector<SearchFolder> FoldersOf(const SearchPaths& paths, const std::string& file);
 
-// How an include is written: #include, #include_next, or -include or -imacros in the file's compile command.
-enum class IncludeForm { kInclude, kIncludeNext, kForcedInclude, kForcedMacros };
+// How an include is written: #include, #include_next, the import of a header unit, or -include or -imacros in
+// the file's compile command.
+enum class IncludeForm { kInclude, kIncludeNext, kForcedInclude, kForcedMacros, kImport };
 
 // One include directive of a source under src/ (or of a file the build compiles into a library of src/).
 struct Include {
@@ -91,7 +94,8 @@ struct Include {
   bool quoted = false;
   std::string target;  // the program's file it reaches, "src/...", or "" (a header of the system, Qt, a library)
   IncludeForm form = IncludeForm::kInclude;
-  std::string folder;  // the folder whose rules it follows: the including file's, or the library's it is built into
+  std::string folder;  // the folder whose rules it follows: the including file's, or that of the sources of the
+                       // library it is built into
 };
 
 // A broken rule: "file:line: reason" once written out.

@@ -4,6 +4,7 @@
 // francs and in euros, gives the rows that data/ledger_figures.py computes from the files alone.
 #include <map>
 #include <regex>
+#include <set>
 
 #include "data/closed_lines.h"
 #include "ledger_fixture.h"
@@ -12,6 +13,7 @@
 #include "reports/ledgers/core/centralising_summary.h"
 #include "reports/ledgers/core/general_ledgers.h"
 #include "reports/ledgers/core/journal_listings.h"
+#include "runtime/numbers.h"
 #include "runtime/xbase.h"
 #include "support/calc.h"
 
@@ -498,6 +500,122 @@ TEST_F(FiguresTest, TheCentralisingSummaryInBothCurrencies) {
     // The dossier's main currency is the euro.
     const std::vector<std::string> want = Lines(Figures({"central", Folder(), "FIG", *choice == 'F' ? "F" : "E"}));
     EXPECT_EQ(FirstDifference(got, want), "");
+  }
+}
+
+// The summary's shipped CSV read back row by row over two journal-months whose totals do not balance (a
+// balanced dossier has every balance at zero, whichever cell it is written to): each row carries its
+// journal-month's totals, its month's running totals and the running grand totals, each pair with its balance
+// as a number and its side, in the main currency, in francs and in euros.
+class SummaryCsvTest : public LedgerCoreTest {
+ protected:
+  void SetUp() override {
+    LedgerCoreTest::SetUp();
+    OpenYearDemo("SRC", 400);
+  }
+};
+
+TEST_F(SummaryCsvTest, EachRowCarriesItsMonthsAndTheGrandRunningTotals) {
+  // The headers of the first two months kept, each with totals of its own; the others blanked, so not shown.
+  struct Header {
+    std::string month, journal;
+    long long francs[2], euros[2];
+  };
+  std::vector<Header> kept;
+  std::set<std::string> months;
+  Table& c10 = *TableC10;
+  auto zone = [](const long long* cents) {
+    return std::string(FormatNumber(14, 2, false, FromCents(cents[0]))) + FormatNumber(14, 2, false, FromCents(cents[1]));
+  };
+  ASSERT_TRUE(c10.Seek("C10CODE", "C"));
+  for (bool on = true; on && c10.GetField(1)[0] == 'C'; on = c10.Skip(1)) {
+    if (c10.IsDeleted()) continue;
+    const std::string code = c10.GetField(2);
+    const std::string month = code.substr(0, 4);
+    if (months.size() < 2) months.insert(month);
+    Header h{month, code.substr(4, 3), {0, 0}, {0, 0}};
+    if (months.count(month)) {
+      const long long k = static_cast<long long>(kept.size()) + 1;
+      h.francs[0] = 100000 * k + 1;
+      h.francs[1] = 30000 * k;
+      h.euros[0] = 15000 * k + 7;
+      h.euros[1] = 4000 * k + 3;
+      kept.push_back(h);
+    }
+    const bool shown = months.count(month) != 0;
+    c10.BeginRewrite();
+    ASSERT_TRUE(c10.PutField(4, shown ? zone(h.francs).c_str() : ""));
+    ASSERT_TRUE(c10.PutField(5, shown ? zone(h.euros).c_str() : ""));
+    ASSERT_TRUE(c10.EndRewrite(true));
+  }
+  ASSERT_EQ(months.size(), 2u);
+  ASSERT_GE(kept.size(), 4u) << "two journals a month at least";
+
+  for (const char* choice : {"", "F", "E"}) {
+    SCOPED_TRACE(std::string("choice '") + choice + "'");
+    ledgers::CentralisingSummary r;
+    r.optionsText = choice;
+    ASSERT_TRUE(r.PrepareReport());
+    const std::vector<std::vector<std::string>> rows =
+        CsvRows(RunToExport(r, ShippedLayout("ER-CSV"), ArtefactPath(std::string("er-rows") + choice + ".csv")));
+    ASSERT_EQ(rows.size(), kept.size() + 1) << "a title row, then one row per journal-month";
+    std::map<std::string, std::size_t> column;
+    for (std::size_t i = 0; i < rows[0].size(); ++i) column[Cell(rows[0], i)] = i;
+    auto cents = [&](const std::vector<std::string>& row, const char* name) {
+      EXPECT_EQ(column.count(name), 1u) << name;
+      return CellCents(Cell(row, column[name]));
+    };
+    // A balance's amount and side cells against its debit and credit.
+    auto balance = [&](const std::vector<std::string>& row, const char* amount, const char* side, long long debit,
+                       long long credit) {
+      const long long want = debit - credit;
+      EXPECT_EQ(cents(row, amount), want < 0 ? -want : want) << amount;
+      EXPECT_EQ(Cell(row, column[side]), want > 0 ? "Db" : want < 0 ? "Cr" : "") << side;
+    };
+    // The three amounts of a row: the journal-month's, the month's and the grand running totals; `names` the
+    // cells' names for each, debit, credit, balance and side.
+    struct Set {
+      const char* names[3][4];
+      bool euros;
+    };
+    const bool mainEuros = *choice != 'F';
+    const Set sets[] = {
+        {{{"DEBIT", "CREDIT", "SOLDEMT", "SOLDEDC"},
+          {"TM_DEBIT", "TM_CREDIT", "TM_SOLDEMT", "TM_SOLDEDC"},
+          {"TG_DEBIT", "TG_CREDIT", "TG_SOLDEMT", "TG_SOLDEDC"}},
+         mainEuros},
+        {{{"DEBITF", "CREDITF", "SOLDEFMT", "SOLDEFDC"},
+          {"TM_DEBITF", "TM_CREDITF", "TM_SLDFMT", "TM_SLDFDC"},
+          {"TG_DEBITF", "TG_CREDITF", "TG_SLDFMT", "TG_SLDFDC"}},
+         false},
+        {{{"DEBITE", "CREDITE", "SOLDEEMT", "SOLDEEDC"},
+          {"TM_DEBITE", "TM_CREDITE", "TM_SLDEMT", "TM_SLDEDC"},
+          {"TG_DEBITE", "TG_CREDITE", "TG_SLDEMT", "TG_SLDEDC"}},
+         true},
+    };
+    for (const Set& set : sets) {
+      long long month[2] = {0, 0}, grand[2] = {0, 0};
+      std::string current;
+      for (std::size_t i = 0; i < kept.size(); ++i) {
+        const Header& h = kept[i];
+        const std::vector<std::string>& row = rows[i + 1];
+        SCOPED_TRACE("row " + std::to_string(i + 1) + " " + set.names[0][0]);
+        EXPECT_EQ(Cell(row, column["JOURNAL"]), std::string(AllTrim(h.journal.c_str())));
+        if (h.month != current) month[0] = month[1] = 0;
+        current = h.month;
+        const long long* own = set.euros ? h.euros : h.francs;
+        for (int side = 0; side < 2; ++side) {
+          month[side] += own[side];
+          grand[side] += own[side];
+        }
+        const long long* amounts[3] = {own, month, grand};
+        for (int a = 0; a < 3; ++a) {
+          EXPECT_EQ(cents(row, set.names[a][0]), amounts[a][0]) << set.names[a][0];
+          EXPECT_EQ(cents(row, set.names[a][1]), amounts[a][1]) << set.names[a][1];
+          balance(row, set.names[a][2], set.names[a][3], amounts[a][0], amounts[a][1]);
+        }
+      }
+    }
   }
 }
 
