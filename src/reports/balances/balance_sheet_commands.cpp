@@ -38,7 +38,7 @@ namespace {
 constexpr int kOpenContext = 85;
 // The head of the box of a computation refused: the general balance unbalanced, or an incident.
 constexpr int kMsgUnbalanced = 1690;
-constexpr int kMsgIncident = 1682;
+constexpr int kMsgIncident = 36510;
 // The initialisation: its caption (the dossier's code after it), its question when no balance sheet was
 // initialised yet (%s: the model) and when one was (%s: the model in place, the new model).
 constexpr int kCaptionInitialisation = 1674;
@@ -252,6 +252,7 @@ void TDEtaBilanCalcul::RunComputation() {
       status_->SetText(LoadStr(kStatusComputation));
       return;
     case RunOutcome::kReadFailed:
+    case RunOutcome::kTooLarge:
     case RunOutcome::kWriteFailed:
       RuntimeBeep();
       gui::MessageBox(this, std::string(LoadStr(kMsgIncident)) + run_.message + unreadable, caption,

@@ -5,11 +5,13 @@
 
 #include <cmath>
 #include <filesystem>
+#include <fstream>
 #include <map>
 #include <sstream>
 
 #include "balance_fixture.h"
 #include "data/table.h"
+#include "dossier/core/dossier_run_marker.h"
 #include "reports/balances/core/account_gathering.h"
 #include "reports/balances/core/balance_sheet_compile.h"
 #include "reports/balances/core/balance_sheet_edition.h"
@@ -345,6 +347,42 @@ TEST_F(BalanceSheetTest, AnUnbalancedGeneralBalanceIsRefusedBeforeAnyChange) {
   EXPECT_EQ(Annex().size(), 1u);
   // Before the lone line, the period of March is balanced: a period ending earlier runs.
   EXPECT_EQ(Run('S', "C60101", "C60228").outcome, RunOutcome::kDone);
+}
+
+// Three balanced pieces of 10 000 000 000,00 euros (65 595 700 000,00 francs each, within a
+// line's field) on three fixed-asset accounts of one box: the box would take 196 787 100 000,00
+// francs, past what it holds. The run refuses before any change in one sentence naming the box, its
+// line and that amount, never as a refused write: C70 and C10 keep their bytes, no marker stays.
+TEST_F(BalanceSheetTest, ABoxItsFieldCannotHoldIsRefusedByNameBeforeAnyChange) {
+  ASSERT_EQ(Init('S'), InitOutcome::kDone);
+  AddAnnexRecord("101010CDUPONT ");
+  AddAccounts({{"21500000", "Mat\xE9riel"}, {"21810000", "Installations"}, {"23100000", "En cours"},
+               {"16400000", "Emprunts"}, {"10610000", "R\xE9serve l\xE9gale"}});
+  const double big = 10'000'000'000.00;
+  AddLines({test_support::L('C', "21500000", "C60301", "OD", "000021", 'D', big, "Machine"),
+            test_support::L('C', "10100000", "C60301", "OD", "000021", 'C', big, "Apport", "", "", "", "", "", 'Z', "", 2),
+            test_support::L('C', "21810000", "C60302", "OD", "000022", 'D', big, "Atelier"),
+            test_support::L('C', "16400000", "C60302", "OD", "000022", 'C', big, "Pr\xEAt", "", "", "", "", "", 'Z', "", 2),
+            test_support::L('C', "23100000", "C60303", "OD", "000023", 'D', big, "Chantier"),
+            test_support::L('C', "10610000", "C60303", "OD", "000023", 'C', big, "R\xE9serve", "", "", "", "", "", 'Z', "", 2)});
+  const auto bytes = [](const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream all;
+    all << in.rdbuf();
+    return all.str();
+  };
+  const std::string c70 = bytes(Path("c70")), c10 = bytes(Path("c10"));
+  const SheetRun run = Run('S', "C60101", "C61231");
+  EXPECT_EQ(run.outcome, RunOutcome::kTooLarge);
+  EXPECT_EQ(run.message.rfind("La case 028 du Bilan (ligne ", 0), 0u) << run.message;
+  EXPECT_NE(run.message.find("mais le calcul lui donne 196 787 100 000,00 francs : le Bilan n'a pas \xE9t\xE9 modifi\xE9."),
+            std::string::npos)
+      << run.message;
+  EXPECT_EQ(run.message.find("disque"), std::string::npos) << run.message;
+  EXPECT_EQ(RunLogLine(run), "CALCUL DU BILAN - Erreur: " + run.message);
+  EXPECT_TRUE(bytes(Path("c70")) == c70) << "C70 changed";
+  EXPECT_TRUE(bytes(Path("c10")) == c10) << "C10 changed";
+  EXPECT_FALSE(DossierRunMarkerExists());
 }
 
 // Every account of classes 1 to 7 (by its first four digits) goes to one poste whatever the

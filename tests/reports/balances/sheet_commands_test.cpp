@@ -249,7 +249,8 @@ TEST_F(BalanceSheetCommandsTest, AComputationWhoseWriteIsRefusedSaysSoInOneBox) 
       });
   ASSERT_EQ(boxes.size(), 2u) << test_support::ShownTexts();  // the question, then the run's end
   const std::string said = boxes[1].text;
-  EXPECT_NE(said.find("Il est survenu un incident"), std::string::npos) << said;
+  EXPECT_NE(said.find("Il est survenu un incident pendant le Calcul du Bilan"), std::string::npos) << said;
+  EXPECT_EQ(said.find("Initialisation"), std::string::npos) << said;
   EXPECT_NE(said.find("disque plein"), std::string::npos) << said;
   EXPECT_NE(said.find(std::string(DossierFolder)), std::string::npos) << said;
   EXPECT_NE(said.find("remis dans son \xE9tat d'avant le traitement"), std::string::npos) << said;
