@@ -255,8 +255,11 @@ void TDEtaBilanCalcul::RunComputation() {
     case RunOutcome::kTooLarge:
     case RunOutcome::kWriteFailed:
       RuntimeBeep();
-      gui::MessageBox(this, std::string(LoadStr(kMsgIncident)) + run_.message + unreadable, caption,
-                      gui::MB_OK | gui::MB_ICONSTOP);
+      // The sentence naming a box past what it holds ends without the blank lines of the others.
+      gui::MessageBox(this,
+                      std::string(LoadStr(kMsgIncident)) + run_.message +
+                          (run_.outcome == RunOutcome::kTooLarge ? "\n\n" : "") + unreadable,
+                      caption, gui::MB_OK | gui::MB_ICONSTOP);
       return;
     case RunOutcome::kDone: break;
   }
