@@ -3,6 +3,7 @@
 // independent computation over the tables read by python3-dbfread, the totals of the edition.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <filesystem>
 #include <fstream>
@@ -17,6 +18,7 @@
 #include "reports/balances/core/balance_sheet_edition.h"
 #include "reports/balances/core/balance_sheet_init.h"
 #include "reports/balances/core/balance_sheet_model.h"
+#include "reports/balances/core/balance_sheet_report.h"
 #include "reports/balances/core/balance_sheet_run.h"
 #include "reports/balances/core/code_lists.h"
 #include "runtime/inifiles.h"
@@ -454,6 +456,40 @@ TEST_F(BalanceSheetTest, TheEditionFindsThePostesAndReadsTheAnnex) {
     EXPECT_EQ(r.previous, 2500.0);
   }
   EXPECT_TRUE(dupont);
+}
+
+// A line whose first two columns are added, each at 60 000 000 000,00 euros (within its field):
+// the edition's total of its third column cannot be held. The edition stops before it writes any
+// total, naming the line and that total, never as a refused save; C70 keeps its bytes.
+TEST_F(BalanceSheetTest, AnEditionTotalPastItsFieldIsRefusedByName) {
+  ASSERT_EQ(Init('S'), InitOutcome::kDone);
+  ASSERT_EQ(Run('S', "C60101", "C61231").outcome, RunOutcome::kDone);
+  const std::vector<SheetLine> lines = Lines();
+  const auto added = std::find_if(lines.begin(), lines.end(), [](const SheetLine& l) {
+    return l.calc.size() == 3 && l.calc[0] == 'C' && l.calc[2] != '-';
+  });
+  ASSERT_NE(added, lines.end());
+  Table c70, c10;
+  ASSERT_TRUE(c70.OpenExclusive(Path("c70"), "C70CODE"));
+  ASSERT_TRUE(c10.OpenShared(Path("c10"), "C10CODE"));
+  ASSERT_TRUE(c70.GoTo(static_cast<long>(added->recno)));
+  for (int column : {1, 2}) ASSERT_TRUE(c70.PutFieldNum(sheet_field::Amount(column, 1), 60'000'000'000.00));
+  const auto bytes = [&] {
+    std::ifstream in(Path("c70"), std::ios::binary);
+    std::stringstream all;
+    all << in.rdbuf();
+    return all.str();
+  };
+  const std::string before = bytes();
+  SheetEditionReport edition(c70, c10);
+  edition.currency = 1;
+  EXPECT_FALSE(edition.PrepareReport());
+  EXPECT_EQ(edition.TotalPastItsField().rfind("Le total de la ligne " + Trimmed(added->code) + " du Bilan (", 0), 0u)
+      << edition.TotalPastItsField();
+  EXPECT_NE(edition.TotalPastItsField().find("mais l'\xE9" "dition lui donne 120 000 000 000,00 euros"), std::string::npos)
+      << edition.TotalPastItsField();
+  EXPECT_EQ(edition.RefusedSaves(), 0);
+  EXPECT_TRUE(bytes() == before) << "C70 changed";
 }
 
 TEST(BalanceSheetEdition, LineTypesAndLinesLeftOut) {
