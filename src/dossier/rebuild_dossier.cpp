@@ -48,6 +48,7 @@ constexpr int kLogRebuildOk = 22133;            // the records removed
 constexpr int kLogRebuildError = 22134;         // the code, the records removed
 constexpr int kLogRebuildErrorNoTotals = 32017; // the code, the records removed
 constexpr int kMsgUnreadableAmounts = 32018;    // the lines
+constexpr int kMsgNothingChanged = 36505;       // after the total its field cannot hold
 
 RebuildReport& LastReport() {
   static RebuildReport report;
@@ -146,9 +147,10 @@ std::string RebuildEndMessage(const RebuildReport& report) {
   // A refused old or damaged dossier was not touched: its box already said why.
   if (report.code != kRebuildOldGeneration && report.code != kRebuildDamagedTable &&
       report.code != kRebuildTooManyLines && report.code != kRebuildRenumberPending &&
-      report.code != kRebuildMarkerFailed)
+      report.code != kRebuildMarkerFailed && report.code != kRebuildTotalsTooLarge)
     text += LoadStr(report.totalsRebuilt ? kMsgTotalsRebuilt : kMsgTotalsNotRebuilt);
   if (!report.refusal.empty()) text += "\n\n" + report.refusal + "\n\n";
+  if (report.code == kRebuildTotalsTooLarge) text += LoadStr(kMsgNothingChanged);
   if (report.markerKept) text += LoadStr(kMsgMarkerKept);
   return text;
 }

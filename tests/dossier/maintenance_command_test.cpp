@@ -8,6 +8,7 @@
 #include "dossier/rebuild_dossier.h"
 #include "dossier_test_util.h"
 #include "support/gui_test.h"
+#include "support/line_files.h"
 #include "runtime/session_registry.h"
 
 namespace maintenance_test {
@@ -124,6 +125,42 @@ TEST_F(RebuildCommandTest, AStoppedRunsMarkerKeepsTheRebuildFromStarting) {
       << shown[1].text;
   test_support::ScreenshotMessage(shown[1], "dossier", "rebuild-refused-stopped-run");
   EXPECT_EQ(LastRebuildReport().code, kRebuildMarkerFailed);
+  EXPECT_EQ(DossierBytes(), before);
+}
+
+// Two draft lines of one general account whose francs, each within its field, add up past what
+// the account's total holds: the run's end box names the account and says the rebuild changed
+// nothing, never a disk; no file changes.
+TEST_F(RebuildCommandTest, ATotalPastItsFieldIsNamedInTheEndBox) {
+  {
+    test_support::RawRecords raw(std::string(PathC50()) + ".dbf");
+    std::string account;
+    int swollen = 0;
+    for (std::uint32_t n = 1; n <= raw.Count() && swollen < 2; ++n) {
+      const std::string r = raw.Record(n);
+      const std::string code = raw.Field(r, "BCODE");
+      if (r[0] == '*' || raw.Field(r, "BCLE") != "Z" || raw.Field(r, "BSENS") != "D" || code[0] != '6' ||
+          (!account.empty() && code != account))
+        continue;
+      raw.Put(n, "BMONTANTF", "60000000000.00");
+      account = code;
+      ++swollen;
+    }
+    ASSERT_EQ(swollen, 2);
+  }
+  const std::string before = DossierBytes();
+  gui::ModalSeam::QueueMessageBoxAnswer(gui::IDYES);
+  CmReconstructionDossier();
+  const auto& shown = gui::ModalSeam::Shown();
+  ASSERT_EQ(shown.size(), 2u) << test_support::ShownTexts();
+  EXPECT_NE(shown[1].text.find(" 5009"), std::string::npos) << shown[1].text;
+  EXPECT_NE(shown[1].text.find("ne peut recevoir, au d\xE9" "bit comme au cr\xE9" "dit, que 99 999 999 999,99 au plus"),
+            std::string::npos)
+      << shown[1].text;
+  EXPECT_NE(shown[1].text.find("La Re-Construction n'a rien modifi\xE9"), std::string::npos) << shown[1].text;
+  EXPECT_EQ(shown[1].text.find("disque"), std::string::npos) << shown[1].text;
+  EXPECT_EQ(shown[1].text.find("doit \xEAtre relanc\xE9" "e"), std::string::npos) << shown[1].text;
+  test_support::ScreenshotMessage(shown[1], "dossier", "rebuild-total-too-large");
   EXPECT_EQ(DossierBytes(), before);
 }
 

@@ -17,7 +17,10 @@
 #include "platform/system/files.h"
 #include "platform/system/write_fault.h"
 #include "dossier_test_util.h"
+#include "data/record_fields.h"
 #include "runtime/code_helpers.h"
+#include "runtime/dates.h"
+#include "runtime/text.h"
 #include "support/line_files.h"
 
 namespace maintenance_test {
@@ -335,6 +338,133 @@ TEST_F(RebuildTest, APackFinishedOnADiskTurnedReadOnlySaysTheDiskIsReadOnly) {
     }
     EXPECT_FALSE(DossierRunMarkerExists());
     ExpectTotalsEqualLines();
+  }
+}
+
+}  // namespace
+}  // namespace maintenance_test
+
+namespace maintenance_test {
+namespace {
+
+// A live general line, as the bytes of its file hold it.
+struct RawLine {
+  bool closed;
+  std::uint32_t recno;
+  std::string account, month, journal;
+  char sense;
+  std::string Prefix() const { return closed ? "D" : "B"; }
+  bool operator==(const RawLine&) const = default;
+};
+
+// Lines each within its own field whose amounts, added up, pass what a total holds
+// (99 999 999 999,99): on one general account, on two auxiliary accounts of one collective, on two
+// general accounts of one journal-month. The rebuild refuses before it changes anything, in one
+// sentence naming the account (the collective's) or the journal-month and what the lines give it,
+// never as a disk's error; and the totals step, given such lines, writes none of that total,
+// neither its last partial sum nor asterisks.
+TEST_F(RebuildTest, ATotalItsFieldCannotHoldRefusesTheRunByName) {
+  const std::string c40 = std::string(PathC40()) + ".dbf", c50 = std::string(PathC50()) + ".dbf";
+  const std::string saved40 = dossier_test::ReadFile(c40), saved50 = dossier_test::ReadFile(c50);
+  std::vector<RawLine> lines;
+  for (const bool closed : {true, false}) {
+    const test_support::RawRecords raw(closed ? c40 : c50);
+    const std::string p = closed ? "D" : "B";
+    for (std::uint32_t n = 1; n <= raw.Count(); ++n) {
+      const std::string r = raw.Record(n);
+      if (r[0] != '*' && raw.Field(r, p + "CLE") == "Z")
+        lines.push_back({closed, n, raw.Field(r, p + "CODE"), raw.Field(r, p + "MOIS"), raw.Field(r, p + "JAL"),
+                         raw.Field(r, p + "SENS")[0]});
+    }
+  }
+  const auto general = [](const RawLine& l) { return l.account[0] >= '1' && l.account[0] <= '9'; };
+  // The first two debit lines that `pair` takes.
+  const auto twoLines = [&](const std::function<bool(const RawLine&, const RawLine&)>& pair) {
+    for (std::size_t i = 0; i < lines.size(); ++i)
+      for (std::size_t j = i + 1; j < lines.size(); ++j)
+        if (lines[i].sense == 'D' && lines[j].sense == 'D' && pair(lines[i], lines[j]))
+          return std::vector<RawLine>{lines[i], lines[j]};
+    return std::vector<RawLine>{};
+  };
+  // The collective account of an auxiliary account's letter.
+  const auto collectiveOf = [&](char letter) {
+    std::string account;
+    EXPECT_TRUE(Open(*TableC10, PathC10(), "C10CODE"));
+    if (TableC10->Seek("C10CODE", (std::string("B") + letter).c_str())) account = TableC10->GetField(4);
+    CloseAllTables();
+    return Trimmed(account.substr(0, 8));
+  };
+  const std::vector<RawLine> onOneAccount =
+      twoLines([&](const RawLine& a, const RawLine& b) { return general(a) && a.account == b.account; });
+  const std::vector<RawLine> onOneCollective = twoLines([&](const RawLine& a, const RawLine& b) {
+    return !general(a) && !general(b) && a.account != b.account && a.account[0] == b.account[0];
+  });
+  const std::vector<RawLine> inOneMonth = twoLines([&](const RawLine& a, const RawLine& b) {
+    return general(a) && general(b) && a.account != b.account && a.month == b.month && a.journal == b.journal;
+  });
+  ASSERT_FALSE(onOneAccount.empty());
+  ASSERT_FALSE(onOneCollective.empty());
+  ASSERT_FALSE(inOneMonth.empty());
+  const std::string month = inOneMonth[0].month, journal = Trimmed(inOneMonth[0].journal);
+  const struct Case {
+    const char* what;
+    std::vector<RawLine> swollen;
+    const char* field;     // "MONTANTF" or "MONTANTE"
+    std::string named;     // how the refusal begins
+    const char* currency;
+  } cases[] = {
+      {"one general account", onOneAccount, "MONTANTF", "Le compte " + Trimmed(onOneAccount[0].account) + " ne peut", "francs"},
+      {"two auxiliary accounts", onOneCollective, "MONTANTF",
+       "Le compte " + collectiveOf(onOneCollective[0].account[0]) + " ne peut", "francs"},
+      {"one journal-month", inOneMonth, "MONTANTE",
+       "Le journal " + journal + " de " + month.substr(2, 2) + "/" + DecodeYear(month.substr(0, 2).c_str()) + " ne peut",
+       "euros"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    for (const RawLine& l : c.swollen)
+      test_support::RawRecords(l.closed ? c40 : c50).Put(l.recno, l.Prefix() + c.field, "60000000000.00");
+    // What the general account's lines give it, read from the bytes.
+    long long given = 0;
+    for (const RawLine& l : lines) {
+      if (l.account != c.swollen[0].account || l.sense != 'D') continue;
+      const test_support::RawRecords raw(l.closed ? c40 : c50);
+      given += StoredAmountCents(raw.Field(raw.Record(l.recno), l.Prefix() + c.field));
+    }
+    const std::string before = dossier_test::FolderBytes(Folder());
+    const RebuildReport report = RunDossierRebuild(true, true);
+    EXPECT_EQ(report.code, kRebuildTotalsTooLarge);
+    EXPECT_EQ(report.refusal.rfind(c.named, 0), 0u) << report.refusal;
+    EXPECT_NE(report.refusal.find(std::string(" ") + c.currency + "."), std::string::npos) << report.refusal;
+    if (c.swollen == onOneAccount)
+      EXPECT_NE(report.refusal.find(AmountForMessage(given) + " francs."), std::string::npos) << report.refusal;
+    const std::string told = RebuildEndMessage(report);
+    EXPECT_NE(told.find(report.refusal), std::string::npos) << told;
+    EXPECT_NE(told.find("n'a rien modifi\xE9"), std::string::npos) << told;
+    EXPECT_EQ(told.find("disque"), std::string::npos) << told;
+    EXPECT_TRUE(dossier_test::FolderBytes(Folder()) == before) << "a file of the dossier changed";
+    EXPECT_FALSE(DossierRunMarkerExists());
+
+    // The totals step alone (as the rebuild runs it, over the totals as they stand): the first
+    // total it cannot hold stops it before that total is written.
+    for (int number = 10; number <= 60; number += 10) {
+      static const char* const kTags[] = {"C10CODE", "C20CODE", "C30CODE", "C40CODE", "C50CODE", "C60CODE"};
+      ASSERT_TRUE(DossierTableOf(number).table->OpenExclusive(DossierTableOf(number).path, kTags[number / 10 - 1]));
+    }
+    ASSERT_TRUE(TableC20->Seek("C20CODE", c.swollen[0].account.c_str()));
+    const std::string accountBefore = TableC20->RecordToText(TableC20->FieldCount());
+    const TotalsWriteFault fault = RecomputeDossierTotals();
+    EXPECT_EQ(fault.result, 0);
+    EXPECT_NE(fault.tooLarge.find(" ne peut recevoir"), std::string::npos) << fault.tooLarge;
+    ASSERT_TRUE(TableC20->Seek("C20CODE", c.swollen[0].account.c_str()));
+    EXPECT_EQ(TableC20->RecordToText(TableC20->FieldCount()), accountBefore);
+    CloseAllTables();
+    EachLive(*TableC10, PathC10(), [](Table& t) {
+      if (t.GetField(1)[0] != 'C') return;
+      for (int field : {4, 5}) EXPECT_EQ(std::string(t.GetField(field)).find('*'), std::string::npos) << t.GetField(2);
+    });
+    std::ofstream(c40, std::ios::binary | std::ios::trunc) << saved40;
+    std::ofstream(c50, std::ios::binary | std::ios::trunc) << saved50;
   }
 }
 

@@ -348,6 +348,36 @@ TEST_F(ValidationTest, ValidatingTwiceIntoTheSameMonthAddsToItsClosedHeader) {
   ExpectInvariants("after two validations into one month");
 }
 
+// A journal-month validated with 52 476 560 000,00 francs on each side, then as much again entered
+// on other accounts: its closed header could not hold the second run's totals beside the first's
+// (104 953 120 000,00 francs). The second run is refused in one sentence naming the journal-month
+// and that total, never as a disk's error; the dossier stays byte for byte, no header holds
+// asterisks.
+TEST_F(ValidationTest, AClosedTotalPastWhatItHoldsIsRefusedByName) {
+  Open();
+  const double big = 8'000'000'000.00;
+  SeedMonth("C609ODA", {{"000010", "01", "60640000", '1', "Premier", 'D', big},
+                        {"000010", "01", "53000000", '1', "Banque", 'C', big}});
+  gui::ModalSeam::Reset();
+  Validate({"C609ODA"}, "20/09/26");
+  Menu(kValidation);
+  ASSERT_NE(test_support::ShownTexts().find("est termin\xE9" "e"), std::string::npos) << test_support::ShownTexts();
+  SeedMonth("C609ODA", {{"000011", "02", "60610000", '1', "Second", 'D', big},
+                        {"000011", "02", "51200000", '1', "Banque", 'C', big}});
+  CloseAll();
+  const auto files = TableFiles();
+  gui::ModalSeam::Reset();
+  Validate({"C609ODA"}, "21/09/26");
+  Menu(kValidation);
+  const std::string shown = test_support::ShownTexts();
+  EXPECT_NE(shown.find("Le journal ODA de 09/26 ne peut recevoir"), std::string::npos) << shown;
+  EXPECT_NE(shown.find("lui donneraient 104 953 120 000,00 francs : rien n'est valid\xE9."), std::string::npos) << shown;
+  EXPECT_EQ(shown.find("disque"), std::string::npos) << shown;
+  CloseAll();
+  ExpectSameFiles(files, TableFiles(), "a closed total past what it holds");
+  EXPECT_EQ(Bytes("c10je.dbf").find("**************"), std::string::npos);
+}
+
 // A lines window that refuses to close (its journal-month does not balance and the user keeps it)
 // ends the command before the dossier is taken: no form, the window still open, nothing changed.
 TEST_F(ValidationTest, AWindowRefusingToCloseEndsTheCommand) {

@@ -308,6 +308,34 @@ TEST_F(OpeningTest, WhatTheTargetsRebuildWouldRefuseStopsTheRunBeforeAnyWrite) {
   }
 }
 
+// Two income accounts of A credited 60 000 000 000,00 more, two bank accounts debited as much:
+// the trial balance still balances and each account's balance fits, but the year's result, their
+// sum, is past what a line's amount holds. The run is refused before anything is written, naming
+// the result's account and the amount, never as a write the disk refused.
+TEST_F(OpeningTest, AResultPastWhatALineHoldsStopsTheRunByName) {
+  {
+    Table c20;
+    ASSERT_TRUE(c20.OpenExclusive(PathC20(), "C20CODE"));
+    int credited = 0, debited = 0;
+    for (bool more = c20.GoTop("C20CODE"); more; more = c20.Skip(1)) {
+      const char first = c20.GetField(1)[0];
+      const bool income = first == '7' && credited < 2, bank = first == '5' && debited < 2;
+      if (c20.IsDeleted() || (!income && !bank)) continue;
+      for (int field : income ? std::vector<int>{19, 20} : std::vector<int>{17, 18})
+        ASSERT_TRUE(c20.PutFieldNum(field, FromCents(StoredAmountOf(c20, field) + 6'000'000'000'000)));
+      ++(income ? credited : debited);
+    }
+    ASSERT_EQ(credited + debited, 4);
+  }
+  const auto before = TargetFiles();
+  const OpeningResult r = Run(Request());
+  EXPECT_EQ(r.code, processing::kOpeningRefused) << r.error;
+  EXPECT_EQ(r.error.rfind("La ligne d'\xE0-nouveau du compte 12000000 ne peut porter", 0), 0u) << r.error;
+  EXPECT_NE(r.error.find(" francs : rien n'est \xE9" "crit."), std::string::npos) << r.error;
+  EXPECT_EQ(r.error.find("disque"), std::string::npos) << r.error;
+  EXPECT_EQ(TargetFiles(), before) << "nothing written";
+}
+
 TEST_F(OpeningTest, AnUnbalancedTrialBalanceStopsTheRun) {
   SetNumbers(PathC20(), {18}, 1000.0, "601");
   const std::string bytes = TargetBytes();

@@ -36,6 +36,7 @@
 #include "runtime/dossier_record.h"
 #include "runtime/numbers.h"
 #include "runtime/runtime_hooks.h"
+#include "runtime/text.h"
 #include "runtime/xbase.h"
 #include "support/demo_oracle.h"
 #include "support/kill_point.h"
@@ -623,6 +624,34 @@ TEST_F(MergeTest, AFailedRebuildPutsTheDossierBack) {
   EXPECT_TRUE(r.putBack);
   EXPECT_EQ(FolderDigest(a_), before);
   EXPECT_NE(processing::MergeEndMessage(Request(), r).find("rien n'a \xE9t\xE9 chang\xE9"), std::string::npos);
+}
+
+// An account's previous-year debit in francs, 60 000 000 000,00 in each dossier: together past what
+// the field holds. The merge stops on that account, naming it and the sum, never as a refused
+// write, and the dossier is put back from its copies.
+TEST_F(MergeTest, APreviousYearFigurePastItsFieldStopsTheMergeByName) {
+  std::string account;
+  for (const std::string& folder : {o_ + "c20o", a_ + "c20a"}) {
+    Table t;
+    ASSERT_TRUE(t.OpenExclusive(folder, "C20CODE"));
+    if (account.empty()) {
+      for (bool more = t.GoTop("C20CODE"); more && account.empty(); more = t.Skip(1))
+        if (!t.IsDeleted() && t.GetField(1)[0] == '6') account = t.GetField(1);
+    }
+    ASSERT_TRUE(t.Seek("C20CODE", account.c_str())) << account;
+    ASSERT_TRUE(t.PutFieldNum(21, 60'000'000'000.00));
+  }
+  const std::string before = FolderDigest(a_);
+  const processing::MergeResult r = processing::MergeOtherDossier(Request(), Maintenance(false));
+  EXPECT_EQ(r.code, processing::kMergeWrite + 2);
+  EXPECT_TRUE(r.putBack);
+  EXPECT_EQ(r.error.rfind("Le compte " + Trimmed(account) + " ne peut recevoir", 0), 0u) << r.error;
+  EXPECT_NE(r.error.find("les deux dossiers r\xE9unis lui donnent 120 000 000 000,00 francs."), std::string::npos)
+      << r.error;
+  const std::string said = processing::MergeEndMessage(Request(), r);
+  EXPECT_NE(said.find(r.error), std::string::npos) << said;
+  EXPECT_EQ(said.find("disque"), std::string::npos) << said;
+  EXPECT_EQ(FolderDigest(a_), before);
 }
 
 // A merge killed after the closed lines of the period were added: the dossier carries the

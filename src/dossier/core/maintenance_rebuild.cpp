@@ -71,6 +71,102 @@ bool ZeroTotals(Table& t, int first) {
 // encoding of its year.
 std::string RenewedDate(const std::string& stored) { return ConvertDate(ConvertDate(stored.c_str())); }
 
+// The fields of an entry line that the rules read, closed (C40) or draft (C50).
+struct LineFields {
+  int month, day, journal, account, sense, francs;
+  explicit LineFields(bool closed)
+      : month(closed ? 3 : 2), day(closed ? 4 : 8), journal(closed ? 5 : 3), account(closed ? 2 : 10),
+        sense(closed ? 13 : 17), francs(closed ? 14 : 18) {}
+};
+
+// What the rules make of the current line, read before anything changes: the month it keeps (the
+// year of its date encoded anew), whether it is deleted, and the account it keeps.
+struct LineFate {
+  std::string month;
+  bool removed = false;
+  bool untouched = false;  // a closed line opening an axis, without account: left as it is
+  std::string account;     // a general account of a "Z" line completed, any other as stored
+};
+
+LineFate FateOfLine(Table& t, bool closed, const std::string& yearStart, const std::string& yearEnd) {
+  const LineFields f(closed);
+  LineFate fate;
+  const std::string day = t.GetField(f.day);
+  fate.month = RenewedDate(std::string(t.GetField(f.month)) + day).substr(0, 4);
+  fate.account = t.GetField(f.account);
+  // Inside the financial year (not tested when the dossier's year is unreadable:
+  //    every line would go).
+  const std::string now = fate.month + day;
+  if (!yearStart.empty() && !yearEnd.empty() && (now < yearStart || now > yearEnd)) {
+    fate.removed = true;
+    return fate;
+  }
+  // A dossier in euros only has no line with francs and no euros. An amount that does not read
+  // is not known to be zero: its line stays, named by the walk.
+  bool readable = true;
+  const long long francs = StoredAmountOf(t, f.francs, &readable);
+  const long long euros = StoredAmountOf(t, f.francs + 1, &readable);
+  if (ConstantIs(39, 'O') && readable && euros == 0 && francs != 0) {
+    fate.removed = true;
+    return fate;
+  }
+  // Kinds the analytic mode allows.
+  const char kind = t.GetField(1)[0];
+  const char mode = TheDossierRecord.AnalyticMode();
+  const bool allowed = mode == '1' ? (kind == 'V' || kind == 'W' || kind == 'Z')
+                       : mode == '2' ? (kind >= 'V' && kind <= 'Z')
+                                     : kind == 'Z';
+  if (!allowed || kind == '\0') {
+    fate.removed = true;
+    return fate;
+  }
+  // A blank account.
+  const bool firstOfAxis = kind == 'V' || kind == 'X';
+  if (IsBlank(fate.account)) {
+    fate.removed = !firstOfAxis;
+    fate.untouched = firstOfAxis && closed;
+    return fate;
+  }
+  // A general account completed.
+  if (kind == 'Z' && static_cast<unsigned char>(fate.account[0]) <= '9') fate.account = GeneralAccount(fate.account.c_str());
+  return fate;
+}
+
+// The totals the lines will give once the record walks have mended them, checked before the run
+// changes anything: the first one its field cannot hold, named; "" when each fits (or when a
+// table does not open: the run then says so itself).
+std::string TotalsPastTheirFields() {
+  const DossierTableRef general = DossierTableOf(10);
+  if (!general.table->OpenExclusive(general.path, "C10CODE")) {
+    general.table->CloseTable(true);
+    return "";
+  }
+  const std::string yearStart = TheDossierRecord.DateStored(DossierRecord::DateField::YearStart);
+  const std::string yearEnd = TheDossierRecord.DateStored(DossierRecord::DateField::YearEnd);
+  TotalsPlan plan;
+  bool read = true;
+  for (int number : {40, 50}) {
+    const DossierTableRef ref = DossierTableOf(number);
+    Table& t = *ref.table;
+    const bool closed = number == 40;
+    const LineFields f(closed);
+    read = read && t.OpenExclusive(ref.path);
+    const std::uint32_t count = read ? t.RecCount() : 0;
+    for (std::uint32_t r = 1; r <= count; ++r) {
+      if (!t.GoTo(static_cast<long>(r))) break;
+      if (t.IsDeleted()) continue;
+      const LineFate fate = FateOfLine(t, closed, yearStart, yearEnd);
+      if (fate.removed) continue;
+      plan.AddLine(t.GetField(1)[0], closed ? 'C' : 'B', fate.month, t.GetField(f.journal), fate.account,
+                   t.GetField(f.sense)[0], StoredAmountOf(t, f.francs), StoredAmountOf(t, f.francs + 1));
+    }
+    t.CloseTable(true);
+  }
+  const std::string tooLarge = read ? plan.TooLarge() : std::string();
+  general.table->CloseTable(true);
+  return tooLarge;
+}
+
 class RebuildRun {
  public:
   RebuildRun(bool rebalance, bool pack, MaintenanceProgress& show) : rebalance_(rebalance), pack_(pack), show_(show) {}
@@ -126,6 +222,13 @@ RebuildReport RebuildRun::Run() {
   if (!report_.reindex.dataPath.empty()) {
     report_.code = kRebuildTooManyLines;
     report_.reindex.outcome = PackOutcome::TableFailed;
+    return report_;
+  }
+
+  // A total that the lines would take past what its field holds refuses the run before any change.
+  report_.refusal = TotalsPastTheirFields();
+  if (!report_.refusal.empty()) {
+    report_.code = kRebuildTotalsTooLarge;
     return report_;
   }
 
@@ -241,8 +344,16 @@ void RebuildRun::Work() {
       report_.balance = VerifyJournalBalances(rebalance_, &show_);
       fault = report_.balance.fault;
     }
-    if (fault.failed()) Refuse(kRebuildTotalsRefused, fault.file, fault.result);
-    else report_.totalsRebuilt = true;
+    if (!fault.tooLarge.empty()) {
+      // A total its field cannot hold: named as it is, never as a refused write.
+      if (report_.refusal.empty()) report_.refusal = fault.tooLarge;
+      Record(kRebuildTotalsRefused);
+      refused_ = true;
+    } else if (fault.failed()) {
+      Refuse(kRebuildTotalsRefused, fault.file, fault.result);
+    } else {
+      report_.totalsRebuilt = true;
+    }
   }
   // A second reindex cut short (an index file's removal refused) left tables on their old tags:
   // the next opening runs the rebuild again, even with the totals made.
@@ -330,8 +441,8 @@ void RebuildRun::VisitC30(Table& t) {
 // The rules of an entry line, closed (C40) or draft (C50); a rule that
 // deletes ends the line's treatment.
 void RebuildRun::VisitLine(Table& t, bool closed) {
-  const int monthField = closed ? 3 : 2, dayField = closed ? 4 : 8;
-  const int francsField = closed ? 14 : 18, accountField = closed ? 2 : 10;
+  const LineFields fields(closed);
+  const int monthField = fields.month, francsField = fields.francs, accountField = fields.account;
   const int numberField = closed ? 19 : 6, subNumberField = closed ? 20 : 7;
   const int secondDateField = closed ? 11 : 15;
   const char* name = closed ? "C40" : "C50";
@@ -353,49 +464,18 @@ void RebuildRun::VisitLine(Table& t, bool closed) {
     break;
   }
 
-  // The year of the date encoded anew.
-  const std::string date = std::string(t.GetField(monthField)) + t.GetField(dayField);
-  if (!Wrote(t, Renew(t, monthField, RenewedDate(date).substr(0, 4)))) return;
-  // Inside the financial year (not tested when the dossier's year is unreadable:
-  //    every line would go).
-  const std::string now = std::string(t.GetField(monthField)) + t.GetField(dayField);
-  if (!yearStart_.empty() && !yearEnd_.empty() && (now < yearStart_ || now > yearEnd_)) {
+  // The year of the date encoded anew, then the rules that delete a line.
+  const LineFate fate = FateOfLine(t, closed, yearStart_, yearEnd_);
+  if (!Wrote(t, Renew(t, monthField, fate.month))) return;
+  if (fate.removed) {
     Remove(t, name);
     return;
   }
-  // A dossier in euros only has no line with francs and no euros. An amount that does not read
-  // is not known to be zero: its line stays, named above.
-  bool readable = true;
-  const long long francs = StoredAmountOf(t, francsField, &readable);
-  const long long euros = StoredAmountOf(t, francsField + 1, &readable);
-  if (ConstantIs(39, 'O') && readable && euros == 0 && francs != 0) {
-    Remove(t, name);
-    return;
-  }
-  // Kinds the analytic mode allows.
+  if (fate.untouched) return;
   const char kind = t.GetField(1)[0];
-  const char mode = TheDossierRecord.AnalyticMode();
-  const bool allowed = mode == '1' ? (kind == 'V' || kind == 'W' || kind == 'Z')
-                       : mode == '2' ? (kind >= 'V' && kind <= 'Z')
-                                     : kind == 'Z';
-  if (!allowed || kind == '\0') {
-    Remove(t, name);
-    return;
-  }
-  // A blank account.
   const bool firstOfAxis = kind == 'V' || kind == 'X';
-  const std::string account = t.GetField(accountField);
-  if (IsBlank(account)) {
-    if (!firstOfAxis) {
-      Remove(t, name);
-      return;
-    }
-    if (closed) return;
-  }
   // A general account completed.
-  if (kind == 'Z' && static_cast<unsigned char>(account[0]) <= '9' &&
-      !Wrote(t, Renew(t, accountField, GeneralAccount(account.c_str()))))
-    return;
+  if (!Wrote(t, Renew(t, accountField, fate.account))) return;
   // Line numbers.
   if (IsBlank(t.GetField(numberField)) && !Wrote(t, Renew(t, numberField, "0001"))) return;
   if (!closed && firstOfAxis) {

@@ -29,6 +29,9 @@ inline constexpr int kRebuildPackRefused = 5006;   // a pack or a table's tags r
 inline constexpr int kRebuildWriteRefused = 5007;  // a write of the record walks refused
 inline constexpr int kRebuildTotalsRefused = 5200;  // a write of the totals or balancing lines refused
 inline constexpr int kRebuildReadRefused = 5008;   // a read refused by the system: a table read short
+// Refused before any change: a total that the lines give cannot be held by its field (`refusal`
+// names it). The totals step refuses such a total too (kRebuildTotalsRefused, named the same way).
+inline constexpr int kRebuildTotalsTooLarge = 5009;
 // 5010 ... 5050: table cannot be opened for its walk; 5110 ... 5160: on its code tag.
 
 struct RebuildReport {

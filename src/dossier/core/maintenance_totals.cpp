@@ -36,6 +36,13 @@ constexpr int kMsgJournalsRebalanced = 22192;
 constexpr int kMsgJournalsUnbalanced = 22193;
 constexpr int kLineBalanceCheck = 22194;
 constexpr int kLineMoreJournals = 22195;
+// A total its field cannot hold (%s: the account, the section, or the journal and its month; then
+// the amount the lines give it and its currency).
+constexpr int kMsgAccountTooLarge = 36500;
+constexpr int kMsgSectionTooLarge = 36501;
+constexpr int kMsgHeaderTooLarge = 36502;
+constexpr int kWordFrancs = 36503;
+constexpr int kWordEuros = 36504;
 
 constexpr int kC10CodeWidth = 14;
 constexpr int kAccountWidth = 8;
@@ -77,6 +84,38 @@ bool Refused(Table& t) {
 // `written`, or the write of `t` noted as refused.
 bool Checked(Table& t, bool written) { return written || Refused(t); }
 
+// A total that its field cannot hold, noted (the first one only) in place of a write: false.
+bool TooLarge(const std::string& named) {
+  if (!Fault().failed()) Fault().tooLarge = named;
+  return false;
+}
+
+TotalsCents TotalsOf(const Sums& s) { return {s.debitF, s.creditF, s.debitE, s.creditE}; }
+
+// What every total holds: 14 characters with two decimals, in C20 and C30 as in the headers of C10.
+bool Holds(long long cents) { return cents >= kSmallestTotalCents && cents <= kLargestTotalCents; }
+
+// The total of `kind` ('A' an account, 'S' a section, 'H' a journal-month header, its code month +
+// journal) that would hold `t`, named with its first amount past what its field holds; "" when
+// every amount fits.
+std::string TooLargeText(char kind, const std::string& code, const TotalsCents& t) {
+  const long long amounts[] = {t.debit1, t.credit1, t.debit2, t.credit2};
+  for (int i = 0; i < 4; ++i) {
+    if (Holds(amounts[i])) continue;
+    const std::string amount = AmountForMessage(amounts[i]);
+    const std::string currency = LoadStr(i < 2 ? kWordFrancs : kWordEuros);
+    if (kind == 'H') {
+      const std::string key = PadRight(code, 7);
+      return FillPlaceholders(LoadStr(kMsgHeaderTooLarge),
+                              {Trimmed(key.substr(4, 3)), key.substr(2, 2) + "/" + DecodeYear(key.substr(0, 2).c_str()),
+                               amount, currency});
+    }
+    return FillPlaceholders(LoadStr(kind == 'S' ? kMsgSectionTooLarge : kMsgAccountTooLarge),
+                            {Trimmed(code), amount, currency});
+  }
+  return "";
+}
+
 // True when the seek just made on `t` found no such record; a seek that could not read (a read
 // refused) is noted as the run's fault and gives false, so that no record it may have missed is
 // made twice.
@@ -116,8 +155,17 @@ bool PostHeader(const std::string& group, char source, const Sums& sums, Mainten
   Table& c10 = *TableC10;
   show.Tick(group.substr(4, 3) + " - " + group.substr(2, 2) + "/" + group.substr(0, 2), false);
   const std::string code = group + source;
-  if (!c10.Seek("C10CODE", C10Key('C', code).c_str())) {
-    if (!Missing(c10)) return false;
+  const bool found = c10.Seek("C10CODE", C10Key('C', code).c_str());
+  if (!found && !Missing(c10)) return false;
+  // A header made or brought back starts empty; what it would hold is checked before it is touched.
+  TotalsCents after = TotalsOf(sums);
+  if (found && !c10.IsDeleted()) {
+    const std::string f = PadRight(Field(c10, 4), 28), e = PadRight(Field(c10, 5), 28);
+    after += {HeaderTotal(f, 0), HeaderTotal(f, 14), HeaderTotal(e, 0), HeaderTotal(e, 14)};
+  }
+  const std::string tooLarge = TooLargeText('H', group, after);
+  if (!tooLarge.empty()) return TooLarge(tooLarge);
+  if (!found) {
     std::string label = "???";
     if (c10.Seek("C10CODE", C10Key('J', group.substr(4, 3)).c_str()) && !c10.IsDeleted())
       label = Field(c10, 3);
@@ -198,20 +246,25 @@ bool FindOrCreateAccount(const std::string& code, const char* label = kRebuildLa
   return Missing(c20) && AppendWith(c20, {{1, code}, {2, label}});
 }
 
-// The four totals of the current record moved in one write.
-bool AddTotals(Table& t, int firstField, const Sums& s) {
+// The four totals of the current record (an account 'A' or a section 'S') moved in one write;
+// a total its field cannot hold leaves the record as it is.
+bool AddTotals(Table& t, char kind, int firstField, const Sums& s) {
   if (s.Empty()) return true;
+  const TotalsCents after{StoredAmountOf(t, firstField) + s.debitF, StoredAmountOf(t, firstField + 2) + s.creditF,
+                          StoredAmountOf(t, firstField + 1) + s.debitE, StoredAmountOf(t, firstField + 3) + s.creditE};
+  const std::string tooLarge = TooLargeText(kind, Field(t, 1), after);
+  if (!tooLarge.empty()) return TooLarge(tooLarge);
   t.BeginRewrite();
-  t.PutFieldNum(firstField, FromCents(StoredAmountOf(t, firstField) + s.debitF));
-  t.PutFieldNum(firstField + 1, FromCents(StoredAmountOf(t, firstField + 1) + s.debitE));
-  t.PutFieldNum(firstField + 2, FromCents(StoredAmountOf(t, firstField + 2) + s.creditF));
-  t.PutFieldNum(firstField + 3, FromCents(StoredAmountOf(t, firstField + 3) + s.creditE));
-  return Checked(t, t.EndRewrite(true));
+  const bool filled = t.PutFieldNum(firstField, FromCents(after.debit1)) &&
+                      t.PutFieldNum(firstField + 1, FromCents(after.debit2)) &&
+                      t.PutFieldNum(firstField + 2, FromCents(after.credit1)) &&
+                      t.PutFieldNum(firstField + 3, FromCents(after.credit2));
+  return Checked(t, t.EndRewrite(filled));
 }
 
 bool PostAccount(const std::string& code, const Sums& sums, MaintenanceProgress& show) {
   show.Tick(RTrim(code.c_str()), false);
-  if (!FindOrCreateAccount(code) || !AddTotals(*TableC20, 17, sums)) return false;
+  if (!FindOrCreateAccount(code) || !AddTotals(*TableC20, 'A', 17, sums)) return false;
   if (code.empty() || code[0] < 'A' || code[0] > 'Z') return true;
   // An auxiliary account also moves the general account that collects its letter.
   Table& c10 = *TableC10;
@@ -220,7 +273,7 @@ bool PostAccount(const std::string& code, const Sums& sums, MaintenanceProgress&
     return false;
   std::string collecting = RTrim(Field(c10, 4).substr(0, kAccountWidth).c_str());
   collecting.resize(kAccountWidth, '0');
-  return FindOrCreateAccount(collecting) && AddTotals(*TableC20, 17, sums);
+  return FindOrCreateAccount(collecting) && AddTotals(*TableC20, 'A', 17, sums);
 }
 
 bool PostSection(const std::string& code, const Sums& sums, MaintenanceProgress& show) {
@@ -229,7 +282,7 @@ bool PostSection(const std::string& code, const Sums& sums, MaintenanceProgress&
   if (!c30.Seek("C30CODE", PadRight(code, kAccountWidth).c_str()) &&
       (!Missing(c30) || !AppendWith(c30, {{1, code}, {2, kRebuildLabel}})))
     return false;
-  return AddTotals(c30, 9, sums);
+  return AddTotals(c30, 'S', 9, sums);
 }
 
 // Account totals (live "Z" sort records, the records of C60CODE) and section totals (live
@@ -324,7 +377,7 @@ Balancing WriteBalancingLine(const std::string& group, const std::string& accoun
   Sums sums;
   sums.Add(sense, withFrancs ? ToCents(francs) : 0, withEuros ? ToCents(euros) : 0);
   MaintenanceProgress quiet;
-  if (!FindOrCreateAccount(account, LoadStr(kLabelCreatedAccount)) || !AddTotals(*TableC20, 17, sums) ||
+  if (!FindOrCreateAccount(account, LoadStr(kLabelCreatedAccount)) || !AddTotals(*TableC20, 'A', 17, sums) ||
       !PostHeader(group, 'B', sums, quiet))
     return Balancing::Refused;
   return Balancing::Written;
@@ -349,6 +402,40 @@ TotalsWriteFault RecomputeDossierTotals(MaintenanceProgress* progress) {
     TableC50->SetOrder("C50CODE");
   }
   return Fault();
+}
+
+void TotalsPlan::AddLine(char kind, char source, const std::string& month, const std::string& journal,
+                         const std::string& code, char sense, long long francs, long long euros) {
+  const bool debit = sense == 'D';
+  if (kind == 'Z') {
+    headers_[month + journal + source].Add(debit, francs, euros);
+    accounts_[PadRight(code, kAccountWidth)].Add(debit, francs, euros);
+  } else if (kind == 'W' || kind == 'Y') {
+    sections_[PadRight(code, kAccountWidth)].Add(debit, francs, euros);
+  }
+}
+
+std::string TotalsPlan::TooLarge() const {
+  // An auxiliary account's lines count again on the account that collects its letter (one the
+  // totals make, 44444444, when the general file has no such collective).
+  std::map<std::string, TotalsCents> accounts = accounts_;
+  for (const auto& [code, totals] : accounts_) {
+    if (code[0] < 'A' || code[0] > 'Z') continue;
+    std::string collecting = "44444444";
+    Table& c10 = *TableC10;
+    if (c10.Seek("C10CODE", C10Key('B', code.substr(0, 1)).c_str())) {
+      collecting = RTrim(Field(c10, 4).substr(0, kAccountWidth).c_str());
+      collecting.resize(kAccountWidth, '0');
+    }
+    accounts[collecting] += totals;
+  }
+  for (const auto& [code, totals] : accounts)
+    if (std::string text = TooLargeText('A', code, totals); !text.empty()) return text;
+  for (const auto& [code, totals] : sections_)
+    if (std::string text = TooLargeText('S', code, totals); !text.empty()) return text;
+  for (const auto& [code, totals] : headers_)
+    if (std::string text = TooLargeText('H', code, totals); !text.empty()) return text;
+  return "";
 }
 
 bool RebalancingAllowed(bool rebalance) { return rebalance || ConstantIs(27, 'O'); }

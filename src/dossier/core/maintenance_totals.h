@@ -5,8 +5,10 @@
 // account and section total set to 0 and the sort file C60 refilled.
 #pragma once
 
+#include <map>
 #include <string>
 
+#include "data/account_totals.h"
 #include "data/rounding_accounts.h"
 #include "dossier/core/maintenance_pack.h"
 
@@ -16,10 +18,31 @@ inline constexpr const char* kRebuildLabel = "ReConstruction de dossier";
 
 // The first write of the totals that the engine refused (a full disk, an I/O error): its
 // data file and the engine's code. The run stops at it; the totals are then incomplete.
+// A total that its field cannot hold stops the run too, before that record is written: it is
+// named in `tooLarge` (one sentence), never taken for a refused write.
 struct TotalsWriteFault {
   std::string file;
   int result = 0;
-  bool failed() const { return result != 0; }
+  std::string tooLarge;
+  bool failed() const { return result != 0 || !tooLarge.empty(); }
+};
+
+// The totals the live lines will give, gathered before the rebuild changes anything, so that a
+// total its field cannot hold refuses the run first.
+class TotalsPlan {
+ public:
+  // A live general line ("Z", `code` its account as the record walks leave it) or analytic line
+  // ("W", "Y", `code` its section) of the closed ('C') or draft ('B') file, of `month` (4
+  // characters) in `journal`, with its amounts in cents.
+  void AddLine(char kind, char source, const std::string& month, const std::string& journal, const std::string& code,
+               char sense, long long francs, long long euros);
+  // The first total (accounts, then sections, then headers) that its field cannot hold, named in
+  // one sentence with what the lines give it; "" when every one fits. An auxiliary account's
+  // lines count on its collective's account too, as the general file (TableC10, open) names it.
+  std::string TooLarge() const;
+
+ private:
+  std::map<std::string, TotalsCents> headers_, accounts_, sections_;
 };
 
 // The journal-month headers of C10 from the closed (C40) and draft (C50)

@@ -6,6 +6,7 @@
 #include <optional>
 #include <set>
 
+#include "data/account_totals.h"
 #include "data/aside_copies.h"
 #include "data/closed_lines.h"
 #include "data/dossier_files.h"
@@ -60,6 +61,9 @@ constexpr int kLogFailedUnchanged = 32403;   // the error's code, its reason
 constexpr int kLogFailedPutBack = 32404;     // the error's code, the journal-months, the error
 constexpr int kLogFailedNotPutBack = 32405;  // ... and why the dossier was not put back
 constexpr int kLogDone = 32406;              // the journal-months, the lines, the analytic lines, the date
+// A closed journal-month total its field cannot hold (%s: the journal, the month, the amount, its currency).
+constexpr int kMsgHeaderTooLarge = 36530;
+constexpr int kWordFrancs = 36503, kWordEuros = 36504;
 
 std::function<void(long)>& LineHook() {
   static std::function<void(long)> hook;
@@ -98,6 +102,7 @@ class ValidationWork {
   int Run() {
     ticked_.insert(request_.journalMonths.begin(), request_.journalMonths.end());
     if (!c10_.OpenExclusive(PathC10(), "C10CODE")) return Fail(kValidationOpen, PathC10());
+    if (const int code = CheckClosedHeaderRoom()) return code;
     // The closed lines go in without an index to keep; its tags are built once at the end.
     const std::string c40 = PathC40();
     c40_.CloseTable(true);
@@ -254,6 +259,29 @@ class ValidationWork {
     c50_.recordNumber = 0;
     if (c50_.result != kResultOk) return Fail(kValidationAppend, PathC50(), c50_.result);
     done_.clear();
+    return 0;
+  }
+
+  // Each closed journal-month header holds, once validated, its totals and its draft header's:
+  // one that its 14 characters cannot hold stops the run before anything changes, named, never
+  // written as asterisks.
+  int CheckClosedHeaderRoom() {
+    for (const std::string& key : request_.journalMonths) {
+      const std::string month = PadRight(key, posting::kJournalMonthKeyLength);
+      posting::HeaderTotals draft, closed;
+      if (posting::SeekHeader(c10_, month, posting::kDraftSource)) draft = posting::ReadHeaderTotals(c10_);
+      if (posting::SeekHeader(c10_, month, posting::kClosedSource)) closed = posting::ReadHeaderTotals(c10_);
+      const long long after[] = {closed.debitF + draft.debitF, closed.creditF + draft.creditF,
+                                 closed.debitE + draft.debitE, closed.creditE + draft.creditE};
+      for (int i = 0; i < 4; ++i) {
+        if (after[i] >= kSmallestTotalCents && after[i] <= kLargestTotalCents) continue;
+        r_.error = FillPlaceholders(LoadStr(kMsgHeaderTooLarge),
+                                    {posting::JournalOf(month), posting::MonthDisplay(month),
+                                     AmountForMessage(after[i]), LoadStr(i < 2 ? kWordFrancs : kWordEuros)});
+        c10_.CloseTable(true);
+        return kValidationHeaders;
+      }
+    }
     return 0;
   }
 

@@ -4,6 +4,7 @@
 #include <set>
 #include <vector>
 
+#include "data/account_totals.h"
 #include "data/aside_copies.h"
 #include "data/dossier_files.h"
 #include "data/dossier_lock.h"
@@ -40,6 +41,11 @@ constexpr const char* kCodeKinds = "BQVMJELT";
 constexpr int kAccountFigures[] = {21, 22, 23, 24, 28, 29};
 constexpr int kSectionFigures[] = {13, 14, 15, 16, 17, 18};
 constexpr std::uint32_t kBatch = 10000;
+// A previous-year or budget figure the two dossiers together take past its field (%s: the account or
+// section, the amount, its currency).
+constexpr int kMsgAccountFigureTooLarge = 36545;
+constexpr int kMsgSectionFigureTooLarge = 36546;
+constexpr int kWordFrancs = 36503, kWordEuros = 36504;
 // A write refused, not for a full disk: the text that names the file not written.
 constexpr int kMsgFileNotWritten = 29230;
 
@@ -194,8 +200,18 @@ class MergeWork {
       if (from.IsDeleted()) continue;
       std::string code = from.GetField(1);
       if (width != 0) code = PadRight(code, width);
+      // The sums, checked before the record is touched: one its field cannot hold is named.
+      const bool found = to.Seek(tag, code.c_str());
+      for (std::size_t i = 0; i < std::size(figures); ++i) {
+        const long long sum = (found && !to.IsDeleted() ? StoredAmountOf(to, figures[i]) : 0) + StoredAmountOf(from, figures[i]);
+        if (sum >= kSmallestTotalCents && sum <= kLargestTotalCents) continue;
+        r_.code = kMergeWrite + number;
+        r_.error = FillPlaceholders(LoadStr(number == 2 ? kMsgAccountFigureTooLarge : kMsgSectionFigureTooLarge),
+                                    {Trimmed(code), AmountForMessage(sum), LoadStr(i % 2 == 0 ? kWordFrancs : kWordEuros)});
+        return false;
+      }
       bool fresh = false;
-      if (!to.Seek(tag, code.c_str())) {
+      if (!found) {
         if (!to.AppendBlank()) return Fail(number, to.tablePath, to.result);
         to.PutField(1, code.c_str());
         if (!map.Copy(from, to)) return Fail(number, to.tablePath, to.result);

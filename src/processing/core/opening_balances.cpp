@@ -6,6 +6,7 @@
 #include <map>
 #include <memory>
 
+#include "data/account_totals.h"
 #include "data/aside_copies.h"
 #include "data/dossier_files.h"
 #include "data/dossier_lock.h"
@@ -75,6 +76,8 @@ constexpr int kMsgRebuildFailedWhy = 32618;         // the error code, the reaso
 constexpr int kLogDone = 29061;                     // the target's code and folder, the date
 constexpr int kLogFailed = 32619;                   // the error code, then as kLogDone
 constexpr int kMsgOpeningErrorWhy = 32620;          // the error code, the error
+constexpr int kMsgLineTooLarge = 36540;             // the account, the amount, its currency
+constexpr int kWordFrancs = 36503, kWordEuros = 36504;
 
 bool IsLetter(char c) { return c >= 'A' && c <= 'Z'; }
 bool IsResultClass(char c) { return c >= '6' && c <= '9'; }
@@ -295,6 +298,19 @@ class OpeningWork {
   }
 
   long LineCount() const { return static_cast<long>(lines_.size()); }
+
+  // The first line of the piece whose amount its field cannot hold (the year's result, a sum of
+  // many accounts, may pass it), named; "" when every one fits.
+  std::string LinePastItsField() const {
+    for (const OpeningLine& line : lines_)
+      for (int c = 0; c < 2; ++c) {
+        const long long cents = c == 0 ? line.francs : line.euros;
+        if (cents >= kSmallestTotalCents && cents <= kLargestTotalCents) continue;
+        return FillPlaceholders(Text(kMsgLineTooLarge),
+                                {Trimmed(line.account), AmountForMessage(cents), Text(c == 0 ? kWordFrancs : kWordEuros)});
+      }
+    return "";
+  }
 
   // Writes into the target (the program's dossier now); the target's tables exclusively.
   int Write(const std::string& storedDate) {
@@ -593,6 +609,12 @@ OpeningResult GenerateOpeningBalances(const OpeningRequest& request, const std::
     return r;
   }
   if (readShort()) return r;
+  // A line whose amount its field cannot hold is refused by name before anything is written.
+  r.error = work.LinePastItsField();
+  if (!r.error.empty()) {
+    r.code = kOpeningRefused;
+    return r;
+  }
   TargetIdentity identity(target, check.record);
   // What the rebuild would refuse, refused before anything is written.
   {

@@ -38,7 +38,7 @@ namespace {
 constexpr int kOpenContext = 85;
 // The head of the box of a computation refused: the general balance unbalanced, or an incident.
 constexpr int kMsgUnbalanced = 1690;
-constexpr int kMsgIncident = 1682;
+constexpr int kMsgIncident = 36510;
 // The initialisation: its caption (the dossier's code after it), its question when no balance sheet was
 // initialised yet (%s: the model) and when one was (%s: the model in place, the new model).
 constexpr int kCaptionInitialisation = 1674;
@@ -252,10 +252,14 @@ void TDEtaBilanCalcul::RunComputation() {
       status_->SetText(LoadStr(kStatusComputation));
       return;
     case RunOutcome::kReadFailed:
+    case RunOutcome::kTooLarge:
     case RunOutcome::kWriteFailed:
       RuntimeBeep();
-      gui::MessageBox(this, std::string(LoadStr(kMsgIncident)) + run_.message + unreadable, caption,
-                      gui::MB_OK | gui::MB_ICONSTOP);
+      // The sentence naming a box past what it holds ends without the blank lines of the others.
+      gui::MessageBox(this,
+                      std::string(LoadStr(kMsgIncident)) + run_.message +
+                          (run_.outcome == RunOutcome::kTooLarge ? "\n\n" : "") + unreadable,
+                      caption, gui::MB_OK | gui::MB_ICONSTOP);
       return;
     case RunOutcome::kDone: break;
   }

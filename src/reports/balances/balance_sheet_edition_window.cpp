@@ -189,6 +189,10 @@ bool TWEtaBroBilanEdition::Prepare(bool annex, const std::string& reportCode) {
   r.reportCode = reportCode;
   const bool ok = r.PrepareReport();
   if (r.RefusedSaves() > 0) ReportDbError(*TableC70, kSaveContext, PathC70());
+  if (!r.TotalPastItsField().empty()) {
+    RuntimeBeep();
+    gui::MessageBox(this, r.TotalPastItsField(), Caption(), gui::MB_OK | gui::MB_ICONSTOP);
+  }
   if (ok && !annex && !r.PostesOnlyInModel().empty() && !olderModelSaid_) {
     olderModelSaid_ = true;
     gui::MessageBox(this, LoadStr(kOlderModel), Caption(), gui::MB_OK | gui::MB_ICONINFORMATION);

@@ -3,18 +3,22 @@
 // independent computation over the tables read by python3-dbfread, the totals of the edition.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <filesystem>
+#include <fstream>
 #include <map>
 #include <sstream>
 
 #include "balance_fixture.h"
 #include "data/table.h"
+#include "dossier/core/dossier_run_marker.h"
 #include "reports/balances/core/account_gathering.h"
 #include "reports/balances/core/balance_sheet_compile.h"
 #include "reports/balances/core/balance_sheet_edition.h"
 #include "reports/balances/core/balance_sheet_init.h"
 #include "reports/balances/core/balance_sheet_model.h"
+#include "reports/balances/core/balance_sheet_report.h"
 #include "reports/balances/core/balance_sheet_run.h"
 #include "reports/balances/core/code_lists.h"
 #include "runtime/inifiles.h"
@@ -347,6 +351,42 @@ TEST_F(BalanceSheetTest, AnUnbalancedGeneralBalanceIsRefusedBeforeAnyChange) {
   EXPECT_EQ(Run('S', "C60101", "C60228").outcome, RunOutcome::kDone);
 }
 
+// Three balanced pieces of 10 000 000 000,00 euros (65 595 700 000,00 francs each, within a
+// line's field) on three fixed-asset accounts of one box: the box would take 196 787 100 000,00
+// francs, past what it holds. The run refuses before any change in one sentence naming the box, its
+// line and that amount, never as a refused write: C70 and C10 keep their bytes, no marker stays.
+TEST_F(BalanceSheetTest, ABoxItsFieldCannotHoldIsRefusedByNameBeforeAnyChange) {
+  ASSERT_EQ(Init('S'), InitOutcome::kDone);
+  AddAnnexRecord("101010CDUPONT ");
+  AddAccounts({{"21500000", "Mat\xE9riel"}, {"21810000", "Installations"}, {"23100000", "En cours"},
+               {"16400000", "Emprunts"}, {"10610000", "R\xE9serve l\xE9gale"}});
+  const double big = 10'000'000'000.00;
+  AddLines({test_support::L('C', "21500000", "C60301", "OD", "000021", 'D', big, "Machine"),
+            test_support::L('C', "10100000", "C60301", "OD", "000021", 'C', big, "Apport", "", "", "", "", "", 'Z', "", 2),
+            test_support::L('C', "21810000", "C60302", "OD", "000022", 'D', big, "Atelier"),
+            test_support::L('C', "16400000", "C60302", "OD", "000022", 'C', big, "Pr\xEAt", "", "", "", "", "", 'Z', "", 2),
+            test_support::L('C', "23100000", "C60303", "OD", "000023", 'D', big, "Chantier"),
+            test_support::L('C', "10610000", "C60303", "OD", "000023", 'C', big, "R\xE9serve", "", "", "", "", "", 'Z', "", 2)});
+  const auto bytes = [](const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream all;
+    all << in.rdbuf();
+    return all.str();
+  };
+  const std::string c70 = bytes(Path("c70")), c10 = bytes(Path("c10"));
+  const SheetRun run = Run('S', "C60101", "C61231");
+  EXPECT_EQ(run.outcome, RunOutcome::kTooLarge);
+  EXPECT_EQ(run.message.rfind("La case 028 du Bilan (ligne ", 0), 0u) << run.message;
+  EXPECT_NE(run.message.find("mais le calcul lui donne 196 787 100 000,00 francs : le Bilan n'a pas \xE9t\xE9 modifi\xE9."),
+            std::string::npos)
+      << run.message;
+  EXPECT_EQ(run.message.find("disque"), std::string::npos) << run.message;
+  EXPECT_EQ(RunLogLine(run), "CALCUL DU BILAN - Erreur: " + run.message);
+  EXPECT_TRUE(bytes(Path("c70")) == c70) << "C70 changed";
+  EXPECT_TRUE(bytes(Path("c10")) == c10) << "C10 changed";
+  EXPECT_FALSE(DossierRunMarkerExists());
+}
+
 // Every account of classes 1 to 7 (by its first four digits) goes to one poste whatever the
 // sense of its balance, this year and the previous one; the suspense accounts 471-475 to none.
 TEST_F(BalanceSheetTest, TheModelsAssignEveryAccountOfThePcgOnce) {
@@ -416,6 +456,40 @@ TEST_F(BalanceSheetTest, TheEditionFindsThePostesAndReadsTheAnnex) {
     EXPECT_EQ(r.previous, 2500.0);
   }
   EXPECT_TRUE(dupont);
+}
+
+// A line whose first two columns are added, each at 60 000 000 000,00 euros (within its field):
+// the edition's total of its third column cannot be held. The edition stops before it writes any
+// total, naming the line and that total, never as a refused save; C70 keeps its bytes.
+TEST_F(BalanceSheetTest, AnEditionTotalPastItsFieldIsRefusedByName) {
+  ASSERT_EQ(Init('S'), InitOutcome::kDone);
+  ASSERT_EQ(Run('S', "C60101", "C61231").outcome, RunOutcome::kDone);
+  const std::vector<SheetLine> lines = Lines();
+  const auto added = std::find_if(lines.begin(), lines.end(), [](const SheetLine& l) {
+    return l.calc.size() == 3 && l.calc[0] == 'C' && l.calc[2] != '-';
+  });
+  ASSERT_NE(added, lines.end());
+  Table c70, c10;
+  ASSERT_TRUE(c70.OpenExclusive(Path("c70"), "C70CODE"));
+  ASSERT_TRUE(c10.OpenShared(Path("c10"), "C10CODE"));
+  ASSERT_TRUE(c70.GoTo(static_cast<long>(added->recno)));
+  for (int column : {1, 2}) ASSERT_TRUE(c70.PutFieldNum(sheet_field::Amount(column, 1), 60'000'000'000.00));
+  const auto bytes = [&] {
+    std::ifstream in(Path("c70"), std::ios::binary);
+    std::stringstream all;
+    all << in.rdbuf();
+    return all.str();
+  };
+  const std::string before = bytes();
+  SheetEditionReport edition(c70, c10);
+  edition.currency = 1;
+  EXPECT_FALSE(edition.PrepareReport());
+  EXPECT_EQ(edition.TotalPastItsField().rfind("Le total de la ligne " + Trimmed(added->code) + " du Bilan (", 0), 0u)
+      << edition.TotalPastItsField();
+  EXPECT_NE(edition.TotalPastItsField().find("mais l'\xE9" "dition lui donne 120 000 000 000,00 euros"), std::string::npos)
+      << edition.TotalPastItsField();
+  EXPECT_EQ(edition.RefusedSaves(), 0);
+  EXPECT_TRUE(bytes() == before) << "C70 changed";
 }
 
 TEST(BalanceSheetEdition, LineTypesAndLinesLeftOut) {

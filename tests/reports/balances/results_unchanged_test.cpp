@@ -39,6 +39,7 @@
 #include "runtime/dossier_record.h"
 #include "runtime/runtime_hooks.h"
 #include "support/journal_months.h"
+#include "support/report_export_run.h"
 #include "support/runtime_fixture.h"
 
 namespace {
@@ -62,36 +63,9 @@ std::string Digest(const std::string& bytes) {
   return text;
 }
 
-class QuietEnvironment : public reports::DossierReportEnvironment {
- public:
-  QuietEnvironment() : DossierReportEnvironment(templates_) {}
-  void Beep() override {}
-  void Warn(const std::string&, const std::string& text) override { warnings.push_back(text); }
-  std::vector<std::string> warnings;
-
- private:
-  reports::MapTemplateSource templates_;
-};
-
 // A report prepared by the caller, its layout rendered to the end: the export's bytes.
 std::string Export(reports::SimpleReportOwner& report, const std::string& layout, const std::string& path) {
-  QuietEnvironment env;
-  reports::RenderContext context;
-  reports::ReportExportFile file;
-  context.exportFile = &file;
-  reports::FixedMetricsCanvas canvas;
-  reports::ReportInterpreter interpreter(context, canvas, report, env);
-  if (!interpreter.BeginListWithTemplate(reports::ListSetup{}, layout)) return "";
-  interpreter.RenderToEnd();
-  if (file.IsOpen()) file.Close(context.exportSettings);
-  return ReadBytes(path);
-}
-
-std::string Layout(const std::string& path) {
-  std::string raw, layout;
-  platform::ReadWholeFile(path, raw);
-  platform::Utf8ToCp1252(raw, layout, platform::Unassigned::kRefuse);
-  return layout;
+  return test_support::RunLayoutToExport(report, layout, path);
 }
 
 class ResultsUnchangedTest : public test_support::RuntimeTest {
@@ -168,7 +142,7 @@ class ResultsUnchangedTest : public test_support::RuntimeTest {
     if (!report.PrepareReport()) return "";
     report.exportFileName = Artefact("balance.csv");
     fs::remove(report.exportFileName);
-    return Export(report, Layout(std::string(MERLON_SOURCE_DIR) + "/src/resources/reports/C-Etat-EBS-CSV.txt"),
+    return Export(report, test_support::ShippedLayout("EBS-CSV"),
                   report.exportFileName);
   }
 

@@ -20,6 +20,7 @@
 #include "reports/balances/core/balance_sheet_model.h"
 #include "runtime/dossier_record.h"
 #include "runtime/inifiles.h"
+#include "runtime/numbers.h"
 #include "runtime/session_registry.h"
 #include "runtime/text.h"
 #include "resources/command_ids.h"
@@ -249,7 +250,8 @@ TEST_F(BalanceSheetCommandsTest, AComputationWhoseWriteIsRefusedSaysSoInOneBox) 
       });
   ASSERT_EQ(boxes.size(), 2u) << test_support::ShownTexts();  // the question, then the run's end
   const std::string said = boxes[1].text;
-  EXPECT_NE(said.find("Il est survenu un incident"), std::string::npos) << said;
+  EXPECT_NE(said.find("Il est survenu un incident pendant le Calcul du Bilan"), std::string::npos) << said;
+  EXPECT_EQ(said.find("Initialisation"), std::string::npos) << said;
   EXPECT_NE(said.find("disque plein"), std::string::npos) << said;
   EXPECT_NE(said.find(std::string(DossierFolder)), std::string::npos) << said;
   EXPECT_NE(said.find("remis dans son \xE9tat d'avant le traitement"), std::string::npos) << said;
@@ -257,6 +259,53 @@ TEST_F(BalanceSheetCommandsTest, AComputationWhoseWriteIsRefusedSaysSoInOneBox) 
   CloseAllTables();
   EXPECT_TRUE(ReadAll(c70).substr(4) == before70.substr(4)) << "C70 changed";
   EXPECT_TRUE(ReadAll(c10).substr(4) == before10.substr(4)) << "C10 changed";
+}
+
+// Two debit lines of one expense account and two credit lines of other accounts, each made
+// 60 000 000 000,00 larger in both currencies (within a line's field): the general balance still
+// balances, but a box of the sheet would take more than it holds. The computation stops before any
+// change, its one box naming the box past what it holds, never a disk; C70 and C10 stay as they were.
+TEST_F(BalanceSheetCommandsTest, ABoxPastWhatItHoldsIsNamedInTheRunsBox) {
+  Initialise("S  ", {gui::IDYES, gui::IDOK});
+  ASSERT_EQ(C70State().first, '3');
+  CloseAllTables();
+  {
+    test_support::RawRecords raw(std::string(PathC50()) + ".dbf");
+    const long long more = 6'000'000'000'000;
+    std::string account;
+    int debits = 0, credits = 0;
+    for (std::uint32_t n = 1; n <= raw.Count() && (debits < 2 || credits < 2); ++n) {
+      const std::string r = raw.Record(n);
+      const std::string code = raw.Field(r, "BCODE");
+      if (r[0] == '*' || raw.Field(r, "BCLE") != "Z" || code[0] < '1' || code[0] > '9') continue;
+      const char sense = raw.Field(r, "BSENS")[0];
+      const bool debit = sense == 'D' && code[0] == '6' && debits < 2 && (account.empty() || code == account);
+      const bool credit = sense == 'C' && code[0] != '6' && credits < 2;
+      if (!debit && !credit) continue;
+      for (const char* field : {"BMONTANTF", "BMONTANTE"})
+        raw.Put(n, field, AmountText14(FromCents(StoredAmountCents(raw.Field(r, field)) + more)));
+      if (debit) account = code, ++debits;
+      else ++credits;
+    }
+    ASSERT_EQ(debits + credits, 4);
+  }
+  const std::string c70 = std::string(PathC70()) + ".dbf", c10 = std::string(PathC10()) + ".dbf";
+  const std::string before70 = ReadAll(c70), before10 = ReadAll(c10);
+  const std::vector<gui::ShownModal> boxes = ComputeWholeYear([] {}, [](TDEtaBilanCalcul& d) {
+    EXPECT_EQ(d.LastRun().outcome, balances::RunOutcome::kTooLarge) << d.LastRun().message;
+  });
+  ASSERT_EQ(boxes.size(), 2u) << test_support::ShownTexts();  // the question, then the run's end
+  const std::string said = boxes[1].text;
+  EXPECT_NE(said.find("Il est survenu un incident pendant le Calcul du Bilan"), std::string::npos) << said;
+  EXPECT_NE(said.find("La case "), std::string::npos) << said;
+  EXPECT_NE(said.find("99 999 999 999,99 au plus"), std::string::npos) << said;
+  EXPECT_NE(said.find("le Bilan n'a pas \xE9t\xE9 modifi\xE9"), std::string::npos) << said;
+  EXPECT_EQ(said.find("disque"), std::string::npos) << said;
+  test_support::ScreenshotMessage(boxes[1], "balances", "calcul_box_too_large");
+  CloseAllTables();
+  EXPECT_TRUE(ReadAll(c70).substr(4) == before70.substr(4)) << "C70 changed";
+  EXPECT_TRUE(ReadAll(c10).substr(4) == before10.substr(4)) << "C10 changed";
+  EXPECT_FALSE(DossierRunMarkerExists());
 }
 
 // Amounts that do not read count as zero, as in the trial balance, and the run's own box names

@@ -5,13 +5,26 @@
 
 #include <tuple>
 
+#include <filesystem>
+#include <functional>
+#include <memory>
+
 #include "data/record_fields.h"
+#include "reports/balances/core/trial_balance_run.h"
 #include "reports/balances/core/trial_balance_variables.h"
+#include "reports/engine/core/report_export.h"
 #include "reports/engine/visu_window.h"
+#include "reports/ledgers/core/account_statement.h"
+#include "reports/ledgers/core/centralising_summary.h"
 #include "reports/ledgers/core/general_ledgers.h"
+#include "reports/ledgers/core/journal_listings.h"
 #include "reports/ledgers/core/limits_checks.h"
+#include "reports/ledgers/core/ledger_options.h"
+#include "runtime/dates.h"
 #include "runtime/text.h"
+#include "runtime/xbase.h"
 #include "support/line_files.h"
+#include "support/report_export_run.h"
 
 namespace balances_window_test {
 namespace {
@@ -207,6 +220,222 @@ TEST_F(UnreadableAmountsTest, AThirdDecimalGivesTheSameCentsInTheBalanceAndTheLe
   EXPECT_EQ(lc, lc0 + addCredit);
   EXPECT_EQ(balanceWarning, "");
   EXPECT_EQ(ledgerWarning, "");
+}
+
+// A line or record damaged for the exports: where it is and how the reports name it.
+struct Unread {
+  std::string named;
+  std::string account;  // its account or section, as stored
+  std::string month;    // its month, stored (YYMM)
+};
+
+// A run of one export layout over the dossier: each file it was to write, with its text ("" when
+// none was written), and the warning it gave about amounts that do not read.
+struct ExportRun {
+  std::vector<std::pair<std::string, std::string>> files;
+  std::string warning;
+};
+
+// Every CSV export of the trial balances and the ledgers run through the report engine as their
+// windows run them, over a dossier whose amounts do not read in places (letters, NUL bytes,
+// "-1e300", "inf", "0x10": a general line, an auxiliary line, an analytic line, a journal-month
+// header): each names them in its warning and writes no file, where the same run over the sound
+// dossier writes its file. The balances name and refuse every such amount of their reading; the
+// ledgers those of the lines and records they read.
+TEST_F(UnreadableAmountsTest, NoCsvExportIsWrittenOverAnAmountThatDoesNotRead) {
+  using DF = DossierRecord::DateField;
+  OpenPair();
+  const std::string start = TheDossierRecord.DateStored(DF::YearStart), end = TheDossierRecord.DateStored(DF::YearEnd);
+  // The lines to damage, chosen before anything is run: the last live line of each kind.
+  Unread general, auxiliary, analytic, header;
+  std::string generalAt, auxiliaryAt, analyticAt;
+  for (const char* file : {"C40", "C50"}) {
+    const char p = file[1] == '4' ? 'D' : 'B';
+    const test_support::RawRecords raw(folder_ + (file[1] == '4' ? "c40bw.dbf" : "c50bw.dbf"));
+    for (std::uint32_t n = 1; n <= raw.Count(); ++n) {
+      const std::string r = raw.Record(n);
+      const std::string kind = raw.Field(r, std::string(1, p) + "CLE"), account = raw.Field(r, std::string(1, p) + "CODE");
+      if (r[0] == '*' || StoredAmountCents(raw.Field(r, std::string(1, p) + "MONTANTE")) == 0) continue;
+      const Unread u{std::string(file) + " enregistrement " + std::to_string(n) + ", pi\xE8" "ce " +
+                         Trimmed(raw.Field(r, std::string(1, p) + "PIECE")) + ", compte " + Trimmed(account),
+                     account, raw.Field(r, std::string(1, p) + "MOIS")};
+      const std::string at = std::string(file) + " " + std::to_string(n);
+      if (kind == "Z" && file[1] == '4' && account[0] == '6') general = u, generalAt = at;
+      if (kind == "Z" && file[1] == '5' && account[0] == 'C') auxiliary = u, auxiliaryAt = at;
+      if (kind == "W") analytic = u, analyticAt = at;
+    }
+  }
+  ASSERT_FALSE(generalAt.empty());
+  ASSERT_FALSE(auxiliaryAt.empty());
+  ASSERT_FALSE(analyticAt.empty());
+  const auto damage = [&](const std::string& at, const std::string& bytes) {
+    const bool closed = at[1] == '4';
+    test_support::RawRecords(folder_ + (closed ? "c40bw.dbf" : "c50bw.dbf"))
+        .Put(static_cast<std::uint32_t>(std::stoul(at.substr(4))), closed ? "DMONTANTE" : "BMONTANTE", bytes);
+  };
+
+  // The runs: a trial balance of its options, list after list; a ledger report as it is prepared.
+  const auto balance = [&](char kind, bool prior, char lettering) {
+    return [=, this](const std::string& layout, const std::string& path) {
+      balances::TrialBalanceReport r;
+      r.Begin(balances::MakeOptions(kind, start, end, prior, 'S', lettering, true).text,
+              balances::TrialBalancePaths::OfOpenDossier());
+      r.ChooseReportCode(layout);
+      ExportRun run;
+      for (int list = 0; !r.Lists().empty(); ++list, r.DropList()) {
+        r.reportCode = PadRight(r.ListKind() == '9' ? balances::AnalyticReportCode(layout) : layout, 18);
+        if (!r.PrepareReport()) continue;
+        const std::string file = path + "-" + std::to_string(list) + ".csv";
+        run.files.emplace_back(file, test_support::RunLayoutToExport(
+                                         r, test_support::ShippedLayout(Trimmed(r.reportCode.substr(0, 10))), file));
+      }
+      run.warning = r.LastWarningText();
+      return run;
+    };
+  };
+  const auto ledger = [](const std::function<std::unique_ptr<ledgers::LedgerReport>()>& prepared) {
+    return [=](const std::string& layout, const std::string& path) {
+      ExportRun run;
+      const std::unique_ptr<ledgers::LedgerReport> r = prepared();
+      if (r == nullptr) return run;
+      const std::string file = path + ".csv";
+      run.files.emplace_back(file, test_support::RunLayoutToExport(*r, test_support::ShippedLayout(layout), file));
+      run.warning = r->LastUnreadableText();
+      return run;
+    };
+  };
+  const auto generalLedger = [&](char kind, bool prior) {
+    return ledger([=, &general]() -> std::unique_ptr<ledgers::LedgerReport> {
+      ledgers::GeneralLedgerOptions o;
+      o.kind = kind;
+      o.dateFrom = prior ? general.month + "01" : start;
+      o.dateTo = end;
+      o.priorCumulation = prior;
+      o.inEuros = true;
+      auto r = std::make_unique<ledgers::GeneralLedgers>();
+      r->TakeLimits(o.ToRecord());
+      r->ChooseReportCode("EG-CSV");
+      if (!r->PrepareNextLedger()) return nullptr;
+      return r;
+    });
+  };
+  const auto journals = [&](bool analyticLines) {
+    return ledger([=]() -> std::unique_ptr<ledgers::LedgerReport> {
+      ledgers::JournalListingOptions o;
+      o.analytic = analyticLines;
+      o.inEuros = true;
+      auto r = std::make_unique<ledgers::JournalListings>();
+      r->TakeLimits(o.ToRecord());
+      if (!r->PrepareReport()) return nullptr;
+      return r;
+    });
+  };
+  const auto statement = [&](const Unread& of, bool analyticLines) {
+    return ledger([=, &of]() -> std::unique_ptr<ledgers::LedgerReport> {
+      ledgers::AccountStatementOptions o;
+      o.account = of.account;
+      o.dateFrom = start;
+      o.dateTo = end;
+      o.analytic = analyticLines;
+      o.inEuros = true;
+      auto r = std::make_unique<ledgers::AccountStatement>();
+      r->TakeLimits(o.ToRecord());
+      if (!r->PrepareReport()) return nullptr;
+      return r;
+    });
+  };
+  const auto summary = ledger([]() -> std::unique_ptr<ledgers::LedgerReport> {
+    auto r = std::make_unique<ledgers::CentralisingSummary>();
+    r->optionsText = "E";
+    if (!r->PrepareReport()) return nullptr;
+    return r;
+  });
+  const struct Case {
+    const char* what;
+    const char* layout;
+    std::function<ExportRun(const std::string&, const std::string&)> run;
+    const Unread* named;  // a damaged line or record the warning names
+  } cases[] = {
+      {"general balance", "EBS-CSV", balance('G', false, '1'), &general},
+      {"balance of the collective C", "EBS-CSV", balance('C', false, '1'), &general},
+      {"every balance", "EBS-CSV", balance('T', false, '1'), &general},
+      {"balance with prior totals", "EBC-CSV", balance('G', true, '1'), &general},
+      {"balance with the lettering apart", "EBA-CSV", balance('G', false, '4'), &general},
+      {"balance with prior totals and the lettering apart", "EBB-CSV", balance('G', true, '5'), &general},
+      {"tax return balance", "EBS-LIASSE", balance('G', false, '1'), &general},
+      // The analytic list takes the analytic layout of the code chosen: EBAS-CSV, EBAC-CSV.
+      {"analytic balance", "EBS-CSV", balance('(', false, '1'), &analytic},
+      {"analytic balance with prior totals", "EBC-CSV", balance('(', true, '1'), &analytic},
+      {"general ledger", "EG-CSV", generalLedger('G', false), &general},
+      {"general ledger with prior totals", "EG-CSV", generalLedger('G', true), &general},
+      {"auxiliary ledger", "EG-CSV", generalLedger('C', false), &auxiliary},
+      {"analytic ledger", "EGA-CSV", generalLedger('(', false), &analytic},
+      {"journals", "EJ-CSV", journals(false), &general},
+      {"analytic journals", "EJA-CSV", journals(true), &analytic},
+      {"centralising summary", "ER-CSV", summary, &header},
+      {"account statement", "EC-CSV", statement(general, false), &general},
+      {"analytic statement", "ECA-CSV", statement(analytic, true), &analytic},
+  };
+  const std::filesystem::path artefacts = std::filesystem::path(MERLON_BINARY_DIR) / "test-artefacts" / "balances";
+  std::filesystem::create_directories(artefacts);
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    const ExportRun sound = c.run(c.layout, (artefacts / (std::string("sound-") + c.what)).string());
+    ASSERT_FALSE(sound.files.empty());
+    for (const auto& [path, text] : sound.files) EXPECT_NE(text, "") << path;
+    EXPECT_EQ(sound.warning, "");
+  }
+
+  damage(generalAt, "0x10");
+  damage(auxiliaryAt, std::string("  12\0\0.50", 9));
+  damage(analyticAt, "inf");
+  {
+    // The first journal-month header's euro debit.
+    test_support::RawRecords raw(folder_ + "c10bw.dbf");
+    for (std::uint32_t n = 1; n <= raw.Count() && header.named.empty(); ++n) {
+      const std::string r = raw.Record(n);
+      if (r[0] == '*' || raw.Field(r, "GCLE") != "C" || StoredAmountCents(raw.Field(r, "GZONE2").substr(0, 14)) == 0)
+        continue;
+      std::string zone = raw.Field(r, "GZONE2");
+      zone.replace(0, 14, "        -1e300");
+      raw.Put(n, "GZONE2", zone);
+      const std::string code = raw.Field(r, "GCODE");
+      header.named = "C10 enregistrement " + std::to_string(n) + ", journal " + Trimmed(code.substr(4, 3)) + " " +
+                     code.substr(2, 2) + "/" + DecodeYear(code.substr(0, 2).c_str());
+    }
+  }
+  ASSERT_FALSE(header.named.empty());
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    const ExportRun damaged = c.run(c.layout, (artefacts / (std::string("unread-") + c.what)).string());
+    ASSERT_FALSE(damaged.files.empty());
+    for (const auto& [path, text] : damaged.files) EXPECT_FALSE(std::filesystem::exists(path)) << path;
+    EXPECT_NE(damaged.warning.find(c.named->named), std::string::npos) << c.named->named << "\n" << damaged.warning;
+    EXPECT_NE(damaged.warning.find("Le fichier n'a pas \xE9t\xE9 \xE9" "crit"), std::string::npos) << damaged.warning;
+  }
+
+  // As the user runs it: "Visualiser" with the CSV layout; the box names the lines and says that no
+  // file was written, and no export is offered.
+  gui::ModalSeam::Reset();
+  form_->SelectKind('G');
+  QueueChoice(gui::IDOK, kCsv);
+  gui::ModalSeam::QueueMessageBoxAnswer(gui::IDOK);
+  Send(form_, 20035);
+  ASSERT_NE(CurrentPreviewWindow, nullptr) << test_support::ShownTexts();
+  CurrentPreviewWindow->CmAllPages();
+  gui::ProcessPendingMessages();
+  if (CurrentPreviewWindow != nullptr) CurrentPreviewWindow->CmQuitVisu();
+  gui::ProcessPendingMessages();
+  const gui::ShownModal* box = nullptr;
+  for (const auto& shown : gui::ModalSeam::Shown()) {
+    EXPECT_NE(shown.caption, "Fichier d'exportation") << shown.text;
+    if (shown.caption == "ATTENTION - Montants illisibles") box = &shown;
+  }
+  ASSERT_NE(box, nullptr) << test_support::ShownTexts();
+  EXPECT_NE(box->text.find(general.named), std::string::npos) << box->text;
+  EXPECT_NE(box->text.find("Le fichier n'a pas \xE9t\xE9 \xE9" "crit"), std::string::npos) << box->text;
+  test_support::ScreenshotMessage(*box, "balances", "unreadable-amounts-no-export");
+  EXPECT_EQ(reports::ExportFile().GetState(), reports::ReportExportFile::State::kNone);
 }
 
 }  // namespace

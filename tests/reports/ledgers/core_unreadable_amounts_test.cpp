@@ -1,8 +1,8 @@
 // Amounts stored as no program writes them ("12,34" over a line's 16.44, "-1e300"), in lines of the
 // draft and of the closed file, in an account's totals and in a journal-month's header: the account
 // statement, the journal listing and the centralising summary count each as zero, as the general
-// ledger and the trial balance do, and name every line and record at the end of the run. The
-// rebuild of the totals and the totals check the runs make before they end count them as the
+// ledger and the trial balance do, and name every line and record at the end of the run; their
+// export files, which would carry those zeros, are not written. The rebuild of the totals and the totals check the runs make before they end count them as the
 // general ledger does.
 #include "data/dossier_invariants.h"
 #include "data/record_fields.h"
@@ -110,31 +110,46 @@ TEST_F(UnreadableAmountsTest, TheCentralisingSummaryCountsADamagedHeaderTotalAsZ
     }
   }
   ASSERT_NE(damaged, 0u);
-  ledgers::CentralisingSummary r;
+  using CS = ledgers::CentralisingSummary;
+  CS r;
   r.optionsText = "E";
   ASSERT_TRUE(r.PrepareReport());
-  const std::string csv = RunToExport(r, Layout("ER-CSV"), ArtefactPath("er.csv"));
   const std::string named = "C10 enregistrement " + std::to_string(damaged) + ", journal " +
                             Trimmed(code.substr(4, 3)) + " " + code.substr(2, 2) + "/" +
                             DecodeYear(code.substr(0, 2).c_str());
-  EXPECT_NE(r.LastUnreadableText().find(named), std::string::npos) << named << "\n" << r.LastUnreadableText();
-  // The month's row shows no debit for it, and the grand total is the sum of the rows.
-  long long rows = 0, total = -1;
+  // On screen and in print, row by row as the layout prints them: the month's row shows no debit
+  // for it, and the grand total is the sum of the rows.
+  const auto cents = [&r](int field) {
+    std::int64_t units = 0;
+    return r.fields.GetFieldUnits(field, units) ? static_cast<long long>(units) : 0LL;
+  };
+  long long rows = 0;
   bool zeroRow = false;
   const bool draft = code[7] == 'B';
-  for (const auto& row : CsvRows(csv)) {
-    const std::string kind = AllTrim(row[0].c_str());
-    if (kind == "R") {
-      rows += CellCents(row[5]);
-      const bool same = AllTrim(row[1].c_str()) == code.substr(2, 2) && AllTrim(row[3].c_str()) == Trimmed(code.substr(4, 3)) &&
-                        (AllTrim(row[4].c_str()) == std::string("Brouillard")) == draft;
-      if (same && CellCents(row[5]) == 0) zeroRow = true;
-    }
-    if (kind == "TG") total = CellCents(row[1]);
-  }
-  EXPECT_TRUE(zeroRow) << csv;
-  EXPECT_EQ(total, rows) << csv;
-  EXPECT_EQ(csv.find("1234,00"), std::string::npos) << csv;
+  r.InitReport();
+  do {
+    r.ComputeLine();
+    rows += cents(CS::DEBIT);
+    const bool same = AllTrim(r.fields.Value(CS::MOIS).c_str()) == code.substr(2, 2) &&
+                      AllTrim(r.fields.Value(CS::JOURNAL).c_str()) == Trimmed(code.substr(4, 3)) &&
+                      (AllTrim(r.fields.Value(CS::TYPE).c_str()) == std::string("Brouillard")) == draft;
+    if (same && cents(CS::DEBIT) == 0) zeroRow = true;
+    EXPECT_NE(cents(CS::DEBIT), 123400);
+  } while (r.NextRecord() && (r.ClassifyLine(), true));
+  EXPECT_TRUE(zeroRow);
+  EXPECT_EQ(cents(CS::TG_DEBIT), rows);
+  EXPECT_NE(r.LastUnreadableText().find(named), std::string::npos) << named << "\n" << r.LastUnreadableText();
+
+  // Its export would carry the month's total as 0,00: no file is written, and the box says so.
+  CS exported;
+  exported.optionsText = "E";
+  ASSERT_TRUE(exported.PrepareReport());
+  const std::string path = ArtefactPath("er.csv");
+  EXPECT_EQ(RunToExport(exported, Layout("ER-CSV"), path), "");
+  EXPECT_FALSE(std::filesystem::exists(path));
+  EXPECT_NE(exported.LastUnreadableText().find(named), std::string::npos) << exported.LastUnreadableText();
+  EXPECT_NE(exported.LastUnreadableText().find("Le fichier n'a pas \xE9t\xE9 \xE9" "crit"), std::string::npos)
+      << exported.LastUnreadableText();
 }
 
 // "12,34" over a draft line's 16.44 and "-1e300" over a closed line's amount, in a dossier in euros
@@ -180,16 +195,21 @@ TEST_F(UnreadableAmountsTest, TheRebuildAndTheTotalsCheckCountADamagedLineAsTheL
     o.dateFrom = "C50701";
     o.dateTo = "C60630";
     o.inEuros = euros;
-    const std::string csv = GeneralLedgerCsv(o, euros ? "gl-e.csv" : "gl-f.csv");
-    // The ledger of the one account: its grand total is the account's.
-    int totals = 0;
-    for (const auto& row : CsvRows(csv)) {
-      if (AllTrim(row[0].c_str()) != std::string("TG")) continue;
-      ++totals;
-      EXPECT_EQ(CellCents(row[1]), debit) << csv;
-      EXPECT_EQ(CellCents(row[2]), credit) << csv;
-    }
-    EXPECT_EQ(totals, 1) << csv;
+    // The ledger of the one account, walked as the preview walks it: its grand total is the account's.
+    ledgers::GeneralLedgers gl;
+    gl.TakeLimits(o.ToRecord());
+    gl.ChooseReportCode("EG-CSV");
+    ASSERT_TRUE(gl.PrepareNextLedger());
+    gl.InitReport();
+    do gl.ComputeLine();
+    while (gl.NextRecord() && (gl.ClassifyLine(), true));
+    std::int64_t totalDebit = -1, totalCredit = -1;
+    EXPECT_TRUE(gl.fields.GetFieldUnits(ledgers::GeneralLedgers::TG_DEBIT, totalDebit));
+    EXPECT_TRUE(gl.fields.GetFieldUnits(ledgers::GeneralLedgers::TG_CREDIT, totalCredit));
+    EXPECT_EQ(totalDebit, debit);
+    EXPECT_EQ(totalCredit, credit);
+    // Its export, which would carry the lines counted as zero, is not written.
+    EXPECT_EQ(GeneralLedgerCsv(o, euros ? "gl-e.csv" : "gl-f.csv"), "");
   }
 }
 

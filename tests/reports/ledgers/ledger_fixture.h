@@ -34,6 +34,7 @@
 #include "runtime/numbers.h"
 #include "runtime/runtime_hooks.h"
 #include "support/python.h"
+#include "support/report_export_run.h"
 #include "support/runtime_fixture.h"
 
 namespace ledgers_test {
@@ -48,14 +49,7 @@ inline std::string ReadText(const std::string& path) {
   s << in.rdbuf();
   return s.str();
 }
-// A layout as the program ships it (src/resources/reports): kept in UTF-8, read in Windows-1252.
-inline std::string ShippedLayout(const std::string& code) {
-  std::string text;
-  EXPECT_TRUE(platform::Utf8ToCp1252(
-      ReadText(std::string(MERLON_SOURCE_DIR) + "/src/resources/reports/C-Etat-" + code + ".txt"), text,
-      platform::Unassigned::kRefuse));
-  return text;
-}
+using test_support::ShippedLayout;
 // <build>/test-artefacts/ledgers/<test>-<name>: named after the running test, since the tests of
 // one fixture run side by side in their own processes and would otherwise share a file.
 inline std::string ArtefactPath(const std::string& name) {
@@ -65,43 +59,14 @@ inline std::string ArtefactPath(const std::string& name) {
   return (folder / (test != nullptr ? std::string(test->name()) + "-" + name : name)).string();
 }
 
-// Prompts are taken as proposed and beeps counted; everything else as the program does it.
-class QuietEnvironment : public reports::DossierReportEnvironment {
- public:
-  QuietEnvironment() : DossierReportEnvironment(templates_) {}
-  void Beep() override { ++beeps; }
-  void Warn(const std::string& caption, const std::string& text) override { warnings.push_back(text); }
-  int beeps = 0;
-  std::vector<std::string> warnings;
-
- private:
-  reports::MapTemplateSource templates_;
-};
+using QuietEnvironment = test_support::QuietReportEnvironment;
 
 // Runs a prepared report to its end with a layout, its export written to `path`; the export's
-// text (empty when the layout could not begin). `pages`, when given, receives every record of the
-// preview's pages, a line each.
+// text (empty when no file was written or the layout could not begin). `pages`, when given,
+// receives every record of the preview's pages, a line each.
 inline std::string RunToExport(ledgers::LedgerReport& report, const std::string& layout, const std::string& path,
                                std::string* pages = nullptr) {
-  report.exportFileName = path;
-  std::filesystem::remove(path);
-  QuietEnvironment env;
-  reports::RenderContext context;
-  reports::ReportExportFile file;
-  context.exportFile = &file;
-  reports::FixedMetricsCanvas canvas;
-  reports::ReportInterpreter interpreter(context, canvas, report, env);
-  reports::ListSetup setup;
-  if (!interpreter.BeginListWithTemplate(setup, layout)) return {};
-  interpreter.RenderToEnd();
-  file.Close(context.exportSettings);
-  for (int p = 1; pages != nullptr && p <= context.store.PageCount(); ++p) {
-    for (const reports::PageRecord& r : *context.store.Page(p)) {
-      *pages += std::string(1, r.kind) + " " + std::to_string(r.n1) + " " + std::to_string(r.n2) + " " +
-                std::to_string(r.n3) + " " + std::to_string(r.n4) + " " + std::string(r.text) + "\n";
-    }
-  }
-  return ReadText(path);
+  return test_support::RunLayoutToExport(report, layout, path, pages);
 }
 
 

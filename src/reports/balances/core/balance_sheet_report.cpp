@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstdlib>
 
+#include "data/account_totals.h"
 #include "data/dossier_files.h"
 #include "data/session.h"
 #include "data/table.h"
@@ -13,6 +14,7 @@
 #include "runtime/code_helpers.h"
 #include "runtime/inifiles.h"
 #include "runtime/numbers.h"
+#include "runtime/text.h"
 
 namespace balances {
 
@@ -24,6 +26,9 @@ constexpr int kLastDefinition = 2791;     // A_TOTALNM1
 constexpr int kEuros = 2277, kFrancs = 2278;
 constexpr int kActif = 1702, kPassif = 1703, kResultat = 1704;
 constexpr int kEditionCaption = 1701;     // "Edition du Bilan de "
+// A total of the edition its field cannot hold (%s: the line's code, its label, the amount, its currency).
+constexpr int kMsgTotalTooLarge = 36513;
+constexpr int kWordFrancs = 36503, kWordEuros = 36504;
 
 int SectionName(char letter) {
   switch (letter) {
@@ -97,7 +102,7 @@ bool SheetEditionReport::PrepareReport() {
     return PrepareAnnex();
   }
 
-  TotalsIntoTable();
+  if (!TotalsIntoTable()) return false;
   index_ = std::make_unique<PosteIndex>(lines_);
   FindPostesOnlyInModel();
 
@@ -144,12 +149,25 @@ void SheetEditionReport::FindPostesOnlyInModel() {
       if (!p.empty() && inC70.count(PosteCode(p)) == 0) onlyInModel_.insert(PosteCode(p));
 }
 
-void SheetEditionReport::TotalsIntoTable() {
+bool SheetEditionReport::TotalsIntoTable() {
+  TotalsPass(lines_, currency);
+  refusedSaves_ = 0;
+  tooLarge_.clear();
+  // A total that its field cannot hold stops the edition before any total is written.
+  for (const SheetLine& l : lines_) {
+    const char op = First(l.calc);
+    if (op != 'C' && op != 'T') continue;
+    for (const auto& column : l.cents) {
+      const long long cents = column[static_cast<std::size_t>(currency)];
+      if (cents >= kSmallestTotalCents && cents <= kLargestTotalCents) continue;
+      tooLarge_ = FillPlaceholders(LoadStr(kMsgTotalTooLarge), {Trimmed(l.code), Trimmed(l.label), AmountForMessage(cents),
+                                                               LoadStr(currency == 1 ? kWordEuros : kWordFrancs)});
+      return false;
+    }
+  }
   // The commands stay greyed while C70 is rewritten.
   const bool before = PrintRunFlag;
   PrintRunFlag = true;
-  TotalsPass(lines_, currency);
-  refusedSaves_ = 0;
   for (const SheetLine& l : lines_) {
     const char op = First(l.calc);
     if (op != 'C' && op != 'T') continue;
@@ -162,6 +180,7 @@ void SheetEditionReport::TotalsIntoTable() {
   }
   if (!c70_.Commit()) ++refusedSaves_;
   PrintRunFlag = before;
+  return true;
 }
 
 bool SheetEditionReport::PrepareAnnex() {

@@ -57,6 +57,9 @@ class SheetEditionReport : public reports::SimpleReportOwner {
   const std::string& LastEmptyText() const { return lastEmpty_; }
   // C70 records the totals pass could not save in the last run (the window reports them).
   int RefusedSaves() const { return refusedSaves_; }
+  // The total of a line that its field cannot hold, named in one sentence, when the last run
+  // stopped on it before writing any total ("" otherwise; the window shows it).
+  const std::string& TotalPastItsField() const { return tooLarge_; }
   // The title id the header chose (a model's label), kept from one run to the next.
   int TitleId() const { return titleId_; }
   // The lines of C70 in code order as the last run left them (totals included).
@@ -69,7 +72,7 @@ class SheetEditionReport : public reports::SimpleReportOwner {
  private:
   void DeclareVariables();
   bool PrepareAnnex();
-  void TotalsIntoTable();
+  bool TotalsIntoTable();
   const SheetLine& Current() const { return lines_[order_[pos_]]; }
   bool AtPrintable() const;
   void ComputeSheetLine();
@@ -95,6 +98,7 @@ class SheetEditionReport : public reports::SimpleReportOwner {
   long long totalCarried_ = 0, totalPrevious_ = 0;
   int titleId_ = 0;
   int refusedSaves_ = 0;
+  std::string tooLarge_;
   std::string lastEmpty_;
 };
 

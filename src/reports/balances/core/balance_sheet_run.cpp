@@ -4,6 +4,7 @@
 #include <cstdio>
 #include <set>
 
+#include "data/account_totals.h"
 #include "data/dossier_files.h"
 #include "data/error_report.h"
 #include "data/table.h"
@@ -41,11 +42,18 @@ constexpr int kMsgMarkerNotRemovedNorPutBack = 32804;
 constexpr int kRunTitle = 1691;
 constexpr int kMsgTablesNotOpened = 23549;
 // The log line of a run: done (%s: the accounts, the annex lines, the errors), unbalanced, a file that
-// does not read (%s: why), a write refused (%s: the refusal).
+// does not read or an amount too large (%s: why), a write refused (%s: the refusal).
 constexpr int kLogDone = 23541;
 constexpr int kLogUnbalanced = 32801;
 constexpr int kLogReadFailed = 32802;
 constexpr int kLogWriteRefused = 32803;
+
+// A box of the sheet or an annex amount that its field cannot hold (%s: the poste, its line's code and
+// label, or the account and its poste; then the amount and its currency).
+constexpr int kMsgBoxTooLarge = 36511;
+constexpr int kMsgAnnexTooLarge = 36512;
+constexpr int kWordFrancs = 36503;
+constexpr int kWordEuros = 36504;
 
 struct PosteLine {
   std::string code, label;
@@ -56,6 +64,37 @@ std::string Number14(long long cents) {
   char buf[40];
   std::snprintf(buf, sizeof buf, "%14.2f", static_cast<double>(cents) / 100.0);
   return PadRight(buf, 14);
+}
+
+// What a box of C70 (an amount field) and an amount of an annex record (14 characters of its text)
+// hold: 14 characters with two decimals.
+bool Holds(long long cents) { return cents >= kSmallestTotalCents && cents <= kLargestTotalCents; }
+
+const char* CurrencyWord(int currency) { return LoadStr(currency == 0 ? kWordFrancs : kWordEuros); }
+
+// The first box of the sheet's lines, then amount of the annex, that the computation would take
+// past what its field holds, named; "" when every one fits.
+std::string AmountPastItsField(const SheetComputation& computation, const std::vector<SheetLine>& lines) {
+  for (const SheetLine& l : lines)
+    for (const std::string& poste : l.postes) {
+      const auto found = poste.empty() ? computation.postes.end() : computation.postes.find(poste);
+      if (found == computation.postes.end()) continue;
+      for (int c = 0; c < 2; ++c) {
+        const long long cents = found->second[static_cast<std::size_t>(c)];
+        if (!Holds(cents))
+          return FillPlaceholders(LoadStr(kMsgBoxTooLarge), {poste, Trimmed(l.code), Trimmed(l.label),
+                                                             AmountForMessage(cents), CurrencyWord(c)});
+      }
+    }
+  for (const AnnexLine& a : computation.annex)
+    for (int c = 0; c < 2; ++c) {
+      const auto i = static_cast<std::size_t>(c);
+      for (const long long cents : {a.amount[i], a.carried[i], a.previous[i]})
+        if (!Holds(cents))
+          return FillPlaceholders(LoadStr(kMsgAnnexTooLarge),
+                                  {Trimmed(a.account), a.poste, AmountForMessage(cents), CurrencyWord(c)});
+    }
+  return "";
 }
 
 }  // namespace
@@ -284,6 +323,13 @@ SheetRun RunBalanceSheet(const SheetRunInput& input) {
     WriteLog(RunLogLine(run));
     return run;
   }
+  // A box or an annex amount that its field cannot hold refuses the run before any change.
+  run.message = AmountPastItsField(run.computation, lines);
+  if (!run.message.empty()) {
+    run.outcome = RunOutcome::kTooLarge;
+    WriteLog(RunLogLine(run));
+    return run;
+  }
   // C70 and C10 copied aside under the run marker: a computation stopped half-way (C70 half old
   // and half new, the annex half rewritten) is put back at the next opening, and one whose
   // writes failed is put back at once. The run says its own failure, in one box: the engine's
@@ -326,7 +372,8 @@ SheetRun RunBalanceSheet(const SheetRunInput& input) {
 std::string RunLogLine(const SheetRun& run) {
   switch (run.outcome) {
     case RunOutcome::kUnbalanced: return LoadStr(kLogUnbalanced);
-    case RunOutcome::kReadFailed: return FillPlaceholder(LoadStr(kLogReadFailed), run.message);
+    case RunOutcome::kReadFailed:
+    case RunOutcome::kTooLarge: return FillPlaceholder(LoadStr(kLogReadFailed), run.message);
     case RunOutcome::kWriteFailed: return FillPlaceholder(LoadStr(kLogWriteRefused), run.refusal);
     case RunOutcome::kDone: break;
   }

@@ -82,6 +82,8 @@ enum class RunOutcome {
   kDone,
   kUnbalanced,   // the general balance to the period end does not balance: nothing written
   kReadFailed,   // a table did not open, or the copies aside could not be made: nothing written
+  kTooLarge,     // a box or an annex amount that its field cannot hold: nothing written, the
+                 // message names it
   kWriteFailed,  // C70 or C10 refused a write: both put back as they were (or, when that
                  // failed too, at the next opening); the message names the write and says which
 };
@@ -89,7 +91,7 @@ enum class RunOutcome {
 struct SheetRun {
   RunOutcome outcome = RunOutcome::kReadFailed;
   SheetComputation computation;
-  std::string message;  // French, for kReadFailed and kWriteFailed
+  std::string message;  // French, for kReadFailed, kTooLarge and kWriteFailed
   std::string refusal;  // for kWriteFailed: the write refused, or the marker not removed (one line)
   // The lines, and the accounts' previous-year figures, whose amount does not read as a number:
   // counted as zero, named at the end of the run.
@@ -98,7 +100,8 @@ struct SheetRun {
 
 // The run, the dossier held alone and its tables closed: the lines, the chart, the code lists
 // and the parameters loaded; an unbalanced general balance (euros, and francs unless the
-// dossier is in euros only) refused before any change; then C70 and C10 opened exclusively,
+// dossier is in euros only), or a box or annex amount past what its field holds, refused before
+// any change; then C70 and C10 opened exclusively,
 // copied aside under the dossier's run marker (kBalanceSheetRun), and the amounts and the
 // annex written. One log line tells the outcome. An amount that does not read counts as zero,
 // as in the trial balance, its line or account named in `unreadable` whatever the outcome.

@@ -88,6 +88,18 @@ std::string TrialBalanceReport::ExportNameSuffix() {
   }
 }
 
+void TrialBalanceReport::ExportBegins() {
+  exporting_ = true;
+  if (mode_ == Mode::kBalance) SayUnreadable();
+}
+
+void TrialBalanceReport::SayUnreadable() {
+  if (unreadableSaid_ || unreadable_.empty()) return;
+  unreadableSaid_ = true;
+  ShowWarning(exporting_ ? UnreadableAmountsFileMessage(unreadable_) : UnreadableAmountsMessage(unreadable_),
+              UnreadableAmountsCaption());
+}
+
 std::string TrialBalanceReport::ListTitleText() const { return TrimmedRight(ListTitle(ListKind(), codes_)); }
 
 std::size_t TrialBalanceReport::LineCount() const {
@@ -155,6 +167,8 @@ bool TrialBalanceReport::PrepareReport() {
   analyticByAccount_ = FirstOf(TheDossierRecord.Constant(32), ' ') == 'O';
   frame_ = MakePeriodFrame(options_, TheDossierRecord.DateStored(DF::YearStart), TheDossierRecord.DateStored(DF::YearEnd));
   typeListe_ = typeListe;
+  unreadable_.clear();
+  exporting_ = false;
   lines_.clear();
   fecRows_ = FecRows{};
   cegidRecords_.clear();
@@ -178,15 +192,12 @@ bool TrialBalanceReport::PrepareBalance(const std::string& typeListe) {
   if (brokenRecords_ > 0)
     ShowError(FillPlaceholder(LoadStr(kMsgSortRecordsWithoutLine), std::to_string(brokenRecords_)));
   // Amounts that do not read are counted as zero: their lines, and the accounts or sections whose
-  // previous-year or budget figures do not read, are named once per reading.
-  std::vector<UnreadableAmountLine> unreadable = source_.UnreadableLines();
+  // previous-year or budget figures do not read, are named once per reading, as the list begins.
+  unreadable_ = source_.UnreadableLines();
   const std::vector<UnreadableAmountLine>& figures = ChartOf(kind).Unreadable();
-  unreadable.insert(unreadable.end(), figures.begin(), figures.end());
-  if (!unreadableSaid_ && !unreadable.empty()) {
-    unreadableSaid_ = true;
-    ShowWarning(UnreadableAmountsMessage(unreadable), UnreadableAmountsCaption());
-  }
+  unreadable_.insert(unreadable_.end(), figures.begin(), figures.end());
   if (lines_.empty()) {
+    SayUnreadable();
     if (!severalLists_) ShowEmpty(FillPlaceholder(LoadStr(kMsgEmptyBalance), ListTitleText()));
     return false;
   }
@@ -314,6 +325,7 @@ void TrialBalanceReport::ComputeLine() {
     if (current_ < cegidRecords_.size()) FillCegidRecord(fields, cegidRecords_[current_]);
     return;
   }
+  SayUnreadable();
   if (current_ >= lines_.size()) return;
   const BalanceLine& line = lines_[current_];
   const char kind = ListKind();

@@ -65,6 +65,10 @@ class TrialBalanceReport : public reports::SimpleReportOwner {
   // A run of several lists exports each to a file of its own: "-generale", "-resultat",
   // "-analytique", "-collectif-" + the collective's letter.
   std::string ExportNameSuffix() override;
+  // A balance whose reading met amounts that do not read writes no export file: the warning that
+  // names them says so.
+  void ExportBegins() override;
+  bool RefusesExport() const override { return mode_ == Mode::kBalance && !unreadable_.empty(); }
 
   // ---- what a run asks or tells (a window answers with its boxes)
   // The empty-report notice ("Il n'y a rien dans cet Etat" and the text).
@@ -121,6 +125,11 @@ class TrialBalanceReport : public reports::SimpleReportOwner {
   CodeLists codes_;
   bool loaded_ = false, loadedTexts_ = false, loadedAnalytic_ = false;
   bool unreadableSaid_ = false;  // the lines whose amount does not read named once per reading
+  // Those the list being produced counts as zero (its lines, its accounts' or sections' figures),
+  // named at its first line, or when its export file is made.
+  std::vector<UnreadableAmountLine> unreadable_;
+  bool exporting_ = false;
+  void SayUnreadable();
 
   // The list being produced.
   Mode mode_ = Mode::kBalance;

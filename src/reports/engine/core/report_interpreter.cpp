@@ -306,6 +306,8 @@ PageOutcome ReportInterpreter::Impl::RenderPage() {
   // A run to the end (asked, or for an export) over a template that neither iterates nor steps
   // the records would render the same page for ever: it ends with this page.
   if (!c.endOfData && !dataOnPage && (c.firstPage == 9999 || c.runToEnd || file.IsOpen())) c.endOfData = true;
+  // At the data's end an export that would carry an amount its owner could not read is given up.
+  if (c.endOfData && file.IsOpen() && owner.RefusesExport()) file.Abandon();
   if (c.renderedPages == 1 && file.IsOpen()) outcome.renderAllPages = true;
   if (!c.endOfData && c.firstPage == 9999) outcome.renderNextPage = true;
   if (c.endOfData) {

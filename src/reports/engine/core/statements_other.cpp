@@ -42,7 +42,9 @@ void ReportInterpreter::Impl::CreateExport() {
   }
   const std::string title =
       FillPlaceholders(LoadStr(kExportTitle), {LoadStr(kProgramName), c.documentTitle, Trimmed(env.DossierCode())});
-  file.Create(name, c.exportSettings, title, c.columnsPerLine);
+  if (!file.Create(name, c.exportSettings, title, c.columnsPerLine)) return;
+  owner.ExportBegins();
+  if (owner.RefusesExport()) file.Abandon();
 }
 
 bool ReportInterpreter::Impl::TryOthers() {

@@ -21,6 +21,7 @@ void LedgerReport::ForgetUnreadable() {
   source_.ForgetUnreadable();
   unreadableRecords_.clear();
   unreadableSaid_ = false;
+  exporting_ = false;
 }
 
 void LedgerReport::SayUnreadable() {
@@ -28,7 +29,7 @@ void LedgerReport::SayUnreadable() {
   unreadableSaid_ = true;
   std::vector<UnreadableAmountLine> all(source_.Unreadable().begin(), source_.Unreadable().end());
   all.insert(all.end(), unreadableRecords_.begin(), unreadableRecords_.end());
-  ShowUnreadableAmounts(UnreadableAmountsMessage(all));
+  ShowUnreadableAmounts(exporting_ ? UnreadableAmountsFileMessage(all) : UnreadableAmountsMessage(all));
 }
 
 void LedgerReport::DeclareFields(const std::vector<std::string>& definitions) {

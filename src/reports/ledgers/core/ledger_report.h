@@ -37,6 +37,11 @@ class LedgerReport : public reports::SimpleReportOwner {
   virtual void ShowUnreadableAmounts(const std::string& text) { lastUnreadable_ = text; }
   const std::string& LastUnreadableText() const { return lastUnreadable_; }
 
+  // A run with an export file: its warning says that the file is not written, and the file,
+  // which would carry those amounts, is given up.
+  void ExportBegins() override { exporting_ = true; }
+  bool RefusesExport() const override { return !source_.Unreadable().empty() || !unreadableRecords_.empty(); }
+
   const LedgerTables& Tables() const { return tables_; }
 
  protected:
@@ -46,7 +51,7 @@ class LedgerReport : public reports::SimpleReportOwner {
   // totals) whose amount does not read as a number, counted as zero.
   void NoteUnreadable(UnreadableAmountLine record) { unreadableRecords_.push_back(std::move(record)); }
   // At the run's end: the lines and records read whose amount does not read, named in one box,
-  // once a run (ShowUnreadableAmounts).
+  // once a run (ShowUnreadableAmounts), with the export file left unwritten when there is one.
   void SayUnreadable();
 
   // The report variables: their count and definitions (declared once per report object).
@@ -89,6 +94,7 @@ class LedgerReport : public reports::SimpleReportOwner {
   std::string lastEmpty_, lastUnreadable_;
   std::vector<UnreadableAmountLine> unreadableRecords_;
   bool unreadableSaid_ = false;
+  bool exporting_ = false;
 };
 
 // Money text of an amount in cents as FormatAmount writes it (17 characters).
