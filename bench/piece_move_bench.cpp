@@ -5,7 +5,8 @@
 // 32,000-line one's, measured first in the same program, "target" the most it may be.
 //
 // The dossier is generated over the year 2026 (MERLON_BENCH_LINES lines, 999,999 less the two pieces by
-// default); the pieces are put in journal ODA of February, with their sort records and totals. A small
+// default); the pieces are put in journal ODA of February, their lines spread over the chart's accounts and
+// the month's days, with their sort records and totals. A small
 // dossier makes the pieces smaller: at most as many lines as the dossier, the second half the first.
 //   MERLON_BENCH_LINES=100000 ./piece_move_bench
 #include <benchmark/benchmark.h>
@@ -16,6 +17,7 @@
 #include <memory>
 #include <string>
 #include <utility>
+#include <vector>
 
 #include "data/account_totals.h"
 #include "data/dossier_files.h"
@@ -26,6 +28,7 @@
 #include "entry/core/move_copy.h"
 #include "posting/journal_month.h"
 #include "runtime/numbers.h"
+#include "runtime/text.h"
 #include "runtime/xbase.h"
 
 #include "bench_world.h"
@@ -71,15 +74,25 @@ struct World {
     ready = true;
   }
 
-  // A balanced piece of `lines` general lines in journal ODA of February, each with its sort record; the
-  // totals of its two accounts and of the header moved once at the end.
+  // A balanced piece of `lines` general lines in journal ODA of February, each with its sort record, spread
+  // over the chart's general accounts and the month's days as an imported piece is (lines sharing one
+  // account and one day would measure the sort index's walk of equal keys instead); the totals of its
+  // accounts and of the header moved once at the end.
   static bool SeedPiece(const std::string& piece, long lines) {
     if (posting::EnsureDraftHeader(*TableC10, kMonth) == posting::HeaderCreation::Failed) return false;
+    std::vector<std::string> accounts;
+    for (bool more = TableC20->GoTop("C20CODE"); more; more = TableC20->Skip(1))
+      if (!TableC20->IsDeleted() && TableC20->GetField(1)[0] >= '1' && TableC20->GetField(1)[0] <= '7')
+        accounts.push_back(Trimmed(TableC20->GetField(1)));
+    if (accounts.empty()) return false;
     Table c50, c60;
     if (!c50.OpenShared(PathC50(), L::kCodeTag) || !c60.OpenShared(PathC60(), LigneTri::kRecordTag)) return false;
-    TotalsCents charges, bank, header;
+    std::map<std::string, TotalsCents> moved;
+    TotalsCents header;
     for (long i = 0; i < lines; ++i) {
+      // Two lines a pair, one on the debit, one on the credit, each on an account of its own.
       const bool debit = i % 2 == 0;
+      const std::string& account = accounts[static_cast<std::size_t>(i) % accounts.size()];
       if (!c50.AppendBlank()) return false;
       c50.PutField(L::BCLE, "Z");
       c50.PutField(L::BMOIS, "C602");
@@ -88,8 +101,8 @@ struct World {
       c50.PutField(L::BREC, StrZero(900000 + i / kGroupLines, 6));
       c50.PutField(L::BNUM, StrZero(i % kGroupLines + 1, 4));
       c50.PutField(L::BNUMA, "0001");
-      c50.PutField(L::BJOUR, "28");
-      c50.PutField(L::BCODE, debit ? "60640000" : "53000000");
+      c50.PutField(L::BJOUR, StrZero(i / 2 % 28 + 1, 2));
+      c50.PutField(L::BCODE, account.c_str());
       c50.PutField(L::BCLIB, "1");
       c50.PutField(L::BLIB, "Piece deplacee");
       c50.PutField(L::BEURO, "O");
@@ -97,11 +110,13 @@ struct World {
       c50.PutFieldNum(L::BMONTANTF, 65.6);
       c50.PutFieldNum(L::BMONTANTE, 10.0);
       if (!c50.InsertRecord() || !AppendLigneTri(c50, LigneTri::kDraft, c60)) return false;
-      (debit ? charges : bank).Add(debit, 6560, 1000);
+      moved[account].Add(debit, 6560, 1000);
       header.Add(debit, 6560, 1000);
     }
-    return c50.Commit() && c60.Commit() && MoveAccountRecord("60640000", charges) &&
-           MoveAccountRecord("53000000", bank) && MoveHeaderRecord(std::string(kMonth) + "B", header);
+    if (!c50.Commit() || !c60.Commit()) return false;
+    for (const auto& [account, move] : moved)
+      if (!MoveAccountRecord(account, move)) return false;
+    return MoveHeaderRecord(std::string(kMonth) + "B", header);
   }
 
   bench_world::BenchRuntime runtime{"piece-move", false};
