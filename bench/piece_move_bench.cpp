@@ -6,8 +6,8 @@
 //
 // The dossier is generated over the year 2026 (MERLON_BENCH_LINES lines, 999,999 less the two pieces by
 // default); the pieces are put in journal ODA of February, their lines spread over the chart's accounts and
-// the month's days, with their sort records and totals. A small
-// dossier makes the pieces smaller: at most as many lines as the dossier, the second half the first.
+// the month's days, with their sort records and totals. A small dossier makes the pieces smaller: at most
+// as many lines as the dossier, the second half the first.
 //   MERLON_BENCH_LINES=100000 ./piece_move_bench
 #include <benchmark/benchmark.h>
 
