@@ -24,6 +24,7 @@
 
 #include <cstdint>
 #include <string>
+#include <unordered_set>
 #include <vector>
 
 class TotalsMoves;
@@ -84,7 +85,8 @@ class LineChangeNote {
   void Add(const std::string& line);
   std::string Text() const;
   LineChangeKind kind_;
-  std::vector<std::string> lines_;
+  std::vector<std::string> lines_;       // in the order they were named
+  std::unordered_set<std::string> named_;  // the same, to name each once in constant time
   LineChangeNote* outer_ = nullptr;
   bool written_ = false;
   bool left_ = false;

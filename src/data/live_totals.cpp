@@ -28,6 +28,9 @@ bool LiveTotals(Table& c50, const std::set<TotalsRecord>& records, std::map<Tota
     else if (record.first == 'S') sections[TrimmedRight(record.second)] = &total;
     else headers[record.second.substr(0, 7)] = &total;
   }
+  // A read the disk refused on the way works no total out: the collectives read short, or the
+  // closed file taken for one without lines when it did not open.
+  const RefusalWatch reads;
   // The collective of each letter of the auxiliary accounts (the general file's "B" records).
   std::map<char, std::string> collectives;
   Table c10;
@@ -96,5 +99,5 @@ bool LiveTotals(Table& c50, const std::set<TotalsRecord>& records, std::map<Tota
       return false;
     }
   }
-  return true;
+  return !reads.ReadRefused();
 }

@@ -22,5 +22,6 @@ using TotalsRecord = std::pair<char, std::string>;
 // header the draft general lines of its journal-month; an account the general lines of both files
 // on it, and for a collective account those on the auxiliary accounts whose collective it is (the
 // general file's "B" records); a section the analytic lines "W" and "Y" of both files on it. False
-// when a table could not be read whole (noted in the refusal watches).
+// when a table could not be read whole, or the disk refused a read on the way (noted in the refusal
+// watches).
 bool LiveTotals(Table& c50, const std::set<TotalsRecord>& records, std::map<TotalsRecord, TotalsCents>* live);

@@ -215,7 +215,7 @@ class Finish {
       Locks held;
       for (const auto& [kind, code] : plan.totals) {
         Table* table = SeekTotalsRecord(kind, code);
-        if (table != nullptr && !held.Take(*table)) return HeldText(kind, code);
+        if (table != nullptr && !held.Take(*table)) return HeldOrRefused(HeldText(kind, code));
       }
       // A change at work elsewhere on these totals may have written its lines and not yet its totals:
       // looked for before the lines are read, and again after (one that began meanwhile and wrote a
@@ -232,7 +232,11 @@ class Finish {
       }
       for (const auto& [record, lines] : live) {
         TotalsCents stored;
-        if (!ReadTotals(record, &stored)) stored = TotalsCents{};
+        if (!ReadTotals(record, &stored)) {
+          // A record whose read the disk refused is not a missing one: its total is not worked out.
+          if (watch_.ReadRefused()) return Refused();
+          stored = TotalsCents{};
+        }
         TotalsCents lack = lines;
         lack += Negated(stored);
         if (lack.Empty()) continue;
@@ -241,6 +245,10 @@ class Finish {
       return "";
     }
   }
+
+  // A lock not taken: `held` when another station holds the record, the disk's refusal when its read
+  // was refused as the lock was taken.
+  std::string HeldOrRefused(const std::string& held) const { return watch_.ReadRefused() ? Refused() : held; }
 
   // Why a write or a read was refused, as the watch kept it.
   std::string Refused() const {
@@ -396,11 +404,17 @@ StoppedLineChanges FinishStoppedLineChanges() {
              TableC30->UseShared(PathC30(), "C30CODE") && c50.OpenShared(PathC50(), L::kCodeTag) &&
              c60.OpenShared(PathC60(), T::kRecordTag);
     }
+    // An account's collective is read from the general file: a read the disk refused there would name
+    // another record.
+    const RefusalWatch planReads;
     Plan plan = PlanOf(note);
     bool undone = false, finished = false;
     std::string why;
     if (!open) {
-      why = RunIncidentText(kResultSystemError, PathC50(), c50.result != 0 ? c50.result : kResultSystemError);
+      // A table whose read the disk refused as it opened is said so, not as a refused write.
+      why = engineBoxes.Reason(kResultSystemError, PathC50(), c50.result != 0 ? c50.result : kResultSystemError);
+    } else if (planReads.ReadRefused()) {
+      why = planReads.Reason(kResultSystemError, PathC10(), kResultSystemError);
     } else {
       Finish finish(c50, c60);
       why = finish.Lines(plan, &undone, &finished);

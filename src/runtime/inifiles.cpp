@@ -152,10 +152,20 @@ std::string PackedKey(int id, int k) {
 }
 
 const char* WorkstationNumber() {
-  std::string def = TextOfString(kDefaultWorkstation, "0");
-  std::string v = IniGetString("NumeroPoste", def.c_str());
-  if (v.size() > 10) v.resize(10);
-  std::memcpy(ScratchText, v.c_str(), v.size() + 1);
+  // Read once, and again only when the INI is another file (written since, through a new file renamed
+  // over it, or edited) or another name: every change of lines and every log line names the station.
+  static std::string path, stamp, number;
+  static bool read = false;
+  const std::string now = IniPath();
+  const std::string nowStamp = platform::FileStamp(now);
+  if (!read || now != path || nowStamp != stamp) {
+    number = IniGetString("NumeroPoste", TextOfString(kDefaultWorkstation, "0").c_str());
+    if (number.size() > 10) number.resize(10);
+    path = now;
+    stamp = nowStamp;
+    read = true;
+  }
+  std::memcpy(ScratchText, number.c_str(), number.size() + 1);
   return ScratchText;
 }
 

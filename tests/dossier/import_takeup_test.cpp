@@ -23,6 +23,7 @@
 #include "kill_matrix_fixture.h"
 #include "processing/core/bank_pieces.h"
 #include "processing/core/stopped_imports.h"
+#include "support/refused_read.h"
 
 namespace {
 
@@ -361,6 +362,62 @@ TEST_P(ImportTakeUpTest, TheOpeningShowsTheTakeUpInItsProgressWindow) {
   EXPECT_NE(std::find(named, lines.end(), "Totaux des comptes et des journaux"), lines.end());
   EXPECT_FALSE(fs::exists(root + "a/ca.run"));
   EXPECT_EQ(InvariantFaults(root + "a/"), "");
+}
+
+// The opening's take-up of a stopped import meeting a read the disk refuses, each read of the
+// draft and of its index in turn: it works nothing out from what it read short (a piece whose lines
+// it found fewer than it wrote would be taken for one cut short and cancelled), and the next
+// take-up leaves the books as one that read everything: no piece of the import is lost.
+TEST_P(ImportTakeUpTest, ATakeUpMeetingARefusedReadLosesNoPiece) {
+  const MatrixRun& r = GetParam();
+  const std::string stopped = root_ + "/stopped/";
+  r.prepare(stopped);
+  ASSERT_TRUE(StopBeforeItsTotals(r, stopped));
+  // The take-up in `root`, the `k`-th read of `file` refused (0: none): its status, *seen the reads
+  // of the file it made.
+  auto takeUp = [this](const std::string& root, const std::string& file, int k, int* seen) {
+    std::string text;
+    const int status = InChild(
+        [&](std::string* out) {
+          DossierRunInfo run;
+          if (!LoadAsOpened(root + "a/", "A") || !ReadDossierRunMarker(&run)) return false;
+          if (k > 0) test_support::RefusedRead::Arm(file, k);
+          const DossierRunFinish done = processing::FinishInterruptedImport(run);
+          *out = std::to_string(test_support::RefusedRead::Seen());
+          test_support::RefusedRead::Disarm();
+          return done.done;
+        },
+        &text);
+    *seen = std::atoi(text.c_str());
+    return status;
+  };
+  const std::string whole = root_ + "/whole/";
+  Copy(stopped, whole);
+  int seen = 0;
+  ASSERT_EQ(takeUp(whole, "", 0, &seen), 0);
+  const DossierRecords takenUp = Records(r, whole)[0];
+  fs::remove_all(whole);
+
+  for (const char* file : {"/a/c50a.dbf", "/a/c50a.mdx"}) {
+    long refused = 0;
+    for (int k = 1;; ++k) {
+      const std::string point = std::string(file) + ", read " + std::to_string(k) + " refused";
+      const std::string root = root_ + "/point/";
+      Copy(stopped, root);
+      const int status = takeUp(root, file, k, &seen);
+      if (k > seen) {
+        EXPECT_EQ(status, 0) << point << ": the take-up read whole failed";
+        fs::remove_all(root);
+        break;
+      }
+      ++refused;
+      int again = 0;
+      if (status != 0) EXPECT_EQ(takeUp(root, "", 0, &again), 0) << point << ": the next take-up failed";
+      EXPECT_EQ(RecordDifference(Records(r, root)[0], takenUp), "") << point;
+      fs::remove_all(root);
+    }
+    EXPECT_GT(refused, 0) << file;
+  }
 }
 
 std::vector<MatrixRun> Imports() {

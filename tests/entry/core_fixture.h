@@ -7,6 +7,7 @@
 #include <gtest/gtest.h>
 
 #include <map>
+#include <set>
 #include <string>
 #include <vector>
 
@@ -35,6 +36,8 @@ class CoreTest : public test_support::RuntimeTest {
   virtual long Lines() const { return 300; }
   virtual char AnalyticMode() const { return '2'; }
   virtual DossierCurrency Currency() const { return DossierCurrency::EuroMain; }
+  // The months validated into the closed file (DemoOptions::closedMonths).
+  virtual int ClosedMonths() const { return 0; }
   void SetUp() override {
     RuntimeTest::SetUp();
     SetRuntimeMessageHook([](const char*, const char* text, unsigned) {
@@ -52,6 +55,7 @@ class CoreTest : public test_support::RuntimeTest {
     options.lines = Lines();
     options.analyticMode = AnalyticMode();
     options.currency = Currency();
+    options.closedMonths = ClosedMonths();
     std::string message;
     ASSERT_TRUE(GenerateDemoDossier(options, &message)) << message;
     SetDossier(options.folder + "/", "JE");
@@ -95,6 +99,21 @@ class CoreTest : public test_support::RuntimeTest {
         "runpy.run_path('" + test_support::DemoOracle() + "', run_name='__main__')\n",
         true, &status);
     EXPECT_EQ(status, 0) << when << "\n" << out;
+  }
+
+  // The live records of the draft, the sort file, the general file, the chart and the sections with all
+  // their fields: what a change that did not go through leaves as it found them.
+  std::multiset<std::string> LiveRecords() {
+    std::multiset<std::string> records;
+    for (Table* t : {&c50, &c60, TableC10, TableC20, TableC30})
+      for (std::uint32_t r = 1; r <= t->RecCount(); ++r) {
+        if (!t->GoTo(r) || t->IsDeleted()) continue;
+        std::string text = t->tablePath;
+        for (int f = 1; f <= t->FieldCount(); ++f)
+          if (t->FieldType(f) != 'M') text += std::string("|") + t->GetField(f);
+        records.insert(text);
+      }
+    return records;
   }
 
   // The journal-months of the draft with their line count (cancelled lines included).

@@ -55,18 +55,7 @@ class StoppedLineChangeTest : public CoreTest {
     OpenTables();
   }
   // The live records of the draft, the sort file, the headers, the chart and the sections.
-  std::multiset<std::string> Books() {
-    std::multiset<std::string> books;
-    for (Table* t : {&c50, &c60, TableC10, TableC20, TableC30})
-      for (std::uint32_t r = 1; r <= t->RecCount(); ++r) {
-        if (!t->GoTo(r) || t->IsDeleted()) continue;
-        std::string text = t->tablePath;
-        for (int f = 1; f <= t->FieldCount(); ++f)
-          if (t->FieldType(f) != 'M') text += std::string("|") + t->GetField(f);
-        books.insert(text);
-      }
-    return books;
-  }
+  std::multiset<std::string> Books() { return LiveRecords(); }
   std::vector<std::string> Notes() { return LineChangeNoteFiles(DossierFolder, DossierCode); }
 
   // `change` killed before each of its writes in turn, from the dossier as it stands: each time the

@@ -1,3 +1,6 @@
+#include <filesystem>
+#include <functional>
+
 #include "runtime/inifiles.h"
 #include "runtime/logfile.h"
 #include "support/runtime_fixture.h"
@@ -47,6 +50,30 @@ TEST_F(ProgramFolderTest, IniWithoutFinalLineEndAndOtherCase) {
   EXPECT_EQ(Read("MERLON.INI"), "[nuv-merlon zel]\r\nNumeroPoste=123456789012345\r\nAutre=1\r\n");
   ASSERT_TRUE(IniSetString("NumeroPoste", ""));
   EXPECT_STREQ(WorkstationNumber(), "0");
+}
+
+TEST_F(ProgramFolderTest, TheStationNumberFollowsTheIniWhateverChangesIt) {
+  // Kept between reads, the number is read again whenever the INI is another file or another name.
+  const std::string other = Dir() + "/autre/";
+  std::filesystem::create_directories(other);
+  const struct Step {
+    const char* what;
+    std::function<void()> change;
+    const char* want;
+  } steps[] = {
+      {"no INI", [] {}, "0"},
+      {"written by the program", [] { IniSetString("NumeroPoste", "7"); }, "7"},
+      {"read again unchanged", [] {}, "7"},
+      {"edited in place", [this] { Write("merlon.ini", "[Nuv-Merlon ZEL]\nNumeroPoste=12\n"); }, "12"},
+      {"removed", [this] { std::filesystem::remove(File("merlon.ini")); }, "0"},
+      {"put back under another case", [this] { Write("MERLON.INI", "[nuv-merlon zel]\r\nNumeroPoste=3\r\n"); }, "3"},
+      {"another program folder", [other] { SetProgramFolder(other); }, "0"},
+      {"its INI written", [] { IniSetString("NumeroPoste", "45"); }, "45"},
+  };
+  for (const Step& s : steps) {
+    s.change();
+    EXPECT_STREQ(WorkstationNumber(), s.want) << s.what;
+  }
 }
 
 TEST_F(ProgramFolderTest, DossierIni) {

@@ -1,4 +1,6 @@
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <unistd.h>
 
 #include <filesystem>
 #include <fstream>
@@ -8,7 +10,9 @@
 #include "platform/system/files.h"
 #include "platform/system/process.h"
 #include "platform/system/profile.h"
+#include "platform/system/write_fault.h"
 #include "support/fifo_guard.h"
+#include "support/other_process.h"
 #include "support/temp_folder.h"
 
 namespace fs = std::filesystem;
@@ -156,4 +160,52 @@ TEST(Files, OpenedForWritingOnlyWhenTheNameIsARegularFile) {
   EXPECT_TRUE(WriteAll(more, "+", 1));
   CloseHandle(more);
   EXPECT_EQ(ReadRaw(file), "neuf+");
+}
+
+// Two processes append to one file (the identities, the log, a totals journal): an append cut
+// part-way by a disk that fills is taken back before the other process's append lands after it.
+// While ours is under way, the other station finds the file held by it and waits; once ours is
+// taken back, its line and our next one follow the old text whole.
+test_support::OtherProcess* appendingStation = nullptr;
+bool stationAppended = false;
+std::string appendedFile;
+
+TEST(Files, AnAppendCutShortIsTakenBackBeforeAnotherProcessAppends) {
+  TempDir dir;
+  const std::string file = dir.path() + "/cofa.tot";
+  const std::string old = "ancienne ligne\n";
+  ASSERT_TRUE(AppendToFile(file, old));
+  // The other station appends its line unless another process's append holds the file (where it
+  // would wait for it): false then.
+  test_support::OtherProcess station([file](char) {
+    const int fd = ::open(file.c_str(), O_RDWR);
+    struct flock probe{};
+    probe.l_type = F_WRLCK;
+    probe.l_whence = SEEK_SET;
+    const bool held = fd >= 0 && ::fcntl(fd, F_OFD_GETLK, &probe) == 0 && probe.l_type != F_UNLCK;
+    if (fd >= 0) ::close(fd);
+    return !held && AppendToFile(file, "autre poste\n");
+  });
+  appendingStation = &station;
+  appendedFile = file;
+  stationAppended = false;
+  // Just before our text is written: the other station appends if it can, then our write is cut
+  // part-way.
+  BeforeFileChange = [] {
+    if (ChangeBeingMade() != "write " + appendedFile) return;
+    BeforeFileChange = nullptr;
+    stationAppended = appendingStation->Do('a');
+    SetWriteFault(WriteFault::kPartOnce, 1);
+  };
+  EXPECT_FALSE(AppendToFile(file, std::string(6000, 'n') + "\n"));
+  BeforeFileChange = nullptr;
+  SetWriteFault(WriteFault::kNone, 0);
+  appendingStation = nullptr;
+  EXPECT_FALSE(stationAppended) << "the other station appended while ours was under way";
+  const std::string cut = old + (stationAppended ? "autre poste\n" : "");
+  EXPECT_EQ(ReadRaw(file).size(), cut.size()) << "a part of the cut text stays";
+
+  ASSERT_TRUE(station.Do('a'));
+  ASSERT_TRUE(AppendToFile(file, "fin\n"));
+  EXPECT_EQ(ReadRaw(file).substr(cut.size()), "autre poste\nfin\n");
 }
