@@ -550,6 +550,12 @@ bool MoveHeaderRecord(const std::string& code, const TotalsCents& move, const To
   return written;
 }
 
+TotalsCents LineMove(Table& c50) {
+  using L = LigneEcriture;
+  return TotalsCents::OnSense(c50.GetField(L::BSENS)[0], StoredAmountOf(c50, L::BMONTANTF),
+                              StoredAmountOf(c50, L::BMONTANTE));
+}
+
 // ---- A change of lines and its totals
 
 long long TotalsOverflow::Largest(bool second) const {
@@ -618,12 +624,6 @@ bool MoveRecord(char kind, const std::string& code, const TotalsCents& move, con
   if (kind == 'H') return MoveHeaderRecord(code, move, before);
   if (kind == 'S') return MoveSectionRecord(code, move, before);
   return MoveAccountRecord(code, move, before);
-}
-
-TotalsCents Negated(const TotalsCents& t) {
-  TotalsCents back;
-  back.debit1 = -t.debit1, back.credit1 = -t.credit1, back.debit2 = -t.debit2, back.credit2 = -t.credit2;
-  return back;
 }
 
 }  // namespace
@@ -723,7 +723,7 @@ bool TotalsMoves::Make(std::size_t end) {
 bool TotalsMoves::TakeBack() {
   bool all = true;
   for (auto it = made_.rbegin(); it != made_.rend(); ++it)
-    all = MoveRecord(it->kind, it->code, Negated(it->move), nullptr) && all;
+    all = MoveRecord(it->kind, it->code, it->move.Negated(), nullptr) && all;
   made_.clear();
   return all;
 }

@@ -77,7 +77,19 @@ struct TotalsCents {
   }
   bool operator==(const TotalsCents&) const = default;
   bool Empty() const { return debit1 == 0 && credit1 == 0 && debit2 == 0 && credit2 == 0; }
+  // The move of a line's amounts on its sense ("D" the debit totals, any other the credit ones).
+  static TotalsCents OnSense(char sense, long long cents1, long long cents2) {
+    TotalsCents t;
+    t.Add(sense == 'D', cents1, cents2);
+    return t;
+  }
+  // The move that takes this one back.
+  TotalsCents Negated() const { return {-debit1, -credit1, -debit2, -credit2}; }
 };
+
+// The amounts of the current line of the draft `c50` (a general or an analytic line), as stored, on its
+// sense: what the line moves in its totals.
+TotalsCents LineMove(Table& c50);
 
 // The C20 records a line of account `code` moves, as MajCompteC20 finds them and creates those
 // missing: the account (normalised), then for an auxiliary account its collective. Empty for a
