@@ -367,7 +367,9 @@ TEST_F(WholeChangeTest, TheLineSaveSaysWhyItWasRefusedInOneSentence) {
     CloseLineChangeNote();
     const StoppedLineChanges finished = FinishStoppedLineChanges();
     EXPECT_TRUE(finished.done) << finished.said;
-    if (c.putBack) EXPECT_TRUE(Books() == before);
+    if (c.putBack) {
+      EXPECT_TRUE(Books() == before);
+    }
     ASSERT_FALSE(HasFailure());
   }
   ExpectInvariants("after the refused saves");
