@@ -5,13 +5,10 @@
 #include "data/account_totals.h"
 #include "data/entry_lines.h"
 #include "data/locks.h"
-#include "data/record_fields.h"
 #include "data/table.h"
 #include "data/table_results.h"
 #include "posting/line_save.h"
 #include "resources/string_table.h"
-#include "runtime/logfile.h"
-#include "runtime/numbers.h"
 #include "runtime/text.h"
 #include "runtime/xbase.h"
 

@@ -16,7 +16,6 @@
 #include "posting/line_changes.h"
 #include "resources/string_table.h"
 #include "runtime/dates.h"
-#include "runtime/logfile.h"
 #include "runtime/numbers.h"
 #include "runtime/text.h"
 #include "runtime/xbase.h"
@@ -227,6 +226,7 @@ SaveResult SaveLineRecord(Table& c50, Table& c60, const SaveRequest& request) {
   const bool cancelZero = !request.analyticAllowed && ToCents(francs) == 0 && ToCents(euros) == 0;
   r.overflow = steps.Moves().Check();
   if (r.overflow) {
+    splitLocks.Release();
     c50.GoTo(static_cast<long>(recno));
     release();
     r.outcome = SaveOutcome::TotalsTooLarge;
@@ -244,6 +244,7 @@ SaveResult SaveLineRecord(Table& c50, Table& c60, const SaveRequest& request) {
   // record, the totals), and the save fails in one sentence; r.putBack tells whether all of it could.
   auto fail = [&] {
     steps.TakeBack(request.key);
+    splitLocks.Release();
     c50.GoTo(static_cast<long>(recno));
     release();
     c50.Commit();
@@ -299,6 +300,7 @@ SaveResult SaveLineRecord(Table& c50, Table& c60, const SaveRequest& request) {
     r.outcome = SaveOutcome::ZeroLineCancelled;
   }
   if (!steps.Done()) return fail();
+  splitLocks.Release();
   c50.GoTo(static_cast<long>(recno));
   release();
   c50.Commit();
