@@ -202,19 +202,31 @@ class StoppedLineChangeTest : public CoreTest {
       if (c50.GoTo(r) && !c50.IsDeleted() && c50.GetField(L::BCLE)[0] == 'Z' &&
           std::string(c50.GetField(L::BCODE)) == "51200000")
         bank = r;
-    SaveRequest save;
     EXPECT_NE(bank, 0u);
-    if (bank == 0 || !c50.GoTo(bank)) return save;
+    return Onto(bank, "60640000", [francs](double& f, double& e) {
+      f = francs ? f + 80.94 : 0;
+      e += 12.34;
+    });
+  }
+
+  // Line `recno` saved onto `account` as it stands, its amounts on its sense as `amounts` makes them
+  // from its own (francs, euros).
+  SaveRequest Onto(std::uint32_t recno, const char* account, const std::function<void(double&, double&)>& amounts) {
+    SaveRequest save;
+    if (recno == 0 || !c50.GoTo(recno)) return save;
     const LineRecord line = ReadLineRecord(c50);
     save.key = line.key;
     save.previousAccount = line.account;
     save.values.day = line.day;
-    save.values.account = "60640000";
+    save.values.account = account;
     save.values.label1 = line.label1;
     save.values.euros = line.entry == 'O';
     save.values.sense = line.sense;
-    if (francs) (line.sense == 'D' ? save.values.amounts.debitF : save.values.amounts.creditF) = line.francs + 80.94;
-    (line.sense == 'D' ? save.values.amounts.debitE : save.values.amounts.creditE) = line.euros + 12.34;
+    LineAmounts& a = save.values.amounts;
+    double &francs = line.sense == 'D' ? a.debitF : a.creditF, &euros = line.sense == 'D' ? a.debitE : a.creditE;
+    francs = line.francs;
+    euros = line.euros;
+    amounts(francs, euros);
     return save;
   }
 
@@ -242,19 +254,7 @@ class StoppedLineChangeTest : public CoreTest {
         best = r;
       }
     }
-    SaveRequest save;
-    if (best == 0 || !c50.GoTo(best)) return save;
-    const LineRecord line = ReadLineRecord(c50);
-    save.key = line.key;
-    save.previousAccount = line.account;
-    save.values.day = line.day;
-    save.values.account = "62600000";
-    save.values.label1 = line.label1;
-    save.values.euros = line.entry == 'O';
-    save.values.sense = line.sense;
-    (line.sense == 'D' ? save.values.amounts.debitF : save.values.amounts.creditF) = line.francs;
-    (line.sense == 'D' ? save.values.amounts.debitE : save.values.amounts.creditE) = line.euros > 5 ? line.euros - 5 : 5;
-    return save;
+    return Onto(best, "62600000", [](double&, double& euros) { euros = euros > 5 ? euros - 5 : 5; });
   }
 
   // A live bank line without any analytic record, its split's key on the first axis, the split's

@@ -103,6 +103,23 @@ class WholeChangeTest : public CoreTest {
     return pieces;
   }
 
+  // Line `recno` saved onto `account`, its amount on its sense one euro more.
+  SaveRequest OntoAccount(std::uint32_t recno, const char* account) {
+    EXPECT_TRUE(c50.GoTo(recno));
+    const LineRecord line = ReadLineRecord(c50);
+    SaveRequest r;
+    r.key = line.key;
+    r.previousAccount = line.account;
+    r.values.day = line.day;
+    r.values.account = account;
+    r.values.label1 = line.label1;
+    r.values.euros = true;
+    r.values.sense = line.sense;
+    (line.sense == 'D' ? r.values.amounts.debitF : r.values.amounts.creditF) = line.francs;
+    (line.sense == 'D' ? r.values.amounts.debitE : r.values.amounts.creditE) = line.euros + 1;
+    return r;
+  }
+
   // The C50ANAL key of an analytic line: BMOIS, BJAL, BPIECE, BCG, BNUM, BCLE, BNUMA.
   std::string AnalyticLineKey(std::uint32_t recno) {
     if (!c50.GoTo(recno)) return {};
@@ -240,22 +257,6 @@ TEST_F(WholeChangeTest, EachChangeRefusedAtAnyWriteLeavesTheBooksAsTheyWere) {
 TEST_F(WholeChangeTest, ASaveThatDropsASplitOrCancelsALineIsRefusedWholeAtAnyWrite) {
   const std::vector<Split> splits = SplitLines();
   ASSERT_GE(splits.size(), 4u);
-  // A line saved onto 62600000, which takes no analytic, at another amount.
-  auto ontoAnotherAccount = [&](std::uint32_t recno, const char* account) {
-    EXPECT_TRUE(c50.GoTo(recno));
-    const LineRecord line = ReadLineRecord(c50);
-    SaveRequest r;
-    r.key = line.key;
-    r.previousAccount = line.account;
-    r.values.day = line.day;
-    r.values.account = account;
-    r.values.label1 = line.label1;
-    r.values.euros = true;
-    r.values.sense = line.sense;
-    (line.sense == 'D' ? r.values.amounts.debitF : r.values.amounts.creditF) = line.francs;
-    (line.sense == 'D' ? r.values.amounts.debitE : r.values.amounts.creditE) = line.euros + 1;
-    return r;
-  };
   const struct {
     WriteFault fault;
     const char* what;
@@ -263,7 +264,8 @@ TEST_F(WholeChangeTest, ASaveThatDropsASplitOrCancelsALineIsRefusedWholeAtAnyWri
                 {WriteFault::kFullOnce, "on a disk full for a moment"},
                 {WriteFault::kPartOnce, "cut part-way"}};
   for (std::size_t i = 0; i < 3; ++i) {
-    const SaveRequest r = ontoAnotherAccount(splits[i].line, "62600000");
+    // Onto 62600000, which takes no analytic.
+    const SaveRequest r = OntoAccount(splits[i].line, "62600000");
     ASSERT_NO_FATAL_FAILURE(EachWriteRefused(
         (std::string("a line saved onto another account, its split dropped, ") + faults[i].what).c_str(),
         faults[i].fault, true, [&](std::string* refusal) {
@@ -281,7 +283,7 @@ TEST_F(WholeChangeTest, ASaveThatDropsASplitOrCancelsALineIsRefusedWholeAtAnyWri
         std::string(c50.GetField(L::BCODE)) == "51200000")
       bank = r;
   ASSERT_NE(bank, 0u);
-  SaveRequest zero = ontoAnotherAccount(bank, "51200000");
+  SaveRequest zero = OntoAccount(bank, "51200000");
   zero.values.amounts = LineAmounts{};
   ASSERT_NO_FATAL_FAILURE(EachWriteRefused("a line saved without amount", WriteFault::kFailOnce, true,
                                            [&](std::string* refusal) {
@@ -320,16 +322,7 @@ TEST_F(WholeChangeTest, ASaveThatDropsASplitOrCancelsALineIsRefusedWholeAtAnyWri
 TEST_F(WholeChangeTest, TheLineSaveSaysWhyItWasRefusedInOneSentence) {
   const std::vector<Split> splits = SplitLines();
   ASSERT_FALSE(splits.empty());
-  ASSERT_TRUE(c50.GoTo(splits[0].line));
-  const LineRecord line = ReadLineRecord(c50);
-  SaveRequest r;
-  r.key = line.key;
-  r.previousAccount = line.account;
-  r.values.day = line.day;
-  r.values.account = "62600000";
-  r.values.label1 = line.label1;
-  r.values.sense = line.sense;
-  (line.sense == 'D' ? r.values.amounts.debitE : r.values.amounts.creditE) = line.euros + 1;
+  const SaveRequest r = OntoAccount(splits[0].line, "62600000");
   const std::string folder = DossierFolder;
   auto saveRefused = [](const std::string& reason) { return FillPlaceholder(LoadStr(kSaveRefused), reason); };
   const struct Case {
