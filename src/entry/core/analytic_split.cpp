@@ -56,11 +56,6 @@ std::vector<std::uint32_t> SplitRecords(Table& c50, const std::string& key26, bo
   return found;
 }
 
-// The move of an analytic line's amounts on its section: its sense, in cents, added or taken off.
-TotalsCents SectionMove(char sense, int sign, long long francs, long long euros) {
-  return TotalsCents::OnSense(sense, sign * francs, sign * euros);
-}
-
 // The texts of a change of analytic lines refused by a write (the file and the error in them): a save, a
 // default split.
 constexpr int kMsgAnalyticSaveRefused = 34309;
@@ -281,7 +276,7 @@ DefaultSplitOutcome MakeDefaultSplit(Table& c50, Table& c60, const SplitKey& key
   std::vector<std::pair<long long, long long>> amounts;
   for (const SplitPart& part : split.parts) {
     amounts.push_back(DefaultSplitAmounts(key.Francs(), part.percent, rate));
-    steps.Moves().Section(part.section, SectionMove(sense, +1, amounts.back().first, amounts.back().second));
+    steps.Moves().Section(part.section, TotalsCents::OnSense(sense, amounts.back().first, amounts.back().second));
   }
   if (const TotalsOverflow overflow = steps.Moves().Check()) {
     if (refusal != nullptr) *refusal = posting::TotalsTooLargeText(overflow, euros);
@@ -410,9 +405,7 @@ posting::LineChange ChangeSplitLine(Table& c50, Table& c60, std::uint32_t recno,
   const char entry = c50.GetField(L::BEURO)[0];
   const bool euros = entry != 'N' && entry != 'n';
   LineChangeSteps steps(cancel ? LineChangeKind::AnalyticLineCancelled : LineChangeKind::AnalyticLineReactivated);
-  steps.Moves().Section(c50.GetField(L::BCODE), SectionMove(c50.GetField(L::BSENS)[0], cancel ? -1 : +1,
-                                                             StoredAmountOf(c50, L::BMONTANTF),
-                                                             StoredAmountOf(c50, L::BMONTANTE)));
+  steps.Moves().Section(c50.GetField(L::BCODE), cancel ? LineMove(c50).Negated() : LineMove(c50));
   if (const TotalsOverflow overflow = steps.Moves().Check()) {
     release();
     if (refusal != nullptr) *refusal = posting::TotalsTooLargeText(overflow, euros);
@@ -508,9 +501,9 @@ AnalyticSaveOutcome SaveAnalyticLineRecord(Table& c50, Table& c60, const std::st
   // The old amounts off the old section, the new ones onto the new: refused before anything is
   // written when a total cannot hold them.
   LineChangeSteps steps(LineChangeKind::AnalyticLineSaved);
-  if (live) steps.Moves().Section(oldSection, SectionMove(oldSense, -1, oldF, oldE));
+  if (live) steps.Moves().Section(oldSection, TotalsCents::OnSense(oldSense, oldF, oldE).Negated());
   const std::size_t oldMoves = steps.Moves().Count();
-  if (live) steps.Moves().Section(section, SectionMove(sense, +1, v.francs, v.euros));
+  if (live) steps.Moves().Section(section, TotalsCents::OnSense(sense, v.francs, v.euros));
   if (const TotalsOverflow overflow = steps.Moves().Check()) {
     release();
     if (refusal != nullptr) *refusal = posting::TotalsTooLargeText(overflow, v.inEuros);
