@@ -29,9 +29,7 @@ using T = LigneTri;
 
 // The totals a new line moves: its amounts on its sense.
 TotalsCents MoveOf(const NewDraftLine& line) {
-  TotalsCents move;
-  move.Add(line.sense == 'D', ToCents(line.francs), ToCents(line.euros));
-  return move;
+  return TotalsCents::OnSense(line.sense, ToCents(line.francs), ToCents(line.euros));
 }
 
 // A character field of the record being appended, put as the engine puts it (the text up to
