@@ -340,6 +340,8 @@ TEST_F(WholeChangeTest, TheLineSaveSaysWhyItWasRefusedInOneSentence) {
       {"a read of the sort file refused",
        [] { test_support::RefusedRead::Arm("/c60je.dbf", 1); },
        FillPlaceholders(LoadStr(kReadRefused), {LoadStr(kLineSavedName), ReadErrorText(folder + "c60je.dbf")}), true},
+      {"a read of the sort file's index refused", [] { test_support::RefusedRead::Arm("/c60je.mdx", 1); },
+       FillPlaceholders(LoadStr(kReadRefused), {LoadStr(kLineSavedName), ReadErrorText(folder + "c60je.mdx")}), true},
       {"every write refused from the line's record on",
        [] { test_support::RefusedWrite::Arm("/c50je.dbf", 1, WriteFault::kFailForGood); },
        FillPlaceholder(LoadStr(kNotPutBack), FillPlaceholder(LoadStr(kChangeRefused), folder + "c50je.dbf")), false},
