@@ -62,16 +62,19 @@ std::string BlankPadded(std::string s, int width) {
   return s;
 }
 
-// Total moved by an amount, in whole cents so that long runs of postings stay exact.
-double Moved(const TotalsOperation& operation, double total, double amount) {
-  const long long cents = ToCents(amount);
-  return FromCents(ToCents(total) + (operation.Adds() ? cents : -cents));
+// The move of an update given as its operation text ("+D", "+C", "-D", "-C": the first character "+"
+// adds, any other takes off; the second "D" the debit totals, any other the credit ones) and its
+// amounts (amount 1 the francs, amount 2 the euros), in whole cents.
+TotalsCents MoveOfOperation(const std::string& operation, double amount1, double amount2) {
+  const long long sign = !operation.empty() && operation[0] == '+' ? 1 : -1;
+  return TotalsCents::OnSense(operation.size() >= 2 && operation[1] == 'D' ? 'D' : 'C', sign * ToCents(amount1),
+                              sign * ToCents(amount2));
 }
 
-void LogRefused(const char* process, const std::string& what, const TotalsOperation& operation, double amount1,
+void LogRefused(const char* process, const std::string& what, const std::string& operation, double amount1,
                 double amount2) {
-  WriteLog(std::string(process) + " - Erreur: " + what + " - " + operation.Text() + " " + AmountDigits(amount1) +
-           " / " + AmountDigits(amount2));
+  WriteLog(std::string(process) + " - Erreur: " + what + " - " + Cut(operation.c_str(), 2) + " " +
+           AmountDigits(amount1) + " / " + AmountDigits(amount2));
 }
 
 // The record lock of a totals write, waited for; a refusal (no current record, a damaged
@@ -172,24 +175,6 @@ bool SeekOrCreate(Table& table, const char* tag, const std::string& key,
   return table.Seek(tag, key.c_str());
 }
 
-// Reads the four totals of the current record, moves the pair on the side of the
-// operation and writes all four back.
-bool MoveTotals(Table& table, const TotalFields& f, const TotalsOperation& operation, double amount1,
-                double amount2) {
-  double debit1 = FromCents(StoredAmountOf(table, f.debit1));
-  double credit1 = FromCents(StoredAmountOf(table, f.credit1));
-  double debit2 = FromCents(StoredAmountOf(table, f.debit2));
-  double credit2 = FromCents(StoredAmountOf(table, f.credit2));
-  if (operation.OnDebit()) {
-    debit1 = Moved(operation, debit1, amount1);
-    debit2 = Moved(operation, debit2, amount2);
-  } else {
-    credit1 = Moved(operation, credit1, amount1);
-    credit2 = Moved(operation, credit2, amount2);
-  }
-  return WriteFields<double>(table, {{f.debit1, debit1}, {f.credit1, credit1}, {f.debit2, debit2}, {f.credit2, credit2}});
-}
-
 bool AccountHeldByWindow(Table& table) {
   if (table.recordNumber != 0 && table.recordNumber == FormRecordLocks[kAccountFormLockEntry]) return true;
   if (table.IsLockedByMe()) return true;
@@ -200,24 +185,25 @@ bool AccountHeldByWindow(Table& table) {
 // A header total: 14 characters read as the reports read them (a text that does not read as a
 // number counts as zero); rewritten unless the new value does not fit (or the stored one is
 // already the stars of a total that did not), in which case it keeps its text.
-bool MoveHeaderTotal(std::string& total, const TotalsOperation& operation, double amount, bool moved) {
+bool MoveHeaderTotal(std::string& total, long long cents, bool moved) {
   if (total.find('*') != std::string::npos) return !moved;
-  const double stored = FromCents(StoredAmountCents(total));
-  const double value = moved ? Moved(operation, stored, amount) : stored;
+  const long long stored = StoredAmountCents(total);
+  const double value = FromCents(moved ? stored + cents : stored);
   const std::string text = FormatNumber(kHeaderTotalWidth, 2, false, value);
   if (text.find('*') != std::string::npos) return false;
   total = text;
   return true;
 }
 
-// Field 4 or 5 of a header, moved in `text`: debit at 1-14, credit at 15-28. False when a
-// total kept its last value because the new one does not fit.
-bool MoveHeaderField(std::string& text, const TotalsOperation& operation, double amount) {
+// Field 4 or 5 of a header, moved in `text` by `cents` (either sign) on the debit (`onDebit`) or the
+// credit: debit at 1-14, credit at 15-28, both rewritten. False when a total kept its last value
+// because the new one does not fit.
+bool MoveHeaderField(std::string& text, bool onDebit, long long cents) {
   text = BlankPadded(text, 2 * kHeaderTotalWidth);
   std::string debit = text.substr(0, kHeaderTotalWidth);
   std::string credit = text.substr(kHeaderTotalWidth, kHeaderTotalWidth);
-  const bool debitOk = MoveHeaderTotal(debit, operation, amount, operation.OnDebit());
-  const bool creditOk = MoveHeaderTotal(credit, operation, amount, !operation.OnDebit());
+  const bool debitOk = MoveHeaderTotal(debit, cents, onDebit);
+  const bool creditOk = MoveHeaderTotal(credit, cents, !onDebit);
   text.replace(0, 2 * kHeaderTotalWidth, debit + credit);
   return debitOk && creditOk;
 }
@@ -254,102 +240,31 @@ bool SeekOrCreateHeader(Table& general, const std::string& key, const std::strin
 
 }  // namespace
 
-TotalsOperation::TotalsOperation(const char* text) : text_(Cut(text, 2)) {}
-
-bool AddToAccountTotals(const TotalsOperation& operation, double amount1, double amount2) {
-  if (TableC20 == nullptr) return false;
-  Table& table = *TableC20;
-  const std::string text = table.RecordToText(1);
-  if (!LockForTotals(table, text)) return false;
-  const bool moved = MoveTotals(table, kAccountTotals, operation, amount1, amount2);
-  if (!AccountHeldByWindow(table)) UnlockRecord(table);
-  return SaveChanges(table) && moved;
-}
-
 bool MajCompteC20(const char* code, const char* operation, double amount1, double amount2) {
-  if (TableC20 == nullptr || TableC10 == nullptr) return false;
-  Table& accounts = *TableC20;
-  Table& general = *TableC10;
-  std::string account = Cut(code, kCodeLength);
-  const TotalsOperation moving(operation);
-  // A blank code would become "00000000" below and post to an account nobody asked for.
+  const std::string account = Cut(code, kCodeLength);
+  // A blank code would become "00000000" and post to an account nobody asked for.
   if (IsBlank(account)) {
-    LogRefused("MAJCOMPTEC20", LoadStr(kLogAccountBlank), moving, amount1, amount2);
+    LogRefused("MAJCOMPTEC20", LoadStr(kLogAccountBlank), Cut(operation, 2), amount1, amount2);
     return false;
   }
-  account = NormalizeAccount(account);
-  const std::string accountKey = BlankPadded(account, kCodeLength);
-  if (!SeekOrCreate(accounts, "C20CODE", accountKey, {{1, account}, {2, LoadStr(kLabelCreatedAccount)}})) return false;
-  bool written = AddToAccountTotals(moving, amount1, amount2);
-
-  if (account[0] < 'A' || account[0] > 'Z') return written;
-  // Auxiliary account: the collective account named by the C10 record "B" + letter.
-  const std::string letter(1, account[0]);
-  const std::string collectiveKey = "B" + BlankPadded(letter, general.isOpen ? general.FieldWidth(2) : 0);
-  if (!SeekOrCreate(general, "C10CODE", collectiveKey,
-                    {{1, "B"},
-                     {2, letter},
-                     {3, LoadStr(kLabelCreatedCollective)},
-                     {4, std::string(8, LoadStr(kCollectiveFillerDigit)[0])}})) {
-    accounts.Seek("C20CODE", accountKey.c_str());
-    return false;
-  }
-  std::string collective = TrimmedRight(Cut(general.GetField(4), kCodeLength));
-  if (IsBlank(collective)) {
-    LogRefused("MAJCOMPTEC20", FillPlaceholder(LoadStr(kLogCollectiveBlank), account), moving, amount1, amount2);
-  } else {
-    collective = NormalizeAccount(collective);
-    written = SeekOrCreate(accounts, "C20CODE", collective,
-                           {{1, collective}, {2, LoadStr(kLabelCreatedCollectiveAccount)}}) &&
-              AddToAccountTotals(moving, amount1, amount2) && written;
-  }
-  accounts.Seek("C20CODE", accountKey.c_str());
-  return written;
+  TotalsMoves moves;
+  moves.Account(account, MoveOfOperation(Cut(operation, 2), amount1, amount2));
+  return moves.Make();
 }
 
 bool MajAnalC30(const char* code, const char* operation, double amount1, double amount2) {
-  if (TableC30 == nullptr) return false;
-  Table& sections = *TableC30;
-  const std::string section = Cut(code, kCodeLength);
-  const TotalsOperation moving(operation);
-  if (IsBlank(section)) return true;
-  const std::string key = BlankPadded(section, kCodeLength);
-  if (!SeekOrCreate(sections, "C30CODE", key, {{1, section}, {2, LoadStr(kLabelCreatedSection)}})) return false;
-  const std::string text = sections.RecordToText(1);
-  if (!LockForTotals(sections, text)) return false;
-  const bool moved = MoveTotals(sections, kSectionTotals, moving, amount1, amount2);
-  const bool saved = SaveChanges(sections);
-  if (sections.shareMode != dbase::dbiOPENEXCL) dbase::DbiRelRecordLock(sections.Engine().cursor, false);
-  return moved && saved;
+  TotalsMoves moves;
+  moves.Section(Cut(code, kCodeLength), MoveOfOperation(Cut(operation, 2), amount1, amount2));
+  return moves.Make();
 }
 
 bool MajCentC10(const char* code, const char* operation, double amount1, double amount2) {
-  if (TableC10 == nullptr) return false;
-  Table& general = *TableC10;
   const std::string header = Cut(code, kCodeLength);
-  const TotalsOperation moving(operation);
   if (IsBlank(header)) {
-    LogRefused("MAJCENTC10", LoadStr(kLogHeaderBlank), moving, amount1, amount2);
+    LogRefused("MAJCENTC10", LoadStr(kLogHeaderBlank), Cut(operation, 2), amount1, amount2);
     return false;
   }
-  const int codeWidth = general.isOpen ? general.FieldWidth(2) : 0;
-  const std::string key = "C" + BlankPadded(header, codeWidth);
-  if (!SeekOrCreateHeader(general, key, header, codeWidth)) return false;
-  const std::string text = general.RecordToText(2);
-  if (!LockForTotals(general, text)) return false;
-  // A lock this cursor held before (a command that keeps the header while it works) stays.
-  const bool heldBefore = general.result == dbase::DBIERR_ALREADYLOCKED;
-  bool fits = true;
-  const bool live = RecallEmptied(general);
-  std::string first = general.GetField(4), second = general.GetField(5);
-  if (amount1 != 0) fits = MoveHeaderField(first, moving, amount1) && fits;
-  if (amount2 != 0) fits = MoveHeaderField(second, moving, amount2) && fits;
-  const bool moved =
-      live && ((amount1 == 0 && amount2 == 0) || WriteFields<std::string>(general, {{4, first}, {5, second}}));
-  const bool saved = SaveChanges(general);
-  ReleaseHeaderLock(general, heldBefore);
-  if (!fits) ReportHeaderOverflow(header);
-  return moved && saved;
+  return MoveHeaderRecord(header, MoveOfOperation(Cut(operation, 2), amount1, amount2));
 }
 
 namespace {
@@ -387,9 +302,7 @@ TotalsCents HeaderTotalsNow(Table& general) {
 // Moves the debit or the credit total of a header field by `cents` (either sign); false when the
 // total kept its last value.
 bool MoveHeaderSide(std::string& text, bool debit, long long cents) {
-  if (cents == 0) return true;
-  const TotalsOperation operation(cents > 0 ? (debit ? "+D" : "+C") : (debit ? "-D" : "-C"));
-  return MoveHeaderField(text, operation, FromCents(cents > 0 ? cents : -cents));
+  return cents == 0 || MoveHeaderField(text, debit, cents);
 }
 
 }  // namespace
@@ -405,7 +318,7 @@ std::vector<std::string> AccountTotalsCodes(const char* code, bool create, bool*
   };
   std::string account = Cut(code, kCodeLength);
   if (IsBlank(account)) {
-    if (create) LogRefused("MAJCOMPTEC20", LoadStr(kLogAccountBlank), TotalsOperation("+D"), 0, 0);
+    if (create) LogRefused("MAJCOMPTEC20", LoadStr(kLogAccountBlank), "+D", 0, 0);
     return codes;
   }
   account = NormalizeAccount(account);
@@ -429,7 +342,7 @@ std::vector<std::string> AccountTotalsCodes(const char* code, bool create, bool*
     return notMade();
   collective = TrimmedRight(Cut(general.GetField(4), kCodeLength));
   if (IsBlank(collective)) {
-    LogRefused("MAJCOMPTEC20", FillPlaceholder(LoadStr(kLogCollectiveBlank), account), TotalsOperation("+D"), 0, 0);
+    LogRefused("MAJCOMPTEC20", FillPlaceholder(LoadStr(kLogCollectiveBlank), account), "+D", 0, 0);
     return codes;
   }
   collective = NormalizeAccount(collective);
@@ -550,6 +463,12 @@ bool MoveHeaderRecord(const std::string& code, const TotalsCents& move, const To
   return written;
 }
 
+TotalsCents LineMove(Table& c50) {
+  using L = LigneEcriture;
+  return TotalsCents::OnSense(c50.GetField(L::BSENS)[0], StoredAmountOf(c50, L::BMONTANTF),
+                              StoredAmountOf(c50, L::BMONTANTE));
+}
+
 // ---- A change of lines and its totals
 
 long long TotalsOverflow::Largest(bool second) const {
@@ -618,12 +537,6 @@ bool MoveRecord(char kind, const std::string& code, const TotalsCents& move, con
   if (kind == 'H') return MoveHeaderRecord(code, move, before);
   if (kind == 'S') return MoveSectionRecord(code, move, before);
   return MoveAccountRecord(code, move, before);
-}
-
-TotalsCents Negated(const TotalsCents& t) {
-  TotalsCents back;
-  back.debit1 = -t.debit1, back.credit1 = -t.credit1, back.debit2 = -t.debit2, back.credit2 = -t.credit2;
-  return back;
 }
 
 }  // namespace
@@ -723,7 +636,7 @@ bool TotalsMoves::Make(std::size_t end) {
 bool TotalsMoves::TakeBack() {
   bool all = true;
   for (auto it = made_.rbegin(); it != made_.rend(); ++it)
-    all = MoveRecord(it->kind, it->code, Negated(it->move), nullptr) && all;
+    all = MoveRecord(it->kind, it->code, it->move.Negated(), nullptr) && all;
   made_.clear();
   return all;
 }

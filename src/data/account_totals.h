@@ -4,10 +4,12 @@
 // changes (waiting while another station holds it) and writes all its totals before the
 // lock is released; locks held by the program's own windows are kept.
 //
-// Operation: "+D", "+C", "-D", "-C" (first character "+" adds, any other subtracts; second
-// "D" debit, any other credit), given with each update. Amount 1 is the franc amount, amount
-// 2 the euro amount.
-// Totals are added in whole cents. Engine failures at saving are reported (context 2010) and
+// A change of lines moves its totals through TotalsMoves (below): planned, checked against what
+// each total holds before anything is written, then made and checked again under each record's
+// lock. MajCompteC20 and MajAnalC30 move one line's amounts that way; MajCentC10 moves a header
+// as MoveHeaderRecord does. Their operation: "+D", "+C", "-D", "-C" (first character "+" adds, any
+// other subtracts; second "D" debit, any other credit). Amount 1 is the franc amount, amount 2 the
+// euro amount. Totals are added in whole cents. Engine failures at saving are reported (context 2010) and
 // the update answers false: a run counts a refused write as a failure, never as done. A missing record is created under the table's creation lock; when
 // another station keeps that lock past the bound of a lock wait, the timeout is reported
 // (engine error 10249 naming the file, context 2201) and the update writes nothing.
@@ -20,18 +22,6 @@
 
 class Table;
 
-// The operation of one update, read from its text.
-class TotalsOperation {
- public:
-  explicit TotalsOperation(const char* text);
-  bool Adds() const { return !text_.empty() && text_[0] == '+'; }
-  bool OnDebit() const { return text_.size() >= 2 && text_[1] == 'D'; }
-  const std::string& Text() const { return text_; }  // at most two characters, for the log
-
- private:
-  std::string text_;
-};
-
 // Entry of FormRecordLocks that the account form keeps.
 inline constexpr int kAccountFormLockEntry = 9;
 // Position and width in the open-window registry of the account that another window
@@ -41,16 +31,15 @@ inline constexpr int kRegistryHeldAccountWidth = 8;
 
 // Each update answers true when every record it moves was written.
 // C20 account (cut to 8; a general account beginning with a digit filled with "0" to 8),
-// and the collective account of an auxiliary account beginning with a letter A-Z. A blank
-// code posts nothing and writes a log line. The auxiliary account is current afterwards.
+// and the collective account of an auxiliary account beginning with a letter A-Z, moved as a
+// change's totals are (TotalsMoves): a total that cannot hold the amounts is not written. A blank
+// code posts nothing and writes a log line.
 bool MajCompteC20(const char* code, const char* operation, double amount1, double amount2);
-// Totals of the current record of TableC20 moved by the operation.
-bool AddToAccountTotals(const TotalsOperation& operation, double amount1, double amount2);
-// C30 section (cut to 8); a blank code posts nothing.
+// C30 section (cut to 8), moved as a change's totals are; a blank code posts nothing.
 bool MajAnalC30(const char* code, const char* operation, double amount1, double amount2);
-// C10 journal-month header "C" + code (8 characters: month, journal): field 4 holds the
-// franc debit and credit, field 5 the euro ones, 14 characters each. A zero amount leaves
-// its field as it is. A total that would not fit in 14 characters keeps its last value;
+// C10 journal-month header "C" + code (8 characters: month, journal), as MoveHeaderRecord moves
+// it: field 4 holds the franc debit and credit, field 5 the euro ones, 14 characters each. A zero
+// amount leaves its field as it is; a blank code posts nothing and writes a log line. A total that would not fit in 14 characters keeps its last value;
 // the user is told and the log gets a line. The header's lock is kept when the journal-month is
 // in entry in this program, or when the caller held it before. A header found deleted (the
 // rebuild deletes those of the journal-months without a line, and they stay until a pack) is
@@ -77,7 +66,19 @@ struct TotalsCents {
   }
   bool operator==(const TotalsCents&) const = default;
   bool Empty() const { return debit1 == 0 && credit1 == 0 && debit2 == 0 && credit2 == 0; }
+  // The move of a line's amounts on its sense ("D" the debit totals, any other the credit ones).
+  static TotalsCents OnSense(char sense, long long cents1, long long cents2) {
+    TotalsCents t;
+    t.Add(sense == 'D', cents1, cents2);
+    return t;
+  }
+  // The move that takes this one back.
+  TotalsCents Negated() const { return {-debit1, -credit1, -debit2, -credit2}; }
 };
+
+// The amounts of the current line of the draft `c50` (a general or an analytic line), as stored, on its
+// sense: what the line moves in its totals.
+TotalsCents LineMove(Table& c50);
 
 // The C20 records a line of account `code` moves, as MajCompteC20 finds them and creates those
 // missing: the account (normalised), then for an auxiliary account its collective. Empty for a

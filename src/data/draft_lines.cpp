@@ -9,7 +9,7 @@
 #include "data/closed_lines.h"
 #include "data/entry_lines.h"
 #include "data/error_report.h"
-#include "data/line_change_note.h"
+#include "data/line_change_steps.h"
 #include "data/table.h"
 #include "data/table_internal.h"
 #include "resources/string_table.h"
@@ -19,17 +19,17 @@
 
 namespace {
 
-// The message of a draft file that is full, by its id in the string table.
+// The message of a draft file that is full, and the refusal of lines not appended (the reason in it),
+// by their ids in the string table.
 constexpr int kMsgTooManyLines = 22035;
+constexpr int kMsgLinesNotAppended = 36002;
 
 using L = LigneEcriture;
 using T = LigneTri;
 
 // The totals a new line moves: its amounts on its sense.
 TotalsCents MoveOf(const NewDraftLine& line) {
-  TotalsCents move;
-  move.Add(line.sense == 'D', ToCents(line.francs), ToCents(line.euros));
-  return move;
+  return TotalsCents::OnSense(line.sense, ToCents(line.francs), ToCents(line.euros));
 }
 
 // A character field of the record being appended, put as the engine puts it (the text up to
@@ -88,68 +88,61 @@ bool AppendLine(Table& c50, Table& c60, const NewDraftLine& line, const std::str
 std::string TooManyLinesMessage(const std::string& file) { return FillPlaceholder(LoadStr(kMsgTooManyLines), file); }
 
 DraftWrite WriteDraftLines(Table& c50, Table& c60, const std::vector<NewDraftLine>& lines,
-                           std::vector<std::uint32_t>* recnos, TotalsOverflow* overflow) {
+                           std::vector<std::uint32_t>* recnos, TotalsOverflow* overflow, std::string* refusal) {
   if (static_cast<long>(c50.RecCount()) + static_cast<long>(lines.size()) > kMaxLineRecords)
     return DraftWrite::TooManyLines;
-  // A read of the tables refused meanwhile fails the append: what it read may be short.
-  RefusalWatch reads;
   // The totals of every line, refused before anything is written when one cannot hold them.
-  TotalsMoves moves;
+  LineChangeSteps steps(LineChangeKind::LinesAppended);
   std::vector<std::size_t> movesOf;
   std::vector<std::string> accounts;
   for (const NewDraftLine& line : lines) {
     accounts.push_back(NormalizeAccount(line.account));
-    moves.Account(accounts.back(), MoveOf(line));
-    moves.Header(DraftHeaderCode(line.month, line.journal), MoveOf(line));
-    movesOf.push_back(moves.Count());
+    steps.Moves().Account(accounts.back(), MoveOf(line));
+    steps.Moves().Header(DraftHeaderCode(line.month, line.journal), MoveOf(line));
+    movesOf.push_back(steps.Moves().Count());
   }
-  if (const TotalsOverflow found = moves.Check()) {
+  if (const TotalsOverflow found = steps.Moves().Check()) {
     if (overflow != nullptr) *overflow = found;
     return DraftWrite::TotalsTooLarge;
   }
-  // The pieces and totals noted before the first line: appended cut short, a piece is taken back by
-  // the next opening.
-  LineChangeNote note(LineChangeKind::LinesAppended);
+  // The pieces noted before the first line: appended cut short, a piece is taken back by the next
+  // opening.
   std::map<std::tuple<std::string, std::string, std::string>, long> pieces;
   for (const NewDraftLine& line : lines) ++pieces[{line.month, line.journal, PadRight(line.piece, 6)}];
   for (const auto& [piece, count] : pieces)
-    note.Appended(std::get<0>(piece), std::get<1>(piece), std::get<2>(piece), count, c50.RecCount());
-  note.SortRecordsFrom(c60.RecCount());
-  note.Totals(moves);
-  if (reads.ReadRefused() || !note.Write()) return DraftWrite::Failed;
-  std::vector<std::uint32_t> written;
-  // A refusal takes back every line written, with its sort record, and the totals moved; what it
-  // could not, or after a refused read (a total moved from a short read), the next opening makes whole.
+    steps.Note().Appended(std::get<0>(piece), std::get<1>(piece), std::get<2>(piece), count, c50.RecCount());
+  steps.Note().SortRecordsFrom(c60.RecCount());
+  // A refusal takes back every line written, with its sort record, and the totals moved.
   auto fail = [&] {
-    bool back = true;
-    for (std::size_t i = written.size(); i-- > 0;) back = CancelDraftLine(c50, c60, written[i]) && back;
-    back = moves.TakeBack() && back;
-    if (!back || reads.ReadRefused()) note.Leave();
-    if (overflow != nullptr) *overflow = moves.Overflow();
-    return moves.Overflow() ? DraftWrite::TotalsTooLarge : DraftWrite::Failed;
+    steps.TakeBack(lines.empty() ? std::string() : lines.front().month + lines.front().journal + lines.front().piece);
+    if (overflow != nullptr) *overflow = steps.Moves().Overflow();
+    if (steps.TooLarge()) return DraftWrite::TotalsTooLarge;
+    if (refusal != nullptr) *refusal = steps.RefusalText(kMsgLinesNotAppended, c50.tablePath);
+    return DraftWrite::Failed;
   };
+  if (!steps.Begin()) return fail();
+  std::vector<std::uint32_t> written;
   for (std::size_t i = 0; i < lines.size(); ++i) {
     const NewDraftLine& line = lines[i];
     const std::string& account = accounts[i];
     bool inserted = false;
     const bool ok = AppendLine(c50, c60, line, account, inserted);
     const std::uint32_t recno = c50.recordNumber;
-    if (!ok) {
-      // A line appended without its sort record is taken back with the others; when no record
-      // went in, the current record is another line, left alone. One that went in but cannot be
-      // told or cancelled is left to the next opening, which takes the piece back.
-      if (inserted) {
-        const bool ours = recno != 0 && c50.GoTo(static_cast<long>(recno)) && !c50.IsDeleted() &&
-                          std::string(c50.GetField(L::BCODE)).compare(0, account.size(), account) == 0 &&
-                          (written.empty() || recno != written.back());
-        if (!ours || !CancelDraftLine(c50, c60, recno)) note.Leave();
-      }
-      return fail();
+    // A line that went in is taken back with the others (with its sort record, made if it lacks
+    // one); when no record went in, the current record is another line, left alone. One that went
+    // in but cannot be told is left to the next opening, which takes the piece back.
+    if (inserted) {
+      const bool ours = recno != 0 && c50.GoTo(static_cast<long>(recno)) && !c50.IsDeleted() &&
+                        std::string(c50.GetField(L::BCODE)).compare(0, account.size(), account) == 0 &&
+                        (written.empty() || recno != written.back());
+      if (ours) steps.Made([&c50, &c60, recno] { return CancelDraftLine(c50, c60, recno); });
+      else steps.Made([] { return false; });
     }
+    if (!ok) return fail();
     written.push_back(recno);
-    if (!moves.Make(movesOf[i])) return fail();
+    if (!steps.Moves().Make(movesOf[i])) return fail();
   }
-  if (reads.ReadRefused()) return fail();
+  if (!steps.Done()) return fail();
   if (recnos != nullptr) *recnos = written;
   return DraftWrite::Written;
 }

@@ -35,7 +35,7 @@ struct NewDraftLine {
 enum class DraftWrite {
   Written,
   TooManyLines,  // the draft would pass kMaxLineRecords records: nothing written
-  Failed,        // an engine error (reported by the table layer): nothing left written
+  Failed,        // a write or a read refused: nothing left written (or left for the next opening)
   TotalsTooLarge,  // a total cannot hold the lines: nothing left written (the overflow names it)
 };
 
@@ -44,9 +44,13 @@ enum class DraftWrite {
 // and totals, or none: a total that cannot hold the lines refuses them before anything is
 // written (*overflow names it), and a line or a total that fails takes back the lines written
 // before it (cancelled, with their sort records) and the totals moved. The totals go through the
-// program's TableC20 and TableC10. `recnos` receives the lines' physical record numbers.
+// program's TableC20 and TableC10. `recnos` receives the lines' physical record numbers. The lines
+// are one change of lines (LineChangeSteps): the engine's boxes held back, a read refused on the way
+// failing them; *refusal receives the one sentence of a refused write or read (Failed), naming the
+// file and the cause, and saying whether all could be taken back.
 DraftWrite WriteDraftLines(Table& c50, Table& c60, const std::vector<NewDraftLine>& lines,
-                           std::vector<std::uint32_t>* recnos = nullptr, TotalsOverflow* overflow = nullptr);
+                           std::vector<std::uint32_t>* recnos = nullptr, TotalsOverflow* overflow = nullptr,
+                           std::string* refusal = nullptr);
 
 // The totals lines move, summed: per account (normalised, as the line posts it) and per
 // journal-month header (the 8-character code MajCentC10 takes).

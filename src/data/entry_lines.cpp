@@ -7,6 +7,7 @@
 #include "data/table_internal.h"
 #include "data/table_results.h"
 #include "resources/string_table.h"
+#include "runtime/logfile.h"
 #include "runtime/text.h"
 #include "runtime/xbase.h"
 
@@ -28,6 +29,8 @@ constexpr Copy kDerived[] = {
 };
 
 constexpr int kContextSave = 2010;
+// The dossier log's line of a line whose sort record was missing (made again): its record number.
+constexpr int kLogSortRecordMade = 22043;
 
 // A line whose amount does not read: "C50" or "C40", its record number, its piece and its account.
 constexpr int kStrUnreadableLine = 29973;  // "%s enregistrement %s, pièce %s, compte %s"
@@ -182,23 +185,70 @@ bool AppendLigneTri(Table& lines, char file, Table& c60) {
   return derived && inserted && c60.Commit();
 }
 
-bool CancelDraftLine(Table& c50, Table& c60, std::uint32_t recno) {
+namespace {
+
+bool SortFieldsDiffer(Table& c50, Table& c60) {
+  for (const Copy& c : kDerived)
+    if (std::string(c60.GetField(c.sortField)) != L::Get(c50, false, c.draftField)) return true;
+  return false;
+}
+
+}  // namespace
+
+bool SortRecordInStep(Table& c50, Table& c60) {
+  return c50.recordNumber != 0 && c60.recordNumber != 0 && !SortFieldsDiffer(c50, c60) &&
+         c60.IsDeleted() == c50.IsDeleted();
+}
+
+bool CurrentSortRecordFollows(Table& c50, Table& c60, const char* recordText) {
+  const std::uint32_t recno = c50.recordNumber;
+  if (recno == 0 || c60.recordNumber == 0) return false;
+  const bool cancelled = c50.IsDeleted();
+  const bool differs = SortFieldsDiffer(c50, c60);
+  if (!differs && c60.IsDeleted() == cancelled) return true;
+  const std::uint32_t sort = c60.recordNumber;
+  if (!LockRecord(c60, recordText, recordText != nullptr ? 1 : 0)) return false;
+  // A lock this cursor held already stays held.
+  const bool held = c60.result == dbase::DBIERR_ALREADYLOCKED;
+  bool kept = !differs || DeriveLigneTri(c50, T::kDraft, c60);
+  if (kept && c60.GoTo(static_cast<long>(sort)) && c60.IsDeleted() != cancelled)
+    kept = cancelled ? c60.DeleteRecord(nullptr, 0) : c60.RecallRecord(nullptr, 0);
+  if (!held && c60.GoTo(static_cast<long>(sort))) UnlockRecord(c60);
+  return kept && c60.recordNumber == sort;
+}
+
+bool SortRecordFollows(Table& c50, Table& c60, const char* recordText) {
+  const std::uint32_t recno = c50.recordNumber;
+  if (recno == 0) return false;
+  if (T::Find(c60, T::kDraft, recno)) return CurrentSortRecordFollows(c50, c60, recordText);
+  // One that could not be read is not made again: the line would have two.
+  if (!T::Missing(c60)) return false;
+  WriteLog(FillPlaceholder(LoadStr(kLogSortRecordMade), std::to_string(recno)));
+  if (!AppendLigneTri(c50, T::kDraft, c60)) return false;
+  // The new record takes the line's cancel mark.
+  return c50.GoTo(static_cast<long>(recno)) && T::Find(c60, T::kDraft, recno) &&
+         CurrentSortRecordFollows(c50, c60, recordText);
+}
+
+bool MarkDraftLine(Table& c50, Table& c60, std::uint32_t recno, bool cancel, const char* recordText) {
   if (!c50.GoTo(static_cast<long>(recno))) return false;
-  bool cancelled = c50.IsDeleted() || c50.DeleteRecord("", 1);
+  if (c50.IsDeleted() != cancel) {
+    if (!LockRecord(c50, recordText, 0)) return false;
+    // A lock this cursor held already (the line's form, the change's) stays held.
+    const bool held = c50.result == dbase::DBIERR_ALREADYLOCKED;
+    const bool marked = cancel ? c50.DeleteRecord(nullptr, 0) : c50.RecallRecord(nullptr, 0);
+    if (!c50.GoTo(static_cast<long>(recno))) return false;
+    if (!held) UnlockRecord(c50);
+    if (!marked) return false;
+  }
+  const bool sorted = SortRecordFollows(c50, c60, recordText);
+  c50.GoTo(static_cast<long>(recno));
+  return sorted;
+}
+
+bool CancelDraftLine(Table& c50, Table& c60, std::uint32_t recno) {
+  const bool cancelled = MarkDraftLine(c50, c60, recno, true);
   c50.Commit();
-  if (!LigneTri::Find(c60, LigneTri::kDraft, recno)) {
-    // A sort record that could not be read is not made again: the line would have two.
-    if (!LigneTri::Missing(c60) || !c50.GoTo(static_cast<long>(recno))) {
-      c60.Commit();
-      return false;
-    }
-    cancelled = AppendLigneTri(c50, LigneTri::kDraft, c60) && cancelled;
-  }
-  if (LigneTri::Find(c60, LigneTri::kDraft, recno)) {
-    if (!c60.IsDeleted()) cancelled = c60.DeleteRecord("", 1) && cancelled;
-  } else {
-    cancelled = false;
-  }
   c60.Commit();
   return cancelled;
 }

@@ -140,6 +140,21 @@ bool IsAuxiliaryAccount(const std::string& account);
 bool DeriveLigneTri(Table& lines, char file, Table& c60);
 // The sort record of a line just inserted: appended to C60, derived, inserted and committed.
 bool AppendLigneTri(Table& lines, char file, Table& c60);
+// The one rule that keeps a draft line's sort record in step with it: the sort record of the current
+// line of `c50` found on C60REC and made when it is truly missing (never when it could not be read: the
+// line would have two; the log says so), its fields derived again when they differ from the line's, and
+// its cancel mark the line's. Its lock is waited for with the notice naming `recordText`, or, without a
+// text, taken silently (a lock the cursor holds already stays held). c50 stays on its line, c60 on the
+// sort record. False when a read, a write or the lock was refused.
+bool SortRecordFollows(Table& c50, Table& c60, const char* recordText = nullptr);
+// True when the sort record current on `c60` holds what the current line of `c50` gives it, its cancel
+// mark included: nothing to write.
+bool SortRecordInStep(Table& c50, Table& c60);
+// The same for the sort record current on `c60`, one of the line's that the caller found.
+bool CurrentSortRecordFollows(Table& c50, Table& c60, const char* recordText = nullptr);
+// Draft line `recno` given the cancel mark (`cancel`) or relieved of it, its sort record following it.
+// False when a read or a write was refused.
+bool MarkDraftLine(Table& c50, Table& c60, std::uint32_t recno, bool cancel, const char* recordText = nullptr);
 // A draft line just appended, taken back: cancelled with its sort record, which is made first when the
 // append left the line without one (every line, cancelled or not, has its sort record). False when a
 // write was refused.

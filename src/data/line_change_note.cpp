@@ -64,11 +64,12 @@ constexpr KindName kKinds[] = {
     {LineChangeKind::SplitRemoved, "suppression-repartition", kKindSplitRemoved},
 };
 
-const char* WordOf(LineChangeKind kind) {
+const KindName& NameOf(LineChangeKind kind) {
   for (const KindName& k : kKinds)
-    if (k.kind == kind) return k.word;
-  return kKinds[0].word;
+    if (k.kind == kind) return k;
+  return kKinds[0];
 }
+const char* WordOf(LineChangeKind kind) { return NameOf(kind).word; }
 
 // The note file this process writes for the dossier open, kept from one change to the next.
 struct NoteFile {
@@ -142,7 +143,10 @@ std::string Joined(char what, std::initializer_list<std::string> fields) {
 
 LineChangeNote::LineChangeNote(LineChangeKind kind) : kind_(kind) {}
 
-LineChangeNote::~LineChangeNote() { Done(); }
+// Not said done: the change stopped half-way, and the next opening finishes it.
+LineChangeNote::~LineChangeNote() {
+  if (written_ && !left_) Leave();
+}
 
 // A change of many lines (a piece of 64,000 moved) names each once: the cost stays in proportion to
 // its lines.
@@ -156,12 +160,20 @@ void LineChangeNote::Follows(std::uint32_t master, std::uint32_t recno) {
   Add(Joined('F', {std::to_string(master), std::to_string(recno)}));
 }
 
+void LineChangeNote::Follows(std::uint32_t master, std::uint32_t recno, const std::string& account) {
+  Add(Joined('F', {std::to_string(master), std::to_string(recno), account}));
+}
+
 void LineChangeNote::Moved(std::uint32_t recno, const std::string& from, const std::string& to,
                            const std::string& day) {
   Add(Joined('M', {std::to_string(recno), from, to, day}));
 }
 
 void LineChangeNote::Cancelled(std::uint32_t recno) { Add(Joined('D', {std::to_string(recno)})); }
+
+void LineChangeNote::CancelledOnceWritten(std::uint32_t recno, const std::string& code) {
+  Add(Joined('D', {std::to_string(recno), code}));
+}
 
 void LineChangeNote::Appended(const std::string& month, const std::string& journal, const std::string& piece,
                               long lines, std::uint32_t after) {
@@ -241,6 +253,8 @@ void LineChangeNote::Leave() {
   ActiveNote() = nullptr;
   TheFile().Forget();
 }
+
+std::string LineChangeKindText(LineChangeKind kind) { return LoadStr(NameOf(kind).text); }
 
 LineChangeNoteText ReadLineChangeNote(const std::string& text) {
   LineChangeNoteText note;

@@ -4,6 +4,7 @@
 // and sections it moves), written before its first write and marked done after its last, so that
 // a change stopped half-way (the program killed, a write refused that could not be taken back) is
 // finished by the next opening of the dossier (FinishStoppedLineChanges, stopped_line_changes.h).
+// Changes keep it through LineChangeSteps (line_change_steps.h), never alone.
 //
 // Each process keeps one note file per dossier, "lignes-<code>-<process>-<n>.note", open and
 // locked while it lives: another station tells a process at work from one that stopped. Its bytes
@@ -16,10 +17,11 @@
 //   note.Totals(moves);
 //   if (!note.Write()) return refused;   // nothing written: the refusal is noted and shown
 //   ... the change's writes ...
-//   // the note is marked done when it ends, unless Leave() was called
+//   note.Done();                         // after the last write only
 //
-// A change made inside another (the analytic split removed by a line save) adds what it touches to
-// the outer change's note.
+// A note is marked done only when its change says so: one that ends written and not done (a change
+// that returned half-way) is left for the next opening, which finds what stands and finishes it. A
+// note written inside another's life adds what it touches to the outer change's note.
 #pragma once
 
 #include <cstdint>
@@ -56,11 +58,17 @@ class LineChangeNote {
   void Line(std::uint32_t recno);
   // A line that takes the cancel mark of line `master` (an analytic line cancelled with its line).
   void Follows(std::uint32_t master, std::uint32_t recno);
+  // A record of the analytic split that line `master` had on `account`: live only while the line is
+  // live and stands on that account (a split dropped by a save onto another account).
+  void Follows(std::uint32_t master, std::uint32_t recno, const std::string& account);
   // A line the change moves from journal-month `from` to `to` (month and journal, 7 characters),
   // there on day `day`: a piece found part moved is moved whole.
   void Moved(std::uint32_t recno, const std::string& from, const std::string& to, const std::string& day);
   // A line the change cancels once its main writes are made: cancelled whatever else was done.
   void Cancelled(std::uint32_t recno);
+  // A line the change cancels once it is written without amount on `code` (its account, or its
+  // section): cancelled when it stands so, left as it is otherwise (its write not made).
+  void CancelledOnceWritten(std::uint32_t recno, const std::string& code);
   // `lines` lines of the piece (stored month, journal, number) appended past record `after` of the
   // draft: a piece found cut short is taken back, its lines cancelled.
   void Appended(const std::string& month, const std::string& journal, const std::string& piece, long lines,
@@ -75,7 +83,8 @@ class LineChangeNote {
   // when it could not be: the change writes nothing; the refusal is noted in the refusal watches
   // and, unless a watch holds the boxes back, shown.
   bool Write();
-  // After the change's last write: the note says it is done (the destructor does it too).
+  // After the change's last write: the note says it is done. A note that ends written and not done
+  // is left (Leave).
   void Done();
   // The change could not be taken back whole: its note is left for the next opening to finish.
   void Leave();
@@ -91,6 +100,9 @@ class LineChangeNote {
   bool written_ = false;
   bool left_ = false;
 };
+
+// The change as the user knows it ("annulation d'une ligne").
+std::string LineChangeKindText(LineChangeKind kind);
 
 // A note read back: what it says of its change.
 struct LineChangeNoteText {

@@ -13,6 +13,7 @@
 #include "data/error_report.h"
 #include "data/line_change_note.h"
 #include "data/live_totals.h"
+#include "data/record_fields.h"
 #include "data/session.h"
 #include "data/table.h"
 #include "data/table_internal.h"
@@ -91,12 +92,20 @@ class Locks {
 struct Plan {
   std::set<std::uint32_t> lines;  // every draft line named
   std::map<std::uint32_t, std::vector<std::uint32_t>> follows;
+  // The records of a split that line (the key) had on an account: live only while it stands live there.
+  struct SplitRecords {
+    std::string account;
+    std::vector<std::uint32_t> records;
+  };
+  std::map<std::uint32_t, SplitRecords> splits;
   struct Move {
     std::uint32_t recno;
     std::string from, to, day;
   };
   std::vector<Move> moves;
   std::vector<std::uint32_t> cancels;
+  // Lines cancelled once written without amount on a code (their account or section).
+  std::vector<std::pair<std::uint32_t, std::string>> cancelsOnceWritten;
   struct Piece {
     std::string month, journal, piece;
     long lines = 0;
@@ -119,8 +128,16 @@ Plan PlanOf(const LineChangeNoteText& note) {
     } else if (item.what == 'M' && f.size() == 4) {
       p.moves.push_back({Number(f[0]), f[1], f[2], f[3]});
       p.lines.insert(Number(f[0]));
+    } else if (item.what == 'F' && f.size() == 3) {
+      Plan::SplitRecords& split = p.splits[Number(f[0])];
+      split.account = f[2];
+      split.records.push_back(Number(f[1]));
+      p.lines.insert({Number(f[0]), Number(f[1])});
     } else if (item.what == 'D' && f.size() == 1) {
       p.cancels.push_back(Number(f[0]));
+      p.lines.insert(Number(f[0]));
+    } else if (item.what == 'D' && f.size() == 2) {
+      p.cancelsOnceWritten.emplace_back(Number(f[0]), f[1]);
       p.lines.insert(Number(f[0]));
     } else if (item.what == 'T' && f.size() == 1) {
       p.sortFrom = Number(f[0]);
@@ -137,16 +154,22 @@ Plan PlanOf(const LineChangeNoteText& note) {
   return p;
 }
 
-// The records of the draft past `after` that belong to the piece, whatever their kind of line.
+// The records of the draft past `after` that belong to the piece, whatever their kind of line: its
+// general lines on C50CODE, its analytic headers and lines on C50ANAL (which C50CODE does not take).
 std::vector<std::uint32_t> AppendedRecords(Table& c50, const Plan::Piece& piece) {
   std::vector<std::uint32_t> records;
-  for (const char kind : {'Z', 'V', 'W', 'X', 'Y'}) {
-    const std::string prefix = std::string(1, kind) + piece.month + PadRight(piece.journal, 3) + piece.piece;
-    for (bool more = c50.Seek(L::kCodeTag, prefix.c_str()); more && !c50.eof; more = c50.Skip(1)) {
-      if (L::Key(c50).compare(0, prefix.size(), prefix) != 0) break;
-      if (c50.recordNumber > piece.after) records.push_back(c50.recordNumber);
-    }
+  const std::string piecePart = piece.month + PadRight(piece.journal, 3) + piece.piece;
+  const std::string general = std::string(1, L::kGeneral) + piecePart;
+  for (bool more = c50.Seek(L::kCodeTag, general.c_str()); more && !c50.eof; more = c50.Skip(1)) {
+    if (L::Key(c50).compare(0, general.size(), general) != 0) break;
+    if (c50.recordNumber > piece.after) records.push_back(c50.recordNumber);
   }
+  for (bool more = c50.SeekNotBelow(L::kAnalyticTag, piecePart.c_str()); more && !c50.eof; more = c50.Skip(1)) {
+    const char m = c50.MatchKey(piecePart.c_str(), static_cast<int>(piecePart.size()), L::BMOIS, L::BJAL, L::BPIECE);
+    if (m != 'O' && m != 'o') break;
+    if (c50.recordNumber > piece.after) records.push_back(c50.recordNumber);
+  }
+  c50.SetOrder(L::kCodeTag);
   return records;
 }
 
@@ -174,6 +197,15 @@ class Finish {
       for (const std::uint32_t recno : followers)
         if (!Mark(recno, cancelled)) return Refused();
     }
+    // A split stays with its line while the line stands live on the split's account, and goes with
+    // it once the line is written onto another one (or cancelled).
+    for (const auto& [master, split] : plan.splits) {
+      const bool stays = c50_.GoTo(static_cast<long>(master)) && !c50_.IsDeleted() &&
+                         NormalizeAccount(c50_.GetField(L::BCODE)) == NormalizeAccount(split.account);
+      (stays ? *undone : *finished) = true;
+      for (const std::uint32_t recno : split.records)
+        if (!Mark(recno, !stays)) return Refused();
+    }
     // A piece part moved is moved whole.
     long atTarget = 0;
     for (const Plan::Move& m : plan.moves)
@@ -185,6 +217,15 @@ class Finish {
         return Refused();
     }
     for (const std::uint32_t recno : plan.cancels) {
+      *finished = true;
+      if (!Mark(recno, true)) return Refused();
+    }
+    // A line the change was to cancel once written without amount: cancelled when it stands so.
+    for (const auto& [recno, code] : plan.cancelsOnceWritten) {
+      if (!c50_.GoTo(static_cast<long>(recno)) || c50_.IsDeleted()) continue;
+      const std::string on = c50_.GetField(L::BCODE);
+      const bool empty = StoredAmountOf(c50_, L::BMONTANTF) == 0 && StoredAmountOf(c50_, L::BMONTANTE) == 0;
+      if (TrimmedRight(on) != TrimmedRight(code) || !empty) continue;
       *finished = true;
       if (!Mark(recno, true)) return Refused();
     }
@@ -238,7 +279,7 @@ class Finish {
           stored = TotalsCents{};
         }
         TotalsCents lack = lines;
-        lack += Negated(stored);
+        lack += stored.Negated();
         if (lack.Empty()) continue;
         if (!MoveTotals(record, lack)) return Refused();
       }
@@ -269,24 +310,19 @@ class Finish {
   }
 
   // The sort record of line `recno` as the line stands: made when missing, its fields derived again
-  // when they differ, its cancel mark the line's. A line given a second sort record (its first read
-  // short) keeps the one it had before the change (at or before record `sortFrom` of the sort file),
-  // else its first; the others are cancelled.
+  // when they differ, its cancel mark the line's (SortRecordFollows). A line given a second sort
+  // record (its first read short) keeps the one it had before the change (at or before record
+  // `sortFrom` of the sort file), else its first; the others are cancelled.
   bool SortFollows(std::uint32_t recno, std::uint32_t sortFrom) {
     if (!c50_.GoTo(static_cast<long>(recno))) return true;
-    const bool cancelled = c50_.IsDeleted();
     std::vector<std::uint32_t> sorts;
     const std::string key = T::RecordKey(T::kDraft, recno);
     for (bool more = c60_.Seek(T::kRecordTag, key.c_str()); more && !c60_.eof; more = c60_.Skip(1)) {
       if (c60_.MatchKey(key.c_str(), T::kRecordKeyLength, T::TFIC, T::TREC) == '#') break;
       sorts.push_back(c60_.recordNumber);
     }
+    if (sorts.empty()) return c50_.GoTo(static_cast<long>(recno)) && SortRecordFollows(c50_, c60_);
     std::sort(sorts.begin(), sorts.end());
-    if (sorts.empty()) {
-      if (!c50_.GoTo(static_cast<long>(recno)) || !AppendLigneTri(c50_, T::kDraft, c60_)) return false;
-      if (!T::Find(c60_, T::kDraft, recno)) return false;
-      sorts.push_back(c60_.recordNumber);
-    }
     std::uint32_t kept = sorts.front();
     for (const std::uint32_t r : sorts)
       if (r <= sortFrom) kept = r;
@@ -295,15 +331,8 @@ class Finish {
       if (!locks_.Take(c60_) || !c60_.DeleteRecord(nullptr, 0)) return false;
     }
     if (!c60_.GoTo(static_cast<long>(kept)) || !c50_.GoTo(static_cast<long>(recno))) return false;
-    bool differs = false;
-    for (const auto& [sortField, draftField] : T::DerivedFields())
-      differs = differs || std::string(c60_.GetField(sortField)) != L::Get(c50_, false, draftField);
-    if (!differs && c60_.IsDeleted() == cancelled) return true;
-    if (!locks_.Take(c60_)) return false;
-    if (differs && !(c50_.GoTo(static_cast<long>(recno)) && DeriveLigneTri(c50_, T::kDraft, c60_))) return false;
-    if (!c60_.GoTo(static_cast<long>(kept))) return false;
-    if (c60_.IsDeleted() == cancelled) return true;
-    return cancelled ? c60_.DeleteRecord(nullptr, 0) : c60_.RecallRecord(nullptr, 0);
+    if (SortRecordInStep(c50_, c60_)) return true;
+    return locks_.Take(c60_) && c50_.GoTo(static_cast<long>(recno)) && CurrentSortRecordFollows(c50_, c60_);
   }
 
   // The live sort records appended past record `from`: those that point at no draft line (their
@@ -323,12 +352,6 @@ class Finish {
       if (!c60_.DeleteRecord(nullptr, 0)) return false;
     }
     return true;
-  }
-
-  static TotalsCents Negated(const TotalsCents& t) {
-    TotalsCents n;
-    n.debit1 = -t.debit1, n.credit1 = -t.credit1, n.debit2 = -t.debit2, n.credit2 = -t.credit2;
-    return n;
   }
 
   static bool ReadTotals(const TotalsRecord& record, TotalsCents* now) {

@@ -56,8 +56,6 @@ namespace {
 
 using L = LigneEcriture;
 
-// A save refused part-way whose writes could not all be put back: the totals need a rebuild.
-constexpr int kMsgLineNotPutBack = 30003;
 constexpr int kTitleAttention = 52;
 // The texts of the form; a "%s" of a text takes the value its comment names.
 constexpr int kLineTitle = 32413;  // "Ligne: ", the piece, the group and number, the journal, the month, the year
@@ -1312,18 +1310,13 @@ bool TWSaiModDetJournaux::Save() {
     return false;
   }
   if (r.outcome == posting::SaveOutcome::Failed || r.outcome == posting::SaveOutcome::TotalsTooLarge) {
-    // A total that cannot hold the amount is named with the largest amount it takes; a refused
-    // write, the engine's box named. The line and its totals are back as they were, or the user is
-    // told they could not all be.
-    if (r.outcome == posting::SaveOutcome::TotalsTooLarge) {
-      const posting::LineValues& v = request.values;
-      gui::MessageBeep(0);
-      gui::MessageBox(this, posting::TotalsTooLargeText(r.overflow, v.euros), LoadStr(kTitleAttention),
-                      gui::MB_OK | gui::MB_ICONSTOP);
-      FocusOn(AmountField(v.sense == 'D' ? 'D' : 'C', v.euros));
-    }
-    if (!r.putBack)
-      gui::MessageBox(this, LoadStr(kMsgLineNotPutBack), LoadStr(kTitleAttention), gui::MB_OK | gui::MB_ICONSTOP);
+    // The save's one sentence: a total that cannot hold the amount, named with the largest amount it
+    // takes; a write or a read refused, its file and why, and whether the line and its totals are
+    // back as they were.
+    const posting::LineValues& v = request.values;
+    gui::MessageBeep(0);
+    gui::MessageBox(this, r.refusal, LoadStr(kTitleAttention), gui::MB_OK | gui::MB_ICONSTOP);
+    if (r.outcome == posting::SaveOutcome::TotalsTooLarge) FocusOn(AmountField(v.sense == 'D' ? 'D' : 'C', v.euros));
     return false;
   }
   if (r.outcome != posting::SaveOutcome::NotFound) {

@@ -6,15 +6,16 @@
 #include "data/closed_lines.h"
 #include "data/entry_lines.h"
 #include "data/error_report.h"
-#include "data/line_change_note.h"
+#include "data/line_change_steps.h"
+#include "data/locks.h"
 #include "data/record_fields.h"
 #include "data/table.h"
 #include "data/table_results.h"
 #include "posting/entry_state.h"
 #include "posting/journal_month.h"
+#include "posting/line_changes.h"
 #include "resources/string_table.h"
 #include "runtime/dates.h"
-#include "runtime/logfile.h"
 #include "runtime/numbers.h"
 #include "runtime/text.h"
 #include "runtime/xbase.h"
@@ -23,14 +24,13 @@ namespace posting {
 
 namespace {
 
-// The dossier log's line of a line whose sort record was missing, by its id in the string table.
-constexpr int kLogSortRecordMade = 22043;
-
 using L = LigneEcriture;
 
-constexpr int kContextSave = 2010;
-// The log line of a save whose writes could not all be taken back (the line's key).
-constexpr int kLogNotPutBack = 30002;
+// The refusals of a save, of a split's removal and of an empty new line's cancel whose write or read
+// was refused, all taken back (the reason in them).
+constexpr int kMsgSaveRefused = 36000;
+constexpr int kMsgSplitRemovalRefused = 36003;
+constexpr int kMsgCancelRefused = 34305;
 constexpr int kLabelWidth = 25;
 constexpr int kAnalyticSplitKeyLength = 26;  // the analytic key and one BCLE letter
 
@@ -43,26 +43,8 @@ std::string LabelText(const std::string& typed) {
   return text;
 }
 
-// The sort record of the current line derived again; a missing one is made (and the log says so).
-// False when its write was refused.
-bool KeepSortRecord(Table& c50, Table& c60, const std::string& text) {
-  const std::uint32_t recno = c50.recordNumber;
-  if (recno == 0) return false;
-  if (LigneTri::Find(c60, LigneTri::kDraft, recno)) return RewriteLigneTri(c50, LigneTri::kDraft, c60, text.c_str());
-  // One that could not be read is not made again: the line would have two.
-  if (!LigneTri::Missing(c60)) return false;
-  WriteLog(FillPlaceholder(LoadStr(kLogSortRecordMade), std::to_string(recno)));
-  const bool appended = AppendLigneTri(c50, LigneTri::kDraft, c60);
-  c50.GoTo(static_cast<long>(recno));
-  return appended;
-}
-
-// The totals a line's amounts move, on its sense, added or taken off (`sign` +1 or -1): its
-// account (and collective) and its journal-month's header.
-void PlanLine(TotalsMoves& moves, const std::string& account, const std::string& header, char sense, int sign,
-              double francs, double euros) {
-  TotalsCents move;
-  move.Add(sense == 'D', sign * ToCents(francs), sign * ToCents(euros));
+// The totals a line's amounts move: its account (and collective) and its journal-month's header.
+void PlanLine(TotalsMoves& moves, const std::string& account, const std::string& header, const TotalsCents& move) {
   moves.Account(account, move);
   moves.Header(header, move);
 }
@@ -77,17 +59,54 @@ std::vector<FieldWrite> FieldsAsTheyAre(Table& c50) {
   return fields;
 }
 
-// The sort record of line `recno` given the cancel mark (`cancel`) or relieved of it; true when it
-// has it as asked (or there is none; false when it could not be read).
-bool MarkSortRecord(Table& c60, std::uint32_t recno, bool cancel) {
-  if (!LigneTri::Find(c60, LigneTri::kDraft, recno)) return LigneTri::Missing(c60);
-  if (c60.IsDeleted() == cancel) return true;
-  const std::string text = c60.RecordToText(LigneTri::TREC);
-  const bool marked = cancel ? c60.DeleteRecord(text.c_str(), 0) : c60.RecallRecord(text.c_str(), 0);
-  UnlockRecord(c60);
-  return marked;
+bool FieldsStillAre(Table& c50, const std::vector<FieldWrite>& fields) {
+  const std::vector<FieldWrite> now = FieldsAsTheyAre(c50);
+  for (std::size_t i = 0; i < now.size(); ++i)
+    if (now[i].text != fields[i].text || now[i].value != fields[i].value) return false;
+  return true;
 }
-void CancelSortRecord(Table& c60, std::uint32_t recno) { MarkSortRecord(c60, recno, true); }
+
+// The live records of the analytic split that the line of `key` has on `account` (normalised), of the
+// letters given ("VWXY" both axes' headers and lines, "XY" the second axis'), each locked (asked once,
+// its notice naming it) with its section's total planned off. False when another station holds one:
+// nothing planned, the locks taken given back. C50 is left on C50CODE.
+bool PlanSplitRemoval(Table& c50, const std::string& key, const std::string& account, const std::string& letters,
+                      HeldRecordLocks& locks, LineChangeSteps& steps, std::vector<std::uint32_t>* records) {
+  const std::string line = PadRight(key, L::kKeyLength);
+  const std::string base = line.substr(1, 13) + account + line.substr(20, 4);
+  std::vector<std::uint32_t> found;
+  for (char letter : letters) {
+    const std::string wanted = base + letter;
+    for (bool more = c50.SeekNotBelow(L::kAnalyticTag, wanted.c_str()); more; more = c50.Skip(1)) {
+      const char m = c50.MatchKey(wanted.c_str(), kAnalyticSplitKeyLength, L::BMOIS, L::BJAL, L::BPIECE, L::BCG,
+                                  L::BNUM, L::BCLE);
+      if (m == 'O') found.push_back(c50.recordNumber);
+      else if (m != 'o') break;
+    }
+  }
+  c50.SetOrder(L::kCodeTag);
+  for (std::uint32_t recno : found) {
+    if (!locks.Take(recno, L::BNUMA)) {
+      locks.Release();
+      records->clear();
+      return false;
+    }
+    // Read again under its lock: another station may have cancelled it meanwhile.
+    if (c50.IsDeleted()) continue;
+    records->push_back(recno);
+    const char kind = c50.GetField(L::BCLE)[0];
+    if (kind == 'W' || kind == 'Y') steps.Moves().Section(c50.GetField(L::BCODE), LineMove(c50).Negated());
+  }
+  return true;
+}
+
+// Draft line `recno` cancelled with its sort record, with the write that takes it back. False when a
+// write or a read was refused.
+bool CancelWithSort(Table& c50, Table& c60, std::uint32_t recno, const char* recordText, LineChangeSteps& steps) {
+  const bool cancelled = MarkDraftLine(c50, c60, recno, true, recordText);
+  steps.Made([&c50, &c60, recno] { return MarkDraftLine(c50, c60, recno, false); });
+  return cancelled;
+}
 
 }  // namespace
 
@@ -176,65 +195,69 @@ SaveResult SaveLineRecord(Table& c50, Table& c60, const SaveRequest& request) {
     return r;
   }
 
-  // A read of the tables refused meanwhile fails the save: what it read may be short.
-  RefusalWatch reads;
-  // The old amounts off the old account and the header.
+  // The save is one change: the line, its sort record, its totals, the split of its previous account
+  // and, left without amount, its cancel.
+  LineChangeSteps steps(LineChangeKind::LineSaved);
   const std::string header = HeaderCode(request.key);
   const LineRecord old = ReadLineRecord(c50);
   const std::vector<FieldWrite> oldFields = FieldsAsTheyAre(c50);
-  // The totals the save moves: the old amounts off, then the new ones on. A total that cannot
-  // hold them refuses the save before anything is written.
+  // The totals the save moves: the old amounts off, then the new ones on, then the sections of the
+  // split it drops. A total that cannot hold them refuses the save before anything is written.
   const char sense = v.sense == 'D' ? 'D' : 'C';
   const double francs = Round(2, v.amounts.Francs(sense));
   const double euros = Round(2, v.amounts.Euros(sense));
-  TotalsMoves moved;
-  if (old.francs != 0 || old.euros != 0) PlanLine(moved, old.account, header, old.sense, -1, old.francs, old.euros);
-  const std::size_t oldMoves = moved.Count();
-  PlanLine(moved, r.account, header, sense, +1, francs, euros);
-  r.overflow = moved.Check();
+  PlanLine(steps.Moves(), old.account, header, LineMove(c50).Negated());
+  const std::size_t oldMoves = steps.Moves().Count();
+  PlanLine(steps.Moves(), r.account, header, TotalsCents::OnSense(sense, ToCents(francs), ToCents(euros)));
+  const std::size_t lineMoves = steps.Moves().Count();
+  // The analytic split of a previous account goes once the line stands on another one: each of its
+  // records held before anything is written.
+  const std::string previous = NormalizeAccount(request.previousAccount);
+  HeldRecordLocks splitLocks(c50);
+  std::vector<std::uint32_t> split;
+  if (!previous.empty() && previous != r.account &&
+      !PlanSplitRemoval(c50, request.key, previous, "VWXY", splitLocks, steps, &split)) {
+    c50.GoTo(static_cast<long>(recno));
+    release();
+    r.outcome = SaveOutcome::LockRefused;
+    return r;
+  }
+  // A line without amount is not kept, unless its account takes an analytic split.
+  const bool cancelZero = !request.analyticAllowed && ToCents(francs) == 0 && ToCents(euros) == 0;
+  r.overflow = steps.Moves().Check();
   if (r.overflow) {
+    splitLocks.Release();
     c50.GoTo(static_cast<long>(recno));
     release();
     r.outcome = SaveOutcome::TotalsTooLarge;
+    r.refusal = TotalsTooLargeText(r.overflow, v.euros);
     return r;
   }
   // What the save touches noted before its first write: a save stopped half-way is finished by the
-  // next opening. A note that cannot be written stops it here (its box said why).
-  LineChangeNote note(LineChangeKind::LineSaved);
-  note.Line(recno);
-  note.SortRecordsFrom(c60.RecCount());
-  note.Totals(moved);
-  if (reads.ReadRefused() || !note.Write()) {
-    c50.GoTo(static_cast<long>(recno));
-    release();
-    r.outcome = SaveOutcome::Failed;
-    return r;
-  }
-  // A write refused part-way: what was written goes back (the line, its sort record, the totals),
-  // and the save fails; r.putBack tells whether all of it could.
-  auto fail = [&](bool lineWritten) {
-    bool back = true;
-    if (lineWritten) {
-      c50.GoTo(static_cast<long>(recno));
-      back = WriteRecordFields(c50, oldFields);
-      c50.GoTo(static_cast<long>(recno));
-      back = back && KeepSortRecord(c50, c60, text);
-    }
-    back = moved.TakeBack() && back;
-    if (!back) WriteLog(FillPlaceholder(LoadStr(kLogNotPutBack), request.key));
-    // What could not be taken back, or was moved after a refused read, the next opening makes whole.
-    if (!back || reads.ReadRefused()) note.Leave();
+  // next opening from the line as it stands (its split kept while it stands on the previous account,
+  // the line cancelled once written without amount).
+  steps.Note().Line(recno);
+  steps.Note().SortRecordsFrom(c60.RecCount());
+  for (std::uint32_t a : split) steps.Note().Follows(recno, a, previous);
+  if (cancelZero) steps.Note().CancelledOnceWritten(recno, r.account);
+  // A write or a read refused part-way: what was written goes back (the split, the line, its sort
+  // record, the totals), and the save fails in one sentence; r.putBack tells whether all of it could.
+  auto fail = [&] {
+    steps.TakeBack(request.key);
+    splitLocks.Release();
     c50.GoTo(static_cast<long>(recno));
     release();
     c50.Commit();
     c60.Commit();
     // A total another station filled meanwhile: refused as the check above refuses it.
-    r.overflow = moved.Overflow();
-    r.outcome = r.overflow ? SaveOutcome::TotalsTooLarge : SaveOutcome::Failed;
-    r.putBack = back;
+    r.outcome = steps.TooLarge() ? SaveOutcome::TotalsTooLarge : SaveOutcome::Failed;
+    r.overflow = steps.Moves().Overflow();
+    r.putBack = steps.PutBack();
+    r.analyticRemoved = 0;
+    r.refusal = ChangeRefusalText(steps, kMsgSaveRefused, c50.tablePath, v.euros);
     return r;
   };
-  if (!moved.Make(oldMoves)) return fail(false);
+  if (!steps.Begin() || !steps.Moves().Make(oldMoves)) return fail();
 
   // The fields, written at once.
   char entry = v.euros ? 'O' : 'N';
@@ -254,40 +277,30 @@ SaveResult SaveLineRecord(Table& c50, Table& c60, const SaveRequest& request) {
                     {L::BMONTANTE, "", true, euros},
                     {L::BSENS, std::string(1, sense)},
                     {L::BTVA, vat}});
-  // The line keeps its old values: its old amounts go back where they were (and the line too, when
-  // the write stood though it was refused).
-  if (!written) {
-    c50.GoTo(static_cast<long>(recno));
-    const std::vector<FieldWrite> now = FieldsAsTheyAre(c50);
-    bool changed = false;
-    for (std::size_t i = 0; i < now.size(); ++i)
-      changed = changed || now[i].text != oldFields[i].text || now[i].value != oldFields[i].value;
-    return fail(changed);
-  }
+  // The line's old values put it back, with its sort record: once written, or when a refused write
+  // stood all the same.
   c50.GoTo(static_cast<long>(recno));
-  if (!KeepSortRecord(c50, c60, text)) return fail(true);
+  if (written || !FieldsStillAre(c50, oldFields))
+    steps.Made([&c50, &c60, recno, oldFields, text] {
+      return c50.GoTo(static_cast<long>(recno)) && WriteRecordFields(c50, oldFields) &&
+             c50.GoTo(static_cast<long>(recno)) && SortRecordFollows(c50, c60, text.c_str());
+    });
+  if (!written || !c50.GoTo(static_cast<long>(recno)) || !SortRecordFollows(c50, c60, text.c_str())) return fail();
 
   // The new amounts onto the account (and its collective) and the header.
-  if (!moved.Make() || reads.ReadRefused()) return fail(true);
+  if (!steps.Moves().Make(lineMoves)) return fail();
+  // The split of the previous account, record by record with its sort record, then its sections.
+  for (std::uint32_t a : split)
+    if (!CancelWithSort(c50, c60, a, nullptr, steps)) return fail();
+  if (!steps.Moves().Make()) return fail();
+  r.analyticRemoved = static_cast<long>(split.size());
   r.outcome = SaveOutcome::Saved;
-
-  // The analytic split of a previous account goes once the line is saved to another one.
-  const std::string previous = NormalizeAccount(request.previousAccount);
-  if (!previous.empty() && previous != r.account) {
-    r.analyticRemoved = DeleteLineAnalytic(c50, c60, request.key, previous, 3);
-    c50.GoTo(static_cast<long>(recno));
+  if (cancelZero) {
+    if (!CancelWithSort(c50, c60, recno, nullptr, steps)) return fail();
+    r.outcome = SaveOutcome::ZeroLineCancelled;
   }
-
-  // A line without amount is not kept, unless its account takes an analytic split.
-  c50.GoTo(static_cast<long>(recno));
-  if (!request.analyticAllowed && !c50.IsDeleted() && StoredAmountOf(c50, L::BMONTANTF) == 0 &&
-      StoredAmountOf(c50, L::BMONTANTE) == 0) {
-    note.Cancelled(recno);
-    if (note.Write() && c50.GoTo(static_cast<long>(recno)) && c50.DeleteRecord(text.c_str(), 0)) {
-      CancelSortRecord(c60, recno);
-      r.outcome = SaveOutcome::ZeroLineCancelled;
-    }
-  }
+  if (!steps.Done()) return fail();
+  splitLocks.Release();
   c50.GoTo(static_cast<long>(recno));
   release();
   c50.Commit();
@@ -295,65 +308,33 @@ SaveResult SaveLineRecord(Table& c50, Table& c60, const SaveRequest& request) {
   return r;
 }
 
-long DeleteLineAnalytic(Table& c50, Table& c60, const std::string& key, const std::string& account, int mode) {
+long DeleteLineAnalytic(Table& c50, Table& c60, const std::string& key, const std::string& account, int mode,
+                        std::string* refusal) {
   const std::string normalised = NormalizeAccount(account);
   if (normalised.empty() || (mode != 2 && mode != 3) || !c50.isOpen) return 0;
-  const std::string line = PadRight(key, L::kKeyLength);
-  const std::string base = line.substr(1, 13) + normalised + line.substr(20, 4);
-  const std::string letters = mode == 3 ? "VWXY" : "XY";
-  long removed = 0;
-  for (char letter : letters) {
-    const std::string wanted = base + letter;
-    std::vector<std::uint32_t> found;
-    for (bool more = c50.SeekNotBelow(L::kAnalyticTag, wanted.c_str()); more; more = c50.Skip(1)) {
-      const char m = c50.MatchKey(wanted.c_str(), kAnalyticSplitKeyLength, L::BMOIS, L::BJAL, L::BPIECE, L::BCG,
-                                  L::BNUM, L::BCLE);
-      if (m == 'O') found.push_back(c50.recordNumber);
-      else if (m != 'o') break;
-    }
-    for (std::uint32_t recno : found) {
-      if (!c50.GoTo(static_cast<long>(recno)) || c50.IsDeleted()) continue;
-      const std::string text = LineRecordText(c50);
-      if (!LockRecord(c50, text.c_str(), 0)) continue;
-      const bool held = c50.result == kResultAlreadyLocked;
-      // Each record goes with its section's total, or stays with it; noted first, so that a removal
-      // stopped half-way is made whole by the next opening.
-      TotalsMoves moves;
-      if (letter == 'W' || letter == 'Y') {
-        TotalsCents move;
-        move.Add(c50.GetField(L::BSENS)[0] == 'D', -StoredAmountOf(c50, L::BMONTANTF),
-                 -StoredAmountOf(c50, L::BMONTANTE));
-        moves.Section(c50.GetField(L::BCODE), move);
-      }
-      LineChangeNote note(LineChangeKind::SplitRemoved);
-      note.Cancelled(recno);
-      note.Totals(moves);
-      if (!moves.Check() && note.Write() && moves.Make()) {
-        const bool sorted = MarkSortRecord(c60, recno, true);
-        c50.GoTo(static_cast<long>(recno));
-        if (sorted && c50.DeleteRecord(text.c_str(), 0)) {
-          ++removed;
-        } else {
-          const bool sortBack = MarkSortRecord(c60, recno, false);
-          const bool back = moves.TakeBack() && sortBack;
-          if (!back) {
-            WriteLog(FillPlaceholder(LoadStr(kLogNotPutBack), key));
-            note.Leave();
-          }
-        }
-      } else if (!moves.TakeBack()) {
-        note.Leave();
-      }
-      c50.GoTo(static_cast<long>(recno));
-      if (!held) UnlockRecord(c50);
-    }
+  LineChangeSteps steps(LineChangeKind::SplitRemoved);
+  HeldRecordLocks locks(c50);
+  std::vector<std::uint32_t> split;
+  if (!PlanSplitRemoval(c50, key, normalised, mode == 3 ? "VWXY" : "XY", locks, steps, &split) || split.empty())
+    return 0;
+  if (const TotalsOverflow overflow = steps.Moves().Check()) {
+    if (refusal != nullptr) *refusal = TotalsTooLargeText(overflow, true);
+    return 0;
   }
+  // Each record is cancelled whatever else was done: a removal stopped half-way is finished by the
+  // next opening.
+  for (std::uint32_t a : split) steps.Note().Cancelled(a);
+  steps.Note().SortRecordsFrom(c60.RecCount());
+  bool done = steps.Begin();
+  for (std::size_t i = 0; done && i < split.size(); ++i) done = CancelWithSort(c50, c60, split[i], nullptr, steps);
+  done = done && steps.Moves().Make() && steps.Done();
+  if (!done) steps.TakeBack(key);
   c50.SetOrder(L::kCodeTag);
-  if (removed > 0) {
-    c50.Commit();
-    c60.Commit();
-  }
-  return removed;
+  c50.Commit();
+  c60.Commit();
+  if (done) return static_cast<long>(split.size());
+  if (refusal != nullptr) *refusal = ChangeRefusalText(steps, kMsgSplitRemovalRefused, c50.tablePath, true);
+  return 0;
 }
 
 bool AnalyticSplitBalances(Table& c50, const std::string& key, const std::string& account, bool twoAxes,
@@ -399,18 +380,21 @@ bool AnalyticSplitBalances(Table& c50, const std::string& key, const std::string
   return ok;
 }
 
-bool RemoveEmptyNewLine(Table& c50, Table& c60, const std::string& key) {
+bool RemoveEmptyNewLine(Table& c50, Table& c60, const std::string& key, std::string* refusal) {
   if (!SeekLine(c50, key) || c50.IsDeleted() || !IsBlank(c50.GetField(L::BCODE))) return false;
   const std::uint32_t recno = c50.recordNumber;
   const std::string text = LineRecordText(c50);
   // The line and its sort record go together, or the next opening makes them.
-  LineChangeNote note(LineChangeKind::LineCancelled);
-  note.Cancelled(recno);
-  if (!note.Write() || !c50.GoTo(static_cast<long>(recno)) || !c50.DeleteRecord(text.c_str(), 0)) return false;
-  CancelSortRecord(c60, recno);
+  LineChangeSteps steps(LineChangeKind::LineCancelled);
+  steps.Note().Cancelled(recno);
+  steps.Note().SortRecordsFrom(c60.RecCount());
+  const bool done = steps.Begin() && CancelWithSort(c50, c60, recno, text.c_str(), steps) && steps.Done();
+  if (!done) steps.TakeBack(key);
+  c50.GoTo(static_cast<long>(recno));
   c50.Commit();
   c60.Commit();
-  return true;
+  if (!done && refusal != nullptr) *refusal = ChangeRefusalText(steps, kMsgCancelRefused, c50.tablePath, true);
+  return done;
 }
 
 }  // namespace posting

@@ -71,8 +71,8 @@ enum class SaveOutcome {
   ZeroLineCancelled,  // saved without amount on an account without analytic: cancelled with its sort record
   NotFound,           // no line of that key: nothing written
   LockRefused,        // another station holds the line: nothing written, no total moved
-  Failed,             // the engine refused a write (reported): the line and the totals as they were,
-                      // unless they could not all be put back (putBack false)
+  Failed,             // a write or a read was refused (the refusal says it): the line and the totals
+                      // as they were, unless they could not all be put back (putBack false)
   TotalsTooLarge,     // a total could not hold the line (overflow): nothing written, or all put back
 };
 
@@ -85,16 +85,21 @@ struct SaveResult {
   // every write): the totals no longer match the lines until a rebuild.
   bool putBack = true;
   TotalsOverflow overflow;      // TotalsTooLarge: the total that could not hold the line
+  // Failed, TotalsTooLarge: what the save tells the user, in one sentence (the file refused and why,
+  // whether all was put back; the total and the largest amount it takes).
+  std::string refusal;
 };
 
 // Saves the line of the request through the cursors c50 and c60 (the totals go through TableC10, TableC20
 // and TableC30). Nothing is written before the line's lock is held: the lock the form holds already is
 // granted at once and kept; another station's lock shows its notice once and is tried once more, then the
-// save gives up and changes nothing. Under the lock: the old amounts are taken off the old account and
-// header, the fields written, the sort record derived again, the new amounts added, the analytic split of a
-// previous account removed, a line left without amount cancelled (unless its account takes analytic), and
-// both tables committed. A total that cannot hold the new amounts refuses the save before anything is
-// written. A write refused on the way fails the save: what it had written is put back.
+// save gives up and changes nothing. Under the lock, as one change of lines (LineChangeSteps): the old
+// amounts are taken off the old account and header, the fields written, the sort record derived again,
+// the new amounts added, the analytic split of a previous account removed with its sections' totals (its
+// records held before the first write), a line left without amount cancelled with its sort record (unless
+// its account takes analytic), and both tables committed. A total that cannot hold the new amounts refuses
+// the save before anything is written. A write or a read refused on the way fails the save: what it had
+// written is put back, and the engine's boxes held back for its one sentence (SaveResult::refusal).
 SaveResult SaveLineRecord(Table& c50, Table& c60, const SaveRequest& request);
 
 // The refusals of an amount a total cannot hold (string ids): an account (its code and the largest
@@ -111,10 +116,13 @@ std::string TotalsTooLargeText(const TotalsOverflow& overflow, bool euros);
 
 // The analytic records of a line (key: the general line's C50CODE key) made for `account` on C50ANAL: mode 3
 // removes those of both axes ("V" and "W", then "X" and "Y"), mode 2 those of the second axis ("X", "Y"),
-// any other mode nothing. Each live record is locked, its section's totals taken off ("W" and "Y" lines),
-// its sort record and itself cancelled. The account is normalised as every account of a line is, so an
-// auxiliary account's split is found. C50 is left on C50CODE. The number of records removed.
-long DeleteLineAnalytic(Table& c50, Table& c60, const std::string& key, const std::string& account, int mode);
+// any other mode nothing. The live records are locked first, then, as one change of lines, each record and
+// its sort record cancelled and the sections' totals taken off ("W" and "Y" lines): all of them, or none
+// (another station holding one, a write or a read refused: *refusal then says why). The account is
+// normalised as every account of a line is, so an auxiliary account's split is found. C50 is left on
+// C50CODE. The number of records removed.
+long DeleteLineAnalytic(Table& c50, Table& c60, const std::string& key, const std::string& account, int mode,
+                        std::string* refusal = nullptr);
 
 // The analytic split made for `account` agrees with the line: the header copy of each axis ("V", and "X" with
 // two axes), when there is one, carries the line's amount on its sense, and the analytic lines ("W", "Y") add
@@ -124,8 +132,8 @@ bool AnalyticSplitBalances(Table& c50, const std::string& key, const std::string
                            long long lineF, long long lineE, bool checkFrancs);
 
 // "Quitter" on a line: when its record is live and has no account (a new line never saved), it is cancelled
-// with its sort record. True when it was removed.
-bool RemoveEmptyNewLine(Table& c50, Table& c60, const std::string& key);
+// with its sort record, both or neither (*refusal then says why). True when it was removed.
+bool RemoveEmptyNewLine(Table& c50, Table& c60, const std::string& key, std::string* refusal = nullptr);
 
 // The stored due date of a DD/MM/YY text ("" for a blank one).
 std::string StoredDueDate(const std::string& display);

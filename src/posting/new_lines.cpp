@@ -107,8 +107,7 @@ long InsertLineRenumber(Table& c50, Table& c60, long n, const std::string& prefi
     if (!c50.GoTo(static_cast<long>(recno))) return false;
     if (std::atol(c50.GetField(L::BNUM)) == target) return false;
     c50.PutField(L::BNUM, Digits4(target).c_str());
-    if (LigneTri::Find(c60, LigneTri::kDraft, recno)) RewriteLigneTri(c50, LigneTri::kDraft, c60, c50.RecordToText(L::BNUM));
-    else AppendLigneTri(c50, LigneTri::kDraft, c60);
+    SortRecordFollows(c50, c60);
     ++count;
     return true;
   };

@@ -600,8 +600,8 @@ TEST_F(LineFormTest, ASaveWhoseLockIsTakenChangesNothing) {
 }
 
 // A write refused while the form saves a line (the line's record, the header's new totals): the save fails,
-// the engine's box names the write, the form keeps what was typed, and the line and its totals are as
-// before; the same F12 then saves. Refused for good from the header's new totals on, nothing can be put
+// says so in one box naming the file refused (never the engine's box), the form keeps what was typed, and
+// the line and its totals are as before; the same F12 then saves. Refused for good from the header's new totals on, nothing can be put
 // back, and the form says what the totals need.
 TEST_F(LineFormTest, AWriteRefusedWhileALineIsSavedFailsAndSaysSo) {
   Open();
@@ -633,7 +633,12 @@ TEST_F(LineFormTest, AWriteRefusedWhileALineIsSavedFailsAndSaysSo) {
     test_support::RefusedWrite::Arm(c.file, c.nth, platform::WriteFault::kFailOnce);
     save();
     ASSERT_EQ(Form(), f) << "the form keeps what was typed";
-    EXPECT_NE(test_support::ShownTexts().find("Erreur BDE"), std::string::npos) << test_support::ShownTexts();
+    EXPECT_EQ(test_support::ShownTexts().find("Erreur BDE"), std::string::npos) << test_support::ShownTexts();
+    ASSERT_EQ(gui::ModalSeam::Shown().size(), 1u) << test_support::ShownTexts();
+    const std::string& said = gui::ModalSeam::Shown()[0].text;
+    EXPECT_EQ(said.rfind("La ligne n'a pas \xE9t\xE9 enregistr\xE9" "e", 0), 0u) << said;
+    EXPECT_NE(said.find(c.file), std::string::npos) << said;
+    if (c.nth == 1) test_support::ScreenshotMessage(gui::ModalSeam::Shown()[0], "entry", "line_save_refused");
     EXPECT_EQ(test_support::ShownTexts().find("ReConstruction"), std::string::npos) << test_support::ShownTexts();
     EXPECT_EQ(ToCents(LineOf(key).euros), ToCents(before.euros));
     EXPECT_EQ(AccountTotals("51200000"), bank);

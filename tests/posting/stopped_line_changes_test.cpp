@@ -11,8 +11,10 @@
 #include <filesystem>
 #include <fstream>
 #include <map>
+#include <set>
 
 #include "data/draft_lines.h"
+#include "entry/core/analytic_split.h"
 #include "data/line_change_note.h"
 #include "data/stopped_line_changes.h"
 #include "entry/core/move_copy.h"
@@ -21,6 +23,7 @@
 #include "platform/system/write_fault.h"
 #include "posting/line_save.h"
 #include "resources/string_table.h"
+#include "runtime/numbers.h"
 #include "runtime/text.h"
 #include "support/draft_piece.h"
 #include "support/other_process.h"
@@ -188,20 +191,99 @@ class StoppedLineChangeTest : public CoreTest {
       if (c50.GoTo(r) && !c50.IsDeleted() && c50.GetField(L::BCLE)[0] == 'Z' &&
           std::string(c50.GetField(L::BCODE)) == "51200000")
         bank = r;
-    SaveRequest save;
     EXPECT_NE(bank, 0u);
-    if (bank == 0 || !c50.GoTo(bank)) return save;
+    return Onto(bank, "60640000", [francs](double& f, double& e) {
+      f = francs ? f + 80.94 : 0;
+      e += 12.34;
+    });
+  }
+
+  // Line `recno` saved onto `account` as it stands, its amounts on its sense as `amounts` makes them
+  // from its own (francs, euros).
+  SaveRequest Onto(std::uint32_t recno, const char* account, const std::function<void(double&, double&)>& amounts) {
+    SaveRequest save;
+    if (recno == 0 || !c50.GoTo(recno)) return save;
     const LineRecord line = ReadLineRecord(c50);
     save.key = line.key;
     save.previousAccount = line.account;
     save.values.day = line.day;
-    save.values.account = "60640000";
+    save.values.account = account;
     save.values.label1 = line.label1;
     save.values.euros = line.entry == 'O';
     save.values.sense = line.sense;
-    if (francs) (line.sense == 'D' ? save.values.amounts.debitF : save.values.amounts.creditF) = line.francs + 80.94;
-    (line.sense == 'D' ? save.values.amounts.debitE : save.values.amounts.creditE) = line.euros + 12.34;
+    LineAmounts& a = save.values.amounts;
+    double &francs = line.sense == 'D' ? a.debitF : a.creditF, &euros = line.sense == 'D' ? a.debitE : a.creditE;
+    francs = line.francs;
+    euros = line.euros;
+    amounts(francs, euros);
     return save;
+  }
+
+  // The live general line with the largest analytic split on both axes (its "V", "W", "X" and "Y"
+  // records), saved onto 62600000, which takes no analytic, at another amount: its split goes with
+  // the save. *records gets the size of the split.
+  SaveRequest SplitLineToAnotherAccount(std::size_t* records) {
+    std::uint32_t best = 0;
+    *records = 0;
+    for (std::uint32_t r = 1; r <= c50.RecCount(); ++r) {
+      if (!c50.GoTo(r) || c50.IsDeleted() || c50.GetField(L::BCLE)[0] != 'Z') continue;
+      const std::string key = L::AnalyticKey(c50);
+      std::set<char> kinds;
+      std::size_t live = 0;
+      for (bool more = c50.SeekNotBelow(L::kAnalyticTag, key.c_str()); more; more = c50.Skip(1)) {
+        const char m = c50.MatchKey(key.c_str(), L::kAnalyticKeyLength, L::BMOIS, L::BJAL, L::BPIECE, L::BCG, L::BNUM);
+        if (m != 'O' && m != 'o') break;
+        if (m == 'o') continue;
+        kinds.insert(c50.GetField(L::BCLE)[0]);
+        ++live;
+      }
+      c50.SetOrder(L::kCodeTag);
+      if (kinds.size() == 4 && live > *records) {
+        *records = live;
+        best = r;
+      }
+    }
+    return Onto(best, "62600000", [](double&, double& euros) { euros = euros > 5 ? euros - 5 : 5; });
+  }
+
+  // A live bank line without any analytic record, its split's key on the first axis, the split's
+  // header made (as the analytic lines window makes it on opening).
+  entry::SplitKey BankLineSplitHeader() {
+    for (std::uint32_t r = 1; r <= c50.RecCount(); ++r) {
+      if (!c50.GoTo(r) || c50.IsDeleted() || c50.GetField(L::BCLE)[0] != 'Z' ||
+          std::string(c50.GetField(L::BCODE)) != "51200000")
+        continue;
+      const LineRecord line = ReadLineRecord(c50);
+      const std::string analytic = L::AnalyticKey(c50);
+      const char m = c50.SeekNotBelow(L::kAnalyticTag, analytic.c_str())
+                         ? c50.MatchKey(analytic.c_str(), L::kAnalyticKeyLength, L::BMOIS, L::BJAL, L::BPIECE, L::BCG,
+                                        L::BNUM)
+                         : '#';
+      c50.SetOrder(L::kCodeTag);
+      if (m == 'O' || m == 'o') continue;
+      const long long sign = line.sense == 'D' ? 1 : -1;
+      const entry::SplitKey key = entry::SplitKey::Of(line.key, line.account, 'V', line.day, line.labelCode, line.label1,
+                                                      sign * ToCents(line.francs), sign * ToCents(line.euros));
+      bool created = false;
+      EXPECT_EQ(entry::KeepSplitHeader(c50, c60, key, &created), entry::SplitOpening::Opened);
+      EXPECT_TRUE(created);
+      return key;
+    }
+    ADD_FAILURE() << "no bank line without a split";
+    return entry::SplitKey();
+  }
+
+  // A live analytic line ("W" or "Y") of the draft: its record and its C50ANAL key.
+  std::pair<std::uint32_t, std::string> AnalyticLine(std::size_t nth) {
+    for (std::uint32_t r = 1; r <= c50.RecCount(); ++r) {
+      if (!c50.GoTo(r) || c50.IsDeleted()) continue;
+      const char kind = c50.GetField(L::BCLE)[0];
+      if ((kind != 'W' && kind != 'Y') || nth-- > 0) continue;
+      std::string key;
+      for (int f : {L::BMOIS, L::BJAL, L::BPIECE, L::BCG, L::BNUM, L::BCLE, L::BNUMA}) key += c50.GetField(f);
+      return {r, key};
+    }
+    return {0, ""};
   }
 };
 
@@ -209,6 +291,7 @@ class StoppedLineChangeTest : public CoreTest {
 constexpr int kLineSavedName = 35010;
 constexpr int kPieceMovedName = 35013;
 constexpr int kLinesAppendedName = 35015;
+constexpr int kDefaultSplitName = 35019;
 
 TEST_F(StoppedLineChangeTest, AChangeKilledAtAnyWriteIsFinishedOrTakenBackAndSaid) {
   // A bank line saved onto another account with another amount.
@@ -233,6 +316,63 @@ TEST_F(StoppedLineChangeTest, AChangeKilledAtAnyWriteIsFinishedOrTakenBackAndSai
   ASSERT_NO_FATAL_FAILURE(EachWriteKilled("two lines appended", kLinesAppendedName, [&](Table& d, Table& s) {
     return WriteDraftLines(d, s, test_support::TwoLinePiece(target)) == DraftWrite::Written;
   }));
+}
+
+TEST_F(StoppedLineChangeTest, ASplitDroppedOrMadeByAChangeKilledAtAnyWriteGoesWholeOrStaysWhole) {
+  // A line with a split on both axes saved onto an account without analytic: killed anywhere, its split
+  // stays whole under the line still on its account, or goes whole with the line on the new one.
+  std::size_t records = 0;
+  const SaveRequest save = SplitLineToAnotherAccount(&records);
+  ASSERT_GE(records, 4u) << "no line with a split on both axes";
+  ASSERT_NO_FATAL_FAILURE(
+      EachWriteKilled("a line saved onto another account, its split dropped", kLineSavedName, [&](Table& d, Table& s) {
+        const SaveResult saved = SaveLineRecord(d, s, save);
+        return saved.outcome == SaveOutcome::Saved && saved.analyticRemoved == static_cast<long>(records);
+      }));
+
+  // The default split of a bank line onto two sections: killed after any of its lines, no part of it
+  // stays.
+  const entry::SplitKey key = BankLineSplitHeader();
+  ASSERT_FALSE(HasFailure());
+  const std::string text = "CA1=SAV %=60\r\nCA1=COMMERCE %=40\r\n";
+  ASSERT_NO_FATAL_FAILURE(EachWriteKilled("a default split", kDefaultSplitName, [&](Table& d, Table& s) {
+    long made = 0;
+    return entry::MakeDefaultSplit(d, s, key, text, 6.55957, true, nullptr, &made) == entry::DefaultSplitOutcome::Made &&
+           made == 2;
+  }));
+}
+
+TEST_F(StoppedLineChangeTest, AnAnalyticChangeOrADroppedSplitMeetingARefusedReadFailsAndLeavesTheBooksWhole) {
+  // An analytic line cancelled, and another saved onto another amount, each read of the sort file
+  // refused in turn: a sort record that could not be read is not one that is missing.
+  const auto [cancelled, unused] = AnalyticLine(0);
+  const auto [saved, savedKey] = AnalyticLine(1);
+  ASSERT_NE(cancelled, 0u);
+  ASSERT_NE(saved, 0u);
+  ASSERT_TRUE(c50.GoTo(saved));
+  const LineRecord analytic = ReadLineRecord(c50);
+  ASSERT_NO_FATAL_FAILURE(EachReadRefused("an analytic line cancelled", "/c60je.dbf", [&](Table& d, Table& s) {
+    return entry::CancelSplitLine(d, s, cancelled, "ligne") == LineChange::Done;
+  }));
+  ASSERT_NO_FATAL_FAILURE(EachReadRefused("an analytic line saved", "/c60je.dbf", [&](Table& d, Table& s) {
+    entry::AnalyticLineValues v;
+    v.day = analytic.day;
+    v.section = analytic.account;
+    v.label = analytic.label1;
+    v.sense = analytic.sense;
+    v.francs = ToCents(analytic.francs) + 656;
+    v.euros = ToCents(analytic.euros) + 100;
+    return entry::SaveAnalyticLineRecord(d, s, savedKey, v) == entry::AnalyticSaveOutcome::Saved;
+  }));
+  // A line saved onto another account, each read of the draft's index refused in turn: its split is
+  // dropped whole or kept whole.
+  std::size_t records = 0;
+  const SaveRequest save = SplitLineToAnotherAccount(&records);
+  ASSERT_GE(records, 4u);
+  ASSERT_NO_FATAL_FAILURE(
+      EachReadRefused("a line saved onto another account, its split dropped", "/c50je.mdx", [&](Table& d, Table& s) {
+        return SaveLineRecord(d, s, save).outcome == SaveOutcome::Saved;
+      }));
 }
 
 TEST_F(StoppedLineChangeTest, ASaveMeetingARefusedReadOfTheSortFileFailsAndLeavesTheBooksWhole) {

@@ -7,6 +7,10 @@
 
 #include "data/account_totals.h"
 #include "data/draft_lines.h"
+#include "data/error_report.h"
+#include "data/line_change_note.h"
+#include "data/line_change_steps.h"
+#include "data/stopped_line_changes.h"
 #include "data/record_fields.h"
 #include "data/table_results.h"
 #include "entry/core/analytic_split.h"
@@ -15,11 +19,13 @@
 #include "platform/system/write_fault.h"
 #include "posting/line_changes.h"
 #include "posting/line_save.h"
+#include "posting/new_lines.h"
 #include "resources/string_table.h"
 #include "runtime/numbers.h"
 #include "runtime/text.h"
 #include "runtime/xbase.h"
 #include "support/draft_piece.h"
+#include "support/refused_read.h"
 #include "support/refused_write.h"
 
 namespace entry_test {
@@ -29,6 +35,15 @@ using namespace posting;
 using platform::WriteFault;
 
 constexpr const char* kNothingChanged = "rien n'a chang\xE9";
+// The texts of a refused change: a line's save refused by a write, any change refused by a read (the
+// change named), a change that could not take back what it wrote, and the change named; the reasons: an
+// error writing to the disk, a change refused by the system.
+constexpr int kSaveRefused = 36000;
+constexpr int kReadRefused = 36001;
+constexpr int kNotPutBack = 34307;
+constexpr int kLineSavedName = 35010;
+constexpr int kWriteError = 34100;
+constexpr int kChangeRefused = 34102;
 
 class WholeChangeTest : public CoreTest {
  protected:
@@ -88,6 +103,23 @@ class WholeChangeTest : public CoreTest {
     return pieces;
   }
 
+  // Line `recno` saved onto `account`, its amount on its sense one euro more.
+  SaveRequest OntoAccount(std::uint32_t recno, const char* account) {
+    EXPECT_TRUE(c50.GoTo(recno));
+    const LineRecord line = ReadLineRecord(c50);
+    SaveRequest r;
+    r.key = line.key;
+    r.previousAccount = line.account;
+    r.values.day = line.day;
+    r.values.account = account;
+    r.values.label1 = line.label1;
+    r.values.euros = true;
+    r.values.sense = line.sense;
+    (line.sense == 'D' ? r.values.amounts.debitF : r.values.amounts.creditF) = line.francs;
+    (line.sense == 'D' ? r.values.amounts.debitE : r.values.amounts.creditE) = line.euros + 1;
+    return r;
+  }
+
   // The C50ANAL key of an analytic line: BMOIS, BJAL, BPIECE, BCG, BNUM, BCLE, BNUMA.
   std::string AnalyticLineKey(std::uint32_t recno) {
     if (!c50.GoTo(recno)) return {};
@@ -98,10 +130,10 @@ class WholeChangeTest : public CoreTest {
 
   // `change` run with the k-th write of a table's records refused by `fault`, k = 1, 2, ... until it goes
   // through uncut: each refused run fails, tells it in its box (when `says`) and leaves the books as they
-  // were. (A refused write of an index's pages leaves the index to be made again at the next opening,
-  // which no change of lines can put back.)
+  // were; at least `writes` writes are refused so. (A refused write of an index's pages leaves the index
+  // to be made again at the next opening, which no change of lines can put back.)
   void EachWriteRefused(const char* what, WriteFault fault, bool says,
-                        const std::function<bool(std::string* refusal)>& change) {
+                        const std::function<bool(std::string* refusal)>& change, long writes = 3) {
     SCOPED_TRACE(what);
     const std::multiset<std::string> before = Books();
     long refused = 0;
@@ -127,7 +159,7 @@ class WholeChangeTest : public CoreTest {
       }
       ASSERT_FALSE(HasFailure()) << "write " << k << " refused: " << which;
     }
-    EXPECT_GT(refused, 2);
+    EXPECT_GE(refused, writes);
   }
 };
 
@@ -216,6 +248,148 @@ TEST_F(WholeChangeTest, EachChangeRefusedAtAnyWriteLeavesTheBooksAsTheyWere) {
            entry::DefaultSplitOutcome::Made;
   }));
   ExpectInvariants("after every change refused, then made");
+}
+
+// The changes that carry more than one line's worth: a line saved onto another account drops the split of
+// its old one, a line saved without amount is cancelled with its sort record, a split removed alone, an
+// empty new line given up. Each refused at any write of a table leaves the books as they were, says so in
+// its one sentence and shows no box of the engine's.
+TEST_F(WholeChangeTest, ASaveThatDropsASplitOrCancelsALineIsRefusedWholeAtAnyWrite) {
+  const std::vector<Split> splits = SplitLines();
+  ASSERT_GE(splits.size(), 4u);
+  const struct {
+    WriteFault fault;
+    const char* what;
+  } faults[] = {{WriteFault::kFailOnce, "refused once"},
+                {WriteFault::kFullOnce, "on a disk full for a moment"},
+                {WriteFault::kPartOnce, "cut part-way"}};
+  for (std::size_t i = 0; i < 3; ++i) {
+    // Onto 62600000, which takes no analytic.
+    const SaveRequest r = OntoAccount(splits[i].line, "62600000");
+    ASSERT_NO_FATAL_FAILURE(EachWriteRefused(
+        (std::string("a line saved onto another account, its split dropped, ") + faults[i].what).c_str(),
+        faults[i].fault, true, [&](std::string* refusal) {
+          const SaveResult saved = SaveLineRecord(c50, c60, r);
+          *refusal = saved.refusal;
+          return saved.outcome == SaveOutcome::Saved &&
+                 saved.analyticRemoved >= static_cast<long>(splits[i].analytic.size());
+        }));
+  }
+
+  // A bank line saved without amount: cancelled with its sort record, or nothing changes.
+  std::uint32_t bank = 0;
+  for (std::uint32_t r = 1; r <= c50.RecCount() && bank == 0; ++r)
+    if (c50.GoTo(r) && !c50.IsDeleted() && c50.GetField(L::BCLE)[0] == 'Z' &&
+        std::string(c50.GetField(L::BCODE)) == "51200000")
+      bank = r;
+  ASSERT_NE(bank, 0u);
+  SaveRequest zero = OntoAccount(bank, "51200000");
+  zero.values.amounts = LineAmounts{};
+  ASSERT_NO_FATAL_FAILURE(EachWriteRefused("a line saved without amount", WriteFault::kFailOnce, true,
+                                           [&](std::string* refusal) {
+                                             const SaveResult saved = SaveLineRecord(c50, c60, zero);
+                                             *refusal = saved.refusal;
+                                             return saved.outcome == SaveOutcome::ZeroLineCancelled;
+                                           }));
+  ASSERT_TRUE(c50.GoTo(bank));
+  EXPECT_TRUE(c50.IsDeleted());
+  EXPECT_FALSE(LigneTri::Find(c60, LigneTri::kDraft, bank) && !c60.IsDeleted()) << "a live sort record";
+
+  // A split removed alone, as the line form removes the split of an account that takes none.
+  ASSERT_TRUE(c50.GoTo(splits[3].line));
+  const LineRecord split = ReadLineRecord(c50);
+  ASSERT_NO_FATAL_FAILURE(
+      EachWriteRefused("a split removed", WriteFault::kFullOnce, true, [&](std::string* refusal) {
+        return DeleteLineAnalytic(c50, c60, split.key, split.account, 3, refusal) >=
+               static_cast<long>(splits[3].analytic.size());
+      }));
+
+  // An empty new line given up.
+  const std::vector<std::pair<std::string, std::string>> pieces = Pieces();
+  ASSERT_FALSE(pieces.empty());
+  const NewLineResult fresh = CreatePieceLine(c50, c60, LinePrefix(pieces[0].first), pieces[0].second, '1', 'O');
+  ASSERT_EQ(fresh.outcome, NewLineOutcome::Created);
+  ASSERT_NO_FATAL_FAILURE(
+      EachWriteRefused("an empty new line given up", WriteFault::kFailOnce, true, [&](std::string* refusal) {
+        return RemoveEmptyNewLine(c50, c60, fresh.key, refusal);
+      }, 2));
+  ExpectInvariants("after every change refused, then made");
+}
+
+// The line save refused by the disk says why in one sentence, as every change of lines does, and never
+// shows the engine's boxes: a write refused once, a full disk, a read of the sort file refused, and a
+// disk that refuses every write from one on, so that the save cannot take back what it wrote.
+TEST_F(WholeChangeTest, TheLineSaveSaysWhyItWasRefusedInOneSentence) {
+  const std::vector<Split> splits = SplitLines();
+  ASSERT_FALSE(splits.empty());
+  const SaveRequest r = OntoAccount(splits[0].line, "62600000");
+  const std::string folder = DossierFolder;
+  auto saveRefused = [](const std::string& reason) { return FillPlaceholder(LoadStr(kSaveRefused), reason); };
+  const struct Case {
+    const char* what;
+    std::function<void()> arm;
+    std::string said;
+    bool putBack;
+  } cases[] = {
+      {"an account's total refused once",
+       [] { test_support::RefusedWrite::Arm("/c20je.dbf", 1, WriteFault::kFailOnce); },
+       saveRefused(FillPlaceholder(LoadStr(kWriteError), folder + "c20je.dbf")), true},
+      {"the line's record on a full disk",
+       [] { test_support::RefusedWrite::Arm("/c50je.dbf", 1, WriteFault::kFullOnce); },
+       saveRefused(DiskFullText(folder + "c50je.dbf")), true},
+      {"a read of the sort file refused",
+       [] { test_support::RefusedRead::Arm("/c60je.dbf", 1); },
+       FillPlaceholders(LoadStr(kReadRefused), {LoadStr(kLineSavedName), ReadErrorText(folder + "c60je.dbf")}), true},
+      {"a read of the sort file's index refused", [] { test_support::RefusedRead::Arm("/c60je.mdx", 1); },
+       FillPlaceholders(LoadStr(kReadRefused), {LoadStr(kLineSavedName), ReadErrorText(folder + "c60je.mdx")}), true},
+      {"every write refused from the line's record on",
+       [] { test_support::RefusedWrite::Arm("/c50je.dbf", 1, WriteFault::kFailForGood); },
+       FillPlaceholder(LoadStr(kNotPutBack), FillPlaceholder(LoadStr(kChangeRefused), folder + "c50je.dbf")), false},
+  };
+  const std::multiset<std::string> before = Books();
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    Messages().clear();
+    c.arm();
+    const SaveResult saved = SaveLineRecord(c50, c60, r);
+    test_support::RefusedWrite::Disarm();
+    test_support::RefusedRead::Disarm();
+    EXPECT_EQ(saved.outcome, SaveOutcome::Failed);
+    EXPECT_EQ(saved.putBack, c.putBack);
+    EXPECT_EQ(saved.refusal, c.said);
+    EXPECT_TRUE(Messages().empty()) << "an engine box beside the save's own: " << Messages()[0];
+    // What could not be taken back, the next opening finishes.
+    CloseLineChangeNote();
+    const StoppedLineChanges finished = FinishStoppedLineChanges();
+    EXPECT_TRUE(finished.done) << finished.said;
+    if (c.putBack) {
+      EXPECT_TRUE(Books() == before);
+    }
+    ASSERT_FALSE(HasFailure());
+  }
+  ExpectInvariants("after the refused saves");
+}
+
+// A change begun while another lives joins it: the split removed inside a change that then returns
+// without saying it is done goes back with it, under one note.
+TEST_F(WholeChangeTest, AChangeBegunInsideAnotherJoinsItAndIsTakenBackWithIt) {
+  const std::vector<Split> splits = SplitLines();
+  ASSERT_FALSE(splits.empty());
+  ASSERT_TRUE(c50.GoTo(splits[0].line));
+  const LineRecord line = ReadLineRecord(c50);
+  const std::multiset<std::string> before = Books();
+  {
+    LineChangeSteps outer(LineChangeKind::LineSaved);
+    outer.Note().Line(splits[0].line);
+    ASSERT_TRUE(outer.Begin());
+    EXPECT_GE(DeleteLineAnalytic(c50, c60, line.key, line.account, 3), static_cast<long>(splits[0].analytic.size()));
+    EXPECT_TRUE(Books() != before) << "the split was not removed";
+    EXPECT_EQ(LineChangeNoteFiles(DossierFolder, DossierCode).size(), 1u) << "one note";
+  }
+  EXPECT_TRUE(Books() == before) << "the split removed inside a change not done stays";
+  CloseLineChangeNote();
+  EXPECT_TRUE(LineChangeNoteFiles(DossierFolder, DossierCode).empty()) << "a change taken back whole leaves no note";
+  ExpectInvariants("after the change taken back");
 }
 
 // A total set near what it holds: amount 2 (euros) on the debit side of an account or a section, or of a

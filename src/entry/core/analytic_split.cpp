@@ -56,30 +56,6 @@ std::vector<std::uint32_t> SplitRecords(Table& c50, const std::string& key26, bo
   return found;
 }
 
-// The sort record of the current line written again (or made when missing) and given the line's cancel mark.
-// False when a write was refused.
-bool KeepSortRecord(Table& c50, Table& c60, const char* text) {
-  const std::uint32_t recno = c50.recordNumber;
-  const bool cancelled = c50.IsDeleted();
-  bool kept = LigneTri::Find(c60, LigneTri::kDraft, recno) ? RewriteLigneTri(c50, LigneTri::kDraft, c60, text)
-                                                           : AppendLigneTri(c50, LigneTri::kDraft, c60);
-  if (!LigneTri::Find(c60, LigneTri::kDraft, recno)) return false;
-  if (c60.IsDeleted() != cancelled) {
-    const std::string t = c60.RecordToText(LigneTri::TREC);
-    kept = (cancelled ? c60.DeleteRecord(t.c_str(), 0) : c60.RecallRecord(t.c_str(), 0)) && kept;
-    UnlockRecord(c60);
-  }
-  c50.GoTo(static_cast<long>(recno));
-  return kept;
-}
-
-// The move of an analytic line's amounts on its section: its sense, in cents, added or taken off.
-TotalsCents SectionMove(char sense, int sign, long long francs, long long euros) {
-  TotalsCents t;
-  t.Add(sense == 'D', sign * francs, sign * euros);
-  return t;
-}
-
 // The texts of a change of analytic lines refused by a write (the file and the error in them): a save, a
 // default split.
 constexpr int kMsgAnalyticSaveRefused = 34309;
@@ -232,8 +208,9 @@ SplitOpening KeepSplitHeader(Table& c50, Table& c60, const SplitKey& key, bool* 
   if (written && c50.IsDeleted()) c50.RecallRecord(text.c_str(), 0);
   if (!held) UnlockRecord(c50);
   c50.GoTo(static_cast<long>(recno));
-  if (written) KeepSortRecord(c50, c60, text.c_str());
-  if (!c50.Commit() || !c60.Commit() || !written) return SplitOpening::Failed;
+  const bool sorted = written && SortRecordFollows(c50, c60, text.c_str());
+  c50.GoTo(static_cast<long>(recno));
+  if (!c50.Commit() || !c60.Commit() || !sorted) return SplitOpening::Failed;
   if (created != nullptr) *created = made;
   return SplitOpening::Opened;
 }
@@ -295,11 +272,11 @@ DefaultSplitOutcome MakeDefaultSplit(Table& c50, Table& c60, const SplitKey& key
     return DefaultSplitOutcome::DraftFull;
   const char sense = key.Sense();
   // Every part's section, refused before a line is written when its total cannot hold it.
-  posting::LineChangeSteps steps(LineChangeKind::DefaultSplit);
+  LineChangeSteps steps(LineChangeKind::DefaultSplit);
   std::vector<std::pair<long long, long long>> amounts;
   for (const SplitPart& part : split.parts) {
     amounts.push_back(DefaultSplitAmounts(key.Francs(), part.percent, rate));
-    steps.Moves().Section(part.section, SectionMove(sense, +1, amounts.back().first, amounts.back().second));
+    steps.Moves().Section(part.section, TotalsCents::OnSense(sense, amounts.back().first, amounts.back().second));
   }
   if (const TotalsOverflow overflow = steps.Moves().Check()) {
     if (refusal != nullptr) *refusal = posting::TotalsTooLargeText(overflow, euros);
@@ -309,10 +286,17 @@ DefaultSplitOutcome MakeDefaultSplit(Table& c50, Table& c60, const SplitKey& key
   // opening.
   steps.Note().Appended(key.Part(1, 4), key.Part(5, 3), key.Part(8, 6), static_cast<long>(split.parts.size()),
                         c50.RecCount());
-  if (!steps.Begin()) {
-    if (refusal != nullptr) *refusal = steps.RefusalText(kMsgDefaultSplitRefused, c50.tablePath, true, euros);
-    return DefaultSplitOutcome::Failed;
-  }
+  // A refusal: the lines appended taken back (cancelled with their sort records), and the sections.
+  auto refused = [&] {
+    steps.TakeBack(key.GeneralLineKey());
+    c50.Commit();
+    c60.Commit();
+    c50.SetOrder(L::kAnalyticTag);
+    if (refusal != nullptr) *refusal = posting::ChangeRefusalText(steps, kMsgDefaultSplitRefused, c50.tablePath, euros);
+    if (made != nullptr) *made = 0;
+    return steps.TooLarge() ? DefaultSplitOutcome::TotalsTooLarge : DefaultSplitOutcome::Failed;
+  };
+  if (!steps.Begin()) return refused();
   long n = 0;
   for (std::size_t i = 0; i < split.parts.size(); ++i) {
     const SplitPart& part = split.parts[i];
@@ -331,26 +315,13 @@ DefaultSplitOutcome MakeDefaultSplit(Table& c50, Table& c60, const SplitKey& key
     // A line that went in (with or without its sort record) is cancelled if the split is taken back.
     if (c50.RecCount() > before) {
       const std::uint32_t recno = c50.RecCount();
-      steps.Made([&c50, &c60, recno] {
-        if (!c50.GoTo(static_cast<long>(recno))) return false;
-        const std::string lineText = c50.RecordToText(L::BNUMA);
-        const bool cancelled = c50.IsDeleted() || c50.DeleteRecord(lineText.c_str(), 1);
-        c50.GoTo(static_cast<long>(recno));
-        return cancelled && KeepSortRecord(c50, c60, lineText.c_str());
-      });
+      steps.Made([&c50, &c60, recno] { return CancelDraftLine(c50, c60, recno); });
     }
-    if (!appended || !steps.Moves().Make(i + 1)) {
-      c50.GoTo(static_cast<long>(c50.RecCount()));
-      const bool back = steps.TakeBack(key.GeneralLineKey());
-      c50.Commit();
-      c60.Commit();
-      c50.SetOrder(L::kAnalyticTag);
-      if (refusal != nullptr) *refusal = steps.RefusalText(kMsgDefaultSplitRefused, c50.tablePath, back, euros);
-      if (made != nullptr) *made = 0;
-      return steps.Moves().Overflow() && back ? DefaultSplitOutcome::TotalsTooLarge : DefaultSplitOutcome::Failed;
-    }
+    if (!appended || !steps.Moves().Make(i + 1)) return refused();
     if (made != nullptr) ++*made;
   }
+  if (!steps.Done()) return refused();
+  c50.SetOrder(L::kAnalyticTag);
   return DefaultSplitOutcome::Made;
 }
 
@@ -389,7 +360,7 @@ long RenumberSplitLines(Table& c50, Table& c60, const SplitKey& key, long n) {
     if (!c50.GoTo(static_cast<long>(lines[i]))) continue;
     if (numbers[i] != target) {
       c50.PutField(L::BNUMA, Digits4(target).c_str());
-      KeepSortRecord(c50, c60, c50.RecordToText(L::BNUMA));
+      SortRecordFollows(c50, c60);
     }
   }
   release();
@@ -433,41 +404,29 @@ posting::LineChange ChangeSplitLine(Table& c50, Table& c60, std::uint32_t recno,
   // The section's total first checked, then the line with its sort record, then the total.
   const char entry = c50.GetField(L::BEURO)[0];
   const bool euros = entry != 'N' && entry != 'n';
-  posting::LineChangeSteps steps(cancel ? LineChangeKind::AnalyticLineCancelled : LineChangeKind::AnalyticLineReactivated);
-  steps.Moves().Section(c50.GetField(L::BCODE), SectionMove(c50.GetField(L::BSENS)[0], cancel ? -1 : +1,
-                                                             StoredAmountOf(c50, L::BMONTANTF),
-                                                             StoredAmountOf(c50, L::BMONTANTE)));
+  LineChangeSteps steps(cancel ? LineChangeKind::AnalyticLineCancelled : LineChangeKind::AnalyticLineReactivated);
+  steps.Moves().Section(c50.GetField(L::BCODE), cancel ? LineMove(c50).Negated() : LineMove(c50));
   if (const TotalsOverflow overflow = steps.Moves().Check()) {
     release();
     if (refusal != nullptr) *refusal = posting::TotalsTooLargeText(overflow, euros);
     return posting::LineChange::TotalsTooLarge;
   }
-  auto mark = [&c50, &c60, recno, recordText](bool cancelled) {
-    if (!c50.GoTo(static_cast<long>(recno))) return false;
-    const bool marked = c50.IsDeleted() == cancelled ||
-                        (cancelled ? c50.DeleteRecord(recordText.c_str(), 0) : c50.RecallRecord(recordText.c_str(), 0));
-    c50.GoTo(static_cast<long>(recno));
-    return KeepSortRecord(c50, c60, recordText.c_str()) && marked;
-  };
   steps.Note().Line(recno);
-  if (!steps.Begin()) {
-    release();
-    if (refusal != nullptr)
-      *refusal = steps.RefusalText(cancel ? kMsgCancelRefused : kMsgReactivateRefused, c50.tablePath, true, euros);
-    return posting::LineChange::Failed;
+  steps.Note().SortRecordsFrom(c60.RecCount());
+  bool done = steps.Begin();
+  if (done) {
+    done = MarkDraftLine(c50, c60, recno, cancel, recordText.c_str());
+    steps.Made([&c50, &c60, recno, cancel] { return MarkDraftLine(c50, c60, recno, !cancel); });
   }
-  bool done = mark(cancel);
-  steps.Made([mark, cancel] { return mark(!cancel); });
-  done = done && steps.Moves().Make();
-  bool back = true;
-  if (!done) back = steps.TakeBack(c50.GoTo(static_cast<long>(recno)) ? L::Key(c50) : recordText);
+  done = done && steps.Moves().Make() && steps.Done();
+  if (!done) steps.TakeBack(c50.GoTo(static_cast<long>(recno)) ? L::Key(c50) : recordText);
   release();
   c50.Commit();
   c60.Commit();
   if (done) return posting::LineChange::Done;
   if (refusal != nullptr)
-    *refusal = steps.RefusalText(cancel ? kMsgCancelRefused : kMsgReactivateRefused, c50.tablePath, back, euros);
-  return steps.Moves().Overflow() && back ? posting::LineChange::TotalsTooLarge : posting::LineChange::Failed;
+    *refusal = posting::ChangeRefusalText(steps, cancel ? kMsgCancelRefused : kMsgReactivateRefused, c50.tablePath, euros);
+  return steps.TooLarge() ? posting::LineChange::TotalsTooLarge : posting::LineChange::Failed;
 }
 
 }  // namespace
@@ -541,24 +500,30 @@ AnalyticSaveOutcome SaveAnalyticLineRecord(Table& c50, Table& c60, const std::st
 
   // The old amounts off the old section, the new ones onto the new: refused before anything is
   // written when a total cannot hold them.
-  posting::LineChangeSteps steps(LineChangeKind::AnalyticLineSaved);
-  if (live) steps.Moves().Section(oldSection, SectionMove(oldSense, -1, oldF, oldE));
+  LineChangeSteps steps(LineChangeKind::AnalyticLineSaved);
+  if (live) steps.Moves().Section(oldSection, TotalsCents::OnSense(oldSense, oldF, oldE).Negated());
   const std::size_t oldMoves = steps.Moves().Count();
-  if (live) steps.Moves().Section(section, SectionMove(sense, +1, v.francs, v.euros));
+  if (live) steps.Moves().Section(section, TotalsCents::OnSense(sense, v.francs, v.euros));
   if (const TotalsOverflow overflow = steps.Moves().Check()) {
     release();
     if (refusal != nullptr) *refusal = posting::TotalsTooLargeText(overflow, v.inEuros);
     return AnalyticSaveOutcome::TotalsTooLarge;
   }
   auto fail = [&] {
-    const bool back = steps.TakeBack(text);
+    steps.TakeBack(text);
     release();
     c50.Commit();
     c60.Commit();
-    if (refusal != nullptr) *refusal = steps.RefusalText(kMsgAnalyticSaveRefused, c50.tablePath, back, v.inEuros);
-    return steps.Moves().Overflow() && back ? AnalyticSaveOutcome::TotalsTooLarge : AnalyticSaveOutcome::Failed;
+    if (refusal != nullptr)
+      *refusal = posting::ChangeRefusalText(steps, kMsgAnalyticSaveRefused, c50.tablePath, v.inEuros);
+    return steps.TooLarge() ? AnalyticSaveOutcome::TotalsTooLarge : AnalyticSaveOutcome::Failed;
   };
+  // A line without amount is not kept: cancelled with its sort record (its section has nothing of it).
+  // Noted before the first write: the next opening cancels it once it stands written so.
+  const bool zero = live && v.francs == 0 && v.euros == 0;
   steps.Note().Line(recno);
+  steps.Note().SortRecordsFrom(c60.RecCount());
+  if (zero) steps.Note().CancelledOnceWritten(recno, section);
   if (!steps.Begin() || !steps.Moves().Make(oldMoves)) return fail();
 
   char entry = v.inEuros ? 'O' : 'N';
@@ -584,22 +549,20 @@ AnalyticSaveOutcome SaveAnalyticLineRecord(Table& c50, Table& c60, const std::st
   if (changed)
     steps.Made([&c50, &c60, recno, was, text] {
       return c50.GoTo(static_cast<long>(recno)) && WriteRecordFields(c50, was) &&
-             KeepSortRecord(c50, c60, text.c_str());
+             c50.GoTo(static_cast<long>(recno)) && SortRecordFollows(c50, c60, text.c_str());
     });
-  if (!written || !KeepSortRecord(c50, c60, text.c_str()) || !steps.Moves().Make()) return fail();
-  if (!v.roundingLine) LastAnalyticEntryInEuros = v.inEuros;
+  if (!written || !c50.GoTo(static_cast<long>(recno)) || !SortRecordFollows(c50, c60, text.c_str()) ||
+      !steps.Moves().Make())
+    return fail();
   AnalyticSaveOutcome outcome = AnalyticSaveOutcome::Saved;
-  // A line without amount is not kept: cancelled with its sort record (its section has nothing of it).
-  bool zero = live && v.francs == 0 && v.euros == 0;
   if (zero) {
-    steps.Note().Cancelled(recno);
-    zero = steps.Note().Write();
-  }
-  if (zero && c50.GoTo(static_cast<long>(recno)) && c50.DeleteRecord(text.c_str(), 0)) {
-    c50.GoTo(static_cast<long>(recno));
-    KeepSortRecord(c50, c60, text.c_str());
+    const bool cancelled = MarkDraftLine(c50, c60, recno, true, text.c_str());
+    steps.Made([&c50, &c60, recno] { return MarkDraftLine(c50, c60, recno, false); });
+    if (!cancelled) return fail();
     outcome = AnalyticSaveOutcome::ZeroLineCancelled;
   }
+  if (!steps.Done()) return fail();
+  if (!v.roundingLine) LastAnalyticEntryInEuros = v.inEuros;
   release();
   c50.Commit();
   c60.Commit();
@@ -610,13 +573,18 @@ bool DropBlankAnalyticLine(Table& c50, Table& c60, const std::string& lineKey) {
   if (!c50.isOpen || !SeekSplitRecord(c50, lineKey) || c50.IsDeleted() || !IsBlank(c50.GetField(L::BCODE))) return false;
   const std::uint32_t recno = c50.recordNumber;
   const std::string text = c50.RecordToText(L::BNUMA);
-  if (!LockRecord(c50, text.c_str(), 0)) return false;
-  const bool held = c50.result == kResultAlreadyLocked;
-  const bool done = c50.DeleteRecord(text.c_str(), 0);
+  // The line and its sort record go together, or the next opening makes them.
+  LineChangeSteps steps(LineChangeKind::AnalyticLineCancelled);
+  steps.Note().Cancelled(recno);
+  steps.Note().SortRecordsFrom(c60.RecCount());
+  bool done = steps.Begin();
+  if (done) {
+    done = MarkDraftLine(c50, c60, recno, true, text.c_str());
+    steps.Made([&c50, &c60, recno] { return MarkDraftLine(c50, c60, recno, false); });
+  }
+  done = done && steps.Done();
+  if (!done) steps.TakeBack(text);
   c50.GoTo(static_cast<long>(recno));
-  if (done) KeepSortRecord(c50, c60, text.c_str());
-  c50.GoTo(static_cast<long>(recno));
-  if (!held) UnlockRecord(c50);
   c50.Commit();
   c60.Commit();
   return done;

@@ -1,7 +1,7 @@
 // The analytic split of a general line, kept in the draft C50 beside the line: per axis a header record ("V"
 // first axis, "X" second), a copy of the general line that the split is measured against, and the analytic
 // lines ("W", "Y") that carry parts of its amount on sections of C30, each with its sort record in C60 and its
-// amounts in its section's totals (MajAnalC30). These routines keep the header in step with the general line,
+// amounts in its section's totals. These routines keep the header in step with the general line,
 // make the default split from the account's text, add, renumber, cancel, reactivate and save the analytic lines
 // and measure what remains of the general amount; the analytic lines window and form call them.
 #pragma once

@@ -35,8 +35,6 @@ using L = LigneEcriture;
 
 constexpr int kPieceKeyLength = 14;  // "Z" + month + journal + piece
 constexpr int kLabelWidth = 25;
-// The dossier's log line of a draft line found without its sort record: the line's record number in it.
-constexpr int kLogSortRecordMade = 22043;
 // A move and a copy refused by a write (the file and the error in them).
 constexpr int kMsgMoveRefused = 34303;
 constexpr int kMsgCopyRefused = 34304;
@@ -94,8 +92,9 @@ class TargetHeader {
       const posting::HeaderCreation made = posting::EnsureDraftHeader(c10, journalMonth_);
       if (made == posting::HeaderCreation::NoJournal) {
         // The journal is missing or cancelled: the header is made as the totals make one.
-        MajCentC10((PadRight(journalMonth_, posting::kJournalMonthKeyLength) + posting::kDraftSource).c_str(),
-                   "+D", 0, 0);
+        if (!MoveHeaderRecord(PadRight(journalMonth_, posting::kJournalMonthKeyLength) + posting::kDraftSource,
+                              TotalsCents{}))
+          return PieceOutcome::Failed;
       } else if (made == posting::HeaderCreation::Failed) {
         return PieceOutcome::Failed;
       }
@@ -120,37 +119,16 @@ struct Cursors {
   bool Open() { return c50.OpenShared(PathC50(), L::kCodeTag) && c60.OpenShared(PathC60(), LigneTri::kRecordTag); }
 };
 
-// The sort record of the current line derived again (the record is held), or made when missing.
-bool SortRecordAgain(Table& c50, Table& c60) {
-  if (LigneTri::Find(c60, LigneTri::kDraft, c50.recordNumber)) return DeriveLigneTri(c50, LigneTri::kDraft, c60);
-  // One that could not be read is not made again: the line would have two.
-  if (!LigneTri::Missing(c60)) return false;
-  WriteLog(FillPlaceholder(LoadStr(kLogSortRecordMade), std::to_string(c50.recordNumber)));
-  return AppendLigneTri(c50, LigneTri::kDraft, c60);
-}
-
-// A line's amounts on its sense, in cents, as a move of its totals.
-TotalsCents LineMove(Table& c50) {
-  TotalsCents t;
-  t.Add(c50.GetField(L::BSENS)[0] == 'D', StoredAmountOf(c50, L::BMONTANTF), StoredAmountOf(c50, L::BMONTANTE));
-  return t;
-}
-TotalsCents Negated(const TotalsCents& t) {
-  TotalsCents n;
-  n.Add(true, -t.debit1, -t.debit2);
-  n.Add(false, -t.credit1, -t.credit2);
-  return n;
-}
 // A refusal names amounts in the dossier's main currency.
 bool EuroMain() { return TheDossierRecord.At(DossierRecord::kEuroMainPos) != 'N'; }
 
 // A piece that did not go through: what the command wrote taken back, and its box.
-PieceResult Refused(PieceResult r, posting::LineChangeSteps& steps, Cursors& t, int refusedText) {
-  const bool back = steps.TakeBack(r.piece);
+PieceResult Refused(PieceResult r, LineChangeSteps& steps, Cursors& t, int refusedText) {
+  steps.TakeBack(r.piece);
   t.c50.Commit();
   t.c60.Commit();
-  r.outcome = steps.Moves().Overflow() && back ? PieceOutcome::TotalsTooLarge : PieceOutcome::Failed;
-  r.refusal = steps.RefusalText(refusedText, t.c50.tablePath, back, EuroMain());
+  r.outcome = steps.TooLarge() ? PieceOutcome::TotalsTooLarge : PieceOutcome::Failed;
+  r.refusal = posting::ChangeRefusalText(steps, refusedText, t.c50.tablePath, EuroMain());
   r.generalLines = r.analyticLines = 0;
   return r;
 }
@@ -239,12 +217,12 @@ PieceResult MovePiece(const std::string& source, const std::string& piece, const
   // Each line's amounts leave the source header and join the target's: refused before anything is
   // written when the target's totals cannot hold them.
   const std::string sourceHeader = from + posting::kDraftSource, targetHeader = to + posting::kDraftSource;
-  posting::LineChangeSteps steps(LineChangeKind::PieceMoved);
+  LineChangeSteps steps(LineChangeKind::PieceMoved);
   std::vector<std::size_t> movesOf;
   for (const PieceLine& line : lines) {
     t.c50.GoTo(static_cast<long>(line.recno));
     const TotalsCents move = LineMove(t.c50);
-    steps.Moves().Header(sourceHeader, Negated(move));
+    steps.Moves().Header(sourceHeader, move.Negated());
     steps.Moves().Header(targetHeader, move);
     movesOf.push_back(steps.Moves().Count());
   }
@@ -277,9 +255,10 @@ PieceResult MovePiece(const std::string& source, const std::string& piece, const
     const std::string day = FittedDay(month, t.c50.GetField(L::BJOUR));
     if (!WriteRecordFields(t.c50, {{L::BMOIS, month}, {L::BJAL, journal}, {L::BJOUR, day}})) return false;
     steps.Made([&t, recno, was] {
-      return t.c50.GoTo(static_cast<long>(recno)) && WriteRecordFields(t.c50, was) && SortRecordAgain(t.c50, t.c60);
+      return t.c50.GoTo(static_cast<long>(recno)) && WriteRecordFields(t.c50, was) &&
+             t.c50.GoTo(static_cast<long>(recno)) && SortRecordFollows(t.c50, t.c60);
     });
-    if (!SortRecordAgain(t.c50, t.c60)) return false;
+    if (!t.c50.GoTo(static_cast<long>(recno)) || !SortRecordFollows(t.c50, t.c60)) return false;
     if (step) step();
     return true;
   };
@@ -293,7 +272,7 @@ PieceResult MovePiece(const std::string& source, const std::string& piece, const
       ++r.analyticLines;
     }
   }
-  if (!steps.ReadWhole() || reads.ReadRefused()) return Refused(r, steps, t, kMsgMoveRefused);
+  if (reads.ReadRefused() || !steps.Done()) return Refused(r, steps, t, kMsgMoveRefused);
   t.c50.Commit();
   t.c60.Commit();
   r.outcome = PieceOutcome::Done;
@@ -331,7 +310,7 @@ PieceResult CopyPiece(const std::string& source, const std::string& piece, const
   // The totals the new lines move (none when the amounts are not copied), refused before anything
   // is written when one cannot hold them: each line's account and the target header, the
   // sections of its analytic lines.
-  posting::LineChangeSteps steps(LineChangeKind::PieceCopied);
+  LineChangeSteps steps(LineChangeKind::PieceCopied);
   std::vector<std::size_t> movesOf;
   for (const PieceLine& line : lines) {
     for (std::size_t k = 0; k <= line.analytic.size(); ++k) {
@@ -411,7 +390,7 @@ PieceResult CopyPiece(const std::string& source, const std::string& piece, const
     }
     if (!done || !steps.Moves().Make(movesOf[i])) return Refused(r, steps, t, kMsgCopyRefused);
   }
-  if (!steps.ReadWhole() || reads.ReadRefused()) return Refused(r, steps, t, kMsgCopyRefused);
+  if (reads.ReadRefused() || !steps.Done()) return Refused(r, steps, t, kMsgCopyRefused);
   written.Commit();
   t.c60.Commit();
   r.outcome = PieceOutcome::Done;
