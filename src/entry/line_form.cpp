@@ -924,26 +924,37 @@ bool TWSaiModDetJournaux::ValidateAndClose() {
   ClearMessage();
   if (AnalyticWindowOpen() || Check() == posting::kLineRefused) return false;
   AskOnClose = false;
+  closeAsked_ = true;
   gui::PostMessage(GetHandle(), gui::WM_CLOSE);
   return true;
+}
+
+void TWSaiModDetJournaux::StepLinesWindow(unsigned message, std::uintptr_t param, int roundingFlag) {
+  if (closeAsked_) {
+    afterClose_ = {message, param, roundingFlag};
+    return;
+  }
+  const gui::Handle lines = LinesHandle();
+  if (lines == 0) return;
+  if (roundingFlag != 0) RoundingLineFlag = roundingFlag;
+  gui::PostMessage(lines, message, param);
 }
 
 // After a line accepted on Enter in an amount: a new line asks for the next line, a new piece or a rounding
 // line as the piece's balances say; an existing line moves the lines window to the next line.
 void TWSaiModDetJournaux::NextLineStep() {
-  const gui::Handle lines = LinesHandle();
-  if (lines == 0) return;
+  if (LinesHandle() == 0) return;
   if (!newLine_) {
-    gui::PostMessage(lines, gui::WM_KEYDOWN, gui::VK_DOWN);
+    StepLinesWindow(gui::WM_KEYDOWN, gui::VK_DOWN);
     return;
   }
   posting::Balances piece;
   piece.debitF = pieceBalanceF_;
   piece.debitE = pieceBalanceE_;
   const posting::NextLine next = posting::NextLineAfter(piece, EurosChecked(), euroOnly_);
-  if (next.roundingFlag != 0) RoundingLineFlag = next.roundingFlag;
-  if (next.step == posting::NextStep::NewLine) gui::PostCommand(lines, cmd::CreerLigne);
-  else if (next.step == posting::NextStep::NewPiece) gui::PostCommand(lines, cmd::CreerPiece);
+  if (next.step == posting::NextStep::NewLine) StepLinesWindow(gui::WM_COMMAND, cmd::CreerLigne, next.roundingFlag);
+  else if (next.step == posting::NextStep::NewPiece) StepLinesWindow(gui::WM_COMMAND, cmd::CreerPiece, next.roundingFlag);
+  else if (next.roundingFlag != 0) RoundingLineFlag = next.roundingFlag;
 }
 
 // ---- navigation, new line, quit and save ----------------------------------------------------------------------
@@ -951,29 +962,27 @@ void TWSaiModDetJournaux::NextLineStep() {
 void TWSaiModDetJournaux::CmLigneSuivante() {
   if (PrintRunFlag || IsIconic()) return;
   ClearMessage();
-  if (Check() != posting::kLineRefused && ValidateAndClose())
-    if (const gui::Handle lines = LinesHandle()) gui::PostCommand(lines, cmd::LigneSuivante);
+  if (Check() != posting::kLineRefused && ValidateAndClose()) StepLinesWindow(gui::WM_COMMAND, cmd::LigneSuivante);
 }
 
 void TWSaiModDetJournaux::CmLignePrecedente() {
   if (PrintRunFlag || IsIconic()) return;
   ClearMessage();
-  if (Check() != posting::kLineRefused && ValidateAndClose())
-    if (const gui::Handle lines = LinesHandle()) gui::PostCommand(lines, cmd::LignePrecedente);
+  if (Check() != posting::kLineRefused && ValidateAndClose()) StepLinesWindow(gui::WM_COMMAND, cmd::LignePrecedente);
 }
 
 void TWSaiModDetJournaux::CmNouvelleLigne() {
   if (PrintRunFlag || IsIconic()) return;
   ClearMessage();
   if (Check() != posting::kLineRefused && ValidateAndClose() && !AutomaticRoundingLine())
-    if (const gui::Handle lines = LinesHandle()) gui::PostCommand(lines, cmd::CreerLigne);
+    StepLinesWindow(gui::WM_COMMAND, cmd::CreerLigne);
 }
 
 void TWSaiModDetJournaux::CmNouvellePiece() {
   if (PrintRunFlag || IsIconic()) return;
   ClearMessage();
   if (Check() != posting::kLineRefused && ValidateAndClose() && !AutomaticRoundingLine())
-    if (const gui::Handle lines = LinesHandle()) gui::PostCommand(lines, cmd::CreerPiece);
+    StepLinesWindow(gui::WM_COMMAND, cmd::CreerPiece);
 }
 
 void TWSaiModDetJournaux::CmQuitterLigne() {
@@ -981,6 +990,8 @@ void TWSaiModDetJournaux::CmQuitterLigne() {
   if (ClosingFlag || AnalyticWindowOpen()) return;
   NoCheckFlag = true;
   AskOnClose = false;
+  // Given up: nothing follows the line.
+  afterClose_ = {};
   if (TableC50 != nullptr && TableC60 != nullptr && posting::RemoveEmptyNewLine(*TableC50, *TableC60, key_))
     RefreshLines();
   gui::PostMessage(GetHandle(), gui::WM_CLOSE);
@@ -991,6 +1002,7 @@ void TWSaiModDetJournaux::CmEnregistrerLigne() {
   if (ClosingFlag) return;
   if (!AnalyticWindowOpen() && Check() != posting::kLineRefused) {
     AskOnClose = false;
+    closeAsked_ = true;
     gui::PostMessage(GetHandle(), gui::WM_CLOSE);
   }
   AutomaticRoundingLine();
@@ -1098,8 +1110,7 @@ void TWSaiModDetJournaux::CmSolderPiece() {
     ModelText().clear();
     return;
   }
-  RoundingLineFlag = entryEuros ? 1 : 2;
-  if (const gui::Handle lines = LinesHandle()) gui::PostCommand(lines, cmd::CreerLigne);
+  StepLinesWindow(gui::WM_COMMAND, cmd::CreerLigne, entryEuros ? 1 : 2);
 }
 
 void TWSaiModDetJournaux::CmSolderCompte() {
@@ -1141,8 +1152,7 @@ bool TWSaiModDetJournaux::AutomaticRoundingLine() {
   piece.debitE = pieceBalanceE_;
   const int flag = posting::RoundingLineWanted(piece, EurosChecked(), euroOnly_);
   if (flag == 0) return false;
-  RoundingLineFlag = flag;
-  if (const gui::Handle lines = LinesHandle()) gui::PostCommand(lines, cmd::CreerLigne);
+  StepLinesWindow(gui::WM_COMMAND, cmd::CreerLigne, flag);
   return true;
 }
 
@@ -1376,6 +1386,15 @@ bool TWSaiModDetJournaux::AnalyticSplitMatches() {
 }
 
 bool TWSaiModDetJournaux::CanClose() {
+  const bool closing = Closes();
+  // The step that waited for the close follows only a line saved; a close refused (the line not saved)
+  // drops it, and the next close is the user's own.
+  if (!closing || NoCheckFlag || !closeAsked_) afterClose_ = {};
+  closeAsked_ = false;
+  return closing;
+}
+
+bool TWSaiModDetJournaux::Closes() {
   if (!CMDIModif::CanClose()) {
     if (!ClosingFlag) SyncLinesWindow(0);
     return false;
@@ -1434,6 +1453,13 @@ void TWSaiModDetJournaux::CleanupWindow() {
     UnlockRecord(*TableC50);
   holdsLine_ = false;
   if (OwnSlot > 0) SetRegistryText(OwnSlot, kFormSlotLength, "");
+  // The line saved (the close it asked for went through), the step that waited for it goes to the lines
+  // window, which finds the slot free.
+  const LinesStep step = afterClose_;
+  const bool saved = !closeAsked_;
+  afterClose_ = {};
+  closeAsked_ = false;
+  if (saved && step.message != 0) StepLinesWindow(step.message, step.param, step.roundingFlag);
   CMDIModif::CleanupWindow();
 }
 

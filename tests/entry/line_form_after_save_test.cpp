@@ -1,0 +1,105 @@
+// What follows a save of the line form: the next line is started only once the line is written, and what
+// the form and the lines window show afterwards is what was written. A new line whose save is refused (a
+// total that cannot hold its amount, a full disk) says so once and leaves the form in front on its amount,
+// with no other line made in the piece and no lock notice; the balance in the status bar and beside the
+// account is read again from the account once the line is saved.
+#include "line_form_fixture.h"
+
+#include "data/session.h"
+#include "platform/gui/mdi.h"
+#include "shell/application.h"
+#include "support/refused_write.h"
+
+namespace entry_test {
+namespace {
+
+using namespace line_form;
+
+// The live lines of a piece (its 14-character key prefix) that have no account yet.
+long LinesWithoutAccount(const std::string& piece) {
+  Table c50;
+  EXPECT_TRUE(c50.OpenShared(PathC50(), L::kCodeTag, true));
+  long n = 0;
+  for (bool more = c50.Seek(L::kCodeTag, piece.c_str()); more; more = c50.Skip(1)) {
+    const posting::LineRecord r = posting::ReadLineRecord(c50);
+    if (r.key.compare(0, piece.size(), piece) != 0) break;
+    if (r.live && IsBlank(r.account)) ++n;
+  }
+  return n;
+}
+
+// A new piece's first line typed on 60700000 with a debit in euros, then Enter on the amount, twice: the
+// first time with the account's debit total full, the second time with the disk full as the line is
+// written. Each time one box, the form open and in front with the focus on the debit, the piece holding
+// only the form's own line (no line started for the next step, no lock notice), and the account as it was;
+// once the refusal is gone, the same Enter saves and the next line opens.
+TEST_F(LineFormTest, ANewLineWhoseSaveIsRefusedLeavesNothingBehind) {
+  Open();
+  const std::string month = MonthOf("AC ");
+  TWSaiBroDetJournaux* w = Saisir(month);
+  ASSERT_NE(w, nullptr);
+  Key('P', test_support::kControlModifier);
+  TWSaiModDetJournaux* f = Form();
+  ASSERT_NE(f, nullptr) << test_support::ShownTexts();
+  const std::string key = f->Key(), piece = key.substr(0, 14);
+  Field("12");
+  Field("");
+  Field("607");
+  const auto account = AccountTotals("60700000");
+
+  const struct Case {
+    const char* what;
+    bool totalFull;
+    const char* file;  // the file whose first write is refused, disk full ("" none)
+  } cases[] = {
+      {"the account's total full", true, ""},
+      {"the account's total full, tried again", true, ""},
+      {"the disk full as the line is written", false, "c50je.dbf"},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    {
+      Table c20;
+      ASSERT_TRUE(c20.OpenShared(PathC20(), "C20CODE"));
+      ASSERT_TRUE(c20.Seek("C20CODE", "60700000"));
+      ASSERT_TRUE(c20.PutFieldNum(18, c.totalFull ? 99999999999.00 : FromCents(account[1])));
+    }
+    const auto before = AccountTotals("60700000");
+    FocusOnControl(f, kDebitE);
+    Key('A', test_support::kControlModifier, std::string(1, '\x01'));
+    Key(gui::VK_DELETE);
+    Type("250,00");
+    gui::ModalSeam::Reset();
+    Notices().clear();
+    if (*c.file != '\0') test_support::RefusedWrite::Arm(c.file, 1, platform::WriteFault::kFullOnce);
+    Key(gui::VK_RETURN, test_support::kNoModifier, "\r");
+    test_support::RefusedWrite::Disarm();
+    ASSERT_EQ(Form(), f) << "the form stays on its line\n" << test_support::ShownTexts();
+    EXPECT_EQ(gui::ModalSeam::Shown().size(), 1u) << "the refusal, said once\n" << test_support::ShownTexts();
+    EXPECT_TRUE(Notices().empty()) << Notices().front();
+    EXPECT_EQ(CommandWindow->GetActiveMDIChild(), f) << "the form in front of its lines window";
+    EXPECT_EQ(FocusedId(f), kDebitE);
+    EXPECT_EQ(f->TextOf(kDebitE), "250.00") << "what was typed is kept";
+    EXPECT_EQ(LinesWithoutAccount(piece), 1) << "only the form's own line, not saved";
+    EXPECT_TRUE(IsBlank(LineOf(key).account));
+    EXPECT_EQ(AccountTotals("60700000"), before);
+  }
+  test_support::Screenshot(MainFrame->Widget(), "entry", "line_form_save_refused");
+
+  // The disk has room again: the same Enter saves the line, and the next line of the piece opens.
+  FocusOnControl(f, kDebitE);
+  gui::ModalSeam::Reset();
+  Key(gui::VK_RETURN, test_support::kNoModifier, "\r");
+  EXPECT_EQ(LineOf(key).account, "60700000") << test_support::ShownTexts();
+  EXPECT_EQ(ToCents(LineOf(key).euros), 25000);
+  TWSaiModDetJournaux* next = Form();
+  ASSERT_NE(next, nullptr) << test_support::ShownTexts();
+  EXPECT_NE(next->Key(), key);
+  EXPECT_EQ(next->Key().substr(0, 14), piece);
+  Key(gui::VK_F9);
+  EXPECT_EQ(LinesWithoutAccount(piece), 0);
+  ExpectInvariants("after the refused saves");
+}
+
+}  // namespace
+}  // namespace entry_test
