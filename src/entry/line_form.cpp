@@ -21,6 +21,7 @@
 #include "posting/line_validation.h"
 #include "entry/core/models.h"
 #include "entry/entry_search_dialog.h"
+#include "entry/lines_window.h"
 #include "framework/dialog_bases.h"
 #include "framework/lookup_registry.h"
 #include "platform/gui/application.h"
@@ -75,8 +76,6 @@ constexpr int kTipDistributionLookup = 23050, kTipAccountLookup = 14133, kTipAcc
 constexpr int kTipLabelCodeLookup = 23053, kTipLabelFromAccount = 23054, kTipToCredit = 16324, kTipToDebit = 16325;
 constexpr int kTipAnalytic = 23057;
 constexpr int kUnknownCode = 38;  // "???"
-constexpr int kStatusBalance = 32412;  // the account's code and name, its balance, the currency
-constexpr int kLabelEuros = 2277, kLabelFrancs = 2278;
 constexpr int kFirstAxisMark = 1100;  // "V": the first axis in the key a split is asked with
 
 namespace cmd {
@@ -1340,15 +1339,7 @@ bool TWSaiModDetJournaux::Save() {
     previousAccount_ = r.account;
     SetAccountText(r.account);
     if (!request.roundingLine) EntryCurrencyFlag = request.values.euros;
-    // The account's balance in the status bar, in the main currency.
-    ::Table& c20 = *TableC20;
-    if (MessageBar != nullptr && c20.Seek("C20CODE", r.account.c_str()) && c20.MatchKey(r.account.c_str(), 8, 1) != '#') {
-      const int d = euroFirst_ ? 1 : 0;
-      const double balance = FromCents(StoredAmountOf(c20, 17 + d) - StoredAmountOf(c20, 19 + d));
-      MessageBar->SetText(FillPlaceholders(LoadStr(kStatusBalance),
-                                           {PadRight(c20.GetField(1), 8), c20.GetField(2), LTrim(FormatAmount(balance)),
-                                            LoadStr(euroFirst_ ? kLabelEuros : kLabelFrancs)}));
-    }
+    ShowSavedBalance(r.account);
     // The line as it stands now is the one loaded.
     if (posting::SeekLine(*TableC50, key_)) loaded_ = posting::ReadLineRecord(*TableC50);
   }
@@ -1368,6 +1359,19 @@ bool TWSaiModDetJournaux::Save() {
     gui::PostCommand(MainWindowHandle, command_id::LettrageManuel);
   }
   return true;
+}
+
+// The account's balance as the save left it, read again from its totals: beside the account (the form
+// may stay open, for the analytic split), and in the status bar in the main currency, which the lines
+// window keeps as its own once the form has gone.
+void TWSaiModDetJournaux::ShowSavedBalance(const std::string& account) {
+  ::Table& c20 = *TableC20;
+  if (!c20.Seek("C20CODE", account.c_str()) || c20.MatchKey(account.c_str(), 8, 1) == '#') return;
+  if (auto* info = dynamic_cast<gui::Static*>(ControlOf(kAccountInfo))) ShowAccountBalanceC20(info, EurosChecked());
+  const std::string status = TWSaiBroDetJournaux::BalanceStatus(c20, euroFirst_);
+  if (auto* lines = dynamic_cast<TWSaiBroDetJournaux*>(gui::Window::FromHandle(LinesHandle())))
+    lines->ShowBalance(status);
+  if (MessageBar != nullptr) MessageBar->SetText(status);
 }
 
 // The lines window shows the line as saved (its key handed over at L + 18).
@@ -1529,7 +1533,7 @@ void TWSaiModDetJournaux::ArrangeControls() {
         {kAccountLookup, 3, 3, 1, grid::Button, 0},      {kAccountView, 4, 3, 1, grid::Button, 0},
         {kAccountInfo, 5, 3, 3, grid::Label, 0},
         {kCaptionLabelCode, 1, 4, 1, grid::Label, 0},    {kLabelCode, 2, 4, 1, grid::Text, 1},
-        {kLabelCodeLookup, 3, 4, 1, grid::Button, 0},    {kLabelCodeText, 4, 4, 2, grid::Label, 0},
+        {kLabelCodeLookup, 3, 4, 1, grid::Button, 0},    {kLabelCodeText, 4, 4, 1, grid::Label, 0},
         {kCaptionLabel1, 1, 5, 1, grid::Label, 0},       {kLabel1, 2, 5, 3, grid::Text, 25},
         {kLabelFromAccount, 5, 5, 1, grid::Button, 0},
         {kCaptionLabel2, 1, 6, 1, grid::Label, 0},       {kLabel2, 2, 6, 3, grid::Text, 25},
@@ -1554,7 +1558,12 @@ void TWSaiModDetJournaux::ArrangeControls() {
     // The totals of both currencies stand with their letters: no row for those of the entry currency.
     hidden = {kMainDebitTotal, kMainCreditTotal};
   }
-  for (const Place& p : places) MoveFormControls(ControlOf(p.id), p.col, p.row, p.span, 1, p.kind, p.extra, 0);
+  // The account's name and balance take two rows in the plain layout: its largest amount and the
+  // currency's name go on the second.
+  for (const Place& p : places) {
+    if (layout_ == Layout::Plain && p.id == kAccountInfo) MoveFormControls(ControlOf(p.id), p.col, p.row, p.span, 2, grid::Lines, 0, 2);
+    else MoveFormControls(ControlOf(p.id), p.col, p.row, p.span, 1, p.kind, p.extra, 0);
+  }
   for (int id : hidden)
     if (gui::Window* w = ControlOf(id)) w->Show(gui::SW_HIDE);
   arranging_ = false;

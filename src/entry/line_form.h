@@ -190,6 +190,7 @@ class TWSaiModDetJournaux : public LineFormBase {
 
   // ---- save
   bool AnalyticSplitMatches();
+  void ShowSavedBalance(const std::string& account);
   void RefreshLines();
   // The close's own tests (the edit form's validation and save, the analytic split's check): true
   // when the form may go.

@@ -352,6 +352,24 @@ INSTANTIATE_TEST_SUITE_P(Texts, SplitTextInputTest,
                                            BadCase{"CA1=VENTES %=abc", 6.55957, "n'est pas un nombre"},
                                            BadCase{"CA1=VENTES %=40", 0, "La parit\xE9 Francs / Euros du dossier est nulle"}));
 
+// The line is saved by the Enter that asks for its split, and its form stays open beside the split: beside
+// its account the form shows the account's balance as that save left it, the line's 1,000.00 francs in it.
+TEST_F(AnalyticSplitTest, BesideItsAccountTheFormShowsTheBalanceItsSaveWrote) {
+  ChooseLine();
+  Open();
+  const auto before = AccountTotals(target_);
+  ASSERT_NE(AskSplit(), nullptr) << test_support::ShownTexts();
+  TWSaiModDetJournaux* f = Form();
+  ASSERT_NE(f, nullptr);
+  const auto after = AccountTotals(target_);
+  EXPECT_EQ(after[0] - before[0], 100000) << "the line is on the account's totals";
+  const std::string shown = f->TextOf(line_form::kAccountInfo);
+  EXPECT_NE(shown.find(std::string(" - ") + LTrim(FormatAmountPlain(FromCents(after[0] - after[2]))) + " Francs"),
+            std::string::npos)
+      << shown;
+  test_support::Screenshot(f->OuterWidget(), "entry", "line_form_balance_after_split_asked");
+}
+
 // A request naming a general line cancelled since: the message, the window gone, nothing written.
 TEST_F(AnalyticSplitTest, ARequestForACancelledLineWritesNothing) {
   ChooseLine();

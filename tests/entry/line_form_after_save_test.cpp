@@ -101,5 +101,51 @@ TEST_F(LineFormTest, ANewLineWhoseSaveIsRefusedLeavesNothingBehind) {
   ExpectInvariants("after the refused saves");
 }
 
+// A line of 44566000 clicked in the lines window (the status bar shows its account's balance), opened in
+// the form, its sense switched and saved: once the form has gone, the lines window's status bar shows the
+// account's balance as the save left it, not the one of the click; so does the form's status bar while it
+// is in front, and a click on the row gives the same text again.
+TEST_F(LineFormTest, TheStatusBarShowsTheBalanceTheSaveWrote) {
+  Open();
+  const std::string month = MonthOf("AC ");
+  const std::string key =
+      LineWhere(month, [](const posting::LineRecord& r) { return r.account == "44566000" && ToCents(r.euros) > 0; });
+  ASSERT_FALSE(key.empty());
+  TWSaiBroDetJournaux* w = Saisir(month);
+  ASSERT_NE(w, nullptr);
+  auto click = [&] {
+    ASSERT_TRUE(w->LocateRowByKey(w->Lines(), key, 1, 1, 1));
+    w->EvLButtonDown(0, gui::Point{60, w->GetSelectedRowIndex() * CMDIBrowse::RowHeightPixels() + 3});
+    app_->RunIdle();
+  };
+  // The account's balance as its totals hold it, in the status bar's words.
+  auto balance = [&] {
+    const auto t = AccountTotals("44566000");
+    return std::string("Solde ") + LTrim(FormatAmount(FromCents(t[1] - t[3]))) + " Euros";
+  };
+  click();
+  const std::string clicked = MessageBar->GetText();
+  ASSERT_NE(clicked.find(balance()), std::string::npos) << clicked;
+
+  TWSaiModDetJournaux* f = Modify(w, key);
+  ASSERT_NE(f, nullptr);
+  app_->RunIdle();
+  const char sense = LineOf(key).sense;
+  Send(f, sense == 'D' ? kCreditButton : kDebitButton);
+  FocusOnControl(f, kLabel1);
+  Key(gui::VK_F12);
+  EXPECT_NE(LineOf(key).sense, sense);
+  EXPECT_EQ(Form(), nullptr) << test_support::ShownTexts();
+  app_->RunIdle();
+  EXPECT_EQ(CommandWindow->GetActiveMDIChild(), w);
+  const std::string after = MessageBar->GetText();
+  EXPECT_EQ(after.substr(0, 9), "44566000 ");
+  EXPECT_NE(after.find(balance()), std::string::npos) << after << "\n" << clicked;
+  EXPECT_EQ(w->BalanceText(), after);
+  test_support::Screenshot(MainFrame->Widget(), "entry", "lines_window_balance_after_save");
+  click();
+  EXPECT_EQ(MessageBar->GetText(), after) << "a click gives the same balance";
+}
+
 }  // namespace
 }  // namespace entry_test
