@@ -101,6 +101,51 @@ TEST_F(LineFormTest, ANewLineWhoseSaveIsRefusedLeavesNothingBehind) {
   ExpectInvariants("after the refused saves");
 }
 
+// A line of the bank journal changed and left by the Up or Down arrow or by Enter on its amount while the
+// disk refuses its save: one box, and the form stays on that line, in front (no second save asked by the
+// lines window opening the next line); the line and the bank's totals as they were. Once the disk lets
+// it, the Down arrow saves the line and the form goes on to the next one.
+TEST_F(LineFormTest, ALineWhoseSaveIsRefusedKeepsItsFormWhateverKeyLeftIt) {
+  Open();
+  const std::string month = MonthOf("BQ ");
+  const std::string key =
+      LineWhere(month, [](const posting::LineRecord& r) { return r.account == "51200000" && r.entry == 'O'; });
+  ASSERT_FALSE(key.empty());
+  TWSaiBroDetJournaux* w = Saisir(month);
+  ASSERT_NE(w, nullptr);
+  TWSaiModDetJournaux* f = Modify(w, key);
+  ASSERT_NE(f, nullptr);
+  const posting::LineRecord before = LineOf(key);
+  const auto bank = AccountTotals("51200000");
+  const int side = before.sense == 'D' ? kDebitE : kCreditE;
+  const struct {
+    const char* what;
+    int key;
+    const char* text;
+  } keys[] = {{"Down", gui::VK_DOWN, ""}, {"Up", gui::VK_UP, ""}, {"Enter", gui::VK_RETURN, "\r"}};
+  for (const auto& k : keys) {
+    SCOPED_TRACE(k.what);
+    FocusOnControl(f, side);
+    f->EditOf(side)->SetText("123.45");
+    gui::ModalSeam::Reset();
+    test_support::RefusedWrite::Arm("c50je.dbf", 1, platform::WriteFault::kFailOnce);
+    Key(k.key, test_support::kNoModifier, k.text);
+    test_support::RefusedWrite::Disarm();
+    ASSERT_EQ(Form(), f) << test_support::ShownTexts();
+    EXPECT_EQ(f->Key(), key);
+    EXPECT_EQ(gui::ModalSeam::Shown().size(), 1u) << test_support::ShownTexts();
+    EXPECT_EQ(CommandWindow->GetActiveMDIChild(), f);
+    EXPECT_EQ(ToCents(LineOf(key).euros), ToCents(before.euros));
+    EXPECT_EQ(AccountTotals("51200000"), bank);
+  }
+  FocusOnControl(f, side);
+  Key(gui::VK_DOWN);
+  EXPECT_EQ(ToCents(LineOf(key).euros), 12345) << test_support::ShownTexts();
+  ASSERT_NE(Form(), nullptr);
+  EXPECT_NE(Form()->Key(), key) << "the next line";
+  ExpectInvariants("after the refused saves of a bank line");
+}
+
 // A line of 44566000 clicked in the lines window (the status bar shows its account's balance), opened in
 // the form, its sense switched and saved: once the form has gone, the lines window's status bar shows the
 // account's balance as the save left it, not the one of the click; so does the form's status bar while it
