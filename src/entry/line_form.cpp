@@ -1395,6 +1395,11 @@ bool TWSaiModDetJournaux::CanClose() {
   // drops it, and the next close is the user's own.
   if (!closing || NoCheckFlag || !closeAsked_) afterClose_ = {};
   closeAsked_ = false;
+  // A line closed without an account (a new line whose changes the user chose not to save) goes with its
+  // sort record, as "Quitter" takes it away: no empty line is left in the piece.
+  if (closing && !NoCheckFlag && TableC50 != nullptr && TableC60 != nullptr &&
+      posting::RemoveEmptyNewLine(*TableC50, *TableC60, key_))
+    RefreshLines();
   return closing;
 }
 

@@ -101,6 +101,38 @@ TEST_F(LineFormTest, ANewLineWhoseSaveIsRefusedLeavesNothingBehind) {
   ExpectInvariants("after the refused saves");
 }
 
+// A new line whose form is closed from its frame, its changes not saved ("Non"): the line is cancelled with
+// its sort record, as "Quitter" takes it away; no line without account is left in the piece.
+TEST_F(LineFormTest, ANewLineClosedWithoutSavingLeavesNoEmptyLine) {
+  Open();
+  TWSaiBroDetJournaux* w = Saisir(MonthOf("AC "));
+  ASSERT_NE(w, nullptr);
+  Key('P', test_support::kControlModifier);
+  TWSaiModDetJournaux* f = Form();
+  ASSERT_NE(f, nullptr);
+  const std::string key = f->Key(), piece = key.substr(0, 14);
+  Field("12");
+  Field("");
+  Field("607");
+  EXPECT_EQ(LinesWithoutAccount(piece), 1);
+  Table c50, c60;
+  ASSERT_TRUE(c50.OpenShared(PathC50(), L::kCodeTag, true));
+  ASSERT_TRUE(c60.OpenShared(PathC60(), LigneTri::kRecordTag, true));
+  ASSERT_TRUE(posting::SeekLine(c50, key));
+  const std::uint32_t recno = c50.recordNumber;
+  gui::ModalSeam::Reset();
+  gui::ModalSeam::QueueMessageBoxAnswer(gui::IDNO);
+  gui::SendMessage(f->GetHandle(), gui::WM_CLOSE);
+  gui::ProcessPendingMessages();
+  EXPECT_EQ(Form(), nullptr) << test_support::ShownTexts();
+  EXPECT_EQ(gui::ModalSeam::Shown().size(), 1u) << test_support::ShownTexts();
+  EXPECT_EQ(LinesWithoutAccount(piece), 0);
+  EXPECT_FALSE(LineOf(key).live);
+  ASSERT_TRUE(LigneTri::Find(c60, LigneTri::kDraft, recno));
+  EXPECT_TRUE(c60.IsDeleted()) << "its sort record goes with it";
+  ExpectInvariants("after a new line given up");
+}
+
 // A line of the bank journal changed and left by the Up or Down arrow or by Enter on its amount while the
 // disk refuses its save: one box, and the form stays on that line, in front (no second save asked by the
 // lines window opening the next line); the line and the bank's totals as they were. Once the disk lets
