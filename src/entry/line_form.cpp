@@ -922,21 +922,17 @@ void TWSaiModDetJournaux::SyncLinesWindow(gui::Handle handle) {
 bool TWSaiModDetJournaux::ValidateAndClose() {
   ClearMessage();
   if (AnalyticWindowOpen() || Check() == posting::kLineRefused) return false;
-  AskOnClose = false;
-  closeAsked_ = true;
-  gui::PostMessage(GetHandle(), gui::WM_CLOSE);
+  AskToClose();
   return true;
 }
 
 void TWSaiModDetJournaux::StepLinesWindow(unsigned message, std::uintptr_t param, int roundingFlag) {
-  if (closeAsked_) {
-    afterClose_ = {message, param, roundingFlag};
-    return;
-  }
-  const gui::Handle lines = LinesHandle();
-  if (lines == 0) return;
-  if (roundingFlag != 0) RoundingLineFlag = roundingFlag;
-  gui::PostMessage(lines, message, param);
+  StepAfterSave([this, message, param, roundingFlag] {
+    const gui::Handle lines = LinesHandle();
+    if (lines == 0) return;
+    if (roundingFlag != 0) RoundingLineFlag = roundingFlag;
+    gui::PostMessage(lines, message, param);
+  });
 }
 
 // After a line accepted on Enter in an amount: a new line asks for the next line, a new piece or a rounding
@@ -989,8 +985,6 @@ void TWSaiModDetJournaux::CmQuitterLigne() {
   if (ClosingFlag || AnalyticWindowOpen()) return;
   NoCheckFlag = true;
   AskOnClose = false;
-  // Given up: nothing follows the line.
-  afterClose_ = {};
   if (TableC50 != nullptr && TableC60 != nullptr && posting::RemoveEmptyNewLine(*TableC50, *TableC60, key_))
     RefreshLines();
   gui::PostMessage(GetHandle(), gui::WM_CLOSE);
@@ -999,11 +993,7 @@ void TWSaiModDetJournaux::CmQuitterLigne() {
 void TWSaiModDetJournaux::CmEnregistrerLigne() {
   ClearMessage();
   if (ClosingFlag) return;
-  if (!AnalyticWindowOpen() && Check() != posting::kLineRefused) {
-    AskOnClose = false;
-    closeAsked_ = true;
-    gui::PostMessage(GetHandle(), gui::WM_CLOSE);
-  }
+  if (!AnalyticWindowOpen() && Check() != posting::kLineRefused) AskToClose();
   AutomaticRoundingLine();
 }
 
@@ -1390,11 +1380,7 @@ bool TWSaiModDetJournaux::AnalyticSplitMatches() {
 }
 
 bool TWSaiModDetJournaux::CanClose() {
-  const bool closing = Closes();
-  // The step that waited for the close follows only a line saved; a close refused (the line not saved)
-  // drops it, and the next close is the user's own.
-  if (!closing || NoCheckFlag || !closeAsked_) afterClose_ = {};
-  closeAsked_ = false;
+  const bool closing = CloseDecided(Closes());
   // A line closed without an account (a new line whose changes the user chose not to save) goes with its
   // sort record, as "Quitter" takes it away: no empty line is left in the piece.
   if (closing && !NoCheckFlag && TableC50 != nullptr && TableC60 != nullptr &&
@@ -1462,13 +1448,8 @@ void TWSaiModDetJournaux::CleanupWindow() {
     UnlockRecord(*TableC50);
   holdsLine_ = false;
   if (OwnSlot > 0) SetRegistryText(OwnSlot, kFormSlotLength, "");
-  // The line saved (the close it asked for went through), the step that waited for it goes to the lines
-  // window, which finds the slot free.
-  const LinesStep step = afterClose_;
-  const bool saved = !closeAsked_;
-  afterClose_ = {};
-  closeAsked_ = false;
-  if (saved && step.message != 0) StepLinesWindow(step.message, step.param, step.roundingFlag);
+  // The line saved, the step that waited for it goes to the lines window, which finds the slot free.
+  TakeStepAfterSave();
   CMDIModif::CleanupWindow();
 }
 

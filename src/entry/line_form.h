@@ -165,10 +165,8 @@ class TWSaiModDetJournaux : public LineFormBase {
   void SyncLinesWindow(gui::Handle handle);
   bool ValidateAndClose();
   void NextLineStep();
-  // A command (or key) for the lines window. While the form has asked to close, it waits for the close:
-  // posted once the line is saved and the form gone, dropped when the close is refused (the line not
-  // saved), so that no next line is started for a line that was not written. `roundingFlag` (1 or 2) asks
-  // the next line as a rounding line.
+  // A command (or key) for the lines window, after the line's save when the form has asked to close
+  // (StepAfterSave); `roundingFlag` (1 or 2) asks the next line as a rounding line.
   void StepLinesWindow(unsigned message, std::uintptr_t param, int roundingFlag = 0);
   gui::Handle LinesHandle() const;
   void TakeFocus(bool opening);
@@ -219,15 +217,6 @@ class TWSaiModDetJournaux : public LineFormBase {
   bool guards_[4] = {false, false, false, false};
   bool noSenseInModel_ = true;
   bool arranging_ = false;
-  // The step for the lines window that waits for the form's close (message 0: none), and whether the
-  // form has asked to close.
-  struct LinesStep {
-    unsigned message = 0;
-    std::uintptr_t param = 0;
-    int roundingFlag = 0;
-  };
-  LinesStep afterClose_;
-  bool closeAsked_ = false;
   long long pieceBalanceF_ = 0, pieceBalanceE_ = 0;
   double rate_ = 0;
   std::vector<std::uint32_t> toolbar_;

@@ -370,6 +370,48 @@ TEST_F(AnalyticSplitTest, BesideItsAccountTheFormShowsTheBalanceItsSaveWrote) {
   test_support::Screenshot(f->OuterWidget(), "entry", "line_form_balance_after_split_asked");
 }
 
+// An analytic line left by Enter on its amount, by the Down arrow or by "Ligne Suivante" while its section's
+// total cannot hold the amount: one box, the form stays on that line, in front, and no other analytic line
+// is made in the split; the section's total as it was.
+TEST_F(AnalyticSplitTest, AnAnalyticLineWhoseSaveIsRefusedKeepsItsForm) {
+  ChooseLine();
+  GiveText(target_, "Ventilation du compte\r\nCA1=CH-ARTAS %=60\r\nCA1=VENTES  %=40\r\n");
+  Open();
+  TWSaiBroDetJournauxAnal* list = AskSplit();
+  ASSERT_NE(list, nullptr) << test_support::ShownTexts();
+  TWSaiModDetJournauxAnal* f = SplitForm();
+  ASSERT_NE(f, nullptr);
+  ASSERT_EQ(f->LineKey(), linesKey_ + "0001");
+  {
+    Table c30;
+    ASSERT_TRUE(c30.OpenShared(PathC30(), "C30CODE"));
+    ASSERT_TRUE(c30.Seek("C30CODE", "CH-ARTAS"));
+    ASSERT_TRUE(c30.PutFieldNum(9, 99999999999.00));
+  }
+  const auto artas = SectionTotals("CH-ARTAS");
+  const long split = LiveSplitRecords(target_);
+  const struct {
+    const char* what;
+    int key;
+    const char* text;
+  } keys[] = {{"Enter", gui::VK_RETURN, "\r"}, {"Down", gui::VK_DOWN, ""}};
+  for (const auto& k : keys) {
+    SCOPED_TRACE(k.what);
+    f->ControlOf(kDebitF)->SetFocus();
+    gui::ProcessPendingMessages();
+    f->EditOf(kDebitF)->SetText("700");
+    gui::ModalSeam::Reset();
+    Key(k.key, test_support::kNoModifier, k.text);
+    ASSERT_EQ(SplitForm(), f) << test_support::ShownTexts();
+    EXPECT_EQ(f->LineKey(), linesKey_ + "0001");
+    EXPECT_EQ(gui::ModalSeam::Shown().size(), 1u) << test_support::ShownTexts();
+    EXPECT_EQ(CommandWindow->GetActiveMDIChild(), f);
+    EXPECT_EQ(LiveSplitRecords(target_), split) << "no other analytic line made";
+    EXPECT_EQ(SectionTotals("CH-ARTAS"), artas);
+    EXPECT_EQ(SplitLine("0001").francs, 60000);
+  }
+}
+
 // A request naming a general line cancelled since: the message, the window gone, nothing written.
 TEST_F(AnalyticSplitTest, ARequestForACancelledLineWritesNothing) {
   ChooseLine();
