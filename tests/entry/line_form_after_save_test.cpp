@@ -28,23 +28,16 @@ long LinesWithoutAccount(const std::string& piece) {
   return n;
 }
 
-// A new piece's first line typed on 60700000 with a debit in euros, then Enter on the amount, twice: the
-// first time with the account's debit total full, the second time with the disk full as the line is
-// written. Each time one box, the form open and in front with the focus on the debit, the piece holding
+// A new piece's first line typed on 60700000 with a debit in euros, then Enter on the amount three times:
+// twice with the account's debit total full, then with the disk full as the line is written. Each time one
+// box, the form open and in front with the focus on the debit, the piece holding
 // only the form's own line (no line started for the next step, no lock notice), and the account as it was;
 // once the refusal is gone, the same Enter saves and the next line opens.
 TEST_F(LineFormTest, ANewLineWhoseSaveIsRefusedLeavesNothingBehind) {
   Open();
-  const std::string month = MonthOf("AC ");
-  TWSaiBroDetJournaux* w = Saisir(month);
-  ASSERT_NE(w, nullptr);
-  Key('P', test_support::kControlModifier);
-  TWSaiModDetJournaux* f = Form();
+  TWSaiModDetJournaux* f = NewPurchaseLine();
   ASSERT_NE(f, nullptr) << test_support::ShownTexts();
   const std::string key = f->Key(), piece = key.substr(0, 14);
-  Field("12");
-  Field("");
-  Field("607");
   const auto account = AccountTotals("60700000");
 
   const struct Case {
@@ -105,15 +98,9 @@ TEST_F(LineFormTest, ANewLineWhoseSaveIsRefusedLeavesNothingBehind) {
 // its sort record, as "Quitter" takes it away; no line without account is left in the piece.
 TEST_F(LineFormTest, ANewLineClosedWithoutSavingLeavesNoEmptyLine) {
   Open();
-  TWSaiBroDetJournaux* w = Saisir(MonthOf("AC "));
-  ASSERT_NE(w, nullptr);
-  Key('P', test_support::kControlModifier);
-  TWSaiModDetJournaux* f = Form();
+  TWSaiModDetJournaux* f = NewPurchaseLine();
   ASSERT_NE(f, nullptr);
   const std::string key = f->Key(), piece = key.substr(0, 14);
-  Field("12");
-  Field("");
-  Field("607");
   EXPECT_EQ(LinesWithoutAccount(piece), 1);
   Table c50, c60;
   ASSERT_TRUE(c50.OpenShared(PathC50(), L::kCodeTag, true));
@@ -139,13 +126,9 @@ TEST_F(LineFormTest, ANewLineClosedWithoutSavingLeavesNoEmptyLine) {
 // it, the Down arrow saves the line and the form goes on to the next one.
 TEST_F(LineFormTest, ALineWhoseSaveIsRefusedKeepsItsFormWhateverKeyLeftIt) {
   Open();
-  const std::string month = MonthOf("BQ ");
-  const std::string key =
-      LineWhere(month, [](const posting::LineRecord& r) { return r.account == "51200000" && r.entry == 'O'; });
-  ASSERT_FALSE(key.empty());
-  TWSaiBroDetJournaux* w = Saisir(month);
-  ASSERT_NE(w, nullptr);
-  TWSaiModDetJournaux* f = Modify(w, key);
+  const BankLine bankLine = OpenBankLine();
+  const std::string& key = bankLine.key;
+  TWSaiModDetJournaux* f = bankLine.form;
   ASSERT_NE(f, nullptr);
   const posting::LineRecord before = LineOf(key);
   const auto bank = AccountTotals("51200000");
