@@ -13,6 +13,7 @@ namespace {
 
 // The texts shown here, by their ids in the string table.
 constexpr int kMsgRecordHeldElsewhere = 138;
+constexpr int kMsgRecordHeldHere = 36200;  // the file's title, the record
 constexpr int kCursorLockNotice = 537;
 constexpr int kCaptionProgram = 127;
 
@@ -38,6 +39,13 @@ dbase::DBIResult TryLock(Table& table) {
   return table.result;
 }
 
+// True when the lock that stops `table` on record `recno` is held by this station itself (another
+// cursor of the program, in another of its windows), not by another station.
+bool HeldHere(Table& table, std::uint32_t recno) {
+  bool here = false;
+  return recno > 0 && dbase::DbiIsRecordLocked(table.Engine().cursor, recno, &here) == dbase::DBIERR_NONE && here;
+}
+
 }  // namespace
 
 void SetLockNoticeHook(LockNoticeHook hook) { gNoticeHook = hook; }
@@ -61,7 +69,12 @@ bool LockRecord(Table& table, const char* text, int retry) {
   while (table.result == dbase::DBIERR_LOCKED) {
     if (text == nullptr) return false;
     const std::uint32_t noted = table.recordNumber;
-    if (message.empty()) message = LockNoticeText(table, text);
+    // A record another window of this station holds is said so, and not waited for: that window
+    // cannot let it go while the notice is up.
+    const bool here = HeldHere(table, noted);
+    if (message.empty())
+      message = here ? FillPlaceholders(LoadStr(kMsgRecordHeldHere), {TableFileTitle(&table), text})
+                     : LockNoticeText(table, text);
     const dbase::DBIResult kept = table.result;
     SetTableCursor(LoadStr(kCursorLockNotice));
     RuntimeBeep();
@@ -70,7 +83,7 @@ bool LockRecord(Table& table, const char* text, int retry) {
     // The other station's latest version, so that its change is not overwritten.
     if (noted > 0) table.GoTo(static_cast<long>(noted));
     table.result = kept;
-    if (retry == 0) return false;
+    if (retry == 0 || here) return false;
     if (LockTaken(TryLock(table))) return true;
   }
   return false;

@@ -5,6 +5,8 @@
 //   wait      (text given, retry != 0): notice, re-read, try again until the lock is had;
 //   ask once  (text given, may be "", retry 0): one notice, then false;
 //   silent    (text null): false at once, no notice.
+// A record that another cursor of this program holds (another of its windows) is no other station's:
+// its notice says so, and it is not waited for (that window cannot let it go while the notice is up).
 // A table opened exclusively takes no record locks (both calls answer true).
 #pragma once
 

@@ -163,8 +163,11 @@ gui::Handle TWSaiModDetJournauxAnal::ListHandle() const {
   return RegistryChar(listSlot_) == '1' ? SlotHandle(listSlot_) : 0;
 }
 
-void TWSaiModDetJournauxAnal::PostToList(unsigned command) {
-  if (const gui::Handle list = ListHandle()) gui::PostCommand(list, command);
+void TWSaiModDetJournauxAnal::PostToList(unsigned command, int pendingRounding) {
+  StepAfterSave([this, command, pendingRounding] {
+    if (pendingRounding != 0) PendingRoundingLine = pendingRounding;
+    if (const gui::Handle list = ListHandle()) gui::PostCommand(list, command);
+  });
 }
 
 // ---- loading --------------------------------------------------------------------------------------------------
@@ -379,15 +382,13 @@ void TWSaiModDetJournauxAnal::AmountEnter(unsigned id) {
   }
   ClearMessage();
   if (Check() == kCheckInvalid) return;
-  AskOnClose = false;
-  gui::PostMessage(GetHandle(), gui::WM_CLOSE);
+  AskToClose();
   const AfterAmount next = AfterAmountEntered(EurosChecked(), euroOnly_, remainderF_, remainderE_);
   if (next.closeList) {
     PostToList(cmd::Quitter);
     return;
   }
-  if (next.pending != 0) PendingRoundingLine = next.pending;
-  PostToList(cmd::CreerLigne);
+  PostToList(cmd::CreerLigne, next.pending);
 }
 
 // ---- balancing ---------------------------------------------------------------------------------------------------
@@ -444,14 +445,10 @@ void TWSaiModDetJournauxAnal::CmSolderLigne() {
   if (roundingLine_ != 0) section_->SetValue(RTrim(AnalyticRoundingSection().c_str()), false);
   ClearMessage();
   if (Check() == kCheckInvalid) return;
-  AskOnClose = false;
-  gui::PostMessage(GetHandle(), gui::WM_CLOSE);
+  AskToClose();
   ComputeSplitRemainder(true, false);
   const int rounding = RoundingAfterBalancing(EurosChecked(), euroOnly_, remainderF_, remainderE_);
-  if (rounding != 0) {
-    PendingRoundingLine = rounding;
-    PostToList(cmd::CreerLigne);
-  }
+  if (rounding != 0) PostToList(cmd::CreerLigne, rounding);
 }
 
 void TWSaiModDetJournauxAnal::CmSolderCompte() {
@@ -568,15 +565,13 @@ void TWSaiModDetJournauxAnal::CmQuitterLigne() {
 void TWSaiModDetJournauxAnal::CmEnregistrerLigne() {
   ClearMessage();
   if (ClosingFlag || Check() == kCheckInvalid) return;
-  AskOnClose = false;
-  gui::PostMessage(GetHandle(), gui::WM_CLOSE);
+  AskToClose();
 }
 
 void TWSaiModDetJournauxAnal::LeaveFor(unsigned command) {
   ClearMessage();
   if (ClosingFlag || Check() == kCheckInvalid) return;
-  AskOnClose = false;
-  gui::PostMessage(GetHandle(), gui::WM_CLOSE);
+  AskToClose();
   PostToList(command);
 }
 
@@ -605,6 +600,8 @@ void TWSaiModDetJournauxAnal::CleanupWindow() {
   if (holdsLine_ && TableC50 != nullptr && TableC50->isOpen && SeekAnalyticRecord(*TableC50, lineKey_)) UnlockRecord(*TableC50);
   holdsLine_ = false;
   if (OwnSlot > 0) SetRegistryText(OwnSlot, kSlotLength, "");
+  // The line saved, the step that waited for it goes to the list, which finds the sub-slot free.
+  TakeStepAfterSave();
   CMDIModif::CleanupWindow();
 }
 

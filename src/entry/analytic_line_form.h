@@ -72,12 +72,15 @@ class TWSaiModDetJournauxAnal : public LineFormBase {
   void ArrangeControls() override;
   void CleanupWindow() override;
   bool EvCommand(unsigned id) override;
+  bool CanClose() override { return CloseDecided(CMDIModif::CanClose()); }
 
  private:
   bool LoadLine();
   entry::FormAmounts Amounts() const;
   gui::Handle ListHandle() const;
-  void PostToList(unsigned command);
+  // A command for the list, after the line's save when the form has asked to close (StepAfterSave);
+  // `pendingRounding` (not 0) asks the line it makes as a rounding line.
+  void PostToList(unsigned command, int pendingRounding = 0);
   void ReselectInList();
 
   // ---- fields

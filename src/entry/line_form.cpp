@@ -21,6 +21,7 @@
 #include "posting/line_validation.h"
 #include "entry/core/models.h"
 #include "entry/entry_search_dialog.h"
+#include "entry/lines_window.h"
 #include "framework/dialog_bases.h"
 #include "framework/lookup_registry.h"
 #include "platform/gui/application.h"
@@ -73,8 +74,6 @@ constexpr int kTipDistributionLookup = 23050, kTipAccountLookup = 14133, kTipAcc
 constexpr int kTipLabelCodeLookup = 23053, kTipLabelFromAccount = 23054, kTipToCredit = 16324, kTipToDebit = 16325;
 constexpr int kTipAnalytic = 23057;
 constexpr int kUnknownCode = 38;  // "???"
-constexpr int kStatusBalance = 32412;  // the account's code and name, its balance, the currency
-constexpr int kLabelEuros = 2277, kLabelFrancs = 2278;
 constexpr int kFirstAxisMark = 1100;  // "V": the first axis in the key a split is asked with
 
 namespace cmd {
@@ -921,27 +920,34 @@ void TWSaiModDetJournaux::SyncLinesWindow(gui::Handle handle) {
 bool TWSaiModDetJournaux::ValidateAndClose() {
   ClearMessage();
   if (AnalyticWindowOpen() || Check() == posting::kLineRefused) return false;
-  AskOnClose = false;
-  gui::PostMessage(GetHandle(), gui::WM_CLOSE);
+  AskToClose();
   return true;
+}
+
+void TWSaiModDetJournaux::StepLinesWindow(unsigned message, std::uintptr_t param, int roundingFlag) {
+  StepAfterSave([this, message, param, roundingFlag] {
+    const gui::Handle lines = LinesHandle();
+    if (lines == 0) return;
+    if (roundingFlag != 0) RoundingLineFlag = roundingFlag;
+    gui::PostMessage(lines, message, param);
+  });
 }
 
 // After a line accepted on Enter in an amount: a new line asks for the next line, a new piece or a rounding
 // line as the piece's balances say; an existing line moves the lines window to the next line.
 void TWSaiModDetJournaux::NextLineStep() {
-  const gui::Handle lines = LinesHandle();
-  if (lines == 0) return;
+  if (LinesHandle() == 0) return;
   if (!newLine_) {
-    gui::PostMessage(lines, gui::WM_KEYDOWN, gui::VK_DOWN);
+    StepLinesWindow(gui::WM_KEYDOWN, gui::VK_DOWN);
     return;
   }
   posting::Balances piece;
   piece.debitF = pieceBalanceF_;
   piece.debitE = pieceBalanceE_;
   const posting::NextLine next = posting::NextLineAfter(piece, EurosChecked(), euroOnly_);
-  if (next.roundingFlag != 0) RoundingLineFlag = next.roundingFlag;
-  if (next.step == posting::NextStep::NewLine) gui::PostCommand(lines, cmd::CreerLigne);
-  else if (next.step == posting::NextStep::NewPiece) gui::PostCommand(lines, cmd::CreerPiece);
+  if (next.step == posting::NextStep::NewLine) StepLinesWindow(gui::WM_COMMAND, cmd::CreerLigne, next.roundingFlag);
+  else if (next.step == posting::NextStep::NewPiece) StepLinesWindow(gui::WM_COMMAND, cmd::CreerPiece, next.roundingFlag);
+  else if (next.roundingFlag != 0) RoundingLineFlag = next.roundingFlag;
 }
 
 // ---- navigation, new line, quit and save ----------------------------------------------------------------------
@@ -949,29 +955,27 @@ void TWSaiModDetJournaux::NextLineStep() {
 void TWSaiModDetJournaux::CmLigneSuivante() {
   if (PrintRunFlag || IsIconic()) return;
   ClearMessage();
-  if (Check() != posting::kLineRefused && ValidateAndClose())
-    if (const gui::Handle lines = LinesHandle()) gui::PostCommand(lines, cmd::LigneSuivante);
+  if (Check() != posting::kLineRefused && ValidateAndClose()) StepLinesWindow(gui::WM_COMMAND, cmd::LigneSuivante);
 }
 
 void TWSaiModDetJournaux::CmLignePrecedente() {
   if (PrintRunFlag || IsIconic()) return;
   ClearMessage();
-  if (Check() != posting::kLineRefused && ValidateAndClose())
-    if (const gui::Handle lines = LinesHandle()) gui::PostCommand(lines, cmd::LignePrecedente);
+  if (Check() != posting::kLineRefused && ValidateAndClose()) StepLinesWindow(gui::WM_COMMAND, cmd::LignePrecedente);
 }
 
 void TWSaiModDetJournaux::CmNouvelleLigne() {
   if (PrintRunFlag || IsIconic()) return;
   ClearMessage();
   if (Check() != posting::kLineRefused && ValidateAndClose() && !AutomaticRoundingLine())
-    if (const gui::Handle lines = LinesHandle()) gui::PostCommand(lines, cmd::CreerLigne);
+    StepLinesWindow(gui::WM_COMMAND, cmd::CreerLigne);
 }
 
 void TWSaiModDetJournaux::CmNouvellePiece() {
   if (PrintRunFlag || IsIconic()) return;
   ClearMessage();
   if (Check() != posting::kLineRefused && ValidateAndClose() && !AutomaticRoundingLine())
-    if (const gui::Handle lines = LinesHandle()) gui::PostCommand(lines, cmd::CreerPiece);
+    StepLinesWindow(gui::WM_COMMAND, cmd::CreerPiece);
 }
 
 void TWSaiModDetJournaux::CmQuitterLigne() {
@@ -987,10 +991,7 @@ void TWSaiModDetJournaux::CmQuitterLigne() {
 void TWSaiModDetJournaux::CmEnregistrerLigne() {
   ClearMessage();
   if (ClosingFlag) return;
-  if (!AnalyticWindowOpen() && Check() != posting::kLineRefused) {
-    AskOnClose = false;
-    gui::PostMessage(GetHandle(), gui::WM_CLOSE);
-  }
+  if (!AnalyticWindowOpen() && Check() != posting::kLineRefused) AskToClose();
   AutomaticRoundingLine();
 }
 
@@ -1096,8 +1097,7 @@ void TWSaiModDetJournaux::CmSolderPiece() {
     ModelText().clear();
     return;
   }
-  RoundingLineFlag = entryEuros ? 1 : 2;
-  if (const gui::Handle lines = LinesHandle()) gui::PostCommand(lines, cmd::CreerLigne);
+  StepLinesWindow(gui::WM_COMMAND, cmd::CreerLigne, entryEuros ? 1 : 2);
 }
 
 void TWSaiModDetJournaux::CmSolderCompte() {
@@ -1139,8 +1139,7 @@ bool TWSaiModDetJournaux::AutomaticRoundingLine() {
   piece.debitE = pieceBalanceE_;
   const int flag = posting::RoundingLineWanted(piece, EurosChecked(), euroOnly_);
   if (flag == 0) return false;
-  RoundingLineFlag = flag;
-  if (const gui::Handle lines = LinesHandle()) gui::PostCommand(lines, cmd::CreerLigne);
+  StepLinesWindow(gui::WM_COMMAND, cmd::CreerLigne, flag);
   return true;
 }
 
@@ -1323,15 +1322,7 @@ bool TWSaiModDetJournaux::Save() {
     previousAccount_ = r.account;
     SetAccountText(r.account);
     if (!request.roundingLine) EntryCurrencyFlag = request.values.euros;
-    // The account's balance in the status bar, in the main currency.
-    ::Table& c20 = *TableC20;
-    if (MessageBar != nullptr && c20.Seek("C20CODE", r.account.c_str()) && c20.MatchKey(r.account.c_str(), 8, 1) != '#') {
-      const int d = euroFirst_ ? 1 : 0;
-      const double balance = FromCents(StoredAmountOf(c20, 17 + d) - StoredAmountOf(c20, 19 + d));
-      MessageBar->SetText(FillPlaceholders(LoadStr(kStatusBalance),
-                                           {PadRight(c20.GetField(1), 8), c20.GetField(2), LTrim(FormatAmount(balance)),
-                                            LoadStr(euroFirst_ ? kLabelEuros : kLabelFrancs)}));
-    }
+    ShowSavedBalance(r.account);
     // The line as it stands now is the one loaded.
     if (posting::SeekLine(*TableC50, key_)) loaded_ = posting::ReadLineRecord(*TableC50);
   }
@@ -1353,6 +1344,19 @@ bool TWSaiModDetJournaux::Save() {
   return true;
 }
 
+// The account's balance as the save left it, read again from its totals: beside the account (the form
+// may stay open, for the analytic split), and in the status bar in the main currency, which the lines
+// window keeps as its own once the form has gone.
+void TWSaiModDetJournaux::ShowSavedBalance(const std::string& account) {
+  ::Table& c20 = *TableC20;
+  if (!c20.Seek("C20CODE", account.c_str()) || c20.MatchKey(account.c_str(), 8, 1) == '#') return;
+  if (auto* info = dynamic_cast<gui::Static*>(ControlOf(kAccountInfo))) ShowAccountBalanceC20(info, EurosChecked());
+  const std::string status = TWSaiBroDetJournaux::BalanceStatus(c20, euroFirst_);
+  if (auto* lines = dynamic_cast<TWSaiBroDetJournaux*>(gui::Window::FromHandle(LinesHandle())))
+    lines->ShowBalance(status);
+  if (MessageBar != nullptr) MessageBar->SetText(status);
+}
+
 // The lines window shows the line as saved (its key handed over at L + 18).
 void TWSaiModDetJournaux::RefreshLines() {
   const gui::Handle lines = LinesHandle();
@@ -1369,6 +1373,16 @@ bool TWSaiModDetJournaux::AnalyticSplitMatches() {
 }
 
 bool TWSaiModDetJournaux::CanClose() {
+  const bool closing = CloseDecided(Closes());
+  // A line closed without an account (a new line whose changes the user chose not to save) goes with its
+  // sort record, as "Quitter" takes it away: no empty line is left in the piece.
+  if (closing && !NoCheckFlag && TableC50 != nullptr && TableC60 != nullptr &&
+      posting::RemoveEmptyNewLine(*TableC50, *TableC60, key_))
+    RefreshLines();
+  return closing;
+}
+
+bool TWSaiModDetJournaux::Closes() {
   if (!CMDIModif::CanClose()) {
     if (!ClosingFlag) SyncLinesWindow(0);
     return false;
@@ -1427,6 +1441,8 @@ void TWSaiModDetJournaux::CleanupWindow() {
     UnlockRecord(*TableC50);
   holdsLine_ = false;
   if (OwnSlot > 0) SetRegistryText(OwnSlot, kFormSlotLength, "");
+  // The line saved, the step that waited for it goes to the lines window, which finds the slot free.
+  TakeStepAfterSave();
   CMDIModif::CleanupWindow();
 }
 
@@ -1496,7 +1512,7 @@ void TWSaiModDetJournaux::ArrangeControls() {
         {kAccountLookup, 3, 3, 1, grid::Button, 0},      {kAccountView, 4, 3, 1, grid::Button, 0},
         {kAccountInfo, 5, 3, 3, grid::Label, 0},
         {kCaptionLabelCode, 1, 4, 1, grid::Label, 0},    {kLabelCode, 2, 4, 1, grid::Text, 1},
-        {kLabelCodeLookup, 3, 4, 1, grid::Button, 0},    {kLabelCodeText, 4, 4, 2, grid::Label, 0},
+        {kLabelCodeLookup, 3, 4, 1, grid::Button, 0},    {kLabelCodeText, 4, 4, 1, grid::Label, 0},
         {kCaptionLabel1, 1, 5, 1, grid::Label, 0},       {kLabel1, 2, 5, 3, grid::Text, 25},
         {kLabelFromAccount, 5, 5, 1, grid::Button, 0},
         {kCaptionLabel2, 1, 6, 1, grid::Label, 0},       {kLabel2, 2, 6, 3, grid::Text, 25},
@@ -1521,7 +1537,12 @@ void TWSaiModDetJournaux::ArrangeControls() {
     // The totals of both currencies stand with their letters: no row for those of the entry currency.
     hidden = {kMainDebitTotal, kMainCreditTotal};
   }
-  for (const Place& p : places) MoveFormControls(ControlOf(p.id), p.col, p.row, p.span, 1, p.kind, p.extra, 0);
+  // The account's name and balance take two rows in the plain layout: its largest amount and the
+  // currency's name go on the second.
+  for (const Place& p : places) {
+    if (layout_ == Layout::Plain && p.id == kAccountInfo) MoveFormControls(ControlOf(p.id), p.col, p.row, p.span, 2, grid::Lines, 0, 2);
+    else MoveFormControls(ControlOf(p.id), p.col, p.row, p.span, 1, p.kind, p.extra, 0);
+  }
   for (int id : hidden)
     if (gui::Window* w = ControlOf(id)) w->Show(gui::SW_HIDE);
   arranging_ = false;

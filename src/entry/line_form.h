@@ -165,6 +165,9 @@ class TWSaiModDetJournaux : public LineFormBase {
   void SyncLinesWindow(gui::Handle handle);
   bool ValidateAndClose();
   void NextLineStep();
+  // A command (or key) for the lines window, after the line's save when the form has asked to close
+  // (StepAfterSave); `roundingFlag` (1 or 2) asks the next line as a rounding line.
+  void StepLinesWindow(unsigned message, std::uintptr_t param, int roundingFlag = 0);
   gui::Handle LinesHandle() const;
   void TakeFocus(bool opening);
 
@@ -185,7 +188,11 @@ class TWSaiModDetJournaux : public LineFormBase {
 
   // ---- save
   bool AnalyticSplitMatches();
+  void ShowSavedBalance(const std::string& account);
   void RefreshLines();
+  // The close's own tests (the edit form's validation and save, the analytic split's check): true
+  // when the form may go.
+  bool Closes();
 
   std::string key_;
   int slot_ = -1;

@@ -7,6 +7,7 @@
 #include "data/stored_fields.h"
 #include "entry/upper_edit.h"
 #include "platform/gui/application.h"
+#include "platform/gui/command.h"
 #include "platform/gui/constants.h"
 #include "platform/gui/messagebox.h"
 #include "resources/string_table.h"
@@ -149,4 +150,30 @@ void LineFormBase::TellUnreadableAmounts(const std::string& stored) {
   gui::MessageBeep(0);
   gui::MessageBox(this, FillPlaceholder(LoadStr(kStrUnreadableLineAmount), stored), UnreadableAmountsCaption(),
                   gui::MB_OK | gui::MB_ICONEXCLAMATION);
+}
+
+void LineFormBase::AskToClose() {
+  AskOnClose = false;
+  closeAsked_ = true;
+  gui::PostMessage(GetHandle(), gui::WM_CLOSE);
+}
+
+void LineFormBase::StepAfterSave(std::function<void()> step) {
+  if (closeAsked_) afterSave_ = std::move(step);
+  else if (step) step();
+}
+
+bool LineFormBase::CloseDecided(bool closing) {
+  if (!closing || NoCheckFlag || !closeAsked_) afterSave_ = nullptr;
+  closeAsked_ = false;
+  return closing;
+}
+
+void LineFormBase::TakeStepAfterSave() {
+  std::function<void()> step = std::move(afterSave_);
+  afterSave_ = nullptr;
+  // A close asked but never decided (the form destroyed another way) saved nothing.
+  const bool saved = !closeAsked_;
+  closeAsked_ = false;
+  if (saved && step) step();
 }

@@ -3,6 +3,7 @@
 // beside them, the currency box and the message line.
 #pragma once
 
+#include <functional>
 #include <map>
 #include <string>
 
@@ -64,6 +65,20 @@ class LineFormBase : public CMDIModif {
   // does not read, so that the right amount is typed before the line is saved.
   void TellUnreadableAmounts(const std::string& stored);
 
+  // ---- leaving the line: the form's close saves it, and what follows waits for the save
+  // The close asked, the line saved by it (the edit-form base's close validates and saves).
+  void AskToClose();
+  // A step for the window the form works with (a command posted to it, the flag of the line it
+  // makes): taken at once, or, while the form has asked to close, once the close went through (the
+  // line saved and the form gone). A close refused drops it, so that nothing follows a line that was
+  // not written.
+  void StepAfterSave(std::function<void()> step);
+  // CanClose's answer (`closing`) passed through: a close refused, or made without the form's tests,
+  // drops the step that waited for it.
+  bool CloseDecided(bool closing);
+  // From CleanupWindow, the form's slot free: the step that waited for the close.
+  void TakeStepAfterSave();
+
   std::map<int, gui::Window*> controls_;
   MEdit* debitF_ = nullptr;
   MEdit* creditF_ = nullptr;
@@ -75,4 +90,6 @@ class LineFormBase : public CMDIModif {
  private:
   int senseId_;
   int eurosId_;
+  bool closeAsked_ = false;
+  std::function<void()> afterSave_;
 };

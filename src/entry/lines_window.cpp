@@ -34,6 +34,7 @@
 #include "runtime/text.h"
 #include "runtime/xbase.h"
 #include "shell/application.h"
+#include "shell/child_status.h"
 #include "shell/mdi_client.h"
 #include "shell/progress.h"
 #include "shell/registry.h"
@@ -373,12 +374,20 @@ void TWSaiBroDetJournaux::EvLButtonDown(unsigned modKeys, gui::Point p) {
   ::Table* c20 = TableC20;
   if (c20 == nullptr || !c20->isOpen) return;
   if (!c20->Seek("C20CODE", account.c_str()) || c20->MatchKey(account.c_str(), 8, 1) != 'O') return;
-  const double debit = FromCents(StoredAmountOf(*c20, mainEuro_ ? 18 : 17));
-  const double credit = FromCents(StoredAmountOf(*c20, mainEuro_ ? 20 : 19));
-  balanceText_ = FillPlaceholders(LoadStr(kStatusBalance), {c20->GetField(1), c20->GetField(2),
-                                                            LTrim(FormatAmount(debit - credit)),
-                                                            LoadStr(mainEuro_ ? kLabelEuros : kLabelFrancs)});
-  if (MessageBar != nullptr) MessageBar->SetText(balanceText_);
+  ShowBalance(BalanceStatus(*c20, mainEuro_));
+}
+
+std::string TWSaiBroDetJournaux::BalanceStatus(::Table& c20, bool mainEuro) {
+  const int d = mainEuro ? 1 : 0;
+  const double balance = FromCents(StoredAmountOf(c20, 17 + d) - StoredAmountOf(c20, 19 + d));
+  return FillPlaceholders(LoadStr(kStatusBalance), {PadRight(c20.GetField(1), 8), c20.GetField(2),
+                                                    LTrim(FormatAmount(balance)),
+                                                    LoadStr(mainEuro ? kLabelEuros : kLabelFrancs)});
+}
+
+void TWSaiBroDetJournaux::ShowBalance(const std::string& text) {
+  balanceText_ = text;
+  ShowChildStatus(*this, text);
 }
 
 bool TWSaiBroDetJournaux::CanClose() {

@@ -114,8 +114,14 @@ class TWSaiBroDetJournaux : public LineRangeBrowse {
   // Moving and copying need the modify right of the window, then a live line selected.
   void CeDeplacerPiece(gui::CommandEnabler& ce);
 
-  // The balance shown in the message bar by the last click (empty when none).
+  // The balance shown in the message bar by the last click or save (empty when none).
   const std::string& BalanceText() const { return balanceText_; }
+  // The status line of an account's balance (its C20 record current): its code and name, the balance
+  // in the main currency (euros when `mainEuro`) and the currency's name.
+  static std::string BalanceStatus(::Table& c20, bool mainEuro);
+  // A balance the window shows as its own status line, kept when it becomes active again (the line
+  // form's save gives the balance it wrote).
+  void ShowBalance(const std::string& text);
 
   static const gui::ResponseTable& Table();
   const gui::ResponseTable& Responses() const override { return Table(); }

@@ -276,12 +276,11 @@ void TraBroLettrageManuel::CmSolderEtEnregistrer() {
       gui::MessageBox(this, TooManyLinesMessage(platform::ResolvePath(std::string(PathC50()) + ".dbf")),
                       LoadStr(kCaptionWarning), gui::MB_OK | gui::MB_ICONSTOP);
       return;
-    case processing::BalanceOutcome::TotalsTooLarge:
-      gui::MessageBeep(0);
-      gui::MessageBox(this, matching_.BalanceRefusal(), LoadStr(kCaptionWarning), gui::MB_OK | gui::MB_ICONSTOP);
-      return;
     default:
+      // A total that cannot hold the piece, or a write the system refused: its one sentence.
       gui::MessageBeep(0);
+      if (!matching_.BalanceRefusal().empty())
+        gui::MessageBox(this, matching_.BalanceRefusal(), LoadStr(kCaptionWarning), gui::MB_OK | gui::MB_ICONSTOP);
       return;
   }
 }

@@ -7,12 +7,16 @@
 #include "data/locks.h"
 #include "data_test_util.h"
 #include "resources/string_table.h"
+#include "runtime/text.h"
 #include "support/other_process.h"
 
 namespace data_test {
 namespace {
 
 using test_support::OtherProcess;
+
+// The notice of a record another window of this station holds: the file's title, the record.
+constexpr int kMsgRecordHeldHere = 36200;
 
 class LockTest : public DataTest {
  protected:
@@ -91,6 +95,43 @@ TEST_F(LockTest, ThreeModesWhileAnotherStationHoldsTheRecord) {
   EXPECT_TRUE(Notices().empty());
   EXPECT_TRUE(UnlockRecord(t));
   EXPECT_TRUE(other.Do('l'));
+}
+
+// A record another cursor of this program holds (the form of another window): never said to be held by
+// another station. Asked once or waited for, one notice saying this station holds it, and false at once:
+// the other window cannot let it go while the notice is up. Silent, no notice. Once let go, it is had.
+TEST_F(LockTest, ARecordAnotherWindowOfThisStationHoldsIsNoOtherStations) {
+  Table mine;
+  ASSERT_TRUE(mine.OpenShared(DossierPath(TableKind::C20), "C20CODE"));
+  ASSERT_TRUE(mine.Seek("C20CODE", "41100000"));
+  ASSERT_TRUE(LockRecord(mine, nullptr, 0));
+  Table& t = *TableC20;
+  ASSERT_TRUE(t.OpenShared(DossierPath(TableKind::C20), "C20CODE"));
+  ASSERT_TRUE(t.Seek("C20CODE", "41100000"));
+  const std::string title = TableFileTitle(&t);
+  OnNotice() = [] {
+    if (Notices().size() > 1) throw std::runtime_error("a wait for a record this station holds");
+  };
+
+  EXPECT_FALSE(LockRecord(t, nullptr, 0));
+  EXPECT_TRUE(Notices().empty());
+  for (int retry : {0, 1}) {
+    SCOPED_TRACE(retry);
+    Notices().clear();
+    EXPECT_NO_THROW(EXPECT_FALSE(LockRecord(t, "41100000", retry)));
+    ASSERT_EQ(Notices().size(), 1u);
+    EXPECT_EQ(Notices()[0].text, FillPlaceholders(LoadStr(kMsgRecordHeldHere), {title, "41100000"}));
+    EXPECT_EQ(Notices()[0].text.find("autre poste"), std::string::npos) << Notices()[0].text;
+  }
+  // Another record of the table, held by nobody, is had; and so is the first once let go.
+  ASSERT_TRUE(t.Seek("C20CODE", "40100000"));
+  EXPECT_TRUE(LockRecord(t, "40100000", 0));
+  ASSERT_TRUE(mine.Seek("C20CODE", "41100000"));
+  ASSERT_TRUE(UnlockRecord(mine));
+  ASSERT_TRUE(t.Seek("C20CODE", "41100000"));
+  Notices().clear();
+  EXPECT_TRUE(LockRecord(t, "41100000", 0));
+  EXPECT_TRUE(Notices().empty());
 }
 
 TEST_F(LockTest, ExclusiveTablesAndRecordsThatCannotBeReadTakeNoNotice) {

@@ -352,6 +352,66 @@ INSTANTIATE_TEST_SUITE_P(Texts, SplitTextInputTest,
                                            BadCase{"CA1=VENTES %=abc", 6.55957, "n'est pas un nombre"},
                                            BadCase{"CA1=VENTES %=40", 0, "La parit\xE9 Francs / Euros du dossier est nulle"}));
 
+// The line is saved by the Enter that asks for its split, and its form stays open beside the split: beside
+// its account the form shows the account's balance as that save left it, the line's 1,000.00 francs in it.
+TEST_F(AnalyticSplitTest, BesideItsAccountTheFormShowsTheBalanceItsSaveWrote) {
+  ChooseLine();
+  Open();
+  const auto before = AccountTotals(target_);
+  ASSERT_NE(AskSplit(), nullptr) << test_support::ShownTexts();
+  TWSaiModDetJournaux* f = Form();
+  ASSERT_NE(f, nullptr);
+  const auto after = AccountTotals(target_);
+  EXPECT_EQ(after[0] - before[0], 100000) << "the line is on the account's totals";
+  const std::string shown = f->TextOf(line_form::kAccountInfo);
+  EXPECT_NE(shown.find(std::string(" - ") + LTrim(FormatAmountPlain(FromCents(after[0] - after[2]))) + " Francs"),
+            std::string::npos)
+      << shown;
+  test_support::Screenshot(f->OuterWidget(), "entry", "line_form_balance_after_split_asked");
+}
+
+// An analytic line left by Enter on its amount, by the Down arrow or by "Ligne Suivante" while its section's
+// total cannot hold the amount: one box, the form stays on that line, in front, and no other analytic line
+// is made in the split; the section's total as it was.
+TEST_F(AnalyticSplitTest, AnAnalyticLineWhoseSaveIsRefusedKeepsItsForm) {
+  ChooseLine();
+  GiveText(target_, "Ventilation du compte\r\nCA1=CH-ARTAS %=60\r\nCA1=VENTES  %=40\r\n");
+  Open();
+  TWSaiBroDetJournauxAnal* list = AskSplit();
+  ASSERT_NE(list, nullptr) << test_support::ShownTexts();
+  TWSaiModDetJournauxAnal* f = SplitForm();
+  ASSERT_NE(f, nullptr);
+  ASSERT_EQ(f->LineKey(), linesKey_ + "0001");
+  {
+    Table c30;
+    ASSERT_TRUE(c30.OpenShared(PathC30(), "C30CODE"));
+    ASSERT_TRUE(c30.Seek("C30CODE", "CH-ARTAS"));
+    ASSERT_TRUE(c30.PutFieldNum(9, 99999999999.00));
+  }
+  const auto artas = SectionTotals("CH-ARTAS");
+  const long split = LiveSplitRecords(target_);
+  const struct {
+    const char* what;
+    int key;
+    const char* text;
+  } keys[] = {{"Enter", gui::VK_RETURN, "\r"}, {"Down", gui::VK_DOWN, ""}};
+  for (const auto& k : keys) {
+    SCOPED_TRACE(k.what);
+    f->ControlOf(kDebitF)->SetFocus();
+    gui::ProcessPendingMessages();
+    f->EditOf(kDebitF)->SetText("700");
+    gui::ModalSeam::Reset();
+    Key(k.key, test_support::kNoModifier, k.text);
+    ASSERT_EQ(SplitForm(), f) << test_support::ShownTexts();
+    EXPECT_EQ(f->LineKey(), linesKey_ + "0001");
+    EXPECT_EQ(gui::ModalSeam::Shown().size(), 1u) << test_support::ShownTexts();
+    EXPECT_EQ(CommandWindow->GetActiveMDIChild(), f);
+    EXPECT_EQ(LiveSplitRecords(target_), split) << "no other analytic line made";
+    EXPECT_EQ(SectionTotals("CH-ARTAS"), artas);
+    EXPECT_EQ(SplitLine("0001").francs, 60000);
+  }
+}
+
 // A request naming a general line cancelled since: the message, the window gone, nothing written.
 TEST_F(AnalyticSplitTest, ARequestForACancelledLineWritesNothing) {
   ChooseLine();

@@ -163,6 +163,32 @@ class LineFormTest : public test_support::DossierFixture {
     }
     return {};
   }
+  // The bank journal's busiest month entered and its first line of 51200000 typed in euros opened in the
+  // form (the window or the form null when either did not open).
+  struct BankLine {
+    std::string month, key;
+    TWSaiBroDetJournaux* window = nullptr;
+    TWSaiModDetJournaux* form = nullptr;
+  };
+  BankLine OpenBankLine() {
+    BankLine b;
+    b.month = MonthOf("BQ ");
+    b.key = LineWhere(b.month, [](const posting::LineRecord& r) { return r.account == "51200000" && r.entry == 'O'; });
+    b.window = Saisir(b.month);
+    if (b.window != nullptr) b.form = Modify(b.window, b.key);
+    return b;
+  }
+  // A new piece of the purchases journal's busiest month (Ctrl+P in its lines window), its first line's
+  // day 12 and account 607 typed: its form (null when it did not open).
+  TWSaiModDetJournaux* NewPurchaseLine() {
+    if (Saisir(MonthOf("AC ")) == nullptr) return nullptr;
+    Key('P', test_support::kControlModifier);
+    if (Form() == nullptr) return nullptr;
+    Field("12");
+    Field("");
+    Field("607");
+    return Form();
+  }
   // "Modifier" on the line of a key in its lines window: its form.
   TWSaiModDetJournaux* Modify(TWSaiBroDetJournaux* w, const std::string& key) {
     if (w == nullptr || !w->LocateRowByKey(w->Lines(), key, 1, 1, 1)) {

@@ -605,12 +605,11 @@ TEST_F(LineFormTest, ASaveWhoseLockIsTakenChangesNothing) {
 // back, and the form says what the totals need.
 TEST_F(LineFormTest, AWriteRefusedWhileALineIsSavedFailsAndSaysSo) {
   Open();
-  const std::string month = MonthOf("BQ ");
-  const std::string key =
-      LineWhere(month, [](const posting::LineRecord& r) { return r.account == "51200000" && r.entry == 'O'; });
-  TWSaiBroDetJournaux* w = Saisir(month);
+  const BankLine bankLine = OpenBankLine();
+  const std::string &month = bankLine.month, &key = bankLine.key;
+  TWSaiBroDetJournaux* w = bankLine.window;
   ASSERT_NE(w, nullptr);
-  TWSaiModDetJournaux* f = Modify(w, key);
+  TWSaiModDetJournaux* f = bankLine.form;
   ASSERT_NE(f, nullptr);
   const posting::LineRecord before = LineOf(key);
   const auto bank = AccountTotals("51200000");
@@ -727,15 +726,9 @@ using namespace line_form;
 TEST_F(LineFormTest, ACommaIsTheDecimalMarkAndATooLargeAmountIsRefusedBeforeAnyWrite) {
   Open();
   const std::string month = MonthOf("AC ");
-  TWSaiBroDetJournaux* w = Saisir(month);
-  ASSERT_NE(w, nullptr);
-  Key('P', test_support::kControlModifier);
-  TWSaiModDetJournaux* f = Form();
+  TWSaiModDetJournaux* f = NewPurchaseLine();
   ASSERT_NE(f, nullptr) << test_support::ShownTexts();
   const std::string key = f->Key();
-  Field("12");
-  Field("");
-  Field("607");
   FocusOnControl(f, kCreditE);
   Type("1000,00");
   EXPECT_EQ(f->TextOf(kCreditE), "1000.00");

@@ -43,6 +43,7 @@
 #include "support/dossier_fixture.h"
 #include "support/other_process.h"
 #include "support/python.h"
+#include "support/refused_write.h"
 #include "platform/system/files.h"
 #include "resources/string_table.h"
 
@@ -382,6 +383,65 @@ TEST_F(MatchingWindowTest, SolderEtEnregistrerOnAFullDraftWritesNothing) {
   EXPECT_EQ(fs::file_size(dbf), size) << "nothing appended";
   EXPECT_EQ(TheDossierRecord.NextPiece(), piece);
   EXPECT_NE(WindowAt<TraBroLettrageManuel>(kManualListSlot), nullptr) << "the list stays open";
+}
+
+// "Solder et Enregistrer" whose writes the system refuses (the piece counter, the piece's line, its sort
+// record, the account's total; a full disk or an error of the disk): each time one box saying in one
+// sentence that the piece was not written and why (the file named), the list open with its marks, no
+// line of the piece left and no letter written; once the disk lets it, the same command writes it.
+TEST_F(MatchingWindowTest, SolderEtEnregistrerRefusedByTheDiskSaysWhyInOneSentence) {
+  AddLines("CREF", {{'D', 100, 1}, {'C', 99.60, 2}});
+  TheDossierRecord.SetConstant(52, "1\x80");
+  TraBroLettrageManuel* list = OpenList("CREF");
+  ASSERT_NE(list, nullptr) << test_support::ShownTexts();
+  Select(list, 1);
+  Send(list, matching_cmd::Lettrer);
+  Select(list, 2);
+  Send(list, matching_cmd::Lettrer);
+  const std::string letters = StoredLetters("CREF");
+  auto liveLines = [] {
+    Table c50;
+    EXPECT_TRUE(c50.OpenShared(PathC50(), L::kCodeTag, true));
+    long n = 0;
+    for (bool more = c50.GoTop(L::kCodeTag); more; more = c50.Skip(1)) n += c50.IsDeleted() ? 0 : 1;
+    return n;
+  };
+  const long lines = liveLines();
+  const std::string start = "La pi\xE8" "ce soldant l'\xE9" "cart n'a pas \xE9t\xE9 \xE9" "crite (";
+  const struct {
+    const char* what;
+    const char* file;
+    platform::WriteFault fault;
+  } cases[] = {
+      {"the piece counter, disk full", "c10mt.dbf", platform::WriteFault::kFullOnce},
+      {"the piece's line, disk full", "c50mt.dbf", platform::WriteFault::kFullOnce},
+      {"its sort record, an error of the disk", "c60mt.dbf", platform::WriteFault::kFailOnce},
+      {"the account's total, an error of the disk", "c20mt.dbf", platform::WriteFault::kFailOnce},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.what);
+    gui::ModalSeam::Reset();
+    ASSERT_TRUE(Enabled(list, matching_cmd::SolderEtEnregistrer));
+    test_support::RefusedWrite::Arm(c.file, 1, c.fault);
+    Send(list, matching_cmd::SolderEtEnregistrer);
+    EXPECT_GE(test_support::RefusedWrite::Seen(), 1) << "the write refused was made";
+    test_support::RefusedWrite::Disarm();
+    ASSERT_EQ(gui::ModalSeam::Shown().size(), 1u) << test_support::ShownTexts();
+    const std::string& said = gui::ModalSeam::Shown()[0].text;
+    EXPECT_EQ(said.rfind(start, 0), 0u) << said;
+    EXPECT_NE(said.find(c.file), std::string::npos) << said;
+    EXPECT_EQ(WindowAt<TraBroLettrageManuel>(kManualListSlot), list) << "the list stays open";
+    EXPECT_EQ(liveLines(), lines) << "no line of the piece left";
+    EXPECT_EQ(StoredLetters("CREF"), letters);
+    DossierInvariants check;
+    EXPECT_TRUE(check.Check()) << check.Report();
+  }
+  test_support::ScreenshotMessage(gui::ModalSeam::Shown().back(), "processing", "balance_refused_by_the_disk");
+  gui::ModalSeam::Reset();
+  Send(list, matching_cmd::SolderEtEnregistrer);
+  EXPECT_EQ(WindowAt<TraBroLettrageManuel>(kManualListSlot), nullptr) << test_support::ShownTexts();
+  EXPECT_EQ(liveLines(), lines + 2);
+  EXPECT_EQ(StoredLetters("CREF"), "E01|E01 E01|E01 E01|E01");
 }
 
 TEST_F(MatchingWindowTest, AWordWithAnAccentIsFoundWhateverConstant064) {

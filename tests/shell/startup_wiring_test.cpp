@@ -15,6 +15,7 @@
 #include "shell/graphics.h"
 #include "shell/seeding.h"
 #include "shell_test_support.h"
+#include "support/other_process.h"
 
 namespace fs = std::filesystem;
 
@@ -120,15 +121,19 @@ TEST_F(StartupWiringTest, LockNoticeAndEngineErrorsAreShownAsDialogsAfterStartup
   const std::string path = File("c20tst");
   ASSERT_EQ(CreateTableOfKind(TableKind::C20, path), 0);
   {
-    Table mine, other;
+    Table mine;
     ASSERT_TRUE(mine.OpenShared(path));
     ASSERT_TRUE(mine.AppendBlank());
     ASSERT_TRUE(mine.PutField(1, "41100000"));
     ASSERT_TRUE(mine.InsertRecord());
-    ASSERT_TRUE(other.OpenShared(path));
     ASSERT_TRUE(mine.GoTop());
-    ASSERT_TRUE(other.GoTop());
-    ASSERT_TRUE(LockRecord(other, nullptr, 0));
+    // Another station holds the record ('l' locks it, 'u' lets it go).
+    test_support::OtherProcess other([path](char cmd) {
+      static Table t;
+      if (!t.isOpen && !(t.OpenShared(path) && t.GoTop())) return false;
+      return cmd == 'l' ? LockRecord(t, nullptr, 0) : UnlockRecord(t);
+    });
+    ASSERT_TRUE(other.Do('l'));
 
     // The record held elsewhere: the notice dialog, answered through the seam.
     std::string noticeText;
@@ -142,7 +147,7 @@ TEST_F(StartupWiringTest, LockNoticeAndEngineErrorsAreShownAsDialogsAfterStartup
     EXPECT_EQ(notice.resourceId, 1328);
     EXPECT_EQ(noticeText, LockNoticeText(mine, "41100000"));
     EXPECT_TRUE(notice.queued);
-    EXPECT_TRUE(UnlockRecord(other));
+    EXPECT_TRUE(other.Do('u'));
   }
 }
 

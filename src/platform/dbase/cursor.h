@@ -58,6 +58,9 @@ struct DbiCursor {
   // Locks.
   DBIResult LockRecord(std::uint32_t recno);
   DBIResult ReleaseLock(bool all);
+  bool HoldsLock(std::uint32_t recno) const { return locks_.count(recno) != 0; }
+  // True when both cursors are open on the same data file (whatever the names they opened it by).
+  bool SameDataFile(const DbiCursor& other) const;
   // The table's creation lock, waited for while another cursor holds it.
   DBIResult AcquireCreateLock();
   DBIResult ReleaseCreateLock();

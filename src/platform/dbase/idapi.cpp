@@ -393,6 +393,14 @@ DBIResult DbiRelRecordLock(hDBICur cursor, bool all) {
   return cursor->ReleaseLock(all);
 }
 
+DBIResult DbiIsRecordLocked(hDBICur cursor, std::uint32_t recno, bool* locked) {
+  if (!Valid(cursor) || locked == nullptr) return DBIERR_INVALIDHNDL;
+  *locked = false;
+  for (const DbiCursor* other : S().cursors)
+    if (other->HoldsLock(recno) && (other == cursor || other->SameDataFile(*cursor))) *locked = true;
+  return DBIERR_NONE;
+}
+
 DBIResult DbiAcqCreateLock(hDBICur cursor) {
   if (!Valid(cursor)) return DBIERR_INVALIDHNDL;
   return cursor->AcquireCreateLock();

@@ -202,6 +202,9 @@ DBIResult DbiGetPriorRecord(hDBICur cursor, DBILockType lock, std::uint8_t* recB
 DBIResult DbiGetRecord(hDBICur cursor, DBILockType lock, std::uint8_t* recBuf, RECProps* recProps);
 DBIResult DbiGetRecordCount(hDBICur cursor, std::uint32_t* count);
 DBIResult DbiRelRecordLock(hDBICur cursor, bool all);
+// *locked: whether record recno is write-locked by a cursor of this process (this cursor or
+// another on the same table), rather than by another station.
+DBIResult DbiIsRecordLocked(hDBICur cursor, std::uint32_t recno, bool* locked);
 // The table's creation lock: one lock byte beside the append lock, taken around a look-up
 // and the insert it decides, so that two processes never insert the same new key. Acquiring
 // waits while another cursor (of any process) holds it; 10247 when this cursor holds it

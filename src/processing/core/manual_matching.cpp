@@ -7,6 +7,7 @@
 #include "data/dossier_files.h"
 #include "data/draft_lines.h"
 #include "data/entry_lines.h"
+#include "data/error_report.h"
 #include "data/locks.h"
 #include "data/session.h"
 #include "data/table_results.h"
@@ -37,6 +38,7 @@ constexpr const char* kDefaultExempt = "-512-514-515-516-517-518-519-530-531-532
 constexpr int kSortRecordText = 14;
 // The list's status line: the lines shown, the balance of the lines matched and unmatched.
 constexpr int kTextStatus = 23222;
+constexpr int kMsgBalanceNotWritten = 36201;  // why
 
 std::string Field(Table& t, int field) { return t.GetField(field); }
 
@@ -311,6 +313,16 @@ bool ManualMatching::CanBalance(std::size_t row) {
 BalanceOutcome ManualMatching::Balance(std::size_t row) {
   balanceRefusal_.clear();
   if (!CanBalance(row) || TableC10 == nullptr || !TableC10->isOpen) return BalanceOutcome::Refused;
+  // A write or read the system refuses on the way is said in the refusal's one sentence, not in the
+  // engine's boxes.
+  RefusalWatch watch(RefusalWatch::EngineBoxes::kHeld);
+  auto refused = [&](BalanceOutcome outcome) {
+    if (watch.HasReason()) {
+      const int code = watch.RefusedResult() != 0 ? watch.RefusedResult() : watch.Seen() ? watch.Result() : kResultSystemError;
+      balanceRefusal_ = FillPlaceholder(LoadStr(kMsgBalanceNotWritten), watch.Reason(code, c50_.tablePath, code));
+    }
+    return outcome;
+  };
   const ManualLine selected = ReadLine(rows_[row]);
   if (!selected.readable) return BalanceOutcome::Refused;
   Table& c10 = *TableC10;
@@ -326,7 +338,7 @@ BalanceOutcome ManualMatching::Balance(std::size_t row) {
   const posting::HeaderCreation header = posting::EnsureDraftHeader(c10, journalMonth);
   if (header == posting::HeaderCreation::NoJournal) return BalanceOutcome::NoJournal;
   if (header == posting::HeaderCreation::Failed || !posting::SeekHeader(c10, journalMonth, posting::kDraftSource))
-    return BalanceOutcome::Failed;
+    return refused(BalanceOutcome::Failed);
   if (!LockRecord(c10, nullptr, 0)) return BalanceOutcome::HeaderLocked;
   const bool headerHeld = c10.result == kResultAlreadyLocked;
   const std::uint32_t headerRecord = c10.recordNumber;
@@ -337,7 +349,7 @@ BalanceOutcome ManualMatching::Balance(std::size_t row) {
   const posting::PieceNumber piece = posting::TakePieceNumber(c10, journal);
   if (piece.outcome != posting::NewLineOutcome::Created) {
     releaseHeader();
-    return BalanceOutcome::DossierLocked;
+    return refused(BalanceOutcome::DossierLocked);
   }
   const long long d = markedDebit_ - markedCredit_;
   const long long amount = d < 0 ? -d : d;
@@ -372,7 +384,7 @@ BalanceOutcome ManualMatching::Balance(std::size_t row) {
     balanceRefusal_ = posting::TotalsTooLargeText(overflow, true);
     return BalanceOutcome::TotalsTooLarge;
   }
-  if (written != DraftWrite::Written) return BalanceOutcome::Failed;
+  if (written != DraftWrite::Written) return refused(BalanceOutcome::Failed);
 
   // Line 1 joins the marked lines of the account and takes the letter with them.
   if (T::Find(c60_, T::kDraft, recnos[0])) {

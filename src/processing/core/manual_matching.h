@@ -52,9 +52,9 @@ enum class BalanceOutcome {
   Refused,        // the conditions do not hold: beep, nothing written
   NoJournal,      // the journal of constant 053 is missing or cancelled
   HeaderLocked,   // another station enters that journal-month: nothing written
-  DossierLocked,  // the piece counter could not be taken
+  DossierLocked,  // the piece counter could not be taken (a refused write: BalanceRefusal says why)
   TooManyLines,   // the draft would pass 999,999 records: nothing written
-  Failed,         // an engine error: nothing left written
+  Failed,         // an engine error: nothing left written (BalanceRefusal says why)
   TotalsTooLarge, // a total cannot hold the balancing piece: nothing written (BalanceRefusal says which)
 };
 
@@ -75,7 +75,8 @@ class ManualMatching {
   int CurrencyIndex() const { return currency_; }
   bool ExemptAccount() const { return exempt_; }
   bool Modified() const { return modified_; }
-  // The refusal of the last Balance that a total could not hold, in one sentence.
+  // The refusal of the last Balance that a total could not hold, or that a write or read refused by the
+  // system stopped, in one sentence ("" when neither).
   const std::string& BalanceRefusal() const { return balanceRefusal_; }
   const std::string& CurrentLetter() const { return currentLetter_; }
   const std::string& FirstAllowedLetter() const { return firstAllowed_; }
