@@ -4,6 +4,7 @@
 #include <cmath>
 #include <map>
 
+#include "data/entry_lines.h"
 #include "dossier/core/conversion.h"
 #include "dossier/dossier_open.h"
 #include "dossier_test_util.h"
@@ -96,7 +97,8 @@ TEST_F(DossierOpenTest, FrancsOnlyDossierGetsEurosAtTheTypedRate) {
   EXPECT_NE(log.find("originaux dans " + d + "conversion-"), std::string::npos) << log;
 }
 
-// A 200-line dossier of francs only with six cancelled lines, a cancelled account, and a
+// A 200-line dossier of francs only with six cancelled lines (their sort records with them, as the
+// program cancels a line), a cancelled account, and a
 // closed header ("...C") beside the draft header ("...B") of the same journal-month: the
 // conversion keeps every record in its place, so each sort record still points at its own
 // line, and the cancelled records stay cancelled; each header takes the euro totals of its
@@ -107,13 +109,16 @@ TEST_F(DossierOpenTest, ConversionKeepsRecordsInPlaceAndHeadersApart) {
   std::vector<bool> cancelled;
   std::string draft;
   {
-    Table c50, c20, c10;
+    Table c50, c60, c20, c10;
     ASSERT_TRUE(c50.OpenShared(d + "c50ann"));
+    ASSERT_TRUE(c60.OpenShared(d + "c60ann", LigneTri::kRecordTag));
     for (long r : {3, 40, 41, 99, 150, 200}) {
       ASSERT_TRUE(c50.GoTo(r));
       // The generator may have cancelled it already.
       if (!c50.IsDeleted()) {
         ASSERT_TRUE(c50.DeleteRecord(nullptr, 0));
+        ASSERT_TRUE(LigneTri::Find(c60, LigneTri::kDraft, static_cast<std::uint32_t>(r)));
+        ASSERT_TRUE(c60.DeleteRecord(nullptr, 0));
       }
     }
     for (std::uint32_t r = 1; r <= c50.RecCount(); ++r) cancelled.push_back(c50.GoTo(r) && c50.IsDeleted());

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "data/account_totals.h"
+#include "data/collective_account.h"
 #include "data/collation.h"
 #include "data/error_report.h"
 #include "data/record_fields.h"
@@ -214,13 +215,13 @@ bool PostAccount(const std::string& code, const Sums& sums, MaintenanceProgress&
   if (!FindOrCreateAccount(code) || !AddTotals(*TableC20, 17, sums)) return false;
   if (code.empty() || code[0] < 'A' || code[0] > 'Z') return true;
   // An auxiliary account also moves the general account that collects its letter.
+  // Its collective record, a cancelled one too, as the moves of the lines find it.
   Table& c10 = *TableC10;
   if (!c10.Seek("C10CODE", C10Key('B', code.substr(0, 1)).c_str()) &&
-      (!Missing(c10) || !AppendWith(c10, {{1, "B"}, {2, code.substr(0, 1)}, {3, LoadStr(kLabelCreatedCollective)}, {4, "44444444"}})))
+      (!Missing(c10) || !AppendWith(c10, {{1, "B"}, {2, code.substr(0, 1)}, {3, LoadStr(kLabelCreatedCollective)}, {4, MadeCollectiveAccount()}})))
     return false;
-  std::string collecting = RTrim(Field(c10, 4).substr(0, kAccountWidth).c_str());
-  collecting.resize(kAccountWidth, '0');
-  return FindOrCreateAccount(collecting) && AddTotals(*TableC20, 17, sums);
+  const std::string collecting = CollectiveAccountOf(Field(c10, 4));
+  return collecting.empty() || (FindOrCreateAccount(collecting) && AddTotals(*TableC20, 17, sums));
 }
 
 bool PostSection(const std::string& code, const Sums& sums, MaintenanceProgress& show) {
