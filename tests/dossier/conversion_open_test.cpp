@@ -6,11 +6,13 @@
 
 #include "data/entry_lines.h"
 #include "dossier/core/conversion.h"
+#include "dossier/core/restore_files.h"
 #include "dossier/dossier_open.h"
 #include "dossier_test_util.h"
 #include "support/dossier_fixture.h"
 #include "platform/gui/dialog.h"
 #include "support/gui_test.h"
+#include "platform/system/files.h"
 #include "runtime/numbers.h"
 
 namespace {
@@ -211,4 +213,44 @@ TEST_F(DossierOpenTest, ConversionSaysItsValuesInTheirPlaces) {
   EXPECT_EQ(line, "CONVERSION - Ok - VAL GD19970101>GD20131223, Francs/Euros au taux 6.55957, " +
                       std::to_string(r.tables) + " fichiers, " + std::to_string(r.records) +
                       " enregistrements, originaux dans " + r.asideFolder);
+}
+
+// A backup of an older format whose tables come from two states of the dossier (the draft of
+// another state beside the rest): its books are checked as a backup of this format is, and refused
+// with the sort records that are not their lines', while the same backup of one state is taken. Books of
+// two states already in the folder (restored before the check) are not converted: the conversion
+// says what does not agree and puts the originals back, the dossier still of its older format.
+TEST_F(DossierOpenTest, BooksOfTwoStatesOfAnOlderFormatAreNeitherRestoredNorConverted) {
+  const std::string d = MakeDossier("ancien", "OLD", 120);
+  const std::string other = MakeDossier("autre-etat", "OLD", 60);
+  SetDossier(d, "OLD");
+  SetLogDossier(d, "OLD");
+  const struct Case {
+    const char* name;
+    bool mixed;
+  } cases[] = {{"one state", false}, {"two states", true}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    RestoreFolders folders;
+    ASSERT_TRUE(MakeRestoreFolders(d, "OLD", &folders));
+    for (const std::string& name : platform::ListFiles(d, "c??old.*"))
+      ASSERT_TRUE(platform::CopyFile((c.mixed && name.rfind("c50", 0) == 0 ? other : d) + name, folders.work + name));
+    RenameField(folders.work + "c10old.dbf", 0, "GD19970101");
+    const RestoreSelection selection = SelectRestoredFiles(folders.work, d, "OLD");
+    if (c.mixed) {
+      EXPECT_NE(selection.refusal.find("ne vont pas ensemble"), std::string::npos) << selection.refusal;
+      EXPECT_NE(selection.refusal.find("enregistrement de tri"), std::string::npos) << selection.refusal;
+    } else {
+      EXPECT_EQ(selection.refusal, "");
+    }
+    RemoveRestoreFolders(folders);
+  }
+
+  for (const char* ext : {".dbf", ".mdx"}) fs::copy_file(other + "c50old" + ext, d + "c50old" + ext, fs::copy_options::overwrite_existing);
+  RenameField(d + "c10old.dbf", 0, "GD19970101");
+  const ConversionResult r = ConvertDossier(ConversionRequest{});
+  EXPECT_FALSE(r.ok);
+  EXPECT_NE(r.error.find("enregistrement de tri"), std::string::npos) << r.error;
+  EXPECT_EQ(LastFieldName(d + "c10old"), "GD19970101") << "the originals are back";
+  EXPECT_FALSE(HasAsideFolder(d));
 }
