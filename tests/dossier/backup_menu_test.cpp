@@ -1048,6 +1048,26 @@ TEST_F(AsciiRestoreTest, BooksOfTwoStatesAreRefused) {
   }
 }
 
+// A backup whose books are one state but whose account total is off by a cent, as the ReConstruction
+// finds and mends it (its question advises a backup first): the restore takes it back, and its end
+// names the total and advises the ReConstruction.
+TEST_F(AsciiRestoreTest, ATotalOffByACentIsRestoredWithTheReConstructionsAdvice) {
+  {
+    Table c20;
+    ASSERT_TRUE(c20.OpenShared(demo_ + "c20demo", "C20CODE"));
+    ASSERT_TRUE(c20.Seek("C20CODE", "51200000"));
+    ASSERT_TRUE(c20.PutFieldNum(18, c20.GetFieldNum(18) + 0.01));
+  }
+  const std::string archive = BackUp("centime");
+  const Tried t = Import();
+  ASSERT_TRUE(t.run.written) << t.run.message;
+  const std::string said = Restore(archive, "restore-total-off-by-a-cent");
+  EXPECT_NE(said.find("Dossier 'DEMO' restaur\xE9"), std::string::npos) << said;
+  EXPECT_NE(said.find("Compte 51200000: "), std::string::npos) << said;
+  EXPECT_NE(said.find("demander de suite une ReConstruction de ce dossier"), std::string::npos) << said;
+  EXPECT_EQ(DraftLines(), 0) << "the books of the backup";
+}
+
 // A read of the backup that the disk refuses once (a sector that does not read, a share that drops
 // a packet), in each step that reads it: the opening of a table or of its index, their records
 // read while the index and the books are checked (the last read of the file), and the check of a

@@ -569,28 +569,30 @@ def converted(what, record, francs, euros):
         made('%s: %s %s and %s %s do not convert' % (what, francs, f, euros, e))
 
 
-# The chart of accounts beside its totals.
+# The chart of accounts beside its totals. Its counterparts and marks are the generator's: the
+# program's commands make accounts without them (the totals' writers, a merge, a rebuild) and give a
+# letter whose collective went another one.
 collective_accounts = collectives
 for a in c20:
     code_ = a['CCODE']
     what = 'account %s' % code_
     auxiliary = code_[:1].isalpha()
     if auxiliary and a['CCTRP'] != collective_accounts.get(code_[:1]):
-        fault('%s: counterpart %r, the collective of %s is %r' % (what, a['CCTRP'], code_[:1],
-                                                                 collective_accounts.get(code_[:1])))
+        made('%s: counterpart %r, the collective of %s is %r' % (what, a['CCTRP'], code_[:1],
+                                                                collective_accounts.get(code_[:1])))
     if not auxiliary and a['CCTRP'].strip():
-        fault('%s: a general account with the counterpart %r' % (what, a['CCTRP']))
+        made('%s: a general account with the counterpart %r' % (what, a['CCTRP']))
     if a['CETS'].strip():
         if not auxiliary and not any(code_.startswith(p) for p in ('43', '512', '514', '515', '58')):
-            fault('%s: a domiciliation on an account that shows none' % what)
+            made('%s: a domiciliation on an account that shows none' % what)
         check_rib(what, a['CETS'], a['CGUICHET'], a['CCOMPTE'].ljust(11), a['CCLERIB'], a['CIBAN'].strip(),
                   a['CBIC'].strip())
     if not auxiliary:
         if a['CSOLDEBIL'] not in ('O', 'N'):
-            fault('%s: balance-sheet mark %r' % (what, a['CSOLDEBIL']))
+            made('%s: balance-sheet mark %r' % (what, a['CSOLDEBIL']))
         want = ('O' if code_[:1] in '67' and code_ not in ROUNDING_ACCOUNTS.values() else 'N') if axes else ''
         if a['CANALYT'] != want:
-            fault('%s: analytic mark %r, %r expected' % (what, a['CANALYT'], want))
+            made('%s: analytic mark %r, %r expected' % (what, a['CANALYT'], want))
     for francs, euros in (('CDEBNM1F', 'CDEBNM1E'), ('CCRENM1F', 'CCRENM1E'), ('CBUDGETF', 'CBUDGETE')):
         converted(what, a, francs, euros)
 
