@@ -215,6 +215,24 @@ class CommandWalkTest : public LineFormTest {
     EXPECT_TRUE(c20.OpenShared(PathC20(), "C20CODE", true));
     return c20.SeekNotBelow("C20CODE", "C") ? RTrim(c20.GetField(1)) : std::string();
   }
+  // "Déplacer" or "Copier sur un autre Journal" on a piece with a split, the journal OD of its month
+  // chosen in the dialog (a copy dated the 15th and labelled "Copie").
+  void PieceToJournalOD(unsigned command) {
+    const auto [month, piece] = PieceWithSplit();
+    TWSaiBroDetJournaux* w = Saisir(month);
+    ASSERT_NE(w, nullptr);
+    ASSERT_TRUE(w->LocateRowByKey(w->Lines(), w->Prefix() + piece, 1, 1, 1));
+    gui::ModalSeam::QueueDialogAnswer(gui::IDOK, [m = month](gui::Window& d) {
+      auto& dialog = dynamic_cast<TDNouveauJournal&>(d);
+      EXPECT_TRUE(dialog.SelectJournal("OD"));
+      EXPECT_TRUE(dialog.SelectMonth(m.substr(0, 4)));
+      if (dialog.DateEdit() != nullptr) {
+        dialog.DateEdit()->SetValue("15" + m.substr(2, 2) + "26", false);
+        dialog.LabelEdit()->SetValue("Copie", false);
+      }
+    });
+    Send(w, command);
+  }
   // The lines window of a line's journal-month, the form open on the line.
   TWSaiModDetJournaux* ModifyLine(const std::string& key) {
     TWSaiBroDetJournaux* w = Saisir(key.substr(1, 7));
@@ -253,19 +271,7 @@ TEST_F(CommandWalkTest, WhatEveryCommandMakesIsRestoredAndValidates) {
          EXPECT_EQ(w->Store().MarkerOf(w->GetSelectedRowIndex() - 1), kMarkerOrdinary);
        }},
       // "Déplacer sur un autre Journal": a piece with its split into the journal OD.
-      {"a piece moved to another journal",
-       [this] {
-         const auto [month, piece] = PieceWithSplit();
-         TWSaiBroDetJournaux* w = Saisir(month);
-         ASSERT_NE(w, nullptr);
-         ASSERT_TRUE(w->LocateRowByKey(w->Lines(), w->Prefix() + piece, 1, 1, 1));
-         gui::ModalSeam::QueueDialogAnswer(gui::IDOK, [m = month](gui::Window& d) {
-           auto& dialog = dynamic_cast<TDNouveauJournal&>(d);
-           EXPECT_TRUE(dialog.SelectJournal("OD"));
-           EXPECT_TRUE(dialog.SelectMonth(m.substr(0, 4)));
-         });
-         Send(w, kDeplacer);
-       }},
+      {"a piece moved to another journal", [this] { PieceToJournalOD(kDeplacer); }},
       // Ctrl+P in a lines window: a piece of two lines typed, the second saved with F12.
       {"a piece typed",
        [this] {
@@ -314,21 +320,7 @@ TEST_F(CommandWalkTest, WhatEveryCommandMakesIsRestoredAndValidates) {
          EXPECT_EQ(LineOf(key).account, "51200000");
        }},
       // "Copier sur un autre Journal": a piece with its split, the copy dated and its amounts kept.
-      {"a piece copied to another journal",
-       [this] {
-         const auto [month, piece] = PieceWithSplit();
-         TWSaiBroDetJournaux* w = Saisir(month);
-         ASSERT_NE(w, nullptr);
-         ASSERT_TRUE(w->LocateRowByKey(w->Lines(), w->Prefix() + piece, 1, 1, 1));
-         gui::ModalSeam::QueueDialogAnswer(gui::IDOK, [m = month](gui::Window& d) {
-           auto& dialog = dynamic_cast<TDNouveauJournal&>(d);
-           EXPECT_TRUE(dialog.SelectJournal("OD"));
-           EXPECT_TRUE(dialog.SelectMonth(m.substr(0, 4)));
-           dialog.DateEdit()->SetValue("15" + m.substr(2, 2) + "26", false);
-           dialog.LabelEdit()->SetValue("Copie", false);
-         });
-         Send(w, kCopier);
-       }},
+      {"a piece copied to another journal", [this] { PieceToJournalOD(kCopier); }},
       // "Lettrage Automatique" over the customers, confirmed.
       {"the customers matched automatically",
        [this] {
