@@ -6,6 +6,7 @@
 #include <string>
 #include <utility>
 
+#include "data/collective_account.h"
 #include "data/entry_lines.h"
 #include "data/error_report.h"
 #include "data/locks.h"
@@ -329,23 +330,22 @@ std::vector<std::string> AccountTotalsCodes(const char* code, bool create, bool*
   if (account[0] < 'A' || account[0] > 'Z') return codes;
   const std::string letter(1, account[0]);
   const std::string collectiveKey = "B" + BlankPadded(letter, general.isOpen ? general.FieldWidth(2) : 0);
-  const std::string filler(8, LoadStr(kCollectiveFillerDigit)[0]);
+  // The collective record, a cancelled one too (CollectiveAccountOf decides).
   std::string collective;
   if (!create) {
-    collective = general.Seek("C10CODE", collectiveKey.c_str()) ? TrimmedRight(Cut(general.GetField(4), kCodeLength))
-                                                                 : filler;
-    if (!IsBlank(collective)) codes.push_back(NormalizeAccount(collective));
+    collective = general.Seek("C10CODE", collectiveKey.c_str()) ? CollectiveAccountOf(general.GetField(4))
+                                                                 : MadeCollectiveAccount();
+    if (!collective.empty()) codes.push_back(collective);
     return codes;
   }
   if (!SeekOrCreate(general, "C10CODE", collectiveKey,
-                    {{1, "B"}, {2, letter}, {3, LoadStr(kLabelCreatedCollective)}, {4, filler}}))
+                    {{1, "B"}, {2, letter}, {3, LoadStr(kLabelCreatedCollective)}, {4, MadeCollectiveAccount()}}))
     return notMade();
-  collective = TrimmedRight(Cut(general.GetField(4), kCodeLength));
-  if (IsBlank(collective)) {
+  collective = CollectiveAccountOf(general.GetField(4));
+  if (collective.empty()) {
     LogRefused("MAJCOMPTEC20", FillPlaceholder(LoadStr(kLogCollectiveBlank), account), "+D", 0, 0);
     return codes;
   }
-  collective = NormalizeAccount(collective);
   if (!SeekOrCreate(accounts, "C20CODE", collective, {{1, collective}, {2, LoadStr(kLabelCreatedCollectiveAccount)}}))
     return notMade();
   codes.push_back(collective);

@@ -6,6 +6,7 @@
 #include <map>
 #include <unordered_map>
 
+#include "data/collective_account.h"
 #include "data/dossier_files.h"
 #include "data/entry_lines.h"
 #include "data/error_report.h"
@@ -49,6 +50,13 @@ constexpr int kFaultSortCancelled = 32206;
 constexpr int kFaultLineUnreadable = 32207;
 constexpr int kFaultSortUnreadable = 32208;
 constexpr int kMsgDossierFilesNotOpened = 22032;
+constexpr int kFaultAnalyticUnderCancelled = 36400;   // file, record, the general line's record
+constexpr int kFaultAnalyticOtherAccount = 36401;     // file, record, its account, the general line, its account
+constexpr int kFaultAnalyticWithoutGeneral = 36402;   // file, record, piece, line number, account
+// The totals that are not those of their lines, and the ReConstruction that makes them again.
+constexpr int kTotalsAdvice = 36403;
+// The faults a message shows, the others counted.
+constexpr std::size_t kShownFaults = 12;
 
 // Debit and credit in both currencies, in cents.
 struct Sums {
@@ -117,24 +125,27 @@ void SortCounts(const std::vector<std::uint8_t> (&sortsOf)[2], const std::functi
   }
 }
 
+// A wrong total, its text and the total as WrongTotals holds it.
+using WrongTotalOf = std::function<void(const std::string& text, const std::string& total)>;
+
 // The journal-month headers of C10, the account totals of C20 and the section totals of C30
 // against the sums of the lines.
 void CheckTotals(Table& c10, Table& c20, Table& c30, std::map<std::string, Sums>& months,
                  const std::map<std::string, Sums>& accounts, std::map<std::string, Sums>& sections,
-                 const std::function<void(const std::string&)>& fault, long& headers,
-                 std::vector<UnreadableAmountLine>& unreadable) {
-  // The general file: journal-month headers and collectives.
-  std::map<std::string, std::string> collectives;
+                 const WrongTotalOf& fault, long& headers, std::vector<UnreadableAmountLine>& unreadable) {
+  // The general file: journal-month headers and collectives. A cancelled collective collects as
+  // a live one; the first record of a letter counts, as the writers' seek finds it.
+  std::map<char, std::string> collectives;
   const std::uint32_t generalCount = c10.RecCount();
   for (std::uint32_t r = 1; r <= generalCount; ++r) {
-    if (!c10.GoTo(static_cast<long>(r)) || c10.IsDeleted()) continue;
+    if (!c10.GoTo(static_cast<long>(r))) continue;
     const char kind = c10.GetField(1)[0];
     const std::string code = c10.GetField(2);
     if (kind == 'B') {
-      collectives[code.substr(0, 1)] = std::string(c10.GetField(4)).substr(0, 8);
+      collectives.emplace(code.empty() ? ' ' : code[0], CollectiveAccountOf(c10.GetField(4)));
       continue;
     }
-    if (kind != 'C') continue;
+    if (kind != 'C' || c10.IsDeleted()) continue;
     ++headers;
     const std::string key = code.substr(0, 8);
     bool readable = true;
@@ -154,26 +165,31 @@ void CheckTotals(Table& c10, Table& c20, Table& c30, std::map<std::string, Sums>
                                 DecodeYear(code.substr(0, 2).c_str())});
     const auto found = months.find(key);
     const Sums lines = found != months.end() ? found->second : Sums{};
+    // The draft and closed headers of a journal-month are one total to the callers: the
+    // validation moves one into the other.
     if (!(stored == lines))
-      fault(FillPlaceholders(LoadStr(kFaultHeaderTotals), {TrimmedRight(key.c_str()), stored.Text(), lines.Text()}));
+      fault(FillPlaceholders(LoadStr(kFaultHeaderTotals), {TrimmedRight(key.c_str()), stored.Text(), lines.Text()}),
+            "H" + key.substr(0, 7));
     if (found != months.end()) months.erase(found);
   }
   for (const auto& [key, sums] : months)
     if (!sums.Zero())
-      fault(FillPlaceholders(LoadStr(kFaultMonthWithoutHeader), {TrimmedRight(key.c_str()), sums.Text()}));
+      fault(FillPlaceholders(LoadStr(kFaultMonthWithoutHeader), {TrimmedRight(key.c_str()), sums.Text()}),
+            "H" + key.substr(0, 7));
 
-  // Accounts: an auxiliary account's lines count on its collective too.
+  // Accounts: an auxiliary account's lines count on its collective too, one that names no
+  // account feeding none.
   std::map<std::string, Sums> wanted = accounts;
   for (const auto& [code, sums] : accounts) {
-    if (code.empty() || code[0] < 'A' || code[0] > 'Z') continue;
-    const auto c = collectives.find(code.substr(0, 1));
+    const char letter = CollectiveLetterOf(code);
+    if (letter == 0) continue;
+    const auto c = collectives.find(letter);
     if (c == collectives.end()) {
-      fault(FillPlaceholders(LoadStr(kFaultNoCollective), {TrimmedRight(code.c_str()), code.substr(0, 1)}));
+      fault(FillPlaceholders(LoadStr(kFaultNoCollective), {TrimmedRight(code.c_str()), std::string(1, letter)}),
+            std::string("B") + letter);
       continue;
     }
-    std::string collective = TrimmedRight(c->second.c_str());
-    PadTo(collective, 8, "0");
-    wanted[collective].Add(sums);
+    if (!c->second.empty()) wanted[c->second].Add(sums);
   }
   auto compare = [&fault, &unreadable](Table& t, int f17, const char* what, char file,
                                        std::map<std::string, Sums>& sums) {
@@ -192,16 +208,106 @@ void CheckTotals(Table& c10, Table& c20, Table& c30, std::map<std::string, Sums>
       const Sums lines = found != sums.end() ? found->second : Sums{};
       if (!(stored == lines))
         fault(FillPlaceholders(LoadStr(kFaultRecordTotals),
-                               {what, TrimmedRight(code.c_str()), stored.Text(), lines.Text()}));
+                               {what, TrimmedRight(code.c_str()), stored.Text(), lines.Text()}),
+              std::string(1, file == UnreadableAmountLine::kAccountRecord ? 'A' : 'S') + code);
       if (found != sums.end()) sums.erase(found);
     }
     for (const auto& [code, s] : sums)
       if (!s.Zero())
-        fault(FillPlaceholders(LoadStr(kFaultRecordMissing), {what, TrimmedRight(code.c_str()), s.Text()}));
+        fault(FillPlaceholders(LoadStr(kFaultRecordMissing), {what, TrimmedRight(code.c_str()), s.Text()}),
+              std::string(1, file == UnreadableAmountLine::kAccountRecord ? 'A' : 'S') + code);
   };
   compare(c20, 17, resources::LastingText(kLabelAccount), UnreadableAmountLine::kAccountRecord, wanted);
   compare(c30, 9, resources::LastingText(kLabelSection), UnreadableAmountLine::kSectionRecord, sections);
 }
+
+// The analytic records and the general lines they split. A live analytic record ("V" to "Y")
+// belongs to the general line of its file with the same month, journal, piece and line number
+// (its place), on the account it splits: the line form and the changes of lines find a split so.
+// The live records are gathered as the lines are read, then the general lines of their places.
+class AnalyticParents {
+ public:
+  // The place of a line of `file` ('B' or 'C') from its fields, as stored.
+  static std::string Place(char file, const std::string& month, const std::string& journal, const std::string& piece,
+                           const std::string& number) {
+    return std::string(1, file) + month + journal + piece + number;
+  }
+  void Analytic(std::string place, std::uint32_t recno, const std::string& account) {
+    parents_.try_emplace(place);
+    analytic_.push_back({std::move(place), recno, TrimmedRight(account.c_str())});
+  }
+  bool Any() const { return !analytic_.empty(); }
+  bool Wanted(const std::string& place) const { return parents_.count(place) != 0; }
+  void General(const std::string& place, std::uint32_t recno, const std::string& account, bool live) {
+    parents_[place].push_back({recno, TrimmedRight(account.c_str()), live});
+  }
+  // One fault for each live analytic record without a live general line on its account.
+  void Faults(const std::function<void(const std::string&)>& fault) const {
+    for (const Analytic_& a : analytic_) {
+      const std::vector<General_>& lines = parents_.at(a.place);
+      const General_* live = nullptr;
+      const General_* cancelled = nullptr;
+      bool held = false;
+      for (const General_& g : lines) {
+        if (g.live && g.account == a.account) held = true;
+        if (g.live && live == nullptr) live = &g;
+        if (!g.live && (cancelled == nullptr || (g.account == a.account && cancelled->account != a.account)))
+          cancelled = &g;
+      }
+      if (held) continue;
+      const std::string file = FileName(a.place[0]), recno = std::to_string(a.recno);
+      if (live != nullptr)
+        fault(FillPlaceholders(LoadStr(kFaultAnalyticOtherAccount),
+                               {file, recno, a.account, std::to_string(live->recno), live->account}));
+      else if (cancelled != nullptr)
+        fault(FillPlaceholders(LoadStr(kFaultAnalyticUnderCancelled), {file, recno, std::to_string(cancelled->recno)}));
+      else
+        fault(FillPlaceholders(LoadStr(kFaultAnalyticWithoutGeneral),
+                               {file, recno, a.place.substr(a.place.size() - 10, 6), a.place.substr(a.place.size() - 4),
+                                a.account}));
+    }
+  }
+
+ private:
+  struct Analytic_ {
+    std::string place;
+    std::uint32_t recno;
+    std::string account;
+  };
+  struct General_ {
+    std::uint32_t recno;
+    std::string account;
+    bool live;
+  };
+  std::vector<Analytic_> analytic_;
+  std::unordered_map<std::string, std::vector<General_>> parents_;
+};
+
+bool IsAnalyticKind(const std::string& kind) { return kind == "V" || kind == "W" || kind == "X" || kind == "Y"; }
+
+// The fields the check reads of each table, numbered as this format numbers them.
+std::vector<int> FieldsRead(TableKind kind) {
+  switch (kind) {
+    case TableKind::C10: return {1, 2, 4, 5};
+    case TableKind::C20: return {1, 17, 18, 19, 20};
+    case TableKind::C30: return {1, 9, 10, 11, 12};
+    case TableKind::C60: {
+      std::vector<int> fields{T::TFIC, T::TREC};
+      for (const KeyField& k : kKeyFields) fields.push_back(k.sortField);
+      return fields;
+    }
+    default: {
+      std::vector<int> fields{L::BCLE, L::BSENS, L::BMONTANTF, L::BMONTANTE, L::BMOIS, L::BJAL, L::BCODE, L::BPIECE};
+      for (const KeyField& k : kKeyFields) fields.push_back(k.draftField);
+      if (kind == TableKind::C40)
+        for (int& f : fields) f = L::ClosedFieldOf(f);
+      return fields;
+    }
+  }
+}
+
+// A field's name without its first letter, in capitals: the part the formats share.
+std::string NameAfterFirstLetter(std::string_view name) { return name.empty() ? std::string() : UpperAscii(name.substr(1)); }
 
 }  // namespace
 
@@ -221,7 +327,49 @@ std::string DossierInvariants::Code() const { return folder_.empty() ? DossierCo
 
 void DossierInvariants::Fault(const std::string& text) {
   ++faultCount_;
+  ++apartCount_;
   if (faults_.size() < kMaxFaults) faults_.push_back(text);
+  if (apartFaults_.size() < kMaxFaults) apartFaults_.push_back(text);
+}
+
+void DossierInvariants::WrongTotal(const std::string& text, const std::string& total) {
+  ++faultCount_;
+  if (faults_.size() < kMaxFaults) faults_.push_back(text);
+  if (totalsFaults_.size() < kMaxFaults) totalsFaults_.push_back(text);
+  wrongTotals_.insert(total);
+}
+
+std::string DossierInvariants::Listed(const std::vector<std::string>& faults, long count, std::size_t shown) {
+  std::string out;
+  const std::size_t n = std::min(faults.size(), shown);
+  for (std::size_t i = 0; i < n; ++i) out += "   " + faults[i] + "\n";
+  if (count > static_cast<long>(n))
+    out += FillPlaceholder(LoadStr(kFaultsMore), std::to_string(count - static_cast<long>(n)));
+  return out;
+}
+
+std::string DossierInvariants::TotalsAdvice() const {
+  if (TotalsCount() == 0) return "";
+  return FillPlaceholder(LoadStr(kTotalsAdvice), Listed(totalsFaults_, TotalsCount(), kShownFaults));
+}
+
+bool DossierInvariants::FieldsInPlace() const {
+  for (TableKind kind :
+       {TableKind::C10, TableKind::C20, TableKind::C30, TableKind::C40, TableKind::C50, TableKind::C60}) {
+    Table t;
+    if (!OpenReading(t, Path(kind).c_str())) {
+      if (kind == TableKind::C40) continue;  // a dossier that never validated anything may have none
+      return false;
+    }
+    const TableStructure& structure = StructureOf(kind);
+    for (const int f : FieldsRead(kind)) {
+      const FieldDef* def = structure.Field(f);
+      if (def == nullptr || f > t.FieldCount() || t.FieldType(f) != def->type ||
+          NameAfterFirstLetter(t.FieldName(f)) != NameAfterFirstLetter(def->name))
+        return false;
+    }
+  }
+  return true;
 }
 
 std::string DossierInvariants::Report() const {
@@ -235,8 +383,11 @@ std::string DossierInvariants::Report() const {
 
 void DossierInvariants::Clear() {
   faults_.clear();
+  apartFaults_.clear();
+  totalsFaults_.clear();
+  wrongTotals_.clear();
   unreadable_.clear();
-  faultCount_ = 0;
+  faultCount_ = apartCount_ = 0;
   draftLines = closedLines = sortRecords = headers = 0;
 }
 
@@ -291,9 +442,19 @@ bool DossierInvariants::CheckFromBlocks() {
   // The sums gathered by key without order, ordered once at the end as the cursors' walk keeps them.
   std::unordered_map<std::string, Sums> months, accounts, sections;
   std::vector<std::uint8_t> sortsOf[2];
-  std::string kind, sense, month, journal, code;
+  std::string kind, sense, month, journal, code, piece, number;
   std::string monthKey, lastMonthKey;
   Sums* monthSums = nullptr;  // the sums of lastMonthKey (the map's elements stay where they are)
+  AnalyticParents parents;
+  // The place of the line `record` of `lines` (the draft or the closed file), among the analytic parents.
+  auto placeOf = [&](Table& lines, bool closed, const std::uint8_t* record) {
+    auto field = [closed](int draftField) { return closed ? L::ClosedFieldOf(draftField) : draftField; };
+    FieldTextOf(lines, field(L::BMOIS), record, month);
+    FieldTextOf(lines, field(L::BJAL), record, journal);
+    FieldTextOf(lines, field(L::BPIECE), record, piece);
+    FieldTextOf(lines, field(L::BNUM), record, number);
+    return AnalyticParents::Place(closed ? T::kClosed : T::kDraft, month, journal, piece, number);
+  };
   for (int pass = 0; pass < 2; ++pass) {
     const bool closed = pass == 1;
     if (closed && !hasClosed) break;
@@ -301,7 +462,7 @@ bool DossierInvariants::CheckFromBlocks() {
     auto field = [closed](int draftField) { return closed ? L::ClosedFieldOf(draftField) : draftField; };
     const int fKind = field(L::BCLE), fSense = field(L::BSENS), fFrancs = field(L::BMONTANTF),
               fEuros = field(L::BMONTANTE), fMonth = field(L::BMOIS), fJournal = field(L::BJAL),
-              fCode = field(L::BCODE), fPiece = field(L::BPIECE);
+              fCode = field(L::BCODE), fPiece = field(L::BPIECE), fSplit = field(L::BCG);
     std::uint32_t count = 0;
     std::vector<std::uint32_t> cancelled;
     const bool read = ScanRecords(lines, [&](std::uint32_t recno, const std::uint8_t* record) {
@@ -311,6 +472,7 @@ bool DossierInvariants::CheckFromBlocks() {
         return;
       }
       FieldTextOf(lines, fKind, record, kind);
+      if (IsAnalyticKind(kind)) parents.Analytic(placeOf(lines, closed, record), recno, FieldTextOf(lines, fSplit, record));
       FieldTextOf(lines, fSense, record, sense);
       bool readable = true;
       const long long francs = FieldCentsOf(lines, fFrancs, record, &readable);
@@ -341,6 +503,20 @@ bool DossierInvariants::CheckFromBlocks() {
     for (const std::uint32_t n : cancelled)
       if (n < sortsOf[pass].size()) sortsOf[pass][n] = kCancelledLine;
     (closed ? closedLines : draftLines) = static_cast<long>(count);
+  }
+  // The general lines of the places that live analytic records name, live or cancelled.
+  for (int pass = 0; pass < 2 && parents.Any(); ++pass) {
+    const bool closed = pass == 1;
+    if (closed && !hasClosed) break;
+    Table& lines = closed ? c40 : c50;
+    const int fKind = closed ? L::ClosedFieldOf(L::BCLE) : L::BCLE, fCode = closed ? L::ClosedFieldOf(L::BCODE) : L::BCODE;
+    const bool read = ScanRecords(lines, [&](std::uint32_t recno, const std::uint8_t* record) {
+      FieldTextOf(lines, fKind, record, kind);
+      if (kind != "Z") return;
+      const std::string place = placeOf(lines, closed, record);
+      if (parents.Wanted(place)) parents.General(place, recno, FieldTextOf(lines, fCode, record), record[0] != '*');
+    });
+    if (!read) return false;
   }
 
   // The sort records, each line it points at read where the engine holds it.
@@ -393,11 +569,12 @@ bool DossierInvariants::CheckFromBlocks() {
   if (!read || !linesRead) return false;
   sortRecords = static_cast<long>(r);
   SortCounts(sortsOf, [this](const std::string& f) { Fault(f); });
+  parents.Faults([this](const std::string& f) { Fault(f); });
   std::map<std::string, Sums> orderedMonths(months.begin(), months.end());
   const std::map<std::string, Sums> orderedAccounts(accounts.begin(), accounts.end());
   std::map<std::string, Sums> orderedSections(sections.begin(), sections.end());
-  CheckTotals(c10, c20, c30, orderedMonths, orderedAccounts, orderedSections, [this](const std::string& f) { Fault(f); },
-              headers, unreadable_);
+  CheckTotals(c10, c20, c30, orderedMonths, orderedAccounts, orderedSections,
+              [this](const std::string& f, const std::string& total) { WrongTotal(f, total); }, headers, unreadable_);
   return true;
 }
 
@@ -415,6 +592,12 @@ bool DossierInvariants::CheckByCursor() {
   std::map<std::string, Sums> accounts;  // account code
   std::map<std::string, Sums> sections;  // section code
   std::vector<std::uint8_t> sortsOf[2];  // per line of C50 and C40: how many sort records point at it
+  AnalyticParents parents;
+  auto placeOf = [](Table& lines, bool closed) {
+    return AnalyticParents::Place(closed ? T::kClosed : T::kDraft, L::Get(lines, closed, L::BMOIS),
+                                  L::Get(lines, closed, L::BJAL), L::Get(lines, closed, L::BPIECE),
+                                  L::Get(lines, closed, L::BNUM));
+  };
 
   // The lines: their sums.
   for (int pass = 0; pass < 2; ++pass) {
@@ -435,6 +618,7 @@ bool DossierInvariants::CheckByCursor() {
         continue;
       }
       const std::string kind = L::Get(lines, closed, L::BCLE);
+      if (IsAnalyticKind(kind)) parents.Analytic(placeOf(lines, closed), r, L::Get(lines, closed, L::BCG));
       const std::string sense = L::Get(lines, closed, L::BSENS);
       bool readable = true;
       const long long francs =
@@ -451,6 +635,19 @@ bool DossierInvariants::CheckByCursor() {
       } else if (kind == "W" || kind == "Y") {
         sections[L::Get(lines, closed, L::BCODE)].AddCents(sense, francs, euros);
       }
+    }
+  }
+
+  // The general lines of the places that live analytic records name, live or cancelled.
+  for (int pass = 0; pass < 2 && parents.Any(); ++pass) {
+    const bool closed = pass == 1;
+    if (closed && !hasClosed) break;
+    Table& lines = closed ? c40 : c50;
+    const std::uint32_t count = lines.RecCount();
+    for (std::uint32_t r = 1; r <= count; ++r) {
+      if (!lines.GoTo(static_cast<long>(r)) || L::Get(lines, closed, L::BCLE) != "Z") continue;
+      const std::string place = placeOf(lines, closed);
+      if (parents.Wanted(place)) parents.General(place, r, L::Get(lines, closed, L::BCODE), !lines.IsDeleted());
     }
   }
 
@@ -485,8 +682,9 @@ bool DossierInvariants::CheckByCursor() {
       Fault(FillPlaceholders(LoadStr(lines.IsDeleted() ? kFaultLineCancelled : kFaultSortCancelled), {name, line}));
   }
   SortCounts(sortsOf, [this](const std::string& f) { Fault(f); });
+  parents.Faults([this](const std::string& f) { Fault(f); });
 
-  CheckTotals(c10, c20, c30, months, accounts, sections, [this](const std::string& f) { Fault(f); }, headers,
-              unreadable_);
+  CheckTotals(c10, c20, c30, months, accounts, sections,
+              [this](const std::string& f, const std::string& total) { WrongTotal(f, total); }, headers, unreadable_);
   return faultCount_ == 0;
 }

@@ -8,13 +8,20 @@
 //   franc and euro debit and credit totals equal the sums of the live general lines of that
 //   journal-month; a journal-month whose live lines add up to something has its header.
 // - Account totals (C20 fields 17-20): the sums of the live general lines of C40 and C50 on the
-//   account, an auxiliary account's lines counted again on its collective account (C10 "B" +
-//   the account's first letter, field 4).
+//   account, an auxiliary account's lines counted again on its collective account (as
+//   CollectiveAccountOf decides it for the writers of the totals: a cancelled collective too).
 // - Section totals (C30 fields 9-12): the sums of the live analytic lines "W" and "Y".
+// - Analytic records: a live one ("V" to "Y") stands under a live general line of its file, the
+//   same journal-month, piece and line number, on the account it splits (its BCG).
 // Sums are made in whole cents, every amount read as the reports read it (StoredAmountCents): one
 // that does not read as a number counts as zero, and its line or record is named.
+//
+// The same check, read the same way, decides wherever books are taken in (a restore, a
+// conversion, the validation): books apart are refused, books whose totals alone are wrong are
+// taken with the advice to run the ReConstruction, which makes every total again from the lines.
 #pragma once
 
+#include <set>
 #include <string>
 #include <utility>
 #include <vector>
@@ -43,6 +50,32 @@ class DossierInvariants {
   // Those lines and records.
   const std::vector<UnreadableAmountLine>& Unreadable() const { return unreadable_; }
 
+  // What the faults say of the books. Faults that no state of the books holds make them apart:
+  // a line without its sort record or with two, a sort record leading nowhere or not its line's,
+  // an analytic record live under a general line cancelled or standing on another account, a
+  // record or a file that could not be read; they come from tables of two states, or a copy
+  // stopped part-way. The others are totals (a journal-month header, an account, a section) that
+  // are not the sums of their lines, or a collective record missing: the books are one state whose
+  // totals the ReConstruction makes again.
+  bool Apart() const { return apartCount_ > 0; }
+  // The faults of either kind, one French line each, at most kMaxFaults of each (the counts go on).
+  const std::vector<std::string>& ApartFaults() const { return apartFaults_; }
+  long ApartCount() const { return apartCount_; }
+  const std::vector<std::string>& TotalsFaults() const { return totalsFaults_; }
+  long TotalsCount() const { return faultCount_ - apartCount_; }
+  // Each total found wrong, once, however many: 'A' + an account as C20 holds it, 'S' + a section,
+  // 'H' + the month and journal of a journal-month (its draft and closed headers alike), 'B' + the
+  // letter of a missing collective.
+  const std::set<std::string>& WrongTotals() const { return wrongTotals_; }
+  // Faults as a message lists them: the first `shown`, one a line and indented, then how many more.
+  static std::string Listed(const std::vector<std::string>& faults, long count, std::size_t shown);
+  // The advice given where books whose totals are wrong are taken in: which totals, and that a
+  // ReConstruction makes them again. "" when every total holds.
+  std::string TotalsAdvice() const;
+  // Whether the tables hold the fields the check reads where it reads them, as the tables of an
+  // older format need not (the conversion reads those by name): the check can judge them.
+  bool FieldsInPlace() const;
+
   // What was read, for the caller's summary.
   long draftLines = 0;
   long closedLines = 0;
@@ -58,9 +91,13 @@ class DossierInvariants {
   // The lines and sort records read block by block; false when a block could not be read.
   bool CheckFromBlocks();
   bool CheckByCursor();
+  // A fault that makes the books apart, or a total (`total` as WrongTotals holds it) that is wrong.
   void Fault(const std::string& text);
+  void WrongTotal(const std::string& text, const std::string& total);
   void Clear();
-  std::vector<std::string> faults_;
+  std::vector<std::string> faults_, apartFaults_, totalsFaults_;
+  std::set<std::string> wrongTotals_;
+  long apartCount_ = 0;
   std::vector<UnreadableAmountLine> unreadable_;
   long faultCount_ = 0;
   std::string folder_, code_;  // "": the open dossier

@@ -4,6 +4,7 @@
 #include <unordered_map>
 #include <vector>
 
+#include "data/collective_account.h"
 #include "data/dossier_files.h"
 #include "data/entry_lines.h"
 #include "data/error_report.h"
@@ -31,14 +32,14 @@ bool LiveTotals(Table& c50, const std::set<TotalsRecord>& records, std::map<Tota
   // A read the disk refused on the way works no total out: the collectives read short, or the
   // closed file taken for one without lines when it did not open.
   const RefusalWatch reads;
-  // The collective of each letter of the auxiliary accounts (the general file's "B" records).
+  // The collective of each letter of the auxiliary accounts (the general file's "B" records, a
+  // cancelled one too: the first of a letter, as the moves' seek finds it).
   std::map<char, std::string> collectives;
   Table c10;
   if (!accounts.empty() && c10.OpenShared(PathC10(), "C10CODE", true))
     for (bool more = c10.SeekNotBelow("C10CODE", "B"); more && !c10.eof && c10.GetField(1)[0] == 'B';
          more = c10.Skip(1))
-      if (!c10.IsDeleted())
-        collectives[c10.GetField(2)[0]] = NormalizeAccount(std::string(c10.GetField(4)).substr(0, 8));
+      collectives.emplace(c10.GetField(2)[0], CollectiveAccountOf(c10.GetField(4)));
   // The totals the lines of an account go to (its own record's, its collective's), found once for
   // each account as stored.
   std::unordered_map<std::string, std::vector<TotalsCents*>> targets;

@@ -35,6 +35,7 @@ bool RunDossierConversion(gui::Window* owner, const ConversionRequest& request) 
   if (result.ok) {
     std::string text = LoadStr(kMsgConversionDone);
     if (result.originalsKept) text += FillPlaceholder(LoadStr(kMsgOriginalsKept), result.asideFolder);
+    text += result.totalsAdvice;
     gui::MessageBox(owner, text, LoadStr(kCaptionProgram), gui::MB_OK | gui::MB_ICONINFORMATION);
   } else {
     std::string text = FillPlaceholder(LoadStr(kMsgConversionFailed), result.error);

@@ -188,7 +188,8 @@ std::string EndMessage(const ValidationResult& r, const std::vector<std::string>
   if (r.code == 0)
     return FillPlaceholders(LoadStr(kMsgValidationDone),
                             {JournalMonthsText(months), std::to_string(r.generalLines), std::to_string(r.analyticLines),
-                             date, std::to_string(r.cancelledDropped + r.otherCancelled)});
+                             date, std::to_string(r.cancelledDropped + r.otherCancelled)}) +
+           r.totalsAdvice;
   std::string text = FillPlaceholders(LoadStr(kMsgValidationFailed), {std::to_string(r.code), r.error});
   text += r.putBack ? std::string(LoadStr(kMsgPutBack)) : FillPlaceholder(LoadStr(kMsgNotPutBack), r.putBackError);
   if (!r.invariantReport.empty()) text += r.invariantReport + LoadStr(kBlankLines);

@@ -4,12 +4,15 @@
 #include <cmath>
 #include <map>
 
+#include "data/entry_lines.h"
 #include "dossier/core/conversion.h"
+#include "dossier/core/restore_files.h"
 #include "dossier/dossier_open.h"
 #include "dossier_test_util.h"
 #include "support/dossier_fixture.h"
 #include "platform/gui/dialog.h"
 #include "support/gui_test.h"
+#include "platform/system/files.h"
 #include "runtime/numbers.h"
 
 namespace {
@@ -96,7 +99,8 @@ TEST_F(DossierOpenTest, FrancsOnlyDossierGetsEurosAtTheTypedRate) {
   EXPECT_NE(log.find("originaux dans " + d + "conversion-"), std::string::npos) << log;
 }
 
-// A 200-line dossier of francs only with six cancelled lines, a cancelled account, and a
+// A 200-line dossier of francs only with six cancelled lines (their sort records with them, as the
+// program cancels a line), a cancelled account, and a
 // closed header ("...C") beside the draft header ("...B") of the same journal-month: the
 // conversion keeps every record in its place, so each sort record still points at its own
 // line, and the cancelled records stay cancelled; each header takes the euro totals of its
@@ -107,13 +111,16 @@ TEST_F(DossierOpenTest, ConversionKeepsRecordsInPlaceAndHeadersApart) {
   std::vector<bool> cancelled;
   std::string draft;
   {
-    Table c50, c20, c10;
+    Table c50, c60, c20, c10;
     ASSERT_TRUE(c50.OpenShared(d + "c50ann"));
+    ASSERT_TRUE(c60.OpenShared(d + "c60ann", LigneTri::kRecordTag));
     for (long r : {3, 40, 41, 99, 150, 200}) {
       ASSERT_TRUE(c50.GoTo(r));
       // The generator may have cancelled it already.
       if (!c50.IsDeleted()) {
         ASSERT_TRUE(c50.DeleteRecord(nullptr, 0));
+        ASSERT_TRUE(LigneTri::Find(c60, LigneTri::kDraft, static_cast<std::uint32_t>(r)));
+        ASSERT_TRUE(c60.DeleteRecord(nullptr, 0));
       }
     }
     for (std::uint32_t r = 1; r <= c50.RecCount(); ++r) cancelled.push_back(c50.GoTo(r) && c50.IsDeleted());
@@ -206,4 +213,44 @@ TEST_F(DossierOpenTest, ConversionSaysItsValuesInTheirPlaces) {
   EXPECT_EQ(line, "CONVERSION - Ok - VAL GD19970101>GD20131223, Francs/Euros au taux 6.55957, " +
                       std::to_string(r.tables) + " fichiers, " + std::to_string(r.records) +
                       " enregistrements, originaux dans " + r.asideFolder);
+}
+
+// A backup of an older format whose tables come from two states of the dossier (the draft of
+// another state beside the rest): its books are checked as a backup of this format is, and refused
+// with the sort records that are not their lines', while the same backup of one state is taken. Books of
+// two states already in the folder (restored before the check) are not converted: the conversion
+// says what does not agree and puts the originals back, the dossier still of its older format.
+TEST_F(DossierOpenTest, BooksOfTwoStatesOfAnOlderFormatAreNeitherRestoredNorConverted) {
+  const std::string d = MakeDossier("ancien", "OLD", 120);
+  const std::string other = MakeDossier("autre-etat", "OLD", 60);
+  SetDossier(d, "OLD");
+  SetLogDossier(d, "OLD");
+  const struct Case {
+    const char* name;
+    bool mixed;
+  } cases[] = {{"one state", false}, {"two states", true}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    RestoreFolders folders;
+    ASSERT_TRUE(MakeRestoreFolders(d, "OLD", &folders));
+    for (const std::string& name : platform::ListFiles(d, "c??old.*"))
+      ASSERT_TRUE(platform::CopyFile((c.mixed && name.rfind("c50", 0) == 0 ? other : d) + name, folders.work + name));
+    RenameField(folders.work + "c10old.dbf", 0, "GD19970101");
+    const RestoreSelection selection = SelectRestoredFiles(folders.work, d, "OLD");
+    if (c.mixed) {
+      EXPECT_NE(selection.refusal.find("ne vont pas ensemble"), std::string::npos) << selection.refusal;
+      EXPECT_NE(selection.refusal.find("enregistrement de tri"), std::string::npos) << selection.refusal;
+    } else {
+      EXPECT_EQ(selection.refusal, "");
+    }
+    RemoveRestoreFolders(folders);
+  }
+
+  for (const char* ext : {".dbf", ".mdx"}) fs::copy_file(other + "c50old" + ext, d + "c50old" + ext, fs::copy_options::overwrite_existing);
+  RenameField(d + "c10old.dbf", 0, "GD19970101");
+  const ConversionResult r = ConvertDossier(ConversionRequest{});
+  EXPECT_FALSE(r.ok);
+  EXPECT_NE(r.error.find("enregistrement de tri"), std::string::npos) << r.error;
+  EXPECT_EQ(LastFieldName(d + "c10old"), "GD19970101") << "the originals are back";
+  EXPECT_FALSE(HasAsideFolder(d));
 }

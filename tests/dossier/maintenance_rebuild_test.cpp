@@ -9,6 +9,10 @@
 #include <fstream>
 #include <map>
 
+#include "data/account_totals.h"
+#include "data/dossier_invariants.h"
+#include "data/live_totals.h"
+#include "data/record_fields.h"
 #include "dossier/core/conversion.h"
 #include "dossier/core/maintenance_rebuild.h"
 #include "dossier/core/dossier_run_marker.h"
@@ -254,6 +258,68 @@ TEST_F(RebuildTest, TotalsStillRunAfterALateReindexError) {
   EXPECT_EQ(report.reindex.table, 70);
   EXPECT_TRUE(report.totalsRebuilt);
   ExpectTotalsEqualLines();
+}
+
+// The collective of the suppliers ("B F", account 40100000) cancelled in its list, or naming no
+// account: the rebuild (with and without its pack, which drops a cancelled record), the moves of a
+// line (AccountTotalsCodes) and the finish of a stopped change (LiveTotals) total the suppliers'
+// lines where the dossier's check looks for them, and the check finds nothing wrong.
+TEST_F(RebuildTest, TheSuppliersCollectiveIsOneAccountToEveryTotal) {
+  const struct Case {
+    const char* name;
+    bool cancel;
+    const char* account;  // written into the record's field 4, or nullptr
+    bool pack;
+    std::vector<std::string> fed;  // the records a supplier's line moves
+  } cases[] = {
+      {"cancelled", true, nullptr, false, {"40100000"}},
+      {"cancelled, then packed away", true, nullptr, true, {"44444444"}},
+      {"naming no account", false, "", false, {}},
+      {"naming 401 as typed", false, "401", false, {"40100000"}},
+  };
+  int n = 0;
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    DemoOptions o;
+    o.folder = Dir() + "/collectif" + std::to_string(++n) + "/";
+    o.lines = 300;
+    o.seed = 5;
+    std::string message;
+    ASSERT_TRUE(GenerateDemoDossier(o, &message)) << message;
+    MakeCurrent(o.folder, "DEMO");
+    ASSERT_TRUE(Open(*TableC10, PathC10(), "C10CODE"));
+    ASSERT_TRUE(TableC10->Seek("C10CODE", "BF"));
+    if (c.cancel) ASSERT_TRUE(TableC10->DeleteRecord(nullptr, 0));
+    if (c.account != nullptr) ASSERT_TRUE(TableC10->PutField(4, c.account));
+    CloseAllTables();
+
+    ASSERT_EQ(RunDossierRebuild(false, c.pack).code, 0);
+    DossierInvariants check;
+    EXPECT_TRUE(check.Check()) << check.Report();
+    Table c20;
+    ASSERT_TRUE(c20.OpenShared(PathC20(), "C20CODE", true));
+    EXPECT_FALSE(c20.Seek("C20CODE", "00000000")) << "an account made for no collective";
+    std::string supplier;
+    TotalsCents stored;
+    for (bool more = c20.SeekNotBelow("C20CODE", "F"); more && supplier.empty(); more = c20.Skip(1))
+      if (c20.GetField(1)[0] == 'F' && c20.GetFieldNum(18) != 0) supplier = c20.GetField(1);
+    ASSERT_FALSE(supplier.empty());
+    ASSERT_TRUE(TableC10->OpenShared(PathC10(), "C10CODE", true));
+    ASSERT_TRUE(TableC20->OpenShared(PathC20(), "C20CODE", true));
+    std::vector<std::string> fed{supplier};
+    fed.insert(fed.end(), c.fed.begin(), c.fed.end());
+    EXPECT_EQ(AccountTotalsCodes(supplier.c_str(), false), fed);
+    CloseAllTables();
+    for (const std::string& collective : c.fed) {
+      ASSERT_TRUE(c20.Seek("C20CODE", collective.c_str()));
+      stored = {StoredAmountOf(c20, 17), StoredAmountOf(c20, 19), StoredAmountOf(c20, 18), StoredAmountOf(c20, 20)};
+      Table c50;
+      ASSERT_TRUE(c50.OpenShared(PathC50(), "", true));
+      std::map<TotalsRecord, TotalsCents> live;
+      ASSERT_TRUE(LiveTotals(c50, {{'A', collective}}, &live));
+      EXPECT_EQ((live[{'A', collective}]), stored) << collective;
+    }
+  }
 }
 
 }  // namespace

@@ -1,6 +1,7 @@
 // The invariant check of a dossier and the oracle's: a generated dossier (cancelled pieces and
-// lines, two analytic axes, a closed journal-month) keeps every rule, and each kind of damage is
-// told by both, each reading the files its own way.
+// lines, two analytic axes, a closed journal-month) keeps every rule, and so does what the
+// program's commands make of it; each kind of damage is told by both, each reading the files its
+// own way, and the check says whether the books are apart or only their totals wrong.
 #include <functional>
 
 #include "core_fixture.h"
@@ -46,6 +47,17 @@ class InvariantsTest : public CoreTest {
     ADD_FAILURE() << "no live line of kind " << kind;
     return 0;
   }
+  // A live general line with a live analytic split, current on c50.
+  std::uint32_t SplitLine() {
+    const std::uint32_t w = LiveLine('W');
+    const std::string piece = c50.GetField(L::BPIECE), number = c50.GetField(L::BNUM), account = c50.GetField(L::BCG);
+    for (std::uint32_t r = w; r >= 1; --r)
+      if (c50.GoTo(r) && !c50.IsDeleted() && c50.GetField(L::BCLE)[0] == 'Z' && piece == c50.GetField(L::BPIECE) &&
+          number == c50.GetField(L::BNUM) && account == c50.GetField(L::BCODE))
+        return r;
+    ADD_FAILURE() << "no general line before the analytic line " << w;
+    return 0;
+  }
 };
 
 TEST_F(InvariantsTest, EveryDamageIsToldByTheCheckAndByTheOracle) {
@@ -58,57 +70,58 @@ TEST_F(InvariantsTest, EveryDamageIsToldByTheCheckAndByTheOracle) {
     const char* name;
     const char* ours;    // a part of the check's report
     const char* oracle;  // a part of the oracle's
+    bool apart;          // the books cannot be one state (else only totals are wrong)
     std::function<void(InvariantsTest&)> damage;
   } cases[] = {
-      {"sort record cancelled alone", "son enregistrement de tri est annul", "sort record of line B",
+      {"sort record cancelled alone", "son enregistrement de tri est annul", "sort record of line B", true,
        [](InvariantsTest& t) {
          const std::uint32_t r = t.LiveLine();
          ASSERT_TRUE(T::Find(t.c60, T::kDraft, r));
          ASSERT_TRUE(t.c60.DeleteRecord(nullptr, 0));
        }},
-      {"sort record with another number", "diff\xE8re par TNUM", "sort record of line B",
+      {"sort record with another number", "diff\xE8re par TNUM", "sort record of line B", true,
        [](InvariantsTest& t) {
          ASSERT_TRUE(T::Find(t.c60, T::kDraft, t.LiveLine()));
          ASSERT_TRUE(t.c60.PutField(T::TNUM, "9999"));
        }},
-      {"two sort records for a line", "2 enregistrements de tri", "points nowhere or twice",
+      {"two sort records for a line", "2 enregistrements de tri", "points nowhere or twice", true,
        [](InvariantsTest& t) {
          ASSERT_TRUE(t.c50.GoTo(t.LiveLine()));
          ASSERT_TRUE(AppendLigneTri(t.c50, T::kDraft, t.c60));
        }},
-      {"sort record pointing nowhere", "qui n'existe pas", "points nowhere or twice",
+      {"sort record pointing nowhere", "qui n'existe pas", "points nowhere or twice", true,
        [](InvariantsTest& t) {
          ASSERT_TRUE(T::Find(t.c60, T::kDraft, t.LiveLine()));
          ASSERT_TRUE(t.c60.PutField(T::TREC, "999999"));
        }},
-      {"header total", "Centralisateur", "journal-month",
+      {"header total", "Centralisateur", "journal-month", false,
        [](InvariantsTest& t) {
          ASSERT_TRUE(t.c50.GoTo(t.LiveLine()));
          const std::string key = std::string(t.c50.GetField(L::BMOIS)) + t.c50.GetField(L::BJAL);
          ASSERT_TRUE(posting::SeekHeader(*TableC10, key, posting::kDraftSource));
          ASSERT_TRUE(TableC10->PutFieldPart(5, 1, 14, FormatNumber(14, 2, false, 1.0)));
        }},
-      {"account total", "Compte", "account",
+      {"account total", "Compte", "account", false,
        [](InvariantsTest& t) {
          ASSERT_TRUE(TableC20->Seek("C20CODE", "51200000"));
          ASSERT_TRUE(TableC20->PutFieldNum(18, TableC20->GetFieldNum(18) + 0.01));
        }},
-      {"section total", "Section", "section",
+      {"section total", "Section", "section", false,
        [](InvariantsTest& t) {
          ASSERT_TRUE(TableC30->GoTo(2));
          ASSERT_TRUE(TableC30->PutFieldNum(12, TableC30->GetFieldNum(12) + 3));
        }},
-      {"line amount changed alone", "Compte", "account",
+      {"line amount changed alone", "Compte", "account", false,
        [](InvariantsTest& t) {
          ASSERT_TRUE(t.c50.GoTo(t.LiveLine()));
          ASSERT_TRUE(t.c50.PutFieldNum(L::BMONTANTE, t.c50.GetFieldNum(L::BMONTANTE) + 1));
        }},
-      {"line cancelled alone", "est annul\xE9" "e, son enregistrement", "sort record of line B",
+      {"line cancelled alone", "est annul\xE9" "e, son enregistrement", "sort record of line B", true,
        [](InvariantsTest& t) {
          ASSERT_TRUE(t.c50.GoTo(t.LiveLine()));
          ASSERT_TRUE(t.c50.DeleteRecord(nullptr, 0));
        }},
-      {"analytic line cancelled alone", "Section", "section",
+      {"analytic line cancelled alone", "Section", "section", false,
        [](InvariantsTest& t) {
          const std::uint32_t r = t.LiveLine('W');
          ASSERT_TRUE(t.c50.GoTo(r));
@@ -116,7 +129,7 @@ TEST_F(InvariantsTest, EveryDamageIsToldByTheCheckAndByTheOracle) {
          ASSERT_TRUE(T::Find(t.c60, T::kDraft, r));
          ASSERT_TRUE(t.c60.DeleteRecord(nullptr, 0));
        }},
-      {"closed line without its header", "sans centralisateur", "journal-month",
+      {"closed line without its header", "sans centralisateur", "journal-month", false,
        [](InvariantsTest& t) {
          Table c40;
          ASSERT_TRUE(c40.OpenShared(PathC40(), ""));
@@ -127,6 +140,25 @@ TEST_F(InvariantsTest, EveryDamageIsToldByTheCheckAndByTheOracle) {
            c40.PutField(f, v.c_str());
          ASSERT_TRUE(c40.InsertRecord());
          ASSERT_TRUE(AppendLigneTri(c40, T::kClosed, t.c60));
+       }},
+      // A change of lines that stopped half-way: the general line cancelled with its sort
+      // record, its split left live.
+      {"split left under a cancelled line", "ligne analytique active sous la ligne g\xE9n\xE9rale",
+       "is live under the cancelled general line", true,
+       [](InvariantsTest& t) {
+         const std::uint32_t r = t.SplitLine();
+         ASSERT_TRUE(t.c50.DeleteRecord(nullptr, 0));
+         ASSERT_TRUE(T::Find(t.c60, T::kDraft, r));
+         ASSERT_TRUE(t.c60.DeleteRecord(nullptr, 0));
+       }},
+      // The general line saved onto another account, with its sort record, its split left on
+      // the old one.
+      {"split left on the line's old account", "sa ligne g\xE9n\xE9rale", "its general line", true,
+       [](InvariantsTest& t) {
+         const std::uint32_t r = t.SplitLine();
+         ASSERT_TRUE(t.c50.PutField(L::BCODE, "62600000"));
+         ASSERT_TRUE(T::Find(t.c60, T::kDraft, r));
+         ASSERT_TRUE(t.c60.PutField(T::TCODE, "62600000"));
        }},
   };
   int n = 0;
@@ -139,7 +171,26 @@ TEST_F(InvariantsTest, EveryDamageIsToldByTheCheckAndByTheOracle) {
     const auto [ours, oracle] = Verdicts();
     EXPECT_NE(ours.find(c.ours), std::string::npos) << ours;
     EXPECT_NE(oracle.find(c.oracle), std::string::npos) << oracle;
+    DossierInvariants check;
+    EXPECT_FALSE(check.Check());
+    EXPECT_EQ(check.Apart(), c.apart) << ours;
+    // A total alone never makes the books apart, and what is apart is never told as a total.
+    for (const std::string& fault : check.ApartFaults())
+      EXPECT_EQ(fault.find("Compte "), std::string::npos) << fault;
+    EXPECT_EQ(check.TotalsAdvice().empty(), check.TotalsFaults().empty());
   }
+}
+
+// What the program's own commands make keeps every rule: the collective of the suppliers
+// cancelled in its list keeps collecting their lines, as the totals' writers find it.
+TEST_F(InvariantsTest, ACancelledCollectiveKeepsEveryRule) {
+  Fresh("collectif");
+  ASSERT_TRUE(posting::SeekC10(*TableC10, 'B', "F"));
+  ASSERT_TRUE(TableC10->DeleteRecord(nullptr, 0));
+  UnlockRecord(*TableC10);
+  const auto [ours, oracle] = Verdicts();
+  EXPECT_EQ(ours, "");
+  EXPECT_EQ(oracle, "");
 }
 
 }  // namespace

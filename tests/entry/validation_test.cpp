@@ -396,8 +396,10 @@ TEST_F(ValidationTest, AWindowRefusingToCloseEndsTheCommand) {
   ExpectSameFiles(files, TableFiles(), "a window refusing to close");
 }
 
-// A run that fails at its end (here the invariant check, on an account total put wrong beforehand)
-// puts the copies back at once: the dossier byte for byte, the error said and logged with its code.
+// A run that fails at its end (here the invariant check, on an account total changed behind its back
+// while it runs) puts the copies back at once: the dossier byte for byte, the error said and logged
+// with its code. A total wrong before the run is not the run's: it is named, with the advice to run
+// the ReConstruction, and the run goes to its end.
 TEST_F(ValidationTest, AFailedRunPutsTheDossierBackAtOnce) {
   Open();
   const std::string month = JournalMonths()[0].first;
@@ -407,14 +409,29 @@ TEST_F(ValidationTest, AFailedRunPutsTheDossierBackAtOnce) {
   }
   MajCompteC20("60640000", "+D", 6.56, 1.00);
   CloseAll();
+  // The first account of the chart moved by a cent while the first line goes to the closed file.
+  std::string moved;
+  const auto moveFirstAccount = [&moved](double cents) {
+    Table c20;
+    ASSERT_TRUE(c20.OpenShared(PathC20(), ""));
+    ASSERT_TRUE(c20.GoTo(1));
+    moved = RTrim(c20.GetField(1));
+    ASSERT_TRUE(c20.PutFieldNum(17, c20.GetFieldNum(17) + cents / 100));
+    c20.CloseTable(true);
+  };
   const auto files = TableFiles();
+  SetValidationLineHook([&](long n) {
+    if (n == 1) moveFirstAccount(1);
+  });
   gui::ModalSeam::Reset();
   Validate({month}, "20/03/26");
   Menu(kValidation);
+  SetValidationLineHook({});
+  moveFirstAccount(-1);
   const std::string shown = test_support::ShownTexts();
   EXPECT_NE(shown.find("a rencontr\xE9 un incident: 6600"), std::string::npos) << shown;
   EXPECT_NE(shown.find("Le dossier a \xE9t\xE9 remis tel qu'il \xE9tait avant la validation"), std::string::npos) << shown;
-  EXPECT_NE(shown.find("60640000"), std::string::npos) << "the fault found is named\n" << shown;
+  EXPECT_NE(shown.find("Compte " + moved + ": "), std::string::npos) << "the fault found is named\n" << shown;
   CloseAll();
   ExpectSameFiles(files, TableFiles(), "a failed run");
   EXPECT_NE(Log().find("VALIDATION DES JOURNAUX - Erreur: 6600 - " + JournalMonthsText({month})), std::string::npos)
@@ -422,6 +439,15 @@ TEST_F(ValidationTest, AFailedRunPutsTheDossierBackAtOnce) {
   EXPECT_EQ(Log().find("VALIDATION DES JOURNAUX - Ok"), std::string::npos);
   EXPECT_FALSE(AsideFolderLeft());
   EXPECT_FALSE(fs::exists(folder_ + "cje.run"));
+
+  // Alone, the total wrong before: the run goes to its end and names it.
+  gui::ModalSeam::Reset();
+  Validate({month}, "20/03/26");
+  Menu(kValidation);
+  const std::string done = test_support::ShownTexts();
+  EXPECT_NE(Log().find("VALIDATION DES JOURNAUX - Ok"), std::string::npos) << done;
+  EXPECT_NE(done.find("Compte 60640000: "), std::string::npos) << done;
+  EXPECT_NE(done.find("ReConstruction de ce dossier"), std::string::npos) << done;
 }
 
 // Another station has the dossier open: message 2259, no form, nothing changed.

@@ -11,7 +11,8 @@
 # - with analytic sections, every line of an account "Avec Analytique" has per axis a header
 #   copy and a split that adds up to it, and the C30 totals are the sums of the split lines;
 # - every line has one sort record pointing back at it; the C20 totals are the sums of the
-#   lines (a collective also sums its auxiliary accounts);
+#   lines (a collective, cancelled or not, also sums its auxiliary accounts); every live analytic
+#   record stands under a live general line of its place on the account it splits;
 # - the chart: every auxiliary account names the collective account of its letter as its counterpart, general
 #   accounts none; a domiciliation (RIB with its right key, IBAN "FR" + check digits + RIB, valid BIC) only on an
 #   auxiliary account or a general account of the default list "-43-512-514-515-58-"; the analytic mark "O" on
@@ -199,6 +200,8 @@ splits = defaultdict(lambda: [0, 0])            # identity + axis -> signed F, E
 pieces = set()
 sort_keys = {'B': [], 'C': []}                  # per file: the key fields and cancel mark of each line
 analytic_lines = 0
+places = defaultdict(list)                      # file + month, journal, piece, number -> general lines
+live_analytic = []                              # (file, number, place, account split) of live analytic records
 
 
 def sort_key(l, cancelled):
@@ -232,8 +235,12 @@ for source, n, l, cancelled in all_lines():
     kind, sense = l['BCLE'], l['BSENS']
     f, e = cents(l['BMONTANTF']), cents(l['BMONTANTE'])
     sort_keys[source].append(sort_key(l, cancelled))
+    place = (source, l['BMOIS'], l['BJAL'], l['BPIECE'], l['BNUM'])
     if kind == 'Z':
         pieces.add(l['BPIECE'])
+        places[place].append((n, l['BCODE'].rstrip(), not cancelled))
+    elif kind in 'VWXY' and not cancelled:
+        live_analytic.append((source, n, place, l['BCG'].rstrip()))
     if cancelled:
         # A cancelled line counts in no total; it keeps its place and its sort record.
         continue
@@ -308,17 +315,44 @@ def check_sort_records():
         fault('%d sort records for %d lines' % (count, lines))
 
 
-# Journal-months against their headers.
+def check_analytic_places():
+    """Every live analytic record stands under a live general line of its place (file, month,
+    journal, piece, line number) on the account it splits: not under a cancelled one, nor one that
+    now stands on another account."""
+    for source, n, place, account in live_analytic:
+        lines = places.get(place, [])
+        if any(live and code == account for _, code, live in lines):
+            continue
+        live = [(m, code) for m, code, alive in lines if alive]
+        cancelled = [m for m, _, alive in lines if not alive]
+        if live:
+            fault('analytic line %s%d of account %s: its general line %s%d is on account %s' % (
+                source, n, account, source, live[0][0], live[0][1]))
+        elif cancelled:
+            fault('analytic line %s%d is live under the cancelled general line %s%d' % (source, n, source, cancelled[0]))
+        else:
+            fault('analytic line %s%d has no general line %r' % (source, n, place))
+
+
+def account_of(text):
+    """An account as the lines hold it: trimmed, cut to 8, filled with blanks after a letter and
+    with "0" after a digit; "" when blank."""
+    text = text.strip()[:8]
+    return text.ljust(8, ' ' if text[:1] >= 'A' else '0') if text else ''
+
+
+# Journal-months against their headers; the collectives, a cancelled one collecting too (the
+# first record of a letter).
 headers = {}
 collectives = {}
-for r in table('c10'):
-    if r['GCLE'] == 'C':
+for _, r, cancelled in physical('c10'):
+    if r['GCLE'] == 'C' and not cancelled:
         if r['GCODE'][7:8] not in ('B', 'C'):
             fault('header %s is neither a draft nor a closed header' % r['GCODE'])
         z4, z5 = r['GZONE1'].ljust(28), r['GZONE2'].ljust(28)
         headers[r['GCODE'][:8]] = [text_cents(z4[:14]), text_cents(z4[14:28]), text_cents(z5[:14]), text_cents(z5[14:28])]
     elif r['GCLE'] == 'B':
-        collectives[r['GCODE'][:1]] = r['GZONE1'][:8]
+        collectives.setdefault(r['GCODE'][:1], account_of((r['GZONE1'] or '')[:8]))
 for key, sums in months.items():
     if not invariants_only and (sums[2] != sums[3] or (not euro_only and sums[0] != sums[1])):
         fault('journal-month %s does not balance: %r' % (key, sums))
@@ -379,11 +413,19 @@ if not invariants_only and axes:
 
 check_sort_records()
 
+if invariants_only:
+    check_analytic_places()
+
 # Account totals.
 totals = dict(accounts)
 for acc, sums in accounts.items():
-    if acc[:1].isalpha():
-        coll = collectives.get(acc[:1], '').rstrip().ljust(8, '0')
+    if 'A' <= acc[:1] <= 'Z':
+        if acc[:1] not in collectives:
+            fault('account %s: no collective %s' % (acc, acc[:1]))
+            continue
+        coll = collectives[acc[:1]]
+        if not coll:
+            continue
         c = totals.setdefault(coll, [0, 0, 0, 0])
         totals[coll] = [x + y for x, y in zip(c, sums)]
 codes = set()
@@ -527,28 +569,30 @@ def converted(what, record, francs, euros):
         made('%s: %s %s and %s %s do not convert' % (what, francs, f, euros, e))
 
 
-# The chart of accounts beside its totals.
-collective_accounts = {letter: account.rstrip().ljust(8, '0') for letter, account in collectives.items()}
+# The chart of accounts beside its totals. Its counterparts and marks are the generator's: the
+# program's commands make accounts without them (the totals' writers, a merge, a rebuild) and give a
+# letter whose collective went another one.
+collective_accounts = collectives
 for a in c20:
     code_ = a['CCODE']
     what = 'account %s' % code_
     auxiliary = code_[:1].isalpha()
     if auxiliary and a['CCTRP'] != collective_accounts.get(code_[:1]):
-        fault('%s: counterpart %r, the collective of %s is %r' % (what, a['CCTRP'], code_[:1],
-                                                                 collective_accounts.get(code_[:1])))
+        made('%s: counterpart %r, the collective of %s is %r' % (what, a['CCTRP'], code_[:1],
+                                                                collective_accounts.get(code_[:1])))
     if not auxiliary and a['CCTRP'].strip():
-        fault('%s: a general account with the counterpart %r' % (what, a['CCTRP']))
+        made('%s: a general account with the counterpart %r' % (what, a['CCTRP']))
     if a['CETS'].strip():
         if not auxiliary and not any(code_.startswith(p) for p in ('43', '512', '514', '515', '58')):
-            fault('%s: a domiciliation on an account that shows none' % what)
+            made('%s: a domiciliation on an account that shows none' % what)
         check_rib(what, a['CETS'], a['CGUICHET'], a['CCOMPTE'].ljust(11), a['CCLERIB'], a['CIBAN'].strip(),
                   a['CBIC'].strip())
     if not auxiliary:
         if a['CSOLDEBIL'] not in ('O', 'N'):
-            fault('%s: balance-sheet mark %r' % (what, a['CSOLDEBIL']))
+            made('%s: balance-sheet mark %r' % (what, a['CSOLDEBIL']))
         want = ('O' if code_[:1] in '67' and code_ not in ROUNDING_ACCOUNTS.values() else 'N') if axes else ''
         if a['CANALYT'] != want:
-            fault('%s: analytic mark %r, %r expected' % (what, a['CANALYT'], want))
+            made('%s: analytic mark %r, %r expected' % (what, a['CANALYT'], want))
     for francs, euros in (('CDEBNM1F', 'CDEBNM1E'), ('CCRENM1F', 'CCRENM1E'), ('CBUDGETF', 'CBUDGETE')):
         converted(what, a, francs, euros)
 

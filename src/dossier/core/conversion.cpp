@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "data/dossier_files.h"
+#include "data/dossier_invariants.h"
 #include "data/engine_files.h"
 #include "data/index_recovery.h"
 #include "data/record_fields.h"
@@ -55,6 +56,9 @@ constexpr int kLogConversionCounts = 22495;
 constexpr int kLogOriginalsIn = 22157;
 constexpr int kLogPutBackDone = 22158;
 constexpr int kLogPutBackPartly = 32211;
+// The converted tables that cannot be one state of the books (the faults, one a line).
+constexpr int kWhyBooksApart = 36404;
+constexpr std::size_t kShownFaults = 12;
 
 }  // namespace
 
@@ -451,6 +455,19 @@ ConversionResult ConvertDossier(const ConversionRequest& request) {
   // originals come back rather than being removed behind an incomplete copy.
   for (OpenPair& p : written)
     if (!p.destination->CloseTable(true) && why.empty()) why = FillPlaceholder(LoadStr(kWhyCloseRefused), p.base);
+
+  // The converted books checked as a restore and the validation check books: books apart (an
+  // older backup of two states, restored as it was) are not made the dossier's in the new format,
+  // the originals coming back; totals that are not those of the lines are named for the
+  // ReConstruction.
+  if (why.empty()) {
+    DossierInvariants check;
+    if (!check.Check() && check.Apart())
+      why = FillPlaceholder(LoadStr(kWhyBooksApart),
+                            DossierInvariants::Listed(check.ApartFaults(), check.ApartCount(), kShownFaults));
+    else
+      result.totalsAdvice = check.TotalsAdvice();
+  }
 
   if (!why.empty()) {
     // What was written goes; the originals come back.

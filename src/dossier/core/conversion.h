@@ -35,12 +35,17 @@ struct ConversionResult {
   std::string error;        // French text of the failure
   int tables = 0;           // tables written
   long records = 0;         // records copied
+  // The converted books' totals that are not those of their lines, and the ReConstruction that
+  // makes them again (French, DossierInvariants::TotalsAdvice); "" when every total holds.
+  std::string totalsAdvice;
 };
 
 // Converts the dossier named by DossierFolder and DossierCode. Needs the
 // engine session, the dossier held exclusively by this station and every
 // dossier table closed. The dossier's run marker (kConversionRun) is set
-// from the first change to the last. Writes one log line ("CONVERSION - Ok - ..." or
+// from the first change to the last. The converted tables are checked
+// together (DossierInvariants): books that cannot be one state fail the
+// conversion, the originals put back. Writes one log line ("CONVERSION - Ok - ..." or
 // "CONVERSION - Erreur: ..."). Shows nothing.
 ConversionResult ConvertDossier(const ConversionRequest& request);
 

@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "data/account_totals.h"
+#include "data/collective_account.h"
 #include "data/collation.h"
 #include "data/error_report.h"
 #include "data/record_fields.h"
@@ -267,13 +268,13 @@ bool PostAccount(const std::string& code, const Sums& sums, MaintenanceProgress&
   if (!FindOrCreateAccount(code) || !AddTotals(*TableC20, 'A', 17, sums)) return false;
   if (code.empty() || code[0] < 'A' || code[0] > 'Z') return true;
   // An auxiliary account also moves the general account that collects its letter.
+  // Its collective record, a cancelled one too, as the moves of the lines find it.
   Table& c10 = *TableC10;
   if (!c10.Seek("C10CODE", C10Key('B', code.substr(0, 1)).c_str()) &&
-      (!Missing(c10) || !AppendWith(c10, {{1, "B"}, {2, code.substr(0, 1)}, {3, LoadStr(kLabelCreatedCollective)}, {4, "44444444"}})))
+      (!Missing(c10) || !AppendWith(c10, {{1, "B"}, {2, code.substr(0, 1)}, {3, LoadStr(kLabelCreatedCollective)}, {4, MadeCollectiveAccount()}})))
     return false;
-  std::string collecting = RTrim(Field(c10, 4).substr(0, kAccountWidth).c_str());
-  collecting.resize(kAccountWidth, '0');
-  return FindOrCreateAccount(collecting) && AddTotals(*TableC20, 'A', 17, sums);
+  const std::string collecting = CollectiveAccountOf(Field(c10, 4));
+  return collecting.empty() || (FindOrCreateAccount(collecting) && AddTotals(*TableC20, 'A', 17, sums));
 }
 
 bool PostSection(const std::string& code, const Sums& sums, MaintenanceProgress& show) {
@@ -417,17 +418,15 @@ void TotalsPlan::AddLine(char kind, char source, const std::string& month, const
 
 std::string TotalsPlan::TooLarge() const {
   // An auxiliary account's lines count again on the account that collects its letter (one the
-  // totals make, 44444444, when the general file has no such collective).
+  // totals make when the general file has no such collective), as PostAccount posts them.
   std::map<std::string, TotalsCents> accounts = accounts_;
   for (const auto& [code, totals] : accounts_) {
     if (code[0] < 'A' || code[0] > 'Z') continue;
-    std::string collecting = "44444444";
     Table& c10 = *TableC10;
-    if (c10.Seek("C10CODE", C10Key('B', code.substr(0, 1)).c_str())) {
-      collecting = RTrim(Field(c10, 4).substr(0, kAccountWidth).c_str());
-      collecting.resize(kAccountWidth, '0');
-    }
-    accounts[collecting] += totals;
+    const std::string collecting = c10.Seek("C10CODE", C10Key('B', code.substr(0, 1)).c_str())
+                                       ? CollectiveAccountOf(Field(c10, 4))
+                                       : MadeCollectiveAccount();
+    if (!collecting.empty()) accounts[PadRight(collecting, kAccountWidth)] += totals;
   }
   for (const auto& [code, totals] : accounts)
     if (std::string text = TooLargeText('A', code, totals); !text.empty()) return text;

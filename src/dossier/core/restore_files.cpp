@@ -63,10 +63,9 @@ constexpr int kLogStopped = 31002;
 constexpr int kLogNotWritten = 31003;
 // The dossier's file titles, "C10 Fichier Général" to "C70 Bilan".
 constexpr int kC10Title = 2246;
-// The backup's tables that do not hold together (the faults, one a line), the count of faults
-// not shown, and the index files left out for the opening to make again.
+// The backup's tables that do not hold together (the faults, one a line), and the index files
+// left out for the opening to make again.
 constexpr int kBooksApart = 34800;
-constexpr int kFaultsMore = 22489;
 constexpr int kIndexesLeftOutHead = 34801;
 // The faults a refusal shows, the others counted.
 constexpr std::size_t kShownFaults = 12;
@@ -367,7 +366,7 @@ std::string RestoreReport(const std::string& code, const RestoreSelection& selec
     text += LoadStr(kLeftOutHead);
     for (const std::string& name : selection.leftOut) text += "   " + name + "\n";
   }
-  return text + "\n\n";
+  return text + selection.totalsAdvice + "\n\n";
 }
 
 // ---- The checks of the selection, each giving the refusal or "".
@@ -453,23 +452,26 @@ void LeaveOutDroppedIndexes(const std::string& work, RestoreSelection* selection
 }
 
 // The backup's tables hold together as one state of the books, as the dossier's checks want them
-// (DossierInvariants): every sort record leads to its line and every line has one, the totals of
-// the journal-months, accounts and sections are those of the lines. A copy that stopped part-way
-// or an archive that mixes two backups fails there. The tables the check reads must all be in
-// the backup; one of an older format is left to the conversion the opening offers.
-std::string BooksApart(const std::string& work, const std::string& code, const std::vector<std::string>& tables) {
+// (DossierInvariants, the check of the validation and the conversion): every sort record leads to
+// its line and every line has one, every live analytic record has its general line. A copy that
+// stopped part-way or an archive that mixes two backups fails there, and the refusal names what
+// cannot be one state. Totals that are not those of their lines do not refuse the books: the
+// restore takes them and *advice, when given, says which and that a ReConstruction makes them
+// again. The tables the check reads must all be in the backup; those of an older format are
+// checked as well when they hold the fields the check reads where it reads them (the conversion
+// the opening offers checks them again).
+std::string BooksApart(const std::string& work, const std::string& code, const std::vector<std::string>& tables,
+                       std::string* advice) {
   for (TableKind kind : {TableKind::C10, TableKind::C20, TableKind::C30, TableKind::C50, TableKind::C60})
     if (!platform::FileExists(work + TableBaseName(kind, LowerCode(code)) + ".dbf")) return "";
-  if (OfAnOlderFormat(work, tables)) return "";
   DossierInvariants check(work, LowerCode(code));
+  if (OfAnOlderFormat(work, tables) && !check.FieldsInPlace()) return "";
   if (check.Check()) return "";
-  std::string faults;
-  const std::vector<std::string>& found = check.Faults();
-  const std::size_t shown = std::min(found.size(), kShownFaults);
-  for (std::size_t i = 0; i < shown; ++i) faults += "   " + found[i] + "\n";
-  if (check.FaultCount() > static_cast<long>(shown))
-    faults += FillPlaceholder(LoadStr(kFaultsMore), std::to_string(check.FaultCount() - static_cast<long>(shown)));
-  return Refusal(Message(kBooksApart, {faults}));
+  if (!check.Apart()) {
+    if (advice != nullptr) *advice = check.TotalsAdvice();
+    return "";
+  }
+  return Refusal(Message(kBooksApart, {DossierInvariants::Listed(check.ApartFaults(), check.ApartCount(), kShownFaults)}));
 }
 
 // The dossier's files that the taken ones replace, and those of a restored table that the backup
@@ -665,7 +667,7 @@ RestoreSelection SelectRestoredFiles(const std::string& workFolder, const std::s
   if (selection.refusal.empty()) selection.refusal = UnfitTable(work, tables);
   if (selection.refusal.empty()) {
     LeaveOutDroppedIndexes(work, &selection);
-    selection.refusal = BooksApart(work, code, tables);
+    selection.refusal = BooksApart(work, code, tables, &selection.totalsAdvice);
   }
   if (!refused.RefusedFile().empty()) selection.refusal = Refusal(SystemRefusal(refused));
   if (!selection.refusal.empty()) return selection;

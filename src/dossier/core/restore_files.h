@@ -68,6 +68,9 @@ struct RestoreSelection {
   // The dossier's import records the backup does not hold, and the names they take.
   std::vector<std::pair<std::string, std::string>> setAside;
   std::string refusal;  // why nothing is restored (French, naming the member); "" when the restore goes on
+  // The backup's totals that are not those of its lines, and the ReConstruction that makes them
+  // again (French, for the end message); "" when every total holds.
+  std::string totalsAdvice;
   bool hasLog = false;  // the backup holds the dossier's log: its text
   std::string log;
 };
@@ -75,9 +78,10 @@ struct RestoreSelection {
 // Looks at every member in `work` for dossier `code` of `dossierFolder`: the dossier's files are
 // given the names they take in the dossier, each table is checked whole and its index made to
 // agree with its records (in the work folder only), and the tables are checked together as the
-// books must hold together (sort records and lines, lines and totals: DossierInvariants), so that
-// no copy cut part-way nor archive of two states of the dossier is installed. Nothing of the
-// dossier is changed.
+// books must hold together (sort records and lines, analytic records and their lines:
+// DossierInvariants), so that no copy cut part-way nor archive of two states of the dossier is
+// installed; totals that are not those of the lines are restored and named (totalsAdvice).
+// Nothing of the dossier is changed.
 RestoreSelection SelectRestoredFiles(const std::string& work, const std::string& dossierFolder,
                                      const std::string& code);
 

@@ -12,7 +12,9 @@
 // and section totals stay. C50 is packed on its own (which also drops the cancelled lines of the
 // other journal-months; the log lists every cancelled line dropped), C60 is written again from
 // C40 and C50, C10 is not packed (cancelled codes can be reactivated). The invariant check
-// (DossierInvariants) runs last; its failure puts the copies back too.
+// (DossierInvariants) runs first and last: books apart are refused before anything is changed,
+// and after the run books apart or a total wrong that was not before put the copies back (totals
+// wrong before are named for the ReConstruction).
 #pragma once
 
 #include <functional>
@@ -82,6 +84,9 @@ struct ValidationResult {
   long cancelledDropped = 0;  // cancelled records of the ticked journal-months removed
   long otherCancelled = 0;    // cancelled records of the other journal-months removed by the pack
   std::string invariantReport;
+  // A run gone to its end over books whose totals were already wrong: which, and the
+  // ReConstruction that makes them again (DossierInvariants::TotalsAdvice); "" when none.
+  std::string totalsAdvice;
 };
 
 // The run over the current dossier (DossierFolder, DossierCode, TheDossierRecord), which the
