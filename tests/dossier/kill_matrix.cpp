@@ -125,8 +125,10 @@ DossierRecords ReadRecords(const std::string& folder, const std::set<std::string
       else if (std::sscanf(rule.c_str() + at + 1, "%zu:%zu", &from, &length) == 2 && from > 0)
         parts[f].emplace_back(from - 1, length);
     }
+    const TableKind kind = TableKindOfFileName(name);
+    const bool withCancelled = cancelled && (kind == TableKind::C50 || kind == TableKind::C60);
     for (bool more = t.GoTop(); more; more = t.Skip(1)) {
-      if (t.IsDeleted() && !cancelled) continue;
+      if (t.IsDeleted() && !withCancelled) continue;
       std::string text = t.IsDeleted() ? std::string(1, kCancelledMark) : std::string();
       for (int f = 1; f <= t.FieldCount(); ++f) {
         if (!skip[f]) {

@@ -36,8 +36,9 @@ inline constexpr char kCancelledMark = '\x7F';
 
 // The dossier tables of `folder` (the lock table aside), their live records with the fields
 // named in `ignored` left out: "BPIECE" a whole field, "GZONE1@165:6" six characters of it from
-// the 165th; with `cancelled`, their cancelled records too, each behind kCancelledMark. A table
-// that does not open is given as one record naming the engine's code.
+// the 165th; with `cancelled`, the cancelled records of the draft and of the sort file too, each
+// behind kCancelledMark: a cancelled line is reactivated as it stands, its sort record with it.
+// A table that does not open is given as one record naming the engine's code.
 DossierRecords ReadRecords(const std::string& folder, const std::set<std::string>& ignored, bool cancelled = false);
 
 // What differs between the records read and those expected, table by table, in a few words
