@@ -110,9 +110,12 @@ void PrintTo(const MatrixRun& r, std::ostream* os);
 // The runs: validation, opening balances, merge, separation, code copy, automatic matching, OFX
 // and ASCII imports, balance-sheet computation, rebuild, renumbering, restore.
 const std::vector<MatrixRun>& Runs();
-// The changes of lines, driven through their core functions (kill_matrix_line_changes.cpp): a line
-// saved onto another account, a line cancelled with its analytic lines, a cancelled line
-// reactivated, a piece moved and copied to another journal-month, two lines appended to the draft.
+// The changes of lines, driven through their core functions (kill_matrix_line_changes.cpp), every
+// kind a note of a change of lines names: a line saved onto another account, a line cancelled with
+// its analytic lines, a cancelled line reactivated, a piece moved and copied to another
+// journal-month, two lines appended to the draft, a line saved at zero, a line saved onto an
+// account without analytic with its split of four or eight records, a split removed on its own, a
+// default split, an analytic line saved, cancelled and reactivated.
 const std::vector<MatrixRun>& LineChangeRuns();
 
 // What was shown, on one line.

@@ -3,8 +3,10 @@
 // first (the line, the piece, the target), then `arm`, then their writes.
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <map>
 #include <utility>
+#include <vector>
 
 #include "data/dossier_files.h"
 #include "data/draft_lines.h"
@@ -38,6 +40,17 @@ bool OpenLines(const std::string& root, Table& c50, Table& c60) {
   return LoadAsOpened(root + "a/", "A") && TableC10->OpenShared(PathC10(), "C10CODE") && ReadC10Texts() &&
          TableC20->OpenShared(PathC20(), "C20CODE") && TableC30->OpenShared(PathC30(), "C30CODE") &&
          c50.OpenShared(PathC50(), L::kCodeTag) && c60.OpenShared(PathC60(), T::kRecordTag);
+}
+
+// The dossier made, then `change` made in it before the run: what the run starts from.
+void PrepareWith(const std::string& root, const std::function<bool(Table& c50, Table& c60)>& change) {
+  PrepareLines(root);
+  Table c50, c60;
+  EXPECT_TRUE(OpenLines(root, c50, c60) && change(c50, c60));
+  c50.CloseTable();
+  c60.CloseTable();
+  CloseAllTables();
+  SetDossier("", "");
 }
 
 // The first general line of the draft (live, or cancelled) that has analytic lines when `split`.
@@ -206,16 +219,10 @@ entry::SplitKey BankLineSplitKey(Table& c50) {
 // The bank line's split opened by the analytic lines window: its header made. The default split
 // the window then makes is the run.
 void PrepareDefaultSplit(const std::string& root) {
-  PrepareLines(root);
-  Table c50, c60;
-  bool created = false;
-  const bool opened = OpenLines(root, c50, c60) &&
-                      entry::KeepSplitHeader(c50, c60, BankLineSplitKey(c50), &created) == entry::SplitOpening::Opened;
-  EXPECT_TRUE(opened && created);
-  c50.CloseTable();
-  c60.CloseTable();
-  CloseAllTables();
-  SetDossier("", "");
+  PrepareWith(root, [](Table& c50, Table& c60) {
+    bool created = false;
+    return entry::KeepSplitHeader(c50, c60, BankLineSplitKey(c50), &created) == entry::SplitOpening::Opened && created;
+  });
 }
 // The default split 60 % SAV, 40 % COMMERCE made for the bank line.
 bool RunDefaultSplit(const std::string& root, const Arm& arm) {
@@ -263,15 +270,9 @@ bool RunAnalyticCancel(const std::string& root, const Arm& arm) {
 
 // An analytic line cancelled beforehand, reactivated.
 void PrepareAnalyticRecall(const std::string& root) {
-  PrepareLines(root);
-  Table c50, c60;
-  const bool cancelled = OpenLines(root, c50, c60) &&
-                         entry::CancelSplitLine(c50, c60, AnalyticLine(c50, false), "ligne") == posting::LineChange::Done;
-  EXPECT_TRUE(cancelled);
-  c50.CloseTable();
-  c60.CloseTable();
-  CloseAllTables();
-  SetDossier("", "");
+  PrepareWith(root, [](Table& c50, Table& c60) {
+    return entry::CancelSplitLine(c50, c60, AnalyticLine(c50, false), "ligne") == posting::LineChange::Done;
+  });
 }
 bool RunAnalyticRecall(const std::string& root, const Arm& arm) {
   Table c50, c60;
@@ -294,15 +295,9 @@ bool RunLineCancel(const std::string& root, const Arm& arm) {
 
 // A line cancelled beforehand, reactivated.
 void PrepareLineRecall(const std::string& root) {
-  PrepareLines(root);
-  Table c50, c60;
-  const bool cancelled = OpenLines(root, c50, c60) &&
-                         posting::CancelLine(c50, c60, FirstLine(c50, false, false), "ligne") == posting::LineChange::Done;
-  EXPECT_TRUE(cancelled);
-  c50.CloseTable();
-  c60.CloseTable();
-  CloseAllTables();
-  SetDossier("", "");
+  PrepareWith(root, [](Table& c50, Table& c60) {
+    return posting::CancelLine(c50, c60, FirstLine(c50, false, false), "ligne") == posting::LineChange::Done;
+  });
 }
 bool RunLineRecall(const std::string& root, const Arm& arm) {
   Table c50, c60;
