@@ -21,9 +21,10 @@
 // import's identities), ENOSPC and EIO in turn, the part-written change at each, and
 // the lasting refusal at those among the run's last sixty changes (where the runs remove their
 // marker and copies: a removal refused for good must not leave a run said done to be put back),
-// and a sample of its reads; MERLON_FAULT_MATRIX=full tries all four at every change and every
-// read, "full:i/n" every n-th of each from the i-th, "points:5,17" the changes given (all four),
-// "reads:40,41" the reads given, "reads" the sample of the reads alone.
+// and a sample of its reads (every one, for a change of lines); MERLON_FAULT_MATRIX=full tries all
+// four at every change and every read, "full:i/n" every n-th of each from the i-th, "points:5,17"
+// the changes given (all four), "reads:40,41" the reads given, "reads" the sample of the reads
+// alone.
 #include <errno.h>
 
 #include <map>
