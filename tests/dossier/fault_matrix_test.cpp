@@ -196,7 +196,7 @@ TEST_P(FaultMatrixTest, EveryRefusedWriteHolds) {
   };
   for (std::size_t i = 0; i < points.size(); ++i)
     for (const WriteFault fault : FaultsAt(i, points[i], writes.total, every)) tryAt(points[i], fault);
-  for (const long read : ReadPoints(writes.reads, r.everyRead)) tryAt(read, WriteFault::kReadFailOnce);
+  for (const long read : ReadPoints(writes.reads, r.lineChange)) tryAt(read, WriteFault::kReadFailOnce);
   std::string each;
   for (const auto& [fault, count] : byFault)
     each += std::string(each.empty() ? "" : ", ") + FaultName(fault) + " held " + std::to_string(count.second) + " of " +

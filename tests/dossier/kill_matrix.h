@@ -100,10 +100,12 @@ struct MatrixRun {
   // after the opening: true when it agrees with the books; *why says where it does not. Null
   // when the run has nothing to check there.
   bool (*recordsAgree)(const std::string& root, std::string* why) = nullptr;
-  // The fault matrix's sample refuses every read of the run in turn, not a few spread over them: a
-  // change of lines reads little, and a read refused in the middle of it is the one that may leave
-  // it half made.
-  bool everyRead = false;
+  // A change of lines: its records compared with their cancelled ones in the draft and the sort
+  // file (ReadRecords), a cancelled line being reactivated as it stands (the other runs pack the
+  // tables they write, a rebuild too, which drops them); and the fault matrix's sample refuses
+  // every read of the run in turn, not a few spread over them: a change of lines reads little, and
+  // a read refused in the middle of it is the one that may leave it half made.
+  bool lineChange = false;
 };
 void PrintTo(const MatrixRun& r, std::ostream* os);
 

@@ -258,7 +258,7 @@ class MatrixTest : public DossierOpenTest, public ::testing::WithParamInterface<
 
   std::vector<DossierRecords> Records(const MatrixRun& r, const std::string& root) {
     std::vector<DossierRecords> records;
-    for (const std::string& f : Folders(r, root)) records.push_back(ReadRecords(f, r.ignored, true));
+    for (const std::string& f : Folders(r, root)) records.push_back(ReadRecords(f, r.ignored, r.lineChange));
     return records;
   }
 

@@ -258,29 +258,25 @@ bool RunAnalyticSave(const std::string& root, const Arm& arm) {
   return entry::SaveAnalyticLineRecord(c50, c60, key, v) == entry::AnalyticSaveOutcome::Saved;
 }
 
-// An analytic line cancelled, its amounts off its section.
-bool RunAnalyticCancel(const std::string& root, const Arm& arm) {
+// An analytic line cancelled, its amounts off its section (`cancel`), or the one cancelled beforehand
+// reactivated, its amounts back on it.
+template <bool cancel>
+bool RunAnalyticMark(const std::string& root, const Arm& arm) {
   Table c50, c60;
   if (!OpenLines(root, c50, c60)) return false;
-  const std::uint32_t recno = AnalyticLine(c50, false);
+  const std::uint32_t recno = AnalyticLine(c50, !cancel);
   if (recno == 0) return false;
   arm();
-  return entry::CancelSplitLine(c50, c60, recno, "ligne") == posting::LineChange::Done;
+  const posting::LineChange done =
+      cancel ? entry::CancelSplitLine(c50, c60, recno, "ligne") : entry::ReactivateSplitLine(c50, c60, recno, "ligne");
+  return done == posting::LineChange::Done;
 }
 
-// An analytic line cancelled beforehand, reactivated.
+// The analytic line cancelled beforehand, for its reactivation.
 void PrepareAnalyticRecall(const std::string& root) {
   PrepareWith(root, [](Table& c50, Table& c60) {
     return entry::CancelSplitLine(c50, c60, AnalyticLine(c50, false), "ligne") == posting::LineChange::Done;
   });
-}
-bool RunAnalyticRecall(const std::string& root, const Arm& arm) {
-  Table c50, c60;
-  if (!OpenLines(root, c50, c60)) return false;
-  const std::uint32_t recno = AnalyticLine(c50, true);
-  if (recno == 0) return false;
-  arm();
-  return entry::ReactivateSplitLine(c50, c60, recno, "ligne") == posting::LineChange::Done;
 }
 
 // A line cancelled with its analytic lines.
@@ -346,16 +342,16 @@ bool AndLeave(const std::string& root, const Arm& arm) {
   return done;
 }
 
-// The runs, each refusing every one of its reads in the fault matrix's sample.
-std::vector<MatrixRun> EveryReadRefused(std::vector<MatrixRun> runs) {
-  for (MatrixRun& r : runs) r.everyRead = true;
+// The runs, each marked a change of lines.
+std::vector<MatrixRun> ChangesOfLines(std::vector<MatrixRun> runs) {
+  for (MatrixRun& r : runs) r.lineChange = true;
   return runs;
 }
 
 }  // namespace
 
 const std::vector<MatrixRun>& LineChangeRuns() {
-  static const std::vector<MatrixRun> runs = EveryReadRefused({
+  static const std::vector<MatrixRun> runs = ChangesOfLines({
     {"line_save", "line saved", false, {{"a", "A"}}, PrepareLines, AndLeave<RunLineSave>},
     {"line_cancel", "line cancelled", false, {{"a", "A"}}, PrepareLines, AndLeave<RunLineCancel>},
     {"line_recall", "line reactivated", false, {{"a", "A"}}, PrepareLineRecall, AndLeave<RunLineRecall>},
@@ -373,9 +369,9 @@ const std::vector<MatrixRun>& LineChangeRuns() {
     {"split_removed", "split removed from its line", true, {{"a", "A"}}, PrepareLines, AndLeave<RunSplitRemoved>},
     {"default_split", "default split made", true, {{"a", "A"}}, PrepareDefaultSplit, AndLeave<RunDefaultSplit>},
     {"analytic_save", "analytic line saved", false, {{"a", "A"}}, PrepareLines, AndLeave<RunAnalyticSave>},
-    {"analytic_cancel", "analytic line cancelled", false, {{"a", "A"}}, PrepareLines, AndLeave<RunAnalyticCancel>},
+    {"analytic_cancel", "analytic line cancelled", false, {{"a", "A"}}, PrepareLines, AndLeave<RunAnalyticMark<true>>},
     {"analytic_recall", "analytic line reactivated", false, {{"a", "A"}}, PrepareAnalyticRecall,
-     AndLeave<RunAnalyticRecall>},
+     AndLeave<RunAnalyticMark<false>>},
   });
   return runs;
 }

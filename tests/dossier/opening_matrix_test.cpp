@@ -79,11 +79,6 @@ void NoteMarkedWrite() {
   if (marked) MarkedWrites().push_back(dbase::WritesCounted() + 1);
 }
 
-bool IsChangeOfLines(const MatrixRun& r) {
-  for (const MatrixRun& l : LineChangeRuns())
-    if (std::string(l.name) == r.name) return true;
-  return false;
-}
 
 // The sample of an opening's `total` changes: the first two, the last twenty, twelve spread over
 // them, and the first and last change of each stretch of a pack.
@@ -131,7 +126,7 @@ class OpeningMatrixTest : public MatrixTest {
     NoteFolders().clear();
     for (const MatrixDossier& d : r.dossiers) {
       MarkerPaths().push_back(done + d.folder + "/c" + LowerAscii(d.code) + ".run");
-      if (IsChangeOfLines(r)) NoteFolders().push_back(done + d.folder + "/");
+      if (r.lineChange) NoteFolders().push_back(done + d.folder + "/");
     }
     std::string text;
     const int status = InChild(
