@@ -102,7 +102,7 @@ std::string EngineCode(dbase::DBIResult rc) { return "engine code " + std::to_st
 
 }  // namespace
 
-DossierRecords ReadRecords(const std::string& folder, const std::set<std::string>& ignored) {
+DossierRecords ReadRecords(const std::string& folder, const std::set<std::string>& ignored, bool cancelled) {
   DossierRecords out;
   for (const fs::path& dbf : DossierTables(folder)) {
     const std::string name = Lower(dbf.filename().string());
@@ -125,9 +125,11 @@ DossierRecords ReadRecords(const std::string& folder, const std::set<std::string
       else if (std::sscanf(rule.c_str() + at + 1, "%zu:%zu", &from, &length) == 2 && from > 0)
         parts[f].emplace_back(from - 1, length);
     }
+    const TableKind kind = TableKindOfFileName(name);
+    const bool withCancelled = cancelled && (kind == TableKind::C50 || kind == TableKind::C60);
     for (bool more = t.GoTop(); more; more = t.Skip(1)) {
-      if (t.IsDeleted()) continue;
-      std::string text;
+      if (t.IsDeleted() && !withCancelled) continue;
+      std::string text = t.IsDeleted() ? std::string(1, kCancelledMark) : std::string();
       for (int f = 1; f <= t.FieldCount(); ++f) {
         if (!skip[f]) {
           const char type = t.FieldType(f);
@@ -165,9 +167,17 @@ std::string RecordDifference(const DossierRecords& got, const DossierRecords& ex
     std::vector<std::string> extra, missing;
     std::set_difference(a.begin(), a.end(), b.begin(), b.end(), std::back_inserter(extra));
     std::set_difference(b.begin(), b.end(), a.begin(), a.end(), std::back_inserter(missing));
+    // The cancelled records of a change taken back, beyond those expected.
+    std::erase_if(extra, [](const std::string& r) { return !r.empty() && r[0] == kCancelledMark; });
+    if (extra.empty() && missing.empty()) continue;
+    const long cancelledMissing = std::count_if(missing.begin(), missing.end(), [](const std::string& r) {
+      return !r.empty() && r[0] == kCancelledMark;
+    });
     if (!text.empty()) text += "; ";
-    text += name + ": " + std::to_string(a.size()) + " live records, expected " + std::to_string(b.size()) + " (" +
-            std::to_string(extra.size()) + " not expected, " + std::to_string(missing.size()) + " missing)";
+    text += name + ": " + std::to_string(a.size()) + " records, expected " + std::to_string(b.size()) + " (" +
+            std::to_string(extra.size()) + " not expected, " + std::to_string(missing.size()) + " missing";
+    if (cancelledMissing > 0) text += ", " + std::to_string(cancelledMissing) + " of them cancelled";
+    text += ")";
   }
   return text;
 }

@@ -258,8 +258,15 @@ class MatrixTest : public DossierOpenTest, public ::testing::WithParamInterface<
 
   std::vector<DossierRecords> Records(const MatrixRun& r, const std::string& root) {
     std::vector<DossierRecords> records;
-    for (const std::string& f : Folders(r, root)) records.push_back(ReadRecords(f, r.ignored));
+    for (const std::string& f : Folders(r, root)) records.push_back(ReadRecords(f, r.ignored, r.lineChange));
     return records;
+  }
+
+  // Every dossier holds the records of `side` (RecordDifference).
+  static bool AllAs(const std::vector<DossierRecords>& got, const std::vector<DossierRecords>& side) {
+    bool all = got.size() == side.size();
+    for (std::size_t i = 0; all && i < got.size(); ++i) all = RecordDifference(got[i], side[i]).empty();
+    return all;
   }
 
   // The faults of a world after a run: its tags, its leftovers, and the rules between its lines
@@ -298,12 +305,13 @@ class MatrixTest : public DossierOpenTest, public ::testing::WithParamInterface<
   std::set<std::string> invariantsHeld_;
   std::map<std::string, long> unbalancedBefore_;
 
-  // The records of table `name` of `got` are among those of `expected` (as many times at most).
+  // The live records of table `name` of `got` are among those of `expected` (as many times at most).
   static bool Within(const DossierRecords& got, const DossierRecords& expected, const std::string& name) {
     static const TableRecords none;
     const auto g = got.find(name), e = expected.find(name);
-    const TableRecords& a = g == got.end() ? none : g->second;
+    TableRecords a = g == got.end() ? none : g->second;
     const TableRecords& b = e == expected.end() ? none : e->second;
+    std::erase_if(a, [](const std::string& r) { return !r.empty() && r[0] == kCancelledMark; });
     return std::includes(b.begin(), b.end(), a.begin(), a.end());
   }
 

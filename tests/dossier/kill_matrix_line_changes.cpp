@@ -3,8 +3,10 @@
 // first (the line, the piece, the target), then `arm`, then their writes.
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <map>
 #include <utility>
+#include <vector>
 
 #include "data/dossier_files.h"
 #include "data/draft_lines.h"
@@ -13,10 +15,12 @@
 #include "data/session.h"
 #include "data/table.h"
 #include "demo/dossier_demo.h"
+#include "entry/core/analytic_split.h"
 #include "entry/core/move_copy.h"
 #include "kill_matrix.h"
 #include "posting/line_changes.h"
 #include "posting/line_save.h"
+#include "runtime/numbers.h"
 #include "runtime/text.h"
 #include "support/draft_piece.h"
 
@@ -36,6 +40,17 @@ bool OpenLines(const std::string& root, Table& c50, Table& c60) {
   return LoadAsOpened(root + "a/", "A") && TableC10->OpenShared(PathC10(), "C10CODE") && ReadC10Texts() &&
          TableC20->OpenShared(PathC20(), "C20CODE") && TableC30->OpenShared(PathC30(), "C30CODE") &&
          c50.OpenShared(PathC50(), L::kCodeTag) && c60.OpenShared(PathC60(), T::kRecordTag);
+}
+
+// The dossier made, then `change` made in it before the run: what the run starts from.
+void PrepareWith(const std::string& root, const std::function<bool(Table& c50, Table& c60)>& change) {
+  PrepareLines(root);
+  Table c50, c60;
+  EXPECT_TRUE(OpenLines(root, c50, c60) && change(c50, c60));
+  c50.CloseTable();
+  c60.CloseTable();
+  CloseAllTables();
+  SetDossier("", "");
 }
 
 // The first general line of the draft (live, or cancelled) that has analytic lines when `split`.
@@ -69,6 +84,66 @@ bool PieceAndTarget(Table& c50, std::pair<std::string, std::string>* piece, std:
   return !piece->first.empty() && !target->empty();
 }
 
+// The live analytic records (headers and lines) of the general line at `recno`, in key order.
+std::vector<std::uint32_t> SplitOf(Table& c50, std::uint32_t recno) {
+  std::vector<std::uint32_t> split;
+  if (!c50.GoTo(recno)) return split;
+  const std::string key = L::AnalyticKey(c50);
+  for (bool more = c50.SeekNotBelow(L::kAnalyticTag, key.c_str()); more; more = c50.Skip(1)) {
+    const char m = c50.MatchKey(key.c_str(), L::kAnalyticKeyLength, L::BMOIS, L::BJAL, L::BPIECE, L::BCG, L::BNUM);
+    if (m == 'O' && c50.GetField(L::BCLE)[0] != L::kGeneral) split.push_back(c50.recordNumber);
+    else if (m != 'O' && m != 'o') break;
+  }
+  c50.SetOrder(L::kCodeTag);
+  return split;
+}
+
+// The first live general line of the draft on `account` (any account when empty) whose split has
+// `records` live records (none when 0).
+std::uint32_t LineWithSplit(Table& c50, const std::string& account, std::size_t records) {
+  for (std::uint32_t r = 1; r <= c50.RecCount(); ++r) {
+    if (!c50.GoTo(r) || c50.IsDeleted() || c50.GetField(L::BCLE)[0] != L::kGeneral) continue;
+    if (!account.empty() && Trimmed(c50.GetField(L::BCODE)) != account) continue;
+    if (SplitOf(c50, r).size() == records) return r;
+  }
+  return 0;
+}
+
+// The first analytic line ("W") of the draft, live or cancelled as asked: its record, 0 for none.
+std::uint32_t AnalyticLine(Table& c50, bool cancelled) {
+  for (std::uint32_t r = 1; r <= c50.RecCount(); ++r)
+    if (c50.GoTo(r) && c50.IsDeleted() == cancelled && c50.GetField(L::BCLE)[0] == 'W') return r;
+  return 0;
+}
+
+// An analytic line's 30-character C50ANAL key: BMOIS, BJAL, BPIECE, BCG, BNUM, BCLE, BNUMA.
+std::string AnalyticLineKey(Table& c50, std::uint32_t recno) {
+  std::string key;
+  if (c50.GoTo(recno))
+    for (int f : {L::BMOIS, L::BJAL, L::BPIECE, L::BCG, L::BNUM, L::BCLE, L::BNUMA}) key += c50.GetField(f);
+  return key;
+}
+
+// The save of the line at `recno` as the form makes it: onto `account` with `euros` (and `francs`)
+// on its sense, its split made for the account it stood on.
+posting::SaveRequest SaveOf(Table& c50, std::uint32_t recno, const std::string& account, double francs, double euros) {
+  posting::SaveRequest r;
+  if (!c50.GoTo(recno)) return r;
+  const posting::LineRecord line = posting::ReadLineRecord(c50);
+  r.key = line.key;
+  r.previousAccount = line.account;
+  r.values.day = line.day;
+  r.values.account = account;
+  r.values.labelCode = line.labelCode;
+  r.values.label1 = line.label1;
+  r.values.euros = line.entry == 'O';
+  r.values.sense = line.sense;
+  (line.sense == 'D' ? r.values.amounts.debitF : r.values.amounts.creditF) = francs;
+  (line.sense == 'D' ? r.values.amounts.debitE : r.values.amounts.creditE) = euros;
+  r.values.vat = line.vat;
+  return r;
+}
+
 // A bank line saved onto another account with another amount.
 bool RunLineSave(const std::string& root, const Arm& arm) {
   Table c50, c60;
@@ -92,6 +167,118 @@ bool RunLineSave(const std::string& root, const Arm& arm) {
   return posting::SaveLineRecord(c50, c60, r).outcome == posting::SaveOutcome::Saved;
 }
 
+// A line saved onto an account without analytic (62600000) at 42.21 euros: its split of two axes
+// (headers, lines and their sort records) goes, and the sections' totals with it. `records`: the
+// split's size, 4 (a line on each axis, on 62700000) or 8 (three lines on each).
+template <std::size_t records>
+bool RunSplitDropped(const std::string& root, const Arm& arm) {
+  Table c50, c60;
+  if (!OpenLines(root, c50, c60)) return false;
+  const std::uint32_t recno = LineWithSplit(c50, records == 4 ? "62700000" : "", records);
+  if (recno == 0) return false;
+  const posting::SaveRequest r = SaveOf(c50, recno, "62600000", 276.88, 42.21);
+  arm();
+  const posting::SaveResult saved = posting::SaveLineRecord(c50, c60, r);
+  return saved.outcome == posting::SaveOutcome::Saved && saved.analyticRemoved >= static_cast<long>(records);
+}
+
+// A line without split saved at zero: cancelled with its sort record, its amounts off its totals.
+bool RunZeroSave(const std::string& root, const Arm& arm) {
+  Table c50, c60;
+  if (!OpenLines(root, c50, c60)) return false;
+  const std::uint32_t recno = LineWithSplit(c50, "", 0);
+  if (recno == 0 || !c50.GoTo(recno)) return false;
+  const posting::SaveRequest r = SaveOf(c50, recno, posting::ReadLineRecord(c50).account, 0, 0);
+  arm();
+  return posting::SaveLineRecord(c50, c60, r).outcome == posting::SaveOutcome::ZeroLineCancelled;
+}
+
+// A split of eight records (three lines on each axis) removed on its own, as the line form removes
+// it once the line's account no longer takes analytic.
+bool RunSplitRemoved(const std::string& root, const Arm& arm) {
+  Table c50, c60;
+  if (!OpenLines(root, c50, c60)) return false;
+  const std::uint32_t recno = LineWithSplit(c50, "", 8);
+  if (recno == 0 || !c50.GoTo(recno)) return false;
+  const posting::LineRecord line = posting::ReadLineRecord(c50);
+  arm();
+  return posting::DeleteLineAnalytic(c50, c60, line.key, line.account, 3) == 8;
+}
+
+// The key with which the line form asks for the split of the first axis of the bank line without
+// split (51200000).
+entry::SplitKey BankLineSplitKey(Table& c50) {
+  const std::uint32_t recno = LineWithSplit(c50, "51200000", 0);
+  if (recno == 0 || !c50.GoTo(recno)) return {};
+  const posting::LineRecord line = posting::ReadLineRecord(c50);
+  const long long sign = line.sense == 'D' ? 1 : -1;
+  return entry::SplitKey::Of(line.key, line.account, 'V', line.day, line.labelCode, line.label1,
+                             sign * ToCents(line.francs), sign * ToCents(line.euros));
+}
+
+// The bank line's split opened by the analytic lines window: its header made. The default split
+// the window then makes is the run.
+void PrepareDefaultSplit(const std::string& root) {
+  PrepareWith(root, [](Table& c50, Table& c60) {
+    bool created = false;
+    return entry::KeepSplitHeader(c50, c60, BankLineSplitKey(c50), &created) == entry::SplitOpening::Opened && created;
+  });
+}
+// The default split 60 % SAV, 40 % COMMERCE made for the bank line.
+bool RunDefaultSplit(const std::string& root, const Arm& arm) {
+  Table c50, c60;
+  if (!OpenLines(root, c50, c60)) return false;
+  const entry::SplitKey key = BankLineSplitKey(c50);
+  if (Trimmed(key.Text()).empty()) return false;
+  c50.SetOrder(L::kAnalyticTag);
+  arm();
+  long made = 0;
+  return entry::MakeDefaultSplit(c50, c60, key, "CA1=SAV %=60\r\nCA1=COMMERCE %=40\r\n", 6.55957, true, nullptr,
+                                 &made) == entry::DefaultSplitOutcome::Made &&
+         made == 2;
+}
+
+// An analytic line saved onto another section with other amounts.
+bool RunAnalyticSave(const std::string& root, const Arm& arm) {
+  Table c50, c60;
+  if (!OpenLines(root, c50, c60)) return false;
+  const std::uint32_t recno = AnalyticLine(c50, false);
+  if (recno == 0) return false;
+  const std::string key = AnalyticLineKey(c50, recno);
+  const posting::LineRecord line = posting::ReadLineRecord(c50);
+  entry::AnalyticLineValues v;
+  v.day = line.day;
+  v.section = Trimmed(line.account) == "SAV" ? "BUREAU" : "SAV";
+  v.labelCode = line.labelCode;
+  v.label = line.label1;
+  v.sense = line.sense;
+  v.francs = ToCents(line.francs) + 656;
+  v.euros = ToCents(line.euros) + 100;
+  arm();
+  return entry::SaveAnalyticLineRecord(c50, c60, key, v) == entry::AnalyticSaveOutcome::Saved;
+}
+
+// An analytic line cancelled, its amounts off its section (`cancel`), or the one cancelled beforehand
+// reactivated, its amounts back on it.
+template <bool cancel>
+bool RunAnalyticMark(const std::string& root, const Arm& arm) {
+  Table c50, c60;
+  if (!OpenLines(root, c50, c60)) return false;
+  const std::uint32_t recno = AnalyticLine(c50, !cancel);
+  if (recno == 0) return false;
+  arm();
+  const posting::LineChange done =
+      cancel ? entry::CancelSplitLine(c50, c60, recno, "ligne") : entry::ReactivateSplitLine(c50, c60, recno, "ligne");
+  return done == posting::LineChange::Done;
+}
+
+// The analytic line cancelled beforehand, for its reactivation.
+void PrepareAnalyticRecall(const std::string& root) {
+  PrepareWith(root, [](Table& c50, Table& c60) {
+    return entry::CancelSplitLine(c50, c60, AnalyticLine(c50, false), "ligne") == posting::LineChange::Done;
+  });
+}
+
 // A line cancelled with its analytic lines.
 bool RunLineCancel(const std::string& root, const Arm& arm) {
   Table c50, c60;
@@ -104,15 +291,9 @@ bool RunLineCancel(const std::string& root, const Arm& arm) {
 
 // A line cancelled beforehand, reactivated.
 void PrepareLineRecall(const std::string& root) {
-  PrepareLines(root);
-  Table c50, c60;
-  const bool cancelled = OpenLines(root, c50, c60) &&
-                         posting::CancelLine(c50, c60, FirstLine(c50, false, false), "ligne") == posting::LineChange::Done;
-  EXPECT_TRUE(cancelled);
-  c50.CloseTable();
-  c60.CloseTable();
-  CloseAllTables();
-  SetDossier("", "");
+  PrepareWith(root, [](Table& c50, Table& c60) {
+    return posting::CancelLine(c50, c60, FirstLine(c50, false, false), "ligne") == posting::LineChange::Done;
+  });
 }
 bool RunLineRecall(const std::string& root, const Arm& arm) {
   Table c50, c60;
@@ -161,10 +342,16 @@ bool AndLeave(const std::string& root, const Arm& arm) {
   return done;
 }
 
+// The runs, each marked a change of lines.
+std::vector<MatrixRun> ChangesOfLines(std::vector<MatrixRun> runs) {
+  for (MatrixRun& r : runs) r.lineChange = true;
+  return runs;
+}
+
 }  // namespace
 
 const std::vector<MatrixRun>& LineChangeRuns() {
-  static const std::vector<MatrixRun> runs = {
+  static const std::vector<MatrixRun> runs = ChangesOfLines({
     {"line_save", "line saved", false, {{"a", "A"}}, PrepareLines, AndLeave<RunLineSave>},
     {"line_cancel", "line cancelled", false, {{"a", "A"}}, PrepareLines, AndLeave<RunLineCancel>},
     {"line_recall", "line reactivated", false, {{"a", "A"}}, PrepareLineRecall, AndLeave<RunLineRecall>},
@@ -174,7 +361,18 @@ const std::vector<MatrixRun>& LineChangeRuns() {
     {"piece_copy", "piece copied", false, {{"a", "A"}}, PrepareLines, AndLeave<RunPieceCopy>, nullptr,
      {"GZONE1@19:6", "GZONE1@165:6"}},
     {"draft_append", "lines appended to the draft", false, {{"a", "A"}}, PrepareLines, AndLeave<RunDraftAppend>},
-  };
+    {"zero_save", "line saved at zero", true, {{"a", "A"}}, PrepareLines, AndLeave<RunZeroSave>},
+    {"split_dropped", "line saved onto an account without analytic, its split of 4 dropped", true, {{"a", "A"}},
+     PrepareLines, AndLeave<RunSplitDropped<4>>},
+    {"split_dropped_whole", "line saved onto an account without analytic, its split of 8 dropped", true, {{"a", "A"}},
+     PrepareLines, AndLeave<RunSplitDropped<8>>},
+    {"split_removed", "split removed from its line", true, {{"a", "A"}}, PrepareLines, AndLeave<RunSplitRemoved>},
+    {"default_split", "default split made", true, {{"a", "A"}}, PrepareDefaultSplit, AndLeave<RunDefaultSplit>},
+    {"analytic_save", "analytic line saved", false, {{"a", "A"}}, PrepareLines, AndLeave<RunAnalyticSave>},
+    {"analytic_cancel", "analytic line cancelled", false, {{"a", "A"}}, PrepareLines, AndLeave<RunAnalyticMark<true>>},
+    {"analytic_recall", "analytic line reactivated", false, {{"a", "A"}}, PrepareAnalyticRecall,
+     AndLeave<RunAnalyticMark<false>>},
+  });
   return runs;
 }
 
