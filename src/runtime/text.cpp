@@ -81,3 +81,10 @@ std::string FillPlaceholders(std::string_view message, std::initializer_list<std
 std::string AmountText14(double amount) { return FormatNumber(14, 2, false, amount); }
 
 std::string AmountDigits(double amount) { return Trimmed(AmountText14(amount)); }
+
+std::string GroupedAmountText(long long cents) {
+  std::string text = Trimmed(GroupThousands(20, 2, FromCents(cents)));
+  const std::size_t point = text.rfind('.');
+  if (point != std::string::npos) text[point] = ',';
+  return text;
+}
