@@ -934,6 +934,7 @@ struct RunSaid {
   bool failed = false;
   std::string text;
   bool putBack = false;
+  int code = 0;  // the run's own failure code, which the log keeps
 };
 
 // The validation, the opening balances and the balance-sheet computation with one of their
@@ -974,7 +975,7 @@ TEST_F(WriteRefusedTest, ARunStoppedByARefusedWriteNamesItInItsOwnBoxAlone) {
          const processing::OpeningResult r =
              processing::GenerateOpeningBalances(request, collectives, balance, test_support::RebuildMaintenance(true));
          const std::string text = processing::OpeningEndMessage(request, r);
-         return RunSaid{r.code != 0, text, text.find(putBackText) != std::string::npos};
+         return RunSaid{r.code != 0, text, text.find(putBackText) != std::string::npos, r.code};
        }},
       {"balance_sheet",
        [this, &putBackText, &notStarted](const std::string& root, const std::function<void()>& arm) {
@@ -1026,8 +1027,9 @@ TEST_F(WriteRefusedTest, ARunStoppedByARefusedWriteNamesItInItsOwnBoxAlone) {
       EXPECT_EQ(ShownTexts(), "") << where;
       if (!said.failed) continue;
       EXPECT_NE(said.text.find(root), std::string::npos) << "no file named, " << where;
-      // The cause in words, never the engine's number alone.
+      // The cause in words, never the engine's number alone, nor the run's step number beside it.
       EXPECT_EQ(said.text.find("incident "), std::string::npos) << where;
+      if (said.code != 0) EXPECT_EQ(said.text.find(std::to_string(said.code) + " - "), std::string::npos) << where;
       if (fault == dbase::WriteFault::kFullOnce) {
         EXPECT_NE(said.text.find(kDiskFull), std::string::npos) << where;
       } else {
