@@ -468,11 +468,17 @@ ValidationResult RunValidation(const JournalValidationRequest& request, const st
   }
   if (failure == 0) {
     DossierInvariants check;
-    if (!check.Check()) {
+    if (!check.Check() && !refusal.ReadRefused()) {
       failure = kValidationInvariants;
       r.invariantReport = check.Report();
       r.error = LoadStr(kErrorTotalsCheck);
     }
+  }
+  // A read the disk refused, in the run or in its check: what either read is short of the tables,
+  // and that is said, never totals found wrong.
+  if (failure == 0 && refusal.ReadRefused()) {
+    failure = kValidationRead;
+    r.error = refusal.Reason(failure, "", 0);
   }
   if (failure != 0) {
     r.code = failure;
