@@ -293,7 +293,14 @@ bool OpenLockTable(const RefusalWatch& unread) {
   if (lock.OpenShared(path)) return true;
   if (unread.ReadRefused()) return RefuseUnread(unread);
   if (lock.result == kResultNoSuchTable) {
-    if (!CopyReferenceTable(lock, "CR00REF", TableKind::DossierLock, path)) {
+    bool made = false;
+    {
+      // A lock table the folder refuses is said once, in the opening's own words: the engine's
+      // refusal of the copy (a disk read-only, a folder this station may not write in) goes to the log.
+      RefusalWatch copy(RefusalWatch::EngineBoxes::kHeld);
+      made = CopyReferenceTable(lock, "CR00REF", TableKind::DossierLock, path);
+    }
+    if (!made) {
       ShowHeldElsewhere(lock);
       return false;
     }
