@@ -97,12 +97,13 @@ bool MakeAsideCopies(const std::string& dossierFolder, const std::string& name, 
     for (const char* ext : kExtensions) wanted.insert(LowerAscii(base) + ext);
   for (const std::string& file : platform::ListFiles(dossierFolder)) {
     if (wanted.count(LowerAscii(file)) == 0) continue;
-    if (!platform::CopyFile(dossierFolder + file, aside + file, true)) {
-      const bool full = platform::FailedForWantOfRoom();
+    bool unread = false;
+    if (!platform::CopyFile(dossierFolder + file, aside + file, true, &unread)) {
+      // Why: the table the disk could not read, the disk full, or the copy it refused to write.
+      const int err = errno;
+      const std::string why = unread ? ReadErrorText(dossierFolder + file) : FileRefusalText(aside + file, err);
       RemoveFolder(aside);
-      if (error != nullptr)
-        *error = FillPlaceholders(LoadStr(kMsgCopyRefused), {dossierFolder + file, aside}) +
-                 (full ? ": " + DiskFullText(aside + file) : std::string());
+      if (error != nullptr) *error = FillPlaceholders(LoadStr(kMsgCopyRefused), {dossierFolder + file, aside}) + ": " + why;
       return false;
     }
     c.files.push_back(file);

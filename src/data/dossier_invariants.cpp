@@ -81,8 +81,8 @@ struct Sums {
     return debitF == o.debitF && creditF == o.creditF && debitE == o.debitE && creditE == o.creditE;
   }
   std::string Text() const {
-    auto a = [](long long c) { return std::string(AllTrim(FormatNumber(14, 2, false, FromCents(c)))); };
-    return "F " + a(debitF) + " / " + a(creditF) + ", E " + a(debitE) + " / " + a(creditE);
+    return "F " + GroupedAmountText(debitF) + " / " + GroupedAmountText(creditF) + ", E " + GroupedAmountText(debitE) +
+           " / " + GroupedAmountText(creditE);
   }
 };
 

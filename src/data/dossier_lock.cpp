@@ -3,6 +3,7 @@
 #include <string>
 
 #include "data/dossier_files.h"
+#include "data/error_report.h"
 #include "data/session.h"
 #include "data/table_internal.h"
 #include "platform/system/files.h"
@@ -15,6 +16,7 @@ namespace {
 // The texts shown here, by their ids in the string table.
 constexpr int kMsgLockLost = 22033;
 constexpr int kMsgFolderNotWritable = 22034;
+constexpr int kMsgLockTableUnread = 36601;  // why the lock table could not be read
 
 bool ReopenLockTable(bool exclusive) {
   if (DossierLockTable == nullptr) return false;
@@ -55,17 +57,28 @@ int SwitchLockTable(std::uint32_t shareMode) {
 
 bool OpenDossierExclusive(bool reshare) {
   bool refusedByTheSystem = false;
+  std::string unread;
   if (HeldOpen()) {
     // Upgraded in place: the shared hold stays until the exclusive one is granted.
     const int outcome = SwitchLockTable(dbase::dbiOPENEXCL);
     if (outcome == 0) return true;
     if (outcome == 2) return false;
   } else {
-    if (ReopenLockTable(true)) return true;
+    {
+      // A lock table the disk could not read is said as such, never taken for another station's hold.
+      RefusalWatch watch(RefusalWatch::EngineBoxes::kRefusalsHeld);
+      if (ReopenLockTable(true)) return true;
+      if (watch.RefusedReading()) unread = ReadErrorText(watch.RefusedFile());
+    }
     refusedByTheSystem = DossierLockTable != nullptr && DossierLockTable->result == dbase::DBIERR_OSACCESS;
     if (reshare && ReopenLockTable(false)) RuntimeBeep();
   }
   RuntimeBeep();
+  if (!unread.empty()) {
+    const std::string message = FillPlaceholder(LoadStr(kMsgLockTableUnread), unread);
+    RuntimeMessage(LoadStr(kCaptionMultiUser), message.c_str(), kMbIconStop);
+    return false;
+  }
   // A folder that cannot be written is no other station's doing.
   if (refusedByTheSystem || (platform::DirectoryExists(DossierFolder) && !platform::FolderWritable(DossierFolder))) {
     const std::string message = FillPlaceholder(LoadStr(kMsgFolderNotWritable), DossierFolder);

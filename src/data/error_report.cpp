@@ -38,6 +38,8 @@ constexpr int kMsgReadError = 34101;
 constexpr int kMsgChangeRefused = 34102;
 // The same said after a file already named: an I/O error on a change of it.
 constexpr int kMsgWriteErrorCause = 34001;
+// A failure of which nothing more is known than its code: the code, the file.
+constexpr int kMsgIncident = 23300;
 
 DbCommandPoster g_poster = nullptr;
 // The watches alive, innermost last.
@@ -155,7 +157,7 @@ std::string RunIncidentText(int code, const std::string& file, int result) {
     case dbase::DBIERR_OSACCESS:
       return FillPlaceholder(LoadStr(kMsgChangeRefused), file);
     default:
-      return "incident " + std::to_string(code) + " sur " + file;
+      return FillPlaceholders(LoadStr(kMsgIncident), {std::to_string(code), file});
   }
 }
 

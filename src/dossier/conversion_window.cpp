@@ -21,6 +21,7 @@ constexpr int kLabelConversionProgress = 19704;  // the dossier's code
 constexpr int kMsgConversionDone = 19705;
 constexpr int kMsgConversionFailed = 19706;      // the error
 constexpr int kMsgOriginalsKept = 19707;         // the folder that keeps them
+constexpr int kMsgDoneOriginalsKept = 36600;     // the folder that keeps them
 
 }  // namespace
 
@@ -33,8 +34,10 @@ bool RunDossierConversion(gui::Window* owner, const ConversionRequest& request) 
   }
   gui::MessageBeep(0);
   if (result.ok) {
-    std::string text = LoadStr(kMsgConversionDone);
-    if (result.originalsKept) text += FillPlaceholder(LoadStr(kMsgOriginalsKept), result.asideFolder);
+    // The originals are removed only where the box says so: kept aside, it names their folder; totals
+    // that disagree with their lines are named with the advice to rebuild them.
+    std::string text = result.originalsKept ? FillPlaceholder(LoadStr(kMsgDoneOriginalsKept), result.asideFolder)
+                                            : std::string(LoadStr(kMsgConversionDone));
     text += result.totalsAdvice;
     gui::MessageBox(owner, text, LoadStr(kCaptionProgram), gui::MB_OK | gui::MB_ICONINFORMATION);
   } else {

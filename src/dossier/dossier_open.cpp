@@ -283,13 +283,24 @@ bool CopyReferenceTable(Table& table, const char* name, TableKind kind, const st
   return ok;
 }
 
-// The lock table, created from "CR00REF" when missing.
-bool OpenLockTable() {
+bool RefuseUnread(const RefusalWatch& watch);
+
+// The lock table, created from "CR00REF" when missing. One the disk could not read is said as
+// such (`unread`), never taken for another station's hold.
+bool OpenLockTable(const RefusalWatch& unread) {
   Table& lock = *DossierLockTable;
   const std::string path = DossierTablePath();
   if (lock.OpenShared(path)) return true;
+  if (unread.ReadRefused()) return RefuseUnread(unread);
   if (lock.result == kResultNoSuchTable) {
-    if (!CopyReferenceTable(lock, "CR00REF", TableKind::DossierLock, path)) {
+    bool made = false;
+    {
+      // A lock table the folder refuses is said once, in the opening's own words: the engine's
+      // refusal of the copy (a disk read-only, a folder this station may not write in) goes to the log.
+      RefusalWatch copy(RefusalWatch::EngineBoxes::kHeld);
+      made = CopyReferenceTable(lock, "CR00REF", TableKind::DossierLock, path);
+    }
+    if (!made) {
       ShowHeldElsewhere(lock);
       return false;
     }
@@ -349,8 +360,25 @@ constexpr int kRecordNotAddedLog = 30206;
 
 bool LeaveClosed();
 
+// A read of the dossier that the disk refused while the opening looked at it: nothing is decided
+// from what was read short (no record added, no index made again, no table called damaged or held
+// by another station). The dossier stays closed, and the box names the file the disk could not read.
+constexpr int kMsgOpeningUnread = 36605;  // the dossier's code, why
+bool RefuseUnread(const RefusalWatch& watch) {
+  SetAppCursor(0, false);
+  Beep();
+  gui::MessageBox(DossierMessageOwner(), FillPlaceholders(LoadStr(kMsgOpeningUnread), {Code(), watch.Reason(0, "", 0)}),
+                  LoadStr(kOpeningRefusedCaption), gui::MB_OK | gui::MB_ICONSTOP);
+  return LeaveClosed();
+}
+
 bool EnsureRecord(Table& c10, const char* kind, const char* code) {
-  if (SeekKind(c10, kind, code)) return true;
+  {
+    // A record the seek could not read is not missing: it is never made for that.
+    RefusalWatch seek(RefusalWatch::EngineBoxes::kRefusalsHeld);
+    if (SeekKind(c10, kind, code)) return true;
+    if (seek.ReadRefused()) return RefuseUnread(seek);
+  }
   bool added = false;
   std::string reason;
   {
@@ -385,7 +413,11 @@ bool LoadDossierRecord() {
   DossierRecord& r = TheDossierRecord;
   const char level = r.UserLevel();
   const std::string workingDate = r.Get(DossierRecord::kWorkingDatePos, DossierRecord::kDateWidth);
-  if (!SeekKind(c10, "0", "")) return RefuseDamaged(platform::ResolvePath(PathC10(".dbf")));
+  {
+    RefusalWatch seek(RefusalWatch::EngineBoxes::kRefusalsHeld);
+    if (!SeekKind(c10, "0", ""))
+      return seek.ReadRefused() ? RefuseUnread(seek) : RefuseDamaged(platform::ResolvePath(PathC10(".dbf")));
+  }
   r.Set(1, 30, Field(c10, 3, 30));
   r.Set(31, 254, Field(c10, 4, 254));
   r.Set(285, 254, Field(c10, 5, 254));
@@ -889,6 +921,8 @@ bool RepairInterruptedIndexes() {
       // A write of the rebuild refused is said as such, not taken for another station's hold.
       RefusalWatch watch(RefusalWatch::EngineBoxes::kHeld);
       rc = RepairInterruptedIndex(data, &repaired);
+      // A read the disk refused says nothing of an append cut short: it is said alone.
+      if (watch.ReadRefused()) return RefuseUnread(watch);
       if (watch.RefusedResult() != 0 && rc != kResultDiskFull) refused = RefusedWriteText(watch);
     }
     if (repaired) WriteLog(FillPlaceholder(LoadStr(kLogIndexRepaired), data));
@@ -974,9 +1008,14 @@ bool EnsureDossierOpen() {
   std::optional<DossierRunMarker> adopted;
   if (finish != nullptr) adopted.emplace(DossierRunMarker::Adopt{});
 
+  // A read the disk refuses while the opening looks at the dossier stops it before anything is
+  // decided from what was read short.
+  RefusalWatch unread;
+
   // The data file can be read.
   const std::string c10Base = PathC10();
   if (!interrupted && !CanReadFile(platform::ResolvePath(c10Base + ".dbf").c_str())) {
+    if (unread.ReadRefused()) return RefuseUnread(unread);
     SetAppCursor(0, false);
     ShowUnreachable();
     return false;
@@ -985,10 +1024,11 @@ bool EnsureDossierOpen() {
   // A general file that is no readable table is refused before the lock table is made
   // beside it: its folder may hold no dossier at all.
   const std::string c10Damage = interrupted ? std::string() : DamagedTableFile(c10Base);
+  if (unread.ReadRefused()) return RefuseUnread(unread);
   if (!c10Damage.empty()) return RefuseDamaged(c10Damage);
 
   // The lock table, held shared.
-  if (!OpenLockTable() || !ReleaseDossierExclusive()) {
+  if (!OpenLockTable(unread) || !ReleaseDossierExclusive()) {
     SetAppCursor(0, false);
     return false;
   }
@@ -1007,11 +1047,14 @@ bool EnsureDossierOpen() {
   // A damaged data or memo file stops the opening before anything is written: a reindex
   // or a record added would be made through a header that misplaces every field.
   const std::string damaged = FindDamagedDossierTable();
+  if (unread.ReadRefused()) return RefuseUnread(unread);
   if (!damaged.empty()) return RefuseDamaged(damaged);
 
   // Records past a count written back too low are counted in again, under the exclusive hold,
   // before any repair opens a table alone.
-  if (AnyUncountedRecords()) {
+  const bool uncounted = AnyUncountedRecords();
+  if (unread.ReadRefused()) return RefuseUnread(unread);
+  if (uncounted) {
     Beep();
     if (!OpenDossierExclusive(false)) {
       ReleaseDossierExclusive();
@@ -1048,7 +1091,9 @@ bool EnsureDossierOpen() {
   // engine: the whole dossier is reindexed (the refused index named in the log).
   const std::string refusedIndex = RefusedDossierIndex();
   const std::string foreignIndex = refusedIndex.empty() ? ForeignDossierIndex() : std::string();
-  if (C10IndexNeedsRebuild(c10Base) || !refusedIndex.empty() || !foreignIndex.empty()) {
+  const bool c10Index = C10IndexNeedsRebuild(c10Base);
+  if (unread.ReadRefused()) return RefuseUnread(unread);
+  if (c10Index || !refusedIndex.empty() || !foreignIndex.empty()) {
     if (!refusedIndex.empty()) WriteLog(FillPlaceholder(LoadStr(kLogIndexUnreadable), refusedIndex));
     if (!foreignIndex.empty()) WriteLog(FillPlaceholder(LoadStr(kLogIndexForeign), foreignIndex));
     Beep();
@@ -1068,6 +1113,7 @@ bool EnsureDossierOpen() {
   // The general file itself.
   Table& c10 = *TableC10;
   if (!c10.OpenShared(c10Base)) {
+    if (unread.ReadRefused()) return RefuseUnread(unread);
     SetAppCursor(0, false);
     Beep();
     // The index when the engine refused it, the data file otherwise.
@@ -1081,6 +1127,7 @@ bool EnsureDossierOpen() {
   // A dossier of another format is offered its conversion.
   if (c10.FieldCount() > 0 && c10.FieldName(1)[0] == 'C') return OfferConversion(true, C10FormatStamp());
   if (!c10.OpenShared(c10Base, std::string(LoadStr(kC10CodeTag)).substr(0, 7))) {
+    if (unread.ReadRefused()) return RefuseUnread(unread);
     // Without its code order the format stamp cannot be read: no conversion
     // is offered on a guess.
     SetAppCursor(0, false);
@@ -1102,8 +1149,9 @@ bool EnsureDossierOpen() {
   }
 
   // The dossier record, this station's user level from the password, a stopped import
-  // finished, and the dossier is ready.
+  // finished, and the dossier is ready. Nothing read short is taken for the dossier's state.
   if (!LoadDossierRecord()) return false;
+  if (unread.ReadRefused()) return RefuseUnread(unread);
   if (!CheckDossierPassword()) return LeaveClosed();
   if (finish != nullptr && !FinishStoppedRun(stopped, *finish)) return LeaveClosed();
   // Changes of lines that stopped half-way on any station, finished beside the others' work.

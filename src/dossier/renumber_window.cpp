@@ -6,6 +6,7 @@
 
 #include "data/dossier_lock.h"
 #include "data/draft_lines.h"
+#include "data/error_report.h"
 #include "data/session.h"
 #include "data/table.h"
 #include "dossier/core/dossier_run_marker.h"
@@ -116,8 +117,20 @@ void CmRenumeroterPieces() {
   CloseAllTables();
   if (!OpenDossierExclusive(true)) return;
   SetDossierState('1');
-  if (!TableC10->OpenExclusive(PathC10())) {
+  RenumberResult unread;
+  bool opened = false;
+  {
+    RefusalWatch watch(RefusalWatch::EngineBoxes::kRefusalsHeld);
+    opened = TableC10->OpenExclusive(PathC10());
+    unread.readRefused = !opened && watch.RefusedReading();
+    unread.failedTable = watch.RefusedFile();
+  }
+  if (!opened) {
     GiveBack(true);
+    // A general file that the disk could not read is said: nothing was renumbered.
+    unread.outcome = RenumberOutcome::WriteRefusedUndone;
+    if (unread.readRefused)
+      gui::MessageBox(owner, RenumberRefusalMessage(unread), LoadStr(kCaptionRenumber), gui::MB_OK | gui::MB_ICONSTOP);
     return;
   }
   if (!AskSupportPassword()) {

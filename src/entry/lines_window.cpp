@@ -178,6 +178,13 @@ TWSaiBroDetJournaux::~TWSaiBroDetJournaux() {
   }
 }
 
+void TWSaiBroDetJournaux::CleanupWindow() {
+  // Its own cursors on the draft file go with the list's tables.
+  if (shadingCursor_) shadingCursor_->CloseTable(true);
+  if (walkCursor_) walkCursor_->CloseTable(true);
+  LineRangeBrowse::CleanupWindow();
+}
+
 void TWSaiBroDetJournaux::ReleaseHeader() {
   if (!headerHeld_ || TableC10 == nullptr || !TableC10->isOpen) return;
   headerHeld_ = false;

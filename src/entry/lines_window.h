@@ -128,6 +128,7 @@ class TWSaiBroDetJournaux : public LineRangeBrowse {
 
  protected:
   void SetupWindow() override;
+  void CleanupWindow() override;
   bool InRange(::Table& t) const override;
   bool SeekFirstOfRange(::Table& t) override;
   bool SeekLastOfRange(::Table& t) override;

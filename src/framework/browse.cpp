@@ -117,6 +117,12 @@ CMDIBrowse::~CMDIBrowse() {
   if (MessageBar != nullptr) MessageBar->SetText("");
 }
 
+void CMDIBrowse::CleanupWindow() {
+  for (auto& table : tables_)
+    if (table) table->CloseTable(true);
+  gui::MDIChild::CleanupWindow();
+}
+
 void CMDIBrowse::SetupWindow() {
   gui::SetNamedCursor(LoadStr(kCursorBusy));
   gui::MDIChild::SetupWindow();

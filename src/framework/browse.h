@@ -347,6 +347,9 @@ class CMDIBrowse : public gui::MDIChild {
 
  protected:
   void SetupWindow() override;
+  // A list closed lets go of its tables at once, not when it is deleted later: the command that
+  // closed it may take them alone straight after.
+  void CleanupWindow() override;
   void EvPaint() override {}
   void Paint();
 

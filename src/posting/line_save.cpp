@@ -145,10 +145,7 @@ bool SeekLine(Table& c50, const std::string& key) {
 std::string LineRecordText(Table& c50) { return c50.RecordToText(L::BNUMA); }
 
 std::string TotalsTooLargeText(const TotalsOverflow& overflow, bool euros) {
-  // Grouped by thousands, with the decimal comma.
-  std::string largest = Trimmed(GroupThousands(17, 2, FromCents(overflow.Largest(euros))));
-  const std::size_t point = largest.rfind('.');
-  if (point != std::string::npos) largest[point] = ',';
+  const std::string largest = GroupedAmountText(overflow.Largest(euros));
   const std::string code = Trimmed(overflow.code);
   if (overflow.kind == 'H') {
     const std::string journalMonth = PadRight(overflow.code, kJournalMonthKeyLength).substr(0, kJournalMonthKeyLength);

@@ -82,7 +82,7 @@ std::string AmountText14(double amount) { return FormatNumber(14, 2, false, amou
 
 std::string AmountDigits(double amount) { return Trimmed(AmountText14(amount)); }
 
-std::string AmountForMessage(long long cents) {
+std::string GroupedAmountText(long long cents) {
   std::string text = Trimmed(GroupThousands(20, 2, FromCents(cents)));
   const std::size_t point = text.rfind('.');
   if (point != std::string::npos) text[point] = ',';

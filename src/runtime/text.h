@@ -45,6 +45,6 @@ std::string FillPlaceholders(std::string_view message, std::initializer_list<std
 std::string AmountText14(double amount);
 // The same without the blanks ("-1234.50").
 std::string AmountDigits(double amount);
-// An amount in cents as a message writes it: grouped by thousands with the decimal comma, no
-// blank around ("119 861 925 464,00", "-12,50").
-std::string AmountForMessage(long long cents);
+// An amount in cents as a message writes it: grouped by thousands, with the decimal comma and no
+// blank at either end ("99 999 999 999,99", "-1 234,50").
+std::string GroupedAmountText(long long cents);

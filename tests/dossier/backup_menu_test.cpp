@@ -616,6 +616,15 @@ TEST_F(HostileRestoreTest, OnlyTheDossiersOwnWholeFilesAreRestored) {
          fs::copy_file(demo_ + "c20demo.dbf", t + "c20demo.dbf");
          ASSERT_EQ(Run({"jlha", "aq", chosen, "../c20demo.dbf"}, t + "sous-dossier"), 0);
        }},
+      // A member whose path runs through another member's file: the archive tests whole but
+      // cannot be unpacked, and it is that which is said, never a disk at fault.
+      {"membres-en-conflit-lha", '9', nullptr, kFailed,
+       "son chemin \xAB c20demo.dbf/z \xBB passe par le nom d'un fichier de l'archive",
+       [&](const std::string& t, const std::string& chosen) {
+         fs::create_directories(t + "conflit/c20demo.dbf");
+         std::ofstream(t + "conflit/c20demo.dbf/z") << "z";
+         ASSERT_EQ(Run({"jlha", "aq", chosen, "c20demo.dbf/z"}, t + "conflit"), 0);
+       }},
       // A name that cp1252 cannot hold is shown as it is (its character by its code) and left out.
       {"nom-hors-cp1252", 'A', nullptr, kRestored,
        "Laiss\xE9s de c\xF4t\xE9 (ils n'appartiennent pas au dossier):\n\n   c20demo<U+2713>.dbf\n",

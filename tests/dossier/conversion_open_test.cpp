@@ -72,6 +72,10 @@ TEST_F(DossierOpenTest, FrancsOnlyDossierGetsEurosAtTheTypedRate) {
   });
   ASSERT_EQ(LastFieldName(d + "c10frf"), "GD20131223") << ShownTexts();
   EXPECT_TRUE(HasAsideFolder(d));
+  // The last box names the folder that keeps the originals, and says nothing of their removal.
+  EXPECT_TRUE(ShownContains("Les fichiers d'origine du dossier sont intacts dans:\n\n   " + d + "conversion-"))
+      << ShownTexts();
+  EXPECT_FALSE(ShownContains("supprim\xE9s")) << ShownTexts();
 
   // Every line in euros at the rate (a rounding cent moved at most), every piece balanced.
   Table c50;

@@ -3,10 +3,12 @@
 
 #include <algorithm>
 #include <climits>
+#include <map>
 #include <set>
 
 #include "data/dossier_files.h"
 #include "data/dossier_invariants.h"
+#include "data/error_report.h"
 #include "data/entry_lines.h"
 #include "data/session.h"
 #include "data/table.h"
@@ -14,6 +16,8 @@
 #include "dossier/rebuild_dossier.h"
 #include "dossier_test_util.h"
 #include "platform/dbase/fileio.h"
+#include "platform/system/cp1252.h"
+#include "platform/system/write_fault.h"
 #include "posting/line_changes.h"
 #include "runtime/logfile.h"
 #include "support/dossier_fixture.h"
@@ -416,4 +420,76 @@ TEST_F(DossierOpenTest, AConstantsRecordTheGeneralFileRefusesIsSaidAndNoOtherTak
     }
   }
   EXPECT_GT(refusedSaid, 0) << "no point refused the record's insert";
+}
+
+// Reads of a plain opening refused (EIO), one at a time, the opening going on: every read of the
+// general file and of the lock table, and reads spread over the other tables. Each stops the
+// opening in one box that names the file the disk could not read, never a damaged table, an
+// append cut short or another station; and the tables stay byte for byte as they were: a record
+// sought is never made for want of being read, no index is made again over a read refused.
+TEST_F(DossierOpenTest, AReadRefusedWhileOpeningChangesNothingAndIsSaid) {
+  const std::string d = MakeDossier("lu", "LU", 40);
+  const std::string model = root_ + "/lu-modele/";
+  fs::create_directories(model);
+  for (const auto& e : fs::directory_iterator(d))
+    if (e.is_regular_file()) fs::copy_file(e.path(), model + e.path().filename().string());
+  // The tables' files, by name.
+  const auto tables = [](const std::string& folder) {
+    std::map<std::string, std::string> files;
+    for (const auto& e : fs::directory_iterator(folder)) {
+      const std::string ext = e.path().extension().string();
+      if (ext == ".dbf" || ext == ".mdx" || ext == ".dbt") files[e.path().filename().string()] = ReadAll(e.path().string());
+    }
+    return files;
+  };
+  const auto before = tables(model);
+  // The dossier as the model holds it, closed, then opened as the program opens it.
+  const auto open = [&](platform::WriteFault fault, long nth) {
+    CloseAllTables();
+    if (DossierLockTable != nullptr) DossierLockTable->CloseTable(true);
+    fs::remove_all(d);
+    fs::create_directories(d);
+    for (const auto& e : fs::directory_iterator(model)) fs::copy_file(e.path(), d + e.path().filename().string());
+    gui::ModalSeam::Reset();
+    DossierFolder = d;
+    DossierCode = "LU";
+    platform::SetWriteFault(fault, nth);
+    return EnsureDossierOpen();
+  };
+  // The reads of the opening, in order ("read <file>").
+  static std::vector<std::string> made;
+  made.clear();
+  platform::BeforeFileRead = [] { made.push_back(platform::ReadBeingMade()); };
+  const bool whole = open(platform::WriteFault::kReadFailOnce, LONG_MAX);
+  platform::BeforeFileRead = nullptr;
+  platform::SetWriteFault(platform::WriteFault::kNone, 0);
+  ASSERT_TRUE(whole) << ShownTexts();
+  const long reads = static_cast<long>(made.size());
+  ASSERT_GT(reads, 100);
+  int generalFile = 0;
+  for (long nth = 1; nth <= reads; ++nth) {
+    const std::string& read = made[static_cast<std::size_t>(nth - 1)];
+    const std::string name = read.substr(read.rfind('/') + 1);
+    generalFile += name.rfind("c10lu.", 0) == 0;
+    // The general file and the lock table at every read, the others at one read in fifteen.
+    if (name.rfind("c10lu.", 0) != 0 && name.rfind("clu_", 0) != 0 && nth % 15 != 0) continue;
+    const bool opened = open(platform::WriteFault::kReadFailOnce, nth);
+    const std::string refused = platform::RefusedChange();
+    platform::SetWriteFault(platform::WriteFault::kNone, 0);
+    ASSERT_EQ(refused, read) << "read " << nth;
+    const std::string file = refused.substr(5);
+    SCOPED_TRACE("read " + std::to_string(nth) + " of " + std::to_string(reads) + ": " + file);
+    EXPECT_FALSE(opened);
+    std::vector<gui::ShownModal> boxes;
+    for (const gui::ShownModal& s : gui::ModalSeam::Shown())
+      if (s.kind == gui::ModalKind::MessageBox) boxes.push_back(s);
+    ASSERT_EQ(boxes.size(), 1u) << ShownTexts();
+    EXPECT_NE(boxes[0].text.find("Le dossier LU n'est pas ouvert:\n\n   " + ReadErrorText(file)), std::string::npos)
+        << boxes[0].text;
+    if (name == "c10lu.mdx") test_support::ScreenshotMessage(boxes[0], "dossier", "opening-read-refused");
+    CloseAllTables();
+    EXPECT_TRUE(tables(d) == before) << "a table was written into";
+  }
+  EXPECT_GT(generalFile, 20);
+  EXPECT_TRUE(open(platform::WriteFault::kNone, 0)) << "the disk in order again, it opens: " << ShownTexts();
 }

@@ -92,9 +92,10 @@ class FullDiskTest : public DossierOpenTest {
 
   // Opened through "Ouvrir dossier", every question answered Yes: whether it opened; *said gets
   // what was shown.
-  bool OpenAsUser(const std::string& folder, std::string* said) {
+  bool OpenAsUser(const std::string& folder, std::string* said) { return OpenAsUser(folder, "A", said); }
+  bool OpenAsUser(const std::string& folder, const std::string& code, std::string* said) {
     gui::ModalSeam::Reset();
-    OpenThroughDialog(C10Path(folder, "A"), [] {
+    OpenThroughDialog(C10Path(folder, code), [] {
       for (int i = 0; i < 6; ++i) gui::ModalSeam::QueueMessageBoxAnswer(gui::IDYES);
     });
     *said = platform::Cp1252ToUtf8(ShownTexts());
@@ -198,28 +199,39 @@ TEST_F(FullDiskTest, AnImportWhoseLockFileTheDiskRefusesSaysTheDiskIsFull) {
   EXPECT_EQ(kill_matrix::RecordDifference(kill_matrix::ReadRecords(folder, kPieceNumbers), before), "");
 }
 
-// A dossier on a disk mounted read-only: the opening says that the system refuses to write there,
-// naming the dossier and its folder, and never that another station holds it. Once the disk takes
-// writes again, it opens.
+// A dossier on a disk mounted read-only, with its lock table or without it (copied from a disk
+// that never held one): the opening says in one box that the system refuses to write there,
+// naming the dossier and its folder, and never that another station holds it, nor the engine's
+// refusal of the lock table it could not make. Once the disk takes writes again, it opens.
 TEST_F(FullDiskTest, ADossierOnAReadOnlyDiskIsRefusedForWhatItIs) {
   if (::geteuid() != 0) GTEST_SKIP() << "a tmpfs can be mounted only by the superuser: no read-only disk here";
   if (const std::string refused = Mount(64 << 20); !refused.empty())
     GTEST_SKIP() << "mounting a tmpfs was refused (" << refused << "): no read-only disk here";
-  const std::string folder = kill_matrix::MakeDossier(disk_ + "/a", "A", 40);
-  CloseAllTables();
-  SetDossier("", "");
-  ASSERT_EQ(::mount("tmpfs", disk_.c_str(), "tmpfs", MS_REMOUNT | MS_RDONLY, nullptr), 0) << std::strerror(errno);
-  std::string said;
-  EXPECT_FALSE(OpenAsUser(folder, &said));
   constexpr int kMsgNotWritable = 34103, kMsgHeldElsewhere = 32007;
-  EXPECT_NE(said.find(platform::Cp1252ToUtf8(FillPlaceholders(LoadStr(kMsgNotWritable), {"A", folder}))),
-            std::string::npos)
-      << said;
-  EXPECT_EQ(said.find(platform::Cp1252ToUtf8(FillPlaceholders(LoadStr(kMsgHeldElsewhere), {"A", folder}))),
-            std::string::npos)
-      << said;
-  ASSERT_EQ(::mount("tmpfs", disk_.c_str(), "tmpfs", MS_REMOUNT, nullptr), 0) << std::strerror(errno);
-  EXPECT_TRUE(OpenAsUser(folder, &said)) << said;
+  for (const bool lockTable : {true, false}) {
+    SCOPED_TRACE(lockTable ? "with its lock table" : "without its lock table");
+    const std::string code = lockTable ? "A" : "B";
+    const std::string folder = kill_matrix::MakeDossier(disk_ + "/" + LowerAscii(code), code.c_str(), 40);
+    CloseAllTables();
+    SetDossier("", "");
+    if (!lockTable) fs::remove(folder + "cb______.dbf");
+    ASSERT_EQ(::mount("tmpfs", disk_.c_str(), "tmpfs", MS_REMOUNT | MS_RDONLY, nullptr), 0) << std::strerror(errno);
+    std::string said;
+    EXPECT_FALSE(OpenAsUser(folder, code, &said));
+    std::vector<gui::ShownModal> boxes;
+    for (const gui::ShownModal& s : gui::ModalSeam::Shown())
+      if (s.kind == gui::ModalKind::MessageBox) boxes.push_back(s);
+    EXPECT_NE(said.find(platform::Cp1252ToUtf8(FillPlaceholders(LoadStr(kMsgNotWritable), {code, folder}))),
+              std::string::npos)
+        << said;
+    EXPECT_EQ(said.find(platform::Cp1252ToUtf8(FillPlaceholders(LoadStr(kMsgHeldElsewhere), {code, folder}))),
+              std::string::npos)
+        << said;
+    EXPECT_EQ(boxes.size(), 1u) << said;
+    if (!lockTable && !boxes.empty()) test_support::ScreenshotMessage(boxes.back(), "dossier", "read-only-disk");
+    ASSERT_EQ(::mount("tmpfs", disk_.c_str(), "tmpfs", MS_REMOUNT, nullptr), 0) << std::strerror(errno);
+    EXPECT_TRUE(OpenAsUser(folder, code, &said)) << said;
+  }
 }
 
 }  // namespace

@@ -503,7 +503,7 @@ TEST_F(RebuildTest, ATotalItsFieldCannotHoldRefusesTheRunByName) {
     EXPECT_EQ(report.refusal.rfind(c.named, 0), 0u) << report.refusal;
     EXPECT_NE(report.refusal.find(std::string(" ") + c.currency + "."), std::string::npos) << report.refusal;
     if (c.swollen == onOneAccount)
-      EXPECT_NE(report.refusal.find(AmountForMessage(given) + " francs."), std::string::npos) << report.refusal;
+      EXPECT_NE(report.refusal.find(GroupedAmountText(given) + " francs."), std::string::npos) << report.refusal;
     const std::string told = RebuildEndMessage(report);
     EXPECT_NE(told.find(report.refusal), std::string::npos) << told;
     EXPECT_NE(told.find("n'a rien modifi\xE9"), std::string::npos) << told;

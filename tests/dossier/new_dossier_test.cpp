@@ -2,6 +2,7 @@
 // folder, opened, and readable by dbfread.
 #include "dossier_window_test.h"
 #include "dossier/new_dossier.h"
+#include "platform/system/write_fault.h"
 
 namespace backup_test {
 namespace {
@@ -72,6 +73,48 @@ TEST_F(NewDossierTest, EnterInAFieldConfirmsAsOk) {
   CmFichierNouveauDossier();
   ASSERT_EQ(opened_.size(), 1u) << test_support::ShownTexts();
   EXPECT_EQ(opened_[0], "EN@" + folder + "/");
+}
+
+// A folder on a disk that refuses the new dossier's files (read-only, or full): one box says which
+// file could not be made, in which folder and why, and the folder stays empty.
+TEST_F(NewDossierTest, AFolderThatRefusesItsFilesIsNamedWithWhy) {
+  using F = platform::WriteFault;
+  const struct Case {
+    const char* name;
+    F fault;
+    const char* why;
+  } cases[] = {{"lecture-seule", F::kFailForGood, "en lecture seule ou ce poste n'a pas le droit d'y \xE9" "crire"},
+               {"disque-plein", F::kFull, "disque plein: plus de place dans le dossier "}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    const std::string folder = root_ + "/" + c.name + "/";
+    std::filesystem::create_directories(folder);
+    ModalSeam::Reset();
+    // Confirmed with the disk refusing, then left with Cancel once the refusal was said.
+    ModalSeam::QueueDialogAnswer(gui::IDCANCEL, [&folder, &c](gui::Window& w) {
+      auto& d = static_cast<gui::Dialog&>(w);
+      d.SetItemText(N::kCode, "ROF");
+      d.SetItemText(N::kFolder, folder);
+      d.SetItemText(N::kName, "SARL LECTURE");
+      d.SetItemText(N::kYearStart, "01/01/26");
+      d.SetItemText(N::kYearEnd, "31/12/26");
+      platform::SetWriteFault(c.fault, 1);
+      d.PressButton(gui::IDOK);
+      platform::SetWriteFault(F::kNone, 0);
+    });
+    CmFichierNouveauDossier();
+    EXPECT_TRUE(opened_.empty());
+    std::vector<gui::ShownModal> boxes;
+    for (const gui::ShownModal& s : ModalSeam::Shown())
+      if (s.kind == ModalKind::MessageBox) boxes.push_back(s);
+    ASSERT_EQ(boxes.size(), 1u) << test_support::ShownTexts();
+    const std::string& said = boxes[0].text;
+    EXPECT_NE(said.find("Impossible de cr\xE9" "er le fichier c10rof du dossier dans " + folder + ": "),
+              std::string::npos) << said;
+    EXPECT_NE(said.find(c.why), std::string::npos) << said;
+    test_support::ScreenshotMessage(boxes[0], "dossier", std::string("new-dossier-") + c.name);
+    EXPECT_TRUE(std::filesystem::is_empty(folder));
+  }
 }
 
 }  // namespace

@@ -17,6 +17,7 @@
 #include "runtime/code_helpers.h"
 #include "runtime/numbers.h"
 #include "runtime/text.h"
+#include "support/refused_read.h"
 
 namespace dossier_test {
 namespace {
@@ -360,6 +361,61 @@ TEST_F(RenumberTest, AMarkerRefusedSaysNothingWasRenumberedAndWhy) {
               FillPlaceholders(LoadStr(kMsgMarkerNotWritten), {r.failedTable, "\n\n   " + cause}));
     EXPECT_FALSE(DossierRunMarkerExists());
     EXPECT_FALSE(RenumberingPending());
+    EXPECT_EQ(Pieces('B'), before);
+  }
+}
+
+// A read the disk refuses as the renumbering takes the dossier or its tables alone: the header of
+// the lock table, of the general file, of a line or sort file. Each is said as a read refused, with
+// its file and that nothing was renumbered; never as a table another station holds. The pieces stay.
+TEST_F(RenumberTest, AReadRefusedWhileTakingTheTablesIsSaidAsSuch) {
+  using test_support::RefusedRead;
+  SetTextPromptHook([](const char*, const char*, std::string& answer) {
+    const Ymd today = Today();
+    answer = SupportCodeForDate(today.year, today.month, today.day);
+    return true;
+  });
+  const std::string held = "Assurez-vous qu'aucun poste", exclusive = "ne peut pas \xEAtre ouvert en mode EXCLUSIF";
+  // The run itself, each table it opens alone unread at its header.
+  for (const char* table : {"c40demo.dbf", "c50demo.dbf", "c60demo.dbf"}) {
+    SCOPED_TRACE(table);
+    const std::string folder = MakeDemo(std::string("unread-") + table, 120);
+    SpreadDraftPieces();
+    const std::vector<std::string> before = Pieces('B');
+    RefusedRead::Arm("/" + std::string(table), 1);
+    const RenumberResult r = RenumberPieces();
+    RefusedRead::Disarm();
+    EXPECT_EQ(r.outcome, RenumberOutcome::WriteRefusedUndone);
+    EXPECT_TRUE(r.readRefused);
+    const std::string message = RenumberRefusalMessage(r);
+    EXPECT_NE(message.find(ReadErrorText(folder + table)), std::string::npos) << message;
+    EXPECT_NE(message.find("Rien n'a \xE9t\xE9 renum\xE9rot\xE9"), std::string::npos) << message;
+    EXPECT_FALSE(DossierRunMarkerExists());
+    EXPECT_EQ(Pieces('B'), before);
+  }
+  // The command, the dossier closed: its lock table, then its general file, unread.
+  for (const char* file : {"cdemo___.dbf", "c10demo.dbf"}) {
+    SCOPED_TRACE(file);
+    const std::string folder = MakeDemo(std::string("command-") + file, 60);
+    const std::vector<std::string> before = Pieces('B');
+    CloseAllTables();
+    DossierLockTable->CloseTable(true);
+    gui::ModalSeam::Reset();
+    Boxes().clear();
+    RefusedRead::Arm("/" + std::string(file), 1);
+    CmRenumeroterPieces();
+    RefusedRead::Disarm();
+    // The boxes of the window layer, and those of the data layer (through the runtime's hook).
+    std::vector<std::string> said = Boxes();
+    for (const gui::ShownModal& b : gui::ModalSeam::Shown())
+      if (b.kind == gui::ModalKind::MessageBox) {
+        said.push_back(b.text);
+        test_support::ScreenshotMessage(b, "dossier", std::string("renumber-unread-") + file);
+      }
+    ASSERT_EQ(said.size(), 1u) << test_support::ShownTexts();
+    EXPECT_NE(said[0].find(ReadErrorText(folder + file)), std::string::npos) << said[0];
+    EXPECT_EQ(said[0].find(held), std::string::npos) << said[0];
+    EXPECT_EQ(said[0].find(exclusive), std::string::npos) << said[0];
     EXPECT_EQ(Pieces('B'), before);
   }
 }

@@ -759,6 +759,72 @@ TEST_F(WriteRefusedTest, AReadRefusedInTheOpeningBalancesFailsTheRunAndPutsItBac
   }
 }
 
+// The opening balances with each read of the two draft files refused in turn (EIO) before the run
+// changes anything (its walk of the source's lines, the check of the room left for them, the
+// target's check), and the first read of the copy aside of the target's draft: the run fails,
+// changes nothing of the target, and says the read refused with its file, never an incident's
+// number nor a copy refused without its cause.
+TEST_F(WriteRefusedTest, AReadOfADraftRefusedBeforeTheOpeningBalancesChangeAnythingIsSaidAsSuch) {
+  const std::string a = Make("rc/a", "A", 60, Year(2026));
+  const std::string b = Make("rc/b", "B", 20, Year(2027));
+  const std::string bModel = root_ + "/rcmodel/";
+  CopyFolder(b, bModel);
+  const DossierRecords beforeB = Records(bModel);
+  const std::string drafts[] = {"read " + a + "c50a.dbf", "read " + b + "c50b.dbf"};
+  // The reads of the run, in order, and how many came before its first change.
+  static std::vector<std::string> reads;
+  static long firstChange = -1;
+  reads.clear();
+  firstChange = -1;
+  {
+    std::vector<processing::Collective> collectives;
+    processing::TrialBalance balance;
+    const processing::OpeningRequest request = OpeningInto(a, b, &collectives, &balance);
+    platform::BeforeFileRead = [] { reads.push_back(platform::ReadBeingMade()); };
+    platform::BeforeFileChange = [] {
+      if (firstChange < 0) firstChange = static_cast<long>(reads.size());
+    };
+    dbase::SetWriteFault(dbase::WriteFault::kReadFailOnce, LONG_MAX);
+    const processing::OpeningResult r =
+        processing::GenerateOpeningBalances(request, collectives, balance, test_support::RebuildMaintenance(true));
+    dbase::SetWriteFault(dbase::WriteFault::kNone, 0);
+    platform::BeforeFileRead = nullptr;
+    platform::BeforeFileChange = nullptr;
+    ASSERT_EQ(r.code, 0) << r.error;
+    ASSERT_GT(firstChange, 0);
+    Close();
+    CopyFolder(bModel, b);
+  }
+  std::vector<std::size_t> points;
+  for (std::size_t k = 0; k < reads.size(); ++k) {
+    const bool draft = reads[k] == drafts[0] || reads[k] == drafts[1];
+    if (draft && static_cast<long>(k) < firstChange) points.push_back(k);
+    if (reads[k] == drafts[1] && static_cast<long>(k) >= firstChange) {
+      points.push_back(k);  // the copy aside
+      break;
+    }
+  }
+  ASSERT_GT(points.size(), 3u);
+  for (const std::size_t k : points) {
+    SCOPED_TRACE("read " + std::to_string(k + 1) + " of the run, " + reads[k]);
+    std::vector<processing::Collective> collectives;
+    processing::TrialBalance balance;
+    const processing::OpeningRequest request = OpeningInto(a, b, &collectives, &balance);
+    dbase::SetWriteFault(dbase::WriteFault::kReadFailOnce, static_cast<long>(k + 1));
+    const processing::OpeningResult r =
+        processing::GenerateOpeningBalances(request, collectives, balance, test_support::RebuildMaintenance(true));
+    const std::string refused = platform::RefusedChange();
+    dbase::SetWriteFault(dbase::WriteFault::kNone, 0);
+    ASSERT_EQ(refused, reads[k]);
+    EXPECT_NE(r.code, 0) << "the run said it succeeded";
+    const std::string said = processing::OpeningEndMessage(request, r);
+    EXPECT_NE(said.find(FillPlaceholder(LoadStr(kMsgReadError), reads[k].substr(5))), std::string::npos) << said;
+    EXPECT_EQ(said.find("incident"), std::string::npos) << said;
+    Close();
+    EXPECT_EQ(kill_matrix::RecordDifference(Records(b), beforeB), "");
+  }
+}
+
 // The invariants checked with each of their reads refused in turn (EIO): a walk ended short or a
 // record skipped could hide what it would have found, so the check fails and names the file it
 // could not read, whether or not a second reading of the tables went through.
@@ -934,6 +1000,7 @@ struct RunSaid {
   bool failed = false;
   std::string text;
   bool putBack = false;
+  int code = 0;  // the run's own failure code, which the log keeps
 };
 
 // The validation, the opening balances and the balance-sheet computation with one of their
@@ -974,7 +1041,7 @@ TEST_F(WriteRefusedTest, ARunStoppedByARefusedWriteNamesItInItsOwnBoxAlone) {
          const processing::OpeningResult r =
              processing::GenerateOpeningBalances(request, collectives, balance, test_support::RebuildMaintenance(true));
          const std::string text = processing::OpeningEndMessage(request, r);
-         return RunSaid{r.code != 0, text, text.find(putBackText) != std::string::npos};
+         return RunSaid{r.code != 0, text, text.find(putBackText) != std::string::npos, r.code};
        }},
       {"balance_sheet",
        [this, &putBackText, &notStarted](const std::string& root, const std::function<void()>& arm) {
@@ -1026,8 +1093,9 @@ TEST_F(WriteRefusedTest, ARunStoppedByARefusedWriteNamesItInItsOwnBoxAlone) {
       EXPECT_EQ(ShownTexts(), "") << where;
       if (!said.failed) continue;
       EXPECT_NE(said.text.find(root), std::string::npos) << "no file named, " << where;
-      // The cause in words, never the engine's number alone.
+      // The cause in words, never the engine's number alone, nor the run's step number beside it.
       EXPECT_EQ(said.text.find("incident "), std::string::npos) << where;
+      if (said.code != 0) EXPECT_EQ(said.text.find(std::to_string(said.code) + " - "), std::string::npos) << where;
       if (fault == dbase::WriteFault::kFullOnce) {
         EXPECT_NE(said.text.find(kDiskFull), std::string::npos) << where;
       } else {

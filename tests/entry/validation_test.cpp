@@ -18,6 +18,8 @@
 #include "shell/handlers.h"
 #include "support/kill_point.h"
 #include "support/line_files.h"
+#include "support/refused_read.h"
+#include "data/error_report.h"
 
 namespace entry_test {
 namespace {
@@ -448,6 +450,48 @@ TEST_F(ValidationTest, AFailedRunPutsTheDossierBackAtOnce) {
   EXPECT_NE(Log().find("VALIDATION DES JOURNAUX - Ok"), std::string::npos) << done;
   EXPECT_NE(done.find("Compte 60640000: "), std::string::npos) << done;
   EXPECT_NE(done.find("ReConstruction de ce dossier"), std::string::npos) << done;
+}
+
+// The validation chosen while a journal-month's lines are on screen: the command closes the
+// windows, which let go of their tables at once, and the run takes each table alone and goes to
+// its end (never an incident on a file that a closed window still held).
+TEST_F(ValidationTest, TheEntryWindowsOpenAreClosedAndTheRunGoesToItsEnd) {
+  Open();
+  const std::string month = JournalMonths()[0].first;
+  ASSERT_NE(Saisir(month), nullptr);
+  gui::ModalSeam::Reset();
+  Validate({month}, "20/03/26");
+  Menu(kValidation);
+  const std::string shown = test_support::ShownTexts();
+  EXPECT_EQ(WindowOf(month), nullptr);
+  EXPECT_EQ(shown.find("incident"), std::string::npos) << shown;
+  EXPECT_NE(Log().find("VALIDATION DES JOURNAUX - Ok - " + JournalMonthsText({month})), std::string::npos) << Log();
+}
+
+// A read the disk refuses while the run checks what it wrote (the chart of accounts, which the run
+// itself does not read): the run fails and puts the dossier back, and its box says the read refused
+// with the file, never totals found wrong.
+TEST_F(ValidationTest, AReadRefusedByTheCheckIsSaidAsSuch) {
+  Open();
+  const std::string month = JournalMonths()[0].first;
+  CloseAll();
+  const auto files = TableFiles();
+  gui::ModalSeam::Reset();
+  Validate({month}, "20/03/26");
+  test_support::RefusedRead::Arm("/c20je.dbf", 1);
+  Menu(kValidation);
+  const int seen = test_support::RefusedRead::Seen();
+  test_support::RefusedRead::Disarm();
+  ASSERT_GE(seen, 1);
+  const std::string shown = test_support::ShownTexts();
+  EXPECT_NE(shown.find(ReadErrorText(folder_ + "c20je.dbf")), std::string::npos) << shown;
+  EXPECT_EQ(shown.find("contr\xF4le des totaux"), std::string::npos) << shown;
+  EXPECT_NE(shown.find("Le dossier a \xE9t\xE9 remis tel qu'il \xE9tait avant la validation"), std::string::npos) << shown;
+  for (const gui::ShownModal& m : gui::ModalSeam::Shown())
+    if (m.text.find(ReadErrorText(folder_ + "c20je.dbf")) != std::string::npos)
+      test_support::ScreenshotMessage(m, "entry", "validation-check-unread");
+  CloseAll();
+  ExpectSameFiles(files, TableFiles(), "a check that could not read");
 }
 
 // Another station has the dossier open: message 2259, no form, nothing changed.

@@ -111,6 +111,12 @@ TEST_F(TotalsTest, EachFaultOfTheCheckIsOneWholeLine) {
   const std::uint32_t second = c60.RecCount();
   ASSERT_TRUE(c60.GoTo(static_cast<long>(second)));
   ASSERT_TRUE(c60.PutField(T::TNUM, "9999"));
+  // An account whose stored debit in francs is past a billion: its amounts written as every
+  // other message writes them, grouped by thousands with the decimal comma.
+  Table& c20 = *TableC20;
+  ASSERT_TRUE(c20.GoTo(1));
+  const std::string account = TrimmedRight(c20.GetField(1));
+  ASSERT_TRUE(c20.PutField(17, "1234567890.12"));
 
   DossierInvariants check;
   EXPECT_FALSE(check.Check());
@@ -126,11 +132,13 @@ TEST_F(TotalsTest, EachFaultOfTheCheckIsOneWholeLine) {
   for (const std::string& line : lines)
     EXPECT_NE(("\n" + report).find("\n" + line + "\n"), std::string::npos) << line << "\n" << report;
   // The totals that line c no longer matches: the stored sums, then the lines'.
-  const std::string sums = R"(F -?\d+\.\d\d / -?\d+\.\d\d, E -?\d+\.\d\d / -?\d+\.\d\d)";
+  const std::string amount = R"(-?\d{1,3}( \d{3})*,\d\d)";
+  const std::string sums = "F " + amount + " / " + amount + ", E " + amount + " / " + amount;
   for (const char* what : {"Centralisateur C\\d{3}\\w{2} ?B", "Compte \\w{8}"}) {
     const std::regex line(std::string("(^|\n)") + what + ": " + sums + "; lignes: " + sums + "\n");
     EXPECT_TRUE(std::regex_search(report, line)) << what << "\n" << report;
   }
+  EXPECT_NE(report.find("Compte " + account + ": F 1 234 567 890,12 / "), std::string::npos) << report;
 }
 
 }  // namespace

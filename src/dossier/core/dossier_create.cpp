@@ -5,9 +5,11 @@
 #include <set>
 
 #include "data/dossier_files.h"
+#include "data/error_report.h"
 #include "data/session.h"
 #include "data/table.h"
 #include "data/table_create.h"
+#include "data/table_results.h"
 #include "data/table_structures.h"
 #include "platform/system/files.h"
 #include "resources/string_table.h"
@@ -33,6 +35,7 @@ constexpr int kMsgFolderMissing = 22169;
 constexpr int kMsgFolderNotCreated = 22170;
 constexpr int kMsgDossierExists = 22171;
 constexpr int kMsgTableNotCreated = 22174;
+constexpr int kMsgTableNotCreatedWhy = 36603;  // the table, its folder, why
 constexpr int kMsgRecordNotWritten = 22176;
 constexpr int kMsgIniNotWritten = 22177;
 constexpr int kLogDossierCreated = 22178;
@@ -78,6 +81,19 @@ class CreatedFiles {
 
 void Fail(std::string* message, const std::string& text) {
   if (message != nullptr) *message = text;
+}
+
+// A table of the dossier made empty in `folder` under `base`: "" when it was, otherwise why not,
+// its folder and what the system refused (a disk full or read-only, a folder this station may not
+// write in) in words.
+std::string CreateDossierTable(TableKind kind, const std::string& folder, const std::string& base) {
+  RefusalWatch watch(RefusalWatch::EngineBoxes::kHeld);
+  const int rc = CreateTableOfKind(kind, folder + base, false);
+  if (rc == 0) return "";
+  const bool refusedBySystem =
+      watch.RefusedResult() != 0 || rc == kResultDiskFull || rc == kResultSystemError || rc == kResultAccessDenied;
+  if (!refusedBySystem) return FillPlaceholder(LoadStr(kMsgTableNotCreated), base);
+  return FillPlaceholders(LoadStr(kMsgTableNotCreatedWhy), {base, folder, watch.Reason(rc, folder + base + ".dbf", rc)});
 }
 
 bool WriteDossierRecords(const std::string& c10Path, const DossierRecord& record) {
@@ -217,8 +233,8 @@ bool CreateDossier(const NewDossierSpec& given, std::string* message) {
   for (TableKind kind : DossierKinds()) {
     const std::string base = TableBaseName(kind, spec.code);
     created.AddTable(base);
-    if (CreateTableOfKind(kind, folder + base, false) != 0) {
-      problem = FillPlaceholder(LoadStr(kMsgTableNotCreated), base);
+    problem = CreateDossierTable(kind, folder, base);
+    if (!problem.empty()) {
       ok = false;
       break;
     }
@@ -226,10 +242,8 @@ bool CreateDossier(const NewDossierSpec& given, std::string* message) {
   if (ok) {
     const std::string base = TableBaseName(TableKind::DossierLock, spec.code);
     created.AddTable(base);
-    if (CreateTableOfKind(TableKind::DossierLock, folder + base, false) != 0) {
-      problem = FillPlaceholder(LoadStr(kMsgTableNotCreated), base);
-      ok = false;
-    }
+    problem = CreateDossierTable(TableKind::DossierLock, folder, base);
+    ok = problem.empty();
   }
   TheDossierRecord.SetConstant(32, open032);
 

@@ -103,7 +103,7 @@ std::string TooLargeText(char kind, const std::string& code, const TotalsCents& 
   const long long amounts[] = {t.debit1, t.credit1, t.debit2, t.credit2};
   for (int i = 0; i < 4; ++i) {
     if (Holds(amounts[i])) continue;
-    const std::string amount = AmountForMessage(amounts[i]);
+    const std::string amount = GroupedAmountText(amounts[i]);
     const std::string currency = LoadStr(i < 2 ? kWordFrancs : kWordEuros);
     if (kind == 'H') {
       const std::string key = PadRight(code, 7);

@@ -138,8 +138,11 @@ long Run::ShowCount(Table& t, const std::string& path) {
 bool Run::OpenOrFail(Table* t, const char* path, const char* tag) {
   std::string p = path;
   if (t->OpenExclusive(p, tag)) return true;
-  r_.outcome = RenumberOutcome::TableFailed;
-  r_.failedTable = p;
+  // A table whose header the disk could not read is not one another station holds.
+  if (!ReadShort(false)) {
+    r_.outcome = RenumberOutcome::TableFailed;
+    r_.failedTable = p;
+  }
   t->CloseTable(true);
   return false;
 }

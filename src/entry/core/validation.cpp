@@ -277,7 +277,7 @@ class ValidationWork {
         if (after[i] >= kSmallestTotalCents && after[i] <= kLargestTotalCents) continue;
         r_.error = FillPlaceholders(LoadStr(kMsgHeaderTooLarge),
                                     {posting::JournalOf(month), posting::MonthDisplay(month),
-                                     AmountForMessage(after[i]), LoadStr(i < 2 ? kWordFrancs : kWordEuros)});
+                                     GroupedAmountText(after[i]), LoadStr(i < 2 ? kWordFrancs : kWordEuros)});
         c10_.CloseTable(true);
         return kValidationHeaders;
       }
@@ -510,14 +510,21 @@ ValidationResult RunValidation(const JournalValidationRequest& request, const st
   if (failure == 0) {
     DossierInvariants check;
     const auto wrongBefore = [&before](const std::string& total) { return before.WrongTotals().count(total) != 0; };
-    if (!check.Check() && (check.Apart() || !std::all_of(check.WrongTotals().begin(), check.WrongTotals().end(),
-                                                         wrongBefore))) {
+    // A check that met a refused read says nothing of the totals: the read is said below.
+    if (!check.Check() && !refusal.ReadRefused() &&
+        (check.Apart() || !std::all_of(check.WrongTotals().begin(), check.WrongTotals().end(), wrongBefore))) {
       failure = kValidationInvariants;
       r.invariantReport = check.Report();
       r.error = LoadStr(kErrorTotalsCheck);
     } else {
       r.totalsAdvice = check.TotalsAdvice();
     }
+  }
+  // A read the disk refused, in the run or in its check: what either read is short of the tables,
+  // and that is said, never totals found wrong.
+  if (failure == 0 && refusal.ReadRefused()) {
+    failure = kValidationRead;
+    r.error = refusal.Reason(failure, "", 0);
   }
   if (failure != 0) {
     r.code = failure;

@@ -73,6 +73,7 @@ inline constexpr int kValidationPack = 6300;        // the pack of C50 failed
 inline constexpr int kValidationClosedIndex = 6400;  // the tags of C40 not built
 inline constexpr int kValidationSortFile = 6500;    // C60 not written again
 inline constexpr int kValidationInvariants = 6600;  // the invariant check failed
+inline constexpr int kValidationRead = 6700;        // a read the disk refused: what was read is short
 
 struct ValidationResult {
   int code = 0;               // 0 when the run went to its end

@@ -254,6 +254,7 @@ bool MPrinter::AskFile(const std::string& title, Window* owner, const std::strin
 
 MPrinter::PrintResult MPrinter::Print(Printout& printout, Window* owner, const std::string& folder) {
   pagesPrinted_ = 0;
+  failureError_ = 0;
   if (asksFile_ && printer_->outputFormat() == QPrinter::PdfFormat && !AskFile(printout.Title(), owner, folder))
     return PrintResult::kNothing;
   // The PDF file, whether asked now or fixed by the set-up, is never one the program needs.
@@ -276,7 +277,10 @@ MPrinter::PrintResult MPrinter::Print(Printout& printout, Window* owner, const s
     const std::string target = FromQString(chosen);
     const std::size_t slash = target.rfind('/');
     const std::string folder = slash == std::string::npos ? "." : target.substr(0, slash == 0 ? 1 : slash);
-    if (!aside.Create(target.substr(slash + 1) + ".", folder)) return PrintResult::kDeviceFailed;
+    if (!aside.Create(target.substr(slash + 1) + ".", folder)) {
+      failureError_ = aside.Error();
+      return PrintResult::kDeviceFailed;
+    }
     printer_->setOutputFileName(ToQString(aside.Path()));
   }
   bool failed = false;
@@ -308,7 +312,10 @@ MPrinter::PrintResult MPrinter::Print(Printout& printout, Window* owner, const s
   }
   if (besides) {
     printer_->setOutputFileName(chosen);
-    if (!failed && pagesPrinted_ > 0 && !aside.Place(FromQString(chosen))) failed = true;
+    if (!failed && pagesPrinted_ > 0 && !aside.Place(FromQString(chosen))) {
+      failed = true;
+      failureError_ = aside.Error();
+    }
   }
   if (failed) return PrintResult::kDeviceFailed;
   return pagesPrinted_ == 0 ? PrintResult::kNothing : PrintResult::kPrinted;

@@ -164,6 +164,9 @@ class MPrinter {
   enum class PrintResult { kPrinted, kNothing, kDeviceFailed };
   PrintResult Print(Printout& printout, Window* owner = nullptr, const std::string& folder = {});
   int PagesPrinted() const { return pagesPrinted_; }
+  // Why the last Print to a PDF file failed, as the system said it (an errno: a disk read-only or
+  // full, a folder this user may not write in); 0 when it did not fail or did not say.
+  int FailureError() const { return failureError_; }
 
   QPrinter* Printer() const { return printer_.get(); }
 
@@ -171,6 +174,7 @@ class MPrinter {
   bool AskFile(const std::string& title, Window* owner, const std::string& folder);
   std::unique_ptr<QPrinter> printer_;
   int pagesPrinted_ = 0;
+  int failureError_ = 0;
   bool asksFile_ = false;
 };
 

@@ -405,7 +405,8 @@ bool ReadWholeFile(const std::string& path, std::string& content) {
   return ok;
 }
 
-bool CopyFile(const std::string& from, const std::string& to, bool overwrite) {
+bool CopyFile(const std::string& from, const std::string& to, bool overwrite, bool* unread) {
+  if (unread != nullptr) *unread = false;
   if (!FileExists(from)) return false;
   struct stat existing{};
   if (!overwrite && ::lstat(DiskPath(to).c_str(), &existing) == 0) return false;
@@ -424,6 +425,7 @@ bool CopyFile(const std::string& from, const std::string& to, bool overwrite) {
   std::size_t got = 0;
   for (std::int64_t off = 0;; off += static_cast<std::int64_t>(got)) {
     int err = ReadUpTo(in, buf, sizeof buf, off, &got);
+    if (err != 0 && unread != nullptr) *unread = true;
     if (err == 0) err = WriteAllAt(out, buf, got, off);
     ok = err == 0;
     if (!ok) errno = err;

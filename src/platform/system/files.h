@@ -32,8 +32,9 @@ std::string ResolveName(const std::string& folder, const std::string& name);
 std::string ResolvePath(const std::string& path);
 
 // Copies a file (through a temporary file renamed at the end). When
-// overwrite is false an existing target makes it fail.
-bool CopyFile(const std::string& from, const std::string& to, bool overwrite = true);
+// overwrite is false an existing target makes it fail. A failure to read `from` (the disk refused
+// it) sets *unread, when given; errno says why either way.
+bool CopyFile(const std::string& from, const std::string& to, bool overwrite = true, bool* unread = nullptr);
 
 // True when the last file call that failed was refused for want of room on its disk (ENOSPC, or
 // a quota reached): CopyFile and WriteFileAtomic leave that cause when they fail.

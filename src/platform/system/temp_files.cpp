@@ -13,6 +13,7 @@
 #include "platform/system/cp1252.h"
 #include "platform/system/error_text.h"
 #include "platform/system/files.h"
+#include "platform/system/write_fault.h"
 
 namespace platform {
 
@@ -32,6 +33,12 @@ std::string NameOf(const std::string& path) {
 // mkstemp in `folder` (UTF-8 on disk); the descriptor, or -1 with errno set. `path` gets the
 // name in cp1252.
 int MakeTemporary(const std::string& folder, const std::string& prefix, std::string& path) {
+  // Its creation is a change of the folder, which a disk full or read-only refuses.
+  const std::string named = folder + "/" + prefix;
+  if (const int err = FileChangeFault(-1, 0, "create", &named); err != 0) {
+    errno = err;
+    return -1;
+  }
   std::string disk = DiskPath(folder);
   if (!disk.empty() && disk.back() != '/') disk += '/';
   disk += DiskPath(prefix) + "XXXXXX";

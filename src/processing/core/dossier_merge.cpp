@@ -75,8 +75,7 @@ constexpr int kLogFailed = 32615;           // the error code, then as kLogDone
 constexpr int kLogFailedCodesOnly = 32616;  // the error code, then as kLogDoneCodesOnly
 constexpr int kMsgDoneCodesOnly = 29224;
 constexpr int kMsgDone = 29225;
-constexpr int kMsgFailed = 29226;           // the error code
-constexpr int kMsgFailedWhy = 32617;        // the error code, the error
+constexpr int kMsgFailed = 29226;           // the error code, or the error in words
 constexpr int kMsgPutBack = 29256;
 constexpr int kMsgLeftForTheOpening = 29257;
 
@@ -207,7 +206,7 @@ class MergeWork {
         if (sum >= kSmallestTotalCents && sum <= kLargestTotalCents) continue;
         r_.code = kMergeWrite + number;
         r_.error = FillPlaceholders(LoadStr(number == 2 ? kMsgAccountFigureTooLarge : kMsgSectionFigureTooLarge),
-                                    {Trimmed(code), AmountForMessage(sum), LoadStr(i % 2 == 0 ? kWordFrancs : kWordEuros)});
+                                    {Trimmed(code), GroupedAmountText(sum), LoadStr(i % 2 == 0 ? kWordFrancs : kWordEuros)});
         return false;
       }
       bool fresh = false;
@@ -554,9 +553,8 @@ std::string MergeLogLine(const MergeRequest& request, const MergeResult& result)
 
 std::string MergeEndMessage(const MergeRequest& request, const MergeResult& result) {
   if (result.code == 0) return Text(request.codesOnly ? kMsgDoneCodesOnly : kMsgDone);
-  const std::string failure = StrInt(result.code, 5);
-  return (result.error.empty() ? FillPlaceholder(Text(kMsgFailed), failure)
-                               : FillPlaceholders(Text(kMsgFailedWhy), {failure, result.error})) +
+  // The error in words when there are some; its code, which the log keeps, only otherwise.
+  return FillPlaceholder(Text(kMsgFailed), result.error.empty() ? StrInt(result.code, 5) : result.error) +
          (result.putBack ? Text(kMsgPutBack) : result.putBackFailed ? Text(kMsgLeftForTheOpening) : std::string());
 }
 

@@ -70,12 +70,10 @@ constexpr int kLabelOpening = 29046;                // the labels of the lines w
 constexpr int kLabelReconciled = 29047;
 constexpr int kLabelResult = 29048;
 constexpr int kTextJournalName = 29049;
-constexpr int kMsgIncident = 23300;                 // the error code, the file
 constexpr int kMsgRebuildFailed = 23302;            // the error code
-constexpr int kMsgRebuildFailedWhy = 32618;         // the error code, the reason
+constexpr int kMsgRebuildFailedWhy = 36602;         // the reason
 constexpr int kLogDone = 29061;                     // the target's code and folder, the date
 constexpr int kLogFailed = 32619;                   // the error code, then as kLogDone
-constexpr int kMsgOpeningErrorWhy = 32620;          // the error code, the error
 constexpr int kMsgLineTooLarge = 36540;             // the account, the amount, its currency
 constexpr int kWordFrancs = 36503, kWordEuros = 36504;
 
@@ -307,7 +305,7 @@ class OpeningWork {
         const long long cents = c == 0 ? line.francs : line.euros;
         if (cents >= kSmallestTotalCents && cents <= kLargestTotalCents) continue;
         return FillPlaceholders(Text(kMsgLineTooLarge),
-                                {Trimmed(line.account), AmountForMessage(cents), Text(c == 0 ? kWordFrancs : kWordEuros)});
+                                {Trimmed(line.account), GroupedAmountText(cents), Text(c == 0 ? kWordFrancs : kWordEuros)});
       }
     return "";
   }
@@ -618,16 +616,17 @@ OpeningResult GenerateOpeningBalances(const OpeningRequest& request, const std::
   TargetIdentity identity(target, check.record);
   // What the rebuild would refuse, refused before anything is written.
   {
-    const std::string refusal = maintenance.refusal ? maintenance.refusal() : std::string();
-    if (!refusal.empty()) {
+    const std::string refused = maintenance.refusal ? maintenance.refusal() : std::string();
+    if (!refused.empty()) {
       r.code = kOpeningRefused;
-      r.error = refusal;
+      r.error = refused;
       return r;
     }
     Table c50;
     if (!c50.OpenShared(PathC50(), "", true)) {
       r.code = kOpeningOpen + 15;
-      r.error = FillPlaceholders(LoadStr(kMsgIncident), {std::to_string(r.code), PathC50()});
+      // A read the disk refused is said in words, the file with it.
+      r.error = refusal.Reason(r.code, PathC50(), c50.result);
       return r;
     }
     const long records = static_cast<long>(c50.RecCount());
@@ -706,7 +705,7 @@ std::string RebuildFailureText(const TargetMaintenance& maintenance, int code, c
   // The rebuild named no write: the first one the system refused, when there was one.
   if (refused.empty() && refusal != nullptr && refusal->HasReason()) refused = refusal->Reason(code, "", 0);
   return refused.empty() ? FillPlaceholder(LoadStr(kMsgRebuildFailed), std::to_string(code))
-                         : FillPlaceholders(LoadStr(kMsgRebuildFailedWhy), {std::to_string(code), refused});
+                         : FillPlaceholder(LoadStr(kMsgRebuildFailedWhy), refused);
 }
 
 std::string OpeningLogLine(const OpeningRequest& request, const OpeningResult& result) {
@@ -719,9 +718,8 @@ std::string OpeningEndMessage(const OpeningRequest& request, const OpeningResult
   const std::string unreadable = UnreadableAmountsMessage(result.unreadable);
   if (result.code == 0)
     return FillPlaceholder(Text(kMsgOpeningDone), AllTrim(request.target.code.c_str())) + unreadable;
-  const std::string failure = std::to_string(result.code);
-  return (result.error.empty() ? FillPlaceholder(Text(kMsgOpeningError), failure)
-                               : FillPlaceholders(Text(kMsgOpeningErrorWhy), {failure, result.error})) +
+  // The error in words when there are some; its code, which the log keeps, only otherwise.
+  return FillPlaceholder(Text(kMsgOpeningError), result.error.empty() ? std::to_string(result.code) : result.error) +
          (result.putBack         ? Text(kDossierPutBack)
                    : result.putBackFailed ? Text(kDossierLeftForTheOpening)
                                           : std::string()) +

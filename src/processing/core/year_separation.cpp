@@ -53,8 +53,7 @@ constexpr int kTitleSeparationRun = 29240;     // the run as its copies name it
 constexpr int kLogDone = 29247;                // the new year's code and folder, the date, the pieces and lines
 constexpr int kLogFailed = 32621;              // the error code, then as kLogDone
 constexpr int kMsgDone = 29248;
-constexpr int kMsgFailed = 29249;              // the error code
-constexpr int kMsgFailedWhy = 32622;           // the error code, the error
+constexpr int kMsgFailed = 29249;              // the error code, or the error in words
 constexpr int kMsgBothPutBack = 29265;
 constexpr int kMsgLeftForTheOpening = 29257;
 
@@ -532,9 +531,8 @@ std::string SeparationLogLine(const SeparationRequest& request, const Separation
 
 std::string SeparationEndMessage(const SeparationRequest&, const SeparationResult& result) {
   if (result.code == 0) return Text(kMsgDone);
-  const std::string failure = StrInt(result.code, 5);
-  return (result.error.empty() ? FillPlaceholder(Text(kMsgFailed), failure)
-                               : FillPlaceholders(Text(kMsgFailedWhy), {failure, result.error})) +
+  // The error in words when there are some; its code, which the log keeps, only otherwise.
+  return FillPlaceholder(Text(kMsgFailed), result.error.empty() ? StrInt(result.code, 5) : result.error) +
          (result.putBack ? Text(kMsgBothPutBack) : result.putBackFailed ? Text(kMsgLeftForTheOpening) : std::string());
 }
 

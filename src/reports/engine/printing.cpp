@@ -10,6 +10,7 @@
 #include "platform/gui/dc.h"
 #include "platform/gui/messagebox.h"
 #include "platform/system/clock.h"
+#include "platform/system/error_text.h"
 #include "reports/engine/browse_report_owner.h"
 #include "reports/engine/core/paint_walk.h"
 #include "reports/engine/core/report_interpreter.h"
@@ -32,6 +33,7 @@
 namespace {
 
 constexpr int kMsgPrintFailed = 19562;  // the printer or file that failed (%s)
+constexpr int kMsgPdfRefused = 36604;   // the file, its folder, what the system said
 constexpr int kAttention = 52;
 constexpr int kRoundedCornersConstant = 73;
 
@@ -214,11 +216,19 @@ bool PrintOnProgramPrinter(gui::Printout& printout, gui::Window* owner) {
   const gui::MPrinter::PrintResult result =
       printer->Print(printout, owner != nullptr ? owner : MainWindow(), folder);
   if (result == gui::MPrinter::PrintResult::kDeviceFailed) {
-    std::string name = printer->DeviceName();
-    if (printer->PrintsToFile()) name = printer->OutputFile();
+    std::string text = FillPlaceholder(LoadStr(kMsgPrintFailed), printer->DeviceName());
+    if (printer->PrintsToFile()) {
+      // A file the system refused is named with its folder and what the system said.
+      const std::string file = printer->OutputFile();
+      const std::size_t slash = file.rfind('/');
+      const int err = printer->FailureError();
+      text = err == 0 || slash == std::string::npos
+                 ? FillPlaceholder(LoadStr(kMsgPrintFailed), file)
+                 : FillPlaceholders(LoadStr(kMsgPdfRefused), {file, file.substr(0, slash + 1), platform::ErrorText(err)});
+    }
     gui::MessageBeep(0);
-    gui::MessageBox(owner != nullptr ? owner : MainWindow(), FillPlaceholder(LoadStr(kMsgPrintFailed), name),
-                    LoadStr(kAttention), gui::MB_OK | gui::MB_ICONEXCLAMATION);
+    gui::MessageBox(owner != nullptr ? owner : MainWindow(), text, LoadStr(kAttention),
+                    gui::MB_OK | gui::MB_ICONEXCLAMATION);
   }
   return result == gui::MPrinter::PrintResult::kPrinted;
 }

@@ -258,12 +258,15 @@ void TWEtaBroRelances::CmImprimer() {
 
 void TWEtaBroRelances::ShowIncompleteDetails() {
   const char kind = run_.Kind();
-  if (kind == 'V' && !IsBlank(run_.IncompleteRibAccounts.c_str())) {
+  // What the transfer file will lack is said only of a file the run wrote: one it refused (an
+  // amount that does not read, a bank detail it cannot hold) has said why in its own box.
+  const bool written = !run_.RefusedUnreadable() && (kind != 'S' || !run_.TransferFile().empty());
+  if (written && kind == 'V' && !IsBlank(run_.IncompleteRibAccounts.c_str())) {
     gui::MessageBeep(0);
     gui::MessageBox(this, FillPlaceholder(LoadStr(kMsgRibIncomplete), run_.IncompleteRibAccounts),
                     LoadStr(kCaptionAttention), gui::MB_OK | gui::MB_ICONSTOP);
   }
-  if (kind == 'S' && !IsBlank(run_.IncompleteIbanAccounts.c_str())) {
+  if (written && kind == 'S' && !IsBlank(run_.IncompleteIbanAccounts.c_str())) {
     gui::MessageBeep(0);
     gui::MessageBox(this, FillPlaceholder(LoadStr(kMsgIbanBicIncomplete), run_.IncompleteIbanAccounts),
                     LoadStr(kCaptionAttention), gui::MB_OK | gui::MB_ICONSTOP);

@@ -14,6 +14,7 @@
 #include "platform/gui/dialog.h"
 #include "platform/gui/filedialog.h"
 #include "platform/system/files.h"
+#include "platform/system/write_fault.h"
 #include "support/fifo_guard.h"
 
 using namespace report_test;
@@ -184,15 +185,42 @@ TEST_F(PrintingTest, SecondPrinterPrintsFromItsSetInItsFontsAndIsPutBack) {
   EXPECT_FALSE(std::regex_search(PdfText(pdf), std::regex("\\d\\d/\\d\\d/\\d\\d \\d\\dh\\d\\d")));
 }
 
+// A PDF file that its folder cannot take (a data file where the folder should be, a disk turned
+// read-only) is said in one box: the file, its folder and what the system said; nothing printed.
 TEST_F(PrintingTest, APrinterThatCannotPrintIsSaid) {
+  using F = platform::WriteFault;
+  const struct Case {
+    const char* name;
+    std::string file, folder;
+    F fault;
+    const char* why;
+  } cases[] = {
+      {"not-a-folder", folder_ + "c10rp.dbf/impossible.pdf", folder_ + "c10rp.dbf/", F::kNone,
+       "un \xE9l\xE9ment du chemin n'est pas un dossier"},
+      {"read-only", folder_ + "lecture-seule.pdf", folder_, F::kFailForGood, "disque en lecture seule"},
+  };
   AccountsReport* report = OpenReport();
-  ProgramPrinter()->SetOutputFile(folder_ + "c10rp.dbf/impossible.pdf");
-  QueueChoice(gui::IDOK, 1, "", "1");
-  Send(report, 20041);
-  ASSERT_NE(gui::ModalSeam::LastShown(), nullptr);
-  EXPECT_NE(gui::ModalSeam::LastShown()->text.find("Impossible d'imprimer sur:"), std::string::npos)
-      << test_support::ShownTexts();
-  EXPECT_FALSE(PrintRunFlag);
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    gui::ModalSeam::Reset();
+    ProgramPrinter()->SetOutputFile(c.file);
+    QueueChoice(gui::IDOK, 1, "", "1");
+    if (c.fault != F::kNone) platform::SetWriteFault(c.fault, 1);
+    Send(report, 20041);
+    platform::SetWriteFault(F::kNone, 0);
+    std::vector<gui::ShownModal> boxes;
+    for (const gui::ShownModal& s : gui::ModalSeam::Shown())
+      if (s.kind == gui::ModalKind::MessageBox) boxes.push_back(s);
+    ASSERT_EQ(boxes.size(), 1u) << test_support::ShownTexts();
+    const std::string& said = boxes[0].text;
+    EXPECT_NE(said.find("Impossible d'imprimer dans le fichier:\n\n" + c.file + "\n\nLe dossier " + c.folder +
+                        " n'a pas pu le recevoir: " + c.why + "."),
+              std::string::npos)
+        << said;
+    test_support::ScreenshotMessage(boxes[0], "reports", std::string("pdf-refused-") + c.name);
+    EXPECT_FALSE(std::filesystem::exists(c.file));
+    EXPECT_FALSE(PrintRunFlag);
+  }
 }
 
 // "Imprimer dans un fichier PDF" writes a file: a name fixed by the set-up or chosen in the file

@@ -130,6 +130,13 @@ class DunningWindowTest : public report_test::ReportWindowTest {
     form->CmVisualiser();
     gui::ProcessPendingMessages();
   }
+  // The boxes shown that say that an IBAN or a BIC of the transfers is incomplete.
+  static int IncompleteBankDetailBoxes() {
+    int boxes = 0;
+    for (const auto& s : gui::ModalSeam::Shown())
+      boxes += s.text.find("au moins un IBAN ou BIC est incomplet") != std::string::npos;
+    return boxes;
+  }
 
   std::string tmp_;
 };
@@ -453,6 +460,8 @@ TEST_F(DunningWindowTest, ASepaRunWithIncompleteBankDetailsOffersAndLeavesNothin
   const std::string shown = test_support::ShownTexts();
   EXPECT_NE(shown.find("Le fichier des virements n'a pas \xE9t\xE9 \xE9" "crit"), std::string::npos) << shown;
   EXPECT_EQ(shown.find("Le fichier d'exportation est pr\xEAt"), std::string::npos) << shown;
+  // One box says it, never a second one saying that the file will be wrong.
+  EXPECT_EQ(IncompleteBankDetailBoxes(), 1) << shown;
   EXPECT_TRUE(Window()->Run().TransferFile().empty());
   EXPECT_TRUE(platform::ListFiles(DossierFolder, "cxp*").empty());
   EXPECT_TRUE(fs::is_empty(tmp_));
@@ -460,11 +469,14 @@ TEST_F(DunningWindowTest, ASepaRunWithIncompleteBankDetailsOffersAndLeavesNothin
 }
 
 // The SEPA payment of suppliers of which four have a line whose amount does not read ("-1e300",
-// "ABC", "1e300", NUL bytes): one box names the four lines and says the file was not written;
-// nothing says they count as zero, no transfer file, no export offered, nothing left on the disk.
+// "ABC", "1e300", NUL bytes), and one an IBAN cut short: one box names the four lines and says the
+// file was not written; nothing says they count as zero, nor what a file never written would lack;
+// no transfer file, no export offered, nothing left on the disk.
 TEST_F(DunningWindowTest, ASepaRunWithAmountsThatDoNotReadWritesNoFile) {
   AddAccount("FZSAIN01", "Fournisseur sain", IbanOf("FR", "30004008250000000006497"), "BNPAFRPPXXX");
   AddLine("FZSAIN01", YearDate(2, 3), "", 'C', 120000, "Outils", ' ', 10);
+  AddAccount("FZINCO01", "Fournisseur incomplet", "FR76 3000 4008", "BNPAFRPPXXX");
+  AddLine("FZINCO01", YearDate(2, 3), "", 'C', 70000, "Outils", ' ', 20);
   std::vector<std::string> named;
   for (std::size_t i = 0; i < UnreadableAmounts().size(); ++i) {
     const std::string code = "FZILLI0" + std::to_string(i + 1);
@@ -490,6 +502,7 @@ TEST_F(DunningWindowTest, ASepaRunWithAmountsThatDoNotReadWritesNoFile) {
   const std::string shown = test_support::ShownTexts();
   EXPECT_EQ(shown.find("compt\xE9" "e pour z\xE9ro"), std::string::npos) << shown;
   EXPECT_EQ(shown.find("Nombre de virements"), std::string::npos) << shown;
+  EXPECT_EQ(IncompleteBankDetailBoxes(), 0) << shown;
   EXPECT_EQ(shown.find("Le fichier d'exportation est pr\xEAt"), std::string::npos) << shown;
   EXPECT_TRUE(Window()->Run().TransferFile().empty());
   EXPECT_TRUE(platform::ListFiles(DossierFolder, "cx*").empty());

@@ -160,7 +160,7 @@ bool SheetEditionReport::TotalsIntoTable() {
     for (const auto& column : l.cents) {
       const long long cents = column[static_cast<std::size_t>(currency)];
       if (cents >= kSmallestTotalCents && cents <= kLargestTotalCents) continue;
-      tooLarge_ = FillPlaceholders(LoadStr(kMsgTotalTooLarge), {Trimmed(l.code), Trimmed(l.label), AmountForMessage(cents),
+      tooLarge_ = FillPlaceholders(LoadStr(kMsgTotalTooLarge), {Trimmed(l.code), Trimmed(l.label), GroupedAmountText(cents),
                                                                LoadStr(currency == 1 ? kWordEuros : kWordFrancs)});
       return false;
     }

@@ -83,7 +83,7 @@ std::string AmountPastItsField(const SheetComputation& computation, const std::v
         const long long cents = found->second[static_cast<std::size_t>(c)];
         if (!Holds(cents))
           return FillPlaceholders(LoadStr(kMsgBoxTooLarge), {poste, Trimmed(l.code), Trimmed(l.label),
-                                                             AmountForMessage(cents), CurrencyWord(c)});
+                                                             GroupedAmountText(cents), CurrencyWord(c)});
       }
     }
   for (const AnnexLine& a : computation.annex)
@@ -92,7 +92,7 @@ std::string AmountPastItsField(const SheetComputation& computation, const std::v
       for (const long long cents : {a.amount[i], a.carried[i], a.previous[i]})
         if (!Holds(cents))
           return FillPlaceholders(LoadStr(kMsgAnnexTooLarge),
-                                  {Trimmed(a.account), a.poste, AmountForMessage(cents), CurrencyWord(c)});
+                                  {Trimmed(a.account), a.poste, GroupedAmountText(cents), CurrencyWord(c)});
     }
   return "";
 }
