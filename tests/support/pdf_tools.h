@@ -44,6 +44,47 @@ inline std::string PdfAllText(const std::string& pdf) {
   return text;
 }
 
+// A word of a PDF page and its box, in points from the page's top left corner, as pdftotext
+// -bbox reads them; each page with its size.
+struct PdfWord {
+  double xMin = 0, yMin = 0, xMax = 0, yMax = 0;
+  std::string text;  // UTF-8
+};
+struct PdfPage {
+  double width = 0, height = 0;
+  std::vector<PdfWord> words;
+};
+inline std::vector<PdfPage> PdfWords(const std::string& pdf) {
+  const std::string out = pdf + ".bbox.html";
+  Tool({"pdftotext", "-bbox", "-enc", "UTF-8", pdf, out});
+  std::string html;
+  platform::ReadWholeFile(out, html);
+  std::filesystem::remove(out);
+  std::vector<PdfPage> pages;
+  static const std::regex item(
+      "<page width=\"([0-9.]+)\" height=\"([0-9.]+)\">|<word xMin=\"([0-9.-]+)\" yMin=\"([0-9.-]+)\" "
+      "xMax=\"([0-9.-]+)\" yMax=\"([0-9.-]+)\">([^<]*)</word>");
+  for (std::sregex_iterator it(html.begin(), html.end(), item), end; it != end; ++it) {
+    const std::smatch& m = *it;
+    if (m[1].matched) {
+      pages.push_back({std::stod(m[1]), std::stod(m[2]), {}});
+      continue;
+    }
+    if (pages.empty()) continue;
+    std::string text = m[7];
+    for (const auto& [entity, c] : {std::pair{"&amp;", "&"}, {"&lt;", "<"}, {"&gt;", ">"}, {"&quot;", "\""}, {"&apos;", "'"}})
+      for (std::size_t at; (at = text.find(entity)) != std::string::npos;) text.replace(at, std::string(entity).size(), c);
+    pages.back().words.push_back({std::stod(m[3]), std::stod(m[4]), std::stod(m[5]), std::stod(m[6]), text});
+  }
+  return pages;
+}
+
+// Page `page` of the PDF as a PNG picture `prefix`.png (pdftoppm, 75 dots an inch).
+inline void PdfPicture(const std::string& pdf, int page, const std::string& prefix) {
+  Tool({"pdftoppm", "-png", "-r", "75", "-singlefile", "-f", std::to_string(page), "-l", std::to_string(page), pdf,
+        prefix});
+}
+
 // An amount as a report or an export writes it ("1 234.50", "-3,00", "16 499.41 Cr") in cents,
 // without its sign.
 inline long long AmountCents(const std::string& text) {

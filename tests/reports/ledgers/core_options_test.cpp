@@ -698,6 +698,40 @@ TEST_F(OptionsTest, AZeroJournalMonthDoesNotEndTheSummary) {
   EXPECT_EQ(rows, "03|51200000|0|700 03|62700000|700|0 05|51200000|0|900 05|62700000|900|0 ");
 }
 
+// The journal listing's CSV as the program ships it: the balance of a summary line on its side
+// (SOLDEDEBIT, SOLDECREDI) is no cell of a journal line, which leaves both empty; the summary
+// through the same layout writes the balance on its side and leaves the other side empty.
+TEST_F(OptionsTest, TheSummarysBalanceCellsStayEmptyOnTheJournalLines) {
+  AddCode("J", "TS ", "Journal des tests", "O");
+  Add({{"C603", "03", "TS ", "930002", "62700000", 'D', 70000},
+       {"C603", "03", "TS ", "930002", "51200000", 'C', 70000}});
+  for (const bool summary : {false, true}) {
+    SCOPED_TRACE(summary ? "summary" : "journal lines");
+    ledgers::JournalListings j;
+    ledgers::JournalListingOptions o;
+    o.journal = "TS ";
+    o.summary = summary;
+    o.inEuros = true;
+    j.TakeLimits(o.ToRecord());
+    ASSERT_TRUE(j.PrepareReport());
+    const std::vector<std::vector<std::string>> rows =
+        CsvRows(RunToExport(j, ShippedLayout("EJ-CSV"), ArtefactPath("options-ej-sides.csv")));
+    ASSERT_GE(rows.size(), 3u);
+    std::size_t debit = rows[0].size(), credit = rows[0].size(), account = rows[0].size();
+    for (std::size_t i = 0; i < rows[0].size(); ++i) {
+      if (Cell(rows[0], i) == "SOLDEDEBIT") debit = i;
+      if (Cell(rows[0], i) == "SOLDECREDI") credit = i;
+      if (Cell(rows[0], i) == "COMPTE") account = i;
+    }
+    ASSERT_LT(debit, rows[0].size());
+    ASSERT_LT(credit, rows[0].size());
+    std::string cells;
+    for (std::size_t r = 1; r < rows.size(); ++r)
+      cells += Cell(rows[r], account) + "|" + Cell(rows[r], debit) + "|" + Cell(rows[r], credit) + " ";
+    EXPECT_EQ(cells, summary ? "51200000||700,00 62700000|700,00| " : "62700000|| 51200000|| ");
+  }
+}
+
 // Constant 031 "O" stops the centralising summary after the month of the working date, whichever
 // day of that month it is (its first or its last); the month after it is left out, and a working
 // date in the year before lists nothing. "N" runs to the year's end.
