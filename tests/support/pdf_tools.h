@@ -79,6 +79,35 @@ inline std::vector<PdfPage> PdfWords(const std::string& pdf) {
   return pages;
 }
 
+// The words of a page past its edges, each with where it lies.
+inline std::vector<std::string> WordsPastThePage(const PdfPage& page) {
+  std::vector<std::string> past;
+  for (const PdfWord& w : page.words)
+    if (w.xMin < 0 || w.yMin < 0 || w.xMax > page.width || w.yMax > page.height)
+      past.push_back("'" + w.text + "' from x " + std::to_string(w.xMin) + " to " + std::to_string(w.xMax));
+  return past;
+}
+
+// Where a page shows `text` (UTF-8) as words one after the other on one line: the box of each
+// showing, from its first word's left to its last word's right.
+inline std::vector<PdfWord> Showings(const PdfPage& page, const std::string& text) {
+  std::vector<std::string> wanted;
+  for (std::size_t at = 0; at < text.size();) {
+    const std::size_t end = text.find(' ', at);
+    if (end != at) wanted.push_back(text.substr(at, end == std::string::npos ? std::string::npos : end - at));
+    at = end == std::string::npos ? text.size() : end + 1;
+  }
+  std::vector<PdfWord> found;
+  const std::vector<PdfWord>& w = page.words;
+  for (std::size_t i = 0; !wanted.empty() && i + wanted.size() <= w.size(); ++i) {
+    bool same = true;
+    for (std::size_t k = 0; k < wanted.size() && same; ++k)
+      same = w[i + k].text == wanted[k] && (k == 0 || (w[i + k].yMin == w[i].yMin && w[i + k].xMin > w[i + k - 1].xMax));
+    if (same) found.push_back({w[i].xMin, w[i].yMin, w[i + wanted.size() - 1].xMax, w[i].yMax, text});
+  }
+  return found;
+}
+
 // Page `page` of the PDF as a PNG picture `prefix`.png (pdftoppm, 75 dots an inch).
 inline void PdfPicture(const std::string& pdf, int page, const std::string& prefix) {
   Tool({"pdftoppm", "-png", "-r", "75", "-singlefile", "-f", std::to_string(page), "-l", std::to_string(page), pdf,
