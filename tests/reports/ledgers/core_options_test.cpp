@@ -133,9 +133,9 @@ class OptionsTest : public LedgerCoreTest {
   }
 
   // The journal listing of a month selector and a journal in euros through the export layout
-  // (detail or summary); "" when it has nothing to show.
+  // (detail or summary), or through `layout`; "" when it has nothing to show.
   std::string JournalListingCsv(const std::string& month, const std::string& journal, bool summary,
-                                const std::string& name) {
+                                const std::string& name, const std::string& layout = "") {
     ledgers::JournalListings j;
     ledgers::JournalListingOptions o;
     o.monthSelector = month;
@@ -144,7 +144,8 @@ class OptionsTest : public LedgerCoreTest {
     o.inEuros = true;
     j.TakeLimits(o.ToRecord());
     if (!j.PrepareReport()) return "";
-    return RunToExport(j, ReadText(DataPath(summary ? "C-Etat-EJR-CSV.txt" : "C-Etat-EJ-CSV.txt")), ArtefactPath(name));
+    return RunToExport(j, !layout.empty() ? layout : ReadText(DataPath(summary ? "C-Etat-EJR-CSV.txt" : "C-Etat-EJ-CSV.txt")),
+                       ArtefactPath(name));
   }
   int number_ = 0;
 };
@@ -707,15 +708,8 @@ TEST_F(OptionsTest, TheSummarysBalanceCellsStayEmptyOnTheJournalLines) {
        {"C603", "03", "TS ", "930002", "51200000", 'C', 70000}});
   for (const bool summary : {false, true}) {
     SCOPED_TRACE(summary ? "summary" : "journal lines");
-    ledgers::JournalListings j;
-    ledgers::JournalListingOptions o;
-    o.journal = "TS ";
-    o.summary = summary;
-    o.inEuros = true;
-    j.TakeLimits(o.ToRecord());
-    ASSERT_TRUE(j.PrepareReport());
     const std::vector<std::vector<std::string>> rows =
-        CsvRows(RunToExport(j, ShippedLayout("EJ-CSV"), ArtefactPath("options-ej-sides.csv")));
+        CsvRows(JournalListingCsv("    ", "TS ", summary, "options-ej-sides.csv", ShippedLayout("EJ-CSV")));
     ASSERT_GE(rows.size(), 3u);
     std::size_t debit = rows[0].size(), credit = rows[0].size(), account = rows[0].size();
     for (std::size_t i = 0; i < rows[0].size(); ++i) {

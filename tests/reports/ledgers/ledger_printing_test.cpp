@@ -42,6 +42,15 @@ std::set<std::string> Words(const std::string& text) {
 class LedgerPrintingTest : public LedgerWindowTest {
  protected:
   std::string SetUpPrinter(const std::string& name) { return SetUpPdfPrinter("ledgers", name); }
+  // "Imprimer" of the form into the printer's `pdf`, then "Visualiser": its preview.
+  TWVisuWindow* PrintThenPreview(TWEtaModLedger* form, const std::string& pdf) {
+    QueueChoice(gui::IDOK);
+    Send(form, 20041);
+    EXPECT_TRUE(std::filesystem::exists(pdf)) << test_support::ShownTexts();
+    QueueChoice(gui::IDOK);
+    Send(form, 20035);
+    return CurrentPreviewWindow;
+  }
   // The words of the preview's page (its text records, "^" shown as blanks) are the PDF page's.
   static void ExpectSameWords(const TWVisuWindow* w, int previewPage, const std::string& pdf, int pdfPage) {
     std::string shown = PageText(w, previewPage);
@@ -126,12 +135,7 @@ TEST_F(LedgerPrintingTest, TheJournalSummaryPrintsEachBalanceToTheCent) {
   auto* form = Slot<TWEtaModJournaux>(kJournalsFormSlot);
   ASSERT_NE(form, nullptr);
   form->Summary()->SetValue(true, false);
-  QueueChoice(gui::IDOK);
-  Send(form, 20041);
-  ASSERT_TRUE(std::filesystem::exists(pdf)) << test_support::ShownTexts();
-  QueueChoice(gui::IDOK);
-  Send(form, 20035);
-  TWVisuWindow* w = CurrentPreviewWindow;
+  TWVisuWindow* w = PrintThenPreview(form, pdf);
   ASSERT_NE(w, nullptr) << test_support::ShownTexts();
   test_support::Screenshot(w->Widget(), "ledgers", "journaux-recapitulatifs");
 
@@ -189,12 +193,7 @@ TEST_F(LedgerPrintingTest, ThePiecesAndTheJournalsTotalsOfTenBillionsPrintGroupe
   for (int i = 0; i < form->Journals()->GetCount(); ++i)
     if (form->Journals()->GetString(i).rfind("VE", 0) == 0) form->Journals()->SetSelIndex(i);
   ASSERT_EQ(form->BuildLimits().substr(0, 7), "C507VE ");
-  QueueChoice(gui::IDOK);
-  Send(form, 20041);
-  ASSERT_TRUE(std::filesystem::exists(pdf)) << test_support::ShownTexts();
-  QueueChoice(gui::IDOK);
-  Send(form, 20035);
-  TWVisuWindow* w = CurrentPreviewWindow;
+  TWVisuWindow* w = PrintThenPreview(form, pdf);
   ASSERT_NE(w, nullptr) << test_support::ShownTexts();
   Send(w, visu_cmd::ToutesLesPages);
   test_support::Screenshot(w->Widget(), "ledgers", "journaux-dix-milliards");
