@@ -115,8 +115,7 @@ std::string Where(int page, const Cell& c) {
   return "page " + std::to_string(page) + " y " + std::to_string(c.y) + " '" + Utf8(c.text) + "'";
 }
 
-// The faults of a run with larger amounts (`run`) beside the run with amounts of 1 (`small`),
-// `widest` the text the largest amount of each sign prints as.
+// The faults of a run with amounts of `cents` (either sign) beside the run with amounts of 1.
 std::vector<std::string> LayoutFaults(const RunResult& small, const RunResult& run, long long cents) {
   std::vector<std::string> faults;
   if (run.pages.PageCount() != small.pages.PageCount())
@@ -209,7 +208,7 @@ class WidestAmountLayouts : public ReportSetTest {
   void CheckFamilies(const std::vector<std::string>& files) {
     gui::MemoryDC screen(1200, 1200);
     reports::DcCanvas fonts(screen);
-    int layouts = 0;
+    int layouts = 0, shown = 0;
     for (const std::string& file : files) {
       const reports::ReportFixture family = Family(file);
       for (const Layout& layout : LayoutsOf(family)) {
@@ -230,6 +229,9 @@ class WidestAmountLayouts : public ReportSetTest {
             for (const std::string& fault : LayoutFaults(small, run, cents < 0 ? -cents : cents))
               ADD_FAILURE() << "screen: " << fault;
             if (larger != &widest) continue;
+            for (int p = 1; p <= run.pages.PageCount(); ++p)
+              for (const Cell& c : CellsOf(*run.pages.Page(p), run.columnWidth))
+                shown += c.text.find(MoneyText(kWidest)) != std::string::npos;
             gui::MemoryDC picture(run.pageWidth, run.pageHeight);
             reports::DcCanvas canvas(picture);
             reports::PaintPage(*run.pages.Page(1), canvas, reports::PaintOptions{});
@@ -247,6 +249,7 @@ class WidestAmountLayouts : public ReportSetTest {
       }
     }
     EXPECT_GT(layouts, 0);
+    EXPECT_GT(shown, layouts) << "the layouts print the widest amounts";
   }
 };
 
