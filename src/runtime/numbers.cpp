@@ -114,6 +114,29 @@ char* FormatAmountPlain(double amount) {
   return AmountWith(number, amount);
 }
 
+std::string GroupedAmount(long long cents, int width) {
+  const unsigned long long absolute =
+      cents < 0 ? 0ULL - static_cast<unsigned long long>(cents) : static_cast<unsigned long long>(cents);
+  const std::string units = std::to_string(absolute / 100);
+  std::string text = cents < 0 ? "-" : "";
+  for (std::size_t i = 0; i < units.size(); ++i) {
+    if (i > 0 && (units.size() - i) % 3 == 0) text += ' ';
+    text += units[i];
+  }
+  text += '.';
+  text += static_cast<char>('0' + absolute % 100 / 10);
+  text += static_cast<char>('0' + absolute % 10);
+  if (static_cast<int>(text.size()) < width) text.insert(0, static_cast<std::size_t>(width) - text.size(), ' ');
+  return text;
+}
+
+std::string BalanceAmount(long long cents) {
+  std::string amount = GroupedAmount(cents, 0);
+  if (cents < 0) amount.erase(0, 1);
+  if (amount.size() < 14) amount.insert(0, 14 - amount.size(), ' ');
+  return amount + (cents > 0 ? " Db" : cents < 0 ? " Cr" : "   ");
+}
+
 double Val(const char* text) {
   if (!text) text = "";
   std::size_t n = std::strlen(text);

@@ -4,6 +4,8 @@
 // call that uses the same buffer (see each function).
 #pragma once
 
+#include <string>
+
 #include "runtime/dates.h"
 
 // ring: value printed "%<width>.<decimals>f"; the width in asterisks when the
@@ -20,6 +22,15 @@ char* GroupThousands(int width, int decimals, double value);
 char* FormatAmount(double amount);
 // Same without grouping.
 char* FormatAmountPlain(double amount);
+
+// An amount in cents grouped whole, as the reports print it: its sign, a blank between each group
+// of three integer digits, its two decimals ("-1 234.50", "99 999 999 999.99"), right-aligned in
+// `width` characters and wider when it needs more: never asterisks, never grouped in part.
+std::string GroupedAmount(long long cents, int width);
+// A balance as the reports print it: the amount without its sign grouped whole in 14 characters
+// (wider past 999 999 999.99), then " Db", " Cr", or three blanks when zero. Up to
+// 999 999 999.99 it is FormatAmount's text.
+std::string BalanceAmount(long long cents);
 
 // ValText: the first 20 characters, ". " read as ".0", blanks removed, then
 // read as a decimal number with a point (atof); no digits give 0, a comma

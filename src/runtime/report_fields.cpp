@@ -242,6 +242,11 @@ void ReportFieldTable::SetFieldText(int n, std::string_view t) {
   ExactFromText(n);
 }
 
+void ReportFieldTable::SetFieldBlank(int n) {
+  SetFieldText(n, "");
+  if (IsDeclared(n)) hasExact_[static_cast<std::size_t>(n)] = 0;
+}
+
 void ReportFieldTable::AppendFieldText(int n, const char* text) {
   if (!IsDeclared(n)) return;
   std::string joined = TrimmedRight(Value(n));
@@ -397,16 +402,18 @@ void ReportFieldTable::SetFieldDifference(int t, int a, int b) {
   // Money and two-decimal numbers subtract in cents, exactly.
   std::int64_t ua = 0, ub = 0;
   double d = 0.0;
-  if (FieldScale(a) == 2 && FieldScale(b) == 2 && GetFieldUnits(a, ua) && GetFieldUnits(b, ub)) {
+  const bool cents = FieldScale(a) == 2 && FieldScale(b) == 2 && GetFieldUnits(a, ua) && GetFieldUnits(b, ub);
+  if (cents) {
     d = ValueOf(ua - ub, 2);
   } else {
     d = GetFieldNumber(a) - GetFieldNumber(b);
   }
-  if (Val(FormatNumber(14, 2, false, d)) == 0.0) {
+  // Zero to the cent (a difference too wide for 14 characters is not zero).
+  if (cents ? ua == ub : ToCents(d) == 0) {
     SetFieldText(t, FormatNumber(14, 2, false, 0.0));
   } else if (IsDeclared(a) && IsDeclared(b) && FieldTypeOf(Definition(a)) == 'M' &&
              FieldTypeOf(Definition(b)) == 'M') {
-    SetFieldText(t, FormatAmount(d));
+    SetFieldBalance(t, cents ? ua - ub : ToCents(d));
   } else {
     SetFieldText(t, FormatAmountPlain(d));
   }
@@ -417,6 +424,18 @@ void ReportFieldTable::SetFieldDifference(int t, int a, int b) {
     exact_[static_cast<std::size_t>(t)] = units;
     hasExact_[static_cast<std::size_t>(t)] = 1;
   }
+}
+
+void ReportFieldTable::SetFieldBalance(int n, std::int64_t cents) {
+  const std::string text = BalanceAmount(cents);
+  if (!IsDeclared(n) || FieldTypeOf(definitions_[static_cast<std::size_t>(n)]) != 'C' ||
+      static_cast<int>(text.size()) <= FieldWidthOf(definitions_[static_cast<std::size_t>(n)])) {
+    SetFieldText(n, text);
+    return;
+  }
+  values_[static_cast<std::size_t>(n)] = text;
+  stale_[static_cast<std::size_t>(n)] = kCurrent;
+  hasExact_[static_cast<std::size_t>(n)] = 0;
 }
 
 const std::string& ReportFieldTable::Definition(int n) const {

@@ -87,6 +87,9 @@ class ReportFieldTable {
   // field's scale; a value too large for it (beyond about 9 x 10^16 cents)
   // is kept only as text.
   void SetFieldNumber(int n, double value);
+  // Field n := blanks of its width. An N or M field then holds no value: it prints and exports
+  // blank, and reads as zero.
+  void SetFieldBlank(int n);
   // 'N' and 'M': the exact value; 'C': the text with its blanks removed,
   // read as a number.
   double GetFieldNumber(int n) const;
@@ -106,8 +109,14 @@ class ReportFieldTable {
   // field without an exact value.
   std::string PlainNumber(int n, char decimalMark) const;
   // Field t := a - b: 0.00 in 14 characters when zero, else the amount with
-  // " Db" / " Cr" when both a and b are money fields, else the plain amount.
+  // " Db" / " Cr" when both a and b are money fields (as SetFieldBalance writes it), else the
+  // plain amount.
   void SetFieldDifference(int t, int a, int b);
+  // A text field := a balance of `cents` as BalanceAmount writes it ("      1 234.50 Db"). A
+  // balance wider than the field keeps its every digit and its side: its text is then wider than
+  // the field, as a number's is, and a printed cell grows to hold it. Other fields: the text as
+  // SetFieldText takes it.
+  void SetFieldBalance(int n, std::int64_t cents);
   // A balance of `cents` as the exports write it, a number and its side in two fields: `amount`
   // (money) := the cents without their sign, `side` := "Db", "Cr", or blank when zero.
   void SetBalancePair(int amount, int side, std::int64_t cents);

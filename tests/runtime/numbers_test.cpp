@@ -60,3 +60,25 @@ TEST_F(Numbers, GroupedAmounts) {
   EXPECT_FALSE(AmountsEqual(10.01, 10.0));
   EXPECT_EQ(ToCents(-0.105), -11);
 }
+
+// The reports' amounts grouped whole at every width an amount field takes, either way, and far
+// past it: never in part, never asterisks; a balance is FormatAmount's text as long as that one
+// is whole.
+TEST_F(Numbers, AmountsGroupedWhole) {
+  struct Case { long long cents; int width; const char* grouped; const char* balance; } cases[] = {
+      {0, 14, "          0.00", "          0.00   "},
+      {-1, 0, "-0.01", "          0.01 Cr"},
+      {123456, 14, "      1 234.56", "      1 234.56 Db"},
+      {-99999999999, 14, "-999 999 999.99", "999 999 999.99 Cr"},
+      {100000000000, 14, "1 000 000 000.00", "1 000 000 000.00 Db"},
+      {9999999999999, 20, "   99 999 999 999.99", "99 999 999 999.99 Db"},
+      {-9999999999999, 14, "-99 999 999 999.99", "99 999 999 999.99 Cr"},
+      {-999999999999999999, 0, "-9 999 999 999 999 999.99", "9 999 999 999 999 999.99 Cr"},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(GroupedAmount(c.cents, c.width), c.grouped) << c.cents;
+    EXPECT_EQ(BalanceAmount(c.cents), c.balance) << c.cents;
+  }
+  for (long long cents = 1; cents < 100000000000; cents = cents * 7 + 3)
+    for (long long v : {cents, -cents}) EXPECT_EQ(BalanceAmount(v), FormatAmount(FromCents(v))) << v;
+}

@@ -115,6 +115,31 @@ TEST_F(FieldTable, Differences) {
   EXPECT_EQ(t.Value(2), "      1 249.50 Cr");
 }
 
+// A balance of ten billions keeps its every blank and its side, wider than its text field: by the
+// difference of two totals, set from cents, read back; a smaller one keeps the field's width.
+// A number made blank holds no value: it reads as zero and gives no plain number to the exports.
+TEST_F(FieldTable, WideBalancesAndBlankNumbers) {
+  ReportFieldTable t;
+  Declare(t, 5, {"DEBIT     M142", "CREDIT    M142", "SOLDE     C170", "RESULTAT  C170", "SOLDEDEBITM172"});
+  t.SetFieldUnits(0, 1200);
+  t.SetFieldUnits(1, 9999999830730);
+  t.SetFieldDifference(2, 0, 1);
+  EXPECT_EQ(t.Value(2), "99 999 998 295.30 Cr");
+  t.SetFieldBalance(3, 9999859886651);
+  EXPECT_EQ(t.Value(3), "99 998 598 866.51 Db");
+  t.SetFieldBalance(3, -4200);
+  EXPECT_EQ(t.Value(3), "         42.00 Cr");
+  t.SetFieldUnits(4, 1234);
+  EXPECT_EQ(t.PlainNumber(4, ','), "12,34");
+  t.SetFieldBlank(4);
+  EXPECT_TRUE(IsBlank(t.Value(4)));
+  EXPECT_EQ(t.Value(4).size(), 17u);
+  EXPECT_EQ(t.PlainNumber(4, ','), "");
+  EXPECT_DOUBLE_EQ(t.GetFieldNumber(4), 0.0);
+  t.AddFieldNumber(4, 2.5);
+  EXPECT_EQ(t.PlainNumber(4, ','), "2,50");
+}
+
 // The empty-report paragraph stands apart from the text that follows it.
 TEST_F(ReportFieldsTest, EmptyReportMessage) {
   ShowEmptyReport("Compte: 411000");

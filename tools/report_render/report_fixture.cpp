@@ -1,5 +1,6 @@
 #include "report_fixture.h"
 
+#include <cstdint>
 #include <sstream>
 
 #include "reports/engine/core/report_text.h"
@@ -21,6 +22,29 @@ std::vector<std::string> Words(const std::string& text) {
   std::string w;
   while (in >> w) words.push_back(w);
   return words;
+}
+
+// A balance as the windows write it ("99 999 999 999.99 Cr"): its cents, the side giving the sign;
+// false for any other text.
+bool BalanceCents(const std::string& text, std::int64_t& cents) {
+  const std::string t = Trimmed(text);
+  if (t.size() < 7 || (t.compare(t.size() - 3, 3, " Db") != 0 && t.compare(t.size() - 3, 3, " Cr") != 0)) return false;
+  std::int64_t units = 0;
+  int decimals = -1;
+  for (std::size_t i = 0; i + 3 < t.size(); ++i) {
+    const char c = t[i];
+    if (c == '.' && decimals < 0) {
+      decimals = 0;
+    } else if (c >= '0' && c <= '9' && decimals < 2) {
+      units = units * 10 + (c - '0');
+      if (decimals >= 0) ++decimals;
+    } else if (c != ' ' || decimals >= 0) {
+      return false;
+    }
+  }
+  if (decimals != 2) return false;
+  cents = t[t.size() - 2] == 'C' ? -units : units;
+  return true;
 }
 
 std::string CodeKey(std::string code) {
@@ -126,8 +150,12 @@ void FixtureReportOwner::Apply(const FixtureRecord& record, bool arrivals) {
     const int n = fields.FindField(name.c_str());
     if (n < 0) continue;
     const char type = FieldTypeOf(fields.Definition(n));
+    std::int64_t cents = 0;
     if (type == 'N' || type == 'M') {
       fields.SetFieldNumber(n, Val(value.c_str()));
+    } else if (static_cast<int>(value.size()) > FieldWidthOf(fields.Definition(n)) && BalanceCents(value, cents)) {
+      // A balance wider than its variable, kept whole as the windows keep it.
+      fields.SetFieldBalance(n, cents);
     } else {
       fields.SetFieldText(n, value.c_str());
     }

@@ -110,12 +110,13 @@ void ChartReport::FillAccount(ReportFieldTable& fields, int base) {
   const double budget = FromCents(StoredAmountOf(cursor_, c20::kBudget + c_));
   lastYearTotal_ += lastYear;
   budgetTotal_ += budget;
-  fields.SetFieldText(base + 23, FormatAmount(lastYear));
-  fields.SetFieldText(base + 24, AmountsEqual(budget, 0.0) ? "" : FormatAmount(budget));
+  fields.SetFieldBalance(base + 23, ToCents(lastYear));
+  if (AmountsEqual(budget, 0.0)) fields.SetFieldText(base + 24, "");
+  else fields.SetFieldBalance(base + 24, ToCents(budget));
   fields.SetFieldNumber(base + 25, lastYearTotal_);
   fields.SetFieldNumber(base + 26, budgetTotal_);
-  fields.SetFieldText(base + 27, FormatAmount(lastYearTotal_));
-  fields.SetFieldText(base + 28, FormatAmount(budgetTotal_));
+  fields.SetFieldBalance(base + 27, ToCents(lastYearTotal_));
+  fields.SetFieldBalance(base + 28, ToCents(budgetTotal_));
 }
 
 void ChartReport::FillSection(ReportFieldTable& fields, int base) {
@@ -124,12 +125,13 @@ void ChartReport::FillSection(ReportFieldTable& fields, int base) {
   const double budget = FromCents(StoredAmountOf(cursor_, c30::kBudget + c_));
   lastYearTotal_ += lastYear;
   budgetTotal_ += budget;
-  fields.SetFieldText(base + 11, FormatAmount(lastYear));
-  fields.SetFieldText(base + 12, AmountsEqual(budget, 0.0) ? "" : FormatAmount(budget));
+  fields.SetFieldBalance(base + 11, ToCents(lastYear));
+  if (AmountsEqual(budget, 0.0)) fields.SetFieldText(base + 12, "");
+  else fields.SetFieldBalance(base + 12, ToCents(budget));
   fields.SetFieldNumber(base + 13, lastYearTotal_);
   fields.SetFieldNumber(base + 14, budgetTotal_);
-  fields.SetFieldText(base + 15, FormatAmount(lastYearTotal_));
-  fields.SetFieldText(base + 16, FormatAmount(budgetTotal_));
+  fields.SetFieldBalance(base + 15, ToCents(lastYearTotal_));
+  fields.SetFieldBalance(base + 16, ToCents(budgetTotal_));
 }
 
 }  // namespace masterdata

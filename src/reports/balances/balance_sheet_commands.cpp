@@ -88,7 +88,7 @@ bool OpenOrReport(Table& table, const char* path, const char* tag) {
   return false;
 }
 
-std::string Amount(long long cents) { return AllTrim(GroupThousands(17, 2, FromCents(cents))); }
+std::string Amount(long long cents) { return GroupedAmount(cents, 0); }
 
 bool EuroShown() { return TheDossierRecord.At(DossierRecord::kEuroMainPos) != 'N'; }
 

@@ -277,9 +277,8 @@ void TWEtaModRelances::ShowBalance(MStatic* label, const std::string& code) {
     return;
   }
   const bool euro = euros_->IsChecked();
-  const double debit = FromCents(StoredAmountOf(c20_, euro ? 18 : 17));
-  const double credit = FromCents(StoredAmountOf(c20_, euro ? 20 : 19));
-  label->SetText(FillPlaceholder(LoadStr(euro ? kBalanceEuros : kBalanceFrancs), FormatAmount(debit - credit)));
+  const long long balance = StoredAmountOf(c20_, euro ? 18 : 17) - StoredAmountOf(c20_, euro ? 20 : 19);
+  label->SetText(FillPlaceholder(LoadStr(euro ? kBalanceEuros : kBalanceFrancs), BalanceAmount(balance)));
 }
 
 bool TWEtaModRelances::CheckAccount(MEdit* edit, MStatic* balance, unsigned lookup, bool last) {

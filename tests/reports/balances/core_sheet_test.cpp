@@ -16,6 +16,7 @@
 #include "reports/balances/core/account_gathering.h"
 #include "reports/balances/core/balance_sheet_compile.h"
 #include "reports/balances/core/balance_sheet_edition.h"
+#include "runtime/numbers.h"
 #include "reports/balances/core/balance_sheet_init.h"
 #include "reports/balances/core/balance_sheet_model.h"
 #include "reports/balances/core/balance_sheet_report.h"
@@ -436,9 +437,8 @@ TEST_F(BalanceSheetTest, TheEditionFindsThePostesAndReadsTheAnnex) {
   const PosteIndex index(lines);
   const SheetLine* total = LineOf(lines, "2033-A 110");
   ASSERT_NE(total, nullptr);
-  char want[40];
-  std::snprintf(want, sizeof want, "%14.2f", static_cast<double>(total->cents[0][1]) / 100.0);
-  EXPECT_EQ(index.Value("110", 1), want);
+  // The amount grouped whole in 14 characters, as the reports print amounts.
+  EXPECT_EQ(index.Value("110", 1), GroupedAmount(total->cents[0][1], 14));
   EXPECT_EQ(index.Label("068").substr(0, 28), "Clients et comptes rattach\xE9s");
   EXPECT_EQ(index.Value("ZZ", 1), "?BLV:ZZ ?");
   EXPECT_EQ(index.Label("AB"), "?BLL:AB ?");

@@ -16,9 +16,12 @@
 #include "runtime/access_rights.h"
 #include "runtime/inifiles.h"
 #include "runtime/xbase.h"
+#include "reports/engine/visu_window.h"
 #include "shell/program_printer.h"
 #include "support/csv_cells.h"
+#include "support/draft_piece.h"
 #include "support/pdf_tools.h"
+#include "support/wide_amounts.h"
 
 namespace balances_window_test {
 namespace {
@@ -96,6 +99,43 @@ TEST_F(BalancePrintingTest, ToutesPrintsEveryListInOneJobEachFromANewPage) {
   for (int p = first[0]; p < first[1]; ++p) general += PdfText(pdf, p);
   EXPECT_NE(general.find("Total g\xC3\xA9n\xC3\xA9ral"), std::string::npos) << general;
   EXPECT_NE(general.find("R\xC3\xA9sultat:"), std::string::npos);
+}
+
+// A piece of 99 999 000 000.00 (as an amount field and the totals take it) in November's sales:
+// the general balance prints the bank's and the sales' debits, credits and balances, its totals
+// and the line of its result with every thousands' blank and their side, each ending where its
+// column's heading ends, on screen and in the PDF, every word inside the page.
+TEST_F(BalancePrintingTest, TenBillionsPrintGroupedInTheirColumnsAndTheResultUnderTheBalance) {
+  TotalsOverflow overflow;
+  ASSERT_EQ(test_support::WriteIntoOpenDossier(test_support::TwoLinePiece("C511VE ", 99999000000.00, 0.0), &overflow),
+            DraftWrite::Written)
+      << overflow.kind << " " << overflow.code << " room " << overflow.room;
+  const std::string pdf = SetUpPrinter("balance-dix-milliards");
+  OpenPair();
+  form_->SelectKind('G');
+  form_->DateTo()->SetText(TheDossierRecord.DateDisplay(DossierRecord::DateField::YearEnd));
+  QueueChoice(gui::IDOK, kStd);
+  Send(form_, 20041);
+  ASSERT_TRUE(std::filesystem::exists(pdf)) << test_support::ShownTexts();
+  QueueChoice(gui::IDOK, kStd);
+  Send(form_, 20035);
+  TWVisuWindow* w = CurrentPreviewWindow;
+  ASSERT_NE(w, nullptr) << test_support::ShownTexts();
+  Send(w, visu_cmd::ToutesLesPages);
+  test_support::Screenshot(w->Widget(), "balances", "balance-dix-milliards");
+
+  const test_support::WideAmounts wide =
+      test_support::WideAmountsOf(w->Context().store, {"D\xE9" "bit", "Cr\xE9" "dit", "Solde"});
+  for (const std::string& fault : wide.faults) ADD_FAILURE() << fault;
+  // The bank's and the sales' amounts and balances, the grand totals, the result.
+  EXPECT_GE(wide.texts.size(), 7u) << ::testing::PrintToString(wide.texts);
+  std::string page;
+  for (int p = 1; p <= w->Context().store.PageCount(); ++p) page += PageText(w, p);
+  EXPECT_TRUE(std::regex_search(page, std::regex("R\xE9sultat: [A-Za-z\xE9]+ +[0-9]{2}( [0-9]{3}){3}\\.[0-9]{2} (Db|Cr)")))
+      << page;
+  for (const std::string& fault : test_support::PdfWideAmountFaults(pdf, wide)) ADD_FAILURE() << fault;
+  w->CmQuitVisu();
+  gui::ProcessPendingMessages();
 }
 
 // Where no printer is installed the program prints to the PDF-file printer: the general balance's

@@ -235,3 +235,26 @@ TEST_F(LayoutTest, AnAmountWiderThanItsVariableKeepsItsCentsAndGrowsLeftThenMove
         << RecordsOf(run.Page(1), "Z");
   }
 }
+
+// A balance kept whole past its text variable's width ("99 999 998 295.30 Cr" in a variable of
+// 17) and a balance sheet's code value wider than its 14 characters grow over the free columns
+// on their left as a wide number does: their last character stays under their column, the cells
+// after them stay where they are.
+TEST_F(LayoutTest, AWideBalanceAndAWideCodeValueGrowLeft) {
+  const struct {
+    const char *balance, *value;
+    const char* line;  // the line as the page shows it
+  } cases[] = {
+      {"      1 234.50 Db", "      1 234.50", "Solde           1 234.50 Db x           1 234.50 y"},
+      {"99 999 998 295.30 Cr", "-99 999 999 999.99", "Solde  99 999 998 295.30 Cr x -99 999 999 999.99 y"},
+  };
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.balance);
+    reports::ReportFixture f = MakeFixture({"SOLDE     C170"}, {{'A', {{"SOLDE", c.balance}}}});
+    f.codes["010"] = {"Poste", c.value};
+    EngineRun run("[TT-Avant]Solde[Col:11][@SOLDE][Col:29]x[Col:35][BLV:010][Col:50]y", f);
+    run.First();
+    const std::string text = TextOf(run.Page(1));
+    EXPECT_EQ(text.substr(0, text.find('\n')), c.line) << RecordsOf(run.Page(1));
+  }
+}

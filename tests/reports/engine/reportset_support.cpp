@@ -7,6 +7,7 @@
 #include "data/dossier_files.h"
 #include "platform/gui/application.h"
 #include "platform/gui/dc.h"
+#include "platform/gui/printer.h"
 #include "platform/system/cp1252.h"
 #include "platform/system/files.h"
 #include "platform/system/process.h"
@@ -139,6 +140,41 @@ void ReportSetTest::TearDown() { RuntimeTest::TearDown(); }
 
 RunResult ReportSetTest::Run(const Layout& layout, const reports::ReportFixture& fixture,
                              reports::TextMeasurer* measurer) {
+  reports::FixedMetricsCanvas fixed;
+  // A printer's printable area on A4 paper (margins of a few millimetres), at 96 dots an inch.
+  reports::ListSetup setup;
+  setup.pageWidth = setup.landscapeHeight = 767;
+  setup.pageHeight = setup.landscapeWidth = 1085;
+  return RunWith(layout, fixture, measurer != nullptr ? *measurer : fixed, setup);
+}
+
+RunResult ReportSetTest::Print(const Layout& layout, const reports::ReportFixture& fixture, const std::string& pdf) {
+  reports::FolderTemplateSource imports(kLayoutsFolder);
+  const bool landscape = reports::ReadLayoutAttributes(reports::MergeImports(imports, layout.text)).landscape;
+  gui::PdfDC device(pdf, landscape, 150);
+  EXPECT_TRUE(device.StartDoc(layout.code));
+  reports::DcCanvas canvas(device);
+  reports::ListSetup setup;
+  setup.target = reports::RenderTarget::kPrinter;
+  setup.pageWidth = setup.landscapeWidth = device.GetDeviceCaps(gui::HORZRES);
+  setup.pageHeight = setup.landscapeHeight = device.GetDeviceCaps(gui::VERTRES);
+  setup.barcodeModule = canvas.Dpi() * 33 / 2540 < 1 ? 1 : canvas.Dpi() * 33 / 2540;
+  RunResult result = RunWith(layout, fixture, canvas, setup);
+  for (int p = 1; p <= result.pages.PageCount(); ++p) {
+    device.StartPage();
+    reports::PaintOptions paint;
+    paint.lineHeight = result.lineHeight;
+    paint.noTruncate = result.noTruncate;
+    paint.barcodeModule = setup.barcodeModule;
+    reports::PaintPage(*result.pages.Page(p), canvas, paint);
+    device.EndPage();
+  }
+  device.EndDoc();
+  return result;
+}
+
+RunResult ReportSetTest::RunWith(const Layout& layout, const reports::ReportFixture& fixture,
+                                 reports::TextMeasurer& measurer, const reports::ListSetup& setup) {
   RunResult result;
   TheDossierRecord.Clear();
   for (const auto& [n, text] : fixture.constants) TheDossierRecord.SetConstant(n, text);
@@ -151,12 +187,7 @@ RunResult ReportSetTest::Run(const Layout& layout, const reports::ReportFixture&
   reports::ReportExportFile file;
   reports::RenderContext context;
   context.exportFile = &file;
-  reports::FixedMetricsCanvas fixed;
-  reports::ReportInterpreter interpreter(context, measurer != nullptr ? *measurer : fixed, owner, env);
-  // A printer's printable area on A4 paper (margins of a few millimetres), at 96 dots an inch.
-  reports::ListSetup setup;
-  setup.pageWidth = setup.landscapeHeight = 767;
-  setup.pageHeight = setup.landscapeWidth = 1085;
+  reports::ReportInterpreter interpreter(context, measurer, owner, env);
   EXPECT_TRUE(owner.PrepareReport()) << layout.code;
   EXPECT_TRUE(interpreter.BeginListWithTemplate(setup, layout.text)) << layout.code;
   interpreter.RenderToEnd(200);
@@ -168,6 +199,9 @@ RunResult ReportSetTest::Run(const Layout& layout, const reports::ReportFixture&
   result.gridWidth = Lower(layout.text).find("[px:") != std::string::npos
                          ? context.pageWidth
                          : context.lineStartX + context.columnsPerLine * context.columnWidth;
+  result.columnWidth = context.columnWidth;
+  result.lineHeight = context.lineHeight;
+  result.noTruncate = context.noTruncate;
   if (file.Handle() != 0) {
     result.exportPath = file.Path();
     EXPECT_TRUE(file.Close(context.exportSettings)) << layout.code << ": " << file.FailureMessage();

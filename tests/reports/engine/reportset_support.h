@@ -59,6 +59,8 @@ struct RunResult {
   reports::PreviewPageStore pages;
   int pageWidth = 0, pageHeight = 0;
   int gridWidth = 0;  // the right edge of the page's columns
+  int columnWidth = 0, lineHeight = 0;
+  bool noTruncate = false;
   bool endOfData = false;
   std::string exportPath;   // "" when the layout writes no file
   std::string exportBytes;  // cp1252
@@ -73,6 +75,9 @@ class ReportSetTest : public test_support::RuntimeTest {
   // The layout run to its end over the fixture. `measurer` null: fixed metrics; otherwise the
   // fonts are measured on it.
   RunResult Run(const Layout& layout, const reports::ReportFixture& fixture, reports::TextMeasurer* measurer = nullptr);
+  // The layout printed as the printer prints it, into the PDF file `pdf`: its pages measured and
+  // painted on the PDF device (A4 in the layout's orientation, 150 dots an inch).
+  RunResult Print(const Layout& layout, const reports::ReportFixture& fixture, const std::string& pdf);
 
   // The faults of a run that no layout may have (empty when none): "?statement?" texts, text
   // records past the printable width or below the page, an unfinished run.
@@ -90,6 +95,11 @@ class ReportSetTest : public test_support::RuntimeTest {
   void CheckFamily(const std::string& familyFile, const std::vector<Expected>& expected);
 
   std::string ExportFolder() const { return Dir() + "/export/"; }
+
+ private:
+  // The run over the fixture, measured on `measurer`, on the page `setup` gives.
+  RunResult RunWith(const Layout& layout, const reports::ReportFixture& fixture, reports::TextMeasurer& measurer,
+                    const reports::ListSetup& setup);
 };
 
 // <build>/test-artefacts/reports/<name>, the folder made.

@@ -133,9 +133,9 @@ class OptionsTest : public LedgerCoreTest {
   }
 
   // The journal listing of a month selector and a journal in euros through the export layout
-  // (detail or summary); "" when it has nothing to show.
+  // (detail or summary), or through `layout`; "" when it has nothing to show.
   std::string JournalListingCsv(const std::string& month, const std::string& journal, bool summary,
-                                const std::string& name) {
+                                const std::string& name, const std::string& layout = "") {
     ledgers::JournalListings j;
     ledgers::JournalListingOptions o;
     o.monthSelector = month;
@@ -144,7 +144,8 @@ class OptionsTest : public LedgerCoreTest {
     o.inEuros = true;
     j.TakeLimits(o.ToRecord());
     if (!j.PrepareReport()) return "";
-    return RunToExport(j, ReadText(DataPath(summary ? "C-Etat-EJR-CSV.txt" : "C-Etat-EJ-CSV.txt")), ArtefactPath(name));
+    return RunToExport(j, !layout.empty() ? layout : ReadText(DataPath(summary ? "C-Etat-EJR-CSV.txt" : "C-Etat-EJ-CSV.txt")),
+                       ArtefactPath(name));
   }
   int number_ = 0;
 };
@@ -696,6 +697,33 @@ TEST_F(OptionsTest, AZeroJournalMonthDoesNotEndTheSummary) {
   for (const auto& row : CsvRows(csv))
     rows += Cell(row, 1) + "|" + Cell(row, 4) + "|" + Cents(row, 5) + "|" + Cents(row, 6) + " ";
   EXPECT_EQ(rows, "03|51200000|0|700 03|62700000|700|0 05|51200000|0|900 05|62700000|900|0 ");
+}
+
+// The journal listing's CSV as the program ships it: the balance of a summary line on its side
+// (SOLDEDEBIT, SOLDECREDI) is no cell of a journal line, which leaves both empty; the summary
+// through the same layout writes the balance on its side and leaves the other side empty.
+TEST_F(OptionsTest, TheSummarysBalanceCellsStayEmptyOnTheJournalLines) {
+  AddCode("J", "TS ", "Journal des tests", "O");
+  Add({{"C603", "03", "TS ", "930002", "62700000", 'D', 70000},
+       {"C603", "03", "TS ", "930002", "51200000", 'C', 70000}});
+  for (const bool summary : {false, true}) {
+    SCOPED_TRACE(summary ? "summary" : "journal lines");
+    const std::vector<std::vector<std::string>> rows =
+        CsvRows(JournalListingCsv("    ", "TS ", summary, "options-ej-sides.csv", ShippedLayout("EJ-CSV")));
+    ASSERT_GE(rows.size(), 3u);
+    std::size_t debit = rows[0].size(), credit = rows[0].size(), account = rows[0].size();
+    for (std::size_t i = 0; i < rows[0].size(); ++i) {
+      if (Cell(rows[0], i) == "SOLDEDEBIT") debit = i;
+      if (Cell(rows[0], i) == "SOLDECREDI") credit = i;
+      if (Cell(rows[0], i) == "COMPTE") account = i;
+    }
+    ASSERT_LT(debit, rows[0].size());
+    ASSERT_LT(credit, rows[0].size());
+    std::string cells;
+    for (std::size_t r = 1; r < rows.size(); ++r)
+      cells += Cell(rows[r], account) + "|" + Cell(rows[r], debit) + "|" + Cell(rows[r], credit) + " ";
+    EXPECT_EQ(cells, summary ? "51200000||700,00 62700000|700,00| " : "62700000|| 51200000|| ");
+  }
 }
 
 // Constant 031 "O" stops the centralising summary after the month of the working date, whichever

@@ -13,7 +13,9 @@
 #include "reports/engine/visu_window.h"
 #include "runtime/access_rights.h"
 #include "support/csv_cells.h"
+#include "support/draft_piece.h"
 #include "support/pdf_tools.h"
+#include "support/wide_amounts.h"
 #include "runtime/xbase.h"
 #include <fstream>
 #include <set>
@@ -40,6 +42,15 @@ std::set<std::string> Words(const std::string& text) {
 class LedgerPrintingTest : public LedgerWindowTest {
  protected:
   std::string SetUpPrinter(const std::string& name) { return SetUpPdfPrinter("ledgers", name); }
+  // "Imprimer" of the form into the printer's `pdf`, then "Visualiser": its preview.
+  TWVisuWindow* PrintThenPreview(TWEtaModLedger* form, const std::string& pdf) {
+    QueueChoice(gui::IDOK);
+    Send(form, 20041);
+    EXPECT_TRUE(std::filesystem::exists(pdf)) << test_support::ShownTexts();
+    QueueChoice(gui::IDOK);
+    Send(form, 20035);
+    return CurrentPreviewWindow;
+  }
   // The words of the preview's page (its text records, "^" shown as blanks) are the PDF page's.
   static void ExpectSameWords(const TWVisuWindow* w, int previewPage, const std::string& pdf, int pdfPage) {
     std::string shown = PageText(w, previewPage);
@@ -124,12 +135,7 @@ TEST_F(LedgerPrintingTest, TheJournalSummaryPrintsEachBalanceToTheCent) {
   auto* form = Slot<TWEtaModJournaux>(kJournalsFormSlot);
   ASSERT_NE(form, nullptr);
   form->Summary()->SetValue(true, false);
-  QueueChoice(gui::IDOK);
-  Send(form, 20041);
-  ASSERT_TRUE(std::filesystem::exists(pdf)) << test_support::ShownTexts();
-  QueueChoice(gui::IDOK);
-  Send(form, 20035);
-  TWVisuWindow* w = CurrentPreviewWindow;
+  TWVisuWindow* w = PrintThenPreview(form, pdf);
   ASSERT_NE(w, nullptr) << test_support::ShownTexts();
   test_support::Screenshot(w->Widget(), "ledgers", "journaux-recapitulatifs");
 
@@ -166,6 +172,38 @@ TEST_F(LedgerPrintingTest, TheJournalSummaryPrintsEachBalanceToTheCent) {
   }
   EXPECT_EQ(printed, accounts) << text;
   EXPECT_GT(grouped, 0) << "no amount past a thousand";
+  w->CmQuitVisu();
+  gui::ProcessPendingMessages();
+}
+
+// A piece of 99 999 000 000.00 (as an amount field, the journal-month's and the accounts' totals take it) in the
+// sales journal of July: the journal listing prints its lines, "Total de la pi\xE8ce" and "Total du
+// journal" with every thousands' blank, each amount ending where its column's heading ends, on
+// screen and in the PDF, every word inside the page.
+TEST_F(LedgerPrintingTest, ThePiecesAndTheJournalsTotalsOfTenBillionsPrintGroupedInTheirColumnsInsideThePage) {
+  TotalsOverflow overflow;
+  ASSERT_EQ(test_support::WriteIntoOpenDossier(test_support::TwoLinePiece("C507VE ", 99999000000.00, 0.0), &overflow),
+            DraftWrite::Written)
+      << overflow.kind << " " << overflow.code << " room " << overflow.room << " moved " << overflow.moved;
+  const std::string pdf = SetUpPrinter("journaux-dix-milliards");
+  Run(20503);
+  auto* form = Slot<TWEtaModJournaux>(kJournalsFormSlot);
+  ASSERT_NE(form, nullptr);
+  form->Months()->SetSelIndex(0);  // 07/25
+  for (int i = 0; i < form->Journals()->GetCount(); ++i)
+    if (form->Journals()->GetString(i).rfind("VE", 0) == 0) form->Journals()->SetSelIndex(i);
+  ASSERT_EQ(form->BuildLimits().substr(0, 7), "C507VE ");
+  TWVisuWindow* w = PrintThenPreview(form, pdf);
+  ASSERT_NE(w, nullptr) << test_support::ShownTexts();
+  Send(w, visu_cmd::ToutesLesPages);
+  test_support::Screenshot(w->Widget(), "ledgers", "journaux-dix-milliards");
+
+  const test_support::WideAmounts wide = test_support::WideAmountsOf(w->Context().store, {"D\xE9" "bit", "Cr\xE9" "dit"});
+  for (const std::string& fault : wide.faults) ADD_FAILURE() << fault;
+  // The piece's two lines, its two totals, the journal's two totals.
+  EXPECT_GE(std::count(wide.texts.begin(), wide.texts.end(), "99 999 000 000.00"), 4) << ::testing::PrintToString(wide.texts);
+  EXPECT_GE(wide.texts.size(), 6u) << ::testing::PrintToString(wide.texts);
+  for (const std::string& fault : test_support::PdfWideAmountFaults(pdf, wide)) ADD_FAILURE() << fault;
   w->CmQuitVisu();
   gui::ProcessPendingMessages();
 }

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <fstream>
+#include <regex>
 #include <sstream>
 #include <string>
 #include <tuple>
@@ -654,7 +655,7 @@ TEST_F(VatOracleTest, EveryMonthOfTheYearHasItsVatDetailAndTheMonthsAddUpToTheYe
   EXPECT_GT(Receipts(months[7], months[8]).previousCredit, Receipts(months[1], months[2]).previousCredit);
 }
 
-// A printed line of a return's layout: its label and the variable printed at column 60.
+// A printed line of a return's layout: its label and the variable printed in its amounts' column.
 struct PrintedLine {
   std::string label, variable;
   int section = 0;  // the heading ("[FU]") it stands under
@@ -665,13 +666,13 @@ std::vector<PrintedLine> LayoutLines(const std::string& file) {
   int section = 0;
   for (std::string line; std::getline(in, line);) {
     if (line.rfind("[FU]", 0) == 0) ++section;
-    const auto at = line.find("[Col:60][@");
-    if (at == std::string::npos) continue;
-    std::string label = line.substr(0, at);
+    static const std::regex amount("\\[Col:[0-9]+\\]\\[@([A-Z0-9_]+)\\]");
+    std::smatch m;
+    if (!std::regex_search(line, m, amount)) continue;
+    std::string label = m.prefix();
     for (const char* mark : {"[FS]", "[F1]"})
       for (auto p = label.find(mark); p != std::string::npos; p = label.find(mark)) label.erase(p, 4);
-    const auto end = line.find(']', at + 10);
-    out.push_back({label, line.substr(at + 10, end - at - 10), section});
+    out.push_back({label, m[1].str(), section});
   }
   return out;
 }

@@ -204,14 +204,16 @@ TEST_F(DunningWindowTest, TheMenuOpensThePairWithItsDefaultsAndChecks) {
 }
 
 // An account chosen in the chart's list for the "?" of either account field comes back into that
-// field, and the static beside it shows that account's balance, not the old account's text (its
-// balance, or "Jusqu'à" and the bound the form proposed).
+// field, and the static beside it shows that account's balance (grouped whole, ten billions
+// included), not the old account's text (its balance, or "Jusqu'à" and the bound the form
+// proposed).
 TEST_F(DunningWindowTest, AnAccountChosenInTheChartListShowsItsOwnBalance) {
   // The chosen accounts' figures of the year (debit in euros).
   {
     ::Table c20;
     ASSERT_TRUE(c20.OpenShared(PathC20(), "C20CODE"));
-    for (const auto& [code, debit] : {std::pair<const char*, double>{"CZREL002", 987.65}, {"CZREL003", 42.00}}) {
+    for (const auto& [code, debit] :
+         {std::pair<const char*, double>{"CZREL002", 987.65}, {"CZREL003", 42.00}, {"CZREL001", 99999000000.00}}) {
       ASSERT_TRUE(c20.Seek("C20CODE", code));
       ASSERT_TRUE(c20.PutFieldNum(18, debit));
       ASSERT_TRUE(c20.Commit());
@@ -230,7 +232,10 @@ TEST_F(DunningWindowTest, AnAccountChosenInTheChartListShowsItsOwnBalance) {
     unsigned lookup;
     const char* code;
     const char* balance;
-  } cases[] = {{dunning_form::kFirstLookup, "CZREL002", "987.65"}, {dunning_form::kLastLookup, "CZREL003", "42.00"}};
+    const char* shot;
+  } cases[] = {{dunning_form::kFirstLookup, "CZREL001", "99 999 000 000.00 Db", "options-form-ten-billions"},
+               {dunning_form::kFirstLookup, "CZREL002", "987.65", nullptr},
+               {dunning_form::kLastLookup, "CZREL003", "42.00", nullptr}};
   for (const auto& c : cases) {
     SCOPED_TRACE(c.code);
     Send(form, c.lookup);
@@ -244,6 +249,7 @@ TEST_F(DunningWindowTest, AnAccountChosenInTheChartListShowsItsOwnBalance) {
     const std::string shown = (c.lookup == dunning_form::kFirstLookup ? form->FirstBalance() : form->LastBalance())->GetText();
     EXPECT_EQ(std::string(RTrim(field->GetValue().c_str())), c.code);
     EXPECT_NE(shown.find(c.balance), std::string::npos) << shown;
+    if (c.shot != nullptr) test_support::Screenshot(form->Widget(), "vat_dunning", c.shot);
   }
   EXPECT_NE(form->FirstBalance()->GetText(), firstBefore);
   test_support::Screenshot(form->Widget(), "vat_dunning", "options-form-accounts-from-the-list");

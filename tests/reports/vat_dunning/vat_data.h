@@ -75,9 +75,11 @@ inline void AddAccount(const std::string& code, const std::string& name) {
   ASSERT_TRUE(c20.InsertRecord());
   ASSERT_TRUE(c20.Commit());
 }
-// A draft line (closed = false) or a closed line, with its sort record.
+// A draft line (closed = false) or a closed line, with its sort record; its label "Ligne " and its
+// piece unless given.
 inline void AddLine(const std::string& account, const std::string& journal, const std::string& date, char sense,
-          long long cents, const std::string& mark = " ", const std::string& due = "", bool closed = false) {
+          long long cents, const std::string& mark = " ", const std::string& due = "", bool closed = false,
+          const std::string& label = "") {
   char amount[32];
   std::snprintf(amount, sizeof amount, "%s%lld.%02lld", cents < 0 ? "-" : "", (cents < 0 ? -cents : cents) / 100,
                 (cents < 0 ? -cents : cents) % 100);
@@ -101,7 +103,7 @@ inline void AddLine(const std::string& account, const std::string& journal, cons
   put(L::BJOUR, date.substr(4, 2));
   put(L::BCODE, account);
   put(L::BCLIB, "1");
-  put(L::BLIB, "Ligne " + piece);
+  put(L::BLIB, label.empty() ? "Ligne " + piece : label);
   put(L::BECHEANCE, due);
   put(L::BEURO, "O");
   put(L::BSENS, std::string(1, sense));

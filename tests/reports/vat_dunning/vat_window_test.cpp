@@ -16,6 +16,7 @@
 #include "shell/enablers.h"
 #include "shell/registry.h"
 #include "printed_amounts.h"
+#include "support/pdf_tools.h"
 #include "support/line_files.h"
 #include "support/report_dossier_fixture.h"
 #include "vat_data.h"
@@ -293,6 +294,41 @@ TEST_F(VatWindowTest, BoxesPastTenMillionPrintToTheCentOnScreenAndOnPaper) {
   QueuePeriod(gui::IDCANCEL, nullptr);
   Send(CurrentPreviewWindow, visu_cmd::Quitter);
   Settle();
+}
+
+// A receipt of 1 153 786 762.60 under VAT code 1 and a deductible line, both labelled with 24
+// characters: the detail printed into a PDF shows every word inside the page, the receipt's
+// amounts whole with their blanks, and the first 20 characters of each label.
+TEST_F(VatWindowTest, TheDetailOfAReceiptOfABillionPrintsInsideThePageWithLabelsOfTwentyCharacters) {
+  TheDossierRecord.SetConstant(21, "OUI");
+  AddAccount("44566000", "TVA sur ABS");
+  const std::string label = "Cr\xE9" "dit de TVA \xE0 reporter";
+  AddLine("C0000001", "BQ ", Date(2, 5), 'C', 115378676260, "1", "", false, label);
+  AddLine("44566000", "AC ", Date(2, 8), 'D', 8000, " ", "", false, label);
+  const std::string pdf = test_support::ReportDossierTest::SetUpPdfPrinter("vat_dunning", "tva-detail-milliard");
+  QueuePeriod(gui::IDOK, nullptr);
+  QueueChoice(gui::IDOK, 1);  // EDE-DETAIL
+  RunSubjectCommand(command_id::EtatsDeclarationTva);
+  Settle();
+  ASSERT_TRUE(fs::exists(pdf)) << test_support::ShownTexts();
+  const std::vector<test_support::PdfPage> pages = test_support::PdfWords(pdf);
+  ASSERT_FALSE(pages.empty());
+  int shown = 0;
+  for (const test_support::PdfPage& page : pages) {
+    for (const std::string& past : test_support::WordsPastThePage(page)) ADD_FAILURE() << past << " past the page";
+    shown += static_cast<int>(test_support::Showings(page, "1 153 786 762.60").size());
+  }
+  const std::string text = test_support::PdfAllText(pdf);
+  // The receipt's line, the total of its code and the grand total.
+  EXPECT_EQ(shown, 3) << text;
+  const std::string cut = platform::Cp1252ToUtf8(label.substr(0, 20));
+  std::size_t labels = 0;
+  for (std::size_t at = text.find(cut); at != std::string::npos; at = text.find(cut, at + 1)) {
+    ++labels;
+    EXPECT_NE(text.compare(at + cut.size(), 1, "r"), 0) << "the label is cut at 20 characters\n" << text;
+  }
+  EXPECT_EQ(labels, 2u) << cut << "\n" << text;
+  test_support::PdfPicture(pdf, 1, test_support::ArtefactPath("vat_dunning", "tva-detail-milliard-pdf"));
 }
 
 TEST_F(VatWindowTest, ThePrintoutToPdfShowsTheReturn) {

@@ -1,9 +1,9 @@
 #include "reports/balances/core/balance_sheet_edition.h"
 
-#include <cstdio>
 #include <cstdlib>
 
 #include "reports/balances/core/code_lists.h"
+#include "runtime/numbers.h"
 #include "runtime/text.h"
 
 namespace balances {
@@ -42,9 +42,7 @@ std::string PosteIndex::Value(const std::string& code, int currency) const {
   if (found == postes_.end()) return "?BLV:" + PosteCode(code) + "?";
   const long long cents =
       lines_[found->second.line].cents[found->second.column][static_cast<std::size_t>(currency == 1 ? 1 : 0)];
-  char buf[40];
-  std::snprintf(buf, sizeof buf, "%14.2f", static_cast<double>(cents) / 100.0);
-  return buf;
+  return GroupedAmount(cents, static_cast<int>(kValueWidth));
 }
 
 bool PrintableLine(const SheetLine& line) {

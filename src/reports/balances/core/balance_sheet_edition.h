@@ -12,7 +12,7 @@
 
 namespace balances {
 
-// The width of an amount that [BLV:] prints.
+// The width of an amount that [BLV:] prints: grouped whole, wider when it needs more.
 inline constexpr std::size_t kValueWidth = 14;
 // A poste code as the lines compare it: cut or padded to 3 characters.
 std::string PosteCode(const std::string& code);

@@ -258,7 +258,8 @@ void SheetEditionReport::ComputeAnnexLine() {
   fields.SetFieldText(sheet_var::kADc, amount >= 0 ? "D" : "C");
   const long long carried = ToCents(r.carried), previous = ToCents(r.previous);
   SetCents(sheet_var::kACarried, carried);
-  fields.SetFieldText(sheet_var::kAPrevious, previous == 0 ? "" : FormatAmount(FromCents(previous)));
+  if (previous == 0) fields.SetFieldText(sheet_var::kAPrevious, "");
+  else fields.SetFieldBalance(sheet_var::kAPrevious, previous);
   fields.SetFieldText(sheet_var::kABreak, r.poste.c_str());
   totalCarried_ += carried;
   totalPrevious_ += previous;

@@ -63,7 +63,8 @@ void Put(ReportFieldTable& f, int n, long long cents) { f.SetFieldUnits(n, cents
 void Add(ReportFieldTable& f, int n, long long cents) { f.SetFieldUnits(n, Units(f, n) + cents); }
 // A money text: the formatted amount, blank when zero.
 void AmountText(ReportFieldTable& f, int n, long long cents) {
-  f.SetFieldText(n, cents != 0 ? FormatAmount(FromCents(cents)) : "");
+  if (cents != 0) f.SetFieldBalance(n, cents);
+  else f.SetFieldText(n, "");
 }
 // The same, and the pair of fields from `amount` on that the exports write.
 void AmountText(ReportFieldTable& f, int n, long long cents, int amount) {
@@ -369,7 +370,7 @@ void FillCegidRecord(ReportFieldTable& f, const std::string& record) {
 void FillResultLine(ReportFieldTable& f) {
   const long long r = Units(f, kResult);
   if (r == 0) return;
-  f.SetFieldText(kValResultat, FormatAmount(FromCents(r)));
+  f.SetFieldBalance(kValResultat, r);
   const std::string label = FillPlaceholder(LoadStr(kLabelResult), LoadStr(r > 0 ? kLoss : kProfit));
   f.SetFieldText(kLibResultat, label.c_str());
 }

@@ -257,7 +257,8 @@ class ReportInterpreter::Impl {
   int LineField(std::string_view field) const;
   int ColumnField(std::string_view field) const;
 
-  // ---- a number wider than its variable (it keeps all its digits): it takes the free columns
+  // ---- a number (or a balance, a code's value) wider than its variable (it keeps all its
+  // digits): it takes the free columns
   // on its left first, keeping its last digit under those of its column; what it takes beyond
   // moves the columns that the template places after it on the same line to the right, so that
   // it never runs into them.

@@ -31,7 +31,10 @@ class ReportOwner {
   virtual bool NextRecord() { return false; }
   virtual void ClassifyLine() {}
   virtual std::string GetCodeLabel(const std::string& code) { return {}; }
+  // A code's value is an amount in kCodeValueWidth characters, wider when it needs more: a
+  // wider one grows to its left as a wide number does.
   virtual std::string GetCodeValue(const std::string& code) { return {}; }
+  static constexpr int kCodeValueWidth = 14;
 
   // ---- report state
   virtual ReportFieldTable& ReportFields() = 0;

@@ -486,6 +486,7 @@ bool ReportInterpreter::Impl::TryCodeHooks() {
   if (s[3] == '!') code = UpperCp1252(code);
   code.resize(3, ' ');
   const std::string text = label ? owner.GetCodeLabel(code) : owner.GetCodeValue(code);
+  if (value) NoteWideNumber(text.size(), ReportOwner::kCodeValueWidth);
   Replace(Escaped(text, InValueStatements::kDrop));
   return true;
 }

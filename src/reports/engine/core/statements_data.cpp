@@ -346,7 +346,8 @@ bool ReportInterpreter::Impl::ShowVariable(int index, const VariableReference& r
     // The usual value, from its first character or from pp on.
     std::string_view shown;
     if (static_cast<std::size_t>(pp) <= value.size()) shown = std::string_view(value).substr(static_cast<std::size_t>(pp - 1));
-    if (numeric) NoteWideNumber(shown.size(), FieldWidthOf(definition) - (pp - 1));
+    // A number, or a balance written whole, wider than its variable grows to its left.
+    NoteWideNumber(shown.size(), FieldWidthOf(definition) - (pp - 1));
     ReplaceEscaped(shown);
     return true;
   }
@@ -385,7 +386,7 @@ bool ReportInterpreter::Impl::ShowVariable(int index, const VariableReference& r
     Barcode(barcode, TrimmedRight(text));
     return true;
   }
-  if (numeric && r.relation.empty()) NoteWideNumber(text.size(), nn > 0 ? nn : FieldWidthOf(definition) - (pp - 1));
+  if (r.relation.empty()) NoteWideNumber(text.size(), nn > 0 ? nn : FieldWidthOf(definition) - (pp - 1));
   scratch.swap(text);
   EscapeBrackets(scratch, InValueStatements::kKeep);
   Replace(scratch);

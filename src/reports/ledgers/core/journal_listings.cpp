@@ -233,6 +233,9 @@ void JournalListings::ComputeDetailLine() {
   for (int field : {DEBIT, CREDIT, SEURO, SENSDC, MONTANT, MONTANTF, MONTANTE, CG_DBCR, CG_MONTANT, CA_DBCR, CA_MONTANT,
                     CODEREGLEM, LETTRE})
     SetText(field, "");
+  // A summary line's balance on its side: no cell of a journal line.
+  fields.SetFieldBlank(SOLDEDEBIT);
+  fields.SetFieldBlank(SOLDECREDI);
 
   const SourceLine* s = source_.Read(line);
   if (s == nullptr) {
@@ -403,13 +406,13 @@ void JournalListings::ComputeSummaryLine() {
   AddCents(TG_CREDIT, e.credit);
   if (options.analytic) {
     const Cents gap = GetCents(JOURNAL_CG) - GetCents(JOURNAL_CA);
-    SetText(TG_SOLDE, MoneyText(gap));
+    fields.SetFieldBalance(TG_SOLDE, gap);
     fields.SetBalancePair(TG_SOLDEMT, TG_SOLDEDC, gap);
   } else {
     Balance(TG_DEBIT, TG_CREDIT, TG_SOLDE, TG_SOLDEMT, TG_SOLDEDC);
   }
-  SetText(SOLDEDEBIT, "");
-  SetText(SOLDECREDI, "");
+  fields.SetFieldBlank(SOLDEDEBIT);
+  fields.SetFieldBlank(SOLDECREDI);
   if (e.debit > e.credit) {
     SetCents(SOLDEDEBIT, e.debit - e.credit);
     AddCents(TG_SOLDEDE, e.debit - e.credit);

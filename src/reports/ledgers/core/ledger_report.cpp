@@ -128,6 +128,4 @@ std::string LedgerReport::Normalized(std::string code) {
   return code;
 }
 
-std::string MoneyText(Cents cents) { return FormatAmount(FromCents(cents)); }
-
 }  // namespace ledgers
