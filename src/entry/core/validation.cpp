@@ -465,7 +465,20 @@ ValidationResult RunValidation(const JournalValidationRequest& request, const st
   // back; totals already wrong are for the ReConstruction, the run answering only for those it
   // leaves wrong itself.
   DossierInvariants before;
-  if (!before.Check() && before.Apart()) {
+  bool soundBefore = false;
+  {
+    // A read the disk refuses here leaves the check short: said as the read it is, nothing changed.
+    RefusalWatch reads(RefusalWatch::EngineBoxes::kHeld);
+    soundBefore = before.Check();
+    if (reads.ReadRefused()) {
+      r.code = kValidationRead;
+      r.error = reads.Reason(kValidationRead, "", 0);
+      r.putBack = true;  // nothing of the dossier was changed
+      WriteLog(FillPlaceholders(LoadStr(kLogFailedUnchanged), {std::to_string(r.code), r.error}));
+      return r;
+    }
+  }
+  if (!soundBefore && before.Apart()) {
     r.code = kValidationInvariants;
     r.invariantReport = before.Report();
     r.error = LoadStr(kErrorTotalsCheck);
