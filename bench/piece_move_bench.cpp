@@ -4,10 +4,15 @@
 // proportion to its lines: the counter "ratio" is the CPU time per line of the 64,000-line move over the
 // 32,000-line one's, measured first in the same program, "target" the most it may be.
 //
-// The dossier is generated over the year 2026 (MERLON_BENCH_LINES lines, 999,999 less the two pieces by
-// default); the pieces are put in journal ODA of February, their lines spread over the chart's accounts and
-// the month's days, with their sort records and totals. A small dossier makes the pieces smaller: at most
-// as many lines as the dossier, the second half the first.
+// The same moves of pieces whose lines all share one account and one day, as an imported bank piece's
+// may (8,000, 16,000, 32,000 and 64,000 lines): every sort record then rewritten has a key that tens of
+// thousands of others share, and its entry is found among them. Their "ratio" is each one's CPU per line
+// over the 8,000-line one's.
+//
+// The dossier is generated over the year 2026 (MERLON_BENCH_LINES lines, 999,999 less the pieces by
+// default); the pieces are put in journal ODA of February, with their sort records and totals. A small
+// dossier makes the pieces smaller: the largest at most as many lines as the dossier, the others in
+// proportion.
 //   MERLON_BENCH_LINES=100000 ./piece_move_bench
 #include <benchmark/benchmark.h>
 
@@ -38,12 +43,29 @@ namespace {
 using L = LigneEcriture;
 
 constexpr long kLargePiece = 64000;
+constexpr long kSmallestOneKeyPiece = 8000;
 constexpr long kGroupLines = 9000;  // lines of a group (BREC): BNUM holds four digits
 constexpr const char* kMonth = "C602ODA";
 constexpr const char* kOtherMonth = "C603ODA";
 
-long DossierLines() { return bench_world::BenchLines(1000, kMaxDemoLines - kLargePiece * 3 / 2); }
-// The lines of the piece of `nominal` lines (64,000 or 32,000) in this dossier.
+// How a piece's lines are keyed in the sort file.
+enum class Shape { Spread, OneKey };
+constexpr std::pair<Shape, long> kPieces[] = {
+    {Shape::Spread, kLargePiece},
+    {Shape::Spread, kLargePiece / 2},
+    {Shape::OneKey, kSmallestOneKeyPiece},
+    {Shape::OneKey, kSmallestOneKeyPiece * 2},
+    {Shape::OneKey, kSmallestOneKeyPiece * 4},
+    {Shape::OneKey, kLargePiece},
+};
+constexpr long AllPiecesLines() {
+  long all = 0;
+  for (const auto& [shape, nominal] : kPieces) all += nominal;
+  return all;
+}
+
+long DossierLines() { return bench_world::BenchLines(1000, kMaxDemoLines - AllPiecesLines()); }
+// The lines of the piece of `nominal` lines (64,000 ... 8,000) in this dossier.
 long PieceLines(long nominal) { return nominal * std::min(kLargePiece, DossierLines()) / kLargePiece; }
 
 // A piece seeded for the benchmark: its number and the journal-month it stands in.
@@ -64,21 +86,22 @@ struct World {
     if (!TableC10->UseShared(PathC10(), "C10CODE") || !ReadC10Texts() || !TableC20->UseShared(PathC20(), "C20CODE") ||
         !TableC30->UseShared(PathC30(), "C30CODE"))
       return;
-    for (const long nominal : {kLargePiece, kLargePiece / 2}) {
-      Piece& p = pieces[nominal];
+    for (const auto& [shape, nominal] : kPieces) {
+      Piece& p = pieces[{shape, nominal}];
       p.number = StrZero(900000 + static_cast<long>(pieces.size()), 6);
-      if (!SeedPiece(p.number, PieceLines(nominal))) return;
+      if (!SeedPiece(p.number, PieceLines(nominal), shape)) return;
+      std::fprintf(stderr, "piece %s: %ld lines%s in %s\n", p.number.c_str(), PieceLines(nominal),
+                   shape == Shape::OneKey ? " on one account and one day" : "", kMonth);
     }
-    std::fprintf(stderr, "dossier: %ld lines; pieces of %ld and %ld lines in %s\n", options.lines,
-                 PieceLines(kLargePiece), PieceLines(kLargePiece / 2), kMonth);
+    std::fprintf(stderr, "dossier: %ld lines\n", options.lines);
     ready = true;
   }
 
-  // A balanced piece of `lines` general lines in journal ODA of February, each with its sort record, spread
-  // over the chart's general accounts and the month's days as an imported piece is (lines sharing one
-  // account and one day would measure the sort index's walk of equal keys instead); the totals of its
-  // accounts and of the header moved once at the end.
-  static bool SeedPiece(const std::string& piece, long lines) {
+  // A balanced piece of `lines` general lines in journal ODA of February, each with its sort record; the
+  // totals of its accounts and of the header moved once at the end. Spread, its lines go over the chart's
+  // general accounts and the month's days, two lines a pair each on an account of its own; of one key,
+  // they all stand on the chart's first general account on the 15th.
+  static bool SeedPiece(const std::string& piece, long lines, Shape shape) {
     if (posting::EnsureDraftHeader(*TableC10, kMonth) == posting::HeaderCreation::Failed) return false;
     std::vector<std::string> accounts;
     for (bool more = TableC20->GoTop("C20CODE"); more; more = TableC20->Skip(1))
@@ -90,9 +113,9 @@ struct World {
     std::map<std::string, TotalsCents> moved;
     TotalsCents header;
     for (long i = 0; i < lines; ++i) {
-      // Two lines a pair, one on the debit, one on the credit, each on an account of its own.
       const bool debit = i % 2 == 0;
-      const std::string& account = accounts[static_cast<std::size_t>(i) % accounts.size()];
+      const bool spread = shape == Shape::Spread;
+      const std::string& account = accounts[spread ? static_cast<std::size_t>(i) % accounts.size() : 0];
       if (!c50.AppendBlank()) return false;
       c50.PutField(L::BCLE, "Z");
       c50.PutField(L::BMOIS, "C602");
@@ -101,7 +124,7 @@ struct World {
       c50.PutField(L::BREC, StrZero(900000 + i / kGroupLines, 6));
       c50.PutField(L::BNUM, StrZero(i % kGroupLines + 1, 4));
       c50.PutField(L::BNUMA, "0001");
-      c50.PutField(L::BJOUR, StrZero(i / 2 % 28 + 1, 2));
+      c50.PutField(L::BJOUR, spread ? StrZero(i / 2 % 28 + 1, 2) : "15");
       c50.PutField(L::BCODE, account.c_str());
       c50.PutField(L::BCLIB, "1");
       c50.PutField(L::BLIB, "Piece deplacee");
@@ -120,8 +143,8 @@ struct World {
   }
 
   bench_world::BenchRuntime runtime{"piece-move", false};
-  std::map<long, Piece> pieces;  // by their nominal lines
-  double usPerLineOfHalf = 0;    // the 32,000-line move's CPU per line
+  std::map<std::pair<Shape, long>, Piece> pieces;  // by their shape and nominal lines
+  std::map<Shape, double> usPerLineOfBaseline;     // the CPU per line of each shape's first move measured
   bool ready = false;
 };
 
@@ -131,12 +154,12 @@ World& TheWorld() {
   return *world;
 }
 
-// The piece of state.range(0) lines (nominal) moved to the other journal-month and back, one move an
-// iteration.
-void BM_MovePiece(benchmark::State& state) {
+// The piece of that shape and state.range(0) lines (nominal) moved to the other journal-month and back,
+// one move an iteration; `baseline`: the move whose CPU per line the others of its shape are set against.
+void MovePiece(benchmark::State& state, Shape shape, long baseline) {
   World& w = TheWorld();
   if (!w.ready) return state.SkipWithError("no dossier");
-  Piece& piece = w.pieces[state.range(0)];
+  Piece& piece = w.pieces[{shape, state.range(0)}];
   long lines = 0;
   const double cpu = bench_world::ProcessCpuOfLoop(state, [&] {
     entry::PieceTarget target;
@@ -149,11 +172,21 @@ void BM_MovePiece(benchmark::State& state) {
   const double perLine = lines > 0 ? cpu * 1e6 / static_cast<double>(lines) : 0;
   state.counters["lines"] = static_cast<double>(lines);
   state.counters["us_per_line"] = perLine;
-  if (state.range(0) != kLargePiece) w.usPerLineOfHalf = perLine;
-  else bench_world::ReportRatio(state, perLine, w.usPerLineOfHalf, 1.2);
+  if (state.range(0) == baseline) w.usPerLineOfBaseline[shape] = perLine;
+  else bench_world::ReportRatio(state, perLine, w.usPerLineOfBaseline[shape], 1.2);
 }
-// The half first: the large move's baseline.
+
+void BM_MovePiece(benchmark::State& state) { MovePiece(state, Shape::Spread, kLargePiece / 2); }
+void BM_MoveOneKeyPiece(benchmark::State& state) { MovePiece(state, Shape::OneKey, kSmallestOneKeyPiece); }
+// The baselines first.
 BENCHMARK(BM_MovePiece)->Arg(kLargePiece / 2)->Arg(kLargePiece)->Unit(benchmark::kMillisecond)->Iterations(2);
+BENCHMARK(BM_MoveOneKeyPiece)
+    ->Arg(kSmallestOneKeyPiece)
+    ->Arg(kSmallestOneKeyPiece * 2)
+    ->Arg(kSmallestOneKeyPiece * 4)
+    ->Arg(kLargePiece)
+    ->Unit(benchmark::kMillisecond)
+    ->Iterations(2);
 
 }  // namespace
 

@@ -128,6 +128,7 @@ struct Mdx::Impl {
   static constexpr std::size_t kFrontSize = 4096;
   std::array<FrontEntry, kFrontSize> front{};
   std::vector<PathStep> insertPath;  // reused by Insert: no allocation per entry
+  std::vector<PathStep> edgePath;    // reused by EntryChild's look at a child's last entry
   std::uint64_t clock = 0;
   int lockDepth = 0;
   bool writeLocked = false;
@@ -357,13 +358,24 @@ struct Mdx::Impl {
   // Descends to the leaf where `key` (compared over n bytes) belongs: first separator >= key.
   // path receives (block, index) per level; the leaf's index is the first item >= key.
   // `past`: to the leaf after the entries of the key (an entry whose record number follows all of
-  // theirs), else to the first of them.
+  // theirs), else to the first of them, or with `recno` (over the whole key) to the leaf of the
+  // entry (key, *recno) or where it belongs: among several children that bear the key, the one
+  // that holds it (EntryChild).
   DBIResult Descend(const TagState& t, const std::uint8_t* key, std::size_t n, std::vector<PathStep>* path,
-                    bool past = false);
+                    bool past = false, const std::uint32_t* recno = nullptr);
 
   // The same descent from `block`, the node below the steps `path` holds already.
   DBIResult DescendFrom(const TagState& t, const std::uint8_t* key, std::size_t n, std::uint32_t block,
-                        std::vector<PathStep>* path, bool past);
+                        std::vector<PathStep>* path, bool past, const std::uint32_t* recno = nullptr);
+
+  // The entries of one key may fill many pages, in record-number order, under several children of
+  // an upper node that all bear that key. From the child `*index` of the node `block`, the first
+  // one whose greatest entry is not below (key, recno), found by halves from each child's last
+  // entry (the child after those of the key when every one of them is below), so that one entry
+  // among thousands of its key is found in a few pages. A child whose last entry cannot be told
+  // counts as not below: the walk along the leaves then finds the entry, as before the halving.
+  DBIResult EntryChild(const TagState& t, std::uint32_t block, const std::uint8_t* key, std::uint32_t recno,
+                       std::uint32_t* index);
 
   // Leftmost (or rightmost) descent from the node at path's last step's child.
   DBIResult DescendEdge(const TagState& t, std::uint32_t block, bool right, std::vector<PathStep>* path);
@@ -382,9 +394,10 @@ struct Mdx::Impl {
 
   std::uint32_t LeafLowerBound(const TagState& t, std::uint8_t* p, const std::uint8_t* key, std::uint32_t recno) const;
 
-  // Path to the first entry >= (key, recno). With `stopAtLeafEnd` the path may end just
-  // past the last item of a leaf (the insertion place); otherwise it is moved to the next
-  // leaf and *end says there is no such entry. `past` as Descend's.
+  // Path to the first entry >= (key, recno), descended by key and record number (unless `past`).
+  // With `stopAtLeafEnd` the path may end just past the last item of a leaf (the insertion place);
+  // otherwise it is moved to the next leaf and *end says there is no such entry. `past` as
+  // Descend's.
   DBIResult LowerBound(const TagState& t, const std::uint8_t* key, std::uint32_t recno, bool stopAtLeafEnd,
                        std::vector<PathStep>* path, bool* end, bool past = false);
 

@@ -114,17 +114,17 @@ DBIResult Mdx::Impl::StepMovesOn(const TagState& t, const std::string& fromKey, 
 }
 
 DBIResult Mdx::Impl::Descend(const TagState& t, const std::uint8_t* key, std::size_t n, std::vector<PathStep>* path,
-                             bool past) {
+                             bool past, const std::uint32_t* recno) {
   DBIResult err = DBIERR_NONE;
   path->clear();
   path->reserve(kMaxLevels);
   const std::uint32_t block = Root(t, &err);
   if (err != DBIERR_NONE) return err;
-  return DescendFrom(t, key, n, block, path, past);
+  return DescendFrom(t, key, n, block, path, past, recno);
 }
 
 DBIResult Mdx::Impl::DescendFrom(const TagState& t, const std::uint8_t* key, std::size_t n, std::uint32_t block,
-                                 std::vector<PathStep>* path, bool past) {
+                                 std::vector<PathStep>* path, bool past, const std::uint32_t* recno) {
   DBIResult err = DBIERR_NONE;
   for (int level = static_cast<int>(path->size()); level < kMaxLevels; ++level) {
     std::uint8_t* p = Page(block, &err);
@@ -142,11 +142,51 @@ DBIResult Mdx::Impl::DescendFrom(const TagState& t, const std::uint8_t* key, std
       if (c < 0 || (past && c == 0)) lo = mid + 1;
       else hi = mid;
     }
+    if (IsLeaf(t, p)) {
+      path->push_back({block, lo});
+      return DBIERR_NONE;
+    }
+    // The first of the key's entries is in the child found; a later one may be further on.
+    if (recno != nullptr && *recno != 0 && lo < cnt && Compare(t, Item(t, p, lo) + 4, key, n) == 0) {
+      r = EntryChild(t, block, key, *recno, &lo);
+      if (r != DBIERR_NONE) return r;
+      p = Page(block, &err);
+      if (!p) return err;
+    }
     path->push_back({block, lo});
-    if (IsLeaf(t, p)) return DBIERR_NONE;
     block = Child(t, p, lo);
   }
   return DBIERR_INDEXCORRUPT;
+}
+
+DBIResult Mdx::Impl::EntryChild(const TagState& t, std::uint32_t block, const std::uint8_t* key, std::uint32_t recno,
+                                std::uint32_t* index) {
+  DBIResult err = DBIERR_NONE;
+  std::uint8_t* p = Page(block, &err);
+  if (!p) return err;
+  // The children of the key: from *index up to the first whose key is above it (or the last).
+  std::uint32_t lo = *index, hi = lo;
+  for (std::uint32_t end = Count(p); hi < end;) {
+    const std::uint32_t mid = (hi + end) / 2;
+    if (Compare(t, Item(t, p, mid) + 4, key, t.info.keyLength) <= 0) hi = mid + 1;
+    else end = mid;
+  }
+  // Halves: is the last entry under the child `mid` below (key, recno)?
+  while (lo < hi) {
+    const std::uint32_t mid = (lo + hi) / 2;
+    p = Page(block, &err);
+    if (!p) return err;
+    edgePath.clear();
+    DBIResult r = DescendEdge(t, Child(t, p, mid), true, &edgePath);
+    if (r != DBIERR_NONE) return r;
+    std::uint8_t* leaf = Page(edgePath.back().block, &err);
+    if (!leaf) return err;
+    const std::uint32_t n = Count(leaf);
+    if (n > 0 && CompareEntry(t, Item(t, leaf, n - 1), key, recno) < 0) lo = mid + 1;
+    else hi = mid;
+  }
+  *index = lo;
+  return DBIERR_NONE;
 }
 
 DBIResult Mdx::Impl::DescendEdge(const TagState& t, std::uint32_t block, bool right, std::vector<PathStep>* path) {
@@ -206,7 +246,7 @@ std::uint32_t Mdx::Impl::LeafLowerBound(const TagState& t, std::uint8_t* p, cons
 DBIResult Mdx::Impl::LowerBound(const TagState& t, const std::uint8_t* key, std::uint32_t recno, bool stopAtLeafEnd,
                                 std::vector<PathStep>* path, bool* end, bool past) {
   *end = false;
-  DBIResult r = Descend(t, key, t.info.keyLength, path, past);
+  DBIResult r = Descend(t, key, t.info.keyLength, path, past, past ? nullptr : &recno);
   if (r != DBIERR_NONE) return r;
   DBIResult err = DBIERR_NONE;
   std::uint8_t* p = Page(path->back().block, &err);

@@ -5,6 +5,7 @@
 
 #include <gtest/gtest.h>
 
+#include <climits>
 #include <cstring>
 #include <fstream>
 #include <random>
@@ -12,6 +13,7 @@
 #include "dbase_test_util.h"
 #include "file_layout.h"
 #include "mdx.h"
+#include "support/refused_read.h"
 
 namespace dbase {
 namespace {
@@ -283,6 +285,57 @@ TEST(TagSeek, AnUpperKeyAboveItsPageComesDownToAnEntryAddedAtThePageEnd) {
   ASSERT_EQ(m->RecordChanged(201, nullptr, table.records.back().data()), DBIERR_NONE);
   EXPECT_EQ(m->Check("CODE"), DBIERR_NONE);
   EXPECT_EQ(WalkTag(*m, "CODE").size(), 201u);
+}
+
+// Thousands of records share one key in every tag (one name, one code, no amount), a few have
+// keys of their own; the entries of the shared key fill many pages in record-number order. The
+// entry of one record among them is moved to another key, removed, or made from another key:
+// each change, made by an object that holds no page yet, reads a descent's worth of pages, not
+// the pages of the key before the record, and the tags end as tags built afresh hold them.
+TEST(EqualKeys, TheEntryOfOneRecordAmongThousandsOfItsKeyIsFoundByItsNumber) {
+  TempDir dir;
+  const std::string path = dir / "equal.mdx";
+  std::unique_ptr<Mdx> m;
+  ASSERT_EQ(Mdx::Create(path, "equal", true, TestLayout(), false, &m), DBIERR_NONE);
+  const auto shared = MakeRecord("X", "same");
+  auto own = [](std::uint32_t recno) { return MakeRecord(std::to_string(recno), "n" + std::to_string(recno)); };
+  MemoryTable table;
+  for (std::uint32_t recno = 1; recno <= 6000; ++recno) table.records.push_back(recno % 7 == 0 ? own(recno) : shared);
+  table.removed.assign(table.records.size(), false);
+  for (const TagDef& t : kTags) ASSERT_EQ(m->AddTag(t.name, t.key, t.cond, &table.Rewind()), DBIERR_NONE) << t.name;
+  std::uint64_t longPages = 0;
+  ASSERT_EQ(m->Count("LONG", &longPages), DBIERR_NONE);
+  longPages /= 16;  // the entries of LONG, 16 a page: more than 300 pages, nearly all of one key
+
+  enum Change { kMovedAway, kRemoved, kBroughtIn };
+  struct Case { const char* what; std::uint32_t recno; Change change; } cases[] = {
+      {"the first of the key moved to a key of its own", 1, kMovedAway},
+      {"one in the middle moved to a key of its own", 3001, kMovedAway},
+      {"the last of the key moved to a key of its own", 6000, kMovedAway},
+      {"one in the middle removed", 2500, kRemoved},
+      {"one near the end removed", 5998, kRemoved},
+      {"a record of its own key brought in among them", 2996, kBroughtIn},
+      {"the one moved away brought back", 3001, kBroughtIn},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    std::vector<std::uint8_t>& record = table.records[c.recno - 1];
+    const std::vector<std::uint8_t> before = record;
+    record = c.change == kBroughtIn ? shared : own(c.recno);
+    ASSERT_EQ(m->Close(), DBIERR_NONE);
+    ASSERT_EQ(Mdx::Open(path, TestLayout(), false, false, &m), DBIERR_NONE);
+    test_support::RefusedRead::Arm("/equal.mdx", INT_MAX);  // counts the reads, refuses none
+    ASSERT_EQ(m->RecordChanged(c.recno, before.data(), c.change == kRemoved ? nullptr : record.data()),
+              DBIERR_NONE);
+    const int reads = test_support::RefusedRead::Seen();
+    test_support::RefusedRead::Disarm();
+    if (c.change == kRemoved) table.removed[c.recno - 1] = true;
+    // Six tags, each a few levels deep: a few pages halved over per level, far fewer than the
+    // pages of LONG's shared key alone.
+    EXPECT_LT(static_cast<std::uint64_t>(reads), longPages / 3) << longPages << " pages of the key";
+  }
+  int built = 0;
+  ExpectTagsAsRebuilt(*m, dir, table, "after the changes", built);
 }
 
 TEST(NumericKeys, BcdRoundTripsAndKeepsItsForm) {
