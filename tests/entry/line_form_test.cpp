@@ -780,16 +780,8 @@ using namespace line_form;
 TEST_F(LineFormTest, AnAmountItsAccountsTotalCannotHoldIsRefusedInOneSentence) {
   Open();
   const std::string month = MonthOf("BQ ");
-  const std::string key = LineWhere(month, [](const posting::LineRecord& r) {
-    return r.account == "51200000" && r.sense == 'D' && ToCents(r.francs) > 0;
-  });
+  const std::string key = BankDebitLineAt(month, 1235567.89);
   ASSERT_FALSE(key.empty());
-  {
-    Table c20;
-    ASSERT_TRUE(c20.OpenShared(PathC20(), "C20CODE"));
-    ASSERT_TRUE(c20.Seek("C20CODE", "51200000"));
-    ASSERT_TRUE(c20.PutFieldNum(17, 1235567.89));
-  }
   TWSaiBroDetJournaux* w = Saisir(month);
   ASSERT_NE(w, nullptr);
   TWSaiModDetJournaux* f = Modify(w, key);
@@ -798,13 +790,7 @@ TEST_F(LineFormTest, AnAmountItsAccountsTotalCannotHoldIsRefusedInOneSentence) {
   const auto bank = AccountTotals("51200000");
   const posting::HeaderTotals header = HeaderOf(month);
   ASSERT_LT(header.debitF, 123556789) << "the account's total is the one that cannot hold the amount";
-  // Typed in francs.
-  f->EurosBox()->SetValue(false, false);
-  Send(f, 1248);
-  FocusOnControl(f, kDebitF);
-  Key('A', test_support::kControlModifier, std::string(1, '\x01'));
-  Key(gui::VK_DELETE);
-  Type("99999999999,999");
+  TypeInFrancs(f, kDebitF, "99999999999,999");
   EXPECT_EQ(f->TextOf(kDebitF), "99999999999.99") << "the field holds what its message allows, no more";
   test_support::Screenshot(MainFrame->Widget(), "entry", "line_form_largest_amount");
 
@@ -848,15 +834,11 @@ bool GroupedWhole(const std::string& text) {
 TEST_F(LineFormTest, TheWidestAmountsShowWholeAndGroupedInTheirPlaces) {
   Open();
   const std::string month = MonthOf("BQ ");
-  const std::string key = LineWhere(month, [](const posting::LineRecord& r) {
-    return r.account == "51200000" && r.sense == 'D' && ToCents(r.francs) > 0;
-  });
+  const std::string key = BankDebitLineAt(month, 99999999999.99);
   ASSERT_FALSE(key.empty());
   {
     Table c20;
-    ASSERT_TRUE(c20.OpenShared(PathC20(), "C20CODE"));
-    ASSERT_TRUE(c20.Seek("C20CODE", "51200000"));
-    ASSERT_TRUE(c20.PutFieldNum(17, 99999999999.99) && c20.PutFieldNum(19, 0));
+    ASSERT_TRUE(c20.OpenShared(PathC20(), "C20CODE") && c20.Seek("C20CODE", "51200000") && c20.PutFieldNum(19, 0));
   }
   TWSaiBroDetJournaux* w = Saisir(month);
   ASSERT_NE(w, nullptr);
@@ -873,12 +855,7 @@ TEST_F(LineFormTest, TheWidestAmountsShowWholeAndGroupedInTheirPlaces) {
     return at;
   };
   const auto small = places();
-  f->EurosBox()->SetValue(false, false);
-  Send(f, 1248);
-  FocusOnControl(f, kDebitF);
-  Key('A', test_support::kControlModifier, std::string(1, '\x01'));
-  Key(gui::VK_DELETE);
-  Type("99999999999,99");
+  TypeInFrancs(f, kDebitF, "99999999999,99");
   ASSERT_EQ(f->TextOf(kDebitF), "99999999999.99");
   EXPECT_TRUE(places() == small) << "a control moved with the amount";
   EXPECT_NE(f->TextOf(kAccountInfo).find("\n99 999 999 999.99 Db "), std::string::npos) << f->TextOf(kAccountInfo);
