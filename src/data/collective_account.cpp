@@ -1,6 +1,7 @@
 #include "collective_account.h"
 
 #include "data/entry_lines.h"
+#include "data/table.h"
 #include "resources/string_table.h"
 
 namespace {
@@ -12,6 +13,16 @@ constexpr std::size_t kAccountWidth = 8;
 }  // namespace
 
 std::string CollectiveAccountOf(const std::string& field4) { return NormalizeAccount(field4.substr(0, kAccountWidth)); }
+
+std::map<char, std::string> CollectiveAccounts(Table& c10) {
+  std::map<char, std::string> accounts;
+  if (!c10.isOpen) return accounts;
+  for (bool more = c10.SeekNotBelow("C10CODE", "B"); more && !c10.eof && c10.GetField(1)[0] == 'B'; more = c10.Skip(1)) {
+    const std::string code = c10.GetField(2);
+    accounts.emplace(code.empty() ? ' ' : code[0], CollectiveAccountOf(c10.GetField(4)));
+  }
+  return accounts;
+}
 
 std::string MadeCollectiveAccount() { return std::string(kAccountWidth, LoadStr(kCollectiveFillerDigit)[0]); }
 

@@ -12,10 +12,20 @@
 // without a record gets one from the first writer that needs it, naming MadeCollectiveAccount().
 #pragma once
 
+#include <map>
 #include <string>
+
+class Table;
 
 // The collective account a collective record names by its field 4; "" when it names none.
 std::string CollectiveAccountOf(const std::string& field4);
+
+// The collective account of each letter that has a collective record in the general file `c10`
+// (open on C10CODE): the first record of the letter in code order, cancelled or not, as the
+// writers' seek finds it; "" for a letter whose record names none. Every reader that decides which
+// collective an auxiliary account belongs to (the totals, the trial balances and their carrying,
+// the ledgers, the balance sheet, the exports) takes it from here. The current record moves.
+std::map<char, std::string> CollectiveAccounts(Table& c10);
 
 // The account of the collective record a writer makes for a letter that has none.
 std::string MadeCollectiveAccount();

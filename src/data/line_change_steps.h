@@ -4,6 +4,7 @@
 // back: it is done only when it says so after its last write.
 //
 //   LineChangeSteps steps(LineChangeKind::LineCancelled);
+//   if (!find() || !steps.ReadWhole()) return ...; // made before its first read
 //   steps.Moves().Account(...);                    // the totals it moves, planned
 //   if (steps.Moves().Check()) return tooLarge;    // refused before anything is written
 //   steps.Note().Line(recno);                      // what it touches, for the next opening
@@ -13,7 +14,9 @@
 //   if (!steps.Moves().Make()) return refused;
 //   if (!steps.Done()) return refused;             // a read refused since it began fails it
 //
-// A change that returns without Done() is taken back, the last write first, and its note is left
+// The change is made before its first read (the line found, read again under its lock): a read the
+// system refused before it would go unseen, and a line read short taken for a cancelled or a missing
+// one. A change that returns without Done() is taken back, the last write first, and its note is left
 // for the next opening unless all of it could be taken back. Done() fails the change when a read
 // of the tables was refused while it lived: what it read may have been short. While it lives, the
 // engine's boxes are held back: the change says why it did not go through in its own sentence

@@ -36,10 +36,7 @@ bool LiveTotals(Table& c50, const std::set<TotalsRecord>& records, std::map<Tota
   // cancelled one too: the first of a letter, as the moves' seek finds it).
   std::map<char, std::string> collectives;
   Table c10;
-  if (!accounts.empty() && c10.OpenShared(PathC10(), "C10CODE", true))
-    for (bool more = c10.SeekNotBelow("C10CODE", "B"); more && !c10.eof && c10.GetField(1)[0] == 'B';
-         more = c10.Skip(1))
-      collectives.emplace(c10.GetField(2)[0], CollectiveAccountOf(c10.GetField(4)));
+  if (!accounts.empty() && c10.OpenShared(PathC10(), "C10CODE", true)) collectives = CollectiveAccounts(c10);
   // The totals the lines of an account go to (its own record's, its collective's), found once for
   // each account as stored.
   std::unordered_map<std::string, std::vector<TotalsCents*>> targets;

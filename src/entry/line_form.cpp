@@ -29,6 +29,7 @@
 #include "platform/gui/command.h"
 #include "platform/gui/constants.h"
 #include "platform/gui/controls.h"
+#include "platform/gui/dc.h"
 #include "platform/gui/keyboard.h"
 #include "platform/gui/messagebox.h"
 #include "runtime/access_rights.h"
@@ -126,7 +127,17 @@ char ConstantLetter(int n) {
   return c.empty() ? ' ' : c[0];
 }
 
-std::string TotalText(long long cents) { return AmountText14(FromCents(cents)) + " "; }
+// A piece total grouped whole, then a blank, as its right-aligned value shows it.
+std::string TotalText(long long cents) { return Trimmed(GroupedAmount(cents, 0)) + " "; }
+
+// The width of a column of the plain layout: `characters` of the entry font, and never less than
+// the piece's totals need, whose letter and two totals share three columns (ShareTotalsRoom): each
+// total as wide as the largest one a piece holds, inside its frame.
+int PlainColumnWidth(int characters) {
+  const int cw = EntryCharWidth > 0 ? EntryCharWidth : 7;
+  const int total = gui::ScreenTextWidth(EntryFont, TotalText(posting::kLargestAmountCents)) + 2;
+  return std::max(characters * cw, (2 * (total + 3) + 2 * cw + 2) / 3);
+}
 
 // The amount of an edit in cents (blank is 0).
 long long Cents(MEdit* e) { return e == nullptr ? 0 : ToCents(Val(e->GetText().c_str())); }
@@ -168,7 +179,7 @@ TWSaiModDetJournaux::TWSaiModDetJournaux(gui::MDIClient* client, const std::stri
   // The grid in characters: a column is one character wide (ten characters in the plain layout).
   const int cw = EntryCharWidth > 0 ? EntryCharWidth : 7;
   const int rh = EntryRowHeight > 0 ? EntryRowHeight : 16;
-  MinColumnWidth = layout_ == Layout::Plain ? 12 * cw : cw;
+  MinColumnWidth = layout_ == Layout::Plain ? PlainColumnWidth(12) : cw;
   MinRowHeight = std::max(rh + 8, 26);
 
   toolbar_ = {9, cmd::Quitter, cmd::Enregistrer, cmd::CreerPiece, cmd::CreerLigne, cmd::LigneSuivante,
@@ -185,15 +196,12 @@ TWSaiModDetJournaux::TWSaiModDetJournaux(gui::MDIClient* client, const std::stri
   auto button = [this](int id, const std::string& text) { return AddButton(id, text); };
 
   label(kTotalsCaption, LoadStr(kCaptionPieceTotals));
-  value(kMainDebitTotal);
-  value(kMainCreditTotal);
   value(kBalance);
   label(kBalanceCaption,
         FillPlaceholder(LoadStr(kLabelBalanceIn), LoadStr(euroFirst_ ? kLetterEuros : kLetterFrancs)));
-  value(kDebitTotalF);
-  value(kCreditTotalF);
-  value(kDebitTotalE);
-  value(kCreditTotalE);
+  // The piece's totals right-aligned in their cells: a small total ends where the largest does.
+  for (int id : {kMainDebitTotal, kMainCreditTotal, kDebitTotalF, kCreditTotalF, kDebitTotalE, kCreditTotalE})
+    value(id)->SetFlags(gui::ctl::Right);
   label(kTotalLetterF, "F");
   label(kAmountLetterF, "F");
   label(kTotalLetterE, "E");
@@ -521,7 +529,7 @@ void TWSaiModDetJournaux::ShowAccount() {
   ::Table& c20 = *TableC20;
   const std::string account = std::string(c20.GetField(1)).substr(0, 8);
   const std::string counterpart = c20.GetField(25);
-  if (auto* info = dynamic_cast<gui::Static*>(ControlOf(kAccountInfo))) ShowAccountBalanceC20(info, EurosChecked());
+  ShowAccountBalance();
   const char mode = TheDossierRecord.AnalyticMode();
   if (mode == '1' || mode == '2') {
     analyticAllowed_ = AnalyticAllowed(*TableC10, c20, account, mode, ConstantLetter(57), roundingMode_ != 0);
@@ -531,6 +539,13 @@ void TWSaiModDetJournaux::ShowAccount() {
   }
   if (IsAuxiliaryAccount(account)) ProposeCounterpartOf(counterpart);
   if (ShowVatOnReceipts() && vat_->GetCount() == 0) FillVatList();
+}
+
+// The account's name and balance beside it (its C20 record current); in the plain layout, whose label
+// is two lines high, the balance on the second.
+void TWSaiModDetJournaux::ShowAccountBalance() {
+  if (auto* info = dynamic_cast<gui::Static*>(ControlOf(kAccountInfo)))
+    ShowAccountBalanceC20(info, EurosChecked(), layout_ == Layout::Plain);
 }
 
 void TWSaiModDetJournaux::AccountUnknown() {
@@ -795,7 +810,6 @@ void TWSaiModDetJournaux::AmountLeave() {
 void TWSaiModDetJournaux::VatEnter() { FocusOn(AmountField(Sense(), EurosChecked())); }
 
 void TWSaiModDetJournaux::StepCode(unsigned id) {
-  auto* info = dynamic_cast<gui::Static*>(ControlOf(kAccountInfo));
   switch (id) {
     case cmd::DistributionFirst: FirstC10Code(distribution_, "V", 2, nullptr); break;
     case cmd::DistributionPrior: PriorC10Code(distribution_, "V", 2, nullptr); break;
@@ -811,7 +825,7 @@ void TWSaiModDetJournaux::StepCode(unsigned id) {
       else if (id == cmd::AccountPrior) done = PriorC20Code(account_, nullptr);
       else if (id == cmd::AccountNext) done = NextC20Code(account_, nullptr);
       else done = LastC20Code(account_, nullptr);
-      if (done) ShowAccountBalanceC20(info, EurosChecked());
+      if (done) ShowAccountBalance();
       break;
     }
   }
@@ -1042,7 +1056,7 @@ void TWSaiModDetJournaux::ShowBalanceLine(long long debit, long long credit) {
   if (auto* c = dynamic_cast<gui::Static*>(ControlOf(kBalanceCaption)))
     c->SetText(FillPlaceholder(LoadStr(kLabelBalanceIn), LoadStr(EurosChecked() ? kLetterEuros : kLetterFrancs)));
   if (auto* v = dynamic_cast<MEStatic*>(ControlOf(kBalance))) {
-    v->SetText(debit == credit ? std::string() : std::string(AllTrim(FormatAmount(FromCents(debit - credit)))));
+    v->SetText(debit == credit ? std::string() : Trimmed(BalanceAmount(debit - credit)));
     v->DrawFrame();
   }
 }
@@ -1350,7 +1364,7 @@ bool TWSaiModDetJournaux::Save() {
 void TWSaiModDetJournaux::ShowSavedBalance(const std::string& account) {
   ::Table& c20 = *TableC20;
   if (!c20.Seek("C20CODE", account.c_str()) || c20.MatchKey(account.c_str(), 8, 1) == '#') return;
-  if (auto* info = dynamic_cast<gui::Static*>(ControlOf(kAccountInfo))) ShowAccountBalanceC20(info, EurosChecked());
+  ShowAccountBalance();
   const std::string status = TWSaiBroDetJournaux::BalanceStatus(c20, euroFirst_);
   if (auto* lines = dynamic_cast<TWSaiBroDetJournaux*>(gui::Window::FromHandle(LinesHandle())))
     lines->ShowBalance(status);
@@ -1531,7 +1545,7 @@ void TWSaiModDetJournaux::ArrangeControls() {
         {kTotalLetterF, 5, 13, 1, grid::Label, 0},
         {kDebitTotalF, 6, 13, 1, grid::Label, 0},        {kCreditTotalF, 7, 13, 1, grid::Label, 0},
         {kTotalsCaption, 1, 14, 1, grid::Label, 0},      {kBalanceCaption, 2, 14, 1, grid::Label, 0},
-        {kBalance, 3, 14, 1, grid::Label, 0},            {kTotalLetterE, 5, 14, 1, grid::Label, 0},
+        {kBalance, 3, 14, 2, grid::Label, 0},            {kTotalLetterE, 5, 14, 1, grid::Label, 0},
         {kDebitTotalE, 6, 14, 1, grid::Label, 0},        {kCreditTotalE, 7, 14, 1, grid::Label, 0},
     };
     // The totals of both currencies stand with their letters: no row for those of the entry currency.
@@ -1543,9 +1557,32 @@ void TWSaiModDetJournaux::ArrangeControls() {
     if (layout_ == Layout::Plain && p.id == kAccountInfo) MoveFormControls(ControlOf(p.id), p.col, p.row, p.span, 2, grid::Lines, 0, 2);
     else MoveFormControls(ControlOf(p.id), p.col, p.row, p.span, 1, p.kind, p.extra, 0);
   }
+  if (layout_ == Layout::Plain) ShareTotalsRoom();
   for (int id : hidden)
     if (gui::Window* w = ControlOf(id)) w->Show(gui::SW_HIDE);
   arranging_ = false;
+}
+
+// The plain layout's totals rows: a currency's letter needs one character of its column, and its two
+// totals share the rest of the three columns, so that each holds the largest total whole; the letter
+// stays where it stood, the credit total ends where its column does.
+void TWSaiModDetJournaux::ShareTotalsRoom() {
+  const int letterWidth = 2 * Metrics().charWidth;
+  const int rows[][3] = {{kTotalLetterF, kDebitTotalF, kCreditTotalF}, {kTotalLetterE, kDebitTotalE, kCreditTotalE}};
+  for (const auto& row : rows) {
+    gui::Window *letter = ControlOf(row[0]), *debit = ControlOf(row[1]), *credit = ControlOf(row[2]);
+    if (letter == nullptr || debit == nullptr || credit == nullptr) continue;
+    gui::Rect l = letter->GetWindowRect(), d = debit->GetWindowRect(), c = credit->GetWindowRect();
+    const int from = l.x + letterWidth, to = c.Right(), half = (to - from) / 2;
+    l.w = letterWidth;
+    d.x = from;
+    d.w = half - 3;
+    c.x = from + half;
+    c.w = to - c.x;
+    letter->MoveWindow(l);
+    debit->MoveWindow(d);
+    credit->MoveWindow(c);
+  }
 }
 
 // ---- messages and commands ------------------------------------------------------------------------------------
@@ -1652,7 +1689,7 @@ void CmModDetJournaux() {
       case Layout::A: r = {0, h - h / 3, r.w, h / 3}; break;
       case Layout::B: r = {0, h - h / 2, r.w, h / 2}; break;
       case Layout::C: r = {0, h - 2 * h / 3, r.w, 2 * h / 3}; break;
-      case Layout::Plain: r = {5 * cw, 0, std::min(std::max(client.w - 5 * cw, 300), 7 * 13 * cw + 40), h}; break;
+      case Layout::Plain: r = {5 * cw, 0, std::min(std::max(client.w - 5 * cw, 300), 7 * PlainColumnWidth(13) + 40), h}; break;
     }
     window->MoveWindow(r);
   }

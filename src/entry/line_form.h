@@ -127,6 +127,8 @@ class TWSaiModDetJournaux : public LineFormBase {
 
   // ---- account and labels
   void ShowAccount();
+  void ShowAccountBalance();
+  void ShareTotalsRoom();
   void AccountUnknown();
   void AutoSense();
   void ProposeLabel(bool focus);

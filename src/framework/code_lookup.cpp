@@ -278,20 +278,25 @@ bool CMDIModif::LastC30Code(MEdit* e, gui::Static* l) { return StepLast(C30Sourc
 // ---- balances ---------------------------------------------------------------------------
 
 namespace {
-void ShowBalance(Table* table, int debitField, int creditField, gui::Static* label, bool euro) {
+// The name, then the balance grouped whole ("99 999 999 999.99 Db") and the currency's name: on the
+// same line, or on a line of their own (`amountBelow`) for a label two lines high, which never breaks
+// the amount between its groups.
+void ShowBalance(Table* table, int debitField, int creditField, gui::Static* label, bool euro, bool amountBelow) {
   if (label == nullptr || table == nullptr || !table->isOpen || table->recordNumber == 0) return;
   const int e = euro ? 1 : 0;
-  const double balance = FromCents(StoredAmountOf(*table, debitField + e) - StoredAmountOf(*table, creditField + e));
+  const long long balance = StoredAmountOf(*table, debitField + e) - StoredAmountOf(*table, creditField + e);
   std::string text = RTrim(table->GetField(2));
   text += " ";
   text += LoadStr(kMinus);
-  text += " ";
-  text += LTrim(FormatAmountPlain(balance));
+  text += amountBelow ? "\n" : " ";
+  text += Trimmed(BalanceAmount(balance));
   text += " ";
   text += LoadStr(euro ? 2277 : 2278);
   label->SetText(text);
 }
 }  // namespace
 
-void CMDIModif::ShowAccountBalanceC20(gui::Static* label, bool euro) { ShowBalance(TableC20, 17, 19, label, euro); }
-void CMDIModif::ShowAccountBalanceC30(gui::Static* label, bool euro) { ShowBalance(TableC30, 9, 11, label, euro); }
+void CMDIModif::ShowAccountBalanceC20(gui::Static* label, bool euro, bool amountBelow) {
+  ShowBalance(TableC20, 17, 19, label, euro, amountBelow);
+}
+void CMDIModif::ShowAccountBalanceC30(gui::Static* label, bool euro) { ShowBalance(TableC30, 9, 11, label, euro, false); }

@@ -203,7 +203,9 @@ class CMDIModif : public gui::MDIChild {
   bool PriorC30Code(MEdit* edit, gui::Static* nameLabel);
   bool NextC30Code(MEdit* edit, gui::Static* nameLabel);
   bool LastC30Code(MEdit* edit, gui::Static* nameLabel);
-  void ShowAccountBalanceC20(gui::Static* label, bool euro);
+  // The account's (the section's) name and balance in `label`, the balance grouped whole; on a line of
+  // its own with `amountBelow`.
+  void ShowAccountBalanceC20(gui::Static* label, bool euro, bool amountBelow = false);
   void ShowAccountBalanceC30(gui::Static* label, bool euro);
 
   // ---- fields

@@ -54,6 +54,12 @@ LineChange Refused(Table& c50, Table& c60, std::uint32_t recno, LineChangeSteps&
   return steps.TooLarge() ? LineChange::TotalsTooLarge : LineChange::Failed;
 }
 
+// A change that met a read the system refused before its first write: nothing written, its box given.
+LineChange ReadRefused(const LineChangeSteps& steps, int refusedText, const std::string& file, std::string* refusal) {
+  if (refusal != nullptr) *refusal = steps.RefusalText(refusedText, file);
+  return LineChange::Failed;
+}
+
 }  // namespace
 
 std::string ChangeRefusalText(const LineChangeSteps& steps, int refusedText, const std::string& file, bool euros) {
@@ -66,17 +72,21 @@ bool IsLettered(Table& c50) { return !IsBlank(c50.GetField(L::BLET)) || !IsBlank
 LineChange CancelLine(Table& c50, Table& c60, std::uint32_t recno, const std::string& recordText,
                       long* analyticCancelled, std::string* refusal) {
   if (analyticCancelled != nullptr) *analyticCancelled = 0;
-  if (!OnGeneralLine(c50, recno)) return LineChange::NoLine;
-  if (c50.IsDeleted()) return LineChange::AlreadyDone;
+  // The change watches its reads from the first: a line read short decides nothing.
+  LineChangeSteps steps(LineChangeKind::LineCancelled);
+  auto stateOf = [&](LineChange answer) {
+    return steps.ReadWhole() ? answer : ReadRefused(steps, kMsgCancelRefused, c50.tablePath, refusal);
+  };
+  if (!OnGeneralLine(c50, recno)) return stateOf(LineChange::NoLine);
+  if (c50.IsDeleted()) return stateOf(LineChange::AlreadyDone);
   // Locked first, so that the line is read as it stands now: another station may have just
   // matched it.
   HeldRecordLocks locks(c50);
   if (!locks.Take(recno, recordText.c_str())) return LineChange::LockRefused;
-  if (c50.IsDeleted()) return LineChange::AlreadyDone;
+  if (c50.IsDeleted() || !steps.ReadWhole()) return stateOf(LineChange::AlreadyDone);
   if (IsLettered(c50)) return LineChange::Lettered;
   const bool euros = TypedInEuros(c50);
   const TotalsCents line = LineMove(c50).Negated();
-  LineChangeSteps steps(LineChangeKind::LineCancelled);
   steps.Moves().Account(c50.GetField(L::BCODE), line);
   steps.Moves().Header(HeaderOf(c50), line);
   const std::size_t lineMoves = steps.Moves().Count();
@@ -124,14 +134,18 @@ LineChange CancelLine(Table& c50, Table& c60, std::uint32_t recno, const std::st
 
 LineChange ReactivateLine(Table& c50, Table& c60, std::uint32_t recno, const std::string& recordText,
                           std::string* refusal) {
-  if (!OnGeneralLine(c50, recno)) return LineChange::NoLine;
-  if (!c50.IsDeleted()) return LineChange::AlreadyDone;
+  // The change watches its reads from the first: a cancel mark it could not read is taken for none.
+  LineChangeSteps steps(LineChangeKind::LineReactivated);
+  auto stateOf = [&](LineChange answer) {
+    return steps.ReadWhole() ? answer : ReadRefused(steps, kMsgReactivateRefused, c50.tablePath, refusal);
+  };
+  if (!OnGeneralLine(c50, recno)) return stateOf(LineChange::NoLine);
+  if (!c50.IsDeleted()) return stateOf(LineChange::AlreadyDone);
   HeldRecordLocks locks(c50);
   if (!locks.Take(recno, recordText.c_str())) return LineChange::LockRefused;
-  if (!c50.IsDeleted()) return LineChange::AlreadyDone;
+  if (!c50.IsDeleted() || !steps.ReadWhole()) return stateOf(LineChange::AlreadyDone);
   const bool euros = TypedInEuros(c50);
   const TotalsCents line = LineMove(c50);
-  LineChangeSteps steps(LineChangeKind::LineReactivated);
   steps.Moves().Account(c50.GetField(L::BCODE), line);
   steps.Moves().Header(HeaderOf(c50), line);
   if (const TotalsOverflow overflow = steps.Moves().Check()) {

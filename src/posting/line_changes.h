@@ -24,7 +24,7 @@ enum class LineChange {
   LockRefused,     // another station holds the line or one of its analytic lines: nothing changed
   NoLine,          // the record cannot be read or is no general line
   TotalsTooLarge,  // a total cannot hold the line: nothing changed
-  Failed,          // a write was refused: what was written taken back (or not, as the refusal says)
+  Failed,          // a write or a read was refused: what was written taken back (or not, as the refusal says)
 };
 
 // `c50` and `c60` are the caller's cursors; the totals go through TableC10, TableC20 and TableC30,

@@ -166,7 +166,16 @@ SaveResult SaveLineRecord(Table& c50, Table& c60, const SaveRequest& request) {
   SaveResult r;
   const LineValues& v = request.values;
   r.account = NormalizeAccount(v.account);
-  if (!SeekLine(c50, request.key)) return r;
+  // The save is one change: the line, its sort record, its totals, the split of its previous account
+  // and, left without amount, its cancel. It watches its reads from the first: a line read short is
+  // neither missing nor cancelled.
+  LineChangeSteps steps(LineChangeKind::LineSaved);
+  auto readRefused = [&] {
+    r.outcome = SaveOutcome::Failed;
+    r.refusal = steps.RefusalText(kMsgSaveRefused, c50.tablePath);
+    return r;
+  };
+  if (!SeekLine(c50, request.key)) return steps.ReadWhole() ? r : readRefused();
   const std::uint32_t recno = c50.recordNumber;
   r.recno = recno;
   const std::string text = LineRecordText(c50);
@@ -187,14 +196,11 @@ SaveResult SaveLineRecord(Table& c50, Table& c60, const SaveRequest& request) {
     if (!held && c50.GoTo(static_cast<long>(recno))) UnlockRecord(c50);
   };
   // Read again under the lock: the line as it stands now.
-  if (!c50.GoTo(static_cast<long>(recno)) || c50.IsDeleted()) {
+  if (!c50.GoTo(static_cast<long>(recno)) || c50.IsDeleted() || !steps.ReadWhole()) {
     release();
-    return r;
+    return steps.ReadWhole() ? r : readRefused();
   }
 
-  // The save is one change: the line, its sort record, its totals, the split of its previous account
-  // and, left without amount, its cancel.
-  LineChangeSteps steps(LineChangeKind::LineSaved);
   const std::string header = HeaderCode(request.key);
   const LineRecord old = ReadLineRecord(c50);
   const std::vector<FieldWrite> oldFields = FieldsAsTheyAre(c50);
@@ -378,11 +384,14 @@ bool AnalyticSplitBalances(Table& c50, const std::string& key, const std::string
 }
 
 bool RemoveEmptyNewLine(Table& c50, Table& c60, const std::string& key, std::string* refusal) {
-  if (!SeekLine(c50, key) || c50.IsDeleted() || !IsBlank(c50.GetField(L::BCODE))) return false;
+  // The line and its sort record go together, or the next opening makes them; a line read short is
+  // left as it is.
+  LineChangeSteps steps(LineChangeKind::LineCancelled);
+  const bool empty = SeekLine(c50, key) && !c50.IsDeleted() && IsBlank(c50.GetField(L::BCODE));
+  if (!steps.ReadWhole() && refusal != nullptr) *refusal = steps.RefusalText(kMsgCancelRefused, c50.tablePath);
+  if (!empty || !steps.ReadWhole()) return false;
   const std::uint32_t recno = c50.recordNumber;
   const std::string text = LineRecordText(c50);
-  // The line and its sort record go together, or the next opening makes them.
-  LineChangeSteps steps(LineChangeKind::LineCancelled);
   steps.Note().Cancelled(recno);
   steps.Note().SortRecordsFrom(c60.RecCount());
   const bool done = steps.Begin() && CancelWithSort(c50, c60, recno, text.c_str(), steps) && steps.Done();

@@ -2,6 +2,7 @@
 
 #include <cmath>
 
+#include "data/collective_account.h"
 #include "data/entry_lines.h"
 #include "data/record_fields.h"
 #include "data/table.h"
@@ -28,13 +29,11 @@ bool SeekLiveAccount(Table& c20, const std::string& account) {
   return c20.Seek("C20CODE", account.c_str()) && c20.MatchKey(account.c_str(), kAccountWidth, 1) == 'O';
 }
 
-// The account is the general account of a live collective record.
+// The account collects the auxiliary accounts of a letter: a cancelled collective's too, whose
+// account the totals keep feeding.
 bool IsCollective(Table& c10, const std::string& account) {
-  if (!c10.isOpen || !c10.Seek("C10CODE", "B")) return false;
-  for (bool more = true; more && c10.GetField(1)[0] == 'B'; more = c10.Skip(1)) {
-    if (c10.IsDeleted()) continue;
-    if (PadRight(c10.GetField(kTextField), kAccountWidth).substr(0, kAccountWidth) == account) return true;
-  }
+  for (const auto& [letter, collecting] : CollectiveAccounts(c10))
+    if (!collecting.empty() && collecting == account) return true;
   return false;
 }
 

@@ -40,9 +40,7 @@ using platform::WriteFault;
 
 // The runs whose refused writes are still being mended: their points are tried and reported, but
 // do not fail the test. Each goes once it holds at every point of a full sweep.
-const std::set<std::string> kKnownFaulty = {"zero_save",     "split_dropped", "split_dropped_whole",
-                                             "split_removed", "default_split", "analytic_save",
-                                             "analytic_cancel", "analytic_recall"};
+const std::set<std::string> kKnownFaulty = {};
 // The reads tried, of a run that makes `reads`: those named ("reads:40,41"), every one in a full
 // sweep ("full", "full:i/n" every n-th from the i-th), none when changes are named ("points:"),
 // else every one for a run that asks it (`every`), or the first two, the last four and twenty

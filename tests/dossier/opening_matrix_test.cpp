@@ -42,10 +42,8 @@ const char* const kCauses[] = {"disque plein", "erreur d'\xE9" "criture sur le d
 // The runs whose opening is still being mended, killed or under refused changes: their points are
 // tried and reported, but do not fail the test. Each goes once it holds at every point of a full
 // sweep.
-const std::set<std::string> kKilledKnownFaulty = {"zero_save", "split_dropped", "split_dropped_whole",
-                                                  "split_removed", "default_split"};
-const std::set<std::string> kRefusedKnownFaulty = {"zero_save", "split_dropped", "split_dropped_whole",
-                                                   "split_removed", "default_split"};
+const std::set<std::string> kKilledKnownFaulty = {};
+const std::set<std::string> kRefusedKnownFaulty = {};
 
 // The changes of the run made while a marker of one of its dossiers stands, or, for a change of
 // lines, while its note says it is at work.

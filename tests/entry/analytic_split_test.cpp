@@ -14,6 +14,8 @@
 #include "entry/analytic_line_form.h"
 #include "entry/analytic_lines_window.h"
 #include "framework/lookup_dialog.h"
+#include "runtime/numbers.h"
+#include "runtime/text.h"
 #include "runtime/xbase.h"
 #include "shell/mdi_client.h"
 #include "support/other_process.h"
@@ -364,7 +366,7 @@ TEST_F(AnalyticSplitTest, BesideItsAccountTheFormShowsTheBalanceItsSaveWrote) {
   const auto after = AccountTotals(target_);
   EXPECT_EQ(after[0] - before[0], 100000) << "the line is on the account's totals";
   const std::string shown = f->TextOf(line_form::kAccountInfo);
-  EXPECT_NE(shown.find(std::string(" - ") + LTrim(FormatAmountPlain(FromCents(after[0] - after[2]))) + " Francs"),
+  EXPECT_NE(shown.find(std::string(" -\n") + Trimmed(BalanceAmount(after[0] - after[2])) + " Francs"),
             std::string::npos)
       << shown;
   test_support::Screenshot(f->OuterWidget(), "entry", "line_form_balance_after_split_asked");

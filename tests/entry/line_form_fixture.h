@@ -178,6 +178,25 @@ class LineFormTest : public test_support::DossierFixture {
     if (b.window != nullptr) b.form = Modify(b.window, b.key);
     return b;
   }
+  // The first bank line of a journal-month on the debit side with francs (its key, "" for none), its
+  // account's franc debit total set to `debitF` first.
+  std::string BankDebitLineAt(const std::string& month, double debitF) {
+    const std::string key = LineWhere(month, [](const posting::LineRecord& r) {
+      return r.account == "51200000" && r.sense == 'D' && ToCents(r.francs) > 0;
+    });
+    Table c20;
+    EXPECT_TRUE(c20.OpenShared(PathC20(), "C20CODE") && c20.Seek("C20CODE", "51200000") && c20.PutFieldNum(17, debitF));
+    return key;
+  }
+  // The form put in francs, then `text` typed over its field `id`.
+  void TypeInFrancs(TWSaiModDetJournaux* f, int id, const std::string& text) {
+    f->EurosBox()->SetValue(false, false);
+    Send(f, 1248);
+    FocusOnControl(f, id);
+    Key('A', test_support::kControlModifier, std::string(1, '\x01'));
+    Key(gui::VK_DELETE);
+    Type(text);
+  }
   // A new piece of the purchases journal's busiest month (Ctrl+P in its lines window), its first line's
   // day 12 and account 607 typed: its form (null when it did not open).
   TWSaiModDetJournaux* NewPurchaseLine() {

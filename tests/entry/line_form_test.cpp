@@ -3,6 +3,10 @@
 // between them (the account through the help character and F8), Enter in the amount saves and proposes the
 // next line, F12 saves the last one; the lines, their sort records and the totals read back with dbfread.
 #include "line_form_fixture.h"
+
+#include <array>
+#include <cctype>
+#include <map>
 #include "support/refused_write.h"
 
 #include "data/dossier_files.h"
@@ -776,16 +780,8 @@ using namespace line_form;
 TEST_F(LineFormTest, AnAmountItsAccountsTotalCannotHoldIsRefusedInOneSentence) {
   Open();
   const std::string month = MonthOf("BQ ");
-  const std::string key = LineWhere(month, [](const posting::LineRecord& r) {
-    return r.account == "51200000" && r.sense == 'D' && ToCents(r.francs) > 0;
-  });
+  const std::string key = BankDebitLineAt(month, 1235567.89);
   ASSERT_FALSE(key.empty());
-  {
-    Table c20;
-    ASSERT_TRUE(c20.OpenShared(PathC20(), "C20CODE"));
-    ASSERT_TRUE(c20.Seek("C20CODE", "51200000"));
-    ASSERT_TRUE(c20.PutFieldNum(17, 1235567.89));
-  }
   TWSaiBroDetJournaux* w = Saisir(month);
   ASSERT_NE(w, nullptr);
   TWSaiModDetJournaux* f = Modify(w, key);
@@ -794,13 +790,7 @@ TEST_F(LineFormTest, AnAmountItsAccountsTotalCannotHoldIsRefusedInOneSentence) {
   const auto bank = AccountTotals("51200000");
   const posting::HeaderTotals header = HeaderOf(month);
   ASSERT_LT(header.debitF, 123556789) << "the account's total is the one that cannot hold the amount";
-  // Typed in francs.
-  f->EurosBox()->SetValue(false, false);
-  Send(f, 1248);
-  FocusOnControl(f, kDebitF);
-  Key('A', test_support::kControlModifier, std::string(1, '\x01'));
-  Key(gui::VK_DELETE);
-  Type("99999999999,999");
+  TypeInFrancs(f, kDebitF, "99999999999,999");
   EXPECT_EQ(f->TextOf(kDebitF), "99999999999.99") << "the field holds what its message allows, no more";
   test_support::Screenshot(MainFrame->Widget(), "entry", "line_form_largest_amount");
 
@@ -821,6 +811,73 @@ TEST_F(LineFormTest, AnAmountItsAccountsTotalCannotHoldIsRefusedInOneSentence) {
   EXPECT_EQ(AccountTotals("51200000"), bank);
   EXPECT_EQ(HeaderOf(month).debitF, header.debitF);
   EXPECT_EQ(HeaderOf(month).debitE, header.debitE);
+}
+
+// An amount shown as the reports print it: grouped whole by threes, two decimals, then " Db" or " Cr"
+// for a balance.
+bool GroupedWhole(const std::string& text) {
+  std::string amount = Trimmed(text);
+  if (amount.size() > 3 && (amount.ends_with(" Db") || amount.ends_with(" Cr"))) amount.resize(amount.size() - 3);
+  const std::size_t point = amount.find('.');
+  if (point == std::string::npos || point == 0 || amount.size() != point + 3) return false;
+  for (std::size_t i = 0; i < point; ++i) {
+    const bool blank = (point - i) % 4 == 0;
+    if (blank ? amount[i] != ' ' : !std::isdigit(static_cast<unsigned char>(amount[i]))) return false;
+  }
+  return true;
+}
+
+// The plain layout at the widest amounts: the account's balance beside it at 99 999 999 999,99, a line
+// typed at 99 999 999 999,99 francs. The piece's totals, its balance and the account's balance show
+// whole and grouped, each inside its control, at the form's opening width and at its narrowest (the
+// columns at their least width), and the amount typed moves no control.
+TEST_F(LineFormTest, TheWidestAmountsShowWholeAndGroupedInTheirPlaces) {
+  Open();
+  const std::string month = MonthOf("BQ ");
+  const std::string key = BankDebitLineAt(month, 99999999999.99);
+  ASSERT_FALSE(key.empty());
+  {
+    Table c20;
+    ASSERT_TRUE(c20.OpenShared(PathC20(), "C20CODE") && c20.Seek("C20CODE", "51200000") && c20.PutFieldNum(19, 0));
+  }
+  TWSaiBroDetJournaux* w = Saisir(month);
+  ASSERT_NE(w, nullptr);
+  TWSaiModDetJournaux* f = Modify(w, key);
+  ASSERT_NE(f, nullptr);
+  ASSERT_EQ(f->LayoutShown(), Layout::Plain);
+  auto places = [f] {
+    std::map<int, std::array<int, 4>> at;
+    for (int id = 1201; id <= 1292; ++id)
+      if (gui::Window* c = f->ControlOf(id)) {
+        const gui::Rect r = c->GetWindowRect();
+        at[id] = {r.x, r.y, r.w, r.h};
+      }
+    return at;
+  };
+  const auto small = places();
+  TypeInFrancs(f, kDebitF, "99999999999,99");
+  ASSERT_EQ(f->TextOf(kDebitF), "99999999999.99");
+  EXPECT_TRUE(places() == small) << "a control moved with the amount";
+  EXPECT_NE(f->TextOf(kAccountInfo).find("\n99 999 999 999.99 Db "), std::string::npos) << f->TextOf(kAccountInfo);
+  EXPECT_EQ(Trimmed(f->TextOf(kDebitTotalF)).size(), 17u) << f->TextOf(kDebitTotalF);
+  auto whole = [f](const char* where) {
+    for (int id : {kDebitTotalF, kCreditTotalF, kDebitTotalE, kCreditTotalE, kBalance, kAccountInfo}) {
+      auto* c = dynamic_cast<gui::Control*>(f->ControlOf(id));
+      ASSERT_NE(c, nullptr) << id;
+      const std::string text = c->GetText();
+      const std::string amount = id == kAccountInfo ? text.substr(text.find('\n') + 1, 20) : text;
+      EXPECT_TRUE(GroupedWhole(amount)) << where << ", " << id << ": \"" << text << "\"";
+      // Inside its frame, a pixel each side.
+      EXPECT_LE(c->TextWidth() + 2, c->GetWindowRect().w) << where << ", " << id << ": \"" << text << "\"";
+    }
+  };
+  whole("at the opening width");
+  test_support::Screenshot(MainFrame->Widget(), "entry", "line_form_widest_amounts");
+  const gui::Rect opening = f->GetWindowRect();
+  f->MoveWindow(gui::Rect{opening.x, opening.y, 200, opening.h});
+  gui::ProcessPendingMessages();
+  whole("at the narrowest width");
+  test_support::Screenshot(MainFrame->Widget(), "entry", "line_form_widest_amounts_narrow");
 }
 
 }  // namespace

@@ -1,6 +1,6 @@
 // The tests of a typed line, as one table of lines and the message and field each gets back (the
-// largest amount a line holds among them); and the cash-account warning, whose amounts count the
-// line as typed instead of the line as loaded.
+// largest amount a line holds among them, the account of a cancelled collective); and the
+// cash-account warning, whose amounts count the line as typed instead of the line as loaded.
 #include "entry/core_fixture.h"
 #include "posting/line_validation.h"
 #include "runtime/numbers.h"
@@ -41,6 +41,10 @@ TEST_F(ValidationTest, EachTypedLineGetsItsMessageAndItsField) {
   ASSERT_TRUE(TableC20->Seek("C20CODE", "62700000"));
   ASSERT_TRUE(TableC20->DeleteRecord(nullptr, 0));
   UnlockRecord(*TableC20);
+  // "F Fournisseurs" cancelled in its list: its account keeps collecting the suppliers' lines.
+  ASSERT_TRUE(TableC10->Seek("C10CODE", "B", "F"));
+  ASSERT_TRUE(TableC10->DeleteRecord(nullptr, 0));
+  UnlockRecord(*TableC10);
 
   constexpr LineField kNone = LineField::None;
   const struct Case {
@@ -73,6 +77,8 @@ TEST_F(ValidationTest, EachTypedLineGetsItsMessageAndItsField) {
       {"00000000", "C604", 'A', "15", "", "00000000", "", 10, 0, 'N', 'N', kMsgAccountEmpty, LineField::Account},
       {"411 is 41100000, a collective", "C604", 'A', "15", "", "411", "", 10, 0, 'N', 'N', kMsgCollectiveAccount,
        LineField::Account},
+      {"401 is 40100000, the cancelled collective's", "C604", 'A', "15", "", "401", "", 10, 0, 'N', 'N',
+       kMsgCollectiveAccount, LineField::Account},
       {"607 is 60700000", "C604", 'A', "15", "", "607", "", 10, 0, 'N', 'N', 0, kNone},
       {"C12 padded with blanks", "C604", 'O', "15", "", "C12", "", 10, 0, 'N', 'N', kMsgAccountUnknown, LineField::Account},
       {"customer in purchases", "C604", 'A', "15", "", customer, "", 10, 0, 'N', 'N', kMsgAccountNotAllowed,

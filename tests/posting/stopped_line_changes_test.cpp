@@ -9,6 +9,7 @@
 
 #include <climits>
 #include <filesystem>
+#include <functional>
 #include <fstream>
 #include <map>
 #include <set>
@@ -344,17 +345,19 @@ TEST_F(StoppedLineChangeTest, ASplitDroppedOrMadeByAChangeKilledAtAnyWriteGoesWh
 
 TEST_F(StoppedLineChangeTest, AnAnalyticChangeOrADroppedSplitMeetingARefusedReadFailsAndLeavesTheBooksWhole) {
   // An analytic line cancelled, and another saved onto another amount, each read of the sort file
-  // refused in turn: a sort record that could not be read is not one that is missing.
+  // refused in turn (a sort record that could not be read is not one that is missing), then each
+  // read of the draft (a line whose cancel mark could not be read is not a cancelled one: its
+  // section's total moves with it or not at all).
   const auto [cancelled, unused] = AnalyticLine(0);
   const auto [saved, savedKey] = AnalyticLine(1);
   ASSERT_NE(cancelled, 0u);
   ASSERT_NE(saved, 0u);
   ASSERT_TRUE(c50.GoTo(saved));
   const LineRecord analytic = ReadLineRecord(c50);
-  ASSERT_NO_FATAL_FAILURE(EachReadRefused("an analytic line cancelled", "/c60je.dbf", [&](Table& d, Table& s) {
+  const auto cancel = [&](Table& d, Table& s) {
     return entry::CancelSplitLine(d, s, cancelled, "ligne") == LineChange::Done;
-  }));
-  ASSERT_NO_FATAL_FAILURE(EachReadRefused("an analytic line saved", "/c60je.dbf", [&](Table& d, Table& s) {
+  };
+  const auto saveAnalytic = [&](Table& d, Table& s) {
     entry::AnalyticLineValues v;
     v.day = analytic.day;
     v.section = analytic.account;
@@ -363,7 +366,18 @@ TEST_F(StoppedLineChangeTest, AnAnalyticChangeOrADroppedSplitMeetingARefusedRead
     v.francs = ToCents(analytic.francs) + 656;
     v.euros = ToCents(analytic.euros) + 100;
     return entry::SaveAnalyticLineRecord(d, s, savedKey, v) == entry::AnalyticSaveOutcome::Saved;
-  }));
+  };
+  const struct {
+    const char* what;
+    const char* file;
+    std::function<bool(Table&, Table&)> change;
+  } cases[] = {
+      {"an analytic line cancelled, the sort file's reads refused", "/c60je.dbf", cancel},
+      {"an analytic line saved, the sort file's reads refused", "/c60je.dbf", saveAnalytic},
+      {"an analytic line cancelled, the draft's reads refused", "/c50je.dbf", cancel},
+      {"an analytic line saved, the draft's reads refused", "/c50je.dbf", saveAnalytic},
+  };
+  for (const auto& c : cases) ASSERT_NO_FATAL_FAILURE(EachReadRefused(c.what, c.file, c.change));
   // A line saved onto another account, each read of the draft's index refused in turn: its split is
   // dropped whole or kept whole.
   std::size_t records = 0;

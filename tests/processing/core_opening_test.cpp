@@ -176,7 +176,8 @@ from dbfread import DBF
 a, b = sys.argv[1], sys.argv[2]
 def cents(x): return int(round((x or 0) * 100))
 coll = {}
-for r in DBF(a + '/c10a.dbf', encoding='cp1252'):
+general = DBF(a + '/c10a.dbf', encoding='cp1252')
+for r in list(general) + list(general.deleted):  # a cancelled collective collects as a live one
     if r['GCLE'] == 'B' and (r['GZONE1'] or '')[:8].strip():
         coll[r['GZONE1'][:8]] = r['GCODE'][0]
 expected, prev = {}, {}
@@ -490,6 +491,30 @@ TEST_F(OpeningTest, AnAuxiliaryAccountWithoutCollectiveStopsTheRun) {
   EXPECT_EQ(r.code, processing::kOpeningRefused);
   EXPECT_NE(refusal.find("QORPHAN"), std::string::npos) << refusal;
   EXPECT_EQ(TargetBytes(), bytes);
+}
+
+TEST_F(OpeningTest, ACancelledCollectiveStillCarriesTheAccountsOfItsLetter) {
+  // "F Fournisseurs" cancelled in the list of collectives: its accounts keep feeding 40100000, and
+  // are carried as every total counts them.
+  {
+    Table c10;
+    ASSERT_TRUE(c10.OpenExclusive(PathC10(), "C10CODE"));
+    ASSERT_TRUE(c10.Seek("C10CODE", "B", "F"));
+    ASSERT_TRUE(c10.DeleteRecord("", 0)) << c10.result;
+  }
+  std::string refusal;
+  const OpeningResult r = Run(Request(), &refusal);
+  ASSERT_EQ(r.code, 0) << refusal << r.error;
+  EXPECT_TRUE(std::any_of(collectives_.begin(), collectives_.end(),
+                          [](const processing::Collective& c) { return c.letter == 'F' && c.account == "40100000"; }));
+  const std::string printed = CheckFigures(Dir());
+  EXPECT_NE(printed.find("balanced True"), std::string::npos) << printed;
+  EXPECT_NE(printed.find("accounts True"), std::string::npos) << printed;
+  EXPECT_NE(printed.find("result True True"), std::string::npos) << printed;
+  // The new year's books hold together: its totals are its lines'.
+  SetDossier(Dir() + "/b/", "B");
+  DossierInvariants check;
+  EXPECT_TRUE(check.Check()) << check.Report();
 }
 
 TEST_F(OpeningTest, AnotherStationInTheTargetIsRefusedWithNothingWritten) {

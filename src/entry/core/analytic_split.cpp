@@ -268,11 +268,12 @@ DefaultSplitOutcome MakeDefaultSplit(Table& c50, Table& c60, const SplitKey& key
   if (split.fault != SplitTextFault::None) return DefaultSplitOutcome::TextFault;
   if (split.parts.empty()) return DefaultSplitOutcome::NoText;
   if (!(rate > 0)) return DefaultSplitOutcome::RateNotPositive;
+  // The change watches its reads from the first.
+  LineChangeSteps steps(LineChangeKind::DefaultSplit);
   if (!posting::DraftHasRoomFor(c50, static_cast<std::uint32_t>(split.parts.size())))
     return DefaultSplitOutcome::DraftFull;
   const char sense = key.Sense();
   // Every part's section, refused before a line is written when its total cannot hold it.
-  LineChangeSteps steps(LineChangeKind::DefaultSplit);
   std::vector<std::pair<long long, long long>> amounts;
   for (const SplitPart& part : split.parts) {
     amounts.push_back(DefaultSplitAmounts(key.Francs(), part.percent, rate));
@@ -386,25 +387,42 @@ namespace {
 
 posting::LineChange ChangeSplitLine(Table& c50, Table& c60, std::uint32_t recno, const std::string& recordText,
                                     bool cancel, std::string* refusal) {
-  if (!c50.isOpen || !c50.GoTo(static_cast<long>(recno))) return posting::LineChange::NoLine;
+  if (!c50.isOpen) return posting::LineChange::NoLine;
+  // The change watches its reads from the first: a cancel mark it could not read decides nothing.
+  LineChangeSteps steps(cancel ? LineChangeKind::AnalyticLineCancelled : LineChangeKind::AnalyticLineReactivated);
+  const int refusedText = cancel ? kMsgCancelRefused : kMsgReactivateRefused;
+  auto readRefused = [&] {
+    if (refusal != nullptr) *refusal = steps.RefusalText(refusedText, c50.tablePath);
+    return posting::LineChange::Failed;
+  };
+  // Whether the line is in the state asked for already: AlreadyDone, or a refused read.
+  auto inState = [&](posting::LineChange* answer) {
+    const bool already = c50.IsDeleted() == cancel;
+    if (!steps.ReadWhole()) *answer = readRefused();
+    else if (already) *answer = posting::LineChange::AlreadyDone;
+    return already || !steps.ReadWhole();
+  };
+  posting::LineChange answer = posting::LineChange::NoLine;
+  if (!c50.GoTo(static_cast<long>(recno))) return steps.ReadWhole() ? answer : readRefused();
   const char kind = c50.GetField(L::BCLE)[0];
-  if (kind != 'W' && kind != 'Y') return posting::LineChange::NoLine;
-  if (c50.IsDeleted() == cancel) return posting::LineChange::AlreadyDone;
+  if (kind != 'W' && kind != 'Y') return answer;
+  if (inState(&answer)) return answer;
   if (!LockRecord(c50, recordText.c_str(), 0)) return posting::LineChange::LockRefused;
   const bool held = c50.result == kResultAlreadyLocked;
+  // The line's lock given back, the line made current first unless it is (a done change reads
+  // nothing more).
   auto release = [&] {
-    c50.GoTo(static_cast<long>(recno));
+    if (c50.recordNumber != recno) c50.GoTo(static_cast<long>(recno));
     if (!held) UnlockRecord(c50);
   };
   // Read again under the lock.
-  if (c50.IsDeleted() == cancel) {
+  if (inState(&answer)) {
     release();
-    return posting::LineChange::AlreadyDone;
+    return answer;
   }
   // The section's total first checked, then the line with its sort record, then the total.
   const char entry = c50.GetField(L::BEURO)[0];
   const bool euros = entry != 'N' && entry != 'n';
-  LineChangeSteps steps(cancel ? LineChangeKind::AnalyticLineCancelled : LineChangeKind::AnalyticLineReactivated);
   steps.Moves().Section(c50.GetField(L::BCODE), cancel ? LineMove(c50).Negated() : LineMove(c50));
   if (const TotalsOverflow overflow = steps.Moves().Check()) {
     release();
@@ -425,7 +443,7 @@ posting::LineChange ChangeSplitLine(Table& c50, Table& c60, std::uint32_t recno,
   c60.Commit();
   if (done) return posting::LineChange::Done;
   if (refusal != nullptr)
-    *refusal = posting::ChangeRefusalText(steps, cancel ? kMsgCancelRefused : kMsgReactivateRefused, c50.tablePath, euros);
+    *refusal = posting::ChangeRefusalText(steps, refusedText, c50.tablePath, euros);
   return steps.TooLarge() ? posting::LineChange::TotalsTooLarge : posting::LineChange::Failed;
 }
 
@@ -481,17 +499,31 @@ char MatchSplitLines(Table& c50, const std::string& key26) { return MatchSplit(c
 
 AnalyticSaveOutcome SaveAnalyticLineRecord(Table& c50, Table& c60, const std::string& lineKey,
                                            const AnalyticLineValues& v, std::string* refusal) {
-  if (!c50.isOpen || !SeekSplitRecord(c50, lineKey)) return AnalyticSaveOutcome::NotFound;
+  if (!c50.isOpen) return AnalyticSaveOutcome::NotFound;
+  // The change watches its reads from the first: the line found and read again under its lock.
+  LineChangeSteps steps(LineChangeKind::AnalyticLineSaved);
+  auto readRefused = [&] {
+    if (refusal != nullptr) *refusal = steps.RefusalText(kMsgAnalyticSaveRefused, c50.tablePath);
+    return AnalyticSaveOutcome::Failed;
+  };
+  if (!SeekSplitRecord(c50, lineKey)) return steps.ReadWhole() ? AnalyticSaveOutcome::NotFound : readRefused();
   const std::uint32_t recno = c50.recordNumber;
   const std::string text = c50.RecordToText(L::BNUMA);
   // The lock first: nothing moves before the line is held.
   if (!LockRecord(c50, text.c_str(), 0)) return AnalyticSaveOutcome::LockRefused;
   const bool held = c50.result == kResultAlreadyLocked;
+  // The line's lock given back, the line made current first unless it is (a done change reads
+  // nothing more).
   auto release = [&]() {
-    c50.GoTo(static_cast<long>(recno));
+    if (c50.recordNumber != recno) c50.GoTo(static_cast<long>(recno));
     if (!held) UnlockRecord(c50);
   };
+  // A line whose cancel mark could not be read is not taken for a cancelled one.
   const bool live = !c50.IsDeleted();
+  if (!steps.ReadWhole()) {
+    release();
+    return readRefused();
+  }
   const std::string oldSection = c50.GetField(L::BCODE);
   const char oldSense = c50.GetField(L::BSENS)[0];
   const long long oldF = StoredAmountOf(c50, L::BMONTANTF), oldE = StoredAmountOf(c50, L::BMONTANTE);
@@ -500,7 +532,6 @@ AnalyticSaveOutcome SaveAnalyticLineRecord(Table& c50, Table& c60, const std::st
 
   // The old amounts off the old section, the new ones onto the new: refused before anything is
   // written when a total cannot hold them.
-  LineChangeSteps steps(LineChangeKind::AnalyticLineSaved);
   if (live) steps.Moves().Section(oldSection, TotalsCents::OnSense(oldSense, oldF, oldE).Negated());
   const std::size_t oldMoves = steps.Moves().Count();
   if (live) steps.Moves().Section(section, TotalsCents::OnSense(sense, v.francs, v.euros));
@@ -570,11 +601,14 @@ AnalyticSaveOutcome SaveAnalyticLineRecord(Table& c50, Table& c60, const std::st
 }
 
 bool DropBlankAnalyticLine(Table& c50, Table& c60, const std::string& lineKey) {
-  if (!c50.isOpen || !SeekSplitRecord(c50, lineKey) || c50.IsDeleted() || !IsBlank(c50.GetField(L::BCODE))) return false;
+  if (!c50.isOpen) return false;
+  // The line and its sort record go together, or the next opening makes them; a line read short is
+  // left as it is.
+  LineChangeSteps steps(LineChangeKind::AnalyticLineCancelled);
+  if (!SeekSplitRecord(c50, lineKey) || c50.IsDeleted() || !IsBlank(c50.GetField(L::BCODE)) || !steps.ReadWhole())
+    return false;
   const std::uint32_t recno = c50.recordNumber;
   const std::string text = c50.RecordToText(L::BNUMA);
-  // The line and its sort record go together, or the next opening makes them.
-  LineChangeSteps steps(LineChangeKind::AnalyticLineCancelled);
   steps.Note().Cancelled(recno);
   steps.Note().SortRecordsFrom(c60.RecCount());
   bool done = steps.Begin();

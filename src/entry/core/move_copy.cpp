@@ -175,10 +175,11 @@ PieceResult MovePiece(const std::string& source, const std::string& piece, const
     return r;
   }
   Cursors t;
-  // A read refused meanwhile fails the move: the piece's lines may have been read short.
-  RefusalWatch reads;
+  // The change watches its reads from the first: a piece whose lines were read short is not moved.
+  LineChangeSteps steps(LineChangeKind::PieceMoved);
   if (!t.Open()) return r;
   const std::vector<PieceLine> lines = LinesOfPiece(t.c50, from, r.piece);
+  if (!steps.ReadWhole()) return Refused(r, steps, t, kMsgMoveRefused);
   if (lines.empty()) {
     r.outcome = PieceOutcome::NoPiece;
     return r;
@@ -209,6 +210,7 @@ PieceResult MovePiece(const std::string& source, const std::string& piece, const
     if (!held) {
       sortLocks.Release();
       lineLocks.Release();
+      if (!steps.ReadWhole()) return Refused(r, steps, t, kMsgMoveRefused);
       r.outcome = PieceOutcome::LineHeld;
       return r;
     }
@@ -217,7 +219,6 @@ PieceResult MovePiece(const std::string& source, const std::string& piece, const
   // Each line's amounts leave the source header and join the target's: refused before anything is
   // written when the target's totals cannot hold them.
   const std::string sourceHeader = from + posting::kDraftSource, targetHeader = to + posting::kDraftSource;
-  LineChangeSteps steps(LineChangeKind::PieceMoved);
   std::vector<std::size_t> movesOf;
   for (const PieceLine& line : lines) {
     t.c50.GoTo(static_cast<long>(line.recno));
@@ -240,7 +241,7 @@ PieceResult MovePiece(const std::string& source, const std::string& piece, const
         steps.Note().Moved(recno, from, to, FittedDay(month, t.c50.GetField(L::BJOUR)));
     }
   steps.Note().SortRecordsFrom(t.c60.RecCount());
-  if (reads.ReadRefused() || !steps.Begin()) return Refused(r, steps, t, kMsgMoveRefused);
+  if (!steps.Begin()) return Refused(r, steps, t, kMsgMoveRefused);
 
   // A target without its header gets it now.
   r.outcome = header.Take(&r.headersCreated, true);
@@ -272,7 +273,7 @@ PieceResult MovePiece(const std::string& source, const std::string& piece, const
       ++r.analyticLines;
     }
   }
-  if (reads.ReadRefused() || !steps.Done()) return Refused(r, steps, t, kMsgMoveRefused);
+  if (!steps.Done()) return Refused(r, steps, t, kMsgMoveRefused);
   t.c50.Commit();
   t.c60.Commit();
   r.outcome = PieceOutcome::Done;
@@ -290,10 +291,11 @@ PieceResult CopyPiece(const std::string& source, const std::string& piece, const
   }
   Cursors t;
   Table written;
-  // A read refused meanwhile fails the copy: the piece's lines may have been read short.
-  RefusalWatch reads;
+  // The change watches its reads from the first: a piece whose lines were read short is not copied.
+  LineChangeSteps steps(LineChangeKind::PieceCopied);
   if (!t.Open() || !written.OpenShared(PathC50(), L::kCodeTag)) return r;
   const std::vector<PieceLine> lines = LinesOfPiece(t.c50, from, PadRight(piece, 6));
+  if (!steps.ReadWhole()) return Refused(r, steps, t, kMsgCopyRefused);
   if (lines.empty()) {
     r.outcome = PieceOutcome::NoPiece;
     return r;
@@ -310,7 +312,6 @@ PieceResult CopyPiece(const std::string& source, const std::string& piece, const
   // The totals the new lines move (none when the amounts are not copied), refused before anything
   // is written when one cannot hold them: each line's account and the target header, the
   // sections of its analytic lines.
-  LineChangeSteps steps(LineChangeKind::PieceCopied);
   std::vector<std::size_t> movesOf;
   for (const PieceLine& line : lines) {
     for (std::size_t k = 0; k <= line.analytic.size(); ++k) {
@@ -350,7 +351,7 @@ PieceResult CopyPiece(const std::string& source, const std::string& piece, const
   // The new piece noted before its first line: appended cut short, it is taken back by the next opening.
   steps.Note().Appended(month, journal, r.piece, static_cast<long>(adding), written.RecCount());
   steps.Note().SortRecordsFrom(t.c60.RecCount());
-  if (reads.ReadRefused() || !steps.Begin()) return Refused(r, steps, t, kMsgCopyRefused);
+  if (!steps.Begin()) return Refused(r, steps, t, kMsgCopyRefused);
 
   // One new line from the source line `recno`: every field, then the rewrites; taken back by
   // cancelling it with its sort record.
@@ -390,7 +391,7 @@ PieceResult CopyPiece(const std::string& source, const std::string& piece, const
     }
     if (!done || !steps.Moves().Make(movesOf[i])) return Refused(r, steps, t, kMsgCopyRefused);
   }
-  if (reads.ReadRefused() || !steps.Done()) return Refused(r, steps, t, kMsgCopyRefused);
+  if (!steps.Done()) return Refused(r, steps, t, kMsgCopyRefused);
   written.Commit();
   t.c60.Commit();
   r.outcome = PieceOutcome::Done;

@@ -1,6 +1,9 @@
 #include "platform/gui/controls.h"
 
+#include <algorithm>
+
 #include <QCheckBox>
+#include <QFontMetrics>
 #include <QGroupBox>
 #include <QLabel>
 #include <QPushButton>
@@ -69,6 +72,15 @@ void Control::SetToolTip(const std::string& text) {
   if (QWidget* w = Widget()) w->setToolTip(ToQString(text));
 }
 std::string Control::GetToolTip() const { return tip_; }
+
+int Control::TextWidth() const {
+  const QWidget* w = Widget();
+  const QFontMetrics metrics(w != nullptr ? w->font() : hasFont_ ? font_.impl().qfont : QFont());
+  int widest = 0;
+  for (const QString& line : ToQString(GetText()).split(QLatin1Char('\n')))
+    widest = std::max(widest, metrics.horizontalAdvance(line));
+  return widest;
+}
 
 void Control::ApplyCommonStyle(QWidget* w) {
   if (hasFont_) w->setFont(font_.impl().qfont);

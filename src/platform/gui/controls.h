@@ -62,6 +62,9 @@ class Control : public Window {
   bool FromTemplate() const { return fromTemplate_; }
 
   void SetFont(const Font& font);
+  // The width in pixels that the control's text takes in its own font, its widest line: what a
+  // caller compares with the control's width to tell whether the text shows whole.
+  int TextWidth() const;
   void SetToolTip(const std::string& cp1252);
   std::string GetToolTip() const;
 

@@ -180,6 +180,11 @@ TextMetrics ScreenTextMetrics(const Font& font) {
   return MetricsOf(fm, font.impl().qfont);
 }
 
+int ScreenTextWidth(const Font& font, std::string_view cp1252) {
+  const QFontMetrics fm(font.impl().qfont, &MeasureDevice());
+  return fm.horizontalAdvance(ToQString(cp1252));
+}
+
 // ---- Brushes ---------------------------------------------------------------
 
 Brush Brush::Solid(ColorRef color) {

@@ -106,6 +106,9 @@ struct TextMetrics {
 
 // Metrics of a font on the screen.
 TextMetrics ScreenTextMetrics(const Font& font);
+// The width in pixels of a text (cp1252) in a font on the screen, as a control showing it in that
+// font lays it out.
+int ScreenTextWidth(const Font& font, std::string_view cp1252);
 // Pixels per inch of the screen (96 without a screen).
 int ScreenLogPixelsY();
 

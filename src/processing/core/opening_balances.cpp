@@ -8,6 +8,7 @@
 
 #include "data/account_totals.h"
 #include "data/aside_copies.h"
+#include "data/collective_account.h"
 #include "data/dossier_files.h"
 #include "data/dossier_lock.h"
 #include "data/draft_lines.h"
@@ -433,12 +434,8 @@ std::string TwoDigits(int n) { return StrZero(n, 2); }
 
 std::vector<Collective> ReadCollectives(Table& c10) {
   std::vector<Collective> out;
-  for (bool more = c10.SeekNotBelow("C10CODE", "B"); more && c10.GetField(1)[0] == 'B'; more = c10.Skip(1)) {
-    if (c10.IsDeleted()) continue;
-    const std::string account = PadRight(std::string(c10.GetField(4)).substr(0, kAccountWidth), kAccountWidth);
-    if (AllTrim(account.c_str())[0] == '\0') continue;
-    out.push_back(Collective{c10.GetField(2)[0], account});
-  }
+  for (const auto& [letter, account] : CollectiveAccounts(c10))
+    if (!account.empty()) out.push_back(Collective{letter, account});
   return out;
 }
 

@@ -27,7 +27,8 @@ struct Collective {
   char letter = ' ';
   std::string account;  // 8 characters
 };
-// The collective accounts of the general file that name an account, in code order.
+// The collective accounts of the general file that name an account, in code order: a cancelled
+// collective too, as every writer of the totals feeds it (CollectiveAccounts).
 std::vector<Collective> ReadCollectives(Table& c10);
 // The collective account of an auxiliary account's letter; "" when none.
 std::string CollectiveOf(const std::vector<Collective>& collectives, char letter);

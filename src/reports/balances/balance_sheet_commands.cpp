@@ -6,6 +6,7 @@
 
 #include "controls/mcontrols.h"
 #include "controls/medit.h"
+#include "data/collective_account.h"
 #include "data/dossier_files.h"
 #include "data/dossier_lock.h"
 #include "data/entry_lines.h"
@@ -175,14 +176,10 @@ void TDEtaBilanCalcul::SetupWindow() {
 
 bool TDEtaBilanCalcul::LoadCollectives() {
   collectives_.clear();
-  ::Table& c10 = *TableC10;
-  if (!c10.isOpen || !c10.SeekNotBelow("C10CODE", "B")) return true;
-  for (bool on = c10.SkipActive(false); on && c10.GetField(1)[0] == 'B'; on = c10.SkipActive(true)) {
-    const std::string account = std::string(c10.GetField(4)).substr(0, 8);
-    if (IsBlank(account)) continue;
-    collectives_ +=
-        std::string(LoadStr(kCollectiveMark)) + c10.GetField(2)[0] + LoadStr(kCollectiveAccountMark) + account;
-  }
+  // The collectives as the totals count them, a cancelled one too.
+  for (const auto& [letter, account] : CollectiveAccounts(*TableC10))
+    if (!account.empty())
+      collectives_ += std::string(LoadStr(kCollectiveMark)) + letter + LoadStr(kCollectiveAccountMark) + account;
   return true;
 }
 

@@ -152,7 +152,8 @@ TEST_F(VatCoreTest, DebitsReturnTable) {
 }
 
 TEST_F(VatCoreTest, DebitsCollectiveCountsTheLinesOfItsFamilyAndNonTaxableAccountsComeFromTheIni) {
-  // A 445 account made the account of a collective "V": the lines of every account "V..." count.
+  // A 445 account made the account of a collective "V": the lines of every account "V..." count,
+  // once "V" is cancelled too.
   Account("44570001", "TVA collective");
   Account("44570002", "TVA propre");
   Code('B', "V", "44570001");
@@ -172,9 +173,21 @@ TEST_F(VatCoreTest, DebitsCollectiveCountsTheLinesOfItsFamilyAndNonTaxableAccoun
   EXPECT_EQ(computation.CollectiveAccounts().count("44570001"), 1u);
   vat::DebitsReturn r;
   computation.ComputeReturn("10/29", "10/29", false, r);
+  // "V" cancelled in its list: its account keeps collecting the lines of its family.
+  {
+    Table c10;
+    ASSERT_TRUE(c10.OpenShared(PathC10(), "C10CODE"));
+    ASSERT_TRUE(c10.Seek("C10CODE", "B", "V"));
+    ASSERT_TRUE(c10.DeleteRecord("", 0));
+  }
+  DebitsComputation cancelled(c10_, c20_, c40_, c50_, c60_);
+  cancelled.LoadCollectiveAccounts();
+  vat::DebitsReturn c;
+  cancelled.ComputeReturn("10/29", "10/29", false, c);
   SetDossierIniPath("");
   EXPECT_EQ(r.collected, 7600);
   EXPECT_EQ(r.nonTaxable, 42000);
+  EXPECT_EQ(c.collected, 7600);
 }
 
 struct ReceiptLine {

@@ -1,5 +1,6 @@
 #include "reports/balances/core/code_lists.h"
 
+#include "data/collective_account.h"
 #include "data/entry_lines.h"
 #include "data/table.h"
 #include "resources/string_table.h"
@@ -37,14 +38,16 @@ bool CodeLists::Load(const std::string& c10Path, std::string* message) {
       journals_[code] = j;
     } else if (kind == 'L') {
       labels_[code] = Trimmed(v[3].substr(0, 7));
-    } else if (kind == 'B') {
-      CollectiveCode b;
-      b.letter = v[1].empty() ? ' ' : v[1][0];
-      b.account = v[3].substr(0, 8);
-      b.account.resize(8, ' ');
-      b.name = Trimmed(v[2]);
-      collectives_.push_back(b);
     }
+  }
+  // The collectives as the totals count them: a cancelled one too, the first record of a letter.
+  for (const auto& [letter, account] : CollectiveAccounts(t)) {
+    CollectiveCode b;
+    b.letter = letter;
+    b.account = account.empty() ? std::string(8, ' ') : account;
+    const char key[3] = {'B', letter, 0};
+    if (t.Seek("C10CODE", key)) b.name = Trimmed(t.GetField(3));
+    collectives_.push_back(b);
   }
   return true;
 }

@@ -22,7 +22,8 @@ struct CollectiveCode {
 
 class CodeLists {
  public:
-  // Live records of C10; false with a French *message when it does not open.
+  // Live records of C10, and the collectives as every total counts them (a cancelled one too,
+  // CollectiveAccounts); false with a French *message when it does not open.
   bool Load(const std::string& c10Path, std::string* message = nullptr);
 
   // Key: the code as stored, right-trimmed.

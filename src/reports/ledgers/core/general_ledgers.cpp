@@ -135,7 +135,7 @@ bool GeneralLedgers::PrepareReport() {
   } else {
     Table& c10 = *tables_.c10;
     const char key[3] = {'B', ledger, 0};
-    const bool found = c10.isOpen && c10.Seek("C10CODE", key) && !c10.IsDeleted();
+    const bool found = c10.isOpen && c10.Seek("C10CODE", key);
     SetText(TITRELISTE, found ? std::string(c10.GetField(3)) : "\"" + std::string(1, ledger) + "\"");
   }
   SetText(DATEDEBUT, ShownDate(options.dateFrom));

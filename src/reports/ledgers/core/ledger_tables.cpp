@@ -5,6 +5,7 @@
 #include <numeric>
 
 #include "data/collation.h"
+#include "data/collective_account.h"
 #include "data/dossier_files.h"
 #include "data/entry_lines.h"
 #include "data/error_report.h"
@@ -623,29 +624,10 @@ void NameCache::Clear() {
 
 // ------------------------------------------------------------------ collectives
 
-namespace {
-
-// Calls fn on every live C10 record of a kind, in C10CODE order.
-template <class Fn>
-void ForEachLiveOfKind(Table& c10, char kind, Fn fn) {
-  if (!c10.isOpen) return;
-  const char key[2] = {kind, 0};
-  if (!c10.Seek("C10CODE", key)) return;
-  for (bool more = c10.SkipActive(false); more; more = c10.SkipActive(true)) {
-    if (c10.GetField(1)[0] != kind) break;
-    fn();
-  }
-}
-
-}  // namespace
-
 void CollectiveMap::Build(Table& c10) {
   entries_.clear();
-  ForEachLiveOfKind(c10, 'B', [&] {
-    const std::string account = PadRight(std::string(c10.GetField(4)).substr(0, 8), 8);
-    if (BlankText(account)) return;
-    entries_.push_back({c10.GetField(2)[0], account});
-  });
+  for (const auto& [letter, account] : CollectiveAccounts(c10))
+    if (!account.empty()) entries_.push_back({letter, account});
 }
 
 char CollectiveMap::LetterOf(std::string_view account) const {
@@ -662,7 +644,7 @@ std::string CollectiveMap::AccountOf(char letter) const {
 
 std::string CollectiveLetters(Table& c10) {
   std::string letters;
-  ForEachLiveOfKind(c10, 'B', [&] { letters += c10.GetField(2)[0]; });
+  for (const auto& [letter, account] : CollectiveAccounts(c10)) letters += letter;
   return letters;
 }
 

@@ -235,8 +235,9 @@ class NameCache {
   std::map<std::string, bool> accountFound_, sectionFound_, journalFound_;
 };
 
-// The collective accounts: one entry per live C10 record of kind "B" whose field 4 begins with an
-// account, in C10CODE order; every collective is held, however many there are.
+// The collective accounts: one entry per letter whose collective record names an account, as every
+// total counts them (a cancelled one too, CollectiveAccounts), in C10CODE order; every collective is
+// held, however many there are.
 struct Collective {
   char letter = ' ';
   std::string account;  // 8 characters
@@ -254,7 +255,8 @@ class CollectiveMap {
   std::vector<Collective> entries_;
 };
 
-// Live collective letters of C10 in code order (kind "B", any field 4).
+// The letters that have a collective record in C10, in code order (kind "B", any field 4, a
+// cancelled one too: its accounts keep their ledger).
 std::string CollectiveLetters(Table& c10);
 
 // The accounts whose matchings are left whole: "LettragesSauf" of the dossier INI's section

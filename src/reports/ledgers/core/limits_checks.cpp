@@ -169,9 +169,10 @@ CodeCheck CheckCollectives(char kind, const std::string& typed, Table& c10) {
     out.staticText = LoadStr(kStrUnknown);
     return out;
   }
+  // A cancelled collective's ledger too: its accounts keep their lines.
+  const std::string letters = CollectiveLetters(c10);
   for (char c : list) {
-    const char key[3] = {'B', c, 0};
-    if (!c10.isOpen || !c10.Seek("C10CODE", key) || c10.IsDeleted() || c10.GetField(1)[0] != 'B') {
+    if (letters.find(c) == std::string::npos) {
       out.staticText = std::string(1, c) + ": " + LoadStr(kStrUnknown);
       return out;
     }

@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <cstdlib>
 
+#include "data/collective_account.h"
 #include "data/entry_lines.h"
 #include "data/record_fields.h"
 #include "data/table.h"
@@ -175,15 +176,8 @@ DebitsComputation::DebitsComputation(Table& c10, Table& c20, Table& c40, Table& 
 
 void DebitsComputation::LoadCollectiveAccounts() {
   collectives_.clear();
-  bool more = c10_.Seek("C10CODE", "B") && c10_.SkipActive(false);
-  std::vector<std::string> v;
-  while (more && !c10_.eof) {
-    ReadStoredFields(c10_, {1, 2, 4}, v);
-    if (PadRight(v[0], 1) != "B") break;
-    const std::string account = PadRight(v[2], 8);
-    if (!IsBlank(account)) collectives_.emplace(account, PadRight(v[1], 1)[0]);
-    more = c10_.SkipActive(true);
-  }
+  for (const auto& [letter, account] : ::CollectiveAccounts(c10_))
+    if (!account.empty()) collectives_.emplace(account, letter);
 }
 
 std::string DebitsComputation::LineKey(const std::string& account) const {

@@ -112,8 +112,8 @@ class DebitsComputation {
  public:
   DebitsComputation(Table& c10, Table& c20, Table& c40, Table& c50, Table& c60);
 
-  // The collective accounts of C10 (kind "B"): account (8 characters) -> the collective's code
-  // character. Any number of them.
+  // The collective accounts of C10 (kind "B", a cancelled one too, as the totals count them):
+  // account (8 characters) -> the collective's code character. Any number of them.
   void LoadCollectiveAccounts();
   const std::map<std::string, char>& CollectiveAccounts() const { return collectives_; }
 
