@@ -1329,7 +1329,9 @@ bool TWSaiModDetJournaux::Save() {
     const posting::LineValues& v = request.values;
     gui::MessageBeep(0);
     gui::MessageBox(this, r.refusal, LoadStr(kTitleAttention), gui::MB_OK | gui::MB_ICONSTOP);
-    if (r.outcome == posting::SaveOutcome::TotalsTooLarge) FocusOn(AmountField(v.sense == 'D' ? 'D' : 'C', v.euros));
+    // Back on the amount, also once the box has gone and the form takes the focus again (TakeFocus).
+    FocusOn(AmountField(v.sense == 'D' ? 'D' : 'C', v.euros));
+    amountFocus_ = true;
     return false;
   }
   if (r.outcome != posting::SaveOutcome::NotFound) {

@@ -72,6 +72,11 @@ TEST_F(LineFormTest, ANewLineWhoseSaveIsRefusedLeavesNothingBehind) {
     EXPECT_TRUE(Notices().empty()) << Notices().front();
     EXPECT_EQ(CommandWindow->GetActiveMDIChild(), f) << "the form in front of its lines window";
     EXPECT_EQ(FocusedId(f), kDebitE);
+    // A real box gives the focus back to the form itself once it has gone: the form puts it on the amount.
+    MainFrame->SetFocus();
+    f->SetFocus();
+    gui::ProcessPendingMessages();
+    EXPECT_EQ(FocusedId(f), kDebitE) << "the focus given back to the form";
     EXPECT_EQ(f->TextOf(kDebitE), "250.00") << "what was typed is kept";
     EXPECT_EQ(LinesWithoutAccount(piece), 1) << "only the form's own line, not saved";
     EXPECT_TRUE(IsBlank(LineOf(key).account));
