@@ -83,8 +83,8 @@ std::string AmountText14(double amount) { return FormatNumber(14, 2, false, amou
 std::string AmountDigits(double amount) { return Trimmed(AmountText14(amount)); }
 
 std::string GroupedAmountText(long long cents) {
-  std::string text = Trimmed(GroupThousands(20, 2, FromCents(cents)));
-  const std::size_t point = text.rfind('.');
-  if (point != std::string::npos) text[point] = ',';
+  // The reports' grouping, whole, with the decimal comma of a sentence.
+  std::string text = GroupedAmount(cents, 0);
+  text[text.size() - 3] = ',';
   return text;
 }

@@ -1,4 +1,5 @@
 #include "runtime/numbers.h"
+#include "runtime/text.h"
 
 #include <cmath>
 #include <limits>
@@ -81,4 +82,10 @@ TEST_F(Numbers, AmountsGroupedWhole) {
   }
   for (long long cents = 1; cents < 100000000000; cents = cents * 7 + 3)
     for (long long v : {cents, -cents}) EXPECT_EQ(BalanceAmount(v), FormatAmount(FromCents(v))) << v;
+  // In a sentence: no blank around, the decimal comma.
+  struct Sentence { long long cents; const char* text; } sentences[] = {
+      {0, "0,00"}, {-1250, "-12,50"}, {11986192546400, "119 861 925 464,00"}, {-123456, "-1 234,56"},
+      {9999999999999, "99 999 999 999,99"},
+  };
+  for (const Sentence& c : sentences) EXPECT_EQ(GroupedAmountText(c.cents), c.text) << c.cents;
 }
