@@ -5,7 +5,8 @@
 function(merlon_test name)
   cmake_parse_arguments(T "" "" "SOURCES;LIBS;LABELS" ${ARGN})
   add_executable(${name} ${T_SOURCES} ${T_UNPARSED_ARGUMENTS})
-  target_link_libraries(${name} PRIVATE ${T_LIBS} merlon_test_kit GTest::gtest GTest::gtest_main GTest::gmock)
+  target_link_libraries(${name} PRIVATE ${T_LIBS} merlon_test_kit merlon_books_guard GTest::gtest GTest::gtest_main
+                                        GTest::gmock)
   # The shared test kit: #include "support/...", its work in merlon_test_kit (tests/support).
   target_include_directories(${name} PRIVATE ${CMAKE_SOURCE_DIR}/tests)
   target_compile_definitions(${name} PRIVATE MERLON_SOURCE_DIR="${CMAKE_SOURCE_DIR}"

@@ -102,8 +102,7 @@ bool WriteFields(Table& table, std::initializer_list<std::pair<int, Value>> valu
       return false;
     }
   }
-  table.result = dbase::DbiModifyRecord(table.Engine().cursor, table.recordBuffer.data(), false);
-  if (table.result == dbase::DBIERR_NONE) return true;
+  if (tablelayer::ModifyCurrentRecord(table) == dbase::DBIERR_NONE) return true;
   ReportDbError(table, kContextSave, "");
   return false;
 }

@@ -251,8 +251,7 @@ bool WriteRecordFields(Table& table, const std::vector<FieldWrite>& fields) {
       return false;
     }
   }
-  table.result = dbase::DbiModifyRecord(table.Engine().cursor, table.recordBuffer.data(), false);
-  if (table.result != dbase::DBIERR_NONE) {
+  if (tablelayer::ModifyCurrentRecord(table) != dbase::DBIERR_NONE) {
     ReportDbError(table, kContextSave, "");
     return false;
   }

@@ -37,4 +37,4 @@ std::vector<std::string> PackLeftoverFiles(const std::string& dataPath);
 std::uint16_t TryOpenTable(const std::string& dataPath);
 
 // Deletes the records of these numbers in one call, on the table's cursor.
-std::uint16_t DeleteRecords(const Table& table, const std::vector<std::uint32_t>& recnos);
+std::uint16_t DeleteRecords(Table& table, const std::vector<std::uint32_t>& recnos);

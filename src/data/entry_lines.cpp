@@ -168,8 +168,7 @@ bool DeriveLigneTri(Table& lines, char file, Table& c60) {
   bool ok = put(T::TFIC, source) && put(T::TREC, recno);
   for (const Copy& c : kDerived) ok = ok && put(c.sortField, L::Get(lines, closed, c.draftField));
   if (!ok) return false;
-  c60.result = dbase::DbiModifyRecord(c60.Engine().cursor, c60.recordBuffer.data(), false);
-  if (c60.result != dbase::DBIERR_NONE) {
+  if (tablelayer::ModifyCurrentRecord(c60) != dbase::DBIERR_NONE) {
     ReportDbError(c60, kContextSave, "");
     return false;
   }

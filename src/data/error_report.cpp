@@ -8,6 +8,7 @@
 
 #include "data/table.h"
 #include "data/table_internal.h"
+#include "data/table_results.h"
 #include "platform/dbase/fileio.h"
 #include "platform/system/error_text.h"
 #include "resources/command_ids.h"
@@ -40,6 +41,8 @@ constexpr int kMsgChangeRefused = 34102;
 constexpr int kMsgWriteErrorCause = 34001;
 // A failure of which nothing more is known than its code: the code, the file.
 constexpr int kMsgIncident = 23300;
+// A write of the books the table layer refused outside a change of lines or a run: the file.
+constexpr int kMsgBooksWriteRefused = 37709;
 
 DbCommandPoster g_poster = nullptr;
 // The watches alive, innermost last.
@@ -106,8 +109,11 @@ std::string DbErrorCaption(int code) { return Str(kCaptionEngineError) + Int5(co
 std::string DbErrorMessage(Table& table, int context, const char* text, int field) {
   char engineText[4001] = {};
   dbase::DbiGetErrorString(table.result, engineText);
+  const std::string said = table.result == kResultBooksWriteRefused
+                               ? FillPlaceholder(LoadStr(kMsgBooksWriteRefused), table.tablePath)
+                               : std::string(engineText);
   std::string m = FillPlaceholders(Str(kMsgEngineError),
-                                   {Int5(table.result), engineText, Int5(context), text != nullptr ? text : ""});
+                                   {Int5(table.result), said, Int5(context), text != nullptr ? text : ""});
   if (field != 0) {
     // The name straight from the descriptors: a bad number must not open a second box here.
     const char* name = field > 0 && field <= table.FieldCount()
@@ -156,6 +162,8 @@ std::string RunIncidentText(int code, const std::string& file, int result) {
       return FillPlaceholder(LoadStr(kMsgWriteError), file);
     case dbase::DBIERR_OSACCESS:
       return FillPlaceholder(LoadStr(kMsgChangeRefused), file);
+    case kResultBooksWriteRefused:
+      return FillPlaceholder(LoadStr(kMsgBooksWriteRefused), file);
     default:
       return FillPlaceholders(LoadStr(kMsgIncident), {std::to_string(code), file});
   }

@@ -76,7 +76,7 @@ bool Table::PutField(int field, const char* text) {
     return false;
   }
   result = DbiPutField(engine_->cursor, static_cast<std::uint16_t>(field), Buffer(), text != nullptr ? text : "");
-  if (result == DBIERR_NONE && !appending) result = DbiModifyRecord(engine_->cursor, Buffer(), false);
+  if (result == DBIERR_NONE && !appending) tablelayer::ModifyCurrentRecord(*this, field);
   return result == DBIERR_NONE;
 }
 
@@ -86,7 +86,7 @@ bool Table::PutFieldNum(int field, double value) {
     return false;
   }
   result = DbiPutField(engine_->cursor, static_cast<std::uint16_t>(field), Buffer(), &value);
-  if (result == DBIERR_NONE && !appending) result = DbiModifyRecord(engine_->cursor, Buffer(), false);
+  if (result == DBIERR_NONE && !appending) tablelayer::ModifyCurrentRecord(*this, field);
   return result == DBIERR_NONE;
 }
 

@@ -23,7 +23,9 @@ LineChangeSteps*& Living() {
 
 LineChangeSteps::LineChangeSteps(LineChangeKind kind)
     : kind_(kind), watch_(RefusalWatch::EngineBoxes::kHeld), note_(kind), outer_(Living()) {
-  if (outer_ == nullptr) Living() = this;
+  if (outer_ != nullptr) return;
+  Living() = this;
+  permit_.emplace(LineChangeKindText(kind));
 }
 
 LineChangeSteps::~LineChangeSteps() {

@@ -20,8 +20,9 @@
 // for the next opening unless all of it could be taken back. Done() fails the change when a read
 // of the tables was refused while it lived: what it read may have been short. While it lives, the
 // engine's boxes are held back: the change says why it did not go through in its own sentence
-// (RefusalText). A change begun while another lives in this process (a split removed by a line
-// save) joins it: one note, one refusal watch, one take-back, and the outer change says whether it
+// (RefusalText), and it holds the permit to write the lines, the sort file and the totals
+// (BooksWritePermit, books_write_permit.h), without which the table layer refuses those writes. A
+// change begun while another lives in this process (a split removed by a line save) joins it: one note, one refusal watch, one take-back, and the outer change says whether it
 // is done and gives the one box.
 //
 // A new kind of change gets its LineChangeKind (line_change_note.h), notes what it touches so that
@@ -30,10 +31,12 @@
 #pragma once
 
 #include <functional>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "data/account_totals.h"
+#include "data/books_write_permit.h"
 #include "data/error_report.h"
 #include "data/line_change_note.h"
 
@@ -92,6 +95,8 @@ class LineChangeSteps {
   LineChangeNote note_;
   std::vector<std::function<bool()>> back_;
   LineChangeSteps* outer_ = nullptr;
+  // The root change's permit to write the books (books_write_permit.h), named after its kind.
+  std::optional<BooksWritePermit> permit_;
   bool done_ = false;
   bool takenBack_ = false;
   bool putBack_ = true;

@@ -83,6 +83,8 @@ bool Table::PutMemoText(int field, std::string_view text) {
 }
 
 bool Table::WriteMemo(int field, std::string_view text) {
+  // Written at once (not with an append or a rewrite): the record is written with it.
+  if (!appending && tablelayer::BooksWriteRefused(*this, BooksWrite::Field, field)) return false;
   const auto f = static_cast<std::uint16_t>(field);
   std::uint8_t* buf = Buffer();
   const auto pendingAt = std::find(appendBlobs_.begin(), appendBlobs_.end(), f);

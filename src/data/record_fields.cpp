@@ -186,6 +186,5 @@ bool CopyNumberField(Table& source, int s, Table& target, int t) {
   std::memcpy(target.recordBuffer.data() + to.offset, source.recordBuffer.data() + from.offset,
               static_cast<std::size_t>(to.width));
   if (target.appending) return true;
-  target.result = dbase::DbiModifyRecord(target.Engine().cursor, target.recordBuffer.data(), false);
-  return target.result == dbase::DBIERR_NONE;
+  return tablelayer::ModifyCurrentRecord(target, t) == dbase::DBIERR_NONE;
 }

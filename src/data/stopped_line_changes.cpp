@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "data/account_totals.h"
+#include "data/books_write_permit.h"
 #include "data/closed_lines.h"
 #include "data/dossier_files.h"
 #include "data/entry_lines.h"
@@ -402,6 +403,8 @@ StoppedLineChanges FinishStoppedLineChanges() {
   StoppedLineChanges out;
   const std::vector<std::string> names = LineChangeNoteFiles(DossierFolder, DossierCode);
   if (names.empty()) return out;
+  // A run of the opening: it writes the lines, the sort file and the totals of the changes it finishes.
+  const BooksWritePermit permit(kStoppedLineChangesRun);
   // The engine's boxes held back: what could not be done is said in the opening's own box.
   RefusalWatch engineBoxes(RefusalWatch::EngineBoxes::kHeld);
   Table c50, c60;

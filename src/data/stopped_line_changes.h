@@ -29,6 +29,9 @@ struct StoppedLineChanges {
   std::string said;
 };
 
+// The name of the finish's permit to write the books (books_write_permit.h): the opening's run.
+inline constexpr const char* kStoppedLineChangesRun = "fin-modifications-lignes";
+
 // The stopped changes of the open dossier (DossierFolder, DossierCode) finished. Its general file,
 // chart and sections are used through TableC10, TableC20 and TableC30, opened shared when they are
 // not; the engine's boxes are held back, a refused write told in `said`.

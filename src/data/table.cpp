@@ -134,6 +134,7 @@ bool Table::OpenTable(std::string_view path, std::string_view newTag, std::uint3
     recordNumber = 0;
   }
   isOpen = 1;
+  tablelayer::GuardBooks(*this);
   return true;
 }
 
@@ -167,6 +168,7 @@ bool Table::CloseTable(bool resetModes) {
   engine_->nativeFields.clear();
   layouts_.clear();
   recordLength_ = 0;
+  engine_->books = BooksGuard{};
   buffersAllocated = 0;
   engine_->cursorProps = CURProps();
   isOpen = 0;
@@ -439,6 +441,14 @@ bool Table::AppendBlank() {
 }
 
 bool Table::InsertRecord() {
+  if (isOpen && tablelayer::BooksWriteRefused(*this, BooksWrite::Append, 0, Buffer(), 1)) {
+    const std::uint16_t refused = result;
+    appending = 0;
+    AppendInProgress = false;
+    FreeAppendBlobs();
+    result = refused;
+    return false;
+  }
   result = DbiInsertRecord(engine_->cursor, dbiNOLOCK, isOpen ? Buffer() : nullptr);
   const DBIResult rc = result;
   appending = 0;
@@ -478,6 +488,10 @@ void Table::QueueRecord(bool deleted) {
 }
 
 bool Table::AppendQueued(std::uint32_t* first) {
+  if (queuedCount_ != 0 && tablelayer::BooksWriteRefused(*this, BooksWrite::Append, 0, queued_.data(), queuedCount_)) {
+    DropQueued();
+    return false;
+  }
   result = queuedCount_ == 0 ? DBIERR_NONE : DbiAppendRecords(engine_->cursor, queuedCount_, queued_.data(), first);
   queued_.clear();
   queuedCount_ = 0;
@@ -490,6 +504,7 @@ bool Table::DeleteRecord(const char* text, int lockMode) {
   RECProps props;
   result = DbiGetRecord(engine_->cursor, dbiNOLOCK, nullptr, &props);
   if (result != DBIERR_NONE || props.bDeleteFlag) return false;
+  if (tablelayer::BooksWriteRefused(*this, BooksWrite::Delete)) return false;
   const bool exclusive = shareMode == dbiOPENEXCL;
   if (!exclusive && !LockRecord(*this, text, lockMode)) return false;
   result = DbiDeleteRecord(engine_->cursor, Buffer());
@@ -504,6 +519,7 @@ bool Table::RecallRecord(const char* text, int lockMode) {
   RECProps props;
   result = DbiGetRecord(engine_->cursor, dbiNOLOCK, nullptr, &props);
   if (result == DBIERR_NONE && !props.bDeleteFlag) return false;
+  if (tablelayer::BooksWriteRefused(*this, BooksWrite::Recall)) return false;
   const bool exclusive = shareMode == dbiOPENEXCL;
   if (!exclusive && !LockRecord(*this, text, lockMode)) return false;
   result = DbiUndeleteRecord(engine_->cursor);
@@ -523,7 +539,7 @@ bool Table::EndRewrite(bool write) {
   if (appending != 2) return false;
   appending = 0;
   if (write) {
-    result = DbiModifyRecord(engine_->cursor, Buffer(), false);
+    tablelayer::ModifyCurrentRecord(*this);
     FreeAppendBlobs();
     if (result != DBIERR_NONE) {
       ReportDbError(*this, 2010);
@@ -546,11 +562,13 @@ bool Table::Commit() {
 }
 
 bool Table::Pack() {
+  if (tablelayer::BooksWriteRefused(*this, BooksWrite::Pack)) return false;
   result = DbiPackTable(DbHandle, engine_->cursor, tablePath.c_str(), "DBASE", true);
   return result == DBIERR_NONE;
 }
 
 bool Table::Zap() {
+  if (tablelayer::BooksWriteRefused(*this, BooksWrite::Empty)) return false;
   result = DbiEmptyTable(DbHandle, engine_->cursor, tablePath.c_str(), "DBASE");
   if (result != DBIERR_NONE) return false;
   bof = eof = 1;

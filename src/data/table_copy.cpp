@@ -162,7 +162,8 @@ bool CopyTableByFieldNames(Table& destination, Table& source, double parity) {
       ok = false;
     } else if (dropped && destination.recordBuffer[0] != '*') {
       // A source record that could not be read or is deleted stays a cancelled record.
-      destination.result = DbiDeleteRecord(destination.Engine().cursor, destination.recordBuffer.data());
+      if (!tablelayer::BooksWriteRefused(destination, BooksWrite::Delete))
+        destination.result = DbiDeleteRecord(destination.Engine().cursor, destination.recordBuffer.data());
       if (destination.result == DBIERR_NONE) {
         destination.recordBuffer[0] = '*';
       } else {

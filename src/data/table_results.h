@@ -17,6 +17,9 @@ constexpr std::uint16_t kResultSystemError = 11009;     // read or write refused
 constexpr std::uint16_t kResultAccessDenied = 11010;    // the system refused to open for writing (read-only disk, rights)
 constexpr std::uint16_t kResultNoSuchPath = 11011;      // path not found
 constexpr std::uint16_t kResultDiskFull = 11015;        // no room left on the disk
+// The table layer's own: a write of the books made while no change of lines or run lives
+// (books_write_permit.h); nothing was written.
+constexpr std::uint16_t kResultBooksWriteRefused = 12700;
 
 // True when a seek that failed found no such key (or ran past the end), rather than could not
 // look: a read the system refused, a damaged index.

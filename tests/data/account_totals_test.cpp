@@ -15,8 +15,11 @@
 namespace data_test {
 namespace {
 
+// The totals' own moves, tested one by one: each stands for a change of lines, whose permit the
+// fixture holds.
 class TotalsTest : public DataTest {
  protected:
+  test_support::SetUpPermit permit_{"mouvements de totaux"};
   void SetUp() override {
     DataTest::SetUp();
     CreateDossier();

@@ -62,6 +62,7 @@ TEST_F(AsideCopiesTest, APutBackRemovesWhatTheRunLeftBeforeTheCopiesGoBack) {
   const std::vector<std::string> before = Draft(&check);
   const std::set<std::string> files = Files();
   const int status = test_support::RunInChild([&] {
+    const test_support::SetUpPermit run("traitement");
     Table t;
     if (!t.OpenExclusive(c50)) return 1;
     for (long r = 1; r <= 6; ++r) {

@@ -28,6 +28,7 @@ void PauseAfterTheFirstMiss() {
 }
 
 void PostLine(char what, double francs) {
+  const test_support::SetUpPermit permit("mouvement de totaux");
   if (what == 'a') MajCompteC20("60100001", "+D", francs, 0);
   else MajCentC10("0124VT", "+D", francs, 0);
 }

@@ -21,6 +21,7 @@
 #include "runtime/logfile.h"
 #include "runtime/runtime_hooks.h"
 #include "runtime/xbase.h"
+#include "support/books_writes.h"
 #include "support/python.h"
 #include "support/runtime_fixture.h"
 
@@ -138,6 +139,7 @@ class DataTest : public test_support::RuntimeTest {
 
   // Appends a record with the given texts in fields 1, 2, ...
   static void Add(Table& t, const std::vector<std::string>& texts) {
+    const test_support::SetUpPermit permit("enregistrement mis en place");
     ASSERT_TRUE(t.AppendBlank());
     for (std::size_t i = 0; i < texts.size(); ++i)
       ASSERT_TRUE(t.PutField(static_cast<int>(i + 1), texts[i].c_str())) << i + 1;

@@ -81,6 +81,7 @@ class DossierIndexTest : public DataTest {
   // Fills every dossier table with random records (one of them soft-deleted, which keeps
   // its entries) and remembers them.
   void Fill(int count) {
+    const test_support::SetUpPermit permit("tables remplies");
     std::mt19937 rng(4242);
     for (TableKind kind : DossierKinds()) {
       const TableStructure& s = StructureOf(kind);

@@ -42,8 +42,11 @@ std::vector<unsigned long>& Steps() {
   return steps;
 }
 
+// The copies of the conversion and of the runs that copy lines, tested one by one: the fixture
+// holds a run's permit.
 class TableCopyTest : public DataTest {
  protected:
+  test_support::SetUpPermit permit_{"copie de tables"};
   void SetUp() override {
     DataTest::SetUp();
     Steps().clear();

@@ -60,8 +60,10 @@ const Total kTotals[] = {
     {'H', "2603ACHB", false, true}, {'S', "SAV", true, true},        {'S', "NORD", false, false},
 };
 
+// The moves a change of lines makes, tested one by one: the fixture holds the change's permit.
 class TotalsMovesTest : public DataTest {
  protected:
+  test_support::SetUpPermit permit_{"mouvements de totaux"};
   void SetUp() override {
     DataTest::SetUp();
     CreateDossier();

@@ -285,6 +285,9 @@ bool GenerateDemoDossier(const DemoOptions& options, std::string* message, DemoS
   spec.analyticMode = options.analyticMode == '0' ? 'N' : options.analyticMode;
   spec.currency = options.currency;
   if (!CreateDossier(spec, message)) return false;
+  // The generator writes the lines, the sort file and the totals of a dossier nobody has opened yet:
+  // a run of its own, under its permit.
+  const BooksWritePermit permit(kDemoRun);
 
   const std::string folder = (options.folder.empty() || options.folder.back() == '/') ? options.folder : options.folder + "/";
   std::string code = options.code;

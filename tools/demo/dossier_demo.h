@@ -16,6 +16,7 @@
 #include <cstdint>
 #include <string>
 
+#include "data/books_write_permit.h"
 #include "dossier/core/dossier_create.h"
 #include "runtime/dates.h"
 
@@ -24,6 +25,8 @@
 inline constexpr long kMaxDemoLines = 999999;
 inline constexpr long kMinDemoLines = 2;
 inline constexpr long kMaxDemoAccounts = 100000;
+// The name of the generator's permit to write the books (data/books_write_permit.h).
+inline constexpr const char* kDemoRun = "dossier-demonstration";
 
 struct DemoOptions {
   std::string folder;

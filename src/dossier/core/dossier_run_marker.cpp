@@ -195,6 +195,7 @@ DossierRunMarker::DossierRunMarker(const std::string& run, const std::string& ti
   if (held != Held().end()) {
     ++held->second;
     written_ = true;
+    permit_ = std::make_unique<BooksWritePermit>(run);
     return;
   }
   // Another run's marker stays as it is: written over, that run would be taken for this one
@@ -225,11 +226,14 @@ DossierRunMarker::DossierRunMarker(const std::string& run, const std::string& ti
   }
   owner_ = true;
   Held()[path_] = 1;
+  permit_ = std::make_unique<BooksWritePermit>(run);
 }
 
 DossierRunMarker::DossierRunMarker(Adopt) : path_(DossierRunMarkerPath()) {
   written_ = true;
   ++Held()[path_];
+  DossierRunInfo stopped;
+  permit_ = std::make_unique<BooksWritePermit>(ReadDossierRunMarker(&stopped) ? stopped.run : std::string("?"));
 }
 
 DossierRunMarker::~DossierRunMarker() {
@@ -254,6 +258,7 @@ bool DossierRunMarker::Remove() {
   Held().erase(held);
   owner_ = false;
   written_ = false;
+  permit_.reset();
   return true;
 }
 

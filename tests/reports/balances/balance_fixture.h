@@ -15,6 +15,7 @@
 #include "data/session.h"
 #include "data/table.h"
 #include "dossier/core/dossier_create.h"
+#include "support/books_writes.h"
 #include "support/line_files.h"
 #include "support/runtime_fixture.h"
 #include "runtime/text.h"
@@ -128,6 +129,7 @@ class BalanceDossierTest : public RuntimeTest {
   }
   // Writes the lines into C40 and C50, then the sort file from both.
   void AddLines(const std::vector<FixtureLine>& lines) {
+    const test_support::SetUpPermit permit("lignes mises en place");
     Table c40, c50, c60;
     ASSERT_TRUE(c40.OpenShared(Path("c40")));
     ASSERT_TRUE(c50.OpenShared(Path("c50")));

@@ -1,0 +1,70 @@
+// The permit to write the books. The lines (C40, C50 and their analytic lines), the sort file (C60)
+// and the running totals (the debit and credit totals of the accounts in C20, of the sections in C30
+// and of the journal-month headers in C10) are written only by a change of lines (LineChangeSteps)
+// or by a run holding the dossier's marker, each whole or not at all. Each of them holds a permit
+// for its life, named after the change or the run it stands for; permits nest (a change begun
+// inside another, a run inside a run).
+//
+// While no permit lives in the process, the table layer refuses every write of these (a field, an
+// append, a queued append, a delete mark or its removal, a record rewritten, a table emptied or
+// packed): nothing is written, the table's `result` is kResultBooksWriteRefused, and the refusal,
+// naming the file and what was written, goes to the log and to the hook below. A master-data
+// field of C10, C20 or C30 (a label, an address, a dossier constant) is not concerned.
+//
+//   BooksWritePermit permit("renumerotation");  // a run's guard or a change of lines holds it
+//   ... the writes of the run ...
+//
+// A new kind of change or run takes its permit the same way, through LineChangeSteps or the run's
+// marker (DossierRunMarker), never on its own beside them: the permit says that the writes are
+// made whole or not at all, not that they may be made.
+#pragma once
+
+#include <atomic>
+#include <string>
+#include <vector>
+
+class BooksWritePermit {
+ public:
+  explicit BooksWritePermit(std::string name);
+  ~BooksWritePermit();
+  BooksWritePermit(const BooksWritePermit&) = delete;
+  BooksWritePermit& operator=(const BooksWritePermit&) = delete;
+
+  const std::string& name() const { return name_; }
+
+  // True while a permit lives in the process (the one test made on each write of the books).
+  static bool Living() { return count_.load(std::memory_order_relaxed) != 0; }
+  // The names of the permits living, outermost first.
+  static std::vector<std::string> LivingNames();
+
+ private:
+  std::string name_;
+  static std::atomic<int> count_;
+};
+
+// What a write of the books changes.
+enum class BooksWrite {
+  Field,   // a field of the current record (a total, or any field of a line)
+  Record,  // the current record rewritten whole
+  Append,  // a record appended (one at a time or queued)
+  Delete,  // a delete mark
+  Recall,  // a delete mark removed
+  Empty,   // every record of the table removed
+  Pack,    // the deleted records removed
+};
+
+// A write of the books refused for want of a permit.
+struct BooksWriteRefusal {
+  std::string file;   // the table's file
+  std::string field;  // the field written (a total, a field of a line), or empty
+  BooksWrite write = BooksWrite::Field;
+  bool total = false;  // the field is a running total (of C10, C20, C30)
+};
+
+// The sentence of a refusal (French, naming the file and the field or the write).
+std::string BooksWriteRefusalText(const BooksWriteRefusal& refusal);
+
+// Called with each refusal after its log line (none by default). The test kit installs one that
+// stops the test at once, naming the file, the field and the caller. Answers the hook it replaces.
+using BooksWriteRefusedHook = void (*)(const BooksWriteRefusal& refusal);
+BooksWriteRefusedHook SetBooksWriteRefusedHook(BooksWriteRefusedHook hook);

@@ -1,0 +1,43 @@
+// The table layer refuses a write of the books (the lines, the sort file, the running totals)
+// made while no change of lines or run lives (data/books_write_permit.h). In every test program
+// the kit installs a hook that stops the test at once on such a refusal, naming the file, the
+// field and the caller (books_write_guard.cpp): no test passes over a writer left outside.
+//
+// A test set-up that writes books itself (a line put in place, a total damaged on purpose) takes
+// a permit named after what it does, for that set-up only:
+//
+//   { const test_support::SetUpPermit permit("ligne mise en place"); ... the set-up's writes ... }
+//
+// A test of the refusal itself keeps the refusals while a BooksWriteRefusals lives instead.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "data/books_write_permit.h"
+
+namespace test_support {
+
+// The permit of a test's own set-up, named "essai : <what>".
+class SetUpPermit : public BooksWritePermit {
+ public:
+  explicit SetUpPermit(const std::string& what) : BooksWritePermit("essai : " + what) {}
+};
+
+// While it lives, the refusals are kept here rather than stopping the test.
+class BooksWriteRefusals {
+ public:
+  BooksWriteRefusals();
+  ~BooksWriteRefusals();
+  BooksWriteRefusals(const BooksWriteRefusals&) = delete;
+  BooksWriteRefusals& operator=(const BooksWriteRefusals&) = delete;
+  const std::vector<BooksWriteRefusal>& seen() const { return seen_; }
+  void clear() { seen_.clear(); }
+  void Keep(const BooksWriteRefusal& refusal) { seen_.push_back(refusal); }
+
+ private:
+  std::vector<BooksWriteRefusal> seen_;
+  BooksWriteRefusals* before_;
+};
+
+}  // namespace test_support
