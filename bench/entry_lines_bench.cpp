@@ -12,9 +12,11 @@
 #include <filesystem>
 #include <map>
 #include <memory>
+#include <optional>
 #include <string>
 #include <tuple>
 
+#include "data/books_write_permit.h"
 #include "data/dossier_files.h"
 #include "data/entry_lines.h"
 #include "data/locks.h"
@@ -227,6 +229,8 @@ void BM_CreerLigneRenumbering100(benchmark::State& state) {
   for (auto _ : state) {
     state.PauseTiming();
     const std::string pieceText = StrZero(++piece, 0);
+    // The group written as a set-up, under a permit of its own.
+    std::optional<BooksWritePermit> setUp(std::in_place, "banc : groupe de lignes");
     for (long n = 1; n <= 100; ++n) {
       c50.AppendBlank();
       for (const auto& [f, v] : std::vector<std::pair<int, std::string>>{
@@ -236,6 +240,7 @@ void BM_CreerLigneRenumbering100(benchmark::State& state) {
       c50.InsertRecord();
       AppendLigneTri(c50, LigneTri::kDraft, c60);
     }
+    setUp.reset();
     posting::LineAfter after;
     after.prefix = prefix;
     after.piece = pieceText;

@@ -194,32 +194,23 @@ bool BooksWriteRefusedHere(Table& table, BooksWrite write, int field, const std:
     refusal.total = true;
     return Refuse(table, refusal);
   };
-  std::vector<std::uint8_t> scratch;
-  const std::uint8_t* stored = nullptr;
   switch (write) {
     case BooksWrite::Empty:
-      return Refuse(table, refusal);
     case BooksWrite::Pack:
-      // Only deleted records go: no total that counts changes.
+    case BooksWrite::Delete:
+    case BooksWrite::Recall:
+      // A delete mark, its removal, a pack or the table emptied change no total's value: the master data's
+      // own (an account cancelled at zero, the rebuild's headers without a line).
       return false;
     case BooksWrite::Append:
       for (std::uint32_t i = 0; i < count; ++i)
         if (const BooksGuard::Total* total = TotalHeld(guard, records + std::size_t{i} * length, length))
           return refuseTotal(*total);
       return false;
-    case BooksWrite::Delete:
-    case BooksWrite::Recall:
-      if (records == nullptr) {
-        if (!StoredCurrent(table, scratch, &stored)) return false;
-        records = stored;
-        count = 1;
-      }
-      for (std::uint32_t i = 0; i < count; ++i)
-        if (const BooksGuard::Total* total = TotalHeld(guard, records + std::size_t{i} * length, length))
-          return refuseTotal(*total);
-      return false;
     case BooksWrite::Field:
     case BooksWrite::Record: {
+      std::vector<std::uint8_t> scratch;
+      const std::uint8_t* stored = nullptr;
       if (!StoredCurrent(table, scratch, &stored)) return false;
       const std::uint8_t* written = table.recordBuffer.data();
       if (!HoldsTotals(guard, stored) && !HoldsTotals(guard, written)) return false;

@@ -8,8 +8,10 @@
 // While no permit lives in the process, the table layer refuses every write of these (a field, an
 // append, a queued append, a delete mark or its removal, a record rewritten, a table emptied or
 // packed): nothing is written, the table's `result` is kResultBooksWriteRefused, and the refusal,
-// naming the file and what was written, goes to the log and to the hook below. A master-data
-// field of C10, C20 or C30 (a label, an address, a dossier constant) is not concerned.
+// naming the file and what was written, goes to the log and to the hook below. In C10, C20 and C30
+// only a write that changes a running total's value is refused (a record rewritten with other totals
+// than it holds, one appended with totals other than zero): a master-data field (a label, an address,
+// a dossier constant), an account created without totals, a delete mark, are not concerned.
 //
 //   BooksWritePermit permit("renumerotation");  // a run's guard or a change of lines holds it
 //   ... the writes of the run ...

@@ -1,8 +1,6 @@
 #include "data/engine_files.h"
 
 #include "data/table_internal.h"
-#include "data/table_results.h"
-#include "data/table_scan.h"
 #include "platform/dbase/idapi.h"
 
 bool ClearProductionIndexFlag(const std::string& dataPath) {
@@ -45,16 +43,6 @@ std::uint16_t TryOpenTable(const std::string& dataPath) {
 }
 
 std::uint16_t DeleteRecords(Table& table, const std::vector<std::uint32_t>& recnos) {
-  if (table.Engine().books.kind == BooksGuard::Kind::kLines && tablelayer::BooksWriteRefused(table, BooksWrite::Delete))
-    return table.result;
-  if (table.Engine().books.kind == BooksGuard::Kind::kTotals && !BooksWritePermit::Living()) {
-    std::vector<std::uint8_t> scratch;
-    for (const std::uint32_t recno : recnos) {
-      const std::uint8_t* record = nullptr;
-      if (ReadStoredRecord(table, recno, scratch, &record) == kResultOk &&
-          tablelayer::BooksWriteRefused(table, BooksWrite::Delete, 0, record, 1))
-        return table.result;
-    }
-  }
+  if (tablelayer::BooksWriteRefused(table, BooksWrite::Delete)) return table.result;
   return dbase::DbiDeleteRecords(table.Engine().cursor, static_cast<std::uint32_t>(recnos.size()), recnos.data());
 }

@@ -32,6 +32,9 @@ constexpr int kKindAnalyticLineCancelled = 35017;
 constexpr int kKindAnalyticLineReactivated = 35018;
 constexpr int kKindDefaultSplit = 35019;
 constexpr int kKindSplitRemoved = 35020;
+constexpr int kKindMatchingMarked = 37710;
+constexpr int kKindLettersSaved = 37711;
+constexpr int kKindLinesReconciled = 37712;
 constexpr int kMsgNoteRefused = 35000;  // why the note was refused
 constexpr int kCaptionAttention = 52;
 constexpr int kFormatStartedAt = 22181;
@@ -62,6 +65,9 @@ constexpr KindName kKinds[] = {
     {LineChangeKind::AnalyticLineReactivated, "reactivation-analytique", kKindAnalyticLineReactivated},
     {LineChangeKind::DefaultSplit, "repartition", kKindDefaultSplit},
     {LineChangeKind::SplitRemoved, "suppression-repartition", kKindSplitRemoved},
+    {LineChangeKind::MatchingMarked, "marque-lettrage", kKindMatchingMarked},
+    {LineChangeKind::LettersSaved, "lettrage", kKindLettersSaved},
+    {LineChangeKind::LinesReconciled, "pointage", kKindLinesReconciled},
 };
 
 const KindName& NameOf(LineChangeKind kind) {
@@ -181,6 +187,27 @@ void LineChangeNote::Appended(const std::string& month, const std::string& journ
 }
 
 void LineChangeNote::SortRecordsFrom(std::uint32_t records) { Add(Joined('T', {std::to_string(records)})); }
+
+void LineChangeNote::Letter(char file, std::uint32_t recno, int currency, const std::string& before,
+                            const std::string& after) {
+  Add(Joined('E', {std::string(1, file), std::to_string(recno), std::to_string(currency), NoteLetter(before),
+                   NoteLetter(after)}));
+}
+
+std::string NoteLetter(const std::string& letter) {
+  std::string text = letter.substr(0, std::min<std::size_t>(letter.size(), kNoteLetterWidth));
+  text.resize(kNoteLetterWidth, ' ');
+  for (char& c : text)
+    if (c == ' ' || c == '\t' || c == '\n') c = '_';
+  return text;
+}
+
+std::string LetterOfNote(const std::string& text) {
+  std::string letter = text;
+  for (char& c : letter)
+    if (c == '_') c = ' ';
+  return TrimmedRight(letter);
+}
 
 void LineChangeNote::Totals(const TotalsMoves& moves) {
   for (const auto& [kind, code] : moves.Records()) Add(Joined(kind, {code}));

@@ -44,6 +44,11 @@ enum class LineChangeKind {
   AnalyticLineReactivated,
   DefaultSplit,
   SplitRemoved,
+  // The manual matching's marks of the lines to letter, its letters saved, the bank reconciliation's
+  // letters saved.
+  MatchingMarked,
+  LettersSaved,
+  LinesReconciled,
 };
 
 class LineChangeNote {
@@ -78,6 +83,11 @@ class LineChangeNote {
   // The sort file holds `records` records before the change: one it appends that points at no
   // line (its line's record refused, or read short) is cancelled.
   void SortRecordsFrom(std::uint32_t records);
+  // The letter of currency `currency` (0 francs, 1 euros) of line `recno` of the draft (file "B") or
+  // of the closed file ("C"), and of its sort record, taken from `before` to `after`: the opening
+  // gives every line the change names, with its sort record, its letter after once one of them holds
+  // it, and its letter before otherwise.
+  void Letter(char file, std::uint32_t recno, int currency, const std::string& before, const std::string& after);
 
   // Written (again, when the change adds to what it touches) before the change's next write. False
   // when it could not be: the change writes nothing; the refusal is noted in the refusal watches
@@ -101,6 +111,12 @@ class LineChangeNote {
   bool left_ = false;
 };
 
+// A letter as a note holds it: its four characters, each blank written "_" (a letter is made of
+// letters and digits), and read back, blanks on the right dropped.
+inline constexpr std::size_t kNoteLetterWidth = 4;
+std::string NoteLetter(const std::string& letter);
+std::string LetterOfNote(const std::string& text);
+
 // The change as the user knows it ("annulation d'une ligne").
 std::string LineChangeKindText(LineChangeKind kind);
 
@@ -111,7 +127,7 @@ struct LineChangeNoteText {
   std::string station, started;
   struct Item {
     char what = 0;  // 'L' Line, 'F' Follows, 'M' Moved, 'D' Cancelled, 'P' Appended, 'T' SortRecordsFrom,
-                    // 'A' 'H' 'S' a total
+                    // 'E' Letter, 'A' 'H' 'S' a total
     std::vector<std::string> fields;
   };
   std::vector<Item> items;

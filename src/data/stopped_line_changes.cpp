@@ -115,6 +115,14 @@ struct Plan {
   std::vector<Piece> pieces;
   std::uint32_t sortFrom = 0;  // the sort file's records before the change (0: not noted)
   std::set<TotalsRecord> totals;
+  // The letters the change gave lines of the draft or of the closed file, and their sort records.
+  struct Letter {
+    char file = 0;
+    std::uint32_t recno = 0;
+    int currency = 0;
+    std::string before, after;
+  };
+  std::vector<Letter> letters;
 };
 
 Plan PlanOf(const LineChangeNoteText& note) {
@@ -140,6 +148,8 @@ Plan PlanOf(const LineChangeNoteText& note) {
     } else if (item.what == 'D' && f.size() == 2) {
       p.cancelsOnceWritten.emplace_back(Number(f[0]), f[1]);
       p.lines.insert(Number(f[0]));
+    } else if (item.what == 'E' && f.size() == 5 && !f[0].empty()) {
+      p.letters.push_back({f[0][0], Number(f[1]), f[2] == "1" ? 1 : 0, LetterOfNote(f[3]), LetterOfNote(f[4])});
     } else if (item.what == 'T' && f.size() == 1) {
       p.sortFrom = Number(f[0]);
     } else if (item.what == 'P' && f.size() == 5) {
@@ -248,6 +258,46 @@ class Finish {
     c50_.Commit();
     c60_.Commit();
     return "";
+  }
+
+  // The letters of a change of letters: once one of its lines holds its letter after, the change
+  // reached it and is finished, every line and sort record it names taking its letter after;
+  // otherwise it is taken back, each taking its letter before. "" when done, else why not.
+  std::string Letters(const Plan& plan, bool* undone, bool* finished) {
+    if (plan.letters.empty()) return "";
+    bool closed = false;
+    for (const Plan::Letter& l : plan.letters) closed = closed || l.file == T::kClosed;
+    if (closed && !c40_.isOpen && !c40_.OpenShared(PathC40(), "")) return Refused();
+    auto lineOf = [&](const Plan::Letter& l) -> Table& { return l.file == T::kClosed ? c40_ : c50_; };
+    auto fieldOf = [](const Plan::Letter& l) {
+      const int draft = l.currency == 1 ? L::BLETE : L::BLET;
+      return l.file == T::kClosed ? L::ClosedFieldOf(draft) : draft;
+    };
+    bool reached = false;
+    for (const Plan::Letter& l : plan.letters) {
+      Table& lines = lineOf(l);
+      if (l.after != l.before && lines.GoTo(static_cast<long>(l.recno)) &&
+          TrimmedRight(lines.GetField(fieldOf(l))) == l.after)
+        reached = true;
+    }
+    // A read refused while they were looked at decides nothing.
+    if (watch_.ReadRefused()) return Refused();
+    (reached ? *finished : *undone) = true;
+    for (const Plan::Letter& l : plan.letters) {
+      const std::string& want = reached ? l.after : l.before;
+      Table& lines = lineOf(l);
+      if (lines.GoTo(static_cast<long>(l.recno)) && TrimmedRight(lines.GetField(fieldOf(l))) != want &&
+          (!locks_.Take(lines) || !lines.PutField(fieldOf(l), want.c_str())))
+        return Refused();
+      const int sortField = l.currency == 1 ? T::TLETE : T::TLET;
+      if (T::Find(c60_, l.file, l.recno) && TrimmedRight(c60_.GetField(sortField)) != want &&
+          (!locks_.Take(c60_) || !c60_.PutField(sortField, want.c_str())))
+        return Refused();
+    }
+    if (closed) c40_.Commit();
+    c50_.Commit();
+    c60_.Commit();
+    return watch_.ReadRefused() ? Refused() : "";
   }
 
   // Each total made to hold what its live lines give it; "" when done, else why not.
@@ -393,6 +443,7 @@ class Finish {
 
   Table& c50_;
   Table& c60_;
+  Table c40_;  // opened for the letters of closed lines only
   Locks locks_;
   RefusalWatch watch_{RefusalWatch::EngineBoxes::kHeld};
 };
@@ -444,6 +495,7 @@ StoppedLineChanges FinishStoppedLineChanges() {
     } else {
       Finish finish(c50, c60);
       why = finish.Lines(plan, &undone, &finished);
+      if (why.empty()) why = finish.Letters(plan, &undone, &finished);
       if (why.empty()) why = finish.Totals(plan, name);
     }
     if (!why.empty()) {

@@ -62,8 +62,7 @@ void GuardBooks(Table& table);
 // is refused, nothing to be written, table.result kResultBooksWriteRefused and the refusal said.
 // `write` says what it changes: Field or Record the current record as recordBuffer holds it
 // (`field` the field put, 0 for the whole record), Append the `count` records at `records`, Delete
-// and Recall the current record (or the `count` records at `records` as stored), Empty and Pack
-// the table. Cheap while a permit lives, and for a
+// and Recall the current record, Empty and Pack the table. Cheap while a permit lives, and for a
 // table that holds none of the books.
 bool BooksWriteRefusedHere(Table& table, BooksWrite write, int field, const std::uint8_t* records,
                            std::uint32_t count);

@@ -3,6 +3,7 @@
 #include <cstdlib>
 #include <vector>
 
+#include "data/books_known_writers.h"
 #include "data/error_report.h"
 #include "data/entry_lines.h"
 #include "data/locks.h"
@@ -125,6 +126,7 @@ long InsertLineRenumber(Table& c50, Table& c60, long n, const std::string& prefi
 }
 
 NewLineResult CreateLineAfter(Table& c50, Table& c60, const LineAfter& after) {
+  const KnownBooksWriter known("CreateLineAfter");
   NewLineResult r;
   if (!DraftHasRoomFor(c50, 1)) {
     r.outcome = NewLineOutcome::DraftFull;
@@ -225,6 +227,7 @@ std::string NewGroupNumber(Table& c50, const std::string& prefix, const std::str
 
 NewLineResult CreatePieceLine(Table& c50, Table& c60, const std::string& prefix, const std::string& piece,
                               char labelCode, char entryCurrency) {
+  const KnownBooksWriter known("CreatePieceLine");
   NewLineResult r;
   if (!DraftHasRoomFor(c50, 1)) {
     r.outcome = NewLineOutcome::DraftFull;

@@ -197,6 +197,9 @@ void TraBroLettrageManuel::Mark(processing::MarkCommand command) {
   const long rank = SelectedRank();
   if (Busy() || rank < 0 || !matching_.Mark(static_cast<std::size_t>(rank), command)) {
     gui::MessageBeep(0);
+    // A mark the system refused to write: its one sentence.
+    if (!matching_.Refusal().empty())
+      gui::MessageBox(this, matching_.Refusal(), LoadStr(kCaptionWarning), gui::MB_OK | gui::MB_ICONSTOP);
     return;
   }
   ReloadShownRows();
@@ -237,8 +240,15 @@ void TraBroLettrageManuel::CmEnregistrer() {
     return;
   }
   SetDossierState('1');
-  matching_.SaveLetters();
+  const bool saved = matching_.SaveLetters();
   SetDossierState(' ');
+  if (!saved) {
+    // Nothing changed: the list stays, its marks with it, for a save made again.
+    gui::MessageBeep(0);
+    if (!matching_.Refusal().empty())
+      gui::MessageBox(this, matching_.Refusal(), LoadStr(kCaptionWarning), gui::MB_OK | gui::MB_ICONSTOP);
+    return;
+  }
   gui::PostMessage(GetHandle(), gui::WM_CLOSE);
 }
 
@@ -260,6 +270,9 @@ void TraBroLettrageManuel::CmSolderEtEnregistrer() {
     case processing::BalanceOutcome::Written:
       // The journal-months list shows the new totals.
       if (RegistryChar(kHeadersListSlot) == '1') gui::SendCommand(SlotHandle(kHeadersListSlot), form_cmd::ListRefreshAll);
+      // The piece written, its letters refused: said, the list closing all the same (its lines keep their marks).
+      if (!matching_.BalanceRefusal().empty())
+        gui::MessageBox(this, matching_.BalanceRefusal(), LoadStr(kCaptionWarning), gui::MB_OK | gui::MB_ICONSTOP);
       gui::PostMessage(GetHandle(), gui::WM_CLOSE);
       return;
     case processing::BalanceOutcome::HeaderLocked:

@@ -80,8 +80,7 @@ constexpr int kHintLetter = 29331;
 constexpr int kMsgNoJournal = 29342;           // the account
 constexpr int kMsgFilesNotOpen = 23241;
 constexpr int kMsgDifferenceLeft = 29332;      // the difference
-constexpr int kLogNotSaved = 23268;            // the log line of kMsgNotSaved
-constexpr int kMsgNotSaved = 29334;
+constexpr int kLogNotSaved = 37716;            // the log line of a save refused, nothing written
 constexpr int kMsgSaved = 29333;               // the lines ticked, then the log line's account, date and letter
 constexpr int kTextEuros = 2277;
 constexpr int kTextFrancs = 2278;
@@ -604,15 +603,17 @@ void TWTraBroRapprochement::CmEnregistrer() {
   const processing::ReconciliationSave saved = work_.Save(&written);
   SetDossierState(' ');
   if (saved == processing::ReconciliationSave::Failed) {
+    // Nothing written: the form stays with its ticks, for a save made again.
     WriteLog(LoadStr(kLogNotSaved));
     gui::MessageBeep(0);
-    gui::MessageBox(this, LoadStr(kMsgNotSaved), LoadStr(kCaption), gui::MB_OK | gui::MB_ICONSTOP);
-  } else {
-    WriteLog(work_.LogLine(written));
-    gui::MessageBox(this,
-                    FillPlaceholders(LoadStr(kMsgSaved), {std::to_string(written), work_.LogLine(written).substr(30)}),
-                    LoadStr(kCaption), gui::MB_OK | gui::MB_ICONINFORMATION);
+    if (!work_.Refusal().empty())
+      gui::MessageBox(this, work_.Refusal(), LoadStr(kCaption), gui::MB_OK | gui::MB_ICONSTOP);
+    return;
   }
+  WriteLog(work_.LogLine(written));
+  gui::MessageBox(this,
+                  FillPlaceholders(LoadStr(kMsgSaved), {std::to_string(written), work_.LogLine(written).substr(30)}),
+                  LoadStr(kCaption), gui::MB_OK | gui::MB_ICONINFORMATION);
   gui::PostMessage(GetHandle(), gui::WM_CLOSE);
 }
 

@@ -5,6 +5,7 @@
 
 #include "controls/mcontrols.h"
 #include "controls/medit.h"
+#include "data/books_write_permit.h"
 #include "data/dossier_lock.h"
 #include "data/session.h"
 #include "data/table.h"
@@ -237,6 +238,7 @@ void TWUtiBroFichier::SetCancelled(bool cancel) {
     return;
   }
   if (table_->IsDeleted() != cancel) {
+    const BooksWritePermit permit(kRawAccessRun);
     if (!(cancel ? table_->DeleteRecord(nullptr, 0) : table_->RecallRecord(nullptr, 0))) return;
     table_->Commit();
   }
@@ -400,8 +402,11 @@ bool TWUtiModFichier::Save() {
     return false;
   }
   bool ok = true;
-  for (const auto& [field, text] : writes)
-    if (ok) ok = table_->PutField(field, text.c_str());
+  {
+    const BooksWritePermit permit(kRawAccessRun);
+    for (const auto& [field, text] : writes)
+      if (ok) ok = table_->PutField(field, text.c_str());
+  }
   UnlockRecord(*table_);
   ok = table_->Commit() && ok;
   for (FieldRow& r : rows_)

@@ -3,7 +3,9 @@
 // one column per field and "#" on cancelled records. "Annuler" / "Réactiver" cancel and recall a record, "Modifier"
 // opens its record form TWUtiModFichier (one edit per field that is not a memo), "Visualiser" / "Imprimer" run the
 // table's report layouts ("F" + number + "-", "FPB-", "FLB-") with the field writes of the templates allowed. Closing
-// the browser gives the dossier back.
+// the browser gives the dossier back. Each record it writes (a field put, a delete mark set or removed) is written
+// whole in one engine call while the dossier is held alone: a run of its own, which takes the permit to write the
+// books (data/books_write_permit.h) for that write, whatever table it is, so that the user may mend any record.
 #pragma once
 
 #include <memory>
@@ -16,6 +18,9 @@
 
 class MEdit;
 class MStatic;
+
+// The name of the browser's permit to write the books.
+inline constexpr const char* kRawAccessRun = "acces-fichier";
 
 class TWUtiBroFichier : public CMDIBrowse {
  public:

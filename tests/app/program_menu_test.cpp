@@ -61,6 +61,7 @@
 #include "shell/seeding.h"
 #include "shell/toolbar.h"
 #include "support/access_rights.h"
+#include "support/books_writes.h"
 #include "support/dossier_fixture.h"
 #include "support/python.h"
 #include "utilities/configuration.h"
@@ -442,6 +443,7 @@ TEST_F(ProgramMenuTest, TabbingThroughEveryFormOpensNothing) {
       // The opening balances ask for an empty draft: its lines cancelled.
       ::Table c50;
       ASSERT_TRUE(c50.OpenShared(PathC50()));
+      const test_support::SetUpPermit permit("brouillard vide");
       for (bool more = c50.GoTop(); more; more = c50.Skip(1))
         if (!c50.IsDeleted()) ASSERT_TRUE(c50.DeleteRecord("", 0));
     }

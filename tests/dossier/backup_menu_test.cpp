@@ -48,6 +48,7 @@
 #include "shell/handlers.h"
 #include "shell/mdi_client.h"
 #include "support/bank_statements.h"
+#include "support/books_writes.h"
 #include "support/dossier_fixture.h"
 #include "support/other_process.h"
 #include "support/refused_read.h"
@@ -1062,6 +1063,7 @@ TEST_F(AsciiRestoreTest, BooksOfTwoStatesAreRefused) {
 // names the total and advises the ReConstruction.
 TEST_F(AsciiRestoreTest, ATotalOffByACentIsRestoredWithTheReConstructionsAdvice) {
   {
+    const test_support::SetUpPermit permit("total faux d un centime");
     Table c20;
     ASSERT_TRUE(c20.OpenShared(demo_ + "c20demo", "C20CODE"));
     ASSERT_TRUE(c20.Seek("C20CODE", "51200000"));

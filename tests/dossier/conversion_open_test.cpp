@@ -9,6 +9,7 @@
 #include "dossier/core/restore_files.h"
 #include "dossier/dossier_open.h"
 #include "dossier_test_util.h"
+#include "support/books_writes.h"
 #include "support/dossier_fixture.h"
 #include "platform/gui/dialog.h"
 #include "support/gui_test.h"
@@ -42,6 +43,7 @@ struct Line {
 // Sets every euro amount of the entry lines and account totals to zero, as a dossier of
 // francs only holds them; the lines as they were (francs) by record number.
 std::map<std::uint32_t, Line> MakeFrancsOnly(const std::string& folder, const std::string& code) {
+  const test_support::SetUpPermit permit("dossier en francs");
   std::map<std::uint32_t, Line> lines;
   Table c50, c20;
   maintenance_test::EachRecord(c50, folder + "c50" + code, [&](Table& t) {
@@ -116,6 +118,7 @@ TEST_F(DossierOpenTest, ConversionKeepsRecordsInPlaceAndHeadersApart) {
   std::string draft;
   {
     Table c50, c60, c20, c10;
+    const test_support::SetUpPermit permit("dossier ancien mis en place");
     ASSERT_TRUE(c50.OpenShared(d + "c50ann"));
     ASSERT_TRUE(c60.OpenShared(d + "c60ann", LigneTri::kRecordTag));
     for (long r : {3, 40, 41, 99, 150, 200}) {

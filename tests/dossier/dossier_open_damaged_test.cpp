@@ -20,6 +20,7 @@
 #include "platform/system/write_fault.h"
 #include "posting/line_changes.h"
 #include "runtime/logfile.h"
+#include "support/books_writes.h"
 #include "support/dossier_fixture.h"
 #include "support/python.h"
 
@@ -291,10 +292,13 @@ TEST_F(DossierOpenTest, ACancelledLineLeftWithoutItsSortRecordByTheReindexHoldsA
           std::stoul(c60.GetField(LigneTri::TREC)) == cancelled)
         for (int f = 1; f <= c60.FieldCount(); ++f) fields.push_back(c60.GetField(f));
     ASSERT_FALSE(fields.empty());
-    ASSERT_TRUE(c60.AppendBlank());
-    for (int f = 1; f <= c60.FieldCount(); ++f) ASSERT_TRUE(c60.PutField(f, fields[static_cast<std::size_t>(f - 1)].c_str()));
-    ASSERT_TRUE(c60.InsertRecord());
-    ASSERT_TRUE(c60.DeleteRecord("tri", 1));
+    {
+      const test_support::SetUpPermit permit("enregistrement de tri double");
+      ASSERT_TRUE(c60.AppendBlank());
+      for (int f = 1; f <= c60.FieldCount(); ++f) ASSERT_TRUE(c60.PutField(f, fields[static_cast<std::size_t>(f - 1)].c_str()));
+      ASSERT_TRUE(c60.InsertRecord());
+      ASSERT_TRUE(c60.DeleteRecord("tri", 1));
+    }
   });
   SetDossier(d, "CAN");
   DossierInvariants doubled;

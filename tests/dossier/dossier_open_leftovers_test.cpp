@@ -17,6 +17,7 @@
 #include "dossier_test_util.h"
 #include "platform/dbase/fileio.h"
 #include "platform/dbase/file_layout.h"
+#include "support/books_writes.h"
 #include "support/dossier_fixture.h"
 #include "support/gui_test.h"
 #include "support/other_process.h"
@@ -162,6 +163,7 @@ TEST_F(LeftoversTest, AnIndexLeftMarkedByAKilledAppendIsMadeAgainOrTheOpeningSto
     std::ofstream(c60 + ".dbf", std::ios::binary | std::ios::trunc) << data;
     std::ofstream(c60 + ".mdx", std::ios::binary | std::ios::trunc) << index;
     const int status = test_support::RunInChild([c60, k] {
+      const test_support::SetUpPermit permit("ajout tue");
       Table t;
       if (!t.OpenShared(c60, "C60CODE")) return 1;
       dbase::SetWriteFault(dbase::WriteFault::kKill, k);

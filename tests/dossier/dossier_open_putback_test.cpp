@@ -14,6 +14,7 @@
 #include "dossier_test_util.h"
 #include "platform/dbase/fileio.h"
 #include "platform/system/write_fault.h"
+#include "support/books_writes.h"
 #include "support/dossier_fixture.h"
 #include "support/gui_test.h"
 #include "support/other_process.h"
@@ -77,6 +78,8 @@ class PutBackOpenTest : public DossierOpeningTest {
     ASSERT_TRUE(WriteDossierRunMarker({kValidationRun, "Validation des Journaux", "2", "05/03/2026 \xE0 09h07",
                                        copies->Detail()}));
     SetDossier("", "");
+    // The validation's writes up to where it stopped.
+    const test_support::SetUpPermit permit("validation arretee");
     Table c40, c50;
     ASSERT_TRUE(c40.OpenShared(d + "c40" + lower));
     ASSERT_TRUE(c40.AppendBlank());

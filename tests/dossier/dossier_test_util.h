@@ -34,6 +34,7 @@
 #include "runtime/runtime_init.h"
 #include "runtime/session_registry.h"
 #include "runtime/xbase.h"
+#include "support/books_writes.h"
 #include "support/other_process.h"
 #include "support/temp_folder.h"
 
@@ -219,6 +220,7 @@ inline bool Open(Table& t, const std::string& path, const char* tag = "") {
 // Calls fn on every record of a table in physical order (the live ones only when asked); fn
 // may change the record.
 inline void EachRecord(Table& t, const std::string& path, const std::function<void(Table&)>& fn, bool liveOnly = false) {
+  const test_support::SetUpPermit permit("tables abimees");
   ASSERT_TRUE(Open(t, path));
   const std::uint32_t n = t.RecCount();
   for (std::uint32_t r = 1; r <= n; ++r) {
@@ -350,6 +352,7 @@ class MaintenanceTest : public dossier_test::SessionTest {
 
   // Appends one record with the given fields.
   static void Append(Table& t, const std::string& path, const std::map<int, std::string>& fields) {
+    const test_support::SetUpPermit permit("enregistrement ajoute");
     ASSERT_TRUE(Open(t, path));
     ASSERT_TRUE(t.AppendBlank());
     for (const auto& [f, v] : fields) t.PutField(f, v.c_str());

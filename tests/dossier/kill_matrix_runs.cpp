@@ -36,6 +36,7 @@
 #include "runtime/numbers.h"
 #include "runtime/xbase.h"
 #include "support/bank_statements.h"
+#include "support/books_writes.h"
 #include "support/dossier_fixture.h"
 #include "support/rebuild_maintenance.h"
 
@@ -296,6 +297,7 @@ bool RunRebuild(const std::string& root, const Arm& arm) {
 // The renumbering of draft pieces numbered backwards with gaps: every line takes another number
 // (its sort record too, so that the dossier keeps its rules before the run).
 void PrepareRenumbering(const std::string& root) {
+  const test_support::SetUpPermit permit("pieces espacees");
   const std::string a = Make(root, "a", "A", 200);
   Table c50, c60;
   ASSERT_TRUE(c50.OpenShared(a + "c50a"));

@@ -25,6 +25,7 @@
 #include "runtime/code_helpers.h"
 #include "shell/seeding.h"
 #include "shell/utility_commands.h"
+#include "support/books_writes.h"
 #include "support/dossier_fixture.h"
 #include "support/other_process.h"
 
@@ -204,6 +205,7 @@ TEST_F(InterruptedRunTest, RenumberingKilledHalfWayIsNamedAtTheOpeningAndFinishe
   const std::string model = MakeDossier("modele", "REN", 200);
   {
     // Draft pieces in reverse order with gaps, so that every line takes another number.
+    const test_support::SetUpPermit permit("pieces espacees");
     Table c50;
     ASSERT_TRUE(c50.OpenShared(model + "c50ren"));
     long max = 0;

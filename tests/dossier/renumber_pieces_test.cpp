@@ -17,6 +17,7 @@
 #include "runtime/code_helpers.h"
 #include "runtime/numbers.h"
 #include "runtime/text.h"
+#include "support/books_writes.h"
 #include "support/refused_read.h"
 
 namespace dossier_test {
@@ -61,6 +62,7 @@ class RenumberTest : public ModalSessionTest {
   static int PieceField(char file) { return file == 'C' ? 6 : 4; }
 
   void AddLines(const std::vector<Line>& lines) {
+    const test_support::SetUpPermit permit("lignes mises en place");
     for (const Line& l : lines) {
       Table& t = LineTable(l.file);
       ASSERT_TRUE(t.OpenShared(LinePath(l.file)));
@@ -86,6 +88,7 @@ class RenumberTest : public ModalSessionTest {
   // Piece k of the draft becomes piece 2 (max + 1 - k) + 1: numbers with gaps, in reverse,
   // so that renumbering gives most pieces a number that another piece holds now.
   static void SpreadDraftPieces() {
+    const test_support::SetUpPermit permit("pieces espacees");
     long max = 0;
     for (const std::string& p : Pieces('B')) max = std::max(max, static_cast<long>(Val(p.c_str())));
     maintenance_test::EachRecord(*TableC50, PathC50(), [&](Table& t) {
@@ -291,6 +294,7 @@ TEST_F(RenumberTest, PendingPlanStopsTheRebuildAndAStalePlanIsKept) {
   const std::vector<std::string> mixed = Pieces('B');
   AddLines({{'B', "000777"}});
   {
+    const test_support::SetUpPermit permit("enregistrement de tri mis en place");
     // The entry writes the line's sort record too.
     Table c60;
     ASSERT_TRUE(c60.OpenShared(PathC60()));

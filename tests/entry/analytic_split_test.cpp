@@ -18,6 +18,7 @@
 #include "runtime/text.h"
 #include "runtime/xbase.h"
 #include "shell/mdi_client.h"
+#include "support/books_writes.h"
 #include "support/other_process.h"
 
 namespace entry_test {
@@ -388,6 +389,7 @@ TEST_F(AnalyticSplitTest, AnAnalyticLineWhoseSaveIsRefusedKeepsItsForm) {
     Table c30;
     ASSERT_TRUE(c30.OpenShared(PathC30(), "C30CODE"));
     ASSERT_TRUE(c30.Seek("C30CODE", "CH-ARTAS"));
+    const test_support::SetUpPermit permit("total plein");
     ASSERT_TRUE(c30.PutFieldNum(9, 99999999999.00));
   }
   const auto artas = SectionTotals("CH-ARTAS");

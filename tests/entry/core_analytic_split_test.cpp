@@ -12,6 +12,7 @@
 #include "entry/core/analytic_split.h"
 #include "runtime/numbers.h"
 #include "runtime/xbase.h"
+#include "support/books_writes.h"
 #include "support/other_process.h"
 
 namespace entry_test {
@@ -296,8 +297,10 @@ TEST_F(SplitTest, TheHeaderFollowsTheGeneralLine) {
   EXPECT_EQ(std::string(c50.GetField(L::BSENS)), "C");
   ASSERT_TRUE(SeekAnalyticRecord(c50, changed.LinesKey() + "0001"));
   EXPECT_EQ(std::string(RTrim(c50.GetField(L::BLIB))), "Libell\xE9 chang\xE9");
+  test_support::SetUpWrites setUp("ligne annulee par un autre poste");
   ASSERT_TRUE(c50.Seek(L::kCodeTag, key.GeneralLineKey().c_str()));
   ASSERT_TRUE(c50.DeleteRecord(nullptr, 0));
+  setUp.End();
   const std::uint32_t records = c50.RecCount();
   EXPECT_EQ(KeepSplitHeader(c50, c60, key, nullptr), SplitOpening::LineGone);
   EXPECT_EQ(c50.RecCount(), records);

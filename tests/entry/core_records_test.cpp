@@ -5,6 +5,7 @@
 #include "dossier/core/maintenance_rebuild.h"
 #include "dossier/core/renumber_pieces.h"
 #include "runtime/xbase.h"
+#include "support/books_writes.h"
 
 namespace entry_test {
 namespace {
@@ -27,6 +28,7 @@ std::vector<std::string> SortFile() {
 
 // A line appended with the given fields (cancelled when asked), committed.
 std::uint32_t AppendLine(Table& lines, const std::vector<std::pair<int, std::string>>& fields) {
+  const test_support::SetUpPermit permit("ligne mise en place");
   EXPECT_TRUE(lines.AppendBlank());
   for (const auto& [f, v] : fields) lines.PutField(f, v.c_str());
   EXPECT_TRUE(lines.InsertRecord());
@@ -35,6 +37,7 @@ std::uint32_t AppendLine(Table& lines, const std::vector<std::pair<int, std::str
 }
 
 TEST_F(RecordsTest, TheSortRecordCopiesItsLineAndKeepsTheWorkingLetter) {
+  const test_support::SetUpPermit permit("derivation des enregistrements de tri");
   const std::vector<std::pair<int, std::string>> draft = {
       {L::BCLE, "Z"},       {L::BMOIS, "D003"},     {L::BJAL, "VE"},       {L::BPIECE, "000777"},
       {L::BREC, "000012"},  {L::BNUM, "0031"},      {L::BNUMA, "0001"},    {L::BJOUR, "15"},
@@ -89,15 +92,21 @@ TEST_F(RecordsTest, TheGeneratorTheRebuildAndTheRenumberingWriteTheRoutinesRecor
   c50.CloseTable();
   c60.CloseTable();
   CloseAllTables();
-  ASSERT_EQ(RefillSortFile(), 0);
-  EXPECT_EQ(SortFile(), generated);
+  {
+    const test_support::SetUpPermit permit("etape de la reconstruction");
+    ASSERT_EQ(RefillSortFile(), 0);
+    EXPECT_EQ(SortFile(), generated);
+  }
 
   // The renumbering writes its lines, then refills the sort file the same way.
   const RenumberResult renumbered = RenumberPieces();
   ASSERT_EQ(renumbered.outcome, RenumberOutcome::Done);
   const std::vector<std::string> after = SortFile();
-  ASSERT_EQ(RefillSortFile(), 0);
-  EXPECT_EQ(SortFile(), after);
+  {
+    const test_support::SetUpPermit permit("etape de la reconstruction");
+    ASSERT_EQ(RefillSortFile(), 0);
+    EXPECT_EQ(SortFile(), after);
+  }
   OpenTables();
   ExpectInvariants("after the renumbering");
 }

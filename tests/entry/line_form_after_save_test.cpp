@@ -8,6 +8,7 @@
 #include "data/session.h"
 #include "platform/gui/mdi.h"
 #include "shell/application.h"
+#include "support/books_writes.h"
 #include "support/refused_write.h"
 
 namespace entry_test {
@@ -55,6 +56,7 @@ TEST_F(LineFormTest, ANewLineWhoseSaveIsRefusedLeavesNothingBehind) {
       Table c20;
       ASSERT_TRUE(c20.OpenShared(PathC20(), "C20CODE"));
       ASSERT_TRUE(c20.Seek("C20CODE", "60700000"));
+      const test_support::SetUpPermit permit("total mis en place");
       ASSERT_TRUE(c20.PutFieldNum(18, c.totalFull ? 99999999999.00 : FromCents(account[1])));
     }
     const auto before = AccountTotals("60700000");

@@ -22,6 +22,7 @@
 #include "resources/command_ids.h"
 #include "shell/handlers.h"
 #include "shell/mdi_client.h"
+#include "support/books_writes.h"
 
 namespace entry_test {
 
@@ -181,6 +182,7 @@ class LineFormTest : public test_support::DossierFixture {
   // The first bank line of a journal-month on the debit side with francs (its key, "" for none), its
   // account's franc debit total set to `debitF` first.
   std::string BankDebitLineAt(const std::string& month, double debitF) {
+    const test_support::SetUpPermit permit("ligne de banque mise en place");
     const std::string key = LineWhere(month, [](const posting::LineRecord& r) {
       return r.account == "51200000" && r.sense == 'D' && ToCents(r.francs) > 0;
     });

@@ -7,6 +7,7 @@
 #include <array>
 #include <cctype>
 #include <map>
+#include "support/books_writes.h"
 #include "support/refused_write.h"
 
 #include "data/dossier_files.h"
@@ -838,6 +839,7 @@ TEST_F(LineFormTest, TheWidestAmountsShowWholeAndGroupedInTheirPlaces) {
   ASSERT_FALSE(key.empty());
   {
     Table c20;
+    const test_support::SetUpPermit permit("total mis en place");
     ASSERT_TRUE(c20.OpenShared(PathC20(), "C20CODE") && c20.Seek("C20CODE", "51200000") && c20.PutFieldNum(19, 0));
   }
   TWSaiBroDetJournaux* w = Saisir(month);

@@ -15,6 +15,7 @@
 #include "runtime/text.h"
 #include "shell/application.h"
 #include "support/access_rights.h"
+#include "support/books_writes.h"
 #include "support/line_files.h"
 
 namespace entry_test {
@@ -159,11 +160,14 @@ TEST_F(LinesWindowTest, CancelAndReactivateKeepEveryTotalAndAMatchedLineStays) {
   w->SelectRow(1, 1);
   std::uint32_t recno = static_cast<std::uint32_t>(w->Store().RecordNumberOf(0));
   Send(w, 20031);
-  ASSERT_TRUE(c50.GoTo(recno));
-  ASSERT_TRUE(c50.PutField(L::BLETE, "AA"));
-  Table c60;
-  ASSERT_TRUE(c60.OpenShared(PathC60(), T::kRecordTag));
-  ASSERT_TRUE(RewriteLigneTri(c50, T::kDraft, c60, ""));
+  {
+    const test_support::SetUpPermit permit("ligne lettree");
+    ASSERT_TRUE(c50.GoTo(recno));
+    ASSERT_TRUE(c50.PutField(L::BLETE, "AA"));
+    Table c60;
+    ASSERT_TRUE(c60.OpenShared(PathC60(), T::kRecordTag));
+    ASSERT_TRUE(RewriteLigneTri(c50, T::kDraft, c60, ""));
+  }
   w->CmRafraichirTotal();
   gui::CommandEnabler ce(20029);
   ASSERT_TRUE(w->EvCommandEnable(ce));
@@ -396,8 +400,11 @@ TEST_F(LinesWindowTest, ModifierOnALineMatchedMeanwhileGivesItsLockBack) {
   const std::string key = w->GetSelectedRowText();
   Table other;
   ASSERT_TRUE(other.OpenShared(PathC50(), L::kCodeTag));
-  ASSERT_TRUE(other.GoTo(recno));
-  ASSERT_TRUE(other.PutField(L::BLETE, "ZZ"));
+  {
+    const test_support::SetUpPermit permit("lettrage d un autre poste");
+    ASSERT_TRUE(other.GoTo(recno));
+    ASSERT_TRUE(other.PutField(L::BLETE, "ZZ"));
+  }
   const int beeps0 = beeps;
   gui::ModalSeam::Reset();
   Send(w, 20047);

@@ -18,6 +18,7 @@
 #include "runtime/bank_ids.h"
 #include "runtime/numbers.h"
 #include "runtime/xbase.h"
+#include "support/books_writes.h"
 #include "support/report_hook_driver.h"
 
 namespace entry_test {
@@ -95,6 +96,7 @@ class OutputTest : public EntryTest {
   // Lines of a journal-month of the draft, its header made when missing. The lines of a piece get
   // the numbers 0001, 0002 ... in the order given.
   void SeedMonth(const std::string& journalMonth, const std::vector<Seed>& lines) {
+    const test_support::SetUpPermit permit("lignes mises en place");
     ASSERT_TRUE(posting::EnsureGeneralFile());
     const posting::HeaderCreation made = posting::EnsureDraftHeader(*TableC10, journalMonth);
     ASSERT_NE(made, posting::HeaderCreation::Failed);

@@ -9,6 +9,7 @@
 #include "runtime/dossier_record.h"
 #include "runtime/numbers.h"
 #include "runtime/xbase.h"
+#include "support/books_writes.h"
 
 namespace entry_test {
 namespace {
@@ -29,6 +30,7 @@ class SearchTest : public EntryTest {
     bool cancelled;
   };
   void WriteLines(const std::vector<Line>& lines) {
+    const test_support::SetUpPermit permit("lignes mises en place");
     ASSERT_TRUE(EnsureGeneralFile());
     ASSERT_EQ(EnsureDraftHeader(*TableC10, kMonth), HeaderCreation::Created);
     Table c50, c60;

@@ -19,6 +19,7 @@
 #include "runtime/xbase.h"
 #include "shell/application.h"
 #include "shell/mdi_client.h"
+#include "support/books_writes.h"
 
 namespace entry_test {
 namespace {
@@ -296,8 +297,10 @@ TEST_F(SlotsTest, ALineKeyHandedOverAtPlus18KeepsTheHeaderLockedThroughATotalsUp
   SetRegistryText(slot + kSlotRestoreOffset, kRestoreKeyLength, lineKey);
   EXPECT_EQ(RegistryText(slot + kSlotKeyOffset, 7), month) << "the journal-month key stays at + 11";
   EXPECT_TRUE(IsJournalInEntry(month.c_str()));
+  test_support::SetUpWrites setUp("totaux d une modification");
   MajCentC10((month + "B").c_str(), "+D", 1.0, 0.15);
   MajCentC10((month + "B").c_str(), "-D", 1.0, 0.15);
+  setUp.End();
   EXPECT_FALSE(station.Do('a')) << "still locked after the totals update";
   // "Ligne Restore" finds the key there; the headers list opens it in no second slot.
   EXPECT_EQ(Saisir(month), w);

@@ -16,6 +16,7 @@
 #include "platform/dbase/fileio.h"
 #include "platform/system/files.h"
 #include "shell/handlers.h"
+#include "support/books_writes.h"
 #include "support/kill_point.h"
 #include "support/line_files.h"
 #include "support/refused_read.h"
@@ -409,7 +410,9 @@ TEST_F(ValidationTest, AFailedRunPutsTheDossierBackAtOnce) {
   if (!TableC20->isOpen) {
     ASSERT_TRUE(TableC20->UseShared(PathC20(), "C20CODE"));
   }
+  test_support::SetUpWrites setUp("total decale");
   MajCompteC20("60640000", "+D", 6.56, 1.00);
+  setUp.End();
   CloseAll();
   // The first account of the chart moved by a cent while the first line goes to the closed file.
   std::string moved;
@@ -418,6 +421,7 @@ TEST_F(ValidationTest, AFailedRunPutsTheDossierBackAtOnce) {
     ASSERT_TRUE(c20.OpenShared(PathC20(), ""));
     ASSERT_TRUE(c20.GoTo(1));
     moved = RTrim(c20.GetField(1));
+    const test_support::SetUpPermit permit("total decale");
     ASSERT_TRUE(c20.PutFieldNum(17, c20.GetFieldNum(17) + cents / 100));
     c20.CloseTable(true);
   };

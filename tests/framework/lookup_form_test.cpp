@@ -5,6 +5,7 @@
 #include "framework/lookup_registry.h"
 #include "runtime/numbers.h"
 #include "test_subject.h"
+#include "support/books_writes.h"
 
 namespace {
 
@@ -111,10 +112,13 @@ TEST_F(LookupFormTest, AccountsAnsweredByTheListArePaddedAndShowTheirBalance) {
 
   Table& t = *TableC20;
   ASSERT_TRUE(t.Seek("C20CODE", "40100000"));
-  ASSERT_TRUE(t.PutFieldNum(17, 1000.0));
-  ASSERT_TRUE(t.PutFieldNum(18, 152.45));
-  ASSERT_TRUE(t.PutFieldNum(19, 300.0));
-  ASSERT_TRUE(t.PutFieldNum(20, 45.73));
+  {
+    const test_support::SetUpPermit permit("totaux mis en place");
+    ASSERT_TRUE(t.PutFieldNum(17, 1000.0));
+    ASSERT_TRUE(t.PutFieldNum(18, 152.45));
+    ASSERT_TRUE(t.PutFieldNum(19, 300.0));
+    ASSERT_TRUE(t.PutFieldNum(20, 45.73));
+  }
   form->ShowAccountBalanceC20(name, false);
   EXPECT_EQ(name->GetText(), std::string("FOURNISSEURS - ") + LTrim(FormatAmountPlain(700.0)) + " Francs");
   form->ShowAccountBalanceC20(name, true);

@@ -33,6 +33,7 @@
 #include "shell/handlers.h"
 #include "shell/mdi_client.h"
 #include "shell/registry.h"
+#include "support/books_writes.h"
 #include "support/dossier_fixture.h"
 #include "support/python.h"
 
@@ -123,6 +124,7 @@ class ChartTest : public test_support::DossierFixture {
 
   // A record written as another program would: the code and the fields given.
   static void Put(char kind, const std::string& code, const std::map<int, std::string>& fields, bool cancelled = false) {
+    const test_support::SetUpPermit permit("compte mis en place");
     Table t;
     ASSERT_TRUE(t.OpenShared(kind == '2' ? PathC20() : PathC30(), kind == '2' ? "C20CODE" : "C30CODE"));
     ASSERT_TRUE(t.AppendBlank());

@@ -15,6 +15,7 @@
 #include "runtime/numbers.h"
 #include "shell/application.h"
 #include "shell/startup.h"
+#include "support/books_writes.h"
 #include "support/cut_texts.h"
 #include "support/report_hook_driver.h"
 
@@ -228,6 +229,7 @@ TEST_F(ChartListTest, TheBalanceColumnIsBlankWhenDebitEqualsCreditAndTypedKeysLa
 TEST_F(ChartListTest, CreationFromTheDialogAsACopyAndFromTheOffersOfConstant010) {
   {
     // "Caisse" with an amount in every field.
+    const test_support::SetUpPermit permit("compte mis en place");
     Table t;
     ASSERT_TRUE(t.OpenShared(PathC20(), "C20CODE"));
     ASSERT_TRUE(t.Seek("C20CODE", "53000000"));

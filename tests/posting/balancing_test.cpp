@@ -12,6 +12,7 @@
 #include "runtime/logfile.h"
 #include "runtime/numbers.h"
 #include "runtime/text.h"
+#include "support/books_writes.h"
 #include "support/line_files.h"
 
 namespace entry_test {
@@ -86,8 +87,11 @@ TEST_F(BalancingTest, ARoundingLineOrTheNextLineFollowsThePiecesBalances) {
 // amounts typed since.
 TEST_F(BalancingTest, SolderLeCompteTakesOffTheLineAsLoaded) {
   ASSERT_TRUE(TableC20->Seek("C20CODE", "62700000"));
-  for (const auto& [field, value] : {std::pair{17, 200.0}, {18, 30.49}, {19, 120.0}, {20, 18.29}})
-    ASSERT_TRUE(TableC20->PutFieldNum(field, value));
+  {
+    const test_support::SetUpPermit permit("totaux mis en place");
+    for (const auto& [field, value] : {std::pair{17, 200.0}, {18, 30.49}, {19, 120.0}, {20, 18.29}})
+      ASSERT_TRUE(TableC20->PutFieldNum(field, value));
+  }
   LineRecord loaded;
   loaded.live = true;
   loaded.account = "62700000";
@@ -203,10 +207,13 @@ TEST_F(BalancingTest, TheRoundingAccountsAreReadOneWay) {
 TEST_F(BalancingTest, TheRebuildPostsItsRoundingLineWhereTheLineFormDoes) {
   IniSetString("CpteArrondiDB", "666");
   IniSetString("CpteArrondiCR", "766");
-  for (std::uint32_t r = 1; r <= c50.RecCount(); ++r) {
-    if (c50.GoTo(r) && !c50.IsDeleted() && c50.GetField(L::BCLE)[0] == 'Z' && c50.GetField(L::BSENS)[0] == 'D') {
-      ASSERT_TRUE(c50.PutFieldNum(L::BMONTANTE, c50.GetFieldNum(L::BMONTANTE) + 0.01));
-      break;
+  {
+    const test_support::SetUpPermit permit("piece desequilibree");
+    for (std::uint32_t r = 1; r <= c50.RecCount(); ++r) {
+      if (c50.GoTo(r) && !c50.IsDeleted() && c50.GetField(L::BCLE)[0] == 'Z' && c50.GetField(L::BSENS)[0] == 'D') {
+        ASSERT_TRUE(c50.PutFieldNum(L::BMONTANTE, c50.GetFieldNum(L::BMONTANTE) + 0.01));
+        break;
+      }
     }
   }
   c50.CloseTable();

@@ -7,6 +7,7 @@
 #include "data/account_totals.h"
 #include "data/stopped_line_changes.h"
 #include "platform/system/write_fault.h"
+#include "support/books_writes.h"
 #include "support/refused_write.h"
 #include "posting/line_save.h"
 #include "runtime/numbers.h"
@@ -180,6 +181,7 @@ TEST_F(SaveTest, AnAuxiliaryAccountsAnalyticLinesAreFoundAndTheirSectionsTotalsG
   // Two analytic lines of the account "CABC" on two sections, posted as the analytic form posts them.
   const std::string account = "CABC    ";
   for (const char* section : {"SECTA", "SECTB"}) {
+    const test_support::SetUpPermit permit("lignes analytiques mises en place");
     ASSERT_TRUE(c50.AppendBlank());
     const std::string fields[][2] = {{"1", "W"}, {"2", line.key.substr(1, 4)}, {"3", line.key.substr(5, 3)},
                                      {"4", line.key.substr(8, 6)}, {"5", line.key.substr(14, 6)},

@@ -4,6 +4,7 @@
 #include "entry/core_fixture.h"
 #include "posting/line_validation.h"
 #include "runtime/numbers.h"
+#include "support/books_writes.h"
 
 namespace entry_test {
 namespace {
@@ -148,8 +149,11 @@ TEST_F(ValidationTest, AnUnchangedLineClosesWithoutSaveAndQuitterSkipsTheTests) 
 // in credit, the warning.
 TEST_F(ValidationTest, TheCashWarningCountsTheLineAsTypedNotAsLoaded) {
   ASSERT_TRUE(TableC20->Seek("C20CODE", "53000000"));
-  ASSERT_TRUE(TableC20->PutFieldNum(18, 500.00));
-  ASSERT_TRUE(TableC20->PutFieldNum(20, 120.50));
+  {
+    const test_support::SetUpPermit permit("totaux mis en place");
+    ASSERT_TRUE(TableC20->PutFieldNum(18, 500.00));
+    ASSERT_TRUE(TableC20->PutFieldNum(20, 120.50));
+  }
   const double balance = 379.50;
   LineRecord loaded;
   loaded.live = true;

@@ -11,6 +11,7 @@
 #include "entry/core_fixture.h"
 #include "posting/new_lines.h"
 #include "runtime/xbase.h"
+#include "support/books_writes.h"
 #include "support/other_process.h"
 
 namespace entry_test {
@@ -25,6 +26,7 @@ class NewLinesTest : public CoreTest {
  protected:
   // A line of the group, with its sort record; an analytic header and line when asked.
   void AddLine(const std::string& piece, const std::string& group, long number, bool cancelled, bool analytic) {
+    const test_support::SetUpPermit permit("ligne mise en place");
     auto line = [&](const char* kind, const char* code, const char* account, const char* sub) {
       ASSERT_TRUE(c50.AppendBlank());
       const std::vector<std::pair<int, std::string>> fields{
@@ -128,6 +130,7 @@ TEST_F(NewLinesTest, AGroupOfAThousandLinesIsRefusedAndLeftAsItWas) {
   EXPECT_EQ(CreateLineAfter(c50, c60, after).outcome, NewLineOutcome::GroupTooLarge);
   EXPECT_EQ(Numbers(piece, group), before);
   // One line fewer fits: 999 lines take 0010 ... 9990.
+  test_support::SetUpWrites setUp("ligne retiree du groupe");
   ASSERT_TRUE(c50.Seek(L::kCodeTag, (kPrefix + piece + group + "1000").c_str()));
   ASSERT_TRUE(c50.DeleteRecord(nullptr, 0));
   ASSERT_TRUE(c50.PutField(L::BREC, "000002"));
@@ -135,6 +138,7 @@ TEST_F(NewLinesTest, AGroupOfAThousandLinesIsRefusedAndLeftAsItWas) {
   ASSERT_TRUE(T::Find(c60, T::kDraft, c50.recordNumber) && c60.DeleteRecord(nullptr, 0));
   ASSERT_TRUE(RewriteLigneTri(c50, T::kDraft, c60, ""));
   UnlockRecord(c60);
+  setUp.End();
   const NewLineResult r = CreateLineAfter(c50, c60, after);
   EXPECT_EQ(r.outcome, NewLineOutcome::Created);
   EXPECT_EQ(r.key.substr(20), "5001");

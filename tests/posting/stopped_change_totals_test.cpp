@@ -16,6 +16,7 @@
 #include "platform/system/write_fault.h"
 #include "posting/line_changes.h"
 #include "runtime/text.h"
+#include "support/books_writes.h"
 #include "support/refused_read.h"
 
 namespace entry_test {
@@ -56,6 +57,7 @@ class StoppedChangeTotalsTest : public CoreTest {
   // 12.34 off its lines, and its note naming them ('A' an account, 'S' a section) written whole and
   // not marked done.
   void StopAChangeOn(const std::vector<std::pair<char, std::string>>& totals) {
+    const test_support::SetUpPermit permit("modification arretee");
     TotalsCents off;
     off.Add(true, 8094, 1234);
     std::string note = "en_cours\nmodification\tligne\nposte\t02\ndebut\t09/12/2026 10:00\n";

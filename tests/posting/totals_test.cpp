@@ -8,6 +8,7 @@
 #include "posting/line_changes.h"
 #include "runtime/numbers.h"
 #include "runtime/text.h"
+#include "support/books_writes.h"
 
 namespace entry_test {
 namespace {
@@ -61,20 +62,26 @@ TEST_F(TotalsTest, AMatchedLineIsNotCancelledAndALostSortRecordComesBack) {
     if (matched == 0) matched = r;
     else if (orphan == 0) orphan = r;
   }
-  ASSERT_TRUE(c50.GoTo(matched));
-  ASSERT_TRUE(c50.PutField(L::BLETE, "AB"));
-  ASSERT_TRUE(T::Find(c60, T::kDraft, matched));
-  ASSERT_TRUE(RewriteLigneTri(c50, T::kDraft, c60, ""));
+  {
+    const test_support::SetUpPermit permit("ligne lettree");
+    ASSERT_TRUE(c50.GoTo(matched));
+    ASSERT_TRUE(c50.PutField(L::BLETE, "AB"));
+    ASSERT_TRUE(T::Find(c60, T::kDraft, matched));
+    ASSERT_TRUE(RewriteLigneTri(c50, T::kDraft, c60, ""));
+  }
   EXPECT_EQ(CancelLine(c50, c60, matched, "ligne"), LineChange::Lettered);
   ASSERT_TRUE(c50.GoTo(matched));
   EXPECT_FALSE(c50.IsDeleted());
 
   // A line whose sort record was lost (written over with another line's number).
-  ASSERT_TRUE(T::Find(c60, T::kDraft, orphan));
-  ASSERT_TRUE(c60.PutField(T::TFIC, "X"));
-  UnlockRecord(c60);
-  ASSERT_TRUE(c60.DeleteRecord(nullptr, 0));
-  UnlockRecord(c60);
+  {
+    const test_support::SetUpPermit permit("enregistrement de tri perdu");
+    ASSERT_TRUE(T::Find(c60, T::kDraft, orphan));
+    ASSERT_TRUE(c60.PutField(T::TFIC, "X"));
+    UnlockRecord(c60);
+    ASSERT_TRUE(c60.DeleteRecord(nullptr, 0));
+    UnlockRecord(c60);
+  }
   EXPECT_EQ(CancelLine(c50, c60, orphan, "ligne"), LineChange::Done);
   ASSERT_TRUE(T::Find(c60, T::kDraft, orphan));
   EXPECT_TRUE(c60.IsDeleted());
@@ -98,6 +105,7 @@ TEST_F(TotalsTest, EachFaultOfTheCheckIsOneWholeLine) {
                     e = std::to_string(live[3]);
   // The sort record of line b cancelled alone, line c cancelled alone, the sort record of line d
   // pointing nowhere, line e with a second sort record of another number.
+  test_support::SetUpWrites damage("livres abimes");
   ASSERT_TRUE(T::Find(c60, T::kDraft, live[0]));
   ASSERT_TRUE(c60.DeleteRecord(nullptr, 0));
   ASSERT_TRUE(c50.GoTo(live[1]));
@@ -117,6 +125,7 @@ TEST_F(TotalsTest, EachFaultOfTheCheckIsOneWholeLine) {
   ASSERT_TRUE(c20.GoTo(1));
   const std::string account = TrimmedRight(c20.GetField(1));
   ASSERT_TRUE(c20.PutField(17, "1234567890.12"));
+  damage.End();
 
   DossierInvariants check;
   EXPECT_FALSE(check.Check());

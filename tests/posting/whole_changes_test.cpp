@@ -24,6 +24,7 @@
 #include "runtime/numbers.h"
 #include "runtime/text.h"
 #include "runtime/xbase.h"
+#include "support/books_writes.h"
 #include "support/draft_piece.h"
 #include "support/refused_read.h"
 #include "support/refused_write.h"
@@ -406,8 +407,12 @@ class NearFullTest : public WholeChangeTest {
     ASSERT_TRUE(t.Seek(tag, PadRight(code, 8).c_str())) << code;
     const std::uint32_t recno = t.recordNumber;
     const double was = t.GetFieldNum(field);
+    const test_support::SetUpPermit permit("total presque plein");
     ASSERT_TRUE(t.PutFieldNum(field, FromCents(kLargestTotalCents - room)));
-    restore_.push_back([&t, recno, field, was] { t.GoTo(recno) && t.PutFieldNum(field, was); });
+    restore_.push_back([&t, recno, field, was] {
+      const test_support::SetUpPermit back("total remis");
+      t.GoTo(recno) && t.PutFieldNum(field, was);
+    });
   }
   void FillHeader(const std::string& journalMonth, long long room) {
     Table& c10 = *TableC10;
@@ -415,8 +420,12 @@ class NearFullTest : public WholeChangeTest {
     const std::uint32_t recno = c10.recordNumber;
     const std::string was = c10.GetField(5);
     const std::string credit = PadRight(was, 28).substr(14, 14);
+    const test_support::SetUpPermit permit("total presque plein");
     ASSERT_TRUE(c10.PutField(5, (FormatNumber(14, 2, false, FromCents(kLargestTotalCents - room)) + credit).c_str()));
-    restore_.push_back([&c10, recno, was] { c10.GoTo(recno) && c10.PutField(5, was.c_str()); });
+    restore_.push_back([&c10, recno, was] {
+      const test_support::SetUpPermit back("total remis");
+      c10.GoTo(recno) && c10.PutField(5, was.c_str());
+    });
   }
   std::vector<std::function<void()>> restore_;
 };
@@ -555,6 +564,7 @@ TEST_F(NearFullTest, ATotalThatCannotHoldTheChangeRefusesItBeforeAnythingIsWritt
   };
   // A section to fill: made as the first save onto it makes it.
   TotalsCents none;
+  const test_support::SetUpPermit made("section mise en place");
   ASSERT_TRUE(MoveSectionRecord("SECTNEW", none));
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);

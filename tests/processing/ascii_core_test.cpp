@@ -27,6 +27,7 @@
 #include "processing/core/ascii_import.h"
 #include "processing/core/bank_pieces.h"
 #include "runtime/logfile.h"
+#include "support/books_writes.h"
 #include "support/other_process.h"
 
 namespace processing_test {
@@ -543,6 +544,7 @@ TEST_F(AsciiImportTest, ARunFileLeftByAnEndedRunIsSaidAndNeverReadAsTheNextRuns)
   ASSERT_TRUE(platform::FileExists(processing::AsciiRunTotalsPath()));
 
   // Renumbered: the pieces take 300 and 301, the counter 500 again.
+  test_support::SetUpWrites renumbering("pieces renumerotees");
   for (const auto& [month, from, to] : {std::tuple{"C603", 500L, "300"}, std::tuple{"C606", 501L, "301"}})
     for (const std::uint32_t recno : processing::DraftPieceRecords(c50, month, "OD", from)) {
       ASSERT_TRUE(c50.GoTo(recno) && LockRecord(c50, nullptr, 0) && c50.PutField(L::BPIECE, to));
@@ -550,6 +552,7 @@ TEST_F(AsciiImportTest, ARunFileLeftByAnEndedRunIsSaidAndNeverReadAsTheNextRuns)
       ASSERT_TRUE(T::Find(c60, T::kDraft, recno) && LockRecord(c60, nullptr, 0) && c60.PutField(T::TPIECE, to));
       UnlockRecord(c60);
     }
+  renumbering.End();
   counterFrom("000500");
   DossierInvariants renumbered;
   ASSERT_TRUE(renumbered.Check()) << renumbered.Report();

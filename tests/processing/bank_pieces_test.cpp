@@ -13,6 +13,7 @@
 #include "platform/system/write_fault.h"
 #include "resources/string_table.h"
 #include "runtime/text.h"
+#include "support/books_writes.h"
 #include "support/other_process.h"
 
 namespace processing_test {
@@ -41,8 +42,12 @@ ImportedPiece Piece(const char* journal, Ymd date, std::vector<ImportedLine> lin
   return p;
 }
 
+// The bank pieces' writer, driven as an import drives it under its guard: the fixture holds the import's
+// permit.
 class BankPiecesTest : public CoreTest {
  protected:
+  test_support::SetUpPermit run_{"importation"};
+
   long Records() { return static_cast<long>(c50.RecCount()); }
   long DossierCounter() {
     EXPECT_TRUE(posting::SeekC10(*TableC10, '0', ""));

@@ -34,6 +34,7 @@
 #include "shell/handlers.h"
 #include "shell/mdi_client.h"
 #include "shell/registry.h"
+#include "support/books_writes.h"
 #include "support/dossier_fixture.h"
 #include "support/dossier_passwords.h"
 #include "support/other_process.h"
@@ -119,6 +120,7 @@ class CodeCopyTest : public test_support::DossierFixture {
   }
   // Writes the records into a dossier's table of the kind, as another program would.
   static void Put(const std::string& folder, const std::string& code, char kind, const std::vector<Rec>& recs) {
+    const test_support::SetUpPermit permit("codes mis en place");
     const KindFields f = FieldsOf(kind);
     Table t;
     ASSERT_TRUE(t.OpenShared(folder + f.table + Lower(code.c_str()), f.tag));
@@ -401,6 +403,7 @@ TEST_F(CodeCopyTest, ACopyIntoTheOpenDossierWaitsForARecordAnotherStationHolds) 
     static Table* t = new Table();
     if (cmd == 'l') {
       // The station holds account ZC2 and has just written its debit.
+      const test_support::SetUpPermit permit("total d un autre poste");
       if (!t->OpenShared(c20, "C20CODE") || !t->Seek("C20CODE", "ZC2") || !LockRecord(*t, nullptr, 0)) return false;
       return t->PutFieldNum(t->FieldPos("CDEBITF"), 99.0) && t->Commit();
     }

@@ -4,6 +4,7 @@
 #include "core_fixture.h"
 #include "processing/core/automatic_matching.h"
 #include "processing/core/manual_matching.h"
+#include "support/books_writes.h"
 #include "support/line_files.h"
 
 namespace processing_test {
@@ -12,7 +13,12 @@ namespace {
 using processing::AutomaticParameters;
 using processing::RunAutomaticMatching;
 
-using AutomaticTest = CoreTest;
+// The automatic matching's core, driven as its run drives it (RunMatchingGuarded): the fixture holds
+// the run's permit.
+class AutomaticTest : public CoreTest {
+ protected:
+  test_support::SetUpPermit run_{"lettrage-automatique"};
+};
 
 struct RunCase {
   const char* what;

@@ -25,6 +25,7 @@
 #include "runtime/session_registry.h"
 #include "runtime/text.h"
 #include "runtime/xbase.h"
+#include "support/books_writes.h"
 #include "support/runtime_fixture.h"
 
 namespace processing_test {
@@ -101,6 +102,7 @@ class CoreTest : public test_support::RuntimeTest {
   // Writes the lines on the account (journal OD, March 2026, one piece each), with their letters
   // and marks set on the line and its sort record. Their C60 record numbers, in order.
   std::vector<std::uint32_t> AddLines(const std::string& account, const std::vector<TestLine>& lines) {
+    const test_support::SetUpPermit permit("lignes mises en place");
     std::vector<std::uint32_t> sorts;
     long piece = 900;
     for (const TestLine& t : lines) {

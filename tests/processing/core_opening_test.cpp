@@ -35,6 +35,7 @@
 #include "runtime/runtime_hooks.h"
 #include "runtime/text.h"
 #include "runtime/xbase.h"
+#include "support/books_writes.h"
 #include "support/kill_point.h"
 #include "support/line_files.h"
 #include "support/other_process.h"
@@ -161,6 +162,7 @@ class OpeningTest : public test_support::RuntimeTest {
 // Sets a field of every record of one of A's tables (or of the records whose code begins with
 // `prefix`) to a number.
 void SetNumbers(const std::string& path, const std::vector<int>& fields, double value, const std::string& prefix = "") {
+  const test_support::SetUpPermit permit("totaux mis en place");
   Table t;
   ASSERT_TRUE(t.OpenExclusive(path));
   for (bool more = t.GoTop(); more; more = t.Skip(1)) {
@@ -318,6 +320,7 @@ TEST_F(OpeningTest, AResultPastWhatALineHoldsStopsTheRunByName) {
     Table c20;
     ASSERT_TRUE(c20.OpenExclusive(PathC20(), "C20CODE"));
     int credited = 0, debited = 0;
+    const test_support::SetUpPermit permit("totaux mis en place");
     for (bool more = c20.GoTop("C20CODE"); more; more = c20.Skip(1)) {
       const char first = c20.GetField(1)[0];
       const bool income = first == '7' && credited < 2, bank = first == '5' && debited < 2;
@@ -469,6 +472,7 @@ TEST_F(OpeningTest, UnbalancedLettersAreNamed) {
   const std::string letter(1, collectives[0].letter);
   ASSERT_TRUE(c60.SeekNotBelow(processing::kC60CodeTag, letter.c_str()));
   const std::string account = RTrim(processing::AccountOf(c60).c_str());
+  const test_support::SetUpPermit permit("lettre desequilibree");
   ASSERT_TRUE(c60.PutField(LigneTri::TLETE, "A"));
   const std::string refusal = processing::CheckLetterBalances(c40, c50, c60, collectives, 1);
   EXPECT_NE(refusal.find("Les LETTRAGES en Euros du compte: " + account), std::string::npos) << refusal;
@@ -479,6 +483,7 @@ TEST_F(OpeningTest, AnAuxiliaryAccountWithoutCollectiveStopsTheRun) {
   {
     Table c20;
     ASSERT_TRUE(c20.OpenExclusive(PathC20(), "C20CODE"));
+    const test_support::SetUpPermit permit("compte sans collectif");
     ASSERT_TRUE(c20.AppendBlank());
     c20.PutField(1, "QORPHAN");
     c20.PutFieldNum(18, 12.5);
@@ -568,6 +573,7 @@ TEST_F(OpeningTest, LettersThatDoNotBalanceLeaveAResidualLine) {
     ASSERT_TRUE(c60.OpenExclusive(PathC60(), processing::kC60CodeTag));
     ASSERT_TRUE(c60.SeekNotBelow(processing::kC60CodeTag, std::string(1, collectives[0].letter).c_str()));
     account = processing::AccountOf(c60);
+    const test_support::SetUpPermit permit("lettre desequilibree");
     ASSERT_TRUE(c60.PutField(LigneTri::TLETE, "A"));
     ASSERT_TRUE(c60.Commit());
   }
@@ -657,6 +663,7 @@ TEST_F(OpeningTest, TheYearsFirstAndLastDaysAreCarriedOneByOneOnTheOpeningDate) 
       line.euros = o.euros;
       line.francs = Round(2, o.euros * 6.55957);
       std::vector<std::uint32_t> recnos;
+      const test_support::SetUpPermit permit("lignes lettrees mises en place");
       ASSERT_EQ(WriteDraftLines(c50, c60, {line}, &recnos), DraftWrite::Written);
       ASSERT_TRUE(c50.GoTo(recnos[0]));
       c50.PutField(LigneEcriture::BLETE, o.letterE);
@@ -758,6 +765,7 @@ TEST_F(OpeningTest, TheEdgeAccountsOfTheChart) {
   auto append = [](const std::string& path, const std::string& code, const std::vector<std::pair<int, double>>& numbers) {
     Table c20;
     ASSERT_TRUE(c20.OpenExclusive(path, "C20CODE"));
+    const test_support::SetUpPermit permit("compte mis en place");
     ASSERT_TRUE(c20.AppendBlank());
     c20.PutField(1, code.c_str());
     c20.PutField(2, code.c_str());

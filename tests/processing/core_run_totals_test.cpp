@@ -15,6 +15,7 @@
 #include "data/draft_lines.h"
 #include "posting/journal_month.h"
 #include "processing/core/bank_pieces.h"
+#include "support/books_writes.h"
 
 namespace processing_test {
 namespace {
@@ -34,8 +35,12 @@ ImportedLine Line(const std::string& account, char sense, long long cents) {
   return l;
 }
 
+// The runs' totals and their finish, driven as the imports and the rebuild drive them: the fixture holds
+// a run's permit.
 class RunTotalsTest : public CoreTest {
  protected:
+  test_support::SetUpPermit run_{"importation"};
+
   std::string Journal() const { return Dir() + "/run.tot"; }
   // The first live account of the chart beginning with `letter` (an auxiliary account).
   std::string AccountStarting(char letter) {

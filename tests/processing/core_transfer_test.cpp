@@ -38,6 +38,7 @@
 #include "runtime/runtime_hooks.h"
 #include "runtime/text.h"
 #include "runtime/xbase.h"
+#include "support/books_writes.h"
 #include "support/demo_oracle.h"
 #include "support/kill_point.h"
 #include "support/line_files.h"
@@ -260,6 +261,7 @@ TEST_F(MergeTest, AnInsideYearAddsItsLinesFiguresAndJournals) {
   std::string renamed;
   {
     Table c50;
+    const test_support::SetUpPermit permit("journal renomme");
     ASSERT_TRUE(c50.OpenExclusive(o_ + "c50o"));
     ASSERT_TRUE(c50.GoTop());
     renamed = c50.GetField(L::BJAL);
@@ -443,6 +445,7 @@ TEST_F(SeparationTest, FourteenMonthsGiveTwoDossiersWithEveryLineOnce) {
   {
     Table c50;
     ASSERT_TRUE(c50.OpenExclusive(a_ + "c50a"));
+    const test_support::SetUpPermit permit("lettres mises en place");
     for (bool more = c50.GoTop(); more && letter.empty(); more = c50.Skip(1)) {
       if (c50.IsDeleted() || std::string(c50.GetField(L::BMOIS)) < StoredDateOf(Ymd{2027, 1, 1}).substr(0, 4))
         continue;

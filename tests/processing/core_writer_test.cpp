@@ -7,11 +7,17 @@
 
 #include "core_fixture.h"
 #include "data/dossier_invariants.h"
+#include "support/books_writes.h"
 
 namespace processing_test {
 namespace {
 
-using WriterTest = CoreTest;
+// The imports' writer, driven as an import drives it under its guard: the fixture holds the import's
+// permit.
+class WriterTest : public CoreTest {
+ protected:
+  test_support::SetUpPermit run_{"importation"};
+};
 
 NewDraftLine Line(const char* account, char sense, double euros) {
   NewDraftLine l;

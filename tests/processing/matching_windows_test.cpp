@@ -39,6 +39,7 @@
 #include "shell/mdi_client.h"
 #include "shell/registry.h"
 #include "shell/toolbar.h"
+#include "support/books_writes.h"
 #include "support/cut_texts.h"
 #include "support/dossier_fixture.h"
 #include "support/other_process.h"
@@ -451,6 +452,7 @@ TEST_F(MatchingWindowTest, AWordWithAnAccentIsFoundWhateverConstant064) {
     Table c50;
     ASSERT_TRUE(c50.OpenShared(PathC50(), L::kCodeTag));
     ASSERT_TRUE(c50.GoTo(static_cast<long>(c50.RecCount())));
+    const test_support::SetUpPermit permit("libelle mis en place");
     ASSERT_TRUE(c50.PutField(L::BLIB, "Remise ch\xE8que"));
   }
   for (const char* c064 : {"NON", "OUI"}) {

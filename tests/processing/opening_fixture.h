@@ -8,11 +8,13 @@
 
 #include "data/table.h"
 #include "demo/dossier_demo.h"
+#include "support/books_writes.h"
 
 namespace opening_test {
 
 // The year's lines validated away: the draft holds cancelled lines only.
 inline void EmptyDraft(const std::string& c50Path) {
+  const test_support::SetUpPermit permit("brouillard valide");
   Table c50;
   ASSERT_TRUE(c50.OpenExclusive(c50Path));
   for (bool more = c50.GoTop(); more; more = c50.Skip(1)) {

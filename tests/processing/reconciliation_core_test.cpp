@@ -17,6 +17,7 @@
 #include "runtime/inifiles.h"
 #include "runtime/numbers.h"
 #include "runtime/runtime_hooks.h"
+#include "support/books_writes.h"
 #include "support/demo_oracle.h"
 #include "support/other_process.h"
 
@@ -246,6 +247,7 @@ TEST_F(ReconciliationTest, ALineLetteredMeanwhileKeepsItsLetter) {
     Table c60;
     ASSERT_TRUE(c60.OpenShared(PathC60(), processing::kC60CodeTag));
     ASSERT_TRUE(c60.GoTo(static_cast<long>(taken)));
+    const test_support::SetUpPermit permit("lettre d un autre poste");
     ASSERT_TRUE(c60.PutField(LigneTri::TLETE, "ZZ"));
     ASSERT_TRUE(c60.Commit());
   }

@@ -8,9 +8,12 @@
 //
 //   { const test_support::SetUpPermit permit("ligne mise en place"); ... the set-up's writes ... }
 //
+// or, in the middle of a test body, test_support::SetUpWrites damage("..."); ... damage.End();
+//
 // A test of the refusal itself keeps the refusals while a BooksWriteRefusals lives instead.
 #pragma once
 
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -22,6 +25,17 @@ namespace test_support {
 class SetUpPermit : public BooksWritePermit {
  public:
   explicit SetUpPermit(const std::string& what) : BooksWritePermit("essai : " + what) {}
+};
+
+// The same for a set-up written in the middle of a test body, which ends (End) before the test goes
+// on: what the set-up declares stays in the test's scope.
+class SetUpWrites {
+ public:
+  explicit SetUpWrites(const std::string& what) { permit_.emplace(what); }
+  void End() { permit_.reset(); }
+
+ private:
+  std::optional<SetUpPermit> permit_;
 };
 
 // While it lives, the refusals are kept here rather than stopping the test.

@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <cstdlib>
 
+#include "data/books_known_writers.h"
 #include "data/account_totals.h"
 #include "data/closed_lines.h"
 #include "data/entry_lines.h"
@@ -166,6 +167,7 @@ std::pair<long long, long long> DefaultSplitAmounts(long long generalFrancs, dou
 // ---- the header --------------------------------------------------------------------------------------------------
 
 SplitOpening KeepSplitHeader(Table& c50, Table& c60, const SplitKey& key, bool* created) {
+  const KnownBooksWriter known("KeepSplitHeader");
   if (created != nullptr) *created = false;
   // The general line must still stand, live and on the account the split is made for.
   const std::string general = key.GeneralLineKey();
@@ -216,6 +218,7 @@ SplitOpening KeepSplitHeader(Table& c50, Table& c60, const SplitKey& key, bool* 
 }
 
 long RefreshSplitLines(Table& c50, const SplitKey& key) {
+  const KnownBooksWriter known("RefreshSplitLines");
   const std::string day = key.Day(), labelCode = key.LabelCode(), label = key.Label();
   long count = 0;
   const std::string lines = key.LinesKey();
@@ -235,6 +238,7 @@ long RefreshSplitLines(Table& c50, const SplitKey& key) {
 // ---- new lines -----------------------------------------------------------------------------------------------------
 
 bool AppendSplitLine(Table& c50, Table& c60, const SplitKey& key, const NewSplitLine& line) {
+  const KnownBooksWriter known("AppendSplitLine");
   if (c50.tag != L::kAnalyticTag) c50.SetOrder(L::kAnalyticTag);
   if (!posting::DraftHasRoomFor(c50, 1) || !c50.AppendBlank()) return false;
   c50.PutField(L::BMOIS, key.Part(1, 4).c_str());
@@ -329,6 +333,7 @@ DefaultSplitOutcome MakeDefaultSplit(Table& c50, Table& c60, const SplitKey& key
 // ---- numbers ----------------------------------------------------------------------------------------------------------
 
 long RenumberSplitLines(Table& c50, Table& c60, const SplitKey& key, long n) {
+  const KnownBooksWriter known("RenumberSplitLines");
   const std::vector<std::uint32_t> lines = SplitRecords(c50, key.LinesKey(), false);
   if (static_cast<long>(lines.size()) > kMostSplitLines) return kSplitRenumberTooLarge;
   // Every line and sort record locked before the first write: a refusal changes nothing.

@@ -199,28 +199,25 @@ CreateResult CreateChartRecord(Table& t, Table& modelCursor, const ChartFile& fi
     r.existingName = RTrim(t.GetField(2));
     return r;
   }
-  if (!t.AppendBlank()) return r;
-  const bool put = t.PutField(1, padded.c_str());
-  if (!t.InsertRecord() || !put || !t.Commit()) return r;
-  r.recno = t.recordNumber;
-  // Locked between its insertion and its naming (silently: nobody else knows the record yet).
-  LockRecord(t, nullptr, 0);
-  bool ok = true;
+  // The record is built whole, then written once: a copy never stands, even for a moment or once the
+  // program is stopped, with its model's totals (which only its lines may move).
   const bool withModel = !IsBlank(modelCode) && modelCursor.isOpen && SeekChartCode(modelCursor, file, modelCode) &&
                          !modelCursor.IsDeleted();
+  if (!t.AppendBlank()) return r;
+  bool ok = t.PutField(1, padded.c_str());
   if (withModel) {
     // From field 2 on: the new record keeps its own code.
-    ok = CopyRecord(modelCursor, t, 2);
+    ok = FieldMap(modelCursor, t, 2, FieldMap::Numbers::AsText).Copy(modelCursor, t) && ok;
     const std::string name = FillPlaceholder(LoadStr(kTextCopyOf), RTrim(modelCursor.GetField(2)));
-    ok = t.GoTo(static_cast<long>(r.recno)) && ok;
     ok = ok && t.PutField(2, name.c_str());
     for (int f : file.AmountFields()) ok = ok && t.PutFieldNum(f, 0.0);
     r.copied = true;
   } else if (file.Accounts()) {
-    ok = t.PutField(2, DefaultAccountName(padded).c_str());
+    ok = t.PutField(2, DefaultAccountName(padded).c_str()) && ok;
   }
-  UnlockRecord(t);
-  ok = t.Commit() && ok;
+  // The insert ends the append in every case: a half-built record must not stay pending.
+  if (!t.InsertRecord() || !t.Commit()) return r;
+  r.recno = t.recordNumber;
   if (!ok) {
     r.outcome = CreateOutcome::Failed;
     return r;

@@ -65,10 +65,11 @@ bool SeekChartCode(Table& t, const ChartFile& file, const std::string& code);
 bool AmountsAllowCancel(Table& t, const ChartFile& file, bool eurosOnly);
 
 // Creates the record of `code` under the creation lock of `t`: looked up again under it (Exists when another
-// station made it), appended with its code, then either copied from the live record `model` (read through
-// `modelCursor`, a second cursor on the same file) from field 2 on, named "Copie de " + the model's name and its
-// amounts zeroed, or named by default: an account by its code (an auxiliary account without its first letter),
-// a section not at all. The new record is committed, unlocked and current on `t`.
+// station made it), then built and written once with its code, either copied from the live record `model` (read
+// through `modelCursor`, a second cursor on the same file) from field 2 on, named "Copie de " + the model's name
+// and its amounts zero, or named by default: an account by its code (an auxiliary account without its first
+// letter), a section not at all. It never holds its model's totals, not even for a moment. The new record is
+// committed and current on `t`.
 CreateResult CreateChartRecord(Table& t, Table& modelCursor, const ChartFile& file, const std::string& code,
                                const std::string& model);
 // The name of a new account without a model: the code, or for an auxiliary account the code without its letter.

@@ -14,6 +14,7 @@
 #include "posting/journal_month.h"
 #include "posting/line_save.h"
 #include "posting/new_lines.h"
+#include "processing/core/letters_change.h"
 #include "resources/string_table.h"
 #include "runtime/code_helpers.h"
 #include "runtime/dossier_record.h"
@@ -35,9 +36,9 @@ constexpr int kBalanceLimitConstant = 52, kBalanceJournalConstant = 53, kBalance
               kBalanceAccountsConstant = 55;
 constexpr const char* kDefaultExempt = "-512-514-515-516-517-518-519-530-531-532-533-";
 // Record text of a C60 line for the lock notice: fields 14 to 1.
-constexpr int kSortRecordText = 14;
 // The list's status line: the lines shown, the balance of the lines matched and unmatched.
 constexpr int kTextStatus = 23222;
+constexpr int kMsgLettersRefused = 37713;  // why the letters were not saved
 constexpr int kMsgBalanceNotWritten = 36201;  // why
 
 std::string Field(Table& t, int field) { return t.GetField(field); }
@@ -121,14 +122,11 @@ ManualOpen ManualMatching::Open() {
   const MatchTables t = Tables();
   lines_.clear();
   rows_.clear();
+  std::vector<LetterWrite> staleMarks;
   for (bool more = c60_.Seek(kC60CodeTag, p_.account.c_str()); more && AccountOf(c60_) == p_.account;
        more = c60_.SkipActive(true)) {
     if (c60_.IsDeleted()) continue;
-    if (!Trimmed(Field(c60_, T::TLETP)).empty()) {
-      LockRecord(c60_, c60_.RecordToText(kSortRecordText), 1);
-      c60_.PutField(T::TLETP, "");
-      UnlockRecord(c60_);
-    }
+    if (!Trimmed(Field(c60_, T::TLETP)).empty()) staleMarks.push_back({c60_.recordNumber, ""});
     AccountLine line;
     line.c60 = c60_.recordNumber;
     line.letter = Trimmed(Field(c60_, T::TLET + currency_));
@@ -140,6 +138,9 @@ ManualOpen ManualMatching::Open() {
     if (inRange && PassesFilter(line.letter)) rows_.push_back(line.c60);
     lines_.push_back(line);
   }
+  // The marks another list left blanked, as one change: a mark that stays (its write refused) is never
+  // taken for one of this list, which marks from its own lines.
+  WriteMarks(c60_, staleMarks);
   c60_.Commit();
   if (rows_.empty()) return ManualOpen::NoLine;
   AdvanceLetter(currentLetter_);
@@ -198,13 +199,11 @@ ManualMatching::AccountLine* ManualMatching::Find(std::uint32_t c60) {
 
 bool ManualMatching::WriteMark(std::uint32_t c60, const char* mark) {
   if (!c60_.GoTo(static_cast<long>(c60)) || c60_.IsDeleted()) return false;
-  if (!LockRecord(c60_, c60_.RecordToText(kSortRecordText), 1)) return false;
-  const bool ok = c60_.PutField(T::TLETP, mark);
-  UnlockRecord(c60_);
-  return ok;
+  return WriteMarks(c60_, {{c60, mark}}, &refusal_);
 }
 
 bool ManualMatching::Mark(std::size_t row, MarkCommand command) {
+  refusal_.clear();
   if (row >= rows_.size()) return false;
   AccountLine* line = Find(rows_[row]);
   if (line == nullptr || !c60_.GoTo(static_cast<long>(line->c60)) || c60_.IsDeleted()) return false;
@@ -272,27 +271,22 @@ bool ManualMatching::CanSave() {
   return markedDebit_ == markedCredit_ && plus == 0 && MinusGroupsKeepBalance();
 }
 
-void ManualMatching::SaveLetters() {
-  const MatchTables t = Tables();
-  for (const AccountLine& l : lines_) {
-    if (l.mark != '+' && l.mark != '-') continue;
-    if (!c60_.GoTo(static_cast<long>(l.c60)) || c60_.IsDeleted()) continue;
-    const std::string letter = l.mark == '+' ? currentLetter_ : "";
-    LockRecord(c60_, c60_.RecordToText(kSortRecordText), 1);
-    c60_.PutField(T::TLET + currency_, letter.c_str());
-    UnlockRecord(c60_);
-    const SourceLine s = ReadSource(t, currency_);
-    if (s.table == nullptr) continue;
-    LockRecord(*s.table, s.table->RecordToText(s.draft ? 7 : 6), 1);
-    s.table->PutField(SourceLetterField(s.draft, currency_), letter.c_str());
-    UnlockRecord(*s.table);
-    s.table->Commit();
+bool ManualMatching::SaveLetters() {
+  refusal_.clear();
+  std::vector<LetterWrite> letters;
+  for (const AccountLine& l : lines_)
+    if (l.mark == '+' || l.mark == '-') letters.push_back({l.c60, l.mark == '+' ? currentLetter_ : ""});
+  const LettersOutcome out =
+      WriteLetters(Tables(), currency_, letters, LineChangeKind::LettersSaved, kMsgLettersRefused, false);
+  if (!out.done) {
+    refusal_ = out.refusal;
+    return false;
   }
-  c60_.Commit();
   for (AccountLine& l : lines_) {
     if (l.mark == '+') l.letter = currentLetter_;
     if (l.mark == '-') l.letter.clear();
   }
+  return true;
 }
 
 long long ManualMatching::MaxDifference() const {
@@ -395,7 +389,8 @@ BalanceOutcome ManualMatching::Balance(std::size_t row) {
     lines_.push_back(line);
     (d > 0 ? markedCredit_ : markedDebit_) += amount;
   }
-  SaveLetters();
+  // The piece stands (its own change): letters refused are said, and may be saved again.
+  if (!SaveLetters()) balanceRefusal_ = refusal_;
   return BalanceOutcome::Written;
 }
 

@@ -6,7 +6,8 @@
 //
 // It works on the program's tables: its own cursors on C60, C50 and C40 (shared), and the
 // program-wide TableC20 (whose cursor holds the account's lock while the list is open, so that
-// the totals updates keep it) and TableC10.
+// the totals updates keep it) and TableC10. Each mark and each save of the letters is a change of
+// lines of its own (letters_change.h), made whole or not at all.
 #pragma once
 
 #include <cstdint>
@@ -99,12 +100,17 @@ class ManualMatching {
   // "+" lines balance among themselves and each group losing letters loses all its lines or
   // leaves the rest balanced; on an exempt account the totals are not both zero.
   bool CanSave();
-  // Writes the letters of the marked lines into C60 and their source lines.
-  void SaveLetters();
+  // Writes the letters of the marked lines into their lines and sort records, as one change of lines:
+  // all of them, or none (false, Refusal() saying why; empty when another station's lock, which its
+  // notice named, stopped it).
+  bool SaveLetters();
+  // Why the last mark or save was refused, in one sentence ("" none).
+  const std::string& Refusal() const { return refusal_; }
 
   // "Solder et Enregistrer" may run on the selected row.
   bool CanBalance(std::size_t row);
-  // Writes the two-line balancing piece, then saves the letters.
+  // Writes the two-line balancing piece, then saves the letters (a refusal of the letters, the piece
+  // written, is said in BalanceRefusal with the outcome Written).
   BalanceOutcome Balance(std::size_t row);
 
   // The status line: the row count, then the balance of the marked amounts.
@@ -134,6 +140,7 @@ class ManualMatching {
   bool modified_ = false;
   std::string currentLetter_, firstAllowed_;
   std::string balanceRefusal_;
+  std::string refusal_;
   long long markedDebit_ = 0, markedCredit_ = 0;
   std::vector<std::uint32_t> rows_;
   std::vector<AccountLine> lines_;  // every live line of the account, in C60CODE order

@@ -9,6 +9,7 @@
 #include "data/entry_lines.h"
 #include "data/locks.h"
 #include "data/session.h"
+#include "processing/core/letters_change.h"
 #include "resources/string_table.h"
 #include "runtime/code_helpers.h"
 #include "runtime/dates.h"
@@ -28,8 +29,8 @@ constexpr int kDefaultWindowDays = 5;
 // The log line of a reconciliation saved: the account, the statement's date and balance, the lines, the letter.
 constexpr int kLogSaved = 23271;
 
-// Record texts of the lock notices: C60 fields 14 to 1, C50 7, C40 6 (as the manual matching).
-constexpr int kSortRecordText = 14, kDraftRecordText = 7, kClosedRecordText = 6;
+// Why a save was refused: the reason, nothing changed.
+constexpr int kMsgReconciliationRefused = 37714;
 
 // Days since the epoch of a stored date; false when it is no date.
 bool StoredDay(const std::string& stored, long& day) {
@@ -253,45 +254,28 @@ bool Reconciliation::ChooseLetter(const std::string& typed) {
 }
 
 ReconciliationSave Reconciliation::Save(std::size_t* written) {
-  std::size_t count = 0;
+  refusal_.clear();
   if (written != nullptr) *written = 0;
   if (TickedCount() == 0) return ReconciliationSave::NothingTicked;
-  const MatchTables t = Tables();
-  bool ok = true;
+  std::vector<LetterWrite> letters;
   std::vector<ReconciliationLine> left;
-  for (ReconciliationLine& l : lines_) {
-    if (!l.ticked) {
-      left.push_back(l);
-      continue;
-    }
-    if (!c60_.GoTo(static_cast<long>(l.c60)) || c60_.IsDeleted()) continue;
-    if (!LockRecord(c60_, c60_.RecordToText(kSortRecordText), 1)) {
-      ok = false;
-      continue;
-    }
-    // Another station may have lettered the line since it was read: its letter stays.
-    if (!Trimmed(c60_.GetField(T::TLET + currency_)).empty()) {
-      UnlockRecord(c60_);
-      continue;
-    }
-    const SourceLine s = ReadSource(t, currency_);
-    bool lineOk = c60_.PutField(T::TLET + currency_, letter_.c_str());
-    UnlockRecord(c60_);
-    if (s.table != nullptr && lineOk) {
-      LockRecord(*s.table, s.table->RecordToText(s.draft ? kDraftRecordText : kClosedRecordText), 1);
-      lineOk = s.table->PutField(SourceLetterField(s.draft, currency_), letter_.c_str());
-      UnlockRecord(*s.table);
-      lineOk = s.table->Commit() && lineOk;
-    }
-    if (!lineOk) ok = false;
-    else ++count;
+  for (const ReconciliationLine& l : lines_) {
+    if (l.ticked) letters.push_back({l.c60, letter_});
+    else left.push_back(l);
   }
-  ok = c60_.Commit() && ok;
+  // One change: every ticked line takes the letter, or none does. A line another station lettered
+  // since it was read keeps its letter.
+  const LettersOutcome out =
+      WriteLetters(Tables(), currency_, letters, LineChangeKind::LinesReconciled, kMsgReconciliationRefused, true);
+  if (!out.done) {
+    refusal_ = out.refusal;
+    return ReconciliationSave::Failed;
+  }
+  const std::size_t count = out.written;
   lines_ = std::move(left);
   if (written != nullptr) *written = count;
   if (count > 0) saved_ = letter_;
   if (count > 0 && LetterAfter(letter_, highest_)) highest_ = letter_;
-  if (!ok) return ReconciliationSave::Failed;
   letter_ = highest_;
   if (!AdvanceLetter(letter_)) letter_ = "A";
   return ReconciliationSave::Saved;

@@ -42,7 +42,7 @@ enum class ReconciliationOpen { Opened, NoAccount, AccountLocked, NoTable };
 enum class ReconciliationSave {
   Saved,
   NothingTicked,  // no line ticked: nothing written
-  Failed,         // a table could not be written: the lines written so far keep their letter
+  Failed,         // a write or a read refused, or a line another station kept locked: nothing written
 };
 
 class Reconciliation {
@@ -109,9 +109,13 @@ class Reconciliation {
   // The letter typed to change it: 1 to 4 letters or digits; false otherwise.
   bool ChooseLetter(const std::string& typed);
 
-  // Writes the letter into C60 and the source line of every ticked line, each under its record
-  // lock; a line lettered meanwhile keeps its letter. The saved lines leave the list.
+  // Writes the letter into the source line and the sort record of every ticked line, each under its
+  // record lock, as one change of lines (letters_change.h): all of them or none; a line lettered
+  // meanwhile keeps its letter. The saved lines leave the list.
   ReconciliationSave Save(std::size_t* written = nullptr);
+  // Why the last save failed, in one sentence ("" when a lock another station kept, named by its
+  // notice, stopped it).
+  const std::string& Refusal() const { return refusal_; }
   // The log line of a saved reconciliation.
   std::string LogLine(std::size_t written) const;
 
@@ -124,6 +128,7 @@ class Reconciliation {
   bool locked_ = false;
   std::string date_;
   std::string letter_, highest_, saved_;
+  std::string refusal_;
   long long book_ = 0;
   BankStatement statement_;
   std::vector<ReconciliationLine> lines_;

@@ -101,6 +101,7 @@ ImportRunGuard::ImportRunGuard(Table& c10, Table& c50, Table& c60, const std::st
     message_ = ascii_->message();
     return;
   }
+  permit_ = std::make_unique<BooksWritePermit>(run);
   DossierRunInfo stopped;
   const bool marked = ReadDossierRunMarker(&stopped);
   if (marked) {
@@ -153,6 +154,7 @@ ImportRunGuard::ImportRunGuard(Table& c10, Table& c50, Table& c60, const std::st
 ImportRunGuard::~ImportRunGuard() {
   // The marker goes while both holds are still taken: no other station's import finds it.
   marker_.reset();
+  permit_.reset();
   ascii_.reset();
   ofx_.reset();
 }
@@ -163,7 +165,7 @@ void ImportRunGuard::Keep() {
 
 DossierRunFinish FinishInterruptedImport(const DossierRunInfo& run) { return TakeUpInterruptedImport(run, nullptr); }
 
-DossierRunFinish TakeUpInterruptedImport(const DossierRunInfo&, MaintenanceProgress* progress) {
+DossierRunFinish TakeUpInterruptedImport(const DossierRunInfo& run, MaintenanceProgress* progress) {
   // The opening says what the finish did or why it was refused in one box of its own.
   RefusalWatch engineBoxes(RefusalWatch::EngineBoxes::kHeld);
   DossierRunFinish out;
@@ -184,6 +186,8 @@ DossierRunFinish TakeUpInterruptedImport(const DossierRunInfo&, MaintenanceProgr
     out.said = FillPlaceholder(LoadStr(kMsgImportAtWork), AsciiImportLockPath());
     return out;
   }
+  // The stopped import's run, under the imports' holds.
+  const BooksWritePermit permit(run.run);
   // Put in order meanwhile by another station's opening or import.
   if (!DossierRunMarkerExists()) {
     out.done = true;

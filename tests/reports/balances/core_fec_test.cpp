@@ -10,6 +10,7 @@
 #include "balance_fixture.h"
 #include "platform/system/files.h"
 #include "reports/balances/core/fec_export.h"
+#include "support/books_writes.h"
 #include "support/other_process.h"
 #include "support/python.h"
 
@@ -184,6 +185,7 @@ TEST_F(FecTest, UnbalancedPiecesAndSeveralDatesAndMissingCodesAreReported) {
 
 // What would make a wrong file stops the run, with its advice.
 TEST_F(FecTest, ABrokenSortRecordStopsTheRun) {
+  const test_support::SetUpPermit permit("enregistrement de tri abime");
   {
     Table c60;
     ASSERT_TRUE(c60.OpenShared(Path("c60")));
@@ -226,6 +228,7 @@ TEST_F(FecTest, AnAmountThatDoesNotReadStopsTheRunAndIsNamed) {
 // (a damaged sort file) write it twice, as each record did; a cancelled record writes nothing;
 // a table that does not open stops the run with its name.
 TEST_F(FecTest, LinesAsTheSortRecordsGiveThem) {
+  const test_support::SetUpPermit permit("enregistrements de tri mis en place");
   FecExport before;
   ASSERT_TRUE(Build(before));
   // Three live general records of closed lines with an amount.

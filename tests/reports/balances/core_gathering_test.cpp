@@ -17,6 +17,7 @@
 #include "runtime/dates.h"
 #include "runtime/report_fields.h"
 #include "runtime/xbase.h"
+#include "support/books_writes.h"
 #include "support/python.h"
 
 using namespace balances;
@@ -181,6 +182,7 @@ TEST_F(GatheringTest, EveryKindAgreesWithTheAccountByAccountWalk) {
 // record to its line counts it; loaded with the texts or without, with the analytic lines or
 // without.
 TEST_F(GatheringTest, RecordsSharingALineCountItEach) {
+  const test_support::SetUpPermit permit("enregistrements de tri mis en place");
   AddAccounts({{"SECT1", "Atelier", 100, 0}}, true);
   using test_support::L;
   AddLines({
@@ -353,6 +355,7 @@ TEST_F(GatheringTest, LargeAmountsToTheCent) {
 
 // A sort record whose line is missing is passed over and counted once.
 TEST_F(GatheringTest, BrokenSortRecordsAreCounted) {
+  const test_support::SetUpPermit permit("enregistrement de tri abime");
   {
     Table c60;
     ASSERT_TRUE(c60.OpenShared(Path("c60")));

@@ -17,6 +17,7 @@
 #include "reports/balances/core/trial_balance_options.h"
 #include "reports/engine/core/report_export.h"
 #include "reports/engine/visu_window.h"
+#include "support/books_writes.h"
 #include "support/calc.h"
 #include "support/other_process.h"
 #include "support/python.h"
@@ -51,6 +52,7 @@ std::vector<std::string> Offers() {
 // The other station: 'a' appends a balanced piece "999999" of two closed lines (an account debited
 // and credited 12.34) with their sort records, as a validation does.
 bool AppendClosedPiece(const std::string& c40Path, const std::string& c60Path, const std::string& account) {
+  const test_support::SetUpPermit permit("piece d un autre poste");
   using LE = LigneEcriture;
   Table c40, c60;
   if (!c40.OpenShared(c40Path) || !c60.OpenShared(c60Path, "C60CODE")) return false;

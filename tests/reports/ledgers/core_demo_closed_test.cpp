@@ -5,6 +5,7 @@
 #include "data/entry_lines.h"
 #include "ledger_fixture.h"
 #include "runtime/xbase.h"
+#include "support/books_writes.h"
 #include "support/demo_oracle.h"
 
 namespace ledgers_test {
@@ -75,6 +76,7 @@ TEST_F(DemoClosedTest, EveryCurrencyAndYearShapeSatisfiesTheOracle) {
 }
 
 TEST_F(DemoClosedTest, TheOracleTellsADamagedClosedFile) {
+  const test_support::SetUpPermit permit("fichier des lignes abime");
   DemoOptions o;
   o.folder = Dir() + "/damaged";
   o.code = "DMG";

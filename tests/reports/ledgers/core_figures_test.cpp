@@ -15,6 +15,7 @@
 #include "reports/ledgers/core/journal_listings.h"
 #include "runtime/numbers.h"
 #include "runtime/xbase.h"
+#include "support/books_writes.h"
 #include "support/calc.h"
 
 namespace ledgers_test {
@@ -233,6 +234,7 @@ TEST_F(FiguresTest, TheSortFileWrittenAgainFromTheLinesLeavesTheCancelledLinesOu
     Table c40, c50, c60;
     ASSERT_TRUE(c40.OpenExclusive(PathC40()) && c50.OpenExclusive(PathC50()) && c60.OpenExclusive(PathC60()));
     for (std::uint32_t r = 1; r <= c50.RecCount(); ++r) cancelled += c50.GoTo(static_cast<long>(r)) && c50.IsDeleted();
+    const test_support::SetUpPermit rebuild("etape de la reconstruction");
     ASSERT_TRUE(RefillSortRecords(c40, c50, c60));
     c40.CloseTable(true);
     c50.CloseTable(true);
@@ -516,6 +518,7 @@ class SummaryCsvTest : public LedgerCoreTest {
 };
 
 TEST_F(SummaryCsvTest, EachRowCarriesItsMonthsAndTheGrandRunningTotals) {
+  const test_support::SetUpPermit permit("totaux mis en place");
   // The headers of the first two months kept, each with totals of its own; the others blanked, so not shown.
   struct Header {
     std::string month, journal;

@@ -19,6 +19,7 @@
 #include "resources/string_table.h"
 #include "runtime/text.h"
 #include "runtime/xbase.h"
+#include "support/books_writes.h"
 
 namespace ledgers_test {
 namespace {
@@ -61,6 +62,7 @@ class OptionsTest : public LedgerCoreTest {
 
   // Appends a draft line and its sort record.
   void Add(const Seed& s) {
+    const test_support::SetUpPermit permit("ligne mise en place");
     Table& c50 = *TableC50;
     ASSERT_TRUE(c50.AppendBlank());
     c50.PutField(L::BCLE, std::string(1, s.kind).c_str());
@@ -730,6 +732,7 @@ TEST_F(OptionsTest, TheSummarysBalanceCellsStayEmptyOnTheJournalLines) {
 // day of that month it is (its first or its last); the month after it is left out, and a working
 // date in the year before lists nothing. "N" runs to the year's end.
 TEST_F(OptionsTest, Constant031CutsTheCentralisingSummaryAtTheWorkingDate) {
+  const test_support::SetUpPermit permit("totaux mis en place");
   AddCode("C", "C603TS B", "Journal des tests", "          0.00          0.00");
   AddCode("C", "C604TS B", "Journal des tests", "          0.00          0.00");
   AddCode("C", "C606TS B", "Journal des tests", "          0.00          0.00");

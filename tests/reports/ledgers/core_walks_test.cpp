@@ -13,6 +13,7 @@
 #include "reports/engine/core/page_store.h"
 #include "reports/ledgers/core/general_ledgers.h"
 #include "runtime/numbers.h"
+#include "support/books_writes.h"
 
 namespace ledgers_test {
 namespace {
@@ -82,6 +83,7 @@ TEST_F(WalksTest, TheSnapshotWalkWritesWhatTheTagWalkWrites) {
 // previous line's values, after the walk moved on), in the totals, and after the data ended;
 // for the pages of the preview as for the export, in every ledger of "Tous".
 TEST_F(WalksTest, ValuesMadeWhenReadAreThoseMadeAtOnce) {
+  const test_support::SetUpPermit permit("lignes mises en place");
   // Runs the ledgers of the options with a template; their exports and every record of their
   // pages, one after the other.
   auto run = [&](const ledgers::GeneralLedgerOptions& o, bool whenRead, const std::string& layout) {
@@ -192,6 +194,7 @@ TEST_F(WalksTest, TheSnapshotListsTheLinesInTheTagsOrder) {
 // A sort record pointing at no line (of the drafts and of the closed file) is passed over in both
 // walks alike, and the run goes on to the end.
 TEST_F(WalksTest, ASortRecordPointingNowhereIsPassedOver) {
+  const test_support::SetUpPermit permit("enregistrement de tri abime");
   using T = LigneTri;
   ledgers::GeneralLedgerOptions o;
   o.kind = 'G';

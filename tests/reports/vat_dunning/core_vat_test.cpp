@@ -18,6 +18,7 @@
 #include "runtime/inifiles.h"
 #include "runtime/numbers.h"
 #include "runtime/xbase.h"
+#include "support/books_writes.h"
 #include "support/demo_oracle.h"
 #include "support/line_files.h"
 #include "support/python.h"
@@ -78,6 +79,7 @@ struct DebitsCase {
 };
 
 TEST_F(VatCoreTest, DebitsReturnTable) {
+  const test_support::SetUpPermit permit("lignes mises en place");
   using O = DebitsComputation::Outcome;
   const std::vector<DebitsCase> cases = {
       {"worked example",
@@ -783,6 +785,7 @@ TEST_F(VatOracleTest, TheDetailedListingOfTheYearHoldsNoCreditLineAndAddsUpToThe
 
 // The generator's own oracle accepts the dossier with its VAT detail, and finds each damage of it.
 TEST_F(VatOracleTest, TheDemoOracleAcceptsTheVatDetailAndFindsItsDamages) {
+  const test_support::SetUpPermit permit("lignes abimees");
   const auto check = [] {
     return test_support::RunPythonScript("import sys, runpy\nsys.argv = ['check_demo.py', '" +
                                              std::string(DossierFolder) + "', 'TV']\nrunpy.run_path('" +

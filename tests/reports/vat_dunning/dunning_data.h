@@ -16,6 +16,7 @@
 #include "runtime/dates.h"
 #include "runtime/dossier_record.h"
 #include "runtime/text.h"
+#include "support/books_writes.h"
 #include "support/line_files.h"
 
 namespace dunning_test {
@@ -61,6 +62,7 @@ inline void AddAccount(const std::string& code, const std::string& name, const s
 inline void AddLine(const std::string& account, const std::string& date, const std::string& due, char sense,
                     long long cents, const std::string& label, char labelCode, int piece,
                     const std::string& letterE = "", const std::string& letterF = "") {
+  const test_support::SetUpPermit permit("ligne mise en place");
   using L = LigneEcriture;
   Table c50, c60;
   ASSERT_TRUE(c50.OpenShared(PathC50(), L::kCodeTag));

@@ -30,6 +30,7 @@
 #include "runtime/text.h"
 #include "platform/system/process.h"
 #include "printed_amounts.h"
+#include "support/books_writes.h"
 #include "support/report_dossier_fixture.h"
 #include "shell/graphics.h"
 #include "shell/registry.h"
@@ -208,6 +209,7 @@ TEST_F(DunningWindowTest, TheMenuOpensThePairWithItsDefaultsAndChecks) {
 // included), not the old account's text (its balance, or "Jusqu'à" and the bound the form
 // proposed).
 TEST_F(DunningWindowTest, AnAccountChosenInTheChartListShowsItsOwnBalance) {
+  const test_support::SetUpPermit permit("totaux mis en place");
   // The chosen accounts' figures of the year (debit in euros).
   {
     ::Table c20;

@@ -18,6 +18,7 @@
 #include "runtime/dates.h"
 #include "runtime/dossier_record.h"
 #include "runtime/runtime_hooks.h"
+#include "support/books_writes.h"
 #include "support/runtime_fixture.h"
 
 namespace vat_test {
@@ -29,6 +30,7 @@ inline std::string D(int year, int month, int day) { return StoredDateOf(Ymd{yea
 
 // Empties the entry lines and their sort records (the tables taken alone for it).
 inline void EmptyEntryLines() {
+  const test_support::SetUpPermit permit("lignes videes");
   for (const std::string& path : {std::string(PathC40()), std::string(PathC50()), std::string(PathC60())}) {
     Table t;
     ASSERT_TRUE(t.OpenExclusive(path)) << path << " " << t.result;
@@ -80,6 +82,7 @@ inline void AddAccount(const std::string& code, const std::string& name) {
 inline void AddLine(const std::string& account, const std::string& journal, const std::string& date, char sense,
           long long cents, const std::string& mark = " ", const std::string& due = "", bool closed = false,
           const std::string& label = "") {
+  const test_support::SetUpPermit permit("ligne mise en place");
   char amount[32];
   std::snprintf(amount, sizeof amount, "%s%lld.%02lld", cents < 0 ? "-" : "", (cents < 0 ? -cents : cents) / 100,
                 (cents < 0 ? -cents : cents) % 100);
