@@ -20,6 +20,8 @@
 #include <utility>
 #include <vector>
 
+#include "runtime/twin_amounts.h"
+
 class Table;
 
 // Entry of FormRecordLocks that the account form keeps.
@@ -116,8 +118,8 @@ Table* SeekTotalsRecord(char kind, const std::string& code);
 
 // What every total holds: 14 characters with 2 decimals (the amounts of C20 and C30, the
 // journal-month totals of C10).
-inline constexpr long long kLargestTotalCents = 9'999'999'999'999;   //  99 999 999 999.99
-inline constexpr long long kSmallestTotalCents = -999'999'999'999;   //  -9 999 999 999.99
+inline constexpr long long kLargestTotalCents = kLargestStoredCents;    //  99 999 999 999.99
+inline constexpr long long kSmallestTotalCents = kSmallestStoredCents;  //  -9 999 999 999.99
 
 // A total that a change would take past what it holds.
 struct TotalsOverflow {

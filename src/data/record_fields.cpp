@@ -189,3 +189,14 @@ bool CopyNumberField(Table& source, int s, Table& target, int t) {
   target.result = dbase::DbiModifyRecord(target.Engine().cursor, target.recordBuffer.data(), false);
   return target.result == dbase::DBIERR_NONE;
 }
+
+bool BlankNumberField(Table& table, int field) {
+  if (field < 1 || field > table.FieldCount() || table.FieldType(field) != 'N') return false;
+  const FieldLayout& d = table.Layout(field);
+  const std::size_t width = static_cast<std::size_t>(std::max<int>(0, d.width));
+  if (d.offset + width > table.recordBuffer.size()) return false;
+  std::memset(table.recordBuffer.data() + d.offset, ' ', width);
+  if (table.appending) return true;
+  table.result = dbase::DbiModifyRecord(table.Engine().cursor, table.recordBuffer.data(), false);
+  return table.result == dbase::DBIERR_NONE;
+}

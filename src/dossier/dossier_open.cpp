@@ -986,6 +986,10 @@ bool EnsureDossierOpen() {
     return false;
   }
   if (TableC10 == nullptr || DossierLockTable == nullptr) return false;
+  // A folder named from where the program was started ("dossiers/rel/") is made whole once: the
+  // backup's batch file runs in the program folder, and every later command, the slots and the
+  // recent list name the dossier wherever the current folder has gone since.
+  DossierFolder = platform::AbsolutePath(DossierFolder);
   const std::string code = Code();
   SetLogDossier(DossierFolder, code);
   SetDossierIniPath(PathC10(".ini"));

@@ -495,17 +495,29 @@ int TWSaiModDetJournauxAnal::Check() {
     SectionUnknown(posting::kMsgAccountUnknown);
     return kCheckInvalid;
   }
-  // The sense carries the sign: an amount typed negative is refused; so is one larger than the line's field
-  // holds, before the save that the table would refuse half-way.
-  for (MEdit* e : {debitF_, creditF_, debitE_, creditE_}) {
-    const long long cents = Cents(e);
-    if (cents < 0 || cents > posting::kLargestAmountCents) {
-      ReselectInList();
-      Message(LoadStr(cents < 0 ? posting::kMsgNegativeAmount : posting::kMsgAmountTooLarge));
-      gui::MessageBeep(0);
-      FocusOn(e->IsWindowEnabled() ? e : AmountField(Sense(), EurosChecked()));
-      return kCheckInvalid;
-    }
+  // The sense carries the sign: an amount typed negative is refused; so is one a line cannot take (past its
+  // field, or its twin in the other currency past the twin's), before the save that the table would refuse
+  // half-way or store with a twin of 0.
+  posting::LineAmounts amounts;
+  amounts.debitF = FromCents(Cents(debitF_));
+  amounts.creditF = FromCents(Cents(creditF_));
+  amounts.debitE = FromCents(Cents(debitE_));
+  amounts.creditE = FromCents(Cents(creditE_));
+  const double rate = TheDossierRecord.Parity();
+  const posting::LineField negative = posting::NegativeAmount(amounts);
+  const posting::LineField tooLarge = posting::TooLargeAmount(amounts, rate);
+  if (negative != posting::LineField::None || tooLarge != posting::LineField::None) {
+    const posting::LineField field = negative != posting::LineField::None ? negative : tooLarge;
+    MEdit* e = field == posting::LineField::DebitF    ? debitF_
+               : field == posting::LineField::CreditF ? creditF_
+               : field == posting::LineField::DebitE  ? debitE_
+                                                      : creditE_;
+    ReselectInList();
+    Message(negative != posting::LineField::None ? std::string(LoadStr(posting::kMsgNegativeAmount))
+                                                 : posting::AmountTooLargeText(tooLarge, rate));
+    gui::MessageBeep(0);
+    FocusOn(e->IsWindowEnabled() ? e : AmountField(Sense(), EurosChecked()));
+    return kCheckInvalid;
   }
   return IsModified() ? kCheckSave : kCheckClose;
 }

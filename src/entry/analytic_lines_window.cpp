@@ -72,6 +72,7 @@ constexpr int kColumnDebitF = 2290, kColumnDebitE = 2291, kColumnCreditF = 2292,
 constexpr int kStatusBalance = 32412;  // the section's code and name, its balance, the currency
 constexpr int kLabelEuros = 2277, kLabelFrancs = 2278;
 constexpr int kMsgSplitLineGone = 16303;
+constexpr int kMsgSplitAmountUnread = 37713;
 constexpr int kMsgAxisTooLarge = 16304, kMsgAxisLineHeld = 16305;
 constexpr int kMsgSplitTextFault = 16306;  // the text's line, its words, the reason
 constexpr int kReasonNoSection = 16309, kReasonLongSection = 16310, kReasonBadPercent = 16311;
@@ -151,7 +152,7 @@ BrowseColumnTable TWSaiBroDetJournauxAnal::DeclaredColumns(bool euros, bool euro
 }
 
 std::string TWSaiBroDetJournauxAnal::TitleOf(const SplitKey& key, bool euros) {
-  const std::string amount = AllTrim(key.Part(euros ? 79 : 65, 14).c_str());
+  const std::string amount = key.AmountText(euros);
   const bool credit = !amount.empty() && amount[0] == '-';
   return FillPlaceholders(LoadStr(key.Axis() == 1 ? kTitleAxis1 : kTitleAxis2),
                           {RTrim(key.Part(5, 3).c_str()), key.Part(3, 2), DecodeYear(key.Part(1, 2).c_str()),
@@ -170,14 +171,19 @@ void TWSaiBroDetJournauxAnal::SetupWindow() {
     // A general line cancelled since the form asked, another station's hold, or a refused write: nothing
     // more is written and the window goes.
     opened_ = false;
-    if (opening == SplitOpening::LineGone || opening == SplitOpening::DraftFull) {
+    if (opening == SplitOpening::LineGone || opening == SplitOpening::DraftFull ||
+        opening == SplitOpening::AmountUnread) {
       gui::MessageBeep(0);
-      gui::MessageBox(this, LoadStr(opening == SplitOpening::LineGone ? kMsgSplitLineGone : kMsgDraftFullNoLine),
-                      LoadStr(kTitleAttention), gui::MB_OK | gui::MB_ICONSTOP);
+      const int text = opening == SplitOpening::LineGone       ? kMsgSplitLineGone
+                       : opening == SplitOpening::AmountUnread ? kMsgSplitAmountUnread
+                                                               : kMsgDraftFullNoLine;
+      gui::MessageBox(this, LoadStr(text), LoadStr(kTitleAttention), gui::MB_OK | gui::MB_ICONSTOP);
     }
     gui::PostMessage(GetHandle(), gui::WM_CLOSE);
     return;
   }
+  // Amounts taken from the general line (too wide for the key) are the title's too.
+  if (!key_.AmountsRead()) SetCaption(TitleOf(key_, euroView_));
   headerCreated_ = created;
   if (created) MakeDefaultSplit();
   if (!openingMessage_.empty()) gui::PostCommand(GetHandle(), cmd::OpeningMessage);
@@ -222,6 +228,8 @@ void TWSaiBroDetJournauxAnal::MakeDefaultSplit() {
     openingMessage_ = LoadStr(kMsgZeroParity);
   } else if (made == DefaultSplitOutcome::DraftFull) {
     openingMessage_ = LoadStr(kMsgDraftFullNoLine);
+  } else if (made == DefaultSplitOutcome::AmountUnread) {
+    openingMessage_ = LoadStr(kMsgSplitAmountUnread);
   }
   Lines()->SetOrder(L::kAnalyticTag);
 }

@@ -1303,7 +1303,7 @@ int TWSaiModDetJournaux::Check() {
   if (v.focus == posting::LineField::Day || accountField) SyncLinesWindow(0);
   if (accountField) AccountUnknown();
   else gui::MessageBeep(0);
-  Message(LoadStr(v.message));
+  Message(v.text);
   FocusField(v.focus);
   return posting::kLineRefused;
 }

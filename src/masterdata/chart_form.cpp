@@ -139,6 +139,18 @@ void ChartRecordForm::EnChangeAmount(int id) {
   guard_ = false;
 }
 
+bool ChartRecordForm::CheckAmount(int control) {
+  bool franc = false, budget = false;
+  const int partner = Partner(control, franc, budget);
+  // The twin's edit shows the typed amount converted (asterisks past its field): the typed one decides.
+  const int typed = partner != 0 && franc == EurosChecked() ? partner : control;
+  if (!CodeRecordForm::CheckAmount(typed)) return false;
+  MEdit* edit = EditOf(typed);
+  if (partner == 0 || edit == nullptr) return true;
+  const std::string refusal = AmountPastItsField(edit->GetText(), budget, EurosChecked(), DossierRate());
+  return refusal.empty() || Refuse(typed, refusal);
+}
+
 void ChartRecordForm::EvNotify(int id, unsigned code) {
   if (code == gui::EN_CHANGE) EnChangeAmount(id);
 }

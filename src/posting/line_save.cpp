@@ -147,13 +147,16 @@ std::string LineRecordText(Table& c50) { return c50.RecordToText(L::BNUMA); }
 std::string TotalsTooLargeText(const TotalsOverflow& overflow, bool euros) {
   const std::string largest = GroupedAmountText(overflow.Largest(euros));
   const std::string code = Trimmed(overflow.code);
+  // Amount 1 is the francs: their total, not the euros the amount was typed in, cannot hold it.
+  const bool francs = euros && !overflow.second;
   if (overflow.kind == 'H') {
     const std::string journalMonth = PadRight(overflow.code, kJournalMonthKeyLength).substr(0, kJournalMonthKeyLength);
-    return FillPlaceholders(LoadStr(kMsgHeaderTotalTooLarge),
+    return FillPlaceholders(LoadStr(francs ? kMsgHeaderFrancsTooLarge : kMsgHeaderTotalTooLarge),
                             {JournalOf(journalMonth), MonthDisplay(journalMonth), largest});
   }
-  return FillPlaceholders(LoadStr(overflow.kind == 'S' ? kMsgSectionTotalTooLarge : kMsgAccountTotalTooLarge),
-                          {code, largest});
+  const int text = overflow.kind == 'S' ? (francs ? kMsgSectionFrancsTooLarge : kMsgSectionTotalTooLarge)
+                                        : (francs ? kMsgAccountFrancsTooLarge : kMsgAccountTotalTooLarge);
+  return FillPlaceholders(LoadStr(text), {code, largest});
 }
 
 std::string StoredDueDate(const std::string& display) {

@@ -108,10 +108,14 @@ SaveResult SaveLineRecord(Table& c50, Table& c60, const SaveRequest& request);
 inline constexpr int kMsgAccountTotalTooLarge = 34300;
 inline constexpr int kMsgHeaderTotalTooLarge = 34301;
 inline constexpr int kMsgSectionTotalTooLarge = 34302;
+// The same when the total is the francs' and the amount was typed in euros.
+inline constexpr int kMsgAccountFrancsTooLarge = 37715;
+inline constexpr int kMsgHeaderFrancsTooLarge = 37716;
+inline constexpr int kMsgSectionFrancsTooLarge = 37717;
 
 // The refusal of a change whose amounts a total cannot hold, in one sentence naming the account, section
 // or journal-month and the largest amount it can take, in euros (`euros`) or in francs: the currency the
-// amount was typed in.
+// amount was typed in. A total in francs that limits an amount typed in euros is said to be the francs'.
 std::string TotalsTooLargeText(const TotalsOverflow& overflow, bool euros);
 
 // The analytic records of a line (key: the general line's C50CODE key) made for `account` on C50ANAL: mode 3

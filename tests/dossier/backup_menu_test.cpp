@@ -341,8 +341,9 @@ TEST_F(BackupMenuTest, SlowBatchFileLetsTheWindowSystemWork) {
   EXPECT_TRUE(OpenOn("DEMO"));
 }
 
-// A batch file that fails says why on its error output: its last lines are in the end
-// question and in the log, for the backup and for the restore.
+// A batch file that fails says why on its error output: its last lines are in the box that says
+// the run failed and in the log, for the backup and for the restore. The box asks nothing more: the
+// batch file has ended, no end is left to confirm.
 TEST_F(BackupMenuTest, FailingBatchFileShowsItsLastLines) {
   const std::string demo = MakeDossier("demo", "DEMO", 10);
   OpenThroughDialog(C10Path(demo, "DEMO"));
@@ -359,14 +360,20 @@ TEST_F(BackupMenuTest, FailingBatchFileShowsItsLastLines) {
                         "echo 'lha: disque plein (/media/cl\xC3\xA9)' >&2\nexit 5\n");
     ModalSeam::Reset();
     if (c.id == 20724) ModalSeam::QueueFileAnswer(archive);
-    ModalSeam::QueueMessageBoxAnswer(gui::IDYES);
+    ModalSeam::QueueMessageBoxAnswer(gui::IDOK);
     ASSERT_TRUE(Choose(c.id));
     ASSERT_EQ(Boxes().size(), 1u) << ShownTexts();
     const std::string text = Boxes()[0];
     const std::string lines = "bruit 4\nbruit 5\nbruit 6\nbruit 7\nbruit 8\nlha: disque plein (/media/cl\xE9)";
     EXPECT_NE(text.find("le code 5.\n\nSes derniers messages:\n" + lines + "\n\n"), std::string::npos) << text;
     EXPECT_EQ(text.find("Voyez le message du programme"), std::string::npos);
-    EXPECT_NE(text.find(LoadStr(c.id == 20723 ? kAskBackupEnded : kAskRestoreEnded)), std::string::npos);
+    EXPECT_EQ(text.find("Confirmer par 'Oui'"), std::string::npos) << text;
+    for (const gui::ShownModal& m : ModalSeam::Shown()) {
+      if (m.kind == gui::ModalKind::MessageBox) {
+        EXPECT_EQ(m.buttons, static_cast<unsigned>(gui::MB_OK)) << "nothing asked";
+        test_support::ScreenshotMessage(m, "dossier", std::string("failed-box-") + c.run);
+      }
+    }
     const std::string log = ReadAll(platform::DiskPath(LogPath(".txt")));
     const std::string head = std::string(c.run) + " '9' - ";
     EXPECT_NE(log.find(head + "Erreur 5"), std::string::npos) << log;
@@ -376,7 +383,7 @@ TEST_F(BackupMenuTest, FailingBatchFileShowsItsLastLines) {
   }
 }
 
-// A batch file's last message longer than a row, with accents, is in the end question and the log whole, in rows
+// A batch file's last message longer than a row, with accents, is in the failure box and the log whole, in rows
 // broken at its blanks: no word and no accented letter cut.
 TEST_F(BackupMenuTest, AFailingBatchFilesLongMessageIsShownWhole) {
   const std::string demo = MakeDossier("demo", "DEMO", 10);
@@ -386,7 +393,7 @@ TEST_F(BackupMenuTest, AFailingBatchFilesLongMessageIsShownWhole) {
   ASSERT_GT(said.size(), 120u);
   WriteBatch("CSAUVE9.BAT", "echo \"" + platform::Cp1252ToUtf8(said) + "\" >&2\nexit 4\n");
   ModalSeam::Reset();
-  ModalSeam::QueueMessageBoxAnswer(gui::IDYES);
+  ModalSeam::QueueMessageBoxAnswer(gui::IDOK);
   ASSERT_TRUE(Choose(20723));
   ASSERT_EQ(Boxes().size(), 1u) << ShownTexts();
   const std::string text = Boxes()[0];
@@ -403,6 +410,78 @@ TEST_F(BackupMenuTest, AFailingBatchFilesLongMessageIsShownWhole) {
   for (const gui::ShownModal& m : ModalSeam::Shown())
     if (m.kind == gui::ModalKind::MessageBox) test_support::ScreenshotMessage(m, "dossier", "failure-long-line");
 }
+
+// Started on a dossier named by a path from the current folder, as "merlon dossiers/rel/c10rel.dbf" or as
+// ./scripts/run.sh passes "../compta/c10cmp.dbf" from where it was called: the opening makes the dossier's
+// folder absolute, so the backup's batch file, run in the program folder, finds it and writes its archive; the
+// dossier reopens after it and every command goes on; closed, it opens again from the recent list, which names
+// it by its absolute folder. An entry of the recent list kept with a relative folder gives way to the absolute
+// one once opened.
+struct RelativeStart {
+  const char* name;
+  const char* from;      // the current folder, from the test's
+  const char* argument;  // the path given, from there
+  const char* folder;    // the dossier's folder, from the test's
+  const char* code;
+};
+
+class RelativeStartTest : public BackupMenuTest, public ::testing::WithParamInterface<RelativeStart> {
+ protected:
+  const char* StartArgument() const override { return GetParam().argument; }
+  const char* StartFolder() const override { return GetParam().from; }
+};
+
+TEST_P(RelativeStartTest, TheDossierIsOpenedBackedUpAndReopenedWhole) {
+  const RelativeStart& start = GetParam();
+  const std::string code = start.code;
+  const std::string folder = MakeDossier(start.folder, code, 10);
+  SeedSampleBatches();
+  const std::string target = root_ + "/sauvegardes/";
+  IniSetString("Un-Sauvegarde", target.c_str());
+
+  RunSubjectCommand(command_id::FichierOuvrirDossier);
+  gui::ProcessPendingMessages();
+  ASSERT_EQ(DossierCode, code) << ShownTexts();
+  EXPECT_EQ(DossierFolder, folder) << "the folder made absolute";
+  EXPECT_EQ(RecentDossiers[0], DossierEntry(code, folder));
+  EXPECT_EQ(DossierSlots[0], DossierEntry(code, folder));
+
+  ModalSeam::Reset();
+  ModalSeam::QueueMessageBoxAnswer(gui::IDYES);
+  ASSERT_TRUE(Choose(command_id::SauvegardeDossier));
+  EXPECT_TRUE(fs::exists(target + "ZEL" + code + ".lzh")) << ShownTexts();
+  ASSERT_EQ(Boxes().size(), 1u) << ShownTexts();
+  EXPECT_NE(Boxes()[0].find(LoadStr(kAskBackupEnded)), std::string::npos) << Boxes()[0];
+  EXPECT_TRUE(OpenOn(code)) << ShownTexts();
+  EXPECT_EQ(ShownTexts().find("IMPOSSIBLE"), std::string::npos) << ShownTexts();
+
+  // The next command finds the dossier where the backup left the current folder (the program's).
+  ModalSeam::Reset();
+  RunSubjectCommand(command_id::FichierFermerDossier);
+  EXPECT_TRUE(IsBlank(DossierCode));
+  Menu(command_id::DossierRecentId(1));
+  EXPECT_TRUE(OpenOn(code)) << ShownTexts();
+  EXPECT_EQ(DossierFolder, folder);
+  EXPECT_EQ(ShownTexts().find("IMPOSSIBLE"), std::string::npos) << ShownTexts();
+
+  // A recent entry kept relative by an older run, opened from the folder it was named from.
+  RunSubjectCommand(command_id::FichierFermerDossier);
+  fs::current_path(root_ + "/" + start.from);
+  const std::string argument = start.argument;
+  RecentDossiers[0] = DossierEntry(code, argument.substr(0, argument.rfind('/') + 1));
+  Menu(command_id::DossierRecentId(1));
+  EXPECT_TRUE(OpenOn(code)) << ShownTexts();
+  EXPECT_EQ(DossierFolder, folder);
+  EXPECT_EQ(RecentDossiers[0], DossierEntry(code, folder));
+  EXPECT_NE(RecentDossiers[1], DossierEntry(code, folder)) << "no second entry of the dossier";
+}
+
+INSTANTIATE_TEST_SUITE_P(Paths, RelativeStartTest,
+                         ::testing::Values(RelativeStart{"BelowTheStart", "", "dossiers/rel/c10rel.dbf", "dossiers/rel",
+                                                         "REL"},
+                                           RelativeStart{"ThroughTheRunScript", "merlon", "../compta/c10cmp.dbf",
+                                                         "compta", "CMP"}),
+                         [](const ::testing::TestParamInfo<RelativeStart>& i) { return std::string(i.param.name); });
 
 }  // namespace
 

@@ -96,11 +96,14 @@ class AnalyticSplitTest : public LineFormTest {
     ASSERT_TRUE(c30.Commit());
   }
 
+  // The chosen line's form, opened from its journal-month's lines window (null when either did not open).
+  TWSaiModDetJournaux* LineForm() {
+    TWSaiBroDetJournaux* w = Saisir(month_);
+    return w == nullptr ? nullptr : Modify(w, key_);
+  }
   // The line's account changed to the target and 1,000.00 francs typed: Enter asks for its split.
   TWSaiBroDetJournauxAnal* AskSplit() {
-    TWSaiBroDetJournaux* w = Saisir(month_);
-    if (w == nullptr) return nullptr;
-    TWSaiModDetJournaux* f = Modify(w, key_);
+    TWSaiModDetJournaux* f = LineForm();
     if (f == nullptr) return nullptr;
     FocusOnControl(f, line_form::kAccount);
     Field(target_);
@@ -472,12 +475,15 @@ TEST_F(AnalyticSplitTest, ANegativeOrTooLargeAmountIsRefused) {
   TWSaiModDetJournauxAnal* f = SplitForm();
   ASSERT_NE(f, nullptr);
   const int amount = f->TextOf(kEuros) == "O" ? kDebitE : kDebitF;
+  // The largest amount named is the line's in the currency typed: in euros the one whose francs still fit.
+  const std::string largest = std::string("Le Montant est trop grand: ") +
+                              (amount == kDebitE ? "15 244 901 723,74" : "99 999 999 999,99") + " au plus";
   const struct {
     const char* typed;
-    const char* message;
+    std::string message;
   } cases[] = {
       {"-250", "Un Montant ne peut \xEAtre n\xE9gatif: le sens D\xE9" "bit ou Cr\xE9" "dit le donne"},
-      {"12345678901234567890", "Le Montant est trop grand: 99 999 999 999,99 au plus"},
+      {"12345678901234567890", largest},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.typed);
@@ -491,6 +497,77 @@ TEST_F(AnalyticSplitTest, ANegativeOrTooLargeAmountIsRefused) {
     EXPECT_EQ(SectionTotals("VENTES")[0], 100000);
   }
   test_support::Screenshot(MainFrame->Widget(), "entry", "analytic_amount_too_large");
+}
+
+// Amounts whose twin in the other currency a field cannot hold, on an account whose text splits it 100 % on
+// two sections. A credit of 13 119 140 000,00 F (2 000 000 000,00 €) is taken: its francs are too wide for the
+// key the form hands over (a minus and fifteen characters), yet each section gets the whole amount in both
+// currencies, sense "C", and the title shows it. 16 000 000 000,00 € on the debit and 99 000 000 000,00 € on
+// the credit are refused in the line form by name, before any save or split; the analytic line form refuses
+// 16 000 000 000,00 € the same way.
+TEST_F(AnalyticSplitTest, AmountsPastTheFrancsAreSplitWholeOrRefused) {
+  ChooseLine();
+  GiveText(target_, "CA1=ADMIN\r\nCA1=EST");
+  AddSection("ADMIN");
+  AddSection("EST");
+  Open();
+  TWSaiModDetJournaux* f = LineForm();
+  ASSERT_NE(f, nullptr);
+  FocusOnControl(f, line_form::kAccount);
+  Field(target_);
+  const posting::LineRecord before = LineOf(key_);
+  const struct Case {
+    int field;
+    const char* typed;
+  } refused[] = {{line_form::kDebitE, "16000000000"}, {line_form::kCreditE, "99000000000"}};
+  for (const Case& c : refused) {
+    SCOPED_TRACE(c.typed);
+    f->EurosBox()->SetValue(true, false);
+    Send(f, 1248);
+    FocusOnControl(f, c.field);
+    gui::ModalSeam::Reset();
+    Field(c.typed);
+    ASSERT_EQ(Form(), f);
+    EXPECT_EQ(f->TextOf(line_form::kMessage), "Le Montant est trop grand: 15 244 901 723,74 au plus");
+    EXPECT_EQ(List(0, kLines1), nullptr) << "no split asked";
+    EXPECT_TRUE(gui::ModalSeam::Shown().empty()) << test_support::ShownTexts();
+    const posting::LineRecord after = LineOf(key_);
+    EXPECT_EQ(ToCents(after.francs), ToCents(before.francs));
+    EXPECT_EQ(ToCents(after.euros), ToCents(before.euros));
+    EXPECT_EQ(after.account, before.account);
+  }
+
+  const auto admin = SectionTotals("ADMIN"), est = SectionTotals("EST");
+  TypeInFrancs(f, line_form::kCreditF, "13119140000");
+  Key(gui::VK_RETURN, test_support::kNoModifier, "\r");
+  TWSaiBroDetJournauxAnal* list = List(0, kLines1);
+  ASSERT_NE(list, nullptr) << test_support::ShownTexts();
+  EXPECT_NE(list->GetCaption().find(" Cr -13119140000.00"), std::string::npos) << list->GetCaption();
+  for (const char* number : {"0001", "0002"}) {
+    const Split part = SplitLine(number);
+    EXPECT_EQ(part.sense, 'C') << number;
+    EXPECT_EQ(part.francs, 1'311'914'000'000) << number;
+    EXPECT_EQ(part.euros, 200'000'000'000) << number;
+  }
+  EXPECT_EQ(SplitLine("0001").section, "ADMIN");
+  EXPECT_EQ(SplitLine("0002").section, "EST");
+  for (const auto& [code, was] : {std::make_pair("ADMIN", admin), std::make_pair("EST", est)}) {
+    const auto now = SectionTotals(code);
+    EXPECT_EQ(now[2] - was[2], 1'311'914'000'000) << code;
+    EXPECT_EQ(now[3] - was[3], 200'000'000'000) << code;
+  }
+  test_support::Screenshot(MainFrame->Widget(), "entry", "analytic_split_past_the_key");
+
+  // The analytic line form takes no more than the line form.
+  TWSaiModDetJournauxAnal* form = SplitForm();
+  ASSERT_NE(form, nullptr);
+  static_cast<MCheckBox*>(form->ControlOf(kEuros))->SetValue(true, false);
+  Send(form, kEuros);
+  Into(form, kCreditE, "16000000000");
+  ASSERT_EQ(SplitForm(), form) << "the form stays";
+  EXPECT_EQ(form->TextOf(kMessage), "Le Montant est trop grand: 15 244 901 723,74 au plus");
+  EXPECT_EQ(SplitLine("0001").euros, 200'000'000'000);
+  test_support::Screenshot(MainFrame->Widget(), "entry", "analytic_form_francs_past_their_field");
 }
 
 // The section typed with the help character: the sections' lookup opens on what stands before it, and the
@@ -531,9 +608,7 @@ class TwoAxesTest : public AnalyticSplitTest {
 TEST_F(TwoAxesTest, BothAxesOpenOneBelowTheOther) {
   ChooseLine();
   Open();
-  TWSaiBroDetJournaux* w = Saisir(month_);
-  ASSERT_NE(w, nullptr);
-  TWSaiModDetJournaux* f = Modify(w, key_);
+  TWSaiModDetJournaux* f = LineForm();
   ASSERT_NE(f, nullptr);
   Send(f, line_form::kAnalytic);
   TWSaiBroDetJournauxAnal* first = List(0, kLines1);

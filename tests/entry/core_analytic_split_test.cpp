@@ -9,9 +9,11 @@
 #include "core_fixture.h"
 #include "draft_limit.h"
 #include "data/account_totals.h"
+#include "data/closed_lines.h"
 #include "entry/core/analytic_split.h"
 #include "runtime/numbers.h"
 #include "runtime/xbase.h"
+#include "support/line_files.h"
 #include "support/other_process.h"
 
 namespace entry_test {
@@ -213,6 +215,58 @@ TEST_F(SplitTest, TheDefaultSplitOfTheAccountText) {
     }
   }
   ExpectInvariants("after the default split");
+}
+
+// A credit of 2 000 000 000,00 € on a line (-13 119 140 000,00 F: a minus and fifteen characters), which the
+// 14 characters of the key the line form hands over cannot hold in francs: they stand there as asterisks, which
+// read as 0. The header and the default split take the amounts from the line as saved: each section gets the
+// whole amount in both currencies, sense "C", and the split balances the line. A line whose saved amount does
+// not read either gets no header and no split; a key whose amounts are not whole makes no default split.
+TEST_F(SplitTest, ACreditPastTheKeysFrancsIsSplitFromTheLine) {
+  const long long francs = 1'311'914'000'000, euros = 200'000'000'000;
+  // The line as saved: a credit of 2 000 000 000,00 €, its francs whole.
+  auto saved = [&](const SplitKey& free, const std::vector<FieldWrite>& fields) {
+    ASSERT_TRUE(c50.Seek(L::kCodeTag, free.GeneralLineKey().c_str()));
+    ASSERT_TRUE(LockRecord(c50, nullptr, 0));
+    ASSERT_TRUE(WriteRecordFields(c50, fields));
+    UnlockRecord(c50);
+  };
+  auto keyOf = [&](const SplitKey& free) {
+    return SplitKey::Of(free.GeneralLineKey(), free.Account(), 'V', free.Day(), free.LabelCode(), free.Label(),
+                        -francs, -euros);
+  };
+  const SplitKey line = FreeLine(true);
+  saved(line, {{L::BSENS, "C"}, {L::BMONTANTF, "", true, FromCents(francs)}, {L::BMONTANTE, "", true, FromCents(euros)}});
+  SplitKey key = keyOf(line);
+  ASSERT_FALSE(key.AmountsRead()) << key.Text();
+  const auto before = Section("VENTES"), other = Section("CH-ARTAS");
+  ASSERT_EQ(KeepSplitHeader(c50, c60, key, nullptr), SplitOpening::Opened);
+  EXPECT_EQ(key.Francs(), -francs);
+  EXPECT_EQ(key.Euros(), -euros);
+  EXPECT_EQ(key.Sense(), 'C');
+  EXPECT_EQ(key.AmountText(false), "-13119140000.00");
+  ASSERT_EQ(MakeDefaultSplit(c50, c60, key, "CA1=VENTES %=60\r\nCA1=CH-ARTAS %=40", 6.55957, true),
+            DefaultSplitOutcome::Made);
+  EXPECT_EQ(Section("VENTES")[2] - before[2], francs * 6 / 10);
+  EXPECT_EQ(Section("VENTES")[3] - before[3], ToCents(Round(2, FromCents(francs * 6 / 10) / 6.55957)));
+  EXPECT_EQ(Section("CH-ARTAS")[2] - other[2], francs * 4 / 10);
+  const SplitRemainder r = ComputeSplitRemainder(c50, key.LinesKey(), nullptr);
+  EXPECT_EQ(r.generalF, -francs);
+  EXPECT_EQ(r.generalE, -euros);
+  EXPECT_EQ(r.RemainderFrancs(), 0);
+  EXPECT_EQ(r.RemainderEuros(), 0);
+
+  // The saved amount does not read either: nothing written.
+  const SplitKey unread = FreeLine(true, 100000, 1);
+  saved(unread, {{L::BSENS, "C"}, {L::BMONTANTE, "", true, FromCents(euros)}});
+  ASSERT_TRUE(c50.Seek(L::kCodeTag, unread.GeneralLineKey().c_str()));
+  test_support::RawRecords(std::string(PathC50()) + ".dbf").Put(c50.recordNumber, "BMONTANTF", "**************");
+  SplitKey unreadKey = keyOf(unread);
+  const std::uint32_t records = c50.RecCount(), sections = TableC30->RecCount();
+  EXPECT_EQ(KeepSplitHeader(c50, c60, unreadKey, nullptr), SplitOpening::AmountUnread);
+  EXPECT_EQ(MakeDefaultSplit(c50, c60, keyOf(unread), "CA1=VENTES", 6.55957, true), DefaultSplitOutcome::AmountUnread);
+  EXPECT_EQ(c50.RecCount(), records);
+  EXPECT_EQ(TableC30->RecCount(), sections);
 }
 
 // Bad input of the text or the dossier: a message's reason, nothing written, no section created.

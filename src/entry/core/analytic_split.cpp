@@ -2,6 +2,7 @@
 #include "posting/line_save.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <cstdlib>
 
 #include "data/account_totals.h"
@@ -111,8 +112,27 @@ bool ReadPercent(const std::string& text, std::size_t at, double& percent) {
 
 SplitKey::SplitKey(std::string text) : text_(PadRight(std::move(text), kSplitKeyLength)) {}
 
-long long SplitKey::Francs() const { return ToCents(Val(Part(65, 14).c_str())); }
-long long SplitKey::Euros() const { return ToCents(Val(Part(79, 14).c_str())); }
+long long SplitKey::Francs() const { return taken_ ? francs_ : ToCents(Val(Part(65, 14).c_str())); }
+long long SplitKey::Euros() const { return taken_ ? euros_ : ToCents(Val(Part(79, 14).c_str())); }
+
+std::string SplitKey::AmountText(bool euros) const {
+  if (!taken_) return AllTrim(Part(euros ? 79 : 65, 14).c_str());
+  const long long cents = euros ? euros_ : francs_;
+  char text[40];
+  std::snprintf(text, sizeof text, "%s%lld.%02lld", cents < 0 ? "-" : "", (cents < 0 ? -cents : cents) / 100,
+                (cents < 0 ? -cents : cents) % 100);
+  return text;
+}
+
+bool SplitKey::AmountsRead() const {
+  return Part(65, 14).find('*') == std::string::npos && Part(79, 14).find('*') == std::string::npos;
+}
+
+void SplitKey::TakeAmounts(long long francs, long long euros) {
+  taken_ = true;
+  francs_ = francs;
+  euros_ = euros;
+}
 
 SplitKey SplitKey::Of(const std::string& lineKey, const std::string& account, char headerLetter,
                       const std::string& day, const std::string& labelCode, const std::string& label,
@@ -165,7 +185,7 @@ std::pair<long long, long long> DefaultSplitAmounts(long long generalFrancs, dou
 
 // ---- the header --------------------------------------------------------------------------------------------------
 
-SplitOpening KeepSplitHeader(Table& c50, Table& c60, const SplitKey& key, bool* created) {
+SplitOpening KeepSplitHeader(Table& c50, Table& c60, SplitKey& key, bool* created) {
   if (created != nullptr) *created = false;
   // The general line must still stand, live and on the account the split is made for.
   const std::string general = key.GeneralLineKey();
@@ -173,6 +193,18 @@ SplitOpening KeepSplitHeader(Table& c50, Table& c60, const SplitKey& key, bool* 
                     c50.MatchKey(general.c_str(), L::kKeyLength, L::BCLE, L::BMOIS, L::BJAL, L::BPIECE, L::BREC,
                                  L::BNUM) == 'O' &&
                     NormalizeAccount(c50.GetField(L::BCODE)) == NormalizeAccount(key.Account());
+  if (live && !key.AmountsRead()) {
+    // The line as saved holds what the key's 14 characters could not: its amounts, signed by its sense.
+    bool francsRead = true, eurosRead = true;
+    const long long francs = StoredAmountOf(c50, L::BMONTANTF, &francsRead);
+    const long long euros = StoredAmountOf(c50, L::BMONTANTE, &eurosRead);
+    if (!francsRead || !eurosRead) {
+      c50.SetOrder(L::kAnalyticTag);
+      return SplitOpening::AmountUnread;
+    }
+    const int sign = std::string(c50.GetField(L::BSENS)) == "C" ? -1 : 1;
+    key.TakeAmounts(sign * francs, sign * euros);
+  }
   c50.SetOrder(L::kAnalyticTag);
   if (!live) return SplitOpening::LineGone;
 
@@ -213,6 +245,11 @@ SplitOpening KeepSplitHeader(Table& c50, Table& c60, const SplitKey& key, bool* 
   if (!c50.Commit() || !c60.Commit() || !sorted) return SplitOpening::Failed;
   if (created != nullptr) *created = made;
   return SplitOpening::Opened;
+}
+
+SplitOpening KeepSplitHeader(Table& c50, Table& c60, const SplitKey& key, bool* created) {
+  SplitKey whole = key;
+  return KeepSplitHeader(c50, c60, whole, created);
 }
 
 long RefreshSplitLines(Table& c50, const SplitKey& key) {
@@ -268,6 +305,8 @@ DefaultSplitOutcome MakeDefaultSplit(Table& c50, Table& c60, const SplitKey& key
   if (split.fault != SplitTextFault::None) return DefaultSplitOutcome::TextFault;
   if (split.parts.empty()) return DefaultSplitOutcome::NoText;
   if (!(rate > 0)) return DefaultSplitOutcome::RateNotPositive;
+  // No part is computed from an amount the key could not hold, read as 0.
+  if (!key.AmountsWhole()) return DefaultSplitOutcome::AmountUnread;
   // The change watches its reads from the first.
   LineChangeSteps steps(LineChangeKind::DefaultSplit);
   if (!posting::DraftHasRoomFor(c50, static_cast<std::uint32_t>(split.parts.size())))

@@ -54,11 +54,20 @@ class SplitKey {
   std::string Day() const { return Part(37, 2); }
   std::string LabelCode() const { return Part(39, 1); }
   std::string Label() const { return Part(40, 25); }
-  // Signed cents.
+  // Signed cents: the key's text, or the amounts taken from the general line (TakeAmounts).
   long long Francs() const;
   long long Euros() const;
   // "C" when either amount is negative.
   char Sense() const { return Francs() < 0 || Euros() < 0 ? 'C' : 'D'; }
+  // The amount of a currency as the title shows it: signed, two decimals, no blank.
+  std::string AmountText(bool euros) const;
+  // Whether the key's text of each amount reads: an amount that 14 characters with two decimals cannot hold
+  // (a credit past -9 999 999 999.99) stands there as asterisks.
+  bool AmountsRead() const;
+  // The general line's amounts (signed cents) taken in place of the key's text.
+  void TakeAmounts(long long francs, long long euros);
+  // Whether Francs() and Euros() are the line's whole amounts: the key's text reads, or they were taken.
+  bool AmountsWhole() const { return taken_ || AmountsRead(); }
 
   // The key of a general line (its C50CODE key and what the form holds) for one header letter.
   static SplitKey Of(const std::string& lineKey, const std::string& account, char headerLetter, const std::string& day,
@@ -66,6 +75,8 @@ class SplitKey {
 
  private:
   std::string text_ = std::string(kSplitKeyLength, ' ');
+  bool taken_ = false;
+  long long francs_ = 0, euros_ = 0;
 };
 
 // ---- the default split of an account's text
@@ -99,12 +110,18 @@ std::pair<long long, long long> DefaultSplitAmounts(long long generalFrancs, dou
 enum class SplitOpening {
   Opened,            // the header kept in step (created when `created`)
   LineGone,          // the general line is cancelled or gone: nothing written
+  AmountUnread,      // the key's amounts do not read and neither do the general line's: nothing written
   LockRefused,       // another station holds the header: nothing written
   DraftFull,         // the header is missing and the draft has no room for it (DraftHasRoomFor): nothing written
   Failed,            // the engine refused a write (reported)
 };
 // The header of the key's axis made live and in step with the general line (day, label code, label, sense,
-// amounts, group), created when missing, with its sort record; `c50` on C50ANAL, `c60` any order.
+// amounts, group), created when missing, with its sort record; `c50` on C50ANAL, `c60` any order. Key amounts
+// that do not read (a credit too wide for the key's 14 characters) are taken from the general line as it
+// stands stored, into the key, so that the header, the default split and the balance of the split all work
+// from the whole amount, never from a 0.
+SplitOpening KeepSplitHeader(Table& c50, Table& c60, SplitKey& key, bool* created);
+// The same on a copy of the key: the header gets the whole amounts; the key given keeps its text.
 SplitOpening KeepSplitHeader(Table& c50, Table& c60, const SplitKey& key, bool* created);
 // The analytic lines of the axis (cancelled ones too) given the general line's day, label code and label.
 // The number of lines; a line another cursor holds is left as it is.
@@ -124,10 +141,11 @@ struct NewSplitLine {
 };
 bool AppendSplitLine(Table& c50, Table& c60, const SplitKey& key, const NewSplitLine& line);
 
-enum class DefaultSplitOutcome { Made, NoText, RateNotPositive, TextFault, DraftFull, TotalsTooLarge, Failed };
+enum class DefaultSplitOutcome { Made, NoText, RateNotPositive, TextFault, AmountUnread, DraftFull, TotalsTooLarge, Failed };
 // The default split of the account's text made on the key's axis: one line per part, numbered from 0001, the
 // amounts added to the sections' totals. Nothing is written for a fault of the text, a rate that is not
-// positive, a draft without room for every line of the split (DraftFull) or a section whose total cannot
+// positive, a key whose amounts are not whole (AmountsWhole: KeepSplitHeader takes them from the general line),
+// a draft without room for every line of the split (DraftFull) or a section whose total cannot
 // hold its part (TotalsTooLarge); a write refused on the way takes the split back (Failed). *refusal gets
 // what these last two tell the user.
 DefaultSplitOutcome MakeDefaultSplit(Table& c50, Table& c60, const SplitKey& key, const std::string& text, double rate,

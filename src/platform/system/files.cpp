@@ -519,6 +519,19 @@ std::string FollowLinks(const std::string& path) {
   return result;
 }
 
+std::string AbsolutePath(const std::string& path) {
+  namespace fs = std::filesystem;
+  if (path.empty() || path[0] == '/') return path;
+  std::error_code ec;
+  const fs::path disk = fs::absolute(DiskPath(path), ec);
+  if (ec) return path;
+  std::string whole = disk.lexically_normal().string();
+  if (path.back() == '/' && (whole.empty() || whole.back() != '/')) whole += '/';
+  std::string result;
+  if (!ProgramName(whole, result)) return path;
+  return result;
+}
+
 std::string RealPath(const std::string& path) {
   namespace fs = std::filesystem;
   std::error_code ec;

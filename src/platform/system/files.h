@@ -75,6 +75,10 @@ bool IsExecutable(const std::string& path);  // the user may run it
 bool ChangeDirectory(const std::string& path);  // the process's current folder
 // The path a chain of symbolic links ends at (the path itself when it is none).
 std::string FollowLinks(const std::string& path);
+// The path made absolute from the process's current folder, its "." and ".." taken away as written (no
+// link read); a final "/" kept. The path itself when it is absolute already, empty, or cannot be told in
+// cp1252.
+std::string AbsolutePath(const std::string& path);
 // The absolute path of the file a name stands for: the links of its folders and at its end
 // followed however deep, each relative link read from the real folder it lies in, as the
 // system reads it; a link that leads nowhere is followed as far as it goes. "" when the path
