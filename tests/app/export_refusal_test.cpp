@@ -246,9 +246,10 @@ TEST_F(ExportRefusalTest, TheChartAndTheSectionsWriteNoExportOverAFigureThatDoes
 // dossier damaged in a line of the draft, an account's and a section's figures: the lines', the
 // chart's and the sections' exports are refused naming the damage, the code lists (which read no
 // amount) write theirs. The others are run over damaged dossiers by their subjects' tests: the
-// ledgers' and the trial balances' (tests/reports/balances, window_unreadable_amounts_test.cpp,
-// NoCsvExportIsWrittenOverAnAmountThatDoesNotRead), the transfer files of the lines window
-// (tests/entry/transfer_file_test.cpp) and of the payments of suppliers
+// ledgers' and the trial balances' CSV (tests/reports/balances, window_unreadable_amounts_test.cpp,
+// NoCsvExportIsWrittenOverAnAmountThatDoesNotRead), the statutory entries file and the file for
+// the other accounting product (core_fec_test.cpp, core_cegid_test.cpp), the transfer files of the
+// lines window (tests/entry/transfer_file_test.cpp) and of the payments of suppliers
 // (tests/reports/vat_dunning, NoTransferFileCarriesASumThatWasNotRead).
 TEST_F(ExportRefusalTest, EveryLayoutThatWritesAFileIsRefusedOverAnAmountItCouldNotRead) {
   const std::set<std::string> elsewhere = {

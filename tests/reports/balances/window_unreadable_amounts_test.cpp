@@ -373,6 +373,10 @@ TEST_F(UnreadableAmountsTest, NoCsvExportIsWrittenOverAnAmountThatDoesNotRead) {
       // The analytic list takes the analytic layout of the code chosen: EBAS-CSV, EBAC-CSV.
       {"analytic balance", "EBS-CSV", balance('(', false, '1'), &analytic},
       {"analytic balance with prior totals", "EBC-CSV", balance('(', true, '1'), &analytic},
+      // EBAA-CSV, EBAB-CSV, EBAS-LIASS.
+      {"analytic balance with the lettering apart", "EBA-CSV", balance('(', false, '4'), &analytic},
+      {"analytic balance with prior totals and the lettering apart", "EBB-CSV", balance('(', true, '5'), &analytic},
+      {"analytic tax return balance", "EBS-LIASSE", balance('(', false, '1'), &analytic},
       {"general ledger", "EG-CSV", generalLedger('G', false), &general},
       {"general ledger with prior totals", "EG-CSV", generalLedger('G', true), &general},
       {"auxiliary ledger", "EG-CSV", generalLedger('C', false), &auxiliary},
