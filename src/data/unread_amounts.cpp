@@ -50,6 +50,12 @@ void NoteUnnamedUnreadAmount() {
   if (watching != nullptr) ++watching->unnamed;
 }
 
+void NoteUnreadAmounts(const UnreadAmounts& met) {
+  if (watching == nullptr || watching == &met) return;
+  for (const UnreadableAmountLine& line : met.lines) NoteUnreadAmount(line);
+  watching->unnamed += met.unnamed;
+}
+
 UnreadableAmountLine UnreadRecordLine(Table& table, int field, const std::uint8_t* record, std::uint32_t recno) {
   const std::size_t slash = table.tablePath.rfind('/');
   const std::string file = slash == std::string::npos ? table.tablePath : table.tablePath.substr(slash + 1);

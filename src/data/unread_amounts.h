@@ -45,6 +45,8 @@ bool WatchingUnreadAmounts();
 void NoteUnreadAmount(const UnreadableAmountLine& line);
 void NoteUnreadAmount(Table& table, int field, const std::uint8_t* record, std::uint32_t recno);
 void NoteUnnamedUnreadAmount();
+// Everything another watch gathered (an owner's, over what it read before its run), into this one.
+void NoteUnreadAmounts(const UnreadAmounts& met);
 
 // How a record of `table` whose amount field `field` does not read is named: a line of C50 or C40
 // by its piece and account, an account of C20, a section of C30, any other record by its file and
