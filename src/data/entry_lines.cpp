@@ -39,6 +39,7 @@ constexpr int kStrUnreadableLine = 29973;  // "%s enregistrement %s, pièce %s, 
 constexpr int kStrUnreadableHeader = 30300;   // "C10 enregistrement %s, journal %s"
 constexpr int kStrUnreadableAccount = 30301;  // "C20 enregistrement %s, compte %s"
 constexpr int kStrUnreadableSection = 30302;  // "C30 enregistrement %s, section %s"
+constexpr int kStrUnreadableField = 34703;    // "%s enregistrement %s, champ %s": a record of another table
 
 // The lines past the most listed, counted; the message around the list and its caption.
 constexpr int kStrMoreLines = 29976;  // "   ... et %s autre(s)\n"
@@ -267,7 +268,8 @@ std::string UnreadableAmountLinesText(std::vector<UnreadableAmountLine> lines, s
   std::sort(lines.begin(), lines.end());
   lines.erase(std::unique(lines.begin(), lines.end(),
                           [](const UnreadableAmountLine& a, const UnreadableAmountLine& b) {
-                            return a.file == b.file && a.recno == b.recno;
+                            return a.file == b.file && a.recno == b.recno &&
+                                   (a.file != UnreadableAmountLine::kOtherRecord || a.piece == b.piece);
                           }),
               lines.end());
   std::string out;
@@ -279,6 +281,10 @@ std::string UnreadableAmountLinesText(std::vector<UnreadableAmountLine> lines, s
              FillPlaceholders(LoadStr(kStrUnreadableLine),
                               {l.file == LigneTri::kDraft ? "C50" : "C40", recno, Trimmed(l.piece.c_str()), code}) +
              "\n";
+      continue;
+    }
+    if (l.file == UnreadableAmountLine::kOtherRecord) {
+      out += "   " + FillPlaceholders(LoadStr(kStrUnreadableField), {l.piece, recno, code}) + "\n";
       continue;
     }
     const int text = l.file == UnreadableAmountLine::kJournalMonthRecord ? kStrUnreadableHeader

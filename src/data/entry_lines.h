@@ -104,14 +104,17 @@ void ReadStoredFields(Table& table, const std::vector<int>& fields, std::vector<
 // draft C50, "C" the closed C40), record number, piece and account as stored. A record of
 // another table whose amount does not read is named alike, by the digit of its table and with no
 // piece: '1' a journal-month header of C10 (`account`: its journal and month as shown), '2' an
-// account of C20, '3' a section of C30 (`account`: its code).
+// account of C20, '3' a section of C30 (`account`: its code); '9' a record of any other table
+// (`piece`: its file's name, `account`: the field's).
 struct UnreadableAmountLine {
-  static constexpr char kJournalMonthRecord = '1', kAccountRecord = '2', kSectionRecord = '3';
+  static constexpr char kJournalMonthRecord = '1', kAccountRecord = '2', kSectionRecord = '3', kOtherRecord = '9';
   char file = 'B';
   std::uint32_t recno = 0;
   std::string piece, account;
   bool operator<(const UnreadableAmountLine& o) const {
-    return file != o.file ? file > o.file : recno < o.recno;  // C40 first, as the walks read them
+    if (file != o.file) return file > o.file;  // C40 first, as the walks read them
+    if (recno != o.recno) return recno < o.recno;
+    return file == kOtherRecord && piece < o.piece;
   }
 };
 // The lines named one a line ("C40 enregistrement 12, pi\xE8" "ce 000034, compte 41100000"),

@@ -398,7 +398,11 @@ void TWTraBroRapprochement::LoadAndPropose() {
         return found == imported.end() ? std::string() : found->second;
       },
       [accountKey](const processing::BankTransaction& t) { return processing::TransactionIdentity(accountKey, t); });
-  work_.Load(date_);
+  unreadLoaded_.Clear();
+  {
+    const UnreadAmountWatch watch(unreadLoaded_);
+    work_.Load(date_);
+  }
   work_.SetStatement(statement_);
   work_.Propose(processing::ReconciliationWindowDays());
   ResetRows();
@@ -645,12 +649,17 @@ bool TWTraBroRapprochement::PrepareReport() {
   for (std::size_t i = 0; i < work_.Lines().size(); ++i)
     if (!work_.Lines()[i].ticked) reportRows_.push_back(i);
   reportLine_ = 0;
+  unreadHanded_ = false;
   LineTypeText = reportRows_.empty() ? "Z" : "A";
   ListLineCount = 0;
   return true;
 }
 
 void TWTraBroRapprochement::ComputeLine() {
+  if (!unreadHanded_ && WatchingUnreadAmounts()) {
+    unreadHanded_ = true;
+    NoteUnreadAmounts(unreadLoaded_);
+  }
   if (reportLine_ >= reportRows_.size()) return;
   const processing::ReconciliationLine& l = work_.Lines()[reportRows_[reportLine_]];
   ReportFieldTable& f = ReportFields();

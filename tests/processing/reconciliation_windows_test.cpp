@@ -26,6 +26,7 @@
 #include "processing/reconciliation_windows.h"
 #include "reports/engine/choice_dialogs.h"
 #include "reports/engine/report_engine_commands.h"
+#include "reports/engine/visu_window.h"
 #include "resources/command_ids.h"
 #include "resources/string_table.h"
 #include "runtime/access_rights.h"
@@ -42,6 +43,7 @@
 #include "shell/registry.h"
 #include "shell/toolbar.h"
 #include "support/dossier_fixture.h"
+#include "support/line_files.h"
 #include "support/python.h"
 
 namespace {
@@ -98,8 +100,9 @@ class ReconciliationWindowTest : public test_support::DossierFixture {
     DossierFixture::TearDown();
   }
 
-  // The report set of the program folder with the reconciliation statement's layout.
-  static void MakeReportSet() {
+  // The report set of the program folder with the reconciliation statement's layout, and a layout
+  // exporting its lines when asked.
+  static void MakeReportSet(bool withExport = false) {
     std::string raw, text;
     ASSERT_TRUE(platform::ReadWholeFile(std::string(MERLON_SOURCE_DIR) + "/src/resources/reports/C-Etat-ERB-1STD.txt", raw));
     ASSERT_TRUE(platform::Utf8ToCp1252(raw, text, platform::Unassigned::kRefuse));
@@ -112,6 +115,14 @@ class ReconciliationWindowTest : public test_support::DossierFixture {
     ASSERT_TRUE(t.PutField(2, "Etat de rapprochement"));
     ASSERT_TRUE(t.InsertRecord());
     ASSERT_TRUE(t.PutMemoText(11, text));
+    if (withExport) {
+      ASSERT_TRUE(t.AppendBlank());
+      ASSERT_TRUE(t.PutField(1, "ERB-CSV"));
+      ASSERT_TRUE(t.PutField(2, "Lignes non rapproch\xE9" "es (CSV)"));
+      ASSERT_TRUE(t.InsertRecord());
+      ASSERT_TRUE(t.PutMemoText(11, "[Export:csv][Export][ITD][TT-Avant][@PIECE] [@DEBIT] [@CREDIT] [@SOLDECOMPT]"
+                                     "[TT-Suivant]\r\n[ITF]"));
+    }
     ASSERT_TRUE(t.Commit());
     t.CloseTable(true);
   }
@@ -283,6 +294,52 @@ TEST_F(ReconciliationWindowTest, TheBarsGlyphsAndTheBalancesOfTheActiveListOnly)
     app_->RunIdle();
     EXPECT_EQ(MessageBar->GetText(), list->StatusText());
   }
+}
+
+// The lines of the statement are read when its list opens, before any report runs: one whose amount
+// does not read ("abc") counts as zero in the book balance, and an export of the statement is then
+// refused by the report engine, naming the line, where the sound account's export is offered.
+TEST_F(ReconciliationWindowTest, AnExportOfTheStatementIsRefusedOverALineThatDoesNotRead) {
+  MakeReportSet(true);
+  const char choice = ProgramOption(12);
+  SetProgramOption(12, 'O');  // the layout chosen in the dialog
+  const auto exported = [this] {
+    TWTraBroRapprochement* list = OpenList("0");
+    EXPECT_NE(list, nullptr) << test_support::ShownTexts();
+    if (list == nullptr) return std::string("<no list>");
+    gui::ModalSeam::Reset();
+    gui::ModalSeam::QueueDialogAnswer(gui::IDOK, [](gui::Window& w) {
+      static_cast<gui::Dialog&>(w).SetItemSel(choice_ids::kLayouts, 1);  // ERB-CSV
+    });
+    Send(list, browse_cmd::Visualiser);
+    if (CurrentPreviewWindow != nullptr) CurrentPreviewWindow->CmAllPages();
+    gui::ProcessPendingMessages();
+    if (CurrentPreviewWindow != nullptr) CurrentPreviewWindow->CmQuitVisu();
+    gui::ProcessPendingMessages();
+    std::string offered;
+    for (const auto& shown : gui::ModalSeam::Shown())
+      if (shown.caption == "Fichier d'exportation") offered = shown.text;
+    const std::string said = test_support::ShownTexts();
+    CloseWindows();
+    return offered.empty() ? said : "offered " + offered;
+  };
+  const std::string sound = exported();
+  EXPECT_EQ(sound.rfind("offered ", 0), 0u) << sound;
+  std::uint32_t damaged = 0;
+  {
+    test_support::RawRecords raw(std::string(PathC50()) + ".dbf");
+    for (std::uint32_t n = 1; n <= raw.Count() && damaged == 0; ++n) {
+      const std::string r = raw.Record(n);
+      if (r[0] != '*' && raw.Field(r, "BCODE") == kBank && raw.Field(r, "BLETE") == "    ") damaged = n;
+    }
+    ASSERT_NE(damaged, 0u);
+    raw.Put(damaged, "BMONTANTE", "abc");
+  }
+  const std::string said = exported();
+  EXPECT_EQ(said.rfind("offered ", 0), std::string::npos) << said;
+  EXPECT_NE(said.find("Le fichier n'a pas \xE9t\xE9 \xE9" "crit"), std::string::npos) << said;
+  EXPECT_NE(said.find("C50 enregistrement " + std::to_string(damaged) + ","), std::string::npos) << said;
+  SetProgramOption(12, choice);
 }
 
 TEST_F(ReconciliationWindowTest, TheStatementPrintsWithTheWindowsBalances) {

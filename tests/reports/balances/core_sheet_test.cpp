@@ -24,6 +24,8 @@
 #include "reports/balances/core/balance_sheet_run.h"
 #include "reports/balances/core/code_lists.h"
 #include "runtime/inifiles.h"
+#include "support/line_files.h"
+#include "support/report_export_run.h"
 #include "runtime/text.h"
 #include "support/python.h"
 
@@ -587,6 +589,39 @@ TEST_F(BalanceSheetTest, AnEditionTotalPastItsFieldIsRefusedByName) {
       << edition.TotalPastItsField();
   EXPECT_EQ(edition.RefusedSaves(), 0);
   EXPECT_TRUE(bytes() == before) << "C70 changed";
+}
+
+// The edition reads the computed sheet before its run: a box whose euros do not read ("abc" where
+// a foreign program wrote) counts as zero on the screen, and an export of the edition is refused by
+// the report engine, the record and its field named; the sound sheet exports.
+TEST_F(BalanceSheetTest, AnExportOfTheEditionIsRefusedOverABoxThatDoesNotRead) {
+  ASSERT_EQ(Init('S'), InitOutcome::kDone);
+  ASSERT_EQ(Run('S', "C60101", "C61231").outcome, RunOutcome::kDone);
+  const std::vector<SheetLine> lines = Lines();
+  const auto boxed =
+      std::find_if(lines.begin(), lines.end(), [](const SheetLine& l) { return l.cents[0][1] != 0; });
+  ASSERT_NE(boxed, lines.end());
+  const std::string layout = "[Export:csv][Export][ITD][TT-Avant][@MONTANT1][TT-Suivant]\r\n[ITF]";
+  const std::string path = folder_ + "edition.csv";
+  const auto exported = [&](std::vector<std::string>& warnings) {
+    Table c70, c10;
+    EXPECT_TRUE(c70.OpenShared(Path("c70"), "C70CODE"));
+    EXPECT_TRUE(c10.OpenShared(Path("c10"), "C10CODE"));
+    SheetEditionReport edition(c70, c10);
+    edition.currency = 1;
+    if (!edition.PrepareReport()) return std::string("<not prepared>");
+    return test_support::RunLayoutToExport(edition, layout, path, nullptr, &warnings);
+  };
+  std::vector<std::string> warnings;
+  EXPECT_NE(exported(warnings), "");
+  EXPECT_EQ(warnings, std::vector<std::string>{});
+  test_support::RawRecords(Path("c70")).Put(boxed->recno, "BMTE1", "abc");
+  EXPECT_EQ(exported(warnings), "");
+  EXPECT_FALSE(std::filesystem::exists(path));
+  ASSERT_EQ(warnings.size(), 1u);
+  EXPECT_NE(warnings[0].find("C70BAL.DBF enregistrement " + std::to_string(boxed->recno) + ", champ BMTE1"),
+            std::string::npos)
+      << warnings[0];
 }
 
 TEST(BalanceSheetEdition, LineTypesAndLinesLeftOut) {

@@ -87,7 +87,14 @@ bool SheetEditionReport::PrepareReport() {
   index_.reset();
   lines_.clear();
   order_.clear();
-  if (!c70_.isOpen || !LoadSheetLines(c70_, lines_) || lines_.empty()) {
+  unreadLoaded_.Clear();
+  unreadHanded_ = false;
+  bool loaded = false;
+  {
+    const UnreadAmountWatch watch(unreadLoaded_);
+    loaded = c70_.isOpen && LoadSheetLines(c70_, lines_);
+  }
+  if (!loaded || lines_.empty()) {
     ShowEmpty(std::string(LoadStr(kEditionCaption)) + DossierCode);
     return false;
   }
@@ -219,6 +226,10 @@ bool SheetEditionReport::PrepareAnnex() {
 }
 
 void SheetEditionReport::ComputeLine() {
+  if (!unreadHanded_ && WatchingUnreadAmounts()) {
+    unreadHanded_ = true;
+    NoteUnreadAmounts(unreadLoaded_);
+  }
   if (annex) ComputeAnnexLine();
   else ComputeSheetLine();
   ++lineCount;

@@ -1,5 +1,7 @@
 #include "reports/ledgers/core/ledger_report.h"
 
+#include "data/unread_amounts.h"
+
 #include <cstdint>
 #include <cstdlib>
 #include <cstring>
@@ -29,7 +31,9 @@ void LedgerReport::SayUnreadable() {
   unreadableSaid_ = true;
   std::vector<UnreadableAmountLine> all(source_.Unreadable().begin(), source_.Unreadable().end());
   all.insert(all.end(), unreadableRecords_.begin(), unreadableRecords_.end());
-  ShowUnreadableAmounts(exporting_ ? UnreadableAmountsFileMessage(all) : UnreadableAmountsMessage(all));
+  // Named to the report engine, which writes no export over them and says so itself.
+  for (const UnreadableAmountLine& line : all) NoteUnreadAmount(line);
+  if (!exporting_) ShowUnreadableAmounts(UnreadableAmountsMessage(all));
 }
 
 void LedgerReport::DeclareFields(const std::vector<std::string>& definitions) {

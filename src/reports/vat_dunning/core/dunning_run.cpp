@@ -5,6 +5,7 @@
 #include "data/dossier_files.h"
 #include "data/entry_lines.h"
 #include "data/record_fields.h"
+#include "data/unread_amounts.h"
 #include "data/write_targets.h"
 #include "resources/string_table.h"
 #include "runtime/dates.h"
@@ -433,13 +434,17 @@ bool DunningRun::NextRecord() {
         if (ClearEndOfData) ClearEndOfData();
       }
       if (AccountSearch()) return true;
+      NameUnreadable();
       if (!RefuseUnreadable() && Kind() == 'S') FinishTransferFile();
       finished_ = true;
       return false;
     }
     case '2':
       EndOfList = !AccountSearch();
-      if (EndOfList) finished_ = true;
+      if (EndOfList) {
+        NameUnreadable();
+        finished_ = true;
+      }
       return false;
     case '4':
       sectionCode_ = "D";
@@ -597,13 +602,20 @@ void DunningRun::ComputeLine() {
   ++ComputedCount;
 }
 
+void DunningRun::NameUnreadable() {
+  // Some were read as the run was prepared: the report engine writes no export over them.
+  for (const UnreadableAmountLine& line : unreadable_) NoteUnreadAmount(line);
+}
+
 bool DunningRun::RefuseUnreadable() {
   // An amount too wide has stopped the run and said so already.
   if (!TransferRun() || unreadable_.empty() || tooWide_) return false;
   unreadableRefused_ = true;
   writer_.Abort();
   for (int v = VRTS_06_01; v <= VRTS_08_02; ++v) fields_.SetFieldText(v, "");
-  if (Kind() == 'V' && AbandonExport) AbandonExport();
+  // The layout's export is given up too (the file of kind "S" would have taken its name): the
+  // report engine then says nothing more of it.
+  if (AbandonExport) AbandonExport();
   Refuse(UnreadableAmountsFileMessage(unreadable_), LoadStr(Kind() == 'S' ? kCaptionSepa : kCaptionTransferFile));
   return true;
 }
