@@ -276,30 +276,6 @@ class AnalyticParents {
 
 bool IsAnalyticKind(const std::string& kind) { return kind == "V" || kind == "W" || kind == "X" || kind == "Y"; }
 
-// The fields the check reads of each table, numbered as this format numbers them.
-std::vector<int> FieldsRead(TableKind kind) {
-  switch (kind) {
-    case TableKind::C10: return {1, 2, 4, 5};
-    case TableKind::C20: return {1, 17, 18, 19, 20};
-    case TableKind::C30: return {1, 9, 10, 11, 12};
-    case TableKind::C60: {
-      std::vector<int> fields{T::TFIC, T::TREC};
-      for (const SortRecordCopy& k : kSortRecordCopies) fields.push_back(k.sortField);
-      return fields;
-    }
-    default: {
-      std::vector<int> fields{L::BCLE, L::BSENS, L::BMONTANTF, L::BMONTANTE, L::BMOIS, L::BJAL, L::BCODE, L::BPIECE};
-      for (const SortRecordCopy& k : kSortRecordCopies) fields.push_back(k.draftField);
-      if (kind == TableKind::C40)
-        for (int& f : fields) f = L::ClosedFieldOf(f);
-      return fields;
-    }
-  }
-}
-
-// A field's name without its first letter, in capitals: the part the formats share.
-std::string NameAfterFirstLetter(std::string_view name) { return name.empty() ? std::string() : UpperAscii(name.substr(1)); }
-
 }  // namespace
 
 std::string DossierInvariants::Path(TableKind kind) const {
@@ -342,25 +318,6 @@ std::string DossierInvariants::Listed(const std::vector<std::string>& faults, lo
 std::string DossierInvariants::TotalsAdvice() const {
   if (TotalsCount() == 0) return "";
   return FillPlaceholder(LoadStr(kTotalsAdvice), Listed(totalsFaults_, TotalsCount(), kShownFaults));
-}
-
-bool DossierInvariants::FieldsInPlace() const {
-  for (TableKind kind :
-       {TableKind::C10, TableKind::C20, TableKind::C30, TableKind::C40, TableKind::C50, TableKind::C60}) {
-    Table t;
-    if (!OpenReading(t, Path(kind).c_str())) {
-      if (kind == TableKind::C40) continue;  // a dossier that never validated anything may have none
-      return false;
-    }
-    const TableStructure& structure = StructureOf(kind);
-    for (const int f : FieldsRead(kind)) {
-      const FieldDef* def = structure.Field(f);
-      if (def == nullptr || f > t.FieldCount() || t.FieldType(f) != def->type ||
-          NameAfterFirstLetter(t.FieldName(f)) != NameAfterFirstLetter(def->name))
-        return false;
-    }
-  }
-  return true;
 }
 
 std::string DossierInvariants::Report() const {

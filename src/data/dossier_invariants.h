@@ -74,10 +74,6 @@ class DossierInvariants {
   // ReConstruction makes them again. "" when every total holds.
   std::string TotalsAdvice() const;
 
-  // Whether the tables hold the fields the check reads where it reads them, as the tables of an
-  // older format need not (the conversion reads those by name): the check can judge them.
-  bool FieldsInPlace() const;
-
   // What was read, for the caller's summary.
   long draftLines = 0;
   long closedLines = 0;
