@@ -497,10 +497,9 @@ std::string BooksApart(const std::string& work, const std::string& code, bool ol
   if (older) fs::remove_all(platform::DiskPath(scratch), ec);
   if (check.Apart())
     return Refusal(Message(kBooksApart, {DossierInvariants::Listed(check.ApartFaults(), check.ApartCount(), kShownFaults)}));
-  if (held) return "";
-  *advice = check.TotalsAdvice();
   for (const UnreadableAmountLine& line : check.Unreadable())
     if (line.file == LigneTri::kDraft || line.file == LigneTri::kClosed) unreadable->push_back(line);
+  if (!held) *advice = check.TotalsAdvice();
   return "";
 }
 
