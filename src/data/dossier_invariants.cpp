@@ -86,17 +86,8 @@ struct Sums {
   }
 };
 
-// The sort record's fields compared with its line, and the line fields they copy.
-struct KeyField {
-  int sortField;
-  int draftField;
-  const char* name;
-};
-constexpr KeyField kKeyFields[] = {
-    {T::TCLE, L::BCLE, "TCLE"},     {T::TCODE, L::BCODE, "TCODE"}, {T::TMOIS, L::BMOIS, "TMOIS"},
-    {T::TJOUR, L::BJOUR, "TJOUR"},  {T::TJAL, L::BJAL, "TJAL"},    {T::TPIECE, L::BPIECE, "TPIECE"},
-    {T::TCG, L::BCG, "TCG"},        {T::TNUM, L::BNUM, "TNUM"},    {T::TNUMA, L::BNUMA, "TNUMA"},
-};
+// The name of a sort record's field, as a fault names it.
+std::string SortFieldName(int field) { return std::string(StructureOf(TableKind::C60).Field(field)->name); }
 
 bool OpenReading(Table& t, const char* path) { return t.OpenShared(path, "", true); }
 
@@ -285,30 +276,6 @@ class AnalyticParents {
 
 bool IsAnalyticKind(const std::string& kind) { return kind == "V" || kind == "W" || kind == "X" || kind == "Y"; }
 
-// The fields the check reads of each table, numbered as this format numbers them.
-std::vector<int> FieldsRead(TableKind kind) {
-  switch (kind) {
-    case TableKind::C10: return {1, 2, 4, 5};
-    case TableKind::C20: return {1, 17, 18, 19, 20};
-    case TableKind::C30: return {1, 9, 10, 11, 12};
-    case TableKind::C60: {
-      std::vector<int> fields{T::TFIC, T::TREC};
-      for (const KeyField& k : kKeyFields) fields.push_back(k.sortField);
-      return fields;
-    }
-    default: {
-      std::vector<int> fields{L::BCLE, L::BSENS, L::BMONTANTF, L::BMONTANTE, L::BMOIS, L::BJAL, L::BCODE, L::BPIECE};
-      for (const KeyField& k : kKeyFields) fields.push_back(k.draftField);
-      if (kind == TableKind::C40)
-        for (int& f : fields) f = L::ClosedFieldOf(f);
-      return fields;
-    }
-  }
-}
-
-// A field's name without its first letter, in capitals: the part the formats share.
-std::string NameAfterFirstLetter(std::string_view name) { return name.empty() ? std::string() : UpperAscii(name.substr(1)); }
-
 }  // namespace
 
 std::string DossierInvariants::Path(TableKind kind) const {
@@ -351,25 +318,6 @@ std::string DossierInvariants::Listed(const std::vector<std::string>& faults, lo
 std::string DossierInvariants::TotalsAdvice() const {
   if (TotalsCount() == 0) return "";
   return FillPlaceholder(LoadStr(kTotalsAdvice), Listed(totalsFaults_, TotalsCount(), kShownFaults));
-}
-
-bool DossierInvariants::FieldsInPlace() const {
-  for (TableKind kind :
-       {TableKind::C10, TableKind::C20, TableKind::C30, TableKind::C40, TableKind::C50, TableKind::C60}) {
-    Table t;
-    if (!OpenReading(t, Path(kind).c_str())) {
-      if (kind == TableKind::C40) continue;  // a dossier that never validated anything may have none
-      return false;
-    }
-    const TableStructure& structure = StructureOf(kind);
-    for (const int f : FieldsRead(kind)) {
-      const FieldDef* def = structure.Field(f);
-      if (def == nullptr || f > t.FieldCount() || t.FieldType(f) != def->type ||
-          NameAfterFirstLetter(t.FieldName(f)) != NameAfterFirstLetter(def->name))
-        return false;
-    }
-  }
-  return true;
 }
 
 std::string DossierInvariants::Report() const {
@@ -431,12 +379,12 @@ bool DossierInvariants::CheckFromBlocks() {
       if (!readable(lines, closed ? L::ClosedFieldOf(f) : f)) return false;
     for (int f : {L::BMONTANTF, L::BMONTANTE})
       if (lines.FieldType(closed ? L::ClosedFieldOf(f) : f) != 'N') return false;
-    for (const KeyField& k : kKeyFields)
+    for (const SortRecordCopy& k : kSortRecordCopies)
       if (!readable(lines, closed ? L::ClosedFieldOf(k.draftField) : k.draftField)) return false;
   }
   for (int f : {static_cast<int>(T::TFIC), static_cast<int>(T::TREC)})
     if (!readable(c60, f)) return false;
-  for (const KeyField& k : kKeyFields)
+  for (const SortRecordCopy& k : kSortRecordCopies)
     if (!readable(c60, k.sortField)) return false;
 
   // The sums gathered by key without order, ordered once at the end as the cursors' walk keeps them.
@@ -545,7 +493,7 @@ bool DossierInvariants::CheckFromBlocks() {
       linesRead = false;
       return;
     }
-    for (const KeyField& k : kKeyFields) {
+    for (const SortRecordCopy& k : kSortRecordCopies) {
       const int lineField = closed ? L::ClosedFieldOf(k.draftField) : k.draftField;
       // The same bytes give the same texts; other bytes are compared as texts.
       const dbase::FLDDesc& sd = c60.Engine().nativeFields[static_cast<std::size_t>(k.sortField - 1)];
@@ -557,7 +505,7 @@ bool DossierInvariants::CheckFromBlocks() {
       FieldTextOf(lines, lineField, line, lineText);
       if (sortText != lineText) {
         Fault(FillPlaceholders(LoadStr(kFaultSortDiffers),
-                               {FileName(file), std::to_string(recno), std::to_string(r), k.name}));
+                               {FileName(file), std::to_string(recno), std::to_string(r), SortFieldName(k.sortField)}));
         break;
       }
     }
@@ -672,9 +620,9 @@ bool DossierInvariants::CheckByCursor() {
     Table& lines = closed ? c40 : c50;
     if (!lines.GoTo(recno)) continue;
     const std::string name = FileName(file), line = std::to_string(recno);
-    for (const KeyField& k : kKeyFields) {
+    for (const SortRecordCopy& k : kSortRecordCopies) {
       if (std::string(c60.GetField(k.sortField)) != L::Get(lines, closed, k.draftField)) {
-        Fault(FillPlaceholders(LoadStr(kFaultSortDiffers), {name, line, std::to_string(r), k.name}));
+        Fault(FillPlaceholders(LoadStr(kFaultSortDiffers), {name, line, std::to_string(r), SortFieldName(k.sortField)}));
         break;
       }
     }

@@ -3,7 +3,8 @@
 // change to the entries.
 //
 // - Sort records: exactly one C60 record per record of C50 ("B") and of C40 ("C"), pointing back
-//   by file and record number, with the key fields of its line and its cancel mark.
+//   by file and record number, with every field it copies from its line (kSortRecordCopies) and
+//   its cancel mark.
 // - Journal-month headers (C10 kind "C", code month + journal + "B" draft or "C" closed): their
 //   franc and euro debit and credit totals equal the sums of the live general lines of that
 //   journal-month; a journal-month whose live lines add up to something has its header.
@@ -72,9 +73,6 @@ class DossierInvariants {
   // The advice given where books whose totals are wrong are taken in: which totals, and that a
   // ReConstruction makes them again. "" when every total holds.
   std::string TotalsAdvice() const;
-  // Whether the tables hold the fields the check reads where it reads them, as the tables of an
-  // older format need not (the conversion reads those by name): the check can judge them.
-  bool FieldsInPlace() const;
 
   // What was read, for the caller's summary.
   long draftLines = 0;

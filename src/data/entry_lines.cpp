@@ -16,18 +16,6 @@ namespace {
 using L = LigneEcriture;
 using T = LigneTri;
 
-// The sort record's fields and the draft fields they copy.
-struct Copy {
-  int sortField;
-  int draftField;
-};
-constexpr Copy kDerived[] = {
-    {T::TCLE, L::BCLE},   {T::TCODE, L::BCODE}, {T::TMOIS, L::BMOIS},   {T::TJOUR, L::BJOUR},
-    {T::TJAL, L::BJAL},   {T::TLET, L::BLET},   {T::TLETE, L::BLETE},   {T::TPIECE, L::BPIECE},
-    {T::TCG, L::BCG},     {T::TNUM, L::BNUM},   {T::TNUMA, L::BNUMA},   {T::TTVA, L::BTVA},
-    {T::TCODE2, L::BCODE2},
-};
-
 constexpr int kContextSave = 2010;
 // The dossier log's line of a line whose sort record was missing (made again): its record number.
 constexpr int kLogSortRecordMade = 22043;
@@ -99,7 +87,7 @@ std::string LigneEcriture::AnalyticKey(Table& c50) {
 const std::vector<std::pair<int, int>>& LigneTri::DerivedFields() {
   static const std::vector<std::pair<int, int>> fields = [] {
     std::vector<std::pair<int, int>> v;
-    for (const Copy& c : kDerived) v.emplace_back(c.sortField, c.draftField);
+    for (const SortRecordCopy& c : kSortRecordCopies) v.emplace_back(c.sortField, c.draftField);
     return v;
   }();
   return fields;
@@ -158,7 +146,7 @@ bool DeriveLigneTri(Table& lines, char file, Table& c60) {
   if (c60.appending) {
     // The record being appended: its buffer takes the fields, the insert writes them.
     bool ok = c60.PutField(T::TFIC, source.c_str()) && c60.PutField(T::TREC, recno.c_str());
-    for (const Copy& c : kDerived) ok = c60.PutField(c.sortField, L::Get(lines, closed, c.draftField).c_str()) && ok;
+    for (const SortRecordCopy& c : kSortRecordCopies) ok = c60.PutField(c.sortField, L::Get(lines, closed, c.draftField).c_str()) && ok;
     return ok;
   }
   // An existing record is written once, so that nobody reads it half derived.
@@ -167,7 +155,7 @@ bool DeriveLigneTri(Table& lines, char file, Table& c60) {
     return c60.result == dbase::DBIERR_NONE;
   };
   bool ok = put(T::TFIC, source) && put(T::TREC, recno);
-  for (const Copy& c : kDerived) ok = ok && put(c.sortField, L::Get(lines, closed, c.draftField));
+  for (const SortRecordCopy& c : kSortRecordCopies) ok = ok && put(c.sortField, L::Get(lines, closed, c.draftField));
   if (!ok) return false;
   c60.result = dbase::DbiModifyRecord(c60.Engine().cursor, c60.recordBuffer.data(), false);
   if (c60.result != dbase::DBIERR_NONE) {
@@ -189,7 +177,7 @@ bool AppendLigneTri(Table& lines, char file, Table& c60) {
 namespace {
 
 bool SortFieldsDiffer(Table& c50, Table& c60) {
-  for (const Copy& c : kDerived)
+  for (const SortRecordCopy& c : kSortRecordCopies)
     if (std::string(c60.GetField(c.sortField)) != L::Get(c50, false, c.draftField)) return true;
   return false;
 }

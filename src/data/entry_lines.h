@@ -92,8 +92,19 @@ struct LigneTri {
   // whose own it could not read: that would give the line a second one.
   static bool Missing(const Table& c60);
   // The sort record's fields DeriveLigneTri copies from its line (TFIC and TREC aside): pairs of
-  // a sort field and the draft field whose text it takes.
+  // a sort field and the draft field whose text it takes, as kSortRecordCopies lists them.
   static const std::vector<std::pair<int, int>>& DerivedFields();
+};
+
+// A field a sort record copies from its line: the sort record's, and the draft line's (C50).
+struct SortRecordCopy {
+  int sortField;
+  int draftField;
+};
+// Every field a sort record copies from its line, from the one list of them (sort_record_fields.inc):
+// what DeriveLigneTri writes, what SortRecordFollows compares, and what the dossier's check wants equal.
+inline constexpr SortRecordCopy kSortRecordCopies[] = {
+#include "data/sort_record_fields.inc"
 };
 
 // The stored text of fields of the current record, read in one pass without conversion: character

@@ -28,6 +28,7 @@
 #include "dossier/dossier_record_commands.h"
 #include "dossier/dossier_slots.h"
 #include "dossier_test_util.h"
+#include "support/line_files.h"
 #include "framework/dialog_bases.h"
 #include "platform/dbase/fileio.h"
 #include "platform/dbase/idapi.h"
@@ -905,6 +906,89 @@ TEST_F(HostileRestoreTest, AnIndexOfAnotherTableIsLeftOutAndMadeAgain) {
     for (bool on = c20.GoTop(); on; on = c20.Skip(1)) ++accounts;
     EXPECT_EQ(accounts, static_cast<long>(c20.RecCount()));
     EXPECT_GT(accounts, 0);
+  }
+}
+
+// What a backup's sort file and lines hold, judged whole. A sort file of another state of the
+// matchings (its letters blanked on lettered sort records, or another letter on unlettered ones) is
+// refused, naming the letter that differs, and the dossier is as it was; closed lines whose amount
+// does not read (letters, NUL bytes, an exponent) are restored, and the end names each one.
+TEST_F(HostileRestoreTest, LettersOfAnotherStateAreRefusedAndUnreadableAmountsNamed) {
+  SeedRestoreBatches();
+  // Invoices matched with their settlements, bank lines reconciled, a third of the months closed.
+  DemoOptions options;
+  options.folder = root_ + "/demo";
+  options.lines = 600;
+  options.matchings = true;
+  options.bankStatements = true;
+  options.closedMonths = -1;
+  std::string message;
+  ASSERT_TRUE(GenerateDemoDossier(options, &message)) << message;
+  demo_ = options.folder + "/";
+  OpenThroughDialog(C10Path(demo_, "DEMO"));
+  ASSERT_TRUE(OpenOn("DEMO"));
+  // The live sort records of the lines, lettered or not, and live general closed lines.
+  std::vector<std::uint32_t> lettered, unlettered, lines;
+  {
+    const test_support::RawRecords c60(demo_ + "c60demo.dbf"), c40(demo_ + "c40demo.dbf");
+    for (std::uint32_t n = 1; n <= c60.Count(); ++n) {
+      const std::string r = c60.Record(n);
+      if (r[0] == '*') continue;
+      (IsBlank(c60.Field(r, "TLET") + c60.Field(r, "TLETE")) ? unlettered : lettered).push_back(n);
+    }
+    for (std::uint32_t n = 1; n <= c40.Count() && lines.size() < 3; ++n)
+      if (const std::string r = c40.Record(n); r[0] != '*' && c40.Field(r, "DCLE") == "Z") lines.push_back(n);
+  }
+  ASSERT_FALSE(lettered.empty());
+  ASSERT_FALSE(unlettered.empty());
+  ASSERT_EQ(lines.size(), 3u);
+  const struct Case {
+    const char* name;
+    std::function<void(const std::string& stage)> spoil;
+    const char* said;
+    bool refused;
+  } cases[] = {
+      {"lettres-effacees",
+       [&](const std::string& stage) {
+         const test_support::RawRecords c60(stage + "c60demo.dbf");
+         for (const std::uint32_t n : lettered) {
+           c60.Put(n, "TLET", "");
+           c60.Put(n, "TLETE", "");
+         }
+       },
+       "diff\xE8re par TLET", true},
+      {"lettres-zzz",
+       [&](const std::string& stage) {
+         const test_support::RawRecords c60(stage + "c60demo.dbf");
+         for (const std::uint32_t n : unlettered) c60.Put(n, "TLETE", "ZZZ");
+       },
+       "diff\xE8re par TLETE", true},
+      {"montants-illisibles",
+       [&](const std::string& stage) {
+         const test_support::RawRecords c40(stage + "c40demo.dbf");
+         c40.Put(lines[0], "DMONTANTE", "ABC");
+         c40.Put(lines[1], "DMONTANTF", std::string("1\0\0", 3));
+         c40.Put(lines[2], "DMONTANTE", "-1e300");
+       },
+       "Le montant de ces lignes de la sauvegarde ne se lit pas comme un nombre", false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    ASSERT_TRUE(OpenOn("DEMO")) << ShownTexts();
+    const std::string stage = Stage(std::string("stage-") + c.name);
+    c.spoil(stage);
+    const std::string chosen = BackupOfStage('A', stage, root_ + "/" + c.name + "/");
+    const auto snapshot = Snapshot(demo_);
+    const std::string said = RestoreBy('A', chosen, std::string("restore-box-") + c.name);
+    EXPECT_NE(said.find(c.said), std::string::npos) << said;
+    if (c.refused) {
+      EXPECT_NE(said.find("ne vont pas ensemble"), std::string::npos) << said;
+      EXPECT_EQ(Snapshot(demo_), snapshot);
+      continue;
+    }
+    EXPECT_NE(said.find("Dossier 'DEMO' restaur\xE9"), std::string::npos) << said;
+    for (const std::uint32_t n : lines)
+      EXPECT_NE(said.find("C40 enregistrement " + std::to_string(n) + ", pi\xE8" "ce "), std::string::npos) << said;
   }
 }
 
