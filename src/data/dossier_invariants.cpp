@@ -4,6 +4,7 @@
 #include <cstring>
 #include <functional>
 #include <map>
+#include <optional>
 #include <unordered_map>
 
 #include "data/collective_account.h"
@@ -62,7 +63,10 @@ constexpr std::size_t kShownFaults = 12;
 struct Sums {
   long long debitF = 0, creditF = 0, debitE = 0, creditE = 0;
   void AddCents(const std::string& sense, long long francs, long long euros) {
-    if (!sense.empty() && sense[0] == 'D') {
+    AddCents(sense.empty() ? ' ' : sense[0], francs, euros);
+  }
+  void AddCents(char sense, long long francs, long long euros) {
+    if (sense == 'D') {
       debitF += francs;
       debitE += euros;
     } else {
@@ -101,6 +105,76 @@ constexpr KeyField kKeyFields[] = {
 bool OpenReading(Table& t, const char* path) { return t.OpenShared(path, "", true); }
 
 std::string FileName(char file) { return file == T::kDraft ? "C50" : "C40"; }
+
+// The key fields of sort records compared with those of their lines in one file of lines: the
+// same bytes give the same texts; other bytes are compared as texts.
+class SortKeys {
+ public:
+  SortKeys(Table& c60, Table& lines, bool closed) : c60_(c60), lines_(lines) {
+    for (const KeyField& k : kKeyFields) {
+      const int lineField = closed ? L::ClosedFieldOf(k.draftField) : k.draftField;
+      if (lineField < 1 || lineField > lines.FieldCount() || k.sortField > c60.FieldCount()) {
+        usable_ = false;
+        continue;
+      }
+      const dbase::FLDDesc& sd = c60.Engine().nativeFields[static_cast<std::size_t>(k.sortField - 1)];
+      const dbase::FLDDesc& ld = lines.Engine().nativeFields[static_cast<std::size_t>(lineField - 1)];
+      const bool raw = sd.iUnits1 == ld.iUnits1 && sd.iUnits2 == ld.iUnits2 &&
+                       c60.FieldType(k.sortField) == lines.FieldType(lineField);
+      const Field f{k.sortField, lineField, k.name, sd.iOffset, ld.iOffset,
+                    static_cast<std::size_t>(std::max<int>(0, sd.iUnits1)), raw};
+      fields_.push_back(f);
+      // Fields compared as bytes that follow each other in both records are compared at once.
+      if (!raw) continue;
+      if (!runs_.empty() && runs_.back().sortAt + runs_.back().width == f.sortAt &&
+          runs_.back().lineAt + runs_.back().width == f.lineAt)
+        runs_.back().width += f.width;
+      else
+        runs_.push_back({f.sortAt, f.lineAt, f.width});
+    }
+    for (const Field& f : fields_) allRaw_ = allRaw_ && f.raw;
+  }
+  // Whether every key field has its place in both files.
+  bool usable() const { return usable_; }
+  // The name of the first key field where the sort record differs from its line; nullptr when none does.
+  const char* Differs(const std::uint8_t* sort, const std::uint8_t* line) {
+    if (allRaw_) {
+      bool same = true;
+      for (const Run& r : runs_) same = same && SameBytes(sort + r.sortAt, line + r.lineAt, r.width);
+      if (same) return nullptr;
+    }
+    for (const Field& f : fields_) {
+      if (f.raw && SameBytes(sort + f.sortAt, line + f.lineAt, f.width)) continue;
+      FieldTextOf(c60_, f.sortField, sort, sortText_);
+      FieldTextOf(lines_, f.lineField, line, lineText_);
+      if (sortText_ != lineText_) return f.name;
+    }
+    return nullptr;
+  }
+
+ private:
+  struct Field {
+    int sortField, lineField;
+    const char* name;
+    std::size_t sortAt, lineAt, width;
+    bool raw;  // the same width, decimals and type in both files: the same bytes give the same texts
+  };
+  struct Run {
+    std::size_t sortAt, lineAt, width;
+  };
+  // The fields are a few bytes wide: compared in place rather than through a call.
+  static bool SameBytes(const std::uint8_t* a, const std::uint8_t* b, std::size_t n) {
+    for (std::size_t i = 0; i < n; ++i)
+      if (a[i] != b[i]) return false;
+    return true;
+  }
+  Table& c60_;
+  Table& lines_;
+  std::vector<Field> fields_;
+  std::vector<Run> runs_;
+  bool usable_ = true, allRaw_ = true;
+  std::string sortText_, lineText_;
+};
 
 // A line's count of sort records in sortsOf keeps this bit for a cancelled line.
 constexpr std::uint8_t kCancelledLine = 0x80;
@@ -283,7 +357,9 @@ class AnalyticParents {
   std::unordered_map<std::string, std::vector<General_>> parents_;
 };
 
-bool IsAnalyticKind(const std::string& kind) { return kind == "V" || kind == "W" || kind == "X" || kind == "Y"; }
+bool IsAnalyticKind(const std::string& kind) { return kind.size() == 1 && kind[0] >= 'V' && kind[0] <= 'Y'; }
+// Whether a line's kind is the one of that letter.
+bool IsKind(const std::string& kind, char letter) { return kind.size() == 1 && kind[0] == letter; }
 
 // The fields the check reads of each table, numbered as this format numbers them.
 std::vector<int> FieldsRead(TableKind kind) {
@@ -308,6 +384,89 @@ std::vector<int> FieldsRead(TableKind kind) {
 
 // A field's name without its first letter, in capitals: the part the formats share.
 std::string NameAfterFirstLetter(std::string_view name) { return name.empty() ? std::string() : UpperAscii(name.substr(1)); }
+
+// A text field holding one letter or a record number, read from the records' bytes where it is a text
+// field (usable), as FieldTextOf would read it.
+class RawText {
+ public:
+  RawText(Table& t, int field)
+      : table_(t),
+        field_(field),
+        usable_(field >= 1 && field <= t.FieldCount() && t.FieldType(field) == 'C' && t.Layout(field).width > 0),
+        at_(usable_ ? t.Layout(field).offset : 0),
+        width_(usable_ ? static_cast<std::size_t>(t.Layout(field).width) : 0) {}
+  bool usable() const { return usable_; }
+  // Whether the field holds one letter, its whole text.
+  bool OneLetter() const { return usable_ && width_ == 1; }
+  // The first letter of the field's text as FieldTextOf reads it, a blank for none.
+  char Letter(const std::uint8_t* record) const {
+    if (usable_) return record[at_] == 0 ? ' ' : static_cast<char>(record[at_]);
+    const std::string text = FieldTextOf(table_, field_, record);
+    return text.empty() ? ' ' : text[0];
+  }
+  // A record number written as digits with blanks around them; 0 for anything else (and when not usable).
+  long Number(const std::uint8_t* record) const {
+    if (!usable_) return 0;
+    const std::uint8_t* p = record + at_;
+    const std::uint8_t* end = p + width_;
+    while (p < end && *p == ' ') ++p;
+    long n = 0;
+    const std::uint8_t* digits = p;
+    for (; p < end && *p >= '0' && *p <= '9' && n < 100000000; ++p) n = n * 10 + (*p - '0');
+    if (p == digits) return 0;
+    for (; p < end; ++p)
+      if (*p != ' ') return 0;
+    return n;
+  }
+
+ private:
+  Table& table_;
+  int field_;
+  bool usable_;
+  std::size_t at_, width_;
+};
+
+// The month and journal of a line from its record's bytes, as FieldTextOf reads them when they hold
+// no zero byte (Plain).
+class RawMonth {
+ public:
+  RawMonth(Table& t, int monthField, int journalField) : month_(t, monthField), journal_(t, journalField) {}
+  bool usable() const { return month_.usable() && journal_.usable(); }
+  std::size_t monthWidth() const { return month_.width; }
+  bool Plain(const std::uint8_t* record) const {
+    return std::memchr(record + month_.at, 0, month_.width) == nullptr &&
+           std::memchr(record + journal_.at, 0, journal_.width) == nullptr;
+  }
+  // Whether the record's month and journal, as FieldTextOf reads them, begin `text` (month + journal,
+  // and what may follow); false whenever they cannot be read from the bytes alone.
+  bool Same(const std::uint8_t* record, const std::string& text) const {
+    if (!usable() || text.size() < month_.width + journal_.width) return false;
+    const char* t = text.data();
+    for (std::size_t i = 0; i < month_.width; ++i)
+      if (record[month_.at + i] != static_cast<std::uint8_t>(t[i]) || t[i] == 0) return false;
+    t += month_.width;
+    for (std::size_t i = 0; i < journal_.width; ++i)
+      if (record[journal_.at + i] != static_cast<std::uint8_t>(t[i]) || t[i] == 0) return false;
+    return true;
+  }
+  std::string Text(const std::uint8_t* record) const {
+    return std::string(reinterpret_cast<const char*>(record + month_.at), month_.width)
+        .append(reinterpret_cast<const char*>(record + journal_.at), journal_.width);
+  }
+
+ private:
+  struct Span {
+    Span(Table& t, int field) : ok(field >= 1 && field <= t.FieldCount() && t.FieldType(field) == 'C') {
+      if (!ok) return;
+      at = t.Layout(field).offset;
+      width = static_cast<std::size_t>(std::max<int>(0, t.Layout(field).width));
+    }
+    bool usable() const { return ok && width > 0; }
+    bool ok;
+    std::size_t at = 0, width = 0;
+  };
+  Span month_, journal_;
+};
 
 }  // namespace
 
@@ -442,7 +601,7 @@ bool DossierInvariants::CheckFromBlocks() {
   // The sums gathered by key without order, ordered once at the end as the cursors' walk keeps them.
   std::unordered_map<std::string, Sums> months, accounts, sections;
   std::vector<std::uint8_t> sortsOf[2];
-  std::string kind, sense, month, journal, code, piece, number;
+  std::string kind, month, journal, code, piece, number;
   std::string monthKey, lastMonthKey;
   Sums* monthSums = nullptr;  // the sums of lastMonthKey (the map's elements stay where they are)
   AnalyticParents parents;
@@ -463,6 +622,9 @@ bool DossierInvariants::CheckFromBlocks() {
     const int fKind = field(L::BCLE), fSense = field(L::BSENS), fFrancs = field(L::BMONTANTF),
               fEuros = field(L::BMONTANTE), fMonth = field(L::BMOIS), fJournal = field(L::BJAL),
               fCode = field(L::BCODE), fPiece = field(L::BPIECE), fSplit = field(L::BCG);
+    const RawText senseOf(lines, fSense);
+    const RawMonth monthOf(lines, fMonth, fJournal);
+    monthSums = nullptr;  // a stretch of lines is of one file
     std::uint32_t count = 0;
     std::vector<std::uint32_t> cancelled;
     const bool read = ScanRecords(lines, [&](std::uint32_t recno, const std::uint8_t* record) {
@@ -473,27 +635,30 @@ bool DossierInvariants::CheckFromBlocks() {
       }
       FieldTextOf(lines, fKind, record, kind);
       if (IsAnalyticKind(kind)) parents.Analytic(placeOf(lines, closed, record), recno, FieldTextOf(lines, fSplit, record));
-      FieldTextOf(lines, fSense, record, sense);
+      const char sense = senseOf.Letter(record);
       bool readable = true;
       const long long francs = FieldCentsOf(lines, fFrancs, record, &readable);
       const long long euros = FieldCentsOf(lines, fEuros, record, &readable);
-      if (!readable && (kind == "Z" || kind == "W" || kind == "Y")) {
+      if (!readable && (IsKind(kind, 'Z') || IsKind(kind, 'W') || IsKind(kind, 'Y'))) {
         FieldTextOf(lines, fCode, record, code);
         unreadable_.push_back({closed ? T::kClosed : T::kDraft, recno, FieldTextOf(lines, fPiece, record), code});
       }
-      if (kind == "Z") {
-        FieldTextOf(lines, fMonth, record, month);
-        FieldTextOf(lines, fJournal, record, journal);
-        // Lines of one journal-month mostly follow each other: their sums found once for the stretch.
-        monthKey.assign(month).append(journal).append(closed ? "C" : "B");
-        if (monthSums == nullptr || monthKey != lastMonthKey) {
-          monthSums = &months[monthKey];
-          lastMonthKey = monthKey;
+      if (IsKind(kind, 'Z')) {
+        // Lines of one journal-month mostly follow each other: their sums found once for the stretch,
+        // its month and journal read as text only where they change.
+        if (monthSums == nullptr || !monthOf.Same(record, lastMonthKey)) {
+          FieldTextOf(lines, fMonth, record, month);
+          FieldTextOf(lines, fJournal, record, journal);
+          monthKey.assign(month).append(journal).append(closed ? "C" : "B");
+          if (monthSums == nullptr || monthKey != lastMonthKey) {
+            monthSums = &months[monthKey];
+            lastMonthKey = monthKey;
+          }
         }
         monthSums->AddCents(sense, francs, euros);
         FieldTextOf(lines, fCode, record, code);
         accounts[code].AddCents(sense, francs, euros);
-      } else if (kind == "W" || kind == "Y") {
+      } else if (IsKind(kind, 'W') || IsKind(kind, 'Y')) {
         FieldTextOf(lines, fCode, record, code);
         sections[code].AddCents(sense, francs, euros);
       }
@@ -512,7 +677,7 @@ bool DossierInvariants::CheckFromBlocks() {
     const int fKind = closed ? L::ClosedFieldOf(L::BCLE) : L::BCLE, fCode = closed ? L::ClosedFieldOf(L::BCODE) : L::BCODE;
     const bool read = ScanRecords(lines, [&](std::uint32_t recno, const std::uint8_t* record) {
       FieldTextOf(lines, fKind, record, kind);
-      if (kind != "Z") return;
+      if (!IsKind(kind, 'Z')) return;
       const std::string place = placeOf(lines, closed, record);
       if (parents.Wanted(place)) parents.General(place, recno, FieldTextOf(lines, fCode, record), record[0] != '*');
     });
@@ -520,6 +685,9 @@ bool DossierInvariants::CheckFromBlocks() {
   }
 
   // The sort records, each line it points at read where the engine holds it.
+  std::optional<SortKeys> keys[2];
+  keys[0].emplace(c60, c50, false);
+  if (hasClosed) keys[1].emplace(c60, c40, true);
   std::vector<std::uint8_t> scratch;
   std::string sortText, lineText;
   std::uint32_t r = 0;
@@ -545,22 +713,8 @@ bool DossierInvariants::CheckFromBlocks() {
       linesRead = false;
       return;
     }
-    for (const KeyField& k : kKeyFields) {
-      const int lineField = closed ? L::ClosedFieldOf(k.draftField) : k.draftField;
-      // The same bytes give the same texts; other bytes are compared as texts.
-      const dbase::FLDDesc& sd = c60.Engine().nativeFields[static_cast<std::size_t>(k.sortField - 1)];
-      const dbase::FLDDesc& ld = lines.Engine().nativeFields[static_cast<std::size_t>(lineField - 1)];
-      if (sd.iUnits1 == ld.iUnits1 && sd.iUnits2 == ld.iUnits2 && c60.FieldType(k.sortField) == lines.FieldType(lineField) &&
-          std::memcmp(record + sd.iOffset, line + ld.iOffset, static_cast<std::size_t>(std::max<int>(0, sd.iUnits1))) == 0)
-        continue;
-      FieldTextOf(c60, k.sortField, record, sortText);
-      FieldTextOf(lines, lineField, line, lineText);
-      if (sortText != lineText) {
-        Fault(FillPlaceholders(LoadStr(kFaultSortDiffers),
-                               {FileName(file), std::to_string(recno), std::to_string(r), k.name}));
-        break;
-      }
-    }
+    if (const char* differs = keys[closed ? 1 : 0]->Differs(record, line))
+      Fault(FillPlaceholders(LoadStr(kFaultSortDiffers), {FileName(file), std::to_string(recno), std::to_string(r), differs}));
     const bool sortDeleted = record[0] == '*', lineDeleted = line[0] == '*';
     if (sortDeleted != lineDeleted)
       Fault(FillPlaceholders(LoadStr(lineDeleted ? kFaultLineCancelled : kFaultSortCancelled),
