@@ -468,7 +468,60 @@ class RawMonth {
   Span month_, journal_;
 };
 
+// Sums less the sums of some of their lines.
+Sums Less(Sums a, const Sums& b) {
+  a.debitF -= b.debitF;
+  a.creditF -= b.creditF;
+  a.debitE -= b.debitE;
+  a.creditE -= b.creditE;
+  return a;
+}
+
+// BMOIS + BJAL as the lines hold them: a journal-month as the validation names it.
+constexpr std::size_t kMonthJournalLength = L::kJournalMonthKeyLength - 1;
+
 }  // namespace
+
+// What CheckKeeping read of the lines, for CheckMoved. The sums are those of the live lines, as the
+// check gathers them (journal-months by month + journal + "B" or "C").
+struct DossierInvariants::Kept {
+  std::set<std::string> months;  // the journal-months the validation moves, month + journal
+  bool whole = false;            // everything below read, from the files' blocks
+  std::map<std::string, Sums> monthSums, accounts, sections;
+  // The live draft lines of those journal-months: their sums by account and section, their general
+  // lines and their analytic records by journal-month (month + journal + one of the marks below).
+  std::unordered_map<std::string, Sums> movedAccounts, movedSections;
+  std::map<std::string, long> movedRecords;
+  static constexpr char kGeneralRecords = 'Z', kAnalyticRecords = 'A';
+  long draftLive = 0;                          // live records of the draft, all kinds
+  bool hasClosed = false;
+  long closedLines = 0;                        // records of the closed file
+  std::vector<std::uint32_t> closedCancelled;  // its cancelled records, in order
+  // The stretch of lines of one journal-month the draft's walk is in, and the count of its general
+  // lines when it is moved.
+  std::string stretch;
+  long* stretchCount = nullptr;
+
+  // A live general line of the draft, `key` its journal-month + "B".
+  void General(const std::string& key, const std::string& account, char sense, long long francs, long long euros) {
+    if (key != stretch) {
+      stretch = key;
+      const auto moved = months.find(key.substr(0, kMonthJournalLength));
+      stretchCount = moved != months.end() ? &movedRecords[*moved + kGeneralRecords] : nullptr;
+    }
+    if (stretchCount == nullptr) return;
+    movedAccounts[account].AddCents(sense, francs, euros);
+    ++*stretchCount;
+  }
+  // A live analytic record of the draft, of kind `kind` ("V" to "Y"); `section` is read for "W" and "Y".
+  void Analytic(const std::string& month, const std::string& journal, const std::string& kind,
+                const std::string& section, char sense, long long francs, long long euros) {
+    const auto moved = months.find(month + journal);
+    if (moved == months.end()) return;
+    ++movedRecords[*moved + kAnalyticRecords];
+    if (IsKind(kind, 'W') || IsKind(kind, 'Y')) movedSections[section].AddCents(sense, francs, euros);
+  }
+};
 
 std::string DossierInvariants::Path(TableKind kind) const {
   if (!folder_.empty()) return folder_ + TableBaseName(kind, code_);
@@ -551,7 +604,21 @@ void DossierInvariants::Clear() {
 }
 
 bool DossierInvariants::Check() {
+  kept_.reset();
+  return CheckWhole();
+}
+
+bool DossierInvariants::CheckKeeping(const std::vector<std::string>& journalMonths) {
+  kept_ = std::make_shared<Kept>();
+  for (const std::string& m : journalMonths) kept_->months.insert(PadRight(m, kMonthJournalLength));
+  const bool held = CheckWhole();
+  if (!kept_->whole) kept_.reset();
+  return held;
+}
+
+bool DossierInvariants::CheckWhole() {
   Clear();
+  readWhole_ = true;
   // A read the system refused ends a walk short of its table's end, or skips a record, which the
   // sums and counts would not show: the check then fails, naming the file.
   const RefusalWatch reading;
@@ -605,6 +672,7 @@ bool DossierInvariants::CheckFromBlocks() {
   std::string monthKey, lastMonthKey;
   Sums* monthSums = nullptr;  // the sums of lastMonthKey (the map's elements stay where they are)
   AnalyticParents parents;
+  Kept* const kept = kept_.get();
   // The place of the line `record` of `lines` (the draft or the closed file), among the analytic parents.
   auto placeOf = [&](Table& lines, bool closed, const std::uint8_t* record) {
     auto field = [closed](int draftField) { return closed ? L::ClosedFieldOf(draftField) : draftField; };
@@ -658,12 +726,22 @@ bool DossierInvariants::CheckFromBlocks() {
         monthSums->AddCents(sense, francs, euros);
         FieldTextOf(lines, fCode, record, code);
         accounts[code].AddCents(sense, francs, euros);
+        if (kept != nullptr && !closed) kept->General(lastMonthKey, code, sense, francs, euros);
       } else if (IsKind(kind, 'W') || IsKind(kind, 'Y')) {
         FieldTextOf(lines, fCode, record, code);
         sections[code].AddCents(sense, francs, euros);
       }
+      // An analytic record's month and journal were read for its place.
+      if (kept != nullptr && !closed && IsAnalyticKind(kind))
+        kept->Analytic(month, journal, kind, code, sense, francs, euros);
     });
     if (!read) return false;
+    if (kept != nullptr && closed) {
+      kept->closedLines = static_cast<long>(count);
+      kept->closedCancelled = cancelled;
+    } else if (kept != nullptr) {
+      kept->draftLive = static_cast<long>(count - cancelled.size());
+    }
     sortsOf[pass].assign(static_cast<std::size_t>(count) + 1, 0);
     for (const std::uint32_t n : cancelled)
       if (n < sortsOf[pass].size()) sortsOf[pass][n] = kCancelledLine;
@@ -727,6 +805,13 @@ bool DossierInvariants::CheckFromBlocks() {
   std::map<std::string, Sums> orderedMonths(months.begin(), months.end());
   const std::map<std::string, Sums> orderedAccounts(accounts.begin(), accounts.end());
   std::map<std::string, Sums> orderedSections(sections.begin(), sections.end());
+  if (kept != nullptr) {
+    kept->monthSums = orderedMonths;
+    kept->accounts = orderedAccounts;
+    kept->sections = orderedSections;
+    kept->hasClosed = hasClosed;
+    kept->whole = true;
+  }
   CheckTotals(c10, c20, c30, orderedMonths, orderedAccounts, orderedSections,
               [this](const std::string& f, const std::string& total) { WrongTotal(f, total); }, headers, unreadable_);
   return true;
@@ -841,4 +926,204 @@ bool DossierInvariants::CheckByCursor() {
   CheckTotals(c10, c20, c30, months, accounts, sections,
               [this](const std::string& f, const std::string& total) { WrongTotal(f, total); }, headers, unreadable_);
   return faultCount_ == 0;
+}
+
+bool DossierInvariants::CheckMoved(const DossierInvariants& before) {
+  kept_.reset();
+  Clear();
+  const Kept* k = before.kept_.get();
+  if (k != nullptr && k->whole && before.faultCount_ == 0 && before.unreadable_.empty() && before.folder_ == folder_ &&
+      before.code_ == code_) {
+    // A read refused leaves what was read short: the whole books are read again, and named.
+    const RefusalWatch reading;
+    if (MovedLinesHold(*k) && !reading.ReadRefused()) {
+      readWhole_ = false;
+      return true;
+    }
+    Clear();
+  }
+  return CheckWhole();
+}
+
+bool DossierInvariants::MovedLinesHold(const Kept& k) {
+  Table c10, c20, c30, c40, c50, c60;
+  if (!k.hasClosed || !OpenReading(c10, Path(TableKind::C10).c_str()) ||
+      !OpenReading(c20, Path(TableKind::C20).c_str()) || !OpenReading(c30, Path(TableKind::C30).c_str()) ||
+      !OpenReading(c40, Path(TableKind::C40).c_str()) || !OpenReading(c50, Path(TableKind::C50).c_str()) ||
+      !OpenReading(c60, Path(TableKind::C60).c_str()))
+    return false;
+  const auto closed = [](int draftField) { return L::ClosedFieldOf(draftField); };
+  const RawText closedKind(c40, closed(L::BCLE)), closedSense(c40, closed(L::BSENS)), draftKind(c50, L::BCLE),
+      sortFile(c60, T::TFIC), sortLine(c60, T::TREC);
+  const RawMonth closedMonth(c40, closed(L::BMOIS), closed(L::BJAL)), draftMonth(c50, L::BMOIS, L::BJAL);
+  if (!closedKind.OneLetter() || !draftKind.OneLetter() || !sortLine.usable() || !closedMonth.usable() ||
+      !draftMonth.usable())
+    return false;
+  bool held = true;
+
+  // The lines moved: the closed file's records past those it held, each live and of a journal-month
+  // moved, summed as the whole check sums them; the analytic records under a general line moved
+  // with them.
+  const int fFrancs = closed(L::BMONTANTF), fEuros = closed(L::BMONTANTE), fCode = closed(L::BCODE),
+            fPiece = closed(L::BPIECE), fNumber = closed(L::BNUM), fSplit = closed(L::BCG);
+  const auto firstMoved = static_cast<std::uint32_t>(k.closedLines + 1);
+  // Whether the draft held analytic records in the journal-months moved: the places of the lines
+  // moved are read only then.
+  bool analytic = false;
+  for (const auto& [key, count] : k.movedRecords) analytic = analytic || key.back() == Kept::kAnalyticRecords;
+  std::map<std::string, Sums> movedMonths;
+  std::unordered_map<std::string, Sums> movedAccounts, movedSections;
+  std::map<std::string, long> movedRecords;
+  long moved = 0;
+  AnalyticParents parents;
+  struct General {
+    std::string place;
+    std::uint32_t recno;
+    std::string account;
+  };
+  std::vector<General> generals;
+  std::string code, piece, number;
+  // The journal-month of the stretch of lines the walk is in, its sums and its counts.
+  std::string stretch;
+  Sums* monthSums = nullptr;
+  long* generalCount = nullptr;
+  long* analyticCount = nullptr;
+  if (!ScanRecordsFrom(c40, firstMoved, [&](std::uint32_t recno, const std::uint8_t* record) {
+        if (!held) return;
+        const char kind = closedKind.Letter(record);
+        const bool general = kind == L::kGeneral, analyticKind = kind >= 'V' && kind <= 'Y';
+        if (record[0] == '*' || (!general && !analyticKind) || !closedMonth.Plain(record)) {
+          held = false;
+          return;
+        }
+        if (monthSums == nullptr || !closedMonth.Same(record, stretch)) {
+          stretch = closedMonth.Text(record);
+          if (k.months.count(stretch) == 0) {
+            held = false;
+            return;
+          }
+          monthSums = &movedMonths[stretch];
+          generalCount = &movedRecords[stretch + Kept::kGeneralRecords];
+          analyticCount = &movedRecords[stretch + Kept::kAnalyticRecords];
+        }
+        ++moved;
+        ++*(general ? generalCount : analyticCount);
+        bool readable = true;
+        const long long francs = FieldCentsOf(c40, fFrancs, record, &readable);
+        const long long euros = FieldCentsOf(c40, fEuros, record, &readable);
+        if (!readable && (general || kind == 'W' || kind == 'Y')) {
+          held = false;
+          return;
+        }
+        const char sense = closedSense.Letter(record);
+        std::string place;
+        if (analytic) {
+          FieldTextOf(c40, fPiece, record, piece);
+          FieldTextOf(c40, fNumber, record, number);
+          place = AnalyticParents::Place(T::kClosed, stretch.substr(0, closedMonth.monthWidth()),
+                                         stretch.substr(closedMonth.monthWidth()), piece, number);
+        }
+        if (general) {
+          monthSums->AddCents(sense, francs, euros);
+          FieldTextOf(c40, fCode, record, code);
+          movedAccounts[code].AddCents(sense, francs, euros);
+          if (analytic) generals.push_back({std::move(place), recno, code});
+          return;
+        }
+        parents.Analytic(std::move(place), recno, FieldTextOf(c40, fSplit, record));
+        if (kind == 'W' || kind == 'Y') {
+          FieldTextOf(c40, fCode, record, code);
+          movedSections[code].AddCents(sense, francs, euros);
+        }
+      }) ||
+      !held)
+    return false;
+  for (auto it = movedRecords.begin(); it != movedRecords.end();) it = it->second == 0 ? movedRecords.erase(it) : std::next(it);
+  if (movedRecords != k.movedRecords) return false;
+  for (const General& g : generals)
+    if (parents.Wanted(g.place)) parents.General(g.place, g.recno, g.account, true);
+  parents.Faults([&held](const std::string&) { held = false; });
+  if (!held) return false;
+
+  // The draft, packed: the live records of the other journal-months alone, as many as stayed.
+  std::uint32_t draftCount = 0;
+  if (!ScanRecords(c50, [&](std::uint32_t, const std::uint8_t* record) {
+        ++draftCount;
+        if (!held) return;
+        if (record[0] == '*' || !draftMonth.Plain(record)) {
+          held = false;
+          return;
+        }
+        for (const std::string& m : k.months) {
+          if (!draftMonth.Same(record, m)) continue;
+          const char kind = draftKind.Letter(record);
+          if (kind == L::kGeneral || (kind >= 'V' && kind <= 'Y')) held = false;
+        }
+      }) ||
+      !held || static_cast<long>(draftCount) != k.draftLive - moved)
+    return false;
+
+  // Every sort record, made again by the run: one for each line, pointing at it, cancelled as it
+  // is; those of the lines moved carry their keys.
+  const std::uint32_t closedCount = c40.RecCount();
+  std::vector<std::uint8_t> sortsOf[2];
+  sortsOf[0].assign(static_cast<std::size_t>(draftCount) + 1, 0);
+  sortsOf[1].assign(static_cast<std::size_t>(closedCount) + 1, 0);
+  for (const std::uint32_t n : k.closedCancelled)
+    if (n < sortsOf[1].size()) sortsOf[1][n] = kCancelledLine;
+  SortKeys keys(c60, c40, true);
+  if (!keys.usable()) return false;
+  std::vector<std::uint8_t> scratch;
+  std::uint32_t sorts = 0;
+  if (!ScanRecords(c60, [&](std::uint32_t, const std::uint8_t* record) {
+        ++sorts;
+        if (!held) return;
+        const char file = sortFile.Letter(record);
+        const long recno = sortLine.Number(record);
+        std::vector<std::uint8_t>& pointed = sortsOf[file == T::kClosed ? 1 : 0];
+        if ((file != T::kDraft && file != T::kClosed) || recno < 1 || static_cast<std::size_t>(recno) >= pointed.size()) {
+          held = false;
+          return;
+        }
+        std::uint8_t& count = pointed[static_cast<std::size_t>(recno)];
+        CountSort(count);
+        if ((record[0] == '*') != ((count & kCancelledLine) != 0)) {
+          held = false;
+          return;
+        }
+        if (file != T::kClosed || static_cast<std::uint32_t>(recno) < firstMoved) return;
+        const std::uint8_t* line = nullptr;
+        if (dbase::DbiReadRecordBlock(c40.Engine().cursor, static_cast<std::uint32_t>(recno), 1, scratch, &line) !=
+                dbase::DBIERR_NONE ||
+            keys.Differs(record, line) != nullptr)
+          held = false;
+      }) ||
+      !held)
+    return false;
+  SortCounts(sortsOf, [&held](const std::string&) { held = false; });
+  if (!held) return false;
+
+  // The totals against the sums of the lines: those CheckKeeping read, the lines moved taken from
+  // the draft's journal-months, accounts and sections and counted where they are now.
+  std::map<std::string, Sums> months = k.monthSums, accounts = k.accounts, sections = k.sections;
+  for (const std::string& m : k.months) {
+    const auto found = movedMonths.find(m);
+    const Sums lines = found != movedMonths.end() ? found->second : Sums{};
+    months[m + T::kDraft] = Less(months[m + T::kDraft], lines);
+    months[m + T::kClosed].Add(lines);
+  }
+  for (const auto& [account, sums] : k.movedAccounts) accounts[account] = Less(accounts[account], sums);
+  for (const auto& [account, sums] : movedAccounts) accounts[account].Add(sums);
+  for (const auto& [section, sums] : k.movedSections) sections[section] = Less(sections[section], sums);
+  for (const auto& [section, sums] : movedSections) sections[section].Add(sums);
+  long wrong = 0, headerCount = 0;
+  std::vector<UnreadableAmountLine> unreadable;
+  CheckTotals(c10, c20, c30, months, accounts, sections, [&wrong](const std::string&, const std::string&) { ++wrong; },
+              headerCount, unreadable);
+  if (wrong != 0 || !unreadable.empty()) return false;
+  draftLines = static_cast<long>(draftCount);
+  closedLines = static_cast<long>(closedCount);
+  sortRecords = static_cast<long>(sorts);
+  headers = headerCount;
+  return true;
 }
