@@ -357,9 +357,8 @@ class AnalyticParents {
   std::unordered_map<std::string, std::vector<General_>> parents_;
 };
 
-bool IsAnalyticKind(const std::string& kind) { return kind.size() == 1 && kind[0] >= 'V' && kind[0] <= 'Y'; }
-// Whether a line's kind is the one of that letter.
-bool IsKind(const std::string& kind, char letter) { return kind.size() == 1 && kind[0] == letter; }
+bool IsAnalyticKind(char kind) { return kind >= 'V' && kind <= 'Y'; }
+bool IsAnalyticKind(const std::string& kind) { return kind.size() == 1 && IsAnalyticKind(kind[0]); }
 
 // The fields the check reads of each table, numbered as this format numbers them.
 std::vector<int> FieldsRead(TableKind kind) {
@@ -396,13 +395,17 @@ class RawText {
         at_(usable_ ? t.Layout(field).offset : 0),
         width_(usable_ ? static_cast<std::size_t>(t.Layout(field).width) : 0) {}
   bool usable() const { return usable_; }
-  // Whether the field holds one letter, its whole text.
-  bool OneLetter() const { return usable_ && width_ == 1; }
-  // The first letter of the field's text as FieldTextOf reads it, a blank for none.
+  // The first character of the field's text as FieldTextOf reads it (a zero when it has none).
   char Letter(const std::uint8_t* record) const {
     if (usable_) return record[at_] == 0 ? ' ' : static_cast<char>(record[at_]);
     const std::string text = FieldTextOf(table_, field_, record);
-    return text.empty() ? ' ' : text[0];
+    return text.empty() ? '\0' : text[0];
+  }
+  // The field's text when it is one letter (a line's kind), else a zero.
+  char OnlyLetter(const std::uint8_t* record) const {
+    if (usable_ && width_ == 1) return Letter(record);
+    const std::string text = FieldTextOf(table_, field_, record);
+    return text.size() == 1 ? text[0] : '\0';
   }
   // A record number written as digits with blanks around them; 0 for anything else (and when not usable).
   long Number(const std::uint8_t* record) const {
@@ -514,12 +517,12 @@ struct DossierInvariants::Kept {
     ++*stretchCount;
   }
   // A live analytic record of the draft, of kind `kind` ("V" to "Y"); `section` is read for "W" and "Y".
-  void Analytic(const std::string& month, const std::string& journal, const std::string& kind,
-                const std::string& section, char sense, long long francs, long long euros) {
+  void Analytic(const std::string& month, const std::string& journal, char kind, const std::string& section,
+                char sense, long long francs, long long euros) {
     const auto moved = months.find(month + journal);
     if (moved == months.end()) return;
     ++movedRecords[*moved + kAnalyticRecords];
-    if (IsKind(kind, 'W') || IsKind(kind, 'Y')) movedSections[section].AddCents(sense, francs, euros);
+    if (kind == 'W' || kind == 'Y') movedSections[section].AddCents(sense, francs, euros);
   }
 };
 
@@ -668,7 +671,7 @@ bool DossierInvariants::CheckFromBlocks() {
   // The sums gathered by key without order, ordered once at the end as the cursors' walk keeps them.
   std::unordered_map<std::string, Sums> months, accounts, sections;
   std::vector<std::uint8_t> sortsOf[2];
-  std::string kind, month, journal, code, piece, number;
+  std::string kindText, month, journal, code, piece, number;
   std::string monthKey, lastMonthKey;
   Sums* monthSums = nullptr;  // the sums of lastMonthKey (the map's elements stay where they are)
   AnalyticParents parents;
@@ -690,7 +693,7 @@ bool DossierInvariants::CheckFromBlocks() {
     const int fKind = field(L::BCLE), fSense = field(L::BSENS), fFrancs = field(L::BMONTANTF),
               fEuros = field(L::BMONTANTE), fMonth = field(L::BMOIS), fJournal = field(L::BJAL),
               fCode = field(L::BCODE), fPiece = field(L::BPIECE), fSplit = field(L::BCG);
-    const RawText senseOf(lines, fSense);
+    const RawText kindOf(lines, fKind), senseOf(lines, fSense);
     const RawMonth monthOf(lines, fMonth, fJournal);
     monthSums = nullptr;  // a stretch of lines is of one file
     std::uint32_t count = 0;
@@ -701,17 +704,17 @@ bool DossierInvariants::CheckFromBlocks() {
         cancelled.push_back(recno);
         return;
       }
-      FieldTextOf(lines, fKind, record, kind);
+      const char kind = kindOf.OnlyLetter(record);
       if (IsAnalyticKind(kind)) parents.Analytic(placeOf(lines, closed, record), recno, FieldTextOf(lines, fSplit, record));
       const char sense = senseOf.Letter(record);
       bool readable = true;
       const long long francs = FieldCentsOf(lines, fFrancs, record, &readable);
       const long long euros = FieldCentsOf(lines, fEuros, record, &readable);
-      if (!readable && (IsKind(kind, 'Z') || IsKind(kind, 'W') || IsKind(kind, 'Y'))) {
+      if (!readable && (kind == 'Z' || kind == 'W' || kind == 'Y')) {
         FieldTextOf(lines, fCode, record, code);
         unreadable_.push_back({closed ? T::kClosed : T::kDraft, recno, FieldTextOf(lines, fPiece, record), code});
       }
-      if (IsKind(kind, 'Z')) {
+      if (kind == 'Z') {
         // Lines of one journal-month mostly follow each other: their sums found once for the stretch,
         // its month and journal read as text only where they change.
         if (monthSums == nullptr || !monthOf.Same(record, lastMonthKey)) {
@@ -727,7 +730,7 @@ bool DossierInvariants::CheckFromBlocks() {
         FieldTextOf(lines, fCode, record, code);
         accounts[code].AddCents(sense, francs, euros);
         if (kept != nullptr && !closed) kept->General(lastMonthKey, code, sense, francs, euros);
-      } else if (IsKind(kind, 'W') || IsKind(kind, 'Y')) {
+      } else if (kind == 'W' || kind == 'Y') {
         FieldTextOf(lines, fCode, record, code);
         sections[code].AddCents(sense, francs, euros);
       }
@@ -754,8 +757,8 @@ bool DossierInvariants::CheckFromBlocks() {
     Table& lines = closed ? c40 : c50;
     const int fKind = closed ? L::ClosedFieldOf(L::BCLE) : L::BCLE, fCode = closed ? L::ClosedFieldOf(L::BCODE) : L::BCODE;
     const bool read = ScanRecords(lines, [&](std::uint32_t recno, const std::uint8_t* record) {
-      FieldTextOf(lines, fKind, record, kind);
-      if (!IsKind(kind, 'Z')) return;
+      FieldTextOf(lines, fKind, record, kindText);
+      if (kindText != "Z") return;
       const std::string place = placeOf(lines, closed, record);
       if (parents.Wanted(place)) parents.General(place, recno, FieldTextOf(lines, fCode, record), record[0] != '*');
     });
@@ -766,19 +769,21 @@ bool DossierInvariants::CheckFromBlocks() {
   std::optional<SortKeys> keys[2];
   keys[0].emplace(c60, c50, false);
   if (hasClosed) keys[1].emplace(c60, c40, true);
+  const RawText fileOf(c60, T::TFIC), lineOf(c60, T::TREC);
   std::vector<std::uint8_t> scratch;
-  std::string sortText, lineText;
+  std::string lineText;
   std::uint32_t r = 0;
   bool linesRead = true;
   const bool read = ScanRecords(c60, [&](std::uint32_t, const std::uint8_t* record) {
     ++r;
-    FieldTextOf(c60, T::TFIC, record, sortText);
-    const char file = sortText[0];
-    FieldTextOf(c60, T::TREC, record, lineText);
-    const long recno = static_cast<long>(Val(lineText.c_str()));
+    const char file = fileOf.Letter(record);
+    // The line's number as its digits give it, else as Val reads the text.
+    long recno = lineOf.Number(record);
+    if (recno == 0) recno = static_cast<long>(Val(FieldTextOf(c60, T::TREC, record).c_str()));
     const bool closed = file == T::kClosed;
     std::vector<std::uint8_t>& pointed = sortsOf[closed ? 1 : 0];
     if ((file != T::kDraft && file != T::kClosed) || recno < 1 || static_cast<std::size_t>(recno) >= pointed.size()) {
+      FieldTextOf(c60, T::TREC, record, lineText);
       Fault(FillPlaceholders(LoadStr(kFaultSortPointsNowhere),
                              {std::to_string(r), std::string(1, file) + TrimmedRight(lineText.c_str())}));
       return;
@@ -956,9 +961,7 @@ bool DossierInvariants::MovedLinesHold(const Kept& k) {
   const RawText closedKind(c40, closed(L::BCLE)), closedSense(c40, closed(L::BSENS)), draftKind(c50, L::BCLE),
       sortFile(c60, T::TFIC), sortLine(c60, T::TREC);
   const RawMonth closedMonth(c40, closed(L::BMOIS), closed(L::BJAL)), draftMonth(c50, L::BMOIS, L::BJAL);
-  if (!closedKind.OneLetter() || !draftKind.OneLetter() || !sortLine.usable() || !closedMonth.usable() ||
-      !draftMonth.usable())
-    return false;
+  if (!sortLine.usable() || !closedMonth.usable() || !draftMonth.usable()) return false;
   bool held = true;
 
   // The lines moved: the closed file's records past those it held, each live and of a journal-month
@@ -990,7 +993,7 @@ bool DossierInvariants::MovedLinesHold(const Kept& k) {
   long* analyticCount = nullptr;
   if (!ScanRecordsFrom(c40, firstMoved, [&](std::uint32_t recno, const std::uint8_t* record) {
         if (!held) return;
-        const char kind = closedKind.Letter(record);
+        const char kind = closedKind.OnlyLetter(record);
         const bool general = kind == L::kGeneral, analyticKind = kind >= 'V' && kind <= 'Y';
         if (record[0] == '*' || (!general && !analyticKind) || !closedMonth.Plain(record)) {
           held = false;
@@ -1056,7 +1059,7 @@ bool DossierInvariants::MovedLinesHold(const Kept& k) {
         }
         for (const std::string& m : k.months) {
           if (!draftMonth.Same(record, m)) continue;
-          const char kind = draftKind.Letter(record);
+          const char kind = draftKind.OnlyLetter(record);
           if (kind == L::kGeneral || (kind >= 'V' && kind <= 'Y')) held = false;
         }
       }) ||
