@@ -103,11 +103,6 @@ NoteFile& TheFile() {
   return file;
 }
 
-LineChangeNote*& ActiveNote() {
-  static LineChangeNote* active = nullptr;
-  return active;
-}
-
 std::string DossierKey() { return DossierFolder + "\t" + DossierCode; }
 
 std::string NoteName(const std::string& code, int process, long n) {
@@ -197,13 +192,6 @@ std::string LineChangeNote::Text() const {
 }
 
 bool LineChangeNote::Write() {
-  LineChangeNote*& active = ActiveNote();
-  if (outer_ == nullptr && active != nullptr && active != this) outer_ = active;
-  if (outer_ != nullptr) {
-    for (const std::string& line : lines_) outer_->Add(line);
-    written_ = outer_->Write();
-    return written_;
-  }
   NoteFile& f = TheFile();
   std::string text = Text();
   // Never shorter than what the file holds: no part of an older note stays after this one.
@@ -214,7 +202,6 @@ bool LineChangeNote::Write() {
     f.atWork = true;
     written_ = true;
     left_ = false;
-    active = this;
     return true;
   }
   // A note written part-way has no end: it names no change at work.
@@ -233,8 +220,6 @@ bool LineChangeNote::Write() {
 void LineChangeNote::Done() {
   if (!written_ || left_) return;
   written_ = false;
-  if (outer_ != nullptr) return;  // the outer change says when it is done
-  ActiveNote() = nullptr;
   NoteFile& f = TheFile();
   if (!f.file.Held()) return;
   // Not marked done: the note stays for the next opening, which finds nothing left to do.
@@ -243,14 +228,8 @@ void LineChangeNote::Done() {
 }
 
 void LineChangeNote::Leave() {
-  if (outer_ != nullptr) {
-    outer_->Leave();
-    left_ = true;
-    return;
-  }
   if (!written_ || left_) return;
   left_ = true;
-  ActiveNote() = nullptr;
   TheFile().Forget();
 }
 
@@ -291,5 +270,6 @@ std::vector<std::string> LineChangeNoteFiles(const std::string& folder, const st
 }
 
 void CloseLineChangeNote() {
-  if (ActiveNote() == nullptr) TheFile().Close();
+  // A change at work keeps its note until it says it is done.
+  if (!TheFile().atWork) TheFile().Close();
 }

@@ -21,7 +21,8 @@
 //
 // A note is marked done only when its change says so: one that ends written and not done (a change
 // that returned half-way) is left for the next opening, which finds what stands and finishes it. A
-// note written inside another's life adds what it touches to the outer change's note.
+// change begun while another lives in this process writes into that one's note (LineChangeSteps
+// joins them): the process keeps one note at a time.
 #pragma once
 
 #include <cstdint>
@@ -96,7 +97,6 @@ class LineChangeNote {
   LineChangeKind kind_;
   std::vector<std::string> lines_;       // in the order they were named
   std::unordered_set<std::string> named_;  // the same, to name each once in constant time
-  LineChangeNote* outer_ = nullptr;
   bool written_ = false;
   bool left_ = false;
 };

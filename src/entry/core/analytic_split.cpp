@@ -270,6 +270,7 @@ DefaultSplitOutcome MakeDefaultSplit(Table& c50, Table& c60, const SplitKey& key
   if (!(rate > 0)) return DefaultSplitOutcome::RateNotPositive;
   // The change watches its reads from the first.
   LineChangeSteps steps(LineChangeKind::DefaultSplit);
+  steps.Ends(c50, c60, kMsgDefaultSplitRefused, euros);
   if (!posting::DraftHasRoomFor(c50, static_cast<std::uint32_t>(split.parts.size())))
     return DefaultSplitOutcome::DraftFull;
   const char sense = key.Sense();
@@ -279,23 +280,18 @@ DefaultSplitOutcome MakeDefaultSplit(Table& c50, Table& c60, const SplitKey& key
     amounts.push_back(DefaultSplitAmounts(key.Francs(), part.percent, rate));
     steps.Moves().Section(part.section, TotalsCents::OnSense(sense, amounts.back().first, amounts.back().second));
   }
-  if (const TotalsOverflow overflow = steps.Moves().Check()) {
-    if (refusal != nullptr) *refusal = posting::TotalsTooLargeText(overflow, euros);
-    return DefaultSplitOutcome::TotalsTooLarge;
-  }
+  if (steps.Check(refusal)) return DefaultSplitOutcome::TotalsTooLarge;
   // The split's lines noted before the first: appended cut short, they are taken back by the next
   // opening.
   steps.Note().Appended(key.Part(1, 4), key.Part(5, 3), key.Part(8, 6), static_cast<long>(split.parts.size()),
                         c50.RecCount());
   // A refusal: the lines appended taken back (cancelled with their sort records), and the sections.
   auto refused = [&] {
-    steps.TakeBack(key.GeneralLineKey());
-    c50.Commit();
-    c60.Commit();
+    const DefaultSplitOutcome outcome =
+        steps.Fail(key.GeneralLineKey(), refusal, DefaultSplitOutcome::Failed, DefaultSplitOutcome::TotalsTooLarge);
     c50.SetOrder(L::kAnalyticTag);
-    if (refusal != nullptr) *refusal = posting::ChangeRefusalText(steps, kMsgDefaultSplitRefused, c50.tablePath, euros);
     if (made != nullptr) *made = 0;
-    return steps.TooLarge() ? DefaultSplitOutcome::TotalsTooLarge : DefaultSplitOutcome::Failed;
+    return outcome;
   };
   if (!steps.Begin()) return refused();
   long n = 0;
@@ -321,7 +317,7 @@ DefaultSplitOutcome MakeDefaultSplit(Table& c50, Table& c60, const SplitKey& key
     if (!appended || !steps.Moves().Make(i + 1)) return refused();
     if (made != nullptr) ++*made;
   }
-  if (!steps.Done()) return refused();
+  if (!steps.Finish()) return refused();
   c50.SetOrder(L::kAnalyticTag);
   return DefaultSplitOutcome::Made;
 }
@@ -390,45 +386,31 @@ posting::LineChange ChangeSplitLine(Table& c50, Table& c60, std::uint32_t recno,
   if (!c50.isOpen) return posting::LineChange::NoLine;
   // The change watches its reads from the first: a cancel mark it could not read decides nothing.
   LineChangeSteps steps(cancel ? LineChangeKind::AnalyticLineCancelled : LineChangeKind::AnalyticLineReactivated);
-  const int refusedText = cancel ? kMsgCancelRefused : kMsgReactivateRefused;
-  auto readRefused = [&] {
-    if (refusal != nullptr) *refusal = steps.RefusalText(refusedText, c50.tablePath);
-    return posting::LineChange::Failed;
+  steps.Ends(c50, c60, cancel ? kMsgCancelRefused : kMsgReactivateRefused);
+  auto refused = [&] {
+    return steps.Fail(c50.GoTo(static_cast<long>(recno)) ? L::Key(c50) : recordText, refusal,
+                      posting::LineChange::Failed, posting::LineChange::TotalsTooLarge);
   };
   // Whether the line is in the state asked for already: AlreadyDone, or a refused read.
   auto inState = [&](posting::LineChange* answer) {
     const bool already = c50.IsDeleted() == cancel;
-    if (!steps.ReadWhole()) *answer = readRefused();
+    if (!steps.ReadWhole()) *answer = refused();
     else if (already) *answer = posting::LineChange::AlreadyDone;
     return already || !steps.ReadWhole();
   };
   posting::LineChange answer = posting::LineChange::NoLine;
-  if (!c50.GoTo(static_cast<long>(recno))) return steps.ReadWhole() ? answer : readRefused();
+  if (!c50.GoTo(static_cast<long>(recno))) return steps.ReadWhole() ? answer : refused();
   const char kind = c50.GetField(L::BCLE)[0];
   if (kind != 'W' && kind != 'Y') return answer;
   if (inState(&answer)) return answer;
-  if (!LockRecord(c50, recordText.c_str(), 0)) return posting::LineChange::LockRefused;
-  const bool held = c50.result == kResultAlreadyLocked;
-  // The line's lock given back, the line made current first unless it is (a done change reads
-  // nothing more).
-  auto release = [&] {
-    if (c50.recordNumber != recno) c50.GoTo(static_cast<long>(recno));
-    if (!held) UnlockRecord(c50);
-  };
+  if (!steps.LockLine(c50, recno, recordText.c_str())) return posting::LineChange::LockRefused;
   // Read again under the lock.
-  if (inState(&answer)) {
-    release();
-    return answer;
-  }
+  if (inState(&answer)) return answer;
   // The section's total first checked, then the line with its sort record, then the total.
   const char entry = c50.GetField(L::BEURO)[0];
-  const bool euros = entry != 'N' && entry != 'n';
+  steps.Ends(c50, c60, cancel ? kMsgCancelRefused : kMsgReactivateRefused, entry != 'N' && entry != 'n');
   steps.Moves().Section(c50.GetField(L::BCODE), cancel ? LineMove(c50).Negated() : LineMove(c50));
-  if (const TotalsOverflow overflow = steps.Moves().Check()) {
-    release();
-    if (refusal != nullptr) *refusal = posting::TotalsTooLargeText(overflow, euros);
-    return posting::LineChange::TotalsTooLarge;
-  }
+  if (steps.Check(refusal)) return posting::LineChange::TotalsTooLarge;
   steps.Note().Line(recno);
   steps.Note().SortRecordsFrom(c60.RecCount());
   bool done = steps.Begin();
@@ -436,15 +418,8 @@ posting::LineChange ChangeSplitLine(Table& c50, Table& c60, std::uint32_t recno,
     done = MarkDraftLine(c50, c60, recno, cancel, recordText.c_str());
     steps.Made([&c50, &c60, recno, cancel] { return MarkDraftLine(c50, c60, recno, !cancel); });
   }
-  done = done && steps.Moves().Make() && steps.Done();
-  if (!done) steps.TakeBack(c50.GoTo(static_cast<long>(recno)) ? L::Key(c50) : recordText);
-  release();
-  c50.Commit();
-  c60.Commit();
-  if (done) return posting::LineChange::Done;
-  if (refusal != nullptr)
-    *refusal = posting::ChangeRefusalText(steps, refusedText, c50.tablePath, euros);
-  return steps.TooLarge() ? posting::LineChange::TotalsTooLarge : posting::LineChange::Failed;
+  if (done && steps.Moves().Make() && steps.Finish()) return posting::LineChange::Done;
+  return refused();
 }
 
 }  // namespace
@@ -502,28 +477,19 @@ AnalyticSaveOutcome SaveAnalyticLineRecord(Table& c50, Table& c60, const std::st
   if (!c50.isOpen) return AnalyticSaveOutcome::NotFound;
   // The change watches its reads from the first: the line found and read again under its lock.
   LineChangeSteps steps(LineChangeKind::AnalyticLineSaved);
-  auto readRefused = [&] {
-    if (refusal != nullptr) *refusal = steps.RefusalText(kMsgAnalyticSaveRefused, c50.tablePath);
-    return AnalyticSaveOutcome::Failed;
+  steps.Ends(c50, c60, kMsgAnalyticSaveRefused, v.inEuros);
+  std::string text = lineKey;
+  auto fail = [&] {
+    return steps.Fail(text, refusal, AnalyticSaveOutcome::Failed, AnalyticSaveOutcome::TotalsTooLarge);
   };
-  if (!SeekSplitRecord(c50, lineKey)) return steps.ReadWhole() ? AnalyticSaveOutcome::NotFound : readRefused();
+  if (!SeekSplitRecord(c50, lineKey)) return steps.ReadWhole() ? AnalyticSaveOutcome::NotFound : fail();
   const std::uint32_t recno = c50.recordNumber;
-  const std::string text = c50.RecordToText(L::BNUMA);
+  text = c50.RecordToText(L::BNUMA);
   // The lock first: nothing moves before the line is held.
-  if (!LockRecord(c50, text.c_str(), 0)) return AnalyticSaveOutcome::LockRefused;
-  const bool held = c50.result == kResultAlreadyLocked;
-  // The line's lock given back, the line made current first unless it is (a done change reads
-  // nothing more).
-  auto release = [&]() {
-    if (c50.recordNumber != recno) c50.GoTo(static_cast<long>(recno));
-    if (!held) UnlockRecord(c50);
-  };
+  if (!steps.LockLine(c50, recno, text.c_str())) return AnalyticSaveOutcome::LockRefused;
   // A line whose cancel mark could not be read is not taken for a cancelled one.
   const bool live = !c50.IsDeleted();
-  if (!steps.ReadWhole()) {
-    release();
-    return readRefused();
-  }
+  if (!steps.ReadWhole()) return fail();
   const std::string oldSection = c50.GetField(L::BCODE);
   const char oldSense = c50.GetField(L::BSENS)[0];
   const long long oldF = StoredAmountOf(c50, L::BMONTANTF), oldE = StoredAmountOf(c50, L::BMONTANTE);
@@ -535,20 +501,7 @@ AnalyticSaveOutcome SaveAnalyticLineRecord(Table& c50, Table& c60, const std::st
   if (live) steps.Moves().Section(oldSection, TotalsCents::OnSense(oldSense, oldF, oldE).Negated());
   const std::size_t oldMoves = steps.Moves().Count();
   if (live) steps.Moves().Section(section, TotalsCents::OnSense(sense, v.francs, v.euros));
-  if (const TotalsOverflow overflow = steps.Moves().Check()) {
-    release();
-    if (refusal != nullptr) *refusal = posting::TotalsTooLargeText(overflow, v.inEuros);
-    return AnalyticSaveOutcome::TotalsTooLarge;
-  }
-  auto fail = [&] {
-    steps.TakeBack(text);
-    release();
-    c50.Commit();
-    c60.Commit();
-    if (refusal != nullptr)
-      *refusal = posting::ChangeRefusalText(steps, kMsgAnalyticSaveRefused, c50.tablePath, v.inEuros);
-    return steps.TooLarge() ? AnalyticSaveOutcome::TotalsTooLarge : AnalyticSaveOutcome::Failed;
-  };
+  if (steps.Check(refusal)) return AnalyticSaveOutcome::TotalsTooLarge;
   // A line without amount is not kept: cancelled with its sort record (its section has nothing of it).
   // Noted before the first write: the next opening cancels it once it stands written so.
   const bool zero = live && v.francs == 0 && v.euros == 0;
@@ -592,11 +545,8 @@ AnalyticSaveOutcome SaveAnalyticLineRecord(Table& c50, Table& c60, const std::st
     if (!cancelled) return fail();
     outcome = AnalyticSaveOutcome::ZeroLineCancelled;
   }
-  if (!steps.Done()) return fail();
+  if (!steps.Finish()) return fail();
   if (!v.roundingLine) LastAnalyticEntryInEuros = v.inEuros;
-  release();
-  c50.Commit();
-  c60.Commit();
   return outcome;
 }
 
@@ -605,6 +555,7 @@ bool DropBlankAnalyticLine(Table& c50, Table& c60, const std::string& lineKey) {
   // The line and its sort record go together, or the next opening makes them; a line read short is
   // left as it is.
   LineChangeSteps steps(LineChangeKind::AnalyticLineCancelled);
+  steps.Ends(c50, c60, kMsgCancelRefused);
   if (!SeekSplitRecord(c50, lineKey) || c50.IsDeleted() || !IsBlank(c50.GetField(L::BCODE)) || !steps.ReadWhole())
     return false;
   const std::uint32_t recno = c50.recordNumber;
@@ -616,11 +567,9 @@ bool DropBlankAnalyticLine(Table& c50, Table& c60, const std::string& lineKey) {
     done = MarkDraftLine(c50, c60, recno, true, text.c_str());
     steps.Made([&c50, &c60, recno] { return MarkDraftLine(c50, c60, recno, false); });
   }
-  done = done && steps.Done();
-  if (!done) steps.TakeBack(text);
+  done = done && steps.Finish();
+  if (!done) steps.Fail(text, nullptr);
   c50.GoTo(static_cast<long>(recno));
-  c50.Commit();
-  c60.Commit();
   return done;
 }
 
