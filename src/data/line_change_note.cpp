@@ -32,6 +32,12 @@ constexpr int kKindAnalyticLineCancelled = 35017;
 constexpr int kKindAnalyticLineReactivated = 35018;
 constexpr int kKindDefaultSplit = 35019;
 constexpr int kKindSplitRemoved = 35020;
+constexpr int kKindLineCreated = 35050;
+constexpr int kKindPieceCreated = 35051;
+constexpr int kKindSplitHeaderKept = 35052;
+constexpr int kKindAnalyticLineCreated = 35053;
+constexpr int kKindSplitRenumbered = 35054;
+constexpr int kKindSplitRefreshed = 35055;
 constexpr int kMsgNoteRefused = 35000;  // why the note was refused
 constexpr int kCaptionAttention = 52;
 constexpr int kFormatStartedAt = 22181;
@@ -62,6 +68,12 @@ constexpr KindName kKinds[] = {
     {LineChangeKind::AnalyticLineReactivated, "reactivation-analytique", kKindAnalyticLineReactivated},
     {LineChangeKind::DefaultSplit, "repartition", kKindDefaultSplit},
     {LineChangeKind::SplitRemoved, "suppression-repartition", kKindSplitRemoved},
+    {LineChangeKind::LineCreated, "creation-ligne", kKindLineCreated},
+    {LineChangeKind::PieceCreated, "creation-piece", kKindPieceCreated},
+    {LineChangeKind::SplitHeaderKept, "entete-repartition", kKindSplitHeaderKept},
+    {LineChangeKind::AnalyticLineCreated, "creation-analytique", kKindAnalyticLineCreated},
+    {LineChangeKind::SplitRenumbered, "renumerotation-analytique", kKindSplitRenumbered},
+    {LineChangeKind::SplitRefreshed, "mise-a-jour-analytique", kKindSplitRefreshed},
 };
 
 const KindName& NameOf(LineChangeKind kind) {
@@ -128,6 +140,25 @@ bool NoteFileReady(NoteFile& f) {
   return false;
 }
 
+// A field's text kept in a note as hexadecimal digits: a label may hold a tab, which parts the
+// note's fields.
+std::string Hex(const std::string& text) {
+  static const char digits[] = "0123456789ABCDEF";
+  std::string hex;
+  for (const char c : text) {
+    const unsigned char u = static_cast<unsigned char>(c);
+    hex += digits[u >> 4];
+    hex += digits[u & 0xF];
+  }
+  return hex;
+}
+
+int HexDigit(char c) {
+  if (c >= '0' && c <= '9') return c - '0';
+  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+  return -1;
+}
+
 std::string Joined(char what, std::initializer_list<std::string> fields) {
   std::string line(1, what);
   for (const std::string& f : fields) line += "\t" + f;
@@ -173,6 +204,10 @@ void LineChangeNote::CancelledOnceWritten(std::uint32_t recno, const std::string
 void LineChangeNote::Appended(const std::string& month, const std::string& journal, const std::string& piece,
                               long lines, std::uint32_t after) {
   Add(Joined('P', {month, journal, piece, std::to_string(lines), std::to_string(after)}));
+}
+
+void LineChangeNote::Rewritten(std::uint32_t recno, int field, const std::string& was, const std::string& now) {
+  Add(Joined('R', {std::to_string(recno), std::to_string(field), Hex(was), Hex(now)}));
 }
 
 void LineChangeNote::SortRecordsFrom(std::uint32_t records) { Add(Joined('T', {std::to_string(records)})); }
@@ -263,6 +298,17 @@ LineChangeNoteText ReadLineChangeNote(const std::string& text) {
   }
   // No end: the note was cut short, and the change it began wrote nothing.
   return LineChangeNoteText{};
+}
+
+std::string NoteFieldText(const std::string& stored) {
+  std::string text;
+  if (stored.size() % 2 != 0) return text;
+  for (std::size_t i = 0; i < stored.size(); i += 2) {
+    const int high = HexDigit(stored[i]), low = HexDigit(stored[i + 1]);
+    if (high < 0 || low < 0) return std::string();
+    text += static_cast<char>(high * 16 + low);
+  }
+  return text;
 }
 
 std::vector<std::string> LineChangeNoteFiles(const std::string& folder, const std::string& code) {

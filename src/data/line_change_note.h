@@ -45,6 +45,12 @@ enum class LineChangeKind {
   AnalyticLineReactivated,
   DefaultSplit,
   SplitRemoved,
+  LineCreated,          // "Créer Ligne", the group renumbered when the next number is taken
+  PieceCreated,         // "Créer Pièce"
+  SplitHeaderKept,      // the header of a split made or kept in step as the analytic lines window opens
+  AnalyticLineCreated,  // a new analytic line
+  SplitRenumbered,      // an axis of a split renumbered to make room for a new line
+  SplitRefreshed,       // the analytic lines of an axis given the day and label of their line
 };
 
 class LineChangeNote {
@@ -74,6 +80,11 @@ class LineChangeNote {
   // draft: a piece found cut short is taken back, its lines cancelled.
   void Appended(const std::string& month, const std::string& journal, const std::string& piece, long lines,
                 std::uint32_t after);
+  // Character field `field` of line `recno` written from `was` to `now` (a line renumbered, an
+  // analytic line given its line's label): the lines a change rewrites so stand all rewritten or
+  // none. With pieces the change appends, they follow those: rewritten when the pieces stand whole,
+  // put back otherwise; without, rewritten whole once one of them is.
+  void Rewritten(std::uint32_t recno, int field, const std::string& was, const std::string& now);
   // Every record whose totals `moves` plans to move: made equal to the live lines.
   void Totals(const TotalsMoves& moves);
   // The sort file holds `records` records before the change: one it appends that points at no
@@ -111,13 +122,16 @@ struct LineChangeNoteText {
   std::string station, started;
   struct Item {
     char what = 0;  // 'L' Line, 'F' Follows, 'M' Moved, 'D' Cancelled, 'P' Appended, 'T' SortRecordsFrom,
-                    // 'A' 'H' 'S' a total
+                    // 'R' Rewritten (its texts as NoteFieldText reads them), 'A' 'H' 'S' a total
     std::vector<std::string> fields;
   };
   std::vector<Item> items;
 };
 // The note's text read; a note cut short (its write stopped part-way) says no change at work.
 LineChangeNoteText ReadLineChangeNote(const std::string& text);
+
+// A text a note keeps of a field (Rewritten), as it was given; "" for one that does not read.
+std::string NoteFieldText(const std::string& stored);
 
 // The note files of the dossier `code` in `folder`, by name (any process's, held or not).
 std::vector<std::string> LineChangeNoteFiles(const std::string& folder, const std::string& code);

@@ -811,7 +811,12 @@ void TWSaiBroDetJournaux::CmCreerLigne() {
                                                                                         : kMsgDraftFullNoLine),
                       LoadStr(kTitleAttention), gui::MB_OK | gui::MB_ICONSTOP);
       return;
-    default: gui::MessageBeep(0); return;
+    default:
+      gui::MessageBeep(0);
+      // A refused write or read: its one sentence, nothing created.
+      if (!made.refusal.empty())
+        gui::MessageBox(this, made.refusal, LoadStr(kTitleAttention), gui::MB_OK | gui::MB_ICONSTOP);
+      return;
   }
 }
 
@@ -841,6 +846,9 @@ void TWSaiBroDetJournaux::CmCreerPiece() {
                                                                journal_.defaultLabel(), EntryCurrencyFlag ? 'O' : 'N');
   if (made.outcome != posting::NewLineOutcome::Created) {
     gui::MessageBeep(0);
+    // A refused write or read: its one sentence, nothing created.
+    if (!made.refusal.empty())
+      gui::MessageBox(this, made.refusal, LoadStr(kTitleAttention), gui::MB_OK | gui::MB_ICONSTOP);
     return;
   }
   ++Store().totalRows;

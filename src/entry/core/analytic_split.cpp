@@ -3,11 +3,13 @@
 
 #include <algorithm>
 #include <cstdlib>
+#include <functional>
 
 #include "data/account_totals.h"
 #include "data/closed_lines.h"
 #include "data/entry_lines.h"
 #include "data/error_report.h"
+#include "data/locks.h"
 #include "data/record_fields.h"
 #include "data/table.h"
 #include "data/table_results.h"
@@ -63,6 +65,70 @@ constexpr int kMsgDefaultSplitRefused = 34310;
 // A cancel and a reactivation refused by a write, as for a general line.
 constexpr int kMsgCancelRefused = 34305;
 constexpr int kMsgReactivateRefused = 34306;
+// A split opened, a new analytic line, an axis renumbered and the lines given their line's day and
+// label, refused by a write (the file and the error in them).
+constexpr int kMsgSplitNotOpened = 36052;
+constexpr int kMsgAnalyticLineNotCreated = 36053;
+constexpr int kMsgSplitNotRenumbered = 36054;
+constexpr int kMsgSplitNotRefreshed = 36055;
+
+// The fields written with the record's cancel mark (live or not) in the same write: no reader, and no
+// stop, finds the record with its new fields and its old mark.
+bool WriteFieldsAndMark(Table& c50, const std::vector<FieldWrite>& fields, bool live) {
+  if (c50.recordBuffer.empty()) return false;
+  c50.recordBuffer[0] = live ? ' ' : '*';
+  return WriteRecordFields(c50, fields);
+}
+
+// The current record holds `fields` (texts as GetField gives them, amounts in cents).
+bool HoldsFields(Table& c50, const std::vector<FieldWrite>& fields) {
+  for (const FieldWrite& f : fields) {
+    if (f.number ? StoredAmountOf(c50, f.field) != ToCents(f.value) : c50.GetField(f.field) != f.text) return false;
+  }
+  return true;
+}
+
+// The fields of the current record as they stand, for those of `fields`: what puts it back.
+std::vector<FieldWrite> FieldsNow(Table& c50, const std::vector<FieldWrite>& fields) {
+  std::vector<FieldWrite> now;
+  for (const FieldWrite& f : fields)
+    now.push_back(f.number ? FieldWrite{f.field, "", true, FromCents(StoredAmountOf(c50, f.field))}
+                           : FieldWrite{f.field, c50.GetField(f.field)});
+  return now;
+}
+
+// A new analytic record appended, its fields filled by `fill`, with its sort record, within the change
+// `steps`: a record that went in is cancelled with its sort record when the change is taken back. C50 is
+// left on the new record. False when a write or a read was refused.
+bool AppendSplitRecord(Table& c50, Table& c60, const std::function<bool()>& fill, LineChangeSteps& steps) {
+  const std::uint32_t count = c50.RecCount();
+  if (!c50.AppendBlank()) return false;
+  const bool filled = fill();
+  // The insert ends the append in every case: a half-filled record must not stay pending.
+  const bool inserted = c50.InsertRecord();
+  const std::uint32_t recno = c50.recordNumber;
+  // One that went in but whose number could not be read back is left to the next opening, which takes
+  // it back with the records of its piece appended.
+  if (inserted && recno > count) steps.Made([&c50, &c60, recno] { return CancelDraftLine(c50, c60, recno); });
+  if (!filled || !inserted || recno <= count || !c50.Commit()) return false;
+  const bool sorted = AppendLigneTri(c50, LigneTri::kDraft, c60);
+  c50.GoTo(static_cast<long>(recno));
+  return sorted;
+}
+
+// The fields of an analytic line of the key's axis.
+bool FillSplitLine(Table& c50, const SplitKey& key, const NewSplitLine& line) {
+  return c50.PutField(L::BMOIS, key.Part(1, 4).c_str()) && c50.PutField(L::BJAL, key.Part(5, 3).c_str()) &&
+         c50.PutField(L::BPIECE, key.Part(8, 6).c_str()) && c50.PutField(L::BCG, key.Account().c_str()) &&
+         c50.PutField(L::BNUM, key.Part(22, 4).c_str()) &&
+         c50.PutField(L::BCLE, std::string(1, key.LineLetter()).c_str()) &&
+         c50.PutField(L::BNUMA, line.number.c_str()) && c50.PutField(L::BJOUR, line.day.c_str()) &&
+         c50.PutField(L::BCLIB, line.labelCode.c_str()) && c50.PutField(L::BLIB, line.label.c_str()) &&
+         c50.PutField(L::BSENS, line.sense == 'D' ? "D" : "C") && c50.PutField(L::BREC, key.Part(31, 6).c_str()) &&
+         c50.PutField(L::BCODE, line.section.c_str()) && c50.PutFieldNum(L::BMONTANTF, FromCents(line.francs)) &&
+         c50.PutFieldNum(L::BMONTANTE, FromCents(line.euros)) &&
+         c50.PutField(L::BEURO, std::string(1, line.entry).c_str());
+}
 
 bool IsControl(char c) { return static_cast<unsigned char>(c) < 0x20; }
 
@@ -165,8 +231,18 @@ std::pair<long long, long long> DefaultSplitAmounts(long long generalFrancs, dou
 
 // ---- the header --------------------------------------------------------------------------------------------------
 
-SplitOpening KeepSplitHeader(Table& c50, Table& c60, const SplitKey& key, bool* created) {
+SplitOpening KeepSplitHeader(Table& c50, Table& c60, const SplitKey& key, bool* created, std::string* refusal) {
   if (created != nullptr) *created = false;
+  // One change: the header made, or put in step with the general line, with its sort record. It
+  // watches its reads from the first: a line read short is not taken for a cancelled one.
+  LineChangeSteps steps(LineChangeKind::SplitHeaderKept);
+  steps.Ends(c50, c60, kMsgSplitNotOpened);
+  const std::string header = key.HeaderKey();
+  auto fail = [&] {
+    steps.Fail(header, refusal);
+    c50.SetOrder(L::kAnalyticTag);
+    return SplitOpening::Failed;
+  };
   // The general line must still stand, live and on the account the split is made for.
   const std::string general = key.GeneralLineKey();
   const bool live = c50.Seek(L::kCodeTag, general.c_str()) &&
@@ -174,90 +250,153 @@ SplitOpening KeepSplitHeader(Table& c50, Table& c60, const SplitKey& key, bool* 
                                  L::BNUM) == 'O' &&
                     NormalizeAccount(c50.GetField(L::BCODE)) == NormalizeAccount(key.Account());
   c50.SetOrder(L::kAnalyticTag);
+  if (!steps.ReadWhole()) return fail();
   if (!live) return SplitOpening::LineGone;
 
-  const std::string header = key.HeaderKey();
-  bool made = false;
-  if (!SeekSplitRecord(c50, header)) {
+  // The values the header takes from the line.
+  const long long f = key.Francs(), e = key.Euros();
+  const bool credit = f < 0 || e < 0;
+  const std::vector<FieldWrite> values = {{L::BJOUR, key.Day()},
+                                          {L::BCLIB, key.LabelCode()},
+                                          {L::BLIB, key.Label()},
+                                          {L::BSENS, credit ? "C" : "D"},
+                                          {L::BMONTANTF, "", true, FromCents(credit ? -f : f)},
+                                          {L::BMONTANTE, "", true, FromCents(credit ? -e : e)},
+                                          {L::BREC, key.Part(31, 6)}};
+  const bool found = SeekSplitRecord(c50, header);
+  if (!steps.ReadWhole()) return fail();
+  if (!found) {
     if (!posting::DraftHasRoomFor(c50, 1)) return SplitOpening::DraftFull;
-    if (!c50.AppendBlank()) return SplitOpening::Failed;
-    c50.PutField(L::BMOIS, key.Part(1, 4).c_str());
-    c50.PutField(L::BJAL, key.Part(5, 3).c_str());
-    c50.PutField(L::BPIECE, key.Part(8, 6).c_str());
-    c50.PutField(L::BCG, key.Account().c_str());
-    c50.PutField(L::BNUM, key.Part(22, 4).c_str());
-    c50.PutField(L::BCLE, std::string(1, key.HeaderLetter()).c_str());
-    c50.PutField(L::BNUMA, "    ");
-    if (!c50.InsertRecord() || !c50.Commit()) return SplitOpening::Failed;
-    made = true;
+    // Appended with its values in one write; appended cut short, the next opening takes it back.
+    steps.Note().Appended(key.Part(1, 4), key.Part(5, 3), key.Part(8, 6), 1, c50.RecCount());
+    steps.Note().SortRecordsFrom(c60.RecCount());
+    auto fill = [&] {
+      bool ok = c50.PutField(L::BMOIS, key.Part(1, 4).c_str()) && c50.PutField(L::BJAL, key.Part(5, 3).c_str()) &&
+                c50.PutField(L::BPIECE, key.Part(8, 6).c_str()) && c50.PutField(L::BCG, key.Account().c_str()) &&
+                c50.PutField(L::BNUM, key.Part(22, 4).c_str()) &&
+                c50.PutField(L::BCLE, std::string(1, key.HeaderLetter()).c_str()) && c50.PutField(L::BNUMA, "    ");
+      for (const FieldWrite& v : values)
+        ok = (v.number ? c50.PutFieldNum(v.field, v.value) : c50.PutField(v.field, v.text.c_str())) && ok;
+      return ok;
+    };
+    if (!steps.Begin() || !AppendSplitRecord(c50, c60, fill, steps) || !steps.Finish()) return fail();
+    if (created != nullptr) *created = true;
+    return SplitOpening::Opened;
   }
   const std::uint32_t recno = c50.recordNumber;
   const std::string text = c50.RecordToText(L::BNUMA);
-  if (!LockRecord(c50, text.c_str(), 0)) return SplitOpening::LockRefused;
-  const bool held = c50.result == kResultAlreadyLocked;
-  const long long f = key.Francs(), e = key.Euros();
-  const bool credit = f < 0 || e < 0;
-  const bool written = WriteRecordFields(c50, {{L::BJOUR, key.Day()},
-                                         {L::BCLIB, key.LabelCode()},
-                                         {L::BLIB, key.Label()},
-                                         {L::BSENS, credit ? "C" : "D"},
-                                         {L::BMONTANTF, "", true, FromCents(credit ? -f : f)},
-                                         {L::BMONTANTE, "", true, FromCents(credit ? -e : e)},
-                                         {L::BREC, key.Part(31, 6)}});
+  if (!steps.LockLine(c50, recno, text.c_str())) return SplitOpening::LockRefused;
+  // Read again under the lock: a header in step, and its sort record, are not written again.
+  const bool inStep = !c50.IsDeleted() && HoldsFields(c50, values) && LigneTri::Find(c60, LigneTri::kDraft, recno) &&
+                      c50.GoTo(static_cast<long>(recno)) && SortRecordInStep(c50, c60);
+  if (!steps.ReadWhole()) return fail();
+  if (inStep) return steps.Finish() ? SplitOpening::Opened : fail();
+  steps.Note().Line(recno);
+  steps.Note().SortRecordsFrom(c60.RecCount());
+  if (!steps.Begin() || !c50.GoTo(static_cast<long>(recno))) return fail();
+  // The values and the live mark in one write; the header as it was puts it back.
+  const std::vector<FieldWrite> was = FieldsNow(c50, values);
+  const bool cancelled = c50.IsDeleted();
+  if (!HoldsFields(c50, values) || cancelled) {
+    const bool written = WriteFieldsAndMark(c50, values, true);
+    steps.Made([&c50, &c60, recno, was, cancelled, text] {
+      return c50.GoTo(static_cast<long>(recno)) && WriteFieldsAndMark(c50, was, !cancelled) &&
+             c50.GoTo(static_cast<long>(recno)) && SortRecordFollows(c50, c60, text.c_str());
+    });
+    if (!written) return fail();
+  }
+  if (!c50.GoTo(static_cast<long>(recno)) || !SortRecordFollows(c50, c60, text.c_str())) return fail();
   c50.GoTo(static_cast<long>(recno));
-  if (written && c50.IsDeleted()) c50.RecallRecord(text.c_str(), 0);
-  if (!held) UnlockRecord(c50);
-  c50.GoTo(static_cast<long>(recno));
-  const bool sorted = written && SortRecordFollows(c50, c60, text.c_str());
-  c50.GoTo(static_cast<long>(recno));
-  if (!c50.Commit() || !c60.Commit() || !sorted) return SplitOpening::Failed;
-  if (created != nullptr) *created = made;
+  if (!steps.Finish()) return fail();
   return SplitOpening::Opened;
 }
 
-long RefreshSplitLines(Table& c50, const SplitKey& key) {
+long RefreshSplitLines(Table& c50, Table& c60, const SplitKey& key, std::string* refusal) {
   const std::string day = key.Day(), labelCode = key.LabelCode(), label = key.Label();
-  long count = 0;
-  const std::string lines = key.LinesKey();
-  for (std::uint32_t recno : SplitRecords(c50, lines, false)) {
-    ++count;
-    if (!c50.GoTo(static_cast<long>(recno))) continue;
-    if (c50.GetField(L::BJOUR) == day && c50.GetField(L::BCLIB) == labelCode && c50.GetField(L::BLIB) == label) continue;
-    if (!LockRecord(c50, nullptr, 0)) continue;
-    const bool held = c50.result == kResultAlreadyLocked;
-    WriteRecordFields(c50, {{L::BJOUR, day}, {L::BCLIB, labelCode}, {L::BLIB, label}});
-    if (!held) UnlockRecord(c50);
+  // One change: the lines that differ from their line written, each with its sort record (which copies
+  // the day). It watches its reads from the first.
+  LineChangeSteps steps(LineChangeKind::SplitRefreshed);
+  steps.Ends(c50, c60, kMsgSplitNotRefreshed);
+  const std::vector<std::uint32_t> records = SplitRecords(c50, key.LinesKey(), false);
+  const long count = static_cast<long>(records.size());
+  auto fail = [&] {
+    steps.Fail(key.LinesKey(), refusal);
+    c50.SetOrder(L::kAnalyticTag);
+    return count;
+  };
+  // The lines to write: each locked silently (a line another cursor holds is left as it is) and read
+  // again under its lock; a line in step whose sort record is not is written too.
+  const std::vector<FieldWrite> values = {{L::BJOUR, day}, {L::BCLIB, labelCode}, {L::BLIB, label}};
+  struct Stale {
+    std::uint32_t recno;
+    std::vector<FieldWrite> was;
+  };
+  std::vector<Stale> stale;
+  HeldRecordLocks locks(c50);
+  for (const std::uint32_t recno : records) {
+    if (!c50.GoTo(static_cast<long>(recno))) break;
+    const bool inStep = HoldsFields(c50, values) && LigneTri::Find(c60, LigneTri::kDraft, recno) &&
+                        c50.GoTo(static_cast<long>(recno)) && SortRecordInStep(c50, c60);
+    if (inStep || !locks.Take(recno, static_cast<const char*>(nullptr))) continue;
+    stale.push_back({recno, FieldsNow(c50, values)});
   }
-  c50.Commit();
+  if (!steps.ReadWhole()) return fail();
+  if (stale.empty()) {
+    c50.SetOrder(L::kAnalyticTag);
+    return count;
+  }
+  // Each field rewritten noted with what it held: the next opening finds them all written, or none.
+  for (const Stale& s : stale)
+    for (std::size_t i = 0; i < values.size(); ++i)
+      if (s.was[i].text != values[i].text) steps.Note().Rewritten(s.recno, values[i].field, s.was[i].text, values[i].text);
+  for (const Stale& s : stale) steps.Note().Line(s.recno);
+  steps.Note().SortRecordsFrom(c60.RecCount());
+  if (!steps.Begin()) return fail();
+  for (const Stale& s : stale) {
+    const std::uint32_t recno = s.recno;
+    if (!c50.GoTo(static_cast<long>(recno))) return fail();
+    if (!HoldsFields(c50, values)) {
+      const bool written = WriteRecordFields(c50, values);
+      const std::vector<FieldWrite> was = s.was;
+      steps.Made([&c50, &c60, recno, was] {
+        return c50.GoTo(static_cast<long>(recno)) && WriteRecordFields(c50, was) &&
+               c50.GoTo(static_cast<long>(recno)) && SortRecordFollows(c50, c60);
+      });
+      if (!written) return fail();
+    }
+    if (!c50.GoTo(static_cast<long>(recno)) || !SortRecordFollows(c50, c60)) return fail();
+  }
+  if (!steps.Finish()) return fail();
+  c50.SetOrder(L::kAnalyticTag);
   return count;
 }
 
 // ---- new lines -----------------------------------------------------------------------------------------------------
 
-bool AppendSplitLine(Table& c50, Table& c60, const SplitKey& key, const NewSplitLine& line) {
+bool AppendSplitLine(Table& c50, Table& c60, const SplitKey& key, const NewSplitLine& line, std::string* refusal) {
   if (c50.tag != L::kAnalyticTag) c50.SetOrder(L::kAnalyticTag);
-  if (!posting::DraftHasRoomFor(c50, 1) || !c50.AppendBlank()) return false;
-  c50.PutField(L::BMOIS, key.Part(1, 4).c_str());
-  c50.PutField(L::BJAL, key.Part(5, 3).c_str());
-  c50.PutField(L::BPIECE, key.Part(8, 6).c_str());
-  c50.PutField(L::BCG, key.Account().c_str());
-  c50.PutField(L::BNUM, key.Part(22, 4).c_str());
-  c50.PutField(L::BCLE, std::string(1, key.LineLetter()).c_str());
-  c50.PutField(L::BNUMA, line.number.c_str());
-  c50.PutField(L::BJOUR, line.day.c_str());
-  c50.PutField(L::BCLIB, line.labelCode.c_str());
-  c50.PutField(L::BLIB, line.label.c_str());
-  c50.PutField(L::BSENS, line.sense == 'D' ? "D" : "C");
-  c50.PutField(L::BREC, key.Part(31, 6).c_str());
-  c50.PutField(L::BCODE, line.section.c_str());
-  c50.PutFieldNum(L::BMONTANTF, FromCents(line.francs));
-  c50.PutFieldNum(L::BMONTANTE, FromCents(line.euros));
-  c50.PutField(L::BEURO, std::string(1, line.entry).c_str());
-  if (!c50.InsertRecord() || !c50.Commit()) return false;
+  if (!posting::DraftHasRoomFor(c50, 1)) return false;
+  // One change: the line, its sort record and, when it carries amounts, its section's total.
+  LineChangeSteps steps(LineChangeKind::AnalyticLineCreated);
+  steps.Ends(c50, c60, kMsgAnalyticLineNotCreated, line.entry != 'N' && line.entry != 'n');
+  if (line.francs != 0 || line.euros != 0)
+    steps.Moves().Section(line.section, TotalsCents::OnSense(line.sense == 'D' ? 'D' : 'C', line.francs, line.euros));
+  if (steps.Check(refusal)) return false;
+  // Appended cut short, the next opening takes it back.
+  steps.Note().Appended(key.Part(1, 4), key.Part(5, 3), key.Part(8, 6), 1, c50.RecCount());
+  steps.Note().SortRecordsFrom(c60.RecCount());
+  if (!steps.Begin() || !AppendSplitRecord(c50, c60, [&] { return FillSplitLine(c50, key, line); }, steps) ||
+      !steps.Moves().Make()) {
+    steps.Fail(key.LinesKey() + line.number, refusal);
+    return false;
+  }
   const std::uint32_t recno = c50.recordNumber;
-  const bool sorted = AppendLigneTri(c50, LigneTri::kDraft, c60);
+  if (!steps.Finish()) {
+    steps.Fail(key.LinesKey() + line.number, refusal);
+    return false;
+  }
   c50.GoTo(static_cast<long>(recno));
-  return sorted;
+  return true;
 }
 
 DefaultSplitOutcome MakeDefaultSplit(Table& c50, Table& c60, const SplitKey& key, const std::string& text, double rate,
@@ -307,13 +446,8 @@ DefaultSplitOutcome MakeDefaultSplit(Table& c50, Table& c60, const SplitKey& key
     line.francs = amounts[i].first;
     line.euros = amounts[i].second;
     line.entry = euros ? 'O' : 'N';
-    const std::uint32_t before = c50.RecCount();
-    const bool appended = AppendSplitLine(c50, c60, key, line);
     // A line that went in (with or without its sort record) is cancelled if the split is taken back.
-    if (c50.RecCount() > before) {
-      const std::uint32_t recno = c50.RecCount();
-      steps.Made([&c50, &c60, recno] { return CancelDraftLine(c50, c60, recno); });
-    }
+    const bool appended = AppendSplitRecord(c50, c60, [&] { return FillSplitLine(c50, key, line); }, steps);
     if (!appended || !steps.Moves().Make(i + 1)) return refused();
     if (made != nullptr) ++*made;
   }
@@ -324,55 +458,63 @@ DefaultSplitOutcome MakeDefaultSplit(Table& c50, Table& c60, const SplitKey& key
 
 // ---- numbers ----------------------------------------------------------------------------------------------------------
 
-long RenumberSplitLines(Table& c50, Table& c60, const SplitKey& key, long n) {
+long RenumberSplitLines(Table& c50, Table& c60, const SplitKey& key, long n, std::string* refusal) {
+  // One change: the numbers and their sort records, all of them or none. It watches its reads from the
+  // first: a number read short decides nothing.
+  LineChangeSteps steps(LineChangeKind::SplitRenumbered);
+  steps.Ends(c50, c60, kMsgSplitNotRenumbered);
+  auto fail = [&] {
+    steps.Fail(key.LinesKey(), refusal);
+    c50.SetOrder(L::kAnalyticTag);
+    return kSplitRenumberFailed;
+  };
   const std::vector<std::uint32_t> lines = SplitRecords(c50, key.LinesKey(), false);
+  if (!steps.ReadWhole()) return fail();
   if (static_cast<long>(lines.size()) > kMostSplitLines) return kSplitRenumberTooLarge;
   // Every line and sort record locked before the first write: a refusal changes nothing.
-  std::vector<std::pair<Table*, std::uint32_t>> taken;
-  auto release = [&taken]() {
-    for (auto& [t, recno] : taken)
-      if (t->GoTo(static_cast<long>(recno))) UnlockRecord(*t);
-  };
-  std::vector<long> numbers;
+  HeldRecordLocks lineLocks(c50), sortLocks(c60);
+  std::vector<std::string> numbers;
   for (std::uint32_t recno : lines) {
-    if (!c50.GoTo(static_cast<long>(recno))) continue;
-    numbers.push_back(std::atol(c50.GetField(L::BNUMA)));
-    if (!LockRecord(c50, c50.RecordToText(L::BNUMA), 0)) {
-      release();
-      return kSplitRenumberLocked;
-    }
-    if (c50.result != kResultAlreadyLocked) taken.emplace_back(&c50, recno);
-    if (LigneTri::Find(c60, LigneTri::kDraft, recno)) {
-      if (!LockRecord(c60, c60.RecordToText(LigneTri::TREC), 0)) {
-        release();
-        return kSplitRenumberLocked;
-      }
-      if (c60.result != kResultAlreadyLocked) taken.emplace_back(&c60, c60.recordNumber);
-    }
+    if (!lineLocks.Take(recno, L::BNUMA)) return steps.ReadWhole() ? kSplitRenumberLocked : fail();
+    numbers.push_back(c50.GetField(L::BNUMA));
+    if (LigneTri::Find(c60, LigneTri::kDraft, recno) && !sortLocks.Take(c60.recordNumber, LigneTri::TREC))
+      return steps.ReadWhole() ? kSplitRenumberLocked : fail();
   }
+  if (!steps.ReadWhole()) return fail();
   long before = 0;
-  for (std::size_t i = 0; i < lines.size() && i < numbers.size(); ++i) {
+  std::vector<std::size_t> renumbered;
+  for (std::size_t i = 0; i < lines.size(); ++i) {
     const long target = posting::kRenumberStep * static_cast<long>(i + 1);
-    if (numbers[i] < n) before = target;
-    if (!c50.GoTo(static_cast<long>(lines[i]))) continue;
-    if (numbers[i] != target) {
-      c50.PutField(L::BNUMA, Digits4(target).c_str());
-      SortRecordFollows(c50, c60);
-    }
+    if (std::atol(numbers[i].c_str()) < n) before = target;
+    if (std::atol(numbers[i].c_str()) != target) renumbered.push_back(i);
   }
-  release();
-  c50.Commit();
-  c60.Commit();
+  // Each number noted with the one it replaces: the next opening finds them all given, or none.
+  for (const std::size_t i : renumbered)
+    steps.Note().Rewritten(lines[i], L::BNUMA, numbers[i], Digits4(posting::kRenumberStep * static_cast<long>(i + 1)));
+  steps.Note().SortRecordsFrom(c60.RecCount());
+  if (!renumbered.empty() && !steps.Begin()) return fail();
+  for (const std::size_t i : renumbered) {
+    const std::uint32_t recno = lines[i];
+    const std::string was = numbers[i];
+    if (!c50.GoTo(static_cast<long>(recno))) return fail();
+    const bool written = WriteRecordFields(c50, {{L::BNUMA, Digits4(posting::kRenumberStep * static_cast<long>(i + 1))}});
+    steps.Made([&c50, &c60, recno, was] {
+      return c50.GoTo(static_cast<long>(recno)) && WriteRecordFields(c50, {{L::BNUMA, was}}) &&
+             c50.GoTo(static_cast<long>(recno)) && SortRecordFollows(c50, c60);
+    });
+    if (!written || !c50.GoTo(static_cast<long>(recno)) || !SortRecordFollows(c50, c60)) return fail();
+  }
+  if (!steps.Finish()) return fail();
   c50.SetOrder(L::kAnalyticTag);
   return before;
 }
 
-long NextSplitLineNumber(Table& c50, Table& c60, const SplitKey& key, long after) {
+long NextSplitLineNumber(Table& c50, Table& c60, const SplitKey& key, long after, std::string* refusal) {
   long next = after + 1;
   const std::string wanted = key.LinesKey() + Digits4(next);
   const bool taken = next <= kMostNumber && SeekSplitRecord(c50, wanted);
   if (next <= kMostNumber && !taken) return next;
-  const long before = RenumberSplitLines(c50, c60, key, next);
+  const long before = RenumberSplitLines(c50, c60, key, next, refusal);
   if (before < 0) return before;
   return before + 1;
 }
