@@ -297,6 +297,8 @@ SplitOpening KeepSplitHeader(Table& c50, Table& c60, const SplitKey& key, bool* 
   // The values and the live mark in one write; the header as it was puts it back.
   const std::vector<FieldWrite> was = FieldsNow(c50, values);
   const bool cancelled = c50.IsDeleted();
+  // A cancel mark that could not be read is not taken for one: the take-back would write it.
+  if (!steps.ReadWhole()) return fail();
   if (!HoldsFields(c50, values) || cancelled) {
     const bool written = WriteFieldsAndMark(c50, values, true);
     steps.Made([&c50, &c60, recno, was, cancelled, text] {
