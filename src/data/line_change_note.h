@@ -1,7 +1,8 @@
 // The note a change of lines keeps in the dossier folder while it writes (a line saved, cancelled or
-// reactivated, a piece moved or copied, lines appended to the draft, an analytic line, a default
-// split): what it touches (its lines, the pieces it appends, the totals of accounts, journal-months
-// and sections it moves), written before its first write and marked done after its last, so that
+// reactivated, a new line or piece, a piece moved or copied, lines appended to the draft, an analytic
+// line, a split's own writes, a default split): what it touches (its lines, the pieces it appends,
+// the fields it rewrites, the totals of accounts, journal-months and sections it moves), written
+// before its first write and marked done after its last, so that
 // a change stopped half-way (the program killed, a write refused that could not be taken back) is
 // finished by the next opening of the dossier (FinishStoppedLineChanges, stopped_line_changes.h).
 // Changes keep it through LineChangeSteps (line_change_steps.h), never alone.

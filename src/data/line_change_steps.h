@@ -1,6 +1,7 @@
-// The one way a change of lines writes the books: a line saved, cancelled or reactivated, a piece
-// moved or copied, lines appended to the draft, an analytic line saved, cancelled or reactivated, a
-// default split made, a split removed. Each is made whole or not at all, and its default is to take
+// The one way a change of lines writes the books: a line saved, cancelled or reactivated, a new line
+// or piece, a piece moved or copied, lines appended to the draft, a split's header, its new lines, its
+// renumbering and its lines given their line's day, an analytic line saved, cancelled or reactivated,
+// a default split made, a split removed. Each is made whole or not at all, and its default is to take
 // back: it is done only when it says so after its last write.
 //
 //   LineChangeSteps steps(LineChangeKind::LineCancelled);

@@ -42,6 +42,16 @@ bool TypedInEuros(Table& c50) {
   return entry != 'N' && entry != 'n';
 }
 
+// A change refused on the way: what it wrote taken back (the log naming the line), its box given, the
+// line current again.
+LineChange Refused(Table& c50, std::uint32_t recno, const std::string& recordText, LineChangeSteps& steps,
+                   std::string* refusal) {
+  const LineChange answer = steps.Fail(c50.GoTo(static_cast<long>(recno)) ? L::Key(c50) : recordText, refusal,
+                                       LineChange::Failed, LineChange::TotalsTooLarge);
+  c50.GoTo(static_cast<long>(recno));
+  return answer;
+}
+
 }  // namespace
 
 bool IsLettered(Table& c50) { return !IsBlank(c50.GetField(L::BLET)) || !IsBlank(c50.GetField(L::BLETE)); }
@@ -52,14 +62,7 @@ LineChange CancelLine(Table& c50, Table& c60, std::uint32_t recno, const std::st
   // The change watches its reads from the first: a line read short decides nothing.
   LineChangeSteps steps(LineChangeKind::LineCancelled);
   steps.Ends(c50, c60, kMsgCancelRefused);
-  // A change refused on the way: what it wrote taken back, its box given, the line current again.
-  auto refused = [&] {
-    const LineChange answer =
-        steps.Fail(c50.GoTo(static_cast<long>(recno)) ? L::Key(c50) : recordText, refusal, LineChange::Failed,
-                   LineChange::TotalsTooLarge);
-    c50.GoTo(static_cast<long>(recno));
-    return answer;
-  };
+  auto refused = [&] { return Refused(c50, recno, recordText, steps, refusal); };
   auto stateOf = [&](LineChange answer) { return steps.ReadWhole() ? answer : refused(); };
   if (!OnGeneralLine(c50, recno)) return stateOf(LineChange::NoLine);
   if (c50.IsDeleted()) return stateOf(LineChange::AlreadyDone);
@@ -118,13 +121,7 @@ LineChange ReactivateLine(Table& c50, Table& c60, std::uint32_t recno, const std
   // The change watches its reads from the first: a cancel mark it could not read is taken for none.
   LineChangeSteps steps(LineChangeKind::LineReactivated);
   steps.Ends(c50, c60, kMsgReactivateRefused);
-  auto refused = [&] {
-    const LineChange answer =
-        steps.Fail(c50.GoTo(static_cast<long>(recno)) ? L::Key(c50) : recordText, refusal, LineChange::Failed,
-                   LineChange::TotalsTooLarge);
-    c50.GoTo(static_cast<long>(recno));
-    return answer;
-  };
+  auto refused = [&] { return Refused(c50, recno, recordText, steps, refusal); };
   auto stateOf = [&](LineChange answer) { return steps.ReadWhole() ? answer : refused(); };
   if (!OnGeneralLine(c50, recno)) return stateOf(LineChange::NoLine);
   if (!c50.IsDeleted()) return stateOf(LineChange::AlreadyDone);

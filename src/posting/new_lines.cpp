@@ -151,6 +151,19 @@ bool DraftHasRoomFor(Table& c50, std::uint32_t adding) {
   return count <= DraftRecordLimit && adding <= DraftRecordLimit - count;
 }
 
+LineAfter LineAfterOf(Table& c50) {
+  LineAfter after;
+  after.prefix = L::Key(c50).substr(0, L::kJournalMonthKeyLength);
+  after.piece = c50.GetField(L::BPIECE);
+  after.group = c50.GetField(L::BREC);
+  after.number = c50.GetField(L::BNUM);
+  after.day = c50.GetField(L::BJOUR);
+  after.labelCode = c50.GetField(L::BCLIB);
+  after.label = c50.GetField(L::BLIB);
+  after.sense = c50.GetField(L::BSENS)[0] == 'D' ? 'D' : 'C';
+  return after;
+}
+
 NewLineResult CreateLineAfter(Table& c50, Table& c60, const LineAfter& after) {
   NewLineResult r;
   if (!DraftHasRoomFor(c50, 1)) {

@@ -45,6 +45,10 @@ struct LineAfter {
   char entryCurrency = 'O';  // "O" or "N", lower case for a rounding line
 };
 
+// What "Créer Ligne" takes from the current line of `c50`: its journal-month, piece, group and number,
+// its day and labels, its sense (the lines window decides the sense and the entry currency of its own).
+LineAfter LineAfterOf(Table& c50);
+
 struct NewLineResult {
   NewLineOutcome outcome = NewLineOutcome::Failed;
   std::string key;             // the new line's C50CODE key

@@ -207,16 +207,32 @@ bool RunSplitRemoved(const std::string& root, const Arm& arm) {
   return posting::DeleteLineAnalytic(c50, c60, line.key, line.account, 3) == 8;
 }
 
-// The key with which the line form asks for the split of the first axis of the bank line without
-// split (51200000).
-entry::SplitKey BankLineSplitKey(Table& c50) {
-  const std::uint32_t recno = LineWithSplit(c50, "51200000", 0);
+// The key with which the line form asks for the split of line `recno` on the first axis.
+entry::SplitKey SplitKeyOf(Table& c50, std::uint32_t recno) {
   if (recno == 0 || !c50.GoTo(recno)) return {};
   const posting::LineRecord line = posting::ReadLineRecord(c50);
   const long long sign = line.sense == 'D' ? 1 : -1;
   return entry::SplitKey::Of(line.key, line.account, 'V', line.day, line.labelCode, line.label1,
                              sign * ToCents(line.francs), sign * ToCents(line.euros));
 }
+
+// The key with which the line form asks for the split of the first axis of the bank line without
+// split (51200000).
+entry::SplitKey BankLineSplitKey(Table& c50) { return SplitKeyOf(c50, LineWithSplit(c50, "51200000", 0)); }
+
+// The line with a split of eight records whose group holds the number after its own (defined below).
+std::uint32_t SplitLineBeforeATakenNumber(Table& c50);
+
+// The tables opened as the analytic lines window keeps them (the draft on C50ANAL), and in *key the
+// split's key as `keyOf` finds it: false when a table or the line is missing.
+bool OpenSplit(const std::string& root, Table& c50, Table& c60, entry::SplitKey (*keyOf)(Table&), entry::SplitKey* key) {
+  if (!OpenLines(root, c50, c60)) return false;
+  *key = keyOf(c50);
+  c50.SetOrder(L::kAnalyticTag);
+  return !Trimmed(key->Text()).empty();
+}
+// The key of the first axis of the line with a split of eight records before a taken number.
+entry::SplitKey EightRecordSplitKey(Table& c50) { return SplitKeyOf(c50, SplitLineBeforeATakenNumber(c50)); }
 
 // The bank line's split opened by the analytic lines window: its header made. The default split
 // the window then makes is the run.
@@ -229,10 +245,8 @@ void PrepareDefaultSplit(const std::string& root) {
 // The default split 60 % SAV, 40 % COMMERCE made for the bank line.
 bool RunDefaultSplit(const std::string& root, const Arm& arm) {
   Table c50, c60;
-  if (!OpenLines(root, c50, c60)) return false;
-  const entry::SplitKey key = BankLineSplitKey(c50);
-  if (Trimmed(key.Text()).empty()) return false;
-  c50.SetOrder(L::kAnalyticTag);
+  entry::SplitKey key;
+  if (!OpenSplit(root, c50, c60, BankLineSplitKey, &key)) return false;
   arm();
   long made = 0;
   return entry::MakeDefaultSplit(c50, c60, key, "CA1=SAV %=60\r\nCA1=COMMERCE %=40\r\n", 6.55957, true, nullptr,
@@ -346,15 +360,6 @@ std::uint32_t SplitLineBeforeATakenNumber(Table& c50) {
   return 0;
 }
 
-// The key with which the line form asks for the split of line `recno` on the first axis.
-entry::SplitKey SplitKeyOf(Table& c50, std::uint32_t recno) {
-  if (recno == 0 || !c50.GoTo(recno)) return {};
-  const posting::LineRecord line = posting::ReadLineRecord(c50);
-  const long long sign = line.sense == 'D' ? 1 : -1;
-  return entry::SplitKey::Of(line.key, line.account, 'V', line.day, line.labelCode, line.label1,
-                             sign * ToCents(line.francs), sign * ToCents(line.euros));
-}
-
 // "Créer Ligne" after the line with a split of eight records, the next number taken: the group
 // renumbered with the split and the sort records, then the new line.
 bool RunLineCreated(const std::string& root, const Arm& arm) {
@@ -362,15 +367,7 @@ bool RunLineCreated(const std::string& root, const Arm& arm) {
   if (!OpenLines(root, c50, c60)) return false;
   const std::uint32_t recno = SplitLineBeforeATakenNumber(c50);
   if (recno == 0 || !c50.GoTo(recno)) return false;
-  posting::LineAfter after;
-  after.prefix = L::Key(c50).substr(0, L::kJournalMonthKeyLength);
-  after.piece = c50.GetField(L::BPIECE);
-  after.group = c50.GetField(L::BREC);
-  after.number = c50.GetField(L::BNUM);
-  after.day = c50.GetField(L::BJOUR);
-  after.labelCode = c50.GetField(L::BCLIB);
-  after.label = c50.GetField(L::BLIB);
-  after.sense = c50.GetField(L::BSENS)[0] == 'D' ? 'D' : 'C';
+  const posting::LineAfter after = posting::LineAfterOf(c50);
   arm();
   const posting::NewLineResult made = posting::CreateLineAfter(c50, c60, after);
   return made.outcome == posting::NewLineOutcome::Created && made.renumbered > 8;
@@ -392,10 +389,8 @@ bool RunPieceCreated(const std::string& root, const Arm& arm) {
 // The bank line's split opened for the first time: its header made.
 bool RunSplitHeader(const std::string& root, const Arm& arm) {
   Table c50, c60;
-  if (!OpenLines(root, c50, c60)) return false;
-  const entry::SplitKey key = BankLineSplitKey(c50);
-  if (Trimmed(key.Text()).empty()) return false;
-  c50.SetOrder(L::kAnalyticTag);
+  entry::SplitKey key;
+  if (!OpenSplit(root, c50, c60, BankLineSplitKey, &key)) return false;
   arm();
   bool created = false;
   return entry::KeepSplitHeader(c50, c60, key, &created) == entry::SplitOpening::Opened && created;
@@ -423,10 +418,8 @@ void PrepareDayChanged(const std::string& root) {
 template <bool refresh>
 bool RunSplitFollowsItsLine(const std::string& root, const Arm& arm) {
   Table c50, c60;
-  if (!OpenLines(root, c50, c60)) return false;
-  const entry::SplitKey key = SplitKeyOf(c50, SplitLineBeforeATakenNumber(c50));
-  if (Trimmed(key.Text()).empty()) return false;
-  c50.SetOrder(L::kAnalyticTag);
+  entry::SplitKey key;
+  if (!OpenSplit(root, c50, c60, EightRecordSplitKey, &key)) return false;
   arm();
   if (!refresh) return entry::KeepSplitHeader(c50, c60, key, nullptr) == entry::SplitOpening::Opened;
   std::string refusal;
@@ -436,9 +429,8 @@ bool RunSplitFollowsItsLine(const std::string& root, const Arm& arm) {
 // The first axis of the split of eight records renumbered for a line after its first one.
 bool RunSplitRenumbered(const std::string& root, const Arm& arm) {
   Table c50, c60;
-  if (!OpenLines(root, c50, c60)) return false;
-  const entry::SplitKey key = SplitKeyOf(c50, SplitLineBeforeATakenNumber(c50));
-  if (Trimmed(key.Text()).empty()) return false;
+  entry::SplitKey key;
+  if (!OpenSplit(root, c50, c60, EightRecordSplitKey, &key)) return false;
   arm();
   return entry::RenumberSplitLines(c50, c60, key, 2) == posting::kRenumberStep;
 }
@@ -446,9 +438,8 @@ bool RunSplitRenumbered(const std::string& root, const Arm& arm) {
 // A new blank analytic line after the others of the split's first axis, as its window makes it.
 bool RunAnalyticLineCreated(const std::string& root, const Arm& arm) {
   Table c50, c60;
-  if (!OpenLines(root, c50, c60)) return false;
-  const entry::SplitKey key = SplitKeyOf(c50, SplitLineBeforeATakenNumber(c50));
-  if (Trimmed(key.Text()).empty()) return false;
+  entry::SplitKey key;
+  if (!OpenSplit(root, c50, c60, EightRecordSplitKey, &key)) return false;
   entry::NewSplitLine line;
   line.number = "0009";
   line.day = key.Day();

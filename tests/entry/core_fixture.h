@@ -162,17 +162,7 @@ class CoreTest : public test_support::RuntimeTest {
 
   // "Créer Ligne" after line `recno`, as the lines window asks it.
   posting::LineAfter After(std::uint32_t recno) {
-    posting::LineAfter after;
-    if (!c50.GoTo(recno)) return after;
-    after.prefix = L::Key(c50).substr(0, L::kJournalMonthKeyLength);
-    after.piece = c50.GetField(L::BPIECE);
-    after.group = c50.GetField(L::BREC);
-    after.number = c50.GetField(L::BNUM);
-    after.day = c50.GetField(L::BJOUR);
-    after.labelCode = c50.GetField(L::BCLIB);
-    after.label = c50.GetField(L::BLIB);
-    after.sense = c50.GetField(L::BSENS)[0] == 'D' ? 'D' : 'C';
-    return after;
+    return c50.GoTo(recno) ? posting::LineAfterOf(c50) : posting::LineAfter{};
   }
 
   // The key with which the line form asks for the split of line `recno` on the first axis, as the line
