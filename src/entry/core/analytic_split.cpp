@@ -387,13 +387,11 @@ bool AppendSplitLine(Table& c50, Table& c60, const SplitKey& key, const NewSplit
   // Appended cut short, the next opening takes it back.
   steps.Note().Appended(key.Part(1, 4), key.Part(5, 3), key.Part(8, 6), 1, c50.RecCount());
   steps.Note().SortRecordsFrom(c60.RecCount());
-  if (!steps.Begin() || !AppendSplitRecord(c50, c60, [&] { return FillSplitLine(c50, key, line); }, steps) ||
-      !steps.Moves().Make()) {
-    steps.Fail(key.LinesKey() + line.number, refusal);
-    return false;
-  }
+  const bool appended = steps.Begin() &&
+                        AppendSplitRecord(c50, c60, [&] { return FillSplitLine(c50, key, line); }, steps) &&
+                        steps.Moves().Make();
   const std::uint32_t recno = c50.recordNumber;
-  if (!steps.Finish()) {
+  if (!appended || !steps.Finish()) {
     steps.Fail(key.LinesKey() + line.number, refusal);
     return false;
   }
