@@ -112,6 +112,12 @@ struct Plan {
     std::uint32_t after = 0;
   };
   std::vector<Piece> pieces;
+  // Character fields of lines rewritten from one text to another: all of them stand rewritten, or none.
+  struct Rewrite {
+    int field;
+    std::string was, now;
+  };
+  std::map<std::uint32_t, std::vector<Rewrite>> rewrites;
   std::uint32_t sortFrom = 0;  // the sort file's records before the change (0: not noted)
   std::set<TotalsRecord> totals;
 };
@@ -138,6 +144,9 @@ Plan PlanOf(const LineChangeNoteText& note) {
       p.lines.insert(Number(f[0]));
     } else if (item.what == 'D' && f.size() == 2) {
       p.cancelsOnceWritten.emplace_back(Number(f[0]), f[1]);
+      p.lines.insert(Number(f[0]));
+    } else if (item.what == 'R' && f.size() == 4) {
+      p.rewrites[Number(f[0])].push_back({std::atoi(f[1].c_str()), NoteFieldText(f[2]), NoteFieldText(f[3])});
       p.lines.insert(Number(f[0]));
     } else if (item.what == 'T' && f.size() == 1) {
       p.sortFrom = Number(f[0]);
@@ -230,6 +239,7 @@ class Finish {
       if (!Mark(recno, true)) return Refused();
     }
     // A piece appended cut short, or whose take-back began, is taken back.
+    bool piecesWhole = true;
     for (std::size_t i = 0; i < plan.pieces.size(); ++i) {
       long live = 0;
       for (const std::uint32_t recno : appended[i]) live += c50_.GoTo(static_cast<long>(recno)) && !c50_.IsDeleted();
@@ -238,8 +248,21 @@ class Finish {
         continue;
       }
       *undone = true;
+      piecesWhole = false;
       for (const std::uint32_t recno : appended[i])
         if (!Mark(recno, true)) return Refused();
+    }
+    // Lines rewritten stand all rewritten or none: as the pieces appended with them stand, or, without
+    // pieces, rewritten once one of them is.
+    if (!plan.rewrites.empty()) {
+      bool whole = piecesWhole;
+      if (plan.pieces.empty()) {
+        whole = false;
+        for (const auto& [recno, fields] : plan.rewrites) whole = whole || Stands(recno, fields, true);
+        (whole ? *finished : *undone) = true;
+      }
+      for (const auto& [recno, fields] : plan.rewrites)
+        if (!Rewrite(recno, fields, whole)) return Refused();
     }
     if (plan.sortFrom != 0 && !StraySortRecords(plan.sortFrom, &plan.lines)) return Refused();
     for (const std::uint32_t recno : plan.lines)
@@ -302,6 +325,22 @@ class Finish {
 
  private:
   std::string JournalMonth() { return std::string(c50_.GetField(L::BMOIS)) + c50_.GetField(L::BJAL); }
+
+  // Line `recno` holds every field of `fields` as rewritten (`now`), or as it was.
+  bool Stands(std::uint32_t recno, const std::vector<Plan::Rewrite>& fields, bool now) {
+    if (!c50_.GoTo(static_cast<long>(recno))) return false;
+    for (const Plan::Rewrite& f : fields)
+      if (c50_.GetField(f.field) != (now ? f.now : f.was)) return false;
+    return true;
+  }
+
+  // Line `recno` given its fields as rewritten (`now`) or as they were, in one write.
+  bool Rewrite(std::uint32_t recno, const std::vector<Plan::Rewrite>& fields, bool now) {
+    if (!c50_.GoTo(static_cast<long>(recno)) || Stands(recno, fields, now)) return true;
+    std::vector<FieldWrite> writes;
+    for (const Plan::Rewrite& f : fields) writes.push_back({f.field, now ? f.now : f.was});
+    return c50_.GoTo(static_cast<long>(recno)) && WriteRecordFields(c50_, writes);
+  }
 
   // Line `recno` given the cancel mark, or relieved of it.
   bool Mark(std::uint32_t recno, bool cancel) {

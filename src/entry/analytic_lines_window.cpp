@@ -166,10 +166,11 @@ void TWSaiBroDetJournauxAnal::SetupWindow() {
     return;
   }
   bool created = false;
-  const SplitOpening opening = KeepSplitHeader(*Lines(), *Sorts(), key_, &created);
+  std::string refusal;
+  const SplitOpening opening = KeepSplitHeader(*Lines(), *Sorts(), key_, &created, &refusal);
   if (opening != SplitOpening::Opened) {
-    // A general line cancelled since the form asked, another station's hold, or a refused write: nothing
-    // more is written and the window goes.
+    // A general line cancelled since the form asked, another station's hold (its notice shown), or a
+    // refused write or read (said in its one sentence): nothing more is written and the window goes.
     opened_ = false;
     if (opening == SplitOpening::LineGone || opening == SplitOpening::DraftFull ||
         opening == SplitOpening::AmountUnread) {
@@ -179,6 +180,7 @@ void TWSaiBroDetJournauxAnal::SetupWindow() {
                                                                : kMsgDraftFullNoLine;
       gui::MessageBox(this, LoadStr(text), LoadStr(kTitleAttention), gui::MB_OK | gui::MB_ICONSTOP);
     }
+    SayRefusal(refusal);
     gui::PostMessage(GetHandle(), gui::WM_CLOSE);
     return;
   }
@@ -186,8 +188,11 @@ void TWSaiBroDetJournauxAnal::SetupWindow() {
   if (!key_.AmountsRead()) SetCaption(TitleOf(key_, euroView_));
   headerCreated_ = created;
   if (created) MakeDefaultSplit();
+  // The lines given the line's day and label: a refusal leaves them as they were, and is said once the
+  // window shows.
+  const long count = RefreshSplitLines(*Lines(), *Sorts(), key_, &refusal);
+  if (openingMessage_.empty()) openingMessage_ = refusal;
   if (!openingMessage_.empty()) gui::PostCommand(GetHandle(), cmd::OpeningMessage);
-  const long count = RefreshSplitLines(*Lines(), key_);
   Store().totalRows = count;
   FillRowsFromFirst(Store().rows, 0, Store().rowsPerPage);
   Store().top = 0;
@@ -470,7 +475,13 @@ void TWSaiBroDetJournauxAnal::CmNouvelleLigne() {
     line.label = key_.Label();
     line.sense = key_.Sense();
   }
-  const long number = NextSplitLineNumber(*Lines(), *Sorts(), key_, after);
+  std::string refusal;
+  const long number = NextSplitLineNumber(*Lines(), *Sorts(), key_, after, &refusal);
+  if (number == kSplitRenumberFailed) {
+    SayRefusal(refusal);
+    CmRafraichirLignes();
+    return;
+  }
   if (number < 0) {
     gui::MessageBeep(0);
     gui::MessageBox(this, LoadStr(number == kSplitRenumberTooLarge ? kMsgAxisTooLarge : kMsgAxisLineHeld),
@@ -481,8 +492,9 @@ void TWSaiBroDetJournauxAnal::CmNouvelleLigne() {
   line.number = StrZero(number, 4);
   line.entry = euroView_ ? 'O' : 'N';
   if (PendingRoundingLine != 0) line.entry = static_cast<char>(line.entry - 'A' + 'a');
-  if (!AppendSplitLine(*Lines(), *Sorts(), key_, line)) {
-    gui::MessageBeep(0);
+  if (!AppendSplitLine(*Lines(), *Sorts(), key_, line, &refusal)) {
+    if (refusal.empty()) gui::MessageBeep(0);
+    SayRefusal(refusal);
     return;
   }
   ++Store().totalRows;

@@ -778,14 +778,8 @@ void TWSaiBroDetJournaux::CmCreerLigne() {
     gui::MessageBeep(0);
     return;
   }
-  posting::LineAfter after;
+  posting::LineAfter after = posting::LineAfterOf(t);
   after.prefix = prefix_;
-  after.piece = t.GetField(L::BPIECE);
-  after.group = t.GetField(L::BREC);
-  after.number = t.GetField(L::BNUM);
-  after.day = t.GetField(L::BJOUR);
-  after.labelCode = t.GetField(L::BCLIB);
-  after.label = t.GetField(L::BLIB);
   const long long main = StoredAmountOf(t, mainEuro_ ? L::BMONTANTE : L::BMONTANTF);
   after.sense = t.GetField(L::BSENS)[0] == 'D' && main != 0 ? 'D' : 'C';
   after.entryCurrency = EntryCurrencyFlag ? 'O' : 'N';
@@ -811,7 +805,12 @@ void TWSaiBroDetJournaux::CmCreerLigne() {
                                                                                         : kMsgDraftFullNoLine),
                       LoadStr(kTitleAttention), gui::MB_OK | gui::MB_ICONSTOP);
       return;
-    default: gui::MessageBeep(0); return;
+    default:
+      gui::MessageBeep(0);
+      // A refused write or read: its one sentence, nothing created.
+      if (!made.refusal.empty())
+        gui::MessageBox(this, made.refusal, LoadStr(kTitleAttention), gui::MB_OK | gui::MB_ICONSTOP);
+      return;
   }
 }
 
@@ -841,6 +840,9 @@ void TWSaiBroDetJournaux::CmCreerPiece() {
                                                                journal_.defaultLabel(), EntryCurrencyFlag ? 'O' : 'N');
   if (made.outcome != posting::NewLineOutcome::Created) {
     gui::MessageBeep(0);
+    // A refused write or read: its one sentence, nothing created.
+    if (!made.refusal.empty())
+      gui::MessageBox(this, made.refusal, LoadStr(kTitleAttention), gui::MB_OK | gui::MB_ICONSTOP);
     return;
   }
   ++Store().totalRows;

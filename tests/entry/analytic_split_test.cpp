@@ -19,6 +19,7 @@
 #include "runtime/xbase.h"
 #include "shell/mdi_client.h"
 #include "support/other_process.h"
+#include "support/refused_write.h"
 
 namespace entry_test {
 namespace {
@@ -441,6 +442,59 @@ TEST_F(AnalyticSplitTest, ARequestForACancelledLineWritesNothing) {
   Table c50;
   ASSERT_TRUE(c50.OpenShared(PathC50(), L::kCodeTag, true));
   EXPECT_EQ(c50.RecCount(), records);
+}
+
+// The split's opening and a new analytic line whose writes the disk refuses (the first to the draft, EIO
+// once): each says so in its own one sentence naming the file, never the engine's box; the opening
+// refused closes the window with nothing written, the new line refused leaves the list as it was.
+TEST_F(AnalyticSplitTest, AnOpeningOrANewLineRefusedByTheDiskSaysSoInOneSentence) {
+  ChooseLine();
+  GiveText(target_, "CA1=VENTES");
+  Open();
+  TWSaiBroDetJournaux* w = Saisir(month_);
+  ASSERT_NE(w, nullptr);
+  const entry::SplitKey request = entry::SplitKey::Of(key_, oldAccount_, 'V', "01", " ", "Libell\xE9", 100000, 15245);
+  const int position = posting::SlotPosition(0) + kLines1;
+  SetRegistryText(position + 11, 92, request.Text());
+  SetRegistryText(position, 1, "2");
+  gui::ModalSeam::Reset();
+  test_support::RefusedWrite::Arm("c50je.dbf", 1, platform::WriteFault::kFailOnce);
+  Menu(command_id::BroDetJournauxAnal);
+  test_support::RefusedWrite::Disarm();
+  EXPECT_EQ(test_support::ShownTexts().find("Erreur BDE"), std::string::npos) << test_support::ShownTexts();
+  ASSERT_EQ(gui::ModalSeam::Shown().size(), 1u) << test_support::ShownTexts();
+  EXPECT_EQ(gui::ModalSeam::Shown()[0].text.rfind("La ventilation analytique de la ligne n'a pas \xE9t\xE9 ouverte", 0),
+            0u)
+      << gui::ModalSeam::Shown()[0].text;
+  EXPECT_NE(gui::ModalSeam::Shown()[0].text.find("c50je.dbf"), std::string::npos) << gui::ModalSeam::Shown()[0].text;
+  test_support::ScreenshotMessage(gui::ModalSeam::Shown()[0], "entry", "split_opening_refused");
+  EXPECT_EQ(List(0, kLines1), nullptr);
+  ExpectInvariants("after the opening refused");
+
+  // The split asked from the line form, made by default on one line; a line after it refused.
+  TWSaiBroDetJournauxAnal* list = AskSplit();
+  ASSERT_NE(list, nullptr) << test_support::ShownTexts();
+  if (TWSaiModDetJournauxAnal* f = SplitForm()) {
+    f->NoCheckFlag = true;
+    gui::SendMessage(f->GetHandle(), gui::WM_CLOSE);
+    gui::ProcessPendingMessages();
+  }
+  ASSERT_EQ(list->Store().totalRows, 1);
+  Select(list, linesKey_ + "0001");
+  gui::ModalSeam::Reset();
+  test_support::RefusedWrite::Arm("c50je.dbf", 1, platform::WriteFault::kFailOnce);
+  Send(list, 20083);
+  test_support::RefusedWrite::Disarm();
+  EXPECT_EQ(test_support::ShownTexts().find("Erreur BDE"), std::string::npos) << test_support::ShownTexts();
+  ASSERT_EQ(gui::ModalSeam::Shown().size(), 1u) << test_support::ShownTexts();
+  EXPECT_EQ(gui::ModalSeam::Shown()[0].text.rfind("La ligne analytique n'a pas \xE9t\xE9 cr\xE9\xE9" "e", 0), 0u)
+      << gui::ModalSeam::Shown()[0].text;
+  test_support::ScreenshotMessage(gui::ModalSeam::Shown()[0], "entry", "analytic_line_refused");
+  test_support::Screenshot(MainFrame->Widget(), "entry", "analytic_line_refused_list");
+  EXPECT_EQ(list->Store().totalRows, 1);
+  EXPECT_EQ(SplitForm(), nullptr);
+  EXPECT_FALSE(SplitLine("0002").live);
+  ExpectInvariants("after the new analytic line refused");
 }
 
 // The draft at its record limit: a new analytic line is refused with the message before the axis is

@@ -136,6 +136,14 @@ TEST(AnalyticSplitBalancing, WhatEachRemainderAsks) {
 class SplitTest : public CoreTest {
  protected:
   char AnalyticMode() const override { return '1'; }
+  // Whatever a test did to the split, the books keep their rules.
+  void TearDown() override {
+    if (!HasFatalFailure()) {
+      DossierInvariants check;
+      EXPECT_TRUE(check.Check()) << "when the test ends\n" << check.Report();
+    }
+    CoreTest::TearDown();
+  }
   // The first live general line on an account without a split, and the key of a split of 1,000.00 francs
   // (credit when `credit`) asked for it on the first axis.
   SplitKey FreeLine(bool credit, long long francs = 100000, int skip = 0) {
@@ -344,17 +352,46 @@ TEST_F(SplitTest, TheHeaderFollowsTheGeneralLine) {
   const SplitKey changed = SplitKey(key.Text().substr(0, 36) + "07" + "1" + "Libell\xE9 chang\xE9" + std::string(11, ' ') +
                                     key.Text().substr(64));
   ASSERT_EQ(KeepSplitHeader(c50, c60, changed, nullptr), SplitOpening::Opened);
-  EXPECT_EQ(RefreshSplitLines(c50, changed), 1);
+  EXPECT_EQ(RefreshSplitLines(c50, c60, changed), 1);
   ASSERT_TRUE(SeekAnalyticRecord(c50, changed.HeaderKey()));
   EXPECT_EQ(std::string(c50.GetField(L::BJOUR)), "07");
   EXPECT_EQ(std::string(c50.GetField(L::BSENS)), "C");
   ASSERT_TRUE(SeekAnalyticRecord(c50, changed.LinesKey() + "0001"));
   EXPECT_EQ(std::string(RTrim(c50.GetField(L::BLIB))), "Libell\xE9 chang\xE9");
+  // The general line cancelled, with its split, as the lines window cancels it.
   ASSERT_TRUE(c50.Seek(L::kCodeTag, key.GeneralLineKey().c_str()));
-  ASSERT_TRUE(c50.DeleteRecord(nullptr, 0));
+  ASSERT_EQ(CancelLine(c50, c60, c50.recordNumber, "ligne"), LineChange::Done);
   const std::uint32_t records = c50.RecCount();
   EXPECT_EQ(KeepSplitHeader(c50, c60, key, nullptr), SplitOpening::LineGone);
   EXPECT_EQ(c50.RecCount(), records);
+}
+
+// A line with its split saved with another day, then its split opened as the analytic lines window opens
+// it: the header and the lines take the day, and each sort record with them (the sort record copies the
+// day), so that the books keep every rule.
+TEST_F(SplitTest, ASplitOpenedAfterItsLineTookAnotherDayKeepsEverySortRecordInStep) {
+  const SplitKey key = FreeLine(false);
+  ASSERT_EQ(KeepSplitHeader(c50, c60, key, nullptr), SplitOpening::Opened);
+  ASSERT_EQ(MakeDefaultSplit(c50, c60, key, "CA1=S1 %=50\r\nCA1=S2 %=50", 6.55957, false), DefaultSplitOutcome::Made);
+  ASSERT_TRUE(c50.Seek(L::kCodeTag, key.GeneralLineKey().c_str()));
+  const SaveRequest save = OnAnotherDay(c50.recordNumber);
+  ASSERT_EQ(SaveLineRecord(c50, c60, save).outcome, SaveOutcome::Saved);
+  const SplitKey moved(key.Text().substr(0, 36) + save.values.day + key.Text().substr(38));
+  c50.SetOrder(L::kAnalyticTag);
+  ASSERT_EQ(KeepSplitHeader(c50, c60, moved, nullptr), SplitOpening::Opened);
+  std::string refusal;
+  EXPECT_EQ(RefreshSplitLines(c50, c60, moved, &refusal), 2);
+  EXPECT_EQ(refusal, "");
+  for (const char* number : {"0001", "0002"}) {
+    ASSERT_TRUE(SeekAnalyticRecord(c50, moved.LinesKey() + number));
+    EXPECT_EQ(std::string(c50.GetField(L::BJOUR)), save.values.day) << number;
+  }
+  DossierInvariants check;
+  EXPECT_TRUE(check.Check()) << check.Report();
+  // Opened again, nothing is left to write: the lines and their sort records are in step.
+  const auto before = LiveRecords();
+  EXPECT_EQ(RefreshSplitLines(c50, c60, moved, &refusal), 2);
+  EXPECT_TRUE(LiveRecords() == before);
 }
 
 // A line after "0001" when "0002" exists: the axis becomes 0010, 0020 (sort records too) and the new one

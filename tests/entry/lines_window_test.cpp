@@ -16,6 +16,7 @@
 #include "shell/application.h"
 #include "support/access_rights.h"
 #include "support/line_files.h"
+#include "support/refused_write.h"
 
 namespace entry_test {
 namespace {
@@ -380,6 +381,48 @@ TEST_F(LinesWindowTest, AFullDraftRefusesNewLinesAndPiecesWithNothingWritten) {
   Send(w, 20083);
   EXPECT_EQ(w->Store().totalRows, rows + 1);
   ExpectInvariants("after the line made with the last record of room");
+}
+
+// "Créer Pièce" and "Créer Ligne" whose line the disk refuses (its first write to the draft, EIO once):
+// one box, the change's own sentence naming the file, never the engine's; no new row, and the books keep
+// their rules. The same command then creates its line.
+TEST_F(LinesWindowTest, ANewLineOrPieceRefusedByTheDiskSaysSoInOneSentenceAndCreatesNothing) {
+  Open();
+  TWSaiBroDetJournaux* w = Saisir(JournalMonths()[0].first);
+  ASSERT_NE(w, nullptr);
+  int live = 0;
+  while (live < w->Store().rowsPerPage && w->Store().MarkerOf(live) != kMarkerOrdinary) ++live;
+  ASSERT_LT(live, w->Store().rowsPerPage);
+  const struct {
+    unsigned command;
+    const char* said;
+    const char* shot;
+  } cases[] = {{20085u, "La pi\xE8" "ce n'a pas \xE9t\xE9 cr\xE9\xE9" "e", "new_piece_refused"},
+               {20083u, "La ligne n'a pas \xE9t\xE9 cr\xE9\xE9" "e", "new_line_refused"}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.command);
+    const long rows = w->Store().totalRows;
+    w->Store().selected = w->Store().top + live + 1;
+    gui::ModalSeam::Reset();
+    test_support::RefusedWrite::Arm("c50je.dbf", 1, platform::WriteFault::kFailOnce);
+    Send(w, c.command);
+    test_support::RefusedWrite::Disarm();
+    EXPECT_EQ(test_support::ShownTexts().find("Erreur BDE"), std::string::npos) << test_support::ShownTexts();
+    ASSERT_EQ(gui::ModalSeam::Shown().size(), 1u) << test_support::ShownTexts();
+    const std::string& said = gui::ModalSeam::Shown()[0].text;
+    EXPECT_EQ(said.rfind(c.said, 0), 0u) << said;
+    EXPECT_NE(said.find("c50je.dbf"), std::string::npos) << said;
+    EXPECT_NE(said.find("rien n'a chang\xE9"), std::string::npos) << said;
+    test_support::ScreenshotMessage(gui::ModalSeam::Shown()[0], "entry", c.shot);
+    EXPECT_EQ(w->Store().totalRows, rows);
+    ExpectInvariants("after the refused command");
+    // Again, the disk whole: the line is made.
+    w->Store().selected = w->Store().top + live + 1;
+    gui::ModalSeam::Reset();
+    Send(w, c.command);
+    EXPECT_EQ(w->Store().totalRows, rows + 1) << test_support::ShownTexts();
+  }
+  ExpectInvariants("after the new line and piece");
 }
 
 // "Modifier" on a line another station matched meanwhile: a beep, no line form, and the line's

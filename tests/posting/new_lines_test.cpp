@@ -23,6 +23,14 @@ const std::string kPrefix = "Z" + kMonth;
 
 class NewLinesTest : public CoreTest {
  protected:
+  // Whatever a test did to the lines, the books keep their rules.
+  void TearDown() override {
+    if (!HasFatalFailure()) {
+      DossierInvariants check;
+      EXPECT_TRUE(check.Check()) << "when the test ends\n" << check.Report();
+    }
+    CoreTest::TearDown();
+  }
   // A line of the group, with its sort record; an analytic header and line when asked.
   void AddLine(const std::string& piece, const std::string& group, long number, bool cancelled, bool analytic) {
     auto line = [&](const char* kind, const char* code, const char* account, const char* sub) {

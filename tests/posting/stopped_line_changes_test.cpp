@@ -23,12 +23,15 @@
 #include "platform/system/files.h"
 #include "platform/system/write_fault.h"
 #include "posting/line_save.h"
+#include "posting/new_lines.h"
 #include "resources/string_table.h"
 #include "runtime/numbers.h"
 #include "runtime/text.h"
+#include "runtime/xbase.h"
 #include "support/draft_piece.h"
 #include "support/other_process.h"
 #include "support/refused_read.h"
+#include "support/refused_write.h"
 
 namespace entry_test {
 namespace {
@@ -162,6 +165,46 @@ class StoppedLineChangeTest : public CoreTest {
     fs::remove_all(Dir() + "/kept");
   }
 
+  // `change` run with its k-th write of a table refused once by `fault`, k = 1, 2, ... each from the
+  // dossier as it stands now, until it goes through uncut: each refused run fails, says so in its one
+  // sentence (beginning with `said`), no box of the engine's beside it, and leaves the books as they
+  // were, passing every invariant.
+  void EachWriteRefused(const char* what, const char* said, platform::WriteFault fault,
+                        const std::function<bool(Table&, Table&, std::string*)>& change) {
+    SCOPED_TRACE(what);
+    Keep();
+    const std::multiset<std::string> before = Books();
+    long refused = 0;
+    for (int k = 1;; ++k) {
+      PutBack();
+      test_support::RefusedWrite::Arm(".dbf", k, fault);
+      Messages().clear();
+      std::string refusal;
+      const bool done = change(c50, c60, &refusal);
+      const int seen = test_support::RefusedWrite::Seen();
+      const std::string which = platform::RefusedChange();
+      test_support::RefusedWrite::Disarm();
+      CloseLineChangeNote();
+      if (k > seen) {
+        EXPECT_TRUE(done) << "uncut: " << refusal;
+        break;
+      }
+      ++refused;
+      EXPECT_FALSE(done) << "done though write " << k << " was refused: " << which;
+      EXPECT_TRUE(Books() == before) << "write " << k << " refused: " << which;
+      EXPECT_EQ(refusal.rfind(said, 0), 0u) << k << ": " << refusal;
+      EXPECT_NE(refusal.find("rien n'a chang\xE9"), std::string::npos) << k << ": " << refusal;
+      EXPECT_TRUE(Messages().empty()) << "an engine box beside the change's own: " << Messages()[0];
+      EXPECT_TRUE(Notes().empty()) << "write " << k << " refused: its note stays";
+      DossierInvariants check;
+      EXPECT_TRUE(check.Check()) << "write " << k << " refused\n" << check.Report();
+      ASSERT_FALSE(HasFailure()) << "write " << k << " refused: " << which;
+    }
+    EXPECT_GT(refused, 10);
+    PutBack();
+    fs::remove_all(Dir() + "/kept");
+  }
+
   // The change in the child, on tables of its own; its note let go as the program leaves a dossier.
   bool Run(const std::function<bool(Table&, Table&)>& change) {
     Table d, s;
@@ -268,6 +311,9 @@ class StoppedLineChangeTest : public CoreTest {
       bool created = false;
       EXPECT_EQ(entry::KeepSplitHeader(c50, c60, key, &created), entry::SplitOpening::Opened);
       EXPECT_TRUE(created);
+      // The header made as a change of lines: its note let go, as the program does when it leaves the
+      // dossier, so that the notes found next are the change's own.
+      CloseLineChangeNote();
       return key;
     }
     ADD_FAILURE() << "no bank line without a split";
@@ -293,6 +339,12 @@ constexpr int kLineSavedName = 35010;
 constexpr int kPieceMovedName = 35013;
 constexpr int kLinesAppendedName = 35015;
 constexpr int kDefaultSplitName = 35019;
+constexpr int kLineCreatedName = 35050;
+constexpr int kPieceCreatedName = 35051;
+constexpr int kSplitHeaderKeptName = 35052;
+constexpr int kAnalyticLineCreatedName = 35053;
+constexpr int kSplitRenumberedName = 35054;
+constexpr int kSplitRefreshedName = 35055;
 
 TEST_F(StoppedLineChangeTest, AChangeKilledAtAnyWriteIsFinishedOrTakenBackAndSaid) {
   // A bank line saved onto another account with another amount.
@@ -341,6 +393,98 @@ TEST_F(StoppedLineChangeTest, ASplitDroppedOrMadeByAChangeKilledAtAnyWriteGoesWh
     return entry::MakeDefaultSplit(d, s, key, text, 6.55957, true, nullptr, &made) == entry::DefaultSplitOutcome::Made &&
            made == 2;
   }));
+}
+
+// "Créer Ligne" after a line with a split of eight records on two axes whose next number is taken:
+// the group renumbered with its analytic lines and sort records, then the new line. Killed anywhere,
+// the next opening leaves every line with its split, its sort record and its number from before, or
+// every one from after with the new line.
+TEST_F(StoppedLineChangeTest, ANewLineKilledAtAnyWriteLeavesTheGroupNumberedWhole) {
+  const std::uint32_t line = SplitLineBeforeATakenNumber(8);
+  ASSERT_NE(line, 0u) << "no line with a split of eight records before a taken number";
+  const LineAfter after = After(line);
+  ASSERT_NO_FATAL_FAILURE(EachWriteKilled("a new line after a line with its split", kLineCreatedName,
+                                          [&](Table& d, Table& s) {
+                                            const NewLineResult made = CreateLineAfter(d, s, after);
+                                            return made.outcome == NewLineOutcome::Created && made.renumbered > 8;
+                                          }));
+}
+
+// A new piece, and the split's own writes as its window makes them: its header made, a new analytic
+// line, the axis renumbered for it, and, once its line was saved with another day, the header and the
+// lines given that day (their sort records with them). Killed anywhere, each stands whole or not at all.
+// The same "Créer Ligne" with a write refused, each in turn from the books as they were: nothing of it
+// stays (the new line, once appended, stays cancelled), and the one sentence says that the line was not
+// created.
+TEST_F(StoppedLineChangeTest, ANewLineRefusedAtAnyWriteChangesNothingAndSaysSo) {
+  const std::uint32_t line = SplitLineBeforeATakenNumber(8);
+  ASSERT_NE(line, 0u);
+  const LineAfter after = After(line);
+  ASSERT_NO_FATAL_FAILURE(EachWriteRefused("a new line after a line with its split",
+                                           "La ligne n'a pas \xE9t\xE9 cr\xE9\xE9" "e", platform::WriteFault::kFailOnce,
+                                           [&](Table& d, Table& s, std::string* refusal) {
+                                             const NewLineResult made = CreateLineAfter(d, s, after);
+                                             *refusal = made.refusal;
+                                             return made.outcome == NewLineOutcome::Created;
+                                           }));
+}
+
+TEST_F(StoppedLineChangeTest, ANewPieceAndASplitsOwnWritesKilledAtAnyWriteStandWholeOrNotAtAll) {
+  const std::string prefix = L::Key(c50).substr(0, L::kJournalMonthKeyLength);
+  ASSERT_NO_FATAL_FAILURE(EachWriteKilled("a new piece", kPieceCreatedName, [&](Table& d, Table& s) {
+    return CreatePieceLine(d, s, prefix, "999001", '1', 'O').outcome == NewLineOutcome::Created;
+  }));
+
+  // A bank line's split opened for the first time: its header made.
+  std::uint32_t bank = 0;
+  for (std::uint32_t r = 1; r <= c50.RecCount() && bank == 0; ++r)
+    if (c50.GoTo(r) && !c50.IsDeleted() && std::string(c50.GetField(L::BCODE)) == "51200000") bank = r;
+  ASSERT_NE(bank, 0u);
+  const entry::SplitKey bankKey = SplitKeyOf(bank);
+  ASSERT_NO_FATAL_FAILURE(EachWriteKilled("a split's header made", kSplitHeaderKeptName, [&](Table& d, Table& s) {
+    bool created = false;
+    d.SetOrder(L::kAnalyticTag);
+    return entry::KeepSplitHeader(d, s, bankKey, &created) == entry::SplitOpening::Opened && created;
+  }));
+
+  // The line with a split of eight records: its first axis renumbered, then a new line on it.
+  const std::uint32_t line = SplitLineBeforeATakenNumber(8);
+  ASSERT_NE(line, 0u);
+  const entry::SplitKey key = SplitKeyOf(line);
+  ASSERT_NO_FATAL_FAILURE(EachWriteKilled("an axis renumbered", kSplitRenumberedName, [&](Table& d, Table& s) {
+    return entry::RenumberSplitLines(d, s, key, 2) == posting::kRenumberStep;
+  }));
+  entry::NewSplitLine blank;
+  blank.number = "0009";
+  blank.day = key.Day();
+  blank.labelCode = key.LabelCode();
+  blank.label = key.Label();
+  blank.sense = key.Sense();
+  ASSERT_NO_FATAL_FAILURE(EachWriteKilled("a new analytic line", kAnalyticLineCreatedName, [&](Table& d, Table& s) {
+    return entry::AppendSplitLine(d, s, key, blank);
+  }));
+
+  // The line saved with another day, as the line form saves it: the split opened again gives its
+  // header, then its lines, the new day.
+  const SaveRequest save = OnAnotherDay(line);
+  ASSERT_EQ(SaveLineRecord(c50, c60, save).outcome, SaveOutcome::Saved);
+  CloseLineChangeNote();
+  const entry::SplitKey moved = SplitKeyOf(line);
+  ASSERT_EQ(moved.Day(), save.values.day);
+  ASSERT_NO_FATAL_FAILURE(EachWriteKilled("a split's header given its line's day", kSplitHeaderKeptName,
+                                          [&](Table& d, Table& s) {
+                                            d.SetOrder(L::kAnalyticTag);
+                                            return entry::KeepSplitHeader(d, s, moved, nullptr) ==
+                                                   entry::SplitOpening::Opened;
+                                          }));
+  ASSERT_EQ(entry::KeepSplitHeader(c50, c60, moved, nullptr), entry::SplitOpening::Opened);
+  CloseLineChangeNote();
+  ASSERT_NO_FATAL_FAILURE(EachWriteKilled("the lines given their line's day", kSplitRefreshedName,
+                                          [&](Table& d, Table& s) {
+                                            std::string refusal;
+                                            return entry::RefreshSplitLines(d, s, moved, &refusal) >= 3 &&
+                                                   refusal.empty();
+                                          }));
 }
 
 TEST_F(StoppedLineChangeTest, AnAnalyticChangeOrADroppedSplitMeetingARefusedReadFailsAndLeavesTheBooksWhole) {

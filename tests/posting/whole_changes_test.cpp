@@ -250,6 +250,64 @@ TEST_F(WholeChangeTest, EachChangeRefusedAtAnyWriteLeavesTheBooksAsTheyWere) {
   ExpectInvariants("after every change refused, then made");
 }
 
+// "Créer Pièce" and the split's own writes as its window makes them (its header made, the axis
+// renumbered, a new analytic line, and after its line was saved with another day its header and lines
+// given that day): each refused at any write of a table leaves the books as they were and says so in its
+// one sentence, no box of the engine's beside it.
+TEST_F(WholeChangeTest, ANewPieceOrASplitsOwnWriteRefusedAtAnyWriteLeavesTheBooksAsTheyWere) {
+  const std::uint32_t line = SplitLineBeforeATakenNumber(8);
+  ASSERT_NE(line, 0u);
+  const LineAfter after = After(line);
+  ASSERT_NO_FATAL_FAILURE(EachWriteRefused("a new piece", WriteFault::kPartOnce, true, [&](std::string* refusal) {
+    const NewLineResult made = CreatePieceLine(c50, c60, after.prefix, "999002", '1', 'O');
+    *refusal = made.refusal;
+    return made.outcome == NewLineOutcome::Created;
+  }));
+
+  std::uint32_t bank = 0;
+  for (std::uint32_t r = 1; r <= c50.RecCount() && bank == 0; ++r)
+    if (c50.GoTo(r) && !c50.IsDeleted() && std::string(c50.GetField(L::BCODE)) == "51200000") bank = r;
+  ASSERT_NE(bank, 0u);
+  const entry::SplitKey bankKey = SplitKeyOf(bank);
+  ASSERT_NO_FATAL_FAILURE(EachWriteRefused("a split's header made", WriteFault::kFullOnce, true,
+                                           [&](std::string* refusal) {
+                                             c50.SetOrder(L::kAnalyticTag);
+                                             return entry::KeepSplitHeader(c50, c60, bankKey, nullptr, refusal) ==
+                                                    entry::SplitOpening::Opened;
+                                           }));
+
+  const entry::SplitKey key = SplitKeyOf(line);
+  ASSERT_NO_FATAL_FAILURE(EachWriteRefused("an axis renumbered", WriteFault::kFailOnce, true,
+                                           [&](std::string* refusal) {
+                                             return entry::RenumberSplitLines(c50, c60, key, 2, refusal) ==
+                                                    kRenumberStep;
+                                           }));
+  entry::NewSplitLine blank;
+  blank.number = "0011";
+  blank.day = key.Day();
+  blank.sense = key.Sense();
+  ASSERT_NO_FATAL_FAILURE(EachWriteRefused("a new analytic line", WriteFault::kFullOnce, true,
+                                           [&](std::string* refusal) {
+                                             return entry::AppendSplitLine(c50, c60, key, blank, refusal);
+                                           }));
+
+  ASSERT_EQ(SaveLineRecord(c50, c60, OnAnotherDay(line)).outcome, SaveOutcome::Saved);
+  const entry::SplitKey moved = SplitKeyOf(line);
+  ASSERT_NO_FATAL_FAILURE(EachWriteRefused("a split's header given its line's day", WriteFault::kPartOnce, true,
+                                           [&](std::string* refusal) {
+                                             c50.SetOrder(L::kAnalyticTag);
+                                             return entry::KeepSplitHeader(c50, c60, moved, nullptr, refusal) ==
+                                                    entry::SplitOpening::Opened;
+                                           },
+                                           2));
+  ASSERT_NO_FATAL_FAILURE(EachWriteRefused("the lines given their line's day", WriteFault::kFailOnce, true,
+                                           [&](std::string* refusal) {
+                                             return entry::RefreshSplitLines(c50, c60, moved, refusal) >= 4 &&
+                                                    refusal->empty();
+                                           }));
+  ExpectInvariants("after every new line and split's write refused, then made");
+}
+
 // The changes that carry more than one line's worth: a line saved onto another account drops the split of
 // its old one, a line saved without amount is cancelled with its sort record, a split removed alone, an
 // empty new line given up. Each refused at any write of a table leaves the books as they were, says so in
