@@ -286,8 +286,8 @@ LineChangeNoteText ReadLineChangeNote(const std::string& text) {
   return LineChangeNoteText{};
 }
 
-std::vector<std::string> LineChangeNoteFiles(const std::string& folder, const std::string& code) {
-  return platform::ListFiles(folder, "lignes-" + LowerCp1252(Trimmed(code)) + "-*.note");
+std::vector<std::string> LineChangeNoteFiles(const std::string& folder, const std::string& code, int* error) {
+  return platform::ListFiles(folder, "lignes-" + LowerCp1252(Trimmed(code)) + "-*.note", error);
 }
 
 void CloseLineChangeNote() {

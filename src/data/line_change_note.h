@@ -119,8 +119,9 @@ struct LineChangeNoteText {
 // The note's text read; a note cut short (its write stopped part-way) says no change at work.
 LineChangeNoteText ReadLineChangeNote(const std::string& text);
 
-// The note files of the dossier `code` in `folder`, by name (any process's, held or not).
-std::vector<std::string> LineChangeNoteFiles(const std::string& folder, const std::string& code);
+// The note files of the dossier `code` in `folder`, by name (any process's, held or not). *error gets
+// the errno of a folder that could not be read (0 when it was).
+std::vector<std::string> LineChangeNoteFiles(const std::string& folder, const std::string& code, int* error = nullptr);
 
 // The note file this process keeps for the dossier it leaves goes, when no change is left in it
 // (SetDossier calls it whenever the dossier changes, and it is called at the program's end).

@@ -1,6 +1,7 @@
 #include "data/stopped_line_changes.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdlib>
 #include <map>
 #include <set>
@@ -40,6 +41,7 @@ constexpr int kWhyHeaderHeld = 35007;         // the journal, the month
 constexpr int kWhySectionHeld = 35008;        // the section
 constexpr int kWhyChangeAtWork = 35009;       // the other change's station
 constexpr int kMsgNoteUnread = 35023;         // why a note could not be read
+constexpr int kMsgNotesUnsought = 35024;      // why the notes could not be looked for
 constexpr int kLogChangeFinished = 35021;     // the change, its station, its start
 constexpr int kLogChangeNotFinished = 35022;  // the change, its station, its start, why
 
@@ -261,10 +263,11 @@ class Finish {
       // A change at work elsewhere on these totals may have written its lines and not yet its totals:
       // looked for before the lines are read, and again after (one that began meanwhile and wrote a
       // line waits for a total held here).
-      std::string station = ChangeAtWork(plan.totals, ownNote);
+      std::string station, unread;
+      if (!ChangeAtWork(plan.totals, ownNote, &station, &unread)) return unread;
       std::map<TotalsRecord, TotalsCents> live;
       if (station.empty() && !LiveTotals(c50_, plan.totals, &live)) return Refused();
-      if (station.empty()) station = ChangeAtWork(plan.totals, ownNote);
+      if (station.empty() && !ChangeAtWork(plan.totals, ownNote, &station, &unread)) return unread;
       if (!station.empty()) {
         if (tries >= kTotalsTries) return FillPlaceholder(LoadStr(kWhyChangeAtWork), station);
         held.Release();
@@ -293,7 +296,7 @@ class Finish {
 
   // Why a write or a read was refused, as the watch kept it.
   std::string Refused() const {
-    if (watch_.RefusedReading()) return ReadErrorText(watch_.RefusedFile());
+    if (watch_.RefusedReading()) return UnreadText(watch_.RefusedFile(), watch_.RefusedResult());
     if (watch_.RefusedResult() != 0)
       return RunIncidentText(watch_.RefusedResult(), watch_.RefusedFile(), watch_.RefusedResult());
     if (watch_.Seen()) return watch_.Text();
@@ -374,20 +377,41 @@ class Finish {
                             {Trimmed(code.substr(4, 3)), month.substr(2, 2) + "/" + DecodeYear(month.substr(0, 2).c_str())});
   }
 
-  // The station of another process's change at work that names one of `totals` ("" none).
-  static std::string ChangeAtWork(const std::set<TotalsRecord>& totals, const std::string& ownNote) {
-    for (const std::string& name : LineChangeNoteFiles(DossierFolder, DossierCode)) {
+  // The station of another process's change at work that names one of `totals` ("" none); false when
+  // a note could not be looked at (*why says so): a change may be at work there.
+  static bool ChangeAtWork(const std::set<TotalsRecord>& totals, const std::string& ownNote, std::string* station,
+                           std::string* why) {
+    station->clear();
+    int unlisted = 0;
+    const std::vector<std::string> names = LineChangeNoteFiles(DossierFolder, DossierCode, &unlisted);
+    if (unlisted != 0) {
+      *why = SystemUnreadText(DossierFolder, unlisted);
+      return false;
+    }
+    for (const std::string& name : names) {
       const std::string path = DossierFolder + name;
-      if (name == ownNote || !platform::FileHeldElsewhere(path)) continue;
+      int unasked = 0;
+      if (name == ownNote || !platform::FileHeldElsewhere(path, &unasked)) {
+        if (unasked == 0 || unasked == ENOENT) continue;
+        *why = SystemUnreadText(path, unasked);
+        return false;
+      }
       std::string text;
-      if (!platform::ReadWholeFile(path, text)) continue;
+      if (!platform::ReadWholeFile(path, text)) {
+        if (errno == ENOENT) continue;  // done meanwhile
+        *why = SystemUnreadText(path, errno);
+        return false;
+      }
       const LineChangeNoteText note = ReadLineChangeNote(text);
       if (!note.atWork) continue;
       const Plan other = PlanOf(note);
       for (const TotalsRecord& record : other.totals)
-        if (totals.count(record) != 0) return note.station;
+        if (totals.count(record) != 0) {
+          *station = note.station;
+          return true;
+        }
     }
-    return "";
+    return true;
   }
 
   Table& c50_;
@@ -400,20 +424,32 @@ class Finish {
 
 StoppedLineChanges FinishStoppedLineChanges() {
   StoppedLineChanges out;
-  const std::vector<std::string> names = LineChangeNoteFiles(DossierFolder, DossierCode);
+  // A folder that could not be read is not one without notes.
+  int unlisted = 0;
+  const std::vector<std::string> names = LineChangeNoteFiles(DossierFolder, DossierCode, &unlisted);
+  auto unsought = [&out](const std::string& file, int err) {
+    out.done = false;
+    out.said = FillPlaceholder(LoadStr(kMsgNotesUnsought), SystemUnreadText(file, err));
+    return out;
+  };
+  if (unlisted != 0) return unsought(DossierFolder, unlisted);
   if (names.empty()) return out;
   // The engine's boxes held back: what could not be done is said in the opening's own box.
   RefusalWatch engineBoxes(RefusalWatch::EngineBoxes::kHeld);
   Table c50, c60;
+  Table* unopened = nullptr;
   bool open = false;
   for (const std::string& name : names) {
     const std::string path = DossierFolder + name;
-    // A process at work: its change is its own.
-    if (platform::FileHeldElsewhere(path)) continue;
+    // A process at work: its change is its own. A note that could not be asked may be one.
+    int unasked = 0;
+    if (platform::FileHeldElsewhere(path, &unasked)) continue;
+    if (unasked == ENOENT) continue;  // finished meanwhile by another station
+    if (unasked != 0) return unsought(path, unasked);
     std::string text;
     if (!platform::ReadWholeFile(path, text)) {
       out.done = false;
-      out.said = FillPlaceholder(LoadStr(kMsgNoteUnread), ReadErrorText(path));
+      out.said = FillPlaceholder(LoadStr(kMsgNoteUnread), SystemUnreadText(path, errno));
       return out;
     }
     const LineChangeNoteText note = ReadLineChangeNote(text);
@@ -421,11 +457,22 @@ StoppedLineChanges FinishStoppedLineChanges() {
       platform::RemoveFile(path);
       continue;
     }
-    if (!open) {
-      open = TableC10 != nullptr && TableC20 != nullptr && TableC30 != nullptr &&
-             TableC10->UseShared(PathC10(), "C10CODE") && TableC20->UseShared(PathC20(), "C20CODE") &&
-             TableC30->UseShared(PathC30(), "C30CODE") && c50.OpenShared(PathC50(), L::kCodeTag) &&
-             c60.OpenShared(PathC60(), T::kRecordTag);
+    if (!open && unopened == nullptr) {
+      const std::pair<Table*, std::string> tables[] = {{TableC10, PathC10()}, {TableC20, PathC20()},
+                                                       {TableC30, PathC30()}, {&c50, PathC50()},
+                                                       {&c60, PathC60()}};
+      const char* const tags[] = {"C10CODE", "C20CODE", "C30CODE", L::kCodeTag, T::kRecordTag};
+      open = true;
+      for (std::size_t i = 0; open && i < std::size(tables); ++i) {
+        Table* table = tables[i].first;
+        if (table != nullptr && (table == &c50 || table == &c60 ? table->OpenShared(tables[i].second, tags[i])
+                                                                 : table->UseShared(tables[i].second, tags[i])))
+          continue;
+        open = false;
+        unopened = table;
+      }
+      // A table that could not be opened could not be read: nothing is decided from it.
+      if (unopened != nullptr) RefusalWatch::NoteOpenRefused(*unopened);
     }
     // An account's collective is read from the general file: a read the disk refused there would name
     // another record.
@@ -434,8 +481,9 @@ StoppedLineChanges FinishStoppedLineChanges() {
     bool undone = false, finished = false;
     std::string why;
     if (!open) {
-      // A table whose read the disk refused as it opened is said so, not as a refused write.
-      why = engineBoxes.Reason(kResultSystemError, PathC50(), c50.result != 0 ? c50.result : kResultSystemError);
+      // The table said as the system refused it: its open, or a read or a write the open made.
+      why = unopened != nullptr ? engineBoxes.Reason(kResultSystemError, unopened->tablePath, unopened->result)
+                                : engineBoxes.Reason(kResultSystemError, PathC10(), kResultSystemError);
     } else if (planReads.ReadRefused()) {
       why = planReads.Reason(kResultSystemError, PathC10(), kResultSystemError);
     } else {
