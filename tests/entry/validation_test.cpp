@@ -19,6 +19,7 @@
 #include "support/kill_point.h"
 #include "support/line_files.h"
 #include "support/refused_read.h"
+#include "support/totals_post.h"
 #include "data/error_report.h"
 
 namespace entry_test {
@@ -409,7 +410,7 @@ TEST_F(ValidationTest, AFailedRunPutsTheDossierBackAtOnce) {
   if (!TableC20->isOpen) {
     ASSERT_TRUE(TableC20->UseShared(PathC20(), "C20CODE"));
   }
-  MajCompteC20("60640000", "+D", 6.56, 1.00);
+  ASSERT_TRUE(test_support::PostTotals('A', "60640000", "+D", 6.56, 1.00));
   CloseAll();
   // The first account of the chart moved by a cent while the first line goes to the closed file.
   std::string moved;

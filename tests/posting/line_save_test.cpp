@@ -12,6 +12,7 @@
 #include "runtime/numbers.h"
 #include "runtime/xbase.h"
 #include "support/other_process.h"
+#include "support/totals_post.h"
 
 namespace entry_test {
 namespace {
@@ -188,7 +189,7 @@ TEST_F(SaveTest, AnAuxiliaryAccountsAnalyticLinesAreFoundAndTheirSectionsTotalsG
     for (const auto& f : fields) c50.PutField(std::atoi(f[0].c_str()), f[1].c_str());
     ASSERT_TRUE(c50.InsertRecord());
     ASSERT_TRUE(AppendLigneTri(c50, LigneTri::kDraft, c60));
-    MajAnalC30(section, "+D", 6.56, 1.00);
+    ASSERT_TRUE(test_support::PostTotals('S', section, "+D", 6.56, 1.00));
   }
   ASSERT_TRUE(TableC30->Seek("C30CODE", "SECTA   "));
   EXPECT_EQ(ToCents(TableC30->GetFieldNum(10)), 100);
