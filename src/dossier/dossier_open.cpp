@@ -1015,6 +1015,9 @@ bool EnsureDossierOpen() {
   // The data file can be read.
   const std::string c10Base = PathC10();
   if (!interrupted && !CanReadFile(platform::ResolvePath(c10Base + ".dbf").c_str())) {
+    // Too many files open is no folder out of reach.
+    if (errno == EMFILE || errno == ENFILE)
+      RefusalWatch::NoteEngineReadRefusal(platform::ResolvePath(c10Base + ".dbf"), kResultTooManyFiles);
     if (unread.ReadRefused()) return RefuseUnread(unread);
     SetAppCursor(0, false);
     ShowUnreachable();
