@@ -230,16 +230,20 @@ bool LineChangeNote::Write() {
   return false;
 }
 
-void LineChangeNote::Done() {
-  if (!written_ || left_) return;
+bool LineChangeNote::Done() {
+  if (!written_ || left_) return true;
   written_ = false;
-  if (outer_ != nullptr) return;  // the outer change says when it is done
+  if (outer_ != nullptr) return true;  // the outer change says when it is done
   ActiveNote() = nullptr;
   NoteFile& f = TheFile();
-  if (!f.file.Held()) return;
+  if (!f.file.Held()) return true;
   // Not marked done: the note stays for the next opening, which finds nothing left to do.
-  if (f.file.WriteAt(0, kDone)) f.atWork = false;
-  else f.Forget();
+  if (f.file.WriteAt(0, kDone)) {
+    f.atWork = false;
+    return true;
+  }
+  f.Forget();
+  return false;
 }
 
 void LineChangeNote::Leave() {

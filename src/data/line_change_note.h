@@ -84,8 +84,9 @@ class LineChangeNote {
   // and, unless a watch holds the boxes back, shown.
   bool Write();
   // After the change's last write: the note says it is done. A note that ends written and not done
-  // is left (Leave).
-  void Done();
+  // is left (Leave). False when the disk refused to mark it so: the note stays for the next opening,
+  // which finds nothing left to do.
+  bool Done();
   // The change could not be taken back whole: its note is left for the next opening to finish.
   void Leave();
   bool written() const { return written_; }

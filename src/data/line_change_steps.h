@@ -71,6 +71,9 @@ class LineChangeSteps {
   bool TakeBack(const std::string& what);
   // After TakeBack: whether all of it was taken back.
   bool PutBack() const { return putBack_; }
+  // After TakeBack: all of it taken back, yet its note stays for the next opening (the disk refused
+  // to mark it done, or a read refused left the totals to be looked at).
+  bool NoteStays() const { return Root().noteStays_; }
   // After TakeBack: the change was refused by a total that could not hold it, and nothing stays.
   bool TooLarge() const { return putBack_ && static_cast<bool>(Moves().Overflow()); }
 
@@ -79,7 +82,8 @@ class LineChangeSteps {
   std::string Reason(const std::string& file) const;
   // The one sentence of a change that did not go through: `refusedText` (the change's own, "... une
   // écriture ayant été refusée (%s) : rien n'a changé.") with the reason in it; a read refused said
-  // as such, naming the change; a change that could not take back all it wrote said as such.
+  // as such, naming the change; a change that could not take back all it wrote said as such; one
+  // taken back whose note stays, that the next opening will look at what it touched.
   std::string RefusalText(int refusedText, const std::string& file) const;
 
  private:
@@ -95,4 +99,5 @@ class LineChangeSteps {
   bool done_ = false;
   bool takenBack_ = false;
   bool putBack_ = true;
+  bool noteStays_ = false;
 };

@@ -34,6 +34,7 @@ namespace {
 constexpr int kMsgChangeFinished = 35001;
 constexpr int kMsgChangeUndone = 35002;
 constexpr int kMsgLineKept = 35003;
+constexpr int kMsgNothingToRedo = 35025;
 constexpr int kMsgChangeNotFinished = 35004;  // ... and why
 constexpr int kWhyLineHeld = 35005;           // the line's record number
 constexpr int kWhyAccountHeld = 35006;        // the account
@@ -215,6 +216,7 @@ class Finish {
     if (!plan.moves.empty()) (atTarget > 0 ? *finished : *undone) = true;
     for (const Plan::Move& m : plan.moves) {
       if (atTarget == 0 || !c50_.GoTo(static_cast<long>(m.recno)) || JournalMonth() != m.from) continue;
+      wrote_ = true;
       if (!WriteRecordFields(c50_, {{L::BMOIS, m.to.substr(0, 4)}, {L::BJAL, m.to.substr(4, 3)}, {L::BJOUR, m.day}}))
         return Refused();
     }
@@ -284,6 +286,7 @@ class Finish {
         TotalsCents lack = lines;
         lack += stored.Negated();
         if (lack.Empty()) continue;
+        wrote_ = true;
         if (!MoveTotals(record, lack)) return Refused();
       }
       return "";
@@ -293,6 +296,10 @@ class Finish {
   // A lock not taken: `held` when another station holds the record, the disk's refusal when its read
   // was refused as the lock was taken.
   std::string HeldOrRefused(const std::string& held) const { return watch_.ReadRefused() ? Refused() : held; }
+
+  // Whether the finish had anything to write: a change whose lines, sort records and totals already
+  // agree was taken back whole, or made whole, before it stopped.
+  bool Wrote() const { return wrote_; }
 
   // Why a write or a read was refused, as the watch kept it.
   std::string Refused() const {
@@ -309,6 +316,7 @@ class Finish {
   // Line `recno` given the cancel mark, or relieved of it.
   bool Mark(std::uint32_t recno, bool cancel) {
     if (!c50_.GoTo(static_cast<long>(recno)) || c50_.IsDeleted() == cancel) return true;
+    wrote_ = true;
     return cancel ? c50_.DeleteRecord(nullptr, 0) : c50_.RecallRecord(nullptr, 0);
   }
 
@@ -324,6 +332,7 @@ class Finish {
       if (c60_.MatchKey(key.c_str(), T::kRecordKeyLength, T::TFIC, T::TREC) == '#') break;
       sorts.push_back(c60_.recordNumber);
     }
+    wrote_ = wrote_ || sorts.empty();
     if (sorts.empty()) return c50_.GoTo(static_cast<long>(recno)) && SortRecordFollows(c50_, c60_);
     std::sort(sorts.begin(), sorts.end());
     std::uint32_t kept = sorts.front();
@@ -331,10 +340,12 @@ class Finish {
       if (r <= sortFrom) kept = r;
     for (const std::uint32_t r : sorts) {
       if (r == kept || !c60_.GoTo(static_cast<long>(r)) || c60_.IsDeleted()) continue;
+      wrote_ = true;
       if (!locks_.Take(c60_) || !c60_.DeleteRecord(nullptr, 0)) return false;
     }
     if (!c60_.GoTo(static_cast<long>(kept)) || !c50_.GoTo(static_cast<long>(recno))) return false;
     if (SortRecordInStep(c50_, c60_)) return true;
+    wrote_ = true;
     return locks_.Take(c60_) && c50_.GoTo(static_cast<long>(recno)) && CurrentSortRecordFollows(c50_, c60_);
   }
 
@@ -352,6 +363,7 @@ class Finish {
         continue;
       }
       if (!c60_.GoTo(static_cast<long>(r)) || !locks_.Take(c60_)) continue;
+      wrote_ = true;
       if (!c60_.DeleteRecord(nullptr, 0)) return false;
     }
     return true;
@@ -418,6 +430,7 @@ class Finish {
   Table& c60_;
   Locks locks_;
   RefusalWatch watch_{RefusalWatch::EngineBoxes::kHeld};
+  bool wrote_ = false;
 };
 
 }  // namespace
@@ -478,7 +491,7 @@ StoppedLineChanges FinishStoppedLineChanges() {
     // another record.
     const RefusalWatch planReads;
     Plan plan = PlanOf(note);
-    bool undone = false, finished = false;
+    bool undone = false, finished = false, wrote = false;
     std::string why;
     if (!open) {
       // The table said as the system refused it: its open, or a read or a write the open made.
@@ -490,6 +503,7 @@ StoppedLineChanges FinishStoppedLineChanges() {
       Finish finish(c50, c60);
       why = finish.Lines(plan, &undone, &finished);
       if (why.empty()) why = finish.Totals(plan, name);
+      wrote = finish.Wrote();
     }
     if (!why.empty()) {
       WriteLog(FillPlaceholders(LoadStr(kLogChangeNotFinished), {note.kind, note.station, note.started, why}));
@@ -500,7 +514,7 @@ StoppedLineChanges FinishStoppedLineChanges() {
     // Finished: a note that stays is finished again, with nothing left to do.
     platform::RemoveFile(path);
     WriteLog(FillPlaceholders(LoadStr(kLogChangeFinished), {note.kind, note.station, note.started}));
-    const int said = undone ? kMsgChangeUndone : finished ? kMsgChangeFinished : kMsgLineKept;
+    const int said = !wrote ? kMsgNothingToRedo : undone ? kMsgChangeUndone : finished ? kMsgChangeFinished : kMsgLineKept;
     out.said += (out.said.empty() ? "" : "\n\n") +
                 FillPlaceholders(LoadStr(said), {note.kind, note.station, note.started});
     ++out.finished;
