@@ -99,6 +99,31 @@ TEST_F(LineFormTest, ANewLineWhoseSaveIsRefusedLeavesNothingBehind) {
   ExpectInvariants("after the refused saves");
 }
 
+// A new line whose save, asked by Enter on its amount, is refused (a full disk): the next line that Enter
+// was to start is dropped with the refused save. Saved once the disk has room by F12, which saves and closes
+// only, the line leaves its form closed and no other line started in the piece.
+TEST_F(LineFormTest, ANewLineWhoseSaveIsRefusedDropsTheNextLineItWasToStart) {
+  Open();
+  TWSaiModDetJournaux* f = NewPurchaseLine();
+  ASSERT_NE(f, nullptr) << test_support::ShownTexts();
+  const std::string key = f->Key(), piece = key.substr(0, 14);
+  FocusOnControl(f, kDebitE);
+  Type("250,00");
+  gui::ModalSeam::Reset();
+  test_support::RefusedWrite::Arm("c50je.dbf", 1, platform::WriteFault::kFullOnce);
+  Key(gui::VK_RETURN, test_support::kNoModifier, "\r");
+  test_support::RefusedWrite::Disarm();
+  ASSERT_EQ(Form(), f) << test_support::ShownTexts();
+  ASSERT_EQ(gui::ModalSeam::Shown().size(), 1u) << test_support::ShownTexts();
+  gui::ModalSeam::Reset();
+  FocusOnControl(f, kDebitE);
+  Key(gui::VK_F12);
+  EXPECT_EQ(LineOf(key).account, "60700000") << test_support::ShownTexts();
+  EXPECT_EQ(Form(), nullptr) << "a line started after F12";
+  EXPECT_EQ(LinesWithoutAccount(piece), 0);
+  ExpectInvariants("after a refused save, then F12");
+}
+
 // A new line whose form is closed from its frame, its changes not saved ("Non"): the line is cancelled with
 // its sort record, as "Quitter" takes it away; no line without account is left in the piece.
 TEST_F(LineFormTest, ANewLineClosedWithoutSavingLeavesNoEmptyLine) {
