@@ -318,8 +318,13 @@ long DeleteLineAnalytic(Table& c50, Table& c60, const std::string& key, const st
   LineChangeSteps steps(LineChangeKind::SplitRemoved);
   HeldRecordLocks locks(c50);
   std::vector<std::uint32_t> split;
-  if (!PlanSplitRemoval(c50, key, normalised, mode == 3 ? "VWXY" : "XY", locks, steps, &split) || split.empty())
+  const bool planned = PlanSplitRemoval(c50, key, normalised, mode == 3 ? "VWXY" : "XY", locks, steps, &split);
+  // A read refused on the way may have hidden the split: said, never taken for a line without one.
+  if (!steps.ReadWhole()) {
+    if (refusal != nullptr) *refusal = steps.RefusalText(kMsgSplitRemovalRefused, c50.tablePath);
     return 0;
+  }
+  if (!planned || split.empty()) return 0;
   if (const TotalsOverflow overflow = steps.Moves().Check()) {
     if (refusal != nullptr) *refusal = TotalsTooLargeText(overflow, true);
     return 0;

@@ -600,13 +600,14 @@ AnalyticSaveOutcome SaveAnalyticLineRecord(Table& c50, Table& c60, const std::st
   return outcome;
 }
 
-bool DropBlankAnalyticLine(Table& c50, Table& c60, const std::string& lineKey) {
+bool DropBlankAnalyticLine(Table& c50, Table& c60, const std::string& lineKey, std::string* refusal) {
   if (!c50.isOpen) return false;
   // The line and its sort record go together, or the next opening makes them; a line read short is
-  // left as it is.
+  // left as it is, and said so.
   LineChangeSteps steps(LineChangeKind::AnalyticLineCancelled);
-  if (!SeekSplitRecord(c50, lineKey) || c50.IsDeleted() || !IsBlank(c50.GetField(L::BCODE)) || !steps.ReadWhole())
-    return false;
+  const bool blank = SeekSplitRecord(c50, lineKey) && !c50.IsDeleted() && IsBlank(c50.GetField(L::BCODE));
+  if (!steps.ReadWhole() && refusal != nullptr) *refusal = steps.RefusalText(kMsgCancelRefused, c50.tablePath);
+  if (!blank || !steps.ReadWhole()) return false;
   const std::uint32_t recno = c50.recordNumber;
   const std::string text = c50.RecordToText(L::BNUMA);
   steps.Note().Cancelled(recno);
@@ -621,6 +622,7 @@ bool DropBlankAnalyticLine(Table& c50, Table& c60, const std::string& lineKey) {
   c50.GoTo(static_cast<long>(recno));
   c50.Commit();
   c60.Commit();
+  if (!done && refusal != nullptr) *refusal = steps.RefusalText(kMsgCancelRefused, c50.tablePath);
   return done;
 }
 
