@@ -150,6 +150,75 @@ TEST_F(LineFormTest, ANewLineClosedWithoutSavingLeavesNoEmptyLine) {
   ExpectInvariants("after a new line given up");
 }
 
+// "Quitter" (F9) on a new line whose cancel the disk refuses: one box saying so, the line left as it
+// was (without account, its sort record live); once the disk is in order, F9 on it again cancels it.
+TEST_F(LineFormTest, AnEmptyLineWhoseCancelIsRefusedSaysSo) {
+  Open();
+  TWSaiModDetJournaux* f = NewPurchaseLine();
+  ASSERT_NE(f, nullptr) << test_support::ShownTexts();
+  const std::string key = f->Key(), piece = key.substr(0, 14);
+  TWSaiBroDetJournaux* w = Window(0);
+  ASSERT_NE(w, nullptr);
+  gui::ModalSeam::Reset();
+  test_support::RefusedWrite::Arm("c50je.dbf", 1, platform::WriteFault::kFailOnce);
+  Key(gui::VK_F9);
+  test_support::RefusedWrite::Disarm();
+  EXPECT_EQ(Form(), nullptr);
+  ASSERT_EQ(gui::ModalSeam::Shown().size(), 1u) << test_support::ShownTexts();
+  const std::string& said = gui::ModalSeam::Shown()[0].text;
+  EXPECT_EQ(said.rfind("La ligne n'a pas \xE9t\xE9 annul\xE9" "e", 0), 0u) << said;
+  EXPECT_NE(said.find("c50je.dbf"), std::string::npos) << said;
+  test_support::ScreenshotMessage(gui::ModalSeam::Shown()[0], "entry", "empty_line_cancel_refused");
+  EXPECT_TRUE(LineOf(key).live);
+  EXPECT_EQ(LinesWithoutAccount(piece), 1);
+  f = Modify(w, key);
+  ASSERT_NE(f, nullptr);
+  gui::ModalSeam::Reset();
+  Key(gui::VK_F9);
+  EXPECT_TRUE(gui::ModalSeam::Shown().empty()) << test_support::ShownTexts();
+  EXPECT_FALSE(LineOf(key).live);
+  ExpectInvariants("after the empty line's cancel");
+}
+
+// A line whose save meets a disk that stops taking any write as its totals begin to move: the save writes
+// nothing, and its note cannot be marked done. The form says nothing changed and that the next opening
+// will look at the line; that opening says it found nothing to redo. Both true, the books as before.
+TEST_F(LineFormTest, ASaveTheDiskStopsTakingIsSaidAsTheNextOpeningFindsIt) {
+  Open();
+  const BankLine bankLine = OpenBankLine();
+  TWSaiModDetJournaux* f = bankLine.form;
+  ASSERT_NE(f, nullptr);
+  const posting::LineRecord before = LineOf(bankLine.key);
+  const auto bank = AccountTotals("51200000");
+  f->EditOf(before.sense == 'D' ? kDebitE : kCreditE)->SetText("123.45");
+  gui::ModalSeam::Reset();
+  FocusOnControl(f, kLabel1);
+  test_support::RefusedWrite::Arm("c20je.dbf", 1, platform::WriteFault::kFailForGood);
+  Key(gui::VK_F12);
+  test_support::RefusedWrite::Disarm();
+  ASSERT_EQ(Form(), f);
+  ASSERT_EQ(gui::ModalSeam::Shown().size(), 1u) << test_support::ShownTexts();
+  const std::string said = gui::ModalSeam::Shown()[0].text;
+  EXPECT_NE(said.find("rien n'a chang\xE9"), std::string::npos) << said;
+  EXPECT_NE(said.find("la prochaine ouverture du dossier v\xE9rifiera"), std::string::npos) << said;
+  test_support::ScreenshotMessage(gui::ModalSeam::Shown()[0], "entry", "line_save_note_stays");
+  EXPECT_EQ(ToCents(LineOf(bankLine.key).euros), ToCents(before.euros));
+  EXPECT_EQ(AccountTotals("51200000"), bank);
+  CloseAll();
+  gui::ModalSeam::Reset();
+  OpenThroughDialog(C10Path(folder_, "JE"));
+  std::string opening;
+  for (const gui::ShownModal& shown : gui::ModalSeam::Shown())
+    if (shown.text.find("rien n'\xE9tait \xE0 refaire") != std::string::npos) {
+      opening = shown.text;
+      test_support::ScreenshotMessage(shown, "entry", "opening_nothing_to_redo");
+    }
+  EXPECT_FALSE(opening.empty()) << test_support::ShownTexts();
+  EXPECT_EQ(ToCents(LineOf(bankLine.key).euros), ToCents(before.euros));
+  EXPECT_EQ(AccountTotals("51200000"), bank);
+  ExpectInvariants("after the opening found the note");
+}
+
 // A line of the bank journal changed and left by the Up or Down arrow or by Enter on its amount while the
 // disk refuses its save: one box, and the form stays on that line, in front (no second save asked by the
 // lines window opening the next line); the line and the bank's totals as they were. Once the disk lets
