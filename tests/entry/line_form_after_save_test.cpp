@@ -182,7 +182,7 @@ TEST_F(LineFormTest, AnEmptyLineWhoseCancelIsRefusedSaysSo) {
 
 // A line whose save meets a disk that stops taking any write as its totals begin to move: the save writes
 // nothing, and its note cannot be marked done. The form says nothing changed and that the next opening
-// will look at the line; that opening says it found nothing to redo. Both true, the books as before.
+// will take the line up; that opening says it found nothing to redo. Both true, the books as before.
 TEST_F(LineFormTest, ASaveTheDiskStopsTakingIsSaidAsTheNextOpeningFindsIt) {
   Open();
   const BankLine bankLine = OpenBankLine();
@@ -200,7 +200,7 @@ TEST_F(LineFormTest, ASaveTheDiskStopsTakingIsSaidAsTheNextOpeningFindsIt) {
   ASSERT_EQ(gui::ModalSeam::Shown().size(), 1u) << test_support::ShownTexts();
   const std::string said = gui::ModalSeam::Shown()[0].text;
   EXPECT_NE(said.find("rien n'a chang\xE9"), std::string::npos) << said;
-  EXPECT_NE(said.find("la prochaine ouverture du dossier v\xE9rifiera"), std::string::npos) << said;
+  EXPECT_NE(said.find("la prochaine ouverture du dossier la reprendra"), std::string::npos) << said;
   test_support::ScreenshotMessage(gui::ModalSeam::Shown()[0], "entry", "line_save_note_stays");
   EXPECT_EQ(ToCents(LineOf(bankLine.key).euros), ToCents(before.euros));
   EXPECT_EQ(AccountTotals("51200000"), bank);
