@@ -410,8 +410,14 @@ bool MoveHeaderRecord(const std::string& code, const TotalsCents& move, const To
   const std::string text = general.RecordToText(2);
   if (!LockForTotals(general, text)) return false;
   const bool heldBefore = general.result == dbase::DBIERR_ALREADYLOCKED;
-  // A header found deleted is moved from empty totals, as it is brought back.
+  // A header found deleted is moved from empty totals, as it is brought back. One that could not be read
+  // is neither: nothing is decided from it.
   const bool deleted = general.IsDeleted();
+  if (general.result != kResultOk) {
+    ReportDbError(general, kContextSave, "");
+    ReleaseHeaderLock(general, heldBefore);
+    return false;
+  }
   std::string first = deleted ? std::string() : general.GetField(4);
   std::string second = deleted ? std::string() : general.GetField(5);
   const bool go = !before || before(deleted ? TotalsCents{} : HeaderTotalsNow(general));

@@ -259,13 +259,20 @@ class OpeningMatrixTest : public MatrixTest {
 
   // The whole matrix of one run: the faults tried at each point of the sample (`faults` gives
   // them for the i-th point of `total`).
+  // The model made, its records before and after the uncut run, and the change its run is stopped
+  // before (0 when none was found).
+  long PrepareStop(const MatrixRun& r, const std::string& model, std::vector<DossierRecords>* before,
+                   std::vector<DossierRecords>* after) {
+    *before = PrepareModel(r, model);
+    if (HasFatalFailure()) return 0;
+    return StopPoint(r, model, after);
+  }
+
   void Sweep(const MatrixRun& r, const char* variable, bool knownFaulty,
              const std::function<std::vector<WriteFault>(std::size_t, long, long)>& faults) {
     const std::string model = root_ + "/model/";
-    const std::vector<DossierRecords> before = PrepareModel(r, model);
-    ASSERT_FALSE(HasFatalFailure());
-    std::vector<DossierRecords> after;
-    const long at = StopPoint(r, model, &after);
+    std::vector<DossierRecords> before, after;
+    const long at = PrepareStop(r, model, &before, &after);
     ASSERT_GT(at, 0);
     ASSERT_TRUE(Stop(r, model, at)) << r.title << ": the run was not killed before its change " << at;
     std::string said;
@@ -351,10 +358,8 @@ class OpeningOpensMatrixTest : public OpeningMatrixTest {
 TEST_P(OpeningOpensMatrixTest, EveryOpenRefusedHolds) {
   const MatrixRun& r = GetParam();
   const std::string model = root_ + "/model/";
-  const std::vector<DossierRecords> before = PrepareModel(r, model);
-  ASSERT_FALSE(HasFatalFailure());
-  std::vector<DossierRecords> after;
-  const long at = StopPoint(r, model, &after);
+  std::vector<DossierRecords> before, after;
+  const long at = PrepareStop(r, model, &before, &after);
   ASSERT_GT(at, 0);
   // The fewest free handles with which the openings go through, by halves: the opens refused below
   // it are those the openings keep, the finish's last.

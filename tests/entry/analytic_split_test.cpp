@@ -109,6 +109,16 @@ class AnalyticSplitTest : public LineFormTest {
     Field("1000");
     return List(0, kLines1);
   }
+  // The target account given its split's `text`, the dossier opened, the line's split asked: the form of its
+  // first analytic line, "0001" (null when the list or the form did not open).
+  TWSaiModDetJournauxAnal* FirstSplitLine(const std::string& text) {
+    ChooseLine();
+    GiveText(target_, text);
+    Open();
+    if (HasFatalFailure() || AskSplit() == nullptr) return nullptr;
+    TWSaiModDetJournauxAnal* f = SplitForm();
+    return f != nullptr && f->LineKey() == linesKey_ + "0001" ? f : nullptr;
+  }
   static TWSaiBroDetJournauxAnal* List(int k, int offset) {
     const int p = posting::SlotPosition(k) + offset;
     if (RegistryChar(p) != '1') return nullptr;
@@ -353,14 +363,8 @@ TEST_P(SplitTextInputTest, AMessageAndNothingWritten) {
 // "Quitter" on the first empty analytic line while the disk refuses its cancel: one box saying so, the
 // line left live; "Quitter" again, the disk in order, drops it.
 TEST_F(AnalyticSplitTest, ABlankAnalyticLineWhoseCancelIsRefusedSaysSo) {
-  ChooseLine();
-  GiveText(target_, "CA1=\r\nCA1=VENTES");
-  Open();
-  TWSaiBroDetJournauxAnal* list = AskSplit();
-  ASSERT_NE(list, nullptr) << test_support::ShownTexts();
-  TWSaiModDetJournauxAnal* f = SplitForm();
-  ASSERT_NE(f, nullptr);
-  ASSERT_EQ(f->LineKey(), linesKey_ + "0001");
+  TWSaiModDetJournauxAnal* f = FirstSplitLine("CA1=\r\nCA1=VENTES");
+  ASSERT_NE(f, nullptr) << test_support::ShownTexts();
   gui::ModalSeam::Reset();
   test_support::RefusedWrite::Arm("c50je.dbf", 1, platform::WriteFault::kFailOnce);
   Send(f, 20023);
@@ -401,14 +405,8 @@ TEST_F(AnalyticSplitTest, BesideItsAccountTheFormShowsTheBalanceItsSaveWrote) {
 // total cannot hold the amount: one box, the form stays on that line, in front, and no other analytic line
 // is made in the split; the section's total as it was.
 TEST_F(AnalyticSplitTest, AnAnalyticLineWhoseSaveIsRefusedKeepsItsForm) {
-  ChooseLine();
-  GiveText(target_, "Ventilation du compte\r\nCA1=CH-ARTAS %=60\r\nCA1=VENTES  %=40\r\n");
-  Open();
-  TWSaiBroDetJournauxAnal* list = AskSplit();
-  ASSERT_NE(list, nullptr) << test_support::ShownTexts();
-  TWSaiModDetJournauxAnal* f = SplitForm();
-  ASSERT_NE(f, nullptr);
-  ASSERT_EQ(f->LineKey(), linesKey_ + "0001");
+  TWSaiModDetJournauxAnal* f = FirstSplitLine("Ventilation du compte\r\nCA1=CH-ARTAS %=60\r\nCA1=VENTES  %=40\r\n");
+  ASSERT_NE(f, nullptr) << test_support::ShownTexts();
   {
     Table c30;
     ASSERT_TRUE(c30.OpenShared(PathC30(), "C30CODE"));
