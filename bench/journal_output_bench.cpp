@@ -135,8 +135,11 @@ struct World {
       c50.PutFieldNum(L::BMONTANTF, 65.6);
       c50.PutFieldNum(L::BMONTANTE, 10.0);
       if (!c50.InsertRecord() || !AppendLigneTri(c50, LigneTri::kDraft, c60)) return false;
-      MajCompteC20(debit ? "60640000" : "53000000", debit ? "+D" : "+C", 65.6, 10.0);
-      MajCentC10("C602ODAB", debit ? "+D" : "+C", 65.6, 10.0);
+      TotalsMoves moves;
+      const TotalsCents move = TotalsCents::OnSense(debit ? 'D' : 'C', 6560, 1000);
+      moves.Account(debit ? "60640000" : "53000000", move);
+      moves.Header("C602ODAB", move);
+      if (!moves.Make()) return false;
     }
     return c50.Commit();
   }

@@ -242,16 +242,6 @@ bool CancelDraftLine(Table& c50, Table& c60, std::uint32_t recno) {
   return cancelled;
 }
 
-bool RewriteLigneTri(Table& lines, char file, Table& c60, const char* recordText) {
-  if (!LigneTri::Find(c60, file, lines.recordNumber)) return false;
-  if (!LockRecord(c60, recordText, 1)) return false;
-  // A lock this cursor held already stays held.
-  const bool held = c60.result == dbase::DBIERR_ALREADYLOCKED;
-  const bool written = DeriveLigneTri(lines, file, c60);
-  if (!held) UnlockRecord(c60);
-  return written;
-}
-
 std::string UnreadableAmountLinesText(std::vector<UnreadableAmountLine> lines, std::size_t most) {
   std::sort(lines.begin(), lines.end());
   lines.erase(std::unique(lines.begin(), lines.end(),

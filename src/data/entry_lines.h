@@ -173,6 +173,3 @@ bool MarkDraftLine(Table& c50, Table& c60, std::uint32_t recno, bool cancel, con
 // append left the line without one (every line, cancelled or not, has its sort record). False when a
 // write was refused.
 bool CancelDraftLine(Table& c50, Table& c60, std::uint32_t recno);
-// The sort record of an existing line derived again (after its key fields changed): found on
-// C60REC, locked (the lock notice names `recordText`), written and released unless it was held.
-bool RewriteLigneTri(Table& lines, char file, Table& c60, const char* recordText);

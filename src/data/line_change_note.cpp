@@ -252,14 +252,18 @@ bool LineChangeNote::Write() {
   return false;
 }
 
-void LineChangeNote::Done() {
-  if (!written_ || left_) return;
+bool LineChangeNote::Done() {
+  if (!written_ || left_) return true;
   written_ = false;
   NoteFile& f = TheFile();
-  if (!f.file.Held()) return;
+  if (!f.file.Held()) return true;
   // Not marked done: the note stays for the next opening, which finds nothing left to do.
-  if (f.file.WriteAt(0, kDone)) f.atWork = false;
-  else f.Forget();
+  if (f.file.WriteAt(0, kDone)) {
+    f.atWork = false;
+    return true;
+  }
+  f.Forget();
+  return false;
 }
 
 void LineChangeNote::Leave() {
@@ -311,8 +315,8 @@ std::string NoteFieldText(const std::string& stored) {
   return text;
 }
 
-std::vector<std::string> LineChangeNoteFiles(const std::string& folder, const std::string& code) {
-  return platform::ListFiles(folder, "lignes-" + LowerCp1252(Trimmed(code)) + "-*.note");
+std::vector<std::string> LineChangeNoteFiles(const std::string& folder, const std::string& code, int* error) {
+  return platform::ListFiles(folder, "lignes-" + LowerCp1252(Trimmed(code)) + "-*.note", error);
 }
 
 void CloseLineChangeNote() {

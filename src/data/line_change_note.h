@@ -97,8 +97,9 @@ class LineChangeNote {
   // and, unless a watch holds the boxes back, shown.
   bool Write();
   // After the change's last write: the note says it is done. A note that ends written and not done
-  // is left (Leave).
-  void Done();
+  // is left (Leave). False when the disk refused to mark it so: the note stays for the next opening,
+  // which finds nothing left to do.
+  bool Done();
   // The change could not be taken back whole: its note is left for the next opening to finish.
   void Leave();
   bool written() const { return written_; }
@@ -134,8 +135,9 @@ LineChangeNoteText ReadLineChangeNote(const std::string& text);
 // A text a note keeps of a field (Rewritten), as it was given; "" for one that does not read.
 std::string NoteFieldText(const std::string& stored);
 
-// The note files of the dossier `code` in `folder`, by name (any process's, held or not).
-std::vector<std::string> LineChangeNoteFiles(const std::string& folder, const std::string& code);
+// The note files of the dossier `code` in `folder`, by name (any process's, held or not). *error gets
+// the errno of a folder that could not be read (0 when it was).
+std::vector<std::string> LineChangeNoteFiles(const std::string& folder, const std::string& code, int* error = nullptr);
 
 // The note file this process keeps for the dossier it leaves goes, when no change is left in it
 // (SetDossier calls it whenever the dossier changes, and it is called at the program's end).

@@ -15,6 +15,9 @@ namespace {
 constexpr int kMsgChangeNotPutBack = 34307;
 constexpr int kLogChangeNotPutBack = 34308;
 constexpr int kMsgChangeReadRefused = 36001;
+// A change taken back whose note stays for the next opening (the change as the user knows it, and the
+// reason).
+constexpr int kMsgChangeNoteStays = 36004;
 
 // The change of lines living in this process, outermost first: a change begun meanwhile joins it.
 LineChangeSteps*& Living() {
@@ -93,8 +96,12 @@ bool LineChangeSteps::TakeBack(const std::string& what) {
   if (!all) WriteLog(FillPlaceholder(LoadStr(kLogChangeNotPutBack), what));
   // What could not be taken back, or was moved after a refused read (a total from a short read),
   // the next opening makes whole from the lines; the rest stands as before the change.
-  if (all && ReadWhole()) note_.Done();
-  else note_.Leave();
+  if (all && ReadWhole()) {
+    noteStays_ = !note_.Done();
+  } else {
+    noteStays_ = all && note_.written();
+    note_.Leave();
+  }
   return all;
 }
 
@@ -155,6 +162,8 @@ std::string LineChangeSteps::Reason(const std::string& file) const {
 std::string LineChangeSteps::RefusalText(int refusedText, const std::string& file) const {
   const LineChangeSteps& root = Root();
   if (!root.putBack_) return FillPlaceholder(LoadStr(kMsgChangeNotPutBack), Reason(file));
+  if (root.noteStays_)
+    return FillPlaceholders(LoadStr(kMsgChangeNoteStays), {LineChangeKindText(root.kind_), Reason(file)});
   if (root.watch_.RefusedReading())
     return FillPlaceholders(LoadStr(kMsgChangeReadRefused), {LineChangeKindText(root.kind_), Reason(file)});
   return FillPlaceholder(LoadStr(refusedText), Reason(file));

@@ -94,6 +94,9 @@ class LineChangeSteps {
   bool Done();
   // After Fail: whether all of it was taken back.
   bool PutBack() const { return putBack_; }
+  // After Fail: all of it taken back, yet its note stays for the next opening (the disk refused to
+  // mark it done, or a read refused left the totals to be looked at).
+  bool NoteStays() const { return Root().noteStays_; }
   // After Fail: the change was refused by a total that could not hold it, and nothing stays.
   bool TooLarge() const { return putBack_ && static_cast<bool>(Moves().Overflow()); }
 
@@ -137,7 +140,7 @@ class LineChangeSteps {
   bool TakeBack(const std::string& what);
   // The one sentence of a change that did not go through: `refusedText` with the reason in it; a read
   // refused said as such, naming the change; a change that could not take back all it wrote said as
-  // such.
+  // such; one taken back whose note stays, that the next opening will look at what it touched.
   std::string RefusalText(int refusedText, const std::string& file) const;
   void ReleaseLine();
   void Commit();
@@ -160,4 +163,5 @@ class LineChangeSteps {
   bool done_ = false;
   bool takenBack_ = false;
   bool putBack_ = true;
+  bool noteStays_ = false;
 };

@@ -1,6 +1,7 @@
 #include "data/stopped_line_changes.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdlib>
 #include <map>
 #include <set>
@@ -33,6 +34,7 @@ namespace {
 constexpr int kMsgChangeFinished = 35001;
 constexpr int kMsgChangeUndone = 35002;
 constexpr int kMsgLineKept = 35003;
+constexpr int kMsgNothingToRedo = 35025;
 constexpr int kMsgChangeNotFinished = 35004;  // ... and why
 constexpr int kWhyLineHeld = 35005;           // the line's record number
 constexpr int kWhyAccountHeld = 35006;        // the account
@@ -40,6 +42,7 @@ constexpr int kWhyHeaderHeld = 35007;         // the journal, the month
 constexpr int kWhySectionHeld = 35008;        // the section
 constexpr int kWhyChangeAtWork = 35009;       // the other change's station
 constexpr int kMsgNoteUnread = 35023;         // why a note could not be read
+constexpr int kMsgNotesUnsought = 35024;      // why the notes could not be looked for
 constexpr int kLogChangeFinished = 35021;     // the change, its station, its start
 constexpr int kLogChangeNotFinished = 35022;  // the change, its station, its start, why
 
@@ -222,6 +225,7 @@ class Finish {
     if (!plan.moves.empty()) (atTarget > 0 ? *finished : *undone) = true;
     for (const Plan::Move& m : plan.moves) {
       if (atTarget == 0 || !c50_.GoTo(static_cast<long>(m.recno)) || JournalMonth() != m.from) continue;
+      wrote_ = true;
       if (!WriteRecordFields(c50_, {{L::BMOIS, m.to.substr(0, 4)}, {L::BJAL, m.to.substr(4, 3)}, {L::BJOUR, m.day}}))
         return Refused();
     }
@@ -284,10 +288,11 @@ class Finish {
       // A change at work elsewhere on these totals may have written its lines and not yet its totals:
       // looked for before the lines are read, and again after (one that began meanwhile and wrote a
       // line waits for a total held here).
-      std::string station = ChangeAtWork(plan.totals, ownNote);
+      std::string station, unread;
+      if (!ChangeAtWork(plan.totals, ownNote, &station, &unread)) return unread;
       std::map<TotalsRecord, TotalsCents> live;
       if (station.empty() && !LiveTotals(c50_, plan.totals, &live)) return Refused();
-      if (station.empty()) station = ChangeAtWork(plan.totals, ownNote);
+      if (station.empty() && !ChangeAtWork(plan.totals, ownNote, &station, &unread)) return unread;
       if (!station.empty()) {
         if (tries >= kTotalsTries) return FillPlaceholder(LoadStr(kWhyChangeAtWork), station);
         held.Release();
@@ -304,6 +309,7 @@ class Finish {
         TotalsCents lack = lines;
         lack += stored.Negated();
         if (lack.Empty()) continue;
+        wrote_ = true;
         if (!MoveTotals(record, lack)) return Refused();
       }
       return "";
@@ -314,9 +320,13 @@ class Finish {
   // was refused as the lock was taken.
   std::string HeldOrRefused(const std::string& held) const { return watch_.ReadRefused() ? Refused() : held; }
 
+  // Whether the finish had anything to write: a change whose lines, sort records and totals already
+  // agree was taken back whole, or made whole, before it stopped.
+  bool Wrote() const { return wrote_; }
+
   // Why a write or a read was refused, as the watch kept it.
   std::string Refused() const {
-    if (watch_.RefusedReading()) return ReadErrorText(watch_.RefusedFile());
+    if (watch_.RefusedReading()) return UnreadText(watch_.RefusedFile(), watch_.RefusedResult());
     if (watch_.RefusedResult() != 0)
       return RunIncidentText(watch_.RefusedResult(), watch_.RefusedFile(), watch_.RefusedResult());
     if (watch_.Seen()) return watch_.Text();
@@ -345,6 +355,7 @@ class Finish {
   // Line `recno` given the cancel mark, or relieved of it.
   bool Mark(std::uint32_t recno, bool cancel) {
     if (!c50_.GoTo(static_cast<long>(recno)) || c50_.IsDeleted() == cancel) return true;
+    wrote_ = true;
     return cancel ? c50_.DeleteRecord(nullptr, 0) : c50_.RecallRecord(nullptr, 0);
   }
 
@@ -360,6 +371,7 @@ class Finish {
       if (c60_.MatchKey(key.c_str(), T::kRecordKeyLength, T::TFIC, T::TREC) == '#') break;
       sorts.push_back(c60_.recordNumber);
     }
+    wrote_ = wrote_ || sorts.empty();
     if (sorts.empty()) return c50_.GoTo(static_cast<long>(recno)) && SortRecordFollows(c50_, c60_);
     std::sort(sorts.begin(), sorts.end());
     std::uint32_t kept = sorts.front();
@@ -367,10 +379,12 @@ class Finish {
       if (r <= sortFrom) kept = r;
     for (const std::uint32_t r : sorts) {
       if (r == kept || !c60_.GoTo(static_cast<long>(r)) || c60_.IsDeleted()) continue;
+      wrote_ = true;
       if (!locks_.Take(c60_) || !c60_.DeleteRecord(nullptr, 0)) return false;
     }
     if (!c60_.GoTo(static_cast<long>(kept)) || !c50_.GoTo(static_cast<long>(recno))) return false;
     if (SortRecordInStep(c50_, c60_)) return true;
+    wrote_ = true;
     return locks_.Take(c60_) && c50_.GoTo(static_cast<long>(recno)) && CurrentSortRecordFollows(c50_, c60_);
   }
 
@@ -388,6 +402,7 @@ class Finish {
         continue;
       }
       if (!c60_.GoTo(static_cast<long>(r)) || !locks_.Take(c60_)) continue;
+      wrote_ = true;
       if (!c60_.DeleteRecord(nullptr, 0)) return false;
     }
     return true;
@@ -413,46 +428,80 @@ class Finish {
                             {Trimmed(code.substr(4, 3)), month.substr(2, 2) + "/" + DecodeYear(month.substr(0, 2).c_str())});
   }
 
-  // The station of another process's change at work that names one of `totals` ("" none).
-  static std::string ChangeAtWork(const std::set<TotalsRecord>& totals, const std::string& ownNote) {
-    for (const std::string& name : LineChangeNoteFiles(DossierFolder, DossierCode)) {
+  // The station of another process's change at work that names one of `totals` ("" none); false when
+  // a note could not be looked at (*why says so): a change may be at work there.
+  static bool ChangeAtWork(const std::set<TotalsRecord>& totals, const std::string& ownNote, std::string* station,
+                           std::string* why) {
+    station->clear();
+    int unlisted = 0;
+    const std::vector<std::string> names = LineChangeNoteFiles(DossierFolder, DossierCode, &unlisted);
+    if (unlisted != 0) {
+      *why = SystemUnreadText(DossierFolder, unlisted);
+      return false;
+    }
+    for (const std::string& name : names) {
       const std::string path = DossierFolder + name;
-      if (name == ownNote || !platform::FileHeldElsewhere(path)) continue;
+      int unasked = 0;
+      if (name == ownNote || !platform::FileHeldElsewhere(path, &unasked)) {
+        if (unasked == 0 || unasked == ENOENT) continue;
+        *why = SystemUnreadText(path, unasked);
+        return false;
+      }
       std::string text;
-      if (!platform::ReadWholeFile(path, text)) continue;
+      if (!platform::ReadWholeFile(path, text)) {
+        if (errno == ENOENT) continue;  // done meanwhile
+        *why = SystemUnreadText(path, errno);
+        return false;
+      }
       const LineChangeNoteText note = ReadLineChangeNote(text);
       if (!note.atWork) continue;
       const Plan other = PlanOf(note);
       for (const TotalsRecord& record : other.totals)
-        if (totals.count(record) != 0) return note.station;
+        if (totals.count(record) != 0) {
+          *station = note.station;
+          return true;
+        }
     }
-    return "";
+    return true;
   }
 
   Table& c50_;
   Table& c60_;
   Locks locks_;
   RefusalWatch watch_{RefusalWatch::EngineBoxes::kHeld};
+  bool wrote_ = false;
 };
 
 }  // namespace
 
 StoppedLineChanges FinishStoppedLineChanges() {
   StoppedLineChanges out;
-  const std::vector<std::string> names = LineChangeNoteFiles(DossierFolder, DossierCode);
+  // A folder that could not be read is not one without notes.
+  int unlisted = 0;
+  const std::vector<std::string> names = LineChangeNoteFiles(DossierFolder, DossierCode, &unlisted);
+  auto unsought = [&out](const std::string& file, int err) {
+    out.done = false;
+    out.said = FillPlaceholder(LoadStr(kMsgNotesUnsought), SystemUnreadText(file, err));
+    return out;
+  };
+  if (unlisted != 0) return unsought(DossierFolder, unlisted);
   if (names.empty()) return out;
   // The engine's boxes held back: what could not be done is said in the opening's own box.
   RefusalWatch engineBoxes(RefusalWatch::EngineBoxes::kHeld);
   Table c50, c60;
+  Table* unopened = nullptr;
   bool open = false;
   for (const std::string& name : names) {
     const std::string path = DossierFolder + name;
-    // A process at work: its change is its own.
-    if (platform::FileHeldElsewhere(path)) continue;
+    // A process at work: its change is its own. A note that could not be asked may be one.
+    int unasked = 0;
+    if (platform::FileHeldElsewhere(path, &unasked)) continue;
+    if (unasked == ENOENT) continue;  // finished meanwhile by another station
+    if (unasked != 0) return unsought(path, unasked);
     std::string text;
     if (!platform::ReadWholeFile(path, text)) {
       out.done = false;
-      out.said = FillPlaceholder(LoadStr(kMsgNoteUnread), ReadErrorText(path));
+      out.said = FillPlaceholder(LoadStr(kMsgNoteUnread), SystemUnreadText(path, errno));
       return out;
     }
     const LineChangeNoteText note = ReadLineChangeNote(text);
@@ -460,27 +509,40 @@ StoppedLineChanges FinishStoppedLineChanges() {
       platform::RemoveFile(path);
       continue;
     }
-    if (!open) {
-      open = TableC10 != nullptr && TableC20 != nullptr && TableC30 != nullptr &&
-             TableC10->UseShared(PathC10(), "C10CODE") && TableC20->UseShared(PathC20(), "C20CODE") &&
-             TableC30->UseShared(PathC30(), "C30CODE") && c50.OpenShared(PathC50(), L::kCodeTag) &&
-             c60.OpenShared(PathC60(), T::kRecordTag);
+    if (!open && unopened == nullptr) {
+      const std::pair<Table*, std::string> tables[] = {{TableC10, PathC10()}, {TableC20, PathC20()},
+                                                       {TableC30, PathC30()}, {&c50, PathC50()},
+                                                       {&c60, PathC60()}};
+      const char* const tags[] = {"C10CODE", "C20CODE", "C30CODE", L::kCodeTag, T::kRecordTag};
+      open = true;
+      for (std::size_t i = 0; open && i < std::size(tables); ++i) {
+        Table* table = tables[i].first;
+        if (table != nullptr && (table == &c50 || table == &c60 ? table->OpenShared(tables[i].second, tags[i])
+                                                                 : table->UseShared(tables[i].second, tags[i])))
+          continue;
+        open = false;
+        unopened = table;
+      }
+      // A table that could not be opened could not be read: nothing is decided from it.
+      if (unopened != nullptr) RefusalWatch::NoteOpenRefused(*unopened);
     }
     // An account's collective is read from the general file: a read the disk refused there would name
     // another record.
     const RefusalWatch planReads;
     Plan plan = PlanOf(note);
-    bool undone = false, finished = false;
+    bool undone = false, finished = false, wrote = false;
     std::string why;
     if (!open) {
-      // A table whose read the disk refused as it opened is said so, not as a refused write.
-      why = engineBoxes.Reason(kResultSystemError, PathC50(), c50.result != 0 ? c50.result : kResultSystemError);
+      // The table said as the system refused it: its open, or a read or a write the open made.
+      why = unopened != nullptr ? engineBoxes.Reason(kResultSystemError, unopened->tablePath, unopened->result)
+                                : engineBoxes.Reason(kResultSystemError, PathC10(), kResultSystemError);
     } else if (planReads.ReadRefused()) {
       why = planReads.Reason(kResultSystemError, PathC10(), kResultSystemError);
     } else {
       Finish finish(c50, c60);
       why = finish.Lines(plan, &undone, &finished);
       if (why.empty()) why = finish.Totals(plan, name);
+      wrote = finish.Wrote();
     }
     if (!why.empty()) {
       WriteLog(FillPlaceholders(LoadStr(kLogChangeNotFinished), {note.kind, note.station, note.started, why}));
@@ -491,7 +553,7 @@ StoppedLineChanges FinishStoppedLineChanges() {
     // Finished: a note that stays is finished again, with nothing left to do.
     platform::RemoveFile(path);
     WriteLog(FillPlaceholders(LoadStr(kLogChangeFinished), {note.kind, note.station, note.started}));
-    const int said = undone ? kMsgChangeUndone : finished ? kMsgChangeFinished : kMsgLineKept;
+    const int said = !wrote ? kMsgNothingToRedo : undone ? kMsgChangeUndone : finished ? kMsgChangeFinished : kMsgLineKept;
     out.said += (out.said.empty() ? "" : "\n\n") +
                 FillPlaceholders(LoadStr(said), {note.kind, note.station, note.started});
     ++out.finished;

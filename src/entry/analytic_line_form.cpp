@@ -568,9 +568,14 @@ void TWSaiModDetJournauxAnal::CmQuitterLigne() {
   if (ClosingFlag) return;
   NoCheckFlag = true;
   AskOnClose = false;
-  // A line whose section was never filled is not kept.
-  if (TableC50 != nullptr && TableC60 != nullptr && DropBlankAnalyticLine(*TableC50, *TableC60, lineKey_))
+  // A line whose section was never filled is not kept; a cancel refused says why (the line then stays).
+  std::string refusal;
+  if (TableC50 != nullptr && TableC60 != nullptr && DropBlankAnalyticLine(*TableC50, *TableC60, lineKey_, &refusal))
     RefreshPartnerList(lineKey_, 92);
+  if (!refusal.empty()) {
+    gui::MessageBeep(0);
+    gui::MessageBox(this, refusal, LoadStr(kTitleAttention), gui::MB_OK | gui::MB_ICONSTOP);
+  }
   gui::PostMessage(GetHandle(), gui::WM_CLOSE);
 }
 

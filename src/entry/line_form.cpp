@@ -398,16 +398,19 @@ bool TWSaiModDetJournaux::LoadLine() {
   if (!IsBlank(loaded_.labelCode)) ShowLabelCode(false);
   ShowPieceTotals(true, false);
 
-  // The analytic lines that no longer belong to the line go, with their sections' totals.
+  // The analytic lines that no longer belong to the line go, with their sections' totals; a removal
+  // refused is said (the split then stays as it was).
   const char mode = TheDossierRecord.AnalyticMode();
+  std::string refusal;
   if (mode != '1' && mode != '2') {
-    posting::DeleteLineAnalytic(c50, *TableC60, key_, loaded_.account, 3);
+    posting::DeleteLineAnalytic(c50, *TableC60, key_, loaded_.account, 3, &refusal);
   } else if (!analyticAllowed_) {
     ControlOf(kAnalytic)->EnableWindow(false);
-    posting::DeleteLineAnalytic(c50, *TableC60, key_, loaded_.account, 3);
+    posting::DeleteLineAnalytic(c50, *TableC60, key_, loaded_.account, 3, &refusal);
   } else if (mode == '1') {
-    posting::DeleteLineAnalytic(c50, *TableC60, key_, loaded_.account, 2);
+    posting::DeleteLineAnalytic(c50, *TableC60, key_, loaded_.account, 2, &refusal);
   }
+  TellRefusal(refusal);
   if (mode != '1' && mode != '2') ControlOf(kAnalytic)->EnableWindow(false);
 
   if (newLine_) ApplyModelLine();
@@ -997,8 +1000,11 @@ void TWSaiModDetJournaux::CmQuitterLigne() {
   if (ClosingFlag || AnalyticWindowOpen()) return;
   NoCheckFlag = true;
   AskOnClose = false;
-  if (TableC50 != nullptr && TableC60 != nullptr && posting::RemoveEmptyNewLine(*TableC50, *TableC60, key_))
+  std::string refusal;
+  if (TableC50 != nullptr && TableC60 != nullptr && posting::RemoveEmptyNewLine(*TableC50, *TableC60, key_, &refusal))
     RefreshLines();
+  // A cancel refused: the empty line stays, and the user is told why before the form goes.
+  TellRefusal(refusal);
   gui::PostMessage(GetHandle(), gui::WM_CLOSE);
 }
 
@@ -1381,6 +1387,12 @@ void TWSaiModDetJournaux::RefreshLines() {
   gui::SendCommand(lines, cmd::RafraichirLigne);
 }
 
+void TWSaiModDetJournaux::TellRefusal(const std::string& refusal) {
+  if (refusal.empty()) return;
+  gui::MessageBeep(0);
+  gui::MessageBox(this, refusal, LoadStr(kTitleAttention), gui::MB_OK | gui::MB_ICONSTOP);
+}
+
 bool TWSaiModDetJournaux::AnalyticSplitMatches() {
   const long long lineF = Cents(debitF_) - Cents(creditF_);
   const long long lineE = Cents(debitE_) - Cents(creditE_);
@@ -1392,9 +1404,11 @@ bool TWSaiModDetJournaux::CanClose() {
   const bool closing = CloseDecided(Closes());
   // A line closed without an account (a new line whose changes the user chose not to save) goes with its
   // sort record, as "Quitter" takes it away: no empty line is left in the piece.
+  std::string refusal;
   if (closing && !NoCheckFlag && TableC50 != nullptr && TableC60 != nullptr &&
-      posting::RemoveEmptyNewLine(*TableC50, *TableC60, key_))
+      posting::RemoveEmptyNewLine(*TableC50, *TableC60, key_, &refusal))
     RefreshLines();
+  TellRefusal(refusal);
   return closing;
 }
 

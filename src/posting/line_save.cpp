@@ -283,8 +283,13 @@ long DeleteLineAnalytic(Table& c50, Table& c60, const std::string& key, const st
   steps.Ends(c50, c60, kMsgSplitRemovalRefused);
   HeldRecordLocks locks(c50);
   std::vector<std::uint32_t> split;
-  if (!PlanSplitRemoval(c50, key, normalised, mode == 3 ? "VWXY" : "XY", locks, steps, &split) || split.empty())
+  const bool planned = PlanSplitRemoval(c50, key, normalised, mode == 3 ? "VWXY" : "XY", locks, steps, &split);
+  // A read refused on the way may have hidden the split: said, never taken for a line without one.
+  if (!steps.ReadWhole()) {
+    steps.Fail(key, refusal);
     return 0;
+  }
+  if (!planned || split.empty()) return 0;
   if (steps.Check(refusal)) return 0;
   // Each record is cancelled whatever else was done: a removal stopped half-way is finished by the
   // next opening.

@@ -112,6 +112,16 @@ class AnalyticSplitTest : public LineFormTest {
     Field("1000");
     return List(0, kLines1);
   }
+  // The target account given its split's `text`, the dossier opened, the line's split asked: the form of its
+  // first analytic line, "0001" (null when the list or the form did not open).
+  TWSaiModDetJournauxAnal* FirstSplitLine(const std::string& text) {
+    ChooseLine();
+    GiveText(target_, text);
+    Open();
+    if (HasFatalFailure() || AskSplit() == nullptr) return nullptr;
+    TWSaiModDetJournauxAnal* f = SplitForm();
+    return f != nullptr && f->LineKey() == linesKey_ + "0001" ? f : nullptr;
+  }
   static TWSaiBroDetJournauxAnal* List(int k, int offset) {
     const int p = posting::SlotPosition(k) + offset;
     if (RegistryChar(p) != '1') return nullptr;
@@ -353,6 +363,24 @@ TEST_P(SplitTextInputTest, AMessageAndNothingWritten) {
   EXPECT_FALSE(SplitLine("0001").live);
 }
 
+// "Quitter" on the first empty analytic line while the disk refuses its cancel: one box saying so, the
+// line left live; "Quitter" again, the disk in order, drops it.
+TEST_F(AnalyticSplitTest, ABlankAnalyticLineWhoseCancelIsRefusedSaysSo) {
+  TWSaiModDetJournauxAnal* f = FirstSplitLine("CA1=\r\nCA1=VENTES");
+  ASSERT_NE(f, nullptr) << test_support::ShownTexts();
+  gui::ModalSeam::Reset();
+  test_support::RefusedWrite::Arm("c50je.dbf", 1, platform::WriteFault::kFailOnce);
+  Send(f, 20023);
+  test_support::RefusedWrite::Disarm();
+  ASSERT_EQ(gui::ModalSeam::Shown().size(), 1u) << test_support::ShownTexts();
+  const std::string& said = gui::ModalSeam::Shown()[0].text;
+  EXPECT_EQ(said.rfind("La ligne n'a pas \xE9t\xE9 annul\xE9" "e", 0), 0u) << said;
+  test_support::ScreenshotMessage(gui::ModalSeam::Shown()[0], "entry", "blank_analytic_line_cancel_refused");
+  EXPECT_TRUE(SplitLine("0001").live);
+  EXPECT_EQ(SplitForm(), nullptr);
+  ExpectInvariants("after the refused cancel of a blank analytic line");
+}
+
 INSTANTIATE_TEST_SUITE_P(Texts, SplitTextInputTest,
                          ::testing::Values(BadCase{"CA1=\r\nCA1=VENTES", 6.55957, "la section manque"},
                                            BadCase{"CA1=VENTES %=abc", 6.55957, "n'est pas un nombre"},
@@ -380,14 +408,8 @@ TEST_F(AnalyticSplitTest, BesideItsAccountTheFormShowsTheBalanceItsSaveWrote) {
 // total cannot hold the amount: one box, the form stays on that line, in front, and no other analytic line
 // is made in the split; the section's total as it was.
 TEST_F(AnalyticSplitTest, AnAnalyticLineWhoseSaveIsRefusedKeepsItsForm) {
-  ChooseLine();
-  GiveText(target_, "Ventilation du compte\r\nCA1=CH-ARTAS %=60\r\nCA1=VENTES  %=40\r\n");
-  Open();
-  TWSaiBroDetJournauxAnal* list = AskSplit();
-  ASSERT_NE(list, nullptr) << test_support::ShownTexts();
-  TWSaiModDetJournauxAnal* f = SplitForm();
-  ASSERT_NE(f, nullptr);
-  ASSERT_EQ(f->LineKey(), linesKey_ + "0001");
+  TWSaiModDetJournauxAnal* f = FirstSplitLine("Ventilation du compte\r\nCA1=CH-ARTAS %=60\r\nCA1=VENTES  %=40\r\n");
+  ASSERT_NE(f, nullptr) << test_support::ShownTexts();
   {
     Table c30;
     ASSERT_TRUE(c30.OpenShared(PathC30(), "C30CODE"));
@@ -679,6 +701,49 @@ TEST_F(TwoAxesTest, BothAxesOpenOneBelowTheOther) {
   test_support::Screenshot(MainFrame->Widget(), "entry", "analytic_two_axes");
 }
 
+
+// A dossier gone back to one axis, the removal of the second axis refused by the disk as the line's form
+// opens: one box saying so, every second-axis record still live; opened again, the disk in order, the
+// form removes them without a word.
+TEST_F(TwoAxesTest, ARefusedRemovalOfTheSecondAxisIsSaidAndTriedAgain) {
+  ChooseLine();
+  Open();
+  TheDossierRecord.SetAt(DossierRecord::kAnalyticModePos, '1');
+  TWSaiBroDetJournaux* w = Saisir(month_);
+  ASSERT_NE(w, nullptr);
+  const auto secondAxis = [this] {
+    Table c50;
+    EXPECT_TRUE(c50.OpenShared(PathC50(), L::kAnalyticTag, true));
+    const std::string general = key_.substr(1, 13);
+    long live = 0;
+    for (bool more = c50.SeekNotBelow(L::kAnalyticTag, general.c_str()); more; more = c50.Skip(1)) {
+      if (std::string(c50.GetField(L::BMOIS)) + c50.GetField(L::BJAL) + c50.GetField(L::BPIECE) != general) break;
+      const char kind = c50.GetField(L::BCLE)[0];
+      if ((kind == 'X' || kind == 'Y') && !c50.IsDeleted()) ++live;
+    }
+    return live;
+  };
+  const long before = secondAxis();
+  ASSERT_GT(before, 0);
+  gui::ModalSeam::Reset();
+  test_support::RefusedWrite::Arm("c50je.dbf", 1, platform::WriteFault::kFailOnce);
+  TWSaiModDetJournaux* f = Modify(w, key_);
+  test_support::RefusedWrite::Disarm();
+  ASSERT_NE(f, nullptr);
+  ASSERT_EQ(gui::ModalSeam::Shown().size(), 1u) << test_support::ShownTexts();
+  const std::string& said = gui::ModalSeam::Shown()[0].text;
+  EXPECT_EQ(said.rfind("La ventilation analytique de la ligne n'a pas \xE9t\xE9 supprim\xE9" "e", 0), 0u) << said;
+  test_support::ScreenshotMessage(gui::ModalSeam::Shown()[0], "entry", "split_removal_refused");
+  EXPECT_EQ(secondAxis(), before);
+  f->NoCheckFlag = true;
+  gui::SendMessage(f->GetHandle(), gui::WM_CLOSE);
+  gui::ProcessPendingMessages();
+  gui::ModalSeam::Reset();
+  ASSERT_NE(Modify(w, key_), nullptr);
+  EXPECT_TRUE(gui::ModalSeam::Shown().empty()) << test_support::ShownTexts();
+  EXPECT_EQ(secondAxis(), 0);
+  ExpectInvariants("after the second axis went at last");
+}
 
 // A dossier gone back to one axis: opening a line in its form removes its second-axis records and takes their
 // amounts off their sections.

@@ -10,6 +10,7 @@
 #include "draft_limit.h"
 #include "data/account_totals.h"
 #include "data/closed_lines.h"
+#include "data/draft_lines.h"
 #include "entry/core/analytic_split.h"
 #include "runtime/numbers.h"
 #include "runtime/xbase.h"
@@ -233,11 +234,20 @@ TEST_F(SplitTest, TheDefaultSplitOfTheAccountText) {
 TEST_F(SplitTest, ACreditPastTheKeysFrancsIsSplitFromTheLine) {
   const long long francs = 1'311'914'000'000, euros = 200'000'000'000;
   // The line as saved: a credit of 2 000 000 000,00 €, its francs whole.
+  // Its account's and journal-month's totals moved with it, so that the books keep their rules.
   auto saved = [&](const SplitKey& free, const std::vector<FieldWrite>& fields) {
     ASSERT_TRUE(c50.Seek(L::kCodeTag, free.GeneralLineKey().c_str()));
+    const std::string account = c50.GetField(L::BCODE);
+    const std::string header = DraftHeaderCode(c50.GetField(L::BMOIS), c50.GetField(L::BJAL));
+    TotalsCents move = LineMove(c50).Negated();
     ASSERT_TRUE(LockRecord(c50, nullptr, 0));
     ASSERT_TRUE(WriteRecordFields(c50, fields));
     UnlockRecord(c50);
+    move += LineMove(c50);
+    TotalsMoves moves;
+    moves.Account(account, move);
+    moves.Header(header, move);
+    ASSERT_TRUE(moves.Make());
   };
   auto keyOf = [&](const SplitKey& free) {
     return SplitKey::Of(free.GeneralLineKey(), free.Account(), 'V', free.Day(), free.LabelCode(), free.Label(),
@@ -268,7 +278,20 @@ TEST_F(SplitTest, ACreditPastTheKeysFrancsIsSplitFromTheLine) {
   const SplitKey unread = FreeLine(true, 100000, 1);
   saved(unread, {{L::BSENS, "C"}, {L::BMONTANTE, "", true, FromCents(euros)}});
   ASSERT_TRUE(c50.Seek(L::kCodeTag, unread.GeneralLineKey().c_str()));
-  test_support::RawRecords(std::string(PathC50()) + ".dbf").Put(c50.recordNumber, "BMONTANTF", "**************");
+  {
+    // The totals made to hold what the lines now give: the unread francs count for nothing.
+    const std::string account = c50.GetField(L::BCODE);
+    const std::string header = DraftHeaderCode(c50.GetField(L::BMOIS), c50.GetField(L::BJAL));
+    TotalsCents move = LineMove(c50).Negated();
+    const std::uint32_t recno = c50.recordNumber;
+    test_support::RawRecords(std::string(PathC50()) + ".dbf").Put(recno, "BMONTANTF", "**************");
+    ASSERT_TRUE(c50.GoTo(static_cast<long>(recno)));
+    move += LineMove(c50);
+    TotalsMoves moves;
+    moves.Account(account, move);
+    moves.Header(header, move);
+    ASSERT_TRUE(moves.Make());
+  }
   SplitKey unreadKey = keyOf(unread);
   const std::uint32_t records = c50.RecCount(), sections = TableC30->RecCount();
   EXPECT_EQ(KeepSplitHeader(c50, c60, unreadKey, nullptr), SplitOpening::AmountUnread);

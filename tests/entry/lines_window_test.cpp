@@ -164,7 +164,7 @@ TEST_F(LinesWindowTest, CancelAndReactivateKeepEveryTotalAndAMatchedLineStays) {
   ASSERT_TRUE(c50.PutField(L::BLETE, "AA"));
   Table c60;
   ASSERT_TRUE(c60.OpenShared(PathC60(), T::kRecordTag));
-  ASSERT_TRUE(RewriteLigneTri(c50, T::kDraft, c60, ""));
+  ASSERT_TRUE(SortRecordFollows(c50, c60, ""));
   w->CmRafraichirTotal();
   gui::CommandEnabler ce(20029);
   ASSERT_TRUE(w->EvCommandEnable(ce));

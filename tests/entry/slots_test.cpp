@@ -19,6 +19,7 @@
 #include "runtime/xbase.h"
 #include "shell/application.h"
 #include "shell/mdi_client.h"
+#include "support/totals_post.h"
 
 namespace entry_test {
 namespace {
@@ -296,8 +297,8 @@ TEST_F(SlotsTest, ALineKeyHandedOverAtPlus18KeepsTheHeaderLockedThroughATotalsUp
   SetRegistryText(slot + kSlotRestoreOffset, kRestoreKeyLength, lineKey);
   EXPECT_EQ(RegistryText(slot + kSlotKeyOffset, 7), month) << "the journal-month key stays at + 11";
   EXPECT_TRUE(IsJournalInEntry(month.c_str()));
-  MajCentC10((month + "B").c_str(), "+D", 1.0, 0.15);
-  MajCentC10((month + "B").c_str(), "-D", 1.0, 0.15);
+  ASSERT_TRUE(test_support::PostTotals('H', month + "B", "+D", 1.0, 0.15));
+  ASSERT_TRUE(test_support::PostTotals('H', month + "B", "-D", 1.0, 0.15));
   EXPECT_FALSE(station.Do('a')) << "still locked after the totals update";
   // "Ligne Restore" finds the key there; the headers list opens it in no second slot.
   EXPECT_EQ(Saisir(month), w);

@@ -141,7 +141,7 @@ TEST_F(NewLinesTest, AGroupOfAThousandLinesIsRefusedAndLeftAsItWas) {
   ASSERT_TRUE(c50.PutField(L::BREC, "000002"));
   UnlockRecord(c50);
   ASSERT_TRUE(T::Find(c60, T::kDraft, c50.recordNumber) && c60.DeleteRecord(nullptr, 0));
-  ASSERT_TRUE(RewriteLigneTri(c50, T::kDraft, c60, ""));
+  ASSERT_TRUE(SortRecordFollows(c50, c60, ""));
   UnlockRecord(c60);
   const NewLineResult r = CreateLineAfter(c50, c60, after);
   EXPECT_EQ(r.outcome, NewLineOutcome::Created);

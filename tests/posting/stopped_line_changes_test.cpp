@@ -15,6 +15,7 @@
 #include <set>
 
 #include "data/draft_lines.h"
+#include "data/engine_files.h"
 #include "entry/core/analytic_split.h"
 #include "data/line_change_note.h"
 #include "data/stopped_line_changes.h"
@@ -557,6 +558,71 @@ TEST_F(StoppedLineChangeTest, ACopyMeetingARefusedReadOfTheDraftFailsAndLeavesTh
     return entry::CopyPiece(piece.first, piece.second, entry::PieceTarget::From(target)).outcome ==
            entry::PieceOutcome::Done;
   }));
+}
+
+TEST_F(StoppedLineChangeTest, ASaveRefusedForGoodAndTheNextOpeningSayTheSame) {
+  // A line saved onto another account, the disk refusing every change from its k-th on (a disk gone
+  // read-only after an error), the save's take-back and the marking of its note included; then the
+  // disk in order again and the dossier opened. What the save says and what the opening says agree,
+  // and both are true: a save that says nothing changed leaves the books as they were, and an opening
+  // that finds its note says it had nothing to redo; a save that could not take back all it wrote is
+  // finished or taken back by the opening.
+  const SaveRequest save = BankLineToAnotherAccount(true);
+  ASSERT_FALSE(save.key.empty());
+  Keep();
+  const std::multiset<std::string> before = Books();
+  ASSERT_EQ(SaveLineRecord(c50, c60, save).outcome, SaveOutcome::Saved);
+  const std::multiset<std::string> after = Books();
+  long nothingLeft = 0, finishedAfter = 0;
+  for (long k = 1;; ++k) {
+    SCOPED_TRACE("every change refused from the " + std::to_string(k) + "th");
+    PutBack();
+    platform::SetWriteFault(platform::WriteFault::kFailForGood, k);
+    const SaveResult saved = SaveLineRecord(c50, c60, save);
+    const long writes = platform::WritesCounted();
+    platform::SetWriteFault(platform::WriteFault::kNone, 0);
+    CloseLineChangeNote();
+    if (saved.outcome == SaveOutcome::Saved) {
+      EXPECT_GT(k, 3);
+      break;
+    }
+    ASSERT_EQ(saved.outcome, SaveOutcome::Failed) << saved.refusal;
+    // The indexes whose update the refusal cut short made again, as the opening does first.
+    CloseTables();
+    for (const std::string& table : {PathC10(), PathC20(), PathC30(), PathC50(), PathC60()}) {
+      bool repaired = false;
+      RepairInterruptedIndex(table + ".dbf", &repaired);
+    }
+    OpenTables();
+    const std::multiset<std::string> now = Books();
+    const StoppedLineChanges finished = FinishStoppedLineChanges();
+    EXPECT_TRUE(finished.done) << finished.said << "\nthe save said: " << saved.refusal;
+    if (saved.putBack) {
+      // Said whole: the books as before; an opening that finds the note has nothing to redo.
+      EXPECT_TRUE(now == before) << "said put back, yet not as before: " << saved.refusal;
+      EXPECT_NE(saved.refusal.find("rien n'a chang\xE9"), std::string::npos) << saved.refusal;
+      if (finished.finished > 0) {
+        ++nothingLeft;
+        EXPECT_NE(saved.refusal.find("prochaine ouverture"), std::string::npos) << saved.refusal;
+        EXPECT_NE(finished.said.find("rien n'\xE9tait \xE0 refaire"), std::string::npos) << finished.said;
+      }
+      EXPECT_TRUE(Books() == before) << finished.said;
+    } else {
+      // Said not taken back: the opening finishes the change, or takes it back, or finds it whole.
+      ++finishedAfter;
+      EXPECT_EQ(saved.refusal.find("rien n'a chang\xE9"), std::string::npos) << saved.refusal;
+      EXPECT_EQ(finished.finished, 1) << finished.said;
+      const std::multiset<std::string> opened = Books();
+      EXPECT_TRUE(opened == before || opened == after) << finished.said;
+    }
+    EXPECT_TRUE(Notes().empty());
+    ExpectInvariants("refused for good from change " + std::to_string(k) + " of " + std::to_string(writes));
+    ASSERT_FALSE(HasFailure());
+  }
+  EXPECT_GT(nothingLeft, 0);
+  EXPECT_GT(finishedAfter, 0);
+  PutBack();
+  fs::remove_all(Dir() + "/kept");
 }
 
 // A note written whole and not marked done, as a change at work leaves it: the line's total named.

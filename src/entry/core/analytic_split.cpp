@@ -731,14 +731,18 @@ AnalyticSaveOutcome SaveAnalyticLineRecord(Table& c50, Table& c60, const std::st
   return outcome;
 }
 
-bool DropBlankAnalyticLine(Table& c50, Table& c60, const std::string& lineKey) {
+bool DropBlankAnalyticLine(Table& c50, Table& c60, const std::string& lineKey, std::string* refusal) {
   if (!c50.isOpen) return false;
   // The line and its sort record go together, or the next opening makes them; a line read short is
-  // left as it is.
+  // left as it is, and said so.
   LineChangeSteps steps(LineChangeKind::AnalyticLineCancelled);
   steps.Ends(c50, c60, kMsgCancelRefused);
-  if (!SeekSplitRecord(c50, lineKey) || c50.IsDeleted() || !IsBlank(c50.GetField(L::BCODE)) || !steps.ReadWhole())
+  const bool blank = SeekSplitRecord(c50, lineKey) && !c50.IsDeleted() && IsBlank(c50.GetField(L::BCODE));
+  if (!steps.ReadWhole()) {
+    steps.Fail(lineKey, refusal);
     return false;
+  }
+  if (!blank) return false;
   const std::uint32_t recno = c50.recordNumber;
   const std::string text = c50.RecordToText(L::BNUMA);
   steps.Note().Cancelled(recno);
@@ -749,7 +753,7 @@ bool DropBlankAnalyticLine(Table& c50, Table& c60, const std::string& lineKey) {
     steps.Made([&c50, &c60, recno] { return MarkDraftLine(c50, c60, recno, false); });
   }
   done = done && steps.Finish();
-  if (!done) steps.Fail(text, nullptr);
+  if (!done) steps.Fail(text, refusal);
   c50.GoTo(static_cast<long>(recno));
   return done;
 }

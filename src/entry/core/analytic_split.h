@@ -223,8 +223,9 @@ enum class AnalyticSaveOutcome { Saved, ZeroLineCancelled, NotFound, LockRefused
 // that is no rounding line.
 AnalyticSaveOutcome SaveAnalyticLineRecord(Table& c50, Table& c60, const std::string& lineKey,
                                            const AnalyticLineValues& v, std::string* refusal = nullptr);
-// "Quitter": a live line whose section is still blank was never filled: cancelled with its sort record.
-bool DropBlankAnalyticLine(Table& c50, Table& c60, const std::string& lineKey);
+// "Quitter": a live line whose section is still blank was never filled: cancelled with its sort record,
+// both or neither (a write or a read refused: *refusal then says why). True when it was cancelled.
+bool DropBlankAnalyticLine(Table& c50, Table& c60, const std::string& lineKey, std::string* refusal = nullptr);
 
 // ---- balancing decisions
 // Where the balancing amount goes: the sense and both amounts (positive cents) of the entry currency's

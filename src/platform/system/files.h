@@ -96,8 +96,9 @@ bool IdentityOf(const std::string& path, FileIdentity* identity);
 
 // The names (cp1252) of the regular files of `folder` that match the shell
 // pattern (`*`, `?`, `[...]`; a leading dot only by a dot), sorted. Names that
-// cp1252 cannot hold are left out.
-std::vector<std::string> ListFiles(const std::string& folder, const std::string& pattern = "*");
+// cp1252 cannot hold are left out. *error gets the errno of a folder that could not be read (0
+// when it was): no name is then a name the folder may well hold.
+std::vector<std::string> ListFiles(const std::string& folder, const std::string& pattern = "*", int* error = nullptr);
 
 // Handles of files read and written piecewise (-1 when the open fails).
 int OpenForReading(const std::string& path);
@@ -162,8 +163,9 @@ class HeldFile {
 };
 
 // True when a HeldFile or a LockedFile (of this process or another, on this station or another)
-// holds the file at `path`.
-bool FileHeldElsewhere(const std::string& path);
+// holds the file at `path`. *error gets the errno of a file that could not be opened to be asked
+// (0 when it was): false then tells nothing.
+bool FileHeldElsewhere(const std::string& path, int* error = nullptr);
 
 // A small file this process keeps open under the lock a HeldFile takes, its bytes written in
 // place and never flushed: what a process notes of the work it is doing, read by another process
