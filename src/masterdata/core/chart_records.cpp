@@ -53,12 +53,6 @@ DomiciliationMemory& Memory() {
 
 // ---- amounts --------------------------------------------------------------------------------------------------
 
-std::string AmountText(double value) {
-  const double v = Round(2, value);
-  if (v == 0.0) return {};
-  return AmountDigits(v);
-}
-
 std::string BudgetText(double value) {
   const double v = Round(2, value);
   if (v == 0.0) return {};
@@ -93,15 +87,6 @@ bool IsAmountText(const std::string& text, bool budget) {
     }
   }
   return digits + decimals > 0 && decimals <= 2;
-}
-
-std::string BalanceText(double debit, double credit) {
-  return Trimmed(std::string(FormatAmount(debit - credit)) + " ");
-}
-
-std::string BalanceCell(double debit, double credit) {
-  if (AmountsEqual(debit, credit)) return std::string(17, ' ');
-  return FormatAmount(debit - credit);
 }
 
 // ---- accounts -------------------------------------------------------------------------------------------------
