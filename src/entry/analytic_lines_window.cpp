@@ -151,11 +151,11 @@ BrowseColumnTable TWSaiBroDetJournauxAnal::DeclaredColumns(bool euros, bool euro
 }
 
 std::string TWSaiBroDetJournauxAnal::TitleOf(const SplitKey& key, bool euros) {
-  // The general line's amount grouped whole after its side, without its sign.
+  // The general line's amount grouped whole after its side; a credit keeps its minus sign.
   const long long cents = euros ? key.Euros() : key.Francs();
   return FillPlaceholders(LoadStr(key.Axis() == 1 ? kTitleAxis1 : kTitleAxis2),
                           {RTrim(key.Part(5, 3).c_str()), key.Part(3, 2), DecodeYear(key.Part(1, 2).c_str()),
-                           key.Account(), cents < 0 ? "Cr" : "Db", GroupedAmount(cents < 0 ? -cents : cents)});
+                           key.Account(), cents < 0 ? "Cr" : "Db", GroupedAmount(cents)});
 }
 
 void TWSaiBroDetJournauxAnal::SetupWindow() {
