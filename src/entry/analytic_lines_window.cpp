@@ -152,11 +152,11 @@ BrowseColumnTable TWSaiBroDetJournauxAnal::DeclaredColumns(bool euros, bool euro
 }
 
 std::string TWSaiBroDetJournauxAnal::TitleOf(const SplitKey& key, bool euros) {
-  const std::string amount = key.AmountText(euros);
-  const bool credit = !amount.empty() && amount[0] == '-';
+  // The general line's amount grouped whole after its side; a credit keeps its minus sign.
+  const long long cents = euros ? key.Euros() : key.Francs();
   return FillPlaceholders(LoadStr(key.Axis() == 1 ? kTitleAxis1 : kTitleAxis2),
                           {RTrim(key.Part(5, 3).c_str()), key.Part(3, 2), DecodeYear(key.Part(1, 2).c_str()),
-                           key.Account(), credit ? "Cr" : "Db", amount});
+                           key.Account(), cents < 0 ? "Cr" : "Db", GroupedAmount(cents)});
 }
 
 void TWSaiBroDetJournauxAnal::SetupWindow() {
@@ -283,7 +283,7 @@ std::string TWSaiBroDetJournauxAnal::GetCellText(int field, std::uint32_t start,
   ::Table& t = *Lines();
   const char sense = t.GetField(L::BSENS)[0];
   auto amount = [&](char side) {
-    return sense == side ? std::string(GroupThousands(kAmountWidth, 2, FromCents(StoredAmountOf(t, field))))
+    return sense == side ? GroupedAmount(StoredAmountOf(t, field), kAmountWidth)
                          : std::string(kAmountWidth, ' ');
   };
   switch (DeclaredAt(column)) {
@@ -330,11 +330,11 @@ void TWSaiBroDetJournauxAnal::EvLButtonDown(unsigned modKeys, gui::Point p) {
   ::Table* c30 = TableC30;
   if (c30 == nullptr || !c30->isOpen || IsBlank(section)) return;
   if (!c30->Seek("C30CODE", section.c_str()) || c30->MatchKey(section.c_str(), 8, 1) != 'O') return;
-  const double balance = FromCents(euroView_ ? StoredAmountOf(*c30, 10) - StoredAmountOf(*c30, 12)
-                                            : StoredAmountOf(*c30, 9) - StoredAmountOf(*c30, 11));
+  const long long balance = euroView_ ? StoredAmountOf(*c30, 10) - StoredAmountOf(*c30, 12)
+                                      : StoredAmountOf(*c30, 9) - StoredAmountOf(*c30, 11);
   if (MessageBar != nullptr)
     MessageBar->SetText(FillPlaceholders(LoadStr(kStatusBalance), {c30->GetField(1), c30->GetField(2),
-                                                                   LTrim(FormatAmount(balance)),
+                                                                   Trimmed(BalanceAmount(balance)),
                                                                    LoadStr(euroView_ ? kLabelEuros : kLabelFrancs)}));
 }
 
@@ -351,7 +351,7 @@ bool TWSaiBroDetJournauxAnal::CanClose() {
       ActivateBrowse();
       gui::MessageBeep(0);
       const std::string text =
-          FillPlaceholders(LoadStr(question), {journal, month, shortYear, FormatAmount(FromCents(off))});
+          FillPlaceholders(LoadStr(question), {journal, month, shortYear, BalanceAmount(off)});
       return gui::MessageBox(this, text, LoadStr(kTitleAttention),
                              gui::MB_YESNO | gui::MB_ICONSTOP | gui::MB_DEFBUTTON2) == gui::IDYES;
     };

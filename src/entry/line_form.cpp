@@ -128,7 +128,7 @@ char ConstantLetter(int n) {
 }
 
 // A piece total grouped whole, then a blank, as its right-aligned value shows it.
-std::string TotalText(long long cents) { return Trimmed(GroupedAmount(cents, 0)) + " "; }
+std::string TotalText(long long cents) { return GroupedAmount(cents) + " "; }
 
 // The width of a column of the plain layout: `characters` of the entry font, and never less than
 // the piece's totals need, whose letter and two totals share three columns (ShareTotalsRoom): each
@@ -382,9 +382,8 @@ bool TWSaiModDetJournaux::LoadLine() {
 
   amountsSetting_ = true;
   const bool debit = loaded_.sense == 'D';
-  auto amount = [](double v) { return v == 0 ? std::string() : AmountDigits(FromCents(ToCents(v))); };
-  (debit ? debitF_ : creditF_)->SetValue(amount(loaded_.francs), true);
-  (debit ? debitE_ : creditE_)->SetValue(amount(loaded_.euros), true);
+  (debit ? debitF_ : creditF_)->SetValue(AmountDigitsOrBlank(FromCents(ToCents(loaded_.francs))), true);
+  (debit ? debitE_ : creditE_)->SetValue(AmountDigitsOrBlank(FromCents(ToCents(loaded_.euros))), true);
   (debit ? creditF_ : debitF_)->SetValue("", true);
   (debit ? creditE_ : debitE_)->SetValue("", true);
   SetSense(debit ? 'D' : 'C');
@@ -891,7 +890,7 @@ void TWSaiModDetJournaux::CmAnalytique() {
   const char sense = Sense();
   auto amount = [&](bool euros) {
     const long long cents = sense == 'D' ? Cents(AmountField('D', euros)) : -Cents(AmountField('C', euros));
-    return std::string(FormatNumber(14, 2, false, FromCents(cents)));
+    return AmountText14(FromCents(cents));
   };
   std::string split = k.substr(1, 13) + PadRight(NormalizeAccount(v.account), 8) + k.substr(20, 4);
   const std::string tail = std::string(4, ' ') + k.substr(14, 6) + PadRight(v.day, 2) + PadRight(v.labelCode, 1) +
@@ -1021,7 +1020,7 @@ void TWSaiModDetJournaux::CeEnregistrerLigne(gui::CommandEnabler& ce) {
 
 void TWSaiModDetJournaux::CmRechercheEcriture() {
   const long long cents = Cents(AmountField(Sense(), EurosChecked()));
-  TDRechercheEcriture dialog(this, cents == 0 ? std::string() : AmountDigits(FromCents(cents)), key_.substr(1, posting::kJournalMonthKeyLength));
+  TDRechercheEcriture dialog(this, AmountDigitsOrBlank(FromCents(cents)), key_.substr(1, posting::kJournalMonthKeyLength));
   if (dialog.Execute(kTaskModal) == gui::IDOK) ShowSearchTarget(this, SearchTargetKey);
 }
 

@@ -294,7 +294,7 @@ std::string TWSaiBroDetJournaux::GetCellText(int field, std::uint32_t start, std
   const int declared = DeclaredAt(column);
   const char sense = t.GetField(L::BSENS)[0];
   auto amount = [&](int f, char side) {
-    return sense == side ? std::string(GroupThousands(kAmountWidth, 2, FromCents(StoredAmountOf(t, f))))
+    return sense == side ? GroupedAmount(StoredAmountOf(t, f), kAmountWidth)
                          : std::string(kAmountWidth, ' ');
   };
   auto dueDate = [&]() {
@@ -386,9 +386,9 @@ void TWSaiBroDetJournaux::EvLButtonDown(unsigned modKeys, gui::Point p) {
 
 std::string TWSaiBroDetJournaux::BalanceStatus(::Table& c20, bool mainEuro) {
   const int d = mainEuro ? 1 : 0;
-  const double balance = FromCents(StoredAmountOf(c20, 17 + d) - StoredAmountOf(c20, 19 + d));
+  const long long balance = StoredAmountOf(c20, 17 + d) - StoredAmountOf(c20, 19 + d);
   return FillPlaceholders(LoadStr(kStatusBalance), {PadRight(c20.GetField(1), 8), c20.GetField(2),
-                                                    LTrim(FormatAmount(balance)),
+                                                    Trimmed(BalanceAmount(balance)),
                                                     LoadStr(mainEuro ? kLabelEuros : kLabelFrancs)});
 }
 
@@ -415,7 +415,7 @@ bool TWSaiBroDetJournaux::CanClose() {
       BringToTop();
       gui::MessageBeep(0);
       const std::string text =
-          FillPlaceholders(LoadStr(question), {journal, month, LTrim(FormatAmount(FromCents(balance)))});
+          FillPlaceholders(LoadStr(question), {journal, month, Trimmed(BalanceAmount(balance))});
       return gui::MessageBox(this, text, LoadStr(kTitleAttention),
                              gui::MB_YESNO | gui::MB_ICONSTOP | gui::MB_DEFBUTTON2) == gui::IDYES;
     };

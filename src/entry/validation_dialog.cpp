@@ -49,7 +49,8 @@ constexpr int kMsgFilesWontOpen = 16269;
 
 bool MainEuro() { return TheDossierRecord.At(DossierRecord::kEuroMainPos) != 'N'; }
 
-std::string Amount(long long cents) { return GroupThousands(15, 2, FromCents(cents)); }
+// The journal-month's totals stand in columns: as wide as the widest a total takes ("99 999 999 999.99").
+constexpr int kAmountWidth = 17;
 
 }  // namespace
 
@@ -91,8 +92,8 @@ std::string TDSaiValidation::Row(int row) const {
   const bool balanced = m.BalancedInEuros() && (DossierIsEuroOnly() || m.BalancedInFrancs());
   return std::string(ticked_[static_cast<std::size_t>(row)] ? "[X] " : "[ ] ") +
          posting::MonthDisplay(m.journalMonth) + "  " + PadRight(posting::JournalOf(m.journalMonth), 4) +
-         PadRight(m.name, kNameWidth) + Amount(euros ? m.debitE : m.debitF) + " " +
-         Amount(euros ? m.creditE : m.creditF) + "  " + LoadStr(balanced ? kLabelBalanced : kLabelUnbalanced);
+         PadRight(m.name, kNameWidth) + GroupedAmount(euros ? m.debitE : m.debitF, kAmountWidth) + "  " +
+         GroupedAmount(euros ? m.creditE : m.creditF, kAmountWidth) + "  " + LoadStr(balanced ? kLabelBalanced : kLabelUnbalanced);
 }
 
 void TDSaiValidation::SetupWindow() {

@@ -12,6 +12,7 @@
 #include "runtime/dossier_record.h"
 #include "runtime/numbers.h"
 #include "runtime/session_registry.h"
+#include "runtime/text.h"
 #include "runtime/xbase.h"
 #include "shell/mdi_client.h"
 #include "shell/registry.h"
@@ -73,8 +74,8 @@ void ChartRecordForm::AfterLoad() {
     for (int c = 0; c < 2; ++c) {
       const int id = c == 0 ? ids_.balanceF : ids_.balanceE;
       if (gui::Static* s = StaticOf(id))
-        s->SetText(BalanceText(FromCents(StoredAmountOf(*t, file->debitField + c)),
-                               FromCents(StoredAmountOf(*t, file->creditField + c))));
+        s->SetText(Trimmed(BalanceAmount(StoredAmountOf(*t, file->debitField + c) -
+                                         StoredAmountOf(*t, file->creditField + c))));
     }
   }
   // A dossier kept only in euros never shows the franc row.

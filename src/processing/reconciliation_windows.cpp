@@ -116,7 +116,6 @@ std::string ShownYyyymmdd(const std::string& text) {
 }
 
 // An amount in cents, grouped, with its sign.
-std::string Money(long long cents, int width = 17) { return GroupThousands(width, 2, FromCents(cents)); }
 
 // The general account of the first bank of the general file that names one.
 std::string FirstBankAccount() {
@@ -341,11 +340,13 @@ BrowseColumnTable TWTraBroRapprochement::MakeColumns() {
   DefineColumn(c, 3, 4, LoadStr(kColumnJournal), 'C', 'C', 5, 1, 3);
   DefineColumn(c, 4, 7, LoadStr(kColumnPiece), 'C', 'C', 11, 1, 8);
   DefineColumn(c, 5, 22, LoadStr(kColumnLabel), 'C', 'G', 12, 1, 25);
-  DefineColumn(c, 6, 11, LoadStr(kColumnDebit), 'C', 'D', 18, 1, 17);
-  DefineColumn(c, 7, 11, LoadStr(kColumnCredit), 'C', 'D', 18, 1, 17);
+  // The amounts' columns hold the widest a line or a transaction takes ("99 999 999 999.99").
+  DefineColumn(c, 6, 15, LoadStr(kColumnDebit), 'C', 'D', 18, 1, 17);
+  DefineColumn(c, 7, 15, LoadStr(kColumnCredit), 'C', 'D', 18, 1, 17);
   DefineColumn(c, 8, 7, LoadStr(kColumnStatement), 'C', 'C', 3, 1, 8);
   DefineColumn(c, 9, 22, LoadStr(kColumnOperation), 'C', 'G', 12, 1, 25);
-  DefineColumn(c, 10, 11, LoadStr(kColumnStatementAmount), 'C', 'D', 18, 1, 17);
+  // A transaction's amount has its sign: one character more ("-99 999 999 999.99").
+  DefineColumn(c, 10, 15, LoadStr(kColumnStatementAmount), 'C', 'D', 18, 1, 18);
   return c;
 }
 
@@ -437,9 +438,9 @@ void TWTraBroRapprochement::CleanupWindow() {
 }
 
 std::string TWTraBroRapprochement::StatusText() const {
-  return FillPlaceholders(LoadStr(kTextStatus), {Trimmed(Money(work_.ReconciledBalance())),
-                                                 Trimmed(Money(work_.StatementBalance())),
-                                                 Trimmed(Money(work_.Difference())), work_.Letter()});
+  return FillPlaceholders(LoadStr(kTextStatus), {GroupedAmount(work_.ReconciledBalance()),
+                                                 GroupedAmount(work_.StatementBalance()),
+                                                 GroupedAmount(work_.Difference()), work_.Letter()});
 }
 
 const gui::ResponseTable& TWTraBroRapprochement::Table() {
@@ -488,11 +489,11 @@ std::string TWTraBroRapprochement::GetCellText(int, std::uint32_t, std::uint32_t
     case 3: return Cut(l != nullptr ? l->journal : "", 3);
     case 4: return Cut(l != nullptr ? l->piece : "", 8);
     case 5: return Cut(l != nullptr ? l->label : "", width);
-    case 6: return l != nullptr && l->cents > 0 ? Money(l->cents) : std::string(17, ' ');
-    case 7: return l != nullptr && l->cents < 0 ? Money(-l->cents) : std::string(17, ' ');
+    case 6: return l != nullptr && l->cents > 0 ? GroupedAmount(l->cents, 17) : std::string(17, ' ');
+    case 7: return l != nullptr && l->cents < 0 ? GroupedAmount(-l->cents, 17) : std::string(17, ' ');
     case 8: return t != nullptr ? ShownYyyymmdd(t->date) : std::string(8, ' ');
     case 9: return Cut(t != nullptr ? (t->name.empty() ? t->memo : t->name) : "", width);
-    case 10: return t != nullptr ? Money(t->cents) : std::string(17, ' ');
+    case 10: return t != nullptr ? GroupedAmount(t->cents, 18) : std::string(18, ' ');
     default: return std::string(width, ' ');
   }
 }
@@ -600,7 +601,7 @@ void TWTraBroRapprochement::CmEnregistrer() {
   }
   // A difference left is named and saved only on the user's word.
   if (work_.Difference() != 0 &&
-      gui::MessageBox(this, FillPlaceholder(LoadStr(kMsgDifferenceLeft), Trimmed(Money(work_.Difference()))),
+      gui::MessageBox(this, FillPlaceholder(LoadStr(kMsgDifferenceLeft), GroupedAmountText(work_.Difference())),
                       LoadStr(kCaption), gui::MB_YESNO | gui::MB_ICONQUESTION | gui::MB_DEFBUTTON2) != gui::IDYES)
     return;
   SetDossierState('1');

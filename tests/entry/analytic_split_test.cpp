@@ -20,6 +20,7 @@
 #include "shell/mdi_client.h"
 #include "support/other_process.h"
 #include "support/refused_write.h"
+#include "support/window_amounts.h"
 
 namespace entry_test {
 namespace {
@@ -216,7 +217,7 @@ TEST_F(AnalyticSplitTest, TheSplitOfALineFromEndToEnd) {
   EXPECT_EQ(list->DefaultLinesMade(), 2);
   EXPECT_EQ(list->Store().totalRows, 2);
   EXPECT_EQ(list->GetCaption().substr(0, 23), "Lignes Analytiques (1) ");
-  EXPECT_NE(list->GetCaption().find(" Db 1000.00"), std::string::npos) << list->GetCaption();
+  EXPECT_NE(list->GetCaption().find(" Db 1 000.00"), std::string::npos) << list->GetCaption();
   const Split artas = SplitLine("0001"), ventes = SplitLine("0002");
   EXPECT_EQ(artas.section, "CH-ARTAS");
   EXPECT_EQ(artas.francs, 60000);
@@ -768,6 +769,105 @@ TEST_F(TwoAxesTest, OneAxisLeftRemovesTheSecond) {
   EXPECT_GT(second, 0);
   EXPECT_EQ(live, 0) << "no second-axis record stays live";
   ExpectInvariants("after the second axis went");
+}
+
+// A line of 1, 10 million, a billion and 99 999 999 999,99 francs split: the form's panel shows the
+// line's total and the split's whole and grouped; typed over, a split of 1.00, then of 99 999 999 999,99,
+// leaves the line off by an amount shown whole with its side; each inside its frame, at the form's
+// opening width and at its narrowest.
+TEST_F(AnalyticSplitTest, AmountsSweepThePanelShowsEveryTotalWholeGroupedAndInside) {
+  ChooseLine();
+  GiveText(target_, "CA1=VENTES");
+  {
+    Table c20;
+    ASSERT_TRUE(c20.OpenShared(folder_ + "c20je", "C20CODE"));
+    ASSERT_TRUE(c20.Seek("C20CODE", target_.c_str()));
+    for (int f = 17; f <= 20; ++f) ASSERT_TRUE(c20.PutFieldNum(f, 0));
+    ASSERT_TRUE(c20.Commit());
+  }
+  {
+    Table c30;
+    ASSERT_TRUE(c30.OpenShared(folder_ + "c30je", "C30CODE"));
+    std::string ventes = "VENTES";
+    ventes.resize(8, ' ');
+    // The split's section, its totals at zero (made by the split when the dossier has none).
+    if (c30.Seek("C30CODE", ventes.c_str()) && c30.MatchKey(ventes.c_str(), 8, 1) != '#') {
+      for (int f = 9; f <= 12; ++f) ASSERT_TRUE(c30.PutFieldNum(f, 0));
+      ASSERT_TRUE(c30.Commit());
+    }
+  }
+  Open();
+  test_support::SweepFaults faults;
+  // The panel's texts; `split` < 0: the split's total as the earlier amounts left it.
+  auto panel = [&](TWSaiModDetJournauxAnal* f, const std::string& where, long long general, long long split) {
+    faults.Add(test_support::AmountFault(where + ", the line's total", f->TextOf(kGeneralF), general, test_support::Shown::kBare));
+    if (split >= 0)
+      faults.Add(test_support::AmountFault(where + ", the split's total", f->TextOf(kSplitF), split, test_support::Shown::kBare));
+    if (split >= 0 && general != split)
+      faults.Add(test_support::AmountFault(where + ", the difference", f->TextOf(kPanelDifference), general - split,
+                                           test_support::Shown::kSided));
+    for (int id : {kGeneralF, kSplitF, kGeneralE, kSplitE, kPanelDifference}) {
+      auto* c = dynamic_cast<gui::Control*>(f->ControlOf(id));
+      ASSERT_NE(c, nullptr) << id;
+      faults.Add(test_support::GroupedFault(where + ", " + std::to_string(id), c->GetText()));
+      faults.Add(test_support::CutFault(where + ", " + std::to_string(id), *c));
+    }
+  };
+  constexpr long long kWidest = 9'999'999'999'999;
+  for (long long cents : test_support::SweepCents()) {
+    if (cents < 0) continue;  // a split line takes no negative amount: the difference gives the other side
+    const std::string where = "analytic form, a line of " + test_support::GroupedDigits(cents);
+    TWSaiBroDetJournaux* w = Saisir(month_);
+    ASSERT_NE(w, nullptr);
+    TWSaiModDetJournaux* lineForm = Modify(w, key_);
+    ASSERT_NE(lineForm, nullptr);
+    FocusOnControl(lineForm, line_form::kAccount);
+    Field(target_);
+    FocusOnControl(lineForm, line_form::kDebitF);
+    Key('A', test_support::kControlModifier, std::string(1, '\x01'));
+    Key(gui::VK_DELETE);
+    Field(AmountDigits(FromCents(cents)));
+    TWSaiModDetJournauxAnal* f = SplitForm();
+    ASSERT_NE(f, nullptr) << where << test_support::ShownTexts();
+    f->MoveWindow(gui::Rect{0, f->GetWindowRect().y, 1400, f->GetWindowRect().h});
+    gui::ProcessPendingMessages();
+    panel(f, where, cents, -1);
+    const int amount = f->TextOf(kEuros) == "O" ? kDebitE : kDebitF;
+    ASSERT_EQ(amount, kDebitF);
+    for (const long long typed : {100LL, kWidest}) {
+      if (typed == cents) continue;
+      if (gui::Window* e = f->ControlOf(amount)) e->SetFocus();
+      gui::ProcessPendingMessages();
+      Key('A', test_support::kControlModifier, std::string(1, '\x01'));
+      Key(gui::VK_DELETE);
+      Type(AmountDigits(FromCents(typed)));
+      gui::ProcessPendingMessages();
+      const std::string typedWhere = where + ", " + test_support::GroupedDigits(typed) + " typed";
+      panel(f, typedWhere, cents, typed);
+      if (cents == kWidest || (cents == 100 && typed == kWidest))
+        test_support::Screenshot(MainFrame->Widget(), "entry", cents == kWidest ? "amounts_sweep_analytic_form" : "amounts_sweep_analytic_form_credit");
+      // At its narrowest: the columns at their least width.
+      const gui::Rect opening = f->GetWindowRect();
+      f->MoveWindow(gui::Rect{opening.x, opening.y, 300, opening.h});
+      gui::ProcessPendingMessages();
+      panel(f, typedWhere + ", narrowest", cents, typed);
+      f->MoveWindow(opening);
+      gui::ProcessPendingMessages();
+    }
+    // The split given up, the line form left without its save: the next amount on the same line.
+    f->NoCheckFlag = true;
+    gui::SendMessage(f->GetHandle(), gui::WM_CLOSE);
+    gui::ProcessPendingMessages();
+    if (auto* list = List(0, kLines1)) {
+      gui::ModalSeam::QueueMessageBoxAnswer(gui::IDYES);
+      gui::ModalSeam::QueueMessageBoxAnswer(gui::IDYES);
+      gui::SendMessage(list->GetHandle(), gui::WM_CLOSE);
+      gui::ProcessPendingMessages();
+    }
+    CloseAll();
+    gui::ModalSeam::Reset();
+  }
+  faults.Report();
 }
 
 }  // namespace

@@ -6,6 +6,7 @@
 #include "line_form_fixture.h"
 
 #include "data/session.h"
+#include "runtime/text.h"
 #include "platform/gui/mdi.h"
 #include "shell/application.h"
 #include "support/refused_write.h"
@@ -280,7 +281,7 @@ TEST_F(LineFormTest, TheStatusBarShowsTheBalanceTheSaveWrote) {
   // The account's balance as its totals hold it, in the status bar's words.
   auto balance = [&] {
     const auto t = AccountTotals("44566000");
-    return std::string("Solde ") + LTrim(FormatAmount(FromCents(t[1] - t[3]))) + " Euros";
+    return std::string("Solde ") + Trimmed(BalanceAmount(t[1] - t[3])) + " Euros";
   };
   click();
   const std::string clicked = MessageBar->GetText();

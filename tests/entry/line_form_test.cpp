@@ -860,8 +860,7 @@ TEST_F(LineFormTest, AnAmountItsAccountsTotalCannotHoldIsRefusedInOneSentence) {
   Key(gui::VK_RETURN, test_support::kNoModifier, "\r");
   ASSERT_EQ(Form(), f) << "the form stays open";
   const long long largest = posting::kLargestAmountCents - (123556789 - ToCents(before.francs));
-  std::string amount = Trimmed(GroupThousands(17, 2, FromCents(largest)));
-  amount[amount.rfind('.')] = ',';
+  const std::string amount = GroupedAmountText(largest);
   const std::string said = FillPlaceholders(LoadStr(posting::kMsgAccountTotalTooLarge), {"51200000", amount});
   ASSERT_EQ(gui::ModalSeam::Shown().size(), 1u) << test_support::ShownTexts();
   EXPECT_EQ(gui::ModalSeam::Shown()[0].text, said);

@@ -128,9 +128,9 @@ TEST_F(LinesWindowTest, AClickShowsTheAccountsBalance) {
   ASSERT_EQ(w->GetSelectedRowIndex(), 2);
   const std::string account = w->Cell(w->SelectedRow(), TWSaiBroDetJournaux::kAccount);
   ASSERT_TRUE(TableC20->Seek("C20CODE", account.c_str()));
-  const double balance = TableC20->GetFieldNum(18) - TableC20->GetFieldNum(20);
+  const long long balance = ToCents(TableC20->GetFieldNum(18)) - ToCents(TableC20->GetFieldNum(20));
   EXPECT_EQ(w->BalanceText().substr(0, 9), account + " ");
-  EXPECT_NE(w->BalanceText().find(std::string("Solde ") + LTrim(FormatAmount(balance)) + " Euros"), std::string::npos)
+  EXPECT_NE(w->BalanceText().find(std::string("Solde ") + Trimmed(BalanceAmount(balance)) + " Euros"), std::string::npos)
       << w->BalanceText();
   EXPECT_EQ(MessageBar->GetText(), w->BalanceText());
   EXPECT_EQ(RegistryText(3944, 8), account);
@@ -248,7 +248,7 @@ TEST_F(LinesWindowTest, ALineWhoseAmountDoesNotReadIsNamedBeforeTheBalanceQuesti
       << named.text;
   test_support::ScreenshotMessage(named, "entry", "unreadable_amount_at_closing");
   const long long balance = sense == 'D' ? -cents : cents;
-  EXPECT_NE(gui::ModalSeam::Shown()[1].text.find(std::string("Solde E: ") + LTrim(FormatAmount(FromCents(balance)))),
+  EXPECT_NE(gui::ModalSeam::Shown()[1].text.find(std::string("Solde E: ") + Trimmed(BalanceAmount(balance))),
             std::string::npos)
       << gui::ModalSeam::Shown()[1].text;
 }
@@ -282,7 +282,7 @@ TEST_F(LinesWindowTest, TheClosingBalanceIsTheLinesWhateverTheListDoesMeanwhile)
   gui::ModalSeam::QueueMessageBoxAnswer(gui::IDNO);
   EXPECT_FALSE(w->CanClose());
   ASSERT_EQ(gui::ModalSeam::Shown().size(), 1u);
-  EXPECT_NE(gui::ModalSeam::Shown()[0].text.find(std::string("Solde F: ") + LTrim(FormatAmount(FromCents(b.BalanceF())))),
+  EXPECT_NE(gui::ModalSeam::Shown()[0].text.find(std::string("Solde F: ") + Trimmed(BalanceAmount(b.BalanceF()))),
             std::string::npos)
       << gui::ModalSeam::Shown()[0].text;
 }

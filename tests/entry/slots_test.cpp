@@ -16,6 +16,7 @@
 #include "platform/gui/accelerators.h"
 #include "platform/gui/menu.h"
 #include "runtime/numbers.h"
+#include "runtime/text.h"
 #include "runtime/xbase.h"
 #include "shell/application.h"
 #include "shell/mdi_client.h"
@@ -78,8 +79,8 @@ TEST_F(SlotsTest, CtrlSListsEveryJournalMonthWithTheTotalsOfItsLines) {
     // Month shown MM/YY, journal, state, debit and credit of the euros (the main currency).
     EXPECT_NE(text.find(MonthDisplay(code)), std::string::npos) << text;
     EXPECT_NE(text.find("Brouillard"), std::string::npos) << text;
-    EXPECT_NE(text.find(GroupThousands(17, 2, FromCents(s->second.first))), std::string::npos) << code << "|" << text;
-    EXPECT_NE(text.find(GroupThousands(17, 2, FromCents(s->second.second))), std::string::npos) << code << "|" << text;
+    EXPECT_NE(text.find(GroupedAmount(s->second.first, 17)), std::string::npos) << code << "|" << text;
+    EXPECT_NE(text.find(GroupedAmount(s->second.second, 17)), std::string::npos) << code << "|" << text;
     ++checked;
   }
   EXPECT_EQ(checked, headers);

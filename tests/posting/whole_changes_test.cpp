@@ -507,11 +507,7 @@ TEST_F(NearFullTest, ATotalThatCannotHoldTheChangeRefusesItBeforeAnythingIsWritt
   const std::string analyticKey = AnalyticLineKey(splits[1].analytic[0]);
   const LineRecord analytic = ReadLineRecord(c50);
   const std::string month = bankLine.key.substr(1, 7);
-  auto amount = [](long long cents) {
-    std::string text = Trimmed(GroupThousands(17, 2, FromCents(cents)));
-    text[text.rfind('.')] = ',';
-    return text;
-  };
+  auto amount = [](long long cents) { return GroupedAmountText(cents); };
 
   const struct Case {
     const char* what;

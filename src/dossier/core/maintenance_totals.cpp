@@ -453,7 +453,7 @@ BalanceCheck VerifyJournalBalances(bool rebalance, MaintenanceProgress* progress
       ++result.unbalanced;
       if (result.unbalanced <= 12) {
         result.list += "   - " + g.key.substr(4, 3) + g.key.substr(2, 2) + "/" + DecodeYear(g.key.substr(0, 2).c_str()) +
-                       " " + FormatAmount(FromCents(diff)) + (francs ? " Franc(s)\n" : " Euro(s)\n");
+                       " " + BalanceAmount(diff) + (francs ? " Franc(s)\n" : " Euro(s)\n");
       } else if (result.unbalanced == 13) {
         result.list += LoadStr(kLineMoreJournals);
       }

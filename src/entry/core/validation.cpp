@@ -425,10 +425,10 @@ std::string ValidationRefusal(const JournalValidationRequest& request, const std
     records += m.lines + m.analytic;
     if (!m.BalancedInEuros())
       unbalanced +=
-          name + " " + LTrim(FormatAmount(FromCents(m.debitE - m.creditE))) + " " + LoadStr(kLabelEuros) + "\n";
+          name + " " + Trimmed(BalanceAmount(m.debitE - m.creditE)) + " " + LoadStr(kLabelEuros) + "\n";
     if (!euroOnly && !m.BalancedInFrancs())
       unbalanced +=
-          name + " " + LTrim(FormatAmount(FromCents(m.debitF - m.creditF))) + " " + LoadStr(kLabelFrancs) + "\n";
+          name + " " + Trimmed(BalanceAmount(m.debitF - m.creditF)) + " " + LoadStr(kLabelFrancs) + "\n";
     for (const std::string& line : m.noAccountLines) noAccount += name + " " + line + "\n";
     if (m.noAccount > static_cast<long>(m.noAccountLines.size())) noAccount += name + " ...\n";
     for (const std::string& line : m.outOfYearLines) outOfYear += name + " " + line + "\n";

@@ -56,12 +56,6 @@ DomiciliationMemory& Memory() {
 
 // ---- amounts --------------------------------------------------------------------------------------------------
 
-std::string AmountText(double value) {
-  const double v = Round(2, value);
-  if (v == 0.0) return {};
-  return AmountDigits(v);
-}
-
 std::string BudgetText(double value) {
   const double v = Round(2, value);
   if (v == 0.0) return {};
@@ -106,15 +100,6 @@ std::string AmountPastItsField(const std::string& typed, bool budget, bool euros
   return FillPlaceholders(LoadStr(kMsgAmountPastField),
                           {Trimmed(typed), GroupedAmountText(SmallestAmountTaken(euros, rate)),
                            GroupedAmountText(LargestAmountTaken(euros, rate)), currency, other});
-}
-
-std::string BalanceText(double debit, double credit) {
-  return Trimmed(std::string(FormatAmount(debit - credit)) + " ");
-}
-
-std::string BalanceCell(double debit, double credit) {
-  if (AmountsEqual(debit, credit)) return std::string(17, ' ');
-  return FormatAmount(debit - credit);
 }
 
 // ---- accounts -------------------------------------------------------------------------------------------------

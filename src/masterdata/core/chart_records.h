@@ -15,8 +15,6 @@ namespace masterdata {
 
 // ---- amounts --------------------------------------------------------------------------------------------------
 
-// An amount as an edit shows it: the trimmed number with 2 decimals, "" for 0.
-std::string AmountText(double value);
 // A budget as an edit shows it: "" for 0, the number for a debit budget, "C" + the number for a credit (negative)
 // budget ("C1200.00" for -1200).
 std::string BudgetText(double value);
@@ -29,10 +27,6 @@ bool IsAmountText(const std::string& text, bool budget);
 // (IsAmountText): "" when it and its twin in the other currency, at `rate` (francs for one euro), fit
 // their fields (runtime/twin_amounts.h); otherwise the refusal, naming the amount and the range taken.
 std::string AmountPastItsField(const std::string& typed, bool budget, bool euros, double rate);
-// A balance as the forms show it: FormatAmount of debit - credit followed by a blank, trimmed ("1 234.56 Db").
-std::string BalanceText(double debit, double credit);
-// The list's balance cell: 17 blanks when debit equals credit, else FormatAmount of the difference.
-std::string BalanceCell(double debit, double credit);
 
 // ---- accounts -------------------------------------------------------------------------------------------------
 

@@ -402,7 +402,7 @@ BalanceOutcome ManualMatching::Balance(std::size_t row) {
 std::string ManualMatching::StatusLine() const {
   std::string count = FormatNumber(6, 0, false, static_cast<double>(rows_.size()));
   count = Trimmed(count);
-  return FillPlaceholders(LoadStr(kTextStatus), {count, FormatAmount(FromCents(markedDebit_ - markedCredit_))});
+  return FillPlaceholders(LoadStr(kTextStatus), {count, BalanceAmount(markedDebit_ - markedCredit_)});
 }
 
 }  // namespace processing

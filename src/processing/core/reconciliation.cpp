@@ -301,7 +301,7 @@ std::string Reconciliation::LogLine(std::size_t written) const {
   Ymd d;
   const std::string date = ParseStoredDate(date_, d) ? PrintDateOf(d) : date_;
   return FillPlaceholders(LoadStr(kLogSaved), {Trimmed(account_), date,
-                                               Trimmed(FormatAmountPlain(FromCents(statement_.closingCents))),
+                                               Trimmed(BalanceAmount(statement_.closingCents)),
                                                std::to_string(written), saved_});
 }
 

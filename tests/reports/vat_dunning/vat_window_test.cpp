@@ -19,6 +19,7 @@
 #include "support/pdf_tools.h"
 #include "support/line_files.h"
 #include "support/report_dossier_fixture.h"
+#include "support/window_amounts.h"
 #include "vat_data.h"
 
 namespace vat_test {
@@ -455,6 +456,39 @@ TEST_F(VatWindowTest, ADraftFileCutInARecordStopsTheReturnWithAMessageAndIsLeftA
   EXPECT_NE(shown.find(path.substr(0, path.size() - 4)), std::string::npos) << shown;
   EXPECT_EQ(fs::file_size(path), size - 37);
   EXPECT_EQ(GetDossierState(), '2');
+}
+
+// The collected VAT of the period at 1, 10 million, a billion and 99 999 999 999,99 either way, and
+// past them as the lines add up: the dialog shows each box whole, grouped, with its sign, inside its
+// control.
+TEST_F(VatWindowTest, AmountsSweepTheBoxesShowEveryAmountWholeAndInside) {
+  AddAccount("44571000", "TVA");
+  test_support::SweepFaults faults;
+  long long collected = 0;
+  for (std::size_t k = 0; k < test_support::SweepCents().size(); ++k) {
+    const long long cents = test_support::SweepCents()[k];
+    AddLine("44571000", "VE ", Date(2, 5), cents > 0 ? 'C' : 'D', cents < 0 ? -cents : cents);
+    collected += cents;
+    bool seen = false;
+    gui::ModalSeam::Reset();
+    gui::ModalSeam::QueueDialogAnswer(gui::IDCANCEL, [&](gui::Window& w) {
+      auto& d = static_cast<gui::Dialog&>(w);
+      d.PressButton(vat_ids::kCalculer);
+      const std::string where = "VAT dialog, collected " + test_support::GroupedDigits(collected);
+      faults.Add(test_support::AmountFault(where, d.GetItemText(1207), collected, test_support::Shown::kSigned));
+      for (int id = 1206; id <= 1216; ++id)
+        if (gui::Control* c = d.GetDlgItem(id); c != nullptr && !c->Widget()->isHidden()) {
+          faults.Add(test_support::GroupedFault(where + ", " + std::to_string(id), c->GetText()));
+          faults.Add(test_support::CutFault(where + ", " + std::to_string(id), *c));
+        }
+      if (k == 3 || k == 7) test_support::Screenshot(w.Widget(), "vat_dunning", "amounts_sweep_vat" + std::string(k == 3 ? "" : "_back"));
+      seen = true;
+    });
+    RunSubjectCommand(command_id::EtatsDeclarationTva);
+    Settle();
+    EXPECT_TRUE(seen) << test_support::ShownTexts();
+  }
+  faults.Report();
 }
 
 }  // namespace

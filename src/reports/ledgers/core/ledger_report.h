@@ -95,9 +95,4 @@ class LedgerReport : public reports::SimpleReportOwner {
   bool exporting_ = false;
 };
 
-// The text a balance of two money totals shows (as the field table's difference writes it: the
-// grouped amount in 14 characters and " Db" / " Cr", "0.00" alone in 14 when zero), written with
-// its NUL into `out` (18 characters); false for an amount beyond 999 999 999.99.
-bool BalanceText(Cents cents, char* out);
-
 }  // namespace ledgers

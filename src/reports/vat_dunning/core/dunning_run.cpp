@@ -332,7 +332,7 @@ bool DunningRun::LoadAccount() {
       balanceCents_ += l.sense == 'D' ? l.cents : -l.cents;
       std::string& entry = AccountLines[static_cast<std::size_t>(AccountLineCount)];
       entry = l.month + l.day + l.label + l.text + l.due + std::string(1, l.sense) +
-              PadRight(FormatNumber(14, 2, false, static_cast<double>(l.cents) / 100.0), 14) + l.text2 + l.text3;
+              AmountText14(FromCents(l.cents)) + l.text2 + l.text3;
       const int bucket = AgeingBucket(l.due, l.month + l.day, Limits);
       buckets_[bucket] += l.sense == 'D' ? l.cents : -l.cents;
       if (AccountLineCount + 1 >= static_cast<long>(AccountLines.size())) GrowLines();
