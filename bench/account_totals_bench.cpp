@@ -1,6 +1,7 @@
 // Posting speed of the account totals: each line moves an account (an auxiliary one with its
-// collective every third line), an analytic section and a journal-month header, in a dossier
-// of real tables in a temporary folder. Reports lines per second.
+// collective every third line), an analytic section and a journal-month header, as a change of lines
+// moves them (TotalsMoves, made one line at a time), in a dossier of real tables in a temporary
+// folder. Reports lines per second.
 #include <benchmark/benchmark.h>
 #include <stdlib.h>
 
@@ -15,6 +16,7 @@
 #include "data/table_create.h"
 #include "runtime/inifiles.h"
 #include "runtime/logfile.h"
+#include "runtime/numbers.h"
 #include "runtime/runtime_hooks.h"
 #include "runtime/runtime_init.h"
 
@@ -48,11 +50,12 @@ void BM_PostLines(benchmark::State& state) {
   for (auto _ : state) {
     for (int i = 0; i < lines; ++i) {
       const double francs = 10.0 + (i % 997);
-      const double euros = francs / 6.55957;
-      const char* op = i % 2 == 0 ? "+D" : "+C";
-      MajCompteC20(accounts[i % accounts.size()].c_str(), op, francs, euros);
-      MajAnalC30(sections[i % sections.size()].c_str(), op, francs, euros);
-      MajCentC10(headers[i % headers.size()].c_str(), op, francs, euros);
+      const TotalsCents move = TotalsCents::OnSense(i % 2 == 0 ? 'D' : 'C', ToCents(francs), ToCents(francs / 6.55957));
+      TotalsMoves moves;
+      moves.Account(accounts[i % accounts.size()], move);
+      moves.Section(sections[i % sections.size()], move);
+      moves.Header(headers[i % headers.size()], move);
+      if (!moves.Make()) state.SkipWithError("a move refused");
     }
   }
   state.counters["lines_per_second"] =

@@ -95,7 +95,7 @@ void BM_OpenSplit(benchmark::State& state) {
     long n = 0;
     entry::MakeDefaultSplit(w.c50, w.c60, key, kAccountText, 6.55957, true, nullptr, &n);
     made += n;
-    if (entry::RefreshSplitLines(w.c50, key) != 2) {
+    if (entry::RefreshSplitLines(w.c50, w.c60, key) != 2) {
       state.SkipWithError("the default split was not made");
       break;
     }

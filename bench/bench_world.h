@@ -110,6 +110,32 @@ class BenchRuntime {
     SetDossier(options.folder, options.code);
     return true;
   }
+  // Generate, or the copy of the dossier that a run of the same program (`name`) and size kept in the folder
+  // MERLON_BENCH_CACHE names (<cache>/<name>-<lines>/), with the generator's cost per line measured when it was
+  // made; a dossier generated is kept there for the next run. Without MERLON_BENCH_CACHE, Generate alone.
+  bool GenerateOrKept(DemoOptions& options, const std::string& name) const {
+    namespace fs = std::filesystem;
+    const char* cache = std::getenv("MERLON_BENCH_CACHE");
+    if (cache == nullptr || *cache == '\0') return Generate(options);
+    if (options.folder.empty()) options.folder = dir_ + "/dossier/";
+    if (options.code.empty()) options.code = "BENCH";
+    const std::string kept = std::string(cache) + "/" + name + "-" + std::to_string(options.lines);
+    std::error_code ec;
+    if (started_ && fs::exists(kept + "/done", ec)) {
+      fs::copy(kept + "/dossier", options.folder, fs::copy_options::recursive, ec);
+      if (ec) return false;
+      std::ifstream done(kept + "/done");
+      done >> generatedLines_ >> generatorMicrosPerLine_;
+      SetDossier(options.folder, options.code);
+      return true;
+    }
+    if (!Generate(options)) return false;
+    fs::remove_all(kept, ec);
+    fs::create_directories(kept, ec);
+    fs::copy(options.folder, kept + "/dossier", fs::copy_options::recursive, ec);
+    if (!ec) std::ofstream(kept + "/done") << generatedLines_ << " " << generatorMicrosPerLine_ << "\n";
+    return true;
+  }
   // The CPU time the generator paid for each line it wrote with all its indexes (0 before Generate): the
   // baseline of the runs that write lines.
   double GeneratorMicrosPerLine() const { return generatorMicrosPerLine_; }

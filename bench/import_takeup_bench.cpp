@@ -14,7 +14,6 @@
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
-#include <filesystem>
 #include <fstream>
 #include <functional>
 #include <memory>
@@ -37,8 +36,6 @@
 
 namespace {
 
-namespace fs = std::filesystem;
-
 constexpr long kDossierLines = 900000;
 constexpr long kTransactions = 20000;  // for the 900,000 lines: one for 45 lines
 constexpr long kLinesPerTransaction = kDossierLines / kTransactions;
@@ -53,24 +50,7 @@ std::unique_ptr<TakeUpWorld> world;
 // The generated dossier, or the copy of it a run of the same size kept in MERLON_BENCH_CACHE.
 bool MakeDossier(TakeUpWorld& w) {
   w.options.lines = bench_world::BenchLines(1000, kDossierLines);
-  const char* cache = std::getenv("MERLON_BENCH_CACHE");
-  if (cache == nullptr || *cache == '\0') return w.runtime.Generate(w.options);
-  const std::string kept = std::string(cache) + "/import-takeup-" + std::to_string(w.options.lines);
-  w.options.folder = w.runtime.dir() + "/dossier/";
-  w.options.code = "BENCH";
-  std::error_code ec;
-  if (fs::exists(kept + "/done", ec)) {
-    fs::copy(kept + "/dossier", w.options.folder, fs::copy_options::recursive, ec);
-    if (ec) return false;
-    SetDossier(w.options.folder, w.options.code);
-    return true;
-  }
-  if (!w.runtime.Generate(w.options)) return false;
-  fs::remove_all(kept, ec);
-  fs::create_directories(kept, ec);
-  fs::copy(w.options.folder, kept + "/dossier", fs::copy_options::recursive, ec);
-  if (!ec) std::ofstream(kept + "/done") << w.options.lines << "\n";
-  return true;
+  return w.runtime.GenerateOrKept(w.options, "import-takeup");
 }
 
 TakeUpWorld& TheWorld() {

@@ -38,7 +38,6 @@ constexpr int kCollectiveFillerDigit = 1109;
 constexpr int kLogCollectiveBlank = 22006;
 constexpr int kLabelCreatedCollectiveAccount = 183;
 constexpr int kLabelCreatedSection = 185;
-constexpr int kLogHeaderBlank = 22007;
 
 constexpr int kCodeLength = 8;
 constexpr int kHeaderTotalWidth = 14;
@@ -61,15 +60,6 @@ std::string Cut(const char* text, std::size_t n) {
 std::string BlankPadded(std::string s, int width) {
   if (width > 0 && s.size() < static_cast<std::size_t>(width)) s.append(width - s.size(), ' ');
   return s;
-}
-
-// The move of an update given as its operation text ("+D", "+C", "-D", "-C": the first character "+"
-// adds, any other takes off; the second "D" the debit totals, any other the credit ones) and its
-// amounts (amount 1 the francs, amount 2 the euros), in whole cents.
-TotalsCents MoveOfOperation(const std::string& operation, double amount1, double amount2) {
-  const long long sign = !operation.empty() && operation[0] == '+' ? 1 : -1;
-  return TotalsCents::OnSense(operation.size() >= 2 && operation[1] == 'D' ? 'D' : 'C', sign * ToCents(amount1),
-                              sign * ToCents(amount2));
 }
 
 void LogRefused(const char* process, const std::string& what, const std::string& operation, double amount1,
@@ -218,8 +208,12 @@ bool CreateHeader(Table& general, const std::string& header, int codeWidth) {
   return CreateRecord(general, {{1, "C"}, {2, header}, {3, label}});
 }
 
-void ReportHeaderOverflow(const std::string& code) {
+// A header's move refused because a total would not fit: logged, noted as the refusal of the
+// change or run at work (which says it in its own box), shown otherwise.
+void ReportHeaderOverflow(const Table& general, const std::string& code) {
   WriteLog(FillPlaceholder(LoadStr(kLogHeaderTotalTooLarge), code));
+  RefusalWatch::NoteAll(general.tablePath, dbase::DBIERR_MINVALERR);
+  if (RefusalWatch::EngineBoxesHeld(dbase::DBIERR_MINVALERR)) return;
   const std::string message = FillPlaceholder(LoadStr(kMsgHeaderTotalTooLarge), code);
   RuntimeBeep();
   RuntimeMessage(LoadStr(kCaptionAttention), message.c_str(), kMbIconExclamation);
@@ -239,33 +233,6 @@ bool SeekOrCreateHeader(Table& general, const std::string& key, const std::strin
 }
 
 }  // namespace
-
-bool MajCompteC20(const char* code, const char* operation, double amount1, double amount2) {
-  const std::string account = Cut(code, kCodeLength);
-  // A blank code would become "00000000" and post to an account nobody asked for.
-  if (IsBlank(account)) {
-    LogRefused("MAJCOMPTEC20", LoadStr(kLogAccountBlank), Cut(operation, 2), amount1, amount2);
-    return false;
-  }
-  TotalsMoves moves;
-  moves.Account(account, MoveOfOperation(Cut(operation, 2), amount1, amount2));
-  return moves.Make();
-}
-
-bool MajAnalC30(const char* code, const char* operation, double amount1, double amount2) {
-  TotalsMoves moves;
-  moves.Section(Cut(code, kCodeLength), MoveOfOperation(Cut(operation, 2), amount1, amount2));
-  return moves.Make();
-}
-
-bool MajCentC10(const char* code, const char* operation, double amount1, double amount2) {
-  const std::string header = Cut(code, kCodeLength);
-  if (IsBlank(header)) {
-    LogRefused("MAJCENTC10", LoadStr(kLogHeaderBlank), Cut(operation, 2), amount1, amount2);
-    return false;
-  }
-  return MoveHeaderRecord(header, MoveOfOperation(Cut(operation, 2), amount1, amount2));
-}
 
 namespace {
 
@@ -442,23 +409,33 @@ bool MoveHeaderRecord(const std::string& code, const TotalsCents& move, const To
   const std::string text = general.RecordToText(2);
   if (!LockForTotals(general, text)) return false;
   const bool heldBefore = general.result == dbase::DBIERR_ALREADYLOCKED;
-  const bool live = RecallEmptied(general);
-  const bool go = live && (!before || before(HeaderTotalsNow(general)));
+  // A header found deleted is moved from empty totals, as it is brought back. One that could not be read
+  // is neither: nothing is decided from it.
+  const bool deleted = general.IsDeleted();
+  if (general.result != kResultOk) {
+    ReportDbError(general, kContextSave, "");
+    ReleaseHeaderLock(general, heldBefore);
+    return false;
+  }
+  std::string first = deleted ? std::string() : general.GetField(4);
+  std::string second = deleted ? std::string() : general.GetField(5);
+  const bool go = !before || before(deleted ? TotalsCents{} : HeaderTotalsNow(general));
+  // Every total moved first in the texts: one that would not fit refuses the whole move, nothing
+  // written, as an account's or a section's total refuses what its field cannot hold.
   bool fits = true;
+  const bool ones = move.debit1 != 0 || move.credit1 != 0, twos = move.debit2 != 0 || move.credit2 != 0;
+  if (ones) fits = MoveHeaderSide(first, true, move.debit1) && fits;
+  if (ones) fits = MoveHeaderSide(first, false, move.credit1) && fits;
+  if (twos) fits = MoveHeaderSide(second, true, move.debit2) && fits;
+  if (twos) fits = MoveHeaderSide(second, false, move.credit2) && fits;
   bool written = false;
-  if (go) {
-    std::string first = general.GetField(4), second = general.GetField(5);
-    const bool ones = move.debit1 != 0 || move.credit1 != 0, twos = move.debit2 != 0 || move.credit2 != 0;
-    if (ones) fits = MoveHeaderSide(first, true, move.debit1) && fits;
-    if (ones) fits = MoveHeaderSide(first, false, move.credit1) && fits;
-    if (twos) fits = MoveHeaderSide(second, true, move.debit2) && fits;
-    if (twos) fits = MoveHeaderSide(second, false, move.credit2) && fits;
+  if (go && fits) {
     // A refused write is not forgotten by the saving that follows it.
-    written = !(ones || twos) || WriteFields<std::string>(general, {{4, first}, {5, second}});
+    written = RecallEmptied(general) && (!(ones || twos) || WriteFields<std::string>(general, {{4, first}, {5, second}}));
     written = SaveChanges(general) && written;
   }
   ReleaseHeaderLock(general, heldBefore);
-  if (!fits) ReportHeaderOverflow(header);
+  if (go && !fits) ReportHeaderOverflow(general, header);
   return written;
 }
 

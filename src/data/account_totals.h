@@ -1,24 +1,25 @@
 // Running debit and credit totals moved by every entry line: the account (and, for an
 // auxiliary account, its collective account) in C20, the analytic section in C30 and the
-// journal-month header in C10. Each update creates a missing record, locks the record it
+// journal-month header in C10. Each move creates a missing record, locks the record it
 // changes (waiting while another station holds it) and writes all its totals before the
 // lock is released; locks held by the program's own windows are kept.
 //
-// A change of lines moves its totals through TotalsMoves (below): planned, checked against what
-// each total holds before anything is written, then made and checked again under each record's
-// lock. MajCompteC20 and MajAnalC30 move one line's amounts that way; MajCentC10 moves a header
-// as MoveHeaderRecord does. Their operation: "+D", "+C", "-D", "-C" (first character "+" adds, any
-// other subtracts; second "D" debit, any other credit). Amount 1 is the franc amount, amount 2 the
-// euro amount. Totals are added in whole cents. Engine failures at saving are reported (context 2010) and
-// the update answers false: a run counts a refused write as a failure, never as done. A missing record is created under the table's creation lock; when
-// another station keeps that lock past the bound of a lock wait, the timeout is reported
-// (engine error 10249 naming the file, context 2201) and the update writes nothing.
+// Totals are moved through TotalsMoves (below): planned, checked against what each total holds
+// before anything is written, then made and checked again under each record's lock; a total that
+// cannot hold its move refuses it and nothing of that record is written. Amount 1 is the franc
+// amount, amount 2 the euro amount, added in whole cents. Engine failures at saving are reported
+// (context 2010) and the move answers false: a run counts a refused write as a failure, never as
+// done. A missing record is created under the table's creation lock; when another station keeps
+// that lock past the bound of a lock wait, the timeout is reported (engine error 10249 naming the
+// file, context 2201) and the move writes nothing.
 #pragma once
 
 #include <functional>
 #include <string>
 #include <utility>
 #include <vector>
+
+#include "runtime/twin_amounts.h"
 
 class Table;
 
@@ -29,25 +30,9 @@ inline constexpr int kAccountFormLockEntry = 9;
 inline constexpr int kRegistryHeldAccountPos = 3737;
 inline constexpr int kRegistryHeldAccountWidth = 8;
 
-// Each update answers true when every record it moves was written.
-// C20 account (cut to 8; a general account beginning with a digit filled with "0" to 8),
-// and the collective account of an auxiliary account beginning with a letter A-Z, moved as a
-// change's totals are (TotalsMoves): a total that cannot hold the amounts is not written. A blank
-// code posts nothing and writes a log line.
-bool MajCompteC20(const char* code, const char* operation, double amount1, double amount2);
-// C30 section (cut to 8), moved as a change's totals are; a blank code posts nothing.
-bool MajAnalC30(const char* code, const char* operation, double amount1, double amount2);
-// C10 journal-month header "C" + code (8 characters: month, journal), as MoveHeaderRecord moves
-// it: field 4 holds the franc debit and credit, field 5 the euro ones, 14 characters each. A zero
-// amount leaves its field as it is; a blank code posts nothing and writes a log line. A total that would not fit in 14 characters keeps its last value;
-// the user is told and the log gets a line. The header's lock is kept when the journal-month is
-// in entry in this program, or when the caller held it before. A header found deleted (the
-// rebuild deletes those of the journal-months without a line, and they stay until a pack) is
-// brought back empty first (BringBackHeader).
-bool MajCentC10(const char* code, const char* operation, double amount1, double amount2);
 // The current record of `general`, a journal-month header, brought back with no totals when it
-// is deleted, as the rebuild brings one back; locked meanwhile, its lock kept as MajCentC10 keeps
-// it. True when it is live (false: a write refused, reported).
+// is deleted, as the rebuild brings one back; locked meanwhile, its lock kept as MoveHeaderRecord
+// keeps it. True when it is live (false: a write refused, reported).
 bool BringBackHeader(Table& general);
 
 // ---- Totals moved by many lines at once (the imports): each record written once.
@@ -80,8 +65,10 @@ struct TotalsCents {
 // sense: what the line moves in its totals.
 TotalsCents LineMove(Table& c50);
 
-// The C20 records a line of account `code` moves, as MajCompteC20 finds them and creates those
-// missing: the account (normalised), then for an auxiliary account its collective. Empty for a
+// The C20 records a line of account `code` moves, found and those missing created: the account (cut
+// to 8, a general account beginning with a digit filled with "0" to 8), then for an auxiliary
+// account beginning with a letter A-Z its collective (the general file's "B" record of its letter,
+// made with the collective 44444444 when missing). Empty for a
 // blank code (a log line written) or when TableC20 is not open. Without `create` nothing is
 // written: the records are named as they would be made (a missing collective record names the
 // account its creation gives). *refused is set when a record could not be made.
@@ -91,13 +78,18 @@ std::vector<std::string> AccountTotalsCodes(const char* code, bool create = true
 // the record as it is.
 using TotalsBefore = std::function<bool(const TotalsCents& before)>;
 // Moves the totals of the C20 record `code` (as AccountTotalsCodes gives it) by `move` in one
-// write, locked and released as MajCompteC20 does. False when the record cannot be found, made,
-// locked or written, or `before` refused.
+// write, locked and then released unless a window of this program holds it (the account form, the
+// record text editor, the account the open-window registry names). False when the record cannot be
+// found, made, locked or written, or `before` refused.
 bool MoveAccountRecord(const std::string& code, const TotalsCents& move, const TotalsBefore& before = nullptr);
-// Moves the totals of the journal-month header `code` (8 characters, as MajCentC10 takes it) by
-// `move` in one write, as MajCentC10 moves them: a missing header made, a deleted one brought
-// back empty, a zero amount leaving its field, a total that does not fit keeping its last value
-// (told), the lock kept as there.
+// Moves the totals of the journal-month header "C" + `code` (8 characters: month, journal, source)
+// by `move` in one write: field 4 holds the franc debit and credit, field 5 the euro ones, 14
+// characters each. A missing header is made (labelled with its journal's name), a deleted one (the
+// rebuild deletes those of the journal-months without a line) brought back empty, a zero amount
+// leaves its field as it is. A move that would take a total past its 14 characters (or move one
+// already unreadable) is refused, nothing written: logged, and told in a box unless the change or
+// run at work says it in its own. The lock is kept while the journal-month is in entry in this
+// program, or when the caller held it before.
 bool MoveHeaderRecord(const std::string& code, const TotalsCents& move, const TotalsBefore& before = nullptr);
 // The totals the C20 record or the header holds now; false when it is not there (a header
 // deleted is not there).
@@ -116,8 +108,8 @@ Table* SeekTotalsRecord(char kind, const std::string& code);
 
 // What every total holds: 14 characters with 2 decimals (the amounts of C20 and C30, the
 // journal-month totals of C10).
-inline constexpr long long kLargestTotalCents = 9'999'999'999'999;   //  99 999 999 999.99
-inline constexpr long long kSmallestTotalCents = -999'999'999'999;   //  -9 999 999 999.99
+inline constexpr long long kLargestTotalCents = kLargestStoredCents;    //  99 999 999 999.99
+inline constexpr long long kSmallestTotalCents = kSmallestStoredCents;  //  -9 999 999 999.99
 
 // A total that a change would take past what it holds.
 struct TotalsOverflow {

@@ -4,6 +4,7 @@
 #include <cstring>
 #include <functional>
 #include <map>
+#include <optional>
 #include <unordered_map>
 
 #include "data/collective_account.h"
@@ -62,7 +63,10 @@ constexpr std::size_t kShownFaults = 12;
 struct Sums {
   long long debitF = 0, creditF = 0, debitE = 0, creditE = 0;
   void AddCents(const std::string& sense, long long francs, long long euros) {
-    if (!sense.empty() && sense[0] == 'D') {
+    AddCents(sense.empty() ? ' ' : sense[0], francs, euros);
+  }
+  void AddCents(char sense, long long francs, long long euros) {
+    if (sense == 'D') {
       debitF += francs;
       debitE += euros;
     } else {
@@ -86,21 +90,82 @@ struct Sums {
   }
 };
 
-// The sort record's fields compared with its line, and the line fields they copy.
-struct KeyField {
-  int sortField;
-  int draftField;
-  const char* name;
-};
-constexpr KeyField kKeyFields[] = {
-    {T::TCLE, L::BCLE, "TCLE"},     {T::TCODE, L::BCODE, "TCODE"}, {T::TMOIS, L::BMOIS, "TMOIS"},
-    {T::TJOUR, L::BJOUR, "TJOUR"},  {T::TJAL, L::BJAL, "TJAL"},    {T::TPIECE, L::BPIECE, "TPIECE"},
-    {T::TCG, L::BCG, "TCG"},        {T::TNUM, L::BNUM, "TNUM"},    {T::TNUMA, L::BNUMA, "TNUMA"},
-};
+// The name of a sort record's field, as a fault names it.
+std::string SortFieldName(int field) { return std::string(StructureOf(TableKind::C60).Field(field)->name); }
 
 bool OpenReading(Table& t, const char* path) { return t.OpenShared(path, "", true); }
 
 std::string FileName(char file) { return file == T::kDraft ? "C50" : "C40"; }
+
+// The key fields of sort records compared with those of their lines in one file of lines: the
+// same bytes give the same texts; other bytes are compared as texts.
+class SortKeys {
+ public:
+  SortKeys(Table& c60, Table& lines, bool closed) : c60_(c60), lines_(lines) {
+    for (const SortRecordCopy& k : kSortRecordCopies) {
+      const int lineField = closed ? L::ClosedFieldOf(k.draftField) : k.draftField;
+      if (lineField < 1 || lineField > lines.FieldCount() || k.sortField > c60.FieldCount()) {
+        usable_ = false;
+        continue;
+      }
+      const dbase::FLDDesc& sd = c60.Engine().nativeFields[static_cast<std::size_t>(k.sortField - 1)];
+      const dbase::FLDDesc& ld = lines.Engine().nativeFields[static_cast<std::size_t>(lineField - 1)];
+      const bool raw = sd.iUnits1 == ld.iUnits1 && sd.iUnits2 == ld.iUnits2 &&
+                       c60.FieldType(k.sortField) == lines.FieldType(lineField);
+      const Field f{k.sortField, lineField, SortFieldName(k.sortField), sd.iOffset, ld.iOffset,
+                    static_cast<std::size_t>(std::max<int>(0, sd.iUnits1)), raw};
+      fields_.push_back(f);
+      // Fields compared as bytes that follow each other in both records are compared at once.
+      if (!raw) continue;
+      if (!runs_.empty() && runs_.back().sortAt + runs_.back().width == f.sortAt &&
+          runs_.back().lineAt + runs_.back().width == f.lineAt)
+        runs_.back().width += f.width;
+      else
+        runs_.push_back({f.sortAt, f.lineAt, f.width});
+    }
+    for (const Field& f : fields_) allRaw_ = allRaw_ && f.raw;
+  }
+  // Whether every key field has its place in both files.
+  bool usable() const { return usable_; }
+  // The name of the first key field where the sort record differs from its line; nullptr when none does.
+  const char* Differs(const std::uint8_t* sort, const std::uint8_t* line) {
+    if (allRaw_) {
+      bool same = true;
+      for (const Run& r : runs_) same = same && SameBytes(sort + r.sortAt, line + r.lineAt, r.width);
+      if (same) return nullptr;
+    }
+    for (const Field& f : fields_) {
+      if (f.raw && SameBytes(sort + f.sortAt, line + f.lineAt, f.width)) continue;
+      FieldTextOf(c60_, f.sortField, sort, sortText_);
+      FieldTextOf(lines_, f.lineField, line, lineText_);
+      if (sortText_ != lineText_) return f.name.c_str();
+    }
+    return nullptr;
+  }
+
+ private:
+  struct Field {
+    int sortField, lineField;
+    std::string name;
+    std::size_t sortAt, lineAt, width;
+    bool raw;  // the same width, decimals and type in both files: the same bytes give the same texts
+  };
+  struct Run {
+    std::size_t sortAt, lineAt, width;
+  };
+  // The fields are a few bytes wide: compared in place rather than through a call.
+  static bool SameBytes(const std::uint8_t* a, const std::uint8_t* b, std::size_t n) {
+    for (std::size_t i = 0; i < n; ++i)
+      if (a[i] != b[i]) return false;
+    return true;
+  }
+  Table& c60_;
+  Table& lines_;
+  std::vector<Field> fields_;
+  std::vector<Run> runs_;
+  bool usable_ = true, allRaw_ = true;
+  std::string sortText_, lineText_;
+};
 
 // A line's count of sort records in sortsOf keeps this bit for a cancelled line.
 constexpr std::uint8_t kCancelledLine = 0x80;
@@ -283,33 +348,150 @@ class AnalyticParents {
   std::unordered_map<std::string, std::vector<General_>> parents_;
 };
 
-bool IsAnalyticKind(const std::string& kind) { return kind == "V" || kind == "W" || kind == "X" || kind == "Y"; }
+bool IsAnalyticKind(char kind) { return kind >= 'V' && kind <= 'Y'; }
+bool IsAnalyticKind(const std::string& kind) { return kind.size() == 1 && IsAnalyticKind(kind[0]); }
 
-// The fields the check reads of each table, numbered as this format numbers them.
-std::vector<int> FieldsRead(TableKind kind) {
-  switch (kind) {
-    case TableKind::C10: return {1, 2, 4, 5};
-    case TableKind::C20: return {1, 17, 18, 19, 20};
-    case TableKind::C30: return {1, 9, 10, 11, 12};
-    case TableKind::C60: {
-      std::vector<int> fields{T::TFIC, T::TREC};
-      for (const KeyField& k : kKeyFields) fields.push_back(k.sortField);
-      return fields;
-    }
-    default: {
-      std::vector<int> fields{L::BCLE, L::BSENS, L::BMONTANTF, L::BMONTANTE, L::BMOIS, L::BJAL, L::BCODE, L::BPIECE};
-      for (const KeyField& k : kKeyFields) fields.push_back(k.draftField);
-      if (kind == TableKind::C40)
-        for (int& f : fields) f = L::ClosedFieldOf(f);
-      return fields;
-    }
+// A text field holding one letter or a record number, read from the records' bytes where it is a text
+// field (usable), as FieldTextOf would read it.
+class RawText {
+ public:
+  RawText(Table& t, int field)
+      : table_(t),
+        field_(field),
+        usable_(field >= 1 && field <= t.FieldCount() && t.FieldType(field) == 'C' && t.Layout(field).width > 0),
+        at_(usable_ ? t.Layout(field).offset : 0),
+        width_(usable_ ? static_cast<std::size_t>(t.Layout(field).width) : 0) {}
+  bool usable() const { return usable_; }
+  // The first character of the field's text as FieldTextOf reads it (a zero when it has none).
+  char Letter(const std::uint8_t* record) const {
+    if (usable_) return record[at_] == 0 ? ' ' : static_cast<char>(record[at_]);
+    const std::string text = FieldTextOf(table_, field_, record);
+    return text.empty() ? '\0' : text[0];
   }
+  // The field's text when it is one letter (a line's kind), else a zero.
+  char OnlyLetter(const std::uint8_t* record) const {
+    if (usable_ && width_ == 1) return Letter(record);
+    const std::string text = FieldTextOf(table_, field_, record);
+    return text.size() == 1 ? text[0] : '\0';
+  }
+  // A record number written as digits with blanks around them; 0 for anything else (and when not usable).
+  long Number(const std::uint8_t* record) const {
+    if (!usable_) return 0;
+    const std::uint8_t* p = record + at_;
+    const std::uint8_t* end = p + width_;
+    while (p < end && *p == ' ') ++p;
+    long n = 0;
+    const std::uint8_t* digits = p;
+    for (; p < end && *p >= '0' && *p <= '9' && n < 100000000; ++p) n = n * 10 + (*p - '0');
+    if (p == digits) return 0;
+    for (; p < end; ++p)
+      if (*p != ' ') return 0;
+    return n;
+  }
+
+ private:
+  Table& table_;
+  int field_;
+  bool usable_;
+  std::size_t at_, width_;
+};
+
+// The month and journal of a line from its record's bytes, as FieldTextOf reads them when they hold
+// no zero byte (Plain).
+class RawMonth {
+ public:
+  RawMonth(Table& t, int monthField, int journalField) : month_(t, monthField), journal_(t, journalField) {}
+  bool usable() const { return month_.usable() && journal_.usable(); }
+  std::size_t monthWidth() const { return month_.width; }
+  bool Plain(const std::uint8_t* record) const {
+    return std::memchr(record + month_.at, 0, month_.width) == nullptr &&
+           std::memchr(record + journal_.at, 0, journal_.width) == nullptr;
+  }
+  // Whether the record's month and journal, as FieldTextOf reads them, begin `text` (month + journal,
+  // and what may follow); false whenever they cannot be read from the bytes alone.
+  bool Same(const std::uint8_t* record, const std::string& text) const {
+    if (!usable() || text.size() < month_.width + journal_.width) return false;
+    const char* t = text.data();
+    for (std::size_t i = 0; i < month_.width; ++i)
+      if (record[month_.at + i] != static_cast<std::uint8_t>(t[i]) || t[i] == 0) return false;
+    t += month_.width;
+    for (std::size_t i = 0; i < journal_.width; ++i)
+      if (record[journal_.at + i] != static_cast<std::uint8_t>(t[i]) || t[i] == 0) return false;
+    return true;
+  }
+  std::string Text(const std::uint8_t* record) const {
+    return std::string(reinterpret_cast<const char*>(record + month_.at), month_.width)
+        .append(reinterpret_cast<const char*>(record + journal_.at), journal_.width);
+  }
+
+ private:
+  struct Span {
+    Span(Table& t, int field) : ok(field >= 1 && field <= t.FieldCount() && t.FieldType(field) == 'C') {
+      if (!ok) return;
+      at = t.Layout(field).offset;
+      width = static_cast<std::size_t>(std::max<int>(0, t.Layout(field).width));
+    }
+    bool usable() const { return ok && width > 0; }
+    bool ok;
+    std::size_t at = 0, width = 0;
+  };
+  Span month_, journal_;
+};
+
+// Sums less the sums of some of their lines.
+Sums Less(Sums a, const Sums& b) {
+  a.debitF -= b.debitF;
+  a.creditF -= b.creditF;
+  a.debitE -= b.debitE;
+  a.creditE -= b.creditE;
+  return a;
 }
 
-// A field's name without its first letter, in capitals: the part the formats share.
-std::string NameAfterFirstLetter(std::string_view name) { return name.empty() ? std::string() : UpperAscii(name.substr(1)); }
+// BMOIS + BJAL as the lines hold them: a journal-month as the validation names it.
+constexpr std::size_t kMonthJournalLength = L::kJournalMonthKeyLength - 1;
 
 }  // namespace
+
+// What CheckKeeping read of the lines, for CheckMoved. The sums are those of the live lines, as the
+// check gathers them (journal-months by month + journal + "B" or "C").
+struct DossierInvariants::Kept {
+  std::set<std::string> months;  // the journal-months the validation moves, month + journal
+  bool whole = false;            // everything below read, from the files' blocks
+  std::map<std::string, Sums> monthSums, accounts, sections;
+  // The live draft lines of those journal-months: their sums by account and section, their general
+  // lines and their analytic records by journal-month (month + journal + one of the marks below).
+  std::unordered_map<std::string, Sums> movedAccounts, movedSections;
+  std::map<std::string, long> movedRecords;
+  static constexpr char kGeneralRecords = 'Z', kAnalyticRecords = 'A';
+  long draftLive = 0;                          // live records of the draft, all kinds
+  bool hasClosed = false;
+  long closedLines = 0;                        // records of the closed file
+  std::vector<std::uint32_t> closedCancelled;  // its cancelled records, in order
+  // The stretch of lines of one journal-month the draft's walk is in, and the count of its general
+  // lines when it is moved.
+  std::string stretch;
+  long* stretchCount = nullptr;
+
+  // A live general line of the draft, `key` its journal-month + "B".
+  void General(const std::string& key, const std::string& account, char sense, long long francs, long long euros) {
+    if (key != stretch) {
+      stretch = key;
+      const auto moved = months.find(key.substr(0, kMonthJournalLength));
+      stretchCount = moved != months.end() ? &movedRecords[*moved + kGeneralRecords] : nullptr;
+    }
+    if (stretchCount == nullptr) return;
+    movedAccounts[account].AddCents(sense, francs, euros);
+    ++*stretchCount;
+  }
+  // A live analytic record of the draft, of kind `kind` ("V" to "Y"); `section` is read for "W" and "Y".
+  void Analytic(const std::string& month, const std::string& journal, char kind, const std::string& section,
+                char sense, long long francs, long long euros) {
+    const auto moved = months.find(month + journal);
+    if (moved == months.end()) return;
+    ++movedRecords[*moved + kAnalyticRecords];
+    if (kind == 'W' || kind == 'Y') movedSections[section].AddCents(sense, francs, euros);
+  }
+};
 
 std::string DossierInvariants::Path(TableKind kind) const {
   if (!folder_.empty()) return folder_ + TableBaseName(kind, code_);
@@ -353,25 +535,6 @@ std::string DossierInvariants::TotalsAdvice() const {
   return FillPlaceholder(LoadStr(kTotalsAdvice), Listed(totalsFaults_, TotalsCount(), kShownFaults));
 }
 
-bool DossierInvariants::FieldsInPlace() const {
-  for (TableKind kind :
-       {TableKind::C10, TableKind::C20, TableKind::C30, TableKind::C40, TableKind::C50, TableKind::C60}) {
-    Table t;
-    if (!OpenReading(t, Path(kind).c_str())) {
-      if (kind == TableKind::C40) continue;  // a dossier that never validated anything may have none
-      return false;
-    }
-    const TableStructure& structure = StructureOf(kind);
-    for (const int f : FieldsRead(kind)) {
-      const FieldDef* def = structure.Field(f);
-      if (def == nullptr || f > t.FieldCount() || t.FieldType(f) != def->type ||
-          NameAfterFirstLetter(t.FieldName(f)) != NameAfterFirstLetter(def->name))
-        return false;
-    }
-  }
-  return true;
-}
-
 std::string DossierInvariants::Report() const {
   std::string out;
   for (const std::string& f : faults_) out += f + "\n";
@@ -392,7 +555,21 @@ void DossierInvariants::Clear() {
 }
 
 bool DossierInvariants::Check() {
+  kept_.reset();
+  return CheckWhole();
+}
+
+bool DossierInvariants::CheckKeeping(const std::vector<std::string>& journalMonths) {
+  kept_ = std::make_shared<Kept>();
+  for (const std::string& m : journalMonths) kept_->months.insert(PadRight(m, kMonthJournalLength));
+  const bool held = CheckWhole();
+  if (!kept_->whole) kept_.reset();
+  return held;
+}
+
+bool DossierInvariants::CheckWhole() {
   Clear();
+  readWhole_ = true;
   // A read the system refused ends a walk short of its table's end, or skips a record, which the
   // sums and counts would not show: the check then fails, naming the file.
   const RefusalWatch reading;
@@ -431,21 +608,22 @@ bool DossierInvariants::CheckFromBlocks() {
       if (!readable(lines, closed ? L::ClosedFieldOf(f) : f)) return false;
     for (int f : {L::BMONTANTF, L::BMONTANTE})
       if (lines.FieldType(closed ? L::ClosedFieldOf(f) : f) != 'N') return false;
-    for (const KeyField& k : kKeyFields)
+    for (const SortRecordCopy& k : kSortRecordCopies)
       if (!readable(lines, closed ? L::ClosedFieldOf(k.draftField) : k.draftField)) return false;
   }
   for (int f : {static_cast<int>(T::TFIC), static_cast<int>(T::TREC)})
     if (!readable(c60, f)) return false;
-  for (const KeyField& k : kKeyFields)
+  for (const SortRecordCopy& k : kSortRecordCopies)
     if (!readable(c60, k.sortField)) return false;
 
   // The sums gathered by key without order, ordered once at the end as the cursors' walk keeps them.
   std::unordered_map<std::string, Sums> months, accounts, sections;
   std::vector<std::uint8_t> sortsOf[2];
-  std::string kind, sense, month, journal, code, piece, number;
+  std::string kindText, month, journal, code, piece, number;
   std::string monthKey, lastMonthKey;
   Sums* monthSums = nullptr;  // the sums of lastMonthKey (the map's elements stay where they are)
   AnalyticParents parents;
+  Kept* const kept = kept_.get();
   // The place of the line `record` of `lines` (the draft or the closed file), among the analytic parents.
   auto placeOf = [&](Table& lines, bool closed, const std::uint8_t* record) {
     auto field = [closed](int draftField) { return closed ? L::ClosedFieldOf(draftField) : draftField; };
@@ -463,6 +641,9 @@ bool DossierInvariants::CheckFromBlocks() {
     const int fKind = field(L::BCLE), fSense = field(L::BSENS), fFrancs = field(L::BMONTANTF),
               fEuros = field(L::BMONTANTE), fMonth = field(L::BMOIS), fJournal = field(L::BJAL),
               fCode = field(L::BCODE), fPiece = field(L::BPIECE), fSplit = field(L::BCG);
+    const RawText kindOf(lines, fKind), senseOf(lines, fSense);
+    const RawMonth monthOf(lines, fMonth, fJournal);
+    monthSums = nullptr;  // a stretch of lines is of one file
     std::uint32_t count = 0;
     std::vector<std::uint32_t> cancelled;
     const bool read = ScanRecords(lines, [&](std::uint32_t recno, const std::uint8_t* record) {
@@ -471,34 +652,47 @@ bool DossierInvariants::CheckFromBlocks() {
         cancelled.push_back(recno);
         return;
       }
-      FieldTextOf(lines, fKind, record, kind);
+      const char kind = kindOf.OnlyLetter(record);
       if (IsAnalyticKind(kind)) parents.Analytic(placeOf(lines, closed, record), recno, FieldTextOf(lines, fSplit, record));
-      FieldTextOf(lines, fSense, record, sense);
+      const char sense = senseOf.Letter(record);
       bool readable = true;
       const long long francs = FieldCentsOf(lines, fFrancs, record, &readable);
       const long long euros = FieldCentsOf(lines, fEuros, record, &readable);
-      if (!readable && (kind == "Z" || kind == "W" || kind == "Y")) {
+      if (!readable && (kind == 'Z' || kind == 'W' || kind == 'Y')) {
         FieldTextOf(lines, fCode, record, code);
         unreadable_.push_back({closed ? T::kClosed : T::kDraft, recno, FieldTextOf(lines, fPiece, record), code});
       }
-      if (kind == "Z") {
-        FieldTextOf(lines, fMonth, record, month);
-        FieldTextOf(lines, fJournal, record, journal);
-        // Lines of one journal-month mostly follow each other: their sums found once for the stretch.
-        monthKey.assign(month).append(journal).append(closed ? "C" : "B");
-        if (monthSums == nullptr || monthKey != lastMonthKey) {
-          monthSums = &months[monthKey];
-          lastMonthKey = monthKey;
+      if (kind == 'Z') {
+        // Lines of one journal-month mostly follow each other: their sums found once for the stretch,
+        // its month and journal read as text only where they change.
+        if (monthSums == nullptr || !monthOf.Same(record, lastMonthKey)) {
+          FieldTextOf(lines, fMonth, record, month);
+          FieldTextOf(lines, fJournal, record, journal);
+          monthKey.assign(month).append(journal).append(closed ? "C" : "B");
+          if (monthSums == nullptr || monthKey != lastMonthKey) {
+            monthSums = &months[monthKey];
+            lastMonthKey = monthKey;
+          }
         }
         monthSums->AddCents(sense, francs, euros);
         FieldTextOf(lines, fCode, record, code);
         accounts[code].AddCents(sense, francs, euros);
-      } else if (kind == "W" || kind == "Y") {
+        if (kept != nullptr && !closed) kept->General(lastMonthKey, code, sense, francs, euros);
+      } else if (kind == 'W' || kind == 'Y') {
         FieldTextOf(lines, fCode, record, code);
         sections[code].AddCents(sense, francs, euros);
       }
+      // An analytic record's month and journal were read for its place.
+      if (kept != nullptr && !closed && IsAnalyticKind(kind))
+        kept->Analytic(month, journal, kind, code, sense, francs, euros);
     });
     if (!read) return false;
+    if (kept != nullptr && closed) {
+      kept->closedLines = static_cast<long>(count);
+      kept->closedCancelled = cancelled;
+    } else if (kept != nullptr) {
+      kept->draftLive = static_cast<long>(count - cancelled.size());
+    }
     sortsOf[pass].assign(static_cast<std::size_t>(count) + 1, 0);
     for (const std::uint32_t n : cancelled)
       if (n < sortsOf[pass].size()) sortsOf[pass][n] = kCancelledLine;
@@ -511,8 +705,8 @@ bool DossierInvariants::CheckFromBlocks() {
     Table& lines = closed ? c40 : c50;
     const int fKind = closed ? L::ClosedFieldOf(L::BCLE) : L::BCLE, fCode = closed ? L::ClosedFieldOf(L::BCODE) : L::BCODE;
     const bool read = ScanRecords(lines, [&](std::uint32_t recno, const std::uint8_t* record) {
-      FieldTextOf(lines, fKind, record, kind);
-      if (kind != "Z") return;
+      FieldTextOf(lines, fKind, record, kindText);
+      if (kindText != "Z") return;
       const std::string place = placeOf(lines, closed, record);
       if (parents.Wanted(place)) parents.General(place, recno, FieldTextOf(lines, fCode, record), record[0] != '*');
     });
@@ -520,19 +714,24 @@ bool DossierInvariants::CheckFromBlocks() {
   }
 
   // The sort records, each line it points at read where the engine holds it.
+  std::optional<SortKeys> keys[2];
+  keys[0].emplace(c60, c50, false);
+  if (hasClosed) keys[1].emplace(c60, c40, true);
+  const RawText fileOf(c60, T::TFIC), lineOf(c60, T::TREC);
   std::vector<std::uint8_t> scratch;
-  std::string sortText, lineText;
+  std::string lineText;
   std::uint32_t r = 0;
   bool linesRead = true;
   const bool read = ScanRecords(c60, [&](std::uint32_t, const std::uint8_t* record) {
     ++r;
-    FieldTextOf(c60, T::TFIC, record, sortText);
-    const char file = sortText[0];
-    FieldTextOf(c60, T::TREC, record, lineText);
-    const long recno = static_cast<long>(Val(lineText.c_str()));
+    const char file = fileOf.Letter(record);
+    // The line's number as its digits give it, else as Val reads the text.
+    long recno = lineOf.Number(record);
+    if (recno == 0) recno = static_cast<long>(Val(FieldTextOf(c60, T::TREC, record).c_str()));
     const bool closed = file == T::kClosed;
     std::vector<std::uint8_t>& pointed = sortsOf[closed ? 1 : 0];
     if ((file != T::kDraft && file != T::kClosed) || recno < 1 || static_cast<std::size_t>(recno) >= pointed.size()) {
+      FieldTextOf(c60, T::TREC, record, lineText);
       Fault(FillPlaceholders(LoadStr(kFaultSortPointsNowhere),
                              {std::to_string(r), std::string(1, file) + TrimmedRight(lineText.c_str())}));
       return;
@@ -545,22 +744,8 @@ bool DossierInvariants::CheckFromBlocks() {
       linesRead = false;
       return;
     }
-    for (const KeyField& k : kKeyFields) {
-      const int lineField = closed ? L::ClosedFieldOf(k.draftField) : k.draftField;
-      // The same bytes give the same texts; other bytes are compared as texts.
-      const dbase::FLDDesc& sd = c60.Engine().nativeFields[static_cast<std::size_t>(k.sortField - 1)];
-      const dbase::FLDDesc& ld = lines.Engine().nativeFields[static_cast<std::size_t>(lineField - 1)];
-      if (sd.iUnits1 == ld.iUnits1 && sd.iUnits2 == ld.iUnits2 && c60.FieldType(k.sortField) == lines.FieldType(lineField) &&
-          std::memcmp(record + sd.iOffset, line + ld.iOffset, static_cast<std::size_t>(std::max<int>(0, sd.iUnits1))) == 0)
-        continue;
-      FieldTextOf(c60, k.sortField, record, sortText);
-      FieldTextOf(lines, lineField, line, lineText);
-      if (sortText != lineText) {
-        Fault(FillPlaceholders(LoadStr(kFaultSortDiffers),
-                               {FileName(file), std::to_string(recno), std::to_string(r), k.name}));
-        break;
-      }
-    }
+    if (const char* differs = keys[closed ? 1 : 0]->Differs(record, line))
+      Fault(FillPlaceholders(LoadStr(kFaultSortDiffers), {FileName(file), std::to_string(recno), std::to_string(r), differs}));
     const bool sortDeleted = record[0] == '*', lineDeleted = line[0] == '*';
     if (sortDeleted != lineDeleted)
       Fault(FillPlaceholders(LoadStr(lineDeleted ? kFaultLineCancelled : kFaultSortCancelled),
@@ -573,6 +758,13 @@ bool DossierInvariants::CheckFromBlocks() {
   std::map<std::string, Sums> orderedMonths(months.begin(), months.end());
   const std::map<std::string, Sums> orderedAccounts(accounts.begin(), accounts.end());
   std::map<std::string, Sums> orderedSections(sections.begin(), sections.end());
+  if (kept != nullptr) {
+    kept->monthSums = orderedMonths;
+    kept->accounts = orderedAccounts;
+    kept->sections = orderedSections;
+    kept->hasClosed = hasClosed;
+    kept->whole = true;
+  }
   CheckTotals(c10, c20, c30, orderedMonths, orderedAccounts, orderedSections,
               [this](const std::string& f, const std::string& total) { WrongTotal(f, total); }, headers, unreadable_);
   return true;
@@ -672,9 +864,9 @@ bool DossierInvariants::CheckByCursor() {
     Table& lines = closed ? c40 : c50;
     if (!lines.GoTo(recno)) continue;
     const std::string name = FileName(file), line = std::to_string(recno);
-    for (const KeyField& k : kKeyFields) {
+    for (const SortRecordCopy& k : kSortRecordCopies) {
       if (std::string(c60.GetField(k.sortField)) != L::Get(lines, closed, k.draftField)) {
-        Fault(FillPlaceholders(LoadStr(kFaultSortDiffers), {name, line, std::to_string(r), k.name}));
+        Fault(FillPlaceholders(LoadStr(kFaultSortDiffers), {name, line, std::to_string(r), SortFieldName(k.sortField)}));
         break;
       }
     }
@@ -687,4 +879,202 @@ bool DossierInvariants::CheckByCursor() {
   CheckTotals(c10, c20, c30, months, accounts, sections,
               [this](const std::string& f, const std::string& total) { WrongTotal(f, total); }, headers, unreadable_);
   return faultCount_ == 0;
+}
+
+bool DossierInvariants::CheckMoved(const DossierInvariants& before) {
+  kept_.reset();
+  Clear();
+  const Kept* k = before.kept_.get();
+  if (k != nullptr && k->whole && before.faultCount_ == 0 && before.unreadable_.empty() && before.folder_ == folder_ &&
+      before.code_ == code_) {
+    // A read refused leaves what was read short: the whole books are read again, and named.
+    const RefusalWatch reading;
+    if (MovedLinesHold(*k) && !reading.ReadRefused()) {
+      readWhole_ = false;
+      return true;
+    }
+    Clear();
+  }
+  return CheckWhole();
+}
+
+bool DossierInvariants::MovedLinesHold(const Kept& k) {
+  Table c10, c20, c30, c40, c50, c60;
+  if (!k.hasClosed || !OpenReading(c10, Path(TableKind::C10).c_str()) ||
+      !OpenReading(c20, Path(TableKind::C20).c_str()) || !OpenReading(c30, Path(TableKind::C30).c_str()) ||
+      !OpenReading(c40, Path(TableKind::C40).c_str()) || !OpenReading(c50, Path(TableKind::C50).c_str()) ||
+      !OpenReading(c60, Path(TableKind::C60).c_str()))
+    return false;
+  const auto closed = [](int draftField) { return L::ClosedFieldOf(draftField); };
+  const RawText closedKind(c40, closed(L::BCLE)), closedSense(c40, closed(L::BSENS)), draftKind(c50, L::BCLE),
+      sortFile(c60, T::TFIC), sortLine(c60, T::TREC);
+  const RawMonth closedMonth(c40, closed(L::BMOIS), closed(L::BJAL)), draftMonth(c50, L::BMOIS, L::BJAL);
+  if (!sortLine.usable() || !closedMonth.usable() || !draftMonth.usable()) return false;
+  bool held = true;
+
+  // The lines moved: the closed file's records past those it held, each live and of a journal-month
+  // moved, summed as the whole check sums them; the analytic records under a general line moved
+  // with them.
+  const int fFrancs = closed(L::BMONTANTF), fEuros = closed(L::BMONTANTE), fCode = closed(L::BCODE),
+            fPiece = closed(L::BPIECE), fNumber = closed(L::BNUM), fSplit = closed(L::BCG);
+  const auto firstMoved = static_cast<std::uint32_t>(k.closedLines + 1);
+  // Whether the draft held analytic records in the journal-months moved: the places of the lines
+  // moved are read only then.
+  bool analytic = false;
+  for (const auto& [key, count] : k.movedRecords) analytic = analytic || key.back() == Kept::kAnalyticRecords;
+  std::map<std::string, Sums> movedMonths;
+  std::unordered_map<std::string, Sums> movedAccounts, movedSections;
+  std::map<std::string, long> movedRecords;
+  long moved = 0;
+  AnalyticParents parents;
+  struct General {
+    std::string place;
+    std::uint32_t recno;
+    std::string account;
+  };
+  std::vector<General> generals;
+  std::string code, piece, number;
+  // The journal-month of the stretch of lines the walk is in, its sums and its counts.
+  std::string stretch;
+  Sums* monthSums = nullptr;
+  long* generalCount = nullptr;
+  long* analyticCount = nullptr;
+  if (!ScanRecordsFrom(c40, firstMoved, [&](std::uint32_t recno, const std::uint8_t* record) {
+        if (!held) return;
+        const char kind = closedKind.OnlyLetter(record);
+        const bool general = kind == L::kGeneral, analyticKind = kind >= 'V' && kind <= 'Y';
+        if (record[0] == '*' || (!general && !analyticKind) || !closedMonth.Plain(record)) {
+          held = false;
+          return;
+        }
+        if (monthSums == nullptr || !closedMonth.Same(record, stretch)) {
+          stretch = closedMonth.Text(record);
+          if (k.months.count(stretch) == 0) {
+            held = false;
+            return;
+          }
+          monthSums = &movedMonths[stretch];
+          generalCount = &movedRecords[stretch + Kept::kGeneralRecords];
+          analyticCount = &movedRecords[stretch + Kept::kAnalyticRecords];
+        }
+        ++moved;
+        ++*(general ? generalCount : analyticCount);
+        bool readable = true;
+        const long long francs = FieldCentsOf(c40, fFrancs, record, &readable);
+        const long long euros = FieldCentsOf(c40, fEuros, record, &readable);
+        if (!readable && (general || kind == 'W' || kind == 'Y')) {
+          held = false;
+          return;
+        }
+        const char sense = closedSense.Letter(record);
+        std::string place;
+        if (analytic) {
+          FieldTextOf(c40, fPiece, record, piece);
+          FieldTextOf(c40, fNumber, record, number);
+          place = AnalyticParents::Place(T::kClosed, stretch.substr(0, closedMonth.monthWidth()),
+                                         stretch.substr(closedMonth.monthWidth()), piece, number);
+        }
+        if (general) {
+          monthSums->AddCents(sense, francs, euros);
+          FieldTextOf(c40, fCode, record, code);
+          movedAccounts[code].AddCents(sense, francs, euros);
+          if (analytic) generals.push_back({std::move(place), recno, code});
+          return;
+        }
+        parents.Analytic(std::move(place), recno, FieldTextOf(c40, fSplit, record));
+        if (kind == 'W' || kind == 'Y') {
+          FieldTextOf(c40, fCode, record, code);
+          movedSections[code].AddCents(sense, francs, euros);
+        }
+      }) ||
+      !held)
+    return false;
+  for (auto it = movedRecords.begin(); it != movedRecords.end();) it = it->second == 0 ? movedRecords.erase(it) : std::next(it);
+  if (movedRecords != k.movedRecords) return false;
+  for (const General& g : generals)
+    if (parents.Wanted(g.place)) parents.General(g.place, g.recno, g.account, true);
+  parents.Faults([&held](const std::string&) { held = false; });
+  if (!held) return false;
+
+  // The draft, packed: the live records of the other journal-months alone, as many as stayed.
+  std::uint32_t draftCount = 0;
+  if (!ScanRecords(c50, [&](std::uint32_t, const std::uint8_t* record) {
+        ++draftCount;
+        if (!held) return;
+        if (record[0] == '*' || !draftMonth.Plain(record)) {
+          held = false;
+          return;
+        }
+        for (const std::string& m : k.months) {
+          if (!draftMonth.Same(record, m)) continue;
+          const char kind = draftKind.OnlyLetter(record);
+          if (kind == L::kGeneral || (kind >= 'V' && kind <= 'Y')) held = false;
+        }
+      }) ||
+      !held || static_cast<long>(draftCount) != k.draftLive - moved)
+    return false;
+
+  // Every sort record, made again by the run: one for each line, pointing at it, cancelled as it
+  // is; those of the lines moved carry their keys.
+  const std::uint32_t closedCount = c40.RecCount();
+  std::vector<std::uint8_t> sortsOf[2];
+  sortsOf[0].assign(static_cast<std::size_t>(draftCount) + 1, 0);
+  sortsOf[1].assign(static_cast<std::size_t>(closedCount) + 1, 0);
+  for (const std::uint32_t n : k.closedCancelled)
+    if (n < sortsOf[1].size()) sortsOf[1][n] = kCancelledLine;
+  SortKeys keys(c60, c40, true);
+  if (!keys.usable()) return false;
+  std::vector<std::uint8_t> scratch;
+  std::uint32_t sorts = 0;
+  if (!ScanRecords(c60, [&](std::uint32_t, const std::uint8_t* record) {
+        ++sorts;
+        if (!held) return;
+        const char file = sortFile.Letter(record);
+        const long recno = sortLine.Number(record);
+        std::vector<std::uint8_t>& pointed = sortsOf[file == T::kClosed ? 1 : 0];
+        if ((file != T::kDraft && file != T::kClosed) || recno < 1 || static_cast<std::size_t>(recno) >= pointed.size()) {
+          held = false;
+          return;
+        }
+        std::uint8_t& count = pointed[static_cast<std::size_t>(recno)];
+        CountSort(count);
+        if ((record[0] == '*') != ((count & kCancelledLine) != 0)) {
+          held = false;
+          return;
+        }
+        if (file != T::kClosed || static_cast<std::uint32_t>(recno) < firstMoved) return;
+        const std::uint8_t* line = nullptr;
+        if (dbase::DbiReadRecordBlock(c40.Engine().cursor, static_cast<std::uint32_t>(recno), 1, scratch, &line) !=
+                dbase::DBIERR_NONE ||
+            keys.Differs(record, line) != nullptr)
+          held = false;
+      }) ||
+      !held)
+    return false;
+  SortCounts(sortsOf, [&held](const std::string&) { held = false; });
+  if (!held) return false;
+
+  // The totals against the sums of the lines: those CheckKeeping read, the lines moved taken from
+  // the draft's journal-months, accounts and sections and counted where they are now.
+  std::map<std::string, Sums> months = k.monthSums, accounts = k.accounts, sections = k.sections;
+  for (const std::string& m : k.months) {
+    const auto found = movedMonths.find(m);
+    const Sums lines = found != movedMonths.end() ? found->second : Sums{};
+    months[m + T::kDraft] = Less(months[m + T::kDraft], lines);
+    months[m + T::kClosed].Add(lines);
+  }
+  for (const auto& [account, sums] : k.movedAccounts) accounts[account] = Less(accounts[account], sums);
+  for (const auto& [account, sums] : movedAccounts) accounts[account].Add(sums);
+  for (const auto& [section, sums] : k.movedSections) sections[section] = Less(sections[section], sums);
+  for (const auto& [section, sums] : movedSections) sections[section].Add(sums);
+  long wrong = 0, headerCount = 0;
+  std::vector<UnreadableAmountLine> unreadable;
+  CheckTotals(c10, c20, c30, months, accounts, sections, [&wrong](const std::string&, const std::string&) { ++wrong; },
+              headerCount, unreadable);
+  if (wrong != 0 || !unreadable.empty()) return false;
+  draftLines = static_cast<long>(draftCount);
+  closedLines = static_cast<long>(closedCount);
+  sortRecords = static_cast<long>(sorts);
+  headers = headerCount;
+  return true;
 }

@@ -3,7 +3,8 @@
 // change to the entries.
 //
 // - Sort records: exactly one C60 record per record of C50 ("B") and of C40 ("C"), pointing back
-//   by file and record number, with the key fields of its line and its cancel mark.
+//   by file and record number, with every field it copies from its line (kSortRecordCopies) and
+//   its cancel mark.
 // - Journal-month headers (C10 kind "C", code month + journal + "B" draft or "C" closed): their
 //   franc and euro debit and credit totals equal the sums of the live general lines of that
 //   journal-month; a journal-month whose live lines add up to something has its header.
@@ -19,8 +20,11 @@
 // The same check, read the same way, decides wherever books are taken in (a restore, a
 // conversion, the validation): books apart are refused, books whose totals alone are wrong are
 // taken with the advice to run the ReConstruction, which makes every total again from the lines.
+// The validation reads the whole books once, before it moves lines (CheckKeeping); after it, the
+// check reads what the run wrote and takes the lines it left from that first reading (CheckMoved).
 #pragma once
 
+#include <memory>
 #include <set>
 #include <string>
 #include <utility>
@@ -40,6 +44,21 @@ class DossierInvariants {
   // Checks the dossier's files through cursors of its own, opened shared and read-only. True
   // when no rule is broken; the faults are kept.
   bool Check();
+
+  // The check of the books around a validation, which moves every live draft line of some
+  // journal-months (month and journal, as the validation names them) to the end of the closed
+  // file and writes nothing else of the lines (the draft packed, the sort file made again from
+  // the lines, the journal-months' headers moved): CheckKeeping is Check made before the run,
+  // keeping what the lines add up to and what those journal-months' lines hold; CheckMoved,
+  // after it, reads what the run wrote (the lines moved, every sort record, every total) and
+  // takes the lines it did not move from what CheckKeeping read of them. Anything found there,
+  // or not read, or a check before that was not whole, and CheckMoved checks the whole books as
+  // Check does: its faults, advice and report are then those of Check.
+  bool CheckKeeping(const std::vector<std::string>& journalMonths);
+  bool CheckMoved(const DossierInvariants& before);
+  // Whether the last check read every line (Check, or CheckMoved that had to), or only those a
+  // validation wrote.
+  bool ReadWhole() const { return readWhole_; }
 
   // One French line per broken rule, at most kMaxFaults of them (the count goes on).
   const std::vector<std::string>& Faults() const { return faults_; }
@@ -72,9 +91,6 @@ class DossierInvariants {
   // The advice given where books whose totals are wrong are taken in: which totals, and that a
   // ReConstruction makes them again. "" when every total holds.
   std::string TotalsAdvice() const;
-  // Whether the tables hold the fields the check reads where it reads them, as the tables of an
-  // older format need not (the conversion reads those by name): the check can judge them.
-  bool FieldsInPlace() const;
 
   // What was read, for the caller's summary.
   long draftLines = 0;
@@ -95,6 +111,14 @@ class DossierInvariants {
   void Fault(const std::string& text);
   void WrongTotal(const std::string& text, const std::string& total);
   void Clear();
+  // Check, keeping what CheckKeeping asks for when kept_ is set.
+  bool CheckWhole();
+  // What CheckKeeping kept of the lines, and the check of the books after the run from it: false
+  // when anything is wrong or could not be read.
+  struct Kept;
+  bool MovedLinesHold(const Kept& before);
+  std::shared_ptr<Kept> kept_;
+  bool readWhole_ = false;
   std::vector<std::string> faults_, apartFaults_, totalsFaults_;
   std::set<std::string> wrongTotals_;
   long apartCount_ = 0;

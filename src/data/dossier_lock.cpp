@@ -59,10 +59,13 @@ bool OpenDossierExclusive(bool reshare) {
   bool refusedByTheSystem = false;
   std::string unread;
   if (HeldOpen()) {
-    // Upgraded in place: the shared hold stays until the exclusive one is granted.
+    // Upgraded in place: the shared hold stays until the exclusive one is granted. A read refused on
+    // the way is no other station's hold either.
+    RefusalWatch watch(RefusalWatch::EngineBoxes::kRefusalsHeld);
     const int outcome = SwitchLockTable(dbase::dbiOPENEXCL);
     if (outcome == 0) return true;
     if (outcome == 2) return false;
+    if (watch.RefusedReading()) unread = ReadErrorText(watch.RefusedFile());
   } else {
     {
       // A lock table the disk could not read is said as such, never taken for another station's hold.

@@ -93,6 +93,7 @@ DraftWrite WriteDraftLines(Table& c50, Table& c60, const std::vector<NewDraftLin
     return DraftWrite::TooManyLines;
   // The totals of every line, refused before anything is written when one cannot hold them.
   LineChangeSteps steps(LineChangeKind::LinesAppended);
+  steps.Ends(c50, c60, kMsgLinesNotAppended);
   std::vector<std::size_t> movesOf;
   std::vector<std::string> accounts;
   for (const NewDraftLine& line : lines) {
@@ -114,10 +115,13 @@ DraftWrite WriteDraftLines(Table& c50, Table& c60, const std::vector<NewDraftLin
   steps.Note().SortRecordsFrom(c60.RecCount());
   // A refusal takes back every line written, with its sort record, and the totals moved.
   auto fail = [&] {
-    steps.TakeBack(lines.empty() ? std::string() : lines.front().month + lines.front().journal + lines.front().piece);
+    std::string said;
+    const bool tooLarge = steps.Fail(
+        lines.empty() ? std::string() : lines.front().month + lines.front().journal + lines.front().piece, &said);
     if (overflow != nullptr) *overflow = steps.Moves().Overflow();
-    if (steps.TooLarge()) return DraftWrite::TotalsTooLarge;
-    if (refusal != nullptr) *refusal = steps.RefusalText(kMsgLinesNotAppended, c50.tablePath);
+    // A total too large is told by the overflow, in the caller's currency.
+    if (tooLarge) return DraftWrite::TotalsTooLarge;
+    if (refusal != nullptr) *refusal = said;
     return DraftWrite::Failed;
   };
   if (!steps.Begin()) return fail();
@@ -142,7 +146,7 @@ DraftWrite WriteDraftLines(Table& c50, Table& c60, const std::vector<NewDraftLin
     written.push_back(recno);
     if (!steps.Moves().Make(movesOf[i])) return fail();
   }
-  if (!steps.Done()) return fail();
+  if (!steps.Finish()) return fail();
   if (recnos != nullptr) *recnos = written;
   return DraftWrite::Written;
 }

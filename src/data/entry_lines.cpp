@@ -16,18 +16,6 @@ namespace {
 using L = LigneEcriture;
 using T = LigneTri;
 
-// The sort record's fields and the draft fields they copy.
-struct Copy {
-  int sortField;
-  int draftField;
-};
-constexpr Copy kDerived[] = {
-    {T::TCLE, L::BCLE},   {T::TCODE, L::BCODE}, {T::TMOIS, L::BMOIS},   {T::TJOUR, L::BJOUR},
-    {T::TJAL, L::BJAL},   {T::TLET, L::BLET},   {T::TLETE, L::BLETE},   {T::TPIECE, L::BPIECE},
-    {T::TCG, L::BCG},     {T::TNUM, L::BNUM},   {T::TNUMA, L::BNUMA},   {T::TTVA, L::BTVA},
-    {T::TCODE2, L::BCODE2},
-};
-
 constexpr int kContextSave = 2010;
 // The dossier log's line of a line whose sort record was missing (made again): its record number.
 constexpr int kLogSortRecordMade = 22043;
@@ -39,6 +27,7 @@ constexpr int kStrUnreadableLine = 29973;  // "%s enregistrement %s, pièce %s, 
 constexpr int kStrUnreadableHeader = 30300;   // "C10 enregistrement %s, journal %s"
 constexpr int kStrUnreadableAccount = 30301;  // "C20 enregistrement %s, compte %s"
 constexpr int kStrUnreadableSection = 30302;  // "C30 enregistrement %s, section %s"
+constexpr int kStrUnreadableField = 34703;    // "%s enregistrement %s, champ %s": a record of another table
 
 // The lines past the most listed, counted; the message around the list and its caption.
 constexpr int kStrMoreLines = 29976;  // "   ... et %s autre(s)\n"
@@ -98,7 +87,7 @@ std::string LigneEcriture::AnalyticKey(Table& c50) {
 const std::vector<std::pair<int, int>>& LigneTri::DerivedFields() {
   static const std::vector<std::pair<int, int>> fields = [] {
     std::vector<std::pair<int, int>> v;
-    for (const Copy& c : kDerived) v.emplace_back(c.sortField, c.draftField);
+    for (const SortRecordCopy& c : kSortRecordCopies) v.emplace_back(c.sortField, c.draftField);
     return v;
   }();
   return fields;
@@ -157,7 +146,7 @@ bool DeriveLigneTri(Table& lines, char file, Table& c60) {
   if (c60.appending) {
     // The record being appended: its buffer takes the fields, the insert writes them.
     bool ok = c60.PutField(T::TFIC, source.c_str()) && c60.PutField(T::TREC, recno.c_str());
-    for (const Copy& c : kDerived) ok = c60.PutField(c.sortField, L::Get(lines, closed, c.draftField).c_str()) && ok;
+    for (const SortRecordCopy& c : kSortRecordCopies) ok = c60.PutField(c.sortField, L::Get(lines, closed, c.draftField).c_str()) && ok;
     return ok;
   }
   // An existing record is written once, so that nobody reads it half derived.
@@ -166,7 +155,7 @@ bool DeriveLigneTri(Table& lines, char file, Table& c60) {
     return c60.result == dbase::DBIERR_NONE;
   };
   bool ok = put(T::TFIC, source) && put(T::TREC, recno);
-  for (const Copy& c : kDerived) ok = ok && put(c.sortField, L::Get(lines, closed, c.draftField));
+  for (const SortRecordCopy& c : kSortRecordCopies) ok = ok && put(c.sortField, L::Get(lines, closed, c.draftField));
   if (!ok) return false;
   if (tablelayer::ModifyCurrentRecord(c60) != dbase::DBIERR_NONE) {
     ReportDbError(c60, kContextSave, "");
@@ -187,7 +176,7 @@ bool AppendLigneTri(Table& lines, char file, Table& c60) {
 namespace {
 
 bool SortFieldsDiffer(Table& c50, Table& c60) {
-  for (const Copy& c : kDerived)
+  for (const SortRecordCopy& c : kSortRecordCopies)
     if (std::string(c60.GetField(c.sortField)) != L::Get(c50, false, c.draftField)) return true;
   return false;
 }
@@ -252,21 +241,12 @@ bool CancelDraftLine(Table& c50, Table& c60, std::uint32_t recno) {
   return cancelled;
 }
 
-bool RewriteLigneTri(Table& lines, char file, Table& c60, const char* recordText) {
-  if (!LigneTri::Find(c60, file, lines.recordNumber)) return false;
-  if (!LockRecord(c60, recordText, 1)) return false;
-  // A lock this cursor held already stays held.
-  const bool held = c60.result == dbase::DBIERR_ALREADYLOCKED;
-  const bool written = DeriveLigneTri(lines, file, c60);
-  if (!held) UnlockRecord(c60);
-  return written;
-}
-
 std::string UnreadableAmountLinesText(std::vector<UnreadableAmountLine> lines, std::size_t most) {
   std::sort(lines.begin(), lines.end());
   lines.erase(std::unique(lines.begin(), lines.end(),
                           [](const UnreadableAmountLine& a, const UnreadableAmountLine& b) {
-                            return a.file == b.file && a.recno == b.recno;
+                            return a.file == b.file && a.recno == b.recno &&
+                                   (a.file != UnreadableAmountLine::kOtherRecord || a.piece == b.piece);
                           }),
               lines.end());
   std::string out;
@@ -278,6 +258,10 @@ std::string UnreadableAmountLinesText(std::vector<UnreadableAmountLine> lines, s
              FillPlaceholders(LoadStr(kStrUnreadableLine),
                               {l.file == LigneTri::kDraft ? "C50" : "C40", recno, Trimmed(l.piece.c_str()), code}) +
              "\n";
+      continue;
+    }
+    if (l.file == UnreadableAmountLine::kOtherRecord) {
+      out += "   " + FillPlaceholders(LoadStr(kStrUnreadableField), {l.piece, recno, code}) + "\n";
       continue;
     }
     const int text = l.file == UnreadableAmountLine::kJournalMonthRecord ? kStrUnreadableHeader

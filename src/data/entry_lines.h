@@ -92,8 +92,19 @@ struct LigneTri {
   // whose own it could not read: that would give the line a second one.
   static bool Missing(const Table& c60);
   // The sort record's fields DeriveLigneTri copies from its line (TFIC and TREC aside): pairs of
-  // a sort field and the draft field whose text it takes.
+  // a sort field and the draft field whose text it takes, as kSortRecordCopies lists them.
   static const std::vector<std::pair<int, int>>& DerivedFields();
+};
+
+// A field a sort record copies from its line: the sort record's, and the draft line's (C50).
+struct SortRecordCopy {
+  int sortField;
+  int draftField;
+};
+// Every field a sort record copies from its line, from the one list of them (sort_record_fields.inc):
+// what DeriveLigneTri writes, what SortRecordFollows compares, and what the dossier's check wants equal.
+inline constexpr SortRecordCopy kSortRecordCopies[] = {
+#include "data/sort_record_fields.inc"
 };
 
 // The stored text of fields of the current record, read in one pass without conversion: character
@@ -104,14 +115,17 @@ void ReadStoredFields(Table& table, const std::vector<int>& fields, std::vector<
 // draft C50, "C" the closed C40), record number, piece and account as stored. A record of
 // another table whose amount does not read is named alike, by the digit of its table and with no
 // piece: '1' a journal-month header of C10 (`account`: its journal and month as shown), '2' an
-// account of C20, '3' a section of C30 (`account`: its code).
+// account of C20, '3' a section of C30 (`account`: its code); '9' a record of any other table
+// (`piece`: its file's name, `account`: the field's).
 struct UnreadableAmountLine {
-  static constexpr char kJournalMonthRecord = '1', kAccountRecord = '2', kSectionRecord = '3';
+  static constexpr char kJournalMonthRecord = '1', kAccountRecord = '2', kSectionRecord = '3', kOtherRecord = '9';
   char file = 'B';
   std::uint32_t recno = 0;
   std::string piece, account;
   bool operator<(const UnreadableAmountLine& o) const {
-    return file != o.file ? file > o.file : recno < o.recno;  // C40 first, as the walks read them
+    if (file != o.file) return file > o.file;  // C40 first, as the walks read them
+    if (recno != o.recno) return recno < o.recno;
+    return file == kOtherRecord && piece < o.piece;
   }
 };
 // The lines named one a line ("C40 enregistrement 12, pi\xE8" "ce 000034, compte 41100000"),
@@ -159,6 +173,3 @@ bool MarkDraftLine(Table& c50, Table& c60, std::uint32_t recno, bool cancel, con
 // append left the line without one (every line, cancelled or not, has its sort record). False when a
 // write was refused.
 bool CancelDraftLine(Table& c50, Table& c60, std::uint32_t recno);
-// The sort record of an existing line derived again (after its key fields changed): found on
-// C60REC, locked (the lock notice names `recordText`), written and released unless it was held.
-bool RewriteLigneTri(Table& lines, char file, Table& c60, const char* recordText);

@@ -43,6 +43,8 @@ constexpr int kMsgWriteErrorCause = 34001;
 constexpr int kMsgIncident = 23300;
 // A write of the books the table layer refused outside a change of lines or a run: the file.
 constexpr int kMsgBooksWriteRefused = 37709;
+// An open refused for too many files open at once: the file.
+constexpr int kMsgTooManyFiles = 34105;
 
 DbCommandPoster g_poster = nullptr;
 // The watches alive, innermost last.
@@ -89,10 +91,13 @@ void RefusalWatch::NoteEngineReadRefusal(const std::string& file, int result) {
 }
 std::string RefusalWatch::Text() const { return RunIncidentText(result_, file_, result_); }
 std::string RefusalWatch::Reason(int code, const std::string& file, int result) const {
-  if (refusedReading_) return ReadErrorText(refusedFile_);
+  if (refusedReading_) return UnreadText(refusedFile_, refusedResult_);
   if (refusedResult_ != 0) return RunIncidentText(code, refusedFile_, refusedResult_);
   if (result_ != 0) return RunIncidentText(code, file_, result_);
   return RunIncidentText(code, file, result);
+}
+void RefusalWatch::NoteOpenRefused(const Table& table) {
+  NoteEngineReadRefusal(table.tablePath, table.result != 0 ? table.result : dbase::DBIERR_OSERROR);
 }
 bool RefusalWatch::EngineBoxesHeld(int result) {
   const bool refusal = result == dbase::DBIERR_DISKFULL || result == dbase::DBIERR_OSERROR ||
@@ -170,6 +175,15 @@ std::string RunIncidentText(int code, const std::string& file, int result) {
 }
 
 std::string ReadErrorText(const std::string& file) { return FillPlaceholder(LoadStr(kMsgReadError), file); }
+
+std::string UnreadText(const std::string& file, int result) {
+  if (result == dbase::DBIERR_TOOMANYFILES) return FillPlaceholder(LoadStr(kMsgTooManyFiles), file);
+  return ReadErrorText(file);
+}
+
+std::string SystemUnreadText(const std::string& file, int err) {
+  return UnreadText(file, err == EMFILE || err == ENFILE ? dbase::DBIERR_TOOMANYFILES : dbase::DBIERR_OSERROR);
+}
 
 std::string SystemRefusalText(const std::string& file, int err) {
   int result = dbase::ErrnoToResult(err, dbase::DBIERR_OSERROR);

@@ -25,6 +25,11 @@ std::string DbErrorMessage(Table& table, int context, const char* text, int fiel
 std::string RunIncidentText(int code, const std::string& file, int result);
 // The reason of a run stopped because the system could not read `file` (an I/O error).
 std::string ReadErrorText(const std::string& file);
+// The reason of a run stopped because the system could not read the table `file`, as the engine's
+// `result` says: an open refused for too many files open at once, else an I/O error.
+std::string UnreadText(const std::string& file, int result);
+// The same for a file or a folder the file helpers could not open or read, as their errno `err` says.
+std::string SystemUnreadText(const std::string& file, int err);
 // Why the system refused a change of `file` by the file helpers, as `err` (their errno) says: the
 // disk full, the disk read-only or the change not allowed, else an I/O error.
 std::string SystemRefusalText(const std::string& file, int err);
@@ -70,6 +75,9 @@ class RefusalWatch {
   static void NoteEngineRefusal(const std::string& file, int result);
   // A read of the table file `file` that the system refused (`result` the engine's code).
   static void NoteEngineReadRefusal(const std::string& file, int result);
+  // An open of `table` that failed (too many files open, an I/O error, a file gone): a read
+  // refused, since nothing of the table could be read.
+  static void NoteOpenRefused(const Table& table);
   const std::string& File() const { return file_; }
   int Result() const { return result_; }
   // The file and what happened to it, as RunIncidentText gives it (the disk full said so).

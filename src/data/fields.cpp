@@ -4,9 +4,11 @@
 #include <cstring>
 
 #include "data/error_report.h"
+#include "data/record_fields.h"
 #include "data/session.h"
 #include "data/table.h"
 #include "data/table_internal.h"
+#include "data/unread_amounts.h"
 #include "runtime/numbers.h"
 #include "runtime/xbase.h"
 
@@ -59,6 +61,15 @@ double Table::GetFieldNum(int field) {
   if (TypeOf(field) != 'N') {
     ShowLayerError(11700, ValidField(field) ? engine_->logicalFields[static_cast<std::size_t>(field - 1)].szName : "");
     return 0;
+  }
+  // Read while a report's export watches: a stored text that does not read as a number is noted
+  // with its record, however the caller goes on to use the value.
+  if (WatchingUnreadAmounts()) {
+    const FieldLayout& d = Layout(field);
+    const std::size_t width = static_cast<std::size_t>(std::max<int>(0, d.width));
+    if (d.offset + width <= recordBuffer.size() &&
+        !ReadableNumberText(std::string_view(reinterpret_cast<const char*>(Buffer()) + d.offset, width)))
+      NoteUnreadAmount(*this, field, Buffer(), recordNumber);
   }
   double value = 0;
   bool isBlank = false;

@@ -32,9 +32,15 @@ constexpr int kKindAnalyticLineCancelled = 35017;
 constexpr int kKindAnalyticLineReactivated = 35018;
 constexpr int kKindDefaultSplit = 35019;
 constexpr int kKindSplitRemoved = 35020;
-constexpr int kKindMatchingMarked = 37710;
-constexpr int kKindLettersSaved = 37711;
-constexpr int kKindLinesReconciled = 37712;
+constexpr int kKindLineCreated = 35050;
+constexpr int kKindPieceCreated = 35051;
+constexpr int kKindSplitHeaderKept = 35052;
+constexpr int kKindAnalyticLineCreated = 35053;
+constexpr int kKindSplitRenumbered = 35054;
+constexpr int kKindSplitRefreshed = 35055;
+constexpr int kKindMatchingMarked = 37750;
+constexpr int kKindLettersSaved = 37751;
+constexpr int kKindLinesReconciled = 37752;
 constexpr int kMsgNoteRefused = 35000;  // why the note was refused
 constexpr int kCaptionAttention = 52;
 constexpr int kFormatStartedAt = 22181;
@@ -65,6 +71,12 @@ constexpr KindName kKinds[] = {
     {LineChangeKind::AnalyticLineReactivated, "reactivation-analytique", kKindAnalyticLineReactivated},
     {LineChangeKind::DefaultSplit, "repartition", kKindDefaultSplit},
     {LineChangeKind::SplitRemoved, "suppression-repartition", kKindSplitRemoved},
+    {LineChangeKind::LineCreated, "creation-ligne", kKindLineCreated},
+    {LineChangeKind::PieceCreated, "creation-piece", kKindPieceCreated},
+    {LineChangeKind::SplitHeaderKept, "entete-repartition", kKindSplitHeaderKept},
+    {LineChangeKind::AnalyticLineCreated, "creation-analytique", kKindAnalyticLineCreated},
+    {LineChangeKind::SplitRenumbered, "renumerotation-analytique", kKindSplitRenumbered},
+    {LineChangeKind::SplitRefreshed, "mise-a-jour-analytique", kKindSplitRefreshed},
     {LineChangeKind::MatchingMarked, "marque-lettrage", kKindMatchingMarked},
     {LineChangeKind::LettersSaved, "lettrage", kKindLettersSaved},
     {LineChangeKind::LinesReconciled, "pointage", kKindLinesReconciled},
@@ -109,11 +121,6 @@ NoteFile& TheFile() {
   return file;
 }
 
-LineChangeNote*& ActiveNote() {
-  static LineChangeNote* active = nullptr;
-  return active;
-}
-
 std::string DossierKey() { return DossierFolder + "\t" + DossierCode; }
 
 std::string NoteName(const std::string& code, int process, long n) {
@@ -137,6 +144,25 @@ bool NoteFileReady(NoteFile& f) {
     if (errno != EEXIST) return false;
   }
   return false;
+}
+
+// A field's text kept in a note as hexadecimal digits: a label may hold a tab, which parts the
+// note's fields.
+std::string Hex(const std::string& text) {
+  static const char digits[] = "0123456789ABCDEF";
+  std::string hex;
+  for (const char c : text) {
+    const unsigned char u = static_cast<unsigned char>(c);
+    hex += digits[u >> 4];
+    hex += digits[u & 0xF];
+  }
+  return hex;
+}
+
+int HexDigit(char c) {
+  if (c >= '0' && c <= '9') return c - '0';
+  if (c >= 'A' && c <= 'F') return c - 'A' + 10;
+  return -1;
 }
 
 std::string Joined(char what, std::initializer_list<std::string> fields) {
@@ -186,6 +212,10 @@ void LineChangeNote::Appended(const std::string& month, const std::string& journ
   Add(Joined('P', {month, journal, piece, std::to_string(lines), std::to_string(after)}));
 }
 
+void LineChangeNote::Rewritten(std::uint32_t recno, int field, const std::string& was, const std::string& now) {
+  Add(Joined('R', {std::to_string(recno), std::to_string(field), Hex(was), Hex(now)}));
+}
+
 void LineChangeNote::SortRecordsFrom(std::uint32_t records) { Add(Joined('T', {std::to_string(records)})); }
 
 void LineChangeNote::Letter(char file, std::uint32_t recno, int currency, const std::string& before,
@@ -224,13 +254,6 @@ std::string LineChangeNote::Text() const {
 }
 
 bool LineChangeNote::Write() {
-  LineChangeNote*& active = ActiveNote();
-  if (outer_ == nullptr && active != nullptr && active != this) outer_ = active;
-  if (outer_ != nullptr) {
-    for (const std::string& line : lines_) outer_->Add(line);
-    written_ = outer_->Write();
-    return written_;
-  }
   NoteFile& f = TheFile();
   std::string text = Text();
   // Never shorter than what the file holds: no part of an older note stays after this one.
@@ -241,7 +264,6 @@ bool LineChangeNote::Write() {
     f.atWork = true;
     written_ = true;
     left_ = false;
-    active = this;
     return true;
   }
   // A note written part-way has no end: it names no change at work.
@@ -257,27 +279,23 @@ bool LineChangeNote::Write() {
   return false;
 }
 
-void LineChangeNote::Done() {
-  if (!written_ || left_) return;
+bool LineChangeNote::Done() {
+  if (!written_ || left_) return true;
   written_ = false;
-  if (outer_ != nullptr) return;  // the outer change says when it is done
-  ActiveNote() = nullptr;
   NoteFile& f = TheFile();
-  if (!f.file.Held()) return;
+  if (!f.file.Held()) return true;
   // Not marked done: the note stays for the next opening, which finds nothing left to do.
-  if (f.file.WriteAt(0, kDone)) f.atWork = false;
-  else f.Forget();
+  if (f.file.WriteAt(0, kDone)) {
+    f.atWork = false;
+    return true;
+  }
+  f.Forget();
+  return false;
 }
 
 void LineChangeNote::Leave() {
-  if (outer_ != nullptr) {
-    outer_->Leave();
-    left_ = true;
-    return;
-  }
   if (!written_ || left_) return;
   left_ = true;
-  ActiveNote() = nullptr;
   TheFile().Forget();
 }
 
@@ -313,10 +331,22 @@ LineChangeNoteText ReadLineChangeNote(const std::string& text) {
   return LineChangeNoteText{};
 }
 
-std::vector<std::string> LineChangeNoteFiles(const std::string& folder, const std::string& code) {
-  return platform::ListFiles(folder, "lignes-" + LowerCp1252(Trimmed(code)) + "-*.note");
+std::string NoteFieldText(const std::string& stored) {
+  std::string text;
+  if (stored.size() % 2 != 0) return text;
+  for (std::size_t i = 0; i < stored.size(); i += 2) {
+    const int high = HexDigit(stored[i]), low = HexDigit(stored[i + 1]);
+    if (high < 0 || low < 0) return std::string();
+    text += static_cast<char>(high * 16 + low);
+  }
+  return text;
+}
+
+std::vector<std::string> LineChangeNoteFiles(const std::string& folder, const std::string& code, int* error) {
+  return platform::ListFiles(folder, "lignes-" + LowerCp1252(Trimmed(code)) + "-*.note", error);
 }
 
 void CloseLineChangeNote() {
-  if (ActiveNote() == nullptr) TheFile().Close();
+  // A change at work keeps its note until it says it is done.
+  if (!TheFile().atWork) TheFile().Close();
 }

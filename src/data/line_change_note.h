@@ -1,7 +1,8 @@
 // The note a change of lines keeps in the dossier folder while it writes (a line saved, cancelled or
-// reactivated, a piece moved or copied, lines appended to the draft, an analytic line, a default
-// split): what it touches (its lines, the pieces it appends, the totals of accounts, journal-months
-// and sections it moves), written before its first write and marked done after its last, so that
+// reactivated, a new line or piece, a piece moved or copied, lines appended to the draft, an analytic
+// line, a split's own writes, a default split): what it touches (its lines, the pieces it appends,
+// the fields it rewrites, the totals of accounts, journal-months and sections it moves), written
+// before its first write and marked done after its last, so that
 // a change stopped half-way (the program killed, a write refused that could not be taken back) is
 // finished by the next opening of the dossier (FinishStoppedLineChanges, stopped_line_changes.h).
 // Changes keep it through LineChangeSteps (line_change_steps.h), never alone.
@@ -21,7 +22,8 @@
 //
 // A note is marked done only when its change says so: one that ends written and not done (a change
 // that returned half-way) is left for the next opening, which finds what stands and finishes it. A
-// note written inside another's life adds what it touches to the outer change's note.
+// change begun while another lives in this process writes into that one's note (LineChangeSteps
+// joins them): the process keeps one note at a time.
 #pragma once
 
 #include <cstdint>
@@ -44,6 +46,12 @@ enum class LineChangeKind {
   AnalyticLineReactivated,
   DefaultSplit,
   SplitRemoved,
+  LineCreated,          // "Créer Ligne", the group renumbered when the next number is taken
+  PieceCreated,         // "Créer Pièce"
+  SplitHeaderKept,      // the header of a split made or kept in step as the analytic lines window opens
+  AnalyticLineCreated,  // a new analytic line
+  SplitRenumbered,      // an axis of a split renumbered to make room for a new line
+  SplitRefreshed,       // the analytic lines of an axis given the day and label of their line
   // The manual matching's marks of the lines to letter, its letters saved, the bank reconciliation's
   // letters saved.
   MatchingMarked,
@@ -78,6 +86,11 @@ class LineChangeNote {
   // draft: a piece found cut short is taken back, its lines cancelled.
   void Appended(const std::string& month, const std::string& journal, const std::string& piece, long lines,
                 std::uint32_t after);
+  // Character field `field` of line `recno` written from `was` to `now` (a line renumbered, an
+  // analytic line given its line's label): the lines a change rewrites so stand all rewritten or
+  // none. With pieces the change appends, they follow those: rewritten when the pieces stand whole,
+  // put back otherwise; without, rewritten whole once one of them is.
+  void Rewritten(std::uint32_t recno, int field, const std::string& was, const std::string& now);
   // Every record whose totals `moves` plans to move: made equal to the live lines.
   void Totals(const TotalsMoves& moves);
   // The sort file holds `records` records before the change: one it appends that points at no
@@ -94,8 +107,9 @@ class LineChangeNote {
   // and, unless a watch holds the boxes back, shown.
   bool Write();
   // After the change's last write: the note says it is done. A note that ends written and not done
-  // is left (Leave).
-  void Done();
+  // is left (Leave). False when the disk refused to mark it so: the note stays for the next opening,
+  // which finds nothing left to do.
+  bool Done();
   // The change could not be taken back whole: its note is left for the next opening to finish.
   void Leave();
   bool written() const { return written_; }
@@ -106,7 +120,6 @@ class LineChangeNote {
   LineChangeKind kind_;
   std::vector<std::string> lines_;       // in the order they were named
   std::unordered_set<std::string> named_;  // the same, to name each once in constant time
-  LineChangeNote* outer_ = nullptr;
   bool written_ = false;
   bool left_ = false;
 };
@@ -127,7 +140,7 @@ struct LineChangeNoteText {
   std::string station, started;
   struct Item {
     char what = 0;  // 'L' Line, 'F' Follows, 'M' Moved, 'D' Cancelled, 'P' Appended, 'T' SortRecordsFrom,
-                    // 'E' Letter, 'A' 'H' 'S' a total
+                    // 'R' Rewritten (its texts as NoteFieldText reads them), 'E' Letter, 'A' 'H' 'S' a total
     std::vector<std::string> fields;
   };
   std::vector<Item> items;
@@ -135,8 +148,12 @@ struct LineChangeNoteText {
 // The note's text read; a note cut short (its write stopped part-way) says no change at work.
 LineChangeNoteText ReadLineChangeNote(const std::string& text);
 
-// The note files of the dossier `code` in `folder`, by name (any process's, held or not).
-std::vector<std::string> LineChangeNoteFiles(const std::string& folder, const std::string& code);
+// A text a note keeps of a field (Rewritten), as it was given; "" for one that does not read.
+std::string NoteFieldText(const std::string& stored);
+
+// The note files of the dossier `code` in `folder`, by name (any process's, held or not). *error gets
+// the errno of a folder that could not be read (0 when it was).
+std::vector<std::string> LineChangeNoteFiles(const std::string& folder, const std::string& code, int* error = nullptr);
 
 // The note file this process keeps for the dossier it leaves goes, when no change is left in it
 // (SetDossier calls it whenever the dossier changes, and it is called at the program's end).

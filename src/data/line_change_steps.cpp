@@ -1,9 +1,12 @@
 #include "data/line_change_steps.h"
 
+#include "data/table.h"
 #include "data/table_results.h"
 #include "resources/string_table.h"
+#include "runtime/dates.h"
 #include "runtime/logfile.h"
 #include "runtime/text.h"
+#include "runtime/xbase.h"
 
 namespace {
 
@@ -12,6 +15,9 @@ namespace {
 constexpr int kMsgChangeNotPutBack = 34307;
 constexpr int kLogChangeNotPutBack = 34308;
 constexpr int kMsgChangeReadRefused = 36001;
+// A change taken back whose note stays for the next opening (the change as the user knows it, and the
+// reason).
+constexpr int kMsgChangeNoteStays = 36004;
 
 // The change of lines living in this process, outermost first: a change begun meanwhile joins it.
 LineChangeSteps*& Living() {
@@ -19,7 +25,26 @@ LineChangeSteps*& Living() {
   return living;
 }
 
+// A journal-month's code in C10 ("C601OD B"): month (stored year and month) and journal.
+constexpr std::size_t kJournalMonthLength = 7;
+
 }  // namespace
+
+std::string TotalsTooLargeText(const TotalsOverflow& overflow, bool euros) {
+  const std::string largest = GroupedAmountText(overflow.Largest(euros));
+  const std::string code = Trimmed(overflow.code);
+  // Amount 1 is the francs: their total, not the euros the amount was typed in, cannot hold it.
+  const bool francs = euros && !overflow.second;
+  if (overflow.kind == 'H') {
+    const std::string journalMonth = PadRight(overflow.code, kJournalMonthLength).substr(0, kJournalMonthLength);
+    const std::string month = journalMonth.substr(2, 2) + "/" + DecodeYear(journalMonth.substr(0, 2).c_str());
+    return FillPlaceholders(LoadStr(francs ? kMsgHeaderFrancsTooLarge : kMsgHeaderTotalTooLarge),
+                            {Trimmed(journalMonth.substr(4)), month, largest});
+  }
+  const int text = overflow.kind == 'S' ? (francs ? kMsgSectionFrancsTooLarge : kMsgSectionTotalTooLarge)
+                                        : (francs ? kMsgAccountFrancsTooLarge : kMsgAccountTotalTooLarge);
+  return FillPlaceholders(LoadStr(text), {code, largest});
+}
 
 LineChangeSteps::LineChangeSteps(LineChangeKind kind)
     : kind_(kind), watch_(RefusalWatch::EngineBoxes::kHeld), note_(kind), outer_(Living()) {
@@ -29,14 +54,20 @@ LineChangeSteps::LineChangeSteps(LineChangeKind kind)
 }
 
 LineChangeSteps::~LineChangeSteps() {
-  if (outer_ != nullptr) return;
-  if (!done_ && !takenBack_) TakeBack(LineChangeKindText(kind_));
-  Living() = nullptr;
+  if (outer_ == nullptr && !done_ && !takenBack_) TakeBack(LineChangeKindText(kind_));
+  ReleaseLine();
+  if (outer_ == nullptr) Living() = nullptr;
 }
 
 TotalsMoves& LineChangeSteps::Moves() { return Root().moves_; }
 const TotalsMoves& LineChangeSteps::Moves() const { return Root().moves_; }
 LineChangeNote& LineChangeSteps::Note() { return Root().note_; }
+
+TotalsOverflow LineChangeSteps::Check(std::string* refusal) {
+  const TotalsOverflow overflow = Moves().Check();
+  if (overflow && refusal != nullptr) *refusal = TotalsTooLargeText(overflow, euros_);
+  return overflow;
+}
 
 bool LineChangeSteps::Begin() {
   LineChangeSteps& root = Root();
@@ -67,9 +98,63 @@ bool LineChangeSteps::TakeBack(const std::string& what) {
   if (!all) WriteLog(FillPlaceholder(LoadStr(kLogChangeNotPutBack), what));
   // What could not be taken back, or was moved after a refused read (a total from a short read),
   // the next opening makes whole from the lines; the rest stands as before the change.
-  if (all && ReadWhole()) note_.Done();
-  else note_.Leave();
+  if (all && ReadWhole()) {
+    noteStays_ = !note_.Done();
+  } else {
+    noteStays_ = all && note_.written();
+    note_.Leave();
+  }
   return all;
+}
+
+void LineChangeSteps::Ends(Table& c50, Table& c60, int refusedText, bool euros) {
+  c50_ = &c50;
+  c60_ = &c60;
+  refusedText_ = refusedText;
+  euros_ = euros;
+}
+
+bool LineChangeSteps::LockLine(Table& table, std::uint32_t recno, const char* text) {
+  ReleaseLine();
+  if (table.recordNumber != recno && !table.GoTo(static_cast<long>(recno))) return false;
+  if (!LockRecord(table, text, 0)) return false;
+  lineTable_ = &table;
+  lineRecno_ = recno;
+  lineHeldBefore_ = table.result == kResultAlreadyLocked;
+  return true;
+}
+
+void LineChangeSteps::ReleaseLine() {
+  if (lineTable_ == nullptr) return;
+  Table& t = *lineTable_;
+  lineTable_ = nullptr;
+  // The line made current first unless it is: a done change reads nothing more.
+  if (!lineHeldBefore_ && (t.recordNumber == lineRecno_ || t.GoTo(static_cast<long>(lineRecno_)))) UnlockRecord(t);
+}
+
+void LineChangeSteps::Commit() {
+  if (c50_ != nullptr) c50_->Commit();
+  if (c60_ != nullptr) c60_->Commit();
+}
+
+bool LineChangeSteps::Finish() {
+  if (!Done()) return false;
+  ReleaseLine();
+  Commit();
+  return true;
+}
+
+bool LineChangeSteps::Fail(const std::string& what, std::string* refusal) {
+  TakeBack(what);
+  ReleaseLine();
+  Commit();
+  if (refusal != nullptr) *refusal = Refusal();
+  return TooLarge();
+}
+
+std::string LineChangeSteps::Refusal() const {
+  if (TooLarge()) return TotalsTooLargeText(Moves().Overflow(), euros_);
+  return RefusalText(refusedText_, c50_ != nullptr ? c50_->tablePath : std::string());
 }
 
 std::string LineChangeSteps::Reason(const std::string& file) const {
@@ -79,6 +164,8 @@ std::string LineChangeSteps::Reason(const std::string& file) const {
 std::string LineChangeSteps::RefusalText(int refusedText, const std::string& file) const {
   const LineChangeSteps& root = Root();
   if (!root.putBack_) return FillPlaceholder(LoadStr(kMsgChangeNotPutBack), Reason(file));
+  if (root.noteStays_)
+    return FillPlaceholders(LoadStr(kMsgChangeNoteStays), {LineChangeKindText(root.kind_), Reason(file)});
   if (root.watch_.RefusedReading())
     return FillPlaceholders(LoadStr(kMsgChangeReadRefused), {LineChangeKindText(root.kind_), Reason(file)});
   return FillPlaceholder(LoadStr(refusedText), Reason(file));

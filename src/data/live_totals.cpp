@@ -29,19 +29,28 @@ bool LiveTotals(Table& c50, const std::set<TotalsRecord>& records, std::map<Tota
     else if (record.first == 'S') sections[TrimmedRight(record.second)] = &total;
     else headers[record.second.substr(0, 7)] = &total;
   }
-  // A read the disk refused on the way works no total out: the collectives read short, or the
-  // closed file taken for one without lines when it did not open.
+  // A read the disk refused on the way works no total out: the collectives read short. A table that
+  // did not open could not be read either: the general file is not one without collectives, nor the
+  // closed file one without lines.
   const RefusalWatch reads;
+  auto unopened = [](const Table& table) {
+    RefusalWatch::NoteOpenRefused(table);
+    return false;
+  };
   // The collective of each letter of the auxiliary accounts (the general file's "B" records, a
   // cancelled one too: the first of a letter, as the moves' seek finds it).
   std::map<char, std::string> collectives;
   Table c10;
-  if (!accounts.empty() && c10.OpenShared(PathC10(), "C10CODE", true)) collectives = CollectiveAccounts(c10);
+  if (!accounts.empty()) {
+    if (!c10.OpenShared(PathC10(), "C10CODE", true)) return unopened(c10);
+    collectives = CollectiveAccounts(c10);
+  }
   // The totals the lines of an account go to (its own record's, its collective's), found once for
   // each account as stored.
   std::unordered_map<std::string, std::vector<TotalsCents*>> targets;
   Table c40;
-  const bool hasClosed = (!accounts.empty() || !sections.empty()) && c40.OpenShared(PathC40(), "", true);
+  const bool hasClosed = !accounts.empty() || !sections.empty();
+  if (hasClosed && !c40.OpenShared(PathC40(), "", true)) return unopened(c40);
   std::string stored, text;
   for (int pass = 0; pass < (hasClosed ? 2 : 1); ++pass) {
     const bool closed = pass == 1;

@@ -8,7 +8,21 @@
 #include "data/session.h"
 #include "data/table.h"
 #include "data/table_internal.h"
+#include "data/unread_amounts.h"
 #include "runtime/numbers.h"
+
+namespace {
+
+// The cents of a stored text, as StoredAmountCents reads it, without noting anything.
+long long CentsOfText(std::string_view text, bool* readable);
+
+// The stored bytes of field `field` of a record (the engine's descriptor: its offset and width).
+std::string_view StoredBytes(Table& table, int field, const std::uint8_t* record) {
+  const dbase::FLDDesc& d = table.Engine().nativeFields[static_cast<std::size_t>(field - 1)];
+  return {reinterpret_cast<const char*>(record + d.iOffset), static_cast<std::size_t>(std::max<int>(0, d.iUnits1))};
+}
+
+}  // namespace
 
 void FieldTextOf(Table& table, int field, const std::uint8_t* record, std::string& out) {
   out.clear();
@@ -40,6 +54,11 @@ std::string FieldTextOf(Table& table, int field, const std::uint8_t* record) {
 }
 
 double FieldNumberOf(Table& table, int field, const std::uint8_t* record) {
+  // Read while a report's export watches: a number that does not read is noted, unnamed (the
+  // record's number is not known here).
+  if (WatchingUnreadAmounts() && field >= 1 && field <= table.FieldCount() &&
+      !ReadableNumberText(StoredBytes(table, field, record)))
+    NoteUnnamedUnreadAmount();
   double value = 0;
   bool blank = false;
   if (dbase::DbiGetField(table.Engine().cursor, static_cast<std::uint16_t>(field), record, &value, &blank) != dbase::DBIERR_NONE ||
@@ -71,12 +90,28 @@ bool CanonicalNumberText(const std::uint8_t* text, int width, int decimals) {
 
 long long FieldCentsOf(Table& table, int field, const std::uint8_t* record, bool* readable) {
   if (field < 1 || field > table.FieldCount()) return 0;
-  const dbase::FLDDesc& d = table.Engine().nativeFields[static_cast<std::size_t>(field - 1)];
-  const std::size_t width = static_cast<std::size_t>(std::max<int>(0, d.iUnits1));
-  return StoredAmountCents(std::string_view(reinterpret_cast<const char*>(record + d.iOffset), width), readable);
+  bool read = true;
+  const long long cents = CentsOfText(StoredBytes(table, field, record), &read);
+  if (!read) {
+    if (readable != nullptr) *readable = false;
+    NoteUnnamedUnreadAmount();
+  }
+  return cents;
 }
 
 long long StoredAmountCents(std::string_view text, bool* readable) {
+  bool read = true;
+  const long long cents = CentsOfText(text, &read);
+  if (!read) {
+    if (readable != nullptr) *readable = false;
+    NoteUnnamedUnreadAmount();
+  }
+  return cents;
+}
+
+namespace {
+
+long long CentsOfText(std::string_view text, bool* readable) {
   const char* p = text.data();
   const char* const end = p + text.size();
   // Stored right-aligned: mostly blanks first, passed over eight at a time.
@@ -133,6 +168,8 @@ long long StoredAmountCents(std::string_view text, bool* readable) {
   return negative ? -value : value;
 }
 
+}  // namespace
+
 bool ReadableNumberText(std::string_view text) {
   std::size_t i = 0;
   const std::size_t n = text.size();
@@ -156,8 +193,14 @@ long long StoredAmountOf(Table& table, int field, bool* readable) {
   const FieldLayout& d = table.Layout(field);
   const std::size_t width = static_cast<std::size_t>(std::max<int>(0, d.width));
   if (d.offset + width > table.recordBuffer.size()) return 0;
-  return StoredAmountCents(std::string_view(reinterpret_cast<const char*>(table.recordBuffer.data()) + d.offset, width),
-                           readable);
+  bool read = true;
+  const long long cents =
+      CentsOfText(std::string_view(reinterpret_cast<const char*>(table.recordBuffer.data()) + d.offset, width), &read);
+  if (!read) {
+    if (readable != nullptr) *readable = false;
+    NoteUnreadAmount(table, field, table.recordBuffer.data(), table.recordNumber);
+  }
+  return cents;
 }
 
 std::string FieldTextAsRead(Table& table, int field) {
@@ -187,4 +230,15 @@ bool CopyNumberField(Table& source, int s, Table& target, int t) {
               static_cast<std::size_t>(to.width));
   if (target.appending) return true;
   return tablelayer::ModifyCurrentRecord(target, t) == dbase::DBIERR_NONE;
+}
+
+bool BlankNumberField(Table& table, int field) {
+  if (field < 1 || field > table.FieldCount() || table.FieldType(field) != 'N') return false;
+  const FieldLayout& d = table.Layout(field);
+  const std::size_t width = static_cast<std::size_t>(std::max<int>(0, d.width));
+  if (d.offset + width > table.recordBuffer.size()) return false;
+  std::memset(table.recordBuffer.data() + d.offset, ' ', width);
+  if (table.appending) return true;
+  table.result = dbase::DbiModifyRecord(table.Engine().cursor, table.recordBuffer.data(), false);
+  return table.result == dbase::DBIERR_NONE;
 }

@@ -49,3 +49,7 @@ std::string FieldTextAsRead(Table& table, int field);
 // as a number goes over as stored into a field of its width, so that the copy's readers name it
 // as they name the source. Other numbers go over as their value. False when the target refused.
 bool CopyNumberField(Table& source, int s, Table& target, int t);
+// Leaves number field `field` of the table's record blank (being appended or rewritten, or current and
+// then written, as PutFieldNum writes): a figure with no place in the field is left out, never cut;
+// readers see no figure there. False for another type or when the table refused.
+bool BlankNumberField(Table& table, int field);

@@ -1,6 +1,7 @@
 #include "data/stopped_line_changes.h"
 
 #include <algorithm>
+#include <cerrno>
 #include <cstdlib>
 #include <map>
 #include <set>
@@ -34,6 +35,7 @@ namespace {
 constexpr int kMsgChangeFinished = 35001;
 constexpr int kMsgChangeUndone = 35002;
 constexpr int kMsgLineKept = 35003;
+constexpr int kMsgNothingToRedo = 35025;
 constexpr int kMsgChangeNotFinished = 35004;  // ... and why
 constexpr int kWhyLineHeld = 35005;           // the line's record number
 constexpr int kWhyAccountHeld = 35006;        // the account
@@ -41,6 +43,7 @@ constexpr int kWhyHeaderHeld = 35007;         // the journal, the month
 constexpr int kWhySectionHeld = 35008;        // the section
 constexpr int kWhyChangeAtWork = 35009;       // the other change's station
 constexpr int kMsgNoteUnread = 35023;         // why a note could not be read
+constexpr int kMsgNotesUnsought = 35024;      // why the notes could not be looked for
 constexpr int kLogChangeFinished = 35021;     // the change, its station, its start
 constexpr int kLogChangeNotFinished = 35022;  // the change, its station, its start, why
 
@@ -113,6 +116,12 @@ struct Plan {
     std::uint32_t after = 0;
   };
   std::vector<Piece> pieces;
+  // Character fields of lines rewritten from one text to another: all of them stand rewritten, or none.
+  struct Rewrite {
+    int field;
+    std::string was, now;
+  };
+  std::map<std::uint32_t, std::vector<Rewrite>> rewrites;
   std::uint32_t sortFrom = 0;  // the sort file's records before the change (0: not noted)
   std::set<TotalsRecord> totals;
   // The letters the change gave lines of the draft or of the closed file, and their sort records.
@@ -150,6 +159,9 @@ Plan PlanOf(const LineChangeNoteText& note) {
       p.lines.insert(Number(f[0]));
     } else if (item.what == 'E' && f.size() == 5 && !f[0].empty()) {
       p.letters.push_back({f[0][0], Number(f[1]), f[2] == "1" ? 1 : 0, LetterOfNote(f[3]), LetterOfNote(f[4])});
+    } else if (item.what == 'R' && f.size() == 4) {
+      p.rewrites[Number(f[0])].push_back({std::atoi(f[1].c_str()), NoteFieldText(f[2]), NoteFieldText(f[3])});
+      p.lines.insert(Number(f[0]));
     } else if (item.what == 'T' && f.size() == 1) {
       p.sortFrom = Number(f[0]);
     } else if (item.what == 'P' && f.size() == 5) {
@@ -224,6 +236,7 @@ class Finish {
     if (!plan.moves.empty()) (atTarget > 0 ? *finished : *undone) = true;
     for (const Plan::Move& m : plan.moves) {
       if (atTarget == 0 || !c50_.GoTo(static_cast<long>(m.recno)) || JournalMonth() != m.from) continue;
+      wrote_ = true;
       if (!WriteRecordFields(c50_, {{L::BMOIS, m.to.substr(0, 4)}, {L::BJAL, m.to.substr(4, 3)}, {L::BJOUR, m.day}}))
         return Refused();
     }
@@ -241,6 +254,7 @@ class Finish {
       if (!Mark(recno, true)) return Refused();
     }
     // A piece appended cut short, or whose take-back began, is taken back.
+    bool piecesWhole = true;
     for (std::size_t i = 0; i < plan.pieces.size(); ++i) {
       long live = 0;
       for (const std::uint32_t recno : appended[i]) live += c50_.GoTo(static_cast<long>(recno)) && !c50_.IsDeleted();
@@ -249,8 +263,21 @@ class Finish {
         continue;
       }
       *undone = true;
+      piecesWhole = false;
       for (const std::uint32_t recno : appended[i])
         if (!Mark(recno, true)) return Refused();
+    }
+    // Lines rewritten stand all rewritten or none: as the pieces appended with them stand, or, without
+    // pieces, rewritten once one of them is.
+    if (!plan.rewrites.empty()) {
+      bool whole = piecesWhole;
+      if (plan.pieces.empty()) {
+        whole = false;
+        for (const auto& [recno, fields] : plan.rewrites) whole = whole || Stands(recno, fields, true);
+        (whole ? *finished : *undone) = true;
+      }
+      for (const auto& [recno, fields] : plan.rewrites)
+        if (!Rewrite(recno, fields, whole)) return Refused();
     }
     if (plan.sortFrom != 0 && !StraySortRecords(plan.sortFrom, &plan.lines)) return Refused();
     for (const std::uint32_t recno : plan.lines)
@@ -312,10 +339,11 @@ class Finish {
       // A change at work elsewhere on these totals may have written its lines and not yet its totals:
       // looked for before the lines are read, and again after (one that began meanwhile and wrote a
       // line waits for a total held here).
-      std::string station = ChangeAtWork(plan.totals, ownNote);
+      std::string station, unread;
+      if (!ChangeAtWork(plan.totals, ownNote, &station, &unread)) return unread;
       std::map<TotalsRecord, TotalsCents> live;
       if (station.empty() && !LiveTotals(c50_, plan.totals, &live)) return Refused();
-      if (station.empty()) station = ChangeAtWork(plan.totals, ownNote);
+      if (station.empty() && !ChangeAtWork(plan.totals, ownNote, &station, &unread)) return unread;
       if (!station.empty()) {
         if (tries >= kTotalsTries) return FillPlaceholder(LoadStr(kWhyChangeAtWork), station);
         held.Release();
@@ -332,6 +360,7 @@ class Finish {
         TotalsCents lack = lines;
         lack += stored.Negated();
         if (lack.Empty()) continue;
+        wrote_ = true;
         if (!MoveTotals(record, lack)) return Refused();
       }
       return "";
@@ -342,9 +371,13 @@ class Finish {
   // was refused as the lock was taken.
   std::string HeldOrRefused(const std::string& held) const { return watch_.ReadRefused() ? Refused() : held; }
 
+  // Whether the finish had anything to write: a change whose lines, sort records and totals already
+  // agree was taken back whole, or made whole, before it stopped.
+  bool Wrote() const { return wrote_; }
+
   // Why a write or a read was refused, as the watch kept it.
   std::string Refused() const {
-    if (watch_.RefusedReading()) return ReadErrorText(watch_.RefusedFile());
+    if (watch_.RefusedReading()) return UnreadText(watch_.RefusedFile(), watch_.RefusedResult());
     if (watch_.RefusedResult() != 0)
       return RunIncidentText(watch_.RefusedResult(), watch_.RefusedFile(), watch_.RefusedResult());
     if (watch_.Seen()) return watch_.Text();
@@ -354,9 +387,26 @@ class Finish {
  private:
   std::string JournalMonth() { return std::string(c50_.GetField(L::BMOIS)) + c50_.GetField(L::BJAL); }
 
+  // Line `recno` holds every field of `fields` as rewritten (`now`), or as it was.
+  bool Stands(std::uint32_t recno, const std::vector<Plan::Rewrite>& fields, bool now) {
+    if (!c50_.GoTo(static_cast<long>(recno))) return false;
+    for (const Plan::Rewrite& f : fields)
+      if (c50_.GetField(f.field) != (now ? f.now : f.was)) return false;
+    return true;
+  }
+
+  // Line `recno` given its fields as rewritten (`now`) or as they were, in one write.
+  bool Rewrite(std::uint32_t recno, const std::vector<Plan::Rewrite>& fields, bool now) {
+    if (!c50_.GoTo(static_cast<long>(recno)) || Stands(recno, fields, now)) return true;
+    std::vector<FieldWrite> writes;
+    for (const Plan::Rewrite& f : fields) writes.push_back({f.field, now ? f.now : f.was});
+    return c50_.GoTo(static_cast<long>(recno)) && WriteRecordFields(c50_, writes);
+  }
+
   // Line `recno` given the cancel mark, or relieved of it.
   bool Mark(std::uint32_t recno, bool cancel) {
     if (!c50_.GoTo(static_cast<long>(recno)) || c50_.IsDeleted() == cancel) return true;
+    wrote_ = true;
     return cancel ? c50_.DeleteRecord(nullptr, 0) : c50_.RecallRecord(nullptr, 0);
   }
 
@@ -372,6 +422,7 @@ class Finish {
       if (c60_.MatchKey(key.c_str(), T::kRecordKeyLength, T::TFIC, T::TREC) == '#') break;
       sorts.push_back(c60_.recordNumber);
     }
+    wrote_ = wrote_ || sorts.empty();
     if (sorts.empty()) return c50_.GoTo(static_cast<long>(recno)) && SortRecordFollows(c50_, c60_);
     std::sort(sorts.begin(), sorts.end());
     std::uint32_t kept = sorts.front();
@@ -379,10 +430,12 @@ class Finish {
       if (r <= sortFrom) kept = r;
     for (const std::uint32_t r : sorts) {
       if (r == kept || !c60_.GoTo(static_cast<long>(r)) || c60_.IsDeleted()) continue;
+      wrote_ = true;
       if (!locks_.Take(c60_) || !c60_.DeleteRecord(nullptr, 0)) return false;
     }
     if (!c60_.GoTo(static_cast<long>(kept)) || !c50_.GoTo(static_cast<long>(recno))) return false;
     if (SortRecordInStep(c50_, c60_)) return true;
+    wrote_ = true;
     return locks_.Take(c60_) && c50_.GoTo(static_cast<long>(recno)) && CurrentSortRecordFollows(c50_, c60_);
   }
 
@@ -400,6 +453,7 @@ class Finish {
         continue;
       }
       if (!c60_.GoTo(static_cast<long>(r)) || !locks_.Take(c60_)) continue;
+      wrote_ = true;
       if (!c60_.DeleteRecord(nullptr, 0)) return false;
     }
     return true;
@@ -425,20 +479,41 @@ class Finish {
                             {Trimmed(code.substr(4, 3)), month.substr(2, 2) + "/" + DecodeYear(month.substr(0, 2).c_str())});
   }
 
-  // The station of another process's change at work that names one of `totals` ("" none).
-  static std::string ChangeAtWork(const std::set<TotalsRecord>& totals, const std::string& ownNote) {
-    for (const std::string& name : LineChangeNoteFiles(DossierFolder, DossierCode)) {
+  // The station of another process's change at work that names one of `totals` ("" none); false when
+  // a note could not be looked at (*why says so): a change may be at work there.
+  static bool ChangeAtWork(const std::set<TotalsRecord>& totals, const std::string& ownNote, std::string* station,
+                           std::string* why) {
+    station->clear();
+    int unlisted = 0;
+    const std::vector<std::string> names = LineChangeNoteFiles(DossierFolder, DossierCode, &unlisted);
+    if (unlisted != 0) {
+      *why = SystemUnreadText(DossierFolder, unlisted);
+      return false;
+    }
+    for (const std::string& name : names) {
       const std::string path = DossierFolder + name;
-      if (name == ownNote || !platform::FileHeldElsewhere(path)) continue;
+      int unasked = 0;
+      if (name == ownNote || !platform::FileHeldElsewhere(path, &unasked)) {
+        if (unasked == 0 || unasked == ENOENT) continue;
+        *why = SystemUnreadText(path, unasked);
+        return false;
+      }
       std::string text;
-      if (!platform::ReadWholeFile(path, text)) continue;
+      if (!platform::ReadWholeFile(path, text)) {
+        if (errno == ENOENT) continue;  // done meanwhile
+        *why = SystemUnreadText(path, errno);
+        return false;
+      }
       const LineChangeNoteText note = ReadLineChangeNote(text);
       if (!note.atWork) continue;
       const Plan other = PlanOf(note);
       for (const TotalsRecord& record : other.totals)
-        if (totals.count(record) != 0) return note.station;
+        if (totals.count(record) != 0) {
+          *station = note.station;
+          return true;
+        }
     }
-    return "";
+    return true;
   }
 
   Table& c50_;
@@ -446,28 +521,41 @@ class Finish {
   Table c40_;  // opened for the letters of closed lines only
   Locks locks_;
   RefusalWatch watch_{RefusalWatch::EngineBoxes::kHeld};
+  bool wrote_ = false;
 };
 
 }  // namespace
 
 StoppedLineChanges FinishStoppedLineChanges() {
   StoppedLineChanges out;
-  const std::vector<std::string> names = LineChangeNoteFiles(DossierFolder, DossierCode);
+  // A folder that could not be read is not one without notes.
+  int unlisted = 0;
+  const std::vector<std::string> names = LineChangeNoteFiles(DossierFolder, DossierCode, &unlisted);
+  auto unsought = [&out](const std::string& file, int err) {
+    out.done = false;
+    out.said = FillPlaceholder(LoadStr(kMsgNotesUnsought), SystemUnreadText(file, err));
+    return out;
+  };
+  if (unlisted != 0) return unsought(DossierFolder, unlisted);
   if (names.empty()) return out;
   // A run of the opening: it writes the lines, the sort file and the totals of the changes it finishes.
   const BooksWritePermit permit(kStoppedLineChangesRun);
   // The engine's boxes held back: what could not be done is said in the opening's own box.
   RefusalWatch engineBoxes(RefusalWatch::EngineBoxes::kHeld);
   Table c50, c60;
+  Table* unopened = nullptr;
   bool open = false;
   for (const std::string& name : names) {
     const std::string path = DossierFolder + name;
-    // A process at work: its change is its own.
-    if (platform::FileHeldElsewhere(path)) continue;
+    // A process at work: its change is its own. A note that could not be asked may be one.
+    int unasked = 0;
+    if (platform::FileHeldElsewhere(path, &unasked)) continue;
+    if (unasked == ENOENT) continue;  // finished meanwhile by another station
+    if (unasked != 0) return unsought(path, unasked);
     std::string text;
     if (!platform::ReadWholeFile(path, text)) {
       out.done = false;
-      out.said = FillPlaceholder(LoadStr(kMsgNoteUnread), ReadErrorText(path));
+      out.said = FillPlaceholder(LoadStr(kMsgNoteUnread), SystemUnreadText(path, errno));
       return out;
     }
     const LineChangeNoteText note = ReadLineChangeNote(text);
@@ -475,21 +563,33 @@ StoppedLineChanges FinishStoppedLineChanges() {
       platform::RemoveFile(path);
       continue;
     }
-    if (!open) {
-      open = TableC10 != nullptr && TableC20 != nullptr && TableC30 != nullptr &&
-             TableC10->UseShared(PathC10(), "C10CODE") && TableC20->UseShared(PathC20(), "C20CODE") &&
-             TableC30->UseShared(PathC30(), "C30CODE") && c50.OpenShared(PathC50(), L::kCodeTag) &&
-             c60.OpenShared(PathC60(), T::kRecordTag);
+    if (!open && unopened == nullptr) {
+      const std::pair<Table*, std::string> tables[] = {{TableC10, PathC10()}, {TableC20, PathC20()},
+                                                       {TableC30, PathC30()}, {&c50, PathC50()},
+                                                       {&c60, PathC60()}};
+      const char* const tags[] = {"C10CODE", "C20CODE", "C30CODE", L::kCodeTag, T::kRecordTag};
+      open = true;
+      for (std::size_t i = 0; open && i < std::size(tables); ++i) {
+        Table* table = tables[i].first;
+        if (table != nullptr && (table == &c50 || table == &c60 ? table->OpenShared(tables[i].second, tags[i])
+                                                                 : table->UseShared(tables[i].second, tags[i])))
+          continue;
+        open = false;
+        unopened = table;
+      }
+      // A table that could not be opened could not be read: nothing is decided from it.
+      if (unopened != nullptr) RefusalWatch::NoteOpenRefused(*unopened);
     }
     // An account's collective is read from the general file: a read the disk refused there would name
     // another record.
     const RefusalWatch planReads;
     Plan plan = PlanOf(note);
-    bool undone = false, finished = false;
+    bool undone = false, finished = false, wrote = false;
     std::string why;
     if (!open) {
-      // A table whose read the disk refused as it opened is said so, not as a refused write.
-      why = engineBoxes.Reason(kResultSystemError, PathC50(), c50.result != 0 ? c50.result : kResultSystemError);
+      // The table said as the system refused it: its open, or a read or a write the open made.
+      why = unopened != nullptr ? engineBoxes.Reason(kResultSystemError, unopened->tablePath, unopened->result)
+                                : engineBoxes.Reason(kResultSystemError, PathC10(), kResultSystemError);
     } else if (planReads.ReadRefused()) {
       why = planReads.Reason(kResultSystemError, PathC10(), kResultSystemError);
     } else {
@@ -497,6 +597,7 @@ StoppedLineChanges FinishStoppedLineChanges() {
       why = finish.Lines(plan, &undone, &finished);
       if (why.empty()) why = finish.Letters(plan, &undone, &finished);
       if (why.empty()) why = finish.Totals(plan, name);
+      wrote = finish.Wrote();
     }
     if (!why.empty()) {
       WriteLog(FillPlaceholders(LoadStr(kLogChangeNotFinished), {note.kind, note.station, note.started, why}));
@@ -507,7 +608,7 @@ StoppedLineChanges FinishStoppedLineChanges() {
     // Finished: a note that stays is finished again, with nothing left to do.
     platform::RemoveFile(path);
     WriteLog(FillPlaceholders(LoadStr(kLogChangeFinished), {note.kind, note.station, note.started}));
-    const int said = undone ? kMsgChangeUndone : finished ? kMsgChangeFinished : kMsgLineKept;
+    const int said = !wrote ? kMsgNothingToRedo : undone ? kMsgChangeUndone : finished ? kMsgChangeFinished : kMsgLineKept;
     out.said += (out.said.empty() ? "" : "\n\n") +
                 FillPlaceholders(LoadStr(said), {note.kind, note.station, note.started});
     ++out.finished;

@@ -25,6 +25,7 @@ static_assert(kResultAlreadyLocked == DBIERR_ALREADYLOCKED);
 static_assert(kResultIndexFileError == DBIERR_INDEXFILEERR);
 static_assert(kResultSystemError == DBIERR_OSERROR);
 static_assert(kResultAccessDenied == DBIERR_OSACCESS);
+static_assert(kResultTooManyFiles == DBIERR_TOOMANYFILES);
 static_assert(kResultNoSuchPath == DBIERR_NOSUCHPATH);
 static_assert(kResultDiskFull == DBIERR_DISKFULL);
 static_assert(Table::kShared == dbiOPENSHARED && Table::kExclusive == dbiOPENEXCL);
@@ -97,6 +98,9 @@ bool Table::OpenTable(std::string_view path, std::string_view newTag, std::uint3
                         nullptr, &engine_->cursor);
   if (result != DBIERR_NONE) {
     engine_->cursor = nullptr;
+    // Too many files open: nothing of the table could be read, which a run or a change must not
+    // take for a table without records.
+    if (result == DBIERR_TOOMANYFILES) RefusalWatch::NoteOpenRefused(*this);
     NoRecord();
     bof = eof = 1;
     return false;

@@ -6,6 +6,7 @@
 #include "data/engine_files.h"
 #include "data/error_report.h"
 #include "data/index_recovery.h"
+#include "data/table_copy.h"
 #include "data/table_structures.h"
 #include "platform/dbase/idapi.h"
 #include "platform/system/files.h"
@@ -85,16 +86,30 @@ FieldDifference FirstFieldDifference(const std::string& base, const TableStructu
 bool FieldsOfAnOlderFormat(const std::string& base, const TableStructure& structure) {
   Table t;
   if (structure.FieldCount() == 0 || !t.OpenShared(base, "", true)) return false;
+  const bool general = structure.kind == TableKind::C10;
+  // A general file is of an older format as the opening knows one, which it then offers to convert:
+  // of the older generation (its fields named with "C") or of another format stamp.
   bool fits = t.FieldCount() > 0 &&
-              NameAfterFirstLetter(t.FieldName(1)) == NameAfterFirstLetter(structure.Field(1)->name);
-  // The general file's last field names its format.
-  const int last = structure.kind == TableKind::C10 ? t.FieldCount() - 1 : t.FieldCount();
+              NameAfterFirstLetter(t.FieldName(1)) == NameAfterFirstLetter(structure.Field(1)->name) &&
+              (!general || t.FieldName(1)[0] == 'C' ||
+               UpperAscii(t.FieldName(t.FieldCount())) != UpperAscii(structure.Field(structure.FieldCount())->name));
+  // Each field is one of the kind's, under its name or the one it had before, in the kind's order: a
+  // later format added fields, it never moved one. The general file's last field names its format.
+  const int last = general ? t.FieldCount() - 1 : t.FieldCount();
+  const int kindLast = general ? structure.FieldCount() - 1 : structure.FieldCount();
+  int next = 1;  // the kind's field after the last one matched
   for (int f = 1; fits && f <= last; ++f) {
     const std::string name = NameAfterFirstLetter(t.FieldName(f));
-    bool known = false;
-    for (const FieldDef& def : structure.fields)
-      known = known || (NameAfterFirstLetter(def.name) == name && def.type == t.FieldType(f));
-    fits = known;
+    int found = 0;
+    for (int k = next; found == 0 && k <= kindLast; ++k) {
+      const FieldDef& def = *structure.Field(k);
+      const std::string former = FormerFieldName(def.name);
+      if (def.type == t.FieldType(f) &&
+          (NameAfterFirstLetter(def.name) == name || (!former.empty() && NameAfterFirstLetter(former) == name)))
+        found = k;
+    }
+    fits = found != 0;
+    next = found + 1;
   }
   t.CloseTable(true);
   return fits;

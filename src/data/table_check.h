@@ -31,10 +31,13 @@ struct FieldDifference {
 FieldDifference FirstFieldDifference(const std::string& base, const TableStructure& structure);
 
 // Whether the fields of table `base` are those of an older format of the kind of `structure`,
-// which the conversion reads by name: its first field is the kind's first field and each of
-// its fields is one of the kind's with the same type, names compared without their first
-// letter (the older generation named them with another one). The last field of a general file
-// is its format stamp, whose name changes with the format: it is not compared.
+// which the conversion reads by name: its first field is the kind's first field, and each of its
+// fields is one of the kind's with the same type, in the kind's order (a later format added fields
+// and renamed some, it never moved one), names compared without their first letter (the older
+// generation named them with another one) and under the name a renamed field had. The last field
+// of a general file is its format stamp, whose name changes with the format: it is not compared,
+// but a general file is of an older format only as the opening tells one (the older generation's
+// "C" first, or another stamp).
 bool FieldsOfAnOlderFormat(const std::string& base, const TableStructure& structure);
 
 // The first record (physical number) of table `base` with a memo that does not read whole from

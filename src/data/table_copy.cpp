@@ -11,6 +11,7 @@
 #include "data/table_structures.h"
 #include "resources/string_table.h"
 #include "runtime/numbers.h"
+#include "runtime/text.h"
 #include "runtime/xbase.h"
 
 using namespace dbase;
@@ -53,6 +54,15 @@ int LineSequenceField(TableKind kind) {
 }  // namespace
 
 void SetCopyProgressHook(CopyProgressHook hook) { g_progress = hook; }
+
+std::string FormerFieldName(std::string_view name) {
+  const std::string key = FieldKey(name);
+  for (int id = kFieldRenamesFirst;; ++id) {
+    const std::string* entry = resources::FindString(id);
+    if (entry == nullptr || IsBlank(*entry)) return "";
+    if (FieldKey(entry->substr(0, 10)) == key) return entry->size() > 10 ? Trimmed(entry->substr(10, 10)) : "";
+  }
+}
 
 FieldMap::FieldMap(Table& source, Table& target, int firstField, Numbers numbers) {
   if (!source.isOpen || !target.isOpen || target.FieldCount() == 0) return;
@@ -116,13 +126,9 @@ bool CopyTableByFieldNames(Table& destination, Table& source, double parity) {
   for (int d = 1; d <= count; ++d) {
     const std::string name = FieldKey(destination.FieldName(d));
     int s = source.FieldPos(name);
-    for (int id = kFieldRenamesFirst; s == 0; ++id) {
-      const std::string* entry = resources::FindString(id);
-      if (entry == nullptr || IsBlank(*entry)) break;
-      if (FieldKey(entry->substr(0, 10)) == name) {
-        s = source.FieldPos(entry->size() > 10 ? entry->substr(10, 10) : std::string());
-        break;
-      }
+    if (s == 0) {
+      const std::string former = FormerFieldName(name);
+      if (!former.empty()) s = source.FieldPos(former);
     }
     map[static_cast<std::size_t>(d)] = s;
   }

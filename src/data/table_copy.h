@@ -2,6 +2,8 @@
 #pragma once
 
 #include <cstddef>
+#include <string>
+#include <string_view>
 #include <vector>
 
 class Table;
@@ -48,6 +50,10 @@ bool CopyRecord(const FieldMap& map, Table& source, Table& target);
 // Called with each source record number during CopyTableByFieldNames (null = nothing).
 using CopyProgressHook = void (*)(unsigned long total, unsigned long recno);
 void SetCopyProgressHook(CopyProgressHook hook);
+
+// The name a field of this format (`name`) had in an older one, from the list of renamed fields
+// (strings 280 up); "" when the field kept its name.
+std::string FormerFieldName(std::string_view name);
 
 // Appends every record of `source` to `destination` (open for writing), in physical order so
 // that record numbers are kept: destination fields take the source field of the same name,

@@ -16,6 +16,7 @@ constexpr std::uint16_t kResultIndexFileError = 10253;  // the index file could 
 constexpr std::uint16_t kResultSystemError = 11009;     // read or write refused by the system
 constexpr std::uint16_t kResultAccessDenied = 11010;    // the system refused to open for writing (read-only disk, rights)
 constexpr std::uint16_t kResultNoSuchPath = 11011;      // path not found
+constexpr std::uint16_t kResultTooManyFiles = 11012;    // an open refused: too many files open
 constexpr std::uint16_t kResultDiskFull = 11015;        // no room left on the disk
 // The table layer's own: a write of the books made while no change of lines or run lives
 // (books_write_permit.h); nothing was written.

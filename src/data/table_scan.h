@@ -22,14 +22,15 @@ bool ScanRecordBlock(Table& table, std::uint32_t first, std::uint32_t count, std
                      const std::uint8_t** records);
 void ScanRelease(Table& table, std::uint32_t first, std::uint32_t count);
 
-// Every record the table counts now, in physical order as stored (delete mark first, deleted
-// ones included, fields where Table::Layouts places them): visit(recordNumber, record).
+// Every record the table counts now (ScanRecords), or those from record `from` on (ScanRecordsFrom),
+// in physical order as stored (delete mark first, deleted ones included, fields where
+// Table::Layouts places them): visit(recordNumber, record).
 // The cursor and recordBuffer do not move; records appended meanwhile are not read; the file's
 // pages are given back to the file cache as the walk goes (a large table is not held whole). A
 // table may be read so on a thread of its own while the thread that opened it waits. False with
 // the engine code in table.result when a block cannot be read.
 template <typename Visit>
-bool ScanRecords(Table& table, Visit&& visit) {
+bool ScanRecordsFrom(Table& table, std::uint32_t from, Visit&& visit) {
   std::uint32_t count = 0;
   if (!ScanRecordCount(table, &count)) return false;
   const std::size_t length = table.RecordLength();
@@ -38,8 +39,9 @@ bool ScanRecords(Table& table, Visit&& visit) {
   const auto per = static_cast<std::uint32_t>(length == 0 || length > kBlock ? 1 : kBlock / length);
   std::vector<std::uint8_t> scratch;
   // The pages read are given back every 16 blocks or so: the walk holds about 4 MB of the table.
-  std::uint32_t kept = 1;
-  for (std::uint32_t first = 1; first <= count; first += per) {
+  if (from < 1) from = 1;
+  std::uint32_t kept = from;
+  for (std::uint32_t first = from; first <= count; first += per) {
     const std::uint32_t n = count - first + 1 < per ? count - first + 1 : per;
     const std::uint8_t* records = nullptr;
     if (!ScanRecordBlock(table, first, n, scratch, &records)) return false;
@@ -50,4 +52,9 @@ bool ScanRecords(Table& table, Visit&& visit) {
     }
   }
   return true;
+}
+
+template <typename Visit>
+bool ScanRecords(Table& table, Visit&& visit) {
+  return ScanRecordsFrom(table, 1, visit);
 }

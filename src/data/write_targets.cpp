@@ -24,6 +24,9 @@ constexpr int kMsgProgramFile = 19971;       // "... est un fichier du programme
 constexpr int kMsgOtherDossierFile = 30600;  // the file, the dossier's code
 constexpr int kMsgSameFile = 30601;          // the file chosen, the protected file it is
 constexpr int kMsgNotAFile = 34701;          // the name chosen: a folder, a pipe, a device
+// The names of the program INI and of the e-mail model, files of the program folder.
+constexpr int kIniFileName = 36;
+constexpr int kEmailTemplateFile = 41;
 
 // A message box's text keeps three blank lines around it, as the other refusals of a target.
 const char* const kBoxMargin = "\n\n\n";
@@ -178,14 +181,23 @@ class Judge {
   std::map<std::pair<std::string, std::string>, bool> found_;
 };
 
-// Whether an existing file of the program folder is one the program reads or runs.
+// Whether a file of the program folder is one the program ships, reads or keeps there, whether it
+// stands there yet or not: by its extension (tables, indexes, memos, INI files, batch files,
+// programs, the older help files), by its name without case (the help page, the e-mail model, the
+// program INI, the reference set's text file, the list of reports stored at start-up and its old
+// copy), or, for an existing file, by its run bit.
 bool IsProgramFile(const std::string& path, const std::string& lower) {
   static const char* const kExtensions[] = {".dbf", ".dbt", ".mdx", ".ndx", ".ini", ".bat", ".exe", ".dll", ".hlp",
                                             ".chm", ".so"};
+  static const char* const kNames[] = {"caidenuv.html", "cesetats.txt", "cesetats.lst", "cesetats.old"};
   const std::size_t dot = lower.rfind('.');
   const std::string extension = dot == std::string::npos ? std::string() : lower.substr(dot);
   for (const char* e : kExtensions)
     if (extension == e) return true;
+  for (const char* n : kNames)
+    if (lower == n) return true;
+  for (int id : {kIniFileName, kEmailTemplateFile})
+    if (lower == LowerCp1252(LoadStr(id))) return true;
   std::error_code ec;
   const fs::perms p = fs::status(platform::DiskPath(path), ec).permissions();
   return !ec && (p & (fs::perms::owner_exec | fs::perms::group_exec | fs::perms::others_exec)) != fs::perms::none;
@@ -222,7 +234,7 @@ std::string WriteTargetRefusal(const std::string& path) {
                 : Refusal(kMsgOtherDossierFile, entry, UpperCp1252(code));
   std::string program;
   const bool programKnown = RealFolder(ProgramFolder, &program);
-  if (programKnown && folder == program && platform::FileExists(entry) && IsProgramFile(entry, lower))
+  if (programKnown && folder == program && IsProgramFile(entry, lower))
     return FillPlaceholder(LoadStr(kMsgProgramFile), entry);
 
   // A file with other names: none of them may be a protected file of the folders looked at.

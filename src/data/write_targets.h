@@ -3,7 +3,9 @@
 // folder, whatever its code (tables, memos, indexes, INI and its copies, log, run marker, lock
 // table, the records of the imports, the backup archives, and the same names in the sub-folders
 // of a dossier's folder, where its copies are kept), the open dossier's files, and the program
-// folder's files (tables, INI and batch files, programs). The target is judged as the file it
+// folder's files by their names, there yet or not (tables, INI and batch files, programs, the help
+// page, the e-mail model, the reference set's text and list files; and any file of it the system
+// may run). The target is judged as the file it
 // stands for: its links followed however deep (in its folders and at its end), its name without
 // case, and, when the file has other names (hard links), as each of the protected files of the
 // open dossier's, the target's and the program's folders that is the same file.

@@ -188,17 +188,27 @@ void LogFailure(int id, char m, const CommandRun& run) {
   }
 }
 
-// Asks until the user answers "Oui" that the outside program has ended;
-// `note` (may be "") comes before the question.
-void ConfirmEnd(int textId, const std::string& note) {
+// Asks until the user answers "Oui" that the outside program has ended.
+void ConfirmEnd(int textId) {
   for (;;) {
-    const int answer = gui::MessageBox(Owner(), note + LoadStr(textId), "ATTENTION",
+    const int answer = gui::MessageBox(Owner(), LoadStr(textId), "ATTENTION",
                                        gui::MB_YESNO | gui::MB_ICONQUESTION | gui::MB_DEFBUTTON2);
     if (answer == gui::IDYES) return;
     gui::MessageBeep(0);
     // A test that queued no further answer must not hang.
     if (gui::ModalSeam::TestMode() && gui::ModalSeam::PendingAnswers() == 0) return;
   }
+}
+
+// The end of an outside program: a failure, known once its batch file has ended, is said in a box of its own
+// and asks nothing; otherwise the user confirms the end (`textId`).
+void SayEnd(int textId, const std::string& failure) {
+  if (failure.empty()) {
+    ConfirmEnd(textId);
+    return;
+  }
+  gui::MessageBeep(0);
+  gui::MessageBox(Owner(), failure, LoadStr(kCaptionProgram), gui::MB_OK | gui::MB_ICONSTOP);
 }
 
 // A message as one log line: its lines joined by " / ", blank ones dropped.
@@ -607,7 +617,7 @@ void CmSauvegardeDossier() {
   }
 
   if (!cancelled) {
-    ConfirmEnd(kAskBackupEnded, failure);
+    SayEnd(kAskBackupEnded, failure);
     ReleaseDossierExclusive();
   }
   Reopen();
@@ -701,7 +711,7 @@ void CmRestaurationDossier() {
     const std::string logLine = FillPlaceholders(LoadStr(kLogRestore), {std::string(1, m), command.logText});
     std::string failure = FailureNote(LoadStr(kLabelRestoreRun), run, logLine);
     if (checked && !failure.empty()) failure += LoadStr(kMsgNothingPutBack);
-    ConfirmEnd(kAskRestoreEnded, failure);
+    SayEnd(kAskRestoreEnded, failure);
     std::string outcome;
     bool refused = false, changed = !checked;
     if (checked && run.exitStatus == 0) {

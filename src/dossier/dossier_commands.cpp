@@ -220,8 +220,9 @@ std::string DossierCaption() {
 }
 
 bool DossierFromChosenPath(const std::string& chosen, std::string& folder, std::string& code) {
-  // A symbolic link plays the part of a shortcut: the file it points to is the choice.
-  const std::string path = platform::FollowLinks(chosen);
+  // A symbolic link plays the part of a shortcut: the file it points to is the choice. A path given from
+  // the current folder (the command line's "dossiers/rel/c10rel.dbf") is made absolute from it now.
+  const std::string path = platform::AbsolutePath(platform::FollowLinks(chosen));
   const std::size_t slash = path.rfind('/');
   const std::size_t dot = path.rfind('.');
   if (slash == std::string::npos || dot == std::string::npos || dot < slash) return false;
@@ -247,6 +248,8 @@ bool OpenRecentDossier(int n) {
   DossierCode = EntryCode(chosen);
   DossierFolder = EntryFolder(chosen);
   if (EnsureDossierOpen()) {
+    // An entry kept with a relative folder gives way to the absolute one the opening made.
+    RecentDossiers[n - 1] = CurrentEntry();
     FinishOpening(false);
     return true;
   }

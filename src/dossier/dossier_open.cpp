@@ -96,7 +96,10 @@ constexpr int kMsgRunUnderWay = 19910;          // the run, its start, its stati
 constexpr int kCaptionTableFile = 19920;        // the dossier's code
 constexpr int kMsgUncountedRecords = 19921;     // the table, the records
 constexpr int kMsgMissingMemo = 22081;          // the memo file, the data file
+// The caption of the general file that cannot be opened; that of the opening's other refusals (the
+// dossier's code).
 constexpr int kOpeningRefusedCaption = 22084;
+constexpr int kCaptionNotOpened = 36606;
 constexpr int kLogLockTableCreated = 22089;     // the table
 constexpr int kLogDraftCreated = 22091;         // the file, without its extension
 constexpr int kLogDraftNotCreated = 22093;      // the file, without its extension
@@ -124,6 +127,9 @@ int Ask(const std::string& text, const std::string& caption, unsigned style) {
 }
 
 std::string Code() { return RTrim(DossierCode.c_str()); }
+
+// The caption of a box that keeps the dossier closed: its code named.
+std::string NotOpenedCaption() { return FillPlaceholder(LoadStr(kCaptionNotOpened), Code()); }
 
 // A change (or a read) of a table that the system refused while `watch` lived: the full disk with
 // its folder, a read or a change the system refused (a disk read-only) as such, otherwise an
@@ -171,7 +177,7 @@ bool RefuseDamaged(const std::string& file) {
   Beep();
   const bool missing = !platform::FileExists(file);
   gui::MessageBox(DossierMessageOwner(), missing ? MissingMemoMessage(file) : DamagedFileMessage(file),
-                  LoadStr(kOpeningRefusedCaption), gui::MB_OK | gui::MB_ICONSTOP);
+                  NotOpenedCaption(), gui::MB_OK | gui::MB_ICONSTOP);
   if (platform::FileExists(platform::ResolvePath(LogPath())))
     WriteLog(FillPlaceholders(LoadStr(missing ? kLogFileMissing : kLogFileDamaged), {Code(), file}));
   return false;
@@ -368,7 +374,7 @@ bool RefuseUnread(const RefusalWatch& watch) {
   SetAppCursor(0, false);
   Beep();
   gui::MessageBox(DossierMessageOwner(), FillPlaceholders(LoadStr(kMsgOpeningUnread), {Code(), watch.Reason(0, "", 0)}),
-                  LoadStr(kOpeningRefusedCaption), gui::MB_OK | gui::MB_ICONSTOP);
+                  NotOpenedCaption(), gui::MB_OK | gui::MB_ICONSTOP);
   return LeaveClosed();
 }
 
@@ -790,7 +796,7 @@ bool RefuseUnknownPack(const std::string& file) {
   WriteLog(FillPlaceholder(LoadStr(kUnknownPackLog), file));
   SetAppCursor(0, false);
   Beep();
-  gui::MessageBox(DossierMessageOwner(), UnknownPackMessage(file), LoadStr(kOpeningRefusedCaption),
+  gui::MessageBox(DossierMessageOwner(), UnknownPackMessage(file), NotOpenedCaption(),
                   gui::MB_OK | gui::MB_ICONSTOP);
   return LeaveClosed();
 }
@@ -933,7 +939,7 @@ bool RepairInterruptedIndexes() {
       SetAppCursor(0, false);
       Beep();
       gui::MessageBox(DossierMessageOwner(), FillPlaceholders(LoadStr(kMsgIndexDiskFull), {data, folder}),
-                      LoadStr(kOpeningRefusedCaption), gui::MB_OK | gui::MB_ICONSTOP);
+                      NotOpenedCaption(), gui::MB_OK | gui::MB_ICONSTOP);
       return false;
     }
     if (rc != kResultIndexOutOfDate && refused.empty()) continue;
@@ -943,7 +949,7 @@ bool RepairInterruptedIndexes() {
     gui::MessageBox(DossierMessageOwner(),
                     refused.empty() ? FillPlaceholder(LoadStr(kMsgIndexNotRepaired), data)
                                     : FillPlaceholders(LoadStr(kMsgIndexRefused), {data, refused}),
-                    LoadStr(kOpeningRefusedCaption), gui::MB_OK | gui::MB_ICONSTOP);
+                    NotOpenedCaption(), gui::MB_OK | gui::MB_ICONSTOP);
     return false;
   }
   return true;
@@ -986,6 +992,10 @@ bool EnsureDossierOpen() {
     return false;
   }
   if (TableC10 == nullptr || DossierLockTable == nullptr) return false;
+  // A folder named from where the program was started ("dossiers/rel/") is made whole once: the
+  // backup's batch file runs in the program folder, and every later command, the slots and the
+  // recent list name the dossier wherever the current folder has gone since.
+  DossierFolder = platform::AbsolutePath(DossierFolder);
   const std::string code = Code();
   SetLogDossier(DossierFolder, code);
   SetDossierIniPath(PathC10(".ini"));
@@ -1015,6 +1025,9 @@ bool EnsureDossierOpen() {
   // The data file can be read.
   const std::string c10Base = PathC10();
   if (!interrupted && !CanReadFile(platform::ResolvePath(c10Base + ".dbf").c_str())) {
+    // Too many files open is no folder out of reach.
+    if (errno == EMFILE || errno == ENFILE)
+      RefusalWatch::NoteEngineReadRefusal(platform::ResolvePath(c10Base + ".dbf"), kResultTooManyFiles);
     if (unread.ReadRefused()) return RefuseUnread(unread);
     SetAppCursor(0, false);
     ShowUnreachable();

@@ -47,7 +47,7 @@ constexpr int kMsgMarkerKept = 19915;
 constexpr int kLogRebuildOk = 22133;            // the records removed
 constexpr int kLogRebuildError = 22134;         // the code, the records removed
 constexpr int kLogRebuildErrorNoTotals = 32017; // the code, the records removed
-constexpr int kMsgUnreadableAmounts = 32018;    // the lines
+constexpr int kMsgUnreadableLeft = 37742;       // the lines, before the run changes anything
 constexpr int kMsgNothingChanged = 36505;       // after the total its field cannot hold
 
 RebuildReport& LastReport() {
@@ -96,7 +96,14 @@ int RebuildDossier(gui::Window* parent, bool rebalance, bool pack) {
   RebuildReport& report = LastReport();
   {
     DossierRunProgress progress(parent, Caption(), true);
-    report = RunDossierRebuild(rebalance, pack, &progress);
+    // The lines whose amount does not read, named before the run changes anything, with what it
+    // leaves as it is.
+    report = RunDossierRebuild(rebalance, pack, &progress, [parent](const RebuildReport& read) {
+      if (read.unreadable.empty()) return;
+      RuntimeBeep();
+      gui::MessageBox(parent, FillPlaceholder(LoadStr(kMsgUnreadableLeft), UnreadableAmountLinesText(read.unreadable)),
+                      UnreadableAmountsCaption(), gui::MB_OK | gui::MB_ICONEXCLAMATION);
+    });
   }
   if (report.code == kRebuildTooManyLines) {
     RuntimeBeep();
@@ -109,12 +116,6 @@ int RebuildDossier(gui::Window* parent, bool rebalance, bool pack) {
   if (!report.balance.list.empty()) {
     RuntimeBeep();
     gui::MessageBox(parent, report.balance.Message(), Caption(), gui::MB_OK | gui::MB_ICONSTOP);
-  }
-  if (!report.unreadable.empty()) {
-    RuntimeBeep();
-    gui::MessageBox(parent,
-                    FillPlaceholder(LoadStr(kMsgUnreadableAmounts), UnreadableAmountLinesText(report.unreadable)),
-                    UnreadableAmountsCaption(), gui::MB_OK | gui::MB_ICONEXCLAMATION);
   }
   const std::string removed = FillPlaceholder(LoadStr(kLabelRemovedRecords), std::to_string(report.removed));
   if (report.code == 0)

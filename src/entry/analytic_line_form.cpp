@@ -19,6 +19,7 @@
 #include "platform/gui/command.h"
 #include "platform/gui/constants.h"
 #include "platform/gui/controls.h"
+#include "platform/gui/dc.h"
 #include "platform/gui/messagebox.h"
 #include "runtime/access_rights.h"
 #include "runtime/code_helpers.h"
@@ -62,7 +63,7 @@ constexpr unsigned CreditELeave = 1244;
 }  // namespace cmd
 
 constexpr int kIcon = 1005;
-constexpr int kGridColumns = 71, kGridRows = 5;
+constexpr int kGridRows = 5;
 constexpr std::size_t kSectionWidth = 8;
 // The sub-slots of the analytic line forms from a journal-entry slot's flag.
 constexpr int kForm1 = 209, kForm2 = 371;
@@ -81,9 +82,26 @@ constexpr int kCheckEuros = 19744;  // "En Eur&os"
 constexpr int kTipSectionLookup = 16323, kTipToCredit = 16324, kTipToDebit = 16325, kTipView = 23052;
 constexpr int kMsgLineHeld = 16313;
 
-std::string AmountText(long long cents) { return cents == 0 ? std::string() : AmountDigits(FromCents(cents)); }
+// A total of the panel, right-aligned in its frame: grouped whole, then a blank.
+std::string PanelText(long long cents) { return GroupedAmount(cents) + " "; }
 
-std::string PanelText(long long cents) { return std::string(FormatNumber(14, 2, false, FromCents(cents))) + " "; }
+// The panel's columns: its totals and its difference as wide as the widest it shows, a split past what
+// a total holds while it is typed (a total and a typed amount, each of the largest), in the entry font,
+// inside their frames; the grid's columns at their least are a character of that font.
+struct PanelColumns {
+  int total, difference, grid;
+};
+PanelColumns PanelColumnsNeeded() {
+  const int cw = EntryCharWidth > 0 ? EntryCharWidth : 7;
+  constexpr long long kWidest = 2 * posting::kLargestAmountCents;
+  constexpr int kFrame = 8;  // the frame and its inner margin, both sides
+  auto columns = [cw](const std::string& text) { return (gui::ScreenTextWidth(EntryFont, text) + kFrame + cw - 1) / cw; };
+  PanelColumns p;
+  p.total = std::max(13, columns(PanelText(kWidest)));
+  p.grid = 46 + 2 * p.total;
+  p.difference = std::min(std::max(12, columns(Trimmed(BalanceAmount(kWidest)) + " ")), p.grid - 51);
+  return p;
+}
 
 // The section code of the field as C30 keeps it: capitals, blank-padded to 8.
 std::string SectionCode(const std::string& typed) { return PadRight(Upper(std::string(RTrim(typed.c_str())).c_str()), kSectionWidth); }
@@ -97,7 +115,7 @@ long long Cents(const MEdit* e) { return e == nullptr ? 0 : ToCents(Val(const_ca
 
 TWSaiModDetJournauxAnal::TWSaiModDetJournauxAnal(gui::MDIClient* client, const std::string& title, int formSlot,
                                                  int listSlot)
-    : LineFormBase(client, title, kGridColumns, kGridRows, formSlot, kSlotLength, listSlot, kSense, kEuros),
+    : LineFormBase(client, title, PanelColumnsNeeded().grid, kGridRows, formSlot, kSlotLength, listSlot, kSense, kEuros),
       listSlot_(listSlot) {
   lineKey_ = PadRight(RegistryText(formSlot + 11, kSplitHeaderKeyLength), kSplitHeaderKeyLength);
   KeyWidth = kSplitHeaderKeyLength;
@@ -123,11 +141,9 @@ TWSaiModDetJournauxAnal::TWSaiModDetJournauxAnal(gui::MDIClient* client, const s
   framed(kPanelEmpty, "");
   framed(kPanelBalance, std::string(LoadStr(kLabelBalance)) + "  ");
   framed(kPanelDifference, "");
-  framed(kGeneralF, "");
-  framed(kSplitF, "");
   framed(kPanelF, "F");
-  framed(kGeneralE, "");
-  framed(kSplitE, "");
+  // The totals right-aligned in their frames: a small total ends where the largest does.
+  for (int id : {kGeneralF, kSplitF, kGeneralE, kSplitE}) static_cast<MEStatic*>(add(new MEStatic(this, "", id)))->SetFlags(gui::ctl::Right);
   framed(kPanelE, "E");
   message_ = static_cast<MRStatic*>(add(new MRStatic(this, "", kMessage)));
   edit(kPiece, 6, 0, MEdit::kText, 0, false);
@@ -219,8 +235,8 @@ bool TWSaiModDetJournauxAnal::LoadLine() {
   const bool debit = c50.GetField(L::BSENS)[0] == 'D';
   const long long francs = StoredAmountOf(c50, L::BMONTANTF), euros = StoredAmountOf(c50, L::BMONTANTE);
   const std::string unreadable = UnreadableAmountsText(c50);
-  (debit ? debitF_ : creditF_)->SetValue(AmountText(francs), true);
-  (debit ? debitE_ : creditE_)->SetValue(AmountText(euros), true);
+  (debit ? debitF_ : creditF_)->SetValue(AmountDigitsOrBlank(FromCents(francs)), true);
+  (debit ? debitE_ : creditE_)->SetValue(AmountDigitsOrBlank(FromCents(euros)), true);
   (debit ? creditF_ : debitF_)->SetValue("", true);
   (debit ? creditE_ : debitE_)->SetValue("", true);
   SetSense(debit ? 'D' : 'C');
@@ -420,7 +436,7 @@ void TWSaiModDetJournauxAnal::ComputeSplitRemainder(bool useForm, bool detailed)
     set(kSplitE, PanelText(r.splitE));
   }
   const long long off = euros ? r.generalE - r.splitE : r.generalF - r.splitF;
-  if (off != 0) set(kPanelDifference, AllTrim(FormatAmount(FromCents(off))));
+  if (off != 0) set(kPanelDifference, Trimmed(BalanceAmount(off)));
 }
 
 void TWSaiModDetJournauxAnal::PutBalancingAmount(bool convert, long long francs, long long euros) {
@@ -430,8 +446,8 @@ void TWSaiModDetJournauxAnal::PutBalancingAmount(bool convert, long long francs,
   const BalancingAmount b = BalancingAmountOf(inEuros, convert, francs, euros, rate_);
   if (b.sense == 'D' || b.sense == 'C') {
     SetSense(b.sense);
-    AmountField(b.sense, false)->SetValue(AmountText(b.francs), false);
-    AmountField(b.sense, true)->SetValue(AmountText(b.euros), false);
+    AmountField(b.sense, false)->SetValue(AmountDigitsOrBlank(FromCents(b.francs)), false);
+    AmountField(b.sense, true)->SetValue(AmountDigitsOrBlank(FromCents(b.euros)), false);
   }
   changing_ = false;
   MEdit* field = AmountField(Sense(), inEuros);
@@ -495,17 +511,29 @@ int TWSaiModDetJournauxAnal::Check() {
     SectionUnknown(posting::kMsgAccountUnknown);
     return kCheckInvalid;
   }
-  // The sense carries the sign: an amount typed negative is refused; so is one larger than the line's field
-  // holds, before the save that the table would refuse half-way.
-  for (MEdit* e : {debitF_, creditF_, debitE_, creditE_}) {
-    const long long cents = Cents(e);
-    if (cents < 0 || cents > posting::kLargestAmountCents) {
-      ReselectInList();
-      Message(LoadStr(cents < 0 ? posting::kMsgNegativeAmount : posting::kMsgAmountTooLarge));
-      gui::MessageBeep(0);
-      FocusOn(e->IsWindowEnabled() ? e : AmountField(Sense(), EurosChecked()));
-      return kCheckInvalid;
-    }
+  // The sense carries the sign: an amount typed negative is refused; so is one a line cannot take (past its
+  // field, or its twin in the other currency past the twin's), before the save that the table would refuse
+  // half-way or store with a twin of 0.
+  posting::LineAmounts amounts;
+  amounts.debitF = FromCents(Cents(debitF_));
+  amounts.creditF = FromCents(Cents(creditF_));
+  amounts.debitE = FromCents(Cents(debitE_));
+  amounts.creditE = FromCents(Cents(creditE_));
+  const double rate = TheDossierRecord.Parity();
+  const posting::LineField negative = posting::NegativeAmount(amounts);
+  const posting::LineField tooLarge = posting::TooLargeAmount(amounts, rate);
+  if (negative != posting::LineField::None || tooLarge != posting::LineField::None) {
+    const posting::LineField field = negative != posting::LineField::None ? negative : tooLarge;
+    MEdit* e = field == posting::LineField::DebitF    ? debitF_
+               : field == posting::LineField::CreditF ? creditF_
+               : field == posting::LineField::DebitE  ? debitE_
+                                                      : creditE_;
+    ReselectInList();
+    Message(negative != posting::LineField::None ? std::string(LoadStr(posting::kMsgNegativeAmount))
+                                                 : posting::AmountTooLargeText(tooLarge, rate));
+    gui::MessageBeep(0);
+    FocusOn(e->IsWindowEnabled() ? e : AmountField(Sense(), EurosChecked()));
+    return kCheckInvalid;
   }
   return IsModified() ? kCheckSave : kCheckClose;
 }
@@ -538,10 +566,10 @@ bool TWSaiModDetJournauxAnal::Save() {
   ::Table* c30 = TableC30;
   if (MessageBar != nullptr && c30 != nullptr && c30->isOpen && c30->Seek("C30CODE", code.c_str()) &&
       c30->MatchKey(code.c_str(), static_cast<int>(kSectionWidth), 1) != '#') {
-    const double balance = FromCents(euroMain ? StoredAmountOf(*c30, 10) - StoredAmountOf(*c30, 12)
-                                              : StoredAmountOf(*c30, 9) - StoredAmountOf(*c30, 11));
+    const long long balance = euroMain ? StoredAmountOf(*c30, 10) - StoredAmountOf(*c30, 12)
+                                       : StoredAmountOf(*c30, 9) - StoredAmountOf(*c30, 11);
     MessageBar->SetText(FillPlaceholders(LoadStr(kStatusBalance), {c30->GetField(1), c30->GetField(2),
-                                                                   LTrim(FormatAmount(balance)),
+                                                                   Trimmed(BalanceAmount(balance)),
                                                                    LoadStr(euroMain ? kLabelEuros : kLabelFrancs)}));
   }
   ComputeSplitRemainder(true, false);
@@ -556,9 +584,14 @@ void TWSaiModDetJournauxAnal::CmQuitterLigne() {
   if (ClosingFlag) return;
   NoCheckFlag = true;
   AskOnClose = false;
-  // A line whose section was never filled is not kept.
-  if (TableC50 != nullptr && TableC60 != nullptr && DropBlankAnalyticLine(*TableC50, *TableC60, lineKey_))
+  // A line whose section was never filled is not kept; a cancel refused says why (the line then stays).
+  std::string refusal;
+  if (TableC50 != nullptr && TableC60 != nullptr && DropBlankAnalyticLine(*TableC50, *TableC60, lineKey_, &refusal))
     RefreshPartnerList(lineKey_, 92);
+  if (!refusal.empty()) {
+    gui::MessageBeep(0);
+    gui::MessageBox(this, refusal, LoadStr(kTitleAttention), gui::MB_OK | gui::MB_ICONSTOP);
+  }
   gui::PostMessage(GetHandle(), gui::WM_CLOSE);
 }
 
@@ -612,6 +645,10 @@ struct Place {
 }  // namespace
 
 void TWSaiModDetJournauxAnal::ArrangeControls() {
+  // The panel from column 44: its caption and the piece; the balance's label, the difference and an
+  // empty frame to the panel's end; a currency's letter and its two totals on each of the last rows.
+  const PanelColumns panel = PanelColumnsNeeded();
+  const int totalAt = 46, splitAt = 46 + panel.total, emptyAt = 51 + panel.difference;
   const Place places[] = {
       {kPiece, 1, 1, 7, grid::Text, 6},          {kDay, 8, 1, 4, grid::Text, 2},
       {kSection, 12, 1, 10, grid::Text, 8},      {kSectionLookup, 22, 1, 3, grid::Button, 0},
@@ -624,15 +661,21 @@ void TWSaiModDetJournauxAnal::ArrangeControls() {
       {kDebitE, 4, 4, 13, grid::Text, kAmountWidth},       {kCreditE, 20, 4, 13, grid::Text, kAmountWidth},
       {kLetterE, 33, 4, 2, grid::Label, 0},      {kSense, 36, 4, 6, grid::Label, 0},
       {kEuros, 1, 5, 11, grid::Fill, 0},         {kMessage, 12, 5, 27, grid::Label, 0},
-      {kPanelCaption, 44, 2, 12, grid::Label, 0}, {kPanelPiece, 56, 2, 15, grid::Label, 0},
-      {kPanelBalance, 44, 3, 7, grid::Label, 0}, {kPanelDifference, 51, 3, 12, grid::Label, 0},
-      {kPanelEmpty, 63, 3, 8, grid::Label, 0},
-      {kPanelF, 44, 4, 2, grid::Label, 0},       {kGeneralF, 46, 4, 12, grid::Label, 0},
-      {kSplitF, 58, 4, 13, grid::Label, 0},
-      {kPanelE, 44, 5, 2, grid::Label, 0},       {kGeneralE, 46, 5, 12, grid::Label, 0},
-      {kSplitE, 58, 5, 13, grid::Label, 0},
+      {kPanelCaption, 44, 2, 12, grid::Label, 0}, {kPanelPiece, 56, 2, panel.grid - 56, grid::Label, 0},
+      {kPanelBalance, 44, 3, 7, grid::Label, 0}, {kPanelDifference, 51, 3, panel.difference, grid::Label, 0},
+      {kPanelEmpty, emptyAt, 3, panel.grid - emptyAt, grid::Label, 0},
+      {kPanelF, 44, 4, 2, grid::Label, 0},       {kGeneralF, totalAt, 4, panel.total, grid::Label, 0},
+      {kSplitF, splitAt, 4, panel.total, grid::Label, 0},
+      {kPanelE, 44, 5, 2, grid::Label, 0},       {kGeneralE, totalAt, 5, panel.total, grid::Label, 0},
+      {kSplitE, splitAt, 5, panel.total, grid::Label, 0},
   };
-  for (const Place& p : places) MoveFormControls(ControlOf(p.id), p.col, p.row, p.span, 1, p.kind, p.extra, 0);
+  for (const Place& p : places) {
+    if (p.span <= 0) {
+      if (gui::Window* w = ControlOf(p.id)) w->Show(gui::SW_HIDE);
+      continue;
+    }
+    MoveFormControls(ControlOf(p.id), p.col, p.row, p.span, 1, p.kind, p.extra, 0);
+  }
 }
 
 // ---- messages and commands ------------------------------------------------------------------------------------

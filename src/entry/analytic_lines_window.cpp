@@ -72,6 +72,7 @@ constexpr int kColumnDebitF = 2290, kColumnDebitE = 2291, kColumnCreditF = 2292,
 constexpr int kStatusBalance = 32412;  // the section's code and name, its balance, the currency
 constexpr int kLabelEuros = 2277, kLabelFrancs = 2278;
 constexpr int kMsgSplitLineGone = 16303;
+constexpr int kMsgSplitAmountUnread = 37713;
 constexpr int kMsgAxisTooLarge = 16304, kMsgAxisLineHeld = 16305;
 constexpr int kMsgSplitTextFault = 16306;  // the text's line, its words, the reason
 constexpr int kReasonNoSection = 16309, kReasonLongSection = 16310, kReasonBadPercent = 16311;
@@ -151,11 +152,11 @@ BrowseColumnTable TWSaiBroDetJournauxAnal::DeclaredColumns(bool euros, bool euro
 }
 
 std::string TWSaiBroDetJournauxAnal::TitleOf(const SplitKey& key, bool euros) {
-  const std::string amount = AllTrim(key.Part(euros ? 79 : 65, 14).c_str());
-  const bool credit = !amount.empty() && amount[0] == '-';
+  // The general line's amount grouped whole after its side; a credit keeps its minus sign.
+  const long long cents = euros ? key.Euros() : key.Francs();
   return FillPlaceholders(LoadStr(key.Axis() == 1 ? kTitleAxis1 : kTitleAxis2),
                           {RTrim(key.Part(5, 3).c_str()), key.Part(3, 2), DecodeYear(key.Part(1, 2).c_str()),
-                           key.Account(), credit ? "Cr" : "Db", amount});
+                           key.Account(), cents < 0 ? "Cr" : "Db", GroupedAmount(cents)});
 }
 
 void TWSaiBroDetJournauxAnal::SetupWindow() {
@@ -165,23 +166,33 @@ void TWSaiBroDetJournauxAnal::SetupWindow() {
     return;
   }
   bool created = false;
-  const SplitOpening opening = KeepSplitHeader(*Lines(), *Sorts(), key_, &created);
+  std::string refusal;
+  const SplitOpening opening = KeepSplitHeader(*Lines(), *Sorts(), key_, &created, &refusal);
   if (opening != SplitOpening::Opened) {
-    // A general line cancelled since the form asked, another station's hold, or a refused write: nothing
-    // more is written and the window goes.
+    // A general line cancelled since the form asked, another station's hold (its notice shown), or a
+    // refused write or read (said in its one sentence): nothing more is written and the window goes.
     opened_ = false;
-    if (opening == SplitOpening::LineGone || opening == SplitOpening::DraftFull) {
+    if (opening == SplitOpening::LineGone || opening == SplitOpening::DraftFull ||
+        opening == SplitOpening::AmountUnread) {
       gui::MessageBeep(0);
-      gui::MessageBox(this, LoadStr(opening == SplitOpening::LineGone ? kMsgSplitLineGone : kMsgDraftFullNoLine),
-                      LoadStr(kTitleAttention), gui::MB_OK | gui::MB_ICONSTOP);
+      const int text = opening == SplitOpening::LineGone       ? kMsgSplitLineGone
+                       : opening == SplitOpening::AmountUnread ? kMsgSplitAmountUnread
+                                                               : kMsgDraftFullNoLine;
+      gui::MessageBox(this, LoadStr(text), LoadStr(kTitleAttention), gui::MB_OK | gui::MB_ICONSTOP);
     }
+    SayRefusal(refusal);
     gui::PostMessage(GetHandle(), gui::WM_CLOSE);
     return;
   }
+  // Amounts taken from the general line (too wide for the key) are the title's too.
+  if (!key_.AmountsRead()) SetCaption(TitleOf(key_, euroView_));
   headerCreated_ = created;
   if (created) MakeDefaultSplit();
+  // The lines given the line's day and label: a refusal leaves them as they were, and is said once the
+  // window shows.
+  const long count = RefreshSplitLines(*Lines(), *Sorts(), key_, &refusal);
+  if (openingMessage_.empty()) openingMessage_ = refusal;
   if (!openingMessage_.empty()) gui::PostCommand(GetHandle(), cmd::OpeningMessage);
-  const long count = RefreshSplitLines(*Lines(), key_);
   Store().totalRows = count;
   FillRowsFromFirst(Store().rows, 0, Store().rowsPerPage);
   Store().top = 0;
@@ -222,6 +233,8 @@ void TWSaiBroDetJournauxAnal::MakeDefaultSplit() {
     openingMessage_ = LoadStr(kMsgZeroParity);
   } else if (made == DefaultSplitOutcome::DraftFull) {
     openingMessage_ = LoadStr(kMsgDraftFullNoLine);
+  } else if (made == DefaultSplitOutcome::AmountUnread) {
+    openingMessage_ = LoadStr(kMsgSplitAmountUnread);
   }
   Lines()->SetOrder(L::kAnalyticTag);
 }
@@ -270,7 +283,7 @@ std::string TWSaiBroDetJournauxAnal::GetCellText(int field, std::uint32_t start,
   ::Table& t = *Lines();
   const char sense = t.GetField(L::BSENS)[0];
   auto amount = [&](char side) {
-    return sense == side ? std::string(GroupThousands(kAmountWidth, 2, FromCents(StoredAmountOf(t, field))))
+    return sense == side ? GroupedAmount(StoredAmountOf(t, field), kAmountWidth)
                          : std::string(kAmountWidth, ' ');
   };
   switch (DeclaredAt(column)) {
@@ -317,11 +330,11 @@ void TWSaiBroDetJournauxAnal::EvLButtonDown(unsigned modKeys, gui::Point p) {
   ::Table* c30 = TableC30;
   if (c30 == nullptr || !c30->isOpen || IsBlank(section)) return;
   if (!c30->Seek("C30CODE", section.c_str()) || c30->MatchKey(section.c_str(), 8, 1) != 'O') return;
-  const double balance = FromCents(euroView_ ? StoredAmountOf(*c30, 10) - StoredAmountOf(*c30, 12)
-                                            : StoredAmountOf(*c30, 9) - StoredAmountOf(*c30, 11));
+  const long long balance = euroView_ ? StoredAmountOf(*c30, 10) - StoredAmountOf(*c30, 12)
+                                      : StoredAmountOf(*c30, 9) - StoredAmountOf(*c30, 11);
   if (MessageBar != nullptr)
     MessageBar->SetText(FillPlaceholders(LoadStr(kStatusBalance), {c30->GetField(1), c30->GetField(2),
-                                                                   LTrim(FormatAmount(balance)),
+                                                                   Trimmed(BalanceAmount(balance)),
                                                                    LoadStr(euroView_ ? kLabelEuros : kLabelFrancs)}));
 }
 
@@ -338,7 +351,7 @@ bool TWSaiBroDetJournauxAnal::CanClose() {
       ActivateBrowse();
       gui::MessageBeep(0);
       const std::string text =
-          FillPlaceholders(LoadStr(question), {journal, month, shortYear, FormatAmount(FromCents(off))});
+          FillPlaceholders(LoadStr(question), {journal, month, shortYear, BalanceAmount(off)});
       return gui::MessageBox(this, text, LoadStr(kTitleAttention),
                              gui::MB_YESNO | gui::MB_ICONSTOP | gui::MB_DEFBUTTON2) == gui::IDYES;
     };
@@ -462,7 +475,13 @@ void TWSaiBroDetJournauxAnal::CmNouvelleLigne() {
     line.label = key_.Label();
     line.sense = key_.Sense();
   }
-  const long number = NextSplitLineNumber(*Lines(), *Sorts(), key_, after);
+  std::string refusal;
+  const long number = NextSplitLineNumber(*Lines(), *Sorts(), key_, after, &refusal);
+  if (number == kSplitRenumberFailed) {
+    SayRefusal(refusal);
+    CmRafraichirLignes();
+    return;
+  }
   if (number < 0) {
     gui::MessageBeep(0);
     gui::MessageBox(this, LoadStr(number == kSplitRenumberTooLarge ? kMsgAxisTooLarge : kMsgAxisLineHeld),
@@ -473,8 +492,9 @@ void TWSaiBroDetJournauxAnal::CmNouvelleLigne() {
   line.number = StrZero(number, 4);
   line.entry = euroView_ ? 'O' : 'N';
   if (PendingRoundingLine != 0) line.entry = static_cast<char>(line.entry - 'A' + 'a');
-  if (!AppendSplitLine(*Lines(), *Sorts(), key_, line)) {
-    gui::MessageBeep(0);
+  if (!AppendSplitLine(*Lines(), *Sorts(), key_, line, &refusal)) {
+    if (refusal.empty()) gui::MessageBeep(0);
+    SayRefusal(refusal);
     return;
   }
   ++Store().totalRows;

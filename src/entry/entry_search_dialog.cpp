@@ -16,6 +16,7 @@
 #include "resources/command_ids.h"
 #include "resources/string_table.h"
 #include "runtime/numbers.h"
+#include "runtime/text.h"
 #include "runtime/xbase.h"
 #include "shell/graphics.h"
 #include "shell/registry.h"
@@ -105,8 +106,7 @@ std::string TDRechercheEcriture::ListLine(const posting::FoundLine& f) {
   std::string line = posting::JournalOf(jm);
   line.resize(4, ' ');
   line += posting::MonthDisplay(jm) + "  " + f.piece + "  " + f.day + "  " + f.account + "  " + f.label + "\t" +
-          LTrim(GroupThousands(14, 2, f.euros)) + (f.sense == "D" ? " Db" : " Cr") + "   F " +
-          LTrim(GroupThousands(14, 2, f.francs));
+          GroupedAmount(ToCents(f.euros)) + (f.sense == "D" ? " Db" : " Cr") + "   F " + GroupedAmount(ToCents(f.francs));
   return line;
 }
 

@@ -49,11 +49,6 @@ enum Column { kMarker = 1, kCode, kMonth, kJournal, kName, kState, kDebit, kCred
 
 bool OpenOnC10(::Table* t) { return t != nullptr && t->OpenShared(PathC10(), kTag); }
 
-std::string Amount(long long cents) {
-  if (cents == 0) return std::string(17, ' ');
-  return GroupThousands(17, 2, FromCents(cents));
-}
-
 void Refuse(gui::Window* owner, int message) {
   gui::MessageBeep(0);
   gui::MessageBox(owner, LoadStr(message), LoadStr(kTitleAttention), gui::MB_OK | gui::MB_ICONSTOP);
@@ -227,7 +222,9 @@ std::string TWSaiBroEntJournaux::GetCellText(int field, std::uint32_t start, std
       // The main currency: francs in field 4 when the franc is the main currency, else euros in field 5.
       const posting::HeaderTotals h = posting::ReadHeaderTotals(t);
       const bool euros = TheDossierRecord.At(DossierRecord::kEuroMainPos) != 'N';
-      return Amount(declared == kDebit ? (euros ? h.debitE : h.debitF) : (euros ? h.creditE : h.creditF));
+      const long long cents = declared == kDebit ? (euros ? h.debitE : h.debitF) : (euros ? h.creditE : h.creditF);
+      // A total of 14 characters grouped whole takes 17 at most ("-9 999 999 999.99").
+      return cents == 0 ? std::string(length, ' ') : GroupedAmount(cents, static_cast<int>(length));
     }
     default: {
       std::string text = t.GetField(field);

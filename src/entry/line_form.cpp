@@ -128,7 +128,7 @@ char ConstantLetter(int n) {
 }
 
 // A piece total grouped whole, then a blank, as its right-aligned value shows it.
-std::string TotalText(long long cents) { return Trimmed(GroupedAmount(cents, 0)) + " "; }
+std::string TotalText(long long cents) { return GroupedAmount(cents) + " "; }
 
 // The width of a column of the plain layout: `characters` of the entry font, and never less than
 // the piece's totals need, whose letter and two totals share three columns (ShareTotalsRoom): each
@@ -382,9 +382,8 @@ bool TWSaiModDetJournaux::LoadLine() {
 
   amountsSetting_ = true;
   const bool debit = loaded_.sense == 'D';
-  auto amount = [](double v) { return v == 0 ? std::string() : AmountDigits(FromCents(ToCents(v))); };
-  (debit ? debitF_ : creditF_)->SetValue(amount(loaded_.francs), true);
-  (debit ? debitE_ : creditE_)->SetValue(amount(loaded_.euros), true);
+  (debit ? debitF_ : creditF_)->SetValue(AmountDigitsOrBlank(FromCents(ToCents(loaded_.francs))), true);
+  (debit ? debitE_ : creditE_)->SetValue(AmountDigitsOrBlank(FromCents(ToCents(loaded_.euros))), true);
   (debit ? creditF_ : debitF_)->SetValue("", true);
   (debit ? creditE_ : debitE_)->SetValue("", true);
   SetSense(debit ? 'D' : 'C');
@@ -398,16 +397,19 @@ bool TWSaiModDetJournaux::LoadLine() {
   if (!IsBlank(loaded_.labelCode)) ShowLabelCode(false);
   ShowPieceTotals(true, false);
 
-  // The analytic lines that no longer belong to the line go, with their sections' totals.
+  // The analytic lines that no longer belong to the line go, with their sections' totals; a removal
+  // refused is said (the split then stays as it was).
   const char mode = TheDossierRecord.AnalyticMode();
+  std::string refusal;
   if (mode != '1' && mode != '2') {
-    posting::DeleteLineAnalytic(c50, *TableC60, key_, loaded_.account, 3);
+    posting::DeleteLineAnalytic(c50, *TableC60, key_, loaded_.account, 3, &refusal);
   } else if (!analyticAllowed_) {
     ControlOf(kAnalytic)->EnableWindow(false);
-    posting::DeleteLineAnalytic(c50, *TableC60, key_, loaded_.account, 3);
+    posting::DeleteLineAnalytic(c50, *TableC60, key_, loaded_.account, 3, &refusal);
   } else if (mode == '1') {
-    posting::DeleteLineAnalytic(c50, *TableC60, key_, loaded_.account, 2);
+    posting::DeleteLineAnalytic(c50, *TableC60, key_, loaded_.account, 2, &refusal);
   }
+  TellRefusal(refusal);
   if (mode != '1' && mode != '2') ControlOf(kAnalytic)->EnableWindow(false);
 
   if (newLine_) ApplyModelLine();
@@ -888,7 +890,7 @@ void TWSaiModDetJournaux::CmAnalytique() {
   const char sense = Sense();
   auto amount = [&](bool euros) {
     const long long cents = sense == 'D' ? Cents(AmountField('D', euros)) : -Cents(AmountField('C', euros));
-    return std::string(FormatNumber(14, 2, false, FromCents(cents)));
+    return AmountText14(FromCents(cents));
   };
   std::string split = k.substr(1, 13) + PadRight(NormalizeAccount(v.account), 8) + k.substr(20, 4);
   const std::string tail = std::string(4, ' ') + k.substr(14, 6) + PadRight(v.day, 2) + PadRight(v.labelCode, 1) +
@@ -997,8 +999,11 @@ void TWSaiModDetJournaux::CmQuitterLigne() {
   if (ClosingFlag || AnalyticWindowOpen()) return;
   NoCheckFlag = true;
   AskOnClose = false;
-  if (TableC50 != nullptr && TableC60 != nullptr && posting::RemoveEmptyNewLine(*TableC50, *TableC60, key_))
+  std::string refusal;
+  if (TableC50 != nullptr && TableC60 != nullptr && posting::RemoveEmptyNewLine(*TableC50, *TableC60, key_, &refusal))
     RefreshLines();
+  // A cancel refused: the empty line stays, and the user is told why before the form goes.
+  TellRefusal(refusal);
   gui::PostMessage(GetHandle(), gui::WM_CLOSE);
 }
 
@@ -1015,7 +1020,7 @@ void TWSaiModDetJournaux::CeEnregistrerLigne(gui::CommandEnabler& ce) {
 
 void TWSaiModDetJournaux::CmRechercheEcriture() {
   const long long cents = Cents(AmountField(Sense(), EurosChecked()));
-  TDRechercheEcriture dialog(this, cents == 0 ? std::string() : AmountDigits(FromCents(cents)), key_.substr(1, posting::kJournalMonthKeyLength));
+  TDRechercheEcriture dialog(this, AmountDigitsOrBlank(FromCents(cents)), key_.substr(1, posting::kJournalMonthKeyLength));
   if (dialog.Execute(kTaskModal) == gui::IDOK) ShowSearchTarget(this, SearchTargetKey);
 }
 
@@ -1303,7 +1308,7 @@ int TWSaiModDetJournaux::Check() {
   if (v.focus == posting::LineField::Day || accountField) SyncLinesWindow(0);
   if (accountField) AccountUnknown();
   else gui::MessageBeep(0);
-  Message(LoadStr(v.message));
+  Message(v.text);
   FocusField(v.focus);
   return posting::kLineRefused;
 }
@@ -1381,6 +1386,12 @@ void TWSaiModDetJournaux::RefreshLines() {
   gui::SendCommand(lines, cmd::RafraichirLigne);
 }
 
+void TWSaiModDetJournaux::TellRefusal(const std::string& refusal) {
+  if (refusal.empty()) return;
+  gui::MessageBeep(0);
+  gui::MessageBox(this, refusal, LoadStr(kTitleAttention), gui::MB_OK | gui::MB_ICONSTOP);
+}
+
 bool TWSaiModDetJournaux::AnalyticSplitMatches() {
   const long long lineF = Cents(debitF_) - Cents(creditF_);
   const long long lineE = Cents(debitE_) - Cents(creditE_);
@@ -1392,9 +1403,11 @@ bool TWSaiModDetJournaux::CanClose() {
   const bool closing = CloseDecided(Closes());
   // A line closed without an account (a new line whose changes the user chose not to save) goes with its
   // sort record, as "Quitter" takes it away: no empty line is left in the piece.
+  std::string refusal;
   if (closing && !NoCheckFlag && TableC50 != nullptr && TableC60 != nullptr &&
-      posting::RemoveEmptyNewLine(*TableC50, *TableC60, key_))
+      posting::RemoveEmptyNewLine(*TableC50, *TableC60, key_, &refusal))
     RefreshLines();
+  TellRefusal(refusal);
   return closing;
 }
 

@@ -192,6 +192,8 @@ class TWSaiModDetJournaux : public LineFormBase {
   bool AnalyticSplitMatches();
   void ShowSavedBalance(const std::string& account);
   void RefreshLines();
+  // A change of the line's split or its cancel that did not go through, said in its one sentence.
+  void TellRefusal(const std::string& refusal);
   // The close's own tests (the edit form's validation and save, the analytic split's check): true
   // when the form may go.
   bool Closes();

@@ -294,7 +294,7 @@ std::string TWSaiBroDetJournaux::GetCellText(int field, std::uint32_t start, std
   const int declared = DeclaredAt(column);
   const char sense = t.GetField(L::BSENS)[0];
   auto amount = [&](int f, char side) {
-    return sense == side ? std::string(GroupThousands(kAmountWidth, 2, FromCents(StoredAmountOf(t, f))))
+    return sense == side ? GroupedAmount(StoredAmountOf(t, f), kAmountWidth)
                          : std::string(kAmountWidth, ' ');
   };
   auto dueDate = [&]() {
@@ -386,9 +386,9 @@ void TWSaiBroDetJournaux::EvLButtonDown(unsigned modKeys, gui::Point p) {
 
 std::string TWSaiBroDetJournaux::BalanceStatus(::Table& c20, bool mainEuro) {
   const int d = mainEuro ? 1 : 0;
-  const double balance = FromCents(StoredAmountOf(c20, 17 + d) - StoredAmountOf(c20, 19 + d));
+  const long long balance = StoredAmountOf(c20, 17 + d) - StoredAmountOf(c20, 19 + d);
   return FillPlaceholders(LoadStr(kStatusBalance), {PadRight(c20.GetField(1), 8), c20.GetField(2),
-                                                    LTrim(FormatAmount(balance)),
+                                                    Trimmed(BalanceAmount(balance)),
                                                     LoadStr(mainEuro ? kLabelEuros : kLabelFrancs)});
 }
 
@@ -415,7 +415,7 @@ bool TWSaiBroDetJournaux::CanClose() {
       BringToTop();
       gui::MessageBeep(0);
       const std::string text =
-          FillPlaceholders(LoadStr(question), {journal, month, LTrim(FormatAmount(FromCents(balance)))});
+          FillPlaceholders(LoadStr(question), {journal, month, Trimmed(BalanceAmount(balance))});
       return gui::MessageBox(this, text, LoadStr(kTitleAttention),
                              gui::MB_YESNO | gui::MB_ICONSTOP | gui::MB_DEFBUTTON2) == gui::IDYES;
     };
@@ -778,14 +778,8 @@ void TWSaiBroDetJournaux::CmCreerLigne() {
     gui::MessageBeep(0);
     return;
   }
-  posting::LineAfter after;
+  posting::LineAfter after = posting::LineAfterOf(t);
   after.prefix = prefix_;
-  after.piece = t.GetField(L::BPIECE);
-  after.group = t.GetField(L::BREC);
-  after.number = t.GetField(L::BNUM);
-  after.day = t.GetField(L::BJOUR);
-  after.labelCode = t.GetField(L::BCLIB);
-  after.label = t.GetField(L::BLIB);
   const long long main = StoredAmountOf(t, mainEuro_ ? L::BMONTANTE : L::BMONTANTF);
   after.sense = t.GetField(L::BSENS)[0] == 'D' && main != 0 ? 'D' : 'C';
   after.entryCurrency = EntryCurrencyFlag ? 'O' : 'N';
@@ -811,7 +805,12 @@ void TWSaiBroDetJournaux::CmCreerLigne() {
                                                                                         : kMsgDraftFullNoLine),
                       LoadStr(kTitleAttention), gui::MB_OK | gui::MB_ICONSTOP);
       return;
-    default: gui::MessageBeep(0); return;
+    default:
+      gui::MessageBeep(0);
+      // A refused write or read: its one sentence, nothing created.
+      if (!made.refusal.empty())
+        gui::MessageBox(this, made.refusal, LoadStr(kTitleAttention), gui::MB_OK | gui::MB_ICONSTOP);
+      return;
   }
 }
 
@@ -841,6 +840,9 @@ void TWSaiBroDetJournaux::CmCreerPiece() {
                                                                journal_.defaultLabel(), EntryCurrencyFlag ? 'O' : 'N');
   if (made.outcome != posting::NewLineOutcome::Created) {
     gui::MessageBeep(0);
+    // A refused write or read: its one sentence, nothing created.
+    if (!made.refusal.empty())
+      gui::MessageBox(this, made.refusal, LoadStr(kTitleAttention), gui::MB_OK | gui::MB_ICONSTOP);
     return;
   }
   ++Store().totalRows;

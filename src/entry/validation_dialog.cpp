@@ -5,6 +5,7 @@
 #include "data/dossier_files.h"
 #include "data/dossier_lock.h"
 #include "data/entry_lines.h"
+#include "data/error_report.h"
 #include "data/session.h"
 #include "data/table.h"
 #include "posting/journal_month.h"
@@ -48,7 +49,8 @@ constexpr int kMsgFilesWontOpen = 16269;
 
 bool MainEuro() { return TheDossierRecord.At(DossierRecord::kEuroMainPos) != 'N'; }
 
-std::string Amount(long long cents) { return GroupThousands(15, 2, FromCents(cents)); }
+// The journal-month's totals stand in columns: as wide as the widest a total takes ("99 999 999 999.99").
+constexpr int kAmountWidth = 17;
 
 }  // namespace
 
@@ -90,8 +92,8 @@ std::string TDSaiValidation::Row(int row) const {
   const bool balanced = m.BalancedInEuros() && (DossierIsEuroOnly() || m.BalancedInFrancs());
   return std::string(ticked_[static_cast<std::size_t>(row)] ? "[X] " : "[ ] ") +
          posting::MonthDisplay(m.journalMonth) + "  " + PadRight(posting::JournalOf(m.journalMonth), 4) +
-         PadRight(m.name, kNameWidth) + Amount(euros ? m.debitE : m.debitF) + " " +
-         Amount(euros ? m.creditE : m.creditF) + "  " + LoadStr(balanced ? kLabelBalanced : kLabelUnbalanced);
+         PadRight(m.name, kNameWidth) + GroupedAmount(euros ? m.debitE : m.debitF, kAmountWidth) + "  " +
+         GroupedAmount(euros ? m.creditE : m.creditF, kAmountWidth) + "  " + LoadStr(balanced ? kLabelBalanced : kLabelUnbalanced);
 }
 
 void TDSaiValidation::SetupWindow() {
@@ -213,16 +215,24 @@ void CmValidationJournaux() {
   std::string latest;
   long closed = 0;
   {
+    // A read the disk refuses here would leave a journal-month out, or its balance short: said alone.
+    RefusalWatch reads(RefusalWatch::EngineBoxes::kHeld);
     ::Table c10, c40, c50;
     if (!c10.OpenShared(PathC10(), "C10CODE", true) || !c50.OpenShared(PathC50(), "", true)) {
       gui::MessageBeep(0);
-      gui::MessageBox(parent, LoadStr(kMsgFilesWontOpen), LoadStr(kTitleAttention), gui::MB_OK | gui::MB_ICONSTOP);
+      gui::MessageBox(parent, reads.ReadRefused() ? reads.Reason(0, "", 0) : std::string(LoadStr(kMsgFilesWontOpen)),
+                      LoadStr(kTitleAttention), gui::MB_OK | gui::MB_ICONSTOP);
       return;
     }
     months = ListDraftMonths(c50, c10);
     if (c40.OpenShared(PathC40(), "", true)) {
       latest = LatestValidationDate(c40);
       closed = static_cast<long>(c40.RecCount());
+    }
+    if (reads.ReadRefused()) {
+      gui::MessageBeep(0);
+      gui::MessageBox(parent, reads.Reason(0, "", 0), LoadStr(kTitleAttention), gui::MB_OK | gui::MB_ICONSTOP);
+      return;
     }
   }
   TDSaiValidation form(parent, months, latest, closed);

@@ -22,6 +22,7 @@
 #include "runtime/dossier_record.h"
 #include "runtime/numbers.h"
 #include "runtime/session_registry.h"
+#include "runtime/text.h"
 #include "runtime/xbase.h"
 #include "shell/application.h"
 #include "shell/graphics.h"
@@ -145,7 +146,7 @@ std::optional<std::string> ConvertAmountText(const std::string& source, double r
   const double value = Val(source.c_str());
   const double converted = Round(2, inverse ? value / rate : value * rate);
   if (converted == 0.0) return std::string();
-  return std::string(AllTrim(FormatNumber(14, 2, false, converted)));
+  return Trimmed(AmountText14(converted));
 }
 
 // ---- construction ----------------------------------------------------------------

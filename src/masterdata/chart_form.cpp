@@ -12,6 +12,7 @@
 #include "runtime/dossier_record.h"
 #include "runtime/numbers.h"
 #include "runtime/session_registry.h"
+#include "runtime/text.h"
 #include "runtime/xbase.h"
 #include "shell/mdi_client.h"
 #include "shell/registry.h"
@@ -73,8 +74,8 @@ void ChartRecordForm::AfterLoad() {
     for (int c = 0; c < 2; ++c) {
       const int id = c == 0 ? ids_.balanceF : ids_.balanceE;
       if (gui::Static* s = StaticOf(id))
-        s->SetText(BalanceText(FromCents(StoredAmountOf(*t, file->debitField + c)),
-                               FromCents(StoredAmountOf(*t, file->creditField + c))));
+        s->SetText(Trimmed(BalanceAmount(StoredAmountOf(*t, file->debitField + c) -
+                                         StoredAmountOf(*t, file->creditField + c))));
     }
   }
   // A dossier kept only in euros never shows the franc row.
@@ -137,6 +138,18 @@ void ChartRecordForm::EnChangeAmount(int id) {
     ConvertAmountByRate(*source, *target);
   }
   guard_ = false;
+}
+
+bool ChartRecordForm::CheckAmount(int control) {
+  bool franc = false, budget = false;
+  const int partner = Partner(control, franc, budget);
+  // The twin's edit shows the typed amount converted (asterisks past its field): the typed one decides.
+  const int typed = partner != 0 && franc == EurosChecked() ? partner : control;
+  if (!CodeRecordForm::CheckAmount(typed)) return false;
+  MEdit* edit = EditOf(typed);
+  if (partner == 0 || edit == nullptr) return true;
+  const std::string refusal = AmountPastItsField(edit->GetText(), budget, EurosChecked(), DossierRate());
+  return refusal.empty() || Refuse(typed, refusal);
 }
 
 void ChartRecordForm::EvNotify(int id, unsigned code) {

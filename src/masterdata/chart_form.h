@@ -38,6 +38,9 @@ class ChartRecordForm : public CodeRecordForm {
   void AfterLoad() override;
   void EvNotify(int id, unsigned code) override;
   void RefreshList() override;
+  // An amount of the currency rows is judged by the row typed (the other follows it by the rate): it
+  // reads as an amount, and it and its twin fit their fields; refused on the typed edit otherwise.
+  bool CheckAmount(int control) override;
 
  private:
   // The other row's edit of an amount edit (0 when `id` is none), and whether `id` is of the franc row.

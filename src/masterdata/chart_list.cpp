@@ -260,8 +260,8 @@ std::string ChartList::GetCellText(int field, std::uint32_t start, std::uint32_t
   if (column == 2) return Upper(SliceOf(t.GetField(field), static_cast<int>(start), len).c_str());
   if (field == file_->debitField) {
     const int c = euros_ ? 1 : 0;
-    return BalanceCell(FromCents(StoredAmountOf(t, file_->debitField + c)),
-                       FromCents(StoredAmountOf(t, file_->creditField + c)));
+    const long long balance = StoredAmountOf(t, file_->debitField + c) - StoredAmountOf(t, file_->creditField + c);
+    return balance == 0 ? std::string(length, ' ') : FitRight(BalanceAmount(balance), len);
   }
   if (file_->Accounts()) {
     const std::string code = SliceOf(t.GetField(c20::kCode), 1, kChartCodeWidth);

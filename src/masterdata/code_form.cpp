@@ -385,16 +385,18 @@ bool CodeRecordForm::RunRule(Rule rule, int control) {
       return edit == nullptr || IsDigits(AllTrim(edit->GetText().c_str())) ||
              Refuse(control, LoadStr(kMsgCounterNotNumber));
     }
-    case Rule::Amount: {
-      MEdit* edit = EditOf(control);
-      const FormItem* item = FindItem(*layout_, control);
-      if (edit == nullptr || item == nullptr || IsAmountText(edit->GetText(), item->fill == Fill::Budget)) return true;
-      return Refuse(control, FillPlaceholder(LoadStr(kMsgWrongAmount), AllTrim(edit->GetText().c_str())));
-    }
+    case Rule::Amount: return CheckAmount(control);
     case Rule::RibKey:
     case Rule::Iban: return CheckBankRule(rule);
   }
   return true;
+}
+
+bool CodeRecordForm::CheckAmount(int control) {
+  MEdit* edit = EditOf(control);
+  const FormItem* item = FindItem(*layout_, control);
+  if (edit == nullptr || item == nullptr || IsAmountText(edit->GetText(), item->fill == Fill::Budget)) return true;
+  return Refuse(control, FillPlaceholder(LoadStr(kMsgWrongAmount), AllTrim(edit->GetText().c_str())));
 }
 
 int CodeRecordForm::Check() {

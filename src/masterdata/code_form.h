@@ -82,6 +82,9 @@ class CodeRecordForm : public CMDIModif {
   // After a save: the partner list shows the saved record again.
   virtual void RefreshList();
 
+  // The check of an amount control: its text reads as an amount (a budget may carry its sign letter);
+  // otherwise refused naming what was typed.
+  virtual bool CheckAmount(int control);
   // A refusal of Check: the form forward, a beep, the message (none for an empty text) captioned with Caption()
   // and the stop icon, the focus on the control. Always false.
   bool Refuse(int control, const std::string& message);

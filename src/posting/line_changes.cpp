@@ -42,30 +42,17 @@ bool TypedInEuros(Table& c50) {
   return entry != 'N' && entry != 'n';
 }
 
-// A change refused on the way: what it wrote taken back, the tables committed, its box given.
-LineChange Refused(Table& c50, Table& c60, std::uint32_t recno, LineChangeSteps& steps, int refusedText,
-                   bool euros, std::string* refusal) {
+// A change refused on the way: what it wrote taken back (the log naming the line), its box given, the
+// line current again.
+LineChange Refused(Table& c50, std::uint32_t recno, const std::string& recordText, LineChangeSteps& steps,
+                   std::string* refusal) {
+  const LineChange answer = steps.Fail(c50.GoTo(static_cast<long>(recno)) ? L::Key(c50) : recordText, refusal,
+                                       LineChange::Failed, LineChange::TotalsTooLarge);
   c50.GoTo(static_cast<long>(recno));
-  steps.TakeBack(L::Key(c50));
-  c50.Commit();
-  c60.Commit();
-  c50.GoTo(static_cast<long>(recno));
-  if (refusal != nullptr) *refusal = ChangeRefusalText(steps, refusedText, c50.tablePath, euros);
-  return steps.TooLarge() ? LineChange::TotalsTooLarge : LineChange::Failed;
-}
-
-// A change that met a read the system refused before its first write: nothing written, its box given.
-LineChange ReadRefused(const LineChangeSteps& steps, int refusedText, const std::string& file, std::string* refusal) {
-  if (refusal != nullptr) *refusal = steps.RefusalText(refusedText, file);
-  return LineChange::Failed;
+  return answer;
 }
 
 }  // namespace
-
-std::string ChangeRefusalText(const LineChangeSteps& steps, int refusedText, const std::string& file, bool euros) {
-  if (steps.TooLarge()) return TotalsTooLargeText(steps.Moves().Overflow(), euros);
-  return steps.RefusalText(refusedText, file);
-}
 
 bool IsLettered(Table& c50) { return !IsBlank(c50.GetField(L::BLET)) || !IsBlank(c50.GetField(L::BLETE)); }
 
@@ -74,18 +61,18 @@ LineChange CancelLine(Table& c50, Table& c60, std::uint32_t recno, const std::st
   if (analyticCancelled != nullptr) *analyticCancelled = 0;
   // The change watches its reads from the first: a line read short decides nothing.
   LineChangeSteps steps(LineChangeKind::LineCancelled);
-  auto stateOf = [&](LineChange answer) {
-    return steps.ReadWhole() ? answer : ReadRefused(steps, kMsgCancelRefused, c50.tablePath, refusal);
-  };
+  steps.Ends(c50, c60, kMsgCancelRefused);
+  auto refused = [&] { return Refused(c50, recno, recordText, steps, refusal); };
+  auto stateOf = [&](LineChange answer) { return steps.ReadWhole() ? answer : refused(); };
   if (!OnGeneralLine(c50, recno)) return stateOf(LineChange::NoLine);
   if (c50.IsDeleted()) return stateOf(LineChange::AlreadyDone);
   // Locked first, so that the line is read as it stands now: another station may have just
   // matched it.
-  HeldRecordLocks locks(c50);
-  if (!locks.Take(recno, recordText.c_str())) return LineChange::LockRefused;
+  if (!steps.LockLine(c50, recno, recordText.c_str())) return LineChange::LockRefused;
   if (c50.IsDeleted() || !steps.ReadWhole()) return stateOf(LineChange::AlreadyDone);
   if (IsLettered(c50)) return LineChange::Lettered;
   const bool euros = TypedInEuros(c50);
+  steps.Ends(c50, c60, kMsgCancelRefused, euros);
   const TotalsCents line = LineMove(c50).Negated();
   steps.Moves().Account(c50.GetField(L::BCODE), line);
   steps.Moves().Header(HeaderOf(c50), line);
@@ -100,6 +87,7 @@ LineChange CancelLine(Table& c50, Table& c60, std::uint32_t recno, const std::st
     else if (m != 'o') break;
   }
   c50.SetOrder(L::kCodeTag);
+  HeldRecordLocks locks(c50);
   for (std::uint32_t a : analytic) {
     if (!c50.GoTo(static_cast<long>(a)) || !locks.Take(a, L::BNUMA)) {
       c50.GoTo(static_cast<long>(recno));
@@ -108,15 +96,13 @@ LineChange CancelLine(Table& c50, Table& c60, std::uint32_t recno, const std::st
     const char kind = c50.GetField(L::BCLE)[0];
     if (kind == 'W' || kind == 'Y') steps.Moves().Section(c50.GetField(L::BCODE), LineMove(c50).Negated());
   }
-  if (const TotalsOverflow overflow = steps.Moves().Check()) {
-    if (refusal != nullptr) *refusal = TotalsTooLargeText(overflow, euros);
+  if (steps.Check(refusal)) {
     c50.GoTo(static_cast<long>(recno));
     return LineChange::TotalsTooLarge;
   }
 
   // The line and its sort record, its totals, then its analytic lines (which take the line's cancel
   // mark) and their sections.
-  auto refused = [&] { return Refused(c50, c60, recno, steps, kMsgCancelRefused, euros, refusal); };
   steps.Note().Line(recno);
   steps.Note().SortRecordsFrom(c60.RecCount());
   for (std::uint32_t a : analytic) steps.Note().Follows(recno, a);
@@ -124,9 +110,7 @@ LineChange CancelLine(Table& c50, Table& c60, std::uint32_t recno, const std::st
   if (!MarkLineAndSort(c50, c60, recno, true, steps) || !steps.Moves().Make(lineMoves)) return refused();
   for (std::uint32_t a : analytic)
     if (!MarkLineAndSort(c50, c60, a, true, steps)) return refused();
-  if (!steps.Moves().Make() || !steps.Done()) return refused();
-  c50.Commit();
-  c60.Commit();
+  if (!steps.Moves().Make() || !steps.Finish()) return refused();
   if (analyticCancelled != nullptr) *analyticCancelled = static_cast<long>(analytic.size());
   c50.GoTo(static_cast<long>(recno));
   return LineChange::Done;
@@ -136,29 +120,25 @@ LineChange ReactivateLine(Table& c50, Table& c60, std::uint32_t recno, const std
                           std::string* refusal) {
   // The change watches its reads from the first: a cancel mark it could not read is taken for none.
   LineChangeSteps steps(LineChangeKind::LineReactivated);
-  auto stateOf = [&](LineChange answer) {
-    return steps.ReadWhole() ? answer : ReadRefused(steps, kMsgReactivateRefused, c50.tablePath, refusal);
-  };
+  steps.Ends(c50, c60, kMsgReactivateRefused);
+  auto refused = [&] { return Refused(c50, recno, recordText, steps, refusal); };
+  auto stateOf = [&](LineChange answer) { return steps.ReadWhole() ? answer : refused(); };
   if (!OnGeneralLine(c50, recno)) return stateOf(LineChange::NoLine);
   if (!c50.IsDeleted()) return stateOf(LineChange::AlreadyDone);
-  HeldRecordLocks locks(c50);
-  if (!locks.Take(recno, recordText.c_str())) return LineChange::LockRefused;
+  if (!steps.LockLine(c50, recno, recordText.c_str())) return LineChange::LockRefused;
   if (!c50.IsDeleted() || !steps.ReadWhole()) return stateOf(LineChange::AlreadyDone);
-  const bool euros = TypedInEuros(c50);
+  steps.Ends(c50, c60, kMsgReactivateRefused, TypedInEuros(c50));
   const TotalsCents line = LineMove(c50);
   steps.Moves().Account(c50.GetField(L::BCODE), line);
   steps.Moves().Header(HeaderOf(c50), line);
-  if (const TotalsOverflow overflow = steps.Moves().Check()) {
-    if (refusal != nullptr) *refusal = TotalsTooLargeText(overflow, euros);
+  if (steps.Check(refusal)) {
     c50.GoTo(static_cast<long>(recno));
     return LineChange::TotalsTooLarge;
   }
   steps.Note().Line(recno);
   steps.Note().SortRecordsFrom(c60.RecCount());
-  if (!steps.Begin() || !MarkLineAndSort(c50, c60, recno, false, steps) || !steps.Moves().Make() || !steps.Done())
-    return Refused(c50, c60, recno, steps, kMsgReactivateRefused, euros, refusal);
-  c50.Commit();
-  c60.Commit();
+  if (!steps.Begin() || !MarkLineAndSort(c50, c60, recno, false, steps) || !steps.Moves().Make() || !steps.Finish())
+    return refused();
   c50.GoTo(static_cast<long>(recno));
   return LineChange::Done;
 }

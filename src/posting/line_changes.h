@@ -39,9 +39,4 @@ LineChange ReactivateLine(Table& c50, Table& c60, std::uint32_t recno, const std
 // True when the current line carries a matching letter in either currency.
 bool IsLettered(Table& c50);
 
-// The box of a change that did not go through (LineChangeSteps, data/line_change_steps.h): the total
-// that could not hold it (the largest amount it takes, in euros or in francs), else the write or read
-// refused and whether all was taken back. `refusedText` is the change's own text, with the reason in it.
-std::string ChangeRefusalText(const LineChangeSteps& steps, int refusedText, const std::string& file, bool euros);
-
 }  // namespace posting

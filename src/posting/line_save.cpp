@@ -144,18 +144,6 @@ bool SeekLine(Table& c50, const std::string& key) {
 
 std::string LineRecordText(Table& c50) { return c50.RecordToText(L::BNUMA); }
 
-std::string TotalsTooLargeText(const TotalsOverflow& overflow, bool euros) {
-  const std::string largest = GroupedAmountText(overflow.Largest(euros));
-  const std::string code = Trimmed(overflow.code);
-  if (overflow.kind == 'H') {
-    const std::string journalMonth = PadRight(overflow.code, kJournalMonthKeyLength).substr(0, kJournalMonthKeyLength);
-    return FillPlaceholders(LoadStr(kMsgHeaderTotalTooLarge),
-                            {JournalOf(journalMonth), MonthDisplay(journalMonth), largest});
-  }
-  return FillPlaceholders(LoadStr(overflow.kind == 'S' ? kMsgSectionTotalTooLarge : kMsgAccountTotalTooLarge),
-                          {code, largest});
-}
-
 std::string StoredDueDate(const std::string& display) {
   const std::string text = AllTrim(display.c_str());
   if (text.empty()) return {};
@@ -170,36 +158,36 @@ SaveResult SaveLineRecord(Table& c50, Table& c60, const SaveRequest& request) {
   // and, left without amount, its cancel. It watches its reads from the first: a line read short is
   // neither missing nor cancelled.
   LineChangeSteps steps(LineChangeKind::LineSaved);
-  auto readRefused = [&] {
-    r.outcome = SaveOutcome::Failed;
-    r.refusal = steps.RefusalText(kMsgSaveRefused, c50.tablePath);
+  steps.Ends(c50, c60, kMsgSaveRefused, v.euros);
+  HeldRecordLocks splitLocks(c50);
+  std::uint32_t recno = 0;
+  // A write or a read refused part-way: what was written goes back (the split, the line, its sort
+  // record, the totals), and the save fails in one sentence; r.putBack tells whether all of it could.
+  auto fail = [&] {
+    // A total another station filled meanwhile: refused as the check refuses it.
+    r.outcome = steps.Fail(request.key, &r.refusal, SaveOutcome::Failed, SaveOutcome::TotalsTooLarge);
+    splitLocks.Release();
+    if (recno != 0) c50.GoTo(static_cast<long>(recno));
+    r.overflow = steps.Moves().Overflow();
+    r.putBack = steps.PutBack();
+    r.analyticRemoved = 0;
     return r;
   };
-  if (!SeekLine(c50, request.key)) return steps.ReadWhole() ? r : readRefused();
-  const std::uint32_t recno = c50.recordNumber;
+  auto readRefused = [&] { return steps.ReadWhole() ? r : fail(); };
+  if (!SeekLine(c50, request.key)) return readRefused();
+  recno = c50.recordNumber;
   r.recno = recno;
   const std::string text = LineRecordText(c50);
 
   // The lock first: the form's own is granted at once; another station's is asked once, then tried once
   // more after its notice. A refusal writes nothing and moves no total.
-  bool held = false;
-  if (LockRecord(c50, text.c_str(), 0)) {
-    held = c50.result == kResultAlreadyLocked;
-  } else {
-    c50.GoTo(static_cast<long>(recno));
-    if (!LockRecord(c50, nullptr, 0)) {
-      r.outcome = SaveOutcome::LockRefused;
-      return r;
-    }
+  if (!steps.LockLine(c50, recno, text.c_str()) &&
+      !(c50.GoTo(static_cast<long>(recno)) && steps.LockLine(c50, recno, nullptr))) {
+    r.outcome = SaveOutcome::LockRefused;
+    return r;
   }
-  auto release = [&]() {
-    if (!held && c50.GoTo(static_cast<long>(recno))) UnlockRecord(c50);
-  };
   // Read again under the lock: the line as it stands now.
-  if (!c50.GoTo(static_cast<long>(recno)) || c50.IsDeleted() || !steps.ReadWhole()) {
-    release();
-    return steps.ReadWhole() ? r : readRefused();
-  }
+  if (!c50.GoTo(static_cast<long>(recno)) || c50.IsDeleted() || !steps.ReadWhole()) return readRefused();
 
   const std::string header = HeaderCode(request.key);
   const LineRecord old = ReadLineRecord(c50);
@@ -216,24 +204,20 @@ SaveResult SaveLineRecord(Table& c50, Table& c60, const SaveRequest& request) {
   // The analytic split of a previous account goes once the line stands on another one: each of its
   // records held before anything is written.
   const std::string previous = NormalizeAccount(request.previousAccount);
-  HeldRecordLocks splitLocks(c50);
   std::vector<std::uint32_t> split;
   if (!previous.empty() && previous != r.account &&
       !PlanSplitRemoval(c50, request.key, previous, "VWXY", splitLocks, steps, &split)) {
     c50.GoTo(static_cast<long>(recno));
-    release();
     r.outcome = SaveOutcome::LockRefused;
     return r;
   }
   // A line without amount is not kept, unless its account takes an analytic split.
   const bool cancelZero = !request.analyticAllowed && ToCents(francs) == 0 && ToCents(euros) == 0;
-  r.overflow = steps.Moves().Check();
+  r.overflow = steps.Check(&r.refusal);
   if (r.overflow) {
     splitLocks.Release();
     c50.GoTo(static_cast<long>(recno));
-    release();
     r.outcome = SaveOutcome::TotalsTooLarge;
-    r.refusal = TotalsTooLargeText(r.overflow, v.euros);
     return r;
   }
   // What the save touches noted before its first write: a save stopped half-way is finished by the
@@ -243,23 +227,6 @@ SaveResult SaveLineRecord(Table& c50, Table& c60, const SaveRequest& request) {
   steps.Note().SortRecordsFrom(c60.RecCount());
   for (std::uint32_t a : split) steps.Note().Follows(recno, a, previous);
   if (cancelZero) steps.Note().CancelledOnceWritten(recno, r.account);
-  // A write or a read refused part-way: what was written goes back (the split, the line, its sort
-  // record, the totals), and the save fails in one sentence; r.putBack tells whether all of it could.
-  auto fail = [&] {
-    steps.TakeBack(request.key);
-    splitLocks.Release();
-    c50.GoTo(static_cast<long>(recno));
-    release();
-    c50.Commit();
-    c60.Commit();
-    // A total another station filled meanwhile: refused as the check above refuses it.
-    r.outcome = steps.TooLarge() ? SaveOutcome::TotalsTooLarge : SaveOutcome::Failed;
-    r.overflow = steps.Moves().Overflow();
-    r.putBack = steps.PutBack();
-    r.analyticRemoved = 0;
-    r.refusal = ChangeRefusalText(steps, kMsgSaveRefused, c50.tablePath, v.euros);
-    return r;
-  };
   if (!steps.Begin() || !steps.Moves().Make(oldMoves)) return fail();
 
   // The fields, written at once.
@@ -302,12 +269,9 @@ SaveResult SaveLineRecord(Table& c50, Table& c60, const SaveRequest& request) {
     if (!CancelWithSort(c50, c60, recno, nullptr, steps)) return fail();
     r.outcome = SaveOutcome::ZeroLineCancelled;
   }
-  if (!steps.Done()) return fail();
+  if (!steps.Finish()) return fail();
   splitLocks.Release();
   c50.GoTo(static_cast<long>(recno));
-  release();
-  c50.Commit();
-  c60.Commit();
   return r;
 }
 
@@ -316,28 +280,27 @@ long DeleteLineAnalytic(Table& c50, Table& c60, const std::string& key, const st
   const std::string normalised = NormalizeAccount(account);
   if (normalised.empty() || (mode != 2 && mode != 3) || !c50.isOpen) return 0;
   LineChangeSteps steps(LineChangeKind::SplitRemoved);
+  steps.Ends(c50, c60, kMsgSplitRemovalRefused);
   HeldRecordLocks locks(c50);
   std::vector<std::uint32_t> split;
-  if (!PlanSplitRemoval(c50, key, normalised, mode == 3 ? "VWXY" : "XY", locks, steps, &split) || split.empty())
-    return 0;
-  if (const TotalsOverflow overflow = steps.Moves().Check()) {
-    if (refusal != nullptr) *refusal = TotalsTooLargeText(overflow, true);
+  const bool planned = PlanSplitRemoval(c50, key, normalised, mode == 3 ? "VWXY" : "XY", locks, steps, &split);
+  // A read refused on the way may have hidden the split: said, never taken for a line without one.
+  if (!steps.ReadWhole()) {
+    steps.Fail(key, refusal);
     return 0;
   }
+  if (!planned || split.empty()) return 0;
+  if (steps.Check(refusal)) return 0;
   // Each record is cancelled whatever else was done: a removal stopped half-way is finished by the
   // next opening.
   for (std::uint32_t a : split) steps.Note().Cancelled(a);
   steps.Note().SortRecordsFrom(c60.RecCount());
   bool done = steps.Begin();
   for (std::size_t i = 0; done && i < split.size(); ++i) done = CancelWithSort(c50, c60, split[i], nullptr, steps);
-  done = done && steps.Moves().Make() && steps.Done();
-  if (!done) steps.TakeBack(key);
+  done = done && steps.Moves().Make() && steps.Finish();
+  if (!done) steps.Fail(key, refusal);
   c50.SetOrder(L::kCodeTag);
-  c50.Commit();
-  c60.Commit();
-  if (done) return static_cast<long>(split.size());
-  if (refusal != nullptr) *refusal = ChangeRefusalText(steps, kMsgSplitRemovalRefused, c50.tablePath, true);
-  return 0;
+  return done ? static_cast<long>(split.size()) : 0;
 }
 
 bool AnalyticSplitBalances(Table& c50, const std::string& key, const std::string& account, bool twoAxes,
@@ -387,19 +350,20 @@ bool RemoveEmptyNewLine(Table& c50, Table& c60, const std::string& key, std::str
   // The line and its sort record go together, or the next opening makes them; a line read short is
   // left as it is.
   LineChangeSteps steps(LineChangeKind::LineCancelled);
+  steps.Ends(c50, c60, kMsgCancelRefused);
   const bool empty = SeekLine(c50, key) && !c50.IsDeleted() && IsBlank(c50.GetField(L::BCODE));
-  if (!steps.ReadWhole() && refusal != nullptr) *refusal = steps.RefusalText(kMsgCancelRefused, c50.tablePath);
-  if (!empty || !steps.ReadWhole()) return false;
+  if (!steps.ReadWhole()) {
+    steps.Fail(key, refusal);
+    return false;
+  }
+  if (!empty) return false;
   const std::uint32_t recno = c50.recordNumber;
   const std::string text = LineRecordText(c50);
   steps.Note().Cancelled(recno);
   steps.Note().SortRecordsFrom(c60.RecCount());
-  const bool done = steps.Begin() && CancelWithSort(c50, c60, recno, text.c_str(), steps) && steps.Done();
-  if (!done) steps.TakeBack(key);
+  const bool done = steps.Begin() && CancelWithSort(c50, c60, recno, text.c_str(), steps) && steps.Finish();
+  if (!done) steps.Fail(key, refusal);
   c50.GoTo(static_cast<long>(recno));
-  c50.Commit();
-  c60.Commit();
-  if (!done && refusal != nullptr) *refusal = ChangeRefusalText(steps, kMsgCancelRefused, c50.tablePath, true);
   return done;
 }
 

@@ -9,6 +9,7 @@
 #include <string>
 
 #include "data/account_totals.h"
+#include "data/line_change_steps.h"
 
 class Table;
 
@@ -102,17 +103,12 @@ struct SaveResult {
 // written is put back, and the engine's boxes held back for its one sentence (SaveResult::refusal).
 SaveResult SaveLineRecord(Table& c50, Table& c60, const SaveRequest& request);
 
-// The refusals of an amount a total cannot hold (string ids): an account (its code and the largest
-// amount), a journal-month (its journal, its month and the largest amount), a section (its code and the
-// largest amount).
-inline constexpr int kMsgAccountTotalTooLarge = 34300;
-inline constexpr int kMsgHeaderTotalTooLarge = 34301;
-inline constexpr int kMsgSectionTotalTooLarge = 34302;
-
-// The refusal of a change whose amounts a total cannot hold, in one sentence naming the account, section
-// or journal-month and the largest amount it can take, in euros (`euros`) or in francs: the currency the
-// amount was typed in.
-std::string TotalsTooLargeText(const TotalsOverflow& overflow, bool euros);
+// The refusals of an amount a total cannot hold and their sentence, kept with the changes of lines
+// (data/line_change_steps.h).
+using ::kMsgAccountTotalTooLarge;
+using ::kMsgHeaderTotalTooLarge;
+using ::kMsgSectionTotalTooLarge;
+using ::TotalsTooLargeText;
 
 // The analytic records of a line (key: the general line's C50CODE key) made for `account` on C50ANAL: mode 3
 // removes those of both axes ("V" and "W", then "X" and "Y"), mode 2 those of the second axis ("X", "Y"),

@@ -7,8 +7,11 @@
 #include "data/record_fields.h"
 #include "data/table.h"
 #include "posting/journal_month.h"
+#include "resources/string_table.h"
 #include "runtime/dates.h"
+#include "runtime/dossier_record.h"
 #include "runtime/numbers.h"
+#include "runtime/text.h"
 #include "runtime/xbase.h"
 
 namespace posting {
@@ -108,16 +111,23 @@ LineField NegativeAmount(const LineAmounts& a) {
   return LineField::None;
 }
 
-LineField TooLargeAmount(const LineAmounts& a) {
+LineField TooLargeAmount(const LineAmounts& a, double rate) {
   const struct {
     double amount;
     LineField field;
-  } fields[] = {{a.debitF, LineField::DebitF}, {a.creditF, LineField::CreditF}, {a.debitE, LineField::DebitE},
-                {a.creditE, LineField::CreditE}};
+    bool euros;
+  } fields[] = {{a.debitF, LineField::DebitF, false}, {a.creditF, LineField::CreditF, false},
+                {a.debitE, LineField::DebitE, true}, {a.creditE, LineField::CreditE, true}};
   for (const auto& f : fields)
-    if (!std::isfinite(f.amount) || std::fabs(f.amount) >= 1e13 || ToCents(std::fabs(f.amount)) > kLargestAmountCents)
+    if (!std::isfinite(f.amount) || std::fabs(f.amount) >= 1e13 ||
+        !AmountAndTwinHold(ToCents(std::fabs(f.amount)), f.euros, rate))
       return f.field;
   return LineField::None;
+}
+
+std::string AmountTooLargeText(LineField field, double rate) {
+  const bool euros = field == LineField::DebitE || field == LineField::CreditE;
+  return FillPlaceholder(LoadStr(kMsgAmountTooLargeAtMost), GroupedAmountText(LargestAmountTaken(euros, rate)));
 }
 
 Validation ValidateLineValues(Table& c10, Table& c20, const ValidationRequest& request) {
@@ -130,6 +140,7 @@ Validation ValidateLineValues(Table& c10, Table& c20, const ValidationRequest& r
   auto refuse = [&v](int message, LineField focus) {
     v.answer = kLineRefused;
     v.message = message;
+    v.text = LoadStr(message);
     v.focus = focus;
     return v;
   };
@@ -157,8 +168,13 @@ Validation ValidateLineValues(Table& c10, Table& c20, const ValidationRequest& r
   if (!DueDateIsValid(request.key, line.day, line.dueDate)) return refuse(kMsgDueDateWrong, LineField::DueDate);
   const LineField negative = NegativeAmount(line.amounts);
   if (negative != LineField::None) return refuse(kMsgNegativeAmount, negative);
-  const LineField tooLarge = TooLargeAmount(line.amounts);
-  if (tooLarge != LineField::None) return refuse(kMsgAmountTooLarge, tooLarge);
+  const double rate = TheDossierRecord.Parity();
+  const LineField tooLarge = TooLargeAmount(line.amounts, rate);
+  if (tooLarge != LineField::None) {
+    refuse(kMsgAmountTooLarge, tooLarge);
+    v.text = AmountTooLargeText(tooLarge, rate);
+    return v;
+  }
   v.answer = request.modified ? kLineChanged : kLineUnchanged;
   return v;
 }

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "posting/line_save.h"
+#include "runtime/twin_amounts.h"
 
 class Table;
 
@@ -23,6 +24,9 @@ inline constexpr int kMsgCollectiveAccount = 16126;      // "C'est un Compte Col
 inline constexpr int kMsgDueDateWrong = 16127;           // "Erreur sur la Date d'Echéance"
 inline constexpr int kMsgNegativeAmount = 16128;         // a negative amount
 inline constexpr int kMsgAmountTooLarge = 16273;         // more than the amount field holds
+// More than a line takes in that currency (%s: the largest it takes, its twin in the other currency
+// fitting too).
+inline constexpr int kMsgAmountTooLargeAtMost = 37710;
 // The save refused by another station's lock; the analytic split that does not agree with the line.
 inline constexpr int kMsgLockRefused = 16129;
 inline constexpr int kMsgAnalyticWrong = 16130;
@@ -65,10 +69,14 @@ bool DueDateIsValid(const std::string& key, const std::string& day, const std::s
 // The amount field of the four that holds a negative amount (None when none does).
 LineField NegativeAmount(const LineAmounts& amounts);
 // The largest amount a line's amount field (14 characters, 2 decimals) holds: 99 999 999 999.99.
-inline constexpr long long kLargestAmountCents = 9'999'999'999'999;
-// The amount field of the four that holds more than that (None when none does): refused before the save,
-// which the table would refuse half-way.
-LineField TooLargeAmount(const LineAmounts& amounts);
+inline constexpr long long kLargestAmountCents = kLargestStoredCents;
+// The amount field of the four whose amount a line cannot take (None when each can): past its own field,
+// or with a twin in the other currency, at `rate` (francs for one euro), past the twin's (whose field
+// would hold asterisks, read as 0). Refused before the save, which the table would refuse half-way or
+// store with a twin of 0.
+LineField TooLargeAmount(const LineAmounts& amounts, double rate);
+// The refusal of that field's amount, naming the largest amount a line takes in its currency.
+std::string AmountTooLargeText(LineField field, double rate);
 
 struct ValidationRequest {
   std::string key;         // the line's C50CODE key
@@ -82,6 +90,7 @@ struct ValidationRequest {
 struct Validation {
   int answer = kLineRefused;
   int message = 0;
+  std::string text;        // what the form's message line shows for the refusal: the message, its values in place
   LineField focus = LineField::None;
   // The account the distribution code gave (set into the form's account field), and whether the account
   // tested is live (its record current on c20: the form shows it).
@@ -92,8 +101,8 @@ struct Validation {
   bool accountEmptied = false;
 };
 
-// The whole line, in the order of the fields: day, distribution code, account, due date, amounts. The
-// first refusal ends it.
+// The whole line, in the order of the fields: day, distribution code, account, due date, amounts (each
+// with its twin at the dossier's rate). The first refusal ends it.
 Validation ValidateLineValues(Table& c10, Table& c20, const ValidationRequest& request);
 
 // The cash-account warning of a credit typed on an account of class 53: the account's stored balance

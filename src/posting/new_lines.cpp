@@ -3,9 +3,10 @@
 #include <cstdlib>
 #include <vector>
 
-#include "data/books_known_writers.h"
+#include "data/closed_lines.h"
 #include "data/error_report.h"
 #include "data/entry_lines.h"
+#include "data/line_change_steps.h"
 #include "data/locks.h"
 #include "data/table.h"
 #include "data/table_results.h"
@@ -20,6 +21,9 @@ namespace {
 
 // The record text of the dossier's counter when its lock is refused, by its id in the string table.
 constexpr int kDossierCounterLockText = 2266;
+// A new line and a new piece refused by a write (the file and the error in them): all taken back.
+constexpr int kMsgLineNotCreated = 36050;
+constexpr int kMsgPieceNotCreated = 36051;
 
 using L = LigneEcriture;
 
@@ -62,6 +66,82 @@ std::vector<std::uint32_t> AnalyticLinesOf(Table& c50) {
 constexpr long kRenumberTooLarge = -1;
 constexpr long kRenumberLocked = -2;
 
+// The renumbering of a group planned: its lines and analytic lines with their numbers, each locked
+// with its sort record.
+struct Renumbering {
+  std::vector<PlannedLine> lines;
+  long before = 0;  // the number given to the last line whose number was below the one asked
+};
+
+// The new line's record filled, as "Créer Ligne" and "Créer Pièce" give it.
+struct NewLine {
+  std::string month, journal, piece, group, number, day, labelCode, label;
+  char sense = 0;
+  char entryCurrency = 'O';
+};
+
+bool FillNewLine(Table& c50, const NewLine& l) {
+  bool ok = c50.PutField(L::BCLE, "Z") && c50.PutField(L::BMOIS, l.month.c_str()) &&
+            c50.PutField(L::BJAL, l.journal.c_str()) && c50.PutField(L::BPIECE, l.piece.c_str()) &&
+            c50.PutField(L::BREC, l.group.c_str()) && c50.PutField(L::BNUM, l.number.c_str()) &&
+            c50.PutField(L::BNUMA, "0001") && c50.PutField(L::BCLIB, l.labelCode.c_str()) &&
+            c50.PutField(L::BEURO, std::string(1, l.entryCurrency).c_str());
+  if (!l.day.empty()) ok = c50.PutField(L::BJOUR, l.day.c_str()) && ok;
+  if (!l.label.empty()) ok = c50.PutField(L::BLIB, l.label.c_str()) && ok;
+  if (l.sense != 0) ok = c50.PutField(L::BSENS, std::string(1, l.sense).c_str()) && ok;
+  return ok;
+}
+
+// The new line appended with its sort record, within the change `steps`: a line that went in is
+// cancelled with its sort record when the change is taken back. *r gets its record and key.
+bool AppendNewLine(Table& c50, Table& c60, const NewLine& line, LineChangeSteps& steps, NewLineResult* r) {
+  const std::uint32_t count = c50.RecCount();
+  if (!c50.AppendBlank()) return false;
+  const bool filled = FillNewLine(c50, line);
+  // The insert ends the append in every case: a half-filled record must not stay pending.
+  const bool inserted = c50.InsertRecord();
+  const std::uint32_t recno = c50.recordNumber;
+  // A line that went in but whose number could not be read back is left to the next opening, which
+  // takes it back with its piece.
+  if (inserted && recno > count) steps.Made([&c50, &c60, recno] { return CancelDraftLine(c50, c60, recno); });
+  if (!filled || !inserted || recno <= count || !c50.Commit()) return false;
+  r->recno = recno;
+  r->key = L::Key(c50);
+  const bool sorted = AppendLigneTri(c50, LigneTri::kDraft, c60);
+  c50.GoTo(static_cast<long>(recno));
+  return sorted;
+}
+
+// The group planned for the renumbering 10, 20, 30 ... (cancelled lines included), each line and
+// analytic line locked with its sort record before anything is written; the number asked is `n`.
+// kRenumberTooLarge when the group holds more than 999 lines, kRenumberLocked when another station
+// holds one of them; 0 otherwise.
+long PlanRenumbering(Table& c50, Table& c60, long n, const std::string& groupKey, HeldRecordLocks& lineLocks,
+                     HeldRecordLocks& sortLocks, Renumbering* plan) {
+  for (bool more = c50.Seek(L::kCodeTag, groupKey.c_str()) && GroupLine(c50, groupKey); more;
+       more = c50.Skip(1) && GroupLine(c50, groupKey)) {
+    if (static_cast<long>(plan->lines.size()) >= kMostRenumberedLines) return kRenumberTooLarge;
+    PlannedLine p{c50.recordNumber, kRenumberStep * (static_cast<long>(plan->lines.size()) + 1), {}};
+    if (std::atol(c50.GetField(L::BNUM)) < n) plan->before = p.target;
+    plan->lines.push_back(std::move(p));
+  }
+  for (PlannedLine& p : plan->lines) {
+    if (!c50.GoTo(static_cast<long>(p.recno))) return kRenumberLocked;
+    if (std::atol(c50.GetField(L::BNUM)) != p.target) p.analytic = AnalyticLinesOf(c50);
+  }
+  auto lock = [&](std::uint32_t recno, int textFields) {
+    if (!lineLocks.Take(recno, textFields)) return false;
+    // A line without its sort record gets one derived with its number.
+    return !LigneTri::Find(c60, LigneTri::kDraft, recno) || sortLocks.Take(c60.recordNumber, LigneTri::TREC);
+  };
+  for (const PlannedLine& p : plan->lines) {
+    if (!lock(p.recno, L::BNUM)) return kRenumberLocked;
+    for (std::uint32_t a : p.analytic)
+      if (!lock(a, L::BNUMA)) return kRenumberLocked;
+  }
+  return 0;
+}
+
 }  // namespace
 
 std::uint32_t DraftRecordLimit = kMostDraftRecords;
@@ -71,107 +151,100 @@ bool DraftHasRoomFor(Table& c50, std::uint32_t adding) {
   return count <= DraftRecordLimit && adding <= DraftRecordLimit - count;
 }
 
-long InsertLineRenumber(Table& c50, Table& c60, long n, const std::string& prefix, const std::string& piece,
-                        const std::string& group, long* renumbered, long* analyticRenumbered) {
-  if (renumbered != nullptr) *renumbered = 0;
-  if (analyticRenumbered != nullptr) *analyticRenumbered = 0;
-  const std::string groupKey = prefix + piece + group;
-  // The plan: the group's lines in key order with their targets and analytic lines.
-  std::vector<PlannedLine> plan;
-  long before = 0;
-  for (bool more = c50.Seek(L::kCodeTag, groupKey.c_str()) && GroupLine(c50, groupKey); more;
-       more = c50.Skip(1) && GroupLine(c50, groupKey)) {
-    if (static_cast<long>(plan.size()) >= kMostRenumberedLines) return kRenumberTooLarge;
-    PlannedLine p{c50.recordNumber, kRenumberStep * (static_cast<long>(plan.size()) + 1), {}};
-    if (std::atol(c50.GetField(L::BNUM)) < n) before = p.target;
-    plan.push_back(std::move(p));
-  }
-  for (PlannedLine& p : plan) {
-    if (!c50.GoTo(static_cast<long>(p.recno))) return kRenumberLocked;
-    if (std::atol(c50.GetField(L::BNUM)) != p.target) p.analytic = AnalyticLinesOf(c50);
-  }
-  // Every line and analytic line locked before the first write: a refusal changes nothing.
-  HeldRecordLocks lineLocks(c50), sortLocks(c60);
-  auto lock = [&](std::uint32_t recno, int textFields) {
-    if (!lineLocks.Take(recno, textFields)) return false;
-    // A line without its sort record gets one derived below.
-    return !LigneTri::Find(c60, LigneTri::kDraft, recno) || sortLocks.Take(c60.recordNumber, LigneTri::TREC);
-  };
-  for (const PlannedLine& p : plan) {
-    if (!lock(p.recno, L::BNUM)) return kRenumberLocked;
-    for (std::uint32_t a : p.analytic)
-      if (!lock(a, L::BNUMA)) return kRenumberLocked;
-  }
-  // The numbers, each with its sort record.
-  long count = 0, analytic = 0;
-  auto renumber = [&](std::uint32_t recno, long target) {
-    if (!c50.GoTo(static_cast<long>(recno))) return false;
-    if (std::atol(c50.GetField(L::BNUM)) == target) return false;
-    c50.PutField(L::BNUM, Digits4(target).c_str());
-    SortRecordFollows(c50, c60);
-    ++count;
-    return true;
-  };
-  for (const PlannedLine& p : plan) {
-    renumber(p.recno, p.target);
-    for (std::uint32_t a : p.analytic)
-      if (renumber(a, p.target)) ++analytic;
-  }
-  c50.Commit();
-  c60.Commit();
-  c50.SetOrder(L::kCodeTag);
-  if (renumbered != nullptr) *renumbered = count;
-  if (analyticRenumbered != nullptr) *analyticRenumbered = analytic;
-  return before;
+LineAfter LineAfterOf(Table& c50) {
+  LineAfter after;
+  after.prefix = L::Key(c50).substr(0, L::kJournalMonthKeyLength);
+  after.piece = c50.GetField(L::BPIECE);
+  after.group = c50.GetField(L::BREC);
+  after.number = c50.GetField(L::BNUM);
+  after.day = c50.GetField(L::BJOUR);
+  after.labelCode = c50.GetField(L::BCLIB);
+  after.label = c50.GetField(L::BLIB);
+  after.sense = c50.GetField(L::BSENS)[0] == 'D' ? 'D' : 'C';
+  return after;
 }
 
 NewLineResult CreateLineAfter(Table& c50, Table& c60, const LineAfter& after) {
-  const KnownBooksWriter known("CreateLineAfter");
   NewLineResult r;
   if (!DraftHasRoomFor(c50, 1)) {
     r.outcome = NewLineOutcome::DraftFull;
     return r;
   }
-  long next = std::atol(after.number.c_str()) + 1;
+  // One change: the group renumbered with its analytic lines and sort records, then the new line with
+  // its sort record. It watches its reads from the first: a number read short decides nothing.
+  LineChangeSteps steps(LineChangeKind::LineCreated);
+  steps.Ends(c50, c60, kMsgLineNotCreated);
   const std::string groupKey = after.prefix + after.piece + after.group;
+  auto fail = [&] {
+    steps.Fail(groupKey, &r.refusal);
+    r.outcome = NewLineOutcome::Failed;
+    r.recno = 0;
+    r.key.clear();
+    r.renumbered = r.analyticRenumbered = 0;
+    c50.SetOrder(L::kCodeTag);
+    return r;
+  };
+  long next = std::atol(after.number.c_str()) + 1;
   const std::string wanted = groupKey + Digits4(next);
   const bool taken = next <= L::kMaxLineNumber && c50.Seek(L::kCodeTag, wanted.c_str()) &&
                      c50.MatchKey(wanted.c_str(), L::kKeyLength, L::BCLE, L::BMOIS, L::BJAL, L::BPIECE, L::BREC, L::BNUM) != '#';
+  if (!steps.ReadWhole()) return fail();
   if (next > L::kMaxLineNumber) {
     r.outcome = NewLineOutcome::NumberTooLarge;
     return r;
   }
+  // Every line and analytic line of the group locked before the first write: a refusal changes nothing.
+  HeldRecordLocks lineLocks(c50), sortLocks(c60);
+  Renumbering renumbering;
   if (taken) {
-    const long before =
-        InsertLineRenumber(c50, c60, next, after.prefix, after.piece, after.group, &r.renumbered, &r.analyticRenumbered);
-    if (before == kRenumberTooLarge) {
-      r.outcome = NewLineOutcome::GroupTooLarge;
+    const long planned = PlanRenumbering(c50, c60, next, groupKey, lineLocks, sortLocks, &renumbering);
+    if (!steps.ReadWhole()) return fail();
+    if (planned != 0) {
+      r.outcome = planned == kRenumberTooLarge ? NewLineOutcome::GroupTooLarge : NewLineOutcome::LockRefused;
       return r;
     }
-    if (before < 0) {
-      r.outcome = NewLineOutcome::LockRefused;
-      return r;
-    }
-    next = before + 1;
+    next = renumbering.before + 1;
   }
-  if (!c50.AppendBlank()) return r;
-  const std::string month = after.prefix.substr(1, 4), journal = after.prefix.substr(5, 3);
-  c50.PutField(L::BCLE, "Z");
-  c50.PutField(L::BMOIS, month.c_str());
-  c50.PutField(L::BJAL, journal.c_str());
-  c50.PutField(L::BPIECE, after.piece.c_str());
-  c50.PutField(L::BREC, after.group.c_str());
-  c50.PutField(L::BNUM, Digits4(next).c_str());
-  c50.PutField(L::BNUMA, "0001");
-  c50.PutField(L::BJOUR, after.day.c_str());
-  c50.PutField(L::BCLIB, after.labelCode.c_str());
-  c50.PutField(L::BLIB, after.label.c_str());
-  c50.PutField(L::BSENS, std::string(1, after.sense).c_str());
-  c50.PutField(L::BEURO, std::string(1, after.entryCurrency).c_str());
-  if (!c50.InsertRecord() || !c50.Commit()) return r;
-  r.recno = c50.recordNumber;
-  r.key = L::Key(c50);
-  if (!AppendLigneTri(c50, LigneTri::kDraft, c60)) return r;
+  // What the change touches noted before its first write: the numbers given, the new line appended.
+  // The next opening renumbers the group whole when the new line stands, and puts its numbers back
+  // otherwise.
+  NewLine line{after.prefix.substr(1, 4), after.prefix.substr(5, 3), after.piece, after.group, Digits4(next),
+               after.day, after.labelCode, after.label, after.sense, after.entryCurrency};
+  struct Number {
+    std::uint32_t recno;
+    std::string was, now;
+    bool analytic;
+  };
+  std::vector<Number> numbers;
+  for (const PlannedLine& p : renumbering.lines)
+    for (std::size_t k = 0; k <= p.analytic.size(); ++k) {
+      const std::uint32_t recno = k == 0 ? p.recno : p.analytic[k - 1];
+      if (!c50.GoTo(static_cast<long>(recno))) return fail();
+      const std::string was = c50.GetField(L::BNUM), now = Digits4(p.target);
+      if (std::atol(was.c_str()) != p.target) numbers.push_back({recno, was, now, k > 0});
+    }
+  for (const Number& n : numbers) steps.Note().Rewritten(n.recno, L::BNUM, n.was, n.now);
+  steps.Note().Appended(line.month, line.journal, line.piece, 1, c50.RecCount());
+  steps.Note().SortRecordsFrom(c60.RecCount());
+  if (!steps.Begin()) return fail();
+
+  // The numbers, each with its sort record, and the write that puts it back.
+  for (const Number& n : numbers) {
+    if (!c50.GoTo(static_cast<long>(n.recno))) return fail();
+    const bool written = WriteRecordFields(c50, {{L::BNUM, n.now}});
+    const std::uint32_t recno = n.recno;
+    const std::string was = n.was;
+    steps.Made([&c50, &c60, recno, was] {
+      return c50.GoTo(static_cast<long>(recno)) && WriteRecordFields(c50, {{L::BNUM, was}}) &&
+             c50.GoTo(static_cast<long>(recno)) && SortRecordFollows(c50, c60);
+    });
+    if (!written || !c50.GoTo(static_cast<long>(n.recno)) || !SortRecordFollows(c50, c60)) return fail();
+    ++r.renumbered;
+    r.analyticRenumbered += n.analytic;
+  }
+  if (!AppendNewLine(c50, c60, line, steps, &r) || !steps.Finish()) return fail();
+  c50.SetOrder(L::kCodeTag);
+  c50.GoTo(static_cast<long>(r.recno));
   r.outcome = NewLineOutcome::Created;
   return r;
 }
@@ -227,27 +300,28 @@ std::string NewGroupNumber(Table& c50, const std::string& prefix, const std::str
 
 NewLineResult CreatePieceLine(Table& c50, Table& c60, const std::string& prefix, const std::string& piece,
                               char labelCode, char entryCurrency) {
-  const KnownBooksWriter known("CreatePieceLine");
   NewLineResult r;
   if (!DraftHasRoomFor(c50, 1)) {
     r.outcome = NewLineOutcome::DraftFull;
     return r;
   }
+  // One change: the line and its sort record. It watches its reads from the first: a group number
+  // read short is not taken for a free one.
+  LineChangeSteps steps(LineChangeKind::PieceCreated);
+  steps.Ends(c50, c60, kMsgPieceNotCreated);
   const std::string group = NewGroupNumber(c50, prefix, piece);
-  if (!c50.AppendBlank()) return r;
-  c50.PutField(L::BCLE, "Z");
-  c50.PutField(L::BMOIS, prefix.substr(1, 4).c_str());
-  c50.PutField(L::BJAL, prefix.substr(5, 3).c_str());
-  c50.PutField(L::BPIECE, piece.c_str());
-  c50.PutField(L::BREC, group.c_str());
-  c50.PutField(L::BNUM, "0001");
-  c50.PutField(L::BNUMA, "0001");
-  c50.PutField(L::BCLIB, std::string(1, labelCode).c_str());
-  c50.PutField(L::BEURO, std::string(1, entryCurrency).c_str());
-  if (!c50.InsertRecord() || !c50.Commit()) return r;
-  r.recno = c50.recordNumber;
-  r.key = L::Key(c50);
-  if (!AppendLigneTri(c50, LigneTri::kDraft, c60)) return r;
+  const NewLine line{prefix.substr(1, 4), prefix.substr(5, 3), piece, group, "0001", "", std::string(1, labelCode),
+                     "", 0, entryCurrency};
+  // The new line noted before it is written: appended cut short, the next opening takes it back.
+  steps.Note().Appended(line.month, line.journal, line.piece, 1, c50.RecCount());
+  steps.Note().SortRecordsFrom(c60.RecCount());
+  if (!steps.ReadWhole() || !steps.Begin() || !AppendNewLine(c50, c60, line, steps, &r) || !steps.Finish()) {
+    steps.Fail(prefix + piece, &r.refusal);
+    r.recno = 0;
+    r.key.clear();
+    return r;
+  }
+  c50.GoTo(static_cast<long>(r.recno));
   r.outcome = NewLineOutcome::Created;
   return r;
 }

@@ -19,7 +19,8 @@ enum class NewLineOutcome {
   LockRefused,     // a line, its sort record or a counter is held by another station
   CounterFull,     // the piece counter has no number left
   DraftFull,       // the draft holds as many records as its sort records can point at: nothing changed
-  Failed,          // an engine error (reported by the table layer)
+  Failed,          // a write or a read refused: what was written taken back (NewLineResult::refusal);
+                   // the counter's write refused (reported by the table layer)
 };
 
 // The draft C50 holds at most this many records: its sort records point at their lines by six digits.
@@ -44,25 +45,29 @@ struct LineAfter {
   char entryCurrency = 'O';  // "O" or "N", lower case for a rounding line
 };
 
+// What "Créer Ligne" takes from the current line of `c50`: its journal-month, piece, group and number,
+// its day and labels, its sense (the lines window decides the sense and the entry currency of its own).
+LineAfter LineAfterOf(Table& c50);
+
 struct NewLineResult {
   NewLineOutcome outcome = NewLineOutcome::Failed;
   std::string key;             // the new line's C50CODE key
   std::uint32_t recno = 0;
   long renumbered = 0;         // lines (general and analytic) given a new number
   long analyticRenumbered = 0; // ... of which analytic lines
+  // Failed: what the change tells the user, in one sentence (the file refused and why, whether all
+  // was taken back).
+  std::string refusal;
 };
-
-// Renumbers one group (prefix + piece + group, cancelled lines included) 10, 20, 30 ... with
-// their sort records and analytic lines, and returns the number given to the last line whose
-// number was below `n` (0 when none). -1 when the group holds more than 999 lines or a lock is
-// refused before anything was written. `analyticDone` counts the analytic lines renumbered.
-long InsertLineRenumber(Table& c50, Table& c60, long n, const std::string& prefix, const std::string& piece,
-                        const std::string& group, long* renumbered = nullptr, long* analyticRenumbered = nullptr);
 
 // The notices a renumbering shows: one after every 1,000 analytic lines.
 inline constexpr long kAnalyticLinesPerNotice = 1000;
 
-// "Créer Ligne": the new line right after the selected one.
+// "Créer Ligne": the new line right after the selected one. When the number after the selected line is
+// taken, its group (prefix + piece + group, cancelled lines included) is renumbered 10, 20, 30 ... in key
+// order with its sort records and analytic lines, and the new line takes the number after the selected
+// one's new number; every line and analytic line of the group is locked before the first write. One
+// change of lines (LineChangeSteps): the numbers and the new line with its sort record, all of it or none.
 NewLineResult CreateLineAfter(Table& c50, Table& c60, const LineAfter& after);
 
 // The next piece number: the journal's own counter when it is not 0, else the dossier's (record
@@ -81,7 +86,8 @@ PieceNumber TakePieceNumbers(Table& c10, const std::string& journal, long count)
 // in six digits, or the following ones when a pack or the six digits made it repeat.
 std::string NewGroupNumber(Table& c50, const std::string& prefix, const std::string& piece);
 
-// "Créer Pièce": the first line of a new piece, group NewGroupNumber, number "0001".
+// "Créer Pièce": the first line of a new piece, group NewGroupNumber, number "0001", with its sort record,
+// as one change of lines.
 NewLineResult CreatePieceLine(Table& c50, Table& c60, const std::string& prefix, const std::string& piece,
                               char labelCode, char entryCurrency);
 

@@ -66,7 +66,6 @@ constexpr int kMsgConfirm = 29754;        // the lines, the pieces
 
 std::string Caption() { return LoadStr(kCaption); }
 
-std::string Amount(long long cents) { return AllTrim(GroupThousands(17, 2, FromCents(cents))); }
 
 std::string ShownDate(const std::string& yyyymmdd) {
   Ymd d;
@@ -232,7 +231,7 @@ void TWUtiModAjoutAscii::ShowRead(const processing::AsciiRead& r) {
     texts[1] = FillPlaceholders(LoadStr(kTextCounts), {std::to_string(r.lines), std::to_string(r.pieces.size())});
     if (!r.firstDate.empty())
       texts[2] = FillPlaceholders(LoadStr(kTextPeriod), {ShownDate(r.firstDate), ShownDate(r.lastDate)});
-    texts[3] = FillPlaceholders(LoadStr(kTextTotals), {Amount(r.debit), Amount(r.credit)});
+    texts[3] = FillPlaceholders(LoadStr(kTextTotals), {GroupedAmount(r.debit), GroupedAmount(r.credit)});
     texts[4] = r.errors.empty() ? std::string(LoadStr(kTextNoError))
                                 : FillPlaceholders(LoadStr(kTextErrors), {std::to_string(r.errors.size()),
                                                                           processing::AsciiErrorFile(r.path)});

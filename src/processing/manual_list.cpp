@@ -170,7 +170,7 @@ long TraBroLettrageManuel::RankOfRecord(long recno) const {
 std::string TraBroLettrageManuel::GetCellText(int, std::uint32_t, std::uint32_t value2, int column) {
   const processing::ManualLine& l = line_;
   const std::size_t width = value2;
-  const std::string amount = GroupThousands(17, 2, FromCents(l.cents));
+  const std::string amount = GroupedAmount(l.cents, 17);
   switch (column) {
     case 2: return l.readable ? std::string(StrZero(static_cast<long>(l.c60), 6)) : std::string("000000");
     case 3: return l.draft ? "(" + Cut(l.piece, 6) + ")" : " " + Cut(l.piece, 6) + " ";
@@ -178,8 +178,8 @@ std::string TraBroLettrageManuel::GetCellText(int, std::uint32_t, std::uint32_t 
     case 5: return Cut(l.journal, 3);
     case 6: return Cut(l.labelText, 7);
     case 7: return Cut(l.label, width);
-    case 8: return l.sense == 'D' ? Cut(amount, 17) : std::string(17, ' ');
-    case 9: return l.sense == 'C' ? Cut(amount, 17) : std::string(17, ' ');
+    case 8: return l.sense == 'D' ? amount : std::string(17, ' ');
+    case 9: return l.sense == 'C' ? amount : std::string(17, ' ');
     case 10: return Cut(l.letter, 4);
     case 11: return Cut(l.mark, 4);
     case 12: return Trimmed(l.due).empty() ? std::string(8, ' ') : ShownDate(l.due);

@@ -37,6 +37,9 @@ constexpr int kCaption = 29600;
 constexpr int kIcon = 1004;
 constexpr int kFormColumns = 17;
 constexpr int kFormRows = 20;
+// A transaction's amount in the list: as wide as the widest a line takes ("99 999 999 999.99"), a blank
+// before it, so that the amounts stand in a column apart from their dates.
+constexpr int kAmountWidth = 18;
 constexpr unsigned kRefreshHeaders = child_command::RafraichirTotal;
 
 enum : int {
@@ -58,7 +61,6 @@ constexpr int kTextPeriod = 23236;       // the period, the closing balance's da
 constexpr int kTextOperations = 23239;   // the operations read, those already imported
 constexpr int kMsgFilesNotOpen = 23241;
 
-std::string Amount(long long cents) { return AllTrim(FormatAmount(FromCents(cents))); }
 
 std::string Day(const std::string& yyyymmdd) {
   Ymd d;
@@ -203,7 +205,7 @@ void TWSaiModImportationOfx::ShowStatement() {
   texts_[0]->SetText(s.iban.empty() ? FillPlaceholders(LoadStr(kTextBankAccount), {s.bankId, s.branchId, s.accountId})
                                      : FillPlaceholder(LoadStr(kTextIbanAccount), s.iban));
   texts_[1]->SetText(FillPlaceholders(LoadStr(kTextPeriod), {Day(s.startDate), Day(s.endDate), Day(s.closingDate),
-                                                             Amount(s.closingCents), s.currency}));
+                                                             Trimmed(BalanceAmount(s.closingCents)), s.currency}));
   list_->ClearList();
   const std::set<std::string> known = processing::ImportedIdentitySet();
   const std::string key = processing::StatementAccountKey(s);
@@ -215,7 +217,7 @@ void TWSaiModImportationOfx::ShowStatement() {
     already += seen ? 1 : 0;
     // The texts whole; the labels cut them at 25 characters.
     const std::string text = t.name.empty() ? t.memo : t.memo.empty() ? t.name : t.name + " - " + t.memo;
-    list_->AddString(std::string(seen ? "* " : "  ") + Day(t.date) + " " + FitRight(Amount(t.cents), 14) + "  " +
+    list_->AddString(std::string(seen ? "* " : "  ") + Day(t.date) + " " + BalanceAmount(t.cents, kAmountWidth) + "  " +
                      text);
   }
   texts_[2]->SetText(

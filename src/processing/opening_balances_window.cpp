@@ -55,7 +55,6 @@ constexpr int kMsgResultEuros = 29075;
 constexpr int kPhaseLetters = 29078;       // the currency
 constexpr int kTextEuros = 2277, kTextFrancs = 2278;
 
-std::string Amount(long long cents) { return AllTrim(FormatAmount(FromCents(cents))); }
 
 // The progress window of the opening balances run: the account being written on its second line.
 DossierProgressWindow* g_openingProgress = nullptr;
@@ -215,7 +214,7 @@ void TWTraGenerationSAN::CmAccepter() {
     stop();
     return;
   }
-  auto result = [](long long cents) { return Amount(-(cents < 0 ? -cents : cents)); };
+  auto result = [](long long cents) { return Trimmed(BalanceAmount(-(cents < 0 ? -cents : cents))); };
   if ((!euroOnly &&
        !Ask(FillPlaceholder(LoadStr(kMsgResultFrancs), result(balance.resultFrancs)), gui::MB_ICONQUESTION)) ||
       !Ask(FillPlaceholder(LoadStr(kMsgResultEuros), result(balance.resultEuros)), gui::MB_ICONQUESTION)) {

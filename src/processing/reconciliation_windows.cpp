@@ -80,7 +80,7 @@ constexpr int kHintLetter = 29331;
 constexpr int kMsgNoJournal = 29342;           // the account
 constexpr int kMsgFilesNotOpen = 23241;
 constexpr int kMsgDifferenceLeft = 29332;      // the difference
-constexpr int kLogNotSaved = 37716;            // the log line of a save refused, nothing written
+constexpr int kLogNotSaved = 37756;            // the log line of a save refused, nothing written
 constexpr int kMsgSaved = 29333;               // the lines ticked, then the log line's account, date and letter
 constexpr int kTextEuros = 2277;
 constexpr int kTextFrancs = 2278;
@@ -115,7 +115,6 @@ std::string ShownYyyymmdd(const std::string& text) {
 }
 
 // An amount in cents, grouped, with its sign.
-std::string Money(long long cents, int width = 17) { return GroupThousands(width, 2, FromCents(cents)); }
 
 // The general account of the first bank of the general file that names one.
 std::string FirstBankAccount() {
@@ -340,11 +339,13 @@ BrowseColumnTable TWTraBroRapprochement::MakeColumns() {
   DefineColumn(c, 3, 4, LoadStr(kColumnJournal), 'C', 'C', 5, 1, 3);
   DefineColumn(c, 4, 7, LoadStr(kColumnPiece), 'C', 'C', 11, 1, 8);
   DefineColumn(c, 5, 22, LoadStr(kColumnLabel), 'C', 'G', 12, 1, 25);
-  DefineColumn(c, 6, 11, LoadStr(kColumnDebit), 'C', 'D', 18, 1, 17);
-  DefineColumn(c, 7, 11, LoadStr(kColumnCredit), 'C', 'D', 18, 1, 17);
+  // The amounts' columns hold the widest a line or a transaction takes ("99 999 999 999.99").
+  DefineColumn(c, 6, 15, LoadStr(kColumnDebit), 'C', 'D', 18, 1, 17);
+  DefineColumn(c, 7, 15, LoadStr(kColumnCredit), 'C', 'D', 18, 1, 17);
   DefineColumn(c, 8, 7, LoadStr(kColumnStatement), 'C', 'C', 3, 1, 8);
   DefineColumn(c, 9, 22, LoadStr(kColumnOperation), 'C', 'G', 12, 1, 25);
-  DefineColumn(c, 10, 11, LoadStr(kColumnStatementAmount), 'C', 'D', 18, 1, 17);
+  // A transaction's amount has its sign: one character more ("-99 999 999 999.99").
+  DefineColumn(c, 10, 15, LoadStr(kColumnStatementAmount), 'C', 'D', 18, 1, 18);
   return c;
 }
 
@@ -397,7 +398,11 @@ void TWTraBroRapprochement::LoadAndPropose() {
         return found == imported.end() ? std::string() : found->second;
       },
       [accountKey](const processing::BankTransaction& t) { return processing::TransactionIdentity(accountKey, t); });
-  work_.Load(date_);
+  unreadLoaded_.Clear();
+  {
+    const UnreadAmountWatch watch(unreadLoaded_);
+    work_.Load(date_);
+  }
   work_.SetStatement(statement_);
   work_.Propose(processing::ReconciliationWindowDays());
   ResetRows();
@@ -432,9 +437,9 @@ void TWTraBroRapprochement::CleanupWindow() {
 }
 
 std::string TWTraBroRapprochement::StatusText() const {
-  return FillPlaceholders(LoadStr(kTextStatus), {Trimmed(Money(work_.ReconciledBalance())),
-                                                 Trimmed(Money(work_.StatementBalance())),
-                                                 Trimmed(Money(work_.Difference())), work_.Letter()});
+  return FillPlaceholders(LoadStr(kTextStatus), {GroupedAmount(work_.ReconciledBalance()),
+                                                 GroupedAmount(work_.StatementBalance()),
+                                                 GroupedAmount(work_.Difference()), work_.Letter()});
 }
 
 const gui::ResponseTable& TWTraBroRapprochement::Table() {
@@ -483,11 +488,11 @@ std::string TWTraBroRapprochement::GetCellText(int, std::uint32_t, std::uint32_t
     case 3: return Cut(l != nullptr ? l->journal : "", 3);
     case 4: return Cut(l != nullptr ? l->piece : "", 8);
     case 5: return Cut(l != nullptr ? l->label : "", width);
-    case 6: return l != nullptr && l->cents > 0 ? Money(l->cents) : std::string(17, ' ');
-    case 7: return l != nullptr && l->cents < 0 ? Money(-l->cents) : std::string(17, ' ');
+    case 6: return l != nullptr && l->cents > 0 ? GroupedAmount(l->cents, 17) : std::string(17, ' ');
+    case 7: return l != nullptr && l->cents < 0 ? GroupedAmount(-l->cents, 17) : std::string(17, ' ');
     case 8: return t != nullptr ? ShownYyyymmdd(t->date) : std::string(8, ' ');
     case 9: return Cut(t != nullptr ? (t->name.empty() ? t->memo : t->name) : "", width);
-    case 10: return t != nullptr ? Money(t->cents) : std::string(17, ' ');
+    case 10: return t != nullptr ? GroupedAmount(t->cents, 18) : std::string(18, ' ');
     default: return std::string(width, ' ');
   }
 }
@@ -595,7 +600,7 @@ void TWTraBroRapprochement::CmEnregistrer() {
   }
   // A difference left is named and saved only on the user's word.
   if (work_.Difference() != 0 &&
-      gui::MessageBox(this, FillPlaceholder(LoadStr(kMsgDifferenceLeft), Trimmed(Money(work_.Difference()))),
+      gui::MessageBox(this, FillPlaceholder(LoadStr(kMsgDifferenceLeft), GroupedAmountText(work_.Difference())),
                       LoadStr(kCaption), gui::MB_YESNO | gui::MB_ICONQUESTION | gui::MB_DEFBUTTON2) != gui::IDYES)
     return;
   SetDossierState('1');
@@ -646,12 +651,17 @@ bool TWTraBroRapprochement::PrepareReport() {
   for (std::size_t i = 0; i < work_.Lines().size(); ++i)
     if (!work_.Lines()[i].ticked) reportRows_.push_back(i);
   reportLine_ = 0;
+  unreadHanded_ = false;
   LineTypeText = reportRows_.empty() ? "Z" : "A";
   ListLineCount = 0;
   return true;
 }
 
 void TWTraBroRapprochement::ComputeLine() {
+  if (!unreadHanded_ && WatchingUnreadAmounts()) {
+    unreadHanded_ = true;
+    NoteUnreadAmounts(unreadLoaded_);
+  }
   if (reportLine_ >= reportRows_.size()) return;
   const processing::ReconciliationLine& l = work_.Lines()[reportRows_[reportLine_]];
   ReportFieldTable& f = ReportFields();

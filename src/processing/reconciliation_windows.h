@@ -8,6 +8,7 @@
 #include <memory>
 #include <string>
 
+#include "data/unread_amounts.h"
 #include "framework/edit_form.h"
 #include "processing/core/reconciliation.h"
 #include "processing/ranked_list.h"
@@ -127,6 +128,10 @@ class TWTraBroRapprochement : public RankedList {
   void RedrawRows();
 
   processing::Reconciliation work_;
+  // The amounts of the lines loaded that did not read as numbers (counted as zero): named to the
+  // report engine by the statement's report, which writes no export over them.
+  UnreadAmounts unreadLoaded_;
+  bool unreadHanded_ = false;  // once a run
   std::string date_;
   processing::BankStatement statement_;
   std::string file_;                   // the statement file, "" when typed

@@ -9,8 +9,6 @@
 
 namespace {
 
-char g_amountText[30];
-char g_groupText[22];
 char g_valText[21];
 
 // FormatNumber into a caller's buffer (at least 22 bytes). Formatting does
@@ -55,8 +53,6 @@ double ParseNumber(const char* s) {
 }  // namespace
 
 void ResetNumberBuffers() {
-  g_amountText[0] = 0;
-  g_groupText[0] = 0;
   g_valText[0] = 0;
 }
 
@@ -65,76 +61,6 @@ char* FormatNumber(int width, int decimals, bool zeroFill, double value) {
   FormatNumberInto(buf, width > 20 ? 0 : width, decimals, zeroFill, value);
   if (width > 20) return Replicate("*", width);
   return RingCopy(buf);
-}
-
-char* GroupThousands(int width, int decimals, double value) {
-  int w = width > 20 ? 20 : width;
-  FormatNumberInto(g_groupText, w, decimals, false, value);
-  char* t = g_groupText;
-  int n = static_cast<int>(std::strlen(t));
-  int ip = decimals > 0 ? n - decimals - 3 : n - 2;
-  while (ip >= 1 && ip <= n) {
-    char at = t[ip - 1];
-    char before = ip >= 2 ? t[ip - 2] : 0;
-    if (at == ' ' || before == '-' || t[0] != ' ') break;
-    // Blank before the insertion point, first character dropped: same width.
-    std::memmove(t, t + 1, static_cast<std::size_t>(ip - 2));
-    t[ip - 2] = ' ';
-    ip -= 4;
-  }
-  return t;
-}
-
-// Zero to the cent. An amount too wide for 14 characters prints as
-// asterisks, which must not read as a zero amount.
-static bool IsZeroAmount(double amount) {
-  char probe[32];
-  FormatNumberInto(probe, 14, 2, false, amount);
-  return probe[0] != '*' && ParseNumber(probe) == 0;
-}
-
-static char* AmountWith(const char* number, double amount) {
-  std::size_t n = std::strlen(number);
-  std::memcpy(g_amountText, number, n);
-  const char* mark = IsZeroAmount(amount) ? "   " : (amount < 0 ? " Cr" : " Db");
-  std::memcpy(g_amountText + n, mark, 4);
-  return g_amountText;
-}
-
-char* FormatAmount(double amount) {
-  // A zero amount never shows a minus sign ("-0.00").
-  double shown = IsZeroAmount(amount) ? 0.0 : Abs(amount);
-  return AmountWith(GroupThousands(14, 2, shown), amount);
-}
-
-char* FormatAmountPlain(double amount) {
-  double shown = IsZeroAmount(amount) ? 0.0 : Abs(amount);
-  char number[32];
-  FormatNumberInto(number, 14, 2, false, shown);
-  return AmountWith(number, amount);
-}
-
-std::string GroupedAmount(long long cents, int width) {
-  const unsigned long long absolute =
-      cents < 0 ? 0ULL - static_cast<unsigned long long>(cents) : static_cast<unsigned long long>(cents);
-  const std::string units = std::to_string(absolute / 100);
-  std::string text = cents < 0 ? "-" : "";
-  for (std::size_t i = 0; i < units.size(); ++i) {
-    if (i > 0 && (units.size() - i) % 3 == 0) text += ' ';
-    text += units[i];
-  }
-  text += '.';
-  text += static_cast<char>('0' + absolute % 100 / 10);
-  text += static_cast<char>('0' + absolute % 10);
-  if (static_cast<int>(text.size()) < width) text.insert(0, static_cast<std::size_t>(width) - text.size(), ' ');
-  return text;
-}
-
-std::string BalanceAmount(long long cents) {
-  std::string amount = GroupedAmount(cents, 0);
-  if (cents < 0) amount.erase(0, 1);
-  if (amount.size() < 14) amount.insert(0, 14 - amount.size(), ' ');
-  return amount + (cents > 0 ? " Db" : cents < 0 ? " Cr" : "   ");
 }
 
 double Val(const char* text) {

@@ -1,5 +1,6 @@
-// Numbers and amounts as text, and text as numbers. Amounts are doubles with
-// two decimals, positive = debit ("Db"), negative = credit ("Cr").
+// Numbers as text and text as numbers, amounts in cents. Amounts are doubles
+// with two decimals, positive = debit ("Db"), negative = credit ("Cr"); shown
+// or said, they are written by the amounts' family of runtime/text.h.
 // Results live in the StringRing or in fixed buffers, valid until the next
 // call that uses the same buffer (see each function).
 #pragma once
@@ -10,27 +11,10 @@
 
 // ring: value printed "%<width>.<decimals>f"; the width in asterisks when the
 // width is above 20, decimals above 9, decimals > width - 2 (when not 0), or
-// when the value does not fit. With zeroFill every blank becomes "0".
+// when the value does not fit. With zeroFill every blank becomes "0". A number
+// (a count, a rate, a field of the report engine); an amount shown or said is
+// written by the amounts' family of runtime/text.h.
 char* FormatNumber(int width, int decimals, bool zeroFill, double value);
-
-// GroupText buffer: FormatNumber (width capped at 20) with blanks between
-// groups of three integer digits, as far as the width leaves room.
-char* GroupThousands(int width, int decimals, double value);
-
-// AmountText buffer, 17 characters: the grouped amount in 14 then " Db",
-// " Cr" or three blanks for a zero amount.
-char* FormatAmount(double amount);
-// Same without grouping.
-char* FormatAmountPlain(double amount);
-
-// An amount in cents grouped whole, as the reports print it: its sign, a blank between each group
-// of three integer digits, its two decimals ("-1 234.50", "99 999 999 999.99"), right-aligned in
-// `width` characters and wider when it needs more: never asterisks, never grouped in part.
-std::string GroupedAmount(long long cents, int width);
-// A balance as the reports print it: the amount without its sign grouped whole in 14 characters
-// (wider past 999 999 999.99), then " Db", " Cr", or three blanks when zero. Up to
-// 999 999 999.99 it is FormatAmount's text.
-std::string BalanceAmount(long long cents);
 
 // ValText: the first 20 characters, ". " read as ".0", blanks removed, then
 // read as a decimal number with a point (atof); no digits give 0, a comma

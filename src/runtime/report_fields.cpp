@@ -78,22 +78,6 @@ double NumberInText(const std::string& value) {
   return Val(packed.c_str());
 }
 
-// A plain number ("-1234567.89") with a blank between each group of three integer digits
-// ("-1 234 567.89"); no blank ever follows the sign.
-std::string GroupedWhole(std::string_view plain) {
-  const std::size_t digits = plain.find_first_of("0123456789");
-  if (digits == std::string_view::npos) return std::string(plain);
-  std::size_t end = plain.find_first_not_of("0123456789", digits);
-  if (end == std::string_view::npos) end = plain.size();
-  std::string out(plain.substr(0, digits));
-  for (std::size_t i = digits; i < end; ++i) {
-    if (i > digits && (end - i) % 3 == 0) out += ' ';
-    out += plain[i];
-  }
-  out += plain.substr(end);
-  return out;
-}
-
 }  // namespace
 
 int FieldWidthOf(const char* definition) {
@@ -247,6 +231,20 @@ void ReportFieldTable::SetFieldBlank(int n) {
   if (IsDeclared(n)) hasExact_[static_cast<std::size_t>(n)] = 0;
 }
 
+void ReportFieldTable::SetFieldShownText(int n, std::string_view text) {
+  if (!IsDeclared(n)) return;
+  if (!IsNumeric(n)) {
+    SetFieldText(n, text);
+    return;
+  }
+  const std::size_t i = static_cast<std::size_t>(n);
+  const int width = FieldWidthOf(definitions_[i]);
+  std::string shown(text);
+  if (static_cast<int>(shown.size()) < width) shown.insert(0, static_cast<std::size_t>(width) - shown.size(), ' ');
+  values_[i] = std::move(shown);
+  stale_[i] = kCurrent;
+}
+
 void ReportFieldTable::AppendFieldText(int n, const char* text) {
   if (!IsDeclared(n)) return;
   std::string joined = TrimmedRight(Value(n));
@@ -374,7 +372,7 @@ void ReportFieldTable::FormatNumberText(int n, double value) const {
   }
   // Money keeps its thousands' blanks whatever its width: grouped whole, then wider than the
   // field when it must be, never grouped in part.
-  if (FieldTypeOf(def) == 'M' && !text.empty() && text[0] != '*') text = GroupedWhole(Trimmed(text));
+  if (FieldTypeOf(def) == 'M' && !text.empty() && text[0] != '*') text = GroupedNumber(Trimmed(text));
   if (static_cast<int>(text.size()) < width) text.insert(0, width - text.size(), ' ');
   values_[static_cast<std::size_t>(n)] = std::move(text);
   stale_[static_cast<std::size_t>(n)] = kCurrent;
@@ -411,11 +409,9 @@ void ReportFieldTable::SetFieldDifference(int t, int a, int b) {
   // Zero to the cent (a difference too wide for 14 characters is not zero).
   if (cents ? ua == ub : ToCents(d) == 0) {
     SetFieldText(t, FormatNumber(14, 2, false, 0.0));
-  } else if (IsDeclared(a) && IsDeclared(b) && FieldTypeOf(Definition(a)) == 'M' &&
-             FieldTypeOf(Definition(b)) == 'M') {
-    SetFieldBalance(t, cents ? ua - ub : ToCents(d));
   } else {
-    SetFieldText(t, FormatAmountPlain(d));
+    // A balance grouped whole with its side, whatever the types of the two fields.
+    SetFieldBalance(t, cents ? ua - ub : ToCents(d));
   }
   // The text of a difference carries its side in letters (" Cr") or may be
   // too wide: the exact value of a numeric target comes from the number.

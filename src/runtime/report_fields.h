@@ -90,6 +90,10 @@ class ReportFieldTable {
   // Field n := blanks of its width. An N or M field then holds no value: it prints and exports
   // blank, and reads as zero.
   void SetFieldBlank(int n);
+  // The text an N or M field prints in place of its number, right-aligned in its width, while its
+  // exact value stays for the exports and the sums (a number shown as the bound it passes). Other
+  // fields: the text as SetFieldText takes it.
+  void SetFieldShownText(int n, std::string_view text);
   // 'N' and 'M': the exact value; 'C': the text with its blanks removed,
   // read as a number.
   double GetFieldNumber(int n) const;
@@ -109,8 +113,7 @@ class ReportFieldTable {
   // field without an exact value.
   std::string PlainNumber(int n, char decimalMark) const;
   // Field t := a - b: 0.00 in 14 characters when zero, else the amount with
-  // " Db" / " Cr" when both a and b are money fields (as SetFieldBalance writes it), else the
-  // plain amount.
+  // " Db" / " Cr" as SetFieldBalance writes it.
   void SetFieldDifference(int t, int a, int b);
   // A text field := a balance of `cents` as BalanceAmount writes it ("      1 234.50 Db"). A
   // balance wider than the field keeps its every digit and its side: its text is then wider than

@@ -1,7 +1,10 @@
 // Text helpers returning a std::string (see text.h).
 #include "runtime/text.h"
 
+#include <algorithm>
 #include <array>
+#include <charconv>
+#include <cmath>
 
 #include "platform/system/cp1252.h"
 #include "resources/string_table.h"
@@ -78,13 +81,75 @@ std::string FillPlaceholders(std::string_view message, std::initializer_list<std
   return resources::FillValues(message, values);
 }
 
+std::string GroupedNumber(std::string_view plain) {
+  const std::size_t digits = plain.find_first_of("0123456789");
+  if (digits == std::string_view::npos) return std::string(plain);
+  std::size_t end = plain.find_first_not_of("0123456789", digits);
+  if (end == std::string_view::npos) end = plain.size();
+  std::string out(plain.substr(0, digits));
+  out.reserve(plain.size() + (end - digits) / 3);
+  for (std::size_t i = digits; i < end; ++i) {
+    if (i > digits && (end - i) % 3 == 0) out += ' ';
+    out += plain[i];
+  }
+  out += plain.substr(end);
+  return out;
+}
+
+namespace {
+
+// The amount grouped: `sign` ("-" or ""), the cents' units by threes, the decimal `mark`, two
+// decimals, then `side`, right-aligned in `width` characters; written once from its last digit.
+std::string GroupedCents(long long cents, const char* sign, char mark, const char* side, std::size_t width) {
+  unsigned long long rest =
+      cents < 0 ? 0ULL - static_cast<unsigned long long>(cents) : static_cast<unsigned long long>(cents);
+  char text[48];
+  char* const end = text + sizeof text;
+  char* p = end;
+  *--p = static_cast<char>('0' + rest % 10);
+  rest /= 10;
+  *--p = static_cast<char>('0' + rest % 10);
+  rest /= 10;
+  *--p = mark;
+  for (int digit = 0; digit == 0 || rest > 0; ++digit, rest /= 10) {
+    if (digit > 0 && digit % 3 == 0) *--p = ' ';
+    *--p = static_cast<char>('0' + rest % 10);
+  }
+  for (const char* s = sign + std::char_traits<char>::length(sign); s != sign;) *--p = *--s;
+  const std::size_t length = static_cast<std::size_t>(end - p);
+  std::string out;
+  out.reserve(std::max(width, length) + 3);
+  if (length < width) out.append(width - length, ' ');
+  out.append(p, length);
+  out += side;
+  return out;
+}
+
+}  // namespace
+
+std::string GroupedAmount(long long cents, int width) {
+  return GroupedCents(cents, cents < 0 ? "-" : "", '.', "", width > 0 ? static_cast<std::size_t>(width) : 0);
+}
+
+std::string BalanceAmount(long long cents, int width) {
+  return GroupedCents(cents, "", '.', cents > 0 ? " Db" : cents < 0 ? " Cr" : "   ", width > 0 ? static_cast<std::size_t>(width) : 0);
+}
+
+std::string GroupedAmountText(long long cents) { return GroupedCents(cents, cents < 0 ? "-" : "", ',', "", 0); }
+
 std::string AmountText14(double amount) { return FormatNumber(14, 2, false, amount); }
 
-std::string AmountDigits(double amount) { return Trimmed(AmountText14(amount)); }
+std::string AmountDigits(double amount) {
+  char digits[400];
+  const auto res = std::isfinite(amount) ? std::to_chars(digits, digits + sizeof digits, amount, std::chars_format::fixed, 2)
+                                         : std::to_chars_result{digits, std::errc::invalid_argument};
+  if (res.ec != std::errc()) return "0.00";
+  std::string text(digits, res.ptr);
+  // A zero rounded from a small negative amount has no sign.
+  return text == "-0.00" ? "0.00" : text;
+}
 
-std::string GroupedAmountText(long long cents) {
-  // The reports' grouping, whole, with the decimal comma of a sentence.
-  std::string text = GroupedAmount(cents, 0);
-  text[text.size() - 3] = ',';
-  return text;
+std::string AmountDigitsOrBlank(double amount) {
+  std::string text = AmountDigits(amount);
+  return text == "0.00" ? std::string() : text;
 }

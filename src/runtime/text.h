@@ -40,11 +40,30 @@ std::string FillPlaceholder(const char* message, std::string_view value);
 // values in their places. A value's own "%s" stays as written; a "%s" past the last value stays.
 std::string FillPlaceholders(std::string_view message, std::initializer_list<std::string_view> values);
 
-// An amount in 14 characters with two decimals and no grouping, blanks in
-// front ("      -1234.50"); asterisks when it does not fit.
-std::string AmountText14(double amount);
-// The same without the blanks ("-1234.50").
-std::string AmountDigits(double amount);
-// An amount in cents as a message writes it: grouped by thousands, with the decimal comma and no
-// blank at either end ("99 999 999 999,99", "-1 234,50").
+// ---- Amounts as text: one function per meaning ------------------------------------------------
+// Every amount a window, a message or a printed page shows is written by one of these. Each writes
+// it whole, grouped by threes, whatever its size (the 99 999 999 999,99 a total holds, its
+// negative, and far past them): none cuts it to a width, none writes asterisks for it. A list, a
+// label, a status bar and a balance anywhere write the decimal point ("1 234.50 Db"), as the
+// printed pages do; an amount a sentence names, the decimal comma ("1 234,50").
+
+// An amount with its sign ("-1 234.50"), right-aligned in `width` characters and wider when it
+// needs more.
+std::string GroupedAmount(long long cents, int width = 0);
+// A balance with its side: the amount without its sign right-aligned in `width` characters (wider
+// when it needs more), then " Db", " Cr", or three blanks when zero ("      1 234.50 Db").
+std::string BalanceAmount(long long cents, int width = 14);
+// An amount in a sentence: no blank around, the decimal comma ("99 999 999 999,99", "-1 234,50").
 std::string GroupedAmountText(long long cents);
+// A plain number's integer digits grouped by three ("-1234567.8" gives "-1 234 567.8"): the
+// grouping of the functions above, for a number of any decimals.
+std::string GroupedNumber(std::string_view plain);
+
+// A field's text, never grouped: what a table stores, what an edit holds and Val reads back.
+// The stored text: 14 characters, blanks in front ("      -1234.50"); asterisks when it does not
+// fit, as the field cannot hold it.
+std::string AmountText14(double amount);
+// As an edit holds it: the amount whole, its sign and two decimals ("-1234.50", "0.00").
+std::string AmountDigits(double amount);
+// The same, and "" for an amount of zero: an edit left empty.
+std::string AmountDigitsOrBlank(double amount);

@@ -12,6 +12,7 @@
 #include "data_test_util.h"
 #include "runtime/numbers.h"
 #include "support/other_process.h"
+#include "support/totals_post.h"
 
 namespace data_test {
 namespace {
@@ -28,9 +29,7 @@ void PauseAfterTheFirstMiss() {
 }
 
 void PostLine(char what, double francs) {
-  const test_support::SetUpPermit permit("mouvement de totaux");
-  if (what == 'a') MajCompteC20("60100001", "+D", francs, 0);
-  else MajCentC10("0124VT", "+D", francs, 0);
+  test_support::PostTotals(what == 'a' ? 'A' : 'H', what == 'a' ? "60100001" : "0124VT", "+D", francs, 0);
 }
 
 // Records with that code in natural order, and the francs debit summed over them.

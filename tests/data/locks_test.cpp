@@ -134,6 +134,29 @@ TEST_F(LockTest, ARecordAnotherWindowOfThisStationHoldsIsNoOtherStations) {
   EXPECT_TRUE(Notices().empty());
 }
 
+// A lock this program holds on the same record number of another file (a section, while another station
+// holds the account): the account's lock is another station's, said so and waited for until it is let go.
+TEST_F(LockTest, ALockThisStationHoldsInAnotherFileLeavesAnotherStationsLockItsOwn) {
+  OtherProcess other(OtherStation);
+  ASSERT_TRUE(other.Do('l'));
+  Table sections;
+  ASSERT_TRUE(sections.OpenShared(DossierPath(TableKind::C30), "C30CODE"));
+  Add(sections, {"S1", "SECTION"});
+  ASSERT_TRUE(sections.Seek("C30CODE", "S1      "));
+  ASSERT_TRUE(LockRecord(sections, nullptr, 0));
+  Table& t = *TableC20;
+  ASSERT_TRUE(t.OpenShared(DossierPath(TableKind::C20), "C20CODE"));
+  ASSERT_TRUE(t.Seek("C20CODE", "41100000"));
+  ASSERT_EQ(t.recordNumber, sections.recordNumber) << "the same record number in both files";
+  OnNotice() = [&other] {
+    if (Notices().size() == 2) other.Do('u');
+  };
+  EXPECT_TRUE(LockRecord(t, "41100000", 1));
+  ASSERT_EQ(Notices().size(), 2u);
+  EXPECT_NE(Notices()[0].text.find("autre poste"), std::string::npos) << Notices()[0].text;
+  EXPECT_FALSE(other.Do('l')) << "this station holds the account now";
+}
+
 TEST_F(LockTest, ExclusiveTablesAndRecordsThatCannotBeReadTakeNoNotice) {
   Table& t = *TableC20;
   ASSERT_TRUE(t.OpenExclusive(DossierPath(TableKind::C20), "C20CODE"));

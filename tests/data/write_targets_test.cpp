@@ -114,6 +114,44 @@ TEST_F(WriteTargetsTest, EveryNameOfADossiersFileIsRefused) {
   EXPECT_NE(WriteTargetRefusal(out + "dur.pdf").find(data_ + "c40ab.dbf"), std::string::npos);
 }
 
+// Every file the program ships or keeps in its folder is refused by its name, without case, whether
+// it stands there yet or not: the help page, the e-mail model, the program INI, the reference set's
+// text and list files, the reference tables, report sets and balance-sheet models with their
+// indexes and memos, the batch files; and any file of the folder the system may run. A new file of
+// another name, an export named after the dossier, and the text file a report's layout is exported
+// to (the program's own "Exporter" writes it there) are not.
+TEST_F(WriteTargetsTest, EveryFileOfTheProgramFolderIsRefusedByName) {
+  for (const char* name : {"CAideNuv.html", "CRefEML.txt", "merlon.ini", "CESETATS.txt", "cesetats.dbf",
+                           "cesetats.mdx", "ce0etats.dbt", "clbilanr.dbf", "cpbilans.mdx", "cr10ref.dbt"})
+    Write(name, std::string("contenu de ") + name);
+  Write("outil", "#!/bin/sh\n");
+  fs::permissions(File("outil"), fs::perms::owner_exec, fs::perm_options::add);
+  Write("C-Etat-DB-1LISTE.txt", "[Export]");
+  Write("cxpab.csv", "ancien");
+  const struct Case {
+    std::string name;
+    bool refused;
+  } cases[] = {
+      {"CAideNuv.html", true}, {"caidenuv.HTML", true}, {"CRefEML.txt", true},   {"crefeml.TXT", true},
+      {"merlon.ini", true},    {"CESETATS.txt", true},  {"CESETATS.LST", true},  {"cesetats.old", true},
+      {"cesetats.dbf", true},  {"cesetats.mdx", true},  {"ce0etats.dbt", true},  {"ce1etats.dbf", true},
+      {"clbilanr.dbf", true},  {"cpbilans.mdx", true},  {"cr10ref.dbt", true},   {"cr50ref.mdx", true},
+      {"CSAUVE7.BAT", true},   {"cwcopy.bat", true},    {"outil", true},
+      {"C-Etat-DB-1LISTE.txt", false}, {"cxpab.csv", false}, {"balance.pdf", false}, {"aide.html", false},
+  };
+  for (const Case& c : cases) {
+    const std::string refusal = WriteTargetRefusal(File(c.name));
+    if (!c.refused) {
+      EXPECT_EQ(refusal, "") << c.name;
+      continue;
+    }
+    EXPECT_NE(refusal.find("fichier du programme"), std::string::npos) << c.name << " -> " << refusal;
+  }
+  // Another name of the help page, out of the program folder, is refused as that page.
+  fs::create_hard_link(File("CAideNuv.html"), Dir() + "/dehors/aide.csv");
+  EXPECT_NE(WriteTargetRefusal(Dir() + "/dehors/aide.csv").find(File("CAideNuv.html")), std::string::npos);
+}
+
 // A folder takes nothing and a pipe holds the writer until something reads it: only a regular
 // file (or a name not used yet) is a target.
 TEST_F(WriteTargetsTest, ANameThatIsNoRegularFileIsRefused) {

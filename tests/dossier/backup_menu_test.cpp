@@ -28,6 +28,7 @@
 #include "dossier/dossier_record_commands.h"
 #include "dossier/dossier_slots.h"
 #include "dossier_test_util.h"
+#include "support/line_files.h"
 #include "framework/dialog_bases.h"
 #include "platform/dbase/fileio.h"
 #include "platform/dbase/idapi.h"
@@ -342,8 +343,9 @@ TEST_F(BackupMenuTest, SlowBatchFileLetsTheWindowSystemWork) {
   EXPECT_TRUE(OpenOn("DEMO"));
 }
 
-// A batch file that fails says why on its error output: its last lines are in the end
-// question and in the log, for the backup and for the restore.
+// A batch file that fails says why on its error output: its last lines are in the box that says
+// the run failed and in the log, for the backup and for the restore. The box asks nothing more: the
+// batch file has ended, no end is left to confirm.
 TEST_F(BackupMenuTest, FailingBatchFileShowsItsLastLines) {
   const std::string demo = MakeDossier("demo", "DEMO", 10);
   OpenThroughDialog(C10Path(demo, "DEMO"));
@@ -360,14 +362,20 @@ TEST_F(BackupMenuTest, FailingBatchFileShowsItsLastLines) {
                         "echo 'lha: disque plein (/media/cl\xC3\xA9)' >&2\nexit 5\n");
     ModalSeam::Reset();
     if (c.id == 20724) ModalSeam::QueueFileAnswer(archive);
-    ModalSeam::QueueMessageBoxAnswer(gui::IDYES);
+    ModalSeam::QueueMessageBoxAnswer(gui::IDOK);
     ASSERT_TRUE(Choose(c.id));
     ASSERT_EQ(Boxes().size(), 1u) << ShownTexts();
     const std::string text = Boxes()[0];
     const std::string lines = "bruit 4\nbruit 5\nbruit 6\nbruit 7\nbruit 8\nlha: disque plein (/media/cl\xE9)";
     EXPECT_NE(text.find("le code 5.\n\nSes derniers messages:\n" + lines + "\n\n"), std::string::npos) << text;
     EXPECT_EQ(text.find("Voyez le message du programme"), std::string::npos);
-    EXPECT_NE(text.find(LoadStr(c.id == 20723 ? kAskBackupEnded : kAskRestoreEnded)), std::string::npos);
+    EXPECT_EQ(text.find("Confirmer par 'Oui'"), std::string::npos) << text;
+    for (const gui::ShownModal& m : ModalSeam::Shown()) {
+      if (m.kind == gui::ModalKind::MessageBox) {
+        EXPECT_EQ(m.buttons, static_cast<unsigned>(gui::MB_OK)) << "nothing asked";
+        test_support::ScreenshotMessage(m, "dossier", std::string("failed-box-") + c.run);
+      }
+    }
     const std::string log = ReadAll(platform::DiskPath(LogPath(".txt")));
     const std::string head = std::string(c.run) + " '9' - ";
     EXPECT_NE(log.find(head + "Erreur 5"), std::string::npos) << log;
@@ -377,7 +385,7 @@ TEST_F(BackupMenuTest, FailingBatchFileShowsItsLastLines) {
   }
 }
 
-// A batch file's last message longer than a row, with accents, is in the end question and the log whole, in rows
+// A batch file's last message longer than a row, with accents, is in the failure box and the log whole, in rows
 // broken at its blanks: no word and no accented letter cut.
 TEST_F(BackupMenuTest, AFailingBatchFilesLongMessageIsShownWhole) {
   const std::string demo = MakeDossier("demo", "DEMO", 10);
@@ -387,7 +395,7 @@ TEST_F(BackupMenuTest, AFailingBatchFilesLongMessageIsShownWhole) {
   ASSERT_GT(said.size(), 120u);
   WriteBatch("CSAUVE9.BAT", "echo \"" + platform::Cp1252ToUtf8(said) + "\" >&2\nexit 4\n");
   ModalSeam::Reset();
-  ModalSeam::QueueMessageBoxAnswer(gui::IDYES);
+  ModalSeam::QueueMessageBoxAnswer(gui::IDOK);
   ASSERT_TRUE(Choose(20723));
   ASSERT_EQ(Boxes().size(), 1u) << ShownTexts();
   const std::string text = Boxes()[0];
@@ -404,6 +412,78 @@ TEST_F(BackupMenuTest, AFailingBatchFilesLongMessageIsShownWhole) {
   for (const gui::ShownModal& m : ModalSeam::Shown())
     if (m.kind == gui::ModalKind::MessageBox) test_support::ScreenshotMessage(m, "dossier", "failure-long-line");
 }
+
+// Started on a dossier named by a path from the current folder, as "merlon dossiers/rel/c10rel.dbf" or as
+// ./scripts/run.sh passes "../compta/c10cmp.dbf" from where it was called: the opening makes the dossier's
+// folder absolute, so the backup's batch file, run in the program folder, finds it and writes its archive; the
+// dossier reopens after it and every command goes on; closed, it opens again from the recent list, which names
+// it by its absolute folder. An entry of the recent list kept with a relative folder gives way to the absolute
+// one once opened.
+struct RelativeStart {
+  const char* name;
+  const char* from;      // the current folder, from the test's
+  const char* argument;  // the path given, from there
+  const char* folder;    // the dossier's folder, from the test's
+  const char* code;
+};
+
+class RelativeStartTest : public BackupMenuTest, public ::testing::WithParamInterface<RelativeStart> {
+ protected:
+  const char* StartArgument() const override { return GetParam().argument; }
+  const char* StartFolder() const override { return GetParam().from; }
+};
+
+TEST_P(RelativeStartTest, TheDossierIsOpenedBackedUpAndReopenedWhole) {
+  const RelativeStart& start = GetParam();
+  const std::string code = start.code;
+  const std::string folder = MakeDossier(start.folder, code, 10);
+  SeedSampleBatches();
+  const std::string target = root_ + "/sauvegardes/";
+  IniSetString("Un-Sauvegarde", target.c_str());
+
+  RunSubjectCommand(command_id::FichierOuvrirDossier);
+  gui::ProcessPendingMessages();
+  ASSERT_EQ(DossierCode, code) << ShownTexts();
+  EXPECT_EQ(DossierFolder, folder) << "the folder made absolute";
+  EXPECT_EQ(RecentDossiers[0], DossierEntry(code, folder));
+  EXPECT_EQ(DossierSlots[0], DossierEntry(code, folder));
+
+  ModalSeam::Reset();
+  ModalSeam::QueueMessageBoxAnswer(gui::IDYES);
+  ASSERT_TRUE(Choose(command_id::SauvegardeDossier));
+  EXPECT_TRUE(fs::exists(target + "ZEL" + code + ".lzh")) << ShownTexts();
+  ASSERT_EQ(Boxes().size(), 1u) << ShownTexts();
+  EXPECT_NE(Boxes()[0].find(LoadStr(kAskBackupEnded)), std::string::npos) << Boxes()[0];
+  EXPECT_TRUE(OpenOn(code)) << ShownTexts();
+  EXPECT_EQ(ShownTexts().find("IMPOSSIBLE"), std::string::npos) << ShownTexts();
+
+  // The next command finds the dossier where the backup left the current folder (the program's).
+  ModalSeam::Reset();
+  RunSubjectCommand(command_id::FichierFermerDossier);
+  EXPECT_TRUE(IsBlank(DossierCode));
+  Menu(command_id::DossierRecentId(1));
+  EXPECT_TRUE(OpenOn(code)) << ShownTexts();
+  EXPECT_EQ(DossierFolder, folder);
+  EXPECT_EQ(ShownTexts().find("IMPOSSIBLE"), std::string::npos) << ShownTexts();
+
+  // A recent entry kept relative by an older run, opened from the folder it was named from.
+  RunSubjectCommand(command_id::FichierFermerDossier);
+  fs::current_path(root_ + "/" + start.from);
+  const std::string argument = start.argument;
+  RecentDossiers[0] = DossierEntry(code, argument.substr(0, argument.rfind('/') + 1));
+  Menu(command_id::DossierRecentId(1));
+  EXPECT_TRUE(OpenOn(code)) << ShownTexts();
+  EXPECT_EQ(DossierFolder, folder);
+  EXPECT_EQ(RecentDossiers[0], DossierEntry(code, folder));
+  EXPECT_NE(RecentDossiers[1], DossierEntry(code, folder)) << "no second entry of the dossier";
+}
+
+INSTANTIATE_TEST_SUITE_P(Paths, RelativeStartTest,
+                         ::testing::Values(RelativeStart{"BelowTheStart", "", "dossiers/rel/c10rel.dbf", "dossiers/rel",
+                                                         "REL"},
+                                           RelativeStart{"ThroughTheRunScript", "merlon", "../compta/c10cmp.dbf",
+                                                         "compta", "CMP"}),
+                         [](const ::testing::TestParamInfo<RelativeStart>& i) { return std::string(i.param.name); });
 
 }  // namespace
 
@@ -827,6 +907,89 @@ TEST_F(HostileRestoreTest, AnIndexOfAnotherTableIsLeftOutAndMadeAgain) {
     for (bool on = c20.GoTop(); on; on = c20.Skip(1)) ++accounts;
     EXPECT_EQ(accounts, static_cast<long>(c20.RecCount()));
     EXPECT_GT(accounts, 0);
+  }
+}
+
+// What a backup's sort file and lines hold, judged whole. A sort file of another state of the
+// matchings (its letters blanked on lettered sort records, or another letter on unlettered ones) is
+// refused, naming the letter that differs, and the dossier is as it was; closed lines whose amount
+// does not read (letters, NUL bytes, an exponent) are restored, and the end names each one.
+TEST_F(HostileRestoreTest, LettersOfAnotherStateAreRefusedAndUnreadableAmountsNamed) {
+  SeedRestoreBatches();
+  // Invoices matched with their settlements, bank lines reconciled, a third of the months closed.
+  DemoOptions options;
+  options.folder = root_ + "/demo";
+  options.lines = 600;
+  options.matchings = true;
+  options.bankStatements = true;
+  options.closedMonths = -1;
+  std::string message;
+  ASSERT_TRUE(GenerateDemoDossier(options, &message)) << message;
+  demo_ = options.folder + "/";
+  OpenThroughDialog(C10Path(demo_, "DEMO"));
+  ASSERT_TRUE(OpenOn("DEMO"));
+  // The live sort records of the lines, lettered or not, and live general closed lines.
+  std::vector<std::uint32_t> lettered, unlettered, lines;
+  {
+    const test_support::RawRecords c60(demo_ + "c60demo.dbf"), c40(demo_ + "c40demo.dbf");
+    for (std::uint32_t n = 1; n <= c60.Count(); ++n) {
+      const std::string r = c60.Record(n);
+      if (r[0] == '*') continue;
+      (IsBlank(c60.Field(r, "TLET") + c60.Field(r, "TLETE")) ? unlettered : lettered).push_back(n);
+    }
+    for (std::uint32_t n = 1; n <= c40.Count() && lines.size() < 3; ++n)
+      if (const std::string r = c40.Record(n); r[0] != '*' && c40.Field(r, "DCLE") == "Z") lines.push_back(n);
+  }
+  ASSERT_FALSE(lettered.empty());
+  ASSERT_FALSE(unlettered.empty());
+  ASSERT_EQ(lines.size(), 3u);
+  const struct Case {
+    const char* name;
+    std::function<void(const std::string& stage)> spoil;
+    const char* said;
+    bool refused;
+  } cases[] = {
+      {"lettres-effacees",
+       [&](const std::string& stage) {
+         const test_support::RawRecords c60(stage + "c60demo.dbf");
+         for (const std::uint32_t n : lettered) {
+           c60.Put(n, "TLET", "");
+           c60.Put(n, "TLETE", "");
+         }
+       },
+       "diff\xE8re par TLET", true},
+      {"lettres-zzz",
+       [&](const std::string& stage) {
+         const test_support::RawRecords c60(stage + "c60demo.dbf");
+         for (const std::uint32_t n : unlettered) c60.Put(n, "TLETE", "ZZZ");
+       },
+       "diff\xE8re par TLETE", true},
+      {"montants-illisibles",
+       [&](const std::string& stage) {
+         const test_support::RawRecords c40(stage + "c40demo.dbf");
+         c40.Put(lines[0], "DMONTANTE", "ABC");
+         c40.Put(lines[1], "DMONTANTF", std::string("1\0\0", 3));
+         c40.Put(lines[2], "DMONTANTE", "-1e300");
+       },
+       "Le montant de ces lignes de la sauvegarde ne se lit pas comme un nombre", false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    ASSERT_TRUE(OpenOn("DEMO")) << ShownTexts();
+    const std::string stage = Stage(std::string("stage-") + c.name);
+    c.spoil(stage);
+    const std::string chosen = BackupOfStage('A', stage, root_ + "/" + c.name + "/");
+    const auto snapshot = Snapshot(demo_);
+    const std::string said = RestoreBy('A', chosen, std::string("restore-box-") + c.name);
+    EXPECT_NE(said.find(c.said), std::string::npos) << said;
+    if (c.refused) {
+      EXPECT_NE(said.find("ne vont pas ensemble"), std::string::npos) << said;
+      EXPECT_EQ(Snapshot(demo_), snapshot);
+      continue;
+    }
+    EXPECT_NE(said.find("Dossier 'DEMO' restaur\xE9"), std::string::npos) << said;
+    for (const std::uint32_t n : lines)
+      EXPECT_NE(said.find("C40 enregistrement " + std::to_string(n) + ", pi\xE8" "ce "), std::string::npos) << said;
   }
 }
 

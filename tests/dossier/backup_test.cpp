@@ -63,20 +63,23 @@ TEST_F(BackupTest, MethodsWithoutABatchFileHereAreRefusedByName) {
   }
 }
 
-// A batch file that ends in error: the end question says so, with its exit
-// status and the command logged, and the log says "Erreur".
-TEST_F(BackupTest, FailingBatchFileIsToldInTheEndQuestion) {
+// A batch file that ends in error: a box says so, with its exit status and the command logged, and asks
+// nothing more (the batch file has ended: no end to confirm); the log says "Erreur".
+TEST_F(BackupTest, FailingBatchFileIsToldAndNothingAsked) {
   CreateAndOpen();
   WriteText(program_ + "CSAUVE9.BAT", "#!/bin/sh\necho 'disque plein' >&2\nexit 4\n");
   IniSetString("LanceM?BACKUP", "9");
-  ModalSeam::QueueMessageBoxAnswer(gui::IDYES);
+  ModalSeam::QueueMessageBoxAnswer(gui::IDOK);
   CmSauvegardeDossier();
   ASSERT_EQ(lastExit_, 4);
-  const std::string question = ModalSeam::LastShown()->text;
-  EXPECT_NE(question.find("a \xE9" "chou\xE9: le programme s'est termin\xE9 avec le code 4"), std::string::npos);
-  EXPECT_NE(question.find("Sauvegarde '9' - " + program_ + "CSAUVE9.BAT"), std::string::npos);
-  EXPECT_NE(question.find(LoadStr(kAskBackupEnded)), std::string::npos);
+  ASSERT_EQ(ModalSeam::Shown().size(), 1u);
+  const gui::ShownModal& box = ModalSeam::Shown()[0];
+  EXPECT_NE(box.text.find("a \xE9" "chou\xE9: le programme s'est termin\xE9 avec le code 4"), std::string::npos);
+  EXPECT_NE(box.text.find("Sauvegarde '9' - " + program_ + "CSAUVE9.BAT"), std::string::npos);
+  EXPECT_EQ(box.text.find(LoadStr(kAskBackupEnded)), std::string::npos);
+  EXPECT_EQ(box.buttons, static_cast<unsigned>(gui::MB_OK));
   EXPECT_NE(ReadText(LogPath(".txt")).find("Sauvegarde '9' - Erreur 4"), std::string::npos);
+  EXPECT_EQ(reopened_, 1);
 }
 
 TEST_F(BackupTest, DossierHeldByAnotherStationIsRefusedAndUnchanged) {

@@ -2,6 +2,7 @@
 // euro rate asked; records kept in their place and headers apart; originals kept
 // aside until the conversion succeeded.
 #include <cmath>
+#include <functional>
 #include <map>
 
 #include "data/entry_lines.h"
@@ -223,19 +224,36 @@ TEST_F(DossierOpenTest, ConversionSaysItsValuesInTheirPlaces) {
 }
 
 // A backup of an older format whose tables come from two states of the dossier (the draft of
-// another state beside the rest): its books are checked as a backup of this format is, and refused
-// with the sort records that are not their lines', while the same backup of one state is taken. Books of
-// two states already in the folder (restored before the check) are not converted: the conversion
-// says what does not agree and puts the originals back, the dossier still of its older format.
+// another state beside the rest): it is judged as the conversion the opening offers would leave it,
+// whatever fields the format has that the check reads (a general file without its name field), and
+// refused with the sort records that are not their lines', while the same backup of one state is
+// taken. Fields that a table of the dossier has, but in another order, are no older format: the
+// conversion would copy them crosswise. Books of two states already in the folder (restored before
+// the check) are not converted: the conversion says what does not agree and puts the originals
+// back, the dossier still of its older format.
 TEST_F(DossierOpenTest, BooksOfTwoStatesOfAnOlderFormatAreNeitherRestoredNorConverted) {
   const std::string d = MakeDossier("ancien", "OLD", 120);
   const std::string other = MakeDossier("autre-etat", "OLD", 60);
   SetDossier(d, "OLD");
   SetLogDossier(d, "OLD");
+  const auto withoutName = [](const std::string& work) { dossier_test::DropField(work + "c10old.dbf", "GLIB"); };
   const struct Case {
     const char* name;
     bool mixed;
-  } cases[] = {{"one state", false}, {"two states", true}};
+    std::function<void(const std::string& work)> spoil;
+    const char* refused;  // what the refusal says; "" when taken
+  } cases[] = {
+      {"one state", false, nullptr, ""},
+      {"two states", true, nullptr, "enregistrement de tri"},
+      {"one state without the name field", false, withoutName, ""},
+      {"two states without the name field", true, withoutName, "enregistrement de tri"},
+      {"two fields of the chart in each other's place", false,
+       [](const std::string& work) {
+         RenameField(work + "c20old.dbf", 2, "CRUE1");
+         RenameField(work + "c20old.dbf", 3, "CLIB");
+       },
+       "n'a pas la structure du fichier C20"},
+  };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     RestoreFolders folders;
@@ -243,13 +261,16 @@ TEST_F(DossierOpenTest, BooksOfTwoStatesOfAnOlderFormatAreNeitherRestoredNorConv
     for (const std::string& name : platform::ListFiles(d, "c??old.*"))
       ASSERT_TRUE(platform::CopyFile((c.mixed && name.rfind("c50", 0) == 0 ? other : d) + name, folders.work + name));
     RenameField(folders.work + "c10old.dbf", 0, "GD19970101");
+    if (c.spoil) c.spoil(folders.work);
     const RestoreSelection selection = SelectRestoredFiles(folders.work, d, "OLD");
-    if (c.mixed) {
-      EXPECT_NE(selection.refusal.find("ne vont pas ensemble"), std::string::npos) << selection.refusal;
-      EXPECT_NE(selection.refusal.find("enregistrement de tri"), std::string::npos) << selection.refusal;
+    if (*c.refused != 0) {
+      EXPECT_NE(selection.refusal.find(c.refused), std::string::npos) << selection.refusal;
+      if (c.mixed) EXPECT_NE(selection.refusal.find("ne vont pas ensemble"), std::string::npos) << selection.refusal;
     } else {
       EXPECT_EQ(selection.refusal, "");
     }
+    // The trial conversion leaves nothing behind in the restore's folder.
+    EXPECT_FALSE(fs::exists(folders.folder + "conversion"));
     RemoveRestoreFolders(folders);
   }
 

@@ -490,6 +490,7 @@ TEST_F(DossierOpenTest, AReadRefusedWhileOpeningChangesNothingAndIsSaid) {
     ASSERT_EQ(boxes.size(), 1u) << ShownTexts();
     EXPECT_NE(boxes[0].text.find("Le dossier LU n'est pas ouvert:\n\n   " + ReadErrorText(file)), std::string::npos)
         << boxes[0].text;
+    EXPECT_EQ(boxes[0].caption, "Dossier LU non ouvert");
     if (name == "c10lu.mdx") test_support::ScreenshotMessage(boxes[0], "dossier", "opening-read-refused");
     CloseAllTables();
     EXPECT_TRUE(tables(d) == before) << "a table was written into";

@@ -9,6 +9,7 @@
 #include <stdlib.h>
 
 #include <array>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <functional>
@@ -106,6 +107,37 @@ inline void RenameField(const std::string& dbf, int k, std::string name) {
   const int last = ((static_cast<unsigned char>(head[8]) | static_cast<unsigned char>(head[9]) << 8) - 33) / 32;
   name.resize(11, '\0');
   Poke(dbf, 32 * static_cast<std::size_t>(k == 0 ? last : k), name);
+}
+
+// Removes the field named `name` from a data file, as a format without it holds the table: its
+// descriptor from the header, its bytes from every record.
+inline void DropField(const std::string& dbf, const std::string& name) {
+  const std::string bytes = ReadFile(dbf);
+  const auto word = [&bytes](std::size_t at) {
+    return static_cast<std::size_t>(static_cast<unsigned char>(bytes[at]) | static_cast<unsigned char>(bytes[at + 1]) << 8);
+  };
+  const std::size_t header = word(8), length = word(10), count = word(4) | word(6) << 16;
+  std::size_t at = 32, offset = 1, width = 0;
+  for (; at + 32 <= header && bytes[at] != '\r'; at += 32) {
+    if (std::string(bytes.data() + at, strnlen(bytes.data() + at, 11)) == name) {
+      width = static_cast<unsigned char>(bytes[at + 16]);
+      break;
+    }
+    offset += static_cast<unsigned char>(bytes[at + 16]);
+  }
+  ASSERT_NE(width, 0u) << name;
+  std::string out = bytes.substr(0, at) + bytes.substr(at + 32, header - at - 32);
+  out[8] = static_cast<char>((header - 32) & 0xFF);
+  out[9] = static_cast<char>((header - 32) >> 8);
+  out[10] = static_cast<char>((length - width) & 0xFF);
+  out[11] = static_cast<char>((length - width) >> 8);
+  for (std::size_t r = 0; r < count; ++r) {
+    std::string record = bytes.substr(header + r * length, length);
+    record.erase(offset, width);
+    out += record;
+  }
+  out += bytes.substr(std::min(bytes.size(), header + count * length));
+  std::ofstream(dbf, std::ios::binary | std::ios::trunc) << out;
 }
 
 // The lines of a text file, without their line ends.

@@ -117,7 +117,9 @@ const std::vector<MatrixRun>& Runs();
 // its analytic lines, a cancelled line reactivated, a piece moved and copied to another
 // journal-month, two lines appended to the draft, a line saved at zero, a line saved onto an
 // account without analytic with its split of four or eight records, a split removed on its own, a
-// default split, an analytic line saved, cancelled and reactivated.
+// default split, an analytic line saved, cancelled and reactivated, a line created after a line with
+// its split (its group renumbered), a piece created, a split's header made or given its line's new
+// day, the analytic lines given it, an axis renumbered and a new analytic line.
 const std::vector<MatrixRun>& LineChangeRuns();
 
 // What was shown, on one line.

@@ -20,8 +20,10 @@
 #include "kill_matrix.h"
 #include "posting/line_changes.h"
 #include "posting/line_save.h"
+#include "posting/new_lines.h"
 #include "runtime/numbers.h"
 #include "runtime/text.h"
+#include "runtime/xbase.h"
 #include "support/draft_piece.h"
 
 namespace kill_matrix {
@@ -205,16 +207,32 @@ bool RunSplitRemoved(const std::string& root, const Arm& arm) {
   return posting::DeleteLineAnalytic(c50, c60, line.key, line.account, 3) == 8;
 }
 
-// The key with which the line form asks for the split of the first axis of the bank line without
-// split (51200000).
-entry::SplitKey BankLineSplitKey(Table& c50) {
-  const std::uint32_t recno = LineWithSplit(c50, "51200000", 0);
+// The key with which the line form asks for the split of line `recno` on the first axis.
+entry::SplitKey SplitKeyOf(Table& c50, std::uint32_t recno) {
   if (recno == 0 || !c50.GoTo(recno)) return {};
   const posting::LineRecord line = posting::ReadLineRecord(c50);
   const long long sign = line.sense == 'D' ? 1 : -1;
   return entry::SplitKey::Of(line.key, line.account, 'V', line.day, line.labelCode, line.label1,
                              sign * ToCents(line.francs), sign * ToCents(line.euros));
 }
+
+// The key with which the line form asks for the split of the first axis of the bank line without
+// split (51200000).
+entry::SplitKey BankLineSplitKey(Table& c50) { return SplitKeyOf(c50, LineWithSplit(c50, "51200000", 0)); }
+
+// The line with a split of eight records whose group holds the number after its own (defined below).
+std::uint32_t SplitLineBeforeATakenNumber(Table& c50);
+
+// The tables opened as the analytic lines window keeps them (the draft on C50ANAL), and in *key the
+// split's key as `keyOf` finds it: false when a table or the line is missing.
+bool OpenSplit(const std::string& root, Table& c50, Table& c60, entry::SplitKey (*keyOf)(Table&), entry::SplitKey* key) {
+  if (!OpenLines(root, c50, c60)) return false;
+  *key = keyOf(c50);
+  c50.SetOrder(L::kAnalyticTag);
+  return !Trimmed(key->Text()).empty();
+}
+// The key of the first axis of the line with a split of eight records before a taken number.
+entry::SplitKey EightRecordSplitKey(Table& c50) { return SplitKeyOf(c50, SplitLineBeforeATakenNumber(c50)); }
 
 // The bank line's split opened by the analytic lines window: its header made. The default split
 // the window then makes is the run.
@@ -227,10 +245,8 @@ void PrepareDefaultSplit(const std::string& root) {
 // The default split 60 % SAV, 40 % COMMERCE made for the bank line.
 bool RunDefaultSplit(const std::string& root, const Arm& arm) {
   Table c50, c60;
-  if (!OpenLines(root, c50, c60)) return false;
-  const entry::SplitKey key = BankLineSplitKey(c50);
-  if (Trimmed(key.Text()).empty()) return false;
-  c50.SetOrder(L::kAnalyticTag);
+  entry::SplitKey key;
+  if (!OpenSplit(root, c50, c60, BankLineSplitKey, &key)) return false;
   arm();
   long made = 0;
   return entry::MakeDefaultSplit(c50, c60, key, "CA1=SAV %=60\r\nCA1=COMMERCE %=40\r\n", 6.55957, true, nullptr,
@@ -333,6 +349,107 @@ bool RunDraftAppend(const std::string& root, const Arm& arm) {
   return WriteDraftLines(c50, c60, test_support::TwoLinePiece(target)) == DraftWrite::Written;
 }
 
+// The first live general line with a split of eight records whose group holds the number after its
+// own: "Créer Ligne" after it renumbers the group with the split.
+std::uint32_t SplitLineBeforeATakenNumber(Table& c50) {
+  for (std::uint32_t r = 1; r <= c50.RecCount(); ++r) {
+    if (!c50.GoTo(r) || c50.IsDeleted() || c50.GetField(L::BCLE)[0] != L::kGeneral) continue;
+    const std::string next = L::Key(c50).substr(0, L::kKeyLength - 4) + StrZero(std::atol(c50.GetField(L::BNUM)) + 1, 4);
+    if (SplitOf(c50, r).size() == 8 && c50.Seek(L::kCodeTag, next.c_str()) && L::Key(c50) == next) return r;
+  }
+  return 0;
+}
+
+// "Créer Ligne" after the line with a split of eight records, the next number taken: the group
+// renumbered with the split and the sort records, then the new line.
+bool RunLineCreated(const std::string& root, const Arm& arm) {
+  Table c50, c60;
+  if (!OpenLines(root, c50, c60)) return false;
+  const std::uint32_t recno = SplitLineBeforeATakenNumber(c50);
+  if (recno == 0 || !c50.GoTo(recno)) return false;
+  const posting::LineAfter after = posting::LineAfterOf(c50);
+  arm();
+  const posting::NewLineResult made = posting::CreateLineAfter(c50, c60, after);
+  return made.outcome == posting::NewLineOutcome::Created && made.renumbered > 8;
+}
+
+// "Créer Pièce" in the journal-month of the first line, its number taken from the counter as the
+// lines window takes it.
+bool RunPieceCreated(const std::string& root, const Arm& arm) {
+  Table c50, c60;
+  if (!OpenLines(root, c50, c60) || !c50.GoTo(FirstLine(c50, false, false))) return false;
+  const std::string prefix = L::Key(c50).substr(0, L::kJournalMonthKeyLength);
+  const posting::PieceNumber number = posting::TakePieceNumber(*TableC10, prefix.substr(5, 3));
+  if (number.outcome != posting::NewLineOutcome::Created) return false;
+  arm();
+  return posting::CreatePieceLine(c50, c60, prefix, StrZero(number.number, 0), '1', 'O').outcome ==
+         posting::NewLineOutcome::Created;
+}
+
+// The bank line's split opened for the first time: its header made.
+bool RunSplitHeader(const std::string& root, const Arm& arm) {
+  Table c50, c60;
+  entry::SplitKey key;
+  if (!OpenSplit(root, c50, c60, BankLineSplitKey, &key)) return false;
+  arm();
+  bool created = false;
+  return entry::KeepSplitHeader(c50, c60, key, &created) == entry::SplitOpening::Opened && created;
+}
+
+// The line with a split of eight records saved with another day, as the line form saves it; with
+// `header`, its split opened again as far as its header, which takes that day.
+template <bool header>
+void PrepareDayChanged(const std::string& root) {
+  PrepareWith(root, [](Table& c50, Table& c60) {
+    const std::uint32_t recno = SplitLineBeforeATakenNumber(c50);
+    if (recno == 0) return false;
+    if (!c50.GoTo(recno)) return false;
+    const posting::LineRecord line = posting::ReadLineRecord(c50);
+    posting::SaveRequest save = SaveOf(c50, recno, line.account, line.francs, line.euros);
+    save.values.day = line.day == "17" ? "18" : "17";
+    save.analyticAllowed = true;
+    if (posting::SaveLineRecord(c50, c60, save).outcome != posting::SaveOutcome::Saved) return false;
+    c50.SetOrder(L::kAnalyticTag);
+    return !header || entry::KeepSplitHeader(c50, c60, SplitKeyOf(c50, recno), nullptr) == entry::SplitOpening::Opened;
+  });
+}
+// The split of the line saved with another day opened: its header (`refresh` false) or its lines
+// (true) given that day, with their sort records.
+template <bool refresh>
+bool RunSplitFollowsItsLine(const std::string& root, const Arm& arm) {
+  Table c50, c60;
+  entry::SplitKey key;
+  if (!OpenSplit(root, c50, c60, EightRecordSplitKey, &key)) return false;
+  arm();
+  if (!refresh) return entry::KeepSplitHeader(c50, c60, key, nullptr) == entry::SplitOpening::Opened;
+  std::string refusal;
+  return entry::RefreshSplitLines(c50, c60, key, &refusal) >= 3 && refusal.empty();
+}
+
+// The first axis of the split of eight records renumbered for a line after its first one.
+bool RunSplitRenumbered(const std::string& root, const Arm& arm) {
+  Table c50, c60;
+  entry::SplitKey key;
+  if (!OpenSplit(root, c50, c60, EightRecordSplitKey, &key)) return false;
+  arm();
+  return entry::RenumberSplitLines(c50, c60, key, 2) == posting::kRenumberStep;
+}
+
+// A new blank analytic line after the others of the split's first axis, as its window makes it.
+bool RunAnalyticLineCreated(const std::string& root, const Arm& arm) {
+  Table c50, c60;
+  entry::SplitKey key;
+  if (!OpenSplit(root, c50, c60, EightRecordSplitKey, &key)) return false;
+  entry::NewSplitLine line;
+  line.number = "0009";
+  line.day = key.Day();
+  line.labelCode = key.LabelCode();
+  line.label = key.Label();
+  line.sense = key.Sense();
+  arm();
+  return entry::AppendSplitLine(c50, c60, key, line);
+}
+
 // A run as the entry windows make it, its note let go once it is done, as the program does when it
 // leaves the dossier.
 template <bool (*run)(const std::string&, const Arm&)>
@@ -372,6 +489,20 @@ const std::vector<MatrixRun>& LineChangeRuns() {
     {"analytic_cancel", "analytic line cancelled", false, {{"a", "A"}}, PrepareLines, AndLeave<RunAnalyticMark<true>>},
     {"analytic_recall", "analytic line reactivated", false, {{"a", "A"}}, PrepareAnalyticRecall,
      AndLeave<RunAnalyticMark<false>>},
+    {"line_created", "line created after a line with its split of 8, its group renumbered", false, {{"a", "A"}},
+     PrepareLines, AndLeave<RunLineCreated>},
+    // The piece number the new piece took from its counter before the change stays taken, as one left
+    // empty does: the journal's and the dossier's counters are not compared.
+    {"piece_created", "piece created", false, {{"a", "A"}}, PrepareLines, AndLeave<RunPieceCreated>, nullptr,
+     {"GZONE1@19:6", "GZONE1@165:6"}},
+    {"split_header", "split's header made", false, {{"a", "A"}}, PrepareLines, AndLeave<RunSplitHeader>},
+    {"split_header_kept", "split's header given its line's new day", false, {{"a", "A"}}, PrepareDayChanged<false>,
+     AndLeave<RunSplitFollowsItsLine<false>>},
+    {"split_refreshed", "analytic lines given their line's new day", false, {{"a", "A"}}, PrepareDayChanged<true>,
+     AndLeave<RunSplitFollowsItsLine<true>>},
+    {"split_renumbered", "split's axis renumbered", false, {{"a", "A"}}, PrepareLines, AndLeave<RunSplitRenumbered>},
+    {"analytic_line_created", "analytic line created", false, {{"a", "A"}}, PrepareLines,
+     AndLeave<RunAnalyticLineCreated>},
   });
   return runs;
 }

@@ -164,5 +164,37 @@ TEST_F(RebuildCommandTest, ATotalPastItsFieldIsNamedInTheEndBox) {
   EXPECT_EQ(DossierBytes(), before);
 }
 
+// Draft lines whose amount does not read: once the question is answered, a box names each one and
+// says what the run leaves as it is, before the run's progress and its end; the end box says the
+// run went through.
+TEST_F(RebuildCommandTest, UnreadableAmountsAreNamedBeforeTheRunChangesAnything) {
+  // Each named by its number once the run's pack has dropped the cancelled lines before it.
+  std::vector<std::uint32_t> damaged;
+  {
+    test_support::RawRecords raw(std::string(PathC50()) + ".dbf");
+    std::uint32_t cancelled = 0;
+    for (std::uint32_t n = 1; n <= raw.Count() && damaged.size() < 2; ++n) {
+      const std::string r = raw.Record(n);
+      cancelled += r[0] == '*';
+      if (r[0] == '*' || raw.Field(r, "BCLE") != "Z") continue;
+      raw.Put(n, "BMONTANTE", damaged.empty() ? "ABC" : "-1e300");
+      damaged.push_back(n - cancelled);
+    }
+  }
+  ASSERT_EQ(damaged.size(), 2u);
+  gui::ModalSeam::QueueMessageBoxAnswer(gui::IDYES);
+  CmReconstructionDossier();
+  const auto& shown = gui::ModalSeam::Shown();
+  ASSERT_EQ(shown.size(), 3u) << test_support::ShownTexts();
+  const std::string& named = shown[1].text;
+  EXPECT_NE(named.find("La ReConstruction ne les modifie pas, et laisse tels qu'ils sont les totaux"), std::string::npos)
+      << named;
+  EXPECT_NE(named.find("n'\xE9" "crit pas de ligne d'\xE9" "quilibrage"), std::string::npos) << named;
+  for (const std::uint32_t n : damaged)
+    EXPECT_NE(named.find("C50 enregistrement " + std::to_string(n) + ", pi\xE8" "ce "), std::string::npos) << named;
+  test_support::ScreenshotMessage(shown[1], "dossier", "rebuild-unreadable-amounts");
+  EXPECT_NE(shown[2].text.find("La Re-Construction du dossier est termin\xE9" "e."), std::string::npos) << shown[2].text;
+}
+
 }  // namespace
 }  // namespace maintenance_test

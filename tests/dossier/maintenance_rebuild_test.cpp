@@ -10,6 +10,7 @@
 #include <map>
 
 #include "data/account_totals.h"
+#include "data/collective_account.h"
 #include "data/dossier_invariants.h"
 #include "data/live_totals.h"
 #include "data/record_fields.h"
@@ -17,6 +18,7 @@
 #include "dossier/core/maintenance_rebuild.h"
 #include "dossier/core/dossier_run_marker.h"
 #include "dossier/core/renumber_pieces.h"
+#include "dossier/core/restore_files.h"
 #include "dossier/rebuild_dossier.h"
 #include "platform/system/files.h"
 #include "platform/system/write_fault.h"
@@ -512,17 +514,23 @@ TEST_F(RebuildTest, ATotalItsFieldCannotHoldRefusesTheRunByName) {
     EXPECT_TRUE(dossier_test::FolderBytes(Folder()) == before) << "a file of the dossier changed";
     EXPECT_FALSE(DossierRunMarkerExists());
 
-    // The totals step alone (as the rebuild runs it, over the totals as they stand): the first
-    // total it cannot hold stops it before that total is written.
+    // The totals step alone (as the rebuild runs it, over the totals as they stand), given the
+    // swollen lines' sums: the first total it cannot hold stops it before that total is written.
     for (int number = 10; number <= 60; number += 10) {
       static const char* const kTags[] = {"C10CODE", "C20CODE", "C30CODE", "C40CODE", "C50CODE", "C60CODE"};
       ASSERT_TRUE(DossierTableOf(number).table->OpenExclusive(DossierTableOf(number).path, kTags[number / 10 - 1]));
     }
+    TotalsPlan plan;
+    const bool francs = std::string(c.field) == "MONTANTF";
+    for (const RawLine& l : c.swollen)
+      plan.AddLine('Z', l.closed ? 'C' : 'B', l.month, PadRight(l.journal, 3), l.account, l.sense,
+                   francs ? 6'000'000'000'000 : 0, francs ? 0 : 6'000'000'000'000);
+    plan.FindCollectives(CollectiveAccounts(*TableC10));
     ASSERT_TRUE(TableC20->Seek("C20CODE", c.swollen[0].account.c_str()));
     const std::string accountBefore = TableC20->RecordToText(TableC20->FieldCount());
     // The rebuild's step on its own: the test holds the rebuild's permit.
     const test_support::SetUpPermit rebuild("etape de la reconstruction");
-    const TotalsWriteFault fault = RecomputeDossierTotals();
+    const TotalsWriteFault fault = RecomputeDossierTotals(plan);
     EXPECT_EQ(fault.result, 0);
     EXPECT_NE(fault.tooLarge.find(" ne peut recevoir"), std::string::npos) << fault.tooLarge;
     ASSERT_TRUE(TableC20->Seek("C20CODE", c.swollen[0].account.c_str()));
@@ -534,6 +542,175 @@ TEST_F(RebuildTest, ATotalItsFieldCannotHoldRefusesTheRunByName) {
     });
     std::ofstream(c40, std::ios::binary | std::ios::trunc) << saved40;
     std::ofstream(c50, std::ios::binary | std::ios::trunc) << saved50;
+  }
+}
+
+// The stored text of an amount of `cents` in a field of 14 characters ("12345.67").
+std::string AmountField(long long cents) {
+  const std::string digits = std::to_string(cents / 100), decimals = std::to_string(100 + cents % 100).substr(1);
+  return digits + "." + decimals;
+}
+
+// The limit of a total to the cent: two lines of one general account, in two journal-months, whose
+// francs come with the account's other lines to 100 000 000 000,00 refuse the run, naming the
+// account and that amount; one cent less is taken, and the account holds 99 999 999 999,99.
+TEST_F(RebuildTest, ATotalOneCentPastItsFieldIsRefusedAndOneCentLessTaken) {
+  const std::string c50 = std::string(PathC50()) + ".dbf";
+  const test_support::RawRecords raw(c50);
+  std::vector<RawLine> lines;
+  for (std::uint32_t n = 1; n <= raw.Count(); ++n) {
+    const std::string r = raw.Record(n);
+    if (r[0] != '*' && raw.Field(r, "BCLE") == "Z")
+      lines.push_back({false, n, raw.Field(r, "BCODE"), raw.Field(r, "BMOIS"), raw.Field(r, "BJAL"), raw.Field(r, "BSENS")[0]});
+  }
+  std::vector<RawLine> pair;
+  for (std::size_t i = 0; i < lines.size() && pair.empty(); ++i)
+    for (std::size_t j = i + 1; j < lines.size() && pair.empty(); ++j)
+      if (lines[i].sense == 'D' && lines[j].sense == 'D' && lines[i].account == lines[j].account &&
+          lines[i].account[0] >= '1' && lines[i].account[0] <= '9' &&
+          lines[i].month + lines[i].journal != lines[j].month + lines[j].journal)
+        pair = {lines[i], lines[j]};
+  ASSERT_EQ(pair.size(), 2u);
+  long long others = 0;
+  for (const RawLine& l : lines)
+    if (l.account == pair[0].account && l.sense == 'D' && l.recno != pair[0].recno && l.recno != pair[1].recno)
+      others += StoredAmountCents(raw.Field(raw.Record(l.recno), "BMONTANTF"));
+  const std::string account = Trimmed(pair[0].account);
+  const struct Case {
+    long long total;
+    bool taken;
+  } cases[] = {{kLargestTotalCents + 1, false}, {kLargestTotalCents, true}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(AmountField(c.total));
+    const long long first = kLargestTotalCents / 2;
+    raw.Put(pair[0].recno, "BMONTANTF", AmountField(first));
+    raw.Put(pair[1].recno, "BMONTANTF", AmountField(c.total - others - first));
+    const RebuildReport report = RunDossierRebuild(false, true);
+    if (!c.taken) {
+      EXPECT_EQ(report.code, kRebuildTotalsTooLarge);
+      EXPECT_EQ(report.refusal.rfind("Le compte " + account + " ne peut", 0), 0u) << report.refusal;
+      EXPECT_NE(report.refusal.find(GroupedAmountText(c.total) + " francs."), std::string::npos) << report.refusal;
+      continue;
+    }
+    EXPECT_EQ(report.code, 0) << report.refusal;
+    ASSERT_TRUE(Open(*TableC20, PathC20(), "C20CODE"));
+    ASSERT_TRUE(TableC20->Seek("C20CODE", pair[0].account.c_str()));
+    EXPECT_EQ(Trimmed(TableC20->GetField(17)), "99999999999.99");
+    CloseAllTables();
+  }
+}
+
+// A backup whose lines hold amounts that do not read (letters, NUL bytes, an exponent): the restore
+// takes it and names each line in its message; the ReConstruction then says so before it changes
+// anything, leaves the totals of their accounts and journal-months as they stood, writes no
+// balancing line for those journal-months (with rebalancing asked for), makes every other total
+// again, and its log shows what each line holds.
+TEST_F(RebuildTest, UnreadableAmountsAreNamedAtTheRestoreAndTheirTotalsLeftByTheRebuild) {
+  const std::string folder = Folder();
+  // The lines damaged: live general lines on general accounts, each of its own account and journal-month.
+  const bool closed = test_support::RawRecords(std::string(PathC40()) + ".dbf").Count() > 0;
+  const std::string p = closed ? "D" : "B", table = closed ? "c40demo" : "c50demo";
+  const struct Damage {
+    const char* field;
+    std::string bytes;
+    const char* logged;
+  } damages[] = {{"MONTANTE", "ABC", "ABC"},
+                 {"MONTANTF", std::string("  12\0\0.50", 9), "12\\x00\\x00.50"},
+                 {"MONTANTE", "-1e300", "-1e300"}};
+  std::vector<RawLine> damaged;
+  {
+    const test_support::RawRecords raw(folder + table + ".dbf");
+    for (std::uint32_t n = 1; n <= raw.Count() && damaged.size() < std::size(damages); ++n) {
+      const std::string r = raw.Record(n);
+      const RawLine l{closed, n, raw.Field(r, p + "CODE"), raw.Field(r, p + "MOIS"), raw.Field(r, p + "JAL"),
+                      raw.Field(r, p + "SENS")[0]};
+      if (r[0] == '*' || raw.Field(r, p + "CLE") != "Z" || l.account[0] < '1' || l.account[0] > '9') continue;
+      if (std::any_of(damaged.begin(), damaged.end(), [&](const RawLine& d) {
+            return d.account == l.account || d.month + d.journal == l.month + l.journal;
+          }))
+        continue;
+      damaged.push_back(l);
+    }
+  }
+  ASSERT_EQ(damaged.size(), std::size(damages));
+
+  // The backup: the dossier's files, the lines damaged in it.
+  RestoreFolders folders;
+  ASSERT_TRUE(MakeRestoreFolders(folder, "DEMO", &folders));
+  for (const std::string& name : platform::ListFiles(folder, "c??demo.*"))
+    ASSERT_TRUE(platform::CopyFile(folder + name, folders.work + name));
+  for (std::size_t i = 0; i < damaged.size(); ++i)
+    test_support::RawRecords(folders.work + table + ".dbf").Put(damaged[i].recno, p + damages[i].field, damages[i].bytes);
+  const RestoreSelection selection = SelectRestoredFiles(folders.work, folder, "DEMO");
+  ASSERT_EQ(selection.refusal, "");
+  const RestoreResult restored = InstallRestoredFiles(folders, folder, "DEMO", selection);
+  ASSERT_TRUE(restored.done) << restored.message;
+  const std::string head = "Le montant de ces lignes de la sauvegarde ne se lit pas";
+  EXPECT_NE(restored.message.find(head), std::string::npos) << restored.message;
+  for (const RawLine& l : damaged)
+    EXPECT_NE(restored.message.find(std::string(closed ? "C40" : "C50") + " enregistrement " + std::to_string(l.recno) +
+                                    ", pi\xE8" "ce "),
+              std::string::npos)
+        << restored.message;
+
+  // One of their journal-months unbalanced in euros as it stands: it stays so, without a balancing line.
+  EachRecord(*TableC10, PathC10(), [&](Table& t) {
+    if (t.GetField(1)[0] == 'C' && !t.IsDeleted() && std::string(t.GetField(2)).substr(0, 7) == damaged[0].month + damaged[0].journal)
+      EXPECT_TRUE(t.PutFieldPart(5, 1, 14, "     123456.78"));
+  });
+  // What the damaged lines' totals hold before the rebuild.
+  const auto held = [&] {
+    std::map<std::string, std::string> texts;
+    EachRecord(*TableC20, PathC20(), [&](Table& t) {
+      for (const RawLine& l : damaged)
+        if (t.GetField(1) == l.account) texts["A" + l.account] += t.RecordToText(t.FieldCount());
+    });
+    EachRecord(*TableC10, PathC10(), [&](Table& t) {
+      for (const RawLine& l : damaged)
+        if (t.GetField(1)[0] == 'C' && std::string(t.GetField(2)).substr(0, 7) == l.month + l.journal)
+          texts["H" + l.month + l.journal] += std::string(t.IsDeleted() ? "*" : " ") + t.RecordToText(t.FieldCount());
+    });
+    return texts;
+  };
+  const std::map<std::string, std::string> before = held();
+  ASSERT_EQ(before.size(), 2 * damaged.size());
+  const std::string bytesBefore = dossier_test::FolderBytes(folder);
+  bool said = false;
+  const RebuildReport report = RunDossierRebuild(true, true, nullptr, [&](const RebuildReport& read) {
+    said = true;
+    EXPECT_EQ(read.unreadable.size(), damaged.size());
+    EXPECT_TRUE(dossier_test::FolderBytes(folder) == bytesBefore) << "a file changed before the lines were named";
+  });
+  EXPECT_TRUE(said);
+  EXPECT_EQ(report.code, 0) << report.refusal;
+  ASSERT_EQ(report.unreadable.size(), damaged.size());
+  // Each named by the number it has once the run's pack has dropped the cancelled records.
+  const test_support::RawRecords after(folder + table + ".dbf");
+  for (const UnreadableAmountLine& u : report.unreadable) {
+    const std::string r = after.Record(u.recno);
+    EXPECT_TRUE(std::any_of(std::begin(damages), std::end(damages), [&](const Damage& d) {
+      const std::string stored = after.Field(r, p + d.field);
+      return stored.substr(stored.size() - d.bytes.size()) == d.bytes;
+    })) << u.recno;
+  }
+  EXPECT_EQ(held(), before);
+  // No balancing line in those journal-months; every other total is its lines'.
+  EachLive(*TableC50, PathC50(), [&](Table& t) {
+    for (const RawLine& l : damaged)
+      EXPECT_FALSE(Trimmed(t.GetField(10)) == kSuspenseAccount && std::string(t.GetField(2)) + t.GetField(3) == l.month + l.journal)
+          << l.month << l.journal;
+  });
+  DossierInvariants check;
+  check.Check();
+  EXPECT_FALSE(check.Apart()) << check.Report();
+  for (const std::string& total : check.WrongTotals())
+    EXPECT_TRUE(before.count(total.substr(0, 1) + PadRight(total.substr(1), total[0] == 'A' ? 8 : 7)))
+        << total << "\n" << check.Report();
+  const std::string log = LogText();
+  for (std::size_t i = 0; i < damaged.size(); ++i) {
+    const std::size_t at = log.find(std::string("montant illisible: ") + (closed ? "C40" : "C50") + " n\xB0 ");
+    ASSERT_NE(at, std::string::npos) << log;
+    EXPECT_NE(log.find(damages[i].logged, at), std::string::npos) << damages[i].logged << "\n" << log;
   }
 }
 

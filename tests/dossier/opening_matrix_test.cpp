@@ -11,20 +11,26 @@
 // once), every tag walks its table's records, and nothing of the run or its put-back is left.
 // Neither opening advises restoring a backup: the books could always be put in order; and an
 // opening that a refused change kept closed says why, in the disk's words.
+// The opening that finishes a stopped change of lines is also tried with its opens refused (too many
+// files open, EMFILE): left with 0, 1, 2 ... free file handles, each open it keeps is refused in
+// turn; one that kept the dossier closed says why, in those words.
 //
 // The suite tries a sample of the opening's changes (the first two, the last twenty, twelve
-// spread over the rest, and the ends of a pack); MERLON_KILL_MATRIX=full and
-// MERLON_FAULT_MATRIX=full try every change, "full:i/n" every n-th from the i-th, "points:5,17"
-// those given.
+// spread over the rest, and the ends of a pack), and of its opens (the last sixteen, where it
+// finishes the change, and eight spread below); MERLON_KILL_MATRIX=full and
+// MERLON_FAULT_MATRIX=full try every change and every open, "full:i/n" every n-th from the i-th,
+// "points:5,17" the changes given.
 #include <signal.h>
 
 #include <fstream>
 #include <map>
+#include <optional>
 #include <utility>
 
 #include "kill_matrix.h"
 #include "kill_matrix_fixture.h"
 #include "runtime/text.h"
+#include "support/file_handles.h"
 
 namespace {
 
@@ -38,6 +44,8 @@ constexpr int kKilled = 128 + SIGKILL;
 const char* const kRestoreAdvice = "restaurez la derni\xE8re sauvegarde";
 const char* const kCauses[] = {"disque plein", "erreur d'\xE9" "criture sur le disque", "erreur de lecture sur le disque",
                                "en lecture seule"};
+// What a box says of an open refused for too many files open.
+const char* const kTooManyFiles = "trop de fichiers ouverts";
 
 // The runs whose opening is still being mended, killed or under refused changes: their points are
 // tried and reported, but do not fail the test. Each goes once it holds at every point of a full
@@ -187,17 +195,25 @@ class OpeningMatrixTest : public MatrixTest {
 
   // One point: the openings killed before their change `k`, or with it refused; then the dossiers
   // opened again and checked. The faults found (empty when it held).
+  // `handlesLeft` (not negative): the opening left with that many free file handles rather than
+  // faulted at a change.
   std::vector<std::string> TryPoint(const MatrixRun& r, const std::string& model, long at, long k, WriteFault fault,
                                     const std::vector<DossierRecords>& before,
-                                    const std::vector<DossierRecords>& after) {
+                                    const std::vector<DossierRecords>& after, int handlesLeft = -1) {
     std::vector<std::string> faults;
     const std::string root = Point();
     if (!Stop(r, model, at)) return {"the run was not killed before its change " + std::to_string(at)};
     std::string said;
     const int status = InChild(
         [&](std::string* out) {
-          platform::SetWriteFault(fault, k);
-          const bool open = OpenEach(r, root, out);
+          bool open = false;
+          if (handlesLeft >= 0) {
+            const test_support::FileHandlesLeft handles(handlesLeft);
+            open = OpenEach(r, root, out);
+          } else {
+            platform::SetWriteFault(fault, k);
+            open = OpenEach(r, root, out);
+          }
           *out = platform::RefusedChange() + "\x1E" + *out;
           return open;
         },
@@ -209,6 +225,9 @@ class OpeningMatrixTest : public MatrixTest {
       faults.push_back("the opening was not killed (exit status " + std::to_string(status) + ")");
     if (fault != WriteFault::kKill && status != 0 && status != 1)
       faults.push_back("the opening ended with exit status " + std::to_string(status));
+    // Kept closed for want of file handles: said in those words.
+    if (handlesLeft >= 0 && status == 1 && said.find(kTooManyFiles) == std::string::npos)
+      faults.push_back("the opening stayed closed without the cause: " + OneLine(said));
     if (said.find(kRestoreAdvice) != std::string::npos)
       faults.push_back("the opening advised a restore: " + OneLine(said));
     // Kept closed by a refused change: said in the disk's words.
@@ -232,20 +251,28 @@ class OpeningMatrixTest : public MatrixTest {
     // MERLON_OPENING_MATRIX_KEEP=<folder>: the dossiers of each point that failed kept there, as
     // the faulted opening and the next one left them.
     if (const char* keep = std::getenv("MERLON_OPENING_MATRIX_KEEP"); keep != nullptr && !faults.empty())
-      Copy(root, std::string(keep) + "/" + r.name + "-" + std::to_string(k) + "-" + FaultName(fault) + "/");
+      Copy(root, std::string(keep) + "/" + r.name + "-" + std::to_string(handlesLeft >= 0 ? handlesLeft : k) + "-" +
+                     (handlesLeft >= 0 ? "EMFILE" : FaultName(fault)) + "/");
     fs::remove_all(root);
     return faults;
   }
 
   // The whole matrix of one run: the faults tried at each point of the sample (`faults` gives
   // them for the i-th point of `total`).
+  // The model made, its records before and after the uncut run, and the change its run is stopped
+  // before (0 when none was found).
+  long PrepareStop(const MatrixRun& r, const std::string& model, std::vector<DossierRecords>* before,
+                   std::vector<DossierRecords>* after) {
+    *before = PrepareModel(r, model);
+    if (HasFatalFailure()) return 0;
+    return StopPoint(r, model, after);
+  }
+
   void Sweep(const MatrixRun& r, const char* variable, bool knownFaulty,
              const std::function<std::vector<WriteFault>(std::size_t, long, long)>& faults) {
     const std::string model = root_ + "/model/";
-    const std::vector<DossierRecords> before = PrepareModel(r, model);
-    ASSERT_FALSE(HasFatalFailure());
-    std::vector<DossierRecords> after;
-    const long at = StopPoint(r, model, &after);
+    std::vector<DossierRecords> before, after;
+    const long at = PrepareStop(r, model, &before, &after);
     ASSERT_GT(at, 0);
     ASSERT_TRUE(Stop(r, model, at)) << r.title << ": the run was not killed before its change " << at;
     std::string said;
@@ -309,11 +336,71 @@ TEST_P(OpeningMatrixTest, RefusedAtEveryChangeHolds) {
         [every](std::size_t i, long point, long total) { return RefusalsAt(every, i, point, total); });
 }
 
+// The opening that finishes a stopped change of lines, left with few free file handles.
+class OpeningOpensMatrixTest : public OpeningMatrixTest {
+ protected:
+  // The run stopped before its change `at` and the dossiers opened with `left` free file handles:
+  // true when every one opened.
+  bool OpensWith(const MatrixRun& r, const std::string& model, long at, int left) {
+    if (!Stop(r, model, at)) return false;
+    std::string said;
+    const int status = InChild(
+        [&](std::string* out) {
+          const test_support::FileHandlesLeft handles(left);
+          return OpenEach(r, Point(), out);
+        },
+        &said);
+    fs::remove_all(Point());
+    return status == 0;
+  }
+};
+
+TEST_P(OpeningOpensMatrixTest, EveryOpenRefusedHolds) {
+  const MatrixRun& r = GetParam();
+  const std::string model = root_ + "/model/";
+  std::vector<DossierRecords> before, after;
+  const long at = PrepareStop(r, model, &before, &after);
+  ASSERT_GT(at, 0);
+  // The fewest free handles with which the openings go through, by halves: the opens refused below
+  // it are those the openings keep, the finish's last.
+  int fails = 0, opens = 512;
+  ASSERT_TRUE(OpensWith(r, model, at, opens)) << r.title << ": the opening does not open with " << opens << " handles";
+  while (opens - fails > 1) {
+    const int mid = (fails + opens) / 2;
+    (OpensWith(r, model, at, mid) ? opens : fails) = mid;
+  }
+  const char* mode = std::getenv("MERLON_FAULT_MATRIX");
+  const bool every = mode != nullptr && std::string(mode).rfind("full", 0) == 0;
+  std::set<int> points;
+  for (int left = std::max(0, opens - 16); left < opens; ++left) points.insert(left);
+  for (int i = 0; i < 8; ++i) points.insert(opens * i / 8);
+  if (every)
+    for (int left = 0; left < opens; ++left) points.insert(left);
+  long held = 0;
+  std::string report;
+  for (const int left : points) {
+    const std::vector<std::string> found = TryPoint(r, model, at, 0, WriteFault::kNone, before, after, left);
+    if (found.empty()) {
+      ++held;
+      continue;
+    }
+    report += "  " + std::string(r.title) + ", opening with " + std::to_string(left) + " free file handles of " +
+              std::to_string(opens) + ": " + JoinFaults(found) + "\n";
+  }
+  std::printf("%s, its opening after the run killed at its change %ld, its opens refused (EMFILE): %zu points tried, "
+              "%ld held (it opens with %d free file handles)\n%s",
+              r.title, at, points.size(), held, opens, platform::Cp1252ToUtf8(report).c_str());
+  std::fflush(stdout);
+  EXPECT_EQ(held, static_cast<long>(points.size())) << platform::Cp1252ToUtf8(report);
+}
+
 INSTANTIATE_TEST_SUITE_P(Runs, OpeningMatrixTest, ::testing::ValuesIn(Runs()),
                          [](const ::testing::TestParamInfo<MatrixRun>& info) { return std::string(info.param.name); });
 // The changes of lines, stopped half-way through the writes they make under their note: the next
 // opening finishes them or takes them back.
 INSTANTIATE_TEST_SUITE_P(LineChanges, OpeningMatrixTest, ::testing::ValuesIn(LineChangeRuns()),
+                         [](const ::testing::TestParamInfo<MatrixRun>& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(LineChanges, OpeningOpensMatrixTest, ::testing::ValuesIn(LineChangeRuns()),
                          [](const ::testing::TestParamInfo<MatrixRun>& info) { return std::string(info.param.name); });
 
 }  // namespace

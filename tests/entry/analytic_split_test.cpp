@@ -20,6 +20,8 @@
 #include "shell/mdi_client.h"
 #include "support/books_writes.h"
 #include "support/other_process.h"
+#include "support/refused_write.h"
+#include "support/window_amounts.h"
 
 namespace entry_test {
 namespace {
@@ -97,17 +99,30 @@ class AnalyticSplitTest : public LineFormTest {
     ASSERT_TRUE(c30.Commit());
   }
 
+  // The chosen line's form, opened from its journal-month's lines window (null when either did not open).
+  TWSaiModDetJournaux* LineForm() {
+    TWSaiBroDetJournaux* w = Saisir(month_);
+    return w == nullptr ? nullptr : Modify(w, key_);
+  }
   // The line's account changed to the target and 1,000.00 francs typed: Enter asks for its split.
   TWSaiBroDetJournauxAnal* AskSplit() {
-    TWSaiBroDetJournaux* w = Saisir(month_);
-    if (w == nullptr) return nullptr;
-    TWSaiModDetJournaux* f = Modify(w, key_);
+    TWSaiModDetJournaux* f = LineForm();
     if (f == nullptr) return nullptr;
     FocusOnControl(f, line_form::kAccount);
     Field(target_);
     FocusOnControl(f, line_form::kDebitF);
     Field("1000");
     return List(0, kLines1);
+  }
+  // The target account given its split's `text`, the dossier opened, the line's split asked: the form of its
+  // first analytic line, "0001" (null when the list or the form did not open).
+  TWSaiModDetJournauxAnal* FirstSplitLine(const std::string& text) {
+    ChooseLine();
+    GiveText(target_, text);
+    Open();
+    if (HasFatalFailure() || AskSplit() == nullptr) return nullptr;
+    TWSaiModDetJournauxAnal* f = SplitForm();
+    return f != nullptr && f->LineKey() == linesKey_ + "0001" ? f : nullptr;
   }
   static TWSaiBroDetJournauxAnal* List(int k, int offset) {
     const int p = posting::SlotPosition(k) + offset;
@@ -203,7 +218,7 @@ TEST_F(AnalyticSplitTest, TheSplitOfALineFromEndToEnd) {
   EXPECT_EQ(list->DefaultLinesMade(), 2);
   EXPECT_EQ(list->Store().totalRows, 2);
   EXPECT_EQ(list->GetCaption().substr(0, 23), "Lignes Analytiques (1) ");
-  EXPECT_NE(list->GetCaption().find(" Db 1000.00"), std::string::npos) << list->GetCaption();
+  EXPECT_NE(list->GetCaption().find(" Db 1 000.00"), std::string::npos) << list->GetCaption();
   const Split artas = SplitLine("0001"), ventes = SplitLine("0002");
   EXPECT_EQ(artas.section, "CH-ARTAS");
   EXPECT_EQ(artas.francs, 60000);
@@ -350,6 +365,24 @@ TEST_P(SplitTextInputTest, AMessageAndNothingWritten) {
   EXPECT_FALSE(SplitLine("0001").live);
 }
 
+// "Quitter" on the first empty analytic line while the disk refuses its cancel: one box saying so, the
+// line left live; "Quitter" again, the disk in order, drops it.
+TEST_F(AnalyticSplitTest, ABlankAnalyticLineWhoseCancelIsRefusedSaysSo) {
+  TWSaiModDetJournauxAnal* f = FirstSplitLine("CA1=\r\nCA1=VENTES");
+  ASSERT_NE(f, nullptr) << test_support::ShownTexts();
+  gui::ModalSeam::Reset();
+  test_support::RefusedWrite::Arm("c50je.dbf", 1, platform::WriteFault::kFailOnce);
+  Send(f, 20023);
+  test_support::RefusedWrite::Disarm();
+  ASSERT_EQ(gui::ModalSeam::Shown().size(), 1u) << test_support::ShownTexts();
+  const std::string& said = gui::ModalSeam::Shown()[0].text;
+  EXPECT_EQ(said.rfind("La ligne n'a pas \xE9t\xE9 annul\xE9" "e", 0), 0u) << said;
+  test_support::ScreenshotMessage(gui::ModalSeam::Shown()[0], "entry", "blank_analytic_line_cancel_refused");
+  EXPECT_TRUE(SplitLine("0001").live);
+  EXPECT_EQ(SplitForm(), nullptr);
+  ExpectInvariants("after the refused cancel of a blank analytic line");
+}
+
 INSTANTIATE_TEST_SUITE_P(Texts, SplitTextInputTest,
                          ::testing::Values(BadCase{"CA1=\r\nCA1=VENTES", 6.55957, "la section manque"},
                                            BadCase{"CA1=VENTES %=abc", 6.55957, "n'est pas un nombre"},
@@ -377,14 +410,8 @@ TEST_F(AnalyticSplitTest, BesideItsAccountTheFormShowsTheBalanceItsSaveWrote) {
 // total cannot hold the amount: one box, the form stays on that line, in front, and no other analytic line
 // is made in the split; the section's total as it was.
 TEST_F(AnalyticSplitTest, AnAnalyticLineWhoseSaveIsRefusedKeepsItsForm) {
-  ChooseLine();
-  GiveText(target_, "Ventilation du compte\r\nCA1=CH-ARTAS %=60\r\nCA1=VENTES  %=40\r\n");
-  Open();
-  TWSaiBroDetJournauxAnal* list = AskSplit();
-  ASSERT_NE(list, nullptr) << test_support::ShownTexts();
-  TWSaiModDetJournauxAnal* f = SplitForm();
-  ASSERT_NE(f, nullptr);
-  ASSERT_EQ(f->LineKey(), linesKey_ + "0001");
+  TWSaiModDetJournauxAnal* f = FirstSplitLine("Ventilation du compte\r\nCA1=CH-ARTAS %=60\r\nCA1=VENTES  %=40\r\n");
+  ASSERT_NE(f, nullptr) << test_support::ShownTexts();
   {
     Table c30;
     ASSERT_TRUE(c30.OpenShared(PathC30(), "C30CODE"));
@@ -442,6 +469,59 @@ TEST_F(AnalyticSplitTest, ARequestForACancelledLineWritesNothing) {
   EXPECT_EQ(c50.RecCount(), records);
 }
 
+// The split's opening and a new analytic line whose writes the disk refuses (the first to the draft, EIO
+// once): each says so in its own one sentence naming the file, never the engine's box; the opening
+// refused closes the window with nothing written, the new line refused leaves the list as it was.
+TEST_F(AnalyticSplitTest, AnOpeningOrANewLineRefusedByTheDiskSaysSoInOneSentence) {
+  ChooseLine();
+  GiveText(target_, "CA1=VENTES");
+  Open();
+  TWSaiBroDetJournaux* w = Saisir(month_);
+  ASSERT_NE(w, nullptr);
+  const entry::SplitKey request = entry::SplitKey::Of(key_, oldAccount_, 'V', "01", " ", "Libell\xE9", 100000, 15245);
+  const int position = posting::SlotPosition(0) + kLines1;
+  SetRegistryText(position + 11, 92, request.Text());
+  SetRegistryText(position, 1, "2");
+  gui::ModalSeam::Reset();
+  test_support::RefusedWrite::Arm("c50je.dbf", 1, platform::WriteFault::kFailOnce);
+  Menu(command_id::BroDetJournauxAnal);
+  test_support::RefusedWrite::Disarm();
+  EXPECT_EQ(test_support::ShownTexts().find("Erreur BDE"), std::string::npos) << test_support::ShownTexts();
+  ASSERT_EQ(gui::ModalSeam::Shown().size(), 1u) << test_support::ShownTexts();
+  EXPECT_EQ(gui::ModalSeam::Shown()[0].text.rfind("La ventilation analytique de la ligne n'a pas \xE9t\xE9 ouverte", 0),
+            0u)
+      << gui::ModalSeam::Shown()[0].text;
+  EXPECT_NE(gui::ModalSeam::Shown()[0].text.find("c50je.dbf"), std::string::npos) << gui::ModalSeam::Shown()[0].text;
+  test_support::ScreenshotMessage(gui::ModalSeam::Shown()[0], "entry", "split_opening_refused");
+  EXPECT_EQ(List(0, kLines1), nullptr);
+  ExpectInvariants("after the opening refused");
+
+  // The split asked from the line form, made by default on one line; a line after it refused.
+  TWSaiBroDetJournauxAnal* list = AskSplit();
+  ASSERT_NE(list, nullptr) << test_support::ShownTexts();
+  if (TWSaiModDetJournauxAnal* f = SplitForm()) {
+    f->NoCheckFlag = true;
+    gui::SendMessage(f->GetHandle(), gui::WM_CLOSE);
+    gui::ProcessPendingMessages();
+  }
+  ASSERT_EQ(list->Store().totalRows, 1);
+  Select(list, linesKey_ + "0001");
+  gui::ModalSeam::Reset();
+  test_support::RefusedWrite::Arm("c50je.dbf", 1, platform::WriteFault::kFailOnce);
+  Send(list, 20083);
+  test_support::RefusedWrite::Disarm();
+  EXPECT_EQ(test_support::ShownTexts().find("Erreur BDE"), std::string::npos) << test_support::ShownTexts();
+  ASSERT_EQ(gui::ModalSeam::Shown().size(), 1u) << test_support::ShownTexts();
+  EXPECT_EQ(gui::ModalSeam::Shown()[0].text.rfind("La ligne analytique n'a pas \xE9t\xE9 cr\xE9\xE9" "e", 0), 0u)
+      << gui::ModalSeam::Shown()[0].text;
+  test_support::ScreenshotMessage(gui::ModalSeam::Shown()[0], "entry", "analytic_line_refused");
+  test_support::Screenshot(MainFrame->Widget(), "entry", "analytic_line_refused_list");
+  EXPECT_EQ(list->Store().totalRows, 1);
+  EXPECT_EQ(SplitForm(), nullptr);
+  EXPECT_FALSE(SplitLine("0002").live);
+  ExpectInvariants("after the new analytic line refused");
+}
+
 // The draft at its record limit: a new analytic line is refused with the message before the axis is
 // renumbered, and nothing is written.
 TEST_F(AnalyticSplitTest, AFullDraftRefusesANewSplitLineWithNothingWritten) {
@@ -474,12 +554,15 @@ TEST_F(AnalyticSplitTest, ANegativeOrTooLargeAmountIsRefused) {
   TWSaiModDetJournauxAnal* f = SplitForm();
   ASSERT_NE(f, nullptr);
   const int amount = f->TextOf(kEuros) == "O" ? kDebitE : kDebitF;
+  // The largest amount named is the line's in the currency typed: in euros the one whose francs still fit.
+  const std::string largest = std::string("Le Montant est trop grand: ") +
+                              (amount == kDebitE ? "15 244 901 723,74" : "99 999 999 999,99") + " au plus";
   const struct {
     const char* typed;
-    const char* message;
+    std::string message;
   } cases[] = {
       {"-250", "Un Montant ne peut \xEAtre n\xE9gatif: le sens D\xE9" "bit ou Cr\xE9" "dit le donne"},
-      {"12345678901234567890", "Le Montant est trop grand: 99 999 999 999,99 au plus"},
+      {"12345678901234567890", largest},
   };
   for (const auto& c : cases) {
     SCOPED_TRACE(c.typed);
@@ -493,6 +576,77 @@ TEST_F(AnalyticSplitTest, ANegativeOrTooLargeAmountIsRefused) {
     EXPECT_EQ(SectionTotals("VENTES")[0], 100000);
   }
   test_support::Screenshot(MainFrame->Widget(), "entry", "analytic_amount_too_large");
+}
+
+// Amounts whose twin in the other currency a field cannot hold, on an account whose text splits it 100 % on
+// two sections. A credit of 13 119 140 000,00 F (2 000 000 000,00 €) is taken: its francs are too wide for the
+// key the form hands over (a minus and fifteen characters), yet each section gets the whole amount in both
+// currencies, sense "C", and the title shows it. 16 000 000 000,00 € on the debit and 99 000 000 000,00 € on
+// the credit are refused in the line form by name, before any save or split; the analytic line form refuses
+// 16 000 000 000,00 € the same way.
+TEST_F(AnalyticSplitTest, AmountsPastTheFrancsAreSplitWholeOrRefused) {
+  ChooseLine();
+  GiveText(target_, "CA1=ADMIN\r\nCA1=EST");
+  AddSection("ADMIN");
+  AddSection("EST");
+  Open();
+  TWSaiModDetJournaux* f = LineForm();
+  ASSERT_NE(f, nullptr);
+  FocusOnControl(f, line_form::kAccount);
+  Field(target_);
+  const posting::LineRecord before = LineOf(key_);
+  const struct Case {
+    int field;
+    const char* typed;
+  } refused[] = {{line_form::kDebitE, "16000000000"}, {line_form::kCreditE, "99000000000"}};
+  for (const Case& c : refused) {
+    SCOPED_TRACE(c.typed);
+    f->EurosBox()->SetValue(true, false);
+    Send(f, 1248);
+    FocusOnControl(f, c.field);
+    gui::ModalSeam::Reset();
+    Field(c.typed);
+    ASSERT_EQ(Form(), f);
+    EXPECT_EQ(f->TextOf(line_form::kMessage), "Le Montant est trop grand: 15 244 901 723,74 au plus");
+    EXPECT_EQ(List(0, kLines1), nullptr) << "no split asked";
+    EXPECT_TRUE(gui::ModalSeam::Shown().empty()) << test_support::ShownTexts();
+    const posting::LineRecord after = LineOf(key_);
+    EXPECT_EQ(ToCents(after.francs), ToCents(before.francs));
+    EXPECT_EQ(ToCents(after.euros), ToCents(before.euros));
+    EXPECT_EQ(after.account, before.account);
+  }
+
+  const auto admin = SectionTotals("ADMIN"), est = SectionTotals("EST");
+  TypeInFrancs(f, line_form::kCreditF, "13119140000");
+  Key(gui::VK_RETURN, test_support::kNoModifier, "\r");
+  TWSaiBroDetJournauxAnal* list = List(0, kLines1);
+  ASSERT_NE(list, nullptr) << test_support::ShownTexts();
+  EXPECT_NE(list->GetCaption().find(" Cr -13119140000.00"), std::string::npos) << list->GetCaption();
+  for (const char* number : {"0001", "0002"}) {
+    const Split part = SplitLine(number);
+    EXPECT_EQ(part.sense, 'C') << number;
+    EXPECT_EQ(part.francs, 1'311'914'000'000) << number;
+    EXPECT_EQ(part.euros, 200'000'000'000) << number;
+  }
+  EXPECT_EQ(SplitLine("0001").section, "ADMIN");
+  EXPECT_EQ(SplitLine("0002").section, "EST");
+  for (const auto& [code, was] : {std::make_pair("ADMIN", admin), std::make_pair("EST", est)}) {
+    const auto now = SectionTotals(code);
+    EXPECT_EQ(now[2] - was[2], 1'311'914'000'000) << code;
+    EXPECT_EQ(now[3] - was[3], 200'000'000'000) << code;
+  }
+  test_support::Screenshot(MainFrame->Widget(), "entry", "analytic_split_past_the_key");
+
+  // The analytic line form takes no more than the line form.
+  TWSaiModDetJournauxAnal* form = SplitForm();
+  ASSERT_NE(form, nullptr);
+  static_cast<MCheckBox*>(form->ControlOf(kEuros))->SetValue(true, false);
+  Send(form, kEuros);
+  Into(form, kCreditE, "16000000000");
+  ASSERT_EQ(SplitForm(), form) << "the form stays";
+  EXPECT_EQ(form->TextOf(kMessage), "Le Montant est trop grand: 15 244 901 723,74 au plus");
+  EXPECT_EQ(SplitLine("0001").euros, 200'000'000'000);
+  test_support::Screenshot(MainFrame->Widget(), "entry", "analytic_form_francs_past_their_field");
 }
 
 // The section typed with the help character: the sections' lookup opens on what stands before it, and the
@@ -533,9 +687,7 @@ class TwoAxesTest : public AnalyticSplitTest {
 TEST_F(TwoAxesTest, BothAxesOpenOneBelowTheOther) {
   ChooseLine();
   Open();
-  TWSaiBroDetJournaux* w = Saisir(month_);
-  ASSERT_NE(w, nullptr);
-  TWSaiModDetJournaux* f = Modify(w, key_);
+  TWSaiModDetJournaux* f = LineForm();
   ASSERT_NE(f, nullptr);
   Send(f, line_form::kAnalytic);
   TWSaiBroDetJournauxAnal* first = List(0, kLines1);
@@ -552,6 +704,49 @@ TEST_F(TwoAxesTest, BothAxesOpenOneBelowTheOther) {
   test_support::Screenshot(MainFrame->Widget(), "entry", "analytic_two_axes");
 }
 
+
+// A dossier gone back to one axis, the removal of the second axis refused by the disk as the line's form
+// opens: one box saying so, every second-axis record still live; opened again, the disk in order, the
+// form removes them without a word.
+TEST_F(TwoAxesTest, ARefusedRemovalOfTheSecondAxisIsSaidAndTriedAgain) {
+  ChooseLine();
+  Open();
+  TheDossierRecord.SetAt(DossierRecord::kAnalyticModePos, '1');
+  TWSaiBroDetJournaux* w = Saisir(month_);
+  ASSERT_NE(w, nullptr);
+  const auto secondAxis = [this] {
+    Table c50;
+    EXPECT_TRUE(c50.OpenShared(PathC50(), L::kAnalyticTag, true));
+    const std::string general = key_.substr(1, 13);
+    long live = 0;
+    for (bool more = c50.SeekNotBelow(L::kAnalyticTag, general.c_str()); more; more = c50.Skip(1)) {
+      if (std::string(c50.GetField(L::BMOIS)) + c50.GetField(L::BJAL) + c50.GetField(L::BPIECE) != general) break;
+      const char kind = c50.GetField(L::BCLE)[0];
+      if ((kind == 'X' || kind == 'Y') && !c50.IsDeleted()) ++live;
+    }
+    return live;
+  };
+  const long before = secondAxis();
+  ASSERT_GT(before, 0);
+  gui::ModalSeam::Reset();
+  test_support::RefusedWrite::Arm("c50je.dbf", 1, platform::WriteFault::kFailOnce);
+  TWSaiModDetJournaux* f = Modify(w, key_);
+  test_support::RefusedWrite::Disarm();
+  ASSERT_NE(f, nullptr);
+  ASSERT_EQ(gui::ModalSeam::Shown().size(), 1u) << test_support::ShownTexts();
+  const std::string& said = gui::ModalSeam::Shown()[0].text;
+  EXPECT_EQ(said.rfind("La ventilation analytique de la ligne n'a pas \xE9t\xE9 supprim\xE9" "e", 0), 0u) << said;
+  test_support::ScreenshotMessage(gui::ModalSeam::Shown()[0], "entry", "split_removal_refused");
+  EXPECT_EQ(secondAxis(), before);
+  f->NoCheckFlag = true;
+  gui::SendMessage(f->GetHandle(), gui::WM_CLOSE);
+  gui::ProcessPendingMessages();
+  gui::ModalSeam::Reset();
+  ASSERT_NE(Modify(w, key_), nullptr);
+  EXPECT_TRUE(gui::ModalSeam::Shown().empty()) << test_support::ShownTexts();
+  EXPECT_EQ(secondAxis(), 0);
+  ExpectInvariants("after the second axis went at last");
+}
 
 // A dossier gone back to one axis: opening a line in its form removes its second-axis records and takes their
 // amounts off their sections.
@@ -576,6 +771,105 @@ TEST_F(TwoAxesTest, OneAxisLeftRemovesTheSecond) {
   EXPECT_GT(second, 0);
   EXPECT_EQ(live, 0) << "no second-axis record stays live";
   ExpectInvariants("after the second axis went");
+}
+
+// A line of 1, 10 million, a billion and 99 999 999 999,99 francs split: the form's panel shows the
+// line's total and the split's whole and grouped; typed over, a split of 1.00, then of 99 999 999 999,99,
+// leaves the line off by an amount shown whole with its side; each inside its frame, at the form's
+// opening width and at its narrowest.
+TEST_F(AnalyticSplitTest, AmountsSweepThePanelShowsEveryTotalWholeGroupedAndInside) {
+  ChooseLine();
+  GiveText(target_, "CA1=VENTES");
+  {
+    Table c20;
+    ASSERT_TRUE(c20.OpenShared(folder_ + "c20je", "C20CODE"));
+    ASSERT_TRUE(c20.Seek("C20CODE", target_.c_str()));
+    for (int f = 17; f <= 20; ++f) ASSERT_TRUE(c20.PutFieldNum(f, 0));
+    ASSERT_TRUE(c20.Commit());
+  }
+  {
+    Table c30;
+    ASSERT_TRUE(c30.OpenShared(folder_ + "c30je", "C30CODE"));
+    std::string ventes = "VENTES";
+    ventes.resize(8, ' ');
+    // The split's section, its totals at zero (made by the split when the dossier has none).
+    if (c30.Seek("C30CODE", ventes.c_str()) && c30.MatchKey(ventes.c_str(), 8, 1) != '#') {
+      for (int f = 9; f <= 12; ++f) ASSERT_TRUE(c30.PutFieldNum(f, 0));
+      ASSERT_TRUE(c30.Commit());
+    }
+  }
+  Open();
+  test_support::SweepFaults faults;
+  // The panel's texts; `split` < 0: the split's total as the earlier amounts left it.
+  auto panel = [&](TWSaiModDetJournauxAnal* f, const std::string& where, long long general, long long split) {
+    faults.Add(test_support::AmountFault(where + ", the line's total", f->TextOf(kGeneralF), general, test_support::Shown::kBare));
+    if (split >= 0)
+      faults.Add(test_support::AmountFault(where + ", the split's total", f->TextOf(kSplitF), split, test_support::Shown::kBare));
+    if (split >= 0 && general != split)
+      faults.Add(test_support::AmountFault(where + ", the difference", f->TextOf(kPanelDifference), general - split,
+                                           test_support::Shown::kSided));
+    for (int id : {kGeneralF, kSplitF, kGeneralE, kSplitE, kPanelDifference}) {
+      auto* c = dynamic_cast<gui::Control*>(f->ControlOf(id));
+      ASSERT_NE(c, nullptr) << id;
+      faults.Add(test_support::GroupedFault(where + ", " + std::to_string(id), c->GetText()));
+      faults.Add(test_support::CutFault(where + ", " + std::to_string(id), *c));
+    }
+  };
+  constexpr long long kWidest = 9'999'999'999'999;
+  for (long long cents : test_support::SweepCents()) {
+    if (cents < 0) continue;  // a split line takes no negative amount: the difference gives the other side
+    const std::string where = "analytic form, a line of " + test_support::GroupedDigits(cents);
+    TWSaiBroDetJournaux* w = Saisir(month_);
+    ASSERT_NE(w, nullptr);
+    TWSaiModDetJournaux* lineForm = Modify(w, key_);
+    ASSERT_NE(lineForm, nullptr);
+    FocusOnControl(lineForm, line_form::kAccount);
+    Field(target_);
+    FocusOnControl(lineForm, line_form::kDebitF);
+    Key('A', test_support::kControlModifier, std::string(1, '\x01'));
+    Key(gui::VK_DELETE);
+    Field(AmountDigits(FromCents(cents)));
+    TWSaiModDetJournauxAnal* f = SplitForm();
+    ASSERT_NE(f, nullptr) << where << test_support::ShownTexts();
+    f->MoveWindow(gui::Rect{0, f->GetWindowRect().y, 1400, f->GetWindowRect().h});
+    gui::ProcessPendingMessages();
+    panel(f, where, cents, -1);
+    const int amount = f->TextOf(kEuros) == "O" ? kDebitE : kDebitF;
+    ASSERT_EQ(amount, kDebitF);
+    for (const long long typed : {100LL, kWidest}) {
+      if (typed == cents) continue;
+      if (gui::Window* e = f->ControlOf(amount)) e->SetFocus();
+      gui::ProcessPendingMessages();
+      Key('A', test_support::kControlModifier, std::string(1, '\x01'));
+      Key(gui::VK_DELETE);
+      Type(AmountDigits(FromCents(typed)));
+      gui::ProcessPendingMessages();
+      const std::string typedWhere = where + ", " + test_support::GroupedDigits(typed) + " typed";
+      panel(f, typedWhere, cents, typed);
+      if (cents == kWidest || (cents == 100 && typed == kWidest))
+        test_support::Screenshot(MainFrame->Widget(), "entry", cents == kWidest ? "amounts_sweep_analytic_form" : "amounts_sweep_analytic_form_credit");
+      // At its narrowest: the columns at their least width.
+      const gui::Rect opening = f->GetWindowRect();
+      f->MoveWindow(gui::Rect{opening.x, opening.y, 300, opening.h});
+      gui::ProcessPendingMessages();
+      panel(f, typedWhere + ", narrowest", cents, typed);
+      f->MoveWindow(opening);
+      gui::ProcessPendingMessages();
+    }
+    // The split given up, the line form left without its save: the next amount on the same line.
+    f->NoCheckFlag = true;
+    gui::SendMessage(f->GetHandle(), gui::WM_CLOSE);
+    gui::ProcessPendingMessages();
+    if (auto* list = List(0, kLines1)) {
+      gui::ModalSeam::QueueMessageBoxAnswer(gui::IDYES);
+      gui::ModalSeam::QueueMessageBoxAnswer(gui::IDYES);
+      gui::SendMessage(list->GetHandle(), gui::WM_CLOSE);
+      gui::ProcessPendingMessages();
+    }
+    CloseAll();
+    gui::ModalSeam::Reset();
+  }
+  faults.Report();
 }
 
 }  // namespace

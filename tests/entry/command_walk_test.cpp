@@ -3,7 +3,8 @@
 // modal seam; after each, the books keep every rule (the check and the oracle), and they go
 // through what a user does next: "Utilitaires > Sauvegarde du dossier" with the program's default
 // settings, "Restauration du dossier" of that backup, and "Validation des Journaux" of a draft
-// journal-month. What each command made is restored whole and validates.
+// journal-month; then the restore of the same books in an older format, converted by the opening.
+// What each command made is restored whole, in either format, and validates.
 #include "line_form_fixture.h"
 
 #include <fstream>
@@ -11,6 +12,7 @@
 
 #include "data/draft_lines.h"
 #include "data/session.h"
+#include "data/table_structures.h"
 #include "entry/core/validation.h"
 #include "framework/framework_hooks.h"
 #include "entry/validation_dialog.h"
@@ -31,7 +33,9 @@
 #include "runtime/code_helpers.h"
 #include "runtime/dates.h"
 #include "runtime/inifiles.h"
+#include "platform/system/process.h"
 #include "shell/seeding.h"
+#include "support/line_files.h"
 
 namespace entry_test {
 namespace {
@@ -41,6 +45,7 @@ using namespace line_form;
 // The texts looked for in the boxes, by their ids in the string table.
 constexpr int kMsgRestoreRefused = 19950;  // the reason
 constexpr int kMsgValidationDone = 16260;  // the journal-months, lines, analytic lines, date, cancelled lines
+constexpr int kMsgConversionDone = 36600;  // the conversion done, the originals kept in their folder
 constexpr unsigned kDeplacer = 20167, kCopier = 20169;
 constexpr unsigned kCollectifs = 20303;
 
@@ -165,6 +170,57 @@ class CommandWalkTest : public LineFormTest {
     EXPECT_EQ(validated.find("demander de suite une ReConstruction") != std::string::npos, advised) << validated;
     CloseAll();
     if (!advised) ExpectInvariants("after the validation of " + month);
+  }
+
+  // The books as they stand, in a backup of an older format that the conversion takes: the general
+  // file of a format before this one, the lines' second and third labels under the names they had
+  // then. The restore takes it whole, the opening that follows converts it, and the books opened
+  // again keep every rule. `advised`: totals left for the ReConstruction, named and not refusing.
+  void OlderFormatRoundTrip(const std::string& step, int n, bool advised) {
+    SCOPED_TRACE(step + ", in an older format");
+    CloseAll();
+    const std::string stage = root_ + "/ancien-format/" + std::to_string(n) + "/", target = stage + "archive/";
+    fs::create_directories(target);
+    std::vector<std::string> members;
+    for (const auto& e : fs::directory_iterator(std::string(DossierFolder))) {
+      const std::string name = e.path().filename().string();
+      if (!e.is_regular_file() || name.find("je.") != 3 || name.rfind("clg", 0) == 0) continue;
+      fs::copy_file(e.path(), stage + name);
+      members.push_back(name);
+    }
+    test_support::RawRecords(stage + "c10je.dbf").Rename(std::string(kC10FormatStamp), "GD20050101");
+    for (const auto& [table, prefix] : {std::pair{"c50je.dbf", "B"}, std::pair{"c40je.dbf", "D"}}) {
+      if (!fs::exists(stage + table)) continue;
+      test_support::RawRecords(stage + table).Rename(std::string(prefix) + "LIB2", std::string(prefix) + "REF");
+      test_support::RawRecords(stage + table).Rename(std::string(prefix) + "LIB3", std::string(prefix) + "RESP");
+    }
+    std::vector<std::string> argv{"jlha", "aq", target + "ZELJE.lzh"};
+    argv.insert(argv.end(), members.begin(), members.end());
+    platform::LaunchOptions o;
+    o.wait = true;
+    o.captureOutput = true;
+    o.workingDirectory = stage;
+    ASSERT_EQ(platform::LaunchProcess(argv, o).exitStatus, 0);
+    // The restore's end confirmed, its message read; the opening's question of the conversion
+    // answered "Oui", its end read.
+    gui::ModalSeam::Reset();
+    gui::ModalSeam::QueueFileAnswer(target + "ZELJE.lzh");
+    for (const int answer : {gui::IDYES, gui::IDOK, gui::IDYES, gui::IDOK}) gui::ModalSeam::QueueMessageBoxAnswer(answer);
+    Menu(command_id::RestaurationDossier);
+    const std::string said = Boxes();
+    EXPECT_EQ(said.find(Head(kMsgRestoreRefused)), std::string::npos) << said;
+    EXPECT_NE(said.find("Dossier 'JE' restaur\xE9"), std::string::npos) << said;
+    EXPECT_NE(said.find("La CONVERSION de ce dossier ZEL est indispensable"), std::string::npos) << said;
+    EXPECT_NE(said.find(Head(kMsgConversionDone)), std::string::npos) << said;
+    EXPECT_EQ(said.find("demander de suite une ReConstruction") != std::string::npos, advised) << said;
+    // The originals of the older format, kept aside by the conversion, go: the next backups are of
+    // the books alone.
+    for (const auto& e : fs::directory_iterator(std::string(DossierFolder)))
+      if (e.is_directory() && e.path().filename().string().rfind("conversion-", 0) == 0) fs::remove_all(e.path());
+    Open();
+    ASSERT_EQ(std::string(RTrim(DossierCode.c_str())), "JE") << test_support::ShownTexts();
+    CloseAll();
+    if (!advised) ExpectInvariants("after the restore of " + step + " in an older format");
   }
 
   // The list of a code kind from the "Données" menu, the row of `code` selected.
@@ -510,6 +566,7 @@ TEST_F(CommandWalkTest, WhatEveryCommandMakesIsRestoredAndValidates) {
     gui::ProcessPendingMessages();
     step.run();
     RoundTrip(step.name, ++n, step.advised);
+    OlderFormatRoundTrip(step.name, n, step.advised);
   }
 }
 

@@ -9,10 +9,13 @@
 #include "core_fixture.h"
 #include "draft_limit.h"
 #include "data/account_totals.h"
+#include "data/closed_lines.h"
+#include "data/draft_lines.h"
 #include "entry/core/analytic_split.h"
 #include "runtime/numbers.h"
 #include "runtime/xbase.h"
 #include "support/books_writes.h"
+#include "support/line_files.h"
 #include "support/other_process.h"
 
 namespace entry_test {
@@ -135,6 +138,14 @@ TEST(AnalyticSplitBalancing, WhatEachRemainderAsks) {
 class SplitTest : public CoreTest {
  protected:
   char AnalyticMode() const override { return '1'; }
+  // Whatever a test did to the split, the books keep their rules.
+  void TearDown() override {
+    if (!HasFatalFailure()) {
+      DossierInvariants check;
+      EXPECT_TRUE(check.Check()) << "when the test ends\n" << check.Report();
+    }
+    CoreTest::TearDown();
+  }
   // The first live general line on an account without a split, and the key of a split of 1,000.00 francs
   // (credit when `credit`) asked for it on the first axis.
   SplitKey FreeLine(bool credit, long long francs = 100000, int skip = 0) {
@@ -216,6 +227,80 @@ TEST_F(SplitTest, TheDefaultSplitOfTheAccountText) {
   ExpectInvariants("after the default split");
 }
 
+// A credit of 2 000 000 000,00 € on a line (-13 119 140 000,00 F: a minus and fifteen characters), which the
+// 14 characters of the key the line form hands over cannot hold in francs: they stand there as asterisks, which
+// read as 0. The header and the default split take the amounts from the line as saved: each section gets the
+// whole amount in both currencies, sense "C", and the split balances the line. A line whose saved amount does
+// not read either gets no header and no split; a key whose amounts are not whole makes no default split.
+TEST_F(SplitTest, ACreditPastTheKeysFrancsIsSplitFromTheLine) {
+  const long long francs = 1'311'914'000'000, euros = 200'000'000'000;
+  // The line as saved: a credit of 2 000 000 000,00 €, its francs whole.
+  // Its account's and journal-month's totals moved with it, so that the books keep their rules.
+  auto saved = [&](const SplitKey& free, const std::vector<FieldWrite>& fields) {
+    ASSERT_TRUE(c50.Seek(L::kCodeTag, free.GeneralLineKey().c_str()));
+    const std::string account = c50.GetField(L::BCODE);
+    const std::string header = DraftHeaderCode(c50.GetField(L::BMOIS), c50.GetField(L::BJAL));
+    TotalsCents move = LineMove(c50).Negated();
+    ASSERT_TRUE(LockRecord(c50, nullptr, 0));
+    ASSERT_TRUE(WriteRecordFields(c50, fields));
+    UnlockRecord(c50);
+    move += LineMove(c50);
+    TotalsMoves moves;
+    moves.Account(account, move);
+    moves.Header(header, move);
+    ASSERT_TRUE(moves.Make());
+  };
+  auto keyOf = [&](const SplitKey& free) {
+    return SplitKey::Of(free.GeneralLineKey(), free.Account(), 'V', free.Day(), free.LabelCode(), free.Label(),
+                        -francs, -euros);
+  };
+  const SplitKey line = FreeLine(true);
+  saved(line, {{L::BSENS, "C"}, {L::BMONTANTF, "", true, FromCents(francs)}, {L::BMONTANTE, "", true, FromCents(euros)}});
+  SplitKey key = keyOf(line);
+  ASSERT_FALSE(key.AmountsRead()) << key.Text();
+  const auto before = Section("VENTES"), other = Section("CH-ARTAS");
+  ASSERT_EQ(KeepSplitHeader(c50, c60, key, nullptr), SplitOpening::Opened);
+  EXPECT_EQ(key.Francs(), -francs);
+  EXPECT_EQ(key.Euros(), -euros);
+  EXPECT_EQ(key.Sense(), 'C');
+  EXPECT_EQ(key.AmountText(false), "-13119140000.00");
+  ASSERT_EQ(MakeDefaultSplit(c50, c60, key, "CA1=VENTES %=60\r\nCA1=CH-ARTAS %=40", 6.55957, true),
+            DefaultSplitOutcome::Made);
+  EXPECT_EQ(Section("VENTES")[2] - before[2], francs * 6 / 10);
+  EXPECT_EQ(Section("VENTES")[3] - before[3], ToCents(Round(2, FromCents(francs * 6 / 10) / 6.55957)));
+  EXPECT_EQ(Section("CH-ARTAS")[2] - other[2], francs * 4 / 10);
+  const SplitRemainder r = ComputeSplitRemainder(c50, key.LinesKey(), nullptr);
+  EXPECT_EQ(r.generalF, -francs);
+  EXPECT_EQ(r.generalE, -euros);
+  EXPECT_EQ(r.RemainderFrancs(), 0);
+  EXPECT_EQ(r.RemainderEuros(), 0);
+
+  // The saved amount does not read either: nothing written.
+  const SplitKey unread = FreeLine(true, 100000, 1);
+  saved(unread, {{L::BSENS, "C"}, {L::BMONTANTE, "", true, FromCents(euros)}});
+  ASSERT_TRUE(c50.Seek(L::kCodeTag, unread.GeneralLineKey().c_str()));
+  {
+    // The totals made to hold what the lines now give: the unread francs count for nothing.
+    const std::string account = c50.GetField(L::BCODE);
+    const std::string header = DraftHeaderCode(c50.GetField(L::BMOIS), c50.GetField(L::BJAL));
+    TotalsCents move = LineMove(c50).Negated();
+    const std::uint32_t recno = c50.recordNumber;
+    test_support::RawRecords(std::string(PathC50()) + ".dbf").Put(recno, "BMONTANTF", "**************");
+    ASSERT_TRUE(c50.GoTo(static_cast<long>(recno)));
+    move += LineMove(c50);
+    TotalsMoves moves;
+    moves.Account(account, move);
+    moves.Header(header, move);
+    ASSERT_TRUE(moves.Make());
+  }
+  SplitKey unreadKey = keyOf(unread);
+  const std::uint32_t records = c50.RecCount(), sections = TableC30->RecCount();
+  EXPECT_EQ(KeepSplitHeader(c50, c60, unreadKey, nullptr), SplitOpening::AmountUnread);
+  EXPECT_EQ(MakeDefaultSplit(c50, c60, keyOf(unread), "CA1=VENTES", 6.55957, true), DefaultSplitOutcome::AmountUnread);
+  EXPECT_EQ(c50.RecCount(), records);
+  EXPECT_EQ(TableC30->RecCount(), sections);
+}
+
 // Bad input of the text or the dossier: a message's reason, nothing written, no section created.
 // The draft at its record limit (lowered to the present count plus the room of each case): every path that
 // appends records refuses and writes nothing; with room enough it writes.
@@ -291,19 +376,46 @@ TEST_F(SplitTest, TheHeaderFollowsTheGeneralLine) {
   const SplitKey changed = SplitKey(key.Text().substr(0, 36) + "07" + "1" + "Libell\xE9 chang\xE9" + std::string(11, ' ') +
                                     key.Text().substr(64));
   ASSERT_EQ(KeepSplitHeader(c50, c60, changed, nullptr), SplitOpening::Opened);
-  EXPECT_EQ(RefreshSplitLines(c50, changed), 1);
+  EXPECT_EQ(RefreshSplitLines(c50, c60, changed), 1);
   ASSERT_TRUE(SeekAnalyticRecord(c50, changed.HeaderKey()));
   EXPECT_EQ(std::string(c50.GetField(L::BJOUR)), "07");
   EXPECT_EQ(std::string(c50.GetField(L::BSENS)), "C");
   ASSERT_TRUE(SeekAnalyticRecord(c50, changed.LinesKey() + "0001"));
   EXPECT_EQ(std::string(RTrim(c50.GetField(L::BLIB))), "Libell\xE9 chang\xE9");
-  test_support::SetUpWrites setUp("ligne annulee par un autre poste");
+  // The general line cancelled, with its split, as the lines window cancels it.
   ASSERT_TRUE(c50.Seek(L::kCodeTag, key.GeneralLineKey().c_str()));
-  ASSERT_TRUE(c50.DeleteRecord(nullptr, 0));
-  setUp.End();
+  ASSERT_EQ(CancelLine(c50, c60, c50.recordNumber, "ligne"), LineChange::Done);
   const std::uint32_t records = c50.RecCount();
   EXPECT_EQ(KeepSplitHeader(c50, c60, key, nullptr), SplitOpening::LineGone);
   EXPECT_EQ(c50.RecCount(), records);
+}
+
+// A line with its split saved with another day, then its split opened as the analytic lines window opens
+// it: the header and the lines take the day, and each sort record with them (the sort record copies the
+// day), so that the books keep every rule.
+TEST_F(SplitTest, ASplitOpenedAfterItsLineTookAnotherDayKeepsEverySortRecordInStep) {
+  const SplitKey key = FreeLine(false);
+  ASSERT_EQ(KeepSplitHeader(c50, c60, key, nullptr), SplitOpening::Opened);
+  ASSERT_EQ(MakeDefaultSplit(c50, c60, key, "CA1=S1 %=50\r\nCA1=S2 %=50", 6.55957, false), DefaultSplitOutcome::Made);
+  ASSERT_TRUE(c50.Seek(L::kCodeTag, key.GeneralLineKey().c_str()));
+  const SaveRequest save = OnAnotherDay(c50.recordNumber);
+  ASSERT_EQ(SaveLineRecord(c50, c60, save).outcome, SaveOutcome::Saved);
+  const SplitKey moved(key.Text().substr(0, 36) + save.values.day + key.Text().substr(38));
+  c50.SetOrder(L::kAnalyticTag);
+  ASSERT_EQ(KeepSplitHeader(c50, c60, moved, nullptr), SplitOpening::Opened);
+  std::string refusal;
+  EXPECT_EQ(RefreshSplitLines(c50, c60, moved, &refusal), 2);
+  EXPECT_EQ(refusal, "");
+  for (const char* number : {"0001", "0002"}) {
+    ASSERT_TRUE(SeekAnalyticRecord(c50, moved.LinesKey() + number));
+    EXPECT_EQ(std::string(c50.GetField(L::BJOUR)), save.values.day) << number;
+  }
+  DossierInvariants check;
+  EXPECT_TRUE(check.Check()) << check.Report();
+  // Opened again, nothing is left to write: the lines and their sort records are in step.
+  const auto before = LiveRecords();
+  EXPECT_EQ(RefreshSplitLines(c50, c60, moved, &refusal), 2);
+  EXPECT_TRUE(LiveRecords() == before);
 }
 
 // A line after "0001" when "0002" exists: the axis becomes 0010, 0020 (sort records too) and the new one

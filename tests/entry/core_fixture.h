@@ -18,10 +18,15 @@
 #include "data/session.h"
 #include "data/table.h"
 #include "demo/dossier_demo.h"
+#include "entry/core/analytic_split.h"
 #include "posting/journal_month.h"
+#include "posting/line_save.h"
+#include "posting/new_lines.h"
 #include "runtime/dossier_record.h"
+#include "runtime/numbers.h"
 #include "runtime/runtime_hooks.h"
 #include "runtime/session_registry.h"
+#include "runtime/xbase.h"
 #include "support/demo_oracle.h"
 #include "support/python.h"
 #include "support/runtime_fixture.h"
@@ -135,6 +140,61 @@ class CoreTest : public test_support::RuntimeTest {
     return lines;
   }
 
+  // The first live general line whose split holds `records` live records and whose group holds the
+  // number after its own: "Créer Ligne" after it renumbers the group.
+  std::uint32_t SplitLineBeforeATakenNumber(std::size_t records) {
+    for (std::uint32_t r = 1; r <= c50.RecCount(); ++r) {
+      if (!c50.GoTo(r) || c50.IsDeleted() || c50.GetField(L::BCLE)[0] != 'Z') continue;
+      const std::string next = L::Key(c50).substr(0, L::kKeyLength - 4) + StrZero(std::atol(c50.GetField(L::BNUM)) + 1, 4);
+      const std::string key = L::AnalyticKey(c50);
+      std::size_t live = 0;
+      for (bool more = c50.SeekNotBelow(L::kAnalyticTag, key.c_str()); more; more = c50.Skip(1)) {
+        const char m = c50.MatchKey(key.c_str(), L::kAnalyticKeyLength, L::BMOIS, L::BJAL, L::BPIECE, L::BCG, L::BNUM);
+        if (m != 'O' && m != 'o') break;
+        live += m == 'O';
+      }
+      const bool taken = live == records && c50.Seek(L::kCodeTag, next.c_str()) && L::Key(c50) == next;
+      c50.SetOrder(L::kCodeTag);
+      if (taken) return r;
+    }
+    return 0;
+  }
+
+  // "Créer Ligne" after line `recno`, as the lines window asks it.
+  posting::LineAfter After(std::uint32_t recno) {
+    return c50.GoTo(recno) ? posting::LineAfterOf(c50) : posting::LineAfter{};
+  }
+
+  // The key with which the line form asks for the split of line `recno` on the first axis, as the line
+  // stands.
+  entry::SplitKey SplitKeyOf(std::uint32_t recno) {
+    if (!c50.GoTo(recno)) return {};
+    const posting::LineRecord line = posting::ReadLineRecord(c50);
+    const long long sign = line.sense == 'D' ? 1 : -1;
+    return entry::SplitKey::Of(line.key, line.account, 'V', line.day, line.labelCode, line.label1,
+                               sign * ToCents(line.francs), sign * ToCents(line.euros));
+  }
+  // The save of line `recno` as it stands, on another day: what the line form saves when only the day
+  // was typed over.
+  posting::SaveRequest OnAnotherDay(std::uint32_t recno) {
+    posting::SaveRequest save;
+    if (!c50.GoTo(recno)) return save;
+    const posting::LineRecord line = posting::ReadLineRecord(c50);
+    save.key = line.key;
+    save.previousAccount = line.account;
+    save.values.day = line.day == "17" ? "18" : "17";
+    save.values.account = line.account;
+    save.values.labelCode = line.labelCode;
+    save.values.label1 = line.label1;
+    save.values.euros = line.entry == 'O';
+    save.values.sense = line.sense;
+    posting::LineAmounts& a = save.values.amounts;
+    (line.sense == 'D' ? a.debitF : a.creditF) = line.francs;
+    (line.sense == 'D' ? a.debitE : a.creditE) = line.euros;
+    save.values.vat = line.vat;
+    save.analyticAllowed = true;
+    return save;
+  }
 
  public:
   Table c50, c60;

@@ -58,7 +58,7 @@ TEST_F(RecordsTest, TheSortRecordCopiesItsLineAndKeepsTheWorkingLetter) {
   ASSERT_TRUE(c60.PutField(T::TLETP, "W1"));
   ASSERT_TRUE(c50.GoTo(recno));
   ASSERT_TRUE(c50.PutField(L::BNUM, "0040"));
-  ASSERT_TRUE(RewriteLigneTri(c50, T::kDraft, c60, "ligne"));
+  ASSERT_TRUE(SortRecordFollows(c50, c60, "ligne"));
   ASSERT_TRUE(T::Find(c60, T::kDraft, recno));
   EXPECT_EQ(std::string(c60.GetField(T::TNUM)), "0040");
   EXPECT_EQ(std::string(c60.GetField(T::TLETP)), "W1  ");

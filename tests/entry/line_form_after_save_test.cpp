@@ -6,6 +6,7 @@
 #include "line_form_fixture.h"
 
 #include "data/session.h"
+#include "runtime/text.h"
 #include "platform/gui/mdi.h"
 #include "shell/application.h"
 #include "support/books_writes.h"
@@ -101,6 +102,31 @@ TEST_F(LineFormTest, ANewLineWhoseSaveIsRefusedLeavesNothingBehind) {
   ExpectInvariants("after the refused saves");
 }
 
+// A new line whose save, asked by Enter on its amount, is refused (a full disk): the next line that Enter
+// was to start is dropped with the refused save. Saved once the disk has room by F12, which saves and closes
+// only, the line leaves its form closed and no other line started in the piece.
+TEST_F(LineFormTest, ANewLineWhoseSaveIsRefusedDropsTheNextLineItWasToStart) {
+  Open();
+  TWSaiModDetJournaux* f = NewPurchaseLine();
+  ASSERT_NE(f, nullptr) << test_support::ShownTexts();
+  const std::string key = f->Key(), piece = key.substr(0, 14);
+  FocusOnControl(f, kDebitE);
+  Type("250,00");
+  gui::ModalSeam::Reset();
+  test_support::RefusedWrite::Arm("c50je.dbf", 1, platform::WriteFault::kFullOnce);
+  Key(gui::VK_RETURN, test_support::kNoModifier, "\r");
+  test_support::RefusedWrite::Disarm();
+  ASSERT_EQ(Form(), f) << test_support::ShownTexts();
+  ASSERT_EQ(gui::ModalSeam::Shown().size(), 1u) << test_support::ShownTexts();
+  gui::ModalSeam::Reset();
+  FocusOnControl(f, kDebitE);
+  Key(gui::VK_F12);
+  EXPECT_EQ(LineOf(key).account, "60700000") << test_support::ShownTexts();
+  EXPECT_EQ(Form(), nullptr) << "a line started after F12";
+  EXPECT_EQ(LinesWithoutAccount(piece), 0);
+  ExpectInvariants("after a refused save, then F12");
+}
+
 // A new line whose form is closed from its frame, its changes not saved ("Non"): the line is cancelled with
 // its sort record, as "Quitter" takes it away; no line without account is left in the piece.
 TEST_F(LineFormTest, ANewLineClosedWithoutSavingLeavesNoEmptyLine) {
@@ -125,6 +151,75 @@ TEST_F(LineFormTest, ANewLineClosedWithoutSavingLeavesNoEmptyLine) {
   ASSERT_TRUE(LigneTri::Find(c60, LigneTri::kDraft, recno));
   EXPECT_TRUE(c60.IsDeleted()) << "its sort record goes with it";
   ExpectInvariants("after a new line given up");
+}
+
+// "Quitter" (F9) on a new line whose cancel the disk refuses: one box saying so, the line left as it
+// was (without account, its sort record live); once the disk is in order, F9 on it again cancels it.
+TEST_F(LineFormTest, AnEmptyLineWhoseCancelIsRefusedSaysSo) {
+  Open();
+  TWSaiModDetJournaux* f = NewPurchaseLine();
+  ASSERT_NE(f, nullptr) << test_support::ShownTexts();
+  const std::string key = f->Key(), piece = key.substr(0, 14);
+  TWSaiBroDetJournaux* w = Window(0);
+  ASSERT_NE(w, nullptr);
+  gui::ModalSeam::Reset();
+  test_support::RefusedWrite::Arm("c50je.dbf", 1, platform::WriteFault::kFailOnce);
+  Key(gui::VK_F9);
+  test_support::RefusedWrite::Disarm();
+  EXPECT_EQ(Form(), nullptr);
+  ASSERT_EQ(gui::ModalSeam::Shown().size(), 1u) << test_support::ShownTexts();
+  const std::string& said = gui::ModalSeam::Shown()[0].text;
+  EXPECT_EQ(said.rfind("La ligne n'a pas \xE9t\xE9 annul\xE9" "e", 0), 0u) << said;
+  EXPECT_NE(said.find("c50je.dbf"), std::string::npos) << said;
+  test_support::ScreenshotMessage(gui::ModalSeam::Shown()[0], "entry", "empty_line_cancel_refused");
+  EXPECT_TRUE(LineOf(key).live);
+  EXPECT_EQ(LinesWithoutAccount(piece), 1);
+  f = Modify(w, key);
+  ASSERT_NE(f, nullptr);
+  gui::ModalSeam::Reset();
+  Key(gui::VK_F9);
+  EXPECT_TRUE(gui::ModalSeam::Shown().empty()) << test_support::ShownTexts();
+  EXPECT_FALSE(LineOf(key).live);
+  ExpectInvariants("after the empty line's cancel");
+}
+
+// A line whose save meets a disk that stops taking any write as its totals begin to move: the save writes
+// nothing, and its note cannot be marked done. The form says nothing changed and that the next opening
+// will take the line up; that opening says it found nothing to redo. Both true, the books as before.
+TEST_F(LineFormTest, ASaveTheDiskStopsTakingIsSaidAsTheNextOpeningFindsIt) {
+  Open();
+  const BankLine bankLine = OpenBankLine();
+  TWSaiModDetJournaux* f = bankLine.form;
+  ASSERT_NE(f, nullptr);
+  const posting::LineRecord before = LineOf(bankLine.key);
+  const auto bank = AccountTotals("51200000");
+  f->EditOf(before.sense == 'D' ? kDebitE : kCreditE)->SetText("123.45");
+  gui::ModalSeam::Reset();
+  FocusOnControl(f, kLabel1);
+  test_support::RefusedWrite::Arm("c20je.dbf", 1, platform::WriteFault::kFailForGood);
+  Key(gui::VK_F12);
+  test_support::RefusedWrite::Disarm();
+  ASSERT_EQ(Form(), f);
+  ASSERT_EQ(gui::ModalSeam::Shown().size(), 1u) << test_support::ShownTexts();
+  const std::string said = gui::ModalSeam::Shown()[0].text;
+  EXPECT_NE(said.find("rien n'a chang\xE9"), std::string::npos) << said;
+  EXPECT_NE(said.find("la prochaine ouverture du dossier la reprendra"), std::string::npos) << said;
+  test_support::ScreenshotMessage(gui::ModalSeam::Shown()[0], "entry", "line_save_note_stays");
+  EXPECT_EQ(ToCents(LineOf(bankLine.key).euros), ToCents(before.euros));
+  EXPECT_EQ(AccountTotals("51200000"), bank);
+  CloseAll();
+  gui::ModalSeam::Reset();
+  OpenThroughDialog(C10Path(folder_, "JE"));
+  std::string opening;
+  for (const gui::ShownModal& shown : gui::ModalSeam::Shown())
+    if (shown.text.find("rien n'\xE9tait \xE0 refaire") != std::string::npos) {
+      opening = shown.text;
+      test_support::ScreenshotMessage(shown, "entry", "opening_nothing_to_redo");
+    }
+  EXPECT_FALSE(opening.empty()) << test_support::ShownTexts();
+  EXPECT_EQ(ToCents(LineOf(bankLine.key).euros), ToCents(before.euros));
+  EXPECT_EQ(AccountTotals("51200000"), bank);
+  ExpectInvariants("after the opening found the note");
 }
 
 // A line of the bank journal changed and left by the Up or Down arrow or by Enter on its amount while the
@@ -188,7 +283,7 @@ TEST_F(LineFormTest, TheStatusBarShowsTheBalanceTheSaveWrote) {
   // The account's balance as its totals hold it, in the status bar's words.
   auto balance = [&] {
     const auto t = AccountTotals("44566000");
-    return std::string("Solde ") + LTrim(FormatAmount(FromCents(t[1] - t[3]))) + " Euros";
+    return std::string("Solde ") + Trimmed(BalanceAmount(t[1] - t[3])) + " Euros";
   };
   click();
   const std::string clicked = MessageBar->GetText();

@@ -716,6 +716,67 @@ TEST_F(EuroOnlyLineFormTest, NoFrancsAndNoRoundingLine) {
   ExpectInvariants("after a piece in euros only");
 }
 
+// An amount in euros that its own field holds but whose francs no field holds (16 000 000 000,00 € are
+// 104 953 120 000,00 F, shown as asterisks and read as 0): refused on Enter by name, with the largest amount
+// a line takes, nothing written; 15 000 000 000,00 € save with their whole francs, never 0. The same in a
+// dossier kept only in euros, whose lines still store their francs.
+class FrancsPastTheirFieldTest : public LineFormTest, public ::testing::WithParamInterface<DossierCurrency> {
+ protected:
+  DossierCurrency Currency() const override { return GetParam(); }
+};
+
+TEST_P(FrancsPastTheirFieldTest, AnAmountWhoseFrancsNoFieldHoldsIsRefusedByName) {
+  Open();
+  ASSERT_EQ(DossierIsEuroOnly(), GetParam() == DossierCurrency::EuroOnly);
+  TWSaiModDetJournaux* f = NewPurchaseLine();
+  ASSERT_NE(f, nullptr) << test_support::ShownTexts();
+  const std::string key = f->Key();
+  FocusOnControl(f, kDebitE);
+  gui::ModalSeam::Reset();
+  Field("16000000000,00");
+  ASSERT_EQ(Form(), f) << "the form stays open";
+  EXPECT_EQ(f->TextOf(kMessage), "Le Montant est trop grand: 15 244 901 723,74 au plus");
+  EXPECT_EQ(FocusedId(f), kDebitE);
+  EXPECT_TRUE(gui::ModalSeam::Shown().empty()) << test_support::ShownTexts();
+  const posting::LineRecord untouched = LineOf(key);
+  EXPECT_TRUE(IsBlank(untouched.account));
+  EXPECT_EQ(untouched.francs, 0.0);
+  EXPECT_EQ(untouched.euros, 0.0);
+  test_support::Screenshot(MainFrame->Widget(), "entry",
+                           GetParam() == DossierCurrency::EuroOnly ? "line_form_euro_only_francs_past_their_field"
+                                                                   : "line_form_francs_past_their_field");
+
+  Field("15000000000,00");
+  const posting::LineRecord saved = LineOf(key);
+  EXPECT_TRUE(saved.live);
+  EXPECT_EQ(ToCents(saved.euros), 1'500'000'000'000);
+  EXPECT_EQ(ToCents(saved.francs), 9'839'355'000'000) << "the whole francs, never 0";
+
+  // Its totals in francs hold what a line takes: 2 000 000 000,00 € more on the next line are refused by the
+  // total that cannot hold them, said to be the francs'.
+  f = Form();
+  ASSERT_NE(f, nullptr) << "the next line proposed";
+  const std::string next = f->Key();
+  FocusOnControl(f, kAccount);
+  Field("607");
+  FocusOnControl(f, kDebitE);
+  gui::ModalSeam::Reset();
+  Field("2000000000,00");
+  ASSERT_EQ(gui::ModalSeam::Shown().size(), 1u) << test_support::ShownTexts();
+  EXPECT_NE(gui::ModalSeam::Shown()[0].text.find("son total en francs ne pouvant d\xE9passer 99 999 999 999,99"),
+            std::string::npos)
+      << gui::ModalSeam::Shown()[0].text;
+  EXPECT_EQ(LineOf(next).euros, 0.0);
+  if (Form() != nullptr) Key(gui::VK_F9);
+  ExpectInvariants("after an amount past the francs");
+}
+
+INSTANTIATE_TEST_SUITE_P(BothCurrencies, FrancsPastTheirFieldTest,
+                         ::testing::Values(DossierCurrency::EuroMain, DossierCurrency::EuroOnly),
+                         [](const ::testing::TestParamInfo<DossierCurrency>& i) {
+                           return std::string(i.param == DossierCurrency::EuroOnly ? "EuroOnly" : "EuroMain");
+                         });
+
 }  // namespace
 }  // namespace entry_test
 
@@ -742,7 +803,8 @@ TEST_F(LineFormTest, ACommaIsTheDecimalMarkAndATooLargeAmountIsRefusedBeforeAnyW
   Field("12345678901234567890");
   ASSERT_EQ(Form(), f) << "the form stays open";
   EXPECT_EQ(f->TextOf(kCreditE).substr(0, 12), "123456789012") << "the field keeps what it holds";
-  EXPECT_EQ(f->TextOf(kMessage), LoadStr(posting::kMsgAmountTooLarge));
+  // In euros the largest amount a line takes is the one whose francs its field still holds.
+  EXPECT_EQ(f->TextOf(kMessage), "Le Montant est trop grand: 15 244 901 723,74 au plus");
   EXPECT_EQ(FocusedId(f), kCreditE);
   EXPECT_TRUE(gui::ModalSeam::Shown().empty()) << test_support::ShownTexts();
   const posting::LineRecord untouched = LineOf(key);
@@ -799,8 +861,7 @@ TEST_F(LineFormTest, AnAmountItsAccountsTotalCannotHoldIsRefusedInOneSentence) {
   Key(gui::VK_RETURN, test_support::kNoModifier, "\r");
   ASSERT_EQ(Form(), f) << "the form stays open";
   const long long largest = posting::kLargestAmountCents - (123556789 - ToCents(before.francs));
-  std::string amount = Trimmed(GroupThousands(17, 2, FromCents(largest)));
-  amount[amount.rfind('.')] = ',';
+  const std::string amount = GroupedAmountText(largest);
   const std::string said = FillPlaceholders(LoadStr(posting::kMsgAccountTotalTooLarge), {"51200000", amount});
   ASSERT_EQ(gui::ModalSeam::Shown().size(), 1u) << test_support::ShownTexts();
   EXPECT_EQ(gui::ModalSeam::Shown()[0].text, said);

@@ -17,6 +17,7 @@
 #include "support/access_rights.h"
 #include "support/books_writes.h"
 #include "support/line_files.h"
+#include "support/refused_write.h"
 
 namespace entry_test {
 namespace {
@@ -128,9 +129,9 @@ TEST_F(LinesWindowTest, AClickShowsTheAccountsBalance) {
   ASSERT_EQ(w->GetSelectedRowIndex(), 2);
   const std::string account = w->Cell(w->SelectedRow(), TWSaiBroDetJournaux::kAccount);
   ASSERT_TRUE(TableC20->Seek("C20CODE", account.c_str()));
-  const double balance = TableC20->GetFieldNum(18) - TableC20->GetFieldNum(20);
+  const long long balance = ToCents(TableC20->GetFieldNum(18)) - ToCents(TableC20->GetFieldNum(20));
   EXPECT_EQ(w->BalanceText().substr(0, 9), account + " ");
-  EXPECT_NE(w->BalanceText().find(std::string("Solde ") + LTrim(FormatAmount(balance)) + " Euros"), std::string::npos)
+  EXPECT_NE(w->BalanceText().find(std::string("Solde ") + Trimmed(BalanceAmount(balance)) + " Euros"), std::string::npos)
       << w->BalanceText();
   EXPECT_EQ(MessageBar->GetText(), w->BalanceText());
   EXPECT_EQ(RegistryText(3944, 8), account);
@@ -166,7 +167,7 @@ TEST_F(LinesWindowTest, CancelAndReactivateKeepEveryTotalAndAMatchedLineStays) {
     ASSERT_TRUE(c50.PutField(L::BLETE, "AA"));
     Table c60;
     ASSERT_TRUE(c60.OpenShared(PathC60(), T::kRecordTag));
-    ASSERT_TRUE(RewriteLigneTri(c50, T::kDraft, c60, ""));
+    ASSERT_TRUE(SortRecordFollows(c50, c60, ""));
   }
   w->CmRafraichirTotal();
   gui::CommandEnabler ce(20029);
@@ -251,7 +252,7 @@ TEST_F(LinesWindowTest, ALineWhoseAmountDoesNotReadIsNamedBeforeTheBalanceQuesti
       << named.text;
   test_support::ScreenshotMessage(named, "entry", "unreadable_amount_at_closing");
   const long long balance = sense == 'D' ? -cents : cents;
-  EXPECT_NE(gui::ModalSeam::Shown()[1].text.find(std::string("Solde E: ") + LTrim(FormatAmount(FromCents(balance)))),
+  EXPECT_NE(gui::ModalSeam::Shown()[1].text.find(std::string("Solde E: ") + Trimmed(BalanceAmount(balance))),
             std::string::npos)
       << gui::ModalSeam::Shown()[1].text;
 }
@@ -285,7 +286,7 @@ TEST_F(LinesWindowTest, TheClosingBalanceIsTheLinesWhateverTheListDoesMeanwhile)
   gui::ModalSeam::QueueMessageBoxAnswer(gui::IDNO);
   EXPECT_FALSE(w->CanClose());
   ASSERT_EQ(gui::ModalSeam::Shown().size(), 1u);
-  EXPECT_NE(gui::ModalSeam::Shown()[0].text.find(std::string("Solde F: ") + LTrim(FormatAmount(FromCents(b.BalanceF())))),
+  EXPECT_NE(gui::ModalSeam::Shown()[0].text.find(std::string("Solde F: ") + Trimmed(BalanceAmount(b.BalanceF()))),
             std::string::npos)
       << gui::ModalSeam::Shown()[0].text;
 }
@@ -384,6 +385,48 @@ TEST_F(LinesWindowTest, AFullDraftRefusesNewLinesAndPiecesWithNothingWritten) {
   Send(w, 20083);
   EXPECT_EQ(w->Store().totalRows, rows + 1);
   ExpectInvariants("after the line made with the last record of room");
+}
+
+// "Créer Pièce" and "Créer Ligne" whose line the disk refuses (its first write to the draft, EIO once):
+// one box, the change's own sentence naming the file, never the engine's; no new row, and the books keep
+// their rules. The same command then creates its line.
+TEST_F(LinesWindowTest, ANewLineOrPieceRefusedByTheDiskSaysSoInOneSentenceAndCreatesNothing) {
+  Open();
+  TWSaiBroDetJournaux* w = Saisir(JournalMonths()[0].first);
+  ASSERT_NE(w, nullptr);
+  int live = 0;
+  while (live < w->Store().rowsPerPage && w->Store().MarkerOf(live) != kMarkerOrdinary) ++live;
+  ASSERT_LT(live, w->Store().rowsPerPage);
+  const struct {
+    unsigned command;
+    const char* said;
+    const char* shot;
+  } cases[] = {{20085u, "La pi\xE8" "ce n'a pas \xE9t\xE9 cr\xE9\xE9" "e", "new_piece_refused"},
+               {20083u, "La ligne n'a pas \xE9t\xE9 cr\xE9\xE9" "e", "new_line_refused"}};
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.command);
+    const long rows = w->Store().totalRows;
+    w->Store().selected = w->Store().top + live + 1;
+    gui::ModalSeam::Reset();
+    test_support::RefusedWrite::Arm("c50je.dbf", 1, platform::WriteFault::kFailOnce);
+    Send(w, c.command);
+    test_support::RefusedWrite::Disarm();
+    EXPECT_EQ(test_support::ShownTexts().find("Erreur BDE"), std::string::npos) << test_support::ShownTexts();
+    ASSERT_EQ(gui::ModalSeam::Shown().size(), 1u) << test_support::ShownTexts();
+    const std::string& said = gui::ModalSeam::Shown()[0].text;
+    EXPECT_EQ(said.rfind(c.said, 0), 0u) << said;
+    EXPECT_NE(said.find("c50je.dbf"), std::string::npos) << said;
+    EXPECT_NE(said.find("rien n'a chang\xE9"), std::string::npos) << said;
+    test_support::ScreenshotMessage(gui::ModalSeam::Shown()[0], "entry", c.shot);
+    EXPECT_EQ(w->Store().totalRows, rows);
+    ExpectInvariants("after the refused command");
+    // Again, the disk whole: the line is made.
+    w->Store().selected = w->Store().top + live + 1;
+    gui::ModalSeam::Reset();
+    Send(w, c.command);
+    EXPECT_EQ(w->Store().totalRows, rows + 1) << test_support::ShownTexts();
+  }
+  ExpectInvariants("after the new line and piece");
 }
 
 // "Modifier" on a line another station matched meanwhile: a beep, no line form, and the line's

@@ -20,6 +20,7 @@
 #include "runtime/xbase.h"
 #include "support/books_writes.h"
 #include "support/report_hook_driver.h"
+#include "support/totals_post.h"
 
 namespace entry_test {
 
@@ -145,8 +146,8 @@ class OutputTest : public EntryTest {
       const std::string op = std::string("+") + s.sense;
       std::string account = s.account;
       account.resize(8, ' ');
-      MajCompteC20(account.c_str(), op.c_str(), francs, s.euros);
-      MajCentC10((journalMonth + "B").c_str(), op.c_str(), francs, s.euros);
+      test_support::PostTotals('A', account, op.c_str(), francs, s.euros);
+      test_support::PostTotals('H', journalMonth + "B", op.c_str(), francs, s.euros);
     }
   }
 

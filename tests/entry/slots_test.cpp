@@ -16,10 +16,12 @@
 #include "platform/gui/accelerators.h"
 #include "platform/gui/menu.h"
 #include "runtime/numbers.h"
+#include "runtime/text.h"
 #include "runtime/xbase.h"
 #include "shell/application.h"
 #include "shell/mdi_client.h"
 #include "support/books_writes.h"
+#include "support/totals_post.h"
 
 namespace entry_test {
 namespace {
@@ -78,8 +80,8 @@ TEST_F(SlotsTest, CtrlSListsEveryJournalMonthWithTheTotalsOfItsLines) {
     // Month shown MM/YY, journal, state, debit and credit of the euros (the main currency).
     EXPECT_NE(text.find(MonthDisplay(code)), std::string::npos) << text;
     EXPECT_NE(text.find("Brouillard"), std::string::npos) << text;
-    EXPECT_NE(text.find(GroupThousands(17, 2, FromCents(s->second.first))), std::string::npos) << code << "|" << text;
-    EXPECT_NE(text.find(GroupThousands(17, 2, FromCents(s->second.second))), std::string::npos) << code << "|" << text;
+    EXPECT_NE(text.find(GroupedAmount(s->second.first, 17)), std::string::npos) << code << "|" << text;
+    EXPECT_NE(text.find(GroupedAmount(s->second.second, 17)), std::string::npos) << code << "|" << text;
     ++checked;
   }
   EXPECT_EQ(checked, headers);
@@ -297,10 +299,8 @@ TEST_F(SlotsTest, ALineKeyHandedOverAtPlus18KeepsTheHeaderLockedThroughATotalsUp
   SetRegistryText(slot + kSlotRestoreOffset, kRestoreKeyLength, lineKey);
   EXPECT_EQ(RegistryText(slot + kSlotKeyOffset, 7), month) << "the journal-month key stays at + 11";
   EXPECT_TRUE(IsJournalInEntry(month.c_str()));
-  test_support::SetUpWrites setUp("totaux d une modification");
-  MajCentC10((month + "B").c_str(), "+D", 1.0, 0.15);
-  MajCentC10((month + "B").c_str(), "-D", 1.0, 0.15);
-  setUp.End();
+  ASSERT_TRUE(test_support::PostTotals('H', month + "B", "+D", 1.0, 0.15));
+  ASSERT_TRUE(test_support::PostTotals('H', month + "B", "-D", 1.0, 0.15));
   EXPECT_FALSE(station.Do('a')) << "still locked after the totals update";
   // "Ligne Restore" finds the key there; the headers list opens it in no second slot.
   EXPECT_EQ(Saisir(month), w);

@@ -50,7 +50,7 @@ TEST(EntryTexts, ListsAndTitlesCarryTheirValues) {
       {"analytic title, euros", TWSaiBroDetJournauxAnal::TitleOf(debitKey, true),
        "Lignes Analytiques (1) OD en 01/26 Compte: 60100000 Db 400.00"},
       {"analytic title, francs", TWSaiBroDetJournauxAnal::TitleOf(debitKey, false),
-       "Lignes Analytiques (1) OD en 01/26 Compte: 60100000 Db 2623.82"},
+       "Lignes Analytiques (1) OD en 01/26 Compte: 60100000 Db 2 623.82"},
       {"analytic title, second axis, credit", TWSaiBroDetJournauxAnal::TitleOf(creditKey, true),
        "Lignes Analytiques (2) OD en 01/26 Compte: 40100000 Cr -400.00"},
   };

@@ -20,6 +20,7 @@
 #include "support/kill_point.h"
 #include "support/line_files.h"
 #include "support/refused_read.h"
+#include "support/totals_post.h"
 #include "data/error_report.h"
 
 namespace entry_test {
@@ -53,6 +54,11 @@ class ValidationTest : public OutputTest {
     gui::ModalSeam::QueueMessageBoxAnswer(confirm);
   }
   std::string Log() { return Bytes("clgje.txt"); }
+  // The program's dossier let go: its tables and its lock closed, so that its files can be put back.
+  static void CloseDossier() {
+    CloseAllTables();
+    if (DossierLockTable != nullptr) DossierLockTable->CloseTable(true);
+  }
   bool AsideFolderLeft() {
     for (const auto& e : fs::directory_iterator(folder_))
       if (e.is_directory() && e.path().filename().string().rfind("validation-", 0) == 0) return true;
@@ -410,9 +416,7 @@ TEST_F(ValidationTest, AFailedRunPutsTheDossierBackAtOnce) {
   if (!TableC20->isOpen) {
     ASSERT_TRUE(TableC20->UseShared(PathC20(), "C20CODE"));
   }
-  test_support::SetUpWrites setUp("total decale");
-  MajCompteC20("60640000", "+D", 6.56, 1.00);
-  setUp.End();
+  ASSERT_TRUE(test_support::PostTotals('A', "60640000", "+D", 6.56, 1.00));
   CloseAll();
   // The first account of the chart moved by a cent while the first line goes to the closed file.
   std::string moved;
@@ -496,6 +500,61 @@ TEST_F(ValidationTest, AReadRefusedByTheCheckIsSaidAsSuch) {
       test_support::ScreenshotMessage(m, "entry", "validation-check-unread");
   CloseAll();
   ExpectSameFiles(files, TableFiles(), "a check that could not read");
+}
+
+// The disk no longer reading from one read on (every file, or the draft, or the sort file alone), wherever
+// the validation is (the form's list of journal-months, its check before, its run, its check after, the
+// put-back, the opening after it): each refusal is said in the program's own words, the read refused
+// named, never in the engine's raw box nor as another station's hold; the disk in order again, the
+// dossier opens as before the run, or validated.
+TEST_F(ValidationTest, ADiskThatNoLongerReadsIsSaidInTheProgramsOwnWords) {
+  Open();
+  const std::string month = JournalMonths()[0].first;
+  CloseAll();
+  CloseDossier();
+  const std::string kept = root_ + "/kept/";
+  fs::copy(folder_, kept, fs::copy_options::recursive);
+  const auto files = TableFiles();
+  for (const char* file : {"", "c50je.dbf", "c60je.dbf"}) {
+    long refused = 0;
+    std::vector<int> points{1, 2, 3, 10, 30, 100, 300};
+    for (int nth = 400; nth < 20000; nth += 150) points.push_back(nth);
+    for (const int nth : points) {
+      SCOPED_TRACE(std::string(*file == '\0' ? "every file" : file) + ", read " + std::to_string(nth) + " on refused");
+      fs::remove_all(folder_);
+      fs::copy(kept, folder_, fs::copy_options::recursive);
+      Open();
+      CloseAll();
+      gui::ModalSeam::Reset();
+      Validate({month}, "20/03/26");
+      // A file of the dossier's own: the copies the run makes aside read as they are.
+      test_support::RefusedRead::Arm(*file == '\0' ? std::string() : "/demo/" + std::string(file), nth, true);
+      Menu(kValidation);
+      const int seen = test_support::RefusedRead::Seen();
+      test_support::RefusedRead::Disarm();
+      const std::string shown = test_support::ShownTexts();
+      CloseAll();
+      CloseDossier();
+      if (seen < nth) break;
+      ++refused;
+      EXPECT_EQ(shown.find("Erreur BDE"), std::string::npos) << shown;
+      EXPECT_EQ(shown.find("aucun poste n'utilise"), std::string::npos) << shown;
+      EXPECT_EQ(shown.find("Ouverture impossible"), std::string::npos) << shown;
+      EXPECT_NE(shown.find("erreur de lecture sur le disque"), std::string::npos) << shown;
+      if (*file != '\0') EXPECT_NE(shown.find(ReadErrorText(folder_ + file)), std::string::npos) << shown;
+      // The disk in order: the dossier opens, as it was or validated.
+      gui::ModalSeam::Reset();
+      for (int i = 0; i < 4; ++i) gui::ModalSeam::QueueMessageBoxAnswer(gui::IDYES);
+      Open();
+      CloseAll();
+      const bool validated = Log().find("VALIDATION DES JOURNAUX - Ok - " + JournalMonthsText({month})) != std::string::npos;
+      CloseDossier();
+      if (!validated) ExpectSameFiles(files, TableFiles(), "the disk in order again");
+      ASSERT_FALSE(HasFailure());
+    }
+    EXPECT_GE(refused, 5) << file;
+  }
+  fs::remove_all(kept);
 }
 
 // Another station has the dossier open: message 2259, no form, nothing changed.

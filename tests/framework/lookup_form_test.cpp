@@ -120,9 +120,9 @@ TEST_F(LookupFormTest, AccountsAnsweredByTheListArePaddedAndShowTheirBalance) {
     ASSERT_TRUE(t.PutFieldNum(20, 45.73));
   }
   form->ShowAccountBalanceC20(name, false);
-  EXPECT_EQ(name->GetText(), std::string("FOURNISSEURS - ") + LTrim(FormatAmountPlain(700.0)) + " Francs");
+  EXPECT_EQ(name->GetText(), std::string("FOURNISSEURS - 700.00 Db Francs"));
   form->ShowAccountBalanceC20(name, true);
-  EXPECT_EQ(name->GetText(), std::string("FOURNISSEURS - ") + LTrim(FormatAmountPlain(106.72)) + " Euros");
+  EXPECT_EQ(name->GetText(), std::string("FOURNISSEURS - 106.72 Db Euros"));
   form->CmQuitter();
 }
 

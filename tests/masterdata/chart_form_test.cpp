@@ -65,6 +65,13 @@ struct FormCase {
   std::map<std::string, std::string> stored;
 };
 
+// The refusal of an amount in euros whose francs no field holds: what was typed, then the range taken.
+std::string PastTheFrancs(const std::string& typed) {
+  return "\n\nMontant trop grand:\n\n" + typed +
+         "\n\nIl va de -1 524 490 172,37 \xE0 15 244 901 723,74 euros au plus, pour que sa contre-valeur en francs "
+         "tienne aussi.\n\n";
+}
+
 TEST_F(ChartFormTest, TheRulesOfTheAccountForm) {
   Put('2', "FOUR", {{2, "Fournisseur FOUR"}, {25, "40100000"}});
   const Rib rib = RightRib();
@@ -131,6 +138,20 @@ TEST_F(ChartFormTest, TheRulesOfTheAccountForm) {
        "La d\xE9signation ne peut \xEAtre vide", {}},
       {"an amount that is no number is refused", "47800007", {{2, "Attente"}}, {}, {}, {}, {}, {{kCreditE, "12,3,4"}},
        "\n\nMontant incorrect:\n\n12,3,4\n\n", {}},
+      // Every amount is stored with its twin in francs, 14 characters each: euros whose francs no field holds are
+      // refused by name with the range taken, never as the asterisks their franc edit shows; in a dossier kept
+      // only in euros too. The largest euros are stored with their whole francs.
+      {"euros whose francs no field holds are refused with the range taken", "47800008", {{2, "Attente"}}, {}, {},
+       {}, {}, {{kDebitE, "20000000000"}}, PastTheFrancs("20000000000"), {}},
+      {"a credit budget past the francs' least is refused", "47800009", {{2, "Attente"}}, {}, {}, {}, {},
+       {{kBudgetE, "C2000000000"}}, PastTheFrancs("C2000000000"), {}},
+      {"kept only in euros, the francs are still stored and still limit", "47800010", {{2, "Attente"}},
+       [] { TheDossierRecord.SetConstant(39, "OUI"); }, {}, {}, {}, {{kCreditE, "16000000000"}},
+       PastTheFrancs("16000000000"), {}},
+      {"the largest euros are stored with their whole francs", "47800011", {{2, "Attente"}}, {}, {}, {}, {},
+       {{kDebitE, "15244901723.74"}, {kBudgetE, "C1524490172.37"}}, "",
+       {{"CDEBNM1E", "15244901723.74"}, {"CDEBNM1F", "99999999999.99"}, {"CBUDGETE", "-1524490172.37"},
+        {"CBUDGETF", "-9999999999.97"}}},
   };
   bool pictured = false;
   for (const FormCase& c : cases) {
@@ -174,6 +195,8 @@ TEST_F(ChartFormTest, TheRulesOfTheAccountForm) {
       EXPECT_EQ(gui::ModalSeam::Shown()[0].text, c.message);
       EXPECT_EQ(gui::ModalSeam::Shown()[0].caption, "Code Plan Comptable: " + std::string(RTrim(c.code.c_str())));
       EXPECT_EQ(FormOf('2'), form) << "a refused form stays open";
+      if (c.code == "47800008")
+        test_support::ScreenshotMessage(gui::ModalSeam::Shown()[0], "masterdata", "account_form_francs_past_their_field");
       if (c.message == "Le Compte est inconnu") {
         EXPECT_EQ(Text(form, kCounterpartName), "???");
       }

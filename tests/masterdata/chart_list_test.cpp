@@ -196,8 +196,8 @@ TEST_F(ChartListTest, TheBalanceColumnIsBlankWhenDebitEqualsCreditAndTypedKeysLa
   // The balance cell: after the marker, the key (8), the code (8), the name (30), the counterpart (8) and the
   // balance-sheet mark (3).
   const std::size_t balance = 7 + 8 + 8 + 30 + 8 + 3;
-  EXPECT_EQ(RowOf(list, "47100000").substr(balance, 17), std::string(17, ' '));
-  EXPECT_EQ(RowOf(list, "47200000").substr(balance, 17), std::string(FormatAmount(1234.0)));
+  EXPECT_EQ(RowOf(list, "47100000").substr(balance, 21), std::string(21, ' '));
+  EXPECT_EQ(RowOf(list, "47200000").substr(balance, 21), "          1 234.00 Db");
 
   // Keys typed: each selects the first account of that rank in the code index.
   std::uint32_t now = 1000;
@@ -463,8 +463,8 @@ TEST_F(ChartListTest, TheReportVariablesForListTypesOneCAndTheStandardLayout) {
   EXPECT_EQ(line.at("EURO"), "Euros ");
   EXPECT_EQ(RTrim(line.at("CTRPARTIE").c_str()), std::string("411"));
   EXPECT_EQ(RTrim(line.at("LIBCTRPART").c_str()), std::string("Clients")) << "an old unpadded counterpart is read padded";
-  EXPECT_EQ(line.at("SOLDENM1"), std::string(FormatAmount(7.5)));
-  EXPECT_EQ(line.at("BUDGET"), std::string(FormatAmount(-50)));
+  EXPECT_EQ(line.at("SOLDENM1"), "          7.50 Db");
+  EXPECT_EQ(line.at("BUDGET"), "         50.00 Cr");
   EXPECT_EQ(all.lastLineType, "Z");
 
   list->ListTypeLetter = '1';

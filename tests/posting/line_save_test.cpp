@@ -3,9 +3,12 @@
 // the one account normalisation; an auxiliary account's analytic lines found and removed with their
 // sections' totals; a save whose lock another station holds changing nothing; and a save meeting a refused
 // write putting back what it wrote.
+#include "entry/core/analytic_split.h"
 #include "entry/core_fixture.h"
 #include "data/account_totals.h"
 #include "data/stopped_line_changes.h"
+#include "data/entry_lines.h"
+#include "data/line_change_note.h"
 #include "platform/system/write_fault.h"
 #include "support/books_writes.h"
 #include "support/refused_write.h"
@@ -13,6 +16,8 @@
 #include "runtime/numbers.h"
 #include "runtime/xbase.h"
 #include "support/other_process.h"
+#include "support/refused_read.h"
+#include "support/totals_post.h"
 
 namespace entry_test {
 namespace {
@@ -190,7 +195,7 @@ TEST_F(SaveTest, AnAuxiliaryAccountsAnalyticLinesAreFoundAndTheirSectionsTotalsG
     for (const auto& f : fields) c50.PutField(std::atoi(f[0].c_str()), f[1].c_str());
     ASSERT_TRUE(c50.InsertRecord());
     ASSERT_TRUE(AppendLigneTri(c50, LigneTri::kDraft, c60));
-    MajAnalC30(section, "+D", 6.56, 1.00);
+    ASSERT_TRUE(test_support::PostTotals('S', section, "+D", 6.56, 1.00));
   }
   ASSERT_TRUE(TableC30->Seek("C30CODE", "SECTA   "));
   EXPECT_EQ(ToCents(TableC30->GetFieldNum(10)), 100);
@@ -398,6 +403,15 @@ namespace {
 class AnalyticSaveTest : public SaveTest {
  protected:
   char AnalyticMode() const override { return '1'; }
+  // A split removed brought back, its analytic lines' amounts back on their sections.
+  void BringBack(const std::vector<std::uint32_t>& split) {
+    for (std::uint32_t a : split) {
+      ASSERT_TRUE(c50.GoTo(a));
+      const char kind = c50.GetField(L::BCLE)[0];
+      if (kind == 'W' || kind == 'Y') ASSERT_EQ(entry::ReactivateSplitLine(c50, c60, a, "ligne"), LineChange::Done);
+      else ASSERT_TRUE(MarkDraftLine(c50, c60, a, false));
+    }
+  }
 };
 
 TEST_F(AnalyticSaveTest, AnotherAccountTakesTheOldSplitAway) {
@@ -436,6 +450,67 @@ TEST_F(AnalyticSaveTest, AnotherAccountTakesTheOldSplitAway) {
     EXPECT_TRUE(c50.IsDeleted()) << a;
   }
   ExpectInvariants("after the account changed under its split");
+}
+
+// A split removed on its own (as the line form removes it once its account takes no analytic), each of the
+// first reads of the draft's index, then of the draft, refused in turn: a read refused before the split was found is said,
+// never taken for a line without split; one refused later fails the removal, said too. Either way the split
+// stays whole, and read whole at last it goes.
+TEST_F(AnalyticSaveTest, ASplitRemovalMeetingARefusedReadSaysSoAndLeavesTheSplitWhole) {
+  LineRecord line;
+  std::vector<std::uint32_t> split;
+  for (std::uint32_t r = 1; r <= c50.RecCount() && split.size() < 2; ++r) {
+    if (!c50.GoTo(r) || c50.IsDeleted() || c50.GetField(L::BCLE)[0] != 'Z') continue;
+    line = ReadLineRecord(c50);
+    split.clear();
+    const std::string key = L::AnalyticKey(c50);
+    for (bool more = c50.SeekNotBelow(L::kAnalyticTag, key.c_str()); more; more = c50.Skip(1)) {
+      if (c50.MatchKey(key.c_str(), L::kAnalyticKeyLength, L::BMOIS, L::BJAL, L::BPIECE, L::BCG, L::BNUM) != 'O') break;
+      if (!c50.IsDeleted()) split.push_back(c50.recordNumber);
+    }
+    c50.SetOrder(L::kCodeTag);
+  }
+  ASSERT_GE(split.size(), 2u);
+  const auto live = [&] {
+    long n = 0;
+    for (std::uint32_t a : split) n += c50.GoTo(a) && !c50.IsDeleted();
+    return n;
+  };
+  for (const char* file : {"/c50je.mdx", "/c50je.dbf"}) {
+    long refused = 0;
+    // The reads of the seek of the split and of its first records, where it is found.
+    for (int k = 1; k <= 24; ++k) {
+      SCOPED_TRACE(std::string(file) + ", read " + std::to_string(k) + " refused");
+      std::string refusal;
+      test_support::RefusedRead::Arm(file, k);
+      const long removed = DeleteLineAnalytic(c50, c60, line.key, line.account, 3, &refusal);
+      const int seen = test_support::RefusedRead::Seen();
+      test_support::RefusedRead::Disarm();
+      CloseLineChangeNote();
+      FinishStoppedLineChanges();
+      if (k > seen) {
+        // Read whole: removed, then put back for the next file.
+        ASSERT_EQ(removed, static_cast<long>(split.size())) << refusal;
+        ASSERT_NO_FATAL_FAILURE(BringBack(split));
+        break;
+      }
+      // A read past the change's end (its index put back in order) leaves it made.
+      if (removed == static_cast<long>(split.size()) && refusal.empty()) {
+        ASSERT_NO_FATAL_FAILURE(BringBack(split));
+        continue;
+      }
+      ++refused;
+      EXPECT_EQ(removed, 0);
+      EXPECT_NE(refusal.find("erreur de lecture sur le disque"), std::string::npos) << refusal;
+      // Left to the next opening, which took it up from the lines: the split went whole, or stayed whole.
+      const bool takenUp = refusal.find("prochaine ouverture") != std::string::npos;
+      EXPECT_TRUE(live() == static_cast<long>(split.size()) || (takenUp && live() == 0)) << refusal;
+      if (live() == 0) ASSERT_NO_FATAL_FAILURE(BringBack(split));
+      ASSERT_FALSE(HasFailure());
+    }
+    EXPECT_GE(refused, 2) << file;
+  }
+  ExpectInvariants("after the split went at last and came back");
 }
 
 }  // namespace

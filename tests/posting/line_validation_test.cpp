@@ -3,6 +3,7 @@
 // cash-account warning, whose amounts count the line as typed instead of the line as loaded.
 #include "entry/core_fixture.h"
 #include "posting/line_validation.h"
+#include "resources/string_table.h"
 #include "runtime/numbers.h"
 #include "support/books_writes.h"
 
@@ -95,13 +96,16 @@ TEST_F(ValidationTest, EachTypedLineGetsItsMessageAndItsField) {
        LineField::DueDate},
       {"negative francs", "C604", 'A', "15", "", "60700000", "", -10, 0, 'N', 'N', kMsgNegativeAmount, LineField::DebitF},
       {"negative euros", "C604", 'A', "15", "", "60700000", "", 0, -3, 'N', 'N', kMsgNegativeAmount, LineField::CreditE},
-      // The largest amount a line holds is taken in either currency; a cent more is refused.
+      // The largest amount a line takes in either currency, its twin in the other fitting its field too; a cent
+      // more is refused. In euros the francs are the limit (99 999 999 999,99 F are 15 244 901 723,74 €).
       {"the largest francs", "C604", 'A', "15", "", "60700000", "", 99999999999.99, 0, 'N', 'N', 0, kNone},
-      {"the largest euros", "C604", 'A', "15", "", "60700000", "", 0, 99999999999.99, 'N', 'N', 0, kNone},
+      {"the largest euros", "C604", 'A', "15", "", "60700000", "", 0, 15244901723.74, 'N', 'N', 0, kNone},
       {"a cent more francs", "C604", 'A', "15", "", "60700000", "", 100000000000.00, 0, 'N', 'N', kMsgAmountTooLarge,
        LineField::DebitF},
-      {"a cent more euros", "C604", 'A', "15", "", "60700000", "", 0, 100000000000.00, 'N', 'N', kMsgAmountTooLarge,
+      {"a cent more euros", "C604", 'A', "15", "", "60700000", "", 0, 15244901723.75, 'N', 'N', kMsgAmountTooLarge,
        LineField::CreditE},
+      {"euros whose francs no field holds", "C604", 'A', "15", "", "60700000", "", 0, 99999999999.99, 'N', 'N',
+       kMsgAmountTooLarge, LineField::CreditE},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
@@ -121,6 +125,13 @@ TEST_F(ValidationTest, EachTypedLineGetsItsMessageAndItsField) {
     EXPECT_EQ(v.message, c.message);
     EXPECT_EQ(v.focus, c.focus);
     EXPECT_EQ(v.answer, c.message == 0 ? kLineChanged : kLineRefused);
+    // The form's message line names the largest amount taken in the refused field's currency.
+    if (c.message == kMsgAmountTooLarge) {
+      EXPECT_EQ(v.text, std::string("Le Montant est trop grand: ") +
+                            (c.focus == LineField::CreditE ? "15 244 901 723,74" : "99 999 999 999,99") + " au plus");
+    } else if (c.message != 0) {
+      EXPECT_EQ(v.text, LoadStr(c.message));
+    }
   }
 }
 

@@ -3,8 +3,11 @@
 // they were. The opening makes each total a stopped change names equal to its lines, those of the
 // closed file included (an account, an auxiliary account's collective, a section), and writes none
 // of them from a read the disk refused: it then keeps the note for the next opening.
+#include <signal.h>
+
 #include <climits>
 #include <cstring>
+#include <filesystem>
 #include <fstream>
 
 #include "data/account_totals.h"
@@ -17,6 +20,8 @@
 #include "posting/line_changes.h"
 #include "runtime/text.h"
 #include "support/books_writes.h"
+#include "support/file_handles.h"
+#include "support/other_process.h"
 #include "support/refused_read.h"
 
 namespace entry_test {
@@ -100,6 +105,47 @@ class StoppedChangeTotalsTest : public CoreTest {
     EXPECT_FALSE(general.empty() || auxiliary.empty() || section.empty())
         << "general " << general << ", auxiliary " << auxiliary << ", section " << section;
     return {{'A', general}, {'A', auxiliary}, {'S', section}};
+  }
+
+  // The first piece of the draft with analytic lines and a line on an auxiliary account (its
+  // journal-month, its number), and another journal-month of the draft to copy it into.
+  void PieceWithSplitAndAuxiliary(std::pair<std::string, std::string>* piece, std::string* target) {
+    std::map<std::pair<std::string, std::string>, std::set<char>> kinds;
+    for (std::uint32_t r = 1; r <= c50.RecCount(); ++r) {
+      if (!c50.GoTo(r) || c50.IsDeleted()) continue;
+      const char kind = c50.GetField(L::BCLE)[0];
+      const char first = c50.GetField(L::BCODE)[0];
+      std::set<char>& of = kinds[{std::string(c50.GetField(L::BMOIS)) + c50.GetField(L::BJAL), c50.GetField(L::BPIECE)}];
+      of.insert(kind == 'Z' && first >= 'A' && first <= 'Z' ? 'a' : kind);
+    }
+    for (const auto& [p, k] : kinds)
+      if (k.count('a') != 0 && k.count('W') != 0 && piece->first.empty()) *piece = p;
+    for (const auto& [p, k] : kinds)
+      if (p.first != piece->first && posting::SeekHeader(*TableC10, p.first, posting::kDraftSource)) *target = p.first;
+  }
+
+  // The dossier's folder kept aside under `name`, or put back from there, its tables closed meanwhile.
+  void Aside(const std::string& name, bool back) {
+    c50.CloseTable();
+    c60.CloseTable();
+    CloseAllTables();
+    const std::string aside = Dir() + "/" + name;
+    if (back) {
+      std::filesystem::remove_all(Dir() + "/je");
+      std::filesystem::copy(aside, Dir() + "/je", std::filesystem::copy_options::recursive);
+    } else {
+      std::filesystem::remove_all(aside);
+      std::filesystem::copy(Dir() + "/je", aside, std::filesystem::copy_options::recursive);
+    }
+    OpenTables();
+  }
+
+  // The books, the dossier's record aside: a piece number taken by a copy taken back is not given
+  // back, as one taken by a piece left empty is not.
+  std::multiset<std::string> Books() {
+    std::multiset<std::string> b = LiveRecords();
+    std::erase_if(b, [](const std::string& r) { return r.rfind(TableC10->tablePath + "|0|", 0) == 0; });
+    return b;
   }
 };
 
@@ -210,6 +256,77 @@ TEST_F(StoppedChangeTotalsTest, AFinishMeetingARefusedReadWritesNoTotalFromIt) {
     }
     EXPECT_GE(refused, 1) << file;
   }
+  ExpectInvariants("finished at last");
+}
+
+TEST_F(StoppedChangeTotalsTest, AFinishWhoseOwnOpenIsRefusedWritesNothingFromItAndSaysWhy) {
+  // A piece with analytic lines and a line on an auxiliary account copied into another journal-month,
+  // killed half-way: its note names an auxiliary account's collective, and accounts and sections with
+  // lines in the closed file.
+  std::pair<std::string, std::string> piece;
+  std::string target;
+  PieceWithSplitAndAuxiliary(&piece, &target);
+  ASSERT_FALSE(piece.first.empty() || target.empty());
+  const auto copy = [&] {
+    const bool open = TableC10->OpenShared(PathC10(), "C10CODE") && TableC20->OpenShared(PathC20(), "C20CODE") &&
+                      TableC30->OpenShared(PathC30(), "C30CODE");
+    const bool done = open && entry::CopyPiece(piece.first, piece.second, entry::PieceTarget::From(target)).outcome ==
+                                  entry::PieceOutcome::Done;
+    CloseLineChangeNote();
+    return done;
+  };
+  const auto notes = [] { return LineChangeNoteFiles(DossierFolder, DossierCode); };
+  Aside("before", false);
+  const std::multiset<std::string> before = Books();
+  long writes = 0;
+  c50.CloseTable();
+  c60.CloseTable();
+  CloseAllTables();
+  ASSERT_EQ(test_support::RunKilledAtWrite(LONG_MAX, copy, &writes), 0);
+  OpenTables();
+  const std::multiset<std::string> after = Books();
+  ASSERT_NE(after, before);
+  ASSERT_GT(writes, 20);
+  Aside("before", true);
+  c50.CloseTable();
+  c60.CloseTable();
+  CloseAllTables();
+  ASSERT_EQ(test_support::RunKilledAtWrite(writes / 2, copy), 128 + SIGKILL);
+  OpenTables();
+  ASSERT_EQ(notes().size(), 1u);
+  const std::multiset<std::string> stopped = Books();
+  Aside("stopped", false);
+
+  // The finish left 0, 1, 2 ... free file handles: each open it makes refused in turn (EMFILE).
+  long refused = 0;
+  for (int left = 0;; ++left) {
+    SCOPED_TRACE(std::to_string(left) + " file handles left");
+    ASSERT_LT(left, 400) << "the finish never went through";
+    Aside("stopped", true);
+    StoppedLineChanges finished;
+    {
+      const test_support::FileHandlesLeft handles(left);
+      finished = FinishStoppedLineChanges();
+    }
+    if (finished.done) {
+      EXPECT_EQ(finished.finished, 1) << finished.said;
+      EXPECT_TRUE(notes().empty());
+      const std::multiset<std::string> now = Books();
+      EXPECT_TRUE(now == before || now == after) << "finished, neither as before nor as after the copy";
+      break;
+    }
+    ++refused;
+    // Said in its box with the file and the cause; its note left for the next opening; nothing
+    // written from what it could not open.
+    EXPECT_NE(finished.said.find("trop de fichiers ouverts"), std::string::npos) << finished.said;
+    EXPECT_NE(finished.said.find(DossierFolder), std::string::npos) << finished.said;
+    EXPECT_EQ(notes().size(), 1u) << "its note went";
+    for (const std::string& record : Books())
+      EXPECT_TRUE(stopped.count(record) != 0 || before.count(record) != 0 || after.count(record) != 0)
+          << "written from an open refused: " << record;
+    ASSERT_FALSE(HasFailure());
+  }
+  EXPECT_GE(refused, 6);
   ExpectInvariants("finished at last");
 }
 

@@ -15,6 +15,7 @@
 #include <set>
 
 #include "data/draft_lines.h"
+#include "data/engine_files.h"
 #include "entry/core/analytic_split.h"
 #include "data/line_change_note.h"
 #include "data/stopped_line_changes.h"
@@ -23,12 +24,15 @@
 #include "platform/system/files.h"
 #include "platform/system/write_fault.h"
 #include "posting/line_save.h"
+#include "posting/new_lines.h"
 #include "resources/string_table.h"
 #include "runtime/numbers.h"
 #include "runtime/text.h"
+#include "runtime/xbase.h"
 #include "support/draft_piece.h"
 #include "support/other_process.h"
 #include "support/refused_read.h"
+#include "support/refused_write.h"
 
 namespace entry_test {
 namespace {
@@ -162,6 +166,46 @@ class StoppedLineChangeTest : public CoreTest {
     fs::remove_all(Dir() + "/kept");
   }
 
+  // `change` run with its k-th write of a table refused once by `fault`, k = 1, 2, ... each from the
+  // dossier as it stands now, until it goes through uncut: each refused run fails, says so in its one
+  // sentence (beginning with `said`), no box of the engine's beside it, and leaves the books as they
+  // were, passing every invariant.
+  void EachWriteRefused(const char* what, const char* said, platform::WriteFault fault,
+                        const std::function<bool(Table&, Table&, std::string*)>& change) {
+    SCOPED_TRACE(what);
+    Keep();
+    const std::multiset<std::string> before = Books();
+    long refused = 0;
+    for (int k = 1;; ++k) {
+      PutBack();
+      test_support::RefusedWrite::Arm(".dbf", k, fault);
+      Messages().clear();
+      std::string refusal;
+      const bool done = change(c50, c60, &refusal);
+      const int seen = test_support::RefusedWrite::Seen();
+      const std::string which = platform::RefusedChange();
+      test_support::RefusedWrite::Disarm();
+      CloseLineChangeNote();
+      if (k > seen) {
+        EXPECT_TRUE(done) << "uncut: " << refusal;
+        break;
+      }
+      ++refused;
+      EXPECT_FALSE(done) << "done though write " << k << " was refused: " << which;
+      EXPECT_TRUE(Books() == before) << "write " << k << " refused: " << which;
+      EXPECT_EQ(refusal.rfind(said, 0), 0u) << k << ": " << refusal;
+      EXPECT_NE(refusal.find("rien n'a chang\xE9"), std::string::npos) << k << ": " << refusal;
+      EXPECT_TRUE(Messages().empty()) << "an engine box beside the change's own: " << Messages()[0];
+      EXPECT_TRUE(Notes().empty()) << "write " << k << " refused: its note stays";
+      DossierInvariants check;
+      EXPECT_TRUE(check.Check()) << "write " << k << " refused\n" << check.Report();
+      ASSERT_FALSE(HasFailure()) << "write " << k << " refused: " << which;
+    }
+    EXPECT_GT(refused, 10);
+    PutBack();
+    fs::remove_all(Dir() + "/kept");
+  }
+
   // The change in the child, on tables of its own; its note let go as the program leaves a dossier.
   bool Run(const std::function<bool(Table&, Table&)>& change) {
     Table d, s;
@@ -268,6 +312,9 @@ class StoppedLineChangeTest : public CoreTest {
       bool created = false;
       EXPECT_EQ(entry::KeepSplitHeader(c50, c60, key, &created), entry::SplitOpening::Opened);
       EXPECT_TRUE(created);
+      // The header made as a change of lines: its note let go, as the program does when it leaves the
+      // dossier, so that the notes found next are the change's own.
+      CloseLineChangeNote();
       return key;
     }
     ADD_FAILURE() << "no bank line without a split";
@@ -293,6 +340,12 @@ constexpr int kLineSavedName = 35010;
 constexpr int kPieceMovedName = 35013;
 constexpr int kLinesAppendedName = 35015;
 constexpr int kDefaultSplitName = 35019;
+constexpr int kLineCreatedName = 35050;
+constexpr int kPieceCreatedName = 35051;
+constexpr int kSplitHeaderKeptName = 35052;
+constexpr int kAnalyticLineCreatedName = 35053;
+constexpr int kSplitRenumberedName = 35054;
+constexpr int kSplitRefreshedName = 35055;
 
 TEST_F(StoppedLineChangeTest, AChangeKilledAtAnyWriteIsFinishedOrTakenBackAndSaid) {
   // A bank line saved onto another account with another amount.
@@ -341,6 +394,98 @@ TEST_F(StoppedLineChangeTest, ASplitDroppedOrMadeByAChangeKilledAtAnyWriteGoesWh
     return entry::MakeDefaultSplit(d, s, key, text, 6.55957, true, nullptr, &made) == entry::DefaultSplitOutcome::Made &&
            made == 2;
   }));
+}
+
+// "Créer Ligne" after a line with a split of eight records on two axes whose next number is taken:
+// the group renumbered with its analytic lines and sort records, then the new line. Killed anywhere,
+// the next opening leaves every line with its split, its sort record and its number from before, or
+// every one from after with the new line.
+TEST_F(StoppedLineChangeTest, ANewLineKilledAtAnyWriteLeavesTheGroupNumberedWhole) {
+  const std::uint32_t line = SplitLineBeforeATakenNumber(8);
+  ASSERT_NE(line, 0u) << "no line with a split of eight records before a taken number";
+  const LineAfter after = After(line);
+  ASSERT_NO_FATAL_FAILURE(EachWriteKilled("a new line after a line with its split", kLineCreatedName,
+                                          [&](Table& d, Table& s) {
+                                            const NewLineResult made = CreateLineAfter(d, s, after);
+                                            return made.outcome == NewLineOutcome::Created && made.renumbered > 8;
+                                          }));
+}
+
+// A new piece, and the split's own writes as its window makes them: its header made, a new analytic
+// line, the axis renumbered for it, and, once its line was saved with another day, the header and the
+// lines given that day (their sort records with them). Killed anywhere, each stands whole or not at all.
+// The same "Créer Ligne" with a write refused, each in turn from the books as they were: nothing of it
+// stays (the new line, once appended, stays cancelled), and the one sentence says that the line was not
+// created.
+TEST_F(StoppedLineChangeTest, ANewLineRefusedAtAnyWriteChangesNothingAndSaysSo) {
+  const std::uint32_t line = SplitLineBeforeATakenNumber(8);
+  ASSERT_NE(line, 0u);
+  const LineAfter after = After(line);
+  ASSERT_NO_FATAL_FAILURE(EachWriteRefused("a new line after a line with its split",
+                                           "La ligne n'a pas \xE9t\xE9 cr\xE9\xE9" "e", platform::WriteFault::kFailOnce,
+                                           [&](Table& d, Table& s, std::string* refusal) {
+                                             const NewLineResult made = CreateLineAfter(d, s, after);
+                                             *refusal = made.refusal;
+                                             return made.outcome == NewLineOutcome::Created;
+                                           }));
+}
+
+TEST_F(StoppedLineChangeTest, ANewPieceAndASplitsOwnWritesKilledAtAnyWriteStandWholeOrNotAtAll) {
+  const std::string prefix = L::Key(c50).substr(0, L::kJournalMonthKeyLength);
+  ASSERT_NO_FATAL_FAILURE(EachWriteKilled("a new piece", kPieceCreatedName, [&](Table& d, Table& s) {
+    return CreatePieceLine(d, s, prefix, "999001", '1', 'O').outcome == NewLineOutcome::Created;
+  }));
+
+  // A bank line's split opened for the first time: its header made.
+  std::uint32_t bank = 0;
+  for (std::uint32_t r = 1; r <= c50.RecCount() && bank == 0; ++r)
+    if (c50.GoTo(r) && !c50.IsDeleted() && std::string(c50.GetField(L::BCODE)) == "51200000") bank = r;
+  ASSERT_NE(bank, 0u);
+  const entry::SplitKey bankKey = SplitKeyOf(bank);
+  ASSERT_NO_FATAL_FAILURE(EachWriteKilled("a split's header made", kSplitHeaderKeptName, [&](Table& d, Table& s) {
+    bool created = false;
+    d.SetOrder(L::kAnalyticTag);
+    return entry::KeepSplitHeader(d, s, bankKey, &created) == entry::SplitOpening::Opened && created;
+  }));
+
+  // The line with a split of eight records: its first axis renumbered, then a new line on it.
+  const std::uint32_t line = SplitLineBeforeATakenNumber(8);
+  ASSERT_NE(line, 0u);
+  const entry::SplitKey key = SplitKeyOf(line);
+  ASSERT_NO_FATAL_FAILURE(EachWriteKilled("an axis renumbered", kSplitRenumberedName, [&](Table& d, Table& s) {
+    return entry::RenumberSplitLines(d, s, key, 2) == posting::kRenumberStep;
+  }));
+  entry::NewSplitLine blank;
+  blank.number = "0009";
+  blank.day = key.Day();
+  blank.labelCode = key.LabelCode();
+  blank.label = key.Label();
+  blank.sense = key.Sense();
+  ASSERT_NO_FATAL_FAILURE(EachWriteKilled("a new analytic line", kAnalyticLineCreatedName, [&](Table& d, Table& s) {
+    return entry::AppendSplitLine(d, s, key, blank);
+  }));
+
+  // The line saved with another day, as the line form saves it: the split opened again gives its
+  // header, then its lines, the new day.
+  const SaveRequest save = OnAnotherDay(line);
+  ASSERT_EQ(SaveLineRecord(c50, c60, save).outcome, SaveOutcome::Saved);
+  CloseLineChangeNote();
+  const entry::SplitKey moved = SplitKeyOf(line);
+  ASSERT_EQ(moved.Day(), save.values.day);
+  ASSERT_NO_FATAL_FAILURE(EachWriteKilled("a split's header given its line's day", kSplitHeaderKeptName,
+                                          [&](Table& d, Table& s) {
+                                            d.SetOrder(L::kAnalyticTag);
+                                            return entry::KeepSplitHeader(d, s, moved, nullptr) ==
+                                                   entry::SplitOpening::Opened;
+                                          }));
+  ASSERT_EQ(entry::KeepSplitHeader(c50, c60, moved, nullptr), entry::SplitOpening::Opened);
+  CloseLineChangeNote();
+  ASSERT_NO_FATAL_FAILURE(EachWriteKilled("the lines given their line's day", kSplitRefreshedName,
+                                          [&](Table& d, Table& s) {
+                                            std::string refusal;
+                                            return entry::RefreshSplitLines(d, s, moved, &refusal) >= 3 &&
+                                                   refusal.empty();
+                                          }));
 }
 
 TEST_F(StoppedLineChangeTest, AnAnalyticChangeOrADroppedSplitMeetingARefusedReadFailsAndLeavesTheBooksWhole) {
@@ -413,6 +558,71 @@ TEST_F(StoppedLineChangeTest, ACopyMeetingARefusedReadOfTheDraftFailsAndLeavesTh
     return entry::CopyPiece(piece.first, piece.second, entry::PieceTarget::From(target)).outcome ==
            entry::PieceOutcome::Done;
   }));
+}
+
+TEST_F(StoppedLineChangeTest, ASaveRefusedForGoodAndTheNextOpeningSayTheSame) {
+  // A line saved onto another account, the disk refusing every change from its k-th on (a disk gone
+  // read-only after an error), the save's take-back and the marking of its note included; then the
+  // disk in order again and the dossier opened. What the save says and what the opening says agree,
+  // and both are true: a save that says nothing changed leaves the books as they were, and an opening
+  // that finds its note says it had nothing to redo; a save that could not take back all it wrote is
+  // finished or taken back by the opening.
+  const SaveRequest save = BankLineToAnotherAccount(true);
+  ASSERT_FALSE(save.key.empty());
+  Keep();
+  const std::multiset<std::string> before = Books();
+  ASSERT_EQ(SaveLineRecord(c50, c60, save).outcome, SaveOutcome::Saved);
+  const std::multiset<std::string> after = Books();
+  long nothingLeft = 0, finishedAfter = 0;
+  for (long k = 1;; ++k) {
+    SCOPED_TRACE("every change refused from the " + std::to_string(k) + "th");
+    PutBack();
+    platform::SetWriteFault(platform::WriteFault::kFailForGood, k);
+    const SaveResult saved = SaveLineRecord(c50, c60, save);
+    const long writes = platform::WritesCounted();
+    platform::SetWriteFault(platform::WriteFault::kNone, 0);
+    CloseLineChangeNote();
+    if (saved.outcome == SaveOutcome::Saved) {
+      EXPECT_GT(k, 3);
+      break;
+    }
+    ASSERT_EQ(saved.outcome, SaveOutcome::Failed) << saved.refusal;
+    // The indexes whose update the refusal cut short made again, as the opening does first.
+    CloseTables();
+    for (const std::string& table : {PathC10(), PathC20(), PathC30(), PathC50(), PathC60()}) {
+      bool repaired = false;
+      RepairInterruptedIndex(table + ".dbf", &repaired);
+    }
+    OpenTables();
+    const std::multiset<std::string> now = Books();
+    const StoppedLineChanges finished = FinishStoppedLineChanges();
+    EXPECT_TRUE(finished.done) << finished.said << "\nthe save said: " << saved.refusal;
+    if (saved.putBack) {
+      // Said whole: the books as before; an opening that finds the note has nothing to redo.
+      EXPECT_TRUE(now == before) << "said put back, yet not as before: " << saved.refusal;
+      EXPECT_NE(saved.refusal.find("rien n'a chang\xE9"), std::string::npos) << saved.refusal;
+      if (finished.finished > 0) {
+        ++nothingLeft;
+        EXPECT_NE(saved.refusal.find("prochaine ouverture"), std::string::npos) << saved.refusal;
+        EXPECT_NE(finished.said.find("rien n'\xE9tait \xE0 refaire"), std::string::npos) << finished.said;
+      }
+      EXPECT_TRUE(Books() == before) << finished.said;
+    } else {
+      // Said not taken back: the opening finishes the change, or takes it back, or finds it whole.
+      ++finishedAfter;
+      EXPECT_EQ(saved.refusal.find("rien n'a chang\xE9"), std::string::npos) << saved.refusal;
+      EXPECT_EQ(finished.finished, 1) << finished.said;
+      const std::multiset<std::string> opened = Books();
+      EXPECT_TRUE(opened == before || opened == after) << finished.said;
+    }
+    EXPECT_TRUE(Notes().empty());
+    ExpectInvariants("refused for good from change " + std::to_string(k) + " of " + std::to_string(writes));
+    ASSERT_FALSE(HasFailure());
+  }
+  EXPECT_GT(nothingLeft, 0);
+  EXPECT_GT(finishedAfter, 0);
+  PutBack();
+  fs::remove_all(Dir() + "/kept");
 }
 
 // A note written whole and not marked done, as a change at work leaves it: the line's total named.

@@ -67,7 +67,7 @@ TEST_F(TotalsTest, AMatchedLineIsNotCancelledAndALostSortRecordComesBack) {
     ASSERT_TRUE(c50.GoTo(matched));
     ASSERT_TRUE(c50.PutField(L::BLETE, "AB"));
     ASSERT_TRUE(T::Find(c60, T::kDraft, matched));
-    ASSERT_TRUE(RewriteLigneTri(c50, T::kDraft, c60, ""));
+    ASSERT_TRUE(SortRecordFollows(c50, c60, ""));
   }
   EXPECT_EQ(CancelLine(c50, c60, matched, "ligne"), LineChange::Lettered);
   ASSERT_TRUE(c50.GoTo(matched));

@@ -32,6 +32,9 @@
 #include "shell/mdi_client.h"
 #include "shell/registry.h"
 #include "support/dossier_fixture.h"
+#include "support/window_amounts.h"
+#include "runtime/numbers.h"
+#include "runtime/text.h"
 
 namespace {
 
@@ -312,3 +315,37 @@ TEST_F(AsciiWindowTest, ARefusedAutomaticImportLeavesNothingForTheNextCommand) {
 }
 
 }  // namespace
+
+// The totals of a file at 1, 10 million, a billion, 99 999 999 999,99 and a file whose totals pass
+// what a total holds: each said whole and grouped, inside its line of the form.
+TEST_F(AsciiWindowTest, AmountsSweepTheTotalsAreWholeGroupedAndInsideTheForm) {
+  test_support::SweepFaults faults;
+  std::vector<long long> totals;
+  for (long long cents : test_support::SweepCents())
+    if (cents > 0) totals.push_back(cents);
+  totals.push_back(2 * totals.back());
+  for (std::size_t k = 0; k < totals.size(); ++k) {
+    const bool twice = k + 1 == totals.size();
+    std::string amount = AmountDigits(FromCents(twice ? totals[k] / 2 : totals[k]));
+    amount[amount.size() - 3] = ',';
+    std::string file = "Journal;Date;Piece;Compte;CodeLibelle;Libelle;Debit;Credit\r\n";
+    for (int piece = 0; piece < (twice ? 2 : 1); ++piece) {
+      const std::string p = "P" + std::to_string(piece);
+      file += "OD;14/03/2026;" + p + ";51200000;1;Balayage;" + amount + ";\r\n";
+      file += "OD;14/03/2026;" + p + ";70600000;1;Balayage;;" + amount + "\r\n";
+    }
+    WriteImport("balayage.txt", file);
+    Menu(command_id::AjoutAsciiBrouillard);
+    TWUtiModAjoutAscii* form = Form();
+    ASSERT_NE(form, nullptr) << test_support::ShownTexts();
+    const std::string where = "ASCII import " + amount + (twice ? " twice" : "");
+    const std::string text = form->InfoText(3);
+    faults.Add(test_support::AmountFault(where, text, totals[k], test_support::Shown::kBare));
+    faults.Add(test_support::GroupedFault(where, text));
+    if (gui::Control* c = test_support::ChildControl(form, 1302 + 3)) faults.Add(test_support::CutFault(where, *c));
+    else ADD_FAILURE() << "no line of totals";
+    if (k + 2 >= totals.size()) test_support::Screenshot(form->Widget(), "processing", "amounts_sweep_ascii" + std::string(twice ? "_twice" : ""));
+    CloseWindows();
+  }
+  faults.Report();
+}

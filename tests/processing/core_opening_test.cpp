@@ -32,6 +32,7 @@
 #include "processing/core/opening_balances.h"
 #include "runtime/dossier_record.h"
 #include "runtime/numbers.h"
+#include "support/window_amounts.h"
 #include "runtime/runtime_hooks.h"
 #include "runtime/text.h"
 #include "runtime/xbase.h"
@@ -788,6 +789,27 @@ TEST_F(OpeningTest, TheEdgeAccountsOfTheChart) {
   EXPECT_FALSE(c20.Seek("C20CODE", "CZERO001") && !c20.IsDeleted());
   ASSERT_TRUE(c20.Seek("C20CODE", "47199993"));
   for (int f = 21; f <= 24; ++f) EXPECT_EQ(c20.GetFieldNum(f), 0.0) << f;
+}
+
+}  // namespace
+
+namespace {
+
+// The refusals of an unbalanced trial balance name its balance whole, grouped, with its side, at 1,
+// 10 million, a billion and 99 999 999 999,99 (the balance of either side is said without its sign).
+TEST(OpeningSentences, AmountsSweepTheUnbalancedBalanceIsSaidWholeAndGrouped) {
+  test_support::SweepFaults faults;
+  for (long long cents : test_support::SweepCents()) {
+    for (const bool francs : {true, false}) {
+      processing::TrialBalance b;
+      (francs ? b.francs : b.euros) = cents;
+      const std::string said = processing::TrialBalanceRefusal(b, false);
+      const std::string where = std::string("opening refusal in ") + (francs ? "francs" : "euros");
+      faults.Add(test_support::AmountFault(where, said, cents < 0 ? -cents : cents, test_support::Shown::kSided));
+      faults.Add(test_support::GroupedFault(where, said));
+    }
+  }
+  faults.Report();
 }
 
 }  // namespace

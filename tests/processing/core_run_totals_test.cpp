@@ -260,7 +260,13 @@ TEST_F(RunTotalsTest, AHeaderTheRebuildDeletedComesBackEmpty) {
     TotalsCents after;
   };
   const Writer writers[] = {
-      {"MajCentC10", [&] { return MajCentC10(code.c_str(), "+D", 10.0, 1.52); }, move},
+      {"TotalsMoves",
+       [&] {
+         TotalsMoves moves;
+         moves.Header(code, move);
+         return moves.Make();
+       },
+       move},
       {"MoveHeaderRecord", [&] { return MoveHeaderRecord(code, move); }, move},
       {"EnsureDraftHeader",
        [&] { return posting::EnsureDraftHeader(*TableC10, journalMonth) == posting::HeaderCreation::Created; }, {}},

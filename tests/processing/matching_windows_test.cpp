@@ -45,6 +45,7 @@
 #include "support/other_process.h"
 #include "support/python.h"
 #include "support/refused_write.h"
+#include "support/window_amounts.h"
 #include "platform/system/files.h"
 #include "resources/string_table.h"
 
@@ -526,6 +527,83 @@ TEST_F(MatchingWindowTest, EscapeClosesTheListButNotWhenItStoppedASearch) {
   EXPECT_EQ(WindowAt<TraBroLettrageManuel>(kManualListSlot), nullptr) << test_support::ShownTexts();
 }
 
+
+// The lines of an account at 1, 10 million, a billion and 99 999 999 999,99 either way (the widest the
+// most the totals still take beside the others): each amount
+// whole and grouped in its column, the balance of the lines marked whole with its side in the status
+// (past what a total holds as they add up), and the word search finding an amount as the list shows
+// it.
+TEST_F(MatchingWindowTest, AmountsSweepTheListTheStatusAndTheSearchShowEveryAmountWhole) {
+  if (!TableC10->isOpen) {
+    ASSERT_TRUE(TableC10->OpenShared(PathC10(), "C10CODE"));
+  }
+  if (!TableC20->isOpen) {
+    ASSERT_TRUE(TableC20->OpenShared(PathC20(), "C20CODE"));
+  }
+  // Each line written alone, the widest of a side last: one its totals cannot hold is written at the
+  // most they still take (the books' totals hold what they hold already).
+  std::vector<long long> amounts = test_support::SweepCents();
+  {
+    Table c50, c60;
+    ASSERT_TRUE(c50.OpenShared(PathC50(), L::kCodeTag));
+    ASSERT_TRUE(c60.OpenShared(PathC60(), "C60CODE"));
+    for (std::size_t k = 0; k < amounts.size(); ++k) {
+      long long& cents = amounts[k];
+      NewDraftLine n;
+      n.month = "C603";
+      n.journal = "OD";
+      n.piece = StrZero(static_cast<long>(900 + k), 0);
+      n.day = StrZero(static_cast<long>(k + 1), 2);
+      n.account = "CSWEEP";
+      n.labelCode = "0";
+      n.label = "Balayage";
+      n.sense = cents > 0 ? 'D' : 'C';
+      DraftWrite written = DraftWrite::TotalsTooLarge;
+      for (int tries = 0; tries < 4 && written == DraftWrite::TotalsTooLarge; ++tries) {
+        n.euros = n.francs = FromCents(cents < 0 ? -cents : cents);
+        TotalsOverflow overflow;
+        written = WriteDraftLines(c50, c60, {n}, nullptr, &overflow);
+        if (written == DraftWrite::TotalsTooLarge) cents = cents < 0 ? -overflow.room : overflow.room;
+      }
+      ASSERT_EQ(written, DraftWrite::Written) << cents;
+    }
+  }
+  TraBroLettrageManuel* list = OpenList("CSWEEP");
+  ASSERT_NE(list, nullptr) << test_support::ShownTexts();
+  list->MoveWindow(gui::Rect{0, 0, 1250, 420});
+  gui::ProcessPendingMessages();
+  ASSERT_EQ(list->Store().totalRows, static_cast<long>(test_support::SweepCents().size()));
+  test_support::SweepFaults faults;
+  long long marked = 0;
+  for (std::size_t k = 0; k < amounts.size(); ++k) {
+    const long long cents = amounts[k];
+    Select(list, static_cast<long>(k + 1));
+    const std::string row = list->SelectedRow();
+    faults.Add(test_support::AmountFault("manual list, row " + std::to_string(k + 1), list->Cell(row, cents > 0 ? 8 : 9),
+                                         cents < 0 ? -cents : cents, test_support::Shown::kBare));
+    Send(list, matching_cmd::Lettrer);
+    marked += cents;
+    if (marked != 0)
+      faults.Add(test_support::AmountFault("manual list's status", list->StatusText(), marked, test_support::Shown::kSided));
+    faults.Add(test_support::GroupedFault("manual list's status", list->StatusText()));
+    if (k == 3) test_support::Screenshot(list->Widget(), "processing", "amounts_sweep_manual_list");
+  }
+  for (const std::string& cut : test_support::CutTexts(*list, static_cast<int>(test_support::SweepCents().size())))
+    faults.Add("manual list: cut: " + cut);
+  // The word search reads an amount as the list shows it.
+  for (std::size_t k = 0; k < amounts.size(); ++k) {
+    const long long cents = amounts[k];
+    if (cents < 0) continue;  // the same words as the amount above zero, found first
+    Select(list, 1);
+    gui::ModalSeam::Reset();
+    const std::string word = test_support::GroupedDigits(cents);
+    gui::ModalSeam::QueueDialogAnswer(gui::IDOK, [word](gui::Window& d) { static_cast<TDFmtSaisie&>(d).Input()->SetText(word); });
+    Send(list, matching_cmd::Chercher);
+    if (list->Store().selected != static_cast<long>(k + 1))
+      faults.Add("word search of '" + word + "': row " + std::to_string(list->Store().selected) + " " + test_support::ShownTexts());
+  }
+  faults.Report();
+}
 }  // namespace
 
 // The generated dossier with its matched and unmatched customer and supplier lines, a third of its months closed.

@@ -37,6 +37,10 @@
 #include "shell/registry.h"
 #include "support/dossier_fixture.h"
 #include "support/python.h"
+#include "support/gui_test.h"
+#include "support/window_amounts.h"
+#include "runtime/numbers.h"
+#include "runtime/text.h"
 
 namespace {
 
@@ -671,6 +675,47 @@ TEST(OfxLabels, NameThenMemoOverThreeLabels) {
     EXPECT_EQ(d, c.l3);
     EXPECT_LE(a.size(), 25u);
   }
+}
+
+}  // namespace
+
+namespace {
+
+// A statement whose transactions and closing balance are the amounts of 1, 10 million, a billion and
+// 99 999 999 999,99 either way: the form says each closing balance whole, grouped, with its side, and
+// lists each transaction so, its line and its sentence inside the form.
+TEST_F(OfxImportTest, AmountsSweepTheClosingBalanceAndTheTransactionsAreWholeAndInside) {
+  Open();
+  processing::BankStatement s = Statement(0, 8);
+  ASSERT_EQ(s.transactions.size(), 8u);
+  for (std::size_t k = 0; k < s.transactions.size(); ++k) s.transactions[k].cents = test_support::SweepCents()[k];
+  test_support::SweepFaults faults;
+  for (std::size_t k = 0; k < test_support::SweepCents().size(); ++k) {
+    const long long closing = test_support::SweepCents()[k];
+    s.closingCents = closing;
+    const std::string path = Write("ofx-balayage-" + std::to_string(k) + ".ofx", ofx_fixture::OfxSgml102(s));
+    TWSaiModImportationOfx* form = Form();
+    ASSERT_NE(form, nullptr);
+    gui::ModalSeam::QueueFileAnswer(path);
+    gui::SendCommand(form->GetHandle(), ofx_cmd::Choose);
+    gui::ProcessPendingMessages();
+    ASSERT_TRUE(form->StatementRead()) << test_support::ShownTexts();
+    const std::string where = "OFX form, closing " + AmountDigits(FromCents(closing));
+    gui::Control* period = test_support::ChildControl(form, 1302);
+    ASSERT_NE(period, nullptr);
+    faults.Add(test_support::AmountFault(where, period->GetText(), closing, test_support::Shown::kSided));
+    faults.Add(test_support::CutFault(where, *period));
+    std::string lines;
+    for (int i = 0; i < form->Transactions()->GetCount(); ++i) lines += form->Transactions()->GetString(i) + "\n";
+    for (long long cents : test_support::SweepCents())
+      faults.Add(test_support::AmountFault("OFX form's list", lines, cents, test_support::Shown::kSided));
+    faults.Add(test_support::GroupedFault("OFX form's list", lines));
+    for (const std::string& cut : test_support::CutListLines(form->Transactions()->Widget(), true))
+      faults.Add("OFX form's list: cut: " + cut);
+    if (k == 3 || k == 7)
+      test_support::Screenshot(form->Widget(), "processing", "amounts_sweep_ofx" + std::string(k == 3 ? "" : "_credit"));
+  }
+  faults.Report();
 }
 
 }  // namespace

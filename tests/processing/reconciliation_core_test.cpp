@@ -18,6 +18,7 @@
 #include "runtime/numbers.h"
 #include "runtime/runtime_hooks.h"
 #include "support/books_writes.h"
+#include "runtime/text.h"
 #include "support/demo_oracle.h"
 #include "support/other_process.h"
 
@@ -195,10 +196,8 @@ TEST_F(ReconciliationTest, SavingWritesTheLetterInTheSortRecordsAndTheLines) {
     EXPECT_EQ(written, ticked.size());
     EXPECT_EQ(r.Lines().size(), made.left.size()) << "the saved lines leave the list";
     EXPECT_EQ(r.LogLine(written), "RAPPROCHEMENT BANCAIRE - Ok - 51200000 31/12/2026 " +
-                                      std::string(FormatAmountPlain(FromCents(made.statement.closingCents))).substr(
-                                          std::string(FormatAmountPlain(FromCents(made.statement.closingCents)))
-                                              .find_first_not_of(' ')) +
-                                      " - " + std::to_string(written) + " lignes - lettre R12");
+                                      Trimmed(BalanceAmount(made.statement.closingCents)) + " - " +
+                                      std::to_string(written) + " lignes - lettre R12");
     EXPECT_EQ(r.Save(), ReconciliationSave::NothingTicked);
   }
   // Read back: each ticked sort record and its line carry the letter; no other got it.

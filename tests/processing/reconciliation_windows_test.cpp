@@ -26,6 +26,7 @@
 #include "processing/reconciliation_windows.h"
 #include "reports/engine/choice_dialogs.h"
 #include "reports/engine/report_engine_commands.h"
+#include "reports/engine/visu_window.h"
 #include "resources/command_ids.h"
 #include "resources/string_table.h"
 #include "runtime/access_rights.h"
@@ -34,6 +35,11 @@
 #include "runtime/logfile.h"
 #include "runtime/numbers.h"
 #include "runtime/session_registry.h"
+#include "runtime/text.h"
+#include "support/cut_texts.h"
+#include "support/window_amounts.h"
+#include "data/draft_lines.h"
+#include "data/entry_lines.h"
 #include "runtime/xbase.h"
 #include "shell/application.h"
 #include "shell/handlers.h"
@@ -42,6 +48,7 @@
 #include "shell/registry.h"
 #include "shell/toolbar.h"
 #include "support/dossier_fixture.h"
+#include "support/line_files.h"
 #include "support/python.h"
 
 namespace {
@@ -65,11 +72,7 @@ std::string PdfText(const std::string& pdf) {
 }
 
 // An amount as the window and the statement show it: grouped, two decimals, without blanks around.
-std::string Amount(long long cents) {
-  const std::string a = GroupThousands(17, 2, FromCents(cents));
-  const std::size_t first = a.find_first_not_of(' ');
-  return first == std::string::npos ? a : a.substr(first, a.find_last_not_of(' ') - first + 1);
-}
+std::string Amount(long long cents) { return GroupedAmount(cents); }
 
 class ReconciliationWindowTest : public test_support::DossierFixture {
  protected:
@@ -98,8 +101,9 @@ class ReconciliationWindowTest : public test_support::DossierFixture {
     DossierFixture::TearDown();
   }
 
-  // The report set of the program folder with the reconciliation statement's layout.
-  static void MakeReportSet() {
+  // The report set of the program folder with the reconciliation statement's layout, and a layout
+  // exporting its lines when asked.
+  static void MakeReportSet(bool withExport = false) {
     std::string raw, text;
     ASSERT_TRUE(platform::ReadWholeFile(std::string(MERLON_SOURCE_DIR) + "/src/resources/reports/C-Etat-ERB-1STD.txt", raw));
     ASSERT_TRUE(platform::Utf8ToCp1252(raw, text, platform::Unassigned::kRefuse));
@@ -112,6 +116,14 @@ class ReconciliationWindowTest : public test_support::DossierFixture {
     ASSERT_TRUE(t.PutField(2, "Etat de rapprochement"));
     ASSERT_TRUE(t.InsertRecord());
     ASSERT_TRUE(t.PutMemoText(11, text));
+    if (withExport) {
+      ASSERT_TRUE(t.AppendBlank());
+      ASSERT_TRUE(t.PutField(1, "ERB-CSV"));
+      ASSERT_TRUE(t.PutField(2, "Lignes non rapproch\xE9" "es (CSV)"));
+      ASSERT_TRUE(t.InsertRecord());
+      ASSERT_TRUE(t.PutMemoText(11, "[Export:csv][Export][ITD][TT-Avant][@PIECE] [@DEBIT] [@CREDIT] [@SOLDECOMPT]"
+                                     "[TT-Suivant]\r\n[ITF]"));
+    }
     ASSERT_TRUE(t.Commit());
     t.CloseTable(true);
   }
@@ -200,7 +212,7 @@ TEST_F(ReconciliationWindowTest, TheFormOpensOnTheBankAccountAndTheListTicksAndS
   Send(list, form_cmd::Enregistrer);
   const gui::ShownModal* asked = gui::ModalSeam::LastShown();
   ASSERT_NE(asked, nullptr);
-  EXPECT_NE(asked->text.find(Amount(work.Difference())), std::string::npos)
+  EXPECT_NE(asked->text.find(GroupedAmountText(work.Difference())), std::string::npos)
       << asked->text;
   EXPECT_EQ(asked->defaultButton, gui::IDNO) << "No by default";
   test_support::ScreenshotMessage(*asked, "processing", "reconciliation_difference");
@@ -285,6 +297,52 @@ TEST_F(ReconciliationWindowTest, TheBarsGlyphsAndTheBalancesOfTheActiveListOnly)
   }
 }
 
+// The lines of the statement are read when its list opens, before any report runs: one whose amount
+// does not read ("abc") counts as zero in the book balance, and an export of the statement is then
+// refused by the report engine, naming the line, where the sound account's export is offered.
+TEST_F(ReconciliationWindowTest, AnExportOfTheStatementIsRefusedOverALineThatDoesNotRead) {
+  MakeReportSet(true);
+  const char choice = ProgramOption(12);
+  SetProgramOption(12, 'O');  // the layout chosen in the dialog
+  const auto exported = [this] {
+    TWTraBroRapprochement* list = OpenList("0");
+    EXPECT_NE(list, nullptr) << test_support::ShownTexts();
+    if (list == nullptr) return std::string("<no list>");
+    gui::ModalSeam::Reset();
+    gui::ModalSeam::QueueDialogAnswer(gui::IDOK, [](gui::Window& w) {
+      static_cast<gui::Dialog&>(w).SetItemSel(choice_ids::kLayouts, 1);  // ERB-CSV
+    });
+    Send(list, browse_cmd::Visualiser);
+    if (CurrentPreviewWindow != nullptr) CurrentPreviewWindow->CmAllPages();
+    gui::ProcessPendingMessages();
+    if (CurrentPreviewWindow != nullptr) CurrentPreviewWindow->CmQuitVisu();
+    gui::ProcessPendingMessages();
+    std::string offered;
+    for (const auto& shown : gui::ModalSeam::Shown())
+      if (shown.caption == "Fichier d'exportation") offered = shown.text;
+    const std::string said = test_support::ShownTexts();
+    CloseWindows();
+    return offered.empty() ? said : "offered " + offered;
+  };
+  const std::string sound = exported();
+  EXPECT_EQ(sound.rfind("offered ", 0), 0u) << sound;
+  std::uint32_t damaged = 0;
+  {
+    test_support::RawRecords raw(std::string(PathC50()) + ".dbf");
+    for (std::uint32_t n = 1; n <= raw.Count() && damaged == 0; ++n) {
+      const std::string r = raw.Record(n);
+      if (r[0] != '*' && raw.Field(r, "BCODE") == kBank && raw.Field(r, "BLETE") == "    ") damaged = n;
+    }
+    ASSERT_NE(damaged, 0u);
+    raw.Put(damaged, "BMONTANTE", "abc");
+  }
+  const std::string said = exported();
+  EXPECT_EQ(said.rfind("offered ", 0), std::string::npos) << said;
+  EXPECT_NE(said.find("Le fichier n'a pas \xE9t\xE9 \xE9" "crit"), std::string::npos) << said;
+  EXPECT_NE(said.find("C50 enregistrement " + std::to_string(damaged) + ","), std::string::npos) << said;
+  SetProgramOption(12, choice);
+}
+
 TEST_F(ReconciliationWindowTest, TheStatementPrintsWithTheWindowsBalances) {
   const std::string pdf = test_support::ArtefactPath("processing", "reconciliation_statement.pdf");
   std::filesystem::remove(pdf);
@@ -307,6 +365,81 @@ TEST_F(ReconciliationWindowTest, TheStatementPrintsWithTheWindowsBalances) {
                       work.UnreconciledCredit()})
     EXPECT_NE(text.find(Amount(v)), std::string::npos) << Amount(v) << "\n" << text;
   EXPECT_NE(text.find("1 234.56"), std::string::npos) << text;
+}
+
+// Lines of the bank account at 1, 10 million, a billion and 99 999 999 999,99 either way (the widest the
+// most the totals still take beside the others), and the
+// statement's balance at the widest: each amount whole and grouped in its column, inside it, and the
+// balances of the status and the difference its saving names whole and grouped.
+TEST_F(ReconciliationWindowTest, AmountsSweepTheListTheStatusAndTheQuestionShowEveryAmountWhole) {
+  if (!TableC10->isOpen) {
+    ASSERT_TRUE(TableC10->OpenShared(PathC10(), "C10CODE"));
+  }
+  if (!TableC20->isOpen) {
+    ASSERT_TRUE(TableC20->OpenShared(PathC20(), "C20CODE"));
+  }
+  // Each line written alone, the widest of a side last: one its totals cannot hold is written at the
+  // most they still take (the books' totals hold what they hold already).
+  std::vector<long long> amounts = test_support::SweepCents();
+  {
+    Table c50, c60;
+    ASSERT_TRUE(c50.OpenShared(PathC50(), LigneEcriture::kCodeTag));
+    ASSERT_TRUE(c60.OpenShared(PathC60(), "C60CODE"));
+    for (std::size_t k = 0; k < amounts.size(); ++k) {
+      long long& cents = amounts[k];
+      NewDraftLine n;
+      n.month = "C601";
+      n.journal = "BQ";
+      n.piece = StrZero(static_cast<long>(900 + k), 0);
+      n.day = "01";
+      n.account = kBank;
+      n.labelCode = "0";
+      n.label = "Balayage";
+      n.sense = cents > 0 ? 'D' : 'C';
+      DraftWrite written = DraftWrite::TotalsTooLarge;
+      for (int tries = 0; tries < 4 && written == DraftWrite::TotalsTooLarge; ++tries) {
+        n.euros = n.francs = FromCents(cents < 0 ? -cents : cents);
+        TotalsOverflow overflow;
+        written = WriteDraftLines(c50, c60, {n}, nullptr, &overflow);
+        if (written == DraftWrite::TotalsTooLarge) cents = cents < 0 ? -overflow.room : overflow.room;
+      }
+      ASSERT_EQ(written, DraftWrite::Written) << cents;
+    }
+  }
+  TWTraBroRapprochement* list = OpenList("99999999999.99");
+  ASSERT_NE(list, nullptr) << test_support::ShownTexts();
+  list->MoveWindow(gui::Rect{0, 0, 1250, 500});
+  gui::ProcessPendingMessages();
+  processing::Reconciliation& work = list->Work();
+  test_support::SweepFaults faults;
+  // The rows of the lines written: the first of the list (their day is the year's first).
+  std::string debits, credits;
+  const long rows = std::min<long>(list->Store().totalRows, static_cast<long>(list->Store().rows.size()));
+  for (long r = 1; r <= rows; ++r) {
+    list->Store().selected = r;
+    const std::string row = list->SelectedRow();
+    debits += list->Cell(row, 6) + "|";
+    credits += list->Cell(row, 7) + "|";
+  }
+  for (long long cents : amounts)
+    faults.Add(test_support::AmountFault("reconciliation list, " + test_support::GroupedDigits(cents), cents > 0 ? debits : credits,
+                                         cents < 0 ? -cents : cents, test_support::Shown::kBare));
+  for (const std::string& cut : test_support::CutTexts(*list, 12)) faults.Add("reconciliation list: cut: " + cut);
+  for (long r = 1; r <= 8; ++r) {
+    list->Store().selected = r;
+    Send(list, reconciliation_cmd::Pointer);
+    faults.Add(test_support::GroupedFault("reconciliation status", list->StatusText()));
+  }
+  list->Store().selected = 1;
+  test_support::Screenshot(list->Widget(), "processing", "amounts_sweep_reconciliation");
+  faults.Add(test_support::AmountFault("reconciliation status", list->StatusText(), work.Difference(), test_support::Shown::kSigned));
+  ASSERT_NE(work.Difference(), 0);
+  gui::ModalSeam::QueueMessageBoxAnswer(gui::IDNO);
+  Send(list, form_cmd::Enregistrer);
+  const gui::ShownModal* asked = gui::ModalSeam::LastShown();
+  ASSERT_NE(asked, nullptr);
+  faults.Add(test_support::AmountFault("reconciliation question", asked->text, work.Difference(), test_support::Shown::kSigned, ','));
+  faults.Report();
 }
 
 }  // namespace

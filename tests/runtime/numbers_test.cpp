@@ -50,11 +50,18 @@ TEST_F(Numbers, FormatNumber) {
 
 TEST_F(Numbers, GroupedAmounts) {
   struct Case { std::string got; const char* want; } cases[] = {
-      {GroupThousands(14, 2, 1234567.89), "  1 234 567.89"},
-      {GroupThousands(30, 2, 1.0), "                1.00"},     // width capped at 20
-      {FormatAmount(-0.004), "          0.00   "},             // a zero amount never shows a minus
-      {FormatAmount(1e15), "************** Db"},
-      {FormatAmount(-1234567890.12), "1234567 890.12 Cr"},      // partly grouped, sign kept
+      {GroupedAmount(123456789, 14), "  1 234 567.89"},
+      {GroupedAmount(100, 20), "                1.00"},
+      {BalanceAmount(ToCents(-0.004)), "          0.00   "},             // a zero amount never shows a minus
+      {BalanceAmount(100000000000000000), "1 000 000 000 000 000.00 Db"},  // never asterisks
+      {BalanceAmount(-123456789012), "1 234 567 890.12 Cr"},              // never grouped in part
+      {Trimmed(BalanceAmount(1250)), "12.50 Db"},
+      {Trimmed(BalanceAmount(-123450)), "1 234.50 Cr"},
+      {Trimmed(BalanceAmount(0)), "0.00"},
+      {GroupedNumber("-1234567.8"), "-1 234 567.8"},
+      {GroupedNumber("123"), "123"},
+      {GroupedNumber("  -1000000"), "  -1 000 000"},
+      {GroupedNumber("abc"), "abc"},
   };
   for (const Case& c : cases) EXPECT_EQ(c.got, c.want);
   EXPECT_TRUE(AmountsEqual(10.004, 10.0));
@@ -80,8 +87,18 @@ TEST_F(Numbers, AmountsGroupedWhole) {
     EXPECT_EQ(GroupedAmount(c.cents, c.width), c.grouped) << c.cents;
     EXPECT_EQ(BalanceAmount(c.cents), c.balance) << c.cents;
   }
+  // Up to 999 999 999.99 a balance takes 17 characters, its last two its side: the reports' columns
+  // of balances hold it.
   for (long long cents = 1; cents < 100000000000; cents = cents * 7 + 3)
-    for (long long v : {cents, -cents}) EXPECT_EQ(BalanceAmount(v), FormatAmount(FromCents(v))) << v;
+    for (long long v : {cents, -cents}) {
+      const std::string balance = BalanceAmount(v);
+      EXPECT_EQ(balance.size(), 17u) << v;
+      EXPECT_EQ(balance.substr(14), v > 0 ? " Db" : " Cr") << v;
+      std::string digits;
+      for (char c : balance.substr(0, 14))
+        if (c != ' ') digits += c;
+      EXPECT_EQ(digits, AmountDigits(FromCents(v < 0 ? -v : v))) << v;
+    }
   // In a sentence: no blank around, the decimal comma.
   struct Sentence { long long cents; const char* text; } sentences[] = {
       {0, "0,00"}, {-1250, "-12,50"}, {11986192546400, "119 861 925 464,00"}, {-123456, "-1 234,56"},

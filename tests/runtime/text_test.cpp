@@ -118,5 +118,11 @@ TEST_F(AmountTexts, FourteenCharactersTwoDecimals) {
       {"digits: negative", AmountDigits(-0.5), "-0.50"},
       {"digits: large", AmountDigits(99999999999.99), "99999999999.99"},
       {"digits: zero", AmountDigits(0), "0.00"},
+      // An edit's text is whole past its 14 characters, and a zero rounded from below has no sign.
+      {"digits: widest negative", AmountDigits(-99999999999.99), "-99999999999.99"},
+      {"digits: past a total", AmountDigits(199999999999.98), "199999999999.98"},
+      {"digits: small negative", AmountDigits(-0.001), "0.00"},
+      {"digits or blank: zero", AmountDigitsOrBlank(-0.004), ""},
+      {"digits or blank: a cent", AmountDigitsOrBlank(-0.01), "-0.01"},
   });
 }

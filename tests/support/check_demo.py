@@ -10,7 +10,8 @@
 #   C10 header;
 # - with analytic sections, every line of an account "Avec Analytique" has per axis a header
 #   copy and a split that adds up to it, and the C30 totals are the sums of the split lines;
-# - every line has one sort record pointing back at it; the C20 totals are the sums of the
+# - every line has one sort record pointing back at it, holding every field it copies from its line (the
+#   list in src/data/sort_record_fields.inc); the C20 totals are the sums of the
 #   lines (a collective, cancelled or not, also sums its auxiliary accounts); every live analytic
 #   record stands under a live general line of its place on the account it splits;
 # - the chart: every auxiliary account names the collective account of its letter as its counterpart, general
@@ -42,6 +43,7 @@
 # Usage: check_demo.py FOLDER CODE. Prints "OK lines (draft and closed) pieces headers accounts sections
 # analytic-lines code-counts currency analytic-mode" (code-counts as "Q3,B2,...") or one line
 # per fault.
+import os
 import re
 import sys
 from collections import defaultdict
@@ -204,9 +206,23 @@ places = defaultdict(list)                      # file + month, journal, piece, 
 live_analytic = []                              # (file, number, place, account split) of live analytic records
 
 
+def sort_record_copies():
+    """The fields a sort record copies from its line, as (sort record's name, draft line's name): the
+    one list the program's own code includes, read from its file."""
+    path = os.path.join(os.path.dirname(os.path.abspath(__file__)), '..', '..', 'src', 'data', 'sort_record_fields.inc')
+    with open(path, encoding='utf-8') as f:
+        rows = re.findall(r'^\{LigneTri::(\w+), LigneEcriture::(\w+)\},$', f.read(), re.M)
+    if not rows:
+        print('no field in %s' % path)
+        sys.exit(1)
+    return rows
+
+
+SORT_RECORD_COPIES = sort_record_copies()
+
+
 def sort_key(l, cancelled):
-    return '|'.join((l['BCLE'], l['BCODE'], l['BMOIS'], l['BJOUR'], l['BJAL'], l['BPIECE'], l['BCG'], l['BNUM'],
-                     l['BNUMA'], l['BTVA'], '*' if cancelled else ' '))
+    return '|'.join([l[line] for _, line in SORT_RECORD_COPIES] + ['*' if cancelled else ' '])
 
 
 def all_lines():
@@ -306,8 +322,7 @@ def check_sort_records():
             fault('sort record %d %r points nowhere or twice' % (r, t))
             continue
         seen.add((t['TFIC'], n))
-        key = '|'.join((t['TCLE'], t['TCODE'], t['TMOIS'], t['TJOUR'], t['TJAL'], t['TPIECE'], t['TCG'], t['TNUM'],
-                        t['TNUMA'], t['TTVA'], '*' if cancelled else ' '))
+        key = '|'.join([t[sort] for sort, _ in SORT_RECORD_COPIES] + ['*' if cancelled else ' '])
         if key != keys[n - 1]:
             fault('sort record of line %s%d: %s, line %s' % (t['TFIC'], n, key, keys[n - 1]))
     lines = len(sort_keys['B']) + len(sort_keys['C'])

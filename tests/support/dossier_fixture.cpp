@@ -49,6 +49,12 @@ void DossierFixture::SetUp() {
   int argc = 1;
   if (const char* rel = StartArgument()) {
     arg1 = root_ + "/" + rel;
+    if (const char* from = StartFolder()) {
+      startedIn_ = fs::current_path().string();
+      fs::create_directories(root_ + "/" + from);
+      fs::current_path(root_ + "/" + from);
+      arg1 = rel;
+    }
     argv[1] = arg1.data();
     argc = 2;
   }
@@ -71,6 +77,7 @@ void DossierFixture::SetUp() {
 }
 
 void DossierFixture::TearDown() {
+  if (!startedIn_.empty()) fs::current_path(startedIn_);
   CloseAllTables();
   if (DossierLockTable != nullptr) DossierLockTable->CloseTable(true);
   StopDbSession();

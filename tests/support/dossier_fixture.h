@@ -27,6 +27,10 @@ class DossierFixture : public GuiTest {
  protected:
   // The command-line argument the program is started with, relative to the test's folder.
   virtual const char* StartArgument() const { return nullptr; }
+  // The folder the program is started in, relative to the test's folder ("" the test's folder itself), when
+  // the argument is to reach it as given, a path from there, as ./scripts/run.sh passes its own; null: the
+  // argument is made absolute from the test's folder. The current folder is put back at the end.
+  virtual const char* StartFolder() const { return nullptr; }
   void SetUp() override;
   void TearDown() override;
 
@@ -56,6 +60,7 @@ class DossierFixture : public GuiTest {
   TempFolder temp_{"merlon-dossier"};
   const std::string root_ = temp_.path();
   Merlon* app_ = nullptr;
+  std::string startedIn_;  // the current folder before a StartFolder()
 };
 
 }  // namespace test_support

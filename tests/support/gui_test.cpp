@@ -6,8 +6,12 @@
 #include <QGuiApplication>
 #include <QImage>
 #include <QKeyEvent>
+#include <QListWidget>
+#include <QRegularExpression>
+#include <QStyle>
 #include <QScreen>
 #include <QWidget>
+#include <algorithm>
 #include <set>
 
 namespace test_support {
@@ -100,6 +104,31 @@ Picture ScreenshotMessage(const gui::ShownModal& shown, const std::string& subje
   if (top->width() >= needed) return ::testing::AssertionSuccess();
   return ::testing::AssertionFailure() << "\"" << top->windowTitle().toStdString() << "\" needs " << needed
                                        << " pixels, the window is " << top->width();
+}
+
+std::vector<std::string> CutListLines(QWidget* widget, bool amountsOnly) {
+  std::vector<std::string> cut;
+  auto* list = qobject_cast<QListWidget*>(widget);
+  if (list == nullptr || list->horizontalScrollBarPolicy() != Qt::ScrollBarAlwaysOff) return cut;
+  const QFontMetrics fm(list->font());
+  const int margins = 2 * (QApplication::style()->pixelMetric(QStyle::PM_FocusFrameHMargin) + 1);
+  const int room = list->viewport()->width();
+  for (int i = 0; i < list->count(); ++i) {
+    QString text = list->item(i)->text();
+    if (amountsOnly) {
+      static const QRegularExpression amount("[.,][0-9]{2}( (Db|Cr))?");
+      qsizetype end = -1;
+      for (auto it = amount.globalMatch(text); it.hasNext();) end = it.next().capturedEnd();
+      if (end < 0) continue;
+      text = text.left(end);
+    }
+    // As its delegate lays it out (a tab stop puts the rest of the line at its place), and never
+    // narrower than its characters.
+    const int drawn = std::max(amountsOnly ? 0 : list->sizeHintForIndex(list->model()->index(i, 0)).width(),
+                               fm.horizontalAdvance(QString(text).replace('\t', ' ')) + margins);
+    if (drawn > room) cut.push_back(text.toStdString());
+  }
+  return cut;
 }
 
 void SendKey(QWidget* w, KeyAction action, int key, KeyModifiers modifiers, const std::string& text) {

@@ -12,11 +12,13 @@
 #include <filesystem>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "controls/control_env.h"
 #include "platform/gui/application.h"
 #include "platform/gui/command.h"
 #include "platform/gui/constants.h"
+#include "platform/gui/controls.h"
 #include "platform/gui/messagebox.h"
 #include "platform/gui/modal_seam.h"
 
@@ -70,6 +72,32 @@ Picture ScreenshotMessage(const gui::ShownModal& shown, const std::string& subje
 // Whether a top-level window is wide enough for a title bar to show its caption whole: the caption in the
 // title font, bold as title bars draw it, beside an icon and a close box.
 ::testing::AssertionResult CaptionFits(QWidget* top);
+
+// The lines of a list box (its widget) that its width shows cut: each line wider than the list's
+// room for text, in the list's own font (its tab stop counted), when no sideways scroll bar reaches
+// the rest. With `amountsOnly`, a line counts as cut only when its last amount ("1 234.50", with its
+// "Db" or "Cr") does not show whole: a long label after it may run on.
+std::vector<std::string> CutListLines(QWidget* list, bool amountsOnly = false);
+
+// "" when the control's text shows whole inside it (its own font, a pixel each side); else the fault.
+inline std::string CutFault(const std::string& where, const gui::Control& control) {
+  const int width = control.TextWidth(), room = control.GetWindowRect().w;
+  if (width + 2 <= room) return {};
+  return where + ": '" + control.GetText() + "' takes " + std::to_string(width) + " pixels in a control of " +
+         std::to_string(room);
+}
+
+// The control of that id among the window's children and theirs; null when none.
+inline gui::Control* ChildControl(const gui::Window* window, int id) {
+  if (window == nullptr) return nullptr;
+  for (gui::Window* child : window->Children()) {
+    if (child->GetId() == id)
+      if (auto* c = dynamic_cast<gui::Control*>(child)) return c;
+    if (gui::Control* c = ChildControl(child, id)) return c;
+  }
+  return nullptr;
+}
+
 
 // A key pressed or released.
 enum KeyAction { kKeyPress, kKeyRelease };

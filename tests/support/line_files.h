@@ -81,6 +81,22 @@ class RawRecords {
     f.seekp(static_cast<std::streamoff>(header_) + static_cast<std::streamoff>(n - 1) * length_ + offset);
     f.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
   }
+  // Gives field `name` the name `to` in the header, as a format that named it so holds the table.
+  void Rename(const std::string& name, std::string to) const {
+    std::ifstream in(path_, std::ios::binary);
+    for (std::uint32_t at = 32; at + 32 <= header_; at += 32) {
+      char d[32];
+      in.seekg(at);
+      if (!in.read(d, 32) || d[0] == '\r') break;
+      if (std::string(d, strnlen(d, 11)) != name) continue;
+      to.resize(11, '\0');
+      std::fstream f(path_, std::ios::in | std::ios::out | std::ios::binary);
+      f.seekp(at);
+      f.write(to.data(), 11);
+      return;
+    }
+    ADD_FAILURE() << "no field " << name << " in " << path_;
+  }
 
  private:
   std::string path_;

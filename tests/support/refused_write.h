@@ -29,6 +29,11 @@ class NthOfFile {
     return named.rfind(what, 0) == 0 && named.size() >= File().size() &&
            named.compare(named.size() - File().size(), File().size(), File()) == 0 && ++seen_ == nth_;
   }
+  // The same for the n-th and every later one.
+  static bool ChosenOrLater(const std::string& named, const std::string& what) {
+    return named.rfind(what, 0) == 0 && named.size() >= File().size() &&
+           named.compare(named.size() - File().size(), File().size(), File()) == 0 && ++seen_ >= nth_;
+  }
 
  private:
   static std::string& File() {

@@ -45,9 +45,11 @@ class QuietReportEnvironment : public reports::DossierReportEnvironment {
 
 // Runs a prepared report to its end with a layout, its export written to `path` (removed first);
 // the export's text, empty when no file was written or the layout could not begin. `pages`, when
-// given, receives every record of the preview's pages, a line each.
+// given, receives every record of the preview's pages, a line each; `warnings` the texts of the
+// run's warning boxes (the refusal of an export over amounts that do not read among them).
 inline std::string RunLayoutToExport(reports::SimpleReportOwner& report, const std::string& layout,
-                                     const std::string& path, std::string* pages = nullptr) {
+                                     const std::string& path, std::string* pages = nullptr,
+                                     std::vector<std::string>* warnings = nullptr) {
   report.exportFileName = path;
   std::filesystem::remove(path);
   QuietReportEnvironment env;
@@ -59,6 +61,7 @@ inline std::string RunLayoutToExport(reports::SimpleReportOwner& report, const s
   if (!interpreter.BeginListWithTemplate(reports::ListSetup{}, layout)) return {};
   interpreter.RenderToEnd();
   file.Close(context.exportSettings);
+  if (warnings != nullptr) *warnings = env.warnings;
   for (int p = 1; pages != nullptr && p <= context.store.PageCount(); ++p) {
     for (const reports::PageRecord& r : *context.store.Page(p)) {
       *pages += std::string(1, r.kind) + " " + std::to_string(r.n1) + " " + std::to_string(r.n2) + " " +

@@ -131,18 +131,18 @@ bool MoveFiles(const std::vector<fs::path>& files, const fs::path& to, std::vect
   return true;
 }
 
-// Opens a source table of the aside folder for reading. When its index file cannot be used
-// (an index of an older engine), the data and memo files are copied to a work folder, their
-// index flag cleared, and the copy is opened.
-bool OpenSource(Table& source, const std::string& asideFolder, const std::string& base) {
-  const std::string path = platform::ResolvePath(asideFolder + base + ".dbf");
+// Opens a source table of folder `from` for reading. When its index file cannot be used (an index
+// of an older engine), the data and memo files are copied to the folder `spare`, their index flag
+// cleared, and the copy is opened.
+bool OpenSource(Table& source, const std::string& from, const std::string& spare, const std::string& base) {
+  const std::string path = platform::ResolvePath(from + base + ".dbf");
   if (source.OpenExclusive(path, "", true)) return true;
-  const std::string work = asideFolder + "sans-index/";
+  const std::string& work = spare;
   std::error_code ec;
   fs::create_directories(platform::DiskPath(work), ec);
   const std::string copy = work + base + ".dbf";
   if (!platform::CopyFile(path, copy)) return false;
-  const std::string memo = platform::ResolvePath(asideFolder + base + ".dbt");
+  const std::string memo = platform::ResolvePath(from + base + ".dbt");
   if (platform::FileExists(memo)) platform::CopyFile(memo, work + base + ".dbt");
   if (!ClearProductionIndexFlag(copy)) return false;
   return source.OpenExclusive(copy, "", true);
@@ -344,6 +344,99 @@ struct OpenPair {
   std::unique_ptr<Table> destination;
 };
 
+// What the copy into the new format wrote: the tables and records, the older format's stamp.
+struct ConvertedCopy {
+  std::string why;  // French: why the copy failed; "" when every table was written whole
+  std::string oldStamp;
+  int tables = 0;
+  long records = 0;
+};
+
+// The tables of dossier `code` lying in folder `from` written in this program's format into folder
+// `to` (where none of them is yet): each table made empty with its tags, its records copied by
+// field names (an older generation's by the names under its own first letter), the euro amounts
+// computed from the francs when the request says so, each table closed. Index-less copies of
+// sources whose index cannot be used go into `spare`.
+ConvertedCopy WriteConvertedTables(const std::string& from, const std::string& to, const std::string& spare,
+                                   const std::string& code, const ConversionRequest& request) {
+  ConvertedCopy copy;
+  std::string& why = copy.why;
+  double parity = request.toTwoCurrencies ? request.rate : 0;
+  std::vector<OpenPair> written;
+  for (TableKind kind : kKinds) {
+    const std::string base = TableBaseName(kind, code);
+    if (CreateTableOfKind(kind, to + base, true) != 0) {
+      why = FillPlaceholder(LoadStr(kWhyCreateRefused), base);
+      break;
+    }
+    OpenPair pair{kind, base, std::make_unique<Table>()};
+    Table& destination = *pair.destination;
+    if (!destination.OpenExclusive(to + base)) {
+      why = FillPlaceholder(LoadStr(kWhyOpenRefused), base);
+      break;
+    }
+    written.push_back(std::move(pair));
+    if (!platform::FileExists(platform::ResolvePath(from + base + ".dbf"))) continue;  // new empty table
+    Table source;
+    if (!OpenSource(source, from, spare, base)) {
+      why = FillPlaceholder(LoadStr(kWhyReadRefused), base);
+      break;
+    }
+    if (kind == TableKind::C10) {
+      copy.oldStamp = FormatStamp(source);
+      if (!request.toTwoCurrencies) {
+        parity = StoredParity(source);
+        if (!EuroRateInRange(parity)) parity = Val(LoadStr(kDefaultEuroRate));
+      }
+    }
+    bool ok;
+    long before = static_cast<long>(destination.RecCount());
+    if (source.FieldName(1)[0] != destination.FieldName(1)[0]) {
+      long count = 0;
+      ok = CopyOlderGeneration(destination, source, count);
+      if (ok && kind == TableKind::C10) ok = WriteParity(destination, parity);
+    } else {
+      ok = CopyTableByFieldNames(destination, source, parity);
+    }
+    copy.records += static_cast<long>(destination.RecCount()) - before;
+    source.CloseTable(true);
+    if (!ok) {
+      why = FillPlaceholder(LoadStr(kWhyCopyIncomplete), base);
+      break;
+    }
+  }
+
+  if (why.empty() && request.toTwoCurrencies) {
+    std::map<std::string, std::pair<long long, long long>> journalTotals;
+    for (OpenPair& p : written) {
+      bool ok = true;
+      if (p.kind == TableKind::C50) ok = ConvertEntryLines(*p.destination, request.rate, 'B', &journalTotals);
+      else if (p.kind == TableKind::C40) ok = ConvertEntryLines(*p.destination, request.rate, 'C', &journalTotals);
+      else if (p.kind != TableKind::C10) ok = ConvertAmountPairs(*p.destination, request.rate);
+      if (!ok) why = FillPlaceholder(LoadStr(kWhyEurosIncomplete), p.base);
+    }
+    for (OpenPair& p : written)
+      if (why.empty() && p.kind == TableKind::C10 && !ConvertJournalHeaders(*p.destination, request.rate, journalTotals))
+        why = LoadStr(kWhyHeadersIncomplete);
+  }
+  copy.tables = static_cast<int>(written.size());
+  // A table that does not close cleanly (its last writes not flushed) fails the copy.
+  for (OpenPair& p : written)
+    if (!p.destination->CloseTable(true) && why.empty()) why = FillPlaceholder(LoadStr(kWhyCloseRefused), p.base);
+  return copy;
+}
+
+// The converted books checked as a restore and the validation check books: books apart (an older
+// backup of two states) fail the conversion; totals that are not those of the lines are named for
+// the ReConstruction (*advice).
+std::string BooksApartAfterConversion(DossierInvariants& check, std::string* advice) {
+  if (!check.Check() && check.Apart())
+    return FillPlaceholder(LoadStr(kWhyBooksApart),
+                           DossierInvariants::Listed(check.ApartFaults(), check.ApartCount(), kShownFaults));
+  *advice = check.TotalsAdvice();
+  return "";
+}
+
 }  // namespace
 
 ConversionResult ConvertDossier(const ConversionRequest& request) {
@@ -390,83 +483,17 @@ ConversionResult ConvertDossier(const ConversionRequest& request) {
   result.asideFolder = aside;
 
   // From here a failure removes what was written and puts the originals back.
-  std::string oldStamp;
-  std::string why;
-  double parity = request.toTwoCurrencies ? request.rate : 0;
-  std::vector<OpenPair> written;
-  for (TableKind kind : kKinds) {
-    const std::string base = TableBaseName(kind, code);
-    if (CreateTableOfKind(kind, folder + base, true) != 0) {
-      why = FillPlaceholder(LoadStr(kWhyCreateRefused), base);
-      break;
-    }
-    OpenPair pair{kind, base, std::make_unique<Table>()};
-    Table& destination = *pair.destination;
-    if (!destination.OpenExclusive(folder + base)) {
-      why = FillPlaceholder(LoadStr(kWhyOpenRefused), base);
-      break;
-    }
-    written.push_back(std::move(pair));
-    if (!platform::FileExists(platform::ResolvePath(aside + base + ".dbf"))) continue;  // new empty table
-    Table source;
-    if (!OpenSource(source, aside, base)) {
-      why = FillPlaceholder(LoadStr(kWhyReadRefused), base);
-      break;
-    }
-    if (kind == TableKind::C10) {
-      oldStamp = FormatStamp(source);
-      if (!request.toTwoCurrencies) {
-        parity = StoredParity(source);
-        if (!EuroRateInRange(parity)) parity = Val(LoadStr(kDefaultEuroRate));
-      }
-    }
-    bool ok;
-    long before = static_cast<long>(destination.RecCount());
-    if (source.FieldName(1)[0] != destination.FieldName(1)[0]) {
-      long count = 0;
-      ok = CopyOlderGeneration(destination, source, count);
-      if (ok && kind == TableKind::C10) ok = WriteParity(destination, parity);
-    } else {
-      ok = CopyTableByFieldNames(destination, source, parity);
-    }
-    result.records += static_cast<long>(destination.RecCount()) - before;
-    source.CloseTable(true);
-    if (!ok) {
-      why = FillPlaceholder(LoadStr(kWhyCopyIncomplete), base);
-      break;
-    }
-  }
+  const ConvertedCopy copy = WriteConvertedTables(aside, folder, aside + "sans-index/", code, request);
+  std::string why = copy.why;
+  result.tables = copy.tables;
+  result.records = copy.records;
+  const std::string& oldStamp = copy.oldStamp;
 
-  if (why.empty() && request.toTwoCurrencies) {
-    std::map<std::string, std::pair<long long, long long>> journalTotals;
-    for (OpenPair& p : written) {
-      bool ok = true;
-      if (p.kind == TableKind::C50) ok = ConvertEntryLines(*p.destination, request.rate, 'B', &journalTotals);
-      else if (p.kind == TableKind::C40) ok = ConvertEntryLines(*p.destination, request.rate, 'C', &journalTotals);
-      else if (p.kind != TableKind::C10) ok = ConvertAmountPairs(*p.destination, request.rate);
-      if (!ok) why = FillPlaceholder(LoadStr(kWhyEurosIncomplete), p.base);
-    }
-    for (OpenPair& p : written)
-      if (why.empty() && p.kind == TableKind::C10 && !ConvertJournalHeaders(*p.destination, request.rate, journalTotals))
-        why = LoadStr(kWhyHeadersIncomplete);
-  }
-  result.tables = static_cast<int>(written.size());
-  // A table that does not close cleanly (its last writes not flushed) fails the run, so the
-  // originals come back rather than being removed behind an incomplete copy.
-  for (OpenPair& p : written)
-    if (!p.destination->CloseTable(true) && why.empty()) why = FillPlaceholder(LoadStr(kWhyCloseRefused), p.base);
-
-  // The converted books checked as a restore and the validation check books: books apart (an
-  // older backup of two states, restored as it was) are not made the dossier's in the new format,
-  // the originals coming back; totals that are not those of the lines are named for the
-  // ReConstruction.
+  // Books apart (an older backup of two states, restored as it was) are not made the dossier's in
+  // the new format: the originals come back.
   if (why.empty()) {
     DossierInvariants check;
-    if (!check.Check() && check.Apart())
-      why = FillPlaceholder(LoadStr(kWhyBooksApart),
-                            DossierInvariants::Listed(check.ApartFaults(), check.ApartCount(), kShownFaults));
-    else
-      result.totalsAdvice = check.TotalsAdvice();
+    why = BooksApartAfterConversion(check, &result.totalsAdvice);
   }
 
   if (!why.empty()) {
@@ -499,6 +526,22 @@ ConversionResult ConvertDossier(const ConversionRequest& request) {
   if (result.originalsKept) line = FillPlaceholders(LoadStr(kLogOriginalsIn), {line, aside});
   WriteLog(line);
   return result;
+}
+
+std::string WriteConversionTrial(const std::string& from, const std::string& scratch, const std::string& code) {
+  // The opening asks for a rate where the general file is of the older generation or of a format
+  // before the euro: the trial takes the default one.
+  ConversionRequest request;
+  {
+    Table c10;
+    if (!c10.OpenShared(platform::ResolvePath(from + TableBaseName(TableKind::C10, code) + ".dbf"), "", true))
+      return FillPlaceholder(LoadStr(kWhyReadRefused), TableBaseName(TableKind::C10, code));
+    const std::string stamp = PadRight(FormatStamp(c10), kC10OldestEuroStamp.size());
+    request.toTwoCurrencies = (c10.FieldCount() > 0 && c10.FieldName(1)[0] == 'C') || stamp < kC10OldestEuroStamp;
+    request.rate = Val(LoadStr(kDefaultEuroRate));
+    c10.CloseTable(true);
+  }
+  return WriteConvertedTables(from, scratch, scratch + "sans-index/", code, request).why;
 }
 
 bool PutBackInterruptedConversion(const std::string& detail) {

@@ -49,6 +49,14 @@ struct ConversionResult {
 // "CONVERSION - Erreur: ..."). Shows nothing.
 ConversionResult ConvertDossier(const ConversionRequest& request);
 
+// The tables of dossier `code` lying in folder `from` (ending with "/"; a restore's copy of a backup
+// of an older format, not the open dossier) written into the empty folder `scratch` as the
+// conversion the opening offers would write them: the same copy by field names, the euro amounts
+// computed (at the default rate) where the opening would ask for a rate. Nothing else is touched:
+// no marker, no log; `scratch` is the caller's to check and remove. "" when every table was
+// written whole; otherwise why the conversion would fail (French).
+std::string WriteConversionTrial(const std::string& from, const std::string& scratch, const std::string& code);
+
 // After a conversion stopped half-way (its run marker's detail: the sub-folder
 // of the originals, then the original file names, separated by "|"): the
 // tables it wrote go and the originals come back into the dossier folder, so

@@ -1,8 +1,12 @@
 #include "dossier/core/maintenance_rebuild.h"
 
 
+#include <cstdio>
+#include <map>
 #include <string>
+#include <unordered_map>
 
+#include "data/collective_account.h"
 #include "data/dossier_files.h"
 #include "data/engine_files.h"
 #include "data/entry_lines.h"
@@ -11,6 +15,7 @@
 #include "data/index_recovery.h"
 #include "data/record_fields.h"
 #include "data/session.h"
+#include "data/table_scan.h"
 #include "dossier/core/dossier_run_marker.h"
 #include "platform/system/cp1252.h"
 #include "platform/system/files.h"
@@ -73,13 +78,40 @@ std::string RenewedDate(const std::string& stored) { return ConvertDate(ConvertD
 
 // The fields of an entry line that the rules read, closed (C40) or draft (C50).
 struct LineFields {
-  int month, day, journal, account, sense, francs;
+  int month, day, journal, account, sense, francs, piece;
   explicit LineFields(bool closed)
       : month(closed ? 3 : 2), day(closed ? 4 : 8), journal(closed ? 5 : 3), account(closed ? 2 : 10),
-        sense(closed ? 13 : 17), francs(closed ? 14 : 18) {}
+        sense(closed ? 13 : 17), francs(closed ? 14 : 18), piece(closed ? 6 : 4) {}
 };
 
-// What the rules make of the current line, read before anything changes: the month it keeps (the
+// What the rules of a line read of the dossier record: the financial year, the analytic mode and
+// whether the dossier is kept in euros only.
+struct LineRules {
+  std::string yearStart, yearEnd;
+  char analyticMode = 'N';
+  bool euroOnly = false;
+  static LineRules Of(const DossierRecord& r) {
+    const std::string only = r.Constant(kEuroOnlyConstant);
+    return {r.DateStored(DossierRecord::DateField::YearStart), r.DateStored(DossierRecord::DateField::YearEnd),
+            r.AnalyticMode(), !only.empty() && only[0] == 'O'};
+  }
+};
+
+// A line's fields as the rules read them: from the table's current record, or from a record read
+// as stored (the walk by blocks before the run).
+struct CurrentLine {
+  Table& t;
+  std::string Text(int field) const { return t.GetField(field); }
+  long long Cents(int field, bool* readable) const { return StoredAmountOf(t, field, readable); }
+};
+struct StoredLine {
+  Table& t;
+  const std::uint8_t* record;
+  std::string Text(int field) const { return FieldTextOf(t, field, record); }
+  long long Cents(int field, bool* readable) const { return FieldCentsOf(t, field, record, readable); }
+};
+
+// What the rules make of a line, read before anything changes: the month it keeps (the
 // year of its date encoded anew), whether it is deleted, and the account it keeps.
 struct LineFate {
   std::string month;
@@ -88,31 +120,32 @@ struct LineFate {
   std::string account;     // a general account of a "Z" line completed, any other as stored
 };
 
-LineFate FateOfLine(Table& t, bool closed, const std::string& yearStart, const std::string& yearEnd) {
+template <typename Line>
+LineFate FateOfLine(const Line& line, bool closed, const LineRules& rules, std::string renewedMonth = "") {
   const LineFields f(closed);
   LineFate fate;
-  const std::string day = t.GetField(f.day);
-  fate.month = RenewedDate(std::string(t.GetField(f.month)) + day).substr(0, 4);
-  fate.account = t.GetField(f.account);
+  const std::string day = line.Text(f.day);
+  fate.month = renewedMonth.empty() ? RenewedDate(line.Text(f.month) + day).substr(0, 4) : std::move(renewedMonth);
+  fate.account = line.Text(f.account);
   // Inside the financial year (not tested when the dossier's year is unreadable:
   //    every line would go).
   const std::string now = fate.month + day;
-  if (!yearStart.empty() && !yearEnd.empty() && (now < yearStart || now > yearEnd)) {
+  if (!rules.yearStart.empty() && !rules.yearEnd.empty() && (now < rules.yearStart || now > rules.yearEnd)) {
     fate.removed = true;
     return fate;
   }
   // A dossier in euros only has no line with francs and no euros. An amount that does not read
-  // is not known to be zero: its line stays, named by the walk.
+  // is not known to be zero: its line stays, named before the run.
   bool readable = true;
-  const long long francs = StoredAmountOf(t, f.francs, &readable);
-  const long long euros = StoredAmountOf(t, f.francs + 1, &readable);
-  if (ConstantIs(39, 'O') && readable && euros == 0 && francs != 0) {
+  const long long francs = line.Cents(f.francs, &readable);
+  const long long euros = line.Cents(f.francs + 1, &readable);
+  if (rules.euroOnly && readable && euros == 0 && francs != 0) {
     fate.removed = true;
     return fate;
   }
   // Kinds the analytic mode allows.
-  const char kind = t.GetField(1)[0];
-  const char mode = TheDossierRecord.AnalyticMode();
+  const char kind = line.Text(1)[0];
+  const char mode = rules.analyticMode;
   const bool allowed = mode == '1' ? (kind == 'V' || kind == 'W' || kind == 'Z')
                        : mode == '2' ? (kind >= 'V' && kind <= 'Z')
                                      : kind == 'Z';
@@ -132,44 +165,130 @@ LineFate FateOfLine(Table& t, bool closed, const std::string& yearStart, const s
   return fate;
 }
 
-// The totals the lines will give once the record walks have mended them, checked before the run
-// changes anything: the first one its field cannot hold, named; "" when each fits (or when a
-// table does not open: the run then says so itself).
-std::string TotalsPastTheirFields() {
-  const DossierTableRef general = DossierTableOf(10);
-  if (!general.table->OpenExclusive(general.path, "C10CODE")) {
-    general.table->CloseTable(true);
-    return "";
+// A record as its bytes stand, for the log: its fields from the last to the first as RecordToText
+// gives them, but a number field as stored (a byte below a blank written \xNN), so that an amount
+// that does not read shows what it holds.
+std::string StoredRecordText(Table& t, const std::uint8_t* record) {
+  std::string text;
+  for (int f = t.FieldCount(); f >= 1; --f) {
+    const char type = t.FieldType(f);
+    if (type == 'C') {
+      text += FieldTextOf(t, f, record);
+    } else if (type == 'N') {
+      const FieldLayout& d = t.Layout(f);
+      for (int i = 0; i < d.width; ++i) {
+        const auto c = static_cast<unsigned char>(record[d.offset + static_cast<std::size_t>(i)]);
+        if (c >= 0x20) {
+          text += static_cast<char>(c);
+        } else {
+          char escaped[8];
+          std::snprintf(escaped, sizeof escaped, "\\x%02X", c);
+          text += escaped;
+        }
+      }
+    }
   }
-  const std::string yearStart = TheDossierRecord.DateStored(DossierRecord::DateField::YearStart);
-  const std::string yearEnd = TheDossierRecord.DateStored(DossierRecord::DateField::YearEnd);
+  return RTrim(text.c_str());
+}
+
+// What the run learns of the lines before it changes anything, in one read of C40 and C50 by
+// blocks: the totals they give once the walks have mended them (`plan`, which the totals step
+// posts), the first one its field cannot hold (`tooLarge`), and the lines whose amount does not read
+// (`unreadable`, each in the log), named by the number each will have once the run's pack (`pack`)
+// has dropped the cancelled records before it. With `hold`, the totals such a line feeds are held;
+// without, they are made from the amounts that read. `read` false when a table did not open or
+// read.
+struct LinesRead {
   TotalsPlan plan;
+  std::string tooLarge;
+  std::vector<UnreadableAmountLine> unreadable;
   bool read = true;
+};
+
+LinesRead ReadLinesBeforeTheRun(bool pack, bool hold) {
+  LinesRead out;
+  // Read by blocks, without a tag: a run left half-way may have left a table without its tags,
+  // which the run's first reindex makes again.
+  const DossierTableRef general = DossierTableOf(10);
+  if (!general.table->OpenExclusive(general.path)) {
+    general.table->CloseTable(true);
+    out.read = false;
+    return out;
+  }
+  // The dossier record as the walk of the general file will leave it: the lines are judged by it.
+  // The collective record of each letter as the totals step's seek of it finds it (the first one,
+  // cancelled or not).
+  DossierRecord record = TheDossierRecord;
+  std::map<char, std::string> collectives;
+  Table& c10 = *general.table;
+  out.read = ScanRecords(c10, [&](std::uint32_t, const std::uint8_t* r) {
+    const std::string kind = FieldTextOf(c10, 1, r);
+    if (kind[0] == 'B') {
+      const std::string code = Trimmed(FieldTextOf(c10, 2, r));
+      if (code.size() == 1) collectives.emplace(code[0], CollectiveAccountOf(FieldTextOf(c10, 4, r)));
+    }
+    if (r[0] == '*') return;
+    if (kind[0] == '0') {
+      record.Set(1, 30, FieldTextOf(c10, 3, r));
+      record.Set(31, 254, FieldTextOf(c10, 4, r));
+      record.Set(285, 254, FieldTextOf(c10, 5, r));
+    } else if (kind[0] == 'P') {
+      record.Set(539, 252, FieldTextOf(c10, 4, r));
+      record.Set(791, 252, FieldTextOf(c10, 5, r));
+    }
+  });
+  general.table->CloseTable(true);
+  const LineRules rules = LineRules::Of(record);
+  std::unordered_map<std::string, std::string> renewed;  // month + day as stored -> the month kept
+  std::string kind, month, day, journal;
   for (int number : {40, 50}) {
     const DossierTableRef ref = DossierTableOf(number);
+    // A dossier that never validated anything may have no closed file.
+    if (!out.read || !platform::FileExists(platform::ResolvePath(ref.path + ".dbf"))) continue;
     Table& t = *ref.table;
     const bool closed = number == 40;
     const LineFields f(closed);
-    read = read && t.OpenExclusive(ref.path);
-    const std::uint32_t count = read ? t.RecCount() : 0;
-    for (std::uint32_t r = 1; r <= count; ++r) {
-      if (!t.GoTo(static_cast<long>(r))) break;
-      if (t.IsDeleted()) continue;
-      const LineFate fate = FateOfLine(t, closed, yearStart, yearEnd);
-      if (fate.removed) continue;
-      plan.AddLine(t.GetField(1)[0], closed ? 'C' : 'B', fate.month, t.GetField(f.journal), fate.account,
-                   t.GetField(f.sense)[0], StoredAmountOf(t, f.francs), StoredAmountOf(t, f.francs + 1));
-    }
+    const char source = closed ? LigneTri::kClosed : LigneTri::kDraft;
+    std::uint32_t cancelled = 0;
+    out.read = t.OpenExclusive(ref.path) && ScanRecords(t, [&](std::uint32_t recno, const std::uint8_t* r) {
+      if (r[0] == '*') {
+        ++cancelled;
+        return;
+      }
+      const StoredLine line{t, r};
+      FieldTextOf(t, f.month, r, month);
+      FieldTextOf(t, f.day, r, day);
+      auto known = renewed.find(month + day);
+      if (known == renewed.end()) known = renewed.emplace(month + day, RenewedDate(month + day).substr(0, 4)).first;
+      const LineFate fate = FateOfLine(line, closed, rules, known->second);
+      if (fate.removed) return;
+      FieldTextOf(t, 1, r, kind);
+      FieldTextOf(t, f.journal, r, journal);
+      const char sense = FieldTextOf(t, f.sense, r)[0];
+      bool readable = true;
+      const long long francs = line.Cents(f.francs, &readable), euros = line.Cents(f.francs + 1, &readable);
+      if (readable || !hold) out.plan.AddLine(kind[0], source, fate.month, journal, fate.account, sense, francs, euros);
+      if (readable) return;
+      // Named, and the totals it feeds held: what it holds is for the user to put right.
+      const std::uint32_t kept = pack ? recno - cancelled : recno;
+      out.unreadable.push_back({source, kept, line.Text(f.piece), fate.account});
+      WriteLog(FillPlaceholders(LoadStr(kLogUnreadableAmount),
+                                {closed ? "C40" : "C50", std::to_string(kept), StoredRecordText(t, r)}));
+      if (hold) out.plan.HoldLine(kind[0], month, fate.month, journal, fate.account);
+    });
     t.CloseTable(true);
   }
-  const std::string tooLarge = read ? plan.TooLarge() : std::string();
-  general.table->CloseTable(true);
-  return tooLarge;
+  if (out.read) {
+    out.plan.FindCollectives(collectives);
+    out.tooLarge = out.plan.TooLarge();
+  }
+  return out;
 }
 
 class RebuildRun {
  public:
-  RebuildRun(bool rebalance, bool pack, MaintenanceProgress& show) : rebalance_(rebalance), pack_(pack), show_(show) {}
+  RebuildRun(bool rebalance, bool pack, MaintenanceProgress& show, const RebuildBeforeChange& before)
+      : rebalance_(rebalance), pack_(pack), show_(show), before_(before) {}
 
   RebuildReport Run();
 
@@ -207,8 +326,11 @@ class RebuildRun {
   bool rebalance_;
   bool pack_;
   MaintenanceProgress& show_;
+  const RebuildBeforeChange& before_;
   RebuildReport report_;
-  std::string yearStart_, yearEnd_;
+  // The lines as read before the run: the totals they give and those held.
+  LinesRead lines_;
+  LineRules rules_;
   bool refilled_ = false;
   bool refused_ = false;  // a write was refused: the run stops at the next step
   bool keep_ = false;
@@ -225,12 +347,16 @@ RebuildReport RebuildRun::Run() {
     return report_;
   }
 
-  // A total that the lines would take past what its field holds refuses the run before any change.
-  report_.refusal = TotalsPastTheirFields();
+  // One read of the lines before any change: a total that the lines would take past what its field
+  // holds refuses the run; the lines whose amount does not read are said before anything changes.
+  lines_ = ReadLinesBeforeTheRun(pack_, true);
+  report_.unreadable = lines_.unreadable;
+  report_.refusal = lines_.tooLarge;
   if (!report_.refusal.empty()) {
     report_.code = kRebuildTotalsTooLarge;
     return report_;
   }
+  if (before_) before_(report_);
 
   // From here on the tables change: a run stopped half-way is named at the next opening.
   DossierRunMarker marker(kRebuildRun, LoadStr(kTitleRebuildRun), RebuildRunDetail(rebalance_, pack_));
@@ -294,14 +420,12 @@ void RebuildRun::Work() {
     return;
   }
 
-  // The progress total.
-  const long total = static_cast<long>(CountOf(10)) + 2L * CountOf(20) + 2L * CountOf(30) + 4L * CountOf(40) +
-                     4L * CountOf(50);
+  // The progress total: each line walked, then given its sort record.
+  const long total = static_cast<long>(CountOf(10)) + 2L * CountOf(20) + 2L * CountOf(30) + 2L * CountOf(40) +
+                     2L * CountOf(50);
   show_.SetTotal(total);
 
   // Record walks.
-  yearStart_ = TheDossierRecord.DateStored(DossierRecord::DateField::YearStart);
-  yearEnd_ = TheDossierRecord.DateStored(DossierRecord::DateField::YearEnd);
   // From the walks on the tables are half mended until the totals are made again: a run that
   // does not get there leaves its marker, and the next opening runs the rebuild again.
   keep_ = true;
@@ -327,6 +451,12 @@ void RebuildRun::Work() {
 
   // Code tags, duplicates, totals.
   CloseAllTables();
+  // Lines that could not be read before the run (a table its first reindex had to mend) are read
+  // now, as the walks left them: their totals were emptied, none is held.
+  if (refilled_ && !lines_.read) {
+    lines_ = ReadLinesBeforeTheRun(false, false);
+    report_.unreadable = lines_.unreadable;
+  }
   const bool reopened = refilled_ && ReopenOnCodeTags();
   if (report_.code == 0 && reopened) {
     RemoveDuplicateCodes(20, "C20CODE");
@@ -338,10 +468,12 @@ void RebuildRun::Work() {
   // a late error (a table refused on its tag is not one of these) does not
   // leave the dossier with zeroed totals and no journal headers.
   if (refilled_ && reopened && !refused_) {
-    TotalsWriteFault fault = RecomputeDossierTotals(&show_);
+    // The sums of the lines as read before the run, which the walks have not changed.
+    TotalsWriteFault fault = lines_.read ? RecomputeDossierTotals(lines_.plan, &show_) : TotalsWriteFault{"", -1, ""};
+    if (!lines_.read) Record(kRebuildReadRefused);
     // Totals made from a table read short are not balanced with lines of their own.
     if (!fault.failed() && !refusal_.ReadRefused()) {
-      report_.balance = VerifyJournalBalances(rebalance_, &show_);
+      report_.balance = VerifyJournalBalances(rebalance_, &show_, &lines_.plan);
       fault = report_.balance.fault;
     }
     if (!fault.tooLarge.empty()) {
@@ -372,6 +504,8 @@ bool RebuildRun::WalkTable(int number) {
   }
   const std::uint32_t count = t.RecCount();
   if (count == 0) return true;
+  // The lines are judged by the dossier record as the walk of the general file left it.
+  if (number >= 40) rules_ = LineRules::Of(TheDossierRecord);
   show_.SetLine(ref.path);
   show_.SetLine2(std::string(FormatNumber(6, 0, false, count)) + " enregistrement(s)");
   for (std::uint32_t r = 1; r <= count && !refused_; ++r) {
@@ -398,9 +532,6 @@ void RebuildRun::VisitC10(Table& t) {
       TheDossierRecord.Set(31, 254, t.GetField(4));
       TheDossierRecord.Set(285, 254, t.GetField(5));
       TheDossierRecord.SetAt(DossierRecord::kUserLevelPos, level);
-      // The year may have been read again: the line walks use the new one.
-      yearStart_ = TheDossierRecord.DateStored(DossierRecord::DateField::YearStart);
-      yearEnd_ = TheDossierRecord.DateStored(DossierRecord::DateField::YearEnd);
       return;
     }
     case 'P':
@@ -410,8 +541,9 @@ void RebuildRun::VisitC10(Table& t) {
     case 'B': case 'Q': case 'V': case 'M': case 'J': case 'E': case 'L': case 'T':
       return;
     case 'C':
-      // Journal-month headers are built again from the lines.
-      Wrote(t, t.DeleteRecord(nullptr, 0));
+      // Journal-month headers are built again from the lines, but those of a journal-month that
+      // holds a line whose amount does not read, which stay as they are.
+      if (!lines_.plan.HeldMonth(PadRight(t.GetField(2), 7))) Wrote(t, t.DeleteRecord(nullptr, 0));
       return;
     default:
       Remove(t, "C10");
@@ -426,6 +558,8 @@ void RebuildRun::VisitC20(Table& t) {
     Remove(t, "C20");
     return;
   }
+  // An account fed by a line whose amount does not read keeps its totals as they are.
+  if (lines_.plan.HeldAccount(t.GetField(1))) return;
   Wrote(t, ZeroTotals(t, 17));
 }
 
@@ -435,6 +569,7 @@ void RebuildRun::VisitC30(Table& t) {
     Remove(t, "C30");
     return;
   }
+  if (lines_.plan.HeldSection(t.GetField(1))) return;
   Wrote(t, ZeroTotals(t, 9));
 }
 
@@ -442,30 +577,13 @@ void RebuildRun::VisitC30(Table& t) {
 // deletes ends the line's treatment.
 void RebuildRun::VisitLine(Table& t, bool closed) {
   const LineFields fields(closed);
-  const int monthField = fields.month, francsField = fields.francs, accountField = fields.account;
+  const int monthField = fields.month, accountField = fields.account;
   const int numberField = closed ? 19 : 6, subNumberField = closed ? 20 : 7;
   const int secondDateField = closed ? 11 : 15;
   const char* name = closed ? "C40" : "C50";
 
-  // Amounts that do not read as numbers are named (the walk reads every line anyway), never
-  // changed: what they held is for the user to put right.
-  for (int f : {francsField, francsField + 1}) {
-    if (f > t.FieldCount()) continue;
-    const FieldLayout& d = t.Layout(f);
-    if (d.width < 0 || d.offset + static_cast<std::size_t>(d.width) > t.recordBuffer.size()) continue;
-    const std::string_view stored(reinterpret_cast<const char*>(t.recordBuffer.data()) + d.offset,
-                                  static_cast<std::size_t>(d.width));
-    if (ReadableNumberText(stored)) continue;
-    const int pieceField = closed ? LigneEcriture::ClosedFieldOf(LigneEcriture::BPIECE) : LigneEcriture::BPIECE;
-    report_.unreadable.push_back({closed ? LigneTri::kClosed : LigneTri::kDraft, t.RecNo(), t.GetField(pieceField),
-                                  t.GetField(accountField)});
-    WriteLog(FillPlaceholders(LoadStr(kLogUnreadableAmount),
-                              {name, std::to_string(t.RecNo()), RTrim(t.RecordToText(t.FieldCount()))}));
-    break;
-  }
-
   // The year of the date encoded anew, then the rules that delete a line.
-  const LineFate fate = FateOfLine(t, closed, yearStart_, yearEnd_);
+  const LineFate fate = FateOfLine(CurrentLine{t}, closed, rules_);
   if (!Wrote(t, Renew(t, monthField, fate.month))) return;
   if (fate.removed) {
     Remove(t, name);
@@ -645,8 +763,9 @@ std::string RemovedRecordLogText(const char* tableName, Table& table) {
   return FillPlaceholders(LoadStr(kLogRecordRemoved), {tableName, std::to_string(recno), text});
 }
 
-RebuildReport RunDossierRebuild(bool rebalance, bool pack, MaintenanceProgress* progress) {
+RebuildReport RunDossierRebuild(bool rebalance, bool pack, MaintenanceProgress* progress,
+                                const RebuildBeforeChange& before) {
   MaintenanceProgress none;
-  RebuildRun run(rebalance, pack, progress != nullptr ? *progress : none);
+  RebuildRun run(rebalance, pack, progress != nullptr ? *progress : none, before);
   return run.Run();
 }

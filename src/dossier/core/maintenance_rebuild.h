@@ -6,6 +6,7 @@
 // whole record text, so that nothing vanishes without a trace.
 #pragma once
 
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -42,9 +43,16 @@ struct RebuildReport {
   BalanceCheck balance;
   std::string refusal;         // the write (or read) refused: its file, and that the disk is full when it is
   bool markerKept = false;     // the run marker stays: the next opening runs the rebuild again
-  // Live lines whose amount does not read as a number (left as they are, each in the log).
+  // Live lines whose amount does not read as a number, each in the log, found before the run
+  // changes anything and named by the record number each has once the run is done. They are left
+  // as they are, and so are the totals they feed: their accounts (with a collective), sections
+  // and journal-months, which get no balancing line.
   std::vector<UnreadableAmountLine> unreadable;
 };
+
+// Called once the run has read the lines, before its first change (the report holds `unreadable`):
+// the window says then what the run will leave as it is.
+using RebuildBeforeChange = std::function<void(const RebuildReport&)>;
 
 // The whole run on the current dossier (DossierFolder, DossierCode and
 // TheDossierRecord loaded). The caller holds the dossier exclusively and has
@@ -56,7 +64,8 @@ struct RebuildReport {
 // the run changed the tables without making their totals again: the next
 // opening runs the rebuild again. A refused pack stops the run before its
 // walks, the tables as they were.
-RebuildReport RunDossierRebuild(bool rebalance, bool pack, MaintenanceProgress* progress = nullptr);
+RebuildReport RunDossierRebuild(bool rebalance, bool pack, MaintenanceProgress* progress = nullptr,
+                                const RebuildBeforeChange& before = {});
 
 // The sort file C60 emptied and filled again from the lines, as the rebuild
 // does: one record per physical line of C40, then of C50, in physical order

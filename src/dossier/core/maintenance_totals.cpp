@@ -9,6 +9,7 @@
 #include "data/account_totals.h"
 #include "data/collective_account.h"
 #include "data/collation.h"
+#include "data/dossier_files.h"
 #include "data/error_report.h"
 #include "data/record_fields.h"
 #include "data/session.h"
@@ -180,66 +181,6 @@ bool PostHeader(const std::string& group, char source, const Sums& sums, Mainten
   return AddToHeaderField(c10, 4, sums.debitF, sums.creditF) && AddToHeaderField(c10, 5, sums.debitE, sums.creditE);
 }
 
-// Text keys in the order of the tags: the engine's collation weights.
-struct TagOrder {
-  bool operator()(const std::string& a, const std::string& b) const { return CompareWeighted(a, b) < 0; }
-};
-template <typename T>
-using Groups = std::map<std::string, T, TagOrder>;
-
-// Calls visit(record) for every record of the table in physical order: one straight read,
-// where a walk in the order of a tag fetches every record out of place.
-// The table goes through natural order, where a move computes no key; its tag comes back.
-template <typename Visit>
-void ForEachRecord(Table& t, MaintenanceProgress& show, Visit visit) {
-  const std::string tag = t.tag;
-  if (!tag.empty() && !t.SetOrder("")) return;
-  const std::uint32_t count = t.RecCount();
-  for (std::uint32_t r = 1; r <= count; ++r) {
-    if (!t.GoTo(static_cast<long>(r))) break;
-    show.Step();
-    visit(r);
-  }
-  if (!tag.empty()) t.SetOrder(tag);
-}
-
-// Journal-month totals of the live general lines ("Z") of one line table, posted in the
-// order of its code tag (kind, month, journal).
-bool HeaderTotals(Table& lines, int monthField, int journalField, int senseField, int francsField, char source,
-                  MaintenanceProgress& show) {
-  if (lines.RecCount() == 0) return true;
-  show.SetLine(lines.tablePath.substr(0, lines.tablePath.size() - 4));
-  show.RestartTicker();
-  Groups<Sums> groups;
-  ForEachRecord(lines, show, [&](std::uint32_t) {
-    if (lines.IsDeleted() || lines.GetField(1)[0] != 'Z') return;
-    groups[Field(lines, monthField) + Field(lines, journalField)].Add(
-        lines.GetField(senseField)[0], StoredAmountOf(lines, francsField), StoredAmountOf(lines, francsField + 1));
-  });
-  for (const auto& [group, sums] : groups)
-    if (!PostHeader(group, source, sums, show)) return false;
-  show.Tick("", true);
-  return true;
-}
-
-// Sense and amounts (in cents) of every line of a line table, by record number; deleted
-// lines included, as a sort record may still point at one.
-struct LineAmounts {
-  char sense = ' ';
-  long long francs = 0, euros = 0;
-};
-std::vector<LineAmounts> ReadLineAmounts(Table* lines, int senseField, MaintenanceProgress& show) {
-  std::vector<LineAmounts> all(1);
-  if (lines == nullptr || !lines->isOpen) return all;
-  all.resize(static_cast<std::size_t>(lines->RecCount()) + 1);
-  MaintenanceProgress quiet;
-  ForEachRecord(*lines, quiet, [&](std::uint32_t r) {
-    all[r] = {lines->GetField(senseField)[0], StoredAmountOf(*lines, senseField + 1),
-              StoredAmountOf(*lines, senseField + 2)};
-  });
-  return all;
-}
-
 // The C20 record of an account, created (with `label`) when missing.
 bool FindOrCreateAccount(const std::string& code, const char* label = kRebuildLabel) {
   Table& c20 = *TableC20;
@@ -263,9 +204,19 @@ bool AddTotals(Table& t, char kind, int firstField, const Sums& s) {
   return Checked(t, t.EndRewrite(filled));
 }
 
-bool PostAccount(const std::string& code, const Sums& sums, MaintenanceProgress& show) {
+Sums SumsOf(const TotalsCents& t) {
+  Sums s;
+  s.debitF = t.debit1;
+  s.creditF = t.credit1;
+  s.debitE = t.debit2;
+  s.creditE = t.credit2;
+  return s;
+}
+
+// An account's totals and those of the account that collects its letter; a held one left as it stands.
+bool PostAccount(const std::string& code, const Sums& sums, const TotalsPlan& plan, MaintenanceProgress& show) {
   show.Tick(RTrim(code.c_str()), false);
-  if (!FindOrCreateAccount(code) || !AddTotals(*TableC20, 'A', 17, sums)) return false;
+  if (!plan.HeldAccount(code) && (!FindOrCreateAccount(code) || !AddTotals(*TableC20, 'A', 17, sums))) return false;
   if (code.empty() || code[0] < 'A' || code[0] > 'Z') return true;
   // An auxiliary account also moves the general account that collects its letter.
   // Its collective record, a cancelled one too, as the moves of the lines find it.
@@ -274,7 +225,8 @@ bool PostAccount(const std::string& code, const Sums& sums, MaintenanceProgress&
       (!Missing(c10) || !AppendWith(c10, {{1, "B"}, {2, code.substr(0, 1)}, {3, LoadStr(kLabelCreatedCollective)}, {4, MadeCollectiveAccount()}})))
     return false;
   const std::string collecting = CollectiveAccountOf(Field(c10, 4));
-  return collecting.empty() || (FindOrCreateAccount(collecting) && AddTotals(*TableC20, 'A', 17, sums));
+  return collecting.empty() || plan.HeldAccount(collecting) ||
+         (FindOrCreateAccount(collecting) && AddTotals(*TableC20, 'A', 17, sums));
 }
 
 bool PostSection(const std::string& code, const Sums& sums, MaintenanceProgress& show) {
@@ -284,38 +236,6 @@ bool PostSection(const std::string& code, const Sums& sums, MaintenanceProgress&
       (!Missing(c30) || !AppendWith(c30, {{1, code}, {2, kRebuildLabel}})))
     return false;
   return AddTotals(c30, 'S', 9, sums);
-}
-
-// Account totals (live "Z" sort records, the records of C60CODE) and section totals (live
-// "W" and "Y" records, of C60ANAL), grouped by TCODE and posted in the order of those tags;
-// each sort record adds the amounts of the line it points at.
-bool CodeTotals(MaintenanceProgress& show) {
-  Table& c60 = *TableC60;
-  show.SetLine(c60.tablePath.substr(0, c60.tablePath.size() - 4));
-  show.RestartTicker();
-  const std::vector<LineAmounts> closed = ReadLineAmounts(TableC40, 13, show);
-  const std::vector<LineAmounts> draft = ReadLineAmounts(TableC50, 17, show);
-  Groups<Sums> accounts, sections;
-  ForEachRecord(c60, show, [&](std::uint32_t) {
-    if (c60.IsDeleted()) return;
-    const char kind = c60.GetField(1)[0];
-    if (kind != 'Z' && kind != 'W' && kind != 'Y') return;
-    Sums& sums = (kind == 'Z' ? accounts : sections)[Field(c60, 2)];
-    const long recno = std::atol(c60.GetField(10));
-    const std::vector<LineAmounts>& lines = c60.GetField(9)[0] == 'B' ? draft : closed;
-    if (recno <= 0 || static_cast<std::size_t>(recno) >= lines.size()) return;
-    const LineAmounts& line = lines[static_cast<std::size_t>(recno)];
-    long long& debitOrCreditF = line.sense == 'D' ? sums.debitF : sums.creditF;
-    long long& debitOrCreditE = line.sense == 'D' ? sums.debitE : sums.creditE;
-    debitOrCreditF += line.francs;
-    debitOrCreditE += line.euros;
-  });
-  for (const auto& [code, sums] : accounts)
-    if (!PostAccount(code, sums, show)) return false;
-  for (const auto& [code, sums] : sections)
-    if (!PostSection(code, sums, show)) return false;
-  show.Tick("", true);
-  return true;
 }
 
 // ---- balance check
@@ -393,12 +313,30 @@ std::string StampText() {
 
 }  // namespace
 
-TotalsWriteFault RecomputeDossierTotals(MaintenanceProgress* progress) {
+bool TagOrder::operator()(const std::string& a, const std::string& b) const { return CompareWeighted(a, b) < 0; }
+
+TotalsWriteFault RecomputeDossierTotals(const TotalsPlan& plan, MaintenanceProgress* progress) {
   MaintenanceProgress none;
   MaintenanceProgress& show = progress != nullptr ? *progress : none;
   Fault() = {};
-  if (HeaderTotals(*TableC40, 3, 5, 13, 14, 'C', show) && HeaderTotals(*TableC50, 2, 3, 17, 18, 'B', show) &&
-      TableC60->RecCount() != 0 && CodeTotals(show)) {
+  auto post = [&] {
+    for (const char source : {'C', 'B'}) {
+      show.SetLine(source == 'C' ? PathC40() : PathC50());
+      show.RestartTicker();
+      for (const auto& [group, totals] : plan.Headers(source))
+        if (!plan.HeldMonth(group) && !PostHeader(group, source, SumsOf(totals), show)) return false;
+      show.Tick("", true);
+    }
+    show.SetLine(PathC60());
+    show.RestartTicker();
+    for (const auto& [code, totals] : plan.Accounts())
+      if (!PostAccount(code, SumsOf(totals), plan, show)) return false;
+    for (const auto& [code, totals] : plan.Sections())
+      if (!plan.HeldSection(code) && !PostSection(code, SumsOf(totals), show)) return false;
+    show.Tick("", true);
+    return true;
+  };
+  if (post()) {
     TableC60->SetOrder("C60CODE");
     TableC50->SetOrder("C50CODE");
   }
@@ -409,31 +347,64 @@ void TotalsPlan::AddLine(char kind, char source, const std::string& month, const
                          const std::string& code, char sense, long long francs, long long euros) {
   const bool debit = sense == 'D';
   if (kind == 'Z') {
-    headers_[month + journal + source].Add(debit, francs, euros);
+    (source == 'C' ? closedHeaders_ : draftHeaders_)[month + journal].Add(debit, francs, euros);
     accounts_[PadRight(code, kAccountWidth)].Add(debit, francs, euros);
   } else if (kind == 'W' || kind == 'Y') {
     sections_[PadRight(code, kAccountWidth)].Add(debit, francs, euros);
   }
 }
 
-std::string TotalsPlan::TooLarge() const {
+void TotalsPlan::HoldLine(char kind, const std::string& storedMonth, const std::string& month,
+                          const std::string& journal, const std::string& code) {
+  if (kind == 'Z') {
+    heldMonths_.insert(month + journal);
+    heldMonths_.insert(storedMonth + journal);
+    heldAccounts_.insert(PadRight(code, kAccountWidth));
+  } else if (kind == 'W' || kind == 'Y') {
+    heldSections_.insert(PadRight(code, kAccountWidth));
+  }
+}
+
+void TotalsPlan::FindCollectives(const std::map<char, std::string>& found) {
   // An auxiliary account's lines count again on the account that collects its letter (one the
   // totals make when the general file has no such collective), as PostAccount posts them.
-  std::map<std::string, TotalsCents> accounts = accounts_;
+  auto find = [&](const std::string& code) {
+    if (code[0] < 'A' || code[0] > 'Z' || collectives_.count(code[0]) != 0) return;
+    const auto f = found.find(code[0]);
+    collectives_[code[0]] = f != found.end() ? f->second : MadeCollectiveAccount();
+  };
+  for (const auto& [code, totals] : accounts_) find(code);
+  for (const std::string& code : heldAccounts_) find(code);
+  for (const std::string& code : std::set<std::string>(heldAccounts_)) {
+    const auto c = collectives_.find(code[0]);
+    if (code[0] >= 'A' && code[0] <= 'Z' && c != collectives_.end() && !c->second.empty())
+      heldAccounts_.insert(PadRight(c->second, kAccountWidth));
+  }
+}
+
+bool TotalsPlan::HeldAccount(const std::string& code) const {
+  return !heldAccounts_.empty() && heldAccounts_.count(PadRight(code, kAccountWidth)) != 0;
+}
+bool TotalsPlan::HeldSection(const std::string& code) const {
+  return !heldSections_.empty() && heldSections_.count(PadRight(code, kAccountWidth)) != 0;
+}
+bool TotalsPlan::HeldMonth(const std::string& key) const {
+  return !heldMonths_.empty() && heldMonths_.count(key.substr(0, 7)) != 0;
+}
+
+std::string TotalsPlan::TooLarge() const {
+  std::map<std::string, TotalsCents> accounts(accounts_.begin(), accounts_.end());
   for (const auto& [code, totals] : accounts_) {
-    if (code[0] < 'A' || code[0] > 'Z') continue;
-    Table& c10 = *TableC10;
-    const std::string collecting = c10.Seek("C10CODE", C10Key('B', code.substr(0, 1)).c_str())
-                                       ? CollectiveAccountOf(Field(c10, 4))
-                                       : MadeCollectiveAccount();
-    if (!collecting.empty()) accounts[PadRight(collecting, kAccountWidth)] += totals;
+    const auto c = code[0] >= 'A' && code[0] <= 'Z' ? collectives_.find(code[0]) : collectives_.end();
+    if (c != collectives_.end() && !c->second.empty()) accounts[PadRight(c->second, kAccountWidth)] += totals;
   }
   for (const auto& [code, totals] : accounts)
-    if (std::string text = TooLargeText('A', code, totals); !text.empty()) return text;
+    if (std::string text = HeldAccount(code) ? "" : TooLargeText('A', code, totals); !text.empty()) return text;
   for (const auto& [code, totals] : sections_)
-    if (std::string text = TooLargeText('S', code, totals); !text.empty()) return text;
-  for (const auto& [code, totals] : headers_)
-    if (std::string text = TooLargeText('H', code, totals); !text.empty()) return text;
+    if (std::string text = HeldSection(code) ? "" : TooLargeText('S', code, totals); !text.empty()) return text;
+  for (const Sums* headers : {&closedHeaders_, &draftHeaders_})
+    for (const auto& [code, totals] : *headers)
+      if (std::string text = HeldMonth(code) ? "" : TooLargeText('H', code, totals); !text.empty()) return text;
   return "";
 }
 
@@ -446,7 +417,7 @@ std::string BalanceCheck::Message() const {
   return LoadStr(kMsgJournalsUnbalanced) + list;
 }
 
-BalanceCheck VerifyJournalBalances(bool rebalance, MaintenanceProgress* progress) {
+BalanceCheck VerifyJournalBalances(bool rebalance, MaintenanceProgress* progress, const TotalsPlan* plan) {
   MaintenanceProgress none;
   MaintenanceProgress& show = progress != nullptr ? *progress : none;
   BalanceCheck result;
@@ -469,6 +440,8 @@ BalanceCheck VerifyJournalBalances(bool rebalance, MaintenanceProgress* progress
     return result;
   }
   for (HeaderGroup& g : groups) {
+    // A journal-month held for a line whose amount does not read keeps its totals, balanced or not.
+    if (plan != nullptr && plan->HeldMonth(g.key)) continue;
     // The first check is the main currency's.
     for (int check = 0; check < 2; ++check) {
       const bool francs = (check == 0) == francsMain;
@@ -480,7 +453,7 @@ BalanceCheck VerifyJournalBalances(bool rebalance, MaintenanceProgress* progress
       ++result.unbalanced;
       if (result.unbalanced <= 12) {
         result.list += "   - " + g.key.substr(4, 3) + g.key.substr(2, 2) + "/" + DecodeYear(g.key.substr(0, 2).c_str()) +
-                       " " + FormatAmount(FromCents(diff)) + (francs ? " Franc(s)\n" : " Euro(s)\n");
+                       " " + BalanceAmount(diff) + (francs ? " Franc(s)\n" : " Euro(s)\n");
       } else if (result.unbalanced == 13) {
         result.list += LoadStr(kLineMoreJournals);
       }

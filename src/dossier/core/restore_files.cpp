@@ -15,6 +15,7 @@
 #include "data/table_check.h"
 #include "data/table_results.h"
 #include "data/table_structures.h"
+#include "dossier/core/conversion.h"
 #include "dossier/core/dossier_run_marker.h"
 #include "platform/system/clock.h"
 #include "platform/system/cp1252.h"
@@ -67,6 +68,10 @@ constexpr int kC10Title = 2246;
 // left out for the opening to make again.
 constexpr int kBooksApart = 34800;
 constexpr int kIndexesLeftOutHead = 34801;
+// The backup's lines whose amount does not read; a backup of an older format the conversion could
+// not convert, and why.
+constexpr int kUnreadableRestored = 37741;
+constexpr int kOlderFormatNotConverted = 37743;
 // The faults a refusal shows, the others counted.
 constexpr std::size_t kShownFaults = 12;
 
@@ -366,6 +371,8 @@ std::string RestoreReport(const std::string& code, const RestoreSelection& selec
     text += LoadStr(kLeftOutHead);
     for (const std::string& name : selection.leftOut) text += "   " + name + "\n";
   }
+  if (!selection.unreadable.empty())
+    text += FillPlaceholder(LoadStr(kUnreadableRestored), UnreadableAmountLinesText(selection.unreadable));
   return text + selection.totalsAdvice + "\n\n";
 }
 
@@ -451,27 +458,49 @@ void LeaveOutDroppedIndexes(const std::string& work, RestoreSelection* selection
   selection->taken = std::move(kept);
 }
 
+// The restore's own folder, which holds its work folder `work` (ending with "/"): a sibling of it.
+std::string RestoreFolderOf(const std::string& work) {
+  const std::string folder = work.substr(0, work.size() - 1);
+  return folder.substr(0, folder.rfind('/') + 1);
+}
+
 // The backup's tables hold together as one state of the books, as the dossier's checks want them
 // (DossierInvariants, the check of the validation and the conversion): every sort record leads to
-// its line and every line has one, every live analytic record has its general line. A copy that
-// stopped part-way or an archive that mixes two backups fails there, and the refusal names what
-// cannot be one state. Totals that are not those of their lines do not refuse the books: the
-// restore takes them and *advice, when given, says which and that a ReConstruction makes them
-// again. The tables the check reads must all be in the backup; those of an older format are
-// checked as well when they hold the fields the check reads where it reads them (the conversion
-// the opening offers checks them again).
-std::string BooksApart(const std::string& work, const std::string& code, const std::vector<std::string>& tables,
-                       std::string* advice) {
+// its line and holds what it copies from it, every line has one, every live analytic record has its
+// general line. A copy that stopped part-way or an archive that mixes two backups fails there, and
+// the refusal names what cannot be one state. Totals that are not those of their lines do not
+// refuse the books: the restore takes them and `advice` says which and that a ReConstruction makes
+// them again; the lines whose amount does not read are named (`unreadable`). A backup of an older
+// format (`older`) is judged as the conversion the opening offers would leave it: converted in the
+// restore's folder, then checked; one the conversion could not convert is refused. The tables the
+// check reads must all be in the backup.
+std::string BooksApart(const std::string& work, const std::string& code, bool older, std::string* advice,
+                       std::vector<UnreadableAmountLine>* unreadable) {
   for (TableKind kind : {TableKind::C10, TableKind::C20, TableKind::C30, TableKind::C50, TableKind::C60})
     if (!platform::FileExists(work + TableBaseName(kind, LowerCode(code)) + ".dbf")) return "";
-  DossierInvariants check(work, LowerCode(code));
-  if (OfAnOlderFormat(work, tables) && !check.FieldsInPlace()) return "";
-  if (check.Check()) return "";
-  if (!check.Apart()) {
-    if (advice != nullptr) *advice = check.TotalsAdvice();
-    return "";
+  std::string books = work;
+  const std::string scratch = RestoreFolderOf(work) + "conversion/";
+  std::error_code ec;
+  if (older) {
+    fs::remove_all(platform::DiskPath(scratch), ec);
+    if (!fs::create_directory(platform::DiskPath(scratch), ec) || ec)
+      return Refusal(Message(kOlderFormatNotConverted, {NotPutInPlace(scratch, ec.value())}));
+    const std::string why = WriteConversionTrial(work, scratch, LowerCode(code));
+    if (!why.empty()) {
+      fs::remove_all(platform::DiskPath(scratch), ec);
+      return Refusal(Message(kOlderFormatNotConverted, {why}));
+    }
+    books = scratch;
   }
-  return Refusal(Message(kBooksApart, {DossierInvariants::Listed(check.ApartFaults(), check.ApartCount(), kShownFaults)}));
+  DossierInvariants check(books, LowerCode(code));
+  const bool held = check.Check();
+  if (older) fs::remove_all(platform::DiskPath(scratch), ec);
+  if (check.Apart())
+    return Refusal(Message(kBooksApart, {DossierInvariants::Listed(check.ApartFaults(), check.ApartCount(), kShownFaults)}));
+  for (const UnreadableAmountLine& line : check.Unreadable())
+    if (line.file == LigneTri::kDraft || line.file == LigneTri::kClosed) unreadable->push_back(line);
+  if (!held) *advice = check.TotalsAdvice();
+  return "";
 }
 
 // The dossier's files that the taken ones replace, and those of a restored table that the backup
@@ -667,7 +696,8 @@ RestoreSelection SelectRestoredFiles(const std::string& workFolder, const std::s
   if (selection.refusal.empty()) selection.refusal = UnfitTable(work, tables);
   if (selection.refusal.empty()) {
     LeaveOutDroppedIndexes(work, &selection);
-    selection.refusal = BooksApart(work, code, tables, &selection.totalsAdvice);
+    selection.refusal =
+        BooksApart(work, code, OfAnOlderFormat(work, tables), &selection.totalsAdvice, &selection.unreadable);
   }
   if (!refused.RefusedFile().empty()) selection.refusal = Refusal(SystemRefusal(refused));
   if (!selection.refusal.empty()) return selection;

@@ -20,6 +20,8 @@
 #include <utility>
 #include <vector>
 
+#include "data/entry_lines.h"
+
 // The restore as the user knows it ("Restauration du dossier"), the title its run marker records.
 inline constexpr int kTitleRestoreRun = 19889;
 
@@ -71,6 +73,8 @@ struct RestoreSelection {
   // The backup's totals that are not those of its lines, and the ReConstruction that makes them
   // again (French, for the end message); "" when every total holds.
   std::string totalsAdvice;
+  // The backup's lines whose amount does not read (named in the end message).
+  std::vector<UnreadableAmountLine> unreadable;
   bool hasLog = false;  // the backup holds the dossier's log: its text
   std::string log;
 };

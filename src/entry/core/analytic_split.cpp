@@ -2,13 +2,15 @@
 #include "posting/line_save.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <cstdlib>
+#include <functional>
 
-#include "data/books_known_writers.h"
 #include "data/account_totals.h"
 #include "data/closed_lines.h"
 #include "data/entry_lines.h"
 #include "data/error_report.h"
+#include "data/locks.h"
 #include "data/record_fields.h"
 #include "data/table.h"
 #include "data/table_results.h"
@@ -64,6 +66,70 @@ constexpr int kMsgDefaultSplitRefused = 34310;
 // A cancel and a reactivation refused by a write, as for a general line.
 constexpr int kMsgCancelRefused = 34305;
 constexpr int kMsgReactivateRefused = 34306;
+// A split opened, a new analytic line, an axis renumbered and the lines given their line's day and
+// label, refused by a write (the file and the error in them).
+constexpr int kMsgSplitNotOpened = 36052;
+constexpr int kMsgAnalyticLineNotCreated = 36053;
+constexpr int kMsgSplitNotRenumbered = 36054;
+constexpr int kMsgSplitNotRefreshed = 36055;
+
+// The fields written with the record's cancel mark (live or not) in the same write: no reader, and no
+// stop, finds the record with its new fields and its old mark.
+bool WriteFieldsAndMark(Table& c50, const std::vector<FieldWrite>& fields, bool live) {
+  if (c50.recordBuffer.empty()) return false;
+  c50.recordBuffer[0] = live ? ' ' : '*';
+  return WriteRecordFields(c50, fields);
+}
+
+// The current record holds `fields` (texts as GetField gives them, amounts in cents).
+bool HoldsFields(Table& c50, const std::vector<FieldWrite>& fields) {
+  for (const FieldWrite& f : fields) {
+    if (f.number ? StoredAmountOf(c50, f.field) != ToCents(f.value) : c50.GetField(f.field) != f.text) return false;
+  }
+  return true;
+}
+
+// The fields of the current record as they stand, for those of `fields`: what puts it back.
+std::vector<FieldWrite> FieldsNow(Table& c50, const std::vector<FieldWrite>& fields) {
+  std::vector<FieldWrite> now;
+  for (const FieldWrite& f : fields)
+    now.push_back(f.number ? FieldWrite{f.field, "", true, FromCents(StoredAmountOf(c50, f.field))}
+                           : FieldWrite{f.field, c50.GetField(f.field)});
+  return now;
+}
+
+// A new analytic record appended, its fields filled by `fill`, with its sort record, within the change
+// `steps`: a record that went in is cancelled with its sort record when the change is taken back. C50 is
+// left on the new record. False when a write or a read was refused.
+bool AppendSplitRecord(Table& c50, Table& c60, const std::function<bool()>& fill, LineChangeSteps& steps) {
+  const std::uint32_t count = c50.RecCount();
+  if (!c50.AppendBlank()) return false;
+  const bool filled = fill();
+  // The insert ends the append in every case: a half-filled record must not stay pending.
+  const bool inserted = c50.InsertRecord();
+  const std::uint32_t recno = c50.recordNumber;
+  // One that went in but whose number could not be read back is left to the next opening, which takes
+  // it back with the records of its piece appended.
+  if (inserted && recno > count) steps.Made([&c50, &c60, recno] { return CancelDraftLine(c50, c60, recno); });
+  if (!filled || !inserted || recno <= count || !c50.Commit()) return false;
+  const bool sorted = AppendLigneTri(c50, LigneTri::kDraft, c60);
+  c50.GoTo(static_cast<long>(recno));
+  return sorted;
+}
+
+// The fields of an analytic line of the key's axis.
+bool FillSplitLine(Table& c50, const SplitKey& key, const NewSplitLine& line) {
+  return c50.PutField(L::BMOIS, key.Part(1, 4).c_str()) && c50.PutField(L::BJAL, key.Part(5, 3).c_str()) &&
+         c50.PutField(L::BPIECE, key.Part(8, 6).c_str()) && c50.PutField(L::BCG, key.Account().c_str()) &&
+         c50.PutField(L::BNUM, key.Part(22, 4).c_str()) &&
+         c50.PutField(L::BCLE, std::string(1, key.LineLetter()).c_str()) &&
+         c50.PutField(L::BNUMA, line.number.c_str()) && c50.PutField(L::BJOUR, line.day.c_str()) &&
+         c50.PutField(L::BCLIB, line.labelCode.c_str()) && c50.PutField(L::BLIB, line.label.c_str()) &&
+         c50.PutField(L::BSENS, line.sense == 'D' ? "D" : "C") && c50.PutField(L::BREC, key.Part(31, 6).c_str()) &&
+         c50.PutField(L::BCODE, line.section.c_str()) && c50.PutFieldNum(L::BMONTANTF, FromCents(line.francs)) &&
+         c50.PutFieldNum(L::BMONTANTE, FromCents(line.euros)) &&
+         c50.PutField(L::BEURO, std::string(1, line.entry).c_str());
+}
 
 bool IsControl(char c) { return static_cast<unsigned char>(c) < 0x20; }
 
@@ -112,8 +178,27 @@ bool ReadPercent(const std::string& text, std::size_t at, double& percent) {
 
 SplitKey::SplitKey(std::string text) : text_(PadRight(std::move(text), kSplitKeyLength)) {}
 
-long long SplitKey::Francs() const { return ToCents(Val(Part(65, 14).c_str())); }
-long long SplitKey::Euros() const { return ToCents(Val(Part(79, 14).c_str())); }
+long long SplitKey::Francs() const { return taken_ ? francs_ : ToCents(Val(Part(65, 14).c_str())); }
+long long SplitKey::Euros() const { return taken_ ? euros_ : ToCents(Val(Part(79, 14).c_str())); }
+
+std::string SplitKey::AmountText(bool euros) const {
+  if (!taken_) return AllTrim(Part(euros ? 79 : 65, 14).c_str());
+  const long long cents = euros ? euros_ : francs_;
+  char text[40];
+  std::snprintf(text, sizeof text, "%s%lld.%02lld", cents < 0 ? "-" : "", (cents < 0 ? -cents : cents) / 100,
+                (cents < 0 ? -cents : cents) % 100);
+  return text;
+}
+
+bool SplitKey::AmountsRead() const {
+  return Part(65, 14).find('*') == std::string::npos && Part(79, 14).find('*') == std::string::npos;
+}
+
+void SplitKey::TakeAmounts(long long francs, long long euros) {
+  taken_ = true;
+  francs_ = francs;
+  euros_ = euros;
+}
 
 SplitKey SplitKey::Of(const std::string& lineKey, const std::string& account, char headerLetter,
                       const std::string& day, const std::string& labelCode, const std::string& label,
@@ -166,102 +251,189 @@ std::pair<long long, long long> DefaultSplitAmounts(long long generalFrancs, dou
 
 // ---- the header --------------------------------------------------------------------------------------------------
 
-SplitOpening KeepSplitHeader(Table& c50, Table& c60, const SplitKey& key, bool* created) {
-  const KnownBooksWriter known("KeepSplitHeader");
+SplitOpening KeepSplitHeader(Table& c50, Table& c60, SplitKey& key, bool* created, std::string* refusal) {
   if (created != nullptr) *created = false;
+  // One change: the header made, or put in step with the general line, with its sort record. It
+  // watches its reads from the first: a line read short is not taken for a cancelled one.
+  LineChangeSteps steps(LineChangeKind::SplitHeaderKept);
+  steps.Ends(c50, c60, kMsgSplitNotOpened);
+  const std::string header = key.HeaderKey();
+  auto fail = [&] {
+    steps.Fail(header, refusal);
+    c50.SetOrder(L::kAnalyticTag);
+    return SplitOpening::Failed;
+  };
   // The general line must still stand, live and on the account the split is made for.
   const std::string general = key.GeneralLineKey();
   const bool live = c50.Seek(L::kCodeTag, general.c_str()) &&
                     c50.MatchKey(general.c_str(), L::kKeyLength, L::BCLE, L::BMOIS, L::BJAL, L::BPIECE, L::BREC,
                                  L::BNUM) == 'O' &&
                     NormalizeAccount(c50.GetField(L::BCODE)) == NormalizeAccount(key.Account());
+  if (live && !key.AmountsRead()) {
+    // The line as saved holds what the key's 14 characters could not: its amounts, signed by its sense.
+    bool francsRead = true, eurosRead = true;
+    const long long francs = StoredAmountOf(c50, L::BMONTANTF, &francsRead);
+    const long long euros = StoredAmountOf(c50, L::BMONTANTE, &eurosRead);
+    if (!francsRead || !eurosRead) {
+      c50.SetOrder(L::kAnalyticTag);
+      return SplitOpening::AmountUnread;
+    }
+    const int sign = std::string(c50.GetField(L::BSENS)) == "C" ? -1 : 1;
+    key.TakeAmounts(sign * francs, sign * euros);
+  }
   c50.SetOrder(L::kAnalyticTag);
+  if (!steps.ReadWhole()) return fail();
   if (!live) return SplitOpening::LineGone;
 
-  const std::string header = key.HeaderKey();
-  bool made = false;
-  if (!SeekSplitRecord(c50, header)) {
+  // The values the header takes from the line.
+  const long long f = key.Francs(), e = key.Euros();
+  const bool credit = f < 0 || e < 0;
+  const std::vector<FieldWrite> values = {{L::BJOUR, key.Day()},
+                                          {L::BCLIB, key.LabelCode()},
+                                          {L::BLIB, key.Label()},
+                                          {L::BSENS, credit ? "C" : "D"},
+                                          {L::BMONTANTF, "", true, FromCents(credit ? -f : f)},
+                                          {L::BMONTANTE, "", true, FromCents(credit ? -e : e)},
+                                          {L::BREC, key.Part(31, 6)}};
+  const bool found = SeekSplitRecord(c50, header);
+  if (!steps.ReadWhole()) return fail();
+  if (!found) {
     if (!posting::DraftHasRoomFor(c50, 1)) return SplitOpening::DraftFull;
-    if (!c50.AppendBlank()) return SplitOpening::Failed;
-    c50.PutField(L::BMOIS, key.Part(1, 4).c_str());
-    c50.PutField(L::BJAL, key.Part(5, 3).c_str());
-    c50.PutField(L::BPIECE, key.Part(8, 6).c_str());
-    c50.PutField(L::BCG, key.Account().c_str());
-    c50.PutField(L::BNUM, key.Part(22, 4).c_str());
-    c50.PutField(L::BCLE, std::string(1, key.HeaderLetter()).c_str());
-    c50.PutField(L::BNUMA, "    ");
-    if (!c50.InsertRecord() || !c50.Commit()) return SplitOpening::Failed;
-    made = true;
+    // Appended with its values in one write; appended cut short, the next opening takes it back.
+    steps.Note().Appended(key.Part(1, 4), key.Part(5, 3), key.Part(8, 6), 1, c50.RecCount());
+    steps.Note().SortRecordsFrom(c60.RecCount());
+    auto fill = [&] {
+      bool ok = c50.PutField(L::BMOIS, key.Part(1, 4).c_str()) && c50.PutField(L::BJAL, key.Part(5, 3).c_str()) &&
+                c50.PutField(L::BPIECE, key.Part(8, 6).c_str()) && c50.PutField(L::BCG, key.Account().c_str()) &&
+                c50.PutField(L::BNUM, key.Part(22, 4).c_str()) &&
+                c50.PutField(L::BCLE, std::string(1, key.HeaderLetter()).c_str()) && c50.PutField(L::BNUMA, "    ");
+      for (const FieldWrite& v : values)
+        ok = (v.number ? c50.PutFieldNum(v.field, v.value) : c50.PutField(v.field, v.text.c_str())) && ok;
+      return ok;
+    };
+    if (!steps.Begin() || !AppendSplitRecord(c50, c60, fill, steps) || !steps.Finish()) return fail();
+    if (created != nullptr) *created = true;
+    return SplitOpening::Opened;
   }
   const std::uint32_t recno = c50.recordNumber;
   const std::string text = c50.RecordToText(L::BNUMA);
-  if (!LockRecord(c50, text.c_str(), 0)) return SplitOpening::LockRefused;
-  const bool held = c50.result == kResultAlreadyLocked;
-  const long long f = key.Francs(), e = key.Euros();
-  const bool credit = f < 0 || e < 0;
-  const bool written = WriteRecordFields(c50, {{L::BJOUR, key.Day()},
-                                         {L::BCLIB, key.LabelCode()},
-                                         {L::BLIB, key.Label()},
-                                         {L::BSENS, credit ? "C" : "D"},
-                                         {L::BMONTANTF, "", true, FromCents(credit ? -f : f)},
-                                         {L::BMONTANTE, "", true, FromCents(credit ? -e : e)},
-                                         {L::BREC, key.Part(31, 6)}});
+  if (!steps.LockLine(c50, recno, text.c_str())) return SplitOpening::LockRefused;
+  // Read again under the lock: a header in step, and its sort record, are not written again.
+  const bool inStep = !c50.IsDeleted() && HoldsFields(c50, values) && LigneTri::Find(c60, LigneTri::kDraft, recno) &&
+                      c50.GoTo(static_cast<long>(recno)) && SortRecordInStep(c50, c60);
+  if (!steps.ReadWhole()) return fail();
+  if (inStep) return steps.Finish() ? SplitOpening::Opened : fail();
+  steps.Note().Line(recno);
+  steps.Note().SortRecordsFrom(c60.RecCount());
+  if (!steps.Begin() || !c50.GoTo(static_cast<long>(recno))) return fail();
+  // The values and the live mark in one write; the header as it was puts it back.
+  const std::vector<FieldWrite> was = FieldsNow(c50, values);
+  const bool cancelled = c50.IsDeleted();
+  // A cancel mark that could not be read is not taken for one: the take-back would write it.
+  if (!steps.ReadWhole()) return fail();
+  if (!HoldsFields(c50, values) || cancelled) {
+    const bool written = WriteFieldsAndMark(c50, values, true);
+    steps.Made([&c50, &c60, recno, was, cancelled, text] {
+      return c50.GoTo(static_cast<long>(recno)) && WriteFieldsAndMark(c50, was, !cancelled) &&
+             c50.GoTo(static_cast<long>(recno)) && SortRecordFollows(c50, c60, text.c_str());
+    });
+    if (!written) return fail();
+  }
+  if (!c50.GoTo(static_cast<long>(recno)) || !SortRecordFollows(c50, c60, text.c_str())) return fail();
   c50.GoTo(static_cast<long>(recno));
-  if (written && c50.IsDeleted()) c50.RecallRecord(text.c_str(), 0);
-  if (!held) UnlockRecord(c50);
-  c50.GoTo(static_cast<long>(recno));
-  const bool sorted = written && SortRecordFollows(c50, c60, text.c_str());
-  c50.GoTo(static_cast<long>(recno));
-  if (!c50.Commit() || !c60.Commit() || !sorted) return SplitOpening::Failed;
-  if (created != nullptr) *created = made;
+  if (!steps.Finish()) return fail();
   return SplitOpening::Opened;
 }
 
-long RefreshSplitLines(Table& c50, const SplitKey& key) {
-  const KnownBooksWriter known("RefreshSplitLines");
+SplitOpening KeepSplitHeader(Table& c50, Table& c60, const SplitKey& key, bool* created, std::string* refusal) {
+  SplitKey whole = key;
+  return KeepSplitHeader(c50, c60, whole, created, refusal);
+}
+
+long RefreshSplitLines(Table& c50, Table& c60, const SplitKey& key, std::string* refusal) {
   const std::string day = key.Day(), labelCode = key.LabelCode(), label = key.Label();
-  long count = 0;
-  const std::string lines = key.LinesKey();
-  for (std::uint32_t recno : SplitRecords(c50, lines, false)) {
-    ++count;
-    if (!c50.GoTo(static_cast<long>(recno))) continue;
-    if (c50.GetField(L::BJOUR) == day && c50.GetField(L::BCLIB) == labelCode && c50.GetField(L::BLIB) == label) continue;
-    if (!LockRecord(c50, nullptr, 0)) continue;
-    const bool held = c50.result == kResultAlreadyLocked;
-    WriteRecordFields(c50, {{L::BJOUR, day}, {L::BCLIB, labelCode}, {L::BLIB, label}});
-    if (!held) UnlockRecord(c50);
+  // One change: the lines that differ from their line written, each with its sort record (which copies
+  // the day). It watches its reads from the first.
+  LineChangeSteps steps(LineChangeKind::SplitRefreshed);
+  steps.Ends(c50, c60, kMsgSplitNotRefreshed);
+  const std::vector<std::uint32_t> records = SplitRecords(c50, key.LinesKey(), false);
+  const long count = static_cast<long>(records.size());
+  auto fail = [&] {
+    steps.Fail(key.LinesKey(), refusal);
+    c50.SetOrder(L::kAnalyticTag);
+    return count;
+  };
+  // The lines to write: each locked silently (a line another cursor holds is left as it is) and read
+  // again under its lock; a line in step whose sort record is not is written too.
+  const std::vector<FieldWrite> values = {{L::BJOUR, day}, {L::BCLIB, labelCode}, {L::BLIB, label}};
+  struct Stale {
+    std::uint32_t recno;
+    std::vector<FieldWrite> was;
+  };
+  std::vector<Stale> stale;
+  HeldRecordLocks locks(c50);
+  for (const std::uint32_t recno : records) {
+    if (!c50.GoTo(static_cast<long>(recno))) break;
+    const bool inStep = HoldsFields(c50, values) && LigneTri::Find(c60, LigneTri::kDraft, recno) &&
+                        c50.GoTo(static_cast<long>(recno)) && SortRecordInStep(c50, c60);
+    if (inStep || !locks.Take(recno, static_cast<const char*>(nullptr))) continue;
+    stale.push_back({recno, FieldsNow(c50, values)});
   }
-  c50.Commit();
+  if (!steps.ReadWhole()) return fail();
+  if (stale.empty()) {
+    c50.SetOrder(L::kAnalyticTag);
+    return count;
+  }
+  // Each field rewritten noted with what it held: the next opening finds them all written, or none.
+  for (const Stale& s : stale)
+    for (std::size_t i = 0; i < values.size(); ++i)
+      if (s.was[i].text != values[i].text) steps.Note().Rewritten(s.recno, values[i].field, s.was[i].text, values[i].text);
+  for (const Stale& s : stale) steps.Note().Line(s.recno);
+  steps.Note().SortRecordsFrom(c60.RecCount());
+  if (!steps.Begin()) return fail();
+  for (const Stale& s : stale) {
+    const std::uint32_t recno = s.recno;
+    if (!c50.GoTo(static_cast<long>(recno))) return fail();
+    if (!HoldsFields(c50, values)) {
+      const bool written = WriteRecordFields(c50, values);
+      const std::vector<FieldWrite> was = s.was;
+      steps.Made([&c50, &c60, recno, was] {
+        return c50.GoTo(static_cast<long>(recno)) && WriteRecordFields(c50, was) &&
+               c50.GoTo(static_cast<long>(recno)) && SortRecordFollows(c50, c60);
+      });
+      if (!written) return fail();
+    }
+    if (!c50.GoTo(static_cast<long>(recno)) || !SortRecordFollows(c50, c60)) return fail();
+  }
+  if (!steps.Finish()) return fail();
+  c50.SetOrder(L::kAnalyticTag);
   return count;
 }
 
 // ---- new lines -----------------------------------------------------------------------------------------------------
 
-bool AppendSplitLine(Table& c50, Table& c60, const SplitKey& key, const NewSplitLine& line) {
-  const KnownBooksWriter known("AppendSplitLine");
+bool AppendSplitLine(Table& c50, Table& c60, const SplitKey& key, const NewSplitLine& line, std::string* refusal) {
   if (c50.tag != L::kAnalyticTag) c50.SetOrder(L::kAnalyticTag);
-  if (!posting::DraftHasRoomFor(c50, 1) || !c50.AppendBlank()) return false;
-  c50.PutField(L::BMOIS, key.Part(1, 4).c_str());
-  c50.PutField(L::BJAL, key.Part(5, 3).c_str());
-  c50.PutField(L::BPIECE, key.Part(8, 6).c_str());
-  c50.PutField(L::BCG, key.Account().c_str());
-  c50.PutField(L::BNUM, key.Part(22, 4).c_str());
-  c50.PutField(L::BCLE, std::string(1, key.LineLetter()).c_str());
-  c50.PutField(L::BNUMA, line.number.c_str());
-  c50.PutField(L::BJOUR, line.day.c_str());
-  c50.PutField(L::BCLIB, line.labelCode.c_str());
-  c50.PutField(L::BLIB, line.label.c_str());
-  c50.PutField(L::BSENS, line.sense == 'D' ? "D" : "C");
-  c50.PutField(L::BREC, key.Part(31, 6).c_str());
-  c50.PutField(L::BCODE, line.section.c_str());
-  c50.PutFieldNum(L::BMONTANTF, FromCents(line.francs));
-  c50.PutFieldNum(L::BMONTANTE, FromCents(line.euros));
-  c50.PutField(L::BEURO, std::string(1, line.entry).c_str());
-  if (!c50.InsertRecord() || !c50.Commit()) return false;
+  if (!posting::DraftHasRoomFor(c50, 1)) return false;
+  // One change: the line, its sort record and, when it carries amounts, its section's total.
+  LineChangeSteps steps(LineChangeKind::AnalyticLineCreated);
+  steps.Ends(c50, c60, kMsgAnalyticLineNotCreated, line.entry != 'N' && line.entry != 'n');
+  if (line.francs != 0 || line.euros != 0)
+    steps.Moves().Section(line.section, TotalsCents::OnSense(line.sense == 'D' ? 'D' : 'C', line.francs, line.euros));
+  if (steps.Check(refusal)) return false;
+  // Appended cut short, the next opening takes it back.
+  steps.Note().Appended(key.Part(1, 4), key.Part(5, 3), key.Part(8, 6), 1, c50.RecCount());
+  steps.Note().SortRecordsFrom(c60.RecCount());
+  const bool appended = steps.Begin() &&
+                        AppendSplitRecord(c50, c60, [&] { return FillSplitLine(c50, key, line); }, steps) &&
+                        steps.Moves().Make();
   const std::uint32_t recno = c50.recordNumber;
-  const bool sorted = AppendLigneTri(c50, LigneTri::kDraft, c60);
+  if (!appended || !steps.Finish()) {
+    steps.Fail(key.LinesKey() + line.number, refusal);
+    return false;
+  }
   c50.GoTo(static_cast<long>(recno));
-  return sorted;
+  return true;
 }
 
 DefaultSplitOutcome MakeDefaultSplit(Table& c50, Table& c60, const SplitKey& key, const std::string& text, double rate,
@@ -272,8 +444,11 @@ DefaultSplitOutcome MakeDefaultSplit(Table& c50, Table& c60, const SplitKey& key
   if (split.fault != SplitTextFault::None) return DefaultSplitOutcome::TextFault;
   if (split.parts.empty()) return DefaultSplitOutcome::NoText;
   if (!(rate > 0)) return DefaultSplitOutcome::RateNotPositive;
+  // No part is computed from an amount the key could not hold, read as 0.
+  if (!key.AmountsWhole()) return DefaultSplitOutcome::AmountUnread;
   // The change watches its reads from the first.
   LineChangeSteps steps(LineChangeKind::DefaultSplit);
+  steps.Ends(c50, c60, kMsgDefaultSplitRefused, euros);
   if (!posting::DraftHasRoomFor(c50, static_cast<std::uint32_t>(split.parts.size())))
     return DefaultSplitOutcome::DraftFull;
   const char sense = key.Sense();
@@ -283,23 +458,18 @@ DefaultSplitOutcome MakeDefaultSplit(Table& c50, Table& c60, const SplitKey& key
     amounts.push_back(DefaultSplitAmounts(key.Francs(), part.percent, rate));
     steps.Moves().Section(part.section, TotalsCents::OnSense(sense, amounts.back().first, amounts.back().second));
   }
-  if (const TotalsOverflow overflow = steps.Moves().Check()) {
-    if (refusal != nullptr) *refusal = posting::TotalsTooLargeText(overflow, euros);
-    return DefaultSplitOutcome::TotalsTooLarge;
-  }
+  if (steps.Check(refusal)) return DefaultSplitOutcome::TotalsTooLarge;
   // The split's lines noted before the first: appended cut short, they are taken back by the next
   // opening.
   steps.Note().Appended(key.Part(1, 4), key.Part(5, 3), key.Part(8, 6), static_cast<long>(split.parts.size()),
                         c50.RecCount());
   // A refusal: the lines appended taken back (cancelled with their sort records), and the sections.
   auto refused = [&] {
-    steps.TakeBack(key.GeneralLineKey());
-    c50.Commit();
-    c60.Commit();
+    const DefaultSplitOutcome outcome =
+        steps.Fail(key.GeneralLineKey(), refusal, DefaultSplitOutcome::Failed, DefaultSplitOutcome::TotalsTooLarge);
     c50.SetOrder(L::kAnalyticTag);
-    if (refusal != nullptr) *refusal = posting::ChangeRefusalText(steps, kMsgDefaultSplitRefused, c50.tablePath, euros);
     if (made != nullptr) *made = 0;
-    return steps.TooLarge() ? DefaultSplitOutcome::TotalsTooLarge : DefaultSplitOutcome::Failed;
+    return outcome;
   };
   if (!steps.Begin()) return refused();
   long n = 0;
@@ -315,73 +485,75 @@ DefaultSplitOutcome MakeDefaultSplit(Table& c50, Table& c60, const SplitKey& key
     line.francs = amounts[i].first;
     line.euros = amounts[i].second;
     line.entry = euros ? 'O' : 'N';
-    const std::uint32_t before = c50.RecCount();
-    const bool appended = AppendSplitLine(c50, c60, key, line);
     // A line that went in (with or without its sort record) is cancelled if the split is taken back.
-    if (c50.RecCount() > before) {
-      const std::uint32_t recno = c50.RecCount();
-      steps.Made([&c50, &c60, recno] { return CancelDraftLine(c50, c60, recno); });
-    }
+    const bool appended = AppendSplitRecord(c50, c60, [&] { return FillSplitLine(c50, key, line); }, steps);
     if (!appended || !steps.Moves().Make(i + 1)) return refused();
     if (made != nullptr) ++*made;
   }
-  if (!steps.Done()) return refused();
+  if (!steps.Finish()) return refused();
   c50.SetOrder(L::kAnalyticTag);
   return DefaultSplitOutcome::Made;
 }
 
 // ---- numbers ----------------------------------------------------------------------------------------------------------
 
-long RenumberSplitLines(Table& c50, Table& c60, const SplitKey& key, long n) {
-  const KnownBooksWriter known("RenumberSplitLines");
+long RenumberSplitLines(Table& c50, Table& c60, const SplitKey& key, long n, std::string* refusal) {
+  // One change: the numbers and their sort records, all of them or none. It watches its reads from the
+  // first: a number read short decides nothing.
+  LineChangeSteps steps(LineChangeKind::SplitRenumbered);
+  steps.Ends(c50, c60, kMsgSplitNotRenumbered);
+  auto fail = [&] {
+    steps.Fail(key.LinesKey(), refusal);
+    c50.SetOrder(L::kAnalyticTag);
+    return kSplitRenumberFailed;
+  };
   const std::vector<std::uint32_t> lines = SplitRecords(c50, key.LinesKey(), false);
+  if (!steps.ReadWhole()) return fail();
   if (static_cast<long>(lines.size()) > kMostSplitLines) return kSplitRenumberTooLarge;
   // Every line and sort record locked before the first write: a refusal changes nothing.
-  std::vector<std::pair<Table*, std::uint32_t>> taken;
-  auto release = [&taken]() {
-    for (auto& [t, recno] : taken)
-      if (t->GoTo(static_cast<long>(recno))) UnlockRecord(*t);
-  };
-  std::vector<long> numbers;
+  HeldRecordLocks lineLocks(c50), sortLocks(c60);
+  std::vector<std::string> numbers;
   for (std::uint32_t recno : lines) {
-    if (!c50.GoTo(static_cast<long>(recno))) continue;
-    numbers.push_back(std::atol(c50.GetField(L::BNUMA)));
-    if (!LockRecord(c50, c50.RecordToText(L::BNUMA), 0)) {
-      release();
-      return kSplitRenumberLocked;
-    }
-    if (c50.result != kResultAlreadyLocked) taken.emplace_back(&c50, recno);
-    if (LigneTri::Find(c60, LigneTri::kDraft, recno)) {
-      if (!LockRecord(c60, c60.RecordToText(LigneTri::TREC), 0)) {
-        release();
-        return kSplitRenumberLocked;
-      }
-      if (c60.result != kResultAlreadyLocked) taken.emplace_back(&c60, c60.recordNumber);
-    }
+    if (!lineLocks.Take(recno, L::BNUMA)) return steps.ReadWhole() ? kSplitRenumberLocked : fail();
+    numbers.push_back(c50.GetField(L::BNUMA));
+    if (LigneTri::Find(c60, LigneTri::kDraft, recno) && !sortLocks.Take(c60.recordNumber, LigneTri::TREC))
+      return steps.ReadWhole() ? kSplitRenumberLocked : fail();
   }
+  if (!steps.ReadWhole()) return fail();
   long before = 0;
-  for (std::size_t i = 0; i < lines.size() && i < numbers.size(); ++i) {
+  std::vector<std::size_t> renumbered;
+  for (std::size_t i = 0; i < lines.size(); ++i) {
     const long target = posting::kRenumberStep * static_cast<long>(i + 1);
-    if (numbers[i] < n) before = target;
-    if (!c50.GoTo(static_cast<long>(lines[i]))) continue;
-    if (numbers[i] != target) {
-      c50.PutField(L::BNUMA, Digits4(target).c_str());
-      SortRecordFollows(c50, c60);
-    }
+    if (std::atol(numbers[i].c_str()) < n) before = target;
+    if (std::atol(numbers[i].c_str()) != target) renumbered.push_back(i);
   }
-  release();
-  c50.Commit();
-  c60.Commit();
+  // Each number noted with the one it replaces: the next opening finds them all given, or none.
+  for (const std::size_t i : renumbered)
+    steps.Note().Rewritten(lines[i], L::BNUMA, numbers[i], Digits4(posting::kRenumberStep * static_cast<long>(i + 1)));
+  steps.Note().SortRecordsFrom(c60.RecCount());
+  if (!renumbered.empty() && !steps.Begin()) return fail();
+  for (const std::size_t i : renumbered) {
+    const std::uint32_t recno = lines[i];
+    const std::string was = numbers[i];
+    if (!c50.GoTo(static_cast<long>(recno))) return fail();
+    const bool written = WriteRecordFields(c50, {{L::BNUMA, Digits4(posting::kRenumberStep * static_cast<long>(i + 1))}});
+    steps.Made([&c50, &c60, recno, was] {
+      return c50.GoTo(static_cast<long>(recno)) && WriteRecordFields(c50, {{L::BNUMA, was}}) &&
+             c50.GoTo(static_cast<long>(recno)) && SortRecordFollows(c50, c60);
+    });
+    if (!written || !c50.GoTo(static_cast<long>(recno)) || !SortRecordFollows(c50, c60)) return fail();
+  }
+  if (!steps.Finish()) return fail();
   c50.SetOrder(L::kAnalyticTag);
   return before;
 }
 
-long NextSplitLineNumber(Table& c50, Table& c60, const SplitKey& key, long after) {
+long NextSplitLineNumber(Table& c50, Table& c60, const SplitKey& key, long after, std::string* refusal) {
   long next = after + 1;
   const std::string wanted = key.LinesKey() + Digits4(next);
   const bool taken = next <= kMostNumber && SeekSplitRecord(c50, wanted);
   if (next <= kMostNumber && !taken) return next;
-  const long before = RenumberSplitLines(c50, c60, key, next);
+  const long before = RenumberSplitLines(c50, c60, key, next, refusal);
   if (before < 0) return before;
   return before + 1;
 }
@@ -395,45 +567,31 @@ posting::LineChange ChangeSplitLine(Table& c50, Table& c60, std::uint32_t recno,
   if (!c50.isOpen) return posting::LineChange::NoLine;
   // The change watches its reads from the first: a cancel mark it could not read decides nothing.
   LineChangeSteps steps(cancel ? LineChangeKind::AnalyticLineCancelled : LineChangeKind::AnalyticLineReactivated);
-  const int refusedText = cancel ? kMsgCancelRefused : kMsgReactivateRefused;
-  auto readRefused = [&] {
-    if (refusal != nullptr) *refusal = steps.RefusalText(refusedText, c50.tablePath);
-    return posting::LineChange::Failed;
+  steps.Ends(c50, c60, cancel ? kMsgCancelRefused : kMsgReactivateRefused);
+  auto refused = [&] {
+    return steps.Fail(c50.GoTo(static_cast<long>(recno)) ? L::Key(c50) : recordText, refusal,
+                      posting::LineChange::Failed, posting::LineChange::TotalsTooLarge);
   };
   // Whether the line is in the state asked for already: AlreadyDone, or a refused read.
   auto inState = [&](posting::LineChange* answer) {
     const bool already = c50.IsDeleted() == cancel;
-    if (!steps.ReadWhole()) *answer = readRefused();
+    if (!steps.ReadWhole()) *answer = refused();
     else if (already) *answer = posting::LineChange::AlreadyDone;
     return already || !steps.ReadWhole();
   };
   posting::LineChange answer = posting::LineChange::NoLine;
-  if (!c50.GoTo(static_cast<long>(recno))) return steps.ReadWhole() ? answer : readRefused();
+  if (!c50.GoTo(static_cast<long>(recno))) return steps.ReadWhole() ? answer : refused();
   const char kind = c50.GetField(L::BCLE)[0];
   if (kind != 'W' && kind != 'Y') return answer;
   if (inState(&answer)) return answer;
-  if (!LockRecord(c50, recordText.c_str(), 0)) return posting::LineChange::LockRefused;
-  const bool held = c50.result == kResultAlreadyLocked;
-  // The line's lock given back, the line made current first unless it is (a done change reads
-  // nothing more).
-  auto release = [&] {
-    if (c50.recordNumber != recno) c50.GoTo(static_cast<long>(recno));
-    if (!held) UnlockRecord(c50);
-  };
+  if (!steps.LockLine(c50, recno, recordText.c_str())) return posting::LineChange::LockRefused;
   // Read again under the lock.
-  if (inState(&answer)) {
-    release();
-    return answer;
-  }
+  if (inState(&answer)) return answer;
   // The section's total first checked, then the line with its sort record, then the total.
   const char entry = c50.GetField(L::BEURO)[0];
-  const bool euros = entry != 'N' && entry != 'n';
+  steps.Ends(c50, c60, cancel ? kMsgCancelRefused : kMsgReactivateRefused, entry != 'N' && entry != 'n');
   steps.Moves().Section(c50.GetField(L::BCODE), cancel ? LineMove(c50).Negated() : LineMove(c50));
-  if (const TotalsOverflow overflow = steps.Moves().Check()) {
-    release();
-    if (refusal != nullptr) *refusal = posting::TotalsTooLargeText(overflow, euros);
-    return posting::LineChange::TotalsTooLarge;
-  }
+  if (steps.Check(refusal)) return posting::LineChange::TotalsTooLarge;
   steps.Note().Line(recno);
   steps.Note().SortRecordsFrom(c60.RecCount());
   bool done = steps.Begin();
@@ -441,15 +599,8 @@ posting::LineChange ChangeSplitLine(Table& c50, Table& c60, std::uint32_t recno,
     done = MarkDraftLine(c50, c60, recno, cancel, recordText.c_str());
     steps.Made([&c50, &c60, recno, cancel] { return MarkDraftLine(c50, c60, recno, !cancel); });
   }
-  done = done && steps.Moves().Make() && steps.Done();
-  if (!done) steps.TakeBack(c50.GoTo(static_cast<long>(recno)) ? L::Key(c50) : recordText);
-  release();
-  c50.Commit();
-  c60.Commit();
-  if (done) return posting::LineChange::Done;
-  if (refusal != nullptr)
-    *refusal = posting::ChangeRefusalText(steps, refusedText, c50.tablePath, euros);
-  return steps.TooLarge() ? posting::LineChange::TotalsTooLarge : posting::LineChange::Failed;
+  if (done && steps.Moves().Make() && steps.Finish()) return posting::LineChange::Done;
+  return refused();
 }
 
 }  // namespace
@@ -507,28 +658,19 @@ AnalyticSaveOutcome SaveAnalyticLineRecord(Table& c50, Table& c60, const std::st
   if (!c50.isOpen) return AnalyticSaveOutcome::NotFound;
   // The change watches its reads from the first: the line found and read again under its lock.
   LineChangeSteps steps(LineChangeKind::AnalyticLineSaved);
-  auto readRefused = [&] {
-    if (refusal != nullptr) *refusal = steps.RefusalText(kMsgAnalyticSaveRefused, c50.tablePath);
-    return AnalyticSaveOutcome::Failed;
+  steps.Ends(c50, c60, kMsgAnalyticSaveRefused, v.inEuros);
+  std::string text = lineKey;
+  auto fail = [&] {
+    return steps.Fail(text, refusal, AnalyticSaveOutcome::Failed, AnalyticSaveOutcome::TotalsTooLarge);
   };
-  if (!SeekSplitRecord(c50, lineKey)) return steps.ReadWhole() ? AnalyticSaveOutcome::NotFound : readRefused();
+  if (!SeekSplitRecord(c50, lineKey)) return steps.ReadWhole() ? AnalyticSaveOutcome::NotFound : fail();
   const std::uint32_t recno = c50.recordNumber;
-  const std::string text = c50.RecordToText(L::BNUMA);
+  text = c50.RecordToText(L::BNUMA);
   // The lock first: nothing moves before the line is held.
-  if (!LockRecord(c50, text.c_str(), 0)) return AnalyticSaveOutcome::LockRefused;
-  const bool held = c50.result == kResultAlreadyLocked;
-  // The line's lock given back, the line made current first unless it is (a done change reads
-  // nothing more).
-  auto release = [&]() {
-    if (c50.recordNumber != recno) c50.GoTo(static_cast<long>(recno));
-    if (!held) UnlockRecord(c50);
-  };
+  if (!steps.LockLine(c50, recno, text.c_str())) return AnalyticSaveOutcome::LockRefused;
   // A line whose cancel mark could not be read is not taken for a cancelled one.
   const bool live = !c50.IsDeleted();
-  if (!steps.ReadWhole()) {
-    release();
-    return readRefused();
-  }
+  if (!steps.ReadWhole()) return fail();
   const std::string oldSection = c50.GetField(L::BCODE);
   const char oldSense = c50.GetField(L::BSENS)[0];
   const long long oldF = StoredAmountOf(c50, L::BMONTANTF), oldE = StoredAmountOf(c50, L::BMONTANTE);
@@ -540,20 +682,7 @@ AnalyticSaveOutcome SaveAnalyticLineRecord(Table& c50, Table& c60, const std::st
   if (live) steps.Moves().Section(oldSection, TotalsCents::OnSense(oldSense, oldF, oldE).Negated());
   const std::size_t oldMoves = steps.Moves().Count();
   if (live) steps.Moves().Section(section, TotalsCents::OnSense(sense, v.francs, v.euros));
-  if (const TotalsOverflow overflow = steps.Moves().Check()) {
-    release();
-    if (refusal != nullptr) *refusal = posting::TotalsTooLargeText(overflow, v.inEuros);
-    return AnalyticSaveOutcome::TotalsTooLarge;
-  }
-  auto fail = [&] {
-    steps.TakeBack(text);
-    release();
-    c50.Commit();
-    c60.Commit();
-    if (refusal != nullptr)
-      *refusal = posting::ChangeRefusalText(steps, kMsgAnalyticSaveRefused, c50.tablePath, v.inEuros);
-    return steps.TooLarge() ? AnalyticSaveOutcome::TotalsTooLarge : AnalyticSaveOutcome::Failed;
-  };
+  if (steps.Check(refusal)) return AnalyticSaveOutcome::TotalsTooLarge;
   // A line without amount is not kept: cancelled with its sort record (its section has nothing of it).
   // Noted before the first write: the next opening cancels it once it stands written so.
   const bool zero = live && v.francs == 0 && v.euros == 0;
@@ -597,21 +726,23 @@ AnalyticSaveOutcome SaveAnalyticLineRecord(Table& c50, Table& c60, const std::st
     if (!cancelled) return fail();
     outcome = AnalyticSaveOutcome::ZeroLineCancelled;
   }
-  if (!steps.Done()) return fail();
+  if (!steps.Finish()) return fail();
   if (!v.roundingLine) LastAnalyticEntryInEuros = v.inEuros;
-  release();
-  c50.Commit();
-  c60.Commit();
   return outcome;
 }
 
-bool DropBlankAnalyticLine(Table& c50, Table& c60, const std::string& lineKey) {
+bool DropBlankAnalyticLine(Table& c50, Table& c60, const std::string& lineKey, std::string* refusal) {
   if (!c50.isOpen) return false;
   // The line and its sort record go together, or the next opening makes them; a line read short is
-  // left as it is.
+  // left as it is, and said so.
   LineChangeSteps steps(LineChangeKind::AnalyticLineCancelled);
-  if (!SeekSplitRecord(c50, lineKey) || c50.IsDeleted() || !IsBlank(c50.GetField(L::BCODE)) || !steps.ReadWhole())
+  steps.Ends(c50, c60, kMsgCancelRefused);
+  const bool blank = SeekSplitRecord(c50, lineKey) && !c50.IsDeleted() && IsBlank(c50.GetField(L::BCODE));
+  if (!steps.ReadWhole()) {
+    steps.Fail(lineKey, refusal);
     return false;
+  }
+  if (!blank) return false;
   const std::uint32_t recno = c50.recordNumber;
   const std::string text = c50.RecordToText(L::BNUMA);
   steps.Note().Cancelled(recno);
@@ -621,11 +752,9 @@ bool DropBlankAnalyticLine(Table& c50, Table& c60, const std::string& lineKey) {
     done = MarkDraftLine(c50, c60, recno, true, text.c_str());
     steps.Made([&c50, &c60, recno] { return MarkDraftLine(c50, c60, recno, false); });
   }
-  done = done && steps.Done();
-  if (!done) steps.TakeBack(text);
+  done = done && steps.Finish();
+  if (!done) steps.Fail(text, refusal);
   c50.GoTo(static_cast<long>(recno));
-  c50.Commit();
-  c60.Commit();
   return done;
 }
 

@@ -54,11 +54,20 @@ class SplitKey {
   std::string Day() const { return Part(37, 2); }
   std::string LabelCode() const { return Part(39, 1); }
   std::string Label() const { return Part(40, 25); }
-  // Signed cents.
+  // Signed cents: the key's text, or the amounts taken from the general line (TakeAmounts).
   long long Francs() const;
   long long Euros() const;
   // "C" when either amount is negative.
   char Sense() const { return Francs() < 0 || Euros() < 0 ? 'C' : 'D'; }
+  // The amount of a currency as the title shows it: signed, two decimals, no blank.
+  std::string AmountText(bool euros) const;
+  // Whether the key's text of each amount reads: an amount that 14 characters with two decimals cannot hold
+  // (a credit past -9 999 999 999.99) stands there as asterisks.
+  bool AmountsRead() const;
+  // The general line's amounts (signed cents) taken in place of the key's text.
+  void TakeAmounts(long long francs, long long euros);
+  // Whether Francs() and Euros() are the line's whole amounts: the key's text reads, or they were taken.
+  bool AmountsWhole() const { return taken_ || AmountsRead(); }
 
   // The key of a general line (its C50CODE key and what the form holds) for one header letter.
   static SplitKey Of(const std::string& lineKey, const std::string& account, char headerLetter, const std::string& day,
@@ -66,6 +75,8 @@ class SplitKey {
 
  private:
   std::string text_ = std::string(kSplitKeyLength, ' ');
+  bool taken_ = false;
+  long long francs_ = 0, euros_ = 0;
 };
 
 // ---- the default split of an account's text
@@ -99,21 +110,32 @@ std::pair<long long, long long> DefaultSplitAmounts(long long generalFrancs, dou
 enum class SplitOpening {
   Opened,            // the header kept in step (created when `created`)
   LineGone,          // the general line is cancelled or gone: nothing written
+  AmountUnread,      // the key's amounts do not read and neither do the general line's: nothing written
   LockRefused,       // another station holds the header: nothing written
   DraftFull,         // the header is missing and the draft has no room for it (DraftHasRoomFor): nothing written
-  Failed,            // the engine refused a write (reported)
+  Failed,            // a write or a read refused: what was written taken back (*refusal says why)
 };
 // The header of the key's axis made live and in step with the general line (day, label code, label, sense,
-// amounts, group), created when missing, with its sort record; `c50` on C50ANAL, `c60` any order.
-SplitOpening KeepSplitHeader(Table& c50, Table& c60, const SplitKey& key, bool* created);
-// The analytic lines of the axis (cancelled ones too) given the general line's day, label code and label.
-// The number of lines; a line another cursor holds is left as it is.
-long RefreshSplitLines(Table& c50, const SplitKey& key);
+// amounts, group), created when missing (its values in the one write of its append), with its sort record;
+// one in step already is not written. One change of lines (LineChangeSteps): the header whole, its values
+// and its live mark in one write, and its sort record, or nothing. `c50` on C50ANAL, `c60` any order. Key
+// amounts that do not read (a credit too wide for the key's 14 characters) are taken from the general line
+// as it stands stored, into the key, so that the header, the default split and the balance of the split all
+// work from the whole amount, never from a 0.
+SplitOpening KeepSplitHeader(Table& c50, Table& c60, SplitKey& key, bool* created, std::string* refusal = nullptr);
+// The same on a copy of the key: the header gets the whole amounts; the key given keeps its text.
+SplitOpening KeepSplitHeader(Table& c50, Table& c60, const SplitKey& key, bool* created,
+                             std::string* refusal = nullptr);
+// The analytic lines of the axis (cancelled ones too) given the general line's day, label code and label,
+// each with its sort record (which copies the day): one change of lines, every line written or none (a
+// refusal: *refusal says why). The number of lines; a line another cursor holds is left as it is.
+long RefreshSplitLines(Table& c50, Table& c60, const SplitKey& key, std::string* refusal = nullptr);
 
 // An analytic line appended after the others with its sort record: number `number` (4 digits), the section
-// and amounts given (a new line has none), the sense of the general line unless given, the entry letter "O"
-// or "N" (lower case for a rounding line). C50 is left on the new record. False, with nothing written, when
-// the draft has no room for one more record (DraftHasRoomFor).
+// and amounts given (a new line has none; amounts go onto the section's total), the sense of the general line
+// unless given, the entry letter "O" or "N" (lower case for a rounding line). One change of lines: a refused
+// write or read takes it back (*refusal says why). C50 is left on the new record. False, with nothing
+// written, when the draft has no room for one more record (DraftHasRoomFor) or the change was refused.
 struct NewSplitLine {
   std::string number;       // 4 digits
   std::string section;
@@ -122,12 +144,14 @@ struct NewSplitLine {
   long long francs = 0, euros = 0;
   char entry = 'O';
 };
-bool AppendSplitLine(Table& c50, Table& c60, const SplitKey& key, const NewSplitLine& line);
+bool AppendSplitLine(Table& c50, Table& c60, const SplitKey& key, const NewSplitLine& line,
+                     std::string* refusal = nullptr);
 
-enum class DefaultSplitOutcome { Made, NoText, RateNotPositive, TextFault, DraftFull, TotalsTooLarge, Failed };
+enum class DefaultSplitOutcome { Made, NoText, RateNotPositive, TextFault, AmountUnread, DraftFull, TotalsTooLarge, Failed };
 // The default split of the account's text made on the key's axis: one line per part, numbered from 0001, the
 // amounts added to the sections' totals. Nothing is written for a fault of the text, a rate that is not
-// positive, a draft without room for every line of the split (DraftFull) or a section whose total cannot
+// positive, a key whose amounts are not whole (AmountsWhole: KeepSplitHeader takes them from the general line),
+// a draft without room for every line of the split (DraftFull) or a section whose total cannot
 // hold its part (TotalsTooLarge); a write refused on the way takes the split back (Failed). *refusal gets
 // what these last two tell the user.
 DefaultSplitOutcome MakeDefaultSplit(Table& c50, Table& c60, const SplitKey& key, const std::string& text, double rate,
@@ -135,15 +159,18 @@ DefaultSplitOutcome MakeDefaultSplit(Table& c50, Table& c60, const SplitKey& key
                                      std::string* refusal = nullptr);
 
 // Renumbering an axis before a line is inserted: the lines (cancelled ones too) become 0010, 0020 ... in key
-// order with their sort records; the number of the last line below `n` comes back (0 none). -1 when the axis
-// has more lines than four digits hold that way, -2 when another station holds one of them: nothing changed.
+// order with their sort records, as one change of lines; the number of the last line below `n` comes back (0
+// none). -1 when the axis has more lines than four digits hold that way, -2 when another station holds one of
+// them, -3 when a write or a read was refused (*refusal says why): nothing changed.
 inline constexpr long kSplitRenumberTooLarge = -1;
 inline constexpr long kSplitRenumberLocked = -2;
-long RenumberSplitLines(Table& c50, Table& c60, const SplitKey& key, long n);
+inline constexpr long kSplitRenumberFailed = -3;
+long RenumberSplitLines(Table& c50, Table& c60, const SplitKey& key, long n, std::string* refusal = nullptr);
 
 // The number a new line after `after` takes ("0000" with none): one above, the axis renumbered when that one
-// is taken or would pass 9999. The number, or kSplitRenumberTooLarge / kSplitRenumberLocked.
-long NextSplitLineNumber(Table& c50, Table& c60, const SplitKey& key, long after);
+// is taken or would pass 9999. The number, or kSplitRenumberTooLarge / kSplitRenumberLocked /
+// kSplitRenumberFailed.
+long NextSplitLineNumber(Table& c50, Table& c60, const SplitKey& key, long after, std::string* refusal = nullptr);
 
 // An analytic line cancelled or reactivated on the cursor `c50` with its sort record, its amounts taken off or
 // put back on its section. The line's lock is taken without waiting and given back once the line is written
@@ -196,8 +223,9 @@ enum class AnalyticSaveOutcome { Saved, ZeroLineCancelled, NotFound, LockRefused
 // that is no rounding line.
 AnalyticSaveOutcome SaveAnalyticLineRecord(Table& c50, Table& c60, const std::string& lineKey,
                                            const AnalyticLineValues& v, std::string* refusal = nullptr);
-// "Quitter": a live line whose section is still blank was never filled: cancelled with its sort record.
-bool DropBlankAnalyticLine(Table& c50, Table& c60, const std::string& lineKey);
+// "Quitter": a live line whose section is still blank was never filled: cancelled with its sort record,
+// both or neither (a write or a read refused: *refusal then says why). True when it was cancelled.
+bool DropBlankAnalyticLine(Table& c50, Table& c60, const std::string& lineKey, std::string* refusal = nullptr);
 
 // ---- balancing decisions
 // Where the balancing amount goes: the sense and both amounts (positive cents) of the entry currency's

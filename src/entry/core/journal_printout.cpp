@@ -503,6 +503,9 @@ void JournalPrintout::FinishTransferFile() {
   if (!writer_.Begun()) return;
   if (transferFailed_) {
     writer_.Abort();
+    // The layout's export, whose name the file would have taken, is given up with it: this box
+    // says why, and the report engine says nothing more.
+    if (!unreadableAccounts_.empty() && AbandonExport) AbandonExport();
     RuntimeBeep();
     std::string text;
     if (!failedAccounts_.empty()) text += LoadStr(kStrIncompleteBankDetails) + failedAccounts_;

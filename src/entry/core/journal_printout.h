@@ -59,7 +59,7 @@ class JournalPrintout {
 
   explicit JournalPrintout(ReportFieldTable& fields) : fields_(fields) {}
 
-  // Gives up the report's export file of a run of kind "V" whose records cannot be right (an
+  // Gives up the report's export file of a transfer run whose records or file cannot be right (an
   // amount that does not read): nothing of it is put in place or offered.
   std::function<void()> AbandonExport;
 

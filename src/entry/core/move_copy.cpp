@@ -123,12 +123,8 @@ struct Cursors {
 bool EuroMain() { return TheDossierRecord.At(DossierRecord::kEuroMainPos) != 'N'; }
 
 // A piece that did not go through: what the command wrote taken back, and its box.
-PieceResult Refused(PieceResult r, LineChangeSteps& steps, Cursors& t, int refusedText) {
-  steps.TakeBack(r.piece);
-  t.c50.Commit();
-  t.c60.Commit();
-  r.outcome = steps.TooLarge() ? PieceOutcome::TotalsTooLarge : PieceOutcome::Failed;
-  r.refusal = posting::ChangeRefusalText(steps, refusedText, t.c50.tablePath, EuroMain());
+PieceResult Refused(PieceResult r, LineChangeSteps& steps) {
+  r.outcome = steps.Fail(r.piece, &r.refusal, PieceOutcome::Failed, PieceOutcome::TotalsTooLarge);
   r.generalLines = r.analyticLines = 0;
   return r;
 }
@@ -177,9 +173,10 @@ PieceResult MovePiece(const std::string& source, const std::string& piece, const
   Cursors t;
   // The change watches its reads from the first: a piece whose lines were read short is not moved.
   LineChangeSteps steps(LineChangeKind::PieceMoved);
+  steps.Ends(t.c50, t.c60, kMsgMoveRefused, EuroMain());
   if (!t.Open()) return r;
   const std::vector<PieceLine> lines = LinesOfPiece(t.c50, from, r.piece);
-  if (!steps.ReadWhole()) return Refused(r, steps, t, kMsgMoveRefused);
+  if (!steps.ReadWhole()) return Refused(r, steps);
   if (lines.empty()) {
     r.outcome = PieceOutcome::NoPiece;
     return r;
@@ -210,7 +207,7 @@ PieceResult MovePiece(const std::string& source, const std::string& piece, const
     if (!held) {
       sortLocks.Release();
       lineLocks.Release();
-      if (!steps.ReadWhole()) return Refused(r, steps, t, kMsgMoveRefused);
+      if (!steps.ReadWhole()) return Refused(r, steps);
       r.outcome = PieceOutcome::LineHeld;
       return r;
     }
@@ -227,9 +224,8 @@ PieceResult MovePiece(const std::string& source, const std::string& piece, const
     steps.Moves().Header(targetHeader, move);
     movesOf.push_back(steps.Moves().Count());
   }
-  if (const TotalsOverflow overflow = steps.Moves().Check()) {
+  if (steps.Check(&r.refusal)) {
     r.outcome = PieceOutcome::TotalsTooLarge;
-    r.refusal = posting::TotalsTooLargeText(overflow, EuroMain());
     return r;
   }
   const std::string month = to.substr(0, 4), journal = to.substr(4, 3);
@@ -241,11 +237,11 @@ PieceResult MovePiece(const std::string& source, const std::string& piece, const
         steps.Note().Moved(recno, from, to, FittedDay(month, t.c50.GetField(L::BJOUR)));
     }
   steps.Note().SortRecordsFrom(t.c60.RecCount());
-  if (!steps.Begin()) return Refused(r, steps, t, kMsgMoveRefused);
+  if (!steps.Begin()) return Refused(r, steps);
 
   // A target without its header gets it now.
   r.outcome = header.Take(&r.headersCreated, true);
-  if (r.outcome == PieceOutcome::Failed) return Refused(r, steps, t, kMsgMoveRefused);
+  if (r.outcome == PieceOutcome::Failed) return Refused(r, steps);
   if (r.outcome != PieceOutcome::Done) return r;
 
   // A line rewritten with its sort record; taken back with the line's own month, journal and day.
@@ -266,16 +262,14 @@ PieceResult MovePiece(const std::string& source, const std::string& piece, const
   for (std::size_t i = 0; i < lines.size(); ++i) {
     const PieceLine& line = lines[i];
     if (!rewrite(line.recno) || !steps.Moves().Make(movesOf[i]))
-      return Refused(r, steps, t, kMsgMoveRefused);
+      return Refused(r, steps);
     ++r.generalLines;
     for (std::uint32_t a : line.analytic) {
-      if (!rewrite(a)) return Refused(r, steps, t, kMsgMoveRefused);
+      if (!rewrite(a)) return Refused(r, steps);
       ++r.analyticLines;
     }
   }
-  if (!steps.Done()) return Refused(r, steps, t, kMsgMoveRefused);
-  t.c50.Commit();
-  t.c60.Commit();
+  if (!steps.Finish()) return Refused(r, steps);
   r.outcome = PieceOutcome::Done;
   return r;
 }
@@ -293,9 +287,10 @@ PieceResult CopyPiece(const std::string& source, const std::string& piece, const
   Table written;
   // The change watches its reads from the first: a piece whose lines were read short is not copied.
   LineChangeSteps steps(LineChangeKind::PieceCopied);
+  steps.Ends(written, t.c60, kMsgCopyRefused, EuroMain());
   if (!t.Open() || !written.OpenShared(PathC50(), L::kCodeTag)) return r;
   const std::vector<PieceLine> lines = LinesOfPiece(t.c50, from, PadRight(piece, 6));
-  if (!steps.ReadWhole()) return Refused(r, steps, t, kMsgCopyRefused);
+  if (!steps.ReadWhole()) return Refused(r, steps);
   if (lines.empty()) {
     r.outcome = PieceOutcome::NoPiece;
     return r;
@@ -328,20 +323,19 @@ PieceResult CopyPiece(const std::string& source, const std::string& piece, const
     }
     movesOf.push_back(steps.Moves().Count());
   }
-  if (const TotalsOverflow overflow = steps.Moves().Check()) {
+  if (steps.Check(&r.refusal)) {
     r.outcome = PieceOutcome::TotalsTooLarge;
-    r.refusal = posting::TotalsTooLargeText(overflow, EuroMain());
     return r;
   }
 
   TargetHeader header(to);
   r.outcome = header.Take(&r.headersCreated, true);
-  if (r.outcome == PieceOutcome::Failed) return Refused(r, steps, t, kMsgCopyRefused);
+  if (r.outcome == PieceOutcome::Failed) return Refused(r, steps);
   if (r.outcome != PieceOutcome::Done) return r;
   // The new piece number, as "Créer Pièce" takes it for the target journal; a counter whose write
   // was refused is no counter held elsewhere.
   const posting::PieceNumber number = posting::TakePieceNumber(*TableC10, to.substr(4, 3));
-  if (number.outcome == posting::NewLineOutcome::Failed) return Refused(r, steps, t, kMsgCopyRefused);
+  if (number.outcome == posting::NewLineOutcome::Failed) return Refused(r, steps);
   if (number.outcome != posting::NewLineOutcome::Created) {
     r.outcome = number.outcome == posting::NewLineOutcome::CounterFull ? PieceOutcome::CounterFull
                                                                        : PieceOutcome::NoPieceNumber;
@@ -351,7 +345,7 @@ PieceResult CopyPiece(const std::string& source, const std::string& piece, const
   // The new piece noted before its first line: appended cut short, it is taken back by the next opening.
   steps.Note().Appended(month, journal, r.piece, static_cast<long>(adding), written.RecCount());
   steps.Note().SortRecordsFrom(t.c60.RecCount());
-  if (!steps.Begin()) return Refused(r, steps, t, kMsgCopyRefused);
+  if (!steps.Begin()) return Refused(r, steps);
 
   // One new line from the source line `recno`: every field, then the rewrites; taken back by
   // cancelling it with its sort record.
@@ -389,11 +383,9 @@ PieceResult CopyPiece(const std::string& source, const std::string& piece, const
       done = copy(line.analytic[k]);
       if (done) ++r.analyticLines;
     }
-    if (!done || !steps.Moves().Make(movesOf[i])) return Refused(r, steps, t, kMsgCopyRefused);
+    if (!done || !steps.Moves().Make(movesOf[i])) return Refused(r, steps);
   }
-  if (!steps.Done()) return Refused(r, steps, t, kMsgCopyRefused);
-  written.Commit();
-  t.c60.Commit();
+  if (!steps.Finish()) return Refused(r, steps);
   r.outcome = PieceOutcome::Done;
   return r;
 }

@@ -425,10 +425,10 @@ std::string ValidationRefusal(const JournalValidationRequest& request, const std
     records += m.lines + m.analytic;
     if (!m.BalancedInEuros())
       unbalanced +=
-          name + " " + LTrim(FormatAmount(FromCents(m.debitE - m.creditE))) + " " + LoadStr(kLabelEuros) + "\n";
+          name + " " + Trimmed(BalanceAmount(m.debitE - m.creditE)) + " " + LoadStr(kLabelEuros) + "\n";
     if (!euroOnly && !m.BalancedInFrancs())
       unbalanced +=
-          name + " " + LTrim(FormatAmount(FromCents(m.debitF - m.creditF))) + " " + LoadStr(kLabelFrancs) + "\n";
+          name + " " + Trimmed(BalanceAmount(m.debitF - m.creditF)) + " " + LoadStr(kLabelFrancs) + "\n";
     for (const std::string& line : m.noAccountLines) noAccount += name + " " + line + "\n";
     if (m.noAccount > static_cast<long>(m.noAccountLines.size())) noAccount += name + " ...\n";
     for (const std::string& line : m.outOfYearLines) outOfYear += name + " " + line + "\n";
@@ -463,13 +463,14 @@ ValidationResult RunValidation(const JournalValidationRequest& request, const st
 
   // The books as they stand, checked as they will be after the run: books apart would only be put
   // back; totals already wrong are for the ReConstruction, the run answering only for those it
-  // leaves wrong itself.
+  // leaves wrong itself. What the lines add up to is kept, so that the check after the run reads
+  // only what the run wrote.
   DossierInvariants before;
   bool soundBefore = false;
   {
     // A read the disk refuses here leaves the check short: said as the read it is, nothing changed.
     RefusalWatch reads(RefusalWatch::EngineBoxes::kHeld);
-    soundBefore = before.Check();
+    soundBefore = before.CheckKeeping(request.journalMonths);
     if (reads.ReadRefused()) {
       r.code = kValidationRead;
       r.error = reads.Reason(kValidationRead, "", 0);
@@ -523,8 +524,10 @@ ValidationResult RunValidation(const JournalValidationRequest& request, const st
   if (failure == 0) {
     DossierInvariants check;
     const auto wrongBefore = [&before](const std::string& total) { return before.WrongTotals().count(total) != 0; };
+    // The lines moved, the sort records and the totals the run wrote, the lines it left taken as the
+    // check before read them; anything found, and the whole books are checked and named.
     // A check that met a refused read says nothing of the totals: the read is said below.
-    if (!check.Check() && !refusal.ReadRefused() &&
+    if (!check.CheckMoved(before) && !refusal.ReadRefused() &&
         (check.Apart() || !std::all_of(check.WrongTotals().begin(), check.WrongTotals().end(), wrongBefore))) {
       failure = kValidationInvariants;
       r.invariantReport = check.Report();

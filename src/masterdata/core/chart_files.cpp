@@ -41,11 +41,12 @@ const std::vector<CodeKind>& ChartKinds() {
   // kind, list, form, command, prefix, rights, width, list slot, form slot, help, report fields, lock entry,
   // grid columns and rows, chart of accounts. Both keep the framework's help context.
   static const std::vector<CodeKind> kinds{
-      // The accounts' form has one grid column more than the sections' so that "Domiciliation bancaire" fits.
+      // Eleven grid columns: "Domiciliation bancaire" fits the accounts' form, and a balance of either form
+      // takes the last three, whole.
       {'2', "TWDonBroPlanComptable", "TWDonModPlanComptable", command_id::DonneesPlanComptable, "DP-", 11,
        kChartCodeWidth, 461, 498, 85, 29, 9, 11, 16, true},
       {'3', "TWDonBroSectionsAnal", "TWDonModSectionsAnal", command_id::DonneesSectionsAnal, "DS-", 12, kChartCodeWidth,
-       303, 340, 85, 17, 10, 10, 15, false},
+       303, 340, 85, 17, 10, 11, 15, false},
   };
   return kinds;
 }

@@ -28,6 +28,8 @@ constexpr int kDebit = 9, kCredit = 11, kLastDebit = 13, kLastCredit = 15, kBudg
 
 constexpr int kChartCodeWidth = 8;
 constexpr int kChartNameWidth = 30;
+// The list's balance: the widest balance of two totals of 14 characters ("109 999 999 999.98 Db").
+constexpr int kChartBalanceLength = 21;
 
 // One of the two files of the chart: what the lists, forms, reports and searches read of it.
 struct ChartFile {

@@ -41,7 +41,8 @@ void CurrencyRows(std::vector<FormItem>& items, int row, int euros, const int ti
       items.push_back(Amount(amounts[3 * r + i], Whole(fields[i] + r, 14), budget ? Fill::Budget : Fill::Amount,
                              budget ? 4 : 2, 3 + 2 * i, at, 2, budget ? 0 : 1));
     }
-    items.push_back(Display(r == 0 ? balanceF : balanceE, 9, at, 2));
+    // The balance grouped whole with its side: three columns, the widest a record's totals give whole.
+    items.push_back(Display(r == 0 ? balanceF : balanceE, 9, at, 3));
   }
 }
 
@@ -138,7 +139,7 @@ const KindLayout& SectionLayout() {
 std::vector<ListColumn> ChartColumns(char kind, bool codeOrder, bool euros, bool analytic) {
   // A name fills its 30 characters: its column shows them whole, capitals included; so do the
   // e-mail's 30 and the telephone's and fax's 20.
-  constexpr int kNameColumnWidth = 26, kPhoneColumnWidth = 17;
+  constexpr int kNameColumnWidth = 26, kPhoneColumnWidth = 17, kBalanceColumnWidth = 19;
   const bool accounts = kind == '2';
   const int debit = accounts ? c20::kDebit : c30::kDebit;
   std::vector<ListColumn> c{{2, "", 'D', 0, 1, 1}};
@@ -151,8 +152,8 @@ std::vector<ListColumn> ChartColumns(char kind, bool codeOrder, bool euros, bool
     c.push_back({kNameColumnWidth, "Nom", 'G', 2, 1, kChartNameWidth});
     c.push_back({8, "Code", 'G', 1, 1, kChartCodeWidth});
   }
-  // The balances are 17 characters wide (FormatAmount): their column shows them whole.
-  const ListColumn balance{14, euros ? "Solde E" : "Solde F", 'D', debit, 1, 17};
+  // The balances are grouped whole with their side: their column shows the widest whole.
+  const ListColumn balance{kBalanceColumnWidth, euros ? "Solde E" : "Solde F", 'D', debit, 1, kChartBalanceLength};
   if (accounts) {
     c.push_back({9, "Ctrepartie", 'G', c20::kCounterpart, 1, kChartCodeWidth});
     c.push_back({12, resources::LastingText(kColumnBalanceSheet), 'C', c20::kBalanceSheet, 1, 3});

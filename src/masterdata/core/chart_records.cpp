@@ -14,6 +14,7 @@
 #include "runtime/inifiles.h"
 #include "runtime/numbers.h"
 #include "runtime/text.h"
+#include "runtime/twin_amounts.h"
 #include "runtime/xbase.h"
 
 namespace masterdata {
@@ -23,6 +24,8 @@ namespace {
 constexpr int kDefaultAnalyticConstant = 57;
 constexpr int kCreationOfferConstant = 10;
 constexpr std::size_t kBankAccountsRoom = 100;
+// The currencies' names in a sentence.
+constexpr int kWordFrancs = 36503, kWordEuros = 36504;
 
 bool IsCapital(char c) { return c >= 'A' && c <= 'Z'; }
 
@@ -52,12 +55,6 @@ DomiciliationMemory& Memory() {
 }  // namespace
 
 // ---- amounts --------------------------------------------------------------------------------------------------
-
-std::string AmountText(double value) {
-  const double v = Round(2, value);
-  if (v == 0.0) return {};
-  return AmountDigits(v);
-}
 
 std::string BudgetText(double value) {
   const double v = Round(2, value);
@@ -95,13 +92,14 @@ bool IsAmountText(const std::string& text, bool budget) {
   return digits + decimals > 0 && decimals <= 2;
 }
 
-std::string BalanceText(double debit, double credit) {
-  return Trimmed(std::string(FormatAmount(debit - credit)) + " ");
-}
-
-std::string BalanceCell(double debit, double credit) {
-  if (AmountsEqual(debit, credit)) return std::string(17, ' ');
-  return FormatAmount(debit - credit);
+std::string AmountPastItsField(const std::string& typed, bool budget, bool euros, double rate) {
+  const double value = budget ? BudgetValue(typed) : Val(typed.c_str());
+  if (std::isfinite(value) && std::fabs(value) < 1e13 && AmountAndTwinHold(ToCents(value), euros, rate)) return "";
+  const char* currency = LoadStr(euros ? kWordEuros : kWordFrancs);
+  const char* other = LoadStr(euros ? kWordFrancs : kWordEuros);
+  return FillPlaceholders(LoadStr(kMsgAmountPastField),
+                          {Trimmed(typed), GroupedAmountText(SmallestAmountTaken(euros, rate)),
+                           GroupedAmountText(LargestAmountTaken(euros, rate)), currency, other});
 }
 
 // ---- accounts -------------------------------------------------------------------------------------------------

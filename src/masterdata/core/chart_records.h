@@ -15,8 +15,6 @@ namespace masterdata {
 
 // ---- amounts --------------------------------------------------------------------------------------------------
 
-// An amount as an edit shows it: the trimmed number with 2 decimals, "" for 0.
-std::string AmountText(double value);
 // A budget as an edit shows it: "" for 0, the number for a debit budget, "C" + the number for a credit (negative)
 // budget ("C1200.00" for -1200).
 std::string BudgetText(double value);
@@ -25,10 +23,10 @@ double BudgetValue(const std::string& text);
 // True when the text reads whole as an amount: blank, or digits with at most one decimal point and at most two
 // decimals, after an optional sign ("-" or "+") or, for a budget, a sign letter ("D" or "C").
 bool IsAmountText(const std::string& text, bool budget);
-// A balance as the forms show it: FormatAmount of debit - credit followed by a blank, trimmed ("1 234.56 Db").
-std::string BalanceText(double debit, double credit);
-// The list's balance cell: 17 blanks when debit equals credit, else FormatAmount of the difference.
-std::string BalanceCell(double debit, double credit);
+// A previous year's amount or a budget typed in euros (`euros`) or in francs, that reads as an amount
+// (IsAmountText): "" when it and its twin in the other currency, at `rate` (francs for one euro), fit
+// their fields (runtime/twin_amounts.h); otherwise the refusal, naming the amount and the range taken.
+std::string AmountPastItsField(const std::string& typed, bool budget, bool euros, double rate);
 
 // ---- accounts -------------------------------------------------------------------------------------------------
 

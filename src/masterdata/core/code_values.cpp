@@ -37,7 +37,7 @@ std::string ShownValue(Fill fill, const std::string& stored) {
     case Fill::YesNo: return !stored.empty() && stored[0] == 'N' ? "N" : "O";
     case Fill::Letter: return stored.substr(0, 1);
     case Fill::Flag: return !stored.empty() && stored[0] == 'O' ? "O" : "N";
-    case Fill::Amount: return AmountText(Val(stored.c_str()));
+    case Fill::Amount: return AmountDigitsOrBlank(Round(2, Val(stored.c_str())));
     case Fill::Budget: return BudgetText(Val(stored.c_str()));
     default: return Trimmed(stored);
   }

@@ -519,6 +519,19 @@ std::string FollowLinks(const std::string& path) {
   return result;
 }
 
+std::string AbsolutePath(const std::string& path) {
+  namespace fs = std::filesystem;
+  if (path.empty() || path[0] == '/') return path;
+  std::error_code ec;
+  const fs::path disk = fs::absolute(DiskPath(path), ec);
+  if (ec) return path;
+  std::string whole = disk.lexically_normal().string();
+  if (path.back() == '/' && (whole.empty() || whole.back() != '/')) whole += '/';
+  std::string result;
+  if (!ProgramName(whole, result)) return path;
+  return result;
+}
+
 std::string RealPath(const std::string& path) {
   namespace fs = std::filesystem;
   std::error_code ec;
@@ -562,11 +575,15 @@ bool IdentityOf(const std::string& path, FileIdentity* identity) {
   return true;
 }
 
-std::vector<std::string> ListFiles(const std::string& folder, const std::string& pattern) {
+std::vector<std::string> ListFiles(const std::string& folder, const std::string& pattern, int* error) {
   std::vector<std::string> names;
   const std::string where = folder.empty() ? std::string(".") : folder;
+  if (error != nullptr) *error = 0;
   DIR* dir = ::opendir(DiskPath(where).c_str());
-  if (dir == nullptr) return names;
+  if (dir == nullptr) {
+    if (error != nullptr) *error = errno;
+    return names;
+  }
   std::string name;
   while (dirent* e = ::readdir(dir)) {
     if (!ProgramName(e->d_name, name) || name == "." || name == "..") continue;
@@ -805,9 +822,13 @@ void LockedFile::Release() {
   fd_ = -1;
 }
 
-bool FileHeldElsewhere(const std::string& path) {
+bool FileHeldElsewhere(const std::string& path, int* error) {
+  if (error != nullptr) *error = 0;
   const int fd = OpenDisk(path, O_RDONLY);
-  if (fd < 0) return false;
+  if (fd < 0) {
+    if (error != nullptr) *error = errno;
+    return false;
+  }
   struct flock whole {};
   whole.l_type = F_RDLCK;
   whole.l_whence = SEEK_SET;

@@ -75,6 +75,10 @@ bool IsExecutable(const std::string& path);  // the user may run it
 bool ChangeDirectory(const std::string& path);  // the process's current folder
 // The path a chain of symbolic links ends at (the path itself when it is none).
 std::string FollowLinks(const std::string& path);
+// The path made absolute from the process's current folder, its "." and ".." taken away as written (no
+// link read); a final "/" kept. The path itself when it is absolute already, empty, or cannot be told in
+// cp1252.
+std::string AbsolutePath(const std::string& path);
 // The absolute path of the file a name stands for: the links of its folders and at its end
 // followed however deep, each relative link read from the real folder it lies in, as the
 // system reads it; a link that leads nowhere is followed as far as it goes. "" when the path
@@ -92,8 +96,9 @@ bool IdentityOf(const std::string& path, FileIdentity* identity);
 
 // The names (cp1252) of the regular files of `folder` that match the shell
 // pattern (`*`, `?`, `[...]`; a leading dot only by a dot), sorted. Names that
-// cp1252 cannot hold are left out.
-std::vector<std::string> ListFiles(const std::string& folder, const std::string& pattern = "*");
+// cp1252 cannot hold are left out. *error gets the errno of a folder that could not be read (0
+// when it was): no name is then a name the folder may well hold.
+std::vector<std::string> ListFiles(const std::string& folder, const std::string& pattern = "*", int* error = nullptr);
 
 // Handles of files read and written piecewise (-1 when the open fails).
 int OpenForReading(const std::string& path);
@@ -158,8 +163,9 @@ class HeldFile {
 };
 
 // True when a HeldFile or a LockedFile (of this process or another, on this station or another)
-// holds the file at `path`.
-bool FileHeldElsewhere(const std::string& path);
+// holds the file at `path`. *error gets the errno of a file that could not be opened to be asked
+// (0 when it was): false then tells nothing.
+bool FileHeldElsewhere(const std::string& path, int* error = nullptr);
 
 // A small file this process keeps open under the lock a HeldFile takes, its bytes written in
 // place and never flushed: what a process notes of the work it is doing, read by another process

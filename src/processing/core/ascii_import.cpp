@@ -254,7 +254,6 @@ struct Piecework {
   long line;
 };
 
-std::string AmountText(long long cents) { return TrimmedOfSpacing(GroupThousands(17, 2, FromCents(cents))); }
 
 }  // namespace
 
@@ -568,7 +567,7 @@ void AsciiParse::BalancePieces() {
     }
     if (d != c)
       r_.errors.push_back(
-          {r_.pieceLines[i], FillPlaceholders(Text(kMsgUnbalanced), {p.journal, AmountText(d), AmountText(c)})});
+          {r_.pieceLines[i], FillPlaceholders(Text(kMsgUnbalanced), {p.journal, GroupedAmountText(d), GroupedAmountText(c)})});
   }
 }
 

@@ -30,6 +30,7 @@
 #include "resources/string_table.h"
 #include "runtime/numbers.h"
 #include "runtime/text.h"
+#include "runtime/twin_amounts.h"
 #include "runtime/xbase.h"
 
 namespace processing {
@@ -41,7 +42,8 @@ constexpr int kMsgNoJournal = 29692;
 constexpr int kMsgCounter = 29693;
 constexpr int kMsgEmpty = 29694;
 constexpr int kMsgFailed = 29695;
-constexpr int kMsgAmountTooLarge = 29696;
+constexpr int kMsgAmountTooLarge = 37712;
+constexpr int kWordFrancs = 36503, kWordEuros = 36504;
 constexpr int kMsgHeaderHeld = 16003;
 constexpr int kMsgImportElsewhere = 29760;
 constexpr int kMsgRecordNotWritten = 29761;
@@ -215,11 +217,15 @@ PiecesReport CheckPieces(Table& c10, Table& c50, const std::vector<ImportedPiece
       b.euros += sign * a.euros;
       b.francs += sign * a.francs;
       const long long cents = l.cents < 0 ? -l.cents : l.cents;
-      if (cents > kMaxLineCents || a.euros > kMaxLineCents || a.euros < -kMaxLineCents || a.francs > kMaxLineCents ||
-          a.francs < -kMaxLineCents) {
+      if (!AmountAndTwinHold(cents, !l.francs, parity)) {
         char amount[40];
         std::snprintf(amount, sizeof amount, "%lld,%02lld", cents / 100, cents % 100);
-        PiecesReport refused = Refusal(PiecesOutcome::AmountTooLarge, i, FillPlaceholder(LoadStr(kMsgAmountTooLarge), amount));
+        const bool euros = !l.francs;
+        PiecesReport refused = Refusal(
+            PiecesOutcome::AmountTooLarge, i,
+            FillPlaceholders(LoadStr(kMsgAmountTooLarge), {amount, GroupedAmountText(LargestAmountTaken(euros, parity)),
+                                                           LoadStr(euros ? kWordEuros : kWordFrancs),
+                                                           LoadStr(euros ? kWordFrancs : kWordEuros)}));
         refused.sourceLine = l.sourceLine;
         return refused;
       }

@@ -86,8 +86,6 @@ struct LineAmounts {
 };
 LineAmounts AmountsOf(const ImportedLine& line, double parity);
 
-// The largest amount a draft line holds (N(14,2)), in cents.
-constexpr long long kMaxLineCents = 9999999999999LL;
 
 // The checks that need no lock: non-empty pieces, amounts that fit a line in both currencies,
 // dates in the financial year, balance, journals

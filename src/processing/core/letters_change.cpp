@@ -14,7 +14,7 @@ namespace {
 using T = LigneTri;
 
 // The texts shown here, by their ids in the string table: a mark refused by a write.
-constexpr int kMsgMarkRefused = 37715;
+constexpr int kMsgMarkRefused = 37755;
 
 // The fields the record texts of the lock notices are made of: the sort record's, a draft line's, a
 // closed line's.
@@ -71,15 +71,15 @@ LettersOutcome WriteLetters(const MatchTables& t, int currency, const std::vecto
   }
   // Refused on the way: what was written taken back; a lock another station kept was said by its
   // notice already.
+  steps.Ends(t.c50, t.c60, refusedText);
   auto refused = [&](bool locked = false) {
-    steps.TakeBack(LineChangeKindText(kind));
+    std::string why;
+    steps.Fail(LineChangeKindText(kind), &why);
     t.c40.Commit();
-    t.c50.Commit();
-    t.c60.Commit();
     out.done = false;
     out.written = 0;
     out.lockRefused = locked && steps.PutBack() && steps.ReadWhole();
-    if (!out.lockRefused) out.refusal = steps.RefusalText(refusedText, t.c60.tablePath);
+    if (!out.lockRefused) out.refusal = why;
     return out;
   };
   if (!steps.ReadWhole()) return refused();
@@ -135,11 +135,12 @@ bool WriteMarks(Table& c60, const std::vector<LetterWrite>& marks, std::string* 
       planned.push_back({m.c60, TrimmedRight(c60.GetField(T::TLETP)), m.letter});
   // Refused on the way: what was written taken back; a lock another station kept was said by its
   // notice already.
+  // The sort file is the one table the marks write: it is named when the system named none.
+  steps.Ends(c60, c60, kMsgMarkRefused);
   auto refused = [&](bool locked = false) {
-    steps.TakeBack(LineChangeKindText(LineChangeKind::MatchingMarked));
-    c60.Commit();
-    if (refusal != nullptr && !(locked && steps.PutBack() && steps.ReadWhole()))
-      *refusal = steps.RefusalText(kMsgMarkRefused, c60.tablePath);
+    std::string why;
+    steps.Fail(LineChangeKindText(LineChangeKind::MatchingMarked), &why);
+    if (refusal != nullptr && !(locked && steps.PutBack() && steps.ReadWhole())) *refusal = why;
     return false;
   };
   if (!steps.ReadWhole()) return refused();

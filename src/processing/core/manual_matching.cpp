@@ -38,7 +38,7 @@ constexpr const char* kDefaultExempt = "-512-514-515-516-517-518-519-530-531-532
 // Record text of a C60 line for the lock notice: fields 14 to 1.
 // The list's status line: the lines shown, the balance of the lines matched and unmatched.
 constexpr int kTextStatus = 23222;
-constexpr int kMsgLettersRefused = 37713;  // why the letters were not saved
+constexpr int kMsgLettersRefused = 37753;  // why the letters were not saved
 constexpr int kMsgBalanceNotWritten = 36201;  // why
 
 std::string Field(Table& t, int field) { return t.GetField(field); }
@@ -397,7 +397,7 @@ BalanceOutcome ManualMatching::Balance(std::size_t row) {
 std::string ManualMatching::StatusLine() const {
   std::string count = FormatNumber(6, 0, false, static_cast<double>(rows_.size()));
   count = Trimmed(count);
-  return FillPlaceholders(LoadStr(kTextStatus), {count, FormatAmount(FromCents(markedDebit_ - markedCredit_))});
+  return FillPlaceholders(LoadStr(kTextStatus), {count, BalanceAmount(markedDebit_ - markedCredit_)});
 }
 
 }  // namespace processing

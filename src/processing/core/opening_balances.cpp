@@ -83,8 +83,6 @@ bool IsResultClass(char c) { return c >= '6' && c <= '9'; }
 
 const char* Text(int id) { return LoadStr(id); }
 
-std::string Amount(long long cents) { return AllTrim(FormatAmount(FromCents(cents))); }
-
 // An amount of the current record as the reports read it; one that does not read counts as zero
 // and clears `readable`.
 long long Cents(Table& t, int field, bool& readable) { return StoredAmountOf(t, field, &readable); }
@@ -481,9 +479,9 @@ std::string TrialBalanceRefusal(const TrialBalance& b, bool euroOnly) {
     for (const std::string& o : b.orphans) names += (names.empty() ? "" : ", ") + o;
     refusal = FillPlaceholder(Text(kMsgWithoutCollective), names);
   } else if (!euroOnly && b.francs != 0) {
-    refusal = FillPlaceholder(Text(kMsgUnbalancedFrancs), Amount(b.francs < 0 ? -b.francs : b.francs));
+    refusal = FillPlaceholder(Text(kMsgUnbalancedFrancs), Trimmed(BalanceAmount(b.francs < 0 ? -b.francs : b.francs)));
   } else if (b.euros != 0) {
-    refusal = FillPlaceholder(Text(kMsgUnbalancedEuros), Amount(b.euros < 0 ? -b.euros : b.euros));
+    refusal = FillPlaceholder(Text(kMsgUnbalancedEuros), Trimmed(BalanceAmount(b.euros < 0 ? -b.euros : b.euros)));
   }
   return refusal.empty() ? refusal : refusal + UnreadableAmountsMessage(b.unreadable);
 }
@@ -501,7 +499,7 @@ std::string CheckLetterBalances(Table& c40, Table& c50, Table& c60, const std::v
       if (code != account) {
         if (sum != 0)
           return FillPlaceholders(Text(currency == 0 ? kMsgLettersUnbalancedFrancs : kMsgLettersUnbalancedEuros),
-                                  {RTrim(account.c_str()), Amount(sum < 0 ? -sum : sum)});
+                                  {RTrim(account.c_str()), Trimmed(BalanceAmount(sum < 0 ? -sum : sum))});
         account = code;
         sum = 0;
       }

@@ -30,7 +30,7 @@ constexpr int kDefaultWindowDays = 5;
 constexpr int kLogSaved = 23271;
 
 // Why a save was refused: the reason, nothing changed.
-constexpr int kMsgReconciliationRefused = 37714;
+constexpr int kMsgReconciliationRefused = 37754;
 
 // Days since the epoch of a stored date; false when it is no date.
 bool StoredDay(const std::string& stored, long& day) {
@@ -285,7 +285,7 @@ std::string Reconciliation::LogLine(std::size_t written) const {
   Ymd d;
   const std::string date = ParseStoredDate(date_, d) ? PrintDateOf(d) : date_;
   return FillPlaceholders(LoadStr(kLogSaved), {Trimmed(account_), date,
-                                               Trimmed(FormatAmountPlain(FromCents(statement_.closingCents))),
+                                               Trimmed(BalanceAmount(statement_.closingCents)),
                                                std::to_string(written), saved_});
 }
 

@@ -1,13 +1,13 @@
 #include "processing/core/word_search.h"
 
-#include "runtime/numbers.h"
+#include "runtime/text.h"
 
 namespace processing {
 
 std::vector<std::string> SearchedTexts(const ManualLine& line) {
   if (!line.reached) return {};
   return {line.piece, line.journal, line.labelText, line.label,
-          GroupThousands(12, 2, FromCents(line.cents)), line.francsLetter};
+          GroupedAmount(line.cents), line.francsLetter};
 }
 
 WordSearchResult SearchRows(ManualMatching& list, std::size_t selected, bool goOn,

@@ -89,8 +89,6 @@ bool OpenOrReport(Table& table, const char* path, const char* tag) {
   return false;
 }
 
-std::string Amount(long long cents) { return GroupedAmount(cents, 0); }
-
 bool EuroShown() { return TheDossierRecord.At(DossierRecord::kEuroMainPos) != 'N'; }
 
 }  // namespace
@@ -243,7 +241,7 @@ void TDEtaBilanCalcul::RunComputation() {
   const std::string unreadable = UnreadableAmountsMessage(run_.unreadable);
   switch (run_.outcome) {
     case RunOutcome::kUnbalanced:
-      general_->SetText(Amount(c.generalBalance[cur]));
+      general_->SetText(GroupedAmount(c.generalBalance[cur]));
       RuntimeBeep();
       gui::MessageBox(this, LoadStr(kMsgUnbalanced) + unreadable, caption, gui::MB_OK | gui::MB_ICONSTOP);
       status_->SetText(LoadStr(kStatusComputation));
@@ -260,8 +258,8 @@ void TDEtaBilanCalcul::RunComputation() {
       return;
     case RunOutcome::kDone: break;
   }
-  general_->SetText(Amount(c.generalBalance[cur]));
-  result_->SetText(Amount(c.result[cur]));
+  general_->SetText(GroupedAmount(c.generalBalance[cur]));
+  result_->SetText(GroupedAmount(c.result[cur]));
   std::string errors;
   if (c.ErrorCount() == 0) {
     errors = LoadStr(kLabelNoError);

@@ -108,8 +108,8 @@ bool VatPeriodDialog::RefusePeriod() {
 }
 
 void VatPeriodDialog::ShowAmount(int id, long long cents) {
-  // Wide enough for any amount: the display never shows stars or a zero for a large figure.
-  SetItemText(id, std::string(LTrim(GroupThousands(20, 2, FromCents(cents)))) + " ");
+  // Grouped whole: the display never shows stars or a zero for a large figure.
+  SetItemText(id, GroupedAmount(cents) + " ");
 }
 
 void VatPeriodDialog::ShowResult(int labelId, int valueId, long long cents) {

@@ -11,6 +11,7 @@
 #include <sstream>
 
 #include "balance_fixture.h"
+#include "data/record_fields.h"
 #include "data/table.h"
 #include "dossier/core/dossier_run_marker.h"
 #include "reports/balances/core/account_gathering.h"
@@ -23,6 +24,8 @@
 #include "reports/balances/core/balance_sheet_run.h"
 #include "reports/balances/core/code_lists.h"
 #include "runtime/inifiles.h"
+#include "support/line_files.h"
+#include "support/report_export_run.h"
 #include "runtime/text.h"
 #include "support/python.h"
 
@@ -53,7 +56,7 @@ class BalanceSheetTest : public test_support::BalanceDossierTest {
     return InitialiseBalanceSheet(c10, c70, ProgramFolder, letter);
   }
 
-  SheetRun Run(char letter, const std::string& start, const std::string& end) {
+  SheetRun Run(char letter, const std::string& start, const std::string& end, bool euroOnly = true) {
     SheetRunInput in;
     in.c10 = Path("c10");
     in.c20 = Path("c20");
@@ -63,7 +66,7 @@ class BalanceSheetTest : public test_support::BalanceDossierTest {
     in.params = ModelPath(ProgramFolder, letter, true);
     in.c70 = Path("c70");
     // The fixture's francs are each line's euros converted: a piece may miss a cent in francs.
-    in.euroOnly = true;
+    in.euroOnly = euroOnly;
     in.period = {"C60101", "C61231", start, end};
     return RunBalanceSheet(in);
   }
@@ -87,6 +90,38 @@ class BalanceSheetTest : public test_support::BalanceDossierTest {
   }
 
   void AddAnnexRecord(const std::string& code) { AddCode('j', code, "ancien", "ancien"); }
+
+  // Three balanced pieces of `big` euros on three fixed-asset accounts of one box (028).
+  void ThreeBigFixedAssets(double big) {
+    AddAccounts({{"21500000", "Mat\xE9riel"}, {"21810000", "Installations"}, {"23100000", "En cours"},
+                 {"16400000", "Emprunts"}, {"10610000", "R\xE9serve l\xE9gale"}});
+    AddLines({test_support::L('C', "21500000", "C60301", "OD", "000021", 'D', big, "Machine"),
+              test_support::L('C', "10100000", "C60301", "OD", "000021", 'C', big, "Apport", "", "", "", "", "", 'Z', "", 2),
+              test_support::L('C', "21810000", "C60302", "OD", "000022", 'D', big, "Atelier"),
+              test_support::L('C', "16400000", "C60302", "OD", "000022", 'C', big, "Pr\xEAt", "", "", "", "", "", 'Z', "", 2),
+              test_support::L('C', "23100000", "C60303", "OD", "000023", 'D', big, "Chantier"),
+              test_support::L('C', "10610000", "C60303", "OD", "000023", 'C', big, "R\xE9serve", "", "", "", "", "", 'Z', "", 2)});
+  }
+  // The fixture's francs are each line's euros converted: its pieces may miss a few cents in francs. The
+  // closed credit line on `account` takes what the francs miss, so that the books balance in both currencies.
+  void BalanceTheFrancs(const std::string& account) {
+    const long long miss = Run('S', "C60101", "C61231", false).computation.generalBalance[0];
+    if (miss == 0) return;
+    test_support::RawRecords raw(Path("c40"));
+    for (std::uint32_t n = 1; n <= raw.Count(); ++n) {
+      const std::string r = raw.Record(n);
+      if (Trimmed(raw.Field(r, "DCODE")) != account || raw.Field(r, "DSENS") != "C") continue;
+      raw.Put(n, "DMONTANTF", AmountText14(FromCents(StoredAmountCents(raw.Field(r, "DMONTANTF")) + miss)));
+      return;
+    }
+    ADD_FAILURE() << "no credit line on " << account;
+  }
+  static std::string Bytes(const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::stringstream all;
+    all << in.rdbuf();
+    return all.str();
+  }
 
   // Every C70 column poste with its amounts (cents).
   std::map<std::string, Amounts> Postes(const std::vector<SheetLine>& lines) {
@@ -354,28 +389,16 @@ TEST_F(BalanceSheetTest, AnUnbalancedGeneralBalanceIsRefusedBeforeAnyChange) {
 
 // Three balanced pieces of 10 000 000 000,00 euros (65 595 700 000,00 francs each, within a
 // line's field) on three fixed-asset accounts of one box: the box would take 196 787 100 000,00
-// francs, past what it holds. The run refuses before any change in one sentence naming the box, its
-// line and that amount, never as a refused write: C70 and C10 keep their bytes, no marker stays.
+// francs, past what it holds. In a dossier that shows its francs the run refuses before any change
+// in one sentence naming the box, its line and that amount, never as a refused write: C70 and C10
+// keep their bytes, no marker stays.
 TEST_F(BalanceSheetTest, ABoxItsFieldCannotHoldIsRefusedByNameBeforeAnyChange) {
   ASSERT_EQ(Init('S'), InitOutcome::kDone);
   AddAnnexRecord("101010CDUPONT ");
-  AddAccounts({{"21500000", "Mat\xE9riel"}, {"21810000", "Installations"}, {"23100000", "En cours"},
-               {"16400000", "Emprunts"}, {"10610000", "R\xE9serve l\xE9gale"}});
-  const double big = 10'000'000'000.00;
-  AddLines({test_support::L('C', "21500000", "C60301", "OD", "000021", 'D', big, "Machine"),
-            test_support::L('C', "10100000", "C60301", "OD", "000021", 'C', big, "Apport", "", "", "", "", "", 'Z', "", 2),
-            test_support::L('C', "21810000", "C60302", "OD", "000022", 'D', big, "Atelier"),
-            test_support::L('C', "16400000", "C60302", "OD", "000022", 'C', big, "Pr\xEAt", "", "", "", "", "", 'Z', "", 2),
-            test_support::L('C', "23100000", "C60303", "OD", "000023", 'D', big, "Chantier"),
-            test_support::L('C', "10610000", "C60303", "OD", "000023", 'C', big, "R\xE9serve", "", "", "", "", "", 'Z', "", 2)});
-  const auto bytes = [](const std::string& path) {
-    std::ifstream in(path, std::ios::binary);
-    std::stringstream all;
-    all << in.rdbuf();
-    return all.str();
-  };
-  const std::string c70 = bytes(Path("c70")), c10 = bytes(Path("c10"));
-  const SheetRun run = Run('S', "C60101", "C61231");
+  ThreeBigFixedAssets(10'000'000'000.00);
+  BalanceTheFrancs("10610000");
+  const std::string c70 = Bytes(Path("c70")), c10 = Bytes(Path("c10"));
+  const SheetRun run = Run('S', "C60101", "C61231", false);
   EXPECT_EQ(run.outcome, RunOutcome::kTooLarge);
   EXPECT_EQ(run.message.rfind("La case 028 du Bilan (ligne ", 0), 0u) << run.message;
   EXPECT_NE(run.message.find("mais le calcul lui donne 196 787 100 000,00 francs : le Bilan n'a pas \xE9t\xE9 modifi\xE9."),
@@ -383,8 +406,84 @@ TEST_F(BalanceSheetTest, ABoxItsFieldCannotHoldIsRefusedByNameBeforeAnyChange) {
       << run.message;
   EXPECT_EQ(run.message.find("disque"), std::string::npos) << run.message;
   EXPECT_EQ(RunLogLine(run), "CALCUL DU BILAN - Erreur: " + run.message);
-  EXPECT_TRUE(bytes(Path("c70")) == c70) << "C70 changed";
-  EXPECT_TRUE(bytes(Path("c10")) == c10) << "C10 changed";
+  EXPECT_TRUE(Bytes(Path("c70")) == c70) << "C70 changed";
+  EXPECT_TRUE(Bytes(Path("c10")) == c10) << "C10 changed";
+  EXPECT_FALSE(DossierRunMarkerExists());
+}
+
+// Pieces of 6 000 000 000,00 euros in a dossier kept only in euros, which no edition shows in francs: box 028
+// takes 18 000 000 000,00 euros, 118 072 260 000,00 francs, past the francs' field. The run goes to its end,
+// the box's euros written whole and its francs left blank, never cut nor refused for (so are the annex's francs
+// of the credit accounts, -39 357 420 000,00 francs each). The edition in euros takes the box; one in francs
+// (the dossier shown in francs again) names it and asks for a new computation rather than sum a blank as 0.
+TEST_F(BalanceSheetTest, AEuroOnlySheetPastTheFrancsIsComputed) {
+  ASSERT_EQ(Init('S'), InitOutcome::kDone);
+  ThreeBigFixedAssets(6'000'000'000.00);
+  const SheetRun run = Run('S', "C60101", "C61231", true);
+  ASSERT_EQ(run.outcome, RunOutcome::kDone) << run.message;
+  EXPECT_FALSE(DossierRunMarkerExists());
+  const std::vector<SheetLine> lines = Lines();
+  EXPECT_EQ(Postes(lines)["028"][1], 1'800'000'000'000);
+  Table c70, c10;
+  ASSERT_TRUE(c70.OpenExclusive(Path("c70"), "C70CODE"));
+  ASSERT_TRUE(c10.OpenShared(Path("c10"), "C10CODE"));
+  int boxes = 0;
+  for (const SheetLine& l : lines)
+    for (int c = 1; c <= 4; ++c)
+      if (l.postes[static_cast<std::size_t>(c - 1)] == "028") {
+        ++boxes;
+        ASSERT_TRUE(c70.GoTo(static_cast<long>(l.recno)));
+        c70.GetFieldNum(sheet_field::Amount(c, 0));
+        EXPECT_TRUE(c70.blank) << "the francs left blank, not " << c70.GetField(sheet_field::Amount(c, 0));
+        EXPECT_EQ(ToCents(c70.GetFieldNum(sheet_field::Amount(c, 1))), 1'800'000'000'000);
+      }
+  EXPECT_EQ(boxes, 1);
+  // An account's francs that fit the annex are written whole; those past it blank, the text keeping its places.
+  int annexed = 0;
+  for (const auto& a : Annex()) {
+    if (a[0].find("21500000") != std::string::npos) {
+      ++annexed;
+      EXPECT_EQ(a[1].substr(51, 14), "39357420000.00") << a[1];
+      EXPECT_EQ(a[2].substr(51, 14), " 6000000000.00") << a[2];
+    }
+    if (a[0].find("16400000") != std::string::npos) {
+      ++annexed;
+      EXPECT_EQ(a[1].substr(51, 14), std::string(14, ' ')) << a[1];
+      EXPECT_EQ(a[1].size(), a[2].size()) << a[1];
+    }
+  }
+  EXPECT_EQ(annexed, 2);
+
+  SheetEditionReport euros(c70, c10);
+  euros.currency = 1;
+  EXPECT_TRUE(euros.PrepareReport()) << euros.TotalPastItsField();
+  SheetEditionReport francs(c70, c10);
+  francs.currency = 0;
+  EXPECT_FALSE(francs.PrepareReport());
+  EXPECT_EQ(francs.TotalPastItsField().rfind("La case 028 du Bilan (ligne ", 0), 0u) << francs.TotalPastItsField();
+  EXPECT_NE(francs.TotalPastItsField().find("n'a pas de montant en francs"), std::string::npos)
+      << francs.TotalPastItsField();
+}
+
+// A loss of 11 000 000 000,00 euros (72 155 270 000,00 francs, within a line's field): the box of the year's
+// result would take less than -9 999 999 999,99 euros, past what its field holds on its negative side. The run
+// refuses before any change, naming the box and its negative amount; C70 and C10 keep their bytes.
+TEST_F(BalanceSheetTest, ANegativeBoxPastItsFieldIsRefusedByName) {
+  ASSERT_EQ(Init('S'), InitOutcome::kDone);
+  AddAccounts({{"60110000", "Achats de marchandises"}, {"45510000", "Associ\xE9s"}});
+  const double loss = 11'000'000'000.00;
+  AddAccounts({{"45520000", "Associ\xE9s, second"}});
+  AddLines({test_support::L('C', "60110000", "C60301", "OD", "000031", 'D', loss, "Perte"),
+            test_support::L('C', "45510000", "C60301", "OD", "000031", 'C', loss / 2, "Apport", "", "", "", "", "", 'Z', "", 2),
+            test_support::L('C', "45520000", "C60301", "OD", "000031", 'C', loss / 2, "Apport", "", "", "", "", "", 'Z', "", 3)});
+  const std::string c70 = Bytes(Path("c70")), c10 = Bytes(Path("c10"));
+  const SheetRun run = Run('S', "C60101", "C61231", true);
+  EXPECT_EQ(run.outcome, RunOutcome::kTooLarge) << run.message;
+  EXPECT_EQ(run.message.rfind("La case ", 0), 0u) << run.message;
+  EXPECT_NE(run.message.find("mais le calcul lui donne -1"), std::string::npos) << run.message;
+  EXPECT_NE(run.message.find(" euros : le Bilan n'a pas \xE9t\xE9 modifi\xE9."), std::string::npos) << run.message;
+  EXPECT_TRUE(Bytes(Path("c70")) == c70) << "C70 changed";
+  EXPECT_TRUE(Bytes(Path("c10")) == c10) << "C10 changed";
   EXPECT_FALSE(DossierRunMarkerExists());
 }
 
@@ -490,6 +589,39 @@ TEST_F(BalanceSheetTest, AnEditionTotalPastItsFieldIsRefusedByName) {
       << edition.TotalPastItsField();
   EXPECT_EQ(edition.RefusedSaves(), 0);
   EXPECT_TRUE(bytes() == before) << "C70 changed";
+}
+
+// The edition reads the computed sheet before its run: a box whose euros do not read ("abc" where
+// a foreign program wrote) counts as zero on the screen, and an export of the edition is refused by
+// the report engine, the record and its field named; the sound sheet exports.
+TEST_F(BalanceSheetTest, AnExportOfTheEditionIsRefusedOverABoxThatDoesNotRead) {
+  ASSERT_EQ(Init('S'), InitOutcome::kDone);
+  ASSERT_EQ(Run('S', "C60101", "C61231").outcome, RunOutcome::kDone);
+  const std::vector<SheetLine> lines = Lines();
+  const auto boxed =
+      std::find_if(lines.begin(), lines.end(), [](const SheetLine& l) { return l.cents[0][1] != 0; });
+  ASSERT_NE(boxed, lines.end());
+  const std::string layout = "[Export:csv][Export][ITD][TT-Avant][@MONTANT1][TT-Suivant]\r\n[ITF]";
+  const std::string path = folder_ + "edition.csv";
+  const auto exported = [&](std::vector<std::string>& warnings) {
+    Table c70, c10;
+    EXPECT_TRUE(c70.OpenShared(Path("c70"), "C70CODE"));
+    EXPECT_TRUE(c10.OpenShared(Path("c10"), "C10CODE"));
+    SheetEditionReport edition(c70, c10);
+    edition.currency = 1;
+    if (!edition.PrepareReport()) return std::string("<not prepared>");
+    return test_support::RunLayoutToExport(edition, layout, path, nullptr, &warnings);
+  };
+  std::vector<std::string> warnings;
+  EXPECT_NE(exported(warnings), "");
+  EXPECT_EQ(warnings, std::vector<std::string>{});
+  test_support::RawRecords(Path("c70")).Put(boxed->recno, "BMTE1", "abc");
+  EXPECT_EQ(exported(warnings), "");
+  EXPECT_FALSE(std::filesystem::exists(path));
+  ASSERT_EQ(warnings.size(), 1u);
+  EXPECT_NE(warnings[0].find("C70BAL.DBF enregistrement " + std::to_string(boxed->recno) + ", champ BMTE1"),
+            std::string::npos)
+      << warnings[0];
 }
 
 TEST(BalanceSheetEdition, LineTypesAndLinesLeftOut) {

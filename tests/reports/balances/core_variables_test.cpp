@@ -6,6 +6,7 @@
 #include "reports/balances/core/trial_balance_run.h"
 #include "reports/balances/core/trial_balance_variables.h"
 #include "runtime/report_fields.h"
+#include "runtime/text.h"
 #include "support/runtime_fixture.h"
 
 using namespace balances;
@@ -132,6 +133,38 @@ TEST_F(VariablesTest, LineBalanceAndBudget) {
   EXPECT_EQ(f_.GetFieldNumber(kTgDebit), 1577.0);
   EXPECT_EQ(f_.GetFieldNumber(kTgSoldeCredit), 0.0);
   EXPECT_EQ(f_.GetFieldNumber(kResult), 1000.0);
+}
+
+// A percentage of the budget the budget balances print in ten characters at most: whole up to them,
+// past them the bound it passes with "more than" or "less than"; its value stays whole for the
+// exports, and a later line's percentage is printed anew.
+TEST_F(VariablesTest, APercentagePastTenCharactersIsPrintedAsTheBoundItPasses) {
+  struct Case {
+    long long debit, credit;  // a period's budget of 1.00
+    const char* printed;
+    double value;
+  } cases[] = {
+      {4057229, 0, "-4057129.0", -4057129.0},
+      {9999999999999, 0, "<-9999999", -9999999999899.0},
+      {0, 9999999999999, ">99999999", 10000000000099.0},
+      {150, 0, "-50.0", -50.0},
+  };
+  const ChartEntry a = Account("60100000", "Achats", 36500);
+  for (const Case& c : cases) {
+    AccountFigures g;
+    g.debit = c.debit;
+    g.credit = c.credit;
+    FillGathered(f_, g);
+    LineInput in;
+    in.letter = 'A';
+    in.entry = &a;
+    in.daysInYear = 365;
+    in.daysInPeriod = 1;
+    ComputeLine(f_, in);
+    EXPECT_EQ(Trimmed(V(kBPourcent)), c.printed) << c.debit << " / " << c.credit;
+    EXPECT_LE(Trimmed(V(kBPourcent)).size(), 10u);
+    EXPECT_NEAR(f_.GetFieldNumber(kBPourcent), c.value, 0.06) << "the value the exports write";
+  }
 }
 
 TEST_F(VariablesTest, BreakLevelsRestartAtTheirLetters) {

@@ -4,6 +4,8 @@
 // it) and copies the model; "Bilan Calcul" (20509) refuses a C70 of another model, checks the
 // period and runs the computation.
 #include <QWidget>
+#include <algorithm>
+#include <cstdlib>
 #include <filesystem>
 #include <functional>
 
@@ -28,6 +30,7 @@
 #include "shell/handlers.h"
 #include "support/dossier_fixture.h"
 #include "support/line_files.h"
+#include "support/window_amounts.h"
 
 namespace {
 
@@ -356,6 +359,66 @@ TEST_F(BalanceSheetCommandsTest, TheRunsBoxNamesTheAmountsThatDoNotRead) {
   EXPECT_NE(refused.text.find("IMPOSSIBLE de poursuivre"), std::string::npos) << refused.text;
   for (const std::string& named : {account, line}) EXPECT_NE(refused.text.find(named), std::string::npos) << refused.text;
   test_support::ScreenshotMessage(refused, "balances", "calcul_unreadable_unbalanced");
+}
+
+// The general balance the computation finds off by 1, 10 million, a billion and 99 999 999 999,99
+// either way (a line's amount made that large): the dialog shows it whole, grouped, with its sign,
+// inside its control.
+TEST_F(BalanceSheetCommandsTest, AmountsSweepTheGeneralBalanceIsShownWholeAndInside) {
+  Initialise("S  ", {gui::IDYES, gui::IDOK});
+  ASSERT_EQ(C70State().first, '3');
+  CloseAllTables();
+  // A debit line and a credit line of the books, their amounts as stored.
+  std::uint32_t debitLine = 0, creditLine = 0;
+  long long debitWas = 0, creditWas = 0;
+  std::string debitText[2], creditText[2];
+  {
+    test_support::RawRecords raw(std::string(PathC50()) + ".dbf");
+    for (std::uint32_t n = 1; n <= raw.Count() && (debitLine == 0 || creditLine == 0); ++n) {
+      const std::string r = raw.Record(n);
+      const std::string code = raw.Field(r, "BCODE");
+      if (r[0] == '*' || raw.Field(r, "BCLE") != "Z" || code[0] < '1' || code[0] > '9') continue;
+      const bool debit = raw.Field(r, "BSENS")[0] == 'D';
+      std::uint32_t& line = debit ? debitLine : creditLine;
+      if (line != 0) continue;
+      line = n;
+      (debit ? debitWas : creditWas) = StoredAmountCents(raw.Field(r, "BMONTANTE"));
+      (debit ? debitText : creditText)[0] = raw.Field(r, "BMONTANTF");
+      (debit ? debitText : creditText)[1] = raw.Field(r, "BMONTANTE");
+    }
+    ASSERT_NE(debitLine, 0u);
+    ASSERT_NE(creditLine, 0u);
+  }
+  test_support::SweepFaults faults;
+  for (std::size_t k = 0; k < test_support::SweepCents().size(); ++k) {
+    const long long was = test_support::SweepCents()[k] > 0 ? debitWas : creditWas;
+    // The widest: the line at the most it holds, the books off by that less what it held.
+    const long long amount = std::min(std::llabs(test_support::SweepCents()[k]), 9'999'999'999'999 - was);
+    const long long cents = test_support::SweepCents()[k] > 0 ? amount : -amount;
+    {
+      test_support::RawRecords raw(std::string(PathC50()) + ".dbf");
+      raw.Put(debitLine, "BMONTANTF", debitText[0]);
+      raw.Put(debitLine, "BMONTANTE", debitText[1]);
+      raw.Put(creditLine, "BMONTANTF", creditText[0]);
+      raw.Put(creditLine, "BMONTANTE", creditText[1]);
+      // The line of the amount's side made so large that the books are off by the amount.
+      const std::uint32_t line = cents > 0 ? debitLine : creditLine;
+      for (const char* field : {"BMONTANTF", "BMONTANTE"}) raw.Put(line, field, AmountText14(FromCents(was + amount)));
+    }
+    const std::vector<gui::ShownModal> boxes = ComputeWholeYear([] {}, [&](TDEtaBilanCalcul& d) {
+      gui::Control* general = d.GetDlgItem(TDEtaBilanCalcul::kGeneral);
+      ASSERT_NE(general, nullptr);
+      const std::string where = "balance sheet computation, off by " + test_support::GroupedDigits(cents);
+      faults.Add(test_support::AmountFault(where, general->GetText(), cents, test_support::Shown::kSigned));
+      faults.Add(test_support::CutFault(where, *general));
+      if (k == 3 || k == 7) {
+        d.Show(gui::SW_SHOWNORMAL);
+        test_support::Screenshot(d.OuterWidget(), "balances", "amounts_sweep_calcul" + std::string(k == 3 ? "" : "_credit"));
+      }
+    });
+    CloseAllTables();
+  }
+  faults.Report();
 }
 
 }  // namespace

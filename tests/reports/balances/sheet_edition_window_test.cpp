@@ -38,6 +38,7 @@
 #include "runtime/dossier_record.h"
 #include "runtime/inifiles.h"
 #include "runtime/numbers.h"
+#include "runtime/text.h"
 #include "runtime/session_registry.h"
 #include "runtime/xbase.h"
 #include "shell/application.h"

@@ -301,6 +301,28 @@ TEST_F(ExportTest, ANameThatIsNoRegularFileIsRefusedAtOnce) {
   EXPECT_TRUE(platform::DirectoryExists(folder + "rapport.csv"));
 }
 
+// An export named after a file of the program folder (the help page, the e-mail model, the list of
+// reports stored at start-up, absent yet) is refused when the run makes it, said once with the
+// name, and the file is left as it was: F1 still opens the help page, not a CSV.
+TEST_F(ExportTest, AFileOfTheProgramIsNeverAnExport) {
+  Write("CAideNuv.html", "<html>Aide</html>");
+  Write("CRefEML.txt", "To: %s");
+  for (const std::string& name : {std::string("CAideNuv.html"), std::string("crefeml.txt"), std::string("CESETATS.LST")}) {
+    const std::string path = Dir() + "/" + name;
+    const std::string before = platform::FileExists(path) ? ReadFileBytes(path) : std::string("<absent>");
+    ASSERT_TRUE(IniSetString("NomFichierExport", path.c_str()));
+    reports::ReportExportFile file;
+    EngineRun run("[Export:csv][Export][ITD][TT-Avant][@COMPTE] [@DEBIT][TT-Suivant]\r\n[ITF]", Ledger(), &file);
+    run.ToEnd();
+    EXPECT_EQ(file.Handle(), -1) << name;
+    ASSERT_EQ(run.env.warnings.size(), 1u) << name;
+    EXPECT_NE(run.env.warnings[0].find("est un fichier du programme"), std::string::npos) << run.env.warnings[0];
+    EXPECT_EQ(reports::CloseExportFile(file, run.context.exportSettings), reports::ExportEnd::kFailed) << name;
+    EXPECT_EQ(platform::FileExists(path) ? ReadFileBytes(path) : std::string("<absent>"), before) << name;
+  }
+  ASSERT_TRUE(IniSetString("NomFichierExport", ""));
+}
+
 // A disk that refuses the export half-way (a file-size limit, as a full disk): the export of the
 // same name from the run before is left whole, and no temporary file stays beside it.
 TEST_F(ExportTest, AFailedExportLeavesThePreviousOneWhole) {

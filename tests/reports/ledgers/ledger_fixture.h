@@ -65,8 +65,8 @@ using QuietEnvironment = test_support::QuietReportEnvironment;
 // text (empty when no file was written or the layout could not begin). `pages`, when given,
 // receives every record of the preview's pages, a line each.
 inline std::string RunToExport(ledgers::LedgerReport& report, const std::string& layout, const std::string& path,
-                               std::string* pages = nullptr) {
-  return test_support::RunLayoutToExport(report, layout, path, pages);
+                               std::string* pages = nullptr, std::vector<std::string>* warnings = nullptr) {
+  return test_support::RunLayoutToExport(report, layout, path, pages, warnings);
 }
 
 

@@ -19,6 +19,7 @@
 #include "support/pdf_tools.h"
 #include "support/line_files.h"
 #include "support/report_dossier_fixture.h"
+#include "support/window_amounts.h"
 #include "vat_data.h"
 
 namespace vat_test {
@@ -245,6 +246,51 @@ TEST_F(VatWindowTest, ALineWhoseAmountDoesNotReadIsNamedByTheComputation) {
   test_support::ScreenshotMessage(*box, "vat_dunning", "tva-unreadable-amount");
 }
 
+// A layout of the user's own exporting the return in CSV: the return counts a line whose amount
+// does not read as zero, computed before the preview runs; the report engine writes no file over
+// it, offers none and names the line, where the sound return writes its file.
+TEST_F(VatWindowTest, AnExportOfTheReturnIsRefusedOverALineThatDoesNotRead) {
+  std::vector<report_test::Layout> layouts;
+  layouts.push_back({"EDD-CA3", "EDD-CA3",
+                     Utf8File(std::string(MERLON_SOURCE_DIR) + "/src/resources/reports/C-Etat-EDD-CA3.txt")});
+  layouts.push_back({"EDD-CSV", "TVA (CSV)", "[Export:csv][Export][ITD][TT-Avant][@TOT_4457] [@TOT_APAYER][TT-Suivant]\r\n[ITF]"});
+  MakeReportSet('0', layouts);
+  WorkedExample();
+  AddLine("44571000", "VE ", Date(2, 7), 'C', 999);
+  const auto exportRun = [this] {
+    gui::ModalSeam::Reset();
+    QueuePeriod(gui::IDOK, nullptr);
+    QueueChoice(choice_ids::kToPreview);
+    QueueChoice(gui::IDOK, 1);  // EDD-CSV
+    QueuePeriod(gui::IDCANCEL, nullptr);
+    RunSubjectCommand(command_id::EtatsDeclarationTva);
+    Settle();
+    if (CurrentPreviewWindow != nullptr) Send(CurrentPreviewWindow, visu_cmd::Quitter);
+    Settle();
+    std::string offered;
+    for (const auto& shown : gui::ModalSeam::Shown())
+      if (shown.caption == "Fichier d'exportation") offered = shown.text;
+    return offered;
+  };
+  EXPECT_NE(exportRun().find(".csv"), std::string::npos) << test_support::ShownTexts();
+  std::uint32_t damaged = 0;
+  {
+    test_support::RawRecords raw(std::string(PathC50()) + ".dbf");
+    for (std::uint32_t n = 1; n <= raw.Count() && damaged == 0; ++n)
+      if (StoredAmountCents(raw.Field(raw.Record(n), "BMONTANTE")) == 999) damaged = n;
+    ASSERT_NE(damaged, 0u);
+    raw.Put(damaged, "BMONTANTE", "abc");
+  }
+  EXPECT_EQ(exportRun(), "") << test_support::ShownTexts();
+  const gui::ShownModal* refusal = nullptr;
+  for (const auto& shown : gui::ModalSeam::Shown())
+    if (shown.text.find("Le fichier n'a pas \xE9t\xE9 \xE9" "crit") != std::string::npos) refusal = &shown;
+  ASSERT_NE(refusal, nullptr) << test_support::ShownTexts();
+  EXPECT_EQ(refusal->caption, "ATTENTION - Montants illisibles");
+  EXPECT_NE(refusal->text.find("C50 enregistrement " + std::to_string(damaged) + ","), std::string::npos)
+      << refusal->text;
+}
+
 TEST_F(VatWindowTest, AnEightDigitFigureShowsToTheCent) {
   AddAccount("44571000", "TVA");
   AddLine("44571000", "VE ", Date(2, 5), 'C', 1234567891);
@@ -410,6 +456,39 @@ TEST_F(VatWindowTest, ADraftFileCutInARecordStopsTheReturnWithAMessageAndIsLeftA
   EXPECT_NE(shown.find(path.substr(0, path.size() - 4)), std::string::npos) << shown;
   EXPECT_EQ(fs::file_size(path), size - 37);
   EXPECT_EQ(GetDossierState(), '2');
+}
+
+// The collected VAT of the period at 1, 10 million, a billion and 99 999 999 999,99 either way, and
+// past them as the lines add up: the dialog shows each box whole, grouped, with its sign, inside its
+// control.
+TEST_F(VatWindowTest, AmountsSweepTheBoxesShowEveryAmountWholeAndInside) {
+  AddAccount("44571000", "TVA");
+  test_support::SweepFaults faults;
+  long long collected = 0;
+  for (std::size_t k = 0; k < test_support::SweepCents().size(); ++k) {
+    const long long cents = test_support::SweepCents()[k];
+    AddLine("44571000", "VE ", Date(2, 5), cents > 0 ? 'C' : 'D', cents < 0 ? -cents : cents);
+    collected += cents;
+    bool seen = false;
+    gui::ModalSeam::Reset();
+    gui::ModalSeam::QueueDialogAnswer(gui::IDCANCEL, [&](gui::Window& w) {
+      auto& d = static_cast<gui::Dialog&>(w);
+      d.PressButton(vat_ids::kCalculer);
+      const std::string where = "VAT dialog, collected " + test_support::GroupedDigits(collected);
+      faults.Add(test_support::AmountFault(where, d.GetItemText(1207), collected, test_support::Shown::kSigned));
+      for (int id = 1206; id <= 1216; ++id)
+        if (gui::Control* c = d.GetDlgItem(id); c != nullptr && !c->Widget()->isHidden()) {
+          faults.Add(test_support::GroupedFault(where + ", " + std::to_string(id), c->GetText()));
+          faults.Add(test_support::CutFault(where + ", " + std::to_string(id), *c));
+        }
+      if (k == 3 || k == 7) test_support::Screenshot(w.Widget(), "vat_dunning", "amounts_sweep_vat" + std::string(k == 3 ? "" : "_back"));
+      seen = true;
+    });
+    RunSubjectCommand(command_id::EtatsDeclarationTva);
+    Settle();
+    EXPECT_TRUE(seen) << test_support::ShownTexts();
+  }
+  faults.Report();
 }
 
 }  // namespace

@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstdlib>
 
+#include "data/record_fields.h"
 #include "data/table.h"
 #include "data/table_structures.h"
 #include "platform/system/files.h"
@@ -101,10 +102,6 @@ bool LoadModelParams(const std::string& path, std::vector<ModelParam>& params, s
   return true;
 }
 
-namespace {
-long long Cents(double v) { return std::llround(v * 100.0); }
-}  // namespace
-
 bool LoadSheetLines(Table& lines, std::vector<SheetLine>& out) {
   out.clear();
   if (!lines.isOpen) return false;
@@ -119,7 +116,9 @@ bool LoadSheetLines(Table& lines, std::vector<SheetLine>& out) {
     l.note = TrimmedRight(lines.GetField(6));
     for (int c = 1; c <= 4; ++c) {
       l.postes[c - 1] = Trimmed(lines.GetField(sheet_field::Poste(c)));
-      for (int cur = 0; cur < 2; ++cur) l.cents[c - 1][cur] = Cents(lines.GetFieldNum(sheet_field::Amount(c, cur)));
+      // Read as every amount is read: one that does not read counts as zero, and a report watching
+      // its reads is told.
+      for (int cur = 0; cur < 2; ++cur) l.cents[c - 1][cur] = StoredAmountOf(lines, sheet_field::Amount(c, cur));
     }
     l.percent = lines.GetField(sheet_field::kPercent);
     out.push_back(std::move(l));

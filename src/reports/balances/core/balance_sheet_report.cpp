@@ -28,6 +28,8 @@ constexpr int kActif = 1702, kPassif = 1703, kResultat = 1704;
 constexpr int kEditionCaption = 1701;     // "Edition du Bilan de "
 // A total of the edition its field cannot hold (%s: the line's code, its label, the amount, its currency).
 constexpr int kMsgTotalTooLarge = 36513;
+// A box without its franc figure, edited in francs (%s: the poste, its line's code and label).
+constexpr int kMsgBoxWithoutFrancs = 37714;
 constexpr int kWordFrancs = 36503, kWordEuros = 36504;
 
 int SectionName(char letter) {
@@ -85,7 +87,14 @@ bool SheetEditionReport::PrepareReport() {
   index_.reset();
   lines_.clear();
   order_.clear();
-  if (!c70_.isOpen || !LoadSheetLines(c70_, lines_) || lines_.empty()) {
+  unreadLoaded_.Clear();
+  unreadHanded_ = false;
+  bool loaded = false;
+  {
+    const UnreadAmountWatch watch(unreadLoaded_);
+    loaded = c70_.isOpen && LoadSheetLines(c70_, lines_);
+  }
+  if (!loaded || lines_.empty()) {
     ShowEmpty(std::string(LoadStr(kEditionCaption)) + DossierCode);
     return false;
   }
@@ -150,9 +159,19 @@ void SheetEditionReport::FindPostesOnlyInModel() {
 }
 
 bool SheetEditionReport::TotalsIntoTable() {
-  TotalsPass(lines_, currency);
   refusedSaves_ = 0;
   tooLarge_.clear();
+  // A box the computation left blank in francs (kept only in euros then, past its field) is no 0 to sum.
+  if (currency == 0)
+    for (const SheetLine& l : lines_)
+      for (std::size_t c = 0; c < 4; ++c) {
+        if (l.postes[c].empty() || l.cents[c][1] == 0 || !c70_.GoTo(static_cast<long>(l.recno))) continue;
+        c70_.GetFieldNum(sheet_field::Amount(static_cast<int>(c) + 1, 0));
+        if (!c70_.blank) continue;
+        tooLarge_ = FillPlaceholders(LoadStr(kMsgBoxWithoutFrancs), {l.postes[c], Trimmed(l.code), Trimmed(l.label)});
+        return false;
+      }
+  TotalsPass(lines_, currency);
   // A total that its field cannot hold stops the edition before any total is written.
   for (const SheetLine& l : lines_) {
     const char op = First(l.calc);
@@ -207,6 +226,10 @@ bool SheetEditionReport::PrepareAnnex() {
 }
 
 void SheetEditionReport::ComputeLine() {
+  if (!unreadHanded_ && WatchingUnreadAmounts()) {
+    unreadHanded_ = true;
+    NoteUnreadAmounts(unreadLoaded_);
+  }
   if (annex) ComputeAnnexLine();
   else ComputeSheetLine();
   ++lineCount;

@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "data/unread_amounts.h"
 #include "reports/balances/core/balance_sheet_edition.h"
 #include "reports/engine/core/report_owner.h"
 
@@ -82,6 +83,10 @@ class SheetEditionReport : public reports::SimpleReportOwner {
   Table& c70_;
   Table& c10_;
   std::vector<SheetLine> lines_;     // code order
+  // The amounts of the computed sheet that did not read as numbers (counted as zero), read as the
+  // run was prepared: named to the report engine at the run's first line.
+  UnreadAmounts unreadLoaded_;
+  bool unreadHanded_ = false;
   std::vector<std::size_t> order_;   // indices of lines_ in section and line order
   std::size_t pos_ = 0;
   std::unique_ptr<PosteIndex> index_;

@@ -7,6 +7,7 @@
 #include "data/account_totals.h"
 #include "data/dossier_files.h"
 #include "data/error_report.h"
+#include "data/record_fields.h"
 #include "data/table.h"
 #include "data/table_results.h"
 #include "dossier/core/dossier_run_marker_copies.h"
@@ -17,6 +18,7 @@
 #include "runtime/inifiles.h"
 #include "runtime/logfile.h"
 #include "runtime/text.h"
+#include "runtime/twin_amounts.h"
 #include "runtime/xbase.h"
 
 namespace balances {
@@ -60,26 +62,32 @@ struct PosteLine {
   char section = ' ';
 };
 
+// What a box of C70 (an amount field) and an amount of an annex record (14 characters of its text)
+// hold: 14 characters with two decimals.
+bool Holds(long long cents) { return StoredAmountHolds(cents); }
+
+// An amount of an annex record: 14 characters, blank for a franc figure past them (a dossier kept only
+// in euros, whose run does not refuse for it).
 std::string Number14(long long cents) {
+  if (!Holds(cents)) return std::string(14, ' ');
   char buf[40];
   std::snprintf(buf, sizeof buf, "%14.2f", static_cast<double>(cents) / 100.0);
   return PadRight(buf, 14);
 }
 
-// What a box of C70 (an amount field) and an amount of an annex record (14 characters of its text)
-// hold: 14 characters with two decimals.
-bool Holds(long long cents) { return cents >= kSmallestTotalCents && cents <= kLargestTotalCents; }
-
 const char* CurrencyWord(int currency) { return LoadStr(currency == 0 ? kWordFrancs : kWordEuros); }
 
 // The first box of the sheet's lines, then amount of the annex, that the computation would take
-// past what its field holds, named; "" when every one fits.
-std::string AmountPastItsField(const SheetComputation& computation, const std::vector<SheetLine>& lines) {
+// past what its field holds, named; "" when every one fits. A dossier kept only in euros shows no
+// franc figure in any edition: its francs refuse nothing (one past its field is written blank).
+std::string AmountPastItsField(const SheetComputation& computation, const std::vector<SheetLine>& lines,
+                               bool euroOnly) {
+  const int first = euroOnly ? 1 : 0;
   for (const SheetLine& l : lines)
     for (const std::string& poste : l.postes) {
       const auto found = poste.empty() ? computation.postes.end() : computation.postes.find(poste);
       if (found == computation.postes.end()) continue;
-      for (int c = 0; c < 2; ++c) {
+      for (int c = first; c < 2; ++c) {
         const long long cents = found->second[static_cast<std::size_t>(c)];
         if (!Holds(cents))
           return FillPlaceholders(LoadStr(kMsgBoxTooLarge), {poste, Trimmed(l.code), Trimmed(l.label),
@@ -87,7 +95,7 @@ std::string AmountPastItsField(const SheetComputation& computation, const std::v
       }
     }
   for (const AnnexLine& a : computation.annex)
-    for (int c = 0; c < 2; ++c) {
+    for (int c = first; c < 2; ++c) {
       const auto i = static_cast<std::size_t>(c);
       for (const long long cents : {a.amount[i], a.carried[i], a.previous[i]})
         if (!Holds(cents))
@@ -241,7 +249,10 @@ bool WriteBalanceSheet(Table& c70, Table& c10, const SheetComputation& computati
       const auto found = poste.empty() ? computation.postes.end() : computation.postes.find(poste);
       for (int c = 0; c < 2; ++c) {
         const long long cents = found == computation.postes.end() ? 0 : found->second[static_cast<std::size_t>(c)];
-        filled = c70.PutFieldNum(sheet_field::Amount(column, c), static_cast<double>(cents) / 100.0) && filled;
+        // A franc figure past its field (a dossier kept only in euros) is left blank, never cut.
+        filled = (Holds(cents) ? c70.PutFieldNum(sheet_field::Amount(column, c), static_cast<double>(cents) / 100.0)
+                               : BlankNumberField(c70, sheet_field::Amount(column, c))) &&
+                 filled;
       }
     }
     ok = c70.EndRewrite(filled) && ok;
@@ -324,7 +335,7 @@ SheetRun RunBalanceSheet(const SheetRunInput& input) {
     return run;
   }
   // A box or an annex amount that its field cannot hold refuses the run before any change.
-  run.message = AmountPastItsField(run.computation, lines);
+  run.message = AmountPastItsField(run.computation, lines, input.euroOnly);
   if (!run.message.empty()) {
     run.outcome = RunOutcome::kTooLarge;
     WriteLog(RunLogLine(run));

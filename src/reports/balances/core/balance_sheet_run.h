@@ -59,7 +59,8 @@ SheetComputation ComputeBalanceSheet(const BalanceSource& source, const ChartLis
                                      const SheetPeriod& period);
 
 // Writes the run into the dossier: every C70 column amount set from its poste (0 for a poste
-// without amount, in both currencies), the period into the header label (characters 4-11 and
+// without amount, in both currencies; blank for a figure past its field, which only a dossier
+// kept in euros only lets through, in francs), the period into the header label (characters 4-11 and
 // 16-23, DD/MM/YY), the annex records of C10 replaced. False when a write failed.
 bool WriteBalanceSheet(Table& c70, Table& c10, const SheetComputation& computation, const SheetPeriod& period);
 
@@ -100,8 +101,9 @@ struct SheetRun {
 
 // The run, the dossier held alone and its tables closed: the lines, the chart, the code lists
 // and the parameters loaded; an unbalanced general balance (euros, and francs unless the
-// dossier is in euros only), or a box or annex amount past what its field holds, refused before
-// any change; then C70 and C10 opened exclusively,
+// dossier is in euros only), or a box or annex amount past what its field holds (euros, and
+// francs unless the dossier is in euros only: there a franc figure past its field is written
+// blank), refused before any change; then C70 and C10 opened exclusively,
 // copied aside under the dossier's run marker (kBalanceSheetRun), and the amounts and the
 // annex written. One log line tells the outcome. An amount that does not read counts as zero,
 // as in the trial balance, its line or account named in `unreadable` whatever the outcome.

@@ -4,6 +4,7 @@
 #include <cctype>
 
 #include "data/dossier_files.h"
+#include "data/unread_amounts.h"
 #include "reports/balances/core/cegid_export.h"
 #include "reports/balances/core/trial_balance_variables.h"
 #include "resources/string_table.h"
@@ -90,14 +91,20 @@ std::string TrialBalanceReport::ExportNameSuffix() {
 
 void TrialBalanceReport::ExportBegins() {
   exporting_ = true;
-  if (mode_ == Mode::kBalance) SayUnreadable();
+  if (mode_ == Mode::kBalance) HandUnreadable();
+}
+
+void TrialBalanceReport::HandUnreadable() {
+  if (unreadableHanded_ || !WatchingUnreadAmounts()) return;
+  unreadableHanded_ = true;
+  for (const UnreadableAmountLine& line : unreadable_) NoteUnreadAmount(line);
 }
 
 void TrialBalanceReport::SayUnreadable() {
-  if (unreadableSaid_ || unreadable_.empty()) return;
+  HandUnreadable();
+  if (unreadableSaid_ || unreadable_.empty() || exporting_) return;
   unreadableSaid_ = true;
-  ShowWarning(exporting_ ? UnreadableAmountsFileMessage(unreadable_) : UnreadableAmountsMessage(unreadable_),
-              UnreadableAmountsCaption());
+  ShowWarning(UnreadableAmountsMessage(unreadable_), UnreadableAmountsCaption());
 }
 
 std::string TrialBalanceReport::ListTitleText() const { return TrimmedRight(ListTitle(ListKind(), codes_)); }
@@ -169,6 +176,7 @@ bool TrialBalanceReport::PrepareReport() {
   typeListe_ = typeListe;
   unreadable_.clear();
   exporting_ = false;
+  unreadableHanded_ = false;
   lines_.clear();
   fecRows_ = FecRows{};
   cegidRecords_.clear();

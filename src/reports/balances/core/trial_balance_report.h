@@ -65,10 +65,9 @@ class TrialBalanceReport : public reports::SimpleReportOwner {
   // A run of several lists exports each to a file of its own: "-generale", "-resultat",
   // "-analytique", "-collectif-" + the collective's letter.
   std::string ExportNameSuffix() override;
-  // A balance whose reading met amounts that do not read writes no export file: the warning that
-  // names them says so.
+  // A balance whose reading met amounts that do not read writes no export file: they are named to
+  // the report engine, which gives the file up and says so; no warning of the balance's own.
   void ExportBegins() override;
-  bool RefusesExport() const override { return mode_ == Mode::kBalance && !unreadable_.empty(); }
 
   // ---- what a run asks or tells (a window answers with its boxes)
   // The empty-report notice ("Il n'y a rien dans cet Etat" and the text).
@@ -130,6 +129,10 @@ class TrialBalanceReport : public reports::SimpleReportOwner {
   std::vector<UnreadableAmountLine> unreadable_;
   bool exporting_ = false;
   void SayUnreadable();
+  // The list's amounts that do not read named to the report engine, once a list: they were read
+  // before its run began.
+  bool unreadableHanded_ = false;
+  void HandUnreadable();
 
   // The list being produced.
   Mode mode_ = Mode::kBalance;

@@ -74,13 +74,19 @@ void AmountText(ReportFieldTable& f, int n, long long cents, int amount) {
 // t := a - b as a money text, blank when zero.
 void Difference(ReportFieldTable& f, int t, int a, int b) { AmountText(f, t, Units(f, a) - Units(f, b)); }
 // A percentage of the budget consumed: 100 - (period - rest) / period x 100, blank without budget.
+// The budget balances give it ten characters, where it grows left as an amount does: one that needs
+// more is printed as the bound it passes, "more than" or "less than" it; its value stays whole for
+// the exports.
 void Percent(ReportFieldTable& f, int t, int period, int rest) {
   const long long p = Units(f, period);
   if (p == 0) {
     f.SetFieldText(t, "");
     return;
   }
-  f.SetFieldNumber(t, 100.0 - static_cast<double>(p - Units(f, rest)) / static_cast<double>(p) * 100.0);
+  const double percent = 100.0 - static_cast<double>(p - Units(f, rest)) / static_cast<double>(p) * 100.0;
+  f.SetFieldNumber(t, percent);
+  constexpr std::size_t kPrintedWidth = 10;
+  if (Trimmed(f.Value(t)).size() > kPrintedWidth) f.SetFieldShownText(t, percent > 0 ? ">99999999" : "<-9999999");
 }
 
 void ResetLevel(ReportFieldTable& f, int level) {

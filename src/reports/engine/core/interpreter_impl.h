@@ -11,6 +11,7 @@
 #include <unordered_map>
 #include <vector>
 
+#include "data/unread_amounts.h"
 #include "reports/engine/core/report_interpreter.h"
 #include "reports/engine/core/work_text.h"
 
@@ -287,6 +288,13 @@ class ReportInterpreter::Impl {
     inkY = -1;
   }
   void CreateExport();
+  // The amounts of the run that did not read as numbers, whoever read them (the owner's hooks, the
+  // field statements) while a page was rendered, and those the owner named: a run that met one
+  // writes no export file. The file is given up as soon as it is open over one, or at the run's
+  // last page; the refusal, naming them, is said once, at that last page.
+  UnreadAmounts unreadAmounts;
+  bool exportRefused = false, refusalSaid = false;
+  void RefuseExportOverUnreadAmounts();
   std::string ResolveTemplateFile(const std::string& name, bool& ok);
   const FontSlot& CurrentFontSlot() const;
   int TopOfLine(int line) const { return (line - 1) * c.lineHeight + c.lineHeight / 5; }

@@ -258,6 +258,8 @@ bool ReportInterpreter::Impl::Begin(const ListSetup& setup, const LoadedTemplate
   if (e.delimiter.empty()) e.delimiter = delimiter;
   e.decimalMark = !delimiter.empty() && delimiter[0] == ',' ? '.' : ',';
   fieldIndexes.clear();
+  unreadAmounts.Clear();
+  exportRefused = refusalSaid = false;
   return true;
 }
 
@@ -299,15 +301,26 @@ void ReportInterpreter::Impl::NewPageState() {
 
 PageOutcome ReportInterpreter::Impl::RenderPage() {
   NewPageState();
-  ReadText();
-  EndOfText();
+  {
+    // Every amount read while the page is made, by the owner or by the statements, is watched.
+    const UnreadAmountWatch watch(unreadAmounts);
+    ReadText();
+    EndOfText();
+  }
   PageOutcome outcome;
   ReportExportFile& file = *c.exportFile;
   // A run to the end (asked, or for an export) over a template that neither iterates nor steps
   // the records would render the same page for ever: it ends with this page.
   if (!c.endOfData && !dataOnPage && (c.firstPage == 9999 || c.runToEnd || file.IsOpen())) c.endOfData = true;
-  // At the data's end an export that would carry an amount its owner could not read is given up.
-  if (c.endOfData && file.IsOpen() && owner.RefusesExport()) file.Abandon();
+  // At the run's last page (its data's end, or the last page of its range) an export that would
+  // carry an amount the run could not read is given up, and the refusal said.
+  if (c.endOfData || (c.firstPage != 9999 && !c.UpToLastPage(c.renderedPages + 1))) {
+    RefuseExportOverUnreadAmounts();
+    if (exportRefused && !refusalSaid) {
+      refusalSaid = true;
+      env.Warn(UnreadableAmountsCaption(), UnreadAmountsFileMessage(unreadAmounts));
+    }
+  }
   if (c.renderedPages == 1 && file.IsOpen()) outcome.renderAllPages = true;
   if (!c.endOfData && c.firstPage == 9999) outcome.renderNextPage = true;
   if (c.endOfData) {
@@ -321,6 +334,14 @@ PageOutcome ReportInterpreter::Impl::RenderPage() {
   }
   SayUnreadableUpdates();
   return outcome;
+}
+
+void ReportInterpreter::Impl::RefuseExportOverUnreadAmounts() {
+  // A file the owner gave up itself (a payment file it refused) was said by the owner.
+  ReportExportFile& file = *c.exportFile;
+  if (!file.IsOpen() || !unreadAmounts.Any()) return;
+  file.Abandon();
+  exportRefused = true;
 }
 
 void ReportInterpreter::Impl::ReadText() {

@@ -71,13 +71,13 @@ class ReportOwner {
   // True when the owner writes the file of its run itself, whole, before the rows are shown:
   // the layout's [Export] then makes no file of its own (nothing is offered at the end).
   virtual bool WritesItsOwnExport() const { return false; }
-  // The interpreter made the run's export file ([Export]): an owner that names the amounts it could
-  // not read then says that the file is not written, rather than that they count as zero.
+  // The interpreter made the run's export file ([Export]). A run that meets an amount that does not
+  // read as a number writes no export: the interpreter decides it, from every amount read through
+  // the table layer while its pages are made (data/unread_amounts.h), and names them in its own
+  // box. An owner that read its amounts before the run (in PrepareReport), or from their text
+  // alone, names those it counted as zero with NoteUnreadAmount from one of its hooks; it keeps its
+  // own warning for the screen and the printer, and leaves the export's to the interpreter.
   virtual void ExportBegins() {}
-  // True when the run's export file must not be written: it would carry amounts that the owner
-  // could not read (the screen and the printout count them as zero), which the owner names. Asked
-  // when the file is made and when the data ends: the file is then given up and nothing is offered.
-  virtual bool RefusesExport() const { return false; }
 };
 
 // A report owner that holds its state itself.

@@ -44,7 +44,9 @@ void ReportInterpreter::Impl::CreateExport() {
       FillPlaceholders(LoadStr(kExportTitle), {LoadStr(kProgramName), c.documentTitle, Trimmed(env.DossierCode())});
   if (!file.Create(name, c.exportSettings, title, c.columnsPerLine)) return;
   owner.ExportBegins();
-  if (owner.RefusesExport()) file.Abandon();
+  // An amount already met that did not read: the file is given up at once, the refusal said at
+  // the run's last page.
+  RefuseExportOverUnreadAmounts();
 }
 
 bool ReportInterpreter::Impl::TryOthers() {

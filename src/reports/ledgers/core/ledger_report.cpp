@@ -1,8 +1,9 @@
 #include "reports/ledgers/core/ledger_report.h"
 
+#include "data/unread_amounts.h"
+
 #include <cstdint>
 #include <cstdlib>
-#include <cstring>
 
 #include "reports/ledgers/core/ledger_strings.h"
 #include "resources/string_table.h"
@@ -29,7 +30,9 @@ void LedgerReport::SayUnreadable() {
   unreadableSaid_ = true;
   std::vector<UnreadableAmountLine> all(source_.Unreadable().begin(), source_.Unreadable().end());
   all.insert(all.end(), unreadableRecords_.begin(), unreadableRecords_.end());
-  ShowUnreadableAmounts(exporting_ ? UnreadableAmountsFileMessage(all) : UnreadableAmountsMessage(all));
+  // Named to the report engine, which writes no export over them and says so itself.
+  for (const UnreadableAmountLine& line : all) NoteUnreadAmount(line);
+  if (!exporting_) ShowUnreadableAmounts(UnreadableAmountsMessage(all));
 }
 
 void LedgerReport::DeclareFields(const std::vector<std::string>& definitions) {
@@ -57,57 +60,20 @@ Cents LedgerReport::GetCents(int field) const {
 void LedgerReport::Balance(int debit, int credit, int solde, int mt, int dc) {
   const Cents difference = GetCents(debit) - GetCents(credit);
   // Two money totals into a text balance (every balance of the ledgers): its text made from the
-  // cents; any other case, or an amount too wide, as the field table makes it.
-  char text[18];
+  // cents; any other case as the field table makes it.
   std::int64_t units = 0;
   const bool money = FieldTypeOf(fields.Definition(debit)) == 'M' && FieldTypeOf(fields.Definition(credit)) == 'M' &&
                      fields.FieldScale(debit) == 2 && fields.FieldScale(credit) == 2 &&
                      fields.GetFieldUnits(debit, units) && fields.GetFieldUnits(credit, units) &&
                      FieldTypeOf(fields.Definition(solde)) == 'C';
-  if (money && BalanceText(difference, text)) {
-    fields.SetFieldText(solde, text);
+  if (money && difference == 0) {
+    fields.SetFieldText(solde, "          0.00");
+  } else if (money) {
+    fields.SetFieldBalance(solde, difference);
   } else {
     fields.SetFieldDifference(solde, debit, credit);
   }
   fields.SetBalancePair(mt, dc, difference);
-}
-
-bool BalanceText(Cents cents, char* out) {
-  // Up to 999 999 999.99 the plain text fits its 14 characters and the grouping below is whole.
-  constexpr Cents kMost = 99'999'999'999;
-  if (cents > kMost || cents < -kMost) return false;
-  if (cents == 0) {
-    std::memcpy(out, "          0.00", 15);
-    return true;
-  }
-  // The absolute amount right-aligned in 14 characters with its two decimals.
-  Cents a = cents < 0 ? -cents : cents;
-  char* t = out;
-  std::memset(t, ' ', 14);
-  int at = 13;
-  t[at--] = static_cast<char>('0' + a % 10);
-  a /= 10;
-  t[at--] = static_cast<char>('0' + a % 10);
-  a /= 10;
-  t[at--] = '.';
-  do {
-    t[at--] = static_cast<char>('0' + a % 10);
-    a /= 10;
-  } while (a > 0);
-  // Blanks between groups of three integer digits, the text moved left into its leading blanks,
-  // as the runtime groups an amount.
-  const int n = 14;
-  int ip = n - 2 - 3;
-  while (ip >= 1 && ip <= n) {
-    const char here = t[ip - 1];
-    const char before = ip >= 2 ? t[ip - 2] : 0;
-    if (here == ' ' || before == '-' || t[0] != ' ') break;
-    std::memmove(t, t + 1, static_cast<std::size_t>(ip - 2));
-    t[ip - 2] = ' ';
-    ip -= 4;
-  }
-  std::memcpy(t + 14, cents < 0 ? " Cr" : " Db", 4);
-  return true;
 }
 
 std::string LedgerReport::Lib23(const std::string& label2, const std::string& label3, int margin) const {

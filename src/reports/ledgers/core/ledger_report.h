@@ -33,14 +33,12 @@ class LedgerReport : public reports::SimpleReportOwner {
   // The text of the last empty-report notice (tests read it).
   const std::string& LastEmptyText() const { return lastEmpty_; }
   // At the end of a report whose lines include amounts that do not read as numbers (counted as
-  // zero): the warning naming them; a window shows it in a message box.
+  // zero): the warning naming them; a window shows it in a message box. A run with an export file
+  // shows none: the report engine gives the file up and names them.
   virtual void ShowUnreadableAmounts(const std::string& text) { lastUnreadable_ = text; }
   const std::string& LastUnreadableText() const { return lastUnreadable_; }
 
-  // A run with an export file: its warning says that the file is not written, and the file,
-  // which would carry those amounts, is given up.
   void ExportBegins() override { exporting_ = true; }
-  bool RefusesExport() const override { return !source_.Unreadable().empty() || !unreadableRecords_.empty(); }
 
   const LedgerTables& Tables() const { return tables_; }
 
@@ -50,8 +48,8 @@ class LedgerReport : public reports::SimpleReportOwner {
   // A record of another table than the lines (an account's, a section's or a journal-month's
   // totals) whose amount does not read as a number, counted as zero.
   void NoteUnreadable(UnreadableAmountLine record) { unreadableRecords_.push_back(std::move(record)); }
-  // At the run's end: the lines and records read whose amount does not read, named in one box,
-  // once a run (ShowUnreadableAmounts), with the export file left unwritten when there is one.
+  // At the run's end: the lines and records read whose amount does not read, named to the report
+  // engine, and in one box once a run (ShowUnreadableAmounts) when the run has no export file.
   void SayUnreadable();
 
   // The report variables: their count and definitions (declared once per report object).
@@ -96,10 +94,5 @@ class LedgerReport : public reports::SimpleReportOwner {
   bool unreadableSaid_ = false;
   bool exporting_ = false;
 };
-
-// The text a balance of two money totals shows (as the field table's difference writes it: the
-// grouped amount in 14 characters and " Db" / " Cr", "0.00" alone in 14 when zero), written with
-// its NUL into `out` (18 characters); false for an amount beyond 999 999 999.99.
-bool BalanceText(Cents cents, char* out);
 
 }  // namespace ledgers

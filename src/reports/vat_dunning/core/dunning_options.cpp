@@ -2,6 +2,7 @@
 
 #include "runtime/dates.h"
 #include "runtime/numbers.h"
+#include "runtime/text.h"
 #include "runtime/xbase.h"
 
 namespace dunning {
@@ -87,8 +88,11 @@ int AgeingBucket(const std::string& dueDate, const std::string& lineDate, const 
 }
 
 std::string StarredAmount(double absolute) {
-  std::string text = PadRight(FormatNumber(13, 2, false, absolute), 16);
-  text[10] = ',';
+  // The digits right-aligned in 13 characters, wider when they need more: never asterisks alone.
+  std::string text = AmountDigits(absolute);
+  if (text.size() < 13) text.insert(0, 13 - text.size(), ' ');
+  text[text.size() - 3] = ',';
+  text = PaddedRight(std::move(text), 16);
   for (char& c : text)
     if (c == ' ') c = '*';
   return text;

@@ -53,7 +53,8 @@ AgeingLimits ComputeAgeingLimits(const std::string& reference);
 // reference is the due date when there is one, else the line date; stored dates compare as text.
 int AgeingBucket(const std::string& dueDate, const std::string& lineDate, const AgeingLimits& limits);
 
-// The balance in its starred form (16 characters): "******1234,50***".
+// The balance in its starred form (16 characters): "******1234,50***", "99999999999,99**" for the widest
+// balance, its digits always whole.
 std::string StarredAmount(double absolute);
 
 }  // namespace dunning

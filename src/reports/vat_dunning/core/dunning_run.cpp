@@ -5,6 +5,7 @@
 #include "data/dossier_files.h"
 #include "data/entry_lines.h"
 #include "data/record_fields.h"
+#include "data/unread_amounts.h"
 #include "data/write_targets.h"
 #include "resources/string_table.h"
 #include "runtime/dates.h"
@@ -331,7 +332,7 @@ bool DunningRun::LoadAccount() {
       balanceCents_ += l.sense == 'D' ? l.cents : -l.cents;
       std::string& entry = AccountLines[static_cast<std::size_t>(AccountLineCount)];
       entry = l.month + l.day + l.label + l.text + l.due + std::string(1, l.sense) +
-              PadRight(FormatNumber(14, 2, false, static_cast<double>(l.cents) / 100.0), 14) + l.text2 + l.text3;
+              AmountText14(FromCents(l.cents)) + l.text2 + l.text3;
       const int bucket = AgeingBucket(l.due, l.month + l.day, Limits);
       buckets_[bucket] += l.sense == 'D' ? l.cents : -l.cents;
       if (AccountLineCount + 1 >= static_cast<long>(AccountLines.size())) GrowLines();
@@ -433,13 +434,17 @@ bool DunningRun::NextRecord() {
         if (ClearEndOfData) ClearEndOfData();
       }
       if (AccountSearch()) return true;
+      NameUnreadable();
       if (!RefuseUnreadable() && Kind() == 'S') FinishTransferFile();
       finished_ = true;
       return false;
     }
     case '2':
       EndOfList = !AccountSearch();
-      if (EndOfList) finished_ = true;
+      if (EndOfList) {
+        NameUnreadable();
+        finished_ = true;
+      }
       return false;
     case '4':
       sectionCode_ = "D";
@@ -597,13 +602,20 @@ void DunningRun::ComputeLine() {
   ++ComputedCount;
 }
 
+void DunningRun::NameUnreadable() {
+  // Some were read as the run was prepared: the report engine writes no export over them.
+  for (const UnreadableAmountLine& line : unreadable_) NoteUnreadAmount(line);
+}
+
 bool DunningRun::RefuseUnreadable() {
   // An amount too wide has stopped the run and said so already.
   if (!TransferRun() || unreadable_.empty() || tooWide_) return false;
   unreadableRefused_ = true;
   writer_.Abort();
   for (int v = VRTS_06_01; v <= VRTS_08_02; ++v) fields_.SetFieldText(v, "");
-  if (Kind() == 'V' && AbandonExport) AbandonExport();
+  // The layout's export is given up too (the file of kind "S" would have taken its name): the
+  // report engine then says nothing more of it.
+  if (AbandonExport) AbandonExport();
   Refuse(UnreadableAmountsFileMessage(unreadable_), LoadStr(Kind() == 'S' ? kCaptionSepa : kCaptionTransferFile));
   return true;
 }

@@ -71,7 +71,7 @@ class DunningRun {
   // Where the SEPA file goes: the export file the report engine made for the layout, whose
   // follow-up (open, send) then serves the transfer file; TransferFileName() when empty.
   std::function<std::string()> TransferTarget;
-  // Gives up the report's export file of a run of kind "V" whose records cannot be right (an
+  // Gives up the report's export file of a transfer run whose records or file cannot be right (an
   // amount that does not read): nothing of it is put in place or offered.
   std::function<void()> AbandonExport;
 
@@ -145,6 +145,8 @@ class DunningRun {
   void ComputeTransfer();
   void FinishTransferFile();
   bool RefuseUnreadable();
+  // The lines left out as zero, named to the report engine at the end of the run.
+  void NameUnreadable();
   std::string PaymentText(bool record) const;
   std::string Option(std::size_t position, std::size_t width) const { return OptionPart(OptionsString, position, width); }
 

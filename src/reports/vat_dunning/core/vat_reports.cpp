@@ -4,6 +4,7 @@
 
 #include "data/entry_lines.h"
 #include "data/table.h"
+#include "data/unread_amounts.h"
 #include "resources/string_table.h"
 #include "runtime/dates.h"
 #include "runtime/numbers.h"
@@ -72,6 +73,8 @@ bool DebitsReport::PrepareReport() {
 
 void DebitsReport::ComputeLine() {
   const DebitsReturn& r = Return;
+  // The return was computed before the run: the lines it counted as zero are named to the engine.
+  for (const UnreadableAmountLine& line : r.unreadable) NoteUnreadAmount(line);
   fields_.SetFieldText(MOISDEBUT, PadRight(r.startMonth, 5).c_str());
   fields_.SetFieldText(MOISFIN, PadRight(r.endMonth, 5).c_str());
   fields_.SetFieldUnits(NON_IMPOSA, r.nonTaxable);
@@ -199,6 +202,7 @@ std::string ReceiptsReport::LabelText(const std::string& code) {
 }
 
 void ReceiptsReport::ComputeLine() {
+  for (const UnreadableAmountLine& line : Return.unreadable) NoteUnreadAmount(line);
   if (!Detailed()) {
     ++LineCount;
     return;

@@ -277,6 +277,7 @@ DebitsComputation::Outcome DebitsComputation::ComputeReturn(const std::string& s
   r.previousCredit = s44567;
   r.otherAccounts = s445 + d445 - d4452 - d4457 - d4456 - s44567;
   r.net = r.intraCommunity + r.collected - r.fixedAssets - r.otherGoods - r.previousCredit - r.otherAccounts;
+  r.unreadable = reader_.Unreadable();
   out = r;
   return r.net == 0 ? Outcome::NilNet : Outcome::Computed;
 }
@@ -427,6 +428,7 @@ ReceiptsComputation::Outcome ReceiptsComputation::ComputeReturn(const std::strin
     more = c60_.SkipActive(true);
   }
   r.net = r.receiptsVat - r.fixedAssets - r.otherGoods - r.previousCredit;
+  r.unreadable = reader_.Unreadable();
   out = r;
   return Outcome::Computed;
 }

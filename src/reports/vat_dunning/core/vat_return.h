@@ -100,6 +100,9 @@ struct DebitsReturn {
   long long otherAccounts = 0;   // the rest of the 445* balance at the end of the period
   long long nonTaxable = 0;      // the accounts of the dossier INI
   long long net = 0;             // minus the balance of every 445* account at the end of the period
+  // The lines counted as zero, their amount not read: the report of the return names them to the
+  // report engine, which writes no export over them.
+  std::vector<UnreadableAmountLine> unreadable;
   long long ToPay() const { return net > 0 ? net : 0; }
   long long Credit() const { return net < 0 ? -net : 0; }
 };
@@ -166,6 +169,7 @@ struct ReceiptsReturn {
   long long otherGoods = 0;      // 4456* other than 44562* and 44567*
   long long previousCredit = 0;  // 44567*
   long long net = 0;
+  std::vector<UnreadableAmountLine> unreadable;  // as the return on debits keeps them
   long long ToPay() const { return net > 0 ? net : 0; }
   long long Credit() const { return net < 0 ? -net : 0; }
 };

@@ -1,0 +1,94 @@
+#include "unread_amounts.h"
+
+#include "data/record_fields.h"
+#include "data/table.h"
+#include "data/table_structures.h"
+#include "resources/string_table.h"
+#include "runtime/text.h"
+
+namespace {
+
+// The export's refusal around the list of what did not read, and the line of the amounts whose
+// record the run did not name.
+constexpr int kMsgUnreadableFileNotWritten = 34700;
+constexpr int kStrUnnamedAmounts = 34740;  // "%s montant(s) ..."
+
+thread_local UnreadAmounts* watching = nullptr;
+
+// The text of a character field of the record's bytes, cut at a NUL byte as the table reads it.
+std::string TextOf(Table& table, const char* name, const std::uint8_t* record) {
+  const int field = table.FieldPos(name);
+  return field == 0 ? std::string() : FieldTextOf(table, field, record);
+}
+
+}  // namespace
+
+UnreadAmountWatch::UnreadAmountWatch(UnreadAmounts& into) : previous_(watching) { watching = &into; }
+
+UnreadAmountWatch::~UnreadAmountWatch() { watching = previous_; }
+
+bool WatchingUnreadAmounts() { return watching != nullptr; }
+
+void NoteUnreadAmount(const UnreadableAmountLine& line) {
+  if (watching == nullptr) return;
+  for (const UnreadableAmountLine& l : watching->lines)
+    if (l.file == line.file && l.recno == line.recno && (l.file != UnreadableAmountLine::kOtherRecord || l.piece == line.piece))
+      return;
+  watching->lines.push_back(line);
+}
+
+void NoteUnreadAmount(Table& table, int field, const std::uint8_t* record, std::uint32_t recno) {
+  if (watching == nullptr) return;
+  if (recno == 0 || record == nullptr) {
+    ++watching->unnamed;
+    return;
+  }
+  NoteUnreadAmount(UnreadRecordLine(table, field, record, recno));
+}
+
+void NoteUnnamedUnreadAmount() {
+  if (watching != nullptr) ++watching->unnamed;
+}
+
+void NoteUnreadAmounts(const UnreadAmounts& met) {
+  if (watching == nullptr || watching == &met) return;
+  for (const UnreadableAmountLine& line : met.lines) NoteUnreadAmount(line);
+  watching->unnamed += met.unnamed;
+}
+
+UnreadableAmountLine UnreadRecordLine(Table& table, int field, const std::uint8_t* record, std::uint32_t recno) {
+  const std::size_t slash = table.tablePath.rfind('/');
+  const std::string file = slash == std::string::npos ? table.tablePath : table.tablePath.substr(slash + 1);
+  UnreadableAmountLine line;
+  line.recno = recno;
+  switch (TableKindOfFileName(file)) {
+    case TableKind::C50:
+      line.file = LigneTri::kDraft;
+      line.piece = TextOf(table, "BPIECE", record);
+      line.account = TextOf(table, "BCODE", record);
+      return line;
+    case TableKind::C40:
+      line.file = LigneTri::kClosed;
+      line.piece = TextOf(table, "DPIECE", record);
+      line.account = TextOf(table, "DCODE", record);
+      return line;
+    case TableKind::C20:
+    case TableKind::C30:
+      line.file = TableKindOfFileName(file) == TableKind::C20 ? UnreadableAmountLine::kAccountRecord
+                                                               : UnreadableAmountLine::kSectionRecord;
+      line.account = FieldTextOf(table, 1, record);
+      return line;
+    default:
+      line.file = UnreadableAmountLine::kOtherRecord;
+      line.piece = UpperCp1252(file);
+      line.account = field >= 1 && field <= table.FieldCount() ? table.FieldName(field) : "";
+      return line;
+  }
+}
+
+std::string UnreadAmountsFileMessage(const UnreadAmounts& met) {
+  if (!met.lines.empty()) return UnreadableAmountsFileMessage(met.lines);
+  if (met.unnamed == 0) return "";
+  return FillPlaceholder(LoadStr(kMsgUnreadableFileNotWritten),
+                         "   " + FillPlaceholder(LoadStr(kStrUnnamedAmounts), std::to_string(met.unnamed)) + "\n");
+}

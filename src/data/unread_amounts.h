@@ -1,0 +1,58 @@
+// The amounts a run met that do not read as numbers (ReadableNumberText), gathered for a run whose
+// output must not carry them: a report's export file. While an UnreadAmountWatch lives on this
+// thread, every reader of the table layer notes each amount it could not read, whoever asked for
+// it: StoredAmountOf, FieldTextAsRead, GetField and GetFieldNum of a number field (named by their
+// current record), StoredAmountCents, FieldCentsOf and the readers of a record's bytes (unnamed:
+// their record is not known there). A reader that knows the record of an amount it read from its
+// text alone, or an owner that read its amounts before the watch began, names it with
+// NoteUnreadAmount. Outside a watch nothing is noted and nothing is asked.
+#pragma once
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "data/entry_lines.h"
+
+class Table;
+
+struct UnreadAmounts {
+  std::vector<UnreadableAmountLine> lines;  // named: their record known
+  long unnamed = 0;                         // read from a text or a record's bytes alone
+  bool Any() const { return unnamed > 0 || !lines.empty(); }
+  void Clear() {
+    lines.clear();
+    unnamed = 0;
+  }
+};
+
+class UnreadAmountWatch {
+ public:
+  // Notes into `into` until its end; the watch it stands over (if any) notes again afterwards.
+  explicit UnreadAmountWatch(UnreadAmounts& into);
+  ~UnreadAmountWatch();
+  UnreadAmountWatch(const UnreadAmountWatch&) = delete;
+  UnreadAmountWatch& operator=(const UnreadAmountWatch&) = delete;
+
+ private:
+  UnreadAmounts* previous_;
+};
+
+// True while a watch lives on this thread.
+bool WatchingUnreadAmounts();
+// Into the watch of this thread, if any: a line named, a record of `table` (its bytes `record`,
+// its number `recno`; 0 when unknown, and the amount goes unnamed), an amount without its record.
+void NoteUnreadAmount(const UnreadableAmountLine& line);
+void NoteUnreadAmount(Table& table, int field, const std::uint8_t* record, std::uint32_t recno);
+void NoteUnnamedUnreadAmount();
+// Everything another watch gathered (an owner's, over what it read before its run), into this one.
+void NoteUnreadAmounts(const UnreadAmounts& met);
+
+// How a record of `table` whose amount field `field` does not read is named: a line of C50 or C40
+// by its piece and account, an account of C20, a section of C30, any other record by its file and
+// field.
+UnreadableAmountLine UnreadRecordLine(Table& table, int field, const std::uint8_t* record, std::uint32_t recno);
+
+// The warning of an export not written over these amounts (UnreadableAmountsFileMessage): the lines
+// named, or, when none is, how many amounts were read without their record.
+std::string UnreadAmountsFileMessage(const UnreadAmounts& met);

@@ -1,0 +1,212 @@
+// A run to an export file that meets an amount whose stored text does not read as a number writes
+// no file and names the record, whoever read the amount: an owner reading the field raw (the
+// number, or its text then read by Val), an owner reading the record's bytes, the template's own
+// field statements, an amount of another table, an owner naming what it read before the run. The
+// owners here know nothing of unread amounts: the interpreter decides. The same runs to the screen
+// keep their pages, and over the sound table they write their file.
+#include "core_support.h"
+#include "data/entry_lines.h"
+#include "data/record_fields.h"
+#include "data/stored_fields.h"
+#include "data/unread_amounts.h"
+#include "data_test_util.h"
+#include "runtime/numbers.h"
+#include "runtime/xbase.h"
+#include "support/line_files.h"
+
+using namespace test_support;
+
+namespace {
+
+using L = LigneEcriture;
+
+// An owner stepping the lines of TableC50 in their order, each giving MONTANT the text `read` makes
+// of the current line (nothing at all when `read` is empty: the template reads the line itself).
+class LinesOwner : public reports::SimpleReportOwner {
+ public:
+  explicit LinesOwner(std::function<std::string(Table&)> read) : read_(std::move(read)) {
+    fields.SetFieldCount(1);
+    fields.InitFieldTable();
+    fields.DeclareField(0, "MONTANT   C200");
+  }
+  bool PrepareReport() override { return TableC50->GoTop(); }
+  void ComputeLine() override {
+    if (read_) fields.SetFieldText(0, read_(*TableC50).c_str());
+  }
+  bool NextRecord() override { return TableC50->Skip(1) && !TableC50->eof; }
+  std::function<void()> onInit;
+  void InitReport() override {
+    if (onInit) onInit();
+  }
+
+ private:
+  std::function<std::string(Table&)> read_;
+};
+
+class UnreadAmountsExportTest : public data_test::DataTest {
+ protected:
+  void SetUp() override {
+    DataTest::SetUp();
+    TheDossierRecord.SetConstant(18, ";  ");
+  }
+  void TearDown() override {
+    TableC50->CloseTable();
+    DataTest::TearDown();
+  }
+
+  // Three lines in C50, made anew: 10.00, 20.00 and 30.00 euros, the second on 60100000.
+  void MakeLines() {
+    TableC50->CloseTable();
+    ASSERT_EQ(CreateTableOfKind(TableKind::C50, DossierPath(TableKind::C50), true), 0);
+    ASSERT_TRUE(TableC50->OpenShared(DossierPath(TableKind::C50)));
+    for (int i = 1; i <= 3; ++i) {
+      ASSERT_TRUE(TableC50->AppendBlank());
+      TableC50->PutField(L::BCLE, "Z");
+      TableC50->PutField(L::BPIECE, StrZero(i, 6));
+      TableC50->PutField(L::BCODE, i == 2 ? "60100000" : "41100000");
+      TableC50->PutFieldNum(L::BMONTANTF, 65.6 * i);
+      TableC50->PutFieldNum(L::BMONTANTE, 10.0 * i);
+      ASSERT_TRUE(TableC50->InsertRecord());
+    }
+    ASSERT_TRUE(TableC50->Commit());
+    TableC50->CloseTable();
+  }
+
+  // The lines' euro amount of record 2 made `bytes`, as a foreign program or a damaged disk leaves it.
+  void Damage(const std::string& bytes) {
+    TableC50->CloseTable();
+    RawRecords(DossierPath(TableKind::C50) + ".dbf").Put(2, "BMONTANTE", bytes);
+  }
+
+  struct Outcome {
+    bool written = false;
+    std::string file;
+    std::vector<std::string> warnings;
+    int pages = 0;
+  };
+  // The template run to its end, its export (when it makes one) under `name` in the dossier folder.
+  Outcome Run(LinesOwner& owner, const std::string& tmpl, const std::string& name = "export.csv") {
+    EXPECT_TRUE(TableC50->OpenShared(DossierPath(TableKind::C50)));
+    Outcome out;
+    const std::string path = DossierFolder + name;
+    std::filesystem::remove(path);
+    owner.exportFileName = path;
+    if (!owner.PrepareReport()) {
+      TableC50->CloseTable();
+      return out;
+    }
+    OwnerRun run(owner);
+    if (!run.interpreter.BeginListWithTemplate(reports::ListSetup{}, tmpl)) return out;
+    run.interpreter.RenderToEnd();
+    run.file.Close(run.context.exportSettings);
+    out.pages = run.context.store.PageCount();
+    out.warnings = run.env.warnings;
+    out.written = std::filesystem::exists(path);
+    if (out.written) out.file = ReadFileBytes(path);
+    TableC50->CloseTable();
+    return out;
+  }
+};
+
+const char* const kExported = "[Export:csv][Export][ITD][TT-Avant][@MONTANT][TT-Suivant]\r\n[ITF][Fin]";
+const char* const kShown = "[ITD][TT-Avant][@MONTANT][TT-Suivant]\r\n[ITF][Fin]";
+
+}  // namespace
+
+TEST_F(UnreadAmountsExportTest, NoExportIsWrittenOverAnAmountThatDoesNotReadWhoeverReadsIt) {
+  const std::string line2 = "C50 enregistrement 2, pi\xE8" "ce 000002, compte 60100000\n";
+  const std::string unnamed = "1 montant(s) dont l'enregistrement n'a pas \xE9t\xE9 nomm\xE9";
+  const struct Case {
+    const char* what;
+    std::function<std::string(Table&)> read;
+    const char* tmpl;  // the template reading the line itself when `read` is empty
+    std::string named;
+  } cases[] = {
+      {"the number read raw", [](Table& t) { return std::string(FormatNumber(14, 2, false, t.GetFieldNum(L::BMONTANTE))); },
+       kExported, line2},
+      {"its text read by Val", [](Table& t) { return std::string(FormatNumber(14, 2, false, Val(t.GetField(L::BMONTANTE)))); },
+       kExported, line2},
+      {"the francs read, the euros never", [](Table& t) { return std::string(t.GetField(L::BMONTANTF)); }, kExported,
+       ""},
+      {"the record's bytes read", [](Table& t) {
+         const std::string_view stored = StoredFields(t, {L::BMONTANTE})[0];
+         return std::to_string(StoredAmountCents(stored));
+       },
+       kExported, unnamed},
+      {"the template's field statement", {},
+       "[Export:csv][Export][ITD][TT-Avant][C50->BMONTANTE][TT-Suivant]\r\n[ITF][Fin]", line2},
+  };
+  for (const std::string& garbage : {std::string("abc"), std::string(14, '\0'), std::string("-1e300"),
+                                     std::string("nan"), std::string("12.3.4")}) {
+    SCOPED_TRACE(std::string("\"") + garbage.c_str() + "\"");
+    for (const Case& c : cases) {
+      SCOPED_TRACE(c.what);
+      MakeLines();
+      LinesOwner sound(c.read);
+      const Outcome before = Run(sound, c.tmpl);
+      EXPECT_TRUE(before.written);
+      EXPECT_EQ(before.warnings, std::vector<std::string>{});
+      Damage(garbage);
+      LinesOwner owner(c.read);
+      const Outcome after = Run(owner, c.tmpl);
+      if (c.named.empty()) {
+        // The damaged field was never read: the file is written.
+        EXPECT_TRUE(after.written);
+        EXPECT_EQ(after.warnings, std::vector<std::string>{});
+      } else {
+        EXPECT_FALSE(after.written) << after.file;
+        ASSERT_EQ(after.warnings.size(), 1u);
+        EXPECT_EQ(after.warnings[0].rfind("ATTENTION - Montants illisibles|", 0), 0u) << after.warnings[0];
+        EXPECT_NE(after.warnings[0].find(c.named), std::string::npos) << after.warnings[0];
+        EXPECT_NE(after.warnings[0].find("Le fichier n'a pas \xE9t\xE9 \xE9" "crit"), std::string::npos);
+      }
+      // On the screen the run goes on, its pages made, and nothing is said of a file.
+      LinesOwner shown(c.read);
+      const Outcome screen =
+          Run(shown, c.read ? kShown : "[ITD][TT-Avant][C50->BMONTANTE][TT-Suivant]\r\n[ITF][Fin]");
+      EXPECT_EQ(screen.pages, 1);
+      EXPECT_EQ(screen.warnings, std::vector<std::string>{});
+    }
+  }
+}
+
+// An owner that read its amounts before the run (as the balances read every line when the list is
+// prepared) names those that did not read from a hook; the amount of a table that is not a
+// dossier's is named by its file and field; an export that the run makes after meeting one is given
+// up as it is made, and an export of the next run, over sound amounts, is written.
+TEST_F(UnreadAmountsExportTest, AnAmountNamedByTheOwnerOrOfAnotherTableRefusesTheFileToo) {
+  MakeLines();
+  LinesOwner owner([](Table& t) { return std::string(t.GetField(L::BPIECE)); });
+  owner.onInit = [] {
+    NoteUnreadAmount(UnreadableAmountLine{LigneTri::kClosed, 17, "000123", "40100000"});
+  };
+  Outcome out = Run(owner, "[TT-Init][Export:csv][Export][ITD][TT-Avant][@MONTANT][TT-Suivant]\r\n[ITF][Fin]");
+  EXPECT_FALSE(out.written);
+  ASSERT_EQ(out.warnings.size(), 1u);
+  EXPECT_NE(out.warnings[0].find("C40 enregistrement 17, pi\xE8" "ce 000123, compte 40100000"), std::string::npos)
+      << out.warnings[0];
+
+  TableStructure s;
+  s.fields = {FieldDef{"XCODE", 'C', 10, 0}, FieldDef{"XMONT", 'N', 14, 2}};
+  const std::string path = Dir() + "/cxxmont";
+  Create(s, path);
+  ASSERT_TRUE(TableCXX->OpenShared(path));
+  ASSERT_TRUE(TableCXX->AppendBlank());
+  ASSERT_TRUE(TableCXX->PutField(1, "X1"));
+  ASSERT_TRUE(TableCXX->InsertRecord());
+  TableCXX->CloseTable();
+  RawRecords(path + ".dbf").Put(1, "XMONT", "1e300");
+  ASSERT_TRUE(TableCXX->OpenShared(path));
+  ASSERT_TRUE(TableCXX->GoTop());
+  LinesOwner other([](Table&) { return std::string(FormatNumber(14, 2, false, TableCXX->GetFieldNum(2))); });
+  out = Run(other, kExported);
+  TableCXX->CloseTable();
+  EXPECT_FALSE(out.written);
+  ASSERT_EQ(out.warnings.size(), 1u);
+  EXPECT_NE(out.warnings[0].find("CXXMONT.DBF enregistrement 1, champ XMONT"), std::string::npos) << out.warnings[0];
+
+  LinesOwner sound([](Table& t) { return std::string(t.GetField(L::BMONTANTE)); });
+  out = Run(sound, kExported);
+  EXPECT_TRUE(out.written);
+  EXPECT_NE(out.file.find("\"20.00\""), std::string::npos) << out.file;
+}
