@@ -224,6 +224,10 @@ void LineChangeNote::Letter(char file, std::uint32_t recno, int currency, const 
                    NoteLetter(after)}));
 }
 
+void LineChangeNote::Mark(std::uint32_t recno, const std::string& before, const std::string& after) {
+  Add(Joined('K', {std::to_string(recno), NoteLetter(before), NoteLetter(after)}));
+}
+
 std::string NoteLetter(const std::string& letter) {
   std::string text = letter.substr(0, std::min<std::size_t>(letter.size(), kNoteLetterWidth));
   text.resize(kNoteLetterWidth, ' ');

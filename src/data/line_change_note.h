@@ -101,6 +101,10 @@ class LineChangeNote {
   // gives every line the change names, with its sort record, its letter after once one of them holds
   // it, and its letter before otherwise.
   void Letter(char file, std::uint32_t recno, int currency, const std::string& before, const std::string& after);
+  // The working mark (TLETP) of sort record `recno`, taken from `before` to `after`: the opening gives
+  // every sort record the change names its mark after once one of them holds it, its mark before
+  // otherwise.
+  void Mark(std::uint32_t recno, const std::string& before, const std::string& after);
 
   // Written (again, when the change adds to what it touches) before the change's next write. False
   // when it could not be: the change writes nothing; the refusal is noted in the refusal watches
@@ -140,7 +144,7 @@ struct LineChangeNoteText {
   std::string station, started;
   struct Item {
     char what = 0;  // 'L' Line, 'F' Follows, 'M' Moved, 'D' Cancelled, 'P' Appended, 'T' SortRecordsFrom,
-                    // 'R' Rewritten (its texts as NoteFieldText reads them), 'E' Letter, 'A' 'H' 'S' a total
+                    // 'R' Rewritten (its texts as NoteFieldText reads them), 'E' Letter, 'K' Mark, 'A' 'H' 'S' a total
     std::vector<std::string> fields;
   };
   std::vector<Item> items;

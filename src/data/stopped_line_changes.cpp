@@ -132,6 +132,12 @@ struct Plan {
     std::string before, after;
   };
   std::vector<Letter> letters;
+  // The working marks the change gave sort records.
+  struct Mark {
+    std::uint32_t recno = 0;
+    std::string before, after;
+  };
+  std::vector<Mark> marks;
 };
 
 Plan PlanOf(const LineChangeNoteText& note) {
@@ -157,6 +163,8 @@ Plan PlanOf(const LineChangeNoteText& note) {
     } else if (item.what == 'D' && f.size() == 2) {
       p.cancelsOnceWritten.emplace_back(Number(f[0]), f[1]);
       p.lines.insert(Number(f[0]));
+    } else if (item.what == 'K' && f.size() == 3) {
+      p.marks.push_back({Number(f[0]), LetterOfNote(f[1]), LetterOfNote(f[2])});
     } else if (item.what == 'E' && f.size() == 5 && !f[0].empty()) {
       p.letters.push_back({f[0][0], Number(f[1]), f[2] == "1" ? 1 : 0, LetterOfNote(f[3]), LetterOfNote(f[4])});
     } else if (item.what == 'R' && f.size() == 4) {
@@ -313,16 +321,42 @@ class Finish {
     for (const Plan::Letter& l : plan.letters) {
       const std::string& want = reached ? l.after : l.before;
       Table& lines = lineOf(l);
-      if (lines.GoTo(static_cast<long>(l.recno)) && TrimmedRight(lines.GetField(fieldOf(l))) != want &&
-          (!locks_.Take(lines) || !lines.PutField(fieldOf(l), want.c_str())))
-        return Refused();
+      if (lines.GoTo(static_cast<long>(l.recno)) && TrimmedRight(lines.GetField(fieldOf(l))) != want) {
+        wrote_ = true;
+        if (!locks_.Take(lines) || !lines.PutField(fieldOf(l), want.c_str())) return Refused();
+      }
       const int sortField = l.currency == 1 ? T::TLETE : T::TLET;
-      if (T::Find(c60_, l.file, l.recno) && TrimmedRight(c60_.GetField(sortField)) != want &&
-          (!locks_.Take(c60_) || !c60_.PutField(sortField, want.c_str())))
-        return Refused();
+      if (T::Find(c60_, l.file, l.recno) && TrimmedRight(c60_.GetField(sortField)) != want) {
+        wrote_ = true;
+        if (!locks_.Take(c60_) || !c60_.PutField(sortField, want.c_str())) return Refused();
+      }
     }
     if (closed) c40_.Commit();
     c50_.Commit();
+    c60_.Commit();
+    return watch_.ReadRefused() ? Refused() : "";
+  }
+
+  // The working marks of a change of marks: once one of its sort records holds its mark after, the
+  // change reached it and is finished, every sort record it names taking its mark after; otherwise
+  // it is taken back. "" when done, else why not.
+  std::string Marks(const Plan& plan, bool* undone, bool* finished) {
+    if (plan.marks.empty()) return "";
+    bool reached = false;
+    for (const Plan::Mark& m : plan.marks)
+      if (m.after != m.before && c60_.GoTo(static_cast<long>(m.recno)) &&
+          TrimmedRight(c60_.GetField(T::TLETP)) == m.after)
+        reached = true;
+    // A read refused while they were looked at decides nothing.
+    if (watch_.ReadRefused()) return Refused();
+    (reached ? *finished : *undone) = true;
+    for (const Plan::Mark& m : plan.marks) {
+      const std::string& want = reached ? m.after : m.before;
+      if (c60_.GoTo(static_cast<long>(m.recno)) && TrimmedRight(c60_.GetField(T::TLETP)) != want) {
+        wrote_ = true;
+        if (!locks_.Take(c60_) || !c60_.PutField(T::TLETP, want.c_str())) return Refused();
+      }
+    }
     c60_.Commit();
     return watch_.ReadRefused() ? Refused() : "";
   }
@@ -596,6 +630,7 @@ StoppedLineChanges FinishStoppedLineChanges() {
       Finish finish(c50, c60);
       why = finish.Lines(plan, &undone, &finished);
       if (why.empty()) why = finish.Letters(plan, &undone, &finished);
+      if (why.empty()) why = finish.Marks(plan, &undone, &finished);
       if (why.empty()) why = finish.Totals(plan, name);
       wrote = finish.Wrote();
     }

@@ -141,11 +141,11 @@ BrowseColumnTable TWSaiBroDetJournauxAnal::DeclaredColumns(bool euros, bool euro
   DefineColumn(t, kLabel, 22, LoadStr(kColumnLabel), 'C', 'G', L::BLIB, 1, 25);
   const int debit = euros ? kColumnDebitE : kColumnDebitF, credit = euros ? kColumnCreditE : kColumnCreditF;
   const int otherDebit = euros ? kColumnDebitF : kColumnDebitE, otherCredit = euros ? kColumnCreditF : kColumnCreditE;
-  DefineColumn(t, kDebit, 9, LoadStr(debit), 'C', 'D', shown, 1, kAmountWidth);
-  DefineColumn(t, kCredit, 9, LoadStr(credit), 'C', 'D', shown, 1, kAmountWidth);
+  DefineColumn(t, kDebit, 15, LoadStr(debit), 'C', 'D', shown, 1, kAmountWidth);
+  DefineColumn(t, kCredit, 15, LoadStr(credit), 'C', 'D', shown, 1, kAmountWidth);
   if (!euroOnly) {
-    DefineColumn(t, kOtherDebit, 9, LoadStr(otherDebit), 'C', 'D', other, 1, kAmountWidth);
-    DefineColumn(t, kOtherCredit, 9, LoadStr(otherCredit), 'C', 'D', other, 1, kAmountWidth);
+    DefineColumn(t, kOtherDebit, 15, LoadStr(otherDebit), 'C', 'D', other, 1, kAmountWidth);
+    DefineColumn(t, kOtherCredit, 15, LoadStr(otherCredit), 'C', 'D', other, 1, kAmountWidth);
     DefineColumn(t, kEntry, 4, LoadStr(kColumnEntry), 'C', 'C', L::BEURO, 1, 1);
   }
   return t;

@@ -21,6 +21,7 @@
 #include "posting/line_changes.h"
 #include "posting/line_save.h"
 #include "posting/new_lines.h"
+#include "processing/core/letters_change.h"
 #include "runtime/numbers.h"
 #include "runtime/text.h"
 #include "runtime/xbase.h"
@@ -450,6 +451,58 @@ bool RunAnalyticLineCreated(const std::string& root, const Arm& arm) {
   return entry::AppendSplitLine(c50, c60, key, line);
 }
 
+// ---- the letters the user writes: the manual matching's marks and letters, the bank reconciliation's
+
+// The manual matching's sentence of letters refused by a write (its string id).
+constexpr int kLettersRefusedText = 37753;
+
+// A dossier with lines in the closed file too: its first months validated.
+void PrepareClosedLines(const std::string& root) {
+  MakeDossier(root + "a", "A", 160, [](DemoOptions& o) {
+    o.analyticMode = '2';
+    o.closedMonths = 2;
+  });
+}
+
+// `letter` for the first four live sort records of draft lines and the first four of closed lines.
+std::vector<processing::LetterWrite> LettersOfEight(Table& c60, const std::string& letter) {
+  std::vector<processing::LetterWrite> writes;
+  int draft = 0, closed = 0;
+  for (std::uint32_t r = 1; r <= c60.RecCount() && draft + closed < 8; ++r) {
+    if (!c60.GoTo(static_cast<long>(r)) || c60.IsDeleted()) continue;
+    int& count = c60.GetField(T::TFIC)[0] == T::kDraft ? draft : closed;
+    if (count == 4) continue;
+    ++count;
+    writes.push_back({r, letter});
+  }
+  return writes;
+}
+
+// Letters saved on four draft and four closed lines, as the manual matching (LettersSaved) or the
+// bank reconciliation (LinesReconciled, a line lettered meanwhile kept) saves them.
+template <LineChangeKind kind>
+bool RunLettersSaved(const std::string& root, const Arm& arm) {
+  Table c40, c50, c60;
+  if (!OpenLines(root, c50, c60) || !c40.OpenShared(PathC40(), "C40CODE")) return false;
+  const std::vector<processing::LetterWrite> writes = LettersOfEight(c60, "AZ");
+  if (writes.size() < 8) return false;
+  arm();
+  const processing::MatchTables t{c40, c50, c60};
+  const processing::LettersOutcome out =
+      processing::WriteLetters(t, 1, writes, kind, kLettersRefusedText, kind == LineChangeKind::LinesReconciled);
+  return out.done && out.written == writes.size();
+}
+
+// The manual matching's working marks put on eight sort records.
+bool RunMatchingMarked(const std::string& root, const Arm& arm) {
+  Table c50, c60;
+  if (!OpenLines(root, c50, c60)) return false;
+  const std::vector<processing::LetterWrite> marks = LettersOfEight(c60, "*");
+  if (marks.size() < 8) return false;
+  arm();
+  return processing::WriteMarks(c60, marks);
+}
+
 // A run as the entry windows make it, its note let go once it is done, as the program does when it
 // leaves the dossier.
 template <bool (*run)(const std::string&, const Arm&)>
@@ -503,6 +556,12 @@ const std::vector<MatrixRun>& LineChangeRuns() {
     {"split_renumbered", "split's axis renumbered", false, {{"a", "A"}}, PrepareLines, AndLeave<RunSplitRenumbered>},
     {"analytic_line_created", "analytic line created", false, {{"a", "A"}}, PrepareLines,
      AndLeave<RunAnalyticLineCreated>},
+    {"letters_saved", "letters saved on four draft and four closed lines", false, {{"a", "A"}}, PrepareClosedLines,
+     AndLeave<RunLettersSaved<LineChangeKind::LettersSaved>>},
+    {"lines_reconciled", "bank reconciliation's letters saved", false, {{"a", "A"}}, PrepareClosedLines,
+     AndLeave<RunLettersSaved<LineChangeKind::LinesReconciled>>},
+    {"matching_marked", "manual matching's marks put", false, {{"a", "A"}}, PrepareClosedLines,
+     AndLeave<RunMatchingMarked>},
   });
   return runs;
 }

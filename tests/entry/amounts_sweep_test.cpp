@@ -11,6 +11,7 @@
 #include "output_fixture.h"
 #include "runtime/text.h"
 #include "shell/application.h"
+#include "support/books_writes.h"
 #include "support/cut_texts.h"
 #include "support/window_amounts.h"
 
@@ -78,6 +79,7 @@ class AmountsSweepTest : public OutputTest {
   // above zero, a credit line for one below; and a debit line of the widest negative amount a line
   // stores on a journal-month of its own.
   void Seed() {
+    const test_support::SetUpPermit permit("balayage des montants");
     for (std::size_t k = 0; k < SweepCents().size(); ++k) {
       const long long cents = SweepCents()[k];
       AccountWith(k, cents);

@@ -19,6 +19,7 @@
 #include "runtime/xbase.h"
 #include "shell/mdi_client.h"
 #include "support/books_writes.h"
+#include "support/cut_texts.h"
 #include "support/other_process.h"
 #include "support/refused_write.h"
 #include "support/window_amounts.h"
@@ -622,6 +623,8 @@ TEST_F(AnalyticSplitTest, AmountsPastTheFrancsAreSplitWholeOrRefused) {
   TWSaiBroDetJournauxAnal* list = List(0, kLines1);
   ASSERT_NE(list, nullptr) << test_support::ShownTexts();
   EXPECT_NE(list->GetCaption().find(" Cr -13 119 140 000.00"), std::string::npos) << list->GetCaption();
+  // Each line's amounts whole in their columns, the widest a line stores as well.
+  EXPECT_EQ(test_support::CutTexts(*list, 2), std::vector<std::string>{});
   for (const char* number : {"0001", "0002"}) {
     const Split part = SplitLine(number);
     EXPECT_EQ(part.sense, 'C') << number;

@@ -241,6 +241,7 @@ TEST_F(SplitTest, ACreditPastTheKeysFrancsIsSplitFromTheLine) {
     const std::string account = c50.GetField(L::BCODE);
     const std::string header = DraftHeaderCode(c50.GetField(L::BMOIS), c50.GetField(L::BJAL));
     TotalsCents move = LineMove(c50).Negated();
+    const test_support::SetUpPermit permit("ligne enregistree");
     ASSERT_TRUE(LockRecord(c50, nullptr, 0));
     ASSERT_TRUE(WriteRecordFields(c50, fields));
     UnlockRecord(c50);
@@ -288,6 +289,7 @@ TEST_F(SplitTest, ACreditPastTheKeysFrancsIsSplitFromTheLine) {
     test_support::RawRecords(std::string(PathC50()) + ".dbf").Put(recno, "BMONTANTF", "**************");
     ASSERT_TRUE(c50.GoTo(static_cast<long>(recno)));
     move += LineMove(c50);
+    const test_support::SetUpPermit permit("totaux de la ligne illisible");
     TotalsMoves moves;
     moves.Account(account, move);
     moves.Header(header, move);

@@ -15,6 +15,7 @@
 #include "runtime/numbers.h"
 #include "runtime/text.h"
 #include "runtime/xbase.h"
+#include "support/books_writes.h"
 #include "support/journal_months.h"
 #include "support/line_files.h"
 
@@ -188,7 +189,10 @@ TEST_F(ValidationCheckTest, TheCheckAfterTheRunNamesWhatTheRunWroteAsTheWholeChe
   for (const Case& c : wrote) {
     SCOPED_TRACE(c.name);
     CopyFolder(model, Folder());
-    c.damage();
+    {
+      const test_support::SetUpPermit permit("dommage");
+      c.damage();
+    }
     UnlockRecord(c40);
     UnlockRecord(c50);
     UnlockRecord(c60);
@@ -209,8 +213,11 @@ TEST_F(ValidationCheckTest, TheCheckAfterTheRunNamesWhatTheRunWroteAsTheWholeChe
   CopyFolder(model, Folder());
   openLines();
   ASSERT_NE(FindRecord(c50, [](Table& t) { return !t.IsDeleted() && t.GetField(L::BCLE)[0] == 'Z'; }), 0u);
-  ASSERT_TRUE(c50.PutFieldNum(L::BMONTANTE, c50.GetFieldNum(L::BMONTANTE) + 1));
-  UnlockRecord(c50);
+  {
+    const test_support::SetUpPermit permit("montant decale");
+    ASSERT_TRUE(c50.PutFieldNum(L::BMONTANTE, c50.GetFieldNum(L::BMONTANTE) + 1));
+    UnlockRecord(c50);
+  }
   CloseEverything();
   c40.CloseTable();
   DossierInvariants after, whole;
@@ -271,12 +278,15 @@ TEST_F(ValidationCheckTest, AStateTheBooksNeverHoldIsNamedWhereverItLies) {
   CopyFolder(Folder(), clean);
   ASSERT_TRUE(c50.OpenShared(PathC50(), L::kCodeTag));
   ASSERT_TRUE(c60.OpenShared(PathC60(), T::kRecordTag));
-  ASSERT_TRUE(c50.GoTo(general));
-  ASSERT_TRUE(c50.DeleteRecord(nullptr, 0));
-  ASSERT_NE(SortRecordOf(c60, T::kDraft, general), 0u);
-  ASSERT_TRUE(c60.DeleteRecord(nullptr, 0));
-  UnlockRecord(c50);
-  UnlockRecord(c60);
+  {
+    const test_support::SetUpPermit permit("ligne generale effacee seule");
+    ASSERT_TRUE(c50.GoTo(general));
+    ASSERT_TRUE(c50.DeleteRecord(nullptr, 0));
+    ASSERT_NE(SortRecordOf(c60, T::kDraft, general), 0u);
+    ASSERT_TRUE(c60.DeleteRecord(nullptr, 0));
+    UnlockRecord(c50);
+    UnlockRecord(c60);
+  }
   CloseEverything();
   DossierInvariants whole;
   ASSERT_FALSE(whole.Check());

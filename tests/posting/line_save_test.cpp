@@ -409,7 +409,10 @@ class AnalyticSaveTest : public SaveTest {
       ASSERT_TRUE(c50.GoTo(a));
       const char kind = c50.GetField(L::BCLE)[0];
       if (kind == 'W' || kind == 'Y') ASSERT_EQ(entry::ReactivateSplitLine(c50, c60, a, "ligne"), LineChange::Done);
-      else ASSERT_TRUE(MarkDraftLine(c50, c60, a, false));
+      else {
+        const test_support::SetUpPermit permit("entete de ventilation remise");
+        ASSERT_TRUE(MarkDraftLine(c50, c60, a, false));
+      }
     }
   }
 };

@@ -10,6 +10,7 @@
 #include <system_error>
 #include <vector>
 
+#include "data/books_write_permit.h"
 #include "data/dossier_files.h"
 #include "data/dossier_invariants.h"
 #include "data/engine_files.h"
@@ -529,6 +530,7 @@ ConversionResult ConvertDossier(const ConversionRequest& request) {
 }
 
 std::string WriteConversionTrial(const std::string& from, const std::string& scratch, const std::string& code) {
+  const BooksWritePermit permit(kConversionTrialRun);
   // The opening asks for a rate where the general file is of the older generation or of a format
   // before the euro: the trial takes the default one.
   ConversionRequest request;

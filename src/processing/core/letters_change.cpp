@@ -132,7 +132,8 @@ bool WriteMarks(Table& c60, const std::vector<LetterWrite>& marks, std::string* 
   std::vector<Mark> planned;
   for (const LetterWrite& m : marks)
     if (c60.GoTo(static_cast<long>(m.c60)) && !c60.IsDeleted())
-      planned.push_back({m.c60, TrimmedRight(c60.GetField(T::TLETP)), m.letter});
+      planned.push_back({m.c60, TrimmedRight(c60.GetField(T::TLETP)), TrimmedRight(m.letter)});
+  for (const Mark& m : planned) steps.Note().Mark(m.c60, m.before, m.after);
   // Refused on the way: what was written taken back; a lock another station kept was said by its
   // notice already.
   // The sort file is the one table the marks write: it is named when the system named none.

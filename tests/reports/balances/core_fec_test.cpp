@@ -321,6 +321,7 @@ TEST_F(FecTest, TheSirenNamesTheFile) {
 TEST_F(FecTest, AnotherStationAppendsLinesMeanwhile) {
   const std::string c50 = Path("c50"), c60 = Path("c60");
   test_support::OtherProcess other([c50, c60](char) {
+    const test_support::SetUpPermit permit("ligne d'un autre poste");
     Table lines, sort;
     if (!lines.OpenShared(c50, LigneEcriture::kCodeTag) || !sort.OpenShared(c60, "C60CODE")) return false;
     if (!lines.AppendBlank()) return false;

@@ -12,6 +12,7 @@
 #include "data_test_util.h"
 #include "runtime/numbers.h"
 #include "runtime/xbase.h"
+#include "support/books_writes.h"
 #include "support/line_files.h"
 
 using namespace test_support;
@@ -59,6 +60,7 @@ class UnreadAmountsExportTest : public data_test::DataTest {
     TableC50->CloseTable();
     ASSERT_EQ(CreateTableOfKind(TableKind::C50, DossierPath(TableKind::C50), true), 0);
     ASSERT_TRUE(TableC50->OpenShared(DossierPath(TableKind::C50)));
+    const test_support::SetUpPermit permit("lignes mises en place");
     for (int i = 1; i <= 3; ++i) {
       ASSERT_TRUE(TableC50->AppendBlank());
       TableC50->PutField(L::BCLE, "Z");
