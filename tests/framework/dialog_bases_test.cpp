@@ -4,6 +4,8 @@
 // the lower layers.
 
 #include <QApplication>
+#include <QGuiApplication>
+#include <QScreen>
 #include <QWidget>
 
 #include "controls/mcontrols.h"
@@ -164,6 +166,22 @@ TEST_F(DialogBasesTest, BoxesAreWideEnoughForTheirCaption) {
   ASSERT_TRUE(prompt.Create());
   EXPECT_TRUE(test_support::CaptionFits(prompt.Widget()));
   test_support::Screenshot(prompt.Widget(), "caption-width", "password-prompt");
+}
+
+// A refusal naming a long path is one sentence wider than the screen: its box wraps it and stays inside
+// the screen, every word of it shown.
+TEST_F(DialogBasesTest, ABoxOfALongSentenceStaysInsideTheScreen) {
+  const std::string sentence =
+      "La ligne n'a pas \xE9t\xE9 enregistr\xE9" "e, une \xE9" "criture ayant \xE9t\xE9 refus\xE9" "e (erreur d'\xE9" "criture sur le "
+      "disque: le fichier /tmp/un-dossier-au-nom-tres-long/encore-un-niveau/demo/c50demo.dbf n'a pas pu \xEA" "tre "
+      "\xE9" "crit. V\xE9rifiez le disque qui le porte (ou la liaison avec le serveur), puis relancez le traitement.) : "
+      "rien n'a chang\xE9.";
+  std::unique_ptr<QWidget> box(gui::NewMessageBoxWidget(sentence, "Saisie", gui::MB_OK | gui::MB_ICONHAND));
+  box->adjustSize();
+  const int screen = QGuiApplication::primaryScreen()->availableGeometry().width();
+  EXPECT_LE(box->width(), screen);
+  EXPECT_TRUE(test_support::CaptionFits(box.get()));
+  test_support::Screenshot(box.get(), "caption-width", "long-sentence");
 }
 
 }  // namespace

@@ -2,14 +2,19 @@
 
 #include <QApplication>
 #include <QDialog>
+#include <QFontMetrics>
+#include <QGuiApplication>
 #include <QHBoxLayout>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QPushButton>
+#include <QScreen>
 #include <QSpacerItem>
 #include <QStyle>
 #include <QTimer>
 #include <QVBoxLayout>
+
+#include <algorithm>
 
 #include "platform/gui/constants.h"
 #include "platform/gui/modal_seam.h"
@@ -68,6 +73,18 @@ class BoxDialog : public QDialog {
     auto* label = new QLabel(this);
     label->setTextFormat(Qt::PlainText);
     label->setText(ToQString(text));
+    // A line wider than five eighths of the screen is wrapped at that width, as the system's own boxes
+    // do: a long sentence (a path, a reason) never takes the box past the screen's edge.
+    const QScreen* screen = QGuiApplication::primaryScreen();
+    const int widest = screen != nullptr ? screen->availableGeometry().width() * 5 / 8 : 800;
+    const QFontMetrics metrics(label->font());
+    int longest = 0;
+    for (const QString& line : label->text().split(QLatin1Char('\n')))
+      longest = std::max(longest, metrics.horizontalAdvance(line));
+    if (longest > widest) {
+      label->setWordWrap(true);
+      label->setFixedWidth(widest);
+    }
     row->addWidget(label, 1);
     outer->addLayout(row);
     auto* buttons = new QHBoxLayout;
