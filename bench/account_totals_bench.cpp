@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "data/account_totals.h"
+#include "data/books_write_permit.h"
 #include "data/dossier_files.h"
 #include "data/session.h"
 #include "data/table.h"
@@ -47,6 +48,8 @@ void BM_PostLines(benchmark::State& state) {
     for (const char* j : {"VTE", "ACH", "BQE"}) headers.push_back("24" + std::string(m < 10 ? "0" : "") + std::to_string(m) + j + "1");
 
   const int lines = static_cast<int>(state.range(0));
+  // Each move stands for a change of lines, which holds the permit to write the totals.
+  const BooksWritePermit permit("banc : mouvements de totaux");
   for (auto _ : state) {
     for (int i = 0; i < lines; ++i) {
       const double francs = 10.0 + (i % 997);

@@ -25,6 +25,7 @@
 #include <vector>
 
 #include "data/account_totals.h"
+#include "data/books_write_permit.h"
 #include "data/dossier_files.h"
 #include "data/entry_lines.h"
 #include "data/session.h"
@@ -102,6 +103,8 @@ struct World {
   // general accounts and the month's days, two lines a pair each on an account of its own; of one key,
   // they all stand on the chart's first general account on the 15th.
   static bool SeedPiece(const std::string& piece, long lines, Shape shape) {
+    // The benchmark's own set-up writes the books under a permit of its own.
+    const BooksWritePermit permit("banc : piece a deplacer");
     if (posting::EnsureDraftHeader(*TableC10, kMonth) == posting::HeaderCreation::Failed) return false;
     std::vector<std::string> accounts;
     for (bool more = TableC20->GoTop("C20CODE"); more; more = TableC20->Skip(1))
