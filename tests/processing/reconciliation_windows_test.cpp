@@ -37,6 +37,7 @@
 #include "runtime/session_registry.h"
 #include "runtime/text.h"
 #include "support/cut_texts.h"
+#include "support/sweep_lines.h"
 #include "support/window_amounts.h"
 #include "data/draft_lines.h"
 #include "data/entry_lines.h"
@@ -378,34 +379,9 @@ TEST_F(ReconciliationWindowTest, AmountsSweepTheListTheStatusAndTheQuestionShowE
   if (!TableC20->isOpen) {
     ASSERT_TRUE(TableC20->OpenShared(PathC20(), "C20CODE"));
   }
-  // Each line written alone, the widest of a side last: one its totals cannot hold is written at the
-  // most they still take (the books' totals hold what they hold already).
-  std::vector<long long> amounts = test_support::SweepCents();
-  {
-    Table c50, c60;
-    ASSERT_TRUE(c50.OpenShared(PathC50(), LigneEcriture::kCodeTag));
-    ASSERT_TRUE(c60.OpenShared(PathC60(), "C60CODE"));
-    for (std::size_t k = 0; k < amounts.size(); ++k) {
-      long long& cents = amounts[k];
-      NewDraftLine n;
-      n.month = "C601";
-      n.journal = "BQ";
-      n.piece = StrZero(static_cast<long>(900 + k), 0);
-      n.day = "01";
-      n.account = kBank;
-      n.labelCode = "0";
-      n.label = "Balayage";
-      n.sense = cents > 0 ? 'D' : 'C';
-      DraftWrite written = DraftWrite::TotalsTooLarge;
-      for (int tries = 0; tries < 4 && written == DraftWrite::TotalsTooLarge; ++tries) {
-        n.euros = n.francs = FromCents(cents < 0 ? -cents : cents);
-        TotalsOverflow overflow;
-        written = WriteDraftLines(c50, c60, {n}, nullptr, &overflow);
-        if (written == DraftWrite::TotalsTooLarge) cents = cents < 0 ? -overflow.room : overflow.room;
-      }
-      ASSERT_EQ(written, DraftWrite::Written) << cents;
-    }
-  }
+  // Each line written alone, the widest of a side last.
+  const std::vector<long long> amounts = test_support::WriteSweepLines("C601", "BQ", kBank, false);
+  ASSERT_FALSE(::testing::Test::HasFailure());
   TWTraBroRapprochement* list = OpenList("99999999999.99");
   ASSERT_NE(list, nullptr) << test_support::ShownTexts();
   list->MoveWindow(gui::Rect{0, 0, 1250, 500});
