@@ -56,16 +56,20 @@ constexpr int kFaultAnalyticOtherAccount = 36401;     // file, record, its accou
 constexpr int kFaultAnalyticWithoutGeneral = 36402;   // file, record, piece, line number, account
 // The totals that are not those of their lines, and the ReConstruction that makes them again.
 constexpr int kTotalsAdvice = 36403;
+constexpr int kLinesNotRead = 38600;  // the lines' sums, one of whose amounts does not read
 // The faults a message shows, the others counted.
 constexpr std::size_t kShownFaults = 12;
 
 // Debit and credit in both currencies, in cents.
 struct Sums {
   long long debitF = 0, creditF = 0, debitE = 0, creditE = 0;
-  void AddCents(const std::string& sense, long long francs, long long euros) {
-    AddCents(sense.empty() ? ' ' : sense[0], francs, euros);
+  // A line whose amount does not read stands among those summed: the sums are not the lines'.
+  bool unread = false;
+  void AddCents(const std::string& sense, long long francs, long long euros, bool readable = true) {
+    AddCents(sense.empty() ? ' ' : sense[0], francs, euros, readable);
   }
-  void AddCents(char sense, long long francs, long long euros) {
+  void AddCents(char sense, long long francs, long long euros, bool readable = true) {
+    unread = unread || !readable;
     if (sense == 'D') {
       debitF += francs;
       debitE += euros;
@@ -75,6 +79,7 @@ struct Sums {
     }
   }
   void Add(const Sums& s) {
+    unread = unread || s.unread;
     debitF += s.debitF;
     creditF += s.creditF;
     debitE += s.debitE;
@@ -84,7 +89,9 @@ struct Sums {
   bool operator==(const Sums& o) const {
     return debitF == o.debitF && creditF == o.creditF && debitE == o.debitE && creditE == o.creditE;
   }
+  // The four sums as a fault names them; sums over a line that does not read are no figure.
   std::string Text() const {
+    if (unread) return LoadStr(kLinesNotRead);
     return "F " + GroupedAmountText(debitF) + " / " + GroupedAmountText(creditF) + ", E " + GroupedAmountText(debitE) +
            " / " + GroupedAmountText(creditE);
   }
@@ -674,13 +681,13 @@ bool DossierInvariants::CheckFromBlocks() {
             lastMonthKey = monthKey;
           }
         }
-        monthSums->AddCents(sense, francs, euros);
+        monthSums->AddCents(sense, francs, euros, readable);
         FieldTextOf(lines, fCode, record, code);
-        accounts[code].AddCents(sense, francs, euros);
+        accounts[code].AddCents(sense, francs, euros, readable);
         if (kept != nullptr && !closed) kept->General(lastMonthKey, code, sense, francs, euros);
       } else if (kind == 'W' || kind == 'Y') {
         FieldTextOf(lines, fCode, record, code);
-        sections[code].AddCents(sense, francs, euros);
+        sections[code].AddCents(sense, francs, euros, readable);
       }
       // An analytic record's month and journal were read for its place.
       if (kept != nullptr && !closed && IsAnalyticKind(kind))
@@ -822,10 +829,10 @@ bool DossierInvariants::CheckByCursor() {
                                L::Get(lines, closed, L::BCODE)});
       if (kind == "Z") {
         const std::string month = L::Get(lines, closed, L::BMOIS) + L::Get(lines, closed, L::BJAL);
-        months[month + (closed ? "C" : "B")].AddCents(sense, francs, euros);
-        accounts[L::Get(lines, closed, L::BCODE)].AddCents(sense, francs, euros);
+        months[month + (closed ? "C" : "B")].AddCents(sense, francs, euros, readable);
+        accounts[L::Get(lines, closed, L::BCODE)].AddCents(sense, francs, euros, readable);
       } else if (kind == "W" || kind == "Y") {
-        sections[L::Get(lines, closed, L::BCODE)].AddCents(sense, francs, euros);
+        sections[L::Get(lines, closed, L::BCODE)].AddCents(sense, francs, euros, readable);
       }
     }
   }

@@ -45,6 +45,7 @@
 #include "runtime/inifiles.h"
 #include "runtime/logfile.h"
 #include "runtime/session_registry.h"
+#include "runtime/text.h"
 #include "runtime/xbase.h"
 #include "shell/handlers.h"
 #include "shell/mdi_client.h"
@@ -990,6 +991,16 @@ TEST_F(HostileRestoreTest, LettersOfAnotherStateAreRefusedAndUnreadableAmountsNa
     EXPECT_NE(said.find("Dossier 'DEMO' restaur\xE9"), std::string::npos) << said;
     for (const std::uint32_t n : lines)
       EXPECT_NE(said.find("C40 enregistrement " + std::to_string(n) + ", pi\xE8" "ce "), std::string::npos) << said;
+    // The totals of those lines' accounts are named, their lines never summed as if the amounts
+    // that do not read were zero.
+    const test_support::RawRecords c40(demo_ + "c40demo.dbf");
+    for (const std::uint32_t n : lines) {
+      const std::string account = "Compte " + TrimmedRight(c40.Field(c40.Record(n), "DCODE")) + ": ";
+      const std::size_t at = said.find(account);
+      ASSERT_NE(at, std::string::npos) << account << said;
+      const std::string fault = said.substr(at, said.find('\n', at) - at);
+      EXPECT_NE(fault.find("lignes: non additionn\xE9" "es"), std::string::npos) << fault;
+    }
   }
 }
 

@@ -5,6 +5,7 @@
 #include <functional>
 #include <map>
 
+#include "data/dossier_invariants.h"
 #include "data/entry_lines.h"
 #include "dossier/core/conversion.h"
 #include "dossier/core/restore_files.h"
@@ -14,6 +15,7 @@
 #include "support/dossier_fixture.h"
 #include "platform/gui/dialog.h"
 #include "support/gui_test.h"
+#include "platform/system/cp1252.h"
 #include "platform/system/files.h"
 #include "runtime/numbers.h"
 
@@ -281,4 +283,76 @@ TEST_F(DossierOpenTest, BooksOfTwoStatesOfAnOlderFormatAreNeitherRestoredNorConv
   EXPECT_NE(r.error.find("enregistrement de tri"), std::string::npos) << r.error;
   EXPECT_EQ(LastFieldName(d + "c10old"), "GD19970101") << "the originals are back";
   EXPECT_FALSE(HasAsideFolder(d));
+}
+
+// A backup of a format before the euro, whose lines and journal-month headers hold francs only (the
+// accounts kept their totals in both currencies), is judged as the conversion the opening offers
+// would leave it: that conversion gives every line its euros, and the restore says of the books
+// what the conversion itself says. Judged as it stands, every account's euro total would be named
+// as not its lines'.
+TEST_F(DossierOpenTest, AFrancsOnlyBackupBeforeTheEuroIsJudgedAsItsConversionLeavesIt) {
+  // Typed in francs, as the books of a dossier before the euro were.
+  const std::string d = MakeDossier("avant-euro", "AVE", 120, [](DemoOptions& o) { o.currency = DossierCurrency::FrancMain; });
+  {
+    const test_support::SetUpPermit permit("dossier en francs");
+    Table c40, c50, c10;
+    maintenance_test::EachRecord(c40, d + "c40ave", [](Table& t) { t.PutFieldNum(t.FieldPos("DMONTANTE"), 0); });
+    maintenance_test::EachRecord(c50, d + "c50ave", [](Table& t) { t.PutFieldNum(t.FieldPos("BMONTANTE"), 0); });
+    maintenance_test::EachRecord(c10, d + "c10ave", [](Table& t) {
+      if (t.GetField(1)[0] != 'C') return;
+      std::string euros = t.GetField(5);
+      euros.resize(28, ' ');
+      t.PutField(5, (std::string(FormatNumber(14, 2, false, 0)) + FormatNumber(14, 2, false, 0) + euros.substr(28)).c_str());
+    });
+  }
+  RenameField(d + "c10ave.dbf", 0, "GD19970101");
+  std::string asItStands;
+  {
+    DossierInvariants check(d, "ave");
+    ASSERT_FALSE(check.Check());
+    ASSERT_FALSE(check.Apart()) << check.Report();
+    asItStands = check.TotalsAdvice();
+  }
+
+  RestoreFolders folders;
+  ASSERT_TRUE(MakeRestoreFolders(d, "AVE", &folders));
+  for (const std::string& name : platform::ListFiles(d, "c??ave.*"))
+    ASSERT_TRUE(platform::CopyFile(d + name, folders.work + name));
+  const RestoreSelection selection = SelectRestoredFiles(folders.work, d, "AVE");
+  RemoveRestoreFolders(folders);
+  ASSERT_EQ(selection.refusal, "");
+
+  SetDossier(d, "AVE");
+  SetLogDossier(d, "AVE");
+  ConversionRequest request;
+  request.toTwoCurrencies = true;
+  request.rate = 6.55957;
+  const ConversionResult converted = ConvertDossier(request);
+  ASSERT_TRUE(converted.ok) << converted.error;
+  EXPECT_EQ(selection.totalsAdvice, converted.totalsAdvice);
+  EXPECT_NE(selection.totalsAdvice, asItStands);
+}
+
+// A backup that lacks a table whose lines, sort records or totals the check of the books reads is
+// refused naming it, even where the dossier lacks it too: such books could not be judged, and the
+// dossier would be left without the table. Here the lines come from another state of the dossier,
+// which the check would have named.
+TEST_F(DossierOpenTest, ABackupWithoutATableOfTheBooksIsRefusedNamingIt) {
+  const std::string d = MakeDossier("sans-table", "SST", 60);
+  const std::string other = MakeDossier("sans-table-autre", "SST", 30);
+  for (const char* table : {"c10sst", "c20sst", "c30sst", "c50sst", "c60sst"}) {
+    SCOPED_TRACE(table);
+    const std::string dossier = MakeDossier(std::string("sans-") + table, "SST", 60);
+    for (const std::string& name : platform::ListFiles(dossier, std::string(table) + ".*"))
+      fs::remove(platform::DiskPath(dossier + name));
+    RestoreFolders folders;
+    ASSERT_TRUE(MakeRestoreFolders(dossier, "SST", &folders));
+    for (const std::string& name : platform::ListFiles(d, "c??sst.*"))
+      if (name.rfind(table, 0) != 0)
+        ASSERT_TRUE(platform::CopyFile((name.rfind("c50", 0) == 0 ? other : d) + name, folders.work + name));
+    const RestoreSelection selection = SelectRestoredFiles(folders.work, dossier, "SST");
+    RemoveRestoreFolders(folders);
+    EXPECT_NE(selection.refusal.find("Il y manque:\n\n   " + std::string(table) + ".dbf\n"), std::string::npos)
+        << selection.refusal;
+  }
 }

@@ -393,14 +393,22 @@ std::string MemberName(const fs::path& path, bool* holdable) {
   return *holdable ? name : platform::ShownName(disk);
 }
 
-// Every table the dossier has is in the backup.
+// The tables whose lines, sort records and totals the check of the books reads: a backup without
+// one of them cannot be judged, and would leave the dossier without it.
+bool CheckedBooksTable(TableKind kind) {
+  return kind == TableKind::C10 || kind == TableKind::C20 || kind == TableKind::C30 || kind == TableKind::C50 ||
+         kind == TableKind::C60;
+}
+
+// Every table the dossier has is in the backup, and every table of the books that the check reads.
 std::string MissingTables(const std::map<std::string, std::string>& taken, const std::string& dossier,
                           const std::string& code) {
   std::string missing;
   for (TableKind kind : {TableKind::C10, TableKind::C20, TableKind::C30, TableKind::C40, TableKind::C50,
                          TableKind::C60, TableKind::C70}) {
     const std::string dbf = TableBaseName(kind, LowerCode(code)) + ".dbf";
-    if (taken.count(dbf) == 0 && platform::FileExists(platform::ResolveName(dossier, dbf))) missing += "   " + dbf + "\n";
+    if (taken.count(dbf) == 0 && (CheckedBooksTable(kind) || platform::FileExists(platform::ResolveName(dossier, dbf))))
+      missing += "   " + dbf + "\n";
   }
   return missing.empty() ? "" : Refusal(Message(kTablesMissing, {missing}));
 }
@@ -473,11 +481,9 @@ std::string RestoreFolderOf(const std::string& work) {
 // them again; the lines whose amount does not read are named (`unreadable`). A backup of an older
 // format (`older`) is judged as the conversion the opening offers would leave it: converted in the
 // restore's folder, then checked; one the conversion could not convert is refused. The tables the
-// check reads must all be in the backup.
+// check reads are all in the backup (MissingTables): one that does not open is a fault of the check.
 std::string BooksApart(const std::string& work, const std::string& code, bool older, std::string* advice,
                        std::vector<UnreadableAmountLine>* unreadable) {
-  for (TableKind kind : {TableKind::C10, TableKind::C20, TableKind::C30, TableKind::C50, TableKind::C60})
-    if (!platform::FileExists(work + TableBaseName(kind, LowerCode(code)) + ".dbf")) return "";
   std::string books = work;
   const std::string scratch = RestoreFolderOf(work) + "conversion/";
   std::error_code ec;
