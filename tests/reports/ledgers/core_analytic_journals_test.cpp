@@ -70,16 +70,6 @@ std::vector<std::string> Sorted(std::vector<std::string> rows) {
   return rows;
 }
 
-// Where two sorted row lists part first.
-std::string FirstDifference(const std::vector<std::string>& got, const std::vector<std::string>& want) {
-  std::size_t i = 0;
-  while (i < got.size() && i < want.size() && got[i] == want[i]) ++i;
-  if (i == got.size() && i == want.size()) return "";
-  return "row " + std::to_string(i) + ": got '" + (i < got.size() ? got[i] : "<end>") + "', expected '" +
-         (i < want.size() ? want[i] : "<end>") + "' (" + std::to_string(got.size()) + " rows, " +
-         std::to_string(want.size()) + " expected)";
-}
-
 // The rows of a preview's pages (RunToExport's records), each the texts of one height on one page
 // in their order across it, with the column each begins at in characters of the layout's first
 // heading: `firstHeading` (the text at column 1) and `secondHeading` at column `secondColumn`.
