@@ -168,7 +168,9 @@ bool JournalListings::PrepareReport() {
       return false;
     }
   } else {
-    SetJournalHeaderFields(walk_->Line());
+    listed_ = walk_->Line();
+    advanced_ = false;
+    SetJournalHeaderFields(listed_);
   }
   const std::string key = walk_->AtEnd() ? std::string(14, ' ') : walk_->Line().ListingKey();
   lineType = "A" + key + key;
@@ -190,21 +192,22 @@ bool JournalListings::NextRecord() {
     SayUnreadable();
     return false;
   }
-  walk_->Next();
-  const bool found = FindNextLine(false);
-  // The further headers passed over belong to the line listed last, in the journal-month whose
-  // totals print before the next line's.
-  if (skippedHeaders_ != 0) {
-    journalGap_ += skippedHeaders_;
-    skippedHeaders_ = 0;
-    SetJournalGap();
+  bool found = nextFound_;
+  if (!advanced_) {
+    // The further headers passed over belong to the line listed last, in the journal-month whose
+    // totals print before the next line's.
+    const Cents gap = journalGap_;
+    found = StepToNextLine();
+    if (journalGap_ != gap) SetJournalGap();
   }
+  advanced_ = false;
   if (!found) {
     SetLetter('Z');
     SayUnreadable();
     return false;
   }
-  SetJournalHeaderFields(walk_->Line());
+  listed_ = walk_->Line();
+  SetJournalHeaderFields(listed_);
   return true;
 }
 
@@ -229,7 +232,7 @@ void JournalListings::ComputeLine() {
 void JournalListings::ClassifyDetailLine() {
   if (lineType.size() < 29) lineType.resize(29, ' ');
   lineType.replace(15, 14, lineType.substr(1, 14));
-  lineType.replace(1, 14, walk_->Line().ListingKey());
+  lineType.replace(1, 14, listed_.ListingKey());
   const std::string current = lineType.substr(1, 14), previous = lineType.substr(15, 14);
   char letter = 'N';
   if (current.compare(0, 13, previous, 0, 13) != 0) {
@@ -259,8 +262,16 @@ void JournalListings::SetJournalGap() {
   fields.SetBalancePair(TG_SOLDEMT, TG_SOLDEDC, journalGap_);
 }
 
+bool JournalListings::StepToNextLine() {
+  walk_->Next();
+  const bool found = FindNextLine(false);
+  journalGap_ += skippedHeaders_;
+  skippedHeaders_ = 0;
+  return found;
+}
+
 void JournalListings::ComputeDetailLine() {
-  const SortLine& line = walk_->Line();
+  const SortLine& line = listed_;
   const char letter = Letter();
   if (letter == 'J') {
     SetJournalHeaderFields(line);
@@ -353,6 +364,12 @@ void JournalListings::ComputeDetailLine() {
     SignedPair(TP_CA_DBCR, TP_CA_MONT, GetCents(PIECE_CA));
     SignedPair(TG_CG_DBCR, TG_CG_MONT, GetCents(JOURNAL_CG));
     SignedPair(TG_CA_DBCR, TG_CA_MONT, GetCents(JOURNAL_CA));
+    // The further headers that follow the line count in its row's gap: the walk steps to the next
+    // line now, and NextRecord takes it from there.
+    if (!advanced_) {
+      nextFound_ = StepToNextLine();
+      advanced_ = true;
+    }
     SetJournalGap();
   } else {
     Balance(TG_DEBIT, TG_CREDIT, TG_SOLDE, TG_SOLDEMT, TG_SOLDEDC);

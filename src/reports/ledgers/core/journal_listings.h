@@ -95,6 +95,8 @@ class JournalListings : public LedgerReport {
   bool FurtherHeader(const SortLine& line);
   // TG_SOLDE and its pair from journalGap_.
   void SetJournalGap();
+  // The detail's walk on to its next line, the further headers passed over counted in the gap.
+  bool StepToNextLine();
   bool SourceLineQualifies(const SortLine& line);
   void SetJournalHeaderFields(const SortLine& line);
   void ClassifyDetailLine();
@@ -115,6 +117,9 @@ class JournalListings : public LedgerReport {
   char headerKind_ = ' ';  // and that header's kind
   Cents skippedHeaders_ = 0;  // the further headers passed over, debit less credit, not yet counted
   Cents journalGap_ = 0;      // the headers of every axis less the sections, in the journal-month
+  SortLine listed_{};         // the detail's line being listed
+  bool advanced_ = false;     // the analytic detail's walk already stands on the next line
+  bool nextFound_ = false;    // and whether there is one
 };
 
 }  // namespace ledgers
