@@ -20,10 +20,12 @@
 #include <map>
 #include <memory>
 #include <initializer_list>
+#include <optional>
 #include <string>
 #include <thread>
 #include <utility>
 
+#include "data/books_write_permit.h"
 #include "data/dossier_files.h"
 #include "data/entry_lines.h"
 #include "data/locks.h"
@@ -51,6 +53,27 @@ inline long BenchLines(long least = 1000, long most = kMaxDemoLines) {
   const long n = text != nullptr ? std::atol(text) : kMaxDemoLines;
   return n < least ? least : (n > most ? most : n);
 }
+
+// True when MERLON_BENCH_WITHOUT_PERMITS is set: a benchmark's set-up that writes the books takes no
+// permit (SetUpPermit) and a run that the program makes under its guard runs without it, so that the
+// table layer refuses their writes. The CTest runs bench_without_permits_<name> check that the
+// benchmark then stops with an error rather than measure nothing.
+inline bool PermitsWithheld() {
+  const char* text = std::getenv("MERLON_BENCH_WITHOUT_PERMITS");
+  return text != nullptr && *text != '\0';
+}
+
+// The permit of a benchmark's own set-up that writes the books (lines put in place, pieces moved,
+// journal-month headers with their totals), named "banc : <what>"; none when PermitsWithheld().
+class SetUpPermit {
+ public:
+  explicit SetUpPermit(const std::string& what) {
+    if (!PermitsWithheld()) permit_.emplace("banc : " + what);
+  }
+
+ private:
+  std::optional<BooksWritePermit> permit_;
+};
 
 // A folder /tmp/merlon-<name>-bench-XXXXXX with the runtime started in it (program folder "program/", messages
 // on stderr, no beep, no lock notice) and the engine's session; with windows, Qt off screen, the shared graphics

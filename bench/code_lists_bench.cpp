@@ -1,7 +1,8 @@
 // The code lists over a general file of many records: opening the bank list (its count read from the index and
 // its first page), jumping to its last page, the report walk over every bank, and the creation of a code under
 // the creation lock. The general file holds MERLON_BENCH_CODES banks (default 50,000) between 100,000 journal-month
-// headers and other kinds, so that the list reads only its own kind. Run headless: QT_QPA_PLATFORM=offscreen.
+// headers (with their totals, as a dossier's) and other kinds, so that the list reads only its own kind. Run
+// headless: QT_QPA_PLATFORM=offscreen.
 #include <benchmark/benchmark.h>
 #include <stdlib.h>
 
@@ -49,28 +50,36 @@ struct World {
     SetDossier(runtime.dir() + "/", "BENCH");
     CreateTableOfKind(TableKind::C10, PathC10());
     CreateTableOfKind(TableKind::C20, PathC20());  // the bank list reads the chart of accounts
-    Fill();
+    ready = Fill();
     client = new gui::MDIClient();
     frame = bench_world::ShowFrame(client, 1100, 800);
   }
-  // Journal-month headers "C" before the banks "Q", journals "J" among them, VAT codes "T" after.
-  void Fill() {
+  // Journal-month headers "C" before the banks "Q", journals "J" among them, VAT codes "T" after; false
+  // when the general file does not hold them all.
+  bool Fill() {
+    // The headers' totals are the books': the set-up writes them under a permit of its own.
+    const bench_world::SetUpPermit permit("en-tetes de journaux-mois");
     Table t;
-    if (!t.OpenExclusive(PathC10(), masterdata::kC10Tag)) return;
-    auto add = [&t](char kind, const std::string& code, const std::string& name) {
+    if (!t.OpenExclusive(PathC10(), masterdata::kC10Tag)) return false;
+    auto add = [&t](char kind, const std::string& code, const std::string& name, const std::string& zone) {
       t.AppendBlank();
       t.PutField(1, std::string(1, kind).c_str());
       t.PutField(2, code.c_str());
       t.PutField(3, name.c_str());
-      t.PutField(4, "12 rue du Port                                              59000 Lille");
+      t.PutField(4, zone.c_str());
       t.InsertRecord();
     };
-    for (long i = 0; i < 100000; ++i) add('C', "0125" + Code4(i).substr(1), "Journal");
-    for (long i = 0; i < 1000; ++i) add('J', Code4(i).substr(1), "Journal");
-    for (long i = 0; i < BenchCodes(); ++i) add('Q', Code4(i), "Banque " + Code4(i));
-    for (long i = 0; i < 10; ++i) add('T', std::to_string(i), "Tva");
+    // A header's totals in francs, the debit and the credit in 14 characters each.
+    const std::string totals = "       1250.00       1250.00";
+    const std::string address = "12 rue du Port                                              59000 Lille";
+    for (long i = 0; i < 100000; ++i) add('C', "0125" + Code4(i).substr(1), "Journal", totals);
+    for (long i = 0; i < 1000; ++i) add('J', Code4(i).substr(1), "Journal", address);
+    for (long i = 0; i < BenchCodes(); ++i) add('Q', Code4(i), "Banque " + Code4(i), address);
+    for (long i = 0; i < 10; ++i) add('T', std::to_string(i), "Tva", address);
+    const long written = static_cast<long>(t.RecCount());
     t.CloseTable();
     next = BenchCodes();
+    return written == 100000 + 1000 + BenchCodes() + 10;
   }
   TWFichiersC10* Open() {
     TWFichiersC10* list = MakeCodeList(client, 'Q');
@@ -88,6 +97,7 @@ struct World {
   gui::MDIClient* client = nullptr;
   std::unique_ptr<gui::MDIFrame> frame;
   long next = 0;
+  bool ready = false;
 };
 
 std::unique_ptr<World> world;
@@ -96,7 +106,15 @@ World& TheWorld() {
   return *world;
 }
 
+// False, the benchmark stopped with an error, when the general file was not filled.
+bool Ready(benchmark::State& state) {
+  if (TheWorld().ready) return true;
+  state.SkipWithError("the general file was not filled");
+  return false;
+}
+
 void BM_OpenBankList(benchmark::State& state) {
+  if (!Ready(state)) return;
   World& w = TheWorld();
   long rows = 0;
   for (auto _ : state) {
@@ -112,6 +130,7 @@ void BM_OpenBankList(benchmark::State& state) {
 BENCHMARK(BM_OpenBankList)->Unit(benchmark::kMillisecond);
 
 void BM_BankListLastPage(benchmark::State& state) {
+  if (!Ready(state)) return;
   World& w = TheWorld();
   TWFichiersC10* list = w.Open();
   for (auto _ : state) {
@@ -127,6 +146,7 @@ BENCHMARK(BM_BankListLastPage)->Unit(benchmark::kMicrosecond);
 
 // The whole report of the banks through its hooks, as the template interpreter calls them.
 void BM_BankReportWalk(benchmark::State& state) {
+  if (!Ready(state)) return;
   World& w = TheWorld();
   TWFichiersC10* list = w.Open();
   long lines = 0;
@@ -146,6 +166,7 @@ BENCHMARK(BM_BankReportWalk)->Unit(benchmark::kMillisecond);
 
 // One code created: the look-up again and the insert under the creation lock.
 void BM_CreateCode(benchmark::State& state) {
+  if (!Ready(state)) return;
   World& w = TheWorld();
   TableC10->OpenShared(PathC10(), masterdata::kC10Tag);
   for (auto _ : state) {

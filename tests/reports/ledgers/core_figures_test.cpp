@@ -89,16 +89,6 @@ std::vector<long long> RunningBalances(const std::vector<std::string>& rows) {
   return out;
 }
 
-// Where two row lists part first.
-std::string FirstDifference(const std::vector<std::string>& got, const std::vector<std::string>& want) {
-  std::size_t i = 0;
-  while (i < got.size() && i < want.size() && got[i] == want[i]) ++i;
-  if (i == got.size() && i == want.size()) return "";
-  return "row " + std::to_string(i) + ": got '" + (i < got.size() ? got[i] : "<end>") + "', expected '" +
-         (i < want.size() ? want[i] : "<end>") + "' (" + std::to_string(got.size()) + " rows, " +
-         std::to_string(want.size()) + " expected)";
-}
-
 class FiguresTest : public LedgerCoreTest {
  protected:
   void SetUp() override {

@@ -78,6 +78,16 @@ inline long long CellCents(const std::string& cell) {
   return t.empty() ? 0 : ToCents(Val(t.c_str()));
 }
 
+// Where two row lists part first.
+inline std::string FirstDifference(const std::vector<std::string>& got, const std::vector<std::string>& want) {
+  std::size_t i = 0;
+  while (i < got.size() && i < want.size() && got[i] == want[i]) ++i;
+  if (i == got.size() && i == want.size()) return "";
+  return "row " + std::to_string(i) + ": got '" + (i < got.size() ? got[i] : "<end>") + "', expected '" +
+         (i < want.size() ? want[i] : "<end>") + "' (" + std::to_string(got.size()) + " rows, " +
+         std::to_string(want.size()) + " expected)";
+}
+
 class LedgerCoreTest : public test_support::RuntimeTest {
  protected:
   void SetUp() override {

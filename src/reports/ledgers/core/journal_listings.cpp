@@ -41,6 +41,13 @@ constexpr std::uint32_t kSnapshotLines = 100000;
 
 bool GeneralKind(char tcle) { return tcle == 'V' || tcle == 'X'; }
 
+// What makes a general line one in the analytic order: its file, month, journal, day, piece, number
+// and account, which each of its headers repeats.
+std::string GeneralLineKey(const SortLine& line) {
+  return std::string(1, line.tfic) + std::string(line.DateView()) + std::string(line.Journal()) +
+         std::string(line.Piece()) + std::string(line.tnum, sizeof line.tnum) + std::string(line.GeneralAccount());
+}
+
 }  // namespace
 
 void JournalListings::TakeLimits(const std::string& record) {
@@ -76,14 +83,29 @@ bool JournalListings::SourceLineQualifies(const SortLine& line) {
   return AnyLayout() || s->Amount(euroFlag) != 0;
 }
 
+bool JournalListings::FurtherHeader(const SortLine& line) {
+  if (!options.analytic || !GeneralKind(line.tcle)) return false;
+  std::string key = GeneralLineKey(line);
+  if (key == header_ && line.tcle > headerKind_) {
+    if (const SourceLine* s = source_.Read(line)) skippedHeaders_ += s->Debit() ? s->Amount(euroFlag) : -s->Amount(euroFlag);
+    return true;
+  }
+  header_ = std::move(key);
+  headerKind_ = line.tcle;
+  return false;
+}
+
 bool JournalListings::FindNextLine(bool scanAll) {
   KeepResponsive();
   const bool contiguous = options.FullMonth() && !options.AllJournals();
   while (!walk_->AtEnd()) {
     const SortLine& line = walk_->Line();
     const bool match = Matches(line);
-    if (match && SourceLineQualifies(line)) return true;
-    if (!match && ((contiguous && !scanAll) || PastSelection(line))) return false;
+    if (match && SourceLineQualifies(line)) {
+      if (!FurtherHeader(line)) return true;
+    } else if (!match && ((contiguous && !scanAll) || PastSelection(line))) {
+      return false;
+    }
     walk_->Next();
   }
   return false;
@@ -109,6 +131,10 @@ bool JournalListings::PrepareReport() {
   DeclareFields(Definitions());
   TakeLayoutCurrency();
   SetText(EURO, LoadStr(euroFlag != 0 ? kStrEuros : kStrFrancs));
+  header_.clear();
+  headerKind_ = ' ';
+  skippedHeaders_ = 0;
+  journalGap_ = 0;
   if (options.analytic) {
     walk_ = MakeIndexWalk(*tables_.c60, SortOrder::kJxAnal);
   } else {
@@ -142,7 +168,9 @@ bool JournalListings::PrepareReport() {
       return false;
     }
   } else {
-    SetJournalHeaderFields(walk_->Line());
+    listed_ = walk_->Line();
+    advanced_ = false;
+    SetJournalHeaderFields(listed_);
   }
   const std::string key = walk_->AtEnd() ? std::string(14, ' ') : walk_->Line().ListingKey();
   lineType = "A" + key + key;
@@ -164,13 +192,22 @@ bool JournalListings::NextRecord() {
     SayUnreadable();
     return false;
   }
-  walk_->Next();
-  if (!FindNextLine(false)) {
+  bool found = nextFound_;
+  if (!advanced_) {
+    // The further headers passed over belong to the line listed last, in the journal-month whose
+    // totals print before the next line's.
+    const Cents gap = journalGap_;
+    found = StepToNextLine();
+    if (journalGap_ != gap) SetJournalGap();
+  }
+  advanced_ = false;
+  if (!found) {
     SetLetter('Z');
     SayUnreadable();
     return false;
   }
-  SetJournalHeaderFields(walk_->Line());
+  listed_ = walk_->Line();
+  SetJournalHeaderFields(listed_);
   return true;
 }
 
@@ -195,17 +232,15 @@ void JournalListings::ComputeLine() {
 void JournalListings::ClassifyDetailLine() {
   if (lineType.size() < 29) lineType.resize(29, ' ');
   lineType.replace(15, 14, lineType.substr(1, 14));
-  lineType.replace(1, 14, walk_->Line().ListingKey());
+  lineType.replace(1, 14, listed_.ListingKey());
   const std::string current = lineType.substr(1, 14), previous = lineType.substr(15, 14);
   char letter = 'N';
   if (current.compare(0, 13, previous, 0, 13) != 0) {
     letter = current.compare(0, 7, previous, 0, 7) != 0 ? 'J' : 'P';
-  } else if (options.analytic) {
-    const char c = current[13], p = previous[13];
-    const bool general = c == p && (c == 'V' || c == 'X');
-    const bool secondAxis = (c == 'X' || c == 'Y') && (p == 'V' || p == 'W');
-    const bool firstAxis = (c == 'V' || c == 'W') && (p == 'X' || p == 'Y');
-    if (general || secondAxis || firstAxis) letter = 'P';
+  } else if (options.analytic && GeneralKind(current[13]) && GeneralKind(previous[13])) {
+    // Two general lines in a row, the first without sections, part as two pieces do; the sections
+    // of every axis of a line follow it within its piece.
+    letter = 'P';
   }
   SetLetter(letter);
 }
@@ -218,13 +253,31 @@ void JournalListings::SignedPair(int dbcr, int amountField, Cents value) {
   SetCents(amountField, value > 0 ? value : -value);
 }
 
+void JournalListings::SetJournalGap() {
+  if (journalGap_ == 0) {
+    fields.SetFieldText(TG_SOLDE, FormatNumber(14, 2, false, 0.0));
+  } else {
+    fields.SetFieldBalance(TG_SOLDE, journalGap_);
+  }
+  fields.SetBalancePair(TG_SOLDEMT, TG_SOLDEDC, journalGap_);
+}
+
+bool JournalListings::StepToNextLine() {
+  walk_->Next();
+  const bool found = FindNextLine(false);
+  journalGap_ += skippedHeaders_;
+  skippedHeaders_ = 0;
+  return found;
+}
+
 void JournalListings::ComputeDetailLine() {
-  const SortLine& line = walk_->Line();
+  const SortLine& line = listed_;
   const char letter = Letter();
   if (letter == 'J') {
     SetJournalHeaderFields(line);
     lineCount = 0;
     for (int field : {TG_DEBIT, TG_CREDIT, JOURNAL_CG, JOURNAL_CA}) SetCents(field, 0);
+    journalGap_ = 0;
     SetLetter('N');
   }
   // A new journal-month is a new piece too: the piece totals restart with it.
@@ -287,11 +340,13 @@ void JournalListings::ComputeDetailLine() {
         SetCents(CG_MONTANT, amount);
         AddCents(PIECE_CG, signedAmount);
         AddCents(JOURNAL_CG, signedAmount);
+        journalGap_ += signedAmount;
       } else {
         SetText(CA_DBCR, s->Debit() ? "Db" : "Cr");
         SetCents(CA_MONTANT, amount);
         AddCents(PIECE_CA, signedAmount);
         AddCents(JOURNAL_CA, signedAmount);
+        journalGap_ -= signedAmount;
       }
     }
     SetText(LETTRE, s->Letter(euroFlag));
@@ -309,7 +364,13 @@ void JournalListings::ComputeDetailLine() {
     SignedPair(TP_CA_DBCR, TP_CA_MONT, GetCents(PIECE_CA));
     SignedPair(TG_CG_DBCR, TG_CG_MONT, GetCents(JOURNAL_CG));
     SignedPair(TG_CA_DBCR, TG_CA_MONT, GetCents(JOURNAL_CA));
-    Balance(JOURNAL_CG, JOURNAL_CA, TG_SOLDE, TG_SOLDEMT, TG_SOLDEDC);
+    // The further headers that follow the line count in its row's gap: the walk steps to the next
+    // line now, and NextRecord takes it from there.
+    if (!advanced_) {
+      nextFound_ = StepToNextLine();
+      advanced_ = true;
+    }
+    SetJournalGap();
   } else {
     Balance(TG_DEBIT, TG_CREDIT, TG_SOLDE, TG_SOLDEMT, TG_SOLDEDC);
   }
@@ -335,6 +396,8 @@ bool JournalListings::BuildSummaryBlock() {
   if (walk_->AtEnd()) return false;
   SetJournalHeaderFields(walk_->Line());
   const std::string month(walk_->Line().Month()), journal(walk_->Line().Journal());
+  skippedHeaders_ = 0;
+  std::size_t general = block_.size();  // the entry of the general line counted last
   while (!walk_->AtEnd() && walk_->Line().Month() == month && walk_->Line().Journal() == journal) {
     const SortLine& line = walk_->Line();
     Cents debit = 0, credit = 0;
@@ -354,9 +417,17 @@ bool JournalListings::BuildSummaryBlock() {
       }
       it->debit += debit;
       it->credit += credit;
+      if (letter == 'A') {
+        it->axes += debit - credit;
+        general = static_cast<std::size_t>(it - block_.begin());
+      }
     }
     walk_->Next();
-    if (!FindNextLine(true)) break;
+    const bool found = FindNextLine(true);
+    // A further header of that line: its axis is compared with the line, which counts once.
+    if (skippedHeaders_ != 0 && general < block_.size()) block_[general].axes += skippedHeaders_;
+    skippedHeaders_ = 0;
+    if (!found) break;
   }
   block_.erase(std::remove_if(block_.begin(), block_.end(),
                               [](const SummaryEntry& e) { return e.debit == 0 && e.credit == 0; }),
@@ -383,6 +454,7 @@ void JournalListings::ComputeSummaryLine() {
   if (Letter() == 'J') {
     lineCount = 0;
     for (int field : {TG_DEBIT, TG_CREDIT, TG_SOLDEDE, TG_SOLDECR, JOURNAL_CG, JOURNAL_CA}) SetCents(field, 0);
+    journalGap_ = 0;
   }
   for (int field : {CG_DBCR, CG_MONTANT, CA_DBCR, CA_MONTANT, SEURO}) SetText(field, "");
   SetText(COMPTE, e.code);
@@ -393,9 +465,11 @@ void JournalListings::ComputeSummaryLine() {
     const Cents value = e.debit - e.credit;
     if (e.letter == 'A') {
       AddCents(JOURNAL_CG, value);
+      journalGap_ += e.axes;
       SignedPair(CG_DBCR, CG_MONTANT, value);
     } else {
       AddCents(JOURNAL_CA, value);
+      journalGap_ -= value;
       SignedPair(CA_DBCR, CA_MONTANT, value);
     }
     SignedPair(TG_CG_DBCR, TG_CG_MONT, GetCents(JOURNAL_CG));
@@ -405,9 +479,8 @@ void JournalListings::ComputeSummaryLine() {
   AddCents(TG_DEBIT, e.debit);
   AddCents(TG_CREDIT, e.credit);
   if (options.analytic) {
-    const Cents gap = GetCents(JOURNAL_CG) - GetCents(JOURNAL_CA);
-    fields.SetFieldBalance(TG_SOLDE, gap);
-    fields.SetBalancePair(TG_SOLDEMT, TG_SOLDEDC, gap);
+    fields.SetFieldBalance(TG_SOLDE, journalGap_);
+    fields.SetBalancePair(TG_SOLDEMT, TG_SOLDEDC, journalGap_);
   } else {
     Balance(TG_DEBIT, TG_CREDIT, TG_SOLDE, TG_SOLDEMT, TG_SOLDEDC);
   }

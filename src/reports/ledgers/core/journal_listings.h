@@ -11,6 +11,13 @@
 // The report window (TWEtaBroJournaux) takes its form's record with TakeLimits, gives the choice
 // dialog ReportPrefix() and ChoiceOptionsLevel(), then hands this object to the interpreter.
 //
+// In the analytic listing (the sort file's analytic order) a general line has a header per axis
+// it is split on, V for the first and X for the second, each followed by that axis's sections:
+// the line is listed and counted once, at its first header, with the sections of every axis
+// under it. The journal's gap between general and analytic ("Ecart général - analytique")
+// compares each axis with the general lines split on it: a further header, not listed, still
+// counts there.
+//
 // Line types: A (first line), J (a new journal or month; the detail's first line of a journal-
 // month turns it into N once its totals restart), P (a new piece), N (a further line), Z (end).
 #pragma once
@@ -30,6 +37,9 @@ struct SummaryEntry {
   char letter = 'A';
   std::string name;
   Cents debit = 0, credit = 0;
+  // An account's general lines split on analytic axes, debit less credit, once per axis: what
+  // the sections of its axes are compared with.
+  Cents axes = 0;
 };
 
 class JournalListings : public LedgerReport {
@@ -79,6 +89,14 @@ class JournalListings : public LedgerReport {
   bool Matches(const SortLine& line) const;
   bool PastSelection(const SortLine& line) const;
   bool FindNextLine(bool scanAll);
+  // A further header of the general line whose header was found last (the same line, a later
+  // axis): passed over, its amount kept in skippedHeaders_. Otherwise false, and the line's header
+  // becomes the last found.
+  bool FurtherHeader(const SortLine& line);
+  // TG_SOLDE and its pair from journalGap_.
+  void SetJournalGap();
+  // The detail's walk on to its next line, the further headers passed over counted in the gap.
+  bool StepToNextLine();
   bool SourceLineQualifies(const SortLine& line);
   void SetJournalHeaderFields(const SortLine& line);
   void ClassifyDetailLine();
@@ -95,6 +113,13 @@ class JournalListings : public LedgerReport {
   std::unique_ptr<SortWalk> walk_;
   std::vector<SummaryEntry> block_;
   std::size_t blockPos_ = 0;
+  std::string header_;     // the general line of the last header found
+  char headerKind_ = ' ';  // and that header's kind
+  Cents skippedHeaders_ = 0;  // the further headers passed over, debit less credit, not yet counted
+  Cents journalGap_ = 0;      // the headers of every axis less the sections, in the journal-month
+  SortLine listed_{};         // the detail's line being listed
+  bool advanced_ = false;     // the analytic detail's walk already stands on the next line
+  bool nextFound_ = false;    // and whether there is one
 };
 
 }  // namespace ledgers

@@ -15,6 +15,13 @@
 #   ledger_figures.py journals FOLDER CODE CURRENCY
 #       Per journal-month in the order of the listing "J|MM/YY|journal|debit|credit", then per
 #       account (an auxiliary account on its collective's) "S|account|debit|credit".
+#   ledger_figures.py analytic FOLDER CODE CURRENCY
+#       The analytic journal listings, per journal-month "J|MM/YY|journal|debit|credit|general|
+#       analytic|gap": the debit and credit of the general lines split on an axis (each line once,
+#       from its own record) and of their sections together, the general lines debit less credit,
+#       the sections alike, and each split line once per axis it is split on less the sections.
+#       Then per general line "L|MM/YY|journal|piece|account|sense|amount" and per section line
+#       "W|MM/YY|journal|piece|section|sense|amount".
 #   ledger_figures.py central FOLDER CODE CURRENCY
 #       The journal-month totals of the general file "R|MM/YY|journal|B or C|debit|credit" (B the
 #       draft's, C the closed file's), then "TG|debit|credit".
@@ -198,6 +205,50 @@ elif command == 'journals':
         for account in sorted(accounts):
             if accounts[account] != [0, 0]:
                 out('S', account.strip(), accounts[account][0], accounts[account][1])
+
+elif command == 'analytic':
+    currency = sys.argv[4]
+    records = list(physical('c60'))
+
+    def general_line(t, account):
+        return (t['TFIC'] == 'B', t['TMOIS'], t['TJAL'], t['TJOUR'], t['TPIECE'], t['TNUM'], account.ljust(8))
+
+    axes = defaultdict(int)
+    for n, t in records:
+        if t['TCLE'] in ('V', 'X'):
+            axes[general_line(t, t['TCG'])] += 1
+    groups = OrderedDict()
+    rows = []
+    for n, t in sorted(records, key=lambda r: (r[1]['TMOIS'], r[1]['TJAL'])):
+        kind = t['TCLE']
+        if kind == 'Z':
+            count = axes.get(general_line(t, t['TCODE']), 0)
+            if count == 0:
+                continue
+        elif kind in ('W', 'Y'):
+            count = 0
+        else:
+            continue
+        line = lines.get(('B' if t['TFIC'] == 'B' else 'C', int(t['TREC'] or 0)))
+        if line is None:
+            continue
+        a = amount(line, currency)
+        side = 0 if line['sense'] == 'D' else 1
+        signed = a if side == 0 else -a
+        g = groups.setdefault((t['TMOIS'], t['TJAL']), [0, 0, 0, 0, 0])
+        g[side] += a
+        if kind == 'Z':
+            g[2] += signed
+            g[4] += signed * count
+        else:
+            g[3] += signed
+            g[4] -= signed
+        rows.append(('L' if kind == 'Z' else 'W', month_shown(t['TMOIS']), t['TJAL'].strip(), t['TPIECE'],
+                     t['TCODE'].strip(), line['sense'], a))
+    for (month, journal), g in groups.items():
+        out('J', month_shown(month), journal.strip(), *g)
+    for r in rows:
+        out(*r)
 
 elif command == 'central':
     currency = sys.argv[4]
