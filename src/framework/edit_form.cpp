@@ -147,7 +147,8 @@ std::optional<std::string> ConvertAmountText(const std::string& source, double r
   const double value = Val(source.c_str());
   const double converted = Round(2, inverse ? value / rate : value * rate);
   // A twin its field cannot hold is left blank, never shown as asterisks or cut: the typed amount is refused.
-  if (converted == 0.0 || !(std::fabs(converted) < 1e13) || !StoredAmountHolds(ToCents(converted))) return std::string();
+  if (converted == 0.0 || !(std::fabs(converted) < 1e13) || !StoredAmountHolds(ToCents(converted)))
+    return std::string();
   return AmountDigits(converted);
 }
 

@@ -138,7 +138,8 @@ void ChartRecordForm::EnChangeAmount(int id) {
       // A twin past its field is left blank, never cut to the edit's width: the typed budget is refused.
       const double value = BudgetValue(source->GetText());
       const double twin = Round(2, franc ? value / rate : value * rate);
-      target->SetValue(std::fabs(twin) < 1e13 && StoredAmountHolds(ToCents(twin)) ? BudgetText(twin) : std::string(), false);
+      const bool holds = std::fabs(twin) < 1e13 && StoredAmountHolds(ToCents(twin));
+      target->SetValue(holds ? BudgetText(twin) : std::string(), false);
     }
   } else if (franc) {
     ConvertAmountByInverseRate(*source, *target);

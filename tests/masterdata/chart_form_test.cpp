@@ -181,7 +181,7 @@ TEST_F(ChartFormTest, TheRulesOfTheAccountForm) {
     for (const auto& [id, text] : c.typed) Type(form, id, text);
     // The twin of an amount past its field shows blank: never asterisks, never a figure cut to the edit.
     for (int id : {kDebitF, kCreditF, kBudgetF, kDebitE, kCreditE, kBudgetE})
-      if (form->Control(id) != nullptr) EXPECT_EQ(Text(form, id).find('*'), std::string::npos) << id << " " << Text(form, id);
+      if (form->Control(id) != nullptr) EXPECT_EQ(Text(form, id).find('*'), std::string::npos) << id << Text(form, id);
     if (c.message.rfind("\n\nMontant trop grand dans", 0) == 0) {
       const std::map<int, int> francsOf = {{kDebitE, kDebitF}, {kCreditE, kCreditF}, {kBudgetE, kBudgetF}};
       for (const auto& [id, text] : c.typed) EXPECT_EQ(Text(form, francsOf.at(id)), "") << "the francs of " << text;
@@ -203,9 +203,11 @@ TEST_F(ChartFormTest, TheRulesOfTheAccountForm) {
       EXPECT_EQ(gui::ModalSeam::Shown()[0].text, c.message);
       EXPECT_EQ(gui::ModalSeam::Shown()[0].caption, "Code Plan Comptable: " + std::string(RTrim(c.code.c_str())));
       EXPECT_EQ(FormOf('2'), form) << "a refused form stays open";
-      if (c.code == "47800008") test_support::Screenshot(form->OuterWidget(), "masterdata", "account_form_francs_blank");
-      if (c.code == "47800008")
-        test_support::ScreenshotMessage(gui::ModalSeam::Shown()[0], "masterdata", "account_form_francs_past_their_field");
+      if (c.code == "47800008") {
+        test_support::Screenshot(form->OuterWidget(), "masterdata", "account_form_francs_blank");
+        test_support::ScreenshotMessage(gui::ModalSeam::Shown()[0], "masterdata",
+                                        "account_form_francs_past_their_field");
+      }
       if (c.message == "Le Compte est inconnu") {
         EXPECT_EQ(Text(form, kCounterpartName), "???");
       }

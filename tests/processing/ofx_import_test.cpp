@@ -468,7 +468,8 @@ TEST_F(OfxImportTest, AnAmountTooLargeForTheDraftIsRefusedBeforeAnyWrite) {
   const long before = DraftRecords();
   const std::string said = Import(path);
   EXPECT_NE(said.find("Op\xE9ration FITID " + s.transactions[1].fitid + " :"), std::string::npos) << said;
-  EXPECT_NE(said.find("Montant trop grand pour une ligne du brouillard : 123 456 789 012,34"), std::string::npos) << said;
+  EXPECT_NE(said.find("Montant trop grand pour une ligne du brouillard : 123 456 789 012,34"), std::string::npos)
+      << said;
   test_support::ScreenshotMessage(gui::ModalSeam::Shown().back(), "processing", "ofx_amount_too_large");
   EXPECT_EQ(DraftRecords(), before);
   EXPECT_TRUE(processing::ReadImportedIdentities().empty());

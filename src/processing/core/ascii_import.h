@@ -38,7 +38,7 @@ struct AsciiRead {
   std::vector<std::pair<std::string, ImportedLine>> refusedLines;
   std::string firstDate, lastDate;    // YYYYMMDD of the period
   long long debit = 0, credit = 0;    // totals in euros, cents
-  long long debitF = 0, creditF = 0;  // totals in francs, cents: the lines typed in francs as typed, the others converted
+  long long debitF = 0, creditF = 0;  // totals in francs, cents: lines typed in francs as typed, the others converted
   long francLines = 0, euroLines = 0; // the lines of the pieces typed in francs, in euros
   std::vector<AsciiError> errors;
   std::string digest;                 // the content's fingerprint, 16 hexadecimal digits

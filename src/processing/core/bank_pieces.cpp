@@ -220,9 +220,9 @@ PiecesReport CheckPieces(Table& c10, Table& c50, const std::vector<ImportedPiece
         const bool euros = !l.francs;
         PiecesReport refused = Refusal(
             PiecesOutcome::AmountTooLarge, i,
-            FillPlaceholders(LoadStr(kMsgAmountTooLarge), {GroupedAmountText(cents), GroupedAmountText(LargestAmountTaken(euros, parity)),
-                                                           LoadStr(euros ? kWordEuros : kWordFrancs),
-                                                           LoadStr(euros ? kWordFrancs : kWordEuros)}));
+            FillPlaceholders(LoadStr(kMsgAmountTooLarge),
+                             {GroupedAmountText(cents), GroupedAmountText(LargestAmountTaken(euros, parity)),
+                              LoadStr(euros ? kWordEuros : kWordFrancs), LoadStr(euros ? kWordFrancs : kWordEuros)}));
         refused.sourceLine = l.sourceLine;
         return refused;
       }

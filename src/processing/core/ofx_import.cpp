@@ -244,7 +244,9 @@ std::vector<std::string> TransactionIdentities(const std::string& accountKey, co
 std::string ReusedFitids(const BankStatement& statement) {
   std::map<std::string, const BankTransaction*> first;
   std::string text;
-  auto values = [](const BankTransaction& t) { return DayText(t.date) + " " + GroupedAmountText(t.cents) + " " + Trimmed(t.name); };
+  auto values = [](const BankTransaction& t) {
+    return DayText(t.date) + " " + GroupedAmountText(t.cents) + " " + Trimmed(t.name);
+  };
   for (const BankTransaction& t : statement.transactions) {
     if (t.fitid.empty()) continue;
     const auto [it, added] = first.emplace(t.fitid, &t);
