@@ -89,6 +89,21 @@ bool LockRecord(Table& table, const char* text, int retry) {
   return false;
 }
 
+RecordLockRefusal TryLockRecord(Table& table) {
+  if (table.shareMode == dbase::dbiOPENEXCL) return RecordLockRefusal::kNone;
+  if (!table.isOpen || table.recordBuffer.empty()) {
+    table.result = dbase::DBIERR_INVALIDHNDL;
+    return RecordLockRefusal::kFailed;
+  }
+  const std::uint32_t recno = table.recordNumber;
+  if (LockTaken(TryLock(table))) return RecordLockRefusal::kNone;
+  if (table.result != dbase::DBIERR_LOCKED) return RecordLockRefusal::kFailed;
+  const dbase::DBIResult kept = table.result;
+  const bool here = HeldHere(table, recno);
+  table.result = kept;
+  return here ? RecordLockRefusal::kThisStation : RecordLockRefusal::kOtherStation;
+}
+
 bool UnlockRecord(Table& table) {
   if (table.shareMode == dbase::dbiOPENEXCL) return true;
   table.result = dbase::DbiRelRecordLock(table.Engine().cursor, false);

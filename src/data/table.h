@@ -219,6 +219,11 @@ char FieldTypeLetter(std::uint16_t logicalType);
 
 // Record locks (locks.cpp). text null = silent, "" = ask once, retry != 0 = wait.
 bool LockRecord(Table& table, const char* text, int retry);
+// Who stopped one silent try at the write lock of the current record: none (taken, or held already
+// by this cursor), another station, another cursor of this program (another of its windows), or
+// a failure of the engine that is no lock (table.result says which).
+enum class RecordLockRefusal { kNone, kOtherStation, kThisStation, kFailed };
+RecordLockRefusal TryLockRecord(Table& table);
 bool UnlockRecord(Table& table);
 
 // The record the record text editor holds write-locked (null table = none).

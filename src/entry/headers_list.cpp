@@ -2,6 +2,7 @@
 
 #include "data/dossier_files.h"
 #include "data/entry_lines.h"
+#include "data/error_report.h"
 #include "data/index_recovery.h"
 #include "data/session.h"
 #include "data/table.h"
@@ -39,6 +40,7 @@ constexpr int kTitleHeadersList = 119;          // "Journaux saisis", as the lis
 constexpr int kMsgJournalToReactivate = 16006;  // the journal's code
 constexpr int kMsgHeaderMissing = 16007;        // the journal's code, the month
 constexpr int kMsgHeaderHeld = 16003;
+constexpr int kContextHeaderLock = 2203;        // the engine's box of a header lock that failed otherwise
 constexpr int kMsgMonthHoldsLines = 16005;
 constexpr int kColumnMonth = 23000, kColumnJournal = 23001, kColumnName = 23002, kColumnState = 23003;
 constexpr int kColumnDebit = 66, kColumnCredit = 67;
@@ -60,6 +62,23 @@ const BrowseColumnTable& HeaderColumns() {
 }
 
 }  // namespace
+
+bool TakeJournalMonthLock(gui::Window* owner, ::Table& c10, const std::string& recordText) {
+  switch (TryLockRecord(c10)) {
+    case RecordLockRefusal::kNone:
+      return true;
+    case RecordLockRefusal::kOtherStation:
+      Refuse(owner, kMsgHeaderHeld);
+      return false;
+    case RecordLockRefusal::kThisStation:
+      // Another window of this program holds it: the lock notice says so (and takes it when it was let go).
+      return LockRecord(c10, recordText.c_str(), 0);
+    case RecordLockRefusal::kFailed:
+      break;
+  }
+  ReportDbError(c10, kContextHeaderLock);
+  return false;
+}
 
 bool RequestJournalEntry(gui::Window* owner, const std::string& journalMonth) {
   // The entry itself (right 1 of "Saisie d'Ecritures"), then the right to modify its journals.
@@ -84,12 +103,8 @@ bool RequestJournalEntry(gui::Window* owner, const std::string& journalMonth) {
                     LoadStr(kTitleAttention), gui::MB_OK | gui::MB_ICONSTOP);
     return false;
   }
-  // The lock notice asked once; a lock this cursor holds already (the journal-month is in entry
-  // here) is granted again.
-  if (!LockRecord(c10, c10.RecordToText(2), 0)) {
-    Refuse(owner, kMsgHeaderHeld);
-    return false;
-  }
+  // A lock this cursor holds already (the journal-month is in entry here) is granted again.
+  if (!TakeJournalMonthLock(owner, c10, c10.RecordToText(2))) return false;
   SetRegistryText(posting::kPendingKeyPosition, posting::kJournalMonthKeyLength, journalMonth);
   SetRegistryText(posting::kHeadersListFlag, 1, "2");
   gui::PostCommand(MainWindowHandle, command_id::SaisieEcritures);

@@ -51,8 +51,13 @@ class TWSaiBroEntJournaux : public TWFichiersC10 {
   bool opened_ = false;
 };
 
+// The write lock of the journal-month's draft header, the current record of `c10`, for its entry. Refused,
+// one box says why: held by another station, "Journal déjà en cours de Saisie sur un autre poste"; by
+// another window here, the lock notice naming `recordText`; any other failure, the engine's box.
+bool TakeJournalMonthLock(gui::Window* owner, ::Table& c10, const std::string& recordText);
+
 // Asks for the entry of a journal-month as "Saisir" does: the right, the write lock on its draft
-// header (asked once; refused: the message of another station's entry), then the key at 528-534,
+// header (TakeJournalMonthLock), then the key at 528-534,
 // the headers list's flag at "2" and SaisieEcritures posted to the main window. False after a
 // refusal, which has been shown.
 bool RequestJournalEntry(gui::Window* owner, const std::string& journalMonth);

@@ -997,6 +997,11 @@ void TWSaiModDetJournaux::CmNouvellePiece() {
 void TWSaiModDetJournaux::CmQuitterLigne() {
   ClearMessage();
   if (ClosingFlag || AnalyticWindowOpen()) return;
+  GiveUpNewLine();
+  gui::PostMessage(GetHandle(), gui::WM_CLOSE);
+}
+
+void TWSaiModDetJournaux::GiveUpNewLine() {
   NoCheckFlag = true;
   AskOnClose = false;
   std::string refusal;
@@ -1004,7 +1009,11 @@ void TWSaiModDetJournaux::CmQuitterLigne() {
     RefreshLines();
   // A cancel refused: the empty line stays, and the user is told why before the form goes.
   TellRefusal(refusal);
-  gui::PostMessage(GetHandle(), gui::WM_CLOSE);
+}
+
+bool TWSaiModDetJournaux::BlankNewLine() const {
+  return newLine_ && IsBlank(account_->GetText()) && IsBlank(distribution_->GetText()) && Cents(debitF_) == 0 &&
+         Cents(creditF_) == 0 && Cents(debitE_) == 0 && Cents(creditE_) == 0;
 }
 
 void TWSaiModDetJournaux::CmEnregistrerLigne() {
@@ -1400,6 +1409,16 @@ bool TWSaiModDetJournaux::AnalyticSplitMatches() {
 }
 
 bool TWSaiModDetJournaux::CanClose() {
+  // A blank new line holds nothing to save or to check: whoever closes the form (its close button, its
+  // lines window, the program's end) gives it up as "Quitter" does. Should another window keep the
+  // program open, the close posted here still takes the form away from the line it gave up.
+  if (!ClosingFlag && !NoCheckFlag && !PrintRunFlag && !IsIconic() && opened_ && BlankNewLine() &&
+      !AnalyticWindowOpen()) {
+    ClearMessage();
+    GiveUpNewLine();
+    gui::PostMessage(GetHandle(), gui::WM_CLOSE);
+    return CloseDecided(true);
+  }
   const bool closing = CloseDecided(Closes());
   // A line closed without an account (a new line whose changes the user chose not to save) goes with its
   // sort record, as "Quitter" takes it away: no empty line is left in the piece.

@@ -197,6 +197,11 @@ class TWSaiModDetJournaux : public LineFormBase {
   // The close's own tests (the edit form's validation and save, the analytic split's check): true
   // when the form may go.
   bool Closes();
+  // A new line left blank: no account, no distribution code, no amount. Nothing of it can be saved.
+  bool BlankNewLine() const;
+  // The new line given up as "Quitter" gives it up: cancelled with its sort record when it stands
+  // without account (a cancel refused is said in its one sentence), the form then closed unchecked.
+  void GiveUpNewLine();
 
   std::string key_;
   int slot_ = -1;

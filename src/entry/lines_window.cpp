@@ -17,6 +17,7 @@
 #include "posting/new_lines.h"
 #include "entry/entry_commands.h"
 #include "entry/entry_search_dialog.h"
+#include "entry/headers_list.h"
 #include "framework/fmt_saisie.h"
 #include "platform/gui/application.h"
 #include "platform/gui/command.h"
@@ -254,7 +255,7 @@ void TWSaiBroDetJournaux::SetupWindow() {
     gui::PostCommand(GetHandle(), cmd::Quitter);
     return;
   }
-  if (!LockRecord(c10, key_.c_str(), 0)) {
+  if (!TakeJournalMonthLock(this, c10, key_)) {
     gui::PostCommand(GetHandle(), cmd::Quitter);
     return;
   }

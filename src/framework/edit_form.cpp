@@ -23,6 +23,7 @@
 #include "runtime/numbers.h"
 #include "runtime/session_registry.h"
 #include "runtime/text.h"
+#include "runtime/twin_amounts.h"
 #include "runtime/xbase.h"
 #include "shell/application.h"
 #include "shell/graphics.h"
@@ -145,8 +146,10 @@ std::optional<std::string> ConvertAmountText(const std::string& source, double r
   if (!(rate > 0.0) || !std::isfinite(rate)) return std::nullopt;
   const double value = Val(source.c_str());
   const double converted = Round(2, inverse ? value / rate : value * rate);
-  if (converted == 0.0) return std::string();
-  return Trimmed(AmountText14(converted));
+  // A twin its field cannot hold is left blank, never shown as asterisks or cut: the typed amount is refused.
+  if (converted == 0.0 || !(std::fabs(converted) < 1e13) || !StoredAmountHolds(ToCents(converted)))
+    return std::string();
+  return AmountDigits(converted);
 }
 
 // ---- construction ----------------------------------------------------------------

@@ -98,9 +98,10 @@ GridSizing ComputeGridSizing(int clientWidth, int clientHeight, int columns, int
                              int minRowHeight);
 
 // Text of a converted amount: value * rate (or / rate), rounded to 2
-// decimals, width 14 trimmed; "" for a zero result. No text for a rate that
-// is not a positive number: nothing can be converted, and the other amount
-// stays as it is.
+// decimals, as an edit holds it; "" for a zero result and for one that 14
+// characters cannot hold (the edit left blank, never asterisks or a cut
+// figure). No text for a rate that is not a positive number: nothing can be
+// converted, and the other amount stays as it is.
 std::optional<std::string> ConvertAmountText(const std::string& source, double rate, bool inverse);
 
 class CMDIModif : public gui::MDIChild {

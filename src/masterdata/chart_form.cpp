@@ -1,5 +1,7 @@
 #include "masterdata/chart_form.h"
 
+#include <cmath>
+
 #include "controls/mcontrols.h"
 #include "controls/medit.h"
 #include "data/record_fields.h"
@@ -13,6 +15,7 @@
 #include "runtime/numbers.h"
 #include "runtime/session_registry.h"
 #include "runtime/text.h"
+#include "runtime/twin_amounts.h"
 #include "runtime/xbase.h"
 #include "shell/mdi_client.h"
 #include "shell/registry.h"
@@ -103,9 +106,10 @@ void ChartRecordForm::CmEnEuros() {
   FocusOn(EurosChecked() ? ids_.euros3[0] : ids_.francs[0]);
 }
 
-int ChartRecordForm::Partner(int id, bool& franc, bool& budget) const {
+int ChartRecordForm::Partner(int id, bool& franc, AmountColumn& column) const {
+  constexpr AmountColumn kColumns[3] = {AmountColumn::kDebit, AmountColumn::kCredit, AmountColumn::kBudget};
   for (int i = 0; i < 3; ++i) {
-    budget = i == 2;
+    column = kColumns[i];
     if (id == ids_.francs[i]) {
       franc = true;
       return ids_.euros3[i];
@@ -119,8 +123,10 @@ int ChartRecordForm::Partner(int id, bool& franc, bool& budget) const {
 }
 
 void ChartRecordForm::EnChangeAmount(int id) {
-  bool franc = false, budget = false;
-  const int other = Partner(id, franc, budget);
+  bool franc = false;
+  AmountColumn column = AmountColumn::kDebit;
+  const int other = Partner(id, franc, column);
+  const bool budget = column == AmountColumn::kBudget;
   MEdit* source = EditOf(id);
   MEdit* target = EditOf(other);
   if (guard_ || source == nullptr || target == nullptr) return;
@@ -129,8 +135,11 @@ void ChartRecordForm::EnChangeAmount(int id) {
     // A budget keeps its sign letter: "C50" in francs is a credit budget in euros too.
     const double rate = DossierRate();
     if (rate > 0.0) {
+      // A twin past its field is left blank, never cut to the edit's width: the typed budget is refused.
       const double value = BudgetValue(source->GetText());
-      target->SetValue(BudgetText(Round(2, franc ? value / rate : value * rate)), false);
+      const double twin = Round(2, franc ? value / rate : value * rate);
+      const bool holds = std::fabs(twin) < 1e13 && StoredAmountHolds(ToCents(twin));
+      target->SetValue(holds ? BudgetText(twin) : std::string(), false);
     }
   } else if (franc) {
     ConvertAmountByInverseRate(*source, *target);
@@ -141,14 +150,15 @@ void ChartRecordForm::EnChangeAmount(int id) {
 }
 
 bool ChartRecordForm::CheckAmount(int control) {
-  bool franc = false, budget = false;
-  const int partner = Partner(control, franc, budget);
-  // The twin's edit shows the typed amount converted (asterisks past its field): the typed one decides.
+  bool franc = false;
+  AmountColumn column = AmountColumn::kDebit;
+  const int partner = Partner(control, franc, column);
+  // The twin's edit shows the typed amount converted (blank past its field): the typed one decides.
   const int typed = partner != 0 && franc == EurosChecked() ? partner : control;
   if (!CodeRecordForm::CheckAmount(typed)) return false;
   MEdit* edit = EditOf(typed);
   if (partner == 0 || edit == nullptr) return true;
-  const std::string refusal = AmountPastItsField(edit->GetText(), budget, EurosChecked(), DossierRate());
+  const std::string refusal = AmountPastItsField(edit->GetText(), column, EurosChecked(), DossierRate());
   return refusal.empty() || Refuse(typed, refusal);
 }
 

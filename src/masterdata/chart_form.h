@@ -9,6 +9,7 @@
 #include <string>
 
 #include "masterdata/code_form.h"
+#include "masterdata/core/chart_records.h"
 
 class ChartRecordForm : public CodeRecordForm {
  public:
@@ -43,8 +44,8 @@ class ChartRecordForm : public CodeRecordForm {
   bool CheckAmount(int control) override;
 
  private:
-  // The other row's edit of an amount edit (0 when `id` is none), and whether `id` is of the franc row.
-  int Partner(int id, bool& franc, bool& budget) const;
+  // The other row's edit of an amount edit (0 when `id` is none), whether `id` is of the franc row, and its column.
+  int Partner(int id, bool& franc, masterdata::AmountColumn& column) const;
 
   CurrencyIds ids_;
   bool guard_ = true;  // no conversion while set: from construction to the end of the loading, and during one

@@ -20,6 +20,7 @@
 #include "processing/bank_commands.h"
 #include "processing/core/matching_lines.h"
 #include "resources/string_table.h"
+#include "runtime/dossier_record.h"
 #include "runtime/numbers.h"
 #include "runtime/session_registry.h"
 #include "runtime/text.h"
@@ -58,7 +59,8 @@ constexpr int kTextTabSeparator = 32610;  // the same when the separator is a ta
 constexpr int kTextNoSeparator = 36900;   // the same when the file has none (empty, or one column): the encoding
 constexpr int kTextCounts = 29746;        // the lines, the pieces
 constexpr int kTextPeriod = 29747;        // the first and last dates
-constexpr int kTextTotals = 29749;        // the debit and credit totals
+constexpr int kTextTotals = 38800;        // the debit and credit totals, each with its currency
+constexpr int kWordFrancs = 36503, kWordEuros = 36504;
 constexpr int kTextNoError = 29751;
 constexpr int kTextErrors = 29752;        // the errors, the file they are written to
 constexpr int kTextStoppedRun = 29753;    // the stopped run's log line
@@ -231,7 +233,11 @@ void TWUtiModAjoutAscii::ShowRead(const processing::AsciiRead& r) {
     texts[1] = FillPlaceholders(LoadStr(kTextCounts), {std::to_string(r.lines), std::to_string(r.pieces.size())});
     if (!r.firstDate.empty())
       texts[2] = FillPlaceholders(LoadStr(kTextPeriod), {ShownDate(r.firstDate), ShownDate(r.lastDate)});
-    texts[3] = FillPlaceholders(LoadStr(kTextTotals), {GroupedAmount(r.debit), GroupedAmount(r.credit)});
+    // In the currency the file is typed in, else the dossier's main one, named.
+    const bool francs = r.TotalsInFrancs(TheDossierRecord.At(DossierRecord::kEuroMainPos) == 'N', DossierIsEuroOnly());
+    const std::string currency = LoadStr(francs ? kWordFrancs : kWordEuros);
+    texts[3] = FillPlaceholders(LoadStr(kTextTotals), {GroupedAmount(francs ? r.debitF : r.debit), currency,
+                                                       GroupedAmount(francs ? r.creditF : r.credit), currency});
     texts[4] = r.errors.empty() ? std::string(LoadStr(kTextNoError))
                                 : FillPlaceholders(LoadStr(kTextErrors), {std::to_string(r.errors.size()),
                                                                           processing::AsciiErrorFile(r.path)});

@@ -309,5 +309,77 @@ TEST_F(LineFormTest, TheStatusBarShowsTheBalanceTheSaveWrote) {
   EXPECT_EQ(MessageBar->GetText(), after) << "a click gives the same balance";
 }
 
+// The form on the blank line that follows a saved one (a new piece, its first line typed, Enter), in a dossier
+// kept in euros and in one kept in francs. The program's end (Alt+F4, the frame's close) asks once a currency
+// whether to give the unbalanced journal up; "Oui", and the program leaves, the blank line cancelled as
+// "Quitter" cancels it. The form's own close button gives such a line up too, without a word.
+class BlankNewLineTest : public LineFormTest, public ::testing::WithParamInterface<DossierCurrency> {
+ protected:
+  DossierCurrency Currency() const override { return GetParam(); }
+  std::string Name() const { return GetParam() == DossierCurrency::FrancMain ? "francs" : "euros"; }
+  // A new purchase piece whose first line of 10,00 is saved by Enter: the form on the blank line after it.
+  TWSaiModDetJournaux* BlankLineAfterASavedOne() {
+    TWSaiModDetJournaux* f = NewPurchaseLine();
+    if (f == nullptr) return nullptr;
+    const std::string first = f->Key();
+    FocusOnControl(f, f->EurosBox()->IsChecked() ? kDebitE : kDebitF);
+    Type("10,00");
+    Key(gui::VK_RETURN, test_support::kNoModifier, "\r");
+    TWSaiModDetJournaux* next = Form();
+    if (next == nullptr || next->Key() == first || IsBlank(LineOf(first).account)) return nullptr;
+    return next;
+  }
+};
+
+TEST_P(BlankNewLineTest, OuiToLeaveLeavesTheProgram) {
+  Open();
+  TWSaiModDetJournaux* f = BlankLineAfterASavedOne();
+  ASSERT_NE(f, nullptr) << test_support::ShownTexts();
+  ASSERT_TRUE(f->NewLine());
+  ASSERT_EQ(f->TextOf(kAccount), "");
+  const std::string key = f->Key(), piece = key.substr(0, 14);
+  ASSERT_TRUE(LineOf(key).live);
+  test_support::Screenshot(MainFrame->Widget(), "entry", "blank_new_line_before_leaving_" + Name());
+  gui::ModalSeam::Reset();
+  Notices().clear();
+  for (int i = 0; i < 4; ++i) gui::ModalSeam::QueueMessageBoxAnswer(gui::IDYES);
+  EXPECT_TRUE(MainFrame->CanClose()) << "the program leaves\n" << test_support::ShownTexts();
+  // Only the journal's questions, once a currency, every one answered "Oui".
+  const std::vector<gui::ShownModal>& shown = gui::ModalSeam::Shown();
+  ASSERT_FALSE(shown.empty());
+  EXPECT_LE(shown.size(), 2u) << test_support::ShownTexts();
+  for (const gui::ShownModal& s : shown)
+    EXPECT_NE(s.text.find("n'est pas \xE9quilibr\xE9 en"), std::string::npos) << s.text;
+  test_support::ScreenshotMessage(shown.back(), "entry", "leave_unbalanced_journal_" + Name());
+  EXPECT_TRUE(Notices().empty()) << Notices().front();
+  EXPECT_TRUE(CommandWindow->GetChildren().empty()) << "every window closed";
+  EXPECT_FALSE(LineOf(key).live) << "the blank line cancelled";
+  EXPECT_EQ(LinesWithoutAccount(piece), 0);
+}
+
+TEST_P(BlankNewLineTest, TheFormsCloseButtonGivesTheBlankLineUp) {
+  Open();
+  TWSaiModDetJournaux* f = BlankLineAfterASavedOne();
+  ASSERT_NE(f, nullptr) << test_support::ShownTexts();
+  const std::string key = f->Key(), piece = key.substr(0, 14);
+  gui::ModalSeam::Reset();
+  // The close button of the form's frame, as the window system reports it.
+  f->OuterWidget()->close();
+  gui::ProcessPendingMessages();
+  EXPECT_EQ(Form(), nullptr) << f->TextOf(kMessage);
+  EXPECT_TRUE(gui::ModalSeam::Shown().empty()) << test_support::ShownTexts();
+  EXPECT_FALSE(LineOf(key).live);
+  EXPECT_EQ(LinesWithoutAccount(piece), 0);
+  EXPECT_NE(Window(0), nullptr) << "its lines window stays";
+  test_support::Screenshot(MainFrame->Widget(), "entry", "blank_new_line_closed_" + Name());
+  ExpectInvariants("after a blank line closed by its button");
+}
+
+INSTANTIATE_TEST_SUITE_P(BothCurrencies, BlankNewLineTest,
+                         ::testing::Values(DossierCurrency::EuroMain, DossierCurrency::FrancMain),
+                         [](const ::testing::TestParamInfo<DossierCurrency>& i) {
+                           return std::string(i.param == DossierCurrency::FrancMain ? "FrancMain" : "EuroMain");
+                         });
+
 }  // namespace
 }  // namespace entry_test

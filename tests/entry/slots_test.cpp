@@ -276,10 +276,13 @@ TEST_F(SlotsTest, AJournalMonthAnotherStationEntersIsRefusedUntilItLetsGo) {
   test_support::OtherProcess station(&OtherStation);
   Open();
   ASSERT_TRUE(station.Do('a'));
+  gui::ModalSeam::Reset();
   EXPECT_EQ(Saisir(month), nullptr);
-  EXPECT_NE(test_support::ShownTexts().find("Journal d\xE9j\xE0 en cours de Saisie sur un autre poste"), std::string::npos)
-      << test_support::ShownTexts();
-  EXPECT_EQ(Notices().size(), 1u) << "the lock notice asked once";
+  // One box, the one that says it all: no lock notice naming the header's raw key before it.
+  ASSERT_EQ(gui::ModalSeam::Shown().size(), 1u) << test_support::ShownTexts();
+  EXPECT_EQ(gui::ModalSeam::Shown()[0].text, "\n\nJournal d\xE9j\xE0 en cours de Saisie sur un autre poste\n\n");
+  EXPECT_TRUE(Notices().empty()) << Notices().front();
+  test_support::ScreenshotMessage(gui::ModalSeam::Shown()[0], "entry", "journal_month_held_elsewhere");
   EXPECT_FALSE(SlotInUse(0));
   ASSERT_TRUE(station.Do('A'));
   EXPECT_NE(Saisir(month), nullptr);

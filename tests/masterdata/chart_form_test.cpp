@@ -65,9 +65,10 @@ struct FormCase {
   std::map<std::string, std::string> stored;
 };
 
-// The refusal of an amount in euros whose francs no field holds: what was typed, then the range taken.
-std::string PastTheFrancs(const std::string& typed) {
-  return "\n\nMontant trop grand:\n\n" + typed +
+// The refusal of an amount in euros whose francs no field holds: its column, the amount grouped as a sentence
+// writes it, then the range taken.
+std::string PastTheFrancs(const std::string& column, const std::string& amount) {
+  return "\n\nMontant trop grand dans la colonne " + column + " :\n\n" + amount +
          "\n\nIl va de -1 524 490 172,37 \xE0 15 244 901 723,74 euros au plus, pour que sa contre-valeur en francs "
          "tienne aussi.\n\n";
 }
@@ -142,12 +143,12 @@ TEST_F(ChartFormTest, TheRulesOfTheAccountForm) {
       // refused by name with the range taken, never as the asterisks their franc edit shows; in a dossier kept
       // only in euros too. The largest euros are stored with their whole francs.
       {"euros whose francs no field holds are refused with the range taken", "47800008", {{2, "Attente"}}, {}, {},
-       {}, {}, {{kDebitE, "20000000000"}}, PastTheFrancs("20000000000"), {}},
+       {}, {}, {{kDebitE, "20000000000"}}, PastTheFrancs("D\xE9" "bit N-1", "20 000 000 000,00"), {}},
       {"a credit budget past the francs' least is refused", "47800009", {{2, "Attente"}}, {}, {}, {}, {},
-       {{kBudgetE, "C2000000000"}}, PastTheFrancs("C2000000000"), {}},
+       {{kBudgetE, "C2000000000"}}, PastTheFrancs("Budget", "-2 000 000 000,00"), {}},
       {"kept only in euros, the francs are still stored and still limit", "47800010", {{2, "Attente"}},
        [] { TheDossierRecord.SetConstant(39, "OUI"); }, {}, {}, {}, {{kCreditE, "16000000000"}},
-       PastTheFrancs("16000000000"), {}},
+       PastTheFrancs("Cr\xE9" "dit N-1", "16 000 000 000,00"), {}},
       {"the largest euros are stored with their whole francs", "47800011", {{2, "Attente"}}, {}, {}, {}, {},
        {{kDebitE, "15244901723.74"}, {kBudgetE, "C1524490172.37"}}, "",
        {{"CDEBNM1E", "15244901723.74"}, {"CDEBNM1F", "99999999999.99"}, {"CBUDGETE", "-1524490172.37"},
@@ -178,6 +179,13 @@ TEST_F(ChartFormTest, TheRulesOfTheAccountForm) {
         EXPECT_FALSE(form->Control(id)->IsWindowVisible()) << id;
     }
     for (const auto& [id, text] : c.typed) Type(form, id, text);
+    // The twin of an amount past its field shows blank: never asterisks, never a figure cut to the edit.
+    for (int id : {kDebitF, kCreditF, kBudgetF, kDebitE, kCreditE, kBudgetE})
+      if (form->Control(id) != nullptr) EXPECT_EQ(Text(form, id).find('*'), std::string::npos) << id << Text(form, id);
+    if (c.message.rfind("\n\nMontant trop grand dans", 0) == 0) {
+      const std::map<int, int> francsOf = {{kDebitE, kDebitF}, {kCreditE, kCreditF}, {kBudgetE, kBudgetF}};
+      for (const auto& [id, text] : c.typed) EXPECT_EQ(Text(form, francsOf.at(id)), "") << "the francs of " << text;
+    }
     if (!pictured && c.code == "CLI411") {
       gui::ProcessPendingMessages();
       test_support::Screenshot(form->OuterWidget(), "masterdata", "account_form_auxiliary");
@@ -195,8 +203,11 @@ TEST_F(ChartFormTest, TheRulesOfTheAccountForm) {
       EXPECT_EQ(gui::ModalSeam::Shown()[0].text, c.message);
       EXPECT_EQ(gui::ModalSeam::Shown()[0].caption, "Code Plan Comptable: " + std::string(RTrim(c.code.c_str())));
       EXPECT_EQ(FormOf('2'), form) << "a refused form stays open";
-      if (c.code == "47800008")
-        test_support::ScreenshotMessage(gui::ModalSeam::Shown()[0], "masterdata", "account_form_francs_past_their_field");
+      if (c.code == "47800008") {
+        test_support::Screenshot(form->OuterWidget(), "masterdata", "account_form_francs_blank");
+        test_support::ScreenshotMessage(gui::ModalSeam::Shown()[0], "masterdata",
+                                        "account_form_francs_past_their_field");
+      }
       if (c.message == "Le Compte est inconnu") {
         EXPECT_EQ(Text(form, kCounterpartName), "???");
       }

@@ -285,11 +285,11 @@ TEST_F(AsciiImportTest, OneFaultRefusesTheWholeFileWithItsLineNumbers) {
       // The writer failed on it half-way: a piece number taken, a blank record left in the draft.
       {"an amount no draft line holds",
        "OD;01/05/2026;Z;60700000;0;x;99999999999,99;\r\nOD;01/05/2026;Z;51200000;0;x;;99999999999,99\r\n", 9,
-       "Montant trop grand pour une ligne du brouillard : 99999999999,99"},
+       "Montant trop grand pour une ligne du brouillard : 99 999 999 999,99"},
       // Its own field holds it, not its francs: refused naming the largest amount a line takes in euros.
       {"an amount whose francs no draft line holds",
        "OD;01/05/2026;Z;60700000;0;x;16000000000,00;\r\nOD;01/05/2026;Z;51200000;0;x;;16000000000,00\r\n", 9,
-       "Montant trop grand pour une ligne du brouillard : 16000000000,00 (une ligne prend au plus 15 244 901 723,74 "
+       "Montant trop grand pour une ligne du brouillard : 16 000 000 000,00 (une ligne prend au plus 15 244 901 723,74 "
        "euros, pour que sa contre-valeur en francs tienne aussi)"},
   };
   for (const Case& c : cases) {

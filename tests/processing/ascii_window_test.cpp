@@ -349,3 +349,61 @@ TEST_F(AsciiWindowTest, AmountsSweepTheTotalsAreWholeGroupedAndInsideTheForm) {
   }
   faults.Report();
 }
+
+// The totals of a file are shown in the currency it is typed in, named: a file of francs in a dossier kept in
+// francs shows its francs, not their euros; a file mixing both shows the dossier's main currency. An amount
+// whose francs no draft line holds is refused in the error list grouped as the largest amount beside it.
+TEST_F(AsciiWindowTest, TheTotalsAreInTheFilesCurrencyAndARefusedAmountIsGroupedLikeItsLimit) {
+  const char saved = TheDossierRecord.At(DossierRecord::kEuroMainPos);
+  const std::string head = "Journal;Date;Piece;Compte;CodeLibelle;Libelle;Debit;Credit;Devise\r\n";
+  auto piece = [](const std::string& p, const std::string& amount, const std::string& currency) {
+    return "OD;14/03/2026;" + p + ";51200000;1;Grand;" + amount + ";;" + currency + "\r\n" + "OD;14/03/2026;" + p +
+           ";70600000;1;Grand;;" + amount + ";" + currency + "\r\n";
+  };
+  const struct Case {
+    const char* what;
+    char euroMain;  // the dossier's position 533
+    std::string file;
+    const char* totals;  // the line of totals ("" when the file is refused)
+    const char* error;   // the first line of the error list ("" none)
+    const char* picture; // the screenshot's name (null none)
+  } cases[] = {
+      {"francs in a dossier kept in francs", 'N', piece("F1", "12345678901,23", "F"),
+       "Total D\xE9" "bit : 12 345 678 901.23 francs     Total Cr\xE9" "dit : 12 345 678 901.23 francs", "",
+       "ascii_form_totals_in_francs"},
+      {"euros in a dossier kept in francs: the file's own currency", 'N', piece("E1", "1234,50", ""),
+       "Total D\xE9" "bit : 1 234.50 euros     Total Cr\xE9" "dit : 1 234.50 euros", "", nullptr},
+      {"both currencies in a dossier kept in francs: the dossier's", 'N',
+       piece("F1", "655,96", "F") + piece("E1", "100,00", "E"),
+       "Total D\xE9" "bit : 1 311.92 francs     Total Cr\xE9" "dit : 1 311.92 francs", "", nullptr},
+      {"both currencies in a dossier kept in euros: the dossier's", 'O',
+       piece("F1", "655,96", "F") + piece("E1", "100,00", "E"),
+       "Total D\xE9" "bit : 200.00 euros     Total Cr\xE9" "dit : 200.00 euros", "", nullptr},
+      {"an amount whose francs no line holds", 'O', piece("G1", "16000000000,00", ""), "",
+       "Ligne 2 : Montant trop grand pour une ligne du brouillard : 16 000 000 000,00 (une ligne prend au plus "
+       "15 244 901 723,74 euros, pour que sa contre-valeur en francs tienne aussi). Rien n'a \xE9t\xE9 import\xE9.",
+       "ascii_form_amount_past_its_twin"},
+  };
+  // The generated dossier is kept only in euros: here it keeps its francs too.
+  const std::string euroOnly = TheDossierRecord.Constant(39);
+  TheDossierRecord.SetConstant(39, "NON");
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    TheDossierRecord.SetAt(DossierRecord::kEuroMainPos, c.euroMain);
+    WriteImport("devises.txt", head + c.file);
+    Menu(command_id::AjoutAsciiBrouillard);
+    TWUtiModAjoutAscii* form = Form();
+    ASSERT_NE(form, nullptr) << test_support::ShownTexts();
+    if (*c.totals != '\0') EXPECT_EQ(form->InfoText(3), c.totals);
+    if (*c.error != '\0') {
+      ASSERT_GE(form->ErrorList()->GetCount(), 1);
+      EXPECT_EQ(form->ErrorList()->GetString(0), c.error);
+    } else {
+      EXPECT_EQ(form->ErrorList()->GetCount(), 0) << form->ErrorList()->GetString(0);
+    }
+    if (c.picture != nullptr) test_support::Screenshot(form->Widget(), "processing", c.picture);
+    CloseWindows();
+  }
+  TheDossierRecord.SetAt(DossierRecord::kEuroMainPos, saved);
+  TheDossierRecord.SetConstant(39, euroOnly);
+}

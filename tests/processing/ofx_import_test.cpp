@@ -468,7 +468,9 @@ TEST_F(OfxImportTest, AnAmountTooLargeForTheDraftIsRefusedBeforeAnyWrite) {
   const long before = DraftRecords();
   const std::string said = Import(path);
   EXPECT_NE(said.find("Op\xE9ration FITID " + s.transactions[1].fitid + " :"), std::string::npos) << said;
-  EXPECT_NE(said.find("Montant trop grand pour une ligne du brouillard : 123456789012,34"), std::string::npos) << said;
+  EXPECT_NE(said.find("Montant trop grand pour une ligne du brouillard : 123 456 789 012,34"), std::string::npos)
+      << said;
+  test_support::ScreenshotMessage(gui::ModalSeam::Shown().back(), "processing", "ofx_amount_too_large");
   EXPECT_EQ(DraftRecords(), before);
   EXPECT_TRUE(processing::ReadImportedIdentities().empty());
   // The same statement with the amount mended imports whole, its pieces numbered from where they were.
@@ -484,11 +486,17 @@ TEST_F(OfxImportTest, IdentitiesTellEveryTransactionApart) {
   Open();
   processing::BankStatement reused = Statement(0, 4);
   reused.transactions[3].fitid = reused.transactions[1].fitid;
+  // The amounts each side named grouped, as the sentences write them.
+  reused.transactions[1].cents = 9'999'999'999'999;
+  reused.transactions[3].cents = -999'999'999'999;
   const long before = DraftRecords();
   const std::string said = Import(WriteDamaged("ofx-fitid-reused.ofx", ofx_fixture::OfxSgml102(reused)));
   EXPECT_NE(said.find("m\xEAme identifiant (FITID) \xE0 des op\xE9rations diff\xE9rentes :\nFITID " +
                       reused.transactions[1].fitid + " : "),
             std::string::npos) << said;
+  EXPECT_NE(said.find(" 99 999 999 999,99 "), std::string::npos) << said;
+  EXPECT_NE(said.find(" -9 999 999 999,99 "), std::string::npos) << said;
+  test_support::ScreenshotMessage(gui::ModalSeam::Shown().back(), "processing", "ofx_fitid_reused_amounts");
   EXPECT_EQ(DraftRecords(), before);
 
   processing::BankStatement coffees = Statement(0, 4);

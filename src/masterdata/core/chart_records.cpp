@@ -26,6 +26,8 @@ constexpr int kCreationOfferConstant = 10;
 constexpr std::size_t kBankAccountsRoom = 100;
 // The currencies' names in a sentence.
 constexpr int kWordFrancs = 36503, kWordEuros = 36504;
+// The titles of the amounts' columns, as the forms show them.
+constexpr int kTitleLastDebit = 22307, kTitleLastCredit = 22308, kTitleBudget = 22507;
 
 bool IsCapital(char c) { return c >= 'A' && c <= 'Z'; }
 
@@ -92,13 +94,18 @@ bool IsAmountText(const std::string& text, bool budget) {
   return digits + decimals > 0 && decimals <= 2;
 }
 
-std::string AmountPastItsField(const std::string& typed, bool budget, bool euros, double rate) {
+std::string AmountPastItsField(const std::string& typed, AmountColumn column, bool euros, double rate) {
+  const bool budget = column == AmountColumn::kBudget;
   const double value = budget ? BudgetValue(typed) : Val(typed.c_str());
   if (std::isfinite(value) && std::fabs(value) < 1e13 && AmountAndTwinHold(ToCents(value), euros, rate)) return "";
   const char* currency = LoadStr(euros ? kWordEuros : kWordFrancs);
   const char* other = LoadStr(euros ? kWordFrancs : kWordEuros);
+  const int title = budget ? kTitleBudget : column == AmountColumn::kDebit ? kTitleLastDebit : kTitleLastCredit;
+  // Grouped as a sentence writes an amount; past 10^16, more than an edit's 14 characters hold, as typed.
+  const std::string amount =
+      std::isfinite(value) && std::fabs(value) < 1e16 ? GroupedAmountText(ToCents(value)) : Trimmed(typed);
   return FillPlaceholders(LoadStr(kMsgAmountPastField),
-                          {Trimmed(typed), GroupedAmountText(SmallestAmountTaken(euros, rate)),
+                          {LoadStr(title), amount, GroupedAmountText(SmallestAmountTaken(euros, rate)),
                            GroupedAmountText(LargestAmountTaken(euros, rate)), currency, other});
 }
 

@@ -23,10 +23,13 @@ double BudgetValue(const std::string& text);
 // True when the text reads whole as an amount: blank, or digits with at most one decimal point and at most two
 // decimals, after an optional sign ("-" or "+") or, for a budget, a sign letter ("D" or "C").
 bool IsAmountText(const std::string& text, bool budget);
+// The columns of the amounts of the account and section forms, each a previous year's amount or a budget.
+enum class AmountColumn { kDebit, kCredit, kBudget };
 // A previous year's amount or a budget typed in euros (`euros`) or in francs, that reads as an amount
 // (IsAmountText): "" when it and its twin in the other currency, at `rate` (francs for one euro), fit
-// their fields (runtime/twin_amounts.h); otherwise the refusal, naming the amount and the range taken.
-std::string AmountPastItsField(const std::string& typed, bool budget, bool euros, double rate);
+// their fields (runtime/twin_amounts.h); otherwise the refusal, naming its column ("Débit N-1",
+// "Crédit N-1" or "Budget"), the amount grouped as a sentence writes it and the range taken.
+std::string AmountPastItsField(const std::string& typed, AmountColumn column, bool euros, double rate);
 
 // ---- accounts -------------------------------------------------------------------------------------------------
 

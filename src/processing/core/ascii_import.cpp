@@ -62,6 +62,19 @@ std::string_view TrimmedOfSpacingView(std::string_view s) {
 
 std::string TrimmedOfSpacing(std::string_view s) { return std::string(TrimmedOfSpacingView(s)); }
 
+// A message made for a box, as one line of the error list and file: its line breaks a blank each run.
+std::string OneLine(std::string_view message) {
+  std::string out;
+  for (char c : message) {
+    if (c == '\n' || c == '\r') {
+      if (!out.empty() && out.back() != ' ') out += ' ';
+    } else {
+      out += c;
+    }
+  }
+  return TrimmedOfSpacing(out);
+}
+
 // A column name as compared: lower case, the accents of Windows-1252 dropped, blanks and "_" left out.
 std::string NameKey(std::string_view name) {
   std::string out;
@@ -564,6 +577,8 @@ void AsciiParse::BalancePieces() {
       const long long euros = l.francs ? posting::ToEuros(l.cents, parity) : l.cents;
       (l.sense == 'D' ? d : c) += francs ? l.cents : euros;
       (l.sense == 'D' ? r_.debit : r_.credit) += euros;
+      (l.sense == 'D' ? r_.debitF : r_.creditF) += l.francs ? l.cents : posting::ToFrancs(l.cents, parity);
+      ++(l.francs ? r_.francLines : r_.euroLines);
     }
     if (d != c)
       r_.errors.push_back(
@@ -846,7 +861,7 @@ AsciiRead ReadAsciiFile(Table& c10, Table& c20, Table& c50, const std::string& p
       r.errors.push_back({check.outcome == PiecesOutcome::TooManyLines ? 0
                           : check.sourceLine > 0                         ? check.sourceLine
                                                                          : r.pieceLines[check.piece],
-                          TrimmedOfSpacing(check.message)});
+                          OneLine(check.message)});
   }
   std::stable_sort(r.errors.begin(), r.errors.end(),
                    [](const AsciiError& a, const AsciiError& b) { return a.line < b.line; });

@@ -38,11 +38,19 @@ struct AsciiRead {
   std::vector<std::pair<std::string, ImportedLine>> refusedLines;
   std::string firstDate, lastDate;    // YYYYMMDD of the period
   long long debit = 0, credit = 0;    // totals in euros, cents
+  long long debitF = 0, creditF = 0;  // totals in francs, cents: lines typed in francs as typed, the others converted
+  long francLines = 0, euroLines = 0; // the lines of the pieces typed in francs, in euros
   std::vector<AsciiError> errors;
   std::string digest;                 // the content's fingerprint, 16 hexadecimal digits
   std::string importedBefore;         // the log line of an import of the same content ("" none)
   std::string stoppedRun;             // the log line of a run stopped half-way ("" none)
   bool Importable() const { return readable && errors.empty() && importedBefore.empty() && !pieces.empty(); }
+  // Whether its totals are shown in francs: the file's currency when all its lines share one, else the
+  // dossier's main one (`francMain`); never in a dossier kept only in euros.
+  bool TotalsInFrancs(bool francMain, bool euroOnly) const {
+    if (euroOnly || (euroLines > 0 && francLines == 0)) return false;
+    return (francLines > 0 && euroLines == 0) || francMain;
+  }
 };
 
 // The separator, columns, lines, dates, amounts and pieces of a file's bytes: everything that needs

@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <cerrno>
-#include <cstdio>
 #include <cstdlib>
 #include <map>
 #include <set>
@@ -218,14 +217,12 @@ PiecesReport CheckPieces(Table& c10, Table& c50, const std::vector<ImportedPiece
       b.francs += sign * a.francs;
       const long long cents = l.cents < 0 ? -l.cents : l.cents;
       if (!AmountAndTwinHold(cents, !l.francs, parity)) {
-        char amount[40];
-        std::snprintf(amount, sizeof amount, "%lld,%02lld", cents / 100, cents % 100);
         const bool euros = !l.francs;
         PiecesReport refused = Refusal(
             PiecesOutcome::AmountTooLarge, i,
-            FillPlaceholders(LoadStr(kMsgAmountTooLarge), {amount, GroupedAmountText(LargestAmountTaken(euros, parity)),
-                                                           LoadStr(euros ? kWordEuros : kWordFrancs),
-                                                           LoadStr(euros ? kWordFrancs : kWordEuros)}));
+            FillPlaceholders(LoadStr(kMsgAmountTooLarge),
+                             {GroupedAmountText(cents), GroupedAmountText(LargestAmountTaken(euros, parity)),
+                              LoadStr(euros ? kWordEuros : kWordFrancs), LoadStr(euros ? kWordFrancs : kWordEuros)}));
         refused.sourceLine = l.sourceLine;
         return refused;
       }

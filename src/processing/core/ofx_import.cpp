@@ -245,10 +245,7 @@ std::string ReusedFitids(const BankStatement& statement) {
   std::map<std::string, const BankTransaction*> first;
   std::string text;
   auto values = [](const BankTransaction& t) {
-    char amount[32];
-    const long long c = t.cents < 0 ? -t.cents : t.cents;
-    std::snprintf(amount, sizeof amount, "%s%lld,%02lld", t.cents < 0 ? "-" : "", c / 100, c % 100);
-    return DayText(t.date) + " " + amount + " " + Trimmed(t.name);
+    return DayText(t.date) + " " + GroupedAmountText(t.cents) + " " + Trimmed(t.name);
   };
   for (const BankTransaction& t : statement.transactions) {
     if (t.fitid.empty()) continue;
