@@ -135,6 +135,7 @@ void LineChangeSteps::ReleaseLine() {
 void LineChangeSteps::Commit() {
   if (c50_ != nullptr) c50_->Commit();
   if (c60_ != nullptr) c60_->Commit();
+  if (other_ != nullptr && other_->isOpen) other_->Commit();
 }
 
 bool LineChangeSteps::Finish() {

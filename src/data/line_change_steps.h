@@ -110,6 +110,9 @@ class LineChangeSteps {
   // n'a changé." (the draft's path named when the system named no file), a total too large said in
   // euros (`euros`) or in francs.
   void Ends(Table& c50, Table& c60, int refusedText, bool euros = true);
+  // A further table the change writes (the closed lines the letters' change letters), committed with
+  // the others at its end.
+  void EndsToo(Table& table) { other_ = &table; }
   // The line the change writes, locked before it is read again: asked once, the notice naming `text`
   // (none without a text); given back at the change's end, unless the cursor held it before. False
   // when another station holds it: nothing taken.
@@ -160,6 +163,7 @@ class LineChangeSteps {
   // Its end: the tables committed, its sentence of a refusal.
   Table* c50_ = nullptr;
   Table* c60_ = nullptr;
+  Table* other_ = nullptr;
   int refusedText_ = 0;
   bool euros_ = true;
   // The line's lock: its table and record, and whether the cursor held it before.

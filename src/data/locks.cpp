@@ -110,16 +110,24 @@ bool UnlockRecord(Table& table) {
   return table.result == dbase::DBIERR_NONE || table.result == dbase::DBIERR_NOTLOCKED;
 }
 
-bool HeldRecordLocks::Take(std::uint32_t recno, const char* text) {
-  if (!table_.GoTo(static_cast<long>(recno)) || !LockRecord(table_, text, 0)) return false;
+bool HeldRecordLocks::Lock(std::uint32_t recno, const char* text, int retry) {
+  if (!table_.GoTo(static_cast<long>(recno)) || !LockRecord(table_, text, retry)) return false;
   taken_.emplace_back(recno, table_.result == dbase::DBIERR_ALREADYLOCKED);
   return true;
 }
 
+bool HeldRecordLocks::Take(std::uint32_t recno, const char* text) { return Lock(recno, text, 0); }
+
 bool HeldRecordLocks::Take(std::uint32_t recno, int textFields) {
   if (!table_.GoTo(static_cast<long>(recno))) return false;
   const std::string text = table_.RecordToText(textFields);
-  return Take(recno, text.c_str());
+  return Lock(recno, text.c_str(), 0);
+}
+
+bool HeldRecordLocks::Wait(std::uint32_t recno, int textFields) {
+  if (!table_.GoTo(static_cast<long>(recno))) return false;
+  const std::string text = table_.RecordToText(textFields);
+  return Lock(recno, text.c_str(), 1);
 }
 
 void HeldRecordLocks::Release() {

@@ -27,9 +27,9 @@ void SetLockNoticeHook(LockNoticeHook hook);
 // their places.
 std::string LockNoticeText(const Table& table, const char* recordText);
 
-// The record locks a change of several records takes one by one on a table (asked once, the notice
-// naming the record), each given back when the object goes or at Release unless the table's cursor
-// held it before.
+// The record locks a change of several records takes one by one on a table (asked once, or waited
+// for, the notice naming the record), each given back when the object goes or at Release unless the
+// table's cursor held it before.
 class HeldRecordLocks {
  public:
   explicit HeldRecordLocks(Table& table) : table_(table) {}
@@ -40,9 +40,13 @@ class HeldRecordLocks {
   // to 1). False when another station holds it: nothing taken.
   bool Take(std::uint32_t recno, const char* text);
   bool Take(std::uint32_t recno, int textFields);
+  // The same, another station's lock waited for (its notice at each try) until it is let go: false
+  // only for a record another window of this program holds, or one that could not be read.
+  bool Wait(std::uint32_t recno, int textFields);
   void Release();
 
  private:
+  bool Lock(std::uint32_t recno, const char* text, int retry);
   Table& table_;
   std::vector<std::pair<std::uint32_t, bool>> taken_;
 };

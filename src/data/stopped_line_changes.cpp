@@ -46,6 +46,12 @@ constexpr int kMsgNoteUnread = 35023;         // why a note could not be read
 constexpr int kMsgNotesUnsought = 35024;      // why the notes could not be looked for
 constexpr int kLogChangeFinished = 35021;     // the change, its station, its start
 constexpr int kLogChangeNotFinished = 35022;  // the change, its station, its start, why
+// The records a finish left as they stand, written since the change stopped (their names), and how
+// each is named: a draft line, a closed line, a sort record (its record number).
+constexpr int kMsgRecordsLeft = 38000;
+constexpr int kNameDraftLine = 38001;
+constexpr int kNameClosedLine = 38002;
+constexpr int kNameSortRecord = 38003;
 
 using L = LigneEcriture;
 using T = LigneTri;
@@ -296,8 +302,10 @@ class Finish {
   }
 
   // The letters of a change of letters: once one of its lines holds its letter after, the change
-  // reached it and is finished, every line and sort record it names taking its letter after;
-  // otherwise it is taken back, each taking its letter before. "" when done, else why not.
+  // reached it and is finished, every line it names taking its letter after; otherwise it is taken
+  // back, each taking its letter before. Only a line that holds the letter before or after is
+  // written: one lettered since by another station keeps that letter (and is named). A sort record
+  // follows its line as it then stands, under the same rule. "" when done, else why not.
   std::string Letters(const Plan& plan, bool* undone, bool* finished) {
     if (plan.letters.empty()) return "";
     bool closed = false;
@@ -321,15 +329,15 @@ class Finish {
     for (const Plan::Letter& l : plan.letters) {
       const std::string& want = reached ? l.after : l.before;
       Table& lines = lineOf(l);
-      if (lines.GoTo(static_cast<long>(l.recno)) && TrimmedRight(lines.GetField(fieldOf(l))) != want) {
-        wrote_ = true;
-        if (!locks_.Take(lines) || !lines.PutField(fieldOf(l), want.c_str())) return Refused();
+      std::string sortWant = want;
+      if (lines.GoTo(static_cast<long>(l.recno))) {
+        const int name = l.file == T::kClosed ? kNameClosedLine : kNameDraftLine;
+        if (!locks_.Take(lines) || !Own(lines, fieldOf(l), l.before, l.after, want, name, &sortWant)) return Refused();
       }
       const int sortField = l.currency == 1 ? T::TLETE : T::TLET;
-      if (T::Find(c60_, l.file, l.recno) && TrimmedRight(c60_.GetField(sortField)) != want) {
-        wrote_ = true;
-        if (!locks_.Take(c60_) || !c60_.PutField(sortField, want.c_str())) return Refused();
-      }
+      if (T::Find(c60_, l.file, l.recno) &&
+          (!locks_.Take(c60_) || !Own(c60_, sortField, l.before, l.after, sortWant, kNameSortRecord)))
+        return Refused();
     }
     if (closed) c40_.Commit();
     c50_.Commit();
@@ -339,7 +347,8 @@ class Finish {
 
   // The working marks of a change of marks: once one of its sort records holds its mark after, the
   // change reached it and is finished, every sort record it names taking its mark after; otherwise
-  // it is taken back. "" when done, else why not.
+  // it is taken back. Only a sort record that holds the mark before or after is written; one marked
+  // since by another station keeps that mark (and is named). "" when done, else why not.
   std::string Marks(const Plan& plan, bool* undone, bool* finished) {
     if (plan.marks.empty()) return "";
     bool reached = false;
@@ -352,10 +361,9 @@ class Finish {
     (reached ? *finished : *undone) = true;
     for (const Plan::Mark& m : plan.marks) {
       const std::string& want = reached ? m.after : m.before;
-      if (c60_.GoTo(static_cast<long>(m.recno)) && TrimmedRight(c60_.GetField(T::TLETP)) != want) {
-        wrote_ = true;
-        if (!locks_.Take(c60_) || !c60_.PutField(T::TLETP, want.c_str())) return Refused();
-      }
+      if (c60_.GoTo(static_cast<long>(m.recno)) &&
+          (!locks_.Take(c60_) || !Own(c60_, T::TLETP, m.before, m.after, want, kNameSortRecord)))
+        return Refused();
     }
     c60_.Commit();
     return watch_.ReadRefused() ? Refused() : "";
@@ -408,6 +416,8 @@ class Finish {
   // Whether the finish had anything to write: a change whose lines, sort records and totals already
   // agree was taken back whole, or made whole, before it stopped.
   bool Wrote() const { return wrote_; }
+  // The records left as they stand, written since the change stopped, as the opening names them.
+  const std::vector<std::string>& Left() const { return left_; }
 
   // Why a write or a read was refused, as the watch kept it.
   std::string Refused() const {
@@ -429,12 +439,46 @@ class Finish {
     return true;
   }
 
-  // Line `recno` given its fields as rewritten (`now`) or as they were, in one write.
+  // Line `recno` given its fields as rewritten (`now`) or as they were, in one write, when each of
+  // them holds one or the other: a line with a field written since by another station is left as
+  // it stands (and named).
   bool Rewrite(std::uint32_t recno, const std::vector<Plan::Rewrite>& fields, bool now) {
     if (!c50_.GoTo(static_cast<long>(recno)) || Stands(recno, fields, now)) return true;
+    for (const Plan::Rewrite& f : fields) {
+      const std::string holds = TrimmedRight(c50_.GetField(f.field));
+      if (holds != TrimmedRight(f.was) && holds != TrimmedRight(f.now)) {
+        Name(kNameDraftLine, recno);
+        return true;
+      }
+    }
     std::vector<FieldWrite> writes;
     for (const Plan::Rewrite& f : fields) writes.push_back({f.field, now ? f.now : f.was});
+    wrote_ = true;
     return c50_.GoTo(static_cast<long>(recno)) && WriteRecordFields(c50_, writes);
+  }
+
+  // Field `field` of the current record of `table`, held locked, given `want` when it holds what the
+  // stopped change left there, its value `before` or `after`; a record holding anything else was
+  // written since (by another station) and is left as it is, named as `name` says. *now (when
+  // given) gets what the field holds in the end. False when the write was refused.
+  bool Own(Table& table, int field, const std::string& before, const std::string& after, const std::string& want,
+           int name, std::string* now = nullptr) {
+    const std::string holds = TrimmedRight(table.GetField(field));
+    if (now != nullptr) *now = holds;
+    if (holds == want) return true;
+    if (holds != before && holds != after) {
+      Name(name, table.recordNumber);
+      return true;
+    }
+    wrote_ = true;
+    if (now != nullptr) *now = want;
+    return table.PutField(field, want.c_str());
+  }
+
+  // A record left as it stands named, once.
+  void Name(int name, std::uint32_t recno) {
+    const std::string text = FillPlaceholder(LoadStr(name), std::to_string(recno));
+    if (std::find(left_.begin(), left_.end(), text) == left_.end()) left_.push_back(text);
   }
 
   // Line `recno` given the cancel mark, or relieved of it.
@@ -556,6 +600,7 @@ class Finish {
   Locks locks_;
   RefusalWatch watch_{RefusalWatch::EngineBoxes::kHeld};
   bool wrote_ = false;
+  std::vector<std::string> left_;
 };
 
 }  // namespace
@@ -619,7 +664,7 @@ StoppedLineChanges FinishStoppedLineChanges() {
     const RefusalWatch planReads;
     Plan plan = PlanOf(note);
     bool undone = false, finished = false, wrote = false;
-    std::string why;
+    std::string why, left;
     if (!open) {
       // The table said as the system refused it: its open, or a read or a write the open made.
       why = unopened != nullptr ? engineBoxes.Reason(kResultSystemError, unopened->tablePath, unopened->result)
@@ -633,6 +678,7 @@ StoppedLineChanges FinishStoppedLineChanges() {
       if (why.empty()) why = finish.Marks(plan, &undone, &finished);
       if (why.empty()) why = finish.Totals(plan, name);
       wrote = finish.Wrote();
+      for (const std::string& record : finish.Left()) left += (left.empty() ? "" : ", ") + record;
     }
     if (!why.empty()) {
       WriteLog(FillPlaceholders(LoadStr(kLogChangeNotFinished), {note.kind, note.station, note.started, why}));
@@ -646,6 +692,7 @@ StoppedLineChanges FinishStoppedLineChanges() {
     const int said = !wrote ? kMsgNothingToRedo : undone ? kMsgChangeUndone : finished ? kMsgChangeFinished : kMsgLineKept;
     out.said += (out.said.empty() ? "" : "\n\n") +
                 FillPlaceholders(LoadStr(said), {note.kind, note.station, note.started});
+    if (!left.empty()) out.said += "\n\n" + FillPlaceholder(LoadStr(kMsgRecordsLeft), left);
     ++out.finished;
   }
   return out;

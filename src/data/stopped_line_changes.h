@@ -9,6 +9,10 @@
 //   cancelled; a piece appended cut short is taken back, its lines cancelled;
 // - the sort record of every line named follows its line (made when missing, derived again, its
 //   cancel mark);
+// - the fields a change rewrites (a line's numbers, an analytic line's day and label), the letters
+//   and the working marks it gives: a record is written only where it still holds what the change
+//   left there, its value before or after; one written since (by another station) is left as it
+//   stands and named in what the opening says;
 // - every total the change moves (accounts with their collectives, journal-month headers,
 //   sections) is made to hold what its live lines give it, read from the lines themselves. A total
 //   that another process's change at work names is left until that change is done (waited for a

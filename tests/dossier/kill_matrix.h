@@ -106,6 +106,12 @@ struct MatrixRun {
   // every read of the run in turn, not a few spread over them: a change of lines reads little, and
   // a read refused in the middle of it is the one that may leave it half made.
   bool lineChange = false;
+  // The opening matrix's rows over another station's work: what that station writes between the
+  // run's stop and the opening (in a child, on the run's folder): true when it went through; *lines
+  // gets the lines it wrote that the stopped change had named, each its file ("B" the draft, "C" the
+  // closed file) and record number ("B12 C40 "), which the opening is to leave as they stand and
+  // name. The records before and after the run are compared with its writes made over them.
+  bool (*meanwhile)(const std::string& root, std::string* lines) = nullptr;
 };
 void PrintTo(const MatrixRun& r, std::ostream* os);
 
@@ -121,6 +127,11 @@ const std::vector<MatrixRun>& Runs();
 // its split (its group renumbered), a piece created, a split's header made or given its line's new
 // day, the analytic lines given it, an axis renumbered and a new analytic line.
 const std::vector<MatrixRun>& LineChangeRuns();
+// Changes of letters stopped half-way, then another station's letters written over the same lines
+// before the opening (MatrixRun::meanwhile): a manual lettering of two bank lines, the same lines
+// lettered on the other station; a bank reconciliation in francs of eight bank lines passing over
+// one lettered since it read them, another lettered on the other station.
+const std::vector<MatrixRun>& OtherStationRuns();
 
 // What was shown, on one line.
 std::string OneLine(std::string text);

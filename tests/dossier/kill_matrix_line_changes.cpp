@@ -478,9 +478,10 @@ std::vector<processing::LetterWrite> LettersOfEight(Table& c60, const std::strin
   return writes;
 }
 
-// Letters saved on four draft and four closed lines, as the manual matching (LettersSaved) or the
-// bank reconciliation (LinesReconciled, a line lettered meanwhile kept) saves them.
-template <LineChangeKind kind>
+// Letters of currency `currency` (0 francs, 1 euros) saved on four draft and four closed lines, as
+// the manual matching (LettersSaved) or the bank reconciliation (LinesReconciled, a line lettered
+// meanwhile kept) saves them.
+template <LineChangeKind kind, int currency>
 bool RunLettersSaved(const std::string& root, const Arm& arm) {
   Table c40, c50, c60;
   if (!OpenLines(root, c50, c60) || !c40.OpenShared(PathC40(), "C40CODE")) return false;
@@ -488,8 +489,8 @@ bool RunLettersSaved(const std::string& root, const Arm& arm) {
   if (writes.size() < 8) return false;
   arm();
   const processing::MatchTables t{c40, c50, c60};
-  const processing::LettersOutcome out =
-      processing::WriteLetters(t, 1, writes, kind, kLettersRefusedText, kind == LineChangeKind::LinesReconciled);
+  const processing::LettersOutcome out = processing::WriteLetters(t, currency, writes, kind, kLettersRefusedText,
+                                                                   kind == LineChangeKind::LinesReconciled);
   return out.done && out.written == writes.size();
 }
 
@@ -501,6 +502,77 @@ bool RunMatchingMarked(const std::string& root, const Arm& arm) {
   if (marks.size() < 8) return false;
   arm();
   return processing::WriteMarks(c60, marks);
+}
+
+// ---- letters another station writes while a change of letters stands stopped half-way
+
+// The first eight live sort records of lines on the bank account (51200000), draft or closed.
+std::vector<std::uint32_t> BankSortRecords(Table& c60) {
+  std::vector<std::uint32_t> records;
+  for (std::uint32_t r = 1; r <= c60.RecCount() && records.size() < 8; ++r)
+    if (c60.GoTo(static_cast<long>(r)) && !c60.IsDeleted() &&
+        std::string(c60.GetField(T::TCODE)).compare(0, 8, "51200000") == 0)
+      records.push_back(r);
+  return records;
+}
+
+// `letter` of currency `currency` saved on the bank account's sort records numbered `which` among
+// its first eight, as the manual matching (LettersSaved) or the bank reconciliation (LinesReconciled,
+// a line lettered since it was read passed over) saves them; `arm` (when given) called before.
+// *lines (when given) gets the lines lettered, each its file ("B" the draft, "C" the closed file)
+// and its record number ("B12 C40 ").
+processing::LettersOutcome LetterBankLines(const std::string& root, const std::vector<std::size_t>& which,
+                                           const std::string& letter, int currency, LineChangeKind kind,
+                                           const Arm& arm, std::string* lines = nullptr) {
+  processing::LettersOutcome refused;
+  refused.done = false;
+  Table c40, c50, c60;
+  if (!OpenLines(root, c50, c60) || !c40.OpenShared(PathC40(), "C40CODE")) return refused;
+  const std::vector<std::uint32_t> bank = BankSortRecords(c60);
+  if (bank.size() < 8) return refused;
+  std::vector<processing::LetterWrite> writes;
+  for (const std::size_t i : which) {
+    writes.push_back({bank[i], letter});
+    if (lines != nullptr && c60.GoTo(static_cast<long>(bank[i])))
+      *lines += std::string(1, c60.GetField(T::TFIC)[0]) + std::to_string(std::atol(c60.GetField(T::TREC))) + " ";
+  }
+  if (arm) arm();
+  const processing::MatchTables t{c40, c50, c60};
+  return processing::WriteLetters(t, currency, writes, kind, kLettersRefusedText,
+                                  kind == LineChangeKind::LinesReconciled);
+}
+
+// A manual lettering of the bank account's first two lines "AZ" in euros; then, the lettering
+// stopped, the same two lines lettered "BY" on another station.
+bool RunBankLettering(const std::string& root, const Arm& arm) {
+  const processing::LettersOutcome out = LetterBankLines(root, {0, 1}, "AZ", 1, LineChangeKind::LettersSaved, arm);
+  return out.done && out.written == 2;
+}
+bool LetterBankLinesElsewhere(const std::string& root, std::string* lines) {
+  const bool done = LetterBankLines(root, {0, 1}, "BY", 1, LineChangeKind::LettersSaved, Arm(), lines).done;
+  CloseLineChangeNote();
+  return done;
+}
+
+// The bank account's third line lettered "AZ" in francs on another station after the bank
+// reconciliation read its lines; the reconciliation's save of its first eight lines "R1" passes it
+// over. Then, the save stopped, its sixth line lettered "BY" on another station.
+void PrepareBankReconciliation(const std::string& root) {
+  PrepareClosedLines(root);
+  EXPECT_TRUE(LetterBankLines(root, {2}, "AZ", 0, LineChangeKind::LettersSaved, Arm()).done);
+  CloseLineChangeNote();
+  CloseAllTables();
+  SetDossier("", "");
+}
+bool RunBankReconciliation(const std::string& root, const Arm& arm) {
+  const processing::LettersOutcome out =
+      LetterBankLines(root, {0, 1, 2, 3, 4, 5, 6, 7}, "R1", 0, LineChangeKind::LinesReconciled, arm);
+  return out.done && out.written == 7;
+}
+bool ReconciledLineLetteredElsewhere(const std::string& root, std::string* lines) {
+  const bool done = LetterBankLines(root, {5}, "BY", 0, LineChangeKind::LettersSaved, Arm(), lines).done;
+  CloseLineChangeNote();
+  return done;
 }
 
 // A run as the entry windows make it, its note let go once it is done, as the program does when it
@@ -557,12 +629,33 @@ const std::vector<MatrixRun>& LineChangeRuns() {
     {"analytic_line_created", "analytic line created", false, {{"a", "A"}}, PrepareLines,
      AndLeave<RunAnalyticLineCreated>},
     {"letters_saved", "letters saved on four draft and four closed lines", false, {{"a", "A"}}, PrepareClosedLines,
-     AndLeave<RunLettersSaved<LineChangeKind::LettersSaved>>},
+     AndLeave<RunLettersSaved<LineChangeKind::LettersSaved, 1>>},
     {"lines_reconciled", "bank reconciliation's letters saved", false, {{"a", "A"}}, PrepareClosedLines,
-     AndLeave<RunLettersSaved<LineChangeKind::LinesReconciled>>},
+     AndLeave<RunLettersSaved<LineChangeKind::LinesReconciled, 1>>},
+    // In francs: a letter written into the sort record's field of the other currency shows.
+    {"letters_saved_francs", "letters saved in francs on four draft and four closed lines", false, {{"a", "A"}},
+     PrepareClosedLines, AndLeave<RunLettersSaved<LineChangeKind::LettersSaved, 0>>},
+    {"lines_reconciled_francs", "bank reconciliation's letters saved in francs", false, {{"a", "A"}},
+     PrepareClosedLines, AndLeave<RunLettersSaved<LineChangeKind::LinesReconciled, 0>>},
     {"matching_marked", "manual matching's marks put", false, {{"a", "A"}}, PrepareClosedLines,
      AndLeave<RunMatchingMarked>},
   });
+  return runs;
+}
+
+const std::vector<MatrixRun>& OtherStationRuns() {
+  static const std::vector<MatrixRun> runs = [] {
+    std::vector<MatrixRun> r = ChangesOfLines({
+      {"lettering_then_other_station", "manual lettering of two bank lines, the same lines lettered on another station",
+       false, {{"a", "A"}}, PrepareClosedLines, AndLeave<RunBankLettering>},
+      {"reconciliation_then_other_station",
+       "bank reconciliation in francs passing over a line lettered meanwhile, another line lettered on another station",
+       false, {{"a", "A"}}, PrepareBankReconciliation, AndLeave<RunBankReconciliation>},
+    });
+    r[0].meanwhile = LetterBankLinesElsewhere;
+    r[1].meanwhile = ReconciledLineLetteredElsewhere;
+    return r;
+  }();
   return runs;
 }
 

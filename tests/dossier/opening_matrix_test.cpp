@@ -14,6 +14,10 @@
 // The opening that finishes a stopped change of lines is also tried with its opens refused (too many
 // files open, EMFILE): left with 0, 1, 2 ... free file handles, each open it keeps is refused in
 // turn; one that kept the dossier closed says why, in those words.
+// The changes of letters are also stopped at each of their writes and, before the opening, another
+// station letters lines they named: the opening leaves that station's letters as it wrote them,
+// whether it finishes the stopped change or takes it back, and names those lines in its sentence;
+// the records before and after the change are then compared with that station's letters in them.
 //
 // The suite tries a sample of the opening's changes (the first two, the last twenty, twelve
 // spread over the rest, and the ends of a pack), and of its opens (the last sixteen, where it
@@ -122,10 +126,28 @@ class OpeningMatrixTest : public MatrixTest {
   // its folder in its marker.
   std::string Point() const { return root_ + "/point/"; }
 
+  // Another station's writes over the run's dossiers at `root` (MatrixRun::meanwhile), in a child:
+  // true when the run has none, or when they went through; *lines gets the lines it wrote.
+  bool Meanwhile(const MatrixRun& r, const std::string& root, std::string* lines = nullptr) {
+    if (r.meanwhile == nullptr) return true;
+    std::string text;
+    const int status = InChild([&](std::string* out) { return r.meanwhile(root, out); }, &text);
+    if (lines != nullptr) *lines = text;
+    return status == 0;
+  }
+
   // The change before which the run is killed to leave the openings their work: half-way through
   // those it makes under its marker (among the last ones for a run sampled at its end). Also the
   // records after the uncut run.
   long StopPoint(const MatrixRun& r, const std::string& model, std::vector<DossierRecords>* after) {
+    const std::vector<long> marked = MarkedChanges(r, model, after);
+    if (marked.empty()) return 0;
+    return r.lastWrites > 0 ? marked[marked.size() - std::min<std::size_t>(marked.size(), 20)] : marked[marked.size() / 2];
+  }
+
+  // The changes the uncut run makes under its marker (a change of lines: under its note), and the
+  // records after it (another station's writes made over them, when the run has some).
+  std::vector<long> MarkedChanges(const MatrixRun& r, const std::string& model, std::vector<DossierRecords>* after) {
     const std::string done = root_ + "/after/";
     Copy(model, done);
     MarkerPaths().clear();
@@ -151,20 +173,22 @@ class OpeningMatrixTest : public MatrixTest {
     std::istringstream in(text);
     for (long k; in >> k;) marked.push_back(k);
     EXPECT_FALSE(marked.empty()) << r.title << ": no change made under a marker";
+    EXPECT_TRUE(Meanwhile(r, done)) << r.title << ": the other station's writes failed after the uncut run";
     *after = Records(r, done);
     fs::remove_all(done);
-    if (marked.empty()) return 0;
-    return r.lastWrites > 0 ? marked[marked.size() - std::min<std::size_t>(marked.size(), 20)] : marked[marked.size() / 2];
+    return marked;
   }
 
-  // The model's run killed before its change `at`, in the point's folder. The stopped run is made
-  // there afresh for each point: what it keeps names its files by their identity on the disk,
-  // which a copy would not keep.
-  bool Stop(const MatrixRun& r, const std::string& model, long at) {
+  // The model's run killed before its change `at`, in the point's folder, and another station's
+  // writes made then when the run has some (*lines gets the lines it wrote). The stopped run is
+  // made there afresh for each point: what it keeps names its files by their identity on the
+  // disk, which a copy would not keep.
+  bool Stop(const MatrixRun& r, const std::string& model, long at, std::string* lines = nullptr) {
     Copy(model, Point());
     std::string text;
     return InChild([&](std::string*) { return r.run(Point(), [at] { dbase::SetWriteFault(dbase::WriteFault::kKill, at); }); },
-                   &text) == kKilled;
+                   &text) == kKilled &&
+           Meanwhile(r, Point(), lines);
   }
 
   // The openings uncut, their changes counted (those of a pack noted); *said gets what they showed
@@ -263,9 +287,22 @@ class OpeningMatrixTest : public MatrixTest {
   // before (0 when none was found).
   long PrepareStop(const MatrixRun& r, const std::string& model, std::vector<DossierRecords>* before,
                    std::vector<DossierRecords>* after) {
-    *before = PrepareModel(r, model);
+    *before = PrepareBefore(r, model);
     if (HasFatalFailure()) return 0;
     return StopPoint(r, model, after);
+  }
+
+  // The model made, and its records before the run (another station's writes made over them, when
+  // the run has some).
+  std::vector<DossierRecords> PrepareBefore(const MatrixRun& r, const std::string& model) {
+    std::vector<DossierRecords> before = PrepareModel(r, model);
+    if (HasFatalFailure() || r.meanwhile == nullptr) return before;
+    const std::string over = root_ + "/before-meanwhile/";
+    Copy(model, over);
+    EXPECT_TRUE(Meanwhile(r, over)) << r.title << ": the other station's writes failed before the run";
+    before = Records(r, over);
+    fs::remove_all(over);
+    return before;
   }
 
   void Sweep(const MatrixRun& r, const char* variable, bool knownFaulty,
@@ -394,11 +431,69 @@ TEST_P(OpeningOpensMatrixTest, EveryOpenRefusedHolds) {
   EXPECT_EQ(held, static_cast<long>(points.size())) << platform::Cp1252ToUtf8(report);
 }
 
+// The changes of letters stopped at each of their writes under their note, another station then
+// lettering lines the change named: the opening finishes or takes back the stopped change over what
+// that station wrote, which stays as it wrote it, and names those lines in its sentence.
+class OpeningOverAnotherStationTest : public OpeningMatrixTest {};
+
+// How the opening names a line it left as it stands: its file ("B" the draft, "C" the closed
+// file) and record number ("B12").
+std::string LineName(const std::string& line) {
+  return "ligne n\xB0 " + line.substr(1) + (line[0] == 'C' ? " des \xE9" "critures cl\xF4tur\xE9" "es" : " du brouillard");
+}
+
+TEST_P(OpeningOverAnotherStationTest, EveryStopFinishedOverTheOtherStation) {
+  const MatrixRun& r = GetParam();
+  const std::string model = root_ + "/model/";
+  std::vector<DossierRecords> after;
+  const std::vector<DossierRecords> before = PrepareBefore(r, model);
+  ASSERT_FALSE(HasFatalFailure());
+  const std::vector<long> marked = MarkedChanges(r, model, &after);
+  ASSERT_FALSE(marked.empty());
+  long held = 0;
+  std::string report;
+  for (const long at : marked) {
+    std::vector<std::string> faults;
+    std::string lines, said;
+    if (!Stop(r, model, at, &lines)) faults.push_back("the run was not killed, or the other station's writes failed");
+    if (InChild([&](std::string* out) { return OpenEach(r, Point(), out); }, &said) != 0)
+      faults.push_back("the opening did not open: " + OneLine(said));
+    std::istringstream named(lines);
+    long count = 0;
+    for (std::string line; named >> line; ++count)
+      if (said.find(LineName(line)) == std::string::npos)
+        faults.push_back("the opening did not name " + LineName(line) + ": " + OneLine(said));
+    if (count == 0) faults.push_back("the other station wrote no line the stopped change named");
+    const Opened o = OpenAndCompare(r, Point(), before, after);
+    faults.insert(faults.end(), o.faults.begin(), o.faults.end());
+    if (!o.allBefore && !o.allAfter) faults.push_back("opened again: " + JoinFaults(o.sides));
+    for (const std::string& f : TagsAndLeftovers(r, Point())) faults.push_back(f);
+    fs::remove_all(Point());
+    if (faults.empty()) {
+      ++held;
+      continue;
+    }
+    report += "  " + std::string(r.title) + ", killed before its change " + std::to_string(at) + ": " +
+              JoinFaults(faults) + "\n";
+  }
+  std::printf("%s, stopped at each of its %zu changes under its note, the other station's letters written, then "
+              "opened: %ld held\n%s",
+              r.title, marked.size(), held, platform::Cp1252ToUtf8(report).c_str());
+  std::fflush(stdout);
+  EXPECT_EQ(held, static_cast<long>(marked.size())) << platform::Cp1252ToUtf8(report);
+}
+
 INSTANTIATE_TEST_SUITE_P(Runs, OpeningMatrixTest, ::testing::ValuesIn(Runs()),
                          [](const ::testing::TestParamInfo<MatrixRun>& info) { return std::string(info.param.name); });
 // The changes of lines, stopped half-way through the writes they make under their note: the next
 // opening finishes them or takes them back.
 INSTANTIATE_TEST_SUITE_P(LineChanges, OpeningMatrixTest, ::testing::ValuesIn(LineChangeRuns()),
+                         [](const ::testing::TestParamInfo<MatrixRun>& info) { return std::string(info.param.name); });
+// The changes of letters stopped half-way, another station's letters written over their lines before
+// the opening.
+INSTANTIATE_TEST_SUITE_P(OtherStation, OpeningMatrixTest, ::testing::ValuesIn(OtherStationRuns()),
+                         [](const ::testing::TestParamInfo<MatrixRun>& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(OtherStation, OpeningOverAnotherStationTest, ::testing::ValuesIn(OtherStationRuns()),
                          [](const ::testing::TestParamInfo<MatrixRun>& info) { return std::string(info.param.name); });
 INSTANTIATE_TEST_SUITE_P(LineChanges, OpeningOpensMatrixTest, ::testing::ValuesIn(LineChangeRuns()),
                          [](const ::testing::TestParamInfo<MatrixRun>& info) { return std::string(info.param.name); });

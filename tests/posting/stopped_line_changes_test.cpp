@@ -29,6 +29,7 @@
 #include "runtime/numbers.h"
 #include "runtime/text.h"
 #include "runtime/xbase.h"
+#include "support/books_writes.h"
 #include "support/draft_piece.h"
 #include "support/other_process.h"
 #include "support/refused_read.h"
@@ -428,6 +429,46 @@ TEST_F(StoppedLineChangeTest, ANewLineRefusedAtAnyWriteChangesNothingAndSaysSo) 
                                              *refusal = made.refusal;
                                              return made.outcome == NewLineOutcome::Created;
                                            }));
+}
+
+// The same "Créer Ligne" killed half-way through its renumbering, then a line it named numbered
+// otherwise by another station: the next opening puts the group in order around that line, leaves
+// the number the other station wrote, and names the line in its sentence.
+TEST_F(StoppedLineChangeTest, ALineNumberedSinceOnAnotherStationIsLeftAsItStandsAndNamed) {
+  const std::uint32_t line = SplitLineBeforeATakenNumber(8);
+  ASSERT_NE(line, 0u);
+  const LineAfter after = After(line);
+  const auto create = [&](Table& d, Table& s) { return CreateLineAfter(d, s, after).outcome == NewLineOutcome::Created; };
+  Keep();
+  long writes = 0;
+  CloseTables();
+  ASSERT_EQ(test_support::RunKilledAtWrite(LONG_MAX, [&] { return Run(create); }, &writes), 0);
+  PutBack();
+  CloseTables();
+  ASSERT_EQ(test_support::RunKilledAtWrite(writes / 2, [&] { return Run(create); }), kKilled);
+  OpenTables();
+  // The first line the stopped change renumbers, given a number of the other station's.
+  const std::vector<std::string> notes = Notes();
+  ASSERT_EQ(notes.size(), 1u);
+  std::string text;
+  ASSERT_TRUE(platform::ReadWholeFile(DossierFolder + notes[0], text));
+  std::uint32_t renumbered = 0;
+  for (const LineChangeNoteText::Item& item : ReadLineChangeNote(text).items)
+    if (item.what == 'R' && renumbered == 0) renumbered = static_cast<std::uint32_t>(std::atol(item.fields[0].c_str()));
+  ASSERT_NE(renumbered, 0u) << text;
+  {
+    const test_support::SetUpPermit permit("numero d un autre poste");
+    ASSERT_TRUE(c50.GoTo(renumbered) && c50.PutField(L::BNUM, "0777") && c50.Commit());
+  }
+  const StoppedLineChanges finished = FinishStoppedLineChanges();
+  EXPECT_TRUE(finished.done) << finished.said;
+  ASSERT_TRUE(c50.GoTo(renumbered));
+  EXPECT_EQ(std::string(c50.GetField(L::BNUM)), "0777") << "the other station's number stays";
+  EXPECT_NE(finished.said.find("ligne n\xB0 " + std::to_string(renumbered) + " du brouillard"), std::string::npos)
+      << finished.said;
+  EXPECT_TRUE(Notes().empty());
+  PutBack();
+  fs::remove_all(Dir() + "/kept");
 }
 
 TEST_F(StoppedLineChangeTest, ANewPieceAndASplitsOwnWritesKilledAtAnyWriteStandWholeOrNotAtAll) {

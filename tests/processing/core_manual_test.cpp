@@ -91,6 +91,34 @@ TEST_F(ManualTest, MarksMoveTheTotalsAndSavingNeedsBalancedGroups) {
   EXPECT_EQ(Letters(sorts), (std::vector<std::string>{"", "", "E01", "E01"})) << "C60 and C50 both";
 }
 
+// The letters saved go into the fields of the list's currency, on every sort record as on its line;
+// the other currency's letters stay as they were.
+TEST_F(ManualTest, LettersSavedGoIntoTheFieldsOfTheListsCurrency) {
+  struct Case {
+    const char* account;
+    bool euros;
+  } cases[] = {{"CFRANCS ", false}, {"CEUROS  ", true}};
+  for (const Case& c : cases) {
+    const char* other = "Q";
+    const auto sorts = AddLines(c.account, {{'D', 100, 1, c.euros ? "" : other, c.euros ? other : ""},
+                                            {'C', 100, 2, c.euros ? "" : other, c.euros ? other : ""},
+                                            {'D', 50, 3, c.euros ? "" : other, c.euros ? other : ""},
+                                            {'C', 50, 4, c.euros ? "" : other, c.euros ? other : ""}});
+    std::string letter;
+    {
+      ManualMatching list(Params(c.account, '1', c.euros));
+      ASSERT_EQ(list.Open(), ManualOpen::Opened) << c.account;
+      for (std::size_t row = 0; row < 4; ++row) ASSERT_TRUE(list.Mark(row, MarkCommand::Lettrer)) << c.account;
+      ASSERT_TRUE(list.CanSave()) << c.account;
+      letter = list.CurrentLetter();
+      ASSERT_TRUE(list.SaveLetters()) << c.account;
+    }
+    const int currency = c.euros ? 1 : 0;
+    EXPECT_EQ(Letters(sorts, currency), std::vector<std::string>(4, letter)) << c.account << ": C60 and its line agree";
+    EXPECT_EQ(Letters(sorts, 1 - currency), std::vector<std::string>(4, other)) << c.account << ": the other currency";
+  }
+}
+
 // Lines losing their letter whose own amounts balance may still break their groups: what stays of
 // each group must balance on its own.
 TEST_F(ManualTest, UnletteringPartOfAGroupMustLeaveTheRestBalanced) {

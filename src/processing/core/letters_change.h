@@ -27,17 +27,19 @@ struct LettersOutcome {
 };
 
 // The letters of currency `currency` (0 francs, 1 euros) written as one change of `kind`: each on
-// its line, in the draft or in the closed file, then on its sort record, each line and sort record
-// locked meanwhile (a lock another station holds is waited for with its notice). A sort record found
-// cancelled is passed over; one whose line cannot be reached takes its letter alone. With
-// `keepLettered`, a sort record that holds a letter of that currency when it is locked keeps it
-// (another station lettered the line since it was read). A write refused, or a read refused while
-// the change lived, takes back all it wrote; `refusedText` (a string id) then says so.
+// its line, in the draft or in the closed file, then on its sort record. Every sort record and line
+// is locked before the change notes them (a lock another station holds is waited for with its
+// notice) and held until the change ends. A sort record found cancelled is passed over; one whose
+// line cannot be reached takes its letter alone. With `keepLettered`, a sort record that holds a
+// letter of that currency once it is locked keeps it (another station lettered the line since it
+// was read): the change passes it over and its note does not name it. A write refused, or a read
+// refused while the change lived, takes back all it wrote; `refusedText` (a string id) then says so.
 LettersOutcome WriteLetters(const MatchTables& t, int currency, const std::vector<LetterWrite>& writes,
                             LineChangeKind kind, int refusedText, bool keepLettered);
 
 // The manual matching's working marks (TLETP) of sort records, `c60` each with its mark, written as
-// one change: every mark or none. False, *refusal saying why, when a write was refused.
+// one change, each sort record locked before the note and held until the change ends: every mark or
+// none. False, *refusal saying why, when a write was refused.
 bool WriteMarks(Table& c60, const std::vector<LetterWrite>& marks, std::string* refusal = nullptr);
 
 }  // namespace processing

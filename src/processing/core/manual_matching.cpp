@@ -141,7 +141,6 @@ ManualOpen ManualMatching::Open() {
   // The marks another list left blanked, as one change: a mark that stays (its write refused) is never
   // taken for one of this list, which marks from its own lines.
   WriteMarks(c60_, staleMarks);
-  c60_.Commit();
   if (rows_.empty()) return ManualOpen::NoLine;
   AdvanceLetter(currentLetter_);
   firstAllowed_ = currentLetter_;
