@@ -1141,11 +1141,12 @@ DBIResult DbiCursor::AppendRecordsShared(std::uint32_t count, const std::uint8_t
     rc = dbf_.WriteCount(count_ + count);
   }
   if (rc == DBIERR_NONE && indexed) rc = mdx_->RecordsAppended(first, count, records, static_cast<std::uint32_t>(len));
+  if (rc == DBIERR_NONE && indexed) rc = mdx_->WritePending();
   if (rc == DBIERR_NONE) {
     count_ += count;
   } else if (written) {
     // Still under the lock: the records and the count go back to what they were (the index
-    // pages of a failed update never reach the file). When they cannot, the mark stays.
+    // pages of a failed update are put back). When they cannot, the mark stays.
     leftWritten = dbf_.TruncateTo(first - 1) != DBIERR_NONE;
   }
   if (indexed) {
@@ -1181,6 +1182,9 @@ DBIResult DbiCursor::RewriteCurrent(const std::function<DBIResult(const std::uin
   }
   if (rc == DBIERR_NONE) rc = MaintainIndex(recno_, old_.data(), rec);
   if (rc == DBIERR_NONE) rc = dbf_.StampLastUpdate();
+  // The index pages written while the update still holds the lock: when they are refused, the
+  // record goes back too before the update ends and puts its pages back.
+  if (rc == DBIERR_NONE && indexed) rc = mdx_->WritePending();
   // A change that fails never stands: the record goes back as it was read, so that the caller
   // finds the table as before its call. While it cannot, the index keeps its mark.
   bool restored = false;
