@@ -146,6 +146,7 @@ class FaultMatrixTest : public MatrixTest {
     const Opened o = OpenAndCompare(r, root, before, after);
     faults.insert(faults.end(), o.faults.begin(), o.faults.end());
     const std::string sides = JoinFaults(o.sides);
+    if (retry != Retry::kNotTried) ++retried_;
     if (retry == Retry::kRefused) {
       faults.push_back("tried again in the same program, the disk back, the change was refused again");
     } else if (retry == Retry::kWent) {
@@ -182,6 +183,8 @@ class FaultMatrixTest : public MatrixTest {
     fs::remove_all(root);
     return faults;
   }
+
+  long retried_ = 0;  // the points whose change was tried again in the same program
 };
 
 TEST_P(FaultMatrixTest, EveryRefusedWriteHolds) {
@@ -238,6 +241,7 @@ TEST_P(FaultMatrixTest, EveryRefusedWriteHolds) {
   for (const auto& [fault, count] : byFault)
     each += std::string(each.empty() ? "" : ", ") + FaultName(fault) + " held " + std::to_string(count.second) + " of " +
             std::to_string(count.first);
+  if (r.lineChange) each += ", " + std::to_string(retried_) + " tried again in the same program";
   std::printf("%s: %ld points tried, %ld held (of %ld changes and %ld reads; %s)%s\n%s", r.title, tried, held,
               writes.total, writes.reads, each.c_str(), knownFaulty ? " [known faulty]" : "",
               platform::Cp1252ToUtf8(report).c_str());
