@@ -1221,6 +1221,11 @@ DBIResult DbiCursor::Modify(std::uint8_t* buf, bool freeLock) {
   if (rc == DBIERR_NONE) {
     std::memcpy(rec_.data(), buf, rec_.size());
     rc = KeyForCurrent();
+  } else if (rc == DBIERR_DISKFULL || rc == DBIERR_OSERROR || rc == DBIERR_OSACCESS) {
+    // A write the system refused leaves nothing of it in the caller's record either: it gets the
+    // record as the file holds it, so that its next write, the disk back, does not carry the
+    // refused one along.
+    if (dbf_.ReadRecord(recno_, rec_.data()) == DBIERR_NONE) std::memcpy(buf, rec_.data(), rec_.size());
   }
   return rc;
 }
