@@ -1168,6 +1168,7 @@ DBIResult DbiCursor::RewriteCurrent(const std::function<DBIResult(const std::uin
                                     const std::function<DBIResult(const std::uint8_t* rec)>& write) {
   DBIResult rc = DBIERR_NONE;
   bool indexed = false, written = false;
+  memosBefore_.clear();
   if (mdx_) {
     rc = BeginIndexUpdate(false);
     indexed = rc == DBIERR_NONE;
@@ -1187,12 +1188,18 @@ DBIResult DbiCursor::RewriteCurrent(const std::function<DBIResult(const std::uin
   if (rc == DBIERR_NONE && indexed) rc = mdx_->WritePending();
   // A change that fails never stands: the record goes back as it was read, so that the caller
   // finds the table as before its call. While it cannot, the index keeps its mark.
+  // The record as it was, so are the memos it rewrote in place, the last one first.
   bool restored = false;
+  auto putBackMemos = [&] {
+    for (auto m = memosBefore_.rbegin(); m != memosBefore_.rend(); ++m) (void)dbt_.PutBack(m->first, m->second);
+  };
   auto restore = [&] {
     restored = dbf_.WriteRecord(recno_, old_.data()) == DBIERR_NONE;
     std::memcpy(rec_.data(), old_.data(), rec_.size());
+    if (restored) putBackMemos();
   };
   if (rc != DBIERR_NONE && written) restore();
+  if (rc != DBIERR_NONE && !written) putBackMemos();
   if (indexed) {
     DBIResult r2 = mdx_->EndUpdate(rc == DBIERR_NONE, written && !restored);
     if (rc == DBIERR_NONE) {
@@ -1200,6 +1207,7 @@ DBIResult DbiCursor::RewriteCurrent(const std::function<DBIResult(const std::uin
       if (rc != DBIERR_NONE) restore();  // the index pages cut short keep their mark
     }
   }
+  memosBefore_.clear();
   return rc;
 }
 
@@ -1512,7 +1520,9 @@ DBIResult DbiCursor::FlushBlobs(std::uint8_t* buf, bool fresh) {
     if (!fresh && DbtFile::ParseReference(old_.data() + f.offset, f.length, &oldBlock) != DBIERR_NONE)
       oldBlock = 0;
     std::uint32_t block = 0;
-    DBIResult rc = dbt_.Write(oldBlock, blob.first, &block);
+    std::vector<std::uint8_t> overwritten;
+    DBIResult rc = dbt_.Write(oldBlock, blob.first, &block, fresh ? nullptr : &overwritten);
+    if (!overwritten.empty()) memosBefore_.emplace_back(oldBlock, std::move(overwritten));
     if (rc != DBIERR_NONE) return rc;
     DbtFile::FormatReference(block, buf + f.offset, f.length);
     blob.second = false;

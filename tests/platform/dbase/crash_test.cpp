@@ -565,11 +565,12 @@ TEST_F(CrashTest, ARewriteThatFailsPutsItsRecordBack) {
   EXPECT_EQ(State(table), Expected(12, false, false));
 }
 
-// A change whose index write is refused once (a full disk, an I/O error, a disk that fills while
-// it writes) while another cursor of the process has the table open, as a window keeps it: the
-// change fails, the table reads as before and the index holds no mark that only a station having
-// the table alone could clear; the same change, tried again on the same cursors, goes through.
-TEST_F(CrashTest, AChangeWhoseIndexWriteIsRefusedOnceGoesThroughWhenTriedAgain) {
+// A change whose write of the index, the records or the memos is refused once (a full disk, an
+// I/O error, a disk that fills while it writes) while another cursor of the process has the table
+// open, as a window keeps it: the change fails, the table reads as before (a memo rewritten in
+// place put back) and the index holds no mark that only a station having the table alone could
+// clear; the same change, tried again on the same cursors, goes through.
+TEST_F(CrashTest, AChangeWhoseWriteIsRefusedOnceGoesThroughWhenTriedAgain) {
   const fs::path model = dir / "model";
   fs::create_directories(model);
   MakeTable(model / "t.dbf", 150, true);  // full leaves: an entry added splits one
@@ -590,6 +591,19 @@ TEST_F(CrashTest, AChangeWhoseIndexWriteIsRefusedOnceGoesThroughWhenTriedAgain) 
          DbiPutField(cur, 1, buf.data(), "A00");
          return rc != DBIERR_NONE ? rc : DbiModifyRecord(cur, buf.data(), true);
        }},
+      {"memo rewritten in place",
+       [&](hDBICur cur) {
+         std::vector<std::uint8_t> buf = Buffer(cur);
+         DBIResult rc = DbiSetToRecordNo(cur, 30);
+         if (rc == DBIERR_NONE) rc = DbiGetRecord(cur, dbiNOLOCK, buf.data(), nullptr);
+         if (rc == DBIERR_NONE) rc = DbiOpenBlob(cur, buf.data(), 2, dbiREADWRITE);
+         const std::string text = "memo court";
+         if (rc == DBIERR_NONE) rc = DbiPutBlob(cur, buf.data(), 2, 0, static_cast<std::uint32_t>(text.size()), text.data());
+         if (rc == DBIERR_NONE) rc = DbiTruncateBlob(cur, buf.data(), 2, static_cast<std::uint32_t>(text.size()));
+         if (rc == DBIERR_NONE) rc = DbiModifyRecord(cur, buf.data(), false);
+         DbiFreeBlob(cur, buf.data(), 2);
+         return rc;
+       }},
       {"deleted",
        [&](hDBICur cur) {
          std::vector<std::uint8_t> buf = Buffer(cur);
@@ -600,36 +614,38 @@ TEST_F(CrashTest, AChangeWhoseIndexWriteIsRefusedOnceGoesThroughWhenTriedAgain) 
       {"appended", [&](hDBICur cur) { return AppendMemo(cur, 150); }},
   };
   for (const auto& c : changes) {
-    // The change uncut: its writes of the index and what it leaves.
-    putModel();
-    const std::vector<std::string> before = State(table);
-    hDBICur cur = nullptr, window = nullptr;
-    ASSERT_EQ(Open(table, &cur), DBIERR_NONE);
-    test_support::RefusedWrite::Arm("t.mdx", INT_MAX, WriteFault::kFullOnce);
-    ASSERT_EQ(c.call(cur), DBIERR_NONE) << c.name;
-    const int writes = test_support::RefusedWrite::Seen();
-    test_support::RefusedWrite::Disarm();
-    DbiCloseCursor(&cur);
-    const std::vector<std::string> after = State(table);
-    ASSERT_GE(writes, 2) << c.name;
-    for (const WriteFault fault : {WriteFault::kFullOnce, WriteFault::kFailOnce, WriteFault::kPartOnce}) {
-      for (int n = 1; n <= writes; ++n) {
-        SCOPED_TRACE(std::string(c.name) + ", write " + std::to_string(n) + " of the index refused (fault " +
-                     std::to_string(static_cast<int>(fault)) + ")");
-        putModel();
-        ASSERT_EQ(Open(table, &window), DBIERR_NONE);
-        ASSERT_EQ(Open(table, &cur), DBIERR_NONE);
-        test_support::RefusedWrite::Arm("t.mdx", n, fault);
-        const DBIResult refused = c.call(cur);
-        test_support::RefusedWrite::Disarm();
-        EXPECT_NE(refused, DBIERR_NONE);
-        EXPECT_EQ(Mark(table), 0u) << "a refused write left the index marked";
-        EXPECT_TRUE(State(table) == before) << "the table changed";
-        EXPECT_EQ(c.call(cur), DBIERR_NONE) << "tried again";
-        DbiCloseCursor(&cur);
-        DbiCloseCursor(&window);
-        EXPECT_TRUE(State(table) == after) << "tried again, the table is not as after the change";
-        EXPECT_EQ(Mark(table), 0u);
+    for (const char* file : {"t.mdx", "t.dbf", "t.dbt"}) {
+      // The change uncut: its writes of the file and what it leaves.
+      putModel();
+      const std::vector<std::string> before = State(table);
+      hDBICur cur = nullptr, window = nullptr;
+      ASSERT_EQ(Open(table, &cur), DBIERR_NONE);
+      test_support::RefusedWrite::Arm(file, INT_MAX, WriteFault::kFullOnce);
+      ASSERT_EQ(c.call(cur), DBIERR_NONE) << c.name;
+      const int writes = test_support::RefusedWrite::Seen();
+      test_support::RefusedWrite::Disarm();
+      DbiCloseCursor(&cur);
+      const std::vector<std::string> after = State(table);
+      ASSERT_NE(after, before) << c.name;
+      for (const WriteFault fault : {WriteFault::kFullOnce, WriteFault::kFailOnce, WriteFault::kPartOnce}) {
+        for (int n = 1; n <= writes; ++n) {
+          SCOPED_TRACE(std::string(c.name) + ", write " + std::to_string(n) + " of " + file + " refused (fault " +
+                       std::to_string(static_cast<int>(fault)) + ")");
+          putModel();
+          ASSERT_EQ(Open(table, &window), DBIERR_NONE);
+          ASSERT_EQ(Open(table, &cur), DBIERR_NONE);
+          test_support::RefusedWrite::Arm(file, n, fault);
+          const DBIResult refused = c.call(cur);
+          test_support::RefusedWrite::Disarm();
+          EXPECT_NE(refused, DBIERR_NONE);
+          EXPECT_EQ(Mark(table), 0u) << "a refused write left the index marked";
+          EXPECT_TRUE(State(table) == before) << "the table changed";
+          EXPECT_EQ(c.call(cur), DBIERR_NONE) << "tried again";
+          DbiCloseCursor(&cur);
+          DbiCloseCursor(&window);
+          EXPECT_TRUE(State(table) == after) << "tried again, the table is not as after the change";
+          EXPECT_EQ(Mark(table), 0u);
+        }
       }
     }
   }
