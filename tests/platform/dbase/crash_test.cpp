@@ -639,6 +639,51 @@ TEST_F(CrashTest, AChangeWhoseWriteIsRefusedOnceGoesThroughWhenTriedAgain) {
   }
 }
 
+// The index's writes refused from one on while the records' go through (a share that lost the
+// index file's server for a while): the change fails with its record put back, and the pages it
+// could not put back are owed. The next change of the table in the process, the disk back, through
+// another cursor, puts them back first and goes through; so does the first change tried again.
+TEST_F(CrashTest, PagesAFailedUpdateCouldNotPutBackArePutBackByTheNextUpdateOfTheProcess) {
+  const fs::path model = dir / "model";
+  fs::create_directories(model);
+  MakeTable(model / "t.dbf", 150, true);
+  const std::string table = dir / "t.dbf";
+  const auto change = [&](hDBICur cur, std::uint32_t recno, const char* code) {
+    std::vector<std::uint8_t> buf = Buffer(cur);
+    DBIResult rc = DbiSetToRecordNo(cur, recno);
+    if (rc == DBIERR_NONE) rc = DbiGetRecord(cur, dbiNOLOCK, buf.data(), nullptr);
+    DbiPutField(cur, 1, buf.data(), code);
+    return rc != DBIERR_NONE ? rc : DbiModifyRecord(cur, buf.data(), false);
+  };
+  static int from = 0, seen = 0;
+  for (from = 2; from <= 3; ++from) {
+    SCOPED_TRACE("the index's writes refused from the " + std::to_string(from) + "th on");
+    for (const char* f : {"t.dbf", "t.dbt", "t.mdx"})
+      fs::copy_file(model / f, dir / f, fs::copy_options::overwrite_existing);
+    hDBICur cur = nullptr, window = nullptr;
+    ASSERT_EQ(Open(table, &cur), DBIERR_NONE);
+    ASSERT_EQ(Open(table, &window), DBIERR_NONE);
+    seen = 0;
+    platform::BeforeFileChange = [] {
+      const std::string& change = platform::ChangeBeingMade();
+      if (change.size() > 5 && change.compare(change.size() - 5, 5, "t.mdx") == 0 && ++seen >= from)
+        platform::SetWriteFault(WriteFault::kFailOnce, 1);
+    };
+    EXPECT_EQ(change(cur, 75, "A00"), DBIERR_OSERROR);
+    platform::BeforeFileChange = nullptr;
+    platform::SetWriteFault(WriteFault::kNone, 0);
+    EXPECT_EQ(Mark(table), 1u) << "the pages could not be put back";
+    EXPECT_EQ(change(window, 80, "A01"), DBIERR_NONE) << "the next change of the process";
+    EXPECT_EQ(Mark(table), 0u);
+    EXPECT_EQ(change(cur, 75, "A00"), DBIERR_NONE) << "the first change tried again";
+    DbiCloseCursor(&cur);
+    DbiCloseCursor(&window);
+    const std::vector<std::string> state = State(table);
+    EXPECT_EQ(state.back(), "tag in order");
+    EXPECT_EQ(std::count_if(state.begin(), state.end(), [](const std::string& r) { return r.rfind("A0", 0) == 0; }), 2);
+  }
+}
+
 TEST_F(CrashTest, AWriteOverARealFileSizeLimitIsRefusedAndTakenBackOnceTheProgramHasStarted) {
   constexpr int kClosedShort = -1000;  // a batch written whole whose close met the limit
   const std::string table = dir / "t.dbf";
