@@ -1186,9 +1186,9 @@ DBIResult DbiCursor::RewriteCurrent(const std::function<DBIResult(const std::uin
   // The index pages written while the update still holds the lock: when they are refused, the
   // record goes back too before the update ends and puts its pages back.
   if (rc == DBIERR_NONE && indexed) rc = mdx_->WritePending();
-  // A change that fails never stands: the record goes back as it was read, so that the caller
-  // finds the table as before its call. While it cannot, the index keeps its mark.
-  // The record as it was, so are the memos it rewrote in place, the last one first.
+  // A change that fails never stands: the record goes back as it was read, and with it the memos
+  // it rewrote in place (the last one first), so that the caller finds the table as before its
+  // call. While the record cannot, the index keeps its mark and the memos stay as written.
   bool restored = false;
   auto putBackMemos = [&] {
     for (auto m = memosBefore_.rbegin(); m != memosBefore_.rend(); ++m) (void)dbt_.PutBack(m->first, m->second);
