@@ -464,6 +464,12 @@ bool Table::InsertRecord() {
     ReportDbError(*this, 2202);
   }
   if (rc != DBIERR_NONE) {
+    // The record refused is dropped: the buffer holds the current record again as stored, so that
+    // no later write of a field carries the refused record over it.
+    if (recordNumber != 0 && DbiGetRecord(engine_->cursor, dbiNOLOCK, Buffer(), &engine_->recordProps) != DBIERR_NONE) {
+      bof = eof = 1;
+      recordNumber = 0;
+    }
     result = rc;
     return false;
   }

@@ -4,6 +4,7 @@
 
 #include "data/error_report.h"
 #include "data_test_util.h"
+#include "support/refused_write.h"
 
 using namespace data_test;
 
@@ -166,6 +167,44 @@ TEST_F(TableOps, AppendModifyDeleteRecall) {
   ASSERT_TRUE(t->RecallRecord("", 1));
   EXPECT_FALSE(t->IsDeleted());
   EXPECT_TRUE(Boxes().empty());
+}
+
+// A field whose write the system refuses (the record's, or its index's) is dropped from the record
+// as the table object holds it: the record reads as the disk holds it, and the next field written,
+// the disk back, writes nothing of the refused one.
+TEST_F(TableOps, AFieldWriteRefusedLeavesTheRecordAsTheDiskHoldsIt) {
+  ASSERT_TRUE(TableC10->OpenShared(File("small"), ""));
+  for (const char* file : {".dbf", ".mdx"}) {
+    SCOPED_TRACE(file);
+    ASSERT_TRUE(t->GoTo(2));
+    test_support::RefusedWrite::Arm(file, 1, platform::WriteFault::kFailOnce);
+    EXPECT_FALSE(t->PutField(2, "zulu"));
+    test_support::RefusedWrite::Disarm();
+    EXPECT_STREQ(t->GetField(2), "alpha       ");
+    ASSERT_TRUE(t->PutField(3, "Z"));
+    ASSERT_TRUE(TableC10->GoTo(2));
+    EXPECT_STREQ(TableC10->GetField(2), "alpha       ");
+    EXPECT_STREQ(TableC10->GetField(3), "Z");
+    ASSERT_TRUE(t->PutField(3, "X"));
+  }
+  // The same for a record appended: the table stays on the record it was on, as stored.
+  for (const char* file : {".dbf", ".mdx"}) {
+    SCOPED_TRACE(file);
+    ASSERT_TRUE(t->GoTo(2));
+    ASSERT_TRUE(t->AppendBlank());
+    ASSERT_TRUE(t->PutField(1, "E5"));
+    test_support::RefusedWrite::Arm(file, 1, platform::WriteFault::kFailOnce);
+    EXPECT_FALSE(t->InsertRecord());
+    test_support::RefusedWrite::Disarm();
+    EXPECT_EQ(t->recordNumber, 2u);
+    EXPECT_STREQ(t->GetField(1), "A1    ");
+    ASSERT_TRUE(t->PutField(3, "Z"));
+    ASSERT_TRUE(TableC10->GoTo(2));
+    EXPECT_STREQ(TableC10->GetField(1), "A1    ");
+    EXPECT_STREQ(TableC10->GetField(3), "Z");
+    EXPECT_EQ(TableC10->RecCount(), 4u);
+    ASSERT_TRUE(t->PutField(3, "X"));
+  }
 }
 
 TEST_F(TableOps, ProgrammingErrorsShowTheirNumberAndChangeNothing) {

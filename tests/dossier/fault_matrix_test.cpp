@@ -16,6 +16,10 @@
 //   about them (the imports' log) agrees with them.
 // Each run also meets one read of its files refused (EIO), counted apart from the changes: a run
 // that read less than a table holds must not write from it as if it were whole.
+// A change of lines that said it failed over a refusal the disk gets over (all but the lasting
+// one) and took itself back whole is tried again in the same program, the disk back, the tables
+// it writes held open meanwhile as the entry windows hold them: it goes through, and the books
+// then hold it as after an uncut change.
 // Each run prints the points tried and held, and each point that failed with what differed.
 // The suite tries a sample of points (with every write of a file beside the tables: a log, an
 // import's identities), ENOSPC and EIO in turn, the part-written change at each, and
@@ -28,8 +32,10 @@
 #include <errno.h>
 
 #include <map>
+#include <memory>
 #include <utility>
 
+#include "data/table.h"
 #include "kill_matrix.h"
 #include "kill_matrix_fixture.h"
 
@@ -83,19 +89,52 @@ std::vector<WriteFault> FaultsAt(std::size_t i, long point, long total, bool all
   return faults;
 }
 
+// A refusal the disk gets over: the same change tried again in the same program goes through.
+bool Passing(WriteFault fault) { return fault != WriteFault::kFailForGood; }
+
+// How the run tried again in the same program went, after it said it failed.
+enum class Retry { kNotTried, kWent, kRefused };
+
 class FaultMatrixTest : public MatrixTest {
  protected:
   // The run with its `nth` change refused (once, or from there on): 0 when it said it succeeded,
   // 1 when it said it failed, another status when it ended otherwise. *refused names the change
-  // refused.
-  int RunFaulted(const MatrixRun& r, const std::string& root, long nth, WriteFault fault, std::string* refused) {
-    return InChild(
+  // refused. A change of lines that said it failed over a passing refusal, taking itself back
+  // whole (no note left), is tried again in the same program, the disk back, while the tables it
+  // writes stay open as the entry windows keep them: *retry says how it went.
+  int RunFaulted(const MatrixRun& r, const std::string& root, long nth, WriteFault fault, std::string* refused,
+                 Retry* retry) {
+    std::string said;
+    const int status = InChild(
         [&](std::string* out) {
+          std::vector<std::unique_ptr<Table>> windows;
+          if (r.lineChange)
+            for (const MatrixDossier& d : r.dossiers)
+              for (const TableKind kind : {TableKind::C10, TableKind::C20, TableKind::C30, TableKind::C50, TableKind::C60}) {
+                windows.push_back(std::make_unique<Table>());
+                windows.back()->OpenShared(root + d.folder + "/" + TableBaseName(kind, d.code) + ".dbf", "", true);
+              }
           const bool ok = r.run(root, [nth, fault] { platform::SetWriteFault(fault, nth); });
           *out = platform::RefusedChange();
+          platform::SetWriteFault(WriteFault::kNone, 0);
+          bool noted = false;
+          for (const MatrixDossier& d : r.dossiers) noted = noted || !Leftovers(root + d.folder + "/", d.code).empty();
+          if (r.lineChange && !ok && Passing(fault) && !noted) {
+            // The books as the refused change left them, for the same change made uncut in a
+            // program of its own (Expected).
+            Copy(root, ExpectedRoot());
+            *out += r.run(root, [] {}) ? "\n+" : "\n-";
+          }
           return ok;
         },
-        refused);
+        &said);
+    *retry = Retry::kNotTried;
+    if (const std::size_t end = said.rfind('\n'); end != std::string::npos && end + 2 == said.size()) {
+      *retry = said[end + 1] == '+' ? Retry::kWent : Retry::kRefused;
+      said.resize(end);
+    }
+    *refused = said;
+    return status;
   }
 
   // One point: the faults found (empty when it held).
@@ -106,12 +145,30 @@ class FaultMatrixTest : public MatrixTest {
     const std::string root = root_ + "/point/";
     Copy(model, root);
     std::string refused;
-    const int status = RunFaulted(r, root, k, fault, &refused);
+    Retry retry = Retry::kNotTried;
+    const int status = RunFaulted(r, root, k, fault, &refused, &retry);
     if (status != 0 && status != 1) faults.push_back("the run ended with exit status " + std::to_string(status));
     const Opened o = OpenAndCompare(r, root, before, after);
     faults.insert(faults.end(), o.faults.begin(), o.faults.end());
     const std::string sides = JoinFaults(o.sides);
-    if (r.retry != nullptr) {
+    if (retry != Retry::kNotTried) ++retried_;
+    if (retry == Retry::kRefused) {
+      faults.push_back("tried again in the same program, the disk back, the change was refused again");
+    } else if (retry == Retry::kWent) {
+      // The books hold the change as it leaves them made uncut in a program of its own from the
+      // same books: the refused try may have taken a piece number, or left a cancelled record that
+      // moves the next one's number.
+      std::string said;
+      if (InChild([&](std::string*) { return r.run(ExpectedRoot(), [] {}); }, &said) != 0) {
+        faults.push_back("the change made uncut on the books the refused one left failed");
+      } else {
+        const std::vector<DossierRecords> now = Records(r, root), expected = Records(r, ExpectedRoot());
+        for (std::size_t i = 0; i < now.size() && i < expected.size(); ++i)
+          if (const std::string d = RecordDifference(now[i], expected[i]); !d.empty())
+            faults.push_back(std::string("tried again in the same program, ") + r.dossiers[i].code +
+                             " is not as the change made uncut leaves it: " + d);
+      }
+    } else if (r.retry != nullptr) {
       // An import that said it succeeded wrote everything before the opening; imported again after
       // it, every transaction is there once, whatever the first run said.
       if (status == 0 && !o.afterAtOpening) faults.push_back("the import said it succeeded, yet is not whole when opened");
@@ -128,6 +185,7 @@ class FaultMatrixTest : public MatrixTest {
       else if (!o.allBefore && !o.allAfter)
         faults.push_back("the run said it failed: " + sides);
     }
+    fs::remove_all(ExpectedRoot());
     for (const std::string& f : TagsAndLeftovers(r, root)) faults.push_back(f);
     for (const std::string& f : RecordsDisagree(r, root)) faults.push_back(f);
     if (!faults.empty()) {
@@ -143,6 +201,9 @@ class FaultMatrixTest : public MatrixTest {
     fs::remove_all(root);
     return faults;
   }
+
+  long retried_ = 0;  // the points whose change was tried again in the same program
+  std::string ExpectedRoot() const { return root_ + "/expected/"; }
 };
 
 TEST_P(FaultMatrixTest, EveryRefusedWriteHolds) {
@@ -199,6 +260,7 @@ TEST_P(FaultMatrixTest, EveryRefusedWriteHolds) {
   for (const auto& [fault, count] : byFault)
     each += std::string(each.empty() ? "" : ", ") + FaultName(fault) + " held " + std::to_string(count.second) + " of " +
             std::to_string(count.first);
+  if (r.lineChange) each += ", " + std::to_string(retried_) + " tried again in the same program";
   std::printf("%s: %ld points tried, %ld held (of %ld changes and %ld reads; %s)%s\n%s", r.title, tried, held,
               writes.total, writes.reads, each.c_str(), knownFaulty ? " [known faulty]" : "",
               platform::Cp1252ToUtf8(report).c_str());

@@ -393,8 +393,8 @@ bool RunSplitHeader(const std::string& root, const Arm& arm) {
   entry::SplitKey key;
   if (!OpenSplit(root, c50, c60, BankLineSplitKey, &key)) return false;
   arm();
-  bool created = false;
-  return entry::KeepSplitHeader(c50, c60, key, &created) == entry::SplitOpening::Opened && created;
+  // Made, or (tried again after a refusal took it back) the cancelled one reactivated.
+  return entry::KeepSplitHeader(c50, c60, key, nullptr) == entry::SplitOpening::Opened;
 }
 
 // The line with a split of eight records saved with another day, as the line form saves it; with

@@ -2,6 +2,7 @@
 // counted), an account's balance on a click, "Annuler" and "Réactiver" keeping every total right,
 // a matched line that cannot be cancelled, the balance questions at closing, "Créer Pièce"
 // refused while the slot's line form is open, and new lines and pieces refused on a full draft.
+#include <climits>
 #include <cstdio>
 #include <random>
 
@@ -427,6 +428,71 @@ TEST_F(LinesWindowTest, ANewLineOrPieceRefusedByTheDiskSaysSoInOneSentenceAndCre
     EXPECT_EQ(w->Store().totalRows, rows + 1) << test_support::ShownTexts();
   }
   ExpectInvariants("after the new line and piece");
+}
+
+// "Annuler" on a line whose write of the draft's or the sort file's index is refused by a full
+// disk, at each of those writes in turn: one sentence, and the line stays; room made, "Annuler" on
+// the next line goes through in the same window, nothing of the refusal left behind.
+TEST_F(LinesWindowTest, AnnulerRefusedByAFullDiskLeavesNothingBehindForTheNextLine) {
+  Open();
+  TWSaiBroDetJournaux* w = Saisir(JournalMonths()[0].first);
+  ASSERT_NE(w, nullptr);
+  Table c50;
+  ASSERT_TRUE(c50.OpenShared(PathC50(), L::kCodeTag, true));
+  // The next live line of the window from `row` on (rows from 1), its record: 0 when none.
+  const auto liveFrom = [&](long* row) -> std::uint32_t {
+    for (; *row <= w->Store().totalRows; ++*row) {
+      w->SelectRow(*row, 1);
+      const std::uint32_t recno = static_cast<std::uint32_t>(w->Store().RecordNumberOf(w->GetSelectedRowIndex() - 1));
+      if (recno != 0 && c50.GoTo(recno) && !c50.IsDeleted() && IsBlank(c50.GetField(L::BLETE))) return recno;
+    }
+    return 0;
+  };
+  const auto cancel = [&](long* row) {
+    const std::uint32_t recno = liveFrom(row);
+    ++*row;
+    gui::ModalSeam::Reset();
+    Send(w, 20029);
+    return recno;
+  };
+  long row = 1;
+  bool shot = false;
+  // The index refused, and the table the sentence names.
+  for (const auto& [index, table] : {std::pair{"c50je.mdx", "c50je.dbf"}, std::pair{"c60je.mdx", "c60je.dbf"}}) {
+    // An uncut "Annuler": the index's writes it makes.
+    test_support::RefusedWrite::Arm(index, INT_MAX, platform::WriteFault::kFullOnce);
+    const std::uint32_t uncut = cancel(&row);
+    const int writes = test_support::RefusedWrite::Seen();
+    test_support::RefusedWrite::Disarm();
+    ASSERT_NE(uncut, 0u);
+    ASSERT_TRUE(c50.GoTo(uncut) && c50.IsDeleted()) << test_support::ShownTexts();
+    ASSERT_GE(writes, 2) << index;
+    for (int n = 1; n <= writes; ++n) {
+      SCOPED_TRACE(std::string(index) + ", write " + std::to_string(n) + " refused");
+      test_support::RefusedWrite::Arm(index, n, platform::WriteFault::kFullOnce);
+      const std::uint32_t refused = cancel(&row);
+      test_support::RefusedWrite::Disarm();
+      ASSERT_NE(refused, 0u);
+      if (test_support::RefusedWrite::Seen() < n) continue;  // a line that writes the index less
+      ASSERT_EQ(gui::ModalSeam::Shown().size(), 1u) << test_support::ShownTexts();
+      const std::string& said = gui::ModalSeam::Shown()[0].text;
+      EXPECT_EQ(said.rfind("La ligne n'a pas \xE9t\xE9 annul\xE9" "e", 0), 0u) << said;
+      EXPECT_NE(said.find("disque plein"), std::string::npos) << said;
+      EXPECT_NE(said.find(table), std::string::npos) << said;
+      if (!shot) test_support::ScreenshotMessage(gui::ModalSeam::Shown()[0], "entry", "cancel_refused_full_disk");
+      shot = true;
+      ASSERT_TRUE(c50.GoTo(refused));
+      EXPECT_FALSE(c50.IsDeleted());
+      // Room made: the next line is cancelled.
+      const std::uint32_t next = cancel(&row);
+      ASSERT_NE(next, 0u);
+      EXPECT_TRUE(gui::ModalSeam::Shown().empty()) << test_support::ShownTexts();
+      ASSERT_TRUE(c50.GoTo(next));
+      EXPECT_TRUE(c50.IsDeleted());
+    }
+  }
+  test_support::Screenshot(MainFrame->OuterWidget(), "entry", "cancel_after_full_disk");
+  ExpectInvariants("after the cancellations refused and made");
 }
 
 // "Modifier" on a line another station matched meanwhile: a beep, no line form, and the line's

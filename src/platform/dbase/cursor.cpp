@@ -1141,11 +1141,12 @@ DBIResult DbiCursor::AppendRecordsShared(std::uint32_t count, const std::uint8_t
     rc = dbf_.WriteCount(count_ + count);
   }
   if (rc == DBIERR_NONE && indexed) rc = mdx_->RecordsAppended(first, count, records, static_cast<std::uint32_t>(len));
+  if (rc == DBIERR_NONE && indexed) rc = mdx_->WritePending();
   if (rc == DBIERR_NONE) {
     count_ += count;
   } else if (written) {
     // Still under the lock: the records and the count go back to what they were (the index
-    // pages of a failed update never reach the file). When they cannot, the mark stays.
+    // pages of a failed update are put back). When they cannot, the mark stays.
     leftWritten = dbf_.TruncateTo(first - 1) != DBIERR_NONE;
   }
   if (indexed) {
@@ -1167,6 +1168,7 @@ DBIResult DbiCursor::RewriteCurrent(const std::function<DBIResult(const std::uin
                                     const std::function<DBIResult(const std::uint8_t* rec)>& write) {
   DBIResult rc = DBIERR_NONE;
   bool indexed = false, written = false;
+  memosBefore_.clear();
   if (mdx_) {
     rc = BeginIndexUpdate(false);
     indexed = rc == DBIERR_NONE;
@@ -1181,14 +1183,23 @@ DBIResult DbiCursor::RewriteCurrent(const std::function<DBIResult(const std::uin
   }
   if (rc == DBIERR_NONE) rc = MaintainIndex(recno_, old_.data(), rec);
   if (rc == DBIERR_NONE) rc = dbf_.StampLastUpdate();
-  // A change that fails never stands: the record goes back as it was read, so that the caller
-  // finds the table as before its call. While it cannot, the index keeps its mark.
+  // The index pages written while the update still holds the lock: when they are refused, the
+  // record goes back too before the update ends and puts its pages back.
+  if (rc == DBIERR_NONE && indexed) rc = mdx_->WritePending();
+  // A change that fails never stands: the record goes back as it was read, and with it the memos
+  // it rewrote in place (the last one first), so that the caller finds the table as before its
+  // call. While the record cannot, the index keeps its mark and the memos stay as written.
   bool restored = false;
+  auto putBackMemos = [&] {
+    for (auto m = memosBefore_.rbegin(); m != memosBefore_.rend(); ++m) (void)dbt_.PutBack(m->first, m->second);
+  };
   auto restore = [&] {
     restored = dbf_.WriteRecord(recno_, old_.data()) == DBIERR_NONE;
     std::memcpy(rec_.data(), old_.data(), rec_.size());
+    if (restored) putBackMemos();
   };
   if (rc != DBIERR_NONE && written) restore();
+  if (rc != DBIERR_NONE && !written) putBackMemos();
   if (indexed) {
     DBIResult r2 = mdx_->EndUpdate(rc == DBIERR_NONE, written && !restored);
     if (rc == DBIERR_NONE) {
@@ -1196,6 +1207,7 @@ DBIResult DbiCursor::RewriteCurrent(const std::function<DBIResult(const std::uin
       if (rc != DBIERR_NONE) restore();  // the index pages cut short keep their mark
     }
   }
+  memosBefore_.clear();
   return rc;
 }
 
@@ -1217,6 +1229,11 @@ DBIResult DbiCursor::Modify(std::uint8_t* buf, bool freeLock) {
   if (rc == DBIERR_NONE) {
     std::memcpy(rec_.data(), buf, rec_.size());
     rc = KeyForCurrent();
+  } else if (rc == DBIERR_DISKFULL || rc == DBIERR_OSERROR || rc == DBIERR_OSACCESS) {
+    // A write the system refused leaves nothing of it in the caller's record either: it gets the
+    // record as the file holds it, so that its next write, the disk back, does not carry the
+    // refused one along.
+    if (dbf_.ReadRecord(recno_, rec_.data()) == DBIERR_NONE) std::memcpy(buf, rec_.data(), rec_.size());
   }
   return rc;
 }
@@ -1503,7 +1520,9 @@ DBIResult DbiCursor::FlushBlobs(std::uint8_t* buf, bool fresh) {
     if (!fresh && DbtFile::ParseReference(old_.data() + f.offset, f.length, &oldBlock) != DBIERR_NONE)
       oldBlock = 0;
     std::uint32_t block = 0;
-    DBIResult rc = dbt_.Write(oldBlock, blob.first, &block);
+    std::vector<std::uint8_t> overwritten;
+    DBIResult rc = dbt_.Write(oldBlock, blob.first, &block, fresh ? nullptr : &overwritten);
+    if (!overwritten.empty()) memosBefore_.emplace_back(oldBlock, std::move(overwritten));
     if (rc != DBIERR_NONE) return rc;
     DbtFile::FormatReference(block, buf + f.offset, f.length);
     blob.second = false;

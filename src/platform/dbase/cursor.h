@@ -202,6 +202,9 @@ struct DbiCursor {
   std::vector<std::uint8_t> old_;   // record before a write
   std::set<std::uint32_t> locks_;
   std::map<std::uint16_t, std::pair<std::string, bool>> blobs_;  // text, changed
+  // The memos a rewrite wrote in place, with the bytes it wrote over: put back when its record
+  // goes back as it was.
+  std::vector<std::pair<std::uint32_t, std::vector<std::uint8_t>>> memosBefore_;
   bool openLock_ = false;
   bool createLock_ = false;
 };

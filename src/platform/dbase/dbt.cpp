@@ -138,8 +138,10 @@ DBIResult DbtFile::Read(std::uint32_t block, std::string* text) const {
   return DBIERR_NONE;
 }
 
-DBIResult DbtFile::Write(std::uint32_t oldBlock, const std::string& text, std::uint32_t* newBlock) {
+DBIResult DbtFile::Write(std::uint32_t oldBlock, const std::string& text, std::uint32_t* newBlock,
+                         std::vector<std::uint8_t>* overwritten) {
   *newBlock = 0;
+  if (overwritten != nullptr) overwritten->clear();
   if (fd_ < 0) return DBIERR_MEMOCORRUPT;
   if (!writable_) return DBIERR_OSACCESS;
   if (text.empty()) return DBIERR_NONE;
@@ -159,6 +161,14 @@ DBIResult DbtFile::Write(std::uint32_t oldBlock, const std::string& text, std::u
         std::memcpy(out.data(), kSignature, 4);
         Put32(&out[4], static_cast<std::uint32_t>(text.size() + kBlockHeader));
         std::memcpy(out.data() + kBlockHeader, text.data(), text.size());
+        if (overwritten != nullptr) {
+          overwritten->resize(out.size());
+          const DBIResult kept = ReadAt(fd_, overwritten->data(), out.size(), start);
+          if (kept != DBIERR_NONE) {
+            overwritten->clear();
+            return kept == DBIERR_FILECORRUPT ? DBIERR_MEMOCORRUPT : kept;
+          }
+        }
         DBIResult rc = WriteAt(fd_, out.data(), out.size(), start);
         if (rc == DBIERR_NONE) *newBlock = oldBlock;
         return rc;
@@ -166,6 +176,11 @@ DBIResult DbtFile::Write(std::uint32_t oldBlock, const std::string& text, std::u
     }
   }
   return Append(text, newBlock);
+}
+
+DBIResult DbtFile::PutBack(std::uint32_t block, const std::vector<std::uint8_t>& overwritten) {
+  if (overwritten.empty()) return DBIERR_NONE;
+  return WriteAt(fd_, overwritten.data(), overwritten.size(), static_cast<off_t>(block) * blockSize_);
 }
 
 DBIResult DbtFile::Append(const std::string& text, std::uint32_t* block) {

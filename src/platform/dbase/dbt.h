@@ -8,6 +8,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "dbierr.h"
 
@@ -37,7 +38,12 @@ class DbtFile {
   DBIResult Read(std::uint32_t block, std::string* text) const;
   // Writes a memo; reuses the blocks of `oldBlock` when the text fits there, else appends.
   // An empty text gives block 0 (no memo). Serialised between processes on the file's lock byte.
-  DBIResult Write(std::uint32_t oldBlock, const std::string& text, std::uint32_t* newBlock);
+  // With `overwritten`, a rewrite in place first keeps there the bytes it writes over (none kept:
+  // nothing was written over), for PutBack.
+  DBIResult Write(std::uint32_t oldBlock, const std::string& text, std::uint32_t* newBlock,
+                  std::vector<std::uint8_t>* overwritten = nullptr);
+  // Writes back at `block` the bytes a rewrite in place wrote over.
+  DBIResult PutBack(std::uint32_t block, const std::vector<std::uint8_t>& overwritten);
 
   // Memo block number of a record's 10-character memo field: blanks = 0; anything but digits
   // and blanks is a damaged reference.

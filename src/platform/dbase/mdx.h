@@ -41,7 +41,11 @@
 // an update's first write (the caller's own writes of a spanning update included) and
 // cleared by the header write that ends it; an exclusive object sets it at its first change
 // and clears it when its pages are written back (one whose update was abandoned writes
-// nothing more: its mark stands until Rebuild). Whoever takes the lock and finds the mark
+// nothing more: its mark stands until Rebuild). A shared update that fails (a write the
+// system refused) puts back the bytes it wrote over, kept before each write, cuts off the
+// pages it added and clears its mark, so that the file is as the update found it; when the
+// disk refuses that too, the next update of the file in this process does it first, if no
+// station rebuilt the index meanwhile. Whoever takes the lock and finds the mark
 // set knows a writer died half way: reads go on (every walk is bounded and checks its
 // order), writes give DBIERR_INDEXOUTOFDATE until Rebuild. A read call (seek, walk, count)
 // first runs without the lock when the counter, read through a shared mapping of the file's
@@ -181,11 +185,11 @@ class Mdx {
   // cache current; the calls made until EndUpdate run inside it, and EndUpdate writes what
   // they changed (with the change counter raised once) and unlocks. A caller may do its own
   // writes under the lock in between (a record append serialised with the index update).
-  // When an inner call fails, or commit is false, nothing of the update is written. A
+  // When an inner call fails, or commit is false, nothing of the update stays in the file. A
   // committed update raises the change counter even when no entry changed, unless
   // raiseCounter is false (a record rewrite, which raises it only when an entry moves). An
   // abandoned update whose caller already wrote its own part (callerWrote) leaves the update
-  // mark: the index no longer matches the table.
+  // mark (nothing of the index is put back): the index no longer matches the table.
   DBIResult BeginUpdate(bool raiseCounter = true);
   DBIResult EndUpdate(bool commit, bool callerWrote = false);
   // True when the file held the mark of an update that never finished when this object last

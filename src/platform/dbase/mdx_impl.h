@@ -149,6 +149,16 @@ struct Mdx::Impl {
   bool txnChanged = false;   // the current update changed pages or the header in memory
   bool txnWrote = false;     // ... or wrote to the file before its end
   bool keepMark = false;     // the caller wrote its own part of an update it abandons
+  // What a shared update wrote over the file's pages (nodes, the freed pages' links, the header):
+  // each place's bytes as the file held them before, kept before the write, so that an update
+  // that fails puts them back, cuts off the pages it added and clears its mark. The index is
+  // then as the update found it, and the next update goes on once the disk takes its writes.
+  struct Before {
+    off_t at;
+    std::vector<std::uint8_t> bytes;
+  };
+  std::vector<Before> before;
+  std::uint32_t txnCounter = 0;  // the file's change counter when the update began
   bool lenient = false;      // opened to be rebuilt: pages counted past the end are let go
   KeyOrder keyOrder = KeyOrder::kWeights;  // of character keys
 
@@ -208,6 +218,17 @@ struct Mdx::Impl {
 
   // Every write of pages goes through here: the mark first.
   DBIResult WriteMarked(const void* buf, std::size_t n, off_t off);
+
+  // Keeps the file's bytes at [off, off + n) that a shared update is about to write over (the
+  // part inside the pages the header counts: those past it are cut off).
+  DBIResult KeepBefore(off_t off, std::size_t n);
+  // Puts back what the failed update wrote over, cuts off the pages it added and clears its mark;
+  // when the disk refuses, what is left to put back is owed to the next update of the file by any
+  // object of this process (PayOwed). Under the update lock.
+  DBIResult PutBack();
+  // An update that failed in this process and could not put its pages back: put back now, when
+  // the file still holds its mark and the change counter it left (no station rebuilt it since).
+  DBIResult PayOwed();
 
   // The file's length now (0 when it cannot be read).
   off_t FileLength() const;

@@ -10,6 +10,9 @@
 #include <cerrno>
 #include <cstring>
 #include <ctime>
+#include <map>
+#include <mutex>
+#include <utility>
 
 #include "mdx_impl.h"
 #include "platform/system/cp1252.h"
@@ -122,6 +125,94 @@ std::string UpperName(std::string_view s) {
 
 // ---- transactions -----------------------------------------------------------------------
 
+namespace {
+
+// The updates of this process that failed and could not put back what they wrote (the disk
+// refused that too), by index file (device, inode): the change counter they left in the file, the
+// end of its pages then, and the bytes to put back in the order they were written over. The next
+// update of the file by any object of the process puts them back first.
+struct Owed {
+  std::uint32_t counter = 0;
+  off_t end = 0;
+  std::vector<Mdx::Impl::Before> before;
+};
+using FileKey = std::pair<dev_t, ino_t>;
+std::mutex owedLock;
+std::map<FileKey, Owed>& OwedUpdates() {
+  static std::map<FileKey, Owed> owed;
+  return owed;
+}
+bool FileKeyOf(int fd, FileKey* key) {
+  struct stat st {};
+  if (::fstat(fd, &st) != 0) return false;
+  *key = {st.st_dev, st.st_ino};
+  return true;
+}
+
+// Writes the kept bytes back, the last written first, then cuts the file back to `end` and
+// clears the mark; what could not be written back stays in `before`.
+DBIResult WriteBackBefore(int fd, std::vector<Mdx::Impl::Before>& before, off_t end) {
+  DBIResult r = DBIERR_NONE;
+  while (r == DBIERR_NONE && !before.empty()) {
+    const Mdx::Impl::Before& b = before.back();
+    r = WriteExact(fd, b.bytes.data(), b.bytes.size(), b.at);
+    if (r == DBIERR_NONE) before.pop_back();
+  }
+  struct stat st {};
+  if (r == DBIERR_NONE && end > 0 && ::fstat(fd, &st) == 0 && st.st_size > end) r = TruncateFile(fd, end);
+  if (r == DBIERR_NONE) {
+    const std::uint8_t zero[4] = {};
+    r = WriteExact(fd, zero, 4, kMarkAt);
+  }
+  return r;
+}
+
+}  // namespace
+
+DBIResult Mdx::Impl::KeepBefore(off_t off, std::size_t n) {
+  if (exclusive || off >= committedEnd) return DBIERR_NONE;
+  const std::size_t kept = static_cast<std::size_t>(std::min<off_t>(static_cast<off_t>(n), committedEnd - off));
+  Before b{off, std::vector<std::uint8_t>(kept)};
+  const DBIResult r = ReadExact(fd, b.bytes.data(), kept, off);
+  if (r == DBIERR_NONE) before.push_back(std::move(b));
+  return r;
+}
+
+DBIResult Mdx::Impl::PutBack() {
+  const DBIResult r = WriteBackBefore(fd, before, committedEnd);
+  if (r == DBIERR_NONE) {
+    marked = false;
+    return r;
+  }
+  FileKey key;
+  if (FileKeyOf(fd, &key)) {
+    const std::lock_guard<std::mutex> hold(owedLock);
+    OwedUpdates()[key] = Owed{txnCounter, committedEnd, std::move(before)};
+  }
+  before.clear();
+  return r;
+}
+
+DBIResult Mdx::Impl::PayOwed() {
+  const std::lock_guard<std::mutex> hold(owedLock);
+  std::map<FileKey, Owed>& all = OwedUpdates();
+  FileKey key;
+  if (all.empty() || !FileKeyOf(fd, &key)) return DBIERR_NONE;
+  const auto it = all.find(key);
+  if (it == all.end()) return DBIERR_NONE;
+  std::uint8_t c[8];  // the mark, then the counter
+  DBIResult r = ReadExact(fd, c, 8, kMarkAt);
+  if (r != DBIERR_NONE) return r;
+  // Rebuilt meanwhile by a station that had the table alone: nothing is owed any more.
+  if (Get32(c) != 0 && Get32(c + 4) == it->second.counter) {
+    r = WriteBackBefore(fd, it->second.before, it->second.end);
+    if (r != DBIERR_NONE) return r;
+  }
+  all.erase(it);
+  synced = false;  // the pages put back are read again
+  return DBIERR_NONE;
+}
+
 DBIResult Mdx::Impl::Begin(bool write) {
   if (fd < 0) return DBIERR_INVALIDHNDL;
   if (write && readOnly) return DBIERR_NOTSUPPORTED;
@@ -134,6 +225,7 @@ DBIResult Mdx::Impl::Begin(bool write) {
   }
   writeLocked = write;
   txnChanged = txnWrote = keepMark = false;
+  before.clear();
   if (!exclusive) {
     const LockOutcome got = LockByte(fd, write ? F_WRLCK : F_RDLCK);
     if (got != LockOutcome::kGranted) {
@@ -143,7 +235,9 @@ DBIResult Mdx::Impl::Begin(bool write) {
       return DBIERR_LOCKTIMEOUT;
     }
   }
-  DBIResult r = Sync();
+  DBIResult r = write ? PayOwed() : DBIERR_NONE;
+  if (r == DBIERR_NONE) r = Sync();
+  txnCounter = counter;
   if (r == DBIERR_NONE && write && interrupted && !repairing) r = DBIERR_INDEXOUTOFDATE;
   if (r != DBIERR_NONE) End(false);
   return r;
@@ -160,6 +254,7 @@ DBIResult Mdx::Impl::Mark() {
 
 DBIResult Mdx::Impl::WriteMarked(const void* buf, std::size_t n, off_t off) {
   DBIResult r = Mark();
+  if (r == DBIERR_NONE) r = KeepBefore(off, n);
   if (r != DBIERR_NONE) return r;
   txnWrote = true;
   return WriteExact(fd, buf, n, off);
@@ -186,12 +281,12 @@ DBIResult Mdx::Impl::End(bool commit) {
   if (!exclusive) {
     if (writeLocked && commit) r = WriteBack();
     if (writeLocked && (!commit || r != DBIERR_NONE)) {
-      // Nothing of a failed update reaches the file: forget it and read again next time.
-      // Its mark goes only when nothing at all was written under it.
-      if (marked && r == DBIERR_NONE && !txnWrote && !keepMark) {
-        std::uint8_t zero[4] = {};
-        if (WriteExact(fd, zero, 4, kMarkAt) == DBIERR_NONE) marked = false;
-      }
+      // Nothing of a failed update stays in the file: what it wrote over is put back, the pages
+      // it added cut off and its mark cleared, or owed to the next update while the disk refuses
+      // that too. The mark stays where the caller's own writes stand, or where it was another
+      // writer's (a repair that failed). The pages are read again next time.
+      if (marked && !keepMark && !interrupted) (void)PutBack();
+      before.clear();
       synced = false;
       ClearCache();
       dirtyList.clear();
@@ -236,6 +331,7 @@ DBIResult Mdx::Impl::WriteBack() {
     if (run == 0) return DBIERR_NONE;
     if (static_cast<off_t>(runStart) * kBlock < sizeBefore) extending = false;
     DBIResult r = Mark();
+    if (r == DBIERR_NONE) r = KeepBefore(static_cast<off_t>(runStart) * kBlock, static_cast<std::size_t>(run) * kPage);
     if (r == DBIERR_NONE) {
       txnWrote = true;
       r = WriteExactV(fd, parts, run, static_cast<off_t>(runStart) * kBlock);
@@ -277,9 +373,13 @@ DBIResult Mdx::Impl::WriteBack() {
   Put32(header + kCounterAt, counter);
   StampDate(header + mdx_header::kLastUpdate);
   Put32(header + kMarkAt, stale ? 1 : 0);
-  DBIResult r = WriteExact(fd, header, tagTableDirty ? kHeaderLength : kBlock, 0);
+  const std::size_t headerLength = tagTableDirty ? kHeaderLength : kBlock;
+  DBIResult r = KeepBefore(0, headerLength);
+  if (r == DBIERR_NONE) r = WriteExact(fd, header, headerLength, 0);
   Put32(header + kMarkAt, 0);
   if (r == DBIERR_NONE && !stale) marked = false;
+  // The header written, the update stands: nothing of it is put back any more.
+  if (r == DBIERR_NONE) before.clear();
   // A header refused stays to be written: the next write-back must not take the pages for written
   // under a header that still names the old ones, and clear the mark over them.
   if (r == DBIERR_NONE) headerDirty = tagTableDirty = false;

@@ -16,6 +16,7 @@
 #include "file_layout.h"
 #include "runtime/inifiles.h"
 #include "runtime/runtime_init.h"
+#include "support/refused_write.h"
 
 namespace dbase_test {
 namespace {
@@ -464,8 +465,8 @@ TEST_F(CrashTest, AnAppendOnAFullDiskUndoesItsWritesAndARetryAddsTheRecordOnce) 
 
 // A disk that fills while the append writes: the part the disk took of the record, its memo or
 // its index pages is taken back with the rest, the data file as it was byte for byte and the
-// memos written before untouched; an index whose in-place change was refused keeps its mark
-// until a station has the table alone. A retry adds the record once.
+// memos written before untouched; an index whose in-place change was refused is put back as it
+// was, with no mark left. A retry adds the record once.
 TEST_F(CrashTest, AnAppendCutPartWayByAFillingDiskLeavesItsFilesAsTheyWere) {
   const std::string table = dir / "t.dbf";
   const std::string memo = dir / "t.dbt";
@@ -488,14 +489,7 @@ TEST_F(CrashTest, AnAppendCutPartWayByAFillingDiskLeavesItsFilesAsTheyWere) {
       const std::vector<char> now = ReadAll(memo);
       ASSERT_TRUE(now.size() >= memos.size() && std::equal(memos.begin() + 512, memos.end(), now.begin() + 512))
           << i << " at change " << n << " (" << refused << "): memo blocks changed";
-      if (Mark(table) != 0) {
-        // Repaired by the next station that has the table alone.
-        DbiCloseCursor(&cur);
-        ASSERT_EQ(Open(table, &cur, dbiOPENEXCL), DBIERR_NONE);
-        DbiCloseCursor(&cur);
-        ASSERT_EQ(Mark(table), 0u);
-        ASSERT_EQ(Open(table, &cur), DBIERR_NONE);
-      }
+      ASSERT_EQ(Mark(table), 0u) << i << " at change " << n << " (" << refused << "): the index left marked";
     }
   }
   EXPECT_GT(cut, 130 * 2);
@@ -540,12 +534,7 @@ TEST_F(CrashTest, ARewriteThatFailsPutsItsRecordBack) {
           break;
         }
         ASSERT_NE(rc, DBIERR_NONE) << w.name << " at change " << n;
-        if (Mark(table) != 0) {  // pages cut short: made again by a station that has the table alone
-          DbiCloseCursor(&cur);
-          ASSERT_EQ(Open(table, &cur, dbiOPENEXCL), DBIERR_NONE);
-          DbiCloseCursor(&cur);
-          ASSERT_EQ(Open(table, &cur, dbiOPENSHARED, "CODE"), DBIERR_NONE);
-        }
+        ASSERT_EQ(Mark(table), 0u) << w.name << " at change " << n << ": the index left marked";
         ASSERT_EQ(State(table), before) << w.name << " at change " << n;
       }
       // Put back for the next fault.
@@ -562,6 +551,137 @@ TEST_F(CrashTest, ARewriteThatFailsPutsItsRecordBack) {
   }
   DbiCloseCursor(&cur);
   EXPECT_EQ(State(table), Expected(12, false, false));
+}
+
+// A change whose write of the index, the records or the memos is refused once (a full disk, an
+// I/O error, a disk that fills while it writes) while another cursor of the process has the table
+// open, as a window keeps it: the change fails, the table reads as before (a memo rewritten in
+// place put back) and the index holds no mark that only a station having the table alone could
+// clear; the same change, tried again on the same cursors, goes through.
+TEST_F(CrashTest, AChangeWhoseWriteIsRefusedOnceGoesThroughWhenTriedAgain) {
+  const fs::path model = dir / "model";
+  fs::create_directories(model);
+  MakeTable(model / "t.dbf", 150, true);  // full leaves: an entry added splits one
+  const std::string table = dir / "t.dbf";
+  const auto putModel = [&] {
+    for (const char* f : {"t.dbf", "t.dbt", "t.mdx"})
+      fs::copy_file(model / f, dir / f, fs::copy_options::overwrite_existing);
+  };
+  const struct {
+    const char* name;
+    std::function<DBIResult(hDBICur)> call;
+  } changes[] = {
+      {"moved in key order",
+       [&](hDBICur cur) {
+         std::vector<std::uint8_t> buf = Buffer(cur);
+         DBIResult rc = DbiSetToRecordNo(cur, 75);
+         if (rc == DBIERR_NONE) rc = DbiGetRecord(cur, dbiWRITELOCK, buf.data(), nullptr);
+         DbiPutField(cur, 1, buf.data(), "A00");
+         return rc != DBIERR_NONE ? rc : DbiModifyRecord(cur, buf.data(), true);
+       }},
+      {"memo rewritten in place",
+       [&](hDBICur cur) {
+         std::vector<std::uint8_t> buf = Buffer(cur);
+         DBIResult rc = DbiSetToRecordNo(cur, 30);
+         if (rc == DBIERR_NONE) rc = DbiGetRecord(cur, dbiNOLOCK, buf.data(), nullptr);
+         if (rc == DBIERR_NONE) rc = DbiOpenBlob(cur, buf.data(), 2, dbiREADWRITE);
+         const std::string text = "memo court";
+         if (rc == DBIERR_NONE) rc = DbiPutBlob(cur, buf.data(), 2, 0, static_cast<std::uint32_t>(text.size()), text.data());
+         if (rc == DBIERR_NONE) rc = DbiTruncateBlob(cur, buf.data(), 2, static_cast<std::uint32_t>(text.size()));
+         if (rc == DBIERR_NONE) rc = DbiModifyRecord(cur, buf.data(), false);
+         DbiFreeBlob(cur, buf.data(), 2);
+         return rc;
+       }},
+      {"deleted",
+       [&](hDBICur cur) {
+         std::vector<std::uint8_t> buf = Buffer(cur);
+         DBIResult rc = DbiSetToRecordNo(cur, 77);
+         if (rc == DBIERR_NONE) rc = DbiGetRecord(cur, dbiNOLOCK, buf.data(), nullptr);
+         return rc != DBIERR_NONE ? rc : DbiDeleteRecord(cur, buf.data());
+       }},
+      {"appended", [&](hDBICur cur) { return AppendMemo(cur, 150); }},
+  };
+  for (const auto& c : changes) {
+    for (const char* file : {"t.mdx", "t.dbf", "t.dbt"}) {
+      // The change uncut: its writes of the file and what it leaves.
+      putModel();
+      const std::vector<std::string> before = State(table);
+      hDBICur cur = nullptr, window = nullptr;
+      ASSERT_EQ(Open(table, &cur), DBIERR_NONE);
+      test_support::RefusedWrite::Arm(file, INT_MAX, WriteFault::kFullOnce);
+      ASSERT_EQ(c.call(cur), DBIERR_NONE) << c.name;
+      const int writes = test_support::RefusedWrite::Seen();
+      test_support::RefusedWrite::Disarm();
+      DbiCloseCursor(&cur);
+      const std::vector<std::string> after = State(table);
+      ASSERT_NE(after, before) << c.name;
+      for (const WriteFault fault : {WriteFault::kFullOnce, WriteFault::kFailOnce, WriteFault::kPartOnce}) {
+        for (int n = 1; n <= writes; ++n) {
+          SCOPED_TRACE(std::string(c.name) + ", write " + std::to_string(n) + " of " + file + " refused (fault " +
+                       std::to_string(static_cast<int>(fault)) + ")");
+          putModel();
+          ASSERT_EQ(Open(table, &window), DBIERR_NONE);
+          ASSERT_EQ(Open(table, &cur), DBIERR_NONE);
+          test_support::RefusedWrite::Arm(file, n, fault);
+          const DBIResult refused = c.call(cur);
+          test_support::RefusedWrite::Disarm();
+          EXPECT_NE(refused, DBIERR_NONE);
+          EXPECT_EQ(Mark(table), 0u) << "a refused write left the index marked";
+          EXPECT_TRUE(State(table) == before) << "the table changed";
+          EXPECT_EQ(c.call(cur), DBIERR_NONE) << "tried again";
+          DbiCloseCursor(&cur);
+          DbiCloseCursor(&window);
+          EXPECT_TRUE(State(table) == after) << "tried again, the table is not as after the change";
+          EXPECT_EQ(Mark(table), 0u);
+        }
+      }
+    }
+  }
+}
+
+// The index's writes refused from one on while the records' go through (a share that lost the
+// index file's server for a while): the change fails with its record put back, and the pages it
+// could not put back are owed. The next change of the table in the process, the disk back, through
+// another cursor, puts them back first and goes through; so does the first change tried again.
+TEST_F(CrashTest, PagesAFailedUpdateCouldNotPutBackArePutBackByTheNextUpdateOfTheProcess) {
+  const fs::path model = dir / "model";
+  fs::create_directories(model);
+  MakeTable(model / "t.dbf", 150, true);
+  const std::string table = dir / "t.dbf";
+  const auto change = [&](hDBICur cur, std::uint32_t recno, const char* code) {
+    std::vector<std::uint8_t> buf = Buffer(cur);
+    DBIResult rc = DbiSetToRecordNo(cur, recno);
+    if (rc == DBIERR_NONE) rc = DbiGetRecord(cur, dbiNOLOCK, buf.data(), nullptr);
+    DbiPutField(cur, 1, buf.data(), code);
+    return rc != DBIERR_NONE ? rc : DbiModifyRecord(cur, buf.data(), false);
+  };
+  static int from = 0, seen = 0;
+  for (from = 2; from <= 3; ++from) {
+    SCOPED_TRACE("the index's writes refused from the " + std::to_string(from) + "th on");
+    for (const char* f : {"t.dbf", "t.dbt", "t.mdx"})
+      fs::copy_file(model / f, dir / f, fs::copy_options::overwrite_existing);
+    hDBICur cur = nullptr, window = nullptr;
+    ASSERT_EQ(Open(table, &cur), DBIERR_NONE);
+    ASSERT_EQ(Open(table, &window), DBIERR_NONE);
+    seen = 0;
+    platform::BeforeFileChange = [] {
+      const std::string& change = platform::ChangeBeingMade();
+      if (change.size() > 5 && change.compare(change.size() - 5, 5, "t.mdx") == 0 && ++seen >= from)
+        platform::SetWriteFault(WriteFault::kFailOnce, 1);
+    };
+    EXPECT_EQ(change(cur, 75, "A00"), DBIERR_OSERROR);
+    platform::BeforeFileChange = nullptr;
+    platform::SetWriteFault(WriteFault::kNone, 0);
+    EXPECT_EQ(Mark(table), 1u) << "the pages could not be put back";
+    EXPECT_EQ(change(window, 80, "A01"), DBIERR_NONE) << "the next change of the process";
+    EXPECT_EQ(Mark(table), 0u);
+    EXPECT_EQ(change(cur, 75, "A00"), DBIERR_NONE) << "the first change tried again";
+    DbiCloseCursor(&cur);
+    DbiCloseCursor(&window);
+    const std::vector<std::string> state = State(table);
+    EXPECT_EQ(state.back(), "tag in order");
+    EXPECT_EQ(std::count_if(state.begin(), state.end(), [](const std::string& r) { return r.rfind("A0", 0) == 0; }), 2);
+  }
 }
 
 TEST_F(CrashTest, AWriteOverARealFileSizeLimitIsRefusedAndTakenBackOnceTheProgramHasStarted) {
