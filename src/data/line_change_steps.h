@@ -113,8 +113,6 @@ class LineChangeSteps {
   // After Fail: all of it taken back, yet its note stays for the next opening (the disk refused to
   // mark it done, or a read refused left the totals to be looked at).
   bool NoteStays() const { return Root().noteStays_; }
-  // After Begin refused it: the change read amounts that do not read (Refusal names them).
-  bool UnreadRefused() const { return Root().unreadRefused_; }
   // After Fail: the change was refused by a total that could not hold it, and nothing stays.
   bool TooLarge() const { return putBack_ && static_cast<bool>(Moves().Overflow()); }
 

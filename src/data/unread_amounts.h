@@ -54,7 +54,6 @@ const UnreadAmounts* WatchedUnreadAmounts();
 class BooksReading {
  public:
   BooksReading() : watch_(met_) {}
-  const UnreadAmounts& Met() const { return met_; }
 
  private:
   UnreadAmounts met_;
@@ -66,6 +65,7 @@ class BooksReading {
 // restore, which leave such lines out of their totals; a line saved or cancelled, which replaces or
 // takes away its own amount, never counted in a total).
 enum class UnreadAmountsMet { kRefused, kWorkedOver };
+
 // Into the watch of this thread, if any: a line named, a record of `table` (its bytes `record`,
 // its number `recno`; 0 when unknown, and the amount goes unnamed), an amount without its record.
 void NoteUnreadAmount(const UnreadableAmountLine& line);
