@@ -32,7 +32,7 @@
 // change says whether it is done and gives the one box.
 //
 // The change watches the amounts it reads from its first read (UnreadAmountWatch, unread_amounts.h):
-// one that met an amount that does not read, or that no entry makes, is refused by Begin before its
+// one that met an amount that does not read (as the readers judge it) is refused by Begin before its
 // first write, its sentence naming the lines (UnreadAmountsRefusal). Only a change made to work over
 // its own line's amount (a line saved, which replaces it; a line cancelled, which takes it away: the
 // totals never counted it) says so when it is made (UnreadAmountsMet::kWorkedOver).
