@@ -339,7 +339,7 @@ void TWSaiBroDetJournauxAnal::EvLButtonDown(unsigned modKeys, gui::Point p) {
 }
 
 bool TWSaiBroDetJournauxAnal::CanClose() {
-  if (PrintRunFlag || IsIconic()) return false;
+  if (!ReadyToClose()) return false;
   if (opened_) {
     // Without a line number of its own, every line of the axis counts.
     const SplitRemainder r = ComputeSplitRemainder(*Lines(), linesKey_, nullptr);

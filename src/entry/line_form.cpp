@@ -1412,7 +1412,7 @@ bool TWSaiModDetJournaux::CanClose() {
   // A blank new line holds nothing to save or to check: whoever closes the form (its close button, its
   // lines window, the program's end) gives it up as "Quitter" does. Should another window keep the
   // program open, the close posted here still takes the form away from the line it gave up.
-  if (!ClosingFlag && !NoCheckFlag && !PrintRunFlag && !IsIconic() && opened_ && BlankNewLine() &&
+  if (!ClosingFlag && !NoCheckFlag && !PrintRunFlag && opened_ && BlankNewLine() &&
       !AnalyticWindowOpen()) {
     ClearMessage();
     GiveUpNewLine();

@@ -399,7 +399,7 @@ void TWSaiBroDetJournaux::ShowBalance(const std::string& text) {
 }
 
 bool TWSaiBroDetJournaux::CanClose() {
-  if (PrintRunFlag || IsIconic()) return false;
+  if (!ReadyToClose()) return false;
   if (opened_ && headerHeld_) {
     Progress progress(Store().totalRows, this);
     const posting::JournalBalance b = posting::SumJournal(*walkCursor_, prefix_, [&progress](long n) { progress.ProgressStep(n, false); });

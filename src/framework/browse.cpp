@@ -161,10 +161,15 @@ void CMDIBrowse::SaveLayout() {
   if (!DossierIniPath().empty()) DossierIniSet("Browse", "", "");
 }
 
-bool CMDIBrowse::CanClose() {
-  if (PrintRunFlag || IsIconic()) return false;
-  return gui::MDIChild::CanClose();
+bool CMDIBrowse::ReadyToClose() {
+  if (PrintRunFlag) return false;
+  // A list closed while minimised (the program's end among them) is brought back first, so that what
+  // it asks or refuses is seen.
+  if (IsIconic()) Show(gui::SW_RESTORE);
+  return true;
 }
+
+bool CMDIBrowse::CanClose() { return ReadyToClose() && gui::MDIChild::CanClose(); }
 
 namespace {
 // Commands of lists running now (a search reads the keys while it runs): an Escape pressed then is the

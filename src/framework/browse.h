@@ -337,6 +337,8 @@ class CMDIBrowse : public gui::MDIChild {
   // window's own report. A list without is not offered them (menu, keys, tool bar, pop-up).
   bool HasReport(unsigned command) const;
   bool Busy() const;  // print run in progress or minimised
+  // Whether a close may go on: not during a print run; a minimised list is brought back first.
+  bool ReadyToClose();
 
   static const gui::ResponseTable& Table();
   const gui::ResponseTable& Responses() const override { return Table(); }

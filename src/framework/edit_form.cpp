@@ -205,7 +205,10 @@ void CMDIModif::SetupWindow() {
 // ---- close and save ---------------------------------------------------------------
 
 bool CMDIModif::CanClose() {
-  if (ClosingFlag || PrintRunFlag || IsIconic()) return false;
+  if (ClosingFlag || PrintRunFlag) return false;
+  // A form closed while minimised (the program's end among them) is brought back first, so that
+  // what it asks or refuses is seen.
+  if (IsIconic()) Show(gui::SW_RESTORE);
   if (NoCheckFlag) return true;
   if (AskOnClose) {
     const int answer = AskSaveChanges();

@@ -357,6 +357,23 @@ TEST_P(BlankNewLineTest, OuiToLeaveLeavesTheProgram) {
   EXPECT_EQ(LinesWithoutAccount(piece), 0);
 }
 
+// The same with the form and its lines window minimised: the program's end brings them back and
+// leaves, never refusing without a word.
+TEST_P(BlankNewLineTest, MinimisedWindowsDoNotKeepTheProgramFromLeaving) {
+  Open();
+  TWSaiModDetJournaux* f = BlankLineAfterASavedOne();
+  ASSERT_NE(f, nullptr) << test_support::ShownTexts();
+  const std::string key = f->Key();
+  f->Show(gui::SW_MINIMIZE);
+  Window(0)->Show(gui::SW_MINIMIZE);
+  gui::ProcessPendingMessages();
+  gui::ModalSeam::Reset();
+  for (int i = 0; i < 4; ++i) gui::ModalSeam::QueueMessageBoxAnswer(gui::IDYES);
+  EXPECT_TRUE(MainFrame->CanClose()) << "the program leaves\n" << test_support::ShownTexts();
+  EXPECT_TRUE(CommandWindow->GetChildren().empty()) << "every window closed";
+  EXPECT_FALSE(LineOf(key).live) << "the blank line cancelled";
+}
+
 TEST_P(BlankNewLineTest, TheFormsCloseButtonGivesTheBlankLineUp) {
   Open();
   TWSaiModDetJournaux* f = BlankLineAfterASavedOne();
