@@ -292,6 +292,8 @@ PieceNumber TakePieceNumbers(Table& c10, const std::string& journal, long count,
     if (!held) UnlockRecord(c10);
   };
   auto end = [&] {
+    // A number written back from a counter read whole is taken, whatever was read after.
+    if (p.outcome == NewLineOutcome::Created) return p;
     if (watch.ReadRefused()) return refused(kMsgCounterUnread);
     if (p.outcome == NewLineOutcome::Failed && watch.HasReason()) return refused(kMsgCounterUnwritten);
     return p;
