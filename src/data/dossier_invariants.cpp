@@ -366,7 +366,8 @@ class LineNumbers {
   void Analytic(char kind, const std::string& month, const std::string& journal, const std::string& piece,
                 const std::string& account, const std::string& number, const std::string& subNumber,
                 std::uint32_t recno) {
-    Add({std::string(1, kind), Fit(month, 4), Fit(journal, 3), Fit(piece, 6), Fit(account, 8), Fit(number, 4), Fit(subNumber, 4)},
+    Add({std::string(1, kind), Fit(month, 4), Fit(journal, 3), Fit(piece, 6), Fit(account, 8), Fit(number, 4),
+         Fit(subNumber, 4)},
         recno);
   }
   void Faults(const std::function<void(const std::string&)>& fault) {

@@ -851,8 +851,9 @@ void TWSaiBroDetJournaux::CmCreerPiece() {
     gui::MessageBeep(0);
     // A full counter, or its read or write refused: one sentence; another station's lock was noticed
     // as it was asked for.
-    const std::string text =
-        number.outcome == posting::NewLineOutcome::CounterFull ? std::string(LoadStr(kMsgPieceCounterFull)) : number.refusal;
+    const std::string text = number.outcome == posting::NewLineOutcome::CounterFull
+                                 ? std::string(LoadStr(kMsgPieceCounterFull))
+                                 : number.refusal;
     if (!text.empty()) gui::MessageBox(this, text, LoadStr(kTitleAttention), gui::MB_OK | gui::MB_ICONSTOP);
     return;
   }

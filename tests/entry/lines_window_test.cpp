@@ -466,7 +466,8 @@ TEST_F(LinesWindowTest, ANewPieceWhoseCounterTheDiskRefusesSaysSoInOneSentence) 
     SCOPED_TRACE("read " + std::to_string(nth) + " of c10je.dbf refused");
     gui::ModalSeam::Reset();
     test_support::RefusedRead::Arm("/c10je.dbf", nth);
-    once("La pi\xE8" "ce n'a pas \xE9t\xE9 cr\xE9\xE9" "e, la lecture du compteur", nth == 1 ? "new_piece_counter_unread" : "");
+    once("La pi\xE8" "ce n'a pas \xE9t\xE9 cr\xE9\xE9" "e, la lecture du compteur",
+         nth == 1 ? "new_piece_counter_unread" : "");
     const int seen = test_support::RefusedRead::Seen();
     test_support::RefusedRead::Disarm();
     ASSERT_FALSE(HasFailure());
