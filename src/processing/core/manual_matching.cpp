@@ -322,8 +322,6 @@ BalanceOutcome ManualMatching::Balance(std::size_t row) {
   Table& c10 = *TableC10;
   const std::string journal = Trimmed(ConstantEntry(kBalanceJournalConstant));
   const posting::JournalRecord j = posting::ReadJournal(c10, journal);
-  // A journal whose record could not be read is no journal missing.
-  if (watch.ReadRefused()) return refused(BalanceOutcome::Failed);
   if (journal.empty() || !j.found || j.cancelled) return BalanceOutcome::NoJournal;
   if (static_cast<long>(c50_.RecCount()) + 2 > kMaxLineRecords) return BalanceOutcome::TooManyLines;
 
