@@ -136,6 +136,14 @@ class AnalyticSplitTest : public LineFormTest {
     if (RegistryChar(p) != '1') return nullptr;
     return dynamic_cast<TWSaiModDetJournauxAnal*>(gui::Window::FromHandle(SlotHandle(p)));
   }
+  // The analytic line form of the first axis closed, when open, without its checks.
+  static void CloseSplitForm() {
+    if (TWSaiModDetJournauxAnal* f = SplitForm()) {
+      f->NoCheckFlag = true;
+      gui::SendMessage(f->GetHandle(), gui::WM_CLOSE);
+      gui::ProcessPendingMessages();
+    }
+  }
   // A field of the analytic form typed over and Enter.
   static void Into(TWSaiModDetJournauxAnal* f, int id, const std::string& text) {
     if (gui::Window* w = f->ControlOf(id)) w->SetFocus();
@@ -501,11 +509,7 @@ TEST_F(AnalyticSplitTest, AnOpeningOrANewLineRefusedByTheDiskSaysSoInOneSentence
   // The split asked from the line form, made by default on one line; a line after it refused.
   TWSaiBroDetJournauxAnal* list = AskSplit();
   ASSERT_NE(list, nullptr) << test_support::ShownTexts();
-  if (TWSaiModDetJournauxAnal* f = SplitForm()) {
-    f->NoCheckFlag = true;
-    gui::SendMessage(f->GetHandle(), gui::WM_CLOSE);
-    gui::ProcessPendingMessages();
-  }
+  CloseSplitForm();
   ASSERT_EQ(list->Store().totalRows, 1);
   Select(list, linesKey_ + "0001");
   gui::ModalSeam::Reset();
@@ -534,13 +538,6 @@ TEST_F(AnalyticSplitTest, ANewAnalyticLineWhoseReadIsRefusedIsMadeWholeOrSaidAnd
   Open();
   TWSaiBroDetJournauxAnal* list = AskSplit();
   ASSERT_NE(list, nullptr) << test_support::ShownTexts();
-  auto closeForm = [] {
-    if (TWSaiModDetJournauxAnal* f = SplitForm()) {
-      f->NoCheckFlag = true;
-      gui::SendMessage(f->GetHandle(), gui::WM_CLOSE);
-      gui::ProcessPendingMessages();
-    }
-  };
   // The split's live lines in key order: record and number (a line taken back stays, cancelled).
   auto numbers = [this] {
     Table c50;
@@ -560,7 +557,7 @@ TEST_F(AnalyticSplitTest, ANewAnalyticLineWhoseReadIsRefusedIsMadeWholeOrSaidAnd
       SCOPED_TRACE(std::string("read ") + std::to_string(nth) + " of " + file + " refused");
       // The list opened again from the line form: a read refused after the change (as the new line's
       // form loads) is no part of what is tried here.
-      closeForm();
+      CloseSplitForm();
       gui::ModalSeam::QueueMessageBoxAnswer(gui::IDYES);
       gui::ModalSeam::QueueMessageBoxAnswer(gui::IDYES);
       gui::SendMessage(list->GetHandle(), gui::WM_CLOSE);
@@ -570,7 +567,7 @@ TEST_F(AnalyticSplitTest, ANewAnalyticLineWhoseReadIsRefusedIsMadeWholeOrSaidAnd
       Send(Form(), line_form::kAnalytic);
       list = List(0, kLines1);
       ASSERT_NE(list, nullptr) << test_support::ShownTexts();
-      closeForm();
+      CloseSplitForm();
       const long rows = list->Store().totalRows;
       const auto before = numbers();
       ASSERT_GE(before.size(), 2u);
@@ -602,7 +599,7 @@ TEST_F(AnalyticSplitTest, ANewAnalyticLineWhoseReadIsRefusedIsMadeWholeOrSaidAnd
     EXPECT_GE(refused, 1) << file;
     EXPECT_GE(made, 1) << file;
   }
-  closeForm();
+  CloseSplitForm();
   test_support::Screenshot(MainFrame->Widget(), "entry", "analytic_lines_after_refused_reads");
   ExpectInvariants("after the new analytic lines made and refused");
 }
