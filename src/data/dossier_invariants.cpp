@@ -1,6 +1,7 @@
 #include "dossier_invariants.h"
 
 #include <algorithm>
+#include <array>
 #include <cstring>
 #include <functional>
 #include <map>
@@ -54,6 +55,9 @@ constexpr int kMsgDossierFilesNotOpened = 22032;
 constexpr int kFaultAnalyticUnderCancelled = 36400;   // file, record, the general line's record
 constexpr int kFaultAnalyticOtherAccount = 36401;     // file, record, its account, the general line, its account
 constexpr int kFaultAnalyticWithoutGeneral = 36402;   // file, record, piece, line number, account
+// Two live lines of the draft with one number: the second, its number, the first, where they stand.
+constexpr int kFaultSameNumber = 38102;          // file, record, number, first record, piece, journal, month
+constexpr int kFaultSameAnalyticNumber = 38103;  // file, record, number, first record, piece, line number, account
 // The totals that are not those of their lines, and the ReConstruction that makes them again.
 constexpr int kTotalsAdvice = 36403;
 constexpr int kLinesNotRead = 38600;  // the lines' sums, one of whose amounts does not read
@@ -355,6 +359,69 @@ class AnalyticParents {
   std::unordered_map<std::string, std::vector<General_>> parents_;
 };
 
+// The live lines of the draft by the number each has in its piece, as the writers that take a number
+// seek it: a general line by its journal-month, piece, group and number (its C50CODE key), an analytic
+// line by its journal-month, piece, general line (account and number), axis and sub-number (its
+// C50ANAL key). Each line that shares its number with an earlier one is named. (The closed file keeps
+// no group: lines of one piece and number in two groups, as the opening balances make them, meet there.)
+class LineNumbers {
+ public:
+  void General(const std::string& month, const std::string& journal, const std::string& piece,
+               const std::string& group, const std::string& number, std::uint32_t recno) {
+    Add({std::string(1, 'Z'), Fit(month, 4), Fit(journal, 3), Fit(piece, 6), Fit(group, 6), Fit(number, 4)}, recno);
+  }
+  void Analytic(char kind, const std::string& month, const std::string& journal, const std::string& piece,
+                const std::string& account, const std::string& number, const std::string& subNumber,
+                std::uint32_t recno) {
+    Add({std::string(1, kind), Fit(month, 4), Fit(journal, 3), Fit(piece, 6), Fit(account, 8), Fit(number, 4),
+         Fit(subNumber, 4)},
+        recno);
+  }
+  void Faults(const std::function<void(const std::string&)>& fault) {
+    std::sort(lines_.begin(), lines_.end());
+    for (std::size_t i = 1; i < lines_.size(); ++i) {
+      if (lines_[i].key != lines_[i - 1].key) continue;
+      std::size_t first = i - 1;
+      while (first > 0 && lines_[first - 1].key == lines_[i].key) --first;
+      const std::string k(lines_[i].key.data(), lines_[i].key.size());
+      const std::string recno = std::to_string(lines_[i].recno), firstRecno = std::to_string(lines_[first].recno);
+      const std::string month = k.substr(1, 4), journal = Trimmed(k.substr(5, 3)), piece = k.substr(8, 6);
+      if (k[0] == 'Z')
+        fault(FillPlaceholders(LoadStr(kFaultSameNumber),
+                               {"C50", recno, k.substr(20, 4), firstRecno, piece, journal,
+                                month.substr(2, 2) + "/" + DecodeYear(month.substr(0, 2).c_str())}));
+      else
+        fault(FillPlaceholders(LoadStr(kFaultSameAnalyticNumber),
+                               {"C50", recno, k.substr(26, 4), firstRecno, piece, k.substr(22, 4),
+                                TrimmedRight(k.substr(14, 8))}));
+    }
+  }
+
+ private:
+  using Key = std::array<char, 30>;
+  struct Numbered {
+    Key key;
+    std::uint32_t recno;
+    bool operator<(const Numbered& o) const { return key != o.key ? key < o.key : recno < o.recno; }
+  };
+  static std::string Fit(const std::string& text, std::size_t width) {
+    std::string t = text.substr(0, std::min(text.size(), width));
+    t.resize(width, ' ');
+    return t;
+  }
+  void Add(std::initializer_list<std::string> parts, std::uint32_t recno) {
+    Numbered n{};
+    n.key.fill(' ');
+    std::size_t at = 0;
+    for (const std::string& p : parts)
+      for (char c : p)
+        if (at < n.key.size()) n.key[at++] = c;
+    n.recno = recno;
+    lines_.push_back(n);
+  }
+  std::vector<Numbered> lines_;
+};
+
 bool IsAnalyticKind(char kind) { return kind >= 'V' && kind <= 'Y'; }
 bool IsAnalyticKind(const std::string& kind) { return kind.size() == 1 && IsAnalyticKind(kind[0]); }
 
@@ -630,6 +697,8 @@ bool DossierInvariants::CheckFromBlocks() {
   std::string monthKey, lastMonthKey;
   Sums* monthSums = nullptr;  // the sums of lastMonthKey (the map's elements stay where they are)
   AnalyticParents parents;
+  LineNumbers numbers;
+  std::string group, subNumber;
   Kept* const kept = kept_.get();
   // The place of the line `record` of `lines` (the draft or the closed file), among the analytic parents.
   auto placeOf = [&](Table& lines, bool closed, const std::uint8_t* record) {
@@ -661,6 +730,18 @@ bool DossierInvariants::CheckFromBlocks() {
       }
       const char kind = kindOf.OnlyLetter(record);
       if (IsAnalyticKind(kind)) parents.Analytic(placeOf(lines, closed, record), recno, FieldTextOf(lines, fSplit, record));
+      // The draft's lines by their number (month, journal, piece and number read for an analytic one).
+      if (!closed && (kind == 'W' || kind == 'Y')) {
+        FieldTextOf(lines, L::BNUMA, record, subNumber);
+        numbers.Analytic(kind, month, journal, piece, FieldTextOf(lines, fSplit, record), number, subNumber, recno);
+      } else if (!closed && kind == 'Z') {
+        FieldTextOf(lines, L::BMOIS, record, month);
+        FieldTextOf(lines, L::BJAL, record, journal);
+        FieldTextOf(lines, L::BPIECE, record, piece);
+        FieldTextOf(lines, L::BREC, record, group);
+        FieldTextOf(lines, L::BNUM, record, number);
+        numbers.General(month, journal, piece, group, number, recno);
+      }
       const char sense = senseOf.Letter(record);
       bool readable = true;
       const long long francs = FieldCentsOf(lines, fFrancs, record, &readable);
@@ -762,6 +843,7 @@ bool DossierInvariants::CheckFromBlocks() {
   sortRecords = static_cast<long>(r);
   SortCounts(sortsOf, [this](const std::string& f) { Fault(f); });
   parents.Faults([this](const std::string& f) { Fault(f); });
+  numbers.Faults([this](const std::string& f) { Fault(f); });
   std::map<std::string, Sums> orderedMonths(months.begin(), months.end());
   const std::map<std::string, Sums> orderedAccounts(accounts.begin(), accounts.end());
   std::map<std::string, Sums> orderedSections(sections.begin(), sections.end());
@@ -792,6 +874,7 @@ bool DossierInvariants::CheckByCursor() {
   std::map<std::string, Sums> sections;  // section code
   std::vector<std::uint8_t> sortsOf[2];  // per line of C50 and C40: how many sort records point at it
   AnalyticParents parents;
+  LineNumbers numbers;
   auto placeOf = [](Table& lines, bool closed) {
     return AnalyticParents::Place(closed ? T::kClosed : T::kDraft, L::Get(lines, closed, L::BMOIS),
                                   L::Get(lines, closed, L::BJAL), L::Get(lines, closed, L::BPIECE),
@@ -818,6 +901,12 @@ bool DossierInvariants::CheckByCursor() {
       }
       const std::string kind = L::Get(lines, closed, L::BCLE);
       if (IsAnalyticKind(kind)) parents.Analytic(placeOf(lines, closed), r, L::Get(lines, closed, L::BCG));
+      if (!closed && (kind == "W" || kind == "Y"))
+        numbers.Analytic(kind[0], lines.GetField(L::BMOIS), lines.GetField(L::BJAL), lines.GetField(L::BPIECE),
+                         lines.GetField(L::BCG), lines.GetField(L::BNUM), lines.GetField(L::BNUMA), r);
+      else if (!closed && kind == "Z")
+        numbers.General(lines.GetField(L::BMOIS), lines.GetField(L::BJAL), lines.GetField(L::BPIECE),
+                        lines.GetField(L::BREC), lines.GetField(L::BNUM), r);
       const std::string sense = L::Get(lines, closed, L::BSENS);
       bool readable = true;
       const long long francs =
@@ -882,6 +971,7 @@ bool DossierInvariants::CheckByCursor() {
   }
   SortCounts(sortsOf, [this](const std::string& f) { Fault(f); });
   parents.Faults([this](const std::string& f) { Fault(f); });
+  numbers.Faults([this](const std::string& f) { Fault(f); });
 
   CheckTotals(c10, c20, c30, months, accounts, sections,
               [this](const std::string& f, const std::string& total) { WrongTotal(f, total); }, headers, unreadable_);

@@ -11,6 +11,7 @@
 #include "data/table_results.h"
 #include "platform/dbase/fileio.h"
 #include "platform/system/error_text.h"
+#include "platform/system/files.h"
 #include "resources/command_ids.h"
 #include "resources/string_table.h"
 #include "runtime/logfile.h"
@@ -97,7 +98,15 @@ std::string RefusalWatch::Reason(int code, const std::string& file, int result) 
   return RunIncidentText(code, file, result);
 }
 void RefusalWatch::NoteOpenRefused(const Table& table) {
-  NoteEngineReadRefusal(table.tablePath, table.result != 0 ? table.result : dbase::DBIERR_OSERROR);
+  const int result = table.result != 0 ? table.result : dbase::DBIERR_OSERROR;
+  // The engine keeps an open the system refused as a refused change of its file: that refusal was
+  // this read, whatever its cause.
+  const std::string real = platform::ResolvePath(table.tablePath);
+  for (RefusalWatch* watch : Watches())
+    if (!watch->refusedReading_ && watch->refusedResult_ == result &&
+        (watch->refusedFile_ == table.tablePath || watch->refusedFile_ == real))
+      watch->refusedReading_ = true;
+  NoteEngineReadRefusal(table.tablePath, result);
 }
 bool RefusalWatch::EngineBoxesHeld(int result) {
   const bool refusal = result == dbase::DBIERR_DISKFULL || result == dbase::DBIERR_OSERROR ||

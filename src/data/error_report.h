@@ -75,8 +75,9 @@ class RefusalWatch {
   static void NoteEngineRefusal(const std::string& file, int result);
   // A read of the table file `file` that the system refused (`result` the engine's code).
   static void NoteEngineReadRefusal(const std::string& file, int result);
-  // An open of `table` that failed (too many files open, an I/O error, a file gone): a read
-  // refused, since nothing of the table could be read.
+  // An open of `table` that failed, whatever the system's cause (too many files open, an I/O error,
+  // a file it may not open, a file gone): a read refused, since nothing of the table could be read;
+  // the engine's own note of that open as a refused change of the file is taken for this read.
   static void NoteOpenRefused(const Table& table);
   const std::string& File() const { return file_; }
   int Result() const { return result_; }

@@ -310,7 +310,12 @@ class Finish {
     if (plan.letters.empty()) return "";
     bool closed = false;
     for (const Plan::Letter& l : plan.letters) closed = closed || l.file == T::kClosed;
-    if (closed && !c40_.isOpen && !c40_.OpenShared(PathC40(), "")) return Refused();
+    // The closed file not opened, whatever the system's cause (too many files, an I/O error, a file
+    // it may not open), could not be read: nothing is decided from it, and the file is named.
+    if (closed && !c40_.isOpen && !c40_.OpenShared(PathC40(), "")) {
+      RefusalWatch::NoteOpenRefused(c40_);
+      return Refused();
+    }
     auto lineOf = [&](const Plan::Letter& l) -> Table& { return l.file == T::kClosed ? c40_ : c50_; };
     auto fieldOf = [](const Plan::Letter& l) {
       const int draft = l.currency == 1 ? L::BLETE : L::BLET;

@@ -5,6 +5,7 @@
 #include "data/account_totals.h"
 #include "data/dossier_files.h"
 #include "data/entry_lines.h"
+#include "data/error_report.h"
 #include "data/record_fields.h"
 #include "data/session.h"
 #include "data/table.h"
@@ -78,6 +79,8 @@ constexpr int kMsgSplitTextFault = 16306;  // the text's line, its words, the re
 constexpr int kReasonNoSection = 16309, kReasonLongSection = 16310, kReasonBadPercent = 16311;
 constexpr int kMsgZeroParity = 16312;
 constexpr int kMsgDraftFullNoLine = 16217;
+// "Créer Ligne" whose selected line the disk would not read (the file and the error).
+constexpr int kMsgSelectedLineUnread = 38106;
 constexpr int kMsgRoundingLineFixed = 16012;
 // The balance question of a split closed unbalanced: the journal, the month, the year, the balance.
 constexpr int kMsgUnbalancedFrancs = 192, kMsgUnbalancedEuros = 32410;
@@ -458,9 +461,16 @@ void TWSaiBroDetJournauxAnal::CmNouvelleLigne() {
   NewSplitLine line;
   long after = 0;
   if (Store().totalRows > 0) {
+    // The selected line, whose number the new one follows: a read the disk refused is said.
+    const RefusalWatch reading(RefusalWatch::EngineBoxes::kHeld);
     const std::uint32_t recno = SelectedLine();
     ::Table& t = *Lines();
-    if (recno == 0 || t.IsDeleted()) {
+    const bool cancelled = recno != 0 && t.IsDeleted();
+    if (reading.ReadRefused()) {
+      SayRefusal(FillPlaceholder(LoadStr(kMsgSelectedLineUnread), reading.Reason(0, t.tablePath, 0)));
+      return;
+    }
+    if (recno == 0 || cancelled) {
       gui::MessageBeep(0);
       return;
     }
@@ -475,26 +485,24 @@ void TWSaiBroDetJournauxAnal::CmNouvelleLigne() {
     line.label = key_.Label();
     line.sense = key_.Sense();
   }
+  line.entry = euroView_ ? 'O' : 'N';
+  if (PendingRoundingLine != 0) line.entry = static_cast<char>(line.entry - 'A' + 'a');
+  // The number and the line as one change: a refusal takes back the renumbering with the line.
   std::string refusal;
-  const long number = NextSplitLineNumber(*Lines(), *Sorts(), key_, after, &refusal);
+  const long number = CreateSplitLineAfter(*Lines(), *Sorts(), key_, after, line, &refusal);
   if (number == kSplitRenumberFailed) {
+    if (refusal.empty()) gui::MessageBeep(0);
     SayRefusal(refusal);
     CmRafraichirLignes();
     return;
   }
   if (number < 0) {
     gui::MessageBeep(0);
-    gui::MessageBox(this, LoadStr(number == kSplitRenumberTooLarge ? kMsgAxisTooLarge : kMsgAxisLineHeld),
-                    LoadStr(kTitleAttention), gui::MB_OK | gui::MB_ICONSTOP);
+    const int text = number == kSplitRenumberTooLarge ? kMsgAxisTooLarge
+                     : number == kSplitLineNoRoom      ? kMsgDraftFullNoLine
+                                                       : kMsgAxisLineHeld;
+    gui::MessageBox(this, LoadStr(text), LoadStr(kTitleAttention), gui::MB_OK | gui::MB_ICONSTOP);
     CmRafraichirLignes();
-    return;
-  }
-  line.number = StrZero(number, 4);
-  line.entry = euroView_ ? 'O' : 'N';
-  if (PendingRoundingLine != 0) line.entry = static_cast<char>(line.entry - 'A' + 'a');
-  if (!AppendSplitLine(*Lines(), *Sorts(), key_, line, &refusal)) {
-    if (refusal.empty()) gui::MessageBeep(0);
-    SayRefusal(refusal);
     return;
   }
   ++Store().totalRows;
@@ -514,7 +522,7 @@ void TWSaiBroDetJournauxAnal::CmLigneRestore() {
 
 // ---- BroDetJournauxAnal ----------------------------------------------------------------------------------------
 
-// Core: MakeDefaultSplit, AppendSplitLine, CancelSplitLine.
+// Core: MakeDefaultSplit, CreateSplitLineAfter, CancelSplitLine.
 void CmBroDetJournauxAnal() {
   for (int offset : {kLines1, kLines2})
     for (int k = 0; k < posting::kSlotCount; ++k) {

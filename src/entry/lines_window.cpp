@@ -3,10 +3,12 @@
 #include <algorithm>
 #include <array>
 #include <cstdlib>
+#include <optional>
 
 #include "data/account_totals.h"
 #include "data/dossier_files.h"
 #include "data/entry_lines.h"
+#include "data/error_report.h"
 #include "data/index_recovery.h"
 #include "data/record_fields.h"
 #include "data/session.h"
@@ -92,6 +94,8 @@ constexpr int kMsgWordsNotFound = 14188;    // the words sought
 constexpr int kMsgRoundingLineFixed = 16012;
 constexpr int kMsgGroupTooLarge = 16013, kMsgNumberTooLarge = 16014, kMsgDraftFullNoLine = 16217;
 constexpr int kMsgPieceCounterFull = 16015;
+// "Créer Ligne" whose selected line the disk would not read (the file and the error).
+constexpr int kMsgSelectedLineUnread = 38107;
 // The accented capitals and the letters they fold to, as the list's word search compares them.
 constexpr int kFoldAccented = 2869, kFoldPlain = 2870;
 
@@ -773,9 +777,20 @@ void TWSaiBroDetJournaux::ShowNewLine(const std::string& key) {
 
 void TWSaiBroDetJournaux::CmCreerLigne() {
   if (Busy() || !MayCreate(false)) return;
+  // The selected line, whose group and number the new one follows: a read the disk refused is said.
+  std::optional<RefusalWatch> reading(std::in_place, RefusalWatch::EngineBoxes::kHeld);
   const std::uint32_t recno = SelectedLine();
   ::Table& t = *Lines();
-  if (recno == 0 || t.IsDeleted()) {
+  const bool cancelled = recno != 0 && t.IsDeleted();
+  if (reading->ReadRefused()) {
+    const std::string text = FillPlaceholder(LoadStr(kMsgSelectedLineUnread), reading->Reason(0, t.tablePath, 0));
+    reading.reset();
+    gui::MessageBeep(0);
+    gui::MessageBox(this, text, LoadStr(kTitleAttention), gui::MB_OK | gui::MB_ICONSTOP);
+    return;
+  }
+  reading.reset();
+  if (recno == 0 || cancelled) {
     gui::MessageBeep(0);
     return;
   }
@@ -829,12 +844,18 @@ void TWSaiBroDetJournaux::CmCreerPiece() {
     return;
   }
   if (slot_ >= 0) SlotModelText[static_cast<std::size_t>(slot_)] = journal_.modelText;
-  journal_ = posting::ReadJournal(*TableC10, posting::JournalOf(key_));
-  const posting::PieceNumber number = posting::TakePieceNumber(*TableC10, posting::JournalOf(key_));
+  // The journal read again as its counter is taken (a read refused there leaves it as it was).
+  posting::JournalRecord read;
+  const posting::PieceNumber number = posting::TakePieceNumber(*TableC10, posting::JournalOf(key_), &read);
+  if (number.refusal.empty()) journal_ = read;
   if (number.outcome != posting::NewLineOutcome::Created) {
     gui::MessageBeep(0);
-    if (number.outcome == posting::NewLineOutcome::CounterFull)
-      gui::MessageBox(this, LoadStr(kMsgPieceCounterFull), LoadStr(kTitleAttention), gui::MB_OK | gui::MB_ICONSTOP);
+    // A full counter, or its read or write refused: one sentence; another station's lock was noticed
+    // as it was asked for.
+    const std::string text = number.outcome == posting::NewLineOutcome::CounterFull
+                                 ? std::string(LoadStr(kMsgPieceCounterFull))
+                                 : number.refusal;
+    if (!text.empty()) gui::MessageBox(this, text, LoadStr(kTitleAttention), gui::MB_OK | gui::MB_ICONSTOP);
     return;
   }
   const posting::NewLineResult made = posting::CreatePieceLine(*Lines(), *Sorts(), prefix_, StrZero(number.number, 0),

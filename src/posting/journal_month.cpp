@@ -90,6 +90,8 @@ HeaderCreation EnsureDraftHeader(Table& c10, const std::string& journalMonth) {
   // A header the seek could not read may well be there: none is made.
   if (!SoughtAndMissing(c10.result)) return HeaderCreation::Failed;
   const JournalRecord journal = ReadJournal(c10, JournalOf(journalMonth));
+  // A journal the seek could not read is no journal missing.
+  if (!journal.found && !SoughtAndMissing(c10.result)) return HeaderCreation::Failed;
   if (!journal.found || journal.cancelled) return HeaderCreation::NoJournal;
   CreationLock creating(c10);
   if (!creating.held()) return HeaderCreation::Failed;

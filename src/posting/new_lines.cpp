@@ -13,6 +13,7 @@
 #include "posting/journal_month.h"
 #include "resources/string_table.h"
 #include "runtime/dossier_record.h"
+#include "runtime/text.h"
 #include "runtime/xbase.h"
 
 namespace posting {
@@ -24,6 +25,9 @@ constexpr int kDossierCounterLockText = 2266;
 // A new line and a new piece refused by a write (the file and the error in them): all taken back.
 constexpr int kMsgLineNotCreated = 36050;
 constexpr int kMsgPieceNotCreated = 36051;
+// No piece number taken: its counter's read, or its write, refused (the file and the error in them).
+constexpr int kMsgCounterUnread = 38100;
+constexpr int kMsgCounterUnwritten = 38101;
 
 using L = LigneEcriture;
 
@@ -249,8 +253,18 @@ NewLineResult CreateLineAfter(Table& c50, Table& c60, const LineAfter& after) {
   return r;
 }
 
-PieceNumber TakePieceNumbers(Table& c10, const std::string& journal, long count) {
+PieceNumber TakePieceNumbers(Table& c10, const std::string& journal, long count, JournalRecord* journalRead) {
   PieceNumber p;
+  // The counter read and written watched: a read the disk refused is no number (never a journal
+  // without a counter of its own, nor another station's lock), and a refused write is said, both in
+  // one sentence rather than in the engine's box.
+  const RefusalWatch watch(RefusalWatch::EngineBoxes::kRefusalsHeld);
+  auto refused = [&](int text) {
+    p.outcome = NewLineOutcome::Failed;
+    p.number = 0;
+    p.refusal = FillPlaceholder(LoadStr(text), watch.Reason(kResultSystemError, c10.tablePath, kResultSystemError));
+    return p;
+  };
   auto take = [&](int position, const char* text, bool journalCounter) {
     bool held = false;
     if (!LockRecord(c10, text, 1)) {
@@ -262,7 +276,9 @@ PieceNumber TakePieceNumbers(Table& c10, const std::string& journal, long count)
     const std::string field = c10.GetField(kCounterField);
     const long number = std::atol(field.substr(static_cast<std::size_t>(position - 1), kCounterWidth).c_str());
     const long piece = number > 0 ? number : 1;
-    if (count < 1 || piece + count - 1 >= kMaxPiece) {
+    if (watch.ReadRefused()) {
+      p.outcome = NewLineOutcome::Failed;
+    } else if (count < 1 || piece + count - 1 >= kMaxPiece) {
       p.outcome = NewLineOutcome::CounterFull;
     } else if (c10.PutFieldPart(kCounterField, position, kCounterWidth, StrZero(piece + count, 0)) && c10.Commit()) {
       p.outcome = NewLineOutcome::Created;
@@ -275,17 +291,29 @@ PieceNumber TakePieceNumbers(Table& c10, const std::string& journal, long count)
     }
     if (!held) UnlockRecord(c10);
   };
+  auto end = [&] {
+    // A number written back from a counter read whole is taken, whatever was read after.
+    if (p.outcome == NewLineOutcome::Created) return p;
+    if (watch.ReadRefused()) return refused(kMsgCounterUnread);
+    if (p.outcome == NewLineOutcome::Failed && watch.HasReason()) return refused(kMsgCounterUnwritten);
+    return p;
+  };
   const JournalRecord j = ReadJournal(c10, journal);
+  // The journal's own counter, or the dossier's when the journal has none: a journal read short
+  // decides neither.
+  if (watch.ReadRefused()) return end();
+  if (journalRead != nullptr) *journalRead = j;
   if (j.found && j.nextPiece() != 0 && SeekJournal(c10, journal)) {
     take(kJournalCounterAt, c10.RecordToText(2), true);
-    return p;
+    return end();
   }
-  if (!SeekC10(c10, '0', "")) return p;
-  take(kDossierCounterAt, LoadStr(kDossierCounterLockText), false);
-  return p;
+  if (!watch.ReadRefused() && SeekC10(c10, '0', "")) take(kDossierCounterAt, LoadStr(kDossierCounterLockText), false);
+  return end();
 }
 
-PieceNumber TakePieceNumber(Table& c10, const std::string& journal) { return TakePieceNumbers(c10, journal, 1); }
+PieceNumber TakePieceNumber(Table& c10, const std::string& journal, JournalRecord* journalRead) {
+  return TakePieceNumbers(c10, journal, 1, journalRead);
+}
 
 std::string NewGroupNumber(Table& c50, const std::string& prefix, const std::string& piece) {
   long group = static_cast<long>(c50.RecCount() % kMaxPiece) + 1;

@@ -12,6 +12,8 @@ class Table;
 
 namespace posting {
 
+struct JournalRecord;
+
 enum class NewLineOutcome {
   Created,
   GroupTooLarge,   // the renumbering would need numbers past 9990: nothing changed
@@ -73,14 +75,18 @@ NewLineResult CreateLineAfter(Table& c50, Table& c60, const LineAfter& after);
 // The next piece number: the journal's own counter when it is not 0, else the dossier's (record
 // "0" of C10, field 4 from position 165), read again, incremented and written back under the
 // record's lock. The journal's counter lives at characters 19-24 of its field 4.
+// Failed: the counter's read or write refused by the system, `refusal` saying so in one sentence
+// (the engine's box held back), or the dossier's record missing (no sentence).
 struct PieceNumber {
   NewLineOutcome outcome = NewLineOutcome::Failed;
   long number = 0;
   bool journalCounter = false;
+  std::string refusal;
 };
-PieceNumber TakePieceNumber(Table& c10, const std::string& journal);
+// *journalRead (when given) gets the journal's record as it was read first, unless that read was refused.
+PieceNumber TakePieceNumber(Table& c10, const std::string& journal, JournalRecord* journalRead = nullptr);
 // `count` numbers in a row from the same counter, taken at once: the first of them.
-PieceNumber TakePieceNumbers(Table& c10, const std::string& journal, long count);
+PieceNumber TakePieceNumbers(Table& c10, const std::string& journal, long count, JournalRecord* journalRead = nullptr);
 
 // A group number no line of that piece in the journal-month uses: the draft's record count + 1
 // in six digits, or the following ones when a pack or the six digits made it repeat.

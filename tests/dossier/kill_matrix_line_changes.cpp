@@ -451,6 +451,21 @@ bool RunAnalyticLineCreated(const std::string& root, const Arm& arm) {
   return entry::AppendSplitLine(c50, c60, key, line);
 }
 
+// A new blank analytic line after the first line of the split's first axis, whose next number is taken, as
+// its window makes it ("Créer Ligne"): the axis renumbered and the line appended, as one change.
+bool RunAnalyticLineInserted(const std::string& root, const Arm& arm) {
+  Table c50, c60;
+  entry::SplitKey key;
+  if (!OpenSplit(root, c50, c60, EightRecordSplitKey, &key)) return false;
+  entry::NewSplitLine line;
+  line.day = key.Day();
+  line.labelCode = key.LabelCode();
+  line.label = key.Label();
+  line.sense = key.Sense();
+  arm();
+  return entry::CreateSplitLineAfter(c50, c60, key, 1, line) == posting::kRenumberStep + 1;
+}
+
 // ---- the letters the user writes: the manual matching's marks and letters, the bank reconciliation's
 
 // The manual matching's sentence of letters refused by a write (its string id).
@@ -628,6 +643,8 @@ const std::vector<MatrixRun>& LineChangeRuns() {
     {"split_renumbered", "split's axis renumbered", false, {{"a", "A"}}, PrepareLines, AndLeave<RunSplitRenumbered>},
     {"analytic_line_created", "analytic line created", false, {{"a", "A"}}, PrepareLines,
      AndLeave<RunAnalyticLineCreated>},
+    {"analytic_line_inserted", "analytic line created after the first, its axis renumbered", false, {{"a", "A"}},
+     PrepareLines, AndLeave<RunAnalyticLineInserted>},
     {"letters_saved", "letters saved on four draft and four closed lines", false, {{"a", "A"}}, PrepareClosedLines,
      AndLeave<RunLettersSaved<LineChangeKind::LettersSaved, 1>>},
     {"lines_reconciled", "bank reconciliation's letters saved", false, {{"a", "A"}}, PrepareClosedLines,

@@ -21,6 +21,7 @@
 #include "support/books_writes.h"
 #include "support/cut_texts.h"
 #include "support/other_process.h"
+#include "support/refused_read.h"
 #include "support/refused_write.h"
 #include "support/window_amounts.h"
 
@@ -134,6 +135,14 @@ class AnalyticSplitTest : public LineFormTest {
     const int p = posting::SlotPosition(k) + offset + TWSaiBroDetJournauxAnal::kFormOffset;
     if (RegistryChar(p) != '1') return nullptr;
     return dynamic_cast<TWSaiModDetJournauxAnal*>(gui::Window::FromHandle(SlotHandle(p)));
+  }
+  // The analytic line form of the first axis closed, when open, without its checks.
+  static void CloseSplitForm() {
+    if (TWSaiModDetJournauxAnal* f = SplitForm()) {
+      f->NoCheckFlag = true;
+      gui::SendMessage(f->GetHandle(), gui::WM_CLOSE);
+      gui::ProcessPendingMessages();
+    }
   }
   // A field of the analytic form typed over and Enter.
   static void Into(TWSaiModDetJournauxAnal* f, int id, const std::string& text) {
@@ -500,11 +509,7 @@ TEST_F(AnalyticSplitTest, AnOpeningOrANewLineRefusedByTheDiskSaysSoInOneSentence
   // The split asked from the line form, made by default on one line; a line after it refused.
   TWSaiBroDetJournauxAnal* list = AskSplit();
   ASSERT_NE(list, nullptr) << test_support::ShownTexts();
-  if (TWSaiModDetJournauxAnal* f = SplitForm()) {
-    f->NoCheckFlag = true;
-    gui::SendMessage(f->GetHandle(), gui::WM_CLOSE);
-    gui::ProcessPendingMessages();
-  }
+  CloseSplitForm();
   ASSERT_EQ(list->Store().totalRows, 1);
   Select(list, linesKey_ + "0001");
   gui::ModalSeam::Reset();
@@ -521,6 +526,82 @@ TEST_F(AnalyticSplitTest, AnOpeningOrANewLineRefusedByTheDiskSaysSoInOneSentence
   EXPECT_EQ(SplitForm(), nullptr);
   EXPECT_FALSE(SplitLine("0002").live);
   ExpectInvariants("after the new analytic line refused");
+}
+
+// "Créer Ligne" after the first line of the split, whose next number is taken, with one read of the draft or
+// of its index refused in turn (EIO once): either the line is made with a number no other line of the split
+// holds (the axis renumbered first), or one box says in the change's own sentence that nothing changed, and
+// nothing did, the renumbering included; never a number used twice, never a beep alone.
+TEST_F(AnalyticSplitTest, ANewAnalyticLineWhoseReadIsRefusedIsMadeWholeOrSaidAndNothingChanged) {
+  ChooseLine();
+  GiveText(target_, "CA1=CH-ARTAS %=60\r\nCA1=VENTES  %=40\r\n");
+  Open();
+  TWSaiBroDetJournauxAnal* list = AskSplit();
+  ASSERT_NE(list, nullptr) << test_support::ShownTexts();
+  // The split's live lines in key order: record and number (a line taken back stays, cancelled).
+  auto numbers = [this] {
+    Table c50;
+    EXPECT_TRUE(c50.OpenShared(PathC50(), L::kAnalyticTag, true));
+    std::vector<std::pair<std::uint32_t, std::string>> found;
+    for (bool more = c50.SeekNotBelow(L::kAnalyticTag, linesKey_.c_str()); more; more = c50.Skip(1)) {
+      const char m = entry::MatchSplitLines(c50, linesKey_);
+      if (m == 'O') found.emplace_back(c50.recordNumber, c50.GetField(L::BNUMA));
+      else if (m != 'o') break;
+    }
+    return found;
+  };
+  for (const char* file : {"/c50je.mdx", "/c50je.dbf"}) {
+    long made = 0, refused = 0;
+    // The reads of the change and of what follows it at once (the list, the new line's form).
+    for (int nth = 1; nth <= 700; nth += nth < 40 ? 1 : 9) {
+      SCOPED_TRACE(std::string("read ") + std::to_string(nth) + " of " + file + " refused");
+      // The list opened again from the line form: a read refused after the change (as the new line's
+      // form loads) is no part of what is tried here.
+      CloseSplitForm();
+      gui::ModalSeam::QueueMessageBoxAnswer(gui::IDYES);
+      gui::ModalSeam::QueueMessageBoxAnswer(gui::IDYES);
+      gui::SendMessage(list->GetHandle(), gui::WM_CLOSE);
+      gui::ProcessPendingMessages();
+      ASSERT_EQ(List(0, kLines1), nullptr);
+      ASSERT_NE(Form(), nullptr);
+      Send(Form(), line_form::kAnalytic);
+      list = List(0, kLines1);
+      ASSERT_NE(list, nullptr) << test_support::ShownTexts();
+      CloseSplitForm();
+      const long rows = list->Store().totalRows;
+      const auto before = numbers();
+      ASSERT_GE(before.size(), 2u);
+      Select(list, linesKey_ + before.front().second);
+      gui::ModalSeam::Reset();
+      test_support::RefusedRead::Arm(file, nth);
+      Send(list, 20083);
+      const int seen = test_support::RefusedRead::Seen();
+      test_support::RefusedRead::Disarm();
+      const std::string shown = test_support::ShownTexts();
+      EXPECT_EQ(shown.find("Erreur BDE"), std::string::npos) << shown;
+      DossierInvariants check;
+      EXPECT_TRUE(check.Check()) << check.Report();
+      if (list->Store().totalRows == rows + 1) {
+        ++made;
+        EXPECT_EQ(numbers().size(), before.size() + 1);
+      } else {
+        ++refused;
+        ASSERT_EQ(gui::ModalSeam::Shown().size(), 1u) << "a beep alone, or more than one box: " << shown;
+        const std::string& text = gui::ModalSeam::Shown()[0].text;
+        EXPECT_NE(text.find("rien n'a chang\xE9"), std::string::npos) << text;
+        EXPECT_EQ(numbers(), before) << "the renumbering stood: " << text;
+        if (refused == 1 && std::string(file) == "/c50je.mdx")
+          test_support::ScreenshotMessage(gui::ModalSeam::Shown()[0], "entry", "analytic_line_read_refused");
+      }
+      ASSERT_FALSE(HasFailure());
+      if (seen < nth) break;
+    }
+    EXPECT_GE(refused, 1) << file;
+    EXPECT_GE(made, 1) << file;
+  }
+  CloseSplitForm();
+  test_support::Screenshot(MainFrame->Widget(), "entry", "analytic_lines_after_refused_reads");
+  ExpectInvariants("after the new analytic lines made and refused");
 }
 
 // The draft at its record limit: a new analytic line is refused with the message before the axis is

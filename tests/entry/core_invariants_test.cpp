@@ -3,6 +3,7 @@
 // program's commands make of it; each kind of damage is told by both, each reading the files its
 // own way, and the check says whether the books are apart or only their totals wrong.
 #include <functional>
+#include <map>
 
 #include "core_fixture.h"
 #include "runtime/numbers.h"
@@ -47,6 +48,27 @@ class InvariantsTest : public CoreTest {
         return r;
     ADD_FAILURE() << "no live line of kind " << kind;
     return 0;
+  }
+  // The second live line of kind `kind` of a group (a general line) or of a split (an analytic line)
+  // given the number (`field`, and its sort record's `sortField`) of the first.
+  void SameNumber(char kind, int field, int sortField) {
+    std::map<std::string, std::uint32_t> first;
+    for (std::uint32_t r = 1; r <= c50.RecCount(); ++r) {
+      if (!c50.GoTo(r) || c50.IsDeleted() || c50.GetField(L::BCLE)[0] != kind) continue;
+      std::string group = std::string(c50.GetField(L::BMOIS)) + c50.GetField(L::BJAL) + c50.GetField(L::BPIECE);
+      group += kind == 'Z' ? std::string(c50.GetField(L::BREC))
+                           : std::string(c50.GetField(L::BCG)) + c50.GetField(L::BNUM) + c50.GetField(L::BCLE);
+      const auto [at, added] = first.emplace(group, r);
+      if (added) continue;
+      ASSERT_TRUE(c50.GoTo(at->second));
+      const std::string number = c50.GetField(field);
+      ASSERT_TRUE(c50.GoTo(r));
+      ASSERT_TRUE(c50.PutField(field, number.c_str()));
+      ASSERT_TRUE(T::Find(c60, T::kDraft, r));
+      ASSERT_TRUE(c60.PutField(sortField, number.c_str()));
+      return;
+    }
+    ADD_FAILURE() << "no two live lines of kind " << kind << " in one group or split";
   }
   // A live general line with a live analytic split, current on c50.
   std::uint32_t SplitLine() {
@@ -161,6 +183,12 @@ TEST_F(InvariantsTest, EveryDamageIsToldByTheCheckAndByTheOracle) {
          ASSERT_TRUE(T::Find(t.c60, T::kDraft, r));
          ASSERT_TRUE(t.c60.PutField(T::TCODE, "62600000"));
        }},
+      // A number taken twice, as a seek the disk refused once answered "free": the second line of a
+      // group, or of a split, given the number of the first, with its sort record.
+      {"two general lines of one number", "ligne active du num\xE9ro", "already held by line", true,
+       [](InvariantsTest& t) { t.SameNumber('Z', L::BNUM, T::TNUM); }},
+      {"two analytic lines of one number", "ligne analytique active du num\xE9ro", "already held by line", true,
+       [](InvariantsTest& t) { t.SameNumber('W', L::BNUMA, T::TNUMA); }},
   };
   int n = 0;
   for (const Case& c : cases) {

@@ -18,6 +18,7 @@
 #include "support/access_rights.h"
 #include "support/books_writes.h"
 #include "support/line_files.h"
+#include "support/refused_read.h"
 #include "support/refused_write.h"
 
 namespace entry_test {
@@ -493,6 +494,66 @@ TEST_F(LinesWindowTest, AnnulerRefusedByAFullDiskLeavesNothingBehindForTheNextLi
   }
   test_support::Screenshot(MainFrame->OuterWidget(), "entry", "cancel_after_full_disk");
   ExpectInvariants("after the cancellations refused and made");
+}
+
+// "Créer Pièce" whose piece counter the disk will not read (each read of the general file in turn, EIO
+// once) or write (ENOSPC or EIO once): the piece is made from a counter read whole, or one box says in the
+// command's own sentence that no piece was made and why, naming the file; never a beep alone, never the
+// engine's box, and no piece number taken twice.
+TEST_F(LinesWindowTest, ANewPieceWhoseCounterTheDiskRefusesSaysSoInOneSentence) {
+  Open();
+  const std::string month = JournalMonths()[0].first;
+  TWSaiBroDetJournaux* w = Saisir(month);
+  ASSERT_NE(w, nullptr);
+  const std::size_t piecesBefore = Pieces(month).size();
+  long made = 0, refused = 0;
+  // One "Créer Pièce" under a refusal: made, or said.
+  auto once = [&](const char* said, const std::string& shot) {
+    const long rows = w->Store().totalRows;
+    w->Store().selected = w->Store().top + 1;
+    SetRegistryText(SlotPosition(w->SlotIndex()) + kPartnerOffset, 1, " ");
+    Send(w, 20085);
+    const std::string shown = test_support::ShownTexts();
+    EXPECT_EQ(shown.find("Erreur BDE"), std::string::npos) << shown;
+    if (w->Store().totalRows == rows + 1) {
+      ++made;
+      return;
+    }
+    ++refused;
+    EXPECT_EQ(w->Store().totalRows, rows);
+    ASSERT_EQ(gui::ModalSeam::Shown().size(), 1u) << "a beep alone, or more than one box: " << shown;
+    const std::string& text = gui::ModalSeam::Shown()[0].text;
+    EXPECT_EQ(text.rfind(said, 0), 0u) << text;
+    EXPECT_NE(text.find("c10je.dbf"), std::string::npos) << text;
+    if (!shot.empty()) test_support::ScreenshotMessage(gui::ModalSeam::Shown()[0], "entry", shot);
+  };
+  int nth = 1;
+  for (;; ++nth) {
+    SCOPED_TRACE("read " + std::to_string(nth) + " of c10je.dbf refused");
+    gui::ModalSeam::Reset();
+    test_support::RefusedRead::Arm("/c10je.dbf", nth);
+    once("La pi\xE8" "ce n'a pas \xE9t\xE9 cr\xE9\xE9" "e, la lecture du compteur",
+         nth == 1 ? "new_piece_counter_unread" : "");
+    const int seen = test_support::RefusedRead::Seen();
+    test_support::RefusedRead::Disarm();
+    ASSERT_FALSE(HasFailure());
+    if (seen < nth) break;
+  }
+  EXPECT_GE(refused, 2) << nth << " reads";
+  const long unreadRefused = refused;
+  for (const platform::WriteFault fault : {platform::WriteFault::kFullOnce, platform::WriteFault::kFailOnce}) {
+    SCOPED_TRACE(fault == platform::WriteFault::kFullOnce ? "the counter's write refused, the disk full"
+                                                            : "the counter's write refused, an I/O error");
+    gui::ModalSeam::Reset();
+    test_support::RefusedWrite::Arm("/c10je.dbf", 1, fault);
+    once("La pi\xE8" "ce n'a pas \xE9t\xE9 cr\xE9\xE9" "e, l'\xE9" "criture du compteur",
+         fault == platform::WriteFault::kFullOnce ? "new_piece_counter_unwritten" : "");
+    test_support::RefusedWrite::Disarm();
+  }
+  EXPECT_EQ(refused, unreadRefused + 2);
+  // Each piece made took a number of its own.
+  EXPECT_EQ(Pieces(month).size(), piecesBefore + static_cast<std::size_t>(made));
+  ExpectInvariants("after the pieces made and refused");
 }
 
 // "Modifier" on a line another station matched meanwhile: a beep, no line form, and the line's

@@ -557,6 +557,45 @@ TEST_F(ValidationTest, ADiskThatNoLongerReadsIsSaidInTheProgramsOwnWords) {
   fs::remove_all(kept);
 }
 
+// The form's list of journal-months over a disk that no longer reads one of the files it reads (the
+// draft, the general file, the closed file, their indexes), from each of its reads on: either the form
+// comes, or the list says once, in the program's own words, which file could not be read; never the
+// engine's raw box. (The dossier opened again after the command, over the same disk, says apart that
+// it stays closed.)
+TEST_F(ValidationTest, TheListOfMonthsOverADiskThatNoLongerReadsSaysSoOnceInItsOwnWords) {
+  Open();
+  CloseAll();
+  for (const char* file : {"/c50je.dbf", "/c50je.mdx", "/c10je.dbf", "/c10je.mdx", "/c40je.dbf"}) {
+    long said = 0;
+    for (int nth = 1; nth <= 400; nth += nth < 8 ? 1 : 37) {
+      SCOPED_TRACE(std::string(file) + ", read " + std::to_string(nth) + " on refused");
+      gui::ModalSeam::Reset();
+      bool formShown = false;
+      gui::ModalSeam::QueueDialogAnswer(gui::IDCANCEL, [&formShown](gui::Window&) { formShown = true; });
+      test_support::RefusedRead::Arm(file, nth, true);
+      Menu(kValidation);
+      const int seen = test_support::RefusedRead::Seen();
+      test_support::RefusedRead::Disarm();
+      const std::string shown = test_support::ShownTexts();
+      EXPECT_EQ(shown.find("Erreur BDE"), std::string::npos) << shown;
+      if (!formShown && seen >= nth) {
+        ++said;
+        const std::vector<gui::ShownModal>& boxes = gui::ModalSeam::Shown();
+        ASSERT_FALSE(boxes.empty());
+        EXPECT_EQ(boxes[0].text.rfind("erreur de lecture sur le disque", 0), 0u) << shown;
+        for (std::size_t i = 1; i < boxes.size(); ++i)
+          EXPECT_EQ(boxes[i].caption.rfind("Dossier JE non ouvert", 0), 0u) << shown;
+        if (said == 1 && std::string(file) == "/c50je.dbf")
+          test_support::ScreenshotMessage(boxes[0], "entry", "validation-months-unread");
+      }
+      CloseAll();
+      ASSERT_FALSE(HasFailure());
+      if (seen < nth) break;
+    }
+    EXPECT_GE(said, 1) << file;
+  }
+}
+
 // Another station has the dossier open: message 2259, no form, nothing changed.
 std::string& LockTableFile() {
   static std::string file;

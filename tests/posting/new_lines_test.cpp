@@ -13,6 +13,7 @@
 #include "runtime/xbase.h"
 #include "support/books_writes.h"
 #include "support/other_process.h"
+#include "support/refused_read.h"
 
 namespace entry_test {
 namespace {
@@ -187,6 +188,52 @@ TEST_F(NewLinesTest, EachCounterGivesItsNextNumberOnce) {
   EXPECT_FALSE(ReadJournal(*TableC10, "CA").found);
   EXPECT_FALSE(SeekHeader(*TableC10, "C601VE ", 'X'));
   EXPECT_TRUE(SeekHeader(*TableC10, "C601VE ", kDraftSource));
+}
+
+// A piece counter and a journal read while the disk refuses one read of the general file or its index in
+// turn (EIO once): a number is taken from a counter read whole, the next one, or none is and the refusal
+// names the file, the counter as it was; a journal whose record could not be read is never taken for a
+// missing one.
+TEST_F(NewLinesTest, ACounterOrAJournalWhoseReadIsRefusedIsNoAnswer) {
+  auto counter = [](const std::string& journal) {
+    if (journal == "CAI") return ReadJournal(*TableC10, journal).nextPiece();
+    EXPECT_TRUE(ReadC10Texts());
+    return std::atol(TheDossierRecord.NextPiece().c_str());
+  };
+  for (const char* file : {"/c10je.dbf", "/c10je.mdx"})
+    for (const std::string journal : {"CAI", "VE"}) {
+      long refused = 0;
+      for (int nth = 1;; ++nth) {
+        SCOPED_TRACE(journal + ", read " + std::to_string(nth) + " of " + file + " refused");
+        const long next = counter(journal);
+        test_support::RefusedRead::Arm(file, nth);
+        const PieceNumber p = TakePieceNumber(*TableC10, journal);
+        const int seen = test_support::RefusedRead::Seen();
+        test_support::RefusedRead::Disarm();
+        if (p.outcome == NewLineOutcome::Created) {
+          EXPECT_EQ(p.number, next);
+          EXPECT_EQ(counter(journal), next + 1);
+        } else {
+          ++refused;
+          EXPECT_EQ(p.outcome, NewLineOutcome::Failed);
+          EXPECT_NE(p.refusal.find("erreur de lecture sur le disque"), std::string::npos) << p.refusal;
+          EXPECT_NE(p.refusal.find(file + 1), std::string::npos) << p.refusal;
+          EXPECT_EQ(counter(journal), next);
+        }
+        ASSERT_FALSE(HasFailure());
+        if (seen < nth) break;
+      }
+      EXPECT_GE(refused, 1) << journal << " " << file;
+    }
+  for (int nth = 1;; ++nth) {
+    SCOPED_TRACE("the journal-month's header, read " + std::to_string(nth) + " of c10je.dbf refused");
+    test_support::RefusedRead::Arm("/c10je.dbf", nth);
+    const HeaderCreation made = EnsureDraftHeader(*TableC10, "C603CAI");
+    const int seen = test_support::RefusedRead::Seen();
+    test_support::RefusedRead::Disarm();
+    EXPECT_NE(made, HeaderCreation::NoJournal);
+    if (seen < nth || made == HeaderCreation::Created) break;
+  }
 }
 
 // Two stations, each in its own process, create 100 pieces at once.

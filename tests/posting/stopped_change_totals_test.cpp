@@ -11,6 +11,7 @@
 #include <fstream>
 
 #include "data/account_totals.h"
+#include "data/error_report.h"
 #include "data/line_change_note.h"
 #include "data/stopped_line_changes.h"
 #include "entry/core/move_copy.h"
@@ -328,6 +329,64 @@ TEST_F(StoppedChangeTotalsTest, AFinishWhoseOwnOpenIsRefusedWritesNothingFromItA
   }
   EXPECT_GE(refused, 6);
   ExpectInvariants("finished at last");
+}
+
+// A stopped change of letters on a line of the closed file, finished while the system will not open one of
+// the tables it opens (the draft, or the closed file) for another cause than too many files open (a folder,
+// or a link to itself, in its place): the finish could not read it, says so naming it, decides nothing and
+// keeps its note; the file back, the next finish takes the letter back.
+TEST_F(StoppedChangeTotalsTest, ATableThatWillNotOpenForAnyCauseIsATableTheFinishCouldNotRead) {
+  std::uint32_t line = 0;
+  std::string letter;
+  {
+    Table c40;
+    ASSERT_TRUE(c40.OpenShared(PathC40(), "", true));
+    for (std::uint32_t r = 1; r <= c40.RecCount() && line == 0; ++r)
+      if (c40.GoTo(r) && !c40.IsDeleted() && c40.GetField(L::ClosedFieldOf(L::BCLE))[0] == 'Z') {
+        line = r;
+        letter = TrimmedRight(c40.GetField(L::ClosedFieldOf(L::BLETE)));
+      }
+  }
+  ASSERT_NE(line, 0u);
+  const struct Case {
+    const char* what;
+    const char* file;
+    bool folder;
+  } cases[] = {
+      {"the closed file a folder", "c40je.dbf", true},
+      {"the closed file a link to itself", "c40je.dbf", false},
+      {"the draft a folder", "c50je.dbf", true},
+      {"the draft a link to itself", "c50je.dbf", false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    // The letter as a change that stopped before its first write left it: "ZQ" after, the line's before.
+    std::ofstream(NotePath(), std::ios::binary)
+        << "en_cours\nmodification\tlettrage\nposte\t02\ndebut\t09/12/2026 10:00\nE\tC\t" << line << "\t1\t"
+        << NoteLetter(letter) << "\t" << NoteLetter("ZQ") << "\nfin\n";
+    c50.CloseTable();
+    c60.CloseTable();
+    CloseAllTables();
+    const std::string file = DossierFolder + c.file, kept = file + ".kept";
+    std::filesystem::rename(file, kept);
+    if (c.folder) std::filesystem::create_directory(file);
+    else std::filesystem::create_symlink(file, file);
+    const StoppedLineChanges finished = FinishStoppedLineChanges();
+    std::filesystem::remove(file);
+    std::filesystem::rename(kept, file);
+    EXPECT_FALSE(finished.done);
+    EXPECT_NE(finished.said.find(ReadErrorText(file)), std::string::npos) << finished.said;
+    EXPECT_TRUE(platform::FileExists(NotePath())) << "its note went";
+    const StoppedLineChanges again = FinishStoppedLineChanges();
+    EXPECT_TRUE(again.done) << again.said;
+    EXPECT_FALSE(platform::FileExists(NotePath()));
+    Table c40;
+    ASSERT_TRUE(c40.OpenShared(PathC40(), "", true));
+    ASSERT_TRUE(c40.GoTo(line));
+    EXPECT_EQ(TrimmedRight(c40.GetField(L::ClosedFieldOf(L::BLETE))), letter);
+  }
+  OpenTables();
+  ExpectInvariants("after the finishes");
 }
 
 }  // namespace

@@ -247,6 +247,7 @@ def add_to_totals(source, l):
         sections[l['BCODE']][2 + side] += e
 
 
+numbered = {}
 for source, n, l, cancelled in all_lines():
     kind, sense = l['BCLE'], l['BSENS']
     f, e = cents(l['BMONTANTF']), cents(l['BMONTANTE'])
@@ -260,6 +261,15 @@ for source, n, l, cancelled in all_lines():
     if cancelled:
         # A cancelled line counts in no total; it keeps its place and its sort record.
         continue
+    # A live line of the draft has a number no other live line of its piece has: a general line in its
+    # group, an analytic line under its general line and axis.
+    if source == 'B' and kind in 'ZWY':
+        number = (kind, l['BMOIS'], l['BJAL'], l['BPIECE']) + (
+            (l['BREC'], l['BNUM']) if kind == 'Z' else (l['BCG'], l['BNUM'], l['BNUMA']))
+        if number in numbered:
+            fault('line %d: number %r already held by line %d' % (n, number, numbered[number]))
+        else:
+            numbered[number] = n
     if invariants_only:
         add_to_totals(source, l)
         continue

@@ -549,13 +549,50 @@ long RenumberSplitLines(Table& c50, Table& c60, const SplitKey& key, long n, std
 }
 
 long NextSplitLineNumber(Table& c50, Table& c60, const SplitKey& key, long after, std::string* refusal) {
-  long next = after + 1;
+  // The first step of a new analytic line: it watches its reads from the first, so that a number whose
+  // seek the disk refused is never taken for a free one; a renumbering joins it.
+  LineChangeSteps steps(LineChangeKind::AnalyticLineCreated);
+  steps.Ends(c50, c60, kMsgAnalyticLineNotCreated);
+  auto fail = [&] {
+    steps.Fail(key.LinesKey(), refusal);
+    c50.SetOrder(L::kAnalyticTag);
+    return kSplitRenumberFailed;
+  };
+  const long next = after + 1;
   const std::string wanted = key.LinesKey() + Digits4(next);
   const bool taken = next <= kMostNumber && SeekSplitRecord(c50, wanted);
-  if (next <= kMostNumber && !taken) return next;
+  if (!steps.ReadWhole()) return fail();
+  if (next <= kMostNumber && !taken) return steps.Finish() ? next : fail();
   const long before = RenumberSplitLines(c50, c60, key, next, refusal);
+  if (before == kSplitRenumberFailed) return fail();
   if (before < 0) return before;
-  return before + 1;
+  return steps.Finish() ? before + 1 : fail();
+}
+
+long CreateSplitLineAfter(Table& c50, Table& c60, const SplitKey& key, long after, NewSplitLine& line,
+                          std::string* refusal) {
+  if (c50.tag != L::kAnalyticTag) c50.SetOrder(L::kAnalyticTag);
+  if (!posting::DraftHasRoomFor(c50, 1)) return kSplitLineNoRoom;
+  // One change: the axis renumbered when the number after `after` is taken, then the line with its
+  // sort record. The line is noted before the renumbering's first write: the next opening puts the
+  // numbers back unless the line stands.
+  LineChangeSteps steps(LineChangeKind::AnalyticLineCreated);
+  steps.Ends(c50, c60, kMsgAnalyticLineNotCreated, line.entry != 'N' && line.entry != 'n');
+  steps.Note().Appended(key.Part(1, 4), key.Part(5, 3), key.Part(8, 6), 1, c50.RecCount());
+  auto fail = [&] {
+    steps.Fail(key.LinesKey(), refusal);
+    c50.SetOrder(L::kAnalyticTag);
+    return kSplitRenumberFailed;
+  };
+  const long number = NextSplitLineNumber(c50, c60, key, after, refusal);
+  if (number == kSplitRenumberFailed || !steps.ReadWhole()) return fail();
+  if (number < 0) return number;
+  line.number = Digits4(number);
+  if (!AppendSplitLine(c50, c60, key, line, refusal)) return fail();
+  const std::uint32_t recno = c50.recordNumber;
+  if (!steps.Finish()) return fail();
+  c50.GoTo(static_cast<long>(recno));
+  return number;
 }
 
 // ---- cancel and reactivate --------------------------------------------------------------------------------------------

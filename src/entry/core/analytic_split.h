@@ -169,8 +169,19 @@ long RenumberSplitLines(Table& c50, Table& c60, const SplitKey& key, long n, std
 
 // The number a new line after `after` takes ("0000" with none): one above, the axis renumbered when that one
 // is taken or would pass 9999. The number, or kSplitRenumberTooLarge / kSplitRenumberLocked /
-// kSplitRenumberFailed.
+// kSplitRenumberFailed: a renumbering refused, or the seek that tells whether the number is taken
+// refused by the disk (never taken for a free number), *refusal saying so; nothing changed.
 long NextSplitLineNumber(Table& c50, Table& c60, const SplitKey& key, long after, std::string* refusal = nullptr);
+
+// "Créer Ligne" of the analytic lines window: the line after `after` given the number NextSplitLineNumber
+// finds (the axis renumbered when it must be) and appended as AppendSplitLine appends it, as one change of
+// lines: the numbers and the line with its sort record, all of it or none. The line's number (also put
+// into line.number), or kSplitRenumberTooLarge / kSplitRenumberLocked / kSplitLineNoRoom (the draft has
+// no room for one more record) with nothing written, or kSplitRenumberFailed: a write or a read refused,
+// all taken back, *refusal saying so.
+inline constexpr long kSplitLineNoRoom = -4;
+long CreateSplitLineAfter(Table& c50, Table& c60, const SplitKey& key, long after, NewSplitLine& line,
+                          std::string* refusal = nullptr);
 
 // An analytic line cancelled or reactivated on the cursor `c50` with its sort record, its amounts taken off or
 // put back on its section. The line's lock is taken without waiting and given back once the line is written
@@ -235,7 +246,7 @@ struct BalancingAmount {
   long long francs = 0, euros = 0;
 };
 BalancingAmount BalancingAmountOf(bool entryEuros, bool convert, long long francs, long long euros, double rate);
-// After "Solder la Pièce" saved the line: the rounding line to ask for (0 none, 1 francs, 2 euros).
+// After "Solder la PiÃ¨ce" saved the line: the rounding line to ask for (0 none, 1 francs, 2 euros).
 int RoundingAfterBalancing(bool entryEuros, bool euroOnly, long long remainderF, long long remainderE);
 // After Enter in an amount saved the line: the analytic lines window is closed (the split balances) or asked
 // for a new line, with the rounding line to ask for.

@@ -4,6 +4,7 @@
 #include "core_support.h"
 #include "data_test_util.h"
 #include "runtime/text.h"
+#include "support/books_writes.h"
 #include "support/line_files.h"
 
 using namespace test_support;
@@ -264,6 +265,40 @@ TEST_F(DataStatementsTest, FieldWritesLeaveAnAmountThatDoesNotReadAsItWas) {
                               "CXXMAJ.DBF enregistrement 1, champ XTAUX\n", "ni multipli\xE9 ni copi\xE9"})
       EXPECT_NE(warnings[0].find(named), std::string::npos) << named << "\n" << warnings[0];
     ASSERT_TRUE(TableCXX->OpenShared(path));
+  }
+}
+
+// A field write refused (a file of lines, written outside a change of lines or a run, as the raw table
+// browser's preview of the draft would write it) leaves the field as it stands and shows it so, never
+// "?champ:...?"; the fields are named once, when the page ends, each with why.
+TEST_F(DataStatementsTest, AFieldWriteRefusedShowsTheFieldAsItStandsAndSaysWhy) {
+  TableStructure s;
+  s.fields = {FieldDef{"XCODE", 'C', 10, 0}, FieldDef{"XNOM", 'C', 20, 0}};
+  const std::string path = Dir() + "/c50rb";
+  Create(s, path);
+  ASSERT_TRUE(TableCXX->OpenShared(path));
+  {
+    const SetUpPermit permit("ligne d'essai");
+    ASSERT_TRUE(TableCXX->AppendBlank());
+    ASSERT_TRUE(TableCXX->PutField(1, "X1"));
+    ASSERT_TRUE(TableCXX->PutField(2, "avant"));
+    ASSERT_TRUE(TableCXX->InsertRecord());
+  }
+  for (const char* statement : {"[champ:xnom<durand]", "[champ:xnom<!martin]", "[raz:xnom]"}) {
+    SCOPED_TRACE(statement);
+    ASSERT_TRUE(TableCXX->GoTop());
+    const BooksWriteRefusals refusals;
+    EngineRun r(std::string("[TT-Avant][CXX]") + statement + "|", OneRecord());
+    r.context.allowFieldUpdates = true;
+    r.First();
+    EXPECT_EQ(TextOf(r.Page(1)), "avant               |");
+    EXPECT_FALSE(refusals.seen().empty());
+    EXPECT_EQ(Trimmed(TableCXX->GetField(2)), "avant");
+    ASSERT_EQ(r.env.warnings.size(), 1u);
+    EXPECT_NE(r.env.warnings[0].find("C50RB.DBF enregistrement 1, champ XNOM : \xE9" "criture refus\xE9" "e hors d'une "
+                                     "modification de lignes"),
+              std::string::npos)
+        << r.env.warnings[0];
   }
 }
 

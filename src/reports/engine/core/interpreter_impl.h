@@ -34,6 +34,10 @@ inline constexpr int kMsgTooWide = 19511;
 // table's file, its number, the field).
 inline constexpr int kMsgUnreadableUpdates = 34702;
 inline constexpr int kStrUnreadableUpdate = 34703;
+// The fields a write statement left as they were, their write refused (%s: the fields, one a line), and
+// one field (%s: its table's file, its record's number, the field, why its write was refused).
+inline constexpr int kMsgRefusedUpdates = 38104;
+inline constexpr int kStrRefusedUpdate = 38105;
 inline constexpr int kFixedFontFirst = 9650, kFixedFontLast = 9679;
 
 class ReportInterpreter::Impl {
@@ -228,6 +232,9 @@ class ReportInterpreter::Impl {
   // The records whose amount [%:field] left as it was, for it does not read as a number: named
   // once, at the end of the page.
   std::vector<std::string> unreadableUpdates;
+  // The fields a write statement could not write (the table layer or the system refused it), each
+  // with why: named once, at the end of the page, the field shown as it stands.
+  std::vector<std::string> refusedUpdates;
   void SayUnreadableUpdates();
   bool MemoKeyword();
   bool WordAfter();

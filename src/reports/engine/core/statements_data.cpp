@@ -5,6 +5,7 @@
 #include <cstdio>
 
 #include "data/dossier_files.h"
+#include "data/error_report.h"
 #include "data/entry_lines.h"
 #include "data/record_fields.h"
 #include "data/table.h"
@@ -780,7 +781,21 @@ bool ReportInterpreter::Impl::FieldWrite() {
     Replace(shows);
     return true;
   }
-  if (!LockRecord(*t, nullptr, 0)) return false;
+  // A write refused (the record held elsewhere, the table layer's refusal of a write of the lines or
+  // their totals outside a change or a run, the disk) leaves the field as it stands, shown so, and is
+  // named at the end of the page with why.
+  const std::uint32_t recno = t->recordNumber;
+  auto refused = [&] {
+    const std::string file = t->tablePath.substr(t->tablePath.rfind('/') + 1);
+    refusedUpdates.push_back(FillPlaceholders(LoadStr(kStrRefusedUpdate),
+                                              {UpperCp1252(file), std::to_string(recno), t->FieldName(field),
+                                               RunIncidentText(t->result, t->tablePath, t->result)}));
+    // The record read again: the field shows what it holds, not what was refused.
+    t->GoTo(static_cast<long>(recno));
+    Replace(shows);
+    return true;
+  };
+  if (!LockRecord(*t, nullptr, 0)) return refused();
   bool ok;
   if (update) {
     const double value = t->FieldDecimals(field) <= 2 ? FromCents(cents) : t->GetFieldNum(field);
@@ -788,14 +803,24 @@ bool ReportInterpreter::Impl::FieldWrite() {
   } else {
     ok = t->PutField(field, text.c_str());
   }
+  const int result = t->result;
   UnlockRecord(*t);
   t->Commit();
-  if (!ok) return false;
+  if (!ok) {
+    t->result = static_cast<std::uint16_t>(result);
+    return refused();
+  }
   Replace(shows);
   return true;
 }
 
 void ReportInterpreter::Impl::SayUnreadableUpdates() {
+  if (!refusedUpdates.empty()) {
+    std::string lines;
+    for (const std::string& l : refusedUpdates) lines += "   " + l + "\n";
+    refusedUpdates.clear();
+    env.Warn(LoadStr(kCaptionAttention), FillPlaceholder(LoadStr(kMsgRefusedUpdates), lines));
+  }
   if (unreadableUpdates.empty()) return;
   std::sort(unreadableUpdates.begin(), unreadableUpdates.end());
   unreadableUpdates.erase(std::unique(unreadableUpdates.begin(), unreadableUpdates.end()), unreadableUpdates.end());
