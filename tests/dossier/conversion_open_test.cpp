@@ -15,6 +15,7 @@
 #include "platform/gui/dialog.h"
 #include "support/gui_test.h"
 #include "platform/system/files.h"
+#include "platform/system/write_fault.h"
 #include "runtime/numbers.h"
 
 namespace {
@@ -281,4 +282,33 @@ TEST_F(DossierOpenTest, BooksOfTwoStatesOfAnOlderFormatAreNeitherRestoredNorConv
   EXPECT_NE(r.error.find("enregistrement de tri"), std::string::npos) << r.error;
   EXPECT_EQ(LastFieldName(d + "c10old"), "GD19970101") << "the originals are back";
   EXPECT_FALSE(HasAsideFolder(d));
+}
+
+// The restore's trial conversion holds a permit for its scratch copy only: while it writes there, a
+// write of the dossier's own draft is refused.
+TEST_F(DossierOpenTest, TheConversionTrialsPermitOpensItsScratchCopyOnly) {
+  const std::string d = MakeDossier("essai", "ESS", 20);
+  const std::string scratch = d + "essai-conversion/";
+  ASSERT_TRUE(platform::MakeDirectories(scratch));
+  static Table* own = nullptr;
+  static int tried = 0, went = 0;
+  Table c50;
+  ASSERT_TRUE(c50.OpenShared(d + "c50ess"));
+  own = &c50;
+  tried = went = 0;
+  test_support::BooksWriteRefusals refusals;
+  // At the trial's first change of its scratch copy, the dossier's own draft is written.
+  platform::BeforeFileChange = [] {
+    if (tried != 0 || platform::ChangeBeingMade().find("essai-conversion/") == std::string::npos) return;
+    ++tried;
+    if (own->GoTo(1) && own->PutField(12, "Pendant l'essai")) ++went;
+  };
+  const std::string why = WriteConversionTrial(d, scratch, "ESS");
+  platform::BeforeFileChange = nullptr;
+  own = nullptr;
+  EXPECT_EQ(why, "");
+  EXPECT_EQ(tried, 1);
+  EXPECT_EQ(went, 0);
+  ASSERT_EQ(refusals.seen().size(), 1u);
+  EXPECT_NE(refusals.seen()[0].file.find("c50ess.dbf"), std::string::npos);
 }
