@@ -49,7 +49,7 @@ void BM_PostLines(benchmark::State& state) {
 
   const int lines = static_cast<int>(state.range(0));
   // Each move stands for a change of lines, which holds the permit to write the totals.
-  const BooksWritePermit permit("banc : mouvements de totaux");
+  const BooksWritePermit permit("banc : mouvements de totaux", BooksScope::OpenFolder());
   for (auto _ : state) {
     for (int i = 0; i < lines; ++i) {
       const double francs = 10.0 + (i % 997);

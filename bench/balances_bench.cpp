@@ -59,7 +59,7 @@ struct World : bench_world::BalanceWorld {
   // The lines before December go to the closed file, validated on the first of the next month.
   bool CloseMonths() {
     // The benchmark's own set-up writes the books under a permit of its own.
-    const BooksWritePermit permit("banc : mois clotures");
+    const BooksWritePermit permit("banc : mois clotures", BooksScope::OpenFolder());
     Table c40, c50, kept, c60;
     if (!c40.OpenExclusive(Path("c40")) || !c50.OpenShared(Path("c50"), "", true)) return false;
     std::vector<std::string> v;

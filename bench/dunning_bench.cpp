@@ -68,7 +68,7 @@ struct World {
   // 10,000 suppliers with bank details, an invoice each.
   static bool AddSuppliers() {
     // The benchmark's own set-up writes the books under a permit of its own.
-    const BooksWritePermit permit("banc : fournisseurs et factures");
+    const BooksWritePermit permit("banc : fournisseurs et factures", BooksScope::OpenFolder());
     Table c20, c50, c60;
     if (!c20.OpenShared(PathC20(), "C20CODE") || !c50.OpenShared(PathC50(), L::kCodeTag) ||
         !c60.OpenShared(PathC60(), LigneTri::kRecordTag))

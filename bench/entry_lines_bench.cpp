@@ -230,7 +230,7 @@ void BM_CreerLigneRenumbering100(benchmark::State& state) {
     state.PauseTiming();
     const std::string pieceText = StrZero(++piece, 0);
     // The group written as a set-up, under a permit of its own.
-    std::optional<BooksWritePermit> setUp(std::in_place, "banc : groupe de lignes");
+    std::optional<BooksWritePermit> setUp(std::in_place, "banc : groupe de lignes", BooksScope::OpenFolder());
     for (long n = 1; n <= 100; ++n) {
       c50.AppendBlank();
       for (const auto& [f, v] : std::vector<std::pair<int, std::string>>{

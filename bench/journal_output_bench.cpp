@@ -114,7 +114,7 @@ struct World {
   // A piece of 1,000 balanced lines in journal ODA, with its sort records and totals.
   bool SeedPiece() {
     // The benchmark's own set-up writes the books under a permit of its own.
-    const BooksWritePermit permit("banc : piece de mille lignes");
+    const BooksWritePermit permit("banc : piece de mille lignes", BooksScope::OpenFolder());
     pieceMonth = "C602ODA";
     if (EnsureDraftHeader(*TableC10, pieceMonth) == HeaderCreation::Failed) return false;
     Table c50, c60;

@@ -104,7 +104,7 @@ struct World {
   // they all stand on the chart's first general account on the 15th.
   static bool SeedPiece(const std::string& piece, long lines, Shape shape) {
     // The benchmark's own set-up writes the books under a permit of its own.
-    const BooksWritePermit permit("banc : piece a deplacer");
+    const BooksWritePermit permit("banc : piece a deplacer", BooksScope::OpenFolder());
     if (posting::EnsureDraftHeader(*TableC10, kMonth) == posting::HeaderCreation::Failed) return false;
     std::vector<std::string> accounts;
     for (bool more = TableC20->GoTop("C20CODE"); more; more = TableC20->Skip(1))

@@ -2,15 +2,19 @@
 
 #include <algorithm>
 #include <cstring>
+#include <filesystem>
 #include <iterator>
 #include <mutex>
 #include <utility>
 
+#include "data/dossier_files.h"
 #include "data/table.h"
 #include "data/table_internal.h"
 #include "data/table_results.h"
 #include "data/table_scan.h"
 #include "data/table_structures.h"
+#include "platform/system/cp1252.h"
+#include "platform/system/files.h"
 #include "resources/string_table.h"
 #include "runtime/logfile.h"
 #include "runtime/text.h"
@@ -28,6 +32,7 @@ constexpr int kWriteRecall = 37705;
 constexpr int kWriteEmpty = 37706;
 constexpr int kWritePack = 37707;
 constexpr int kLogWriteRefused = 37708;
+constexpr int kWriteReplace = 38300;
 
 struct Permits {
   std::mutex lock;
@@ -100,15 +105,60 @@ int WriteText(BooksWrite write) {
     case BooksWrite::Recall: return kWriteRecall;
     case BooksWrite::Empty: return kWriteEmpty;
     case BooksWrite::Pack: return kWritePack;
+    case BooksWrite::Replace: return kWriteReplace;
   }
   return kWriteRecord;
 }
 
+// The folder part of a path ("" for a bare name) and its file name.
+std::pair<std::string, std::string> FolderAndName(const std::string& path) {
+  const std::size_t slash = path.rfind('/');
+  if (slash == std::string::npos) return {"", path};
+  return {path.substr(0, slash + 1), path.substr(slash + 1)};
+}
+
+// The dossier code of a dossier's table file ("c40abc.dbf": "abc", lower case); "" for any other file.
+std::string DossierCodeOfFile(const std::string& name) {
+  const std::string lower = LowerCp1252(name);
+  const std::size_t dot = lower.rfind('.');
+  const std::string base = dot == std::string::npos ? lower : lower.substr(0, dot);
+  if (base.size() < 4 || base[0] != 'c' || base[1] < '1' || base[1] > '7' || base[2] != '0') return "";
+  return base.substr(3);
+}
+
+std::string CodeKey(const std::string& code) { return LowerCp1252(Trimmed(code)); }
+
 }  // namespace
+
+std::string BooksFolderKey(const std::string& folder) {
+  namespace fs = std::filesystem;
+  std::error_code ec;
+  const fs::path given(platform::DiskPath(folder.empty() ? std::string(".") : folder));
+  fs::path absolute = fs::absolute(given, ec);
+  if (ec) absolute = given;
+  fs::path key = fs::weakly_canonical(absolute, ec);
+  if (ec) key = absolute.lexically_normal();
+  std::string text = key.generic_string();
+  while (text.size() > 1 && text.back() == '/') text.pop_back();
+  return text;
+}
+
+BooksScope BooksScope::OpenDossier() { return {DossierFolder, DossierCode}; }
+
+BooksScope BooksScope::OpenFolder() { return {DossierFolder, ""}; }
+
+BooksScope BooksScope::OfFile(const std::string& path) {
+  const auto [folder, name] = FolderAndName(path);
+  return {folder, DossierCodeOfFile(name)};
+}
 
 std::atomic<int> BooksWritePermit::count_{0};
 
-BooksWritePermit::BooksWritePermit(std::string name) : name_(std::move(name)) {
+BooksWritePermit::BooksWritePermit(std::string name, const BooksScope& scope)
+    : name_(std::move(name)),
+      folderKey_(BooksFolderKey(scope.folder)),
+      code_(CodeKey(scope.code)),
+      beneath_(scope.beneath) {
   Permits& all = All();
   const std::lock_guard<std::mutex> held(all.lock);
   all.living.push_back(this);
@@ -131,6 +181,20 @@ std::vector<std::string> BooksWritePermit::LivingNames() {
   return names;
 }
 
+bool BooksWritePermit::Covers(const std::string& folderKey, const std::string& code) {
+  if (!Living()) return false;
+  Permits& all = All();
+  const std::lock_guard<std::mutex> held(all.lock);
+  for (const BooksWritePermit* permit : all.living) {
+    const std::string& key = permit->folderKey_;
+    const bool folder = folderKey == key || (permit->beneath_ && folderKey.size() > key.size() &&
+                                             folderKey.compare(0, key.size(), key) == 0 &&
+                                             (key.back() == '/' || folderKey[key.size()] == '/'));
+    if (folder && (permit->code_.empty() || permit->code_ == code)) return true;
+  }
+  return false;
+}
+
 std::string BooksWriteRefusalText(const BooksWriteRefusal& refusal) {
   if (refusal.total && !refusal.field.empty())
     return FillPlaceholders(LoadStr(kMsgTotalRefused), {refusal.field, refusal.file});
@@ -144,6 +208,10 @@ namespace tablelayer {
 void GuardBooks(Table& table) {
   BooksGuard& guard = table.Engine().books;
   guard = BooksGuard{};
+  // A dossier's tables only: the program folder's reference tables ("cr50ref") hold no dossier's books.
+  const auto [folder, name] = FolderAndName(table.tablePath);
+  guard.code = DossierCodeOfFile(name);
+  if (guard.code.empty()) return;
   static constexpr const char* kHeaderTotals[] = {"GZONE1", "GZONE2"};
   static constexpr const char* kAccountTotals[] = {"CDEBITF", "CDEBITE", "CCREDITF", "CCREDITE"};
   static constexpr const char* kSectionTotals[] = {"ADEBITF", "ADEBITE", "ACREDITF", "ACREDITE"};
@@ -153,6 +221,7 @@ void GuardBooks(Table& table) {
     case TableKind::C50:
     case TableKind::C60:
       guard.kind = BooksGuard::Kind::kLines;
+      guard.folderKey = BooksFolderKey(folder);
       return;
     case TableKind::C10:
       names.assign(std::begin(kHeaderTotals), std::end(kHeaderTotals));
@@ -176,7 +245,34 @@ void GuardBooks(Table& table) {
     const int width = header ? std::min<int>(at.width, kHeaderTotalsWidth) : at.width;
     if (width > 0) guard.totals.push_back({at.offset, static_cast<std::uint16_t>(width), field});
   }
-  if (!guard.totals.empty()) guard.kind = BooksGuard::Kind::kTotals;
+  if (guard.totals.empty()) return;
+  guard.kind = BooksGuard::Kind::kTotals;
+  guard.folderKey = BooksFolderKey(folder);
+}
+
+bool BooksFileReplaceRefused(const std::string& path, bool copy) {
+  std::string file = path;
+  if (LowerCp1252(FolderAndName(file).second).find('.') == std::string::npos) file += ".dbf";
+  const auto [folder, name] = FolderAndName(file);
+  const std::string code = DossierCodeOfFile(name);
+  if (code.empty()) return false;
+  switch (TableKindOfFileName(name)) {
+    case TableKind::C10:
+    case TableKind::C20:
+    case TableKind::C30:
+      // Emptied, a table of totals changes no total's value (as Empty); a copy writes the source's.
+      if (!copy) return false;
+      break;
+    case TableKind::C40:
+    case TableKind::C50:
+    case TableKind::C60: break;
+    default: return false;
+  }
+  // A table made where none stands writes over nothing.
+  if (!platform::FileExists(platform::ResolvePath(file))) return false;
+  if (BooksWritePermit::Covers(BooksFolderKey(folder), code)) return false;
+  SayRefused(BooksWriteRefusal{file, "", BooksWrite::Replace, false});
+  return true;
 }
 
 bool BooksWriteRefusedHere(Table& table, BooksWrite write, int field, const std::uint8_t* records,
@@ -197,6 +293,7 @@ bool BooksWriteRefusedHere(Table& table, BooksWrite write, int field, const std:
   switch (write) {
     case BooksWrite::Empty:
     case BooksWrite::Pack:
+    case BooksWrite::Replace:
     case BooksWrite::Delete:
     case BooksWrite::Recall:
       // A delete mark, its removal, a pack or the table emptied change no total's value: the master data's

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "data/error_report.h"
+#include "data/line_change_steps.h"
 #include "data/table.h"
 #include "data/table_internal.h"
 #include "data/table_results.h"
@@ -239,6 +240,20 @@ bool CancelDraftLine(Table& c50, Table& c60, std::uint32_t recno) {
   c50.Commit();
   c60.Commit();
   return cancelled;
+}
+
+bool AppendDraftRecord(Table& c50, Table& c60, const std::function<bool()>& fill, LineChangeSteps& steps) {
+  const std::uint32_t count = c50.RecCount();
+  if (!c50.AppendBlank()) return false;
+  const bool filled = fill();
+  // The insert ends the append in every case: a half-filled record must not stay pending.
+  const bool inserted = c50.InsertRecord();
+  const std::uint32_t recno = c50.recordNumber;
+  if (inserted && recno > count) steps.Made([&c50, &c60, recno] { return CancelDraftLine(c50, c60, recno); });
+  if (!filled || !inserted || recno <= count || !c50.Commit()) return false;
+  const bool sorted = AppendLigneTri(c50, LigneTri::kDraft, c60);
+  c50.GoTo(static_cast<long>(recno));
+  return sorted;
 }
 
 std::string UnreadableAmountLinesText(std::vector<UnreadableAmountLine> lines, std::size_t most) {

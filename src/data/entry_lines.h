@@ -6,10 +6,12 @@
 #pragma once
 
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <utility>
 #include <vector>
 
+class LineChangeSteps;
 class Table;
 
 // The entry line. The draft (C50) numbers its fields as below; the closed file (C40) holds the
@@ -173,3 +175,8 @@ bool MarkDraftLine(Table& c50, Table& c60, std::uint32_t recno, bool cancel, con
 // append left the line without one (every line, cancelled or not, has its sort record). False when a
 // write was refused.
 bool CancelDraftLine(Table& c50, Table& c60, std::uint32_t recno);
+// A record appended to the draft within the change `steps`, its fields filled by `fill`, then its sort
+// record: one that went in is cancelled with its sort record when the change is taken back (one whose
+// number could not be read back is left to the next opening, which takes it back with its piece). C50
+// is left on the new record. False when a write or a read was refused.
+bool AppendDraftRecord(Table& c50, Table& c60, const std::function<bool()>& fill, LineChangeSteps& steps);

@@ -1,5 +1,6 @@
 #include "data/line_change_steps.h"
 
+#include "data/dossier_files.h"
 #include "data/table.h"
 #include "data/table_results.h"
 #include "resources/string_table.h"
@@ -50,7 +51,6 @@ LineChangeSteps::LineChangeSteps(LineChangeKind kind, UnreadAmountsMet met)
     : kind_(kind), watch_(RefusalWatch::EngineBoxes::kHeld), note_(kind), outer_(Living()) {
   if (outer_ != nullptr) return;
   Living() = this;
-  permit_.emplace(LineChangeKindText(kind));
   if (met == UnreadAmountsMet::kRefused) unreadWatch_.emplace(unread_);
 }
 
@@ -74,7 +74,10 @@ bool LineChangeSteps::Begin() {
   LineChangeSteps& root = Root();
   if (!AmountsRead()) return false;
   root.note_.Totals(root.moves_);
-  return ReadWhole() && root.note_.Write();
+  if (!ReadWhole() || !root.note_.Write()) return false;
+  // Its writes are let through from here, once the note stands: the open dossier's books only.
+  if (!root.permit_) root.permit_.emplace(LineChangeKindText(root.kind_), BooksScope::OpenDossier());
+  return true;
 }
 
 bool LineChangeSteps::ReadWhole() const { return !Root().watch_.ReadRefused(); }

@@ -22,9 +22,10 @@
 // one. A change that returns without Done() is taken back, the last write first, and its note is left
 // for the next opening unless all of it could be taken back. Done() fails the change when a read
 // of the tables was refused while it lived: what it read may have been short. While it lives, the
-// engine's boxes are held back: the change says why it did not go through in its own sentence. It
-// holds the permit to write the lines, the sort file and the totals (BooksWritePermit,
-// books_write_permit.h), without which the table layer refuses those writes. Its end is the class's:
+// engine's boxes are held back: the change says why it did not go through in its own sentence. From
+// the moment its note stands (Begin) it holds the permit to write the lines, the sort file and the
+// totals of the open dossier (BooksWritePermit, books_write_permit.h), without which the table layer
+// refuses those writes: a write before Begin is refused. Its end is the class's:
 // Finish after the last write (done, the line's lock given back, the tables committed), Fail
 // otherwise (taken back, the lock given back, the tables committed, the one sentence, the outcome).
 // A change begun while another lives in this process (a split removed by a line save, a new analytic
@@ -94,7 +95,8 @@ class LineChangeSteps {
   TotalsOverflow Check(std::string* refusal);
   // The note written, with the totals planned, once they are checked and before the first write:
   // false when it could not be, a read was refused already, or an amount read did not read (the
-  // change not made to work over it); the change then writes nothing.
+  // change not made to work over it); the change then writes nothing. From then on the change holds
+  // its permit to write the books.
   bool Begin();
   // True while every read of the tables since the change began went whole.
   bool ReadWhole() const;
@@ -170,7 +172,8 @@ class LineChangeSteps {
   LineChangeNote note_;
   std::vector<std::function<bool()>> back_;
   LineChangeSteps* outer_ = nullptr;
-  // The root change's permit to write the books (books_write_permit.h), named after its kind.
+  // The root change's permit to write the open dossier's books (books_write_permit.h), named after
+  // its kind, taken once its note stands.
   std::optional<BooksWritePermit> permit_;
   // The amounts the root change read that do not read, watched from its first read unless it is made
   // to work over them.

@@ -239,6 +239,5 @@ bool BlankNumberField(Table& table, int field) {
   if (d.offset + width > table.recordBuffer.size()) return false;
   std::memset(table.recordBuffer.data() + d.offset, ' ', width);
   if (table.appending) return true;
-  table.result = dbase::DbiModifyRecord(table.Engine().cursor, table.recordBuffer.data(), false);
-  return table.result == dbase::DBIERR_NONE;
+  return tablelayer::ModifyCurrentRecord(table, field) == dbase::DBIERR_NONE;
 }

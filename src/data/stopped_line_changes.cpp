@@ -623,7 +623,7 @@ StoppedLineChanges FinishStoppedLineChanges() {
   if (unlisted != 0) return unsought(DossierFolder, unlisted);
   if (names.empty()) return out;
   // A run of the opening: it writes the lines, the sort file and the totals of the changes it finishes.
-  const BooksWritePermit permit(kStoppedLineChangesRun);
+  const BooksWritePermit permit(kStoppedLineChangesRun, BooksScope::OpenDossier());
   // The engine's boxes held back: what could not be done is said in the opening's own box.
   RefusalWatch engineBoxes(RefusalWatch::EngineBoxes::kHeld);
   Table c50, c60;

@@ -592,6 +592,11 @@ bool Table::CopyTable(const char* destination) {
     ShowLayerError(13200, dest);
     return false;
   }
+  // The copy writes over the table it lands on: one of the books needs a permit covering it.
+  if (tablelayer::BooksFileReplaceRefused(dest, true)) {
+    result = kResultBooksWriteRefused;
+    return false;
+  }
   result = DbiCopyTable(DbHandle, true, platform::ResolvePath(tablePath).c_str(), "DBASE", dest);
   if (result != DBIERR_NONE) {
     ReportDbError(*this, 3201, dest);

@@ -7,6 +7,7 @@
 #include "data/session.h"
 #include "data/table.h"
 #include "data/table_internal.h"
+#include "data/table_results.h"
 #include "platform/dbase/idapi.h"
 
 namespace {
@@ -28,6 +29,8 @@ std::uint16_t CreateTableOfKind(TableKind kind, const std::string& path, bool re
   const TableStructure& structure = StructureOf(kind);
   if (structure.fields.empty() || path.empty()) return dbase::DBIERR_INVALIDPARAM;
   const std::string file = CreatedPath(path);
+  // Made anew over a table of the books that stands, the table is emptied: a permit must cover it.
+  if (replace && tablelayer::BooksFileReplaceRefused(file, false)) return kResultBooksWriteRefused;
 
   std::vector<dbase::FLDCreate> fields(structure.fields.size());
   for (std::size_t i = 0; i < fields.size(); ++i) {

@@ -27,6 +27,10 @@ struct BooksGuard {
   // Where a record of C10 says its kind: only a journal-month header (kind "C") holds totals.
   // -1 for the tables whose every record holds them.
   int kindOffset = -1;
+  // The books it belongs to, as the permits compare them: its folder's key (BooksFolderKey) and its
+  // dossier's code (lower case).
+  std::string folderKey;
+  std::string code;
 };
 
 // The engine's part of an open table: its cursor, the properties read at opening, those of the
@@ -62,15 +66,22 @@ void GuardBooks(Table& table);
 // is refused, nothing to be written, table.result kResultBooksWriteRefused and the refusal said.
 // `write` says what it changes: Field or Record the current record as recordBuffer holds it
 // (`field` the field put, 0 for the whole record), Append the `count` records at `records`, Delete
-// and Recall the current record, Empty and Pack the table. Cheap while a permit lives, and for a
-// table that holds none of the books.
+// and Recall the current record, Empty and Pack the table. Cheap while a permit covers the table, and
+// for a table that holds none of the books.
 bool BooksWriteRefusedHere(Table& table, BooksWrite write, int field, const std::uint8_t* records,
                            std::uint32_t count);
 inline bool BooksWriteRefused(Table& table, BooksWrite write, int field = 0, const std::uint8_t* records = nullptr,
                               std::uint32_t count = 0) {
-  if (table.Engine().books.kind == BooksGuard::Kind::kNone || BooksWritePermit::Living()) return false;
+  const BooksGuard& books = table.Engine().books;
+  if (books.kind == BooksGuard::Kind::kNone || BooksWritePermit::Covers(books.folderKey, books.code)) return false;
   return BooksWriteRefusedHere(table, write, field, records, count);
 }
+
+// The permit's check of a table's file about to be written over whole (a table copied onto it,
+// `copy`, or one made anew in its place): true when it is a dossier's table of lines or its sort file,
+// or for a copy a table of totals, that stands and that no living permit covers; the refusal is then
+// said.
+bool BooksFileReplaceRefused(const std::string& path, bool copy);
 
 // The current record written from recordBuffer in one engine call (the lock kept), unless the
 // permit's check refuses it: the engine's code, or kResultBooksWriteRefused; kept in table.result.

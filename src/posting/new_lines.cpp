@@ -96,24 +96,13 @@ bool FillNewLine(Table& c50, const NewLine& l) {
   return ok;
 }
 
-// The new line appended with its sort record, within the change `steps`: a line that went in is
-// cancelled with its sort record when the change is taken back. *r gets its record and key.
+// The new line appended with its sort record, within the change `steps` (AppendDraftRecord). *r gets
+// its record and key.
 bool AppendNewLine(Table& c50, Table& c60, const NewLine& line, LineChangeSteps& steps, NewLineResult* r) {
-  const std::uint32_t count = c50.RecCount();
-  if (!c50.AppendBlank()) return false;
-  const bool filled = FillNewLine(c50, line);
-  // The insert ends the append in every case: a half-filled record must not stay pending.
-  const bool inserted = c50.InsertRecord();
-  const std::uint32_t recno = c50.recordNumber;
-  // A line that went in but whose number could not be read back is left to the next opening, which
-  // takes it back with its piece.
-  if (inserted && recno > count) steps.Made([&c50, &c60, recno] { return CancelDraftLine(c50, c60, recno); });
-  if (!filled || !inserted || recno <= count || !c50.Commit()) return false;
-  r->recno = recno;
+  if (!AppendDraftRecord(c50, c60, [&] { return FillNewLine(c50, line); }, steps)) return false;
+  r->recno = c50.recordNumber;
   r->key = L::Key(c50);
-  const bool sorted = AppendLigneTri(c50, LigneTri::kDraft, c60);
-  c50.GoTo(static_cast<long>(recno));
-  return sorted;
+  return true;
 }
 
 // The group planned for the renumbering 10, 20, 30 ... (cancelled lines included), each line and

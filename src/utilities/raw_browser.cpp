@@ -238,7 +238,7 @@ void TWUtiBroFichier::SetCancelled(bool cancel) {
     return;
   }
   if (table_->IsDeleted() != cancel) {
-    const BooksWritePermit permit(kRawAccessRun);
+    const BooksWritePermit permit(kRawAccessRun, BooksScope::OfFile(table_->tablePath));
     if (!(cancel ? table_->DeleteRecord(nullptr, 0) : table_->RecallRecord(nullptr, 0))) return;
     table_->Commit();
   }
@@ -403,7 +403,7 @@ bool TWUtiModFichier::Save() {
   }
   bool ok = true;
   {
-    const BooksWritePermit permit(kRawAccessRun);
+    const BooksWritePermit permit(kRawAccessRun, BooksScope::OfFile(table_->tablePath));
     for (const auto& [field, text] : writes)
       if (ok) ok = table_->PutField(field, text.c_str());
   }

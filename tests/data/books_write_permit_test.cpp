@@ -8,8 +8,12 @@
 
 #include "data/account_totals.h"
 #include "data/books_write_permit.h"
+#include "data/line_change_steps.h"
+#include "data/record_fields.h"
+#include "data/table_create.h"
 #include "data/table_results.h"
 #include "runtime/numbers.h"
+#include "platform/system/files.h"
 #include "data_test_util.h"
 #include "support/books_writes.h"
 
@@ -73,6 +77,8 @@ TEST_F(BooksWritePermitTest, WritesOfTheBooksNeedAPermitMasterDataDoNot) {
       {"a draft line's label", TableKind::C50, 1, "BLIB", true, [](Table& t) { return t.PutField(12, "Autre"); }},
       {"a draft line's amount", TableKind::C50, 1, "BMONTANTE", true,
        [](Table& t) { return t.PutFieldNum(19, 3.5); }},
+      {"a draft line's amount blanked", TableKind::C50, 1, "BMONTANTE", true,
+       [](Table& t) { return BlankNumberField(t, 19); }},
       {"a draft line appended", TableKind::C50, 0, "", true,
        [](Table& t) { return t.AppendBlank() && t.PutField(1, "Z") && t.InsertRecord(); }},
       {"draft lines queued", TableKind::C50, 0, "", true,
@@ -148,12 +154,109 @@ TEST_F(BooksWritePermitTest, WritesOfTheBooksNeedAPermitMasterDataDoNot) {
     if (w.refused) {
       // The same write under a run's or a change's permit goes through.
       if (w.record != 0) ASSERT_TRUE(table.GoTo(w.record));
-      const BooksWritePermit permit("validation");
+      const BooksWritePermit permit("validation", BooksScope::OpenDossier());
       EXPECT_TRUE(w.make(table)) << table.result;
       EXPECT_TRUE(Books() != before) << "not written under a permit";
     }
     if (exclusive) ASSERT_TRUE(table.OpenShared(path));
   }
+}
+
+// A permit opens the books of the dossier it names, no other's: the same write of a line under a
+// permit of another folder or another code is refused; the folder may be named any way that reaches it.
+TEST_F(BooksWritePermitTest, APermitOpensOnlyTheDossierItNames) {
+  const std::string other = Dir() + "/autre/";
+  ASSERT_TRUE(platform::MakeDirectories(other));
+  const struct {
+    const char* what;
+    BooksScope scope;
+    bool refused;
+  } scopes[] = {
+      {"another folder, the same code", {other, "TST"}, true},
+      {"the same folder, another code", {DossierFolder, "AUT"}, true},
+      {"the open dossier", BooksScope::OpenDossier(), false},
+      {"its code in lower case", {DossierFolder, "tst"}, false},
+      {"every dossier of its folder", {DossierFolder, ""}, false},
+      {"its folder named through another", {other + "../", "TST"}, false},
+  };
+  for (const auto& c : scopes) {
+    SCOPED_TRACE(c.what);
+    ASSERT_TRUE(TableC50->GoTo(1));
+    const std::string before = Books();
+    BooksWriteRefusals refusals;
+    const BooksWritePermit permit("validation", c.scope);
+    const bool went = TableC50->PutField(12, c.what);
+    EXPECT_EQ(went, !c.refused);
+    EXPECT_EQ(refusals.seen().size(), c.refused ? 1u : 0u);
+    if (c.refused) {
+      EXPECT_EQ(Books(), before);
+    }
+  }
+}
+
+// A table's file written over whole (a table copied onto it, one made anew in its place) empties the
+// lines it held: refused without a permit covering it, as every other write of the books; a table
+// made where none stands is not concerned.
+TEST_F(BooksWritePermitTest, ATableOfTheBooksWrittenOverWholeNeedsItsPermit) {
+  const std::string copySource = DossierFolder + "c50new";
+  ASSERT_EQ(CreateTableOfKind(TableKind::C50, copySource), 0);
+  for (TableKind kind : DossierKinds()) GlobalTable(kind)->CloseTable(true);
+  const struct {
+    const char* what;
+    TableKind kind;
+    std::function<bool()> make;
+  } writes[] = {
+      {"the draft made anew", TableKind::C50,
+       [] { return CreateTableOfKind(TableKind::C50, DossierPath(TableKind::C50), true) == 0; }},
+      {"the closed lines made anew", TableKind::C40,
+       [] { return CreateTableOfKind(TableKind::C40, DossierPath(TableKind::C40), true) == 0; }},
+      {"a table copied onto the draft", TableKind::C50,
+       [&copySource] {
+         Table source;
+         const std::string draft = DossierPath(TableKind::C50) + ".dbf";
+         const bool copied = source.OpenExclusive(copySource, "", true) && source.CopyTable(draft.c_str());
+         source.CloseTable(true);
+         return copied;
+       }},
+  };
+  for (const auto& w : writes) {
+    SCOPED_TRACE(w.what);
+    const std::string before = Books();
+    {
+      BooksWriteRefusals refusals;
+      EXPECT_FALSE(w.make());
+      ASSERT_EQ(refusals.seen().size(), 1u);
+      EXPECT_EQ(refusals.seen()[0].write, BooksWrite::Replace);
+      EXPECT_NE(refusals.seen()[0].file.find(TableBaseName(w.kind, "TST")), std::string::npos);
+      EXPECT_EQ(Books(), before);
+      const BooksWritePermit another("validation", {DossierFolder, "AUT"});
+      EXPECT_FALSE(w.make());
+      EXPECT_EQ(refusals.seen().size(), 2u);
+      EXPECT_EQ(Books(), before);
+    }
+    const BooksWritePermit permit("reconstruction", BooksScope::OpenDossier());
+    EXPECT_TRUE(w.make());
+  }
+  // Made where none stands: nothing written over.
+  EXPECT_EQ(CreateTableOfKind(TableKind::C50, DossierFolder + "c50neuf", true), 0);
+}
+
+// A change of lines holds its permit once its note stands: a write before Begin is refused, the same
+// write after it goes through.
+TEST_F(BooksWritePermitTest, AChangeWritesOnlyOnceItsNoteStands) {
+  ASSERT_TRUE(TableC50->GoTo(1));
+  const std::string before = Books();
+  LineChangeSteps steps(LineChangeKind::LineSaved);
+  {
+    BooksWriteRefusals refusals;
+    EXPECT_FALSE(TableC50->PutField(12, "Avant la note"));
+    EXPECT_EQ(refusals.seen().size(), 1u);
+    EXPECT_EQ(Books(), before);
+  }
+  steps.Note().Line(1);
+  ASSERT_TRUE(steps.Begin());
+  EXPECT_TRUE(TableC50->PutField(12, "Apres la note"));
+  EXPECT_TRUE(steps.Done());
 }
 
 // A window that read an account before its totals moved, then writes its label from what it read,
@@ -163,7 +266,7 @@ TEST_F(BooksWritePermitTest, AnAccountWrittenFromAnOldReadingIsRefused) {
   ASSERT_TRUE(form.OpenShared(DossierPath(TableKind::C20), "C20CODE"));
   ASSERT_TRUE(form.Seek("C20CODE", "60100000"));
   {
-    const BooksWritePermit permit("enregistrement d'une ligne");
+    const BooksWritePermit permit("enregistrement d'une ligne", BooksScope::OpenDossier());
     TotalsMoves moves;
     moves.Account("60100000", TotalsCents::OnSense('D', 500, 76));
     ASSERT_TRUE(moves.Make());
@@ -187,9 +290,9 @@ TEST_F(BooksWritePermitTest, PermitsNestAndNameWhatLives) {
   BooksWriteRefusals refusals;
   EXPECT_FALSE(BooksWritePermit::Living());
   {
-    const BooksWritePermit run("ajout-dossier");
+    const BooksWritePermit run("ajout-dossier", BooksScope::OpenDossier());
     {
-      const BooksWritePermit inner("reconstruction");
+      const BooksWritePermit inner("reconstruction", BooksScope::OpenDossier());
       EXPECT_EQ(BooksWritePermit::LivingNames(), (std::vector<std::string>{"ajout-dossier", "reconstruction"}));
       EXPECT_TRUE(TableC50->PutField(12, "Dans les deux"));
     }

@@ -17,6 +17,7 @@
 #include "support/gui_test.h"
 #include "platform/system/cp1252.h"
 #include "platform/system/files.h"
+#include "platform/system/write_fault.h"
 #include "runtime/numbers.h"
 
 namespace {
@@ -355,4 +356,32 @@ TEST_F(DossierOpenTest, ABackupWithoutATableOfTheBooksIsRefusedNamingIt) {
     EXPECT_NE(selection.refusal.find("Il y manque:\n\n   " + std::string(table) + ".dbf\n"), std::string::npos)
         << selection.refusal;
   }
+
+// The restore's trial conversion holds a permit for its scratch copy only: while it writes there, a
+// write of the dossier's own draft is refused.
+TEST_F(DossierOpenTest, TheConversionTrialsPermitOpensItsScratchCopyOnly) {
+  const std::string d = MakeDossier("essai", "ESS", 20);
+  const std::string scratch = d + "essai-conversion/";
+  ASSERT_TRUE(platform::MakeDirectories(scratch));
+  static Table* own = nullptr;
+  static int tried = 0, went = 0;
+  Table c50;
+  ASSERT_TRUE(c50.OpenShared(d + "c50ess"));
+  own = &c50;
+  tried = went = 0;
+  test_support::BooksWriteRefusals refusals;
+  // At the trial's first change of its scratch copy, the dossier's own draft is written.
+  platform::BeforeFileChange = [] {
+    if (tried != 0 || platform::ChangeBeingMade().find("essai-conversion/") == std::string::npos) return;
+    ++tried;
+    if (own->GoTo(1) && own->PutField(12, "Pendant l'essai")) ++went;
+  };
+  const std::string why = WriteConversionTrial(d, scratch, "ESS");
+  platform::BeforeFileChange = nullptr;
+  own = nullptr;
+  EXPECT_EQ(why, "");
+  EXPECT_EQ(tried, 1);
+  EXPECT_EQ(went, 0);
+  ASSERT_EQ(refusals.seen().size(), 1u);
+  EXPECT_NE(refusals.seen()[0].file.find("c50ess.dbf"), std::string::npos);
 }

@@ -30,6 +30,7 @@ const char* WriteName(BooksWrite write) {
     case BooksWrite::Recall: return "delete mark removed";
     case BooksWrite::Empty: return "table emptied";
     case BooksWrite::Pack: return "table packed";
+    case BooksWrite::Replace: return "table written over";
   }
   return "?";
 }

@@ -8,6 +8,8 @@
 //
 //   { const test_support::SetUpPermit permit("ligne mise en place"); ... the set-up's writes ... }
 //
+// It covers the dossiers of the tests' temporary folders (under /tmp), or the scope it is given.
+//
 // or, in the middle of a test body, test_support::SetUpWrites damage("..."); ... damage.End();
 //
 // A test of the refusal itself keeps the refusals while a BooksWriteRefusals lives instead.
@@ -21,10 +23,14 @@
 
 namespace test_support {
 
-// The permit of a test's own set-up, named "essai : <what>".
+// The permit of a test's own set-up, named "essai : <what>": it covers the dossiers of the tests'
+// temporary folders (every TempFolder is made under /tmp), never a file elsewhere, or those `scope`
+// names.
+inline BooksScope TestFolders() { return {"/tmp/", "", true}; }
 class SetUpPermit : public BooksWritePermit {
  public:
-  explicit SetUpPermit(const std::string& what) : BooksWritePermit("essai : " + what) {}
+  explicit SetUpPermit(const std::string& what) : SetUpPermit(what, TestFolders()) {}
+  SetUpPermit(const std::string& what, const BooksScope& scope) : BooksWritePermit("essai : " + what, scope) {}
 };
 
 // The same for a set-up written in the middle of a test body, which ends (End) before the test goes

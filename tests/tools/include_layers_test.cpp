@@ -432,8 +432,9 @@ TEST(IncludeLayers, TheCheckerReadsWhatTheCompilerReadsBesidesTheSources) {
 }
 
 // Each way of writing an include that the compiler reads and a line-by-line reading missed: a header unit imported,
-// the digraph "%:" for "#", a comment before the directive (one over several lines too), a directive spliced by a
-// backslash; and what only looks like one (a function named import, a directive inside a comment or a raw string).
+// an #import (the compilers' #include read once), the digraph "%:" for "#", a comment before the directive (one
+// over several lines too), a directive spliced by a backslash; and what only looks like one (a function named
+// import, a directive inside a comment or a raw string).
 // A file from outside src/ compiled into a core library follows the rules of that library's own sources, not those
 // of the folder whose CMakeLists.txt makes it (the subject's windows).
 TEST(IncludeLayers, TheCheckerReadsEveryWayOfWritingAnInclude) {
@@ -478,7 +479,9 @@ TEST(IncludeLayers, TheCheckerReadsEveryWayOfWritingAnInclude) {
         "int n = 1'000; const char* t = \"'\";\n"       // 21
         "#include \"runtime/dates.h\"\n"                // 22
         "#include \"data/table.h\" /* and a note\n"     // 23
-        "   that goes on */\n");                        // 24
+        "   that goes on */\n"                          // 24
+        "#import \"data/table.h\"\n"                    // 25
+        "  %:  import <vector>\n");                     // 26
   const std::string core = "src/dossier/CMakeFiles/tree_dossier_core.dir/";
   const std::string windows = "src/dossier/CMakeFiles/tree_dossier.dir/";
   const fs::path compile_commands = WriteCompileCommands(
@@ -500,6 +503,7 @@ TEST(IncludeLayers, TheCheckerReadsEveryWayOfWritingAnInclude) {
       Crossing(at(9), "\"data/table.h\"", table),
       Crossing(at(12), "\"data/table.h\"", table),
       Crossing(at(23), "\"data/table.h\"", table),
+      Crossing(at(25), "#import \"data/table.h\"", table),
       "tools/core_extra.cpp:2: includes src/platform/gui/window.h (written \"platform/gui/window.h\"): "
       "docs/architecture.md does not let src/dossier/core include src/platform/gui",
   };

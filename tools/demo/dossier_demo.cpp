@@ -286,8 +286,8 @@ bool GenerateDemoDossier(const DemoOptions& options, std::string* message, DemoS
   spec.currency = options.currency;
   if (!CreateDossier(spec, message)) return false;
   // The generator writes the lines, the sort file and the totals of a dossier nobody has opened yet:
-  // a run of its own, under its permit.
-  const BooksWritePermit permit(kDemoRun);
+  // a run of its own, under its permit for that dossier.
+  const BooksWritePermit permit(kDemoRun, BooksScope{options.folder, options.code});
 
   const std::string folder = (options.folder.empty() || options.folder.back() == '/') ? options.folder : options.folder + "/";
   std::string code = options.code;

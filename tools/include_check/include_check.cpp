@@ -230,6 +230,7 @@ std::string Written(const Include& include) {
     case IncludeForm::kForcedInclude: return "-include " + include.name;
     case IncludeForm::kForcedMacros: return "-imacros " + include.name;
     case IncludeForm::kImport: return "import " + name;
+    case IncludeForm::kHashImport: return "#import " + name;
     default: return name;
   }
 }
@@ -429,7 +430,8 @@ void ScanFile(const fs::path& root, const std::string& file, const std::string& 
       continue;
     }
     const auto [word, rest] = DirectiveWord(line);
-    if (word == "include" || word == "include_next") {
+    // "#import" is the compilers' #include read once: an include like the others.
+    if (word == "include" || word == "include_next" || word == "import") {
       const std::size_t close =
           rest.empty() ? std::string::npos : rest.find(rest[0] == '"' ? '"' : '>', 1);
       if (rest.empty() || (rest[0] != '"' && rest[0] != '<') || close == std::string::npos) {
@@ -438,8 +440,10 @@ void ScanFile(const fs::path& root, const std::string& file, const std::string& 
                                      ": an include is written \"...\" or <...>, never through a macro"});
         continue;
       }
-      Include include{file, number, rest.substr(1, close - 1), rest[0] == '"', "",
-                      word == "include" ? IncludeForm::kInclude : IncludeForm::kIncludeNext, folder};
+      const IncludeForm form = word == "include"        ? IncludeForm::kInclude
+                               : word == "include_next" ? IncludeForm::kIncludeNext
+                                                        : IncludeForm::kHashImport;
+      Include include{file, number, rest.substr(1, close - 1), rest[0] == '"', "", form, folder};
       include.target = Resolve(root, include, folders);
       scan.includes.push_back(include);
     } else if (word == "define" || word == "undef") {

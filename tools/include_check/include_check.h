@@ -1,12 +1,12 @@
 // The include check of src/, run by the build (merlon-include-check) and tested in
-// tests/tools/include_layers_test.cpp. Every #include and #include_next under src/, read as the preprocessor reads
-// it (lines spliced, comments blanked, "%:" for "#"), and every header unit imported, is resolved to the file it
-// names the way the compiler finds it: beside the including file for "...", then the include folders the build
-// gives that file, read from compile_commands.json (#include_next goes on after the folder the including file was
-// found in). What the compiler reads besides is read as well: a file of any name that an include under src/
-// reaches (a ".ipp", an ".inl"), a file outside src/ that the build compiles into a library of src/ (read with the
-// rules of the folder of that library's own sources), the files a compile command includes before the source
-// (-include). It then holds these rules:
+// tests/tools/include_layers_test.cpp. Every #include, #include_next and #import under src/, read as the
+// preprocessor reads it (lines spliced, comments blanked, "%:" for "#"), and every header unit imported, is
+// resolved to the file it names the way the compiler finds it: beside the including file for "...", then the
+// include folders the build gives that file, read from compile_commands.json (#include_next goes on after the
+// folder the including file was found in). What the compiler reads besides is read as well: a file of any name
+// that an include under src/ reaches (a ".ipp", an ".inl"), a file outside src/ that the build compiles into a
+// library of src/ (read with the rules of the folder of that library's own sources), the files a compile command
+// includes before the source (-include). It then holds these rules:
 //   - an include that reaches a file of another folder is allowed by the list "## Dependencies between folders"
 //     of docs/architecture.md (lowest layer first; a folder names only folders listed above it);
 //   - a header that is not the program's own is, outside src/platform, one of the C++ standard library's; Qt is
@@ -82,9 +82,9 @@ Build ReadBuild(const fs::path& root, const fs::path& build, const std::string& 
 // above it that has some.
 std::vector<SearchFolder> FoldersOf(const SearchPaths& paths, const std::string& file);
 
-// How an include is written: #include, #include_next, the import of a header unit, or -include or -imacros in
-// the file's compile command.
-enum class IncludeForm { kInclude, kIncludeNext, kForcedInclude, kForcedMacros, kImport };
+// How an include is written: #include, #include_next, the import of a header unit, #import (an #include read
+// once), or -include or -imacros in the file's compile command.
+enum class IncludeForm { kInclude, kIncludeNext, kForcedInclude, kForcedMacros, kImport, kHashImport };
 
 // One include directive of a source under src/ (or of a file the build compiles into a library of src/).
 struct Include {

@@ -530,7 +530,8 @@ ConversionResult ConvertDossier(const ConversionRequest& request) {
 }
 
 std::string WriteConversionTrial(const std::string& from, const std::string& scratch, const std::string& code) {
-  const BooksWritePermit permit(kConversionTrialRun);
+  // Its scratch folder's tables only: the dossier's own, beside it, stay closed to it.
+  const BooksWritePermit permit(kConversionTrialRun, BooksScope{scratch, code});
   // The opening asks for a rate where the general file is of the older generation or of a format
   // before the euro: the trial takes the default one.
   ConversionRequest request;

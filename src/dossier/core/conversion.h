@@ -55,7 +55,8 @@ ConversionResult ConvertDossier(const ConversionRequest& request);
 // computed (at the default rate) where the opening would ask for a rate. Nothing else is touched:
 // no marker, no log; `scratch` is the caller's to check and remove. "" when every table was
 // written whole; otherwise why the conversion would fail (French). It writes only the scratch copy,
-// which is thrown away whatever happens: it holds the permit to write books under its own name.
+// which is thrown away whatever happens: it holds the permit to write the books of dossier `code` in
+// `scratch` only, under its own name.
 inline constexpr const char* kConversionTrialRun = "essai-conversion";
 std::string WriteConversionTrial(const std::string& from, const std::string& scratch, const std::string& code);
 

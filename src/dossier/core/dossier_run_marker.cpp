@@ -206,7 +206,7 @@ DossierRunMarker::DossierRunMarker(const std::string& run, const std::string& ti
   if (held != Held().end()) {
     ++held->second;
     written_ = true;
-    permit_ = std::make_unique<BooksWritePermit>(run);
+    permit_ = std::make_unique<BooksWritePermit>(run, BooksScope::OpenDossier());
     return;
   }
   // Another run's marker stays as it is: written over, that run would be taken for this one
@@ -246,14 +246,15 @@ DossierRunMarker::DossierRunMarker(const std::string& run, const std::string& ti
   }
   owner_ = true;
   Held()[path_] = 1;
-  permit_ = std::make_unique<BooksWritePermit>(run);
+  permit_ = std::make_unique<BooksWritePermit>(run, BooksScope::OpenDossier());
 }
 
 DossierRunMarker::DossierRunMarker(Adopt) : path_(DossierRunMarkerPath()) {
   written_ = true;
   ++Held()[path_];
   DossierRunInfo stopped;
-  permit_ = std::make_unique<BooksWritePermit>(ReadDossierRunMarker(&stopped) ? stopped.run : std::string("?"));
+  permit_ = std::make_unique<BooksWritePermit>(ReadDossierRunMarker(&stopped) ? stopped.run : std::string("?"),
+                                               BooksScope::OpenDossier());
 }
 
 DossierRunMarker::~DossierRunMarker() {

@@ -68,9 +68,9 @@ bool DossierRunMarkerLive();
 
 // The guard of a run: writes the marker for `run` (station and start taken now) unless an
 // outer run of this program holds one already, and removes the marker it wrote when it ends.
-// While it holds the dossier marked it holds the permit to write the books (BooksWritePermit,
-// named after the run), without which the table layer refuses a write of the lines, the sort file
-// or the totals.
+// While it holds the dossier marked it holds the permit to write that dossier's books
+// (BooksWritePermit, named after the run, covering the dossier of its marker), without which the
+// table layer refuses a write of the lines, the sort file or the totals.
 // Another run's marker found on the disk is never written over: a run at work (its marker
 // locked) or one that stopped half-way, whose books only the opening (or, for an import, the
 // next import) puts in order, refuses the run; DossierRunMarkerRefusal then names that run.

@@ -98,25 +98,6 @@ std::vector<FieldWrite> FieldsNow(Table& c50, const std::vector<FieldWrite>& fie
   return now;
 }
 
-// A new analytic record appended, its fields filled by `fill`, with its sort record, within the change
-// `steps`: a record that went in is cancelled with its sort record when the change is taken back. C50 is
-// left on the new record. False when a write or a read was refused.
-bool AppendSplitRecord(Table& c50, Table& c60, const std::function<bool()>& fill, LineChangeSteps& steps) {
-  const std::uint32_t count = c50.RecCount();
-  if (!c50.AppendBlank()) return false;
-  const bool filled = fill();
-  // The insert ends the append in every case: a half-filled record must not stay pending.
-  const bool inserted = c50.InsertRecord();
-  const std::uint32_t recno = c50.recordNumber;
-  // One that went in but whose number could not be read back is left to the next opening, which takes
-  // it back with the records of its piece appended.
-  if (inserted && recno > count) steps.Made([&c50, &c60, recno] { return CancelDraftLine(c50, c60, recno); });
-  if (!filled || !inserted || recno <= count || !c50.Commit()) return false;
-  const bool sorted = AppendLigneTri(c50, LigneTri::kDraft, c60);
-  c50.GoTo(static_cast<long>(recno));
-  return sorted;
-}
-
 // The fields of an analytic line of the key's axis.
 bool FillSplitLine(Table& c50, const SplitKey& key, const NewSplitLine& line) {
   return c50.PutField(L::BMOIS, key.Part(1, 4).c_str()) && c50.PutField(L::BJAL, key.Part(5, 3).c_str()) &&
@@ -311,7 +292,7 @@ SplitOpening KeepSplitHeader(Table& c50, Table& c60, SplitKey& key, bool* create
         ok = (v.number ? c50.PutFieldNum(v.field, v.value) : c50.PutField(v.field, v.text.c_str())) && ok;
       return ok;
     };
-    if (!steps.Begin() || !AppendSplitRecord(c50, c60, fill, steps) || !steps.Finish()) return fail();
+    if (!steps.Begin() || !AppendDraftRecord(c50, c60, fill, steps) || !steps.Finish()) return fail();
     if (created != nullptr) *created = true;
     return SplitOpening::Opened;
   }
@@ -425,7 +406,7 @@ bool AppendSplitLine(Table& c50, Table& c60, const SplitKey& key, const NewSplit
   steps.Note().Appended(key.Part(1, 4), key.Part(5, 3), key.Part(8, 6), 1, c50.RecCount());
   steps.Note().SortRecordsFrom(c60.RecCount());
   const bool appended = steps.Begin() &&
-                        AppendSplitRecord(c50, c60, [&] { return FillSplitLine(c50, key, line); }, steps) &&
+                        AppendDraftRecord(c50, c60, [&] { return FillSplitLine(c50, key, line); }, steps) &&
                         steps.Moves().Make();
   const std::uint32_t recno = c50.recordNumber;
   if (!appended || !steps.Finish()) {
@@ -486,7 +467,7 @@ DefaultSplitOutcome MakeDefaultSplit(Table& c50, Table& c60, const SplitKey& key
     line.euros = amounts[i].second;
     line.entry = euros ? 'O' : 'N';
     // A line that went in (with or without its sort record) is cancelled if the split is taken back.
-    const bool appended = AppendSplitRecord(c50, c60, [&] { return FillSplitLine(c50, key, line); }, steps);
+    const bool appended = AppendDraftRecord(c50, c60, [&] { return FillSplitLine(c50, key, line); }, steps);
     if (!appended || !steps.Moves().Make(i + 1)) return refused();
     if (made != nullptr) ++*made;
   }

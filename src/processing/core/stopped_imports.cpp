@@ -101,7 +101,7 @@ ImportRunGuard::ImportRunGuard(Table& c10, Table& c50, Table& c60, const std::st
     message_ = ascii_->message();
     return;
   }
-  permit_ = std::make_unique<BooksWritePermit>(run);
+  permit_ = std::make_unique<BooksWritePermit>(run, BooksScope::OpenDossier());
   DossierRunInfo stopped;
   const bool marked = ReadDossierRunMarker(&stopped);
   if (marked) {
@@ -187,7 +187,7 @@ DossierRunFinish TakeUpInterruptedImport(const DossierRunInfo& run, MaintenanceP
     return out;
   }
   // The stopped import's run, under the imports' holds.
-  const BooksWritePermit permit(run.run);
+  const BooksWritePermit permit(run.run, BooksScope::OpenDossier());
   // Put in order meanwhile by another station's opening or import.
   if (!DossierRunMarkerExists()) {
     out.done = true;

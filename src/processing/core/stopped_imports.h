@@ -51,7 +51,8 @@ std::string StoppedImportsText(const StoppedImports& done);
 // (another station's import refuses this one), a stopped import its marker names put in order
 // first (an index update it cut short made again through the import's cursors, or the import
 // refused while another cursor has that table open), then the marker of `run` written. From the
-// holds on, the import holds its permit to write the books (BooksWritePermit, named `run`): the
+// holds on, the import holds its permit to write the open dossier's books (BooksWritePermit, named
+// `run`): the
 // stopped import is put in order under them, before the marker is written over.
 // Released, the marker first, when the guard ends.
 class ImportRunGuard {
@@ -84,7 +85,8 @@ class ImportRunGuard {
 
 // The finish of a stopped import at the opening, the dossier open (its general file in the
 // program's TableC10): the chart and the draft opened, the imports' holds taken (and with them the
-// permit to write the books, named after the stopped run), the stopped imports put in order and the
+// permit to write the open dossier's books, named after the stopped run), the stopped imports put in
+// order and the
 // marker removed, shown on `progress` when given.
 DossierRunFinish TakeUpInterruptedImport(const DossierRunInfo& run, MaintenanceProgress* progress);
 // The same without a progress window.

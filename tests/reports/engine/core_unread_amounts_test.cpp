@@ -57,10 +57,10 @@ class UnreadAmountsExportTest : public data_test::DataTest {
 
   // Three lines in C50, made anew: 10.00, 20.00 and 30.00 euros, the second on 60100000.
   void MakeLines() {
+    const test_support::SetUpPermit permit("lignes mises en place");
     TableC50->CloseTable();
     ASSERT_EQ(CreateTableOfKind(TableKind::C50, DossierPath(TableKind::C50), true), 0);
     ASSERT_TRUE(TableC50->OpenShared(DossierPath(TableKind::C50)));
-    const test_support::SetUpPermit permit("lignes mises en place");
     for (int i = 1; i <= 3; ++i) {
       ASSERT_TRUE(TableC50->AppendBlank());
       TableC50->PutField(L::BCLE, "Z");
