@@ -8,8 +8,12 @@
 #include "data/session.h"
 #include "data/table.h"
 #include "data/table_internal.h"
+#include "data/table_structures.h"
 #include "data/unread_amounts.h"
+#include "runtime/dossier_record.h"
 #include "runtime/numbers.h"
+#include "runtime/text.h"
+#include "runtime/twin_amounts.h"
 
 namespace {
 
@@ -22,7 +26,89 @@ std::string_view StoredBytes(Table& table, int field, const std::uint8_t* record
   return {reinterpret_cast<const char*>(record + d.iOffset), static_cast<std::size_t>(std::max<int>(0, d.iUnits1))};
 }
 
+// 0 when field `field` of the table holds no line's amount; else 1 for its francs, 2 its euros.
+int LineAmountKind(const Table& table, int field) {
+  const TableEngine& e = table.Engine();
+  if (field == 0) return 0;
+  return field == e.lineFrancs ? 1 : field == e.lineEuros ? 2 : 0;
+}
+
+// The cents of a field's stored text as its reader reads them: a line's amount that no entry
+// makes does not read.
+long long FieldCents(const Table& table, int field, std::string_view text, bool* readable) {
+  bool read = true;
+  long long cents = CentsOfText(text, &read);
+  if (const int kind = LineAmountKind(table, field); read && kind != 0 && !LineAmountHolds(cents, kind == 2)) {
+    read = false;
+    cents = 0;
+  }
+  if (!read) *readable = false;
+  return cents;
+}
+
 }  // namespace
+
+void tablelayer::FindLineAmounts(Table& table) {
+  TableEngine& e = table.Engine();
+  e.lineFrancs = e.lineEuros = 0;
+  switch (TableKindOfFileName(table.tablePath)) {
+    case TableKind::C40:
+      e.lineFrancs = table.FieldPos("DMONTANTF");
+      e.lineEuros = table.FieldPos("DMONTANTE");
+      break;
+    case TableKind::C50:
+      e.lineFrancs = table.FieldPos("BMONTANTF");
+      e.lineEuros = table.FieldPos("BMONTANTE");
+      break;
+    default: break;
+  }
+}
+
+bool LineAmountHolds(long long cents, bool euros) {
+  if (cents < 0) return false;
+  // What a line takes in either currency at every parity from 0,01 to 100 francs for a euro (the
+  // dossiers' is 6,55957): the usual amounts are judged without reading the dossier's parity.
+  constexpr long long kTakenAtEveryParity = 99'999'999'999;  // 999 999 999,99
+  if (cents <= kTakenAtEveryParity) return true;
+  return cents <= LargestLineCents(euros);
+}
+
+long long LargestLineCents(bool euros) {
+  // The largest of each currency, worked out again when the dossier's parity changes.
+  thread_local double parity = -1;
+  thread_local long long largest[2] = {0, 0};
+  const double now = TheDossierRecord.Parity();
+  if (now != parity) {
+    parity = now;
+    largest[0] = LargestAmountTaken(false, now);
+    largest[1] = LargestAmountTaken(true, now);
+  }
+  return largest[euros ? 1 : 0];
+}
+
+std::string LargestLineEurosText() { return GroupedAmountText(LargestLineCents(true)); }
+
+long long LineAmountCents(std::string_view text, bool euros, bool* readable) {
+  bool read = true;
+  long long cents = CentsOfText(text, &read);
+  if (read && !LineAmountHolds(cents, euros)) {
+    read = false;
+    cents = 0;
+  }
+  if (!read) {
+    if (readable != nullptr) *readable = false;
+    NoteUnnamedUnreadAmount();
+  }
+  return cents;
+}
+
+bool StoredAmountReads(Table& table, int field, std::string_view text) {
+  if (!ReadableNumberText(text)) return false;
+  const int kind = LineAmountKind(table, field);
+  if (kind == 0) return true;
+  bool read = true;
+  return LineAmountHolds(CentsOfText(text, &read), kind == 2) && read;
+}
 
 void FieldTextOf(Table& table, int field, const std::uint8_t* record, std::string& out) {
   out.clear();
@@ -57,7 +143,7 @@ double FieldNumberOf(Table& table, int field, const std::uint8_t* record) {
   // Read while a report's export watches: a number that does not read is noted, unnamed (the
   // record's number is not known here).
   if (WatchingUnreadAmounts() && field >= 1 && field <= table.FieldCount() &&
-      !ReadableNumberText(StoredBytes(table, field, record)))
+      !StoredAmountReads(table, field, StoredBytes(table, field, record)))
     NoteUnnamedUnreadAmount();
   double value = 0;
   bool blank = false;
@@ -91,7 +177,7 @@ bool CanonicalNumberText(const std::uint8_t* text, int width, int decimals) {
 long long FieldCentsOf(Table& table, int field, const std::uint8_t* record, bool* readable) {
   if (field < 1 || field > table.FieldCount()) return 0;
   bool read = true;
-  const long long cents = CentsOfText(StoredBytes(table, field, record), &read);
+  const long long cents = FieldCents(table, field, StoredBytes(table, field, record), &read);
   if (!read) {
     if (readable != nullptr) *readable = false;
     NoteUnnamedUnreadAmount();
@@ -194,8 +280,8 @@ long long StoredAmountOf(Table& table, int field, bool* readable) {
   const std::size_t width = static_cast<std::size_t>(std::max<int>(0, d.width));
   if (d.offset + width > table.recordBuffer.size()) return 0;
   bool read = true;
-  const long long cents =
-      CentsOfText(std::string_view(reinterpret_cast<const char*>(table.recordBuffer.data()) + d.offset, width), &read);
+  const long long cents = FieldCents(
+      table, field, std::string_view(reinterpret_cast<const char*>(table.recordBuffer.data()) + d.offset, width), &read);
   if (!read) {
     if (readable != nullptr) *readable = false;
     NoteUnreadAmount(table, field, table.recordBuffer.data(), table.recordNumber);

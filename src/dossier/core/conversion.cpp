@@ -267,9 +267,12 @@ bool ConvertEntryLines(Table& table, double rate, char source,
     }
     // Only a rounding difference (at most one cent a line) is moved; anything else is the
     // dossier's own imbalance and stays for the balance checks to show.
-    if (francs == 0 && euros != 0 && std::llabs(euros) <= static_cast<long long>(lines.size())) {
+    // A line is never left below zero (no entry makes such an amount).
+    const long long moved = lines.empty() ? 0 : (lines[largest].debit ? -euros : euros);
+    if (francs == 0 && euros != 0 && std::llabs(euros) <= static_cast<long long>(lines.size()) &&
+        lines[largest].euros + moved >= 0) {
       PieceLine& l = lines[largest];
-      l.euros += l.debit ? -euros : euros;
+      l.euros += moved;
       if (!table.GoTo(static_cast<long>(l.record)) ||
           !table.PutFieldNum(eurosField, static_cast<double>(l.euros) / 100.0))
         ok = false;
