@@ -168,7 +168,7 @@ bool FieldTextCopy::Apply(const std::uint8_t* source, std::uint8_t* target) cons
       // one that does not read (as a number, or as a line's amount) goes over as it is, to be
       // named where it lands.
       const std::string_view stored(reinterpret_cast<const char*>(source + p.sOffset), p.sWidth);
-      const bool readable = StoredAmountReads(source_, p.s, stored);
+      const bool readable = StoredAmountReads(source_, p.s, source);
       const long long cents = readable ? StoredAmountCents(stored) : 0;
       if (!readable) NoteUnnamedUnreadAmount();
       if (readable) {

@@ -276,12 +276,12 @@ std::string UnreadableAmountLinesText(std::vector<UnreadableAmountLine> lines, s
 
 std::string UnreadableAmountsMessage(const std::vector<UnreadableAmountLine>& lines) {
   if (lines.empty()) return "";
-  return FillPlaceholders(LoadStr(kMsgUnreadableAmounts), {LargestLineEurosText(), UnreadableAmountLinesText(lines)});
+  return FillPlaceholders(LoadStr(kMsgUnreadableAmounts), {LargestLineText(), UnreadableAmountLinesText(lines)});
 }
 
 std::string UnreadableAmountsFileMessage(const std::vector<UnreadableAmountLine>& lines) {
   if (lines.empty()) return "";
-  return FillPlaceholders(LoadStr(kMsgUnreadableFileNotWritten), {LargestLineEurosText(), UnreadableAmountLinesText(lines)});
+  return FillPlaceholders(LoadStr(kMsgUnreadableFileNotWritten), {LargestLineText(), UnreadableAmountLinesText(lines)});
 }
 
 std::string UnreadableAmountsCaption() { return LoadStr(kCaptionUnreadableAmounts); }

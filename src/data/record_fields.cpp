@@ -10,7 +10,6 @@
 #include "data/table_internal.h"
 #include "data/table_structures.h"
 #include "data/unread_amounts.h"
-#include "runtime/dossier_record.h"
 #include "runtime/numbers.h"
 #include "runtime/text.h"
 #include "runtime/twin_amounts.h"
@@ -33,12 +32,23 @@ int LineAmountKind(const Table& table, int field) {
   return field == e.lineFrancs ? 1 : field == e.lineEuros ? 2 : 0;
 }
 
-// The cents of a field's stored text as its reader reads them: a line's amount that no entry
-// makes does not read.
-long long FieldCents(const Table& table, int field, std::string_view text, bool* readable) {
+// The cents of a line's other amount in `record` (0 when it does not read).
+long long TwinCents(Table& table, int kind, const std::uint8_t* record) {
+  const TableEngine& e = table.Engine();
+  const int twin = kind == 1 ? e.lineEuros : e.lineFrancs;
+  if (twin == 0 || record == nullptr) return 0;
+  bool read = true;
+  const long long cents = CentsOfText(StoredBytes(table, twin, record), &read);
+  return read ? cents : 0;
+}
+
+// The cents of a field's stored text in `record` as its reader reads them: a line's amount that
+// the program does not make does not read.
+long long FieldCents(Table& table, int field, std::string_view text, const std::uint8_t* record, bool* readable) {
   bool read = true;
   long long cents = CentsOfText(text, &read);
-  if (const int kind = LineAmountKind(table, field); read && kind != 0 && !LineAmountHolds(cents, kind == 2)) {
+  if (const int kind = LineAmountKind(table, field);
+      read && kind != 0 && !LineAmountHolds(cents, TwinCents(table, kind, record), kind == 2)) {
     read = false;
     cents = 0;
   }
@@ -64,34 +74,24 @@ void tablelayer::FindLineAmounts(Table& table) {
   }
 }
 
-bool LineAmountHolds(long long cents, bool euros) {
-  if (cents < 0) return false;
-  // What a line takes in either currency at every parity from 0,01 to 100 francs for a euro (the
-  // dossiers' is 6,55957): the usual amounts are judged without reading the dossier's parity.
-  constexpr long long kTakenAtEveryParity = 99'999'999'999;  // 999 999 999,99
-  if (cents <= kTakenAtEveryParity) return true;
+bool LineAmountHolds(long long cents, long long twin, bool euros) {
+  // Below zero only in a line of opening balances on opposite sides, the twin above zero.
+  if (cents < 0) {
+    if (twin <= 0) return false;
+    cents = -cents;
+  }
   return cents <= LargestLineCents(euros);
 }
 
-long long LargestLineCents(bool euros) {
-  // The largest of each currency, worked out again when the dossier's parity changes.
-  thread_local double parity = -1;
-  thread_local long long largest[2] = {0, 0};
-  const double now = TheDossierRecord.Parity();
-  if (now != parity) {
-    parity = now;
-    largest[0] = LargestAmountTaken(false, now);
-    largest[1] = LargestAmountTaken(true, now);
-  }
-  return largest[euros ? 1 : 0];
-}
+long long LargestLineCents(bool) { return kLargestStoredCents; }
 
-std::string LargestLineEurosText() { return GroupedAmountText(LargestLineCents(true)); }
+std::string LargestLineText() { return GroupedAmountText(LargestLineCents(true)); }
 
-long long LineAmountCents(std::string_view text, bool euros, bool* readable) {
-  bool read = true;
+long long LineAmountCents(std::string_view text, std::string_view twinText, bool euros, bool* readable) {
+  bool read = true, twinRead = true;
   long long cents = CentsOfText(text, &read);
-  if (read && !LineAmountHolds(cents, euros)) {
+  const long long twin = CentsOfText(twinText, &twinRead);
+  if (read && !LineAmountHolds(cents, twinRead ? twin : 0, euros)) {
     read = false;
     cents = 0;
   }
@@ -102,12 +102,13 @@ long long LineAmountCents(std::string_view text, bool euros, bool* readable) {
   return cents;
 }
 
-bool StoredAmountReads(Table& table, int field, std::string_view text) {
+bool StoredAmountReads(Table& table, int field, const std::uint8_t* record) {
+  const std::string_view text = StoredBytes(table, field, record);
   if (!ReadableNumberText(text)) return false;
   const int kind = LineAmountKind(table, field);
   if (kind == 0) return true;
   bool read = true;
-  return LineAmountHolds(CentsOfText(text, &read), kind == 2) && read;
+  return LineAmountHolds(CentsOfText(text, &read), TwinCents(table, kind, record), kind == 2) && read;
 }
 
 void FieldTextOf(Table& table, int field, const std::uint8_t* record, std::string& out) {
@@ -143,7 +144,7 @@ double FieldNumberOf(Table& table, int field, const std::uint8_t* record) {
   // Read while a report's export watches: a number that does not read is noted, unnamed (the
   // record's number is not known here).
   if (WatchingUnreadAmounts() && field >= 1 && field <= table.FieldCount() &&
-      !StoredAmountReads(table, field, StoredBytes(table, field, record)))
+      !StoredAmountReads(table, field, record))
     NoteUnnamedUnreadAmount();
   double value = 0;
   bool blank = false;
@@ -177,7 +178,7 @@ bool CanonicalNumberText(const std::uint8_t* text, int width, int decimals) {
 long long FieldCentsOf(Table& table, int field, const std::uint8_t* record, bool* readable) {
   if (field < 1 || field > table.FieldCount()) return 0;
   bool read = true;
-  const long long cents = FieldCents(table, field, StoredBytes(table, field, record), &read);
+  const long long cents = FieldCents(table, field, StoredBytes(table, field, record), record, &read);
   if (!read) {
     if (readable != nullptr) *readable = false;
     NoteUnnamedUnreadAmount();
@@ -280,8 +281,9 @@ long long StoredAmountOf(Table& table, int field, bool* readable) {
   const std::size_t width = static_cast<std::size_t>(std::max<int>(0, d.width));
   if (d.offset + width > table.recordBuffer.size()) return 0;
   bool read = true;
-  const long long cents = FieldCents(
-      table, field, std::string_view(reinterpret_cast<const char*>(table.recordBuffer.data()) + d.offset, width), &read);
+  const long long cents =
+      FieldCents(table, field, std::string_view(reinterpret_cast<const char*>(table.recordBuffer.data()) + d.offset, width),
+                 table.recordBuffer.data(), &read);
   if (!read) {
     if (readable != nullptr) *readable = false;
     NoteUnreadAmount(table, field, table.recordBuffer.data(), table.recordNumber);

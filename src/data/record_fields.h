@@ -30,23 +30,27 @@ bool CanonicalNumberText(const std::uint8_t* text, int width, int decimals);
 // field as zero and name its line. Only the amounts not in their usual form need asking.
 bool ReadableNumberText(std::string_view text);
 // A line's amount (its francs or its euros, in C40 or C50, a general or an analytic line) reads
-// only as an amount an entry makes: from 0 to what a line takes in its currency with its twin
-// (LargestAmountTaken at the dossier's parity: 15 244 901 723,74 euros and 99 999 999 999,99
-// francs at 6,55957). No entry, run or import writes one below zero or past that: a line amount
-// that is, however it came in (a restored backup, a damaged disk), is read as one that does not
-// read, counted as zero and named, by every reader below.
-bool LineAmountHolds(long long cents, bool euros);
-// The largest amount a line takes in euros (`euros`) or in francs, at the dossier's parity.
+// only as an amount the program makes: up to what its field holds as an amount (99 999 999 999,99:
+// a text of 14 digits without its point, 99 999 999 999 999, does not read), and not below zero,
+// but for the one line the program writes so: an opening
+// balance whose francs and euros lie on opposite sides, written in credit with both amounts
+// negated (the amount below zero, its twin above). A line amount that is otherwise, however it
+// came in (a restored backup, a damaged disk), is read as one that does not read, counted as zero
+// and named, by every reader below. `twin` is the line's amount in the other currency.
+bool LineAmountHolds(long long cents, long long twin, bool euros);
+// The largest amount a line's field holds, in euros (`euros`) or in francs.
 long long LargestLineCents(bool euros);
-// The sentence's part that names it: "15 244 901 723,74" (euros, GroupedAmountText).
-std::string LargestLineEurosText();
-// The amount of a line's francs (`euros` false) or euros stored as `text`: StoredAmountCents, and 0,
-// *readable cleared and the amount noted, for one LineAmountHolds refuses. For the walks that read
-// a line's fields as texts (ReadStoredFields, a record's bytes).
-long long LineAmountCents(std::string_view text, bool euros, bool* readable = nullptr);
-// True when the stored text of number field `field` reads as the field's amount: ReadableNumberText,
-// and, for a line's amount, LineAmountHolds. What the watch of unread amounts notes.
-bool StoredAmountReads(Table& table, int field, std::string_view text);
+// The sentence's part that names it: "99 999 999 999,99" (GroupedAmountText).
+std::string LargestLineText();
+// The amount of a line's francs (`euros` false) or euros stored as `text`, its twin's stored as
+// `twinText`: StoredAmountCents, and 0, *readable cleared and the amount noted, for one
+// LineAmountHolds refuses. For the walks that read a line's fields as texts (ReadStoredFields, a
+// record's bytes).
+long long LineAmountCents(std::string_view text, std::string_view twinText, bool euros, bool* readable = nullptr);
+// True when the stored text of number field `field` of `record` (a record of `table`) reads as the
+// field's amount: ReadableNumberText, and, for a line's amount, LineAmountHolds. What the watch of
+// unread amounts notes.
+bool StoredAmountReads(Table& table, int field, const std::uint8_t* record);
 // A stored amount in cents, the one reading of every reader of amounts: "   1234.50" gives 123450,
 // "-12.3" gives -1230, blanks give 0; a third decimal rounds half away from zero ("1.005" gives
 // 101, as ToCents does), the decimals past it count for nothing. The usual form (blanks, a "-",

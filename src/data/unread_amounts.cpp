@@ -102,7 +102,7 @@ std::string AroundUnread(int message, const UnreadAmounts& met) {
   const std::string list =
       met.lines.empty() ? "   " + FillPlaceholder(LoadStr(kStrUnnamedAmounts), std::to_string(met.unnamed)) + "\n"
                         : UnreadableAmountLinesText(met.lines);
-  return FillPlaceholders(LoadStr(message), {LargestLineEurosText(), list});
+  return FillPlaceholders(LoadStr(message), {LargestLineText(), list});
 }
 
 }  // namespace

@@ -354,8 +354,8 @@ class PrintoutWarningTest : public ExportRefusalTest {
 
 }  // namespace
 
-// The piece printed into a PDF over "abc" (or -1757.17, an amount no entry makes) in a line's
-// euros, where it prints the line blank and the journal's total short of it: the printout is made,
+// The piece printed into a PDF over "abc" (or -1757.17 with its francs, an amount no entry makes)
+// in a line's euros, where it prints the line blank and the journal's total short of it: the printout is made,
 // after one box that names the line as counted as zero, shown before any page went to the printer.
 // Over the sound line it prints with no box.
 TEST_F(PrintoutWarningTest, TheSelectedPieceIntoAPdfWarnsOnceBeforePrintingOverALineThatDoesNotRead) {
@@ -371,6 +371,7 @@ TEST_F(PrintoutWarningTest, TheSelectedPieceIntoAPdfWarnsOnceBeforePrintingOverA
   for (const char* damage : {"abc", "-1757.17"}) {
     SCOPED_TRACE(damage);
     test_support::RawRecords(Table("c50")).Put(line.recno, "BMONTANTE", damage);
+    if (damage[0] == '-') test_support::RawRecords(Table("c50")).Put(line.recno, "BMONTANTF", "-11526.24");
     const Printed unread = Print(w, std::string("piece-unread") + (damage[0] == '-' ? "-negative" : ""));
     EXPECT_TRUE(fs::exists(unread.pdf)) << "the printout itself is made";
     EXPECT_GT(fs::file_size(unread.pdf), fs::file_size(sound.pdf) / 2) << "whole, its page in it";

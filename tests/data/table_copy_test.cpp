@@ -338,6 +338,6 @@ TEST_F(TableCopyTest, AnAmountIsCopiedAsItReads) {
     EXPECT_EQ(field(copy, copy.recordBuffer.data(), euros), c.copied) << "the table copy: '" << c.stored << "'";
     bool readable = true;
     ASSERT_TRUE(draft.GoTo(n));
-    EXPECT_EQ(LineAmountCents(c.copied, true, &readable), StoredAmountOf(draft, euros)) << c.stored;
+    EXPECT_EQ(LineAmountCents(c.copied, "", true, &readable), StoredAmountOf(draft, euros)) << c.stored;
   }
 }

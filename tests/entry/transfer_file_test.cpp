@@ -326,8 +326,8 @@ TEST_F(TransferFileTest, RecordsWithAnAmountThatDoesNotReadAreGivenUp) {
 }
 
 // A transfer line whose euro amount no entry makes, as a restored backup installs it: below zero
-// (the file would pay -1757.17 and net its control sum by it) or of 14 digits (past what a line
-// takes). Neither the SEPA file (kind "S") nor the records (kind "V") are written: one message names
+// with its francs (the file would pay -1757.17 and net its control sum by it) or of 14 digits (past
+// what a line's field holds as an amount). Neither the SEPA file (kind "S") nor the records (kind "V") are written: one message names
 // the account and says why and that no file was written, and the layout's export is given up so
 // that nothing is announced ready. The same month, sound, writes a file the schema accepts.
 TEST_F(TransferFileTest, TransfersOverALineAmountNoEntryMakesWriteNoFile) {
@@ -356,10 +356,13 @@ TEST_F(TransferFileTest, TransfersOverALineAmountNoEntryMakesWriteNoFile) {
   const BrowseServices saved = BrowseHooks();
   int abandoned = 0;
   BrowseHooks().abandonExport = [&abandoned] { ++abandoned; };
-  for (const char* amount : {"      -1757.17", "99999999999999"})
+  const std::pair<const char*, const char*> amounts[] = {{"      -1757.17", "     -11526.24"},
+                                                         {"99999999999999", "        131.19"}};
+  for (const auto& [amount, francs] : amounts)
     for (const char* typeListe : {"SBQ01V", "VBQ01V"}) {
       SCOPED_TRACE(std::string(amount) + " " + typeListe);
       test_support::RawRecords(std::string(PathC50()) + ".dbf").Put(line, "BMONTANTE", amount);
+      test_support::RawRecords(std::string(PathC50()) + ".dbf").Put(line, "BMONTANTF", francs);
       abandoned = 0;
       gui::ModalSeam::Reset();
       const test_support::ReportHookRun run = Print(w, typeListe);
@@ -369,8 +372,8 @@ TEST_F(TransferFileTest, TransfersOverALineAmountNoEntryMakesWriteNoFile) {
       EXPECT_EQ(abandoned, 1);
       ASSERT_EQ(gui::ModalSeam::Shown().size(), 1u) << test_support::ShownTexts();
       const std::string said = gui::ModalSeam::Shown()[0].text;
-      for (const char* s : {"n'est pas un montant qu'une saisie fait (en dessous de z\xE9ro, ou au-del\xE0 des "
-                            "15 244 901 723,74 \x80 qu'une ligne prend)",
+      for (const char* s : {"n'est pas un montant qu'une saisie fait (en dessous de z\xE9ro, ou au-del\xE0 de "
+                            "99 999 999 999,99, le plus grand que tienne une ligne)",
                             "401SCIER", "Le fichier des virements n'a pas \xE9t\xE9 \xE9" "crit"})
         EXPECT_NE(said.find(s), std::string::npos) << s << "\n" << said;
       EXPECT_EQ(said.find("FDUPO001"), std::string::npos) << said;

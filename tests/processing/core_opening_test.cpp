@@ -611,46 +611,6 @@ std::vector<std::string> OpeningLines(const std::string& c50) {
   return out;
 }
 
-// Two accounts whose francs and euros lie on opposite sides (each currency summed apart, their roundings
-// can part them): each opens with a line per currency, every amount at or above zero, as no entry
-// makes one below; the accounts and the piece still carry their balances in both currencies.
-TEST_F(OpeningTest, AnAccountWhoseCurrenciesLieOnOppositeSidesOpensWithALinePerCurrency) {
-  {
-    const test_support::SetUpPermit permit("comptes de signes contraires");
-    Table c20;
-    ASSERT_TRUE(c20.OpenShared(PathC20(), "C20CODE"));
-    // Fields 17-20: the year's debit in francs, in euros, its credit in francs, in euros.
-    const struct {
-      const char* code;
-      double totals[4];
-    } accounts[] = {{"51900001", {10.00, 0, 0, 1.00}}, {"51900002", {0, 1.00, 10.00, 0}}};
-    for (const auto& a : accounts) {
-      ASSERT_TRUE(c20.AppendBlank());
-      ASSERT_TRUE(c20.PutField(1, a.code));
-      ASSERT_TRUE(c20.PutField(2, "Signes contraires"));
-      for (int f = 0; f < 4; ++f) ASSERT_TRUE(c20.PutFieldNum(17 + f, a.totals[f]));
-      ASSERT_TRUE(c20.InsertRecord());
-    }
-    ASSERT_TRUE(c20.Commit());
-  }
-  const OpeningResult r = Run(Request());
-  ASSERT_EQ(r.code, 0) << r.error;
-  const std::string printed = CheckFigures(Dir());
-  EXPECT_NE(printed.find("balanced True"), std::string::npos) << printed;
-  EXPECT_NE(printed.find("accounts True"), std::string::npos) << printed;
-  std::vector<std::string> lines;
-  for (const std::string& l : OpeningLines(Dir() + "/b/c50b")) {
-    std::vector<std::string> f;
-    for (std::size_t at = 0, bar; (bar = l.find('|', at)) != std::string::npos; at = bar + 1) f.push_back(l.substr(at, bar - at));
-    ASSERT_GE(f.size(), 7u) << l;
-    if (f[3].rfind("5190000", 0) != 0) continue;
-    lines.push_back(f[3] + "|" + f[4] + "|" + f[5] + "|" + f[6] + "|");
-  }
-  std::sort(lines.begin(), lines.end());
-  EXPECT_EQ(lines, (std::vector<std::string>{"51900001|C|0.00|1.00|", "51900001|D|10.00|0.00|",
-                                             "51900002|C|10.00|0.00|", "51900002|D|0.00|1.00|"}));
-}
-
 // Lines of the open year's first and last days on an auxiliary account, carried one by one: each
 // is written on the opening date with its own due date, sense and amounts; the lines matched in the
 // main currency stay behind, those matched in francs alone are carried.

@@ -267,12 +267,9 @@ bool ConvertEntryLines(Table& table, double rate, char source,
     }
     // Only a rounding difference (at most one cent a line) is moved; anything else is the
     // dossier's own imbalance and stays for the balance checks to show.
-    // A line is never left below zero (no entry makes such an amount).
-    const long long moved = lines.empty() ? 0 : (lines[largest].debit ? -euros : euros);
-    if (francs == 0 && euros != 0 && std::llabs(euros) <= static_cast<long long>(lines.size()) &&
-        lines[largest].euros + moved >= 0) {
+    if (francs == 0 && euros != 0 && std::llabs(euros) <= static_cast<long long>(lines.size())) {
       PieceLine& l = lines[largest];
-      l.euros += moved;
+      l.euros += l.debit ? -euros : euros;
       if (!table.GoTo(static_cast<long>(l.record)) ||
           !table.PutFieldNum(eurosField, static_cast<double>(l.euros) / 100.0))
         ok = false;

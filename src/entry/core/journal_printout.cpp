@@ -50,7 +50,7 @@ constexpr int kMemoRoom = 4000;
 // details are incomplete, the head of those whose transfer amount does not read, its last words.
 constexpr int kTitleAttention = 52;
 constexpr int kStrIncompleteBankDetails = 3053;
-constexpr int kStrUnreadableTransfers = 31051;  // the largest amount a line takes
+constexpr int kStrUnreadableTransfers = 31051;  // %s: the largest amount a line takes
 // A record of kind "V" that cannot hold the amount to pay (%s: the account).
 constexpr int kMsgRecordTooSmall = 27012;
 constexpr int kStrTransferFileNotWritten = 16200;
@@ -518,7 +518,7 @@ void JournalPrintout::FinishTransferFile() {
     std::string text;
     if (!failedAccounts_.empty()) text += LoadStr(kStrIncompleteBankDetails) + failedAccounts_;
     if (!unreadableAccounts_.empty())
-      text += FillPlaceholder(LoadStr(kStrUnreadableTransfers), LargestLineEurosText()) + unreadableAccounts_;
+      text += FillPlaceholder(LoadStr(kStrUnreadableTransfers), LargestLineText()) + unreadableAccounts_;
     RuntimeMessage(LoadStr(kTitleAttention), (text + LoadStr(kStrTransferFileNotWritten)).c_str(), kMbIconStop);
     return;
   }
@@ -568,7 +568,7 @@ void JournalPrintout::RefuseUnreadableRecords() {
   const std::string text =
       unreadableAccounts_.empty()
           ? FillPlaceholder(LoadStr(kMsgRecordTooSmall), tooWideAccount_)
-          : FillPlaceholder(LoadStr(kStrUnreadableTransfers), LargestLineEurosText()) + unreadableAccounts_ +
+          : FillPlaceholder(LoadStr(kStrUnreadableTransfers), LargestLineText()) + unreadableAccounts_ +
                 LoadStr(kStrTransferFileNotWritten);
   RuntimeMessage(LoadStr(kTitleAttention), text.c_str(), kMbIconStop);
 }

@@ -145,19 +145,6 @@ OpeningLine BalanceLine(const std::string& account, const std::string& label, lo
   return line;
 }
 
-// The lines of a balance: one line, or, when its francs and its euros lie on opposite sides (each
-// summed apart, their roundings can part them), a line for each currency, so that no line carries
-// an amount below zero: no entry makes one, and every reader refuses it.
-void AddBalanceLines(std::vector<OpeningLine>& lines, const std::string& account, const std::string& label,
-                     long long francs, long long euros) {
-  if ((francs < 0 && euros > 0) || (francs > 0 && euros < 0)) {
-    lines.push_back(BalanceLine(account, label, francs, 0));
-    lines.push_back(BalanceLine(account, label, 0, euros));
-    return;
-  }
-  lines.push_back(BalanceLine(account, label, francs, euros));
-}
-
 // The source line of the current sort record as a detail line; false when it cannot be reached.
 // A line whose amount does not read goes to `unreadable`.
 bool DetailLine(const MatchTables& t, OpeningLine* out, std::vector<UnreadableAmountLine>& unreadable) {
@@ -255,9 +242,9 @@ class OpeningWork {
           lines_.push_back(line);
         }
         if (francs - sumF != 0 || euros - sumE != 0)
-          AddBalanceLines(lines_, code, Text(kLabelReconciled), francs - sumF, euros - sumE);
+          lines_.push_back(BalanceLine(code, Text(kLabelReconciled), francs - sumF, euros - sumE));
       } else {
-        AddBalanceLines(lines_, code, Text(kLabelOpening), francs, euros);
+        lines_.push_back(BalanceLine(code, Text(kLabelOpening), francs, euros));
       }
     }
     if (phase_) phase_(Text(kPhaseAuxiliary));
@@ -271,8 +258,8 @@ class OpeningWork {
         // Lines matched under letters that do not balance leave a rest: a residual line carries it.
         const long long restF = sumF - carriedF, restE = sumE - carriedE;
         if (!account.empty() && (restF != 0 || restE != 0))
-          AddBalanceLines(lines_, account, Text(request_.detailUnmatched ? kLabelReconciled : kLabelOpening), restF,
-                          restE);
+          lines_.push_back(
+              BalanceLine(account, Text(request_.detailUnmatched ? kLabelReconciled : kLabelOpening), restF, restE));
         sumF = sumE = carriedF = carriedE = 0;
       };
       for (bool found = c60_.SeekNotBelow(kC60CodeTag, letter.c_str()); found && c60_.GetField(T::TCODE)[0] == collective.letter;
@@ -298,8 +285,8 @@ class OpeningWork {
     // The year's result: a profit on 12000000, a loss on 12900000.
     if (balance_.resultFrancs != 0 || balance_.resultEuros != 0) {
       const bool profit = balance_.resultFrancs < 0 || balance_.resultEuros < 0;
-      AddBalanceLines(lines_, profit ? "12000000" : "12900000", Text(kLabelResult), balance_.resultFrancs,
-                      balance_.resultEuros);
+      lines_.push_back(BalanceLine(profit ? "12000000" : "12900000", Text(kLabelResult), balance_.resultFrancs,
+                                   balance_.resultEuros));
     }
     c40_.CloseTable(true);
     c50_.CloseTable(true);

@@ -229,13 +229,14 @@ TEST_F(UnreadAmountsExportTest, AnAmountNamedByTheOwnerOrOfAnotherTableRefusesTh
   EXPECT_NE(out.file.find("\"20.00\""), std::string::npos) << out.file;
 }
 
-// A line amount that no entry makes, as a restored backup installs it: below zero, or past the
-// 15 244 901 723,74 euros (99 999 999 999,99 francs) a line takes with its twin. Whichever reader
-// reads it (the number raw, the amount as every report reads it, the template's own field, the
-// line's bytes as the walks read them), it is read as an amount that does not read: no export, one
-// warning on the screen naming the line. Zero and the largest amounts a line takes read.
+// A line amount that no entry makes, as a restored backup installs it: below zero (its francs too),
+// or past the 99 999 999 999,99 a line's field holds as an amount (14 digits without their point).
+// Whichever reader reads it (the number raw, the amount as every report reads it, the template's
+// own field, the line's bytes as the walks read them), it is read as an amount that does not read:
+// no export, one warning on the screen naming the line. Zero, the largest amounts a line takes and
+// the opening balance the program writes in credit with both amounts negated (the euros below zero,
+// the francs above) read.
 TEST_F(UnreadAmountsExportTest, ALineAmountNoEntryMakesReadsAsOneThatDoesNotRead) {
-  TheDossierRecord.SetParity(6.55957);
   const std::string line2 = "C50 enregistrement 2, pi\xE8" "ce 000002, compte 60100000\n";
   const std::string unnamed = "1 montant(s) dont l'enregistrement n'a pas \xE9t\xE9 nomm\xE9";
   const struct Reader {
@@ -250,20 +251,25 @@ TEST_F(UnreadAmountsExportTest, ALineAmountNoEntryMakesReadsAsOneThatDoesNotRead
        nullptr, line2},
       {"the template's field statement", {}, "[ITD][TT-Avant][C50->BMONTANTE][TT-Suivant]\r\n[ITF][Fin]", line2},
       {"the line's bytes read", [](Table& t) {
-         return std::to_string(LineAmountCents(StoredFields(t, {L::BMONTANTE})[0], true));
+         const StoredFields stored(t, {L::BMONTANTE, L::BMONTANTF});
+         return std::to_string(LineAmountCents(stored[0], stored[1], true));
        },
        nullptr, unnamed},
   };
   const struct Stored {
     const char* bytes;
+    const char* francs;  // nullptr: as made (131.20 francs)
     bool reads;
-  } amounts[] = {{"      -1757.17", false}, {"         -0.01", false}, {"99999999999999", false},
-                 {"15244901723.75", false}, {"15244901723.74", true}, {"          0.00", true}};
+  } amounts[] = {{"      -1757.17", "     -11526.24", false}, {"         -0.01", "          0.00", false},
+                 {"99999999999999", nullptr, false},           {"999999999999.9", nullptr, false},
+                 {"99999999999.99", nullptr, true},            {"          0.00", nullptr, true},
+                 {"        -10.00", nullptr, true}};
   for (const Stored& a : amounts)
     for (const Reader& r : readers) {
-      SCOPED_TRACE(std::string(a.bytes) + ", " + r.what);
+      SCOPED_TRACE(std::string(a.bytes) + " " + (a.francs != nullptr ? a.francs : "") + ", " + r.what);
       MakeLines();
       Damage(a.bytes);
+      if (a.francs != nullptr) RawRecords(DossierPath(TableKind::C50) + ".dbf").Put(2, "BMONTANTF", a.francs);
       const std::string shown = r.tmpl != nullptr ? r.tmpl : kShown;
       const std::string exported = "[Export:csv][Export]" + shown;
       LinesOwner toFile(r.read), toScreen(r.read);
@@ -277,7 +283,7 @@ TEST_F(UnreadAmountsExportTest, ALineAmountNoEntryMakesReadsAsOneThatDoesNotRead
       }
       ASSERT_EQ(file.warnings.size(), 1u);
       EXPECT_NE(file.warnings[0].find(r.named), std::string::npos) << file.warnings[0];
-      EXPECT_NE(file.warnings[0].find("15 244 901 723,74"), std::string::npos) << file.warnings[0];
+      EXPECT_NE(file.warnings[0].find("99 999 999 999,99, le plus grand"), std::string::npos) << file.warnings[0];
       ASSERT_EQ(screen.warnings.size(), 1u);
       EXPECT_NE(screen.warnings[0].find(r.named), std::string::npos) << screen.warnings[0];
     }

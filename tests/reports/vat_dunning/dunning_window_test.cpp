@@ -518,8 +518,8 @@ TEST_F(DunningWindowTest, ASepaRunWithAmountsThatDoNotReadWritesNoFile) {
   EXPECT_TRUE(launched.empty());
 }
 
-// A supplier's line whose amount no entry makes, as a restored backup installs it (-675,02, or the
-// 14 digits 99999999999999): the records of "EL-1VIRT" and the SEPA file of "EL-1SEPA" are not
+// A supplier's line whose amount no entry makes, as a restored backup installs it (-675,02 with its
+// francs, or the 14 digits 99999999999999): the records of "EL-1VIRT" and the SEPA file of "EL-1SEPA" are not
 // written. One box names the line and says the file was not written; nothing is said to be ready,
 // nothing is offered or left on the disk.
 TEST_F(DunningWindowTest, TransferFilesOverALineAmountNoEntryMakesAreNotWritten) {
@@ -535,6 +535,7 @@ TEST_F(DunningWindowTest, TransferFilesOverALineAmountNoEntryMakesAreNotWritten)
       AddLine(damaged, YearDate(2, 4), "", 'C', 67502, "Facture", ' ', 11);
       const std::uint32_t n = DamageLastLine(damaged, amount);
       ASSERT_NE(n, 0u);
+      if (amount[6] == '-') test_support::RawRecords(std::string(PathC50()) + ".dbf").Put(n, "BMONTANTF", "-4427.84");
       for (const std::string& f : platform::ListFiles(DossierFolder, "cx*")) fs::remove(DossierFolder + f);
       TWEtaModRelances* form = SupplierPayment(sound, damaged);
       ASSERT_NE(form, nullptr);

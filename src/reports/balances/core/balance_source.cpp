@@ -47,8 +47,8 @@ bool ReadLineFigures(const StoredFields& v, const std::uint8_t* record, LineFigu
   l.due.Set(v.In(record, 3));
   l.sense = sense.empty() ? ' ' : sense[0];
   bool readable = true;
-  l.cents[0] = LineAmountCents(v.In(record, 5), false, &readable);
-  l.cents[1] = LineAmountCents(v.In(record, 6), true, &readable);
+  l.cents[0] = LineAmountCents(v.In(record, 5), v.In(record, 6), false, &readable);
+  l.cents[1] = LineAmountCents(v.In(record, 6), v.In(record, 5), true, &readable);
   return readable;
 }
 

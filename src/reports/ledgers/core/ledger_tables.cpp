@@ -538,8 +538,8 @@ const SourceLine* SourceReader::Read(const SortLine& sort) {
     return std::string_view(reinterpret_cast<const char*>(stored) + span.offset, span.width);
   };
   bool readable = true;
-  s.francs = LineAmountCents(amount(14), false, &readable);
-  s.euros = LineAmountCents(amount(15), true, &readable);
+  s.francs = LineAmountCents(amount(14), amount(15), false, &readable);
+  s.euros = LineAmountCents(amount(15), amount(14), true, &readable);
   s.unreadable = !readable;
   if (!readable) {
     const UnreadableAmountLine line{closed ? LigneTri::kClosed : LigneTri::kDraft, sort.trec, s.piece, s.account};
