@@ -132,17 +132,24 @@ class UnreadAmountsExportTest : public data_test::DataTest {
 const char* const kExported = "[Export:csv][Export][ITD][TT-Avant][@MONTANT][TT-Suivant]\r\n[ITF][Fin]";
 const char* const kShown = "[ITD][TT-Avant][@MONTANT][TT-Suivant]\r\n[ITF][Fin]";
 
+// How the runs name the second line, and an amount read without its record.
+const char* const kLine2 = "C50 enregistrement 2, pi\xE8" "ce 000002, compte 60100000\n";
+const char* const kUnnamed = "1 montant(s) dont l'enregistrement n'a pas \xE9t\xE9 nomm\xE9";
+
+// A way of reading the line's amount: by the owner (`read`), or by the template itself (`read`
+// empty, `tmpl` reading it), and how the run names what it could not read.
+struct Reader {
+  const char* what;
+  std::function<std::string(Table&)> read;
+  const char* tmpl;
+  std::string named;
+};
+
 }  // namespace
 
 TEST_F(UnreadAmountsExportTest, NoExportIsWrittenOverAnAmountThatDoesNotReadWhoeverReadsIt) {
-  const std::string line2 = "C50 enregistrement 2, pi\xE8" "ce 000002, compte 60100000\n";
-  const std::string unnamed = "1 montant(s) dont l'enregistrement n'a pas \xE9t\xE9 nomm\xE9";
-  const struct Case {
-    const char* what;
-    std::function<std::string(Table&)> read;
-    const char* tmpl;  // the template reading the line itself when `read` is empty
-    std::string named;
-  } cases[] = {
+  const std::string line2 = kLine2, unnamed = kUnnamed;
+  const Reader cases[] = {
       {"the number read raw", [](Table& t) { return std::string(FormatNumber(14, 2, false, t.GetFieldNum(L::BMONTANTE))); },
        kExported, line2},
       {"its text read by Val", [](Table& t) { return std::string(FormatNumber(14, 2, false, Val(t.GetField(L::BMONTANTE)))); },
@@ -160,7 +167,7 @@ TEST_F(UnreadAmountsExportTest, NoExportIsWrittenOverAnAmountThatDoesNotReadWhoe
   for (const std::string& garbage : {std::string("abc"), std::string(14, '\0'), std::string("-1e300"),
                                      std::string("nan"), std::string("12.3.4")}) {
     SCOPED_TRACE(std::string("\"") + garbage.c_str() + "\"");
-    for (const Case& c : cases) {
+    for (const Reader& c : cases) {
       SCOPED_TRACE(c.what);
       MakeLines();
       LinesOwner sound(c.read);
@@ -237,14 +244,8 @@ TEST_F(UnreadAmountsExportTest, AnAmountNamedByTheOwnerOrOfAnotherTableRefusesTh
 // the opening balance the program writes in credit with both amounts negated (the euros below zero,
 // the francs above) read.
 TEST_F(UnreadAmountsExportTest, ALineAmountNoEntryMakesReadsAsOneThatDoesNotRead) {
-  const std::string line2 = "C50 enregistrement 2, pi\xE8" "ce 000002, compte 60100000\n";
-  const std::string unnamed = "1 montant(s) dont l'enregistrement n'a pas \xE9t\xE9 nomm\xE9";
-  const struct Reader {
-    const char* what;
-    std::function<std::string(Table&)> read;
-    const char* tmpl;
-    std::string named;
-  } readers[] = {
+  const std::string line2 = kLine2, unnamed = kUnnamed;
+  const Reader readers[] = {
       {"the number read raw", [](Table& t) { return std::string(FormatNumber(14, 2, false, t.GetFieldNum(L::BMONTANTE))); },
        nullptr, line2},
       {"the amount as the reports read it", [](Table& t) { return std::to_string(StoredAmountOf(t, L::BMONTANTE)); },
