@@ -4,6 +4,7 @@
 
 #include "data/error_report.h"
 #include "data/line_change_steps.h"
+#include "data/record_fields.h"
 #include "data/table.h"
 #include "data/table_internal.h"
 #include "data/table_results.h"
@@ -290,12 +291,12 @@ std::string UnreadableAmountLinesText(std::vector<UnreadableAmountLine> lines, s
 
 std::string UnreadableAmountsMessage(const std::vector<UnreadableAmountLine>& lines) {
   if (lines.empty()) return "";
-  return FillPlaceholder(LoadStr(kMsgUnreadableAmounts), UnreadableAmountLinesText(lines));
+  return FillPlaceholders(LoadStr(kMsgUnreadableAmounts), {LargestLineText(), UnreadableAmountLinesText(lines)});
 }
 
 std::string UnreadableAmountsFileMessage(const std::vector<UnreadableAmountLine>& lines) {
   if (lines.empty()) return "";
-  return FillPlaceholder(LoadStr(kMsgUnreadableFileNotWritten), UnreadableAmountLinesText(lines));
+  return FillPlaceholders(LoadStr(kMsgUnreadableFileNotWritten), {LargestLineText(), UnreadableAmountLinesText(lines)});
 }
 
 std::string UnreadableAmountsCaption() { return LoadStr(kCaptionUnreadableAmounts); }
