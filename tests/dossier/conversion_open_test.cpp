@@ -356,6 +356,7 @@ TEST_F(DossierOpenTest, ABackupWithoutATableOfTheBooksIsRefusedNamingIt) {
     EXPECT_NE(selection.refusal.find("Il y manque:\n\n   " + std::string(table) + ".dbf\n"), std::string::npos)
         << selection.refusal;
   }
+}
 
 // The restore's trial conversion holds a permit for its scratch copy only: while it writes there, a
 // write of the dossier's own draft is refused.
