@@ -1,5 +1,7 @@
 #include "entry/headers_list.h"
 
+#include <optional>
+
 #include "data/dossier_files.h"
 #include "data/entry_lines.h"
 #include "data/error_report.h"
@@ -42,6 +44,12 @@ constexpr int kMsgHeaderMissing = 16007;        // the journal's code, the month
 constexpr int kMsgHeaderHeld = 16003;
 constexpr int kContextHeaderLock = 2203;        // the engine's box of a header lock that failed otherwise
 constexpr int kMsgMonthHoldsLines = 16005;
+// "Saisir" whose journal or header, and the new journal-month whose journal or header, the disk would
+// not read; the new journal-month whose header it would not write (the journal, the month, the file and
+// the error).
+constexpr int kMsgEntryUnread = 38150;
+constexpr int kMsgHeaderUnread = 38151;
+constexpr int kMsgHeaderUnwritten = 38152;
 constexpr int kColumnMonth = 23000, kColumnJournal = 23001, kColumnName = 23002, kColumnState = 23003;
 constexpr int kColumnDebit = 66, kColumnCredit = 67;
 constexpr int kLabelDraft = 16001, kLabelValidated = 16002;
@@ -54,6 +62,19 @@ bool OpenOnC10(::Table* t) { return t != nullptr && t->OpenShared(PathC10(), kTa
 void Refuse(gui::Window* owner, int message) {
   gui::MessageBeep(0);
   gui::MessageBox(owner, LoadStr(message), LoadStr(kTitleAttention), gui::MB_OK | gui::MB_ICONSTOP);
+}
+
+// "Saisir" on `journalMonth` stopped by a read the disk refused while `reading` watched: said in one
+// sentence, the watch ended first. False.
+bool SayEntryUnread(gui::Window* owner, const std::string& journalMonth, std::optional<RefusalWatch>& reading,
+                    const std::string& file) {
+  const std::string text = FillPlaceholders(
+      LoadStr(kMsgEntryUnread),
+      {posting::JournalOf(journalMonth), posting::MonthDisplay(journalMonth), reading->Reason(0, file, 0)});
+  reading.reset();
+  gui::MessageBeep(0);
+  gui::MessageBox(owner, text, LoadStr(kTitleAttention), gui::MB_OK | gui::MB_ICONSTOP);
+  return false;
 }
 
 const BrowseColumnTable& HeaderColumns() {
@@ -88,7 +109,12 @@ bool RequestJournalEntry(gui::Window* owner, const std::string& journalMonth) {
   }
   Table& c10 = *TableC10;
   const std::string journal = posting::JournalOf(journalMonth);
+  // The journal and its header read watched: a read the disk refused is no journal missing nor
+  // cancelled, and no header missing; it is said in one sentence, the engine's box held back.
+  std::optional<RefusalWatch> reading(std::in_place, RefusalWatch::EngineBoxes::kHeld);
+  auto unread = [&] { return SayEntryUnread(owner, journalMonth, reading, c10.tablePath); };
   const posting::JournalRecord j = posting::ReadJournal(c10, journal);
+  if (reading->ReadRefused()) return unread();
   if (!j.found || j.cancelled) {
     gui::MessageBeep(0);
     gui::MessageBox(owner, FillPlaceholder(LoadStr(kMsgJournalToReactivate), journal), LoadStr(kTitleAttention),
@@ -96,7 +122,10 @@ bool RequestJournalEntry(gui::Window* owner, const std::string& journalMonth) {
     return false;
   }
   // The draft header itself, sought with its source letter: a closed one is never taken for it.
-  if (!posting::SeekHeader(c10, journalMonth, posting::kDraftSource) || c10.IsDeleted()) {
+  const bool header = posting::SeekHeader(c10, journalMonth, posting::kDraftSource) && !c10.IsDeleted();
+  if (reading->ReadRefused()) return unread();
+  reading.reset();
+  if (!header) {
     gui::MessageBeep(0);
     gui::MessageBox(owner,
                     FillPlaceholders(LoadStr(kMsgHeaderMissing), {journal, posting::MonthDisplay(journalMonth)}),
@@ -309,7 +338,16 @@ void TWSaiBroEntJournaux::EvKeyDown(int vk, unsigned repeat, unsigned flags) {
 void TWSaiBroEntJournaux::CmSaisir() {
   if (Busy() || !HasAccessRight(rightsFunction, 3)) return;
   const std::string code = SelectedCode();
-  if (code.empty() || PositionOnSelectedRow(0) == 0) {
+  // The selected header read watched: a read the disk refused is said, never taken for a cancelled one.
+  std::optional<RefusalWatch> reading(std::in_place, RefusalWatch::EngineBoxes::kHeld);
+  const long recno = code.empty() ? 0 : PositionOnSelectedRow(0);
+  const bool cancelled = recno != 0 && Cursor()->IsDeleted();
+  if (reading->ReadRefused()) {
+    SayEntryUnread(this, code.substr(0, posting::kJournalMonthKeyLength), reading, Cursor()->tablePath);
+    return;
+  }
+  reading.reset();
+  if (recno == 0) {
     gui::MessageBeep(0);
     return;
   }
@@ -323,7 +361,7 @@ void TWSaiBroEntJournaux::CmSaisir() {
                     LoadStr(kTitleAttention), gui::MB_OK | gui::MB_ICONINFORMATION);
     return;
   }
-  if (Cursor()->IsDeleted()) {
+  if (cancelled) {
     gui::MessageBeep(0);
     return;
   }
@@ -339,7 +377,21 @@ void TWSaiBroEntJournaux::CmCreer() {
   TDNouveauJournal dialog(this, &target, false, TDNouveauJournal::kNewJournal, true, false);
   if (dialog.Execute(kTaskModal) != gui::IDOK) return;
   const std::string journalMonth = target.substr(0, posting::kJournalMonthKeyLength);
+  // The journal and the header read and the header written watched: a refusal is said in one
+  // sentence, the engine's box held back.
+  std::optional<RefusalWatch> making(std::in_place, RefusalWatch::EngineBoxes::kRefusalsHeld);
   const posting::HeaderCreation made = posting::EnsureDraftHeader(*TableC10, journalMonth);
+  if (made == posting::HeaderCreation::Failed && making->HasReason() && making->RefusedResult() != 0) {
+    const int said = making->ReadRefused() ? kMsgHeaderUnread : kMsgHeaderUnwritten;
+    const std::string text = FillPlaceholders(LoadStr(said), {posting::JournalOf(journalMonth),
+                                                              posting::MonthDisplay(journalMonth),
+                                                              making->Reason(0, TableC10->tablePath, 0)});
+    making.reset();
+    gui::MessageBeep(0);
+    gui::MessageBox(this, text, LoadStr(kTitleAttention), gui::MB_OK | gui::MB_ICONSTOP);
+    return;
+  }
+  making.reset();
   if (made == posting::HeaderCreation::NoJournal) {
     gui::MessageBeep(0);
     gui::MessageBox(this, FillPlaceholder(LoadStr(kMsgJournalToReactivate), posting::JournalOf(journalMonth)),

@@ -86,6 +86,8 @@ constexpr int kColumnDebit = 23015, kColumnCredit = 23016, kColumnLetter = 23017
 constexpr int kStatusBalance = 32412;  // the account's code and name, its balance, the currency
 constexpr int kLabelEuros = 2277, kLabelFrancs = 2278;
 constexpr int kMsgHeaderMissing = 16007;    // the journal's code, the month
+// The header the disk would not read (the journal's code, the month, the file and the error).
+constexpr int kMsgEntryUnread = 38150;
 constexpr int kMsgUnbalancedFrancs = 178, kMsgUnbalancedEuros = 32400;  // the journal, the month, the balance
 constexpr int kTitleJournalSearch = 16017;
 constexpr int kTitleWordSearch = 16016;     // the journal, the month, the year
@@ -251,10 +253,17 @@ void TWSaiBroDetJournaux::SetupWindow() {
   // so it is granted again, and kept until the window goes. Sought with its source letter: a
   // missing draft header is never mistaken for the closed one.
   ::Table& c10 = *TableC10;
-  if (!posting::SeekHeader(c10, key_, posting::kDraftSource) || c10.IsDeleted()) {
+  // A header whose read the disk refused is no header missing: the read is said.
+  std::optional<RefusalWatch> reading(std::in_place, RefusalWatch::EngineBoxes::kHeld);
+  const bool header = posting::SeekHeader(c10, key_, posting::kDraftSource) && !c10.IsDeleted();
+  const std::string unread = reading->ReadRefused() ? reading->Reason(0, c10.tablePath, 0) : std::string();
+  reading.reset();
+  if (!header || !unread.empty()) {
     gui::MessageBeep(0);
-    const std::string text =
-        FillPlaceholders(LoadStr(kMsgHeaderMissing), {posting::JournalOf(key_), posting::MonthDisplay(key_)});
+    const std::string journal = posting::JournalOf(key_), month = posting::MonthDisplay(key_);
+    const std::string text = unread.empty()
+                                 ? FillPlaceholders(LoadStr(kMsgHeaderMissing), {journal, month})
+                                 : FillPlaceholders(LoadStr(kMsgEntryUnread), {journal, month, unread});
     gui::MessageBox(this, text, LoadStr(kTitleAttention), gui::MB_OK | gui::MB_ICONSTOP);
     gui::PostCommand(GetHandle(), cmd::Quitter);
     return;

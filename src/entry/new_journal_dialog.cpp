@@ -1,9 +1,11 @@
 #include "entry/new_journal_dialog.h"
 
 #include <cstdlib>
+#include <optional>
 
 #include "controls/mcontrols.h"
 #include "controls/medit.h"
+#include "data/error_report.h"
 #include "data/session.h"
 #include "data/table.h"
 #include "platform/gui/application.h"
@@ -11,6 +13,7 @@
 #include "platform/gui/messagebox.h"
 #include "resources/string_table.h"
 #include "runtime/dates.h"
+#include "runtime/text.h"
 #include "runtime/xbase.h"
 #include "shell/graphics.h"
 
@@ -20,6 +23,8 @@ namespace {
 constexpr int kMsgChooseJournalAndMonth = 16040;
 constexpr int kTitleAttention = 52;
 constexpr int kMsgJournalMissing = 16041;
+// The journal chosen, whose read the disk refused (its code, the file and the error).
+constexpr int kMsgJournalUnread = 38154;
 
 constexpr int kDayAt = 7, kLabelAt = 9, kClearAt = 34;  // 0-based places in CiblePiece
 constexpr int kLabelWidth = 25;
@@ -130,7 +135,17 @@ bool TDNouveauJournal::CanClose() {
   }
   const std::string code = codes_[static_cast<std::size_t>(j)];
   if (check_) {
+    // A journal whose read the disk refused is no journal missing: the read is said, the dialog stays.
+    std::optional<RefusalWatch> reading(std::in_place, RefusalWatch::EngineBoxes::kHeld);
     const posting::JournalRecord journal = posting::ReadJournal(*TableC10, code);
+    if (reading->ReadRefused()) {
+      const std::string text = FillPlaceholders(LoadStr(kMsgJournalUnread), {code, reading->Reason(0, "", 0)});
+      reading.reset();
+      gui::MessageBeep(0);
+      gui::MessageBox(this, text, LoadStr(kTitleAttention), gui::MB_OK | gui::MB_ICONSTOP);
+      return false;
+    }
+    reading.reset();
     if (!journal.found || journal.cancelled) {
       gui::MessageBeep(0);
       gui::MessageBox(this, LoadStr(kMsgJournalMissing), LoadStr(kTitleAttention), gui::MB_OK | gui::MB_ICONSTOP);

@@ -46,6 +46,8 @@ constexpr int kMsgPutBack = 16267;
 constexpr int kMsgNotPutBack = 16268;              // why not
 constexpr int kBlankLines = 55;                    // "\n\n" after the invariant check's report
 constexpr int kMsgFilesWontOpen = 16269;
+// The list of journal-months to validate not read whole, a read refused (the file and the error).
+constexpr int kMsgMonthsUnread = 38153;
 
 bool MainEuro() { return TheDossierRecord.At(DossierRecord::kEuroMainPos) != 'N'; }
 
@@ -178,12 +180,22 @@ namespace {
 // The dossier given back on every way out: shared again, its state "2", opened again.
 class ExclusiveHold {
  public:
-  ~ExclusiveHold() {
+  ~ExclusiveHold() { Release(); }
+  // Given back now (once): true when the dossier opened again, false when its opening refused it and
+  // said why in its own box, the dossier left closed.
+  bool Release() {
+    if (released_) return reopened_;
+    released_ = true;
     CloseAllTables();
     ReleaseDossierExclusive();
     SetDossierState('2');
-    if (Services().ensureDossierOpen) Services().ensureDossierOpen();
+    reopened_ = !Services().ensureDossierOpen || Services().ensureDossierOpen();
+    return reopened_;
   }
+
+ private:
+  bool released_ = false;
+  bool reopened_ = true;
 };
 
 std::string EndMessage(const ValidationResult& r, const std::vector<std::string>& months, const std::string& date) {
@@ -214,26 +226,34 @@ void CmValidationJournaux() {
   std::vector<DraftMonth> months;
   std::string latest;
   long closed = 0;
+  std::string unread;  // why the list could not be read whole
   {
     // A read the disk refuses here would leave a journal-month out, or its balance short: said alone.
     RefusalWatch reads(RefusalWatch::EngineBoxes::kHeld);
     ::Table c10, c40, c50;
     if (!c10.OpenShared(PathC10(), "C10CODE", true) || !c50.OpenShared(PathC50(), "", true)) {
+      if (!reads.ReadRefused()) {
+        gui::MessageBeep(0);
+        gui::MessageBox(parent, LoadStr(kMsgFilesWontOpen), LoadStr(kTitleAttention), gui::MB_OK | gui::MB_ICONSTOP);
+        return;
+      }
+    } else {
+      months = ListDraftMonths(c50, c10);
+      if (c40.OpenShared(PathC40(), "", true)) {
+        latest = LatestValidationDate(c40);
+        closed = static_cast<long>(c40.RecCount());
+      }
+    }
+    if (reads.ReadRefused()) unread = FillPlaceholder(LoadStr(kMsgMonthsUnread), reads.Reason(0, "", 0));
+  }
+  if (!unread.empty()) {
+    // The dossier given back first: a disk that still refuses keeps it closed, which its opening says
+    // in one box with why; opened again, the list's refusal is said alone.
+    if (hold.Release()) {
       gui::MessageBeep(0);
-      gui::MessageBox(parent, reads.ReadRefused() ? reads.Reason(0, "", 0) : std::string(LoadStr(kMsgFilesWontOpen)),
-                      LoadStr(kTitleAttention), gui::MB_OK | gui::MB_ICONSTOP);
-      return;
+      gui::MessageBox(parent, unread, LoadStr(kTitleAttention), gui::MB_OK | gui::MB_ICONSTOP);
     }
-    months = ListDraftMonths(c50, c10);
-    if (c40.OpenShared(PathC40(), "", true)) {
-      latest = LatestValidationDate(c40);
-      closed = static_cast<long>(c40.RecCount());
-    }
-    if (reads.ReadRefused()) {
-      gui::MessageBeep(0);
-      gui::MessageBox(parent, reads.Reason(0, "", 0), LoadStr(kTitleAttention), gui::MB_OK | gui::MB_ICONSTOP);
-      return;
-    }
+    return;
   }
   TDSaiValidation form(parent, months, latest, closed);
   if (form.Execute(kTaskModal) != gui::IDOK) return;

@@ -694,6 +694,8 @@ void ChartList::ReCalerAccounts(std::string key) {
       const CreateResult made = CreateChartRecord(*ProgramTable(), *LookupCursor(), *file_, key, "");
       if (made.outcome == CreateOutcome::Created) ShowNewRecord(key);
       else if (made.outcome == CreateOutcome::Exists) LocateCode(key);
+      else if (!made.refusal.empty())
+        gui::MessageBox(this, made.refusal, LoadStr(kCaptionWarning), gui::MB_OK | gui::MB_ICONSTOP);
     } else {
       // No: the nearest account, the code cut one character at a time.
       for (std::string cut = RTrim(key.c_str()); !cut.empty(); cut.pop_back())
@@ -718,6 +720,8 @@ void ChartList::ReCalerSections(const std::string& key) {
         const CreateResult made = CreateChartRecord(*ProgramTable(), *LookupCursor(), *file_, key, "");
         if (made.outcome == CreateOutcome::Created) ShowNewRecord(key);
         else if (made.outcome == CreateOutcome::Exists) LocateCode(key);
+        else if (!made.refusal.empty())
+          gui::MessageBox(this, made.refusal, LoadStr(kCaptionWarning), gui::MB_OK | gui::MB_ICONSTOP);
       }
     }
   }

@@ -335,6 +335,8 @@ void TWFichiersC10::CmRecaler() {
         const CreateResult made = CreateCodeRecord(*TableC10, kind_->kind, code, kind_->codeWidth, "");
         if (made.outcome == CreateOutcome::Created) ShowNewCode(code);
         else if (made.outcome == CreateOutcome::Exists) LocateCode(code);
+        else if (!made.refusal.empty())
+          gui::MessageBox(this, made.refusal, LoadStr(kCaptionWarning), gui::MB_OK | gui::MB_ICONSTOP);
       }
     }
   }

@@ -11,6 +11,7 @@
 #include "platform/gui/command.h"
 #include "platform/gui/constants.h"
 #include "platform/gui/filedialog.h"
+#include "platform/gui/messagebox.h"
 #include "resources/string_table.h"
 #include "runtime/code_helpers.h"
 #include "runtime/inifiles.h"
@@ -25,6 +26,7 @@ namespace {
 
 constexpr int kReportCodeWidth = 10;
 constexpr int kReportFromWidth = 200;
+constexpr int kTitleAttention = 52;  // "ATTENTION"
 constexpr std::size_t kReportFromCut = 10;
 
 bool IsReportKind(const std::string& kind) { return !kind.empty() && (kind[0] == 'Y' || kind[0] == 'Z'); }
@@ -241,7 +243,14 @@ bool TDDonNouv::CanClose() {
     case CreateOutcome::Exists:
       return refuse(LoadStr(kMsgCodeExists), Trimmed(a.code) + " - " + made.existingName, kCode);
     case CreateOutcome::LockRefused: return refuse(LoadStr(kMsgRecordLocked), "", kCode);
-    case CreateOutcome::Failed: break;
+    case CreateOutcome::Failed:
+      if (!made.refusal.empty()) {
+        gui::MessageBeep(0);
+        gui::MessageBox(this, made.refusal, LoadStr(kTitleAttention), gui::MB_OK | gui::MB_ICONSTOP);
+        FocusField(code_);
+        return false;
+      }
+      break;
   }
   return refuse(LoadStr(kMsgCreateFailed), "", kCode);
 }

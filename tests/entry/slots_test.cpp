@@ -21,6 +21,7 @@
 #include "shell/application.h"
 #include "shell/mdi_client.h"
 #include "support/books_writes.h"
+#include "support/refused_read.h"
 #include "support/totals_post.h"
 
 namespace entry_test {
@@ -346,6 +347,95 @@ TEST_F(SlotsTest, CreerMakesANewJournalMonthAndOpensIt) {
   Send(list, browse_cmd::Annuler);
   EXPECT_NE(test_support::ShownTexts().find("il ne peut pas \xEAtre annul\xE9"), std::string::npos);
   EXPECT_EQ(list->Store().MarkerOf(list->GetSelectedRowIndex() - 1), kMarkerOrdinary);
+}
+
+// "Saisir" on a journal-month, and "Créer" of a new one, over a disk that refuses one read of the general file
+// or its index (each read in turn, EIO once): the lines window opens (the month made), or one box says in the
+// command's own sentence (or its dialog's) that the disk refused a read, naming the file; never that the
+// journal is missing or cancelled, or its header lost, for a read that went short, never the engine's box.
+TEST_F(SlotsTest, SaisirAndCreerOverARefusedReadOfTheGeneralFileSayThatRead) {
+  Open();
+  const std::string month = JournalMonths()[0].first;
+  Menu(command_id::SaisieEcritures);
+  TWSaiBroEntJournaux* list = Headers();
+  ASSERT_NE(list, nullptr);
+  struct Case {
+    const char* command;
+    const char* said;      // the start of the command's own sentence
+    const char* alsoSaid;  // ... or of its dialog's
+    const char* shot;
+    const char* file;
+    const char* month;  // of "Créer"
+  };
+  const Case cases[] = {
+      {"Saisir", "Le journal ", "Le journal ", "saisir_journal_unread", "/c10je.dbf", ""},
+      {"Cr\xE9" "er", "Le centralisateur du journal CAI de 07/", "Le journal CAI n'a pas pu", "", "/c10je.dbf",
+       "C607"},
+      {"Cr\xE9" "er", "Le centralisateur du journal CAI de 08/", "Le journal CAI n'a pas pu",
+       "new_journal_month_unread", "/c10je.mdx", "C608"},
+  };
+  for (const Case& c : cases) {
+    long said = 0, dialogSaid = 0;
+    bool opened = false, made = false;
+    for (int nth = 1; nth <= 80 && !made; ++nth) {
+      SCOPED_TRACE(std::string(c.command) + ", read " + std::to_string(nth) + " of " + c.file + " refused");
+      gui::ModalSeam::Reset();
+      int seen = 0;
+      if (c.command[0] == 'S') {
+        ASSERT_TRUE(list->LocateCode(month + "B"));
+        test_support::RefusedRead::Arm(c.file, nth);
+        Send(list, browse_cmd::Modifier);
+      } else {
+        gui::ModalSeam::QueueDialogAnswer(gui::IDOK, [nth, &c](gui::Window& w) {
+          auto& d = dynamic_cast<TDNouveauJournal&>(w);
+          EXPECT_TRUE(d.SelectJournal("CAI"));
+          EXPECT_TRUE(d.SelectMonth(c.month));
+          test_support::RefusedRead::Arm(c.file, nth);
+        });
+        Send(list, browse_cmd::Nouveau);
+      }
+      seen = test_support::RefusedRead::Seen();
+      test_support::RefusedRead::Disarm();
+      const std::string shown = test_support::ShownTexts();
+      for (const char* untrue : {"Erreur BDE", "n'existe pas ou est annul", "est introuvable"})
+        EXPECT_EQ(shown.find(untrue), std::string::npos) << shown;
+      TWSaiBroDetJournaux* w = WindowOf(c.command[0] == 'S' ? month : std::string(c.month) + "CAI");
+      opened = opened || w != nullptr;
+      // The new month made, the next "Créer" would find it: its reads are all tried.
+      made = w != nullptr && c.command[0] != 'S';
+      if (w != nullptr) {
+        gui::SendMessage(w->GetHandle(), gui::WM_CLOSE);
+        gui::ProcessPendingMessages();
+      } else if (seen >= nth) {
+        std::vector<gui::ShownModal> boxes;
+        for (const gui::ShownModal& m : gui::ModalSeam::Shown())
+          if (m.kind == gui::ModalKind::MessageBox) boxes.push_back(m);
+        ASSERT_LE(boxes.size(), 1u) << "more than one box: " << shown;
+        // (A label's read refused as the new window paints its rows leaves it closed without a word:
+        // that read is the window's, not the command's.)
+        if (boxes.empty()) continue;
+        const std::string& text = boxes[0].text;
+        if (text.rfind(c.said, 0) == 0 || text.rfind(c.alsoSaid, 0) == 0) {
+          EXPECT_NE(text.find("une lecture ayant \xE9t\xE9 refus\xE9" "e (erreur de lecture sur le disque"),
+                    std::string::npos) << text;
+          EXPECT_NE(text.find(c.file + 1), std::string::npos) << text;
+          const bool own = text.rfind(c.said, 0) == 0;
+          const long n = ++(own ? said : dialogSaid);
+          if (n == 1 && own && *c.shot != '\0') test_support::ScreenshotMessage(boxes[0], "entry", c.shot);
+          if (n == 1 && !own) test_support::ScreenshotMessage(boxes[0], "entry", "new_journal_unread");
+        }
+      }
+      ASSERT_FALSE(HasFailure());
+      if (seen < nth) break;
+    }
+    EXPECT_TRUE(opened) << c.command;
+    EXPECT_GE(said, 1) << c.command;
+    CloseAll();
+    Menu(command_id::SaisieEcritures);
+    list = Headers();
+    ASSERT_NE(list, nullptr);
+  }
+  ExpectInvariants("after the refused reads");
 }
 
 // "Journaux saisis" has no layout: "Visualiser" and "Imprimer" are greyed in the Fichier menu, the tool bar and the

@@ -4,6 +4,8 @@
 #include <unistd.h>
 
 #include <cstdio>
+#include <filesystem>
+#include <functional>
 #include <thread>
 
 #include "core_fixture.h"
@@ -12,12 +14,14 @@
 #include "masterdata/core/code_checks.h"
 #include "masterdata/core/code_values.h"
 #include "platform/dbase/idapi.h"
+#include "platform/system/files.h"
 #include "runtime/dossier_record.h"
 #include "runtime/text.h"
 #include "runtime/xbase.h"
 #include "support/demo_oracle.h"
 #include "support/line_files.h"
 #include "support/other_process.h"
+#include "support/refused_read.h"
 
 namespace md_test {
 namespace {
@@ -178,6 +182,57 @@ TEST_F(ChartCoreTest, TwoStationsCreatingOneAccountAtOnceLeaveOneRecord) {
 // The oracle of the generated dossier tells a chart that does not hold together: a customer under the suppliers'
 // collective, an analytic mark in a dossier without sections, a budget whose euros are not its francs converted,
 // a domiciliation whose RIB key is wrong.
+// A new code or account another station made meanwhile, looked up under the creation lock while the disk
+// refuses one read of its file or its index (each read in turn, EIO once, on a cursor opened for it): found,
+// or refused with one sentence naming the file; never a second record for a look-up that went short.
+TEST_F(ChartCoreTest, ACodeWhoseLookUpTheDiskRefusesIsNeverWrittenTwice) {
+  Put('Q', "XS", "Source");
+  {
+    Table c20, models;
+    ASSERT_TRUE(c20.OpenShared(PathC20(), "C20CODE"));
+    ASSERT_EQ(CreateChartRecord(c20, models, AccountsFile(), "467", "").outcome, CreateOutcome::Created);
+  }
+  struct Case {
+    std::string base, tag, code;
+    std::function<CreateResult(Table&)> create;
+  };
+  const Case cases[] = {
+      {PathC10(), kC10Tag, "XS", [](Table& t) { return CreateCodeRecord(t, 'Q', "XS", 4, ""); }},
+      {PathC20(), "C20CODE", "467",
+       [](Table& t) {
+         Table models;
+         return CreateChartRecord(t, models, AccountsFile(), "467", "");
+       }},
+  };
+  for (const Case& c : cases) {
+    long refused = 0;
+    for (const char* extension : {".dbf", ".mdx"}) {
+      const std::string file =
+          "/" + std::filesystem::path(platform::ResolvePath(c.base + extension)).filename().string();
+      for (int nth = 1; nth <= 40; ++nth) {
+        SCOPED_TRACE(c.code + ", read " + std::to_string(nth) + " of " + file + " refused");
+        Table t;
+        ASSERT_TRUE(t.OpenShared(c.base, c.tag));
+        test_support::RefusedRead::Arm(file, nth);
+        const CreateResult made = c.create(t);
+        const int seen = test_support::RefusedRead::Seen();
+        test_support::RefusedRead::Disarm();
+        t.CloseTable();
+        EXPECT_NE(made.outcome, CreateOutcome::Created);
+        if (made.outcome == CreateOutcome::Failed) {
+          ++refused;
+          EXPECT_EQ(made.refusal.rfind("Le code " + c.code + " n'a pas \xE9t\xE9 cr\xE9\xE9, une lecture", 0), 0u)
+              << made.refusal;
+          EXPECT_NE(made.refusal.find(file.substr(1)), std::string::npos) << made.refusal;
+        }
+        ASSERT_FALSE(HasFailure());
+        if (seen < nth) break;
+      }
+    }
+    EXPECT_GE(refused, 1) << c.code;
+  }
+}
+
 TEST_F(ChartCoreTest, TheOracleTellsAWrongChart) {
   const std::string folder = Dir() + "/md";
   auto oracle = [folder] {

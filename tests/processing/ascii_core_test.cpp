@@ -29,6 +29,7 @@
 #include "runtime/logfile.h"
 #include "support/books_writes.h"
 #include "support/other_process.h"
+#include "support/refused_read.h"
 
 namespace processing_test {
 namespace {
@@ -254,6 +255,56 @@ TEST_F(AsciiImportTest, AFileOfThreePiecesIsImportedRenamedAndLoggedOnce) {
   EXPECT_FALSE(again.importedBefore.empty());
   EXPECT_FALSE(processing::ImportAsciiFile(*TableC10, c50, c60, again).written);
   EXPECT_EQ(Records(), before + 7);
+}
+
+// A file read against the dossier while the disk refuses one read of the general file, its index or the
+// chart (each read in turn, EIO once): the file is importable, or refused for that read alone, said once
+// with the file; never a journal, account or code called unknown, nor a check that passes, for a read that
+// went short. The writer's own check of the pieces read whole says the same.
+TEST_F(AsciiImportTest, ARefusedReadOfTheDossierIsNoUnknownJournalAccountOrCode) {
+  SetLogDossier(Dir() + "/lt/", "LT");
+  const std::string path = File("ventes.txt", ThreePieces());
+  const AsciiRead whole = Read(path);
+  ASSERT_TRUE(whole.Importable()) << ErrorsOf(whole);
+  auto fileOf = [](const std::string& base, const char* extension) {
+    return "/" + std::filesystem::path(platform::ResolvePath(base + extension)).filename().string();
+  };
+  const std::string files[] = {fileOf(PathC10(), ".dbf"), fileOf(PathC10(), ".mdx"), fileOf(PathC20(), ".dbf")};
+  for (const std::string& file : files) {
+    long refused = 0, checkRefused = 0;
+    for (int nth = 1; nth <= 200; ++nth) {
+      SCOPED_TRACE(file + ", read " + std::to_string(nth) + " refused");
+      test_support::RefusedRead::Arm(file, nth);
+      const AsciiRead read = Read(path);
+      int seen = test_support::RefusedRead::Seen();
+      test_support::RefusedRead::Disarm();
+      if (!read.Importable()) {
+        ++refused;
+        ASSERT_EQ(read.errors.size(), 1u) << ErrorsOf(read);
+        EXPECT_EQ(read.errors[0].line, 0) << ErrorsOf(read);
+        EXPECT_EQ(read.errors[0].text.find('\n'), std::string::npos) << "one row of the list: " << ErrorsOf(read);
+        const std::string said = "Une lecture a \xE9t\xE9 refus\xE9" "e : erreur de lecture sur le disque";
+        EXPECT_EQ(read.errors[0].text.rfind(said, 0), 0u) << ErrorsOf(read);
+        EXPECT_NE(read.errors[0].text.find(file.substr(1)), std::string::npos) << ErrorsOf(read);
+      }
+      // The check alone of the pieces read whole.
+      test_support::RefusedRead::Arm(file, nth);
+      const processing::PiecesReport check = processing::CheckImportedPieces(*TableC10, c50, whole.pieces);
+      seen = std::max(seen, test_support::RefusedRead::Seen());
+      test_support::RefusedRead::Disarm();
+      if (check.outcome != processing::PiecesOutcome::Written) {
+        ++checkRefused;
+        EXPECT_EQ(check.outcome, processing::PiecesOutcome::Failed) << check.message;
+        EXPECT_NE(check.message.find("Une lecture a \xE9t\xE9 refus\xE9" "e"), std::string::npos) << check.message;
+      }
+      ASSERT_FALSE(HasFailure());
+      if (seen < nth) break;
+    }
+    if (file == files[0]) {
+      EXPECT_GE(refused, 1) << file;
+      EXPECT_GE(checkRefused, 1) << file;
+    }
+  }
 }
 
 TEST_F(AsciiImportTest, OneFaultRefusesTheWholeFileWithItsLineNumbers) {

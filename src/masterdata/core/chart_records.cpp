@@ -3,6 +3,7 @@
 #include <cctype>
 #include <cmath>
 
+#include "data/error_report.h"
 #include "data/record_fields.h"
 #include "data/table.h"
 #include "data/table_copy.h"
@@ -198,10 +199,16 @@ CreateResult CreateChartRecord(Table& t, Table& modelCursor, const ChartFile& fi
     r.outcome = CreateOutcome::LockRefused;
     return r;
   }
-  // Looked up again under the lock: another station may have created it since the dialog's check.
+  // Looked up again under the lock: another station may have created it since the dialog's check. A
+  // look-up the disk could not read is no code free: nothing is written.
+  const RefusalWatch reading(RefusalWatch::EngineBoxes::kRefusalsHeld);
   if (SeekChartCode(t, file, padded)) {
     r.outcome = CreateOutcome::Exists;
     r.existingName = RTrim(t.GetField(2));
+    return r;
+  }
+  if (reading.ReadRefused()) {
+    r.refusal = CodeUnreadText(code, reading.Reason(0, t.tablePath, 0));
     return r;
   }
   // The record is built whole, then written once: a copy never stands, even for a moment or once the

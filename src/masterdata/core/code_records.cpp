@@ -3,6 +3,7 @@
 #include <utility>
 #include <vector>
 
+#include "data/error_report.h"
 #include "data/table.h"
 #include "masterdata/core/code_kinds.h"
 #include "masterdata/core/code_values.h"
@@ -73,6 +74,10 @@ long CountCodes(Table& c10, char kind) {
   return n;
 }
 
+std::string CodeUnreadText(const std::string& code, const std::string& why) {
+  return FillPlaceholders(LoadStr(kMsgCodeUnread), {Trimmed(code), why});
+}
+
 CreateResult CreateCodeRecord(Table& c10, char kind, const std::string& code, int width, const std::string& copyFrom) {
   CreateResult r;
   if (!c10.isOpen) return r;
@@ -81,10 +86,16 @@ CreateResult CreateCodeRecord(Table& c10, char kind, const std::string& code, in
     r.outcome = CreateOutcome::LockRefused;
     return r;
   }
-  // Looked up again under the lock: another station may have created it since the dialog's check.
+  // Looked up again under the lock: another station may have created it since the dialog's check. A
+  // look-up the disk could not read is no code free: nothing is written.
+  const RefusalWatch reading(RefusalWatch::EngineBoxes::kRefusalsHeld);
   if (SeekCodeRecord(c10, kind, code, width)) {
     r.outcome = CreateOutcome::Exists;
     r.existingName = RTrim(c10.GetField(kNameField));
+    return r;
+  }
+  if (reading.ReadRefused()) {
+    r.refusal = CodeUnreadText(code, reading.Reason(0, c10.tablePath, 0));
     return r;
   }
   std::vector<FieldCopy> copy;

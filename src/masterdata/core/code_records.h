@@ -32,6 +32,9 @@ struct CreateResult {
   std::string existingName;  // the name of the code found when it exists
   std::uint32_t recno = 0;   // the new record
   bool copied = false;       // fields 3 onward came from the copy-from code
+  // Failed because the look-up of the code could not be read (a read the disk refused, never taken
+  // for a code free): why, in one sentence naming the file; nothing written.
+  std::string refusal;
 };
 
 // Creates the code record kind + code under the creation lock of C10: the look-up and the insert are one step,
@@ -39,6 +42,8 @@ struct CreateResult {
 // record) fields 3 onward are copied, memo included, and the name becomes "Copie de " + copy-from code + " " +
 // its name, cut to the field. The new record is committed and current.
 CreateResult CreateCodeRecord(Table& c10, char kind, const std::string& code, int width, const std::string& copyFrom);
+// The refusal of CreateResult: the code not created, its look-up refused (`why`: the file and the error).
+std::string CodeUnreadText(const std::string& code, const std::string& why);
 
 // Steps through the live codes of a kind (or of every record of a table without kinds).
 struct CodeSource {

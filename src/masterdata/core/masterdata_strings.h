@@ -32,6 +32,7 @@ constexpr int kIniTriParNom = 14125;         // "TriParNom"
 constexpr int kIniParmi = 14126;             // "Parmi"
 constexpr int kTextReferenceSet = 43;        // "CESETATS"
 constexpr int kMsgCreateFailed = 14128;      // the insert of a new code failed
+constexpr int kMsgCodeUnread = 38155;        // a new code's look-up refused by the disk: the code, why
 constexpr int kMsgRibDigits = 14129;         // bank and branch codes are digits
 constexpr int kMsgCounterNotNumber = 14130;  // the journal's piece counter is no number
 constexpr int kMsgRecordLocked = 14131;      // the creation lock could not be had

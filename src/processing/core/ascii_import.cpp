@@ -793,7 +793,9 @@ AsciiRead ReadAsciiFile(Table& c10, Table& c20, Table& c50, const std::string& p
   if (!r.readable) return r;
   LookInLog(r);
 
-  // The lines against the dossier; each code is looked up once.
+  // The lines against the dossier; each code is looked up once. A read the disk refused is no journal,
+  // account or code unknown: the file is refused for that read alone, said once.
+  const RefusalWatch reading(RefusalWatch::EngineBoxes::kRefusalsHeld);
   Ymd first, last;
   const bool year = TheDossierRecord.DateYmd(DossierRecord::DateField::YearStart, first) &&
                     TheDossierRecord.DateYmd(DossierRecord::DateField::YearEnd, last);
@@ -862,6 +864,13 @@ AsciiRead ReadAsciiFile(Table& c10, Table& c20, Table& c50, const std::string& p
                           : check.sourceLine > 0                         ? check.sourceLine
                                                                          : r.pieceLines[check.piece],
                           OneLine(check.message)});
+  }
+  if (reading.ReadRefused()) {
+    // One row of the form's list and of the errors' file: the sentence's lines joined.
+    std::string said;
+    for (const std::string& l : Lines(NothingImportedMessage(reading)))
+      if (!TrimmedOfSpacing(l).empty()) said += (said.empty() ? "" : " ") + TrimmedOfSpacing(l);
+    r.errors = {{0, said}};
   }
   std::stable_sort(r.errors.begin(), r.errors.end(),
                    [](const AsciiError& a, const AsciiError& b) { return a.line < b.line; });

@@ -181,6 +181,8 @@ namespace {
 PiecesReport CheckPieces(Table& c10, Table& c50, const std::vector<ImportedPiece>& pieces, long maxRecords,
                          std::vector<LineAmounts>* amounts) {
   if (pieces.empty()) return Refusal(PiecesOutcome::Empty, 0, LoadStr(kMsgEmpty));
+  // A journal whose read the disk refused is no journal unknown: the check stops and says the read.
+  const RefusalWatch reading(RefusalWatch::EngineBoxes::kRefusalsHeld);
   Ymd first, last;
   long firstDay = 0, lastDay = 0;
   if (TheDossierRecord.DateYmd(DossierRecord::DateField::YearStart, first) &&
@@ -233,6 +235,7 @@ PiecesReport CheckPieces(Table& c10, Table& c50, const std::vector<ImportedPiece
     auto known = journals.find(p.journal);
     if (known == journals.end()) {
       const posting::JournalRecord j = posting::ReadJournal(c10, p.journal);
+      if (reading.ReadRefused()) return Refusal(PiecesOutcome::Failed, i, NothingImportedMessage(reading));
       known = journals.emplace(p.journal, j.found && !j.cancelled && !IsBlank(p.journal)).first;
     }
     if (!known->second) return Refusal(PiecesOutcome::NoJournal, i, FillPlaceholder(LoadStr(kMsgNoJournal), p.journal));
