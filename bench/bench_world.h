@@ -68,7 +68,7 @@ inline bool PermitsWithheld() {
 class SetUpPermit {
  public:
   explicit SetUpPermit(const std::string& what) {
-    if (!PermitsWithheld()) permit_.emplace("banc : " + what);
+    if (!PermitsWithheld()) permit_.emplace("banc : " + what, BooksScope::OpenFolder());
   }
 
  private:
