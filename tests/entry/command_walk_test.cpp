@@ -4,7 +4,9 @@
 // through what a user does next: "Utilitaires > Sauvegarde du dossier" with the program's default
 // settings, "Restauration du dossier" of that backup, and "Validation des Journaux" of a draft
 // journal-month; then the restore of the same books in an older format, converted by the opening.
-// What each command made is restored whole, in either format, and validates.
+// What each command made is restored whole, in either format, and validates. Then every command
+// that reads amounts, over a dossier with one amount that does not read in each table that holds
+// amounts: none computes a figure from it.
 #include "line_form_fixture.h"
 
 #include <algorithm>
@@ -38,6 +40,7 @@
 #include "reports/balances/balance_sheet_commands.h"
 #include "reports/balances/balance_sheet_edition_window.h"
 #include "reports/engine/choice_dialogs.h"
+#include "reports/ledgers/ledger_forms.h"
 #include "reports/engine/visu_window.h"
 #include "resources/string_table.h"
 #include "runtime/code_helpers.h"
@@ -905,7 +908,16 @@ TEST_F(DamagedWalkTest, NoCommandComputesFromAnAmountThatDoesNotRead) {
       // The lines window of the damaged journal-month previewed with its first layout.
       {"Saisie d'Ecritures: the lines window previewed", [&] { PreviewOf(Saisir(month), 0); }, true},
       // Etats, each previewed from its form
-      {"Etats > Compte", [] { Preview(command_id::EtaCompte); }},
+      // The statement of the damaged line's customer.
+      {"Etats > Compte",
+       [&] {
+         Menu(command_id::EtaCompte);
+         auto* form = dynamic_cast<TWEtaModCompte*>(CommandWindow->GetActiveMDIChild());
+         ASSERT_NE(form, nullptr) << test_support::ShownTexts();
+         form->Account()->SetText(customer);
+         PreviewOf(form, 0);
+       },
+       true},
       {"Etats > Grands Livres", [] { Preview(command_id::EtaGrandsLivres); }, true},
       {"Etats > Journaux", [] { Preview(command_id::EtaJournaux); }, true},
       {"Etats > Balances", [] { Preview(command_id::EtaBalances); }, true},
