@@ -46,11 +46,12 @@ std::string TotalsTooLargeText(const TotalsOverflow& overflow, bool euros) {
   return FillPlaceholders(LoadStr(text), {code, largest});
 }
 
-LineChangeSteps::LineChangeSteps(LineChangeKind kind)
+LineChangeSteps::LineChangeSteps(LineChangeKind kind, UnreadAmountsMet met)
     : kind_(kind), watch_(RefusalWatch::EngineBoxes::kHeld), note_(kind), outer_(Living()) {
   if (outer_ != nullptr) return;
   Living() = this;
   permit_.emplace(LineChangeKindText(kind));
+  if (met == UnreadAmountsMet::kRefused) unreadWatch_.emplace(unread_);
 }
 
 LineChangeSteps::~LineChangeSteps() {
@@ -71,11 +72,20 @@ TotalsOverflow LineChangeSteps::Check(std::string* refusal) {
 
 bool LineChangeSteps::Begin() {
   LineChangeSteps& root = Root();
+  if (!AmountsRead()) return false;
   root.note_.Totals(root.moves_);
   return ReadWhole() && root.note_.Write();
 }
 
 bool LineChangeSteps::ReadWhole() const { return !Root().watch_.ReadRefused(); }
+
+bool LineChangeSteps::AmountsRead() {
+  // What the change read decides here, once, before its first write: an amount that did not read
+  // is never counted as zero nor guessed.
+  LineChangeSteps& root = Root();
+  if (root.unreadWatch_ && root.unread_.Any()) root.unreadRefused_ = true;
+  return !root.unreadRefused_;
+}
 
 void LineChangeSteps::Made(std::function<bool()> back) { Root().back_.push_back(std::move(back)); }
 
@@ -166,6 +176,7 @@ std::string LineChangeSteps::RefusalText(int refusedText, const std::string& fil
   if (!root.putBack_) return FillPlaceholder(LoadStr(kMsgChangeNotPutBack), Reason(file));
   if (root.noteStays_)
     return FillPlaceholders(LoadStr(kMsgChangeNoteStays), {LineChangeKindText(root.kind_), Reason(file)});
+  if (root.unreadRefused_) return UnreadAmountsRefusal(root.unread_);
   if (root.watch_.RefusedReading())
     return FillPlaceholders(LoadStr(kMsgChangeReadRefused), {LineChangeKindText(root.kind_), Reason(file)});
   return FillPlaceholder(LoadStr(refusedText), Reason(file));

@@ -31,6 +31,12 @@
 // line inside a default split) joins it: one note, one refusal watch, one take-back, and the outer
 // change says whether it is done and gives the one box.
 //
+// The change watches the amounts it reads from its first read (UnreadAmountWatch, unread_amounts.h):
+// one that met an amount that does not read (as the readers judge it) is refused by Begin before its
+// first write, its sentence naming the lines (UnreadAmountsRefusal). Only a change made to work over
+// its own line's amount (a line saved, which replaces it; a line cancelled, which takes it away: the
+// totals never counted it) says so when it is made (UnreadAmountsMet::kWorkedOver).
+//
 // A new kind of change gets its LineChangeKind (line_change_note.h), notes what it touches so that
 // the opening can finish it (FinishStoppedLineChanges, stopped_line_changes.h), and is written
 // through this class; the kill and fault matrices (tests/dossier) get its rows.
@@ -46,6 +52,7 @@
 #include "data/books_write_permit.h"
 #include "data/error_report.h"
 #include "data/line_change_note.h"
+#include "data/unread_amounts.h"
 
 class Table;
 
@@ -67,7 +74,7 @@ std::string TotalsTooLargeText(const TotalsOverflow& overflow, bool euros);
 
 class LineChangeSteps {
  public:
-  explicit LineChangeSteps(LineChangeKind kind);
+  explicit LineChangeSteps(LineChangeKind kind, UnreadAmountsMet met = UnreadAmountsMet::kRefused);
   // Not done: what was written taken back.
   ~LineChangeSteps();
   LineChangeSteps(const LineChangeSteps&) = delete;
@@ -86,10 +93,15 @@ class LineChangeSteps {
   // the currency Ends gave.
   TotalsOverflow Check(std::string* refusal);
   // The note written, with the totals planned, once they are checked and before the first write:
-  // false when it could not be, or a read was refused already; the change then writes nothing.
+  // false when it could not be, a read was refused already, or an amount read did not read (the
+  // change not made to work over it); the change then writes nothing.
   bool Begin();
   // True while every read of the tables since the change began went whole.
   bool ReadWhole() const;
+  // True while every amount the change read since it began reads (or the change is made to work over
+  // them); false refuses the change, as Begin does, for a change that writes something of its own
+  // before its note (a copy's target header and piece number): nothing is written then.
+  bool AmountsRead();
   // A write made, and how to take it back.
   void Made(std::function<bool()> back);
   // After the last write: the change is done, its note marked so. False, nothing marked, when a
@@ -157,6 +169,11 @@ class LineChangeSteps {
   LineChangeSteps* outer_ = nullptr;
   // The root change's permit to write the books (books_write_permit.h), named after its kind.
   std::optional<BooksWritePermit> permit_;
+  // The amounts the root change read that do not read, watched from its first read unless it is made
+  // to work over them.
+  UnreadAmounts unread_;
+  std::optional<UnreadAmountWatch> unreadWatch_;
+  bool unreadRefused_ = false;
   // Its end: the tables committed, its sentence of a refusal.
   Table* c50_ = nullptr;
   Table* c60_ = nullptr;

@@ -12,6 +12,8 @@ namespace {
 // record the run did not name.
 constexpr int kMsgUnreadableFileNotWritten = 34700;
 constexpr int kStrUnnamedAmounts = 34740;  // "%s montant(s) ..."
+// A run or a change of lines refused before its first write, around the same list.
+constexpr int kMsgUnreadableNothingChanged = 38400;
 
 thread_local UnreadAmounts* watching = nullptr;
 
@@ -28,6 +30,8 @@ UnreadAmountWatch::UnreadAmountWatch(UnreadAmounts& into) : previous_(watching) 
 UnreadAmountWatch::~UnreadAmountWatch() { watching = previous_; }
 
 bool WatchingUnreadAmounts() { return watching != nullptr; }
+
+const UnreadAmounts* WatchedUnreadAmounts() { return watching; }
 
 void NoteUnreadAmount(const UnreadableAmountLine& line) {
   if (watching == nullptr) return;
@@ -86,9 +90,23 @@ UnreadableAmountLine UnreadRecordLine(Table& table, int field, const std::uint8_
   }
 }
 
+namespace {
+
+// The lines of `met` named one a line, or the line of the amounts read without their record.
+std::string MetLinesText(const UnreadAmounts& met) {
+  if (!met.lines.empty()) return UnreadableAmountLinesText(met.lines);
+  return "   " + FillPlaceholder(LoadStr(kStrUnnamedAmounts), std::to_string(met.unnamed)) + "\n";
+}
+
+}  // namespace
+
 std::string UnreadAmountsFileMessage(const UnreadAmounts& met) {
   if (!met.lines.empty()) return UnreadableAmountsFileMessage(met.lines);
   if (met.unnamed == 0) return "";
-  return FillPlaceholder(LoadStr(kMsgUnreadableFileNotWritten),
-                         "   " + FillPlaceholder(LoadStr(kStrUnnamedAmounts), std::to_string(met.unnamed)) + "\n");
+  return FillPlaceholder(LoadStr(kMsgUnreadableFileNotWritten), MetLinesText(met));
+}
+
+std::string UnreadAmountsRefusal(const UnreadAmounts& met) {
+  if (!met.Any()) return "";
+  return FillPlaceholder(LoadStr(kMsgUnreadableNothingChanged), MetLinesText(met));
 }

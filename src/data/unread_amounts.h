@@ -6,6 +6,12 @@
 // their record is not known there). A reader that knows the record of an amount it read from its
 // text alone, or an owner that read its amounts before the watch began, names it with
 // NoteUnreadAmount. Outside a watch nothing is noted and nothing is asked.
+//
+// The same watch decides, once, whether a run of the dossier or a change of lines may write: the
+// change (LineChangeSteps) watches from its first read, a run reads under a BooksReading of its own
+// before its marker (DossierRunMarker); the marker, or the change's Begin, refuses before the first
+// write when an amount did not read, with UnreadAmountsRefusal naming the lines. Only a run or a
+// change made to work over such amounts says so (UnreadAmountsMet::kWorkedOver) and goes on.
 #pragma once
 
 #include <cstdint>
@@ -40,6 +46,26 @@ class UnreadAmountWatch {
 
 // True while a watch lives on this thread.
 bool WatchingUnreadAmounts();
+// What the innermost watch of this thread gathered so far; null when none lives.
+const UnreadAmounts* WatchedUnreadAmounts();
+
+// What a run that writes the books reads before its marker, watched from its first read: the
+// marker then refuses the run, before its first write, when an amount did not read.
+class BooksReading {
+ public:
+  BooksReading() : watch_(met_) {}
+
+ private:
+  UnreadAmounts met_;
+  UnreadAmountWatch watch_;
+};
+
+// What a run or a change of lines does when its watch met an amount that does not read: refuses
+// before its first write (every one), or works over it, naming it itself (the ReConstruction and the
+// restore, which leave such lines out of their totals; a line saved or cancelled, which replaces or
+// takes away its own amount, never counted in a total).
+enum class UnreadAmountsMet { kRefused, kWorkedOver };
+
 // Into the watch of this thread, if any: a line named, a record of `table` (its bytes `record`,
 // its number `recno`; 0 when unknown, and the amount goes unnamed), an amount without its record.
 void NoteUnreadAmount(const UnreadableAmountLine& line);
@@ -56,3 +82,7 @@ UnreadableAmountLine UnreadRecordLine(Table& table, int field, const std::uint8_
 // The warning of an export not written over these amounts (UnreadableAmountsFileMessage): the lines
 // named, or, when none is, how many amounts were read without their record.
 std::string UnreadAmountsFileMessage(const UnreadAmounts& met);
+// The refusal of a run or a change of lines that met them before its first write, in one sentence
+// naming the lines (or, when none is named, how many amounts were read without their record); ""
+// when none was met.
+std::string UnreadAmountsRefusal(const UnreadAmounts& met);

@@ -59,8 +59,10 @@ bool IsLettered(Table& c50) { return !IsBlank(c50.GetField(L::BLET)) || !IsBlank
 LineChange CancelLine(Table& c50, Table& c60, std::uint32_t recno, const std::string& recordText,
                       long* analyticCancelled, std::string* refusal) {
   if (analyticCancelled != nullptr) *analyticCancelled = 0;
-  // The change watches its reads from the first: a line read short decides nothing.
-  LineChangeSteps steps(LineChangeKind::LineCancelled);
+  // The change watches its reads from the first: a line read short decides nothing. It is made to
+  // work over its line's amount that does not read: the cancel takes it away, and the totals never
+  // counted it.
+  LineChangeSteps steps(LineChangeKind::LineCancelled, UnreadAmountsMet::kWorkedOver);
   steps.Ends(c50, c60, kMsgCancelRefused);
   auto refused = [&] { return Refused(c50, recno, recordText, steps, refusal); };
   auto stateOf = [&](LineChange answer) { return steps.ReadWhole() ? answer : refused(); };

@@ -156,8 +156,9 @@ SaveResult SaveLineRecord(Table& c50, Table& c60, const SaveRequest& request) {
   r.account = NormalizeAccount(v.account);
   // The save is one change: the line, its sort record, its totals, the split of its previous account
   // and, left without amount, its cancel. It watches its reads from the first: a line read short is
-  // neither missing nor cancelled.
-  LineChangeSteps steps(LineChangeKind::LineSaved);
+  // neither missing nor cancelled. It is made to work over its line's amount that does not read: the
+  // amount typed replaces it, and the totals never counted it.
+  LineChangeSteps steps(LineChangeKind::LineSaved, UnreadAmountsMet::kWorkedOver);
   steps.Ends(c50, c60, kMsgSaveRefused, v.euros);
   HeldRecordLocks splitLocks(c50);
   std::uint32_t recno = 0;

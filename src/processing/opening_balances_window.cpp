@@ -261,8 +261,7 @@ void TWTraGenerationSAN::CmAccepter() {
   if (r.code == 0) RememberOtherDossier(target_);
   gui::MessageBeep(0);
   WriteLog(processing::OpeningLogLine(request, r));
-  const unsigned icon = r.code != 0 ? gui::MB_ICONERROR : r.unreadable.empty() ? gui::MB_ICONINFORMATION
-                                                                             : gui::MB_ICONEXCLAMATION;
+  const unsigned icon = r.code != 0 ? gui::MB_ICONERROR : gui::MB_ICONINFORMATION;
   gui::MessageBox(this, processing::OpeningEndMessage(request, r), caption, gui::MB_OK | icon);
   running_ = false;
   CloseWindow();

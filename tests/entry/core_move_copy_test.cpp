@@ -1,12 +1,16 @@
 // Moving and copying pieces without windows: the day fitted to the target month, the copied
 // labels, and any sequence of moves and copies keeping every rule of the dossier (sort records,
 // headers, account and section totals) as the invariant check and the oracle read them.
+#include <filesystem>
+#include <fstream>
 #include <random>
+#include <sstream>
 #include <set>
 
 #include "core_fixture.h"
 #include "data/record_fields.h"
 #include "entry/core/move_copy.h"
+#include "runtime/text.h"
 #include "runtime/xbase.h"
 #include "support/line_files.h"
 
@@ -162,6 +166,45 @@ TEST_F(MoveCopyCoreTest, ACopiedLineReadsAsItsSource) {
     EXPECT_EQ(StoredAmountOf(c50, L::BMONTANTE), 5413);
   }
   EXPECT_TRUE(found) << key;
+}
+
+// A piece with a line whose amount does not read is neither moved nor copied with its amounts: each
+// is refused before its first write, naming the line, every file of the dossier as it was; a copy
+// that clears the amounts reads none of them and goes through.
+TEST_F(MoveCopyCoreTest, APieceWithAnAmountThatDoesNotReadIsRefusedNamed) {
+  ASSERT_TRUE(c50.GoTop(L::kCodeTag));
+  while (!c50.eof && (c50.IsDeleted() || c50.GetField(L::BCLE)[0] != 'Z' || c50.GetFieldNum(L::BMONTANTE) == 0))
+    c50.Skip(1);
+  ASSERT_FALSE(c50.eof);
+  const std::string source = std::string(c50.GetField(L::BMOIS)) + c50.GetField(L::BJAL);
+  const std::string piece = c50.GetField(L::BPIECE);
+  const std::string named = "C50 enregistrement " + std::to_string(c50.recordNumber) + ", pi\xE8" "ce " +
+                            Trimmed(piece) + ", compte " + Trimmed(c50.GetField(L::BCODE));
+  test_support::RawRecords(std::string(PathC50()) + ".dbf").Put(c50.recordNumber, "BMONTANTE", "ABC");
+  const auto files = [] {
+    std::string all;
+    for (const auto& e : std::filesystem::directory_iterator(std::string(DossierFolder))) {
+      if (!e.is_regular_file() || e.path().extension() == ".txt") continue;
+      std::ifstream in(e.path(), std::ios::binary);
+      std::ostringstream bytes;
+      bytes << in.rdbuf();
+      all += e.path().string() + bytes.str();
+    }
+    return all;
+  };
+  PieceTarget target;
+  target.journalMonth = source.substr(0, 4) + (source.substr(4, 3) == "ODA" ? "OD " : "ODA");
+  for (const bool copy : {false, true}) {
+    SCOPED_TRACE(copy ? "copy" : "move");
+    const std::string before = files();
+    const PieceResult r = copy ? CopyPiece(source, piece, target) : MovePiece(source, piece, target);
+    EXPECT_EQ(r.outcome, PieceOutcome::Failed);
+    EXPECT_NE(r.refusal.find(named), std::string::npos) << r.refusal;
+    EXPECT_EQ(r.generalLines, 0);
+    EXPECT_TRUE(files() == before) << "a file of the dossier changed";
+  }
+  target.clearAmounts = true;
+  EXPECT_EQ(CopyPiece(source, piece, target).outcome, PieceOutcome::Done);
 }
 
 }  // namespace

@@ -350,10 +350,10 @@ TEST_F(OpeningTest, AnUnbalancedTrialBalanceStopsTheRun) {
   EXPECT_EQ(TargetBytes(), bytes);
 }
 
-// Amounts that do not read count as zero and are named in the run's end message: an account's year
-// total ("12,34" over what it held) in the refusal of the trial balance it leaves unbalanced; that
-// total put back, a line of an auxiliary account ("-1e300") in the message of a run that goes to
-// its end.
+// Amounts that do not read are named, never carried as zero: an account's year total ("12,34" over
+// what it held) in the refusal of the trial balance it leaves unbalanced; that total put back, a
+// line of an auxiliary account ("-1e300"), read by the run, refuses it before its first write, its
+// end message naming the line, every file of B as it was.
 TEST_F(OpeningTest, AmountsThatDoNotReadAreNamedInTheEndMessage) {
   const std::string c20 = std::string(PathC20()) + ".dbf";
   const std::string kept = FileBytes(c20);
@@ -388,11 +388,15 @@ TEST_F(OpeningTest, AmountsThatDoNotReadAreNamedInTheEndMessage) {
     }
   }
   ASSERT_FALSE(line.empty());
+  const std::vector<std::string> before = TargetFiles();
   const OpeningResult r = Run(Request());
-  ASSERT_EQ(r.code, 0) << r.error;
+  EXPECT_EQ(r.code, processing::kOpeningMarker) << r.error;
   const std::string end = processing::OpeningEndMessage(Request(), r);
   EXPECT_NE(end.find(line), std::string::npos) << end;
+  EXPECT_NE(end.find("Rien n'a \xE9t\xE9 modifi\xE9"), std::string::npos) << end;
+  EXPECT_EQ(end.find("est termin\xE9"), std::string::npos) << end;
   EXPECT_EQ(end.find(account), std::string::npos) << end;
+  EXPECT_TRUE(TargetFiles() == before) << "a file of B changed";
 }
 
 // A journal "AN" that keeps its own counter gives the piece its number; the dossier's stays.

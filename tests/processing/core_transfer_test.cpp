@@ -631,7 +631,7 @@ TEST_F(MergeTest, AFailedRebuildPutsTheDossierBack) {
 
 // An account's previous-year debit in francs, 60 000 000 000,00 in each dossier: together past what
 // the field holds. The merge stops on that account, naming it and the sum, never as a refused
-// write, and the dossier is put back from its copies.
+// write, before it copies or changes anything.
 TEST_F(MergeTest, APreviousYearFigurePastItsFieldStopsTheMergeByName) {
   std::string account;
   for (const std::string& folder : {o_ + "c20o", a_ + "c20a"}) {
@@ -647,7 +647,10 @@ TEST_F(MergeTest, APreviousYearFigurePastItsFieldStopsTheMergeByName) {
   const std::string before = FolderDigest(a_);
   const processing::MergeResult r = processing::MergeOtherDossier(Request(), Maintenance(false));
   EXPECT_EQ(r.code, processing::kMergeWrite + 2);
-  EXPECT_TRUE(r.putBack);
+  // Every sum is read and checked before the copies and the marker: nothing was changed to put back.
+  EXPECT_FALSE(r.putBack);
+  EXPECT_FALSE(r.putBackFailed);
+  EXPECT_FALSE(DossierRunMarkerExists());
   EXPECT_EQ(r.error.rfind("Le compte " + Trimmed(account) + " ne peut recevoir", 0), 0u) << r.error;
   EXPECT_NE(r.error.find("les deux dossiers r\xE9unis lui donnent 120 000 000 000,00 francs."), std::string::npos)
       << r.error;

@@ -109,9 +109,10 @@ TEST_F(YearEndWindowTest, TheNextYearIsChosenCheckedAndGenerated) {
 }
 
 
-// An account's total that does not read ("0,00" over a credit of nothing): the run counts it as
-// zero, goes to its end, and its end box names the account.
-TEST_F(YearEndWindowTest, TheEndBoxNamesTheAmountsThatDoNotRead) {
+// An account's total that does not read ("0,00" over a credit of nothing): the trial balance still
+// balances, and the run, which never counts it as zero, is refused before its first write, its box
+// naming the account, every file of the next year as it was.
+TEST_F(YearEndWindowTest, AnAmountThatDoesNotReadRefusesTheRunNamed) {
   const std::string a = MakeDossier("a", "SA", 40);
   ASSERT_NO_FATAL_FAILURE(opening_test::EmptyDraft(a + "c50sa"));
   ASSERT_NO_FATAL_FAILURE(opening_test::MakeNextYear(root_ + "/b"));
@@ -126,6 +127,7 @@ TEST_F(YearEndWindowTest, TheEndBoxNamesTheAmountsThatDoNotRead) {
     }
   }
   ASSERT_FALSE(account.empty());
+  const auto before = test_support::FilesButLog(root_ + "/b/");
   Open(a, "SA");
   Menu(command_id::GenerationSoldesANouveau);
   TWTraGenerationSAN* form = Form();
@@ -138,9 +140,12 @@ TEST_F(YearEndWindowTest, TheEndBoxNamesTheAmountsThatDoNotRead) {
   gui::ProcessPendingMessages();
   const gui::ShownModal* end = nullptr;
   for (const gui::ShownModal& shown : gui::ModalSeam::Shown())
-    if (shown.text.find("La G\xE9n\xE9ration des SAN est termin\xE9") != std::string::npos) end = &shown;
+    if (shown.text.find("pendant la G\xE9n\xE9ration des SAN") != std::string::npos) end = &shown;
   ASSERT_NE(end, nullptr) << test_support::ShownTexts();
+  EXPECT_FALSE(ShownContains("La G\xE9n\xE9ration des SAN est termin\xE9")) << test_support::ShownTexts();
   EXPECT_NE(end->text.find(account), std::string::npos) << end->text;
+  EXPECT_NE(end->text.find("Rien n'a \xE9t\xE9 modifi\xE9"), std::string::npos) << end->text;
+  EXPECT_TRUE(test_support::FilesButLog(root_ + "/b/") == before) << "a file of the next year changed";
   test_support::ScreenshotMessage(*end, "processing", "opening_unreadable_amounts");
 }
 

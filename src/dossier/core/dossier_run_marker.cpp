@@ -148,6 +148,16 @@ Standing& StandingRefusal() {
   return standing;
 }
 
+// The guard last refused because its run read amounts that do not read, and its refusal.
+struct UnreadRead {
+  std::string path;
+  std::string refusal;
+};
+UnreadRead& UnreadRefusal() {
+  static UnreadRead unread;
+  return unread;
+}
+
 int& TakeOvers() {
   static int depth = 0;
   return depth;
@@ -189,7 +199,8 @@ std::string TakeDossierRunPutBackStopped() {
   return why;
 }
 
-DossierRunMarker::DossierRunMarker(const std::string& run, const std::string& title, const std::string& detail)
+DossierRunMarker::DossierRunMarker(const std::string& run, const std::string& title, const std::string& detail,
+                                   UnreadAmountsMet met)
     : path_(DossierRunMarkerPath()) {
   auto held = Held().find(path_);
   if (held != Held().end()) {
@@ -201,6 +212,7 @@ DossierRunMarker::DossierRunMarker(const std::string& run, const std::string& ti
   // Another run's marker stays as it is: written over, that run would be taken for this one
   // (put back, finished or forgotten with it).
   if (StandingRefusal().path == path_) StandingRefusal() = Standing{};
+  if (UnreadRefusal().path == path_) UnreadRefusal() = UnreadRead{};
   if (platform::FileExists(path_)) {
     Standing standing{path_, {}, platform::FileHeldElsewhere(path_)};
     if (standing.live || TakeOvers() == 0) {
@@ -209,6 +221,14 @@ DossierRunMarker::DossierRunMarker(const std::string& run, const std::string& ti
       LastRefused() = Refused{};
       return;
     }
+  }
+  // What the run read decides here, once, before its first write: an amount that did not read is
+  // never counted as zero nor guessed.
+  if (const UnreadAmounts* read = WatchedUnreadAmounts();
+      met == UnreadAmountsMet::kRefused && read != nullptr && read->Any()) {
+    UnreadRefusal() = UnreadRead{path_, UnreadAmountsRefusal(*read)};
+    LastRefused() = Refused{};
+    return;
   }
   // Locked from before its name appears until the run ends: another station opening the
   // dossier meanwhile tells the run at work from one that stopped.
@@ -285,7 +305,12 @@ bool DossierRunMarkerRefusedForAnotherRun(const std::string& path) {
   return !path.empty() && path == StandingRefusal().path;
 }
 
+bool DossierRunMarkerRefusedForUnreadAmounts(const std::string& path) {
+  return !path.empty() && path == UnreadRefusal().path;
+}
+
 std::string DossierRunMarkerRefusal(const std::string& path) {
+  if (DossierRunMarkerRefusedForUnreadAmounts(path)) return UnreadRefusal().refusal;
   if (DossierRunMarkerRefusedForAnotherRun(path)) {
     const Standing& other = StandingRefusal();
     const std::string text = LoadStr(other.live ? kMsgAnotherRunAtWork : kMsgAnotherRunStopped);

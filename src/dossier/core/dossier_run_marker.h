@@ -22,6 +22,7 @@
 #include <string>
 
 #include "data/books_write_permit.h"
+#include "data/unread_amounts.h"
 #include "resources/string_table.h"
 
 namespace platform {
@@ -73,9 +74,15 @@ bool DossierRunMarkerLive();
 // Another run's marker found on the disk is never written over: a run at work (its marker
 // locked) or one that stopped half-way, whose books only the opening (or, for an import, the
 // next import) puts in order, refuses the run; DossierRunMarkerRefusal then names that run.
+// A run reads first, under a BooksReading (unread_amounts.h): when an amount it read did not read
+// as one (the innermost watch of the thread met one), the marker is not written and the run is
+// refused before its first write, DossierRunMarkerRefusal naming the lines. Only a run made to work
+// over such amounts says so (`met`: the ReConstruction, the restore). A run inside another leaves
+// the decision to the outer one, made when its marker was written.
 class DossierRunMarker {
  public:
-  DossierRunMarker(const std::string& run, const std::string& title, const std::string& detail = "");
+  DossierRunMarker(const std::string& run, const std::string& title, const std::string& detail = "",
+                   UnreadAmountsMet met = UnreadAmountsMet::kRefused);
   // Takes over the marker a stopped run left on disk, as it is, while the opening deals with it:
   // a run inside (the opening's reindex) leaves it, and the guard's end leaves it on disk.
   struct Adopt {};
@@ -118,9 +125,12 @@ class DossierRunMarkerTakeOver {
 
 // True when the guard at `path` was last refused because another run's marker stands there.
 bool DossierRunMarkerRefusedForAnotherRun(const std::string& path);
+// True when the guard at `path` was last refused because its run read an amount that does not read.
+bool DossierRunMarkerRefusedForUnreadAmounts(const std::string& path);
 
-// The message of a run refused because its marker could not be written, or because another
-// run's marker stands (that run named, at work or stopped, and what to do).
+// The message of a run refused because its marker could not be written, because another
+// run's marker stands (that run named, at work or stopped, and what to do), or because the run
+// read amounts that do not read (the lines named, UnreadAmountsRefusal).
 // (What the disk said added when the system refused the marker at `path`: full, an error
 // writing to it, read-only.)
 std::string DossierRunMarkerRefusal(const std::string& path);

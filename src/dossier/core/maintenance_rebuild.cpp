@@ -358,8 +358,11 @@ RebuildReport RebuildRun::Run() {
   }
   if (before_) before_(report_);
 
-  // From here on the tables change: a run stopped half-way is named at the next opening.
-  DossierRunMarker marker(kRebuildRun, LoadStr(kTitleRebuildRun), RebuildRunDetail(rebalance_, pack_));
+  // From here on the tables change: a run stopped half-way is named at the next opening. The
+  // rebuild is made to work over lines whose amount does not read: it named them above and leaves
+  // them out of the totals it makes.
+  DossierRunMarker marker(kRebuildRun, LoadStr(kTitleRebuildRun), RebuildRunDetail(rebalance_, pack_),
+                          UnreadAmountsMet::kWorkedOver);
   if (!marker.written()) {
     report_.code = kRebuildMarkerFailed;
     report_.reindex = PackResult{};

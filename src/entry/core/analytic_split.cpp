@@ -565,8 +565,11 @@ namespace {
 posting::LineChange ChangeSplitLine(Table& c50, Table& c60, std::uint32_t recno, const std::string& recordText,
                                     bool cancel, std::string* refusal) {
   if (!c50.isOpen) return posting::LineChange::NoLine;
-  // The change watches its reads from the first: a cancel mark it could not read decides nothing.
-  LineChangeSteps steps(cancel ? LineChangeKind::AnalyticLineCancelled : LineChangeKind::AnalyticLineReactivated);
+  // The change watches its reads from the first: a cancel mark it could not read decides nothing. A
+  // cancel is made to work over its line's amount that does not read (it takes it away); a
+  // reactivation, which would count it, is refused over it.
+  LineChangeSteps steps(cancel ? LineChangeKind::AnalyticLineCancelled : LineChangeKind::AnalyticLineReactivated,
+                        cancel ? UnreadAmountsMet::kWorkedOver : UnreadAmountsMet::kRefused);
   steps.Ends(c50, c60, cancel ? kMsgCancelRefused : kMsgReactivateRefused);
   auto refused = [&] {
     return steps.Fail(c50.GoTo(static_cast<long>(recno)) ? L::Key(c50) : recordText, refusal,
@@ -656,8 +659,9 @@ char MatchSplitLines(Table& c50, const std::string& key26) { return MatchSplit(c
 AnalyticSaveOutcome SaveAnalyticLineRecord(Table& c50, Table& c60, const std::string& lineKey,
                                            const AnalyticLineValues& v, std::string* refusal) {
   if (!c50.isOpen) return AnalyticSaveOutcome::NotFound;
-  // The change watches its reads from the first: the line found and read again under its lock.
-  LineChangeSteps steps(LineChangeKind::AnalyticLineSaved);
+  // The change watches its reads from the first: the line found and read again under its lock. It is
+  // made to work over its line's amount that does not read: the amount typed replaces it.
+  LineChangeSteps steps(LineChangeKind::AnalyticLineSaved, UnreadAmountsMet::kWorkedOver);
   steps.Ends(c50, c60, kMsgAnalyticSaveRefused, v.inEuros);
   std::string text = lineKey;
   auto fail = [&] {

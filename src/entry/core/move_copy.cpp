@@ -328,6 +328,8 @@ PieceResult CopyPiece(const std::string& source, const std::string& piece, const
     return r;
   }
 
+  // A line whose amount does not read refuses the copy before the target's header and counter.
+  if (!steps.AmountsRead()) return Refused(r, steps);
   TargetHeader header(to);
   r.outcome = header.Take(&r.headersCreated, true);
   if (r.outcome == PieceOutcome::Failed) return Refused(r, steps);

@@ -16,6 +16,7 @@
 #include "data/session.h"
 #include "data/table_results.h"
 #include "data/table_structures.h"
+#include "data/unread_amounts.h"
 #include "dossier/core/dossier_run_marker.h"
 #include "dossier/core/dossier_run_marker_copies.h"
 #include "posting/journal_month.h"
@@ -121,16 +122,27 @@ class MergeWork {
     return r_.code == 0;
   }
 
-  // The lines of the period the run would add.
+  // The lines of the period the run would add, their amounts read.
   long CountLines() {
     if (request_.codesOnly) return 0;
     long n = 0;
     for (bool closed : {true, false}) {
       Table& t = closed ? t_.o40 : t_.o50;
-      for (bool more = t.GoTop(); more; more = t.Skip(1))
-        if (!t.IsDeleted() && InPeriod(LineDate(t, closed), from_, to_)) ++n;
+      for (bool more = t.GoTop(); more; more = t.Skip(1)) {
+        if (t.IsDeleted() || !InPeriod(LineDate(t, closed), from_, to_)) continue;
+        ReadLineAmounts(t, closed);
+        ++n;
+      }
     }
     return n;
+  }
+
+  // The figures the accounts and sections phases add, read with those of the open dossier they are
+  // added to, and each sum checked against its field: false, nothing written, naming the first one
+  // its field cannot hold.
+  bool CheckFigures() {
+    return Sums(t_.o20, t_.c20, "C20CODE", kAccountWidth, kAccountFigures, 2) &&
+           Sums(t_.o30, t_.c30, "C30CODE", 0, kSectionFigures, 3);
   }
 
   long DraftRecords() { return static_cast<long>(t_.c50.RecCount()); }
@@ -189,17 +201,12 @@ class MergeWork {
     return true;
   }
 
-  // Phases 2 and 3: accounts or sections; a new or recalled one starts its six figures at zero,
-  // then every one adds the other's previous-year and budget figures.
-  bool Figures(Table& from, Table& to, const char* tag, std::size_t width, const int (&figures)[6], int number,
-               long* count) {
-    Step(kPhaseAccounts, from);
-    const FieldMap map(from, to, 2);
+  // The sums of CheckFigures for one table: the other's records, each with its own in the open dossier.
+  bool Sums(Table& from, Table& to, const char* tag, std::size_t width, const int (&figures)[6], int number) {
     for (bool more = from.GoTop(); more; more = from.Skip(1)) {
       if (from.IsDeleted()) continue;
       std::string code = from.GetField(1);
       if (width != 0) code = PadRight(code, width);
-      // The sums, checked before the record is touched: one its field cannot hold is named.
       const bool found = to.Seek(tag, code.c_str());
       for (std::size_t i = 0; i < std::size(figures); ++i) {
         const long long sum = (found && !to.IsDeleted() ? StoredAmountOf(to, figures[i]) : 0) + StoredAmountOf(from, figures[i]);
@@ -209,6 +216,22 @@ class MergeWork {
                                     {Trimmed(code), GroupedAmountText(sum), LoadStr(i % 2 == 0 ? kWordFrancs : kWordEuros)});
         return false;
       }
+    }
+    return true;
+  }
+
+  // Phases 2 and 3: accounts or sections; a new or recalled one starts its six figures at zero,
+  // then every one adds the other's previous-year and budget figures (their sums checked, before
+  // the run, by CheckFigures).
+  bool Figures(Table& from, Table& to, const char* tag, std::size_t width, const int (&figures)[6], int number,
+               long* count) {
+    Step(kPhaseAccounts, from);
+    const FieldMap map(from, to, 2);
+    for (bool more = from.GoTop(); more; more = from.Skip(1)) {
+      if (from.IsDeleted()) continue;
+      std::string code = from.GetField(1);
+      if (width != 0) code = PadRight(code, width);
+      const bool found = to.Seek(tag, code.c_str());
       bool fresh = false;
       if (!found) {
         if (!to.AppendBlank()) return Fail(number, to.tablePath, to.result);
@@ -447,6 +470,9 @@ std::string MergeDateRefusal(const std::string& from, const std::string& to, con
 MergeResult MergeOtherDossier(const MergeRequest& request, const TargetMaintenance& maintenance,
                               const std::function<void(const std::string&, const std::string&)>& step) {
   MergeResult r;
+  // Every amount the run reads is watched from its first read: its marker refuses it, before the
+  // first write, when one did not read (the lines and the figures it adds are read first).
+  const BooksReading reading;
   DossierHold hold(request.other.folder, request.other.code);
   if (!hold.held()) {
     r.busy = true;
@@ -496,7 +522,9 @@ MergeResult MergeOtherDossier(const MergeRequest& request, const TargetMaintenan
     r.error = TooManyLinesMessage(file);
     return r;
   }
+  const bool sums = work.CheckFigures();
   work.Close();
+  if (!sums) return r;
   // The open dossier's tables copied aside before the first change: a run that fails, or that
   // is stopped, leaves the dossier as it was rather than with part of the lines added.
   if (step) step(Text(kPhaseCopies), DossierFolder);

@@ -19,6 +19,7 @@
 #include "data/table.h"
 #include "data/table_copy.h"
 #include "data/table_structures.h"
+#include "data/unread_amounts.h"
 #include "dossier/core/dossier_run_marker.h"
 #include "dossier/core/dossier_run_marker_copies.h"
 #include "posting/journal_month.h"
@@ -88,13 +89,14 @@ const char* Text(int id) { return LoadStr(id); }
 long long Cents(Table& t, int field, bool& readable) { return StoredAmountOf(t, field, &readable); }
 
 // The four year totals of the current account of C20: debit francs, debit euros, credit francs,
-// credit euros. One that does not read counts as zero, the account added to `unreadable`.
-std::array<long long, 4> YearTotals(Table& c20, std::vector<UnreadableAmountLine>& unreadable) {
+// credit euros. One that does not read counts as zero, the account added to `unreadable` (and noted
+// in the run's watch, which refuses the run).
+std::array<long long, 4> YearTotals(Table& c20, std::vector<UnreadableAmountLine>* unreadable) {
   bool readable = true;
   const std::array<long long, 4> t{Cents(c20, kYearDebitF, readable), Cents(c20, kYearDebitE, readable),
                                    Cents(c20, kYearCreditF, readable), Cents(c20, kYearCreditE, readable)};
-  if (!readable)
-    unreadable.push_back({UnreadableAmountLine::kAccountRecord, c20.recordNumber, "", c20.GetField(1)});
+  if (!readable && unreadable != nullptr)
+    unreadable->push_back({UnreadableAmountLine::kAccountRecord, c20.recordNumber, "", c20.GetField(1)});
   return t;
 }
 
@@ -146,12 +148,11 @@ OpeningLine BalanceLine(const std::string& account, const std::string& label, lo
 }
 
 // The source line of the current sort record as a detail line; false when it cannot be reached.
-// A line whose amount does not read goes to `unreadable`.
-bool DetailLine(const MatchTables& t, OpeningLine* out, std::vector<UnreadableAmountLine>& unreadable) {
+// A line whose amount does not read is noted in the run's watch, which refuses the run.
+bool DetailLine(const MatchTables& t, OpeningLine* out) {
   const SourceLine s = ReadSource(t, 1);
   if (s.table == nullptr) return false;
   Table& src = *s.table;
-  bool readable = true;
   if (s.draft) {
     out->account = src.GetField(L::BCODE);
     out->labelCode = src.GetField(L::BCLIB);
@@ -160,8 +161,8 @@ bool DetailLine(const MatchTables& t, OpeningLine* out, std::vector<UnreadableAm
     out->label3.clear();
     out->due = src.GetField(L::BECHEANCE);
     out->sense = src.GetField(L::BSENS)[0];
-    out->francs = Cents(src, L::BMONTANTF, readable);
-    out->euros = Cents(src, L::BMONTANTE, readable);
+    out->francs = StoredAmountOf(src, L::BMONTANTF);
+    out->euros = StoredAmountOf(src, L::BMONTANTE);
   } else {
     out->account = src.GetField(L::DCODE);
     out->labelCode = src.GetField(L::DCLIB);
@@ -170,12 +171,9 @@ bool DetailLine(const MatchTables& t, OpeningLine* out, std::vector<UnreadableAm
     out->label3 = src.GetField(L::DLIB3);
     out->due = src.GetField(L::DECHEANCE);
     out->sense = src.GetField(L::DSENS)[0];
-    out->francs = Cents(src, L::DMONTANTF, readable);
-    out->euros = Cents(src, L::DMONTANTE, readable);
+    out->francs = StoredAmountOf(src, L::DMONTANTF);
+    out->euros = StoredAmountOf(src, L::DMONTANTE);
   }
-  if (!readable)
-    unreadable.push_back({s.draft ? T::kDraft : T::kClosed, src.recordNumber,
-                          L::Get(src, !s.draft, L::BPIECE), out->account});
   return true;
 }
 
@@ -219,7 +217,7 @@ class OpeningWork {
     for (bool more = c20_.GoTop("C20CODE"); more; more = c20_.Skip(1)) {
       if (c20_.IsDeleted()) continue;
       const std::string code = PadRight(c20_.GetField(1), kAccountWidth);
-      const std::array<long long, 4> year = YearTotals(c20_, r_.unreadable);
+      const std::array<long long, 4> year = YearTotals(c20_, nullptr);
       if (IsLetter(code[0])) {
         if (year[0] != 0 || year[1] != 0 || year[2] != 0 || year[3] != 0) accounts_.push_back(c20_.recordNumber);
         continue;
@@ -236,7 +234,7 @@ class OpeningWork {
              found = c60_.Skip(1)) {
           if (c60_.IsDeleted() || !SortLetter(c60_, currency_).empty()) continue;
           OpeningLine line;
-          if (!DetailLine(t, &line, r_.unreadable)) continue;
+          if (!DetailLine(t, &line)) continue;
           sumF += Signed(line, line.francs);
           sumE += Signed(line, line.euros);
           lines_.push_back(line);
@@ -271,7 +269,7 @@ class OpeningWork {
           account = code;
         }
         OpeningLine line;
-        if (!DetailLine(t, &line, r_.unreadable)) continue;
+        if (!DetailLine(t, &line)) continue;
         sumF += Signed(line, line.francs);
         sumE += Signed(line, line.euros);
         if (request_.detailUnmatched && SortLetter(c60_, currency_).empty()) {
@@ -448,7 +446,7 @@ TrialBalance ComputeTrialBalance(Table& c20, const std::vector<Collective>& coll
   for (bool more = c20.GoTop("C20CODE"); more; more = c20.Skip(1)) {
     if (c20.IsDeleted()) continue;
     const std::string code = PadRight(c20.GetField(1), kAccountWidth);
-    const std::array<long long, 4> year = YearTotals(c20, b.unreadable);
+    const std::array<long long, 4> year = YearTotals(c20, &b.unreadable);
     const long long francs = year[0] - year[2];
     const long long euros = year[1] - year[3];
     char accountClass = code[0];
@@ -569,6 +567,9 @@ OpeningResult GenerateOpeningBalances(const OpeningRequest& request, const std::
                                       const TrialBalance& balance, const TargetMaintenance& maintenance,
                                       void (*step)(const std::string&), void (*phase)(const std::string&)) {
   OpeningResult r;
+  // Every amount the run reads is watched from its first read: its marker refuses it, before the
+  // first write, when one did not read.
+  const BooksReading reading;
   const int currency = TheDossierRecord.EuroIsMain() ? 1 : 0;
   // The run says its own failure, in one box: the engine's boxes are held back meanwhile.
   RefusalWatch refusal(RefusalWatch::EngineBoxes::kHeld);
@@ -710,15 +711,12 @@ std::string OpeningLogLine(const OpeningRequest& request, const OpeningResult& r
 }
 
 std::string OpeningEndMessage(const OpeningRequest& request, const OpeningResult& result) {
-  const std::string unreadable = UnreadableAmountsMessage(result.unreadable);
-  if (result.code == 0)
-    return FillPlaceholder(Text(kMsgOpeningDone), AllTrim(request.target.code.c_str())) + unreadable;
+  if (result.code == 0) return FillPlaceholder(Text(kMsgOpeningDone), AllTrim(request.target.code.c_str()));
   // The error in words when there are some; its code, which the log keeps, only otherwise.
   return FillPlaceholder(Text(kMsgOpeningError), result.error.empty() ? std::to_string(result.code) : result.error) +
          (result.putBack         ? Text(kDossierPutBack)
                    : result.putBackFailed ? Text(kDossierLeftForTheOpening)
-                                          : std::string()) +
-         unreadable;
+                                          : std::string());
 }
 
 bool PutBackInterruptedOpening(const std::string& detail) { return PutBackRunCopies(detail); }

@@ -86,9 +86,6 @@ struct OpeningResult {
   long piece = 0;         // the opening piece's number
   bool putBack = false;   // a failed run was put back from its copies
   bool putBackFailed = false;  // ... or could not be: the run marker names the copies for the next opening
-  // The accounts and lines read whose amount does not read as a number: counted as zero, named by
-  // the end message.
-  std::vector<UnreadableAmountLine> unreadable;
 };
 inline constexpr int kOpeningRefused = 6101;   // a check refused the run: nothing written
 inline constexpr int kOpeningCopies = 6102;    // the copies aside could not be made
@@ -114,7 +111,8 @@ std::string RebuildFailureText(const TargetMaintenance& maintenance, int code, c
 
 // The run: the target held from its check to the end of its rebuild; before anything is written
 // the target is checked again and refused when the lines would pass the draft's capacity, when a
-// renumbering is pending there or a table is damaged. The open dossier is read through cursors
+// renumbering is pending there or a table is damaged, and the run is refused by its marker when an
+// account's year total or a line it read does not read as an amount (the lines named). The open dossier is read through cursors
 // of the run's own (its tables closed by the caller). A run that fails puts the target back as
 // it was. `step` is called with the account being written (may be empty), `phase` with the text
 // of each phase (the general accounts, then the auxiliary accounts).
@@ -123,7 +121,7 @@ OpeningResult GenerateOpeningBalances(const OpeningRequest& request, const std::
                                       void (*step)(const std::string&) = nullptr,
                                       void (*phase)(const std::string&) = nullptr);
 
-// The log line of a run (Ok or Erreur) and the end message, which names the amounts that did not read.
+// The log line of a run (Ok or Erreur) and the end message.
 std::string OpeningLogLine(const OpeningRequest& request, const OpeningResult& result);
 std::string OpeningEndMessage(const OpeningRequest& request, const OpeningResult& result);
 

@@ -2,6 +2,7 @@
 
 #include "data/dossier_files.h"
 #include "data/entry_lines.h"
+#include "data/record_fields.h"
 #include "data/table.h"
 #include "posting/journal_month.h"
 
@@ -40,6 +41,12 @@ std::string LineDate(Table& lines, bool closed) {
   using L = LigneEcriture;
   if (closed) return std::string(lines.GetField(L::DMOIS)) + lines.GetField(L::DJOUR);
   return std::string(lines.GetField(L::BMOIS)) + lines.GetField(L::BJOUR);
+}
+
+void ReadLineAmounts(Table& lines, bool closed) {
+  using L = LigneEcriture;
+  StoredAmountOf(lines, closed ? L::DMONTANTF : L::BMONTANTF);
+  StoredAmountOf(lines, closed ? L::DMONTANTE : L::BMONTANTE);
 }
 
 }  // namespace processing

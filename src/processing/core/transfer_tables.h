@@ -33,5 +33,8 @@ class DossierIdentity {
 
 // The stored date (YYMMDD) of the current line of a C40 (closed) or C50 table.
 std::string LineDate(Table& lines, bool closed);
+// The two amounts of the current line of a C40 (closed) or C50 table read, before a run copies it:
+// one that does not read is noted in the run's watch (BooksReading), whose marker then refuses it.
+void ReadLineAmounts(Table& lines, bool closed);
 
 }  // namespace processing

@@ -13,6 +13,7 @@
 #include "data/session.h"
 #include "data/table.h"
 #include "data/table_results.h"
+#include "data/unread_amounts.h"
 #include "dossier/core/dossier_run_marker.h"
 #include "dossier/core/dossier_run_marker_copies.h"
 #include "platform/system/files.h"
@@ -104,7 +105,8 @@ class SeparationWork {
     return r_.code == 0;
   }
 
-  // Reads both line files: which records move, the letter groups they cut. The moved lines'
+  // Reads both line files: which records move, the letter groups they cut, and every line's amounts
+  // (the moved lines carried, the others whose totals the rebuild makes again). The moved lines'
   // dates must lie within the other dossier's year.
   bool Plan(const std::string& date, const std::string& otherStart, const std::string& otherEnd,
             const std::string& kinds) {
@@ -115,6 +117,7 @@ class SeparationWork {
       std::vector<std::uint32_t>& moved = f->closed ? moved40_ : moved50_;
       for (bool more = t.GoTop(); more; more = t.Skip(1)) {
         if (t.IsDeleted()) continue;
+        ReadLineAmounts(t, f->closed);
         const std::string line = LineDate(t, f->closed);
         const std::string key = std::string(t.GetField(f->journal)) + t.GetField(f->piece);
         auto [it, fresh] = pieces.emplace(key, line >= date);
@@ -366,6 +369,9 @@ SeparationResult Refused(SeparationResult r, const std::string& why) {
 SeparationResult SeparateYears(const SeparationRequest& request, const SeparationMaintenance& maintenance,
                                const std::function<void(const std::string&, const std::string&)>& step) {
   SeparationResult r;
+  // Every amount the run reads is watched from its first read: its marker refuses it, before the
+  // first write, when one did not read (every line's amounts are read by the plan).
+  const BooksReading reading;
   const OtherDossier& other = request.other;
   DossierHold hold(other.folder, other.code);
   if (!hold.held()) {

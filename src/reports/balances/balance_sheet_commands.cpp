@@ -237,7 +237,9 @@ void TDEtaBilanCalcul::RunComputation() {
   OpenOrReport(*TableC70, PathC70(), "C70CODE");
   const std::size_t cur = EuroShown() ? 1 : 0;
   const SheetComputation& c = run_.computation;
-  // The lines and accounts counted as zero for an amount that does not read end the run's box.
+  // The lines and accounts counted as zero for an amount that does not read end the box of a run
+  // refused before its marker (unbalanced, a box too large); its marker refuses a run that read one,
+  // naming them itself, so that no run that wrote has any.
   const std::string unreadable = UnreadableAmountsMessage(run_.unreadable);
   switch (run_.outcome) {
     case RunOutcome::kUnbalanced:
@@ -253,7 +255,7 @@ void TDEtaBilanCalcul::RunComputation() {
       // The sentence naming a box past what it holds ends without the blank lines of the others.
       gui::MessageBox(this,
                       std::string(LoadStr(kMsgIncident)) + run_.message +
-                          (run_.outcome == RunOutcome::kTooLarge ? "\n\n" : "") + unreadable,
+                          (run_.outcome == RunOutcome::kTooLarge ? "\n\n" + unreadable : std::string()),
                       caption, gui::MB_OK | gui::MB_ICONSTOP);
       return;
     case RunOutcome::kDone: break;
@@ -274,8 +276,7 @@ void TDEtaBilanCalcul::RunComputation() {
   status_->DrawFrame();
   const std::string end =
       LoadStr(c.ErrorCount() == 0 ? kMsgDone : c.ErrorCount() > 1 ? kMsgDoneWithErrors : kMsgDoneWithError);
-  gui::MessageBox(this, end + unreadable, caption,
-                  gui::MB_OK | (unreadable.empty() ? gui::MB_ICONINFORMATION : gui::MB_ICONEXCLAMATION));
+  gui::MessageBox(this, end, caption, gui::MB_OK | gui::MB_ICONINFORMATION);
 }
 
 // Core: RunBalanceSheet.

@@ -311,10 +311,11 @@ TEST_F(BalanceSheetCommandsTest, ABoxPastWhatItHoldsIsNamedInTheRunsBox) {
   EXPECT_FALSE(DossierRunMarkerExists());
 }
 
-// Amounts that do not read count as zero, as in the trial balance, and the run's own box names
-// them: an account's previous-year figure ("12,34" over what it held) in a run that goes to its
-// end, then also a draft line's amount ("-1e300"), whose zero leaves the general balance
-// unbalanced.
+// Amounts that do not read are never counted as zero in what the run writes: an account's
+// previous-year figure ("12,34" over what it held) refuses the run before its first write, its
+// box naming the account, C70 and C10 as they were; a draft line's amount ("-1e300") too, whose
+// zero leaves the general balance unbalanced, refused with both named, as the trial balance names
+// them.
 TEST_F(BalanceSheetCommandsTest, TheRunsBoxNamesTheAmountsThatDoNotRead) {
   Initialise("S  ", {gui::IDYES, gui::IDOK});
   ASSERT_EQ(C70State().first, '3');
@@ -338,10 +339,18 @@ TEST_F(BalanceSheetCommandsTest, TheRunsBoxNamesTheAmountsThatDoNotRead) {
     EXPECT_EQ(boxes.size(), 2u) << test_support::ShownTexts();  // the question, then the run's end
     return boxes.empty() ? gui::ShownModal{} : boxes.back();
   };
-  const gui::ShownModal done = compute(balances::RunOutcome::kDone);
-  EXPECT_NE(done.text.find("La proc\xE9" "dure de Calcul du Bilan est termin\xE9" "e"), std::string::npos) << done.text;
+  const std::string c70 = std::string(PathC70()) + ".dbf", c10 = std::string(PathC10()) + ".dbf";
+  const std::string before70 = ReadAll(c70), before10 = ReadAll(c10);
+  const gui::ShownModal done = compute(balances::RunOutcome::kReadFailed);
+  EXPECT_EQ(done.text.find("La proc\xE9" "dure de Calcul du Bilan est termin\xE9" "e"), std::string::npos) << done.text;
+  EXPECT_NE(done.text.find("Il est survenu un incident pendant le Calcul du Bilan"), std::string::npos) << done.text;
+  EXPECT_NE(done.text.find("Rien n'a \xE9t\xE9 modifi\xE9"), std::string::npos) << done.text;
   EXPECT_NE(done.text.find(account), std::string::npos) << done.text;
-  test_support::ScreenshotMessage(done, "balances", "calcul_unreadable_done");
+  test_support::ScreenshotMessage(done, "balances", "calcul_unreadable_refused");
+  CloseAllTables();
+  EXPECT_TRUE(ReadAll(c70) == before70) << "C70 changed";
+  EXPECT_TRUE(ReadAll(c10) == before10) << "C10 changed";
+  EXPECT_FALSE(DossierRunMarkerExists());
 
   CloseAllTables();
   {

@@ -10,6 +10,7 @@
 #include "data/record_fields.h"
 #include "data/table.h"
 #include "data/table_results.h"
+#include "data/unread_amounts.h"
 #include "dossier/core/dossier_run_marker_copies.h"
 #include "reports/balances/core/balance_sheet_init.h"
 #include "reports/balances/core/trial_balance_options.h"
@@ -296,6 +297,9 @@ SheetRunInput DossierSheetInput(char letter, const SheetPeriod& period, bool eur
 
 SheetRun RunBalanceSheet(const SheetRunInput& input) {
   SheetRun run;
+  // Every amount the run reads is watched from its first read: its marker refuses it, before the
+  // first write, when one did not read.
+  const BooksReading amounts;
   // A read the system refused leaves the sums short of the books or the model: the run stops
   // before it writes, naming the file it could not read.
   const RefusalWatch reading;
@@ -319,6 +323,8 @@ SheetRun RunBalanceSheet(const SheetRunInput& input) {
   }
   run.unreadable = source.UnreadableLines();
   run.unreadable.insert(run.unreadable.end(), chart.Unreadable().begin(), chart.Unreadable().end());
+  // The lines are read beside the run, out of its watch: named to it here.
+  for (const UnreadableAmountLine& line : run.unreadable) NoteUnreadAmount(line);
   Table c70, c10;
   if (!c70.OpenExclusive(input.c70, "C70CODE") || !c10.OpenExclusive(input.c10, "C10CODE")) {
     if (readShort()) return run;

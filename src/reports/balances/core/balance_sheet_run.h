@@ -95,7 +95,8 @@ struct SheetRun {
   std::string message;  // French, for kReadFailed, kTooLarge and kWriteFailed
   std::string refusal;  // for kWriteFailed: the write refused, or the marker not removed (one line)
   // The lines, and the accounts' previous-year figures, whose amount does not read as a number:
-  // counted as zero, named at the end of the run.
+  // counted as zero by a refusal made before the run's marker (named with it); the marker refuses
+  // the run itself over them (kReadFailed, its message naming them).
   std::vector<UnreadableAmountLine> unreadable;
 };
 
@@ -105,8 +106,9 @@ struct SheetRun {
 // francs unless the dossier is in euros only: there a franc figure past its field is written
 // blank), refused before any change; then C70 and C10 opened exclusively,
 // copied aside under the dossier's run marker (kBalanceSheetRun), and the amounts and the
-// annex written. One log line tells the outcome. An amount that does not read counts as zero,
-// as in the trial balance, its line or account named in `unreadable` whatever the outcome.
+// annex written. One log line tells the outcome. An amount that does not read counts as zero in
+// the checks made before the marker, as in the trial balance, its line or account named in
+// `unreadable`; the marker then refuses the run, before its first write, naming them.
 SheetRun RunBalanceSheet(const SheetRunInput& input);
 // "CALCUL DU BILAN - Ok - " with the counts, or " - Erreur: " and the reason.
 std::string RunLogLine(const SheetRun& run);
