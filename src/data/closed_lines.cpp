@@ -10,6 +10,7 @@
 #include "data/record_fields.h"
 #include "data/session.h"
 #include "data/table.h"
+#include "data/unread_amounts.h"
 #include "data/table_copy.h"
 #include "data/table_internal.h"
 #include "data/table_scan.h"
@@ -164,10 +165,12 @@ bool FieldTextCopy::Apply(const std::uint8_t* source, std::uint8_t* target) cons
     }
     if (p.amount) {
       // An amount reads as its cents on both sides, whatever its text ("54.125" is 54.13);
-      // one that does not read as a number goes over as it is, to be named where it lands.
-      bool readable = true;
-      const long long cents =
-          StoredAmountCents(std::string_view(reinterpret_cast<const char*>(source + p.sOffset), p.sWidth), &readable);
+      // one that does not read (as a number, or as a line's amount) goes over as it is, to be
+      // named where it lands.
+      const std::string_view stored(reinterpret_cast<const char*>(source + p.sOffset), p.sWidth);
+      const bool readable = StoredAmountReads(source_, p.s, source);
+      const long long cents = readable ? StoredAmountCents(stored) : 0;
+      if (!readable) NoteUnnamedUnreadAmount();
       if (readable) {
         const double value = FromCents(cents);
         if (dbase::DbiPutField(target_.Engine().cursor, static_cast<std::uint16_t>(p.t), target, &value) !=

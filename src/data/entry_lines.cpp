@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "data/error_report.h"
+#include "data/record_fields.h"
 #include "data/table.h"
 #include "data/table_internal.h"
 #include "data/table_results.h"
@@ -275,12 +276,12 @@ std::string UnreadableAmountLinesText(std::vector<UnreadableAmountLine> lines, s
 
 std::string UnreadableAmountsMessage(const std::vector<UnreadableAmountLine>& lines) {
   if (lines.empty()) return "";
-  return FillPlaceholder(LoadStr(kMsgUnreadableAmounts), UnreadableAmountLinesText(lines));
+  return FillPlaceholders(LoadStr(kMsgUnreadableAmounts), {LargestLineText(), UnreadableAmountLinesText(lines)});
 }
 
 std::string UnreadableAmountsFileMessage(const std::vector<UnreadableAmountLine>& lines) {
   if (lines.empty()) return "";
-  return FillPlaceholder(LoadStr(kMsgUnreadableFileNotWritten), UnreadableAmountLinesText(lines));
+  return FillPlaceholders(LoadStr(kMsgUnreadableFileNotWritten), {LargestLineText(), UnreadableAmountLinesText(lines)});
 }
 
 std::string UnreadableAmountsCaption() { return LoadStr(kCaptionUnreadableAmounts); }

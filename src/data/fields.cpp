@@ -68,7 +68,7 @@ double Table::GetFieldNum(int field) {
     const FieldLayout& d = Layout(field);
     const std::size_t width = static_cast<std::size_t>(std::max<int>(0, d.width));
     if (d.offset + width <= recordBuffer.size() &&
-        !ReadableNumberText(std::string_view(reinterpret_cast<const char*>(Buffer()) + d.offset, width)))
+        !StoredAmountReads(*this, field, Buffer()))
       NoteUnreadAmount(*this, field, Buffer(), recordNumber);
   }
   double value = 0;

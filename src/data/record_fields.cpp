@@ -8,8 +8,11 @@
 #include "data/session.h"
 #include "data/table.h"
 #include "data/table_internal.h"
+#include "data/table_structures.h"
 #include "data/unread_amounts.h"
 #include "runtime/numbers.h"
+#include "runtime/text.h"
+#include "runtime/twin_amounts.h"
 
 namespace {
 
@@ -22,7 +25,91 @@ std::string_view StoredBytes(Table& table, int field, const std::uint8_t* record
   return {reinterpret_cast<const char*>(record + d.iOffset), static_cast<std::size_t>(std::max<int>(0, d.iUnits1))};
 }
 
+// 0 when field `field` of the table holds no line's amount; else 1 for its francs, 2 its euros.
+int LineAmountKind(const Table& table, int field) {
+  const TableEngine& e = table.Engine();
+  if (field == 0) return 0;
+  return field == e.lineFrancs ? 1 : field == e.lineEuros ? 2 : 0;
+}
+
+// The cents of a line's other amount in `record` (0 when it does not read).
+long long TwinCents(Table& table, int kind, const std::uint8_t* record) {
+  const TableEngine& e = table.Engine();
+  const int twin = kind == 1 ? e.lineEuros : e.lineFrancs;
+  if (twin == 0 || record == nullptr) return 0;
+  bool read = true;
+  const long long cents = CentsOfText(StoredBytes(table, twin, record), &read);
+  return read ? cents : 0;
+}
+
+// The cents of a field's stored text in `record` as its reader reads them: a line's amount that
+// the program does not make does not read.
+long long FieldCents(Table& table, int field, std::string_view text, const std::uint8_t* record, bool* readable) {
+  bool read = true;
+  long long cents = CentsOfText(text, &read);
+  if (const int kind = LineAmountKind(table, field);
+      read && kind != 0 && !LineAmountHolds(cents, TwinCents(table, kind, record), kind == 2)) {
+    read = false;
+    cents = 0;
+  }
+  if (!read) *readable = false;
+  return cents;
+}
+
 }  // namespace
+
+void tablelayer::FindLineAmounts(Table& table) {
+  TableEngine& e = table.Engine();
+  e.lineFrancs = e.lineEuros = 0;
+  switch (TableKindOfFileName(table.tablePath)) {
+    case TableKind::C40:
+      e.lineFrancs = table.FieldPos("DMONTANTF");
+      e.lineEuros = table.FieldPos("DMONTANTE");
+      break;
+    case TableKind::C50:
+      e.lineFrancs = table.FieldPos("BMONTANTF");
+      e.lineEuros = table.FieldPos("BMONTANTE");
+      break;
+    default: break;
+  }
+}
+
+bool LineAmountHolds(long long cents, long long twin, bool euros) {
+  // Below zero only in a line of opening balances on opposite sides, the twin above zero.
+  if (cents < 0) {
+    if (twin <= 0) return false;
+    cents = -cents;
+  }
+  return cents <= LargestLineCents(euros);
+}
+
+long long LargestLineCents(bool) { return kLargestStoredCents; }
+
+std::string LargestLineText() { return GroupedAmountText(LargestLineCents(true)); }
+
+long long LineAmountCents(std::string_view text, std::string_view twinText, bool euros, bool* readable) {
+  bool read = true, twinRead = true;
+  long long cents = CentsOfText(text, &read);
+  const long long twin = CentsOfText(twinText, &twinRead);
+  if (read && !LineAmountHolds(cents, twinRead ? twin : 0, euros)) {
+    read = false;
+    cents = 0;
+  }
+  if (!read) {
+    if (readable != nullptr) *readable = false;
+    NoteUnnamedUnreadAmount();
+  }
+  return cents;
+}
+
+bool StoredAmountReads(Table& table, int field, const std::uint8_t* record) {
+  const std::string_view text = StoredBytes(table, field, record);
+  if (!ReadableNumberText(text)) return false;
+  const int kind = LineAmountKind(table, field);
+  if (kind == 0) return true;
+  bool read = true;
+  return LineAmountHolds(CentsOfText(text, &read), TwinCents(table, kind, record), kind == 2) && read;
+}
 
 void FieldTextOf(Table& table, int field, const std::uint8_t* record, std::string& out) {
   out.clear();
@@ -57,7 +144,7 @@ double FieldNumberOf(Table& table, int field, const std::uint8_t* record) {
   // Read while a report's export watches: a number that does not read is noted, unnamed (the
   // record's number is not known here).
   if (WatchingUnreadAmounts() && field >= 1 && field <= table.FieldCount() &&
-      !ReadableNumberText(StoredBytes(table, field, record)))
+      !StoredAmountReads(table, field, record))
     NoteUnnamedUnreadAmount();
   double value = 0;
   bool blank = false;
@@ -91,7 +178,7 @@ bool CanonicalNumberText(const std::uint8_t* text, int width, int decimals) {
 long long FieldCentsOf(Table& table, int field, const std::uint8_t* record, bool* readable) {
   if (field < 1 || field > table.FieldCount()) return 0;
   bool read = true;
-  const long long cents = CentsOfText(StoredBytes(table, field, record), &read);
+  const long long cents = FieldCents(table, field, StoredBytes(table, field, record), record, &read);
   if (!read) {
     if (readable != nullptr) *readable = false;
     NoteUnnamedUnreadAmount();
@@ -195,7 +282,8 @@ long long StoredAmountOf(Table& table, int field, bool* readable) {
   if (d.offset + width > table.recordBuffer.size()) return 0;
   bool read = true;
   const long long cents =
-      CentsOfText(std::string_view(reinterpret_cast<const char*>(table.recordBuffer.data()) + d.offset, width), &read);
+      FieldCents(table, field, std::string_view(reinterpret_cast<const char*>(table.recordBuffer.data()) + d.offset, width),
+                 table.recordBuffer.data(), &read);
   if (!read) {
     if (readable != nullptr) *readable = false;
     NoteUnreadAmount(table, field, table.recordBuffer.data(), table.recordNumber);

@@ -16,8 +16,8 @@ void FieldTextOf(Table& table, int field, const std::uint8_t* record, std::strin
 std::string FieldTextOf(Table& table, int field, const std::uint8_t* record);
 // The value GetFieldNum gives of a number field: 0 when blank or unreadable.
 double FieldNumberOf(Table& table, int field, const std::uint8_t* record);
-// The field's amount in cents: its stored text as StoredAmountCents reads it (0, *readable
-// cleared, for a text that does not read as a number).
+// The field's amount in cents: its stored text as StoredAmountCents reads it, a line's amount as
+// LineAmountCents does (0, *readable cleared, for a text that does not read as the amount).
 long long FieldCentsOf(Table& table, int field, const std::uint8_t* record, bool* readable = nullptr);
 // True when the stored text of a number field (`width` bytes) is the one writing its own value
 // back gives: blanks, a sign, digits without a leading zero, the field's decimals; at most 15
@@ -29,6 +29,28 @@ bool CanonicalNumberText(const std::uint8_t* text, int width, int decimals);
 // exponent ("-1e300") or a second sign or point do not: the readers of amounts count such a
 // field as zero and name its line. Only the amounts not in their usual form need asking.
 bool ReadableNumberText(std::string_view text);
+// A line's amount (its francs or its euros, in C40 or C50, a general or an analytic line) reads
+// only as an amount the program makes: up to what its field holds as an amount (99 999 999 999,99:
+// a text of 14 digits without its point, 99 999 999 999 999, does not read), and not below zero,
+// but for the one line the program writes so: an opening
+// balance whose francs and euros lie on opposite sides, written in credit with both amounts
+// negated (the amount below zero, its twin above). A line amount that is otherwise, however it
+// came in (a restored backup, a damaged disk), is read as one that does not read, counted as zero
+// and named, by every reader below. `twin` is the line's amount in the other currency.
+bool LineAmountHolds(long long cents, long long twin, bool euros);
+// The largest amount a line's field holds, in euros (`euros`) or in francs.
+long long LargestLineCents(bool euros);
+// The sentence's part that names it: "99 999 999 999,99" (GroupedAmountText).
+std::string LargestLineText();
+// The amount of a line's francs (`euros` false) or euros stored as `text`, its twin's stored as
+// `twinText`: StoredAmountCents, and 0, *readable cleared and the amount noted, for one
+// LineAmountHolds refuses. For the walks that read a line's fields as texts (ReadStoredFields, a
+// record's bytes).
+long long LineAmountCents(std::string_view text, std::string_view twinText, bool euros, bool* readable = nullptr);
+// True when the stored text of number field `field` of `record` (a record of `table`) reads as the
+// field's amount: ReadableNumberText, and, for a line's amount, LineAmountHolds. What the watch of
+// unread amounts notes.
+bool StoredAmountReads(Table& table, int field, const std::uint8_t* record);
 // A stored amount in cents, the one reading of every reader of amounts: "   1234.50" gives 123450,
 // "-12.3" gives -1230, blanks give 0; a third decimal rounds half away from zero ("1.005" gives
 // 101, as ToCents does), the decimals past it count for nothing. The usual form (blanks, a "-",
@@ -36,7 +58,8 @@ bool ReadableNumberText(std::string_view text);
 // (ReadableNumberText) gives 0 and clears *readable.
 long long StoredAmountCents(std::string_view text, bool* readable = nullptr);
 // The amount of number field `field` of the table's current record, read from its stored bytes
-// (NUL bytes and all) by StoredAmountCents; 0 for a field of another type.
+// (NUL bytes and all) by StoredAmountCents, a line's amount as LineAmountCents reads it; 0 for a
+// field of another type.
 long long StoredAmountOf(Table& table, int field, bool* readable = nullptr);
 // The text GetField gives of field `field` of the table's current record, except that an amount (a
 // number field of at most two decimals) is printed from the cents StoredAmountOf reads: one that

@@ -139,6 +139,7 @@ bool Table::OpenTable(std::string_view path, std::string_view newTag, std::uint3
   }
   isOpen = 1;
   tablelayer::GuardBooks(*this);
+  tablelayer::FindLineAmounts(*this);
   return true;
 }
 

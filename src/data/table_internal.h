@@ -38,6 +38,8 @@ struct TableEngine {
   std::vector<dbase::FLDDesc> logicalFields;  // names and logical types
   std::vector<dbase::FLDDesc> nativeFields;   // declared widths, decimals and offsets, letters as declared
   BooksGuard books;
+  // The fields of a line's amounts (C40, C50: francs and euros); 0 in a table of other records.
+  int lineFrancs = 0, lineEuros = 0;
 };
 
 // The engine session (session.cpp).
@@ -57,6 +59,8 @@ std::string FieldKey(std::string_view name);
 
 // What the table just opened holds of the books (its BooksGuard), from its file's name and fields.
 void GuardBooks(Table& table);
+// Which fields of the table just opened hold a line's amounts (TableEngine::lineFrancs, lineEuros).
+void FindLineAmounts(Table& table);
 
 // The permit's check of a write about to be made on `table` (books_write_permit.h): true when it
 // is refused, nothing to be written, table.result kResultBooksWriteRefused and the refusal said.

@@ -8,9 +8,10 @@
 
 namespace {
 
-// The export's refusal around the list of what did not read, and the line of the amounts whose
-// record the run did not name.
+// The export's refusal and the printout's warning around the list of what did not read, and the
+// line of the amounts whose record the run did not name.
 constexpr int kMsgUnreadableFileNotWritten = 34700;
+constexpr int kMsgUnreadableCountedAsZero = 32209;
 constexpr int kStrUnnamedAmounts = 34740;  // "%s montant(s) ..."
 // A run or a change of lines refused before its first write, around the same list.
 constexpr int kMsgUnreadableNothingChanged = 38400;
@@ -60,6 +61,12 @@ void NoteUnreadAmounts(const UnreadAmounts& met) {
   watching->unnamed += met.unnamed;
 }
 
+void NoteUnreadAmountsSaid() {
+  if (watching != nullptr) watching->said = true;
+}
+
+bool UnreadAmountsSaid() { return watching != nullptr && watching->said; }
+
 UnreadableAmountLine UnreadRecordLine(Table& table, int field, const std::uint8_t* record, std::uint32_t recno) {
   const std::size_t slash = table.tablePath.rfind('/');
   const std::string file = slash == std::string::npos ? table.tablePath : table.tablePath.substr(slash + 1);
@@ -98,13 +105,18 @@ std::string MetLinesText(const UnreadAmounts& met) {
   return "   " + FillPlaceholder(LoadStr(kStrUnnamedAmounts), std::to_string(met.unnamed)) + "\n";
 }
 
+// A message around the list of the amounts met: the lines named, or, when none is, how many amounts
+// were read without their record.
+std::string AroundUnread(int message, const UnreadAmounts& met) {
+  if (met.lines.empty() && met.unnamed == 0) return "";
+  return FillPlaceholders(LoadStr(message), {LargestLineText(), MetLinesText(met)});
+}
+
 }  // namespace
 
-std::string UnreadAmountsFileMessage(const UnreadAmounts& met) {
-  if (!met.lines.empty()) return UnreadableAmountsFileMessage(met.lines);
-  if (met.unnamed == 0) return "";
-  return FillPlaceholder(LoadStr(kMsgUnreadableFileNotWritten), MetLinesText(met));
-}
+std::string UnreadAmountsFileMessage(const UnreadAmounts& met) { return AroundUnread(kMsgUnreadableFileNotWritten, met); }
+
+std::string UnreadAmountsMessage(const UnreadAmounts& met) { return AroundUnread(kMsgUnreadableCountedAsZero, met); }
 
 std::string UnreadAmountsRefusal(const UnreadAmounts& met) {
   if (!met.Any()) return "";

@@ -1,5 +1,6 @@
-// The amounts a run met that do not read as numbers (ReadableNumberText), gathered for a run whose
-// output must not carry them: a report's export file. While an UnreadAmountWatch lives on this
+// The amounts a run met that do not read (ReadableNumberText; a line's amount no entry makes,
+// LineAmountHolds), gathered for a run whose output must not carry them unsaid: a report's export
+// file, not written, and its printout, which says so before it is shown or printed. While an UnreadAmountWatch lives on this
 // thread, every reader of the table layer notes each amount it could not read, whoever asked for
 // it: StoredAmountOf, FieldTextAsRead, GetField and GetFieldNum of a number field (named by their
 // current record), StoredAmountCents, FieldCentsOf and the readers of a record's bytes (unnamed:
@@ -25,10 +26,12 @@ class Table;
 struct UnreadAmounts {
   std::vector<UnreadableAmountLine> lines;  // named: their record known
   long unnamed = 0;                         // read from a text or a record's bytes alone
+  bool said = false;                        // the user was told of them (NoteUnreadAmountsSaid)
   bool Any() const { return unnamed > 0 || !lines.empty(); }
   void Clear() {
     lines.clear();
     unnamed = 0;
+    said = false;
   }
 };
 
@@ -73,6 +76,10 @@ void NoteUnreadAmount(Table& table, int field, const std::uint8_t* record, std::
 void NoteUnnamedUnreadAmount();
 // Everything another watch gathered (an owner's, over what it read before its run), into this one.
 void NoteUnreadAmounts(const UnreadAmounts& met);
+// A report that showed its own warning over the amounts it could not read says so to the watch, so
+// that the report engine does not warn a second time; and asks whether the engine warned already.
+void NoteUnreadAmountsSaid();
+bool UnreadAmountsSaid();
 
 // How a record of `table` whose amount field `field` does not read is named: a line of C50 or C40
 // by its piece and account, an account of C20, a section of C30, any other record by its file and
@@ -86,3 +93,6 @@ std::string UnreadAmountsFileMessage(const UnreadAmounts& met);
 // naming the lines (or, when none is named, how many amounts were read without their record); ""
 // when none was met.
 std::string UnreadAmountsRefusal(const UnreadAmounts& met);
+// The warning of a printout over these amounts, each counted as zero (UnreadableAmountsMessage),
+// named or counted as above.
+std::string UnreadAmountsMessage(const UnreadAmounts& met);

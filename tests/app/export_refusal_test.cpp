@@ -16,11 +16,13 @@
 #include "entry/lines_window.h"
 #include "framework/browse.h"
 #include "platform/gui/modal_seam.h"
+#include "platform/gui/printer.h"
 #include "platform/system/files.h"
 #include "posting/entry_state.h"
 #include "reports/engine/visu_window.h"
 #include "resources/command_ids.h"
 #include "runtime/text.h"
+#include "shell/program_printer.h"
 #include "shell/registry.h"
 #include "support/line_files.h"
 #include "support/report_dossier_fixture.h"
@@ -289,5 +291,94 @@ TEST_F(ExportRefusalTest, EveryLayoutThatWritesAFileIsRefusedOverAnAmountItCould
       EXPECT_NE(refusals[0].text.find(named), std::string::npos) << refusals[0].text;
     }
     Send(list, browse_cmd::Quitter);
+  }
+}
+
+namespace {
+
+// The lines window with the printout of its selected piece (SS-1JOURN) as its only layout.
+class PrintoutWarningTest : public ExportRefusalTest {
+ protected:
+  std::vector<StoredLayout> ReportLayouts() const override {
+    return {{"SS-1JOURN", "Pi\xE8" "ce s\xE9lectionn\xE9" "e", "C-Etat-SS-1JOURN.txt"}};
+  }
+
+  // The first line with an amount of the first piece of a journal-month of journal BQ in the draft
+  // (the row the lines window opens on), as BankLine gives it.
+  Line FirstPieceLine() const {
+    const test_support::RawRecords raw(Table("c50"));
+    std::string month, piece;
+    Line line;
+    for (std::uint32_t n = 1; n <= raw.Count(); ++n) {
+      const std::string r = raw.Record(n);
+      if (r[0] == '*' || raw.Field(r, "BCLE") != "Z" || raw.Field(r, "BJAL") != "BQ ") continue;
+      if (month.empty()) month = raw.Field(r, "BMOIS");
+      if (raw.Field(r, "BMOIS") != month || StoredAmountCents(raw.Field(r, "BMONTANTE")) == 0) continue;
+      if (!piece.empty() && raw.Field(r, "BPIECE") >= piece) continue;
+      piece = raw.Field(r, "BPIECE");
+      line = {month + "BQ ", n,
+              "C50 enregistrement " + std::to_string(n) + ", pi\xE8" "ce " + Trimmed(piece) + ", compte " +
+                  Trimmed(raw.Field(r, "BCODE"))};
+    }
+    return line;
+  }
+
+  // "Imprimer" of the window into the PDF `name`: the warnings over unread amounts shown, each with
+  // the pages the printer had printed when it was shown.
+  struct Printed {
+    std::string pdf;
+    std::vector<gui::ShownModal> warnings;
+    std::vector<int> pagesBefore;
+  };
+  Printed Print(TWSaiBroDetJournaux* w, const std::string& name) {
+    Printed out;
+    out.pdf = SetUpPdfPrinter("app", name);
+    gui::ModalSeam::Reset();
+    std::vector<int> pages;
+    gui::ModalSeam::BuildMessageBoxes([&pages](QWidget*) { pages.push_back(ProgramPrinter()->PagesPrinted()); });
+    QueueChoice(gui::IDOK, 0);
+    Send(w, browse_cmd::Imprimer);
+    std::size_t box = 0;
+    for (const gui::ShownModal& s : gui::ModalSeam::Shown()) {
+      if (s.kind != gui::ModalKind::MessageBox) continue;
+      if (s.caption == kCaption) {
+        out.warnings.push_back(s);
+        out.pagesBefore.push_back(box < pages.size() ? pages[box] : -1);
+      }
+      ++box;
+    }
+    gui::ModalSeam::Reset();
+    return out;
+  }
+};
+
+}  // namespace
+
+// The piece printed into a PDF over "abc" (or -1757.17 with its francs, an amount no entry makes)
+// in a line's euros, where it prints the line blank and the journal's total short of it: the printout is made,
+// after one box that names the line as counted as zero, shown before any page went to the printer.
+// Over the sound line it prints with no box.
+TEST_F(PrintoutWarningTest, TheSelectedPieceIntoAPdfWarnsOnceBeforePrintingOverALineThatDoesNotRead) {
+  const Line line = FirstPieceLine();
+  ASSERT_NE(line.recno, 0u);
+  TWSaiBroDetJournaux* w = LinesWindow(line.journalMonth);
+  ASSERT_NE(w, nullptr) << test_support::ShownTexts();
+
+  const Printed sound = Print(w, "piece-sound");
+  EXPECT_TRUE(fs::exists(sound.pdf)) << test_support::ShownTexts();
+  EXPECT_TRUE(sound.warnings.empty());
+
+  for (const char* damage : {"abc", "-1757.17"}) {
+    SCOPED_TRACE(damage);
+    test_support::RawRecords(Table("c50")).Put(line.recno, "BMONTANTE", damage);
+    if (damage[0] == '-') test_support::RawRecords(Table("c50")).Put(line.recno, "BMONTANTF", "-11526.24");
+    const Printed unread = Print(w, std::string("piece-unread") + (damage[0] == '-' ? "-negative" : ""));
+    EXPECT_TRUE(fs::exists(unread.pdf)) << "the printout itself is made";
+    EXPECT_GT(fs::file_size(unread.pdf), fs::file_size(sound.pdf) / 2) << "whole, its page in it";
+    ASSERT_EQ(unread.warnings.size(), 1u);
+    EXPECT_NE(unread.warnings[0].text.find(line.named), std::string::npos) << unread.warnings[0].text;
+    EXPECT_NE(unread.warnings[0].text.find("compt\xE9" "e pour z\xE9ro"), std::string::npos) << unread.warnings[0].text;
+    EXPECT_EQ(unread.pagesBefore, std::vector<int>{0}) << "the warning comes before the first page is printed";
+    if (damage[0] == 'a') test_support::ScreenshotMessage(unread.warnings[0], "app", "piece-printout-unread");
   }
 }

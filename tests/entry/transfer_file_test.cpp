@@ -325,6 +325,65 @@ TEST_F(TransferFileTest, RecordsWithAnAmountThatDoesNotReadAreGivenUp) {
     EXPECT_TRUE(IsBlank(w->ReportFields().Value(w->ReportFields().FindField(v)))) << v;
 }
 
+// A transfer line whose euro amount no entry makes, as a restored backup installs it: below zero
+// with its francs (the file would pay -1757.17 and net its control sum by it) or of 14 digits (past
+// what a line's field holds as an amount). Neither the SEPA file (kind "S") nor the records (kind "V") are written: one message names
+// the account and says why and that no file was written, and the layout's export is given up so
+// that nothing is announced ready. The same month, sound, writes a file the schema accepts.
+TEST_F(TransferFileTest, TransfersOverALineAmountNoEntryMakesWriteNoFile) {
+  Open();
+  Creditors();
+  TwoTransfersMonth();
+  TWSaiBroDetJournaux* w = Saisir("C606CAI");
+  ASSERT_NE(w, nullptr);
+  gui::ModalSeam::Reset();
+  ASSERT_TRUE(Print(w, "SBQ01V").prepared) << test_support::ShownTexts();
+  ASSERT_TRUE(fs::exists(File())) << test_support::ShownTexts();
+  int status = -1;
+  const std::string valid = Run({"xmllint", "--noout", "--schema", kSchema, File()}, &status);
+  EXPECT_EQ(status, 0) << valid;
+  fs::remove(File());
+
+  std::uint32_t line = 0;
+  {
+    test_support::RawRecords raw(std::string(PathC50()) + ".dbf");
+    for (std::uint32_t n = 1; n <= raw.Count() && line == 0; ++n) {
+      const std::string r = raw.Record(n);
+      if (raw.Field(r, "BMOIS") == "C606" && raw.Field(r, "BCODE") == "401SCIER") line = n;
+    }
+  }
+  ASSERT_NE(line, 0u);
+  const BrowseServices saved = BrowseHooks();
+  int abandoned = 0;
+  BrowseHooks().abandonExport = [&abandoned] { ++abandoned; };
+  const std::pair<const char*, const char*> amounts[] = {{"      -1757.17", "     -11526.24"},
+                                                         {"99999999999999", "        131.19"}};
+  for (const auto& [amount, francs] : amounts)
+    for (const char* typeListe : {"SBQ01V", "VBQ01V"}) {
+      SCOPED_TRACE(std::string(amount) + " " + typeListe);
+      test_support::RawRecords(std::string(PathC50()) + ".dbf").Put(line, "BMONTANTE", amount);
+      test_support::RawRecords(std::string(PathC50()) + ".dbf").Put(line, "BMONTANTF", francs);
+      abandoned = 0;
+      gui::ModalSeam::Reset();
+      const test_support::ReportHookRun run = Print(w, typeListe);
+      ASSERT_TRUE(run.prepared) << test_support::ShownTexts();
+      EXPECT_FALSE(fs::exists(File()));
+      EXPECT_TRUE(NoTemporaryFile());
+      EXPECT_EQ(abandoned, 1);
+      ASSERT_EQ(gui::ModalSeam::Shown().size(), 1u) << test_support::ShownTexts();
+      const std::string said = gui::ModalSeam::Shown()[0].text;
+      for (const char* s : {"n'est pas un montant qu'une saisie fait (en dessous de z\xE9ro, ou au-del\xE0 de "
+                            "99 999 999 999,99, le plus grand que tienne une ligne)",
+                            "401SCIER", "Le fichier des virements n'a pas \xE9t\xE9 \xE9" "crit"})
+        EXPECT_NE(said.find(s), std::string::npos) << s << "\n" << said;
+      EXPECT_EQ(said.find("FDUPO001"), std::string::npos) << said;
+      if (typeListe[0] == 'V')
+        for (const char* v : {"VRTS_06_01", "VRTS_08_01"})
+          EXPECT_TRUE(IsBlank(w->ReportFields().Value(w->ReportFields().FindField(v)))) << v;
+    }
+  BrowseHooks() = saved;
+}
+
 // The issuing bank without its holder's name refuses the run; a file that cannot take its name
 // (a folder stands there) is said at the end, logged, and leaves no temporary file.
 TEST_F(TransferFileTest, ABlankHolderOrAPlaceRefusedLeavesNoFile) {

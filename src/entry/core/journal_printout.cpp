@@ -50,7 +50,9 @@ constexpr int kMemoRoom = 4000;
 // details are incomplete, the head of those whose transfer amount does not read, its last words.
 constexpr int kTitleAttention = 52;
 constexpr int kStrIncompleteBankDetails = 3053;
-constexpr int kStrUnreadableTransfers = 31051;
+constexpr int kStrUnreadableTransfers = 31051;  // %s: the largest amount a line takes
+// A record of kind "V" that cannot hold the amount to pay (%s: the account).
+constexpr int kMsgRecordTooSmall = 27012;
 constexpr int kStrTransferFileNotWritten = 16200;
 // The refusals of the preparation, the code at fault in each.
 constexpr int kRefusalNotCashJournal = 3036, kRefusalNoLines = 3037, kRefusalUnknownBank = 3038;
@@ -280,6 +282,7 @@ bool JournalPrintout::Prepare(PrintoutRun& run) {
   transferFailed_ = false;
   failedAccounts_.clear();
   unreadableAccounts_.clear();
+  tooWideAccount_.clear();
   incompleteRib_.clear();
   incompleteIban_.clear();
   account_ = Account{};
@@ -458,8 +461,13 @@ void JournalPrintout::Compute() {
     d.cents = ToCents(euros);
     d.label = PadRight(fields_.Value(BQF_LIBVRT), 31);
     d.bank = account.bank;
-    const std::string r06 = PadRight(transfer_records::Detail06(d), 160);
-    const std::string r08 = PadRight(transfer_records::Total08(d.issuer, ToCents(fields_.GetFieldNumber(TG_DEBITE))), 160);
+    std::string r06 = transfer_records::Detail06(d);
+    std::string r08 = transfer_records::Total08(d.issuer, ToCents(fields_.GetFieldNumber(TG_DEBITE)));
+    // A record that cannot hold the amount (or the run's total) is no record: the run ends
+    // without its records, the account named.
+    if ((r06.empty() || r08.empty()) && eurosRead && tooWideAccount_.empty()) tooWideAccount_ = Trimmed(accountCode);
+    r06 = PadRight(r06, 160);
+    r08 = PadRight(r08, 160);
     const std::string r06a = r06.substr(0, 80), r06b = r06.substr(80), r08a = r08.substr(0, 80), r08b = r08.substr(80);
     fields_.SetFieldText(VRTS_06_01, r06a.c_str());
     fields_.SetFieldText(VRTS_06_02, r06b.c_str());
@@ -504,12 +512,13 @@ void JournalPrintout::FinishTransferFile() {
   if (transferFailed_) {
     writer_.Abort();
     // The layout's export, whose name the file would have taken, is given up with it: this box
-    // says why, and the report engine says nothing more.
-    if (!unreadableAccounts_.empty() && AbandonExport) AbandonExport();
+    // says why, and the report engine says nothing more (nothing is ready).
+    if (AbandonExport) AbandonExport();
     RuntimeBeep();
     std::string text;
     if (!failedAccounts_.empty()) text += LoadStr(kStrIncompleteBankDetails) + failedAccounts_;
-    if (!unreadableAccounts_.empty()) text += LoadStr(kStrUnreadableTransfers) + unreadableAccounts_;
+    if (!unreadableAccounts_.empty())
+      text += FillPlaceholder(LoadStr(kStrUnreadableTransfers), LargestLineText()) + unreadableAccounts_;
     RuntimeMessage(LoadStr(kTitleAttention), (text + LoadStr(kStrTransferFileNotWritten)).c_str(), kMbIconStop);
     return;
   }
@@ -527,8 +536,9 @@ void JournalPrintout::FinishTransferFile() {
   const long count = writer_.Count();
   const long long total = writer_.TotalCents();
   if (!error.empty() || !writer_.Finish(debtor, target, &error)) {
-    // A target refused leaves no temporary file either.
+    // A target refused leaves no temporary file either, and no export is offered in its place.
     writer_.Abort();
+    if (AbandonExport) AbandonExport();
     WriteLog(FillPlaceholders(LoadStr(kLogTransferFailed), {target, error}));
     RuntimeBeep();
     RuntimeMessage(LoadStr(kTitleSepaTransfers),
@@ -551,12 +561,15 @@ bool JournalPrintout::Next() {
 }
 
 void JournalPrintout::RefuseUnreadableRecords() {
-  if (unreadableAccounts_.empty()) return;
+  if (unreadableAccounts_.empty() && tooWideAccount_.empty()) return;
   for (int v = VRTS_06_01; v <= VRTS_08_02; ++v) fields_.SetFieldText(v, "");
   if (AbandonExport) AbandonExport();
   RuntimeBeep();
   const std::string text =
-      std::string(LoadStr(kStrUnreadableTransfers)) + unreadableAccounts_ + LoadStr(kStrTransferFileNotWritten);
+      unreadableAccounts_.empty()
+          ? FillPlaceholder(LoadStr(kMsgRecordTooSmall), tooWideAccount_)
+          : FillPlaceholder(LoadStr(kStrUnreadableTransfers), LargestLineText()) + unreadableAccounts_ +
+                LoadStr(kStrTransferFileNotWritten);
   RuntimeMessage(LoadStr(kTitleAttention), text.c_str(), kMbIconStop);
 }
 

@@ -4,7 +4,9 @@
 // the single-piece run, and for the layouts whose TypeListe asks for it the credit transfers of
 // the treasury journal: the 160-character records of kind "V" in report variables, or the ISO
 // 20022 credit-transfer file of kind "S", which the run writes itself (Pain001Writer). A transfer
-// whose amount does not read as a number makes neither: the accounts are named at the end.
+// whose amount does not read as a line's (below zero or past what a line takes included,
+// LineAmountHolds) makes neither: the accounts are named at the end, and the layout's export is
+// given up with the file, so that nothing is said to be ready.
 //
 // TypeListe (20 characters): 1 the kind ("S" the transfer file, "V" the fixed-width records, "1"
 // the selected piece alone, any other an ordinary printout), 2-5 the issuing bank (C10 "Q"), 6 the
@@ -113,7 +115,8 @@ class JournalPrintout {
   std::string RemittanceText(const Account& a, const std::string& label, const std::string& label3) const;
   void ComputeTransfer(const Account& a);
   void FinishTransferFile();
-  // Kind "V": the end of a run that met a line whose amount does not read.
+  // Kind "V": the end of a run that met a line whose amount does not read, or a record that cannot
+  // hold its amount.
   void RefuseUnreadableRecords();
 
   ReportFieldTable& fields_;
@@ -138,7 +141,8 @@ class JournalPrintout {
   Pain001Writer writer_;
   bool transferFailed_ = false;
   std::string failedAccounts_;
-  std::string unreadableAccounts_;  // accounts of transfers whose amount does not read as a number
+  std::string unreadableAccounts_;  // accounts of transfers whose amount does not read as a line's
+  std::string tooWideAccount_;      // kind "V": the first account whose record cannot hold its amount
   std::string transferFile_;
 };
 

@@ -129,7 +129,12 @@ void TImpression::GetPageRange(int& from, int& to) {
     int page = 1;
     while (HasPage(page + 1)) ++page;
     from = to = HasPage(1) ? context_.store.PageCount() : 1;
+    return;
   }
+  // Every page of the range is made before the first is printed, so that the run's warnings (an
+  // amount it could not read, counted as zero) come before anything is printed.
+  int page = 1;
+  while (page <= to && HasPage(page)) ++page;
 }
 
 std::string TImpression::FootText() {

@@ -12,6 +12,7 @@
 #include "reports/engine/core/report_export.h"
 #include "reports/engine/printing.h"
 #include "reports/engine/visu_window.h"
+#include "runtime/access_rights.h"
 #include "shell/handlers.h"
 #include "shell/mdi_client.h"
 
@@ -26,6 +27,14 @@ std::unique_ptr<PrinterChoice>& PendingPrinter() {
 
 void RestorePendingPrinter() { PendingPrinter().reset(); }
 
+// At an idle moment, but never while a printout runs: a message box shown during the printout
+// (a warning over an amount it counts as zero) lets idle moments pass, and putting the printer
+// back then would send the rest of the document to the file the printer was set to, not to the
+// one being made aside.
+void RestorePendingPrinterWhenIdle() {
+  if (!PrintRunFlag) RestorePendingPrinter();
+}
+
 int ChooseLayout(CMDIBrowse& list, const std::string& prefix, bool print) {
   RestorePendingPrinter();
   TDVisuChoixEtat dialog(&list, prefix, print);
@@ -35,7 +44,7 @@ int ChooseLayout(CMDIBrowse& list, const std::string& prefix, bool print) {
     static gui::Handle watched = 0;
     if (PendingPrinter() && MainWindowHandle != 0 && watched != MainWindowHandle) {
       watched = MainWindowHandle;
-      gui::Application::AddWindowIdleHandler(static_cast<unsigned>(MainWindowHandle), &RestorePendingPrinter);
+      gui::Application::AddWindowIdleHandler(static_cast<unsigned>(MainWindowHandle), &RestorePendingPrinterWhenIdle);
     }
   }
   return answer;

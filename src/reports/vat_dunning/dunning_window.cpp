@@ -273,7 +273,9 @@ void TWEtaBroRelances::ShowIncompleteDetails() {
   }
   // The lines left out as zero for an amount that does not read, named (a transfer run that wrote
   // no file for them has named them).
-  const std::string unreadable = run_.RefusedUnreadable() ? std::string() : UnreadableAmountsMessage(run_.Unreadable());
+  const std::string unreadable = run_.RefusedUnreadable() || !run_.EndSaysUnreadable()
+                                     ? std::string()
+                                     : UnreadableAmountsMessage(run_.Unreadable());
   if (!unreadable.empty())
     gui::MessageBox(this, unreadable, UnreadableAmountsCaption(), gui::MB_OK | gui::MB_ICONEXCLAMATION);
   // A transfer run ends by saying what it wrote and whom it left out.

@@ -244,10 +244,11 @@ class BalanceDossierTest : public RuntimeTest {
         // The payment of the March sale comes in July: its letter reaches past June.
         L('C', "51200000", "C60705", "BQ", "000005", 'D', 600.00, "Martin", "", "", "", "", "C60801"),
         L('C', "CMARTIN ", "C60705", "BQ", "000005", 'C', 600.00, "Martin", "", "AC", "AC", "", "C60801", 'Z', "", 2),
-        // A purchase with a negative credit line, an OD kept out of the month columns.
+        // A purchase with its credit note on the debit side (an entry makes no amount below zero),
+        // an OD kept out of the month columns.
         L('C', "60100000", "C60505", "AC", "000006", 'D', 800.00, "Achat", "", "", "", "C60605", ""),
         L('C', "FACME   ", "C60505", "AC", "000006", 'C', 900.00, "Achat", "", "", "", "C60605", "", 'Z', "", 2),
-        L('C', "60100000", "C60505", "AC", "000006", 'C', -100.00, "Avoir", "", "", "", "", "", 'Z', "", 3),
+        L('C', "60100000", "C60505", "AC", "000006", 'D', 100.00, "Avoir", "", "", "", "", "", 'Z', "", 3),
         L('C', "62600000", "C60615", "OD", "000007", 'D', 45.50, "Timbres", "", "", "", "", "C60701"),
         L('C', "51200000", "C60615", "OD", "000007", 'C', 45.50, "Timbres", "", "", "", "", "C60701", 'Z', "", 2),
         // A zero line in a balanced piece.

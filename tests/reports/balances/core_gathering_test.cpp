@@ -236,9 +236,9 @@ TEST_F(GatheringTest, GeneralBalanceTotals) {
   const std::vector<BalanceLine> lines = g.GatherList();
   const BalanceTotals t = Gatherer::Totals(lines, '1');
   EXPECT_EQ(t.debit, t.credit);
-  // The pieces' debits, the draft purchase of November included.
-  EXPECT_EQ(t.debit, 5120000 + 120000 + 60000 + 120000 + 60000 + 80000 + 4550 + 30000);
-  // 60100000: 800 and the draft 300 against a credit of -100; 62600000: 18,700 + 45.50;
+  // The pieces' debits, the credit note of the purchase and the draft purchase of November included.
+  EXPECT_EQ(t.debit, 5120000 + 120000 + 60000 + 120000 + 60000 + 80000 + 10000 + 4550 + 30000);
+  // 60100000: 800, its credit note of 100 and the draft 300; 62600000: 18,700 + 45.50;
   // 70100000: 1,600 of credit.
   EXPECT_EQ(t.result, (80000 + 30000 + 10000) + (1870000 + 4550) - 160000);
   long long prev = 0;
@@ -350,7 +350,7 @@ TEST_F(GatheringTest, LargeAmountsToTheCent) {
   Gatherer g(source_, chart_, context);
   const BalanceTotals t = Gatherer::Totals(g.GatherList(), '1');
   EXPECT_EQ(t.debit, t.credit);
-  EXPECT_EQ(t.debit, 5120000LL + 120000 + 60000 + 120000 + 60000 + 80000 + 4550 + 30000 + 30LL * 987654321001LL);
+  EXPECT_EQ(t.debit, 5120000LL + 120000 + 60000 + 120000 + 60000 + 80000 + 10000 + 4550 + 30000 + 30LL * 987654321001LL);
 }
 
 // A sort record whose line is missing is passed over and counted once.

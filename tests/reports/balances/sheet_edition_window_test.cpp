@@ -19,12 +19,14 @@
 #include "platform/gui/command.h"
 #include "platform/gui/constants.h"
 #include "platform/gui/modal_seam.h"
+#include "platform/gui/printer.h"
 #include "platform/system/cp1252.h"
 #include "platform/system/files.h"
 #include "platform/system/process.h"
 #include "reports/balances/balance_sheet_commands.h"
 #include "reports/balances/balance_sheet_edition_window.h"
 #include "reports/balances/core/balance_sheet_compile.h"
+#include "reports/balances/core/balance_sheet_edition.h"
 #include "reports/balances/core/balance_sheet_init.h"
 #include "reports/balances/core/balance_sheet_model.h"
 #include "reports/balances/core/balance_sheet_run.h"
@@ -48,6 +50,7 @@
 #include "shell/registry.h"
 #include "shell/utility_commands.h"
 #include "support/dossier_fixture.h"
+#include "support/line_files.h"
 #include "support/python.h"
 
 namespace {
@@ -367,6 +370,91 @@ TEST_F(SheetEditionTest, ThePrintoutOfTheWholePutsTheBalanceSheetAndItsAnnexInOn
   const std::string oracle = C70Oracle();
   ASSERT_TRUE(std::regex_search(oracle, m, std::regex("P 110 (-?[0-9.]+)"))) << oracle;
   EXPECT_NE(text.find(Printed(m[1].str())), std::string::npos) << m[1] << "\n" << text;
+}
+
+// The printouts over an amount that does not read, or a box computed from one: an annex amount of
+// C10 (2 500,00 read by "abc", or "12345x7.89", once read as 12 345,00), and a line of the books
+// counted as zero by the computation. The edition prints into the PDF after one box naming the
+// record, shown before any page is printed; the annex's amount is not read as a number.
+TEST_F(SheetEditionTest, ThePrintoutsOverAnAmountThatDoesNotReadWarnOnceBeforePrinting) {
+  InitialiseAndCompute("S  ");
+  CloseAllTables();
+  // The first annex record with an account amount, and the first general line with an amount.
+  const test_support::RawRecords c10(std::string(PathC10()) + ".dbf"), c50(std::string(PathC50()) + ".dbf");
+  std::uint32_t annex = 0, line = 0;
+  for (std::uint32_t n = 1; n <= c10.Count() && annex == 0; ++n) {
+    const std::string r = c10.Record(n);
+    if (r[0] != '*' && c10.Field(r, "GCLE") == "j" && !Trimmed(c10.Field(r, "GZONE2").substr(51, 14)).empty())
+      annex = n;
+  }
+  for (std::uint32_t n = 1; n <= c50.Count() && line == 0; ++n) {
+    const std::string r = c50.Record(n);
+    if (r[0] != '*' && c50.Field(r, "BCLE") == "Z" && !Trimmed(c50.Field(r, "BMONTANTE")).empty()) line = n;
+  }
+  ASSERT_NE(annex, 0u);
+  ASSERT_NE(line, 0u);
+  const std::string annexText = c10.Field(c10.Record(annex), "GZONE2");
+  const std::string lineAmount = c50.Field(c50.Record(line), "BMONTANTE");
+  const struct Case {
+    const char* what;
+    int part;  // 1 the balance sheet, 2 the annex
+    std::string annexAmount, lineAmount, named;
+  } cases[] = {
+      {"the annex's amount abc", 2, "           abc", lineAmount, "enregistrement " + std::to_string(annex) + ", champ GZONE2"},
+      {"the annex's amount 12345x7.89", 2, "    12345x7.89", lineAmount,
+       "enregistrement " + std::to_string(annex) + ", champ GZONE2"},
+      {"a line of the books", 1, annexText.substr(51, 14), "           abc", "C50 enregistrement " + std::to_string(line)},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    CloseAllTables();
+    std::string damaged = annexText;
+    damaged.replace(51, 14, c.annexAmount);
+    c10.Put(annex, "GZONE2", damaged);
+    c50.Put(line, "BMONTANTE", c.lineAmount);
+    const std::string pdf = test_support::ArtefactPath("balances", std::string("edition-unread-") +
+                                                                      std::to_string(&c - cases) + ".pdf");
+    fs::remove(pdf);
+    gui::ModalSeam::QueuePrintSetupAnswer(gui::IDOK, pdf);
+    gui::SendCommand(CommandWindow->GetHandle(), 20207);
+    gui::ProcessPendingMessages();
+    gui::ModalSeam::Reset();
+    std::vector<int> pages;
+    gui::ModalSeam::BuildMessageBoxes([&pages](QWidget*) { pages.push_back(ProgramPrinter()->PagesPrinted()); });
+    QueueEditionChoice(gui::IDOK, 1, c.part);
+    QueueEditionChoice(gui::IDCANCEL, 0, 0);
+    SetDossierState(' ');
+    Run(20019);
+    for (int i = 0; i < 5; ++i) gui::ProcessPendingMessages();
+    ASSERT_TRUE(fs::exists(pdf)) << test_support::ShownTexts();
+    EXPECT_EQ(Window(), nullptr);
+    std::vector<gui::ShownModal> warnings;
+    std::vector<int> before;
+    int boxes = 0;
+    for (const gui::ShownModal& s : gui::ModalSeam::Shown()) {
+      if (s.kind != gui::ModalKind::MessageBox) continue;
+      if (s.caption == "ATTENTION - Montants illisibles") {
+        warnings.push_back(s);
+        before.push_back(boxes < static_cast<int>(pages.size()) ? pages[static_cast<std::size_t>(boxes)] : -1);
+      }
+      ++boxes;
+    }
+    const std::string shown = test_support::ShownTexts();
+    gui::ModalSeam::Reset();
+    ASSERT_EQ(warnings.size(), 1u) << shown;
+    EXPECT_NE(warnings[0].text.find(c.named), std::string::npos) << warnings[0].text;
+    EXPECT_EQ(before, std::vector<int>{0}) << "the warning comes before the first page is printed";
+    if (c.part == 2 && c.annexAmount == "           abc") test_support::ScreenshotMessage(warnings[0], "balances", "edition-annex-unread");
+  }
+  // The annex's amounts read as every amount: "abc" and "12345x7.89" do not read, and count as 0.
+  for (const char* text : {"           abc", "    12345x7.89"}) {
+    std::string t = annexText;
+    t.replace(51, 14, text);
+    const balances::AnnexRecord r = balances::ParseAnnexRecord("068068CDUPONT ", "", t);
+    EXPECT_FALSE(r.readable) << text;
+    EXPECT_EQ(r.amount, 0.0) << text;
+  }
+  EXPECT_TRUE(balances::ParseAnnexRecord("068068CDUPONT ", "", annexText).readable);
 }
 
 // ---- the euro question

@@ -3,7 +3,9 @@
 // number, or its text then read by Val), an owner reading the record's bytes, the template's own
 // field statements, an amount of another table, an owner naming what it read before the run. The
 // owners here know nothing of unread amounts: the interpreter decides. The same runs to the screen
-// keep their pages, and over the sound table they write their file.
+// keep their pages and warn once, naming the record, before the page is shown; over the sound table
+// they write their file. A line amount that no entry makes (below zero, past what a line takes)
+// reads as one that does not read.
 #include "core_support.h"
 #include "data/entry_lines.h"
 #include "data/record_fields.h"
@@ -74,6 +76,23 @@ class UnreadAmountsExportTest : public data_test::DataTest {
     TableC50->CloseTable();
   }
 
+  // A table that is not a dossier's, `name` in the test's folder, open on its one record, whose
+  // amount XMONT holds `bytes`.
+  void OtherTable(const std::string& name, const std::string& bytes) {
+    TableStructure s;
+    s.fields = {FieldDef{"XCODE", 'C', 10, 0}, FieldDef{"XMONT", 'N', 14, 2}};
+    const std::string path = Dir() + "/" + name;
+    Create(s, path);
+    ASSERT_TRUE(TableCXX->OpenShared(path));
+    ASSERT_TRUE(TableCXX->AppendBlank());
+    ASSERT_TRUE(TableCXX->PutField(1, "X1"));
+    ASSERT_TRUE(TableCXX->InsertRecord());
+    TableCXX->CloseTable();
+    RawRecords(path + ".dbf").Put(1, "XMONT", bytes);
+    ASSERT_TRUE(TableCXX->OpenShared(path));
+    ASSERT_TRUE(TableCXX->GoTop());
+  }
+
   // The lines' euro amount of record 2 made `bytes`, as a foreign program or a damaged disk leaves it.
   void Damage(const std::string& bytes) {
     TableC50->CloseTable();
@@ -113,17 +132,24 @@ class UnreadAmountsExportTest : public data_test::DataTest {
 const char* const kExported = "[Export:csv][Export][ITD][TT-Avant][@MONTANT][TT-Suivant]\r\n[ITF][Fin]";
 const char* const kShown = "[ITD][TT-Avant][@MONTANT][TT-Suivant]\r\n[ITF][Fin]";
 
+// How the runs name the second line, and an amount read without its record.
+const char* const kLine2 = "C50 enregistrement 2, pi\xE8" "ce 000002, compte 60100000\n";
+const char* const kUnnamed = "1 montant(s) dont l'enregistrement n'a pas \xE9t\xE9 nomm\xE9";
+
+// A way of reading the line's amount: by the owner (`read`), or by the template itself (`read`
+// empty, `tmpl` reading it), and how the run names what it could not read.
+struct Reader {
+  const char* what;
+  std::function<std::string(Table&)> read;
+  const char* tmpl;
+  std::string named;
+};
+
 }  // namespace
 
 TEST_F(UnreadAmountsExportTest, NoExportIsWrittenOverAnAmountThatDoesNotReadWhoeverReadsIt) {
-  const std::string line2 = "C50 enregistrement 2, pi\xE8" "ce 000002, compte 60100000\n";
-  const std::string unnamed = "1 montant(s) dont l'enregistrement n'a pas \xE9t\xE9 nomm\xE9";
-  const struct Case {
-    const char* what;
-    std::function<std::string(Table&)> read;
-    const char* tmpl;  // the template reading the line itself when `read` is empty
-    std::string named;
-  } cases[] = {
+  const std::string line2 = kLine2, unnamed = kUnnamed;
+  const Reader cases[] = {
       {"the number read raw", [](Table& t) { return std::string(FormatNumber(14, 2, false, t.GetFieldNum(L::BMONTANTE))); },
        kExported, line2},
       {"its text read by Val", [](Table& t) { return std::string(FormatNumber(14, 2, false, Val(t.GetField(L::BMONTANTE)))); },
@@ -141,7 +167,7 @@ TEST_F(UnreadAmountsExportTest, NoExportIsWrittenOverAnAmountThatDoesNotReadWhoe
   for (const std::string& garbage : {std::string("abc"), std::string(14, '\0'), std::string("-1e300"),
                                      std::string("nan"), std::string("12.3.4")}) {
     SCOPED_TRACE(std::string("\"") + garbage.c_str() + "\"");
-    for (const Case& c : cases) {
+    for (const Reader& c : cases) {
       SCOPED_TRACE(c.what);
       MakeLines();
       LinesOwner sound(c.read);
@@ -162,12 +188,20 @@ TEST_F(UnreadAmountsExportTest, NoExportIsWrittenOverAnAmountThatDoesNotReadWhoe
         EXPECT_NE(after.warnings[0].find(c.named), std::string::npos) << after.warnings[0];
         EXPECT_NE(after.warnings[0].find("Le fichier n'a pas \xE9t\xE9 \xE9" "crit"), std::string::npos);
       }
-      // On the screen the run goes on, its pages made, and nothing is said of a file.
+      // On the screen the run goes on, its pages made; nothing is said of a file, but the amount
+      // counted as zero is named once.
       LinesOwner shown(c.read);
       const Outcome screen =
           Run(shown, c.read ? kShown : "[ITD][TT-Avant][C50->BMONTANTE][TT-Suivant]\r\n[ITF][Fin]");
       EXPECT_EQ(screen.pages, 1);
-      EXPECT_EQ(screen.warnings, std::vector<std::string>{});
+      if (c.named.empty()) {
+        EXPECT_EQ(screen.warnings, std::vector<std::string>{});
+      } else {
+        ASSERT_EQ(screen.warnings.size(), 1u);
+        EXPECT_NE(screen.warnings[0].find(c.named), std::string::npos) << screen.warnings[0];
+        EXPECT_NE(screen.warnings[0].find("compt\xE9" "e pour z\xE9ro"), std::string::npos) << screen.warnings[0];
+        EXPECT_EQ(screen.warnings[0].find("Le fichier n'a pas"), std::string::npos) << screen.warnings[0];
+      }
     }
   }
 }
@@ -188,18 +222,7 @@ TEST_F(UnreadAmountsExportTest, AnAmountNamedByTheOwnerOrOfAnotherTableRefusesTh
   EXPECT_NE(out.warnings[0].find("C40 enregistrement 17, pi\xE8" "ce 000123, compte 40100000"), std::string::npos)
       << out.warnings[0];
 
-  TableStructure s;
-  s.fields = {FieldDef{"XCODE", 'C', 10, 0}, FieldDef{"XMONT", 'N', 14, 2}};
-  const std::string path = Dir() + "/cxxmont";
-  Create(s, path);
-  ASSERT_TRUE(TableCXX->OpenShared(path));
-  ASSERT_TRUE(TableCXX->AppendBlank());
-  ASSERT_TRUE(TableCXX->PutField(1, "X1"));
-  ASSERT_TRUE(TableCXX->InsertRecord());
-  TableCXX->CloseTable();
-  RawRecords(path + ".dbf").Put(1, "XMONT", "1e300");
-  ASSERT_TRUE(TableCXX->OpenShared(path));
-  ASSERT_TRUE(TableCXX->GoTop());
+  OtherTable("cxxmont", "1e300");
   LinesOwner other([](Table&) { return std::string(FormatNumber(14, 2, false, TableCXX->GetFieldNum(2))); });
   out = Run(other, kExported);
   TableCXX->CloseTable();
@@ -211,4 +234,76 @@ TEST_F(UnreadAmountsExportTest, AnAmountNamedByTheOwnerOrOfAnotherTableRefusesTh
   out = Run(sound, kExported);
   EXPECT_TRUE(out.written);
   EXPECT_NE(out.file.find("\"20.00\""), std::string::npos) << out.file;
+}
+
+// A line amount that no entry makes, as a restored backup installs it: below zero (its francs too),
+// or past the 99 999 999 999,99 a line's field holds as an amount (14 digits without their point).
+// Whichever reader reads it (the number raw, the amount as every report reads it, the template's
+// own field, the line's bytes as the walks read them), it is read as an amount that does not read:
+// no export, one warning on the screen naming the line. Zero, the largest amounts a line takes and
+// the opening balance the program writes in credit with both amounts negated (the euros below zero,
+// the francs above) read.
+TEST_F(UnreadAmountsExportTest, ALineAmountNoEntryMakesReadsAsOneThatDoesNotRead) {
+  const std::string line2 = kLine2, unnamed = kUnnamed;
+  const Reader readers[] = {
+      {"the number read raw", [](Table& t) { return std::string(FormatNumber(14, 2, false, t.GetFieldNum(L::BMONTANTE))); },
+       nullptr, line2},
+      {"the amount as the reports read it", [](Table& t) { return std::to_string(StoredAmountOf(t, L::BMONTANTE)); },
+       nullptr, line2},
+      {"the template's field statement", {}, "[ITD][TT-Avant][C50->BMONTANTE][TT-Suivant]\r\n[ITF][Fin]", line2},
+      {"the line's bytes read", [](Table& t) {
+         const StoredFields stored(t, {L::BMONTANTE, L::BMONTANTF});
+         return std::to_string(LineAmountCents(stored[0], stored[1], true));
+       },
+       nullptr, unnamed},
+  };
+  const struct Stored {
+    const char* bytes;
+    const char* francs;  // nullptr: as made (131.20 francs)
+    bool reads;
+  } amounts[] = {{"      -1757.17", "     -11526.24", false}, {"         -0.01", "          0.00", false},
+                 {"99999999999999", nullptr, false},           {"999999999999.9", nullptr, false},
+                 {"99999999999.99", nullptr, true},            {"          0.00", nullptr, true},
+                 {"        -10.00", nullptr, true}};
+  for (const Stored& a : amounts)
+    for (const Reader& r : readers) {
+      SCOPED_TRACE(std::string(a.bytes) + " " + (a.francs != nullptr ? a.francs : "") + ", " + r.what);
+      MakeLines();
+      Damage(a.bytes);
+      if (a.francs != nullptr) RawRecords(DossierPath(TableKind::C50) + ".dbf").Put(2, "BMONTANTF", a.francs);
+      const std::string shown = r.tmpl != nullptr ? r.tmpl : kShown;
+      const std::string exported = "[Export:csv][Export]" + shown;
+      LinesOwner toFile(r.read), toScreen(r.read);
+      const Outcome file = Run(toFile, exported);
+      const Outcome screen = Run(toScreen, shown);
+      EXPECT_EQ(file.written, a.reads) << file.file;
+      if (a.reads) {
+        EXPECT_EQ(file.warnings, std::vector<std::string>{});
+        EXPECT_EQ(screen.warnings, std::vector<std::string>{});
+        continue;
+      }
+      ASSERT_EQ(file.warnings.size(), 1u);
+      EXPECT_NE(file.warnings[0].find(r.named), std::string::npos) << file.warnings[0];
+      EXPECT_NE(file.warnings[0].find("99 999 999 999,99, le plus grand"), std::string::npos) << file.warnings[0];
+      ASSERT_EQ(screen.warnings.size(), 1u);
+      EXPECT_NE(screen.warnings[0].find(r.named), std::string::npos) << screen.warnings[0];
+    }
+  // The francs of a line: past 99 999 999 999,99 they do not read, that much reads.
+  const std::pair<const char*, bool> francsCases[] = {{"99999999999999", false}, {"99999999999.99", true}};
+  for (const auto& [bytes, reads] : francsCases) {
+    SCOPED_TRACE(bytes);
+    MakeLines();
+    TableC50->CloseTable();
+    RawRecords(DossierPath(TableKind::C50) + ".dbf").Put(2, "BMONTANTF", bytes);
+    LinesOwner francs([](Table& t) { return std::to_string(StoredAmountOf(t, L::BMONTANTF)); });
+    EXPECT_EQ(Run(francs, kExported).written, reads);
+  }
+  // A figure of another table below zero reads: only a line's amount is held to what an entry makes.
+  MakeLines();
+  OtherTable("cxxneg", "      -1757.17");
+  LinesOwner other([](Table&) { return std::to_string(StoredAmountOf(*TableCXX, 2)); });
+  const Outcome out = Run(other, kExported);
+  TableCXX->CloseTable();
+  EXPECT_TRUE(out.written);
+  EXPECT_NE(out.file.find("-175717"), std::string::npos) << out.file;
 }

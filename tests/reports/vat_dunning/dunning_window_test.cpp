@@ -518,6 +518,52 @@ TEST_F(DunningWindowTest, ASepaRunWithAmountsThatDoNotReadWritesNoFile) {
   EXPECT_TRUE(launched.empty());
 }
 
+// A supplier's line whose amount no entry makes, as a restored backup installs it (-675,02 with its
+// francs, or the 14 digits 99999999999999): the records of "EL-1VIRT" and the SEPA file of "EL-1SEPA" are not
+// written. One box names the line and says the file was not written; nothing is said to be ready,
+// nothing is offered or left on the disk.
+TEST_F(DunningWindowTest, TransferFilesOverALineAmountNoEntryMakesAreNotWritten) {
+  int k = 0;
+  for (const char* amount : {"      -675.02", "99999999999999"})
+    for (const Row row : {kVirements, kSepa}) {
+      SCOPED_TRACE(std::string(amount) + (row == kSepa ? " EL-1SEPA" : " EL-1VIRT"));
+      const std::string sound = "FZBON" + std::to_string(10 + k), damaged = "FZMAL" + std::to_string(10 + k);
+      ++k;
+      AddAccount(sound, "Fournisseur sain", IbanOf("FR", "30004008250000000006497"), "BNPAFRPPXXX");
+      AddLine(sound, YearDate(2, 3), "", 'C', 120000, "Outils", ' ', 10);
+      AddAccount(damaged, "Fournisseur abime", IbanOf("FR", "30004008250000000006497"), "BNPAFRPPXXX");
+      AddLine(damaged, YearDate(2, 4), "", 'C', 67502, "Facture", ' ', 11);
+      const std::uint32_t n = DamageLastLine(damaged, amount);
+      ASSERT_NE(n, 0u);
+      if (amount[6] == '-') test_support::RawRecords(std::string(PathC50()) + ".dbf").Put(n, "BMONTANTF", "-4427.84");
+      for (const std::string& f : platform::ListFiles(DossierFolder, "cx*")) fs::remove(DossierFolder + f);
+      TWEtaModRelances* form = SupplierPayment(sound, damaged);
+      ASSERT_NE(form, nullptr);
+      gui::ModalSeam::Reset();
+      Preview(form, row);
+      for (int i = 0; i < 5; ++i) gui::ProcessPendingMessages();
+      if (CurrentPreviewWindow != nullptr) Send(CurrentPreviewWindow, visu_cmd::Quitter);
+      for (int i = 0; i < 5; ++i) gui::ProcessPendingMessages();
+      const std::string shown = test_support::ShownTexts();
+      std::vector<gui::ShownModal> refusals;
+      for (const auto& s : gui::ModalSeam::Shown())
+        if (s.text.find("n'a pas \xE9t\xE9 \xE9" "crit") != std::string::npos) refusals.push_back(s);
+      ASSERT_EQ(refusals.size(), 1u) << shown;
+      EXPECT_NE(refusals[0].text.find("C50 enregistrement " + std::to_string(n) + ","), std::string::npos)
+          << refusals[0].text;
+      EXPECT_NE(refusals[0].text.find("n'est pas un montant qu'une saisie fait"), std::string::npos) << refusals[0].text;
+      if (k == 1) test_support::ScreenshotMessage(refusals[0], "vat_dunning", "transfer-line-amount-no-entry-makes");
+      EXPECT_EQ(shown.find("Le fichier d'exportation est pr\xEAt"), std::string::npos) << shown;
+      EXPECT_EQ(shown.find("trop grand"), std::string::npos) << shown;
+      EXPECT_TRUE(Window()->Run().TransferFile().empty());
+      EXPECT_TRUE(platform::ListFiles(DossierFolder, "cx*").empty());
+      EXPECT_TRUE(fs::is_empty(tmp_));
+      EXPECT_TRUE(launched.empty());
+      if (CommandWindow != nullptr) CommandWindow->CloseChildren();
+      gui::ProcessPendingMessages();
+    }
+}
+
 TEST_F(DunningWindowTest, APrintoutToPdfShowsWhatThePreviewShows) {
   const std::string pdf = test_support::ReportDossierTest::SetUpPdfPrinter("vat_dunning", "printout-listing");
   TWEtaModRelances* form = OpenPair();

@@ -1,7 +1,6 @@
 #include "reports/balances/core/balance_sheet_edition.h"
 
-#include <cstdlib>
-
+#include "data/record_fields.h"
 #include "reports/balances/core/code_lists.h"
 #include "runtime/numbers.h"
 #include "runtime/text.h"
@@ -10,9 +9,9 @@ namespace balances {
 
 namespace {
 
-double Number(const std::string& text, std::size_t from, std::size_t width) {
+double Number(const std::string& text, std::size_t from, std::size_t width, bool& readable) {
   if (text.size() <= from) return 0;
-  return std::atof(text.substr(from, width).c_str());
+  return FromCents(StoredAmountCents(std::string_view(text).substr(from, width), &readable));
 }
 
 }  // namespace
@@ -86,9 +85,9 @@ AnnexRecord ParseAnnexRecord(const std::string& code, const std::string& name, c
     if (ch != ' ' || label.empty() || label.back() != ' ') label += ch;
   r.label = label;
   r.section = text.size() > 50 ? text[50] : ' ';
-  r.amount = Number(text, 51, 14);
-  r.carried = Number(text, 65, 14);
-  r.previous = Number(text, 79, 14);
+  r.amount = Number(text, 51, 14, r.readable);
+  r.carried = Number(text, 65, 14, r.readable);
+  r.previous = Number(text, 79, 14, r.readable);
   return r;
 }
 

@@ -54,9 +54,12 @@ struct AnnexRecord {
   std::string lineCode, poste, account, name, label;
   char section = ' ';
   double amount = 0, carried = 0, previous = 0;
+  // False when one of the three amounts does not read as a number (StoredAmountCents): it is 0.
+  bool readable = true;
 };
 // From GCODE, the name (field 3) and the packed text of the currency (field 4 or 5); the label
-// trimmed with its inner runs of blanks reduced to one.
+// trimmed with its inner runs of blanks reduced to one; the amounts read as every amount is
+// (StoredAmountCents: "12345x7.89" and "abc" do not read, and count as 0).
 AnnexRecord ParseAnnexRecord(const std::string& code, const std::string& name, const std::string& text);
 
 }  // namespace balances

@@ -7,7 +7,9 @@
 #include "data/dossier_files.h"
 #include "data/session.h"
 #include "data/table.h"
+#include "reports/balances/core/account_gathering.h"
 #include "reports/balances/core/balance_sheet_run.h"
+#include "reports/balances/core/balance_source.h"
 #include "reports/balances/core/code_lists.h"
 #include "resources/string_table.h"
 #include "runtime/access_rights.h"
@@ -93,6 +95,7 @@ bool SheetEditionReport::PrepareReport() {
   {
     const UnreadAmountWatch watch(unreadLoaded_);
     loaded = c70_.isOpen && LoadSheetLines(c70_, lines_);
+    if (loaded) NoteBooksUnread();
   }
   if (!loaded || lines_.empty()) {
     ShowEmpty(std::string(LoadStr(kEditionCaption)) + DossierCode);
@@ -137,6 +140,18 @@ bool SheetEditionReport::PrepareReport() {
   lineType = "A" + currentCode_ + currentCode_;
   if (pos_ < order_.size()) ClassifyLine();
   return true;
+}
+
+void SheetEditionReport::NoteBooksUnread() {
+  // The boxes and the annex were computed from the lines and the accounts' figures, as the
+  // computation reads them: one that does not read was counted there as zero, and is named before
+  // the edition prints (a table that cannot be read here is the computation's to refuse).
+  BalanceSource source;
+  if (source.Load(PathC60(), PathC50(), PathC40(), nullptr, false, true))
+    for (const UnreadableAmountLine& line : source.UnreadableLines()) NoteUnreadAmount(line);
+  ChartList chart;
+  if (chart.LoadAccounts(PathC20()))
+    for (const UnreadableAmountLine& line : chart.Unreadable()) NoteUnreadAmount(line);
 }
 
 void SheetEditionReport::FindPostesOnlyInModel() {
@@ -206,11 +221,17 @@ bool SheetEditionReport::PrepareAnnex() {
   annexLines_.clear();
   annexPos_ = 0;
   if (c10_.isOpen && c10_.SeekNotBelow("C10CODE", "j")) {
+    // An amount of the annex that does not read is named, by its record, to the run's watch: the
+    // printout warns before it shows it as zero, and writes no export over it.
+    const UnreadAmountWatch watch(unreadLoaded_);
+    const int field = currency == 1 ? 5 : 4;
     for (bool on = c10_.SkipActive(false); on && First(c10_.GetField(1)) == 'j'; on = c10_.SkipActive(true)) {
       AnnexEntry e;
       e.code = c10_.GetField(2);
       e.name = c10_.GetField(3);
-      e.text = c10_.GetField(currency == 1 ? 5 : 4);
+      e.text = c10_.GetField(field);
+      if (!ParseAnnexRecord(e.code, e.name, e.text).readable)
+        NoteUnreadAmount(UnreadRecordLine(c10_, field, c10_.recordBuffer.data(), c10_.recordNumber));
       annexLines_.push_back(std::move(e));
     }
   }
@@ -225,11 +246,17 @@ bool SheetEditionReport::PrepareAnnex() {
   return true;
 }
 
-void SheetEditionReport::ComputeLine() {
+void SheetEditionReport::HandUnread() {
+  // What PrepareReport met, handed to the run's watch by the first hook the run calls: the lines'
+  // ComputeLine, or the boxes' [BLL:] and [BLV:] of a layout that prints no line.
   if (!unreadHanded_ && WatchingUnreadAmounts()) {
     unreadHanded_ = true;
     NoteUnreadAmounts(unreadLoaded_);
   }
+}
+
+void SheetEditionReport::ComputeLine() {
+  HandUnread();
   if (annex) ComputeAnnexLine();
   else ComputeSheetLine();
   ++lineCount;
@@ -327,12 +354,14 @@ void SheetEditionReport::ClassifyLine() {
 }
 
 std::string SheetEditionReport::GetCodeLabel(const std::string& code) {
+  HandUnread();
   if (!index_) return "?BLL:" + PosteCode(code) + "?";
   if (!index_->Carries(code) && onlyInModel_.count(PosteCode(code)) != 0) return std::string();
   return index_->Label(code);
 }
 
 std::string SheetEditionReport::GetCodeValue(const std::string& code) {
+  HandUnread();
   if (!index_) return "?BLV:" + PosteCode(code) + "?";
   if (!index_->Carries(code) && onlyInModel_.count(PosteCode(code)) != 0) return std::string(kValueWidth, ' ');
   return index_->Value(code, currency);

@@ -92,6 +92,9 @@ class SheetEditionReport : public reports::SimpleReportOwner {
   std::unique_ptr<PosteIndex> index_;
   std::set<std::string> onlyInModel_;  // codes padded to 3 characters
   void FindPostesOnlyInModel();
+  // The lines and the accounts' figures that do not read, named to the watch of the run.
+  void NoteBooksUnread();
+  void HandUnread();
   std::string previousCode_, currentCode_;
   char firstLabel_ = ' ';
   struct AnnexEntry {

@@ -35,12 +35,9 @@ bool OpenRead(Table& t, const std::string& path, const char* title, std::string*
   return false;
 }
 
-// A stored amount in cents, as every reader of amounts reads it (StoredAmountCents). A text that
-// does not read as a number gives 0 and clears `readable`.
-long long Cents(std::string_view text, bool& readable) { return StoredAmountCents(text, &readable); }
-
 // What the balances read of a line, its fields 0-6 in `v` being its class, month, journal, due
-// date, sense, francs and euros. False when an amount does not read as a number (counted as 0).
+// date, sense, francs and euros. False when an amount does not read as a line's (LineAmountCents,
+// counted as 0).
 bool ReadLineFigures(const StoredFields& v, const std::uint8_t* record, LineFigures& l) {
   l.present = true;
   const std::string_view cls = v.In(record, 0), sense = v.In(record, 4);
@@ -50,8 +47,8 @@ bool ReadLineFigures(const StoredFields& v, const std::uint8_t* record, LineFigu
   l.due.Set(v.In(record, 3));
   l.sense = sense.empty() ? ' ' : sense[0];
   bool readable = true;
-  l.cents[0] = Cents(v.In(record, 5), readable);
-  l.cents[1] = Cents(v.In(record, 6), readable);
+  l.cents[0] = LineAmountCents(v.In(record, 5), v.In(record, 6), false, &readable);
+  l.cents[1] = LineAmountCents(v.In(record, 6), v.In(record, 5), true, &readable);
   return readable;
 }
 

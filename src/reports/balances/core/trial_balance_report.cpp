@@ -104,7 +104,10 @@ void TrialBalanceReport::SayUnreadable() {
   HandUnreadable();
   if (unreadableSaid_ || unreadable_.empty() || exporting_) return;
   unreadableSaid_ = true;
+  // Said once: not again when the report engine warned first over the same run.
+  if (UnreadAmountsSaid()) return;
   ShowWarning(UnreadableAmountsMessage(unreadable_), UnreadableAmountsCaption());
+  NoteUnreadAmountsSaid();
 }
 
 std::string TrialBalanceReport::ListTitleText() const { return TrimmedRight(ListTitle(ListKind(), codes_)); }

@@ -318,6 +318,7 @@ PageOutcome ReportInterpreter::Impl::RenderPage() {
     RefuseExportOverUnreadAmounts();
     if (exportRefused && !refusalSaid) {
       refusalSaid = true;
+      unreadAmounts.said = true;
       env.Warn(UnreadableAmountsCaption(), UnreadAmountsFileMessage(unreadAmounts));
     }
   }
@@ -333,6 +334,15 @@ PageOutcome ReportInterpreter::Impl::RenderPage() {
     file.MarkFailureShown();
   }
   SayUnreadableUpdates();
+  // A printout (the screen's, the printer's, a PDF) of a page that counted an amount as zero says
+  // so once, before that page is shown or printed; unless the owner said it itself, or the run's
+  // export is to say it in its refusal, or the owner gave its export up and said why, or the
+  // template's updates named them.
+  const bool ownerGaveUp = file.GetState() == ReportExportFile::State::kWriteFailed && file.FailureMessage().empty();
+  if (unreadAmounts.Any() && !unreadAmounts.said && !file.IsOpen() && !exportRefused && !ownerGaveUp) {
+    unreadAmounts.said = true;
+    env.Warn(UnreadableAmountsCaption(), UnreadAmountsMessage(unreadAmounts));
+  }
   return outcome;
 }
 

@@ -75,8 +75,10 @@ class ReportOwner {
   // read as a number writes no export: the interpreter decides it, from every amount read through
   // the table layer while its pages are made (data/unread_amounts.h), and names them in its own
   // box. An owner that read its amounts before the run (in PrepareReport), or from their text
-  // alone, names those it counted as zero with NoteUnreadAmount from one of its hooks; it keeps its
-  // own warning for the screen and the printer, and leaves the export's to the interpreter.
+  // alone, names those it counted as zero with NoteUnreadAmount from one of its hooks. The printout
+  // itself (screen, printer, PDF) says so once, before the page that counted one is shown or
+  // printed: the interpreter warns, unless the owner showed its own warning from a hook and said
+  // so with NoteUnreadAmountsSaid (an owner asks UnreadAmountsSaid before warning again).
   virtual void ExportBegins() {}
 };
 

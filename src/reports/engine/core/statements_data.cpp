@@ -802,6 +802,8 @@ void ReportInterpreter::Impl::SayUnreadableUpdates() {
   std::string lines;
   for (const std::string& l : unreadableUpdates) lines += "   " + l + "\n";
   unreadableUpdates.clear();
+  // The amounts these updates left are those the page read: this box names them for the printout too.
+  unreadAmounts.said = true;
   env.Warn(UnreadableAmountsCaption(), FillPlaceholder(LoadStr(kMsgUnreadableUpdates), lines));
 }
 

@@ -30,9 +30,12 @@ void LedgerReport::SayUnreadable() {
   unreadableSaid_ = true;
   std::vector<UnreadableAmountLine> all(source_.Unreadable().begin(), source_.Unreadable().end());
   all.insert(all.end(), unreadableRecords_.begin(), unreadableRecords_.end());
-  // Named to the report engine, which writes no export over them and says so itself.
+  // Named to the report engine, which writes no export over them and says so itself; the
+  // printout's warning is said once, by the report or by the engine when it warned first.
   for (const UnreadableAmountLine& line : all) NoteUnreadAmount(line);
-  if (!exporting_) ShowUnreadableAmounts(UnreadableAmountsMessage(all));
+  if (exporting_ || UnreadAmountsSaid()) return;
+  ShowUnreadableAmounts(UnreadableAmountsMessage(all));
+  NoteUnreadAmountsSaid();
 }
 
 void LedgerReport::DeclareFields(const std::vector<std::string>& definitions) {

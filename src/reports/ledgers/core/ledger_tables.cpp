@@ -15,6 +15,7 @@
 #include "data/table.h"
 #include "data/table_results.h"
 #include "data/table_scan.h"
+#include "data/unread_amounts.h"
 #include "runtime/code_helpers.h"
 #include "runtime/dates.h"
 #include "runtime/inifiles.h"
@@ -530,18 +531,22 @@ const SourceLine* SourceReader::Read(const SortLine& sort) {
     if (kTexts[i] != nullptr) take(s.*kTexts[i], i);
   // A closed line keeps no distribution code.
   if (closed) s.distribution.assign(2, ' ');
-  // The amounts as stored, NUL bytes and all: a field that does not read is counted as 0 and
-  // its line named.
+  // The amounts as stored, NUL bytes and all: a field that does not read as a line's amount is
+  // counted as 0 and its line named.
   auto amount = [&](std::size_t i) {
     const Span& span = layout.spans[i];
     return std::string_view(reinterpret_cast<const char*>(stored) + span.offset, span.width);
   };
   bool readable = true;
-  s.francs = StoredAmountCents(amount(14), &readable);
-  s.euros = StoredAmountCents(amount(15), &readable);
+  s.francs = LineAmountCents(amount(14), amount(15), false, &readable);
+  s.euros = LineAmountCents(amount(15), amount(14), true, &readable);
   s.unreadable = !readable;
-  if (!readable)
-    unreadable_.insert({closed ? LigneTri::kClosed : LigneTri::kDraft, sort.trec, s.piece, s.account});
+  if (!readable) {
+    const UnreadableAmountLine line{closed ? LigneTri::kClosed : LigneTri::kDraft, sort.trec, s.piece, s.account};
+    unreadable_.insert(line);
+    // Named to the run's watch as well: a printout that warns before its report does names it.
+    NoteUnreadAmount(line);
+  }
   reachable_ = true;
   return &out;
 }

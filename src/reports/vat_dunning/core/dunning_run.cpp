@@ -171,6 +171,7 @@ bool DunningRun::PrepareReport() {
   failedAccounts_.clear();
   failedCount_ = 0;
   transferFailed_ = tooWide_ = unreadableRefused_ = false;
+  endSaysUnreadable_ = true;
   transferFile_.clear();
   transferredCents_ = runningCents_ = 0;
   transferCount_ = 0;
@@ -553,9 +554,11 @@ void DunningRun::ComputeRecords() {
   const std::string r06 = transfer_records::Detail06(d);
   const std::string r08 = transfer_records::Total08(d.issuer, transferredCents_ + cents);
   if (r06.empty() || r08.empty()) {
-    // The record cannot hold the amount: the run stops here, with its message.
+    // The record cannot hold the amount: the run stops here, with its message, and the records
+    // the layout wrote so far are given up with the export (nothing is said to be ready).
     tooWide_ = true;
     for (int v = VRTS_06_01; v <= VRTS_08_02; ++v) fields_.SetFieldText(v, "");
+    if (AbandonExport) AbandonExport();
     Refuse(FillPlaceholder(LoadStr(kMsgAmountTooLarge), Trimmed(d.account)), LoadStr(kCaptionTransferFile));
     return;
   }
@@ -577,7 +580,10 @@ void DunningRun::ComputeTransfer() {
   }
   const long long cents = -balanceCents_;
   if (cents > transfer_records::kMaxCents || transferredCents_ + cents > transfer_records::kMaxCents) {
-    if (!tooWide_) Refuse(FillPlaceholder(LoadStr(kMsgAmountTooLarge), Trimmed(account)), LoadStr(kCaptionSepa));
+    if (!tooWide_) {
+      if (AbandonExport) AbandonExport();
+      Refuse(FillPlaceholder(LoadStr(kMsgAmountTooLarge), Trimmed(account)), LoadStr(kCaptionSepa));
+    }
     tooWide_ = true;
     return;
   }
@@ -605,6 +611,12 @@ void DunningRun::ComputeLine() {
 void DunningRun::NameUnreadable() {
   // Some were read as the run was prepared: the report engine writes no export over them.
   for (const UnreadableAmountLine& line : unreadable_) NoteUnreadAmount(line);
+  // The window names them when the run ends (EndSaysUnreadable), unless the engine's printout
+  // warning came first: said once either way.
+  if (WatchingUnreadAmounts()) {
+    endSaysUnreadable_ = !UnreadAmountsSaid();
+    NoteUnreadAmountsSaid();
+  }
 }
 
 bool DunningRun::RefuseUnreadable() {
@@ -628,6 +640,7 @@ void DunningRun::FinishTransferFile() {
   }
   if (transferFailed_) {
     writer_.Abort();
+    if (AbandonExport) AbandonExport();
     Refuse(FillPlaceholder(LoadStr(kMsgIbanBicIncomplete), failedAccounts_), LoadStr(kCaptionSepa));
     return;
   }
@@ -646,6 +659,7 @@ void DunningRun::FinishTransferFile() {
   if (!error.empty() || !writer_.Finish(debtor, target, &error)) {
     // A target refused leaves no temporary file either.
     writer_.Abort();
+    if (AbandonExport) AbandonExport();
     WriteLog(FillPlaceholders(LoadStr(kLogSepaError), {target, error}));
     Refuse(FillPlaceholders(LoadStr(kMsgNotWritten), {target, error}), LoadStr(kCaptionSepa));
     return;

@@ -113,6 +113,8 @@ class DunningRun {
   const std::vector<UnreadableAmountLine>& Unreadable() const { return unreadable_; }
   // A transfer run that wrote no file because of them, and said so with the lines.
   bool RefusedUnreadable() const { return unreadableRefused_; }
+  // False when the report engine's printout warning named them already: the end says nothing more.
+  bool EndSaysUnreadable() const { return endSaysUnreadable_; }
   // The file a run of kind "S" writes.
   static std::string TransferFileName();
 
@@ -177,6 +179,7 @@ class DunningRun {
   bool finished_ = false;
   bool pendingSearch_ = false;
   std::vector<UnreadableAmountLine> unreadable_;
+  bool endSaysUnreadable_ = true;
 };
 
 }  // namespace dunning
