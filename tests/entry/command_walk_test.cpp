@@ -1020,6 +1020,12 @@ TEST_F(DamagedWalkTest, NoCommandComputesFromAnAmountThatDoesNotRead) {
          Rebuild();
          CloseAll();
          Lost(damages);
+         // An open closed line of a customer, which the opening balances carry line by line.
+         damages.push_back(DamageLine("a customer's open closed line", je + "c40je.dbf", 'D',
+                                      [](const test_support::RawRecords& raw, const std::string& r) {
+                                        return raw.Field(r, "DCODE")[0] == 'C' && Trimmed(raw.Field(r, "DLET")) == "" &&
+                                               Trimmed(raw.Field(r, "DLETE")) == "";
+                                      }));
          // The next year's dossier, beginning the day after this year's end (the separation may
          // have moved it).
          Ymd end;
