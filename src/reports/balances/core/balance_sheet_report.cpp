@@ -95,6 +95,7 @@ bool SheetEditionReport::PrepareReport() {
   {
     const UnreadAmountWatch watch(unreadLoaded_);
     loaded = c70_.isOpen && LoadSheetLines(c70_, lines_);
+    sheetUnread_ = unreadLoaded_.Any();
     if (loaded) NoteBooksUnread();
   }
   if (!loaded || lines_.empty()) {
@@ -199,6 +200,8 @@ bool SheetEditionReport::TotalsIntoTable() {
       return false;
     }
   }
+  // Totals summed over a box that does not read are printed under the warning, never written back.
+  if (sheetUnread_) return true;
   // The commands stay greyed while C70 is rewritten.
   const bool before = PrintRunFlag;
   PrintRunFlag = true;

@@ -87,6 +87,7 @@ class SheetEditionReport : public reports::SimpleReportOwner {
   // run was prepared: named to the report engine at the run's first line.
   UnreadAmounts unreadLoaded_;
   bool unreadHanded_ = false;
+  bool sheetUnread_ = false;         // an amount of C70 itself did not read: no total is written back
   std::vector<std::size_t> order_;   // indices of lines_ in section and line order
   std::size_t pos_ = 0;
   std::unique_ptr<PosteIndex> index_;
