@@ -217,6 +217,17 @@ class StoppedLineChangeTest : public CoreTest {
     return done;
   }
 
+  // `piece` moved to journal-month `target` as the draft's window moves it, on cursors of its own.
+  static std::function<bool(Table&, Table&)> PieceMove(const std::pair<std::string, std::string>& piece,
+                                                       const std::string& target) {
+    return [piece, target](Table& d, Table& s) {
+      d.CloseTable();
+      s.CloseTable();
+      return entry::MovePiece(piece.first, piece.second, entry::PieceTarget::From(target)).outcome ==
+             entry::PieceOutcome::Done;
+    };
+  }
+
   // The first piece of the draft with two live general lines or more, and another journal-month.
   void PieceAndTarget(std::pair<std::string, std::string>* piece, std::string* target) {
     std::map<std::pair<std::string, std::string>, int> lines;
@@ -361,12 +372,7 @@ TEST_F(StoppedLineChangeTest, AChangeKilledAtAnyWriteIsFinishedOrTakenBackAndSai
   PieceAndTarget(&piece, &target);
   ASSERT_FALSE(piece.first.empty());
   ASSERT_FALSE(target.empty());
-  ASSERT_NO_FATAL_FAILURE(EachWriteKilled("a piece moved", kPieceMovedName, [&](Table& d, Table& s) {
-    d.CloseTable();
-    s.CloseTable();
-    return entry::MovePiece(piece.first, piece.second, entry::PieceTarget::From(target)).outcome ==
-           entry::PieceOutcome::Done;
-  }));
+  ASSERT_NO_FATAL_FAILURE(EachWriteKilled("a piece moved", kPieceMovedName, PieceMove(piece, target)));
 
   ASSERT_NO_FATAL_FAILURE(EachWriteKilled("two lines appended", kLinesAppendedName, [&](Table& d, Table& s) {
     return WriteDraftLines(d, s, test_support::TwoLinePiece(target)) == DraftWrite::Written;
@@ -482,12 +488,7 @@ TEST_F(StoppedLineChangeTest, ADayWrittenSinceOnAnotherStationIsKeptWhenAPieceMo
   ASSERT_FALSE(piece.first.empty());
   ASSERT_FALSE(target.empty());
   const std::string from = PadRight(piece.first, 7), to = PadRight(target, 7);
-  const auto move = [&](Table& d, Table& s) {
-    d.CloseTable();
-    s.CloseTable();
-    return entry::MovePiece(piece.first, piece.second, entry::PieceTarget::From(target)).outcome ==
-           entry::PieceOutcome::Done;
-  };
+  const auto move = PieceMove(piece, target);
   Keep();
   long writes = 0;
   CloseTables();
