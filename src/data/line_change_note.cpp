@@ -196,9 +196,10 @@ void LineChangeNote::Follows(std::uint32_t master, std::uint32_t recno, const st
   Add(Joined('F', {std::to_string(master), std::to_string(recno), account}));
 }
 
-void LineChangeNote::Moved(std::uint32_t recno, const std::string& from, const std::string& to,
-                           const std::string& day) {
+void LineChangeNote::Moved(std::uint32_t recno, const std::string& from, const std::string& was,
+                           const std::string& to, const std::string& day) {
   Add(Joined('M', {std::to_string(recno), from, to, day}));
+  Add(Joined('J', {std::to_string(recno), was}));
 }
 
 void LineChangeNote::Cancelled(std::uint32_t recno) { Add(Joined('D', {std::to_string(recno)})); }
@@ -222,6 +223,11 @@ void LineChangeNote::Letter(char file, std::uint32_t recno, int currency, const 
                             const std::string& after) {
   Add(Joined('E', {std::string(1, file), std::to_string(recno), std::to_string(currency), NoteLetter(before),
                    NoteLetter(after)}));
+}
+
+void LineChangeNote::SortLetter(std::uint32_t recno, int currency, const std::string& before,
+                                const std::string& after) {
+  Add(Joined('G', {std::to_string(recno), std::to_string(currency), NoteLetter(before), NoteLetter(after)}));
 }
 
 void LineChangeNote::Mark(std::uint32_t recno, const std::string& before, const std::string& after) {

@@ -74,9 +74,11 @@ class LineChangeNote {
   // A record of the analytic split that line `master` had on `account`: live only while the line is
   // live and stands on that account (a split dropped by a save onto another account).
   void Follows(std::uint32_t master, std::uint32_t recno, const std::string& account);
-  // A line the change moves from journal-month `from` to `to` (month and journal, 7 characters),
-  // there on day `day`: a piece found part moved is moved whole.
-  void Moved(std::uint32_t recno, const std::string& from, const std::string& to, const std::string& day);
+  // A line the change moves from journal-month `from` on day `was` to `to` (month and journal, 7
+  // characters), there on day `day`: a piece found part moved is moved whole. The day before is an
+  // item of its own, which a note of an older program lacks and an older program passes over.
+  void Moved(std::uint32_t recno, const std::string& from, const std::string& was, const std::string& to,
+             const std::string& day);
   // A line the change cancels once its main writes are made: cancelled whatever else was done.
   void Cancelled(std::uint32_t recno);
   // A line the change cancels once it is written without amount on `code` (its account, or its
@@ -101,6 +103,10 @@ class LineChangeNote {
   // gives every line the change names, with its sort record, its letter after once one of them holds
   // it, and its letter before otherwise.
   void Letter(char file, std::uint32_t recno, int currency, const std::string& before, const std::string& after);
+  // The letter of currency `currency` of sort record `recno` whose line could not be reached (it
+  // points at no line of the draft or of the closed file), taken from `before` to `after`: the
+  // opening gives it its letter after or before with the lines the change names.
+  void SortLetter(std::uint32_t recno, int currency, const std::string& before, const std::string& after);
   // The working mark (TLETP) of sort record `recno`, taken from `before` to `after`: the opening gives
   // every sort record the change names its mark after once one of them holds it, its mark before
   // otherwise.
@@ -143,8 +149,8 @@ struct LineChangeNoteText {
   std::string kind;     // the change as the user knows it (French)
   std::string station, started;
   struct Item {
-    char what = 0;  // 'L' Line, 'F' Follows, 'M' Moved, 'D' Cancelled, 'P' Appended, 'T' SortRecordsFrom,
-                    // 'R' Rewritten (its texts as NoteFieldText reads them), 'E' Letter, 'K' Mark, 'A' 'H' 'S' a total
+    char what = 0;  // 'L' Line, 'F' Follows, 'M' Moved, 'J' its day before, 'D' Cancelled, 'P' Appended, 'T' SortRecordsFrom,
+                    // 'R' Rewritten (its texts as NoteFieldText reads them), 'E' Letter, 'G' SortLetter, 'K' Mark, 'A' 'H' 'S' a total
     std::vector<std::string> fields;
   };
   std::vector<Item> items;

@@ -113,6 +113,8 @@ struct Plan {
     std::string from, to, day;
   };
   std::vector<Move> moves;
+  // The day each line moved held before (a note of an older program names none).
+  std::map<std::uint32_t, std::string> movedFromDay;
   std::vector<std::uint32_t> cancels;
   // Lines cancelled once written without amount on a code (their account or section).
   std::vector<std::pair<std::uint32_t, std::string>> cancelsOnceWritten;
@@ -130,7 +132,8 @@ struct Plan {
   std::map<std::uint32_t, std::vector<Rewrite>> rewrites;
   std::uint32_t sortFrom = 0;  // the sort file's records before the change (0: not noted)
   std::set<TotalsRecord> totals;
-  // The letters the change gave lines of the draft or of the closed file, and their sort records.
+  // The letters the change gave lines of the draft or of the closed file, and their sort records;
+  // file 0: a sort record whose line could not be reached, `recno` its own number.
   struct Letter {
     char file = 0;
     std::uint32_t recno = 0;
@@ -158,6 +161,8 @@ Plan PlanOf(const LineChangeNoteText& note) {
     } else if (item.what == 'M' && f.size() == 4) {
       p.moves.push_back({Number(f[0]), f[1], f[2], f[3]});
       p.lines.insert(Number(f[0]));
+    } else if (item.what == 'J' && f.size() == 2) {
+      p.movedFromDay[Number(f[0])] = f[1];
     } else if (item.what == 'F' && f.size() == 3) {
       Plan::SplitRecords& split = p.splits[Number(f[0])];
       split.account = f[2];
@@ -173,6 +178,8 @@ Plan PlanOf(const LineChangeNoteText& note) {
       p.marks.push_back({Number(f[0]), LetterOfNote(f[1]), LetterOfNote(f[2])});
     } else if (item.what == 'E' && f.size() == 5 && !f[0].empty()) {
       p.letters.push_back({f[0][0], Number(f[1]), f[2] == "1" ? 1 : 0, LetterOfNote(f[3]), LetterOfNote(f[4])});
+    } else if (item.what == 'G' && f.size() == 4) {
+      p.letters.push_back({0, Number(f[0]), f[1] == "1" ? 1 : 0, LetterOfNote(f[2]), LetterOfNote(f[3])});
     } else if (item.what == 'R' && f.size() == 4) {
       p.rewrites[Number(f[0])].push_back({std::atoi(f[1].c_str()), NoteFieldText(f[2]), NoteFieldText(f[3])});
       p.lines.insert(Number(f[0]));
@@ -248,12 +255,8 @@ class Finish {
     for (const Plan::Move& m : plan.moves)
       if (c50_.GoTo(static_cast<long>(m.recno)) && JournalMonth() == m.to) ++atTarget;
     if (!plan.moves.empty()) (atTarget > 0 ? *finished : *undone) = true;
-    for (const Plan::Move& m : plan.moves) {
-      if (atTarget == 0 || !c50_.GoTo(static_cast<long>(m.recno)) || JournalMonth() != m.from) continue;
-      wrote_ = true;
-      if (!WriteRecordFields(c50_, {{L::BMOIS, m.to.substr(0, 4)}, {L::BJAL, m.to.substr(4, 3)}, {L::BJOUR, m.day}}))
-        return Refused();
-    }
+    for (const Plan::Move& m : plan.moves)
+      if (atTarget > 0 && !Move(m, plan.movedFromDay)) return Refused();
     for (const std::uint32_t recno : plan.cancels) {
       *finished = true;
       if (!Mark(recno, true)) return Refused();
@@ -305,7 +308,8 @@ class Finish {
   // reached it and is finished, every line it names taking its letter after; otherwise it is taken
   // back, each taking its letter before. Only a line that holds the letter before or after is
   // written: one lettered since by another station keeps that letter (and is named). A sort record
-  // follows its line as it then stands, under the same rule. "" when done, else why not.
+  // follows its line as it then stands, under the same rule; one whose line could not be reached is
+  // read and written as the lines are. "" when done, else why not.
   std::string Letters(const Plan& plan, bool* undone, bool* finished) {
     if (plan.letters.empty()) return "";
     bool closed = false;
@@ -321,11 +325,12 @@ class Finish {
       const int draft = l.currency == 1 ? L::BLETE : L::BLET;
       return l.file == T::kClosed ? L::ClosedFieldOf(draft) : draft;
     };
+    auto sortFieldOf = [](const Plan::Letter& l) { return l.currency == 1 ? T::TLETE : T::TLET; };
     bool reached = false;
     for (const Plan::Letter& l : plan.letters) {
-      Table& lines = lineOf(l);
+      Table& lines = l.file == 0 ? c60_ : lineOf(l);
       if (l.after != l.before && lines.GoTo(static_cast<long>(l.recno)) &&
-          TrimmedRight(lines.GetField(fieldOf(l))) == l.after)
+          TrimmedRight(lines.GetField(l.file == 0 ? sortFieldOf(l) : fieldOf(l))) == l.after)
         reached = true;
     }
     // A read refused while they were looked at decides nothing.
@@ -333,15 +338,20 @@ class Finish {
     (reached ? *finished : *undone) = true;
     for (const Plan::Letter& l : plan.letters) {
       const std::string& want = reached ? l.after : l.before;
+      if (l.file == 0) {
+        if (c60_.GoTo(static_cast<long>(l.recno)) &&
+            (!locks_.Take(c60_) || !Own(c60_, sortFieldOf(l), l.before, l.after, want, kNameSortRecord)))
+          return Refused();
+        continue;
+      }
       Table& lines = lineOf(l);
       std::string sortWant = want;
       if (lines.GoTo(static_cast<long>(l.recno))) {
         const int name = l.file == T::kClosed ? kNameClosedLine : kNameDraftLine;
         if (!locks_.Take(lines) || !Own(lines, fieldOf(l), l.before, l.after, want, name, &sortWant)) return Refused();
       }
-      const int sortField = l.currency == 1 ? T::TLETE : T::TLET;
       if (T::Find(c60_, l.file, l.recno) &&
-          (!locks_.Take(c60_) || !Own(c60_, sortField, l.before, l.after, sortWant, kNameSortRecord)))
+          (!locks_.Take(c60_) || !Own(c60_, sortFieldOf(l), l.before, l.after, sortWant, kNameSortRecord)))
         return Refused();
     }
     if (closed) c40_.Commit();
@@ -484,6 +494,27 @@ class Finish {
   void Name(int name, std::uint32_t recno) {
     const std::string text = FillPlaceholder(LoadStr(name), std::to_string(recno));
     if (std::find(left_.begin(), left_.end(), text) == left_.end()) left_.push_back(text);
+  }
+
+  // Line `m.recno` moved on to its target when it still stands where the change found it. Its day is
+  // written only when it holds the day before (`before` names it; a note of an older program does
+  // not, and a day that fits the target's month to the day after is taken for it) or the day after;
+  // a day written since by another station stays, fitted to the target's month, and the line is
+  // named. So is a line found on neither journal-month. False when the write was refused.
+  bool Move(const Plan::Move& m, const std::map<std::uint32_t, std::string>& before) {
+    if (!c50_.GoTo(static_cast<long>(m.recno))) return true;
+    const std::string at = JournalMonth();
+    if (at == m.to) return true;
+    if (at != m.from) {
+      Name(kNameDraftLine, m.recno);
+      return true;
+    }
+    const std::string month = m.to.substr(0, 4), holds = c50_.GetField(L::BJOUR);
+    const auto was = before.find(m.recno);
+    const bool left = was != before.end() ? holds != was->second && holds != m.day : FittedDay(month, holds) != m.day;
+    if (left) Name(kNameDraftLine, m.recno);
+    wrote_ = true;
+    return WriteRecordFields(c50_, {{L::BMOIS, month}, {L::BJAL, m.to.substr(4, 3)}, {L::BJOUR, left ? FittedDay(month, holds) : m.day}});
   }
 
   // Line `recno` given the cancel mark, or relieved of it.

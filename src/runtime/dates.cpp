@@ -1,6 +1,7 @@
 #include "runtime/dates.h"
 
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 
 #include "platform/system/clock.h"
@@ -218,6 +219,17 @@ Ymd CivilFromDays(long z) {
 Ymd Today() {
   platform::LocalTime t = platform::GetLocalTime();
   return Ymd{t.year, t.month, t.day};
+}
+
+std::string FittedDay(const std::string& month, const std::string& day) {
+  const std::string d = PadRight(day, 2);
+  if (d[0] < '0' || d[0] > '9' || d[1] < '0' || d[1] > '9') return d;
+  Ymd first;
+  if (!ParseStoredDate(PadRight(month, 4) + "01", first)) return d;
+  const Ymd next = first.month == 12 ? Ymd{first.year + 1, 1, 1} : Ymd{first.year, first.month + 1, 1};
+  const int last = CivilFromDays(DaysFromCivil(next) - 1).day;
+  const int n = std::atoi(d.c_str());
+  return n > last ? StrZero(last, 2) : d;
 }
 
 char* ConvertDate(const char* date) {

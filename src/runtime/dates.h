@@ -61,3 +61,6 @@ long DaysFromCivil(const Ymd& date);
 Ymd CivilFromDays(long days);
 // Today from the local clock.
 Ymd Today();
+// The day of a line of `month` (YYMM stored): a day past the month's end becomes its last day;
+// a blank or unreadable day stays.
+std::string FittedDay(const std::string& month, const std::string& day);

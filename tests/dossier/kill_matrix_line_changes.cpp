@@ -25,6 +25,7 @@
 #include "runtime/numbers.h"
 #include "runtime/text.h"
 #include "runtime/xbase.h"
+#include "support/books_writes.h"
 #include "support/draft_piece.h"
 
 namespace kill_matrix {
@@ -479,6 +480,26 @@ void PrepareClosedLines(const std::string& root) {
   });
 }
 
+// The same, the first draft line's sort record pointing past the draft's end: the letters' change
+// reaches no line from it.
+void PrepareUnreachedLine(const std::string& root) {
+  PrepareClosedLines(root);
+  Table c50, c60;
+  EXPECT_TRUE(OpenLines(root, c50, c60));
+  {
+    const test_support::SetUpPermit permit("enregistrement de tri sans ligne");
+    bool made = false;
+    for (std::uint32_t r = 1; r <= c60.RecCount() && !made; ++r)
+      if (c60.GoTo(r) && !c60.IsDeleted() && c60.GetField(T::TFIC)[0] == T::kDraft)
+        made = c60.PutField(T::TREC, StrZero(static_cast<long>(c50.RecCount()) + 100, 0)) && c60.Commit();
+    EXPECT_TRUE(made) << "no sort record of a draft line";
+  }
+  c50.CloseTable();
+  c60.CloseTable();
+  CloseAllTables();
+  SetDossier("", "");
+}
+
 // `letter` for the first four live sort records of draft lines and the first four of closed lines.
 std::vector<processing::LetterWrite> LettersOfEight(Table& c60, const std::string& letter) {
   std::vector<processing::LetterWrite> writes;
@@ -654,6 +675,9 @@ const std::vector<MatrixRun>& LineChangeRuns() {
      PrepareClosedLines, AndLeave<RunLettersSaved<LineChangeKind::LettersSaved, 0>>},
     {"lines_reconciled_francs", "bank reconciliation's letters saved in francs", false, {{"a", "A"}},
      PrepareClosedLines, AndLeave<RunLettersSaved<LineChangeKind::LinesReconciled, 0>>},
+    // One of the sort records lettered reaches no line: it is taken back, or finished, with the lines.
+    {"letters_saved_unreached", "letters saved on eight sort records, one of them reaching no line", false,
+     {{"a", "A"}}, PrepareUnreachedLine, AndLeave<RunLettersSaved<LineChangeKind::LettersSaved, 1>>},
     {"matching_marked", "manual matching's marks put", false, {{"a", "A"}}, PrepareClosedLines,
      AndLeave<RunMatchingMarked>},
   });

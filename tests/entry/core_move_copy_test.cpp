@@ -10,6 +10,7 @@
 #include "core_fixture.h"
 #include "data/record_fields.h"
 #include "entry/core/move_copy.h"
+#include "runtime/dates.h"
 #include "runtime/text.h"
 #include "runtime/xbase.h"
 #include "support/line_files.h"

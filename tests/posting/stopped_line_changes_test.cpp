@@ -217,6 +217,17 @@ class StoppedLineChangeTest : public CoreTest {
     return done;
   }
 
+  // `piece` moved to journal-month `target` as the draft's window moves it, on cursors of its own.
+  static std::function<bool(Table&, Table&)> PieceMove(const std::pair<std::string, std::string>& piece,
+                                                       const std::string& target) {
+    return [piece, target](Table& d, Table& s) {
+      d.CloseTable();
+      s.CloseTable();
+      return entry::MovePiece(piece.first, piece.second, entry::PieceTarget::From(target)).outcome ==
+             entry::PieceOutcome::Done;
+    };
+  }
+
   // The first piece of the draft with two live general lines or more, and another journal-month.
   void PieceAndTarget(std::pair<std::string, std::string>* piece, std::string* target) {
     std::map<std::pair<std::string, std::string>, int> lines;
@@ -361,12 +372,7 @@ TEST_F(StoppedLineChangeTest, AChangeKilledAtAnyWriteIsFinishedOrTakenBackAndSai
   PieceAndTarget(&piece, &target);
   ASSERT_FALSE(piece.first.empty());
   ASSERT_FALSE(target.empty());
-  ASSERT_NO_FATAL_FAILURE(EachWriteKilled("a piece moved", kPieceMovedName, [&](Table& d, Table& s) {
-    d.CloseTable();
-    s.CloseTable();
-    return entry::MovePiece(piece.first, piece.second, entry::PieceTarget::From(target)).outcome ==
-           entry::PieceOutcome::Done;
-  }));
+  ASSERT_NO_FATAL_FAILURE(EachWriteKilled("a piece moved", kPieceMovedName, PieceMove(piece, target)));
 
   ASSERT_NO_FATAL_FAILURE(EachWriteKilled("two lines appended", kLinesAppendedName, [&](Table& d, Table& s) {
     return WriteDraftLines(d, s, test_support::TwoLinePiece(target)) == DraftWrite::Written;
@@ -467,6 +473,75 @@ TEST_F(StoppedLineChangeTest, ALineNumberedSinceOnAnotherStationIsLeftAsItStands
   EXPECT_NE(finished.said.find("ligne n\xB0 " + std::to_string(renumbered) + " du brouillard"), std::string::npos)
       << finished.said;
   EXPECT_TRUE(Notes().empty());
+  PutBack();
+  fs::remove_all(Dir() + "/kept");
+}
+
+// A piece move killed once some of its lines are moved and others not, then the day of a line still
+// where the move found it written otherwise by another station: the next opening moves that line on
+// with the others and the other station's day, and names it in its sentence. The same from a note
+// of an older program, which names no day before.
+TEST_F(StoppedLineChangeTest, ADayWrittenSinceOnAnotherStationIsKeptWhenAPieceMoveIsFinished) {
+  std::pair<std::string, std::string> piece;
+  std::string target;
+  PieceAndTarget(&piece, &target);
+  ASSERT_FALSE(piece.first.empty());
+  ASSERT_FALSE(target.empty());
+  const std::string from = PadRight(piece.first, 7), to = PadRight(target, 7);
+  const auto move = PieceMove(piece, target);
+  Keep();
+  long writes = 0;
+  CloseTables();
+  ASSERT_EQ(test_support::RunKilledAtWrite(LONG_MAX, [&] { return Run(move); }, &writes), 0);
+  for (const bool older : {false, true}) {
+    SCOPED_TRACE(older ? "a note of an older program" : "the day before noted");
+    // The first kill that leaves a line moved and one still to move, that one taken.
+    std::uint32_t line = 0;
+    std::string text;
+    for (long k = 1; k <= writes && line == 0; ++k) {
+      PutBack();
+      CloseTables();
+      ASSERT_EQ(test_support::RunKilledAtWrite(k, [&] { return Run(move); }), kKilled) << "write " << k;
+      OpenTables();
+      const std::vector<std::string> notes = Notes();
+      if (notes.size() != 1 || !platform::ReadWholeFile(DossierFolder + notes[0], text)) continue;
+      std::uint32_t left = 0;
+      bool moved = false;
+      for (const LineChangeNoteText::Item& item : ReadLineChangeNote(text).items) {
+        if (item.what != 'M') continue;
+        const auto recno = static_cast<std::uint32_t>(std::atol(item.fields[0].c_str()));
+        ASSERT_TRUE(c50.GoTo(recno));
+        const std::string at = std::string(c50.GetField(L::BMOIS)) + c50.GetField(L::BJAL);
+        moved = moved || at == to;
+        if (at == from && left == 0) left = recno;
+      }
+      if (moved) line = left;
+    }
+    ASSERT_NE(line, 0u) << "no kill left the piece part moved";
+    if (older) {
+      // The day before dropped from the note, as an older program wrote it.
+      std::string kept;
+      for (const std::string& row : SplitText(text.c_str(), false, '\n'))
+        if (row.rfind("J\t", 0) != 0) kept += row + "\n";
+      ASSERT_NE(kept, text) << "no day before in the note";
+      std::ofstream(DossierFolder + Notes()[0], std::ios::binary | std::ios::trunc) << kept;
+    }
+    ASSERT_TRUE(c50.GoTo(line));
+    const std::string day = std::string(c50.GetField(L::BJOUR)) == "03" ? "04" : "03";
+    {
+      const test_support::SetUpPermit permit("jour d un autre poste");
+      ASSERT_TRUE(c50.GoTo(line) && c50.PutField(L::BJOUR, day.c_str()) && c50.Commit());
+    }
+    const StoppedLineChanges finished = FinishStoppedLineChanges();
+    EXPECT_TRUE(finished.done) << finished.said;
+    ASSERT_TRUE(c50.GoTo(line));
+    EXPECT_EQ(std::string(c50.GetField(L::BMOIS)) + c50.GetField(L::BJAL), to) << "the piece moved whole";
+    EXPECT_EQ(std::string(c50.GetField(L::BJOUR)), day) << "the other station's day stays";
+    EXPECT_NE(finished.said.find("ligne n\xB0 " + std::to_string(line) + " du brouillard"), std::string::npos)
+        << finished.said;
+    EXPECT_TRUE(Notes().empty());
+    ExpectInvariants("a piece move finished over another station's day");
+  }
   PutBack();
   fs::remove_all(Dir() + "/kept");
 }

@@ -141,17 +141,6 @@ PieceTarget PieceTarget::From(const std::string& ciblePiece) {
   return t;
 }
 
-std::string FittedDay(const std::string& month, const std::string& day) {
-  const std::string d = PadRight(day, 2);
-  if (d[0] < '0' || d[0] > '9' || d[1] < '0' || d[1] > '9') return d;
-  Ymd first;
-  if (!ParseStoredDate(PadRight(month, 4) + "01", first)) return d;
-  const Ymd next = first.month == 12 ? Ymd{first.year + 1, 1, 1} : Ymd{first.year, first.month + 1, 1};
-  const int last = CivilFromDays(DaysFromCivil(next) - 1).day;
-  const int n = std::atoi(d.c_str());
-  return n > last ? StrZero(last, 2) : d;
-}
-
 std::string CopiedLabel(const std::string& lineLabel, const std::string& dialogLabel) {
   if (IsBlank(dialogLabel)) return PadRight(lineLabel, kLabelWidth);
   if (dialogLabel.find('\\') != std::string::npos) return PadRight(dialogLabel, kLabelWidth);
@@ -233,8 +222,10 @@ PieceResult MovePiece(const std::string& source, const std::string& piece, const
   for (const PieceLine& line : lines)
     for (std::size_t k = 0; k <= line.analytic.size(); ++k) {
       const std::uint32_t recno = k == 0 ? line.recno : line.analytic[k - 1];
-      if (t.c50.GoTo(static_cast<long>(recno)))
-        steps.Note().Moved(recno, from, to, FittedDay(month, t.c50.GetField(L::BJOUR)));
+      if (t.c50.GoTo(static_cast<long>(recno))) {
+        const std::string day = t.c50.GetField(L::BJOUR);
+        steps.Note().Moved(recno, from, day, to, FittedDay(month, day));
+      }
     }
   steps.Note().SortRecordsFrom(t.c60.RecCount());
   if (!steps.Begin()) return Refused(r, steps);

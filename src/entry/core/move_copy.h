@@ -62,10 +62,6 @@ struct PieceResult {
   std::string refusal;      // TotalsTooLarge, Failed on a refused write: what the user is told
 };
 
-// The day of a line of `month` (YYMM stored): a day past the month's end becomes its last day;
-// a blank or unreadable day stays.
-std::string FittedDay(const std::string& month, const std::string& day);
-
 // A label of the copy: the dialog's label when it holds "\"; otherwise, when the line's label
 // holds "\", the dialog's label trimmed + "\" + what followed the line's first "\"; otherwise the
 // dialog's label. 25 characters. A blank dialog label keeps the line's.

@@ -80,6 +80,10 @@ LettersOutcome WriteLetters(const MatchTables& t, int currency, const std::vecto
       if (!lineLocks.Wait(p.recno, s.draft ? kDraftRecordText : kClosedRecordText)) return refused(true);
       p.lineBefore = TrimmedRight(s.table->GetField(SourceLetterField(s.draft, currency)));
       steps.Note().Letter(s.draft ? T::kDraft : T::kClosed, p.recno, currency, p.lineBefore, p.after);
+    } else {
+      // A sort record whose line cannot be reached is lettered on its own: its note item lets the
+      // opening take it back, or finish it, with the lines.
+      steps.Note().SortLetter(p.c60, currency, p.sortBefore, p.after);
     }
     planned.push_back(p);
   }
