@@ -85,7 +85,11 @@ const BrowseColumnTable& HeaderColumns() {
 }  // namespace
 
 bool TakeJournalMonthLock(gui::Window* owner, ::Table& c10, const std::string& recordText) {
-  switch (TryLockRecord(c10)) {
+  return TakeJournalMonthLock(owner, c10, recordText, TryLockRecord(c10));
+}
+
+bool TakeJournalMonthLock(gui::Window* owner, ::Table& c10, const std::string& recordText, RecordLockRefusal tried) {
+  switch (tried) {
     case RecordLockRefusal::kNone:
       return true;
     case RecordLockRefusal::kOtherStation:
@@ -124,16 +128,20 @@ bool RequestJournalEntry(gui::Window* owner, const std::string& journalMonth) {
   // The draft header itself, sought with its source letter: a closed one is never taken for it.
   const bool header = posting::SeekHeader(c10, journalMonth, posting::kDraftSource) && !c10.IsDeleted();
   if (reading->ReadRefused()) return unread();
-  reading.reset();
   if (!header) {
+    reading.reset();
     gui::MessageBeep(0);
     gui::MessageBox(owner,
                     FillPlaceholders(LoadStr(kMsgHeaderMissing), {journal, posting::MonthDisplay(journalMonth)}),
                     LoadStr(kTitleAttention), gui::MB_OK | gui::MB_ICONSTOP);
     return false;
   }
-  // A lock this cursor holds already (the journal-month is in entry here) is granted again.
-  if (!TakeJournalMonthLock(owner, c10, c10.RecordToText(2))) return false;
+  // The header's lock, its record read again under it: a read refused there is said as the others. A
+  // lock this cursor holds already (the journal-month is in entry here) is granted again.
+  const RecordLockRefusal tried = TryLockRecord(c10);
+  if (tried == RecordLockRefusal::kFailed && reading->ReadRefused()) return unread();
+  reading.reset();
+  if (!TakeJournalMonthLock(owner, c10, c10.RecordToText(2), tried)) return false;
   SetRegistryText(posting::kPendingKeyPosition, posting::kJournalMonthKeyLength, journalMonth);
   SetRegistryText(posting::kHeadersListFlag, 1, "2");
   gui::PostCommand(MainWindowHandle, command_id::SaisieEcritures);

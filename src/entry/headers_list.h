@@ -6,6 +6,7 @@
 
 #include <string>
 
+#include "data/table.h"
 #include "masterdata/code_list.h"
 
 class TWSaiBroEntJournaux : public TWFichiersC10 {
@@ -55,6 +56,8 @@ class TWSaiBroEntJournaux : public TWFichiersC10 {
 // one box says why: held by another station, "Journal déjà en cours de Saisie sur un autre poste"; by
 // another window here, the lock notice naming `recordText`; any other failure, the engine's box.
 bool TakeJournalMonthLock(gui::Window* owner, ::Table& c10, const std::string& recordText);
+// The same once the lock was tried (`tried`, TryLockRecord's answer).
+bool TakeJournalMonthLock(gui::Window* owner, ::Table& c10, const std::string& recordText, RecordLockRefusal tried);
 
 // Asks for the entry of a journal-month as "Saisir" does: the right, the write lock on its draft
 // header (TakeJournalMonthLock), then the key at 528-534,

@@ -256,6 +256,8 @@ void TWSaiBroDetJournaux::SetupWindow() {
   // A header whose read the disk refused is no header missing: the read is said.
   std::optional<RefusalWatch> reading(std::in_place, RefusalWatch::EngineBoxes::kHeld);
   const bool header = posting::SeekHeader(c10, key_, posting::kDraftSource) && !c10.IsDeleted();
+  // The lock reads the header again: a read refused there is said the same way.
+  const RecordLockRefusal tried = header && !reading->ReadRefused() ? TryLockRecord(c10) : RecordLockRefusal::kFailed;
   const std::string unread = reading->ReadRefused() ? reading->Reason(0, c10.tablePath, 0) : std::string();
   reading.reset();
   if (!header || !unread.empty()) {
@@ -268,7 +270,7 @@ void TWSaiBroDetJournaux::SetupWindow() {
     gui::PostCommand(GetHandle(), cmd::Quitter);
     return;
   }
-  if (!TakeJournalMonthLock(this, c10, key_)) {
+  if (!TakeJournalMonthLock(this, c10, key_, tried)) {
     gui::PostCommand(GetHandle(), cmd::Quitter);
     return;
   }

@@ -349,7 +349,7 @@ TEST_F(SlotsTest, CreerMakesANewJournalMonthAndOpensIt) {
   EXPECT_EQ(list->Store().MarkerOf(list->GetSelectedRowIndex() - 1), kMarkerOrdinary);
 }
 
-// "Saisir" on a journal-month, and "Créer" of a new one, over a disk that refuses one read of the general file
+// "Saisir" on a journal-month, and "CrÃ©er" of a new one, over a disk that refuses one read of the general file
 // or its index (each read in turn, EIO once): the lines window opens (the month made), or one box says in the
 // command's own sentence (or its dialog's) that the disk refused a read, naming the file; never that the
 // journal is missing or cancelled, or its header lost, for a read that went short, never the engine's box.
@@ -365,7 +365,7 @@ TEST_F(SlotsTest, SaisirAndCreerOverARefusedReadOfTheGeneralFileSayThatRead) {
     const char* alsoSaid;  // ... or of its dialog's
     const char* shot;
     const char* file;
-    const char* month;  // of "Créer"
+    const char* month;  // of "CrÃ©er"
   };
   const Case cases[] = {
       {"Saisir", "Le journal ", "Le journal ", "saisir_journal_unread", "/c10je.dbf", ""},
@@ -401,7 +401,7 @@ TEST_F(SlotsTest, SaisirAndCreerOverARefusedReadOfTheGeneralFileSayThatRead) {
         EXPECT_EQ(shown.find(untrue), std::string::npos) << shown;
       TWSaiBroDetJournaux* w = WindowOf(c.command[0] == 'S' ? month : std::string(c.month) + "CAI");
       opened = opened || w != nullptr;
-      // The new month made, the next "Créer" would find it: its reads are all tried.
+      // The new month made, the next "CrÃ©er" would find it: its reads are all tried.
       made = w != nullptr && c.command[0] != 'S';
       if (w != nullptr) {
         gui::SendMessage(w->GetHandle(), gui::WM_CLOSE);
