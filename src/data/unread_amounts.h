@@ -44,7 +44,7 @@ class UnreadAmountWatch {
   UnreadAmounts* previous_;
 };
 
-// True while a watch lives on this thread.
+// True while a watch (or a run's watch) lives on this thread.
 bool WatchingUnreadAmounts();
 // What the innermost watch of this thread gathered so far; null when none lives.
 const UnreadAmounts* WatchedUnreadAmounts();
@@ -58,6 +58,22 @@ class BooksReading {
  private:
   UnreadAmounts met_;
   UnreadAmountWatch watch_;
+};
+
+// The watch of a run under its marker, for the run's whole life (DossierRunMarker holds it): every
+// amount noted on this thread goes into it as well, whatever inner watch gathers it too, so that no
+// read the run makes after its marker is written passes by it. Given null it suspends the run's
+// watch it stands over (a run made to work over such amounts, inside another); the one it stands
+// over watches again afterwards.
+class RunUnreadAmountWatch {
+ public:
+  explicit RunUnreadAmountWatch(UnreadAmounts* into);
+  ~RunUnreadAmountWatch();
+  RunUnreadAmountWatch(const RunUnreadAmountWatch&) = delete;
+  RunUnreadAmountWatch& operator=(const RunUnreadAmountWatch&) = delete;
+
+ private:
+  UnreadAmounts* previous_;
 };
 
 // What a run or a change of lines does when its watch met an amount that does not read: refuses
@@ -86,3 +102,6 @@ std::string UnreadAmountsFileMessage(const UnreadAmounts& met);
 // naming the lines (or, when none is named, how many amounts were read without their record); ""
 // when none was met.
 std::string UnreadAmountsRefusal(const UnreadAmounts& met);
+// The refusal of a run that met them after its marker was written, undone at its end (its dossier
+// put back), in one sentence naming the lines; "" when none was met.
+std::string UnreadAmountsRunUndone(const UnreadAmounts& met);
