@@ -53,6 +53,8 @@ bool WatchingUnreadAmounts() { return watching != nullptr || runWatching != null
 
 const UnreadAmounts* WatchedUnreadAmounts() { return watching; }
 
+const UnreadAmounts* RunWatchedUnreadAmounts() { return runWatching; }
+
 void NoteUnreadAmount(const UnreadableAmountLine& line) {
   NoteInto(watching, line);
   NoteInto(RunWatchBeside(), line);

@@ -10,8 +10,10 @@
 // The same watch decides, once, whether a run of the dossier or a change of lines may write: the
 // change (LineChangeSteps) watches from its first read, a run reads under a BooksReading of its own
 // before its marker (DossierRunMarker); the marker, or the change's Begin, refuses before the first
-// write when an amount did not read, with UnreadAmountsRefusal naming the lines. Only a run or a
-// change made to work over such amounts says so (UnreadAmountsMet::kWorkedOver) and goes on.
+// write when an amount did not read, with UnreadAmountsRefusal naming the lines. From its marker on
+// the run is watched to its end (RunUnreadAmountWatch), and its guard refuses its end over what it
+// met then. Only a run or a change made to work over such amounts says so
+// (UnreadAmountsMet::kWorkedOver) and goes on.
 #pragma once
 
 #include <cstdint>
@@ -75,6 +77,9 @@ class RunUnreadAmountWatch {
  private:
   UnreadAmounts* previous_;
 };
+
+// What the run's watch of this thread gathered so far; null when none lives (or it is suspended).
+const UnreadAmounts* RunWatchedUnreadAmounts();
 
 // What a run or a change of lines does when its watch met an amount that does not read: refuses
 // before its first write (every one), or works over it, naming it itself (the ReConstruction and the

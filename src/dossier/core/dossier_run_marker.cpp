@@ -322,6 +322,13 @@ bool DossierRunMarkerRefusedForUnreadAmounts(const std::string& path) {
   return !path.empty() && path == UnreadRefusal().path;
 }
 
+std::string DossierRunReadRefusal() {
+  const UnreadAmounts* met = RunWatchedUnreadAmounts();
+  if (met == nullptr || !met->Any()) return "";
+  UnreadRefusal() = UnreadRead{DossierRunMarkerPath(), UnreadAmountsRefusal(*met)};
+  return UnreadRefusal().refusal;
+}
+
 std::string DossierRunMarkerRefusal(const std::string& path) {
   if (DossierRunMarkerRefusedForUnreadAmounts(path)) return UnreadRefusal().refusal;
   if (DossierRunMarkerRefusedForAnotherRun(path)) {

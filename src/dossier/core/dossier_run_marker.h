@@ -145,6 +145,12 @@ bool DossierRunMarkerRefusedForUnreadAmounts(const std::string& path);
 // (What the disk said added when the system refused the marker at `path`: full, an error
 // writing to it, read-only.)
 std::string DossierRunMarkerRefusal(const std::string& path);
+// The guard's decision before the first write of a run that reads what it computes from only once
+// its marker is written (an import, whose holds come with its marker, reads the totals it adds to
+// then): "" when the run may write; else its refusal, one sentence naming the lines (the guard's
+// refusal from then on, DossierRunMarkerRefusedForUnreadAmounts), when the run's watch met an
+// amount that does not read.
+std::string DossierRunReadRefusal();
 // True when the marker at `path` was last refused for want of room on its disk.
 bool DossierRunMarkerRefusedForRoom(const std::string& path);
 // The message of a run undone because its marker could not be removed at its end (what the disk
