@@ -15,8 +15,12 @@ constexpr int kMsgUnreadableCountedAsZero = 32209;
 constexpr int kStrUnnamedAmounts = 34740;  // "%s montant(s) ..."
 // A run or a change of lines refused before its first write, around the same list.
 constexpr int kMsgUnreadableNothingChanged = 38400;
+// A run that met them after its marker was written, undone at its end, around the same list.
+constexpr int kMsgUnreadableRunUndone = 38450;
 
 thread_local UnreadAmounts* watching = nullptr;
+// The watch of the run under its marker, if any: noted into beside the innermost watch.
+thread_local UnreadAmounts* runWatching = nullptr;
 
 // The text of a character field of the record's bytes, cut at a NUL byte as the table reads it.
 std::string TextOf(Table& table, const char* name, const std::uint8_t* record) {
@@ -24,28 +28,43 @@ std::string TextOf(Table& table, const char* name, const std::uint8_t* record) {
   return field == 0 ? std::string() : FieldTextOf(table, field, record);
 }
 
+// A line noted into `into`, once.
+void NoteInto(UnreadAmounts* into, const UnreadableAmountLine& line) {
+  if (into == nullptr) return;
+  for (const UnreadableAmountLine& l : into->lines)
+    if (l.file == line.file && l.recno == line.recno && (l.file != UnreadableAmountLine::kOtherRecord || l.piece == line.piece))
+      return;
+  into->lines.push_back(line);
+}
+
+// The run's watch, when it is not the innermost watch itself.
+UnreadAmounts* RunWatchBeside() { return runWatching == watching ? nullptr : runWatching; }
+
 }  // namespace
 
 UnreadAmountWatch::UnreadAmountWatch(UnreadAmounts& into) : previous_(watching) { watching = &into; }
 
 UnreadAmountWatch::~UnreadAmountWatch() { watching = previous_; }
 
-bool WatchingUnreadAmounts() { return watching != nullptr; }
+RunUnreadAmountWatch::RunUnreadAmountWatch(UnreadAmounts* into) : previous_(runWatching) { runWatching = into; }
+
+RunUnreadAmountWatch::~RunUnreadAmountWatch() { runWatching = previous_; }
+
+bool WatchingUnreadAmounts() { return watching != nullptr || runWatching != nullptr; }
 
 const UnreadAmounts* WatchedUnreadAmounts() { return watching; }
 
+const UnreadAmounts* RunWatchedUnreadAmounts() { return runWatching; }
+
 void NoteUnreadAmount(const UnreadableAmountLine& line) {
-  if (watching == nullptr) return;
-  for (const UnreadableAmountLine& l : watching->lines)
-    if (l.file == line.file && l.recno == line.recno && (l.file != UnreadableAmountLine::kOtherRecord || l.piece == line.piece))
-      return;
-  watching->lines.push_back(line);
+  NoteInto(watching, line);
+  NoteInto(RunWatchBeside(), line);
 }
 
 void NoteUnreadAmount(Table& table, int field, const std::uint8_t* record, std::uint32_t recno) {
-  if (watching == nullptr) return;
+  if (!WatchingUnreadAmounts()) return;
   if (recno == 0 || record == nullptr) {
-    ++watching->unnamed;
+    NoteUnnamedUnreadAmount();
     return;
   }
   NoteUnreadAmount(UnreadRecordLine(table, field, record, recno));
@@ -53,11 +72,13 @@ void NoteUnreadAmount(Table& table, int field, const std::uint8_t* record, std::
 
 void NoteUnnamedUnreadAmount() {
   if (watching != nullptr) ++watching->unnamed;
+  if (UnreadAmounts* run = RunWatchBeside()) ++run->unnamed;
 }
 
 void NoteUnreadAmounts(const UnreadAmounts& met) {
+  // An inner watch's finds, given to the one it stood in: the run's watch had them as they came.
   if (watching == nullptr || watching == &met) return;
-  for (const UnreadableAmountLine& line : met.lines) NoteUnreadAmount(line);
+  for (const UnreadableAmountLine& line : met.lines) NoteInto(watching, line);
   watching->unnamed += met.unnamed;
 }
 
@@ -121,4 +142,9 @@ std::string UnreadAmountsMessage(const UnreadAmounts& met) { return AroundUnread
 std::string UnreadAmountsRefusal(const UnreadAmounts& met) {
   if (!met.Any()) return "";
   return FillPlaceholder(LoadStr(kMsgUnreadableNothingChanged), MetLinesText(met));
+}
+
+std::string UnreadAmountsRunUndone(const UnreadAmounts& met) {
+  if (!met.Any()) return "";
+  return FillPlaceholder(LoadStr(kMsgUnreadableRunUndone), MetLinesText(met));
 }

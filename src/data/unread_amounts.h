@@ -11,8 +11,10 @@
 // The same watch decides, once, whether a run of the dossier or a change of lines may write: the
 // change (LineChangeSteps) watches from its first read, a run reads under a BooksReading of its own
 // before its marker (DossierRunMarker); the marker, or the change's Begin, refuses before the first
-// write when an amount did not read, with UnreadAmountsRefusal naming the lines. Only a run or a
-// change made to work over such amounts says so (UnreadAmountsMet::kWorkedOver) and goes on.
+// write when an amount did not read, with UnreadAmountsRefusal naming the lines. From its marker on
+// the run is watched to its end (RunUnreadAmountWatch), and its guard refuses its end over what it
+// met then. Only a run or a change made to work over such amounts says so
+// (UnreadAmountsMet::kWorkedOver) and goes on.
 #pragma once
 
 #include <cstdint>
@@ -47,7 +49,7 @@ class UnreadAmountWatch {
   UnreadAmounts* previous_;
 };
 
-// True while a watch lives on this thread.
+// True while a watch (or a run's watch) lives on this thread.
 bool WatchingUnreadAmounts();
 // What the innermost watch of this thread gathered so far; null when none lives.
 const UnreadAmounts* WatchedUnreadAmounts();
@@ -62,6 +64,25 @@ class BooksReading {
   UnreadAmounts met_;
   UnreadAmountWatch watch_;
 };
+
+// The watch of a run under its marker, for the run's whole life (DossierRunMarker holds it): every
+// amount noted on this thread goes into it as well, whatever inner watch gathers it too, so that no
+// read the run makes after its marker is written passes by it. Given null it suspends the run's
+// watch it stands over (a run made to work over such amounts, inside another); the one it stands
+// over watches again afterwards.
+class RunUnreadAmountWatch {
+ public:
+  explicit RunUnreadAmountWatch(UnreadAmounts* into);
+  ~RunUnreadAmountWatch();
+  RunUnreadAmountWatch(const RunUnreadAmountWatch&) = delete;
+  RunUnreadAmountWatch& operator=(const RunUnreadAmountWatch&) = delete;
+
+ private:
+  UnreadAmounts* previous_;
+};
+
+// What the run's watch of this thread gathered so far; null when none lives (or it is suspended).
+const UnreadAmounts* RunWatchedUnreadAmounts();
 
 // What a run or a change of lines does when its watch met an amount that does not read: refuses
 // before its first write (every one), or works over it, naming it itself (the ReConstruction and the
@@ -96,3 +117,6 @@ std::string UnreadAmountsRefusal(const UnreadAmounts& met);
 // The warning of a printout over these amounts, each counted as zero (UnreadableAmountsMessage),
 // named or counted as above.
 std::string UnreadAmountsMessage(const UnreadAmounts& met);
+// The refusal of a run that met them after its marker was written, undone at its end (its dossier
+// put back), in one sentence naming the lines; "" when none was met.
+std::string UnreadAmountsRunUndone(const UnreadAmounts& met);

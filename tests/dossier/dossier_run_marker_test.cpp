@@ -1,10 +1,12 @@
 // The dossier's run marker: what it records of a run, a run inside another that leaves the
 // outer run's marker, another run's marker (stopped or at work) that a run never writes over,
 // and a marker that cannot be written, which keeps the runs from starting (nothing of the
-// dossier changes then).
+// dossier changes then); a run that met an amount that does not read after its marker was
+// written, refused at its end by its guard.
 #include <filesystem>
 #include <optional>
 
+#include "data/unread_amounts.h"
 #include "dossier/core/dossier_run_marker.h"
 #include "dossier_test_util.h"
 #include "platform/system/files.h"
@@ -93,6 +95,72 @@ TEST_F(RunMarkerTest, MarkerNamesItsRunStationAndStartUntilTheRunEnds) {
 
 // The marker of a run at work (locked by its guard, here of another program) is left as it is,
 // even by the opening's take-over: the run is refused, and told that the other run goes on.
+// The guard watches the run for its whole life: an amount that does not read met after the marker
+// was written (by the run itself, inside a report's watch, or inside a run inside it) refuses the
+// run's end, the marker left for its put-back and the line named; a run made to work over such
+// amounts (the pack, the renumbering), or one inside it, goes to its end.
+TEST_F(RunMarkerTest, ARunThatMetAnAmountThatDoesNotReadIsRefusedAtItsEnd) {
+  const UnreadableAmountLine line{LigneTri::kDraft, 12, "000034", "41100000"};
+  enum class Where { kNowhere, kInTheRun, kInAReportsWatch, kInARunWorkingOver, kInARunInside };
+  const struct Case {
+    const char* name;
+    UnreadAmountsMet met;
+    Where where;
+    bool ends;
+  } cases[] = {
+      {"nothing met", UnreadAmountsMet::kRefused, Where::kNowhere, true},
+      {"met by the run", UnreadAmountsMet::kRefused, Where::kInTheRun, false},
+      {"met inside a report's watch", UnreadAmountsMet::kRefused, Where::kInAReportsWatch, false},
+      {"met by a run inside it", UnreadAmountsMet::kRefused, Where::kInARunInside, false},
+      {"met by a run working over them inside it", UnreadAmountsMet::kRefused, Where::kInARunWorkingOver, true},
+      {"met by a pack or a renumbering", UnreadAmountsMet::kWorkedOver, Where::kInTheRun, true},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    {
+      DossierRunMarker marker("essai", "Essai du dossier", "", c.met);
+      ASSERT_TRUE(marker.written());
+      switch (c.where) {
+        case Where::kNowhere:
+          break;
+        case Where::kInTheRun:
+          NoteUnreadAmount(line);
+          break;
+        case Where::kInAReportsWatch: {
+          UnreadAmounts report;
+          const UnreadAmountWatch watch(report);
+          NoteUnreadAmount(line);
+          EXPECT_TRUE(report.Any());
+          break;
+        }
+        case Where::kInARunInside:
+        case Where::kInARunWorkingOver: {
+          DossierRunMarker inner("interne", "Interne", "",
+                                 c.where == Where::kInARunInside ? UnreadAmountsMet::kRefused
+                                                                 : UnreadAmountsMet::kWorkedOver);
+          ASSERT_TRUE(inner.written());
+          NoteUnreadAmount(line);
+          EXPECT_TRUE(inner.Remove()) << "the outer run decides";
+          break;
+        }
+      }
+      EXPECT_EQ(marker.Remove(), c.ends);
+      EXPECT_EQ(fs::exists(MarkerFile()), !c.ends);
+      EXPECT_EQ(DossierRunMarkerRefusedForUnreadAmounts(marker.path()), !c.ends);
+      if (!c.ends) {
+        const std::string refusal = DossierRunMarkerRemovalRefusal(marker.path());
+        EXPECT_NE(refusal.find("Le traitement est annul\xE9 et le dossier remis tel qu'il \xE9tait"), std::string::npos)
+            << refusal;
+        EXPECT_NE(refusal.find("C50 enregistrement 12, pi\xE8" "ce 000034, compte 41100000"), std::string::npos)
+            << refusal;
+      }
+    }
+    // Put back (here, nothing to put back), the marker goes and the next run starts.
+    RemoveDossierRunMarker();
+    EXPECT_FALSE(WatchingUnreadAmounts()) << "the run's watch ends with its guard";
+  }
+}
+
 TEST_F(RunMarkerTest, TheMarkerOfARunAtWorkIsNeverWrittenOver) {
   const std::string atWork = "traitement=autre\ntitre=Autre traitement\nposte=3\ndebut=01/02/2026 \xE0 10h05\n";
   platform::HeldFile other;

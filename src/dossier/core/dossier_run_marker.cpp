@@ -207,6 +207,8 @@ DossierRunMarker::DossierRunMarker(const std::string& run, const std::string& ti
     ++held->second;
     written_ = true;
     permit_ = std::make_unique<BooksWritePermit>(run, BooksScope::OpenDossier());
+    // Inside another run the outer one's watch goes on, unless this one works over such amounts.
+    if (met == UnreadAmountsMet::kWorkedOver) watch_ = std::make_unique<RunUnreadAmountWatch>(nullptr);
     return;
   }
   // Another run's marker stays as it is: written over, that run would be taken for this one
@@ -247,6 +249,9 @@ DossierRunMarker::DossierRunMarker(const std::string& run, const std::string& ti
   owner_ = true;
   Held()[path_] = 1;
   permit_ = std::make_unique<BooksWritePermit>(run, BooksScope::OpenDossier());
+  // From here on every amount the run reads is watched until its end (Remove decides).
+  if (met == UnreadAmountsMet::kRefused) met_ = std::make_unique<UnreadAmounts>();
+  watch_ = std::make_unique<RunUnreadAmountWatch>(met_.get());
 }
 
 DossierRunMarker::DossierRunMarker(Adopt) : path_(DossierRunMarkerPath()) {
@@ -258,6 +263,7 @@ DossierRunMarker::DossierRunMarker(Adopt) : path_(DossierRunMarkerPath()) {
 }
 
 DossierRunMarker::~DossierRunMarker() {
+  watch_.reset();
   if (!written_) return;
   auto held = Held().find(path_);
   if (held == Held().end()) return;
@@ -272,6 +278,13 @@ bool DossierRunMarker::Remove() {
   if (!written_ || !owner_) return true;
   auto held = Held().find(path_);
   if (held == Held().end() || held->second > 1) return true;
+  // The run's end decided here, once: one that met an amount that does not read since its marker
+  // was written wrote nothing that stands; the marker stays until the run is put back.
+  if (met_ != nullptr && met_->Any()) {
+    UnreadRefusal() = UnreadRead{path_, UnreadAmountsRunUndone(*met_)};
+    LastRefused() = Refused{};
+    return false;
+  }
   if (!platform::RemoveFile(path_)) {
     LastRefused() = Refused{path_, errno};
     return false;
@@ -310,6 +323,13 @@ bool DossierRunMarkerRefusedForUnreadAmounts(const std::string& path) {
   return !path.empty() && path == UnreadRefusal().path;
 }
 
+std::string DossierRunReadRefusal() {
+  const UnreadAmounts* met = RunWatchedUnreadAmounts();
+  if (met == nullptr || !met->Any()) return "";
+  UnreadRefusal() = UnreadRead{DossierRunMarkerPath(), UnreadAmountsRefusal(*met)};
+  return UnreadRefusal().refusal;
+}
+
 std::string DossierRunMarkerRefusal(const std::string& path) {
   if (DossierRunMarkerRefusedForUnreadAmounts(path)) return UnreadRefusal().refusal;
   if (DossierRunMarkerRefusedForAnotherRun(path)) {
@@ -321,6 +341,7 @@ std::string DossierRunMarkerRefusal(const std::string& path) {
 }
 
 std::string DossierRunMarkerRemovalRefusal(const std::string& path) {
+  if (DossierRunMarkerRefusedForUnreadAmounts(path)) return UnreadRefusal().refusal;
   return FillPlaceholders(LoadStr(kMsgMarkerNotRemoved), {path, RefusalCause(path)});
 }
 

@@ -79,6 +79,11 @@ bool DossierRunMarkerLive();
 // refused before its first write, DossierRunMarkerRefusal naming the lines. Only a run made to work
 // over such amounts says so (`met`: the ReConstruction, the restore). A run inside another leaves
 // the decision to the outer one, made when its marker was written.
+// From its marker on the run is watched for its whole life (RunUnreadAmountWatch): a run that met
+// such an amount after its marker was written is refused at its end, when it settles by removing
+// its marker (Remove answers false, DossierRunMarkerRemovalRefusal naming the lines), and is put
+// back as on any other refusal there. A run made to work over such amounts, inside another,
+// suspends the outer run's watch for its own life.
 class DossierRunMarker {
  public:
   DossierRunMarker(const std::string& run, const std::string& title, const std::string& detail = "",
@@ -101,13 +106,18 @@ class DossierRunMarker {
   void Keep() { owner_ = false; }
   // Removes the marker this guard wrote now, rather than when the guard ends: true when it is
   // gone (or belongs to an outer run). A run whose end is the removal of its marker (the
-  // decision that its changes stand) is told whether that decision is on the disk.
+  // decision that its changes stand) is told whether that decision is on the disk. False, the
+  // marker left, when the run met an amount that does not read since its marker was written.
   bool Remove();
 
  private:
   std::string path_;
   std::unique_ptr<platform::HeldFile> held_;  // the marker written, locked while the run lasts
   std::unique_ptr<BooksWritePermit> permit_;  // while the dossier is marked
+  // What the run met that does not read since its marker was written, watched while it lives; a
+  // run made to work over such amounts holds the watch suspended instead.
+  std::unique_ptr<UnreadAmounts> met_;
+  std::unique_ptr<RunUnreadAmountWatch> watch_;
   bool owner_ = false;
   bool written_ = false;
 };
@@ -125,7 +135,8 @@ class DossierRunMarkerTakeOver {
 
 // True when the guard at `path` was last refused because another run's marker stands there.
 bool DossierRunMarkerRefusedForAnotherRun(const std::string& path);
-// True when the guard at `path` was last refused because its run read an amount that does not read.
+// True when the guard at `path` was last refused because its run read an amount that does not read
+// (before its marker, or since, at its end).
 bool DossierRunMarkerRefusedForUnreadAmounts(const std::string& path);
 
 // The message of a run refused because its marker could not be written, because another
@@ -134,10 +145,16 @@ bool DossierRunMarkerRefusedForUnreadAmounts(const std::string& path);
 // (What the disk said added when the system refused the marker at `path`: full, an error
 // writing to it, read-only.)
 std::string DossierRunMarkerRefusal(const std::string& path);
+// The guard's decision before the first write of a run that reads what it computes from only once
+// its marker is written (an import, whose holds come with its marker, reads the totals it adds to
+// then): "" when the run may write; else its refusal, one sentence naming the lines (the guard's
+// refusal from then on, DossierRunMarkerRefusedForUnreadAmounts), when the run's watch met an
+// amount that does not read.
+std::string DossierRunReadRefusal();
 // True when the marker at `path` was last refused for want of room on its disk.
 bool DossierRunMarkerRefusedForRoom(const std::string& path);
 // The message of a run undone because its marker could not be removed at its end (what the disk
-// said added).
+// said added), or because the run met an amount that does not read (the lines named).
 std::string DossierRunMarkerRemovalRefusal(const std::string& path);
 
 // Running an interrupted run again, as the opening does with the dossier held exclusively:

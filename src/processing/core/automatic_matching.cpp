@@ -314,8 +314,10 @@ bool RunMatchingGuarded(const MatchTables& t, const std::function<void()>& work,
   const bool back = copies.PutBack();
   bool open = true;
   for (Reopen& r : tables) open = r.Open() && open;
-  if (refusal != nullptr)
-    *refusal = FillPlaceholder(LoadStr(back && open ? kMsgMatchingPutBack : kMsgMatchingKept), why);
+  if (refusal == nullptr) return false;
+  // Undone by its guard over an amount that does not read: the guard's sentence says it whole.
+  if (back && open && DossierRunMarkerRefusedForUnreadAmounts(DossierRunMarkerPath())) *refusal = why;
+  else *refusal = FillPlaceholder(LoadStr(back && open ? kMsgMatchingPutBack : kMsgMatchingKept), why);
   return false;
 }
 

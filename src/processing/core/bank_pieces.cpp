@@ -18,6 +18,7 @@
 #include "data/session.h"
 #include "data/table.h"
 #include "data/table_results.h"
+#include "dossier/core/dossier_run_marker.h"
 #include "dossier/core/maintenance_pack.h"
 #include "posting/balancing.h"
 #include "posting/journal_month.h"
@@ -369,6 +370,11 @@ PiecesReport WriteImportedPieces(Table& c10, Table& c50, Table& c60, const std::
       return Refusal(PiecesOutcome::TotalsTooLarge, 0,
                      posting::TotalsTooLargeText(overflow, !pieces.front().TypedInFrancs()));
     }
+  }
+  // The totals the lines add to are read now (above): the run's guard decides before the first write.
+  if (const std::string unread = DossierRunReadRefusal(); !unread.empty()) {
+    release();
+    return Refusal(PiecesOutcome::AmountsUnread, 0, unread);
   }
   r.numbers.reserve(pieces.size());
   // The pieces of one journal that follow each other take their numbers in one go, as many

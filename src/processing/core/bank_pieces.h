@@ -60,6 +60,7 @@ enum class PiecesOutcome {
   NoJournal,        // a journal missing or cancelled
   AmountTooLarge,   // an amount, or its other currency, does not fit a draft line's N(14,2)
   TotalsTooLarge,   // an account's or a journal-month's total cannot hold the lines
+  AmountsUnread,    // a total the lines add to does not read (its guard's refusal)
   TooManyLines,     // the draft would pass its limit of records
   HeaderLocked,     // another station enters a journal-month written into
   CounterRefused,   // a piece counter held elsewhere or full
