@@ -35,6 +35,16 @@ inline std::vector<NewDraftLine> TwoLinePiece(const std::string& target) {
   return TwoLinePiece(target, 12.34, 80.94);
 }
 
+// A balanced piece whose totals are `euros` (and `francs`) on each side, wider than a line takes
+// (15 244 901 723,74 euros): `lines` debits of the bank and as many credits of the sales, each the
+// `lines`-th of the totals (which the test picks so that it falls on a cent).
+inline std::vector<NewDraftLine> WidePiece(const std::string& target, double euros, double francs, int lines) {
+  const std::vector<NewDraftLine> two = TwoLinePiece(target, euros / lines, francs / lines);
+  std::vector<NewDraftLine> piece(static_cast<std::size_t>(lines), two[0]);
+  piece.insert(piece.end(), static_cast<std::size_t>(lines), two[1]);
+  return piece;
+}
+
 // Writes lines into the open dossier's draft as the program writes new lines (the lines, their
 // sort records, the totals they move), opening for it the totals' tables that are closed and
 // closing them again after; what WriteDraftLines gives, or Failed when a table does not open.

@@ -101,13 +101,14 @@ TEST_F(BalancePrintingTest, ToutesPrintsEveryListInOneJobEachFromANewPage) {
   EXPECT_NE(general.find("R\xC3\xA9sultat:"), std::string::npos);
 }
 
-// A piece of 99 999 000 000.00 (as an amount field and the totals take it) in November's sales:
+// A piece of 99 999 000 000.00 on each side (as an amount field and the totals take it; eight lines
+// each way, none past what a line takes) in November's sales:
 // the general balance prints the bank's and the sales' debits, credits and balances, its totals
 // and the line of its result with every thousands' blank and their side, each ending where its
 // column's heading ends, on screen and in the PDF, every word inside the page.
 TEST_F(BalancePrintingTest, TenBillionsPrintGroupedInTheirColumnsAndTheResultUnderTheBalance) {
   TotalsOverflow overflow;
-  ASSERT_EQ(test_support::WriteIntoOpenDossier(test_support::TwoLinePiece("C511VE ", 99999000000.00, 0.0), &overflow),
+  ASSERT_EQ(test_support::WriteIntoOpenDossier(test_support::WidePiece("C511VE ", 99999000000.00, 0.0, 8), &overflow),
             DraftWrite::Written)
       << overflow.kind << " " << overflow.code << " room " << overflow.room;
   const std::string pdf = SetUpPrinter("balance-dix-milliards");

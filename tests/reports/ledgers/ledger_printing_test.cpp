@@ -176,13 +176,14 @@ TEST_F(LedgerPrintingTest, TheJournalSummaryPrintsEachBalanceToTheCent) {
   gui::ProcessPendingMessages();
 }
 
-// A piece of 99 999 000 000.00 (as an amount field, the journal-month's and the accounts' totals take it) in the
-// sales journal of July: the journal listing prints its lines, "Total de la pi\xE8ce" and "Total du
-// journal" with every thousands' blank, each amount ending where its column's heading ends, on
-// screen and in the PDF, every word inside the page.
+// A piece of 99 999 000 000.00 on each side (as an amount field, the journal-month's and the accounts' totals take
+// it), eight lines of 12 499 875 000.00 each way, none past what a line takes, in the sales journal
+// of July: the journal listing prints its lines, "Total de la pi\xE8ce" and "Total du journal" with
+// every thousands' blank, each amount ending where its column's heading ends, on screen and in the
+// PDF, every word inside the page.
 TEST_F(LedgerPrintingTest, ThePiecesAndTheJournalsTotalsOfTenBillionsPrintGroupedInTheirColumnsInsideThePage) {
   TotalsOverflow overflow;
-  ASSERT_EQ(test_support::WriteIntoOpenDossier(test_support::TwoLinePiece("C507VE ", 99999000000.00, 0.0), &overflow),
+  ASSERT_EQ(test_support::WriteIntoOpenDossier(test_support::WidePiece("C507VE ", 99999000000.00, 0.0, 8), &overflow),
             DraftWrite::Written)
       << overflow.kind << " " << overflow.code << " room " << overflow.room << " moved " << overflow.moved;
   const std::string pdf = SetUpPrinter("journaux-dix-milliards");
@@ -200,9 +201,10 @@ TEST_F(LedgerPrintingTest, ThePiecesAndTheJournalsTotalsOfTenBillionsPrintGroupe
 
   const test_support::WideAmounts wide = test_support::WideAmountsOf(w->Context().store, {"D\xE9" "bit", "Cr\xE9" "dit"});
   for (const std::string& fault : wide.faults) ADD_FAILURE() << fault;
-  // The piece's two lines, its two totals, the journal's two totals.
-  EXPECT_GE(std::count(wide.texts.begin(), wide.texts.end(), "99 999 000 000.00"), 4) << ::testing::PrintToString(wide.texts);
-  EXPECT_GE(wide.texts.size(), 6u) << ::testing::PrintToString(wide.texts);
+  // The piece's sixteen lines, its two totals, the journal's two totals (the month's other sales with them).
+  EXPECT_GE(std::count(wide.texts.begin(), wide.texts.end(), "12 499 875 000.00"), 16) << ::testing::PrintToString(wide.texts);
+  EXPECT_GE(std::count(wide.texts.begin(), wide.texts.end(), "99 999 000 000.00"), 2) << ::testing::PrintToString(wide.texts);
+  EXPECT_GE(wide.texts.size(), 20u) << ::testing::PrintToString(wide.texts);
   for (const std::string& fault : test_support::PdfWideAmountFaults(pdf, wide)) ADD_FAILURE() << fault;
   w->CmQuitVisu();
   gui::ProcessPendingMessages();
