@@ -61,6 +61,16 @@ std::map<std::uint32_t, Line> MakeFrancsOnly(const std::string& folder, const st
   return lines;
 }
 
+// The dossier of `folder` converted to two currencies at the euro's rate, as the opening converts it.
+ConversionResult ConvertAtTheEuroRate(const std::string& folder, const std::string& code) {
+  SetDossier(folder, code);
+  SetLogDossier(folder, code);
+  ConversionRequest request;
+  request.toTwoCurrencies = true;
+  request.rate = 6.55957;
+  return ConvertDossier(request);
+}
+
 }  // namespace
 
 TEST_F(DossierOpenTest, FrancsOnlyDossierGetsEurosAtTheTypedRate) {
@@ -149,12 +159,7 @@ TEST_F(DossierOpenTest, ConversionKeepsRecordsInPlaceAndHeadersApart) {
     ASSERT_TRUE(c10.InsertRecord());
   }
   RenameField(d + "c10ann.dbf", 0, "GD19970101");
-  SetDossier(d, "ANN");
-  SetLogDossier(d, "ANN");
-  ConversionRequest request;
-  request.toTwoCurrencies = true;
-  request.rate = 6.55957;
-  const ConversionResult r = ConvertDossier(request);
+  const ConversionResult r = ConvertAtTheEuroRate(d, "ANN");
   ASSERT_TRUE(r.ok) << r.error;
   EXPECT_TRUE(fs::exists(r.asideFolder + "c50ann.dbf")) << "the originals are kept";
 
@@ -211,11 +216,7 @@ TEST_F(DossierOpenTest, ConversionSaysItsValuesInTheirPlaces) {
     EXPECT_EQ(r.error, c.said);
   }
 
-  SetDossier(d, "VAL");
-  ConversionRequest request;
-  request.toTwoCurrencies = true;
-  request.rate = 6.55957;
-  const ConversionResult r = ConvertDossier(request);
+  const ConversionResult r = ConvertAtTheEuroRate(d, "VAL");
   ASSERT_TRUE(r.ok) << r.error;
   const std::string log = ReadAll(d + "clgval.txt");
   const std::size_t at = log.find("CONVERSION - Ok - ");
@@ -323,12 +324,7 @@ TEST_F(DossierOpenTest, AFrancsOnlyBackupBeforeTheEuroIsJudgedAsItsConversionLea
   RemoveRestoreFolders(folders);
   ASSERT_EQ(selection.refusal, "");
 
-  SetDossier(d, "AVE");
-  SetLogDossier(d, "AVE");
-  ConversionRequest request;
-  request.toTwoCurrencies = true;
-  request.rate = 6.55957;
-  const ConversionResult converted = ConvertDossier(request);
+  const ConversionResult converted = ConvertAtTheEuroRate(d, "AVE");
   ASSERT_TRUE(converted.ok) << converted.error;
   EXPECT_EQ(selection.totalsAdvice, converted.totalsAdvice);
   EXPECT_NE(selection.totalsAdvice, asItStands);
