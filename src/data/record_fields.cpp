@@ -10,11 +10,16 @@
 #include "data/table_internal.h"
 #include "data/table_structures.h"
 #include "data/unread_amounts.h"
+#include "resources/string_table.h"
+#include "runtime/dossier_record.h"
 #include "runtime/numbers.h"
 #include "runtime/text.h"
 #include "runtime/twin_amounts.h"
 
 namespace {
+
+// The largest amount of a line in euros, then in francs: "%s € (%s F)".
+constexpr int kLargestLineInBothCurrencies = 39000;
 
 // The cents of a stored text, as StoredAmountCents reads it, without noting anything.
 long long CentsOfText(std::string_view text, bool* readable);
@@ -83,9 +88,26 @@ bool LineAmountHolds(long long cents, long long twin, bool euros) {
   return cents <= LargestLineCents(euros);
 }
 
-long long LargestLineCents(bool) { return kLargestStoredCents; }
+long long LargestLineCents(bool euros) {
+  if (!euros) return kLargestStoredCents;
+  // The euros whose francs the franc field still holds, at the open dossier's parity: read again
+  // only when the parity's stored text changes.
+  static std::string parityText;
+  static long long largest = kLargestStoredCents;
+  const std::string_view now =
+      std::string_view(TheDossierRecord.Text()).substr(DossierRecord::kParityPos - 1, DossierRecord::kParityWidth);
+  if (now != parityText) {
+    parityText.assign(now);
+    largest = LargestAmountTaken(true, TheDossierRecord.Parity());
+  }
+  return largest;
+}
 
-std::string LargestLineText() { return GroupedAmountText(LargestLineCents(true)); }
+std::string LargestLineText() {
+  const long long euros = LargestLineCents(true), francs = LargestLineCents(false);
+  if (euros == francs) return GroupedAmountText(francs);
+  return FillPlaceholders(LoadStr(kLargestLineInBothCurrencies), {GroupedAmountText(euros), GroupedAmountText(francs)});
+}
 
 long long LineAmountCents(std::string_view text, std::string_view twinText, bool euros, bool* readable) {
   bool read = true, twinRead = true;

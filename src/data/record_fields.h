@@ -30,17 +30,20 @@ bool CanonicalNumberText(const std::uint8_t* text, int width, int decimals);
 // field as zero and name its line. Only the amounts not in their usual form need asking.
 bool ReadableNumberText(std::string_view text);
 // A line's amount (its francs or its euros, in C40 or C50, a general or an analytic line) reads
-// only as an amount the program makes: up to what its field holds as an amount (99 999 999 999,99:
-// a text of 14 digits without its point, 99 999 999 999 999, does not read), and not below zero,
+// only as an amount the program makes: up to the largest a line takes (LargestLineCents: a text of
+// 14 digits without its point, 99 999 999 999 999, does not read), and not below zero,
 // but for the one line the program writes so: an opening
 // balance whose francs and euros lie on opposite sides, written in credit with both amounts
 // negated (the amount below zero, its twin above). A line amount that is otherwise, however it
 // came in (a restored backup, a damaged disk), is read as one that does not read, counted as zero
 // and named, by every reader below. `twin` is the line's amount in the other currency.
 bool LineAmountHolds(long long cents, long long twin, bool euros);
-// The largest amount a line's field holds, in euros (`euros`) or in francs.
+// The largest amount a line takes, in euros (`euros`) or in francs: the francs up to what their
+// field holds (99 999 999 999,99), the euros up to those whose francs it still holds at the open
+// dossier's parity (15 244 901 723,74 at 6,55957), as the entry takes them (LargestAmountTaken).
 long long LargestLineCents(bool euros);
-// The sentence's part that names it: "99 999 999 999,99" (GroupedAmountText).
+// The sentence's part that names it: "15 244 901 723,74 € (99 999 999 999,99 F)", or the one
+// figure when no parity is known.
 std::string LargestLineText();
 // The amount of a line's francs (`euros` false) or euros stored as `text`, its twin's stored as
 // `twinText`: StoredAmountCents, and 0, *readable cleared and the amount noted, for one

@@ -1,4 +1,5 @@
-// The amounts journal entry shows, at 1, 10 million, a billion and 99 999 999 999,99 on either side:
+// The amounts journal entry shows, at 1, 10 million, a billion and 15 244 901 723,74 (the widest line
+// in euros) on either side:
 // the headers list's totals, the lines window's amounts, the account's balance its status bar says
 // and the balance its closing question names, the validation form's totals and the entry search's
 // amounts. Each whole, grouped, with its sign or its side, never in asterisks and never cut by its
@@ -20,7 +21,7 @@ namespace {
 
 using namespace posting;
 using test_support::Shown;
-using test_support::SweepCents;
+using test_support::LineSweepCents;
 
 constexpr unsigned kValidation = 20406;
 constexpr int kHeaderDebit = 7, kHeaderCredit = 8;  // the headers list's columns
@@ -80,13 +81,13 @@ class AmountsSweepTest : public OutputTest {
   // stores on a journal-month of its own.
   void Seed() {
     const test_support::SetUpPermit permit("balayage des montants");
-    for (std::size_t k = 0; k < SweepCents().size(); ++k) {
-      const long long cents = SweepCents()[k];
+    for (std::size_t k = 0; k < LineSweepCents().size(); ++k) {
+      const long long cents = LineSweepCents()[k];
       AccountWith(k, cents);
       AppendLine(MonthOfAmount(k), AccountOf(k), cents > 0 ? 'D' : 'C', cents < 0 ? -cents : cents);
       HeaderTotals(MonthOfAmount(k), cents > 0 ? cents : 0, cents < 0 ? -cents : 0);
     }
-    const std::string month = MonthOfAmount(SweepCents().size());
+    const std::string month = MonthOfAmount(LineSweepCents().size());
     AppendLine(month, AccountOf(0), 'D', kWidestStoredNegative);
     HeaderTotals(month, kWidestStoredNegative, 0);
   }
@@ -103,9 +104,9 @@ TEST_F(AmountsSweepTest, TheHeadersAndLinesShowEveryAmountWholeGroupedAndInside)
   Menu(command_id::SaisieEcritures);
   TWSaiBroEntJournaux* headers = Headers();
   ASSERT_NE(headers, nullptr);
-  for (std::size_t k = 0; k <= SweepCents().size(); ++k) {
-    const bool widest = k == SweepCents().size();
-    const long long cents = widest ? kWidestStoredNegative : SweepCents()[k];
+  for (std::size_t k = 0; k <= LineSweepCents().size(); ++k) {
+    const bool widest = k == LineSweepCents().size();
+    const long long cents = widest ? kWidestStoredNegative : LineSweepCents()[k];
     ASSERT_TRUE(headers->LocateCode(MonthOfAmount(k) + "B")) << MonthOfAmount(k);
     const std::string row = headers->SelectedRow();
     const int column = cents > 0 || widest ? kHeaderDebit : kHeaderCredit;
@@ -118,9 +119,9 @@ TEST_F(AmountsSweepTest, TheHeadersAndLinesShowEveryAmountWholeGroupedAndInside)
 
   // Each journal-month in its lines window: its line's amount, its account's balance in the status
   // bar when the line is clicked, and its balance in the question its closing asks.
-  for (std::size_t k = 0; k <= SweepCents().size(); ++k) {
-    const bool widest = k == SweepCents().size();
-    const long long cents = widest ? kWidestStoredNegative : SweepCents()[k];
+  for (std::size_t k = 0; k <= LineSweepCents().size(); ++k) {
+    const bool widest = k == LineSweepCents().size();
+    const long long cents = widest ? kWidestStoredNegative : LineSweepCents()[k];
     const std::string where = "lines window " + MonthOfAmount(k);
     TWSaiBroDetJournaux* w = Saisir(MonthOfAmount(k));
     ASSERT_NE(w, nullptr);
@@ -174,10 +175,10 @@ TEST_F(AmountsSweepTest, TheValidationFormAndTheSearchShowEveryAmountWholeGroupe
     form.Show(gui::SW_SHOWNORMAL);
     for (std::size_t i = 0; i < form.Months().size(); ++i) {
       const std::string month = form.Months()[i].journalMonth;
-      for (std::size_t k = 0; k < SweepCents().size(); ++k)
+      for (std::size_t k = 0; k < LineSweepCents().size(); ++k)
         if (month == MonthOfAmount(k))
           faults.Add(test_support::AmountFault("validation form, " + month, form.Row(static_cast<int>(i)),
-                                               SweepCents()[k] < 0 ? -SweepCents()[k] : SweepCents()[k], Shown::kBare));
+                                               LineSweepCents()[k] < 0 ? -LineSweepCents()[k] : LineSweepCents()[k], Shown::kBare));
       faults.Add(test_support::GroupedFault("validation form", form.Row(static_cast<int>(i))));
     }
     for (const std::string& cut : test_support::CutListLines(form.List()->Widget()))
@@ -197,8 +198,8 @@ TEST_F(AmountsSweepTest, TheValidationFormAndTheSearchShowEveryAmountWholeGroupe
   gui::ModalSeam::QueueDialogAnswer(gui::IDCANCEL, [&](gui::Window& d) {
     auto& dialog = dynamic_cast<TDRechercheEcriture&>(d);
     dialog.Show(gui::SW_SHOWNORMAL);
-    for (std::size_t k = 0; k < SweepCents().size(); ++k) {
-      const long long cents = SweepCents()[k];
+    for (std::size_t k = 0; k < LineSweepCents().size(); ++k) {
+      const long long cents = LineSweepCents()[k];
       if (cents < 0) continue;  // the lines of either side are found by the amount without its sign
       dialog.Item<MEdit>(TDRechercheEcriture::kAmount)->SetValue(AmountDigits(FromCents(cents)), false);
       dialog.CmChercher();

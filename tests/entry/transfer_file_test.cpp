@@ -326,8 +326,9 @@ TEST_F(TransferFileTest, RecordsWithAnAmountThatDoesNotReadAreGivenUp) {
 }
 
 // A transfer line whose euro amount no entry makes, as a restored backup installs it: below zero
-// with its francs (the file would pay -1757.17 and net its control sum by it) or of 14 digits (past
-// what a line's field holds as an amount). Neither the SEPA file (kind "S") nor the records (kind "V") are written: one message names
+// with its francs (the file would pay -1757.17 and net its control sum by it), of 14 digits (past
+// what a line's field holds as an amount), or a cent past the widest euros a line takes (its francs
+// would not fit their field). Neither the SEPA file (kind "S") nor the records (kind "V") are written: one message names
 // the account and says why and that no file was written, and the layout's export is given up so
 // that nothing is announced ready. The same month, sound, writes a file the schema accepts.
 TEST_F(TransferFileTest, TransfersOverALineAmountNoEntryMakesWriteNoFile) {
@@ -357,7 +358,8 @@ TEST_F(TransferFileTest, TransfersOverALineAmountNoEntryMakesWriteNoFile) {
   int abandoned = 0;
   BrowseHooks().abandonExport = [&abandoned] { ++abandoned; };
   const std::pair<const char*, const char*> amounts[] = {{"      -1757.17", "     -11526.24"},
-                                                         {"99999999999999", "        131.19"}};
+                                                         {"99999999999999", "        131.19"},
+                                                         {"15244901723.75", "99999999999.99"}};
   for (const auto& [amount, francs] : amounts)
     for (const char* typeListe : {"SBQ01V", "VBQ01V"}) {
       SCOPED_TRACE(std::string(amount) + " " + typeListe);
@@ -373,7 +375,7 @@ TEST_F(TransferFileTest, TransfersOverALineAmountNoEntryMakesWriteNoFile) {
       ASSERT_EQ(gui::ModalSeam::Shown().size(), 1u) << test_support::ShownTexts();
       const std::string said = gui::ModalSeam::Shown()[0].text;
       for (const char* s : {"n'est pas un montant qu'une saisie fait (en dessous de z\xE9ro, ou au-del\xE0 de "
-                            "99 999 999 999,99, le plus grand que tienne une ligne)",
+                            "15 244 901 723,74 \x80 (99 999 999 999,99 F), le plus grand que tienne une ligne)",
                             "401SCIER", "Le fichier des virements n'a pas \xE9t\xE9 \xE9" "crit"})
         EXPECT_NE(said.find(s), std::string::npos) << s << "\n" << said;
       EXPECT_EQ(said.find("FDUPO001"), std::string::npos) << said;

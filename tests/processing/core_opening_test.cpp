@@ -312,9 +312,9 @@ TEST_F(OpeningTest, WhatTheTargetsRebuildWouldRefuseStopsTheRunBeforeAnyWrite) {
   }
 }
 
-// Two income accounts of A credited 60 000 000 000,00 more, two bank accounts debited as much:
-// the trial balance still balances and each account's balance fits, but the year's result, their
-// sum, is past what a line's amount holds. The run is refused before anything is written, naming
+// Two income accounts of A credited 8 000 000 000,00 more, two bank accounts debited as much:
+// the trial balance still balances and each account's balance fits a line, but the year's result,
+// their sum, is past the 15 244 901 723,74 euros a line takes (its francs would fit). The run is refused before anything is written, naming
 // the result's account and the amount, never as a write the disk refused.
 TEST_F(OpeningTest, AResultPastWhatALineHoldsStopsTheRunByName) {
   {
@@ -327,7 +327,7 @@ TEST_F(OpeningTest, AResultPastWhatALineHoldsStopsTheRunByName) {
       const bool income = first == '7' && credited < 2, bank = first == '5' && debited < 2;
       if (c20.IsDeleted() || (!income && !bank)) continue;
       for (int field : income ? std::vector<int>{19, 20} : std::vector<int>{17, 18})
-        ASSERT_TRUE(c20.PutFieldNum(field, FromCents(StoredAmountOf(c20, field) + 6'000'000'000'000)));
+        ASSERT_TRUE(c20.PutFieldNum(field, FromCents(StoredAmountOf(c20, field) + 800'000'000'000)));
       ++(income ? credited : debited);
     }
     ASSERT_EQ(credited + debited, 4);
@@ -336,7 +336,8 @@ TEST_F(OpeningTest, AResultPastWhatALineHoldsStopsTheRunByName) {
   const OpeningResult r = Run(Request());
   EXPECT_EQ(r.code, processing::kOpeningRefused) << r.error;
   EXPECT_EQ(r.error.rfind("La ligne d'\xE0-nouveau du compte 12000000 ne peut porter", 0), 0u) << r.error;
-  EXPECT_NE(r.error.find(" francs : rien n'est \xE9" "crit."), std::string::npos) << r.error;
+  EXPECT_NE(r.error.find("que 15 244 901 723,74 au plus"), std::string::npos) << r.error;
+  EXPECT_NE(r.error.find(" euros : rien n'est \xE9" "crit."), std::string::npos) << r.error;
   EXPECT_EQ(r.error.find("disque"), std::string::npos) << r.error;
   EXPECT_EQ(TargetFiles(), before) << "nothing written";
 }

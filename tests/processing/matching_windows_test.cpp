@@ -529,7 +529,7 @@ TEST_F(MatchingWindowTest, EscapeClosesTheListButNotWhenItStoppedASearch) {
 }
 
 
-// The lines of an account at 1, 10 million, a billion and 99 999 999 999,99 either way (the widest the
+// The lines of an account at 1, 10 million, a billion and 15 244 901 723,74 either way (the widest the
 // most the totals still take beside the others): each amount
 // whole and grouped in its column, the balance of the lines marked whole with its side in the status
 // (past what a total holds as they add up), and the word search finding an amount as the list shows
@@ -548,7 +548,7 @@ TEST_F(MatchingWindowTest, AmountsSweepTheListTheStatusAndTheSearchShowEveryAmou
   ASSERT_NE(list, nullptr) << test_support::ShownTexts();
   list->MoveWindow(gui::Rect{0, 0, 1250, 420});
   gui::ProcessPendingMessages();
-  ASSERT_EQ(list->Store().totalRows, static_cast<long>(test_support::SweepCents().size()));
+  ASSERT_EQ(list->Store().totalRows, static_cast<long>(test_support::LineSweepCents().size()));
   test_support::SweepFaults faults;
   long long marked = 0;
   for (std::size_t k = 0; k < amounts.size(); ++k) {
@@ -564,7 +564,7 @@ TEST_F(MatchingWindowTest, AmountsSweepTheListTheStatusAndTheSearchShowEveryAmou
     faults.Add(test_support::GroupedFault("manual list's status", list->StatusText()));
     if (k == 3) test_support::Screenshot(list->Widget(), "processing", "amounts_sweep_manual_list");
   }
-  for (const std::string& cut : test_support::CutTexts(*list, static_cast<int>(test_support::SweepCents().size())))
+  for (const std::string& cut : test_support::CutTexts(*list, static_cast<int>(test_support::LineSweepCents().size())))
     faults.Add("manual list: cut: " + cut);
   // The word search reads an amount as the list shows it.
   for (std::size_t k = 0; k < amounts.size(); ++k) {

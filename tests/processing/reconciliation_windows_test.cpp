@@ -368,7 +368,7 @@ TEST_F(ReconciliationWindowTest, TheStatementPrintsWithTheWindowsBalances) {
   EXPECT_NE(text.find("1 234.56"), std::string::npos) << text;
 }
 
-// Lines of the bank account at 1, 10 million, a billion and 99 999 999 999,99 either way (the widest the
+// Lines of the bank account at 1, 10 million, a billion and 15 244 901 723,74 either way (the widest the
 // most the totals still take beside the others), and the
 // statement's balance at the widest: each amount whole and grouped in its column, inside it, and the
 // balances of the status and the difference its saving names whole and grouped.

@@ -1,4 +1,4 @@
-// The sweep's amounts (window_amounts.h) written as draft lines of one account, as a window's sweep
+// The sweep's amounts as lines take them (LineSweepCents, window_amounts.h) written as draft lines of one account, as a window's sweep
 // test wants them: each alone, one piece each (900, 901, ...), a debit for an amount above zero and a
 // credit for one below; one whose totals cannot hold it is written at the most they still take (the
 // books' totals hold what they hold already).
@@ -23,7 +23,7 @@ namespace test_support {
 // otherwise every line the first. The amounts written, in the sweep's order; a failure is the test's.
 inline std::vector<long long> WriteSweepLines(const std::string& month, const std::string& journal,
                                               const std::string& account, bool dayPerLine) {
-  std::vector<long long> amounts = SweepCents();
+  std::vector<long long> amounts = LineSweepCents();
   Table c50, c60;
   if (!c50.OpenShared(PathC50(), LigneEcriture::kCodeTag) || !c60.OpenShared(PathC60(), "C60CODE")) {
     ADD_FAILURE() << "draft or sort file not opened";

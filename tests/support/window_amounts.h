@@ -23,6 +23,31 @@ inline const std::vector<long long>& SweepCents() {
   return cents;
 }
 
+// The widest euros a line takes at the parity of 6,55957: 15 244 901 723,74, whose francs are the
+// widest the franc field holds (99 999 999 999,99). As many digits as the widest stored amount.
+constexpr long long kWidestLineEuroCents = 1'524'490'172'374;
+
+// The sweep's amounts as lines take them in both currencies: the widest stored amount and its
+// negative give way to the widest line in euros.
+inline const std::vector<long long>& LineSweepCents() {
+  static const std::vector<long long> cents = [] {
+    std::vector<long long> c = SweepCents();
+    for (long long& a : c)
+      if (a > kWidestLineEuroCents || a < -kWidestLineEuroCents) a = a < 0 ? -kWidestLineEuroCents : kWidestLineEuroCents;
+    return c;
+  }();
+  return cents;
+}
+
+// An amount (without its sign) as the lines that make it up: as many of the widest a line takes as
+// it holds, then the rest.
+inline std::vector<long long> LineParts(long long cents) {
+  std::vector<long long> parts;
+  for (long long left = cents < 0 ? -cents : cents; left > 0; left -= parts.back())
+    parts.push_back(std::min(left, kWidestLineEuroCents));
+  return parts;
+}
+
 // The most a field of 14 characters stores of the sweep's amounts: a negative past
 // -9 999 999 999.99 does not fit its sign in, and that one is its widest.
 inline long long Storable(long long cents) { return cents < -999'999'999'999 ? -999'999'999'999 : cents; }

@@ -76,7 +76,7 @@ constexpr int kMsgRebuildFailed = 23302;            // the error code
 constexpr int kMsgRebuildFailedWhy = 36602;         // the reason
 constexpr int kLogDone = 29061;                     // the target's code and folder, the date
 constexpr int kLogFailed = 32619;                   // the error code, then as kLogDone
-constexpr int kMsgLineTooLarge = 36540;             // the account, the amount, its currency
+constexpr int kMsgLineTooLarge = 36540;  // the account, the most a line takes, the amount, its currency
 constexpr int kWordFrancs = 36503, kWordEuros = 36504;
 
 bool IsLetter(char c) { return c >= 'A' && c <= 'Z'; }
@@ -294,15 +294,15 @@ class OpeningWork {
 
   long LineCount() const { return static_cast<long>(lines_.size()); }
 
-  // The first line of the piece whose amount its field cannot hold (the year's result, a sum of
-  // many accounts, may pass it), named; "" when every one fits.
+  // The first line of the piece whose amount is past what a line takes (an account's balance, or
+  // the year's result, a sum of many accounts, may pass it), named; "" when every one fits.
   std::string LinePastItsField() const {
     for (const OpeningLine& line : lines_)
       for (int c = 0; c < 2; ++c) {
         const long long cents = c == 0 ? line.francs : line.euros;
-        if (cents >= kSmallestTotalCents && cents <= kLargestTotalCents) continue;
-        return FillPlaceholders(Text(kMsgLineTooLarge),
-                                {Trimmed(line.account), GroupedAmountText(cents), Text(c == 0 ? kWordFrancs : kWordEuros)});
+        if (cents >= kSmallestTotalCents && cents <= LargestLineCents(c == 1)) continue;
+        return FillPlaceholders(Text(kMsgLineTooLarge), {Trimmed(line.account), GroupedAmountText(LargestLineCents(c == 1)),
+                                                         GroupedAmountText(cents), Text(c == 0 ? kWordFrancs : kWordEuros)});
       }
     return "";
   }

@@ -264,9 +264,9 @@ TEST_F(BalanceSheetCommandsTest, AComputationWhoseWriteIsRefusedSaysSoInOneBox) 
   EXPECT_TRUE(ReadAll(c10).substr(4) == before10.substr(4)) << "C10 changed";
 }
 
-// Two debit lines of one expense account and two credit lines of other accounts, each made
-// 60 000 000 000,00 larger in both currencies (within a line's field): the general balance still
-// balances, but a box of the sheet would take more than it holds. The computation stops before any
+// Eight debit lines of expense accounts and eight credit lines of accounts that are neither expenses
+// nor income, each made 15 000 000 000,00 larger in both currencies (within what a line takes): the
+// general balance still balances, but a box of the sheet would take more than it holds. The computation stops before any
 // change, its one box naming the box past what it holds, never a disk; C70 and C10 stay as they were.
 TEST_F(BalanceSheetCommandsTest, ABoxPastWhatItHoldsIsNamedInTheRunsBox) {
   Initialise("S  ", {gui::IDYES, gui::IDOK});
@@ -274,23 +274,22 @@ TEST_F(BalanceSheetCommandsTest, ABoxPastWhatItHoldsIsNamedInTheRunsBox) {
   CloseAllTables();
   {
     test_support::RawRecords raw(std::string(PathC50()) + ".dbf");
-    const long long more = 6'000'000'000'000;
-    std::string account;
+    const long long more = 1'500'000'000'000;
+    constexpr int kEach = 8;
     int debits = 0, credits = 0;
-    for (std::uint32_t n = 1; n <= raw.Count() && (debits < 2 || credits < 2); ++n) {
+    for (std::uint32_t n = 1; n <= raw.Count() && (debits < kEach || credits < kEach); ++n) {
       const std::string r = raw.Record(n);
       const std::string code = raw.Field(r, "BCODE");
       if (r[0] == '*' || raw.Field(r, "BCLE") != "Z" || code[0] < '1' || code[0] > '9') continue;
       const char sense = raw.Field(r, "BSENS")[0];
-      const bool debit = sense == 'D' && code[0] == '6' && debits < 2 && (account.empty() || code == account);
-      const bool credit = sense == 'C' && code[0] != '6' && credits < 2;
+      const bool debit = sense == 'D' && code[0] == '6' && debits < kEach;
+      const bool credit = sense == 'C' && code[0] != '6' && code[0] != '7' && credits < kEach;
       if (!debit && !credit) continue;
       for (const char* field : {"BMONTANTF", "BMONTANTE"})
         raw.Put(n, field, AmountText14(FromCents(StoredAmountCents(raw.Field(r, field)) + more)));
-      if (debit) account = code, ++debits;
-      else ++credits;
+      ++(debit ? debits : credits);
     }
-    ASSERT_EQ(debits + credits, 4);
+    ASSERT_EQ(debits + credits, 2 * kEach);
   }
   const std::string c70 = std::string(PathC70()) + ".dbf", c10 = std::string(PathC10()) + ".dbf";
   const std::string before70 = ReadAll(c70), before10 = ReadAll(c10);
@@ -370,8 +369,8 @@ TEST_F(BalanceSheetCommandsTest, TheRunsBoxNamesTheAmountsThatDoNotRead) {
   test_support::ScreenshotMessage(refused, "balances", "calcul_unreadable_unbalanced");
 }
 
-// The general balance the computation finds off by 1, 10 million, a billion and 99 999 999 999,99
-// either way (a line's amount made that large): the dialog shows it whole, grouped, with its sign,
+// The general balance the computation finds off by 1, 10 million, a billion and about
+// 15 244 901 723,74 either way (a line's amount made that large, the widest a line takes): the dialog shows it whole, grouped, with its sign,
 // inside its control.
 TEST_F(BalanceSheetCommandsTest, AmountsSweepTheGeneralBalanceIsShownWholeAndInside) {
   Initialise("S  ", {gui::IDYES, gui::IDOK});
@@ -401,8 +400,9 @@ TEST_F(BalanceSheetCommandsTest, AmountsSweepTheGeneralBalanceIsShownWholeAndIns
   test_support::SweepFaults faults;
   for (std::size_t k = 0; k < test_support::SweepCents().size(); ++k) {
     const long long was = test_support::SweepCents()[k] > 0 ? debitWas : creditWas;
-    // The widest: the line at the most it holds, the books off by that less what it held.
-    const long long amount = std::min(std::llabs(test_support::SweepCents()[k]), 9'999'999'999'999 - was);
+    // The widest: the line at the most it takes, the books off by that less what it held.
+    const long long amount =
+        std::min(std::llabs(test_support::SweepCents()[k]), test_support::kWidestLineEuroCents - was);
     const long long cents = test_support::SweepCents()[k] > 0 ? amount : -amount;
     {
       test_support::RawRecords raw(std::string(PathC50()) + ".dbf");

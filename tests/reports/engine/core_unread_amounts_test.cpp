@@ -51,6 +51,8 @@ class UnreadAmountsExportTest : public data_test::DataTest {
   void SetUp() override {
     DataTest::SetUp();
     TheDossierRecord.SetConstant(18, ";  ");
+    // A line's euros take at most what their francs' field holds at the parity: 15 244 901 723,74.
+    TheDossierRecord.SetParity(6.55957);
   }
   void TearDown() override {
     TableC50->CloseTable();
@@ -237,7 +239,8 @@ TEST_F(UnreadAmountsExportTest, AnAmountNamedByTheOwnerOrOfAnotherTableRefusesTh
 }
 
 // A line amount that no entry makes, as a restored backup installs it: below zero (its francs too),
-// or past the 99 999 999 999,99 a line's field holds as an amount (14 digits without their point).
+// or past the largest a line takes (14 digits without their point; euros whose francs their field
+// cannot hold at the parity, past 15 244 901 723,74).
 // Whichever reader reads it (the number raw, the amount as every report reads it, the template's
 // own field, the line's bytes as the walks read them), it is read as an amount that does not read:
 // no export, one warning on the screen naming the line. Zero, the largest amounts a line takes and
@@ -263,7 +266,8 @@ TEST_F(UnreadAmountsExportTest, ALineAmountNoEntryMakesReadsAsOneThatDoesNotRead
     bool reads;
   } amounts[] = {{"      -1757.17", "     -11526.24", false}, {"         -0.01", "          0.00", false},
                  {"99999999999999", nullptr, false},           {"999999999999.9", nullptr, false},
-                 {"99999999999.99", nullptr, true},            {"          0.00", nullptr, true},
+                 {"99999999999.99", nullptr, false},           {"15244901723.75", "99999999999.99", false},
+                 {"15244901723.74", "99999999999.99", true},   {"          0.00", nullptr, true},
                  {"        -10.00", nullptr, true}};
   for (const Stored& a : amounts)
     for (const Reader& r : readers) {
@@ -284,7 +288,8 @@ TEST_F(UnreadAmountsExportTest, ALineAmountNoEntryMakesReadsAsOneThatDoesNotRead
       }
       ASSERT_EQ(file.warnings.size(), 1u);
       EXPECT_NE(file.warnings[0].find(r.named), std::string::npos) << file.warnings[0];
-      EXPECT_NE(file.warnings[0].find("99 999 999 999,99, le plus grand"), std::string::npos) << file.warnings[0];
+      EXPECT_NE(file.warnings[0].find("15 244 901 723,74 \x80 (99 999 999 999,99 F), le plus grand"), std::string::npos)
+          << file.warnings[0];
       ASSERT_EQ(screen.warnings.size(), 1u);
       EXPECT_NE(screen.warnings[0].find(r.named), std::string::npos) << screen.warnings[0];
     }
@@ -298,6 +303,13 @@ TEST_F(UnreadAmountsExportTest, ALineAmountNoEntryMakesReadsAsOneThatDoesNotRead
     LinesOwner francs([](Table& t) { return std::to_string(StoredAmountOf(t, L::BMONTANTF)); });
     EXPECT_EQ(Run(francs, kExported).written, reads);
   }
+  // Without a parity (a dossier in francs alone) the euros take what their field holds.
+  TheDossierRecord.SetParity(0);
+  MakeLines();
+  Damage("99999999999.99");
+  LinesOwner noParity([](Table& t) { return std::to_string(StoredAmountOf(t, L::BMONTANTE)); });
+  EXPECT_TRUE(Run(noParity, kExported).written);
+  TheDossierRecord.SetParity(6.55957);
   // A figure of another table below zero reads: only a line's amount is held to what an entry makes.
   MakeLines();
   OtherTable("cxxneg", "      -1757.17");

@@ -459,7 +459,8 @@ TEST_F(VatWindowTest, ADraftFileCutInARecordStopsTheReturnWithAMessageAndIsLeftA
 }
 
 // The collected VAT of the period at 1, 10 million, a billion and 99 999 999 999,99 either way, and
-// past them as the lines add up: the dialog shows each box whole, grouped, with its sign, inside its
+// past them as the lines add up (the widest made of several lines, as a line takes at most
+// 15 244 901 723,74 €): the dialog shows each box whole, grouped, with its sign, inside its
 // control.
 TEST_F(VatWindowTest, AmountsSweepTheBoxesShowEveryAmountWholeAndInside) {
   AddAccount("44571000", "TVA");
@@ -467,7 +468,7 @@ TEST_F(VatWindowTest, AmountsSweepTheBoxesShowEveryAmountWholeAndInside) {
   long long collected = 0;
   for (std::size_t k = 0; k < test_support::SweepCents().size(); ++k) {
     const long long cents = test_support::SweepCents()[k];
-    AddLine("44571000", "VE ", Date(2, 5), cents > 0 ? 'C' : 'D', cents < 0 ? -cents : cents);
+    for (long long part : test_support::LineParts(cents)) AddLine("44571000", "VE ", Date(2, 5), cents > 0 ? 'C' : 'D', part);
     collected += cents;
     bool seen = false;
     gui::ModalSeam::Reset();
