@@ -8,6 +8,7 @@
 #include "data/dossier_invariants.h"
 #include "data/entry_lines.h"
 #include "dossier/core/conversion.h"
+#include "dossier/core/dossier_run_marker.h"
 #include "dossier/core/restore_files.h"
 #include "dossier/dossier_open.h"
 #include "dossier_test_util.h"
@@ -15,6 +16,7 @@
 #include "support/dossier_fixture.h"
 #include "platform/gui/dialog.h"
 #include "support/gui_test.h"
+#include "support/line_files.h"
 #include "platform/system/cp1252.h"
 #include "platform/system/files.h"
 #include "platform/system/write_fault.h"
@@ -381,4 +383,58 @@ TEST_F(DossierOpenTest, TheConversionTrialsPermitOpensItsScratchCopyOnly) {
   EXPECT_EQ(went, 0);
   ASSERT_EQ(refusals.seen().size(), 1u);
   EXPECT_NE(refusals.seen()[0].file.find("c50ess.dbf"), std::string::npos);
+}
+
+// A dossier of francs only, of a format before the euro, one amount of which does not read (a draft
+// line's francs, an account's debit in francs): its conversion would count it as zero in its euros and
+// its journals' euro totals. The conversion is refused naming it, the dossier's every file byte for
+// byte as before, no folder aside and no marker left; the restore of its backup is refused alike,
+// naming it, before anything is installed.
+TEST_F(DossierOpenTest, AnAmountThatDoesNotReadStopsTheConversionAndTheRestoreOfItsBackup) {
+  const struct Case {
+    const char* folder;
+    const char* table;
+    int field;  // of the first live general line (c50) or the first account (c20)
+    const char* named;
+  } cases[] = {{"ligne-illisible", "c50", 18, "C50 enregistrement"}, {"compte-illisible", "c20", 17, "C20"}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.folder);
+    const std::string d = MakeDossier(c.folder, "ILL", 60);
+    MakeFrancsOnly(d, "ill");
+    RenameField(d + "c10ill.dbf", 0, "GD19970101");
+    {
+      Table t;
+      ASSERT_TRUE(t.OpenShared(d + c.table + "ill"));
+      const std::string name = RTrim(t.FieldName(c.field));
+      t.CloseTable(true);
+      test_support::RawRecords raw(d + c.table + "ill.dbf");
+      std::uint32_t n = 1;
+      while (c.table[2] == '5' && n < raw.Count() && raw.Field(raw.Record(n), "BCLE") != "Z") ++n;
+      raw.Put(n, name, "ABC");
+    }
+    const auto files = [&d] {
+      std::map<std::string, std::string> bytes;
+      for (const std::string& name : platform::ListFiles(d, "*"))
+        if (name.rfind("clg", 0) != 0 && fs::is_regular_file(d + name)) bytes[name] = ReadAll(d + name);
+      return bytes;
+    };
+    const auto before = files();
+
+    RestoreFolders folders;
+    ASSERT_TRUE(MakeRestoreFolders(d, "ILL", &folders));
+    for (const std::string& name : platform::ListFiles(d, "c??ill.*"))
+      ASSERT_TRUE(platform::CopyFile(d + name, folders.work + name));
+    const RestoreSelection selection = SelectRestoredFiles(folders.work, d, "ILL");
+    RemoveRestoreFolders(folders);
+    EXPECT_NE(selection.refusal.find("ne se lit pas"), std::string::npos) << selection.refusal;
+    EXPECT_NE(selection.refusal.find(c.named), std::string::npos) << selection.refusal;
+
+    const ConversionResult r = ConvertAtTheEuroRate(d, "ILL");
+    EXPECT_FALSE(r.ok);
+    EXPECT_NE(r.error.find("ne se lit pas"), std::string::npos) << r.error;
+    EXPECT_NE(r.error.find(c.named), std::string::npos) << r.error;
+    EXPECT_FALSE(HasAsideFolder(d));
+    EXPECT_FALSE(DossierRunMarkerExists());
+    EXPECT_TRUE(files() == before) << "a file of the dossier changed";
+  }
 }

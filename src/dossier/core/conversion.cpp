@@ -21,6 +21,7 @@
 #include "data/table_copy.h"
 #include "data/table_create.h"
 #include "data/table_structures.h"
+#include "data/unread_amounts.h"
 #include "dossier/core/dossier_run_marker.h"
 #include "platform/system/clock.h"
 #include "platform/system/cp1252.h"
@@ -362,6 +363,10 @@ ConvertedCopy WriteConvertedTables(const std::string& from, const std::string& t
                                    const std::string& code, const ConversionRequest& request) {
   ConvertedCopy copy;
   std::string& why = copy.why;
+  // An amount that does not read would go over as zero and count so in the euro totals: the copy
+  // is then refused, naming its lines, whoever converts (the opening, a restore's trial).
+  UnreadAmounts unread;
+  const UnreadAmountWatch watch(unread);
   double parity = request.toTwoCurrencies ? request.rate : 0;
   std::vector<OpenPair> written;
   for (TableKind kind : kKinds) {
@@ -424,6 +429,7 @@ ConvertedCopy WriteConvertedTables(const std::string& from, const std::string& t
   // A table that does not close cleanly (its last writes not flushed) fails the copy.
   for (OpenPair& p : written)
     if (!p.destination->CloseTable(true) && why.empty()) why = FillPlaceholder(LoadStr(kWhyCloseRefused), p.base);
+  if (why.empty() && unread.Any()) why = UnreadAmountsRefusal(unread);
   return copy;
 }
 
@@ -496,6 +502,9 @@ ConversionResult ConvertDossier(const ConversionRequest& request) {
     DossierInvariants check;
     why = BooksApartAfterConversion(check, &result.totalsAdvice);
   }
+
+  // The run's end decided by its marker: one that met an amount that does not read stands not.
+  if (why.empty() && !marker.Remove()) why = DossierRunMarkerRemovalRefusal(marker.path());
 
   if (!why.empty()) {
     // What was written goes; the originals come back.
