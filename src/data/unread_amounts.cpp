@@ -139,6 +139,8 @@ std::string UnreadAmountsFileMessage(const UnreadAmounts& met) { return AroundUn
 
 std::string UnreadAmountsMessage(const UnreadAmounts& met) { return AroundUnread(kMsgUnreadableCountedAsZero, met); }
 
+std::string UnreadAmountsLinesText(const UnreadAmounts& met) { return met.Any() ? MetLinesText(met) : ""; }
+
 std::string UnreadAmountsRefusal(const UnreadAmounts& met) {
   if (!met.Any()) return "";
   return FillPlaceholder(LoadStr(kMsgUnreadableNothingChanged), MetLinesText(met));

@@ -110,6 +110,9 @@ UnreadableAmountLine UnreadRecordLine(Table& table, int field, const std::uint8_
 // The warning of an export not written over these amounts (UnreadableAmountsFileMessage): the lines
 // named, or, when none is, how many amounts were read without their record.
 std::string UnreadAmountsFileMessage(const UnreadAmounts& met);
+// The lines named, one a line, or how many amounts were read without their record; "" when none
+// was met.
+std::string UnreadAmountsLinesText(const UnreadAmounts& met);
 // The refusal of a run or a change of lines that met them before its first write, in one sentence
 // naming the lines (or, when none is named, how many amounts were read without their record); ""
 // when none was met.

@@ -436,5 +436,22 @@ TEST_F(DossierOpenTest, AnAmountThatDoesNotReadStopsTheConversionAndTheRestoreOf
     EXPECT_FALSE(HasAsideFolder(d));
     EXPECT_FALSE(DossierRunMarkerExists());
     EXPECT_TRUE(files() == before) << "a file of the dossier changed";
+
+    // Opened as a user opens it: the conversion offered, the rate typed, its failure said in one box.
+    gui::ModalSeam::Reset();
+    OpenThroughDialog(C10Path(d, "ILL"), [] {
+      gui::ModalSeam::QueueMessageBoxAnswer(gui::IDYES);
+      gui::ModalSeam::QueueMessageBoxAnswer(gui::IDYES);
+      gui::ModalSeam::QueueDialogAnswer(gui::IDOK, [](gui::Window& w) {
+        static_cast<gui::Dialog&>(w).SetItemText(1202, "6.55957");
+      });
+    });
+    EXPECT_TRUE(ShownContains("La CONVERSION du dossier a \xE9" "chou\xE9")) << ShownTexts();
+    EXPECT_TRUE(ShownContains(c.named)) << ShownTexts();
+    for (const gui::ShownModal& box : gui::ModalSeam::Shown())
+      if (box.text.find("a \xE9" "chou\xE9") != std::string::npos)
+        test_support::ScreenshotMessage(box, "dossier", std::string("conversion_unread_") + c.table);
+    EXPECT_FALSE(HasAsideFolder(d));
+    EXPECT_TRUE(files() == before) << "a file of the dossier changed";
   }
 }

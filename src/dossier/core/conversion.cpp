@@ -61,6 +61,8 @@ constexpr int kLogPutBackPartly = 32211;
 // The converted tables that cannot be one state of the books (the faults, one a line).
 constexpr int kWhyBooksApart = 36404;
 constexpr std::size_t kShownFaults = 12;
+// The lines whose amount does not read, that the conversion would count as zero.
+constexpr int kWhyUnreadAmounts = 39001;
 
 }  // namespace
 
@@ -429,7 +431,7 @@ ConvertedCopy WriteConvertedTables(const std::string& from, const std::string& t
   // A table that does not close cleanly (its last writes not flushed) fails the copy.
   for (OpenPair& p : written)
     if (!p.destination->CloseTable(true) && why.empty()) why = FillPlaceholder(LoadStr(kWhyCloseRefused), p.base);
-  if (why.empty() && unread.Any()) why = UnreadAmountsRefusal(unread);
+  if (why.empty() && unread.Any()) why = FillPlaceholder(LoadStr(kWhyUnreadAmounts), UnreadAmountsLinesText(unread));
   return copy;
 }
 
