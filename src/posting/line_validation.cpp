@@ -4,6 +4,7 @@
 
 #include "data/collective_account.h"
 #include "data/entry_lines.h"
+#include "data/error_report.h"
 #include "data/record_fields.h"
 #include "data/table.h"
 #include "posting/journal_month.h"
@@ -82,16 +83,23 @@ FieldCheck CheckAccount(Table& c10, Table& c20, char journalType, const std::str
     r.message = kMsgAccountNotAllowed;
     return r;
   }
-  if (!SeekLiveAccount(c20, r.account)) {
+  // A read the disk refused is no answer: neither an unknown account nor one that collects none.
+  const RefusalWatch reading(RefusalWatch::EngineBoxes::kRefusalsHeld);
+  const bool found = SeekLiveAccount(c20, r.account);
+  const bool collective = found && IsCollective(c10, r.account);
+  // The account shown is still the one found.
+  if (collective) SeekLiveAccount(c20, r.account);
+  if (reading.ReadRefused()) {
+    r.message = kMsgAccountUnread;
+    r.accountLive = false;
+    return r;
+  }
+  if (!found) {
     r.message = kMsgAccountUnknown;
     return r;
   }
   r.accountLive = true;
-  if (IsCollective(c10, r.account)) {
-    r.message = kMsgCollectiveAccount;
-    // The account shown is still the one found.
-    SeekLiveAccount(c20, r.account);
-  }
+  if (collective) r.message = kMsgCollectiveAccount;
   return r;
 }
 

@@ -21,6 +21,7 @@ inline constexpr int kMsgAccountEmpty = 16123;           // "Le Compte ne peut �
 inline constexpr int kMsgAccountNotAllowed = 16124;      // "Ce Compte n'est pas autorisé"
 inline constexpr int kMsgAccountUnknown = 14102;         // "Le Compte est inconnu"
 inline constexpr int kMsgCollectiveAccount = 16126;      // "C'est un Compte Collectif"
+inline constexpr int kMsgAccountUnread = 39002;          // the account or the collectives not read
 inline constexpr int kMsgDueDateWrong = 16127;           // "Erreur sur la Date d'Echéance"
 inline constexpr int kMsgNegativeAmount = 16128;         // a negative amount
 inline constexpr int kMsgAmountTooLarge = 16273;         // more than the amount field holds
@@ -61,7 +62,8 @@ FieldCheck CheckDistribution(Table& c10, Table& c20, const std::string& code);
 // journal's type (a customer account "C..." in a purchases journal only with constant 006, a supplier
 // account "F..." in a sales journal only with constant 007), a live account of c20, no collective account
 // (characters 1-8 of field 4 of a live kind-"B" record of c10). `constant006` and `constant007` are the
-// constants' first letters.
+// constants' first letters. A read of either table that the disk refused is no answer:
+// kMsgAccountUnread, the account not taken.
 FieldCheck CheckAccount(Table& c10, Table& c20, char journalType, const std::string& typed, bool blankPasses,
                         char constant006, char constant007);
 // The due date (DD/MM/YY, blank passes) does not fall before the line's date.

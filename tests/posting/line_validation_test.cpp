@@ -6,6 +6,7 @@
 #include "resources/string_table.h"
 #include "runtime/numbers.h"
 #include "support/books_writes.h"
+#include "support/refused_read.h"
 
 namespace entry_test {
 namespace {
@@ -133,6 +134,48 @@ TEST_F(ValidationTest, EachTypedLineGetsItsMessageAndItsField) {
       EXPECT_EQ(v.text, LoadStr(c.message));
     }
   }
+}
+
+// Each read of the chart or of the general file (where the collectives are) refused by the disk in
+// turn, while a line on a collective account and one on a plain account are tested: a refused read
+// is no answer. The collective is never taken, the plain account never called unknown nor
+// collective: the line is refused as not read, and taken once the disk reads.
+TEST_F(ValidationTest, AnAccountWhoseReadIsRefusedIsNeitherUnknownNorTaken) {
+  const struct Case {
+    const char* account;
+    int read;  // the message when every read goes through
+  } cases[] = {{"411", kMsgCollectiveAccount}, {"607", 0}};
+  for (const char* file : {"/c20je.dbf", "/c20je.mdx", "/c10je.dbf", "/c10je.mdx"})
+    for (const Case& c : cases) {
+      int refused = 0;
+      for (int nth = 1;; ++nth) {
+        SCOPED_TRACE(std::string(c.account) + ", read " + std::to_string(nth) + " of " + file + " refused");
+        ValidationRequest r;
+        r.key = KeyOf("C604");
+        r.journalType = 'A';
+        r.values.day = "15";
+        r.values.account = c.account;
+        r.values.amounts.debitF = 10;
+        r.modified = true;
+        test_support::RefusedRead::Arm(file, nth);
+        const Validation v = ValidateLineValues(*TableC10, *TableC20, r);
+        const int seen = test_support::RefusedRead::Seen();
+        test_support::RefusedRead::Disarm();
+        if (seen >= nth) {
+          ++refused;
+          EXPECT_EQ(v.message, kMsgAccountUnread);
+          EXPECT_EQ(v.answer, kLineRefused);
+          EXPECT_EQ(v.focus, LineField::Account);
+          EXPECT_FALSE(v.accountLive);
+        } else {
+          EXPECT_EQ(v.message, c.read);
+        }
+        ASSERT_FALSE(HasFailure());
+        if (seen < nth) break;
+      }
+      // The index pages stay in memory once read; every test reads the records.
+      if (std::string(file).ends_with(".dbf")) EXPECT_GE(refused, 1) << c.account << " " << file;
+    }
 }
 
 TEST_F(ValidationTest, AnUnchangedLineClosesWithoutSaveAndQuitterSkipsTheTests) {
