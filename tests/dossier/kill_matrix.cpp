@@ -21,6 +21,7 @@
 #include "processing/core/opening_balances.h"
 #include "runtime/dossier_record.h"
 #include "runtime/inifiles.h"
+#include "runtime/xbase.h"
 #include "runtime/logfile.h"
 #include "support/other_process.h"
 
@@ -272,12 +273,27 @@ long UnbalancedPieces(const std::string& folder, const std::string& code) {
   return unbalanced;
 }
 
+namespace {
+
+// True when the dossier's general file is of this program's format.
+bool Converted(const std::string& folder, const std::string& code) {
+  Table c10;
+  if (!c10.OpenShared(folder + TableBaseName(TableKind::C10, code), "", true)) return false;
+  const bool now = RTrim(c10.FieldName(c10.FieldCount())) == std::string(kC10FormatStamp);
+  c10.CloseTable(true);
+  return now;
+}
+
+}  // namespace
+
 std::vector<std::string> Leftovers(const std::string& folder, const std::string& code) {
   std::vector<std::string> left;
   for (const auto& e : fs::directory_iterator(folder)) {
     const std::string name = e.path().filename().string();
-    if (e.is_directory())
+    if (e.is_directory() && !(Lower(name).rfind("conversion-" + Lower(code) + "-", 0) == 0 && Converted(folder, code)))
       left.push_back("folder " + name + " left");
+    else if (e.is_directory())
+      continue;  // the originals a conversion gone to its end keeps aside, on purpose
     else if (Lower(name).size() > 13 && Lower(name).rfind(".pack.journal") == Lower(name).size() - 13)
       left.push_back("pack journal " + name + " left");
     else if (Lower(name).find(".pack") != std::string::npos)

@@ -57,7 +57,7 @@ std::vector<std::string> TagFaults(const std::string& folder, const std::string&
 long UnbalancedPieces(const std::string& folder, const std::string& code);
 
 // What a run left in the dossier folder that a finished or put-back run never leaves: a
-// sub-folder (copies aside), a ".pack" file or a pack journal "<table>.dbf.pack.journal", the run
+// sub-folder (copies aside; not the originals a conversion gone to its end keeps aside), a ".pack" file or a pack journal "<table>.dbf.pack.journal", the run
 // marker "c<code>.run", a put-back's note "<copies>.remise", the second name "<file>.avant" of a
 // file it replaced, or the note of a change of lines "lignes-<code>-<process>-<n>.note".
 std::vector<std::string> Leftovers(const std::string& folder, const std::string& code);
@@ -116,7 +116,7 @@ struct MatrixRun {
 void PrintTo(const MatrixRun& r, std::ostream* os);
 
 // The runs: validation, opening balances, merge, separation, code copy, automatic matching, OFX
-// and ASCII imports, balance-sheet computation, rebuild, renumbering, restore.
+// and ASCII imports, balance-sheet computation, rebuild, renumbering, conversion, restore.
 const std::vector<MatrixRun>& Runs();
 // The changes of lines, driven through their core functions (kill_matrix_line_changes.cpp), every
 // kind a note of a change of lines names: a line saved onto another account, a line cancelled with

@@ -23,7 +23,11 @@
 #include "data/table_structures.h"
 #include "kill_matrix.h"
 #include "platform/dbase/fileio.h"
+#include "platform/gui/dialog.h"
+#include "platform/gui/modal_seam.h"
+#include "runtime/xbase.h"
 #include "platform/system/cp1252.h"
+#include "platform/system/files.h"
 #include "platform/system/write_fault.h"
 #include "processing/bank_commands.h"
 #include "processing/matching_windows.h"
@@ -233,21 +237,55 @@ class MatrixTest : public DossierOpenTest, public ::testing::WithParamInterface<
 
   // Opens the dossier through "Ouvrir dossier", every question answered Yes: true when it opened.
   // *said gets the captions and texts shown.
-  bool OpenAsUser(const std::string& folder, const std::string& code, std::string* said) {
-    CloseOpenDossier();
-    gui::ModalSeam::Reset();
-    OpenThroughDialog(C10Path(folder, code), [] {
-      for (int i = 0; i < 6; ++i) gui::ModalSeam::QueueMessageBoxAnswer(gui::IDYES);
-    });
-    *said = ShownTexts();
-    const bool open = DossierFolder == folder && DossierLockTable->isOpen;
-    CloseOpenDossier();
-    return open;
+  // The euro rate's field of the conversion's dialog.
+  static constexpr int kEuroRateItem = 1202;
+
+  // True when the dossier's general file is of an older format than this program's.
+  static bool OlderFormat(const std::string& folder, const std::string& code) {
+    Table c10;
+    if (!c10.OpenShared(folder + TableBaseName(TableKind::C10, code), "", true)) return false;
+    const bool older = RTrim(c10.FieldName(c10.FieldCount())) != std::string(kC10FormatStamp);
+    c10.CloseTable(true);
+    return older;
   }
 
-  // Whether what was shown or said names a stopped run.
+  bool OpenAsUser(const std::string& folder, const std::string& code, std::string* said) {
+    said->clear();
+    // A dossier of an older format is converted as the opening offers it, at the euro's rate (after
+    // the question on a stopped run, if any); the opening stops there, and the user opens it again.
+    for (int attempt = 0; attempt < 3; ++attempt) {
+      CloseOpenDossier();
+      gui::ModalSeam::Reset();
+      // A stopped conversion is put back first: the dossier is then of its older format again.
+      std::string marker;
+      const bool stopped = platform::ReadWholeFile(folder + "c" + Lower(code.c_str()) + ".run", marker);
+      const bool older = OlderFormat(folder, code) || marker.find("traitement=conversion") != std::string::npos;
+      OpenThroughDialog(C10Path(folder, code), [older, stopped] {
+        if (older) {
+          if (stopped) gui::ModalSeam::QueueMessageBoxAnswer(gui::IDYES);
+          gui::ModalSeam::QueueMessageBoxAnswer(gui::IDYES);
+          gui::ModalSeam::QueueMessageBoxAnswer(gui::IDYES);
+          gui::ModalSeam::QueueDialogAnswer(gui::IDOK, [](gui::Window& w) {
+            static_cast<gui::Dialog&>(w).SetItemText(kEuroRateItem, "6.55957");
+          });
+        }
+        for (int i = 0; i < 6; ++i) gui::ModalSeam::QueueMessageBoxAnswer(gui::IDYES);
+      });
+      *said += ShownTexts();
+      const bool open = DossierFolder == folder && DossierLockTable->isOpen;
+      CloseOpenDossier();
+      if (open) return true;
+      if (!older) return false;
+      *said += "|";
+    }
+    return false;
+  }
+
+  // Whether what was shown or said names a stopped run, or a conversion still to be made (which
+  // the opening offers of a dossier of an older format, its failed conversion put back).
   static bool NamesStoppedRun(const std::string& said) {
-    return said.find("nterromp") != std::string::npos || said.find("arr\xEAt\xE9") != std::string::npos;
+    return said.find("nterromp") != std::string::npos || said.find("arr\xEAt\xE9") != std::string::npos ||
+           said.find("La CONVERSION de ce dossier") != std::string::npos;
   }
 
   std::vector<std::string> Folders(const MatrixRun& r, const std::string& root) {

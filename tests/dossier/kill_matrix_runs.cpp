@@ -11,11 +11,13 @@
 #include "data/entry_lines.h"
 #include "data/session.h"
 #include "demo/dossier_demo.h"
+#include "dossier/core/conversion.h"
 #include "dossier/core/dossier_create.h"
 #include "dossier/core/maintenance_rebuild.h"
 #include "dossier/core/renumber_pieces.h"
 #include "dossier/core/restore_files.h"
 #include "entry/core/validation.h"
+#include "dossier_test_util.h"
 #include "kill_matrix.h"
 #include "processing/core/ascii_import.h"
 #include "processing/core/automatic_matching.h"
@@ -294,6 +296,36 @@ bool RunRebuild(const std::string& root, const Arm& arm) {
   return RunDossierRebuild(true, true).code == 0;
 }
 
+// The conversion the opening offers of a dossier of francs only, of a format before the euro (its
+// lines and accounts without euros): every table written anew in this program's format beside the
+// originals set aside, the lines given their euros at the euro's rate, each piece balanced in
+// euros, the journal-months' euro totals those of their lines.
+void PrepareConversion(const std::string& root) {
+  const test_support::SetUpPermit permit("dossier en francs");
+  const std::string a = Make(root, "a", "A", 60);
+  for (const char* table : {"c40a", "c50a"}) {
+    Table t;
+    ASSERT_TRUE(t.OpenShared(a + table));
+    const int euros = t.FieldPos(table[2] == '4' ? "DMONTANTE" : "BMONTANTE");
+    for (long r = 1; t.GoTo(r); ++r) ASSERT_TRUE(t.PutFieldNum(euros, 0));
+  }
+  Table c20;
+  ASSERT_TRUE(c20.OpenShared(a + "c20a"));
+  for (long r = 1; c20.GoTo(r); ++r)
+    for (int f : {18, 20, 22, 24, 29}) ASSERT_TRUE(c20.PutFieldNum(f, 0));
+  c20.CloseTable(true);
+  dossier_test::RenameField(a + "c10a.dbf", 0, "GD19970101");
+}
+bool RunConversion(const std::string& root, const Arm& arm) {
+  SetDossier(root + "a/", "A");
+  SetLogDossier(root + "a/", "A");
+  arm();
+  ConversionRequest request;
+  request.toTwoCurrencies = true;
+  request.rate = 6.55957;
+  return ConvertDossier(request).ok;
+}
+
 // The renumbering of draft pieces numbered backwards with gaps: every line takes another number
 // (its sort record too, so that the dossier keeps its rules before the run).
 void PrepareRenumbering(const std::string& root) {
@@ -436,6 +468,7 @@ const std::vector<MatrixRun>& Runs() {
     {"balance_sheet", "balance-sheet computation", false, {{"a", "A"}}, PrepareSheet, RunSheet},
     {"rebuild", "rebuild", false, {{"a", "A"}}, PrepareRebuild, RunRebuild},
     {"renumbering", "renumbering", false, {{"a", "A"}}, PrepareRenumbering, RunRenumbering},
+    {"conversion", "conversion", false, {{"a", "A"}}, PrepareConversion, RunConversion},
     {"restore", "restore", false, {{"a", "A"}}, PrepareRestore, RunRestore, nullptr, {}, 0, RestoreLogAgrees},
   };
   return runs;

@@ -14,6 +14,7 @@
 #include "data/dossier_files.h"
 #include "data/dossier_invariants.h"
 #include "data/engine_files.h"
+#include "data/error_report.h"
 #include "data/index_recovery.h"
 #include "data/record_fields.h"
 #include "data/session.h"
@@ -369,6 +370,9 @@ ConvertedCopy WriteConvertedTables(const std::string& from, const std::string& t
   // is then refused, naming its lines, whoever converts (the opening, a restore's trial).
   UnreadAmounts unread;
   const UnreadAmountWatch watch(unread);
+  // A read the disk refused ends a table's walk short: the copy is then not whole, whatever the
+  // walk answered. The conversion says so in its own words.
+  const RefusalWatch reading(RefusalWatch::EngineBoxes::kHeld);
   double parity = request.toTwoCurrencies ? request.rate : 0;
   std::vector<OpenPair> written;
   for (TableKind kind : kKinds) {
@@ -408,6 +412,10 @@ ConvertedCopy WriteConvertedTables(const std::string& from, const std::string& t
     }
     copy.records += static_cast<long>(destination.RecCount()) - before;
     source.CloseTable(true);
+    if (reading.ReadRefused()) {
+      why = FillPlaceholder(LoadStr(kWhyReadRefused), base);
+      break;
+    }
     if (!ok) {
       why = FillPlaceholder(LoadStr(kWhyCopyIncomplete), base);
       break;
@@ -421,11 +429,12 @@ ConvertedCopy WriteConvertedTables(const std::string& from, const std::string& t
       if (p.kind == TableKind::C50) ok = ConvertEntryLines(*p.destination, request.rate, 'B', &journalTotals);
       else if (p.kind == TableKind::C40) ok = ConvertEntryLines(*p.destination, request.rate, 'C', &journalTotals);
       else if (p.kind != TableKind::C10) ok = ConvertAmountPairs(*p.destination, request.rate);
-      if (!ok) why = FillPlaceholder(LoadStr(kWhyEurosIncomplete), p.base);
+      if (why.empty() && (!ok || reading.ReadRefused())) why = FillPlaceholder(LoadStr(kWhyEurosIncomplete), p.base);
     }
     for (OpenPair& p : written)
       if (why.empty() && p.kind == TableKind::C10 && !ConvertJournalHeaders(*p.destination, request.rate, journalTotals))
         why = LoadStr(kWhyHeadersIncomplete);
+    if (why.empty() && reading.ReadRefused()) why = LoadStr(kWhyHeadersIncomplete);
   }
   copy.tables = static_cast<int>(written.size());
   // A table that does not close cleanly (its last writes not flushed) fails the copy.
