@@ -672,7 +672,8 @@ class DamagedWalkTest : public CommandWalkTest {
   // "abc" over the euro amount of the first live general line of a line file (prefix 'B' the draft,
   // 'D' the closed file) that passes `which` (the raw records and the record).
   static Damage DamageLine(const std::string& what, const std::string& dbf, char prefix,
-                           const std::function<bool(const test_support::RawRecords&, const std::string&)>& which) {
+                           const std::function<bool(const test_support::RawRecords&, const std::string&)>& which,
+                           const std::string& bytes = "abc") {
     const test_support::RawRecords raw(dbf);
     const std::string p(1, prefix);
     for (std::uint32_t n = 1; n <= raw.Count(); ++n) {
@@ -682,7 +683,7 @@ class DamagedWalkTest : public CommandWalkTest {
         continue;
       // Its label names it whatever its piece's number becomes.
       raw.Put(n, p + "LIB", "Montant illisible " + std::to_string(n));
-      return Put(what, dbf, n, p + "MONTANTE", "abc", {p + "CLE", p + "CODE", p + "MOIS", p + "JAL", p + "LIB"});
+      return Put(what, dbf, n, p + "MONTANTE", bytes, {p + "CLE", p + "CODE", p + "MOIS", p + "JAL", p + "LIB"});
     }
     ADD_FAILURE() << "no line for " << what << " in " << dbf;
     return {what, dbf, p + "MONTANTE", "", "", {}};
@@ -878,8 +879,10 @@ TEST_F(DamagedWalkTest, NoCommandComputesFromAnAmountThatDoesNotRead) {
                                         raw.Field(r, "BPIECE") == piece && raw.Field(r, "BCODE")[0] == 'C';
                                }));
   const std::string customer = Trimmed(damages.back().identity[1].second);
+  // A closed line's euros a cent past the most a line takes: a number, but one no entry makes.
   damages.push_back(DamageLine("a closed line", je + "c40je.dbf", 'D',
-                                 [](const test_support::RawRecords&, const std::string&) { return true; }));
+                                 [](const test_support::RawRecords&, const std::string&) { return true; },
+                                 "15244901723.75"));
   damages.push_back(DamageRecord("an account's previous-year debit", je + "c20je.dbf", "CCODE", "512", "CDEBNM1E", "abc"));
   damages.push_back(DamageRecord("an account's budget", je + "c20je.dbf", "CCODE", "6", "CBUDGETE", "abc"));
   damages.push_back(DamageRecord("a section's budget", je + "c30je.dbf", "ACODE", "", "ABUDGETE", "abc"));
