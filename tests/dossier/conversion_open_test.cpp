@@ -73,6 +73,21 @@ ConversionResult ConvertAtTheEuroRate(const std::string& folder, const std::stri
   return ConvertDossier(request);
 }
 
+// The dossier's own tables unpacked as a backup into the restore's folder and judged there, as the
+// restore judges a backup before anything is installed.
+RestoreSelection SelectOwnBackup(const std::string& folder, const std::string& code) {
+  RestoreFolders folders;
+  if (!MakeRestoreFolders(folder, code, &folders)) {
+    ADD_FAILURE() << "no restore folders for " << folder;
+    return {};
+  }
+  for (const std::string& name : platform::ListFiles(folder, std::string("c??") + Lower(code.c_str()) + ".*"))
+    EXPECT_TRUE(platform::CopyFile(folder + name, folders.work + name)) << name;
+  const RestoreSelection selection = SelectRestoredFiles(folders.work, folder, code);
+  RemoveRestoreFolders(folders);
+  return selection;
+}
+
 }  // namespace
 
 TEST_F(DossierOpenTest, FrancsOnlyDossierGetsEurosAtTheTypedRate) {
@@ -318,12 +333,7 @@ TEST_F(DossierOpenTest, AFrancsOnlyBackupBeforeTheEuroIsJudgedAsItsConversionLea
     asItStands = check.TotalsAdvice();
   }
 
-  RestoreFolders folders;
-  ASSERT_TRUE(MakeRestoreFolders(d, "AVE", &folders));
-  for (const std::string& name : platform::ListFiles(d, "c??ave.*"))
-    ASSERT_TRUE(platform::CopyFile(d + name, folders.work + name));
-  const RestoreSelection selection = SelectRestoredFiles(folders.work, d, "AVE");
-  RemoveRestoreFolders(folders);
+  const RestoreSelection selection = SelectOwnBackup(d, "AVE");
   ASSERT_EQ(selection.refusal, "");
 
   const ConversionResult converted = ConvertAtTheEuroRate(d, "AVE");
@@ -420,12 +430,7 @@ TEST_F(DossierOpenTest, AnAmountThatDoesNotReadStopsTheConversionAndTheRestoreOf
     };
     const auto before = files();
 
-    RestoreFolders folders;
-    ASSERT_TRUE(MakeRestoreFolders(d, "ILL", &folders));
-    for (const std::string& name : platform::ListFiles(d, "c??ill.*"))
-      ASSERT_TRUE(platform::CopyFile(d + name, folders.work + name));
-    const RestoreSelection selection = SelectRestoredFiles(folders.work, d, "ILL");
-    RemoveRestoreFolders(folders);
+    const RestoreSelection selection = SelectOwnBackup(d, "ILL");
     EXPECT_NE(selection.refusal.find("ne se lit pas"), std::string::npos) << selection.refusal;
     EXPECT_NE(selection.refusal.find(c.named), std::string::npos) << selection.refusal;
 
