@@ -46,6 +46,14 @@ const char* ButtonText(int answer) {
   }
 }
 
+// The text as the box shows it: the blank between two digits (an amount grouped by threes,
+// "99 999 999 999,99") a blank that does not break, so that a wrapped line never cuts a number.
+QString NumbersKeptWhole(QString text) {
+  for (qsizetype i = 1; i + 1 < text.size(); ++i)
+    if (text[i] == QLatin1Char(' ') && text[i - 1].isDigit() && text[i + 1].isDigit()) text[i] = QChar(0x00A0);
+  return text;
+}
+
 // Our own box rather than QMessageBox: the texts keep their blank lines and
 // layout, and the buttons are exactly the Windows sets.
 class BoxDialog : public QDialog {
@@ -72,7 +80,7 @@ class BoxDialog : public QDialog {
     }
     auto* label = new QLabel(this);
     label->setTextFormat(Qt::PlainText);
-    label->setText(ToQString(text));
+    label->setText(NumbersKeptWhole(ToQString(text)));
     // A line wider than five eighths of the screen is wrapped at that width, as the system's own boxes
     // do: a long sentence (a path, a reason) never takes the box past the screen's edge.
     const QScreen* screen = QGuiApplication::primaryScreen();

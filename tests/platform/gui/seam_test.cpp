@@ -1,3 +1,5 @@
+#include <QLabel>
+#include <QTextLayout>
 #include <QWidget>
 
 #include <string>
@@ -69,6 +71,45 @@ TEST_F(SeamTest, BuiltBoxesAreShownAndTakeTheirAnswerFromTheirLoop) {
   ModalSeam::Reset();  // back to answering without a box
   EXPECT_EQ(MessageBox("Texte", "Trois", MB_OK), IDOK);
   EXPECT_EQ(seen.size(), 2u);
+}
+
+// A long sentence wrapped by its box never cuts an amount grouped by threes between two lines,
+// wherever the wrap falls in it; what the seam records keeps its plain blanks.
+TEST_F(SeamTest, AWrappedBoxNeverCutsAGroupedAmount) {
+  int wrapped = 0;
+  for (int words = 0; words < 24; ++words) {
+    std::string text;
+    for (int i = 0; i < words; ++i) text += "mot ";
+    text += "La case 136 du Bilan ne peut recevoir que 99 999 999 999,99 au plus (et -9 999 999 999,99 au moins), "
+            "mais le calcul lui donne -119 999 975 721,67 euros : le Bilan n'a pas \xE9t\xE9 modifi\xE9.";
+    std::vector<std::string> cuts;
+    bool wraps = false;
+    ModalSeam::BuildMessageBoxes([&](QWidget* box) {
+      for (QLabel* label : box->findChildren<QLabel*>()) {
+        if (label->text().isEmpty() || !label->wordWrap()) continue;
+        wraps = true;
+        QTextLayout layout(label->text(), label->font());
+        layout.beginLayout();
+        for (QTextLine line = layout.createLine(); line.isValid(); line = layout.createLine())
+          line.setLineWidth(label->width());
+        layout.endLayout();
+        for (int i = 1; i < layout.lineCount(); ++i) {
+          const int at = layout.lineAt(i).textStart();
+          QString before = label->text().left(at);
+          while (!before.isEmpty() && before.back().isSpace()) before.chop(1);
+          if (!before.isEmpty() && before.back().isDigit() && at < label->text().size() && label->text()[at].isDigit())
+            cuts.push_back(label->text().mid(std::max(0, at - 8), 16).toStdString());
+        }
+      }
+    });
+    MessageBox(text, "Nuv-Merlon", MB_OK | MB_ICONHAND);
+    ASSERT_NE(ModalSeam::LastShown(), nullptr);
+    EXPECT_EQ(ModalSeam::LastShown()->text, text);
+    ModalSeam::Reset();
+    wrapped += wraps;
+    EXPECT_EQ(cuts, std::vector<std::string>{}) << words << " words before";
+  }
+  EXPECT_GT(wrapped, 0) << "no box wrapped its sentence";
 }
 
 }  // namespace
