@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
+#include <optional>
 
 #include "data/dossier_files.h"
 #include "data/entry_lines.h"
@@ -273,24 +274,19 @@ long UnbalancedPieces(const std::string& folder, const std::string& code) {
   return unbalanced;
 }
 
-namespace {
-
-// True when the dossier's general file is of this program's format.
-bool Converted(const std::string& folder, const std::string& code) {
+std::optional<bool> OlderFormat(const std::string& folder, const std::string& code) {
   Table c10;
-  if (!c10.OpenShared(folder + TableBaseName(TableKind::C10, code), "", true)) return false;
-  const bool now = RTrim(c10.FieldName(c10.FieldCount())) == std::string(kC10FormatStamp);
+  if (!c10.OpenShared(folder + TableBaseName(TableKind::C10, code), "", true)) return std::nullopt;
+  const bool older = RTrim(c10.FieldName(c10.FieldCount())) != std::string(kC10FormatStamp);
   c10.CloseTable(true);
-  return now;
+  return older;
 }
-
-}  // namespace
 
 std::vector<std::string> Leftovers(const std::string& folder, const std::string& code) {
   std::vector<std::string> left;
   for (const auto& e : fs::directory_iterator(folder)) {
     const std::string name = e.path().filename().string();
-    if (e.is_directory() && !(Lower(name).rfind("conversion-" + Lower(code) + "-", 0) == 0 && Converted(folder, code)))
+    if (e.is_directory() && !(Lower(name).rfind("conversion-" + Lower(code) + "-", 0) == 0 && OlderFormat(folder, code) == false))
       left.push_back("folder " + name + " left");
     else if (e.is_directory())
       continue;  // the originals a conversion gone to its end keeps aside, on purpose

@@ -11,6 +11,7 @@
 #include <functional>
 #include <iosfwd>
 #include <map>
+#include <optional>
 #include <set>
 #include <string>
 #include <vector>
@@ -55,6 +56,10 @@ std::vector<std::string> TagFaults(const std::string& folder, const std::string&
 // The pieces of the folder's draft (journal, month and number of its live general lines) whose
 // euro debits and credits differ.
 long UnbalancedPieces(const std::string& folder, const std::string& code);
+
+// Whether the dossier's general file is of an older format than this program's (a conversion still
+// to be made); nothing when it does not open.
+std::optional<bool> OlderFormat(const std::string& folder, const std::string& code);
 
 // What a run left in the dossier folder that a finished or put-back run never leaves: a
 // sub-folder (copies aside; not the originals a conversion gone to its end keeps aside), a ".pack" file or a pack journal "<table>.dbf.pack.journal", the run

@@ -240,15 +240,6 @@ class MatrixTest : public DossierOpenTest, public ::testing::WithParamInterface<
   // The euro rate's field of the conversion's dialog.
   static constexpr int kEuroRateItem = 1202;
 
-  // True when the dossier's general file is of an older format than this program's.
-  static bool OlderFormat(const std::string& folder, const std::string& code) {
-    Table c10;
-    if (!c10.OpenShared(folder + TableBaseName(TableKind::C10, code), "", true)) return false;
-    const bool older = RTrim(c10.FieldName(c10.FieldCount())) != std::string(kC10FormatStamp);
-    c10.CloseTable(true);
-    return older;
-  }
-
   bool OpenAsUser(const std::string& folder, const std::string& code, std::string* said) {
     said->clear();
     // A dossier of an older format is converted as the opening offers it, at the euro's rate (after
@@ -259,7 +250,7 @@ class MatrixTest : public DossierOpenTest, public ::testing::WithParamInterface<
       // A stopped conversion is put back first: the dossier is then of its older format again.
       std::string marker;
       const bool stopped = platform::ReadWholeFile(folder + "c" + Lower(code.c_str()) + ".run", marker);
-      const bool older = OlderFormat(folder, code) || marker.find("traitement=conversion") != std::string::npos;
+      const bool older = OlderFormat(folder, code).value_or(false) || marker.find("traitement=conversion") != std::string::npos;
       OpenThroughDialog(C10Path(folder, code), [older, stopped] {
         if (older) {
           if (stopped) gui::ModalSeam::QueueMessageBoxAnswer(gui::IDYES);
