@@ -17,6 +17,7 @@
 #include "platform/gui/dialog.h"
 #include "support/gui_test.h"
 #include "support/line_files.h"
+#include "support/refused_read.h"
 #include "platform/system/cp1252.h"
 #include "platform/system/files.h"
 #include "platform/system/write_fault.h"
@@ -458,5 +459,76 @@ TEST_F(DossierOpenTest, AnAmountThatDoesNotReadStopsTheConversionAndTheRestoreOf
         test_support::ScreenshotMessage(box, "dossier", std::string("conversion_unread_") + c.table);
     EXPECT_FALSE(HasAsideFolder(d));
     EXPECT_TRUE(files() == before) << "a file of the dossier changed";
+  }
+}
+
+// A conversion of a format of the euro's time (no euros to compute, the dossier's own parity kept),
+// each read of a table's source refused by the disk in turn (the general file, the chart, the
+// draft): it goes to its end with every record of that table
+// there and the dossier's parity, or fails with every file of the dossier as it was, never a copy
+// short of records nor the default parity taken for the dossier's.
+TEST_F(DossierOpenTest, AReadRefusedDuringTheConversionFailsItWithTheOriginalsBack) {
+  const std::string model = MakeDossier("lecture-refusee", "LRF", 60);
+  const auto parity = [](const std::string& folder) {
+    Table c10;
+    std::string zone;
+    if (!c10.OpenShared(folder + "c10lrf", "C10CODE") || !c10.Seek("C10CODE", "0")) return zone;
+    zone = c10.GetField(5);
+    zone.resize(254, ' ');
+    c10.CloseTable(true);
+    return zone.substr(238, 10);
+  };
+  {
+    const test_support::SetUpPermit permit("parite du dossier");
+    Table c10;
+    ASSERT_TRUE(c10.OpenShared(model + "c10lrf", "C10CODE"));
+    ASSERT_TRUE(c10.Seek("C10CODE", "0"));
+    ASSERT_TRUE(c10.PutFieldPart(5, 239, 10, "   6.50000"));
+    c10.CloseTable(true);
+  }
+  ASSERT_EQ(parity(model), "   6.50000");
+  RenameField(model + "c10lrf.dbf", 0, "GD20010101");
+  const auto files = [](const std::string& folder) {
+    std::map<std::string, std::string> bytes;
+    for (const std::string& name : platform::ListFiles(folder, "c??lrf.*"))
+      if (name.rfind("clg", 0) != 0) bytes[name] = ReadAll(folder + name);  // the log says what happened
+    return bytes;
+  };
+  const auto before = files(model);
+  const auto records = [](const std::string& base) {
+    Table t;
+    if (!t.OpenShared(base)) return -1L;
+    const long n = static_cast<long>(t.RecCount());
+    t.CloseTable(true);
+    return n;
+  };
+  int n = 0;
+  for (const std::string table : {"c10lrf", "c20lrf", "c50lrf"}) {
+    const long whole = records(model + table);
+    int refused = 0;
+    for (int nth = 1;; ++nth) {
+      SCOPED_TRACE("read " + std::to_string(nth) + " of " + table + " refused");
+      const std::string d = root_ + "/lecture-refusee-" + std::to_string(++n) + "/";
+      fs::create_directories(d);
+      for (const auto& entry : before) ASSERT_TRUE(platform::CopyFile(model + entry.first, d + entry.first));
+      SetDossier(d, "LRF");
+      SetLogDossier(d, "LRF");
+      test_support::RefusedRead::Arm("/" + table + ".dbf", nth);
+      const ConversionResult r = ConvertDossier(ConversionRequest{});
+      const int seen = test_support::RefusedRead::Seen();
+      test_support::RefusedRead::Disarm();
+      if (r.ok) {
+        EXPECT_EQ(records(d + table), whole);
+        EXPECT_EQ(parity(d), "   6.50000");
+      } else {
+        ++refused;
+        EXPECT_TRUE(files(d) == before) << r.error;
+        EXPECT_FALSE(HasAsideFolder(d));
+      }
+      fs::remove_all(d);
+      ASSERT_FALSE(HasFailure());
+      if (seen < nth) break;
+    }
+    EXPECT_GE(refused, 1) << table;
   }
 }
