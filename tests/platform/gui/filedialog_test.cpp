@@ -3,10 +3,13 @@
 #include <gtest/gtest.h>
 
 #include <QApplication>
+#include <QElapsedTimer>
+#include <QEventLoop>
 #include <QHeaderView>
 #include <QImage>
 #include <QListView>
 #include <QSettings>
+#include <QTimer>
 #include <QTreeView>
 #include <filesystem>
 #include <fstream>
@@ -76,20 +79,38 @@ TEST_F(FileDialogTest, TheOpenDialogShowsItsLinesWhole) {
   dialog->show();
   auto* tree = dialog->findChild<QTreeView*>("treeView");
   ASSERT_NE(tree, nullptr);
-  // The folder is read in the background: wait for its one line.
-  for (int i = 0; i < 200 && tree->model()->rowCount(tree->rootIndex()) == 0; ++i)
-    QApplication::processEvents(QEventLoop::AllEvents, 10);
-  ASSERT_EQ(tree->model()->rowCount(tree->rootIndex()), 1);
-  QApplication::processEvents();
+  // The folder is read by a thread of Qt's, and the columns are sized once its line is in: the event loop runs
+  // until then, twenty seconds at most (on a loaded machine the thread answers late, after a loop that only
+  // processed what was already pending had ended).
   QHeaderView* header = tree->header();
+  auto* places = dialog->findChild<QListView*>("sidebar");
+  ASSERT_NE(places, nullptr);
+  const auto settled = [&] {
+    if (tree->model()->rowCount(tree->rootIndex()) != 1) return false;
+    for (int column = 1; column < header->count(); ++column) {
+      const QString shown = tree->model()->index(0, column, tree->rootIndex()).data().toString();
+      if (header->sectionSize(column) <= tree->fontMetrics().horizontalAdvance(shown)) return false;
+    }
+    return places->viewport()->width() >= places->sizeHintForColumn(0);
+  };
+  {
+    QEventLoop loop;
+    QTimer tick;
+    QElapsedTimer since;
+    since.start();
+    QObject::connect(&tick, &QTimer::timeout, [&] {
+      if (settled() || since.elapsed() > 20000) loop.quit();
+    });
+    tick.start(10);
+    if (!settled()) loop.exec();
+  }
+  ASSERT_EQ(tree->model()->rowCount(tree->rootIndex()), 1);
   for (int column = 1; column < header->count(); ++column) {
     SCOPED_TRACE(column);
     const QString shown = tree->model()->index(0, column, tree->rootIndex()).data().toString();
     EXPECT_GT(header->sectionSize(column), tree->fontMetrics().horizontalAdvance(shown)) << shown.toStdString();
     EXPECT_GE(header->sectionSize(column), header->sectionSizeHint(column));
   }
-  auto* places = dialog->findChild<QListView*>("sidebar");
-  ASSERT_NE(places, nullptr);
   EXPECT_GE(places->viewport()->width(), places->sizeHintForColumn(0));
   const std::filesystem::path artefacts = std::filesystem::path(MERLON_BINARY_DIR) / "test-artefacts" / "gui";
   std::filesystem::create_directories(artefacts);
