@@ -228,7 +228,8 @@ class StoppedLineChangeTest : public CoreTest {
     };
   }
 
-  // The first piece of the draft with two live general lines or more, and another journal-month.
+  // The first piece of the draft with two live general lines or more, and another journal-month (the
+  // test fails when the draft has none).
   void PieceAndTarget(std::pair<std::string, std::string>* piece, std::string* target) {
     std::map<std::pair<std::string, std::string>, int> lines;
     for (bool more = c50.GoTop(L::kCodeTag); more; more = c50.Skip(1))
@@ -238,6 +239,8 @@ class StoppedLineChangeTest : public CoreTest {
       if (n >= 2 && piece->first.empty()) *piece = p;
     for (const auto& [p, n] : lines)
       if (p.first != piece->first) *target = p.first;
+    ASSERT_FALSE(piece->first.empty());
+    ASSERT_FALSE(target->empty());
   }
 
   // A bank line of the draft saved onto 60640000, its euros 12.34 more (its francs 80.94 more too when
@@ -369,9 +372,7 @@ TEST_F(StoppedLineChangeTest, AChangeKilledAtAnyWriteIsFinishedOrTakenBackAndSai
 
   std::pair<std::string, std::string> piece;
   std::string target;
-  PieceAndTarget(&piece, &target);
-  ASSERT_FALSE(piece.first.empty());
-  ASSERT_FALSE(target.empty());
+  ASSERT_NO_FATAL_FAILURE(PieceAndTarget(&piece, &target));
   ASSERT_NO_FATAL_FAILURE(EachWriteKilled("a piece moved", kPieceMovedName, PieceMove(piece, target)));
 
   ASSERT_NO_FATAL_FAILURE(EachWriteKilled("two lines appended", kLinesAppendedName, [&](Table& d, Table& s) {
@@ -484,9 +485,7 @@ TEST_F(StoppedLineChangeTest, ALineNumberedSinceOnAnotherStationIsLeftAsItStands
 TEST_F(StoppedLineChangeTest, ADayWrittenSinceOnAnotherStationIsKeptWhenAPieceMoveIsFinished) {
   std::pair<std::string, std::string> piece;
   std::string target;
-  PieceAndTarget(&piece, &target);
-  ASSERT_FALSE(piece.first.empty());
-  ASSERT_FALSE(target.empty());
+  ASSERT_NO_FATAL_FAILURE(PieceAndTarget(&piece, &target));
   const std::string from = PadRight(piece.first, 7), to = PadRight(target, 7);
   const auto move = PieceMove(piece, target);
   Keep();
@@ -665,9 +664,7 @@ TEST_F(StoppedLineChangeTest, ACopyMeetingARefusedReadOfTheDraftFailsAndLeavesTh
   // back is not taken for the line before it.
   std::pair<std::string, std::string> piece;
   std::string target;
-  PieceAndTarget(&piece, &target);
-  ASSERT_FALSE(piece.first.empty());
-  ASSERT_FALSE(target.empty());
+  ASSERT_NO_FATAL_FAILURE(PieceAndTarget(&piece, &target));
   ASSERT_NO_FATAL_FAILURE(EachReadRefused("a piece copied", "/c50je.dbf", [&](Table& d, Table& s) {
     d.CloseTable();
     s.CloseTable();
