@@ -91,7 +91,9 @@ bool Pain001Writer::Begin(std::string* error) {
 }
 
 bool Pain001Writer::Add(const Pain001Transfer& t) {
-  if (!file_.IsOpen()) return false;
+  // A transfer pays a sum above zero: the bank's schema takes no other, and the control sum would
+  // be netted by it.
+  if (!file_.IsOpen() || t.cents <= 0) return false;
   std::string& b = blocks_;
   Tag(b, "<CdtTrfTxInf>");
   Tag(b, "<PmtId>");

@@ -60,7 +60,8 @@ class Pain001Writer {
   // Makes the temporary file; false (the French reason in *error) when it cannot be made.
   bool Begin(std::string* error);
   bool Begun() const { return file_.IsOpen(); }
-  // One transfer more (kept until Finish). False before Begin.
+  // One transfer more (kept until Finish). False, nothing kept, before Begin or for an amount at
+  // or below zero.
   bool Add(const Pain001Transfer& transfer);
   long Count() const { return count_; }
   long long TotalCents() const { return totalCents_; }

@@ -386,6 +386,72 @@ TEST_F(TransferFileTest, TransfersOverALineAmountNoEntryMakesWriteNoFile) {
   BrowseHooks() = saved;
 }
 
+// A transfer line whose euros read but are no sum to pay: below zero with its francs above (as the
+// opening balances write a line), or zero. Neither the SEPA file (which would pay -1757.17, or
+// 0.00, and net its control sum) nor the records of kind "V" are written: one message names the
+// account, says the amount is zero or below and that no file was written, and the export is given
+// up. The month, sound again, still writes a file the schema accepts.
+TEST_F(TransferFileTest, TransfersOfALineAtOrBelowZeroWriteNoFile) {
+  Open();
+  Creditors();
+  TwoTransfersMonth();
+  TWSaiBroDetJournaux* w = Saisir("C606CAI");
+  ASSERT_NE(w, nullptr);
+  std::uint32_t line = 0;
+  std::string euros, francs;
+  {
+    test_support::RawRecords raw(std::string(PathC50()) + ".dbf");
+    for (std::uint32_t n = 1; n <= raw.Count() && line == 0; ++n) {
+      const std::string r = raw.Record(n);
+      if (raw.Field(r, "BMOIS") == "C606" && raw.Field(r, "BCODE") == "401SCIER") {
+        line = n;
+        euros = raw.Field(r, "BMONTANTE");
+        francs = raw.Field(r, "BMONTANTF");
+      }
+    }
+  }
+  ASSERT_NE(line, 0u);
+  const BrowseServices saved = BrowseHooks();
+  int abandoned = 0;
+  BrowseHooks().abandonExport = [&abandoned] { ++abandoned; };
+  auto put = [&](const std::string& e, const std::string& f) {
+    test_support::RawRecords(std::string(PathC50()) + ".dbf").Put(line, "BMONTANTE", e);
+    test_support::RawRecords(std::string(PathC50()) + ".dbf").Put(line, "BMONTANTF", f);
+  };
+  const std::pair<const char*, const char*> amounts[] = {{"      -1757.17", "      11526.24"},
+                                                         {"          0.00", "          0.00"}};
+  for (const auto& [amount, twin] : amounts)
+    for (const char* typeListe : {"SBQ01V", "VBQ01V"}) {
+      SCOPED_TRACE(std::string(amount) + " " + typeListe);
+      put(amount, twin);
+      abandoned = 0;
+      gui::ModalSeam::Reset();
+      const test_support::ReportHookRun run = Print(w, typeListe);
+      ASSERT_TRUE(run.prepared) << test_support::ShownTexts();
+      EXPECT_FALSE(fs::exists(File()));
+      EXPECT_TRUE(NoTemporaryFile());
+      EXPECT_EQ(abandoned, 1);
+      ASSERT_EQ(gui::ModalSeam::Shown().size(), 1u) << test_support::ShownTexts();
+      const std::string said = gui::ModalSeam::Shown()[0].text;
+      for (const char* s : {"le montant d'au moins une ligne \xE0 virer est nul ou en dessous de z\xE9ro", "401SCIER",
+                            "Le fichier des virements n'a pas \xE9t\xE9 \xE9" "crit"})
+        EXPECT_NE(said.find(s), std::string::npos) << s << "\n" << said;
+      for (const char* s : {"FDUPO001", "trop grand", "ne se lit pas"}) EXPECT_EQ(said.find(s), std::string::npos) << s;
+      if (typeListe[0] == 'V')
+        for (const char* v : {"VRTS_06_01", "VRTS_08_01"})
+          EXPECT_TRUE(IsBlank(w->ReportFields().Value(w->ReportFields().FindField(v)))) << v;
+    }
+  BrowseHooks() = saved;
+  put(euros, francs);
+  gui::ModalSeam::Reset();
+  ASSERT_TRUE(Print(w, "SBQ01V").prepared) << test_support::ShownTexts();
+  ASSERT_TRUE(fs::exists(File())) << test_support::ShownTexts();
+  int status = -1;
+  const std::string valid = Run({"xmllint", "--noout", "--schema", kSchema, File()}, &status);
+  EXPECT_EQ(status, 0) << valid;
+  EXPECT_EQ(XPath(File(), "string(//*[local-name()='CtrlSum'])"), "30.00\n");
+}
+
 // The issuing bank without its holder's name refuses the run; a file that cannot take its name
 // (a folder stands there) is said at the end, logged, and leaves no temporary file.
 TEST_F(TransferFileTest, ABlankHolderOrAPlaceRefusedLeavesNoFile) {

@@ -1,6 +1,6 @@
 // The credit-transfer file writer: its amount and block-number forms, the file's lines (one element
-// a line, CR LF, ASCII only), two files of one second with two MsgIds, and no file nor temporary
-// file when the file cannot be placed.
+// a line, CR LF, ASCII only), no transfer at or below zero, two files of one second with two
+// MsgIds, and no file nor temporary file when the file cannot be placed.
 #include "runtime/pain001_writer.h"
 
 #include <stdlib.h>
@@ -74,6 +74,9 @@ TEST_F(Pain001WriterTest, OneElementALineInAsciiWithCrLf) {
   EXPECT_EQ(w.TemporaryPath().rfind(Dir() + "/ZEL", 0), 0u) << w.TemporaryPath();
   ASSERT_TRUE(w.Add(Transfer(123450, "401SCIER-Scierie de l'\xC9tang & Cie <Nord>")));
   ASSERT_TRUE(w.Add(Transfer(1500, "FDUPO001-\x93" "Dupont\x94 \xE0 Orl\xE9" "ans")));
+  // A payment is above zero: one at or below is not kept, the count and sum stay as they were.
+  EXPECT_FALSE(w.Add(Transfer(-175717, "401SCIER-Avoir")));
+  EXPECT_FALSE(w.Add(Transfer(0, "401SCIER-Rien")));
   EXPECT_EQ(w.Count(), 2);
   EXPECT_EQ(w.TotalCents(), 124950);
   ASSERT_TRUE(w.Finish(Debtor(), Dir() + "/out.xml", &error)) << error;

@@ -51,6 +51,7 @@ constexpr int kMemoRoom = 4000;
 constexpr int kTitleAttention = 52;
 constexpr int kStrIncompleteBankDetails = 3053;
 constexpr int kStrUnreadableTransfers = 31051;  // %s: the largest amount a line takes
+constexpr int kStrNotPositiveTransfers = 39250;
 // A record of kind "V" that cannot hold the amount to pay (%s: the account).
 constexpr int kMsgRecordTooSmall = 27012;
 constexpr int kStrTransferFileNotWritten = 16200;
@@ -283,6 +284,7 @@ bool JournalPrintout::Prepare(PrintoutRun& run) {
   failedAccounts_.clear();
   unreadableAccounts_.clear();
   tooWideAccount_.clear();
+  notPositiveAccounts_.clear();
   incompleteRib_.clear();
   incompleteIban_.clear();
   account_ = Account{};
@@ -450,6 +452,9 @@ void JournalPrintout::Compute() {
   // A record whose amount does not read would pay a sum nobody entered: no records at the end, the
   // account named.
   if (kind_ == 'V' && !eurosRead) NameAccountOnce(unreadableAccounts_, accountCode);
+  // A line below zero reads when its twin is above (the opening balances write such lines), and a
+  // line of zero reads too: neither is a sum to pay, so no records either.
+  if (kind_ == 'V' && eurosRead && ToCents(euros) <= 0) NameAccountOnce(notPositiveAccounts_, accountCode);
   if (kind_ == 'V') {
     transfer_records::Detail d;
     d.issuer = transfer_records::IssuerOf(record03a_);
@@ -465,7 +470,8 @@ void JournalPrintout::Compute() {
     std::string r08 = transfer_records::Total08(d.issuer, ToCents(fields_.GetFieldNumber(TG_DEBITE)));
     // A record that cannot hold the amount (or the run's total) is no record: the run ends
     // without its records, the account named.
-    if ((r06.empty() || r08.empty()) && eurosRead && tooWideAccount_.empty()) tooWideAccount_ = Trimmed(accountCode);
+    if ((r06.empty() || r08.empty()) && eurosRead && d.cents > 0 && tooWideAccount_.empty())
+      tooWideAccount_ = Trimmed(accountCode);
     r06 = PadRight(r06, 160);
     r08 = PadRight(r08, 160);
     const std::string r06a = r06.substr(0, 80), r06b = r06.substr(80), r08a = r08.substr(0, 80), r08b = r08.substr(80);
@@ -495,6 +501,13 @@ void JournalPrintout::ComputeTransfer(const Account& a) {
     return;
   }
   if (!readable) return;
+  // A payment is a sum above zero, whatever a line that reads holds (below zero with its twin above,
+  // or zero): no file at the end, the account named.
+  if (cents <= 0) {
+    transferFailed_ = true;
+    NameAccountOnce(notPositiveAccounts_, code);
+    return;
+  }
   Pain001Transfer t;
   t.instructionId = "Virement:" + Pain001Writer::BlockNumber(writer_.Count()) + "-" + Trimmed(fields_.Value(JOUR)) + "/" +
                     Trimmed(fields_.Value(MOIS)) + "/" + Trimmed(fields_.Value(ANNEE));
@@ -504,7 +517,7 @@ void JournalPrintout::ComputeTransfer(const Account& a) {
   t.name = Trimmed(fields_.Value(COMPTE)) + "-" + Trimmed(fields_.Value(NOMCOMPTE));
   t.iban = a.iban;
   t.remittance = "Vrt:" + Trimmed(fields_.Value(BQF_LIBVRT));
-  writer_.Add(t);
+  if (!writer_.Add(t)) transferFailed_ = true;
 }
 
 void JournalPrintout::FinishTransferFile() {
@@ -519,6 +532,7 @@ void JournalPrintout::FinishTransferFile() {
     if (!failedAccounts_.empty()) text += LoadStr(kStrIncompleteBankDetails) + failedAccounts_;
     if (!unreadableAccounts_.empty())
       text += FillPlaceholder(LoadStr(kStrUnreadableTransfers), LargestLineText()) + unreadableAccounts_;
+    if (!notPositiveAccounts_.empty()) text += LoadStr(kStrNotPositiveTransfers) + notPositiveAccounts_;
     RuntimeMessage(LoadStr(kTitleAttention), (text + LoadStr(kStrTransferFileNotWritten)).c_str(), kMbIconStop);
     return;
   }
@@ -561,15 +575,16 @@ bool JournalPrintout::Next() {
 }
 
 void JournalPrintout::RefuseUnreadableRecords() {
-  if (unreadableAccounts_.empty() && tooWideAccount_.empty()) return;
+  if (unreadableAccounts_.empty() && notPositiveAccounts_.empty() && tooWideAccount_.empty()) return;
   for (int v = VRTS_06_01; v <= VRTS_08_02; ++v) fields_.SetFieldText(v, "");
   if (AbandonExport) AbandonExport();
   RuntimeBeep();
-  const std::string text =
-      unreadableAccounts_.empty()
-          ? FillPlaceholder(LoadStr(kMsgRecordTooSmall), tooWideAccount_)
-          : FillPlaceholder(LoadStr(kStrUnreadableTransfers), LargestLineText()) + unreadableAccounts_ +
-                LoadStr(kStrTransferFileNotWritten);
+  std::string text;
+  if (!unreadableAccounts_.empty())
+    text += FillPlaceholder(LoadStr(kStrUnreadableTransfers), LargestLineText()) + unreadableAccounts_;
+  if (!notPositiveAccounts_.empty()) text += LoadStr(kStrNotPositiveTransfers) + notPositiveAccounts_;
+  text = text.empty() ? FillPlaceholder(LoadStr(kMsgRecordTooSmall), tooWideAccount_)
+                      : text + LoadStr(kStrTransferFileNotWritten);
   RuntimeMessage(LoadStr(kTitleAttention), text.c_str(), kMbIconStop);
 }
 

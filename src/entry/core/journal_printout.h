@@ -143,6 +143,7 @@ class JournalPrintout {
   std::string failedAccounts_;
   std::string unreadableAccounts_;  // accounts of transfers whose amount does not read as a line's
   std::string tooWideAccount_;      // kind "V": the first account whose record cannot hold its amount
+  std::string notPositiveAccounts_;  // accounts of transfers whose amount reads at or below zero
   std::string transferFile_;
 };
 

@@ -758,6 +758,53 @@ TEST_F(SepaTest, NoTransferFileCarriesASumThatWasNotRead) {
   }
 }
 
+// Suppliers whose lines read but pay nothing: a credit line below zero with its francs above (as
+// the opening balances write one), a supplier whose lines net to zero, a line of zero beside a
+// sum to pay. Neither the SEPA file nor the records of kind "V" carry a transfer at or below zero:
+// the supplier in debit is named among those left out, the others are paid what they are owed, and
+// the file still validates.
+TEST_F(SepaTest, NoTransferOfASumAtOrBelowZero) {
+  Suppliers();
+  Account("FZNEGA01", "Fournisseur avoir", IbanOf("FR", "30004008250000000006497"), "BNPAFRPPXXX");
+  Line("FZNEGA01", Date(3, 1), "", 'C', 175717, "Avoir");
+  const std::uint32_t negative = DamageLastLine("FZNEGA01", "      -1757.17");
+  ASSERT_NE(negative, 0u);
+  test_support::RawRecords(std::string(PathC50()) + ".dbf").Put(negative, "BMONTANTF", "      11526.24");
+  Account("FZNUL001", "Fournisseur solde", IbanOf("FR", "30004008250000000006497"), "BNPAFRPPXXX");
+  Line("FZNUL001", Date(3, 1), "", 'C', 10000, "Facture");
+  Line("FZNUL001", Date(3, 2), "", 'D', 10000, "Reglement");
+  Account("FZZERO01", "Fournisseur zero", IbanOf("FR", "30004008250000000006497"), "BNPAFRPPXXX");
+  Line("FZZERO01", Date(3, 1), "", 'C', 25000, "Facture");
+  Line("FZZERO01", Date(3, 2), "", 'C', 0, "Rien");
+  for (const char* kind : {"S", "V"}) {
+    SCOPED_TRACE(kind);
+    Messages().clear();
+    DunningRun& run = NewRun(PaymentOptions(), kind);
+    bool prepared = false;
+    const std::vector<ListedAccount> listed = Play(run, &prepared);
+    ASSERT_TRUE(prepared) << AllMessages();
+    EXPECT_EQ(run.TransferredCents(), 1234691341 + 25000) << AllMessages();
+    EXPECT_NE(run.EndMessage().find("FZNEGA01"), std::string::npos) << run.EndMessage();
+    if (std::string(kind) == "S") {
+      const std::string file = run.TransferFile();
+      ASSERT_FALSE(file.empty()) << AllMessages();
+      int status = -1;
+      const std::string valid = Run({"xmllint", "--noout", "--schema", Schema(), file}, &status);
+      EXPECT_EQ(status, 0) << valid;
+      EXPECT_EQ(XPath(file, "count(//*[local-name()='InstdAmt'][number(.) <= 0])"), "0");
+      EXPECT_EQ(XPath(file, "count(//*[local-name()='CdtTrfTxInf'])"), "3");
+      const std::string text = ReadAll(file);
+      for (const char* code : {"FZNEGA01", "FZNUL001"}) EXPECT_EQ(text.find(code), std::string::npos) << code;
+    } else {
+      ASSERT_EQ(listed.size(), 3u);
+      for (const ListedAccount& a : listed) {
+        const std::string r06 = a.values.at("VRTS_06_01") + a.values.at("VRTS_06_02");
+        EXPECT_GT(std::stoll(r06.substr(102, 16)), 0) << a.code;
+      }
+    }
+  }
+}
+
 TEST(DunningVariables, TheLayoutFamilysFixtureDeclaresTheRunsVariables) {
   // The fixture the reference layouts are rendered with declares the 68 variables of the run,
   // in its order, so that a layout checked there reads what the window gives it.

@@ -34,6 +34,7 @@ constexpr int kMsgIssuerIbanBic = 32813;
 constexpr int kMsgIssuerNoHolder = 32814;
 constexpr int kMsgTemporaryFile = 27008;
 constexpr int kMsgAmountTooLarge = 27012;
+constexpr int kMsgAmountNotPositive = 39251;  // the account
 constexpr int kMsgIbanBicIncomplete = 32816;
 constexpr int kMsgSepaEurosOnly = 27011;
 // The file that could not be written (%s: its path, why).
@@ -553,13 +554,15 @@ void DunningRun::ComputeRecords() {
   d.bank = c20_.GetField(kRibBank);
   const std::string r06 = transfer_records::Detail06(d);
   const std::string r08 = transfer_records::Total08(d.issuer, transferredCents_ + cents);
-  if (r06.empty() || r08.empty()) {
-    // The record cannot hold the amount: the run stops here, with its message, and the records
-    // the layout wrote so far are given up with the export (nothing is said to be ready).
+  if (cents <= 0 || r06.empty() || r08.empty()) {
+    // No sum to pay (the account search keeps only accounts in credit), or the record cannot hold
+    // the amount: the run stops here, with its message, and the records the layout wrote so far
+    // are given up with the export (nothing is said to be ready).
     tooWide_ = true;
     for (int v = VRTS_06_01; v <= VRTS_08_02; ++v) fields_.SetFieldText(v, "");
     if (AbandonExport) AbandonExport();
-    Refuse(FillPlaceholder(LoadStr(kMsgAmountTooLarge), Trimmed(d.account)), LoadStr(kCaptionTransferFile));
+    Refuse(FillPlaceholder(LoadStr(cents <= 0 ? kMsgAmountNotPositive : kMsgAmountTooLarge), Trimmed(d.account)),
+           LoadStr(kCaptionTransferFile));
     return;
   }
   transferredCents_ += cents;
@@ -579,10 +582,12 @@ void DunningRun::ComputeTransfer() {
     return;
   }
   const long long cents = -balanceCents_;
-  if (cents > transfer_records::kMaxCents || transferredCents_ + cents > transfer_records::kMaxCents) {
+  const bool notPositive = cents <= 0;
+  if (notPositive || cents > transfer_records::kMaxCents || transferredCents_ + cents > transfer_records::kMaxCents) {
     if (!tooWide_) {
       if (AbandonExport) AbandonExport();
-      Refuse(FillPlaceholder(LoadStr(kMsgAmountTooLarge), Trimmed(account)), LoadStr(kCaptionSepa));
+      Refuse(FillPlaceholder(LoadStr(notPositive ? kMsgAmountNotPositive : kMsgAmountTooLarge), Trimmed(account)),
+             LoadStr(kCaptionSepa));
     }
     tooWide_ = true;
     return;
