@@ -532,3 +532,56 @@ TEST_F(DossierOpenTest, AReadRefusedDuringTheConversionFailsItWithTheOriginalsBa
     EXPECT_GE(refused, 1) << table;
   }
 }
+
+// A sound dossier of francs only (its lines, journal-month headers, accounts and sections without
+// euros) converted: every total the conversion writes is the sum of its converted lines, an
+// account's, a journal-month's and a section's alike, and nothing is left for a ReConstruction.
+// Converting an account's franc total on its own would leave it a cent or two off its lines.
+TEST_F(DossierOpenTest, ConvertedTotalsEqualTheirConvertedLines) {
+  DemoOptions options;
+  options.folder = root_ + "/totaux-euros";
+  options.code = "TEU";
+  options.lines = 400;
+  options.currency = DossierCurrency::FrancMain;
+  options.analyticMode = '1';
+  std::string made;
+  ASSERT_TRUE(GenerateDemoDossier(options, &made)) << made;
+  const std::string d = options.folder + "/";
+  {
+    DossierInvariants sound(d, "teu");
+    ASSERT_TRUE(sound.Check()) << sound.Report();
+  }
+  {
+    const test_support::SetUpPermit permit("dossier en francs");
+    Table c40, c50, c10, c20, c30;
+    maintenance_test::EachRecord(c40, d + "c40teu", [](Table& t) { t.PutFieldNum(t.FieldPos("DMONTANTE"), 0); });
+    maintenance_test::EachRecord(c50, d + "c50teu", [](Table& t) { t.PutFieldNum(t.FieldPos("BMONTANTE"), 0); });
+    maintenance_test::EachRecord(c10, d + "c10teu", [](Table& t) {
+      if (t.GetField(1)[0] != 'C') return;
+      std::string euros = t.GetField(5);
+      euros.resize(28, ' ');
+      t.PutField(5, (std::string(FormatNumber(14, 2, false, 0)) + FormatNumber(14, 2, false, 0) + euros.substr(28)).c_str());
+    });
+    maintenance_test::EachRecord(c20, d + "c20teu", [](Table& t) {
+      for (const char* f : {"CDEBITE", "CCREDITE", "CDEBNM1E", "CCRENM1E", "CBUDGETE"}) t.PutFieldNum(t.FieldPos(f), 0);
+    });
+    maintenance_test::EachRecord(c30, d + "c30teu", [](Table& t) {
+      for (const char* f : {"ADEBITE", "ACREDITE", "ADEBNM1E", "ACRENM1E", "ABUDGETE"}) t.PutFieldNum(t.FieldPos(f), 0);
+    });
+  }
+  RenameField(d + "c10teu.dbf", 0, "GD19970101");
+  const ConversionResult converted = ConvertAtTheEuroRate(d, "TEU");
+  ASSERT_TRUE(converted.ok) << converted.error;
+  EXPECT_EQ(converted.totalsAdvice, "");
+  DossierInvariants check(d, "teu");
+  EXPECT_TRUE(check.Check()) << check.Report();
+  EXPECT_TRUE(check.WrongTotals().empty());
+  // The check compared totals that the conversion wrote: headers, and euros on the accounts and sections.
+  EXPECT_GT(check.headers, 0);
+  long accounts = 0, sections = 0;
+  Table c20, c30;
+  maintenance_test::EachRecord(c20, d + "c20teu", [&](Table& t) { accounts += t.GetFieldNum(t.FieldPos("CDEBITE")) != 0; });
+  maintenance_test::EachRecord(c30, d + "c30teu", [&](Table& t) { sections += t.GetFieldNum(t.FieldPos("ADEBITE")) != 0; });
+  EXPECT_GT(accounts, 10);
+  EXPECT_GT(sections, 0);
+}

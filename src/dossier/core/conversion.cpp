@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "data/books_write_permit.h"
+#include "data/collective_account.h"
 #include "data/dossier_files.h"
 #include "data/dossier_invariants.h"
 #include "data/engine_files.h"
@@ -209,22 +210,67 @@ std::vector<std::pair<int, int>> AmountPairs(Table& table) {
   return pairs;
 }
 
-// Euro amounts computed from the franc amounts where the euro side is zero. Amounts are read as
-// the reports read them; a pair either side of which does not read as a number stays as it is.
-bool ConvertAmountPairs(Table& table, double rate) {
+// Euro debit and credit, in cents, that the converted live lines give each code (as its field 1
+// stores it): the general lines' accounts, the analytic lines' sections.
+using EuroSums = std::map<std::string, std::pair<long long, long long>>;
+struct LineEuros {
+  EuroSums accounts, sections;
+};
+
+// The euro totals of a record (its debit in field `firstTotal` + 1, its credit in `firstTotal` + 3,
+// beside their francs) whose code has lines in `fromLines`: those lines' sums, so that each total
+// equals its converted lines rather than its own francs converted (a cent or two apart).
+struct TotalsFromLines {
+  int firstTotal = 0;
+  const EuroSums* fromLines = nullptr;
+};
+
+// Euro amounts computed from the franc amounts where the euro side is zero; a record's totals (see
+// TotalsFromLines) from its lines when it has some. Amounts are read as the reports read them; a
+// pair either side of which does not read as a number stays as it is.
+bool ConvertAmountPairs(Table& table, double rate, const TotalsFromLines& totals = {}) {
   const auto pairs = AmountPairs(table);
   if (pairs.empty()) return true;
   bool ok = true;
   for (bool more = table.GoTop(""); more && !table.eof; more = table.Skip(1)) {
+    const EuroSums::const_iterator lines =
+        totals.fromLines != nullptr ? totals.fromLines->find(table.GetField(1)) : EuroSums::const_iterator();
+    const bool hasLines = totals.fromLines != nullptr && lines != totals.fromLines->end();
     for (const auto& [f, e] : pairs) {
       bool readable = true;
       const double francs = FromCents(StoredAmountOf(table, f, &readable));
       double euros = 0;
       if (francs == 0 || StoredAmountOf(table, e, &readable) != 0 || !readable) continue;
-      if (!FrancsToEuros(francs, rate, euros) || !table.PutFieldNum(e, euros)) ok = false;
+      bool converted = true;
+      if (hasLines && (f == totals.firstTotal || f == totals.firstTotal + 2))
+        euros = FromCents(f == totals.firstTotal ? lines->second.first : lines->second.second);
+      else
+        converted = FrancsToEuros(francs, rate, euros);
+      if (!converted || !table.PutFieldNum(e, euros)) ok = false;
     }
   }
   return ok;
+}
+
+// The sums the accounts' totals hold: each account's lines, an auxiliary account's counted again
+// on the collective of its letter (the general file's first record "B" + the letter, cancelled or
+// not), as the books' check and the ReConstruction count them.
+EuroSums AccountSumsWithCollectives(Table& c10, const EuroSums& accounts) {
+  std::map<char, std::string> collectives;
+  for (bool more = c10.GoTop(""); more && !c10.eof; more = c10.Skip(1)) {
+    const std::string code = c10.GetField(2);
+    if (c10.GetField(1)[0] == 'B') collectives.emplace(code.empty() ? ' ' : code[0], CollectiveAccountOf(c10.GetField(4)));
+  }
+  EuroSums wanted = accounts;
+  for (const auto& [code, sums] : accounts) {
+    const char letter = CollectiveLetterOf(code);
+    const auto c = letter == 0 ? collectives.end() : collectives.find(letter);
+    if (c == collectives.end() || c->second.empty()) continue;
+    auto& total = wanted[PadRight(c->second, code.size())];
+    total.first += sums.first;
+    total.second += sums.second;
+  }
+  return wanted;
 }
 
 struct PieceLine {
@@ -232,6 +278,7 @@ struct PieceLine {
   bool debit;
   long long francs;
   long long euros;
+  std::string account;
 };
 
 // Entry lines (C40 or C50, field names from the prefix letter): euros from francs, then in
@@ -240,13 +287,14 @@ struct PieceLine {
 // by month, journal and `source` (the header's letter: "C" closed, "B" draft lines) are
 // added to `journalTotals` (debit, credit in cents).
 bool ConvertEntryLines(Table& table, double rate, char source,
-                       std::map<std::string, std::pair<long long, long long>>* journalTotals) {
+                       std::map<std::string, std::pair<long long, long long>>* journalTotals, LineEuros& sums) {
   const std::string p(1, table.FieldName(1)[0]);
   const int kindField = 1;
   const int month = table.FieldPos(p + "MOIS"), journal = table.FieldPos(p + "JAL");
   const int piece = table.FieldPos(p + "PIECE"), sense = table.FieldPos(p + "SENS");
   const int francsField = table.FieldPos(p + "MONTANTF"), eurosField = table.FieldPos(p + "MONTANTE");
-  if (month == 0 || journal == 0 || piece == 0 || sense == 0 || francsField == 0 || eurosField == 0)
+  const int codeField = table.FieldPos(p + "CODE");
+  if (month == 0 || journal == 0 || piece == 0 || sense == 0 || francsField == 0 || eurosField == 0 || codeField == 0)
     return ConvertAmountPairs(table, rate);
   bool ok = true;
   std::map<std::string, std::vector<PieceLine>> pieces;
@@ -257,9 +305,16 @@ bool ConvertEntryLines(Table& table, double rate, char source,
     if (readable && francs != 0 && euros == 0) {
       if (!FrancsToEuros(francs, rate, euros) || !table.PutFieldNum(eurosField, euros)) ok = false;
     }
-    if (table.GetField(kindField)[0] != 'Z' || table.IsDeleted()) continue;
+    if (table.IsDeleted()) continue;
+    const char kind = table.GetField(kindField)[0];
+    const bool debit = table.GetField(sense)[0] == 'D';
+    if (kind == 'W' || kind == 'Y') {
+      auto& total = sums.sections[table.GetField(codeField)];
+      (debit ? total.first : total.second) += Cents(euros);
+    }
+    if (kind != 'Z') continue;
     const std::string key = std::string(table.GetField(month)) + table.GetField(journal) + table.GetField(piece);
-    pieces[key].push_back({table.RecNo(), table.GetField(sense)[0] == 'D', Cents(francs), Cents(euros)});
+    pieces[key].push_back({table.RecNo(), debit, Cents(francs), Cents(euros), table.GetField(codeField)});
   }
   for (auto& [key, lines] : pieces) {
     long long francs = 0, euros = 0;
@@ -281,6 +336,10 @@ bool ConvertEntryLines(Table& table, double rate, char source,
     if (journalTotals != nullptr) {
       auto& total = (*journalTotals)[key.substr(0, 7) + source];
       for (const PieceLine& l : lines) (l.debit ? total.first : total.second) += l.euros;
+    }
+    for (const PieceLine& l : lines) {
+      auto& total = sums.accounts[l.account];
+      (l.debit ? total.first : total.second) += l.euros;
     }
   }
   return ok;
@@ -423,12 +482,24 @@ ConvertedCopy WriteConvertedTables(const std::string& from, const std::string& t
   }
 
   if (why.empty() && request.toTwoCurrencies) {
+    // The lines first: every total is then written from the lines it counts.
     std::map<std::string, std::pair<long long, long long>> journalTotals;
+    LineEuros lineEuros;
     for (OpenPair& p : written) {
-      bool ok = true;
-      if (p.kind == TableKind::C50) ok = ConvertEntryLines(*p.destination, request.rate, 'B', &journalTotals);
-      else if (p.kind == TableKind::C40) ok = ConvertEntryLines(*p.destination, request.rate, 'C', &journalTotals);
-      else if (p.kind != TableKind::C10) ok = ConvertAmountPairs(*p.destination, request.rate);
+      if (p.kind != TableKind::C50 && p.kind != TableKind::C40) continue;
+      const bool ok = ConvertEntryLines(*p.destination, request.rate, p.kind == TableKind::C50 ? 'B' : 'C',
+                                        &journalTotals, lineEuros);
+      if (why.empty() && (!ok || reading.ReadRefused())) why = FillPlaceholder(LoadStr(kWhyEurosIncomplete), p.base);
+    }
+    EuroSums accountEuros;
+    for (OpenPair& p : written)
+      if (p.kind == TableKind::C10) accountEuros = AccountSumsWithCollectives(*p.destination, lineEuros.accounts);
+    for (OpenPair& p : written) {
+      if (p.kind == TableKind::C50 || p.kind == TableKind::C40 || p.kind == TableKind::C10) continue;
+      TotalsFromLines totals;
+      if (p.kind == TableKind::C20) totals = {p.destination->FieldPos("CDEBITF"), &accountEuros};
+      if (p.kind == TableKind::C30) totals = {p.destination->FieldPos("ADEBITF"), &lineEuros.sections};
+      const bool ok = ConvertAmountPairs(*p.destination, request.rate, totals);
       if (why.empty() && (!ok || reading.ReadRefused())) why = FillPlaceholder(LoadStr(kWhyEurosIncomplete), p.base);
     }
     for (OpenPair& p : written)
