@@ -1,9 +1,13 @@
 #include "masterdata/code_form.h"
 
+#include <algorithm>
+#include <set>
+
 #include "controls/mcontrols.h"
 #include "controls/medit.h"
 #include "data/dossier_files.h"
 #include "data/error_report.h"
+#include "data/record_fields.h"
 #include "data/session.h"
 #include "data/table.h"
 #include "framework/browse.h"
@@ -43,6 +47,18 @@ char HelpCharacter() {
 }
 
 bool EuroDossier() { return TheDossierRecord.At(DossierRecord::kEuroMainPos) != 'N'; }
+
+// The stored text of a field of the current record, as a message shows it: trimmed, a byte that
+// is not a character (a NUL) shown as "?".
+std::string StoredFieldText(::Table& t, int field) {
+  const FieldLayout& d = t.Layout(field);
+  const std::size_t width = static_cast<std::size_t>(std::max<int>(0, d.width));
+  if (d.offset + width > t.recordBuffer.size()) return {};
+  std::string text(reinterpret_cast<const char*>(t.recordBuffer.data()) + d.offset, width);
+  for (char& c : text)
+    if (static_cast<unsigned char>(c) < ' ') c = '?';
+  return Trimmed(text);
+}
 
 bool IsDigits(const std::string& text) {
   for (char c : text)
@@ -146,6 +162,7 @@ void CodeRecordForm::SetupWindow() {
     gui::PostCommand(GetHandle(), form_cmd::Quitter);
     return;
   }
+  TellUnreadAmounts();
   for (const CodeField& f : layout_->codeFields) {
     if (f.tip == 0) continue;
     if (auto* b = dynamic_cast<MButton*>(Control(f.button))) b->SetTip(LoadStr(f.tip));
@@ -171,10 +188,13 @@ bool CodeRecordForm::Load() {
   // The lock notice names the record by its code.
   if (!LockFormRecord(*t, kind_->formLockEntry, chart_ != nullptr ? 1 : kCodeField)) return false;
   held_ = t->recordNumber;
+  unread_.clear();
   for (const FormItem& item : layout_->form) {
     if (item.slice.field == 0 || Control(item.id) == nullptr) continue;
     const std::string stored = ReadSlice(*t, item.slice);
     stored_[item.id] = stored;
+    if (t->FieldType(item.slice.field) == 'N' && !StoredAmountReads(*t, item.slice.field, t->recordBuffer.data()))
+      unread_[item.id] = StoredFieldText(*t, item.slice.field);
     std::string shown = ShownValue(item.fill, stored);
     const CodeField* f = FindCodeField(*layout_, item.id);
     if (f != nullptr && f->rule == Rule::KnownAccountZeroBlank && IsBlankAccount(shown)) shown.clear();
@@ -194,6 +214,17 @@ bool CodeRecordForm::Load() {
   // The code fields may have moved the record's table (an account's counterpart): back on the record.
   t->GoTo(static_cast<long>(held_));
   return true;
+}
+
+void CodeRecordForm::TellUnreadAmounts() {
+  if (unread_.empty()) return;
+  std::set<std::string> texts;
+  for (const auto& [id, text] : unread_) texts.insert(text);
+  std::string listed;
+  for (const std::string& text : texts) listed += (listed.empty() ? "" : " \xBB, \xAB ") + text;  // the quotes of cp1252
+  gui::MessageBeep(0);
+  gui::MessageBox(this, FillPlaceholder(LoadStr(kMsgStoredAmountUnread), listed), Caption(),
+                  gui::MB_OK | gui::MB_ICONEXCLAMATION);
 }
 
 void CodeRecordForm::EvSetFocus(gui::Handle lost) {
@@ -450,6 +481,8 @@ bool CodeRecordForm::Save() {
     else if (MCheckBox* c = CheckOf(item.id)) unchanged = !c->IsModified();
     else unchanged = TypedValue(item) == ShownValue(item.fill, stored);
     if (unchanged && KeepsStoredValue(item, stored)) value = stored;
+    // An amount that did not read stays as stored unless another figure was typed over it.
+    if (unchanged && unread_.count(item.id) != 0) continue;
     // Whole fields (the accounts' and sections', the codes' names) are written whole, numbers as numbers.
     const bool whole = t->FieldType(item.slice.field) == 'N' ||
                        (item.slice.position == 1 && item.slice.width >= t->FieldWidth(item.slice.field));

@@ -96,6 +96,8 @@ class CodeRecordForm : public CMDIModif {
  private:
   enum class Known { Blank, Yes, No };
   bool Load();
+  // Says that the form holds stored amounts that do not read, and that they are kept as stored.
+  void TellUnreadAmounts();
   bool SeekRecord();
   bool CheckBankRule(masterdata::Rule rule);
   std::string TypedRib() const;
@@ -116,6 +118,9 @@ class CodeRecordForm : public CMDIModif {
   std::uint32_t held_ = 0;
   std::map<int, gui::Window*> controls_;
   std::map<int, std::string> stored_;  // the slices as loaded
+  // The amounts whose stored text does not read as a number ("ABC", "1e300"), as stored: shown as
+  // zero, they are written only when the user types another figure, never as the zero shown.
+  std::map<int, std::string> unread_;
 };
 
 // Banks: the RIB and IBAN checks and "RIB>IBAN" (1232) of the engine.

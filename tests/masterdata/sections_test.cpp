@@ -1,12 +1,15 @@
 // The analytic sections of an analytic demo dossier: the menu item, the list and its groups of constant 063,
-// cancellation, creation and the offer of a code left in the registry, the section form; and the lookups of the
+// cancellation, creation and the offer of a code left in the registry, the section form, the account and section
+// forms over a stored figure that does not read; and the lookups of the
 // forms through the lists (constant 030 "N"): an account from a bank form of the code lists, a section through
 // LookupC30Code.
 #include "chart_fixture.h"
 #include "masterdata/code_form.h"
 #include "masterdata/code_list.h"
 #include "platform/gui/menu.h"
+#include "runtime/text.h"
 #include "shell/application.h"
+#include "support/line_files.h"
 #include "support/report_hook_driver.h"
 
 namespace md_test {
@@ -298,6 +301,69 @@ TEST_F(SectionsTest, TheFormsLookUpSectionsAndAccountsInTheListsWithConstant030N
   Send(bank, 1212);
   ASSERT_EQ(gui::ModalSeam::Shown().size(), 1u);
   EXPECT_EQ(gui::ModalSeam::Shown()[0].kind, gui::ModalKind::Dialog);
+}
+
+// A previous-year debit in francs and a budget in euros that do not read ("ABC", "1e300"), as a restored backup
+// brings them, on an account and on a section: the form says so when it opens; another field changed and saved
+// leaves their stored bytes as they were (never the zero shown); a figure typed over one replaces it.
+TEST_F(SectionsTest, TheFormsKeepAFigureThatDoesNotReadUntilOneIsTyped) {
+  struct Case {
+    char kind;
+    const char* code;
+    const char* prefix;  // of the file's field names
+    int debitE;          // the previous-year debit's euro edit
+  };
+  const Case cases[] = {{'2', "47900009", "C", account_form::kDebitE}, {'3', "ZDAMAGE", "A", section_form::kDebitE}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.code);
+    Put(c.kind, c.code, {{2, "Attente"}});
+    const std::string file = std::string(c.kind == '2' ? PathC20() : PathC30()) + ".dbf";
+    const std::string p = c.prefix, debitF = p + "DEBNM1F", budgetE = p + "BUDGETE", name = p + "LIB";
+    std::uint32_t n = 0;
+    {
+      const test_support::RawRecords raw(file);
+      for (std::uint32_t r = 1; r <= raw.Count() && n == 0; ++r)
+        if (Trimmed(raw.Field(raw.Record(r), p + "CODE")) == c.code) n = r;
+      ASSERT_NE(n, 0u);
+      raw.Put(n, debitF, "ABC");
+      raw.Put(n, budgetE, "1e300");
+    }
+    auto field = [&](const std::string& f) {
+      const test_support::RawRecords raw(file);
+      return raw.Field(raw.Record(n), f);
+    };
+    const std::string abc = field(debitF), huge = field(budgetE);
+
+    gui::ModalSeam::Reset();
+    ChartRecordForm* form = Edit(c.code, c.kind);
+    ASSERT_NE(form, nullptr) << test_support::ShownTexts();
+    ASSERT_EQ(gui::ModalSeam::Shown().size(), 1u) << test_support::ShownTexts();
+    const std::string said = gui::ModalSeam::Shown()[0].text;
+    EXPECT_NE(said.find("ne se lit pas comme un nombre (\xAB 1e300 \xBB, \xAB ABC \xBB)"), std::string::npos) << said;
+    EXPECT_NE(said.find("gard\xE9 tel quel"), std::string::npos) << said;
+    if (c.kind == '2')
+      test_support::ScreenshotMessage(gui::ModalSeam::Shown()[0], "masterdata", "account_form_figure_unread");
+    Type(form, kName, "Attente corrigee");
+    gui::ModalSeam::Reset();
+    Save(form);
+    EXPECT_TRUE(gui::ModalSeam::Shown().empty()) << test_support::ShownTexts();
+    EXPECT_EQ(FormOf(c.kind), nullptr) << "the form closes once saved";
+    EXPECT_EQ(RTrim(field(name).c_str()), std::string("Attente corrigee"));
+    EXPECT_EQ(field(debitF), abc);
+    EXPECT_EQ(field(budgetE), huge);
+
+    // A figure typed over the damaged one replaces it (its francs with it); the other stays as stored.
+    gui::ModalSeam::Reset();
+    form = Edit(c.code, c.kind);
+    ASSERT_NE(form, nullptr) << test_support::ShownTexts();
+    Type(form, c.debitE, "10");
+    gui::ModalSeam::Reset();
+    Save(form);
+    EXPECT_TRUE(gui::ModalSeam::Shown().empty()) << test_support::ShownTexts();
+    EXPECT_EQ(Trimmed(field(debitF)), "65.60");
+    EXPECT_EQ(Trimmed(field(p + "DEBNM1E")), "10.00");
+    EXPECT_EQ(field(budgetE), huge);
+  }
 }
 
 }  // namespace

@@ -56,6 +56,7 @@ constexpr int kMsgSearchInterrupted = 14187;      // "\n\n\nRecherche Interrompu
 constexpr int kMsgWordsNotFound = 14188;          // "\n\n\n   Mot(s):\n\n      '%s'\n\n   introuvable(s)\n\n\n"
 constexpr int kMsgWrongAmount = 14190;            // an amount that is not a number: the amount typed
 constexpr int kMsgAmountPastField = 37711;        // an amount or its twin past its field: column, amount, range
+constexpr int kMsgStoredAmountUnread = 39252;     // stored amounts that do not read as numbers: their texts
 constexpr int kIniSectionChart = 14191;           // "PlanComptable"
 constexpr int kIniBankAccounts = 14192;           // "CGAvecDomBanc"
 constexpr int kDefaultBankAccounts = 14193;       // "-43-512-514-515-58-"
