@@ -147,6 +147,10 @@ class CMDIBrowse : public gui::MDIChild {
   virtual unsigned F12Command() const;
   virtual std::string GetCodeLabel(const std::string& code) { return {}; }
   virtual std::string GetCodeValue(const std::string& code) { return {}; }
+  // A template's field write, for a list whose AllowFieldUpdates is set: `text` into field `field`
+  // of `table`'s current record, written as the list's own form writes it; false when refused, with
+  // why (empty: the table's `result` says it). No list but the raw table browser writes.
+  virtual bool WriteReportField(::Table& table, int field, const std::string& text, std::string& why) { return false; }
 
   // ---- rows
   // Row i := record number, then each column's cell (or marker).

@@ -43,6 +43,9 @@ constexpr int kFirstLabelId = 1401;
 // The texts shown here, by their ids in the string table.
 constexpr int kMsgNotOpenedAlone = 22370;  // the file's path at %s
 constexpr int kProgramTitle = 127;
+constexpr int kStrOnlyTheBrowsedFile = 39150;
+constexpr int kStrNoRightToChange = 39151;
+constexpr int kStrCancelledRecord = 39152;
 
 gui::Window* Owner() { return gui::Window::FromHandle(MainWindowHandle); }
 
@@ -56,6 +59,38 @@ void GiveDossierBack(::Table* table) {
   CloseAllTables();
   ReleaseDossierExclusive();
   SetDossierState('2');
+}
+
+// A message box's text on one line, for the list of refused writes at the end of a preview's page.
+std::string OneLine(const std::string& message) {
+  std::string line;
+  for (char c : message) {
+    if (c == '\n' || c == '\r') c = ' ';
+    if (c != ' ' || (!line.empty() && line.back() != ' ')) line += c;
+  }
+  while (!line.empty() && line.back() == ' ') line.pop_back();
+  return line;
+}
+
+enum class RawWrite { kWritten, kNotLocked, kRefused };
+
+// Writes fields of record `recno` as the record form saves them: under the record's lock (`lockText` as
+// LockRecord takes it) and the browser's permit to write the books, then committed. Refused, the table's
+// result says why.
+RawWrite WriteRecordFields(::Table& table, long recno, const std::vector<std::pair<int, std::string>>& writes,
+                           const char* lockText) {
+  if (!table.isOpen || !table.GoTo(recno) || !LockRecord(table, lockText, 0)) return RawWrite::kNotLocked;
+  bool ok = true;
+  {
+    const BooksWritePermit permit(kRawAccessRun, BooksScope::OfFile(table.tablePath));
+    for (const auto& [field, text] : writes)
+      if (ok) ok = table.PutField(field, text.c_str());
+  }
+  const std::uint16_t result = table.result;
+  UnlockRecord(table);
+  if (!table.Commit()) return RawWrite::kRefused;
+  if (!ok) table.result = result;
+  return ok ? RawWrite::kWritten : RawWrite::kRefused;
 }
 
 }  // namespace
@@ -210,6 +245,32 @@ bool TWUtiBroFichier::NextRecord() {
 }
 
 void TWUtiBroFichier::ClassifyLine() { LineTypeText = "S"; }
+
+// A template's write goes as the record form's: into the browsed table only, for a user who may change it,
+// on a record that is not cancelled, a value the form would take, stored as the form stores it.
+bool TWUtiBroFichier::WriteReportField(::Table& table, int field, const std::string& text, std::string& why) {
+  if (&table != table_ || !HasCurrentRecord(table_)) {
+    why = LoadStr(kStrOnlyTheBrowsedFile);
+    return false;
+  }
+  if (!HasAccessRight(rightsFunction, 3)) {
+    why = LoadStr(kStrNoRightToChange);
+    return false;
+  }
+  if (table.IsDeleted()) {
+    why = LoadStr(kStrCancelledRecord);
+    return false;
+  }
+  const char type = table.FieldType(field);
+  std::string stored, message;
+  if (!settings::CheckRawFieldValue(type, table.FieldWidth(field), type == 'N' ? table.FieldDecimals(field) : 0, text,
+                                    stored, message)) {
+    why = OneLine(message);
+    return false;
+  }
+  return WriteRecordFields(table, static_cast<long>(table.recordNumber), {{field, stored}}, nullptr) ==
+         RawWrite::kWritten;
+}
 
 // ---- commands -------------------------------------------------------------------------------------------------------
 
@@ -397,18 +458,12 @@ bool TWUtiModFichier::Save() {
   std::vector<std::pair<int, std::string>> writes;
   if (!CheckedValues(writes, true)) return false;
   if (writes.empty()) return true;
-  if (table_ == nullptr || !table_->isOpen || !table_->GoTo(recno_) || !LockRecord(*table_, "", 0)) {
+  const RawWrite written = table_ != nullptr ? WriteRecordFields(*table_, recno_, writes, "") : RawWrite::kNotLocked;
+  if (written == RawWrite::kNotLocked) {
     gui::MessageBeep(0);
     return false;
   }
-  bool ok = true;
-  {
-    const BooksWritePermit permit(kRawAccessRun, BooksScope::OfFile(table_->tablePath));
-    for (const auto& [field, text] : writes)
-      if (ok) ok = table_->PutField(field, text.c_str());
-  }
-  UnlockRecord(*table_);
-  ok = table_->Commit() && ok;
+  const bool ok = written == RawWrite::kWritten;
   for (FieldRow& r : rows_)
     if (r.edit != nullptr)
       r.edit->SetValue(r.type == 'N' ? AllTrim(table_->GetField(r.field)) : RTrim(table_->GetField(r.field)), true);

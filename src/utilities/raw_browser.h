@@ -2,7 +2,8 @@
 // model of the program folder, opened alone while the dossier is held by this station, listed in physical order with
 // one column per field and "#" on cancelled records. "Annuler" / "Réactiver" cancel and recall a record, "Modifier"
 // opens its record form TWUtiModFichier (one edit per field that is not a memo), "Visualiser" / "Imprimer" run the
-// table's report layouts ("F" + number + "-", "FPB-", "FLB-") with the field writes of the templates allowed. Closing
+// table's report layouts ("F" + number + "-", "FPB-", "FLB-"), the preview with the field writes of the templates
+// allowed, each made as the record form makes its writes and refused where it would refuse them. Closing
 // the browser gives the dossier back. Each record it writes (a field put, a delete mark set or removed) is written
 // whole in one engine call while the dossier is held alone: a run of its own, which takes the permit to write the
 // books (data/books_write_permit.h) for that write, whatever table it is, so that the user may mend any record.
@@ -50,6 +51,8 @@ class TWUtiBroFichier : public CMDIBrowse {
   void ComputeLine() override;
   bool NextRecord() override;
   void ClassifyLine() override;
+  // The field writes of its templates, made as its record form makes them (the preview alone writes).
+  bool WriteReportField(::Table& table, int field, const std::string& text, std::string& why) override;
 
   // ---- commands
   void CmAnnuler();

@@ -1,8 +1,9 @@
 // "Accès aux Fichiers": a wrong support password beeps and opens nothing; another station holding the dossier has
 // the browser refused with the exclusive-open message; the browser lists C50 in physical order, its record form
 // refuses "12,3,4" in a number and a text longer than its field with the record unchanged, writes what fits,
-// cancels and reactivates; its reports go through the report hooks with the field writes allowed; closing gives the
-// dossier back; the balance-sheet models open the same way.
+// cancels and reactivates; its reports go through the report hooks with the field writes allowed, and its preview
+// writes the fields as its record form writes them, a write refused shown as not carried out and named with why;
+// closing gives the dossier back; the balance-sheet models open the same way.
 #include "data/dossier_lock.h"
 #include "data/table_create.h"
 #include "framework/browse_services.h"
@@ -13,7 +14,14 @@
 #include "support/gui_test.h"
 #include "support/other_process.h"
 #include "controls/medit.h"
+#include "data/entry_lines.h"
+#include "platform/gui/modal_seam.h"
+#include "reports/engine/choice_dialogs.h"
+#include "reports/engine/core/page_store.h"
+#include "reports/engine/report_engine_commands.h"
+#include "reports/engine/visu_window.h"
 #include "resources/string_table.h"
+#include "runtime/access_rights.h"
 #include "utilities/raw_browser.h"
 
 namespace settings_test {
@@ -224,6 +232,130 @@ TEST_F(RawBrowserTest, TheBalanceSheetModelsOpenFromTheProgramFolder) {
   EXPECT_EQ(b->Store().totalRows, 2);
   EXPECT_EQ(b->reportPrefix, "FPB-");
   EXPECT_EQ(b->Cursor(), TableCXX);
+}
+
+// The raw browser's preview, as the report engine runs it, over layouts of the report set "0" of our own.
+class RawBrowserPreviewTest : public RawBrowserTest {
+ protected:
+  void SetUp() override {
+    RawBrowserTest::SetUp();
+    InstallReportEngineCommands();
+    for (int option : {5, 6, 7}) SetProgramOption(option, '0');
+    SetProgramOption(12, 'O');  // the choice dialog asked, not the first layout taken
+    const std::string path = PathReportDefs('0');
+    ASSERT_EQ(CreateTableOfKind(TableKind::ReportDefs, path, true), 0);
+    ::Table t;
+    ASSERT_TRUE(t.OpenShared(path, "CE0CODE"));
+    const std::pair<const char*, std::string> layouts[] = {
+        {"F20-1TEL", "[ITD][TT-Avant][C20][champ:ctel<0102030405] [$CCTEL] [$CCCODE][TT-Suivant]\r\n[ITF]\r\n"},
+        {"F20-2LONG", "[ITD][TT-Avant][C20][champ:ctel<" + std::string(21, '9') + "] [$CCTEL][TT-Suivant]\r\n[ITF]\r\n"},
+        {"F50-1LIB", "[ITD][TT-Avant][C50][champ:blib3<!essai] [$CBLIB3][TT-Suivant]\r\n[ITF]\r\n"}};
+    for (const auto& [code, text] : layouts) {
+      ASSERT_TRUE(t.AppendBlank());
+      ASSERT_TRUE(t.PutField(1, code));
+      ASSERT_TRUE(t.PutField(2, code));
+      ASSERT_TRUE(t.InsertRecord());
+      ASSERT_TRUE(t.PutMemoText(11, text));
+      ASSERT_TRUE(t.Commit());
+    }
+  }
+  void TearDown() override {
+    if (CurrentPreviewWindow != nullptr) CurrentPreviewWindow->Destroy();
+    SetCommandWork(command_id::Visu, {});
+    SetCommandWork(command_id::VisuMode1, {});
+    BrowseHooks() = BrowseServices{};
+    PrintRunFlag = false;
+    RawBrowserTest::TearDown();
+  }
+  // "Visualiser" with the layout of row `row` of the browser's prefix chosen, every page made.
+  TWVisuWindow* Preview(TWUtiBroFichier* b, int row) {
+    gui::ModalSeam::QueueDialogAnswer(gui::IDOK, [row](gui::Window& w) {
+      static_cast<gui::Dialog&>(w).SetItemSel(choice_ids::kLayouts, row);
+    });
+    Send(b, browse_cmd::Visualiser);
+    TWVisuWindow* w = CurrentPreviewWindow;
+    EXPECT_NE(w, nullptr) << test_support::ShownTexts();
+    if (w != nullptr) Send(w, visu_cmd::ToutesLesPages);
+    return w;
+  }
+  static std::string PageText(const TWVisuWindow* w, int page) {
+    std::string text;
+    if (const reports::PreviewPage* p = w->Context().store.Page(page))
+      for (const reports::PageRecord& r : *p)
+        if (r.kind >= 'X') text += (text.empty() ? "" : " ") + std::string(r.text);
+    return text;
+  }
+  // Field `name` of every record of the table at `path`, read once the browser gave the dossier back: "#" before
+  // a cancelled record's value.
+  static std::vector<std::string> Values(const std::string& path, const std::string& name) {
+    std::vector<std::string> values;
+    ::Table t;
+    EXPECT_TRUE(t.OpenShared(path));
+    int field = 0;
+    for (int f = 1; f <= t.FieldCount(); ++f)
+      if (RTrim(t.FieldName(f)) == name) field = f;
+    EXPECT_NE(field, 0) << name;
+    for (long n = 1; field != 0 && n <= static_cast<long>(t.RecCount()) && t.GoTo(n); ++n)
+      values.push_back(std::string(t.IsDeleted() ? "#" : "") + RTrim(t.GetField(field)));
+    t.CloseTable();
+    return values;
+  }
+};
+
+// "[C20][champ:ctel<0102030405]" writes every account's telephone, each row showing it; "[C50][champ:blib3<!essai]"
+// writes every draft line's third label in capitals, as the record form shows it then; a value too long for its
+// field is refused as the form refuses it: the statement shows "?...?", the field keeps its value, and the box at
+// the page's end names the record, the field and why.
+TEST_F(RawBrowserPreviewTest, ItsPreviewWritesTheFieldsAsItsRecordFormDoes) {
+  TWUtiBroFichier* b = OpenBrowser(command_id::AccesFichierC20);
+  ASSERT_NE(b, nullptr);
+  const long accounts = b->Store().totalRows;
+  ASSERT_GT(accounts, 1);
+  TWVisuWindow* w = Preview(b, 0);
+  ASSERT_NE(w, nullptr);
+  const std::string page = PageText(w, 1);
+  EXPECT_EQ(page.find("?champ"), std::string::npos) << page;
+  EXPECT_NE(page.find("0102030405"), std::string::npos) << page;
+  test_support::Screenshot(w->OuterWidget(), "utilities", "raw_preview_field_writes");
+  Send(w, visu_cmd::Quitter);
+
+  gui::ModalSeam::Reset();
+  w = Preview(b, 1);
+  ASSERT_NE(w, nullptr);
+  const std::string refused = PageText(w, 1);
+  EXPECT_NE(refused.find("?champ:ctel<" + std::string(21, '9') + "? 0102030405"), std::string::npos) << refused;
+  EXPECT_NE(test_support::ShownTexts().find("enregistrement 1, champ CTEL : Le texte ne tient pas dans ce champ de 20 "
+                                            "caract\xE8res."),
+            std::string::npos)
+      << test_support::ShownTexts();
+  Send(w, visu_cmd::Quitter);
+  CloseWindows();
+  for (const std::string& v : Values(PathC20(), "CTEL")) EXPECT_TRUE(v == "0102030405" || v.rfind('#', 0) == 0) << v;
+  EXPECT_EQ(Values(PathC20(), "CTEL").size(), static_cast<std::size_t>(accounts));
+
+  // A table of lines, which only a permit to write the books lets be written; a cancelled line is not written, as
+  // its form does not open.
+  const std::vector<std::string> before = Values(PathC50(), "BLIB3");
+  b = OpenBrowser(command_id::AccesFichierC50);
+  ASSERT_NE(b, nullptr);
+  gui::ModalSeam::Reset();
+  w = Preview(b, 0);
+  ASSERT_NE(w, nullptr);
+  EXPECT_NE(PageText(w, 1).find("ESSAI"), std::string::npos) << PageText(w, 1);
+  for (std::size_t i = 0; i < before.size(); ++i) {
+    const std::string named = "enregistrement " + std::to_string(i + 1) + ", champ BLIB3 : l'enregistrement est annul\xE9";
+    EXPECT_EQ(test_support::ShownTexts().find(named) != std::string::npos, before[i].rfind('#', 0) == 0) << named;
+  }
+  Send(w, visu_cmd::Quitter);
+  TWUtiModFichier* f = Edit(b, 1);
+  ASSERT_NE(f, nullptr);
+  EXPECT_EQ(f->EditOf(LigneEcriture::BLIB3)->GetValue(), "ESSAI");
+  Send(f, form_cmd::Quitter);
+  CloseWindows();
+  const std::vector<std::string> after = Values(PathC50(), "BLIB3");
+  ASSERT_EQ(after.size(), before.size());
+  for (std::size_t i = 0; i < after.size(); ++i)
+    EXPECT_EQ(after[i], before[i].rfind('#', 0) == 0 ? before[i] : "ESSAI") << "record " << i + 1;
 }
 
 }  // namespace

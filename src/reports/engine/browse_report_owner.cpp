@@ -9,6 +9,9 @@ bool BrowseReportOwner::NextRecord() { return list_.NextRecord(); }
 void BrowseReportOwner::ClassifyLine() { list_.ClassifyLine(); }
 std::string BrowseReportOwner::GetCodeLabel(const std::string& code) { return list_.GetCodeLabel(code); }
 std::string BrowseReportOwner::GetCodeValue(const std::string& code) { return list_.GetCodeValue(code); }
+bool BrowseReportOwner::WriteField(Table& table, int field, const std::string& text, std::string& why) {
+  return list_.WriteReportField(table, field, text, why);
+}
 
 ReportFieldTable& BrowseReportOwner::ReportFields() { return list_.ReportFields(); }
 std::string& BrowseReportOwner::ReportCode() { return list_.ReportCode; }

@@ -25,6 +25,7 @@ class BrowseReportOwner : public reports::ReportOwner {
   void ClassifyLine() override;
   std::string GetCodeLabel(const std::string& code) override;
   std::string GetCodeValue(const std::string& code) override;
+  bool WriteField(Table& table, int field, const std::string& text, std::string& why) override;
 
   ReportFieldTable& ReportFields() override;
   std::string& ReportCode() override;

@@ -131,8 +131,9 @@ void PreviewPageSize(reports::ListSetup& setup, int dpi) {
 }
 
 bool TWVisuWindow::BeginList(reports::ReportOwner& owner, gui::Window* ownerWindow, const std::string& caption,
-                             int format) {
+                             int format, bool fieldWrites) {
   owner_ = &owner;
+  context_.allowFieldUpdates = fieldWrites;
   ownerHandle_ = ownerWindow != nullptr ? ownerWindow->GetHandle() : 0;
   if (!caption.empty()) SetCaption(caption);
   SearchText.clear();
@@ -162,7 +163,7 @@ bool TWVisuWindow::BeginList(CMDIBrowse& owner, const std::string& caption, int 
   auto adapter = std::make_unique<BrowseReportOwner>(owner);
   reports::ReportOwner& ref = *adapter;
   ownedOwner_ = std::move(adapter);
-  return BeginList(ref, &owner, caption, format);
+  return BeginList(ref, &owner, caption, format, owner.AllowFieldUpdates);
 }
 
 void TWVisuWindow::RenderList() {

@@ -85,8 +85,11 @@ class TWVisuWindow : public gui::MDIChild {
   // code, its template from the preview's report set, the screen fonts, the page grid of the
   // printer's area; the caption. `ownerWindow` is told when the preview ends (may be null).
   // False (after a beep) when the report's template cannot be loaded.
-  bool BeginList(reports::ReportOwner& owner, gui::Window* ownerWindow, const std::string& caption, int format);
+  bool BeginList(reports::ReportOwner& owner, gui::Window* ownerWindow, const std::string& caption, int format,
+                 bool fieldWrites = false);
   // The same for a list window, through the report-owner adapter the window keeps.
+  // A list window's list: its templates write into the fields when the list allows it
+  // (AllowFieldUpdates, the raw table browser); no other list's do.
   bool BeginList(CMDIBrowse& owner, const std::string& caption, int format);
   // Renders page RenderedPages and shows it (VisuRenderList); posts what the page asks for.
   void RenderList();

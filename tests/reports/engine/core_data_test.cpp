@@ -1,6 +1,8 @@
 // Statements that fetch data: report variables (parts, indexes, positions, zero amounts),
 // conditions, the dossier's record and constants, prompts and INI values, the dossier's tables
 // with their fields, relations and memo keywords, and the field writes of raw table previews.
+#include <cstring>
+
 #include "core_support.h"
 #include "data_test_util.h"
 #include "runtime/text.h"
@@ -268,10 +270,10 @@ TEST_F(DataStatementsTest, FieldWritesLeaveAnAmountThatDoesNotReadAsItWas) {
   }
 }
 
-// A field write refused (a file of lines, written outside a change of lines or a run, as the raw table
-// browser's preview of the draft would write it) leaves the field as it stands and shows it so, never
-// "?champ:...?"; the fields are named once, when the page ends, each with why.
-TEST_F(DataStatementsTest, AFieldWriteRefusedShowsTheFieldAsItStandsAndSaysWhy) {
+// A field write refused (a file of lines, written outside a change of lines or a run) leaves the field
+// as it stands and shows as a statement not carried out, "?champ:...?"; the fields are named once,
+// when the page ends, each with why.
+TEST_F(DataStatementsTest, AFieldWriteRefusedLeavesTheFieldAndSaysWhy) {
   TableStructure s;
   s.fields = {FieldDef{"XCODE", 'C', 10, 0}, FieldDef{"XNOM", 'C', 20, 0}};
   const std::string path = Dir() + "/c50rb";
@@ -288,10 +290,10 @@ TEST_F(DataStatementsTest, AFieldWriteRefusedShowsTheFieldAsItStandsAndSaysWhy) 
     SCOPED_TRACE(statement);
     ASSERT_TRUE(TableCXX->GoTop());
     const BooksWriteRefusals refusals;
-    EngineRun r(std::string("[TT-Avant][CXX]") + statement + "|", OneRecord());
+    EngineRun r(std::string("[TT-Avant][CXX]") + statement + "[$cxnom]|", OneRecord());
     r.context.allowFieldUpdates = true;
     r.First();
-    EXPECT_EQ(TextOf(r.Page(1)), "avant               |");
+    EXPECT_EQ(TextOf(r.Page(1)), "?" + std::string(statement + 1, std::strlen(statement) - 2) + "?avant               |");
     EXPECT_FALSE(refusals.seen().empty());
     EXPECT_EQ(Trimmed(TableCXX->GetField(2)), "avant");
     ASSERT_EQ(r.env.warnings.size(), 1u);

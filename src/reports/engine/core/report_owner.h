@@ -18,6 +18,8 @@
 
 #include "runtime/report_fields.h"
 
+class Table;
+
 namespace reports {
 
 class ReportOwner {
@@ -80,6 +82,11 @@ class ReportOwner {
   // printed: the interpreter warns, unless the owner showed its own warning from a hook and said
   // so with NoteUnreadAmountsSaid (an owner asks UnreadAmountsSaid before warning again).
   virtual void ExportBegins() {}
+  // The templates' field writes ([%:], [raz:], [champ:], [copie:], while the context allows
+  // them): `text` into field `field` of `table`'s current record, written as the owner writes that
+  // table itself. False when refused, with the reason in `why` (empty: the table's `result` says
+  // it). By default the write is made under the record's lock and committed.
+  virtual bool WriteField(Table& table, int field, const std::string& text, std::string& why);
 };
 
 // A report owner that holds its state itself.

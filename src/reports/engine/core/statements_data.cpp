@@ -781,37 +781,41 @@ bool ReportInterpreter::Impl::FieldWrite() {
     Replace(shows);
     return true;
   }
-  // A write refused (the record held elsewhere, the table layer's refusal of a write of the lines or
-  // their totals outside a change or a run, the disk) leaves the field as it stands, shown so, and is
-  // named at the end of the page with why.
-  const std::uint32_t recno = t->recordNumber;
-  auto refused = [&] {
-    const std::string file = t->tablePath.substr(t->tablePath.rfind('/') + 1);
-    refusedUpdates.push_back(FillPlaceholders(LoadStr(kStrRefusedUpdate),
-                                              {UpperCp1252(file), std::to_string(recno), t->FieldName(field),
-                                               RunIncidentText(t->result, t->tablePath, t->result)}));
-    // The record read again: the field shows what it holds, not what was refused.
-    t->GoTo(static_cast<long>(recno));
-    Replace(shows);
-    return true;
-  };
-  if (!LockRecord(*t, nullptr, 0)) return refused();
-  bool ok;
+  // The new amount of [%:], written as a number with the field's decimals.
   if (update) {
-    const double value = t->FieldDecimals(field) <= 2 ? FromCents(cents) : t->GetFieldNum(field);
-    ok = t->PutFieldNum(field, Round(t->FieldDecimals(field), value * c.updateCoefficient));
-  } else {
-    ok = t->PutField(field, text.c_str());
+    const int decimals = t->FieldDecimals(field);
+    const double value = Round(decimals, (decimals <= 2 ? FromCents(cents) : t->GetFieldNum(field)) * c.updateCoefficient);
+    char number[64];
+    std::snprintf(number, sizeof number, "%.*f", std::max(0, decimals), value == 0 ? 0.0 : value);
+    text = number;
   }
-  const int result = t->result;
-  UnlockRecord(*t);
-  t->Commit();
-  if (!ok) {
-    t->result = static_cast<std::uint16_t>(result);
-    return refused();
+  // The owner writes it as it writes the table itself. A write refused (the owner's check of the
+  // value, the record held elsewhere, the table layer's refusal of a write of the lines or their
+  // totals outside a change or a run, the disk) leaves the field as it stands; the statement shows
+  // as one not carried out, and the field is named at the end of the page with why.
+  const std::uint32_t recno = t->recordNumber;
+  std::string why;
+  if (!owner.WriteField(*t, field, text, why)) {
+    const std::string file = t->tablePath.substr(t->tablePath.rfind('/') + 1);
+    if (why.empty()) why = RunIncidentText(t->result, t->tablePath, t->result);
+    refusedUpdates.push_back(FillPlaceholders(LoadStr(kStrRefusedUpdate),
+                                              {UpperCp1252(file), std::to_string(recno), t->FieldName(field), why}));
+    // The record read again: what follows shows what it holds, not what was refused.
+    t->GoTo(static_cast<long>(recno));
+    return false;
   }
   Replace(shows);
   return true;
+}
+
+bool ReportOwner::WriteField(Table& table, int field, const std::string& text, std::string&) {
+  if (!LockRecord(table, nullptr, 0)) return false;
+  const bool ok = table.PutField(field, text.c_str());
+  const int result = table.result;
+  UnlockRecord(table);
+  table.Commit();
+  table.result = static_cast<std::uint16_t>(result);
+  return ok;
 }
 
 void ReportInterpreter::Impl::SayUnreadableUpdates() {

@@ -234,14 +234,10 @@ void JournalListings::ClassifyDetailLine() {
   lineType.replace(15, 14, lineType.substr(1, 14));
   lineType.replace(1, 14, listed_.ListingKey());
   const std::string current = lineType.substr(1, 14), previous = lineType.substr(15, 14);
+  // A piece is totalled once, over all its lines, whatever their sections: within one month,
+  // journal and piece nothing breaks, a general line left without sections included.
   char letter = 'N';
-  if (current.compare(0, 13, previous, 0, 13) != 0) {
-    letter = current.compare(0, 7, previous, 0, 7) != 0 ? 'J' : 'P';
-  } else if (options.analytic && GeneralKind(current[13]) && GeneralKind(previous[13])) {
-    // Two general lines in a row, the first without sections, part as two pieces do; the sections
-    // of every axis of a line follow it within its piece.
-    letter = 'P';
-  }
+  if (current.compare(0, 13, previous, 0, 13) != 0) letter = current.compare(0, 7, previous, 0, 7) != 0 ? 'J' : 'P';
   SetLetter(letter);
 }
 
