@@ -1,6 +1,9 @@
 // The account form opened from the chart of accounts list: the rows an account shows by its kind and the dossier,
 // the values typed and saved with "Enregistrer" [F12] read back with python3-dbfread, the checks with their French
 // messages, the franc and euro rows converting as the user types, and the lookups of the counterpart.
+#include <QApplication>
+#include <QWidget>
+
 #include "chart_fixture.h"
 #include "runtime/bank_ids.h"
 #include "runtime/code_helpers.h"
@@ -261,6 +264,74 @@ TEST_F(ChartFormTest, TheCurrencyRowsTheEurosBoxTheConversionAndTheBalances) {
   EXPECT_TRUE(form->EurosChecked());
   EXPECT_TRUE(form->Control(kDebitE)->IsWindowEnabled());
   Constant(39, "NON");
+}
+
+// Keys pressed where the focus is: a key alone, or text a key press and release per character.
+void PressKey(int key, test_support::KeyModifiers mods = test_support::kNoModifier) {
+  QWidget* focus = QApplication::focusWidget();
+  ASSERT_NE(focus, nullptr);
+  test_support::SendKey(focus, test_support::kKeyPress, key, mods);
+  if (QApplication::focusWidget() != nullptr) focus = QApplication::focusWidget();
+  test_support::SendKey(focus, test_support::kKeyRelease, key, mods);
+  gui::ProcessPendingMessages();
+}
+void TypeKeys(const std::string& cp1252) {
+  for (unsigned char c : cp1252) {
+    QWidget* focus = QApplication::focusWidget();
+    ASSERT_NE(focus, nullptr);
+    test_support::SendKey(focus, test_support::kKeyPress, 0, test_support::kNoModifier, test_support::Latin1Text(c));
+    test_support::SendKey(focus, test_support::kKeyRelease, 0, test_support::kNoModifier, test_support::Latin1Text(c));
+  }
+  gui::ProcessPendingMessages();
+}
+
+// Figures typed the usual way: Tab into the field selects its whole text, and the sign typed first replaces
+// it with the digits after it. A previous year's credit of -3 000 and a credit budget (C50) are stored with
+// their sign, a debit budget (D or +) too.
+TEST_F(ChartFormTest, ASignTypedOverTheSelectedFigureIsKept) {
+  struct Case {
+    int before, field;
+    const char* keys;
+    const char* column;
+    const char* stored;
+  };
+  const Case cases[] = {{kDebitE, kCreditE, "-3000", "CCRENM1E", "-3000.00"},
+                        {kCreditE, kBudgetE, "C50", "CBUDGETE", "-50.00"},
+                        {kCreditE, kBudgetE, "D75", "CBUDGETE", "75.00"},
+                        {kCreditE, kBudgetE, "+12", "CBUDGETE", "12.00"}};
+  int n = 0;
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.keys);
+    const std::string code = "4780003" + std::to_string(n++);
+    Put('2', code, {{2, "Attente"}, {23, "19678.71"}, {24, "3000"}, {28, "-3279.79"}, {29, "-500"}});
+    ChartList* list = ListOf('2') != nullptr ? ListOf('2') : Open();
+    ASSERT_NE(list, nullptr);
+    Send(list, browse_cmd::RafraichirTotal);
+    ChartRecordForm* form = Edit(code);
+    ASSERT_NE(form, nullptr) << test_support::ShownTexts();
+    QApplication::setActiveWindow(MainFrame->Widget()->window());
+    form->EditOf(c.before)->SetFocus();
+    gui::ProcessPendingMessages();
+    PressKey(gui::VK_TAB);
+    MEdit* edit = form->EditOf(c.field);
+    ASSERT_TRUE(edit->HasFocus());
+    int from = -1, to = -1;
+    edit->GetSelection(from, to);
+    ASSERT_EQ(from, 0);
+    ASSERT_EQ(to, edit->GetTextLength()) << "Tab selects the whole figure";
+    ASSERT_GT(to, 0);
+    const int beeps0 = beeps;
+    TypeKeys(c.keys);
+    EXPECT_EQ(beeps, beeps0) << "no key refused";
+    EXPECT_EQ(Text(form, c.field), c.keys);
+    if (n == 1) test_support::Screenshot(form->OuterWidget(), "masterdata", "account_form_credit_below_zero");
+    gui::ModalSeam::Reset();
+    Save(form);
+    EXPECT_TRUE(gui::ModalSeam::Shown().empty()) << test_support::ShownTexts();
+    ASSERT_EQ(FormOf('2'), nullptr) << "the form closes once saved";
+    const auto stored = Stored('2', code);
+    EXPECT_EQ(stored.count(c.column) ? stored.at(c.column) : "<none>", c.stored);
+  }
 }
 
 TEST_F(ChartFormTest, TheCounterpartIsValidatedSteppedAndLookedUp) {
