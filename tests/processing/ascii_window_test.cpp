@@ -32,6 +32,7 @@
 #include "shell/mdi_client.h"
 #include "shell/registry.h"
 #include "support/dossier_fixture.h"
+#include "support/line_files.h"
 #include "support/window_amounts.h"
 #include "runtime/numbers.h"
 #include "runtime/text.h"
@@ -312,6 +313,47 @@ TEST_F(AsciiWindowTest, ARefusedAutomaticImportLeavesNothingForTheNextCommand) {
   Menu(command_id::AjoutAsciiBrouillard);
   ASSERT_NE(Form(), nullptr) << test_support::ShownTexts();
   EXPECT_EQ(DraftRecords(), before + 7);
+}
+
+// In a dossier kept in francs, a file in euros that an account's total in francs cannot hold is refused in a
+// sentence naming the currency of each figure: the euros the account still takes, the francs its total holds.
+TEST_F(AsciiWindowTest, AFrancsTotalsRefusalNamesTheCurrencyOfEachFigure) {
+  const char saved = TheDossierRecord.At(DossierRecord::kEuroMainPos);
+  const std::string euroOnly = TheDossierRecord.Constant(39);
+  TheDossierRecord.SetConstant(39, "NON");
+  TheDossierRecord.SetAt(DossierRecord::kEuroMainPos, 'N');
+  {
+    const test_support::RawRecords chart(folder_ + "c20sa.dbf");
+    std::uint32_t n = 0;
+    for (std::uint32_t k = 1; k <= chart.Count() && n == 0; ++k)
+      if (chart.Field(chart.Record(k), "CCODE") == "60700000") n = k;
+    ASSERT_NE(n, 0u);
+    chart.Put(n, "CDEBITF", "99999000000.00");
+  }
+  const std::string path = WriteImport("francs.txt", "Journal;Date;Piece;Compte;CodeLibelle;Libelle;Debit;Credit\r\n"
+                                                     "OD;30/06/2026;X;60700000;0;Achat;200000,00;\r\n"
+                                                     "OD;30/06/2026;X;51200000;0;Achat;;200000,00\r\n");
+  const long before = DraftRecords();
+  Menu(command_id::AjoutAsciiBrouillard);
+  TWUtiModAjoutAscii* form = Form();
+  ASSERT_NE(form, nullptr) << test_support::ShownTexts();
+  ASSERT_EQ(form->ErrorList()->GetCount(), 0) << form->ErrorList()->GetString(0);
+  gui::ModalSeam::Reset();
+  gui::ModalSeam::QueueMessageBoxAnswer(gui::IDYES);
+  gui::SendCommand(form->GetHandle(), ascii_cmd::Accepter);
+  gui::ProcessPendingMessages();
+  const gui::ShownModal* said = gui::ModalSeam::LastShown();
+  ASSERT_NE(said, nullptr);
+  EXPECT_EQ(said->text.rfind("Le compte 60700000 ne peut recevoir que ", 0), 0u) << said->text;
+  EXPECT_NE(said->text.find(" euros au plus, son total en francs ne pouvant d\xE9passer 99 999 999 999,99 francs"),
+            std::string::npos)
+      << said->text;
+  test_support::ScreenshotMessage(*said, "processing", "ascii_francs_total_refused");
+  EXPECT_EQ(DraftRecords(), before);
+  EXPECT_TRUE(platform::FileExists(path));
+  CloseWindows();
+  TheDossierRecord.SetAt(DossierRecord::kEuroMainPos, saved);
+  TheDossierRecord.SetConstant(39, euroOnly);
 }
 
 }  // namespace
