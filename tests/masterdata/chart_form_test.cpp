@@ -76,6 +76,21 @@ std::string PastTheFrancs(const std::string& column, const std::string& amount) 
          "tienne aussi.\n\n";
 }
 
+// The same below zero.
+std::string BelowTheFrancs(const std::string& column, const std::string& amount) {
+  return "\n\nMontant trop loin sous z\xE9ro dans la colonne " + column + " :\n\n" + amount +
+         "\n\nIl va de -1 524 490 172,37 au moins \xE0 15 244 901 723,74 euros, pour que sa contre-valeur en francs "
+         "tienne aussi.\n\n";
+}
+
+// Francs, whose euros always fit: the bound is their own field, above and below zero.
+std::string PastTheirField(const std::string& column, const std::string& amount, bool below) {
+  return std::string("\n\nMontant trop ") + (below ? "loin sous z\xE9ro" : "grand") + " dans la colonne " + column +
+         " :\n\n" + amount + "\n\nIl va de -9 999 999 999,99 " + (below ? "au moins " : "") +
+         "\xE0 99 999 999 999,99 francs" + (below ? "" : " au plus") +
+         ", ce que le fichier des comptes peut enregistrer.\n\n";
+}
+
 TEST_F(ChartFormTest, TheRulesOfTheAccountForm) {
   Put('2', "FOUR", {{2, "Fournisseur FOUR"}, {25, "40100000"}});
   const Rib rib = RightRib();
@@ -148,7 +163,16 @@ TEST_F(ChartFormTest, TheRulesOfTheAccountForm) {
       {"euros whose francs no field holds are refused with the range taken", "47800008", {{2, "Attente"}}, {}, {},
        {}, {}, {{kDebitE, "20000000000"}}, PastTheFrancs("D\xE9" "bit N-1", "20 000 000 000,00"), {}},
       {"a credit budget past the francs' least is refused", "47800009", {{2, "Attente"}}, {}, {}, {}, {},
-       {{kBudgetE, "C2000000000"}}, PastTheFrancs("Budget", "-2 000 000 000,00"), {}},
+       {{kBudgetE, "C2000000000"}}, BelowTheFrancs("Budget", "-2 000 000 000,00"), {}},
+      {"a previous year's credit below the francs' least is refused as below zero", "47800012", {{2, "Attente"}},
+       {}, {}, {}, {}, {{kCreditE, "-1600000000"}}, BelowTheFrancs("Cr\xE9" "dit N-1", "-1 600 000 000,00"), {}},
+      // In a dossier kept in francs, the francs typed are bound by their own field, not by their euros.
+      {"francs past their own field are refused for it", "47800013", {{2, "Attente"}},
+       [] { TheDossierRecord.SetAt(DossierRecord::kEuroMainPos, 'N'); }, {}, {}, {},
+       {{kDebitF, "100000000000"}}, PastTheirField("D\xE9" "bit N-1", "100 000 000 000,00", false), {}},
+      {"a credit budget in francs below their own field is refused for it", "47800014", {{2, "Attente"}},
+       [] { TheDossierRecord.SetAt(DossierRecord::kEuroMainPos, 'N'); }, {}, {}, {},
+       {{kBudgetF, "C10000000000"}}, PastTheirField("Budget", "-10 000 000 000,00", true), {}},
       {"kept only in euros, the francs are still stored and still limit", "47800010", {{2, "Attente"}},
        [] { TheDossierRecord.SetConstant(39, "OUI"); }, {}, {}, {}, {{kCreditE, "16000000000"}},
        PastTheFrancs("Cr\xE9" "dit N-1", "16 000 000 000,00"), {}},
@@ -185,9 +209,13 @@ TEST_F(ChartFormTest, TheRulesOfTheAccountForm) {
     // The twin of an amount past its field shows blank: never asterisks, never a figure cut to the edit.
     for (int id : {kDebitF, kCreditF, kBudgetF, kDebitE, kCreditE, kBudgetE})
       if (form->Control(id) != nullptr) EXPECT_EQ(Text(form, id).find('*'), std::string::npos) << id << Text(form, id);
-    if (c.message.rfind("\n\nMontant trop grand dans", 0) == 0) {
+    if (c.message.rfind("\n\nMontant trop ", 0) == 0) {
       const std::map<int, int> francsOf = {{kDebitE, kDebitF}, {kCreditE, kCreditF}, {kBudgetE, kBudgetF}};
-      for (const auto& [id, text] : c.typed) EXPECT_EQ(Text(form, francsOf.at(id)), "") << "the francs of " << text;
+      for (const auto& [id, text] : c.typed) {
+        if (francsOf.count(id) != 0) {
+          EXPECT_EQ(Text(form, francsOf.at(id)), "") << "the francs of " << text;
+        }
+      }
     }
     if (!pictured && c.code == "CLI411") {
       gui::ProcessPendingMessages();
@@ -206,6 +234,8 @@ TEST_F(ChartFormTest, TheRulesOfTheAccountForm) {
       EXPECT_EQ(gui::ModalSeam::Shown()[0].text, c.message);
       EXPECT_EQ(gui::ModalSeam::Shown()[0].caption, "Code Plan Comptable: " + std::string(RTrim(c.code.c_str())));
       EXPECT_EQ(FormOf('2'), form) << "a refused form stays open";
+      if (c.code == "47800014")
+        test_support::ScreenshotMessage(gui::ModalSeam::Shown()[0], "masterdata", "account_form_francs_below_their_field");
       if (c.code == "47800008") {
         test_support::Screenshot(form->OuterWidget(), "masterdata", "account_form_francs_blank");
         test_support::ScreenshotMessage(gui::ModalSeam::Shown()[0], "masterdata",
