@@ -315,6 +315,34 @@ TEST_F(AsciiWindowTest, ARefusedAutomaticImportLeavesNothingForTheNextCommand) {
   EXPECT_EQ(DraftRecords(), before + 7);
 }
 
+// A file whose lines 2 and 3 carry an amount no draft line holds: both are named at once, each with its line, and
+// the form counts two errors.
+TEST_F(AsciiWindowTest, EveryAmountADraftLineCannotHoldIsNamedAtOnce) {
+  const std::string euroOnly = TheDossierRecord.Constant(39);
+  TheDossierRecord.SetConstant(39, "NON");
+  WriteImport("grands.txt", "Journal;Date;Piece;Compte;CodeLibelle;Libelle;Debit;Credit\r\n"
+                            "OD;14/03/2026;G1;51200000;1;Grand;16000000000,00;\r\n"
+                            "OD;14/03/2026;G1;70600000;1;Grand;;16000000000,00\r\n"
+                            "OD;15/03/2026;G2;51200000;1;Petit;10,00;\r\n"
+                            "OD;15/03/2026;G2;70600000;1;Petit;;10,00\r\n");
+  Menu(command_id::AjoutAsciiBrouillard);
+  TWUtiModAjoutAscii* form = Form();
+  ASSERT_NE(form, nullptr) << test_support::ShownTexts();
+  const std::string refusal = "Montant trop grand pour une ligne du brouillard : 16 000 000 000,00 (une ligne prend au "
+                              "plus 15 244 901 723,74 euros, pour que sa contre-valeur en francs tienne aussi). Rien "
+                              "n'a \xE9t\xE9 import\xE9.";
+  ASSERT_EQ(form->ErrorList()->GetCount(), 2) << form->ErrorList()->GetString(0);
+  EXPECT_EQ(form->ErrorList()->GetString(0), "Ligne 2 : " + refusal);
+  EXPECT_EQ(form->ErrorList()->GetString(1), "Ligne 3 : " + refusal);
+  EXPECT_EQ(form->InfoText(4).rfind("2 erreur(s)", 0), 0u) << form->InfoText(4);
+  test_support::Screenshot(form->Widget(), "processing", "ascii_form_every_amount_refused");
+  const std::string errors = ReadAll(root_ + "/grands_erreurs.txt");
+  EXPECT_NE(errors.find("Ligne 2 : Montant trop grand"), std::string::npos) << errors;
+  EXPECT_NE(errors.find("Ligne 3 : Montant trop grand"), std::string::npos) << errors;
+  CloseWindows();
+  TheDossierRecord.SetConstant(39, euroOnly);
+}
+
 // In a dossier kept in francs, a file in euros that an account's total in francs cannot hold is refused in a
 // sentence naming the currency of each figure: the euros the account still takes, the francs its total holds.
 TEST_F(AsciiWindowTest, AFrancsTotalsRefusalNamesTheCurrencyOfEachFigure) {
