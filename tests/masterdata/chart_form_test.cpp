@@ -88,7 +88,7 @@ std::string PastTheirField(const std::string& column, const std::string& amount,
   return std::string("\n\nMontant trop ") + (below ? "loin sous z\xE9ro" : "grand") + " dans la colonne " + column +
          " :\n\n" + amount + "\n\nIl va de -9 999 999 999,99 " + (below ? "au moins " : "") +
          "\xE0 99 999 999 999,99 francs" + (below ? "" : " au plus") +
-         ", ce que le fichier des comptes peut enregistrer.\n\n";
+         ", ce que son champ peut contenir.\n\n";
 }
 
 TEST_F(ChartFormTest, TheRulesOfTheAccountForm) {
