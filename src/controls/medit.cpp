@@ -342,6 +342,9 @@ void MEdit::EvChar(unsigned ch, unsigned repeat, unsigned flags) {
   }
   bool ok = true;
   const bool atStart = s == 0 && !selected;
+  // A sign is typed where the text begins: at the caret there, or over a selection that starts there (the
+  // whole text, as Tab leaves it), which it replaces.
+  const bool signPlace = s == 0;
   // A comma is the French decimal mark: in a number that takes decimals it is typed as the point it stands for.
   const bool comma = ch == ',' && decimals_ != 0 &&
                      (inputKind_ == kSigned || inputKind_ == kUnsigned || inputKind_ == kAmount);
@@ -349,13 +352,13 @@ void MEdit::EvChar(unsigned ch, unsigned repeat, unsigned flags) {
   switch (inputKind_) {
     case kSigned:
       if (ch == 8) ok = true;
-      else if (ch == '-') ok = atStart;
+      else if (ch == '-') ok = signPlace;
       else if (ch == '.') ok = decimals_ != 0;
       else ok = IsDigit(ch);
       break;
     case kAmount:
       if (std::strchr("DdCc+-", static_cast<int>(ch)) != nullptr) {
-        ok = atStart;
+        ok = signPlace;
         break;
       }
       [[fallthrough]];

@@ -17,6 +17,9 @@ constexpr int kStrUnnamedAmounts = 34740;  // "%s montant(s) ..."
 constexpr int kMsgUnreadableNothingChanged = 38400;
 // A run that met them after its marker was written, undone at its end, around the same list.
 constexpr int kMsgUnreadableRunUndone = 38450;
+// The same two over amounts that are not all lines' (an account's figure, a record left unnamed).
+constexpr int kMsgUnreadableAmountsNothingChanged = 39120;
+constexpr int kMsgUnreadableAmountsRunUndone = 39121;
 
 thread_local UnreadAmounts* watching = nullptr;
 // The watch of the run under its marker, if any: noted into beside the innermost watch.
@@ -133,6 +136,14 @@ std::string AroundUnread(int message, const UnreadAmounts& met) {
   return FillPlaceholders(LoadStr(message), {LargestLineText(), MetLinesText(met)});
 }
 
+// Whether every amount met is a line's (of the draft or of the closed months), named.
+bool OnlyLines(const UnreadAmounts& met) {
+  if (met.unnamed != 0) return false;
+  for (const UnreadableAmountLine& line : met.lines)
+    if (line.file != LigneTri::kDraft && line.file != LigneTri::kClosed) return false;
+  return true;
+}
+
 }  // namespace
 
 std::string UnreadAmountsFileMessage(const UnreadAmounts& met) { return AroundUnread(kMsgUnreadableFileNotWritten, met); }
@@ -143,10 +154,12 @@ std::string UnreadAmountsLinesText(const UnreadAmounts& met) { return met.Any() 
 
 std::string UnreadAmountsRefusal(const UnreadAmounts& met) {
   if (!met.Any()) return "";
-  return FillPlaceholder(LoadStr(kMsgUnreadableNothingChanged), MetLinesText(met));
+  return FillPlaceholder(LoadStr(OnlyLines(met) ? kMsgUnreadableNothingChanged : kMsgUnreadableAmountsNothingChanged),
+                         MetLinesText(met));
 }
 
 std::string UnreadAmountsRunUndone(const UnreadAmounts& met) {
   if (!met.Any()) return "";
-  return FillPlaceholder(LoadStr(kMsgUnreadableRunUndone), MetLinesText(met));
+  return FillPlaceholder(LoadStr(OnlyLines(met) ? kMsgUnreadableRunUndone : kMsgUnreadableAmountsRunUndone),
+                         MetLinesText(met));
 }

@@ -74,6 +74,41 @@ TEST_F(MEditTest, TypedKeysGiveTheExpectedText) {
   }
 }
 
+// A sign typed over a selection that starts where the text starts (the whole text, as Tab leaves it)
+// replaces it; anywhere else it is refused.
+struct OverSelectionCase {
+  const char* name;
+  int kind;
+  const char* loaded;
+  int from, to;  // the selection; -1: the end
+  const char* keys;
+  const char* expected;
+  int beeps;
+};
+
+const OverSelectionCase kOverSelection[] = {
+    {"signed: minus over the whole text", MEdit::kSigned, "3000.00", 0, -1, "-1500", "-1500", 0},
+    {"amount: minus over the whole text", MEdit::kAmount, "3000.00", 0, -1, "-3000", "-3000", 0},
+    {"amount: C over the whole text", MEdit::kAmount, "3000.00", 0, -1, "C50", "C50", 0},
+    {"amount: D over the whole text", MEdit::kAmount, "C50.00", 0, -1, "D7", "D7", 0},
+    {"amount: plus over the first digits", MEdit::kAmount, "3000.00", 0, 2, "+", "+00.00", 0},
+    {"amount: minus over a selection inside refused", MEdit::kAmount, "3000.00", 1, 3, "-", "3000.00", 1},
+    {"signed: minus over a selection inside refused", MEdit::kSigned, "3000.00", 2, -1, "-", "3000.00", 1},
+};
+
+TEST_F(MEditTest, ASignTypedOverASelectionFromTheStartReplacesIt) {
+  for (const OverSelectionCase& c : kOverSelection) {
+    SCOPED_TRACE(c.name);
+    MEdit* e = Make(c.kind, 14, 2);
+    e->SetValue(c.loaded, true);
+    e->SetSelection(c.from, c.to < 0 ? e->GetTextLength() : c.to);
+    gui::ResetBeepCount();
+    Type(e->Widget(), c.keys);
+    EXPECT_EQ(e->GetValue(), c.expected);
+    EXPECT_EQ(gui::BeepCount(), c.beeps);
+  }
+}
+
 struct StepCase {
   const char* name;
   Ymd first, last;

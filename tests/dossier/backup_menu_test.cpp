@@ -914,7 +914,8 @@ TEST_F(HostileRestoreTest, AnIndexOfAnotherTableIsLeftOutAndMadeAgain) {
 // What a backup's sort file and lines hold, judged whole. A sort file of another state of the
 // matchings (its letters blanked on lettered sort records, or another letter on unlettered ones) is
 // refused, naming the letter that differs, and the dossier is as it was; closed lines whose amount
-// does not read (letters, NUL bytes, an exponent) are restored, and the end names each one.
+// does not read (letters, NUL bytes, an exponent) or passes what a line takes are restored, and the end
+// names each one and advises a ReConstruction only once they are corrected.
 TEST_F(HostileRestoreTest, LettersOfAnotherStateAreRefusedAndUnreadableAmountsNamed) {
   SeedRestoreBatches();
   // Invoices matched with their settlements, bank lines reconciled, a third of the months closed.
@@ -973,6 +974,13 @@ TEST_F(HostileRestoreTest, LettersOfAnotherStateAreRefusedAndUnreadableAmountsNa
          c40.Put(lines[2], "DMONTANTE", "-1e300");
        },
        "Le montant de ces lignes de la sauvegarde ne se lit pas comme un nombre", false},
+      // A cent past the largest euros a line takes: no number misread, but no amount an entry makes.
+      {"montants-au-dela",
+       [&](const std::string& stage) {
+         const test_support::RawRecords c40(stage + "c40demo.dbf");
+         for (const std::uint32_t n : lines) c40.Put(n, "DMONTANTE", "15244901723.75");
+       },
+       "ou n'est pas un montant qu'une saisie fait (en dessous de z\xE9ro, ou au-del\xE0 de 15 244 901 723,74", false},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
@@ -1001,6 +1009,12 @@ TEST_F(HostileRestoreTest, LettersOfAnotherStateAreRefusedAndUnreadableAmountsNa
       const std::string fault = said.substr(at, said.find('\n', at) - at);
       EXPECT_NE(fault.find("lignes: non additionn\xE9" "es"), std::string::npos) << fault;
     }
+    // A ReConstruction leaves those totals as they are: it is advised only once the amounts are corrected.
+    EXPECT_EQ(said.find("demander de suite une ReConstruction"), std::string::npos) << said;
+    EXPECT_NE(said.find("Corrigez d'abord les montants des lignes nomm\xE9" "es ci-dessus, puis demandez une "
+                        "ReConstruction"),
+              std::string::npos)
+        << said;
   }
 }
 

@@ -1,6 +1,9 @@
 // The account form opened from the chart of accounts list: the rows an account shows by its kind and the dossier,
 // the values typed and saved with "Enregistrer" [F12] read back with python3-dbfread, the checks with their French
 // messages, the franc and euro rows converting as the user types, and the lookups of the counterpart.
+#include <QApplication>
+#include <QWidget>
+
 #include "chart_fixture.h"
 #include "runtime/bank_ids.h"
 #include "runtime/code_helpers.h"
@@ -71,6 +74,21 @@ std::string PastTheFrancs(const std::string& column, const std::string& amount) 
   return "\n\nMontant trop grand dans la colonne " + column + " :\n\n" + amount +
          "\n\nIl va de -1 524 490 172,37 \xE0 15 244 901 723,74 euros au plus, pour que sa contre-valeur en francs "
          "tienne aussi.\n\n";
+}
+
+// The same below zero.
+std::string BelowTheFrancs(const std::string& column, const std::string& amount) {
+  return "\n\nMontant trop loin sous z\xE9ro dans la colonne " + column + " :\n\n" + amount +
+         "\n\nIl va de -1 524 490 172,37 au moins \xE0 15 244 901 723,74 euros, pour que sa contre-valeur en francs "
+         "tienne aussi.\n\n";
+}
+
+// Francs, whose euros always fit: the bound is their own field, above and below zero.
+std::string PastTheirField(const std::string& column, const std::string& amount, bool below) {
+  return std::string("\n\nMontant trop ") + (below ? "loin sous z\xE9ro" : "grand") + " dans la colonne " + column +
+         " :\n\n" + amount + "\n\nIl va de -9 999 999 999,99 " + (below ? "au moins " : "") +
+         "\xE0 99 999 999 999,99 francs" + (below ? "" : " au plus") +
+         ", ce que son champ peut contenir.\n\n";
 }
 
 TEST_F(ChartFormTest, TheRulesOfTheAccountForm) {
@@ -145,7 +163,16 @@ TEST_F(ChartFormTest, TheRulesOfTheAccountForm) {
       {"euros whose francs no field holds are refused with the range taken", "47800008", {{2, "Attente"}}, {}, {},
        {}, {}, {{kDebitE, "20000000000"}}, PastTheFrancs("D\xE9" "bit N-1", "20 000 000 000,00"), {}},
       {"a credit budget past the francs' least is refused", "47800009", {{2, "Attente"}}, {}, {}, {}, {},
-       {{kBudgetE, "C2000000000"}}, PastTheFrancs("Budget", "-2 000 000 000,00"), {}},
+       {{kBudgetE, "C2000000000"}}, BelowTheFrancs("Budget", "-2 000 000 000,00"), {}},
+      {"a previous year's credit below the francs' least is refused as below zero", "47800012", {{2, "Attente"}},
+       {}, {}, {}, {}, {{kCreditE, "-1600000000"}}, BelowTheFrancs("Cr\xE9" "dit N-1", "-1 600 000 000,00"), {}},
+      // In a dossier kept in francs, the francs typed are bound by their own field, not by their euros.
+      {"francs past their own field are refused for it", "47800013", {{2, "Attente"}},
+       [] { TheDossierRecord.SetAt(DossierRecord::kEuroMainPos, 'N'); }, {}, {}, {},
+       {{kDebitF, "100000000000"}}, PastTheirField("D\xE9" "bit N-1", "100 000 000 000,00", false), {}},
+      {"a credit budget in francs below their own field is refused for it", "47800014", {{2, "Attente"}},
+       [] { TheDossierRecord.SetAt(DossierRecord::kEuroMainPos, 'N'); }, {}, {}, {},
+       {{kBudgetF, "C10000000000"}}, PastTheirField("Budget", "-10 000 000 000,00", true), {}},
       {"kept only in euros, the francs are still stored and still limit", "47800010", {{2, "Attente"}},
        [] { TheDossierRecord.SetConstant(39, "OUI"); }, {}, {}, {}, {{kCreditE, "16000000000"}},
        PastTheFrancs("Cr\xE9" "dit N-1", "16 000 000 000,00"), {}},
@@ -182,9 +209,13 @@ TEST_F(ChartFormTest, TheRulesOfTheAccountForm) {
     // The twin of an amount past its field shows blank: never asterisks, never a figure cut to the edit.
     for (int id : {kDebitF, kCreditF, kBudgetF, kDebitE, kCreditE, kBudgetE})
       if (form->Control(id) != nullptr) EXPECT_EQ(Text(form, id).find('*'), std::string::npos) << id << Text(form, id);
-    if (c.message.rfind("\n\nMontant trop grand dans", 0) == 0) {
+    if (c.message.rfind("\n\nMontant trop ", 0) == 0) {
       const std::map<int, int> francsOf = {{kDebitE, kDebitF}, {kCreditE, kCreditF}, {kBudgetE, kBudgetF}};
-      for (const auto& [id, text] : c.typed) EXPECT_EQ(Text(form, francsOf.at(id)), "") << "the francs of " << text;
+      for (const auto& [id, text] : c.typed) {
+        if (francsOf.count(id) != 0) {
+          EXPECT_EQ(Text(form, francsOf.at(id)), "") << "the francs of " << text;
+        }
+      }
     }
     if (!pictured && c.code == "CLI411") {
       gui::ProcessPendingMessages();
@@ -203,6 +234,8 @@ TEST_F(ChartFormTest, TheRulesOfTheAccountForm) {
       EXPECT_EQ(gui::ModalSeam::Shown()[0].text, c.message);
       EXPECT_EQ(gui::ModalSeam::Shown()[0].caption, "Code Plan Comptable: " + std::string(RTrim(c.code.c_str())));
       EXPECT_EQ(FormOf('2'), form) << "a refused form stays open";
+      if (c.code == "47800014")
+        test_support::ScreenshotMessage(gui::ModalSeam::Shown()[0], "masterdata", "account_form_francs_below_their_field");
       if (c.code == "47800008") {
         test_support::Screenshot(form->OuterWidget(), "masterdata", "account_form_francs_blank");
         test_support::ScreenshotMessage(gui::ModalSeam::Shown()[0], "masterdata",
@@ -261,6 +294,74 @@ TEST_F(ChartFormTest, TheCurrencyRowsTheEurosBoxTheConversionAndTheBalances) {
   EXPECT_TRUE(form->EurosChecked());
   EXPECT_TRUE(form->Control(kDebitE)->IsWindowEnabled());
   Constant(39, "NON");
+}
+
+// Keys pressed where the focus is: a key alone, or text a key press and release per character.
+void PressKey(int key, test_support::KeyModifiers mods = test_support::kNoModifier) {
+  QWidget* focus = QApplication::focusWidget();
+  ASSERT_NE(focus, nullptr);
+  test_support::SendKey(focus, test_support::kKeyPress, key, mods);
+  if (QApplication::focusWidget() != nullptr) focus = QApplication::focusWidget();
+  test_support::SendKey(focus, test_support::kKeyRelease, key, mods);
+  gui::ProcessPendingMessages();
+}
+void TypeKeys(const std::string& cp1252) {
+  for (unsigned char c : cp1252) {
+    QWidget* focus = QApplication::focusWidget();
+    ASSERT_NE(focus, nullptr);
+    test_support::SendKey(focus, test_support::kKeyPress, 0, test_support::kNoModifier, test_support::Latin1Text(c));
+    test_support::SendKey(focus, test_support::kKeyRelease, 0, test_support::kNoModifier, test_support::Latin1Text(c));
+  }
+  gui::ProcessPendingMessages();
+}
+
+// Figures typed the usual way: Tab into the field selects its whole text, and the sign typed first replaces
+// it with the digits after it. A previous year's credit of -3 000 and a credit budget (C50) are stored with
+// their sign, a debit budget (D or +) too.
+TEST_F(ChartFormTest, ASignTypedOverTheSelectedFigureIsKept) {
+  struct Case {
+    int before, field;
+    const char* keys;
+    const char* column;
+    const char* stored;
+  };
+  const Case cases[] = {{kDebitE, kCreditE, "-3000", "CCRENM1E", "-3000.00"},
+                        {kCreditE, kBudgetE, "C50", "CBUDGETE", "-50.00"},
+                        {kCreditE, kBudgetE, "D75", "CBUDGETE", "75.00"},
+                        {kCreditE, kBudgetE, "+12", "CBUDGETE", "12.00"}};
+  int n = 0;
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.keys);
+    const std::string code = "4780003" + std::to_string(n++);
+    Put('2', code, {{2, "Attente"}, {23, "19678.71"}, {24, "3000"}, {28, "-3279.79"}, {29, "-500"}});
+    ChartList* list = ListOf('2') != nullptr ? ListOf('2') : Open();
+    ASSERT_NE(list, nullptr);
+    Send(list, browse_cmd::RafraichirTotal);
+    ChartRecordForm* form = Edit(code);
+    ASSERT_NE(form, nullptr) << test_support::ShownTexts();
+    QApplication::setActiveWindow(MainFrame->Widget()->window());
+    form->EditOf(c.before)->SetFocus();
+    gui::ProcessPendingMessages();
+    PressKey(gui::VK_TAB);
+    MEdit* edit = form->EditOf(c.field);
+    ASSERT_TRUE(edit->HasFocus());
+    int from = -1, to = -1;
+    edit->GetSelection(from, to);
+    ASSERT_EQ(from, 0);
+    ASSERT_EQ(to, edit->GetTextLength()) << "Tab selects the whole figure";
+    ASSERT_GT(to, 0);
+    const int beeps0 = beeps;
+    TypeKeys(c.keys);
+    EXPECT_EQ(beeps, beeps0) << "no key refused";
+    EXPECT_EQ(Text(form, c.field), c.keys);
+    if (n == 1) test_support::Screenshot(form->OuterWidget(), "masterdata", "account_form_credit_below_zero");
+    gui::ModalSeam::Reset();
+    Save(form);
+    EXPECT_TRUE(gui::ModalSeam::Shown().empty()) << test_support::ShownTexts();
+    ASSERT_EQ(FormOf('2'), nullptr) << "the form closes once saved";
+    const auto stored = Stored('2', code);
+    EXPECT_EQ(stored.count(c.column) ? stored.at(c.column) : "<none>", c.stored);
+  }
 }
 
 TEST_F(ChartFormTest, TheCounterpartIsValidatedSteppedAndLookedUp) {

@@ -205,8 +205,8 @@ TEST_F(SectionsTest, TheSectionForm) {
   EXPECT_FALSE(form->Control(kDebitE)->IsWindowEnabled());
   Type(form, kDebitF, "65.60");
   EXPECT_EQ(Text(form, kDebitE), "10.00");
-  // Francs past their field: their euros, past theirs too, show blank; the refusal names the column and the
-  // amount grouped.
+  // Francs past their field: their euros, past theirs too, show blank; the refusal names the column, the
+  // amount grouped and their own field as the bound.
   Type(form, kCreditF, "999999999999");
   EXPECT_EQ(Text(form, kCreditE), "");
   gui::ModalSeam::Reset();
@@ -214,8 +214,7 @@ TEST_F(SectionsTest, TheSectionForm) {
   ASSERT_EQ(gui::ModalSeam::Shown().size(), 1u) << test_support::ShownTexts();
   EXPECT_EQ(gui::ModalSeam::Shown()[0].text,
             "\n\nMontant trop grand dans la colonne Cr\xE9" "dit N-1 :\n\n999 999 999 999,00\n\nIl va de "
-            "-9 999 999 999,99 \xE0 99 999 999 999,99 francs au plus, pour que sa contre-valeur en euros tienne "
-            "aussi.\n\n");
+            "-9 999 999 999,99 \xE0 99 999 999 999,99 francs au plus, ce que son champ peut contenir.\n\n");
   EXPECT_EQ(FormOf('3'), form);
   test_support::Screenshot(form->OuterWidget(), "masterdata", "section_form_francs_past_their_field");
   form->CmQuitter();

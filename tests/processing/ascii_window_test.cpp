@@ -32,6 +32,7 @@
 #include "shell/mdi_client.h"
 #include "shell/registry.h"
 #include "support/dossier_fixture.h"
+#include "support/line_files.h"
 #include "support/window_amounts.h"
 #include "runtime/numbers.h"
 #include "runtime/text.h"
@@ -312,6 +313,75 @@ TEST_F(AsciiWindowTest, ARefusedAutomaticImportLeavesNothingForTheNextCommand) {
   Menu(command_id::AjoutAsciiBrouillard);
   ASSERT_NE(Form(), nullptr) << test_support::ShownTexts();
   EXPECT_EQ(DraftRecords(), before + 7);
+}
+
+// A file whose lines 2 and 3 carry an amount no draft line holds: both are named at once, each with its line, and
+// the form counts two errors.
+TEST_F(AsciiWindowTest, EveryAmountADraftLineCannotHoldIsNamedAtOnce) {
+  const std::string euroOnly = TheDossierRecord.Constant(39);
+  TheDossierRecord.SetConstant(39, "NON");
+  WriteImport("grands.txt", "Journal;Date;Piece;Compte;CodeLibelle;Libelle;Debit;Credit\r\n"
+                            "OD;14/03/2026;G1;51200000;1;Grand;16000000000,00;\r\n"
+                            "OD;14/03/2026;G1;70600000;1;Grand;;16000000000,00\r\n"
+                            "OD;15/03/2026;G2;51200000;1;Petit;10,00;\r\n"
+                            "OD;15/03/2026;G2;70600000;1;Petit;;10,00\r\n");
+  Menu(command_id::AjoutAsciiBrouillard);
+  TWUtiModAjoutAscii* form = Form();
+  ASSERT_NE(form, nullptr) << test_support::ShownTexts();
+  const std::string refusal = "Montant trop grand pour une ligne du brouillard : 16 000 000 000,00 (une ligne prend au "
+                              "plus 15 244 901 723,74 euros, pour que sa contre-valeur en francs tienne aussi). Rien "
+                              "n'a \xE9t\xE9 import\xE9.";
+  ASSERT_EQ(form->ErrorList()->GetCount(), 2) << form->ErrorList()->GetString(0);
+  EXPECT_EQ(form->ErrorList()->GetString(0), "Ligne 2 : " + refusal);
+  EXPECT_EQ(form->ErrorList()->GetString(1), "Ligne 3 : " + refusal);
+  EXPECT_EQ(form->InfoText(4).rfind("2 erreur(s)", 0), 0u) << form->InfoText(4);
+  test_support::Screenshot(form->Widget(), "processing", "ascii_form_every_amount_refused");
+  const std::string errors = ReadAll(root_ + "/grands_erreurs.txt");
+  EXPECT_NE(errors.find("Ligne 2 : Montant trop grand"), std::string::npos) << errors;
+  EXPECT_NE(errors.find("Ligne 3 : Montant trop grand"), std::string::npos) << errors;
+  CloseWindows();
+  TheDossierRecord.SetConstant(39, euroOnly);
+}
+
+// In a dossier kept in francs, a file in euros that an account's total in francs cannot hold is refused in a
+// sentence naming the currency of each figure: the euros the account still takes, the francs its total holds.
+TEST_F(AsciiWindowTest, AFrancsTotalsRefusalNamesTheCurrencyOfEachFigure) {
+  const char saved = TheDossierRecord.At(DossierRecord::kEuroMainPos);
+  const std::string euroOnly = TheDossierRecord.Constant(39);
+  TheDossierRecord.SetConstant(39, "NON");
+  TheDossierRecord.SetAt(DossierRecord::kEuroMainPos, 'N');
+  {
+    const test_support::RawRecords chart(folder_ + "c20sa.dbf");
+    std::uint32_t n = 0;
+    for (std::uint32_t k = 1; k <= chart.Count() && n == 0; ++k)
+      if (chart.Field(chart.Record(k), "CCODE") == "60700000") n = k;
+    ASSERT_NE(n, 0u);
+    chart.Put(n, "CDEBITF", "99999000000.00");
+  }
+  const std::string path = WriteImport("francs.txt", "Journal;Date;Piece;Compte;CodeLibelle;Libelle;Debit;Credit\r\n"
+                                                     "OD;30/06/2026;X;60700000;0;Achat;200000,00;\r\n"
+                                                     "OD;30/06/2026;X;51200000;0;Achat;;200000,00\r\n");
+  const long before = DraftRecords();
+  Menu(command_id::AjoutAsciiBrouillard);
+  TWUtiModAjoutAscii* form = Form();
+  ASSERT_NE(form, nullptr) << test_support::ShownTexts();
+  ASSERT_EQ(form->ErrorList()->GetCount(), 0) << form->ErrorList()->GetString(0);
+  gui::ModalSeam::Reset();
+  gui::ModalSeam::QueueMessageBoxAnswer(gui::IDYES);
+  gui::SendCommand(form->GetHandle(), ascii_cmd::Accepter);
+  gui::ProcessPendingMessages();
+  const gui::ShownModal* said = gui::ModalSeam::LastShown();
+  ASSERT_NE(said, nullptr);
+  EXPECT_EQ(said->text.rfind("Le compte 60700000 ne peut recevoir que ", 0), 0u) << said->text;
+  EXPECT_NE(said->text.find(" euros au plus, son total en francs ne pouvant d\xE9passer 99 999 999 999,99 francs"),
+            std::string::npos)
+      << said->text;
+  test_support::ScreenshotMessage(*said, "processing", "ascii_francs_total_refused");
+  EXPECT_EQ(DraftRecords(), before);
+  EXPECT_TRUE(platform::FileExists(path));
+  CloseWindows();
+  TheDossierRecord.SetAt(DossierRecord::kEuroMainPos, saved);
+  TheDossierRecord.SetConstant(39, euroOnly);
 }
 
 }  // namespace

@@ -12,6 +12,7 @@
 #include "data/dossier_files.h"
 #include "data/session.h"
 #include "ofx_fixture/ofx_fixture.h"
+#include "platform/gui/application.h"
 #include "platform/gui/command.h"
 #include "platform/gui/constants.h"
 #include "platform/gui/modal_seam.h"
@@ -274,6 +275,46 @@ TEST_F(ReconciliationOfxTest, TheKeysAloneReconcileAnOfxStatement) {
       "sys.stdout.write(str(sum(1 for r in rows if r['BLETE'].strip() == '" + letter + "')))\n",
       true);
   EXPECT_EQ(counted, std::to_string(lines));
+}
+
+// Text typed where the focus is, a key press and release per character.
+void TypeKeys(const std::string& cp1252) {
+  for (unsigned char c : cp1252) {
+    QWidget* focus = QApplication::focusWidget();
+    ASSERT_NE(focus, nullptr);
+    test_support::SendKey(focus, test_support::kKeyPress, 0, test_support::kNoModifier, test_support::Latin1Text(c));
+    test_support::SendKey(focus, test_support::kKeyRelease, 0, test_support::kNoModifier, test_support::Latin1Text(c));
+  }
+  gui::ProcessPendingMessages();
+}
+
+// A statement's balance below zero typed the usual way: back in the balance with Shift+Tab, its whole text
+// selected, "-1500" is kept whole with its sign and the list reconciles to -1 500,00.
+TEST_F(ReconciliationOfxTest, AMinusTypedOverTheSelectedBalanceIsKept) {
+  TWTraModRapprochement* form = Form();
+  ASSERT_NE(form, nullptr) << test_support::ShownTexts();
+  QApplication::setActiveWindow(MainFrame->Widget()->window());
+  gui::ProcessPendingMessages();
+  ASSERT_TRUE(Focused(form->AccountEdit()));
+  for (int i = 0; i < 3; ++i) Press(gui::VK_TAB);
+  ASSERT_TRUE(Focused(form->BalanceEdit())) << "account, its \"?\", date, balance";
+  TypeKeys("1500");
+  Press(gui::VK_TAB);
+  Press(test_support::kKeyBacktab, test_support::kShiftModifier);
+  ASSERT_TRUE(Focused(form->BalanceEdit()));
+  int from = -1, to = -1;
+  form->BalanceEdit()->GetSelection(from, to);
+  ASSERT_EQ(from, 0);
+  ASSERT_EQ(to, form->BalanceEdit()->GetTextLength()) << "the whole balance selected";
+  gui::ResetBeepCount();
+  TypeKeys("-1500");
+  EXPECT_EQ(gui::BeepCount(), 0);
+  EXPECT_EQ(Trimmed(form->BalanceEdit()->GetValue()), "-1500");
+  test_support::Screenshot(MainFrame->Widget(), "processing", "reconciliation_balance_below_zero");
+  Press(gui::VK_RETURN);
+  auto* list = WindowAt<TWTraBroRapprochement>(kReconciliationListSlot);
+  ASSERT_NE(list, nullptr) << test_support::ShownTexts();
+  EXPECT_EQ(list->Work().StatementBalance(), -150000);
 }
 
 TEST_F(ReconciliationOfxTest, ADamagedFileGivesTheReadersMessageAndChangesNothing) {

@@ -11,6 +11,7 @@
 
 #include "data/dossier_invariants.h"
 #include "data/engine_files.h"
+#include "data/record_fields.h"
 #include "data/error_report.h"
 #include "data/table_check.h"
 #include "data/table_results.h"
@@ -71,6 +72,8 @@ constexpr int kIndexesLeftOutHead = 34801;
 // The backup's lines whose amount does not read; a backup of an older format the conversion could
 // not convert, and why.
 constexpr int kUnreadableRestored = 37741;
+// The totals that are not those of their lines, when some of those lines do not read.
+constexpr int kTotalsAdviceUnread = 39110;
 constexpr int kOlderFormatNotConverted = 37743;
 // The faults a refusal shows, the others counted.
 constexpr std::size_t kShownFaults = 12;
@@ -372,7 +375,7 @@ std::string RestoreReport(const std::string& code, const RestoreSelection& selec
     for (const std::string& name : selection.leftOut) text += "   " + name + "\n";
   }
   if (!selection.unreadable.empty())
-    text += FillPlaceholder(LoadStr(kUnreadableRestored), UnreadableAmountLinesText(selection.unreadable));
+    text += Message(kUnreadableRestored, {LargestLineText(), UnreadableAmountLinesText(selection.unreadable)});
   return text + selection.totalsAdvice + "\n\n";
 }
 
@@ -505,7 +508,12 @@ std::string BooksApart(const std::string& work, const std::string& code, bool ol
     return Refusal(Message(kBooksApart, {DossierInvariants::Listed(check.ApartFaults(), check.ApartCount(), kShownFaults)}));
   for (const UnreadableAmountLine& line : check.Unreadable())
     if (line.file == LigneTri::kDraft || line.file == LigneTri::kClosed) unreadable->push_back(line);
-  if (!held) *advice = check.TotalsAdvice();
+  // A ReConstruction leaves the totals of lines that do not read as they are: it is advised once they are corrected.
+  if (!held)
+    *advice = unreadable->empty() || check.TotalsCount() == 0
+                  ? check.TotalsAdvice()
+                  : Message(kTotalsAdviceUnread,
+                            {DossierInvariants::Listed(check.TotalsFaults(), check.TotalsCount(), kShownFaults)});
   return "";
 }
 

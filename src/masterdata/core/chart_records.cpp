@@ -105,9 +105,15 @@ std::string AmountPastItsField(const std::string& typed, AmountColumn column, bo
   // Grouped as a sentence writes an amount; past 10^16, more than an edit's 14 characters hold, as typed.
   const std::string amount =
       std::isfinite(value) && std::fabs(value) < 1e16 ? GroupedAmountText(ToCents(value)) : Trimmed(typed);
-  return FillPlaceholders(LoadStr(kMsgAmountPastField),
-                          {LoadStr(title), amount, GroupedAmountText(SmallestAmountTaken(euros, rate)),
-                           GroupedAmountText(LargestAmountTaken(euros, rate)), currency, other});
+  // The side passed, and what bounds it there: the twin when it is tighter than the amount's own field (euros
+  // whose francs are larger), else the field itself (francs, or no rate).
+  const bool below = value < 0;
+  const long long smallest = SmallestAmountTaken(euros, rate), largest = LargestAmountTaken(euros, rate);
+  const bool ownField = below ? smallest == kSmallestStoredCents : largest == kLargestStoredCents;
+  const int text = ownField ? (below ? kMsgAmountBelowOwnField : kMsgAmountPastOwnField)
+                            : (below ? kMsgAmountBelowField : kMsgAmountPastField);
+  return FillPlaceholders(LoadStr(text), {LoadStr(title), amount, GroupedAmountText(smallest),
+                                          GroupedAmountText(largest), currency, other});
 }
 
 // ---- accounts -------------------------------------------------------------------------------------------------

@@ -800,6 +800,7 @@ AsciiRead ReadAsciiFile(Table& c10, Table& c20, Table& c50, const std::string& p
   const bool year = TheDossierRecord.DateYmd(DossierRecord::DateField::YearStart, first) &&
                     TheDossierRecord.DateYmd(DossierRecord::DateField::YearEnd, last);
   const char c006 = ConstantEntry(6)[0], c007 = ConstantEntry(7)[0];
+  const double parity = TheDossierRecord.Parity();
   std::map<std::string, posting::JournalRecord> journals;
   std::map<std::string, bool> codes;
   std::unordered_map<std::string, std::pair<int, std::string>> accounts;  // journal type + typed -> message, account
@@ -837,6 +838,8 @@ AsciiRead ReadAsciiFile(Table& c10, Table& c20, Table& c50, const std::string& p
       if (!l.labelCode.empty() && !codeLive('L', l.labelCode)) error(kMsgUnknownLabel, l.labelCode);
       if (!l.vatCode.empty() && !codeLive('T', l.vatCode)) error(kMsgUnknownVat, l.vatCode);
       if (l.francs && DossierIsEuroOnly()) error(kMsgFrancsRefused, "");
+      // Every amount a draft line cannot hold is named at once, not only the first the writer's check meets.
+      if (std::string tooLarge = LineAmountRefusal(l, parity); !tooLarge.empty()) r.errors.push_back({line, OneLine(tooLarge)});
     }
   }
   // The lines refused by their form: their journal, account and codes too, so that one reading tells every fault.

@@ -175,6 +175,15 @@ LineAmounts AmountsOf(const ImportedLine& line, double parity) {
   return a;
 }
 
+std::string LineAmountRefusal(const ImportedLine& line, double parity) {
+  const long long cents = line.cents < 0 ? -line.cents : line.cents;
+  const bool euros = !line.francs;
+  if (AmountAndTwinHold(cents, euros, parity)) return {};
+  return FillPlaceholders(LoadStr(kMsgAmountTooLarge),
+                          {GroupedAmountText(cents), GroupedAmountText(LargestAmountTaken(euros, parity)),
+                           LoadStr(euros ? kWordEuros : kWordFrancs), LoadStr(euros ? kWordFrancs : kWordEuros)});
+}
+
 namespace {
 
 // The checks of CheckImportedPieces; `amounts`, when given, receives the amounts of every line in
@@ -218,14 +227,8 @@ PiecesReport CheckPieces(Table& c10, Table& c50, const std::vector<ImportedPiece
       const int sign = l.sense == 'D' ? 1 : -1;
       b.euros += sign * a.euros;
       b.francs += sign * a.francs;
-      const long long cents = l.cents < 0 ? -l.cents : l.cents;
-      if (!AmountAndTwinHold(cents, !l.francs, parity)) {
-        const bool euros = !l.francs;
-        PiecesReport refused = Refusal(
-            PiecesOutcome::AmountTooLarge, i,
-            FillPlaceholders(LoadStr(kMsgAmountTooLarge),
-                             {GroupedAmountText(cents), GroupedAmountText(LargestAmountTaken(euros, parity)),
-                              LoadStr(euros ? kWordEuros : kWordFrancs), LoadStr(euros ? kWordFrancs : kWordEuros)}));
+      if (std::string tooLarge = LineAmountRefusal(l, parity); !tooLarge.empty()) {
+        PiecesReport refused = Refusal(PiecesOutcome::AmountTooLarge, i, tooLarge);
         refused.sourceLine = l.sourceLine;
         return refused;
       }

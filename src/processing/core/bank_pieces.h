@@ -86,6 +86,9 @@ struct LineAmounts {
   long long euros = 0, francs = 0;
 };
 LineAmounts AmountsOf(const ImportedLine& line, double parity);
+// The refusal of a line whose amount, or its twin at `parity`, a draft line cannot hold ("" when it fits):
+// the amount and the largest a line takes in its currency.
+std::string LineAmountRefusal(const ImportedLine& line, double parity);
 
 
 // The checks that need no lock: non-empty pieces, amounts that fit a line in both currencies,

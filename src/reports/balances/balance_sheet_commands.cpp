@@ -249,6 +249,13 @@ void TDEtaBilanCalcul::RunComputation() {
       status_->SetText(LoadStr(kStatusComputation));
       return;
     case RunOutcome::kReadFailed:
+      // Amounts that do not read are no incident: the refusal names them alone.
+      if (run_.amountsUnread) {
+        RuntimeBeep();
+        gui::MessageBox(this, "\n\n" + run_.message + "\n\n", caption, gui::MB_OK | gui::MB_ICONSTOP);
+        return;
+      }
+      [[fallthrough]];
     case RunOutcome::kTooLarge:
     case RunOutcome::kWriteFailed:
       RuntimeBeep();

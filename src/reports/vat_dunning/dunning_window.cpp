@@ -141,7 +141,8 @@ void TWEtaBroRelances::CmVisualiser() {
   if (layoutKind_ == '2') run_.ComputedCount = -1;
   gui::SendCommand(MainWindowHandle, layoutKind_ == '1' ? command_id::Visu : command_id::VisuMode1);
   if (CurrentPreviewWindow == nullptr) return;
-  if (!VisuShowList(*owner_, this, LoadStr(kPreviewTitle)))
+  // A transfer run that gave its file up has said why: no page is left saying the file is written.
+  if (!VisuShowList(*owner_, this, LoadStr(kPreviewTitle)) || run_.GaveUpTransferFile())
     gui::PostMessage(CurrentPreviewWindow->GetHandle(), gui::WM_CLOSE);
 }
 

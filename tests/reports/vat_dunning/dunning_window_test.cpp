@@ -463,6 +463,8 @@ TEST_F(DunningWindowTest, ASepaRunWithIncompleteBankDetailsOffersAndLeavesNothin
   ASSERT_NE(form, nullptr);
   Preview(form, kSepa);
   for (int i = 0; i < 5; ++i) gui::ProcessPendingMessages();
+  // The file given up, no preview is left whose page says the program writes it.
+  EXPECT_EQ(CurrentPreviewWindow, nullptr) << (CurrentPreviewWindow != nullptr ? PageText(CurrentPreviewWindow, 1) : "");
   if (CurrentPreviewWindow != nullptr) Send(CurrentPreviewWindow, visu_cmd::Quitter);
   for (int i = 0; i < 5; ++i) gui::ProcessPendingMessages();
   const std::string shown = test_support::ShownTexts();

@@ -355,6 +355,7 @@ SheetRun RunBalanceSheet(const SheetRunInput& input) {
   DossierRunCopies copies(kBalanceSheetRun, LoadStr(kRunTitle), "bil-", {TableKind::C10, TableKind::C70});
   if (!copies.ok()) {
     run.message = copies.error();
+    run.amountsUnread = DossierRunMarkerRefusedForUnreadAmounts(DossierRunMarkerPath());
     WriteLog(RunLogLine(run));
     return run;
   }

@@ -98,6 +98,9 @@ struct SheetRun {
   // counted as zero by a refusal made before the run's marker (named with it); the marker refuses
   // the run itself over them (kReadFailed, its message naming them).
   std::vector<UnreadableAmountLine> unreadable;
+  // kReadFailed because the run's marker refused it over amounts that do not read: no incident of the
+  // disk, its message the refusal naming them.
+  bool amountsUnread = false;
 };
 
 // The run, the dossier held alone and its tables closed: the lines, the chart, the code lists

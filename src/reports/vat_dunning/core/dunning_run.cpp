@@ -129,6 +129,11 @@ void DunningRun::DeclareOrClear() {
   for (int i = 0; i < kFieldCount; ++i) fields_.DeclareField(i, kDefinitions[i]);
 }
 
+void DunningRun::GiveUpExport() {
+  givenUp_ = true;
+  if (AbandonExport) AbandonExport();
+}
+
 bool DunningRun::Refuse(const std::string& text, const std::string& caption) {
   RuntimeBeep();
   RuntimeMessage(caption.c_str(), text.c_str(), kMbIconStop);
@@ -171,7 +176,7 @@ bool DunningRun::PrepareReport() {
   leftOutCount_ = 0;
   failedAccounts_.clear();
   failedCount_ = 0;
-  transferFailed_ = tooWide_ = unreadableRefused_ = false;
+  transferFailed_ = tooWide_ = unreadableRefused_ = givenUp_ = false;
   endSaysUnreadable_ = true;
   transferFile_.clear();
   transferredCents_ = runningCents_ = 0;
@@ -560,7 +565,7 @@ void DunningRun::ComputeRecords() {
     // are given up with the export (nothing is said to be ready).
     tooWide_ = true;
     for (int v = VRTS_06_01; v <= VRTS_08_02; ++v) fields_.SetFieldText(v, "");
-    if (AbandonExport) AbandonExport();
+    GiveUpExport();
     Refuse(FillPlaceholder(LoadStr(cents <= 0 ? kMsgAmountNotPositive : kMsgAmountTooLarge), Trimmed(d.account)),
            LoadStr(kCaptionTransferFile));
     return;
@@ -585,7 +590,7 @@ void DunningRun::ComputeTransfer() {
   const bool notPositive = cents <= 0;
   if (notPositive || cents > transfer_records::kMaxCents || transferredCents_ + cents > transfer_records::kMaxCents) {
     if (!tooWide_) {
-      if (AbandonExport) AbandonExport();
+      GiveUpExport();
       Refuse(FillPlaceholder(LoadStr(notPositive ? kMsgAmountNotPositive : kMsgAmountTooLarge), Trimmed(account)),
              LoadStr(kCaptionSepa));
     }
@@ -632,7 +637,7 @@ bool DunningRun::RefuseUnreadable() {
   for (int v = VRTS_06_01; v <= VRTS_08_02; ++v) fields_.SetFieldText(v, "");
   // The layout's export is given up too (the file of kind "S" would have taken its name): the
   // report engine then says nothing more of it.
-  if (AbandonExport) AbandonExport();
+  GiveUpExport();
   Refuse(UnreadableAmountsFileMessage(unreadable_), LoadStr(Kind() == 'S' ? kCaptionSepa : kCaptionTransferFile));
   return true;
 }
@@ -645,7 +650,7 @@ void DunningRun::FinishTransferFile() {
   }
   if (transferFailed_) {
     writer_.Abort();
-    if (AbandonExport) AbandonExport();
+    GiveUpExport();
     Refuse(FillPlaceholder(LoadStr(kMsgIbanBicIncomplete), failedAccounts_), LoadStr(kCaptionSepa));
     return;
   }
@@ -664,7 +669,7 @@ void DunningRun::FinishTransferFile() {
   if (!error.empty() || !writer_.Finish(debtor, target, &error)) {
     // A target refused leaves no temporary file either.
     writer_.Abort();
-    if (AbandonExport) AbandonExport();
+    GiveUpExport();
     WriteLog(FillPlaceholders(LoadStr(kLogSepaError), {target, error}));
     Refuse(FillPlaceholders(LoadStr(kMsgNotWritten), {target, error}), LoadStr(kCaptionSepa));
     return;

@@ -113,6 +113,8 @@ class DunningRun {
   const std::vector<UnreadableAmountLine>& Unreadable() const { return unreadable_; }
   // A transfer run that wrote no file because of them, and said so with the lines.
   bool RefusedUnreadable() const { return unreadableRefused_; }
+  // A transfer run that gave its file up (and the layout's export with it), having said why.
+  bool GaveUpTransferFile() const { return givenUp_; }
   // False when the report engine's printout warning named them already: the end says nothing more.
   bool EndSaysUnreadable() const { return endSaysUnreadable_; }
   // The file a run of kind "S" writes.
@@ -134,6 +136,8 @@ class DunningRun {
   bool Taken(const Line& l);
   bool OpenCursors();
   void DeclareOrClear();
+  // The transfer file given up with the layout's export: the preview of the run shows nothing of it.
+  void GiveUpExport();
   bool Refuse(const std::string& text, const std::string& caption);
   bool ReadBank();
   bool CheckDebtor();
@@ -173,6 +177,7 @@ class DunningRun {
   long failedCount_ = 0;
   bool tooWide_ = false;
   bool unreadableRefused_ = false;
+  bool givenUp_ = false;
   std::string transferFile_;
   long long transferredCents_ = 0;
   long transferCount_ = 0;
