@@ -5,6 +5,7 @@
 #include <filesystem>
 #include <iterator>
 #include <mutex>
+#include <unordered_map>
 #include <utility>
 
 #include "data/dossier_files.h"
@@ -130,16 +131,53 @@ std::string CodeKey(const std::string& code) { return LowerCp1252(Trimmed(code))
 
 }  // namespace
 
+namespace {
+
+// The keys of the folders named by their absolute paths, worked out once per dossier (each save
+// takes several permits, each asking its folder's key): forgotten when another dossier is set, so
+// that a link changed in between is followed again. Only a folder that exists is kept, its key
+// then having every link followed.
+struct FolderKeys {
+  std::mutex lock;
+  std::unordered_map<std::string, std::string> known;
+};
+FolderKeys& KnownFolderKeys() {
+  static FolderKeys keys;
+  return keys;
+}
+constexpr std::size_t kMostKnownFolders = 64;
+
+}  // namespace
+
+void ForgetBooksFolderKeys() {
+  FolderKeys& keys = KnownFolderKeys();
+  const std::lock_guard<std::mutex> held(keys.lock);
+  keys.known.clear();
+}
+
 std::string BooksFolderKey(const std::string& folder) {
   namespace fs = std::filesystem;
   std::error_code ec;
   const fs::path given(platform::DiskPath(folder.empty() ? std::string(".") : folder));
+  FolderKeys& keys = KnownFolderKeys();
+  const bool keep = given.is_absolute();
+  if (keep) {
+    const std::lock_guard<std::mutex> held(keys.lock);
+    if (const auto known = keys.known.find(folder); known != keys.known.end()) return known->second;
+  }
   fs::path absolute = fs::absolute(given, ec);
   if (ec) absolute = given;
-  fs::path key = fs::weakly_canonical(absolute, ec);
+  fs::path key = fs::canonical(absolute, ec);
+  const bool whole = !ec;
+  if (!whole) key = fs::weakly_canonical(absolute, ec);
   if (ec) key = absolute.lexically_normal();
   std::string text = key.generic_string();
   while (text.size() > 1 && text.back() == '/') text.pop_back();
+  if (keep && whole) {
+    const std::lock_guard<std::mutex> held(keys.lock);
+    if (keys.known.size() >= kMostKnownFolders) keys.known.clear();
+    keys.known.emplace(folder, text);
+  }
   return text;
 }
 

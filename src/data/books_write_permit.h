@@ -68,7 +68,10 @@ class BooksWritePermit {
 };
 
 // A folder as the permits compare it: absolute, its links followed, without a final "/".
+// Kept once worked out for a folder named by its absolute path, until ForgetBooksFolderKeys (called
+// whenever another dossier is set).
 std::string BooksFolderKey(const std::string& folder);
+void ForgetBooksFolderKeys();
 
 // What a write of the books changes.
 enum class BooksWrite {

@@ -1,5 +1,6 @@
 #include "data/dossier_files.h"
 
+#include "data/books_write_permit.h"
 #include "data/line_change_note.h"
 #include "data/session.h"
 #include "data/table.h"
@@ -52,6 +53,8 @@ const char* TablePath(int n) {
 void SetDossier(const std::string& folder, const std::string& code) {
   // The note of the changes of lines made in the dossier left goes with it.
   CloseLineChangeNote();
+  // The folders' keys are worked out again for the dossier set.
+  ForgetBooksFolderKeys();
   DossierFolder = folder;
   if (!DossierFolder.empty() && DossierFolder.back() != '/') DossierFolder += '/';
   DossierCode = code.substr(0, 5);

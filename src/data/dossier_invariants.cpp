@@ -6,6 +6,7 @@
 #include <functional>
 #include <map>
 #include <optional>
+#include <set>
 #include <unordered_map>
 
 #include "data/collective_account.h"
@@ -364,8 +365,35 @@ class AnalyticParents {
 // line by its journal-month, piece, general line (account and number), axis and sub-number (its
 // C50ANAL key). Each line that shares its number with an earlier one is named. (The closed file keeps
 // no group: lines of one piece and number in two groups, as the opening balances make them, meet there.)
+// Each line is kept as a fingerprint of its key alone (8 bytes), the draft being read again only
+// when two fingerprints meet, for the keys of those lines: the check holds no key of the draft.
 class LineNumbers {
  public:
+  // The keys read from the draft's records (Line), their fields where the records hold them;
+  // `only`, when given, the journal-months (month + journal) whose lines alone are looked at.
+  void Reading(Table& draft, const std::set<std::string>* only) {
+    draft_ = &draft;
+    only_ = only;
+    const std::pair<int, std::size_t> parts[] = {{L::BMOIS, 4}, {L::BJAL, 3},  {L::BPIECE, 6}, {L::BREC, 6},
+                                                 {L::BNUM, 4},  {L::BCG, 8},   {L::BNUMA, 4}};
+    for (std::size_t i = 0; i < std::size(parts); ++i) {
+      Part& p = parts_[i];
+      p.field = parts[i].first;
+      p.width = parts[i].second;
+      p.raw = p.field >= 1 && p.field <= draft.FieldCount() && draft.FieldType(p.field) == 'C';
+      if (p.raw) {
+        p.at = draft.Layout(p.field).offset;
+        p.stored = static_cast<std::size_t>(std::max<int>(0, draft.Layout(p.field).width));
+      }
+    }
+    if (only == nullptr) prints_.reserve(draft.RecCount());
+  }
+  // A live line of the draft, of kind `kind`: noted when its kind takes a number ("Z", "W" or "Y").
+  void Line(char kind, const std::uint8_t* record) {
+    Key key;
+    if (Numbered(kind, record, key)) prints_.push_back(Fingerprint(key));
+  }
+  // The same from the lines' texts, read through a cursor.
   void General(const std::string& month, const std::string& journal, const std::string& piece,
                const std::string& group, const std::string& number, std::uint32_t recno) {
     Add({std::string(1, 'Z'), Fit(month, 4), Fit(journal, 3), Fit(piece, 6), Fit(group, 6), Fit(number, 4)}, recno);
@@ -377,14 +405,38 @@ class LineNumbers {
          Fit(subNumber, 4)},
         recno);
   }
-  void Faults(const std::function<void(const std::string&)>& fault) {
-    std::sort(lines_.begin(), lines_.end());
-    for (std::size_t i = 1; i < lines_.size(); ++i) {
-      if (lines_[i].key != lines_[i - 1].key) continue;
+  // The lines of one number named, in the order of their keys; false when the draft of Reading,
+  // read again for the lines whose fingerprints meet, could not be read.
+  bool Faults(const std::function<void(const std::string&)>& fault) {
+    std::sort(prints_.begin(), prints_.end());
+    std::vector<std::uint64_t> twice;
+    for (std::size_t i = 1; i < prints_.size(); ++i)
+      if (prints_[i] == prints_[i - 1] && (twice.empty() || twice.back() != prints_[i])) twice.push_back(prints_[i]);
+    prints_ = {};
+    if (twice.empty()) return true;
+    // The lines whose fingerprints meet, with their keys: the few that may share a number.
+    std::vector<Met> met;
+    auto take = [&](const Key& key, std::uint32_t recno) {
+      if (std::binary_search(twice.begin(), twice.end(), Fingerprint(key))) met.push_back({key, recno});
+    };
+    if (draft_ == nullptr) {
+      for (const auto& [recno, key] : keys_) take(key, recno);
+    } else {
+      const bool read = ScanRecords(*draft_, [&](std::uint32_t recno, const std::uint8_t* record) {
+        if (record[0] == '*') return;
+        const std::string kind = FieldTextOf(*draft_, L::BCLE, record);
+        Key key;
+        if (kind.size() == 1 && Numbered(kind[0], record, key)) take(key, recno);
+      });
+      if (!read) return false;
+    }
+    std::sort(met.begin(), met.end());
+    for (std::size_t i = 1; i < met.size(); ++i) {
+      if (met[i].key != met[i - 1].key) continue;
       std::size_t first = i - 1;
-      while (first > 0 && lines_[first - 1].key == lines_[i].key) --first;
-      const std::string k(lines_[i].key.data(), lines_[i].key.size());
-      const std::string recno = std::to_string(lines_[i].recno), firstRecno = std::to_string(lines_[first].recno);
+      while (first > 0 && met[first - 1].key == met[i].key) --first;
+      const std::string k(met[i].key.data(), met[i].key.size());
+      const std::string recno = std::to_string(met[i].recno), firstRecno = std::to_string(met[first].recno);
       const std::string month = k.substr(1, 4), journal = Trimmed(k.substr(5, 3)), piece = k.substr(8, 6);
       if (k[0] == 'Z')
         fault(FillPlaceholders(LoadStr(kFaultSameNumber),
@@ -395,31 +447,104 @@ class LineNumbers {
                                {"C50", recno, k.substr(26, 4), firstRecno, piece, k.substr(22, 4),
                                 TrimmedRight(k.substr(14, 8))}));
     }
+    return true;
   }
 
  private:
   using Key = std::array<char, 30>;
-  struct Numbered {
+  struct Met {
     Key key;
     std::uint32_t recno;
-    bool operator<(const Numbered& o) const { return key != o.key ? key < o.key : recno < o.recno; }
+    bool operator<(const Met& o) const { return key != o.key ? key < o.key : recno < o.recno; }
+  };
+  // A field of the key: its width there and, where it is a text field, its place in the record.
+  struct Part {
+    int field = 0;
+    std::size_t width = 0, at = 0, stored = 0;
+    bool raw = false;
   };
   static std::string Fit(const std::string& text, std::size_t width) {
     std::string t = text.substr(0, std::min(text.size(), width));
     t.resize(width, ' ');
     return t;
   }
+  static std::uint64_t Fingerprint(const Key& key) {
+    std::uint64_t h = 1469598103934665603ull;  // FNV-1a
+    for (char c : key) h = (h ^ static_cast<std::uint8_t>(c)) * 1099511628211ull;
+    return h;
+  }
+  // The key of a live line of kind `kind` in `key`: false for a kind that takes no number, or a line
+  // of a journal-month not looked at.
+  bool Numbered(char kind, const std::uint8_t* record, Key& key) {
+    if (kind != 'Z' && kind != 'W' && kind != 'Y') return false;
+    if (only_ != nullptr && !Wanted(record)) return false;
+    KeyOf(kind, record, key);
+    return true;
+  }
+  // Part `p` of `record` as FieldTextOf reads it, cut or blank-padded to its width, at `out`.
+  void Put(const Part& p, const std::uint8_t* record, char* out) const {
+    if (p.raw) {
+      std::size_t n = 0;
+      for (const std::size_t most = std::min(p.stored, p.width); n < most && record[p.at + n] != 0; ++n)
+        out[n] = static_cast<char>(record[p.at + n]);
+      std::memset(out + n, ' ', p.width - n);
+      return;
+    }
+    const std::string text = FieldTextOf(*draft_, p.field, record);
+    const std::size_t n = std::min(text.size(), p.width);
+    std::memcpy(out, text.data(), n);
+    std::memset(out + n, ' ', p.width - n);
+  }
+  void KeyOf(char kind, const std::uint8_t* record, Key& key) const {
+    key.fill(' ');
+    key[0] = kind;
+    char* at = key.data() + 1;
+    // Month, journal, piece; then group and number for a general line, account, number and
+    // sub-number for an analytic one.
+    static constexpr int kGeneral[] = {0, 1, 2, 3, 4}, kAnalytic[] = {0, 1, 2, 5, 4, 6};
+    if (kind == 'Z')
+      for (int i : kGeneral) at += (Put(parts_[i], record, at), parts_[i].width);
+    else
+      for (int i : kAnalytic) at += (Put(parts_[i], record, at), parts_[i].width);
+  }
+  // Whether the line's journal-month is one of only_ (the last answer kept for the next line).
+  bool Wanted(const std::uint8_t* record) {
+    // Lines of one journal-month mostly follow each other: the same stored bytes, the same answer.
+    const bool plain = parts_[0].raw && parts_[1].raw && parts_[0].stored == 4 && parts_[1].stored == 3;
+    if (plain && lastWanted_ >= 0 && std::memcmp(record + parts_[0].at, lastStored_, 4) == 0 &&
+        std::memcmp(record + parts_[1].at, lastStored_ + 4, 3) == 0)
+      return lastWanted_ == 1;
+    if (plain) {
+      std::memcpy(lastStored_, record + parts_[0].at, 4);
+      std::memcpy(lastStored_ + 4, record + parts_[1].at, 3);
+    }
+    char monthJournal[7];
+    Put(parts_[0], record, monthJournal);
+    Put(parts_[1], record, monthJournal + 4);
+    if (lastWanted_ < 0 || std::memcmp(monthJournal, lastMonth_, sizeof lastMonth_) != 0) {
+      std::memcpy(lastMonth_, monthJournal, sizeof lastMonth_);
+      lastWanted_ = only_->count(std::string(monthJournal, sizeof monthJournal)) != 0 ? 1 : 0;
+    }
+    return lastWanted_ == 1;
+  }
   void Add(std::initializer_list<std::string> parts, std::uint32_t recno) {
-    Numbered n{};
-    n.key.fill(' ');
+    Key key;
+    key.fill(' ');
     std::size_t at = 0;
     for (const std::string& p : parts)
       for (char c : p)
-        if (at < n.key.size()) n.key[at++] = c;
-    n.recno = recno;
-    lines_.push_back(n);
+        if (at < key.size()) key[at++] = c;
+    keys_.emplace(recno, key);
+    prints_.push_back(Fingerprint(key));
   }
-  std::vector<Numbered> lines_;
+  Table* draft_ = nullptr;
+  const std::set<std::string>* only_ = nullptr;
+  Part parts_[7];
+  char lastMonth_[7] = {};
+  std::uint8_t lastStored_[7] = {};  // the stored bytes of lastMonth_, when plain
+  int lastWanted_ = -1;
+  std::vector<std::uint64_t> prints_;            // the fingerprints of the keys, one a line
+  std::unordered_map<std::uint32_t, Key> keys_;  // the keys read through a cursor, by record number
 };
 
 bool IsAnalyticKind(char kind) { return kind >= 'V' && kind <= 'Y'; }
@@ -698,8 +823,9 @@ bool DossierInvariants::CheckFromBlocks() {
   Sums* monthSums = nullptr;  // the sums of lastMonthKey (the map's elements stay where they are)
   AnalyticParents parents;
   LineNumbers numbers;
-  std::string group, subNumber;
   Kept* const kept = kept_.get();
+  // Before a run, the line numbers are looked at in the journal-months it moves: those it writes.
+  numbers.Reading(c50, kept != nullptr ? &kept->months : nullptr);
   // The place of the line `record` of `lines` (the draft or the closed file), among the analytic parents.
   auto placeOf = [&](Table& lines, bool closed, const std::uint8_t* record) {
     auto field = [closed](int draftField) { return closed ? L::ClosedFieldOf(draftField) : draftField; };
@@ -730,18 +856,8 @@ bool DossierInvariants::CheckFromBlocks() {
       }
       const char kind = kindOf.OnlyLetter(record);
       if (IsAnalyticKind(kind)) parents.Analytic(placeOf(lines, closed, record), recno, FieldTextOf(lines, fSplit, record));
-      // The draft's lines by their number (month, journal, piece and number read for an analytic one).
-      if (!closed && (kind == 'W' || kind == 'Y')) {
-        FieldTextOf(lines, L::BNUMA, record, subNumber);
-        numbers.Analytic(kind, month, journal, piece, FieldTextOf(lines, fSplit, record), number, subNumber, recno);
-      } else if (!closed && kind == 'Z') {
-        FieldTextOf(lines, L::BMOIS, record, month);
-        FieldTextOf(lines, L::BJAL, record, journal);
-        FieldTextOf(lines, L::BPIECE, record, piece);
-        FieldTextOf(lines, L::BREC, record, group);
-        FieldTextOf(lines, L::BNUM, record, number);
-        numbers.General(month, journal, piece, group, number, recno);
-      }
+      // The draft's lines by their number.
+      if (!closed) numbers.Line(kind, record);
       const char sense = senseOf.Letter(record);
       bool readable = true;
       const long long francs = FieldCentsOf(lines, fFrancs, record, &readable);
@@ -843,7 +959,7 @@ bool DossierInvariants::CheckFromBlocks() {
   sortRecords = static_cast<long>(r);
   SortCounts(sortsOf, [this](const std::string& f) { Fault(f); });
   parents.Faults([this](const std::string& f) { Fault(f); });
-  numbers.Faults([this](const std::string& f) { Fault(f); });
+  if (!numbers.Faults([this](const std::string& f) { Fault(f); })) return false;
   std::map<std::string, Sums> orderedMonths(months.begin(), months.end());
   const std::map<std::string, Sums> orderedAccounts(accounts.begin(), accounts.end());
   std::map<std::string, Sums> orderedSections(sections.begin(), sections.end());

@@ -49,7 +49,9 @@ class DossierInvariants {
   // journal-months (month and journal, as the validation names them) to the end of the closed
   // file and writes nothing else of the lines (the draft packed, the sort file made again from
   // the lines, the journal-months' headers moved): CheckKeeping is Check made before the run,
-  // keeping what the lines add up to and what those journal-months' lines hold; CheckMoved,
+  // keeping what the lines add up to and what those journal-months' lines hold, but that it looks
+  // for two live lines of one number only among the lines the run moves (the others stay as they
+  // are, and the next whole check names them); CheckMoved,
   // after it, reads what the run wrote (the lines moved, every sort record, every total) and
   // takes the lines it did not move from what CheckKeeping read of them. Anything found there,
   // or not read, or a check before that was not whole, and CheckMoved checks the whole books as

@@ -47,13 +47,27 @@ long long TwinCents(Table& table, int kind, const std::uint8_t* record) {
   return read ? cents : 0;
 }
 
+// Whether a line's other amount, stored as `text`, reads as above zero.
+bool TwinAbove(std::string_view text) {
+  bool read = true;
+  const long long cents = CentsOfText(text, &read);
+  return read && cents > 0;
+}
+
+// Whether a line's amount of kind `kind` (LineAmountKind) in `record` holds (LineAmountHolds): its
+// twin read only for an amount below zero, the only one it decides.
+bool LineCentsHold(Table& table, int kind, long long cents, const std::uint8_t* record) {
+  const long long largest = LargestLineCents(kind == 2);
+  return cents >= 0 ? cents <= largest : -cents <= largest && TwinCents(table, kind, record) > 0;
+}
+
 // The cents of a field's stored text in `record` as its reader reads them: a line's amount that
 // the program does not make does not read.
 long long FieldCents(Table& table, int field, std::string_view text, const std::uint8_t* record, bool* readable) {
   bool read = true;
   long long cents = CentsOfText(text, &read);
   if (const int kind = LineAmountKind(table, field);
-      read && kind != 0 && !LineAmountHolds(cents, TwinCents(table, kind, record), kind == 2)) {
+      read && kind != 0 && !LineCentsHold(table, kind, cents, record)) {
     read = false;
     cents = 0;
   }
@@ -80,27 +94,31 @@ void tablelayer::FindLineAmounts(Table& table) {
 }
 
 bool LineAmountHolds(long long cents, long long twin, bool euros) {
-  // Below zero only in a line of opening balances on opposite sides, the twin above zero.
-  if (cents < 0) {
-    if (twin <= 0) return false;
-    cents = -cents;
-  }
-  return cents <= LargestLineCents(euros);
+  return cents >= 0 ? cents <= LargestLineCents(euros) : twin > 0 && -cents <= LargestLineCents(euros);
 }
 
 long long LargestLineCents(bool euros) {
   if (!euros) return kLargestStoredCents;
-  // The euros whose francs the franc field still holds, at the open dossier's parity: read again
-  // only when the parity's stored text changes.
-  static std::string parityText;
-  static long long largest = kLargestStoredCents;
-  const std::string_view now =
-      std::string_view(TheDossierRecord.Text()).substr(DossierRecord::kParityPos - 1, DossierRecord::kParityWidth);
-  if (now != parityText) {
-    parityText.assign(now);
-    largest = LargestAmountTaken(true, TheDossierRecord.Parity());
+  return LineBoundsOf(TheDossierRecord).euros;
+}
+
+LineBounds LineBoundsOf(const DossierRecord& record) {
+  // The euros whose francs the franc field still holds, at the record's parity: worked out again
+  // only when the parity's stored text changes. Each thread keeps its own (the balances read their
+  // lines on several), so that none writes what another reads.
+  struct Decided {
+    bool made = false;
+    char parity[DossierRecord::kParityWidth] = {};
+    long long euros = kLargestStoredCents;
+  };
+  thread_local Decided decided;
+  const char* now = record.Text().data() + (DossierRecord::kParityPos - 1);
+  if (!decided.made || std::memcmp(now, decided.parity, sizeof decided.parity) != 0) {
+    std::memcpy(decided.parity, now, sizeof decided.parity);
+    decided.euros = LargestAmountTaken(true, record.Parity());
+    decided.made = true;
   }
-  return largest;
+  return {kLargestStoredCents, decided.euros};
 }
 
 std::string LargestLineText() {
@@ -110,10 +128,14 @@ std::string LargestLineText() {
 }
 
 long long LineAmountCents(std::string_view text, std::string_view twinText, bool euros, bool* readable) {
-  bool read = true, twinRead = true;
+  return LineAmountCents(text, twinText, LargestLineCents(euros), readable);
+}
+
+long long LineAmountCents(std::string_view text, std::string_view twinText, long long largest, bool* readable) {
+  bool read = true;
   long long cents = CentsOfText(text, &read);
-  const long long twin = CentsOfText(twinText, &twinRead);
-  if (read && !LineAmountHolds(cents, twinRead ? twin : 0, euros)) {
+  // The twin decides only an amount below zero: read only then.
+  if (read && (cents >= 0 ? cents > largest : -cents > largest || !TwinAbove(twinText))) {
     read = false;
     cents = 0;
   }
@@ -130,7 +152,8 @@ bool StoredAmountReads(Table& table, int field, const std::uint8_t* record) {
   const int kind = LineAmountKind(table, field);
   if (kind == 0) return true;
   bool read = true;
-  return LineAmountHolds(CentsOfText(text, &read), TwinCents(table, kind, record), kind == 2) && read;
+  const long long cents = CentsOfText(text, &read);
+  return read && LineCentsHold(table, kind, cents, record);
 }
 
 void FieldTextOf(Table& table, int field, const std::uint8_t* record, std::string& out) {

@@ -7,6 +7,7 @@
 #include <string>
 #include <string_view>
 
+class DossierRecord;
 class Table;
 
 // The text GetField gives of a character or number field: a character field up to a first zero
@@ -42,6 +43,13 @@ bool LineAmountHolds(long long cents, long long twin, bool euros);
 // field holds (99 999 999 999,99), the euros up to those whose francs it still holds at the open
 // dossier's parity (15 244 901 723,74 at 6,55957), as the entry takes them (LargestAmountTaken).
 long long LargestLineCents(bool euros);
+// The largest amounts a line takes at the parity of `record` (LargestLineCents is those of the open
+// dossier's), for a walk that reads many lines to decide once, before it starts.
+struct LineBounds {
+  long long francs, euros;
+  long long Of(bool inEuros) const { return inEuros ? euros : francs; }
+};
+LineBounds LineBoundsOf(const DossierRecord& record);
 // The sentence's part that names it: "15 244 901 723,74 € (99 999 999 999,99 F)", or the one
 // figure when no parity is known.
 std::string LargestLineText();
@@ -50,6 +58,8 @@ std::string LargestLineText();
 // LineAmountHolds refuses. For the walks that read a line's fields as texts (ReadStoredFields, a
 // record's bytes).
 long long LineAmountCents(std::string_view text, std::string_view twinText, bool euros, bool* readable = nullptr);
+// The same up to `largest` (LineBounds::Of) rather than the open dossier's largest.
+long long LineAmountCents(std::string_view text, std::string_view twinText, long long largest, bool* readable);
 // True when the stored text of number field `field` of `record` (a record of `table`) reads as the
 // field's amount: ReadableNumberText, and, for a line's amount, LineAmountHolds. What the watch of
 // unread amounts notes.

@@ -9,7 +9,9 @@
 
 namespace {
 
-char g_valText[21];
+// Val's work text: one a thread, Val being read on several (a dossier's parity, on the balances'
+// threads).
+thread_local char g_valText[21];
 
 // FormatNumber into a caller's buffer (at least 22 bytes). Formatting does
 // not depend on the process locale: the decimal mark is always a point.

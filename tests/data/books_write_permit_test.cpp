@@ -2,6 +2,7 @@
 // running totals (C10 journal-month headers, C20, C30) made while no change of lines or run lives
 // is refused by the table layer, naming the file, and nothing is written; the same write under a
 // permit goes through; a master-data field is never refused; the test kit's hook stops a test at once.
+#include <filesystem>
 #include <functional>
 #include <string>
 #include <vector>
@@ -305,6 +306,29 @@ TEST_F(BooksWritePermitTest, PermitsNestAndNameWhatLives) {
   EXPECT_EQ(refusals.seen().size(), 1u);
   ASSERT_TRUE(TableC50->GoTo(1));
   EXPECT_EQ(std::string(RTrim(TableC50->GetField(12))), "Dans l'ajout");
+}
+
+// A folder's key is worked out once for the dossier set, not for each permit: a link of its path
+// changed since is followed once another dossier is set (SetDossier). A folder that does not exist
+// yet is not kept: made a link since, it is followed at once.
+TEST_F(BooksWritePermitTest, AFoldersKeyIsKeptForTheDossierAndWorkedOutAgainForTheNext) {
+  namespace fs = std::filesystem;
+  const std::string a = Dir() + "/a", b = Dir() + "/b", link = Dir() + "/lien", later = Dir() + "/plus-tard";
+  fs::create_directories(a);
+  fs::create_directories(b);
+  fs::create_directory_symlink(a, link);
+  const std::string folder = DossierFolder, code = DossierCode;
+  SetDossier(link + "/", "TST");
+  EXPECT_EQ(BooksFolderKey(link + "/"), fs::canonical(a).generic_string());
+  EXPECT_EQ(BooksFolderKey(later), fs::absolute(later).lexically_normal().generic_string());
+  fs::remove(link);
+  fs::create_directory_symlink(b, link);
+  fs::create_directory_symlink(b, later);
+  EXPECT_EQ(BooksFolderKey(link + "/"), fs::canonical(a).generic_string());
+  EXPECT_EQ(BooksFolderKey(later), fs::canonical(b).generic_string());
+  SetDossier(link + "/", "TST");
+  EXPECT_EQ(BooksFolderKey(link + "/"), fs::canonical(b).generic_string());
+  SetDossier(folder, code);
 }
 
 // The kit's hook, installed in every test program, stops a test that writes the books outside a

@@ -51,7 +51,7 @@ class InvariantsTest : public CoreTest {
   }
   // The second live line of kind `kind` of a group (a general line) or of a split (an analytic line)
   // given the number (`field`, and its sort record's `sortField`) of the first.
-  void SameNumber(char kind, int field, int sortField) {
+  void SameNumber(char kind, int field, int sortField, std::uint32_t* firstRecord = nullptr) {
     std::map<std::string, std::uint32_t> first;
     for (std::uint32_t r = 1; r <= c50.RecCount(); ++r) {
       if (!c50.GoTo(r) || c50.IsDeleted() || c50.GetField(L::BCLE)[0] != kind) continue;
@@ -60,6 +60,7 @@ class InvariantsTest : public CoreTest {
                            : std::string(c50.GetField(L::BCG)) + c50.GetField(L::BNUM) + c50.GetField(L::BCLE);
       const auto [at, added] = first.emplace(group, r);
       if (added) continue;
+      if (firstRecord != nullptr) *firstRecord = at->second;
       ASSERT_TRUE(c50.GoTo(at->second));
       const std::string number = c50.GetField(field);
       ASSERT_TRUE(c50.GoTo(r));
@@ -210,6 +211,51 @@ TEST_F(InvariantsTest, EveryDamageIsToldByTheCheckAndByTheOracle) {
     for (const std::string& fault : check.ApartFaults())
       EXPECT_EQ(fault.find("Compte "), std::string::npos) << fault;
     EXPECT_EQ(check.TotalsAdvice().empty(), check.TotalsFaults().empty());
+  }
+}
+
+// Two live lines of one number are named, the second against the first, by the whole check and by
+// the check before a validation of their journal-month, which reads the lines' keys straight from
+// the draft's blocks; once the first is cancelled (with its sort record), no line is named so.
+TEST_F(InvariantsTest, TwoLiveLinesOfOneNumberAreNamedBeforeAValidationOfTheirMonth) {
+  for (const char kind : {'Z', 'W'}) {
+    SCOPED_TRACE(kind);
+    Fresh(std::string("numero-") + kind);
+    std::uint32_t first = 0;
+    {
+      const test_support::SetUpPermit permit("livres abimes");
+      if (kind == 'Z') SameNumber('Z', L::BNUM, T::TNUM, &first);
+      else SameNumber('W', L::BNUMA, T::TNUMA, &first);
+    }
+    ASSERT_NE(first, 0u);
+    const std::uint32_t second = c50.RecNo();
+    const std::string month = std::string(c50.GetField(L::BMOIS)) + c50.GetField(L::BJAL);
+    UnlockRecord(c50);
+    UnlockRecord(c60);
+    const std::string named = "C50 ligne " + std::to_string(second) + ": ligne " +
+                              (kind == 'Z' ? "active" : "analytique active") + " du num\xE9ro";
+    const std::string against = "comme la ligne " + std::to_string(first) + " ";
+    DossierInvariants whole, before;
+    EXPECT_FALSE(whole.Check());
+    EXPECT_FALSE(before.CheckKeeping({month}));
+    for (const DossierInvariants* check : {&whole, &before}) {
+      EXPECT_TRUE(check->Apart());
+      const std::string report = check->Report();
+      EXPECT_NE(report.find(named), std::string::npos) << report;
+      EXPECT_NE(report.find(against), std::string::npos) << report;
+    }
+    {
+      const test_support::SetUpPermit permit("livres abimes");
+      ASSERT_TRUE(c50.GoTo(first));
+      ASSERT_TRUE(c50.DeleteRecord(nullptr, 0));
+      ASSERT_TRUE(T::Find(c60, T::kDraft, first));
+      ASSERT_TRUE(c60.DeleteRecord(nullptr, 0));
+    }
+    UnlockRecord(c50);
+    UnlockRecord(c60);
+    DossierInvariants cancelled;
+    cancelled.Check();
+    EXPECT_EQ(cancelled.Report().find(" du num\xE9ro "), std::string::npos) << cancelled.Report();
   }
 }
 

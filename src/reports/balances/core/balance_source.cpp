@@ -15,6 +15,7 @@
 #include "data/table.h"
 #include "data/table_scan.h"
 #include "resources/string_table.h"
+#include "runtime/dossier_record.h"
 #include "runtime/text.h"
 
 namespace balances {
@@ -36,9 +37,9 @@ bool OpenRead(Table& t, const std::string& path, const char* title, std::string*
 }
 
 // What the balances read of a line, its fields 0-6 in `v` being its class, month, journal, due
-// date, sense, francs and euros. False when an amount does not read as a line's (LineAmountCents,
-// counted as 0).
-bool ReadLineFigures(const StoredFields& v, const std::uint8_t* record, LineFigures& l) {
+// date, sense, francs and euros. False when an amount does not read as a line's (LineAmountCents up
+// to `bounds`, decided once before the walk; counted as 0).
+bool ReadLineFigures(const StoredFields& v, const std::uint8_t* record, const LineBounds& bounds, LineFigures& l) {
   l.present = true;
   const std::string_view cls = v.In(record, 0), sense = v.In(record, 4);
   l.cls = cls.empty() ? ' ' : cls[0];
@@ -47,14 +48,14 @@ bool ReadLineFigures(const StoredFields& v, const std::uint8_t* record, LineFigu
   l.due.Set(v.In(record, 3));
   l.sense = sense.empty() ? ' ' : sense[0];
   bool readable = true;
-  l.cents[0] = LineAmountCents(v.In(record, 5), v.In(record, 6), false, &readable);
-  l.cents[1] = LineAmountCents(v.In(record, 6), v.In(record, 5), true, &readable);
+  l.cents[0] = LineAmountCents(v.In(record, 5), v.In(record, 6), bounds.francs, &readable);
+  l.cents[1] = LineAmountCents(v.In(record, 6), v.In(record, 5), bounds.euros, &readable);
   return readable;
 }
 
 // A line with its texts, its fields in `v` as LoadLines lists them.
-bool ReadEntryLine(const StoredFields& v, const std::uint8_t* record, EntryLine& l) {
-  const bool readable = ReadLineFigures(v, record, l);
+bool ReadEntryLine(const StoredFields& v, const std::uint8_t* record, const LineBounds& bounds, EntryLine& l) {
+  const bool readable = ReadLineFigures(v, record, bounds, l);
   l.deleted = record[0] == '*';
   l.account.Set(v.In(record, 7));
   l.day.Set(v.In(record, 8));
@@ -79,14 +80,14 @@ constexpr std::array<int, 15> kClosedLineFields = {
 // euros, account, day, piece, label code, label, euro letter, line number and validation date
 // (0: absent). The vector's index is the record number - 1.
 // A live line whose amount does not read goes to `unreadable` (`file` "B" or "C").
-bool LoadLines(Table& t, const std::array<int, 15>& f, std::vector<EntryLine>& out, char file,
-               std::vector<UnreadableAmountLine>& unreadable) {
+bool LoadLines(Table& t, const std::array<int, 15>& f, const LineBounds& bounds, std::vector<EntryLine>& out,
+               char file, std::vector<UnreadableAmountLine>& unreadable) {
   out.clear();
   out.reserve(t.RecCount());
   const StoredFields v(t, std::vector<int>(f.begin(), f.end()));
   return ScanRecords(t, [&](std::uint32_t recno, const std::uint8_t* record) {
     EntryLine& l = out.emplace_back();
-    if (!ReadEntryLine(v, record, l) && !l.deleted)
+    if (!ReadEntryLine(v, record, bounds, l) && !l.deleted)
       unreadable.push_back({file, recno, std::string(l.piece.View()), std::string(l.account.View())});
   });
 }
@@ -106,13 +107,13 @@ std::vector<std::uint32_t> CodeDatePlaces(std::size_t n, CodeOf codeOf, DateOf d
 // no record leads to it. `f` lists the field numbers of class, month, journal, due date, sense,
 // francs and euros, `names` those of the account and the piece that name a line whose amount
 // does not read (it goes to `unreadable`, `file` "B" or "C").
-bool ReadFigures(Table& t, const std::array<int, 7>& f, const std::array<int, 2>& names,
+bool ReadFigures(Table& t, const std::array<int, 7>& f, const std::array<int, 2>& names, const LineBounds& bounds,
                  const LargeVector<std::uint32_t>& slot, LargeVector<LineFigures>& out, char file,
                  std::vector<UnreadableAmountLine>& unreadable) {
   const StoredFields v(t, std::vector<int>(f.begin(), f.end()));
   const StoredFields n(t, std::vector<int>(names.begin(), names.end()));
   return ScanRecords(t, [&](std::uint32_t recno, const std::uint8_t* record) {
-    if (recno <= slot.size() && slot[recno - 1] != kNoRecord && !ReadLineFigures(v, record, out.emplace_back()))
+    if (recno <= slot.size() && slot[recno - 1] != kNoRecord && !ReadLineFigures(v, record, bounds, out.emplace_back()))
       unreadable.push_back({file, recno, std::string(n.In(record, 1)), std::string(n.In(record, 0))});
   });
 }
@@ -254,12 +255,15 @@ bool BalanceSource::Load(const std::string& c60Path, const std::string& c50Path,
   if (texts) {
     // The three tables are read side by side, each on its own thread through its own cursor
     // (opened and closed here, on the calling thread, which waits for the two others).
-    Beside closedReader([&] { closedRead = LoadLines(c40, kClosedLineFields, closed_, LigneTri::kClosed, unreadable_); });
+    // The largest amounts decided here, once: the threads only read them.
+    const LineBounds bounds = LineBoundsOf(TheDossierRecord);
+    Beside closedReader(
+        [&] { closedRead = LoadLines(c40, kClosedLineFields, bounds, closed_, LigneTri::kClosed, unreadable_); });
     Beside draftReader([&] {
       draftRead = LoadLines(c50, {LE::BCLE, LE::BMOIS, LE::BJAL, LE::BECHEANCE, LE::BSENS, LE::BMONTANTF,
                                   LE::BMONTANTE, LE::BCODE, LE::BJOUR, LE::BPIECE, LE::BCLIB, LE::BLIB, LE::BLETE,
                                   LE::BNUM, 0},
-                            draft_, LigneTri::kDraft, draftUnreadable);
+                            bounds, draft_, LigneTri::kDraft, draftUnreadable);
     });
     sortRead = LoadSortRecords(c60, nullptr);
     closedReader.Wait();
@@ -309,12 +313,14 @@ void BalanceSource::LoadLean(Table& c60, Table& c50, Table& c40, bool analytic, 
   closedFigures_.reserve(number(closedSlot));
   using LE = LigneEcriture;
   {
+    // The largest amounts decided here, once: the threads only read them.
+    const LineBounds bounds = LineBoundsOf(TheDossierRecord);
     Beside draftReader([&] {
       draftRead = ReadFigures(c50, {LE::BCLE, LE::BMOIS, LE::BJAL, LE::BECHEANCE, LE::BSENS, LE::BMONTANTF, LE::BMONTANTE},
-                              {LE::BCODE, LE::BPIECE}, draftSlot, draftFigures_, LigneTri::kDraft, draftUnreadable);
+                              {LE::BCODE, LE::BPIECE}, bounds, draftSlot, draftFigures_, LigneTri::kDraft, draftUnreadable);
     });
     closedRead = ReadFigures(c40, {LE::DCLE, LE::DMOIS, LE::DJAL, LE::DECHEANCE, LE::DSENS, LE::DMONTANTF, LE::DMONTANTE},
-                             {LE::DCODE, LE::DPIECE}, closedSlot, closedFigures_, LigneTri::kClosed, unreadable_);
+                             {LE::DCODE, LE::DPIECE}, bounds, closedSlot, closedFigures_, LigneTri::kClosed, unreadable_);
     draftReader.Wait();
   }
   // The figures a record leads to; kNoLine when none.
@@ -663,11 +669,12 @@ bool ReadClosedGeneralLines(const std::string& c60Path, const std::string& c50Pa
   const StoredFields lines(c40, fields);
   auto more = again.begin();
   EntryLine line;
+  const LineBounds bounds = LineBoundsOf(TheDossierRecord);
   const bool closedRead = ScanRecords(c40, [&](std::uint32_t recno, const std::uint8_t* record) {
     if (recno > closedCount || led[recno - 1] == 0) return;
     unsigned records = 1;
     for (; more != again.end() && *more == recno; ++more) ++records;
-    if (!ReadEntryLine(lines, record, line) && walk.unreadable) {
+    if (!ReadEntryLine(lines, record, bounds, line) && walk.unreadable) {
       walk.unreadable(line, recno);
       return;
     }
