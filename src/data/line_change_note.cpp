@@ -7,6 +7,7 @@
 #include "data/account_totals.h"
 #include "data/dossier_files.h"
 #include "data/error_report.h"
+#include "data/table.h"
 #include "platform/system/files.h"
 #include "platform/system/process.h"
 #include "platform/system/clock.h"
@@ -232,6 +233,16 @@ void LineChangeNote::SortLetter(std::uint32_t recno, int currency, const std::st
 
 void LineChangeNote::Mark(std::uint32_t recno, const std::string& before, const std::string& after) {
   Add(Joined('K', {std::to_string(recno), NoteLetter(before), NoteLetter(after)}));
+}
+
+void LineChangeNote::Before(Table& lines, std::uint32_t recno) {
+  if (lines.GoTo(static_cast<long>(recno))) Add(Joined('B', {std::to_string(recno), Hex(NoteRecordFields(lines))}));
+}
+
+std::string NoteRecordFields(const Table& table) {
+  const std::size_t length = std::min(table.RecordLength(), table.recordBuffer.size());
+  if (length < 1) return std::string();
+  return std::string(table.recordBuffer.begin() + 1, table.recordBuffer.begin() + static_cast<std::ptrdiff_t>(length));
 }
 
 std::string NoteLetter(const std::string& letter) {

@@ -31,6 +31,7 @@
 #include <unordered_set>
 #include <vector>
 
+class Table;
 class TotalsMoves;
 
 // The changes a note names, each as the user knows it in the opening's message.
@@ -111,6 +112,12 @@ class LineChangeNote {
   // every sort record the change names its mark after once one of them holds it, its mark before
   // otherwise.
   void Mark(std::uint32_t recno, const std::string& before, const std::string& after);
+  // Draft record `recno` of `lines` as it stands before the change, every field but its cancel mark,
+  // named before a change that only marks it (Cancelled, Follows): the opening gives it the change's
+  // mark only while it holds those fields, and leaves a record written since (by another station) as
+  // it stands, named. A record that cannot be read is not noted (a note of an older program notes
+  // none: its records are marked whatever they hold).
+  void Before(Table& lines, std::uint32_t recno);
 
   // Written (again, when the change adds to what it touches) before the change's next write. False
   // when it could not be: the change writes nothing; the refusal is noted in the refusal watches
@@ -150,7 +157,8 @@ struct LineChangeNoteText {
   std::string station, started;
   struct Item {
     char what = 0;  // 'L' Line, 'F' Follows, 'M' Moved, 'J' its day before, 'D' Cancelled, 'P' Appended, 'T' SortRecordsFrom,
-                    // 'R' Rewritten (its texts as NoteFieldText reads them), 'E' Letter, 'G' SortLetter, 'K' Mark, 'A' 'H' 'S' a total
+                    // 'R' Rewritten (its texts as NoteFieldText reads them), 'E' Letter, 'G' SortLetter, 'K' Mark, 'B' Before,
+                    // 'A' 'H' 'S' a total
     std::vector<std::string> fields;
   };
   std::vector<Item> items;
@@ -160,6 +168,8 @@ LineChangeNoteText ReadLineChangeNote(const std::string& text);
 
 // A text a note keeps of a field (Rewritten), as it was given; "" for one that does not read.
 std::string NoteFieldText(const std::string& stored);
+// The fields of the current record of `table` as a note keeps them (Before): its bytes past the cancel mark.
+std::string NoteRecordFields(const Table& table);
 
 // The note files of the dossier `code` in `folder`, by name (any process's, held or not). *error gets
 // the errno of a folder that could not be read (0 when it was).

@@ -147,6 +147,9 @@ struct Plan {
     std::string before, after;
   };
   std::vector<Mark> marks;
+  // The fields of draft records the change only marks, as they stood before it (a note of an older
+  // program keeps none).
+  std::map<std::uint32_t, std::string> before;
 };
 
 Plan PlanOf(const LineChangeNoteText& note) {
@@ -183,6 +186,8 @@ Plan PlanOf(const LineChangeNoteText& note) {
     } else if (item.what == 'R' && f.size() == 4) {
       p.rewrites[Number(f[0])].push_back({std::atoi(f[1].c_str()), NoteFieldText(f[2]), NoteFieldText(f[3])});
       p.lines.insert(Number(f[0]));
+    } else if (item.what == 'B' && f.size() == 2) {
+      p.before[Number(f[0])] = NoteFieldText(f[1]);
     } else if (item.what == 'T' && f.size() == 1) {
       p.sortFrom = Number(f[0]);
     } else if (item.what == 'P' && f.size() == 5) {
@@ -224,6 +229,7 @@ class Finish {
 
   // The lines put in order; "" when done, else why not. *undone: the change was taken back.
   std::string Lines(Plan& plan, bool* undone, bool* finished) {
+    before_ = &plan.before;
     std::map<std::size_t, std::vector<std::uint32_t>> appended;
     for (std::size_t i = 0; i < plan.pieces.size(); ++i) {
       appended[i] = AppendedRecords(c50_, plan.pieces[i]);
@@ -517,9 +523,16 @@ class Finish {
     return WriteRecordFields(c50_, {{L::BMOIS, month}, {L::BJAL, m.to.substr(4, 3)}, {L::BJOUR, left ? FittedDay(month, holds) : m.day}});
   }
 
-  // Line `recno` given the cancel mark, or relieved of it.
+  // Line `recno` given the cancel mark, or relieved of it. A record the note keeps as it stood
+  // before the change is marked only while it holds those fields: one written since by another
+  // station is left as it stands, and named.
   bool Mark(std::uint32_t recno, bool cancel) {
     if (!c50_.GoTo(static_cast<long>(recno)) || c50_.IsDeleted() == cancel) return true;
+    const auto stood = before_ != nullptr ? before_->find(recno) : std::map<std::uint32_t, std::string>::const_iterator();
+    if (before_ != nullptr && stood != before_->end() && NoteRecordFields(c50_) != stood->second) {
+      Name(kNameDraftLine, recno);
+      return true;
+    }
     wrote_ = true;
     return cancel ? c50_.DeleteRecord(nullptr, 0) : c50_.RecallRecord(nullptr, 0);
   }
@@ -634,6 +647,7 @@ class Finish {
   Table& c60_;
   Table c40_;  // opened for the letters of closed lines only
   Locks locks_;
+  const std::map<std::uint32_t, std::string>* before_ = nullptr;  // the plan's records before the change
   RefusalWatch watch_{RefusalWatch::EngineBoxes::kHeld};
   bool wrote_ = false;
   std::vector<std::string> left_;

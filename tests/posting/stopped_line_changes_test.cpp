@@ -545,6 +545,54 @@ TEST_F(StoppedLineChangeTest, ADayWrittenSinceOnAnotherStationIsKeptWhenAPieceMo
   fs::remove_all(Dir() + "/kept");
 }
 
+// How the opening names a draft line it left as it stands.
+std::string DraftLineNamed(std::uint32_t recno) { return "ligne n\xB0 " + std::to_string(recno) + " du brouillard"; }
+
+// An empty new line given up, stopped once its note is written, then filled and saved on another
+// station (60640000, 100,00 EUR debit): the next opening leaves that station's line as it wrote it,
+// names it, and the books agree.
+TEST_F(StoppedLineChangeTest, ABlankLineFilledSinceOnAnotherStationIsLeftAsItStandsAndNamed) {
+  std::pair<std::string, std::string> piece;
+  std::string target;
+  ASSERT_NO_FATAL_FAILURE(PieceAndTarget(&piece, &target));
+  const NewLineResult fresh = CreatePieceLine(c50, c60, LinePrefix(piece.first), piece.second, '1', 'O');
+  ASSERT_EQ(fresh.outcome, NewLineOutcome::Created);
+  CloseLineChangeNote();
+  Keep();
+  // Killed at its first write after its note: the first kill that leaves a note at work.
+  bool noted = false;
+  for (long k = 1; k <= 8 && !noted; ++k) {
+    CloseTables();
+    ASSERT_EQ(test_support::RunKilledAtWrite(
+                  k, [&] { return Run([&](Table& d, Table& s) { return RemoveEmptyNewLine(d, s, fresh.key); }); }),
+              kKilled);
+    OpenTables();
+    std::string text;
+    noted = Notes().size() == 1 && platform::ReadWholeFile(DossierFolder + Notes()[0], text) &&
+            ReadLineChangeNote(text).atWork;
+    if (!noted) PutBack();
+  }
+  ASSERT_TRUE(noted) << "the change left no note";
+  ASSERT_TRUE(c50.GoTo(fresh.recno) && !c50.IsDeleted()) << "the change wrote past its note";
+  SaveRequest save = Onto(fresh.recno, "60640000", [](double&, double&) {});
+  save.values.sense = 'D';
+  save.values.euros = true;
+  save.values.amounts = LineAmounts{};
+  save.values.amounts.debitE = 100;
+  ASSERT_EQ(SaveLineRecord(c50, c60, save).outcome, SaveOutcome::Saved);
+  CloseLineChangeNote();
+  const StoppedLineChanges finished = FinishStoppedLineChanges();
+  EXPECT_TRUE(finished.done) << finished.said;
+  ASSERT_TRUE(c50.GoTo(fresh.recno));
+  EXPECT_FALSE(c50.IsDeleted()) << "the other station's line was cancelled";
+  EXPECT_EQ(std::string(c50.GetField(L::BCODE)), "60640000");
+  EXPECT_NE(finished.said.find(DraftLineNamed(fresh.recno)), std::string::npos) << finished.said;
+  EXPECT_TRUE(Notes().empty());
+  ExpectInvariants("a blank line filled since on another station");
+  PutBack();
+  fs::remove_all(Dir() + "/kept");
+}
+
 TEST_F(StoppedLineChangeTest, ANewPieceAndASplitsOwnWritesKilledAtAnyWriteStandWholeOrNotAtAll) {
   const std::string prefix = L::Key(c50).substr(0, L::kJournalMonthKeyLength);
   ASSERT_NO_FATAL_FAILURE(EachWriteKilled("a new piece", kPieceCreatedName, [&](Table& d, Table& s) {
