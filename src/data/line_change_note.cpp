@@ -239,6 +239,25 @@ void LineChangeNote::Before(Table& lines, std::uint32_t recno) {
   if (lines.GoTo(static_cast<long>(recno))) Add(Joined('B', {std::to_string(recno), Hex(NoteRecordFields(lines))}));
 }
 
+void LineChangeNote::Given(const std::string& account, int currency, const std::string& letter) {
+  Add(Joined('W', {PadRight(account, 8).substr(0, 8), std::to_string(currency), NoteLetter(letter)}));
+}
+
+std::vector<std::string> LettersNoted(const std::string& account, int currency) {
+  std::vector<std::string> letters;
+  const std::string wanted = PadRight(account, 8).substr(0, 8);
+  for (const std::string& name : LineChangeNoteFiles(DossierFolder, DossierCode)) {
+    std::string text;
+    if (!platform::ReadWholeFile(DossierFolder + name, text)) continue;
+    const LineChangeNoteText note = ReadLineChangeNote(text);
+    for (const LineChangeNoteText::Item& item : note.items)
+      if (item.what == 'W' && item.fields.size() == 3 && item.fields[0] == wanted &&
+          item.fields[1] == std::to_string(currency))
+        letters.push_back(LetterOfNote(item.fields[2]));
+  }
+  return letters;
+}
+
 std::string NoteRecordFields(const Table& table) {
   const std::size_t length = std::min(table.RecordLength(), table.recordBuffer.size());
   if (length < 1) return std::string();

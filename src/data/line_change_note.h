@@ -118,6 +118,11 @@ class LineChangeNote {
   // it stands, named. A record that cannot be read is not noted (a note of an older program notes
   // none: its records are marked whatever they hold).
   void Before(Table& lines, std::uint32_t recno);
+  // Letter `letter` of currency `currency` given on account `account` (its 8 characters) by this
+  // change: named before its first write, it is the change's own from then on. Every station reads it
+  // before giving the account's next letter (LettersNoted), and the opening takes a line holding it
+  // for this change's work only while no line of the account that the change does not name holds it.
+  void Given(const std::string& account, int currency, const std::string& letter);
 
   // Written (again, when the change adds to what it touches) before the change's next write. False
   // when it could not be: the change writes nothing; the refusal is noted in the refusal watches
@@ -157,7 +162,7 @@ struct LineChangeNoteText {
   std::string station, started;
   struct Item {
     char what = 0;  // 'L' Line, 'F' Follows, 'M' Moved, 'J' its day before, 'D' Cancelled, 'P' Appended, 'T' SortRecordsFrom,
-                    // 'R' Rewritten (its texts as NoteFieldText reads them), 'E' Letter, 'G' SortLetter, 'K' Mark, 'B' Before,
+                    // 'R' Rewritten (its texts as NoteFieldText reads them), 'E' Letter, 'G' SortLetter, 'K' Mark, 'B' Before, 'W' Given,
                     // 'A' 'H' 'S' a total
     std::vector<std::string> fields;
   };
@@ -170,6 +175,11 @@ LineChangeNoteText ReadLineChangeNote(const std::string& text);
 std::string NoteFieldText(const std::string& stored);
 // The fields of the current record of `table` as a note keeps them (Before): its bytes past the cancel mark.
 std::string NoteRecordFields(const Table& table);
+
+// The letters of currency `currency` that changes whose notes stand in the open dossier's folder (at
+// work, or left by a stopped station for the next opening) give account `account` (Given): a station
+// gives the account's next letter after them. A note that cannot be read names none.
+std::vector<std::string> LettersNoted(const std::string& account, int currency);
 
 // The note files of the dossier `code` in `folder`, by name (any process's, held or not). *error gets
 // the errno of a folder that could not be read (0 when it was).

@@ -150,6 +150,13 @@ struct Plan {
   // The fields of draft records the change only marks, as they stood before it (a note of an older
   // program keeps none).
   std::map<std::uint32_t, std::string> before;
+  // The letters the change gave, each on its account (a note of an older program names none).
+  struct Given {
+    std::string account;
+    int currency = 0;
+    std::string letter;
+  };
+  std::vector<Given> given;
 };
 
 Plan PlanOf(const LineChangeNoteText& note) {
@@ -186,6 +193,8 @@ Plan PlanOf(const LineChangeNoteText& note) {
     } else if (item.what == 'R' && f.size() == 4) {
       p.rewrites[Number(f[0])].push_back({std::atoi(f[1].c_str()), NoteFieldText(f[2]), NoteFieldText(f[3])});
       p.lines.insert(Number(f[0]));
+    } else if (item.what == 'W' && f.size() == 3) {
+      p.given.push_back({f[0], f[1] == "1" ? 1 : 0, LetterOfNote(f[2])});
     } else if (item.what == 'B' && f.size() == 2) {
       p.before[Number(f[0])] = NoteFieldText(f[1]);
     } else if (item.what == 'T' && f.size() == 1) {
@@ -332,10 +341,15 @@ class Finish {
       return l.file == T::kClosed ? L::ClosedFieldOf(draft) : draft;
     };
     auto sortFieldOf = [](const Plan::Letter& l) { return l.currency == 1 ? T::TLETE : T::TLET; };
+    // A letter the change gave that a live line of its account the change does not name holds was
+    // given by another change as well (typed there, or given by an older program): a line holding
+    // it tells nothing of this change, and is left as it stands.
+    const std::set<std::pair<int, std::string>> shared = SharedLetters(plan);
+    auto own = [&shared](const Plan::Letter& l) { return shared.count({l.currency, l.after}) == 0; };
     bool reached = false;
     for (const Plan::Letter& l : plan.letters) {
       Table& lines = l.file == 0 ? c60_ : lineOf(l);
-      if (l.after != l.before && lines.GoTo(static_cast<long>(l.recno)) &&
+      if (l.after != l.before && own(l) && lines.GoTo(static_cast<long>(l.recno)) &&
           TrimmedRight(lines.GetField(l.file == 0 ? sortFieldOf(l) : fieldOf(l))) == l.after)
         reached = true;
     }
@@ -344,9 +358,11 @@ class Finish {
     (reached ? *finished : *undone) = true;
     for (const Plan::Letter& l : plan.letters) {
       const std::string& want = reached ? l.after : l.before;
+      // A letter shared with another change is this change's only where the change was finished.
+      const std::string& after = own(l) || reached ? l.after : l.before;
       if (l.file == 0) {
         if (c60_.GoTo(static_cast<long>(l.recno)) &&
-            (!locks_.Take(c60_) || !Own(c60_, sortFieldOf(l), l.before, l.after, want, kNameSortRecord)))
+            (!locks_.Take(c60_) || !Own(c60_, sortFieldOf(l), l.before, after, want, kNameSortRecord)))
           return Refused();
         continue;
       }
@@ -354,16 +370,39 @@ class Finish {
       std::string sortWant = want;
       if (lines.GoTo(static_cast<long>(l.recno))) {
         const int name = l.file == T::kClosed ? kNameClosedLine : kNameDraftLine;
-        if (!locks_.Take(lines) || !Own(lines, fieldOf(l), l.before, l.after, want, name, &sortWant)) return Refused();
+        if (!locks_.Take(lines) || !Own(lines, fieldOf(l), l.before, after, want, name, &sortWant)) return Refused();
       }
       if (T::Find(c60_, l.file, l.recno) &&
-          (!locks_.Take(c60_) || !Own(c60_, sortFieldOf(l), l.before, l.after, sortWant, kNameSortRecord)))
+          (!locks_.Take(c60_) || !Own(c60_, sortFieldOf(l), l.before, after, sortWant, kNameSortRecord)))
         return Refused();
     }
     if (closed) c40_.Commit();
     c50_.Commit();
     c60_.Commit();
     return watch_.ReadRefused() ? Refused() : "";
+  }
+
+  // The letters of `plan.given` that a live sort record of their account holds which the change does
+  // not name (its own are the sort records of the lines it names, and those it names alone).
+  std::set<std::pair<int, std::string>> SharedLetters(const Plan& plan) {
+    std::set<std::pair<int, std::string>> shared;
+    if (plan.given.empty()) return shared;
+    std::set<std::uint32_t> named;
+    for (const Plan::Letter& l : plan.letters) {
+      if (l.file == 0) named.insert(l.recno);
+      else if (T::Find(c60_, l.file, l.recno)) named.insert(c60_.recordNumber);
+    }
+    for (const Plan::Given& g : plan.given) {
+      if (g.letter.empty()) continue;
+      const int field = g.currency == 1 ? T::TLETE : T::TLET;
+      for (bool more = c60_.Seek("C60CODE", g.account.c_str()); more && !c60_.eof; more = c60_.Skip(1)) {
+        if (std::string(c60_.GetField(T::TCODE)).compare(0, g.account.size(), g.account) != 0) break;
+        if (!c60_.IsDeleted() && named.count(c60_.recordNumber) == 0 && TrimmedRight(c60_.GetField(field)) == g.letter)
+          shared.insert({g.currency, g.letter});
+      }
+    }
+    c60_.SetOrder(T::kRecordTag);
+    return shared;
   }
 
   // The working marks of a change of marks: once one of its sort records holds its mark after, the

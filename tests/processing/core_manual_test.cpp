@@ -2,11 +2,18 @@
 // offered, the marks and their totals, when saving may run (the groups left balanced), the
 // letters saved into C60 and the source lines, the account held against another station, and
 // the balancing piece with its refusals.
+#include <signal.h>
+
 #include "core_fixture.h"
 #include "data/dossier_invariants.h"
+#include "data/line_change_note.h"
+#include "platform/system/files.h"
+#include "data/stopped_line_changes.h"
 #include "posting/journal_month.h"
 #include "processing/core/automatic_matching.h"
+#include "processing/core/letters_change.h"
 #include "processing/core/manual_matching.h"
+#include "processing/core/reconciliation.h"
 #include "processing/core/word_search.h"
 #include "support/other_process.h"
 
@@ -226,6 +233,82 @@ TEST_F(ManualTest, AnotherStationCannotOpenTheSameAccount) {
   ASSERT_TRUE(other.Do('l'));
   ManualMatching list(Params("CLOCK   "));
   EXPECT_EQ(list.Open(), ManualOpen::AccountLocked);
+}
+
+// A lettering of two lines stopped once its note is written, nothing written yet; then another
+// station letters the second line with a third. That station's next letter, in the manual matching
+// and in the bank reconciliation, comes after the stopped change's, and the next opening takes the
+// stopped change back: the other station's group stays whole and its line the change named is named.
+// The same when the other station gave the stopped change's letter all the same (an older program,
+// a letter typed): a line holding it tells nothing of the stopped change.
+TEST_F(ManualTest, ALetterAStoppedLetteringChoseIsGivenOnceAndTheOpeningTellsItsOwn) {
+  constexpr int kKilled = 128 + SIGKILL;
+  for (const bool same : {false, true}) {
+    SCOPED_TRACE(same ? "its letter given all the same" : "the next letter");
+    const std::string account = same ? "CSAME2  " : "CSAME1  ";
+    const auto sorts = AddLines(account, {{'D', 55.40, 1}, {'C', 55.40, 2}, {'D', 55.40, 3}});
+    ASSERT_TRUE(c40.Commit() && c50.Commit() && c60.Commit());
+    std::string first;
+    {
+      ManualMatching list(Params(account));
+      ASSERT_EQ(list.Open(), ManualOpen::Opened);
+      first = list.CurrentLetter();
+    }
+    const auto stopped = [&] {
+      ManualMatching list(Params(account));
+      Table d40, d50, d60;
+      if (list.Open() != ManualOpen::Opened || list.CurrentLetter() != first || !d40.OpenShared(PathC40(), "C40CODE") ||
+          !d50.OpenShared(PathC50(), L::kCodeTag) || !d60.OpenShared(PathC60(), processing::kC60CodeTag))
+        return false;
+      const processing::MatchTables t{d40, d50, d60};
+      return processing::WriteLetters(t, 1, {{sorts[0], first}, {sorts[1], first}}, LineChangeKind::LettersSaved, 37753,
+                                      false)
+          .done;
+    };
+    // Killed at its first write after its note: the first kill that leaves a note at work.
+    CloseLineChangeNote();
+    bool noted = false;
+    for (long k = 1; k <= 8 && !noted; ++k) {
+      ASSERT_EQ(test_support::RunKilledAtWrite(k, stopped), kKilled);
+      for (const std::string& name : LineChangeNoteFiles(DossierFolder, DossierCode)) {
+        std::string text;
+        noted = noted || (platform::ReadWholeFile(DossierFolder + name, text) && ReadLineChangeNote(text).atWork);
+      }
+    }
+    ASSERT_TRUE(noted) << "the stopped change left no note";
+    ASSERT_EQ(Letters(sorts), std::vector<std::string>(3, "")) << "the stopped change wrote before its kill";
+    std::string other;
+    {
+      processing::Reconciliation reconciliation(account, true);
+      ASSERT_EQ(reconciliation.Open(), processing::ReconciliationOpen::Opened);
+      EXPECT_TRUE(processing::LetterAfter(reconciliation.Letter(), first)) << reconciliation.Letter() << " " << first;
+    }
+    if (same) {
+      other = first;
+      const processing::LettersOutcome out = processing::WriteLetters(
+          Tables(), 1, {{sorts[1], other}, {sorts[2], other}}, LineChangeKind::LettersSaved, 37753, false);
+      ASSERT_TRUE(out.done);
+      CloseLineChangeNote();
+    } else {
+      ManualMatching list(Params(account));
+      ASSERT_EQ(list.Open(), ManualOpen::Opened);
+      other = list.CurrentLetter();
+      EXPECT_TRUE(processing::LetterAfter(other, first)) << other << " " << first;
+      ASSERT_TRUE(list.Mark(1, MarkCommand::Lettrer) && list.Mark(2, MarkCommand::Lettrer));
+      ASSERT_TRUE(list.CanSave());
+      ASSERT_TRUE(list.SaveLetters());
+    }
+    CloseLineChangeNote();
+    ASSERT_TRUE(c60.GoTo(sorts[1]));
+    const std::string named = "ligne n\xB0 " + std::to_string(std::atol(c60.GetField(T::TREC))) + " du brouillard";
+    const StoppedLineChanges finished = FinishStoppedLineChanges();
+    EXPECT_TRUE(finished.done) << finished.said;
+    EXPECT_EQ(Letters(sorts), (std::vector<std::string>{"", other, other})) << finished.said;
+    EXPECT_NE(finished.said.find(named), std::string::npos) << finished.said;
+    EXPECT_TRUE(LineChangeNoteFiles(DossierFolder, DossierCode).empty());
+    DossierInvariants check;
+    EXPECT_TRUE(check.Check()) << check.Report();
+  }
 }
 
 struct BalanceFixture : CoreTest {

@@ -69,6 +69,7 @@ LettersOutcome WriteLetters(const MatchTables& t, int currency, const std::vecto
     p.c60 = w.c60;
     p.after = TrimmedRight(w.letter);
     p.sortBefore = TrimmedRight(t.c60.GetField(sortField));
+    const std::string account = AccountOf(t.c60);
     // A line lettered meanwhile keeps its letter: the change passes it over, and its note leaves it out.
     if (keepLettered && !Trimmed(p.sortBefore).empty()) continue;
     const SourceLine s = ReadSource(t, currency);
@@ -85,6 +86,8 @@ LettersOutcome WriteLetters(const MatchTables& t, int currency, const std::vecto
       // opening take it back, or finish it, with the lines.
       steps.Note().SortLetter(p.c60, currency, p.sortBefore, p.after);
     }
+    // The letter given is the change's own from its note on: no other station gives it meanwhile.
+    if (!p.after.empty()) steps.Note().Given(account, currency, p.after);
     planned.push_back(p);
   }
   if (!steps.ReadWhole()) return refused();
