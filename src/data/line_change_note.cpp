@@ -258,6 +258,16 @@ std::vector<std::string> LettersNoted(const std::string& account, int currency) 
   return letters;
 }
 
+void LineChangeNote::Before(char file, Table& table, std::uint32_t recno) {
+  if (table.GoTo(static_cast<long>(recno)))
+    Add(Joined('B', {std::string(1, file), std::to_string(recno), Hex(NoteRecord(table))}));
+}
+
+std::string NoteRecord(const Table& table) {
+  const std::size_t length = std::min(table.RecordLength(), table.recordBuffer.size());
+  return std::string(table.recordBuffer.begin(), table.recordBuffer.begin() + static_cast<std::ptrdiff_t>(length));
+}
+
 std::string NoteRecordFields(const Table& table) {
   const std::size_t length = std::min(table.RecordLength(), table.recordBuffer.size());
   if (length < 1) return std::string();

@@ -118,6 +118,12 @@ class LineChangeNote {
   // it stands, named. A record that cannot be read is not noted (a note of an older program notes
   // none: its records are marked whatever they hold).
   void Before(Table& lines, std::uint32_t recno);
+  // Record `recno` of `table` (`file`: "B" a line of the draft, "C" of the closed file, "T" a sort
+  // record) as it stands before a change of letters or marks, its cancel mark included: the opening
+  // writes the change's letter or mark (Letter, Mark) only on a record that still holds every other
+  // byte, and leaves a record cancelled or rewritten since (its amount, its account) as it stands,
+  // named. A note of an older program keeps none.
+  void Before(char file, Table& table, std::uint32_t recno);
   // Letter `letter` of currency `currency` given on account `account` (its 8 characters) by this
   // change: named before its first write, it is the change's own from then on. Every station reads it
   // before giving the account's next letter (LettersNoted), and the opening takes a line holding it
@@ -175,6 +181,8 @@ LineChangeNoteText ReadLineChangeNote(const std::string& text);
 std::string NoteFieldText(const std::string& stored);
 // The fields of the current record of `table` as a note keeps them (Before): its bytes past the cancel mark.
 std::string NoteRecordFields(const Table& table);
+// The current record of `table` whole, its cancel mark first (Before with a file).
+std::string NoteRecord(const Table& table);
 
 // The letters of currency `currency` that changes whose notes stand in the open dossier's folder (at
 // work, or left by a stopped station for the next opening) give account `account` (Given): a station

@@ -52,6 +52,8 @@ constexpr int kMsgRecordsLeft = 38000;
 constexpr int kNameDraftLine = 38001;
 constexpr int kNameClosedLine = 38002;
 constexpr int kNameSortRecord = 38003;
+// How a note names the sort file in a record's state before a change of letters or marks.
+constexpr char kSortFile = 'T';
 
 using L = LigneEcriture;
 using T = LigneTri;
@@ -150,6 +152,9 @@ struct Plan {
   // The fields of draft records the change only marks, as they stood before it (a note of an older
   // program keeps none).
   std::map<std::uint32_t, std::string> before;
+  // The records a change of letters or marks names, whole as they stood before it, by their file
+  // ("B" the draft, "C" the closed file, "T" the sort file) and number.
+  std::map<std::pair<char, std::uint32_t>, std::string> records;
   // The letters the change gave, each on its account (a note of an older program names none).
   struct Given {
     std::string account;
@@ -195,6 +200,8 @@ Plan PlanOf(const LineChangeNoteText& note) {
       p.lines.insert(Number(f[0]));
     } else if (item.what == 'W' && f.size() == 3) {
       p.given.push_back({f[0], f[1] == "1" ? 1 : 0, LetterOfNote(f[2])});
+    } else if (item.what == 'B' && f.size() == 3 && f[0].size() == 1) {
+      p.records[{f[0][0], Number(f[1])}] = NoteFieldText(f[2]);
     } else if (item.what == 'B' && f.size() == 2) {
       p.before[Number(f[0])] = NoteFieldText(f[1]);
     } else if (item.what == 'T' && f.size() == 1) {
@@ -350,7 +357,8 @@ class Finish {
     for (const Plan::Letter& l : plan.letters) {
       Table& lines = l.file == 0 ? c60_ : lineOf(l);
       if (l.after != l.before && own(l) && lines.GoTo(static_cast<long>(l.recno)) &&
-          TrimmedRight(lines.GetField(l.file == 0 ? sortFieldOf(l) : fieldOf(l))) == l.after)
+          TrimmedRight(lines.GetField(l.file == 0 ? sortFieldOf(l) : fieldOf(l))) == l.after &&
+          (l.file == 0 || StandsAsNoted(plan, lines, l.file, l.recno, fieldOf(l))))
         reached = true;
     }
     // A read refused while they were looked at decides nothing.
@@ -370,7 +378,13 @@ class Finish {
       std::string sortWant = want;
       if (lines.GoTo(static_cast<long>(l.recno))) {
         const int name = l.file == T::kClosed ? kNameClosedLine : kNameDraftLine;
-        if (!locks_.Take(lines) || !Own(lines, fieldOf(l), l.before, after, want, name, &sortWant)) return Refused();
+        if (!StandsAsNoted(plan, lines, l.file, l.recno, fieldOf(l))) {
+          // Cancelled or rewritten since: left as it stands, its sort record with it.
+          Name(name, l.recno);
+          sortWant = TrimmedRight(lines.GetField(fieldOf(l)));
+        } else if (!locks_.Take(lines) || !Own(lines, fieldOf(l), l.before, after, want, name, &sortWant)) {
+          return Refused();
+        }
       }
       if (T::Find(c60_, l.file, l.recno) &&
           (!locks_.Take(c60_) || !Own(c60_, sortFieldOf(l), l.before, after, sortWant, kNameSortRecord)))
@@ -380,6 +394,20 @@ class Finish {
     c50_.Commit();
     c60_.Commit();
     return watch_.ReadRefused() ? Refused() : "";
+  }
+
+  // The current record of `table`, `recno` of `file` as the note names it, holds every byte the note
+  // kept of it before the change (its cancel mark included) but those of `field`, which the change
+  // writes; true too when the note kept none (a note of an older program).
+  static bool StandsAsNoted(const Plan& plan, const Table& table, char file, std::uint32_t recno, int field) {
+    const auto noted = plan.records.find({file, recno});
+    if (noted == plan.records.end()) return true;
+    std::string now = NoteRecord(table);
+    const std::string& was = noted->second;
+    const FieldLayout& f = table.Layout(field);
+    if (now.size() != was.size() || static_cast<std::size_t>(f.offset + f.width) > now.size()) return false;
+    now.replace(f.offset, static_cast<std::size_t>(f.width), was, f.offset, static_cast<std::size_t>(f.width));
+    return now == was;
   }
 
   // The letters of `plan.given` that a live sort record of their account holds which the change does
@@ -414,13 +442,17 @@ class Finish {
     bool reached = false;
     for (const Plan::Mark& m : plan.marks)
       if (m.after != m.before && c60_.GoTo(static_cast<long>(m.recno)) &&
-          TrimmedRight(c60_.GetField(T::TLETP)) == m.after)
+          TrimmedRight(c60_.GetField(T::TLETP)) == m.after && StandsAsNoted(plan, c60_, kSortFile, m.recno, T::TLETP))
         reached = true;
     // A read refused while they were looked at decides nothing.
     if (watch_.ReadRefused()) return Refused();
     (reached ? *finished : *undone) = true;
     for (const Plan::Mark& m : plan.marks) {
       const std::string& want = reached ? m.after : m.before;
+      if (c60_.GoTo(static_cast<long>(m.recno)) && !StandsAsNoted(plan, c60_, kSortFile, m.recno, T::TLETP)) {
+        Name(kNameSortRecord, m.recno);
+        continue;
+      }
       if (c60_.GoTo(static_cast<long>(m.recno)) &&
           (!locks_.Take(c60_) || !Own(c60_, T::TLETP, m.before, m.after, want, kNameSortRecord)))
         return Refused();

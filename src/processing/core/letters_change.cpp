@@ -18,6 +18,8 @@ constexpr int kMsgMarkRefused = 37755;
 // The fields the record texts of the lock notices are made of: the sort record's, a draft line's, a
 // closed line's.
 constexpr int kSortRecordText = 14, kDraftRecordText = 7, kClosedRecordText = 6;
+// How a note names the sort file in a record's state before the change.
+constexpr char kSortFile = 'T';
 
 // One letter planned: the sort record, its line (null when it cannot be reached), and its letters.
 struct Planned {
@@ -81,6 +83,9 @@ LettersOutcome WriteLetters(const MatchTables& t, int currency, const std::vecto
       if (!lineLocks.Wait(p.recno, s.draft ? kDraftRecordText : kClosedRecordText)) return refused(true);
       p.lineBefore = TrimmedRight(s.table->GetField(SourceLetterField(s.draft, currency)));
       steps.Note().Letter(s.draft ? T::kDraft : T::kClosed, p.recno, currency, p.lineBefore, p.after);
+      // The line as it stands: one cancelled or rewritten since (its amount, its account) is not lettered
+      // by the opening.
+      steps.Note().Before(s.draft ? T::kDraft : T::kClosed, *s.table, p.recno);
     } else {
       // A sort record whose line cannot be reached is lettered on its own: its note item lets the
       // opening take it back, or finish it, with the lines.
@@ -135,6 +140,7 @@ bool WriteMarks(Table& c60, const std::vector<LetterWrite>& marks, std::string* 
     if (c60.IsDeleted()) continue;
     planned.push_back({m.c60, TrimmedRight(c60.GetField(T::TLETP)), TrimmedRight(m.letter)});
     steps.Note().Mark(m.c60, planned.back().before, planned.back().after);
+    steps.Note().Before(kSortFile, c60, m.c60);
   }
   if (!steps.ReadWhole()) return refused();
   if (planned.empty()) return true;
