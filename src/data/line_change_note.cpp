@@ -52,6 +52,7 @@ constexpr const char* kDone = "terminee";
 constexpr const char* kEnd = "fin";
 constexpr const char* kStationKey = "poste";
 constexpr const char* kStartedKey = "debut";
+constexpr const char* kMachineKey = "machine";
 constexpr const char* kKindKey = "modification";
 
 // The kinds by the word a note stores, and their texts.
@@ -298,7 +299,7 @@ std::string LineChangeNote::Text() const {
   char started[40];
   std::snprintf(started, sizeof started, LoadStr(kFormatStartedAt), t.day, t.month, t.year, t.hour, t.minute);
   std::string text = std::string(kAtWork) + "\n" + kKindKey + "\t" + WordOf(kind_) + "\n" + kStationKey + "\t" +
-                     AllTrim(WorkstationNumber()) + "\n" + kStartedKey + "\t" + started + "\n";
+                     AllTrim(WorkstationNumber()) + "\n" + kMachineKey + "\t" + platform::MachineName() + "\n" + kStartedKey + "\t" + started + "\n";
   for (const std::string& line : lines_) text += line + "\n";
   return text + kEnd + "\n";
 }
@@ -368,6 +369,8 @@ LineChangeNoteText ReadLineChangeNote(const std::string& text) {
         if (fields[1] == k.word) note.kind = LoadStr(k.text);
     } else if (fields[0] == kStationKey && fields.size() == 2) {
       note.station = fields[1];
+    } else if (fields[0] == kMachineKey && fields.size() == 2) {
+      note.machine = fields[1];
     } else if (fields[0] == kStartedKey && fields.size() == 2) {
       note.started = fields[1];
     } else if (fields[0].size() == 1) {

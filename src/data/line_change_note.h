@@ -166,6 +166,7 @@ struct LineChangeNoteText {
   bool atWork = false;  // written whole and not marked done: the change may have stopped half-way
   std::string kind;     // the change as the user knows it (French)
   std::string station, started;
+  std::string machine;  // the machine the change ran on ("" in a note of an older program)
   struct Item {
     char what = 0;  // 'L' Line, 'F' Follows, 'M' Moved, 'J' its day before, 'D' Cancelled, 'P' Appended, 'T' SortRecordsFrom,
                     // 'R' Rewritten (its texts as NoteFieldText reads them), 'E' Letter, 'G' SortLetter, 'K' Mark, 'B' Before, 'W' Given,

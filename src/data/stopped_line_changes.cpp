@@ -21,9 +21,11 @@
 #include "data/table_internal.h"
 #include "data/table_results.h"
 #include "platform/system/files.h"
+#include "platform/system/process.h"
 #include "platform/system/temp_files.h"
 #include "resources/string_table.h"
 #include "runtime/dates.h"
+#include "runtime/inifiles.h"
 #include "runtime/logfile.h"
 #include "runtime/text.h"
 #include "runtime/xbase.h"
@@ -52,6 +54,10 @@ constexpr int kMsgRecordsLeft = 38000;
 constexpr int kNameDraftLine = 38001;
 constexpr int kNameClosedLine = 38002;
 constexpr int kNameSortRecord = 38003;
+constexpr int kNameAnalyticLine = 39400;
+// The station of a stopped change: this very one, or another with the machine it ran on.
+constexpr int kStationThisOne = 39401;
+constexpr int kStationOnMachine = 39402;
 // How a note names the sort file in a record's state before a change of letters or marks.
 constexpr char kSortFile = 'T';
 
@@ -64,6 +70,16 @@ constexpr int kLockTries = 40;
 constexpr int kLockStepMs = 50;
 // A change at work on another station on the same totals is waited for as long.
 constexpr int kTotalsTries = 40;
+
+// The station of a note as the user tells it apart: its number, with "this one" when it is this
+// station's (same number, same machine), or with the machine it ran on; a note of an older program
+// names its number alone.
+std::string StationName(const LineChangeNoteText& note) {
+  if (note.machine.empty()) return note.station;
+  if (note.machine == platform::MachineName() && note.station == AllTrim(WorkstationNumber()))
+    return FillPlaceholder(LoadStr(kStationThisOne), note.station);
+  return FillPlaceholders(LoadStr(kStationOnMachine), {note.station, note.machine});
+}
 
 std::uint32_t Number(const std::string& text) {
   return static_cast<std::uint32_t>(std::strtoul(text.c_str(), nullptr, 10));
@@ -380,7 +396,7 @@ class Finish {
         const int name = l.file == T::kClosed ? kNameClosedLine : kNameDraftLine;
         if (!StandsAsNoted(plan, lines, l.file, l.recno, fieldOf(l))) {
           // Cancelled or rewritten since: left as it stands, its sort record with it.
-          Name(name, l.recno);
+          Name(lines, name);
           sortWant = TrimmedRight(lines.GetField(fieldOf(l)));
         } else if (!locks_.Take(lines) || !Own(lines, fieldOf(l), l.before, after, want, name, &sortWant)) {
           return Refused();
@@ -450,7 +466,7 @@ class Finish {
     for (const Plan::Mark& m : plan.marks) {
       const std::string& want = reached ? m.after : m.before;
       if (c60_.GoTo(static_cast<long>(m.recno)) && !StandsAsNoted(plan, c60_, kSortFile, m.recno, T::TLETP)) {
-        Name(kNameSortRecord, m.recno);
+        Name(c60_, kNameSortRecord);
         continue;
       }
       if (c60_.GoTo(static_cast<long>(m.recno)) &&
@@ -539,7 +555,7 @@ class Finish {
     for (const Plan::Rewrite& f : fields) {
       const std::string holds = TrimmedRight(c50_.GetField(f.field));
       if (holds != TrimmedRight(f.was) && holds != TrimmedRight(f.now)) {
-        Name(kNameDraftLine, recno);
+        Name(c50_, kNameDraftLine);
         return true;
       }
     }
@@ -559,7 +575,7 @@ class Finish {
     if (now != nullptr) *now = holds;
     if (holds == want) return true;
     if (holds != before && holds != after) {
-      Name(name, table.recordNumber);
+      Name(table, name);
       return true;
     }
     wrote_ = true;
@@ -568,9 +584,34 @@ class Finish {
   }
 
   // A record left as it stands named, once.
-  void Name(int name, std::uint32_t recno) {
-    const std::string text = FillPlaceholder(LoadStr(name), std::to_string(recno));
+  void Name(Table& table, int name) {
+    const std::string text = RecordName(table, name);
     if (std::find(left_.begin(), left_.end(), text) == left_.end()) left_.push_back(text);
+  }
+
+  // The current record of `table` as the user knows it: a line as the lines window shows it (its
+  // number, piece, journal, month and account; an analytic line its number, its line's and its
+  // section), a sort record by the line it stands for.
+  static std::string RecordName(Table& table, int name) {
+    auto field = [&table](int f) { return Trimmed(table.GetField(f)); };
+    auto month = [](const std::string& stored) {
+      const std::string m = PadRight(stored, 4);
+      return m.substr(2, 2) + "/" + DecodeYear(m.substr(0, 2).c_str());
+    };
+    if (name == kNameSortRecord)
+      return FillPlaceholders(LoadStr(name), {field(T::TNUM), field(T::TPIECE), field(T::TJAL),
+                                              month(table.GetField(T::TMOIS)), field(T::TCODE)});
+    if (name == kNameClosedLine)
+      return FillPlaceholders(LoadStr(name), {field(L::ClosedFieldOf(L::BNUM)), field(L::ClosedFieldOf(L::BPIECE)),
+                                              field(L::ClosedFieldOf(L::BJAL)),
+                                              month(table.GetField(L::ClosedFieldOf(L::BMOIS))),
+                                              field(L::ClosedFieldOf(L::BCODE))});
+    if (table.GetField(L::BCLE)[0] != 'Z')
+      return FillPlaceholders(LoadStr(kNameAnalyticLine), {field(L::BNUMA), field(L::BNUM), field(L::BPIECE),
+                                                           field(L::BJAL), month(table.GetField(L::BMOIS)),
+                                                           field(L::BCODE)});
+    return FillPlaceholders(LoadStr(name), {field(L::BNUM), field(L::BPIECE), field(L::BJAL),
+                                            month(table.GetField(L::BMOIS)), field(L::BCODE)});
   }
 
   // Line `m.recno` moved on to its target when it still stands where the change found it. Its day is
@@ -583,15 +624,18 @@ class Finish {
     const std::string at = JournalMonth();
     if (at == m.to) return true;
     if (at != m.from) {
-      Name(kNameDraftLine, m.recno);
+      Name(c50_, kNameDraftLine);
       return true;
     }
     const std::string month = m.to.substr(0, 4), holds = c50_.GetField(L::BJOUR);
     const auto was = before.find(m.recno);
     const bool left = was != before.end() ? holds != was->second && holds != m.day : FittedDay(month, holds) != m.day;
-    if (left) Name(kNameDraftLine, m.recno);
     wrote_ = true;
-    return WriteRecordFields(c50_, {{L::BMOIS, month}, {L::BJAL, m.to.substr(4, 3)}, {L::BJOUR, left ? FittedDay(month, holds) : m.day}});
+    const bool written =
+        WriteRecordFields(c50_, {{L::BMOIS, month}, {L::BJAL, m.to.substr(4, 3)}, {L::BJOUR, left ? FittedDay(month, holds) : m.day}});
+    // Named where it now stands.
+    if (left && c50_.GoTo(static_cast<long>(m.recno))) Name(c50_, kNameDraftLine);
+    return written;
   }
 
   // Line `recno` given the cancel mark, or relieved of it. A record the note keeps as it stood
@@ -601,7 +645,7 @@ class Finish {
     if (!c50_.GoTo(static_cast<long>(recno)) || c50_.IsDeleted() == cancel) return true;
     const auto stood = before_ != nullptr ? before_->find(recno) : std::map<std::uint32_t, std::string>::const_iterator();
     if (before_ != nullptr && stood != before_->end() && NoteRecordFields(c50_) != stood->second) {
-      Name(kNameDraftLine, recno);
+      Name(c50_, kNameDraftLine);
       return true;
     }
     wrote_ = true;
@@ -707,7 +751,7 @@ class Finish {
       const Plan other = PlanOf(note);
       for (const TotalsRecord& record : other.totals)
         if (totals.count(record) != 0) {
-          *station = note.station;
+          *station = StationName(note);
           return true;
         }
     }
@@ -802,17 +846,17 @@ StoppedLineChanges FinishStoppedLineChanges() {
       for (const std::string& record : finish.Left()) left += (left.empty() ? "" : ", ") + record;
     }
     if (!why.empty()) {
-      WriteLog(FillPlaceholders(LoadStr(kLogChangeNotFinished), {note.kind, note.station, note.started, why}));
+      WriteLog(FillPlaceholders(LoadStr(kLogChangeNotFinished), {note.kind, StationName(note), note.started, why}));
       out.done = false;
-      out.said = FillPlaceholders(LoadStr(kMsgChangeNotFinished), {note.kind, note.station, note.started, why});
+      out.said = FillPlaceholders(LoadStr(kMsgChangeNotFinished), {note.kind, StationName(note), note.started, why});
       return out;
     }
     // Finished: a note that stays is finished again, with nothing left to do.
     platform::RemoveFile(path);
-    WriteLog(FillPlaceholders(LoadStr(kLogChangeFinished), {note.kind, note.station, note.started}));
+    WriteLog(FillPlaceholders(LoadStr(kLogChangeFinished), {note.kind, StationName(note), note.started}));
     const int said = !wrote ? kMsgNothingToRedo : undone ? kMsgChangeUndone : finished ? kMsgChangeFinished : kMsgLineKept;
     out.said += (out.said.empty() ? "" : "\n\n") +
-                FillPlaceholders(LoadStr(said), {note.kind, note.station, note.started});
+                FillPlaceholders(LoadStr(said), {note.kind, StationName(note), note.started});
     if (!left.empty()) out.said += "\n\n" + FillPlaceholder(LoadStr(kMsgRecordsLeft), left);
     ++out.finished;
   }

@@ -10,6 +10,7 @@
 #include "platform/system/files.h"
 #include "posting/line_changes.h"
 #include "posting/line_save.h"
+#include "runtime/dates.h"
 #include "data/stopped_line_changes.h"
 #include "posting/journal_month.h"
 #include "processing/core/automatic_matching.h"
@@ -29,6 +30,15 @@ using processing::ManualOpen;
 using processing::MarkCommand;
 
 using ManualTest = CoreTest;
+
+// How the opening names draft line `recno` of `c50` it left as it stands: as the lines window shows it.
+std::string DraftLineNamed(Table& c50, std::uint32_t recno) {
+  if (!c50.GoTo(recno)) return "?";
+  const std::string month = c50.GetField(L::BMOIS);
+  return "la ligne " + Trimmed(c50.GetField(L::BNUM)) + " de la pi\xE8" "ce " + Trimmed(c50.GetField(L::BPIECE)) +
+         " du journal " + Trimmed(c50.GetField(L::BJAL)) + " de " + month.substr(2, 2) + "/" +
+         DecodeYear(month.substr(0, 2).c_str()) + " (compte " + Trimmed(c50.GetField(L::BCODE)) + ") du brouillard";
+}
 
 ManualMatchingParameters Params(const std::string& account, char filter = '1', bool euros = true) {
   ManualMatchingParameters p;
@@ -302,7 +312,7 @@ TEST_F(ManualTest, ALetterAStoppedLetteringChoseIsGivenOnceAndTheOpeningTellsIts
     }
     CloseLineChangeNote();
     ASSERT_TRUE(c60.GoTo(sorts[1]));
-    const std::string named = "ligne n\xB0 " + std::to_string(std::atol(c60.GetField(T::TREC))) + " du brouillard";
+    const std::string named = DraftLineNamed(c50, static_cast<std::uint32_t>(std::atol(c60.GetField(T::TREC))));
     const StoppedLineChanges finished = FinishStoppedLineChanges();
     EXPECT_TRUE(finished.done) << finished.said;
     EXPECT_EQ(Letters(sorts), (std::vector<std::string>{"", other, other})) << finished.said;
@@ -386,7 +396,7 @@ TEST_F(ManualTest, AStoppedLetteringIsFinishedOnlyOverLinesThatStandAsItFoundThe
     EXPECT_EQ(lineLetter(sorts[0]), letter) << "the lettering reached its first line: finished";
     EXPECT_EQ(lineLetter(sorts[1]), "") << finished.said;
     EXPECT_EQ(Letters({sorts[1]}), std::vector<std::string>{""}) << "the sort record follows its line";
-    EXPECT_NE(finished.said.find("ligne n\xB0 " + std::to_string(second) + " du brouillard"), std::string::npos)
+    EXPECT_NE(finished.said.find(DraftLineNamed(c50, second)), std::string::npos)
         << finished.said;
     DossierInvariants check;
     EXPECT_TRUE(check.Check()) << check.Report();
