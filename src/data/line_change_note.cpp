@@ -7,6 +7,7 @@
 #include "data/account_totals.h"
 #include "data/dossier_files.h"
 #include "data/error_report.h"
+#include "data/table.h"
 #include "platform/system/files.h"
 #include "platform/system/process.h"
 #include "platform/system/clock.h"
@@ -51,6 +52,7 @@ constexpr const char* kDone = "terminee";
 constexpr const char* kEnd = "fin";
 constexpr const char* kStationKey = "poste";
 constexpr const char* kStartedKey = "debut";
+constexpr const char* kMachineKey = "machine";
 constexpr const char* kKindKey = "modification";
 
 // The kinds by the word a note stores, and their texts.
@@ -234,6 +236,45 @@ void LineChangeNote::Mark(std::uint32_t recno, const std::string& before, const 
   Add(Joined('K', {std::to_string(recno), NoteLetter(before), NoteLetter(after)}));
 }
 
+void LineChangeNote::Before(Table& lines, std::uint32_t recno) {
+  if (lines.GoTo(static_cast<long>(recno))) Add(Joined('B', {std::to_string(recno), Hex(NoteRecordFields(lines))}));
+}
+
+void LineChangeNote::Given(const std::string& account, int currency, const std::string& letter) {
+  Add(Joined('W', {PadRight(account, 8).substr(0, 8), std::to_string(currency), NoteLetter(letter)}));
+}
+
+std::vector<std::string> LettersNoted(const std::string& account, int currency) {
+  std::vector<std::string> letters;
+  const std::string wanted = PadRight(account, 8).substr(0, 8);
+  for (const std::string& name : LineChangeNoteFiles(DossierFolder, DossierCode)) {
+    std::string text;
+    if (!platform::ReadWholeFile(DossierFolder + name, text)) continue;
+    const LineChangeNoteText note = ReadLineChangeNote(text);
+    for (const LineChangeNoteText::Item& item : note.items)
+      if (item.what == 'W' && item.fields.size() == 3 && item.fields[0] == wanted &&
+          item.fields[1] == std::to_string(currency))
+        letters.push_back(LetterOfNote(item.fields[2]));
+  }
+  return letters;
+}
+
+void LineChangeNote::Before(char file, Table& table, std::uint32_t recno) {
+  if (table.GoTo(static_cast<long>(recno)))
+    Add(Joined('B', {std::string(1, file), std::to_string(recno), Hex(NoteRecord(table))}));
+}
+
+std::string NoteRecord(const Table& table) {
+  const std::size_t length = std::min(table.RecordLength(), table.recordBuffer.size());
+  return std::string(table.recordBuffer.begin(), table.recordBuffer.begin() + static_cast<std::ptrdiff_t>(length));
+}
+
+std::string NoteRecordFields(const Table& table) {
+  const std::size_t length = std::min(table.RecordLength(), table.recordBuffer.size());
+  if (length < 1) return std::string();
+  return std::string(table.recordBuffer.begin() + 1, table.recordBuffer.begin() + static_cast<std::ptrdiff_t>(length));
+}
+
 std::string NoteLetter(const std::string& letter) {
   std::string text = letter.substr(0, std::min<std::size_t>(letter.size(), kNoteLetterWidth));
   text.resize(kNoteLetterWidth, ' ');
@@ -258,7 +299,7 @@ std::string LineChangeNote::Text() const {
   char started[40];
   std::snprintf(started, sizeof started, LoadStr(kFormatStartedAt), t.day, t.month, t.year, t.hour, t.minute);
   std::string text = std::string(kAtWork) + "\n" + kKindKey + "\t" + WordOf(kind_) + "\n" + kStationKey + "\t" +
-                     AllTrim(WorkstationNumber()) + "\n" + kStartedKey + "\t" + started + "\n";
+                     AllTrim(WorkstationNumber()) + "\n" + kMachineKey + "\t" + platform::MachineName() + "\n" + kStartedKey + "\t" + started + "\n";
   for (const std::string& line : lines_) text += line + "\n";
   return text + kEnd + "\n";
 }
@@ -328,6 +369,8 @@ LineChangeNoteText ReadLineChangeNote(const std::string& text) {
         if (fields[1] == k.word) note.kind = LoadStr(k.text);
     } else if (fields[0] == kStationKey && fields.size() == 2) {
       note.station = fields[1];
+    } else if (fields[0] == kMachineKey && fields.size() == 2) {
+      note.machine = fields[1];
     } else if (fields[0] == kStartedKey && fields.size() == 2) {
       note.started = fields[1];
     } else if (fields[0].size() == 1) {

@@ -31,6 +31,7 @@
 #include <unordered_set>
 #include <vector>
 
+class Table;
 class TotalsMoves;
 
 // The changes a note names, each as the user knows it in the opening's message.
@@ -111,6 +112,23 @@ class LineChangeNote {
   // every sort record the change names its mark after once one of them holds it, its mark before
   // otherwise.
   void Mark(std::uint32_t recno, const std::string& before, const std::string& after);
+  // Draft record `recno` of `lines` as it stands before the change, every field but its cancel mark,
+  // named before a change that only marks it (Cancelled, Follows): the opening gives it the change's
+  // mark only while it holds those fields, and leaves a record written since (by another station) as
+  // it stands, named. A record that cannot be read is not noted (a note of an older program notes
+  // none: its records are marked whatever they hold).
+  void Before(Table& lines, std::uint32_t recno);
+  // Record `recno` of `table` (`file`: "B" a line of the draft, "C" of the closed file, "T" a sort
+  // record) as it stands before a change of letters or marks, its cancel mark included: the opening
+  // writes the change's letter or mark (Letter, Mark) only on a record that still holds every other
+  // byte, and leaves a record cancelled or rewritten since (its amount, its account) as it stands,
+  // named. A note of an older program keeps none.
+  void Before(char file, Table& table, std::uint32_t recno);
+  // Letter `letter` of currency `currency` given on account `account` (its 8 characters) by this
+  // change: named before its first write, it is the change's own from then on. Every station reads it
+  // before giving the account's next letter (LettersNoted), and the opening takes a line holding it
+  // for this change's work only while no line of the account that the change does not name holds it.
+  void Given(const std::string& account, int currency, const std::string& letter);
 
   // Written (again, when the change adds to what it touches) before the change's next write. False
   // when it could not be: the change writes nothing; the refusal is noted in the refusal watches
@@ -148,9 +166,11 @@ struct LineChangeNoteText {
   bool atWork = false;  // written whole and not marked done: the change may have stopped half-way
   std::string kind;     // the change as the user knows it (French)
   std::string station, started;
+  std::string machine;  // the machine the change ran on ("" in a note of an older program)
   struct Item {
     char what = 0;  // 'L' Line, 'F' Follows, 'M' Moved, 'J' its day before, 'D' Cancelled, 'P' Appended, 'T' SortRecordsFrom,
-                    // 'R' Rewritten (its texts as NoteFieldText reads them), 'E' Letter, 'G' SortLetter, 'K' Mark, 'A' 'H' 'S' a total
+                    // 'R' Rewritten (its texts as NoteFieldText reads them), 'E' Letter, 'G' SortLetter, 'K' Mark, 'B' Before, 'W' Given,
+                    // 'A' 'H' 'S' a total
     std::vector<std::string> fields;
   };
   std::vector<Item> items;
@@ -160,6 +180,15 @@ LineChangeNoteText ReadLineChangeNote(const std::string& text);
 
 // A text a note keeps of a field (Rewritten), as it was given; "" for one that does not read.
 std::string NoteFieldText(const std::string& stored);
+// The fields of the current record of `table` as a note keeps them (Before): its bytes past the cancel mark.
+std::string NoteRecordFields(const Table& table);
+// The current record of `table` whole, its cancel mark first (Before with a file).
+std::string NoteRecord(const Table& table);
+
+// The letters of currency `currency` that changes whose notes stand in the open dossier's folder (at
+// work, or left by a stopped station for the next opening) give account `account` (Given): a station
+// gives the account's next letter after them. A note that cannot be read names none.
+std::vector<std::string> LettersNoted(const std::string& account, int currency);
 
 // The note files of the dossier `code` in `folder`, by name (any process's, held or not). *error gets
 // the errno of a folder that could not be read (0 when it was).

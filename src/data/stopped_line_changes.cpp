@@ -21,9 +21,11 @@
 #include "data/table_internal.h"
 #include "data/table_results.h"
 #include "platform/system/files.h"
+#include "platform/system/process.h"
 #include "platform/system/temp_files.h"
 #include "resources/string_table.h"
 #include "runtime/dates.h"
+#include "runtime/inifiles.h"
 #include "runtime/logfile.h"
 #include "runtime/text.h"
 #include "runtime/xbase.h"
@@ -52,6 +54,12 @@ constexpr int kMsgRecordsLeft = 38000;
 constexpr int kNameDraftLine = 38001;
 constexpr int kNameClosedLine = 38002;
 constexpr int kNameSortRecord = 38003;
+constexpr int kNameAnalyticLine = 39400;
+// The station of a stopped change: this very one, or another with the machine it ran on.
+constexpr int kStationThisOne = 39401;
+constexpr int kStationOnMachine = 39402;
+// How a note names the sort file in a record's state before a change of letters or marks.
+constexpr char kSortFile = 'T';
 
 using L = LigneEcriture;
 using T = LigneTri;
@@ -62,6 +70,16 @@ constexpr int kLockTries = 40;
 constexpr int kLockStepMs = 50;
 // A change at work on another station on the same totals is waited for as long.
 constexpr int kTotalsTries = 40;
+
+// The station of a note as the user tells it apart: its number, with "this one" when it is this
+// station's (same number, same machine), or with the machine it ran on; a note of an older program
+// names its number alone.
+std::string StationName(const LineChangeNoteText& note) {
+  if (note.machine.empty()) return note.station;
+  if (note.machine == platform::MachineName() && note.station == AllTrim(WorkstationNumber()))
+    return FillPlaceholder(LoadStr(kStationThisOne), note.station);
+  return FillPlaceholders(LoadStr(kStationOnMachine), {note.station, note.machine});
+}
 
 std::uint32_t Number(const std::string& text) {
   return static_cast<std::uint32_t>(std::strtoul(text.c_str(), nullptr, 10));
@@ -147,6 +165,19 @@ struct Plan {
     std::string before, after;
   };
   std::vector<Mark> marks;
+  // The fields of draft records the change only marks, as they stood before it (a note of an older
+  // program keeps none).
+  std::map<std::uint32_t, std::string> before;
+  // The records a change of letters or marks names, whole as they stood before it, by their file
+  // ("B" the draft, "C" the closed file, "T" the sort file) and number.
+  std::map<std::pair<char, std::uint32_t>, std::string> records;
+  // The letters the change gave, each on its account (a note of an older program names none).
+  struct Given {
+    std::string account;
+    int currency = 0;
+    std::string letter;
+  };
+  std::vector<Given> given;
 };
 
 Plan PlanOf(const LineChangeNoteText& note) {
@@ -183,6 +214,12 @@ Plan PlanOf(const LineChangeNoteText& note) {
     } else if (item.what == 'R' && f.size() == 4) {
       p.rewrites[Number(f[0])].push_back({std::atoi(f[1].c_str()), NoteFieldText(f[2]), NoteFieldText(f[3])});
       p.lines.insert(Number(f[0]));
+    } else if (item.what == 'W' && f.size() == 3) {
+      p.given.push_back({f[0], f[1] == "1" ? 1 : 0, LetterOfNote(f[2])});
+    } else if (item.what == 'B' && f.size() == 3 && f[0].size() == 1) {
+      p.records[{f[0][0], Number(f[1])}] = NoteFieldText(f[2]);
+    } else if (item.what == 'B' && f.size() == 2) {
+      p.before[Number(f[0])] = NoteFieldText(f[1]);
     } else if (item.what == 'T' && f.size() == 1) {
       p.sortFrom = Number(f[0]);
     } else if (item.what == 'P' && f.size() == 5) {
@@ -224,6 +261,7 @@ class Finish {
 
   // The lines put in order; "" when done, else why not. *undone: the change was taken back.
   std::string Lines(Plan& plan, bool* undone, bool* finished) {
+    before_ = &plan.before;
     std::map<std::size_t, std::vector<std::uint32_t>> appended;
     for (std::size_t i = 0; i < plan.pieces.size(); ++i) {
       appended[i] = AppendedRecords(c50_, plan.pieces[i]);
@@ -326,11 +364,17 @@ class Finish {
       return l.file == T::kClosed ? L::ClosedFieldOf(draft) : draft;
     };
     auto sortFieldOf = [](const Plan::Letter& l) { return l.currency == 1 ? T::TLETE : T::TLET; };
+    // A letter the change gave that a live line of its account the change does not name holds was
+    // given by another change as well (typed there, or given by an older program): a line holding
+    // it tells nothing of this change, and is left as it stands.
+    const std::set<std::pair<int, std::string>> shared = SharedLetters(plan);
+    auto own = [&shared](const Plan::Letter& l) { return shared.count({l.currency, l.after}) == 0; };
     bool reached = false;
     for (const Plan::Letter& l : plan.letters) {
       Table& lines = l.file == 0 ? c60_ : lineOf(l);
-      if (l.after != l.before && lines.GoTo(static_cast<long>(l.recno)) &&
-          TrimmedRight(lines.GetField(l.file == 0 ? sortFieldOf(l) : fieldOf(l))) == l.after)
+      if (l.after != l.before && own(l) && lines.GoTo(static_cast<long>(l.recno)) &&
+          TrimmedRight(lines.GetField(l.file == 0 ? sortFieldOf(l) : fieldOf(l))) == l.after &&
+          (l.file == 0 || StandsAsNoted(plan, lines, l.file, l.recno, fieldOf(l))))
         reached = true;
     }
     // A read refused while they were looked at decides nothing.
@@ -338,9 +382,11 @@ class Finish {
     (reached ? *finished : *undone) = true;
     for (const Plan::Letter& l : plan.letters) {
       const std::string& want = reached ? l.after : l.before;
+      // A letter shared with another change is this change's only where the change was finished.
+      const std::string& after = own(l) || reached ? l.after : l.before;
       if (l.file == 0) {
         if (c60_.GoTo(static_cast<long>(l.recno)) &&
-            (!locks_.Take(c60_) || !Own(c60_, sortFieldOf(l), l.before, l.after, want, kNameSortRecord)))
+            (!locks_.Take(c60_) || !Own(c60_, sortFieldOf(l), l.before, after, want, kNameSortRecord)))
           return Refused();
         continue;
       }
@@ -348,16 +394,59 @@ class Finish {
       std::string sortWant = want;
       if (lines.GoTo(static_cast<long>(l.recno))) {
         const int name = l.file == T::kClosed ? kNameClosedLine : kNameDraftLine;
-        if (!locks_.Take(lines) || !Own(lines, fieldOf(l), l.before, l.after, want, name, &sortWant)) return Refused();
+        if (!StandsAsNoted(plan, lines, l.file, l.recno, fieldOf(l))) {
+          // Cancelled or rewritten since: left as it stands, its sort record with it.
+          Name(lines, name);
+          sortWant = TrimmedRight(lines.GetField(fieldOf(l)));
+        } else if (!locks_.Take(lines) || !Own(lines, fieldOf(l), l.before, after, want, name, &sortWant)) {
+          return Refused();
+        }
       }
       if (T::Find(c60_, l.file, l.recno) &&
-          (!locks_.Take(c60_) || !Own(c60_, sortFieldOf(l), l.before, l.after, sortWant, kNameSortRecord)))
+          (!locks_.Take(c60_) || !Own(c60_, sortFieldOf(l), l.before, after, sortWant, kNameSortRecord)))
         return Refused();
     }
     if (closed) c40_.Commit();
     c50_.Commit();
     c60_.Commit();
     return watch_.ReadRefused() ? Refused() : "";
+  }
+
+  // The current record of `table`, `recno` of `file` as the note names it, holds every byte the note
+  // kept of it before the change (its cancel mark included) but those of `field`, which the change
+  // writes; true too when the note kept none (a note of an older program).
+  static bool StandsAsNoted(const Plan& plan, const Table& table, char file, std::uint32_t recno, int field) {
+    const auto noted = plan.records.find({file, recno});
+    if (noted == plan.records.end()) return true;
+    std::string now = NoteRecord(table);
+    const std::string& was = noted->second;
+    const FieldLayout& f = table.Layout(field);
+    if (now.size() != was.size() || static_cast<std::size_t>(f.offset + f.width) > now.size()) return false;
+    now.replace(f.offset, static_cast<std::size_t>(f.width), was, f.offset, static_cast<std::size_t>(f.width));
+    return now == was;
+  }
+
+  // The letters of `plan.given` that a live sort record of their account holds which the change does
+  // not name (its own are the sort records of the lines it names, and those it names alone).
+  std::set<std::pair<int, std::string>> SharedLetters(const Plan& plan) {
+    std::set<std::pair<int, std::string>> shared;
+    if (plan.given.empty()) return shared;
+    std::set<std::uint32_t> named;
+    for (const Plan::Letter& l : plan.letters) {
+      if (l.file == 0) named.insert(l.recno);
+      else if (T::Find(c60_, l.file, l.recno)) named.insert(c60_.recordNumber);
+    }
+    for (const Plan::Given& g : plan.given) {
+      if (g.letter.empty()) continue;
+      const int field = g.currency == 1 ? T::TLETE : T::TLET;
+      for (bool more = c60_.Seek("C60CODE", g.account.c_str()); more && !c60_.eof; more = c60_.Skip(1)) {
+        if (std::string(c60_.GetField(T::TCODE)).compare(0, g.account.size(), g.account) != 0) break;
+        if (!c60_.IsDeleted() && named.count(c60_.recordNumber) == 0 && TrimmedRight(c60_.GetField(field)) == g.letter)
+          shared.insert({g.currency, g.letter});
+      }
+    }
+    c60_.SetOrder(T::kRecordTag);
+    return shared;
   }
 
   // The working marks of a change of marks: once one of its sort records holds its mark after, the
@@ -369,13 +458,17 @@ class Finish {
     bool reached = false;
     for (const Plan::Mark& m : plan.marks)
       if (m.after != m.before && c60_.GoTo(static_cast<long>(m.recno)) &&
-          TrimmedRight(c60_.GetField(T::TLETP)) == m.after)
+          TrimmedRight(c60_.GetField(T::TLETP)) == m.after && StandsAsNoted(plan, c60_, kSortFile, m.recno, T::TLETP))
         reached = true;
     // A read refused while they were looked at decides nothing.
     if (watch_.ReadRefused()) return Refused();
     (reached ? *finished : *undone) = true;
     for (const Plan::Mark& m : plan.marks) {
       const std::string& want = reached ? m.after : m.before;
+      if (c60_.GoTo(static_cast<long>(m.recno)) && !StandsAsNoted(plan, c60_, kSortFile, m.recno, T::TLETP)) {
+        Name(c60_, kNameSortRecord);
+        continue;
+      }
       if (c60_.GoTo(static_cast<long>(m.recno)) &&
           (!locks_.Take(c60_) || !Own(c60_, T::TLETP, m.before, m.after, want, kNameSortRecord)))
         return Refused();
@@ -462,7 +555,7 @@ class Finish {
     for (const Plan::Rewrite& f : fields) {
       const std::string holds = TrimmedRight(c50_.GetField(f.field));
       if (holds != TrimmedRight(f.was) && holds != TrimmedRight(f.now)) {
-        Name(kNameDraftLine, recno);
+        Name(c50_, kNameDraftLine);
         return true;
       }
     }
@@ -482,7 +575,7 @@ class Finish {
     if (now != nullptr) *now = holds;
     if (holds == want) return true;
     if (holds != before && holds != after) {
-      Name(name, table.recordNumber);
+      Name(table, name);
       return true;
     }
     wrote_ = true;
@@ -491,9 +584,34 @@ class Finish {
   }
 
   // A record left as it stands named, once.
-  void Name(int name, std::uint32_t recno) {
-    const std::string text = FillPlaceholder(LoadStr(name), std::to_string(recno));
+  void Name(Table& table, int name) {
+    const std::string text = RecordName(table, name);
     if (std::find(left_.begin(), left_.end(), text) == left_.end()) left_.push_back(text);
+  }
+
+  // The current record of `table` as the user knows it: a line as the lines window shows it (its
+  // number, piece, journal, month and account; an analytic line its number, its line's and its
+  // section), a sort record by the line it stands for.
+  static std::string RecordName(Table& table, int name) {
+    auto field = [&table](int f) { return Trimmed(table.GetField(f)); };
+    auto month = [](const std::string& stored) {
+      const std::string m = PadRight(stored, 4);
+      return m.substr(2, 2) + "/" + DecodeYear(m.substr(0, 2).c_str());
+    };
+    if (name == kNameSortRecord)
+      return FillPlaceholders(LoadStr(name), {field(T::TNUM), field(T::TPIECE), field(T::TJAL),
+                                              month(table.GetField(T::TMOIS)), field(T::TCODE)});
+    if (name == kNameClosedLine)
+      return FillPlaceholders(LoadStr(name), {field(L::ClosedFieldOf(L::BNUM)), field(L::ClosedFieldOf(L::BPIECE)),
+                                              field(L::ClosedFieldOf(L::BJAL)),
+                                              month(table.GetField(L::ClosedFieldOf(L::BMOIS))),
+                                              field(L::ClosedFieldOf(L::BCODE))});
+    if (table.GetField(L::BCLE)[0] != 'Z')
+      return FillPlaceholders(LoadStr(kNameAnalyticLine), {field(L::BNUMA), field(L::BNUM), field(L::BPIECE),
+                                                           field(L::BJAL), month(table.GetField(L::BMOIS)),
+                                                           field(L::BCODE)});
+    return FillPlaceholders(LoadStr(name), {field(L::BNUM), field(L::BPIECE), field(L::BJAL),
+                                            month(table.GetField(L::BMOIS)), field(L::BCODE)});
   }
 
   // Line `m.recno` moved on to its target when it still stands where the change found it. Its day is
@@ -506,20 +624,30 @@ class Finish {
     const std::string at = JournalMonth();
     if (at == m.to) return true;
     if (at != m.from) {
-      Name(kNameDraftLine, m.recno);
+      Name(c50_, kNameDraftLine);
       return true;
     }
     const std::string month = m.to.substr(0, 4), holds = c50_.GetField(L::BJOUR);
     const auto was = before.find(m.recno);
     const bool left = was != before.end() ? holds != was->second && holds != m.day : FittedDay(month, holds) != m.day;
-    if (left) Name(kNameDraftLine, m.recno);
     wrote_ = true;
-    return WriteRecordFields(c50_, {{L::BMOIS, month}, {L::BJAL, m.to.substr(4, 3)}, {L::BJOUR, left ? FittedDay(month, holds) : m.day}});
+    const bool written =
+        WriteRecordFields(c50_, {{L::BMOIS, month}, {L::BJAL, m.to.substr(4, 3)}, {L::BJOUR, left ? FittedDay(month, holds) : m.day}});
+    // Named where it now stands.
+    if (left && c50_.GoTo(static_cast<long>(m.recno))) Name(c50_, kNameDraftLine);
+    return written;
   }
 
-  // Line `recno` given the cancel mark, or relieved of it.
+  // Line `recno` given the cancel mark, or relieved of it. A record the note keeps as it stood
+  // before the change is marked only while it holds those fields: one written since by another
+  // station is left as it stands, and named.
   bool Mark(std::uint32_t recno, bool cancel) {
     if (!c50_.GoTo(static_cast<long>(recno)) || c50_.IsDeleted() == cancel) return true;
+    const auto stood = before_ != nullptr ? before_->find(recno) : std::map<std::uint32_t, std::string>::const_iterator();
+    if (before_ != nullptr && stood != before_->end() && NoteRecordFields(c50_) != stood->second) {
+      Name(c50_, kNameDraftLine);
+      return true;
+    }
     wrote_ = true;
     return cancel ? c50_.DeleteRecord(nullptr, 0) : c50_.RecallRecord(nullptr, 0);
   }
@@ -623,7 +751,7 @@ class Finish {
       const Plan other = PlanOf(note);
       for (const TotalsRecord& record : other.totals)
         if (totals.count(record) != 0) {
-          *station = note.station;
+          *station = StationName(note);
           return true;
         }
     }
@@ -634,6 +762,7 @@ class Finish {
   Table& c60_;
   Table c40_;  // opened for the letters of closed lines only
   Locks locks_;
+  const std::map<std::uint32_t, std::string>* before_ = nullptr;  // the plan's records before the change
   RefusalWatch watch_{RefusalWatch::EngineBoxes::kHeld};
   bool wrote_ = false;
   std::vector<std::string> left_;
@@ -717,17 +846,17 @@ StoppedLineChanges FinishStoppedLineChanges() {
       for (const std::string& record : finish.Left()) left += (left.empty() ? "" : ", ") + record;
     }
     if (!why.empty()) {
-      WriteLog(FillPlaceholders(LoadStr(kLogChangeNotFinished), {note.kind, note.station, note.started, why}));
+      WriteLog(FillPlaceholders(LoadStr(kLogChangeNotFinished), {note.kind, StationName(note), note.started, why}));
       out.done = false;
-      out.said = FillPlaceholders(LoadStr(kMsgChangeNotFinished), {note.kind, note.station, note.started, why});
+      out.said = FillPlaceholders(LoadStr(kMsgChangeNotFinished), {note.kind, StationName(note), note.started, why});
       return out;
     }
     // Finished: a note that stays is finished again, with nothing left to do.
     platform::RemoveFile(path);
-    WriteLog(FillPlaceholders(LoadStr(kLogChangeFinished), {note.kind, note.station, note.started}));
+    WriteLog(FillPlaceholders(LoadStr(kLogChangeFinished), {note.kind, StationName(note), note.started}));
     const int said = !wrote ? kMsgNothingToRedo : undone ? kMsgChangeUndone : finished ? kMsgChangeFinished : kMsgLineKept;
     out.said += (out.said.empty() ? "" : "\n\n") +
-                FillPlaceholders(LoadStr(said), {note.kind, note.station, note.started});
+                FillPlaceholders(LoadStr(said), {note.kind, StationName(note), note.started});
     if (!left.empty()) out.said += "\n\n" + FillPlaceholder(LoadStr(kMsgRecordsLeft), left);
     ++out.finished;
   }

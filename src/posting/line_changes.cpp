@@ -107,7 +107,10 @@ LineChange CancelLine(Table& c50, Table& c60, std::uint32_t recno, const std::st
   // mark) and their sections.
   steps.Note().Line(recno);
   steps.Note().SortRecordsFrom(c60.RecCount());
-  for (std::uint32_t a : analytic) steps.Note().Follows(recno, a);
+  for (std::uint32_t a : analytic) {
+    steps.Note().Follows(recno, a);
+    steps.Note().Before(c50, a);
+  }
   if (!steps.Begin()) return refused();
   if (!MarkLineAndSort(c50, c60, recno, true, steps) || !steps.Moves().Make(lineMoves)) return refused();
   for (std::uint32_t a : analytic)

@@ -226,7 +226,10 @@ SaveResult SaveLineRecord(Table& c50, Table& c60, const SaveRequest& request) {
   // the line cancelled once written without amount).
   steps.Note().Line(recno);
   steps.Note().SortRecordsFrom(c60.RecCount());
-  for (std::uint32_t a : split) steps.Note().Follows(recno, a, previous);
+  for (std::uint32_t a : split) {
+    steps.Note().Follows(recno, a, previous);
+    steps.Note().Before(c50, a);
+  }
   if (cancelZero) steps.Note().CancelledOnceWritten(recno, r.account);
   if (!steps.Begin() || !steps.Moves().Make(oldMoves)) return fail();
 
@@ -294,7 +297,10 @@ long DeleteLineAnalytic(Table& c50, Table& c60, const std::string& key, const st
   if (steps.Check(refusal)) return 0;
   // Each record is cancelled whatever else was done: a removal stopped half-way is finished by the
   // next opening.
-  for (std::uint32_t a : split) steps.Note().Cancelled(a);
+  for (std::uint32_t a : split) {
+    steps.Note().Cancelled(a);
+    steps.Note().Before(c50, a);
+  }
   steps.Note().SortRecordsFrom(c60.RecCount());
   bool done = steps.Begin();
   for (std::size_t i = 0; done && i < split.size(); ++i) done = CancelWithSort(c50, c60, split[i], nullptr, steps);
@@ -361,6 +367,7 @@ bool RemoveEmptyNewLine(Table& c50, Table& c60, const std::string& key, std::str
   const std::uint32_t recno = c50.recordNumber;
   const std::string text = LineRecordText(c50);
   steps.Note().Cancelled(recno);
+  steps.Note().Before(c50, recno);
   steps.Note().SortRecordsFrom(c60.RecCount());
   const bool done = steps.Begin() && CancelWithSort(c50, c60, recno, text.c_str(), steps) && steps.Finish();
   if (!done) steps.Fail(key, refusal);

@@ -113,9 +113,8 @@ struct MatrixRun {
   bool lineChange = false;
   // The opening matrix's rows over another station's work: what that station writes between the
   // run's stop and the opening (in a child, on the run's folder): true when it went through; *lines
-  // gets the lines it wrote that the stopped change had named, each its file ("B" the draft, "C" the
-  // closed file) and record number ("B12 C40 "), which the opening is to leave as they stand and
-  // name. The records before and after the run are compared with its writes made over them.
+  // gets the lines it wrote that the stopped change had named, one a line, each as the opening names a
+  // line it leaves as it stands (as the lines window shows it). The records before and after the run are compared with its writes made over them.
   bool (*meanwhile)(const std::string& root, std::string* lines) = nullptr;
 };
 void PrintTo(const MatrixRun& r, std::ostream* os);

@@ -22,6 +22,7 @@
 #include "posting/line_save.h"
 #include "posting/new_lines.h"
 #include "processing/core/letters_change.h"
+#include "runtime/dates.h"
 #include "runtime/numbers.h"
 #include "runtime/text.h"
 #include "runtime/xbase.h"
@@ -555,8 +556,8 @@ std::vector<std::uint32_t> BankSortRecords(Table& c60) {
 // `letter` of currency `currency` saved on the bank account's sort records numbered `which` among
 // its first eight, as the manual matching (LettersSaved) or the bank reconciliation (LinesReconciled,
 // a line lettered since it was read passed over) saves them; `arm` (when given) called before.
-// *lines (when given) gets the lines lettered, each its file ("B" the draft, "C" the closed file)
-// and its record number ("B12 C40 ").
+// *lines (when given) gets the lines lettered, each named as the opening names a line it leaves (as
+// the lines window shows it), one a line.
 processing::LettersOutcome LetterBankLines(const std::string& root, const std::vector<std::size_t>& which,
                                            const std::string& letter, int currency, LineChangeKind kind,
                                            const Arm& arm, std::string* lines = nullptr) {
@@ -569,8 +570,17 @@ processing::LettersOutcome LetterBankLines(const std::string& root, const std::v
   std::vector<processing::LetterWrite> writes;
   for (const std::size_t i : which) {
     writes.push_back({bank[i], letter});
-    if (lines != nullptr && c60.GoTo(static_cast<long>(bank[i])))
-      *lines += std::string(1, c60.GetField(T::TFIC)[0]) + std::to_string(std::atol(c60.GetField(T::TREC))) + " ";
+    if (lines != nullptr && c60.GoTo(static_cast<long>(bank[i]))) {
+      const bool closed = c60.GetField(T::TFIC)[0] == T::kClosed;
+      Table& line = closed ? c40 : c50;
+      if (!line.GoTo(std::atol(c60.GetField(T::TREC)))) return refused;
+      auto field = [&](int f) { return Trimmed(line.GetField(closed ? L::ClosedFieldOf(f) : f)); };
+      const std::string month = PadRight(line.GetField(closed ? L::ClosedFieldOf(L::BMOIS) : int{L::BMOIS}), 4);
+      *lines += "la ligne " + field(L::BNUM) + " de la pi\xE8" "ce " + field(L::BPIECE) + " du journal " +
+                field(L::BJAL) + " de " + month.substr(2, 2) + "/" + DecodeYear(month.substr(0, 2).c_str()) +
+                " (compte " + field(L::BCODE) + ")" + (closed ? " des \xE9" "critures cl\xF4tur\xE9" "es" : " du brouillard") +
+                "\n";
+    }
   }
   if (arm) arm();
   const processing::MatchTables t{c40, c50, c60};

@@ -26,6 +26,7 @@
 #include "posting/line_save.h"
 #include "posting/new_lines.h"
 #include "resources/string_table.h"
+#include "runtime/dates.h"
 #include "runtime/numbers.h"
 #include "runtime/text.h"
 #include "runtime/xbase.h"
@@ -45,6 +46,14 @@ constexpr int kKilled = 128 + SIGKILL;
 
 class StoppedLineChangeTest : public CoreTest {
  protected:
+  // How the opening names draft line `recno` it left as it stands: as the lines window shows it.
+  std::string DraftLineNamed(std::uint32_t recno) {
+    if (!c50.GoTo(recno)) return "?";
+    const std::string month = c50.GetField(L::BMOIS);
+    return "la ligne " + Trimmed(c50.GetField(L::BNUM)) + " de la pi\xE8" "ce " + Trimmed(c50.GetField(L::BPIECE)) +
+           " du journal " + Trimmed(c50.GetField(L::BJAL)) + " de " + month.substr(2, 2) + "/" +
+           DecodeYear(month.substr(0, 2).c_str()) + " (compte " + Trimmed(c50.GetField(L::BCODE)) + ") du brouillard";
+  }
   std::string Folder() const { return Dir() + "/je"; }
   void CloseTables() {
     c50.CloseTable();
@@ -471,7 +480,7 @@ TEST_F(StoppedLineChangeTest, ALineNumberedSinceOnAnotherStationIsLeftAsItStands
   EXPECT_TRUE(finished.done) << finished.said;
   ASSERT_TRUE(c50.GoTo(renumbered));
   EXPECT_EQ(std::string(c50.GetField(L::BNUM)), "0777") << "the other station's number stays";
-  EXPECT_NE(finished.said.find("ligne n\xB0 " + std::to_string(renumbered) + " du brouillard"), std::string::npos)
+  EXPECT_NE(finished.said.find(DraftLineNamed(renumbered)), std::string::npos)
       << finished.said;
   EXPECT_TRUE(Notes().empty());
   PutBack();
@@ -536,11 +545,60 @@ TEST_F(StoppedLineChangeTest, ADayWrittenSinceOnAnotherStationIsKeptWhenAPieceMo
     ASSERT_TRUE(c50.GoTo(line));
     EXPECT_EQ(std::string(c50.GetField(L::BMOIS)) + c50.GetField(L::BJAL), to) << "the piece moved whole";
     EXPECT_EQ(std::string(c50.GetField(L::BJOUR)), day) << "the other station's day stays";
-    EXPECT_NE(finished.said.find("ligne n\xB0 " + std::to_string(line) + " du brouillard"), std::string::npos)
+    EXPECT_NE(finished.said.find(DraftLineNamed(line)), std::string::npos)
         << finished.said;
     EXPECT_TRUE(Notes().empty());
     ExpectInvariants("a piece move finished over another station's day");
   }
+  PutBack();
+  fs::remove_all(Dir() + "/kept");
+}
+
+
+// An empty new line given up, stopped once its note is written, then filled and saved on another
+// station (60640000, 100,00 EUR debit): the next opening leaves that station's line as it wrote it,
+// names it, and the books agree.
+TEST_F(StoppedLineChangeTest, ABlankLineFilledSinceOnAnotherStationIsLeftAsItStandsAndNamed) {
+  std::pair<std::string, std::string> piece;
+  std::string target;
+  ASSERT_NO_FATAL_FAILURE(PieceAndTarget(&piece, &target));
+  const NewLineResult fresh = CreatePieceLine(c50, c60, LinePrefix(piece.first), piece.second, '1', 'O');
+  ASSERT_EQ(fresh.outcome, NewLineOutcome::Created);
+  CloseLineChangeNote();
+  Keep();
+  // Killed at its first write after its note: the first kill that leaves a note at work.
+  bool noted = false;
+  for (long k = 1; k <= 8 && !noted; ++k) {
+    CloseTables();
+    ASSERT_EQ(test_support::RunKilledAtWrite(
+                  k, [&] { return Run([&](Table& d, Table& s) { return RemoveEmptyNewLine(d, s, fresh.key); }); }),
+              kKilled);
+    OpenTables();
+    std::string text;
+    noted = Notes().size() == 1 && platform::ReadWholeFile(DossierFolder + Notes()[0], text) &&
+            ReadLineChangeNote(text).atWork;
+    if (!noted) PutBack();
+  }
+  ASSERT_TRUE(noted) << "the change left no note";
+  ASSERT_TRUE(c50.GoTo(fresh.recno) && !c50.IsDeleted()) << "the change wrote past its note";
+  SaveRequest save = Onto(fresh.recno, "60640000", [](double&, double&) {});
+  save.values.sense = 'D';
+  save.values.euros = true;
+  save.values.amounts = LineAmounts{};
+  save.values.amounts.debitE = 100;
+  ASSERT_EQ(SaveLineRecord(c50, c60, save).outcome, SaveOutcome::Saved);
+  CloseLineChangeNote();
+  const StoppedLineChanges finished = FinishStoppedLineChanges();
+  EXPECT_TRUE(finished.done) << finished.said;
+  ASSERT_TRUE(c50.GoTo(fresh.recno));
+  EXPECT_FALSE(c50.IsDeleted()) << "the other station's line was cancelled";
+  EXPECT_EQ(std::string(c50.GetField(L::BCODE)), "60640000");
+  EXPECT_NE(finished.said.find(DraftLineNamed(fresh.recno)), std::string::npos) << finished.said;
+  // The stopped change's station told apart: this very one here, never a bare number.
+  EXPECT_NE(finished.said.find(" (ce poste-ci) le "), std::string::npos) << finished.said;
+  EXPECT_EQ(finished.said.find("n\xB0 "), std::string::npos) << finished.said;
+  EXPECT_TRUE(Notes().empty());
+  ExpectInvariants("a blank line filled since on another station");
   PutBack();
   fs::remove_all(Dir() + "/kept");
 }

@@ -2,11 +2,21 @@
 // offered, the marks and their totals, when saving may run (the groups left balanced), the
 // letters saved into C60 and the source lines, the account held against another station, and
 // the balancing piece with its refusals.
+#include <signal.h>
+
 #include "core_fixture.h"
 #include "data/dossier_invariants.h"
+#include "data/line_change_note.h"
+#include "platform/system/files.h"
+#include "posting/line_changes.h"
+#include "posting/line_save.h"
+#include "runtime/dates.h"
+#include "data/stopped_line_changes.h"
 #include "posting/journal_month.h"
 #include "processing/core/automatic_matching.h"
+#include "processing/core/letters_change.h"
 #include "processing/core/manual_matching.h"
+#include "processing/core/reconciliation.h"
 #include "processing/core/word_search.h"
 #include "support/other_process.h"
 
@@ -20,6 +30,15 @@ using processing::ManualOpen;
 using processing::MarkCommand;
 
 using ManualTest = CoreTest;
+
+// How the opening names draft line `recno` of `c50` it left as it stands: as the lines window shows it.
+std::string DraftLineNamed(Table& c50, std::uint32_t recno) {
+  if (!c50.GoTo(recno)) return "?";
+  const std::string month = c50.GetField(L::BMOIS);
+  return "la ligne " + Trimmed(c50.GetField(L::BNUM)) + " de la pi\xE8" "ce " + Trimmed(c50.GetField(L::BPIECE)) +
+         " du journal " + Trimmed(c50.GetField(L::BJAL)) + " de " + month.substr(2, 2) + "/" +
+         DecodeYear(month.substr(0, 2).c_str()) + " (compte " + Trimmed(c50.GetField(L::BCODE)) + ") du brouillard";
+}
 
 ManualMatchingParameters Params(const std::string& account, char filter = '1', bool euros = true) {
   ManualMatchingParameters p;
@@ -226,6 +245,162 @@ TEST_F(ManualTest, AnotherStationCannotOpenTheSameAccount) {
   ASSERT_TRUE(other.Do('l'));
   ManualMatching list(Params("CLOCK   "));
   EXPECT_EQ(list.Open(), ManualOpen::AccountLocked);
+}
+
+// A lettering of two lines stopped once its note is written, nothing written yet; then another
+// station letters the second line with a third. That station's next letter, in the manual matching
+// and in the bank reconciliation, comes after the stopped change's, and the next opening takes the
+// stopped change back: the other station's group stays whole and its line the change named is named.
+// The same when the other station gave the stopped change's letter all the same (an older program,
+// a letter typed): a line holding it tells nothing of the stopped change.
+TEST_F(ManualTest, ALetterAStoppedLetteringChoseIsGivenOnceAndTheOpeningTellsItsOwn) {
+  constexpr int kKilled = 128 + SIGKILL;
+  for (const bool same : {false, true}) {
+    SCOPED_TRACE(same ? "its letter given all the same" : "the next letter");
+    const std::string account = same ? "CSAME2  " : "CSAME1  ";
+    const auto sorts = AddLines(account, {{'D', 55.40, 1}, {'C', 55.40, 2}, {'D', 55.40, 3}});
+    ASSERT_TRUE(c40.Commit() && c50.Commit() && c60.Commit());
+    std::string first;
+    {
+      ManualMatching list(Params(account));
+      ASSERT_EQ(list.Open(), ManualOpen::Opened);
+      first = list.CurrentLetter();
+    }
+    const auto stopped = [&] {
+      ManualMatching list(Params(account));
+      Table d40, d50, d60;
+      if (list.Open() != ManualOpen::Opened || list.CurrentLetter() != first || !d40.OpenShared(PathC40(), "C40CODE") ||
+          !d50.OpenShared(PathC50(), L::kCodeTag) || !d60.OpenShared(PathC60(), processing::kC60CodeTag))
+        return false;
+      const processing::MatchTables t{d40, d50, d60};
+      return processing::WriteLetters(t, 1, {{sorts[0], first}, {sorts[1], first}}, LineChangeKind::LettersSaved, 37753,
+                                      false)
+          .done;
+    };
+    // Killed at its first write after its note: the first kill that leaves a note at work.
+    CloseLineChangeNote();
+    bool noted = false;
+    for (long k = 1; k <= 8 && !noted; ++k) {
+      ASSERT_EQ(test_support::RunKilledAtWrite(k, stopped), kKilled);
+      for (const std::string& name : LineChangeNoteFiles(DossierFolder, DossierCode)) {
+        std::string text;
+        noted = noted || (platform::ReadWholeFile(DossierFolder + name, text) && ReadLineChangeNote(text).atWork);
+      }
+    }
+    ASSERT_TRUE(noted) << "the stopped change left no note";
+    ASSERT_EQ(Letters(sorts), std::vector<std::string>(3, "")) << "the stopped change wrote before its kill";
+    std::string other;
+    {
+      processing::Reconciliation reconciliation(account, true);
+      ASSERT_EQ(reconciliation.Open(), processing::ReconciliationOpen::Opened);
+      EXPECT_TRUE(processing::LetterAfter(reconciliation.Letter(), first)) << reconciliation.Letter() << " " << first;
+    }
+    if (same) {
+      other = first;
+      const processing::LettersOutcome out = processing::WriteLetters(
+          Tables(), 1, {{sorts[1], other}, {sorts[2], other}}, LineChangeKind::LettersSaved, 37753, false);
+      ASSERT_TRUE(out.done);
+      CloseLineChangeNote();
+    } else {
+      ManualMatching list(Params(account));
+      ASSERT_EQ(list.Open(), ManualOpen::Opened);
+      other = list.CurrentLetter();
+      EXPECT_TRUE(processing::LetterAfter(other, first)) << other << " " << first;
+      ASSERT_TRUE(list.Mark(1, MarkCommand::Lettrer) && list.Mark(2, MarkCommand::Lettrer));
+      ASSERT_TRUE(list.CanSave());
+      ASSERT_TRUE(list.SaveLetters());
+    }
+    CloseLineChangeNote();
+    ASSERT_TRUE(c60.GoTo(sorts[1]));
+    const std::string named = DraftLineNamed(c50, static_cast<std::uint32_t>(std::atol(c60.GetField(T::TREC))));
+    const StoppedLineChanges finished = FinishStoppedLineChanges();
+    EXPECT_TRUE(finished.done) << finished.said;
+    EXPECT_EQ(Letters(sorts), (std::vector<std::string>{"", other, other})) << finished.said;
+    EXPECT_NE(finished.said.find(named), std::string::npos) << finished.said;
+    EXPECT_TRUE(LineChangeNoteFiles(DossierFolder, DossierCode).empty());
+    DossierInvariants check;
+    EXPECT_TRUE(check.Check()) << check.Report();
+  }
+}
+
+// A lettering of a pair stopped once its first line holds its letter; then another station cancels the
+// second line, or saves it with another amount. The next opening finishes the lettering where the lines
+// stand as the change found them, and leaves the other line as that station left it, named: no
+// cancelled line given a letter, no pair lettered by the opening that no longer balances.
+TEST_F(ManualTest, AStoppedLetteringIsFinishedOnlyOverLinesThatStandAsItFoundThem) {
+  constexpr int kKilled = 128 + SIGKILL;
+  for (const bool cancelled : {true, false}) {
+    SCOPED_TRACE(cancelled ? "the second line cancelled since" : "the second line's amount changed since");
+    const std::string account = cancelled ? "CSTOP1  " : "CSTOP2  ";
+    const auto sorts = AddLines(account, {{'D', 55.40, 1}, {'C', 55.40, 2}});
+    ASSERT_TRUE(c40.Commit() && c50.Commit() && c60.Commit());
+    std::string letter;
+    {
+      ManualMatching list(Params(account));
+      ASSERT_EQ(list.Open(), ManualOpen::Opened);
+      letter = list.CurrentLetter();
+    }
+    const auto lineLetter = [&](std::uint32_t sort) {
+      return c60.GoTo(sort) ? Trimmed(processing::ReadSource(Tables(), 1).letter) : std::string("?");
+    };
+    const auto stopped = [&] {
+      Table d40, d50, d60;
+      if (!d40.OpenShared(PathC40(), "C40CODE") || !d50.OpenShared(PathC50(), L::kCodeTag) ||
+          !d60.OpenShared(PathC60(), processing::kC60CodeTag))
+        return false;
+      const processing::MatchTables t{d40, d50, d60};
+      return processing::WriteLetters(t, 1, {{sorts[0], letter}, {sorts[1], letter}}, LineChangeKind::LettersSaved, 37753,
+                                      false)
+          .done;
+    };
+    // Killed at its first write after its note (the first kill that leaves a note at work), its first
+    // line and sort record then given the letter as the change writes them.
+    CloseLineChangeNote();
+    bool noted = false;
+    for (long k = 1; k <= 8 && !noted; ++k) {
+      ASSERT_EQ(test_support::RunKilledAtWrite(k, stopped), kKilled);
+      for (const std::string& name : LineChangeNoteFiles(DossierFolder, DossierCode)) {
+        std::string text;
+        noted = noted || (platform::ReadWholeFile(DossierFolder + name, text) && ReadLineChangeNote(text).atWork);
+      }
+    }
+    ASSERT_TRUE(noted) << "the stopped change left no note";
+    ASSERT_TRUE(c60.GoTo(sorts[0]));
+    const auto first = static_cast<std::uint32_t>(std::atol(c60.GetField(T::TREC)));
+    {
+      const test_support::SetUpPermit permit("la premiere ligne lettree avant l arret");
+      ASSERT_TRUE(c50.GoTo(first) && c50.PutField(L::BLETE, letter.c_str()) && c50.Commit());
+      ASSERT_TRUE(c60.GoTo(sorts[0]) && c60.PutField(T::TLETE, letter.c_str()) && c60.Commit());
+    }
+    ASSERT_TRUE(c60.GoTo(sorts[1]));
+    const auto second = static_cast<std::uint32_t>(std::atol(c60.GetField(T::TREC)));
+    if (cancelled) {
+      ASSERT_EQ(posting::CancelLine(c50, c60, second, ""), posting::LineChange::Done);
+    } else {
+      ASSERT_TRUE(c50.GoTo(second));
+      const posting::LineRecord line = posting::ReadLineRecord(c50);
+      posting::SaveRequest save;
+      save.key = line.key;
+      save.previousAccount = line.account;
+      save.values.day = line.day;
+      save.values.account = line.account;
+      save.values.label1 = line.label1;
+      save.values.euros = true;
+      save.values.sense = 'C';
+      save.values.amounts.creditE = 60;
+      ASSERT_EQ(posting::SaveLineRecord(c50, c60, save).outcome, posting::SaveOutcome::Saved);
+    }
+    CloseLineChangeNote();
+    const StoppedLineChanges finished = FinishStoppedLineChanges();
+    EXPECT_TRUE(finished.done) << finished.said;
+    EXPECT_EQ(lineLetter(sorts[0]), letter) << "the lettering reached its first line: finished";
+    EXPECT_EQ(lineLetter(sorts[1]), "") << finished.said;
+    EXPECT_EQ(Letters({sorts[1]}), std::vector<std::string>{""}) << "the sort record follows its line";
+    EXPECT_NE(finished.said.find(DraftLineNamed(c50, second)), std::string::npos)
+        << finished.said;
+    DossierInvariants check;
+    EXPECT_TRUE(check.Check()) << check.Report();
+  }
 }
 
 struct BalanceFixture : CoreTest {

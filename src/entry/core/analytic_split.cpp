@@ -768,6 +768,7 @@ bool DropBlankAnalyticLine(Table& c50, Table& c60, const std::string& lineKey, s
   const std::uint32_t recno = c50.recordNumber;
   const std::string text = c50.RecordToText(L::BNUMA);
   steps.Note().Cancelled(recno);
+  steps.Note().Before(c50, recno);
   steps.Note().SortRecordsFrom(c60.RecCount());
   bool done = steps.Begin();
   if (done) {

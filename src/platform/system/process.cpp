@@ -313,6 +313,12 @@ bool ProcessRunning(int pid) {
 
 int CurrentProcessId() { return static_cast<int>(::getpid()); }
 
+std::string MachineName() {
+  char name[256] = {};
+  if (::gethostname(name, sizeof name - 1) != 0) return std::string();
+  return name;
+}
+
 bool SetOwnEnvironment(const std::string& name, const std::string& value) {
   return setenv(name.c_str(), value.c_str(), 1) == 0;
 }

@@ -60,5 +60,7 @@ bool SetOwnEnvironment(const std::string& name, const std::string& value);
 bool ProcessRunning(int pid);
 // This process's number (a forked child has its own).
 int CurrentProcessId();
+// The name of the machine this process runs on, as the system gives it ("" when it gives none).
+std::string MachineName();
 
 }  // namespace platform

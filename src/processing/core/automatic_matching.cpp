@@ -105,6 +105,7 @@ class AccountRun {
       }
     }
     if (!t_.c60.Commit()) return Refused();
+    RaiseToNotedLetters(account_, p_.currency, runLetter_);
     return n;
   }
 

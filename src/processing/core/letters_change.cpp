@@ -18,6 +18,8 @@ constexpr int kMsgMarkRefused = 37755;
 // The fields the record texts of the lock notices are made of: the sort record's, a draft line's, a
 // closed line's.
 constexpr int kSortRecordText = 14, kDraftRecordText = 7, kClosedRecordText = 6;
+// How a note names the sort file in a record's state before the change.
+constexpr char kSortFile = 'T';
 
 // One letter planned: the sort record, its line (null when it cannot be reached), and its letters.
 struct Planned {
@@ -69,6 +71,7 @@ LettersOutcome WriteLetters(const MatchTables& t, int currency, const std::vecto
     p.c60 = w.c60;
     p.after = TrimmedRight(w.letter);
     p.sortBefore = TrimmedRight(t.c60.GetField(sortField));
+    const std::string account = AccountOf(t.c60);
     // A line lettered meanwhile keeps its letter: the change passes it over, and its note leaves it out.
     if (keepLettered && !Trimmed(p.sortBefore).empty()) continue;
     const SourceLine s = ReadSource(t, currency);
@@ -80,11 +83,16 @@ LettersOutcome WriteLetters(const MatchTables& t, int currency, const std::vecto
       if (!lineLocks.Wait(p.recno, s.draft ? kDraftRecordText : kClosedRecordText)) return refused(true);
       p.lineBefore = TrimmedRight(s.table->GetField(SourceLetterField(s.draft, currency)));
       steps.Note().Letter(s.draft ? T::kDraft : T::kClosed, p.recno, currency, p.lineBefore, p.after);
+      // The line as it stands: one cancelled or rewritten since (its amount, its account) is not lettered
+      // by the opening.
+      steps.Note().Before(s.draft ? T::kDraft : T::kClosed, *s.table, p.recno);
     } else {
       // A sort record whose line cannot be reached is lettered on its own: its note item lets the
       // opening take it back, or finish it, with the lines.
       steps.Note().SortLetter(p.c60, currency, p.sortBefore, p.after);
     }
+    // The letter given is the change's own from its note on: no other station gives it meanwhile.
+    if (!p.after.empty()) steps.Note().Given(account, currency, p.after);
     planned.push_back(p);
   }
   if (!steps.ReadWhole()) return refused();
@@ -132,6 +140,7 @@ bool WriteMarks(Table& c60, const std::vector<LetterWrite>& marks, std::string* 
     if (c60.IsDeleted()) continue;
     planned.push_back({m.c60, TrimmedRight(c60.GetField(T::TLETP)), TrimmedRight(m.letter)});
     steps.Note().Mark(m.c60, planned.back().before, planned.back().after);
+    steps.Note().Before(kSortFile, c60, m.c60);
   }
   if (!steps.ReadWhole()) return refused();
   if (planned.empty()) return true;

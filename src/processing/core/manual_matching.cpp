@@ -142,6 +142,7 @@ ManualOpen ManualMatching::Open() {
   // taken for one of this list, which marks from its own lines.
   WriteMarks(c60_, staleMarks);
   if (rows_.empty()) return ManualOpen::NoLine;
+  RaiseToNotedLetters(p_.account, currency_, currentLetter_);
   AdvanceLetter(currentLetter_);
   firstAllowed_ = currentLetter_;
   exempt_ = IsExemptAccount(p_.account);

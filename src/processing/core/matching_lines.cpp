@@ -3,6 +3,7 @@
 #include <cstdlib>
 
 #include "data/entry_lines.h"
+#include "data/line_change_note.h"
 #include "data/record_fields.h"
 #include "data/table.h"
 #include "runtime/code_helpers.h"
@@ -35,6 +36,11 @@ bool AdvanceLetter(std::string& letter) {
   if (!before.empty() && !LetterAfter(next, before)) return false;
   letter = next;
   return true;
+}
+
+void RaiseToNotedLetters(const std::string& account, int currency, std::string& highest) {
+  for (const std::string& letter : LettersNoted(account, currency))
+    if (!letter.empty() && LetterAfter(letter, highest)) highest = letter;
 }
 
 int SourceLetterField(bool draft, int currency) { return (draft ? int{L::BLET} : int{L::DLET}) + currency; }

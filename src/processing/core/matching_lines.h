@@ -29,6 +29,11 @@ bool LetterAfter(std::string a, std::string b);
 // The letter following `letter` in the letter sequence (blank gives "A"); false when none sorts
 // after it (after "ZZZZ" the sequence starts again at "A", a letter the account holds).
 bool AdvanceLetter(std::string& letter);
+// `highest`, the highest letter of currency `currency` on `account`, raised to the letters that
+// changes of letters still noted in the dossier folder give that account (a change at work, or one
+// a stopped station left for the next opening): the next letter given is after those too, so that
+// a letter a change chose is never given twice.
+void RaiseToNotedLetters(const std::string& account, int currency, std::string& highest);
 
 // The source line of a sort record: its table and its fields for one currency (0 francs, 1 euros).
 struct SourceLine {

@@ -150,6 +150,7 @@ ReconciliationOpen Reconciliation::Open() {
     const std::string letter = Trimmed(c60_.GetField(T::TLET + currency_));
     if (!letter.empty() && LetterAfter(letter, highest_)) highest_ = letter;
   }
+  RaiseToNotedLetters(account_, currency_, highest_);
   letter_ = highest_;
   if (!AdvanceLetter(letter_)) letter_ = "A";
   return ReconciliationOpen::Opened;
