@@ -5,6 +5,7 @@
 #include <cstdlib>
 
 #include "data/dossier_files.h"
+#include "data/error_report.h"
 #include "data/index_recovery.h"
 #include "data/record_fields.h"
 #include "data/session.h"
@@ -347,7 +348,8 @@ bool ChartList::LocateCode(const std::string& code) {
   if (c.empty() || !Cursor()->isOpen) return false;
   if (CodeOrder()) return ShowCode(c);
   // Name order: the record of the code, found by its name's rank and then among the records of that name.
-  if (!SeekChartCode(*LookupCursor(), *file_, c)) return false;
+  // Not shown when not read: the list stays where it was.
+  if (!SeekChartCode(*LookupCursor(), *file_, c).IsFound()) return false;
   const std::uint32_t target = LookupCursor()->recordNumber;
   const std::string name = RTrim(Upper(SliceOf(LookupCursor()->GetField(2), 1, kChartNameWidth).c_str()));
   ::Table& t = *Cursor();
@@ -685,7 +687,13 @@ void ChartList::ReCalerAccounts(std::string key) {
   gui::MessageBeep(0);
   const bool offered = ((key[0] >= '0' && key[0] <= '9') || IsAuxiliaryCode(key)) &&
                        key.find(HelpCharacter()) == std::string::npos;
-  if (IsAuxiliaryCode(key) && !SeekLiveCode(*TableC10, 'B', key.substr(0, 1), 1)) {
+  // The collective of an auxiliary account: one not read is said, and no account is offered without it.
+  const RefusalWatch reading(RefusalWatch::EngineBoxes::kRefusalsHeld);
+  const Lookup collective = IsAuxiliaryCode(key) ? SeekLiveCode(*TableC10, 'B', key.substr(0, 1), 1) : Lookup::Found();
+  if (collective.IsRefused()) {
+    gui::MessageBox(this, CodeUnreadText(key, reading.Reason(0, TableC10->tablePath, collective.result())),
+                    LoadStr(kCaptionWarning), gui::MB_OK | gui::MB_ICONSTOP);
+  } else if (collective.IsNotFound()) {
     gui::MessageBox(this, FillPlaceholder(LoadStr(kMsgNoCollective), key.substr(0, 1)), LoadStr(kCaptionWarning),
                     gui::MB_OK | gui::MB_ICONHAND);
   } else if (offered) {

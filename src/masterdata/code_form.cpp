@@ -6,6 +6,7 @@
 #include "data/error_report.h"
 #include "data/session.h"
 #include "data/table.h"
+#include "data/table_results.h"
 #include "framework/browse.h"
 #include "masterdata/core/chart_layouts.h"
 #include "masterdata/core/chart_records.h"
@@ -154,9 +155,9 @@ void CodeRecordForm::SetupWindow() {
     b->SetTip(LoadStr(layout_->bank.tip));
 }
 
-bool CodeRecordForm::SeekRecord() {
+Lookup CodeRecordForm::SeekRecord() {
   ::Table* t = RecordTable();
-  if (t == nullptr) return false;
+  if (t == nullptr) return Lookup::Refused(kResultNoSuchTable);
   if (chart_ != nullptr) return SeekChartCode(*t, *chart_, code_);
   return SeekCodeRecord(*t, kind_->kind, code_, kind_->codeWidth);
 }
@@ -167,7 +168,8 @@ bool CodeRecordForm::Load() {
   if (kind_->usesChart && TableC20 != nullptr && !TableC20->isOpen) TableC20->UseShared(PathC20(), "C20CODE");
   if (chart_ != nullptr && t != nullptr && !t->isOpen)
     t->UseShared(chart_->Accounts() ? PathC20() : PathC30(), chart_->codeTag);
-  if (t == nullptr || !t->isOpen || !SeekRecord() || t->IsDeleted()) return false;
+  // A record not read (its look-up refused) opens no form, as one gone does: nothing is shown to edit.
+  if (t == nullptr || !t->isOpen || !SeekRecord().FoundOrNone() || t->IsDeleted()) return false;
   // The lock notice names the record by its code.
   if (!LockFormRecord(*t, kind_->formLockEntry, chart_ != nullptr ? 1 : kCodeField)) return false;
   held_ = t->recordNumber;
@@ -242,11 +244,12 @@ CodeRecordForm::Known CodeRecordForm::TestCode(const CodeField& f, const std::st
   bool known = false;
   if (f.table == '2') {
     const bool general = text[0] >= '1' && text[0] <= '8';
+    // A look-up refused shows the code as unknown, which the save refuses: nothing is written from it.
     known = !text.empty() && (f.rule != Rule::GeneralAccount || general) && TableC20 != nullptr &&
-            SeekLiveAccount(*TableC20, text);
+            SeekLiveAccount(*TableC20, text).FoundOrNone();
     if (known) ShowAccount(f);
   } else {
-    known = !text.empty() && SeekLiveCode(*TableC10, f.table, text, f.width);
+    known = !text.empty() && SeekLiveCode(*TableC10, f.table, text, f.width).FoundOrNone();
     if (known && display != nullptr) display->SetText(AllTrim(TableC10->GetField(kNameField)));
   }
   if (!known && display != nullptr) display->SetText(LoadStr(kTextUnknown));
@@ -436,7 +439,8 @@ void CodeRecordForm::RefreshList() { RefreshPartnerList(code_); }
 bool CodeRecordForm::Save() {
   ::Table* t = RecordTable();
   if (!IsModified() || held_ == 0 || t == nullptr) return true;
-  if (!t->GoTo(static_cast<long>(held_)) || !SeekRecord()) {
+  // The record held, read again: a read refused saves nothing and the form stays, with its values.
+  if (!t->GoToRecord(static_cast<long>(held_)).IsFound() || !SeekRecord().IsFound()) {
     gui::MessageBeep(0);
     return false;
   }

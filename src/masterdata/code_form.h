@@ -13,6 +13,7 @@
 #include <map>
 #include <string>
 
+#include "data/lookup.h"
 #include "framework/edit_form.h"
 #include "masterdata/core/chart_files.h"
 #include "masterdata/core/code_kinds.h"
@@ -96,7 +97,7 @@ class CodeRecordForm : public CMDIModif {
  private:
   enum class Known { Blank, Yes, No };
   bool Load();
-  bool SeekRecord();
+  Lookup SeekRecord();
   bool CheckBankRule(masterdata::Rule rule);
   std::string TypedRib() const;
   std::string TextOf(int id) const;

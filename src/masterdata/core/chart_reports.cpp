@@ -98,7 +98,7 @@ void ChartReport::FillAccount(ReportFieldTable& fields, int base) {
   std::string counterpartName;
   if (!IsBlank(counterpart)) {
     counterpartName = LoadStr(kTextUnknown);
-    if (names_ != nullptr && names_->isOpen && SeekChartCode(*names_, AccountsFile(), AccountCode(counterpart)) &&
+    if (names_ != nullptr && names_->isOpen && SeekChartCode(*names_, AccountsFile(), AccountCode(counterpart)).FoundOrNone() &&
         !names_->IsDeleted())
       counterpartName = Field(*names_, c20::kName);
   }

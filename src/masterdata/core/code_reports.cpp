@@ -20,7 +20,7 @@ bool OnKind(Table& t, char kind) {
 
 std::string AccountNameOf(Table* c20, const std::string& account) {
   if (IsBlankAccount(account)) return std::string(30, ' ');
-  if (c20 == nullptr || !SeekLiveAccount(*c20, account)) return LoadStr(kTextUnknown);
+  if (c20 == nullptr || !SeekLiveAccount(*c20, account).FoundOrNone()) return LoadStr(kTextUnknown);
   return c20->GetField(2);
 }
 
