@@ -569,6 +569,7 @@ TEST_F(AnalyticSplitTest, AnOpeningWhoseIndexReadIsRefusedSaysSoInOneSentence) {
     if (seen < nth) break;
   }
   EXPECT_GE(said, 1);
+  EXPECT_GE(opened, 1);
   ExpectInvariants("after the openings with an index read refused");
 }
 
