@@ -113,7 +113,7 @@ CodeRecordForm::~CodeRecordForm() {
   // The lock goes back, unless the record text editor holds the record now (or, for an account, the manual
   // matching window holds it).
   ::Table* t = RecordTable();
-  if (held_ != 0 && t != nullptr && t->isOpen && t->GoTo(static_cast<long>(held_)) && !t->IsLockedByMe() &&
+  if (held_ != 0 && t != nullptr && t->isOpen && t->GoToRecord(static_cast<long>(held_)).IsFound() && !t->IsLockedByMe() &&
       !(chart_ != nullptr && chart_->Accounts() &&
         RegistryText(kRegistryMatchingAccount, kChartCodeWidth) == PaddedCode(code_, kChartCodeWidth)))
     UnlockRecord(*t);
@@ -194,7 +194,7 @@ bool CodeRecordForm::Load() {
     if (e != nullptr && !IsBlank(e->GetText())) TestCode(f, e->GetText());
   }
   // The code fields may have moved the record's table (an account's counterpart): back on the record.
-  t->GoTo(static_cast<long>(held_));
+  t->GoToRecord(static_cast<long>(held_));
   return true;
 }
 
@@ -409,7 +409,7 @@ int CodeRecordForm::Check() {
   struct Back {
     CodeRecordForm* form;
     ~Back() {
-      if (::Table* t = form->RecordTable(); t != nullptr && t->isOpen) t->GoTo(static_cast<long>(form->held_));
+      if (::Table* t = form->RecordTable(); t != nullptr && t->isOpen) t->GoToRecord(static_cast<long>(form->held_));
     }
   } back{this};
   for (const auto& check : layout_->checks)

@@ -46,7 +46,7 @@ bool ChartReport::Prepare(ReportFieldTable& fields, const std::string& from, con
   lastYearTotal_ = budgetTotal_ = 0;
   const std::string start = RTrim(from.c_str());
   if (!cursor_.isOpen) return false;
-  if (start.empty() ? !cursor_.GoTop(file_.codeTag) : !cursor_.SeekNotBelow(file_.codeTag, start.c_str()))
+  if (start.empty() ? !cursor_.GoTop(file_.codeTag) : !cursor_.FindNotBelow(file_.codeTag, start.c_str()).IsFound())
     return false;
   if (!Step(true)) return false;
   const int n = file_.reportVariables;

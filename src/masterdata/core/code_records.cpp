@@ -77,7 +77,7 @@ Lookup SeekLiveAccount(Table& c20, const std::string& account) {
 
 long CountCodes(Table& c10, char kind) {
   long n = 0;
-  if (!c10.isOpen || !c10.Seek(kC10Tag, std::string(1, kind).c_str())) return 0;
+  if (!c10.isOpen || !c10.Find(kC10Tag, std::string(1, kind).c_str()).IsFound()) return 0;
   while (OfKind(c10, kind)) {
     ++n;
     if (!c10.Skip(1)) break;
@@ -172,7 +172,7 @@ bool StepCode(const CodeSource& s, CodeStep step, const std::string& current, st
     if (static_cast<int>(c.size()) > s.width) c.resize(static_cast<std::size_t>(s.width));
     return std::string(RTrim(c.c_str()));
   };
-  auto seekFirst = [&] { return kinds ? t.Seek(s.tag, s.kind.substr(0, 1).c_str()) : t.GoTop(s.tag); };
+  auto seekFirst = [&] { return kinds ? t.Find(s.tag, s.kind.substr(0, 1).c_str()).IsFound() : t.GoTop(s.tag); };
   auto backOverCancelled = [&] {
     while (ofKind() && t.IsDeleted()) t.Skip(-1);
   };
@@ -188,7 +188,7 @@ bool StepCode(const CodeSource& s, CodeStep step, const std::string& current, st
           for (t.SkipActive(false); ofKind(); t.SkipActive(true)) last = t.recordNumber;
         }
         if (last == 0) return false;
-        t.GoTo(static_cast<long>(last));
+        if (!t.GoToRecord(static_cast<long>(last)).IsFound()) return false;
       } else {
         if (!t.GoBottom(s.tag)) return false;
         backOverCancelled();
@@ -199,7 +199,7 @@ bool StepCode(const CodeSource& s, CodeStep step, const std::string& current, st
     case CodeStep::Next: {
       const std::string key = (kinds ? s.kind.substr(0, 1) : std::string()) + typed;
       if (key.empty()) t.GoTop(s.tag);
-      else t.SeekNotBelow(s.tag, key.c_str());
+      else if (t.FindNotBelow(s.tag, key.c_str()).IsRefused()) return false;
       if (step == CodeStep::Next) {
         t.SkipActive(false);
         if (ofKind() && codeHere() == typed) t.SkipActive(true);
