@@ -116,7 +116,7 @@ bool TWUtiBroFichier::HasCurrentRecord(::Table* table) {
 }
 
 void TWUtiBroFichier::ReloadRow(BrowseRows& rows, int i, long recno) {
-  if (table_ == nullptr || !table_->isOpen || !table_->GoTo(recno)) return;
+  if (table_ == nullptr || !table_->isOpen || !table_->GoToRecord(recno).IsFound()) return;
   BuildRowText(rows, i, recno, table_->IsDeleted());
 }
 
@@ -124,7 +124,7 @@ void TWUtiBroFichier::FillRowsForward(BrowseRows& rows, int first, int count, lo
   const long total = Store().totalRows;
   long next = recno != 0 ? recno + 1 : (HasCurrentRecord(table_) ? static_cast<long>(table_->recordNumber) : total + 1);
   for (int i = first; i < first + count && i < static_cast<int>(rows.size()); ++i) {
-    if (next < 1 || next > total || !table_->GoTo(next)) {
+    if (next < 1 || next > total || !table_->GoToRecord(next).IsFound()) {
       rows[static_cast<std::size_t>(i)].clear();
       continue;
     }
@@ -137,7 +137,7 @@ void TWUtiBroFichier::FillRowsFromFirst(BrowseRows& rows, int first, int count) 
   if (table_ == nullptr || !table_->isOpen) return;
   long next = 1;
   for (int i = first; i < first + count && i < static_cast<int>(rows.size()); ++i, ++next) {
-    if (next > Store().totalRows || !table_->GoTo(next)) {
+    if (next > Store().totalRows || !table_->GoToRecord(next).IsFound()) {
       rows[static_cast<std::size_t>(i)].clear();
       continue;
     }
@@ -152,7 +152,7 @@ void TWUtiBroFichier::FillRowsFromLast(BrowseRows& rows, int last, int count) {
   long recno = total;
   for (int i = last; i > last - count; --i, --recno) {
     if (i < 0 || i >= static_cast<int>(rows.size())) continue;
-    if (recno < 1 || !table_->GoTo(recno)) {
+    if (recno < 1 || !table_->GoToRecord(recno).IsFound()) {
       rows[static_cast<std::size_t>(i)].clear();
       continue;
     }
@@ -170,7 +170,7 @@ std::string TWUtiBroFichier::GetCellText(int field, std::uint32_t, std::uint32_t
 }
 
 void TWUtiBroFichier::PositionOnRecord(long recno, int) {
-  if (table_ != nullptr && table_->isOpen) table_->GoTo(recno);
+  if (table_ != nullptr && table_->isOpen) table_->GoToRecord(recno);
 }
 
 void TWUtiBroFichier::SkipRecords(long count) {
@@ -180,13 +180,13 @@ void TWUtiBroFichier::SkipRecords(long count) {
                                                : (table_->eof ? Store().totalRows + 1 : 0);
   const long to = from + count;
   if (to < 1) {
-    table_->GoTo(1);
+    table_->GoToRecord(1);
     table_->Skip(-1);
   } else if (to > Store().totalRows) {
-    table_->GoTo(Store().totalRows);
+    table_->GoToRecord(Store().totalRows);
     table_->Skip(1);
   } else {
-    table_->GoTo(to);
+    table_->GoToRecord(to);
   }
 }
 
@@ -194,7 +194,7 @@ void TWUtiBroFichier::SkipRecords(long count) {
 
 bool TWUtiBroFichier::PrepareReport() {
   if (table_ == nullptr || !table_->isOpen || Store().totalRows == 0) return false;
-  table_->GoTo(1);
+  table_->GoToRecord(1);
   LineTypeText = "A";
   ListLineCount = 0;
   reportStarted_ = true;
@@ -329,7 +329,7 @@ MEdit* TWUtiModFichier::EditOf(int field) const {
 void TWUtiModFichier::SetupWindow() {
   CMDIModif::SetupWindow();
   BuildToolbar(ContextCommands, true);
-  if (table_ == nullptr || !table_->isOpen || !table_->GoTo(recno_)) {
+  if (table_ == nullptr || !table_->isOpen || !table_->GoToRecord(recno_).IsFound()) {
     gui::PostCommand(GetHandle(), form_cmd::Quitter);
     return;
   }
@@ -397,7 +397,7 @@ bool TWUtiModFichier::Save() {
   std::vector<std::pair<int, std::string>> writes;
   if (!CheckedValues(writes, true)) return false;
   if (writes.empty()) return true;
-  if (table_ == nullptr || !table_->isOpen || !table_->GoTo(recno_) || !LockRecord(*table_, "", 0)) {
+  if (table_ == nullptr || !table_->isOpen || !table_->GoToRecord(recno_).IsFound() || !LockRecord(*table_, "", 0)) {
     gui::MessageBeep(0);
     return false;
   }
