@@ -236,15 +236,19 @@ bool Table::GoBottom(std::string_view newTag) {
   return true;
 }
 
-bool Table::GoTo(long recno) {
+bool Table::GoTo(long recno) { return GoToRecord(recno).IsFound(); }
+
+Lookup Table::GoToRecord(long recno) {
   if (recno <= 0) {
     ShowLayerError(10500, StrZero(recno, 6));
-    return false;
+    return Lookup::Refused(10500);
   }
   result = DbiSetToRecordNo(engine_->cursor, static_cast<std::uint32_t>(recno));
   bof = eof = 0;
   if (result == DBIERR_NONE) result = DbiGetRecord(engine_->cursor, dbiNOLOCK, Buffer(), &engine_->recordProps);
-  return ReadCurrent(result);
+  if (ReadCurrent(result)) return Lookup::Found();
+  // Past the last record: no such record. Anything else (a read refused) is no answer.
+  return result == DBIERR_EOF ? Lookup::NotFound(result) : Lookup::Refused(result);
 }
 
 bool Table::Skip(long n) {
@@ -338,37 +342,52 @@ bool Table::LocateKeyPrefix(const char* text) {
 }
 
 bool Table::Seek(std::string_view newTag, const char* k1, const char* k2, const char* k3, const char* k4) {
-  return SeekKey(newTag, false, k1, k2, k3, k4);
+  return SeekKey(newTag, false, k1, k2, k3, k4).IsFound();
 }
 
 bool Table::SeekNotBelow(std::string_view newTag, const char* k1, const char* k2, const char* k3,
                          const char* k4) {
+  return SeekKey(newTag, true, k1, k2, k3, k4).IsFound();
+}
+
+Lookup Table::Find(std::string_view newTag, const char* k1, const char* k2, const char* k3, const char* k4) {
+  return SeekKey(newTag, false, k1, k2, k3, k4);
+}
+
+Lookup Table::FindNotBelow(std::string_view newTag, const char* k1, const char* k2, const char* k3,
+                           const char* k4) {
   return SeekKey(newTag, true, k1, k2, k3, k4);
 }
 
-bool Table::SeekKey(std::string_view newTag, bool notBelow, const char* k1, const char* k2, const char* k3,
-                    const char* k4) {
+Lookup Table::SeekKey(std::string_view newTag, bool notBelow, const char* k1, const char* k2, const char* k3,
+                      const char* k4) {
   const DBISearchCond condition = notBelow ? keySEARCHGEQ : keySEARCHEQ;
   if (!isOpen) {
     ShowLayerError(12400, std::string(newTag).c_str());
-    return false;
+    return Lookup::Refused(12400);
   }
-  if (!newTag.empty() && TagText(newTag) != tag) SetOrder(newTag);
+  // An order that could not be set is no answer: a seek through the order before would find another key.
+  if (!newTag.empty() && TagText(newTag) != tag && !SetOrder(newTag)) {
+    const std::uint16_t refused = result;
+    NoRecord();
+    bof = eof = 1;
+    return Lookup::Refused(refused != DBIERR_NONE ? refused : kResultIndexFileError);
+  }
   PathBuffer.clear();
   for (const char* part : {k1, k2, k3, k4})
     if (part != nullptr) PathBuffer += part;
-  if (PathBuffer.empty()) return true;
+  if (PathBuffer.empty()) return Lookup::Found();
   bof = eof = 0;
   result = DbiSetToKey(engine_->cursor, condition, true, 0, static_cast<std::uint16_t>(std::min<std::size_t>(PathBuffer.size(), 65535)),
                        PathBuffer.c_str());
   if (result == DBIERR_NONE) result = DbiGetNextRecord(engine_->cursor, dbiNOLOCK, Buffer(), &engine_->recordProps);
   if (result == DBIERR_NONE) {
     recordNumber = engine_->recordProps.iPhyRecNum;
-    return true;
+    return Lookup::Found();
   }
   bof = eof = 1;
   recordNumber = 0;
-  return false;
+  return SoughtAndMissing(result) ? Lookup::NotFound(result) : Lookup::Refused(result);
 }
 
 bool Table::LockForCreate() {
@@ -424,6 +443,14 @@ bool Table::IsDeleted() {
   RECProps props;
   result = DbiGetRecord(engine_->cursor, dbiNOLOCK, nullptr, &props);
   return result != DBIERR_NONE || props.bDeleteFlag;
+}
+
+Lookup Table::LiveHere() {
+  if (!isOpen || recordNumber == 0) return Lookup::NotFound(result);
+  RECProps props;
+  result = DbiGetRecord(engine_->cursor, dbiNOLOCK, nullptr, &props);
+  if (result != DBIERR_NONE) return Lookup::Refused(result);
+  return props.bDeleteFlag ? Lookup::NotFound() : Lookup::Found();
 }
 
 // ---------------------------------------------------------------- records
@@ -486,6 +513,19 @@ bool Table::InsertRecord() {
   }
   recordNumber = engine_->recordProps.iPhyRecNum;
   return true;
+}
+
+void Table::DropAppend() {
+  if (appending != 1) return;
+  appending = 0;
+  AppendInProgress = false;
+  FreeAppendBlobs();
+  // `result` keeps the code of what stopped the append.
+  if (isOpen && recordNumber != 0 &&
+      DbiGetRecord(engine_->cursor, dbiNOLOCK, Buffer(), &engine_->recordProps) != DBIERR_NONE) {
+    bof = eof = 1;
+    recordNumber = 0;
+  }
 }
 
 void Table::QueueRecord(bool deleted) {

@@ -19,6 +19,8 @@
 #include <string_view>
 #include <vector>
 
+#include "lookup.h"
+
 // The engine's part of an open table (its cursor and descriptors), defined for the data layer's
 // own files in data/table_internal.h.
 struct TableEngine;
@@ -72,6 +74,15 @@ class Table {
   // MatchKey where it needs a match. All empty: true, no move. 12400 on a closed table.
   bool SeekNotBelow(std::string_view tag, const char* k1, const char* k2 = "", const char* k3 = "",
                     const char* k4 = "");
+  // The same look-ups answered found, not found or refused (lookup.h), never a bare false: not found is
+  // a key no entry begins with (or, not below, past the last key) and a record number past the last
+  // record; refused is anything else that kept the look-up from knowing (a read the system refused, a
+  // damaged index, an order that could not be set, a closed table). Moves as Seek, SeekNotBelow, GoTo.
+  Lookup Find(std::string_view tag, const char* k1, const char* k2 = "", const char* k3 = "",
+              const char* k4 = "");
+  Lookup FindNotBelow(std::string_view tag, const char* k1, const char* k2 = "", const char* k3 = "",
+                      const char* k4 = "");
+  Lookup GoToRecord(long recno);
   bool SetOrder(std::string_view tag);  // engine failure reported with context 2301
   // "E" at EOF, "B" at BOF, "?" for length 0, "#" when the joined fields differ from the
   // key over `length`, "O" live, "o" deleted.
@@ -80,6 +91,9 @@ class Table {
   std::uint32_t RecCount();
   std::uint32_t RecNo();
   bool IsDeleted();  // true also when the record cannot be read
+  // The current record read again for its delete mark: found when live, not found when cancelled,
+  // refused when it cannot be read (where IsDeleted says "deleted").
+  Lookup LiveHere();
 
   // ---- fields
   const char* GetField(int field);  // C padded to width, N formatted; 11500 for other types
@@ -104,6 +118,9 @@ class Table {
 
   // ---- records
   bool AppendBlank();   // blank record in the buffer; appending until InsertRecord
+  // Drops the record being built since AppendBlank, memos included: nothing is written, and the
+  // buffer holds the current record again.
+  void DropAppend();
   // 9475/9218 reported with context 2201, 9217 with 2202. Once inserted, the new record is read
   // back as the current one; a read-back refused leaves recordNumber 0 (the insert still true).
   bool InsertRecord();
@@ -183,7 +200,7 @@ class Table {
   std::uint8_t* Buffer() { return recordBuffer.data(); }
   bool ValidField(int field) const { return isOpen && field >= 1 && static_cast<std::size_t>(field) <= layouts_.size(); }
   char TypeOf(int field) const;  // type letter without any message
-  bool SeekKey(std::string_view tag, bool notBelow, const char* k1, const char* k2, const char* k3, const char* k4);
+  Lookup SeekKey(std::string_view tag, bool notBelow, const char* k1, const char* k2, const char* k3, const char* k4);
   bool ReadCurrent(std::uint16_t rc);  // after a move: record number or BOF/EOF
   void NoRecord();
   bool StepForward();  // next record into the buffer; EOF sets eof

@@ -352,10 +352,10 @@ bool CreateMissingC50() {
   return false;
 }
 
-bool SeekKind(Table& c10, const char* kind, const char* code) {
+Lookup SeekKind(Table& c10, const char* kind, const char* code) {
   const std::string padded = std::string(code) + std::string(static_cast<std::size_t>(c10.FieldWidth(2)), ' ');
-  return c10.Seek("C10CODE", kind, padded.substr(0, static_cast<std::size_t>(c10.FieldWidth(2))).c_str()) &&
-         c10.MatchKey((std::string(kind) + padded).c_str(), 1 + c10.FieldWidth(2), 1, 2) != '#';
+  const Lookup found = c10.Find("C10CODE", kind, padded.substr(0, static_cast<std::size_t>(c10.FieldWidth(2))).c_str());
+  return found.And(c10.MatchKey((std::string(kind) + padded).c_str(), 1 + c10.FieldWidth(2), 1, 2) != '#');
 }
 
 // A missing record (the constants' "P0") is added empty. One the general file refuses is said,
@@ -382,8 +382,9 @@ bool EnsureRecord(Table& c10, const char* kind, const char* code) {
   {
     // A record the seek could not read is not missing: it is never made for that.
     RefusalWatch seek(RefusalWatch::EngineBoxes::kRefusalsHeld);
-    if (SeekKind(c10, kind, code)) return true;
-    if (seek.ReadRefused()) return RefuseUnread(seek);
+    const Lookup there = SeekKind(c10, kind, code);
+    if (there.IsFound()) return true;
+    if (there.IsRefused() || seek.ReadRefused()) return RefuseUnread(seek);
   }
   bool added = false;
   std::string reason;
@@ -391,7 +392,7 @@ bool EnsureRecord(Table& c10, const char* kind, const char* code) {
     RefusalWatch refusal(RefusalWatch::EngineBoxes::kHeld);
     added = c10.AppendBlank() && c10.PutField(1, kind) && c10.PutField(2, code);
     added = c10.InsertRecord() && added;
-    added = added && c10.Commit() && SeekKind(c10, kind, code);
+    added = added && c10.Commit() && SeekKind(c10, kind, code).IsFound();
     const int result = c10.result != kResultOk ? c10.result : kResultSystemError;
     if (!added) reason = refusal.Reason(result, c10.tablePath, result);
   }
@@ -421,8 +422,10 @@ bool LoadDossierRecord() {
   const std::string workingDate = r.Get(DossierRecord::kWorkingDatePos, DossierRecord::kDateWidth);
   {
     RefusalWatch seek(RefusalWatch::EngineBoxes::kRefusalsHeld);
-    if (!SeekKind(c10, "0", ""))
-      return seek.ReadRefused() ? RefuseUnread(seek) : RefuseDamaged(platform::ResolvePath(PathC10(".dbf")));
+    const Lookup zero = SeekKind(c10, "0", "");
+    if (!zero.IsFound())
+      return zero.IsRefused() || seek.ReadRefused() ? RefuseUnread(seek)
+                                                    : RefuseDamaged(platform::ResolvePath(PathC10(".dbf")));
   }
   r.Set(1, 30, Field(c10, 3, 30));
   r.Set(31, 254, Field(c10, 4, 254));

@@ -314,7 +314,7 @@ namespace {
 
 bool SeekRecord0() {
   if (TableC10 == nullptr || !TableC10->isOpen) return false;
-  return TableC10->Seek(std::string(LoadStr(kC10CodeTag)).substr(0, 7), LoadStr(kGeneralRecordKey));
+  return TableC10->Find(std::string(LoadStr(kC10CodeTag)).substr(0, 7), LoadStr(kGeneralRecordKey)).IsFound();
 }
 
 }  // namespace

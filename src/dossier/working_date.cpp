@@ -38,7 +38,7 @@ void CmFichierDateTravail() {
   if (CommandWindow != nullptr && !CommandWindow->CloseChildren()) return;
   CloseAllTables();
   const std::string tag = std::string(LoadStr(kC10CodeTag)).substr(0, 7);
-  if (TableC10 != nullptr && TableC10->OpenShared(PathC10(), tag) && TableC10->Seek(tag, LoadStr(kGeneralRecordKey))) {
+  if (TableC10 != nullptr && TableC10->OpenShared(PathC10(), tag) && TableC10->Find(tag, LoadStr(kGeneralRecordKey)).IsFound()) {
     ReadC10Texts();
     TDFicAProposDossier dialog(gui::Window::FromHandle(MainWindowHandle), TDFicAProposDossier::kWorkingDateMode);
     dialog.SetCaption(FillPlaceholder(LoadStr(kTitleWorkingDate), AllTrim(DossierCode.c_str())));

@@ -81,6 +81,7 @@ constexpr int kMsgZeroParity = 16312;
 constexpr int kMsgDraftFullNoLine = 16217;
 // "Créer Ligne" whose selected line the disk would not read (the file and the error).
 constexpr int kMsgSelectedLineUnread = 38106;
+constexpr int kMsgSplitFilesUnread = 39352;  // the split's files not opened: why
 constexpr int kMsgRoundingLineFixed = 16012;
 // The balance question of a split closed unbalanced: the journal, the month, the year, the balance.
 constexpr int kMsgUnbalancedFrancs = 192, kMsgUnbalancedEuros = 32410;
@@ -101,8 +102,17 @@ TWSaiBroDetJournauxAnal::TWSaiBroDetJournauxAnal(gui::MDIClient* parent, const s
   toolbarCommands = {5, cmd::Quitter, cmd::Modifier, cmd::Annuler, cmd::Reactiver, cmd::CreerLigne};
   listName = euroOnly_ ? "TWSaiBroDetJournauxAnalEuros" : "TWSaiBroDetJournauxAnal";
   SetAccelerators(kAccelerators);
-  opened_ = posting::EnsureGeneralFile() && Lines()->OpenShared(PathC50(), L::kAnalyticTag) &&
-            Sorts()->OpenShared(PathC60(), LigneTri::kRecordTag);
+  {
+    // A file the system would not read is said in one sentence as the window shows, never the engine's box
+    // nor a window gone without a word.
+    const RefusalWatch reading(RefusalWatch::EngineBoxes::kRefusalsHeld);
+    opened_ = posting::EnsureGeneralFile() && Lines()->OpenShared(PathC50(), L::kAnalyticTag) &&
+              Sorts()->OpenShared(PathC60(), LigneTri::kRecordTag);
+    if (!opened_ && reading.HasReason()) {
+      ::Table& failed = Lines()->isOpen ? *Sorts() : *Lines();
+      unopened_ = FillPlaceholder(LoadStr(kMsgSplitFilesUnread), reading.Reason(0, failed.tablePath, failed.result));
+    }
+  }
   // The default split reads the account's text; the totals go to the sections.
   if (opened_ && TableC20 != nullptr && !TableC20->isOpen) TableC20->UseShared(PathC20(), "C20CODE");
   if (opened_ && TableC30 != nullptr && !TableC30->isOpen) TableC30->UseShared(PathC30(), "C30CODE");
@@ -165,6 +175,7 @@ std::string TWSaiBroDetJournauxAnal::TitleOf(const SplitKey& key, bool euros) {
 void TWSaiBroDetJournauxAnal::SetupWindow() {
   CMDIBrowse::SetupWindow();
   if (!opened_) {
+    SayRefusal(unopened_);
     gui::PostMessage(GetHandle(), gui::WM_CLOSE);
     return;
   }

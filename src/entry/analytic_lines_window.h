@@ -89,6 +89,7 @@ class TWSaiBroDetJournauxAnal : public LineRangeBrowse {
   bool headerCreated_ = false;
   long defaultMade_ = 0;
   std::string openingMessage_;
+  std::string unopened_;  // why the files could not be opened, said as the window shows
   char labelCode_ = 0;
   std::string labelText_;
 };

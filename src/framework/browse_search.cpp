@@ -161,7 +161,7 @@ bool CMDIBrowse::ShowCode(const std::string& code) {
   ::Table* t = codeIndex.table;
   if (t == nullptr || code.empty()) return false;
   const std::string& prefix = codeIndex.prefix;
-  if (!t->Seek(codeIndex.tag, prefix.c_str(), code.c_str()) || !HasCurrentRecord(t)) return false;
+  if (!t->Find(codeIndex.tag, prefix.c_str(), code.c_str()).IsFound() || !HasCurrentRecord(t)) return false;
   // Ranks in the index: the list's first record (the prefix's first entry),
   // then the code's, which leaves the table on the code's record. An index
   // file that cannot be read gives 0: the walk of LocateRowByKey alone then

@@ -64,14 +64,15 @@ void SetLabel(gui::Static* label, const std::string& text) {
   if (label != nullptr) label->SetText(text);
 }
 
-// Seeks the key of a code; true when the record found carries exactly that
+// Seeks the key of a code; found when the record found carries exactly that
 // code (of the kind, for C10).
-bool SeekCode(const CodeSource& s, const std::string& code) {
+Lookup SeekCode(const CodeSource& s, const std::string& code) {
   const std::string padded = PaddedRight(code, s.width);
-  const bool hit = s.kind.empty() ? s.table->Seek(s.tag, padded.c_str())
-                                  : s.table->Seek(s.tag, s.kind.c_str(), padded.c_str());
-  if (!hit || !OnRecord(s) || !OfKind(s)) return false;
-  return RTrim(s.table->GetField(s.codeField)) == std::string(RTrim(code.c_str()));
+  const Lookup hit = s.kind.empty() ? s.table->Find(s.tag, padded.c_str())
+                                    : s.table->Find(s.tag, s.kind.c_str(), padded.c_str());
+  if (!hit.IsFound()) return hit;
+  return hit.And(OnRecord(s) && OfKind(s) &&
+                 RTrim(s.table->GetField(s.codeField)) == std::string(RTrim(code.c_str())));
 }
 
 // Puts the record the table stands on into the edit and the label; a
@@ -103,11 +104,12 @@ std::string EditText(MEdit* edit) { return edit != nullptr ? std::string(RTrim(e
 void SeekTyped(const CodeSource& s, const std::string& typed) {
   if (typed.empty()) {
     if (s.kind.empty()) s.table->GoTop(s.tag);
-    else s.table->Seek(s.tag, s.kind.c_str());
+    else s.table->Find(s.tag, s.kind.c_str());
     return;
   }
-  if (s.kind.empty()) s.table->SeekNotBelow(s.tag, typed.c_str());
-  else s.table->SeekNotBelow(s.tag, s.kind.c_str(), typed.c_str());
+  // Not read, the table stands nowhere and the step shows "???".
+  if (s.kind.empty()) s.table->FindNotBelow(s.tag, typed.c_str());
+  else s.table->FindNotBelow(s.tag, s.kind.c_str(), typed.c_str());
 }
 
 bool StepFirst(const CodeSource& s, MEdit* edit, gui::Static* label) {
@@ -162,7 +164,7 @@ bool StepLast(const CodeSource& s, MEdit* edit, gui::Static* label) {
     if (!t.IsDeleted()) last = t.recordNumber;
     if (!t.Skip(1)) break;
   }
-  if (last != 0) t.GoTo(static_cast<long>(last));
+  if (last != 0) t.GoToRecord(static_cast<long>(last));
   else t.eof = 1;
   return TakeRecord(s, edit, label);
 }
@@ -182,7 +184,9 @@ static char RunLookup(CMDIModif& form, LookupKind lk, MEdit* edit, unsigned retu
 
   // Steps common to both ways once a code is known: look it up, show it.
   auto finish = [&](const std::string& code) -> char {
-    if (Usable(s) && SeekCode(s, code) && !s.table->IsDeleted()) {
+    // A look-up refused shows the code as unknown: a creation it leads to looks the code up again under
+    // its creation lock and names the refusal there.
+    if (Usable(s) && SeekCode(s, code).FoundOrNone() && !s.table->IsDeleted()) {
       SetLabel(label, AllTrim(s.table->GetField(s.nameField)));
       if (edit != nullptr) edit->FocusSelect(true);
       if (result != nullptr) *result = code;

@@ -505,7 +505,7 @@ void CMDIModif::UnlockFormRecord(::Table& table, int formKind) {
   if (formKind < 0 || formKind >= kFormRecordLockCount) return;
   std::uint32_t& held = FormRecordLocks[static_cast<std::size_t>(formKind)];
   if (held == 0) return;
-  if (table.isOpen && table.recordNumber != held) table.GoTo(static_cast<long>(held));
+  if (table.isOpen && table.recordNumber != held) table.GoToRecord(static_cast<long>(held));
   if (table.isOpen && table.recordNumber == held) UnlockRecord(table);
   held = 0;
 }

@@ -79,10 +79,10 @@ LookupRows CollectLookupRows(char selector, const std::string& kind, const std::
   bool positioned = false;
   if (IsBlank(s)) {
     s.clear();
-    positioned = lt.byKind ? t.Seek(lt.tag, letter.c_str()) : t.GoTop(lt.tag);
+    positioned = lt.byKind ? t.Find(lt.tag, letter.c_str()).IsFound() : t.GoTop(lt.tag);
   } else {
     while (!s.empty()) {
-      if (lt.byKind ? t.Seek(lt.tag, letter.c_str(), s.c_str()) : t.Seek(lt.tag, s.c_str())) {
+      if ((lt.byKind ? t.Find(lt.tag, letter.c_str(), s.c_str()) : t.Find(lt.tag, s.c_str())).IsFound()) {
         // Is there a live record of the kind whose code begins with s?
         const std::uint32_t first = t.recordNumber;
         bool found = false;
@@ -94,8 +94,7 @@ LookupRows CollectLookupRows(char selector, const std::string& kind, const std::
           t.Skip(1);
         }
         if (found) {
-          t.GoTo(static_cast<long>(first));
-          positioned = true;
+          positioned = t.GoToRecord(static_cast<long>(first)).IsFound();
           break;
         }
       }

@@ -5,6 +5,7 @@
 #include <cstdlib>
 
 #include "data/dossier_files.h"
+#include "data/error_report.h"
 #include "data/index_recovery.h"
 #include "data/record_fields.h"
 #include "data/session.h"
@@ -80,7 +81,7 @@ gui::Handle MainWindow() { return static_cast<gui::Handle>(SessionInt(1)); }
 // The lock taken for a form or the text editor that did not open on the record goes back, unless the form or the
 // editor holds it.
 void ReleaseUnusedLock(::Table* t, std::uint32_t recno, int formLockEntry) {
-  if (t == nullptr || !t->isOpen || !t->GoTo(static_cast<long>(recno))) return;
+  if (t == nullptr || !t->isOpen || !t->GoToRecord(static_cast<long>(recno)).IsFound()) return;
   if (t->IsLockedByMe() || FormRecordLocks[static_cast<std::size_t>(formLockEntry)] == recno) return;
   UnlockRecord(*t);
 }
@@ -209,14 +210,14 @@ void ChartList::Row(BrowseRows& rows, int i) {
 
 void ChartList::ReloadRow(BrowseRows& rows, int i, long recno) {
   ::Table& t = *Cursor();
-  if (!t.isOpen || !t.GoTo(recno)) return;
+  if (!t.isOpen || !t.GoToRecord(recno).IsFound()) return;
   Row(rows, i);
 }
 
 void ChartList::FillRowsForward(BrowseRows& rows, int first, int count, long recno) {
   ::Table& t = *Cursor();
   if (!t.isOpen) return;
-  if (recno != 0 && t.GoTo(recno)) t.Skip(1);
+  if (recno != 0 && t.GoToRecord(recno).IsFound()) t.Skip(1);
   for (int i = first; i < first + count && i < static_cast<int>(rows.size()); ++i) {
     if (!HasCurrentRecord(&t)) {
       rows[static_cast<std::size_t>(i)].clear();
@@ -278,7 +279,7 @@ std::string ChartList::GetCellText(int field, std::uint32_t start, std::uint32_t
 
 void ChartList::PositionOnRecord(long recno, int flag) {
   ::Table* t = flag != 0 ? ProgramTable() : Cursor();
-  if (t != nullptr && t->isOpen) t->GoTo(recno);
+  if (t != nullptr && t->isOpen) t->GoToRecord(recno);
 }
 
 void ChartList::SkipRecords(long count) {
@@ -329,7 +330,7 @@ bool ChartList::SeekTypedKey(char c) {
     }
   }
   if (!near) {
-    if (!Cursor()->Seek(OrderTag(), buffer.c_str()) || !HasCurrentRecord(Cursor())) {
+    if (!Cursor()->Find(OrderTag(), buffer.c_str()).IsFound() || !HasCurrentRecord(Cursor())) {
       ClearTypeAhead();
       return false;
     }
@@ -347,7 +348,8 @@ bool ChartList::LocateCode(const std::string& code) {
   if (c.empty() || !Cursor()->isOpen) return false;
   if (CodeOrder()) return ShowCode(c);
   // Name order: the record of the code, found by its name's rank and then among the records of that name.
-  if (!SeekChartCode(*LookupCursor(), *file_, c)) return false;
+  // Not shown when not read: the list stays where it was.
+  if (!SeekChartCode(*LookupCursor(), *file_, c).IsFound()) return false;
   const std::uint32_t target = LookupCursor()->recordNumber;
   const std::string name = RTrim(Upper(SliceOf(LookupCursor()->GetField(2), 1, kChartNameWidth).c_str()));
   ::Table& t = *Cursor();
@@ -356,7 +358,7 @@ bool ChartList::LocateCode(const std::string& code) {
     t.GoTop(file_->nameTag);
     rank = 1;
   } else {
-    if (!t.Seek(file_->nameTag, name.c_str())) return false;
+    if (!t.Find(file_->nameTag, name.c_str()).IsFound()) return false;
     rank = static_cast<long>(CountIndexEntries(t, file_->nameTag, 2, name.c_str()));
   }
   if (rank <= 0) return false;
@@ -564,7 +566,7 @@ bool ChartList::SelectedCancellable() {
   const int i = GetSelectedRowIndex();
   const long recno = i != 0 ? Store().RecordNumberOf(i - 1) : 0;
   ::Table& t = *LookupCursor();
-  if (recno == 0 || !t.isOpen || !t.GoTo(recno) || t.IsDeleted()) return false;
+  if (recno == 0 || !t.isOpen || !t.GoToRecord(recno).IsFound() || t.IsDeleted()) return false;
   const bool eurosOnly = file_->Accounts() && ConstantIs(kEuroOnlyConstant039, 'O');
   return AmountsAllowCancel(t, *file_, eurosOnly);
 }
@@ -685,7 +687,13 @@ void ChartList::ReCalerAccounts(std::string key) {
   gui::MessageBeep(0);
   const bool offered = ((key[0] >= '0' && key[0] <= '9') || IsAuxiliaryCode(key)) &&
                        key.find(HelpCharacter()) == std::string::npos;
-  if (IsAuxiliaryCode(key) && !SeekLiveCode(*TableC10, 'B', key.substr(0, 1), 1)) {
+  // The collective of an auxiliary account: one not read is said, and no account is offered without it.
+  const RefusalWatch reading(RefusalWatch::EngineBoxes::kRefusalsHeld);
+  const Lookup collective = IsAuxiliaryCode(key) ? SeekLiveCode(*TableC10, 'B', key.substr(0, 1), 1) : Lookup::Found();
+  if (collective.IsRefused()) {
+    gui::MessageBox(this, CodeUnreadText(key, reading.Reason(0, TableC10->tablePath, collective.result())),
+                    LoadStr(kCaptionWarning), gui::MB_OK | gui::MB_ICONSTOP);
+  } else if (collective.IsNotFound()) {
     gui::MessageBox(this, FillPlaceholder(LoadStr(kMsgNoCollective), key.substr(0, 1)), LoadStr(kCaptionWarning),
                     gui::MB_OK | gui::MB_ICONHAND);
   } else if (offered) {

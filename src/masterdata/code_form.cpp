@@ -10,6 +10,7 @@
 #include "data/record_fields.h"
 #include "data/session.h"
 #include "data/table.h"
+#include "data/table_results.h"
 #include "framework/browse.h"
 #include "masterdata/core/chart_layouts.h"
 #include "masterdata/core/chart_records.h"
@@ -128,7 +129,7 @@ CodeRecordForm::~CodeRecordForm() {
   // The lock goes back, unless the record text editor holds the record now (or, for an account, the manual
   // matching window holds it).
   ::Table* t = RecordTable();
-  if (held_ != 0 && t != nullptr && t->isOpen && t->GoTo(static_cast<long>(held_)) && !t->IsLockedByMe() &&
+  if (held_ != 0 && t != nullptr && t->isOpen && t->GoToRecord(static_cast<long>(held_)).IsFound() && !t->IsLockedByMe() &&
       !(chart_ != nullptr && chart_->Accounts() &&
         RegistryText(kRegistryMatchingAccount, kChartCodeWidth) == PaddedCode(code_, kChartCodeWidth)))
     UnlockRecord(*t);
@@ -171,9 +172,9 @@ void CodeRecordForm::SetupWindow() {
     b->SetTip(LoadStr(layout_->bank.tip));
 }
 
-bool CodeRecordForm::SeekRecord() {
+Lookup CodeRecordForm::SeekRecord() {
   ::Table* t = RecordTable();
-  if (t == nullptr) return false;
+  if (t == nullptr) return Lookup::Refused(kResultNoSuchTable);
   if (chart_ != nullptr) return SeekChartCode(*t, *chart_, code_);
   return SeekCodeRecord(*t, kind_->kind, code_, kind_->codeWidth);
 }
@@ -184,7 +185,8 @@ bool CodeRecordForm::Load() {
   if (kind_->usesChart && TableC20 != nullptr && !TableC20->isOpen) TableC20->UseShared(PathC20(), "C20CODE");
   if (chart_ != nullptr && t != nullptr && !t->isOpen)
     t->UseShared(chart_->Accounts() ? PathC20() : PathC30(), chart_->codeTag);
-  if (t == nullptr || !t->isOpen || !SeekRecord() || t->IsDeleted()) return false;
+  // A record not read (its look-up refused) opens no form, as one gone does: nothing is shown to edit.
+  if (t == nullptr || !t->isOpen || !SeekRecord().FoundOrNone() || t->IsDeleted()) return false;
   // The lock notice names the record by its code.
   if (!LockFormRecord(*t, kind_->formLockEntry, chart_ != nullptr ? 1 : kCodeField)) return false;
   held_ = t->recordNumber;
@@ -212,7 +214,7 @@ bool CodeRecordForm::Load() {
     if (e != nullptr && !IsBlank(e->GetText())) TestCode(f, e->GetText());
   }
   // The code fields may have moved the record's table (an account's counterpart): back on the record.
-  t->GoTo(static_cast<long>(held_));
+  t->GoToRecord(static_cast<long>(held_));
   return true;
 }
 
@@ -273,11 +275,12 @@ CodeRecordForm::Known CodeRecordForm::TestCode(const CodeField& f, const std::st
   bool known = false;
   if (f.table == '2') {
     const bool general = text[0] >= '1' && text[0] <= '8';
+    // A look-up refused shows the code as unknown, which the save refuses: nothing is written from it.
     known = !text.empty() && (f.rule != Rule::GeneralAccount || general) && TableC20 != nullptr &&
-            SeekLiveAccount(*TableC20, text);
+            SeekLiveAccount(*TableC20, text).FoundOrNone();
     if (known) ShowAccount(f);
   } else {
-    known = !text.empty() && SeekLiveCode(*TableC10, f.table, text, f.width);
+    known = !text.empty() && SeekLiveCode(*TableC10, f.table, text, f.width).FoundOrNone();
     if (known && display != nullptr) display->SetText(AllTrim(TableC10->GetField(kNameField)));
   }
   if (!known && display != nullptr) display->SetText(LoadStr(kTextUnknown));
@@ -437,7 +440,7 @@ int CodeRecordForm::Check() {
   struct Back {
     CodeRecordForm* form;
     ~Back() {
-      if (::Table* t = form->RecordTable(); t != nullptr && t->isOpen) t->GoTo(static_cast<long>(form->held_));
+      if (::Table* t = form->RecordTable(); t != nullptr && t->isOpen) t->GoToRecord(static_cast<long>(form->held_));
     }
   } back{this};
   for (const auto& check : layout_->checks)
@@ -467,7 +470,8 @@ void CodeRecordForm::RefreshList() { RefreshPartnerList(code_); }
 bool CodeRecordForm::Save() {
   ::Table* t = RecordTable();
   if (!IsModified() || held_ == 0 || t == nullptr) return true;
-  if (!t->GoTo(static_cast<long>(held_)) || !SeekRecord()) {
+  // The record held, read again: a read refused saves nothing and the form stays, with its values.
+  if (!t->GoToRecord(static_cast<long>(held_)).IsFound() || !SeekRecord().IsFound()) {
     gui::MessageBeep(0);
     return false;
   }

@@ -13,6 +13,7 @@
 #include <map>
 #include <string>
 
+#include "data/lookup.h"
 #include "framework/edit_form.h"
 #include "masterdata/core/chart_files.h"
 #include "masterdata/core/code_kinds.h"
@@ -98,7 +99,7 @@ class CodeRecordForm : public CMDIModif {
   bool Load();
   // Says that the form holds stored amounts that do not read, and that they are kept as stored.
   void TellUnreadAmounts();
-  bool SeekRecord();
+  Lookup SeekRecord();
   bool CheckBankRule(masterdata::Rule rule);
   std::string TypedRib() const;
   std::string TextOf(int id) const;

@@ -113,14 +113,14 @@ void TWFichiersC10::Row(BrowseRows& rows, int i) {
 
 void TWFichiersC10::ReloadRow(BrowseRows& rows, int i, long recno) {
   ::Table& t = *Cursor();
-  if (!t.isOpen || !t.GoTo(recno)) return;
+  if (!t.isOpen || !t.GoToRecord(recno).IsFound()) return;
   Row(rows, i);
 }
 
 void TWFichiersC10::FillRowsForward(BrowseRows& rows, int first, int count, long recno) {
   ::Table& t = *Cursor();
   if (!t.isOpen) return;
-  if (recno != 0 && t.GoTo(recno)) t.Skip(1);
+  if (recno != 0 && t.GoToRecord(recno).IsFound()) t.Skip(1);
   for (int i = first; i < first + count && i < static_cast<int>(rows.size()); ++i) {
     if (t.eof) {
       rows[static_cast<std::size_t>(i)].clear();
@@ -137,7 +137,7 @@ void TWFichiersC10::FillRowsForward(BrowseRows& rows, int first, int count, long
 
 void TWFichiersC10::FillRowsFromFirst(BrowseRows& rows, int first, int count) {
   ::Table& t = *Cursor();
-  if (kind_ == nullptr || !t.isOpen || !t.Seek(kC10Tag, kindLetter.c_str())) {
+  if (kind_ == nullptr || !t.isOpen || !t.Find(kC10Tag, kindLetter.c_str()).IsFound()) {
     for (int i = first; i < first + count && i < static_cast<int>(rows.size()); ++i) rows[static_cast<std::size_t>(i)].clear();
     return;
   }
@@ -150,7 +150,10 @@ void TWFichiersC10::FillRowsFromLast(BrowseRows& rows, int last, int count) {
   if (kind_ == nullptr || !t.isOpen) return;
   // The last record of the kind: one step back from the first key of the next letter.
   const std::string next(1, static_cast<char>(kind_->kind + 1));
-  if (!t.SeekNotBelow(kC10Tag, next.c_str()) || t.eof) t.GoBottom(kC10Tag);
+  const Lookup past = t.FindNotBelow(kC10Tag, next.c_str());
+  // Not read, the rows are not filled from another place of the table.
+  if (past.IsRefused()) return FillRowsFromFirst(rows, last - count + 1, count);
+  if (past.IsNotFound() || t.eof) t.GoBottom(kC10Tag);
   else t.Skip(-1);
   for (int i = last; i > last - count; --i) {
     if (i < 0 || i >= static_cast<int>(rows.size())) continue;
@@ -172,7 +175,7 @@ std::string TWFichiersC10::GetCellText(int field, std::uint32_t start, std::uint
 
 void TWFichiersC10::PositionOnRecord(long recno, int flag) {
   ::Table* t = flag != 0 ? TableC10 : Cursor();
-  if (t != nullptr && t->isOpen) t->GoTo(recno);
+  if (t != nullptr && t->isOpen) t->GoToRecord(recno);
 }
 
 void TWFichiersC10::SkipRecords(long count) {
@@ -291,7 +294,7 @@ namespace {
 // The lock taken for a form or the text editor that did not open on the record goes back, unless the form or
 // the editor holds it.
 void ReleaseUnusedLock(std::uint32_t recno, int formLockEntry) {
-  if (TableC10 == nullptr || !TableC10->isOpen || !TableC10->GoTo(static_cast<long>(recno))) return;
+  if (TableC10 == nullptr || !TableC10->isOpen || !TableC10->GoToRecord(static_cast<long>(recno)).IsFound()) return;
   if (TableC10->IsLockedByMe() || FormRecordLocks[static_cast<std::size_t>(formLockEntry)] == recno) return;
   UnlockRecord(*TableC10);
 }

@@ -79,7 +79,7 @@ enum class RawWrite { kWritten, kNotLocked, kRefused };
 // result says why.
 RawWrite WriteRecordFields(::Table& table, long recno, const std::vector<std::pair<int, std::string>>& writes,
                            const char* lockText) {
-  if (!table.isOpen || !table.GoTo(recno) || !LockRecord(table, lockText, 0)) return RawWrite::kNotLocked;
+  if (!table.isOpen || !table.GoToRecord(recno).IsFound() || !LockRecord(table, lockText, 0)) return RawWrite::kNotLocked;
   bool ok = true;
   {
     const BooksWritePermit permit(kRawAccessRun, BooksScope::OfFile(table.tablePath));
@@ -151,7 +151,7 @@ bool TWUtiBroFichier::HasCurrentRecord(::Table* table) {
 }
 
 void TWUtiBroFichier::ReloadRow(BrowseRows& rows, int i, long recno) {
-  if (table_ == nullptr || !table_->isOpen || !table_->GoTo(recno)) return;
+  if (table_ == nullptr || !table_->isOpen || !table_->GoToRecord(recno).IsFound()) return;
   BuildRowText(rows, i, recno, table_->IsDeleted());
 }
 
@@ -159,7 +159,7 @@ void TWUtiBroFichier::FillRowsForward(BrowseRows& rows, int first, int count, lo
   const long total = Store().totalRows;
   long next = recno != 0 ? recno + 1 : (HasCurrentRecord(table_) ? static_cast<long>(table_->recordNumber) : total + 1);
   for (int i = first; i < first + count && i < static_cast<int>(rows.size()); ++i) {
-    if (next < 1 || next > total || !table_->GoTo(next)) {
+    if (next < 1 || next > total || !table_->GoToRecord(next).IsFound()) {
       rows[static_cast<std::size_t>(i)].clear();
       continue;
     }
@@ -172,7 +172,7 @@ void TWUtiBroFichier::FillRowsFromFirst(BrowseRows& rows, int first, int count) 
   if (table_ == nullptr || !table_->isOpen) return;
   long next = 1;
   for (int i = first; i < first + count && i < static_cast<int>(rows.size()); ++i, ++next) {
-    if (next > Store().totalRows || !table_->GoTo(next)) {
+    if (next > Store().totalRows || !table_->GoToRecord(next).IsFound()) {
       rows[static_cast<std::size_t>(i)].clear();
       continue;
     }
@@ -187,7 +187,7 @@ void TWUtiBroFichier::FillRowsFromLast(BrowseRows& rows, int last, int count) {
   long recno = total;
   for (int i = last; i > last - count; --i, --recno) {
     if (i < 0 || i >= static_cast<int>(rows.size())) continue;
-    if (recno < 1 || !table_->GoTo(recno)) {
+    if (recno < 1 || !table_->GoToRecord(recno).IsFound()) {
       rows[static_cast<std::size_t>(i)].clear();
       continue;
     }
@@ -205,7 +205,7 @@ std::string TWUtiBroFichier::GetCellText(int field, std::uint32_t, std::uint32_t
 }
 
 void TWUtiBroFichier::PositionOnRecord(long recno, int) {
-  if (table_ != nullptr && table_->isOpen) table_->GoTo(recno);
+  if (table_ != nullptr && table_->isOpen) table_->GoToRecord(recno);
 }
 
 void TWUtiBroFichier::SkipRecords(long count) {
@@ -215,13 +215,13 @@ void TWUtiBroFichier::SkipRecords(long count) {
                                                : (table_->eof ? Store().totalRows + 1 : 0);
   const long to = from + count;
   if (to < 1) {
-    table_->GoTo(1);
+    table_->GoToRecord(1);
     table_->Skip(-1);
   } else if (to > Store().totalRows) {
-    table_->GoTo(Store().totalRows);
+    table_->GoToRecord(Store().totalRows);
     table_->Skip(1);
   } else {
-    table_->GoTo(to);
+    table_->GoToRecord(to);
   }
 }
 
@@ -229,7 +229,7 @@ void TWUtiBroFichier::SkipRecords(long count) {
 
 bool TWUtiBroFichier::PrepareReport() {
   if (table_ == nullptr || !table_->isOpen || Store().totalRows == 0) return false;
-  table_->GoTo(1);
+  table_->GoToRecord(1);
   LineTypeText = "A";
   ListLineCount = 0;
   reportStarted_ = true;
@@ -390,7 +390,7 @@ MEdit* TWUtiModFichier::EditOf(int field) const {
 void TWUtiModFichier::SetupWindow() {
   CMDIModif::SetupWindow();
   BuildToolbar(ContextCommands, true);
-  if (table_ == nullptr || !table_->isOpen || !table_->GoTo(recno_)) {
+  if (table_ == nullptr || !table_->isOpen || !table_->GoToRecord(recno_).IsFound()) {
     gui::PostCommand(GetHandle(), form_cmd::Quitter);
     return;
   }

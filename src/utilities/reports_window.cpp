@@ -142,14 +142,14 @@ void TWUtiBroEtats::CleanupWindow() {
 
 void TWUtiBroEtats::ReloadRow(BrowseRows& rows, int i, long recno) {
   ::Table& t = *Cursor();
-  if (!t.isOpen || !t.GoTo(recno)) return;
+  if (!t.isOpen || !t.GoToRecord(recno).IsFound()) return;
   BuildRowText(rows, i, recno, t.IsDeleted());
 }
 
 void TWUtiBroEtats::FillRowsForward(BrowseRows& rows, int first, int count, long recno) {
   ::Table& t = *Cursor();
   if (!t.isOpen) return;
-  if (recno != 0 && t.GoTo(recno)) t.Skip(1);
+  if (recno != 0 && t.GoToRecord(recno).IsFound()) t.Skip(1);
   for (int i = first; i < first + count && i < static_cast<int>(rows.size()); ++i) {
     if (t.eof || t.bof || t.recordNumber == 0) {
       rows[static_cast<std::size_t>(i)].clear();
@@ -192,7 +192,7 @@ std::string TWUtiBroEtats::GetCellText(int field, std::uint32_t, std::uint32_t l
 
 void TWUtiBroEtats::PositionOnRecord(long recno, int flag) {
   ::Table* t = flag != 0 ? SetTable() : Cursor();
-  if (t != nullptr && t->isOpen) t->GoTo(recno);
+  if (t != nullptr && t->isOpen) t->GoToRecord(recno);
 }
 
 void TWUtiBroEtats::SkipRecords(long count) {
@@ -282,7 +282,7 @@ bool TWUtiBroEtats::LockSelected() {
 
 void TWUtiBroEtats::ReleaseUnusedLock(std::uint32_t recno) {
   ::Table* set = SetTable();
-  if (set == nullptr || !set->isOpen || !set->GoTo(static_cast<long>(recno))) return;
+  if (set == nullptr || !set->isOpen || !set->GoToRecord(static_cast<long>(recno)).IsFound()) return;
   if (FormRecordLocks[static_cast<std::size_t>(FormEntry())] == recno) return;
   if (EditorLock.table == set && EditorLock.record == recno) return;
   UnlockRecord(*set);
@@ -347,7 +347,7 @@ void TWUtiModEtats::SetupWindow() {
   BuildToolbar(ContextCommands, true);
   ::Table* set = SetTable();
   const int entry = kind_ == 'Y' ? kFormEntryY : kFormEntryZ;
-  const bool found = set != nullptr && set->isOpen && set->Seek(kReportTag, code_.c_str()) && !set->eof &&
+  const bool found = set != nullptr && set->isOpen && set->Find(kReportTag, code_.c_str()).IsFound() && !set->eof &&
                      std::string(set->GetField(kReportCodeField)) == code_ && !set->IsDeleted();
   if (!found || !LockFormRecord(*set, entry, 2)) {
     gui::PostCommand(GetHandle(), form_cmd::Quitter);
@@ -394,7 +394,7 @@ bool TWUtiModEtats::Save() {
   ::Table* set = SetTable();
   const int entry = kind_ == 'Y' ? kFormEntryY : kFormEntryZ;
   const std::uint32_t recno = FormRecordLocks[static_cast<std::size_t>(entry)];
-  if (set == nullptr || !set->isOpen || recno == 0 || !set->GoTo(static_cast<long>(recno))) return false;
+  if (set == nullptr || !set->isOpen || recno == 0 || !set->GoToRecord(static_cast<long>(recno)).IsFound()) return false;
   const std::string name = name_->GetValue();
   if (!set->PutField(kReportNameField, name.c_str()) || !set->Commit()) {
     gui::MessageBeep(0);

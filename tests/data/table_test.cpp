@@ -1,9 +1,13 @@
 // The table object: opening, walking in natural and tag order, seeking, fields, appends,
 // soft deletion and the programming-error boxes.
+#include <climits>
 #include <functional>
+#include <type_traits>
 
 #include "data/error_report.h"
 #include "data_test_util.h"
+#include "data/lookup.h"
+#include "support/refused_read.h"
 #include "support/refused_write.h"
 
 using namespace data_test;
@@ -110,6 +114,58 @@ TEST_F(TableOps, SeeksTheFirstRecordOfAKeyPrefix) {
     EXPECT_EQ(t->recordNumber, c.recno) << c.tag << " " << c.k1 << c.k2;
     EXPECT_EQ(t->bof + t->eof, c.found ? 0 : 2);
   }
+  EXPECT_TRUE(Boxes().empty());
+}
+
+// A look-up answers found, not found or refused, and the answer is no bool: a refusal cannot be read as
+// "not found" without saying so.
+static_assert(!std::is_convertible_v<Lookup, bool> && !std::is_constructible_v<bool, Lookup>,
+              "a look-up's answer converts to no bool");
+
+TEST_F(TableOps, LookUpsAnswerFoundNotFoundOrRefused) {
+  using A = Lookup::Answer;
+  struct Case {
+    const char* what;
+    const char* refusedFile;  // the file whose reads are refused from the look-up's first on, "" for none
+    std::function<Lookup()> look;
+    A answer;
+    std::uint32_t recno;
+  };
+  const Case cases[] = {
+      {"find B2", "", [&] { return t->Find("TCODE", "B2"); }, A::kFound, 3},
+      {"find Z", "", [&] { return t->Find("TCODE", "Z"); }, A::kNotFound, 0},
+      {"find not below B", "", [&] { return t->FindNotBelow("TCODE", "B"); }, A::kFound, 3},
+      {"find not below Z", "", [&] { return t->FindNotBelow("TCODE", "Z"); }, A::kNotFound, 0},
+      {"go to 2", "", [&] { return t->GoToRecord(2); }, A::kFound, 2},
+      {"go to 9", "", [&] { return t->GoToRecord(9); }, A::kNotFound, 0},
+      {"find not below B, its record unread", "/SMALL.dbf", [&] { return t->FindNotBelow("TCODE", "B"); }, A::kRefused, 0},
+      {"find B2, its record unread", "/SMALL.dbf", [&] { return t->Find("TCODE", "B2"); }, A::kRefused, 0},
+      {"go to 2, its record unread", "/SMALL.dbf", [&] { return t->GoToRecord(2); }, A::kRefused, 0},
+  };
+  for (const Case& c : cases) {
+    // Opened while reads are counted, so that the engine reads the file (rather than maps it) for the look-up.
+    if (*c.refusedFile != '\0') test_support::RefusedRead::Arm(c.refusedFile, INT_MAX);
+    ASSERT_TRUE(t->OpenShared(File("small"), "TCODE"));
+    if (*c.refusedFile != '\0') test_support::RefusedRead::Arm(c.refusedFile, 1, true);
+    const Lookup found = c.look();
+    test_support::RefusedRead::Disarm();
+    EXPECT_EQ(static_cast<int>(found.answer()), static_cast<int>(c.answer)) << c.what;
+    EXPECT_EQ(t->recordNumber, c.recno) << c.what;
+    EXPECT_EQ(found.FoundOrNone(), c.answer == A::kFound) << c.what;
+    EXPECT_EQ(found.IsRefused(), found.result() != 0 && !found.IsNotFound() && !found.IsFound()) << c.what;
+  }
+  // The record found, read again for its mark: live, cancelled, or not read.
+  ASSERT_TRUE(t->OpenShared(File("small"), "TCODE"));
+  ASSERT_TRUE(t->GoToRecord(2).IsFound());
+  EXPECT_TRUE(t->LiveHere().IsFound());
+  ASSERT_TRUE(t->DeleteRecord(nullptr, 1));
+  EXPECT_TRUE(t->LiveHere().IsNotFound());
+  test_support::RefusedRead::Arm("/SMALL.dbf", INT_MAX);
+  ASSERT_TRUE(t->OpenShared(File("small"), "TCODE"));
+  ASSERT_TRUE(t->GoToRecord(2).IsFound());
+  test_support::RefusedRead::Arm("/SMALL.dbf", 1, true);
+  EXPECT_TRUE(t->LiveHere().IsRefused());
+  test_support::RefusedRead::Disarm();
   EXPECT_TRUE(Boxes().empty());
 }
 

@@ -528,6 +528,51 @@ TEST_F(AnalyticSplitTest, AnOpeningOrANewLineRefusedByTheDiskSaysSoInOneSentence
   ExpectInvariants("after the new analytic line refused");
 }
 
+// The split's window opened while the disk refuses one read of the draft's index (each of its first reads in
+// turn, EIO once): the window opens whole, or one box says in a French sentence naming the file that it was
+// not opened; never the engine's box, never a window left without a word.
+TEST_F(AnalyticSplitTest, AnOpeningWhoseIndexReadIsRefusedSaysSoInOneSentence) {
+  ChooseLine();
+  GiveText(target_, "CA1=VENTES");
+  Open();
+  TWSaiBroDetJournaux* w = Saisir(month_);
+  ASSERT_NE(w, nullptr);
+  const entry::SplitKey request = entry::SplitKey::Of(key_, oldAccount_, 'V', "01", " ", "Libell\xE9", 100000, 15245);
+  const int position = posting::SlotPosition(0) + kLines1;
+  long opened = 0, said = 0;
+  for (int nth = 1; nth <= 12; ++nth) {
+    SCOPED_TRACE("read " + std::to_string(nth) + " of c50je.mdx refused");
+    SetRegistryText(position + 11, 92, request.Text());
+    SetRegistryText(position, 1, "2");
+    gui::ModalSeam::Reset();
+    test_support::RefusedRead::Arm("/c50je.mdx", nth);
+    Menu(command_id::BroDetJournauxAnal);
+    const int seen = test_support::RefusedRead::Seen();
+    test_support::RefusedRead::Disarm();
+    const std::string shown = test_support::ShownTexts();
+    EXPECT_EQ(shown.find("Erreur BDE"), std::string::npos) << shown;
+    TWSaiBroDetJournauxAnal* list = List(0, kLines1);
+    if (list != nullptr) {
+      ++opened;
+      gui::ModalSeam::QueueMessageBoxAnswer(gui::IDYES);
+      gui::ModalSeam::QueueMessageBoxAnswer(gui::IDYES);
+      CloseSplitForm();
+      gui::SendMessage(list->GetHandle(), gui::WM_CLOSE);
+      gui::ProcessPendingMessages();
+    } else {
+      ++said;
+      ASSERT_EQ(gui::ModalSeam::Shown().size(), 1u) << "a window gone without a word, or more than one box: " << shown;
+      EXPECT_NE(shown.find("c50je.mdx"), std::string::npos) << shown;
+      if (said == 1) test_support::ScreenshotMessage(gui::ModalSeam::Shown()[0], "entry", "split_opening_index_unread");
+    }
+    ASSERT_FALSE(HasFailure());
+    if (seen < nth) break;
+  }
+  EXPECT_GE(said, 1);
+  EXPECT_GE(opened, 1);
+  ExpectInvariants("after the openings with an index read refused");
+}
+
 // "Créer Ligne" after the first line of the split, whose next number is taken, with one read of the draft or
 // of its index refused in turn (EIO once): either the line is made with a number no other line of the split
 // holds (the axis renumbered first), or one box says in the change's own sentence that nothing changed, and

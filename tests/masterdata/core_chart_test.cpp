@@ -233,6 +233,78 @@ TEST_F(ChartCoreTest, ACodeWhoseLookUpTheDiskRefusesIsNeverWrittenTwice) {
   }
 }
 
+// A new code copied from another, a new account or section made from a model, while the disk refuses one read
+// of the file or its index (each read in turn, EIO once): the record is made as the model's copy, or nothing is
+// made and one sentence names the model and the file; never a record made blank (or named by default) for a
+// model that could not be read.
+TEST_F(ChartCoreTest, AModelWhoseReadTheDiskRefusesMakesNoRecordInItsPlace) {
+  Put('Q', "XS", "Source", "12 rue du Port");
+  {
+    Table c20, c30, models;
+    ASSERT_TRUE(c20.OpenShared(PathC20(), "C20CODE"));
+    ASSERT_TRUE(c30.OpenShared(PathC30(), SectionsFile().codeTag));
+    ASSERT_EQ(CreateChartRecord(c20, models, AccountsFile(), "468", "").outcome, CreateOutcome::Created);
+    ASSERT_EQ(CreateChartRecord(c30, models, SectionsFile(), "MODELE", "").outcome, CreateOutcome::Created);
+  }
+  struct Case {
+    std::string base, tag, model;
+    std::function<CreateResult(Table&, Table&, const std::string&)> create;
+    std::function<Lookup(Table&, const std::string&)> find;
+  };
+  const Case cases[] = {
+      {PathC10(), kC10Tag, "XS",
+       [](Table& t, Table&, const std::string& code) { return CreateCodeRecord(t, 'Q', code, 4, "XS"); },
+       [](Table& t, const std::string& code) { return SeekCodeRecord(t, 'Q', code, 4); }},
+      {PathC20(), "C20CODE", "46800000",
+       [](Table& t, Table& models, const std::string& code) {
+         return CreateChartRecord(t, models, AccountsFile(), code, "468");
+       },
+       [](Table& t, const std::string& code) { return SeekChartCode(t, AccountsFile(), AccountKey(code)); }},
+      {PathC30(), SectionsFile().codeTag, "MODELE",
+       [](Table& t, Table& models, const std::string& code) {
+         return CreateChartRecord(t, models, SectionsFile(), code, "MODELE");
+       },
+       [](Table& t, const std::string& code) { return SeekChartCode(t, SectionsFile(), code); }},
+  };
+  for (const Case& c : cases) {
+    long refused = 0, copied = 0, modelNamed = 0;
+    for (const char* extension : {".dbf", ".mdx"}) {
+      const std::string file =
+          "/" + std::filesystem::path(platform::ResolvePath(c.base + extension)).filename().string();
+      for (int nth = 1; nth <= 40; ++nth) {
+        const std::string code = std::string(extension[1] == 'd' ? "8" : "9") + std::to_string(100 + nth).substr(1);
+        SCOPED_TRACE(c.model + " copied to " + code + ", read " + std::to_string(nth) + " of " + file + " refused");
+        Table t, models;
+        ASSERT_TRUE(t.OpenShared(c.base, c.tag));
+        ASSERT_TRUE(models.OpenShared(c.base, c.tag));
+        test_support::RefusedRead::Arm(file, nth);
+        const CreateResult made = c.create(t, models, code);
+        const int seen = test_support::RefusedRead::Seen();
+        test_support::RefusedRead::Disarm();
+        const Lookup there = c.find(t, code);
+        ASSERT_FALSE(there.IsRefused());
+        if (made.outcome == CreateOutcome::Created) {
+          ++copied;
+          EXPECT_TRUE(made.copied) << "made without its model";
+          EXPECT_TRUE(there.IsFound());
+        } else {
+          ++refused;
+          EXPECT_EQ(made.outcome, CreateOutcome::Failed);
+          EXPECT_TRUE(there.IsNotFound()) << "a record made for a refusal";
+          EXPECT_EQ(made.refusal.rfind("Le code " + code + " n'a pas \xE9t\xE9 cr\xE9\xE9, ", 0), 0u) << made.refusal;
+          EXPECT_NE(made.refusal.find(file.substr(1)), std::string::npos) << made.refusal;
+          if (made.refusal.find("la lecture de son mod\xE8le " + c.model + " ayant") != std::string::npos) ++modelNamed;
+        }
+        ASSERT_FALSE(HasFailure());
+        if (seen < nth) break;
+      }
+    }
+    EXPECT_GE(refused, 1) << c.model;
+    EXPECT_GE(modelNamed, 1) << c.model;
+    EXPECT_GE(copied, 1) << c.model;
+  }
+}
+
 TEST_F(ChartCoreTest, TheOracleTellsAWrongChart) {
   const std::string folder = Dir() + "/md";
   auto oracle = [folder] {

@@ -99,14 +99,14 @@ TEST_F(CodeRecordsTest, ACodeIsCreatedOnceAndAsACopyOfAnother) {
   const CreateResult copy = CreateCodeRecord(*TableC10, 'Q', "XB02", 4, "XS  ");
   ASSERT_EQ(copy.outcome, CreateOutcome::Created);
   EXPECT_TRUE(copy.copied);
-  ASSERT_TRUE(SeekLiveCode(*TableC10, 'Q', "XB02", 4));
+  ASSERT_TRUE(SeekLiveCode(*TableC10, 'Q', "XB02", 4).IsFound());
   EXPECT_EQ(std::string(RTrim(TableC10->GetField(4))), "12 rue du Port");
   EXPECT_EQ(std::string(RTrim(TableC10->GetField(5))), "FR7630004008250001234567897");
 
   // A copy-from code that is not a live code of the kind: the new record holds its code only.
   Put('Q', "XOLD", "Ancienne banque", "12 rue", "", true);
   EXPECT_FALSE(CreateCodeRecord(*TableC10, 'Q', "XB03", 4, "XOLD").copied);
-  ASSERT_TRUE(SeekLiveCode(*TableC10, 'Q', "XB03", 4));
+  ASSERT_TRUE(SeekLiveCode(*TableC10, 'Q', "XB03", 4).IsFound());
   EXPECT_TRUE(IsBlank(TableC10->GetField(3)) && IsBlank(TableC10->GetField(4)));
 
   // An existing code, live or cancelled, is never written twice.
@@ -125,18 +125,18 @@ TEST_F(CodeRecordsTest, TwoKindsShareACodeAndAModelsTextIsCopiedWhole) {
   const long models = CountCodes(*TableC10, 'M');
   Put('J', "ZZZ", "Journal ZZZ");
   Put('M', "ZZZ", "Mod\xE8le ZZZ");
-  ASSERT_TRUE(SeekLiveCode(*TableC10, 'M', "ZZZ", 8));
+  ASSERT_TRUE(SeekLiveCode(*TableC10, 'M', "ZZZ", 8).IsFound());
   // A model text longer than the editor's limit and holding the byte 26.
   std::string text(4100, 'x');
   text.replace(100, 1, "\x1A");
   ASSERT_TRUE(TableC10->PutMemoText(kMemoField, text));
   ASSERT_EQ(CreateCodeRecord(*TableC10, 'M', "COPIE", 8, "ZZZ").outcome, CreateOutcome::Created);
-  ASSERT_TRUE(SeekLiveCode(*TableC10, 'M', "COPIE", 8));
+  ASSERT_TRUE(SeekLiveCode(*TableC10, 'M', "COPIE", 8).IsFound());
   std::string copied;
   ASSERT_TRUE(TableC10->GetMemoText(kMemoField, copied));
   EXPECT_EQ(copied, text);
   EXPECT_EQ(CountCodes(*TableC10, 'M'), models + 2);
-  ASSERT_TRUE(SeekLiveCode(*TableC10, 'J', "ZZZ", 3));
+  ASSERT_TRUE(SeekLiveCode(*TableC10, 'J', "ZZZ", 3).IsFound());
   EXPECT_EQ(std::string(RTrim(TableC10->GetField(3))), "Journal ZZZ");
 }
 

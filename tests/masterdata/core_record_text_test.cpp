@@ -2,6 +2,8 @@
 // search and insertion rules, and the record it holds, between two stations.
 #include <gtest/gtest.h>
 
+#include <climits>
+#include <filesystem>
 #include <map>
 #include <string>
 
@@ -13,10 +15,12 @@
 #include "dossier/core/dossier_create.h"
 #include "masterdata/core/record_text.h"
 #include "masterdata/core/record_text_keywords.h"
+#include "platform/system/files.h"
 #include "runtime/inifiles.h"
 #include "runtime/runtime_hooks.h"
 #include "runtime/runtime_init.h"
 #include "support/other_process.h"
+#include "support/refused_read.h"
 #include "support/runtime_fixture.h"
 
 namespace {
@@ -329,6 +333,26 @@ TEST_F(RecordTextHoldTest, TheWholeMemoIsReadAndWritten) {
     EXPECT_EQ(hold.Text(), "X" + before);
     hold.Release();
   }
+}
+
+// The record held, read again for a save while the disk refuses its reads: not saved (the editor keeps its
+// text), never said saved with nothing written; once the disk reads again, saved.
+TEST_F(RecordTextHoldTest, ATextWhoseRecordCannotBeReadAgainIsNotTakenForSaved) {
+  AddModel("LU", "texte");
+  const std::string file =
+      "/" + std::filesystem::path(platform::ResolvePath(std::string(PathC10()) + ".dbf")).filename().string();
+  // Opened while reads are counted, so that the engine reads the file rather than maps it.
+  test_support::RefusedRead::Arm(file, INT_MAX);
+  RecordTextHold hold;
+  ASSERT_TRUE(hold.Open(MakeRecordReference('1', 'M', "LU")));
+  test_support::RefusedRead::Arm(file, 1, true);
+  EXPECT_FALSE(hold.Save("nouveau"));
+  test_support::RefusedRead::Disarm();
+  EXPECT_TRUE(hold.Save("nouveau"));
+  hold.Release();
+  ASSERT_TRUE(hold.Open(MakeRecordReference('1', 'M', "LU")));
+  EXPECT_EQ(hold.Text(), "nouveau");
+  hold.Release();
 }
 
 }  // namespace

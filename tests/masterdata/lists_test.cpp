@@ -325,13 +325,13 @@ TEST_F(ListsTest, TexteOpensTheRecordTextEditorOnTheSelectedRecord) {
   EXPECT_EQ(RegistryText(3830, 6), "1QZT1 ");
   Table other;
   ASSERT_TRUE(other.OpenShared(PathC10(), kC10Tag));
-  ASSERT_TRUE(SeekCodeRecord(other, 'Q', "ZT1", 4));
+  ASSERT_TRUE(SeekCodeRecord(other, 'Q', "ZT1", 4).IsFound());
   EXPECT_FALSE(LockRecord(other, nullptr, 0)) << "held by the editor";
   ASSERT_TRUE(Select(list, "ZT2"));
   Send(list, browse_cmd::Texte);
   ASSERT_NE(editor(), nullptr);
   EXPECT_EQ(RegistryText(3830, 6), "1QZT2 ");
-  ASSERT_TRUE(SeekCodeRecord(other, 'Q', "ZT1", 4));
+  ASSERT_TRUE(SeekCodeRecord(other, 'Q', "ZT1", 4).IsFound());
   EXPECT_TRUE(LockRecord(other, nullptr, 0)) << "the first record was given back";
   UnlockRecord(other);
   // Closing the form of another record leaves the editor open.
@@ -349,7 +349,7 @@ TEST_F(ListsTest, TexteOpensTheRecordTextEditorOnTheSelectedRecord) {
   form->CmQuitter();
   gui::ProcessPendingMessages();
   EXPECT_EQ(editor(), nullptr);
-  ASSERT_TRUE(SeekCodeRecord(other, 'Q', "ZT2", 4));
+  ASSERT_TRUE(SeekCodeRecord(other, 'Q', "ZT2", 4).IsFound());
   EXPECT_TRUE(LockRecord(other, nullptr, 0)) << "free once the editor is closed";
   UnlockRecord(other);
 }

@@ -14,7 +14,7 @@ bool OtherStation(char cmd) {
   static Table* t = nullptr;
   if (t == nullptr) t = new Table();
   if (cmd == 'l')
-    return t->OpenShared(PathC10(), masterdata::kC10Tag) && masterdata::SeekCodeRecord(*t, 'Q', "ZL1", 4) &&
+    return t->OpenShared(PathC10(), masterdata::kC10Tag) && masterdata::SeekCodeRecord(*t, 'Q', "ZL1", 4).IsFound() &&
            LockRecord(*t, nullptr, 0);
   if (cmd == 'u') return UnlockRecord(*t);
   return false;

@@ -7,6 +7,7 @@
 #include <fstream>
 #include <array>
 #include <cctype>
+#include <climits>
 
 #include "data/dossier_files.h"
 #include "data/locks.h"
@@ -19,6 +20,7 @@
 #include "runtime/runtime_hooks.h"
 #include "runtime/xbase.h"
 #include "support/python.h"
+#include "support/refused_read.h"
 #include "support/runtime_fixture.h"
 #include "utilities/core/dossier_constants.h"
 #include "utilities/core/report_store.h"
@@ -181,6 +183,60 @@ TEST_F(StoreTest, ReportsAreMadeFromNothingAReportAFileOrTheReferenceText) {
     }
     EXPECT_EQ(made.message, c.message) << c.code;
   }
+}
+
+// A report made as a copy of another, or one there already, while the disk refuses one read of the set (each
+// read in turn, EIO once): made as the copy, found there, or refused with one sentence naming the file; never a
+// report made blank for a source not read, nor a second record of a report there.
+TEST_F(StoreTest, AReportWhoseLookUpTheDiskRefusesIsNeverMadeBlankNorTwice) {
+  const std::string path = MakeSet('T', {{"DB-1LISTE", "Liste des banques", "[RS]\r\n"}});
+  const std::string file = "/" + std::filesystem::path(platform::ResolvePath(path + ".dbf")).filename().string();
+  auto records = [&](const std::string& code) {
+    Table t;
+    EXPECT_TRUE(t.OpenShared(path, kReportTag, true));
+    int n = 0;
+    for (bool more = t.GoTop(""); more; more = t.Skip(1)) n += RTrim(t.GetField(kReportCodeField)) == code;
+    return n;
+  };
+  long refused = 0, made = 0;
+  for (int nth = 1; nth <= 30; ++nth) {
+    const std::string code = "DB-C" + std::to_string(nth);
+    SCOPED_TRACE("read " + std::to_string(nth) + " of " + file + " refused");
+    // Opened while reads are counted, so that the engine reads the file rather than maps it.
+    test_support::RefusedRead::Arm(file, INT_MAX);
+    Table set;
+    ASSERT_TRUE(set.OpenShared(path, kReportTag));
+    test_support::RefusedRead::Arm(file, nth);
+    const ReportMade copy = CreateReport(set, code, "DB-1LISTE", Dir() + "/");
+    const ReportMade again = CreateReport(set, "DB-1LISTE", "", Dir() + "/");
+    const int seen = test_support::RefusedRead::Seen();
+    test_support::RefusedRead::Disarm();
+    set.CloseTable();
+    EXPECT_EQ(records("DB-1LISTE"), 1);
+    for (const ReportMade* m : {&copy, &again}) {
+      if (m->outcome == ReportOutcome::Unreadable) {
+        ++refused;
+        EXPECT_NE(m->message.find("n'a pas \xE9t\xE9 cr\xE9\xE9, une lecture"), std::string::npos) << m->message;
+        EXPECT_NE(m->message.find(file.substr(1)), std::string::npos) << m->message;
+      }
+    }
+    if (copy.outcome == ReportOutcome::Created) {
+      ++made;
+      Table t;
+      ASSERT_TRUE(t.OpenShared(path, kReportTag, true));
+      EXPECT_EQ(TemplateOf(t, code), "[RS]\r\n") << "made without its source";
+      EXPECT_EQ(std::string(RTrim(t.GetField(kReportNameField))), "Copie de DB-1LISTE Liste des banques");
+    }
+    EXPECT_TRUE(copy.outcome == ReportOutcome::Created || copy.outcome == ReportOutcome::Unreadable)
+        << static_cast<int>(copy.outcome);
+    EXPECT_TRUE(again.outcome == ReportOutcome::Exists || again.outcome == ReportOutcome::Unreadable)
+        << static_cast<int>(again.outcome);
+    EXPECT_EQ(records(code), copy.outcome == ReportOutcome::Created ? 1 : 0);
+    ASSERT_FALSE(HasFailure());
+    if (seen < nth) break;
+  }
+  EXPECT_GE(refused, 1);
+  EXPECT_GE(made, 1);
 }
 
 TEST_F(StoreTest, AnExportIsTheTemplateByteForByteAndImportsBackTheSame) {

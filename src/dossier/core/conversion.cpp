@@ -329,7 +329,7 @@ bool ConvertEntryLines(Table& table, double rate, char source,
     if (francs == 0 && euros != 0 && std::llabs(euros) <= static_cast<long long>(lines.size())) {
       PieceLine& l = lines[largest];
       l.euros += l.debit ? -euros : euros;
-      if (!table.GoTo(static_cast<long>(l.record)) ||
+      if (!table.GoToRecord(static_cast<long>(l.record)).IsFound() ||
           !table.PutFieldNum(eurosField, static_cast<double>(l.euros) / 100.0))
         ok = false;
     }

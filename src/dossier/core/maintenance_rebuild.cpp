@@ -512,7 +512,8 @@ bool RebuildRun::WalkTable(int number) {
   show_.SetLine(ref.path);
   show_.SetLine2(std::string(FormatNumber(6, 0, false, count)) + " enregistrement(s)");
   for (std::uint32_t r = 1; r <= count && !refused_; ++r) {
-    if (!t.GoTo(static_cast<long>(r))) break;
+    // A record not read stops the walk; the run's watch of refused reads fails the run with it.
+    if (!t.GoToRecord(static_cast<long>(r)).FoundOrNone()) break;
     show_.Step();
     if (t.IsDeleted()) continue;
     switch (number) {
@@ -690,7 +691,8 @@ bool AppendSortRecords(Table& lines, bool closed, Table& c60, MaintenanceProgres
   // The records are written in batches: one write for many lines.
   constexpr std::uint32_t kBatch = 8192;
   for (std::uint32_t r = 1; r <= count; ++r) {
-    if (!lines.GoTo(static_cast<long>(r))) break;
+    // A record not read stops the walk; the rebuild's watch of refused reads fails it with it.
+    if (!lines.GoToRecord(static_cast<long>(r)).FoundOrNone()) break;
     show.Step();
     const bool deleted = lines.IsDeleted();
     c60.AppendBlank();

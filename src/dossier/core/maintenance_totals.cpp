@@ -118,10 +118,10 @@ std::string TooLargeText(char kind, const std::string& code, const TotalsCents& 
   return "";
 }
 
-// True when the seek just made on `t` found no such record; a seek that could not read (a read
+// True when the look-up just made on `t` found no such record; one that could not read (a read
 // refused) is noted as the run's fault and gives false, so that no record it may have missed is
 // made twice.
-bool Missing(Table& t) { return SoughtAndMissing(t.result) || Refused(t); }
+bool Missing(Table& t, const Lookup& found) { return found.IsNotFound() || Refused(t); }
 
 // A total of a header field (characters 1-14 the debit, 15-28 the credit) in cents, as the
 // reports read it: one that does not read counts as zero.
@@ -148,7 +148,7 @@ bool AppendWith(Table& t, const std::vector<std::pair<int, std::string>>& fields
   for (const auto& [field, text] : fields) t.PutField(field, text.c_str());
   if (t.InsertRecord()) return true;
   Refused(t);
-  if (t.recordNumber != 0) t.GoTo(static_cast<long>(t.recordNumber));
+  if (t.recordNumber != 0) t.GoToRecord(static_cast<long>(t.recordNumber));
   return false;
 }
 
@@ -157,8 +157,9 @@ bool PostHeader(const std::string& group, char source, const Sums& sums, Mainten
   Table& c10 = *TableC10;
   show.Tick(group.substr(4, 3) + " - " + group.substr(2, 2) + "/" + group.substr(0, 2), false);
   const std::string code = group + source;
-  const bool found = c10.Seek("C10CODE", C10Key('C', code).c_str());
-  if (!found && !Missing(c10)) return false;
+  const Lookup header = c10.Find("C10CODE", C10Key('C', code).c_str());
+  if (!header.IsFound() && !Missing(c10, header)) return false;
+  const bool found = header.IsFound();
   // A header made or brought back starts empty; what it would hold is checked before it is touched.
   TotalsCents after = TotalsOf(sums);
   if (found && !c10.IsDeleted()) {
@@ -168,9 +169,12 @@ bool PostHeader(const std::string& group, char source, const Sums& sums, Mainten
   const std::string tooLarge = TooLargeText('H', group, after);
   if (!tooLarge.empty()) return TooLarge(tooLarge);
   if (!found) {
+    // The journal's name, "???" for a journal not there; one not read makes no header.
     std::string label = "???";
-    if (c10.Seek("C10CODE", C10Key('J', group.substr(4, 3)).c_str()) && !c10.IsDeleted())
-      label = Field(c10, 3);
+    Lookup journal = c10.Find("C10CODE", C10Key('J', group.substr(4, 3)).c_str());
+    if (journal.IsFound()) journal = c10.LiveHere();
+    if (journal.IsRefused()) return Refused(c10);
+    if (journal.IsFound()) label = Field(c10, 3);
     if (!AppendWith(c10, {{1, "C"}, {2, code}, {3, label}})) return false;
   }
   if (c10.IsDeleted()) {
@@ -184,8 +188,9 @@ bool PostHeader(const std::string& group, char source, const Sums& sums, Mainten
 // The C20 record of an account, created (with `label`) when missing.
 bool FindOrCreateAccount(const std::string& code, const char* label = kRebuildLabel) {
   Table& c20 = *TableC20;
-  if (c20.Seek("C20CODE", PadRight(code, kAccountWidth).c_str())) return true;
-  return Missing(c20) && AppendWith(c20, {{1, code}, {2, label}});
+  const Lookup found = c20.Find("C20CODE", PadRight(code, kAccountWidth).c_str());
+  if (found.IsFound()) return true;
+  return Missing(c20, found) && AppendWith(c20, {{1, code}, {2, label}});
 }
 
 // The four totals of the current record (an account 'A' or a section 'S') moved in one write;
@@ -221,8 +226,9 @@ bool PostAccount(const std::string& code, const Sums& sums, const TotalsPlan& pl
   // An auxiliary account also moves the general account that collects its letter.
   // Its collective record, a cancelled one too, as the moves of the lines find it.
   Table& c10 = *TableC10;
-  if (!c10.Seek("C10CODE", C10Key('B', code.substr(0, 1)).c_str()) &&
-      (!Missing(c10) || !AppendWith(c10, {{1, "B"}, {2, code.substr(0, 1)}, {3, LoadStr(kLabelCreatedCollective)}, {4, MadeCollectiveAccount()}})))
+  const Lookup collective = c10.Find("C10CODE", C10Key('B', code.substr(0, 1)).c_str());
+  if (!collective.IsFound() &&
+      (!Missing(c10, collective) || !AppendWith(c10, {{1, "B"}, {2, code.substr(0, 1)}, {3, LoadStr(kLabelCreatedCollective)}, {4, MadeCollectiveAccount()}})))
     return false;
   const std::string collecting = CollectiveAccountOf(Field(c10, 4));
   return collecting.empty() || plan.HeldAccount(collecting) ||
@@ -232,8 +238,9 @@ bool PostAccount(const std::string& code, const Sums& sums, const TotalsPlan& pl
 bool PostSection(const std::string& code, const Sums& sums, MaintenanceProgress& show) {
   show.Tick(RTrim(code.c_str()), false);
   Table& c30 = *TableC30;
-  if (!c30.Seek("C30CODE", PadRight(code, kAccountWidth).c_str()) &&
-      (!Missing(c30) || !AppendWith(c30, {{1, code}, {2, kRebuildLabel}})))
+  const Lookup section = c30.Find("C30CODE", PadRight(code, kAccountWidth).c_str());
+  if (!section.IsFound() &&
+      (!Missing(c30, section) || !AppendWith(c30, {{1, code}, {2, kRebuildLabel}})))
     return false;
   return AddTotals(c30, 'S', 9, sums);
 }
@@ -248,7 +255,10 @@ struct HeaderGroup {
 std::vector<HeaderGroup> ReadHeaderGroups(MaintenanceProgress& show) {
   std::vector<HeaderGroup> groups;
   Table& c10 = *TableC10;
-  if (!c10.Seek("C10CODE", "C")) return groups;
+  // Headers not read are the run's fault, never "no header".
+  const Lookup first = c10.Find("C10CODE", "C");
+  if (first.IsRefused()) Refused(c10);
+  if (!first.IsFound()) return groups;
   bool more = c10.SkipActive(false);
   while (more && c10.GetField(1)[0] == 'C') {
     show.Step();
@@ -503,7 +513,12 @@ BalanceCheck VerifyJournalBalances(bool rebalance, MaintenanceProgress* progress
 
   if (!result.list.empty() && !result.fault.failed()) {
     Table& c20 = *TableC20;
-    if (c20.Seek("C20CODE", kSuspenseAccount)) {
+    const Lookup suspense = c20.Find("C20CODE", kSuspenseAccount);
+    if (suspense.IsRefused()) {
+      Refused(c20);
+      result.fault = Fault();
+    }
+    if (suspense.IsFound()) {
       c20.BeginRewrite();
       c20.PutField(2, kRebuildLabel);
       c20.PutField(3, StampText().c_str());

@@ -171,7 +171,7 @@ bool Run::LoadPlan() {
   plan_.clear();
   const long count = static_cast<long>(c60.RecCount());
   for (long rec = 1; rec <= count; ++rec) {
-    if (!c60.GoTo(rec)) return false;
+    if (!c60.GoToRecord(rec).IsFound()) return false;
     obs_->Step();
     PlanLine line;
     line.piece = Field(c60, kTcode);
@@ -191,7 +191,10 @@ bool Run::LoadPlan() {
       if (planned[i] < '0' || planned[i] > '9') return false;
     line.planned = planned.substr(0, 6);
     Table& lines = line.closed ? *TableC40 : *TableC50;
-    if (line.rec > 0 && lines.GoTo(line.rec)) {
+    // A line not read cannot confirm the plan: it is not taken up.
+    const Lookup at = line.rec > 0 ? lines.GoToRecord(line.rec) : Lookup::NotFound();
+    if (at.IsRefused()) return false;
+    if (at.IsFound()) {
       const std::string piece = Field(lines, line.closed ? kC40Piece : kC50Piece);
       if (piece != line.piece.substr(0, 6) && piece != line.planned) return false;
     }
@@ -207,7 +210,8 @@ void Run::ReadLines() {
     Table& t = closed ? *TableC40 : *TableC50;
     const long count = ShowCount(t, t.tablePath);
     for (long rec = 1; rec <= count; ++rec) {
-      if (!t.GoTo(rec)) break;
+      // A record not read stops the walk; the run's watch of refused reads stops the run with it.
+      if (!t.GoToRecord(rec).FoundOrNone()) break;
       obs_->Step();
       PlanLine line;
       line.closed = closed;
@@ -303,7 +307,13 @@ bool Run::WriteBack() {
     const std::string planned = l.planned.substr(0, 6);
     if (IsDistribution(l.piece) || IsBlank(planned)) continue;
     Table& line = l.closed ? *TableC40 : *TableC50;
-    if (l.rec <= 0 || !line.GoTo(l.rec)) {
+    const Lookup at = l.rec > 0 ? line.GoToRecord(l.rec) : Lookup::NotFound();
+    // A line not read is no line gone: the run stops as after a refused write.
+    if (at.IsRefused()) {
+      Refused(line.tablePath, at.result());
+      return false;
+    }
+    if (at.IsNotFound()) {
       ++r_.unreachable;
       continue;
     }
@@ -373,7 +383,12 @@ bool Run::WriteNextNumber(long next) {
     r_.outcome = RenumberOutcome::Done;  // the lines are done; only the record is missing
     return true;
   }
-  if (!c10.Seek("C10CODE", "0") || c10.GetField(1)[0] != '0') return true;
+  const Lookup zero = c10.Find("C10CODE", "0");
+  if (zero.IsRefused()) {
+    Refused(c10.tablePath, zero.result());
+    return false;
+  }
+  if (zero.IsNotFound() || c10.GetField(1)[0] != '0') return true;
   ReadC10Texts();
   const std::string text = StrZero(next, 0);
   if (!c10.PutFieldPart(kNextPieceField, kNextPieceOffset, kNextPieceWidth, text.c_str())) {

@@ -60,7 +60,7 @@ std::string BuildBreakList(Table& t, const char* codeTag, const BreakLevels& lev
   if (levels.AllOne()) {
     for (const char* c = "0123456789ABCDEFGHIJKLMNOPQRSTUVWXYZ"; *c != '\0'; ++c) {
       const char key[2] = {*c, '\0'};
-      if (t.Seek(codeTag, key) && !t.eof && t.recordNumber != 0) add(std::string(1, *c));
+      if (t.Find(codeTag, key).IsFound() && !t.eof && t.recordNumber != 0) add(std::string(1, *c));
     }
     return list;
   }
@@ -72,7 +72,7 @@ std::string BuildBreakList(Table& t, const char* codeTag, const BreakLevels& lev
     const std::string prefix = BreakPrefix(CodeHere(t), levels);
     add(prefix);
     const std::string past = prefix + last.substr(prefix.size());
-    if (!t.SeekNotBelow(codeTag, past.c_str())) break;
+    if (!t.FindNotBelow(codeTag, past.c_str()).IsFound()) break;
     while (!t.eof && t.recordNumber != 0 && CodeHere(t).compare(0, prefix.size(), prefix) == 0) t.Skip(1);
   }
   return list;

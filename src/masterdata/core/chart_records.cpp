@@ -7,6 +7,7 @@
 #include "data/record_fields.h"
 #include "data/table.h"
 #include "data/table_copy.h"
+#include "data/table_results.h"
 #include "masterdata/core/code_values.h"
 #include "masterdata/core/masterdata_strings.h"
 #include "resources/string_table.h"
@@ -170,10 +171,12 @@ bool ProposeAccountCreation(const std::string& key) {
 
 // ---- both files -----------------------------------------------------------------------------------------------
 
-bool SeekChartCode(Table& t, const ChartFile& file, const std::string& code) {
+Lookup SeekChartCode(Table& t, const ChartFile& file, const std::string& code) {
   const std::string padded = PaddedCode(code, kChartCodeWidth);
-  if (!t.isOpen || IsBlank(padded) || !t.Seek(file.codeTag, padded.c_str())) return false;
-  return !t.eof && !t.bof && t.recordNumber != 0 && SliceOf(t.GetField(1), 1, kChartCodeWidth) == padded;
+  if (IsBlank(padded)) return Lookup::NotFound();
+  if (!t.isOpen) return Lookup::Refused(kResultNoSuchTable);
+  return t.Find(file.codeTag, padded.c_str())
+      .And(!t.eof && !t.bof && t.recordNumber != 0 && SliceOf(t.GetField(1), 1, kChartCodeWidth) == padded);
 }
 
 bool AmountsAllowCancel(Table& t, const ChartFile& file, bool eurosOnly) {
@@ -208,20 +211,36 @@ CreateResult CreateChartRecord(Table& t, Table& modelCursor, const ChartFile& fi
   // Looked up again under the lock: another station may have created it since the dialog's check. A
   // look-up the disk could not read is no code free: nothing is written.
   const RefusalWatch reading(RefusalWatch::EngineBoxes::kRefusalsHeld);
-  if (SeekChartCode(t, file, padded)) {
+  const Lookup there = SeekChartCode(t, file, padded);
+  if (there.IsFound()) {
     r.outcome = CreateOutcome::Exists;
     r.existingName = RTrim(t.GetField(2));
     return r;
   }
-  if (reading.ReadRefused()) {
-    r.refusal = CodeUnreadText(code, reading.Reason(0, t.tablePath, 0));
+  if (there.IsRefused() || reading.ReadRefused()) {
+    r.refusal = CodeUnreadText(code, reading.Reason(0, t.tablePath, there.result()));
     return r;
   }
+  // A write or a read refused from here on is named in the refusal, never a bare failure.
+  auto failed = [&] {
+    r.refusal = CreationRefusal(code, reading, t);
+    return r;
+  };
+  // The model as it stands: a live record to copy, none (the record named by default), or a read of it
+  // refused, which makes nothing rather than a record by default in its place.
+  Lookup source = Lookup::NotFound();
+  if (!IsBlank(modelCode)) {
+    source = SeekChartCode(modelCursor, file, modelCode);
+    if (source.IsFound()) source = modelCursor.LiveHere();
+    if (source.IsRefused() || reading.ReadRefused()) {
+      r.refusal = ModelUnreadText(code, modelCode, reading.Reason(0, modelCursor.tablePath, source.result()));
+      return r;
+    }
+  }
+  const bool withModel = source.IsFound();
   // The record is built whole, then written once: a copy never stands, even for a moment or once the
   // program is stopped, with its model's totals (which only its lines may move).
-  const bool withModel = !IsBlank(modelCode) && modelCursor.isOpen && SeekChartCode(modelCursor, file, modelCode) &&
-                         !modelCursor.IsDeleted();
-  if (!t.AppendBlank()) return r;
+  if (!t.AppendBlank()) return failed();
   bool ok = t.PutField(1, padded.c_str());
   if (withModel) {
     // From field 2 on: the new record keeps its own code.
@@ -233,14 +252,19 @@ CreateResult CreateChartRecord(Table& t, Table& modelCursor, const ChartFile& fi
   } else if (file.Accounts()) {
     ok = t.PutField(2, DefaultAccountName(padded).c_str()) && ok;
   }
-  // The insert ends the append in every case: a half-built record must not stay pending.
-  if (!t.InsertRecord() || !t.Commit()) return r;
-  r.recno = t.recordNumber;
-  if (!ok) {
-    r.outcome = CreateOutcome::Failed;
+  // A model's memo that could not be read, a field that could not be filled: no record half made, and
+  // the read refused said as the model's.
+  if (!ok || reading.ReadRefused()) {
+    t.DropAppend();
+    if (!reading.ReadRefused()) return failed();
+    r.refusal = ModelUnreadText(code, modelCode, reading.Reason(0, modelCursor.tablePath, 0));
     return r;
   }
-  t.GoTo(static_cast<long>(r.recno));
+  if (!t.InsertRecord() || !t.Commit()) return failed();
+  r.recno = t.recordNumber;
+  // The new record current again, as the caller shows it: a read-back refused is said by the caller's
+  // own reads.
+  t.GoToRecord(static_cast<long>(r.recno)).FoundOrNone();
   r.outcome = CreateOutcome::Created;
   return r;
 }

@@ -59,8 +59,9 @@ bool ProposeAccountCreation(const std::string& key);
 
 // ---- both files -----------------------------------------------------------------------------------------------
 
-// Seeks the code (padded to 8) on the file's code tag: true when the table stands on that very code, live or not.
-bool SeekChartCode(Table& t, const ChartFile& file, const std::string& code);
+// Seeks the code (padded to 8) on the file's code tag: found when the table stands on that very code, live or
+// not; not found for a blank code; refused when the look-up could not read (a closed table too).
+Lookup SeekChartCode(Table& t, const ChartFile& file, const std::string& code);
 // The amounts of the current record allow a cancellation: every euro member is 0 and, unless `eurosOnly`
 // (accounts of a dossier kept only in euros), every franc member too.
 bool AmountsAllowCancel(Table& t, const ChartFile& file, bool eurosOnly);

@@ -46,7 +46,7 @@ bool ChartReport::Prepare(ReportFieldTable& fields, const std::string& from, con
   lastYearTotal_ = budgetTotal_ = 0;
   const std::string start = RTrim(from.c_str());
   if (!cursor_.isOpen) return false;
-  if (start.empty() ? !cursor_.GoTop(file_.codeTag) : !cursor_.SeekNotBelow(file_.codeTag, start.c_str()))
+  if (start.empty() ? !cursor_.GoTop(file_.codeTag) : !cursor_.FindNotBelow(file_.codeTag, start.c_str()).IsFound())
     return false;
   if (!Step(true)) return false;
   const int n = file_.reportVariables;
@@ -98,7 +98,7 @@ void ChartReport::FillAccount(ReportFieldTable& fields, int base) {
   std::string counterpartName;
   if (!IsBlank(counterpart)) {
     counterpartName = LoadStr(kTextUnknown);
-    if (names_ != nullptr && names_->isOpen && SeekChartCode(*names_, AccountsFile(), AccountCode(counterpart)) &&
+    if (names_ != nullptr && names_->isOpen && SeekChartCode(*names_, AccountsFile(), AccountCode(counterpart)).FoundOrNone() &&
         !names_->IsDeleted())
       counterpartName = Field(*names_, c20::kName);
   }

@@ -1,5 +1,6 @@
 #include "masterdata/core/code_checks.h"
 
+#include "data/error_report.h"
 #include "data/session.h"
 #include "data/table.h"
 #include "masterdata/core/code_kinds.h"
@@ -31,11 +32,11 @@ NewCodeAnswer Refuse(NewCodeAnswer a, const std::string& line1, const std::strin
 
 bool Usable(const Table* t) { return t != nullptr && t->isOpen; }
 
-// True when the table holds a record (live or cancelled) whose key begins with the padded code.
-bool Found(Table& t, const char* tag, const std::string& key, std::string* name, int nameField) {
-  if (!t.Seek(tag, key.c_str()) || t.eof || t.bof || t.recordNumber == 0) return false;
-  if (name != nullptr) *name = RTrim(t.GetField(nameField));
-  return true;
+// Found when the table holds a record (live or cancelled) whose key begins with the padded code.
+Lookup Found(Table& t, const char* tag, const std::string& key, std::string* name, int nameField) {
+  const Lookup found = t.Find(tag, key.c_str()).And(!t.eof && !t.bof && t.recordNumber != 0);
+  if (found.IsFound() && name != nullptr) *name = RTrim(t.GetField(nameField));
+  return found;
 }
 
 // A report to copy from names a file: a path holding ":", "\" or "/".
@@ -43,6 +44,12 @@ bool NamesAFile(const std::string& from) { return from.find_first_of(":\\/") != 
 
 NewCodeAnswer Existing(NewCodeAnswer a, const std::string& name) {
   return Refuse(a, LoadStr(kMsgCodeExists), std::string(AllTrim(a.code.c_str())) + " - " + name);
+}
+
+// A look-up of the check the system could not read: the code is refused with why, never taken for free
+// or its model for unknown.
+NewCodeAnswer Unread(NewCodeAnswer a, const RefusalWatch& reading, const Table& t, const Lookup& found) {
+  return Refuse(a, CodeUnreadText(a.code, reading.Reason(0, t.tablePath, found.result())));
 }
 
 NewCodeAnswer UnknownSource(NewCodeAnswer a) {
@@ -89,28 +96,46 @@ NewCodeAnswer CheckNewCode(const NewCodeRequest& in) {
 
   const bool withFrom = !IsBlank(a.from);
   std::string name;
+  // The look-ups below say a read refused as such (the engine's box held back).
+  const RefusalWatch reading(RefusalWatch::EngineBoxes::kRefusalsHeld);
   if (kind == '2') {
     Table* c20 = TableC20;
     if (!Usable(c20) || !Usable(TableC10)) return Refuse(a, LoadStr(kMsgCreateFailed));
     if (IsCapital(code[0])) {
       a.code = PaddedCode(code, 8);
-      if (!SeekLiveCode(*TableC10, 'B', code.substr(0, 1), 1))
+      const Lookup collective = SeekLiveCode(*TableC10, 'B', code.substr(0, 1), 1);
+      if (collective.IsRefused()) return Unread(a, reading, *TableC10, collective);
+      if (collective.IsNotFound())
         return Refuse(a, LoadStr(kMsgCollectiveFirst1),
                       FillPlaceholder(LoadStr(kMsgCollectiveFirst2), code.substr(0, 1)));
     } else {
       a.code = AccountKey(code);
     }
-    if (Found(*c20, "C20CODE", a.code, &name, 2)) return Existing(a, name);
-    if (withFrom && !Found(*c20, "C20CODE", AccountKey(a.from), nullptr, 2)) return UnknownSource(a);
+    const Lookup there = Found(*c20, "C20CODE", a.code, &name, 2);
+    if (there.IsRefused()) return Unread(a, reading, *c20, there);
+    if (there.IsFound()) return Existing(a, name);
+    if (withFrom) {
+      const Lookup model = Found(*c20, "C20CODE", AccountKey(a.from), nullptr, 2);
+      if (model.IsRefused()) return Unread(a, reading, *c20, model);
+      if (model.IsNotFound()) return UnknownSource(a);
+    }
   } else if (kind == '3') {
     Table* c30 = TableC30;
     if (!Usable(c30)) return Refuse(a, LoadStr(kMsgCreateFailed));
-    if (Found(*c30, "C30CODE", a.code, &name, 2)) return Existing(a, name);
-    if (withFrom && !Found(*c30, "C30CODE", a.from, nullptr, 2)) return UnknownSource(a);
+    const Lookup there = Found(*c30, "C30CODE", a.code, &name, 2);
+    if (there.IsRefused()) return Unread(a, reading, *c30, there);
+    if (there.IsFound()) return Existing(a, name);
+    if (withFrom) {
+      const Lookup model = Found(*c30, "C30CODE", a.from, nullptr, 2);
+      if (model.IsRefused()) return Unread(a, reading, *c30, model);
+      if (model.IsNotFound()) return UnknownSource(a);
+    }
   } else if (reports) {
     Table* t = kind == 'Y' ? TableCE0 : TableCE1;
     if (!Usable(t)) return Refuse(a, LoadStr(kMsgCreateFailed));
-    if (Found(*t, "CE0CODE", a.code, &name, 2)) return Existing(a, name);
+    const Lookup there = Found(*t, "CE0CODE", a.code, &name, 2);
+    if (there.IsRefused()) return Unread(a, reading, *t, there);
+    if (there.IsFound()) return Existing(a, name);
     if (withFrom) {
       const std::string reference = LoadStr(kTextReferenceSet);
       bool known = false;
@@ -119,14 +144,22 @@ NewCodeAnswer CheckNewCode(const NewCodeRequest& in) {
       } else if (std::string(Upper(a.from.substr(0, reference.size()).c_str())) == reference) {
         known = platform::FileExists(platform::ResolvePath(in.programFolder + reference + ".txt"));
       } else {
-        known = Found(*t, "CE0CODE", PaddedCode(a.from, in.codeWidth), nullptr, 2);
+        const Lookup model = Found(*t, "CE0CODE", PaddedCode(a.from, in.codeWidth), nullptr, 2);
+        if (model.IsRefused()) return Unread(a, reading, *t, model);
+        known = model.IsFound();
       }
       if (!known) return UnknownSource(a);
     }
   } else {
     if (!Usable(TableC10)) return Refuse(a, LoadStr(kMsgCreateFailed));
-    if (SeekCodeRecord(*TableC10, kind, a.code, in.codeWidth)) return Existing(a, RTrim(TableC10->GetField(kNameField)));
-    if (withFrom && !SeekCodeRecord(*TableC10, kind, a.from, in.codeWidth)) return UnknownSource(a);
+    const Lookup there = SeekCodeRecord(*TableC10, kind, a.code, in.codeWidth);
+    if (there.IsRefused()) return Unread(a, reading, *TableC10, there);
+    if (there.IsFound()) return Existing(a, RTrim(TableC10->GetField(kNameField)));
+    if (withFrom) {
+      const Lookup model = SeekCodeRecord(*TableC10, kind, a.from, in.codeWidth);
+      if (model.IsRefused()) return Unread(a, reading, *TableC10, model);
+      if (model.IsNotFound()) return UnknownSource(a);
+    }
   }
   a.verdict = NewCodeVerdict::Accepted;
   return a;

@@ -5,6 +5,7 @@
 
 #include "data/error_report.h"
 #include "data/table.h"
+#include "data/table_results.h"
 #include "masterdata/core/code_kinds.h"
 #include "masterdata/core/code_values.h"
 #include "masterdata/core/masterdata_strings.h"
@@ -29,44 +30,54 @@ struct FieldCopy {
   std::string text;
 };
 
-// Fields 3 onward of the first live record of kind + code; false when there is none.
-bool ReadCopySource(Table& c10, char kind, const std::string& code, int width, std::vector<FieldCopy>& out) {
-  const std::string key = std::string(1, kind) + PaddedCode(code, width);
-  if (!c10.Seek(kC10Tag, key.c_str())) return false;
-  if (!c10.LocateKeyPrefix(key.c_str()) || !OfKind(c10, kind) || c10.IsDeleted()) return false;
+// Fields 3 onward of the first live record of kind + code: found with them, not found when there is
+// none, refused when a read of it was (a cancelled record stepped over, a memo, the look-up itself).
+Lookup ReadCopySource(Table& c10, char kind, const std::string& code, int width, std::vector<FieldCopy>& out) {
+  const std::string padded = PaddedCode(code, width);
+  Lookup at = c10.Find(kC10Tag, std::string(1, kind).c_str(), padded.c_str());
+  for (; at.IsFound(); at = c10.Skip(1) ? Lookup::Found() : c10.eof ? Lookup::NotFound() : Lookup::Refused(c10.result)) {
+    if (!OfKind(c10, kind) || CodeOf(c10, width) != padded) return Lookup::NotFound();
+    const Lookup live = c10.LiveHere();
+    if (live.IsRefused()) return live;
+    if (live.IsFound()) break;
+  }
+  if (!at.IsFound()) return at;
   for (int f = kNameField; f <= c10.FieldCount(); ++f) {
     FieldCopy copy{f, c10.FieldType(f) == 'M', {}};
     if (copy.memo) {
-      if (!c10.GetMemoText(f, copy.text)) return false;
+      if (!c10.GetMemoText(f, copy.text)) return Lookup::Refused(c10.result != kResultOk ? c10.result : kResultSystemError);
     } else {
       copy.text = c10.GetField(f);
     }
     out.push_back(std::move(copy));
   }
-  return true;
+  return Lookup::Found();
 }
 
 }  // namespace
 
-bool SeekCodeRecord(Table& c10, char kind, const std::string& code, int width) {
+Lookup SeekCodeRecord(Table& c10, char kind, const std::string& code, int width) {
   const std::string padded = PaddedCode(code, width);
-  if (!c10.isOpen || !c10.Seek(kC10Tag, std::string(1, kind).c_str(), padded.c_str())) return false;
-  return OfKind(c10, kind) && CodeOf(c10, width) == padded;
+  if (!c10.isOpen) return Lookup::Refused(kResultNoSuchTable);
+  return c10.Find(kC10Tag, std::string(1, kind).c_str(), padded.c_str())
+      .And(OfKind(c10, kind) && CodeOf(c10, width) == padded);
 }
 
-bool SeekLiveCode(Table& c10, char kind, const std::string& code, int width) {
-  return SeekCodeRecord(c10, kind, code, width) && !c10.IsDeleted();
+Lookup SeekLiveCode(Table& c10, char kind, const std::string& code, int width) {
+  const Lookup found = SeekCodeRecord(c10, kind, code, width);
+  return found.IsFound() ? c10.LiveHere() : found;
 }
 
-bool SeekLiveAccount(Table& c20, const std::string& account) {
+Lookup SeekLiveAccount(Table& c20, const std::string& account) {
   const std::string key = AccountKey(account);
-  if (!c20.isOpen || !c20.Seek("C20CODE", key.c_str()) || !OnRecord(c20)) return false;
-  return SliceOf(c20.GetField(1), 1, 8) == key && !c20.IsDeleted();
+  if (!c20.isOpen) return Lookup::Refused(kResultNoSuchTable);
+  const Lookup found = c20.Find("C20CODE", key.c_str()).And(OnRecord(c20) && SliceOf(c20.GetField(1), 1, 8) == key);
+  return found.IsFound() ? c20.LiveHere() : found;
 }
 
 long CountCodes(Table& c10, char kind) {
   long n = 0;
-  if (!c10.isOpen || !c10.Seek(kC10Tag, std::string(1, kind).c_str())) return 0;
+  if (!c10.isOpen || !c10.Find(kC10Tag, std::string(1, kind).c_str()).IsFound()) return 0;
   while (OfKind(c10, kind)) {
     ++n;
     if (!c10.Skip(1)) break;
@@ -76,6 +87,15 @@ long CountCodes(Table& c10, char kind) {
 
 std::string CodeUnreadText(const std::string& code, const std::string& why) {
   return FillPlaceholders(LoadStr(kMsgCodeUnread), {Trimmed(code), why});
+}
+
+std::string CreationRefusal(const std::string& code, const RefusalWatch& watch, const Table& t) {
+  const std::string why = watch.Reason(0, t.tablePath, t.result);
+  return watch.ReadRefused() ? CodeUnreadText(code, why) : FillPlaceholders(LoadStr(kMsgCodeNotCreated), {Trimmed(code), why});
+}
+
+std::string ModelUnreadText(const std::string& code, const std::string& model, const std::string& why) {
+  return FillPlaceholders(LoadStr(kMsgModelUnread), {Trimmed(code), Trimmed(model), why});
 }
 
 CreateResult CreateCodeRecord(Table& c10, char kind, const std::string& code, int width, const std::string& copyFrom) {
@@ -89,18 +109,33 @@ CreateResult CreateCodeRecord(Table& c10, char kind, const std::string& code, in
   // Looked up again under the lock: another station may have created it since the dialog's check. A
   // look-up the disk could not read is no code free: nothing is written.
   const RefusalWatch reading(RefusalWatch::EngineBoxes::kRefusalsHeld);
-  if (SeekCodeRecord(c10, kind, code, width)) {
+  const Lookup there = SeekCodeRecord(c10, kind, code, width);
+  if (there.IsFound()) {
     r.outcome = CreateOutcome::Exists;
     r.existingName = RTrim(c10.GetField(kNameField));
     return r;
   }
-  if (reading.ReadRefused()) {
-    r.refusal = CodeUnreadText(code, reading.Reason(0, c10.tablePath, 0));
+  if (there.IsRefused() || reading.ReadRefused()) {
+    r.refusal = CodeUnreadText(code, reading.Reason(0, c10.tablePath, there.result()));
     return r;
   }
+  // A write or a read refused from here on is named in the refusal, never a bare failure.
+  auto failed = [&] {
+    r.refusal = CreationRefusal(code, reading, c10);
+    return r;
+  };
+  // The copy-from code read before anything is written: one it could not read is no code to copy, and the
+  // code is not made blank in its place.
   std::vector<FieldCopy> copy;
-  if (!IsBlank(copyFrom)) r.copied = ReadCopySource(c10, kind, copyFrom, width, copy);
-  if (!c10.AppendBlank()) return r;
+  if (!IsBlank(copyFrom)) {
+    const Lookup source = ReadCopySource(c10, kind, copyFrom, width, copy);
+    if (source.IsRefused() || reading.ReadRefused()) {
+      r.refusal = ModelUnreadText(code, copyFrom, reading.Reason(0, c10.tablePath, source.result()));
+      return r;
+    }
+    r.copied = source.IsFound();
+  }
+  if (!c10.AppendBlank()) return failed();
   bool ok = c10.PutField(kKindField, std::string(1, kind).c_str()) &&
             c10.PutField(kCodeField, PaddedCode(code, width).c_str());
   for (const FieldCopy& f : copy) {
@@ -115,9 +150,12 @@ CreateResult CreateCodeRecord(Table& c10, char kind, const std::string& code, in
       ok = c10.PutField(f.field, f.text.c_str());
     }
   }
-  // InsertRecord ends the append whatever happened.
-  const bool inserted = c10.InsertRecord();
-  if (!ok || !inserted || !c10.Commit()) return r;
+  // A field that could not be filled leaves no record half made.
+  if (!ok) {
+    c10.DropAppend();
+    return failed();
+  }
+  if (!c10.InsertRecord() || !c10.Commit()) return failed();
   r.outcome = CreateOutcome::Created;
   r.recno = c10.recordNumber;
   return r;
@@ -134,7 +172,7 @@ bool StepCode(const CodeSource& s, CodeStep step, const std::string& current, st
     if (static_cast<int>(c.size()) > s.width) c.resize(static_cast<std::size_t>(s.width));
     return std::string(RTrim(c.c_str()));
   };
-  auto seekFirst = [&] { return kinds ? t.Seek(s.tag, s.kind.substr(0, 1).c_str()) : t.GoTop(s.tag); };
+  auto seekFirst = [&] { return kinds ? t.Find(s.tag, s.kind.substr(0, 1).c_str()).IsFound() : t.GoTop(s.tag); };
   auto backOverCancelled = [&] {
     while (ofKind() && t.IsDeleted()) t.Skip(-1);
   };
@@ -150,7 +188,7 @@ bool StepCode(const CodeSource& s, CodeStep step, const std::string& current, st
           for (t.SkipActive(false); ofKind(); t.SkipActive(true)) last = t.recordNumber;
         }
         if (last == 0) return false;
-        t.GoTo(static_cast<long>(last));
+        if (!t.GoToRecord(static_cast<long>(last)).IsFound()) return false;
       } else {
         if (!t.GoBottom(s.tag)) return false;
         backOverCancelled();
@@ -161,7 +199,7 @@ bool StepCode(const CodeSource& s, CodeStep step, const std::string& current, st
     case CodeStep::Next: {
       const std::string key = (kinds ? s.kind.substr(0, 1) : std::string()) + typed;
       if (key.empty()) t.GoTop(s.tag);
-      else t.SeekNotBelow(s.tag, key.c_str());
+      else if (t.FindNotBelow(s.tag, key.c_str()).IsRefused()) return false;
       if (step == CodeStep::Next) {
         t.SkipActive(false);
         if (ofKind() && codeHere() == typed) t.SkipActive(true);

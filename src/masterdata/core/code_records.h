@@ -5,17 +5,20 @@
 #include <cstdint>
 #include <string>
 
+#include "data/lookup.h"
+
+class RefusalWatch;
 class Table;
 
 namespace masterdata {
 
-// Seeks kind + code (padded to `width`) on C10CODE: true when the table stands on a record of that kind with
-// exactly that code, live or cancelled.
-bool SeekCodeRecord(Table& c10, char kind, const std::string& code, int width);
-// The same, and the record is live.
-bool SeekLiveCode(Table& c10, char kind, const std::string& code, int width);
-// Seeks an account of the chart (its key, AccountKey): true on a live record.
-bool SeekLiveAccount(Table& c20, const std::string& account);
+// Seeks kind + code (padded to `width`) on C10CODE: found when the table stands on a record of that kind with
+// exactly that code, live or cancelled; refused when the look-up could not read (a closed table too).
+Lookup SeekCodeRecord(Table& c10, char kind, const std::string& code, int width);
+// The same, and the record is live (a cancelled one is not found).
+Lookup SeekLiveCode(Table& c10, char kind, const std::string& code, int width);
+// Seeks an account of the chart (its key, AccountKey): found on a live record.
+Lookup SeekLiveAccount(Table& c20, const std::string& account);
 
 // Records of a kind, live and cancelled.
 long CountCodes(Table& c10, char kind);
@@ -32,8 +35,9 @@ struct CreateResult {
   std::string existingName;  // the name of the code found when it exists
   std::uint32_t recno = 0;   // the new record
   bool copied = false;       // fields 3 onward came from the copy-from code
-  // Failed because the look-up of the code could not be read (a read the disk refused, never taken
-  // for a code free): why, in one sentence naming the file; nothing written.
+  // Failed because the look-up of the code or the read of its model could not be read (a read the disk
+  // refused, never taken for a code free nor for no model): why, in one sentence naming the file; nothing
+  // written.
   std::string refusal;
 };
 
@@ -44,6 +48,12 @@ struct CreateResult {
 CreateResult CreateCodeRecord(Table& c10, char kind, const std::string& code, int width, const std::string& copyFrom);
 // The refusal of CreateResult: the code not created, its look-up refused (`why`: the file and the error).
 std::string CodeUnreadText(const std::string& code, const std::string& why);
+// The refusal of CreateResult when the creation failed on `t` after its look-up: why, from the watch around it
+// (a read refused said as such), else from the table's last engine code.
+std::string CreationRefusal(const std::string& code, const RefusalWatch& watch, const Table& t);
+// The refusal of CreateResult: the code not created, a read of its model (a copy-from code, an account or a
+// section to copy) refused (`why`: the file and the error).
+std::string ModelUnreadText(const std::string& code, const std::string& model, const std::string& why);
 
 // Steps through the live codes of a kind (or of every record of a table without kinds).
 struct CodeSource {

@@ -20,7 +20,7 @@ bool OnKind(Table& t, char kind) {
 
 std::string AccountNameOf(Table* c20, const std::string& account) {
   if (IsBlankAccount(account)) return std::string(30, ' ');
-  if (c20 == nullptr || !SeekLiveAccount(*c20, account)) return LoadStr(kTextUnknown);
+  if (c20 == nullptr || !SeekLiveAccount(*c20, account).FoundOrNone()) return LoadStr(kTextUnknown);
   return c20->GetField(2);
 }
 
@@ -35,7 +35,7 @@ bool WithinLimit(Table& c10, const std::string& to) {
 bool PrepareCodeReport(Table& c10, const KindLayout& layout, ReportFieldTable& fields, const std::string& from,
                        const std::string& to) {
   const std::string key = std::string(1, layout.kind) + std::string(RTrim(from.c_str()));
-  if (!c10.isOpen || !c10.SeekNotBelow(kC10Tag, key.c_str())) return false;
+  if (!c10.isOpen || !c10.FindNotBelow(kC10Tag, key.c_str()).IsFound()) return false;
   c10.SkipActive(false);
   if (!OnKind(c10, layout.kind) || c10.IsDeleted() || !WithinLimit(c10, to)) return false;
   if (!fields.Declared()) {

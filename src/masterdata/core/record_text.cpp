@@ -123,7 +123,7 @@ bool RecordTextHold::Open(const std::string& reference) {
   if (!RecordTextTypeOf(reference, type) || !EnsureOpen(type)) return false;
   Table& t = *type.table;
   const std::string key = RecordTextKey(type, reference);
-  if (!t.Seek(type.tag, key.c_str()) || t.IsDeleted()) return false;
+  if (!t.Find(type.tag, key.c_str()).IsFound() || t.IsDeleted()) return false;
   // Silent: a record held elsewhere closes the editor without a word.
   if (!LockRecord(t, nullptr, 0)) return false;
   type_ = type;
@@ -141,7 +141,11 @@ bool RecordTextHold::Open(const std::string& reference) {
 bool RecordTextHold::Save(const std::string& text) {
   if (record_ == 0) return false;
   Table& t = *type_.table;
-  if (!t.isOpen || !t.GoTo(static_cast<long>(record_))) return true;
+  // The record held read again: one gone takes no text, one not read is not saved (the editor keeps it).
+  if (!t.isOpen) return true;
+  const Lookup held = t.GoToRecord(static_cast<long>(record_));
+  if (held.IsRefused()) return false;
+  if (held.IsNotFound()) return true;
   // The record held is written only while it still carries its key.
   const int keyLength = static_cast<int>(key_.size());
   const char match = type_.designation == '1' ? t.MatchKey(key_.c_str(), keyLength, 1, 2)
@@ -168,7 +172,7 @@ void RecordTextHold::Release() {
     kept = code.substr(0, kRegistryHeldAccountWidth) ==
            RegistryText(kRegistryHeldAccountPos, kRegistryHeldAccountWidth);
   if (!kept && t.isOpen) {
-    if (t.recordNumber != record_) t.GoTo(static_cast<long>(record_));
+    if (t.recordNumber != record_) t.GoToRecord(static_cast<long>(record_));
     if (t.recordNumber == record_) UnlockRecord(t);
   }
   if (EditorLock.table == &t && EditorLock.record == record_) EditorLock = EditorLockPair{};

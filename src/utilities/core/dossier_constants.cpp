@@ -3,6 +3,7 @@
 #include <cstdlib>
 
 #include "data/table.h"
+#include "data/table_results.h"
 #include "resources/string_table.h"
 #include "runtime/access_rights.h"
 #include "runtime/dossier_record.h"
@@ -19,18 +20,23 @@ constexpr int kFirstRightsRow = 9001, kLastRightsRow = 9036;
 constexpr int kRightsField = 6;
 
 // The record of a key, found exactly (kind letter, then the code blank-padded).
-bool SeekRecord(Table& c10, const char* kind, const char* code) {
-  if (!c10.isOpen || !c10.Seek(kC10Tag, kind, code) || c10.eof) return false;
+Lookup SeekRecord(Table& c10, const char* kind, const char* code) {
+  if (!c10.isOpen) return Lookup::Refused(kResultNoSuchTable);
+  const Lookup found = c10.Find(kC10Tag, kind, code);
+  if (!found.IsFound() || c10.eof) return found.And(false);
   const std::string k = c10.GetField(1);
   const std::string c = c10.GetField(2);
-  return !k.empty() && k[0] == kind[0] && IsBlank(c.substr(std::string(code).size())) &&
-         c.compare(0, std::string(code).size(), code) == 0;
+  return found.And(!k.empty() && k[0] == kind[0] && IsBlank(c.substr(std::string(code).size())) &&
+                   c.compare(0, std::string(code).size(), code) == 0);
 }
 
 // Writes `text` at `position` of `field` of the record of a key under its lock.
 SaveOutcome WritePart(Table& c10, const char* kind, const char* code, int field, int position, const std::string& text,
                       int lockText) {
-  if (!SeekRecord(c10, kind, code)) return SaveOutcome::Missing;
+  // A record not read is no record missing: nothing is written, as for a failure.
+  const Lookup found = SeekRecord(c10, kind, code);
+  if (found.IsRefused()) return SaveOutcome::Failed;
+  if (found.IsNotFound()) return SaveOutcome::Missing;
   // The lock reads the record again: what another station wrote meanwhile is what is changed.
   if (!LockRecord(c10, LoadStr(lockText), 0)) return SaveOutcome::LockRefused;
   const bool written = c10.PutFieldPart(field, position, static_cast<int>(text.size()), text.c_str());

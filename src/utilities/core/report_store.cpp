@@ -1,6 +1,8 @@
 #include "utilities/core/report_store.h"
 
+#include "data/error_report.h"
 #include "data/table.h"
+#include "data/table_results.h"
 #include "platform/system/files.h"
 #include "runtime/text.h"
 #include "runtime/xbase.h"
@@ -28,14 +30,21 @@ constexpr int kMsgReferenceSetNotOpened = 22402;     // the reference set's file
 constexpr int kMsgListedReportsMissing = 22403;      // the missing reports, one a line
 constexpr int kMsgSetNotOpenedListKept = 22405;      // the set's file
 constexpr int kMsgReportNotWrittenListKept = 33000;  // the report, then the set's file
+constexpr int kMsgCodeUnread = 38155;                // the code not created, a read refused: the code, why
 constexpr int kMsgListNotRenamed = 22408;            // the list's file
 
 bool IsLive(Table& t) { return t.isOpen && !t.eof && t.recordNumber != 0; }
 
 // The record of a code, exactly.
-bool SeekReport(Table& t, const std::string& code) {
+Lookup SeekReport(Table& t, const std::string& code) {
   const std::string key = PadRight(Trimmed(code), kReportCodeWidth);
-  return t.isOpen && t.Seek(kReportTag, key.c_str()) && IsLive(t) && std::string(t.GetField(kReportCodeField)) == key;
+  if (!t.isOpen) return Lookup::Refused(kResultNoSuchTable);
+  return t.Find(kReportTag, key.c_str()).And(IsLive(t) && std::string(t.GetField(kReportCodeField)) == key);
+}
+
+// A look-up of a report the system could not read: the report `code` is not made, and why.
+std::string UnreadText(const std::string& code, const RefusalWatch& reading, const Table& t, const Lookup& found) {
+  return FillPlaceholders(LoadStr(kMsgCodeUnread), {Trimmed(code), reading.Reason(0, t.tablePath, found.result())});
 }
 
 // What a new report is made of.
@@ -93,6 +102,13 @@ std::string ReferenceSectionCode(const std::string& from, const std::string& cod
 ReportMade CreateReport(Table& set, const std::string& code, const std::string& from, const std::string& programFolder) {
   ReportMade made;
   if (!set.isOpen) return made;
+  // A look-up the system could not read is said, never taken for a report missing or free.
+  const RefusalWatch reading(RefusalWatch::EngineBoxes::kRefusalsHeld);
+  auto unread = [&](const Lookup& found) {
+    made.outcome = ReportOutcome::Unreadable;
+    made.message = UnreadText(code, reading, set, found);
+    return made;
+  };
   // The source is read first: nothing is locked while a file is read.
   Content content;
   content.fields.assign(kLastPlainField - kReportNameField + 1, std::string());
@@ -138,9 +154,12 @@ ReportMade CreateReport(Table& set, const std::string& code, const std::string& 
       break;
     }
     case ReportSource::Report: {
-      if (!SeekReport(set, source) || set.IsDeleted())
+      Lookup found = SeekReport(set, source);
+      if (found.IsFound()) found = set.LiveHere();
+      if (found.IsRefused()) return unread(found);
+      if (found.IsNotFound())
         return Missing(FillPlaceholder(LoadStr(kMsgUnknownReport), source));
-      if (!ReadContent(set, content)) return made;
+      if (!ReadContent(set, content)) return reading.ReadRefused() ? unread(Lookup::Refused(set.result)) : made;
       const std::string name = FillPlaceholders(LoadStr(kNameCopyOf), {Trimmed(source), Trimmed(content.fields[0])});
       content.fields[0] = name.substr(0, kNameWidth);
       break;
@@ -152,12 +171,14 @@ ReportMade CreateReport(Table& set, const std::string& code, const std::string& 
     return made;
   }
   // Looked up again under the lock: another station may have created it since the dialog's check.
-  if (SeekReport(set, code)) {
+  const Lookup there = SeekReport(set, code);
+  if (there.IsFound()) {
     made.outcome = ReportOutcome::Exists;
     made.existingName = RTrim(set.GetField(kReportNameField));
     return made;
   }
-  if (!AppendReport(set, code, content)) return made;
+  if (there.IsRefused() || reading.ReadRefused()) return unread(there);
+  if (!AppendReport(set, code, content)) return reading.ReadRefused() ? unread(Lookup::Refused(set.result)) : made;
   made.outcome = ReportOutcome::Created;
   made.recno = set.recordNumber;
   return made;
@@ -199,9 +220,16 @@ StoredList StoreListedReports(const std::string& listPath, const std::string& re
       return r;
     }
     std::string missing;
+    const RefusalWatch reading(RefusalWatch::EngineBoxes::kRefusalsHeld);
     for (const std::string& code : codes) {
       Content c;
-      if (!SeekReport(reference, code) || reference.IsDeleted() || !ReadContent(reference, c)) {
+      Lookup found = SeekReport(reference, code);
+      if (found.IsFound()) found = reference.LiveHere();
+      if (found.IsRefused()) {
+        r.message = UnreadText(code, reading, reference, found);
+        return r;
+      }
+      if (found.IsNotFound() || !ReadContent(reference, c)) {
         missing += "   " + code + "\n";
         continue;
       }
@@ -222,7 +250,11 @@ StoredList StoreListedReports(const std::string& listPath, const std::string& re
     for (std::size_t i = 0; i < codes.size(); ++i) {
       const Content& c = contents[i];
       bool ok;
-      if (SeekReport(set, codes[i])) {
+      // A look-up not read writes nothing: neither over a report it did not see nor a second one.
+      const Lookup there = SeekReport(set, codes[i]);
+      if (there.IsRefused()) {
+        ok = false;
+      } else if (there.IsFound()) {
         // Replaced in place, under the record's lock.
         ok = LockRecord(set, nullptr, 0);
         if (ok) {
