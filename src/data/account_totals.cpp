@@ -15,8 +15,10 @@
 #include "data/table.h"
 #include "data/table_internal.h"
 #include "data/table_results.h"
+#include "data/unread_amounts.h"
 #include "resources/string_table.h"
 #include "runtime/code_helpers.h"
+#include "runtime/dates.h"
 #include "runtime/logfile.h"
 #include "runtime/numbers.h"
 #include "runtime/runtime_hooks.h"
@@ -255,8 +257,18 @@ TotalsCents AccountTotalsNow(Table& accounts) { return TotalsNow(accounts, kAcco
 TotalsCents HeaderTotalsNow(Table& general) {
   const std::string first = BlankPadded(general.GetField(4), 2 * kHeaderTotalWidth);
   const std::string second = BlankPadded(general.GetField(5), 2 * kHeaderTotalWidth);
-  auto cents = [](const std::string& text, int at) {
-    return StoredAmountCents(std::string_view(text).substr(static_cast<std::size_t>(at), kHeaderTotalWidth));
+  // A total that does not read is noted with its journal-month, so that a change refused over it
+  // names the one to make again.
+  auto cents = [&general](const std::string& text, int at) {
+    const std::string_view total = std::string_view(text).substr(static_cast<std::size_t>(at), kHeaderTotalWidth);
+    if (!ReadableNumberText(total)) {
+      const std::string code = PadRight(general.GetField(2), 7);
+      NoteUnreadAmount({UnreadableAmountLine::kJournalMonthRecord, general.recordNumber, "",
+                        Trimmed(code.substr(4, 3)) + " " + code.substr(2, 2) + "/" +
+                            DecodeYear(code.substr(0, 2).c_str())});
+      return 0LL;
+    }
+    return StoredAmountCents(total);
   };
   TotalsCents t;
   t.debit1 = cents(first, 0);

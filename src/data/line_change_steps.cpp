@@ -47,12 +47,14 @@ std::string TotalsTooLargeText(const TotalsOverflow& overflow, bool euros) {
   return FillPlaceholders(LoadStr(text), {code, largest});
 }
 
-LineChangeSteps::LineChangeSteps(LineChangeKind kind, UnreadAmountsMet met)
+LineChangeSteps::LineChangeSteps(LineChangeKind kind)
     : kind_(kind), watch_(RefusalWatch::EngineBoxes::kHeld), note_(kind), outer_(Living()) {
   if (outer_ != nullptr) return;
   Living() = this;
-  if (met == UnreadAmountsMet::kRefused) unreadWatch_.emplace(unread_);
+  unreadWatch_.emplace(unread_);
 }
+
+void LineChangeSteps::WorksOver(Table& table, std::uint32_t recno) { Root().worksOver_.emplace_back(&table, recno); }
 
 LineChangeSteps::~LineChangeSteps() {
   if (outer_ == nullptr && !done_ && !takenBack_) TakeBack(LineChangeKindText(kind_));
@@ -86,7 +88,20 @@ bool LineChangeSteps::AmountsRead() {
   // What the change read decides here, once, before its first write: an amount that did not read
   // is never counted as zero nor guessed.
   LineChangeSteps& root = Root();
-  if (root.unreadWatch_ && root.unread_.Any()) root.unreadRefused_ = true;
+  if (root.unreadRefused_) return false;
+  // The amounts of the lines it works over are set apart: what is left refuses it.
+  UnreadAmounts others;
+  others.unnamed = root.unread_.unnamed;
+  for (const UnreadableAmountLine& line : root.unread_.lines) {
+    bool own = false;
+    for (const auto& [table, recno] : root.worksOver_) own = own || IsUnreadRecordOf(line, *table, recno);
+    if (own) root.ownUnread_ = true;
+    else others.lines.push_back(line);
+  }
+  if (others.Any()) {
+    root.unread_ = others;
+    root.unreadRefused_ = true;
+  }
   return !root.unreadRefused_;
 }
 
@@ -180,7 +195,7 @@ std::string LineChangeSteps::RefusalText(int refusedText, const std::string& fil
   if (!root.putBack_) return FillPlaceholder(LoadStr(kMsgChangeNotPutBack), Reason(file));
   if (root.noteStays_)
     return FillPlaceholders(LoadStr(kMsgChangeNoteStays), {LineChangeKindText(root.kind_), Reason(file)});
-  if (root.unreadRefused_) return UnreadAmountsRefusal(root.unread_);
+  if (root.unreadRefused_) return UnreadAmountsChangeRefusal(root.unread_);
   if (root.watch_.RefusedReading())
     return FillPlaceholders(LoadStr(kMsgChangeReadRefused), {LineChangeKindText(root.kind_), Reason(file)});
   return FillPlaceholder(LoadStr(refusedText), Reason(file));

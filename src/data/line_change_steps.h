@@ -32,11 +32,14 @@
 // line inside a default split) joins it: one note, one refusal watch, one take-back, and the outer
 // change says whether it is done and gives the one box.
 //
-// The change watches the amounts it reads from its first read (UnreadAmountWatch, unread_amounts.h):
-// one that met an amount that does not read (as the readers judge it) is refused by Begin before its
-// first write, its sentence naming the lines (UnreadAmountsRefusal). Only a change made to work over
-// its own line's amount (a line saved, which replaces it; a line cancelled, which takes it away: the
-// totals never counted it) says so when it is made (UnreadAmountsMet::kWorkedOver).
+// The change watches the amounts it reads from its first read (UnreadAmountWatch, unread_amounts.h),
+// always: one that met an amount that does not read (as the readers judge it) is refused by Begin
+// before its first write, its sentence naming the lines and totals (a total is made again from its
+// lines by the ReConstruction). A change that replaces or takes away a line's amount (a line saved
+// or cancelled, an analytic line the same) excuses that one line's amounts, and no other
+// (WorksOver): every total it moves and every other line it reads must read. Such a change that
+// went through over its line's unread amount says so afterwards (WorkedOverOwnLine): the totals
+// that counted the old amount no longer equal their lines.
 //
 // A new kind of change gets its LineChangeKind (line_change_note.h), notes what it touches so that
 // the opening can finish it (FinishStoppedLineChanges, stopped_line_changes.h), and is written
@@ -75,7 +78,7 @@ std::string TotalsTooLargeText(const TotalsOverflow& overflow, bool euros);
 
 class LineChangeSteps {
  public:
-  explicit LineChangeSteps(LineChangeKind kind, UnreadAmountsMet met = UnreadAmountsMet::kRefused);
+  explicit LineChangeSteps(LineChangeKind kind);
   // Not done: what was written taken back.
   ~LineChangeSteps();
   LineChangeSteps(const LineChangeSteps&) = delete;
@@ -104,6 +107,11 @@ class LineChangeSteps {
   // them); false refuses the change, as Begin does, for a change that writes something of its own
   // before its note (a copy's target header and piece number): nothing is written then.
   bool AmountsRead();
+  // The amounts of record `recno` of `table` (the line the change replaces or takes away) need not
+  // read: the change writes over them. Any other amount it reads still must.
+  void WorksOver(Table& table, std::uint32_t recno);
+  // True when the change met an amount of the line it works over that does not read.
+  bool WorkedOverOwnLine() const { return Root().ownUnread_; }
   // A write made, and how to take it back.
   void Made(std::function<bool()> back);
   // After the last write: the change is done, its note marked so. False, nothing marked, when a
@@ -175,11 +183,13 @@ class LineChangeSteps {
   // The root change's permit to write the open dossier's books (books_write_permit.h), named after
   // its kind, taken once its note stands.
   std::optional<BooksWritePermit> permit_;
-  // The amounts the root change read that do not read, watched from its first read unless it is made
-  // to work over them.
+  // The amounts the root change read that do not read, watched from its first read; the records
+  // whose amounts it works over, and whether one of them did not read.
   UnreadAmounts unread_;
   std::optional<UnreadAmountWatch> unreadWatch_;
+  std::vector<std::pair<Table*, std::uint32_t>> worksOver_;
   bool unreadRefused_ = false;
+  bool ownUnread_ = false;
   // Its end: the tables committed, its sentence of a refusal.
   Table* c50_ = nullptr;
   Table* c60_ = nullptr;

@@ -1,5 +1,8 @@
 #include "unread_amounts.h"
 
+#include <iterator>
+#include <utility>
+
 #include "data/record_fields.h"
 #include "data/table.h"
 #include "data/table_structures.h"
@@ -15,6 +18,8 @@ constexpr int kMsgUnreadableCountedAsZero = 32209;
 constexpr int kStrUnnamedAmounts = 34740;  // "%s montant(s) ..."
 // A run or a change of lines refused before its first write, around the same list.
 constexpr int kMsgUnreadableNothingChanged = 38400;
+// A change of lines refused over a total that does not read, around the same list.
+constexpr int kMsgUnreadableTotalNothingChanged = 39200;
 // A run that met them after its marker was written, undone at its end, around the same list.
 constexpr int kMsgUnreadableRunUndone = 38450;
 // The same two over amounts that are not all lines' (an account's figure, a record left unnamed).
@@ -24,6 +29,29 @@ constexpr int kMsgUnreadableAmountsRunUndone = 39121;
 thread_local UnreadAmounts* watching = nullptr;
 // The watch of the run under its marker, if any: noted into beside the innermost watch.
 thread_local UnreadAmounts* runWatching = nullptr;
+
+// The watches living on this thread, in the order of their making, each by its owner and what it
+// gathers into: a watch that ends leaves its own place, wherever it stands, and the innermost one
+// left gathers from then on. Two runs' watches that end in another order than their making (a
+// run over two dossiers that ends its own marker first) never leave the thread noting into a
+// watch that is gone.
+struct Watches {
+  std::vector<std::pair<const void*, UnreadAmounts*>> living;
+  void Push(const void* owner, UnreadAmounts* into, UnreadAmounts*& innermost) {
+    living.emplace_back(owner, into);
+    innermost = into;
+  }
+  void Leave(const void* owner, UnreadAmounts*& innermost) {
+    for (auto it = living.rbegin(); it != living.rend(); ++it)
+      if (it->first == owner) {
+        living.erase(std::next(it).base());
+        break;
+      }
+    innermost = living.empty() ? nullptr : living.back().second;
+  }
+};
+thread_local Watches watches;
+thread_local Watches runWatches;
 
 // The text of a character field of the record's bytes, cut at a NUL byte as the table reads it.
 std::string TextOf(Table& table, const char* name, const std::uint8_t* record) {
@@ -40,18 +68,24 @@ void NoteInto(UnreadAmounts* into, const UnreadableAmountLine& line) {
   into->lines.push_back(line);
 }
 
-// The run's watch, when it is not the innermost watch itself.
-UnreadAmounts* RunWatchBeside() { return runWatching == watching ? nullptr : runWatching; }
+// Each run's watch living on this thread, down to one suspended (a run working over such amounts),
+// that is not the innermost watch itself: a reading before a marker and the run it stands in both
+// see what is read.
+template <typename Each>
+void EachRunWatchBeside(Each each) {
+  for (auto it = runWatches.living.rbegin(); it != runWatches.living.rend() && it->second != nullptr; ++it)
+    if (it->second != watching) each(it->second);
+}
 
 }  // namespace
 
-UnreadAmountWatch::UnreadAmountWatch(UnreadAmounts& into) : previous_(watching) { watching = &into; }
+UnreadAmountWatch::UnreadAmountWatch(UnreadAmounts& into) { watches.Push(this, &into, watching); }
 
-UnreadAmountWatch::~UnreadAmountWatch() { watching = previous_; }
+UnreadAmountWatch::~UnreadAmountWatch() { watches.Leave(this, watching); }
 
-RunUnreadAmountWatch::RunUnreadAmountWatch(UnreadAmounts* into) : previous_(runWatching) { runWatching = into; }
+RunUnreadAmountWatch::RunUnreadAmountWatch(UnreadAmounts* into) { runWatches.Push(this, into, runWatching); }
 
-RunUnreadAmountWatch::~RunUnreadAmountWatch() { runWatching = previous_; }
+RunUnreadAmountWatch::~RunUnreadAmountWatch() { runWatches.Leave(this, runWatching); }
 
 bool WatchingUnreadAmounts() { return watching != nullptr || runWatching != nullptr; }
 
@@ -61,7 +95,7 @@ const UnreadAmounts* RunWatchedUnreadAmounts() { return runWatching; }
 
 void NoteUnreadAmount(const UnreadableAmountLine& line) {
   NoteInto(watching, line);
-  NoteInto(RunWatchBeside(), line);
+  EachRunWatchBeside([&line](UnreadAmounts* run) { NoteInto(run, line); });
 }
 
 void NoteUnreadAmount(Table& table, int field, const std::uint8_t* record, std::uint32_t recno) {
@@ -75,14 +109,18 @@ void NoteUnreadAmount(Table& table, int field, const std::uint8_t* record, std::
 
 void NoteUnnamedUnreadAmount() {
   if (watching != nullptr) ++watching->unnamed;
-  if (UnreadAmounts* run = RunWatchBeside()) ++run->unnamed;
+  EachRunWatchBeside([](UnreadAmounts* run) { ++run->unnamed; });
 }
 
 void NoteUnreadAmounts(const UnreadAmounts& met) {
-  // An inner watch's finds, given to the one it stood in: the run's watch had them as they came.
-  if (watching == nullptr || watching == &met) return;
-  for (const UnreadableAmountLine& line : met.lines) NoteInto(watching, line);
-  watching->unnamed += met.unnamed;
+  // Another watch's finds (an owner's, read before its run), given to this thread's watches.
+  auto into = [&met](UnreadAmounts* to) {
+    if (to == nullptr || to == &met) return;
+    for (const UnreadableAmountLine& line : met.lines) NoteInto(to, line);
+    to->unnamed += met.unnamed;
+  };
+  into(watching);
+  EachRunWatchBeside(into);
 }
 
 void NoteUnreadAmountsSaid() {
@@ -121,6 +159,19 @@ UnreadableAmountLine UnreadRecordLine(Table& table, int field, const std::uint8_
   }
 }
 
+bool IsUnreadRecordOf(const UnreadableAmountLine& line, Table& table, std::uint32_t recno) {
+  if (line.recno != recno || recno == 0) return false;
+  const std::size_t slash = table.tablePath.rfind('/');
+  const std::string file = slash == std::string::npos ? table.tablePath : table.tablePath.substr(slash + 1);
+  switch (TableKindOfFileName(file)) {
+    case TableKind::C50: return line.file == LigneTri::kDraft;
+    case TableKind::C40: return line.file == LigneTri::kClosed;
+    case TableKind::C20: return line.file == UnreadableAmountLine::kAccountRecord;
+    case TableKind::C30: return line.file == UnreadableAmountLine::kSectionRecord;
+    default: return line.file == UnreadableAmountLine::kOtherRecord && line.piece == UpperCp1252(file);
+  }
+}
+
 namespace {
 
 // The list of the amounts met: the lines named, or, when none is, how many amounts were read without
@@ -156,6 +207,14 @@ std::string UnreadAmountsRefusal(const UnreadAmounts& met) {
   if (!met.Any()) return "";
   return FillPlaceholder(LoadStr(OnlyLines(met) ? kMsgUnreadableNothingChanged : kMsgUnreadableAmountsNothingChanged),
                          MetLinesText(met));
+}
+
+std::string UnreadAmountsChangeRefusal(const UnreadAmounts& met) {
+  for (const UnreadableAmountLine& line : met.lines)
+    if (line.file == UnreadableAmountLine::kJournalMonthRecord || line.file == UnreadableAmountLine::kAccountRecord ||
+        line.file == UnreadableAmountLine::kSectionRecord)
+      return FillPlaceholder(LoadStr(kMsgUnreadableTotalNothingChanged), MetLinesText(met));
+  return UnreadAmountsRefusal(met);
 }
 
 std::string UnreadAmountsRunUndone(const UnreadAmounts& met) {

@@ -692,7 +692,7 @@ void CmRestaurationDossier() {
     {
       // The backup replaces every table a stopped run left half-written: the restore takes its place.
       const DossierRunMarkerTakeOver settling;
-      restoring.emplace(kRestoreProcedureRun, LoadStr(kTitleRestoreRun));
+      restoring.emplace(BooksReading{}, kRestoreProcedureRun, LoadStr(kTitleRestoreRun));
     }
     if (!restoring->written()) {
       gui::MessageBox(Owner(), DossierRunMarkerRefusal(restoring->path()), LoadStr(kCaptionProgram),

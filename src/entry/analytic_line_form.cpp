@@ -12,6 +12,7 @@
 #include "data/rounding_accounts.h"
 #include "data/session.h"
 #include "data/table.h"
+#include "posting/balancing.h"
 #include "posting/entry_state.h"
 #include "posting/journal_month.h"
 #include "posting/line_validation.h"
@@ -456,6 +457,17 @@ void TWSaiModDetJournauxAnal::PutBalancingAmount(bool convert, long long francs,
 
 void TWSaiModDetJournauxAnal::CmSolderLigne() {
   ClearMessage();
+  // A split whose amounts do not read proposes nothing.
+  if (TableC50 != nullptr && TableC50->isOpen) {
+    const std::vector<UnreadableAmountLine> unread =
+        entry::ComputeSplitRemainder(*TableC50, lineKey_, nullptr).unreadable;
+    if (!unread.empty()) {
+      gui::MessageBeep(0);
+      gui::MessageBox(this, UnreadableAmountsMessage(unread), UnreadableAmountsCaption(),
+                      gui::MB_OK | gui::MB_ICONEXCLAMATION);
+      return;
+    }
+  }
   ComputeSplitRemainder(false, true);
   PutBalancingAmount(roundingLine_ == 0, -remainderF_, -remainderE_);
   if (roundingLine_ != 0) section_->SetValue(RTrim(AnalyticRoundingSection().c_str()), false);
@@ -479,6 +491,13 @@ void TWSaiModDetJournauxAnal::CmSolderCompte() {
   // The loaded amounts are in the totals of the section the line was loaded with, and only there.
   auto loaded = [](const MEdit* e) { return ToCents(Val(e->LoadedValue().c_str())); };
   const long long loadedF = loaded(debitF_) - loaded(creditF_), loadedE = loaded(debitE_) - loaded(creditE_);
+  // A section's total that does not read proposes nothing.
+  if (const std::vector<UnreadableAmountLine> unread = posting::UnreadTotalsOf(*c30, 9); !unread.empty()) {
+    gui::MessageBeep(0);
+    gui::MessageBox(this, posting::UnreadTotalRefusal(unread), UnreadableAmountsCaption(),
+                    gui::MB_OK | gui::MB_ICONEXCLAMATION);
+    return;
+  }
   const auto [f, e] = SectionBalancingAmounts(StoredAmountOf(*c30, 9), StoredAmountOf(*c30, 10),
                                               StoredAmountOf(*c30, 11), StoredAmountOf(*c30, 12),
                                               code == loadedSection_, loadedF, loadedE);

@@ -1141,7 +1141,14 @@ void TWSaiModDetJournaux::CmSolderCompte() {
     return;
   }
   // The account's totals hold the line as it was loaded: that part comes off, not the amounts typed since.
+  // A total that does not read proposes nothing.
   const posting::Pair balance = posting::AccountBalanceWithoutLine(c20, account, loaded_);
+  if (!balance.unreadable.empty()) {
+    gui::MessageBeep(0);
+    gui::MessageBox(this, posting::UnreadTotalRefusal(balance.unreadable), UnreadableAmountsCaption(),
+                    gui::MB_OK | gui::MB_ICONEXCLAMATION);
+    return;
+  }
   PutBalanceInLine(true, balance.francs, balance.euros);
   ShowPieceTotals(true, false);
 }
@@ -1347,6 +1354,11 @@ bool TWSaiModDetJournaux::Save() {
     FocusOn(AmountField(v.sense == 'D' ? 'D' : 'C', v.euros));
     amountFocus_ = true;
     return false;
+  }
+  // Saved over its own amount that did not read: the totals that still count it are named.
+  if (!r.totalsLeft.empty()) {
+    gui::MessageBeep(0);
+    gui::MessageBox(this, r.totalsLeft, LoadStr(kTitleAttention), gui::MB_OK | gui::MB_ICONEXCLAMATION);
   }
   if (r.outcome != posting::SaveOutcome::NotFound) {
     previousAccount_ = r.account;

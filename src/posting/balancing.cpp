@@ -7,8 +7,11 @@
 #include "data/entry_lines.h"
 #include "data/record_fields.h"
 #include "data/table.h"
+#include "data/unread_amounts.h"
 #include "posting/journal_lines.h"
+#include "resources/string_table.h"
 #include "runtime/numbers.h"
+#include "runtime/text.h"
 
 namespace posting {
 
@@ -18,6 +21,8 @@ using L = LigneEcriture;
 
 constexpr std::size_t kPieceKeyLength = 14;   // "Z" + BMOIS + BJAL + BPIECE
 constexpr std::size_t kJournalKeyLength = 8;  // "Z" + BMOIS + BJAL
+// A balance not proposed over a total that does not read, the totals named.
+constexpr int kMsgUnreadTotalNoBalance = 39204;
 
 void Add(Balances& b, char sense, long long francs, long long euros) {
   if (sense == 'D') {
@@ -81,8 +86,26 @@ Balances JournalBalanceWithout(Table& c50, const std::string& key) {
   return b;
 }
 
+std::vector<UnreadableAmountLine> UnreadTotalsOf(Table& table, int first) {
+  std::vector<UnreadableAmountLine> unread;
+  for (int field = first; field < first + 4; ++field) {
+    bool readable = true;
+    StoredAmountOf(table, field, &readable);
+    if (!readable) {
+      unread.push_back(UnreadRecordLine(table, field, table.recordBuffer.data(), table.recordNumber));
+      return unread;
+    }
+  }
+  return unread;
+}
+
+std::string UnreadTotalRefusal(const std::vector<UnreadableAmountLine>& totals) {
+  return FillPlaceholder(LoadStr(kMsgUnreadTotalNoBalance), UnreadableAmountLinesText(totals));
+}
+
 Pair AccountBalanceWithoutLine(Table& c20, const std::string& account, const LineRecord& loaded) {
   Pair p;
+  p.unreadable = UnreadTotalsOf(c20, 17);
   p.francs = StoredAmountOf(c20, 17) - StoredAmountOf(c20, 19);
   p.euros = StoredAmountOf(c20, 18) - StoredAmountOf(c20, 20);
   if (loaded.live && !account.empty() && NormalizeAccount(loaded.account) == NormalizeAccount(account)) {

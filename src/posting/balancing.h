@@ -39,10 +39,17 @@ Balances JournalBalanceWithout(Table& c50, const std::string& key);
 
 // "Solder le Compte": the balance of the account's stored totals (c20's current record, fields 17-20)
 // without what the line as loaded put on it (only when it is live and on that account).
+// A total that does not read is named in `unreadable` (and counted as zero): nothing is proposed then.
 struct Pair {
   long long francs = 0, euros = 0;
+  std::vector<UnreadableAmountLine> unreadable;
 };
 Pair AccountBalanceWithoutLine(Table& c20, const std::string& account, const LineRecord& loaded);
+// The refusal of a balance over totals that do not read (an account's, a section's): named, the
+// ReConstruction advised.
+std::string UnreadTotalRefusal(const std::vector<UnreadableAmountLine>& totals);
+// The totals of the current record of `table` (fields `first` to `first` + 3) that do not read, named.
+std::vector<UnreadableAmountLine> UnreadTotalsOf(Table& table, int first);
 
 // The line that takes a balance (debit less credit of the others) in the entry currency: the opposite
 // amount on its side; with `convert` the other currency is the conversion at `rate`, else it stays 0.

@@ -59,10 +59,10 @@ bool IsLettered(Table& c50) { return !IsBlank(c50.GetField(L::BLET)) || !IsBlank
 LineChange CancelLine(Table& c50, Table& c60, std::uint32_t recno, const std::string& recordText,
                       long* analyticCancelled, std::string* refusal) {
   if (analyticCancelled != nullptr) *analyticCancelled = 0;
-  // The change watches its reads from the first: a line read short decides nothing. It is made to
-  // work over its line's amount that does not read: the cancel takes it away, and the totals never
-  // counted it.
-  LineChangeSteps steps(LineChangeKind::LineCancelled, UnreadAmountsMet::kWorkedOver);
+  // The change watches its reads from the first: a line read short decides nothing. It works over
+  // its own line's amounts only (the cancel takes them away): a total it moves or an analytic line
+  // it reads that does not read refuses it.
+  LineChangeSteps steps(LineChangeKind::LineCancelled);
   steps.Ends(c50, c60, kMsgCancelRefused);
   auto refused = [&] { return Refused(c50, recno, recordText, steps, refusal); };
   auto stateOf = [&](LineChange answer) { return steps.ReadWhole() ? answer : refused(); };
@@ -72,6 +72,7 @@ LineChange CancelLine(Table& c50, Table& c60, std::uint32_t recno, const std::st
   // matched it.
   if (!steps.LockLine(c50, recno, recordText.c_str())) return LineChange::LockRefused;
   if (c50.IsDeleted() || !steps.ReadWhole()) return stateOf(LineChange::AlreadyDone);
+  steps.WorksOver(c50, recno);
   if (IsLettered(c50)) return LineChange::Lettered;
   const bool euros = TypedInEuros(c50);
   steps.Ends(c50, c60, kMsgCancelRefused, euros);

@@ -31,6 +31,11 @@ using L = LigneEcriture;
 constexpr int kMsgSaveRefused = 36000;
 constexpr int kMsgSplitRemovalRefused = 36003;
 constexpr int kMsgCancelRefused = 34305;
+// A line saved or cancelled over its own amount that did not read: the totals that still count it,
+// each named (an account, a journal-month), and the ReConstruction advised.
+constexpr int kMsgOwnAmountReplaced = 39201;
+constexpr int kStrTotalsLeftAccount = 39202;
+constexpr int kStrTotalsLeftJournalMonth = 39203;
 constexpr int kLabelWidth = 25;
 constexpr int kAnalyticSplitKeyLength = 26;  // the analytic key and one BCLE letter
 
@@ -156,9 +161,9 @@ SaveResult SaveLineRecord(Table& c50, Table& c60, const SaveRequest& request) {
   r.account = NormalizeAccount(v.account);
   // The save is one change: the line, its sort record, its totals, the split of its previous account
   // and, left without amount, its cancel. It watches its reads from the first: a line read short is
-  // neither missing nor cancelled. It is made to work over its line's amount that does not read: the
-  // amount typed replaces it, and the totals never counted it.
-  LineChangeSteps steps(LineChangeKind::LineSaved, UnreadAmountsMet::kWorkedOver);
+  // neither missing nor cancelled. It works over its own line's amounts only (the amounts typed
+  // replace them): a total it moves or another line it reads that does not read refuses it.
+  LineChangeSteps steps(LineChangeKind::LineSaved);
   steps.Ends(c50, c60, kMsgSaveRefused, v.euros);
   HeldRecordLocks splitLocks(c50);
   std::uint32_t recno = 0;
@@ -189,6 +194,7 @@ SaveResult SaveLineRecord(Table& c50, Table& c60, const SaveRequest& request) {
   }
   // Read again under the lock: the line as it stands now.
   if (!c50.GoTo(static_cast<long>(recno)) || c50.IsDeleted() || !steps.ReadWhole()) return readRefused();
+  steps.WorksOver(c50, recno);
 
   const std::string header = HeaderCode(request.key);
   const LineRecord old = ReadLineRecord(c50);
@@ -274,9 +280,23 @@ SaveResult SaveLineRecord(Table& c50, Table& c60, const SaveRequest& request) {
     r.outcome = SaveOutcome::ZeroLineCancelled;
   }
   if (!steps.Finish()) return fail();
+  // Replaced over an amount that did not read: the totals that counted the old amount still do.
+  if (steps.WorkedOverOwnLine()) r.totalsLeft = OwnAmountReplacedText(old.account, header);
   splitLocks.Release();
   c50.GoTo(static_cast<long>(recno));
   return r;
+}
+
+std::string OwnAmountReplacedText(const std::string& account, const std::string& header) {
+  std::string totals;
+  for (const std::string& code : AccountTotalsCodes(account.c_str(), false, nullptr))
+    totals += "   " + FillPlaceholder(LoadStr(kStrTotalsLeftAccount), Trimmed(code)) + "\n";
+  const std::string h = PadRight(header, 7);
+  totals += "   " +
+            FillPlaceholders(LoadStr(kStrTotalsLeftJournalMonth),
+                             {Trimmed(h.substr(4, 3)), h.substr(2, 2) + "/" + DecodeYear(h.substr(0, 2).c_str())}) +
+            "\n";
+  return FillPlaceholder(LoadStr(kMsgOwnAmountReplaced), totals);
 }
 
 long DeleteLineAnalytic(Table& c50, Table& c60, const std::string& key, const std::string& account, int mode,

@@ -89,7 +89,15 @@ struct SaveResult {
   // Failed, TotalsTooLarge: what the save tells the user, in one sentence (the file refused and why,
   // whether all was put back; the total and the largest amount it takes).
   std::string refusal;
+  // Saved over the line's own amount that did not read: the totals that still count the old amount
+  // named, the ReConstruction advised (OwnAmountReplacedText); "" otherwise.
+  std::string totalsLeft;
 };
+
+// What a line saved or cancelled over its own amount that did not read says: the totals of its
+// account (and collective) and of its journal-month (`header`, "YYMMJJJB") still count the old
+// amount and no longer equal their lines; the ReConstruction makes them again.
+std::string OwnAmountReplacedText(const std::string& account, const std::string& header);
 
 // Saves the line of the request through the cursors c50 and c60 (the totals go through TableC10, TableC20
 // and TableC30). Nothing is written before the line's lock is held: the lock the form holds already is

@@ -329,7 +329,7 @@ TEST_F(PutBackOpenTest, ARunAtWorkOnAnotherStationIsNotTakenForAStoppedOne) {
   test_support::OtherProcess station([d, title](char cmd) {
     static DossierRunMarker* marker = nullptr;
     SetDossier(d, "LIV");
-    if (cmd == 'm') marker = new DossierRunMarker("ajout-codes", title, "c20src.dbf");
+    if (cmd == 'm') marker = new DossierRunMarker(BooksReading{}, "ajout-codes", title, "c20src.dbf");
     if (cmd == 'e') delete marker;
     SetDossier("", "");
     return cmd != 'm' || marker->written();
@@ -357,7 +357,7 @@ TEST_F(PutBackOpenTest, ARunAtWorkOnAnotherStationIsNotTakenForAStoppedOne) {
   // Killed while it holds the marker: the lock goes with the process, the run is stopped.
   ASSERT_EQ(test_support::RunInChild([d, title] {
               SetDossier(d, "LIV");
-              DossierRunMarker marker("ajout-codes", title, "c20src.dbf");
+              DossierRunMarker marker(BooksReading{}, "ajout-codes", title, "c20src.dbf");
               if (marker.written()) ::raise(SIGKILL);
               return 1;
             }),

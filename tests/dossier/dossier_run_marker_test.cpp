@@ -4,10 +4,14 @@
 // dossier changes then); a run that met an amount that does not read after its marker was
 // written, refused at its end by its guard.
 #include <filesystem>
+#include <memory>
 #include <optional>
+#include <type_traits>
+#include <utility>
 
 #include "data/unread_amounts.h"
 #include "dossier/core/dossier_run_marker.h"
+#include "dossier/core/dossier_run_marker_copies.h"
 #include "dossier_test_util.h"
 #include "platform/system/files.h"
 #include "runtime/dates.h"
@@ -33,7 +37,7 @@ TEST_F(RunMarkerTest, MarkerNamesItsRunStationAndStartUntilTheRunEnds) {
   EXPECT_FALSE(ReadDossierRunMarker(nullptr));
   DossierRunInfo info;
   {
-    DossierRunMarker marker("essai", "Essai du dossier", "a=1 b=2");
+    DossierRunMarker marker(BooksReading{}, "essai", "Essai du dossier", "a=1 b=2");
     ASSERT_TRUE(marker.written());
     EXPECT_EQ(marker.path(), MarkerFile());
     ASSERT_TRUE(ReadDossierRunMarker(&info));
@@ -44,7 +48,7 @@ TEST_F(RunMarkerTest, MarkerNamesItsRunStationAndStartUntilTheRunEnds) {
     EXPECT_EQ(info.detail, "a=1 b=2");
     {
       // A run inside another (the rebuild at the end of a merge) keeps the outer run's marker.
-      DossierRunMarker inner("interne", "Interne");
+      DossierRunMarker inner(BooksReading{}, "interne", "Interne");
       EXPECT_TRUE(inner.written());
     }
     ASSERT_TRUE(ReadDossierRunMarker(&info));
@@ -56,14 +60,14 @@ TEST_F(RunMarkerTest, MarkerNamesItsRunStationAndStartUntilTheRunEnds) {
   // this program is no longer taken for one inside it: it is refused, the kept marker named,
   // until the opening deals with the stopped run (and takes its place).
   {
-    DossierRunMarker kept("essai", "Essai du dossier");
+    DossierRunMarker kept(BooksReading{}, "essai", "Essai du dossier");
     ASSERT_TRUE(kept.written());
     kept.Keep();
   }
   ASSERT_TRUE(ReadDossierRunMarker(&info));
   EXPECT_EQ(info.run, "essai");
   {
-    DossierRunMarker next("suivant", "Suivant");
+    DossierRunMarker next(BooksReading{}, "suivant", "Suivant");
     EXPECT_FALSE(next.written());
     EXPECT_TRUE(DossierRunMarkerRefusedForAnotherRun(next.path()));
     const std::string refusal = DossierRunMarkerRefusal(next.path());
@@ -76,7 +80,7 @@ TEST_F(RunMarkerTest, MarkerNamesItsRunStationAndStartUntilTheRunEnds) {
   EXPECT_EQ(info.run, "essai");
   {
     const DossierRunMarkerTakeOver opening;
-    DossierRunMarker next("suivant", "Suivant");
+    DossierRunMarker next(BooksReading{}, "suivant", "Suivant");
     ASSERT_TRUE(next.written());
     EXPECT_FALSE(DossierRunMarkerRefusedForAnotherRun(next.path()));
     ASSERT_TRUE(ReadDossierRunMarker(&info));
@@ -118,7 +122,7 @@ TEST_F(RunMarkerTest, ARunThatMetAnAmountThatDoesNotReadIsRefusedAtItsEnd) {
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     {
-      DossierRunMarker marker("essai", "Essai du dossier", "", c.met);
+      DossierRunMarker marker(BooksReading{}, "essai", "Essai du dossier", "", c.met);
       ASSERT_TRUE(marker.written());
       switch (c.where) {
         case Where::kNowhere:
@@ -135,7 +139,7 @@ TEST_F(RunMarkerTest, ARunThatMetAnAmountThatDoesNotReadIsRefusedAtItsEnd) {
         }
         case Where::kInARunInside:
         case Where::kInARunWorkingOver: {
-          DossierRunMarker inner("interne", "Interne", "",
+          DossierRunMarker inner(BooksReading{}, "interne", "Interne", "",
                                  c.where == Where::kInARunInside ? UnreadAmountsMet::kRefused
                                                                  : UnreadAmountsMet::kWorkedOver);
           ASSERT_TRUE(inner.written());
@@ -169,7 +173,7 @@ TEST_F(RunMarkerTest, TheMarkerOfARunAtWorkIsNeverWrittenOver) {
     SCOPED_TRACE(takeOver ? "taken over" : "not taken over");
     std::optional<DossierRunMarkerTakeOver> opening;
     if (takeOver) opening.emplace();
-    DossierRunMarker marker("essai", "Essai");
+    DossierRunMarker marker(BooksReading{}, "essai", "Essai");
     EXPECT_FALSE(marker.written());
     EXPECT_EQ(DossierRunMarkerRefusal(marker.path()),
               "Un autre traitement de ce dossier est en cours :\n\n   Autre traitement, commenc\xE9 le 01/02/2026 \xE0 "
@@ -180,7 +184,7 @@ TEST_F(RunMarkerTest, TheMarkerOfARunAtWorkIsNeverWrittenOver) {
   // Once that run ended, the refusal is no longer said of the next one.
   other.Release();
   ASSERT_TRUE(RemoveDossierRunMarker());
-  DossierRunMarker marker("essai", "Essai");
+  DossierRunMarker marker(BooksReading{}, "essai", "Essai");
   EXPECT_TRUE(marker.written());
   EXPECT_FALSE(DossierRunMarkerRefusedForAnotherRun(marker.path()));
 }
@@ -190,7 +194,7 @@ TEST_F(RunMarkerTest, TheMarkerOfARunAtWorkIsNeverWrittenOver) {
 TEST_F(RunMarkerTest, MarkerThatCannotBeWrittenIsSaid) {
   fs::create_directories(MarkerFile());
   {
-    DossierRunMarker marker("essai", "Essai");
+    DossierRunMarker marker(BooksReading{}, "essai", "Essai");
     EXPECT_FALSE(marker.written());
     EXPECT_NE(DossierRunMarkerRefusal(marker.path()).find(MarkerFile()), std::string::npos);
     EXPECT_EQ(DossierRunMarkerRefusal(marker.path()),
@@ -199,6 +203,85 @@ TEST_F(RunMarkerTest, MarkerThatCannotBeWrittenIsSaid) {
   }
   EXPECT_TRUE(fs::is_directory(MarkerFile()));
   EXPECT_FALSE(DossierRunMarkerExists());
+}
+
+// A run's guard is made from the run's reading and from nothing else: a run written without its
+// reading, or that passes a reading it goes on using, does not compile.
+static_assert(std::is_constructible_v<DossierRunMarker, BooksReading&&, const std::string&, const std::string&>);
+static_assert(!std::is_constructible_v<DossierRunMarker, const std::string&, const std::string&>);
+static_assert(!std::is_constructible_v<DossierRunMarker, const std::string&, const std::string&, const std::string&>);
+static_assert(!std::is_constructible_v<DossierRunMarker, BooksReading&, const std::string&, const std::string&>);
+static_assert(std::is_constructible_v<DossierRunCopies, BooksReading&&, const std::string&, const std::string&,
+                                      const std::string&, const std::vector<TableKind>&>);
+static_assert(!std::is_constructible_v<DossierRunCopies, const std::string&, const std::string&, const std::string&,
+                                       const std::vector<TableKind>&>);
+
+// What the run read under its reading before its marker decides whether the marker is written, inner
+// watches and all; what it meets after, however the guard ends (Remove or not), refuses its end: a
+// guard that ends without Remove leaves its marker for the next opening's put-back.
+TEST_F(RunMarkerTest, TheRunsReadingAndItsWatchDecideWhateverTheGuardsEnd) {
+  const UnreadableAmountLine line{LigneTri::kDraft, 12, "000034", "41100000"};
+  {
+    BooksReading reading;
+    {
+      UnreadAmounts report;
+      const UnreadAmountWatch inner(report);
+      NoteUnreadAmount(line);
+    }
+    DossierRunMarker marker(std::move(reading), "essai", "Essai");
+    EXPECT_FALSE(marker.written());
+    EXPECT_NE(DossierRunMarkerRefusal(marker.path()).find("C50 enregistrement 12"), std::string::npos)
+        << DossierRunMarkerRefusal(marker.path());
+  }
+  EXPECT_FALSE(fs::exists(MarkerFile()));
+  {
+    DossierRunMarker marker(BooksReading{}, "essai", "Essai");
+    ASSERT_TRUE(marker.written());
+    NoteUnreadAmount(line);
+  }
+  EXPECT_TRUE(fs::exists(MarkerFile())) << "a run that met an unread amount ended as if it went through";
+  EXPECT_TRUE(DossierRunMarkerRefusedForUnreadAmounts(Dir() + "/d/cabc.run"));
+  EXPECT_FALSE(DossierRunMarkerLive());
+  ASSERT_TRUE(RemoveDossierRunMarker());
+  // A run that met nothing ends as before, its marker gone.
+  { DossierRunMarker marker(BooksReading{}, "essai", "Essai"); }
+  EXPECT_FALSE(fs::exists(MarkerFile()));
+}
+
+// A run over two dossiers holds two guards and may end its own first: the thread's watches are left
+// as they were before both, whichever ends first, and an amount met afterwards, outside any run, is
+// noted nowhere.
+TEST_F(RunMarkerTest, TwoGuardsEndInEitherOrder) {
+  fs::create_directories(Dir() + "/e");
+  const UnreadableAmountLine line{LigneTri::kDraft, 12, "000034", "41100000"};
+  for (const bool mineFirst : {true, false}) {
+    SCOPED_TRACE(mineFirst ? "its own first" : "the other's first");
+    auto mine = std::make_unique<DossierRunMarker>(BooksReading{}, "essai", "Essai");
+    SetDossier(Dir() + "/e/", "Ef");
+    auto theirs = std::make_unique<DossierRunMarker>(BooksReading{}, "essai", "Essai");
+    SetDossier(Dir() + "/d/", "AbC");
+    ASSERT_TRUE(mine->written() && theirs->written());
+    EXPECT_TRUE(mine->Remove());
+    if (mineFirst) mine.reset();
+    theirs.reset();
+    mine.reset();
+    EXPECT_FALSE(WatchingUnreadAmounts());
+    EXPECT_EQ(RunWatchedUnreadAmounts(), nullptr);
+    NoteUnreadAmount(line);
+    NoteUnnamedUnreadAmount();
+    EXPECT_FALSE(fs::exists(MarkerFile()));
+    EXPECT_FALSE(fs::exists(Dir() + "/e/cef.run"));
+  }
+  // A report's watches the same: the later one goes on gathering once the earlier has ended.
+  UnreadAmounts first, second;
+  auto earlier = std::make_unique<UnreadAmountWatch>(first);
+  auto later = std::make_unique<UnreadAmountWatch>(second);
+  earlier.reset();
+  NoteUnreadAmount(line);
+  EXPECT_EQ(second.lines.size(), 1u);
+  EXPECT_TRUE(first.lines.empty());
+  later.reset();
+  EXPECT_FALSE(WatchingUnreadAmounts());
 }
 
 }  // namespace

@@ -910,6 +910,61 @@ TEST_F(DamagedWalkTest, NoCommandComputesFromAnAmountThatDoesNotRead) {
       {"Validation des Journaux of the damaged journal-month", [&] { ValidateMonth(month); }, true},
       // The lines window of the damaged journal-month previewed with its first layout.
       {"Saisie d'Ecritures: the lines window previewed", [&] { PreviewOf(Saisir(month), 0); }, true},
+      // A sound line of the damaged journal-month changed: its month's total does not read.
+      {"the line form's Enregistrer on the damaged journal-month",
+       [&] {
+         TWSaiBroDetJournaux* w = Saisir(month);
+         const std::string key = LineWhere(month, [](const posting::LineRecord& r) { return r.account[0] != 'C'; });
+         TWSaiModDetJournaux* f = Modify(w, key);
+         ASSERT_NE(f, nullptr) << test_support::ShownTexts();
+         f->EditOf(kLabel1)->SetText("Libelle corrige");
+         FocusOnControl(f, kLabel1);
+         gui::ModalSeam::QueueMessageBoxAnswer(gui::IDOK);
+         Key(gui::VK_F12);
+         EXPECT_EQ(Form(), f) << "saved over a total that does not read";
+       },
+       true},
+      {"the lines window's Annuler on the damaged journal-month",
+       [&] {
+         TWSaiBroDetJournaux* w = Saisir(month);
+         ASSERT_NE(w, nullptr);
+         const std::string key = LineWhere(month, [](const posting::LineRecord& r) { return r.account[0] != 'C'; });
+         ASSERT_TRUE(w->LocateRowByKey(w->Lines(), key, 1, 1, 1)) << key;
+         gui::ModalSeam::QueueMessageBoxAnswer(gui::IDYES);
+         gui::ModalSeam::QueueMessageBoxAnswer(gui::IDOK);
+         Send(w, 20029);
+         EXPECT_TRUE(LineOf(key).live) << "cancelled over a total that does not read";
+       },
+       true},
+      // The bank account's euro debit total damaged for the command alone: "Solder le Compte" proposes
+      // nothing, and F12 saves nothing over it.
+      {"Solder Compte and Enregistrer over the bank account's unread total",
+       [&] {
+         const Damage total = DamageRecord("the bank's euro debit total", je + "c20je.dbf", "CCODE", "51200000",
+                                           "CDEBITE", "abc");
+         const std::string bank = MonthOf("BQ ");
+         TWSaiBroDetJournaux* w = Saisir(bank);
+         const std::string key = LineWhere(bank, [](const posting::LineRecord& r) { return r.account == "51200000"; });
+         TWSaiModDetJournaux* f = key.empty() ? nullptr : Modify(w, key);
+         if (f != nullptr) {
+           const std::string amounts = f->TextOf(kDebitE) + "|" + f->TextOf(kCreditE);
+           gui::ModalSeam::QueueMessageBoxAnswer(gui::IDOK);
+           Send(f, 20081);
+           EXPECT_EQ(f->TextOf(kDebitE) + "|" + f->TextOf(kCreditE), amounts) << "a balance from an unread total";
+           f->EditOf(kLabel1)->SetText("Libelle corrige");
+           FocusOnControl(f, kLabel1);
+           gui::ModalSeam::QueueMessageBoxAnswer(gui::IDOK);
+           Key(gui::VK_F12);
+           EXPECT_EQ(Form(), f) << "saved over a total that does not read";
+         } else {
+           ADD_FAILURE() << "no bank line in " << bank;
+         }
+         // Read back and mended with the form still open: closing it would clear the boxes shown.
+         const std::vector<Damage> one{total};
+         EXPECT_EQ(Lost(one), "") << "the total written over";
+         Lost(one, true);
+       },
+       true},
       // Etats, each previewed from its form
       // The statement of the damaged line's customer.
       {"Etats > Compte",

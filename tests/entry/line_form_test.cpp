@@ -427,6 +427,71 @@ TEST_F(LineFormTest, TheBalancingCommandsNameALineWhoseAmountDoesNotRead) {
   }
 }
 
+// Account 51200000's euro debit total holding "abc": "Solder le Compte" proposes nothing and F12 saves
+// nothing, each naming the total and advising the ReConstruction, the total's bytes as they were. Mended,
+// and the line's own euros holding "abc" instead: F12 saves the line over them and names the totals that
+// still count the old amount.
+TEST_F(LineFormTest, NeitherTheBalanceNorTheSaveIsMadeFromATotalThatDoesNotRead) {
+  Open();
+  const test_support::RawRecords c20(folder_ + "c20je.dbf");
+  std::uint32_t bankRecord = 0;
+  for (std::uint32_t n = 1; n <= c20.Count() && bankRecord == 0; ++n)
+    if (c20.Field(c20.Record(n), "CCODE").rfind("51200000", 0) == 0) bankRecord = n;
+  ASSERT_NE(bankRecord, 0u);
+  const std::string sound = c20.Record(bankRecord);
+  c20.Put(bankRecord, "CDEBITE", "abc");
+  const std::string damaged = c20.Record(bankRecord);
+  const std::string month = MonthOf("BQ ");
+  const std::string key = LineWhere(month, [](const posting::LineRecord& r) { return r.account == "51200000"; });
+  ASSERT_FALSE(key.empty());
+  const posting::LineRecord before = LineOf(key);
+  TWSaiBroDetJournaux* w = Saisir(month);
+  ASSERT_NE(w, nullptr);
+  TWSaiModDetJournaux* f = Modify(w, key);
+  ASSERT_NE(f, nullptr);
+  const auto amounts = [f] { return f->TextOf(kDebitE) + "|" + f->TextOf(kCreditE) + "|" + f->TextOf(kSense); };
+  const std::string loaded = amounts();
+  const auto lastBox = [] {
+    const auto& shown = gui::ModalSeam::Shown();
+    return shown.empty() ? gui::ShownModal{} : shown.back();
+  };
+  gui::ModalSeam::Reset();
+  gui::ModalSeam::QueueMessageBoxAnswer(gui::IDOK);
+  Send(f, 20081);
+  gui::ShownModal box = lastBox();
+  EXPECT_EQ(amounts(), loaded) << "a balance proposed from a total that does not read";
+  for (const char* said : {"C20 enregistrement", "51200000", "ReConstruction"})
+    EXPECT_NE(box.text.find(said), std::string::npos) << said << "\n" << test_support::ShownTexts();
+  test_support::ScreenshotMessage(box, "entry", "unread_total_no_balance");
+
+  gui::ModalSeam::Reset();
+  gui::ModalSeam::QueueMessageBoxAnswer(gui::IDOK);
+  f->EditOf(kLabel1)->SetText("Libelle corrige");
+  FocusOnControl(f, kLabel1);
+  Key(gui::VK_F12);
+  box = lastBox();
+  EXPECT_EQ(Form(), f) << "the form keeps what was typed";
+  for (const char* said : {"Rien n'a \xE9t\xE9 modifi\xE9", "51200000", "ReConstruction"})
+    EXPECT_NE(box.text.find(said), std::string::npos) << said << "\n" << test_support::ShownTexts();
+  EXPECT_EQ(c20.Record(bankRecord), damaged);
+  EXPECT_EQ(LineOf(key).label1, before.label1);
+  test_support::ScreenshotMessage(box, "entry", "unread_total_save_refused");
+
+  // The total mended, the line's own euros damaged: saved over them, the totals named.
+  c20.Put(bankRecord, "CDEBITE", c20.Field(sound, "CDEBITE"));
+  test_support::RawRecords(folder_ + "c50je.dbf").Put(before.recno, "BMONTANTE", "abc");
+  gui::ModalSeam::Reset();
+  gui::ModalSeam::QueueMessageBoxAnswer(gui::IDOK);
+  FocusOnControl(f, kLabel1);
+  Key(gui::VK_F12);
+  EXPECT_EQ(Form(), nullptr) << test_support::ShownTexts();
+  box = lastBox();
+  for (const char* said : {"ne sont plus ceux de leurs lignes", "compte 51200000", "journal BQ", "ReConstruction"})
+    EXPECT_NE(box.text.find(said), std::string::npos) << said << "\n" << test_support::ShownTexts();
+  EXPECT_EQ(ToCents(LineOf(key).euros), ToCents(before.euros));
+  test_support::ScreenshotMessage(box, "entry", "own_unread_amount_saved");
+}
+
 // A line whose euro amount holds "12,34" (read by the lenient reading as 12.00) opened for a change:
 // the form shows the euros as every report reads them, nothing, the francs as they are, and says
 // once, with the text stored, that it does not read.

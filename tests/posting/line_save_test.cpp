@@ -3,6 +3,9 @@
 // the one account normalisation; an auxiliary account's analytic lines found and removed with their
 // sections' totals; a save whose lock another station holds changing nothing; and a save meeting a refused
 // write putting back what it wrote.
+#include <fstream>
+#include <iterator>
+
 #include "entry/core/analytic_split.h"
 #include "entry/core_fixture.h"
 #include "data/account_totals.h"
@@ -13,10 +16,13 @@
 #include "support/books_writes.h"
 #include "support/refused_write.h"
 #include "posting/line_save.h"
+#include "runtime/dates.h"
 #include "runtime/numbers.h"
+#include "runtime/text.h"
 #include "runtime/xbase.h"
 #include "support/other_process.h"
 #include "support/refused_read.h"
+#include "support/line_files.h"
 #include "support/totals_post.h"
 
 namespace entry_test {
@@ -514,6 +520,207 @@ TEST_F(AnalyticSaveTest, ASplitRemovalMeetingARefusedReadSaysSoAndLeavesTheSplit
     EXPECT_GE(refused, 2) << file;
   }
   ExpectInvariants("after the split went at last and came back");
+}
+
+}  // namespace
+}  // namespace entry_test
+
+namespace entry_test {
+namespace {
+
+// The bytes of the dossier's tables that a change of lines writes, as the disk holds them.
+std::string BooksBytes() {
+  std::string all;
+  for (const char* path : {PathC10(), PathC20(), PathC30(), PathC50(), PathC60()}) {
+    std::ifstream f(std::string(path) + ".dbf", std::ios::binary);
+    all += std::string(std::istreambuf_iterator<char>(f), {}) + "|";
+  }
+  return all;
+}
+
+// One field of a record damaged past the engine, given back its bytes when the test is done with it.
+class Damaged {
+ public:
+  Damaged(const std::string& dbf, std::uint32_t n, const std::string& field, const std::string& bytes)
+      : raw_(dbf), n_(n), field_(field), original_(raw_.Field(raw_.Record(n), field)) {
+    raw_.Put(n, field, bytes);
+  }
+  ~Damaged() { raw_.Put(n_, field_, original_); }
+  const std::string& original() const { return original_; }
+
+ private:
+  test_support::RawRecords raw_;
+  std::uint32_t n_;
+  std::string field_, original_;
+};
+
+std::uint32_t AccountRecord(const std::string& code) {
+  return TableC20->Seek("C20CODE", code.c_str()) ? TableC20->recordNumber : 0;
+}
+
+// A line saved or cancelled works over its own amount only: a total it would move that does not read
+// (its account's, the account it moves to, its journal-month's) refuses it before its first write, the
+// books byte for byte as they were, the total named and the ReConstruction advised.
+TEST_F(SaveTest, AChangeOverATotalThatDoesNotReadIsRefusedBeforeItsFirstWrite) {
+  const std::vector<std::uint32_t> bank = LinesOn("51200000", 'D');
+  ASSERT_FALSE(bank.empty());
+  ASSERT_TRUE(c50.GoTo(bank[0]));
+  const LineRecord line = ReadLineRecord(c50);
+  ASSERT_TRUE(SeekHeader(*TableC10, line.key.substr(1, 7), kDraftSource));
+  const std::uint32_t header = TableC10->recordNumber;
+  const std::string zone = TableC10->GetField(5);
+  std::string damagedZone = zone;
+  damagedZone.replace(0, 14, "           abc");
+  const std::string c10 = PathC10() + std::string(".dbf"), c20 = PathC20() + std::string(".dbf");
+  const struct Case {
+    const char* what;
+    std::string dbf;
+    std::uint32_t record;
+    const char* field;
+    std::string bytes;
+    std::string named;
+    std::function<bool(std::string*)> change;  // true when refused
+  } cases[] = {
+      {"a label saved, its account's euro debit", c20, AccountRecord("51200000"), "CDEBITE", "abc",
+       "compte 51200000",
+       [&](std::string* refusal) {
+         SaveRequest r;
+         r.key = line.key;
+         r.values = ValuesOf(line);
+         r.values.label1 = "libelle corrige";
+         r.previousAccount = line.account;
+         const SaveResult saved = SaveLineRecord(c50, c60, r);
+         *refusal = saved.refusal;
+         return saved.outcome == SaveOutcome::Failed;
+       }},
+      {"a line moved onto an account whose euro debit does not read", c20, AccountRecord("60640000"), "CDEBITE",
+       "abc", "compte 60640000",
+       [&](std::string* refusal) {
+         SaveRequest r;
+         r.key = line.key;
+         r.values = ValuesOf(line);
+         r.values.account = "60640000";
+         r.previousAccount = line.account;
+         const SaveResult saved = SaveLineRecord(c50, c60, r);
+         *refusal = saved.refusal;
+         return saved.outcome == SaveOutcome::Failed;
+       }},
+      {"a label saved, its journal-month's euro debit", c10, header, "GZONE2", damagedZone, "journal",
+       [&](std::string* refusal) {
+         SaveRequest r;
+         r.key = line.key;
+         r.values = ValuesOf(line);
+         r.values.label1 = "libelle corrige";
+         r.previousAccount = line.account;
+         const SaveResult saved = SaveLineRecord(c50, c60, r);
+         *refusal = saved.refusal;
+         return saved.outcome == SaveOutcome::Failed;
+       }},
+      {"a line cancelled, its account's euro debit", c20, AccountRecord("51200000"), "CDEBITE", "abc",
+       "compte 51200000",
+       [&](std::string* refusal) {
+         return CancelLine(c50, c60, bank[0], "ligne", nullptr, refusal) == LineChange::Failed;
+       }},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.what);
+    ASSERT_NE(c.record, 0u);
+    const Damaged damage(c.dbf, c.record, c.field, c.bytes);
+    const std::string before = BooksBytes();
+    std::string refusal;
+    EXPECT_TRUE(c.change(&refusal));
+    EXPECT_EQ(BooksBytes(), before) << "written over a total that does not read";
+    EXPECT_NE(refusal.find("Rien n'a \xE9t\xE9 modifi\xE9"), std::string::npos) << refusal;
+    EXPECT_NE(refusal.find(c.named), std::string::npos) << refusal;
+    EXPECT_NE(refusal.find("ReConstruction"), std::string::npos) << refusal;
+  }
+  // Sound again, the same changes go through.
+  std::string refusal;
+  EXPECT_FALSE(cases[0].change(&refusal)) << refusal;
+  EXPECT_FALSE(cases[3].change(&refusal)) << refusal;
+}
+
+// A line saved over its own amount that does not read goes through (the amount typed replaces it), and
+// says which totals still count the old amount: its account's and its journal-month's, the
+// ReConstruction advised. A sound line's save says nothing of the kind; a cancel over its own unread
+// amount goes through too.
+TEST_F(SaveTest, ALineSavedOverItsOwnUnreadAmountNamesTheTotalsThatStillCountIt) {
+  const std::vector<std::uint32_t> bank = LinesOn("51200000", 'D');
+  ASSERT_GE(bank.size(), 2u);
+  ASSERT_TRUE(c50.GoTo(bank[0]));
+  const LineRecord line = ReadLineRecord(c50);
+  const std::string c50Path = PathC50() + std::string(".dbf");
+  test_support::RawRecords(c50Path).Put(bank[0], "BMONTANTE", "abc");
+  const auto totalsBefore = Totals("51200000");
+  SaveRequest r;
+  r.key = line.key;
+  r.values = ValuesOf(line);
+  r.values.label1 = "libelle corrige";
+  r.previousAccount = line.account;
+  const SaveResult saved = SaveLineRecord(c50, c60, r);
+  ASSERT_EQ(saved.outcome, SaveOutcome::Saved) << saved.refusal;
+  // Nothing came off for the old amount: the new one went on over it.
+  EXPECT_EQ(Totals("51200000")[1] - totalsBefore[1], ToCents(line.euros));
+  const std::string month = line.key.substr(3, 2) + "/" + DecodeYear(line.key.substr(1, 2).c_str());
+  const std::string journalMonth = "journal " + Trimmed(line.key.substr(5, 3)) + ", mois " + month;
+  for (const std::string& named : {std::string("compte 51200000"), journalMonth, std::string("ReConstruction")})
+    EXPECT_NE(saved.totalsLeft.find(named), std::string::npos) << named << "\n" << saved.totalsLeft;
+  // Saved again, sound: nothing more to say.
+  EXPECT_EQ(SaveLineRecord(c50, c60, r).totalsLeft, "");
+  // A cancel over its own unread amount.
+  test_support::RawRecords(c50Path).Put(bank[1], "BMONTANTE", "abc");
+  std::string refusal;
+  EXPECT_EQ(CancelLine(c50, c60, bank[1], "ligne", nullptr, &refusal), LineChange::Done) << refusal;
+}
+
+}  // namespace
+}  // namespace entry_test
+
+namespace entry_test {
+namespace {
+
+// An analytic line saved or cancelled works over its own amount only: its section's total that does not
+// read refuses it before its first write, named, the ReConstruction advised; over its own unread amount
+// it goes through.
+TEST_F(AnalyticSaveTest, AnAnalyticChangeOverASectionTotalThatDoesNotReadIsRefused) {
+  std::uint32_t recno = 0;
+  for (std::uint32_t r = 1; r <= c50.RecCount() && recno == 0; ++r)
+    if (c50.GoTo(r) && !c50.IsDeleted() && c50.GetField(L::BCLE)[0] == 'W' && ToCents(ReadLineRecord(c50).euros) != 0)
+      recno = r;
+  ASSERT_NE(recno, 0u);
+  ASSERT_TRUE(c50.GoTo(recno));
+  const LineRecord line = ReadLineRecord(c50);
+  std::string key;
+  for (int f : {L::BMOIS, L::BJAL, L::BPIECE, L::BCG, L::BNUM, L::BCLE, L::BNUMA}) key += c50.GetField(f);
+  ASSERT_TRUE(TableC30->Seek("C30CODE", line.account.c_str())) << line.account;
+  const std::uint32_t section = TableC30->recordNumber;
+  entry::AnalyticLineValues v;
+  v.day = line.day;
+  v.section = line.account;
+  v.label = "libelle corrige";
+  v.sense = line.sense;
+  v.francs = ToCents(line.francs);
+  v.euros = ToCents(line.euros);
+  const auto save = [&](std::string* refusal) { return entry::SaveAnalyticLineRecord(c50, c60, key, v, refusal); };
+  {
+    const Damaged damage(PathC30() + std::string(".dbf"), section, "ADEBITE", "abc");
+    const std::string before = BooksBytes();
+    std::string saved, cancelled;
+    EXPECT_EQ(save(&saved), entry::AnalyticSaveOutcome::Failed);
+    EXPECT_EQ(entry::CancelSplitLine(c50, c60, recno, "ligne", &cancelled), LineChange::Failed);
+    EXPECT_EQ(BooksBytes(), before) << "written over a total that does not read";
+    for (const std::string& refusal : {saved, cancelled}) {
+      EXPECT_NE(refusal.find("section " + Trimmed(line.account)), std::string::npos) << refusal;
+      EXPECT_NE(refusal.find("ReConstruction"), std::string::npos) << refusal;
+    }
+  }
+  // Over its own amount that does not read: saved, then cancelled.
+  const std::string c50Path = PathC50() + std::string(".dbf");
+  test_support::RawRecords(c50Path).Put(recno, "BMONTANTE", "abc");
+  std::string refusal;
+  EXPECT_EQ(save(&refusal), entry::AnalyticSaveOutcome::Saved) << refusal;
+  test_support::RawRecords(c50Path).Put(recno, "BMONTANTE", "abc");
+  EXPECT_EQ(entry::CancelSplitLine(c50, c60, recno, "ligne", &refusal), LineChange::Done) << refusal;
 }
 
 }  // namespace

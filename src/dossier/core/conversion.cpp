@@ -551,7 +551,7 @@ ConversionResult ConvertDossier(const ConversionRequest& request) {
   // opening, which puts the originals back (the marker lists them) before anything else.
   std::string detail = aside.substr(folder.size());
   for (const fs::path& f : files) detail += "|" + f.filename().string();
-  DossierRunMarker marker(kConversionRun, LoadStr(kTitleConversionRun), detail);
+  DossierRunMarker marker(BooksReading{}, kConversionRun, LoadStr(kTitleConversionRun), detail);
   if (!marker.written()) return fail(FillPlaceholder(LoadStr(kWhyMarkerRefused), marker.path()));
   std::error_code ec;
   if (!fs::create_directories(platform::DiskPath(aside), ec) || ec)

@@ -11,6 +11,7 @@
 #include "platform/system/files.h"
 #include "resources/string_table.h"
 #include "runtime/inifiles.h"
+#include "runtime/logfile.h"
 #include "runtime/text.h"
 #include "runtime/xbase.h"
 
@@ -199,8 +200,8 @@ std::string TakeDossierRunPutBackStopped() {
   return why;
 }
 
-DossierRunMarker::DossierRunMarker(const std::string& run, const std::string& title, const std::string& detail,
-                                   UnreadAmountsMet met)
+DossierRunMarker::DossierRunMarker(BooksReading&& reading, const std::string& run, const std::string& title,
+                                   const std::string& detail, UnreadAmountsMet met)
     : path_(DossierRunMarkerPath()) {
   auto held = Held().find(path_);
   if (held != Held().end()) {
@@ -226,9 +227,8 @@ DossierRunMarker::DossierRunMarker(const std::string& run, const std::string& ti
   }
   // What the run read decides here, once, before its first write: an amount that did not read is
   // never counted as zero nor guessed.
-  if (const UnreadAmounts* read = WatchedUnreadAmounts();
-      met == UnreadAmountsMet::kRefused && read != nullptr && read->Any()) {
-    UnreadRefusal() = UnreadRead{path_, UnreadAmountsRefusal(*read)};
+  if (const UnreadAmounts& read = reading.Met(); met == UnreadAmountsMet::kRefused && read.Any()) {
+    UnreadRefusal() = UnreadRead{path_, UnreadAmountsRefusal(read)};
     LastRefused() = Refused{};
     return;
   }
@@ -269,6 +269,14 @@ DossierRunMarker::~DossierRunMarker() {
   if (held == Held().end()) return;
   if (--held->second > 0) return;
   Held().erase(held);
+  // The run's end judged here too, when it did not settle by Remove nor was refused already: one
+  // that met an amount that does not read since its marker was written leaves its marker for the
+  // next opening, which puts it back.
+  if (owner_ && met_ != nullptr && met_->Any() && UnreadRefusal().path != path_) {
+    UnreadRefusal() = UnreadRead{path_, UnreadAmountsRunUndone(*met_)};
+    WriteLog(UnreadRefusal().refusal);
+    owner_ = false;
+  }
   // The marker goes before its lock: no reader finds it unlocked while the run is at work.
   if (owner_) platform::RemoveFile(path_);
   held_.reset();

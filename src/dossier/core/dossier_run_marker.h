@@ -5,9 +5,12 @@
 // change and removed after its last, so a run killed half-way leaves it behind; the next
 // opening names the run and offers to run it again before anything reads the half-done tables.
 //
-// A run sets it with the guard, and refuses to start when the guard could not write it:
+// A run sets it with the guard, made only from the run's reading (what it read before, watched),
+// and refuses to start when the guard could not write it:
 //
-//   DossierRunMarker marker(kMyRun, LoadStr(title), "what a second run needs");
+//   BooksReading reading;                          // before the run's first read
+//   ... what the run reads before it writes ...
+//   DossierRunMarker marker(std::move(reading), kMyRun, LoadStr(title), "what a second run needs");
 //   if (!marker.written()) return <refused: DossierRunMarkerRefusal(marker.path())>;
 //   ... the run's changes ...
 //   // the destructor removes the marker, whatever way the run ends
@@ -74,20 +77,23 @@ bool DossierRunMarkerLive();
 // Another run's marker found on the disk is never written over: a run at work (its marker
 // locked) or one that stopped half-way, whose books only the opening (or, for an import, the
 // next import) puts in order, refuses the run; DossierRunMarkerRefusal then names that run.
-// A run reads first, under a BooksReading (unread_amounts.h): when an amount it read did not read
-// as one (the innermost watch of the thread met one), the marker is not written and the run is
-// refused before its first write, DossierRunMarkerRefusal naming the lines. Only a run made to work
-// over such amounts says so (`met`: the ReConstruction, the restore). A run inside another leaves
-// the decision to the outer one, made when its marker was written.
+// A run reads first, under its BooksReading (unread_amounts.h), which the guard is made from and
+// only from: a run written without its reading does not compile. When an amount it read did not
+// read as one, the marker is not written and the run is refused before its first write,
+// DossierRunMarkerRefusal naming the lines. Only a run made to work over such amounts says so
+// (`met`: the ReConstruction, the restore). A run inside another leaves the decision to the outer
+// one, made when its marker was written.
 // From its marker on the run is watched for its whole life (RunUnreadAmountWatch): a run that met
-// such an amount after its marker was written is refused at its end, when it settles by removing
-// its marker (Remove answers false, DossierRunMarkerRemovalRefusal naming the lines), and is put
-// back as on any other refusal there. A run made to work over such amounts, inside another,
-// suspends the outer run's watch for its own life.
+// such an amount after its marker was written is refused at its end, whichever end it has: when it
+// settles by removing its marker (Remove answers false, DossierRunMarkerRemovalRefusal naming the
+// lines), and is put back as on any other refusal there; when the guard ends without that, its
+// marker is left on the disk for the next opening to put the run back, the refusal noted
+// (DossierRunMarkerRefusedForUnreadAmounts). A run made to work over such amounts, inside
+// another, suspends the outer run's watch for its own life. Two guards may end in either order.
 class DossierRunMarker {
  public:
-  DossierRunMarker(const std::string& run, const std::string& title, const std::string& detail = "",
-                   UnreadAmountsMet met = UnreadAmountsMet::kRefused);
+  DossierRunMarker(BooksReading&& reading, const std::string& run, const std::string& title,
+                   const std::string& detail = "", UnreadAmountsMet met = UnreadAmountsMet::kRefused);
   // Takes over the marker a stopped run left on disk, as it is, while the opening deals with it:
   // a run inside (the opening's reindex) leaves it, and the guard's end leaves it on disk.
   struct Adopt {};

@@ -1,5 +1,6 @@
 #include "dossier/core/dossier_run_marker_copies.h"
 
+#include <utility>
 #include <cerrno>
 #include <cstdio>
 
@@ -20,8 +21,9 @@ constexpr int kMsgNotRemoved = 34002;  // the file, what the disk said
 
 }  // namespace
 
-DossierRunCopies::DossierRunCopies(const std::string& run, const std::string& title, const std::string& prefix,
-                                   const std::vector<TableKind>& kinds, const std::string& partner)
+DossierRunCopies::DossierRunCopies(BooksReading&& reading, const std::string& run, const std::string& title,
+                                   const std::string& prefix, const std::vector<TableKind>& kinds,
+                                   const std::string& partner)
     : folder_(DossierFolder) {
   const std::string code = AllTrim(DossierCode.c_str());
   const platform::LocalTime t = platform::GetLocalTime();
@@ -36,7 +38,7 @@ DossierRunCopies::DossierRunCopies(const std::string& run, const std::string& ti
     settled_ = true;
     return;
   }
-  marker_ = std::make_unique<DossierRunMarker>(run, title, copies_.Detail() + partner);
+  marker_ = std::make_unique<DossierRunMarker>(std::move(reading), run, title, copies_.Detail() + partner);
   if (!marker_->written()) {
     error_ = DossierRunMarkerRefusal(marker_->path());
     marker_.reset();

@@ -20,7 +20,8 @@ class DossierRunCopies {
   // writes the marker of `run`. Nothing is changed when either fails: ok() is false.
   // `partner` is added to the marker's detail after the copies' (a run over two dossiers names
   // the other one there).
-  DossierRunCopies(const std::string& run, const std::string& title, const std::string& prefix,
+  // Made from the run's reading, as its marker is (DossierRunMarker).
+  DossierRunCopies(BooksReading&& reading, const std::string& run, const std::string& title, const std::string& prefix,
                    const std::vector<TableKind>& kinds, const std::string& partner = "");
   ~DossierRunCopies();  // a run left unsettled is put back
   DossierRunCopies(const DossierRunCopies&) = delete;

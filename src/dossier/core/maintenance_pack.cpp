@@ -136,7 +136,7 @@ PackResult PackAndReindexTables(bool pack, MaintenanceProgress* progress, bool p
   // From here on the tables change: a run stopped half-way is named at the next opening. The pack
   // moves records whole and builds indexes over them: it computes no figure from an amount, so
   // one that does not read goes through it unchanged, to be named by whatever reads it.
-  DossierRunMarker marker(kReindexRun, LoadStr(pack ? kTitlePackRun : kTitleReindexRun),
+  DossierRunMarker marker(BooksReading{}, kReindexRun, LoadStr(pack ? kTitlePackRun : kTitleReindexRun),
                           pack ? "compactage=O" : "compactage=N", UnreadAmountsMet::kWorkedOver);
   if (!marker.written()) {
     result.outcome = PackOutcome::MarkerFailed;

@@ -361,7 +361,7 @@ RebuildReport RebuildRun::Run() {
   // From here on the tables change: a run stopped half-way is named at the next opening. The
   // rebuild is made to work over lines whose amount does not read: it named them above and leaves
   // them out of the totals it makes.
-  DossierRunMarker marker(kRebuildRun, LoadStr(kTitleRebuildRun), RebuildRunDetail(rebalance_, pack_),
+  DossierRunMarker marker(BooksReading{}, kRebuildRun, LoadStr(kTitleRebuildRun), RebuildRunDetail(rebalance_, pack_),
                           UnreadAmountsMet::kWorkedOver);
   if (!marker.written()) {
     report_.code = kRebuildMarkerFailed;

@@ -442,7 +442,7 @@ RenumberResult Run::Go() {
   // From here on the files change: a run stopped half-way is named at the next opening. The
   // renumbering writes piece numbers and fills the sort file again from the lines as they are: it
   // computes no figure from an amount, so one that does not read goes through it unchanged.
-  DossierRunMarker marker(kRenumberRun, LoadStr(kTitleRenumberRun), "", UnreadAmountsMet::kWorkedOver);
+  DossierRunMarker marker(BooksReading{}, kRenumberRun, LoadStr(kTitleRenumberRun), "", UnreadAmountsMet::kWorkedOver);
   if (!marker.written()) {
     r_.outcome = RenumberOutcome::MarkerFailed;
     r_.failedTable = marker.path();

@@ -742,7 +742,8 @@ RestoreResult InstallRestoredFiles(const RestoreFolders& folders, const std::str
   // The backup replaces every table a stopped run left half-written: the restore takes its place.
   // It is made to work over lines whose amount does not read: it names them with its advice.
   std::optional<DossierRunMarkerTakeOver> settling(std::in_place);
-  DossierRunMarker marker(kRestoreRun, LoadStr(kTitleRestoreRun), plan.Detail(), UnreadAmountsMet::kWorkedOver);
+  DossierRunMarker marker(BooksReading{}, kRestoreRun, LoadStr(kTitleRestoreRun), plan.Detail(),
+                          UnreadAmountsMet::kWorkedOver);
   settling.reset();
   if (!marker.written()) {
     result.message = DossierRunMarkerRefusal(marker.path());

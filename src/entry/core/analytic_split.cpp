@@ -14,6 +14,7 @@
 #include "data/record_fields.h"
 #include "data/table.h"
 #include "data/table_results.h"
+#include "data/unread_amounts.h"
 #include "posting/line_changes.h"
 #include "posting/new_lines.h"
 #include "runtime/numbers.h"
@@ -584,10 +585,9 @@ posting::LineChange ChangeSplitLine(Table& c50, Table& c60, std::uint32_t recno,
                                     bool cancel, std::string* refusal) {
   if (!c50.isOpen) return posting::LineChange::NoLine;
   // The change watches its reads from the first: a cancel mark it could not read decides nothing. A
-  // cancel is made to work over its line's amount that does not read (it takes it away); a
-  // reactivation, which would count it, is refused over it.
-  LineChangeSteps steps(cancel ? LineChangeKind::AnalyticLineCancelled : LineChangeKind::AnalyticLineReactivated,
-                        cancel ? UnreadAmountsMet::kWorkedOver : UnreadAmountsMet::kRefused);
+  // cancel works over its own line's amounts only (it takes them away); a reactivation, which would
+  // count them, is refused over them, as over a section's total that does not read.
+  LineChangeSteps steps(cancel ? LineChangeKind::AnalyticLineCancelled : LineChangeKind::AnalyticLineReactivated);
   steps.Ends(c50, c60, cancel ? kMsgCancelRefused : kMsgReactivateRefused);
   auto refused = [&] {
     return steps.Fail(c50.GoTo(static_cast<long>(recno)) ? L::Key(c50) : recordText, refusal,
@@ -608,6 +608,7 @@ posting::LineChange ChangeSplitLine(Table& c50, Table& c60, std::uint32_t recno,
   if (!steps.LockLine(c50, recno, recordText.c_str())) return posting::LineChange::LockRefused;
   // Read again under the lock.
   if (inState(&answer)) return answer;
+  if (cancel) steps.WorksOver(c50, recno);
   // The section's total first checked, then the line with its sort record, then the total.
   const char entry = c50.GetField(L::BEURO)[0];
   steps.Ends(c50, c60, cancel ? kMsgCancelRefused : kMsgReactivateRefused, entry != 'N' && entry != 'n');
@@ -643,10 +644,13 @@ SplitRemainder ComputeSplitRemainder(Table& c50, const std::string& lineKey, con
   const std::string key = PadRight(lineKey, kSplitHeaderKeyLength);
   const char headerLetter = key[25] < 'X' ? 'V' : 'X';
   const std::string header = key.substr(0, kSplitGeneralKeyLength) + headerLetter + "    ";
-  auto signedCents = [&c50](long long& f, long long& e) {
+  auto signedCents = [&c50, &r](long long& f, long long& e) {
     const long long sign = c50.GetField(L::BSENS)[0] == 'D' ? 1 : -1;
-    f += sign * StoredAmountOf(c50, L::BMONTANTF);
-    e += sign * StoredAmountOf(c50, L::BMONTANTE);
+    bool readable = true;
+    f += sign * StoredAmountOf(c50, L::BMONTANTF, &readable);
+    e += sign * StoredAmountOf(c50, L::BMONTANTE, &readable);
+    if (!readable)
+      r.unreadable.push_back(UnreadRecordLine(c50, L::BMONTANTE, c50.recordBuffer.data(), c50.recordNumber));
   };
   if (SeekSplitRecord(c50, header) && !c50.IsDeleted()) signedCents(r.generalF, r.generalE);
   const std::string own = key.substr(kSplitLinesKeyLength, 4);
@@ -678,8 +682,9 @@ AnalyticSaveOutcome SaveAnalyticLineRecord(Table& c50, Table& c60, const std::st
                                            const AnalyticLineValues& v, std::string* refusal) {
   if (!c50.isOpen) return AnalyticSaveOutcome::NotFound;
   // The change watches its reads from the first: the line found and read again under its lock. It is
-  // made to work over its line's amount that does not read: the amount typed replaces it.
-  LineChangeSteps steps(LineChangeKind::AnalyticLineSaved, UnreadAmountsMet::kWorkedOver);
+  // works over its own line's amounts only (the amounts typed replace them): a section's total that
+  // does not read refuses it.
+  LineChangeSteps steps(LineChangeKind::AnalyticLineSaved);
   steps.Ends(c50, c60, kMsgAnalyticSaveRefused, v.inEuros);
   std::string text = lineKey;
   auto fail = [&] {
@@ -690,6 +695,7 @@ AnalyticSaveOutcome SaveAnalyticLineRecord(Table& c50, Table& c60, const std::st
   text = c50.RecordToText(L::BNUMA);
   // The lock first: nothing moves before the line is held.
   if (!steps.LockLine(c50, recno, text.c_str())) return AnalyticSaveOutcome::LockRefused;
+  steps.WorksOver(c50, recno);
   // A line whose cancel mark could not be read is not taken for a cancelled one.
   const bool live = !c50.IsDeleted();
   if (!steps.ReadWhole()) return fail();

@@ -11,6 +11,7 @@
 #include <utility>
 #include <vector>
 
+#include "data/entry_lines.h"
 #include "posting/line_changes.h"
 
 class Table;
@@ -204,6 +205,8 @@ struct FormAmounts {
 // without it the line is left out.
 struct SplitRemainder {
   long long generalF = 0, generalE = 0, splitF = 0, splitE = 0;
+  // The records summed whose amount does not read (counted as zero): no balance is made from them.
+  std::vector<UnreadableAmountLine> unreadable;
   long long RemainderFrancs() const { return splitF - generalF; }
   long long RemainderEuros() const { return splitE - generalE; }
 };

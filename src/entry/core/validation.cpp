@@ -504,7 +504,8 @@ ValidationResult RunValidation(const JournalValidationRequest& request, const st
     WriteLog(FillPlaceholders(LoadStr(kLogFailedUnchanged), {std::to_string(r.code), why}));
     return r;
   }
-  auto marker = std::make_unique<DossierRunMarker>(kValidationRun, LoadStr(kTitleValidation), copies.Detail());
+  auto marker =
+      std::make_unique<DossierRunMarker>(BooksReading{}, kValidationRun, LoadStr(kTitleValidation), copies.Detail());
   if (!marker->written()) {
     RemoveAsideCopies(folder, copies);
     r.code = kValidationMarker;

@@ -287,7 +287,7 @@ bool RunMatchingGuarded(const MatchTables& t, const std::function<void()>& work,
     if (refusal != nullptr) *refusal = FillPlaceholder(LoadStr(kMsgMatchingStopped), LoadStr(kMsgMatchingNothing));
     return false;
   }
-  DossierRunCopies copies(kMatchingRun, LoadStr(kTitleMatchingRun), "let-",
+  DossierRunCopies copies(BooksReading{}, kMatchingRun, LoadStr(kTitleMatchingRun), "let-",
                           {TableKind::C40, TableKind::C50, TableKind::C60});
   if (!copies.ok()) {
     // Refused while the copies were taken: the run did not start, nothing changed.

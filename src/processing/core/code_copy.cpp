@@ -275,7 +275,7 @@ bool CopyCodeRangeMarked(Table& source, const std::string& sourcePath, Table& ta
   // The marker goes into the receiving dossier's folder, under its code.
   const std::string folder = DossierFolder, code = DossierCode;
   SetDossier(receiver.folder, receiver.code);
-  DossierRunMarker marker(kCodeCopyRun, LoadStr(kTitleCopyRun), CopyDetail(sourcePath, range));
+  DossierRunMarker marker(BooksReading{}, kCodeCopyRun, LoadStr(kTitleCopyRun), CopyDetail(sourcePath, range));
   SetDossier(folder, code);
   if (!marker.written()) {
     if (count != nullptr) *count = CodeCopyCount{};

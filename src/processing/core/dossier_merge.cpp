@@ -1,5 +1,6 @@
 #include "processing/core/dossier_merge.h"
 
+#include <utility>
 #include <optional>
 #include <set>
 #include <vector>
@@ -403,11 +404,11 @@ class CurrentDossier {
 
 }  // namespace
 
-GuardedTables::GuardedTables(const char* run, const std::string& title, const std::string& prefix,
-                             const std::string& partner)
+GuardedTables::GuardedTables(BooksReading&& reading, const char* run, const std::string& title,
+                             const std::string& prefix, const std::string& partner)
     : folder_(DossierFolder),
       code_(AllTrim(DossierCode.c_str())),
-      copies_(run, title, prefix,
+      copies_(std::move(reading), run, title, prefix,
               {TableKind::C10, TableKind::C20, TableKind::C30, TableKind::C40, TableKind::C50, TableKind::C60,
                TableKind::C70},
               partner) {
@@ -472,7 +473,7 @@ MergeResult MergeOtherDossier(const MergeRequest& request, const TargetMaintenan
   MergeResult r;
   // Every amount the run reads is watched from its first read: its marker refuses it, before the
   // first write, when one did not read (the lines and the figures it adds are read first).
-  const BooksReading reading;
+  BooksReading reading;
   DossierHold hold(request.other.folder, request.other.code);
   if (!hold.held()) {
     r.busy = true;
@@ -528,7 +529,7 @@ MergeResult MergeOtherDossier(const MergeRequest& request, const TargetMaintenan
   // The open dossier's tables copied aside before the first change: a run that fails, or that
   // is stopped, leaves the dossier as it was rather than with part of the lines added.
   if (step) step(Text(kPhaseCopies), DossierFolder);
-  GuardedTables guard(kMergeRun, Text(kTitleMergeRun), "ajout-");
+  GuardedTables guard(std::move(reading), kMergeRun, Text(kTitleMergeRun), "ajout-");
   if (!guard.ok()) {
     r.code = kMergeRefused;
     r.error = guard.error();

@@ -34,7 +34,9 @@ inline constexpr const char* kSeparationRun = "separation-exercices";
 class GuardedTables {
  public:
   // `partner`: what the marker's detail gives after the copies (see DossierRunCopies).
-  GuardedTables(const char* run, const std::string& title, const std::string& prefix, const std::string& partner = "");
+  // Made from the run's reading, as its marker is (DossierRunMarker).
+  GuardedTables(BooksReading&& reading, const char* run, const std::string& title, const std::string& prefix,
+                const std::string& partner = "");
   ~GuardedTables();  // a run left unsettled is put back
   GuardedTables(const GuardedTables&) = delete;
   GuardedTables& operator=(const GuardedTables&) = delete;

@@ -1,5 +1,6 @@
 #include "processing/core/opening_balances.h"
 
+#include <utility>
 #include <algorithm>
 #include <array>
 #include <cstdlib>
@@ -569,7 +570,7 @@ OpeningResult GenerateOpeningBalances(const OpeningRequest& request, const std::
   OpeningResult r;
   // Every amount the run reads is watched from its first read: its marker refuses it, before the
   // first write, when one did not read.
-  const BooksReading reading;
+  BooksReading reading;
   const int currency = TheDossierRecord.EuroIsMain() ? 1 : 0;
   // The run says its own failure, in one box: the engine's boxes are held back meanwhile.
   RefusalWatch refusal(RefusalWatch::EngineBoxes::kHeld);
@@ -653,7 +654,8 @@ OpeningResult GenerateOpeningBalances(const OpeningRequest& request, const std::
     r.putBack = true;  // nothing of the dossier was changed: it is as it was
     return r;
   }
-  auto marker = std::make_unique<DossierRunMarker>(kOpeningRun, Text(kTitleOpeningRun), copies.Detail());
+  auto marker =
+      std::make_unique<DossierRunMarker>(std::move(reading), kOpeningRun, Text(kTitleOpeningRun), copies.Detail());
   if (!marker->written()) {
     RemoveAsideCopies(DossierFolder, copies);
     r.code = kOpeningMarker;

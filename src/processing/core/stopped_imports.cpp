@@ -134,7 +134,7 @@ ImportRunGuard::ImportRunGuard(Table& c10, Table& c50, Table& c60, const std::st
   {
     std::optional<DossierRunMarkerTakeOver> settled;
     if (marked) settled.emplace();  // only a stopped import's marker is left standing here
-    marker_ = std::make_unique<DossierRunMarker>(run, title);
+    marker_ = std::make_unique<DossierRunMarker>(BooksReading{}, run, title);
   }
   if (!marker_->written()) {
     // Another run's marker put there since it was read is that run's.

@@ -1,5 +1,6 @@
 #include "processing/core/year_separation.h"
 
+#include <utility>
 #include <memory>
 #include <string>
 #include <unordered_map>
@@ -371,7 +372,7 @@ SeparationResult SeparateYears(const SeparationRequest& request, const Separatio
   SeparationResult r;
   // Every amount the run reads is watched from its first read: its marker refuses it, before the
   // first write, when one did not read (every line's amounts are read by the plan).
-  const BooksReading reading;
+  BooksReading reading;
   const OtherDossier& other = request.other;
   DossierHold hold(other.folder, other.code);
   if (!hold.held()) {
@@ -421,7 +422,7 @@ SeparationResult SeparateYears(const SeparationRequest& request, const Separatio
   // stopped, leaves both as they were rather than with lines on both sides or on neither.
   if (step) step(Text(kPhaseCopies), DossierFolder);
   const std::string myFolder = DossierFolder, myCode = AllTrim(DossierCode.c_str());
-  GuardedTables mine(kSeparationRun, Text(kTitleSeparationRun), "separation-",
+  GuardedTables mine(std::move(reading), kSeparationRun, Text(kTitleSeparationRun), "separation-",
                      PartnerDetail(true, other.folder, other.code));
   // Refused before the first change (copies or marker not written): both dossiers are as they were.
   SeparationResult untouched;
@@ -431,7 +432,8 @@ SeparationResult SeparateYears(const SeparationRequest& request, const Separatio
   {
     DossierIdentity identity(other, otherRecord);
     if (step) step(Text(kPhaseCopies), DossierFolder);
-    theirs = std::make_unique<GuardedTables>(kSeparationRun, Text(kTitleSeparationRun), "separation-",
+    // The run's reading was judged once, by its own dossier's marker: the other one reads nothing more.
+    theirs = std::make_unique<GuardedTables>(BooksReading{}, kSeparationRun, Text(kTitleSeparationRun), "separation-",
                                              PartnerDetail(false, myFolder, myCode));
   }
   if (!theirs->ok()) {

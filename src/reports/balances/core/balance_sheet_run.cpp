@@ -1,5 +1,6 @@
 #include "reports/balances/core/balance_sheet_run.h"
 
+#include <utility>
 #include <cctype>
 #include <cstdio>
 #include <set>
@@ -299,7 +300,7 @@ SheetRun RunBalanceSheet(const SheetRunInput& input) {
   SheetRun run;
   // Every amount the run reads is watched from its first read: its marker refuses it, before the
   // first write, when one did not read.
-  const BooksReading amounts;
+  BooksReading amounts;
   // A read the system refused leaves the sums short of the books or the model: the run stops
   // before it writes, naming the file it could not read.
   const RefusalWatch reading;
@@ -352,7 +353,8 @@ SheetRun RunBalanceSheet(const SheetRunInput& input) {
   // writes failed is put back at once. The run says its own failure, in one box: the engine's
   // boxes are held back meanwhile.
   RefusalWatch refusal(RefusalWatch::EngineBoxes::kHeld);
-  DossierRunCopies copies(kBalanceSheetRun, LoadStr(kRunTitle), "bil-", {TableKind::C10, TableKind::C70});
+  DossierRunCopies copies(std::move(amounts), kBalanceSheetRun, LoadStr(kRunTitle), "bil-",
+                          {TableKind::C10, TableKind::C70});
   if (!copies.ok()) {
     run.message = copies.error();
     run.amountsUnread = DossierRunMarkerRefusedForUnreadAmounts(DossierRunMarkerPath());

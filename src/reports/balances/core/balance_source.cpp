@@ -14,6 +14,7 @@
 #include "data/stored_fields.h"
 #include "data/table.h"
 #include "data/table_scan.h"
+#include "data/unread_amounts.h"
 #include "resources/string_table.h"
 #include "runtime/dossier_record.h"
 #include "runtime/text.h"
@@ -273,6 +274,9 @@ bool BalanceSource::Load(const std::string& c60Path, const std::string& c50Path,
     LoadLean(c60, c50, c40, analytic, sortRead, draftRead, closedRead, draftUnreadable);
   }
   unreadable_.insert(unreadable_.end(), draftUnreadable.begin(), draftUnreadable.end());
+  // The lines read on the other threads, whose watches are theirs alone, go to this thread's: a run
+  // that loads its source under its reading meets them as if it had read them itself.
+  for (const UnreadableAmountLine& line : unreadable_) NoteUnreadAmount(line);
   if (!sortRead || !draftRead || !closedRead) {
     if (message != nullptr)
       *message = !sortRead    ? Unread(c60, LoadStr(kTitleSortFile), c60Path)
