@@ -340,7 +340,7 @@ TEST_F(ValidationTest, AJournalMonthWhoseLinesDoNotReadIsShownNotRead) {
       if (form.Months()[i].journalMonth == "C606CAI") row = static_cast<int>(i);
     ASSERT_GE(row, 0);
     const std::string shown = form.Row(row);
-    EXPECT_NE(shown.find("NON lu : 2 ligne(s) au montant illisible"), std::string::npos) << shown;
+    EXPECT_NE(shown.find("NON lu : 2 ligne(s) illisible(s)"), std::string::npos) << shown;
     EXPECT_EQ(shown.find("quilibr"), std::string::npos) << shown;
     EXPECT_EQ(shown.find("0.00"), std::string::npos) << shown;
     form.Tick(row);
