@@ -92,14 +92,14 @@ void ShowReindexFailure(gui::Window* parent, const PackResult& result) {
                   ReindexErrorCaption(result.table), gui::MB_OK | gui::MB_ICONHAND);
 }
 
-int RebuildDossier(gui::Window* parent, bool rebalance, bool pack) {
+int RebuildDossier(gui::Window* parent, bool rebalance, bool pack, bool sayUnreadable) {
   RebuildReport& report = LastReport();
   {
     DossierRunProgress progress(parent, Caption(), true);
     // The lines whose amount does not read, named before the run changes anything, with what it
     // leaves as it is.
-    report = RunDossierRebuild(rebalance, pack, &progress, [parent](const RebuildReport& read) {
-      if (read.unreadable.empty()) return;
+    report = RunDossierRebuild(rebalance, pack, &progress, [parent, sayUnreadable](const RebuildReport& read) {
+      if (read.unreadable.empty() || !sayUnreadable) return;
       RuntimeBeep();
       gui::MessageBox(parent, FillPlaceholder(LoadStr(kMsgUnreadableLeft), UnreadableAmountLinesText(read.unreadable)),
                       UnreadableAmountsCaption(), gui::MB_OK | gui::MB_ICONEXCLAMATION);

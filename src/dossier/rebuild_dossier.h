@@ -24,8 +24,10 @@ void ShowReindexFailure(gui::Window* parent, const PackResult& result);
 // exclusively. Shows the progress window, the balance message when journals
 // were listed, and writes the end-of-run log line with the count of records
 // removed. Returns 0 or the run's error code; the full report of the last
-// run stays readable.
-int RebuildDossier(gui::Window* parent, bool rebalance, bool pack);
+// run stays readable. The lines whose amount does not read are named in a box of their own before
+// the run changes anything, unless `sayUnreadable` is false: a run that rebuilds under its own
+// marker is undone over them and names them in its own refusal (LastRebuildReport().unreadable).
+int RebuildDossier(gui::Window* parent, bool rebalance, bool pack, bool sayUnreadable = true);
 const RebuildReport& LastRebuildReport();
 
 // The confirmation question of the command for the open dossier.

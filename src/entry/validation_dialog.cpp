@@ -36,6 +36,7 @@ constexpr int kNameWidth = 24;
 constexpr int kTitleAttention = 52;
 constexpr int kTitleValidation = 16240;
 constexpr int kLabelBalanced = 16241, kLabelUnbalanced = 16242;
+constexpr int kLabelUnread = 39125;                // its lines whose amount does not read
 constexpr int kLabelTicked = 16243;                // the journal-months ticked, their lines
 constexpr int kMsgValidationQuestion = 16245;      // the journal-months, the date
 constexpr int kMsgOthersCancelledDropped = 16248;  // the cancelled lines of the other journal-months
@@ -90,12 +91,18 @@ const gui::ResponseTable& TDSaiValidation::Table() {
 std::string TDSaiValidation::Row(int row) const {
   if (row < 0 || row >= static_cast<int>(months_.size())) return {};
   const DraftMonth& m = months_[static_cast<std::size_t>(row)];
+  const std::string head = std::string(ticked_[static_cast<std::size_t>(row)] ? "[X] " : "[ ] ") +
+                           posting::MonthDisplay(m.journalMonth) + "  " +
+                           PadRight(posting::JournalOf(m.journalMonth), 4) + PadRight(m.name, kNameWidth);
+  // Totals that counted a line as zero are not the journal-month's: none shown, nor its balance.
+  if (!m.Read())
+    return head + std::string(2 * kAmountWidth + 4, ' ') +
+           FillPlaceholder(LoadStr(kLabelUnread), std::to_string(m.unreadable + m.pastBound));
   const bool euros = MainEuro();
   const bool balanced = m.BalancedInEuros() && (DossierIsEuroOnly() || m.BalancedInFrancs());
-  return std::string(ticked_[static_cast<std::size_t>(row)] ? "[X] " : "[ ] ") +
-         posting::MonthDisplay(m.journalMonth) + "  " + PadRight(posting::JournalOf(m.journalMonth), 4) +
-         PadRight(m.name, kNameWidth) + GroupedAmount(euros ? m.debitE : m.debitF, kAmountWidth) + "  " +
-         GroupedAmount(euros ? m.creditE : m.creditF, kAmountWidth) + "  " + LoadStr(balanced ? kLabelBalanced : kLabelUnbalanced);
+  return head + GroupedAmount(euros ? m.debitE : m.debitF, kAmountWidth) + "  " +
+         GroupedAmount(euros ? m.creditE : m.creditF, kAmountWidth) + "  " +
+         LoadStr(balanced ? kLabelBalanced : kLabelUnbalanced);
 }
 
 void TDSaiValidation::SetupWindow() {

@@ -4,6 +4,7 @@
 #include "controls/medit.h"
 #include "data/dossier_lock.h"
 #include "data/session.h"
+#include "data/unread_amounts.h"
 #include "dossier/core/renumber_pieces.h"
 #include "dossier/rebuild_dossier.h"
 #include "platform/gui/application.h"
@@ -155,7 +156,14 @@ processing::TargetMaintenance YearEndMaintenance(gui::Window* owner, bool pack) 
     const std::string damaged = FindDamagedDossierTable();
     return damaged.empty() ? std::string() : DamagedFileMessage(damaged);
   };
-  maintenance.rebuild = [owner, pack] { return RebuildDossier(owner, true, pack); };
+  // The rebuild runs under the run's marker: a line whose amount does not read undoes the run at its
+  // end, which names it in its one refusal; the rebuild's own box, which would say the totals are
+  // left as they are, is not shown.
+  maintenance.rebuild = [owner, pack] {
+    const int code = RebuildDossier(owner, true, pack, false);
+    for (const UnreadableAmountLine& line : LastRebuildReport().unreadable) NoteUnreadAmount(line);
+    return code;
+  };
   maintenance.rebuildRefusal = [] { return LastRebuildReport().refusal; };
   return maintenance;
 }

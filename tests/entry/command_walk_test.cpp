@@ -148,7 +148,7 @@ class CommandWalkTest : public LineFormTest {
     std::vector<const entry::DraftMonth*> taken;
     for (const entry::DraftMonth& m : months)
       if (m.lines > 0 && m.BalancedInEuros() && m.BalancedInFrancs() && m.noAccount == 0 && m.outOfYear == 0 &&
-          m.unreadable == 0)
+          m.Read())
         taken.push_back(&m);
     std::stable_sort(taken.begin(), taken.end(), [](const entry::DraftMonth* a, const entry::DraftMonth* b) {
       return a->lines + a->analytic < b->lines + b->analytic;

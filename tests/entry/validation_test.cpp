@@ -312,6 +312,65 @@ TEST_F(ValidationTest, AnAmountIsValidatedAsTheReportsReadIt) {
   ExpectInvariants("after the validation of 54.125");
 }
 
+// A journal-month whose lines do not read is shown as not read, without the totals that counted
+// them as zero nor a balance; its refusal names a line past what a line takes as such, apart from
+// one that does not read as a number, and says no balance of it.
+TEST_F(ValidationTest, AJournalMonthWhoseLinesDoNotReadIsShownNotRead) {
+  Open();
+  SeedMonth("C606CAI", {{"000002", "10", "60640000", '1', "Encre", 'D', 16.44},
+                        {"000002", "10", "53000000", '1', "Banque", 'C', 16.44}});
+  CloseAll();
+  {
+    test_support::RawRecords raw(folder_ + "c50je.dbf");
+    int damaged = 0;
+    for (std::uint32_t n = 1; n <= raw.Count(); ++n) {
+      const std::string r = raw.Record(n);
+      if (raw.Field(r, "BMOIS") != "C606" || raw.Field(r, "BJAL") != "CAI" || raw.Field(r, "BPIECE") != "000002") continue;
+      // A cent past the largest a line takes, in euros, on the credit side.
+      raw.Put(n, "BMONTANTE", raw.Field(r, "BSENS") == "D" ? "abc" : "15244901723.75"), ++damaged;
+    }
+    ASSERT_EQ(damaged, 2);
+  }
+  const auto files = TableFiles();
+  gui::ModalSeam::Reset();
+  gui::ModalSeam::QueueDialogAnswer(gui::IDOK, [](gui::Window& d) {
+    auto& form = dynamic_cast<TDSaiValidation&>(d);
+    int row = -1;
+    for (std::size_t i = 0; i < form.Months().size(); ++i)
+      if (form.Months()[i].journalMonth == "C606CAI") row = static_cast<int>(i);
+    ASSERT_GE(row, 0);
+    const std::string shown = form.Row(row);
+    EXPECT_NE(shown.find("NON lu : 2 ligne(s) illisible(s)"), std::string::npos) << shown;
+    EXPECT_EQ(shown.find("quilibr"), std::string::npos) << shown;
+    EXPECT_EQ(shown.find("0.00"), std::string::npos) << shown;
+    form.Tick(row);
+    form.DateEdit()->SetValue("20/03/26", false);
+    form.Show(gui::SW_SHOWNORMAL);
+    test_support::Screenshot(form.OuterWidget(), "entry", "validation_month_not_read");
+  });
+  gui::ModalSeam::QueueMessageBoxAnswer(gui::IDYES);
+  Menu(kValidation);
+  const std::string shown = test_support::ShownTexts();
+  const std::size_t notNumber = shown.find("montant ne se lit pas comme un nombre:\n   - CAI 06/26 pi\xE8" "ce 000002");
+  const std::size_t pastBound = shown.find(
+      "n'est pas un montant qu'une saisie fait (en dessous de z\xE9ro, ou au-del\xE0 de 15 244 901 723,74");
+  ASSERT_NE(notNumber, std::string::npos) << shown;
+  ASSERT_NE(pastBound, std::string::npos) << shown;
+  EXPECT_LT(notNumber, pastBound) << shown;
+  EXPECT_NE(shown.find("le plus grand que tienne une ligne):\n   - CAI 06/26 pi\xE8" "ce 000002", pastBound),
+            std::string::npos)
+      << shown;
+  // One line of each: the one past the bound is not said among those that are not numbers.
+  const std::string between = shown.substr(notNumber, pastBound - notNumber);
+  EXPECT_EQ(between.find("pi\xE8" "ce 000002"), between.rfind("pi\xE8" "ce 000002")) << shown;
+  EXPECT_EQ(shown.find("non \xE9quilibr\xE9s"), std::string::npos) << shown;
+  EXPECT_EQ(shown.find("est termin\xE9" "e"), std::string::npos) << shown;
+  const gui::ShownModal* refusal = gui::ModalSeam::LastShown();
+  ASSERT_NE(refusal, nullptr);
+  test_support::ScreenshotMessage(*refusal, "entry", "validation_refused_past_bound");
+  ExpectSameFiles(files, TableFiles(), "lines that do not read");
+}
+
 // A journal-month validated, entered again and validated again: its closed header adds the second
 // run's totals to the first's, in both currencies, and stays equal to its closed lines; lines on
 // the first and last days of the year go through.

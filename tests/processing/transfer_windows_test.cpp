@@ -31,6 +31,7 @@
 #include "runtime/dossier_record.h"
 #include "runtime/logfile.h"
 #include "runtime/session_registry.h"
+#include "runtime/text.h"
 #include "runtime/xbase.h"
 #include "shell/application.h"
 #include "shell/handlers.h"
@@ -38,6 +39,7 @@
 #include "shell/registry.h"
 #include "support/dossier_fixture.h"
 #include "support/dossier_passwords.h"
+#include "support/line_files.h"
 #include "support/other_process.h"
 
 namespace {
@@ -233,6 +235,51 @@ TEST_F(TransferWindowTest, TheMergeFormChoosesChecksAndMerges) {
   EXPECT_NE(Log().find("AJOUT d'un AUTRE DOSSIER - Ok - Ajout du dossier 'SO' sur " + o + " - Du 01/04/26 au 30/09/26"),
             std::string::npos)
       << Log();
+}
+
+// The merge into a dossier whose lines do not all read: the rebuild at its end meets them and the
+// run is undone, said in one box that names the lines, the open dossier's files as they were.
+TEST_F(TransferWindowTest, TheMergeUndoneOverTheOpenDossiersUnreadLinesNamesThemInOneBox) {
+  const std::string a = Generate("a", "SA", 60, Ymd{2026, 1, 1}, Ymd{2026, 12, 31});
+  const std::string o = Generate("o", "SO", 40, Ymd{2026, 4, 1}, Ymd{2026, 9, 30});
+  std::vector<std::string> named;
+  {
+    const test_support::RawRecords raw(a + "c50sa.dbf");
+    for (std::uint32_t n = 1; n <= raw.Count() && named.size() < 2; ++n) {
+      const std::string r = raw.Record(n);
+      if (r[0] == '*' || raw.Field(r, "BCLE") != "Z") continue;
+      raw.Put(n, "BMONTANTE", "ABC");
+      named.push_back("C50 enregistrement " + std::to_string(n) + ", pi\xE8" "ce " +
+                      Trimmed(raw.Field(r, "BPIECE")) + ", compte " + Trimmed(raw.Field(r, "BCODE")));
+    }
+  }
+  ASSERT_EQ(named.size(), 2u);
+  Open(a, "SA");
+  const auto bytes = [](const std::string& path) {
+    std::ifstream in(path, std::ios::binary);
+    std::ostringstream text;
+    text << in.rdbuf();
+    return text.str();
+  };
+  const std::string before = bytes(a + "c50sa.dbf");
+  auto* form = MergeFormOn(o, "SO");
+  ASSERT_NE(form, nullptr);
+  gui::ModalSeam::Reset();
+  gui::ModalSeam::QueueMessageBoxAnswer(gui::IDYES);
+  Send(form, yearend_cmd::Accepter);
+  ASSERT_TRUE(ShownContains("Confirmez le LANCEMENT")) << test_support::ShownTexts();
+  // After the question, one box: the run undone, the lines named.
+  const auto& shown = gui::ModalSeam::Shown();
+  std::size_t question = 0;
+  while (question < shown.size() && shown[question].text.find("Confirmez le LANCEMENT") == std::string::npos) ++question;
+  ASSERT_EQ(shown.size(), question + 2) << test_support::ShownTexts();
+  const std::string& said = shown.back().text;
+  EXPECT_NE(said.find("remis tel qu'il \xE9tait"), std::string::npos) << said;
+  for (const std::string& line : named) EXPECT_NE(said.find(line), std::string::npos) << line << "\n" << said;
+  EXPECT_EQ(said.find("dont l'enregistrement n'a pas \xE9t\xE9 nomm\xE9"), std::string::npos) << said;
+  test_support::ScreenshotMessage(shown.back(), "processing", "merge_undone_unread_lines");
+  CloseAllTables();
+  EXPECT_TRUE(bytes(a + "c50sa.dbf") == before) << "the open dossier's lines changed";
 }
 
 TEST_F(TransferWindowTest, TheSeparationFormChecksTheDateAndSeparates) {

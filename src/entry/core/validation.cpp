@@ -40,8 +40,10 @@ namespace {
 using L = LigneEcriture;
 
 constexpr long kMostClosedRecords = 999999;
-// The refusal's list of the lines whose amount does not read as a number.
+// The refusal's list of the lines whose amount does not read as a number; of those whose amount is
+// not one an entry makes (%s: the largest a line takes).
 constexpr int kStrUnreadableLines = 30303;
+constexpr int kStrPastBoundLines = 39126;
 constexpr std::size_t kNamedLines = 12;
 constexpr std::uint32_t kQueueBatch = 8192;
 
@@ -81,6 +83,15 @@ std::string LineText(const std::string& piece, const std::string& number, const 
 
 void Name(std::vector<std::string>& list, long& count, const std::string& text) {
   if (++count <= static_cast<long>(kNamedLines)) list.push_back(text);
+}
+
+// True when the stored text of number field `field` of the table's current record reads as a
+// number, whatever its amount.
+bool StoredTextIsNumber(Table& table, int field) {
+  const FieldLayout& d = table.Layout(field);
+  const std::size_t width = static_cast<std::size_t>(std::max<int>(0, d.width));
+  if (d.offset + width > table.recordBuffer.size()) return false;
+  return ReadableNumberText(std::string_view(reinterpret_cast<const char*>(table.recordBuffer.data()) + d.offset, width));
 }
 
 // The log line of a cancelled record the run removes: its table, number and text.
@@ -354,7 +365,13 @@ std::vector<DraftMonth> ListDraftMonths(Table& c50, Table& c10) {
     const std::string month = PadRight(v[1], 4), day = PadRight(v[5], 2);
     bool readable = true;
     const long long f = StoredAmountOf(c50, L::BMONTANTF, &readable), e = StoredAmountOf(c50, L::BMONTANTE, &readable);
-    if (!readable) Name(m.unreadableLines, m.unreadable, LineText(v[3], v[4], month, day));
+    if (!readable) {
+      const std::string text = LineText(v[3], v[4], month, day);
+      if (StoredTextIsNumber(c50, L::BMONTANTF) && StoredTextIsNumber(c50, L::BMONTANTE))
+        Name(m.pastBoundLines, m.pastBound, text);
+      else
+        Name(m.unreadableLines, m.unreadable, text);
+    }
     if (v[0] != "Z") {
       ++m.analytic;
       continue;
@@ -415,7 +432,7 @@ std::string ValidationRefusal(const JournalValidationRequest& request, const std
 
   std::map<std::string, const DraftMonth*> byKey;
   for (const DraftMonth& m : months) byKey[m.journalMonth] = &m;
-  std::string unbalanced, noAccount, outOfYear, unreadable;
+  std::string unbalanced, noAccount, outOfYear, unreadable, pastBound;
   long records = 0;
   for (const std::string& key : request.journalMonths) {
     const auto it = byKey.find(PadRight(key, posting::kJournalMonthKeyLength));
@@ -423,10 +440,12 @@ std::string ValidationRefusal(const JournalValidationRequest& request, const std
     const DraftMonth& m = *it->second;
     const std::string name = "   - " + posting::JournalOf(m.journalMonth) + " " + posting::MonthDisplay(m.journalMonth);
     records += m.lines + m.analytic;
-    if (!m.BalancedInEuros())
+    // The totals of a journal-month whose lines did not all read are not its own: its lines are named
+    // below, its balance is not said.
+    if (m.Read() && !m.BalancedInEuros())
       unbalanced +=
           name + " " + Trimmed(BalanceAmount(m.debitE - m.creditE)) + " " + LoadStr(kLabelEuros) + "\n";
-    if (!euroOnly && !m.BalancedInFrancs())
+    if (m.Read() && !euroOnly && !m.BalancedInFrancs())
       unbalanced +=
           name + " " + Trimmed(BalanceAmount(m.debitF - m.creditF)) + " " + LoadStr(kLabelFrancs) + "\n";
     for (const std::string& line : m.noAccountLines) noAccount += name + " " + line + "\n";
@@ -435,12 +454,15 @@ std::string ValidationRefusal(const JournalValidationRequest& request, const std
     if (m.outOfYear > static_cast<long>(m.outOfYearLines.size())) outOfYear += name + " ...\n";
     for (const std::string& line : m.unreadableLines) unreadable += name + " " + line + "\n";
     if (m.unreadable > static_cast<long>(m.unreadableLines.size())) unreadable += name + " ...\n";
+    for (const std::string& line : m.pastBoundLines) pastBound += name + " " + line + "\n";
+    if (m.pastBound > static_cast<long>(m.pastBoundLines.size())) pastBound += name + " ...\n";
   }
   std::string text;
   if (!unbalanced.empty()) text += LoadStr(kHeadUnbalanced) + unbalanced;
   if (!noAccount.empty()) text += LoadStr(kHeadNoAccount) + noAccount;
   if (!outOfYear.empty()) text += LoadStr(kHeadOutOfYear) + outOfYear;
   if (!unreadable.empty()) text += LoadStr(kStrUnreadableLines) + unreadable;
+  if (!pastBound.empty()) text += FillPlaceholder(LoadStr(kStrPastBoundLines), LargestLineText()) + pastBound;
   if (!text.empty()) return FillPlaceholder(LoadStr(kMsgRefused), text);
   if (closedRecords + records > kMostClosedRecords) return LoadStr(kMsgClosedFileFull);
   return {};

@@ -37,10 +37,13 @@ struct DraftMonth {
   // their count and the first of them named ("pièce 000123 ligne 0010 ...").
   long noAccount = 0, outOfYear = 0;
   std::vector<std::string> noAccountLines, outOfYearLines;
-  // Live lines, general or analytic, whose amount does not read as a number (counted as zero in
-  // the totals above): their count and the first of them named. The closed file takes none of them.
-  long unreadable = 0;
-  std::vector<std::string> unreadableLines;
+  // Live lines, general or analytic, whose amount does not read as a number (`unreadable`), or reads
+  // as one no entry makes, below zero or past the largest a line takes (`pastBound`): counted as zero
+  // in the totals above, their count and the first of them named. The closed file takes none of them.
+  long unreadable = 0, pastBound = 0;
+  std::vector<std::string> unreadableLines, pastBoundLines;
+  // False when a line's amount did not read: the totals above are then not the journal-month's.
+  bool Read() const { return unreadable == 0 && pastBound == 0; }
   bool BalancedInEuros() const { return debitE == creditE; }
   bool BalancedInFrancs() const { return debitF == creditF; }
 };

@@ -240,8 +240,9 @@ struct ExportRun {
 // windows run them, over a dossier whose amounts do not read in places (letters, NUL bytes,
 // "-1e300", "inf", "0x10": a general line, an auxiliary line, an analytic line, a journal-month
 // header): each names them in its warning and writes no file, where the same run over the sound
-// dossier writes its file. The balances name and refuse every such amount of their reading; the
-// ledgers those of the lines and records they read.
+// dossier writes its file. The balances name and refuse every such amount of their reading, a run
+// of several lists in one refusal at its first, the lists after it not run; the ledgers those of
+// the lines and records they read.
 TEST_F(UnreadableAmountsTest, NoCsvExportIsWrittenOverAnAmountThatDoesNotRead) {
   using DF = DossierRecord::DateField;
   OpenPair();
@@ -421,13 +422,25 @@ TEST_F(UnreadableAmountsTest, NoCsvExportIsWrittenOverAnAmountThatDoesNotRead) {
     const ExportRun damaged = c.run(c.layout, (artefacts / (std::string("unread-") + c.what)).string());
     ASSERT_FALSE(damaged.files.empty());
     for (const auto& [path, text] : damaged.files) EXPECT_FALSE(std::filesystem::exists(path)) << path;
+    // Nor the file of a list the run did not reach.
+    const std::string base = (artefacts / (std::string("unread-") + c.what)).string();
+    for (int list = 0; list < 8; ++list) EXPECT_FALSE(std::filesystem::exists(base + "-" + std::to_string(list) + ".csv"));
     EXPECT_NE(damaged.warning.find(c.named->named), std::string::npos) << c.named->named << "\n" << damaged.warning;
-    // One refusal a file, said by the report engine: never a second box from the report itself.
+    // One refusal a run, said by the report engine: never a second box from the report itself, nor
+    // one for each list of the run.
     std::size_t said = 0;
     for (std::size_t at = damaged.warning.find("Le fichier n'a pas \xE9t\xE9 \xE9" "crit"); at != std::string::npos;
          at = damaged.warning.find("Le fichier n'a pas \xE9t\xE9 \xE9" "crit", at + 1))
       ++said;
-    EXPECT_EQ(said, damaged.files.size()) << damaged.warning;
+    EXPECT_EQ(said, 1u) << damaged.warning;
+  }
+  {
+    // Every balance, its lists read at once: the one refusal names the analytic line the last list
+    // reads as well as the general line of the first.
+    const ExportRun every = balance('T', false, '1')("EBS-CSV", (artefacts / "unread-every-list").string());
+    EXPECT_EQ(every.files.size(), 1u);
+    EXPECT_NE(every.warning.find(general.named), std::string::npos) << every.warning;
+    EXPECT_NE(every.warning.find(analytic.named), std::string::npos) << every.warning;
   }
 
   // As the user runs it: "Visualiser" with the CSV layout; the box names the lines and says that no
@@ -452,6 +465,31 @@ TEST_F(UnreadableAmountsTest, NoCsvExportIsWrittenOverAnAmountThatDoesNotRead) {
   EXPECT_NE(box->text.find("Le fichier n'a pas \xE9t\xE9 \xE9" "crit"), std::string::npos) << box->text;
   test_support::ScreenshotMessage(*box, "balances", "unreadable-amounts-no-export");
   EXPECT_EQ(reports::ExportFile().GetState(), reports::ReportExportFile::State::kNone);
+
+  // "Toutes" with the CSV layout: one box for the run, naming the amounts of every list; no file,
+  // and the form back.
+  gui::ModalSeam::Reset();
+  form_->SelectKind('T');
+  QueueChoice(gui::IDOK, kCsv);
+  gui::ModalSeam::QueueMessageBoxAnswer(gui::IDOK);
+  Send(form_, 20035);
+  for (int guard = 0; CurrentPreviewWindow != nullptr && guard < 10; ++guard) {
+    CurrentPreviewWindow->CmAllPages();
+    gui::ProcessPendingMessages();
+    if (CurrentPreviewWindow != nullptr) CurrentPreviewWindow->CmQuitVisu();
+    gui::ProcessPendingMessages();
+  }
+  int boxes = 0;
+  for (const auto& shown : gui::ModalSeam::Shown()) {
+    EXPECT_NE(shown.caption, "Fichier d'exportation") << shown.text;
+    if (shown.caption != "ATTENTION - Montants illisibles") continue;
+    ++boxes;
+    EXPECT_NE(shown.text.find(general.named), std::string::npos) << shown.text;
+    EXPECT_NE(shown.text.find(analytic.named), std::string::npos) << shown.text;
+    test_support::ScreenshotMessage(shown, "balances", "unreadable-amounts-no-export-every-list");
+  }
+  EXPECT_EQ(boxes, 1) << test_support::ShownTexts();
+  EXPECT_EQ(Active(), form_);
 }
 
 }  // namespace

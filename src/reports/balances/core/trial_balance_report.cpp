@@ -91,7 +91,20 @@ std::string TrialBalanceReport::ExportNameSuffix() {
 
 void TrialBalanceReport::ExportBegins() {
   exporting_ = true;
-  if (mode_ == Mode::kBalance) HandUnreadable();
+  if (mode_ != Mode::kBalance) return;
+  HandUnreadable();
+  if (!WatchingUnreadAmounts()) return;
+  // The lists of a run export from one reading: over an amount that does not read, the run's files
+  // are refused at its first, in one refusal naming the amounts of every list left (the lines read,
+  // the accounts' and the sections' figures), and the lists after it are not run.
+  std::vector<UnreadableAmountLine> run = source_.UnreadableLines();
+  for (const char kind : lists_) {
+    const std::vector<UnreadableAmountLine>& figures = ChartOf(kind).Unreadable();
+    run.insert(run.end(), figures.begin(), figures.end());
+  }
+  if (run.empty()) return;
+  for (const UnreadableAmountLine& line : run) NoteUnreadAmount(line);
+  lists_.erase(std::min<std::size_t>(lists_.size(), 1));
 }
 
 void TrialBalanceReport::HandUnreadable() {

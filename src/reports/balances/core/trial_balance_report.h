@@ -66,7 +66,8 @@ class TrialBalanceReport : public reports::SimpleReportOwner {
   // "-analytique", "-collectif-" + the collective's letter.
   std::string ExportNameSuffix() override;
   // A balance whose reading met amounts that do not read writes no export file: they are named to
-  // the report engine, which gives the file up and says so; no warning of the balance's own.
+  // the report engine, which gives the file up and says so; no warning of the balance's own. Those
+  // of every list left are named at once, and the run ends with this list: one refusal a run.
   void ExportBegins() override;
 
   // ---- what a run asks or tells (a window answers with its boxes)
