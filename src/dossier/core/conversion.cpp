@@ -597,6 +597,7 @@ ConversionResult ConvertDossier(const ConversionRequest& request) {
       if (ec) back = false;
     }
     if (back) {
+      marker.Undone();
       fs::remove_all(platform::DiskPath(aside), ec);
       result.asideFolder.clear();
     } else {

@@ -272,7 +272,7 @@ DossierRunMarker::~DossierRunMarker() {
   // The run's end judged here too, when it did not settle by Remove nor was refused already: one
   // that met an amount that does not read since its marker was written leaves its marker for the
   // next opening, which puts it back.
-  if (owner_ && met_ != nullptr && met_->Any() && UnreadRefusal().path != path_) {
+  if (owner_ && !undone_ && met_ != nullptr && met_->Any() && UnreadRefusal().path != path_) {
     UnreadRefusal() = UnreadRead{path_, UnreadAmountsRunUndone(*met_)};
     WriteLog(UnreadRefusal().refusal);
     owner_ = false;

@@ -115,6 +115,9 @@ class DossierRunMarker {
   // decision that its changes stand) is told whether that decision is on the disk. False, the
   // marker left, when the run met an amount that does not read since its marker was written.
   bool Remove();
+  // The run has put back everything it wrote and says its own refusal: its marker goes when the
+  // guard ends, whatever its watch met (there is nothing left for the next opening to put back).
+  void Undone() { undone_ = true; }
 
  private:
   std::string path_;
@@ -126,6 +129,7 @@ class DossierRunMarker {
   std::unique_ptr<RunUnreadAmountWatch> watch_;
   bool owner_ = false;
   bool written_ = false;
+  bool undone_ = false;
 };
 
 // While it lives, a guard finds the marker of a run that stopped half-way (not one at work) and
