@@ -178,6 +178,8 @@ std::string RunIncidentText(int code, const std::string& file, int result) {
       return FillPlaceholder(LoadStr(kMsgChangeRefused), file);
     case kResultBooksWriteRefused:
       return FillPlaceholder(LoadStr(kMsgBooksWriteRefused), file);
+    case dbase::DBIERR_TOOMANYFILES:  // a file a write needs (an index's journal) could not be opened
+      return FillPlaceholder(LoadStr(kMsgTooManyFiles), file);
     default:
       return FillPlaceholders(LoadStr(kMsgIncident), {std::to_string(code), file});
   }
