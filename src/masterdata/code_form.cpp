@@ -223,7 +223,7 @@ void CodeRecordForm::TellUnreadAmounts() {
   std::set<std::string> texts;
   for (const auto& [id, text] : unread_) texts.insert(text);
   std::string listed;
-  for (const std::string& text : texts) listed += (listed.empty() ? "" : " \xBB, \xAB ") + text;  // the quotes of cp1252
+  for (const std::string& text : texts) listed += (listed.empty() ? "" : ", ") + text;
   gui::MessageBeep(0);
   gui::MessageBox(this, FillPlaceholder(LoadStr(kMsgStoredAmountUnread), listed), Caption(),
                   gui::MB_OK | gui::MB_ICONEXCLAMATION);

@@ -338,7 +338,7 @@ TEST_F(SectionsTest, TheFormsKeepAFigureThatDoesNotReadUntilOneIsTyped) {
     ASSERT_NE(form, nullptr) << test_support::ShownTexts();
     ASSERT_EQ(gui::ModalSeam::Shown().size(), 1u) << test_support::ShownTexts();
     const std::string said = gui::ModalSeam::Shown()[0].text;
-    EXPECT_NE(said.find("ne se lit pas comme un nombre (\xAB 1e300 \xBB, \xAB ABC \xBB)"), std::string::npos) << said;
+    EXPECT_NE(said.find("ne se lit pas comme un nombre (\xAB 1e300, ABC \xBB)"), std::string::npos) << said;
     EXPECT_NE(said.find("gard\xE9 tel quel"), std::string::npos) << said;
     if (c.kind == '2')
       test_support::ScreenshotMessage(gui::ModalSeam::Shown()[0], "masterdata", "account_form_figure_unread");
