@@ -84,7 +84,7 @@ bool AccountStatement::PrepareReport() {
     order = options.monthlySubtotals ? SortOrder::kStm : SortOrder::kCode;
   }
   analyticByAccount_ = options.analytic && ConstantIs(32, 'O');
-  walk_ = MakeIndexWalk(*tables_.c60, order);
+  walk_ = MakeIndexWalk(*tables_.c60, order, &refused_);
   walk_->Seek(key_);
 
   // The letters of this account that matchings made with lines after the period also use.
@@ -136,7 +136,7 @@ bool AccountStatement::PrepareReport() {
   SetCents(CREDIT, lineC);
   if (kind == 0) {
     SetText(COMPTE, account);
-    ShowEmpty(FillPlaceholder(LoadStr(kEmptyAccount), RTrim(account.c_str())));
+    ShowNothing(FillPlaceholder(LoadStr(kEmptyAccount), RTrim(account.c_str())));
     return false;
   }
 
@@ -153,8 +153,12 @@ bool AccountStatement::PrepareReport() {
   // The account's name and its totals as its record holds them.
   Table* t = options.analytic ? tables_.c30 : tables_.c20;
   const int debitField = (options.analytic ? 9 : 17) + euroFlag, creditField = (options.analytic ? 11 : 19) + euroFlag;
-  if (t != nullptr && t->isOpen && t->Seek(options.analytic ? "C30CODE" : "C20CODE", account.c_str()) &&
-      !t->IsDeleted()) {
+  // A record not read shows no totals: the refusal is said at the report's end, never taken for an
+  // account without totals.
+  Lookup record = Lookup::NotFound();
+  if (t != nullptr && t->isOpen) record = t->Find(options.analytic ? "C30CODE" : "C20CODE", account.c_str());
+  if (record.IsFound()) record = t->LiveHere();
+  if (t != nullptr && Kept(*t, record).IsFound()) {
     std::vector<std::string> values;
     ReadStoredFields(*t, {2}, values);
     SetText(NOMCOMPTE, values[0]);

@@ -53,14 +53,19 @@ std::string CentralisingSummary::PreviewTitle() const {
 
 bool CentralisingSummary::HasRecords() {
   Table& c10 = *tables_.c10;
-  return c10.isOpen && c10.Seek("C10CODE", "C") && c10.SkipActive(false) && c10.GetField(1)[0] == 'C';
+  if (!c10.isOpen) return false;
+  const Lookup first = c10.Find("C10CODE", "C");
+  // Headers not read are no headers missing: the report looks again and says the refusal.
+  if (first.IsRefused()) return true;
+  return first.IsFound() && c10.SkipActive(false) && c10.GetField(1)[0] == 'C';
 }
 
 void CentralisingSummary::Restore() {
   Table& c10 = *tables_.c10;
   if (c10.tag == "C10CODE" && !c10.eof && c10.recordNumber == recno_) return;
   // Another window moved the general file: the walk finds its record again by its key.
-  if (!c10.Seek("C10CODE", ("C" + code_).c_str())) return;
+  // Not read, the walk stands nowhere and ends: the report says the refusal at its end.
+  if (!Kept(c10, c10.Find("C10CODE", ("C" + code_).c_str())).IsFound()) return;
   for (bool more = true; more && c10.recordNumber != recno_; more = c10.Skip(1)) {
   }
 }
@@ -97,12 +102,12 @@ bool CentralisingSummary::Walk(bool step) {
 
 bool CentralisingSummary::PrepareReport() {
   Table& c10 = *tables_.c10;
-  if (!c10.isOpen || !c10.Seek("C10CODE", "C") || !Walk(false)) {
-    ShowEmpty("");
+  ForgetUnreadable();
+  if (!c10.isOpen || !Kept(c10, c10.Find("C10CODE", "C")).IsFound() || !Walk(false)) {
+    ShowNothing("");
     return false;
   }
   DeclareFields(Definitions());
-  ForgetUnreadable();
   const char choice = optionsText.empty() ? ' ' : optionsText[0];
   const bool euroMain = TheDossierRecord.At(DossierRecord::kEuroMainPos) != 'N';
   switch (choice) {

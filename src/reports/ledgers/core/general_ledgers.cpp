@@ -135,7 +135,8 @@ bool GeneralLedgers::PrepareReport() {
   } else {
     Table& c10 = *tables_.c10;
     const char key[3] = {'B', ledger, 0};
-    const bool found = c10.isOpen && c10.Seek("C10CODE", key);
+    // The collective's title; one not read is said at the report's end.
+    const bool found = c10.isOpen && Kept(c10, c10.Find("C10CODE", key)).IsFound();
     SetText(TITRELISTE, found ? std::string(c10.GetField(3)) : "\"" + std::string(1, ledger) + "\"");
   }
   SetText(DATEDEBUT, ShownDate(options.dateFrom));
@@ -153,7 +154,7 @@ bool GeneralLedgers::PrepareReport() {
   analyticByAccount_ = analytic && ConstantIs(32, 'O');
 
   if (analytic) {
-    walk_ = MakeIndexWalk(*tables_.c60, SortOrder::kAnal);
+    walk_ = MakeIndexWalk(*tables_.c60, SortOrder::kAnal, &refused_);
   } else {
     const bool wholeRange = BlankText(options.accountFrom) && BlankText(options.accountTo);
     const bool snapshot = walk == Walk::kSnapshot ||
@@ -165,13 +166,13 @@ bool GeneralLedgers::PrepareReport() {
       }
       walk_ = MakeSnapshotWalk(snapshot_);
     } else {
-      walk_ = MakeIndexWalk(*tables_.c60, SortOrder::kCode);
+      walk_ = MakeIndexWalk(*tables_.c60, SortOrder::kCode, &refused_);
     }
   }
   LoadCodes();
 
   if (!FindFirstAccount()) {
-    if (!severalLedgers) ShowEmpty(FillPlaceholder(LoadStr(kEmptyLedger), RTrim(fields.Value(TITRELISTE).c_str())));
+    if (!severalLedgers) ShowNothing(FillPlaceholder(LoadStr(kEmptyLedger), RTrim(fields.Value(TITRELISTE).c_str())));
     return false;
   }
   if (options.priorCumulation)

@@ -136,7 +136,7 @@ bool JournalListings::PrepareReport() {
   skippedHeaders_ = 0;
   journalGap_ = 0;
   if (options.analytic) {
-    walk_ = MakeIndexWalk(*tables_.c60, SortOrder::kJxAnal);
+    walk_ = MakeIndexWalk(*tables_.c60, SortOrder::kJxAnal, &refused_);
   } else {
     const bool snapshot = walk == Walk::kSnapshot ||
                           (walk == Walk::kAutomatic && !options.FullMonth() && tables_.c60->RecCount() >= kSnapshotLines);
@@ -147,7 +147,7 @@ bool JournalListings::PrepareReport() {
       }
       walk_ = MakeSnapshotWalk(snapshot_);
     } else {
-      walk_ = MakeIndexWalk(*tables_.c60, SortOrder::kJx);
+      walk_ = MakeIndexWalk(*tables_.c60, SortOrder::kJx, &refused_);
     }
   }
   const std::string& m = options.monthSelector;
@@ -158,13 +158,13 @@ bool JournalListings::PrepareReport() {
     walk_->GoTop();
   }
   if (!FindNextLine(true)) {
-    ShowEmpty("");
+    ShowNothing("");
     return false;
   }
   if (options.summary) {
     collectives_.Build(*tables_.c10);
     if (!BuildNextNonEmptyBlock()) {
-      ShowEmpty("");
+      ShowNothing("");
       return false;
     }
   } else {

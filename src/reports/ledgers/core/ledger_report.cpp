@@ -1,5 +1,6 @@
 #include "reports/ledgers/core/ledger_report.h"
 
+#include "data/error_report.h"
 #include "data/unread_amounts.h"
 
 #include <cstdint>
@@ -9,23 +10,47 @@
 #include "resources/string_table.h"
 #include "runtime/code_helpers.h"
 #include "runtime/numbers.h"
+#include "runtime/runtime_hooks.h"
 #include "runtime/xbase.h"
 
 namespace ledgers {
+
+namespace {
+constexpr int kCaptionAttention = 52;  // "ATTENTION"
+}  // namespace
 
 void LedgerReport::ShowEmpty(const std::string& text) {
   lastEmpty_ = text;
   ShowEmptyReport(text.c_str());
 }
 
+void LedgerReport::ShowRefusedRead(const std::string& text) {
+  lastRefused_ = text;
+  RuntimeBeep(0);
+  RuntimeMessage(LoadStr(kCaptionAttention), text.c_str(), kMbIconStop);
+}
+
 void LedgerReport::ForgetUnreadable() {
+  refused_.Clear();
   source_.ForgetUnreadable();
   unreadableRecords_.clear();
   unreadableSaid_ = false;
   exporting_ = false;
 }
 
+bool LedgerReport::SayRefused() {
+  if (!refused_.Any()) return false;
+  ShowRefusedRead(UnreadText(refused_.file, refused_.result));
+  refused_.Clear();  // said once
+  return true;
+}
+
+void LedgerReport::ShowNothing(const std::string& text) {
+  if (!SayRefused()) ShowEmpty(text);
+}
+
 void LedgerReport::SayUnreadable() {
+  SayRefused();
   if (unreadableSaid_ || (source_.Unreadable().empty() && unreadableRecords_.empty())) return;
   unreadableSaid_ = true;
   std::vector<UnreadableAmountLine> all(source_.Unreadable().begin(), source_.Unreadable().end());

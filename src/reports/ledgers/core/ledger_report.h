@@ -17,7 +17,8 @@ namespace ledgers {
 
 class LedgerReport : public reports::SimpleReportOwner {
  public:
-  explicit LedgerReport(const LedgerTables& tables) : tables_(tables), names_(tables_), source_(tables.c50, tables.c40) {}
+  explicit LedgerReport(const LedgerTables& tables)
+      : tables_(tables), names_(tables_, &refused_), source_(tables.c50, tables.c40, &refused_) {}
 
   // What the choice dialog leaves in the window: the chosen layout's list type (upper-cased,
   // at most 20 characters; empty for the standard layout). Its first letter "E" or "F" chooses
@@ -37,6 +38,10 @@ class LedgerReport : public reports::SimpleReportOwner {
   // shows none: the report engine gives the file up and names them.
   virtual void ShowUnreadableAmounts(const std::string& text) { lastUnreadable_ = text; }
   const std::string& LastUnreadableText() const { return lastUnreadable_; }
+  // At the end of a report that met a record the system could not read (its lines stop short of it,
+  // a name shows "???"): the file and why, through the runtime's message hook, once a run.
+  virtual void ShowRefusedRead(const std::string& text);
+  const std::string& LastRefusedText() const { return lastRefused_; }
 
   void ExportBegins() override { exporting_ = true; }
 
@@ -49,8 +54,16 @@ class LedgerReport : public reports::SimpleReportOwner {
   // totals) whose amount does not read as a number, counted as zero.
   void NoteUnreadable(UnreadableAmountLine record) { unreadableRecords_.push_back(std::move(record)); }
   // At the run's end: the lines and records read whose amount does not read, named to the report
-  // engine, and in one box once a run (ShowUnreadableAmounts) when the run has no export file.
+  // engine, and in one box once a run (ShowUnreadableAmounts) when the run has no export file; and the
+  // first look-up the system refused (ShowRefusedRead).
   void SayUnreadable();
+  // The look-up the system refused first, said (ShowRefusedRead) and forgotten; false when none was.
+  bool SayRefused();
+  // A report left with nothing to show: the read refused that left it so, else the empty-report
+  // notice with `text`.
+  void ShowNothing(const std::string& text);
+  // A look-up of the report's own: `found`, its refusal kept to be said at the run's end.
+  const Lookup& Kept(const Table& table, const Lookup& found) { return refused_.Note(table, found); }
 
   // The report variables: their count and definitions (declared once per report object).
   void DeclareFields(const std::vector<std::string>& definitions);
@@ -85,11 +98,12 @@ class LedgerReport : public reports::SimpleReportOwner {
   static std::string Normalized(std::string code);
 
   LedgerTables tables_;
+  RefusedLookups refused_;
   NameCache names_;
   SourceReader source_;
 
  private:
-  std::string lastEmpty_, lastUnreadable_;
+  std::string lastEmpty_, lastUnreadable_, lastRefused_;
   std::vector<UnreadableAmountLine> unreadableRecords_;
   bool unreadableSaid_ = false;
   bool exporting_ = false;

@@ -130,6 +130,14 @@ void ReadSortLine(Table& c60, SortLine& out) {
   out.recno = c60.recordNumber;
 }
 
+const Lookup& RefusedLookups::Note(const Table& table, const Lookup& found) {
+  if (found.IsRefused() && result == 0) {
+    file = table.tablePath;
+    result = found.result() != 0 ? found.result() : kResultSystemError;
+  }
+  return found;
+}
+
 const char* TagOf(SortOrder order) {
   switch (order) {
     case SortOrder::kCode: return "C60CODE";
@@ -143,9 +151,15 @@ const char* TagOf(SortOrder order) {
 
 namespace {
 
+// `found`, its refusal kept in `refused` (when given).
+const Lookup& Noted(RefusedLookups* refused, const Table& t, const Lookup& found) {
+  return refused != nullptr ? refused->Note(t, found) : found;
+}
+
 class IndexWalk : public SortWalk {
  public:
-  IndexWalk(Table& c60, SortOrder order) : c60_(c60), order_(order), tag_(TagOf(order)) {}
+  IndexWalk(Table& c60, SortOrder order, RefusedLookups* refused)
+      : c60_(c60), order_(order), tag_(TagOf(order)), refused_(refused) {}
   bool GoTop() override {
     c60_.GoTop(tag_);
     return Settle(false);
@@ -153,7 +167,8 @@ class IndexWalk : public SortWalk {
   bool Seek(std::string_view prefix) override {
     if (prefix.empty()) return GoTop();
     const std::string key(prefix);
-    if (!c60_.Seek(tag_, key.c_str())) {
+    // A seek not made ends the walk as a key missing would; the report says the refusal at its end.
+    if (!Noted(refused_, c60_, c60_.Find(tag_, key.c_str())).IsFound()) {
       end_ = true;
       return false;
     }
@@ -193,7 +208,7 @@ class IndexWalk : public SortWalk {
       // The analytic tag may hold the general account after the section: the section alone.
       case SortOrder::kAnal: key = std::string(l.tcode, 8); break;
     }
-    if (!c60_.Seek(tag_, key.c_str())) {
+    if (!Noted(refused_, c60_, c60_.Find(tag_, key.c_str())).IsFound()) {
       end_ = true;
       return;
     }
@@ -207,6 +222,7 @@ class IndexWalk : public SortWalk {
   std::string tag_;
   SortLine line_{};
   bool end_ = true;
+  RefusedLookups* refused_;
 };
 
 class SnapshotWalk : public SortWalk {
@@ -242,7 +258,9 @@ class SnapshotWalk : public SortWalk {
 
 }  // namespace
 
-std::unique_ptr<SortWalk> MakeIndexWalk(Table& c60, SortOrder order) { return std::make_unique<IndexWalk>(c60, order); }
+std::unique_ptr<SortWalk> MakeIndexWalk(Table& c60, SortOrder order, RefusedLookups* refused) {
+  return std::make_unique<IndexWalk>(c60, order, refused);
+}
 
 std::unique_ptr<SortWalk> MakeSnapshotWalk(std::shared_ptr<const SortSnapshot> snapshot) {
   return std::make_unique<SnapshotWalk>(std::move(snapshot));
@@ -463,7 +481,7 @@ const SourceLine* SourceReader::Read(const SortLine& sort) {
   const std::uint8_t* stored = nullptr;
   std::size_t length = t->RecordLength();
   if (ReadStoredRecord(*t, sort.trec, scratch_, &stored) != kResultOk) {
-    if (!t->GoTo(static_cast<long>(sort.trec))) return nullptr;
+    if (!Noted(refused_, *t, t->GoToRecord(static_cast<long>(sort.trec))).IsFound()) return nullptr;
     stored = t->recordBuffer.data();
     length = t->recordBuffer.size();
   }
@@ -569,30 +587,31 @@ void SourceReader::Prefetch(const SortLine& sort) {
 
 // ------------------------------------------------------------------ names
 
-namespace {
-
-// The live record of a kind and code in C10 (field `field`), or nothing.
-bool FindLive(Table* t, const char* tag, const std::string& key) {
-  return t != nullptr && t->isOpen && t->Seek(tag, key.c_str()) && !t->IsDeleted();
+Lookup NameCache::FindLive(Table* t, const char* tag, const std::string& key) {
+  if (t == nullptr || !t->isOpen) return Lookup::NotFound();
+  Lookup found = t->Find(tag, key.c_str());
+  if (found.IsFound()) found = t->LiveHere();
+  return Noted(refused_, *t, found);
 }
-
-}  // namespace
 
 std::string NameCache::Label(const std::string& code) {
   auto it = labels_.find(code);
   if (it != labels_.end()) return it->second;
   std::string text = "???    ";
-  if (FindLive(tables_.c10, "C10CODE", "L" + code)) text = PadRight(std::string(tables_.c10->GetField(4)).substr(0, 7), 7);
-  labels_[code] = text;
+  const Lookup found = FindLive(tables_.c10, "C10CODE", "L" + code);
+  if (found.IsFound()) text = PadRight(std::string(tables_.c10->GetField(4)).substr(0, 7), 7);
+  // A label not read is asked again at its next line.
+  if (!found.IsRefused()) labels_[code] = text;
   return text;
 }
 
 std::string NameCache::Account(const std::string& code, const std::string& missing) {
   auto it = accounts_.find(code);
   if (it == accounts_.end()) {
-    const bool found = FindLive(tables_.c20, "C20CODE", PadRight(code, 8));
-    it = accounts_.emplace(code, found ? std::string(tables_.c20->GetField(2)) : std::string()).first;
-    accountFound_[code] = found;
+    const Lookup found = FindLive(tables_.c20, "C20CODE", PadRight(code, 8));
+    if (found.IsRefused()) return missing;
+    it = accounts_.emplace(code, found.IsFound() ? std::string(tables_.c20->GetField(2)) : std::string()).first;
+    accountFound_[code] = found.IsFound();
   }
   return accountFound_[code] ? it->second : missing;
 }
@@ -600,9 +619,10 @@ std::string NameCache::Account(const std::string& code, const std::string& missi
 std::string NameCache::Section(const std::string& code, const std::string& missing) {
   auto it = sections_.find(code);
   if (it == sections_.end()) {
-    const bool found = FindLive(tables_.c30, "C30CODE", PadRight(code, 8));
-    it = sections_.emplace(code, found ? std::string(tables_.c30->GetField(2)) : std::string()).first;
-    sectionFound_[code] = found;
+    const Lookup found = FindLive(tables_.c30, "C30CODE", PadRight(code, 8));
+    if (found.IsRefused()) return missing;
+    it = sections_.emplace(code, found.IsFound() ? std::string(tables_.c30->GetField(2)) : std::string()).first;
+    sectionFound_[code] = found.IsFound();
   }
   return sectionFound_[code] ? it->second : missing;
 }
@@ -610,9 +630,10 @@ std::string NameCache::Section(const std::string& code, const std::string& missi
 std::string NameCache::Journal(const std::string& code, const std::string& missing) {
   auto it = journals_.find(code);
   if (it == journals_.end()) {
-    const bool found = FindLive(tables_.c10, "C10CODE", "J" + PadRight(code, 3));
-    it = journals_.emplace(code, found ? std::string(tables_.c10->GetField(3)) : std::string()).first;
-    journalFound_[code] = found;
+    const Lookup found = FindLive(tables_.c10, "C10CODE", "J" + PadRight(code, 3));
+    if (found.IsRefused()) return missing;
+    it = journals_.emplace(code, found.IsFound() ? std::string(tables_.c10->GetField(3)) : std::string()).first;
+    journalFound_[code] = found.IsFound();
   }
   return journalFound_[code] ? it->second : missing;
 }

@@ -20,6 +20,7 @@
 #include <vector>
 
 #include "data/entry_lines.h"
+#include "data/lookup.h"
 
 class Table;
 
@@ -43,6 +44,18 @@ LedgerTables ProgramLedgerTables();
 // sort file), only C10 when `c10Only`. At the first table that does not open, the engine-error
 // report is shown with `context` and the answer is false: the window then closes.
 bool OpenLedgerTables(const LedgerTables& tables, int context, bool c10Only = false, const char* c60Tag = "C60CODE");
+
+// The first look-up of a report's readers that the system refused (a read refused, a damaged
+// index): its file and the engine's code. The report goes on over what it can read and says it once,
+// at its end; the record is never taken for one missing.
+struct RefusedLookups {
+  std::string file;
+  int result = 0;
+  bool Any() const { return result != 0; }
+  // Keeps `found` when it is the first refusal; gives it back as it is.
+  const Lookup& Note(const Table& table, const Lookup& found);
+  void Clear() { *this = RefusedLookups(); }
+};
 
 // One sort record of C60 (fields of LigneTri), with its physical record number.
 struct SortLine {
@@ -107,8 +120,9 @@ class SortWalk {
   virtual const SortLine* Ahead(std::size_t n) const { return nullptr; }
 };
 
-// Through the tag of the order on `c60` (the table's order is switched to it).
-std::unique_ptr<SortWalk> MakeIndexWalk(Table& c60, SortOrder order);
+// Through the tag of the order on `c60` (the table's order is switched to it). A seek it could not
+// make ends the walk and is kept in `refused`.
+std::unique_ptr<SortWalk> MakeIndexWalk(Table& c60, SortOrder order, RefusedLookups* refused = nullptr);
 
 // The live general lines of C60 in one of the orders kCode, kStm or kJx, read once in physical
 // order. Building one reads the whole sort file (about half a second for a million lines); the
@@ -169,8 +183,9 @@ struct SourceLine {
 // Reads the source lines of sort records; the last one read is kept.
 class SourceReader {
  public:
-  SourceReader(Table* c50, Table* c40) : c50_(c50), c40_(c40) {}
-  // The line the sort record points at; null when it cannot be reached.
+  SourceReader(Table* c50, Table* c40, RefusedLookups* refused = nullptr) : c50_(c50), c40_(c40), refused_(refused) {}
+  // The line the sort record points at; null when it cannot be reached (a read refused is kept in
+  // the reader's RefusedLookups).
   const SourceLine* Read(const SortLine& sort);
   void Forget() { valid_ = false; }
   // The lines read whose amount does not read as a number, each once, since the last
@@ -192,6 +207,7 @@ class SourceReader {
  private:
   Table* c50_;
   Table* c40_;
+  RefusedLookups* refused_;
   // Where the fields read stand in a record of the draft (0) and closed (1) file: offset and
   // width (0 for a field the table lacks), for the table, field count, record length and
   // descriptors they were found for.
@@ -219,10 +235,11 @@ class SourceReader {
 
 // Names read once per code: standard labels (C10 "L": field 4 characters 1-7, else "???" and four
 // blanks), accounts (C20 field 2), sections (C30 field 2) and journals (C10 "J" field 3). A
-// missing or cancelled record gives `missing`.
+// missing or cancelled record gives `missing`; one not read gives it too, is kept in `refused` and is
+// not kept as a name: the next line asks again.
 class NameCache {
  public:
-  explicit NameCache(const LedgerTables& tables) : tables_(tables) {}
+  explicit NameCache(const LedgerTables& tables, RefusedLookups* refused = nullptr) : tables_(tables), refused_(refused) {}
   std::string Label(const std::string& code);
   std::string Account(const std::string& code, const std::string& missing = "???");
   std::string Section(const std::string& code, const std::string& missing = "???");
@@ -230,7 +247,10 @@ class NameCache {
   void Clear();
 
  private:
+  // The live record of `key`, its refusal kept.
+  Lookup FindLive(Table* t, const char* tag, const std::string& key);
   const LedgerTables& tables_;
+  RefusedLookups* refused_;
   std::map<std::string, std::string> labels_, accounts_, sections_, journals_;
   std::map<std::string, bool> accountFound_, sectionFound_, journalFound_;
 };

@@ -1,11 +1,13 @@
 #include "reports/ledgers/core/limits_checks.h"
 
+#include "data/error_report.h"
 #include "data/table.h"
 #include "reports/ledgers/core/ledger_strings.h"
 #include "reports/ledgers/core/ledger_tables.h"
 #include "resources/string_table.h"
 #include "runtime/dates.h"
 #include "runtime/dossier_record.h"
+#include "runtime/runtime_hooks.h"
 #include "runtime/text.h"
 #include "runtime/xbase.h"
 
@@ -14,6 +16,8 @@ namespace ledgers {
 namespace {
 
 using DF = DossierRecord::DateField;
+
+constexpr int kCaptionAttention = 52;  // "ATTENTION"
 
 // The help character typed in a code: the lookup opens on what stands before it.
 bool HelpTyped(const std::string& text, char help, CodeCheck& out) {
@@ -34,18 +38,31 @@ std::string Completed(const std::string& text, bool blanksOnly) {
   return code.substr(0, 8);
 }
 
-bool LiveCode(Table& t, const char* tag, const std::string& code) {
-  return t.isOpen && t.Seek(tag, code.c_str()) && !t.IsDeleted();
+Lookup LiveCode(Table& t, const char* tag, const std::string& code) {
+  if (!t.isOpen) return Lookup::NotFound();
+  const Lookup found = t.Find(tag, code.c_str());
+  return found.IsFound() ? t.LiveHere() : found;
 }
 
 // A live code beginning with the text.
-bool LivePrefix(Table& t, const char* tag, const std::string& prefix) {
-  if (!t.isOpen || prefix.empty() || !t.Seek(tag, prefix.c_str())) return false;
+Lookup LivePrefix(Table& t, const char* tag, const std::string& prefix) {
+  if (!t.isOpen || prefix.empty()) return Lookup::NotFound();
+  const Lookup found = t.Find(tag, prefix.c_str());
+  if (!found.IsFound()) return found;
   for (bool more = t.SkipActive(false); more; more = t.SkipActive(true)) {
     const std::string code = t.GetField(1);
-    return code.compare(0, prefix.size(), prefix) == 0;
+    return found.And(code.compare(0, prefix.size(), prefix) == 0);
   }
-  return false;
+  return Lookup::NotFound();
+}
+
+// A look-up the system could not read: said in a box with the file, and the field's static shows
+// "Erreur", never "???" as for a code missing.
+CodeCheck& Unread(const Table& t, const Lookup& found, CodeCheck& out) {
+  RuntimeBeep(0);
+  RuntimeMessage(LoadStr(kCaptionAttention), UnreadText(t.tablePath, found.result()).c_str(), kMbIconStop);
+  out.staticText = LoadStr(kStrError);
+  return out;
 }
 
 // A typed date as a StoredDate, "" when it is no valid date.
@@ -74,7 +91,10 @@ CodeCheck CheckStatementAccount(const std::string& typed, bool analytic, char he
   if (HelpTyped(text, helpCharacter, out)) return out;
   const std::string code = Completed(text, analytic);
   out.shown = Trimmed(code);
-  if (!LiveCode(analytic ? c30 : c20, analytic ? "C30CODE" : "C20CODE", code)) {
+  Table& t = analytic ? c30 : c20;
+  const Lookup found = LiveCode(t, analytic ? "C30CODE" : "C20CODE", code);
+  if (found.IsRefused()) return Unread(t, found, out);
+  if (found.IsNotFound()) {
     out.staticText = LoadStr(kStrUnknown);
     return out;
   }
@@ -220,13 +240,17 @@ CodeCheck CheckLedgerAccount(char kind, const std::string& collectives, const st
   }
   Table& t = analytic ? c30 : c20;
   const char* tag = analytic ? "C30CODE" : "C20CODE";
-  if (LiveCode(t, tag, code)) {
+  const Lookup found = LiveCode(t, tag, code);
+  if (found.IsRefused()) return Unread(t, found, out);
+  if (found.IsFound()) {
     out.ok = out.found = true;
     return out;
   }
   // The beginning of some codes: the limit is that prefix, kept as typed.
   const std::string prefix = Trimmed(text);
-  if (LivePrefix(t, tag, prefix)) {
+  const Lookup begun = LivePrefix(t, tag, prefix);
+  if (begun.IsRefused()) return Unread(t, begun, out);
+  if (begun.IsFound()) {
     out.ok = true;
     out.shown = prefix;
     out.staticText = FillPlaceholder(LoadStr(upper ? kStrUpToPrefix : kStrFromPrefix), prefix);
@@ -302,7 +326,13 @@ std::string MonthSelectorOf(const std::string& line) {
 
 std::vector<std::string> JournalLines(Table& c10) {
   std::vector<std::string> lines;
-  if (c10.isOpen && c10.Seek("C10CODE", "J"))
+  const Lookup first = c10.isOpen ? c10.Find("C10CODE", "J") : Lookup::NotFound();
+  // Journals not read are said: the list then offers all of them only, never as a dossier without journals.
+  if (first.IsRefused()) {
+    RuntimeBeep(0);
+    RuntimeMessage(LoadStr(kCaptionAttention), UnreadText(c10.tablePath, first.result()).c_str(), kMbIconStop);
+  }
+  if (first.IsFound())
     for (bool more = c10.SkipActive(false); more && c10.GetField(1)[0] == 'J'; more = c10.SkipActive(true)) {
       const std::string code = std::string(c10.GetField(2)).substr(0, 3);
       lines.push_back(code + "\t" + RTrim(c10.GetField(3)));
