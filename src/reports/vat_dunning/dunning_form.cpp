@@ -6,6 +6,7 @@
 #include "controls/mcontrols.h"
 #include "controls/medit.h"
 #include "data/dossier_files.h"
+#include "data/error_report.h"
 #include "data/record_fields.h"
 #include "data/session.h"
 #include "platform/gui/application.h"
@@ -256,7 +257,9 @@ void TWEtaModRelances::SetMode(bool supplier) {
   SetCaption(LoadStr(supplier ? kCaptionSuppliers : kCaptionCustomers));
   const char letter = supplier ? 'F' : 'C';
   // The first account of the mode's letter; with none, the account fields stay as they were.
-  if (c20_.isOpen && c20_.SeekNotBelow("C20CODE", std::string(1, letter).c_str())) {
+  const ::Lookup first = c20_.isOpen ? c20_.FindNotBelow("C20CODE", std::string(1, letter).c_str()) : ::Lookup::NotFound();
+  Unread(c20_, first);
+  if (first.IsFound()) {
     while (!c20_.eof && c20_.IsDeleted()) c20_.SkipActive(true);
     if (!c20_.eof && c20_.GetField(1)[0] == letter) {
       first_->SetValue(RTrim(c20_.GetField(1)), false);
@@ -272,13 +275,25 @@ void TWEtaModRelances::SetMode(bool supplier) {
 }
 
 void TWEtaModRelances::ShowBalance(MStatic* label, const std::string& code) {
-  if (!c20_.isOpen || !c20_.Seek("C20CODE", code.c_str()) || c20_.IsDeleted()) {
+  ::Lookup found = c20_.isOpen ? c20_.Find("C20CODE", code.c_str()) : ::Lookup::NotFound();
+  if (found.IsFound()) found = c20_.LiveHere();
+  if (Unread(c20_, found)) {
+    label->SetText(LoadStr(kLabelError));
+    return;
+  }
+  if (found.IsNotFound()) {
     label->SetText("???");
     return;
   }
   const bool euro = euros_->IsChecked();
   const long long balance = StoredAmountOf(c20_, euro ? 18 : 17) - StoredAmountOf(c20_, euro ? 20 : 19);
   label->SetText(FillPlaceholder(LoadStr(euro ? kBalanceEuros : kBalanceFrancs), BalanceAmount(balance)));
+}
+
+bool TWEtaModRelances::Unread(const ::Table& table, const ::Lookup& found) {
+  if (!found.IsRefused()) return false;
+  gui::MessageBox(this, UnreadText(table.tablePath, found.result()), GetCaption(), gui::MB_OK | gui::MB_ICONSTOP);
+  return true;
 }
 
 bool TWEtaModRelances::CheckAccount(MEdit* edit, MStatic* balance, unsigned lookup, bool last) {
@@ -301,8 +316,12 @@ bool TWEtaModRelances::CheckAccount(MEdit* edit, MStatic* balance, unsigned look
     balance->SetText(LoadStr(kLabelError));
     return false;
   }
-  if (c20_.isOpen && c20_.Seek("C20CODE", padded.c_str()) && c20_.MatchKey(padded.c_str(), 8, 1) == 'O' &&
-      !c20_.IsDeleted()) {
+  const ::Lookup found = c20_.isOpen ? c20_.Find("C20CODE", padded.c_str()) : ::Lookup::NotFound();
+  if (Unread(c20_, found)) {
+    balance->SetText(LoadStr(kLabelError));
+    return false;
+  }
+  if (found.And(c20_.MatchKey(padded.c_str(), 8, 1) == 'O' && !c20_.IsDeleted()).IsFound()) {
     ShowBalance(balance, padded);
     return true;
   }
@@ -310,7 +329,12 @@ bool TWEtaModRelances::CheckAccount(MEdit* edit, MStatic* balance, unsigned look
   // The bound the form proposes itself ("CZZZZZZZ", "FZZZZZZZ") is no account and no account's
   // prefix: it stands for every account of its letter.
   const bool letterBound = last && trimmed.size() == 8 && trimmed.find_first_not_of('Z', 1) == std::string::npos;
-  if (letterBound || (c20_.isOpen && c20_.Seek("C20CODE", trimmed.c_str()))) {
+  const ::Lookup begun = letterBound || !c20_.isOpen ? ::Lookup::NotFound() : c20_.Find("C20CODE", trimmed.c_str());
+  if (Unread(c20_, begun)) {
+    balance->SetText(LoadStr(kLabelError));
+    return false;
+  }
+  if (letterBound || begun.IsFound()) {
     balance->SetText(FillPlaceholder(LoadStr(kUpToBound), trimmed));
     return true;
   }
@@ -363,10 +387,10 @@ bool TWEtaModRelances::CheckLastDate(bool moveOn) {
 bool TWEtaModRelances::CheckLabels(bool moveOn) {
   const std::string text = RTrim(labels_->GetValue().c_str());
   for (char c : text) {
-    if (c10_.isOpen && c10_.Seek("C10CODE", "L", std::string(1, c).c_str()) &&
-        c10_.MatchKey((std::string("L") + c).c_str(), 2, 1, 2) == 'O' && !c10_.IsDeleted())
+    const ::Lookup found = c10_.isOpen ? c10_.Find("C10CODE", "L", std::string(1, c).c_str()) : ::Lookup::NotFound();
+    if (found.And(c10_.MatchKey((std::string("L") + c).c_str(), 2, 1, 2) == 'O' && !c10_.IsDeleted()).IsFound())
       continue;
-    gui::MessageBeep(0);
+    if (!Unread(c10_, found)) gui::MessageBeep(0);
     Focus(labels_);
     return false;
   }
@@ -446,7 +470,9 @@ void TWEtaModRelances::LabelLookup() {
   if (!code.empty()) {
     const std::string text = labels_->GetValue();
     if (text.find(code) == std::string::npos) labels_->SetValue(RTrim(text.c_str()) + code, false);
-    if (!(c10_.isOpen && c10_.Seek("C10CODE", "L", code.c_str()) && !c10_.IsDeleted())) gui::MessageBeep(0);
+    ::Lookup found = c10_.isOpen ? c10_.Find("C10CODE", "L", code.c_str()) : ::Lookup::NotFound();
+    if (found.IsFound()) found = c10_.LiveHere();
+    if (!Unread(c10_, found) && found.IsNotFound()) gui::MessageBeep(0);
   }
   labels_->FocusSelect(false);
 }

@@ -87,6 +87,9 @@ class TWEtaModRelances : public CMDIModif {
   void SetMode(bool supplier);
   void ResetDates();
   bool CheckAccount(MEdit* edit, MStatic* balance, unsigned lookup, bool last);
+  // True when `found` is a look-up the system refused: said in a box with the file, never taken for
+  // a code missing.
+  bool Unread(const ::Table& table, const ::Lookup& found);
   void ShowBalance(MStatic* label, const std::string& code);
   void Send(unsigned command);
   void Lookup(MEdit* edit, MStatic* balance, unsigned returnCommand);

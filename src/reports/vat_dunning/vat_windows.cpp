@@ -107,6 +107,12 @@ bool VatPeriodDialog::RefusePeriod() {
   return false;
 }
 
+bool VatPeriodDialog::RefuseUnread(const std::string& text) {
+  SetItemText(kPeriod, "???");
+  gui::MessageBox(this, text, LoadStr(kTitle), gui::MB_OK | gui::MB_ICONSTOP);
+  return false;
+}
+
 void VatPeriodDialog::ShowAmount(int id, long long cents) {
   // Grouped whole: the display never shows stars or a zero for a large figure.
   SetItemText(id, GroupedAmount(cents) + " ");
@@ -160,6 +166,7 @@ bool TDTvaSurLesDebits::ComputeReturn() {
   computation_.LoadCollectiveAccounts();
   const auto outcome = computation_.ComputeReturn(start, end, Euros(), r);
   if (outcome == vat::DebitsComputation::Outcome::BadPeriod) return RefusePeriod();
+  if (outcome == vat::DebitsComputation::Outcome::Unread) return RefuseUnread(computation_.RefusedText());
   SetItemText(kPeriod, vat::PeriodText(start, end));
   result_ = r;
   ShowAmount(1216, r.nonTaxable);
@@ -191,6 +198,7 @@ bool TDTvaSurLesEncaissements::ComputeReturn() {
   computation_.SetCollectiveLetters(vat::CollectiveLettersText());
   const auto outcome = computation_.ComputeReturn(start, end, Euros(), r);
   if (outcome == vat::ReceiptsComputation::Outcome::BadPeriod) return RefusePeriod();
+  if (outcome == vat::ReceiptsComputation::Outcome::Unread) return RefuseUnread(computation_.RefusedText());
   if (outcome == vat::ReceiptsComputation::Outcome::NoTreasuryJournal) {
     SetItemText(kPeriod, LoadStr(kNoTreasuryJournal));
     gui::MessageBeep(0);

@@ -64,6 +64,8 @@ class VatPeriodDialog : public TDNuv {
   virtual bool ComputeReturn() = 0;
   // A period refused: "???" in the period text, the end month focused.
   bool RefusePeriod();
+  // A computation a refused read left unknown: "???" in the period text, and the file said in a box.
+  bool RefuseUnread(const std::string& text);
   // An amount display: the value to the cent, grouped by thousands, and a blank.
   void ShowAmount(int id, long long cents);
   void ShowResult(int labelId, int valueId, long long cents);

@@ -11,6 +11,7 @@
 #include "platform/system/process.h"
 #include "runtime/transfer_records.h"
 #include "support/line_files.h"
+#include "support/refused_read.h"
 #include "reports/engine/core/report_texts.h"
 
 namespace dunning_test {
@@ -865,6 +866,37 @@ TEST(TransferRecords, TheLayoutsByPosition) {
   transfer_records::Detail negative = d;
   negative.cents = -1;
   EXPECT_EQ(transfer_records::Detail06(negative), "");
+}
+
+// A line the disk refuses to read is no line: every transfer file written pays the sums whole, and
+// a run that met the refusal (whichever read of the draft file it was, and every later one) writes
+// none and names the file.
+TEST_F(SepaTest, NoTransferFileIsWrittenOverALineTheDiskRefusedToRead) {
+  Suppliers();
+  long refused = 0, written = 0;
+  for (int nth = 1; nth <= 200; ++nth) {
+    SCOPED_TRACE("c50rl.dbf refused from read " + std::to_string(nth));
+    Messages().clear();
+    test_support::RefusedRead::Arm("/c50rl.dbf", nth, true);
+    DunningRun& run = NewRun(PaymentOptions(), "S");
+    Play(run);
+    const int seen = test_support::RefusedRead::Seen();
+    test_support::RefusedRead::Disarm();
+    if (run.TransferFile().empty()) {
+      ++refused;
+      EXPECT_NE(AllMessages().find("c50rl"), std::string::npos) << AllMessages();
+      EXPECT_FALSE(fs::exists(DunningRun::TransferFileName()));
+    } else {
+      ++written;
+      EXPECT_EQ(run.TransferredCents(), 1234691341) << AllMessages();
+      fs::remove(run.TransferFile());
+    }
+    EXPECT_TRUE(NoTemporaryFile());
+    ASSERT_FALSE(HasFailure());
+    if (seen < nth) break;
+  }
+  EXPECT_GE(refused, 1);
+  EXPECT_GE(written, 1);
 }
 
 }  // namespace

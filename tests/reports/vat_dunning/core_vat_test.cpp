@@ -4,6 +4,8 @@
 // computation over the tables read with python3-dbfread.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <climits>
 #include <fstream>
 #include <regex>
 #include <sstream>
@@ -22,6 +24,7 @@
 #include "support/demo_oracle.h"
 #include "support/line_files.h"
 #include "support/python.h"
+#include "support/refused_read.h"
 #include "vat_data.h"
 
 namespace vat_test {
@@ -858,6 +861,74 @@ TEST_F(VatOracleTest, TheDemoOracleAcceptsTheVatDetailAndFindsItsDamages) {
     for (const auto& [file, bytes] : saved) std::ofstream(file, std::ios::binary | std::ios::trunc) << bytes;
   }
   EXPECT_EQ(check(), intact);
+}
+
+// A line the disk refuses to read is no line of zero: each return is either computed over every
+// line of its period or refused with the file named, whichever read of the lines' files is refused
+// (and every later one, as a disk that can no longer read them).
+TEST_F(VatCoreTest, AReturnOverALineTheDiskRefusedToReadIsRefusedNeverComputedShort) {
+  Account("44571000", "TVA");
+  Line("44571000", "OD ", D(2030, 1, 10), 'C', 2000);
+  Line("44571000", "OD ", D(2030, 1, 12), 'C', 3000, " ", "", true);
+  Line("C0000001", "BQ ", D(2030, 1, 15), 'C', 120000, "1");
+  Line("C0000001", "BQ ", D(2030, 1, 16), 'C', 60000, "1", "", true);
+  OpenCursors("C60CODE");
+  DebitsComputation sound(c10_, c20_, c40_, c50_, c60_);
+  sound.LoadCollectiveAccounts();
+  vat::DebitsReturn whole;
+  ASSERT_EQ(sound.ComputeReturn("01/30", "01/30", true, whole), DebitsComputation::Outcome::Computed);
+  ASSERT_EQ(whole.collected, 5000);
+  OpenCursors(ReceiptsComputation::kTag);
+  ReceiptsComputation soundReceipts(c10_, c40_, c50_, c60_);
+  soundReceipts.SetCollectiveLetters(vat::CollectiveLettersText());
+  vat::ReceiptsReturn wholeReceipts;
+  ASSERT_EQ(soundReceipts.ComputeReturn("01/30", "01/30", true, wholeReceipts), ReceiptsComputation::Outcome::Computed);
+  ASSERT_NE(wholeReceipts.receiptsVat, 0);
+
+  for (const char* file : {"/c50tv.dbf", "/c40tv.dbf"}) {
+    long refused = 0, computed = 0;
+    for (int nth = 1; nth <= 60; ++nth) {
+      SCOPED_TRACE(std::string(file) + " refused from read " + std::to_string(nth));
+      // Opened while reads are counted, so that the engine reads the file rather than maps it.
+      test_support::RefusedRead::Arm(file, INT_MAX);
+      OpenCursors("C60CODE");
+      test_support::RefusedRead::Arm(file, nth, true);
+      DebitsComputation debits(c10_, c20_, c40_, c50_, c60_);
+      debits.LoadCollectiveAccounts();
+      vat::DebitsReturn d;
+      const auto outcome = debits.ComputeReturn("01/30", "01/30", true, d);
+      int seen = test_support::RefusedRead::Seen();
+      test_support::RefusedRead::Disarm();
+      if (outcome == DebitsComputation::Outcome::Unread) {
+        ++refused;
+        EXPECT_NE(debits.RefusedText().find(std::string(file + 1, 5)), std::string::npos) << debits.RefusedText();
+      } else {
+        ++computed;
+        EXPECT_EQ(outcome, DebitsComputation::Outcome::Computed);
+        EXPECT_EQ(d.collected, whole.collected);
+      }
+
+      test_support::RefusedRead::Arm(file, INT_MAX);
+      OpenCursors(ReceiptsComputation::kTag);
+      test_support::RefusedRead::Arm(file, nth, true);
+      ReceiptsComputation receipts(c10_, c40_, c50_, c60_);
+      receipts.SetCollectiveLetters(vat::CollectiveLettersText());
+      vat::ReceiptsReturn r;
+      const auto got = receipts.ComputeReturn("01/30", "01/30", true, r);
+      seen = std::max(seen, test_support::RefusedRead::Seen());
+      test_support::RefusedRead::Disarm();
+      if (got == ReceiptsComputation::Outcome::Unread) {
+        EXPECT_NE(receipts.RefusedText().find(std::string(file + 1, 5)), std::string::npos) << receipts.RefusedText();
+      } else {
+        EXPECT_EQ(got, ReceiptsComputation::Outcome::Computed);
+        EXPECT_EQ(r.receiptsVat, wholeReceipts.receiptsVat);
+      }
+      ASSERT_FALSE(HasFailure());
+      if (seen < nth) break;
+    }
+    EXPECT_GE(refused, 1) << file;
+    EXPECT_GE(computed, 1) << file;
+  }
 }
 
 }  // namespace

@@ -4,7 +4,9 @@
 
 #include "data/dossier_files.h"
 #include "data/entry_lines.h"
+#include "data/error_report.h"
 #include "data/record_fields.h"
+#include "data/table_results.h"
 #include "data/unread_amounts.h"
 #include "data/write_targets.h"
 #include "resources/string_table.h"
@@ -144,7 +146,12 @@ bool DunningRun::Refuse(const std::string& text, const std::string& caption) {
 
 bool DunningRun::ReadBank() {
   const std::string code = Trimmed(TheDossierRecord.Constant(43));
-  if (code.empty() || !c10_.Seek("C10CODE", "Q", code.c_str()) || c10_.IsDeleted()) {
+  Lookup bank = code.empty() ? Lookup::NotFound() : c10_.Find("C10CODE", "Q", code.c_str());
+  if (bank.IsFound()) bank = c10_.LiveHere();
+  // A bank not read is no bank unknown: the file is not written, for that reason.
+  if (bank.IsRefused())
+    return Refuse(FillPlaceholder(LoadStr(kMsgFileUnreadable), c10_.tablePath), LoadStr(kCaptionTransferFile));
+  if (bank.IsNotFound()) {
     return Refuse(FillPlaceholder(LoadStr(kMsgBankUnknown), TheDossierRecord.Constant(43)),
                   LoadStr(kCaptionTransferFile));
   }
@@ -179,6 +186,8 @@ bool DunningRun::PrepareReport() {
   transferFailed_ = tooWide_ = unreadableRefused_ = givenUp_ = false;
   endSaysUnreadable_ = true;
   transferFile_.clear();
+  refusedFile_.clear();
+  refusedResult_ = 0;
   transferredCents_ = runningCents_ = 0;
   transferCount_ = 0;
   writer_.Abort();
@@ -241,6 +250,8 @@ bool DunningRun::PrepareReport() {
   }
   if (!FirstAccount()) {
     writer_.Abort();
+    // Nothing listed because a read was refused is said so, never as a run with nothing to list.
+    if (RefuseRefusedRead()) return false;
     ShowEmptyReport(LeftOutAccounts().empty() ? "" : (LoadStr(kMsgLeftOut) + leftOut_).c_str());
     return false;
   }
@@ -265,7 +276,8 @@ bool DunningRun::ReadLine(Line& line) {
   const bool draft = !t[0].empty() && t[0][0] == 'B';
   Table& lines = draft ? c50_ : c40_;
   const long recno = std::atol(t[1].c_str());
-  if (recno <= 0 || !lines.GoTo(recno)) return false;
+  // A line not read leaves its account out of the lists; the run says so at its end.
+  if (recno <= 0 || !Kept(lines, lines.GoToRecord(recno)).IsFound()) return false;
   const int e = AmountsInEuros == 1 ? 1 : 0;
   ReadStoredFields(lines, draft ? kDraft[e] : kClosed[e], v);
   bool readable = true;
@@ -330,7 +342,8 @@ bool DunningRun::LoadAccount() {
   LineIndex = 0;
   const std::string account = Option(1, 8);
   std::vector<std::string> key;
-  bool more = c60_.Seek("C60CODE", account.c_str()) && SkipZeroLines(0);
+  accountRefused_ = false;
+  bool more = Kept(c60_, c60_.Find("C60CODE", account.c_str())).IsFound() && SkipZeroLines(0);
   while (more) {
     ReadStoredFields(c60_, {T::TCODE}, key);
     if (PadRight(key[0], 8) != account) break;
@@ -349,7 +362,8 @@ bool DunningRun::LoadAccount() {
   }
   AccountBalance = static_cast<double>(balanceCents_) / 100.0;
 
-  bool accepted = balanceCents_ != 0;
+  // An account whose lines were not all read has no balance known: it is in no list.
+  bool accepted = balanceCents_ != 0 && !accountRefused_;
   if (accepted && minimumCents_ != 0) {
     const long long absolute = balanceCents_ < 0 ? -balanceCents_ : balanceCents_;
     switch (OptionAt(OptionsString, 42)) {
@@ -442,7 +456,7 @@ bool DunningRun::NextRecord() {
       }
       if (AccountSearch()) return true;
       NameUnreadable();
-      if (!RefuseUnreadable() && Kind() == 'S') FinishTransferFile();
+      if (!RefuseRefusedRead() && !RefuseUnreadable() && Kind() == 'S') FinishTransferFile();
       finished_ = true;
       return false;
     }
@@ -450,6 +464,7 @@ bool DunningRun::NextRecord() {
       EndOfList = !AccountSearch();
       if (EndOfList) {
         NameUnreadable();
+        RefuseRefusedRead();
         finished_ = true;
       }
       return false;
@@ -482,8 +497,11 @@ const std::string& DunningRun::LabelText(char code) {
   labelCached_ = true;
   labelCode_ = code;
   labelText_ = "    ???";
-  if (c10_.Seek("C10CODE", "L", std::string(1, code).c_str()) && !c10_.IsDeleted())
-    labelText_ = Part(c10_.GetField(4), 1, 7);
+  Lookup label = Kept(c10_, c10_.Find("C10CODE", "L", std::string(1, code).c_str()));
+  if (label.IsFound()) label = Kept(c10_, c10_.LiveHere());
+  if (label.IsFound()) labelText_ = Part(c10_.GetField(4), 1, 7);
+  // A label not read is asked again at the next line; the run says the refusal at its end.
+  if (label.IsRefused()) labelCached_ = false;
   return labelText_;
 }
 
@@ -639,6 +657,32 @@ bool DunningRun::RefuseUnreadable() {
   // report engine then says nothing more of it.
   GiveUpExport();
   Refuse(UnreadableAmountsFileMessage(unreadable_), LoadStr(Kind() == 'S' ? kCaptionSepa : kCaptionTransferFile));
+  return true;
+}
+
+const Lookup& DunningRun::Kept(const Table& table, const Lookup& found) {
+  if (!found.IsRefused()) return found;
+  accountRefused_ = true;
+  if (refusedResult_ == 0) {
+    refusedFile_ = table.tablePath;
+    refusedResult_ = found.result() != 0 ? found.result() : kResultSystemError;
+  }
+  return found;
+}
+
+bool DunningRun::RefuseRefusedRead() {
+  if (refusedResult_ == 0 || tooWide_) return false;
+  const int result = refusedResult_;
+  refusedResult_ = 0;  // said once
+  if (!TransferRun()) {
+    Refuse(UnreadText(refusedFile_, result), LoadStr(kCaptionRun));
+    return true;
+  }
+  unreadableRefused_ = true;
+  writer_.Abort();
+  for (int v = VRTS_06_01; v <= VRTS_08_02; ++v) fields_.SetFieldText(v, "");
+  GiveUpExport();
+  Refuse(FillPlaceholder(LoadStr(kMsgFileUnreadable), refusedFile_), LoadStr(Kind() == 'S' ? kCaptionSepa : kCaptionTransferFile));
   return true;
 }
 

@@ -9,7 +9,8 @@
 // end. A line of the range whose amount does not read as a number leaves the sums unknown: the
 // run writes no transfer file (nor the records of kind "V") and names the lines. Amounts of the
 // records and of the file are taken in cents from the lines, never read back from the report
-// variables, whose widths serve the layouts. A run in francs writes no SEPA file.
+// variables, whose widths serve the layouts. A run in francs writes no SEPA file. A read the
+// system refuses leaves its account in no list; the run says it at its end and writes no transfer.
 //
 // The run reads through cursors of its own (C10, C20, C40, C50, C60, read-only), so the windows'
 // cursors never move. Messages go through the runtime's message hook.
@@ -151,6 +152,11 @@ class DunningRun {
   void ComputeTransfer();
   void FinishTransferFile();
   bool RefuseUnreadable();
+  // A look-up of the run: `found`, the first refusal kept (refusedFile_, refusedResult_).
+  const Lookup& Kept(const Table& table, const Lookup& found);
+  // At the run's end, when a read was refused: said, and a transfer file given up (an account whose
+  // lines were not all read is in no list). True when it was.
+  bool RefuseRefusedRead();
   // The lines left out as zero, named to the report engine at the end of the run.
   void NameUnreadable();
   std::string PaymentText(bool record) const;
@@ -177,6 +183,9 @@ class DunningRun {
   long failedCount_ = 0;
   bool tooWide_ = false;
   bool unreadableRefused_ = false;
+  std::string refusedFile_;  // the first read the system refused, its file and engine code
+  int refusedResult_ = 0;
+  bool accountRefused_ = false;  // ... while the current account's lines were read
   bool givenUp_ = false;
   std::string transferFile_;
   long long transferredCents_ = 0;

@@ -3,11 +3,13 @@
 #include <vector>
 
 #include "data/entry_lines.h"
+#include "data/error_report.h"
 #include "data/table.h"
 #include "data/unread_amounts.h"
 #include "resources/string_table.h"
 #include "runtime/dates.h"
 #include "runtime/numbers.h"
+#include "runtime/runtime_hooks.h"
 #include "runtime/xbase.h"
 
 namespace vat {
@@ -18,6 +20,7 @@ using T = LigneTri;
 
 // The currency printed on the reports.
 constexpr int kEuros = 2277, kFrancs = 2278;
+constexpr int kCaptionAttention = 52;  // "ATTENTION"
 
 std::string Blanks(int n) { return std::string(static_cast<std::size_t>(n), ' '); }
 
@@ -114,6 +117,7 @@ bool ReceiptsReport::Kept() {
 
 bool ReceiptsReport::PrepareReport() {
   emptyListing_ = false;
+  unreadSaid_ = false;
   if (Detailed()) {
     lastAccount_.clear(), lastName_.clear(), lastLabelCode_.clear(), lastLabelText_.clear();
     walk_.SetCollectiveLetters(CollectiveLetters);
@@ -184,8 +188,13 @@ std::string ReceiptsReport::Name(const std::string& account) {
   if (account == lastAccount_) return lastName_;
   lastAccount_ = account;
   lastName_ = "???" + Blanks(27);
-  if (c20_.Seek("C20CODE", RTrim(account.c_str())) && !c20_.IsDeleted() && PadRight(c20_.GetField(1), 8) == account)
-    lastName_ = PadRight(c20_.GetField(2), 30);
+  Lookup found = c20_.Find("C20CODE", RTrim(account.c_str()));
+  if (found.IsFound()) found = c20_.LiveHere();
+  if (found.IsFound() && PadRight(c20_.GetField(1), 8) == account) lastName_ = PadRight(c20_.GetField(2), 30);
+  if (found.IsRefused()) {
+    SayUnread(c20_, found);
+    lastAccount_.clear();
+  }
   return lastName_;
 }
 
@@ -195,10 +204,23 @@ std::string ReceiptsReport::LabelText(const std::string& code) {
   lastLabelText_ = "???" + Blanks(4);
   const int width = c10_.isOpen ? c10_.FieldWidth(2) : 14;
   const std::string key = PadRight(code, static_cast<std::size_t>(width));
-  if (c10_.Seek("C10CODE", "L", key.c_str()) && !c10_.IsDeleted() && PadRight(c10_.GetField(1), 1) == "L" &&
+  Lookup found = c10_.Find("C10CODE", "L", key.c_str());
+  if (found.IsFound()) found = c10_.LiveHere();
+  if (found.IsFound() && PadRight(c10_.GetField(1), 1) == "L" &&
       PadRight(c10_.GetField(2), static_cast<std::size_t>(width)) == key)
     lastLabelText_ = PadRight(c10_.GetField(4), 7);
+  if (found.IsRefused()) {
+    SayUnread(c10_, found);
+    lastLabelCode_.clear();
+  }
   return lastLabelText_;
+}
+
+void ReceiptsReport::SayUnread(const Table& table, const Lookup& found) {
+  if (unreadSaid_) return;
+  unreadSaid_ = true;
+  RuntimeBeep(0);
+  RuntimeMessage(LoadStr(kCaptionAttention), UnreadText(table.tablePath, found.result()).c_str(), kMbIconStop);
 }
 
 void ReceiptsReport::ComputeLine() {

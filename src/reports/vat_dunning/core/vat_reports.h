@@ -78,6 +78,9 @@ class ReceiptsReport {
   bool Kept();
   std::string Name(const std::string& account);
   std::string LabelText(const std::string& code);
+  // A name the system could not read: said once a listing (the line shows "???"), and asked again
+  // at the next line rather than kept.
+  void SayUnread(const Table& table, const Lookup& found);
 
   ReportFieldTable& fields_;
   std::string& lineType_;
@@ -87,6 +90,7 @@ class ReceiptsReport {
   VatLine line_;
   bool lineRead_ = false;
   bool emptyListing_ = false;
+  bool unreadSaid_ = false;
   // From line to line: the previous account and its name, the previous label code and its text.
   std::string lastAccount_, lastName_, lastLabelCode_, lastLabelText_;
 };

@@ -5,8 +5,10 @@
 
 #include "data/collective_account.h"
 #include "data/entry_lines.h"
+#include "data/error_report.h"
 #include "data/record_fields.h"
 #include "data/table.h"
+#include "data/table_results.h"
 #include "resources/string_table.h"
 #include "runtime/dates.h"
 #include "runtime/dossier_record.h"
@@ -94,9 +96,20 @@ Table* LineReader::Source(long& recno) {
   ReadStoredFields(c60_, {T::TFIC, T::TREC}, t);
   recno = std::atol(t[1].c_str());
   Table& lines = (!t[0].empty() && t[0][0] == T::kDraft) ? c50_ : c40_;
-  if (recno <= 0 || !lines.GoTo(recno)) return nullptr;
+  // A line not read counts nothing: the refusal is kept, and the return is not computed over it.
+  if (recno <= 0 || !Kept(lines, lines.GoToRecord(recno)).IsFound()) return nullptr;
   return &lines;
 }
+
+const Lookup& LineReader::Kept(const Table& table, const Lookup& found) {
+  if (found.IsRefused() && refusedResult_ == 0) {
+    refusedFile_ = table.tablePath;
+    refusedResult_ = found.result() != 0 ? found.result() : kResultSystemError;
+  }
+  return found;
+}
+
+std::string LineReader::RefusedText() const { return UnreadText(refusedFile_, refusedResult_); }
 
 bool LineReader::ReadAmount(char& sense, long long& cents) {
   long recno = 0;
@@ -194,7 +207,7 @@ std::string DebitsComputation::LineKey(const std::string& account) const {
 std::vector<DebitsComputation::AccountSums> DebitsComputation::Walk(const std::string& prefix) {
   std::vector<AccountSums> out;
   std::vector<std::string> accounts;
-  bool more = c20_.Seek("C20CODE", prefix.c_str()) && c20_.SkipActive(false);
+  bool more = reader_.Kept(c20_, c20_.Find("C20CODE", prefix.c_str())).IsFound() && c20_.SkipActive(false);
   while (more && !c20_.eof) {
     const std::string code = c20_.GetField(1);
     if (code.compare(0, prefix.size(), prefix) != 0) break;
@@ -206,7 +219,7 @@ std::vector<DebitsComputation::AccountSums> DebitsComputation::Walk(const std::s
     AccountSums sums;
     sums.account = account;
     const std::string key = LineKey(account);
-    bool line = c60_.Seek("C60CODE", key.c_str()) && c60_.SkipActive(false);
+    bool line = reader_.Kept(c60_, c60_.Find("C60CODE", key.c_str())).IsFound() && c60_.SkipActive(false);
     while (line && !c60_.eof) {
       ReadStoredFields(c60_, {T::TCODE, T::TMOIS}, k);
       if (PadRight(k[0], 8).compare(0, key.size(), key) != 0) break;
@@ -279,6 +292,7 @@ DebitsComputation::Outcome DebitsComputation::ComputeReturn(const std::string& s
   r.net = r.intraCommunity + r.collected - r.fixedAssets - r.otherGoods - r.previousCredit - r.otherAccounts;
   r.unreadable = reader_.Unreadable();
   out = r;
+  if (reader_.Refused()) return Outcome::Unread;
   return r.net == 0 ? Outcome::NilNet : Outcome::Computed;
 }
 
@@ -309,7 +323,7 @@ ReceiptsComputation::ReceiptsComputation(Table& c10, Table& c40, Table& c50, Tab
 
 bool ReceiptsComputation::LoadTreasuryJournals() {
   journals_.clear();
-  bool more = c10_.Seek("C10CODE", "J") && c10_.SkipActive(false);
+  bool more = reader_.Kept(c10_, c10_.Find("C10CODE", "J")).IsFound() && c10_.SkipActive(false);
   std::vector<std::string> v;
   while (more && !c10_.eof) {
     ReadStoredFields(c10_, {1, 2, 4}, v);
@@ -329,7 +343,7 @@ std::string ReceiptsComputation::TreasuryJournalsText() const {
 void ReceiptsComputation::LoadRates() {
   rates_.clear();
   if (c10_.isOpen) codeWidth_ = c10_.FieldWidth(2);
-  bool more = c10_.Seek("C10CODE", "T") && c10_.SkipActive(false);
+  bool more = reader_.Kept(c10_, c10_.Find("C10CODE", "T")).IsFound() && c10_.SkipActive(false);
   std::vector<std::string> v;
   while (more && !c10_.eof) {
     ReadStoredFields(c10_, {1, 2, 4}, v);
@@ -385,11 +399,12 @@ ReceiptsComputation::Outcome ReceiptsComputation::ComputeReturn(const std::strin
                                                                 bool euros, ReceiptsReturn& out) {
   const std::string s = StoredMonthKey(start), e = StoredMonthKey(end);
   if (s.empty() || e.empty() || e < s) return Outcome::BadPeriod;
-  if (!LoadTreasuryJournals()) return Outcome::NoTreasuryJournal;
+  reader_.Forget();
+  // Journals not read are no dossier without a treasury journal.
+  if (!LoadTreasuryJournals()) return reader_.Refused() ? Outcome::Unread : Outcome::NoTreasuryJournal;
   LoadRates();
   SetPeriod(s, e);
   SetEuros(euros);
-  reader_.Forget();
   ReceiptsReturn r;
   r.startMonth = start;
   r.endMonth = end;
@@ -430,7 +445,7 @@ ReceiptsComputation::Outcome ReceiptsComputation::ComputeReturn(const std::strin
   r.net = r.receiptsVat - r.fixedAssets - r.otherGoods - r.previousCredit;
   r.unreadable = reader_.Unreadable();
   out = r;
-  return Outcome::Computed;
+  return reader_.Refused() ? Outcome::Unread : Outcome::Computed;
 }
 
 }  // namespace vat

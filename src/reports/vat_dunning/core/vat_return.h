@@ -19,6 +19,7 @@
 #include <vector>
 
 #include "data/entry_lines.h"
+#include "data/lookup.h"
 
 class Table;
 
@@ -75,7 +76,17 @@ class LineReader {
   void Note(const VatLine& line);
   // The lines noted since the last Forget, each once.
   const std::vector<UnreadableAmountLine>& Unreadable() const { return unreadable_; }
-  void Forget() { unreadable_.clear(); }
+  void Forget() {
+    unreadable_.clear();
+    refusedFile_.clear();
+    refusedResult_ = 0;
+  }
+  // A look-up of the computation: `found`, the first refusal (a read the system refused) kept.
+  const Lookup& Kept(const Table& table, const Lookup& found);
+  // True when a read was refused since the last Forget: the sums are not known.
+  bool Refused() const { return refusedResult_ != 0; }
+  // The file not read and why.
+  std::string RefusedText() const;
 
  private:
   Table* Source(long& recno);
@@ -84,6 +95,8 @@ class LineReader {
   Table& c60_;
   bool euros_ = false;
   std::vector<UnreadableAmountLine> unreadable_;
+  std::string refusedFile_;
+  int refusedResult_ = 0;
 };
 
 // ---- VAT on debits ------------------------------------------------------------------------------------------------
@@ -128,12 +141,14 @@ class DebitsComputation {
   long long SumOverPeriod(const std::string& prefix);
   long long SumBeforePeriod(const std::string& prefix);
 
-  enum class Outcome { Computed, NilNet, BadPeriod };
+  // Unread: a read the system refused left the sums unknown (RefusedText says which file).
+  enum class Outcome { Computed, NilNet, BadPeriod, Unread };
   // The return of the months start to end ("MM/YY"); BadPeriod (nothing summed) when the end is
   // before the start; NilNet when the net is zero to the cent (the return is filled all the same).
   Outcome ComputeReturn(const std::string& start, const std::string& end, bool euros, DebitsReturn& out);
   // The lines of the last return whose amount does not read as a number (counted as zero).
   const std::vector<UnreadableAmountLine>& Unreadable() const { return reader_.Unreadable(); }
+  std::string RefusedText() const { return reader_.RefusedText(); }
 
  private:
   // Every C20 account beginning with `prefix`: its sums over and before the period.
@@ -210,10 +225,11 @@ class ReceiptsComputation {
   bool NextPeriodLine(int step, VatLine& line);
   bool GoFirst();
 
-  enum class Outcome { Computed, BadPeriod, NoTreasuryJournal };
+  enum class Outcome { Computed, BadPeriod, NoTreasuryJournal, Unread };
   Outcome ComputeReturn(const std::string& start, const std::string& end, bool euros, ReceiptsReturn& out);
   // The lines of the last return whose amount does not read as a number (counted as zero).
   const std::vector<UnreadableAmountLine>& Unreadable() const { return reader_.Unreadable(); }
+  std::string RefusedText() const { return reader_.RefusedText(); }
 
   Table& c10() { return c10_; }
   Table& c60() { return c60_; }
