@@ -4,6 +4,7 @@
 #include <cstdio>
 
 #include "data/dossier_files.h"
+#include "data/error_report.h"
 #include "data/index_recovery.h"
 #include "data/table.h"
 #include "framework/browse.h"
@@ -22,6 +23,7 @@
 #include "reports/engine/window_environment.h"
 #include "resources/string_table.h"
 #include "runtime/inifiles.h"
+#include "runtime/runtime_hooks.h"
 #include "runtime/text.h"
 #include "runtime/xbase.h"
 #include "shell/mdi_client.h"
@@ -80,7 +82,10 @@ std::vector<std::string> ReportLayoutLines(char setLetter, const std::string& pr
   ::Table t;
   if (!t.OpenShared(PathReportDefs(setLetter), "CE0CODE", true)) return lines;
   const std::string key = UpperCp1252(TrimmedRight(prefix));
-  t.SeekNotBelow("CE0CODE", key.c_str());
+  // Not read, the list shows nothing and says why, never as a set without layouts.
+  const Lookup first = t.FindNotBelow("CE0CODE", key.c_str());
+  if (first.IsRefused())
+    RuntimeMessage(LoadStr(kAttention), UnreadText(t.tablePath, first.result()).c_str(), kMbIconStop);
   while (t.isOpen && !t.eof && t.recordNumber != 0) {
     const std::string code = TrimmedRight(t.GetField(kCodeField));
     if (!reports::StartsWith(UpperCp1252(code), key)) break;

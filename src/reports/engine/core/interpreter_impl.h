@@ -11,6 +11,7 @@
 #include <unordered_map>
 #include <vector>
 
+#include "data/lookup.h"
 #include "data/unread_amounts.h"
 #include "reports/engine/core/report_interpreter.h"
 #include "reports/engine/core/work_text.h"
@@ -235,6 +236,10 @@ class ReportInterpreter::Impl {
   // The fields a write statement could not write (the table layer or the system refused it), each
   // with why: named once, at the end of the page, the field shown as it stands.
   std::vector<std::string> refusedUpdates;
+  // The first look-up of a field or a relation that the system could not read (its file and why):
+  // the statement shows as one whose record is missing, and the refusal is said at the end of the page.
+  std::string unreadLookup;
+  void NoteUnreadLookup(const Table& table, const Lookup& found);
   void SayUnreadableUpdates();
   bool MemoKeyword();
   bool WordAfter();

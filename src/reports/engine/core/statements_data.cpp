@@ -167,7 +167,9 @@ std::string ReportInterpreter::Impl::RelatedField(std::string_view relation, con
   if (t == nullptr || !t->isOpen) return std::string(static_cast<std::size_t>(width), '?');
   const int field = FieldOf(*t, fieldName);
   const std::string wanted = TrimmedRight(key);
-  if (field == 0 || wanted.empty() || !t->Seek(CodeTag(id), wanted.c_str()) || t->eof || t->IsDeleted()) {
+  const Lookup at = field == 0 || wanted.empty() ? Lookup::NotFound() : t->Find(CodeTag(id), wanted.c_str());
+  NoteUnreadLookup(*t, at);
+  if (!at.IsFound() || t->eof || t->IsDeleted()) {
     return std::string(static_cast<std::size_t>(width), '?');
   }
   // The key must be the record's whole code, not only its beginning.
@@ -236,7 +238,9 @@ bool ReportInterpreter::Impl::Relation() {
   }
   std::string key = TrimmedRight(from->GetField(field));
   if (id == DossierTableId::kC10) key = UpperCp1252(target.substr(3, 1)) + key;
-  if (key.empty() || !to->Seek(CodeTag(id), key.c_str()) || to->eof) fail();
+  const Lookup at = key.empty() ? Lookup::NotFound() : to->Find(CodeTag(id), key.c_str());
+  NoteUnreadLookup(*to, at);
+  if (!at.IsFound() || to->eof) fail();
   return true;
 }
 
@@ -800,8 +804,9 @@ bool ReportInterpreter::Impl::FieldWrite() {
     if (why.empty()) why = RunIncidentText(t->result, t->tablePath, t->result);
     refusedUpdates.push_back(FillPlaceholders(LoadStr(kStrRefusedUpdate),
                                               {UpperCp1252(file), std::to_string(recno), t->FieldName(field), why}));
-    // The record read again: what follows shows what it holds, not what was refused.
-    t->GoTo(static_cast<long>(recno));
+    // The record read again: what follows shows what it holds, not what was refused; one not read
+    // is said at the end of the page.
+    NoteUnreadLookup(*t, t->GoToRecord(static_cast<long>(recno)));
     return false;
   }
   Replace(shows);
@@ -818,7 +823,15 @@ bool ReportOwner::WriteField(Table& table, int field, const std::string& text, s
   return ok;
 }
 
+void ReportInterpreter::Impl::NoteUnreadLookup(const Table& table, const Lookup& found) {
+  if (found.IsRefused() && unreadLookup.empty()) unreadLookup = UnreadText(table.tablePath, found.result());
+}
+
 void ReportInterpreter::Impl::SayUnreadableUpdates() {
+  if (!unreadLookup.empty()) {
+    env.Warn(LoadStr(kCaptionAttention), unreadLookup);
+    unreadLookup.clear();
+  }
   if (!refusedUpdates.empty()) {
     std::string lines;
     for (const std::string& l : refusedUpdates) lines += "   " + l + "\n";
