@@ -193,6 +193,10 @@ bool TWEtaBroBilanEdition::Prepare(bool annex, const std::string& reportCode) {
     RuntimeBeep();
     gui::MessageBox(this, r.TotalPastItsField(), Caption(), gui::MB_OK | gui::MB_ICONSTOP);
   }
+  if (!r.RefusedRead().empty()) {
+    RuntimeBeep();
+    gui::MessageBox(this, r.RefusedRead(), Caption(), gui::MB_OK | gui::MB_ICONSTOP);
+  }
   if (ok && !annex && !r.PostesOnlyInModel().empty() && !olderModelSaid_) {
     olderModelSaid_ = true;
     gui::MessageBox(this, LoadStr(kOlderModel), Caption(), gui::MB_OK | gui::MB_ICONINFORMATION);

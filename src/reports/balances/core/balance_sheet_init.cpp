@@ -34,7 +34,10 @@ std::string InitOutcomeMessage(InitOutcome outcome, char letter) {
 
 bool DeleteAnnexRecords(Table& c10) {
   bool ok = true;
-  if (!c10.SeekNotBelow("C10CODE", "j")) return true;
+  const Lookup first = c10.FindNotBelow("C10CODE", "j");
+  // Annex records not read are not "none": they would stay beside the ones the model brings.
+  if (first.IsRefused()) return false;
+  if (!first.IsFound()) return true;
   for (bool on = c10.SkipActive(false); on && c10.GetField(1)[0] == 'j'; on = c10.SkipActive(true)) {
     if (!LockRecord(c10, c10.RecordToText(2), 1)) {
       ok = false;

@@ -5,6 +5,7 @@
 
 #include "data/account_totals.h"
 #include "data/dossier_files.h"
+#include "data/error_report.h"
 #include "data/session.h"
 #include "data/table.h"
 #include "reports/balances/core/account_gathering.h"
@@ -16,6 +17,7 @@
 #include "runtime/code_helpers.h"
 #include "runtime/inifiles.h"
 #include "runtime/numbers.h"
+#include "runtime/runtime_hooks.h"
 #include "runtime/text.h"
 
 namespace balances {
@@ -30,6 +32,7 @@ constexpr int kActif = 1702, kPassif = 1703, kResultat = 1704;
 constexpr int kEditionCaption = 1701;     // "Edition du Bilan de "
 // A total of the edition its field cannot hold (%s: the line's code, its label, the amount, its currency).
 constexpr int kMsgTotalTooLarge = 36513;
+constexpr int kCaptionAttention = 52;  // "ATTENTION"
 // A box without its franc figure, edited in francs (%s: the poste, its line's code and label).
 constexpr int kMsgBoxWithoutFrancs = 37714;
 constexpr int kWordFrancs = 36503, kWordEuros = 36504;
@@ -83,6 +86,7 @@ void SheetEditionReport::DeclareVariables() {
 bool SheetEditionReport::AtPrintable() const { return pos_ < order_.size() && PrintableLine(Current()); }
 
 bool SheetEditionReport::PrepareReport() {
+  refusedRead_.clear();
   DeclareVariables();
   lineCount = 0;
   fields.SetFieldText(sheet_var::kEuro, LoadStr(currency == 1 ? kEuros : kFrancs));
@@ -174,6 +178,11 @@ void SheetEditionReport::FindPostesOnlyInModel() {
       if (!p.empty() && inC70.count(PosteCode(p)) == 0) onlyInModel_.insert(PosteCode(p));
 }
 
+const Lookup& SheetEditionReport::Kept(const Table& table, const Lookup& found) {
+  if (found.IsRefused() && refusedRead_.empty()) refusedRead_ = UnreadText(table.tablePath, found.result());
+  return found;
+}
+
 bool SheetEditionReport::TotalsIntoTable() {
   refusedSaves_ = 0;
   tooLarge_.clear();
@@ -181,7 +190,11 @@ bool SheetEditionReport::TotalsIntoTable() {
   if (currency == 0)
     for (const SheetLine& l : lines_)
       for (std::size_t c = 0; c < 4; ++c) {
-        if (l.postes[c].empty() || l.cents[c][1] == 0 || !c70_.GoTo(static_cast<long>(l.recno))) continue;
+        if (l.postes[c].empty() || l.cents[c][1] == 0) continue;
+        const Lookup at = Kept(c70_, c70_.GoToRecord(static_cast<long>(l.recno)));
+        // A box not read is not known to hold francs: the edition stops before any total is written.
+        if (at.IsRefused()) return false;
+        if (at.IsNotFound()) continue;
         c70_.GetFieldNum(sheet_field::Amount(static_cast<int>(c) + 1, 0));
         if (!c70_.blank) continue;
         tooLarge_ = FillPlaceholders(LoadStr(kMsgBoxWithoutFrancs), {l.postes[c], Trimmed(l.code), Trimmed(l.label)});
@@ -208,7 +221,8 @@ bool SheetEditionReport::TotalsIntoTable() {
   for (const SheetLine& l : lines_) {
     const char op = First(l.calc);
     if (op != 'C' && op != 'T') continue;
-    bool ok = c70_.GoTo(static_cast<long>(l.recno));
+    // A line not read is counted with the saves refused: nothing is written into another record.
+    bool ok = Kept(c70_, c70_.GoToRecord(static_cast<long>(l.recno))).IsFound();
     for (int c = 1; ok && c <= 4; ++c)
       ok = c70_.PutFieldNum(sheet_field::Amount(c, currency),
                             FromCents(l.cents[static_cast<std::size_t>(c - 1)][static_cast<std::size_t>(currency)]));
@@ -223,7 +237,10 @@ bool SheetEditionReport::TotalsIntoTable() {
 bool SheetEditionReport::PrepareAnnex() {
   annexLines_.clear();
   annexPos_ = 0;
-  if (c10_.isOpen && c10_.SeekNotBelow("C10CODE", "j")) {
+  const Lookup first = c10_.isOpen ? Kept(c10_, c10_.FindNotBelow("C10CODE", "j")) : Lookup::NotFound();
+  // An annex not read is said (RefusedRead), never shown as an empty one.
+  if (first.IsRefused()) return false;
+  if (first.IsFound()) {
     // An amount of the annex that does not read is named, by its record, to the run's watch: the
     // printout warns before it shows it as zero, and writes no export over it.
     const UnreadAmountWatch watch(unreadLoaded_);
@@ -274,12 +291,20 @@ void SheetEditionReport::ComputeSheetLine() {
   fields.SetFieldNumber(sheet_var::kLine, std::atof(l.line.c_str()));
   fields.SetFieldText(sheet_var::kLabel, l.label.c_str());
   const std::string lineDigits = Part(l.line, 1, 2);
+  // The run's first refusal, when met here, is said here (one met before, the window said).
+  bool unreadBefore = !refusedRead_.empty();
   for (int c = 1; c <= 4; ++c) {
     const auto i = static_cast<std::size_t>(c - 1);
     fields.SetFieldText(sheet_var::Poste(c), l.postes[i].c_str());
-    const std::string column = c70_.isOpen && c70_.GoTo(static_cast<long>(l.recno))
-                                   ? std::string(c70_.GetField(sheet_field::PrintColumn(c)))
-                                   : std::string();
+    // A record not read prints its column blank, and the refusal is said once.
+    const std::string column =
+        c70_.isOpen && Kept(c70_, c70_.GoToRecord(static_cast<long>(l.recno))).IsFound()
+            ? std::string(c70_.GetField(sheet_field::PrintColumn(c)))
+            : std::string();
+    if (!refusedRead_.empty() && !unreadBefore) {
+      unreadBefore = true;
+      RuntimeMessage(LoadStr(kCaptionAttention), refusedRead_.c_str(), kMbIconStop);
+    }
     fields.SetFieldNumber(sheet_var::PrintColumn(c), std::atof(column.c_str()));
     fields.SetFieldText(sheet_var::LineColumn(c), (" " + lineDigits + column).c_str());
     SetCents(sheet_var::Amount(c), l.cents[i][static_cast<std::size_t>(currency)]);

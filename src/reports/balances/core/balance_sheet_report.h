@@ -11,6 +11,7 @@
 #include <string>
 #include <vector>
 
+#include "data/lookup.h"
 #include "data/unread_amounts.h"
 #include "reports/balances/core/balance_sheet_edition.h"
 #include "reports/engine/core/report_owner.h"
@@ -61,6 +62,9 @@ class SheetEditionReport : public reports::SimpleReportOwner {
   // The total of a line that its field cannot hold, named in one sentence, when the last run
   // stopped on it before writing any total ("" otherwise; the window shows it).
   const std::string& TotalPastItsField() const { return tooLarge_; }
+  // The C70 or general-file record the last run could not read (the file and why), when it stopped
+  // on it or printed a column blank for it ("" otherwise; the window shows it).
+  const std::string& RefusedRead() const { return refusedRead_; }
   // The title id the header chose (a model's label), kept from one run to the next.
   int TitleId() const { return titleId_; }
   // The lines of C70 in code order as the last run left them (totals included).
@@ -108,7 +112,10 @@ class SheetEditionReport : public reports::SimpleReportOwner {
   int titleId_ = 0;
   int refusedSaves_ = 0;
   std::string tooLarge_;
+  std::string refusedRead_;
   std::string lastEmpty_;
+  // `found`, its refusal kept in refusedRead_ (the first only).
+  const Lookup& Kept(const Table& table, const Lookup& found);
 };
 
 }  // namespace balances

@@ -259,7 +259,10 @@ bool WriteBalanceSheet(Table& c70, Table& c10, const SheetComputation& computati
     }
     ok = c70.EndRewrite(filled) && ok;
   }
-  if (header != 0 && c70.GoTo(static_cast<long>(header))) {
+  const Lookup at = header != 0 ? c70.GoToRecord(static_cast<long>(header)) : Lookup::NotFound();
+  // A header not read gets no period: the run fails, as after a refused write.
+  if (at.IsRefused()) ok = false;
+  if (at.IsFound()) {
     c70.BeginRewrite();
     const bool filled =
         c70.PutFieldPart(sheet_field::kLabel, kPeriodStartPos, 8, ConvertDate(period.start.c_str())) &&

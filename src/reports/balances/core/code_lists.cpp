@@ -2,6 +2,7 @@
 
 #include "data/collective_account.h"
 #include "data/entry_lines.h"
+#include "data/error_report.h"
 #include "data/table.h"
 #include "resources/string_table.h"
 #include "runtime/text.h"
@@ -46,7 +47,13 @@ bool CodeLists::Load(const std::string& c10Path, std::string* message) {
     b.letter = letter;
     b.account = account.empty() ? std::string(8, ' ') : account;
     const char key[3] = {'B', letter, 0};
-    if (t.Seek("C10CODE", key)) b.name = Trimmed(t.GetField(3));
+    const Lookup found = t.Find("C10CODE", key);
+    // A collective not read fails the load, as a file that does not open: no list goes out unnamed.
+    if (found.IsRefused()) {
+      if (message != nullptr) *message = UnreadText(c10Path, found.result());
+      return false;
+    }
+    if (found.IsFound()) b.name = Trimmed(t.GetField(3));
     collectives_.push_back(b);
   }
   return true;
