@@ -4,6 +4,8 @@
 // its detailed listing and a dossier without treasury journal.
 #include <QWidget>
 
+#include <climits>
+#include <filesystem>
 #include <regex>
 
 #include "platform/gui/dialog.h"
@@ -17,6 +19,7 @@
 #include "shell/registry.h"
 #include "printed_amounts.h"
 #include "support/pdf_tools.h"
+#include "support/refused_read.h"
 #include "support/line_files.h"
 #include "support/report_dossier_fixture.h"
 #include "support/window_amounts.h"
@@ -490,6 +493,38 @@ TEST_F(VatWindowTest, AmountsSweepTheBoxesShowEveryAmountWholeAndInside) {
     EXPECT_TRUE(seen) << test_support::ShownTexts();
   }
   faults.Report();
+}
+
+// The draft file refused by the disk once the window has opened it: the return is not computed
+// short of its lines, the dialog shows "???" for the period and a box names the file.
+TEST_F(VatWindowTest, ADraftFileTheDiskRefusesToReadStopsTheReturnWithItsFile) {
+  WorkedExample();
+  const std::string file = "/" + std::filesystem::path(std::string(PathC50()) + ".dbf").filename().string();
+  gui::ModalSeam::Reset();
+  std::string period;
+  gui::ModalSeam::QueueDialogAnswer(gui::IDCANCEL, [&](gui::Window& w) {
+    auto& d = static_cast<gui::Dialog&>(w);
+    // From here on, every read of the draft file is refused, as by a disk that can no longer read it.
+    test_support::RefusedRead::Arm(file, 1, true);
+    d.PressButton(vat_ids::kCalculer);
+    test_support::RefusedRead::Disarm();
+    period = d.GetItemText(vat_ids::kPeriod);
+    test_support::Screenshot(w.Widget(), "vat_dunning", "tva-draft-unread-dialog");
+  });
+  gui::ModalSeam::QueueMessageBoxAnswer(gui::IDOK);
+  // The window opens its tables while reads are counted, so that the engine reads the file rather than maps it.
+  test_support::RefusedRead::Arm(file, INT_MAX);
+  RunSubjectCommand(command_id::EtatsDeclarationTva);
+  Settle();
+  test_support::RefusedRead::Disarm();
+  EXPECT_EQ(period, "???");
+  const gui::ShownModal* box = nullptr;
+  for (const auto& shown : gui::ModalSeam::Shown())
+    if (shown.kind == gui::ModalKind::MessageBox && shown.text.find(file.substr(1, file.size() - 5)) != std::string::npos)
+      box = &shown;
+  ASSERT_NE(box, nullptr) << test_support::ShownTexts();
+  EXPECT_NE(box->caption.find("claration de TVA"), std::string::npos) << box->caption;
+  test_support::ScreenshotMessage(*box, "vat_dunning", "tva-draft-unread");
 }
 
 }  // namespace
