@@ -121,14 +121,19 @@ bool ReceiptsReport::PrepareReport() {
   if (Detailed()) {
     lastAccount_.clear(), lastName_.clear(), lastLabelCode_.clear(), lastLabelText_.clear();
     walk_.SetCollectiveLetters(CollectiveLetters);
-    if (!walk_.LoadTreasuryJournals()) return false;
+    walk_.Forget();
+    // Journals or lines not read are said, never a listing with nothing in it.
+    if (!walk_.LoadTreasuryJournals()) {
+      SayWalkRefused();
+      return false;
+    }
     walk_.LoadRates();
     walk_.SetPeriod(StoredMonthKey(Return.startMonth), StoredMonthKey(Return.endMonth));
     walk_.SetEuros(Return.euros);
     bool found = walk_.GoFirst() && walk_.NextPeriodLine(0, line_);
     while (found && !Kept()) found = walk_.NextPeriodLine(1, line_);
     if (!found) {
-      emptyListing_ = true;
+      emptyListing_ = !SayWalkRefused();
       return false;
     }
   }
@@ -164,6 +169,7 @@ bool ReceiptsReport::NextRecord() {
     if (!walk_.NextPeriodLine(1, line_)) {
       lineType_ = PadRight(lineType_, 19);
       lineType_[0] = 'Z';
+      SayWalkRefused();
       return false;
     }
     if (Kept()) break;
@@ -192,7 +198,7 @@ std::string ReceiptsReport::Name(const std::string& account) {
   if (found.IsFound()) found = c20_.LiveHere();
   if (found.IsFound() && PadRight(c20_.GetField(1), 8) == account) lastName_ = PadRight(c20_.GetField(2), 30);
   if (found.IsRefused()) {
-    SayUnread(c20_, found);
+    SayUnread(UnreadText(c20_.tablePath, found.result()));
     lastAccount_.clear();
   }
   return lastName_;
@@ -210,17 +216,23 @@ std::string ReceiptsReport::LabelText(const std::string& code) {
       PadRight(c10_.GetField(2), static_cast<std::size_t>(width)) == key)
     lastLabelText_ = PadRight(c10_.GetField(4), 7);
   if (found.IsRefused()) {
-    SayUnread(c10_, found);
+    SayUnread(UnreadText(c10_.tablePath, found.result()));
     lastLabelCode_.clear();
   }
   return lastLabelText_;
 }
 
-void ReceiptsReport::SayUnread(const Table& table, const Lookup& found) {
+void ReceiptsReport::SayUnread(const std::string& text) {
   if (unreadSaid_) return;
   unreadSaid_ = true;
   RuntimeBeep(0);
-  RuntimeMessage(LoadStr(kCaptionAttention), UnreadText(table.tablePath, found.result()).c_str(), kMbIconStop);
+  RuntimeMessage(LoadStr(kCaptionAttention), text.c_str(), kMbIconStop);
+}
+
+bool ReceiptsReport::SayWalkRefused() {
+  if (!walk_.Refused()) return false;
+  SayUnread(walk_.RefusedText());
+  return true;
 }
 
 void ReceiptsReport::ComputeLine() {

@@ -78,9 +78,11 @@ class ReceiptsReport {
   bool Kept();
   std::string Name(const std::string& account);
   std::string LabelText(const std::string& code);
-  // A name the system could not read: said once a listing (the line shows "???"), and asked again
-  // at the next line rather than kept.
-  void SayUnread(const Table& table, const Lookup& found);
+  // A read the system refused (`text`: the file and why), said once a listing. A name not read shows
+  // "???" and is asked again at the next line rather than kept.
+  void SayUnread(const std::string& text);
+  // The walk's first read refused, said; false when none was.
+  bool SayWalkRefused();
 
   ReportFieldTable& fields_;
   std::string& lineType_;

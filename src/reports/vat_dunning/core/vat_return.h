@@ -230,6 +230,9 @@ class ReceiptsComputation {
   // The lines of the last return whose amount does not read as a number (counted as zero).
   const std::vector<UnreadableAmountLine>& Unreadable() const { return reader_.Unreadable(); }
   std::string RefusedText() const { return reader_.RefusedText(); }
+  // For a walk of the lines outside ComputeReturn (the detailed listing): a read refused since Forget.
+  bool Refused() const { return reader_.Refused(); }
+  void Forget() { reader_.Forget(); }
 
   Table& c10() { return c10_; }
   Table& c60() { return c60_; }
