@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <climits>
 #include <cmath>
 #include <filesystem>
 #include <fstream>
@@ -28,6 +29,7 @@
 #include "support/report_export_run.h"
 #include "runtime/text.h"
 #include "support/python.h"
+#include "support/refused_read.h"
 
 using namespace balances;
 namespace fs = std::filesystem;
@@ -708,6 +710,32 @@ TEST(BalanceSheetModels, TheShippedModelsOpenAndCarryTheirType) {
       "    params = list(dbfread.DBF('" + share + "cpbilan' + m + '.dbf', encoding='cp1252'))\n"
       "    print(m, lines[0]['BLIB'][46], len(lines) > 40, len(params) > 100)\n";
   EXPECT_EQ(test_support::RunPythonScript(script, true), "s 3 True True\nr 0 True True\n");
+}
+
+// The annex's general file refused by the disk from the edition's first read of it: the edition
+// says the file, never an annex with nothing in it; the sound file edits its annex.
+TEST_F(BalanceSheetTest, AnAnnexTheDiskRefusesToReadIsSaidNeverShownEmpty) {
+  ASSERT_EQ(Init('S'), InitOutcome::kDone);
+  ASSERT_EQ(Run('S', "C60101", "C61231").outcome, RunOutcome::kDone);
+  const std::string file = "/" + std::filesystem::path(Path("c10")).filename().string();
+  for (const bool refused : {false, true}) {
+    SCOPED_TRACE(refused ? "c10 refused" : "sound");
+    Table c70, c10;
+    ASSERT_TRUE(c70.OpenShared(Path("c70"), "C70CODE"));
+    // Opened while reads are counted, so that the engine reads the file rather than maps it.
+    test_support::RefusedRead::Arm(file, INT_MAX);
+    ASSERT_TRUE(c10.OpenShared(Path("c10"), "C10CODE"));
+    if (refused) test_support::RefusedRead::Arm(file, 1, true);
+    SheetEditionReport edition(c70, c10);
+    edition.currency = 1;
+    edition.annex = true;
+    const bool prepared = edition.PrepareReport();
+    test_support::RefusedRead::Disarm();
+    EXPECT_EQ(prepared, !refused);
+    EXPECT_EQ(edition.LastEmptyText(), "");
+    if (refused) EXPECT_NE(edition.RefusedRead().find("c10bal"), std::string::npos) << edition.RefusedRead();
+    else EXPECT_EQ(edition.RefusedRead(), "");
+  }
 }
 
 }  // namespace
