@@ -569,8 +569,9 @@ bool TWSaiModDetJournauxAnal::Save() {
   v.sense = Sense();
   v.francs = Cents(AmountField(v.sense, false));
   v.euros = Cents(AmountField(v.sense, true));
-  std::string refusal;
-  const AnalyticSaveOutcome outcome = SaveAnalyticLineRecord(*TableC50, *TableC60, lineKey_, v, &refusal);
+  std::string refusal, totalsLeft;
+  const AnalyticSaveOutcome outcome =
+      SaveAnalyticLineRecord(*TableC50, *TableC60, lineKey_, v, &refusal, &totalsLeft);
   if (outcome == AnalyticSaveOutcome::LockRefused || !refusal.empty()) {
     gui::MessageBeep(0);
     gui::MessageBox(this, refusal.empty() ? std::string(LoadStr(kMsgLineHeld)) : refusal, LoadStr(kTitleAttention),
@@ -579,6 +580,11 @@ bool TWSaiModDetJournauxAnal::Save() {
     return false;
   }
   if (outcome == AnalyticSaveOutcome::Failed) return false;
+  // Saved over its own amount that did not read: its section's total, which still counts it, is named.
+  if (!totalsLeft.empty()) {
+    gui::MessageBeep(0);
+    gui::MessageBox(this, totalsLeft, LoadStr(kTitleAttention), gui::MB_OK | gui::MB_ICONEXCLAMATION);
+  }
   // The section's balance in the status bar, in the dossier's main currency.
   const bool euroMain = TheDossierRecord.At(DossierRecord::kEuroMainPos) != 'N';
   const std::string code = PadRight(v.section, kSectionWidth);

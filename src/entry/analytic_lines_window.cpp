@@ -416,9 +416,15 @@ void TWSaiBroDetJournauxAnal::CmAnnuler() {
   const std::uint32_t recno = LineToChange(kRightsCancel, row);
   if (recno == 0) return;
   // The line's lock goes back once it is written: its form may open it at once.
-  std::string refusal;
-  CancelSplitLine(*Lines(), *Sorts(), recno, AllTrim(row.substr(7, kSplitHeaderKeyLength).c_str()), &refusal);
+  std::string refusal, totalsLeft;
+  CancelSplitLine(*Lines(), *Sorts(), recno, AllTrim(row.substr(7, kSplitHeaderKeyLength).c_str()), &refusal,
+                  &totalsLeft);
   SayRefusal(refusal);
+  // Cancelled over its own amount that did not read: its section's total, which still counts it, is named.
+  if (!totalsLeft.empty()) {
+    gui::MessageBeep(0);
+    gui::MessageBox(this, totalsLeft, LoadStr(kTitleAttention), gui::MB_OK | gui::MB_ICONEXCLAMATION);
+  }
   ShowRecordAgain(recno);
 }
 

@@ -714,11 +714,16 @@ void TWSaiBroDetJournaux::CmAnnuler() {
     gui::MessageBeep(0);
     return;
   }
-  std::string refusal;
-  const posting::LineChange done =
-      posting::CancelLine(*Lines(), *Sorts(), recno, AllTrim(row.substr(7).c_str()), nullptr, &refusal);
+  std::string refusal, totalsLeft;
+  const posting::LineChange done = posting::CancelLine(*Lines(), *Sorts(), recno, AllTrim(row.substr(7).c_str()),
+                                                       nullptr, &refusal, &totalsLeft);
   if (done == posting::LineChange::Lettered) gui::MessageBeep(0);
   SayRefusal(refusal);
+  // Cancelled over its own amount that did not read: the totals that still count it are named.
+  if (!totalsLeft.empty()) {
+    gui::MessageBeep(0);
+    gui::MessageBox(this, totalsLeft, LoadStr(kTitleAttention), gui::MB_OK | gui::MB_ICONEXCLAMATION);
+  }
   ShowRecordAgain(recno);
 }
 

@@ -57,8 +57,9 @@ LineChange Refused(Table& c50, std::uint32_t recno, const std::string& recordTex
 bool IsLettered(Table& c50) { return !IsBlank(c50.GetField(L::BLET)) || !IsBlank(c50.GetField(L::BLETE)); }
 
 LineChange CancelLine(Table& c50, Table& c60, std::uint32_t recno, const std::string& recordText,
-                      long* analyticCancelled, std::string* refusal) {
+                      long* analyticCancelled, std::string* refusal, std::string* totalsLeft) {
   if (analyticCancelled != nullptr) *analyticCancelled = 0;
+  if (totalsLeft != nullptr) totalsLeft->clear();
   // The change watches its reads from the first: a line read short decides nothing. It works over
   // its own line's amounts only (the cancel takes them away): a total it moves or an analytic line
   // it reads that does not read refuses it.
@@ -77,8 +78,9 @@ LineChange CancelLine(Table& c50, Table& c60, std::uint32_t recno, const std::st
   const bool euros = TypedInEuros(c50);
   steps.Ends(c50, c60, kMsgCancelRefused, euros);
   const TotalsCents line = LineMove(c50).Negated();
-  steps.Moves().Account(c50.GetField(L::BCODE), line);
-  steps.Moves().Header(HeaderOf(c50), line);
+  const std::string account = c50.GetField(L::BCODE), header = HeaderOf(c50);
+  steps.Moves().Account(account, line);
+  steps.Moves().Header(header, line);
   const std::size_t lineMoves = steps.Moves().Count();
 
   // Its analytic lines, live ones, held before anything is written; their sections' totals.
@@ -118,6 +120,8 @@ LineChange CancelLine(Table& c50, Table& c60, std::uint32_t recno, const std::st
     if (!MarkLineAndSort(c50, c60, a, true, steps)) return refused();
   if (!steps.Moves().Make() || !steps.Finish()) return refused();
   if (analyticCancelled != nullptr) *analyticCancelled = static_cast<long>(analytic.size());
+  // Cancelled over an amount that did not read: the totals that counted it still do.
+  if (totalsLeft != nullptr && steps.WorkedOverOwnLine()) *totalsLeft = OwnAmountReplacedText(account, header, true);
   c50.GoTo(static_cast<long>(recno));
   return LineChange::Done;
 }

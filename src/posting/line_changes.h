@@ -30,9 +30,12 @@ enum class LineChange {
 // `c50` and `c60` are the caller's cursors; the totals go through TableC10, TableC20 and TableC30,
 // which are open. `recordText` names the line in the lock notice. A line whose sort record is
 // missing gets one derived on the way (and the log says so). *refusal receives what a change that
-// did not go through (TotalsTooLarge, Failed) tells the user, in one box.
+// did not go through (TotalsTooLarge, Failed) tells the user, in one box. A line cancelled over its
+// own amount that did not read is cancelled all the same; *totalsLeft (when given) then names the
+// totals that still count it and advises the ReConstruction (OwnAmountReplacedText), "" otherwise.
 LineChange CancelLine(Table& c50, Table& c60, std::uint32_t recno, const std::string& recordText,
-                      long* analyticCancelled = nullptr, std::string* refusal = nullptr);
+                      long* analyticCancelled = nullptr, std::string* refusal = nullptr,
+                      std::string* totalsLeft = nullptr);
 LineChange ReactivateLine(Table& c50, Table& c60, std::uint32_t recno, const std::string& recordText,
                           std::string* refusal = nullptr);
 

@@ -32,15 +32,22 @@ constexpr int kMsgSaveRefused = 36000;
 constexpr int kMsgSplitRemovalRefused = 36003;
 constexpr int kMsgCancelRefused = 34305;
 // A line saved or cancelled over its own amount that did not read: the totals that still count it,
-// each named (an account, a journal-month), and the ReConstruction advised.
+// each named (an account, a journal-month, an analytic line's section), and the ReConstruction advised.
 constexpr int kMsgOwnAmountReplaced = 39201;
 constexpr int kStrTotalsLeftAccount = 39202;
 constexpr int kStrTotalsLeftJournalMonth = 39203;
+constexpr int kMsgOwnAmountCancelled = 39453;
+constexpr int kStrTotalsLeftSection = 39454;
 constexpr int kLabelWidth = 25;
 constexpr int kAnalyticSplitKeyLength = 26;  // the analytic key and one BCLE letter
 
 // The header code of the line's journal-month: BMOIS + BJAL + "B".
 std::string HeaderCode(const std::string& key) { return PadRight(key, L::kKeyLength).substr(1, 7) + "B"; }
+
+// The sentence of a change over its own line's unread amount, the totals left listed in it (one a line).
+std::string OwnAmountLeftText(bool cancelled, const std::string& totals) {
+  return FillPlaceholder(LoadStr(cancelled ? kMsgOwnAmountCancelled : kMsgOwnAmountReplaced), totals);
+}
 
 std::string LabelText(const std::string& typed) {
   std::string text = PadRight(typed, kLabelWidth);
@@ -281,13 +288,14 @@ SaveResult SaveLineRecord(Table& c50, Table& c60, const SaveRequest& request) {
   }
   if (!steps.Finish()) return fail();
   // Replaced over an amount that did not read: the totals that counted the old amount still do.
-  if (steps.WorkedOverOwnLine()) r.totalsLeft = OwnAmountReplacedText(old.account, header);
+  if (steps.WorkedOverOwnLine())
+    r.totalsLeft = OwnAmountReplacedText(old.account, header, r.outcome == SaveOutcome::ZeroLineCancelled);
   splitLocks.Release();
   c50.GoTo(static_cast<long>(recno));
   return r;
 }
 
-std::string OwnAmountReplacedText(const std::string& account, const std::string& header) {
+std::string OwnAmountReplacedText(const std::string& account, const std::string& header, bool cancelled) {
   std::string totals;
   for (const std::string& code : AccountTotalsCodes(account.c_str(), false, nullptr))
     totals += "   " + FillPlaceholder(LoadStr(kStrTotalsLeftAccount), Trimmed(code)) + "\n";
@@ -296,7 +304,11 @@ std::string OwnAmountReplacedText(const std::string& account, const std::string&
             FillPlaceholders(LoadStr(kStrTotalsLeftJournalMonth),
                              {Trimmed(h.substr(4, 3)), h.substr(2, 2) + "/" + DecodeYear(h.substr(0, 2).c_str())}) +
             "\n";
-  return FillPlaceholder(LoadStr(kMsgOwnAmountReplaced), totals);
+  return OwnAmountLeftText(cancelled, totals);
+}
+
+std::string OwnSectionAmountText(const std::string& section, bool cancelled) {
+  return OwnAmountLeftText(cancelled, "   " + FillPlaceholder(LoadStr(kStrTotalsLeftSection), Trimmed(section)) + "\n");
 }
 
 long DeleteLineAnalytic(Table& c50, Table& c60, const std::string& key, const std::string& account, int mode,

@@ -94,10 +94,12 @@ struct SaveResult {
   std::string totalsLeft;
 };
 
-// What a line saved or cancelled over its own amount that did not read says: the totals of its
+// What a line saved (or `cancelled`) over its own amount that did not read says: the totals of its
 // account (and collective) and of its journal-month (`header`, "YYMMJJJB") still count the old
 // amount and no longer equal their lines; the ReConstruction makes them again.
-std::string OwnAmountReplacedText(const std::string& account, const std::string& header);
+std::string OwnAmountReplacedText(const std::string& account, const std::string& header, bool cancelled = false);
+// The same for an analytic line: the total of its section (the only one its amounts move).
+std::string OwnSectionAmountText(const std::string& section, bool cancelled);
 
 // Saves the line of the request through the cursors c50 and c60 (the totals go through TableC10, TableC20
 // and TableC30). Nothing is written before the line's lock is held: the lock the form holds already is

@@ -23,6 +23,9 @@
 #include "entry/core/validation.h"
 #include "framework/framework_hooks.h"
 #include "entry/validation_dialog.h"
+#include "entry/analytic_line_form.h"
+#include "entry/analytic_lines_window.h"
+#include "entry/core/analytic_split.h"
 #include "masterdata/code_form.h"
 #include "masterdata/code_list.h"
 #include "masterdata/core/code_kinds.h"
@@ -651,7 +654,7 @@ struct Damage {
 
 // Whether a text says that amounts do not read.
 bool NamesUnread(const std::string& text) {
-  for (const char* said : {"ne se lit pas", "ne se lisent pas", "illisible"})
+  for (const char* said : {"ne se lit pas", "ne se lisent pas", "ne se lisait pas", "illisible"})
     if (text.find(said) != std::string::npos) return true;
   return false;
 }
@@ -719,6 +722,121 @@ class DamagedWalkTest : public CommandWalkTest {
       if (at != 0) raw.Put(at, d.field, d.bytes);
     }
     return lost;
+  }
+
+  // The first analytic line of a first-axis split, live with euros, of a live general line of a general
+  // account outside the journal-month `notMonth`: the line's journal-month and key, the analytic line's
+  // C50ANAL key, record, section, sense and euros; another section of the dossier.
+  struct AnalyticAt {
+    std::string month, lineKey, key, section, otherSection;
+    std::uint32_t recno = 0;
+    char sense = 'D';
+    long long euros = 0;
+  };
+  static AnalyticAt FirstAnalyticLine(const std::string& notMonth) {
+    AnalyticAt at;
+    Table c50;
+    EXPECT_TRUE(c50.OpenShared(PathC50(), L::kCodeTag, true));
+    for (std::uint32_t r = 1; r <= c50.RecCount() && at.recno == 0; ++r) {
+      if (!c50.GoTo(r) || c50.IsDeleted() || c50.GetField(L::BCLE)[0] != 'Z') continue;
+      const posting::LineRecord line = posting::ReadLineRecord(c50);
+      if (line.key.substr(1, 7) == notMonth || line.account[0] == 'C' || line.account[0] == 'F') continue;
+      const std::string lines = L::AnalyticKey(c50) + "W";
+      if (c50.SeekNotBelow(L::kAnalyticTag, lines.c_str()) && entry::MatchSplitLines(c50, lines) == 'O' &&
+          ToCents(posting::ReadLineRecord(c50).euros) != 0) {
+        const posting::LineRecord a = posting::ReadLineRecord(c50);
+        at = {line.key.substr(1, 7), line.key, lines + c50.GetField(L::BNUMA), a.account, "", c50.recordNumber,
+              a.sense, ToCents(a.euros)};
+      }
+      c50.SetOrder(L::kCodeTag);
+    }
+    EXPECT_NE(at.recno, 0u) << "no split outside " << notMonth;
+    Table c30;
+    EXPECT_TRUE(c30.OpenShared(PathC30(), "C30CODE", true));
+    for (bool more = c30.GoTop("C30CODE"); more && at.otherSection.empty(); more = c30.Skip(1))
+      if (!c30.IsDeleted() && Trimmed(c30.GetField(1)) != Trimmed(at.section)) at.otherSection = Trimmed(c30.GetField(1));
+    return at;
+  }
+  // The general line of `at` opened in its form from its journal-month's lines window and "Analytique"
+  // pressed: the first axis's analytic lines window and the form it opens on its first line (null
+  // when either did not open).
+  std::pair<TWSaiBroDetJournauxAnal*, TWSaiModDetJournauxAnal*> OpenSplit(const AnalyticAt& at) {
+    TWSaiBroDetJournaux* w = Saisir(at.month);
+    TWSaiModDetJournaux* f = w == nullptr ? nullptr : Modify(w, at.lineKey);
+    if (f == nullptr) return {};
+    Send(f, line_form::kAnalytic);
+    constexpr int kFirstAxisLines = 88;  // the first axis's lines window, from the lines window's slot
+    const int p = posting::SlotPosition(w->SlotIndex()) + kFirstAxisLines, q = p + TWSaiBroDetJournauxAnal::kFormOffset;
+    auto* list = RegistryChar(p) != '1' ? nullptr
+                                         : dynamic_cast<TWSaiBroDetJournauxAnal*>(gui::Window::FromHandle(SlotHandle(p)));
+    auto* form = RegistryChar(q) != '1' ? nullptr
+                                         : dynamic_cast<TWSaiModDetJournauxAnal*>(gui::Window::FromHandle(SlotHandle(q)));
+    EXPECT_NE(form, nullptr) << test_support::ShownTexts();
+    if (form != nullptr) {
+      EXPECT_EQ(form->LineKey(), at.key) << "the form opened on another line";
+    }
+    return {list, form};
+  }
+  // An amount typed over the euro field of the form's sense.
+  static void TypeEuros(TWSaiModDetJournauxAnal* f, char sense, long long cents) {
+    const std::string text = std::to_string(cents / 100) + "." + std::string(cents % 100 < 10 ? "0" : "") +
+                             std::to_string(cents % 100);
+    f->EditOf(sense == 'D' ? analytic_form::kDebitE : analytic_form::kCreditE)->SetText(text);
+    f->ControlOf(sense == 'D' ? analytic_form::kDebitE : analytic_form::kCreditE)->SetFocus();
+    gui::ProcessPendingMessages();
+  }
+  // Every analytic window closed, found by its slot (a form may have closed itself), an unbalanced
+  // split left as it is.
+  static void CloseSplits() {
+    for (int k = 0; k < posting::kSlotCount; ++k)
+      for (int offset : {88, 250}) {
+        const int p = posting::SlotPosition(k) + offset, q = p + TWSaiBroDetJournauxAnal::kFormOffset;
+        if (RegistryChar(q) == '1')
+          if (auto* form = dynamic_cast<TWSaiModDetJournauxAnal*>(gui::Window::FromHandle(SlotHandle(q)))) {
+            form->NoCheckFlag = true;
+            gui::SendMessage(form->GetHandle(), gui::WM_CLOSE);
+            gui::ProcessPendingMessages();
+          }
+        if (RegistryChar(p) == '1')
+          if (auto* list = dynamic_cast<TWSaiBroDetJournauxAnal*>(gui::Window::FromHandle(SlotHandle(p)))) {
+            gui::ModalSeam::QueueMessageBoxAnswer(gui::IDYES);
+            gui::ModalSeam::QueueMessageBoxAnswer(gui::IDYES);
+            gui::SendMessage(list->GetHandle(), gui::WM_CLOSE);
+            gui::ProcessPendingMessages();
+          }
+      }
+  }
+  // The first message box shown since the seam was reset whose text holds every one of `texts`,
+  // screenshot under `name` (null when none).
+  static const gui::ShownModal* BoxSaying(const std::vector<std::string>& texts, const std::string& name) {
+    for (const gui::ShownModal& m : gui::ModalSeam::Shown()) {
+      if (m.kind != gui::ModalKind::MessageBox) continue;
+      bool all = true;
+      for (const std::string& t : texts) all = all && m.text.find(t) != std::string::npos;
+      if (!all) continue;
+      test_support::ScreenshotMessage(m, "entry", name);
+      return &m;
+    }
+    ADD_FAILURE() << "no box saying " << texts.front() << "\n" << test_support::ShownTexts();
+    return nullptr;
+  }
+  // The bytes of the tables of the dossier `folder` (its code `code`) that a change of lines writes.
+  static std::string BooksBytes(const std::string& folder, const std::string& code) {
+    std::string all;
+    for (const char* table : {"c10", "c20", "c30", "c50", "c60"}) {
+      std::ifstream f(folder + table + code + ".dbf", std::ios::binary);
+      all += std::string(std::istreambuf_iterator<char>(f), {}) + "|";
+    }
+    return all;
+  }
+  // The analytic line of record `recno`: whether it is live and its euros read, and its euros.
+  static std::pair<bool, long long> AnalyticEuros(std::uint32_t recno) {
+    Table c50;
+    EXPECT_TRUE(c50.OpenShared(PathC50(), L::kCodeTag, true));
+    if (!c50.GoTo(recno) || c50.IsDeleted()) return {false, 0};
+    bool read = true;
+    const long long euros = StoredAmountOf(c50, L::BMONTANTE, &read);
+    return {read, euros};
   }
 
   // The figures of the books of the dossier `code` in `folder`, one text a record: each
@@ -834,6 +952,9 @@ struct DamagedStep {
   bool mustSay = false;
   // Done before the books are taken as they were (what the command needs, not its work).
   std::function<void()> setUp = {};
+  // Not empty: the command goes through over its own line's amount that does not read (it replaces
+  // or takes it away); only the figures of this code (its section, its line, its sort record) change.
+  std::string goesOnOver = {};
 };
 
 // Over a demo dossier in which every table that holds an amount has one that does not read, every
@@ -904,6 +1025,43 @@ TEST_F(DamagedWalkTest, NoCommandComputesFromAnAmountThatDoesNotRead) {
   damages.push_back(DamageLine("a line of the separation's other dossier", sb + "c50sb.dbf", 'B',
                                [](const test_support::RawRecords&, const std::string&) { return true; }));
   Open();
+  // A split's first analytic line, outside the damaged journal-month: its section's total is damaged
+  // for the commands of the analytic windows alone, then the line's own amount.
+  const AnalyticAt an = FirstAnalyticLine(month);
+  const std::string section = PadRight(Trimmed(an.section), 8), named = "section " + Trimmed(an.section);
+  const std::string sectionTotal = an.sense == 'D' ? "ADEBITE" : "ACREDITE";
+  // The analytic windows opened on the line with its section's total damaged; `command` run over them;
+  // the books byte for byte as before it, the total as it was put, then mended.
+  const auto overUnreadTotal = [&](const std::function<void(TWSaiBroDetJournauxAnal*, TWSaiModDetJournauxAnal*)>& command) {
+    const Damage total = DamageRecord("the section's total", je + "c30je.dbf", "ACODE", section, sectionTotal, "abc");
+    const auto [list, form] = OpenSplit(an);
+    if (list != nullptr && form != nullptr) {
+      const std::string books = BooksBytes(je, "je");
+      command(list, form);
+      EXPECT_EQ(BooksBytes(je, "je"), books) << "written over a section's total that does not read";
+      EXPECT_TRUE(AnalyticEuros(an.recno).first) << "the analytic line cancelled";
+    }
+    CloseSplits();
+    const std::vector<Damage> one{total};
+    EXPECT_EQ(Lost(one), "") << "the section's total written over";
+    Lost(one, true);
+  };
+  // The line's own euros damaged, the analytic windows opened on it, `command` run over them: it goes
+  // through, and its box names the section's total and advises the ReConstruction.
+  const auto overOwnAmount = [&](const std::string& shot, const std::string& said,
+                                 const std::function<void(TWSaiBroDetJournauxAnal*, TWSaiModDetJournauxAnal*)>& command) {
+    const Damage own = Put("the analytic line's euros", je + "c50je.dbf", an.recno, "BMONTANTE", "abc", {});
+    const auto [list, form] = OpenSplit(an);
+    if (list != nullptr && form != nullptr) {
+      command(list, form);
+      BoxSaying({said, named, "ReConstruction"}, shot);
+    }
+    CloseSplits();
+    // A cancel leaves the bytes it was made over in the cancelled line: given back, as every damage is
+    // before the draft is validated at the walk's end.
+    const test_support::RawRecords raw(own.dbf);
+    if (raw.Field(raw.Record(an.recno), own.field) == own.bytes) raw.Put(an.recno, own.field, own.original);
+  };
 
   const DamagedStep steps[] = {
       // Saisie
@@ -963,6 +1121,59 @@ TEST_F(DamagedWalkTest, NoCommandComputesFromAnAmountThatDoesNotRead) {
          const std::vector<Damage> one{total};
          EXPECT_EQ(Lost(one), "") << "the total written over";
          Lost(one, true);
+       },
+       true},
+      // The analytic windows over a section's total that does not read: the line's save (F12), its
+      // cancel in the list, "Solder la Pièce" and "Solder le Compte" are refused before their first
+      // write, the total named and the ReConstruction advised.
+      {"the analytic form's Enregistrer over its section's unread total",
+       [&] {
+         overUnreadTotal([&](TWSaiBroDetJournauxAnal*, TWSaiModDetJournauxAnal* f) {
+           TypeEuros(f, an.sense, an.euros + 100);
+           gui::ModalSeam::QueueMessageBoxAnswer(gui::IDOK);
+           Key(gui::VK_F12);
+           BoxSaying({"Rien n'a \xE9t\xE9 modifi\xE9", named, "ReConstruction"}, "damaged-walk-analytic-save-refused");
+         });
+       },
+       true},
+      {"the analytic lines window's Annuler over its section's unread total",
+       [&] {
+         overUnreadTotal([&](TWSaiBroDetJournauxAnal* list, TWSaiModDetJournauxAnal* f) {
+           Send(f, 20023);
+           ASSERT_TRUE(list->LocateRowByKey(list->Lines(), an.key, 1, 1, 1)) << an.key;
+           gui::ModalSeam::QueueMessageBoxAnswer(gui::IDOK);
+           Send(list, 20029);
+           BoxSaying({"Rien n'a \xE9t\xE9 modifi\xE9", named, "ReConstruction"}, "damaged-walk-analytic-cancel-refused");
+         });
+       },
+       true},
+      {"Solder la Pi\xE8" "ce of an analytic line over its section's unread total",
+       [&] {
+         // The line moved to another section, then balanced against its split: the old section's
+         // total would lose its amount.
+         overUnreadTotal([&](TWSaiBroDetJournauxAnal*, TWSaiModDetJournauxAnal* f) {
+           f->ControlOf(analytic_form::kSection)->SetFocus();
+           gui::ProcessPendingMessages();
+           Field(an.otherSection);
+           gui::ModalSeam::QueueMessageBoxAnswer(gui::IDOK);
+           Send(f, 20077);
+           BoxSaying({"Rien n'a \xE9t\xE9 modifi\xE9", named}, "damaged-walk-analytic-balance-refused");
+         });
+       },
+       true},
+      {"Solder le Compte and Enregistrer of an analytic line over its section's unread total",
+       [&] {
+         overUnreadTotal([&](TWSaiBroDetJournauxAnal*, TWSaiModDetJournauxAnal* f) {
+           const std::string amounts = f->TextOf(analytic_form::kDebitE) + "|" + f->TextOf(analytic_form::kCreditE);
+           gui::ModalSeam::QueueMessageBoxAnswer(gui::IDOK);
+           Send(f, 20081);
+           EXPECT_EQ(f->TextOf(analytic_form::kDebitE) + "|" + f->TextOf(analytic_form::kCreditE), amounts)
+               << "a balance from an unread total";
+           BoxSaying({"Le solde n'est pas propos\xE9", named}, "damaged-walk-analytic-section-balance");
+           TypeEuros(f, an.sense, an.euros + 100);
+           gui::ModalSeam::QueueMessageBoxAnswer(gui::IDOK);
+           Key(gui::VK_F12);
+         });
        },
        true},
       // Etats, each previewed from its form
@@ -1039,6 +1250,43 @@ TEST_F(DamagedWalkTest, NoCommandComputesFromAnAmountThatDoesNotRead) {
       {"Copier sur un autre Journal of the damaged piece", [&] { PieceToJournalOD(kCopier, month, piece); }, true},
       // Utilitaires
       {"ReConstruction du dossier", [] { Rebuild(); }, true},
+      // The analytic windows over the analytic line's own euros that do not read (after the
+      // ReConstruction, which would make its section's total again): the amount typed (or proposed)
+      // replaces them, or the cancel takes them away; the box names its section's total, which still
+      // counts them.
+      {"the analytic form's Enregistrer over its own unread amount",
+       [&] {
+         overOwnAmount("damaged-walk-analytic-saved-totals-left", "il est remplac\xE9",
+                       [&](TWSaiBroDetJournauxAnal*, TWSaiModDetJournauxAnal* f) {
+                         TypeEuros(f, an.sense, an.euros);
+                         gui::ModalSeam::QueueMessageBoxAnswer(gui::IDOK);
+                         Key(gui::VK_F12);
+                         EXPECT_EQ(AnalyticEuros(an.recno), std::make_pair(true, an.euros));
+                       });
+       },
+       true, {}, an.section},
+      {"Solder la Pi\xE8" "ce of an analytic line over its own unread amount",
+       [&] {
+         overOwnAmount("damaged-walk-analytic-balanced-totals-left", "il est remplac\xE9",
+                       [&](TWSaiBroDetJournauxAnal*, TWSaiModDetJournauxAnal* f) {
+                         gui::ModalSeam::QueueMessageBoxAnswer(gui::IDOK);
+                         Send(f, 20077);
+                         EXPECT_TRUE(AnalyticEuros(an.recno).first) << "its amount not replaced";
+                       });
+       },
+       true, {}, an.section},
+      {"the analytic lines window's Annuler over the line's own unread amount",
+       [&] {
+         overOwnAmount("damaged-walk-analytic-cancelled-totals-left", "la ligne est annul\xE9" "e",
+                       [&](TWSaiBroDetJournauxAnal* list, TWSaiModDetJournauxAnal* f) {
+                         Send(f, 20023);
+                         ASSERT_TRUE(list->LocateRowByKey(list->Lines(), an.key, 1, 1, 1)) << an.key;
+                         gui::ModalSeam::QueueMessageBoxAnswer(gui::IDOK);
+                         Send(list, 20029);
+                         EXPECT_EQ(AnalyticEuros(an.recno), std::make_pair(false, 0LL)) << "not cancelled";
+                       });
+       },
+       true, {}, an.section},
       {"Renuméroter toutes les Pièces", [] { Renumber(); }},
       {"Sauvegarde then Restauration du dossier", [&] { Restore(BackUp(1)); }, true},
       // Données
@@ -1124,7 +1372,18 @@ TEST_F(DamagedWalkTest, NoCommandComputesFromAnAmountThatDoesNotRead) {
     const std::multiset<std::string> after = books();
     const std::string lost = Lost(damages);
     const bool saidUnread = NamesUnread(said);
-    const bool same = before == after;
+    bool same = before == after;
+    if (!step.goesOnOver.empty()) {
+      // Only the figures the change was made over: every other one as it was.
+      const auto others = [&](const std::multiset<std::string>& figures) {
+        std::multiset<std::string> kept;
+        for (const std::string& f : figures)
+          if (f.find(PadRight(Trimmed(step.goesOnOver), 8)) == std::string::npos) kept.insert(f);
+        return kept;
+      };
+      same = others(before) == others(after);
+      EXPECT_NE(before, after) << step.name << ": it did not go through";
+    }
     EXPECT_EQ(lost, "") << step.name << ": damaged fields written over";
     EXPECT_TRUE(same) << step.name << ": the figures of the books changed\nbefore:\n"
                       << Difference(before, after) << "after:\n" << Difference(after, before) << said;

@@ -1,7 +1,8 @@
 // The journal lines window: piece order with every other piece shaded (cancelled lines' pieces
 // counted), an account's balance on a click, "Annuler" and "Réactiver" keeping every total right,
-// a matched line that cannot be cancelled, the balance questions at closing, "Créer Pièce"
-// refused while the slot's line form is open, and new lines and pieces refused on a full draft.
+// "Annuler" over a line's own unread amount naming the totals left, a matched line that cannot be
+// cancelled, the balance questions at closing, "Créer Pièce" refused while the slot's line form is
+// open, and new lines and pieces refused on a full draft.
 #include <climits>
 #include <cstdio>
 #include <random>
@@ -10,6 +11,7 @@
 #include "dossier/core/dossier_create.h"
 #include "draft_limit.h"
 #include "posting/line_changes.h"
+#include "posting/line_save.h"
 #include "entry_fixture.h"
 #include "platform/system/files.h"
 #include "runtime/numbers.h"
@@ -257,6 +259,47 @@ TEST_F(LinesWindowTest, ALineWhoseAmountDoesNotReadIsNamedBeforeTheBalanceQuesti
   EXPECT_NE(gui::ModalSeam::Shown()[1].text.find(std::string("Solde E: ") + Trimmed(BalanceAmount(balance))),
             std::string::npos)
       << gui::ModalSeam::Shown()[1].text;
+}
+
+// "Annuler" on a line whose own euros do not read: the line goes with what it carries, nothing comes off
+// its account's total (the amount could not be read), and one box names its account's and its
+// journal-month's totals, which still count it, and advises the ReConstruction.
+TEST_F(LinesWindowTest, AnnulerOverALinesOwnUnreadAmountNamesTheTotalsThatStillCountIt) {
+  Open();
+  const std::string month = JournalMonths()[0].first;
+  TWSaiBroDetJournaux* w = Saisir(month);
+  ASSERT_NE(w, nullptr);
+  Table c50;
+  ASSERT_TRUE(c50.OpenShared(PathC50(), L::kCodeTag, true));
+  long row = 1;
+  std::uint32_t recno = 0;
+  for (; row <= w->Store().totalRows && recno == 0; ++row) {
+    w->SelectRow(row, 1);
+    const std::uint32_t r = static_cast<std::uint32_t>(w->Store().RecordNumberOf(w->GetSelectedRowIndex() - 1));
+    if (r != 0 && c50.GoTo(r) && !c50.IsDeleted() && !IsLettered(c50) && ToCents(c50.GetFieldNum(L::BMONTANTE)) != 0)
+      recno = r;
+  }
+  ASSERT_NE(recno, 0u);
+  const LineRecord line = ReadLineRecord(c50);
+  const auto euroTotal = [&] {
+    Table c20;
+    EXPECT_TRUE(c20.OpenShared(PathC20(), "C20CODE", true));
+    return c20.Seek("C20CODE", line.account.c_str()) ? ToCents(c20.GetFieldNum(line.sense == 'D' ? 18 : 20)) : -1;
+  };
+  const long long before = euroTotal();
+  test_support::RawRecords(std::string(PathC50()) + ".dbf").Put(recno, "BMONTANTE", "abc");
+  gui::ModalSeam::Reset();
+  gui::ModalSeam::QueueMessageBoxAnswer(gui::IDOK);
+  Send(w, 20029);
+  ASSERT_TRUE(c50.GoTo(recno));
+  EXPECT_TRUE(c50.IsDeleted()) << test_support::ShownTexts();
+  EXPECT_EQ(euroTotal(), before) << "an amount that did not read taken off";
+  ASSERT_EQ(gui::ModalSeam::Shown().size(), 1u) << test_support::ShownTexts();
+  const gui::ShownModal& box = gui::ModalSeam::Shown()[0];
+  for (const std::string& said : {std::string("la ligne est annul\xE9" "e"), "compte " + Trimmed(line.account),
+                                  "journal " + Trimmed(month.substr(4, 3)), std::string("ReConstruction")})
+    EXPECT_NE(box.text.find(said), std::string::npos) << said << "\n" << box.text;
+  test_support::ScreenshotMessage(box, "entry", "own_unread_amount_cancelled");
 }
 
 // The balance walk lets the window work meanwhile (its progress cursor processes the waiting

@@ -713,5 +713,144 @@ TEST_F(AnalyticSaveTest, AnAnalyticChangeOverASectionTotalThatDoesNotReadIsRefus
   EXPECT_EQ(entry::CancelSplitLine(c50, c60, recno, "ligne", &refusal), LineChange::Done) << refusal;
 }
 
+
+// The euro totals of a section (cents: debit, credit).
+std::array<long long, 2> SectionEuros(const std::string& code) {
+  if (!TableC30->Seek("C30CODE", PadRight(code, 8).c_str())) return {0, 0};
+  return {ToCents(TableC30->GetFieldNum(10)), ToCents(TableC30->GetFieldNum(12))};
+}
+
+// A general line cancelled over its own amount that does not read goes through: nothing comes off its
+// account (it could not be read), its analytic lines go with their sections' amounts, and the box names
+// its account's and journal-month's totals, which still count it, and advises the ReConstruction. One of
+// its analytic lines that does not read is not its own: the cancel is refused, nothing written, the
+// analytic line named.
+TEST_F(AnalyticSaveTest, ALineCancelledOverItsOwnUnreadAmountNamesTheTotalsThatStillCountIt) {
+  LineRecord line;
+  std::uint32_t recno = 0;
+  std::vector<std::uint32_t> split;
+  for (std::uint32_t r = 1; r <= c50.RecCount() && split.empty(); ++r) {
+    if (!c50.GoTo(r) || c50.IsDeleted() || c50.GetField(L::BCLE)[0] != 'Z' || ToCents(ReadLineRecord(c50).euros) == 0)
+      continue;
+    line = ReadLineRecord(c50);
+    recno = r;
+    const std::string key = L::AnalyticKey(c50);
+    for (bool more = c50.SeekNotBelow(L::kAnalyticTag, key.c_str()); more; more = c50.Skip(1)) {
+      if (c50.MatchKey(key.c_str(), L::kAnalyticKeyLength, L::BMOIS, L::BJAL, L::BPIECE, L::BCG, L::BNUM) != 'O') break;
+      if (c50.GetField(L::BCLE)[0] == 'W' && ToCents(ReadLineRecord(c50).euros) != 0) split.push_back(c50.recordNumber);
+    }
+    c50.SetOrder(L::kCodeTag);
+  }
+  ASSERT_FALSE(split.empty());
+  const std::string c50Path = PathC50() + std::string(".dbf");
+  // An analytic line's amount that does not read: refused before the first write, said, nothing named left.
+  {
+    const Damaged damage(c50Path, split[0], "BMONTANTE", "abc");
+    const std::string before = BooksBytes();
+    std::string refusal, left = "-";
+    EXPECT_EQ(CancelLine(c50, c60, recno, "ligne", nullptr, &refusal, &left), LineChange::Failed);
+    EXPECT_EQ(BooksBytes(), before) << "cancelled over another line's amount that does not read";
+    EXPECT_NE(refusal.find("Rien n'a \xE9t\xE9 modifi\xE9"), std::string::npos) << refusal;
+    EXPECT_NE(refusal.find("enregistrement " + std::to_string(split[0]) + ","), std::string::npos) << refusal;
+    EXPECT_EQ(left, "");
+  }
+  // Its own amount: cancelled, the totals that still count it named.
+  ASSERT_TRUE(c50.GoTo(split[0]));
+  const std::string section = ReadLineRecord(c50).account;
+  const auto sectionBefore = SectionEuros(section);
+  const auto accountBefore = Totals(line.account);
+  test_support::RawRecords(c50Path).Put(recno, "BMONTANTE", "abc");
+  std::string refusal, left;
+  long analytic = 0;
+  ASSERT_EQ(CancelLine(c50, c60, recno, "ligne", &analytic, &refusal, &left), LineChange::Done) << refusal;
+  EXPECT_GE(analytic, static_cast<long>(split.size()));
+  for (std::uint32_t a : split) {
+    ASSERT_TRUE(c50.GoTo(a));
+    EXPECT_TRUE(c50.IsDeleted()) << a << ": an analytic line of the cancelled line left live";
+  }
+  const int side = line.sense == 'D' ? 1 : 3;
+  EXPECT_EQ(Totals(line.account)[side], accountBefore[side]) << "an amount that did not read taken off";
+  EXPECT_NE(SectionEuros(section), sectionBefore) << "its analytic line's amount left on its section";
+  const std::string month = line.key.substr(3, 2) + "/" + DecodeYear(line.key.substr(1, 2).c_str());
+  for (const std::string& named : {std::string("la ligne est annul\xE9" "e"), "compte " + Trimmed(line.account),
+                                   "journal " + Trimmed(line.key.substr(5, 3)) + ", mois " + month,
+                                   std::string("ReConstruction")})
+    EXPECT_NE(left.find(named), std::string::npos) << named << "\n" << left;
+  // A sound line's cancel names nothing.
+  std::uint32_t sound = 0;
+  for (std::uint32_t r = 1; r <= c50.RecCount() && sound == 0; ++r)
+    if (r != recno && c50.GoTo(r) && !c50.IsDeleted() && c50.GetField(L::BCLE)[0] == 'Z' && !IsLettered(c50))
+      sound = r;
+  ASSERT_NE(sound, 0u);
+  EXPECT_EQ(CancelLine(c50, c60, sound, "ligne", nullptr, &refusal, &left), LineChange::Done) << refusal;
+  EXPECT_EQ(left, "");
+}
+
+// An analytic line saved or cancelled over its own amount that does not read goes through, and names the
+// one total its amounts move: its section's (the old one, for a line moved to another section), which
+// still counts the old amount, the ReConstruction advised. With its section's total unread as well, the
+// change is refused, nothing written and nothing named left.
+TEST_F(AnalyticSaveTest, AnAnalyticLineChangedOverItsOwnUnreadAmountNamesItsSection) {
+  std::uint32_t recno = 0;
+  for (std::uint32_t r = 1; r <= c50.RecCount() && recno == 0; ++r)
+    if (c50.GoTo(r) && !c50.IsDeleted() && c50.GetField(L::BCLE)[0] == 'W' && ToCents(ReadLineRecord(c50).euros) != 0)
+      recno = r;
+  ASSERT_NE(recno, 0u);
+  ASSERT_TRUE(c50.GoTo(recno));
+  const LineRecord line = ReadLineRecord(c50);
+  std::string key;
+  for (int f : {L::BMOIS, L::BJAL, L::BPIECE, L::BCG, L::BNUM, L::BCLE, L::BNUMA}) key += c50.GetField(f);
+  std::string other;
+  for (bool more = TableC30->GoTop("C30CODE"); more && other.empty(); more = TableC30->Skip(1))
+    if (!TableC30->IsDeleted() && Trimmed(TableC30->GetField(1)) != Trimmed(line.account))
+      other = Trimmed(TableC30->GetField(1));
+  ASSERT_FALSE(other.empty());
+  ASSERT_TRUE(TableC30->Seek("C30CODE", line.account.c_str())) << line.account;
+  const std::uint32_t sectionRecord = TableC30->recordNumber;
+  entry::AnalyticLineValues v;
+  v.day = line.day;
+  v.section = other;
+  v.label = "libelle corrige";
+  v.sense = line.sense;
+  v.francs = ToCents(line.francs);
+  v.euros = ToCents(line.euros);
+  const std::string c50Path = PathC50() + std::string(".dbf");
+  const std::string section = "section " + Trimmed(line.account);
+  const int side = line.sense == 'D' ? 0 : 1;
+  std::string refusal, left = "-";
+  // The section's total unread too: refused, nothing written.
+  {
+    const Damaged own(c50Path, recno, "BMONTANTE", "abc");
+    const Damaged total(PathC30() + std::string(".dbf"), sectionRecord, "ACREDITF", "abc");
+    const std::string before = BooksBytes();
+    EXPECT_EQ(entry::SaveAnalyticLineRecord(c50, c60, key, v, &refusal, &left), entry::AnalyticSaveOutcome::Failed);
+    EXPECT_EQ(left, "");
+    left = "-";
+    EXPECT_EQ(entry::CancelSplitLine(c50, c60, recno, "ligne", &refusal, &left), LineChange::Failed);
+    EXPECT_EQ(left, "");
+    EXPECT_EQ(BooksBytes(), before) << "written over a section's total that does not read";
+  }
+  // Moved to another section over its own amount: the old section keeps it and is named.
+  const auto oldBefore = SectionEuros(line.account), otherBefore = SectionEuros(other);
+  test_support::RawRecords(c50Path).Put(recno, "BMONTANTE", "abc");
+  ASSERT_EQ(entry::SaveAnalyticLineRecord(c50, c60, key, v, &refusal, &left), entry::AnalyticSaveOutcome::Saved)
+      << refusal;
+  EXPECT_EQ(SectionEuros(line.account), oldBefore) << "an amount that did not read taken off";
+  EXPECT_EQ(SectionEuros(other)[side] - otherBefore[side], v.euros);
+  for (const std::string& named : {std::string("il est remplac\xE9"), section, std::string("ReConstruction")})
+    EXPECT_NE(left.find(named), std::string::npos) << named << "\n" << left;
+  EXPECT_EQ(left.find("section " + other), std::string::npos) << left;
+  // Saved again, sound: nothing named.
+  EXPECT_EQ(entry::SaveAnalyticLineRecord(c50, c60, key, v, &refusal, &left), entry::AnalyticSaveOutcome::Saved);
+  EXPECT_EQ(left, "");
+  // Cancelled over its own amount: its section now, the other one, named.
+  const auto cancelBefore = SectionEuros(other);
+  test_support::RawRecords(c50Path).Put(recno, "BMONTANTE", "abc");
+  ASSERT_EQ(entry::CancelSplitLine(c50, c60, recno, "ligne", &refusal, &left), LineChange::Done) << refusal;
+  EXPECT_EQ(SectionEuros(other), cancelBefore);
+  for (const std::string& named : {std::string("la ligne est annul\xE9" "e"), "section " + other})
+    EXPECT_NE(left.find(named), std::string::npos) << named << "\n" << left;
+}
+
 }  // namespace
 }  // namespace entry_test

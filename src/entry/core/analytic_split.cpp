@@ -582,7 +582,8 @@ long CreateSplitLineAfter(Table& c50, Table& c60, const SplitKey& key, long afte
 namespace {
 
 posting::LineChange ChangeSplitLine(Table& c50, Table& c60, std::uint32_t recno, const std::string& recordText,
-                                    bool cancel, std::string* refusal) {
+                                    bool cancel, std::string* refusal, std::string* totalsLeft) {
+  if (totalsLeft != nullptr) totalsLeft->clear();
   if (!c50.isOpen) return posting::LineChange::NoLine;
   // The change watches its reads from the first: a cancel mark it could not read decides nothing. A
   // cancel works over its own line's amounts only (it takes them away); a reactivation, which would
@@ -612,7 +613,8 @@ posting::LineChange ChangeSplitLine(Table& c50, Table& c60, std::uint32_t recno,
   // The section's total first checked, then the line with its sort record, then the total.
   const char entry = c50.GetField(L::BEURO)[0];
   steps.Ends(c50, c60, cancel ? kMsgCancelRefused : kMsgReactivateRefused, entry != 'N' && entry != 'n');
-  steps.Moves().Section(c50.GetField(L::BCODE), cancel ? LineMove(c50).Negated() : LineMove(c50));
+  const std::string section = c50.GetField(L::BCODE);
+  steps.Moves().Section(section, cancel ? LineMove(c50).Negated() : LineMove(c50));
   if (steps.Check(refusal)) return posting::LineChange::TotalsTooLarge;
   steps.Note().Line(recno);
   steps.Note().SortRecordsFrom(c60.RecCount());
@@ -621,20 +623,22 @@ posting::LineChange ChangeSplitLine(Table& c50, Table& c60, std::uint32_t recno,
     done = MarkDraftLine(c50, c60, recno, cancel, recordText.c_str());
     steps.Made([&c50, &c60, recno, cancel] { return MarkDraftLine(c50, c60, recno, !cancel); });
   }
-  if (done && steps.Moves().Make() && steps.Finish()) return posting::LineChange::Done;
-  return refused();
+  if (!done || !steps.Moves().Make() || !steps.Finish()) return refused();
+  // Cancelled over an amount that did not read: its section's total still counts it.
+  if (totalsLeft != nullptr && steps.WorkedOverOwnLine()) *totalsLeft = posting::OwnSectionAmountText(section, true);
+  return posting::LineChange::Done;
 }
 
 }  // namespace
 
 posting::LineChange CancelSplitLine(Table& c50, Table& c60, std::uint32_t recno, const std::string& recordText,
-                                    std::string* refusal) {
-  return ChangeSplitLine(c50, c60, recno, recordText, true, refusal);
+                                    std::string* refusal, std::string* totalsLeft) {
+  return ChangeSplitLine(c50, c60, recno, recordText, true, refusal, totalsLeft);
 }
 
 posting::LineChange ReactivateSplitLine(Table& c50, Table& c60, std::uint32_t recno, const std::string& recordText,
                                         std::string* refusal) {
-  return ChangeSplitLine(c50, c60, recno, recordText, false, refusal);
+  return ChangeSplitLine(c50, c60, recno, recordText, false, refusal, nullptr);
 }
 
 // ---- remainders -------------------------------------------------------------------------------------------------------
@@ -679,7 +683,9 @@ char MatchSplitLines(Table& c50, const std::string& key26) { return MatchSplit(c
 // ---- the save -----------------------------------------------------------------------------------------------------------
 
 AnalyticSaveOutcome SaveAnalyticLineRecord(Table& c50, Table& c60, const std::string& lineKey,
-                                           const AnalyticLineValues& v, std::string* refusal) {
+                                           const AnalyticLineValues& v, std::string* refusal,
+                                           std::string* totalsLeft) {
+  if (totalsLeft != nullptr) totalsLeft->clear();
   if (!c50.isOpen) return AnalyticSaveOutcome::NotFound;
   // The change watches its reads from the first: the line found and read again under its lock. It is
   // works over its own line's amounts only (the amounts typed replace them): a section's total that
@@ -756,6 +762,10 @@ AnalyticSaveOutcome SaveAnalyticLineRecord(Table& c50, Table& c60, const std::st
   }
   if (!steps.Finish()) return fail();
   if (!v.roundingLine) LastAnalyticEntryInEuros = v.inEuros;
+  // Replaced over an amount that did not read: the old section's total still counts it (a cancelled
+  // line's amounts are in no total).
+  if (totalsLeft != nullptr && live && steps.WorkedOverOwnLine())
+    *totalsLeft = posting::OwnSectionAmountText(oldSection, outcome == AnalyticSaveOutcome::ZeroLineCancelled);
   return outcome;
 }
 

@@ -188,9 +188,11 @@ long CreateSplitLineAfter(Table& c50, Table& c60, const SplitKey& key, long afte
 // put back on its section. The line's lock is taken without waiting and given back once the line is written
 // (one the cursor held before stays), so that the line's form can lock it at once afterwards. Made whole or
 // not at all, as a general line's (posting/line_changes.h): *refusal gets what a change that did not go
-// through tells the user.
+// through tells the user. A line cancelled over its own amount that did not read is cancelled all the
+// same; *totalsLeft (when given) then names its section's total, which still counts it, and advises the
+// ReConstruction (posting::OwnSectionAmountText), "" otherwise.
 posting::LineChange CancelSplitLine(Table& c50, Table& c60, std::uint32_t recno, const std::string& recordText,
-                                    std::string* refusal = nullptr);
+                                    std::string* refusal = nullptr, std::string* totalsLeft = nullptr);
 posting::LineChange ReactivateSplitLine(Table& c50, Table& c60, std::uint32_t recno, const std::string& recordText,
                                         std::string* refusal = nullptr);
 
@@ -234,9 +236,12 @@ enum class AnalyticSaveOutcome { Saved, ZeroLineCancelled, NotFound, LockRefused
 // record. A refused lock changes nothing; a section whose total cannot hold the amounts refuses the save
 // before anything is written (TotalsTooLarge); a write refused on the way takes back what the save wrote
 // (Failed). *refusal gets what these last two tell the user. Sets LastAnalyticEntryInEuros for a saved line
-// that is no rounding line.
+// that is no rounding line. A live line saved over its own amount that did not read is saved all the same:
+// *totalsLeft (when given) then names its old section's total, which still counts the old amount, and
+// advises the ReConstruction (posting::OwnSectionAmountText), "" otherwise.
 AnalyticSaveOutcome SaveAnalyticLineRecord(Table& c50, Table& c60, const std::string& lineKey,
-                                           const AnalyticLineValues& v, std::string* refusal = nullptr);
+                                           const AnalyticLineValues& v, std::string* refusal = nullptr,
+                                           std::string* totalsLeft = nullptr);
 // "Quitter": a live line whose section is still blank was never filled: cancelled with its sort record,
 // both or neither (a write or a read refused: *refusal then says why). True when it was cancelled.
 bool DropBlankAnalyticLine(Table& c50, Table& c60, const std::string& lineKey, std::string* refusal = nullptr);
