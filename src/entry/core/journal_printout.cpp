@@ -3,6 +3,7 @@
 #include <set>
 
 #include "data/dossier_files.h"
+#include "data/error_report.h"
 #include "data/entry_lines.h"
 #include "data/record_fields.h"
 #include "data/write_targets.h"
@@ -95,6 +96,12 @@ void AddToList(std::string& list, const std::string& account) {
 // The journal code and month of a key, as the messages name them.
 std::string JournalMonthText(const std::string& journalMonth) {
   return posting::JournalOf(journalMonth) + " " + posting::MonthDisplay(journalMonth);
+}
+
+// A read of `t` the system refused, said in a box: what the run shows is short of it.
+void SayUnread(const Table& t, const Lookup& answer) {
+  RuntimeBeep();
+  RuntimeMessage(LoadStr(kTitleAttention), UnreadText(t.tablePath, answer.result()).c_str(), kMbIconStop);
 }
 
 }  // namespace
@@ -195,8 +202,16 @@ const JournalPrintout::Account& JournalPrintout::AccountOf(const std::string& co
   account_ = Account{};
   account_.code = code;
   const auto keep = [this]() -> const Account& { return accounts_[account_.code] = account_; };
-  // The account itself, looked up on its whole code: a missing or cancelled one has no data.
-  if (IsBlank(code) || !c20_.Seek("C20CODE", code.c_str()) || c20_.MatchKey(code.c_str(), 8, 1) != 'O') {
+  // The account itself, looked up on its whole code: a missing or cancelled one has no data. One not read
+  // is said (once a run), kept out of the cache, and keeps a transfer file from being written.
+  const Lookup found = IsBlank(code) ? Lookup::NotFound()
+                                     : c20_.Find("C20CODE", code.c_str()).And(c20_.MatchKey(code.c_str(), 8, 1) == 'O');
+  if (found.IsRefused()) {
+    if (!accountUnread_) SayUnread(c20_, found);
+    accountUnread_ = true;
+    return account_;
+  }
+  if (!found.IsFound()) {
     keep();
     return account_;
   }
@@ -268,7 +283,12 @@ bool JournalPrintout::CheckCreditors() {
     if (++listed <= 20) list += "\r\n   " + Trimmed(code);
   }
   if (listed > 20) list += "\r\n   ...";
-  c50_.GoTo(static_cast<long>(start));
+  // Back on the first line: one not read there starts no file from elsewhere.
+  if (const Lookup back = c50_.GoToRecord(static_cast<long>(start)); back.IsRefused()) {
+    SayUnread(c50_, back);
+    return false;
+  }
+  if (accountUnread_) return false;
   if (listed == 0) return true;
   RuntimeBeep();
   RuntimeMessage(LoadStr(kTitleAttention),
@@ -289,6 +309,7 @@ bool JournalPrintout::Prepare(PrintoutRun& run) {
   incompleteIban_.clear();
   account_ = Account{};
   accounts_.clear();
+  accountUnread_ = false;
   labelCached_ = false;
   computed_ = 0;
   accountReads_ = 0;
@@ -335,7 +356,13 @@ bool JournalPrintout::Prepare(PrintoutRun& run) {
   }
 
   const std::string start = prefix_ + run_.pieceFrom;
-  if (!c50_.Seek(L::kCodeTag, start.c_str())) return Empty();
+  // Lines not read are said, never a journal printed empty.
+  const Lookup first = c50_.Find(L::kCodeTag, start.c_str());
+  if (first.IsRefused()) {
+    ShowEmptyReport(UnreadText(c50_.tablePath, first.result()).c_str());
+    return false;
+  }
+  if (first.IsNotFound()) return Empty();
   if (!SkipSelected(0)) {
     if (kind_ == 'S' || kind_ == 'V') return Refuse(kRefusalNoLines, posting::JournalOf(month));
     return Empty();

@@ -40,7 +40,7 @@ bool OfPrefixes(const std::string& list, const std::string& prefix) {
 }
 
 bool SeekLiveAccount(Table& c20, const std::string& account) {
-  return !account.empty() && c20.isOpen && c20.Seek("C20CODE", account.c_str()) &&
+  return !account.empty() && c20.isOpen && c20.Find("C20CODE", account.c_str()).IsFound() &&
          c20.MatchKey(account.c_str(), 8, 1) == 'O';
 }
 
@@ -90,7 +90,7 @@ bool AnalyticAllowed(Table& c10, Table& c20, const std::string& account, char an
 
 std::vector<std::string> VatEntries(Table& c10) {
   std::vector<std::string> entries;
-  if (c10.isOpen && c10.Seek("C10CODE", "T")) {
+  if (c10.isOpen && c10.Find("C10CODE", "T").IsFound()) {
     for (bool more = true; more && c10.GetField(1)[0] == 'T'; more = c10.Skip(1)) {
       if (c10.IsDeleted()) continue;
       const std::string text = PadRight(c10.GetField(kTextField), 13);
