@@ -9,6 +9,7 @@
 #include "data/account_totals.h"
 #include "data/dossier_files.h"
 #include "data/entry_lines.h"
+#include "data/error_report.h"
 #include "data/record_fields.h"
 #include "data/rounding_accounts.h"
 #include "data/session.h"
@@ -391,9 +392,11 @@ bool TWSaiModDetJournaux::LoadLine() {
   if (euroOnly_) HideFrancControls();
 
   const std::string account = NormalizeAccount(loaded_.account);
-  if (!account.empty() && TableC20 != nullptr && TableC20->isOpen && TableC20->Seek("C20CODE", account.c_str()) &&
-      TableC20->MatchKey(account.c_str(), 8, 1) == 'O')
-    ShowAccount();
+  if (!account.empty() && TableC20 != nullptr && TableC20->isOpen) {
+    const Lookup found = TableC20->Find("C20CODE", account.c_str()).And(TableC20->MatchKey(account.c_str(), 8, 1) == 'O');
+    if (found.IsFound()) ShowAccount();
+    else if (found.IsRefused()) AccountUnread(found);
+  }
   if (!IsBlank(loaded_.labelCode)) ShowLabelCode(false);
   ShowPieceTotals(true, false);
 
@@ -558,6 +561,15 @@ void TWSaiModDetJournaux::AccountUnknown() {
   if (mode == '1' || mode == '2') ControlOf(kAnalytic)->EnableWindow(false);
 }
 
+void TWSaiModDetJournaux::AccountUnread(const Lookup& answer) {
+  analyticAllowed_ = false;
+  gui::MessageBeep(0);
+  if (auto* info = dynamic_cast<gui::Static*>(ControlOf(kAccountInfo)))
+    info->SetText(UnreadText(TableC20 != nullptr ? TableC20->tablePath : PathC20(), answer.result()));
+  const char mode = TheDossierRecord.AnalyticMode();
+  if (mode == '1' || mode == '2') ControlOf(kAnalytic)->EnableWindow(false);
+}
+
 void TWSaiModDetJournaux::AutoSense() {
   if (!noSenseInModel_ || ConstantLetter(2) != 'O' || TableC10 == nullptr) return;
   const char sense = AutoSenseOf(*TableC10, journal_[0], account_->GetText(), labelDigit_);
@@ -568,7 +580,7 @@ void TWSaiModDetJournaux::AutoSense() {
 void TWSaiModDetJournaux::ProposeLabel(bool focus) {
   const std::string account = NormalizeAccount(account_->GetText());
   std::string name;
-  if (!account.empty() && TableC20->Seek("C20CODE", account.c_str()) && TableC20->MatchKey(account.c_str(), 8, 1) == 'O')
+  if (!account.empty() && TableC20->Find("C20CODE", account.c_str()).IsFound() && TableC20->MatchKey(account.c_str(), 8, 1) == 'O')
     name = TableC20->GetField(2);
   label1_->SetValue(LabelFromAccount(label1_->GetText(), name), false);
   if (focus) FocusOn(label1_);
@@ -692,10 +704,15 @@ void TWSaiModDetJournaux::DistributionLookup() {
   if (answer == kLookupFound && posting::SeekC10(*TableC10, 'V', PadRight(code, 2)) && !TableC10->IsDeleted()) {
     const std::string account = NormalizeAccount(PadRight(TableC10->GetField(4), 8).substr(0, 8));
     SetAccountText(account);
-    if (!account.empty() && TableC20->Seek("C20CODE", account.c_str()) && TableC20->MatchKey(account.c_str(), 8, 1) == 'O') {
+    const Lookup found = account.empty() ? Lookup::NotFound()
+                                         : TableC20->Find("C20CODE", account.c_str())
+                                               .And(TableC20->MatchKey(account.c_str(), 8, 1) == 'O');
+    if (found.IsFound()) {
       ShowAccount();
       if (IsAuxiliaryAccount(account)) ProposeLabel(false);
       AutoSense();
+    } else if (found.IsRefused()) {
+      AccountUnread(found);
     } else {
       AccountUnknown();
     }
@@ -1136,7 +1153,11 @@ void TWSaiModDetJournaux::CmSolderCompte() {
   accountSetting_ = false;
   const std::string account = NormalizeAccount(account_->GetText());
   ::Table& c20 = *TableC20;
-  if (account.empty() || !c20.Seek("C20CODE", account.c_str()) || c20.MatchKey(account.c_str(), 8, 1) != 'O') {
+  const Lookup found = account.empty() ? Lookup::NotFound()
+                                       : c20.Find("C20CODE", account.c_str()).And(c20.MatchKey(account.c_str(), 8, 1) == 'O');
+  // An account not read proposes nothing, and says why.
+  if (found.IsRefused()) return AccountUnread(found);
+  if (found.IsNotFound()) {
     gui::MessageBeep(0);
     return;
   }
@@ -1193,12 +1214,16 @@ void TWSaiModDetJournaux::ApplyModelLine() {
     if (!agree) {
       const std::string account = NormalizeAccount(m.account);
       SetAccountText(account);
-      if (!account.empty() && TableC20->Seek("C20CODE", account.c_str()) && TableC20->MatchKey(account.c_str(), 8, 1) == 'O') {
+      const Lookup found = account.empty() ? Lookup::NotFound()
+                                           : TableC20->Find("C20CODE", account.c_str())
+                                                 .And(TableC20->MatchKey(account.c_str(), 8, 1) == 'O');
+      if (found.IsFound()) {
         ShowAccount();
         if (IsAuxiliaryAccount(account) || IsBlank(label1_->GetText())) ProposeLabel(false);
         AutoSense();
       } else {
-        AccountUnknown();
+        if (found.IsRefused()) AccountUnread(found);
+        else AccountUnknown();
         SetAccountText(m.account);
         if (m.lookup) lookup = cmd::AccountLookup;
       }
@@ -1391,7 +1416,7 @@ bool TWSaiModDetJournaux::Save() {
 // window keeps as its own once the form has gone.
 void TWSaiModDetJournaux::ShowSavedBalance(const std::string& account) {
   ::Table& c20 = *TableC20;
-  if (!c20.Seek("C20CODE", account.c_str()) || c20.MatchKey(account.c_str(), 8, 1) == '#') return;
+  if (!c20.Find("C20CODE", account.c_str()).IsFound() || c20.MatchKey(account.c_str(), 8, 1) == '#') return;
   ShowAccountBalance();
   const std::string status = TWSaiBroDetJournaux::BalanceStatus(c20, euroFirst_);
   if (auto* lines = dynamic_cast<TWSaiBroDetJournaux*>(gui::Window::FromHandle(LinesHandle())))

@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "data/entry_lines.h"
+#include "data/lookup.h"
 #include "posting/line_save.h"
 #include "posting/line_validation.h"
 #include "entry/line_form_base.h"
@@ -130,6 +131,8 @@ class TWSaiModDetJournaux : public LineFormBase {
   void ShowAccountBalance();
   void ShareTotalsRoom();
   void AccountUnknown();
+  // An account whose look-up the system refused: the read said beside it, never "unknown".
+  void AccountUnread(const Lookup& answer);
   void AutoSense();
   void ProposeLabel(bool focus);
   // The label code's text and kind of operation; false ("???") for an unknown code.

@@ -172,7 +172,7 @@ class AnalyticSplitTest : public LineFormTest {
     Table c50;
     EXPECT_TRUE(c50.OpenShared(PathC50(), L::kAnalyticTag, true));
     Split s;
-    if (!entry::SeekAnalyticRecord(c50, linesKey_ + number)) return s;
+    if (!entry::SeekAnalyticRecord(c50, linesKey_ + number).IsFound()) return s;
     s.section = RTrim(c50.GetField(L::BCODE));
     s.sense = c50.GetField(L::BSENS)[0];
     s.francs = ToCents(c50.GetFieldNum(L::BMONTANTF));
@@ -216,7 +216,7 @@ TEST_F(AnalyticSplitTest, TheSplitOfALineFromEndToEnd) {
   test_support::OtherProcess station([path, split](char cmd) {
     static Table t;
     if (!t.isOpen && !t.OpenShared(path, L::kAnalyticTag)) return false;
-    if (!entry::SeekAnalyticRecord(t, split + "0020")) return false;
+    if (!entry::SeekAnalyticRecord(t, split + "0020").IsFound()) return false;
     return cmd == 'l' ? LockRecord(t, nullptr, 0) : UnlockRecord(t);
   });
   Open();
