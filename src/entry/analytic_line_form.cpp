@@ -284,8 +284,10 @@ Lookup TWSaiModDetJournauxAnal::ShowSection() {
   const std::string code = SectionCode(section_->GetText());
   ::Table* c30 = TableC30;
   if (IsBlank(code) || c30 == nullptr || !c30->isOpen) return Lookup::NotFound();
-  const Lookup found =
-      c30->Find("C30CODE", code.c_str()).And(c30->MatchKey(code.c_str(), static_cast<int>(kSectionWidth), 1) == 'O');
+  // Its cancel mark read again: one not read is no section cancelled.
+  Lookup found =
+      c30->Find("C30CODE", code.c_str()).And(c30->MatchKey(code.c_str(), static_cast<int>(kSectionWidth), 1) != '#');
+  if (found.IsFound()) found = c30->LiveHere();
   if (!found.IsFound()) return found;
   // A code typed in small letters names the same section.
   const std::string shown = RTrim(code.c_str());
@@ -492,7 +494,8 @@ void TWSaiModDetJournauxAnal::CmSolderLigne() {
   ClearMessage();
   if (Check() == kCheckInvalid) return;
   AskToClose();
-  ComputeSplitRemainder(true, false);
+  // The rounding line is asked from the remainder read whole only.
+  if (!ComputeSplitRemainder(true, false)) return unreadSplit();
   const int rounding = RoundingAfterBalancing(EurosChecked(), euroOnly_, remainderF_, remainderE_);
   if (rounding != 0) PostToList(cmd::CreerLigne, rounding);
 }

@@ -226,7 +226,8 @@ void TWSaiBroDetJournauxAnal::MakeDefaultSplit() {
   ::Table* c20 = TableC20;
   const std::string account = key_.Account();
   if (c20 == nullptr || !c20->isOpen) return;
-  const Lookup found = c20->Find("C20CODE", account.c_str()).And(c20->MatchKey(account.c_str(), 8, 1) == 'O');
+  Lookup found = c20->Find("C20CODE", account.c_str()).And(c20->MatchKey(account.c_str(), 8, 1) != '#');
+  if (found.IsFound()) found = c20->LiveHere();
   // An account not read is no account without a default split: the read is said.
   if (found.IsRefused()) {
     gui::MessageBeep(0);

@@ -143,6 +143,14 @@ int PlainColumnWidth(int characters) {
 // The amount of an edit in cents (blank is 0).
 long long Cents(MEdit* e) { return e == nullptr ? 0 : ToCents(Val(e->GetText().c_str())); }
 
+// The live account of a code (none for a blank one); its cancel mark read again, so that one not read is no
+// account cancelled.
+Lookup LiveAccount(::Table& c20, const std::string& account) {
+  if (account.empty()) return Lookup::NotFound();
+  const Lookup found = c20.Find("C20CODE", account.c_str()).And(c20.MatchKey(account.c_str(), 8, 1) != '#');
+  return found.IsFound() ? c20.LiveHere() : found;
+}
+
 
 }  // namespace
 
@@ -393,7 +401,7 @@ bool TWSaiModDetJournaux::LoadLine() {
 
   const std::string account = NormalizeAccount(loaded_.account);
   if (!account.empty() && TableC20 != nullptr && TableC20->isOpen) {
-    const Lookup found = TableC20->Find("C20CODE", account.c_str()).And(TableC20->MatchKey(account.c_str(), 8, 1) == 'O');
+    const Lookup found = LiveAccount(*TableC20, account);
     if (found.IsFound()) ShowAccount();
     else if (found.IsRefused()) AccountUnread(found);
   }
@@ -704,9 +712,7 @@ void TWSaiModDetJournaux::DistributionLookup() {
   if (answer == kLookupFound && posting::SeekC10(*TableC10, 'V', PadRight(code, 2)) && !TableC10->IsDeleted()) {
     const std::string account = NormalizeAccount(PadRight(TableC10->GetField(4), 8).substr(0, 8));
     SetAccountText(account);
-    const Lookup found = account.empty() ? Lookup::NotFound()
-                                         : TableC20->Find("C20CODE", account.c_str())
-                                               .And(TableC20->MatchKey(account.c_str(), 8, 1) == 'O');
+    const Lookup found = LiveAccount(*TableC20, account);
     if (found.IsFound()) {
       ShowAccount();
       if (IsAuxiliaryAccount(account)) ProposeLabel(false);
@@ -1153,8 +1159,7 @@ void TWSaiModDetJournaux::CmSolderCompte() {
   accountSetting_ = false;
   const std::string account = NormalizeAccount(account_->GetText());
   ::Table& c20 = *TableC20;
-  const Lookup found = account.empty() ? Lookup::NotFound()
-                                       : c20.Find("C20CODE", account.c_str()).And(c20.MatchKey(account.c_str(), 8, 1) == 'O');
+  const Lookup found = LiveAccount(c20, account);
   // An account not read proposes nothing, and says why.
   if (found.IsRefused()) return AccountUnread(found);
   if (found.IsNotFound()) {
@@ -1214,9 +1219,7 @@ void TWSaiModDetJournaux::ApplyModelLine() {
     if (!agree) {
       const std::string account = NormalizeAccount(m.account);
       SetAccountText(account);
-      const Lookup found = account.empty() ? Lookup::NotFound()
-                                           : TableC20->Find("C20CODE", account.c_str())
-                                                 .And(TableC20->MatchKey(account.c_str(), 8, 1) == 'O');
+      const Lookup found = LiveAccount(*TableC20, account);
       if (found.IsFound()) {
         ShowAccount();
         if (IsAuxiliaryAccount(account) || IsBlank(label1_->GetText())) ProposeLabel(false);

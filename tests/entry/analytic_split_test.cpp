@@ -7,6 +7,8 @@
 // cancelled since the request get their message and write nothing, and so does a new line on a full draft.
 #include "line_form_fixture.h"
 
+#include <climits>
+
 #include "draft_limit.h"
 
 #include "data/session.h"
@@ -807,6 +809,73 @@ TEST_F(AnalyticSplitTest, TheSectionIsLookedUp) {
   EXPECT_EQ(SplitLine("0001").section, "ATELIER");
   EXPECT_EQ(SectionTotals("ATELIER")[0], atelier[0] + 100000);
   EXPECT_EQ(SectionTotals("VENTES")[0], 0);
+}
+
+// "Solder la Ligne" and a section typed while the disk refuses one read of the draft, of its index or of the
+// sections' index (each read in turn, EIO once): the line balanced as the split stands (its 600.00 francs), or
+// the read said naming the file and the line left as it was; never a remainder computed short of what was not
+// read and saved, never a section not read called unknown.
+TEST_F(AnalyticSplitTest, ABalancingOrASectionNotReadIsSaidNeverTakenForNone) {
+  TWSaiModDetJournauxAnal* f = FirstSplitLine("CA1=CH-ARTAS %=60\r\nCA1=VENTES  %=40\r\n");
+  ASSERT_NE(f, nullptr) << test_support::ShownTexts();
+  TWSaiBroDetJournauxAnal* list = List(0, kLines1);
+  ASSERT_NE(list, nullptr);
+  auto openFirst = [&] {
+    CloseSplitForm();
+    Select(list, linesKey_ + "0001");
+    Send(list, browse_cmd::Modifier);
+    return SplitForm();
+  };
+  long said = 0;
+  for (const char* file : {"/c50je.mdx", "/c50je.dbf"}) {
+    for (int nth = 1; nth <= 120; nth += nth < 30 ? 1 : 7) {
+      SCOPED_TRACE(std::string("read ") + std::to_string(nth) + " of " + file + " refused");
+      f = openFirst();
+      ASSERT_NE(f, nullptr) << test_support::ShownTexts();
+      gui::ModalSeam::Reset();
+      test_support::RefusedRead::Arm(file, nth);
+      Send(f, 20077);
+      const int seen = test_support::RefusedRead::Seen();
+      test_support::RefusedRead::Disarm();
+      const std::string shown = test_support::ShownTexts();
+      const Split first = SplitLine("0001");
+      EXPECT_TRUE(first.live && first.sense == 'D' && first.francs == 60000)
+          << "balanced on a short remainder: " << first.sense << " " << first.francs << " " << shown;
+      if (!gui::ModalSeam::Shown().empty() && shown.find(file + 1) != std::string::npos) ++said;
+      ASSERT_FALSE(HasFailure());
+      if (seen < nth) break;
+    }
+  }
+  EXPECT_GE(said, 1) << "no refusal met the balancing";
+  ExpectInvariants("after the balancings with a read refused");
+
+  // The section typed with one read of the sections' index refused: found, or the read said where the
+  // unknown code would be.
+  // The sections' file opened again while reads are counted, so that the engine reads it rather than maps it.
+  TableC30->CloseTable();
+  test_support::RefusedRead::Arm("/c30je.dbf", INT_MAX);
+  ASSERT_TRUE(TableC30->UseShared(PathC30(), "C30CODE"));
+  test_support::RefusedRead::Disarm();
+  long unread = 0;
+  for (int nth = 1; nth <= 40; ++nth) {
+    SCOPED_TRACE("read " + std::to_string(nth) + " of c30je.dbf refused");
+    f = openFirst();
+    ASSERT_NE(f, nullptr) << test_support::ShownTexts();
+    test_support::RefusedRead::Arm("/c30je.dbf", nth);
+    Into(f, kSection, "VENTES");
+    const int seen = test_support::RefusedRead::Seen();
+    test_support::RefusedRead::Disarm();
+    const std::string message = f->TextOf(kMessage);
+    EXPECT_EQ(message.find("inconnu"), std::string::npos) << message;
+    if (message.find("c30je") != std::string::npos) {
+      if (++unread == 1) test_support::Screenshot(MainFrame->Widget(), "entry", "analytic_section_unread");
+      EXPECT_TRUE(f->ControlOf(kSection)->HasFocus());
+    }
+    ASSERT_FALSE(HasFailure());
+    if (seen < nth) break;
+  }
+  EXPECT_GE(unread, 1) << "no refusal met the section's look-up";
+  CloseSplitForm();
 }
 
 // Mode "2": the two axes of one line open together, the second 20 pixels below the first.

@@ -204,8 +204,9 @@ const JournalPrintout::Account& JournalPrintout::AccountOf(const std::string& co
   const auto keep = [this]() -> const Account& { return accounts_[account_.code] = account_; };
   // The account itself, looked up on its whole code: a missing or cancelled one has no data. One not read
   // is said (once a run), kept out of the cache, and keeps a transfer file from being written.
-  const Lookup found = IsBlank(code) ? Lookup::NotFound()
-                                     : c20_.Find("C20CODE", code.c_str()).And(c20_.MatchKey(code.c_str(), 8, 1) == 'O');
+  Lookup found = IsBlank(code) ? Lookup::NotFound()
+                               : c20_.Find("C20CODE", code.c_str()).And(c20_.MatchKey(code.c_str(), 8, 1) != '#');
+  if (found.IsFound()) found = c20_.LiveHere();
   if (found.IsRefused()) {
     if (!accountUnread_) SayUnread(c20_, found);
     accountUnread_ = true;
