@@ -98,10 +98,10 @@ std::string JournalMonthText(const std::string& journalMonth) {
   return posting::JournalOf(journalMonth) + " " + posting::MonthDisplay(journalMonth);
 }
 
-// A read of `t` the system refused, said in a box: what the run shows is short of it.
-void SayUnread(const Table& t, const Lookup& answer) {
+// A read of `t` the system refused (the engine's `result`), said in a box: what the run shows is short of it.
+void SayUnread(const Table& t, int result) {
   RuntimeBeep();
-  RuntimeMessage(LoadStr(kTitleAttention), UnreadText(t.tablePath, answer.result()).c_str(), kMbIconStop);
+  RuntimeMessage(LoadStr(kTitleAttention), UnreadText(t.tablePath, result).c_str(), kMbIconStop);
 }
 
 }  // namespace
@@ -208,7 +208,7 @@ const JournalPrintout::Account& JournalPrintout::AccountOf(const std::string& co
                                : c20_.Find("C20CODE", code.c_str()).And(c20_.MatchKey(code.c_str(), 8, 1) != '#');
   if (found.IsFound()) found = c20_.LiveHere();
   if (found.IsRefused()) {
-    if (!accountUnread_) SayUnread(c20_, found);
+    if (!accountUnread_) SayUnread(c20_, found.result());
     accountUnread_ = true;
     return account_;
   }
@@ -286,7 +286,7 @@ bool JournalPrintout::CheckCreditors() {
   if (listed > 20) list += "\r\n   ...";
   // Back on the first line: one not read there starts no file from elsewhere.
   if (const Lookup back = c50_.GoToRecord(static_cast<long>(start)); back.IsRefused()) {
-    SayUnread(c50_, back);
+    SayUnread(c50_, back.result());
     return false;
   }
   if (accountUnread_) return false;
@@ -327,7 +327,16 @@ bool JournalPrintout::Prepare(PrintoutRun& run) {
     else limit->clear();
   run_ = run;
   prefix_ = posting::LinePrefix(run.journalMonth);
-  if (!OpenCursors()) return Empty();
+  {
+    // A file whose opening read was refused is said, never a journal with nothing in it.
+    const RefusalWatch opening(RefusalWatch::EngineBoxes::kRefusalsHeld);
+    if (!OpenCursors()) {
+      if (!opening.ReadRefused()) return Empty();
+      Table& failed = !c50_.isOpen ? c50_ : !c10_.isOpen ? c10_ : c20_;
+      SayUnread(failed, failed.result);
+      return false;
+    }
+  }
 
   DeclareOrClear();
   const std::string month = PadRight(run.journalMonth, 7);
@@ -357,14 +366,19 @@ bool JournalPrintout::Prepare(PrintoutRun& run) {
   }
 
   const std::string start = prefix_ + run_.pieceFrom;
-  // Lines not read are said, never a journal printed empty.
+  // Lines not read are said, never a journal printed empty: the look-up, and the first line's reads watched.
+  const RefusalWatch reading(RefusalWatch::EngineBoxes::kHeld);
   const Lookup first = c50_.Find(L::kCodeTag, start.c_str());
   if (first.IsRefused()) {
-    ShowEmptyReport(UnreadText(c50_.tablePath, first.result()).c_str());
+    SayUnread(c50_, first.result());
     return false;
   }
   if (first.IsNotFound()) return Empty();
   if (!SkipSelected(0)) {
+    if (reading.ReadRefused()) {
+      SayUnread(c50_, c50_.result);
+      return false;
+    }
     if (kind_ == 'S' || kind_ == 'V') return Refuse(kRefusalNoLines, posting::JournalOf(month));
     return Empty();
   }
