@@ -305,8 +305,9 @@ void TWSaiModDetJournauxAnal::SectionUnknown(int message) {
 
 void TWSaiModDetJournauxAnal::SectionUnread(const Lookup& answer) {
   if (auto* s = dynamic_cast<gui::Control*>(ControlOf(kSectionInfo))) s->SetText("");
-  Message(UnreadText(TableC30 != nullptr ? TableC30->tablePath : PathC30(), answer.result()));
   gui::MessageBeep(0);
+  gui::MessageBox(this, UnreadText(TableC30 != nullptr ? TableC30->tablePath : PathC30(), answer.result()),
+                  LoadStr(kTitleAttention), gui::MB_OK | gui::MB_ICONSTOP);
   FocusOn(section_);
 }
 

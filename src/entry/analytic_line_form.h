@@ -90,7 +90,7 @@ class TWSaiModDetJournauxAnal : public LineFormBase {
   void SectionStep(unsigned id);
   void SectionView();
   void SectionUnknown(int message);
-  // A section whose look-up the system refused: the read said where an unknown code would be.
+  // A section whose look-up the system refused: the read said in a box, never "unknown".
   void SectionUnread(const Lookup& answer);
   Lookup ShowSection();
   void AmountEnter(unsigned id);

@@ -812,7 +812,7 @@ TEST_F(AnalyticSplitTest, TheSectionIsLookedUp) {
 }
 
 // "Solder la Ligne" and a section typed while the disk refuses one read of the draft, of its index or of the
-// sections' index (each read in turn, EIO once): the line balanced as the split stands (its 600.00 francs), or
+// sections' file (each read in turn, EIO once): the line balanced as the split stands (its 600.00 francs), or
 // the read said naming the file and the line left as it was; never a remainder computed short of what was not
 // read and saved, never a section not read called unknown.
 TEST_F(AnalyticSplitTest, ABalancingOrASectionNotReadIsSaidNeverTakenForNone) {
@@ -849,8 +849,8 @@ TEST_F(AnalyticSplitTest, ABalancingOrASectionNotReadIsSaidNeverTakenForNone) {
   EXPECT_GE(said, 1) << "no refusal met the balancing";
   ExpectInvariants("after the balancings with a read refused");
 
-  // The section typed with one read of the sections' index refused: found, or the read said where the
-  // unknown code would be.
+  // The section typed with one read of the sections' file refused: found, or the read said in a box naming
+  // the file, never "inconnu".
   // The sections' file opened again while reads are counted, so that the engine reads it rather than maps it.
   TableC30->CloseTable();
   test_support::RefusedRead::Arm("/c30je.dbf", INT_MAX);
@@ -861,14 +861,15 @@ TEST_F(AnalyticSplitTest, ABalancingOrASectionNotReadIsSaidNeverTakenForNone) {
     SCOPED_TRACE("read " + std::to_string(nth) + " of c30je.dbf refused");
     f = openFirst();
     ASSERT_NE(f, nullptr) << test_support::ShownTexts();
+    gui::ModalSeam::Reset();
     test_support::RefusedRead::Arm("/c30je.dbf", nth);
     Into(f, kSection, "VENTES");
     const int seen = test_support::RefusedRead::Seen();
     test_support::RefusedRead::Disarm();
     const std::string message = f->TextOf(kMessage);
     EXPECT_EQ(message.find("inconnu"), std::string::npos) << message;
-    if (message.find("c30je") != std::string::npos) {
-      if (++unread == 1) test_support::Screenshot(MainFrame->Widget(), "entry", "analytic_section_unread");
+    if (test_support::ShownTexts().find("c30je") != std::string::npos) {
+      if (++unread == 1) test_support::ScreenshotMessage(gui::ModalSeam::Shown().back(), "entry", "analytic_section_unread");
       EXPECT_TRUE(f->ControlOf(kSection)->HasFocus());
     }
     ASSERT_FALSE(HasFailure());
