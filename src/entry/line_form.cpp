@@ -13,6 +13,7 @@
 #include "data/record_fields.h"
 #include "data/rounding_accounts.h"
 #include "data/session.h"
+#include "data/table_results.h"
 #include "data/table.h"
 #include "entry/core/analytic_split.h"
 #include "posting/balancing.h"
@@ -414,6 +415,9 @@ bool TWSaiModDetJournaux::LoadLine() {
   std::string refusal;
   if (mode != '1' && mode != '2') {
     posting::DeleteLineAnalytic(c50, *TableC60, key_, loaded_.account, 3, &refusal);
+  } else if (accountUnread_) {
+    // An account not read takes no split away.
+    ControlOf(kAnalytic)->EnableWindow(false);
   } else if (!analyticAllowed_) {
     ControlOf(kAnalytic)->EnableWindow(false);
     posting::DeleteLineAnalytic(c50, *TableC60, key_, loaded_.account, 3, &refusal);
@@ -542,11 +546,15 @@ void TWSaiModDetJournaux::ShowAccount() {
   ::Table& c20 = *TableC20;
   const std::string account = std::string(c20.GetField(1)).substr(0, 8);
   const std::string counterpart = c20.GetField(25);
+  accountUnread_ = false;
   ShowAccountBalance();
   const char mode = TheDossierRecord.AnalyticMode();
   if (mode == '1' || mode == '2') {
-    analyticAllowed_ = AnalyticAllowed(*TableC10, c20, account, mode, ConstantLetter(57), roundingMode_ != 0);
+    bool refused = false;
+    analyticAllowed_ =
+        AnalyticAllowed(*TableC10, c20, account, mode, ConstantLetter(57), roundingMode_ != 0, &refused);
     ControlOf(kAnalytic)->EnableWindow(analyticAllowed_);
+    if (refused) AccountUnread(Lookup::Refused(c20.result != 0 ? c20.result : kResultSystemError));
   } else {
     analyticAllowed_ = false;
   }
@@ -563,6 +571,7 @@ void TWSaiModDetJournaux::ShowAccountBalance() {
 
 void TWSaiModDetJournaux::AccountUnknown() {
   analyticAllowed_ = false;
+  accountUnread_ = false;
   gui::MessageBeep(0);
   if (auto* info = dynamic_cast<gui::Static*>(ControlOf(kAccountInfo))) info->SetText(LoadStr(kUnknownCode));
   const char mode = TheDossierRecord.AnalyticMode();
@@ -571,6 +580,7 @@ void TWSaiModDetJournaux::AccountUnknown() {
 
 void TWSaiModDetJournaux::AccountUnread(const Lookup& answer) {
   analyticAllowed_ = false;
+  accountUnread_ = true;
   gui::MessageBeep(0);
   if (auto* info = dynamic_cast<gui::Static*>(ControlOf(kAccountInfo)))
     info->SetText(UnreadText(TableC20 != nullptr ? TableC20->tablePath : PathC20(), answer.result()));

@@ -219,6 +219,8 @@ class TWSaiModDetJournaux : public LineFormBase {
   bool opened_ = false;
   bool filling_ = false;
   bool analyticAllowed_ = false;
+  // The account's look-up was refused: nothing is known of its split, which is left as it stands.
+  bool accountUnread_ = false;
   bool splitDone_ = false;
   bool amountFocus_ = false;
   bool euroFirst_ = true;

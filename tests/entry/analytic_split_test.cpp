@@ -879,6 +879,39 @@ TEST_F(AnalyticSplitTest, ABalancingOrASectionNotReadIsSaidNeverTakenForNone) {
   CloseSplitForm();
 }
 
+// A line whose split stands, opened in its form while the disk refuses one read of the chart (each read in
+// turn, EIO once): the account found, or said not read beside it; never its split taken away for an account
+// not read.
+TEST_F(AnalyticSplitTest, ALineWhoseAccountIsNotReadKeepsItsSplit) {
+  ChooseLine();
+  Open();
+  const long split = LiveSplitRecords(oldAccount_);
+  ASSERT_GT(split, 0);
+  // The chart opened again while reads are counted, so that the engine reads it rather than maps it.
+  TableC20->CloseTable();
+  test_support::RefusedRead::Arm("/c20je.dbf", INT_MAX);
+  ASSERT_TRUE(TableC20->UseShared(PathC20(), "C20CODE"));
+  test_support::RefusedRead::Disarm();
+  long said = 0;
+  for (int nth = 1; nth <= 60; ++nth) {
+    SCOPED_TRACE("read " + std::to_string(nth) + " of c20je.dbf refused");
+    gui::ModalSeam::Reset();
+    test_support::RefusedRead::Arm("/c20je.dbf", nth);
+    TWSaiModDetJournaux* f = LineForm();
+    const int seen = test_support::RefusedRead::Seen();
+    test_support::RefusedRead::Disarm();
+    EXPECT_EQ(LiveSplitRecords(oldAccount_), split) << test_support::ShownTexts();
+    if (f != nullptr && f->TextOf(line_form::kAccountInfo).find("c20je") != std::string::npos) {
+      if (++said == 1) test_support::Screenshot(MainFrame->Widget(), "entry", "line_account_unread");
+      EXPECT_FALSE(f->AnalyticAllowedNow());
+    }
+    CloseAll();
+    ASSERT_FALSE(HasFailure());
+    if (seen < nth) break;
+  }
+  EXPECT_GE(said, 1) << "no refusal met the account's look-up";
+}
+
 // Mode "2": the two axes of one line open together, the second 20 pixels below the first.
 class TwoAxesTest : public AnalyticSplitTest {
  protected:
