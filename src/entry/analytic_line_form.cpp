@@ -8,6 +8,7 @@
 #include "data/account_totals.h"
 #include "data/dossier_files.h"
 #include "data/entry_lines.h"
+#include "data/error_report.h"
 #include "data/record_fields.h"
 #include "data/rounding_accounts.h"
 #include "data/session.h"
@@ -216,7 +217,7 @@ bool TWSaiModDetJournauxAnal::LoadLine() {
   if (!TableC60->isOpen && !TableC60->UseShared(PathC60(), LigneTri::kRecordTag)) return false;
   if (TableC30 != nullptr && !TableC30->isOpen) TableC30->UseShared(PathC30(), "C30CODE");
   ::Table& c50 = *TableC50;
-  if (!SeekAnalyticRecord(c50, lineKey_) || c50.IsDeleted()) return false;
+  if (!SeekAnalyticRecord(c50, lineKey_).IsFound() || c50.IsDeleted()) return false;
   if (!LockRecord(c50, c50.RecordToText(L::BNUMA), 0)) return false;
   holdsLine_ = true;
 
@@ -279,23 +280,34 @@ bool TWSaiModDetJournauxAnal::IsModified() {
 // ---- the section ------------------------------------------------------------------------------------------------
 
 // The section of the field found live in C30 (its record current): its name and balance beside it.
-bool TWSaiModDetJournauxAnal::ShowSection() {
+Lookup TWSaiModDetJournauxAnal::ShowSection() {
   const std::string code = SectionCode(section_->GetText());
   ::Table* c30 = TableC30;
-  if (IsBlank(code) || c30 == nullptr || !c30->isOpen || !c30->Seek("C30CODE", code.c_str()) ||
-      c30->MatchKey(code.c_str(), static_cast<int>(kSectionWidth), 1) != 'O')
-    return false;
+  if (IsBlank(code) || c30 == nullptr || !c30->isOpen) return Lookup::NotFound();
+  // Its cancel mark read again: one not read is no section cancelled.
+  Lookup found =
+      c30->Find("C30CODE", code.c_str()).And(c30->MatchKey(code.c_str(), static_cast<int>(kSectionWidth), 1) != '#');
+  if (found.IsFound()) found = c30->LiveHere();
+  if (!found.IsFound()) return found;
   // A code typed in small letters names the same section.
   const std::string shown = RTrim(code.c_str());
   if (section_->GetText() != shown) section_->SetValue(shown, false);
   ShowAccountBalanceC30(dynamic_cast<gui::Static*>(ControlOf(kSectionInfo)), EurosChecked());
-  return true;
+  return found;
 }
 
 void TWSaiModDetJournauxAnal::SectionUnknown(int message) {
   if (auto* s = dynamic_cast<gui::Control*>(ControlOf(kSectionInfo))) s->SetText("???");
   Message(LoadStr(message));
   gui::MessageBeep(0);
+  FocusOn(section_);
+}
+
+void TWSaiModDetJournauxAnal::SectionUnread(const Lookup& answer) {
+  if (auto* s = dynamic_cast<gui::Control*>(ControlOf(kSectionInfo))) s->SetText("");
+  gui::MessageBeep(0);
+  gui::MessageBox(this, UnreadText(TableC30 != nullptr ? TableC30->tablePath : PathC30(), answer.result()),
+                  LoadStr(kTitleAttention), gui::MB_OK | gui::MB_ICONSTOP);
   FocusOn(section_);
 }
 
@@ -313,8 +325,9 @@ void TWSaiModDetJournauxAnal::SectionEnter() {
     gui::PostCommand(GetHandle(), cmd::SectionLookup);
     return;
   }
-  if (!ShowSection()) {
-    SectionUnknown(posting::kMsgAccountUnknown);
+  if (const Lookup shown = ShowSection(); !shown.IsFound()) {
+    if (shown.IsRefused()) SectionUnread(shown);
+    else SectionUnknown(posting::kMsgAccountUnknown);
     return;
   }
   SetRegistryText(kRegistryLastSection, 8, SectionCode(text));
@@ -328,8 +341,9 @@ void TWSaiModDetJournauxAnal::SectionLeave() {
     SectionEnter();
     return;
   }
-  if (!ShowSection()) {
-    SectionUnknown(posting::kMsgAccountUnknown);
+  if (const Lookup shown = ShowSection(); !shown.IsFound()) {
+    if (shown.IsRefused()) SectionUnread(shown);
+    else SectionUnknown(posting::kMsgAccountUnknown);
     return;
   }
   SetRegistryText(kRegistryLastSection, 8, SectionCode(section_->GetText()));
@@ -410,8 +424,8 @@ void TWSaiModDetJournauxAnal::AmountEnter(unsigned id) {
 
 // ---- balancing ---------------------------------------------------------------------------------------------------
 
-void TWSaiModDetJournauxAnal::ComputeSplitRemainder(bool useForm, bool detailed) {
-  if (TableC50 == nullptr || !TableC50->isOpen) return;
+bool TWSaiModDetJournauxAnal::ComputeSplitRemainder(bool useForm, bool detailed) {
+  if (TableC50 == nullptr || !TableC50->isOpen) return true;
   const FormAmounts form = Amounts();
   const SplitRemainder r = entry::ComputeSplitRemainder(*TableC50, lineKey_, useForm ? &form : nullptr);
   remainderF_ = r.RemainderFrancs();
@@ -438,6 +452,7 @@ void TWSaiModDetJournauxAnal::ComputeSplitRemainder(bool useForm, bool detailed)
   }
   const long long off = euros ? r.generalE - r.splitE : r.generalF - r.splitF;
   if (off != 0) set(kPanelDifference, Trimmed(BalanceAmount(off)));
+  return !r.readRefused;
 }
 
 void TWSaiModDetJournauxAnal::PutBalancingAmount(bool convert, long long francs, long long euros) {
@@ -457,10 +472,16 @@ void TWSaiModDetJournauxAnal::PutBalancingAmount(bool convert, long long francs,
 
 void TWSaiModDetJournauxAnal::CmSolderLigne() {
   ClearMessage();
+  // A split not read whole proposes nothing: its remainder is short of what was not read.
+  auto unreadSplit = [this] {
+    gui::MessageBeep(0);
+    gui::MessageBox(this, ReadErrorText(TableC50->tablePath), LoadStr(kTitleAttention), gui::MB_OK | gui::MB_ICONSTOP);
+  };
   // A split whose amounts do not read proposes nothing.
   if (TableC50 != nullptr && TableC50->isOpen) {
-    const std::vector<UnreadableAmountLine> unread =
-        entry::ComputeSplitRemainder(*TableC50, lineKey_, nullptr).unreadable;
+    const SplitRemainder split = entry::ComputeSplitRemainder(*TableC50, lineKey_, nullptr);
+    if (split.readRefused) return unreadSplit();
+    const std::vector<UnreadableAmountLine>& unread = split.unreadable;
     if (!unread.empty()) {
       gui::MessageBeep(0);
       gui::MessageBox(this, UnreadableAmountsMessage(unread), UnreadableAmountsCaption(),
@@ -468,13 +489,14 @@ void TWSaiModDetJournauxAnal::CmSolderLigne() {
       return;
     }
   }
-  ComputeSplitRemainder(false, true);
+  if (!ComputeSplitRemainder(false, true)) return unreadSplit();
   PutBalancingAmount(roundingLine_ == 0, -remainderF_, -remainderE_);
   if (roundingLine_ != 0) section_->SetValue(RTrim(AnalyticRoundingSection().c_str()), false);
   ClearMessage();
   if (Check() == kCheckInvalid) return;
   AskToClose();
-  ComputeSplitRemainder(true, false);
+  // The rounding line is asked from the remainder read whole only.
+  if (!ComputeSplitRemainder(true, false)) return unreadSplit();
   const int rounding = RoundingAfterBalancing(EurosChecked(), euroOnly_, remainderF_, remainderE_);
   if (rounding != 0) PostToList(cmd::CreerLigne, rounding);
 }
@@ -483,8 +505,15 @@ void TWSaiModDetJournauxAnal::CmSolderCompte() {
   ClearMessage();
   const std::string code = SectionCode(section_->GetText());
   ::Table* c30 = TableC30;
-  if (IsBlank(code) || c30 == nullptr || !c30->isOpen || !c30->Seek("C30CODE", code.c_str()) ||
-      c30->MatchKey(code.c_str(), static_cast<int>(kSectionWidth), 1) == '#') {
+  if (IsBlank(code) || c30 == nullptr || !c30->isOpen) {
+    gui::MessageBeep(0);
+    return;
+  }
+  const Lookup found =
+      c30->Find("C30CODE", code.c_str()).And(c30->MatchKey(code.c_str(), static_cast<int>(kSectionWidth), 1) != '#');
+  // A section not read proposes nothing, and says why.
+  if (found.IsRefused()) return SectionUnread(found);
+  if (found.IsNotFound()) {
     gui::MessageBeep(0);
     return;
   }
@@ -525,9 +554,10 @@ int TWSaiModDetJournauxAnal::Check() {
     SectionUnknown(posting::kMsgAccountEmpty);
     return kCheckInvalid;
   }
-  if (!ShowSection()) {
+  if (const Lookup shown = ShowSection(); !shown.IsFound()) {
     ReselectInList();
-    SectionUnknown(posting::kMsgAccountUnknown);
+    if (shown.IsRefused()) SectionUnread(shown);
+    else SectionUnknown(posting::kMsgAccountUnknown);
     return kCheckInvalid;
   }
   // The sense carries the sign: an amount typed negative is refused; so is one a line cannot take (past its
@@ -589,7 +619,7 @@ bool TWSaiModDetJournauxAnal::Save() {
   const bool euroMain = TheDossierRecord.At(DossierRecord::kEuroMainPos) != 'N';
   const std::string code = PadRight(v.section, kSectionWidth);
   ::Table* c30 = TableC30;
-  if (MessageBar != nullptr && c30 != nullptr && c30->isOpen && c30->Seek("C30CODE", code.c_str()) &&
+  if (MessageBar != nullptr && c30 != nullptr && c30->isOpen && c30->Find("C30CODE", code.c_str()).IsFound() &&
       c30->MatchKey(code.c_str(), static_cast<int>(kSectionWidth), 1) != '#') {
     const long long balance = euroMain ? StoredAmountOf(*c30, 10) - StoredAmountOf(*c30, 12)
                                        : StoredAmountOf(*c30, 9) - StoredAmountOf(*c30, 11);
@@ -655,7 +685,7 @@ void TWSaiModDetJournauxAnal::EvSetFocus(gui::Handle lost) {
 
 void TWSaiModDetJournauxAnal::CleanupWindow() {
   // The line's lock goes back and the sub-slot is free at once.
-  if (holdsLine_ && TableC50 != nullptr && TableC50->isOpen && SeekAnalyticRecord(*TableC50, lineKey_)) UnlockRecord(*TableC50);
+  if (holdsLine_ && TableC50 != nullptr && TableC50->isOpen && SeekAnalyticRecord(*TableC50, lineKey_).IsFound()) UnlockRecord(*TableC50);
   holdsLine_ = false;
   if (OwnSlot > 0) SetRegistryText(OwnSlot, kSlotLength, "");
   // The line saved, the step that waited for it goes to the list, which finds the sub-slot free.

@@ -90,7 +90,9 @@ class TWSaiModDetJournauxAnal : public LineFormBase {
   void SectionStep(unsigned id);
   void SectionView();
   void SectionUnknown(int message);
-  bool ShowSection();
+  // A section whose look-up the system refused: the read said in a box, never "unknown".
+  void SectionUnread(const Lookup& answer);
+  Lookup ShowSection();
   void AmountEnter(unsigned id);
   void AmountChanged(int id);
   void SwitchSense(char to);
@@ -98,7 +100,8 @@ class TWSaiModDetJournauxAnal : public LineFormBase {
   void LeaveFor(unsigned command);
 
   // ---- balancing
-  void ComputeSplitRemainder(bool useForm, bool detailed);
+  // False when a look-up of the split was refused: the sums shown are short of it.
+  bool ComputeSplitRemainder(bool useForm, bool detailed);
   void PutBalancingAmount(bool convert, long long francs, long long euros);
 
   std::string lineKey_;

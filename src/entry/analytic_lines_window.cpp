@@ -225,9 +225,16 @@ void TWSaiBroDetJournauxAnal::SetupWindow() {
 void TWSaiBroDetJournauxAnal::MakeDefaultSplit() {
   ::Table* c20 = TableC20;
   const std::string account = key_.Account();
-  if (c20 == nullptr || !c20->isOpen || !c20->Seek("C20CODE", account.c_str()) ||
-      c20->MatchKey(account.c_str(), 8, 1) != 'O')
-    return;
+  if (c20 == nullptr || !c20->isOpen) return;
+  Lookup found = c20->Find("C20CODE", account.c_str()).And(c20->MatchKey(account.c_str(), 8, 1) != '#');
+  if (found.IsFound()) found = c20->LiveHere();
+  // An account not read is no account without a default split: the read is said.
+  if (found.IsRefused()) {
+    gui::MessageBeep(0);
+    gui::MessageBox(this, UnreadText(c20->tablePath, found.result()), LoadStr(kTitleAttention),
+                    gui::MB_OK | gui::MB_ICONSTOP);
+  }
+  if (!found.IsFound()) return;
   std::string text = c20->GetMemo(kAccountText, kAccountTextRoom);
   if (IsBlank(text)) return;
   DefaultSplitText parsed;
@@ -276,12 +283,14 @@ std::string TWSaiBroDetJournauxAnal::GetRecordKey(::Table* table, int start, int
   return Ordering().MapThroughOrderingTable(key.substr(0, static_cast<std::size_t>(std::max(length, 0))));
 }
 
-bool TWSaiBroDetJournauxAnal::SeekFirstOfRange(::Table& t) { return t.SeekNotBelow(L::kAnalyticTag, linesKey_.c_str()); }
+bool TWSaiBroDetJournauxAnal::SeekFirstOfRange(::Table& t) {
+  return t.FindNotBelow(L::kAnalyticTag, linesKey_.c_str()).IsFound();
+}
 
 bool TWSaiBroDetJournauxAnal::SeekLastOfRange(::Table& t) {
   long lastRecord = 0;
   for (bool more = SeekFirstOfRange(t); more && InRange(t); more = t.Skip(1)) lastRecord = static_cast<long>(t.recordNumber);
-  return lastRecord != 0 && t.GoTo(lastRecord);
+  return lastRecord != 0 && t.GoToRecord(lastRecord).IsFound();
 }
 
 std::string TWSaiBroDetJournauxAnal::LabelText(char code) {
@@ -343,7 +352,7 @@ void TWSaiBroDetJournauxAnal::EvLButtonDown(unsigned modKeys, gui::Point p) {
   SetRegistryText(kRegistryLastSection, 8, section);
   ::Table* c30 = TableC30;
   if (c30 == nullptr || !c30->isOpen || IsBlank(section)) return;
-  if (!c30->Seek("C30CODE", section.c_str()) || c30->MatchKey(section.c_str(), 8, 1) != 'O') return;
+  if (!c30->Find("C30CODE", section.c_str()).IsFound() || c30->MatchKey(section.c_str(), 8, 1) != 'O') return;
   const long long balance = euroView_ ? StoredAmountOf(*c30, 10) - StoredAmountOf(*c30, 12)
                                       : StoredAmountOf(*c30, 9) - StoredAmountOf(*c30, 11);
   if (MessageBar != nullptr)

@@ -184,7 +184,7 @@ void TWSaiBroEntJournaux::Count() {
   ::Table& t = *Cursor();
   long n = static_cast<long>(CountIndexEntries(t, kTag, 1, kindLetter.c_str()));
   if (n == 0)
-    for (bool more = t.Seek(kTag, kindLetter.c_str()) && OnHeader(t); more; more = t.Skip(1) && OnHeader(t)) ++n;
+    for (bool more = t.Find(kTag, kindLetter.c_str()).IsFound() && OnHeader(t); more; more = t.Skip(1) && OnHeader(t)) ++n;
   Store().totalRows = n;
 }
 
@@ -212,13 +212,13 @@ void TWSaiBroEntJournaux::Row(BrowseRows& rows, int i) {
 }
 
 void TWSaiBroEntJournaux::ReloadRow(BrowseRows& rows, int i, long recno) {
-  if (Cursor()->isOpen && Cursor()->GoTo(recno)) Row(rows, i);
+  if (Cursor()->isOpen && Cursor()->GoToRecord(recno).IsFound()) Row(rows, i);
 }
 
 void TWSaiBroEntJournaux::FillRowsForward(BrowseRows& rows, int first, int count, long recno) {
   ::Table& t = *Cursor();
   if (!t.isOpen) return;
-  if (recno != 0 && t.GoTo(recno)) t.Skip(1);
+  if (recno != 0 && t.GoToRecord(recno).IsFound()) t.Skip(1);
   for (int i = first; i < first + count && i < static_cast<int>(rows.size()); ++i) {
     if (!OnHeader(t)) {
       rows[static_cast<std::size_t>(i)].clear();
@@ -231,7 +231,7 @@ void TWSaiBroEntJournaux::FillRowsForward(BrowseRows& rows, int first, int count
 
 void TWSaiBroEntJournaux::FillRowsFromFirst(BrowseRows& rows, int first, int count) {
   ::Table& t = *Cursor();
-  if (!t.isOpen || !t.Seek(kTag, kindLetter.c_str())) {
+  if (!t.isOpen || !t.Find(kTag, kindLetter.c_str()).IsFound()) {
     for (int i = first; i < first + count && i < static_cast<int>(rows.size()); ++i) rows[static_cast<std::size_t>(i)].clear();
     return;
   }
@@ -244,7 +244,10 @@ void TWSaiBroEntJournaux::FillRowsFromLast(BrowseRows& rows, int last, int count
   if (!t.isOpen) return;
   // The last header: one step back from the first key of the next kind letter.
   const std::string next(1, static_cast<char>(kHeaderKind + 1));
-  if (!t.SeekNotBelow(kTag, next.c_str()) || t.eof) t.GoBottom(kTag);
+  const Lookup past = t.FindNotBelow(kTag, next.c_str());
+  // Not read, the rows are not filled from another place of the table.
+  if (past.IsRefused()) return FillRowsFromFirst(rows, last - count + 1, count);
+  if (past.IsNotFound() || t.eof) t.GoBottom(kTag);
   else t.Skip(-1);
   for (int i = last; i > last - count; --i) {
     if (i < 0 || i >= static_cast<int>(rows.size())) continue;
@@ -289,7 +292,7 @@ std::string TWSaiBroEntJournaux::GetCellText(int field, std::uint32_t start, std
 
 void TWSaiBroEntJournaux::PositionOnRecord(long recno, int flag) {
   ::Table* t = flag != 0 ? TableC10 : Cursor();
-  if (t != nullptr && t->isOpen) t->GoTo(recno);
+  if (t != nullptr && t->isOpen) t->GoToRecord(recno);
 }
 
 void TWSaiBroEntJournaux::SkipRecords(long count) {

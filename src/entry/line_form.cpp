@@ -9,9 +9,11 @@
 #include "data/account_totals.h"
 #include "data/dossier_files.h"
 #include "data/entry_lines.h"
+#include "data/error_report.h"
 #include "data/record_fields.h"
 #include "data/rounding_accounts.h"
 #include "data/session.h"
+#include "data/table_results.h"
 #include "data/table.h"
 #include "entry/core/analytic_split.h"
 #include "posting/balancing.h"
@@ -141,6 +143,14 @@ int PlainColumnWidth(int characters) {
 
 // The amount of an edit in cents (blank is 0).
 long long Cents(MEdit* e) { return e == nullptr ? 0 : ToCents(Val(e->GetText().c_str())); }
+
+// The live account of a code (none for a blank one); its cancel mark read again, so that one not read is no
+// account cancelled.
+Lookup LiveAccount(::Table& c20, const std::string& account) {
+  if (account.empty()) return Lookup::NotFound();
+  const Lookup found = c20.Find("C20CODE", account.c_str()).And(c20.MatchKey(account.c_str(), 8, 1) != '#');
+  return found.IsFound() ? c20.LiveHere() : found;
+}
 
 
 }  // namespace
@@ -391,9 +401,11 @@ bool TWSaiModDetJournaux::LoadLine() {
   if (euroOnly_) HideFrancControls();
 
   const std::string account = NormalizeAccount(loaded_.account);
-  if (!account.empty() && TableC20 != nullptr && TableC20->isOpen && TableC20->Seek("C20CODE", account.c_str()) &&
-      TableC20->MatchKey(account.c_str(), 8, 1) == 'O')
-    ShowAccount();
+  if (!account.empty() && TableC20 != nullptr && TableC20->isOpen) {
+    const Lookup found = LiveAccount(*TableC20, account);
+    if (found.IsFound()) ShowAccount();
+    else if (found.IsRefused()) AccountUnread(found);
+  }
   if (!IsBlank(loaded_.labelCode)) ShowLabelCode(false);
   ShowPieceTotals(true, false);
 
@@ -403,6 +415,9 @@ bool TWSaiModDetJournaux::LoadLine() {
   std::string refusal;
   if (mode != '1' && mode != '2') {
     posting::DeleteLineAnalytic(c50, *TableC60, key_, loaded_.account, 3, &refusal);
+  } else if (accountUnread_) {
+    // An account not read takes no split away.
+    ControlOf(kAnalytic)->EnableWindow(false);
   } else if (!analyticAllowed_) {
     ControlOf(kAnalytic)->EnableWindow(false);
     posting::DeleteLineAnalytic(c50, *TableC60, key_, loaded_.account, 3, &refusal);
@@ -531,11 +546,15 @@ void TWSaiModDetJournaux::ShowAccount() {
   ::Table& c20 = *TableC20;
   const std::string account = std::string(c20.GetField(1)).substr(0, 8);
   const std::string counterpart = c20.GetField(25);
+  accountUnread_ = false;
   ShowAccountBalance();
   const char mode = TheDossierRecord.AnalyticMode();
   if (mode == '1' || mode == '2') {
-    analyticAllowed_ = AnalyticAllowed(*TableC10, c20, account, mode, ConstantLetter(57), roundingMode_ != 0);
+    bool refused = false;
+    analyticAllowed_ =
+        AnalyticAllowed(*TableC10, c20, account, mode, ConstantLetter(57), roundingMode_ != 0, &refused);
     ControlOf(kAnalytic)->EnableWindow(analyticAllowed_);
+    if (refused) AccountUnread(Lookup::Refused(c20.result != 0 ? c20.result : kResultSystemError));
   } else {
     analyticAllowed_ = false;
   }
@@ -552,8 +571,19 @@ void TWSaiModDetJournaux::ShowAccountBalance() {
 
 void TWSaiModDetJournaux::AccountUnknown() {
   analyticAllowed_ = false;
+  accountUnread_ = false;
   gui::MessageBeep(0);
   if (auto* info = dynamic_cast<gui::Static*>(ControlOf(kAccountInfo))) info->SetText(LoadStr(kUnknownCode));
+  const char mode = TheDossierRecord.AnalyticMode();
+  if (mode == '1' || mode == '2') ControlOf(kAnalytic)->EnableWindow(false);
+}
+
+void TWSaiModDetJournaux::AccountUnread(const Lookup& answer) {
+  analyticAllowed_ = false;
+  accountUnread_ = true;
+  gui::MessageBeep(0);
+  if (auto* info = dynamic_cast<gui::Static*>(ControlOf(kAccountInfo)))
+    info->SetText(UnreadText(TableC20 != nullptr ? TableC20->tablePath : PathC20(), answer.result()));
   const char mode = TheDossierRecord.AnalyticMode();
   if (mode == '1' || mode == '2') ControlOf(kAnalytic)->EnableWindow(false);
 }
@@ -568,7 +598,7 @@ void TWSaiModDetJournaux::AutoSense() {
 void TWSaiModDetJournaux::ProposeLabel(bool focus) {
   const std::string account = NormalizeAccount(account_->GetText());
   std::string name;
-  if (!account.empty() && TableC20->Seek("C20CODE", account.c_str()) && TableC20->MatchKey(account.c_str(), 8, 1) == 'O')
+  if (!account.empty() && TableC20->Find("C20CODE", account.c_str()).IsFound() && TableC20->MatchKey(account.c_str(), 8, 1) == 'O')
     name = TableC20->GetField(2);
   label1_->SetValue(LabelFromAccount(label1_->GetText(), name), false);
   if (focus) FocusOn(label1_);
@@ -692,10 +722,13 @@ void TWSaiModDetJournaux::DistributionLookup() {
   if (answer == kLookupFound && posting::SeekC10(*TableC10, 'V', PadRight(code, 2)) && !TableC10->IsDeleted()) {
     const std::string account = NormalizeAccount(PadRight(TableC10->GetField(4), 8).substr(0, 8));
     SetAccountText(account);
-    if (!account.empty() && TableC20->Seek("C20CODE", account.c_str()) && TableC20->MatchKey(account.c_str(), 8, 1) == 'O') {
+    const Lookup found = LiveAccount(*TableC20, account);
+    if (found.IsFound()) {
       ShowAccount();
       if (IsAuxiliaryAccount(account)) ProposeLabel(false);
       AutoSense();
+    } else if (found.IsRefused()) {
+      AccountUnread(found);
     } else {
       AccountUnknown();
     }
@@ -1136,7 +1169,10 @@ void TWSaiModDetJournaux::CmSolderCompte() {
   accountSetting_ = false;
   const std::string account = NormalizeAccount(account_->GetText());
   ::Table& c20 = *TableC20;
-  if (account.empty() || !c20.Seek("C20CODE", account.c_str()) || c20.MatchKey(account.c_str(), 8, 1) != 'O') {
+  const Lookup found = LiveAccount(c20, account);
+  // An account not read proposes nothing, and says why.
+  if (found.IsRefused()) return AccountUnread(found);
+  if (found.IsNotFound()) {
     gui::MessageBeep(0);
     return;
   }
@@ -1193,12 +1229,14 @@ void TWSaiModDetJournaux::ApplyModelLine() {
     if (!agree) {
       const std::string account = NormalizeAccount(m.account);
       SetAccountText(account);
-      if (!account.empty() && TableC20->Seek("C20CODE", account.c_str()) && TableC20->MatchKey(account.c_str(), 8, 1) == 'O') {
+      const Lookup found = LiveAccount(*TableC20, account);
+      if (found.IsFound()) {
         ShowAccount();
         if (IsAuxiliaryAccount(account) || IsBlank(label1_->GetText())) ProposeLabel(false);
         AutoSense();
       } else {
-        AccountUnknown();
+        if (found.IsRefused()) AccountUnread(found);
+        else AccountUnknown();
         SetAccountText(m.account);
         if (m.lookup) lookup = cmd::AccountLookup;
       }
@@ -1391,7 +1429,7 @@ bool TWSaiModDetJournaux::Save() {
 // window keeps as its own once the form has gone.
 void TWSaiModDetJournaux::ShowSavedBalance(const std::string& account) {
   ::Table& c20 = *TableC20;
-  if (!c20.Seek("C20CODE", account.c_str()) || c20.MatchKey(account.c_str(), 8, 1) == '#') return;
+  if (!c20.Find("C20CODE", account.c_str()).IsFound() || c20.MatchKey(account.c_str(), 8, 1) == '#') return;
   ShowAccountBalance();
   const std::string status = TWSaiBroDetJournaux::BalanceStatus(c20, euroFirst_);
   if (auto* lines = dynamic_cast<TWSaiBroDetJournaux*>(gui::Window::FromHandle(LinesHandle())))

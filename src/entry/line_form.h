@@ -16,6 +16,7 @@
 #include <vector>
 
 #include "data/entry_lines.h"
+#include "data/lookup.h"
 #include "posting/line_save.h"
 #include "posting/line_validation.h"
 #include "entry/line_form_base.h"
@@ -130,6 +131,8 @@ class TWSaiModDetJournaux : public LineFormBase {
   void ShowAccountBalance();
   void ShareTotalsRoom();
   void AccountUnknown();
+  // An account whose look-up the system refused: the read said beside it, never "unknown".
+  void AccountUnread(const Lookup& answer);
   void AutoSense();
   void ProposeLabel(bool focus);
   // The label code's text and kind of operation; false ("???") for an unknown code.
@@ -216,6 +219,8 @@ class TWSaiModDetJournaux : public LineFormBase {
   bool opened_ = false;
   bool filling_ = false;
   bool analyticAllowed_ = false;
+  // The account's look-up was refused: nothing is known of its split, which is left as it stands.
+  bool accountUnread_ = false;
   bool splitDone_ = false;
   bool amountFocus_ = false;
   bool euroFirst_ = true;

@@ -23,7 +23,7 @@ bool LineRangeBrowse::HasCurrentRecord(::Table* table) { return table != nullptr
 
 void LineRangeBrowse::ReloadRow(BrowseRows& rows, int i, long recno) {
   ::Table& t = *Lines();
-  if (t.isOpen && t.GoTo(recno)) BuildRowText(rows, i, recno, t.IsDeleted());
+  if (t.isOpen && t.GoToRecord(recno).IsFound()) BuildRowText(rows, i, recno, t.IsDeleted());
 }
 
 void LineRangeBrowse::FillRowsForward(BrowseRows& rows, int first, int count, long recno) {
@@ -31,7 +31,7 @@ void LineRangeBrowse::FillRowsForward(BrowseRows& rows, int first, int count, lo
   if (!t.isOpen) return;
   const int end = std::min(first + count, static_cast<int>(rows.size()));
   bool more = true;
-  if (recno != 0) more = t.GoTo(recno) && t.Skip(1);
+  if (recno != 0) more = t.GoToRecord(recno).IsFound() && t.Skip(1);
   for (int i = first; i < end; ++i) {
     if (!more || !InRange(t)) {
       ClearRows(rows, i, end);
@@ -72,7 +72,7 @@ void LineRangeBrowse::PositionOnRecord(long recno, int flag) {
   if (flag != 0 && !t->isOpen) t->UseShared(PathC50(), LinesTag());
   if (t->isOpen) {
     if (t->tag != LinesTag()) t->SetOrder(LinesTag());
-    t->GoTo(recno);
+    t->GoToRecord(recno);
   }
 }
 

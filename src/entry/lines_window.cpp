@@ -133,6 +133,12 @@ class LooseFold {
   std::array<char, 256> table_{};
 };
 
+// A look-up of the lines the system could not read, said in a box: never a code unknown nor a word not found.
+void SayUnread(gui::Window* owner, const ::Table& t, const Lookup& answer) {
+  gui::MessageBeep(0);
+  gui::MessageBox(owner, UnreadText(t.tablePath, answer.result()), LoadStr(kTitleAttention), gui::MB_OK | gui::MB_ICONSTOP);
+}
+
 }  // namespace
 
 // ---- construction -------------------------------------------------------------------------------
@@ -285,12 +291,15 @@ void TWSaiBroDetJournaux::SetupWindow() {
 
 bool TWSaiBroDetJournaux::InRange(::Table& t) const { return posting::InJournal(t, prefix_); }
 
-bool TWSaiBroDetJournaux::SeekFirstOfRange(::Table& t) { return t.Seek(L::kCodeTag, prefix_.c_str()); }
+bool TWSaiBroDetJournaux::SeekFirstOfRange(::Table& t) { return t.Find(L::kCodeTag, prefix_.c_str()).IsFound(); }
 
 bool TWSaiBroDetJournaux::SeekLastOfRange(::Table& t) {
   // The journal-month's last line: one step back from the first key after its prefix.
   const std::string after = AfterPrefix(prefix_);
-  if (t.SeekNotBelow(L::kCodeTag, after.c_str()) && !t.eof) t.Skip(-1);
+  const Lookup past = t.FindNotBelow(L::kCodeTag, after.c_str());
+  // Not read, the rows are not filled from another place of the table.
+  if (past.IsRefused()) return false;
+  if (past.IsFound() && !t.eof) t.Skip(-1);
   else t.GoBottom(L::kCodeTag);
   return true;
 }
@@ -396,7 +405,7 @@ void TWSaiBroDetJournaux::EvLButtonDown(unsigned modKeys, gui::Point p) {
   StoreSessionCode(account.c_str());
   ::Table* c20 = TableC20;
   if (c20 == nullptr || !c20->isOpen) return;
-  if (!c20->Seek("C20CODE", account.c_str()) || c20->MatchKey(account.c_str(), 8, 1) != 'O') return;
+  if (!c20->Find("C20CODE", account.c_str()).IsFound() || c20->MatchKey(account.c_str(), 8, 1) != 'O') return;
   ShowBalance(BalanceStatus(*c20, mainEuro_));
 }
 
@@ -545,8 +554,11 @@ void TWSaiBroDetJournaux::CmReCaler() {
   const std::string target = RTrim(SearchTargetKey.c_str());
   SearchTargetKey.assign(kSearchTargetKeyLength, ' ');
   ::Table& t = *Lines();
-  if (!t.Seek(L::kCodeTag, target.c_str()) ||
-      t.MatchKey(target.c_str(), static_cast<int>(target.size()), L::BCLE, L::BMOIS, L::BJAL, L::BPIECE, L::BREC, L::BNUM) == '#') {
+  const Lookup found = t.Find(L::kCodeTag, target.c_str())
+                           .And(t.MatchKey(target.c_str(), static_cast<int>(target.size()), L::BCLE, L::BMOIS, L::BJAL,
+                                           L::BPIECE, L::BREC, L::BNUM) != '#');
+  if (found.IsRefused()) return SayUnread(this, t, found);
+  if (found.IsNotFound()) {
     gui::MessageBeep(0);
     return;
   }
@@ -562,9 +574,15 @@ void TWSaiBroDetJournaux::CmAllerAuCode() {
   GoToCodeDialog([this](const std::string& code) {
     const std::string wanted = prefix_ + code;
     ::Table& t = *Lines();
-    if (!t.Seek(L::kCodeTag, wanted.c_str()) ||
-        t.MatchKey(wanted.c_str(), static_cast<int>(wanted.size()), L::BCLE, L::BMOIS, L::BJAL, L::BPIECE) == '#')
-      return false;
+    const Lookup found = t.Find(L::kCodeTag, wanted.c_str())
+                             .And(t.MatchKey(wanted.c_str(), static_cast<int>(wanted.size()), L::BCLE, L::BMOIS,
+                                             L::BJAL, L::BPIECE) != '#');
+    // A code not read is no code unknown: the read is said and the code not asked again.
+    if (found.IsRefused()) {
+      SayUnread(this, t, found);
+      return true;
+    }
+    if (found.IsNotFound()) return false;
     const long rank = static_cast<long>(CountIndexEntries(t, L::kCodeTag, 2, wanted.c_str()));
     const long first = static_cast<long>(CountIndexEntries(t, L::kCodeTag, 2, prefix_.c_str()));
     if (rank > 0 && first > 0 && rank >= first) SelectRow(rank, first);
@@ -647,9 +665,13 @@ void TWSaiBroDetJournaux::SearchWordInJournal(bool next) {
   AppendInProgress = true;
   ::Table& t = *walkCursor_;
   if (t.tag != L::kCodeTag) t.SetOrder(L::kCodeTag);
-  t.GoTo(static_cast<long>(selected));
+  // The search starts on the line selected: one not read is said, never "not found" from elsewhere.
+  if (const Lookup at = t.GoToRecord(static_cast<long>(selected)); at.IsRefused()) {
+    AppendInProgress = false;
+    return SayUnread(this, t, at);
+  }
   if (next) {
-    if (!(t.Skip(1) && posting::InJournal(t, prefix_))) t.GoTo(static_cast<long>(selected));
+    if (!(t.Skip(1) && posting::InJournal(t, prefix_))) t.GoToRecord(static_cast<long>(selected));
     else ++count;
   }
   const posting::ScanResult found = posting::ScanJournal(

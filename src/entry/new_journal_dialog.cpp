@@ -32,7 +32,7 @@ constexpr int kLabelWidth = 25;
 // The journals of the general file, in code order (live and cancelled: the check tells them apart).
 std::vector<std::pair<std::string, std::string>> JournalsOf(Table& c10) {
   std::vector<std::pair<std::string, std::string>> journals;
-  for (bool more = c10.Seek("C10CODE", "J"); more && c10.GetField(1)[0] == 'J'; more = c10.Skip(1))
+  for (bool more = c10.Find("C10CODE", "J").IsFound(); more && c10.GetField(1)[0] == 'J'; more = c10.Skip(1))
     journals.emplace_back(std::string(c10.GetField(2)).substr(0, posting::kJournalCodeWidth), RTrim(c10.GetField(3)));
   return journals;
 }

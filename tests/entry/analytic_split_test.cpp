@@ -7,6 +7,8 @@
 // cancelled since the request get their message and write nothing, and so does a new line on a full draft.
 #include "line_form_fixture.h"
 
+#include <climits>
+
 #include "draft_limit.h"
 
 #include "data/session.h"
@@ -172,7 +174,7 @@ class AnalyticSplitTest : public LineFormTest {
     Table c50;
     EXPECT_TRUE(c50.OpenShared(PathC50(), L::kAnalyticTag, true));
     Split s;
-    if (!entry::SeekAnalyticRecord(c50, linesKey_ + number)) return s;
+    if (!entry::SeekAnalyticRecord(c50, linesKey_ + number).IsFound()) return s;
     s.section = RTrim(c50.GetField(L::BCODE));
     s.sense = c50.GetField(L::BSENS)[0];
     s.francs = ToCents(c50.GetFieldNum(L::BMONTANTF));
@@ -216,7 +218,7 @@ TEST_F(AnalyticSplitTest, TheSplitOfALineFromEndToEnd) {
   test_support::OtherProcess station([path, split](char cmd) {
     static Table t;
     if (!t.isOpen && !t.OpenShared(path, L::kAnalyticTag)) return false;
-    if (!entry::SeekAnalyticRecord(t, split + "0020")) return false;
+    if (!entry::SeekAnalyticRecord(t, split + "0020").IsFound()) return false;
     return cmd == 'l' ? LockRecord(t, nullptr, 0) : UnlockRecord(t);
   });
   Open();
@@ -807,6 +809,107 @@ TEST_F(AnalyticSplitTest, TheSectionIsLookedUp) {
   EXPECT_EQ(SplitLine("0001").section, "ATELIER");
   EXPECT_EQ(SectionTotals("ATELIER")[0], atelier[0] + 100000);
   EXPECT_EQ(SectionTotals("VENTES")[0], 0);
+}
+
+// "Solder la Ligne" and a section typed while the disk refuses one read of the draft, of its index or of the
+// sections' file (each read in turn, EIO once): the line balanced as the split stands (its 600.00 francs), or
+// the read said naming the file and the line left as it was; never a remainder computed short of what was not
+// read and saved, never a section not read called unknown.
+TEST_F(AnalyticSplitTest, ABalancingOrASectionNotReadIsSaidNeverTakenForNone) {
+  TWSaiModDetJournauxAnal* f = FirstSplitLine("CA1=CH-ARTAS %=60\r\nCA1=VENTES  %=40\r\n");
+  ASSERT_NE(f, nullptr) << test_support::ShownTexts();
+  TWSaiBroDetJournauxAnal* list = List(0, kLines1);
+  ASSERT_NE(list, nullptr);
+  auto openFirst = [&] {
+    CloseSplitForm();
+    Select(list, linesKey_ + "0001");
+    Send(list, browse_cmd::Modifier);
+    return SplitForm();
+  };
+  long said = 0;
+  for (const char* file : {"/c50je.mdx", "/c50je.dbf"}) {
+    for (int nth = 1; nth <= 120; nth += nth < 30 ? 1 : 7) {
+      SCOPED_TRACE(std::string("read ") + std::to_string(nth) + " of " + file + " refused");
+      f = openFirst();
+      ASSERT_NE(f, nullptr) << test_support::ShownTexts();
+      gui::ModalSeam::Reset();
+      test_support::RefusedRead::Arm(file, nth);
+      Send(f, 20077);
+      const int seen = test_support::RefusedRead::Seen();
+      test_support::RefusedRead::Disarm();
+      const std::string shown = test_support::ShownTexts();
+      const Split first = SplitLine("0001");
+      EXPECT_TRUE(first.live && first.sense == 'D' && first.francs == 60000)
+          << "balanced on a short remainder: " << first.sense << " " << first.francs << " " << shown;
+      if (!gui::ModalSeam::Shown().empty() && shown.find(file + 1) != std::string::npos) ++said;
+      ASSERT_FALSE(HasFailure());
+      if (seen < nth) break;
+    }
+  }
+  EXPECT_GE(said, 1) << "no refusal met the balancing";
+  ExpectInvariants("after the balancings with a read refused");
+
+  // The section typed with one read of the sections' file refused: found, or the read said in a box naming
+  // the file, never "inconnu".
+  // The sections' file opened again while reads are counted, so that the engine reads it rather than maps it.
+  TableC30->CloseTable();
+  test_support::RefusedRead::Arm("/c30je.dbf", INT_MAX);
+  ASSERT_TRUE(TableC30->UseShared(PathC30(), "C30CODE"));
+  test_support::RefusedRead::Disarm();
+  long unread = 0;
+  for (int nth = 1; nth <= 40; ++nth) {
+    SCOPED_TRACE("read " + std::to_string(nth) + " of c30je.dbf refused");
+    f = openFirst();
+    ASSERT_NE(f, nullptr) << test_support::ShownTexts();
+    gui::ModalSeam::Reset();
+    test_support::RefusedRead::Arm("/c30je.dbf", nth);
+    Into(f, kSection, "VENTES");
+    const int seen = test_support::RefusedRead::Seen();
+    test_support::RefusedRead::Disarm();
+    const std::string message = f->TextOf(kMessage);
+    EXPECT_EQ(message.find("inconnu"), std::string::npos) << message;
+    if (test_support::ShownTexts().find("c30je") != std::string::npos) {
+      if (++unread == 1) test_support::ScreenshotMessage(gui::ModalSeam::Shown().back(), "entry", "analytic_section_unread");
+      EXPECT_TRUE(f->ControlOf(kSection)->HasFocus());
+    }
+    ASSERT_FALSE(HasFailure());
+    if (seen < nth) break;
+  }
+  EXPECT_GE(unread, 1) << "no refusal met the section's look-up";
+  CloseSplitForm();
+}
+
+// A line whose split stands, opened in its form while the disk refuses one read of the chart (each read in
+// turn, EIO once): the account found, or said not read beside it; never its split taken away for an account
+// not read.
+TEST_F(AnalyticSplitTest, ALineWhoseAccountIsNotReadKeepsItsSplit) {
+  ChooseLine();
+  Open();
+  const long split = LiveSplitRecords(oldAccount_);
+  ASSERT_GT(split, 0);
+  // The chart opened again while reads are counted, so that the engine reads it rather than maps it.
+  TableC20->CloseTable();
+  test_support::RefusedRead::Arm("/c20je.dbf", INT_MAX);
+  ASSERT_TRUE(TableC20->UseShared(PathC20(), "C20CODE"));
+  test_support::RefusedRead::Disarm();
+  long said = 0;
+  for (int nth = 1; nth <= 60; ++nth) {
+    SCOPED_TRACE("read " + std::to_string(nth) + " of c20je.dbf refused");
+    gui::ModalSeam::Reset();
+    test_support::RefusedRead::Arm("/c20je.dbf", nth);
+    TWSaiModDetJournaux* f = LineForm();
+    const int seen = test_support::RefusedRead::Seen();
+    test_support::RefusedRead::Disarm();
+    EXPECT_EQ(LiveSplitRecords(oldAccount_), split) << test_support::ShownTexts();
+    if (f != nullptr && f->TextOf(line_form::kAccountInfo).find("c20je") != std::string::npos) {
+      if (++said == 1) test_support::Screenshot(MainFrame->Widget(), "entry", "line_account_unread");
+      EXPECT_FALSE(f->AnalyticAllowedNow());
+    }
+    CloseAll();
+    ASSERT_FALSE(HasFailure());
+    if (seen < nth) break;
+  }
+  EXPECT_GE(said, 1) << "no refusal met the account's look-up";
 }
 
 // Mode "2": the two axes of one line open together, the second 20 pixels below the first.

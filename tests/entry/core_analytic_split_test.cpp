@@ -379,10 +379,10 @@ TEST_F(SplitTest, TheHeaderFollowsTheGeneralLine) {
                                     key.Text().substr(64));
   ASSERT_EQ(KeepSplitHeader(c50, c60, changed, nullptr), SplitOpening::Opened);
   EXPECT_EQ(RefreshSplitLines(c50, c60, changed), 1);
-  ASSERT_TRUE(SeekAnalyticRecord(c50, changed.HeaderKey()));
+  ASSERT_TRUE(SeekAnalyticRecord(c50, changed.HeaderKey()).IsFound());
   EXPECT_EQ(std::string(c50.GetField(L::BJOUR)), "07");
   EXPECT_EQ(std::string(c50.GetField(L::BSENS)), "C");
-  ASSERT_TRUE(SeekAnalyticRecord(c50, changed.LinesKey() + "0001"));
+  ASSERT_TRUE(SeekAnalyticRecord(c50, changed.LinesKey() + "0001").IsFound());
   EXPECT_EQ(std::string(RTrim(c50.GetField(L::BLIB))), "Libell\xE9 chang\xE9");
   // The general line cancelled, with its split, as the lines window cancels it.
   ASSERT_TRUE(c50.Seek(L::kCodeTag, key.GeneralLineKey().c_str()));
@@ -409,7 +409,7 @@ TEST_F(SplitTest, ASplitOpenedAfterItsLineTookAnotherDayKeepsEverySortRecordInSt
   EXPECT_EQ(RefreshSplitLines(c50, c60, moved, &refusal), 2);
   EXPECT_EQ(refusal, "");
   for (const char* number : {"0001", "0002"}) {
-    ASSERT_TRUE(SeekAnalyticRecord(c50, moved.LinesKey() + number));
+    ASSERT_TRUE(SeekAnalyticRecord(c50, moved.LinesKey() + number).IsFound());
     EXPECT_EQ(std::string(c50.GetField(L::BJOUR)), save.values.day) << number;
   }
   DossierInvariants check;
@@ -449,7 +449,7 @@ TEST_F(SplitTest, ASaveWhoseLockIsHeldChangesNothing) {
   const SplitKey key = FreeLine(false);
   ASSERT_EQ(KeepSplitHeader(c50, c60, key, nullptr), SplitOpening::Opened);
   ASSERT_EQ(MakeDefaultSplit(c50, c60, key, "CA1=VENTES", 6.55957, false), DefaultSplitOutcome::Made);
-  ASSERT_TRUE(SeekAnalyticRecord(c50, key.LinesKey() + "0001"));
+  ASSERT_TRUE(SeekAnalyticRecord(c50, key.LinesKey() + "0001").IsFound());
   const std::uint32_t recno = c50.recordNumber;
   c50.CloseTable();
   c60.CloseTable();
@@ -519,7 +519,7 @@ TEST_F(SplitTest, RandomSequencesKeepTheSectionTotals) {
       }
       case 2:
       case 3: {  // cancelled or reactivated in the list
-        if (some.empty() || !SeekAnalyticRecord(c50, some)) break;
+        if (some.empty() || !SeekAnalyticRecord(c50, some).IsFound()) break;
         const std::uint32_t recno = c50.recordNumber;
         const std::string text = c50.RecordToText(L::BNUMA);
         if (action == 2) CancelSplitLine(c50, c60, recno, text);

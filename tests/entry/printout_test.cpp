@@ -6,6 +6,7 @@
 #include "data/dossier_files.h"
 #include "dossier/core/dossier_create.h"
 #include "output_fixture.h"
+#include "support/refused_read.h"
 
 namespace entry_test {
 namespace {
@@ -74,6 +75,39 @@ TEST_F(PrintoutTest, TwoPiecesGiveTheirLineTypesAndTheirOwnTotals) {
   EXPECT_EQ(Column(again, "LIB23")[0], "\x18" "crlf\x19\x18s:012\x19Papier\x18" "crlf\x19\x18s:012\x19" "Encre");
   EXPECT_EQ(Column(again, "LIB23")[1], "");
   TheDossierRecord.SetConstant(65, "NON");
+}
+
+// The journal printed while the disk refuses one read of the chart or of the lines (each read in turn, EIO
+// once): every account named, or the read said naming the file; never an account printed "???" without a
+// word, never lines not read printed as a journal with nothing in it.
+TEST_F(PrintoutTest, AnAccountOrLinesNotReadAreSaidNeverPrintedUnknownOrEmpty) {
+  Open();
+  TwoPieces("C607CAI");
+  TWSaiBroDetJournaux* w = Saisir("C607CAI");
+  ASSERT_NE(w, nullptr);
+  TheDossierRecord.SetConstant(65, "NON");
+  for (const char* file : {"/c20je.dbf", "/c50je.dbf"}) {
+    long said = 0;
+    for (int nth = 1; nth <= 60; ++nth) {
+      SCOPED_TRACE(std::string("read ") + std::to_string(nth) + " of " + file + " refused");
+      gui::ModalSeam::Reset();
+      test_support::RefusedRead::Arm(file, nth);
+      const test_support::ReportHookRun run = Print(w, "");
+      const int seen = test_support::RefusedRead::Seen();
+      test_support::RefusedRead::Disarm();
+      const std::string shown = test_support::ShownTexts();
+      const bool told = shown.find(file + 1) != std::string::npos;
+      said += told;
+      EXPECT_EQ(shown.find("rien dans cet Etat"), std::string::npos) << shown;
+      for (const std::string& name : test_support::Column(run, "NOMCOMPTE"))
+        EXPECT_TRUE(told || name.rfind("???", 0) != 0) << "an account printed unknown without a word: " << shown;
+      if (said == 1 && told && std::string(file) == "/c20je.dbf")
+        test_support::ScreenshotMessage(gui::ModalSeam::Shown().back(), "entry", "printout_account_unread");
+      ASSERT_FALSE(HasFailure());
+      if (seen < nth) break;
+    }
+    EXPECT_GE(said, 1) << "no refusal met the printout's look-ups of " << file;
+  }
 }
 
 TEST_F(PrintoutTest, TheSinglePieceRunTakesTheSelectedRowsPiece) {

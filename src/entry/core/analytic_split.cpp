@@ -42,17 +42,19 @@ char MatchSplit(Table& c50, const std::string& key) {
 }
 
 // The record of a 30-character C50ANAL key made current: the 26 characters of its kind and its sub-number.
-bool SeekSplitRecord(Table& c50, const std::string& key30) {
+Lookup SeekSplitRecord(Table& c50, const std::string& key30) {
   const std::string key = PadRight(key30, kSplitHeaderKeyLength);
-  if (!c50.SeekNotBelow(L::kAnalyticTag, key.c_str())) return false;
+  const Lookup found = c50.FindNotBelow(L::kAnalyticTag, key.c_str());
+  if (!found.IsFound()) return found;
   const char m = MatchSplit(c50, key);
-  return (m == 'O' || m == 'o') && std::string(c50.GetField(L::BNUMA)) == key.substr(kSplitLinesKeyLength, 4);
+  return found.And((m == 'O' || m == 'o') && std::string(c50.GetField(L::BNUMA)) == key.substr(kSplitLinesKeyLength, 4));
 }
 
-// The records of the lines of a 26-character key (cancelled ones too) in key order.
+// The records of the lines of a 26-character key (cancelled ones too) in key order. Lines not read are
+// missed: the callers' change watches its reads and fails on them.
 std::vector<std::uint32_t> SplitRecords(Table& c50, const std::string& key26, bool liveOnly) {
   std::vector<std::uint32_t> found;
-  for (bool more = c50.SeekNotBelow(L::kAnalyticTag, key26.c_str()); more; more = c50.Skip(1)) {
+  for (bool more = c50.FindNotBelow(L::kAnalyticTag, key26.c_str()).FoundOrNone(); more; more = c50.Skip(1)) {
     const char m = MatchSplit(c50, key26);
     if (m == 'O' || (m == 'o' && !liveOnly)) found.push_back(c50.recordNumber);
     else if (m != 'o') break;
@@ -247,7 +249,8 @@ SplitOpening KeepSplitHeader(Table& c50, Table& c60, SplitKey& key, bool* create
   };
   // The general line must still stand, live and on the account the split is made for.
   const std::string general = key.GeneralLineKey();
-  const bool live = c50.Seek(L::kCodeTag, general.c_str()) &&
+  // A line not read is no line gone: the watch fails the change below.
+  const bool live = c50.Find(L::kCodeTag, general.c_str()).FoundOrNone() &&
                     c50.MatchKey(general.c_str(), L::kKeyLength, L::BCLE, L::BMOIS, L::BJAL, L::BPIECE, L::BREC,
                                  L::BNUM) == 'O' &&
                     NormalizeAccount(c50.GetField(L::BCODE)) == NormalizeAccount(key.Account());
@@ -277,9 +280,10 @@ SplitOpening KeepSplitHeader(Table& c50, Table& c60, SplitKey& key, bool* create
                                           {L::BMONTANTF, "", true, FromCents(credit ? -f : f)},
                                           {L::BMONTANTE, "", true, FromCents(credit ? -e : e)},
                                           {L::BREC, key.Part(31, 6)}};
-  const bool found = SeekSplitRecord(c50, header);
-  if (!steps.ReadWhole()) return fail();
-  if (!found) {
+  const Lookup headerRecord = SeekSplitRecord(c50, header);
+  // A header not read is no header missing: none is made twice.
+  if (!steps.ReadWhole() || headerRecord.IsRefused()) return fail();
+  if (!headerRecord.IsFound()) {
     if (!posting::DraftHasRoomFor(c50, 1)) return SplitOpening::DraftFull;
     // Appended with its values in one write; appended cut short, the next opening takes it back.
     steps.Note().Appended(key.Part(1, 4), key.Part(5, 3), key.Part(8, 6), 1, c50.RecCount());
@@ -302,12 +306,12 @@ SplitOpening KeepSplitHeader(Table& c50, Table& c60, SplitKey& key, bool* create
   if (!steps.LockLine(c50, recno, text.c_str())) return SplitOpening::LockRefused;
   // Read again under the lock: a header in step, and its sort record, are not written again.
   const bool inStep = !c50.IsDeleted() && HoldsFields(c50, values) && LigneTri::Find(c60, LigneTri::kDraft, recno) &&
-                      c50.GoTo(static_cast<long>(recno)) && SortRecordInStep(c50, c60);
+                      c50.GoToRecord(static_cast<long>(recno)).IsFound() && SortRecordInStep(c50, c60);
   if (!steps.ReadWhole()) return fail();
   if (inStep) return steps.Finish() ? SplitOpening::Opened : fail();
   steps.Note().Line(recno);
   steps.Note().SortRecordsFrom(c60.RecCount());
-  if (!steps.Begin() || !c50.GoTo(static_cast<long>(recno))) return fail();
+  if (!steps.Begin() || !c50.GoToRecord(static_cast<long>(recno)).IsFound()) return fail();
   // The values and the live mark in one write; the header as it was puts it back.
   const std::vector<FieldWrite> was = FieldsNow(c50, values);
   const bool cancelled = c50.IsDeleted();
@@ -316,13 +320,13 @@ SplitOpening KeepSplitHeader(Table& c50, Table& c60, SplitKey& key, bool* create
   if (!HoldsFields(c50, values) || cancelled) {
     const bool written = WriteFieldsAndMark(c50, values, true);
     steps.Made([&c50, &c60, recno, was, cancelled, text] {
-      return c50.GoTo(static_cast<long>(recno)) && WriteFieldsAndMark(c50, was, !cancelled) &&
-             c50.GoTo(static_cast<long>(recno)) && SortRecordFollows(c50, c60, text.c_str());
+      return c50.GoToRecord(static_cast<long>(recno)).IsFound() && WriteFieldsAndMark(c50, was, !cancelled) &&
+             c50.GoToRecord(static_cast<long>(recno)).IsFound() && SortRecordFollows(c50, c60, text.c_str());
     });
     if (!written) return fail();
   }
-  if (!c50.GoTo(static_cast<long>(recno)) || !SortRecordFollows(c50, c60, text.c_str())) return fail();
-  c50.GoTo(static_cast<long>(recno));
+  if (!c50.GoToRecord(static_cast<long>(recno)).IsFound() || !SortRecordFollows(c50, c60, text.c_str())) return fail();
+  c50.GoToRecord(static_cast<long>(recno));
   if (!steps.Finish()) return fail();
   return SplitOpening::Opened;
 }
@@ -355,9 +359,10 @@ long RefreshSplitLines(Table& c50, Table& c60, const SplitKey& key, std::string*
   std::vector<Stale> stale;
   HeldRecordLocks locks(c50);
   for (const std::uint32_t recno : records) {
-    if (!c50.GoTo(static_cast<long>(recno))) break;
+    // A line not read stops the walk; the watch fails the change with it.
+    if (!c50.GoToRecord(static_cast<long>(recno)).FoundOrNone()) break;
     const bool inStep = HoldsFields(c50, values) && LigneTri::Find(c60, LigneTri::kDraft, recno) &&
-                        c50.GoTo(static_cast<long>(recno)) && SortRecordInStep(c50, c60);
+                        c50.GoToRecord(static_cast<long>(recno)).IsFound() && SortRecordInStep(c50, c60);
     if (inStep || !locks.Take(recno, static_cast<const char*>(nullptr))) continue;
     stale.push_back({recno, FieldsNow(c50, values)});
   }
@@ -375,17 +380,17 @@ long RefreshSplitLines(Table& c50, Table& c60, const SplitKey& key, std::string*
   if (!steps.Begin()) return fail();
   for (const Stale& s : stale) {
     const std::uint32_t recno = s.recno;
-    if (!c50.GoTo(static_cast<long>(recno))) return fail();
+    if (!c50.GoToRecord(static_cast<long>(recno)).IsFound()) return fail();
     if (!HoldsFields(c50, values)) {
       const bool written = WriteRecordFields(c50, values);
       const std::vector<FieldWrite> was = s.was;
       steps.Made([&c50, &c60, recno, was] {
-        return c50.GoTo(static_cast<long>(recno)) && WriteRecordFields(c50, was) &&
-               c50.GoTo(static_cast<long>(recno)) && SortRecordFollows(c50, c60);
+        return c50.GoToRecord(static_cast<long>(recno)).IsFound() && WriteRecordFields(c50, was) &&
+               c50.GoToRecord(static_cast<long>(recno)).IsFound() && SortRecordFollows(c50, c60);
       });
       if (!written) return fail();
     }
-    if (!c50.GoTo(static_cast<long>(recno)) || !SortRecordFollows(c50, c60)) return fail();
+    if (!c50.GoToRecord(static_cast<long>(recno)).IsFound() || !SortRecordFollows(c50, c60)) return fail();
   }
   if (!steps.Finish()) return fail();
   c50.SetOrder(L::kAnalyticTag);
@@ -414,7 +419,7 @@ bool AppendSplitLine(Table& c50, Table& c60, const SplitKey& key, const NewSplit
     steps.Fail(key.LinesKey() + line.number, refusal);
     return false;
   }
-  c50.GoTo(static_cast<long>(recno));
+  c50.GoToRecord(static_cast<long>(recno));
   return true;
 }
 
@@ -517,13 +522,13 @@ long RenumberSplitLines(Table& c50, Table& c60, const SplitKey& key, long n, std
   for (const std::size_t i : renumbered) {
     const std::uint32_t recno = lines[i];
     const std::string was = numbers[i];
-    if (!c50.GoTo(static_cast<long>(recno))) return fail();
+    if (!c50.GoToRecord(static_cast<long>(recno)).IsFound()) return fail();
     const bool written = WriteRecordFields(c50, {{L::BNUMA, Digits4(posting::kRenumberStep * static_cast<long>(i + 1))}});
     steps.Made([&c50, &c60, recno, was] {
-      return c50.GoTo(static_cast<long>(recno)) && WriteRecordFields(c50, {{L::BNUMA, was}}) &&
-             c50.GoTo(static_cast<long>(recno)) && SortRecordFollows(c50, c60);
+      return c50.GoToRecord(static_cast<long>(recno)).IsFound() && WriteRecordFields(c50, {{L::BNUMA, was}}) &&
+             c50.GoToRecord(static_cast<long>(recno)).IsFound() && SortRecordFollows(c50, c60);
     });
-    if (!written || !c50.GoTo(static_cast<long>(recno)) || !SortRecordFollows(c50, c60)) return fail();
+    if (!written || !c50.GoToRecord(static_cast<long>(recno)).IsFound() || !SortRecordFollows(c50, c60)) return fail();
   }
   if (!steps.Finish()) return fail();
   c50.SetOrder(L::kAnalyticTag);
@@ -542,9 +547,9 @@ long NextSplitLineNumber(Table& c50, Table& c60, const SplitKey& key, long after
   };
   const long next = after + 1;
   const std::string wanted = key.LinesKey() + Digits4(next);
-  const bool taken = next <= kMostNumber && SeekSplitRecord(c50, wanted);
-  if (!steps.ReadWhole()) return fail();
-  if (next <= kMostNumber && !taken) return steps.Finish() ? next : fail();
+  const Lookup taken = next <= kMostNumber ? SeekSplitRecord(c50, wanted) : Lookup::NotFound();
+  if (!steps.ReadWhole() || taken.IsRefused()) return fail();
+  if (next <= kMostNumber && taken.IsNotFound()) return steps.Finish() ? next : fail();
   const long before = RenumberSplitLines(c50, c60, key, next, refusal);
   if (before == kSplitRenumberFailed) return fail();
   if (before < 0) return before;
@@ -573,7 +578,7 @@ long CreateSplitLineAfter(Table& c50, Table& c60, const SplitKey& key, long afte
   if (!AppendSplitLine(c50, c60, key, line, refusal)) return fail();
   const std::uint32_t recno = c50.recordNumber;
   if (!steps.Finish()) return fail();
-  c50.GoTo(static_cast<long>(recno));
+  c50.GoToRecord(static_cast<long>(recno));
   return number;
 }
 
@@ -591,7 +596,7 @@ posting::LineChange ChangeSplitLine(Table& c50, Table& c60, std::uint32_t recno,
   LineChangeSteps steps(cancel ? LineChangeKind::AnalyticLineCancelled : LineChangeKind::AnalyticLineReactivated);
   steps.Ends(c50, c60, cancel ? kMsgCancelRefused : kMsgReactivateRefused);
   auto refused = [&] {
-    return steps.Fail(c50.GoTo(static_cast<long>(recno)) ? L::Key(c50) : recordText, refusal,
+    return steps.Fail(c50.GoToRecord(static_cast<long>(recno)).IsFound() ? L::Key(c50) : recordText, refusal,
                       posting::LineChange::Failed, posting::LineChange::TotalsTooLarge);
   };
   // Whether the line is in the state asked for already: AlreadyDone, or a refused read.
@@ -602,7 +607,8 @@ posting::LineChange ChangeSplitLine(Table& c50, Table& c60, std::uint32_t recno,
     return already || !steps.ReadWhole();
   };
   posting::LineChange answer = posting::LineChange::NoLine;
-  if (!c50.GoTo(static_cast<long>(recno))) return steps.ReadWhole() ? answer : refused();
+  const Lookup line = c50.GoToRecord(static_cast<long>(recno));
+  if (!line.IsFound()) return steps.ReadWhole() && line.IsNotFound() ? answer : refused();
   const char kind = c50.GetField(L::BCLE)[0];
   if (kind != 'W' && kind != 'Y') return answer;
   if (inState(&answer)) return answer;
@@ -645,6 +651,8 @@ posting::LineChange ReactivateSplitLine(Table& c50, Table& c60, std::uint32_t re
 
 SplitRemainder ComputeSplitRemainder(Table& c50, const std::string& lineKey, const FormAmounts* form) {
   SplitRemainder r;
+  // A read refused on the way (a look-up, a step of the walk) leaves the sums short: the caller says it.
+  const RefusalWatch reading(RefusalWatch::EngineBoxes::kHeld);
   const std::string key = PadRight(lineKey, kSplitHeaderKeyLength);
   const char headerLetter = key[25] < 'X' ? 'V' : 'X';
   const std::string header = key.substr(0, kSplitGeneralKeyLength) + headerLetter + "    ";
@@ -656,10 +664,16 @@ SplitRemainder ComputeSplitRemainder(Table& c50, const std::string& lineKey, con
     if (!readable)
       r.unreadable.push_back(UnreadRecordLine(c50, L::BMONTANTE, c50.recordBuffer.data(), c50.recordNumber));
   };
-  if (SeekSplitRecord(c50, header) && !c50.IsDeleted()) signedCents(r.generalF, r.generalE);
+  // A look-up refused leaves the sums short: said, never a remainder to balance.
+  Lookup found = SeekSplitRecord(c50, header);
+  if (found.IsFound()) found = c50.LiveHere();
+  r.readRefused = found.IsRefused();
+  if (found.IsFound()) signedCents(r.generalF, r.generalE);
   const std::string own = key.substr(kSplitLinesKeyLength, 4);
   const std::string lines = key.substr(0, kSplitLinesKeyLength);
-  for (bool more = c50.SeekNotBelow(L::kAnalyticTag, lines.c_str()); more; more = c50.Skip(1)) {
+  const Lookup first = c50.FindNotBelow(L::kAnalyticTag, lines.c_str());
+  r.readRefused = r.readRefused || first.IsRefused();
+  for (bool more = first.IsFound(); more; more = c50.Skip(1)) {
     const char m = MatchSplit(c50, lines);
     if (m == 'o') continue;
     if (m != 'O') break;
@@ -673,10 +687,11 @@ SplitRemainder ComputeSplitRemainder(Table& c50, const std::string& lineKey, con
     }
     signedCents(r.splitF, r.splitE);
   }
+  r.readRefused = r.readRefused || reading.ReadRefused();
   return r;
 }
 
-bool SeekAnalyticRecord(Table& c50, const std::string& key30) { return SeekSplitRecord(c50, key30); }
+Lookup SeekAnalyticRecord(Table& c50, const std::string& key30) { return SeekSplitRecord(c50, key30); }
 
 char MatchSplitLines(Table& c50, const std::string& key26) { return MatchSplit(c50, key26); }
 
@@ -696,7 +711,8 @@ AnalyticSaveOutcome SaveAnalyticLineRecord(Table& c50, Table& c60, const std::st
   auto fail = [&] {
     return steps.Fail(text, refusal, AnalyticSaveOutcome::Failed, AnalyticSaveOutcome::TotalsTooLarge);
   };
-  if (!SeekSplitRecord(c50, lineKey)) return steps.ReadWhole() ? AnalyticSaveOutcome::NotFound : fail();
+  const Lookup found = SeekSplitRecord(c50, lineKey);
+  if (!found.IsFound()) return steps.ReadWhole() && found.IsNotFound() ? AnalyticSaveOutcome::NotFound : fail();
   const std::uint32_t recno = c50.recordNumber;
   text = c50.RecordToText(L::BNUMA);
   // The lock first: nothing moves before the line is held.
@@ -727,7 +743,7 @@ AnalyticSaveOutcome SaveAnalyticLineRecord(Table& c50, Table& c60, const std::st
 
   char entry = v.inEuros ? 'O' : 'N';
   if (v.roundingLine) entry = static_cast<char>(entry - 'A' + 'a');
-  c50.GoTo(static_cast<long>(recno));
+  if (!c50.GoToRecord(static_cast<long>(recno)).IsFound()) return fail();
   const std::vector<int> fields = {L::BJOUR, L::BCODE, L::BCLIB, L::BLIB, L::BEURO, L::BSENS};
   std::vector<FieldWrite> was;
   for (int f : fields) was.push_back({f, c50.GetField(f)});
@@ -740,17 +756,17 @@ AnalyticSaveOutcome SaveAnalyticLineRecord(Table& c50, Table& c60, const std::st
                                                {L::BMONTANTF, "", true, FromCents(v.francs)},
                                                {L::BMONTANTE, "", true, FromCents(v.euros)},
                                                {L::BSENS, std::string(1, sense)}});
-  c50.GoTo(static_cast<long>(recno));
-  // The old values put the line back: once written, or when a refused write stood all the same.
-  bool changed = written;
+  // The old values put the line back: once written, when a refused write stood all the same, or when the
+  // line cannot be read again to tell.
+  bool changed = !c50.GoToRecord(static_cast<long>(recno)).IsFound() || written;
   for (std::size_t i = 0; i < fields.size() && !changed; ++i) changed = c50.GetField(fields[i]) != was[i].text;
   changed = changed || StoredAmountOf(c50, L::BMONTANTF) != oldF || StoredAmountOf(c50, L::BMONTANTE) != oldE;
   if (changed)
     steps.Made([&c50, &c60, recno, was, text] {
-      return c50.GoTo(static_cast<long>(recno)) && WriteRecordFields(c50, was) &&
-             c50.GoTo(static_cast<long>(recno)) && SortRecordFollows(c50, c60, text.c_str());
+      return c50.GoToRecord(static_cast<long>(recno)).IsFound() && WriteRecordFields(c50, was) &&
+             c50.GoToRecord(static_cast<long>(recno)).IsFound() && SortRecordFollows(c50, c60, text.c_str());
     });
-  if (!written || !c50.GoTo(static_cast<long>(recno)) || !SortRecordFollows(c50, c60, text.c_str()) ||
+  if (!written || !c50.GoToRecord(static_cast<long>(recno)).IsFound() || !SortRecordFollows(c50, c60, text.c_str()) ||
       !steps.Moves().Make())
     return fail();
   AnalyticSaveOutcome outcome = AnalyticSaveOutcome::Saved;
@@ -775,8 +791,9 @@ bool DropBlankAnalyticLine(Table& c50, Table& c60, const std::string& lineKey, s
   // left as it is, and said so.
   LineChangeSteps steps(LineChangeKind::AnalyticLineCancelled);
   steps.Ends(c50, c60, kMsgCancelRefused);
-  const bool blank = SeekSplitRecord(c50, lineKey) && !c50.IsDeleted() && IsBlank(c50.GetField(L::BCODE));
-  if (!steps.ReadWhole()) {
+  const Lookup found = SeekSplitRecord(c50, lineKey);
+  const bool blank = found.IsFound() && !c50.IsDeleted() && IsBlank(c50.GetField(L::BCODE));
+  if (!steps.ReadWhole() || found.IsRefused()) {
     steps.Fail(lineKey, refusal);
     return false;
   }
@@ -793,7 +810,7 @@ bool DropBlankAnalyticLine(Table& c50, Table& c60, const std::string& lineKey, s
   }
   done = done && steps.Finish();
   if (!done) steps.Fail(text, refusal);
-  c50.GoTo(static_cast<long>(recno));
+  c50.GoToRecord(static_cast<long>(recno));
   return done;
 }
 

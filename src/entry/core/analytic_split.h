@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "data/entry_lines.h"
+#include "data/lookup.h"
 #include "posting/line_changes.h"
 
 class Table;
@@ -209,14 +210,16 @@ struct SplitRemainder {
   long long generalF = 0, generalE = 0, splitF = 0, splitE = 0;
   // The records summed whose amount does not read (counted as zero): no balance is made from them.
   std::vector<UnreadableAmountLine> unreadable;
+  // A look-up of the split the system refused: the sums are short, no balance is made from them.
+  bool readRefused = false;
   long long RemainderFrancs() const { return splitF - generalF; }
   long long RemainderEuros() const { return splitE - generalE; }
 };
 SplitRemainder ComputeSplitRemainder(Table& c50, const std::string& lineKey, const FormAmounts* form);
 
 // The record of a 30-character C50ANAL key (a header or one analytic line, live or cancelled) made current on
-// `c50`, whose order becomes C50ANAL. False when there is none.
-bool SeekAnalyticRecord(Table& c50, const std::string& key30);
+// `c50`, whose order becomes C50ANAL. Not found when there is none, refused when it could not be read.
+Lookup SeekAnalyticRecord(Table& c50, const std::string& key30);
 // The current record belongs to the analytic lines of a 26-character key: "O" live, "o" cancelled, anything
 // else not.
 char MatchSplitLines(Table& c50, const std::string& key26);

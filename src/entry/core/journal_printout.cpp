@@ -3,6 +3,7 @@
 #include <set>
 
 #include "data/dossier_files.h"
+#include "data/error_report.h"
 #include "data/entry_lines.h"
 #include "data/record_fields.h"
 #include "data/write_targets.h"
@@ -95,6 +96,12 @@ void AddToList(std::string& list, const std::string& account) {
 // The journal code and month of a key, as the messages name them.
 std::string JournalMonthText(const std::string& journalMonth) {
   return posting::JournalOf(journalMonth) + " " + posting::MonthDisplay(journalMonth);
+}
+
+// A read of `t` the system refused (the engine's `result`), said in a box: what the run shows is short of it.
+void SayUnread(const Table& t, int result) {
+  RuntimeBeep();
+  RuntimeMessage(LoadStr(kTitleAttention), UnreadText(t.tablePath, result).c_str(), kMbIconStop);
 }
 
 }  // namespace
@@ -195,8 +202,17 @@ const JournalPrintout::Account& JournalPrintout::AccountOf(const std::string& co
   account_ = Account{};
   account_.code = code;
   const auto keep = [this]() -> const Account& { return accounts_[account_.code] = account_; };
-  // The account itself, looked up on its whole code: a missing or cancelled one has no data.
-  if (IsBlank(code) || !c20_.Seek("C20CODE", code.c_str()) || c20_.MatchKey(code.c_str(), 8, 1) != 'O') {
+  // The account itself, looked up on its whole code: a missing or cancelled one has no data. One not read
+  // is said (once a run), kept out of the cache, and keeps a transfer file from being written.
+  Lookup found = IsBlank(code) ? Lookup::NotFound()
+                               : c20_.Find("C20CODE", code.c_str()).And(c20_.MatchKey(code.c_str(), 8, 1) != '#');
+  if (found.IsFound()) found = c20_.LiveHere();
+  if (found.IsRefused()) {
+    if (!accountUnread_) SayUnread(c20_, found.result());
+    accountUnread_ = true;
+    return account_;
+  }
+  if (!found.IsFound()) {
     keep();
     return account_;
   }
@@ -268,7 +284,12 @@ bool JournalPrintout::CheckCreditors() {
     if (++listed <= 20) list += "\r\n   " + Trimmed(code);
   }
   if (listed > 20) list += "\r\n   ...";
-  c50_.GoTo(static_cast<long>(start));
+  // Back on the first line: one not read there starts no file from elsewhere.
+  if (const Lookup back = c50_.GoToRecord(static_cast<long>(start)); back.IsRefused()) {
+    SayUnread(c50_, back.result());
+    return false;
+  }
+  if (accountUnread_) return false;
   if (listed == 0) return true;
   RuntimeBeep();
   RuntimeMessage(LoadStr(kTitleAttention),
@@ -289,6 +310,7 @@ bool JournalPrintout::Prepare(PrintoutRun& run) {
   incompleteIban_.clear();
   account_ = Account{};
   accounts_.clear();
+  accountUnread_ = false;
   labelCached_ = false;
   computed_ = 0;
   accountReads_ = 0;
@@ -305,7 +327,16 @@ bool JournalPrintout::Prepare(PrintoutRun& run) {
     else limit->clear();
   run_ = run;
   prefix_ = posting::LinePrefix(run.journalMonth);
-  if (!OpenCursors()) return Empty();
+  {
+    // A file whose opening read was refused is said, never a journal with nothing in it.
+    const RefusalWatch opening(RefusalWatch::EngineBoxes::kRefusalsHeld);
+    if (!OpenCursors()) {
+      if (!opening.ReadRefused()) return Empty();
+      Table& failed = !c50_.isOpen ? c50_ : !c10_.isOpen ? c10_ : c20_;
+      SayUnread(failed, failed.result);
+      return false;
+    }
+  }
 
   DeclareOrClear();
   const std::string month = PadRight(run.journalMonth, 7);
@@ -335,8 +366,19 @@ bool JournalPrintout::Prepare(PrintoutRun& run) {
   }
 
   const std::string start = prefix_ + run_.pieceFrom;
-  if (!c50_.Seek(L::kCodeTag, start.c_str())) return Empty();
+  // Lines not read are said, never a journal printed empty: the look-up, and the first line's reads watched.
+  const RefusalWatch reading(RefusalWatch::EngineBoxes::kHeld);
+  const Lookup first = c50_.Find(L::kCodeTag, start.c_str());
+  if (first.IsRefused()) {
+    SayUnread(c50_, first.result());
+    return false;
+  }
+  if (first.IsNotFound()) return Empty();
   if (!SkipSelected(0)) {
+    if (reading.ReadRefused()) {
+      SayUnread(c50_, c50_.result);
+      return false;
+    }
     if (kind_ == 'S' || kind_ == 'V') return Refuse(kRefusalNoLines, posting::JournalOf(month));
     return Empty();
   }

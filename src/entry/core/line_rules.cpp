@@ -4,6 +4,7 @@
 
 #include "data/entry_lines.h"
 #include "data/table.h"
+#include "data/table_results.h"
 #include "posting/journal_month.h"
 #include "resources/string_table.h"
 #include "runtime/numbers.h"
@@ -39,9 +40,12 @@ bool OfPrefixes(const std::string& list, const std::string& prefix) {
   return false;
 }
 
-bool SeekLiveAccount(Table& c20, const std::string& account) {
-  return !account.empty() && c20.isOpen && c20.Seek("C20CODE", account.c_str()) &&
-         c20.MatchKey(account.c_str(), 8, 1) == 'O';
+// The live account of a code; its cancel mark read again, so that one not read is no account cancelled.
+Lookup SeekLiveAccount(Table& c20, const std::string& account) {
+  if (account.empty()) return Lookup::NotFound();
+  if (!c20.isOpen) return Lookup::Refused(kResultNoSuchTable);
+  const Lookup found = c20.Find("C20CODE", account.c_str()).And(c20.MatchKey(account.c_str(), 8, 1) != '#');
+  return found.IsFound() ? c20.LiveHere() : found;
 }
 
 }  // namespace
@@ -71,7 +75,8 @@ char AutoSenseOf(Table& c10, char journalType, const std::string& account, char 
 }
 
 bool AnalyticAllowed(Table& c10, Table& c20, const std::string& account, char analyticMode, char constant057,
-                     bool roundingLine) {
+                     bool roundingLine, bool* refused) {
+  if (refused != nullptr) *refused = false;
   if (roundingLine || (analyticMode != '1' && analyticMode != '2')) return false;
   const std::string own = NormalizeAccount(account);
   if (own.empty()) return false;
@@ -79,7 +84,9 @@ bool AnalyticAllowed(Table& c10, Table& c20, const std::string& account, char an
   if (IsAuxiliaryAccount(own) && posting::SeekC10(c10, 'B', own.substr(0, 1)) && !c10.IsDeleted())
     deciding = NormalizeAccount(PadRight(c10.GetField(kTextField), 8).substr(0, 8));
   bool allowed = false;
-  if (SeekLiveAccount(c20, deciding)) {
+  const Lookup found = SeekLiveAccount(c20, deciding);
+  if (refused != nullptr) *refused = found.IsRefused();
+  if (found.IsFound()) {
     const char mark = c20.GetField(kAnalyticField)[0];
     if (deciding[0] == '6' || deciding[0] == '7') allowed = mark == 'N' ? false : (mark == ' ' || mark == 0) ? constant057 == 'O' : true;
     else allowed = mark == 'O';
@@ -90,7 +97,7 @@ bool AnalyticAllowed(Table& c10, Table& c20, const std::string& account, char an
 
 std::vector<std::string> VatEntries(Table& c10) {
   std::vector<std::string> entries;
-  if (c10.isOpen && c10.Seek("C10CODE", "T")) {
+  if (c10.isOpen && c10.Find("C10CODE", "T").IsFound()) {
     for (bool more = true; more && c10.GetField(1)[0] == 'T'; more = c10.Skip(1)) {
       if (c10.IsDeleted()) continue;
       const std::string text = PadRight(c10.GetField(kTextField), 13);

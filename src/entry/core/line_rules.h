@@ -26,9 +26,10 @@ char AutoSenseOf(Table& c10, char journalType, const std::string& account, char 
 // The account of the line may carry an analytic split (analytic mode "1" or "2"; never on a rounding
 // line): for an account of class 6 or 7 unless its mark (field 27) is "N", a blank mark following dossier
 // constant 057; for any other account only with the mark "O". An auxiliary account is decided by the general
-// account of its collective. `c20` is left on the account itself.
+// account of its collective. `c20` is left on the account itself. *refused (when given) is set when the
+// deciding account's look-up was refused: false then says nothing of the split.
 bool AnalyticAllowed(Table& c10, Table& c20, const std::string& account, char analyticMode, char constant057,
-                     bool roundingLine);
+                     bool roundingLine, bool* refused = nullptr);
 
 // The VAT-on-receipts list: one entry per live VAT code (kind "T") whose sales account (field 4, characters
 // 6-13) is not blank, its code letter + ":Tva" + its rate printed in width 5 with 2 decimals + "%", in code

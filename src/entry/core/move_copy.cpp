@@ -46,12 +46,13 @@ struct PieceLine {
 };
 
 // The live lines of the piece in key order, each with its live analytic lines, found on the
-// analytic key of the general line as it stands before any rewrite.
+// analytic key of the general line as it stands before any rewrite. Lines not read are missed here;
+// the callers' change watches its reads and refuses the piece for them.
 std::vector<PieceLine> LinesOfPiece(Table& c50, const std::string& source, const std::string& piece) {
   std::vector<PieceLine> lines;
   const std::string key = posting::LinePrefix(source) + PadRight(piece, 6);
   std::vector<std::pair<std::uint32_t, std::string>> general;
-  for (bool more = c50.Seek(L::kCodeTag, key.c_str()); more; more = c50.Skip(1)) {
+  for (bool more = c50.Find(L::kCodeTag, key.c_str()).FoundOrNone(); more; more = c50.Skip(1)) {
     const char m = c50.MatchKey(key.c_str(), kPieceKeyLength, L::BCLE, L::BMOIS, L::BJAL, L::BPIECE);
     if (m != 'O' && m != 'o') break;
     if (m == 'O') general.emplace_back(c50.recordNumber, L::AnalyticKey(c50));
@@ -59,7 +60,7 @@ std::vector<PieceLine> LinesOfPiece(Table& c50, const std::string& source, const
   for (const auto& [recno, analyticKey] : general) {
     PieceLine line;
     line.recno = recno;
-    for (bool more = c50.SeekNotBelow(L::kAnalyticTag, analyticKey.c_str()); more; more = c50.Skip(1)) {
+    for (bool more = c50.FindNotBelow(L::kAnalyticTag, analyticKey.c_str()).FoundOrNone(); more; more = c50.Skip(1)) {
       const char m =
           c50.MatchKey(analyticKey.c_str(), L::kAnalyticKeyLength, L::BMOIS, L::BJAL, L::BPIECE, L::BCG, L::BNUM);
       if (m == 'O') line.analytic.push_back(c50.recordNumber);
@@ -178,7 +179,8 @@ PieceResult MovePiece(const std::string& source, const std::string& piece, const
   // Every line and its sort record held before anything is written.
   HeldRecordLocks lineLocks(t.c50), sortLocks(t.c60);
   auto hold = [&](std::uint32_t recno, int textFields) {
-    if (!t.c50.GoTo(static_cast<long>(recno))) return false;
+    // A line not read is no line held: the change's watch refuses the piece below.
+    if (!t.c50.GoToRecord(static_cast<long>(recno)).FoundOrNone()) return false;
     const std::string text = RTrim(t.c50.RecordToText(textFields));
     if (!lineLocks.Take(recno, text.c_str()) || t.c50.IsDeleted()) {
       r.heldLine = text;
@@ -207,7 +209,8 @@ PieceResult MovePiece(const std::string& source, const std::string& piece, const
   const std::string sourceHeader = from + posting::kDraftSource, targetHeader = to + posting::kDraftSource;
   std::vector<std::size_t> movesOf;
   for (const PieceLine& line : lines) {
-    t.c50.GoTo(static_cast<long>(line.recno));
+    // A line not read again moves no other line's amounts.
+    if (t.c50.GoToRecord(static_cast<long>(line.recno)).IsRefused()) return Refused(r, steps);
     const TotalsCents move = LineMove(t.c50);
     steps.Moves().Header(sourceHeader, move.Negated());
     steps.Moves().Header(targetHeader, move);
@@ -222,7 +225,8 @@ PieceResult MovePiece(const std::string& source, const std::string& piece, const
   for (const PieceLine& line : lines)
     for (std::size_t k = 0; k <= line.analytic.size(); ++k) {
       const std::uint32_t recno = k == 0 ? line.recno : line.analytic[k - 1];
-      if (t.c50.GoTo(static_cast<long>(recno))) {
+      // A line not read is not noted; the read refused keeps Begin from writing anything.
+      if (t.c50.GoToRecord(static_cast<long>(recno)).FoundOrNone()) {
         const std::string day = t.c50.GetField(L::BJOUR);
         steps.Note().Moved(recno, from, day, to, FittedDay(month, day));
       }
@@ -237,16 +241,16 @@ PieceResult MovePiece(const std::string& source, const std::string& piece, const
 
   // A line rewritten with its sort record; taken back with the line's own month, journal and day.
   auto rewrite = [&](std::uint32_t recno) {
-    if (!t.c50.GoTo(static_cast<long>(recno))) return false;
+    if (!t.c50.GoToRecord(static_cast<long>(recno)).IsFound()) return false;
     const std::vector<FieldWrite> was = {
         {L::BMOIS, t.c50.GetField(L::BMOIS)}, {L::BJAL, t.c50.GetField(L::BJAL)}, {L::BJOUR, t.c50.GetField(L::BJOUR)}};
     const std::string day = FittedDay(month, t.c50.GetField(L::BJOUR));
     if (!WriteRecordFields(t.c50, {{L::BMOIS, month}, {L::BJAL, journal}, {L::BJOUR, day}})) return false;
     steps.Made([&t, recno, was] {
-      return t.c50.GoTo(static_cast<long>(recno)) && WriteRecordFields(t.c50, was) &&
-             t.c50.GoTo(static_cast<long>(recno)) && SortRecordFollows(t.c50, t.c60);
+      return t.c50.GoToRecord(static_cast<long>(recno)).IsFound() && WriteRecordFields(t.c50, was) &&
+             t.c50.GoToRecord(static_cast<long>(recno)).IsFound() && SortRecordFollows(t.c50, t.c60);
     });
-    if (!t.c50.GoTo(static_cast<long>(recno)) || !SortRecordFollows(t.c50, t.c60)) return false;
+    if (!t.c50.GoToRecord(static_cast<long>(recno)).IsFound() || !SortRecordFollows(t.c50, t.c60)) return false;
     if (step) step();
     return true;
   };
@@ -302,7 +306,11 @@ PieceResult CopyPiece(const std::string& source, const std::string& piece, const
   for (const PieceLine& line : lines) {
     for (std::size_t k = 0; k <= line.analytic.size(); ++k) {
       const std::uint32_t recno = k == 0 ? line.recno : line.analytic[k - 1];
-      if (target.clearAmounts || !t.c50.GoTo(static_cast<long>(recno))) continue;
+      if (target.clearAmounts) continue;
+      // A line not read is no line without amounts: the copy is refused, not made short of its totals.
+      const Lookup at = t.c50.GoToRecord(static_cast<long>(recno));
+      if (at.IsRefused()) return Refused(r, steps);
+      if (at.IsNotFound()) continue;
       const TotalsCents move = LineMove(t.c50);
       const char kind = t.c50.GetField(L::BCLE)[0];
       if (k == 0) {
@@ -343,7 +351,7 @@ PieceResult CopyPiece(const std::string& source, const std::string& piece, const
   // One new line from the source line `recno`: every field, then the rewrites; taken back by
   // cancelling it with its sort record.
   auto copy = [&](std::uint32_t recno) {
-    if (!t.c50.GoTo(static_cast<long>(recno)) || !written.AppendBlank()) return false;
+    if (!t.c50.GoToRecord(static_cast<long>(recno)).IsFound() || !written.AppendBlank()) return false;
     bool filled = true;
     for (int f = 1; f <= t.c50.FieldCount(); ++f) {
       if (t.c50.FieldType(f) == 'N') filled = CopyNumberField(t.c50, f, written, f) && filled;
@@ -364,7 +372,7 @@ PieceResult CopyPiece(const std::string& source, const std::string& piece, const
     if (!inserted || made == 0) return false;
     steps.Made([&written, &t, made] { return CancelDraftLine(written, t.c60, made); });
     if (!filled || !written.Commit() || !AppendLigneTri(written, LigneTri::kDraft, t.c60)) return false;
-    written.GoTo(static_cast<long>(made));
+    written.GoToRecord(static_cast<long>(made));
     if (step) step();
     return true;
   };

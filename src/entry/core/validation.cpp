@@ -194,8 +194,9 @@ class ValidationWork {
       else ++r_.otherCancelled;
     };
     if (analyticKnown_) {
+      // A line not read goes unlogged; the run's watch of refused reads fails the run with it.
       for (std::uint32_t r : cancelled)
-        if (c50_.GoTo(static_cast<long>(r))) log();
+        if (c50_.GoToRecord(static_cast<long>(r)).FoundOrNone()) log();
     } else {
       for (bool more = c50_.GoTop(""); more; more = c50_.Skip(1))
         if (c50_.RecordDeleted()) log();
@@ -214,7 +215,7 @@ class ValidationWork {
       const std::uint8_t* record = nullptr;
       c50_.result = ReadStoredRecord(c50_, recno, scratch_, &record);
       if (c50_.result != kResultOk || !QueueClosedLine(*lineBytes_, record, c40_, request_.date)) return false;
-    } else if (!c50_.GoTo(static_cast<long>(recno)) ||
+    } else if (!c50_.GoToRecord(static_cast<long>(recno)).IsFound() ||
                !AppendClosedLine(*lineFields_, c50_, c40_, request_.date, true)) {
       return false;
     }
@@ -230,10 +231,11 @@ class ValidationWork {
   int ValidateMonth(const std::string& month) {
     const std::string prefix = posting::LinePrefix(month);
     const bool analyticHere = MayHoldAnalytic(month);
-    // The live general lines in key order, each with the analytic key it has now.
+    // The live general lines in key order, each with the analytic key it has now. A look-up not read
+    // misses lines here; the run's watch of refused reads fails the run and puts the books back.
     std::vector<std::pair<std::uint32_t, std::string>> general;
     c50_.SetOrder(L::kCodeTag);
-    for (bool more = c50_.Seek(L::kCodeTag, prefix.c_str()); more; more = c50_.Skip(1)) {
+    for (bool more = c50_.Find(L::kCodeTag, prefix.c_str()).FoundOrNone(); more; more = c50_.Skip(1)) {
       const char m = c50_.MatchKey(prefix.c_str(), L::kJournalMonthKeyLength, L::BCLE, L::BMOIS, L::BJAL);
       if (m == 'O') general.emplace_back(c50_.recordNumber, analyticHere ? L::AnalyticKey(c50_) : std::string());
       else if (m != 'o') break;
@@ -242,7 +244,7 @@ class ValidationWork {
       if (!Append(recno, true)) return FailAppend();
       if (!analyticHere) continue;
       std::vector<std::uint32_t> analytic;
-      for (bool more = c50_.SeekNotBelow(L::kAnalyticTag, key.c_str()); more; more = c50_.Skip(1)) {
+      for (bool more = c50_.FindNotBelow(L::kAnalyticTag, key.c_str()).FoundOrNone(); more; more = c50_.Skip(1)) {
         const char m = c50_.MatchKey(key.c_str(), L::kAnalyticKeyLength, L::BMOIS, L::BJAL, L::BPIECE, L::BCG, L::BNUM);
         if (m == 'O') analytic.push_back(c50_.recordNumber);
         else if (m != 'o') break;
@@ -253,7 +255,7 @@ class ValidationWork {
     // Analytic records of the journal-month that no live general line carries.
     std::vector<std::uint32_t> left;
     std::sort(done_.begin(), done_.end());
-    for (bool more = analyticHere && c50_.SeekNotBelow(L::kAnalyticTag, month.c_str()); more; more = c50_.Skip(1)) {
+    for (bool more = analyticHere && c50_.FindNotBelow(L::kAnalyticTag, month.c_str()).FoundOrNone(); more; more = c50_.Skip(1)) {
       const char m = c50_.MatchKey(month.c_str(), posting::kJournalMonthKeyLength, L::BMOIS, L::BJAL);
       if (m == 'O' && !std::binary_search(done_.begin(), done_.end(), c50_.recordNumber))
         left.push_back(c50_.recordNumber);
