@@ -31,8 +31,10 @@ std::string MonthOf(const std::string& key) { return PadRight(key, L::kKeyLength
 // The account made current: found when live, refused when the look-up could not read.
 Lookup SeekLiveAccount(Table& c20, const std::string& account) {
   if (account.empty() || !c20.isOpen) return Lookup::NotFound();
-  const Lookup found = c20.Find("C20CODE", account.c_str());
-  return found.IsFound() ? found.And(c20.MatchKey(account.c_str(), kAccountWidth, 1) == 'O') : found;
+  Lookup found = c20.Find("C20CODE", account.c_str());
+  if (found.IsFound()) found = found.And(c20.MatchKey(account.c_str(), kAccountWidth, 1) != '#');
+  // Its cancel mark read again: one not read is no cancelled account.
+  return found.IsFound() ? c20.LiveHere() : found;
 }
 
 // The account collects the auxiliary accounts of a letter: a cancelled collective's too, whose
