@@ -518,7 +518,10 @@ std::string CheckLetterBalances(Table& c40, Table& c50, Table& c60, const std::v
         sum = 0;
       }
       if (!inside) break;
-      if (c60.IsDeleted() || SortLetter(c60, currency).empty()) continue;
+      // A cancel mark not read is no line cancelled: said, as lines not read.
+      const Lookup live = c60.LiveHere();
+      if (live.IsRefused()) return UnreadText(c60.tablePath, live.result());
+      if (live.IsNotFound() || SortLetter(c60, currency).empty()) continue;
       const SourceLine s = ReadSource(t, currency);
       if (s.refused) return UnreadText((s.draft ? c50 : c40).tablePath, 0);
       if (s.table != nullptr) sum += s.cents;
