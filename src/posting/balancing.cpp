@@ -54,7 +54,9 @@ Balances SumPiece(Table& c50, const std::string& key, const TypedLine* current) 
   const std::string own = key.size() >= static_cast<std::size_t>(L::kKeyLength) ? key.substr(14, 10) : std::string();
   static const std::vector<int> kFields{L::BCLE, L::BMOIS, L::BJAL, L::BPIECE, L::BREC, L::BNUM, L::BSENS, L::BCODE};
   std::vector<std::string> f;
-  for (bool more = c50.Seek(L::kCodeTag, piece.c_str()); more; more = c50.Skip(1)) {
+  const Lookup first = c50.Find(L::kCodeTag, piece.c_str());
+  b.refused = first.IsRefused();
+  for (bool more = first.IsFound(); more; more = c50.Skip(1)) {
     ReadStoredFields(c50, kFields, f);
     if (f[0] + f[1] + f[2] + f[3] != piece) break;
     if (c50.RecordDeleted()) continue;
@@ -77,8 +79,11 @@ Balances JournalBalanceWithout(Table& c50, const std::string& key) {
   b.debitE = all.debitE;
   b.creditE = all.creditE;
   b.unreadable = all.unreadable;
-  // The line of the key comes off as SumJournal counted it.
-  if (SeekLine(c50, key) && !c50.IsDeleted()) {
+  // The line of the key comes off as SumJournal counted it; one not read leaves the balance unknown.
+  Lookup line = FindLine(c50, key);
+  if (line.IsFound()) line = c50.LiveHere();
+  b.refused = all.refused || line.IsRefused();
+  if (line.IsFound()) {
     const LineRecord line = ReadLineRecord(c50);
     Add(b, line.sense, -StoredAmountOf(c50, L::BMONTANTF), -StoredAmountOf(c50, L::BMONTANTE));
     std::erase_if(b.unreadable, [&c50](const UnreadableAmountLine& u) { return u.recno == c50.recordNumber; });

@@ -19,6 +19,8 @@ struct Balances {
   long long debitF = 0, creditF = 0, debitE = 0, creditE = 0;
   // The lines whose amount does not read as a number, counted as zero: a balance made with them is wrong.
   std::vector<UnreadableAmountLine> unreadable;
+  // The lines could not be looked up (a read refused): the balance is not known, never that of no line.
+  bool refused = false;
   long long BalanceF() const { return debitF - creditF; }
   long long BalanceE() const { return debitE - creditE; }
 };

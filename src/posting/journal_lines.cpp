@@ -35,11 +35,14 @@ bool InJournal(Table& c50, const std::string& prefix) {
   return prefix.size() == 8 && std::memcmp(month, prefix.data() + 1, 4) == 0 && std::memcmp(journal, prefix.data() + 5, 3) == 0;
 }
 
-long CountJournalLines(Table& c50, const std::string& prefix) {
+long CountJournalLines(Table& c50, const std::string& prefix, bool* refused) {
+  if (refused != nullptr) *refused = false;
   long n = static_cast<long>(CountIndexEntries(c50, L::kCodeTag, 1, prefix.c_str()));
   if (n > 0) return n;
   // The index file cannot be read (or nothing is there): count by a walk.
-  for (bool more = c50.Seek(L::kCodeTag, prefix.c_str()) && InJournal(c50, prefix); more;
+  const Lookup first = c50.Find(L::kCodeTag, prefix.c_str());
+  if (refused != nullptr) *refused = first.IsRefused();
+  for (bool more = first.IsFound() && InJournal(c50, prefix); more;
        more = c50.Skip(1) && InJournal(c50, prefix))
     ++n;
   return n;
@@ -64,10 +67,11 @@ bool PieceShading::Advance(long lines) {
   bool more;
   if (!started_) {
     started_ = true;
-    more = t.Seek(L::kCodeTag, prefix_.c_str()) && InJournal(t, prefix_);
+    // The shading is only shown: a look-up refused ends it as a walk that stops, the pieces not reached plain.
+    more = t.Find(L::kCodeTag, prefix_.c_str()).FoundOrNone() && InJournal(t, prefix_);
   } else {
     // Back on the last line walked (another reader may have moved the cursor), then one on.
-    more = t.SeekNotBelow(L::kCodeTag, last_.c_str()) && t.Skip(1) && InJournal(t, prefix_);
+    more = t.FindNotBelow(L::kCodeTag, last_.c_str()).FoundOrNone() && t.Skip(1) && InJournal(t, prefix_);
   }
   static const std::vector<int> kKey{L::BCLE, L::BMOIS, L::BJAL, L::BPIECE, L::BREC, L::BNUM};
   std::vector<std::string> key;
@@ -96,7 +100,9 @@ JournalBalance SumJournal(Table& c50, const std::string& prefix, const std::func
   static const std::vector<int> kFields{L::BCLE, L::BMOIS, L::BJAL, L::BSENS};
   std::vector<std::string> f;
   // The lines read as stored: the key, the sense and the two amounts in cents.
-  for (bool more = c50.Seek(L::kCodeTag, prefix.c_str()); more; more = c50.Skip(1)) {
+  const Lookup first = c50.Find(L::kCodeTag, prefix.c_str());
+  b.refused = first.IsRefused();
+  for (bool more = first.IsFound(); more; more = c50.Skip(1)) {
     ReadStoredFields(c50, kFields, f);
     if (!KeyIs(f, prefix)) break;
     ++walked;

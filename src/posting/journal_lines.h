@@ -16,8 +16,9 @@ class Table;
 namespace posting {
 
 // The lines of the journal-month (cancelled ones too), counted on the index, or by a walk when
-// the index file cannot be read.
-long CountJournalLines(Table& c50, const std::string& prefix);
+// the index file cannot be read. `refused` (when given) is set when the walk's look-up could not
+// read: the count is then not known, never that of an empty journal-month.
+long CountJournalLines(Table& c50, const std::string& prefix, bool* refused = nullptr);
 // The current record of c50 is a general line of the journal-month (cancelled or not).
 bool InJournal(Table& c50, const std::string& prefix);
 
@@ -53,6 +54,8 @@ struct JournalBalance {
   long lines = 0;
   // The live lines whose amount does not read as a number, counted as zero.
   std::vector<UnreadableAmountLine> unreadable;
+  // The lines could not be looked up (a read refused): the balance is not known, never that of no line.
+  bool refused = false;
   long long BalanceF() const { return debitF - creditF; }
   long long BalanceE() const { return debitE - creditE; }
 };

@@ -51,10 +51,17 @@ std::string C10Key(Table& c10, char kind, const std::string& code) {
   return std::string(1, kind) + PadRight(code, static_cast<std::size_t>(width > 0 ? width : static_cast<int>(code.size())));
 }
 
-bool SeekC10(Table& c10, char kind, const std::string& code) {
-  if (!c10.isOpen) return false;
+Lookup FindC10(Table& c10, char kind, const std::string& code) {
+  if (!c10.isOpen) return Lookup::NotFound();
   const std::string key = C10Key(c10, kind, code);
-  return c10.Seek("C10CODE", key.c_str()) && c10.MatchKey(key.c_str(), static_cast<int>(key.size()), 1, 2) != '#';
+  const Lookup found = c10.Find("C10CODE", key.c_str());
+  return found.IsFound() ? found.And(c10.MatchKey(key.c_str(), static_cast<int>(key.size()), 1, 2) != '#') : found;
+}
+
+bool SeekC10(Table& c10, char kind, const std::string& code) { return FindC10(c10, kind, code).IsFound(); }
+
+Lookup FindHeader(Table& c10, const std::string& journalMonth, char source) {
+  return FindC10(c10, 'C', PadRight(journalMonth, kJournalMonthKeyLength) + source);
 }
 
 bool SeekHeader(Table& c10, const std::string& journalMonth, char source) {

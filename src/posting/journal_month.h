@@ -9,6 +9,8 @@
 #include <string>
 #include <vector>
 
+#include "data/lookup.h"
+
 class Table;
 
 namespace posting {
@@ -33,8 +35,13 @@ bool EnsureGeneralFile();
 
 // The whole C10CODE key of a record: kind letter + code blank-padded to the code field.
 std::string C10Key(Table& c10, char kind, const std::string& code);
-// Makes the record current when the whole key is there (cancelled or not).
+// Makes the record current when the whole key is there (cancelled or not): found, not found, or refused
+// when the look-up could not read.
+Lookup FindC10(Table& c10, char kind, const std::string& code);
+// The same, false also for a look-up refused: for a caller that takes a record not read for none.
 bool SeekC10(Table& c10, char kind, const std::string& code);
+// The journal-month's header, draft or closed, found, not found or refused.
+Lookup FindHeader(Table& c10, const std::string& journalMonth, char source);
 // The journal-month's header, draft or closed.
 bool SeekHeader(Table& c10, const std::string& journalMonth, char source);
 // The journal's record.

@@ -33,8 +33,11 @@ bool MarkLineAndSort(Table& c50, Table& c60, std::uint32_t recno, bool cancel, L
 // The header code of the current line: BMOIS + BJAL + "B".
 std::string HeaderOf(Table& c50) { return std::string(c50.GetField(L::BMOIS)) + c50.GetField(L::BJAL) + "B"; }
 
-bool OnGeneralLine(Table& c50, std::uint32_t recno) {
-  return c50.isOpen && c50.GoTo(static_cast<long>(recno)) && c50.GetField(L::BCLE)[0] == L::kGeneral;
+// Record `recno` made current: found when it is a general line, refused when it could not be read.
+Lookup OnGeneralLine(Table& c50, std::uint32_t recno) {
+  if (!c50.isOpen) return Lookup::NotFound();
+  const Lookup at = c50.GoToRecord(static_cast<long>(recno));
+  return at.IsFound() ? at.And(c50.GetField(L::BCLE)[0] == L::kGeneral) : at;
 }
 
 bool TypedInEuros(Table& c50) {
@@ -46,9 +49,9 @@ bool TypedInEuros(Table& c50) {
 // line current again.
 LineChange Refused(Table& c50, std::uint32_t recno, const std::string& recordText, LineChangeSteps& steps,
                    std::string* refusal) {
-  const LineChange answer = steps.Fail(c50.GoTo(static_cast<long>(recno)) ? L::Key(c50) : recordText, refusal,
-                                       LineChange::Failed, LineChange::TotalsTooLarge);
-  c50.GoTo(static_cast<long>(recno));
+  const LineChange answer = steps.Fail(c50.GoToRecord(static_cast<long>(recno)).IsFound() ? L::Key(c50) : recordText,
+                                       refusal, LineChange::Failed, LineChange::TotalsTooLarge);
+  c50.GoToRecord(static_cast<long>(recno));
   return answer;
 }
 
@@ -67,7 +70,10 @@ LineChange CancelLine(Table& c50, Table& c60, std::uint32_t recno, const std::st
   steps.Ends(c50, c60, kMsgCancelRefused);
   auto refused = [&] { return Refused(c50, recno, recordText, steps, refusal); };
   auto stateOf = [&](LineChange answer) { return steps.ReadWhole() ? answer : refused(); };
-  if (!OnGeneralLine(c50, recno)) return stateOf(LineChange::NoLine);
+  // A line not read is no line missing: the change is refused in its sentence.
+  const Lookup general = OnGeneralLine(c50, recno);
+  if (general.IsRefused()) return refused();
+  if (general.IsNotFound()) return stateOf(LineChange::NoLine);
   if (c50.IsDeleted()) return stateOf(LineChange::AlreadyDone);
   // Locked first, so that the line is read as it stands now: another station may have just
   // matched it.
@@ -86,7 +92,8 @@ LineChange CancelLine(Table& c50, Table& c60, std::uint32_t recno, const std::st
   // Its analytic lines, live ones, held before anything is written; their sections' totals.
   const std::string key = L::AnalyticKey(c50);
   std::vector<std::uint32_t> analytic;
-  for (bool more = c50.SeekNotBelow(L::kAnalyticTag, key.c_str()); more; more = c50.Skip(1)) {
+  // A look-up refused hides them: the change's watch of refused reads refuses it at its Begin.
+  for (bool more = c50.FindNotBelow(L::kAnalyticTag, key.c_str()).FoundOrNone(); more; more = c50.Skip(1)) {
     const char m = c50.MatchKey(key.c_str(), L::kAnalyticKeyLength, L::BMOIS, L::BJAL, L::BPIECE, L::BCG, L::BNUM);
     if (m == 'O') analytic.push_back(c50.recordNumber);
     else if (m != 'o') break;
@@ -94,15 +101,18 @@ LineChange CancelLine(Table& c50, Table& c60, std::uint32_t recno, const std::st
   c50.SetOrder(L::kCodeTag);
   HeldRecordLocks locks(c50);
   for (std::uint32_t a : analytic) {
-    if (!c50.GoTo(static_cast<long>(a)) || !locks.Take(a, L::BNUMA)) {
-      c50.GoTo(static_cast<long>(recno));
+    // One not read is a read refused, not a line held.
+    const Lookup at = c50.GoToRecord(static_cast<long>(a));
+    if (at.IsRefused()) return refused();
+    if (at.IsNotFound() || !locks.Take(a, L::BNUMA)) {
+      c50.GoToRecord(static_cast<long>(recno));
       return LineChange::LockRefused;
     }
     const char kind = c50.GetField(L::BCLE)[0];
     if (kind == 'W' || kind == 'Y') steps.Moves().Section(c50.GetField(L::BCODE), LineMove(c50).Negated());
   }
   if (steps.Check(refusal)) {
-    c50.GoTo(static_cast<long>(recno));
+    c50.GoToRecord(static_cast<long>(recno));
     return LineChange::TotalsTooLarge;
   }
 
@@ -122,7 +132,7 @@ LineChange CancelLine(Table& c50, Table& c60, std::uint32_t recno, const std::st
   if (analyticCancelled != nullptr) *analyticCancelled = static_cast<long>(analytic.size());
   // Cancelled over an amount that did not read: the totals that counted it still do.
   if (totalsLeft != nullptr && steps.WorkedOverOwnLine()) *totalsLeft = OwnAmountReplacedText(account, header, true);
-  c50.GoTo(static_cast<long>(recno));
+  c50.GoToRecord(static_cast<long>(recno));
   return LineChange::Done;
 }
 
@@ -133,7 +143,10 @@ LineChange ReactivateLine(Table& c50, Table& c60, std::uint32_t recno, const std
   steps.Ends(c50, c60, kMsgReactivateRefused);
   auto refused = [&] { return Refused(c50, recno, recordText, steps, refusal); };
   auto stateOf = [&](LineChange answer) { return steps.ReadWhole() ? answer : refused(); };
-  if (!OnGeneralLine(c50, recno)) return stateOf(LineChange::NoLine);
+  // A line not read is no line missing: the change is refused in its sentence.
+  const Lookup general = OnGeneralLine(c50, recno);
+  if (general.IsRefused()) return refused();
+  if (general.IsNotFound()) return stateOf(LineChange::NoLine);
   if (!c50.IsDeleted()) return stateOf(LineChange::AlreadyDone);
   if (!steps.LockLine(c50, recno, recordText.c_str())) return LineChange::LockRefused;
   if (!c50.IsDeleted() || !steps.ReadWhole()) return stateOf(LineChange::AlreadyDone);
@@ -142,14 +155,14 @@ LineChange ReactivateLine(Table& c50, Table& c60, std::uint32_t recno, const std
   steps.Moves().Account(c50.GetField(L::BCODE), line);
   steps.Moves().Header(HeaderOf(c50), line);
   if (steps.Check(refusal)) {
-    c50.GoTo(static_cast<long>(recno));
+    c50.GoToRecord(static_cast<long>(recno));
     return LineChange::TotalsTooLarge;
   }
   steps.Note().Line(recno);
   steps.Note().SortRecordsFrom(c60.RecCount());
   if (!steps.Begin() || !MarkLineAndSort(c50, c60, recno, false, steps) || !steps.Moves().Make() || !steps.Finish())
     return refused();
-  c50.GoTo(static_cast<long>(recno));
+  c50.GoToRecord(static_cast<long>(recno));
   return LineChange::Done;
 }
 

@@ -89,7 +89,8 @@ bool PlanSplitRemoval(Table& c50, const std::string& key, const std::string& acc
   std::vector<std::uint32_t> found;
   for (char letter : letters) {
     const std::string wanted = base + letter;
-    for (bool more = c50.SeekNotBelow(L::kAnalyticTag, wanted.c_str()); more; more = c50.Skip(1)) {
+    // A look-up refused hides the split: the change's watch of refused reads fails it (its callers check it).
+    for (bool more = c50.FindNotBelow(L::kAnalyticTag, wanted.c_str()).FoundOrNone(); more; more = c50.Skip(1)) {
       const char m = c50.MatchKey(wanted.c_str(), kAnalyticSplitKeyLength, L::BMOIS, L::BJAL, L::BPIECE, L::BCG,
                                   L::BNUM, L::BCLE);
       if (m == 'O') found.push_back(c50.recordNumber);
@@ -147,12 +148,15 @@ LineRecord ReadLineRecord(Table& c50) {
   return r;
 }
 
-bool SeekLine(Table& c50, const std::string& key) {
-  if (!c50.isOpen || key.size() < static_cast<std::size_t>(L::kKeyLength)) return false;
-  if (!c50.Seek(L::kCodeTag, key.c_str())) return false;
+Lookup FindLine(Table& c50, const std::string& key) {
+  if (key.size() < static_cast<std::size_t>(L::kKeyLength)) return Lookup::NotFound();
+  const Lookup found = c50.Find(L::kCodeTag, key.c_str());
+  if (!found.IsFound()) return found;
   const char m = c50.MatchKey(key.c_str(), L::kKeyLength, L::BCLE, L::BMOIS, L::BJAL, L::BPIECE, L::BREC, L::BNUM);
-  return m == 'O' || m == 'o';
+  return found.And(m == 'O' || m == 'o');
 }
+
+bool SeekLine(Table& c50, const std::string& key) { return c50.isOpen && FindLine(c50, key).IsFound(); }
 
 std::string LineRecordText(Table& c50) { return c50.RecordToText(L::BNUMA); }
 
@@ -180,27 +184,37 @@ SaveResult SaveLineRecord(Table& c50, Table& c60, const SaveRequest& request) {
     // A total another station filled meanwhile: refused as the check refuses it.
     r.outcome = steps.Fail(request.key, &r.refusal, SaveOutcome::Failed, SaveOutcome::TotalsTooLarge);
     splitLocks.Release();
-    if (recno != 0) c50.GoTo(static_cast<long>(recno));
+    if (recno != 0) c50.GoToRecord(static_cast<long>(recno));
     r.overflow = steps.Moves().Overflow();
     r.putBack = steps.PutBack();
     r.analyticRemoved = 0;
     return r;
   };
   auto readRefused = [&] { return steps.ReadWhole() ? r : fail(); };
-  if (!SeekLine(c50, request.key)) return readRefused();
+  // A line not read is no line missing: the save fails in its sentence.
+  const Lookup line = c50.isOpen ? FindLine(c50, request.key) : Lookup::NotFound();
+  if (line.IsRefused()) return fail();
+  if (line.IsNotFound()) return readRefused();
   recno = c50.recordNumber;
   r.recno = recno;
   const std::string text = LineRecordText(c50);
 
   // The lock first: the form's own is granted at once; another station's is asked once, then tried once
   // more after its notice. A refusal writes nothing and moves no total.
-  if (!steps.LockLine(c50, recno, text.c_str()) &&
-      !(c50.GoTo(static_cast<long>(recno)) && steps.LockLine(c50, recno, nullptr))) {
-    r.outcome = SaveOutcome::LockRefused;
-    return r;
+  if (!steps.LockLine(c50, recno, text.c_str())) {
+    // The line read again for the second try: one not read is a read refused, not a line held.
+    const Lookup again = c50.GoToRecord(static_cast<long>(recno));
+    if (again.IsRefused()) return fail();
+    if (again.IsNotFound() || !steps.LockLine(c50, recno, nullptr)) {
+      r.outcome = SaveOutcome::LockRefused;
+      return r;
+    }
   }
-  // Read again under the lock: the line as it stands now.
-  if (!c50.GoTo(static_cast<long>(recno)) || c50.IsDeleted() || !steps.ReadWhole()) return readRefused();
+  // Read again under the lock: the line as it stands now; one not read is neither gone nor cancelled.
+  Lookup held = c50.GoToRecord(static_cast<long>(recno));
+  if (held.IsFound()) held = c50.LiveHere();
+  if (held.IsRefused()) return fail();
+  if (held.IsNotFound() || !steps.ReadWhole()) return readRefused();
   steps.WorksOver(c50, recno);
 
   const std::string header = HeaderCode(request.key);
@@ -221,7 +235,7 @@ SaveResult SaveLineRecord(Table& c50, Table& c60, const SaveRequest& request) {
   std::vector<std::uint32_t> split;
   if (!previous.empty() && previous != r.account &&
       !PlanSplitRemoval(c50, request.key, previous, "VWXY", splitLocks, steps, &split)) {
-    c50.GoTo(static_cast<long>(recno));
+    c50.GoToRecord(static_cast<long>(recno));
     r.outcome = SaveOutcome::LockRefused;
     return r;
   }
@@ -230,7 +244,7 @@ SaveResult SaveLineRecord(Table& c50, Table& c60, const SaveRequest& request) {
   r.overflow = steps.Check(&r.refusal);
   if (r.overflow) {
     splitLocks.Release();
-    c50.GoTo(static_cast<long>(recno));
+    c50.GoToRecord(static_cast<long>(recno));
     r.outcome = SaveOutcome::TotalsTooLarge;
     return r;
   }
@@ -249,7 +263,8 @@ SaveResult SaveLineRecord(Table& c50, Table& c60, const SaveRequest& request) {
   // The fields, written at once.
   char entry = v.euros ? 'O' : 'N';
   if (request.roundingLine) entry = static_cast<char>(entry - 'A' + 'a');
-  c50.GoTo(static_cast<long>(recno));
+  // Written on the line only: one not read again writes nothing.
+  if (!c50.GoToRecord(static_cast<long>(recno)).IsFound()) return fail();
   const std::string vat = v.vat.empty() ? std::string(" ") : v.vat.substr(0, 1);
   const bool written = WriteRecordFields(c50, {{L::BJOUR, v.day},
                     {L::BVENT, v.distribution},
@@ -265,14 +280,15 @@ SaveResult SaveLineRecord(Table& c50, Table& c60, const SaveRequest& request) {
                     {L::BSENS, std::string(1, sense)},
                     {L::BTVA, vat}});
   // The line's old values put it back, with its sort record: once written, or when a refused write
-  // stood all the same.
-  c50.GoTo(static_cast<long>(recno));
-  if (written || !FieldsStillAre(c50, oldFields))
+  // stood all the same, or could not be read again to tell.
+  const bool reread = c50.GoToRecord(static_cast<long>(recno)).IsFound();
+  if (written || !reread || !FieldsStillAre(c50, oldFields))
     steps.Made([&c50, &c60, recno, oldFields, text] {
-      return c50.GoTo(static_cast<long>(recno)) && WriteRecordFields(c50, oldFields) &&
-             c50.GoTo(static_cast<long>(recno)) && SortRecordFollows(c50, c60, text.c_str());
+      return c50.GoToRecord(static_cast<long>(recno)).IsFound() && WriteRecordFields(c50, oldFields) &&
+             c50.GoToRecord(static_cast<long>(recno)).IsFound() && SortRecordFollows(c50, c60, text.c_str());
     });
-  if (!written || !c50.GoTo(static_cast<long>(recno)) || !SortRecordFollows(c50, c60, text.c_str())) return fail();
+  if (!written || !c50.GoToRecord(static_cast<long>(recno)).IsFound() || !SortRecordFollows(c50, c60, text.c_str()))
+    return fail();
 
   // The new amounts onto the account (and its collective) and the header.
   if (!steps.Moves().Make(lineMoves)) return fail();
@@ -291,7 +307,7 @@ SaveResult SaveLineRecord(Table& c50, Table& c60, const SaveRequest& request) {
   if (steps.WorkedOverOwnLine())
     r.totalsLeft = OwnAmountReplacedText(old.account, header, r.outcome == SaveOutcome::ZeroLineCancelled);
   splitLocks.Release();
-  c50.GoTo(static_cast<long>(recno));
+  c50.GoToRecord(static_cast<long>(recno));
   return r;
 }
 
@@ -348,10 +364,12 @@ bool AnalyticSplitBalances(Table& c50, const std::string& key, const std::string
   if (normalised.empty() || !c50.isOpen) return true;
   const std::string line = PadRight(key, L::kKeyLength);
   const std::string base = line.substr(1, 13) + normalised + line.substr(20, 4);
-  // Each live record of a letter, in turn.
+  // Each live record of a letter, in turn. A split not read does not agree: never taken for no split.
   auto walk = [&](char letter, const auto& each) {
     const std::string wanted = base + letter;
-    for (bool more = c50.SeekNotBelow(L::kAnalyticTag, wanted.c_str()); more; more = c50.Skip(1)) {
+    const Lookup first = c50.FindNotBelow(L::kAnalyticTag, wanted.c_str());
+    if (first.IsRefused()) return false;
+    for (bool more = first.IsFound(); more; more = c50.Skip(1)) {
       const char m = c50.MatchKey(wanted.c_str(), kAnalyticSplitKeyLength, L::BMOIS, L::BJAL, L::BPIECE, L::BCG,
                                   L::BNUM, L::BCLE);
       if (m == 'O') {
@@ -371,13 +389,13 @@ bool AnalyticSplitBalances(Table& c50, const std::string& key, const std::string
   };
   auto lines = [&](char letter) {
     long long f = 0, e = 0;
-    walk(letter, [&](const LineRecord& a) {
+    const bool read = walk(letter, [&](const LineRecord& a) {
       const long long sign = a.sense == 'D' ? 1 : -1;
       f += sign * ToCents(a.francs);
       e += sign * ToCents(a.euros);
       return true;
     });
-    return (!checkFrancs || f == lineF) && e == lineE;
+    return read && (!checkFrancs || f == lineF) && e == lineE;
   };
   bool ok = header('V') && lines('W');
   if (ok && twoAxes) ok = header('X') && lines('Y');
@@ -390,8 +408,10 @@ bool RemoveEmptyNewLine(Table& c50, Table& c60, const std::string& key, std::str
   // left as it is.
   LineChangeSteps steps(LineChangeKind::LineCancelled);
   steps.Ends(c50, c60, kMsgCancelRefused);
-  const bool empty = SeekLine(c50, key) && !c50.IsDeleted() && IsBlank(c50.GetField(L::BCODE));
-  if (!steps.ReadWhole()) {
+  Lookup line = c50.isOpen ? FindLine(c50, key) : Lookup::NotFound();
+  if (line.IsFound()) line = c50.LiveHere();
+  const bool empty = line.IsFound() && IsBlank(c50.GetField(L::BCODE));
+  if (line.IsRefused() || !steps.ReadWhole()) {
     steps.Fail(key, refusal);
     return false;
   }
@@ -403,7 +423,7 @@ bool RemoveEmptyNewLine(Table& c50, Table& c60, const std::string& key, std::str
   steps.Note().SortRecordsFrom(c60.RecCount());
   const bool done = steps.Begin() && CancelWithSort(c50, c60, recno, text.c_str(), steps) && steps.Finish();
   if (!done) steps.Fail(key, refusal);
-  c50.GoTo(static_cast<long>(recno));
+  c50.GoToRecord(static_cast<long>(recno));
   return done;
 }
 

@@ -28,9 +28,13 @@ constexpr int kDebitF = 17, kDebitE = 18, kCreditF = 19, kCreditE = 20;
 // BMOIS of a line key.
 std::string MonthOf(const std::string& key) { return PadRight(key, L::kKeyLength).substr(1, 4); }
 
-bool SeekLiveAccount(Table& c20, const std::string& account) {
-  if (account.empty() || !c20.isOpen) return false;
-  return c20.Seek("C20CODE", account.c_str()) && c20.MatchKey(account.c_str(), kAccountWidth, 1) == 'O';
+// The account made current: found when live, refused when the look-up could not read.
+Lookup SeekLiveAccount(Table& c20, const std::string& account) {
+  if (account.empty() || !c20.isOpen) return Lookup::NotFound();
+  Lookup found = c20.Find("C20CODE", account.c_str());
+  if (found.IsFound()) found = found.And(c20.MatchKey(account.c_str(), kAccountWidth, 1) != '#');
+  // Its cancel mark read again: one not read is no cancelled account.
+  return found.IsFound() ? c20.LiveHere() : found;
 }
 
 // The account collects the auxiliary accounts of a letter: a cancelled collective's too, whose
@@ -63,8 +67,11 @@ FieldCheck CheckDistribution(Table& c10, Table& c20, const std::string& code) {
     return r;
   }
   r.account = NormalizeAccount(PadRight(c10.GetField(kTextField), kAccountWidth).substr(0, kAccountWidth));
-  r.accountLive = SeekLiveAccount(c20, r.account);
-  if (!r.accountLive) r.message = kMsgDistributionNoAccount;
+  // Its account not read is no distribution without account.
+  const Lookup account = SeekLiveAccount(c20, r.account);
+  r.accountLive = account.IsFound();
+  if (account.IsRefused()) r.message = kMsgAccountUnread;
+  else if (!r.accountLive) r.message = kMsgDistributionNoAccount;
   return r;
 }
 
@@ -85,11 +92,13 @@ FieldCheck CheckAccount(Table& c10, Table& c20, char journalType, const std::str
   }
   // A read the disk refused is no answer: neither an unknown account nor one that collects none.
   const RefusalWatch reading(RefusalWatch::EngineBoxes::kRefusalsHeld);
-  const bool found = SeekLiveAccount(c20, r.account);
+  const Lookup account = SeekLiveAccount(c20, r.account);
+  const bool found = account.IsFound();
   const bool collective = found && IsCollective(c10, r.account);
   // The account shown is still the one found.
-  if (collective) SeekLiveAccount(c20, r.account);
-  if (reading.ReadRefused()) {
+  Lookup again = Lookup::Found();
+  if (collective) again = SeekLiveAccount(c20, r.account);
+  if (reading.ReadRefused() || account.IsRefused() || again.IsRefused()) {
     r.message = kMsgAccountUnread;
     r.accountLive = false;
     return r;
@@ -191,7 +200,8 @@ bool CashAccountWouldBeCredit(Table& c20, const std::string& typedAccount, bool 
                               const LineRecord& loaded) {
   if (PadRight(typedAccount, 2).compare(0, 2, "53") != 0) return false;
   const std::string account = NormalizeAccount(typedAccount);
-  if (!SeekLiveAccount(c20, account)) return false;
+  // A warning only: an account not read gives none, the line's check of its account says it.
+  if (!SeekLiveAccount(c20, account).FoundOrNone()) return false;
   long long balance = StoredAmountOf(c20, euros ? kDebitE : kDebitF) - StoredAmountOf(c20, euros ? kCreditE : kCreditF);
   if (loaded.live && NormalizeAccount(loaded.account) == account) {
     const long long part = ToCents(euros ? loaded.euros : loaded.francs);

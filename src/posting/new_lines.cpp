@@ -56,19 +56,21 @@ std::vector<std::uint32_t> AnalyticLinesOf(Table& c50) {
   std::vector<std::uint32_t> found;
   const std::string key = L::AnalyticKey(c50);
   const std::uint32_t back = c50.recordNumber;
-  for (bool more = c50.SeekNotBelow(L::kAnalyticTag, key.c_str()); more; more = c50.Skip(1)) {
+  // A look-up refused hides them: the change's watch of refused reads, checked once planned, fails it.
+  for (bool more = c50.FindNotBelow(L::kAnalyticTag, key.c_str()).FoundOrNone(); more; more = c50.Skip(1)) {
     const char m = c50.MatchKey(key.c_str(), L::kAnalyticKeyLength, L::BMOIS, L::BJAL, L::BPIECE, L::BCG, L::BNUM);
     if (m != 'O' && m != 'o') break;
     found.push_back(c50.recordNumber);
   }
   c50.SetOrder(L::kCodeTag);
-  c50.GoTo(static_cast<long>(back));
+  c50.GoToRecord(static_cast<long>(back));
   return found;
 }
 
 // The renumbering's own outcome codes (below 0).
 constexpr long kRenumberTooLarge = -1;
 constexpr long kRenumberLocked = -2;
+constexpr long kRenumberRefused = -3;
 
 // The renumbering of a group planned: its lines and analytic lines with their numbers, each locked
 // with its sort record.
@@ -108,10 +110,13 @@ bool AppendNewLine(Table& c50, Table& c60, const NewLine& line, LineChangeSteps&
 // The group planned for the renumbering 10, 20, 30 ... (cancelled lines included), each line and
 // analytic line locked with its sort record before anything is written; the number asked is `n`.
 // kRenumberTooLarge when the group holds more than 999 lines, kRenumberLocked when another station
-// holds one of them; 0 otherwise.
+// holds one of them, kRenumberRefused when its lines could not be read; 0 otherwise.
 long PlanRenumbering(Table& c50, Table& c60, long n, const std::string& groupKey, HeldRecordLocks& lineLocks,
                      HeldRecordLocks& sortLocks, Renumbering* plan) {
-  for (bool more = c50.Seek(L::kCodeTag, groupKey.c_str()) && GroupLine(c50, groupKey); more;
+  // A group not read is no empty group: its numbers would be given twice.
+  const Lookup first = c50.Find(L::kCodeTag, groupKey.c_str());
+  if (first.IsRefused()) return kRenumberRefused;
+  for (bool more = first.IsFound() && GroupLine(c50, groupKey); more;
        more = c50.Skip(1) && GroupLine(c50, groupKey)) {
     if (static_cast<long>(plan->lines.size()) >= kMostRenumberedLines) return kRenumberTooLarge;
     PlannedLine p{c50.recordNumber, kRenumberStep * (static_cast<long>(plan->lines.size()) + 1), {}};
@@ -119,7 +124,9 @@ long PlanRenumbering(Table& c50, Table& c60, long n, const std::string& groupKey
     plan->lines.push_back(std::move(p));
   }
   for (PlannedLine& p : plan->lines) {
-    if (!c50.GoTo(static_cast<long>(p.recno))) return kRenumberLocked;
+    const Lookup at = c50.GoToRecord(static_cast<long>(p.recno));
+    if (at.IsRefused()) return kRenumberRefused;
+    if (at.IsNotFound()) return kRenumberLocked;
     if (std::atol(c50.GetField(L::BNUM)) != p.target) p.analytic = AnalyticLinesOf(c50);
   }
   auto lock = [&](std::uint32_t recno, int textFields) {
@@ -179,9 +186,15 @@ NewLineResult CreateLineAfter(Table& c50, Table& c60, const LineAfter& after) {
   };
   long next = std::atol(after.number.c_str()) + 1;
   const std::string wanted = groupKey + Digits4(next);
-  const bool taken = next <= L::kMaxLineNumber && c50.Seek(L::kCodeTag, wanted.c_str()) &&
-                     c50.MatchKey(wanted.c_str(), L::kKeyLength, L::BCLE, L::BMOIS, L::BJAL, L::BPIECE, L::BREC, L::BNUM) != '#';
-  if (!steps.ReadWhole()) return fail();
+  // A number not read is not taken for a free one.
+  Lookup taken = Lookup::NotFound();
+  if (next <= L::kMaxLineNumber) {
+    taken = c50.Find(L::kCodeTag, wanted.c_str());
+    if (taken.IsFound())
+      taken = taken.And(c50.MatchKey(wanted.c_str(), L::kKeyLength, L::BCLE, L::BMOIS, L::BJAL, L::BPIECE, L::BREC,
+                                     L::BNUM) != '#');
+  }
+  if (taken.IsRefused() || !steps.ReadWhole()) return fail();
   if (next > L::kMaxLineNumber) {
     r.outcome = NewLineOutcome::NumberTooLarge;
     return r;
@@ -189,9 +202,9 @@ NewLineResult CreateLineAfter(Table& c50, Table& c60, const LineAfter& after) {
   // Every line and analytic line of the group locked before the first write: a refusal changes nothing.
   HeldRecordLocks lineLocks(c50), sortLocks(c60);
   Renumbering renumbering;
-  if (taken) {
+  if (taken.IsFound()) {
     const long planned = PlanRenumbering(c50, c60, next, groupKey, lineLocks, sortLocks, &renumbering);
-    if (!steps.ReadWhole()) return fail();
+    if (planned == kRenumberRefused || !steps.ReadWhole()) return fail();
     if (planned != 0) {
       r.outcome = planned == kRenumberTooLarge ? NewLineOutcome::GroupTooLarge : NewLineOutcome::LockRefused;
       return r;
@@ -212,7 +225,7 @@ NewLineResult CreateLineAfter(Table& c50, Table& c60, const LineAfter& after) {
   for (const PlannedLine& p : renumbering.lines)
     for (std::size_t k = 0; k <= p.analytic.size(); ++k) {
       const std::uint32_t recno = k == 0 ? p.recno : p.analytic[k - 1];
-      if (!c50.GoTo(static_cast<long>(recno))) return fail();
+      if (!c50.GoToRecord(static_cast<long>(recno)).IsFound()) return fail();
       const std::string was = c50.GetField(L::BNUM), now = Digits4(p.target);
       if (std::atol(was.c_str()) != p.target) numbers.push_back({recno, was, now, k > 0});
     }
@@ -223,21 +236,22 @@ NewLineResult CreateLineAfter(Table& c50, Table& c60, const LineAfter& after) {
 
   // The numbers, each with its sort record, and the write that puts it back.
   for (const Number& n : numbers) {
-    if (!c50.GoTo(static_cast<long>(n.recno))) return fail();
+    if (!c50.GoToRecord(static_cast<long>(n.recno)).IsFound()) return fail();
     const bool written = WriteRecordFields(c50, {{L::BNUM, n.now}});
     const std::uint32_t recno = n.recno;
     const std::string was = n.was;
     steps.Made([&c50, &c60, recno, was] {
-      return c50.GoTo(static_cast<long>(recno)) && WriteRecordFields(c50, {{L::BNUM, was}}) &&
-             c50.GoTo(static_cast<long>(recno)) && SortRecordFollows(c50, c60);
+      return c50.GoToRecord(static_cast<long>(recno)).IsFound() && WriteRecordFields(c50, {{L::BNUM, was}}) &&
+             c50.GoToRecord(static_cast<long>(recno)).IsFound() && SortRecordFollows(c50, c60);
     });
-    if (!written || !c50.GoTo(static_cast<long>(n.recno)) || !SortRecordFollows(c50, c60)) return fail();
+    if (!written || !c50.GoToRecord(static_cast<long>(n.recno)).IsFound() || !SortRecordFollows(c50, c60))
+      return fail();
     ++r.renumbered;
     r.analyticRenumbered += n.analytic;
   }
   if (!AppendNewLine(c50, c60, line, steps, &r) || !steps.Finish()) return fail();
   c50.SetOrder(L::kCodeTag);
-  c50.GoTo(static_cast<long>(r.recno));
+  c50.GoToRecord(static_cast<long>(r.recno));
   r.outcome = NewLineOutcome::Created;
   return r;
 }
@@ -309,7 +323,9 @@ std::string NewGroupNumber(Table& c50, const std::string& prefix, const std::str
   for (long tries = 0; tries < kMaxPiece; ++tries) {
     const std::string groupText = StrZero(group, 0);
     const std::string key = prefix + piece + groupText;
-    if (!(c50.Seek(L::kCodeTag, key.c_str()) && GroupLine(c50, key))) return groupText;
+    const Lookup used = c50.Find(L::kCodeTag, key.c_str());
+    if (used.IsRefused()) return "";
+    if (!(used.IsFound() && GroupLine(c50, key))) return groupText;
     group = group % kMaxPiece + 1;
   }
   return StrZero(group, 0);
@@ -332,13 +348,14 @@ NewLineResult CreatePieceLine(Table& c50, Table& c60, const std::string& prefix,
   // The new line noted before it is written: appended cut short, the next opening takes it back.
   steps.Note().Appended(line.month, line.journal, line.piece, 1, c50.RecCount());
   steps.Note().SortRecordsFrom(c60.RecCount());
-  if (!steps.ReadWhole() || !steps.Begin() || !AppendNewLine(c50, c60, line, steps, &r) || !steps.Finish()) {
+  if (!steps.ReadWhole() || group.empty() || !steps.Begin() || !AppendNewLine(c50, c60, line, steps, &r) ||
+      !steps.Finish()) {
     steps.Fail(prefix + piece, &r.refusal);
     r.recno = 0;
     r.key.clear();
     return r;
   }
-  c50.GoTo(static_cast<long>(r.recno));
+  c50.GoToRecord(static_cast<long>(r.recno));
   r.outcome = NewLineOutcome::Created;
   return r;
 }

@@ -89,7 +89,8 @@ PieceNumber TakePieceNumber(Table& c10, const std::string& journal, JournalRecor
 PieceNumber TakePieceNumbers(Table& c10, const std::string& journal, long count, JournalRecord* journalRead = nullptr);
 
 // A group number no line of that piece in the journal-month uses: the draft's record count + 1
-// in six digits, or the following ones when a pack or the six digits made it repeat.
+// in six digits, or the following ones when a pack or the six digits made it repeat. "" when a look-up
+// could not read: no number is known free then.
 std::string NewGroupNumber(Table& c50, const std::string& prefix, const std::string& piece);
 
 // "Créer Pièce": the first line of a new piece, group NewGroupNumber, number "0001", with its sort record,

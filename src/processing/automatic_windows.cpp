@@ -11,6 +11,7 @@
 #include "platform/gui/command.h"
 #include "platform/gui/constants.h"
 #include "platform/gui/messagebox.h"
+#include "posting/line_validation.h"
 #include "processing/matching_windows.h"
 #include "resources/string_table.h"
 #include "runtime/access_rights.h"
@@ -71,10 +72,12 @@ std::string FilledAccount(std::string code) {
   return code;
 }
 
-bool AccountExists(const std::string& code) {
-  if (TableC20 == nullptr || !TableC20->isOpen) return false;
-  return TableC20->Seek("C20CODE", code.c_str()) && std::string(TableC20->GetField(1)).substr(0, 8) == code &&
-         !TableC20->IsDeleted();
+// The live account of the code made current: found, not found, or refused when it could not be read.
+Lookup FindAccount(const std::string& code) {
+  if (TableC20 == nullptr || !TableC20->isOpen) return Lookup::NotFound();
+  Lookup found = TableC20->Find("C20CODE", code.c_str());
+  if (found.IsFound()) found = found.And(std::string(TableC20->GetField(1)).substr(0, 8) == code);
+  return found.IsFound() ? TableC20->LiveHere() : found;
 }
 
 // The form's date in the financial year: false when invalid or outside it.
@@ -262,7 +265,16 @@ bool TWTraModLettrageAutomatique::CheckAccount(MEdit* edit, gui::Static* balance
     balance->SetText("");
     return true;
   }
-  if (!AccountExists(code)) return refuse();
+  const Lookup account = FindAccount(code);
+  if (account.IsRefused()) {
+    // Not read is no account unknown: said so, the field kept for another try.
+    gui::MessageBeep(0);
+    balance->SetText("");
+    gui::MessageBox(this, LoadStr(posting::kMsgAccountUnread), LoadStr(kAutomaticCaption), gui::MB_OK | gui::MB_ICONSTOP);
+    edit->FocusSelect(true);
+    return false;
+  }
+  if (account.IsNotFound()) return refuse();
   ShowAccountBalanceC20(balance, Currency() == 1);
   StoreSessionCode(code.c_str());
   return true;
@@ -447,7 +459,8 @@ void TWTraModLettrageAutomatique::CmCopierLettrages() {
 void TWTraModLettrageAutomatique::SetRange(char letter) {
   if (TableC20 == nullptr || !TableC20->isOpen) return;
   const std::string key(1, letter);
-  if (!TableC20->SeekNotBelow("C20CODE", key.c_str())) return;
+  // A range proposed only: not read, none is proposed and the fields stay as typed.
+  if (!TableC20->FindNotBelow("C20CODE", key.c_str()).IsFound()) return;
   if (TableC20->IsDeleted() && !TableC20->SkipActive(true)) return;
   const std::string code = RTrim(TableC20->GetField(1));
   if (code.empty() || code[0] != letter) return;

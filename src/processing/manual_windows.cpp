@@ -8,6 +8,8 @@
 #include "platform/gui/application.h"
 #include "platform/gui/command.h"
 #include "platform/gui/constants.h"
+#include "platform/gui/messagebox.h"
+#include "posting/line_validation.h"
 #include "processing/manual_list.h"
 #include "processing/matching_windows.h"
 #include "resources/string_table.h"
@@ -167,8 +169,21 @@ void TWTraModLettrageManuel::CeOpenList(gui::CommandEnabler& ce) {
 int TWTraModLettrageManuel::Check() {
   if (NoCheckFlag) return kCheckClose;
   const std::string code = FilledAccount(account_->GetValue());
-  if (code.empty() || TableC20 == nullptr || !TableC20->UseShared(PathC20(), "C20CODE") || !TableC20->Seek("C20CODE", code.c_str()) ||
-      std::string(TableC20->GetField(1)).substr(0, 8) != code || TableC20->IsDeleted()) {
+  Lookup account = Lookup::NotFound();
+  if (!code.empty() && TableC20 != nullptr && TableC20->UseShared(PathC20(), "C20CODE")) {
+    account = TableC20->Find("C20CODE", code.c_str());
+    if (account.IsFound()) account = account.And(std::string(TableC20->GetField(1)).substr(0, 8) == code);
+    if (account.IsFound()) account = TableC20->LiveHere();
+  }
+  if (account.IsRefused()) {
+    // Not read is no account unknown: said so, the field kept for another try.
+    gui::MessageBeep(0);
+    balance_->SetText("");
+    gui::MessageBox(this, LoadStr(posting::kMsgAccountUnread), LoadStr(kManualCaption), gui::MB_OK | gui::MB_ICONSTOP);
+    account_->FocusSelect(true);
+    return kCheckInvalid;
+  }
+  if (account.IsNotFound()) {
     gui::MessageBeep(0);
     balance_->SetText("???");
     account_->FocusSelect(true);

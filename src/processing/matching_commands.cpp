@@ -4,6 +4,8 @@
 #include "platform/gui/application.h"
 #include "platform/gui/command.h"
 #include "platform/gui/constants.h"
+#include "platform/gui/messagebox.h"
+#include "posting/line_validation.h"
 #include "processing/manual_list.h"
 #include "processing/matching_windows.h"
 #include "resources/string_table.h"
@@ -18,6 +20,7 @@ namespace {
 
 constexpr int kIcon = 1004;
 constexpr int kParametersPos = 3653;
+constexpr int kManualCaption = 29002;
 constexpr int kTitleList = 32627;  // "Lettrage Manuel: %s", the account
 
 template <class W>
@@ -71,10 +74,15 @@ void CmLettrageManuel() {
     const auto p = processing::ManualMatchingParameters::Parse(
         RegistryText(kParametersPos, processing::ManualMatchingParameters::kLength));
     auto* list = new TraBroLettrageManuel(CommandWindow, FillPlaceholder(LoadStr(kTitleList), Trimmed(p.account)), p);
-    // An account another station matches, or without lines in the selection: no list.
-    if (list->OpenMatching() != processing::ManualOpen::Opened) {
+    // An account another station matches, or without lines in the selection: no list. One not read
+    // is said.
+    const processing::ManualOpen opened = list->OpenMatching();
+    if (opened != processing::ManualOpen::Opened) {
       delete list;
       gui::MessageBeep(0);
+      if (opened == processing::ManualOpen::Unread)
+        gui::MessageBox(gui::Window::FromHandle(MainWindowHandle), LoadStr(posting::kMsgAccountUnread),
+                        LoadStr(kManualCaption), gui::MB_OK | gui::MB_ICONSTOP);
       return;
     }
     Open(list);

@@ -13,6 +13,7 @@
 #include "data/session.h"
 #include "data/table.h"
 #include "posting/journal_month.h"
+#include "posting/line_validation.h"
 #include "framework/fmt_saisie.h"
 #include "platform/gui/application.h"
 #include "platform/gui/command.h"
@@ -119,7 +120,8 @@ std::string ShownYyyymmdd(const std::string& text) {
 // The general account of the first bank of the general file that names one.
 std::string FirstBankAccount() {
   if (TableC10 == nullptr || !TableC10->isOpen) return "";
-  for (bool more = TableC10->SeekNotBelow("C10CODE", "Q"); more && TableC10->GetField(1)[0] == 'Q';
+  // A proposal only: not read, none is proposed; the form's check reads the account typed.
+  for (bool more = TableC10->FindNotBelow("C10CODE", "Q").FoundOrNone(); more && TableC10->GetField(1)[0] == 'Q';
        more = TableC10->Skip(1)) {
     if (TableC10->IsDeleted()) continue;
     const std::string zone = TableC10->GetField(5);
@@ -189,7 +191,9 @@ void TWTraModRapprochement::SetupWindow() {
   readStatement_->SetTip(LoadStr(kHintReadStatement));
   account_->SetValue(FirstBankAccount(), true);
   // The proposed account's name beside it, as after a lookup.
-  accountName_->SetText(SeekAccount(FilledAccount(account_->GetValue())) ? Trimmed(TableC20->GetField(2)) : "");
+  // Its name shown only: not read, none is shown; the form's check reads the account again.
+  accountName_->SetText(SeekAccount(FilledAccount(account_->GetValue())).FoundOrNone() ? Trimmed(TableC20->GetField(2))
+                                                                                       : "");
   date_->SetValue(TheDossierRecord.DateDisplay(DossierRecord::DateField::Working), true);
   balance_->SetValue("0.00", true);
   account_->FocusSelect(true);
@@ -255,16 +259,26 @@ void TWTraModRapprochement::CmLireReleve() {
   statementFile_ = path;
 }
 
-bool TWTraModRapprochement::SeekAccount(const std::string& code) {
-  return !code.empty() && TableC20 != nullptr && TableC20->UseShared(PathC20(), "C20CODE") &&
-         TableC20->Seek("C20CODE", code.c_str()) && std::string(TableC20->GetField(1)).substr(0, 8) == code &&
-         !TableC20->IsDeleted();
+Lookup TWTraModRapprochement::SeekAccount(const std::string& code) {
+  if (code.empty() || TableC20 == nullptr || !TableC20->UseShared(PathC20(), "C20CODE")) return Lookup::NotFound();
+  Lookup found = TableC20->Find("C20CODE", code.c_str());
+  if (found.IsFound()) found = found.And(std::string(TableC20->GetField(1)).substr(0, 8) == code);
+  return found.IsFound() ? TableC20->LiveHere() : found;
 }
 
 int TWTraModRapprochement::Check() {
   if (NoCheckFlag) return kCheckClose;
   const std::string code = FilledAccount(account_->GetValue());
-  if (!SeekAccount(code)) {
+  const Lookup account = SeekAccount(code);
+  if (account.IsRefused()) {
+    // Not read is no account unknown: said so, the field kept for another try.
+    gui::MessageBeep(0);
+    accountName_->SetText("");
+    gui::MessageBox(this, LoadStr(posting::kMsgAccountUnread), LoadStr(kCaption), gui::MB_OK | gui::MB_ICONSTOP);
+    account_->FocusSelect(true);
+    return kCheckInvalid;
+  }
+  if (account.IsNotFound()) {
     gui::MessageBeep(0);
     accountName_->SetText("???");
     account_->FocusSelect(true);
@@ -308,6 +322,12 @@ void TWTraModRapprochement::CmAccepter() {
   list->SetStatementFile(statementFile_);
   switch (list->OpenReconciliation()) {
     case processing::ReconciliationOpen::Opened: break;
+    case processing::ReconciliationOpen::Unread:
+      // The account or its lines not read: said so, never as an account missing.
+      delete list;
+      gui::MessageBeep(0);
+      gui::MessageBox(this, LoadStr(posting::kMsgAccountUnread), LoadStr(kCaption), gui::MB_OK | gui::MB_ICONSTOP);
+      return;
     case processing::ReconciliationOpen::AccountLocked:
       delete list;
       gui::MessageBeep(0);
@@ -377,11 +397,14 @@ TWTraBroRapprochement::~TWTraBroRapprochement() = default;
 processing::ReconciliationOpen TWTraBroRapprochement::OpenReconciliation() {
   const processing::ReconciliationOpen opened = work_.Open();
   if (opened != processing::ReconciliationOpen::Opened) return opened;
-  LoadAndPropose();
+  if (!LoadAndPropose()) {
+    work_.Close();
+    return processing::ReconciliationOpen::Unread;
+  }
   return opened;
 }
 
-void TWTraBroRapprochement::LoadAndPropose() {
+bool TWTraBroRapprochement::LoadAndPropose() {
   // The lines the statement import wrote carry their transaction's identity: they pair first.
   using Key = std::tuple<std::string, std::string, std::string>;  // month YYMM, journal, piece
   std::map<Key, std::string> imported;
@@ -399,13 +422,15 @@ void TWTraBroRapprochement::LoadAndPropose() {
       },
       [accountKey](const processing::BankTransaction& t) { return processing::TransactionIdentity(accountKey, t); });
   unreadLoaded_.Clear();
+  bool loaded = false;
   {
     const UnreadAmountWatch watch(unreadLoaded_);
-    work_.Load(date_);
+    loaded = work_.Load(date_);
   }
   work_.SetStatement(statement_);
   work_.Propose(processing::ReconciliationWindowDays());
   ResetRows();
+  return loaded;
 }
 
 void TWTraBroRapprochement::ResetRows() {
@@ -587,7 +612,12 @@ void TWTraBroRapprochement::CmImporter() {
   std::vector<std::uint32_t> ticked;
   for (const processing::ReconciliationLine& l : work_.Lines())
     if (l.ticked) ticked.push_back(l.c60);
-  LoadAndPropose();
+  if (!LoadAndPropose()) {
+    // Read again short of its lines: the list closes rather than show a book balance without them.
+    gui::MessageBox(this, LoadStr(posting::kMsgAccountUnread), LoadStr(kCaption), gui::MB_OK | gui::MB_ICONSTOP);
+    gui::PostMessage(GetHandle(), gui::WM_CLOSE);
+    return;
+  }
   for (std::size_t i = 0; i < work_.Lines().size(); ++i)
     if (std::find(ticked.begin(), ticked.end(), work_.Lines()[i].c60) != ticked.end()) work_.Tick(i, true);
   RedrawRows();
@@ -634,8 +664,12 @@ bool TWTraBroRapprochement::PrepareReport() {
   f.ClearFieldValues();
   f.SetFieldText(kVarCompte, Trimmed(work_.Account()).c_str());
   std::string name;
-  if (TableC20 != nullptr && TableC20->isOpen && TableC20->Seek("C20CODE", work_.Account().c_str()))
-    name = Trimmed(TableC20->GetField(2));
+  if (TableC20 != nullptr && TableC20->isOpen) {
+    // The account not read makes no statement printed without its name.
+    const Lookup account = TableC20->Find("C20CODE", work_.Account().c_str());
+    if (account.IsRefused()) return false;
+    if (account.IsFound()) name = Trimmed(TableC20->GetField(2));
+  }
   f.SetFieldText(kVarNomCompte, name.c_str());
   f.SetFieldText(kVarDateReleve, ShownDate(date_).c_str());
   f.SetFieldText(kVarLettre, work_.Letter().c_str());

@@ -8,6 +8,7 @@
 #include <memory>
 #include <string>
 
+#include "data/lookup.h"
 #include "data/unread_amounts.h"
 #include "framework/edit_form.h"
 #include "processing/core/reconciliation.h"
@@ -63,7 +64,8 @@ class TWTraModRapprochement : public CMDIModif {
  private:
   MStatic* labels_[3] = {};
   // Puts C20 on the account `code` (filled to 8 characters); false when it has no live record.
-  static bool SeekAccount(const std::string& code);
+  // The live account of the code made current: found, not found, or refused when it could not be read.
+  static Lookup SeekAccount(const std::string& code);
 
   MEdit* account_ = nullptr;
   MButton* lookup_ = nullptr;
@@ -124,7 +126,8 @@ class TWTraBroRapprochement : public RankedList {
 
  private:
   void ResetRows();
-  void LoadAndPropose();
+  // False when the lines could not all be read.
+  bool LoadAndPropose();
   void RedrawRows();
 
   processing::Reconciliation work_;

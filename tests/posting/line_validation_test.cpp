@@ -178,6 +178,34 @@ TEST_F(ValidationTest, AnAccountWhoseReadIsRefusedIsNeitherUnknownNorTaken) {
     }
 }
 
+// A distribution code whose account is read while the disk refuses one read of the chart (each in turn): the
+// account not read is said as such, never as a distribution without account; once read, the code passes.
+TEST_F(ValidationTest, ADistributionWhoseAccountIsNotReadIsNeverWithoutAccount) {
+  AddC10('V', "X2", "60700000");
+  for (const char* file : {"/c20je.dbf", "/c20je.mdx"}) {
+    int refused = 0;
+    for (int nth = 1;; ++nth) {
+      SCOPED_TRACE(std::string("read ") + std::to_string(nth) + " of " + file + " refused");
+      test_support::RefusedRead::Arm(file, nth);
+      const FieldCheck check = CheckDistribution(*TableC10, *TableC20, "X2");
+      const int seen = test_support::RefusedRead::Seen();
+      test_support::RefusedRead::Disarm();
+      EXPECT_NE(check.message, kMsgDistributionNoAccount);
+      if (check.message == kMsgAccountUnread) {
+        ++refused;
+        EXPECT_FALSE(check.accountLive);
+      } else {
+        EXPECT_EQ(check.message, 0);
+        EXPECT_TRUE(check.accountLive);
+      }
+      ASSERT_FALSE(HasFailure());
+      if (seen < nth) break;
+    }
+    // The index pages stay in memory once read; the record is read each time.
+    if (std::string(file).ends_with(".dbf")) EXPECT_GE(refused, 1) << file;
+  }
+}
+
 TEST_F(ValidationTest, AnUnchangedLineClosesWithoutSaveAndQuitterSkipsTheTests) {
   ValidationRequest r;
   r.key = KeyOf("C604");

@@ -19,6 +19,7 @@
 #include "processing/core/reconciliation.h"
 #include "processing/core/word_search.h"
 #include "support/other_process.h"
+#include "support/refused_read.h"
 
 namespace processing_test {
 namespace {
@@ -79,6 +80,45 @@ TEST_F(ManualTest, TheFiltersTheLetterOfferedAndAStaleMarkBlanked) {
   EXPECT_EQ(list.ReadLine(list.Rows()[2]).mark, "    ") << "opening blanks the marks";
   ManualMatching none(Params("CNOLINE "));
   EXPECT_EQ(none.Open(), ManualOpen::NoAccount);
+}
+
+// The account or its lines not read while the manual matching list or the reconciliation opens (each read of
+// the chart and of the sort file in turn refused, EIO once): never an account missing or one without lines
+// (the look-ups say not read), and the letter offered is never one given already.
+TEST_F(ManualTest, AnAccountOrItsLinesNotReadOpenNoListAndAreNeverMissing) {
+  AddLines("CREAD   ", {{'D', 100, 1, "E05"}, {'C', 100, 2, "E05"}, {'D', 30, 3}, {'C', 20, 4}});
+  for (const char* file : {"/c20lt.dbf", "/c60lt.dbf"}) {
+    int unread = 0;
+    for (int nth = 1;; ++nth) {
+      SCOPED_TRACE(std::string("read ") + std::to_string(nth) + " of " + file + " refused");
+      test_support::RefusedRead::Arm(file, nth);
+      ManualOpen manual;
+      std::string letter;
+      {
+        ManualMatching list(Params("CREAD   "));
+        manual = list.Open();
+        letter = list.CurrentLetter();
+      }
+      processing::ReconciliationOpen reconciliation;
+      bool loaded = false;
+      {
+        processing::Reconciliation r("CREAD   ", true);
+        reconciliation = r.Open();
+        if (reconciliation == processing::ReconciliationOpen::Opened) loaded = r.Load("C61231");
+      }
+      const int seen = test_support::RefusedRead::Seen();
+      test_support::RefusedRead::Disarm();
+      EXPECT_NE(manual, ManualOpen::NoAccount);
+      EXPECT_NE(manual, ManualOpen::NoLine);
+      EXPECT_NE(reconciliation, processing::ReconciliationOpen::NoAccount);
+      if (manual == ManualOpen::Opened) EXPECT_EQ(letter, "E06") << "the letter after E05, given already";
+      unread += manual == ManualOpen::Unread;
+      unread += reconciliation == processing::ReconciliationOpen::Unread || !loaded;
+      ASSERT_FALSE(HasFailure());
+      if (seen < nth) break;
+    }
+    EXPECT_GE(unread, 1) << file;
+  }
 }
 
 TEST_F(ManualTest, MarksMoveTheTotalsAndSavingNeedsBalancedGroups) {

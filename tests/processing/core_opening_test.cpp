@@ -28,6 +28,7 @@
 #include "dossier/core/maintenance_pack.h"
 #include "dossier/core/maintenance_rebuild.h"
 #include "dossier/core/renumber_pieces.h"
+#include "platform/system/files.h"
 #include "processing/core/matching_lines.h"
 #include "processing/core/opening_balances.h"
 #include "runtime/dossier_record.h"
@@ -38,6 +39,7 @@
 #include "runtime/xbase.h"
 #include "support/books_writes.h"
 #include "support/kill_point.h"
+#include "support/refused_read.h"
 #include "support/line_files.h"
 #include "support/other_process.h"
 #include "support/python.h"
@@ -483,6 +485,47 @@ TEST_F(OpeningTest, UnbalancedLettersAreNamed) {
   const std::string refusal = processing::CheckLetterBalances(c40, c50, c60, collectives, 1);
   EXPECT_NE(refusal.find("Les LETTRAGES en Euros du compte: " + account), std::string::npos) << refusal;
   EXPECT_EQ(processing::CheckLetterBalances(c40, c50, c60, collectives, 0), "");
+}
+
+// The letters checked while the disk refuses one read of the sort file (each in turn, EIO once): letters not
+// read are said so with the file, never taken for letters that balance; one of them unbalanced is named
+// whenever the reads go through.
+TEST_F(OpeningTest, LettersNotReadAreNeverTakenForBalanced) {
+  Table c10, c40, c50, c60;
+  ASSERT_TRUE(c10.OpenShared(PathC10(), "C10CODE", true));
+  const std::vector<processing::Collective> collectives = processing::ReadCollectives(c10);
+  ASSERT_FALSE(collectives.empty());
+  {
+    ASSERT_TRUE(c60.OpenExclusive(PathC60(), processing::kC60CodeTag));
+    const std::string letter(1, collectives[0].letter);
+    ASSERT_TRUE(c60.SeekNotBelow(processing::kC60CodeTag, letter.c_str()));
+    const test_support::SetUpPermit permit("lettre desequilibree");
+    ASSERT_TRUE(c60.PutField(LigneTri::TLETE, "A"));
+    c60.CloseTable();
+  }
+  const std::string file = "/" + std::filesystem::path(platform::ResolvePath(std::string(PathC60()) + ".dbf")).filename().string();
+  int unread = 0;
+  for (int nth = 1;; ++nth) {
+    SCOPED_TRACE("read " + std::to_string(nth) + " of " + file + " refused");
+    // Opened while reads are counted, so that the engine reads the file rather than maps it.
+    test_support::RefusedRead::Arm(file, INT_MAX);
+    ASSERT_TRUE(c40.OpenShared(PathC40(), "C40CODE", true));
+    ASSERT_TRUE(c50.OpenShared(PathC50(), LigneEcriture::kCodeTag, true));
+    ASSERT_TRUE(c60.OpenShared(PathC60(), processing::kC60CodeTag, true));
+    test_support::RefusedRead::Arm(file, nth);
+    const std::string said = processing::CheckLetterBalances(c40, c50, c60, collectives, 1);
+    const int seen = test_support::RefusedRead::Seen();
+    test_support::RefusedRead::Disarm();
+    for (Table* t : {&c40, &c50, &c60}) t->CloseTable();
+    EXPECT_FALSE(said.empty()) << "taken for letters that balance";
+    if (said.find("Les LETTRAGES") == std::string::npos) {
+      ++unread;
+      EXPECT_NE(said.find(file.substr(1)), std::string::npos) << said;
+    }
+    ASSERT_FALSE(HasFailure());
+    if (seen < nth) break;
+  }
+  EXPECT_GE(unread, 1);
 }
 
 TEST_F(OpeningTest, AnAuxiliaryAccountWithoutCollectiveStopsTheRun) {

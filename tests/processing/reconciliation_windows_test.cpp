@@ -37,6 +37,7 @@
 #include "runtime/session_registry.h"
 #include "runtime/text.h"
 #include "support/cut_texts.h"
+#include "support/refused_read.h"
 #include "support/sweep_lines.h"
 #include "support/window_amounts.h"
 #include "data/draft_lines.h"
@@ -230,6 +231,39 @@ TEST_F(ReconciliationWindowTest, TheFormOpensOnTheBankAccountAndTheListTicksAndS
   platform::ReadWholeFile(LogPath(), log);
   EXPECT_NE(log.find("RAPPROCHEMENT BANCAIRE - Ok - 51200000"), std::string::npos) << log;
   EXPECT_NE(log.find("2 lignes - lettre RB1"), std::string::npos) << log;
+}
+
+// The bank account's lines not read when "Accepter" opens the list (every read of the sort file refused): the
+// form says the account was not read, never that there is nothing to reconcile nor that it is missing, and no
+// list opens; the disk reading again, the list opens.
+TEST_F(ReconciliationWindowTest, LinesNotReadOpenNoListAndAreSaidNotRead) {
+  Menu(command_id::RapprochementBanque);
+  auto* form = WindowAt<TWTraModRapprochement>(kReconciliationFormSlot);
+  ASSERT_NE(form, nullptr) << test_support::ShownTexts();
+  form->DateEdit()->SetValue(TheDossierRecord.DateDisplay(DossierRecord::DateField::YearEnd), false);
+  form->BalanceEdit()->SetValue("0", false);
+  const std::string file = "/" + std::filesystem::path(platform::ResolvePath(std::string(PathC60()) + ".dbf")).filename().string();
+  // The reads of the sort file's opening go through; every one after is refused.
+  int opening = 0;
+  {
+    test_support::RefusedRead::Arm(file, INT_MAX);
+    Table c60;
+    ASSERT_TRUE(c60.OpenShared(PathC60(), processing::kC60CodeTag));
+    opening = test_support::RefusedRead::Seen();
+    test_support::RefusedRead::Disarm();
+  }
+  test_support::RefusedRead::Arm(file, opening + 1, true);
+  gui::ModalSeam::QueueMessageBoxAnswer(gui::IDOK);
+  Send(form, reconciliation_cmd::Accepter);
+  test_support::RefusedRead::Disarm();
+  const gui::ShownModal* said = gui::ModalSeam::LastShown();
+  ASSERT_NE(said, nullptr);
+  EXPECT_EQ(said->text, LoadStr(39002));
+  test_support::ScreenshotMessage(*said, "processing", "reconciliation_lines_not_read");
+  EXPECT_EQ(WindowAt<TWTraBroRapprochement>(kReconciliationListSlot), nullptr);
+  EXPECT_EQ(WindowAt<TWTraModRapprochement>(kReconciliationFormSlot), form) << "the form stays for another try";
+  Send(form, reconciliation_cmd::Accepter);
+  EXPECT_NE(WindowAt<TWTraBroRapprochement>(kReconciliationListSlot), nullptr) << test_support::ShownTexts();
 }
 
 // The list's bar has a glyph for each command; its balances are in the status bar while it is the

@@ -26,7 +26,10 @@ constexpr int kTitleMatchingRun = 29001;    // the run as its copies name it
 // Stands on the first live line of the index from the account on (the start of a range, or an
 // account of the range).
 bool SeekAccount(Table& c60, const std::string& account) {
-  if (!c60.SeekNotBelow(kC60CodeTag, account.c_str())) return false;
+  const Lookup found = c60.FindNotBelow(kC60CodeTag, account.c_str());
+  // Not read, the walk ends short: noted, the run's watch of refusals fails the run.
+  if (found.IsRefused()) RefusalWatch::NoteEngineReadRefusal(c60.tablePath, found.result());
+  if (!found.IsFound()) return false;
   return c60.IsDeleted() ? c60.SkipActive(true) : true;
 }
 
@@ -139,7 +142,7 @@ class AccountRun {
       if (advanceFirst && !AdvanceLetter(runLetter_)) letterLeft = false;
       if (!letterLeft) return false;
       for (int i : group) {
-        if (!t_.c60.GoTo(static_cast<long>(records_[static_cast<std::size_t>(i)])) ||
+        if (!t_.c60.GoToRecord(static_cast<long>(records_[static_cast<std::size_t>(i)])).IsFound() ||
             !Put(t_.c60, T::TLETP, runLetter_.c_str())) {
           Refused();
           return false;

@@ -281,7 +281,7 @@ PiecesReport WriteImportedPieces(Table& c10, Table& c50, Table& c60, const std::
   std::vector<std::uint32_t> taken;
   auto release = [&] {
     for (std::uint32_t record : taken)
-      if (c10.GoTo(static_cast<long>(record))) UnlockRecord(c10);
+      if (c10.GoToRecord(static_cast<long>(record)).IsFound()) UnlockRecord(c10);
   };
   auto hold = [&](const std::string& month, bool make) -> PiecesOutcome {
     if (make) {
@@ -472,7 +472,10 @@ std::vector<std::uint32_t> DraftPieceRecords(Table& c50, const std::string& mont
   // The piece's own key on C50CODE (its journal-month and number, as the writer stores them): the
   // other lines of its journal-month are not read.
   const std::string prefix = "Z" + month + PadRight(journal, 3) + StrZero(piece, 0);
-  for (bool more = c50.Seek(LigneEcriture::kCodeTag, prefix.c_str()); more && !c50.eof; more = c50.Skip(1)) {
+  // Not read, the piece is not taken for one without lines: the refusal is noted for the run's watch.
+  const Lookup first = c50.Find(LigneEcriture::kCodeTag, prefix.c_str());
+  if (first.IsRefused()) RefusalWatch::NoteEngineReadRefusal(c50.tablePath, first.result());
+  for (bool more = first.IsFound(); more && !c50.eof; more = c50.Skip(1)) {
     if (LigneEcriture::Key(c50).compare(0, prefix.size(), prefix) != 0) break;
     if (!c50.RecordDeleted()) records.push_back(c50.recordNumber);
   }
@@ -503,8 +506,14 @@ void AddDraftLine(Table& c50, DraftTotals& totals) {
 // that the cancelled line keeps one). Its totals are the caller's. False when a write was
 // refused (noted): the line may still be live.
 bool CancelStoppedLine(Table& c50, Table& c60, std::uint32_t recno) {
-  if (!c50.GoTo(static_cast<long>(recno))) return true;
-  const bool sorted = LigneTri::Find(c60, LigneTri::kDraft, recno) || (c50.GoTo(static_cast<long>(recno)) &&
+  // A line not read is no line gone: refused, never taken for cancelled.
+  const Lookup line = c50.GoToRecord(static_cast<long>(recno));
+  if (line.IsRefused()) {
+    RefusalWatch::NoteEngineReadRefusal(c50.tablePath, line.result());
+    return false;
+  }
+  if (line.IsNotFound()) return true;
+  const bool sorted = LigneTri::Find(c60, LigneTri::kDraft, recno) || (c50.GoToRecord(static_cast<long>(recno)).IsFound() &&
                                                                       AppendLigneTri(c50, LigneTri::kDraft, c60) &&
                                                                       LigneTri::Find(c60, LigneTri::kDraft, recno));
   if (!sorted) {
@@ -518,7 +527,12 @@ bool CancelStoppedLine(Table& c50, Table& c60, std::uint32_t recno) {
     }
     UnlockRecord(c60);
   }
-  if (!c50.GoTo(static_cast<long>(recno)) || c50.IsDeleted()) return true;
+  const Lookup again = c50.GoToRecord(static_cast<long>(recno));
+  if (again.IsRefused()) {
+    RefusalWatch::NoteEngineReadRefusal(c50.tablePath, again.result());
+    return false;
+  }
+  if (again.IsNotFound() || c50.IsDeleted()) return true;
   if (!c50.DeleteRecord(c50.RecordToText(L::BNUMA), 0)) {
     RefusalWatch::NoteAll(c50);
     return false;
@@ -800,7 +814,7 @@ StoppedPieces PutStoppedPiecesInOrder(Table& c10, Table& c50, Table& c60, const 
     // lack its own, derived from it now (each line is written whole).
     for (std::uint32_t recno : records) {
       if (!isWhole || LigneTri::Find(c60, LigneTri::kDraft, recno)) continue;
-      if (!c50.GoTo(static_cast<long>(recno)) || !AppendLigneTri(c50, LigneTri::kDraft, c60)) {
+      if (!c50.GoToRecord(static_cast<long>(recno)).IsFound() || !AppendLigneTri(c50, LigneTri::kDraft, c60)) {
         RefusalWatch::NoteAll(c60);
         out.refused = true;
         return out;
@@ -809,7 +823,14 @@ StoppedPieces PutStoppedPiecesInOrder(Table& c10, Table& c50, Table& c60, const 
     out.whole.push_back(isWhole);
     out.cancelled.push_back(isWhole ? 0 : static_cast<long>(records.size()));
     for (std::uint32_t recno : records) {
-      if (!c50.GoTo(static_cast<long>(recno))) continue;
+      // A line not read counts in no total: the moves are not worked out short of it.
+      const Lookup line = c50.GoToRecord(static_cast<long>(recno));
+      if (line.IsRefused()) {
+        RefusalWatch::NoteEngineReadRefusal(c50.tablePath, line.result());
+        out.refused = true;
+        return out;
+      }
+      if (line.IsNotFound()) continue;
       AddDraftLine(c50, isWhole ? whole : cut);
       if (isWhole && !covered) AddDraftLine(c50, owed);
       if (!isWhole && covered) AddDraftLine(c50, cutCovered);

@@ -75,7 +75,9 @@ char FindReceiver(Table& target, const CodeCopyKind& k, const std::string& key) 
   const int length = static_cast<int>(key.size());
   const int f2 = k.keyFields > 1 ? 2 : 0;
   // A look-up that could not read is no missing code: '!', and nothing is added.
-  if (!target.Seek(k.tag, key.c_str())) return SoughtAndMissing(target.result) ? 'E' : '!';
+  const Lookup first = target.Find(k.tag, key.c_str());
+  if (first.IsRefused()) return '!';
+  if (first.IsNotFound()) return 'E';
   char found = 'E';
   for (bool more = true; more; more = target.Skip(1)) {
     const char m = target.MatchKey(key.c_str(), length, 1, f2);
@@ -83,8 +85,8 @@ char FindReceiver(Table& target, const CodeCopyKind& k, const std::string& key) 
     if (m != 'o') break;
     found = 'o';
   }
-  // Back on a record of the key, so that the caller sees which one.
-  target.Seek(k.tag, key.c_str());
+  // Back on a record of the key, so that the caller sees which one; not read, it sees none.
+  if (target.Find(k.tag, key.c_str()).IsRefused()) return '!';
   return found;
 }
 
@@ -151,9 +153,15 @@ CodeCopyCount CopyCodeRange(Table& source, Table& target, const CodeCopyKind& k,
   const std::string first = CodeOfWidth(range.first, range.width);
   const std::string last = CodeOfWidth(range.last, range.width);
 
-  const bool found = k.table == '1' ? source.SeekNotBelow(k.tag, kind.c_str(), first.c_str())
-                                    : source.SeekNotBelow(k.tag, first.c_str());
-  for (bool more = found && !source.eof; more && !source.eof; more = source.Skip(1)) {
+  const Lookup found = k.table == '1' ? source.FindNotBelow(k.tag, kind.c_str(), first.c_str())
+                                      : source.FindNotBelow(k.tag, first.c_str());
+  // The source not read is no empty range: the copy fails in its sentence.
+  if (found.IsRefused()) {
+    ++count.failed;
+    count.refused = RunIncidentText(found.result(), source.tablePath, found.result());
+    return count;
+  }
+  for (bool more = found.IsFound() && !source.eof; more && !source.eof; more = source.Skip(1)) {
     // The walk ends at the first record of another kind or past the last code.
     if (k.table == '1' && std::string(source.GetField(1)).substr(0, 1) != kind) break;
     const std::string stored = RTrim(source.GetField(codeField));

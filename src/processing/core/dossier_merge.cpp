@@ -208,7 +208,8 @@ class MergeWork {
       if (from.IsDeleted()) continue;
       std::string code = from.GetField(1);
       if (width != 0) code = PadRight(code, width);
-      const bool found = to.Seek(tag, code.c_str());
+      // A check only: a record not read counts as none here, and the run's watch of refused reads fails it.
+      const bool found = to.Find(tag, code.c_str()).FoundOrNone();
       for (std::size_t i = 0; i < std::size(figures); ++i) {
         const long long sum = (found && !to.IsDeleted() ? StoredAmountOf(to, figures[i]) : 0) + StoredAmountOf(from, figures[i]);
         if (sum >= kSmallestTotalCents && sum <= kLargestTotalCents) continue;
@@ -232,7 +233,10 @@ class MergeWork {
       if (from.IsDeleted()) continue;
       std::string code = from.GetField(1);
       if (width != 0) code = PadRight(code, width);
-      const bool found = to.Seek(tag, code.c_str());
+      // A record not read is no record missing: never made twice.
+      const Lookup there = to.Find(tag, code.c_str());
+      if (there.IsRefused()) return Fail(number, to.tablePath, there.result());
+      const bool found = there.IsFound();
       bool fresh = false;
       if (!found) {
         if (!to.AppendBlank()) return Fail(number, to.tablePath, to.result);

@@ -32,7 +32,7 @@ struct Planned {
 
 // A field of record `recno` written, the record made current first.
 bool WriteField(Table& table, std::uint32_t recno, int field, const std::string& value) {
-  return table.GoTo(static_cast<long>(recno)) && table.PutField(field, value.c_str());
+  return table.GoToRecord(static_cast<long>(recno)).IsFound() && table.PutField(field, value.c_str());
 }
 
 }  // namespace
@@ -62,7 +62,10 @@ LettersOutcome WriteLetters(const MatchTables& t, int currency, const std::vecto
   };
   std::vector<Planned> planned;
   for (const LetterWrite& w : writes) {
-    if (!t.c60.GoTo(static_cast<long>(w.c60)) || t.c60.IsDeleted()) continue;
+    // A sort record not read is no sort record gone: the change is refused.
+    const Lookup at = t.c60.GoToRecord(static_cast<long>(w.c60));
+    if (at.IsRefused()) return refused();
+    if (at.IsNotFound() || t.c60.IsDeleted()) continue;
     // The sort record read again under its lock: a letter another station wrote since the list read
     // it is seen.
     if (!sortLocks.Wait(w.c60, kSortRecordText)) return refused(true);
@@ -75,6 +78,7 @@ LettersOutcome WriteLetters(const MatchTables& t, int currency, const std::vecto
     // A line lettered meanwhile keeps its letter: the change passes it over, and its note leaves it out.
     if (keepLettered && !Trimmed(p.sortBefore).empty()) continue;
     const SourceLine s = ReadSource(t, currency);
+    if (s.refused) return refused();
     if (s.table != nullptr) {
       p.lines = s.table;
       p.draft = s.draft;
@@ -135,7 +139,10 @@ bool WriteMarks(Table& c60, const std::vector<LetterWrite>& marks, std::string* 
   };
   std::vector<Mark> planned;
   for (const LetterWrite& m : marks) {
-    if (!c60.GoTo(static_cast<long>(m.c60)) || c60.IsDeleted()) continue;
+    // A sort record not read is no sort record gone: the change is refused.
+    const Lookup at = c60.GoToRecord(static_cast<long>(m.c60));
+    if (at.IsRefused()) return refused();
+    if (at.IsNotFound() || c60.IsDeleted()) continue;
     if (!locks.Wait(m.c60, kSortRecordText)) return refused(true);
     if (c60.IsDeleted()) continue;
     planned.push_back({m.c60, TrimmedRight(c60.GetField(T::TLETP)), TrimmedRight(m.letter)});

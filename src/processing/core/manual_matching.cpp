@@ -80,7 +80,7 @@ ManualMatching::~ManualMatching() { Close(); }
 
 void ManualMatching::Close() {
   if (accountLocked_ && TableC20 != nullptr && TableC20->isOpen &&
-      TableC20->Seek("C20CODE", p_.account.c_str())) {
+      TableC20->Find("C20CODE", p_.account.c_str()).IsFound()) {
     const bool editorHolds = EditorLock.table == TableC20 && EditorLock.record == TableC20->recordNumber;
     if (!editorHolds) UnlockRecord(*TableC20);
   }
@@ -112,9 +112,11 @@ ManualOpen ManualMatching::Open() {
     return ManualOpen::NoTable;
   // The account must exist and is held by this list alone: another station's list is refused.
   Table& c20 = *TableC20;
-  if (!c20.Seek("C20CODE", p_.account.c_str()) || std::string(c20.GetField(1)).substr(0, kAccountWidth) != p_.account ||
-      c20.IsDeleted())
-    return ManualOpen::NoAccount;
+  Lookup account = c20.Find("C20CODE", p_.account.c_str());
+  if (account.IsFound()) account = account.And(std::string(c20.GetField(1)).substr(0, kAccountWidth) == p_.account);
+  if (account.IsFound()) account = c20.LiveHere();
+  if (account.IsRefused()) return ManualOpen::Unread;
+  if (account.IsNotFound()) return ManualOpen::NoAccount;
   if (!LockRecord(c20, p_.account.c_str(), 0)) return ManualOpen::AccountLocked;
   accountLocked_ = true;
   SetRegistryText(kRegistryHeldAccountPos, kRegistryHeldAccountWidth, p_.account);
@@ -123,7 +125,10 @@ ManualOpen ManualMatching::Open() {
   lines_.clear();
   rows_.clear();
   std::vector<LetterWrite> staleMarks;
-  for (bool more = c60_.Seek(kC60CodeTag, p_.account.c_str()); more && AccountOf(c60_) == p_.account;
+  // Its lines not read, the next letter could be one given already: no list.
+  const Lookup first = c60_.Find(kC60CodeTag, p_.account.c_str());
+  if (first.IsRefused()) return ManualOpen::Unread;
+  for (bool more = first.IsFound(); more && AccountOf(c60_) == p_.account;
        more = c60_.SkipActive(true)) {
     if (c60_.IsDeleted()) continue;
     if (!Trimmed(Field(c60_, T::TLETP)).empty()) staleMarks.push_back({c60_.recordNumber, ""});
@@ -133,6 +138,7 @@ ManualOpen ManualMatching::Open() {
     const std::string date = DateOf(c60_);
     const bool inRange = date >= p_.firstDate && date <= p_.lastDate;
     const SourceLine s = ReadSource(t, currency_);
+    if (s.refused) return ManualOpen::Unread;
     line.cents = s.cents;
     if (!line.letter.empty() && LetterAfter(line.letter, currentLetter_)) currentLetter_ = line.letter;
     if (inRange && PassesFilter(line.letter)) rows_.push_back(line.c60);
@@ -164,7 +170,7 @@ std::string ManualMatching::LabelText(const std::string& code) {
 ManualLine ManualMatching::ReadLine(std::uint32_t c60) {
   ManualLine m;
   m.c60 = c60;
-  if (!c60_.GoTo(static_cast<long>(c60)) || c60_.IsDeleted()) return m;
+  if (!c60_.GoToRecord(static_cast<long>(c60)).IsFound() || c60_.IsDeleted()) return m;
   m.readable = true;
   m.date = DateOf(c60_);
   m.journal = Field(c60_, T::TJAL).substr(0, 3);
@@ -198,7 +204,7 @@ ManualMatching::AccountLine* ManualMatching::Find(std::uint32_t c60) {
 }
 
 bool ManualMatching::WriteMark(std::uint32_t c60, const char* mark) {
-  if (!c60_.GoTo(static_cast<long>(c60)) || c60_.IsDeleted()) return false;
+  if (!c60_.GoToRecord(static_cast<long>(c60)).IsFound() || c60_.IsDeleted()) return false;
   return WriteMarks(c60_, {{c60, mark}}, &refusal_);
 }
 
@@ -206,7 +212,7 @@ bool ManualMatching::Mark(std::size_t row, MarkCommand command) {
   refusal_.clear();
   if (row >= rows_.size()) return false;
   AccountLine* line = Find(rows_[row]);
-  if (line == nullptr || !c60_.GoTo(static_cast<long>(line->c60)) || c60_.IsDeleted()) return false;
+  if (line == nullptr || !c60_.GoToRecord(static_cast<long>(line->c60)).IsFound() || c60_.IsDeleted()) return false;
   const bool lettered = !line->letter.empty();
   const bool marked = line->mark != ' ';
   // What each command does in each state: the new mark and whether the amounts are added.
@@ -337,7 +343,7 @@ BalanceOutcome ManualMatching::Balance(std::size_t row) {
   const bool headerHeld = c10.result == kResultAlreadyLocked;
   const std::uint32_t headerRecord = c10.recordNumber;
   auto releaseHeader = [&] {
-    if (!headerHeld && c10.GoTo(static_cast<long>(headerRecord))) UnlockRecord(c10);
+    if (!headerHeld && c10.GoToRecord(static_cast<long>(headerRecord)).IsFound()) UnlockRecord(c10);
   };
 
   const posting::PieceNumber piece = posting::TakePieceNumber(c10, journal);

@@ -46,7 +46,9 @@ struct ManualLine {
 
 enum class MarkCommand { Lettrer, LettrerOuDelettrer, Delettrer };
 
-enum class ManualOpen { Opened, NoAccount, AccountLocked, NoTable, NoLine };
+// Unread: the account or its lines could not be read (a read refused): no list, never taken for an
+// account missing or without lines.
+enum class ManualOpen { Opened, NoAccount, AccountLocked, NoTable, NoLine, Unread };
 
 enum class BalanceOutcome {
   Written,

@@ -3,6 +3,7 @@
 #include <cstdlib>
 
 #include "data/entry_lines.h"
+#include "data/error_report.h"
 #include "data/line_change_note.h"
 #include "data/record_fields.h"
 #include "data/table.h"
@@ -52,7 +53,14 @@ SourceLine ReadSource(const MatchTables& t, int currency) {
   s.draft = t.c60.GetField(T::TFIC)[0] == T::kDraft;
   const long recno = std::atol(t.c60.GetField(T::TREC));
   Table& source = s.draft ? t.c50 : t.c40;
-  if (recno <= 0 || !source.isOpen || recno > static_cast<long>(source.RecCount()) || !source.GoTo(recno)) return s;
+  if (recno <= 0 || !source.isOpen || recno > static_cast<long>(source.RecCount())) return s;
+  // A line not read is no line unreachable: noted, so that a run's watch of refusals fails the run.
+  const Lookup at = source.GoToRecord(recno);
+  if (at.IsRefused()) {
+    s.refused = true;
+    RefusalWatch::NoteEngineReadRefusal(source.tablePath, at.result());
+  }
+  if (!at.IsFound()) return s;
   s.table = &source;
   const long long cents = StoredAmountOf(source, SourceAmountField(s.draft, currency));
   s.cents = source.GetField(SourceSenseField(s.draft))[0] == 'D' ? cents : -cents;

@@ -38,6 +38,7 @@ void RaiseToNotedLetters(const std::string& account, int currency, std::string& 
 // The source line of a sort record: its table and its fields for one currency (0 francs, 1 euros).
 struct SourceLine {
   Table* table = nullptr;  // null: the line cannot be reached
+  bool refused = false;    // ... because its read was refused (noted for the run's watch): not known
   bool draft = false;
   long long cents = 0;     // signed: positive for a debit; 0 for an amount that does not read
   std::string letter;      // the letter of the currency, as stored

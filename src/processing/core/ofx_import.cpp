@@ -12,6 +12,7 @@
 #include "data/table.h"
 #include "dossier/core/maintenance_pack.h"
 #include "posting/journal_month.h"
+#include "posting/line_validation.h"
 #include "platform/system/files.h"
 #include "processing/core/bank_pieces.h"
 #include "processing/core/stopped_imports.h"
@@ -186,7 +187,10 @@ constexpr int kMsgImportedOne = 26012, kMsgImportedMany = 26013, kMsgSkippedOne 
 
 std::vector<DossierBank> ReadDossierBanks(Table& c10) {
   std::vector<DossierBank> banks;
-  for (bool more = c10.SeekNotBelow("C10CODE", "Q"); more && c10.GetField(1)[0] == 'Q'; more = c10.Skip(1)) {
+  // A list to choose from: not read, it is empty, and the accounts chosen are read again when the import
+  // is asked for (its request's check says a refusal).
+  for (bool more = c10.FindNotBelow("C10CODE", "Q").FoundOrNone(); more && c10.GetField(1)[0] == 'Q';
+       more = c10.Skip(1)) {
     if (c10.IsDeleted()) continue;
     DossierBank b;
     b.code = Trimmed(c10.GetField(2));
@@ -317,9 +321,15 @@ std::string RequestRefusal(Table& c10, const StatementImport& request) {
   // Both accounts live in the chart: the writer posts their totals.
   for (const std::string& typed : {request.bankAccount, request.counterpart}) {
     const std::string account = NormalizeAccount(typed);
-    if (TableC20 == nullptr || !TableC20->isOpen || !TableC20->Seek("C20CODE", account.c_str()) ||
-        std::string(TableC20->GetField(1)).substr(0, 8) != account || TableC20->IsDeleted())
-      return FillPlaceholder(LoadStr(kMsgNoSuchAccount), account);
+    Lookup found = Lookup::NotFound();
+    if (TableC20 != nullptr && TableC20->isOpen) {
+      found = TableC20->Find("C20CODE", account.c_str());
+      if (found.IsFound()) found = found.And(std::string(TableC20->GetField(1)).substr(0, 8) == account);
+      if (found.IsFound()) found = TableC20->LiveHere();
+    }
+    // Not read is no account missing.
+    if (found.IsRefused()) return LoadStr(posting::kMsgAccountUnread);
+    if (found.IsNotFound()) return FillPlaceholder(LoadStr(kMsgNoSuchAccount), account);
   }
   if (const std::string reused = ReusedFitids(s); !reused.empty())
     return FillPlaceholder(LoadStr(kMsgReusedFitids), reused);

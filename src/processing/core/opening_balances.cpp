@@ -231,7 +231,10 @@ class OpeningWork {
       if (request_.detailUnreconciled &&
           request_.bankPrefixes.find("-" + code.substr(0, 3) + "-") != std::string::npos) {
         long long sumF = 0, sumE = 0;
-        for (bool found = c60_.SeekNotBelow(kC60CodeTag, code.c_str()); found && AccountOf(c60_) == code;
+        // Its lines not read are no lines: the run stops rather than carry the balance whole.
+        const Lookup lines = c60_.FindNotBelow(kC60CodeTag, code.c_str());
+        if (lines.IsRefused()) return Fail(kOpeningOpen + 6, source60_, lines.result());
+        for (bool found = lines.IsFound(); found && AccountOf(c60_) == code;
              found = c60_.Skip(1)) {
           if (c60_.IsDeleted() || !SortLetter(c60_, currency_).empty()) continue;
           OpeningLine line;
@@ -261,7 +264,9 @@ class OpeningWork {
               BalanceLine(account, Text(request_.detailUnmatched ? kLabelReconciled : kLabelOpening), restF, restE));
         sumF = sumE = carriedF = carriedE = 0;
       };
-      for (bool found = c60_.SeekNotBelow(kC60CodeTag, letter.c_str()); found && c60_.GetField(T::TCODE)[0] == collective.letter;
+      const Lookup lines = c60_.FindNotBelow(kC60CodeTag, letter.c_str());
+      if (lines.IsRefused()) return Fail(kOpeningOpen + 6, source60_, lines.result());
+      for (bool found = lines.IsFound(); found && c60_.GetField(T::TCODE)[0] == collective.letter;
            found = c60_.Skip(1)) {
         if (c60_.IsDeleted()) continue;
         const std::string code = AccountOf(c60_);
@@ -328,7 +333,10 @@ class OpeningWork {
     for (const Collective& collective : collectives_) {
       const std::string letter(1, collective.letter);
       if (posting::SeekC10(c10, 'B', letter)) continue;
-      const std::string name = c20_.Seek("C20CODE", collective.account.c_str()) ? c20_.GetField(2) : "";
+      // Its name from the open dossier: one not read makes no collective without a name.
+      const Lookup named = c20_.Find("C20CODE", collective.account.c_str());
+      if (named.IsRefused()) return Fail(kOpeningOpen + 2, source20_, named.result());
+      const std::string name = named.IsFound() ? c20_.GetField(2) : "";
       if (!c10.AppendBlank()) return Fail(kOpeningWrite, PathC10(), c10.result);
       c10.PutField(1, "B");
       c10.PutField(2, letter.c_str());
@@ -349,10 +357,14 @@ class OpeningWork {
     }
     const FieldMap accountFields(c20_, t20, 1, FieldMap::Numbers::AsText);
     for (std::uint32_t recno : accounts_) {
-      if (!c20_.GoTo(static_cast<long>(recno))) return Fail(kOpeningOpen + 2, source20_);
+      const Lookup source = c20_.GoToRecord(static_cast<long>(recno));
+      if (!source.IsFound()) return Fail(kOpeningOpen + 2, source20_, source.result());
       const std::string code = c20_.GetField(1);
       if (step_) step_(code);
-      if (t20.Seek("C20CODE", code.c_str())) {
+      // An account not read is no account missing: never made twice.
+      const Lookup there = t20.Find("C20CODE", code.c_str());
+      if (there.IsRefused()) return Fail(kOpeningWrite + 2, PathC20(), there.result());
+      if (there.IsFound()) {
         if (t20.IsDeleted() && !t20.RecallRecord(code.c_str(), 0)) return Fail(kOpeningWrite + 2, PathC20(), t20.result);
       } else {
         if (!t20.AppendBlank()) return Fail(kOpeningWrite + 2, PathC20(), t20.result);
@@ -492,7 +504,10 @@ std::string CheckLetterBalances(Table& c40, Table& c50, Table& c60, const std::v
     const std::string letter(1, collective.letter);
     std::string account;
     long long sum = 0;
-    for (bool found = c60.SeekNotBelow(kC60CodeTag, letter.c_str()); true; found = c60.Skip(1)) {
+    // Lines not read are no balanced letters: said, the run not made.
+    const Lookup first = c60.FindNotBelow(kC60CodeTag, letter.c_str());
+    if (first.IsRefused()) return UnreadText(c60.tablePath, first.result());
+    for (bool found = first.IsFound(); true; found = c60.Skip(1)) {
       const bool inside = found && c60.GetField(T::TCODE)[0] == collective.letter;
       const std::string code = inside ? AccountOf(c60) : std::string();
       if (code != account) {
@@ -503,8 +518,12 @@ std::string CheckLetterBalances(Table& c40, Table& c50, Table& c60, const std::v
         sum = 0;
       }
       if (!inside) break;
-      if (c60.IsDeleted() || SortLetter(c60, currency).empty()) continue;
+      // A cancel mark not read is no line cancelled: said, as lines not read.
+      const Lookup live = c60.LiveHere();
+      if (live.IsRefused()) return UnreadText(c60.tablePath, live.result());
+      if (live.IsNotFound() || SortLetter(c60, currency).empty()) continue;
       const SourceLine s = ReadSource(t, currency);
+      if (s.refused) return UnreadText((s.draft ? c50 : c40).tablePath, 0);
       if (s.table != nullptr) sum += s.cents;
     }
   }

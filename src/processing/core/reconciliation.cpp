@@ -124,7 +124,7 @@ Reconciliation::Reconciliation(const std::string& account, bool euros) : account
 Reconciliation::~Reconciliation() { Close(); }
 
 void Reconciliation::Close() {
-  if (locked_ && TableC20 != nullptr && TableC20->isOpen && TableC20->Seek("C20CODE", account_.c_str()))
+  if (locked_ && TableC20 != nullptr && TableC20->isOpen && TableC20->Find("C20CODE", account_.c_str()).IsFound())
     UnlockRecord(*TableC20);
   locked_ = false;
   c40_.CloseTable();
@@ -138,13 +138,21 @@ ReconciliationOpen Reconciliation::Open() {
     return ReconciliationOpen::NoTable;
   if (TableC20 == nullptr || !TableC20->UseShared(PathC20(), "C20CODE")) return ReconciliationOpen::NoTable;
   Table& c20 = *TableC20;
-  if (!c20.Seek("C20CODE", account_.c_str()) ||
-      std::string(c20.GetField(1)).substr(0, kAccountWidth) != account_ || c20.IsDeleted())
-    return ReconciliationOpen::NoAccount;
+  Lookup account = c20.Find("C20CODE", account_.c_str());
+  if (account.IsFound()) account = account.And(std::string(c20.GetField(1)).substr(0, kAccountWidth) == account_);
+  if (account.IsFound()) account = c20.LiveHere();
+  if (account.IsRefused()) return ReconciliationOpen::Unread;
+  if (account.IsNotFound()) return ReconciliationOpen::NoAccount;
   if (!LockRecord(c20, account_.c_str(), 0)) return ReconciliationOpen::AccountLocked;
   locked_ = true;
   highest_.clear();
-  for (bool more = c60_.Seek(kC60CodeTag, account_.c_str()); more && AccountOf(c60_) == account_;
+  // Its letters not read, the next one could be one given already: nothing is opened.
+  const Lookup lines = c60_.Find(kC60CodeTag, account_.c_str());
+  if (lines.IsRefused()) {
+    Close();
+    return ReconciliationOpen::Unread;
+  }
+  for (bool more = lines.IsFound(); more && AccountOf(c60_) == account_;
        more = c60_.Skip(1)) {
     if (c60_.IsDeleted()) continue;
     const std::string letter = Trimmed(c60_.GetField(T::TLET + currency_));
@@ -162,12 +170,16 @@ bool Reconciliation::Load(const std::string& statementDate) {
   book_ = 0;
   lines_.clear();
   const MatchTables t = Tables();
-  for (bool more = c60_.Seek(kC60CodeTag, account_.c_str()); more && AccountOf(c60_) == account_;
+  // Lines not read are no lines: the load fails rather than show a book balance short of them.
+  const Lookup first = c60_.Find(kC60CodeTag, account_.c_str());
+  if (first.IsRefused()) return false;
+  for (bool more = first.IsFound(); more && AccountOf(c60_) == account_;
        more = c60_.Skip(1)) {
     if (c60_.IsDeleted()) continue;
     const std::string date = DateOf(c60_);
     if (date > date_) break;  // C60CODE: account, month, day
     const SourceLine s = ReadSource(t, currency_);
+    if (s.refused) return false;
     if (s.table == nullptr) continue;
     book_ += s.cents;
     if (!Trimmed(c60_.GetField(T::TLET + currency_)).empty()) continue;

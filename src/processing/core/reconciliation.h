@@ -37,7 +37,9 @@ struct ReconciliationLine {
   bool ticked = false;
 };
 
-enum class ReconciliationOpen { Opened, NoAccount, AccountLocked, NoTable };
+// Unread: the account or its lines could not be read (a read refused): nothing opened, never taken for
+// an account missing.
+enum class ReconciliationOpen { Opened, NoAccount, AccountLocked, NoTable, Unread };
 
 enum class ReconciliationSave {
   Saved,
@@ -68,7 +70,8 @@ class Reconciliation {
   int CurrencyIndex() const { return currency_; }
 
   // Reads the lines up to the statement date (stored YYMMDD): the book balance, the lines without
-  // a letter. The ticks and pairs are dropped.
+  // a letter. The ticks and pairs are dropped. False when a line could not be read: the lines are then
+  // not all there.
   bool Load(const std::string& statementDate);
   const std::string& StatementDate() const { return date_; }
   // The statement: its closing balance and its transactions (those dated after the statement

@@ -218,7 +218,10 @@ class SeparationWork {
     const FieldMap map(from, to, 1);
     for (bool more = from.GoTop(); more; more = from.Skip(1)) {
       if (from.IsDeleted()) continue;
-      if (to.Seek(tag, from.GetField(1))) continue;
+      // A record not read is no record missing: never made twice.
+      const Lookup there = to.Find(tag, from.GetField(1));
+      if (there.IsRefused()) return Fail(number, to.tablePath, there.result());
+      if (there.IsFound()) continue;
       if (!to.AppendBlank() || !map.Copy(from, to)) return Fail(number, to.tablePath, to.result);
       for (int f : figures) to.PutFieldNum(f, 0.0);
       if (!to.InsertRecord()) return Fail(number, to.tablePath, to.result);
@@ -245,7 +248,7 @@ class SeparationWork {
         if (groups_[static_cast<std::size_t>(l.group)].Cut()) cutIndex_.emplace(Key(l.closed, l.recno), l.field);
     const FieldMap map(from, to, 1);
     for (std::uint32_t recno : f.closed ? moved40_ : moved50_) {
-      if (!from.GoTo(static_cast<long>(recno)) || !to.AppendBlank() || !map.Copy(from, to))
+      if (!from.GoToRecord(static_cast<long>(recno)).IsFound() || !to.AppendBlank() || !map.Copy(from, to))
         return Fail(f.number, to.tablePath, to.result);
       for (int field : {f.letterF, f.letterE})
         if (IsCut(f.closed, recno, field)) to.PutField(field, "");
@@ -262,12 +265,13 @@ class SeparationWork {
       Table& t = f->closed ? c40_ : c50_;
       Step(kPhaseRemoveLines, t);
       for (std::uint32_t recno : f->closed ? moved40_ : moved50_)
-        if (!t.GoTo(static_cast<long>(recno)) || !t.DeleteRecord("", 0)) return Fail(f->number, t.tablePath, t.result);
+        if (!t.GoToRecord(static_cast<long>(recno)).IsFound() || !t.DeleteRecord("", 0))
+          return Fail(f->number, t.tablePath, t.result);
     }
     for (const LetteredLine& l : lettered_) {
       if (!groups_[static_cast<std::size_t>(l.group)].Cut()) continue;
       Table& t = l.closed ? c40_ : c50_;
-      if (!t.GoTo(static_cast<long>(l.recno))) return Fail(l.closed ? 4 : 5, t.tablePath, t.result);
+      if (!t.GoToRecord(static_cast<long>(l.recno)).IsFound()) return Fail(l.closed ? 4 : 5, t.tablePath, t.result);
       if (t.IsDeleted()) continue;
       if (!t.PutField(l.field, "") || !t.Commit()) return Fail(l.closed ? 4 : 5, t.tablePath, t.result);
     }
