@@ -132,6 +132,15 @@ void ReleaseHeaderLock(Table& general, bool heldBefore) {
     dbase::DbiRelRecordLock(general.Engine().cursor, false);
 }
 
+// The record of `key` made current through `tag`. A look-up the system could not answer (a read
+// refused, a damaged index) is reported, as a record not read is at saving: a caller that goes on
+// to take it for "not there" has said why.
+Lookup FindReported(Table& table, const char* tag, const std::string& key) {
+  const Lookup found = table.Find(tag, key.c_str());
+  ReportRefusedLookup(table, found, tag, key.c_str());
+  return found;
+}
+
 // Appends a record with the given fields and saves it; false when the engine refused it.
 bool CreateRecord(Table& table, std::initializer_list<std::pair<int, std::string>> fields) {
   if (!table.AppendBlank()) return false;
@@ -158,13 +167,15 @@ bool CreationLockHeld(const CreationLock& creating, Table& table, const std::str
 // well be there.
 bool SeekOrCreate(Table& table, const char* tag, const std::string& key,
                   std::initializer_list<std::pair<int, std::string>> fields) {
-  if (table.Seek(tag, key.c_str())) return true;
-  if (!table.isOpen || !SoughtAndMissing(table.result)) return false;
+  const Lookup found = FindReported(table, tag, key);
+  if (found.IsFound()) return true;
+  if (found.IsRefused()) return false;
   CreationLock creating(table);
   if (!CreationLockHeld(creating, table, key)) return false;
-  if (table.Seek(tag, key.c_str())) return true;
-  if (!SoughtAndMissing(table.result) || !CreateRecord(table, fields)) return false;
-  return table.Seek(tag, key.c_str());
+  const Lookup again = FindReported(table, tag, key);
+  if (again.IsFound()) return true;
+  if (again.IsRefused() || !CreateRecord(table, fields)) return false;
+  return FindReported(table, tag, key).IsFound();
 }
 
 bool AccountHeldByWindow(Table& table) {
@@ -200,13 +211,19 @@ bool MoveHeaderField(std::string& text, bool onDebit, long long cents) {
   return debitOk && creditOk;
 }
 
-// A missing journal-month header, labelled with its journal's name when the journal exists.
+// A missing journal-month header, labelled with its journal's name when the journal exists. A
+// journal that could not be read makes no header: it would stand under the label of none.
 bool CreateHeader(Table& general, const std::string& header, int codeWidth) {
   std::string label = LoadStr(kLabelCreatedHeader);
   const std::string journal = header.size() > 4 ? header.substr(4, 3) : "";
-  if (!IsBlank(journal) && general.Seek("C10CODE", ("J" + BlankPadded(journal, codeWidth)).c_str()) &&
-      !general.IsDeleted())
-    label = TrimmedRight(general.GetField(3));
+  Lookup named = IsBlank(journal) ? Lookup::NotFound()
+                                  : FindReported(general, "C10CODE", "J" + BlankPadded(journal, codeWidth));
+  if (named.IsFound()) {
+    named = general.LiveHere();
+    if (named.IsRefused()) ReportDbError(general, kContextSave, "");
+  }
+  if (named.IsRefused()) return false;
+  if (named.IsFound()) label = TrimmedRight(general.GetField(3));
   return CreateRecord(general, {{1, "C"}, {2, header}, {3, label}});
 }
 
@@ -224,14 +241,14 @@ void ReportHeaderOverflow(const Table& general, const std::string& code) {
 // The journal-month header of `key` sought, and made (under the creation lock) when it is missing;
 // a header the seek could not read may well be there: none is made.
 bool SeekOrCreateHeader(Table& general, const std::string& key, const std::string& header, int codeWidth) {
-  if (general.Seek("C10CODE", key.c_str())) return true;
-  if (!general.isOpen || !SoughtAndMissing(general.result)) return false;
+  const Lookup found = FindReported(general, "C10CODE", key);
+  if (found.IsFound()) return true;
+  if (found.IsRefused()) return false;
   CreationLock creating(general);
   if (!CreationLockHeld(creating, general, key)) return false;
-  if (!general.Seek("C10CODE", key.c_str()) &&
-      (!SoughtAndMissing(general.result) || !CreateHeader(general, header, codeWidth)))
-    return false;
-  return general.Seek("C10CODE", key.c_str());
+  const Lookup again = FindReported(general, "C10CODE", key);
+  if (again.IsRefused() || (again.IsNotFound() && !CreateHeader(general, header, codeWidth))) return false;
+  return FindReported(general, "C10CODE", key).IsFound();
 }
 
 }  // namespace
@@ -308,11 +325,13 @@ std::vector<std::string> AccountTotalsCodes(const char* code, bool create, bool*
   if (account[0] < 'A' || account[0] > 'Z') return codes;
   const std::string letter(1, account[0]);
   const std::string collectiveKey = "B" + BlankPadded(letter, general.isOpen ? general.FieldWidth(2) : 0);
-  // The collective record, a cancelled one too (CollectiveAccountOf decides).
+  // The collective record, a cancelled one too (CollectiveAccountOf decides). One not read names
+  // no collective: the account its creation would give may not be the one it holds.
   std::string collective;
   if (!create) {
-    collective = general.Seek("C10CODE", collectiveKey.c_str()) ? CollectiveAccountOf(general.GetField(4))
-                                                                 : MadeCollectiveAccount();
+    const Lookup found = FindReported(general, "C10CODE", collectiveKey);
+    if (found.IsRefused()) return notMade();
+    collective = found.IsFound() ? CollectiveAccountOf(general.GetField(4)) : MadeCollectiveAccount();
     if (!collective.empty()) codes.push_back(collective);
     return codes;
   }
@@ -331,14 +350,19 @@ std::vector<std::string> AccountTotalsCodes(const char* code, bool create, bool*
 }
 
 bool ReadAccountRecord(const std::string& code, TotalsCents* now) {
-  if (TableC20 == nullptr || !TableC20->Seek("C20CODE", AccountKey(code).c_str())) return false;
+  if (TableC20 == nullptr || !FindReported(*TableC20, "C20CODE", AccountKey(code)).IsFound()) return false;
   *now = AccountTotalsNow(*TableC20);
   return true;
 }
 
 bool ReadHeaderRecord(const std::string& code, TotalsCents* now) {
-  if (TableC10 == nullptr || !TableC10->Seek("C10CODE", HeaderKey(*TableC10, code).c_str()) || TableC10->IsDeleted())
-    return false;
+  if (TableC10 == nullptr) return false;
+  Lookup found = FindReported(*TableC10, "C10CODE", HeaderKey(*TableC10, code));
+  if (found.IsFound()) {
+    found = TableC10->LiveHere();
+    if (found.IsRefused()) ReportDbError(*TableC10, kContextSave, "");
+  }
+  if (!found.IsFound()) return false;
   *now = HeaderTotalsNow(*TableC10);
   return true;
 }
@@ -385,18 +409,19 @@ bool MoveSectionRecord(const std::string& code, const TotalsCents& move, const T
 }
 
 bool ReadSectionRecord(const std::string& code, TotalsCents* now) {
-  if (TableC30 == nullptr || !TableC30->Seek("C30CODE", AccountKey(code).c_str())) return false;
+  if (TableC30 == nullptr || !FindReported(*TableC30, "C30CODE", AccountKey(code)).IsFound()) return false;
   *now = TotalsNow(*TableC30, kSectionTotals);
   return true;
 }
 
 Table* SeekTotalsRecord(char kind, const std::string& code) {
   if (kind == 'H') {
-    if (TableC10 == nullptr || !TableC10->Seek("C10CODE", HeaderKey(*TableC10, code).c_str())) return nullptr;
+    if (TableC10 == nullptr || !FindReported(*TableC10, "C10CODE", HeaderKey(*TableC10, code)).IsFound()) return nullptr;
     return TableC10;
   }
   Table* table = kind == 'S' ? TableC30 : TableC20;
-  if (table == nullptr || !table->Seek(kind == 'S' ? "C30CODE" : "C20CODE", AccountKey(code).c_str())) return nullptr;
+  if (table == nullptr || !FindReported(*table, kind == 'S' ? "C30CODE" : "C20CODE", AccountKey(code)).IsFound())
+    return nullptr;
   return table;
 }
 

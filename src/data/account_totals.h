@@ -71,7 +71,8 @@ TotalsCents LineMove(Table& c50);
 // made with the collective 44444444 when missing). Empty for a
 // blank code (a log line written) or when TableC20 is not open. Without `create` nothing is
 // written: the records are named as they would be made (a missing collective record names the
-// account its creation gives). *refused is set when a record could not be made.
+// account its creation gives). *refused is set when a record could not be made, or read (reported):
+// the codes then stop short.
 std::vector<std::string> AccountTotalsCodes(const char* code, bool create = true, bool* refused = nullptr);
 
 // Called with a record's totals read under its lock just before they are moved; false leaves
@@ -92,7 +93,8 @@ bool MoveAccountRecord(const std::string& code, const TotalsCents& move, const T
 // program, or when the caller held it before.
 bool MoveHeaderRecord(const std::string& code, const TotalsCents& move, const TotalsBefore& before = nullptr);
 // The totals the C20 record or the header holds now; false when it is not there (a header
-// deleted is not there).
+// deleted is not there), or could not be read (reported, as every look-up of the totals' records
+// the system refuses here).
 bool ReadAccountRecord(const std::string& code, TotalsCents* now);
 bool ReadHeaderRecord(const std::string& code, TotalsCents* now);
 // The same for the C30 section `code` (cut to 8); a blank code moves nothing and answers true.
@@ -100,7 +102,7 @@ bool MoveSectionRecord(const std::string& code, const TotalsCents& move, const T
 bool ReadSectionRecord(const std::string& code, TotalsCents* now);
 // The record of a total ('A' an account of C20, 'H' a journal-month header of C10, 'S' a section of
 // C30, its code as the moves take it) made current on its table, as the moves find it; null when it
-// is not there (a header deleted is there).
+// is not there (a header deleted is there) or could not be read (reported).
 Table* SeekTotalsRecord(char kind, const std::string& code);
 
 // ---- A change of lines and its totals: checked before anything is written, then moved, or

@@ -71,7 +71,7 @@ bool AppendSortRecords(Table& lines, char file, Table& c60, long& done, const st
   if (copy.usable()) return AppendSortRecordsFromBytes(lines, file, c60, copy, blanks, done, step);
   const std::uint32_t count = lines.RecCount();
   for (std::uint32_t r = 1; r <= count; ++r) {
-    if (!lines.GoTo(static_cast<long>(r))) return false;
+    if (!lines.GoToRecord(static_cast<long>(r)).IsFound()) return false;
     const bool deleted = lines.IsDeleted();
     if (!c60.AppendBlank()) return false;
     DeriveLigneTri(lines, file, c60);

@@ -1,6 +1,7 @@
 #include "collective_account.h"
 
 #include "data/entry_lines.h"
+#include "data/error_report.h"
 #include "data/table.h"
 #include "resources/string_table.h"
 
@@ -17,7 +18,11 @@ std::string CollectiveAccountOf(const std::string& field4) { return NormalizeAcc
 std::map<char, std::string> CollectiveAccounts(Table& c10) {
   std::map<char, std::string> accounts;
   if (!c10.isOpen) return accounts;
-  for (bool more = c10.SeekNotBelow("C10CODE", "B"); more && !c10.eof && c10.GetField(1)[0] == 'B'; more = c10.Skip(1)) {
+  // A look-up the system refused is reported: the letters it leaves without a collective are then no
+  // silent "none".
+  const Lookup first = c10.FindNotBelow("C10CODE", "B");
+  ReportRefusedLookup(c10, first, "C10CODE", "B");
+  for (bool more = first.IsFound(); more && !c10.eof && c10.GetField(1)[0] == 'B'; more = c10.Skip(1)) {
     const std::string code = c10.GetField(2);
     accounts.emplace(code.empty() ? ' ' : code[0], CollectiveAccountOf(c10.GetField(4)));
   }

@@ -104,7 +104,7 @@ const char* ExportFileName(const char* extension, const char* namePart) {
 bool ReadC10Texts() {
   if (TableC10 == nullptr || !TableC10->isOpen) return false;
   const std::string tag = Str(kTagNamesFirst).substr(0, 7);
-  if (!TableC10->Seek(tag, Str(kDossierRecordKey).c_str())) return false;
+  if (!TableC10->Find(tag, Str(kDossierRecordKey).c_str()).IsFound()) return false;
   DossierRecord& record = TheDossierRecord;
   const char level = record.At(DossierRecord::kUserLevelPos);
   const std::string workingDate = record.Get(DossierRecord::kWorkingDatePos, DossierRecord::kDateWidth);

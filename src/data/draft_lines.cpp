@@ -134,9 +134,9 @@ DraftWrite WriteDraftLines(Table& c50, Table& c60, const std::vector<NewDraftLin
     const std::uint32_t recno = c50.recordNumber;
     // A line that went in is taken back with the others (with its sort record, made if it lacks
     // one); when no record went in, the current record is another line, left alone. One that went
-    // in but cannot be told is left to the next opening, which takes the piece back.
+    // in but cannot be told (read again, refused) is left to the next opening, which takes the piece back.
     if (inserted) {
-      const bool ours = recno != 0 && c50.GoTo(static_cast<long>(recno)) && !c50.IsDeleted() &&
+      const bool ours = recno != 0 && c50.GoToRecord(static_cast<long>(recno)).IsFound() && !c50.IsDeleted() &&
                         std::string(c50.GetField(L::BCODE)).compare(0, account.size(), account) == 0 &&
                         (written.empty() || recno != written.back());
       if (ours) steps.Made([&c50, &c60, recno] { return CancelDraftLine(c50, c60, recno); });
@@ -218,7 +218,7 @@ DraftWrite AppendDraftLines(Table& c50, Table& c60, const std::vector<NewDraftLi
         ok = sortCopy.Put(T::TFIC, source, out) && sortCopy.Put(T::TREC, StrZero(static_cast<long>(recno), 0), out) &&
              sortCopy.Apply(batch.data() + (i - from) * size, out);
       } else if (ok) {
-        ok = c50.GoTo(static_cast<long>(recno)) && DeriveLigneTri(c50, T::kDraft, c60);
+        ok = c50.GoToRecord(static_cast<long>(recno)).IsFound() && DeriveLigneTri(c50, T::kDraft, c60);
       }
       if (ok && !lines[i].pendingMark.empty()) ok = c60.PutField(T::TLETP, lines[i].pendingMark.c_str());
       c60.QueueRecord(false);
@@ -229,7 +229,7 @@ DraftWrite AppendDraftLines(Table& c50, Table& c60, const std::vector<NewDraftLi
     }
     if (!c60.AppendQueued()) return fail();
     // The line table stands on the batch's last line, as read from the file.
-    if (!c50.GoTo(static_cast<long>(written.back()))) return fail();
+    if (!c50.GoToRecord(static_cast<long>(written.back())).IsFound()) return fail();
   }
   if (totals != nullptr)
     for (std::size_t i = 0; i < lines.size(); ++i) totals->Add(lines[i], accounts[i]);

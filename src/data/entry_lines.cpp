@@ -102,7 +102,8 @@ std::string LigneTri::RecordKey(char file, std::uint32_t recno) {
 bool LigneTri::Find(Table& c60, char file, std::uint32_t recno) {
   if (!c60.isOpen || recno == 0) return false;
   const std::string key = RecordKey(file, recno);
-  return c60.Seek(kRecordTag, key.c_str()) && c60.MatchKey(key.c_str(), kRecordKeyLength, TFIC, TREC) != '#';
+  // A look-up refused answers false too: Missing() tells it from a record not there.
+  return c60.Find(kRecordTag, key.c_str()).IsFound() && c60.MatchKey(key.c_str(), kRecordKeyLength, TFIC, TREC) != '#';
 }
 
 bool LigneTri::Missing(const Table& c60) { return SoughtAndMissing(c60.result); }
@@ -201,9 +202,12 @@ bool CurrentSortRecordFollows(Table& c50, Table& c60, const char* recordText) {
   // A lock this cursor held already stays held.
   const bool held = c60.result == dbase::DBIERR_ALREADYLOCKED;
   bool kept = !differs || DeriveLigneTri(c50, T::kDraft, c60);
-  if (kept && c60.GoTo(static_cast<long>(sort)) && c60.IsDeleted() != cancelled)
+  // The sort record read again for its mark: one not read is not marked, and the line does not follow.
+  kept = kept && c60.GoToRecord(static_cast<long>(sort)).IsFound();
+  if (kept && c60.IsDeleted() != cancelled)
     kept = cancelled ? c60.DeleteRecord(nullptr, 0) : c60.RecallRecord(nullptr, 0);
-  if (!held && c60.GoTo(static_cast<long>(sort))) UnlockRecord(c60);
+  // Its lock is let go on the record itself: one not read again keeps it until the table closes.
+  if (!held && c60.GoToRecord(static_cast<long>(sort)).IsFound()) UnlockRecord(c60);
   return kept && c60.recordNumber == sort;
 }
 
@@ -216,24 +220,26 @@ bool SortRecordFollows(Table& c50, Table& c60, const char* recordText) {
   WriteLog(FillPlaceholder(LoadStr(kLogSortRecordMade), std::to_string(recno)));
   if (!AppendLigneTri(c50, T::kDraft, c60)) return false;
   // The new record takes the line's cancel mark.
-  return c50.GoTo(static_cast<long>(recno)) && T::Find(c60, T::kDraft, recno) &&
+  return c50.GoToRecord(static_cast<long>(recno)).IsFound() && T::Find(c60, T::kDraft, recno) &&
          CurrentSortRecordFollows(c50, c60, recordText);
 }
 
 bool MarkDraftLine(Table& c50, Table& c60, std::uint32_t recno, bool cancel, const char* recordText) {
-  if (!c50.GoTo(static_cast<long>(recno))) return false;
+  if (!c50.GoToRecord(static_cast<long>(recno)).IsFound()) return false;
   if (c50.IsDeleted() != cancel) {
     if (!LockRecord(c50, recordText, 0)) return false;
     // A lock this cursor held already (the line's form, the change's) stays held.
     const bool held = c50.result == dbase::DBIERR_ALREADYLOCKED;
     const bool marked = cancel ? c50.DeleteRecord(nullptr, 0) : c50.RecallRecord(nullptr, 0);
-    if (!c50.GoTo(static_cast<long>(recno))) return false;
+    if (!c50.GoToRecord(static_cast<long>(recno)).IsFound()) return false;
     if (!held) UnlockRecord(c50);
     if (!marked) return false;
   }
   const bool sorted = SortRecordFollows(c50, c60, recordText);
-  c50.GoTo(static_cast<long>(recno));
-  return sorted;
+  // The line made current again; one not read leaves the caller on no line: the mark is not taken
+  // for made.
+  const bool back = c50.GoToRecord(static_cast<long>(recno)).IsFound();
+  return sorted && back;
 }
 
 bool CancelDraftLine(Table& c50, Table& c60, std::uint32_t recno) {
@@ -253,8 +259,10 @@ bool AppendDraftRecord(Table& c50, Table& c60, const std::function<bool()>& fill
   if (inserted && recno > count) steps.Made([&c50, &c60, recno] { return CancelDraftLine(c50, c60, recno); });
   if (!filled || !inserted || recno <= count || !c50.Commit()) return false;
   const bool sorted = AppendLigneTri(c50, LigneTri::kDraft, c60);
-  c50.GoTo(static_cast<long>(recno));
-  return sorted;
+  // The new line made current again; one not read leaves the caller on no line: it is not taken
+  // for written.
+  const bool back = c50.GoToRecord(static_cast<long>(recno)).IsFound();
+  return sorted && back;
 }
 
 std::string UnreadableAmountLinesText(std::vector<UnreadableAmountLine> lines, std::size_t most) {

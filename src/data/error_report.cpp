@@ -162,6 +162,13 @@ void ReportDbError(Table& table, int context, const char* text, int field) {
   table.result = static_cast<std::uint16_t>(code);
 }
 
+void ReportRefusedLookup(Table& table, const Lookup& found, const char* tag, const char* text) {
+  // The order stands on `tag` when the look-up itself refused: otherwise setting it did, and said so.
+  constexpr int kContextLookup = 2301;
+  if (found.IsRefused() && table.isOpen && table.tag == TrimmedRight(tag))
+    ReportDbError(table, kContextLookup, text);
+}
+
 void ShowLayerError(int number, const char* text, bool padded) {
   const std::string caption = padded ? Int5(number) : std::to_string(number);
   RuntimeBeep();

@@ -5,6 +5,8 @@
 
 #include <string>
 
+#include "data/lookup.h"
+
 class Table;
 
 // Shows the failure of an engine call made on `table` (its code in table.result): caption
@@ -12,6 +14,12 @@ class Table;
 // the table and index paths and the tag; writes "BDE ERREUR - " + caption + " - " + text on
 // one log line. Code 11012 also posts command ConfigurerBde to the main window.
 void ReportDbError(Table& table, int context, const char* text = "", int field = 0);
+
+// A look-up of `table` through `tag` that the system could not answer (`found` refused: a read
+// refused, a damaged index), reported as ReportDbError reports a failure, with `text`: a caller
+// that then takes it for "not there" has said why. One whose order could not be set, or made on a
+// closed table, was said by the look-up itself.
+void ReportRefusedLookup(Table& table, const Lookup& found, const char* tag, const char* text = "");
 
 // The message and caption ReportDbError shows, without showing them.
 std::string DbErrorCaption(int code);

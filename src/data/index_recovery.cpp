@@ -90,7 +90,9 @@ bool EnsureReportTableCE1(char letter, bool dropIndex) {
 std::uint32_t CountIndexEntries(Table& table, const char* tag, int mode, const char* key) {
   if (mode != 1 && mode != 2) return 0;
   const std::string tagName = tag == nullptr ? "" : tag;
-  table.Seek(tagName, key == nullptr ? "" : key);
+  // The look-up sets the order and the key; its answer is not wanted: the count is read from the
+  // index's pages, which give 0 when they cannot be read.
+  table.Find(tagName, key == nullptr ? "" : key);
   if (!table.isOpen) return 0;
   const std::string keyText = PathBuffer;
   const std::string mdxPath =
@@ -107,6 +109,7 @@ std::uint32_t CountIndexEntries(Table& table, const char* tag, int mode, const c
   std::uint32_t recno = 0;
   const std::uint32_t n =
       dbase::CountTagEntries(platform::ResolvePath(mdxPath), seqNo, mode, keyText, &recno);
-  if (recno != 0) table.GoTo(static_cast<long>(recno));
+  // One not read leaves the table on no record (recordNumber 0); the count stands.
+  if (recno != 0) table.GoToRecord(static_cast<long>(recno));
   return n;
 }

@@ -237,7 +237,9 @@ void LineChangeNote::Mark(std::uint32_t recno, const std::string& before, const 
 }
 
 void LineChangeNote::Before(Table& lines, std::uint32_t recno) {
-  if (lines.GoTo(static_cast<long>(recno))) Add(Joined('B', {std::to_string(recno), Hex(NoteRecordFields(lines))}));
+  // A record not read is not noted: the change's watch of refused reads stops it before its first write.
+  if (lines.GoToRecord(static_cast<long>(recno)).FoundOrNone())
+    Add(Joined('B', {std::to_string(recno), Hex(NoteRecordFields(lines))}));
 }
 
 void LineChangeNote::Given(const std::string& account, int currency, const std::string& letter) {
@@ -260,7 +262,8 @@ std::vector<std::string> LettersNoted(const std::string& account, int currency) 
 }
 
 void LineChangeNote::Before(char file, Table& table, std::uint32_t recno) {
-  if (table.GoTo(static_cast<long>(recno)))
+  // A record not read is not noted: the change's watch of refused reads stops it before its first write.
+  if (table.GoToRecord(static_cast<long>(recno)).FoundOrNone())
     Add(Joined('B', {std::string(1, file), std::to_string(recno), Hex(NoteRecord(table))}));
 }
 

@@ -144,7 +144,7 @@ void LineChangeSteps::Ends(Table& c50, Table& c60, int refusedText, bool euros) 
 
 bool LineChangeSteps::LockLine(Table& table, std::uint32_t recno, const char* text) {
   ReleaseLine();
-  if (table.recordNumber != recno && !table.GoTo(static_cast<long>(recno))) return false;
+  if (table.recordNumber != recno && !table.GoToRecord(static_cast<long>(recno)).IsFound()) return false;
   if (!LockRecord(table, text, 0)) return false;
   lineTable_ = &table;
   lineRecno_ = recno;
@@ -157,7 +157,9 @@ void LineChangeSteps::ReleaseLine() {
   Table& t = *lineTable_;
   lineTable_ = nullptr;
   // The line made current first unless it is: a done change reads nothing more.
-  if (!lineHeldBefore_ && (t.recordNumber == lineRecno_ || t.GoTo(static_cast<long>(lineRecno_)))) UnlockRecord(t);
+  // A line not read again keeps its lock until its table closes: the unlock is the current record's.
+  if (!lineHeldBefore_ && (t.recordNumber == lineRecno_ || t.GoToRecord(static_cast<long>(lineRecno_)).IsFound()))
+    UnlockRecord(t);
 }
 
 void LineChangeSteps::Commit() {

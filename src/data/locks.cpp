@@ -81,7 +81,8 @@ bool LockRecord(Table& table, const char* text, int retry) {
     ShowLockNotice(LoadStr(kCaptionProgram), message.c_str());
     SetTableCursor("");
     // The other station's latest version, so that its change is not overwritten.
-    if (noted > 0) table.GoTo(static_cast<long>(noted));
+    // One not read leaves the table on no record: the lock tried next fails on it, and says so.
+    if (noted > 0) table.GoToRecord(static_cast<long>(noted));
     table.result = kept;
     if (retry == 0 || here) return false;
     if (LockTaken(TryLock(table))) return true;
@@ -111,7 +112,7 @@ bool UnlockRecord(Table& table) {
 }
 
 bool HeldRecordLocks::Lock(std::uint32_t recno, const char* text, int retry) {
-  if (!table_.GoTo(static_cast<long>(recno)) || !LockRecord(table_, text, retry)) return false;
+  if (!table_.GoToRecord(static_cast<long>(recno)).IsFound() || !LockRecord(table_, text, retry)) return false;
   taken_.emplace_back(recno, table_.result == dbase::DBIERR_ALREADYLOCKED);
   return true;
 }
@@ -119,19 +120,20 @@ bool HeldRecordLocks::Lock(std::uint32_t recno, const char* text, int retry) {
 bool HeldRecordLocks::Take(std::uint32_t recno, const char* text) { return Lock(recno, text, 0); }
 
 bool HeldRecordLocks::Take(std::uint32_t recno, int textFields) {
-  if (!table_.GoTo(static_cast<long>(recno))) return false;
+  if (!table_.GoToRecord(static_cast<long>(recno)).IsFound()) return false;
   const std::string text = table_.RecordToText(textFields);
   return Lock(recno, text.c_str(), 0);
 }
 
 bool HeldRecordLocks::Wait(std::uint32_t recno, int textFields) {
-  if (!table_.GoTo(static_cast<long>(recno))) return false;
+  if (!table_.GoToRecord(static_cast<long>(recno)).IsFound()) return false;
   const std::string text = table_.RecordToText(textFields);
   return Lock(recno, text.c_str(), 1);
 }
 
 void HeldRecordLocks::Release() {
   for (const auto& [recno, before] : taken_)
-    if (!before && table_.GoTo(static_cast<long>(recno))) UnlockRecord(table_);
+    // A record not read again keeps its lock until its table closes: the unlock is the current record's.
+    if (!before && table_.GoToRecord(static_cast<long>(recno)).IsFound()) UnlockRecord(table_);
   taken_.clear();
 }

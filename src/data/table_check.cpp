@@ -125,7 +125,9 @@ std::uint32_t RecordWithMemoPastEnd(const std::string& base) {
   const std::uint32_t count = memos.empty() ? 0 : t.RecCount();
   std::string text;
   for (std::uint32_t r = 1; outside == 0 && r <= count; ++r) {
-    if (!t.GoTo(static_cast<long>(r))) break;
+    // A record not read ends the walk: the caller's watch of refused reads says it (the restore
+    // refuses on it), no memo is named for it.
+    if (!t.GoToRecord(static_cast<long>(r)).FoundOrNone()) break;
     for (const int f : memos)
       if (!t.GetMemoText(f, text)) outside = r;
   }

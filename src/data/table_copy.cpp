@@ -144,7 +144,11 @@ bool CopyTableByFieldNames(Table& destination, Table& source, double parity) {
   bool ok = true;
   if (!source.SetOrder("")) return false;
   for (std::uint32_t r = 1; r <= total; ++r) {
-    const bool readOk = source.GoTo(static_cast<long>(r));
+    // A record not read is copied as a cancelled record, so that the numbers after it stay those
+    // of their lines, and the copy answers false: it is not whole.
+    const Lookup read = source.GoToRecord(static_cast<long>(r));
+    if (read.IsRefused()) ok = false;
+    const bool readOk = read.IsFound();
     const bool dropped = !readOk || source.IsDeleted();
     if (g_progress != nullptr) g_progress(total, r);
 

@@ -60,5 +60,5 @@ std::string FormerFieldName(std::string_view name);
 // or of its old name (strings 280 up), memos whole, numbers as CopyNumberField copies them.
 // Cancelled records and records that cannot be read become cancelled records; a blank line sequence of
 // C40/C50/C60 gets "0001"; the dossier record "0" of C10 gets the euro parity. False when
-// any insertion or write failed (the copy still goes on to the end).
+// any insertion or write failed, or a record could not be read (the copy still goes on to the end).
 bool CopyTableByFieldNames(Table& destination, Table& source, double parity);

@@ -8,10 +8,12 @@
 #include <random>
 
 #include "data/account_totals.h"
+#include "data/collective_account.h"
 #include "runtime/numbers.h"
 #include "data_test_util.h"
 #include "runtime/session_registry.h"
 #include "support/line_files.h"
+#include "support/refused_read.h"
 #include "support/totals_post.h"
 
 namespace data_test {
@@ -296,6 +298,43 @@ TEST_F(TotalsTest, RefusedLockIsReportedAndWritesNothing) {
     EXPECT_EQ(std::filesystem::file_size(gCutFile), HeaderLength(gCutFile)) << "a record was written";
     EXPECT_FALSE(Boxes().empty()) << "the refusal is reported";
   }
+}
+
+// A record of the general file that the disk refuses to read is never taken for one missing: no
+// header is made under the label of no journal, no collective is named that the books may not hold,
+// and the refused read is said.
+TEST_F(TotalsTest, ARecordNotReadIsNeverTakenForOneMissing) {
+  Add(*TableC10, {"J", "VTE", "Journal des ventes"});
+  Add(*TableC10, {"B", "F", "Fournisseurs", "401"});
+  const std::string base = DossierPath(TableKind::C10);
+  const std::string dbf = base.substr(base.rfind('/')) + ".dbf";
+  auto unread = [&](const char* what, const std::function<void()>& run, int nth = 1, bool forGood = true) {
+    SCOPED_TRACE(what);
+    // Opened while reads are counted, so that the engine reads the file rather than maps it.
+    test_support::RefusedRead::Arm(dbf, INT_MAX);
+    ASSERT_TRUE(TableC10->OpenShared(base, "C10CODE"));
+    test_support::RefusedRead::Arm(dbf, nth, forGood);
+    Boxes().clear();
+    run();
+    test_support::RefusedRead::Disarm();
+    EXPECT_FALSE(Boxes().empty()) << "the refused read is said";
+  };
+  // The journal's record alone, once: the header it would make stands under no journal's label.
+  unread("the journal of a header made", [] { EXPECT_FALSE(PostTotals('H', "2403VTE1", "+D", 100, 15.24)); }, 1, false);
+  EXPECT_EQ(Label(*TableC10, "C10CODE", "C2403VTE1", 3), "<absent>");
+  EXPECT_TRUE(PostTotals('H', "2403VTE1", "+D", 100, 15.24));
+  EXPECT_EQ(Label(*TableC10, "C10CODE", "C2403VTE1", 3), "Journal des ventes");
+  unread("the collective of a supplier", [] {
+    bool refused = false;
+    EXPECT_EQ(AccountTotalsCodes("FMARTIN", false, &refused), std::vector<std::string>{"FMARTIN "});
+    EXPECT_TRUE(refused);
+  });
+  unread("the collectives of the letters", [] { EXPECT_TRUE(CollectiveAccounts(*TableC10).empty()); });
+  ASSERT_TRUE(TableC10->OpenShared(base, "C10CODE"));
+  EXPECT_EQ(CollectiveAccounts(*TableC10), (std::map<char, std::string>{{'F', "40100000"}}));
+  bool refused = false;
+  EXPECT_EQ(AccountTotalsCodes("FMARTIN", false, &refused), (std::vector<std::string>{"FMARTIN ", "40100000"}));
+  EXPECT_FALSE(refused);
 }
 
 // Totals equal the sum of the lines, in francs and in euros, after random postings and

@@ -7,6 +7,7 @@
 #include "data/entry_lines.h"
 #include "data/record_fields.h"
 #include "data_test_util.h"
+#include "support/refused_read.h"
 
 using namespace data_test;
 
@@ -111,6 +112,31 @@ TEST_F(TableCopyTest, FailedInsertionsAreReportedInTheResult) {
   EXPECT_EQ(Steps(), (std::vector<unsigned long>{0, 1, 2, 3})) << "the copy goes on to the end";
   EXPECT_FALSE(AppendInProgress);
   EXPECT_EQ(d.RecCount(), 0u);
+}
+
+// A source record the disk refuses to read keeps its place as a cancelled record, and the copy is
+// not taken for whole: a balance sheet made from a model would lack a line and say it done.
+TEST_F(TableCopyTest, ASourceRecordNotReadMakesTheCopyFail) {
+  MakeSource();
+  Create(NewLines(), File("new"));
+  Table& d = *TableC70;
+  ASSERT_TRUE(d.OpenShared(File("new"), ""));
+  Table& s = *TableCXX;
+  // Opened while reads are counted, so that the engine reads the file rather than maps it; the
+  // copy's second read of it is its first record's (the first reads the count).
+  test_support::RefusedRead::Arm("/old.dbf", INT_MAX);
+  ASSERT_TRUE(s.OpenShared(File("old"), ""));
+  test_support::RefusedRead::Arm("/old.dbf", 2);
+  const bool whole = CopyTableByFieldNames(d, s, 0.0);
+  test_support::RefusedRead::Disarm();
+  EXPECT_FALSE(whole);
+  ASSERT_EQ(d.RecCount(), 3u) << "every record keeps its number";
+  ASSERT_TRUE(d.GoToRecord(1).IsFound());
+  EXPECT_TRUE(d.LiveHere().IsNotFound()) << "the record not read stays cancelled";
+  EXPECT_STREQ(d.GetField(1), "      ");
+  ASSERT_TRUE(d.GoToRecord(3).IsFound());
+  EXPECT_TRUE(d.LiveHere().IsFound()) << "the copy goes on";
+  EXPECT_STREQ(d.GetField(1), "L3    ");
 }
 
 TEST_F(TableCopyTest, LineSequenceOfTheDraftLines) {
