@@ -164,9 +164,17 @@ void ReportDbError(Table& table, int context, const char* text, int field) {
 
 void ReportRefusedLookup(Table& table, const Lookup& found, const char* tag, const char* text) {
   // The order stands on `tag` when the look-up itself refused: otherwise setting it did, and said so.
-  constexpr int kContextLookup = 2301;
-  if (found.IsRefused() && table.isOpen && table.tag == TrimmedRight(tag))
-    ReportDbError(table, kContextLookup, text);
+  if (!found.IsRefused() || !table.isOpen || table.tag != TrimmedRight(tag)) return;
+  // Kept by a run's watch as any refusal; said in the user's words, never in the engine's box.
+  constexpr int kCaptionAttention = 52;
+  const int code = table.result != 0 ? table.result : found.result();
+  RefusalWatch::NoteAll(table.tablePath, code);
+  const std::string message = UnreadText(table.tablePath, code);
+  if (!RefusalWatch::EngineBoxesHeld(code)) {
+    RuntimeBeep();
+    RuntimeMessage(LoadStr(kCaptionAttention), message.c_str(), kMbOk | kMbIconStop);
+  }
+  WriteLog(FillPlaceholders(LoadStr(kLogEngineError), {DbErrorCaption(code), message + " (" + (text != nullptr ? text : "") + ")"}));
 }
 
 void ShowLayerError(int number, const char* text, bool padded) {

@@ -16,8 +16,9 @@ class Table;
 void ReportDbError(Table& table, int context, const char* text = "", int field = 0);
 
 // A look-up of `table` through `tag` that the system could not answer (`found` refused: a read
-// refused, a damaged index), reported as ReportDbError reports a failure, with `text`: a caller
-// that then takes it for "not there" has said why. One whose order could not be set, or made on a
+// refused, a damaged index), kept by a run's watch as ReportDbError keeps a failure and said in a box
+// naming the file that could not be read (held back as the engine's are while a run says its own), `text`
+// going to the log: a caller that then takes it for "not there" has said why. One whose order could not be set, or made on a
 // closed table, was said by the look-up itself.
 void ReportRefusedLookup(Table& table, const Lookup& found, const char* tag, const char* text = "");
 
