@@ -142,6 +142,9 @@ struct Plan {
     std::string month, journal, piece;
     long lines = 0;
     std::uint32_t after = 0;
+    // The records the change appends to it, as AppendedRecordKey tells them (none named: every record
+    // of the piece past `after` is taken for the change's).
+    std::set<std::string> records;
   };
   std::vector<Piece> pieces;
   // Character fields of lines rewritten from one text to another: all of them stand rewritten, or none.
@@ -225,7 +228,10 @@ Plan PlanOf(const LineChangeNoteText& note) {
     } else if (item.what == 'T' && f.size() == 1) {
       p.sortFrom = Number(f[0]);
     } else if (item.what == 'P' && f.size() == 5) {
-      p.pieces.push_back({f[0], f[1], f[2], std::atol(f[3].c_str()), Number(f[4])});
+      p.pieces.push_back({f[0], f[1], f[2], std::atol(f[3].c_str()), Number(f[4]), {}});
+    } else if (item.what == 'Q' && f.size() == 4) {
+      for (Plan::Piece& piece : p.pieces)
+        if (piece.month == f[0] && piece.journal == f[1] && piece.piece == f[2]) piece.records.insert(NoteFieldText(f[3]));
     } else if (item.what == 'A' && f.size() == 1) {
       // The account and its collective, as the moves found them.
       for (const std::string& code : AccountTotalsCodes(f[0].c_str(), false)) p.totals.insert({'A', code});
@@ -259,6 +265,24 @@ bool AppendedRecords(Table& c50, const Plan::Piece& piece, std::vector<std::uint
   return !analyticFound.IsRefused();
 }
 
+// Of `records`, those of the piece the change appended, into *own, and the others (lines another
+// station added to the piece since) into *others: a record is the change's when it holds one of the
+// records its note names, or, when the note names none, whatever it holds. False when one of them
+// could not be read.
+bool OwnRecords(Table& c50, const Plan::Piece& piece, const std::vector<std::uint32_t>& records,
+                std::vector<std::uint32_t>* own, std::vector<std::uint32_t>* others) {
+  for (const std::uint32_t recno : records) {
+    if (piece.records.empty()) {
+      own->push_back(recno);
+      continue;
+    }
+    const Lookup at = c50.GoToRecord(static_cast<long>(recno));
+    if (at.IsRefused()) return false;
+    if (at.IsFound()) (piece.records.count(AppendedRecordKey(c50)) != 0 ? own : others)->push_back(recno);
+  }
+  return true;
+}
+
 // Finishing one note.
 class Finish {
  public:
@@ -268,9 +292,13 @@ class Finish {
   std::string Lines(Plan& plan, bool* undone, bool* finished) {
     before_ = &plan.before;
     std::map<std::size_t, std::vector<std::uint32_t>> appended;
+    std::vector<std::uint32_t> others;  // the lines another station added to those pieces since
     for (std::size_t i = 0; i < plan.pieces.size(); ++i) {
-      if (!AppendedRecords(c50_, plan.pieces[i], &appended[i])) return Refused();
+      std::vector<std::uint32_t> records, added;
+      if (!AppendedRecords(c50_, plan.pieces[i], &records)) return Refused();
+      if (!OwnRecords(c50_, plan.pieces[i], records, &appended[i], &added)) return Refused();
       plan.lines.insert(appended[i].begin(), appended[i].end());
+      others.insert(others.end(), added.begin(), added.end());
     }
     // Each line is read, or the finish stops: a line not read is neither missing nor free.
     for (const std::uint32_t recno : plan.lines) {
@@ -343,6 +371,12 @@ class Finish {
       for (const std::uint32_t recno : appended[i])
         if (!Mark(recno, true)) return Refused();
     }
+    // Another station's lines in those pieces are left as they stand, and named.
+    for (const std::uint32_t recno : others) {
+      const Lookup at = c50_.GoToRecord(static_cast<long>(recno));
+      if (at.IsRefused()) return Refused();
+      if (at.IsFound() && !c50_.IsDeleted()) Name(c50_, kNameDraftLine);
+    }
     // Lines rewritten stand all rewritten or none: as the pieces appended with them stand, or, without
     // pieces, rewritten once one of them is.
     if (!plan.rewrites.empty()) {
@@ -364,7 +398,9 @@ class Finish {
       if (!SortFollows(recno, plan.sortFrom)) return Refused();
     c50_.Commit();
     c60_.Commit();
-    return "";
+    // A read refused on the way (a record a write was made from) decides nothing: the note stays, and
+    // the next opening finishes the change again from what stands.
+    return watch_.ReadRefused() ? Refused() : "";
   }
 
   // The letters of a change of letters: once one of its lines holds its letter after, the change
@@ -487,13 +523,19 @@ class Finish {
   // The working marks of a change of marks: once one of its sort records holds its mark after, the
   // change reached it and is finished, every sort record it names taking its mark after; otherwise
   // it is taken back. Only a sort record that holds the mark before or after is written; one marked
-  // since by another station keeps that mark (and is named). "" when done, else why not.
+  // since by another station keeps that mark (and is named). A mark another record of the same
+  // account holds, which the change does not name, may have been put there by another station's
+  // matching as well: a record holding it tells nothing of this change, as a letter given twice does
+  // not. "" when done, else why not.
   std::string Marks(const Plan& plan, bool* undone, bool* finished) {
     if (plan.marks.empty()) return "";
+    std::set<std::string> shared;
+    if (!SharedMarks(plan, &shared)) return Refused();
+    auto own = [&shared](const Plan::Mark& m) { return shared.count(m.after) == 0; };
     bool reached = false;
     // A read refused here is said by the watch, looked at right after.
     for (const Plan::Mark& m : plan.marks)
-      if (m.after != m.before && c60_.GoToRecord(static_cast<long>(m.recno)).FoundOrNone() &&
+      if (m.after != m.before && own(m) && c60_.GoToRecord(static_cast<long>(m.recno)).FoundOrNone() &&
           TrimmedRight(c60_.GetField(T::TLETP)) == m.after && StandsAsNoted(plan, c60_, kSortFile, m.recno, T::TLETP))
         reached = true;
     // A read refused while they were looked at decides nothing.
@@ -501,6 +543,8 @@ class Finish {
     (reached ? *finished : *undone) = true;
     for (const Plan::Mark& m : plan.marks) {
       const std::string& want = reached ? m.after : m.before;
+      // A mark shared with another station's matching is this change's only where it was finished.
+      const std::string& after = own(m) || reached ? m.after : m.before;
       const Lookup at = c60_.GoToRecord(static_cast<long>(m.recno));
       if (at.IsRefused()) return Refused();
       if (at.IsNotFound()) continue;
@@ -508,10 +552,38 @@ class Finish {
         Name(c60_, kNameSortRecord);
         continue;
       }
-      if (!locks_.Take(c60_) || !Own(c60_, T::TLETP, m.before, m.after, want, kNameSortRecord)) return Refused();
+      if (!locks_.Take(c60_) || !Own(c60_, T::TLETP, m.before, after, want, kNameSortRecord)) return Refused();
     }
     c60_.Commit();
     return watch_.ReadRefused() ? Refused() : "";
+  }
+
+  // The marks after of `plan.marks` that a live sort record the change does not name holds, on the
+  // account of a record it names, into *shared. False when a record could not be read or looked up.
+  bool SharedMarks(const Plan& plan, std::set<std::string>* shared) {
+    std::set<std::uint32_t> named;
+    std::set<std::string> accounts, marks;
+    for (const Plan::Mark& m : plan.marks) {
+      named.insert(m.recno);
+      if (m.after.empty()) continue;
+      marks.insert(m.after);
+      const Lookup at = c60_.GoToRecord(static_cast<long>(m.recno));
+      if (at.IsRefused()) return false;
+      if (at.IsFound()) accounts.insert(TrimmedRight(c60_.GetField(T::TCODE)));
+    }
+    bool read = true;
+    for (const std::string& account : accounts) {
+      const Lookup found = c60_.Find("C60CODE", account.c_str());
+      read = !found.IsRefused();
+      if (!read) break;
+      for (bool more = found.IsFound(); more && !c60_.eof; more = c60_.Skip(1)) {
+        if (TrimmedRight(c60_.GetField(T::TCODE)) != account) break;
+        const std::string mark = TrimmedRight(c60_.GetField(T::TLETP));
+        if (!c60_.IsDeleted() && named.count(c60_.recordNumber) == 0 && marks.count(mark) != 0) shared->insert(mark);
+      }
+    }
+    c60_.SetOrder(T::kRecordTag);
+    return read;
   }
 
   // Each total made to hold what its live lines give it; "" when done, else why not.
