@@ -312,7 +312,10 @@ class Finish {
       const Lookup at = c50_.GoToRecord(static_cast<long>(master));
       if (at.IsRefused()) return Refused();
       if (at.IsNotFound()) continue;
-      const bool cancelled = c50_.IsDeleted();
+      // Its cancel mark read again: a read refused is no cancel mark.
+      const Lookup live = c50_.LiveHere();
+      if (live.IsRefused()) return Refused();
+      const bool cancelled = live.IsNotFound();
       (cancelled ? *finished : *undone) = true;
       for (const std::uint32_t recno : followers)
         if (!Mark(recno, cancelled)) return Refused();
@@ -320,9 +323,10 @@ class Finish {
     // A split stays with its line while the line stands live on the split's account, and goes with
     // it once the line is written onto another one (or cancelled).
     for (const auto& [master, split] : plan.splits) {
-      const Lookup at = c50_.GoToRecord(static_cast<long>(master));
+      Lookup at = c50_.GoToRecord(static_cast<long>(master));
+      if (at.IsFound()) at = c50_.LiveHere();
       if (at.IsRefused()) return Refused();
-      const bool stays = at.IsFound() && !c50_.IsDeleted() &&
+      const bool stays = at.IsFound() &&
                          NormalizeAccount(c50_.GetField(L::BCODE)) == NormalizeAccount(split.account);
       (stays ? *undone : *finished) = true;
       for (const std::uint32_t recno : split.records)
@@ -346,7 +350,10 @@ class Finish {
     for (const auto& [recno, code] : plan.cancelsOnceWritten) {
       const Lookup at = c50_.GoToRecord(static_cast<long>(recno));
       if (at.IsRefused()) return Refused();
-      if (at.IsNotFound() || c50_.IsDeleted()) continue;
+      if (at.IsNotFound()) continue;
+      const Lookup live = c50_.LiveHere();
+      if (live.IsRefused()) return Refused();
+      if (live.IsNotFound()) continue;
       const std::string on = c50_.GetField(L::BCODE);
       const bool empty = StoredAmountOf(c50_, L::BMONTANTF) == 0 && StoredAmountOf(c50_, L::BMONTANTE) == 0;
       if (TrimmedRight(on) != TrimmedRight(code) || !empty) continue;
@@ -358,9 +365,10 @@ class Finish {
     for (std::size_t i = 0; i < plan.pieces.size(); ++i) {
       long live = 0;
       for (const std::uint32_t recno : appended[i]) {
-        const Lookup at = c50_.GoToRecord(static_cast<long>(recno));
+        Lookup at = c50_.GoToRecord(static_cast<long>(recno));
+        if (at.IsFound()) at = c50_.LiveHere();
         if (at.IsRefused()) return Refused();
-        live += at.IsFound() && !c50_.IsDeleted();
+        live += at.IsFound();
       }
       if (live >= plan.pieces[i].lines) {
         *finished = true;
@@ -373,9 +381,10 @@ class Finish {
     }
     // Another station's lines in those pieces are left as they stand, and named.
     for (const std::uint32_t recno : others) {
-      const Lookup at = c50_.GoToRecord(static_cast<long>(recno));
+      Lookup at = c50_.GoToRecord(static_cast<long>(recno));
+      if (at.IsFound()) at = c50_.LiveHere();
       if (at.IsRefused()) return Refused();
-      if (at.IsFound() && !c50_.IsDeleted()) Name(c50_, kNameDraftLine);
+      if (at.IsFound()) Name(c50_, kNameDraftLine);
     }
     // Lines rewritten stand all rewritten or none: as the pieces appended with them stand, or, without
     // pieces, rewritten once one of them is.
@@ -761,9 +770,12 @@ class Finish {
   // before the change is marked only while it holds those fields: one written since by another
   // station is left as it stands, and named.
   bool Mark(std::uint32_t recno, bool cancel) {
-    const Lookup at = c50_.GoToRecord(static_cast<long>(recno));
+    Lookup at = c50_.GoToRecord(static_cast<long>(recno));
+    if (at.IsNotFound()) return true;
+    // Its cancel mark read again: a read refused is neither live nor cancelled.
+    if (at.IsFound()) at = c50_.LiveHere();
     if (at.IsRefused()) return false;
-    if (at.IsNotFound() || c50_.IsDeleted() == cancel) return true;
+    if (at.IsNotFound() == cancel) return true;
     const auto stood = before_ != nullptr ? before_->find(recno) : std::map<std::uint32_t, std::string>::const_iterator();
     if (before_ != nullptr && stood != before_->end() && NoteRecordFields(c50_) != stood->second) {
       Name(c50_, kNameDraftLine);
@@ -798,9 +810,10 @@ class Finish {
       if (r <= sortFrom) kept = r;
     for (const std::uint32_t r : sorts) {
       if (r == kept) continue;
-      const Lookup at = c60_.GoToRecord(static_cast<long>(r));
+      Lookup at = c60_.GoToRecord(static_cast<long>(r));
+      if (at.IsFound()) at = c60_.LiveHere();
       if (at.IsRefused()) return false;
-      if (at.IsNotFound() || c60_.IsDeleted()) continue;
+      if (at.IsNotFound()) continue;
       wrote_ = true;
       if (!locks_.Take(c60_) || !c60_.DeleteRecord(nullptr, 0)) return false;
     }
@@ -818,9 +831,10 @@ class Finish {
   bool StraySortRecords(std::uint32_t from, std::set<std::uint32_t>* lines) {
     for (std::uint32_t r = from + 1; r <= c60_.RecCount(); ++r) {
       // A sort record not read is neither live nor stray: the finish stops.
-      const Lookup at = c60_.GoToRecord(static_cast<long>(r));
+      Lookup at = c60_.GoToRecord(static_cast<long>(r));
+      if (at.IsFound()) at = c60_.LiveHere();
       if (at.IsRefused()) return false;
-      if (at.IsNotFound() || c60_.IsDeleted()) continue;
+      if (at.IsNotFound()) continue;
       const char file = c60_.GetField(T::TFIC)[0];
       if (file == T::kClosed) continue;
       const std::uint32_t line = Number(c60_.GetField(T::TREC));
