@@ -6,6 +6,7 @@
 
 #include "data/account_totals.h"
 #include "data/dossier_files.h"
+#include "data/entry_lines.h"
 #include "data/error_report.h"
 #include "data/table.h"
 #include "platform/system/files.h"
@@ -213,6 +214,18 @@ void LineChangeNote::CancelledOnceWritten(std::uint32_t recno, const std::string
 void LineChangeNote::Appended(const std::string& month, const std::string& journal, const std::string& piece,
                               long lines, std::uint32_t after) {
   Add(Joined('P', {month, journal, piece, std::to_string(lines), std::to_string(after)}));
+}
+
+void LineChangeNote::AppendedRecord(const std::string& month, const std::string& journal, const std::string& piece,
+                                    const std::string& key) {
+  Add(Joined('Q', {month, journal, piece, Hex(key)}));
+}
+
+std::string AppendedRecordKey(Table& c50) {
+  std::string key;
+  using L = LigneEcriture;
+  for (const int f : {L::BCLE, L::BREC, L::BNUM, L::BNUMA, L::BCG}) key += c50.GetField(f);
+  return key;
 }
 
 void LineChangeNote::Rewritten(std::uint32_t recno, int field, const std::string& was, const std::string& now) {

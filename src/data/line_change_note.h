@@ -89,6 +89,12 @@ class LineChangeNote {
   // draft: a piece found cut short is taken back, its lines cancelled.
   void Appended(const std::string& month, const std::string& journal, const std::string& piece, long lines,
                 std::uint32_t after);
+  // A record the change appends to that piece, as AppendedRecordKey gives it of the record it writes:
+  // named for each of them, the opening counts and takes back only the piece's records that hold one
+  // of these; a line another station added to the piece since holds none, and is left as it stands.
+  // A note that names none (of an older program, or of a change that does not) counts them all.
+  void AppendedRecord(const std::string& month, const std::string& journal, const std::string& piece,
+                      const std::string& key);
   // Character field `field` of line `recno` written from `was` to `now` (a line renumbered, an
   // analytic line given its line's label): the lines a change rewrites so stand all rewritten or
   // none. With pieces the change appends, they follow those: rewritten when the pieces stand whole,
@@ -170,6 +176,7 @@ struct LineChangeNoteText {
   struct Item {
     char what = 0;  // 'L' Line, 'F' Follows, 'M' Moved, 'J' its day before, 'D' Cancelled, 'P' Appended, 'T' SortRecordsFrom,
                     // 'R' Rewritten (its texts as NoteFieldText reads them), 'E' Letter, 'G' SortLetter, 'K' Mark, 'B' Before, 'W' Given,
+                    // 'Q' AppendedRecord,
                     // 'A' 'H' 'S' a total
     std::vector<std::string> fields;
   };
@@ -184,6 +191,9 @@ std::string NoteFieldText(const std::string& stored);
 std::string NoteRecordFields(const Table& table);
 // The current record of `table` whole, its cancel mark first (Before with a file).
 std::string NoteRecord(const Table& table);
+// What tells a draft record appended to a piece from the others of the piece (AppendedRecord): its
+// kind, group, line number, analytic number and general account.
+std::string AppendedRecordKey(Table& c50);
 
 // The letters of currency `currency` that changes whose notes stand in the open dossier's folder (at
 // work, or left by a stopped station for the next opening) give account `account` (Given): a station

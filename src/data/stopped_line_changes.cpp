@@ -92,7 +92,8 @@ bool LockSoon(Table& table) {
     if (LockRecord(table, nullptr, 0)) return true;
     if (table.result != dbase::DBIERR_LOCKED || tries >= kLockTries) return false;
     platform::SleepMilliseconds(kLockStepMs);
-    table.GoTo(static_cast<long>(recno));
+    // Read again for the next try: a read refused takes no lock (the finish's watch says why).
+    if (!table.GoToRecord(static_cast<long>(recno)).IsFound()) return false;
   }
 }
 
@@ -108,7 +109,8 @@ class Locks {
   }
   void Release() {
     for (auto it = taken_.rbegin(); it != taken_.rend(); ++it)
-      if (it->first->GoTo(static_cast<long>(it->second))) UnlockRecord(*it->first);
+      // A record not read keeps its lock until its table closes, which gives back every lock.
+      if (it->first->GoToRecord(static_cast<long>(it->second)).FoundOrNone()) UnlockRecord(*it->first);
     taken_.clear();
   }
 
@@ -140,6 +142,9 @@ struct Plan {
     std::string month, journal, piece;
     long lines = 0;
     std::uint32_t after = 0;
+    // The records the change appends to it, as AppendedRecordKey tells them (none named: every record
+    // of the piece past `after` is taken for the change's).
+    std::set<std::string> records;
   };
   std::vector<Piece> pieces;
   // Character fields of lines rewritten from one text to another: all of them stand rewritten, or none.
@@ -223,7 +228,10 @@ Plan PlanOf(const LineChangeNoteText& note) {
     } else if (item.what == 'T' && f.size() == 1) {
       p.sortFrom = Number(f[0]);
     } else if (item.what == 'P' && f.size() == 5) {
-      p.pieces.push_back({f[0], f[1], f[2], std::atol(f[3].c_str()), Number(f[4])});
+      p.pieces.push_back({f[0], f[1], f[2], std::atol(f[3].c_str()), Number(f[4]), {}});
+    } else if (item.what == 'Q' && f.size() == 4) {
+      for (Plan::Piece& piece : p.pieces)
+        if (piece.month == f[0] && piece.journal == f[1] && piece.piece == f[2]) piece.records.insert(NoteFieldText(f[3]));
     } else if (item.what == 'A' && f.size() == 1) {
       // The account and its collective, as the moves found them.
       for (const std::string& code : AccountTotalsCodes(f[0].c_str(), false)) p.totals.insert({'A', code});
@@ -237,21 +245,42 @@ Plan PlanOf(const LineChangeNoteText& note) {
 
 // The records of the draft past `after` that belong to the piece, whatever their kind of line: its
 // general lines on C50CODE, its analytic headers and lines on C50ANAL (which C50CODE does not take).
-std::vector<std::uint32_t> AppendedRecords(Table& c50, const Plan::Piece& piece) {
-  std::vector<std::uint32_t> records;
+// False when a look-up was refused: a piece not read is not a piece cut short.
+bool AppendedRecords(Table& c50, const Plan::Piece& piece, std::vector<std::uint32_t>* records) {
   const std::string piecePart = piece.month + PadRight(piece.journal, 3) + piece.piece;
   const std::string general = std::string(1, L::kGeneral) + piecePart;
-  for (bool more = c50.Seek(L::kCodeTag, general.c_str()); more && !c50.eof; more = c50.Skip(1)) {
+  const Lookup generalFound = c50.Find(L::kCodeTag, general.c_str());
+  for (bool more = generalFound.IsFound(); more && !c50.eof; more = c50.Skip(1)) {
     if (L::Key(c50).compare(0, general.size(), general) != 0) break;
-    if (c50.recordNumber > piece.after) records.push_back(c50.recordNumber);
+    if (c50.recordNumber > piece.after) records->push_back(c50.recordNumber);
   }
-  for (bool more = c50.SeekNotBelow(L::kAnalyticTag, piecePart.c_str()); more && !c50.eof; more = c50.Skip(1)) {
+  const Lookup analyticFound =
+      generalFound.IsRefused() ? generalFound : c50.FindNotBelow(L::kAnalyticTag, piecePart.c_str());
+  for (bool more = analyticFound.IsFound(); more && !c50.eof; more = c50.Skip(1)) {
     const char m = c50.MatchKey(piecePart.c_str(), static_cast<int>(piecePart.size()), L::BMOIS, L::BJAL, L::BPIECE);
     if (m != 'O' && m != 'o') break;
-    if (c50.recordNumber > piece.after) records.push_back(c50.recordNumber);
+    if (c50.recordNumber > piece.after) records->push_back(c50.recordNumber);
   }
   c50.SetOrder(L::kCodeTag);
-  return records;
+  return !analyticFound.IsRefused();
+}
+
+// Of `records`, those of the piece the change appended, into *own, and the others (lines another
+// station added to the piece since) into *others: a record is the change's when it holds one of the
+// records its note names, or, when the note names none, whatever it holds. False when one of them
+// could not be read.
+bool OwnRecords(Table& c50, const Plan::Piece& piece, const std::vector<std::uint32_t>& records,
+                std::vector<std::uint32_t>* own, std::vector<std::uint32_t>* others) {
+  for (const std::uint32_t recno : records) {
+    if (piece.records.empty()) {
+      own->push_back(recno);
+      continue;
+    }
+    const Lookup at = c50.GoToRecord(static_cast<long>(recno));
+    if (at.IsRefused()) return false;
+    if (at.IsFound()) (piece.records.count(AppendedRecordKey(c50)) != 0 ? own : others)->push_back(recno);
+  }
+  return true;
 }
 
 // Finishing one note.
@@ -263,18 +292,30 @@ class Finish {
   std::string Lines(Plan& plan, bool* undone, bool* finished) {
     before_ = &plan.before;
     std::map<std::size_t, std::vector<std::uint32_t>> appended;
+    std::vector<std::uint32_t> others;  // the lines another station added to those pieces since
     for (std::size_t i = 0; i < plan.pieces.size(); ++i) {
-      appended[i] = AppendedRecords(c50_, plan.pieces[i]);
+      std::vector<std::uint32_t> records, added;
+      if (!AppendedRecords(c50_, plan.pieces[i], &records)) return Refused();
+      if (!OwnRecords(c50_, plan.pieces[i], records, &appended[i], &added)) return Refused();
       plan.lines.insert(appended[i].begin(), appended[i].end());
+      others.insert(others.end(), added.begin(), added.end());
     }
+    // Each line is read, or the finish stops: a line not read is neither missing nor free.
     for (const std::uint32_t recno : plan.lines) {
-      if (!c50_.GoTo(static_cast<long>(recno))) continue;
-      if (!locks_.Take(c50_)) return FillPlaceholder(LoadStr(kWhyLineHeld), std::to_string(recno));
+      const Lookup at = c50_.GoToRecord(static_cast<long>(recno));
+      if (at.IsRefused()) return Refused();
+      if (at.IsNotFound()) continue;
+      if (!locks_.Take(c50_)) return HeldOrRefused(FillPlaceholder(LoadStr(kWhyLineHeld), std::to_string(recno)));
     }
     // A line takes the cancel mark of its general line.
     for (const auto& [master, followers] : plan.follows) {
-      if (!c50_.GoTo(static_cast<long>(master))) continue;
-      const bool cancelled = c50_.IsDeleted();
+      const Lookup at = c50_.GoToRecord(static_cast<long>(master));
+      if (at.IsRefused()) return Refused();
+      if (at.IsNotFound()) continue;
+      // Its cancel mark read again: a read refused is no cancel mark.
+      const Lookup live = c50_.LiveHere();
+      if (live.IsRefused()) return Refused();
+      const bool cancelled = live.IsNotFound();
       (cancelled ? *finished : *undone) = true;
       for (const std::uint32_t recno : followers)
         if (!Mark(recno, cancelled)) return Refused();
@@ -282,7 +323,10 @@ class Finish {
     // A split stays with its line while the line stands live on the split's account, and goes with
     // it once the line is written onto another one (or cancelled).
     for (const auto& [master, split] : plan.splits) {
-      const bool stays = c50_.GoTo(static_cast<long>(master)) && !c50_.IsDeleted() &&
+      Lookup at = c50_.GoToRecord(static_cast<long>(master));
+      if (at.IsFound()) at = c50_.LiveHere();
+      if (at.IsRefused()) return Refused();
+      const bool stays = at.IsFound() &&
                          NormalizeAccount(c50_.GetField(L::BCODE)) == NormalizeAccount(split.account);
       (stays ? *undone : *finished) = true;
       for (const std::uint32_t recno : split.records)
@@ -290,8 +334,11 @@ class Finish {
     }
     // A piece part moved is moved whole.
     long atTarget = 0;
-    for (const Plan::Move& m : plan.moves)
-      if (c50_.GoTo(static_cast<long>(m.recno)) && JournalMonth() == m.to) ++atTarget;
+    for (const Plan::Move& m : plan.moves) {
+      const Lookup at = c50_.GoToRecord(static_cast<long>(m.recno));
+      if (at.IsRefused()) return Refused();
+      if (at.IsFound() && JournalMonth() == m.to) ++atTarget;
+    }
     if (!plan.moves.empty()) (atTarget > 0 ? *finished : *undone) = true;
     for (const Plan::Move& m : plan.moves)
       if (atTarget > 0 && !Move(m, plan.movedFromDay)) return Refused();
@@ -301,7 +348,12 @@ class Finish {
     }
     // A line the change was to cancel once written without amount: cancelled when it stands so.
     for (const auto& [recno, code] : plan.cancelsOnceWritten) {
-      if (!c50_.GoTo(static_cast<long>(recno)) || c50_.IsDeleted()) continue;
+      const Lookup at = c50_.GoToRecord(static_cast<long>(recno));
+      if (at.IsRefused()) return Refused();
+      if (at.IsNotFound()) continue;
+      const Lookup live = c50_.LiveHere();
+      if (live.IsRefused()) return Refused();
+      if (live.IsNotFound()) continue;
       const std::string on = c50_.GetField(L::BCODE);
       const bool empty = StoredAmountOf(c50_, L::BMONTANTF) == 0 && StoredAmountOf(c50_, L::BMONTANTE) == 0;
       if (TrimmedRight(on) != TrimmedRight(code) || !empty) continue;
@@ -312,7 +364,12 @@ class Finish {
     bool piecesWhole = true;
     for (std::size_t i = 0; i < plan.pieces.size(); ++i) {
       long live = 0;
-      for (const std::uint32_t recno : appended[i]) live += c50_.GoTo(static_cast<long>(recno)) && !c50_.IsDeleted();
+      for (const std::uint32_t recno : appended[i]) {
+        Lookup at = c50_.GoToRecord(static_cast<long>(recno));
+        if (at.IsFound()) at = c50_.LiveHere();
+        if (at.IsRefused()) return Refused();
+        live += at.IsFound();
+      }
       if (live >= plan.pieces[i].lines) {
         *finished = true;
         continue;
@@ -322,13 +379,24 @@ class Finish {
       for (const std::uint32_t recno : appended[i])
         if (!Mark(recno, true)) return Refused();
     }
+    // Another station's lines in those pieces are left as they stand, and named.
+    for (const std::uint32_t recno : others) {
+      Lookup at = c50_.GoToRecord(static_cast<long>(recno));
+      if (at.IsFound()) at = c50_.LiveHere();
+      if (at.IsRefused()) return Refused();
+      if (at.IsFound()) Name(c50_, kNameDraftLine);
+    }
     // Lines rewritten stand all rewritten or none: as the pieces appended with them stand, or, without
     // pieces, rewritten once one of them is.
     if (!plan.rewrites.empty()) {
       bool whole = piecesWhole;
       if (plan.pieces.empty()) {
         whole = false;
-        for (const auto& [recno, fields] : plan.rewrites) whole = whole || Stands(recno, fields, true);
+        for (const auto& [recno, fields] : plan.rewrites) {
+          const Lookup stands = Stands(recno, fields, true);
+          if (stands.IsRefused()) return Refused();
+          whole = whole || stands.IsFound();
+        }
         (whole ? *finished : *undone) = true;
       }
       for (const auto& [recno, fields] : plan.rewrites)
@@ -339,7 +407,9 @@ class Finish {
       if (!SortFollows(recno, plan.sortFrom)) return Refused();
     c50_.Commit();
     c60_.Commit();
-    return "";
+    // A read refused on the way (a record a write was made from) decides nothing: the note stays, and
+    // the next opening finishes the change again from what stands.
+    return watch_.ReadRefused() ? Refused() : "";
   }
 
   // The letters of a change of letters: once one of its lines holds its letter after, the change
@@ -367,12 +437,14 @@ class Finish {
     // A letter the change gave that a live line of its account the change does not name holds was
     // given by another change as well (typed there, or given by an older program): a line holding
     // it tells nothing of this change, and is left as it stands.
-    const std::set<std::pair<int, std::string>> shared = SharedLetters(plan);
+    std::set<std::pair<int, std::string>> shared;
+    if (!SharedLetters(plan, &shared)) return Refused();
     auto own = [&shared](const Plan::Letter& l) { return shared.count({l.currency, l.after}) == 0; };
     bool reached = false;
     for (const Plan::Letter& l : plan.letters) {
       Table& lines = l.file == 0 ? c60_ : lineOf(l);
-      if (l.after != l.before && own(l) && lines.GoTo(static_cast<long>(l.recno)) &&
+      // A read refused here is said by the watch, looked at right after.
+      if (l.after != l.before && own(l) && lines.GoToRecord(static_cast<long>(l.recno)).FoundOrNone() &&
           TrimmedRight(lines.GetField(l.file == 0 ? sortFieldOf(l) : fieldOf(l))) == l.after &&
           (l.file == 0 || StandsAsNoted(plan, lines, l.file, l.recno, fieldOf(l))))
         reached = true;
@@ -385,14 +457,17 @@ class Finish {
       // A letter shared with another change is this change's only where the change was finished.
       const std::string& after = own(l) || reached ? l.after : l.before;
       if (l.file == 0) {
-        if (c60_.GoTo(static_cast<long>(l.recno)) &&
-            (!locks_.Take(c60_) || !Own(c60_, sortFieldOf(l), l.before, after, want, kNameSortRecord)))
+        const Lookup at = c60_.GoToRecord(static_cast<long>(l.recno));
+        if (at.IsRefused() || (at.IsFound() && (!locks_.Take(c60_) ||
+                                                !Own(c60_, sortFieldOf(l), l.before, after, want, kNameSortRecord))))
           return Refused();
         continue;
       }
       Table& lines = lineOf(l);
       std::string sortWant = want;
-      if (lines.GoTo(static_cast<long>(l.recno))) {
+      const Lookup at = lines.GoToRecord(static_cast<long>(l.recno));
+      if (at.IsRefused()) return Refused();
+      if (at.IsFound()) {
         const int name = l.file == T::kClosed ? kNameClosedLine : kNameDraftLine;
         if (!StandsAsNoted(plan, lines, l.file, l.recno, fieldOf(l))) {
           // Cancelled or rewritten since: left as it stands, its sort record with it.
@@ -427,10 +502,10 @@ class Finish {
   }
 
   // The letters of `plan.given` that a live sort record of their account holds which the change does
-  // not name (its own are the sort records of the lines it names, and those it names alone).
-  std::set<std::pair<int, std::string>> SharedLetters(const Plan& plan) {
-    std::set<std::pair<int, std::string>> shared;
-    if (plan.given.empty()) return shared;
+  // not name (its own are the sort records of the lines it names, and those it names alone), into
+  // *shared. False when the account's records could not be looked up: no letter is known for its own.
+  bool SharedLetters(const Plan& plan, std::set<std::pair<int, std::string>>* shared) {
+    if (plan.given.empty()) return true;
     std::set<std::uint32_t> named;
     for (const Plan::Letter& l : plan.letters) {
       if (l.file == 0) named.insert(l.recno);
@@ -439,25 +514,37 @@ class Finish {
     for (const Plan::Given& g : plan.given) {
       if (g.letter.empty()) continue;
       const int field = g.currency == 1 ? T::TLETE : T::TLET;
-      for (bool more = c60_.Seek("C60CODE", g.account.c_str()); more && !c60_.eof; more = c60_.Skip(1)) {
+      const Lookup found = c60_.Find("C60CODE", g.account.c_str());
+      if (found.IsRefused()) {
+        c60_.SetOrder(T::kRecordTag);
+        return false;
+      }
+      for (bool more = found.IsFound(); more && !c60_.eof; more = c60_.Skip(1)) {
         if (std::string(c60_.GetField(T::TCODE)).compare(0, g.account.size(), g.account) != 0) break;
         if (!c60_.IsDeleted() && named.count(c60_.recordNumber) == 0 && TrimmedRight(c60_.GetField(field)) == g.letter)
-          shared.insert({g.currency, g.letter});
+          shared->insert({g.currency, g.letter});
       }
     }
     c60_.SetOrder(T::kRecordTag);
-    return shared;
+    return true;
   }
 
   // The working marks of a change of marks: once one of its sort records holds its mark after, the
   // change reached it and is finished, every sort record it names taking its mark after; otherwise
   // it is taken back. Only a sort record that holds the mark before or after is written; one marked
-  // since by another station keeps that mark (and is named). "" when done, else why not.
+  // since by another station keeps that mark (and is named). A mark another record of the same
+  // account holds, which the change does not name, may have been put there by another station's
+  // matching as well: a record holding it tells nothing of this change, as a letter given twice does
+  // not. "" when done, else why not.
   std::string Marks(const Plan& plan, bool* undone, bool* finished) {
     if (plan.marks.empty()) return "";
+    std::set<std::string> shared;
+    if (!SharedMarks(plan, &shared)) return Refused();
+    auto own = [&shared](const Plan::Mark& m) { return shared.count(m.after) == 0; };
     bool reached = false;
+    // A read refused here is said by the watch, looked at right after.
     for (const Plan::Mark& m : plan.marks)
-      if (m.after != m.before && c60_.GoTo(static_cast<long>(m.recno)) &&
+      if (m.after != m.before && own(m) && c60_.GoToRecord(static_cast<long>(m.recno)).FoundOrNone() &&
           TrimmedRight(c60_.GetField(T::TLETP)) == m.after && StandsAsNoted(plan, c60_, kSortFile, m.recno, T::TLETP))
         reached = true;
     // A read refused while they were looked at decides nothing.
@@ -465,16 +552,47 @@ class Finish {
     (reached ? *finished : *undone) = true;
     for (const Plan::Mark& m : plan.marks) {
       const std::string& want = reached ? m.after : m.before;
-      if (c60_.GoTo(static_cast<long>(m.recno)) && !StandsAsNoted(plan, c60_, kSortFile, m.recno, T::TLETP)) {
+      // A mark shared with another station's matching is this change's only where it was finished.
+      const std::string& after = own(m) || reached ? m.after : m.before;
+      const Lookup at = c60_.GoToRecord(static_cast<long>(m.recno));
+      if (at.IsRefused()) return Refused();
+      if (at.IsNotFound()) continue;
+      if (!StandsAsNoted(plan, c60_, kSortFile, m.recno, T::TLETP)) {
         Name(c60_, kNameSortRecord);
         continue;
       }
-      if (c60_.GoTo(static_cast<long>(m.recno)) &&
-          (!locks_.Take(c60_) || !Own(c60_, T::TLETP, m.before, m.after, want, kNameSortRecord)))
-        return Refused();
+      if (!locks_.Take(c60_) || !Own(c60_, T::TLETP, m.before, after, want, kNameSortRecord)) return Refused();
     }
     c60_.Commit();
     return watch_.ReadRefused() ? Refused() : "";
+  }
+
+  // The marks after of `plan.marks` that a live sort record the change does not name holds, on the
+  // account of a record it names, into *shared. False when a record could not be read or looked up.
+  bool SharedMarks(const Plan& plan, std::set<std::string>* shared) {
+    std::set<std::uint32_t> named;
+    std::set<std::string> accounts, marks;
+    for (const Plan::Mark& m : plan.marks) {
+      named.insert(m.recno);
+      if (m.after.empty()) continue;
+      marks.insert(m.after);
+      const Lookup at = c60_.GoToRecord(static_cast<long>(m.recno));
+      if (at.IsRefused()) return false;
+      if (at.IsFound()) accounts.insert(TrimmedRight(c60_.GetField(T::TCODE)));
+    }
+    bool read = true;
+    for (const std::string& account : accounts) {
+      const Lookup found = c60_.Find("C60CODE", account.c_str());
+      read = !found.IsRefused();
+      if (!read) break;
+      for (bool more = found.IsFound(); more && !c60_.eof; more = c60_.Skip(1)) {
+        if (TrimmedRight(c60_.GetField(T::TCODE)) != account) break;
+        const std::string mark = TrimmedRight(c60_.GetField(T::TLETP));
+        if (!c60_.IsDeleted() && named.count(c60_.recordNumber) == 0 && marks.count(mark) != 0) shared->insert(mark);
+      }
+    }
+    c60_.SetOrder(T::kRecordTag);
+    return read;
   }
 
   // Each total made to hold what its live lines give it; "" when done, else why not.
@@ -539,19 +657,25 @@ class Finish {
  private:
   std::string JournalMonth() { return std::string(c50_.GetField(L::BMOIS)) + c50_.GetField(L::BJAL); }
 
-  // Line `recno` holds every field of `fields` as rewritten (`now`), or as it was.
-  bool Stands(std::uint32_t recno, const std::vector<Plan::Rewrite>& fields, bool now) {
-    if (!c50_.GoTo(static_cast<long>(recno))) return false;
-    for (const Plan::Rewrite& f : fields)
-      if (c50_.GetField(f.field) != (now ? f.now : f.was)) return false;
-    return true;
+  // Line `recno` holds every field of `fields` as rewritten (`now`), or as it was: found when it does,
+  // not found when it does not or is missing, refused when it could not be read.
+  Lookup Stands(std::uint32_t recno, const std::vector<Plan::Rewrite>& fields, bool now) {
+    const Lookup at = c50_.GoToRecord(static_cast<long>(recno));
+    bool holds = true;
+    for (const Plan::Rewrite& f : fields) holds = holds && at.IsFound() && c50_.GetField(f.field) == (now ? f.now : f.was);
+    return at.And(holds);
   }
 
   // Line `recno` given its fields as rewritten (`now`) or as they were, in one write, when each of
   // them holds one or the other: a line with a field written since by another station is left as
   // it stands (and named).
   bool Rewrite(std::uint32_t recno, const std::vector<Plan::Rewrite>& fields, bool now) {
-    if (!c50_.GoTo(static_cast<long>(recno)) || Stands(recno, fields, now)) return true;
+    const Lookup at = c50_.GoToRecord(static_cast<long>(recno));
+    if (at.IsRefused()) return false;
+    if (at.IsNotFound()) return true;
+    const Lookup stands = Stands(recno, fields, now);
+    if (stands.IsRefused()) return false;
+    if (stands.IsFound()) return true;
     for (const Plan::Rewrite& f : fields) {
       const std::string holds = TrimmedRight(c50_.GetField(f.field));
       if (holds != TrimmedRight(f.was) && holds != TrimmedRight(f.now)) {
@@ -562,7 +686,7 @@ class Finish {
     std::vector<FieldWrite> writes;
     for (const Plan::Rewrite& f : fields) writes.push_back({f.field, now ? f.now : f.was});
     wrote_ = true;
-    return c50_.GoTo(static_cast<long>(recno)) && WriteRecordFields(c50_, writes);
+    return c50_.GoToRecord(static_cast<long>(recno)).IsFound() && WriteRecordFields(c50_, writes);
   }
 
   // Field `field` of the current record of `table`, held locked, given `want` when it holds what the
@@ -620,7 +744,9 @@ class Finish {
   // a day written since by another station stays, fitted to the target's month, and the line is
   // named. So is a line found on neither journal-month. False when the write was refused.
   bool Move(const Plan::Move& m, const std::map<std::uint32_t, std::string>& before) {
-    if (!c50_.GoTo(static_cast<long>(m.recno))) return true;
+    const Lookup found = c50_.GoToRecord(static_cast<long>(m.recno));
+    if (found.IsRefused()) return false;
+    if (found.IsNotFound()) return true;
     const std::string at = JournalMonth();
     if (at == m.to) return true;
     if (at != m.from) {
@@ -634,15 +760,22 @@ class Finish {
     const bool written =
         WriteRecordFields(c50_, {{L::BMOIS, month}, {L::BJAL, m.to.substr(4, 3)}, {L::BJOUR, left ? FittedDay(month, holds) : m.day}});
     // Named where it now stands.
-    if (left && c50_.GoTo(static_cast<long>(m.recno))) Name(c50_, kNameDraftLine);
-    return written;
+    if (!left) return written;
+    const Lookup now = c50_.GoToRecord(static_cast<long>(m.recno));
+    if (now.IsFound()) Name(c50_, kNameDraftLine);
+    return written && !now.IsRefused();
   }
 
   // Line `recno` given the cancel mark, or relieved of it. A record the note keeps as it stood
   // before the change is marked only while it holds those fields: one written since by another
   // station is left as it stands, and named.
   bool Mark(std::uint32_t recno, bool cancel) {
-    if (!c50_.GoTo(static_cast<long>(recno)) || c50_.IsDeleted() == cancel) return true;
+    Lookup at = c50_.GoToRecord(static_cast<long>(recno));
+    if (at.IsNotFound()) return true;
+    // Its cancel mark read again: a read refused is neither live nor cancelled.
+    if (at.IsFound()) at = c50_.LiveHere();
+    if (at.IsRefused()) return false;
+    if (at.IsNotFound() == cancel) return true;
     const auto stood = before_ != nullptr ? before_->find(recno) : std::map<std::uint32_t, std::string>::const_iterator();
     if (before_ != nullptr && stood != before_->end() && NoteRecordFields(c50_) != stood->second) {
       Name(c50_, kNameDraftLine);
@@ -657,28 +790,39 @@ class Finish {
   // record (its first read short) keeps the one it had before the change (at or before record
   // `sortFrom` of the sort file), else its first; the others are cancelled.
   bool SortFollows(std::uint32_t recno, std::uint32_t sortFrom) {
-    if (!c50_.GoTo(static_cast<long>(recno))) return true;
+    const Lookup line = c50_.GoToRecord(static_cast<long>(recno));
+    if (line.IsRefused()) return false;
+    if (line.IsNotFound()) return true;
     std::vector<std::uint32_t> sorts;
     const std::string key = T::RecordKey(T::kDraft, recno);
-    for (bool more = c60_.Seek(T::kRecordTag, key.c_str()); more && !c60_.eof; more = c60_.Skip(1)) {
+    // A sort record not looked up is not a missing one: none is made for the line.
+    const Lookup found = c60_.Find(T::kRecordTag, key.c_str());
+    if (found.IsRefused()) return false;
+    for (bool more = found.IsFound(); more && !c60_.eof; more = c60_.Skip(1)) {
       if (c60_.MatchKey(key.c_str(), T::kRecordKeyLength, T::TFIC, T::TREC) == '#') break;
       sorts.push_back(c60_.recordNumber);
     }
     wrote_ = wrote_ || sorts.empty();
-    if (sorts.empty()) return c50_.GoTo(static_cast<long>(recno)) && SortRecordFollows(c50_, c60_);
+    if (sorts.empty()) return c50_.GoToRecord(static_cast<long>(recno)).IsFound() && SortRecordFollows(c50_, c60_);
     std::sort(sorts.begin(), sorts.end());
     std::uint32_t kept = sorts.front();
     for (const std::uint32_t r : sorts)
       if (r <= sortFrom) kept = r;
     for (const std::uint32_t r : sorts) {
-      if (r == kept || !c60_.GoTo(static_cast<long>(r)) || c60_.IsDeleted()) continue;
+      if (r == kept) continue;
+      Lookup at = c60_.GoToRecord(static_cast<long>(r));
+      if (at.IsFound()) at = c60_.LiveHere();
+      if (at.IsRefused()) return false;
+      if (at.IsNotFound()) continue;
       wrote_ = true;
       if (!locks_.Take(c60_) || !c60_.DeleteRecord(nullptr, 0)) return false;
     }
-    if (!c60_.GoTo(static_cast<long>(kept)) || !c50_.GoTo(static_cast<long>(recno))) return false;
+    if (!c60_.GoToRecord(static_cast<long>(kept)).IsFound() || !c50_.GoToRecord(static_cast<long>(recno)).IsFound())
+      return false;
     if (SortRecordInStep(c50_, c60_)) return true;
     wrote_ = true;
-    return locks_.Take(c60_) && c50_.GoTo(static_cast<long>(recno)) && CurrentSortRecordFollows(c50_, c60_);
+    return locks_.Take(c60_) && c50_.GoToRecord(static_cast<long>(recno)).IsFound() &&
+           CurrentSortRecordFollows(c50_, c60_);
   }
 
   // The live sort records appended past record `from`: those that point at no draft line (their
@@ -686,7 +830,11 @@ class Finish {
   // `lines`, whose sort records are then put right (another station's are right already).
   bool StraySortRecords(std::uint32_t from, std::set<std::uint32_t>* lines) {
     for (std::uint32_t r = from + 1; r <= c60_.RecCount(); ++r) {
-      if (!c60_.GoTo(static_cast<long>(r)) || c60_.IsDeleted()) continue;
+      // A sort record not read is neither live nor stray: the finish stops.
+      Lookup at = c60_.GoToRecord(static_cast<long>(r));
+      if (at.IsFound()) at = c60_.LiveHere();
+      if (at.IsRefused()) return false;
+      if (at.IsNotFound()) continue;
       const char file = c60_.GetField(T::TFIC)[0];
       if (file == T::kClosed) continue;
       const std::uint32_t line = Number(c60_.GetField(T::TREC));
@@ -694,7 +842,9 @@ class Finish {
         lines->insert(line);
         continue;
       }
-      if (!c60_.GoTo(static_cast<long>(r)) || !locks_.Take(c60_)) continue;
+      const Lookup again = c60_.GoToRecord(static_cast<long>(r));
+      if (again.IsRefused()) return false;
+      if (again.IsNotFound() || !locks_.Take(c60_)) continue;
       wrote_ = true;
       if (!c60_.DeleteRecord(nullptr, 0)) return false;
     }

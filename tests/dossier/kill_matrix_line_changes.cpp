@@ -3,6 +3,7 @@
 // first (the line, the piece, the target), then `arm`, then their writes.
 #include <gtest/gtest.h>
 
+#include <fstream>
 #include <functional>
 #include <map>
 #include <utility>
@@ -18,6 +19,7 @@
 #include "entry/core/analytic_split.h"
 #include "entry/core/move_copy.h"
 #include "kill_matrix.h"
+#include "posting/journal_month.h"
 #include "posting/line_changes.h"
 #include "posting/line_save.h"
 #include "posting/new_lines.h"
@@ -621,6 +623,95 @@ bool ReconciledLineLetteredElsewhere(const std::string& root, std::string* lines
   return done;
 }
 
+// How the opening names a draft line it leaves as it stands (as the lines window shows it), or the
+// sort record of one, from the current record of `c50` or `c60`.
+std::string DraftLineName(Table& c50) {
+  auto field = [&](int f) { return Trimmed(c50.GetField(f)); };
+  const std::string month = PadRight(c50.GetField(L::BMOIS), 4);
+  return "la ligne " + field(L::BNUM) + " de la pi\xE8" "ce " + field(L::BPIECE) + " du journal " + field(L::BJAL) +
+         " de " + month.substr(2, 2) + "/" + DecodeYear(month.substr(0, 2).c_str()) + " (compte " + field(L::BCODE) +
+         ") du brouillard\n";
+}
+std::string SortRecordName(Table& c60) {
+  auto field = [&](int f) { return Trimmed(c60.GetField(f)); };
+  const std::string month = PadRight(c60.GetField(T::TMOIS), 4);
+  return "l'enregistrement de tri de la ligne " + field(T::TNUM) + " de la pi\xE8" "ce " + field(T::TPIECE) +
+         " du journal " + field(T::TJAL) + " de " + month.substr(2, 2) + "/" + DecodeYear(month.substr(0, 2).c_str()) +
+         " (compte " + field(T::TCODE) + ")\n";
+}
+
+// The manual matching's marks "+" put on the bank account's first four lines. Then, the marking
+// stopped, another station opens the manual matching on the account: the marks standing there are
+// blanked as its list opens, and its user marks "+" the third line and the sixth, which the stopped
+// change does not name.
+bool RunBankMarks(const std::string& root, const Arm& arm) {
+  Table c50, c60;
+  if (!OpenLines(root, c50, c60)) return false;
+  const std::vector<std::uint32_t> bank = BankSortRecords(c60);
+  if (bank.size() < 8) return false;
+  arm();
+  return processing::WriteMarks(c60, {{bank[0], "+"}, {bank[1], "+"}, {bank[2], "+"}, {bank[3], "+"}});
+}
+bool MarkBankLinesElsewhere(const std::string& root, std::string* lines) {
+  Table c50, c60;
+  if (!OpenLines(root, c50, c60)) return false;
+  const std::vector<std::uint32_t> bank = BankSortRecords(c60);
+  if (bank.size() < 8) return false;
+  std::vector<processing::LetterWrite> stale;
+  for (const std::uint32_t r : bank)
+    if (c60.GoTo(static_cast<long>(r)) && !Trimmed(c60.GetField(T::TLETP)).empty()) stale.push_back({r, ""});
+  bool done = processing::WriteMarks(c60, stale) && processing::WriteMarks(c60, {{bank[2], "+"}, {bank[5], "+"}});
+  if (done && c60.GoTo(static_cast<long>(bank[2]))) *lines += SortRecordName(c60);
+  CloseLineChangeNote();
+  return done;
+}
+
+// Where the piece copied goes: the target journal-month, and the number the copy takes (the
+// counter's next), kept beside the dossier by the prepare for the other station.
+const char* const kCopiedPieceFile = "piece-copiee";
+
+// The dossier made, the target's counter moved on by one (a number taken and left unused, as a piece
+// created and left empty leaves it), and the piece the copy then makes noted beside the dossier.
+void PrepareCopyElsewhere(const std::string& root) {
+  PrepareLines(root);
+  Table c50, c60;
+  std::pair<std::string, std::string> piece;
+  std::string target;
+  EXPECT_TRUE(OpenLines(root, c50, c60) && PieceAndTarget(c50, &piece, &target));
+  const posting::PieceNumber taken = posting::TakePieceNumber(*TableC10, target.substr(4, 3));
+  EXPECT_EQ(taken.outcome, posting::NewLineOutcome::Created);
+  std::ofstream(root + kCopiedPieceFile) << target << "\n" << StrZero(taken.number + 1, 0) << "\n";
+  c50.CloseTable();
+  c60.CloseTable();
+  CloseAllTables();
+  SetDossier("", "");
+}
+// The piece copied, stopped; then a line added to the new piece on another station, saved on
+// 60640000 with 100,00 EUR debit, and its balancing line on 51200000 with 100,00 EUR credit.
+bool AddLinesToCopiedPiece(const std::string& root, std::string* lines) {
+  std::ifstream noted(root + kCopiedPieceFile);
+  std::string target, number;
+  if (!std::getline(noted, target) || !std::getline(noted, number)) return false;
+  Table c50, c60;
+  if (!OpenLines(root, c50, c60)) return false;
+  bool done = true;
+  for (const auto& [account, debit] : {std::pair<const char*, bool>{"60640000", true}, {"51200000", false}}) {
+    const posting::NewLineResult fresh =
+        posting::CreatePieceLine(c50, c60, posting::LinePrefix(target), number, '1', 'O');
+    CloseLineChangeNote();
+    if (fresh.outcome != posting::NewLineOutcome::Created) return false;
+    posting::SaveRequest r = SaveOf(c50, fresh.recno, account, 0, 0);
+    r.values.sense = debit ? 'D' : 'C';
+    r.values.euros = true;
+    r.values.amounts = posting::LineAmounts{};
+    (debit ? r.values.amounts.debitE : r.values.amounts.creditE) = 100;
+    done = done && posting::SaveLineRecord(c50, c60, r).outcome == posting::SaveOutcome::Saved;
+    CloseLineChangeNote();
+    if (done && c50.GoTo(static_cast<long>(fresh.recno))) *lines += DraftLineName(c50);
+  }
+  return done;
+}
+
 // A run as the entry windows make it, its note let go once it is done, as the program does when it
 // leaves the dossier.
 template <bool (*run)(const std::string&, const Arm&)>
@@ -702,9 +793,22 @@ const std::vector<MatrixRun>& OtherStationRuns() {
       {"reconciliation_then_other_station",
        "bank reconciliation in francs passing over a line lettered meanwhile, another line lettered on another station",
        false, {{"a", "A"}}, PrepareBankReconciliation, AndLeave<RunBankReconciliation>},
+      {"marks_then_other_station",
+       "manual matching's marks on four bank lines, the account's matching opened on another station, two lines "
+       "marked there",
+       false, {{"a", "A"}}, PrepareClosedLines, AndLeave<RunBankMarks>},
+      // The copy takes a piece number (stays taken when the copy is taken back): counters not compared.
+      // The other station's lines take their group from the draft's count of records, and their sort
+      // records point at their record numbers, which the copy's records appended before it stopped move
+      // on: neither is compared (the invariants check each sort record against its line).
+      {"piece_copy_then_other_station", "piece copied, two lines added to the new piece on another station", false,
+       {{"a", "A"}}, PrepareCopyElsewhere, AndLeave<RunPieceCopy>, nullptr,
+       {"GZONE1@19:6", "GZONE1@165:6", "BREC", "TREC"}},
     });
     r[0].meanwhile = LetterBankLinesElsewhere;
     r[1].meanwhile = ReconciledLineLetteredElsewhere;
+    r[2].meanwhile = MarkBankLinesElsewhere;
+    r[3].meanwhile = AddLinesToCopiedPiece;
     return r;
   }();
   return runs;

@@ -603,6 +603,73 @@ TEST_F(StoppedLineChangeTest, ABlankLineFilledSinceOnAnotherStationIsLeftAsItSta
   fs::remove_all(Dir() + "/kept");
 }
 
+// A piece copied, stopped with all its new records appended but the last, then a line added to the
+// new piece and saved on another station (60640000, 100,00 EUR debit): the next opening counts the
+// copy's own records, not the piece's. The copy cut short is taken back; the other station's line
+// stays as it wrote it, named, and the books agree.
+TEST_F(StoppedLineChangeTest, ALineAddedSinceToAPieceCutShortIsNotTakenForTheChangesOwn) {
+  std::pair<std::string, std::string> piece;
+  std::string target;
+  ASSERT_NO_FATAL_FAILURE(PieceAndTarget(&piece, &target));
+  const std::function<bool(Table&, Table&)> copy = [piece, target](Table& d, Table& s) {
+    d.CloseTable();
+    s.CloseTable();
+    return entry::CopyPiece(piece.first, piece.second, entry::PieceTarget::From(target)).outcome ==
+           entry::PieceOutcome::Done;
+  };
+  Keep();
+  long writes = 0;
+  CloseTables();
+  ASSERT_EQ(test_support::RunKilledAtWrite(LONG_MAX, [&] { return Run(copy); }, &writes), 0);
+  // The piece the copy appends, as its note names it (month, journal, number, records, after), and its
+  // live records past `after`.
+  std::vector<std::string> item;
+  auto appended = [&] {
+    std::vector<std::uint32_t> live;
+    for (std::uint32_t r = static_cast<std::uint32_t>(std::atol(item[4].c_str())) + 1; r <= c50.RecCount(); ++r)
+      if (c50.GoTo(r) && !c50.IsDeleted() && std::string(c50.GetField(L::BMOIS)) == item[0] &&
+          Trimmed(c50.GetField(L::BJAL)) == Trimmed(item[1]) && std::string(c50.GetField(L::BPIECE)) == item[2])
+        live.push_back(r);
+    return live;
+  };
+  bool found = false;
+  for (long k = writes; k >= 1 && !found; --k) {
+    PutBack();
+    CloseTables();
+    ASSERT_EQ(test_support::RunKilledAtWrite(k, [&] { return Run(copy); }), kKilled) << "write " << k;
+    OpenTables();
+    std::string text;
+    if (Notes().size() != 1 || !platform::ReadWholeFile(DossierFolder + Notes()[0], text)) continue;
+    for (const LineChangeNoteText::Item& i : ReadLineChangeNote(text).items)
+      if (i.what == 'P' && i.fields.size() == 5) item = i.fields;
+    found = !item.empty() && static_cast<long>(appended().size()) + 1 == std::atol(item[3].c_str());
+  }
+  ASSERT_TRUE(found) << "no kill left the copy one record short";
+  const std::vector<std::uint32_t> own = appended();
+  // The other station's line: made blank in the new piece, then saved.
+  const NewLineResult fresh =
+      CreatePieceLine(c50, c60, posting::LinePrefix(item[0] + PadRight(item[1], 3)), item[2], '1', 'O');
+  ASSERT_EQ(fresh.outcome, NewLineOutcome::Created);
+  SaveRequest save = Onto(fresh.recno, "60640000", [](double&, double&) {});
+  save.values.sense = 'D';
+  save.values.euros = true;
+  save.values.amounts = LineAmounts{};
+  save.values.amounts.debitE = 100;
+  ASSERT_EQ(SaveLineRecord(c50, c60, save).outcome, SaveOutcome::Saved);
+  CloseLineChangeNote();
+  const StoppedLineChanges finished = FinishStoppedLineChanges();
+  EXPECT_TRUE(finished.done) << finished.said;
+  for (const std::uint32_t r : own) EXPECT_TRUE(c50.GoTo(r) && c50.IsDeleted()) << "the copy cut short kept record " << r;
+  ASSERT_TRUE(c50.GoTo(fresh.recno));
+  EXPECT_FALSE(c50.IsDeleted()) << "the other station's line was cancelled";
+  EXPECT_EQ(std::string(c50.GetField(L::BCODE)), "60640000");
+  EXPECT_NE(finished.said.find(DraftLineNamed(fresh.recno)), std::string::npos) << finished.said;
+  EXPECT_TRUE(Notes().empty());
+  ExpectInvariants("a line added since to a piece copied cut short");
+  PutBack();
+  fs::remove_all(Dir() + "/kept");
+}
+
 TEST_F(StoppedLineChangeTest, ANewPieceAndASplitsOwnWritesKilledAtAnyWriteStandWholeOrNotAtAll) {
   const std::string prefix = L::Key(c50).substr(0, L::kJournalMonthKeyLength);
   ASSERT_NO_FATAL_FAILURE(EachWriteKilled("a new piece", kPieceCreatedName, [&](Table& d, Table& s) {
@@ -792,6 +859,67 @@ TEST_F(StoppedLineChangeTest, ASaveRefusedForGoodAndTheNextOpeningSayTheSame) {
   }
   EXPECT_GT(nothingLeft, 0);
   EXPECT_GT(finishedAfter, 0);
+  PutBack();
+  fs::remove_all(Dir() + "/kept");
+}
+
+// A piece move killed half-way, then its finish meeting a read refused by the disk, each read of the
+// draft, of the sort file and of its index in turn: a line or a sort record the finish could not read
+// is neither missing nor free. The finish stops and says why, its note kept, or goes to its end; it
+// never makes a sort record twice nor leaves the piece part moved, and the next opening, the disk
+// read again, finishes the change whole.
+TEST_F(StoppedLineChangeTest, AFinishMeetingARefusedReadStopsAndMakesNothingTwice) {
+  std::pair<std::string, std::string> piece;
+  std::string target;
+  ASSERT_NO_FATAL_FAILURE(PieceAndTarget(&piece, &target));
+  const auto move = PieceMove(piece, target);
+  Keep();
+  const std::multiset<std::string> before = Books();
+  long writes = 0;
+  CloseTables();
+  ASSERT_EQ(test_support::RunKilledAtWrite(LONG_MAX, [&] { return Run(move); }, &writes), 0);
+  OpenTables();
+  const std::multiset<std::string> after = Books();
+  ASSERT_GT(writes, 4);
+  // Each file's first reads, where the finish reads the lines and sort records it decides from, then as
+  // many spread over the rest.
+  for (const auto& [file, first] : {std::pair<const char*, int>{"/c50je.dbf", 36}, {"/c60je.dbf", 12}, {"/c60je.mdx", 12}}) {
+    long stopped = 0;
+    for (int n = 1, step = 1;; n += step) {
+      SCOPED_TRACE(std::string(file) + ", read " + std::to_string(n) + " refused");
+      PutBack();
+      CloseTables();
+      ASSERT_EQ(test_support::RunKilledAtWrite(writes / 2, [&] { return Run(move); }), kKilled);
+      OpenTables();
+      test_support::RefusedRead::Arm(file, n);
+      const StoppedLineChanges refused = FinishStoppedLineChanges();
+      const int seen = test_support::RefusedRead::Seen();
+      test_support::RefusedRead::Disarm();
+      if (n > seen) {
+        EXPECT_TRUE(refused.done) << refused.said;
+        break;
+      }
+      if (n == first) step = std::max(1, (seen - first) / first);
+      const std::multiset<std::string> now = Books();
+      if (!refused.done) {
+        ++stopped;
+        EXPECT_NE(refused.said.find("erreur de lecture"), std::string::npos) << refused.said;
+        EXPECT_FALSE(Notes().empty()) << "the note went though the finish stopped";
+      } else {
+        EXPECT_TRUE(now == before || now == after) << "finished over a refused read: " << refused.said;
+        DossierInvariants check;
+        EXPECT_TRUE(check.Check()) << check.Report();
+      }
+      const StoppedLineChanges finished = FinishStoppedLineChanges();
+      EXPECT_TRUE(finished.done) << finished.said;
+      EXPECT_TRUE(Notes().empty());
+      const std::multiset<std::string> opened = Books();
+      EXPECT_TRUE(opened == before || opened == after) << "opened again: neither as before nor as after";
+      ExpectInvariants("the finish's read refused, then read whole");
+      ASSERT_FALSE(HasFailure());
+    }
+    EXPECT_GT(stopped, 0) << file << ": no refused read stopped the finish";
+  }
   PutBack();
   fs::remove_all(Dir() + "/kept");
 }

@@ -345,6 +345,15 @@ PieceResult CopyPiece(const std::string& source, const std::string& piece, const
   r.piece = StrZero(number.number, 0);
   // The new piece noted before its first line: appended cut short, it is taken back by the next opening.
   steps.Note().Appended(month, journal, r.piece, static_cast<long>(adding), written.RecCount());
+  // Each record it appends, as its source tells it: a line another station adds to the new piece
+  // meanwhile is not taken for one of the copy's.
+  for (const PieceLine& line : lines) {
+    for (std::size_t k = 0; k <= line.analytic.size(); ++k) {
+      const Lookup source = t.c50.GoToRecord(static_cast<long>(k == 0 ? line.recno : line.analytic[k - 1]));
+      if (!source.IsFound()) return Refused(r, steps);
+      steps.Note().AppendedRecord(month, journal, r.piece, AppendedRecordKey(t.c50));
+    }
+  }
   steps.Note().SortRecordsFrom(t.c60.RecCount());
   if (!steps.Begin()) return Refused(r, steps);
 
