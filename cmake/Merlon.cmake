@@ -17,9 +17,31 @@ function(merlon_test name)
   if(T_LABELS)  # one label: a second would be read as a property name
     list(APPEND properties LABELS ${T_LABELS})
   endif()
+  # A sanitizer tree runs its programs whole (merlon_whole_tests), not one test at a time.
+  if(MERLON_ASAN OR MERLON_TSAN)
+    return()
+  endif()
   gtest_discover_tests(${name}
     DISCOVERY_TIMEOUT 60
     PROPERTIES ${properties})
+endfunction()
+
+# merlon_whole_tests(LABEL target...): each GoogleTest program runs as one CTest test, all its tests in one
+# process, labelled LABEL (asan or tsan), in the folder its discovered tests run in; the target
+# merlon_LABEL_tests builds them alone. A sanitizer's first report fails the run.
+function(merlon_whole_tests label)
+  # Leaks are not looked for: the font library under Qt keeps allocations to exit (fontconfig), reported as leaks.
+  set(env QT_QPA_PLATFORM=offscreen
+          "ASAN_OPTIONS=detect_leaks=0:abort_on_error=0:halt_on_error=1:detect_stack_use_after_return=1"
+          "TSAN_OPTIONS=halt_on_error=1:second_deadlock_stack=1")
+  add_custom_target(merlon_${label}_tests)
+  foreach(target ${ARGN})
+    get_target_property(folder ${target} BINARY_DIR)
+    add_test(NAME ${target}_whole_${label} COMMAND ${target} WORKING_DIRECTORY ${folder})
+    set_tests_properties(${target}_whole_${label} PROPERTIES
+      ENVIRONMENT "${env}" LABELS ${label} TIMEOUT 3600 FIXTURES_REQUIRED merlon_source_tree)
+    add_dependencies(merlon_${label}_tests ${target})
+  endforeach()
 endfunction()
 
 # merlon_label_tests(TARGET LABEL REGEX): gives LABEL to the tests of the GoogleTest program TARGET

@@ -15,3 +15,13 @@ if [ -f "$top/fuzz/CMakeLists.txt" ]; then
   cmake --build "$fbuild" -j "${MERLON_JOBS:-$(nproc)}"
   ctest --test-dir "$fbuild" --output-on-failure -L fuzz -j "${MERLON_JOBS:-$(nproc)}"
 fi
+
+# The walks' and runs' test programs run whole under AddressSanitizer, the balances' core under
+# ThreadSanitizer, each in a tree of its own holding only those programs and what they link.
+for san in asan tsan; do
+  sbuild="$build-$san"
+  cmake -S "$top" -B "$sbuild" -G Ninja -DCMAKE_BUILD_TYPE=RelWithDebInfo -DMERLON_${san^^}=ON \
+    -DMERLON_BENCH=OFF >/dev/null
+  cmake --build "$sbuild" -j "${MERLON_JOBS:-$(nproc)}" --target merlon_${san}_tests
+  ctest --test-dir "$sbuild" --output-on-failure -L "$san" -j "${MERLON_JOBS:-$(nproc)}"
+done

@@ -42,8 +42,10 @@ class AmountsSweepTest : public OutputTest {
     ASSERT_TRUE(c50.OpenShared(PathC50(), L::kCodeTag));
     ASSERT_TRUE(c60.OpenShared(PathC60(), T::kRecordTag));
     ASSERT_TRUE(c50.AppendBlank());
+    // The month and the journal held here: the texts below point into them until the fields are put.
+    const std::string month = journalMonth.substr(0, 4), journal = journalMonth.substr(4, 3);
     const std::pair<int, const char*> fields[] = {
-        {L::BCLE, "Z"}, {L::BMOIS, journalMonth.substr(0, 4).c_str()}, {L::BJAL, journalMonth.substr(4, 3).c_str()},
+        {L::BCLE, "Z"}, {L::BMOIS, month.c_str()}, {L::BJAL, journal.c_str()},
         {L::BPIECE, "000001"}, {L::BREC, "000001"}, {L::BNUM, "0001"}, {L::BNUMA, "0001"}, {L::BJOUR, "01"},
         {L::BCODE, account.c_str()}, {L::BCLIB, "V"}, {L::BLIB, "Balayage"}, {L::BEURO, "O"}};
     for (const auto& [n, text] : fields) c50.PutField(n, text);

@@ -17,7 +17,9 @@
 #include "runtime/dates.h"
 #include "runtime/report_fields.h"
 #include "runtime/xbase.h"
+#include "data/unread_amounts.h"
 #include "support/books_writes.h"
+#include "support/line_files.h"
 #include "support/python.h"
 
 using namespace balances;
@@ -368,6 +370,36 @@ TEST_F(GatheringTest, BrokenSortRecordsAreCounted) {
     Gatherer g(source_, chart_, context);
     g.GatherList();
     EXPECT_EQ(g.BrokenRecords(), 1) << texts;
+  }
+}
+
+// A line amount that does not read in C50 and in C40, each read on a thread of its own (with the
+// texts) or in the lean reading: both named by the source and given to the caller's watch, on the
+// calling thread, whichever way the lines were read.
+TEST_F(GatheringTest, AmountsThatDoNotReadOnTheReadersThreadsReachTheCallersWatch) {
+  std::map<char, std::uint32_t> damaged;
+  for (const auto& [file, field] : {std::pair{LigneTri::kDraft, "BMONTANTE"}, std::pair{LigneTri::kClosed, "DMONTANTE"}}) {
+    const test_support::RawRecords raw(Path(file == LigneTri::kDraft ? "c50" : "c40"));
+    for (std::uint32_t n = 2; n <= raw.Count() && damaged.count(file) == 0; ++n)
+      if (raw.Record(n)[0] != '*') {
+        raw.Put(n, field, "12,34");
+        damaged[file] = n;
+      }
+  }
+  ASSERT_EQ(damaged.size(), 2u);
+  for (bool texts : {true, false}) {
+    SCOPED_TRACE(texts ? "with the texts, on three threads" : "lean, on two threads");
+    UnreadAmounts met;
+    {
+      const UnreadAmountWatch watch(met);
+      ASSERT_TRUE(Reload(texts));
+    }
+    const std::vector<UnreadableAmountLine>& watched = met.lines;
+    for (const std::vector<UnreadableAmountLine>* lines : {&source_.UnreadableLines(), &watched}) {
+      std::map<char, std::uint32_t> named;
+      for (const UnreadableAmountLine& l : *lines) named[l.file] = l.recno;
+      EXPECT_EQ(named, damaged);
+    }
   }
 }
 
