@@ -581,9 +581,11 @@ void TWSaiModDetJournaux::AccountUnknown() {
 void TWSaiModDetJournaux::AccountUnread(const Lookup& answer) {
   analyticAllowed_ = false;
   accountUnread_ = true;
+  // Said whole in a box naming the file: the name's label beside the account would cut it short.
+  if (auto* info = dynamic_cast<gui::Static*>(ControlOf(kAccountInfo))) info->SetText("");
   gui::MessageBeep(0);
-  if (auto* info = dynamic_cast<gui::Static*>(ControlOf(kAccountInfo)))
-    info->SetText(UnreadText(TableC20 != nullptr ? TableC20->tablePath : PathC20(), answer.result()));
+  gui::MessageBox(this, UnreadText(TableC20 != nullptr ? TableC20->tablePath : PathC20(), answer.result()),
+                  LoadStr(kTitleAttention), gui::MB_OK | gui::MB_ICONSTOP);
   const char mode = TheDossierRecord.AnalyticMode();
   if (mode == '1' || mode == '2') ControlOf(kAnalytic)->EnableWindow(false);
 }

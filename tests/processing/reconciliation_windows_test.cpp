@@ -56,6 +56,8 @@
 namespace {
 
 constexpr const char* kBank = "51200000";
+// "Le Compte n'a pas pu être lu...": an account or its lines the disk refused to read.
+constexpr int kMsgAccountUnread = 39002;
 
 platform::LaunchResult Tool(const std::vector<std::string>& argv) {
   platform::LaunchOptions o;
@@ -258,7 +260,7 @@ TEST_F(ReconciliationWindowTest, LinesNotReadOpenNoListAndAreSaidNotRead) {
   test_support::RefusedRead::Disarm();
   const gui::ShownModal* said = gui::ModalSeam::LastShown();
   ASSERT_NE(said, nullptr);
-  EXPECT_EQ(said->text, LoadStr(39002));
+  EXPECT_EQ(said->text, LoadStr(kMsgAccountUnread));
   test_support::ScreenshotMessage(*said, "processing", "reconciliation_lines_not_read");
   EXPECT_EQ(WindowAt<TWTraBroRapprochement>(kReconciliationListSlot), nullptr);
   EXPECT_EQ(WindowAt<TWTraModRapprochement>(kReconciliationFormSlot), form) << "the form stays for another try";
