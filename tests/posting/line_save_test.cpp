@@ -409,6 +409,13 @@ namespace {
 class AnalyticSaveTest : public SaveTest {
  protected:
   char AnalyticMode() const override { return '1'; }
+  // The first live analytic line with an amount in euros, 0 for none.
+  std::uint32_t AnalyticLineWithEuros() {
+    for (std::uint32_t r = 1; r <= c50.RecCount(); ++r)
+      if (c50.GoTo(r) && !c50.IsDeleted() && c50.GetField(L::BCLE)[0] == 'W' && ToCents(ReadLineRecord(c50).euros) != 0)
+        return r;
+    return 0;
+  }
   // A split removed brought back, its analytic lines' amounts back on their sections.
   void BringBack(const std::vector<std::uint32_t>& split) {
     for (std::uint32_t a : split) {
@@ -673,10 +680,7 @@ namespace {
 // read refuses it before its first write, named, the ReConstruction advised; over its own unread amount
 // it goes through.
 TEST_F(AnalyticSaveTest, AnAnalyticChangeOverASectionTotalThatDoesNotReadIsRefused) {
-  std::uint32_t recno = 0;
-  for (std::uint32_t r = 1; r <= c50.RecCount() && recno == 0; ++r)
-    if (c50.GoTo(r) && !c50.IsDeleted() && c50.GetField(L::BCLE)[0] == 'W' && ToCents(ReadLineRecord(c50).euros) != 0)
-      recno = r;
+  const std::uint32_t recno = AnalyticLineWithEuros();
   ASSERT_NE(recno, 0u);
   ASSERT_TRUE(c50.GoTo(recno));
   const LineRecord line = ReadLineRecord(c50);
@@ -791,10 +795,7 @@ TEST_F(AnalyticSaveTest, ALineCancelledOverItsOwnUnreadAmountNamesTheTotalsThatS
 // still counts the old amount, the ReConstruction advised. With its section's total unread as well, the
 // change is refused, nothing written and nothing named left.
 TEST_F(AnalyticSaveTest, AnAnalyticLineChangedOverItsOwnUnreadAmountNamesItsSection) {
-  std::uint32_t recno = 0;
-  for (std::uint32_t r = 1; r <= c50.RecCount() && recno == 0; ++r)
-    if (c50.GoTo(r) && !c50.IsDeleted() && c50.GetField(L::BCLE)[0] == 'W' && ToCents(ReadLineRecord(c50).euros) != 0)
-      recno = r;
+  const std::uint32_t recno = AnalyticLineWithEuros();
   ASSERT_NE(recno, 0u);
   ASSERT_TRUE(c50.GoTo(recno));
   const LineRecord line = ReadLineRecord(c50);

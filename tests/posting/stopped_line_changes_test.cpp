@@ -269,6 +269,15 @@ class StoppedLineChangeTest : public CoreTest {
 
   // Line `recno` saved onto `account` as it stands, its amounts on its sense as `amounts` makes them
   // from its own (francs, euros).
+  // A blank new line filled and saved as another station would: 60640000, 100,00 euros debit.
+  void FillOnAnotherStation(std::uint32_t recno) {
+    SaveRequest save = Onto(recno, "60640000", [](double&, double&) {});
+    save.values.sense = 'D';
+    save.values.euros = true;
+    save.values.amounts = LineAmounts{};
+    save.values.amounts.debitE = 100;
+    ASSERT_EQ(SaveLineRecord(c50, c60, save).outcome, SaveOutcome::Saved);
+  }
   SaveRequest Onto(std::uint32_t recno, const char* account, const std::function<void(double&, double&)>& amounts) {
     SaveRequest save;
     if (recno == 0 || !c50.GoTo(recno)) return save;
@@ -581,12 +590,7 @@ TEST_F(StoppedLineChangeTest, ABlankLineFilledSinceOnAnotherStationIsLeftAsItSta
   }
   ASSERT_TRUE(noted) << "the change left no note";
   ASSERT_TRUE(c50.GoTo(fresh.recno) && !c50.IsDeleted()) << "the change wrote past its note";
-  SaveRequest save = Onto(fresh.recno, "60640000", [](double&, double&) {});
-  save.values.sense = 'D';
-  save.values.euros = true;
-  save.values.amounts = LineAmounts{};
-  save.values.amounts.debitE = 100;
-  ASSERT_EQ(SaveLineRecord(c50, c60, save).outcome, SaveOutcome::Saved);
+  ASSERT_NO_FATAL_FAILURE(FillOnAnotherStation(fresh.recno));
   CloseLineChangeNote();
   const StoppedLineChanges finished = FinishStoppedLineChanges();
   EXPECT_TRUE(finished.done) << finished.said;
@@ -650,12 +654,7 @@ TEST_F(StoppedLineChangeTest, ALineAddedSinceToAPieceCutShortIsNotTakenForTheCha
   const NewLineResult fresh =
       CreatePieceLine(c50, c60, posting::LinePrefix(item[0] + PadRight(item[1], 3)), item[2], '1', 'O');
   ASSERT_EQ(fresh.outcome, NewLineOutcome::Created);
-  SaveRequest save = Onto(fresh.recno, "60640000", [](double&, double&) {});
-  save.values.sense = 'D';
-  save.values.euros = true;
-  save.values.amounts = LineAmounts{};
-  save.values.amounts.debitE = 100;
-  ASSERT_EQ(SaveLineRecord(c50, c60, save).outcome, SaveOutcome::Saved);
+  ASSERT_NO_FATAL_FAILURE(FillOnAnotherStation(fresh.recno));
   CloseLineChangeNote();
   const StoppedLineChanges finished = FinishStoppedLineChanges();
   EXPECT_TRUE(finished.done) << finished.said;
