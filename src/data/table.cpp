@@ -599,7 +599,8 @@ bool Table::EndRewrite(bool write) {
     return true;
   }
   FreeAppendBlobs();
-  GoTo(static_cast<long>(recordNumber));
+  // Back to the record the append left; its answer adds nothing to the cancelled append.
+  (void)GoToRecord(static_cast<long>(recordNumber));
   return false;
 }
 

@@ -58,6 +58,7 @@ class Table {
   // ---- navigation
   bool GoTop(std::string_view tag = "");
   bool GoBottom(std::string_view tag = "");
+  [[deprecated("answers false for a refused read as for no record: use GoToRecord")]]
   bool GoTo(long recno);                  // 10500 for 0 or below
   bool Skip(long n);                      // true when neither BOF nor EOF
   bool SkipActive(bool stepFirst);        // to the next live record; true when not EOF
@@ -67,11 +68,13 @@ class Table {
   bool LocateKeyPrefix(const char* text);
   // First record of the tag whose key begins with the four parts joined; all empty: true,
   // no move. 12400 on a closed table.
+  [[deprecated("answers false for a refused read as for no record: use Find")]]
   bool Seek(std::string_view tag, const char* k1, const char* k2 = "", const char* k3 = "",
             const char* k4 = "");
   // First record of the tag whose key is not below the four parts joined (the engine's
   // greater-or-equal search): EOF only past the last key. The caller checks the record with
   // MatchKey where it needs a match. All empty: true, no move. 12400 on a closed table.
+  [[deprecated("answers false for a refused read as for no record: use FindNotBelow")]]
   bool SeekNotBelow(std::string_view tag, const char* k1, const char* k2 = "", const char* k3 = "",
                     const char* k4 = "");
   // The same look-ups answered found, not found or refused (lookup.h), never a bare false: not found is
