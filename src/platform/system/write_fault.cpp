@@ -6,6 +6,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <mutex>
 #include <cstdlib>
 #include <cstring>
 #include <string>
@@ -86,7 +87,7 @@ std::size_t PartWritten(int fd, std::int64_t end, std::size_t size) {
 }  // namespace
 
 namespace detail {
-WriteFault armedFault = FromEnvironment();
+std::atomic<WriteFault> armedFault{FromEnvironment()};
 
 int FaultOf(int fd, std::int64_t end, const char* what, const std::string* path, std::size_t size,
             std::size_t* part) {
@@ -126,6 +127,10 @@ int FaultOf(int fd, std::int64_t end, const char* what, const std::string* path,
 }
 
 int ReadFaultOf(int fd) {
+  // Reads are counted one at a time: a run reading on several threads (the balances) meets a fault
+  // armed at one read, and the read being made is named to the test's hook for that read alone.
+  static std::mutex counting;
+  const std::lock_guard<std::mutex> hold(counting);
   if (BeforeFileRead != nullptr) {
     ReadMade() = ChangeText(fd, "read", nullptr);
     BeforeFileRead();

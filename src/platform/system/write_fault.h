@@ -26,6 +26,8 @@
 // the program nothing is set and the check is one test of two words.
 #pragma once
 
+#include <atomic>
+
 #include <cstddef>
 #include <cstdint>
 #include <string>
@@ -59,7 +61,8 @@ const std::string& ChangeBeingMade();
 const std::string& ReadBeingMade();
 
 namespace detail {
-extern WriteFault armedFault;
+// Atomic: the reads of the balances' worker threads test it while a test arms or moves the fault.
+extern std::atomic<WriteFault> armedFault;
 // `size` and `part`: a write's length, and where the bytes it makes before a part-written fault
 // go (null for the other changes).
 int FaultOf(int fd, std::int64_t end, const char* what, const std::string* path, std::size_t size = 0,
