@@ -16,6 +16,7 @@
 #include "posting/balancing.h"
 #include "posting/entry_state.h"
 #include "posting/journal_month.h"
+#include "posting/line_save.h"
 #include "posting/line_validation.h"
 #include "platform/gui/application.h"
 #include "platform/gui/command.h"
@@ -237,6 +238,7 @@ bool TWSaiModDetJournauxAnal::LoadLine() {
   const bool debit = c50.GetField(L::BSENS)[0] == 'D';
   const long long francs = StoredAmountOf(c50, L::BMONTANTF), euros = StoredAmountOf(c50, L::BMONTANTE);
   const std::string unreadable = UnreadableAmountsText(c50);
+  loadedUnread_ = posting::UnreadLineAmounts(c50);
   (debit ? debitF_ : creditF_)->SetValue(AmountDigitsOrBlank(FromCents(francs)), true);
   (debit ? debitE_ : creditE_)->SetValue(AmountDigitsOrBlank(FromCents(euros)), true);
   (debit ? creditF_ : debitF_)->SetValue("", true);
@@ -524,6 +526,13 @@ void TWSaiModDetJournauxAnal::CmSolderCompte() {
   if (const std::vector<UnreadableAmountLine> unread = posting::UnreadTotalsOf(*c30, 9); !unread.empty()) {
     gui::MessageBeep(0);
     gui::MessageBox(this, posting::UnreadTotalRefusal(unread), UnreadableAmountsCaption(),
+                    gui::MB_OK | gui::MB_ICONEXCLAMATION);
+    return;
+  }
+  // The line's own amount, in the section's totals, that does not read cannot be taken off them.
+  if (code == loadedSection_ && !loadedUnread_.empty()) {
+    gui::MessageBeep(0);
+    gui::MessageBox(this, posting::UnreadLineRefusal(loadedUnread_), UnreadableAmountsCaption(),
                     gui::MB_OK | gui::MB_ICONEXCLAMATION);
     return;
   }

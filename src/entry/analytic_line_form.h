@@ -13,6 +13,7 @@
 #include <string>
 #include <vector>
 
+#include "data/entry_lines.h"
 #include "entry/core/analytic_split.h"
 #include "entry/line_form_base.h"
 
@@ -115,6 +116,7 @@ class TWSaiModDetJournauxAnal : public LineFormBase {
   double rate_ = 0;
   long long remainderF_ = 0, remainderE_ = 0;
   std::string loadedSection_;
+  std::vector<UnreadableAmountLine> loadedUnread_;  // the loaded amounts that do not read
   std::vector<std::uint32_t> toolbar_;
   MEdit* day_ = nullptr;
   MEdit* section_ = nullptr;

@@ -1181,10 +1181,12 @@ void TWSaiModDetJournaux::CmSolderCompte() {
   // The account's totals hold the line as it was loaded: that part comes off, not the amounts typed since.
   // A total that does not read proposes nothing.
   const posting::Pair balance = posting::AccountBalanceWithoutLine(c20, account, loaded_);
-  if (!balance.unreadable.empty()) {
+  if (!balance.unreadable.empty() || !balance.lineUnreadable.empty()) {
     gui::MessageBeep(0);
-    gui::MessageBox(this, posting::UnreadTotalRefusal(balance.unreadable), UnreadableAmountsCaption(),
-                    gui::MB_OK | gui::MB_ICONEXCLAMATION);
+    gui::MessageBox(this,
+                    !balance.unreadable.empty() ? posting::UnreadTotalRefusal(balance.unreadable)
+                                                : posting::UnreadLineRefusal(balance.lineUnreadable),
+                    UnreadableAmountsCaption(), gui::MB_OK | gui::MB_ICONEXCLAMATION);
     return;
   }
   PutBalanceInLine(true, balance.francs, balance.euros);

@@ -23,6 +23,7 @@ constexpr std::size_t kPieceKeyLength = 14;   // "Z" + BMOIS + BJAL + BPIECE
 constexpr std::size_t kJournalKeyLength = 8;  // "Z" + BMOIS + BJAL
 // A balance not proposed over a total that does not read, the totals named.
 constexpr int kMsgUnreadTotalNoBalance = 39204;
+constexpr int kMsgUnreadLineNoBalance = 39455;
 
 void Add(Balances& b, char sense, long long francs, long long euros) {
   if (sense == 'D') {
@@ -108,12 +109,18 @@ std::string UnreadTotalRefusal(const std::vector<UnreadableAmountLine>& totals) 
   return FillPlaceholder(LoadStr(kMsgUnreadTotalNoBalance), UnreadableAmountLinesText(totals));
 }
 
+std::string UnreadLineRefusal(const std::vector<UnreadableAmountLine>& amounts) {
+  return FillPlaceholder(LoadStr(kMsgUnreadLineNoBalance), UnreadableAmountLinesText(amounts));
+}
+
 Pair AccountBalanceWithoutLine(Table& c20, const std::string& account, const LineRecord& loaded) {
   Pair p;
   p.unreadable = UnreadTotalsOf(c20, 17);
   p.francs = StoredAmountOf(c20, 17) - StoredAmountOf(c20, 19);
   p.euros = StoredAmountOf(c20, 18) - StoredAmountOf(c20, 20);
   if (loaded.live && !account.empty() && NormalizeAccount(loaded.account) == NormalizeAccount(account)) {
+    // The line's own amount counts in the total: one that does not read cannot be taken off it.
+    p.lineUnreadable = loaded.unreadAmounts;
     const long long sign = loaded.sense == 'D' ? 1 : -1;
     p.francs -= sign * ToCents(loaded.francs);
     p.euros -= sign * ToCents(loaded.euros);

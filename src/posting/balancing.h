@@ -41,15 +41,20 @@ Balances JournalBalanceWithout(Table& c50, const std::string& key);
 
 // "Solder le Compte": the balance of the account's stored totals (c20's current record, fields 17-20)
 // without what the line as loaded put on it (only when it is live and on that account).
-// A total that does not read is named in `unreadable` (and counted as zero): nothing is proposed then.
+// A total that does not read is named in `unreadable` (and counted as zero), the loaded line's own amount
+// that does not read in `lineUnreadable` (it cannot be taken off the total): nothing is proposed then.
 struct Pair {
   long long francs = 0, euros = 0;
   std::vector<UnreadableAmountLine> unreadable;
+  std::vector<UnreadableAmountLine> lineUnreadable;
 };
 Pair AccountBalanceWithoutLine(Table& c20, const std::string& account, const LineRecord& loaded);
 // The refusal of a balance over totals that do not read (an account's, a section's): named, the
 // ReConstruction advised.
 std::string UnreadTotalRefusal(const std::vector<UnreadableAmountLine>& totals);
+// The refusal of a balance over the loaded line's own amount that does not read: named, its amount to be
+// typed again.
+std::string UnreadLineRefusal(const std::vector<UnreadableAmountLine>& amounts);
 // The totals of the current record of `table` (fields `first` to `first` + 3) that do not read, named.
 std::vector<UnreadableAmountLine> UnreadTotalsOf(Table& table, int first);
 

@@ -11,6 +11,7 @@
 #include "data/record_fields.h"
 #include "data/table.h"
 #include "data/table_results.h"
+#include "data/unread_amounts.h"
 #include "posting/entry_state.h"
 #include "posting/journal_month.h"
 #include "posting/line_changes.h"
@@ -142,10 +143,21 @@ LineRecord ReadLineRecord(Table& c50) {
   r.sense = c50.GetField(L::BSENS)[0] == 'D' ? 'D' : 'C';
   r.francs = FromCents(StoredAmountOf(c50, L::BMONTANTF));
   r.euros = FromCents(StoredAmountOf(c50, L::BMONTANTE));
+  r.unreadAmounts = UnreadLineAmounts(c50);
   r.letterF = c50.GetField(L::BLET);
   r.letterE = c50.GetField(L::BLETE);
   r.vat = c50.GetField(L::BTVA);
   return r;
+}
+
+std::vector<UnreadableAmountLine> UnreadLineAmounts(Table& c50) {
+  std::vector<UnreadableAmountLine> unread;
+  for (int field : {L::BMONTANTF, L::BMONTANTE}) {
+    bool readable = true;
+    StoredAmountOf(c50, field, &readable);
+    if (!readable) unread.push_back(UnreadRecordLine(c50, field, c50.recordBuffer.data(), c50.recordNumber));
+  }
+  return unread;
 }
 
 Lookup FindLine(Table& c50, const std::string& key) {

@@ -7,6 +7,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "data/account_totals.h"
 #include "data/line_change_steps.h"
@@ -48,12 +49,15 @@ struct LineRecord {
   char entry = 'O';          // field 16: "O"/"N", lower case for a rounding line
   char sense = 'C';
   double francs = 0, euros = 0;  // as the reports read them: 0 for a text that does not read
+  std::vector<UnreadableAmountLine> unreadAmounts;  // the amounts above whose text does not read, named
   std::string letterF, letterE;
   std::string vat;
 };
 
 // The current record of c50 read.
 LineRecord ReadLineRecord(Table& c50);
+// The amounts of the current line of c50 (a general or an analytic one) whose text does not read, named.
+std::vector<UnreadableAmountLine> UnreadLineAmounts(Table& c50);
 // The line of a key made current on C50CODE (cancelled or not): found, not found when no line has that key,
 // refused when the look-up could not read.
 Lookup FindLine(Table& c50, const std::string& key);

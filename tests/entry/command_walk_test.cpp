@@ -1046,15 +1046,17 @@ TEST_F(DamagedWalkTest, NoCommandComputesFromAnAmountThatDoesNotRead) {
     EXPECT_EQ(Lost(one), "") << "the section's total written over";
     Lost(one, true);
   };
-  // The line's own euros damaged, the analytic windows opened on it, `command` run over them: it goes
-  // through, and its box names the section's total and advises the ReConstruction.
+  // The line's own euros damaged, the analytic windows opened on it, `command` run over them: its box
+  // says `said` and advises the ReConstruction; when it goes through, it names the section's total too.
   const auto overOwnAmount = [&](const std::string& shot, const std::string& said,
-                                 const std::function<void(TWSaiBroDetJournauxAnal*, TWSaiModDetJournauxAnal*)>& command) {
+                                 const std::function<void(TWSaiBroDetJournauxAnal*, TWSaiModDetJournauxAnal*)>& command,
+                                 bool goesThrough = true) {
     const Damage own = Put("the analytic line's euros", je + "c50je.dbf", an.recno, "BMONTANTE", "abc", {});
     const auto [list, form] = OpenSplit(an);
     if (list != nullptr && form != nullptr) {
       command(list, form);
-      BoxSaying({said, named, "ReConstruction"}, shot);
+      if (goesThrough) BoxSaying({said, named, "ReConstruction"}, shot);
+      else BoxSaying({said, "ReConstruction"}, shot);
     }
     CloseSplits();
     // A cancel leaves the bytes it was made over in the cancelled line: given back, as every damage is
@@ -1121,6 +1123,23 @@ TEST_F(DamagedWalkTest, NoCommandComputesFromAnAmountThatDoesNotRead) {
          const std::vector<Damage> one{total};
          EXPECT_EQ(Lost(one), "") << "the total written over";
          Lost(one, true);
+       },
+       true},
+      // The damaged customer line's own amount counts in its account's total: "Solder le Compte" cannot
+      // take it off, and proposes nothing.
+      {"Solder Compte over the line's own unread amount",
+       [&] {
+         TWSaiBroDetJournaux* w = Saisir(month);
+         const std::string key =
+             LineWhere(month, [](const posting::LineRecord& r) { return !r.unreadAmounts.empty(); });
+         TWSaiModDetJournaux* f = key.empty() ? nullptr : Modify(w, key);
+         ASSERT_NE(f, nullptr) << "no line of " << month << " whose amount does not read";
+         const std::string amounts = f->TextOf(kDebitE) + "|" + f->TextOf(kCreditE);
+         gui::ModalSeam::QueueMessageBoxAnswer(gui::IDOK);
+         Send(f, 20081);
+         EXPECT_EQ(f->TextOf(kDebitE) + "|" + f->TextOf(kCreditE), amounts)
+             << "a balance counting the line's unread amount as zero";
+         BoxSaying({"Le solde n'est pas propos\xE9", "ReConstruction"}, "damaged-walk-line-own-balance");
        },
        true},
       // The analytic windows over a section's total that does not read: the line's save (F12), its
@@ -1275,6 +1294,24 @@ TEST_F(DamagedWalkTest, NoCommandComputesFromAnAmountThatDoesNotRead) {
                        });
        },
        true, {}, an.section},
+      // "Solder le Compte" cannot take the line's own amount off its section's total: nothing proposed.
+      {"Solder le Compte of an analytic line over its own unread amount",
+       [&] {
+         overOwnAmount("damaged-walk-analytic-own-section-balance", "Le solde n'est pas propos\xE9",
+                       [&](TWSaiBroDetJournauxAnal*, TWSaiModDetJournauxAnal* f) {
+                         const std::string books = BooksBytes(je, "je");
+                         const std::string amounts =
+                             f->TextOf(analytic_form::kDebitE) + "|" + f->TextOf(analytic_form::kCreditE);
+                         gui::ModalSeam::QueueMessageBoxAnswer(gui::IDOK);
+                         Send(f, 20081);
+                         EXPECT_EQ(f->TextOf(analytic_form::kDebitE) + "|" + f->TextOf(analytic_form::kCreditE),
+                                   amounts)
+                             << "a balance counting the line's unread amount as zero";
+                         EXPECT_EQ(BooksBytes(je, "je"), books);
+                       },
+                       false);
+       },
+       true},
       {"the analytic lines window's Annuler over the line's own unread amount",
        [&] {
          overOwnAmount("damaged-walk-analytic-cancelled-totals-left", "la ligne est annul\xE9" "e",

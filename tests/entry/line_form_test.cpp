@@ -517,6 +517,18 @@ TEST_F(LineFormTest, AnAmountThatDoesNotReadShowsAsTheReportsReadIt) {
   EXPECT_NE(told[0].text.find("\xAB 12,34 \xBB"), std::string::npos) << told[0].text;
   test_support::ScreenshotMessage(told[0], "entry", "unreadable_amount_loaded");
   test_support::Screenshot(f->Widget(), "entry", "unreadable_amount_form");
+
+  // Its account's total counts the amount that does not read: "Solder le Compte" cannot take it off,
+  // and proposes nothing.
+  gui::ModalSeam::Reset();
+  gui::ModalSeam::QueueMessageBoxAnswer(gui::IDOK);
+  Send(f, 20081);
+  EXPECT_EQ(f->TextOf(kDebitE) + "|" + f->TextOf(kCreditE), "|") << "a balance counting the unread amount as zero";
+  ASSERT_FALSE(gui::ModalSeam::Shown().empty());
+  const gui::ShownModal& refused = gui::ModalSeam::Shown().back();
+  for (const std::string& said : {std::string("Le solde n'est pas propos\xE9"), Trimmed(line.account), std::string("Saisissez")})
+    EXPECT_NE(refused.text.find(said), std::string::npos) << said << "\n" << refused.text;
+  test_support::ScreenshotMessage(refused, "entry", "own_unread_amount_no_balance");
 }
 
 // The entry-models list asked by "Autre Modèle" (button 1268) as a lookup: the request stands at 258-283,
