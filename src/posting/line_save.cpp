@@ -141,9 +141,12 @@ LineRecord ReadLineRecord(Table& c50) {
   const char entry = c50.GetField(L::BEURO)[0];
   r.entry = entry == 0 ? ' ' : entry;
   r.sense = c50.GetField(L::BSENS)[0] == 'D' ? 'D' : 'C';
-  r.francs = FromCents(StoredAmountOf(c50, L::BMONTANTF));
-  r.euros = FromCents(StoredAmountOf(c50, L::BMONTANTE));
-  r.unreadAmounts = UnreadLineAmounts(c50);
+  for (int field : {L::BMONTANTF, L::BMONTANTE}) {
+    bool readable = true;
+    (field == L::BMONTANTF ? r.francs : r.euros) = FromCents(StoredAmountOf(c50, field, &readable));
+    if (!readable)
+      r.unreadAmounts.push_back(UnreadRecordLine(c50, field, c50.recordBuffer.data(), c50.recordNumber));
+  }
   r.letterF = c50.GetField(L::BLET);
   r.letterE = c50.GetField(L::BLETE);
   r.vat = c50.GetField(L::BTVA);
