@@ -23,7 +23,7 @@ constexpr std::size_t kPieceKeyLength = 14;   // "Z" + BMOIS + BJAL + BPIECE
 constexpr std::size_t kJournalKeyLength = 8;  // "Z" + BMOIS + BJAL
 // A balance not proposed over a total that does not read, the totals named.
 constexpr int kMsgUnreadTotalNoBalance = 39204;
-constexpr int kMsgUnreadLineNoBalance = 39455;
+constexpr int kMsgUnreadLineNoBalance = 39485;
 
 void Add(Balances& b, char sense, long long francs, long long euros) {
   if (sense == 'D') {
