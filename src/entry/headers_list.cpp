@@ -118,7 +118,9 @@ bool RequestJournalEntry(gui::Window* owner, const std::string& journalMonth) {
   std::optional<RefusalWatch> reading(std::in_place, RefusalWatch::EngineBoxes::kHeld);
   auto unread = [&] { return SayEntryUnread(owner, journalMonth, reading, c10.tablePath); };
   const posting::JournalRecord j = posting::ReadJournal(c10, journal);
-  if (reading->ReadRefused()) return unread();
+  // A look-up the index refused is kept by the watch as the disk's refusals are.
+  if (j.refused) RefusalWatch::NoteEngineReadRefusal(c10.tablePath, c10.result);
+  if (reading->ReadRefused() || j.refused) return unread();
   if (!j.found || j.cancelled) {
     gui::MessageBeep(0);
     gui::MessageBox(owner, FillPlaceholder(LoadStr(kMsgJournalToReactivate), journal), LoadStr(kTitleAttention),
@@ -126,8 +128,10 @@ bool RequestJournalEntry(gui::Window* owner, const std::string& journalMonth) {
     return false;
   }
   // The draft header itself, sought with its source letter: a closed one is never taken for it.
-  const bool header = posting::SeekHeader(c10, journalMonth, posting::kDraftSource) && !c10.IsDeleted();
-  if (reading->ReadRefused()) return unread();
+  const Lookup draft = posting::FindHeader(c10, journalMonth, posting::kDraftSource);
+  if (draft.IsRefused()) RefusalWatch::NoteEngineReadRefusal(c10.tablePath, draft.result());
+  const bool header = draft.IsFound() && !c10.IsDeleted();
+  if (reading->ReadRefused() || draft.IsRefused()) return unread();
   if (!header) {
     reading.reset();
     gui::MessageBeep(0);

@@ -349,7 +349,14 @@ bool TWSaiModDetJournaux::LoadLine() {
   if (TableC20 != nullptr && !TableC20->isOpen) TableC20->UseShared(PathC20(), "C20CODE");
   if (TableC30 != nullptr && !TableC30->isOpen) TableC30->UseShared(PathC30(), "C30CODE");
   ::Table& c50 = *TableC50;
-  if (!posting::SeekLine(c50, key_) || c50.IsDeleted()) return false;
+  // A line the disk refused to read is no line gone: said, naming the file, before the form closes.
+  const Lookup line = posting::FindLine(c50, key_);
+  if (line.IsRefused()) {
+    gui::MessageBeep(0);
+    gui::MessageBox(this, UnreadText(c50.tablePath, line.result()), LoadStr(kTitleAttention), gui::MB_OK | gui::MB_ICONSTOP);
+    return false;
+  }
+  if (line.IsNotFound() || c50.IsDeleted()) return false;
   if (!LockRecord(c50, key_.c_str(), 0)) return false;
   holdsLine_ = true;
   loaded_ = posting::ReadLineRecord(c50);
@@ -614,7 +621,14 @@ bool TWSaiModDetJournaux::ShowLabelCode(bool beepWhenUnknown) {
     if (text != nullptr) text->SetText("");
     return true;
   }
-  if (posting::SeekC10(*TableC10, 'L', code.substr(0, 1)) && !TableC10->IsDeleted()) {
+  const Lookup found = posting::FindC10(*TableC10, 'L', code.substr(0, 1));
+  // A code not read is not taken, nor called unknown: the box names the file.
+  if (found.IsRefused()) {
+    if (text != nullptr) text->SetText("");
+    ReportRefusedLookup(*TableC10, found, "C10CODE", code.c_str());
+    return false;
+  }
+  if (found.IsFound() && !TableC10->IsDeleted()) {
     const std::string field = PadRight(TableC10->GetField(4), 8);
     if (text != nullptr) text->SetText(field.substr(0, 7));
     if (field[7] >= '1' && field[7] <= '8') labelDigit_ = field[7];
@@ -701,6 +715,14 @@ void TWSaiModDetJournaux::DistributionEnter(bool moveOn) {
   }
   if (moveOn && TakeHelpCharacter(distribution_, cmd::DistributionLookup)) return;
   const posting::FieldCheck d = posting::CheckDistribution(*TableC10, *TableC20, code);
+  // A code not read puts no account: the box names the file.
+  if (d.message == posting::kMsgDistributionUnread) {
+    gui::MessageBeep(0);
+    gui::MessageBox(this, UnreadText(TableC10->tablePath, TableC10->result), LoadStr(kTitleAttention),
+                    gui::MB_OK | gui::MB_ICONSTOP);
+    FocusOn(distribution_);
+    return;
+  }
   if (d.message == posting::kMsgDistributionUnknown) {
     gui::MessageBeep(0);
     Message(LoadStr(d.message));
@@ -721,7 +743,10 @@ void TWSaiModDetJournaux::DistributionLookup() {
   const char answer = LookupC10Code(distribution_, cmd::DistributionLookup, "V", 2, command_id::DonneesVentilations,
                                     kDistributionListSlot, nullptr, &code);
   if (answer == kLookupListOpened || answer == kLookupListRepositioned) return;
-  if (answer == kLookupFound && posting::SeekC10(*TableC10, 'V', PadRight(code, 2)) && !TableC10->IsDeleted()) {
+  const Lookup chosen = answer == kLookupFound ? posting::FindC10(*TableC10, 'V', PadRight(code, 2)) : Lookup::NotFound();
+  // The code chosen, not read again, puts no account: the box names the file.
+  ReportRefusedLookup(*TableC10, chosen, "C10CODE", code.c_str());
+  if (chosen.IsFound() && !TableC10->IsDeleted()) {
     const std::string account = NormalizeAccount(PadRight(TableC10->GetField(4), 8).substr(0, 8));
     SetAccountText(account);
     const Lookup found = LiveAccount(*TableC20, account);
@@ -1312,7 +1337,11 @@ void TWSaiModDetJournaux::CmAutreModele() {
   if (TakeLookupAnswer(kModelsListSlot, kModelCodeWidth, ownHandle, code)) {
     SyncLinesWindow(0);
     std::string memo;
-    if (posting::SeekC10(*TableC10, 'M', code) && !TableC10->IsDeleted() && TableC10->GetMemoText(7, memo)) {
+    const Lookup model = posting::FindC10(*TableC10, 'M', code);
+    // A model not read applies nothing: the box names the file.
+    ReportRefusedLookup(*TableC10, model, "C10CODE", code.c_str());
+    if (model.IsRefused()) return;
+    if (model.IsFound() && !TableC10->IsDeleted() && TableC10->GetMemoText(7, memo)) {
       if (memo.size() > kModelRoom) memo.resize(kModelRoom);
       const std::size_t end = memo.find('\x1A');
       if (end != std::string::npos) memo.resize(end);
@@ -1406,7 +1435,10 @@ bool TWSaiModDetJournaux::Save() {
     if (!request.roundingLine) EntryCurrencyFlag = request.values.euros;
     ShowSavedBalance(r.account);
     // The line as it stands now is the one loaded.
-    if (posting::SeekLine(*TableC50, key_)) loaded_ = posting::ReadLineRecord(*TableC50);
+    // Not read again, the line loaded stays the one before the save: the box names the file.
+    const Lookup saved = posting::FindLine(*TableC50, key_);
+    if (saved.IsFound()) loaded_ = posting::ReadLineRecord(*TableC50);
+    else ReportRefusedLookup(*TableC50, saved, L::kCodeTag, key_.c_str());
   }
   ShowPieceTotals(true, false);
   RefreshLines();
@@ -1537,8 +1569,12 @@ void TWSaiModDetJournaux::TakeFocus(bool opening) {
 void TWSaiModDetJournaux::CleanupWindow() {
   // The line's lock goes back and the slot is free at once: a command the form posted on its way out
   // ("Créer Pièce" ...) finds it closed.
-  if (holdsLine_ && TableC50 != nullptr && TableC50->isOpen && posting::SeekLine(*TableC50, key_))
-    UnlockRecord(*TableC50);
+  // A line not read keeps its lock until the lines' cursor closes: said, naming the file.
+  if (holdsLine_ && TableC50 != nullptr && TableC50->isOpen) {
+    const Lookup line = posting::FindLine(*TableC50, key_);
+    if (line.IsFound()) UnlockRecord(*TableC50);
+    else ReportRefusedLookup(*TableC50, line, L::kCodeTag, key_.c_str());
+  }
   holdsLine_ = false;
   if (OwnSlot > 0) SetRegistryText(OwnSlot, kFormSlotLength, "");
   // The line saved, the step that waited for it goes to the lines window, which finds the slot free.
@@ -1547,7 +1583,8 @@ void TWSaiModDetJournaux::CleanupWindow() {
 }
 
 void TWSaiModDetJournaux::ReleaseLineLockForTest() {
-  if (holdsLine_ && TableC50 != nullptr && posting::SeekLine(*TableC50, key_)) UnlockRecord(*TableC50);
+  if (holdsLine_ && TableC50 != nullptr && TableC50->isOpen && posting::FindLine(*TableC50, key_).IsFound())
+    UnlockRecord(*TableC50);
 }
 
 namespace {

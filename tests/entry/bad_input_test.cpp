@@ -20,7 +20,7 @@ using BadInputTest = EntryTest;
 // True when a cursor of its own can take the header's lock (nobody holds it).
 bool HeaderFree(const std::string& journalMonth, char source) {
   Table c10;
-  if (!c10.OpenShared(PathC10(), "C10CODE") || !SeekC10(c10, 'C', journalMonth + source)) return false;
+  if (!c10.OpenShared(PathC10(), "C10CODE") || !FindC10(c10, 'C', journalMonth + source).IsFound()) return false;
   const bool free = LockRecord(c10, nullptr, 0);
   if (free) UnlockRecord(c10);
   return free;
@@ -30,7 +30,7 @@ TEST_F(BadInputTest, AHeaderWhoseJournalWasCancelledIsNotEntered) {
   Open();
   const std::string month = JournalMonths()[0].first;
   ASSERT_TRUE(EnsureGeneralFile());
-  ASSERT_TRUE(SeekJournal(*TableC10, JournalOf(month)));
+  ASSERT_TRUE(FindJournal(*TableC10, JournalOf(month)).IsFound());
   ASSERT_TRUE(TableC10->DeleteRecord(nullptr, 0));
   UnlockRecord(*TableC10);
   EXPECT_EQ(Saisir(month), nullptr);
@@ -60,7 +60,7 @@ TEST_F(BadInputTest, AMissingDraftHeaderIsNeverTakenForItsClosedOne) {
   const std::string month = JournalMonths()[0].first;
   ASSERT_TRUE(EnsureGeneralFile());
   // The draft header's code made another, and a closed header of the same journal-month added.
-  ASSERT_TRUE(SeekHeader(*TableC10, month, kDraftSource));
+  ASSERT_TRUE(FindHeader(*TableC10, month, kDraftSource).IsFound());
   ASSERT_TRUE(TableC10->PutField(2, (month + "X").c_str()));
   ASSERT_TRUE(TableC10->AppendBlank());
   TableC10->PutField(1, "C");
@@ -91,7 +91,7 @@ TEST_F(BadInputTest, TheNewJournalMonthDialogsAskForAJournalAndAMonth) {
   TWSaiBroEntJournaux* list = Headers();
   ASSERT_NE(list, nullptr);
   // Nothing chosen: refused, and a cancelled journal refused under the check.
-  ASSERT_TRUE(SeekJournal(*TableC10, "ODA"));
+  ASSERT_TRUE(FindJournal(*TableC10, "ODA").IsFound());
   ASSERT_TRUE(TableC10->DeleteRecord(nullptr, 0));
   UnlockRecord(*TableC10);
   std::string target(kCiblePieceLength, ' ');

@@ -244,7 +244,7 @@ TEST_F(LineFormTest, TheSenseFollowsTheAmountsAndQuitterGivesTheNewLineUp) {
   const std::uint32_t recno = [&] {
     Table c50;
     EXPECT_TRUE(c50.OpenShared(PathC50(), L::kCodeTag, true));
-    return posting::SeekLine(c50, key) ? c50.recordNumber : 0u;
+    return posting::FindLine(c50, key).IsFound() ? c50.recordNumber : 0u;
   }();
   ASSERT_NE(recno, 0u);
   Key(gui::VK_F9);
@@ -358,7 +358,7 @@ TEST_F(LineFormTest, TheBalancingCommandsReadTheLineAsLoaded) {
   {
     Table c10;
     ASSERT_TRUE(c10.OpenShared(folder_ + "c10je", "C10CODE"));
-    ASSERT_TRUE(posting::SeekJournal(c10, "BQ "));
+    ASSERT_TRUE(posting::FindJournal(c10, "BQ ").IsFound());
     ASSERT_TRUE(c10.PutFieldPart(4, 2, 8, "512     "));
     c10.CloseTable(true);
   }
@@ -606,7 +606,7 @@ TEST_F(LineFormTest, ASaveWhoseLockIsTakenChangesNothing) {
     key = LineWhere(month, [](const posting::LineRecord& r) { return r.account == "51200000" && r.entry == 'O'; });
     Table c50;
     ASSERT_TRUE(c50.OpenShared(folder_ + "c50je", L::kCodeTag, true));
-    ASSERT_TRUE(posting::SeekLine(c50, key));
+    ASSERT_TRUE(posting::FindLine(c50, key).IsFound());
     recno = c50.recordNumber;
   }
   const std::string folder = folder_;
@@ -617,8 +617,8 @@ TEST_F(LineFormTest, ASaveWhoseLockIsTakenChangesNothing) {
     switch (cmd) {
       case 'l': return c50.GoTo(static_cast<long>(recno)) && LockRecord(c50, nullptr, 0);
       case 'u': return c50.GoTo(static_cast<long>(recno)) && UnlockRecord(c50);
-      case 'h': return posting::SeekHeader(c10, month, posting::kDraftSource) && LockRecord(c10, nullptr, 0);
-      case 'H': return posting::SeekHeader(c10, month, posting::kDraftSource) && UnlockRecord(c10);
+      case 'h': return posting::FindHeader(c10, month, posting::kDraftSource).IsFound() && LockRecord(c10, nullptr, 0);
+      case 'H': return posting::FindHeader(c10, month, posting::kDraftSource).IsFound() && UnlockRecord(c10);
       default: return false;
     }
   });
