@@ -441,9 +441,23 @@ void TWSaiBroEntJournaux::CmAnnuler() {
   // A header whose journal-month holds lines names them: it stays. A closed one stays too.
   bool holdsLines = code[7] != posting::kDraftSource;
   if (!holdsLines && TableC50 != nullptr) {
-    if (TableC50->isOpen || TableC50->UseShared(PathC50(), LigneEcriture::kCodeTag))
-      holdsLines =
-          posting::CountJournalLines(*TableC50, posting::LinePrefix(code.substr(0, posting::kJournalMonthKeyLength))) > 0;
+    if (!TableC50->isOpen && !TableC50->UseShared(PathC50(), LigneEcriture::kCodeTag)) {
+      // Lines that could not be opened are not counted: the header stays.
+      gui::MessageBeep(0);
+      gui::MessageBox(this, UnreadText(PathC50(), TableC50->result), LoadStr(kTitleAttention), gui::MB_OK | gui::MB_ICONSTOP);
+      return;
+    }
+    {
+      bool refused = false;
+      holdsLines = posting::CountJournalLines(
+                       *TableC50, posting::LinePrefix(code.substr(0, posting::kJournalMonthKeyLength)), &refused) > 0;
+      // Lines not counted may be there: the header stays, and the read is said with its file.
+      if (refused) {
+        gui::MessageBeep(0);
+        gui::MessageBox(this, ReadErrorText(TableC50->tablePath), LoadStr(kTitleAttention), gui::MB_OK | gui::MB_ICONSTOP);
+        return;
+      }
+    }
   }
   if (holdsLines) {
     Refuse(this, kMsgMonthHoldsLines);

@@ -1161,6 +1161,13 @@ void TWSaiModDetJournaux::FillCounterpartAccount() {
   accountSetting_ = false;
 }
 
+bool TWSaiModDetJournaux::RefuseUnreadBalance(bool refused) {
+  if (!refused) return false;
+  gui::MessageBeep(0);
+  gui::MessageBox(this, ReadErrorText(TableC50->tablePath), LoadStr(kTitleAttention), gui::MB_OK | gui::MB_ICONSTOP);
+  return true;
+}
+
 bool TWSaiModDetJournaux::RefuseUnreadableBalance(const std::vector<UnreadableAmountLine>& lines) {
   if (lines.empty()) return false;
   gui::MessageBeep(0);
@@ -1170,7 +1177,9 @@ bool TWSaiModDetJournaux::RefuseUnreadableBalance(const std::vector<UnreadableAm
 
 void TWSaiModDetJournaux::CmSolderPiece() {
   ClearMessage();
-  if (RefuseUnreadableBalance(posting::SumPiece(*TableC50, key_, nullptr).unreadable)) return;
+  // Lines not read make no balance: nothing is put in the line.
+  const posting::Balances piece = posting::SumPiece(*TableC50, key_, nullptr);
+  if (RefuseUnreadBalance(piece.refused) || RefuseUnreadableBalance(piece.unreadable)) return;
   FillCounterpartAccount();
   ShowPieceTotals(false, true);
   PutBalanceInLine(roundingMode_ == 0, pieceBalanceF_, pieceBalanceE_);
@@ -1219,7 +1228,7 @@ void TWSaiModDetJournaux::CmSolderCompte() {
 void TWSaiModDetJournaux::CmSolderJournal() {
   ClearMessage();
   const posting::Balances journal = posting::JournalBalanceWithout(*TableC50, key_);
-  if (RefuseUnreadableBalance(journal.unreadable)) return;
+  if (RefuseUnreadBalance(journal.refused) || RefuseUnreadableBalance(journal.unreadable)) return;
   FillCounterpartAccount();
   PutBalanceInLine(true, journal.BalanceF(), journal.BalanceE());
   ShowPieceTotals(true, false);

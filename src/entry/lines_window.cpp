@@ -434,6 +434,13 @@ bool TWSaiBroDetJournaux::CanClose() {
     Progress progress(Store().totalRows, this);
     const posting::JournalBalance b = posting::SumJournal(*walkCursor_, prefix_, [&progress](long n) { progress.ProgressStep(n, false); });
     gui::SetArrowCursor();
+    // Lines not read leave the balance unknown: said with the file, and no balance is asked about.
+    if (b.refused) {
+      BringToTop();
+      gui::MessageBeep(0);
+      gui::MessageBox(this, ReadErrorText(walkCursor_->tablePath), LoadStr(kTitleAttention), gui::MB_OK | gui::MB_ICONSTOP);
+      return CMDIBrowse::CanClose();
+    }
     // Lines counted as zero for an amount that does not read make the balance below wrong: named first.
     if (!b.unreadable.empty()) {
       BringToTop();

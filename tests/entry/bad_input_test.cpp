@@ -8,6 +8,7 @@
 #include "data/session.h"
 #include "entry/line_form.h"
 #include "entry_fixture.h"
+#include "support/refused_read.h"
 
 namespace entry_test {
 namespace {
@@ -83,6 +84,45 @@ TEST_F(BadInputTest, AMissingDraftHeaderIsNeverTakenForItsClosedOne) {
   EXPECT_NE(test_support::ShownTexts().find("est introuvable"), std::string::npos) << test_support::ShownTexts();
   EXPECT_TRUE(HeaderFree(month, kClosedSource)) << "the closed header was not locked";
   EXPECT_FALSE(SlotInUse(0));
+}
+
+// "Annuler" on a draft header holding lines while the disk refuses the reads of the lines' index from
+// each of its first reads in turn, the lines' file opened afresh: the header stays every time (it was
+// cancelled over lines not counted, taken for none), a refusal said in one box naming the lines' file.
+TEST_F(BadInputTest, AHeaderWhoseLinesCannotBeCountedIsNotCancelled) {
+  Open();
+  const std::string month = JournalMonths()[0].first;
+  Menu(command_id::SaisieEcritures);
+  TWSaiBroEntJournaux* list = Headers();
+  ASSERT_NE(list, nullptr);
+  auto cancelled = [&] {
+    Table c10;
+    EXPECT_TRUE(c10.OpenShared(PathC10(), "C10CODE"));
+    EXPECT_TRUE(FindHeader(c10, month, kDraftSource).IsFound());
+    return c10.IsDeleted();
+  };
+  int said = 0;
+  for (int nth = 1; nth <= 40; ++nth) {
+    SCOPED_TRACE("reads of c50je.mdx refused from the " + std::to_string(nth) + "th");
+    ASSERT_TRUE(list->LocateCode(month + kDraftSource));
+    TableC50->CloseTable(true);
+    gui::ModalSeam::Reset();
+    gui::ModalSeam::QueueMessageBoxAnswer(gui::IDOK);
+    test_support::RefusedRead::Arm("/c50je.mdx", nth, true);
+    Send(list, browse_cmd::Annuler);
+    const int seen = test_support::RefusedRead::Seen();
+    test_support::RefusedRead::Disarm();
+    const std::string shown = test_support::ShownTexts();
+    EXPECT_FALSE(cancelled());
+    EXPECT_EQ(shown.find("Erreur BDE"), std::string::npos) << shown;
+    if (shown.find("c50je") != std::string::npos) {
+      ASSERT_EQ(gui::ModalSeam::Shown().size(), 1u) << shown;
+      if (++said == 1) test_support::ScreenshotMessage(gui::ModalSeam::Shown()[0], "entry", "header_cancel_lines_unread");
+    }
+    ASSERT_FALSE(HasFailure());
+    if (seen < nth) break;
+  }
+  EXPECT_GE(said, 1);
 }
 
 TEST_F(BadInputTest, TheNewJournalMonthDialogsAskForAJournalAndAMonth) {
