@@ -621,14 +621,14 @@ bool TWSaiModDetJournaux::ShowLabelCode(bool beepWhenUnknown) {
     if (text != nullptr) text->SetText("");
     return true;
   }
-  const Lookup found = posting::FindC10(*TableC10, 'L', code.substr(0, 1));
+  const Lookup found = posting::FindLiveC10(*TableC10, 'L', code.substr(0, 1));
   // A code not read is not taken, nor called unknown: the box names the file.
   if (found.IsRefused()) {
     if (text != nullptr) text->SetText("");
     ReportRefusedLookup(*TableC10, found, "C10CODE", code.c_str());
     return false;
   }
-  if (found.IsFound() && !TableC10->IsDeleted()) {
+  if (found.IsFound()) {
     const std::string field = PadRight(TableC10->GetField(4), 8);
     if (text != nullptr) text->SetText(field.substr(0, 7));
     if (field[7] >= '1' && field[7] <= '8') labelDigit_ = field[7];
@@ -743,10 +743,10 @@ void TWSaiModDetJournaux::DistributionLookup() {
   const char answer = LookupC10Code(distribution_, cmd::DistributionLookup, "V", 2, command_id::DonneesVentilations,
                                     kDistributionListSlot, nullptr, &code);
   if (answer == kLookupListOpened || answer == kLookupListRepositioned) return;
-  const Lookup chosen = answer == kLookupFound ? posting::FindC10(*TableC10, 'V', PadRight(code, 2)) : Lookup::NotFound();
+  const Lookup chosen = answer == kLookupFound ? posting::FindLiveC10(*TableC10, 'V', PadRight(code, 2)) : Lookup::NotFound();
   // The code chosen, not read again, puts no account: the box names the file.
   ReportRefusedLookup(*TableC10, chosen, "C10CODE", code.c_str());
-  if (chosen.IsFound() && !TableC10->IsDeleted()) {
+  if (chosen.IsFound()) {
     const std::string account = NormalizeAccount(PadRight(TableC10->GetField(4), 8).substr(0, 8));
     SetAccountText(account);
     const Lookup found = LiveAccount(*TableC20, account);
@@ -1346,11 +1346,11 @@ void TWSaiModDetJournaux::CmAutreModele() {
   if (TakeLookupAnswer(kModelsListSlot, kModelCodeWidth, ownHandle, code)) {
     SyncLinesWindow(0);
     std::string memo;
-    const Lookup model = posting::FindC10(*TableC10, 'M', code);
+    const Lookup model = posting::FindLiveC10(*TableC10, 'M', code);
     // A model not read applies nothing: the box names the file.
     ReportRefusedLookup(*TableC10, model, "C10CODE", code.c_str());
     if (model.IsRefused()) return;
-    if (model.IsFound() && !TableC10->IsDeleted() && TableC10->GetMemoText(7, memo)) {
+    if (model.IsFound() && TableC10->GetMemoText(7, memo)) {
       if (memo.size() > kModelRoom) memo.resize(kModelRoom);
       const std::size_t end = memo.find('\x1A');
       if (end != std::string::npos) memo.resize(end);

@@ -58,6 +58,11 @@ Lookup FindC10(Table& c10, char kind, const std::string& code) {
   return found.IsFound() ? found.And(c10.MatchKey(key.c_str(), static_cast<int>(key.size()), 1, 2) != '#') : found;
 }
 
+Lookup FindLiveC10(Table& c10, char kind, const std::string& code) {
+  const Lookup found = FindC10(c10, kind, code);
+  return found.IsFound() ? c10.LiveHere() : found;
+}
+
 Lookup FindHeader(Table& c10, const std::string& journalMonth, char source) {
   return FindC10(c10, 'C', PadRight(journalMonth, kJournalMonthKeyLength) + source);
 }

@@ -38,6 +38,9 @@ std::string C10Key(Table& c10, char kind, const std::string& code);
 // Makes the record current when the whole key is there (cancelled or not): found, not found, or refused
 // when the look-up could not read.
 Lookup FindC10(Table& c10, char kind, const std::string& code);
+// The same for a live record: not found also when it is cancelled, refused also when its cancel mark
+// could not be read again.
+Lookup FindLiveC10(Table& c10, char kind, const std::string& code);
 // The journal-month's header, draft or closed, found, not found or refused.
 Lookup FindHeader(Table& c10, const std::string& journalMonth, char source);
 // The journal's record, found, not found or refused.

@@ -63,12 +63,12 @@ FieldCheck CheckDistribution(Table& c10, Table& c20, const std::string& code) {
   FieldCheck r;
   if (IsBlank(code)) return r;
   // A code the disk refused to read is no code unknown.
-  const Lookup found = FindC10(c10, 'V', PadRight(AllTrim(code.c_str()), 2));
+  const Lookup found = FindLiveC10(c10, 'V', PadRight(AllTrim(code.c_str()), 2));
   if (found.IsRefused()) {
     r.message = kMsgDistributionUnread;
     return r;
   }
-  if (found.IsNotFound() || c10.IsDeleted()) {
+  if (found.IsNotFound()) {
     r.message = kMsgDistributionUnknown;
     return r;
   }

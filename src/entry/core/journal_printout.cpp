@@ -135,9 +135,8 @@ bool JournalPrintout::Empty() {
 
 Lookup JournalPrintout::CheckBank(const std::string& code) {
   if (IsBlank(code)) return Lookup::NotFound();
-  const Lookup found = posting::FindC10(c10_, 'Q', code);
+  const Lookup found = posting::FindLiveC10(c10_, 'Q', code);
   if (!found.IsFound()) return found;
-  if (c10_.IsDeleted()) return Lookup::NotFound();
   bank_.code = c10_.GetField(2);
   bank_.name = c10_.GetField(3);
   bank_.zone4 = PadRight(c10_.GetField(4), 254);
@@ -147,8 +146,7 @@ Lookup JournalPrintout::CheckBank(const std::string& code) {
 
 Lookup JournalPrintout::LabelExists(char code) {
   if (code == ' ') return Lookup::NotFound();
-  const Lookup found = posting::FindC10(c10_, 'L', std::string(1, code));
-  return found.IsFound() ? found.And(!c10_.IsDeleted()) : found;
+  return posting::FindLiveC10(c10_, 'L', std::string(1, code));
 }
 
 void JournalPrintout::SetBankVariables() {

@@ -24,9 +24,9 @@ constexpr std::size_t kCellWidth = 4;
 // Characters 1-3 of field 4 of a live collective record, as an integer; `fallback` when it is missing,
 // -1 when it could not be read.
 int CollectiveNumber(Table& c10, const std::string& code, int fallback) {
-  const Lookup found = posting::FindC10(c10, 'B', code);
+  const Lookup found = posting::FindLiveC10(c10, 'B', code);
   if (found.IsRefused()) return -1;
-  if (found.IsNotFound() || c10.IsDeleted()) return fallback;
+  if (found.IsNotFound()) return fallback;
   return std::atoi(PadRight(c10.GetField(kTextField), 3).substr(0, 3).c_str());
 }
 
@@ -58,9 +58,9 @@ char AccountClass(Table& c10, const std::string& account) {
   const char first = account[0];
   if (!IsAuxiliaryAccount(account) || first == 'C' || first == 'F') return first;
   // A collective not read gives no class: no sense is proposed from it.
-  const Lookup found = posting::FindC10(c10, 'B', std::string(1, first));
+  const Lookup found = posting::FindLiveC10(c10, 'B', std::string(1, first));
   if (found.IsRefused()) return ' ';
-  if (found.IsNotFound() || c10.IsDeleted()) return first;
+  if (found.IsNotFound()) return first;
   const std::string collective = PadRight(c10.GetField(kTextField), 8);
   const std::string number = collective.substr(0, 3);
   const int supplier = CollectiveNumber(c10, "F", 401), customer = CollectiveNumber(c10, "C", 411);
@@ -90,12 +90,12 @@ bool AnalyticAllowed(Table& c10, Table& c20, const std::string& account, char an
   std::string deciding = own;
   if (IsAuxiliaryAccount(own)) {
     // A collective not read decides nothing: the account's split is neither allowed nor taken away.
-    const Lookup collective = posting::FindC10(c10, 'B', own.substr(0, 1));
+    const Lookup collective = posting::FindLiveC10(c10, 'B', own.substr(0, 1));
     if (collective.IsRefused()) {
       if (refused != nullptr) *refused = true;
       return false;
     }
-    if (collective.IsFound() && !c10.IsDeleted())
+    if (collective.IsFound())
       deciding = NormalizeAccount(PadRight(c10.GetField(kTextField), 8).substr(0, 8));
   }
   bool allowed = false;

@@ -810,9 +810,9 @@ AsciiRead ReadAsciiFile(Table& c10, Table& c20, Table& c50, const std::string& p
     auto it = codes.find(key);
     if (it == codes.end()) {
       // A code not read is no code unknown: the watch says the read for the whole file.
-      const Lookup found = posting::FindC10(c10, kind, code);
+      const Lookup found = posting::FindLiveC10(c10, kind, code);
       if (found.IsRefused()) RefusalWatch::NoteEngineReadRefusal(c10.tablePath, found.result());
-      it = codes.emplace(key, found.IsRefused() || (found.IsFound() && !c10.IsDeleted())).first;
+      it = codes.emplace(key, !found.IsNotFound()).first;
     }
     return it->second;
   };

@@ -301,8 +301,7 @@ void TransactionLabels(const BankTransaction& t, std::string& label1, std::strin
 
 Lookup LabelCodeUsable(Table& c10, const std::string& code) {
   if (code.empty()) return Lookup::Found();
-  const Lookup found = posting::FindC10(c10, 'L', code);
-  return found.IsFound() ? found.And(!c10.IsDeleted()) : found;
+  return posting::FindLiveC10(c10, 'L', code);
 }
 
 std::string UnknownLabelCodeMessage(const std::string& code) { return FillPlaceholder(LoadStr(kMsgUnknownLabel), code); }

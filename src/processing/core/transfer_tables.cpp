@@ -13,9 +13,9 @@ bool LoadDossierRecordOf(const OtherDossier& dossier, DossierRecord* record) {
   Table c10;
   if (!c10.OpenShared(OtherPathC10(dossier), "C10CODE", true)) return false;
   // A record not read is said with its file (the caller then refuses the dossier): never taken for none.
-  const Lookup record0 = posting::FindC10(c10, '0', "");
+  const Lookup record0 = posting::FindLiveC10(c10, '0', "");
   ReportRefusedLookup(c10, record0, "C10CODE", "0");
-  if (!record0.IsFound() || c10.IsDeleted()) return false;
+  if (!record0.IsFound()) return false;
   DossierRecord::C10Texts texts;
   texts.record0Field3 = c10.GetField(3);
   texts.record0Field4 = c10.GetField(4);
@@ -23,10 +23,10 @@ bool LoadDossierRecordOf(const OtherDossier& dossier, DossierRecord* record) {
   texts.record0Field6 = c10.GetField(6);
   record->LoadFromC10(texts);
   record->EnsureRights();
-  const Lookup rights = posting::FindC10(c10, 'P', "0");
+  const Lookup rights = posting::FindLiveC10(c10, 'P', "0");
   ReportRefusedLookup(c10, rights, "C10CODE", "P0");
   if (rights.IsRefused()) return false;
-  if (rights.IsFound() && !c10.IsDeleted()) {
+  if (rights.IsFound()) {
     record->Set(539, 252, c10.GetField(4));
     record->Set(791, 252, c10.GetField(5));
   }
