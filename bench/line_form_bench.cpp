@@ -89,7 +89,7 @@ bool Ready(benchmark::State& state) {
 void BM_ValidateAndSaveLine(benchmark::State& state) {
   if (!Ready(state)) return;
   World& w = TheWorld();
-  if (!posting::SeekLine(w.c50, w.key)) {
+  if (!posting::FindLine(w.c50, w.key).IsFound()) {
     state.SkipWithError("no line");
     return;
   }

@@ -249,8 +249,9 @@ bool TWSaiModDetJournauxAnal::LoadLine() {
                    int(kGeneralF), int(kSplitF)})
       if (gui::Window* w = ControlOf(id)) w->Show(gui::SW_HIDE);
   if (!IsBlank(loadedSection_)) ShowSection();
+  // Only shown: a label code not read leaves its name blank.
   if (!IsBlank(labelCode_->GetText()) && TableC10 != nullptr &&
-      posting::SeekC10(*TableC10, 'L', labelCode_->GetText()) && !TableC10->IsDeleted())
+      posting::FindC10(*TableC10, 'L', labelCode_->GetText()).FoundOrNone() && !TableC10->IsDeleted())
     if (auto* s = dynamic_cast<gui::Control*>(ControlOf(kLabelCodeText))) s->SetText(AllTrim(TableC10->GetField(3)));
   ComputeSplitRemainder(true, false);
   for (MEdit* e : {day_, labelCode_, label_}) e->EnableWindow(false);

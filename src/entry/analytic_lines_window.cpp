@@ -297,7 +297,9 @@ std::string TWSaiBroDetJournauxAnal::LabelText(char code) {
   if (code == labelCode_ && !labelText_.empty()) return labelText_;
   labelCode_ = code;
   labelText_ = "???    ";
-  if (TableC10 != nullptr && TableC10->isOpen && posting::SeekC10(*TableC10, 'L', std::string(1, code)) && !TableC10->IsDeleted())
+  // Only shown: a label code not read shows as an unknown one.
+  if (TableC10 != nullptr && TableC10->isOpen &&
+      posting::FindC10(*TableC10, 'L', std::string(1, code)).FoundOrNone() && !TableC10->IsDeleted())
     labelText_ = PadRight(std::string(TableC10->GetField(4)).substr(0, 7), 7);
   return labelText_;
 }

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "data/error_report.h"
 #include "data/session.h"
 #include "data/table.h"
 #include "posting/entry_state.h"
@@ -57,8 +58,11 @@ void OpenHeadersList() {
 
 // The header lock "Saisir" took goes back when no window takes the journal-month.
 void ReleaseHeaderLock(const std::string& journalMonth) {
-  if (TableC10 != nullptr && TableC10->isOpen && posting::SeekHeader(*TableC10, journalMonth, posting::kDraftSource))
-    UnlockRecord(*TableC10);
+  if (TableC10 == nullptr || !TableC10->isOpen) return;
+  // A header not read keeps its lock until the general file's cursor closes: said, naming the file.
+  const Lookup header = posting::FindHeader(*TableC10, journalMonth, posting::kDraftSource);
+  if (header.IsFound()) UnlockRecord(*TableC10);
+  else ReportRefusedLookup(*TableC10, header, "C10CODE", journalMonth.c_str());
 }
 
 // The journal-month asked by "Saisir" into a slot: the one that holds it already, or the first

@@ -118,7 +118,9 @@ bool RequestJournalEntry(gui::Window* owner, const std::string& journalMonth) {
   std::optional<RefusalWatch> reading(std::in_place, RefusalWatch::EngineBoxes::kHeld);
   auto unread = [&] { return SayEntryUnread(owner, journalMonth, reading, c10.tablePath); };
   const posting::JournalRecord j = posting::ReadJournal(c10, journal);
-  if (reading->ReadRefused()) return unread();
+  // A look-up the index refused is kept by the watch as the disk's refusals are.
+  if (j.refused) RefusalWatch::NoteEngineReadRefusal(c10.tablePath, c10.result);
+  if (reading->ReadRefused() || j.refused) return unread();
   if (!j.found || j.cancelled) {
     gui::MessageBeep(0);
     gui::MessageBox(owner, FillPlaceholder(LoadStr(kMsgJournalToReactivate), journal), LoadStr(kTitleAttention),
@@ -126,8 +128,10 @@ bool RequestJournalEntry(gui::Window* owner, const std::string& journalMonth) {
     return false;
   }
   // The draft header itself, sought with its source letter: a closed one is never taken for it.
-  const bool header = posting::SeekHeader(c10, journalMonth, posting::kDraftSource) && !c10.IsDeleted();
-  if (reading->ReadRefused()) return unread();
+  const Lookup draft = posting::FindHeader(c10, journalMonth, posting::kDraftSource);
+  if (draft.IsRefused()) RefusalWatch::NoteEngineReadRefusal(c10.tablePath, draft.result());
+  const bool header = draft.IsFound() && !c10.IsDeleted();
+  if (reading->ReadRefused() || draft.IsRefused()) return unread();
   if (!header) {
     reading.reset();
     gui::MessageBeep(0);
@@ -437,9 +441,23 @@ void TWSaiBroEntJournaux::CmAnnuler() {
   // A header whose journal-month holds lines names them: it stays. A closed one stays too.
   bool holdsLines = code[7] != posting::kDraftSource;
   if (!holdsLines && TableC50 != nullptr) {
-    if (TableC50->isOpen || TableC50->UseShared(PathC50(), LigneEcriture::kCodeTag))
-      holdsLines =
-          posting::CountJournalLines(*TableC50, posting::LinePrefix(code.substr(0, posting::kJournalMonthKeyLength))) > 0;
+    if (!TableC50->isOpen && !TableC50->UseShared(PathC50(), LigneEcriture::kCodeTag)) {
+      // Lines that could not be opened are not counted: the header stays.
+      gui::MessageBeep(0);
+      gui::MessageBox(this, UnreadText(PathC50(), TableC50->result), LoadStr(kTitleAttention), gui::MB_OK | gui::MB_ICONSTOP);
+      return;
+    }
+    {
+      bool refused = false;
+      holdsLines = posting::CountJournalLines(
+                       *TableC50, posting::LinePrefix(code.substr(0, posting::kJournalMonthKeyLength)), &refused) > 0;
+      // Lines not counted may be there: the header stays, and the read is said with its file.
+      if (refused) {
+        gui::MessageBeep(0);
+        gui::MessageBox(this, ReadErrorText(TableC50->tablePath), LoadStr(kTitleAttention), gui::MB_OK | gui::MB_ICONSTOP);
+        return;
+      }
+    }
   }
   if (holdsLines) {
     Refuse(this, kMsgMonthHoldsLines);

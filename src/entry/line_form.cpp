@@ -349,7 +349,14 @@ bool TWSaiModDetJournaux::LoadLine() {
   if (TableC20 != nullptr && !TableC20->isOpen) TableC20->UseShared(PathC20(), "C20CODE");
   if (TableC30 != nullptr && !TableC30->isOpen) TableC30->UseShared(PathC30(), "C30CODE");
   ::Table& c50 = *TableC50;
-  if (!posting::SeekLine(c50, key_) || c50.IsDeleted()) return false;
+  // A line the disk refused to read is no line gone: said, naming the file, before the form closes.
+  const Lookup line = posting::FindLine(c50, key_);
+  if (line.IsRefused()) {
+    gui::MessageBeep(0);
+    gui::MessageBox(this, UnreadText(c50.tablePath, line.result()), LoadStr(kTitleAttention), gui::MB_OK | gui::MB_ICONSTOP);
+    return false;
+  }
+  if (line.IsNotFound() || c50.IsDeleted()) return false;
   if (!LockRecord(c50, key_.c_str(), 0)) return false;
   holdsLine_ = true;
   loaded_ = posting::ReadLineRecord(c50);
@@ -614,7 +621,14 @@ bool TWSaiModDetJournaux::ShowLabelCode(bool beepWhenUnknown) {
     if (text != nullptr) text->SetText("");
     return true;
   }
-  if (posting::SeekC10(*TableC10, 'L', code.substr(0, 1)) && !TableC10->IsDeleted()) {
+  const Lookup found = posting::FindLiveC10(*TableC10, 'L', code.substr(0, 1));
+  // A code not read is not taken, nor called unknown: the box names the file.
+  if (found.IsRefused()) {
+    if (text != nullptr) text->SetText("");
+    ReportRefusedLookup(*TableC10, found, "C10CODE", code.c_str());
+    return false;
+  }
+  if (found.IsFound()) {
     const std::string field = PadRight(TableC10->GetField(4), 8);
     if (text != nullptr) text->SetText(field.substr(0, 7));
     if (field[7] >= '1' && field[7] <= '8') labelDigit_ = field[7];
@@ -701,6 +715,14 @@ void TWSaiModDetJournaux::DistributionEnter(bool moveOn) {
   }
   if (moveOn && TakeHelpCharacter(distribution_, cmd::DistributionLookup)) return;
   const posting::FieldCheck d = posting::CheckDistribution(*TableC10, *TableC20, code);
+  // A code not read puts no account: the box names the file.
+  if (d.message == posting::kMsgDistributionUnread) {
+    gui::MessageBeep(0);
+    gui::MessageBox(this, UnreadText(TableC10->tablePath, TableC10->result), LoadStr(kTitleAttention),
+                    gui::MB_OK | gui::MB_ICONSTOP);
+    FocusOn(distribution_);
+    return;
+  }
   if (d.message == posting::kMsgDistributionUnknown) {
     gui::MessageBeep(0);
     Message(LoadStr(d.message));
@@ -721,7 +743,10 @@ void TWSaiModDetJournaux::DistributionLookup() {
   const char answer = LookupC10Code(distribution_, cmd::DistributionLookup, "V", 2, command_id::DonneesVentilations,
                                     kDistributionListSlot, nullptr, &code);
   if (answer == kLookupListOpened || answer == kLookupListRepositioned) return;
-  if (answer == kLookupFound && posting::SeekC10(*TableC10, 'V', PadRight(code, 2)) && !TableC10->IsDeleted()) {
+  const Lookup chosen = answer == kLookupFound ? posting::FindLiveC10(*TableC10, 'V', PadRight(code, 2)) : Lookup::NotFound();
+  // The code chosen, not read again, puts no account: the box names the file.
+  ReportRefusedLookup(*TableC10, chosen, "C10CODE", code.c_str());
+  if (chosen.IsFound()) {
     const std::string account = NormalizeAccount(PadRight(TableC10->GetField(4), 8).substr(0, 8));
     SetAccountText(account);
     const Lookup found = LiveAccount(*TableC20, account);
@@ -1136,6 +1161,13 @@ void TWSaiModDetJournaux::FillCounterpartAccount() {
   accountSetting_ = false;
 }
 
+bool TWSaiModDetJournaux::RefuseUnreadBalance(bool refused) {
+  if (!refused) return false;
+  gui::MessageBeep(0);
+  gui::MessageBox(this, ReadErrorText(TableC50->tablePath), LoadStr(kTitleAttention), gui::MB_OK | gui::MB_ICONSTOP);
+  return true;
+}
+
 bool TWSaiModDetJournaux::RefuseUnreadableBalance(const std::vector<UnreadableAmountLine>& lines) {
   if (lines.empty()) return false;
   gui::MessageBeep(0);
@@ -1145,7 +1177,9 @@ bool TWSaiModDetJournaux::RefuseUnreadableBalance(const std::vector<UnreadableAm
 
 void TWSaiModDetJournaux::CmSolderPiece() {
   ClearMessage();
-  if (RefuseUnreadableBalance(posting::SumPiece(*TableC50, key_, nullptr).unreadable)) return;
+  // Lines not read make no balance: nothing is put in the line.
+  const posting::Balances piece = posting::SumPiece(*TableC50, key_, nullptr);
+  if (RefuseUnreadBalance(piece.refused) || RefuseUnreadableBalance(piece.unreadable)) return;
   FillCounterpartAccount();
   ShowPieceTotals(false, true);
   PutBalanceInLine(roundingMode_ == 0, pieceBalanceF_, pieceBalanceE_);
@@ -1196,7 +1230,7 @@ void TWSaiModDetJournaux::CmSolderCompte() {
 void TWSaiModDetJournaux::CmSolderJournal() {
   ClearMessage();
   const posting::Balances journal = posting::JournalBalanceWithout(*TableC50, key_);
-  if (RefuseUnreadableBalance(journal.unreadable)) return;
+  if (RefuseUnreadBalance(journal.refused) || RefuseUnreadableBalance(journal.unreadable)) return;
   FillCounterpartAccount();
   PutBalanceInLine(true, journal.BalanceF(), journal.BalanceE());
   ShowPieceTotals(true, false);
@@ -1314,7 +1348,11 @@ void TWSaiModDetJournaux::CmAutreModele() {
   if (TakeLookupAnswer(kModelsListSlot, kModelCodeWidth, ownHandle, code)) {
     SyncLinesWindow(0);
     std::string memo;
-    if (posting::SeekC10(*TableC10, 'M', code) && !TableC10->IsDeleted() && TableC10->GetMemoText(7, memo)) {
+    const Lookup model = posting::FindLiveC10(*TableC10, 'M', code);
+    // A model not read applies nothing: the box names the file.
+    ReportRefusedLookup(*TableC10, model, "C10CODE", code.c_str());
+    if (model.IsRefused()) return;
+    if (model.IsFound() && TableC10->GetMemoText(7, memo)) {
       if (memo.size() > kModelRoom) memo.resize(kModelRoom);
       const std::size_t end = memo.find('\x1A');
       if (end != std::string::npos) memo.resize(end);
@@ -1408,7 +1446,10 @@ bool TWSaiModDetJournaux::Save() {
     if (!request.roundingLine) EntryCurrencyFlag = request.values.euros;
     ShowSavedBalance(r.account);
     // The line as it stands now is the one loaded.
-    if (posting::SeekLine(*TableC50, key_)) loaded_ = posting::ReadLineRecord(*TableC50);
+    // Not read again, the line loaded stays the one before the save: the box names the file.
+    const Lookup saved = posting::FindLine(*TableC50, key_);
+    if (saved.IsFound()) loaded_ = posting::ReadLineRecord(*TableC50);
+    else ReportRefusedLookup(*TableC50, saved, L::kCodeTag, key_.c_str());
   }
   ShowPieceTotals(true, false);
   RefreshLines();
@@ -1539,8 +1580,12 @@ void TWSaiModDetJournaux::TakeFocus(bool opening) {
 void TWSaiModDetJournaux::CleanupWindow() {
   // The line's lock goes back and the slot is free at once: a command the form posted on its way out
   // ("Créer Pièce" ...) finds it closed.
-  if (holdsLine_ && TableC50 != nullptr && TableC50->isOpen && posting::SeekLine(*TableC50, key_))
-    UnlockRecord(*TableC50);
+  // A line not read keeps its lock until the lines' cursor closes: said, naming the file.
+  if (holdsLine_ && TableC50 != nullptr && TableC50->isOpen) {
+    const Lookup line = posting::FindLine(*TableC50, key_);
+    if (line.IsFound()) UnlockRecord(*TableC50);
+    else ReportRefusedLookup(*TableC50, line, L::kCodeTag, key_.c_str());
+  }
   holdsLine_ = false;
   if (OwnSlot > 0) SetRegistryText(OwnSlot, kFormSlotLength, "");
   // The line saved, the step that waited for it goes to the lines window, which finds the slot free.
@@ -1549,7 +1594,8 @@ void TWSaiModDetJournaux::CleanupWindow() {
 }
 
 void TWSaiModDetJournaux::ReleaseLineLockForTest() {
-  if (holdsLine_ && TableC50 != nullptr && posting::SeekLine(*TableC50, key_)) UnlockRecord(*TableC50);
+  if (holdsLine_ && TableC50 != nullptr && TableC50->isOpen && posting::FindLine(*TableC50, key_).IsFound())
+    UnlockRecord(*TableC50);
 }
 
 namespace {

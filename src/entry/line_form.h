@@ -178,6 +178,9 @@ class TWSaiModDetJournaux : public LineFormBase {
 
   // ---- balancing
   void ShowPieceTotals(bool includeForm, bool asBalanced);
+  // Lines the disk refused to read (`refused`): the balance is not known, the balancing refused (true)
+  // in a box naming the file.
+  bool RefuseUnreadBalance(bool refused);
   // A balance made with lines whose amount does not read would be wrong: they are named and the
   // balancing refused (true). False when there is none.
   bool RefuseUnreadableBalance(const std::vector<UnreadableAmountLine>& lines);

@@ -201,7 +201,10 @@ void TWSaiBroDetJournaux::CleanupWindow() {
 void TWSaiBroDetJournaux::ReleaseHeader() {
   if (!headerHeld_ || TableC10 == nullptr || !TableC10->isOpen) return;
   headerHeld_ = false;
-  if (posting::SeekHeader(*TableC10, key_, posting::kDraftSource)) UnlockRecord(*TableC10);
+  // A header not read keeps its lock until the general file's cursor closes: said, naming the file.
+  const Lookup header = posting::FindHeader(*TableC10, key_, posting::kDraftSource);
+  if (header.IsFound()) UnlockRecord(*TableC10);
+  else ReportRefusedLookup(*TableC10, header, "C10CODE", key_.c_str());
 }
 
 std::string TWSaiBroDetJournaux::TitleOf(const std::string& journalMonth) {
@@ -261,7 +264,9 @@ void TWSaiBroDetJournaux::SetupWindow() {
   ::Table& c10 = *TableC10;
   // A header whose read the disk refused is no header missing: the read is said.
   std::optional<RefusalWatch> reading(std::in_place, RefusalWatch::EngineBoxes::kHeld);
-  const bool header = posting::SeekHeader(c10, key_, posting::kDraftSource) && !c10.IsDeleted();
+  const Lookup draft = posting::FindHeader(c10, key_, posting::kDraftSource);
+  if (draft.IsRefused()) RefusalWatch::NoteEngineReadRefusal(c10.tablePath, draft.result());
+  const bool header = draft.IsFound() && !c10.IsDeleted();
   // The lock reads the header again: a read refused there is said the same way.
   const RecordLockRefusal tried = header && !reading->ReadRefused() ? TryLockRecord(c10) : RecordLockRefusal::kFailed;
   const std::string unread = reading->ReadRefused() ? reading->Reason(0, c10.tablePath, 0) : std::string();
@@ -308,7 +313,8 @@ std::string TWSaiBroDetJournaux::LabelText(char code) {
   if (code == labelCode_ && !labelText_.empty()) return labelText_;
   labelCode_ = code;
   labelText_ = "    ???";
-  if (code != ' ' && TableC10 != nullptr && posting::SeekC10(*TableC10, 'L', std::string(1, code)) &&
+  // Only shown: a label code not read shows as an unknown one.
+  if (code != ' ' && TableC10 != nullptr && posting::FindC10(*TableC10, 'L', std::string(1, code)).FoundOrNone() &&
       !TableC10->IsDeleted())
     labelText_ = PadRight(std::string(TableC10->GetField(4)).substr(0, 7), 7);
   return labelText_;
@@ -428,6 +434,13 @@ bool TWSaiBroDetJournaux::CanClose() {
     Progress progress(Store().totalRows, this);
     const posting::JournalBalance b = posting::SumJournal(*walkCursor_, prefix_, [&progress](long n) { progress.ProgressStep(n, false); });
     gui::SetArrowCursor();
+    // Lines not read leave the balance unknown: said with the file, and no balance is asked about.
+    if (b.refused) {
+      BringToTop();
+      gui::MessageBeep(0);
+      gui::MessageBox(this, ReadErrorText(walkCursor_->tablePath), LoadStr(kTitleAttention), gui::MB_OK | gui::MB_ICONSTOP);
+      return CMDIBrowse::CanClose();
+    }
     // Lines counted as zero for an amount that does not read make the balance below wrong: named first.
     if (!b.unreadable.empty()) {
       BringToTop();

@@ -58,18 +58,17 @@ Lookup FindC10(Table& c10, char kind, const std::string& code) {
   return found.IsFound() ? found.And(c10.MatchKey(key.c_str(), static_cast<int>(key.size()), 1, 2) != '#') : found;
 }
 
-bool SeekC10(Table& c10, char kind, const std::string& code) { return FindC10(c10, kind, code).IsFound(); }
+Lookup FindLiveC10(Table& c10, char kind, const std::string& code) {
+  const Lookup found = FindC10(c10, kind, code);
+  return found.IsFound() ? c10.LiveHere() : found;
+}
 
 Lookup FindHeader(Table& c10, const std::string& journalMonth, char source) {
   return FindC10(c10, 'C', PadRight(journalMonth, kJournalMonthKeyLength) + source);
 }
 
-bool SeekHeader(Table& c10, const std::string& journalMonth, char source) {
-  return SeekC10(c10, 'C', PadRight(journalMonth, kJournalMonthKeyLength) + source);
-}
-
-bool SeekJournal(Table& c10, const std::string& journal) {
-  return SeekC10(c10, 'J', PadRight(journal, kJournalCodeWidth));
+Lookup FindJournal(Table& c10, const std::string& journal) {
+  return FindC10(c10, 'J', PadRight(journal, kJournalCodeWidth));
 }
 
 HeaderTotals ReadHeaderTotals(Table& c10) {
@@ -93,21 +92,23 @@ std::string ZeroTotalsText() {
 
 HeaderCreation EnsureDraftHeader(Table& c10, const std::string& journalMonth) {
   if (!c10.isOpen) return HeaderCreation::Failed;
-  if (SeekHeader(c10, journalMonth, kDraftSource) && !c10.IsDeleted()) return HeaderCreation::Existed;
+  const Lookup before = FindHeader(c10, journalMonth, kDraftSource);
+  if (before.IsFound() && !c10.IsDeleted()) return HeaderCreation::Existed;
   // A header the seek could not read may well be there: none is made.
-  if (!SoughtAndMissing(c10.result)) return HeaderCreation::Failed;
+  if (before.IsRefused() || !SoughtAndMissing(c10.result)) return HeaderCreation::Failed;
   const JournalRecord journal = ReadJournal(c10, JournalOf(journalMonth));
   // A journal the seek could not read is no journal missing.
-  if (!journal.found && !SoughtAndMissing(c10.result)) return HeaderCreation::Failed;
+  if (!journal.found && (journal.refused || !SoughtAndMissing(c10.result))) return HeaderCreation::Failed;
   if (!journal.found || journal.cancelled) return HeaderCreation::NoJournal;
   CreationLock creating(c10);
   if (!creating.held()) return HeaderCreation::Failed;
-  if (SeekHeader(c10, journalMonth, kDraftSource)) {
+  const Lookup locked = FindHeader(c10, journalMonth, kDraftSource);
+  if (locked.IsFound()) {
     if (!c10.IsDeleted()) return HeaderCreation::Existed;
     // One the rebuild deleted (its journal-month had no line) and no pack removed yet comes back.
     return BringBackHeader(c10) ? HeaderCreation::Created : HeaderCreation::Failed;
   }
-  if (!SoughtAndMissing(c10.result)) return HeaderCreation::Failed;
+  if (locked.IsRefused() || !SoughtAndMissing(c10.result)) return HeaderCreation::Failed;
   const std::string code = PadRight(journalMonth, kJournalMonthKeyLength) + kDraftSource;
   if (!c10.AppendBlank()) return HeaderCreation::Failed;
   c10.PutField(1, "C");
@@ -116,7 +117,7 @@ HeaderCreation EnsureDraftHeader(Table& c10, const std::string& journalMonth) {
   c10.PutField(kText1Field, ZeroTotalsText().c_str());
   c10.PutField(kText2Field, ZeroTotalsText().c_str());
   if (!c10.InsertRecord() || !c10.Commit()) return HeaderCreation::Failed;
-  return SeekHeader(c10, journalMonth, kDraftSource) ? HeaderCreation::Created : HeaderCreation::Failed;
+  return FindHeader(c10, journalMonth, kDraftSource).IsFound() ? HeaderCreation::Created : HeaderCreation::Failed;
 }
 
 std::string JournalRecord::modelCode() const {
@@ -146,13 +147,17 @@ std::string TidyModelText(const std::string& memo) {
 
 JournalRecord ReadJournal(Table& c10, const std::string& journal) {
   JournalRecord r;
-  if (!SeekJournal(c10, journal)) return r;
+  const Lookup found = FindJournal(c10, journal);
+  r.refused = found.IsRefused();
+  if (!found.IsFound()) return r;
   r.found = true;
   r.cancelled = c10.IsDeleted();
   r.name = RTrim(c10.GetField(kNameField));
   r.settings = PadRight(c10.GetField(kText1Field), kSettingsWidth);
   const std::string model = r.modelCode();
-  if (!model.empty() && SeekC10(c10, 'M', model) && !c10.IsDeleted()) {
+  const Lookup modelFound = model.empty() ? Lookup::NotFound() : FindC10(c10, 'M', model);
+  r.refused = modelFound.IsRefused();
+  if (modelFound.IsFound() && !c10.IsDeleted()) {
     std::string memo;
     if (c10.GetMemoText(kMemoField, memo)) {
       const std::size_t end = memo.find('\x1A');

@@ -38,14 +38,13 @@ std::string C10Key(Table& c10, char kind, const std::string& code);
 // Makes the record current when the whole key is there (cancelled or not): found, not found, or refused
 // when the look-up could not read.
 Lookup FindC10(Table& c10, char kind, const std::string& code);
-// The same, false also for a look-up refused: for a caller that takes a record not read for none.
-bool SeekC10(Table& c10, char kind, const std::string& code);
+// The same for a live record: not found also when it is cancelled, refused also when its cancel mark
+// could not be read again.
+Lookup FindLiveC10(Table& c10, char kind, const std::string& code);
 // The journal-month's header, draft or closed, found, not found or refused.
 Lookup FindHeader(Table& c10, const std::string& journalMonth, char source);
-// The journal-month's header, draft or closed.
-bool SeekHeader(Table& c10, const std::string& journalMonth, char source);
-// The journal's record.
-bool SeekJournal(Table& c10, const std::string& journal);
+// The journal's record, found, not found or refused.
+Lookup FindJournal(Table& c10, const std::string& journal);
 
 // The four totals of the current header, in cents: field 4 francs, field 5 euros, debit at
 // 1-14 and credit at 15-28.
@@ -68,6 +67,9 @@ HeaderCreation EnsureDraftHeader(Table& c10, const std::string& journalMonth);
 struct JournalRecord {
   bool found = false;
   bool cancelled = false;
+  // The journal's record or its model's could not be read: found false (or the model's text empty) says
+  // nothing of the journal then.
+  bool refused = false;
   std::string name;       // field 3, right-trimmed
   std::string settings;   // field 4, characters 1-24: type, counterpart, label, model, counter
   std::string modelText;  // the memo of its entry model, tidied (at most 4,000 characters)

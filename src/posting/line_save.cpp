@@ -171,8 +171,6 @@ Lookup FindLine(Table& c50, const std::string& key) {
   return found.And(m == 'O' || m == 'o');
 }
 
-bool SeekLine(Table& c50, const std::string& key) { return c50.isOpen && FindLine(c50, key).IsFound(); }
-
 std::string LineRecordText(Table& c50) { return c50.RecordToText(L::BNUMA); }
 
 std::string StoredDueDate(const std::string& display) {

@@ -61,8 +61,6 @@ std::vector<UnreadableAmountLine> UnreadLineAmounts(Table& c50);
 // The line of a key made current on C50CODE (cancelled or not): found, not found when no line has that key,
 // refused when the look-up could not read.
 Lookup FindLine(Table& c50, const std::string& key);
-// The same, false also for a look-up refused: for a caller that takes a line not read for no line.
-bool SeekLine(Table& c50, const std::string& key);
 
 // The C50 record text that names a line in lock notices: fields 7 down to 1.
 std::string LineRecordText(Table& c50);

@@ -62,7 +62,13 @@ bool DayIsValid(const std::string& key, const std::string& day) {
 FieldCheck CheckDistribution(Table& c10, Table& c20, const std::string& code) {
   FieldCheck r;
   if (IsBlank(code)) return r;
-  if (!SeekC10(c10, 'V', PadRight(AllTrim(code.c_str()), 2)) || c10.IsDeleted()) {
+  // A code the disk refused to read is no code unknown.
+  const Lookup found = FindLiveC10(c10, 'V', PadRight(AllTrim(code.c_str()), 2));
+  if (found.IsRefused()) {
+    r.message = kMsgDistributionUnread;
+    return r;
+  }
+  if (found.IsNotFound()) {
     r.message = kMsgDistributionUnknown;
     return r;
   }

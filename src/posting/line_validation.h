@@ -22,6 +22,7 @@ inline constexpr int kMsgAccountNotAllowed = 16124;      // "Ce Compte n'est pas
 inline constexpr int kMsgAccountUnknown = 14102;         // "Le Compte est inconnu"
 inline constexpr int kMsgCollectiveAccount = 16126;      // "C'est un Compte Collectif"
 inline constexpr int kMsgAccountUnread = 39002;          // the account or the collectives not read
+inline constexpr int kMsgDistributionUnread = 39455;     // the distribution code not read
 inline constexpr int kMsgDueDateWrong = 16127;           // "Erreur sur la Date d'Echéance"
 inline constexpr int kMsgNegativeAmount = 16128;         // a negative amount
 inline constexpr int kMsgAmountTooLarge = 16273;         // more than the amount field holds
@@ -56,7 +57,7 @@ struct FieldCheck {
 };
 
 // The distribution code (blank passes): a live kind-"V" record of c10 whose account (field 4, 1-8) is a
-// live account of c20.
+// live account of c20. A code the disk refused to read: kMsgDistributionUnread.
 FieldCheck CheckDistribution(Table& c10, Table& c20, const std::string& code);
 // The account as typed (normalised for the tests): not blank (unless `blankPasses`), allowed in the
 // journal's type (a customer account "C..." in a purchases journal only with constant 006, a supplier

@@ -306,11 +306,21 @@ PieceNumber TakePieceNumbers(Table& c10, const std::string& journal, long count,
   // decides neither.
   if (watch.ReadRefused()) return end();
   if (journalRead != nullptr) *journalRead = j;
-  if (j.found && j.nextPiece() != 0 && SeekJournal(c10, journal)) {
-    take(kJournalCounterAt, c10.RecordToText(2), true);
-    return end();
+  // A counter's record not read is no number, said as a read refused (the watch may not have seen a
+  // look-up the index refused).
+  if (!j.found && j.refused) return refused(kMsgCounterUnread);
+  if (j.found && j.nextPiece() != 0) {
+    const Lookup own = FindJournal(c10, journal);
+    if (own.IsRefused()) return refused(kMsgCounterUnread);
+    if (own.IsFound()) {
+      take(kJournalCounterAt, c10.RecordToText(2), true);
+      return end();
+    }
   }
-  if (!watch.ReadRefused() && SeekC10(c10, '0', "")) take(kDossierCounterAt, LoadStr(kDossierCounterLockText), false);
+  if (watch.ReadRefused()) return end();
+  const Lookup dossier = FindC10(c10, '0', "");
+  if (dossier.IsRefused()) return refused(kMsgCounterUnread);
+  if (dossier.IsFound()) take(kDossierCounterAt, LoadStr(kDossierCounterLockText), false);
   return end();
 }
 

@@ -6,6 +6,7 @@
 #include "controls/mcontrols.h"
 #include "controls/medit.h"
 #include "data/dossier_files.h"
+#include "data/error_report.h"
 #include "data/entry_lines.h"
 #include "data/session.h"
 #include "data/table.h"
@@ -269,10 +270,15 @@ void TWSaiModImportationOfx::CmAccepter() {
   request.counterpart = AllTrim(counterpart_->GetValue().c_str());
   request.labelCode = AllTrim(labelCode_->GetValue().c_str());
   // The label code refused in the form, before anything is opened for the run.
-  if (TableC10 != nullptr && TableC10->UseShared(PathC10(), "C10CODE") &&
-      !processing::LabelCodeUsable(*TableC10, request.labelCode)) {
+  // One not read is no code unknown: the file is named.
+  const Lookup label = TableC10 != nullptr && TableC10->UseShared(PathC10(), "C10CODE")
+                           ? processing::LabelCodeUsable(*TableC10, request.labelCode)
+                           : Lookup::Found();
+  if (!label.IsFound()) {
     gui::MessageBeep(0);
-    Tell(processing::UnknownLabelCodeMessage(request.labelCode), gui::MB_ICONERROR);
+    Tell(label.IsRefused() ? UnreadText(TableC10->tablePath, label.result())
+                           : processing::UnknownLabelCodeMessage(request.labelCode),
+         gui::MB_ICONERROR);
     labelCode_->FocusSelect(true);
     return;
   }

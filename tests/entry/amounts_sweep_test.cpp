@@ -60,7 +60,7 @@ class AmountsSweepTest : public OutputTest {
   void HeaderTotals(const std::string& journalMonth, long long debit, long long credit) {
     Table c10;
     ASSERT_TRUE(c10.OpenShared(PathC10(), "C10CODE"));
-    ASSERT_TRUE(SeekHeader(c10, journalMonth, kDraftSource)) << journalMonth;
+    ASSERT_TRUE(FindHeader(c10, journalMonth, kDraftSource).IsFound()) << journalMonth;
     const std::string totals = AmountText14(FromCents(debit)) + AmountText14(FromCents(credit));
     ASSERT_TRUE(c10.PutField(4, totals.c_str()) && c10.PutField(5, totals.c_str()));
     ASSERT_TRUE(c10.Commit());

@@ -8,6 +8,7 @@
 #include "data/session.h"
 #include "entry/line_form.h"
 #include "entry_fixture.h"
+#include "support/refused_read.h"
 
 namespace entry_test {
 namespace {
@@ -20,7 +21,7 @@ using BadInputTest = EntryTest;
 // True when a cursor of its own can take the header's lock (nobody holds it).
 bool HeaderFree(const std::string& journalMonth, char source) {
   Table c10;
-  if (!c10.OpenShared(PathC10(), "C10CODE") || !SeekC10(c10, 'C', journalMonth + source)) return false;
+  if (!c10.OpenShared(PathC10(), "C10CODE") || !FindC10(c10, 'C', journalMonth + source).IsFound()) return false;
   const bool free = LockRecord(c10, nullptr, 0);
   if (free) UnlockRecord(c10);
   return free;
@@ -30,7 +31,7 @@ TEST_F(BadInputTest, AHeaderWhoseJournalWasCancelledIsNotEntered) {
   Open();
   const std::string month = JournalMonths()[0].first;
   ASSERT_TRUE(EnsureGeneralFile());
-  ASSERT_TRUE(SeekJournal(*TableC10, JournalOf(month)));
+  ASSERT_TRUE(FindJournal(*TableC10, JournalOf(month)).IsFound());
   ASSERT_TRUE(TableC10->DeleteRecord(nullptr, 0));
   UnlockRecord(*TableC10);
   EXPECT_EQ(Saisir(month), nullptr);
@@ -60,7 +61,7 @@ TEST_F(BadInputTest, AMissingDraftHeaderIsNeverTakenForItsClosedOne) {
   const std::string month = JournalMonths()[0].first;
   ASSERT_TRUE(EnsureGeneralFile());
   // The draft header's code made another, and a closed header of the same journal-month added.
-  ASSERT_TRUE(SeekHeader(*TableC10, month, kDraftSource));
+  ASSERT_TRUE(FindHeader(*TableC10, month, kDraftSource).IsFound());
   ASSERT_TRUE(TableC10->PutField(2, (month + "X").c_str()));
   ASSERT_TRUE(TableC10->AppendBlank());
   TableC10->PutField(1, "C");
@@ -85,13 +86,52 @@ TEST_F(BadInputTest, AMissingDraftHeaderIsNeverTakenForItsClosedOne) {
   EXPECT_FALSE(SlotInUse(0));
 }
 
+// "Annuler" on a draft header holding lines while the disk refuses the reads of the lines' index from
+// each of its first reads in turn, the lines' file opened afresh: the header stays every time (it was
+// cancelled over lines not counted, taken for none), a refusal said in one box naming the lines' file.
+TEST_F(BadInputTest, AHeaderWhoseLinesCannotBeCountedIsNotCancelled) {
+  Open();
+  const std::string month = JournalMonths()[0].first;
+  Menu(command_id::SaisieEcritures);
+  TWSaiBroEntJournaux* list = Headers();
+  ASSERT_NE(list, nullptr);
+  auto cancelled = [&] {
+    Table c10;
+    EXPECT_TRUE(c10.OpenShared(PathC10(), "C10CODE"));
+    EXPECT_TRUE(FindHeader(c10, month, kDraftSource).IsFound());
+    return c10.IsDeleted();
+  };
+  int said = 0;
+  for (int nth = 1; nth <= 40; ++nth) {
+    SCOPED_TRACE("reads of c50je.mdx refused from the " + std::to_string(nth) + "th");
+    ASSERT_TRUE(list->LocateCode(month + kDraftSource));
+    TableC50->CloseTable(true);
+    gui::ModalSeam::Reset();
+    gui::ModalSeam::QueueMessageBoxAnswer(gui::IDOK);
+    test_support::RefusedRead::Arm("/c50je.mdx", nth, true);
+    Send(list, browse_cmd::Annuler);
+    const int seen = test_support::RefusedRead::Seen();
+    test_support::RefusedRead::Disarm();
+    const std::string shown = test_support::ShownTexts();
+    EXPECT_FALSE(cancelled());
+    EXPECT_EQ(shown.find("Erreur BDE"), std::string::npos) << shown;
+    if (shown.find("c50je") != std::string::npos) {
+      ASSERT_EQ(gui::ModalSeam::Shown().size(), 1u) << shown;
+      if (++said == 1) test_support::ScreenshotMessage(gui::ModalSeam::Shown()[0], "entry", "header_cancel_lines_unread");
+    }
+    ASSERT_FALSE(HasFailure());
+    if (seen < nth) break;
+  }
+  EXPECT_GE(said, 1);
+}
+
 TEST_F(BadInputTest, TheNewJournalMonthDialogsAskForAJournalAndAMonth) {
   Open();
   Menu(command_id::SaisieEcritures);
   TWSaiBroEntJournaux* list = Headers();
   ASSERT_NE(list, nullptr);
   // Nothing chosen: refused, and a cancelled journal refused under the check.
-  ASSERT_TRUE(SeekJournal(*TableC10, "ODA"));
+  ASSERT_TRUE(FindJournal(*TableC10, "ODA").IsFound());
   ASSERT_TRUE(TableC10->DeleteRecord(nullptr, 0));
   UnlockRecord(*TableC10);
   std::string target(kCiblePieceLength, ' ');

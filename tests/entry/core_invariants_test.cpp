@@ -122,7 +122,7 @@ TEST_F(InvariantsTest, EveryDamageIsToldByTheCheckAndByTheOracle) {
        [](InvariantsTest& t) {
          ASSERT_TRUE(t.c50.GoTo(t.LiveLine()));
          const std::string key = std::string(t.c50.GetField(L::BMOIS)) + t.c50.GetField(L::BJAL);
-         ASSERT_TRUE(posting::SeekHeader(*TableC10, key, posting::kDraftSource));
+         ASSERT_TRUE(posting::FindHeader(*TableC10, key, posting::kDraftSource).IsFound());
          ASSERT_TRUE(TableC10->PutFieldPart(5, 1, 14, FormatNumber(14, 2, false, 1.0)));
        }},
       {"account total", "Compte", "account", false,
@@ -263,7 +263,7 @@ TEST_F(InvariantsTest, TwoLiveLinesOfOneNumberAreNamedBeforeAValidationOfTheirMo
 // cancelled in its list keeps collecting their lines, as the totals' writers find it.
 TEST_F(InvariantsTest, ACancelledCollectiveKeepsEveryRule) {
   Fresh("collectif");
-  ASSERT_TRUE(posting::SeekC10(*TableC10, 'B', "F"));
+  ASSERT_TRUE(posting::FindC10(*TableC10, 'B', "F").IsFound());
   ASSERT_TRUE(TableC10->DeleteRecord(nullptr, 0));
   UnlockRecord(*TableC10);
   const auto [ours, oracle] = Verdicts();

@@ -181,7 +181,7 @@ TEST_F(ValidationCheckTest, TheCheckAfterTheRunNamesWhatTheRunWroteAsTheWholeChe
       {"the closed header of a moved journal-month off by a cent", "Centralisateur", false,
        [&] {
          ASSERT_TRUE(TableC10->OpenShared(PathC10(), "C10CODE"));
-         ASSERT_TRUE(posting::SeekHeader(*TableC10, months[1], posting::kClosedSource));
+         ASSERT_TRUE(posting::FindHeader(*TableC10, months[1], posting::kClosedSource).IsFound());
          const double debit = Val(std::string(TableC10->GetField(5)).substr(0, 14).c_str());
          ASSERT_TRUE(TableC10->PutFieldPart(5, 1, 14, FormatNumber(14, 2, false, debit + 0.01)));
        }},

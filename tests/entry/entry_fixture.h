@@ -183,7 +183,7 @@ inline bool OtherStation(char cmd) {
   }
   const bool lock = cmd >= 'a' && cmd <= 'z';
   const std::size_t i = static_cast<std::size_t>(lock ? cmd - 'a' : cmd - 'A');
-  if (i >= StationTargets().size() || !posting::SeekHeader(*c10, StationTargets()[i], posting::kDraftSource))
+  if (i >= StationTargets().size() || !posting::FindHeader(*c10, StationTargets()[i], posting::kDraftSource).IsFound())
     return false;
   return lock ? LockRecord(*c10, nullptr, 0) : UnlockRecord(*c10);
 }

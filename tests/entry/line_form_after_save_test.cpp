@@ -138,7 +138,7 @@ TEST_F(LineFormTest, ANewLineClosedWithoutSavingLeavesNoEmptyLine) {
   Table c50, c60;
   ASSERT_TRUE(c50.OpenShared(PathC50(), L::kCodeTag, true));
   ASSERT_TRUE(c60.OpenShared(PathC60(), LigneTri::kRecordTag, true));
-  ASSERT_TRUE(posting::SeekLine(c50, key));
+  ASSERT_TRUE(posting::FindLine(c50, key).IsFound());
   const std::uint32_t recno = c50.recordNumber;
   gui::ModalSeam::Reset();
   gui::ModalSeam::QueueMessageBoxAnswer(gui::IDNO);

@@ -71,7 +71,7 @@ class LineFormTest : public test_support::DossierFixture {
     c10.PutField(3, "Mod\xE8le du test");
     ASSERT_TRUE(c10.PutMemoText(7, text));
     ASSERT_TRUE(c10.InsertRecord());
-    ASSERT_TRUE(posting::SeekJournal(c10, journal));
+    ASSERT_TRUE(posting::FindJournal(c10, journal).IsFound());
     std::string padded = model;
     padded.resize(8, ' ');
     ASSERT_TRUE(c10.PutFieldPart(4, 11, 8, padded.c_str()));
@@ -265,7 +265,7 @@ class LineFormTest : public test_support::DossierFixture {
   posting::LineRecord LineOf(const std::string& key) {
     Table c50;
     EXPECT_TRUE(c50.OpenShared(PathC50(), L::kCodeTag, true));
-    if (!posting::SeekLine(c50, key)) return {};
+    if (!posting::FindLine(c50, key).IsFound()) return {};
     return posting::ReadLineRecord(c50);
   }
   std::array<long long, 4> AccountTotals(const std::string& account) {
@@ -278,7 +278,7 @@ class LineFormTest : public test_support::DossierFixture {
   posting::HeaderTotals HeaderOf(const std::string& journalMonth) {
     Table c10;
     EXPECT_TRUE(c10.OpenShared(PathC10(), "C10CODE", true));
-    if (!posting::SeekHeader(c10, journalMonth, posting::kDraftSource)) return {};
+    if (!posting::FindHeader(c10, journalMonth, posting::kDraftSource).IsFound()) return {};
     return posting::ReadHeaderTotals(c10);
   }
 

@@ -8,6 +8,7 @@
 #include <cctype>
 #include <map>
 #include "support/books_writes.h"
+#include "support/refused_read.h"
 #include "support/refused_write.h"
 
 #include "data/dossier_files.h"
@@ -244,7 +245,7 @@ TEST_F(LineFormTest, TheSenseFollowsTheAmountsAndQuitterGivesTheNewLineUp) {
   const std::uint32_t recno = [&] {
     Table c50;
     EXPECT_TRUE(c50.OpenShared(PathC50(), L::kCodeTag, true));
-    return posting::SeekLine(c50, key) ? c50.recordNumber : 0u;
+    return posting::FindLine(c50, key).IsFound() ? c50.recordNumber : 0u;
   }();
   ASSERT_NE(recno, 0u);
   Key(gui::VK_F9);
@@ -358,7 +359,7 @@ TEST_F(LineFormTest, TheBalancingCommandsReadTheLineAsLoaded) {
   {
     Table c10;
     ASSERT_TRUE(c10.OpenShared(folder_ + "c10je", "C10CODE"));
-    ASSERT_TRUE(posting::SeekJournal(c10, "BQ "));
+    ASSERT_TRUE(posting::FindJournal(c10, "BQ ").IsFound());
     ASSERT_TRUE(c10.PutFieldPart(4, 2, 8, "512     "));
     c10.CloseTable(true);
   }
@@ -425,6 +426,43 @@ TEST_F(LineFormTest, TheBalancingCommandsNameALineWhoseAmountDoesNotRead) {
     if (command == 20077u) test_support::ScreenshotMessage(*box, "entry", "unreadable_amount_balancing");
     EXPECT_EQ(f->TextOf(kDebitE) + "|" + f->TextOf(kCreditE) + "|" + f->TextOf(kDebitF) + "|" + f->TextOf(kCreditF), amounts);
   }
+}
+
+// "Solder la Pièce" and "Solder le Journal" while the disk refuses every read of the lines' file: the
+// balance is not known, so one box names the lines' file, the form keeps what it holds and nothing is
+// written (a balance of lines not read was taken for zero and put in the line).
+TEST_F(LineFormTest, TheBalancingCommandsOverLinesNotReadNameTheFile) {
+  Open();
+  const std::string month = MonthOf("OD ");
+  const std::string second = LineWhere(month, [](const posting::LineRecord& r) { return r.key.substr(20, 4) == "0002"; });
+  ASSERT_FALSE(second.empty());
+  const posting::LineRecord before = LineOf(second);
+  TWSaiBroDetJournaux* w = Saisir(month);
+  ASSERT_NE(w, nullptr);
+  TWSaiModDetJournaux* f = Modify(w, second);
+  ASSERT_NE(f, nullptr);
+  auto amounts = [f] { return f->TextOf(kDebitE) + "|" + f->TextOf(kCreditE) + "|" + f->TextOf(kDebitF) + "|" + f->TextOf(kCreditF); };
+  const std::string typed = amounts();
+  for (unsigned command : {20077u, 20079u}) {
+    SCOPED_TRACE(command);
+    gui::ModalSeam::Reset();
+    gui::ModalSeam::QueueMessageBoxAnswer(gui::IDOK);
+    test_support::RefusedRead::Arm("/c50je.dbf", 1, true);
+    Send(f, command);
+    test_support::RefusedRead::Disarm();
+    ASSERT_EQ(Form(), f) << test_support::ShownTexts();
+    const std::string shown = test_support::ShownTexts();
+    ASSERT_EQ(gui::ModalSeam::Shown().size(), 1u) << shown;
+    EXPECT_NE(shown.find("c50je"), std::string::npos) << shown;
+    EXPECT_EQ(shown.find("Erreur BDE"), std::string::npos) << shown;
+    if (command == 20077u) test_support::ScreenshotMessage(gui::ModalSeam::Shown()[0], "entry", "balancing_lines_unread");
+    EXPECT_EQ(amounts(), typed);
+  }
+  const posting::LineRecord after = LineOf(second);
+  EXPECT_EQ(after.francs, before.francs);
+  EXPECT_EQ(after.euros, before.euros);
+  EXPECT_EQ(after.sense, before.sense);
+  EXPECT_EQ(after.account, before.account);
 }
 
 // Account 51200000's euro debit total holding "abc": "Solder le Compte" proposes nothing and F12 saves
@@ -618,7 +656,7 @@ TEST_F(LineFormTest, ASaveWhoseLockIsTakenChangesNothing) {
     key = LineWhere(month, [](const posting::LineRecord& r) { return r.account == "51200000" && r.entry == 'O'; });
     Table c50;
     ASSERT_TRUE(c50.OpenShared(folder_ + "c50je", L::kCodeTag, true));
-    ASSERT_TRUE(posting::SeekLine(c50, key));
+    ASSERT_TRUE(posting::FindLine(c50, key).IsFound());
     recno = c50.recordNumber;
   }
   const std::string folder = folder_;
@@ -629,8 +667,8 @@ TEST_F(LineFormTest, ASaveWhoseLockIsTakenChangesNothing) {
     switch (cmd) {
       case 'l': return c50.GoTo(static_cast<long>(recno)) && LockRecord(c50, nullptr, 0);
       case 'u': return c50.GoTo(static_cast<long>(recno)) && UnlockRecord(c50);
-      case 'h': return posting::SeekHeader(c10, month, posting::kDraftSource) && LockRecord(c10, nullptr, 0);
-      case 'H': return posting::SeekHeader(c10, month, posting::kDraftSource) && UnlockRecord(c10);
+      case 'h': return posting::FindHeader(c10, month, posting::kDraftSource).IsFound() && LockRecord(c10, nullptr, 0);
+      case 'H': return posting::FindHeader(c10, month, posting::kDraftSource).IsFound() && UnlockRecord(c10);
       default: return false;
     }
   });

@@ -329,7 +329,7 @@ TEST_F(SlotsTest, CreerMakesANewJournalMonthAndOpensIt) {
   TWSaiBroDetJournaux* w = WindowOf("C607CAI");
   ASSERT_NE(w, nullptr) << test_support::ShownTexts();
   EXPECT_EQ(w->Store().totalRows, 0);
-  ASSERT_TRUE(SeekHeader(*TableC10, "C607CAI", kDraftSource));
+  ASSERT_TRUE(FindHeader(*TableC10, "C607CAI", kDraftSource).IsFound());
   EXPECT_EQ(RTrim(TableC10->GetField(3)), std::string("Caisse"));
   EXPECT_EQ(std::string(TableC10->GetField(4)).substr(0, 28), ZeroTotalsText());
   // An empty journal-month closes without a question; its header may then be cancelled.

@@ -261,7 +261,7 @@ TEST_F(TransferFileTest, RefusalsLeaveNoFile) {
     EXPECT_NE(test_support::ShownTexts().find("n'est pas du type 'Tr\xE9sorerie'"), std::string::npos);
   }
   // The issuing bank without a right IBAN.
-  ASSERT_TRUE(posting::SeekC10(*TableC10, 'Q', "BQ02"));
+  ASSERT_TRUE(posting::FindC10(*TableC10, 'Q', "BQ02").IsFound());
   ASSERT_TRUE(LockRecord(*TableC10, nullptr, 0));
   ASSERT_TRUE(TableC10->PutFieldPart(5, 1, 34, "FR7620041010050500013M02607        "));
   UnlockRecord(*TableC10);
@@ -459,7 +459,7 @@ TEST_F(TransferFileTest, ABlankHolderOrAPlaceRefusedLeavesNoFile) {
   Creditors();
   SeedMonth("C607CAI", {{"000001", "10", "FDUPO001", 'V', "Un", 'D', 10.00},
                         {"000001", "10", "53000000", 'V', "Banque", 'C', 10.00}});
-  ASSERT_TRUE(posting::SeekC10(*TableC10, 'Q', "BQ01"));
+  ASSERT_TRUE(posting::FindC10(*TableC10, 'Q', "BQ01").IsFound());
   const std::string holder = std::string(TableC10->GetField(4)).substr(156, 30);
   ASSERT_TRUE(LockRecord(*TableC10, nullptr, 0));
   ASSERT_TRUE(TableC10->PutFieldPart(4, 157, 30, std::string(30, ' ').c_str()));
@@ -474,7 +474,7 @@ TEST_F(TransferFileTest, ABlankHolderOrAPlaceRefusedLeavesNoFile) {
   EXPECT_FALSE(fs::exists(File()));
   EXPECT_TRUE(NoTemporaryFile());
 
-  ASSERT_TRUE(posting::SeekC10(*TableC10, 'Q', "BQ01"));
+  ASSERT_TRUE(posting::FindC10(*TableC10, 'Q', "BQ01").IsFound());
   ASSERT_TRUE(LockRecord(*TableC10, nullptr, 0));
   ASSERT_TRUE(TableC10->PutFieldPart(4, 157, 30, holder.c_str()));
   UnlockRecord(*TableC10);

@@ -73,7 +73,7 @@ TEST_F(ValidationTest, ThreeJournalMonthsGoToTheClosedFile) {
   const std::vector<std::string> chosen{months[0].first, months[1].first, months[2].first};
   // A cancelled code of the general file stays cancelled, and stays.
   ASSERT_TRUE(EnsureGeneralFile());
-  ASSERT_TRUE(SeekC10(*TableC10, 'V', "9"));
+  ASSERT_TRUE(FindC10(*TableC10, 'V', "9").IsFound());
   ASSERT_TRUE(TableC10->DeleteRecord(nullptr, 0));
   UnlockRecord(*TableC10);
   // What the lines of those journal-months are, and the totals of accounts and sections.

@@ -49,7 +49,7 @@ class SaveTest : public CoreTest {
             ToCents(TableC20->GetFieldNum(20))};
   }
   HeaderTotals Header(const std::string& key) {
-    EXPECT_TRUE(SeekHeader(*TableC10, key.substr(1, 7), kDraftSource));
+    EXPECT_TRUE(FindHeader(*TableC10, key.substr(1, 7), kDraftSource).IsFound());
     return ReadHeaderTotals(*TableC10);
   }
   // The values a form holds for a line as stored.
@@ -573,7 +573,7 @@ TEST_F(SaveTest, AChangeOverATotalThatDoesNotReadIsRefusedBeforeItsFirstWrite) {
   ASSERT_FALSE(bank.empty());
   ASSERT_TRUE(c50.GoTo(bank[0]));
   const LineRecord line = ReadLineRecord(c50);
-  ASSERT_TRUE(SeekHeader(*TableC10, line.key.substr(1, 7), kDraftSource));
+  ASSERT_TRUE(FindHeader(*TableC10, line.key.substr(1, 7), kDraftSource).IsFound());
   const std::uint32_t header = TableC10->recordNumber;
   const std::string zone = TableC10->GetField(5);
   std::string damagedZone = zone;

@@ -66,7 +66,7 @@ TEST_P(SequencesTest, AnySequenceOfEntriesKeepsEveryTotalEqualToTheLines) {
     } else if (op == 1) {
       const std::string& after = keys[pick(keys.size())];
       // A key renumbered by an earlier insertion is found no more.
-      if (!SeekLine(c50, after) || c50.IsDeleted()) continue;
+      if (!FindLine(c50, after).IsFound() || c50.IsDeleted()) continue;
       const LineRecord r = ReadLineRecord(c50);
       LineAfter a{after.substr(0, 8), after.substr(8, 6), after.substr(14, 6), after.substr(20, 4), r.day, r.labelCode,
                   r.label1, r.sense, 'O'};
@@ -89,7 +89,7 @@ TEST_P(SequencesTest, AnySequenceOfEntriesKeepsEveryTotalEqualToTheLines) {
       } else {
         key = keys[pick(keys.size())];
       }
-      if (!SeekLine(c50, key) || c50.IsDeleted()) continue;
+      if (!FindLine(c50, key).IsFound() || c50.IsDeleted()) continue;
       const LineRecord r = ReadLineRecord(c50);
       SaveRequest s;
       s.key = key;

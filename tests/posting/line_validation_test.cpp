@@ -206,6 +206,34 @@ TEST_F(ValidationTest, ADistributionWhoseAccountIsNotReadIsNeverWithoutAccount) 
   }
 }
 
+// A distribution code read while the disk refuses one read of the general file (each in turn): the code not
+// read is said as such, never as a code unknown; once read, it passes with its account.
+TEST_F(ValidationTest, ADistributionCodeNotReadIsNeverUnknown) {
+  AddC10('V', "X3", "60700000");
+  for (const char* file : {"/c10je.dbf", "/c10je.mdx"}) {
+    int refused = 0;
+    for (int nth = 1;; ++nth) {
+      SCOPED_TRACE(std::string("read ") + std::to_string(nth) + " of " + file + " refused");
+      test_support::RefusedRead::Arm(file, nth);
+      const FieldCheck check = CheckDistribution(*TableC10, *TableC20, "X3");
+      const int seen = test_support::RefusedRead::Seen();
+      test_support::RefusedRead::Disarm();
+      EXPECT_NE(check.message, kMsgDistributionUnknown);
+      if (check.message == kMsgDistributionUnread) {
+        ++refused;
+        EXPECT_FALSE(check.accountLive);
+      } else {
+        EXPECT_EQ(check.message, 0);
+        EXPECT_EQ(check.account, "60700000");
+      }
+      ASSERT_FALSE(HasFailure());
+      if (seen < nth) break;
+    }
+    // The index pages stay in memory once read; the record is read each time.
+    if (std::string(file).ends_with(".dbf")) EXPECT_GE(refused, 1) << file;
+  }
+}
+
 TEST_F(ValidationTest, AnUnchangedLineClosesWithoutSaveAndQuitterSkipsTheTests) {
   ValidationRequest r;
   r.key = KeyOf("C604");

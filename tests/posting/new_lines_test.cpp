@@ -186,8 +186,8 @@ TEST_F(NewLinesTest, EachCounterGivesItsNextNumberOnce) {
   EXPECT_EQ(ReadJournal(*TableC10, "CAI").nextPiece(), 43);
   // A code is sought whole, padded to its field: "CA" is no journal, though "CAI" begins with it.
   EXPECT_FALSE(ReadJournal(*TableC10, "CA").found);
-  EXPECT_FALSE(SeekHeader(*TableC10, "C601VE ", 'X'));
-  EXPECT_TRUE(SeekHeader(*TableC10, "C601VE ", kDraftSource));
+  EXPECT_FALSE(FindHeader(*TableC10, "C601VE ", 'X').IsFound());
+  EXPECT_TRUE(FindHeader(*TableC10, "C601VE ", kDraftSource).IsFound());
 }
 
 // A piece counter and a journal read while the disk refuses one read of the general file or its index in

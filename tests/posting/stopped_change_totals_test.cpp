@@ -122,7 +122,7 @@ class StoppedChangeTotalsTest : public CoreTest {
     for (const auto& [p, k] : kinds)
       if (k.count('a') != 0 && k.count('W') != 0 && piece->first.empty()) *piece = p;
     for (const auto& [p, k] : kinds)
-      if (p.first != piece->first && posting::SeekHeader(*TableC10, p.first, posting::kDraftSource)) *target = p.first;
+      if (p.first != piece->first && posting::FindHeader(*TableC10, p.first, posting::kDraftSource).IsFound()) *target = p.first;
   }
 
   // The dossier's folder kept aside under `name`, or put back from there, its tables closed meanwhile.
@@ -164,7 +164,7 @@ TEST_F(StoppedChangeTotalsTest, ATotalWhoseTakeBackIsRefusedIsLeftToTheOpeningWh
   const std::string piece = c50.GetField(L::BPIECE);
   std::string target;
   for (const auto& [month, n] : JournalMonths())
-    if (month != source && posting::SeekHeader(*TableC10, month, posting::kDraftSource)) target = month;
+    if (month != source && posting::FindHeader(*TableC10, month, posting::kDraftSource).IsFound()) target = month;
   ASSERT_FALSE(target.empty());
 
   const struct Case {

@@ -476,7 +476,7 @@ class NearFullTest : public WholeChangeTest {
   }
   void FillHeader(const std::string& journalMonth, long long room) {
     Table& c10 = *TableC10;
-    ASSERT_TRUE(SeekHeader(c10, journalMonth, kDraftSource)) << journalMonth;
+    ASSERT_TRUE(FindHeader(c10, journalMonth, kDraftSource).IsFound()) << journalMonth;
     const std::uint32_t recno = c10.recordNumber;
     const std::string was = c10.GetField(5);
     const std::string credit = PadRight(was, 28).substr(14, 14);

@@ -370,7 +370,7 @@ TEST_F(AsciiImportTest, AJournalMonthInEntryElsewhereRefusesWithTheEntryNotice) 
   test_support::OtherProcess other([c10](char) {
     static Table t;
     if (!t.isOpen) t.OpenShared(c10, "C10CODE");
-    return posting::SeekHeader(t, posting::CleJournalMois("C604", "BQ"), posting::kDraftSource) &&
+    return posting::FindHeader(t, posting::CleJournalMois("C604", "BQ"), posting::kDraftSource).IsFound() &&
            LockRecord(t, nullptr, 0);
   });
   ASSERT_TRUE(other.Do('l'));
@@ -570,7 +570,7 @@ void RefuseFirstChangeOfFile() {
 TEST_F(AsciiImportTest, ARunFileLeftByAnEndedRunIsSaidAndNeverReadAsTheNextRuns) {
   SetLogDossier(Dir() + "/lt/", "LT");
   auto counterFrom = [](const char* next) {
-    ASSERT_TRUE(posting::SeekJournal(*TableC10, "OD"));
+    ASSERT_TRUE(posting::FindJournal(*TableC10, "OD").IsFound());
     ASSERT_TRUE(LockRecord(*TableC10, nullptr, 0));
     ASSERT_TRUE(TableC10->PutFieldPart(4, 19, 6, next));
     UnlockRecord(*TableC10);

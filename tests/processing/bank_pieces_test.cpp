@@ -50,7 +50,7 @@ class BankPiecesTest : public CoreTest {
 
   long Records() { return static_cast<long>(c50.RecCount()); }
   long DossierCounter() {
-    EXPECT_TRUE(posting::SeekC10(*TableC10, '0', ""));
+    EXPECT_TRUE(posting::FindC10(*TableC10, '0', "").IsFound());
     return std::atol(std::string(TableC10->GetField(4)).substr(164, 6).c_str());
   }
   PiecesReport Write(const std::vector<ImportedPiece>& pieces, long maxRecords = kMaxLineRecords) {
@@ -163,7 +163,7 @@ TEST_F(BankPiecesTest, AJournalMonthInEntryOnAnotherStationRefusesEveryPiece) {
   test_support::OtherProcess other([c10](char) {
     static Table t;
     if (!t.isOpen) t.OpenShared(c10, "C10CODE");
-    return posting::SeekHeader(t, posting::CleJournalMois("C604", "BQ"), posting::kDraftSource) &&
+    return posting::FindHeader(t, posting::CleJournalMois("C604", "BQ"), posting::kDraftSource).IsFound() &&
            LockRecord(t, nullptr, 0);
   });
   ASSERT_TRUE(other.Do('l'));
@@ -179,11 +179,11 @@ TEST_F(BankPiecesTest, AJournalMonthInEntryOnAnotherStationRefusesEveryPiece) {
   // The header of the first journal-month, taken on the way, was let go again.
   Table probe;
   ASSERT_TRUE(probe.OpenShared(c10, "C10CODE"));
-  ASSERT_TRUE(posting::SeekHeader(probe, posting::CleJournalMois("C603", "OD"), posting::kDraftSource));
+  ASSERT_TRUE(posting::FindHeader(probe, posting::CleJournalMois("C603", "OD"), posting::kDraftSource).IsFound());
   EXPECT_TRUE(LockRecord(probe, nullptr, 0));
   UnlockRecord(probe);
   // A missing header is made only once the run goes on to write: none was made.
-  EXPECT_FALSE(posting::SeekHeader(probe, posting::CleJournalMois("C602", "OD"), posting::kDraftSource));
+  EXPECT_FALSE(posting::FindHeader(probe, posting::CleJournalMois("C602", "OD"), posting::kDraftSource).IsFound());
 }
 
 // The first change of the draft refused (the disk full at its first line).
@@ -202,7 +202,7 @@ TEST_F(BankPiecesTest, AMissingHeaderIsMadeOnceTheLinesAreIn) {
   const std::string c10 = PathC10(), february = posting::CleJournalMois("C602", "OD");
   const std::vector<ImportedPiece> pieces = {
       Piece("OD", {2026, 2, 6}, {Line("411", 'D', 100), Line("70600000", 'C', 100)})};
-  ASSERT_FALSE(posting::SeekHeader(*TableC10, february, posting::kDraftSource));
+  ASSERT_FALSE(posting::FindHeader(*TableC10, february, posting::kDraftSource).IsFound());
   const long generalRecords = static_cast<long>(TableC10->RecCount());
 
   // The draft refuses the first line: nothing written, not even the header.
@@ -216,7 +216,7 @@ TEST_F(BankPiecesTest, AMissingHeaderIsMadeOnceTheLinesAreIn) {
   EXPECT_EQ(r.outcome, PiecesOutcome::Failed) << r.message;
   EXPECT_EQ(Records(), before);
   EXPECT_EQ(static_cast<long>(TableC10->RecCount()), generalRecords);
-  EXPECT_FALSE(posting::SeekHeader(*TableC10, february, posting::kDraftSource)) << "the header was left behind";
+  EXPECT_FALSE(posting::FindHeader(*TableC10, february, posting::kDraftSource).IsFound()) << "the header was left behind";
 
   // Another station makes February's header and enters it while the lines go in.
   std::vector<processing::RecordedPiece> recorded;
@@ -225,7 +225,7 @@ TEST_F(BankPiecesTest, AMissingHeaderIsMadeOnceTheLinesAreIn) {
       static Table t;
       if (!t.isOpen) t.OpenShared(c10, "C10CODE");
       return posting::EnsureDraftHeader(t, february) != posting::HeaderCreation::Failed &&
-             posting::SeekHeader(t, february, posting::kDraftSource) && LockRecord(t, nullptr, 0);
+             posting::FindHeader(t, february, posting::kDraftSource).IsFound() && LockRecord(t, nullptr, 0);
     });
     r = processing::WriteImportedPieces(*TableC10, c50, c60, pieces, kMaxLineRecords,
                                         [&](const std::vector<long>& numbers, const std::vector<long>& counts) {
@@ -254,7 +254,7 @@ class FrancsPiecesTest : public BankPiecesTest {
 
 TEST_F(FrancsPiecesTest, ConversionDifferencesGetARoundingLineAndTheJournalCounterIsUsed) {
   // The journal's own counter, characters 19-24 of its field 4.
-  ASSERT_TRUE(posting::SeekJournal(*TableC10, "OD"));
+  ASSERT_TRUE(posting::FindJournal(*TableC10, "OD").IsFound());
   ASSERT_TRUE(LockRecord(*TableC10, nullptr, 0));
   ASSERT_TRUE(TableC10->PutFieldPart(4, 19, 6, "000500"));
   UnlockRecord(*TableC10);

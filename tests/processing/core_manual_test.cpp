@@ -493,7 +493,7 @@ TEST_F(BalanceTest, TheDifferenceIsWrittenOffAndTheGroupLettered) {
 TEST_F(BalanceTest, AJournalWithItsOwnCounterGivesThePieceNumber) {
   // The journal OD keeps its own counter (characters 19-24 of its field 4): the piece takes it,
   // so that a later piece of the journal does not take the same number.
-  ASSERT_TRUE(posting::SeekJournal(*TableC10, "OD"));
+  ASSERT_TRUE(posting::FindJournal(*TableC10, "OD").IsFound());
   ASSERT_TRUE(TableC10->PutFieldPart(4, 19, 6, "000500"));
   const std::string dossierPiece = TheDossierRecord.NextPiece();
   const long linesBefore = static_cast<long>(c50.RecCount());
@@ -544,7 +544,7 @@ TEST_F(BalanceTest, AJournalMonthInEntryElsewhereOrAMissingJournalWritesNothing)
   test_support::OtherProcess other([c10](char) {
     static Table t;
     if (!t.isOpen) t.OpenShared(c10, "C10CODE");
-    return posting::SeekHeader(t, posting::CleJournalMois("C603", "OD"), posting::kDraftSource) &&
+    return posting::FindHeader(t, posting::CleJournalMois("C603", "OD"), posting::kDraftSource).IsFound() &&
            LockRecord(t, nullptr, 0);
   });
   ASSERT_TRUE(other.Do('l'));

@@ -275,7 +275,7 @@ TEST_F(RunTotalsTest, AHeaderTheRebuildDeletedComesBackEmpty) {
     SCOPED_TRACE(w.name);
     ASSERT_NE(posting::EnsureDraftHeader(*TableC10, journalMonth), posting::HeaderCreation::Failed);
     ASSERT_TRUE(MoveHeaderRecord(code, {5000, 5000, 762, 762}));
-    ASSERT_TRUE(posting::SeekHeader(*TableC10, journalMonth, posting::kDraftSource));
+    ASSERT_TRUE(posting::FindHeader(*TableC10, journalMonth, posting::kDraftSource).IsFound());
     ASSERT_TRUE(TableC10->DeleteRecord(TableC10->RecordToText(2), 0));
     UnlockRecord(*TableC10);
     TotalsCents now;

@@ -199,7 +199,7 @@ class TransferTest : public test_support::RuntimeTest {
 void EditRecord(const std::string& folder, const std::string& code, const std::function<void(DossierRecord&)>& edit) {
   Table c10;
   ASSERT_TRUE(c10.OpenExclusive(folder + "c10" + code, "C10CODE"));
-  ASSERT_TRUE(posting::SeekC10(c10, '0', ""));
+  ASSERT_TRUE(posting::FindC10(c10, '0', "").IsFound());
   DossierRecord record;
   DossierRecord::C10Texts texts;
   texts.record0Field3 = c10.GetField(3);
@@ -269,7 +269,7 @@ TEST_F(MergeTest, AnInsideYearAddsItsLinesFiguresAndJournals) {
       if (std::string(c50.GetField(L::BJAL)) == renamed) c50.PutField(L::BJAL, "XJ");
     Table c10;
     ASSERT_TRUE(c10.OpenExclusive(o_ + "c10o", "C10CODE"));
-    ASSERT_TRUE(posting::SeekC10(c10, 'J', renamed));
+    ASSERT_TRUE(posting::FindC10(c10, 'J', renamed).IsFound());
     ASSERT_TRUE(c10.PutField(2, "XJ"));
     ASSERT_TRUE(c10.Commit());
   }
@@ -311,7 +311,7 @@ TEST_F(MergeTest, AnInsideYearAddsItsLinesFiguresAndJournals) {
   }
   Table c10;
   ASSERT_TRUE(c10.OpenShared(a_ + "c10a", "C10CODE", true));
-  EXPECT_TRUE(posting::SeekC10(c10, 'J', "XJ"));
+  EXPECT_TRUE(posting::FindC10(c10, 'J', "XJ").IsFound());
   c10.CloseTable();
   ExpectSound(a_, "A");
   EXPECT_NE(processing::MergeLogLine(Request(), r).find("AJOUT d'un AUTRE DOSSIER - Ok - Ajout du dossier 'O' sur " +
@@ -339,7 +339,7 @@ TEST_F(MergeTest, CodesOnlyAddsNoLine) {
   EXPECT_TRUE(Census(a_, "a").lines == a.lines);
   Table c10;
   ASSERT_TRUE(c10.OpenShared(a_ + "c10a", "C10CODE", true));
-  EXPECT_TRUE(posting::SeekC10(c10, 'L', "ZZZ"));
+  EXPECT_TRUE(posting::FindC10(c10, 'L', "ZZZ").IsFound());
   c10.CloseTable();
   EXPECT_NE(processing::MergeLogLine(request, r).find(" - El\xE9ments seuls"), std::string::npos);
   // A failed rebuild is reported, not "terminé".
@@ -407,7 +407,7 @@ TEST_F(MergeTest, RefusalsWriteNothing) {
   {
     Table c10;
     ASSERT_TRUE(c10.OpenExclusive(o_ + "c10o", "C10CODE"));
-    ASSERT_TRUE(posting::SeekC10(c10, '0', ""));
+    ASSERT_TRUE(posting::FindC10(c10, '0', "").IsFound());
     ASSERT_TRUE(c10.DeleteRecord("", 0));
   }
   const processing::MergeResult r = processing::MergeOtherDossier(Request(), Maintenance(false));

@@ -133,17 +133,20 @@ bool JournalPrintout::Empty() {
   return false;
 }
 
-bool JournalPrintout::CheckBank(const std::string& code) {
-  if (IsBlank(code) || !posting::SeekC10(c10_, 'Q', code) || c10_.IsDeleted()) return false;
+Lookup JournalPrintout::CheckBank(const std::string& code) {
+  if (IsBlank(code)) return Lookup::NotFound();
+  const Lookup found = posting::FindLiveC10(c10_, 'Q', code);
+  if (!found.IsFound()) return found;
   bank_.code = c10_.GetField(2);
   bank_.name = c10_.GetField(3);
   bank_.zone4 = PadRight(c10_.GetField(4), 254);
   bank_.zone5 = PadRight(c10_.GetField(5), 254);
-  return true;
+  return found;
 }
 
-bool JournalPrintout::LabelExists(char code) {
-  return code != ' ' && posting::SeekC10(c10_, 'L', std::string(1, code)) && !c10_.IsDeleted();
+Lookup JournalPrintout::LabelExists(char code) {
+  if (code == ' ') return Lookup::NotFound();
+  return posting::FindLiveC10(c10_, 'L', std::string(1, code));
 }
 
 void JournalPrintout::SetBankVariables() {
@@ -236,7 +239,8 @@ const std::string& JournalPrintout::LabelOf(char code) {
   labelCached_ = true;
   labelCode_ = code;
   labelText_ = "???" + Blanks(4);
-  if (LabelExists(code)) labelText_ = Part(c10_.GetField(4), 1, 7);
+  // Only shown: a label code not read prints as an unknown one.
+  if (LabelExists(code).FoundOrNone()) labelText_ = Part(c10_.GetField(4), 1, 7);
   return labelText_;
 }
 
@@ -352,7 +356,13 @@ bool JournalPrintout::Prepare(PrintoutRun& run) {
     const std::string code = posting::JournalOf(month);
     if (run.journalType != 'T') return Refuse(kRefusalNotCashJournal, code);
     const std::string bankCode = typeListe_.substr(1, 4);
-    if (!CheckBank(bankCode)) return Refuse(kRefusalUnknownBank, bankCode);
+    // A bank or a label code not read is no code unknown: the box names the file.
+    const Lookup bank = CheckBank(bankCode);
+    if (bank.IsRefused()) {
+      SayUnread(c10_, bank.result());
+      return false;
+    }
+    if (!bank.IsFound()) return Refuse(kRefusalUnknownBank, bankCode);
     if (kind_ == 'V' && Contains(Part(bank_.zone4, 187, 23), ' ')) return Refuse(kRefusalBankRib, bankCode);
     if (kind_ == 'S') {
       // The debtor's account as the file carries it: a right IBAN, a BIC of the schema's form, a holder.
@@ -361,7 +371,12 @@ bool JournalPrintout::Prepare(PrintoutRun& run) {
       if (IsBlank(Part(bank_.zone4, 157, 30))) return Refuse(kRefusalBankHolder, bankCode);
     }
     payLabel_ = typeListe_[5];
-    if (!LabelExists(payLabel_)) return Refuse(kRefusalUnknownLabel, std::string(1, payLabel_));
+    const Lookup label = LabelExists(payLabel_);
+    if (label.IsRefused()) {
+      SayUnread(c10_, label.result());
+      return false;
+    }
+    if (!label.IsFound()) return Refuse(kRefusalUnknownLabel, std::string(1, payLabel_));
     SetBankVariables();
   }
 

@@ -101,8 +101,9 @@ class JournalPrintout {
   void DeclareOrClear();
   bool Refuse(int message, const std::string& detail);
   bool Empty();
-  bool CheckBank(const std::string& code);
-  bool LabelExists(char code);
+  // The bank's record (kept in bank_) and the label code's, live: found, not found or refused.
+  Lookup CheckBank(const std::string& code);
+  Lookup LabelExists(char code);
   void SetBankVariables();
   bool SkipSelected(int n);
   bool Selected();

@@ -21,9 +21,12 @@ constexpr int kDueDatePrefixes2 = 2055, kDueDatePrefixes3 = 2056;
 constexpr int kVatEntry = 2597;  // "%s:Tva%s%": the VAT code, its rate
 constexpr std::size_t kCellWidth = 4;
 
-// Characters 1-3 of field 4 of a live collective record, as an integer; `fallback` when it is missing.
+// Characters 1-3 of field 4 of a live collective record, as an integer; `fallback` when it is missing,
+// -1 when it could not be read.
 int CollectiveNumber(Table& c10, const std::string& code, int fallback) {
-  if (!posting::SeekC10(c10, 'B', code) || c10.IsDeleted()) return fallback;
+  const Lookup found = posting::FindLiveC10(c10, 'B', code);
+  if (found.IsRefused()) return -1;
+  if (found.IsNotFound()) return fallback;
   return std::atoi(PadRight(c10.GetField(kTextField), 3).substr(0, 3).c_str());
 }
 
@@ -54,10 +57,14 @@ char AccountClass(Table& c10, const std::string& account) {
   if (account.empty()) return ' ';
   const char first = account[0];
   if (!IsAuxiliaryAccount(account) || first == 'C' || first == 'F') return first;
-  if (!posting::SeekC10(c10, 'B', std::string(1, first)) || c10.IsDeleted()) return first;
+  // A collective not read gives no class: no sense is proposed from it.
+  const Lookup found = posting::FindLiveC10(c10, 'B', std::string(1, first));
+  if (found.IsRefused()) return ' ';
+  if (found.IsNotFound()) return first;
   const std::string collective = PadRight(c10.GetField(kTextField), 8);
   const std::string number = collective.substr(0, 3);
   const int supplier = CollectiveNumber(c10, "F", 401), customer = CollectiveNumber(c10, "C", 411);
+  if (supplier < 0 || customer < 0) return ' ';
   if (number == StrInt(supplier, 3)) return 'F';
   if (number == StrInt(customer, 3)) return 'C';
   return collective[0];
@@ -81,8 +88,16 @@ bool AnalyticAllowed(Table& c10, Table& c20, const std::string& account, char an
   const std::string own = NormalizeAccount(account);
   if (own.empty()) return false;
   std::string deciding = own;
-  if (IsAuxiliaryAccount(own) && posting::SeekC10(c10, 'B', own.substr(0, 1)) && !c10.IsDeleted())
-    deciding = NormalizeAccount(PadRight(c10.GetField(kTextField), 8).substr(0, 8));
+  if (IsAuxiliaryAccount(own)) {
+    // A collective not read decides nothing: the account's split is neither allowed nor taken away.
+    const Lookup collective = posting::FindLiveC10(c10, 'B', own.substr(0, 1));
+    if (collective.IsRefused()) {
+      if (refused != nullptr) *refused = true;
+      return false;
+    }
+    if (collective.IsFound())
+      deciding = NormalizeAccount(PadRight(c10.GetField(kTextField), 8).substr(0, 8));
+  }
   bool allowed = false;
   const Lookup found = SeekLiveAccount(c20, deciding);
   if (refused != nullptr) *refused = found.IsRefused();

@@ -18,7 +18,8 @@ inline constexpr int kCreditSenseCells = 187;
 // The class character of an account for the sense rules: its first character, except for an auxiliary
 // account (a letter other than "C" and "F"), classed through its collective record "B" + letter: "F" when
 // the collective is the supplier one (record "BF", default 401), "C" the customer one ("BC", default 411),
-// else the collective's first digit; the letter stays when the collective record is missing or cancelled.
+// else the collective's first digit; the letter stays when the collective record is missing or cancelled,
+// ' ' when a collective record could not be read (no sense is proposed from it).
 char AccountClass(Table& c10, const std::string& account);
 // The sense proposed: 'D', 'C', or ' ' to leave it unchanged.
 char AutoSenseOf(Table& c10, char journalType, const std::string& account, char labelDigit);
@@ -27,7 +28,7 @@ char AutoSenseOf(Table& c10, char journalType, const std::string& account, char 
 // line): for an account of class 6 or 7 unless its mark (field 27) is "N", a blank mark following dossier
 // constant 057; for any other account only with the mark "O". An auxiliary account is decided by the general
 // account of its collective. `c20` is left on the account itself. *refused (when given) is set when the
-// deciding account's look-up was refused: false then says nothing of the split.
+// deciding account's look-up, or its collective's, was refused: false then says nothing of the split.
 bool AnalyticAllowed(Table& c10, Table& c20, const std::string& account, char analyticMode, char constant057,
                      bool roundingLine, bool* refused = nullptr);
 

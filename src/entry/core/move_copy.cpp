@@ -6,6 +6,7 @@
 #include "data/account_totals.h"
 #include "data/closed_lines.h"
 #include "data/dossier_files.h"
+#include "data/error_report.h"
 #include "data/entry_lines.h"
 #include "data/line_change_note.h"
 #include "data/locks.h"
@@ -79,16 +80,21 @@ class TargetHeader {
  public:
   explicit TargetHeader(const std::string& journalMonth) : journalMonth_(journalMonth) {}
   ~TargetHeader() {
-    if (taken_ && !before_ && TableC10 != nullptr &&
-        posting::SeekHeader(*TableC10, journalMonth_, posting::kDraftSource))
-      UnlockRecord(*TableC10);
+    if (!taken_ || before_ || TableC10 == nullptr) return;
+    // A header not read keeps its lock until the general file's cursor closes: said, naming the file.
+    const Lookup header = posting::FindHeader(*TableC10, journalMonth_, posting::kDraftSource);
+    if (header.IsFound()) UnlockRecord(*TableC10);
+    else ReportRefusedLookup(*TableC10, header, "C10CODE", journalMonth_.c_str());
   }
   // Without `make`, a missing header is left for later (nothing is written yet).
   PieceOutcome Take(long* created, bool make) {
     if (taken_) return PieceOutcome::Done;
     if (!posting::EnsureGeneralFile()) return PieceOutcome::Failed;
     Table& c10 = *TableC10;
-    if (!posting::SeekHeader(c10, journalMonth_, posting::kDraftSource)) {
+    // A header not read is no header missing: the change is refused, its watch told which file.
+    const Lookup header = posting::FindHeader(c10, journalMonth_, posting::kDraftSource);
+    if (header.IsRefused()) return Unread(c10, header);
+    if (header.IsNotFound()) {
       if (!make) return PieceOutcome::Done;
       const posting::HeaderCreation made = posting::EnsureDraftHeader(c10, journalMonth_);
       if (made == posting::HeaderCreation::NoJournal) {
@@ -99,7 +105,9 @@ class TargetHeader {
       } else if (made == posting::HeaderCreation::Failed) {
         return PieceOutcome::Failed;
       }
-      if (!posting::SeekHeader(c10, journalMonth_, posting::kDraftSource)) return PieceOutcome::Failed;
+      const Lookup now = posting::FindHeader(c10, journalMonth_, posting::kDraftSource);
+      if (now.IsRefused()) return Unread(c10, now);
+      if (!now.IsFound()) return PieceOutcome::Failed;
       ++*created;
     }
     // Asked once, without waiting: another station's entry refuses the command.
@@ -110,6 +118,10 @@ class TargetHeader {
   }
 
  private:
+  static PieceOutcome Unread(Table& c10, const Lookup& header) {
+    RefusalWatch::NoteEngineReadRefusal(c10.tablePath, header.result());
+    return PieceOutcome::Failed;
+  }
   std::string journalMonth_;
   bool taken_ = false;
   bool before_ = false;
@@ -174,6 +186,7 @@ PieceResult MovePiece(const std::string& source, const std::string& piece, const
   // The target's header first: another station's entry refuses the move before anything else.
   TargetHeader header(to);
   r.outcome = header.Take(&r.headersCreated, false);
+  if (r.outcome == PieceOutcome::Failed) return Refused(r, steps);
   if (r.outcome != PieceOutcome::Done) return r;
 
   // Every line and its sort record held before anything is written.

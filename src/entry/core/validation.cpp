@@ -161,6 +161,12 @@ class ValidationWork {
 
   // The run stopped on `what`: the write the system refused first is named instead, whatever
   // the tables' results say since (a full disk named as such).
+  // A header look-up of the general file the system refused: kept by the run's watch, the run failed.
+  int Unread(const Lookup& found) {
+    RefusalWatch::NoteEngineReadRefusal(c10_.tablePath, found.result());
+    return Fail(kValidationHeaders, PathC10(), found.result());
+  }
+
   int Fail(int code, const std::string& what, int engineResult = 0) {
     r_.error = refusal_.Reason(code, what, engineResult);
     c10_.CloseTable(true);
@@ -282,8 +288,13 @@ class ValidationWork {
     for (const std::string& key : request_.journalMonths) {
       const std::string month = PadRight(key, posting::kJournalMonthKeyLength);
       posting::HeaderTotals draft, closed;
-      if (posting::SeekHeader(c10_, month, posting::kDraftSource)) draft = posting::ReadHeaderTotals(c10_);
-      if (posting::SeekHeader(c10_, month, posting::kClosedSource)) closed = posting::ReadHeaderTotals(c10_);
+      // A header not read is no header at zero: the run stops before anything changes.
+      const Lookup draftFound = posting::FindHeader(c10_, month, posting::kDraftSource);
+      if (draftFound.IsRefused()) return Unread(draftFound);
+      if (draftFound.IsFound()) draft = posting::ReadHeaderTotals(c10_);
+      const Lookup closedFound = posting::FindHeader(c10_, month, posting::kClosedSource);
+      if (closedFound.IsRefused()) return Unread(closedFound);
+      if (closedFound.IsFound()) closed = posting::ReadHeaderTotals(c10_);
       const long long after[] = {closed.debitF + draft.debitF, closed.creditF + draft.creditF,
                                  closed.debitE + draft.debitE, closed.creditE + draft.creditE};
       for (int i = 0; i < 4; ++i) {
@@ -302,7 +313,10 @@ class ValidationWork {
   int MoveHeaderTotals(const std::string& month) {
     posting::HeaderTotals moved;
     std::string name;
-    if (posting::SeekHeader(c10_, month, posting::kDraftSource)) {
+    // A header not read is neither missing nor at zero: the run stops, no closed header made twice.
+    const Lookup draftFound = posting::FindHeader(c10_, month, posting::kDraftSource);
+    if (draftFound.IsRefused()) return Unread(draftFound);
+    if (draftFound.IsFound()) {
       moved = posting::ReadHeaderTotals(c10_);
       name = RTrim(c10_.GetField(3));
       if (!c10_.PutField(4, posting::ZeroTotalsText().c_str()) || !c10_.PutField(5, posting::ZeroTotalsText().c_str()))
@@ -310,14 +324,17 @@ class ValidationWork {
     }
     const posting::JournalRecord journal = posting::ReadJournal(c10_, posting::JournalOf(month));
     if (journal.found && !journal.cancelled) name = journal.name;
-    if (!posting::SeekHeader(c10_, month, posting::kClosedSource)) {
+    if (journal.refused) return Fail(kValidationHeaders, PathC10(), c10_.result);
+    const Lookup closedFound = posting::FindHeader(c10_, month, posting::kClosedSource);
+    if (closedFound.IsRefused()) return Unread(closedFound);
+    if (closedFound.IsNotFound()) {
       if (!c10_.AppendBlank()) return Fail(kValidationHeaders, PathC10(), c10_.result);
       c10_.PutField(1, "C");
       c10_.PutField(2, (month + posting::kClosedSource).c_str());
       c10_.PutField(3, name.c_str());
       c10_.PutField(4, posting::ZeroTotalsText().c_str());
       c10_.PutField(5, posting::ZeroTotalsText().c_str());
-      if (!c10_.InsertRecord() || !posting::SeekHeader(c10_, month, posting::kClosedSource))
+      if (!c10_.InsertRecord() || !posting::FindHeader(c10_, month, posting::kClosedSource).IsFound())
         return Fail(kValidationHeaders, PathC10(), c10_.result);
     } else if (c10_.IsDeleted() && !c10_.RecallRecord(nullptr, 0)) {
       return Fail(kValidationHeaders, PathC10(), c10_.result);
@@ -396,7 +413,8 @@ std::vector<DraftMonth> ListDraftMonths(Table& c50, Table& c10) {
   c50.SetOrder(L::kCodeTag);
   std::vector<DraftMonth> out;
   for (auto& [key, m] : months) {
-    if (posting::SeekHeader(c10, key, posting::kDraftSource) && !IsBlank(c10.GetField(3))) {
+    // Only named: a header not read is said by the caller's watch of refused reads.
+    if (posting::FindHeader(c10, key, posting::kDraftSource).FoundOrNone() && !IsBlank(c10.GetField(3))) {
       m.name = RTrim(c10.GetField(3));
     } else {
       const posting::JournalRecord j = posting::ReadJournal(c10, posting::JournalOf(key));

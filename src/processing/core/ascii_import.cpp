@@ -808,8 +808,12 @@ AsciiRead ReadAsciiFile(Table& c10, Table& c20, Table& c50, const std::string& p
   auto codeLive = [&](char kind, const std::string& code) {
     const std::string key = std::string(1, kind) + code;
     auto it = codes.find(key);
-    if (it == codes.end())
-      it = codes.emplace(key, posting::SeekC10(c10, kind, code) && !c10.IsDeleted()).first;
+    if (it == codes.end()) {
+      // A code not read is no code unknown: the watch says the read for the whole file.
+      const Lookup found = posting::FindLiveC10(c10, kind, code);
+      if (found.IsRefused()) RefusalWatch::NoteEngineReadRefusal(c10.tablePath, found.result());
+      it = codes.emplace(key, !found.IsNotFound()).first;
+    }
     return it->second;
   };
   long line = 0;

@@ -289,7 +289,13 @@ PiecesReport WriteImportedPieces(Table& c10, Table& c50, Table& c60, const std::
       if (header == posting::HeaderCreation::NoJournal) return PiecesOutcome::NoJournal;
       if (header == posting::HeaderCreation::Failed) return PiecesOutcome::Failed;
     }
-    if (!posting::SeekHeader(c10, month, posting::kDraftSource)) {
+    // A header not read is no header missing: the run is refused as a read, its file named.
+    const Lookup header = posting::FindHeader(c10, month, posting::kDraftSource);
+    if (header.IsRefused()) {
+      RefusalWatch::NoteEngineReadRefusal(c10.tablePath, header.result());
+      return PiecesOutcome::Failed;
+    }
+    if (header.IsNotFound()) {
       if (make) return PiecesOutcome::Failed;
       missing.insert(month);
       return PiecesOutcome::Written;

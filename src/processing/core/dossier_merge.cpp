@@ -170,6 +170,8 @@ class MergeWork {
 
  private:
   // The write refused on `path`; `result`, the engine's code, says when the disk is full.
+  // A look-up of `t` the system refused: the run fails naming the file.
+  bool Unread(Table& t, const Lookup& found) { return Fail(1, t.tablePath, found.result()); }
   bool Fail(int table, const std::string& path, int result = 0) {
     r_.code = kMergeWrite + table;
     r_.error = TransferRefusalText(refusal_, r_.code, path, result);
@@ -188,7 +190,10 @@ class MergeWork {
       const std::string kind = t_.o10.GetField(1);
       if (kind.empty() || std::string(kCodeKinds).find(kind[0]) == std::string::npos) continue;
       const std::string code = t_.o10.GetField(2);
-      if (!posting::SeekC10(t_.c10, kind[0], code)) {
+      // A code not read is no code missing: never made twice.
+      const Lookup here = posting::FindC10(t_.c10, kind[0], code);
+      if (here.IsRefused()) return Unread(t_.c10, here);
+      if (here.IsNotFound()) {
         if (!t_.c10.AppendBlank()) return Fail(1, t_.c10.tablePath, t_.c10.result);
         t_.c10.PutField(1, kind.c_str());
         t_.c10.PutField(2, code.c_str());
@@ -283,8 +288,13 @@ class MergeWork {
   bool Journals() {
     const FieldMap map(t_.o10, t_.c10, 3);
     for (const std::string& journal : journals_) {
-      if (!posting::SeekC10(t_.o10, 'J', journal) || t_.o10.IsDeleted()) continue;
-      if (posting::SeekC10(t_.c10, 'J', journal)) {
+      // A journal not read, in either dossier, is neither left out nor made twice.
+      const Lookup there = posting::FindC10(t_.o10, 'J', journal);
+      if (there.IsRefused()) return Unread(t_.o10, there);
+      if (there.IsNotFound() || t_.o10.IsDeleted()) continue;
+      const Lookup here = posting::FindC10(t_.c10, 'J', journal);
+      if (here.IsRefused()) return Unread(t_.c10, here);
+      if (here.IsFound()) {
         if (!t_.c10.IsDeleted()) continue;
         if (!t_.c10.RecallRecord("", 0) || !map.Copy(t_.o10, t_.c10) || !t_.c10.Commit())
           return Fail(1, t_.c10.tablePath, t_.c10.result);

@@ -159,7 +159,9 @@ std::string ManualMatching::LabelText(const std::string& code) {
   if (code == labelCode_ && !labelText_.empty()) return labelText_;
   labelCode_ = code;
   labelText_ = "???    ";
-  if (TableC10 != nullptr && TableC10->isOpen && posting::SeekC10(*TableC10, 'L', code) && !TableC10->IsDeleted()) {
+  // Only shown: a label code not read shows as an unknown one.
+  if (TableC10 != nullptr && TableC10->isOpen && posting::FindC10(*TableC10, 'L', code).FoundOrNone() &&
+      !TableC10->IsDeleted()) {
     std::string text = Field(*TableC10, 4).substr(0, 7);
     text.resize(7, ' ');
     labelText_ = text;
@@ -337,8 +339,12 @@ BalanceOutcome ManualMatching::Balance(std::size_t row) {
   const std::string journalMonth = posting::CleJournalMois(month, journal);
   const posting::HeaderCreation header = posting::EnsureDraftHeader(c10, journalMonth);
   if (header == posting::HeaderCreation::NoJournal) return BalanceOutcome::NoJournal;
-  if (header == posting::HeaderCreation::Failed || !posting::SeekHeader(c10, journalMonth, posting::kDraftSource))
-    return refused(BalanceOutcome::Failed);
+  const Lookup made = header == posting::HeaderCreation::Failed
+                         ? Lookup::NotFound()
+                         : posting::FindHeader(c10, journalMonth, posting::kDraftSource);
+  // A header not read is refused as a read, its file named.
+  if (made.IsRefused()) RefusalWatch::NoteEngineReadRefusal(c10.tablePath, made.result());
+  if (!made.IsFound()) return refused(BalanceOutcome::Failed);
   if (!LockRecord(c10, nullptr, 0)) return BalanceOutcome::HeaderLocked;
   const bool headerHeld = c10.result == kResultAlreadyLocked;
   const std::uint32_t headerRecord = c10.recordNumber;

@@ -299,8 +299,9 @@ void TransactionLabels(const BankTransaction& t, std::string& label1, std::strin
   label3 = parts[2];
 }
 
-bool LabelCodeUsable(Table& c10, const std::string& code) {
-  return code.empty() || (posting::SeekC10(c10, 'L', code) && !c10.IsDeleted());
+Lookup LabelCodeUsable(Table& c10, const std::string& code) {
+  if (code.empty()) return Lookup::Found();
+  return posting::FindLiveC10(c10, 'L', code);
 }
 
 std::string UnknownLabelCodeMessage(const std::string& code) { return FillPlaceholder(LoadStr(kMsgUnknownLabel), code); }
@@ -333,7 +334,10 @@ std::string RequestRefusal(Table& c10, const StatementImport& request) {
   }
   if (const std::string reused = ReusedFitids(s); !reused.empty())
     return FillPlaceholder(LoadStr(kMsgReusedFitids), reused);
-  if (!LabelCodeUsable(c10, request.labelCode))
+  // A label code not read is no code unknown: the file is named.
+  const Lookup label = LabelCodeUsable(c10, request.labelCode);
+  if (label.IsRefused()) return UnreadText(c10.tablePath, label.result()) + "\n" + LoadStr(kMsgNothingImported);
+  if (label.IsNotFound())
     return UnknownLabelCodeMessage(request.labelCode) + "\n" + LoadStr(kMsgNothingImported);
   return "";
 }

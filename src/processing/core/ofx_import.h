@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "data/lookup.h"
 #include "processing/core/bank_statement.h"
 
 class MaintenanceProgress;
@@ -70,8 +71,9 @@ std::string OfxRunTotalsPath();
 // the MEMO in labels 2 and 3.
 void TransactionLabels(const BankTransaction& t, std::string& label1, std::string& label2, std::string& label3);
 
-// A label code the lines can take: none, or a live "L" record of `c10` (the ASCII import's rule).
-bool LabelCodeUsable(Table& c10, const std::string& code);
+// A label code the lines can take: none, or a live "L" record of `c10` (the ASCII import's rule). Found
+// when it may be taken, not found when it may not, refused when its record could not be read.
+Lookup LabelCodeUsable(Table& c10, const std::string& code);
 // The refusal of a label code, as the ASCII import words it.
 std::string UnknownLabelCodeMessage(const std::string& code);
 

@@ -320,7 +320,10 @@ class OpeningWork {
     if (!t20.OpenExclusive(PathC20(), "C20CODE")) return Fail(kOpeningOpen + 12, PathC20());
     if (!c50.OpenExclusive(PathC50(), L::kCodeTag)) return Fail(kOpeningOpen + 15, PathC50());
     // Journal "AN" appended when missing.
-    if (!posting::SeekC10(c10, 'J', kJournal)) {
+    // A record not read is no record missing: never made twice.
+    const Lookup journal = posting::FindC10(c10, 'J', kJournal);
+    if (journal.IsRefused()) return Fail(kOpeningWrite, PathC10(), journal.result());
+    if (journal.IsNotFound()) {
       if (!c10.AppendBlank()) return Fail(kOpeningWrite, PathC10(), c10.result);
       c10.PutField(1, "J");
       c10.PutField(2, kJournal);
@@ -332,7 +335,9 @@ class OpeningWork {
     // dossier's, or the rebuild would total its accounts on a collective account of its own making.
     for (const Collective& collective : collectives_) {
       const std::string letter(1, collective.letter);
-      if (posting::SeekC10(c10, 'B', letter)) continue;
+      const Lookup own = posting::FindC10(c10, 'B', letter);
+      if (own.IsRefused()) return Fail(kOpeningWrite, PathC10(), own.result());
+      if (own.IsFound()) continue;
       // Its name from the open dossier: one not read makes no collective without a name.
       const Lookup named = c20_.Find("C20CODE", collective.account.c_str());
       if (named.IsRefused()) return Fail(kOpeningOpen + 2, source20_, named.result());
@@ -554,7 +559,13 @@ TargetCheck CheckOpeningTarget(const OtherDossier& target, const Ymd& date) {
     return c;
   }
   Table c10;
-  if (!c10.OpenShared(c10Path, "C10CODE", true) || !posting::SeekC10(c10, '0', "")) {
+  const Lookup dossier = c10.OpenShared(c10Path, "C10CODE", true) ? posting::FindC10(c10, '0', "") : Lookup::NotFound();
+  // The target's record not read is said with its file, never as a dossier unknown.
+  if (dossier.IsRefused()) {
+    c.first = UnreadText(c10.tablePath, dossier.result());
+    return c;
+  }
+  if (dossier.IsNotFound()) {
     c.beep = false;
     c.first = "???";
     return c;

@@ -2,6 +2,7 @@
 
 #include "data/dossier_files.h"
 #include "data/entry_lines.h"
+#include "data/error_report.h"
 #include "data/record_fields.h"
 #include "data/table.h"
 #include "posting/journal_month.h"
@@ -11,7 +12,10 @@ namespace processing {
 bool LoadDossierRecordOf(const OtherDossier& dossier, DossierRecord* record) {
   Table c10;
   if (!c10.OpenShared(OtherPathC10(dossier), "C10CODE", true)) return false;
-  if (!posting::SeekC10(c10, '0', "") || c10.IsDeleted()) return false;
+  // A record not read is said with its file (the caller then refuses the dossier): never taken for none.
+  const Lookup record0 = posting::FindLiveC10(c10, '0', "");
+  ReportRefusedLookup(c10, record0, "C10CODE", "0");
+  if (!record0.IsFound()) return false;
   DossierRecord::C10Texts texts;
   texts.record0Field3 = c10.GetField(3);
   texts.record0Field4 = c10.GetField(4);
@@ -19,7 +23,10 @@ bool LoadDossierRecordOf(const OtherDossier& dossier, DossierRecord* record) {
   texts.record0Field6 = c10.GetField(6);
   record->LoadFromC10(texts);
   record->EnsureRights();
-  if (posting::SeekC10(c10, 'P', "0") && !c10.IsDeleted()) {
+  const Lookup rights = posting::FindLiveC10(c10, 'P', "0");
+  ReportRefusedLookup(c10, rights, "C10CODE", "P0");
+  if (rights.IsRefused()) return false;
+  if (rights.IsFound()) {
     record->Set(539, 252, c10.GetField(4));
     record->Set(791, 252, c10.GetField(5));
   }

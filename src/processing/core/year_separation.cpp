@@ -169,8 +169,10 @@ class SeparationWork {
     Ymd end;
     if (TheDossierRecord.DateYmd(F::YearEnd, end) && DaysFromCivil(end) <= DaysFromCivil(last)) return true;
     DossierRecord record = TheDossierRecord;
-    if (!record.SetDateYmd(F::YearEnd, last) || !posting::SeekC10(c10_, '0', ""))
-      return Fail(1, c10_.tablePath, c10_.result);
+    if (!record.SetDateYmd(F::YearEnd, last)) return Fail(1, c10_.tablePath, c10_.result);
+    // The dossier's record not read is never written over another record.
+    const Lookup dossier = posting::FindC10(c10_, '0', "");
+    if (!dossier.IsFound()) return Fail(1, c10_.tablePath, dossier.IsRefused() ? dossier.result() : c10_.result);
     if (!c10_.PutFieldPart(4, DossierRecord::kYearEndPos - 30, DossierRecord::kDateWidth,
                            record.Get(DossierRecord::kYearEndPos, DossierRecord::kDateWidth).c_str()) ||
         !c10_.Commit())
@@ -204,7 +206,10 @@ class SeparationWork {
       if (c10_.IsDeleted()) continue;
       const std::string kind = c10_.GetField(1);
       if (kind.empty() || std::string(kCodeKinds).find(kind[0]) == std::string::npos) continue;
-      if (posting::SeekC10(o10_, kind[0], c10_.GetField(2))) continue;
+      // A code not read is no code missing: never made twice.
+      const Lookup there = posting::FindC10(o10_, kind[0], c10_.GetField(2));
+      if (there.IsRefused()) return Fail(1, o10_.tablePath, there.result());
+      if (there.IsFound()) continue;
       if (!o10_.AppendBlank() || !map.Copy(c10_, o10_) || !o10_.InsertRecord())
         return Fail(1, o10_.tablePath, o10_.result);
       ++r_.codes;
