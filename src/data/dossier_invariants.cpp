@@ -14,13 +14,16 @@
 #include "data/entry_lines.h"
 #include "data/error_report.h"
 #include "data/record_fields.h"
+#include "data/stored_fields.h"
 #include "data/table_internal.h"
 #include "data/table_scan.h"
 #include "data/table_structures.h"
 #include "data/table.h"
+#include "data/unread_amounts.h"
 #include "platform/dbase/record_block.h"
 #include "resources/string_table.h"
 #include "runtime/dates.h"
+#include "runtime/dossier_record.h"
 #include "runtime/numbers.h"
 #include "runtime/text.h"
 #include "runtime/xbase.h"
@@ -388,6 +391,7 @@ class LineNumbers {
         p.stored = static_cast<std::size_t>(std::max<int>(0, draft.Layout(p.field).width));
       }
     }
+    plain_ = parts_[0].raw && parts_[1].raw && parts_[0].stored == 4 && parts_[1].stored == 3;
     if (only == nullptr) prints_.reserve(draft.RecCount());
   }
   // A live line of the draft, of kind `kind`: noted when its kind takes a number ("Z", "W" or "Y").
@@ -470,9 +474,15 @@ class LineNumbers {
     t.resize(width, ' ');
     return t;
   }
+  // The key's 30 bytes taken eight at a time, each word mixed in by a multiplication and a shift.
   static std::uint64_t Fingerprint(const Key& key) {
-    std::uint64_t h = 1469598103934665603ull;  // FNV-1a
-    for (char c : key) h = (h ^ static_cast<std::uint8_t>(c)) * 1099511628211ull;
+    std::uint64_t words[4] = {};
+    std::memcpy(words, key.data(), key.size());
+    std::uint64_t h = 0x9e3779b97f4a7c15ull;
+    for (std::uint64_t w : words) {
+      h = (h ^ w) * 0xff51afd7ed558ccdull;
+      h ^= h >> 29;
+    }
     return h;
   }
   // The key of a live line of kind `kind` in `key`: false for a kind that takes no number, or a line
@@ -509,17 +519,21 @@ class LineNumbers {
     else
       for (int i : kAnalytic) at += (Put(parts_[i], record, at), parts_[i].width);
   }
+  // The stored bytes of a line's month and journal, packed (plain_ only).
+  std::uint64_t PackedMonth(const std::uint8_t* record) const {
+    std::uint32_t month = 0, journal = 0;
+    std::memcpy(&month, record + parts_[0].at, 4);
+    std::memcpy(&journal, record + parts_[1].at, 3);
+    return (static_cast<std::uint64_t>(journal) << 32) | month;
+  }
   // Whether the line's journal-month is one of only_ (the last answer kept for the next line).
   bool Wanted(const std::uint8_t* record) {
     // Lines of one journal-month mostly follow each other: the same stored bytes, the same answer.
-    const bool plain = parts_[0].raw && parts_[1].raw && parts_[0].stored == 4 && parts_[1].stored == 3;
-    if (plain && lastWanted_ >= 0 && std::memcmp(record + parts_[0].at, lastStored_, 4) == 0 &&
-        std::memcmp(record + parts_[1].at, lastStored_ + 4, 3) == 0)
-      return lastWanted_ == 1;
-    if (plain) {
-      std::memcpy(lastStored_, record + parts_[0].at, 4);
-      std::memcpy(lastStored_ + 4, record + parts_[1].at, 3);
-    }
+    if (plain_ && lastWanted_ >= 0 && PackedMonth(record) == lastPacked_) return lastWanted_ == 1;
+    return WantedAnew(record);
+  }
+  bool WantedAnew(const std::uint8_t* record) {
+    if (plain_) lastPacked_ = PackedMonth(record);
     char monthJournal[7];
     Put(parts_[0], record, monthJournal);
     Put(parts_[1], record, monthJournal + 4);
@@ -543,7 +557,9 @@ class LineNumbers {
   const std::set<std::string>* only_ = nullptr;
   Part parts_[7];
   char lastMonth_[7] = {};
-  std::uint8_t lastStored_[7] = {};  // the stored bytes of lastMonth_, when plain
+  // Month and journal stored as 4 and 3 bytes of text: lastPacked_ is the stored bytes of lastMonth_.
+  bool plain_ = false;
+  std::uint64_t lastPacked_ = 0;
   int lastWanted_ = -1;
   std::vector<std::uint64_t> prints_;            // the fingerprints of the keys, one a line
   std::unordered_map<std::uint32_t, Key> keys_;  // the keys read through a cursor, by record number
@@ -847,6 +863,11 @@ bool DossierInvariants::CheckFromBlocks() {
               fCode = field(L::BCODE), fPiece = field(L::BPIECE), fSplit = field(L::BCG);
     const RawText kindOf(lines, fKind), senseOf(lines, fSense);
     const RawMonth monthOf(lines, fMonth, fJournal);
+    // A line's two amounts read together as FieldCentsOf reads each, their largest decided once for
+    // the walk; read one by one in a table whose amounts the engine does not take for a line's.
+    const StoredFields amounts(lines, {fFrancs, fEuros});
+    const bool lineAmounts = lines.Engine().lineFrancs == fFrancs && lines.Engine().lineEuros == fEuros;
+    const LineBounds bounds = LineBoundsOf(TheDossierRecord);
     monthSums = nullptr;  // a stretch of lines is of one file
     std::uint32_t count = 0;
     std::vector<std::uint32_t> cancelled;
@@ -862,8 +883,16 @@ bool DossierInvariants::CheckFromBlocks() {
       if (!closed) numbers.Line(kind, record);
       const char sense = senseOf.Letter(record);
       bool readable = true;
-      const long long francs = FieldCentsOf(lines, fFrancs, record, &readable);
-      const long long euros = FieldCentsOf(lines, fEuros, record, &readable);
+      long long cents[2];
+      if (lineAmounts) {
+        const int unread = LineAmountsCents(amounts.In(record, 0), amounts.In(record, 1), bounds, cents);
+        for (int i = 0; i < unread; ++i) NoteUnnamedUnreadAmount();
+        readable = unread == 0;
+      } else {
+        cents[0] = FieldCentsOf(lines, fFrancs, record, &readable);
+        cents[1] = FieldCentsOf(lines, fEuros, record, &readable);
+      }
+      const long long francs = cents[0], euros = cents[1];
       if (!readable && (kind == 'Z' || kind == 'W' || kind == 'Y')) {
         FieldTextOf(lines, fCode, record, code);
         unreadable_.push_back({closed ? T::kClosed : T::kDraft, recno, FieldTextOf(lines, fPiece, record), code});

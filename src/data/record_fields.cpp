@@ -128,7 +128,18 @@ std::string LargestLineText() {
 }
 
 long long LineAmountCents(std::string_view text, std::string_view twinText, bool euros, bool* readable) {
-  return LineAmountCents(text, twinText, LargestLineCents(euros), readable);
+  bool read = true;
+  long long cents = CentsOfText(text, &read);
+  // The twin decides only an amount below zero: read only then.
+  if (read && (cents >= 0 ? cents > LargestLineCents(euros) : -cents > LargestLineCents(euros) || !TwinAbove(twinText))) {
+    read = false;
+    cents = 0;
+  }
+  if (!read) {
+    if (readable != nullptr) *readable = false;
+    NoteUnnamedUnreadAmount();
+  }
+  return cents;
 }
 
 long long LineAmountCents(std::string_view text, std::string_view twinText, long long largest, bool* readable) {
@@ -139,11 +150,19 @@ long long LineAmountCents(std::string_view text, std::string_view twinText, long
     read = false;
     cents = 0;
   }
-  if (!read) {
-    if (readable != nullptr) *readable = false;
-    NoteUnnamedUnreadAmount();
-  }
+  if (!read) *readable = false;
   return cents;
+}
+
+int LineAmountsCents(std::string_view francs, std::string_view euros, const LineBounds& bounds, long long cents[2]) {
+  bool francsRead = true, eurosRead = true;
+  const long long f = CentsOfText(francs, &francsRead), e = CentsOfText(euros, &eurosRead);
+  // Each amount below zero holds only beside its twin above zero (TwinAbove: its text as read).
+  const bool francsHold = francsRead && (f >= 0 ? f <= bounds.francs : -f <= bounds.francs && eurosRead && e > 0);
+  const bool eurosHold = eurosRead && (e >= 0 ? e <= bounds.euros : -e <= bounds.euros && francsRead && f > 0);
+  cents[0] = francsHold ? f : 0;
+  cents[1] = eurosHold ? e : 0;
+  return (francsHold ? 0 : 1) + (eurosHold ? 0 : 1);
 }
 
 bool StoredAmountReads(Table& table, int field, const std::uint8_t* record) {
