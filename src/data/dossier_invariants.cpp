@@ -526,14 +526,20 @@ class LineNumbers {
     std::memcpy(&journal, record + parts_[1].at, 3);
     return (static_cast<std::uint64_t>(journal) << 32) | month;
   }
-  // Whether the line's journal-month is one of only_ (the last answer kept for the next line).
+  // Whether the line's journal-month is one of only_. The draft's journal-months are few and their
+  // lines mingle: each answer is kept by the stored bytes it was given for (plain_), in a slot
+  // chosen by them, for the next line of those bytes.
   bool Wanted(const std::uint8_t* record) {
-    // Lines of one journal-month mostly follow each other: the same stored bytes, the same answer.
-    if (plain_ && lastWanted_ >= 0 && PackedMonth(record) == lastPacked_) return lastWanted_ == 1;
-    return WantedAnew(record);
+    if (!plain_) return WantedAnew(record);
+    const std::uint64_t packed = PackedMonth(record);
+    Answer& a = answers_[(packed * 0x9e3779b97f4a7c15ull) >> (64 - kAnswerBits)];
+    if (a.known && a.packed == packed) return a.wanted;
+    a.packed = packed;
+    a.wanted = WantedAnew(record);
+    a.known = true;
+    return a.wanted;
   }
   bool WantedAnew(const std::uint8_t* record) {
-    if (plain_) lastPacked_ = PackedMonth(record);
     char monthJournal[7];
     Put(parts_[0], record, monthJournal);
     Put(parts_[1], record, monthJournal + 4);
@@ -557,9 +563,14 @@ class LineNumbers {
   const std::set<std::string>* only_ = nullptr;
   Part parts_[7];
   char lastMonth_[7] = {};
-  // Month and journal stored as 4 and 3 bytes of text: lastPacked_ is the stored bytes of lastMonth_.
+  // Month and journal stored as 4 and 3 bytes of text: Wanted's answers kept by those bytes.
+  struct Answer {
+    std::uint64_t packed = 0;
+    bool known = false, wanted = false;
+  };
+  static constexpr int kAnswerBits = 8;
   bool plain_ = false;
-  std::uint64_t lastPacked_ = 0;
+  std::array<Answer, std::size_t{1} << kAnswerBits> answers_{};
   int lastWanted_ = -1;
   std::vector<std::uint64_t> prints_;            // the fingerprints of the keys, one a line
   std::unordered_map<std::uint32_t, Key> keys_;  // the keys read through a cursor, by record number
@@ -1185,6 +1196,10 @@ bool DossierInvariants::MovedLinesHold(const Kept& k) {
   Sums* monthSums = nullptr;
   long* generalCount = nullptr;
   long* analyticCount = nullptr;
+  // A line's two amounts read together, as the check before the run read them (CheckFromBlocks).
+  const StoredFields amounts(c40, {fFrancs, fEuros});
+  const bool lineAmounts = c40.Engine().lineFrancs == fFrancs && c40.Engine().lineEuros == fEuros;
+  const LineBounds bounds = LineBoundsOf(TheDossierRecord);
   if (!ScanRecordsFrom(c40, firstMoved, [&](std::uint32_t recno, const std::uint8_t* record) {
         if (!held) return;
         const char kind = closedKind.OnlyLetter(record);
@@ -1206,8 +1221,16 @@ bool DossierInvariants::MovedLinesHold(const Kept& k) {
         ++moved;
         ++*(general ? generalCount : analyticCount);
         bool readable = true;
-        const long long francs = FieldCentsOf(c40, fFrancs, record, &readable);
-        const long long euros = FieldCentsOf(c40, fEuros, record, &readable);
+        long long cents[2];
+        if (lineAmounts) {
+          const int unread = LineAmountsCents(amounts.In(record, 0), amounts.In(record, 1), bounds, cents);
+          for (int i = 0; i < unread; ++i) NoteUnnamedUnreadAmount();
+          readable = unread == 0;
+        } else {
+          cents[0] = FieldCentsOf(c40, fFrancs, record, &readable);
+          cents[1] = FieldCentsOf(c40, fEuros, record, &readable);
+        }
+        const long long francs = cents[0], euros = cents[1];
         if (!readable && (general || kind == 'W' || kind == 'Y')) {
           held = false;
           return;

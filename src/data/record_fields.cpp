@@ -166,13 +166,12 @@ int LineAmountsCents(std::string_view francs, std::string_view euros, const Line
 }
 
 bool StoredAmountReads(Table& table, int field, const std::uint8_t* record) {
-  const std::string_view text = StoredBytes(table, field, record);
-  if (!ReadableNumberText(text)) return false;
-  const int kind = LineAmountKind(table, field);
-  if (kind == 0) return true;
+  // CentsOfText reads a text as ReadableNumberText judges it (the usual form at once).
   bool read = true;
-  const long long cents = CentsOfText(text, &read);
-  return read && LineCentsHold(table, kind, cents, record);
+  const long long cents = CentsOfText(StoredBytes(table, field, record), &read);
+  if (!read) return false;
+  const int kind = LineAmountKind(table, field);
+  return kind == 0 || LineCentsHold(table, kind, cents, record);
 }
 
 void FieldTextOf(Table& table, int field, const std::uint8_t* record, std::string& out) {
