@@ -626,6 +626,44 @@ class RawText {
 
 // The month and journal of a line from its record's bytes, as FieldTextOf reads them when they hold
 // no zero byte (Plain).
+// The sums of a line's account (or section) found by the stored bytes of its code, a text field of
+// eight bytes: each code met keeps its sums in a slot chosen by those bytes, so that most lines
+// find them without reading the code's text nor looking it up among the sums by text. The same
+// bytes give the same text (FieldTextOf): a slot never holds another code's sums. A field of
+// another width or type goes to the look-up every time.
+class CodeSums {
+ public:
+  CodeSums(Table& t, int field) {
+    if (field < 1 || field > t.FieldCount() || t.FieldType(field) != 'C' || t.Layout(field).width != 8) return;
+    at_ = t.Layout(field).offset;
+    plain_ = true;
+  }
+  // The sums of the record's code: `lookUp` (reading the code's text and finding its sums by it)
+  // only for bytes not met in this slot before.
+  template <class LookUp>
+  Sums& Find(const std::uint8_t* record, LookUp lookUp) {
+    if (!plain_) return lookUp();
+    std::uint64_t packed = 0;
+    std::memcpy(&packed, record + at_, 8);
+    Slot& slot = slots_[(packed * 0x9e3779b97f4a7c15ull) >> (64 - kSlotBits)];
+    if (slot.sums == nullptr || slot.packed != packed) {
+      slot.sums = &lookUp();
+      slot.packed = packed;
+    }
+    return *slot.sums;
+  }
+
+ private:
+  struct Slot {
+    std::uint64_t packed = 0;
+    Sums* sums = nullptr;
+  };
+  static constexpr int kSlotBits = 10;
+  std::vector<Slot> slots_ = std::vector<Slot>(std::size_t{1} << kSlotBits);
+  std::size_t at_ = 0;
+  bool plain_ = false;
+};
+
 class RawMonth {
  public:
   RawMonth(Table& t, int monthField, int journalField) : month_(t, monthField), journal_(t, journalField) {}
@@ -700,16 +738,20 @@ struct DossierInvariants::Kept {
   std::string stretch;
   long* stretchCount = nullptr;
 
-  // A live general line of the draft, `key` its journal-month + "B".
-  void General(const std::string& key, const std::string& account, char sense, long long francs, long long euros) {
+  // A live general line of the draft, `key` its journal-month + "B": counted when the run moves it,
+  // and true then, its account's sums to be given to MovedGeneral.
+  bool General(const std::string& key) {
     if (key != stretch) {
       stretch = key;
       const auto moved = months.find(key.substr(0, kMonthJournalLength));
       stretchCount = moved != months.end() ? &movedRecords[*moved + kGeneralRecords] : nullptr;
     }
-    if (stretchCount == nullptr) return;
-    movedAccounts[account].AddCents(sense, francs, euros);
+    if (stretchCount == nullptr) return false;
     ++*stretchCount;
+    return true;
+  }
+  void MovedGeneral(const std::string& account, char sense, long long francs, long long euros) {
+    movedAccounts[account].AddCents(sense, francs, euros);
   }
   // A live analytic record of the draft, of kind `kind` ("V" to "Y"); `section` is read for "W" and "Y".
   void Analytic(const std::string& month, const std::string& journal, char kind, const std::string& section,
@@ -874,6 +916,8 @@ bool DossierInvariants::CheckFromBlocks() {
               fCode = field(L::BCODE), fPiece = field(L::BPIECE), fSplit = field(L::BCG);
     const RawText kindOf(lines, fKind), senseOf(lines, fSense);
     const RawMonth monthOf(lines, fMonth, fJournal);
+    // The sums of the accounts and sections met, found again by their code's stored bytes.
+    CodeSums accountOf(lines, fCode), sectionOf(lines, fCode);
     // A line's two amounts read together as FieldCentsOf reads each, their largest decided once for
     // the walk; read one by one in a table whose amounts the engine does not take for a line's.
     const StoredFields amounts(lines, {fFrancs, fEuros});
@@ -904,8 +948,14 @@ bool DossierInvariants::CheckFromBlocks() {
         cents[1] = FieldCentsOf(lines, fEuros, record, &readable);
       }
       const long long francs = cents[0], euros = cents[1];
+      // The line's account or section, read into `code` only where its text is needed.
+      bool codeRead = false;
+      auto readCode = [&] {
+        if (!codeRead) FieldTextOf(lines, fCode, record, code);
+        codeRead = true;
+      };
       if (!readable && (kind == 'Z' || kind == 'W' || kind == 'Y')) {
-        FieldTextOf(lines, fCode, record, code);
+        readCode();
         unreadable_.push_back({closed ? T::kClosed : T::kDraft, recno, FieldTextOf(lines, fPiece, record), code});
       }
       if (kind == 'Z') {
@@ -921,16 +971,19 @@ bool DossierInvariants::CheckFromBlocks() {
           }
         }
         monthSums->AddCents(sense, francs, euros, readable);
-        FieldTextOf(lines, fCode, record, code);
-        accounts[code].AddCents(sense, francs, euros, readable);
-        if (kept != nullptr && !closed) kept->General(lastMonthKey, code, sense, francs, euros);
+        accountOf.Find(record, [&]() -> Sums& { return readCode(), accounts[code]; }).AddCents(sense, francs, euros, readable);
+        if (kept != nullptr && !closed && kept->General(lastMonthKey)) {
+          readCode();
+          kept->MovedGeneral(code, sense, francs, euros);
+        }
       } else if (kind == 'W' || kind == 'Y') {
-        FieldTextOf(lines, fCode, record, code);
-        sections[code].AddCents(sense, francs, euros, readable);
+        sectionOf.Find(record, [&]() -> Sums& { return readCode(), sections[code]; }).AddCents(sense, francs, euros, readable);
       }
       // An analytic record's month and journal were read for its place.
-      if (kept != nullptr && !closed && IsAnalyticKind(kind))
+      if (kept != nullptr && !closed && IsAnalyticKind(kind)) {
+        if (kind == 'W' || kind == 'Y') readCode();
         kept->Analytic(month, journal, kind, code, sense, francs, euros);
+      }
     });
     if (!read) return false;
     if (kept != nullptr && closed) {
@@ -1196,7 +1249,9 @@ bool DossierInvariants::MovedLinesHold(const Kept& k) {
   Sums* monthSums = nullptr;
   long* generalCount = nullptr;
   long* analyticCount = nullptr;
-  // A line's two amounts read together, as the check before the run read them (CheckFromBlocks).
+  // A line's two amounts read together, and its account's or section's sums found by its code's
+  // bytes, as the check before the run did (CheckFromBlocks).
+  CodeSums accountOf(c40, fCode), sectionOf(c40, fCode);
   const StoredFields amounts(c40, {fFrancs, fEuros});
   const bool lineAmounts = c40.Engine().lineFrancs == fFrancs && c40.Engine().lineEuros == fEuros;
   const LineBounds bounds = LineBoundsOf(TheDossierRecord);
@@ -1245,16 +1300,20 @@ bool DossierInvariants::MovedLinesHold(const Kept& k) {
         }
         if (general) {
           monthSums->AddCents(sense, francs, euros);
+          if (!analytic) {
+            accountOf.Find(record, [&]() -> Sums& { return FieldTextOf(c40, fCode, record, code), movedAccounts[code]; })
+                .AddCents(sense, francs, euros);
+            return;
+          }
           FieldTextOf(c40, fCode, record, code);
           movedAccounts[code].AddCents(sense, francs, euros);
-          if (analytic) generals.push_back({std::move(place), recno, code});
+          generals.push_back({std::move(place), recno, code});
           return;
         }
         parents.Analytic(std::move(place), recno, FieldTextOf(c40, fSplit, record));
-        if (kind == 'W' || kind == 'Y') {
-          FieldTextOf(c40, fCode, record, code);
-          movedSections[code].AddCents(sense, francs, euros);
-        }
+        if (kind == 'W' || kind == 'Y')
+          sectionOf.Find(record, [&]() -> Sums& { return FieldTextOf(c40, fCode, record, code), movedSections[code]; })
+              .AddCents(sense, francs, euros);
       }) ||
       !held)
     return false;
