@@ -496,10 +496,13 @@ class LineNumbers {
   // Part `p` of `record` as FieldTextOf reads it, cut or blank-padded to its width, at `out`.
   void Put(const Part& p, const std::uint8_t* record, char* out) const {
     if (p.raw) {
+      // Taken into locals first: `out` may alias anything, and the part's fields would be read again
+      // at every byte.
+      const std::uint8_t* from = record + p.at;
+      const std::size_t most = std::min(p.stored, p.width), width = p.width;
       std::size_t n = 0;
-      for (const std::size_t most = std::min(p.stored, p.width); n < most && record[p.at + n] != 0; ++n)
-        out[n] = static_cast<char>(record[p.at + n]);
-      std::memset(out + n, ' ', p.width - n);
+      for (; n < most && from[n] != 0; ++n) out[n] = static_cast<char>(from[n]);
+      for (; n < width; ++n) out[n] = ' ';
       return;
     }
     const std::string text = FieldTextOf(*draft_, p.field, record);
