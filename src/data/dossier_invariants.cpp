@@ -14,13 +14,16 @@
 #include "data/entry_lines.h"
 #include "data/error_report.h"
 #include "data/record_fields.h"
+#include "data/stored_fields.h"
 #include "data/table_internal.h"
 #include "data/table_scan.h"
 #include "data/table_structures.h"
 #include "data/table.h"
+#include "data/unread_amounts.h"
 #include "platform/dbase/record_block.h"
 #include "resources/string_table.h"
 #include "runtime/dates.h"
+#include "runtime/dossier_record.h"
 #include "runtime/numbers.h"
 #include "runtime/text.h"
 #include "runtime/xbase.h"
@@ -388,6 +391,7 @@ class LineNumbers {
         p.stored = static_cast<std::size_t>(std::max<int>(0, draft.Layout(p.field).width));
       }
     }
+    plain_ = parts_[0].raw && parts_[1].raw && parts_[0].stored == 4 && parts_[1].stored == 3;
     if (only == nullptr) prints_.reserve(draft.RecCount());
   }
   // A live line of the draft, of kind `kind`: noted when its kind takes a number ("Z", "W" or "Y").
@@ -470,9 +474,15 @@ class LineNumbers {
     t.resize(width, ' ');
     return t;
   }
+  // The key's 30 bytes taken eight at a time, each word mixed in by a multiplication and a shift.
   static std::uint64_t Fingerprint(const Key& key) {
-    std::uint64_t h = 1469598103934665603ull;  // FNV-1a
-    for (char c : key) h = (h ^ static_cast<std::uint8_t>(c)) * 1099511628211ull;
+    std::uint64_t words[4] = {};
+    std::memcpy(words, key.data(), key.size());
+    std::uint64_t h = 0x9e3779b97f4a7c15ull;
+    for (std::uint64_t w : words) {
+      h = (h ^ w) * 0xff51afd7ed558ccdull;
+      h ^= h >> 29;
+    }
     return h;
   }
   // The key of a live line of kind `kind` in `key`: false for a kind that takes no number, or a line
@@ -486,10 +496,13 @@ class LineNumbers {
   // Part `p` of `record` as FieldTextOf reads it, cut or blank-padded to its width, at `out`.
   void Put(const Part& p, const std::uint8_t* record, char* out) const {
     if (p.raw) {
+      // Taken into locals first: `out` may alias anything, and the part's fields would be read again
+      // at every byte.
+      const std::uint8_t* from = record + p.at;
+      const std::size_t most = std::min(p.stored, p.width), width = p.width;
       std::size_t n = 0;
-      for (const std::size_t most = std::min(p.stored, p.width); n < most && record[p.at + n] != 0; ++n)
-        out[n] = static_cast<char>(record[p.at + n]);
-      std::memset(out + n, ' ', p.width - n);
+      for (; n < most && from[n] != 0; ++n) out[n] = static_cast<char>(from[n]);
+      for (; n < width; ++n) out[n] = ' ';
       return;
     }
     const std::string text = FieldTextOf(*draft_, p.field, record);
@@ -509,17 +522,27 @@ class LineNumbers {
     else
       for (int i : kAnalytic) at += (Put(parts_[i], record, at), parts_[i].width);
   }
-  // Whether the line's journal-month is one of only_ (the last answer kept for the next line).
+  // The stored bytes of a line's month and journal, packed (plain_ only).
+  std::uint64_t PackedMonth(const std::uint8_t* record) const {
+    std::uint32_t month = 0, journal = 0;
+    std::memcpy(&month, record + parts_[0].at, 4);
+    std::memcpy(&journal, record + parts_[1].at, 3);
+    return (static_cast<std::uint64_t>(journal) << 32) | month;
+  }
+  // Whether the line's journal-month is one of only_. The draft's journal-months are few and their
+  // lines mingle: each answer is kept by the stored bytes it was given for (plain_), in a slot
+  // chosen by them, for the next line of those bytes.
   bool Wanted(const std::uint8_t* record) {
-    // Lines of one journal-month mostly follow each other: the same stored bytes, the same answer.
-    const bool plain = parts_[0].raw && parts_[1].raw && parts_[0].stored == 4 && parts_[1].stored == 3;
-    if (plain && lastWanted_ >= 0 && std::memcmp(record + parts_[0].at, lastStored_, 4) == 0 &&
-        std::memcmp(record + parts_[1].at, lastStored_ + 4, 3) == 0)
-      return lastWanted_ == 1;
-    if (plain) {
-      std::memcpy(lastStored_, record + parts_[0].at, 4);
-      std::memcpy(lastStored_ + 4, record + parts_[1].at, 3);
-    }
+    if (!plain_) return WantedAnew(record);
+    const std::uint64_t packed = PackedMonth(record);
+    Answer& a = answers_[(packed * 0x9e3779b97f4a7c15ull) >> (64 - kAnswerBits)];
+    if (a.known && a.packed == packed) return a.wanted;
+    a.packed = packed;
+    a.wanted = WantedAnew(record);
+    a.known = true;
+    return a.wanted;
+  }
+  bool WantedAnew(const std::uint8_t* record) {
     char monthJournal[7];
     Put(parts_[0], record, monthJournal);
     Put(parts_[1], record, monthJournal + 4);
@@ -543,7 +566,14 @@ class LineNumbers {
   const std::set<std::string>* only_ = nullptr;
   Part parts_[7];
   char lastMonth_[7] = {};
-  std::uint8_t lastStored_[7] = {};  // the stored bytes of lastMonth_, when plain
+  // Month and journal stored as 4 and 3 bytes of text: Wanted's answers kept by those bytes.
+  struct Answer {
+    std::uint64_t packed = 0;
+    bool known = false, wanted = false;
+  };
+  static constexpr int kAnswerBits = 8;
+  bool plain_ = false;
+  std::array<Answer, std::size_t{1} << kAnswerBits> answers_{};
   int lastWanted_ = -1;
   std::vector<std::uint64_t> prints_;            // the fingerprints of the keys, one a line
   std::unordered_map<std::uint32_t, Key> keys_;  // the keys read through a cursor, by record number
@@ -599,6 +629,44 @@ class RawText {
 
 // The month and journal of a line from its record's bytes, as FieldTextOf reads them when they hold
 // no zero byte (Plain).
+// The sums of a line's account (or section) found by the stored bytes of its code, a text field of
+// eight bytes: each code met keeps its sums in a slot chosen by those bytes, so that most lines
+// find them without reading the code's text nor looking it up among the sums by text. The same
+// bytes give the same text (FieldTextOf): a slot never holds another code's sums. A field of
+// another width or type goes to the look-up every time.
+class CodeSums {
+ public:
+  CodeSums(Table& t, int field) {
+    if (field < 1 || field > t.FieldCount() || t.FieldType(field) != 'C' || t.Layout(field).width != 8) return;
+    at_ = t.Layout(field).offset;
+    plain_ = true;
+  }
+  // The sums of the record's code: `lookUp` (reading the code's text and finding its sums by it)
+  // only for bytes not met in this slot before.
+  template <class LookUp>
+  Sums& Find(const std::uint8_t* record, LookUp lookUp) {
+    if (!plain_) return lookUp();
+    std::uint64_t packed = 0;
+    std::memcpy(&packed, record + at_, 8);
+    Slot& slot = slots_[(packed * 0x9e3779b97f4a7c15ull) >> (64 - kSlotBits)];
+    if (slot.sums == nullptr || slot.packed != packed) {
+      slot.sums = &lookUp();
+      slot.packed = packed;
+    }
+    return *slot.sums;
+  }
+
+ private:
+  struct Slot {
+    std::uint64_t packed = 0;
+    Sums* sums = nullptr;
+  };
+  static constexpr int kSlotBits = 10;
+  std::vector<Slot> slots_ = std::vector<Slot>(std::size_t{1} << kSlotBits);
+  std::size_t at_ = 0;
+  bool plain_ = false;
+};
+
 class RawMonth {
  public:
   RawMonth(Table& t, int monthField, int journalField) : month_(t, monthField), journal_(t, journalField) {}
@@ -673,16 +741,20 @@ struct DossierInvariants::Kept {
   std::string stretch;
   long* stretchCount = nullptr;
 
-  // A live general line of the draft, `key` its journal-month + "B".
-  void General(const std::string& key, const std::string& account, char sense, long long francs, long long euros) {
+  // A live general line of the draft, `key` its journal-month + "B": counted when the run moves it,
+  // and true then, its account's sums to be given to MovedGeneral.
+  bool General(const std::string& key) {
     if (key != stretch) {
       stretch = key;
       const auto moved = months.find(key.substr(0, kMonthJournalLength));
       stretchCount = moved != months.end() ? &movedRecords[*moved + kGeneralRecords] : nullptr;
     }
-    if (stretchCount == nullptr) return;
-    movedAccounts[account].AddCents(sense, francs, euros);
+    if (stretchCount == nullptr) return false;
     ++*stretchCount;
+    return true;
+  }
+  void MovedGeneral(const std::string& account, char sense, long long francs, long long euros) {
+    movedAccounts[account].AddCents(sense, francs, euros);
   }
   // A live analytic record of the draft, of kind `kind` ("V" to "Y"); `section` is read for "W" and "Y".
   void Analytic(const std::string& month, const std::string& journal, char kind, const std::string& section,
@@ -847,6 +919,13 @@ bool DossierInvariants::CheckFromBlocks() {
               fCode = field(L::BCODE), fPiece = field(L::BPIECE), fSplit = field(L::BCG);
     const RawText kindOf(lines, fKind), senseOf(lines, fSense);
     const RawMonth monthOf(lines, fMonth, fJournal);
+    // The sums of the accounts and sections met, found again by their code's stored bytes.
+    CodeSums accountOf(lines, fCode), sectionOf(lines, fCode);
+    // A line's two amounts read together as FieldCentsOf reads each, their largest decided once for
+    // the walk; read one by one in a table whose amounts the engine does not take for a line's.
+    const StoredFields amounts(lines, {fFrancs, fEuros});
+    const bool lineAmounts = lines.Engine().lineFrancs == fFrancs && lines.Engine().lineEuros == fEuros;
+    const LineBounds bounds = LineBoundsOf(TheDossierRecord);
     monthSums = nullptr;  // a stretch of lines is of one file
     std::uint32_t count = 0;
     std::vector<std::uint32_t> cancelled;
@@ -862,10 +941,24 @@ bool DossierInvariants::CheckFromBlocks() {
       if (!closed) numbers.Line(kind, record);
       const char sense = senseOf.Letter(record);
       bool readable = true;
-      const long long francs = FieldCentsOf(lines, fFrancs, record, &readable);
-      const long long euros = FieldCentsOf(lines, fEuros, record, &readable);
+      long long cents[2];
+      if (lineAmounts) {
+        const int unread = LineAmountsCents(amounts.In(record, 0), amounts.In(record, 1), bounds, cents);
+        for (int i = 0; i < unread; ++i) NoteUnnamedUnreadAmount();
+        readable = unread == 0;
+      } else {
+        cents[0] = FieldCentsOf(lines, fFrancs, record, &readable);
+        cents[1] = FieldCentsOf(lines, fEuros, record, &readable);
+      }
+      const long long francs = cents[0], euros = cents[1];
+      // The line's account or section, read into `code` only where its text is needed.
+      bool codeRead = false;
+      auto readCode = [&] {
+        if (!codeRead) FieldTextOf(lines, fCode, record, code);
+        codeRead = true;
+      };
       if (!readable && (kind == 'Z' || kind == 'W' || kind == 'Y')) {
-        FieldTextOf(lines, fCode, record, code);
+        readCode();
         unreadable_.push_back({closed ? T::kClosed : T::kDraft, recno, FieldTextOf(lines, fPiece, record), code});
       }
       if (kind == 'Z') {
@@ -881,16 +974,19 @@ bool DossierInvariants::CheckFromBlocks() {
           }
         }
         monthSums->AddCents(sense, francs, euros, readable);
-        FieldTextOf(lines, fCode, record, code);
-        accounts[code].AddCents(sense, francs, euros, readable);
-        if (kept != nullptr && !closed) kept->General(lastMonthKey, code, sense, francs, euros);
+        accountOf.Find(record, [&]() -> Sums& { return readCode(), accounts[code]; }).AddCents(sense, francs, euros, readable);
+        if (kept != nullptr && !closed && kept->General(lastMonthKey)) {
+          readCode();
+          kept->MovedGeneral(code, sense, francs, euros);
+        }
       } else if (kind == 'W' || kind == 'Y') {
-        FieldTextOf(lines, fCode, record, code);
-        sections[code].AddCents(sense, francs, euros, readable);
+        sectionOf.Find(record, [&]() -> Sums& { return readCode(), sections[code]; }).AddCents(sense, francs, euros, readable);
       }
       // An analytic record's month and journal were read for its place.
-      if (kept != nullptr && !closed && IsAnalyticKind(kind))
+      if (kept != nullptr && !closed && IsAnalyticKind(kind)) {
+        if (kind == 'W' || kind == 'Y') readCode();
         kept->Analytic(month, journal, kind, code, sense, francs, euros);
+      }
     });
     if (!read) return false;
     if (kept != nullptr && closed) {
@@ -1156,6 +1252,12 @@ bool DossierInvariants::MovedLinesHold(const Kept& k) {
   Sums* monthSums = nullptr;
   long* generalCount = nullptr;
   long* analyticCount = nullptr;
+  // A line's two amounts read together, and its account's or section's sums found by its code's
+  // bytes, as the check before the run did (CheckFromBlocks).
+  CodeSums accountOf(c40, fCode), sectionOf(c40, fCode);
+  const StoredFields amounts(c40, {fFrancs, fEuros});
+  const bool lineAmounts = c40.Engine().lineFrancs == fFrancs && c40.Engine().lineEuros == fEuros;
+  const LineBounds bounds = LineBoundsOf(TheDossierRecord);
   if (!ScanRecordsFrom(c40, firstMoved, [&](std::uint32_t recno, const std::uint8_t* record) {
         if (!held) return;
         const char kind = closedKind.OnlyLetter(record);
@@ -1177,8 +1279,16 @@ bool DossierInvariants::MovedLinesHold(const Kept& k) {
         ++moved;
         ++*(general ? generalCount : analyticCount);
         bool readable = true;
-        const long long francs = FieldCentsOf(c40, fFrancs, record, &readable);
-        const long long euros = FieldCentsOf(c40, fEuros, record, &readable);
+        long long cents[2];
+        if (lineAmounts) {
+          const int unread = LineAmountsCents(amounts.In(record, 0), amounts.In(record, 1), bounds, cents);
+          for (int i = 0; i < unread; ++i) NoteUnnamedUnreadAmount();
+          readable = unread == 0;
+        } else {
+          cents[0] = FieldCentsOf(c40, fFrancs, record, &readable);
+          cents[1] = FieldCentsOf(c40, fEuros, record, &readable);
+        }
+        const long long francs = cents[0], euros = cents[1];
         if (!readable && (general || kind == 'W' || kind == 'Y')) {
           held = false;
           return;
@@ -1193,16 +1303,20 @@ bool DossierInvariants::MovedLinesHold(const Kept& k) {
         }
         if (general) {
           monthSums->AddCents(sense, francs, euros);
+          if (!analytic) {
+            accountOf.Find(record, [&]() -> Sums& { return FieldTextOf(c40, fCode, record, code), movedAccounts[code]; })
+                .AddCents(sense, francs, euros);
+            return;
+          }
           FieldTextOf(c40, fCode, record, code);
           movedAccounts[code].AddCents(sense, francs, euros);
-          if (analytic) generals.push_back({std::move(place), recno, code});
+          generals.push_back({std::move(place), recno, code});
           return;
         }
         parents.Analytic(std::move(place), recno, FieldTextOf(c40, fSplit, record));
-        if (kind == 'W' || kind == 'Y') {
-          FieldTextOf(c40, fCode, record, code);
-          movedSections[code].AddCents(sense, francs, euros);
-        }
+        if (kind == 'W' || kind == 'Y')
+          sectionOf.Find(record, [&]() -> Sums& { return FieldTextOf(c40, fCode, record, code), movedSections[code]; })
+              .AddCents(sense, francs, euros);
       }) ||
       !held)
     return false;

@@ -128,14 +128,10 @@ std::string LargestLineText() {
 }
 
 long long LineAmountCents(std::string_view text, std::string_view twinText, bool euros, bool* readable) {
-  return LineAmountCents(text, twinText, LargestLineCents(euros), readable);
-}
-
-long long LineAmountCents(std::string_view text, std::string_view twinText, long long largest, bool* readable) {
   bool read = true;
   long long cents = CentsOfText(text, &read);
   // The twin decides only an amount below zero: read only then.
-  if (read && (cents >= 0 ? cents > largest : -cents > largest || !TwinAbove(twinText))) {
+  if (read && (cents >= 0 ? cents > LargestLineCents(euros) : -cents > LargestLineCents(euros) || !TwinAbove(twinText))) {
     read = false;
     cents = 0;
   }
@@ -146,14 +142,36 @@ long long LineAmountCents(std::string_view text, std::string_view twinText, long
   return cents;
 }
 
-bool StoredAmountReads(Table& table, int field, const std::uint8_t* record) {
-  const std::string_view text = StoredBytes(table, field, record);
-  if (!ReadableNumberText(text)) return false;
-  const int kind = LineAmountKind(table, field);
-  if (kind == 0) return true;
+long long LineAmountCents(std::string_view text, std::string_view twinText, long long largest, bool* readable) {
   bool read = true;
-  const long long cents = CentsOfText(text, &read);
-  return read && LineCentsHold(table, kind, cents, record);
+  long long cents = CentsOfText(text, &read);
+  // The twin decides only an amount below zero: read only then.
+  if (read && (cents >= 0 ? cents > largest : -cents > largest || !TwinAbove(twinText))) {
+    read = false;
+    cents = 0;
+  }
+  if (!read) *readable = false;
+  return cents;
+}
+
+int LineAmountsCents(std::string_view francs, std::string_view euros, const LineBounds& bounds, long long cents[2]) {
+  bool francsRead = true, eurosRead = true;
+  const long long f = CentsOfText(francs, &francsRead), e = CentsOfText(euros, &eurosRead);
+  // Each amount below zero holds only beside its twin above zero (TwinAbove: its text as read).
+  const bool francsHold = francsRead && (f >= 0 ? f <= bounds.francs : -f <= bounds.francs && eurosRead && e > 0);
+  const bool eurosHold = eurosRead && (e >= 0 ? e <= bounds.euros : -e <= bounds.euros && francsRead && f > 0);
+  cents[0] = francsHold ? f : 0;
+  cents[1] = eurosHold ? e : 0;
+  return (francsHold ? 0 : 1) + (eurosHold ? 0 : 1);
+}
+
+bool StoredAmountReads(Table& table, int field, const std::uint8_t* record) {
+  // CentsOfText reads a text as ReadableNumberText judges it (the usual form at once).
+  bool read = true;
+  const long long cents = CentsOfText(StoredBytes(table, field, record), &read);
+  if (!read) return false;
+  const int kind = LineAmountKind(table, field);
+  return kind == 0 || LineCentsHold(table, kind, cents, record);
 }
 
 void FieldTextOf(Table& table, int field, const std::uint8_t* record, std::string& out) {

@@ -58,8 +58,14 @@ std::string LargestLineText();
 // LineAmountHolds refuses. For the walks that read a line's fields as texts (ReadStoredFields, a
 // record's bytes).
 long long LineAmountCents(std::string_view text, std::string_view twinText, bool euros, bool* readable = nullptr);
-// The same up to `largest` (LineBounds::Of) rather than the open dossier's largest.
+// The same up to `largest` (LineBounds::Of) rather than the open dossier's largest, noting nothing:
+// for a walk that notes or names what it could not read itself.
 long long LineAmountCents(std::string_view text, std::string_view twinText, long long largest, bool* readable);
+// A line's two amounts, its francs and its euros stored as `francs` and `euros`, each read as
+// LineAmountCents reads it but up to `bounds` (LineBoundsOf, decided once before a walk over many
+// lines), into cents[0] (francs) and cents[1] (euros): how many of the two do not read (each
+// counted as 0): LineAmountCents of each against the other, in one pass. Nothing is noted.
+int LineAmountsCents(std::string_view francs, std::string_view euros, const LineBounds& bounds, long long cents[2]);
 // True when the stored text of number field `field` of `record` (a record of `table`) reads as the
 // field's amount: ReadableNumberText, and, for a line's amount, LineAmountHolds. What the watch of
 // unread amounts notes.

@@ -75,4 +75,28 @@ TEST(LineBoundsTest, AnAmountBelowZeroReadsOnlyBesideATwinAboveZero) {
   }
 }
 
+// A line's two amounts read together (the walks over many lines: the balances, the check of the
+// books) read each as LineAmountCents reads it against the other: below zero only beside a twin
+// above zero as its text reads, past its own bound never, a text that is no number never; the
+// count is that of the amounts that do not read.
+TEST(LineBoundsTest, TwoAmountsReadTogetherAsEachReadsAlone) {
+  const LineBounds bounds{kLargestStoredCents, LargestAmountTaken(true, 6.55957)};
+  const std::vector<std::string> texts = {Stored(12345),          Stored(-1000),          Stored(6560),
+                                          Stored(-6560),          Stored(0),              "x",
+                                          "",                     Stored(bounds.euros),   Stored(bounds.euros + 1),
+                                          Stored(-bounds.euros),  "99999999999999",       " 1e3",
+                                          Stored(kLargestStoredCents)};
+  for (const std::string& francs : texts)
+    for (const std::string& euros : texts) {
+      SCOPED_TRACE(francs + " / " + euros);
+      bool francsRead = true, eurosRead = true;
+      const long long f = LineAmountCents(francs, euros, bounds.francs, &francsRead);
+      const long long e = LineAmountCents(euros, francs, bounds.euros, &eurosRead);
+      long long cents[2] = {-1, -1};
+      EXPECT_EQ(LineAmountsCents(francs, euros, bounds, cents), (francsRead ? 0 : 1) + (eurosRead ? 0 : 1));
+      EXPECT_EQ(cents[0], f);
+      EXPECT_EQ(cents[1], e);
+    }
+}
+
 }  // namespace

@@ -374,8 +374,9 @@ TEST_F(GatheringTest, BrokenSortRecordsAreCounted) {
 }
 
 // A line amount that does not read in C50 and in C40, each read on a thread of its own (with the
-// texts) or in the lean reading: both named by the source and given to the caller's watch, on the
-// calling thread, whichever way the lines were read.
+// texts) or in the lean reading (C40 on the calling thread): both named by the source and given to
+// the caller's watch, on the calling thread, whichever way the lines were read, each counted once
+// (never a second time as an amount without its record).
 TEST_F(GatheringTest, AmountsThatDoNotReadOnTheReadersThreadsReachTheCallersWatch) {
   std::map<char, std::uint32_t> damaged;
   for (const auto& [file, field] : {std::pair{LigneTri::kDraft, "BMONTANTE"}, std::pair{LigneTri::kClosed, "DMONTANTE"}}) {
@@ -400,6 +401,8 @@ TEST_F(GatheringTest, AmountsThatDoNotReadOnTheReadersThreadsReachTheCallersWatc
       for (const UnreadableAmountLine& l : *lines) named[l.file] = l.recno;
       EXPECT_EQ(named, damaged);
     }
+    EXPECT_EQ(met.lines.size(), 2u);
+    EXPECT_EQ(met.unnamed, 0);
   }
 }
 

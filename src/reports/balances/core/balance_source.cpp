@@ -38,9 +38,10 @@ bool OpenRead(Table& t, const std::string& path, const char* title, std::string*
 }
 
 // What the balances read of a line, its fields 0-6 in `v` being its class, month, journal, due
-// date, sense, francs and euros. False when an amount does not read as a line's (LineAmountCents up
-// to `bounds`, decided once before the walk; counted as 0).
-bool ReadLineFigures(const StoredFields& v, const std::uint8_t* record, const LineBounds& bounds, LineFigures& l) {
+// date, sense, francs and euros. The number of its amounts that do not read as a line's
+// (LineAmountsCents up to `bounds`, decided once before the walk; counted as 0), noted by none: the
+// caller names the line.
+int ReadLineFigures(const StoredFields& v, const std::uint8_t* record, const LineBounds& bounds, LineFigures& l) {
   l.present = true;
   const std::string_view cls = v.In(record, 0), sense = v.In(record, 4);
   l.cls = cls.empty() ? ' ' : cls[0];
@@ -48,15 +49,13 @@ bool ReadLineFigures(const StoredFields& v, const std::uint8_t* record, const Li
   l.journal.Set(v.In(record, 2));
   l.due.Set(v.In(record, 3));
   l.sense = sense.empty() ? ' ' : sense[0];
-  bool readable = true;
-  l.cents[0] = LineAmountCents(v.In(record, 5), v.In(record, 6), bounds.francs, &readable);
-  l.cents[1] = LineAmountCents(v.In(record, 6), v.In(record, 5), bounds.euros, &readable);
-  return readable;
+  return LineAmountsCents(v.In(record, 5), v.In(record, 6), bounds, l.cents.data());
 }
 
-// A line with its texts, its fields in `v` as LoadLines lists them.
-bool ReadEntryLine(const StoredFields& v, const std::uint8_t* record, const LineBounds& bounds, EntryLine& l) {
-  const bool readable = ReadLineFigures(v, record, bounds, l);
+// A line with its texts, its fields in `v` as LoadLines lists them; the number of its amounts that do
+// not read (ReadLineFigures).
+int ReadEntryLine(const StoredFields& v, const std::uint8_t* record, const LineBounds& bounds, EntryLine& l) {
+  const int unread = ReadLineFigures(v, record, bounds, l);
   l.deleted = record[0] == '*';
   l.account.Set(v.In(record, 7));
   l.day.Set(v.In(record, 8));
@@ -66,7 +65,7 @@ bool ReadEntryLine(const StoredFields& v, const std::uint8_t* record, const Line
   l.letterE.Set(v.In(record, 12));
   l.lineNumber.Set(v.In(record, 13));
   l.validation.Set(v.In(record, 14));
-  return readable;
+  return unread;
 }
 
 // The fields of a closed line as LoadLines and ReadEntryLine take them.
@@ -88,7 +87,7 @@ bool LoadLines(Table& t, const std::array<int, 15>& f, const LineBounds& bounds,
   const StoredFields v(t, std::vector<int>(f.begin(), f.end()));
   return ScanRecords(t, [&](std::uint32_t recno, const std::uint8_t* record) {
     EntryLine& l = out.emplace_back();
-    if (!ReadEntryLine(v, record, bounds, l) && !l.deleted)
+    if (ReadEntryLine(v, record, bounds, l) != 0 && !l.deleted)
       unreadable.push_back({file, recno, std::string(l.piece.View()), std::string(l.account.View())});
   });
 }
@@ -114,7 +113,7 @@ bool ReadFigures(Table& t, const std::array<int, 7>& f, const std::array<int, 2>
   const StoredFields v(t, std::vector<int>(f.begin(), f.end()));
   const StoredFields n(t, std::vector<int>(names.begin(), names.end()));
   return ScanRecords(t, [&](std::uint32_t recno, const std::uint8_t* record) {
-    if (recno <= slot.size() && slot[recno - 1] != kNoRecord && !ReadLineFigures(v, record, bounds, out.emplace_back()))
+    if (recno <= slot.size() && slot[recno - 1] != kNoRecord && ReadLineFigures(v, record, bounds, out.emplace_back()) != 0)
       unreadable.push_back({file, recno, std::string(n.In(record, 1)), std::string(n.In(record, 0))});
   });
 }
@@ -678,9 +677,13 @@ bool ReadClosedGeneralLines(const std::string& c60Path, const std::string& c50Pa
     if (recno > closedCount || led[recno - 1] == 0) return;
     unsigned records = 1;
     for (; more != again.end() && *more == recno; ++more) ++records;
-    if (!ReadEntryLine(lines, record, bounds, line) && walk.unreadable) {
-      walk.unreadable(line, recno);
-      return;
+    // Read on this thread and named by no one here: each amount not read is noted as one without its record.
+    if (const int unread = ReadEntryLine(lines, record, bounds, line); unread != 0) {
+      for (int i = 0; i < unread; ++i) NoteUnnamedUnreadAmount();
+      if (walk.unreadable) {
+        walk.unreadable(line, recno);
+        return;
+      }
     }
     if (walk.line) walk.line(line, recno, records);
   });

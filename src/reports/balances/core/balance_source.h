@@ -165,7 +165,8 @@ class BalanceSource {
   // write; the general sort records only as GeneralEntries(); without `analytic` as well, the
   // analytic records and their lines are passed over (AnalyticEntries() is then empty). False
   // with a French *message when one does not open or cannot be read whole. The lines whose amount
-  // does not read, found by the threads it reads on, are noted into this thread's watch.
+  // does not read, on whichever thread they were read, are noted into this thread's watch, each
+  // once by its record.
   bool Load(const std::string& c60Path, const std::string& c50Path, const std::string& c40Path,
             std::string* message = nullptr, bool texts = true, bool analytic = true);
 
