@@ -224,6 +224,19 @@ TEST_F(FecTest, AnAmountThatDoesNotReadStopsTheRunAndIsNamed) {
   EXPECT_EQ(text.find("Lignes sans montant"), std::string::npos) << text;
 }
 
+// A closed line's euros below zero beside francs above it (as the opening balances write some) read:
+// the file is made, the line not named among amounts that do not read.
+TEST_F(FecTest, EurosBelowZeroBesideFrancsAboveThemRead) {
+  const std::uint32_t sale = DamageLine('C', "70100000", "000002", "-15.24");
+  ASSERT_NE(sale, 0u);
+  test_support::RawRecords(Path("c40")).Put(sale, "DMONTANTF", "100.00");
+  FecExport fec;
+  ASSERT_TRUE(Build(fec));
+  const std::string text = fec.Check().Text();
+  EXPECT_EQ(text.find("C40 enregistrement " + std::to_string(sale)), std::string::npos) << text;
+  EXPECT_EQ(text.find("ne peut pas \xEAtre \xE9tabli"), std::string::npos) << text;
+}
+
 // The lines are read as the live sort records give them: two records leading to one closed line
 // (a damaged sort file) write it twice, as each record did; a cancelled record writes nothing;
 // a table that does not open stops the run with its name.

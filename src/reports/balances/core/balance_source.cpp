@@ -666,9 +666,10 @@ bool ReadClosedGeneralLines(const std::string& c60Path, const std::string& c50Pa
     for (std::uint8_t mark : led) lines += mark;
     walk.start(lines);
   }
-  // The lines without their due dates and amounts in francs, which no reader of the walk takes.
+  // The lines without their due dates, which no reader of the walk takes. The francs stay: euros below
+  // zero read only beside francs above zero (the opening balances write such lines).
   std::vector<int> fields(kClosedLineFields.begin(), kClosedLineFields.end());
-  fields[3] = fields[5] = 0;
+  fields[3] = 0;
   const StoredFields lines(c40, fields);
   auto more = again.begin();
   EntryLine line;
