@@ -161,9 +161,12 @@ std::string BooksFolderKey(const std::string& folder) {
   const fs::path given(platform::DiskPath(folder.empty() ? std::string(".") : folder));
   FolderKeys& keys = KnownFolderKeys();
   const bool keep = given.is_absolute();
+  // One folder, however many slashes end its name, is worked out once.
+  std::string asked = folder;
+  while (asked.size() > 1 && asked.back() == '/') asked.pop_back();
   if (keep) {
     const std::lock_guard<std::mutex> held(keys.lock);
-    if (const auto known = keys.known.find(folder); known != keys.known.end()) return known->second;
+    if (const auto known = keys.known.find(asked); known != keys.known.end()) return known->second;
   }
   fs::path absolute = fs::absolute(given, ec);
   if (ec) absolute = given;
@@ -176,7 +179,7 @@ std::string BooksFolderKey(const std::string& folder) {
   if (keep && whole) {
     const std::lock_guard<std::mutex> held(keys.lock);
     if (keys.known.size() >= kMostKnownFolders) keys.known.clear();
-    keys.known.emplace(folder, text);
+    keys.known.emplace(asked, text);
   }
   return text;
 }
