@@ -148,7 +148,7 @@ long long Cents(MEdit* e) { return e == nullptr ? 0 : ToCents(Val(e->GetText().c
 // account cancelled.
 Lookup LiveAccount(::Table& c20, const std::string& account) {
   if (account.empty()) return Lookup::NotFound();
-  const Lookup found = c20.Find("C20CODE", account.c_str()).And(c20.MatchKey(account.c_str(), 8, 1) != '#');
+  const Lookup found = c20.Find("C20CODE", account.c_str()).And(c20.MatchRecordKey(account.c_str(), 8, 1).HoldsKey());
   return found.IsFound() ? c20.LiveHere() : found;
 }
 
@@ -349,7 +349,7 @@ bool TWSaiModDetJournaux::LoadLine() {
   if (TableC20 != nullptr && !TableC20->isOpen) TableC20->UseShared(PathC20(), "C20CODE");
   if (TableC30 != nullptr && !TableC30->isOpen) TableC30->UseShared(PathC30(), "C30CODE");
   ::Table& c50 = *TableC50;
-  if (!posting::SeekLine(c50, key_) || c50.IsDeleted()) return false;
+  if (!posting::SeekLine(c50, key_) || !LiveOrSaid(c50).IsFound()) return false;
   if (!LockRecord(c50, key_.c_str(), 0)) return false;
   holdsLine_ = true;
   loaded_ = posting::ReadLineRecord(c50);
@@ -600,7 +600,7 @@ void TWSaiModDetJournaux::AutoSense() {
 void TWSaiModDetJournaux::ProposeLabel(bool focus) {
   const std::string account = NormalizeAccount(account_->GetText());
   std::string name;
-  if (!account.empty() && TableC20->Find("C20CODE", account.c_str()).IsFound() && TableC20->MatchKey(account.c_str(), 8, 1) == 'O')
+  if (!account.empty() && TableC20->Find("C20CODE", account.c_str()).IsFound() && TableC20->MatchRecordKey(account.c_str(), 8, 1).IsLive())
     name = TableC20->GetField(2);
   label1_->SetValue(LabelFromAccount(label1_->GetText(), name), false);
   if (focus) FocusOn(label1_);
@@ -614,7 +614,7 @@ bool TWSaiModDetJournaux::ShowLabelCode(bool beepWhenUnknown) {
     if (text != nullptr) text->SetText("");
     return true;
   }
-  if (posting::SeekC10(*TableC10, 'L', code.substr(0, 1)) && !TableC10->IsDeleted()) {
+  if (posting::SeekC10(*TableC10, 'L', code.substr(0, 1)) && LiveOrSaid(*TableC10).IsFound()) {
     const std::string field = PadRight(TableC10->GetField(4), 8);
     if (text != nullptr) text->SetText(field.substr(0, 7));
     if (field[7] >= '1' && field[7] <= '8') labelDigit_ = field[7];
@@ -721,7 +721,7 @@ void TWSaiModDetJournaux::DistributionLookup() {
   const char answer = LookupC10Code(distribution_, cmd::DistributionLookup, "V", 2, command_id::DonneesVentilations,
                                     kDistributionListSlot, nullptr, &code);
   if (answer == kLookupListOpened || answer == kLookupListRepositioned) return;
-  if (answer == kLookupFound && posting::SeekC10(*TableC10, 'V', PadRight(code, 2)) && !TableC10->IsDeleted()) {
+  if (answer == kLookupFound && posting::SeekC10(*TableC10, 'V', PadRight(code, 2)) && LiveOrSaid(*TableC10).IsFound()) {
     const std::string account = NormalizeAccount(PadRight(TableC10->GetField(4), 8).substr(0, 8));
     SetAccountText(account);
     const Lookup found = LiveAccount(*TableC20, account);
@@ -1312,7 +1312,8 @@ void TWSaiModDetJournaux::CmAutreModele() {
   if (TakeLookupAnswer(kModelsListSlot, kModelCodeWidth, ownHandle, code)) {
     SyncLinesWindow(0);
     std::string memo;
-    if (posting::SeekC10(*TableC10, 'M', code) && !TableC10->IsDeleted() && TableC10->GetMemoText(7, memo)) {
+    if (posting::SeekC10(*TableC10, 'M', code) && LiveOrSaid(*TableC10).IsFound() && TableC10->GetMemoText(7, memo)) {
+
       if (memo.size() > kModelRoom) memo.resize(kModelRoom);
       const std::size_t end = memo.find('\x1A');
       if (end != std::string::npos) memo.resize(end);
@@ -1431,7 +1432,7 @@ bool TWSaiModDetJournaux::Save() {
 // window keeps as its own once the form has gone.
 void TWSaiModDetJournaux::ShowSavedBalance(const std::string& account) {
   ::Table& c20 = *TableC20;
-  if (!c20.Find("C20CODE", account.c_str()).IsFound() || c20.MatchKey(account.c_str(), 8, 1) == '#') return;
+  if (!c20.Find("C20CODE", account.c_str()).IsFound() || c20.MatchRecordKey(account.c_str(), 8, 1).OffKey()) return;
   ShowAccountBalance();
   const std::string status = TWSaiBroDetJournaux::BalanceStatus(c20, euroFirst_);
   if (auto* lines = dynamic_cast<TWSaiBroDetJournaux*>(gui::Window::FromHandle(LinesHandle())))

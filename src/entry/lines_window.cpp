@@ -261,7 +261,7 @@ void TWSaiBroDetJournaux::SetupWindow() {
   ::Table& c10 = *TableC10;
   // A header whose read the disk refused is no header missing: the read is said.
   std::optional<RefusalWatch> reading(std::in_place, RefusalWatch::EngineBoxes::kHeld);
-  const bool header = posting::SeekHeader(c10, key_, posting::kDraftSource) && !c10.IsDeleted();
+  const bool header = posting::SeekHeader(c10, key_, posting::kDraftSource) && LiveOrNoted(c10).IsFound();
   // The lock reads the header again: a read refused there is said the same way.
   const RecordLockRefusal tried = header && !reading->ReadRefused() ? TryLockRecord(c10) : RecordLockRefusal::kFailed;
   const std::string unread = reading->ReadRefused() ? reading->Reason(0, c10.tablePath, 0) : std::string();
@@ -309,7 +309,7 @@ std::string TWSaiBroDetJournaux::LabelText(char code) {
   labelCode_ = code;
   labelText_ = "    ???";
   if (code != ' ' && TableC10 != nullptr && posting::SeekC10(*TableC10, 'L', std::string(1, code)) &&
-      !TableC10->IsDeleted())
+      TableC10->LiveHere().IsFound())
     labelText_ = PadRight(std::string(TableC10->GetField(4)).substr(0, 7), 7);
   return labelText_;
 }
@@ -405,7 +405,7 @@ void TWSaiBroDetJournaux::EvLButtonDown(unsigned modKeys, gui::Point p) {
   StoreSessionCode(account.c_str());
   ::Table* c20 = TableC20;
   if (c20 == nullptr || !c20->isOpen) return;
-  if (!c20->Find("C20CODE", account.c_str()).IsFound() || c20->MatchKey(account.c_str(), 8, 1) != 'O') return;
+  if (!c20->Find("C20CODE", account.c_str()).IsFound() || !c20->MatchRecordKey(account.c_str(), 8, 1).IsLive()) return;
   ShowBalance(BalanceStatus(*c20, mainEuro_));
 }
 
@@ -555,8 +555,8 @@ void TWSaiBroDetJournaux::CmReCaler() {
   SearchTargetKey.assign(kSearchTargetKeyLength, ' ');
   ::Table& t = *Lines();
   const Lookup found = t.Find(L::kCodeTag, target.c_str())
-                           .And(t.MatchKey(target.c_str(), static_cast<int>(target.size()), L::BCLE, L::BMOIS, L::BJAL,
-                                           L::BPIECE, L::BREC, L::BNUM) != '#');
+                           .And(t.MatchRecordKey(target.c_str(), static_cast<int>(target.size()), L::BCLE, L::BMOIS,
+                                                 L::BJAL, L::BPIECE, L::BREC, L::BNUM).HoldsKey());
   if (found.IsRefused()) return SayUnread(this, t, found);
   if (found.IsNotFound()) {
     gui::MessageBeep(0);
@@ -575,8 +575,9 @@ void TWSaiBroDetJournaux::CmAllerAuCode() {
     const std::string wanted = prefix_ + code;
     ::Table& t = *Lines();
     const Lookup found = t.Find(L::kCodeTag, wanted.c_str())
-                             .And(t.MatchKey(wanted.c_str(), static_cast<int>(wanted.size()), L::BCLE, L::BMOIS,
-                                             L::BJAL, L::BPIECE) != '#');
+                             .And(t.MatchRecordKey(wanted.c_str(), static_cast<int>(wanted.size()), L::BCLE, L::BMOIS,
+                                                   L::BJAL, L::BPIECE).HoldsKey());
+
     // A code not read is no code unknown: the read is said and the code not asked again.
     if (found.IsRefused()) {
       SayUnread(this, t, found);
@@ -705,7 +706,8 @@ void TWSaiBroDetJournaux::CmChercherMontant() {
   if (Busy() || !HasAccessRight(rightsFunction, 3)) return;
   const long recno = PositionOnSelectedRow(1);
   ::Table* c50 = TableC50;
-  if (recno == 0 || c50 == nullptr || c50->recordNumber != static_cast<std::uint32_t>(recno) || c50->IsDeleted()) return;
+  if (recno == 0 || c50 == nullptr || c50->recordNumber != static_cast<std::uint32_t>(recno) || !LiveOrSaid(*c50).IsFound())
+    return;
   const std::string amount = AmountDigits(FromCents(StoredAmountOf(*c50, L::BMONTANTE)));
   const std::string current = L::Key(*c50);
   // Shift held: the next line of that amount, without the dialog.
@@ -772,7 +774,8 @@ void TWSaiBroDetJournaux::CmModifier() {
   const std::string row = SelectedRow();
   const long recno = PositionOnSelectedRow(1);
   ::Table* c50 = TableC50;
-  if (recno == 0 || c50 == nullptr || c50->recordNumber != static_cast<std::uint32_t>(recno) || c50->IsDeleted()) return;
+  if (recno == 0 || c50 == nullptr || c50->recordNumber != static_cast<std::uint32_t>(recno) || !LiveOrSaid(*c50).IsFound())
+    return;
   // An exchange-rounding line keeps its amount.
   const char entry = c50->GetField(L::BEURO)[0];
   if (entry >= 'a' && entry <= 'z' &&
@@ -819,7 +822,8 @@ void TWSaiBroDetJournaux::CmCreerLigne() {
   std::optional<RefusalWatch> reading(std::in_place, RefusalWatch::EngineBoxes::kHeld);
   const std::uint32_t recno = SelectedLine();
   ::Table& t = *Lines();
-  const bool cancelled = recno != 0 && t.IsDeleted();
+  const bool cancelled = recno != 0 && LiveOrNoted(t).IsNotFound();
+
   if (reading->ReadRefused()) {
     const std::string text = FillPlaceholder(LoadStr(kMsgSelectedLineUnread), reading->Reason(0, t.tablePath, 0));
     reading.reset();

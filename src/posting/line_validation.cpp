@@ -32,7 +32,7 @@ std::string MonthOf(const std::string& key) { return PadRight(key, L::kKeyLength
 Lookup SeekLiveAccount(Table& c20, const std::string& account) {
   if (account.empty() || !c20.isOpen) return Lookup::NotFound();
   Lookup found = c20.Find("C20CODE", account.c_str());
-  if (found.IsFound()) found = found.And(c20.MatchKey(account.c_str(), kAccountWidth, 1) != '#');
+  if (found.IsFound()) found = found.And(c20.MatchRecordKey(account.c_str(), kAccountWidth, 1).HoldsKey());
   // Its cancel mark read again: one not read is no cancelled account.
   return found.IsFound() ? c20.LiveHere() : found;
 }
@@ -62,7 +62,8 @@ bool DayIsValid(const std::string& key, const std::string& day) {
 FieldCheck CheckDistribution(Table& c10, Table& c20, const std::string& code) {
   FieldCheck r;
   if (IsBlank(code)) return r;
-  if (!SeekC10(c10, 'V', PadRight(AllTrim(code.c_str()), 2)) || c10.IsDeleted()) {
+  if (!SeekC10(c10, 'V', PadRight(AllTrim(code.c_str()), 2)) || !LiveOrSaid(c10).IsFound()) {
+
     r.message = kMsgDistributionUnknown;
     return r;
   }

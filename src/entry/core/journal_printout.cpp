@@ -134,7 +134,7 @@ bool JournalPrintout::Empty() {
 }
 
 bool JournalPrintout::CheckBank(const std::string& code) {
-  if (IsBlank(code) || !posting::SeekC10(c10_, 'Q', code) || c10_.IsDeleted()) return false;
+  if (IsBlank(code) || !posting::SeekC10(c10_, 'Q', code) || !LiveOrSaid(c10_).IsFound()) return false;
   bank_.code = c10_.GetField(2);
   bank_.name = c10_.GetField(3);
   bank_.zone4 = PadRight(c10_.GetField(4), 254);
@@ -143,7 +143,7 @@ bool JournalPrintout::CheckBank(const std::string& code) {
 }
 
 bool JournalPrintout::LabelExists(char code) {
-  return code != ' ' && posting::SeekC10(c10_, 'L', std::string(1, code)) && !c10_.IsDeleted();
+  return code != ' ' && posting::SeekC10(c10_, 'L', std::string(1, code)) && LiveOrSaid(c10_).IsFound();
 }
 
 void JournalPrintout::SetBankVariables() {
@@ -176,7 +176,14 @@ bool JournalPrintout::InJournal() {
 }
 
 bool JournalPrintout::Selected() {
-  if (!InJournal() || c50_.IsDeleted()) return false;
+  if (!InJournal()) return false;
+  // A line whose mark is not read ends the printout short: said, and no transfer file is written.
+  const Lookup live = c50_.LiveHere();
+  if (live.IsRefused()) {
+    if (!accountUnread_) SayUnread(c50_, live.result());
+    accountUnread_ = true;
+  }
+  if (!live.IsFound()) return false;
   return IsBlank(run_.pieceTo) || std::string(c50_.GetField(L::BPIECE)) <= run_.pieceTo;
 }
 
@@ -205,7 +212,8 @@ const JournalPrintout::Account& JournalPrintout::AccountOf(const std::string& co
   // The account itself, looked up on its whole code: a missing or cancelled one has no data. One not read
   // is said (once a run), kept out of the cache, and keeps a transfer file from being written.
   Lookup found = IsBlank(code) ? Lookup::NotFound()
-                               : c20_.Find("C20CODE", code.c_str()).And(c20_.MatchKey(code.c_str(), 8, 1) != '#');
+                               : c20_.Find("C20CODE", code.c_str()).And(c20_.MatchRecordKey(code.c_str(), 8, 1).HoldsKey());
+
   if (found.IsFound()) found = c20_.LiveHere();
   if (found.IsRefused()) {
     if (!accountUnread_) SayUnread(c20_, found.result());

@@ -3,6 +3,7 @@
 #include <cstdlib>
 
 #include "data/entry_lines.h"
+#include "data/error_report.h"
 #include "data/table.h"
 #include "data/table_results.h"
 #include "posting/journal_month.h"
@@ -23,7 +24,8 @@ constexpr std::size_t kCellWidth = 4;
 
 // Characters 1-3 of field 4 of a live collective record, as an integer; `fallback` when it is missing.
 int CollectiveNumber(Table& c10, const std::string& code, int fallback) {
-  if (!posting::SeekC10(c10, 'B', code) || c10.IsDeleted()) return fallback;
+  // A record whose mark is not read is said, naming the file, and the usual number taken meanwhile.
+  if (!posting::SeekC10(c10, 'B', code) || !LiveOrSaid(c10).IsFound()) return fallback;
   return std::atoi(PadRight(c10.GetField(kTextField), 3).substr(0, 3).c_str());
 }
 
@@ -44,7 +46,7 @@ bool OfPrefixes(const std::string& list, const std::string& prefix) {
 Lookup SeekLiveAccount(Table& c20, const std::string& account) {
   if (account.empty()) return Lookup::NotFound();
   if (!c20.isOpen) return Lookup::Refused(kResultNoSuchTable);
-  const Lookup found = c20.Find("C20CODE", account.c_str()).And(c20.MatchKey(account.c_str(), 8, 1) != '#');
+  const Lookup found = c20.Find("C20CODE", account.c_str()).And(c20.MatchRecordKey(account.c_str(), 8, 1).HoldsKey());
   return found.IsFound() ? c20.LiveHere() : found;
 }
 
@@ -54,7 +56,7 @@ char AccountClass(Table& c10, const std::string& account) {
   if (account.empty()) return ' ';
   const char first = account[0];
   if (!IsAuxiliaryAccount(account) || first == 'C' || first == 'F') return first;
-  if (!posting::SeekC10(c10, 'B', std::string(1, first)) || c10.IsDeleted()) return first;
+  if (!posting::SeekC10(c10, 'B', std::string(1, first)) || !LiveOrSaid(c10).IsFound()) return first;
   const std::string collective = PadRight(c10.GetField(kTextField), 8);
   const std::string number = collective.substr(0, 3);
   const int supplier = CollectiveNumber(c10, "F", 401), customer = CollectiveNumber(c10, "C", 411);
@@ -81,7 +83,7 @@ bool AnalyticAllowed(Table& c10, Table& c20, const std::string& account, char an
   const std::string own = NormalizeAccount(account);
   if (own.empty()) return false;
   std::string deciding = own;
-  if (IsAuxiliaryAccount(own) && posting::SeekC10(c10, 'B', own.substr(0, 1)) && !c10.IsDeleted())
+  if (IsAuxiliaryAccount(own) && posting::SeekC10(c10, 'B', own.substr(0, 1)) && LiveOrSaid(c10).IsFound())
     deciding = NormalizeAccount(PadRight(c10.GetField(kTextField), 8).substr(0, 8));
   bool allowed = false;
   const Lookup found = SeekLiveAccount(c20, deciding);
@@ -99,8 +101,9 @@ std::vector<std::string> VatEntries(Table& c10) {
   std::vector<std::string> entries;
   if (c10.isOpen && c10.Find("C10CODE", "T").IsFound()) {
     for (bool more = true; more && c10.GetField(1)[0] == 'T'; more = c10.Skip(1)) {
-      if (c10.IsDeleted()) continue;
+      if (!LiveOrSaid(c10).IsFound()) continue;
       const std::string text = PadRight(c10.GetField(kTextField), 13);
+
       if (IsBlank(text.substr(5, 8))) continue;
       const char code = c10.GetField(kCodeField)[0];
       entries.push_back(FillPlaceholders(

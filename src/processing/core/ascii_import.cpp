@@ -809,7 +809,9 @@ AsciiRead ReadAsciiFile(Table& c10, Table& c20, Table& c50, const std::string& p
     const std::string key = std::string(1, kind) + code;
     auto it = codes.find(key);
     if (it == codes.end())
-      it = codes.emplace(key, posting::SeekC10(c10, kind, code) && !c10.IsDeleted()).first;
+      // A code whose mark is not read is refused with its line, the refusal said naming the file.
+      it = codes.emplace(key, posting::SeekC10(c10, kind, code) && LiveOrSaid(c10).IsFound()).first;
+
     return it->second;
   };
   long line = 0;

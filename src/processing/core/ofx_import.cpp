@@ -191,7 +191,8 @@ std::vector<DossierBank> ReadDossierBanks(Table& c10) {
   // is asked for (its request's check says a refusal).
   for (bool more = c10.FindNotBelow("C10CODE", "Q").FoundOrNone(); more && c10.GetField(1)[0] == 'Q';
        more = c10.Skip(1)) {
-    if (c10.IsDeleted()) continue;
+    // A mark not read leaves the account out, as the look-up not read leaves the list empty.
+    if (!c10.LiveHere().FoundOrNone()) continue;
     DossierBank b;
     b.code = Trimmed(c10.GetField(2));
     b.name = Trimmed(c10.GetField(3));
@@ -300,7 +301,9 @@ void TransactionLabels(const BankTransaction& t, std::string& label1, std::strin
 }
 
 bool LabelCodeUsable(Table& c10, const std::string& code) {
-  return code.empty() || (posting::SeekC10(c10, 'L', code) && !c10.IsDeleted());
+  // A label whose mark is not read is said so, naming the file, before the code is refused.
+  return code.empty() || (posting::SeekC10(c10, 'L', code) && LiveOrSaid(c10).IsFound());
+
 }
 
 std::string UnknownLabelCodeMessage(const std::string& code) { return FillPlaceholder(LoadStr(kMsgUnknownLabel), code); }
