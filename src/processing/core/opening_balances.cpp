@@ -467,6 +467,16 @@ std::string CollectiveOf(const std::vector<Collective>& collectives, char letter
 
 TrialBalance ComputeTrialBalance(Table& c20, const std::vector<Collective>& collectives) {
   TrialBalance b;
+  // A read the disk refuses ends the walk short (a step, a mark): the balance is refused, naming the file,
+  // never taken for one that balances. Its engine box is held back: the refusal says it.
+  const RefusalWatch reading(RefusalWatch::EngineBoxes::kHeld);
+  const auto unread = [&] {
+    if (b.unreadFile.empty() && reading.ReadRefused()) {
+      b.unreadFile = reading.RefusedFile();
+      b.unreadResult = reading.RefusedResult();
+    }
+  };
+
   for (bool more = c20.GoTop("C20CODE"); more; more = c20.Skip(1)) {
     const Lookup live = c20.LiveHere();
     if (live.IsRefused()) {
@@ -497,6 +507,7 @@ TrialBalance ComputeTrialBalance(Table& c20, const std::vector<Collective>& coll
       b.resultEuros += euros;
     }
   }
+  unread();
   return b;
 }
 
