@@ -458,7 +458,6 @@ bool MoveHeaderRecord(const std::string& code, const TotalsCents& move, const To
   const Lookup live = general.LiveHere();
   const bool deleted = !live.IsFound();
   if (live.IsRefused()) {
-
     ReportDbError(general, kContextSave, "");
     ReleaseHeaderLock(general, heldBefore);
     return false;

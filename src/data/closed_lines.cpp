@@ -76,7 +76,6 @@ bool AppendSortRecords(Table& lines, char file, Table& c60, long& done, const st
     const Lookup live = lines.LiveHere();
     if (live.IsRefused()) return false;
     const bool deleted = live.IsNotFound();
-
     if (!c60.AppendBlank()) return false;
     DeriveLigneTri(lines, file, c60);
     c60.QueueRecord(deleted);

@@ -1097,7 +1097,6 @@ bool DossierInvariants::CheckByCursor() {
     const Lookup sortLive = c60.LiveHere(), lineLive = lines.LiveHere();
     if (!sortLive.IsRefused() && !lineLive.IsRefused() && sortLive != lineLive)
       Fault(FillPlaceholders(LoadStr(lineLive.IsNotFound() ? kFaultLineCancelled : kFaultSortCancelled), {name, line}));
-
   }
   SortCounts(sortsOf, [this](const std::string& f) { Fault(f); });
   parents.Faults([this](const std::string& f) { Fault(f); });

@@ -179,7 +179,6 @@ bool AppendLigneTri(Table& lines, char file, Table& c60) {
 namespace {
 
 bool SortFieldsDiffer(Table& c50, Table& c60) {
-
   for (const SortRecordCopy& c : kSortRecordCopies)
     if (std::string(c60.GetField(c.sortField)) != L::Get(c50, false, c.draftField)) return true;
   return false;

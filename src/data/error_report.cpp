@@ -190,8 +190,6 @@ Lookup LiveOrNoted(Table& table) {
 }
 
 void ShowLayerError(int number, const char* text, bool padded) {
-
-
   const std::string caption = padded ? Int5(number) : std::to_string(number);
   RuntimeBeep();
   RuntimeMessage(caption.c_str(), text != nullptr ? text : "", kMbOk);

@@ -30,7 +30,6 @@ void ReportRefusedLookup(Table& table, const Lookup& found, const char* tag, con
 [[nodiscard]] Lookup LiveOrNoted(Table& table);
 
 
-
 // The message and caption ReportDbError shows, without showing them.
 std::string DbErrorCaption(int code);
 std::string DbErrorMessage(Table& table, int context, const char* text, int field);

@@ -66,13 +66,11 @@ bool SayLockRefused(Table& table, std::uint32_t recno, bool heldBefore) {
   if (!heldBefore && HeldByProgram(table, recno)) dbase::DbiRelRecordLock(table.Engine().cursor, false);
   RefusalWatch::NoteEngineReadRefusal(table.tablePath, code);
   ReportRefusedLookup(table, Lookup::Refused(code), table.tag.c_str(), "record lock");
-
   table.result = code;
   return false;
 }
 
 // True when the lock that stops `table` on record `recno` is held by this station itself (another
-
 // cursor of the program, in another of its windows), not by another station.
 bool HeldHere(Table& table, std::uint32_t recno) {
   bool here = false;
@@ -159,7 +157,6 @@ RecordLockRefusal TryLockRecord(Table& table) {
 bool LockHeldElsewhere(const Table& table) { return table.result == dbase::DBIERR_LOCKED; }
 
 bool UnlockRecord(Table& table) {
-
   if (table.shareMode == dbase::dbiOPENEXCL) return true;
   table.result = dbase::DbiRelRecordLock(table.Engine().cursor, false);
   return table.result == dbase::DBIERR_NONE || table.result == dbase::DBIERR_NOTLOCKED;

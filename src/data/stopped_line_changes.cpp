@@ -813,7 +813,6 @@ class Finish {
     if (found.IsRefused()) return false;
     for (bool more = found.IsFound(); more && !c60_.eof; more = c60_.Skip(1)) {
       if (c60_.MatchRecordKey(key.c_str(), T::kRecordKeyLength, T::TFIC, T::TREC).OffKey()) break;
-
       sorts.push_back(c60_.recordNumber);
     }
     wrote_ = wrote_ || sorts.empty();

@@ -152,7 +152,6 @@ bool CopyTableByFieldNames(Table& destination, Table& source, double parity) {
     const Lookup live = readOk ? source.LiveHere() : read;
     if (live.IsRefused()) ok = false;
     const bool dropped = !live.IsFound();
-
     if (g_progress != nullptr) g_progress(total, r);
 
     if (!destination.AppendBlank()) {

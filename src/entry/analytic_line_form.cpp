@@ -249,7 +249,6 @@ bool TWSaiModDetJournauxAnal::LoadLine() {
   if (!IsBlank(loadedSection_)) ShowSection();
   if (!IsBlank(labelCode_->GetText()) && TableC10 != nullptr &&
       posting::SeekC10(*TableC10, 'L', labelCode_->GetText()) && TableC10->LiveHere().IsFound())
-
     if (auto* s = dynamic_cast<gui::Control*>(ControlOf(kLabelCodeText))) s->SetText(AllTrim(TableC10->GetField(3)));
   ComputeSplitRemainder(true, false);
   for (MEdit* e : {day_, labelCode_, label_}) e->EnableWindow(false);

@@ -297,7 +297,6 @@ std::string TWSaiBroDetJournauxAnal::LabelText(char code) {
   labelCode_ = code;
   labelText_ = "???    ";
   if (TableC10 != nullptr && TableC10->isOpen && posting::SeekC10(*TableC10, 'L', std::string(1, code)) && TableC10->LiveHere().IsFound())
-
     labelText_ = PadRight(std::string(TableC10->GetField(4)).substr(0, 7), 7);
   return labelText_;
 }

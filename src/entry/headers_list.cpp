@@ -460,7 +460,6 @@ void TWSaiBroEntJournaux::CmReactiver() {
   }
   ::Table& t = *Cursor();
   if (LiveOrSaid(t).IsNotFound() && t.RecallRecord(RTrim(SelectedCode().c_str()), 0)) UnlockRecord(t);
-
   ReloadRow(Store().rows, i - 1, recno);
   RepaintRow(i);
 }

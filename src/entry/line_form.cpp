@@ -1313,7 +1313,6 @@ void TWSaiModDetJournaux::CmAutreModele() {
     SyncLinesWindow(0);
     std::string memo;
     if (posting::SeekC10(*TableC10, 'M', code) && LiveOrSaid(*TableC10).IsFound() && TableC10->GetMemoText(7, memo)) {
-
       if (memo.size() > kModelRoom) memo.resize(kModelRoom);
       const std::size_t end = memo.find('\x1A');
       if (end != std::string::npos) memo.resize(end);

@@ -577,7 +577,6 @@ void TWSaiBroDetJournaux::CmAllerAuCode() {
     const Lookup found = t.Find(L::kCodeTag, wanted.c_str())
                              .And(t.MatchRecordKey(wanted.c_str(), static_cast<int>(wanted.size()), L::BCLE, L::BMOIS,
                                                    L::BJAL, L::BPIECE).HoldsKey());
-
     // A code not read is no code unknown: the read is said and the code not asked again.
     if (found.IsRefused()) {
       SayUnread(this, t, found);
@@ -823,7 +822,6 @@ void TWSaiBroDetJournaux::CmCreerLigne() {
   const std::uint32_t recno = SelectedLine();
   ::Table& t = *Lines();
   const bool cancelled = recno != 0 && LiveOrNoted(t).IsNotFound();
-
   if (reading->ReadRefused()) {
     const std::string text = FillPlaceholder(LoadStr(kMsgSelectedLineUnread), reading->Reason(0, t.tablePath, 0));
     reading.reset();

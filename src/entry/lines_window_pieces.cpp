@@ -70,7 +70,6 @@ void TWSaiBroDetJournaux::MoveOrCopyPiece(bool copy) {
   if (Busy() || !HasAccessRight(rightsFunction, 3)) return;
   const std::uint32_t recno = SelectedLine();
   if (recno == 0 || !LiveOrSaid(*Lines()).IsFound()) return;
-
   const std::string piece = Lines()->GetField(LigneEcriture::BPIECE);
   if (IsBlank(ciblePiece_)) ciblePiece_ = key_;
   ciblePiece_.resize(kCiblePieceLength, ' ');

@@ -188,7 +188,6 @@ static char RunLookup(CMDIModif& form, LookupKind lk, MEdit* edit, unsigned retu
     // A look-up refused shows the code as unknown: a creation it leads to looks the code up again under
     // its creation lock and names the refusal there.
     if (Usable(s) && SeekCode(s, code).FoundOrNone() && LiveOrSaid(*s.table).IsFound()) {
-
       SetLabel(label, AllTrim(s.table->GetField(s.nameField)));
       if (edit != nullptr) edit->FocusSelect(true);
       if (result != nullptr) *result = code;

@@ -607,7 +607,6 @@ bool ChartList::LockSelectedForForm() {
   ::Table* t = ProgramTable();
   const long recno = PositionOnSelectedRow(1);
   if (recno == 0 || t == nullptr || t->recordNumber != static_cast<std::uint32_t>(recno) || !LiveOrSaid(*t).IsFound() ||
-
       !LockRecord(*t, Trimmed(SelectedCode()).c_str(), 0)) {
     gui::MessageBeep(0);
     return false;

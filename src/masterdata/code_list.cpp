@@ -287,7 +287,6 @@ bool TWFichiersC10::LockSelectedForForm() {
   const long recno = PositionOnSelectedRow(1);
   if (recno == 0 || TableC10 == nullptr || TableC10->recordNumber != static_cast<std::uint32_t>(recno) ||
       !LiveOrSaid(*TableC10).IsFound() || !LockRecord(*TableC10, SelectedRowText().c_str(), 0)) {
-
     gui::MessageBeep(0);
     return false;
   }

@@ -166,7 +166,6 @@ JournalRecord ReadJournal(Table& c10, const std::string& journal) {
   r.settings = PadRight(c10.GetField(kText1Field), kSettingsWidth);
   const std::string model = r.modelCode();
   if (!model.empty() && SeekC10(c10, 'M', model) && LiveOrSaid(c10).IsFound()) {
-
     std::string memo;
     if (c10.GetMemoText(kMemoField, memo)) {
       const std::size_t end = memo.find('\x1A');

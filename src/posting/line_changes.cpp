@@ -104,7 +104,6 @@ LineChange CancelLine(Table& c50, Table& c60, std::uint32_t recno, const std::st
     if (m.IsRefused()) RefusalWatch::NoteEngineReadRefusal(c50.tablePath, m.result());
     if (m.IsLive()) analytic.push_back(c50.recordNumber);
     else if (!m.IsCancelled()) break;
-
   }
   c50.SetOrder(L::kCodeTag);
   HeldRecordLocks locks(c50);

@@ -389,7 +389,6 @@ bool AnalyticSplitBalances(Table& c50, const std::string& key, const std::string
       } else if (!m.IsCancelled()) {
         break;
       }
-
     }
     return true;
   };

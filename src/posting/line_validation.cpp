@@ -63,7 +63,6 @@ FieldCheck CheckDistribution(Table& c10, Table& c20, const std::string& code) {
   FieldCheck r;
   if (IsBlank(code)) return r;
   if (!SeekC10(c10, 'V', PadRight(AllTrim(code.c_str()), 2)) || !LiveOrSaid(c10).IsFound()) {
-
     r.message = kMsgDistributionUnknown;
     return r;
   }

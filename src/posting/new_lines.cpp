@@ -192,7 +192,6 @@ NewLineResult CreateLineAfter(Table& c50, Table& c60, const LineAfter& after) {
     if (taken.IsFound())
       taken = taken.And(c50.MatchRecordKey(wanted.c_str(), L::kKeyLength, L::BCLE, L::BMOIS, L::BJAL, L::BPIECE,
                                            L::BREC, L::BNUM).HoldsKey());
-
   }
   if (taken.IsRefused() || !steps.ReadWhole()) return fail();
   if (next > L::kMaxLineNumber) {

@@ -463,7 +463,6 @@ void TWTraModLettrageAutomatique::SetRange(char letter) {
   if (!TableC20->FindNotBelow("C20CODE", key.c_str()).IsFound()) return;
   const Lookup live = TableC20->LiveHere();
   if (live.IsRefused() || (live.IsNotFound() && !TableC20->SkipActive(true))) return;
-
   const std::string code = RTrim(TableC20->GetField(1));
   if (code.empty() || code[0] != letter) return;
   start_->SetValue(code, true);

@@ -117,7 +117,6 @@ void TWTraGenerationSAN::SetupWindow() {
       return;
     }
     live = line.IsFound();
-
   }
 
   if (live) {

@@ -126,7 +126,6 @@ std::string FirstBankAccount() {
     const Lookup live = TableC10->LiveHere();
     if (live.IsRefused()) return "";
     if (live.IsNotFound()) continue;
-
     const std::string zone = TableC10->GetField(5);
     if (zone.size() > kBankGeneralAccountAt) {
       const std::string account = Trimmed(zone.substr(kBankGeneralAccountAt, 8));

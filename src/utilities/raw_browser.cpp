@@ -307,7 +307,6 @@ void TWUtiBroFichier::SetCancelled(bool cancel) {
   const Lookup live = LiveOrSaid(*table_);
   if (live.IsRefused()) return;
   if (live.IsNotFound() != cancel) {
-
     const BooksWritePermit permit(kRawAccessRun, BooksScope::OfFile(table_->tablePath));
     if (!(cancel ? table_->DeleteRecord(nullptr, 0) : table_->RecallRecord(nullptr, 0))) return;
     table_->Commit();

@@ -352,7 +352,6 @@ void TWUtiModEtats::SetupWindow() {
   const int entry = kind_ == 'Y' ? kFormEntryY : kFormEntryZ;
   const bool found = set != nullptr && set->isOpen && set->Find(kReportTag, code_.c_str()).IsFound() && !set->eof &&
                      std::string(set->GetField(kReportCodeField)) == code_ && LiveOrSaid(*set).IsFound();
-
   if (!found || !LockFormRecord(*set, entry, 2)) {
     gui::PostCommand(GetHandle(), form_cmd::Quitter);
     return;

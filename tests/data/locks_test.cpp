@@ -207,7 +207,6 @@ TEST_F(LockTest, ARecordNotReadUnderItsLockIsSaidAsSuchAndKeepsNoLock) {
 }
 
 TEST_F(LockTest, ExclusiveTablesAndRecordsThatCannotBeReadTakeNoNotice) {
-
   Table& t = *TableC20;
   ASSERT_TRUE(t.OpenExclusive(DossierPath(TableKind::C20), "C20CODE"));
   t.result = 4242;

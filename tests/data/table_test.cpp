@@ -228,7 +228,6 @@ TEST_F(TableOps, AMarkNotReadIsNeitherLiveNorCancelled) {
 }
 
 TEST_F(TableOps, SkipActiveAndLocatePassDeletedRecords) {
-
   ASSERT_TRUE(t->GoTo(2));
   ASSERT_TRUE(t->DeleteRecord("", 1));
   ASSERT_TRUE(t->GoTop(""));

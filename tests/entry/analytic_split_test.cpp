@@ -595,7 +595,6 @@ TEST_F(AnalyticSplitTest, ANewAnalyticLineWhoseReadIsRefusedIsMadeWholeOrSaidAnd
       const KeyMatch m = entry::MatchSplitLines(c50, linesKey_);
       if (m.IsLive()) found.emplace_back(c50.recordNumber, c50.GetField(L::BNUMA));
       else if (!m.IsCancelled()) break;
-
     }
     return found;
   };

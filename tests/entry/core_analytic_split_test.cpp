@@ -173,7 +173,6 @@ class SplitTest : public CoreTest {
     const std::string lines = key.LinesKey();
     for (bool more = c50.SeekNotBelow(L::kAnalyticTag, lines.c_str()); more; more = c50.Skip(1)) {
       if (!MatchSplitLines(c50, lines).HoldsKey()) break;
-
       out.emplace_back(c50.GetField(L::BNUMA), RTrim(c50.GetField(L::BCODE)));
     }
     return out;

@@ -558,9 +558,7 @@ TEST_F(OpeningTest, ATrialBalanceReadShortIsRefusedNamingTheChart) {
     ASSERT_FALSE(HasFailure());
   }
 }
-
 TEST_F(OpeningTest, AnAuxiliaryAccountWithoutCollectiveStopsTheRun) {
-
   {
     Table c20;
     ASSERT_TRUE(c20.OpenExclusive(PathC20(), "C20CODE"));

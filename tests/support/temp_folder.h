@@ -66,7 +66,6 @@ class TempFolder {
     std::filesystem::current_path(StartFolder(), ec);
     if (ec) std::filesystem::current_path("/tmp", ec);
   }
-
   // `self_` is checked before `path_` is read: before construction the string is no string.
   void Made() const {
     if (self_ == this && path_.rfind("/tmp/", 0) == 0) return;

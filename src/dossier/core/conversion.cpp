@@ -310,7 +310,6 @@ bool ConvertEntryLines(Table& table, double rate, char source,
     const Lookup live = LiveOrSaid(table);
     if (live.IsRefused()) return false;
     if (live.IsNotFound()) continue;
-
     const char kind = table.GetField(kindField)[0];
     const bool debit = table.GetField(sense)[0] == 'D';
     if (kind == 'W' || kind == 'Y') {

@@ -701,7 +701,6 @@ bool AppendSortRecords(Table& lines, bool closed, Table& c60, MaintenanceProgres
     const Lookup live = LiveOrSaid(lines);
     if (live.IsRefused()) break;
     const bool deleted = live.IsNotFound();
-
     c60.AppendBlank();
     DeriveLigneTri(lines, source, c60);
     c60.QueueRecord(deleted);

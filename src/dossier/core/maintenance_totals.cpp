@@ -182,7 +182,6 @@ bool PostHeader(const std::string& group, char source, const Sums& sums, Mainten
   const Lookup again = c10.LiveHere();
   if (again.IsRefused()) return Refused(c10);
   if (again.IsNotFound()) {
-
     if (!Checked(c10, c10.PutField(4, "")) || !Checked(c10, c10.PutField(5, "")) ||
         !Checked(c10, c10.RecallRecord(nullptr, 0)))
       return false;

@@ -223,7 +223,6 @@ void Run::ReadLines() {
       const Lookup live = LiveOrSaid(t);
       if (live.IsRefused()) break;
       line.deleted = live.IsNotFound();
-
       plan_.push_back(std::move(line));
     }
   }

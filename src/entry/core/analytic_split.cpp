@@ -810,7 +810,6 @@ bool DropBlankAnalyticLine(Table& c50, Table& c60, const std::string& lineKey, s
   const Lookup live = found.IsFound() ? c50.LiveHere() : found;
   const bool blank = live.IsFound() && IsBlank(c50.GetField(L::BCODE));
   if (!steps.ReadWhole() || live.IsRefused()) {
-
     steps.Fail(lineKey, refusal);
     return false;
   }

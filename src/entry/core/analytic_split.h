@@ -222,7 +222,6 @@ SplitRemainder ComputeSplitRemainder(Table& c50, const std::string& lineKey, con
 Lookup SeekAnalyticRecord(Table& c50, const std::string& key30);
 // Whether the current record belongs to the analytic lines of a 26-character key, and then whether it is
 // live, cancelled, or its mark unread (KeyMatch).
-
 KeyMatch MatchSplitLines(Table& c50, const std::string& key26);
 
 // An analytic line as its form holds it.

@@ -213,7 +213,6 @@ const JournalPrintout::Account& JournalPrintout::AccountOf(const std::string& co
   // is said (once a run), kept out of the cache, and keeps a transfer file from being written.
   Lookup found = IsBlank(code) ? Lookup::NotFound()
                                : c20_.Find("C20CODE", code.c_str()).And(c20_.MatchRecordKey(code.c_str(), 8, 1).HoldsKey());
-
   if (found.IsFound()) found = c20_.LiveHere();
   if (found.IsRefused()) {
     if (!accountUnread_) SayUnread(c20_, found.result());

@@ -103,7 +103,6 @@ std::vector<std::string> VatEntries(Table& c10) {
     for (bool more = true; more && c10.GetField(1)[0] == 'T'; more = c10.Skip(1)) {
       if (!LiveOrSaid(c10).IsFound()) continue;
       const std::string text = PadRight(c10.GetField(kTextField), 13);
-
       if (IsBlank(text.substr(5, 8))) continue;
       const char code = c10.GetField(kCodeField)[0];
       entries.push_back(FillPlaceholders(

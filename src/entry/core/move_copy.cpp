@@ -8,7 +8,6 @@
 #include "data/dossier_files.h"
 #include "data/entry_lines.h"
 #include "data/error_report.h"
-
 #include "data/line_change_note.h"
 #include "data/locks.h"
 #include "data/record_fields.h"

@@ -329,7 +329,6 @@ class ValidationWork {
       if (live.IsRefused()) return Fail(kValidationHeaders, PathC10(), live.result());
       if (live.IsNotFound() && !c10_.RecallRecord(nullptr, 0)) return Fail(kValidationHeaders, PathC10(), c10_.result);
     }
-
     const posting::HeaderTotals closed = posting::ReadHeaderTotals(c10_);
     const bool written = c10_.PutField(4, (AmountText14(FromCents(closed.debitF + moved.debitF)) +
                                            AmountText14(FromCents(closed.creditF + moved.creditF))).c_str()) &&

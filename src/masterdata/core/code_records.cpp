@@ -215,7 +215,6 @@ bool StepCode(const CodeSource& s, CodeStep step, const std::string& current, st
     }
   }
   if (!ofKind() || !LiveOrSaid(t).IsFound()) return false;
-
   code = codeHere();
   name = RTrim(t.GetField(s.nameField));
   return true;

@@ -39,7 +39,6 @@ bool PrepareCodeReport(Table& c10, const KindLayout& layout, ReportFieldTable& f
   if (!c10.isOpen || !c10.FindNotBelow(kC10Tag, key.c_str()).IsFound()) return false;
   c10.SkipActive(false);
   if (!OnKind(c10, layout.kind) || !LiveOrSaid(c10).IsFound() || !WithinLimit(c10, to)) return false;
-
   if (!fields.Declared()) {
     const std::vector<std::string> definitions = ReportDefinitions(layout);
     fields.SetFieldCount(static_cast<int>(definitions.size()));

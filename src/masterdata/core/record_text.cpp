@@ -156,7 +156,6 @@ bool RecordTextHold::Save(const std::string& text) {
     return false;
   }
   if (!match.IsLive()) return true;
-
   if (!t.PutMemoText(type_.memoField, text)) {
     ReportDbError(t, 2010);
     return false;

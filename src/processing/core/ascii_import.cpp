@@ -811,7 +811,6 @@ AsciiRead ReadAsciiFile(Table& c10, Table& c20, Table& c50, const std::string& p
     if (it == codes.end())
       // A code whose mark is not read is refused with its line, the refusal said naming the file.
       it = codes.emplace(key, posting::SeekC10(c10, kind, code) && LiveOrSaid(c10).IsFound()).first;
-
     return it->second;
   };
   long line = 0;

@@ -295,7 +295,6 @@ PiecesReport WriteImportedPieces(Table& c10, Table& c50, Table& c60, const std::
       return PiecesOutcome::Written;
     }
     if (!LockRecord(c10, nullptr, 0)) return LockHeldElsewhere(c10) ? PiecesOutcome::HeaderLocked : PiecesOutcome::Failed;
-
     if (c10.result != kResultAlreadyLocked) taken.push_back(c10.recordNumber);
     return PiecesOutcome::Written;
   };
@@ -546,7 +545,6 @@ bool CancelStoppedLine(Table& c50, Table& c60, std::uint32_t recno) {
     return false;
   }
   if (lineLive.IsNotFound()) return true;
-
   if (!c50.DeleteRecord(c50.RecordToText(L::BNUMA), 0)) {
     RefusalWatch::NoteAll(c50);
     return false;

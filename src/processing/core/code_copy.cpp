@@ -178,7 +178,6 @@ CodeCopyCount CopyCodeRange(Table& source, Table& target, const CodeCopyKind& k,
     if (live.IsNotFound()) continue;
     if (step) step(stored);
 
-
     const std::string key = ReceiverKey(target, k, kind, stored);
     char state = FindReceiver(target, k, key);
     bool appended = false;

@@ -310,7 +310,6 @@ class MergeWork {
         const Lookup ours = LiveOrSaid(t_.c10);
         if (ours.IsRefused()) return Fail(1, t_.c10.tablePath, ours.result());
         if (ours.IsFound()) continue;
-
         if (!t_.c10.RecallRecord("", 0) || !map.Copy(t_.o10, t_.c10) || !t_.c10.Commit())
           return Fail(1, t_.c10.tablePath, t_.c10.result);
       } else {

@@ -2,7 +2,6 @@
 
 #include "data/entry_lines.h"
 #include "data/error_report.h"
-
 #include "data/line_change_steps.h"
 #include "data/locks.h"
 #include "data/table.h"

@@ -224,7 +224,6 @@ bool ManualMatching::Mark(std::size_t row, MarkCommand command) {
   const Lookup live = c60_.LiveHere();
   if (live.IsRefused()) refusal_ = UnreadText(c60_.tablePath, live.result());
   if (!live.IsFound()) return false;
-
   const bool lettered = !line->letter.empty();
   const bool marked = line->mark != ' ';
   // What each command does in each state: the new mark and whether the amounts are added.
@@ -353,7 +352,6 @@ BalanceOutcome ManualMatching::Balance(std::size_t row) {
     return refused(BalanceOutcome::Failed);
   if (!LockRecord(c10, nullptr, 0))
     return LockHeldElsewhere(c10) ? BalanceOutcome::HeaderLocked : refused(BalanceOutcome::Failed);
-
   const bool headerHeld = c10.result == kResultAlreadyLocked;
   const std::uint32_t headerRecord = c10.recordNumber;
   auto releaseHeader = [&] {

@@ -303,7 +303,6 @@ void TransactionLabels(const BankTransaction& t, std::string& label1, std::strin
 bool LabelCodeUsable(Table& c10, const std::string& code) {
   // A label whose mark is not read is said so, naming the file, before the code is refused.
   return code.empty() || (posting::SeekC10(c10, 'L', code) && LiveOrSaid(c10).IsFound());
-
 }
 
 std::string UnknownLabelCodeMessage(const std::string& code) { return FillPlaceholder(LoadStr(kMsgUnknownLabel), code); }

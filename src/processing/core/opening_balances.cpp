@@ -376,7 +376,6 @@ class OpeningWork {
         const Lookup live = LiveOrSaid(t20);
         if (live.IsRefused()) return Fail(kOpeningWrite + 2, PathC20(), live.result());
         if (live.IsNotFound() && !t20.RecallRecord(code.c_str(), 0)) return Fail(kOpeningWrite + 2, PathC20(), t20.result);
-
       } else {
         if (!t20.AppendBlank()) return Fail(kOpeningWrite + 2, PathC20(), t20.result);
         t20.PutField(1, code.c_str());

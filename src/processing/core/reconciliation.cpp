@@ -145,7 +145,6 @@ ReconciliationOpen Reconciliation::Open() {
   if (account.IsNotFound()) return ReconciliationOpen::NoAccount;
   if (!LockRecord(c20, account_.c_str(), 0))
     return LockHeldElsewhere(c20) ? ReconciliationOpen::AccountLocked : ReconciliationOpen::Unread;
-
   locked_ = true;
   highest_.clear();
   // Its letters not read, the next one could be one given already: nothing is opened.

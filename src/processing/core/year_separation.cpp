@@ -282,7 +282,6 @@ class SeparationWork {
       if (live.IsRefused()) return Fail(l.closed ? 4 : 5, t.tablePath, live.result());
       if (live.IsNotFound()) continue;
       if (!t.PutField(l.field, "") || !t.Commit()) return Fail(l.closed ? 4 : 5, t.tablePath, t.result);
-
     }
     return true;
   }

@@ -91,7 +91,6 @@ std::vector<std::string> ReportLayoutLines(char setLetter, const std::string& pr
     if (!reports::StartsWith(UpperCp1252(code), key)) break;
     // A list to choose from: a template whose mark is not read is left out; the one chosen is read again.
     if (t.LiveHere().FoundOrNone()) {
-
       std::string text;
       t.GetMemoText(kTemplateField, text);
       std::string type = reports::ListTypeOfTemplate(text);

@@ -655,7 +655,6 @@ void TWEtaModAccountRange::CmLookupList() {
       // The lookup left the general file on the collective's record.
       const bool named = TableC10 != nullptr && TableC10->isOpen && TableC10->recordNumber != 0 &&
                          LiveOrSaid(*TableC10).IsFound();
-
       if (!named) gui::MessageBeep(0);
       listStatic_->SetText(std::string(1, c) + ": " +
                            (named ? std::string(AllTrim(TableC10->GetField(3))) : Str(kStrUnknown)));

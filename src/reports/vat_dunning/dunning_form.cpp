@@ -401,7 +401,6 @@ bool TWEtaModRelances::CheckLabels(bool moveOn) {
     const ::Lookup live = found.IsFound() ? c10_.MatchRecordKey((std::string("L") + c).c_str(), 2, 1, 2).AsLive() : found;
     if (live.IsFound()) continue;
     if (!Unread(c10_, live)) gui::MessageBeep(0);
-
     Focus(labels_);
     return false;
   }

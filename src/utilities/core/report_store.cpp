@@ -265,7 +265,6 @@ StoredList StoreListedReports(const std::string& listPath, const std::string& re
           const Lookup live = ok ? set.LiveHere() : Lookup::NotFound();
           if (live.IsRefused()) ok = false;
           if (ok && live.IsNotFound()) ok = set.RecallRecord(nullptr, 0);
-
           UnlockRecord(set);
           ok = set.Commit() && ok;
         }

@@ -171,7 +171,6 @@ std::string ReportInterpreter::Impl::RelatedField(std::string_view relation, con
   const Lookup live = at.IsFound() && !t->eof ? t->LiveHere() : at;
   NoteUnreadLookup(*t, live);
   if (!live.IsFound() || t->eof) {
-
     return std::string(static_cast<std::size_t>(width), '?');
   }
   // The key must be the record's whole code, not only its beginning.

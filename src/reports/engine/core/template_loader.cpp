@@ -58,7 +58,6 @@ bool ReportDefinitionTemplates::FindTemplate(const std::string& code, std::strin
   const Lookup live = at.IsFound() && !table_.eof ? table_.LiveHere() : at;
   if (live.IsRefused()) damaged_ = platform::ResolvePath(base + ".dbf");
   const bool there = live.IsFound();
-
   const bool found = there && table_.GetMemoText(kTemplateField, text);
   // The definition is there but its text cannot be read: the memo file is damaged.
   if (there && !found) damaged_ = platform::ResolvePath(base + ".dbt");

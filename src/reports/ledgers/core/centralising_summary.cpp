@@ -78,7 +78,6 @@ bool CentralisingSummary::Walk(bool step) {
   while (on) {
     if (c10.GetField(1)[0] != 'C') return false;
     if (!LiveOrSaid(c10).IsFound()) return false;
-
     std::vector<std::string> f;
     ReadStoredFields(c10, {2, 4, 5}, f);
     if (ConstantIs(31, 'O')) {
