@@ -111,12 +111,12 @@ bool SaveChanges(Table& table) {
 // one back. False when either write was refused, or the record could not be read (reported):
 // a header that could not be read is not taken for a deleted one, and nothing is written to it.
 bool RecallEmptied(Table& general) {
-  const bool deleted = general.IsDeleted();
-  if (general.result != kResultOk) {
+  const Lookup live = general.LiveHere();
+  if (live.IsRefused()) {
     ReportDbError(general, kContextSave, "");
     return false;
   }
-  if (!deleted) return true;
+  if (live.IsFound()) return true;
   if (!WriteFields<std::string>(general, {{4, std::string()}, {5, std::string()}})) return false;
   if (general.RecallRecord(general.RecordToText(2), 0)) return true;
   ReportDbError(general, kContextSave, "");
@@ -426,7 +426,14 @@ Table* SeekTotalsRecord(char kind, const std::string& code) {
 }
 
 bool BringBackHeader(Table& general) {
-  if (!general.isOpen || !general.IsDeleted()) return true;
+  if (!general.isOpen) return true;
+  // A header whose mark could not be read is not brought back, nor taken for live: said, and refused.
+  const Lookup live = general.LiveHere();
+  if (live.IsRefused()) {
+    ReportDbError(general, kContextSave, "");
+    return false;
+  }
+  if (live.IsFound()) return true;
   if (!LockForTotals(general, general.RecordToText(2))) return false;
   const bool heldBefore = general.result == dbase::DBIERR_ALREADYLOCKED;
   const bool back = RecallEmptied(general);
@@ -448,8 +455,9 @@ bool MoveHeaderRecord(const std::string& code, const TotalsCents& move, const To
   const bool heldBefore = general.result == dbase::DBIERR_ALREADYLOCKED;
   // A header found deleted is moved from empty totals, as it is brought back. One that could not be read
   // is neither: nothing is decided from it.
-  const bool deleted = general.IsDeleted();
-  if (general.result != kResultOk) {
+  const Lookup live = general.LiveHere();
+  const bool deleted = !live.IsFound();
+  if (live.IsRefused()) {
     ReportDbError(general, kContextSave, "");
     ReleaseHeaderLock(general, heldBefore);
     return false;

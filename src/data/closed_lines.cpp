@@ -72,7 +72,10 @@ bool AppendSortRecords(Table& lines, char file, Table& c60, long& done, const st
   const std::uint32_t count = lines.RecCount();
   for (std::uint32_t r = 1; r <= count; ++r) {
     if (!lines.GoToRecord(static_cast<long>(r)).IsFound()) return false;
-    const bool deleted = lines.IsDeleted();
+    // A line whose mark could not be read gets no sort record at all: the rebuild stops.
+    const Lookup live = lines.LiveHere();
+    if (live.IsRefused()) return false;
+    const bool deleted = live.IsNotFound();
     if (!c60.AppendBlank()) return false;
     DeriveLigneTri(lines, file, c60);
     c60.QueueRecord(deleted);

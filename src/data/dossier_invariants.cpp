@@ -226,7 +226,8 @@ void CheckTotals(Table& c10, Table& c20, Table& c30, std::map<std::string, Sums>
       collectives.emplace(code.empty() ? ' ' : code[0], CollectiveAccountOf(c10.GetField(4)));
       continue;
     }
-    if (kind != 'C' || c10.IsDeleted()) continue;
+    // One whose mark is not read is passed over too: the check's watch of refused reads fails it.
+    if (kind != 'C' || !c10.LiveHere().FoundOrNone()) continue;
     ++headers;
     const std::string key = code.substr(0, 8);
     bool readable = true;
@@ -285,7 +286,7 @@ void CheckTotals(Table& c10, Table& c20, Table& c30, std::map<std::string, Sums>
       stored.debitE = StoredAmountOf(t, f17 + 1, &readable);
       stored.creditF = StoredAmountOf(t, f17 + 2, &readable);
       stored.creditE = StoredAmountOf(t, f17 + 3, &readable);
-      if (!readable && !t.IsDeleted()) unreadable.push_back({file, t.recordNumber, "", code});
+      if (!readable && !t.LiveHere().IsNotFound()) unreadable.push_back({file, t.recordNumber, "", code});
       const auto found = sums.find(code);
       const Sums lines = found != sums.end() ? found->second : Sums{};
       if (!(stored == lines))
@@ -1109,7 +1110,13 @@ bool DossierInvariants::CheckByCursor() {
                                {FileName(closed ? T::kClosed : T::kDraft), std::to_string(r)}));
         continue;
       }
-      if (lines.IsDeleted()) {
+      const Lookup live = lines.LiveHere();
+      if (live.IsRefused()) {
+        Fault(FillPlaceholders(LoadStr(kFaultLineUnreadable),
+                               {FileName(closed ? T::kClosed : T::kDraft), std::to_string(r)}));
+        continue;
+      }
+      if (live.IsNotFound()) {
         sortsOf[pass][r] = kCancelledLine;
         continue;
       }
@@ -1150,7 +1157,7 @@ bool DossierInvariants::CheckByCursor() {
       // Passed over when not read: the check's watch of refused reads fails it, naming the file.
       if (!lines.GoToRecord(static_cast<long>(r)).FoundOrNone() || L::Get(lines, closed, L::BCLE) != "Z") continue;
       const std::string place = placeOf(lines, closed);
-      if (parents.Wanted(place)) parents.General(place, r, L::Get(lines, closed, L::BCODE), !lines.IsDeleted());
+      if (parents.Wanted(place)) parents.General(place, r, L::Get(lines, closed, L::BCODE), lines.LiveHere().FoundOrNone());
     }
   }
 
@@ -1182,8 +1189,10 @@ bool DossierInvariants::CheckByCursor() {
         break;
       }
     }
-    if (c60.IsDeleted() != lines.IsDeleted())
-      Fault(FillPlaceholders(LoadStr(lines.IsDeleted() ? kFaultLineCancelled : kFaultSortCancelled), {name, line}));
+    // Marks not read are not compared: the check's watch of refused reads fails it, naming the file.
+    const Lookup sortLive = c60.LiveHere(), lineLive = lines.LiveHere();
+    if (!sortLive.IsRefused() && !lineLive.IsRefused() && sortLive != lineLive)
+      Fault(FillPlaceholders(LoadStr(lineLive.IsNotFound() ? kFaultLineCancelled : kFaultSortCancelled), {name, line}));
   }
   SortCounts(sortsOf, [this](const std::string& f) { Fault(f); });
   parents.Faults([this](const std::string& f) { Fault(f); });

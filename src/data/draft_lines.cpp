@@ -136,7 +136,7 @@ DraftWrite WriteDraftLines(Table& c50, Table& c60, const std::vector<NewDraftLin
     // one); when no record went in, the current record is another line, left alone. One that went
     // in but cannot be told (read again, refused) is left to the next opening, which takes the piece back.
     if (inserted) {
-      const bool ours = recno != 0 && c50.GoToRecord(static_cast<long>(recno)).IsFound() && !c50.IsDeleted() &&
+      const bool ours = recno != 0 && c50.GoToRecord(static_cast<long>(recno)).IsFound() && c50.LiveHere().IsFound() &&
                         std::string(c50.GetField(L::BCODE)).compare(0, account.size(), account) == 0 &&
                         (written.empty() || recno != written.back());
       if (ours) steps.Made([&c50, &c60, recno] { return CancelDraftLine(c50, c60, recno); });

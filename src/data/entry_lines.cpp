@@ -103,7 +103,7 @@ bool LigneTri::Find(Table& c60, char file, std::uint32_t recno) {
   if (!c60.isOpen || recno == 0) return false;
   const std::string key = RecordKey(file, recno);
   // A look-up refused answers false too: Missing() tells it from a record not there.
-  return c60.Find(kRecordTag, key.c_str()).IsFound() && c60.MatchKey(key.c_str(), kRecordKeyLength, TFIC, TREC) != '#';
+  return c60.Find(kRecordTag, key.c_str()).IsFound() && c60.MatchRecordKey(key.c_str(), kRecordKeyLength, TFIC, TREC).HoldsKey();
 }
 
 bool LigneTri::Missing(const Table& c60) { return SoughtAndMissing(c60.result); }
@@ -187,16 +187,23 @@ bool SortFieldsDiffer(Table& c50, Table& c60) {
 }  // namespace
 
 bool SortRecordInStep(Table& c50, Table& c60) {
-  return c50.recordNumber != 0 && c60.recordNumber != 0 && !SortFieldsDiffer(c50, c60) &&
-         c60.IsDeleted() == c50.IsDeleted();
+  if (c50.recordNumber == 0 || c60.recordNumber == 0 || SortFieldsDiffer(c50, c60)) return false;
+  // Marks not read are not in step: nothing is known of them.
+  const Lookup sortLive = c60.LiveHere(), lineLive = c50.LiveHere();
+  return !sortLive.IsRefused() && !lineLive.IsRefused() && sortLive == lineLive;
 }
 
 bool CurrentSortRecordFollows(Table& c50, Table& c60, const char* recordText) {
   const std::uint32_t recno = c50.recordNumber;
   if (recno == 0 || c60.recordNumber == 0) return false;
-  const bool cancelled = c50.IsDeleted();
+  // A mark not read decides nothing: no write, and the line does not follow (the refusal said).
+  const Lookup lineLive = LiveOrSaid(c50);
+  if (lineLive.IsRefused()) return false;
+  const bool cancelled = lineLive.IsNotFound();
   const bool differs = SortFieldsDiffer(c50, c60);
-  if (!differs && c60.IsDeleted() == cancelled) return true;
+  const Lookup sortLive = LiveOrSaid(c60);
+  if (sortLive.IsRefused()) return false;
+  if (!differs && sortLive.IsNotFound() == cancelled) return true;
   const std::uint32_t sort = c60.recordNumber;
   if (!LockRecord(c60, recordText, recordText != nullptr ? 1 : 0)) return false;
   // A lock this cursor held already stays held.
@@ -204,7 +211,9 @@ bool CurrentSortRecordFollows(Table& c50, Table& c60, const char* recordText) {
   bool kept = !differs || DeriveLigneTri(c50, T::kDraft, c60);
   // The sort record read again for its mark: one not read is not marked, and the line does not follow.
   kept = kept && c60.GoToRecord(static_cast<long>(sort)).IsFound();
-  if (kept && c60.IsDeleted() != cancelled)
+  const Lookup sortAgain = kept ? LiveOrSaid(c60) : Lookup::NotFound();
+  if (sortAgain.IsRefused()) kept = false;
+  if (kept && sortAgain.IsNotFound() != cancelled)
     kept = cancelled ? c60.DeleteRecord(nullptr, 0) : c60.RecallRecord(nullptr, 0);
   // Its lock is let go on the record itself: one not read again keeps it until the table closes.
   if (!held && c60.GoToRecord(static_cast<long>(sort)).IsFound()) UnlockRecord(c60);
@@ -226,7 +235,9 @@ bool SortRecordFollows(Table& c50, Table& c60, const char* recordText) {
 
 bool MarkDraftLine(Table& c50, Table& c60, std::uint32_t recno, bool cancel, const char* recordText) {
   if (!c50.GoToRecord(static_cast<long>(recno)).IsFound()) return false;
-  if (c50.IsDeleted() != cancel) {
+  const Lookup live = LiveOrSaid(c50);
+  if (live.IsRefused()) return false;
+  if (live.IsNotFound() != cancel) {
     if (!LockRecord(c50, recordText, 0)) return false;
     // A lock this cursor held already (the line's form, the change's) stays held.
     const bool held = c50.result == dbase::DBIERR_ALREADYLOCKED;

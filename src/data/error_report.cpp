@@ -177,6 +177,18 @@ void ReportRefusedLookup(Table& table, const Lookup& found, const char* tag, con
   WriteLog(FillPlaceholders(LoadStr(kLogEngineError), {DbErrorCaption(code), message + " (" + (text != nullptr ? text : "") + ")"}));
 }
 
+Lookup LiveOrSaid(Table& table) {
+  const Lookup live = table.LiveHere();
+  if (live.IsRefused()) ReportRefusedLookup(table, live, table.tag.c_str(), "delete mark");
+  return live;
+}
+
+Lookup LiveOrNoted(Table& table) {
+  const Lookup live = table.LiveHere();
+  if (live.IsRefused()) RefusalWatch::NoteEngineReadRefusal(table.tablePath, live.result());
+  return live;
+}
+
 void ShowLayerError(int number, const char* text, bool padded) {
   const std::string caption = padded ? Int5(number) : std::to_string(number);
   RuntimeBeep();

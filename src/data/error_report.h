@@ -21,6 +21,14 @@ void ReportDbError(Table& table, int context, const char* text = "", int field =
 // going to the log: a caller that then takes it for "not there" has said why. One whose order could not be set, or made on a
 // closed table, was said by the look-up itself.
 void ReportRefusedLookup(Table& table, const Lookup& found, const char* tag, const char* text = "");
+// The current record of `table` read again for its delete mark (Table::LiveHere): a read the system
+// refused is said as ReportRefusedLookup says it (naming the file, kept by a run's watch), and the
+// caller decides nothing from it.
+[[nodiscard]] Lookup LiveOrSaid(Table& table);
+// The same for a caller whose watch of refused reads says the refusal (RefusalWatch::ReadRefused): the
+// read refused is noted into every watch alive, with no box of its own.
+[[nodiscard]] Lookup LiveOrNoted(Table& table);
+
 
 // The message and caption ReportDbError shows, without showing them.
 std::string DbErrorCaption(int code);

@@ -2,6 +2,7 @@
 
 #include <string>
 
+#include "data/error_report.h"
 #include "data/index_defs.h"
 #include "data/session.h"
 #include "data/table_internal.h"
@@ -39,6 +40,36 @@ dbase::DBIResult TryLock(Table& table) {
   return table.result;
 }
 
+// True when some cursor of this program holds the write lock of record `recno` of the table's file.
+bool HeldByProgram(Table& table, std::uint32_t recno) {
+  bool held = false;
+  return recno > 0 && dbase::DbiIsRecordLocked(table.Engine().cursor, recno, &held) == dbase::DBIERR_NONE && held;
+}
+
+// A try at the lock that failed for a cause other than another holder: the record not read under the
+// lock (the system refused the read, a damaged file) or the lock refused by the system. The lock the
+// try took before its read failed is given back when no cursor held it before (`heldBefore`), and the
+// refusal is said in the user's words, naming the file, as a refused look-up is (kept by a run's watch),
+// never as a record another station holds. The engine's code stays in table.result. Answers false.
+bool SayLockRefused(Table& table, std::uint32_t recno, bool heldBefore) {
+  const dbase::DBIResult code = table.result;
+  switch (code) {
+    case dbase::DBIERR_BOF:
+    case dbase::DBIERR_EOF:
+    case dbase::DBIERR_NOCURRREC:
+    case dbase::DBIERR_NOTSUPPORTED:
+    case dbase::DBIERR_INVALIDHNDL:
+      return false;  // no record to lock, or a table opened read-only: nothing was read
+    default:
+      break;
+  }
+  if (!heldBefore && HeldByProgram(table, recno)) dbase::DbiRelRecordLock(table.Engine().cursor, false);
+  RefusalWatch::NoteEngineReadRefusal(table.tablePath, code);
+  ReportRefusedLookup(table, Lookup::Refused(code), table.tag.c_str(), "record lock");
+  table.result = code;
+  return false;
+}
+
 // True when the lock that stops `table` on record `recno` is held by this station itself (another
 // cursor of the program, in another of its windows), not by another station.
 bool HeldHere(Table& table, std::uint32_t recno) {
@@ -61,10 +92,13 @@ bool LockRecord(Table& table, const char* text, int retry) {
     table.result = dbase::DBIERR_INVALIDHNDL;
     return false;
   }
+  const std::uint32_t recno = table.recordNumber;
+  const bool heldBefore = HeldByProgram(table, recno);
   if (LockTaken(TryLock(table))) return true;
-
   // Only a record held by another cursor or station is waited for; any other failure (no
-  // current record, a damaged file) would bring the notice back for ever.
+  // current record, a damaged file) would bring the notice back for ever, and is no lock.
+  if (table.result != dbase::DBIERR_LOCKED) return SayLockRefused(table, recno, heldBefore);
+
   std::string message;
   while (table.result == dbase::DBIERR_LOCKED) {
     if (text == nullptr) return false;
@@ -80,12 +114,18 @@ bool LockRecord(Table& table, const char* text, int retry) {
     RuntimeBeep();
     ShowLockNotice(LoadStr(kCaptionProgram), message.c_str());
     SetTableCursor("");
-    // The other station's latest version, so that its change is not overwritten.
-    // One not read leaves the table on no record: the lock tried next fails on it, and says so.
-    if (noted > 0) table.GoToRecord(static_cast<long>(noted));
+    // The other station's latest version, so that its change is not overwritten. One not read is
+    // said as such: no notice comes back for a record that cannot be read.
+    const Lookup again = noted > 0 ? table.GoToRecord(static_cast<long>(noted)) : Lookup::NotFound();
+    if (again.IsRefused()) {
+      table.result = again.result();
+      return SayLockRefused(table, noted, true);
+    }
     table.result = kept;
     if (retry == 0 || here) return false;
+    const bool heldNow = HeldByProgram(table, noted);
     if (LockTaken(TryLock(table))) return true;
+    if (table.result != dbase::DBIERR_LOCKED) return SayLockRefused(table, noted, heldNow);
   }
   return false;
 }
@@ -97,13 +137,24 @@ RecordLockRefusal TryLockRecord(Table& table) {
     return RecordLockRefusal::kFailed;
   }
   const std::uint32_t recno = table.recordNumber;
+  const bool heldBefore = HeldByProgram(table, recno);
   if (LockTaken(TryLock(table))) return RecordLockRefusal::kNone;
-  if (table.result != dbase::DBIERR_LOCKED) return RecordLockRefusal::kFailed;
+  if (table.result != dbase::DBIERR_LOCKED) {
+    // A read refused under the lock gives the lock back; the caller says it (kFailed, table.result).
+    if (!heldBefore && HeldByProgram(table, recno)) {
+      const dbase::DBIResult code = table.result;
+      dbase::DbiRelRecordLock(table.Engine().cursor, false);
+      table.result = code;
+    }
+    return RecordLockRefusal::kFailed;
+  }
   const dbase::DBIResult kept = table.result;
   const bool here = HeldHere(table, recno);
   table.result = kept;
   return here ? RecordLockRefusal::kThisStation : RecordLockRefusal::kOtherStation;
 }
+
+bool LockHeldElsewhere(const Table& table) { return table.result == dbase::DBIERR_LOCKED; }
 
 bool UnlockRecord(Table& table) {
   if (table.shareMode == dbase::dbiOPENEXCL) return true;

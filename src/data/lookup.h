@@ -38,3 +38,39 @@ class Lookup {
   Answer answer_;
   std::uint16_t result_;
 };
+
+// What Table::MatchRecordKey found on the current record: no record (before the first, past the last,
+// or no length asked), a key that differs, or the key with the record live, cancelled, or its delete
+// mark unread (the system refused the read: the key was read with the record, the mark is unknown).
+// It converts to nothing, so a refused read cannot be taken for a cancelled record.
+class KeyMatch {
+ public:
+  enum class Answer : std::uint8_t { kNoRecord, kDiffers, kLive, kCancelled, kRefused };
+
+  static KeyMatch NoRecord() { return KeyMatch(Answer::kNoRecord, 0); }
+  static KeyMatch OtherKey() { return KeyMatch(Answer::kDiffers, 0); }
+  static KeyMatch Live() { return KeyMatch(Answer::kLive, 0); }
+  static KeyMatch Cancelled() { return KeyMatch(Answer::kCancelled, 0); }
+  static KeyMatch Refused(std::uint16_t result) { return KeyMatch(Answer::kRefused, result); }
+
+  Answer answer() const { return answer_; }
+  bool IsLive() const { return answer_ == Answer::kLive; }
+  bool IsCancelled() const { return answer_ == Answer::kCancelled; }
+  bool IsRefused() const { return answer_ == Answer::kRefused; }
+  // The record carries the key, whatever its mark (live, cancelled or unread).
+  bool HoldsKey() const { return answer_ >= Answer::kLive; }
+  // No record here, or one with another key: a walk of the key ends.
+  bool OffKey() const { return answer_ < Answer::kLive; }
+  // As a look-up of a live record of the key: found when live, refused when its mark was not read,
+  // not found otherwise.
+  Lookup AsLive() const {
+    return IsLive() ? Lookup::Found() : IsRefused() ? Lookup::Refused(result_) : Lookup::NotFound();
+  }
+  // The engine's code of the refused read, 0 otherwise.
+  std::uint16_t result() const { return result_; }
+
+ private:
+  KeyMatch(Answer answer, std::uint16_t result) : answer_(answer), result_(result) {}
+  Answer answer_;
+  std::uint16_t result_;
+};

@@ -257,8 +257,9 @@ bool AppendedRecords(Table& c50, const Plan::Piece& piece, std::vector<std::uint
   const Lookup analyticFound =
       generalFound.IsRefused() ? generalFound : c50.FindNotBelow(L::kAnalyticTag, piecePart.c_str());
   for (bool more = analyticFound.IsFound(); more && !c50.eof; more = c50.Skip(1)) {
-    const char m = c50.MatchKey(piecePart.c_str(), static_cast<int>(piecePart.size()), L::BMOIS, L::BJAL, L::BPIECE);
-    if (m != 'O' && m != 'o') break;
+    // Cancelled or not, a line of the piece is one: its mark is not needed.
+    if (c50.MatchRecordKey(piecePart.c_str(), static_cast<int>(piecePart.size()), L::BMOIS, L::BJAL, L::BPIECE).OffKey())
+      break;
     if (c50.recordNumber > piece.after) records->push_back(c50.recordNumber);
   }
   c50.SetOrder(L::kCodeTag);
@@ -521,8 +522,14 @@ class Finish {
       }
       for (bool more = found.IsFound(); more && !c60_.eof; more = c60_.Skip(1)) {
         if (std::string(c60_.GetField(T::TCODE)).compare(0, g.account.size(), g.account) != 0) break;
-        if (!c60_.IsDeleted() && named.count(c60_.recordNumber) == 0 && TrimmedRight(c60_.GetField(field)) == g.letter)
-          shared->insert({g.currency, g.letter});
+        if (named.count(c60_.recordNumber) != 0 || TrimmedRight(c60_.GetField(field)) != g.letter) continue;
+        // A record whose mark is not read may share the letter: nothing is decided.
+        const Lookup live = LiveOrSaid(c60_);
+        if (live.IsRefused()) {
+          c60_.SetOrder(T::kRecordTag);
+          return false;
+        }
+        if (live.IsFound()) shared->insert({g.currency, g.letter});
       }
     }
     c60_.SetOrder(T::kRecordTag);
@@ -588,8 +595,14 @@ class Finish {
       for (bool more = found.IsFound(); more && !c60_.eof; more = c60_.Skip(1)) {
         if (TrimmedRight(c60_.GetField(T::TCODE)) != account) break;
         const std::string mark = TrimmedRight(c60_.GetField(T::TLETP));
-        if (!c60_.IsDeleted() && named.count(c60_.recordNumber) == 0 && marks.count(mark) != 0) shared->insert(mark);
+        if (named.count(c60_.recordNumber) != 0 || marks.count(mark) == 0) continue;
+        // A record whose mark is not read may share the mark: nothing is decided.
+        const Lookup live = LiveOrSaid(c60_);
+        read = !live.IsRefused();
+        if (!read) break;
+        if (live.IsFound()) shared->insert(mark);
       }
+      if (!read) break;
     }
     c60_.SetOrder(T::kRecordTag);
     return read;
@@ -799,7 +812,7 @@ class Finish {
     const Lookup found = c60_.Find(T::kRecordTag, key.c_str());
     if (found.IsRefused()) return false;
     for (bool more = found.IsFound(); more && !c60_.eof; more = c60_.Skip(1)) {
-      if (c60_.MatchKey(key.c_str(), T::kRecordKeyLength, T::TFIC, T::TREC) == '#') break;
+      if (c60_.MatchRecordKey(key.c_str(), T::kRecordKeyLength, T::TFIC, T::TREC).OffKey()) break;
       sorts.push_back(c60_.recordNumber);
     }
     wrote_ = wrote_ || sorts.empty();

@@ -415,16 +415,26 @@ bool Table::SetOrder(std::string_view newTag) {
   return true;
 }
 
-char Table::MatchKey(const char* key, int length, int f1, int f2, int f3, int f4, int f5, int f6) {
-  if (eof) return 'E';
-  if (bof) return 'B';
-  if (length <= 0) return '?';
+KeyMatch Table::MatchRecordKey(const char* key, int length, int f1, int f2, int f3, int f4, int f5, int f6) {
+  if (eof || bof || length <= 0) return KeyMatch::NoRecord();
   PathBuffer2 = GetField(f1);
   for (int f : {f2, f3, f4, f5, f6})
     if (f != 0) PathBuffer2 += GetField(f);
   if (PathBuffer2.size() > static_cast<std::size_t>(length)) PathBuffer2.resize(static_cast<std::size_t>(length));
-  if (std::strncmp(PathBuffer2.c_str(), key != nullptr ? key : "", static_cast<std::size_t>(length)) != 0) return '#';
-  return IsDeleted() ? 'o' : 'O';
+  if (std::strncmp(PathBuffer2.c_str(), key != nullptr ? key : "", static_cast<std::size_t>(length)) != 0)
+    return KeyMatch::OtherKey();
+  RECProps props;
+  result = DbiGetRecord(engine_->cursor, dbiNOLOCK, nullptr, &props);
+  if (result != DBIERR_NONE) return KeyMatch::Refused(result);
+  return props.bDeleteFlag ? KeyMatch::Cancelled() : KeyMatch::Live();
+}
+
+char Table::MatchKey(const char* key, int length, int f1, int f2, int f3, int f4, int f5, int f6) {
+  if (eof) return 'E';
+  if (bof) return 'B';
+  if (length <= 0) return '?';
+  const KeyMatch m = MatchRecordKey(key, length, f1, f2, f3, f4, f5, f6);
+  return m.answer() == KeyMatch::Answer::kDiffers ? '#' : m.IsLive() ? 'O' : 'o';
 }
 
 std::uint32_t Table::RecCount() {

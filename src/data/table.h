@@ -88,15 +88,21 @@ class Table {
   Lookup GoToRecord(long recno);
   bool SetOrder(std::string_view tag);  // engine failure reported with context 2301
   // "E" at EOF, "B" at BOF, "?" for length 0, "#" when the joined fields differ from the
-  // key over `length`, "O" live, "o" deleted.
+  // key over `length`, "O" live, "o" deleted (also when the mark could not be read).
+  [[deprecated("answers cancelled for a record whose mark could not be read: use MatchRecordKey")]]
   char MatchKey(const char* key, int length, int f1, int f2 = 0, int f3 = 0, int f4 = 0, int f5 = 0,
                 int f6 = 0);
+  // The fields f1 .. f6 joined, compared with `key` over `length`; when they hold it, the record read
+  // again for its delete mark: live, cancelled, or refused when the system refused that read (KeyMatch).
+  [[nodiscard]] KeyMatch MatchRecordKey(const char* key, int length, int f1, int f2 = 0, int f3 = 0, int f4 = 0,
+                                        int f5 = 0, int f6 = 0);
   std::uint32_t RecCount();
   std::uint32_t RecNo();
+  [[deprecated("answers true for a record that could not be read as for a cancelled one: use LiveHere")]]
   bool IsDeleted();  // true also when the record cannot be read
-  // The current record read again for its delete mark: found when live, not found when cancelled,
-  // refused when it cannot be read (where IsDeleted says "deleted").
-  Lookup LiveHere();
+  // The current record read again for its delete mark: found when live, not found when cancelled (or
+  // when there is no current record), refused when it cannot be read (where IsDeleted says "deleted").
+  [[nodiscard]] Lookup LiveHere();
 
   // ---- fields
   const char* GetField(int field);  // C padded to width, N formatted; 11500 for other types
@@ -237,8 +243,15 @@ class CreationLock {
 // Letter of a logical field type: 1 "C", 2 "D", 7 "N", 3 "M", any other "U".
 char FieldTypeLetter(std::uint16_t logicalType);
 
-// Record locks (locks.cpp). text null = silent, "" = ask once, retry != 0 = wait.
+// Record locks (locks.cpp). text null = silent, "" = ask once, retry != 0 = wait. A record that
+// cannot be read under its lock (the system refused the read) is no record held: that is said in a
+// box naming the file (kept by a run's watch), whatever the mode, and no lock is kept for it.
 bool LockRecord(Table& table, const char* text, int retry);
+// After a LockRecord that answered false: true when the record is held (by another station or
+// another window of this program), false when the lock failed for another cause (said already, the
+// engine's code in table.result). A caller says "held" only then.
+bool LockHeldElsewhere(const Table& table);
+
 // Who stopped one silent try at the write lock of the current record: none (taken, or held already
 // by this cursor), another station, another cursor of this program (another of its windows), or
 // a failure of the engine that is no lock (table.result says which).

@@ -149,7 +149,9 @@ bool CopyTableByFieldNames(Table& destination, Table& source, double parity) {
     const Lookup read = source.GoToRecord(static_cast<long>(r));
     if (read.IsRefused()) ok = false;
     const bool readOk = read.IsFound();
-    const bool dropped = !readOk || source.IsDeleted();
+    const Lookup live = readOk ? source.LiveHere() : read;
+    if (live.IsRefused()) ok = false;
+    const bool dropped = !live.IsFound();
     if (g_progress != nullptr) g_progress(total, r);
 
     if (!destination.AppendBlank()) {

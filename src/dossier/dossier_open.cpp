@@ -355,7 +355,7 @@ bool CreateMissingC50() {
 Lookup SeekKind(Table& c10, const char* kind, const char* code) {
   const std::string padded = std::string(code) + std::string(static_cast<std::size_t>(c10.FieldWidth(2)), ' ');
   const Lookup found = c10.Find("C10CODE", kind, padded.substr(0, static_cast<std::size_t>(c10.FieldWidth(2))).c_str());
-  return found.And(c10.MatchKey((std::string(kind) + padded).c_str(), 1 + c10.FieldWidth(2), 1, 2) != '#');
+  return found.And(c10.MatchRecordKey((std::string(kind) + padded).c_str(), 1 + c10.FieldWidth(2), 1, 2).HoldsKey());
 }
 
 // A missing record (the constants' "P0") is added empty. One the general file refuses is said,

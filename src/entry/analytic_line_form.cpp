@@ -218,7 +218,7 @@ bool TWSaiModDetJournauxAnal::LoadLine() {
   if (!TableC60->isOpen && !TableC60->UseShared(PathC60(), LigneTri::kRecordTag)) return false;
   if (TableC30 != nullptr && !TableC30->isOpen) TableC30->UseShared(PathC30(), "C30CODE");
   ::Table& c50 = *TableC50;
-  if (!SeekAnalyticRecord(c50, lineKey_).IsFound() || c50.IsDeleted()) return false;
+  if (!SeekAnalyticRecord(c50, lineKey_).IsFound() || !LiveOrSaid(c50).IsFound()) return false;
   if (!LockRecord(c50, c50.RecordToText(L::BNUMA), 0)) return false;
   holdsLine_ = true;
 
@@ -251,7 +251,7 @@ bool TWSaiModDetJournauxAnal::LoadLine() {
   if (!IsBlank(loadedSection_)) ShowSection();
   // Only shown: a label code not read leaves its name blank.
   if (!IsBlank(labelCode_->GetText()) && TableC10 != nullptr &&
-      posting::FindC10(*TableC10, 'L', labelCode_->GetText()).FoundOrNone() && !TableC10->IsDeleted())
+      posting::FindC10(*TableC10, 'L', labelCode_->GetText()).FoundOrNone() && TableC10->LiveHere().IsFound())
     if (auto* s = dynamic_cast<gui::Control*>(ControlOf(kLabelCodeText))) s->SetText(AllTrim(TableC10->GetField(3)));
   ComputeSplitRemainder(true, false);
   for (MEdit* e : {day_, labelCode_, label_}) e->EnableWindow(false);
@@ -289,7 +289,7 @@ Lookup TWSaiModDetJournauxAnal::ShowSection() {
   if (IsBlank(code) || c30 == nullptr || !c30->isOpen) return Lookup::NotFound();
   // Its cancel mark read again: one not read is no section cancelled.
   Lookup found =
-      c30->Find("C30CODE", code.c_str()).And(c30->MatchKey(code.c_str(), static_cast<int>(kSectionWidth), 1) != '#');
+      c30->Find("C30CODE", code.c_str()).And(c30->MatchRecordKey(code.c_str(), static_cast<int>(kSectionWidth), 1).HoldsKey());
   if (found.IsFound()) found = c30->LiveHere();
   if (!found.IsFound()) return found;
   // A code typed in small letters names the same section.
@@ -513,7 +513,7 @@ void TWSaiModDetJournauxAnal::CmSolderCompte() {
     return;
   }
   const Lookup found =
-      c30->Find("C30CODE", code.c_str()).And(c30->MatchKey(code.c_str(), static_cast<int>(kSectionWidth), 1) != '#');
+      c30->Find("C30CODE", code.c_str()).And(c30->MatchRecordKey(code.c_str(), static_cast<int>(kSectionWidth), 1).HoldsKey());
   // A section not read proposes nothing, and says why.
   if (found.IsRefused()) return SectionUnread(found);
   if (found.IsNotFound()) {
@@ -630,7 +630,7 @@ bool TWSaiModDetJournauxAnal::Save() {
   const std::string code = PadRight(v.section, kSectionWidth);
   ::Table* c30 = TableC30;
   if (MessageBar != nullptr && c30 != nullptr && c30->isOpen && c30->Find("C30CODE", code.c_str()).IsFound() &&
-      c30->MatchKey(code.c_str(), static_cast<int>(kSectionWidth), 1) != '#') {
+      c30->MatchRecordKey(code.c_str(), static_cast<int>(kSectionWidth), 1).HoldsKey()) {
     const long long balance = euroMain ? StoredAmountOf(*c30, 10) - StoredAmountOf(*c30, 12)
                                        : StoredAmountOf(*c30, 9) - StoredAmountOf(*c30, 11);
     MessageBar->SetText(FillPlaceholders(LoadStr(kStatusBalance), {c30->GetField(1), c30->GetField(2),

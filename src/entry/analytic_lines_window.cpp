@@ -226,7 +226,7 @@ void TWSaiBroDetJournauxAnal::MakeDefaultSplit() {
   ::Table* c20 = TableC20;
   const std::string account = key_.Account();
   if (c20 == nullptr || !c20->isOpen) return;
-  Lookup found = c20->Find("C20CODE", account.c_str()).And(c20->MatchKey(account.c_str(), 8, 1) != '#');
+  Lookup found = c20->Find("C20CODE", account.c_str()).And(c20->MatchRecordKey(account.c_str(), 8, 1).HoldsKey());
   if (found.IsFound()) found = c20->LiveHere();
   // An account not read is no account without a default split: the read is said.
   if (found.IsRefused()) {
@@ -271,8 +271,7 @@ void TWSaiBroDetJournauxAnal::CmOpeningMessage() {
 
 bool TWSaiBroDetJournauxAnal::InRange(::Table& t) const {
   if (!t.isOpen || t.eof || t.bof) return false;
-  const char m = MatchSplitLines(t, linesKey_);
-  return m == 'O' || m == 'o';
+  return MatchSplitLines(t, linesKey_).HoldsKey();
 }
 
 std::string TWSaiBroDetJournauxAnal::GetRecordKey(::Table* table, int start, int length, int) {
@@ -299,7 +298,7 @@ std::string TWSaiBroDetJournauxAnal::LabelText(char code) {
   labelText_ = "???    ";
   // Only shown: a label code not read shows as an unknown one.
   if (TableC10 != nullptr && TableC10->isOpen &&
-      posting::FindC10(*TableC10, 'L', std::string(1, code)).FoundOrNone() && !TableC10->IsDeleted())
+      posting::FindC10(*TableC10, 'L', std::string(1, code)).FoundOrNone() && TableC10->LiveHere().IsFound())
     labelText_ = PadRight(std::string(TableC10->GetField(4)).substr(0, 7), 7);
   return labelText_;
 }
@@ -354,7 +353,7 @@ void TWSaiBroDetJournauxAnal::EvLButtonDown(unsigned modKeys, gui::Point p) {
   SetRegistryText(kRegistryLastSection, 8, section);
   ::Table* c30 = TableC30;
   if (c30 == nullptr || !c30->isOpen || IsBlank(section)) return;
-  if (!c30->Find("C30CODE", section.c_str()).IsFound() || c30->MatchKey(section.c_str(), 8, 1) != 'O') return;
+  if (!c30->Find("C30CODE", section.c_str()).IsFound() || !c30->MatchRecordKey(section.c_str(), 8, 1).IsLive()) return;
   const long long balance = euroView_ ? StoredAmountOf(*c30, 10) - StoredAmountOf(*c30, 12)
                                       : StoredAmountOf(*c30, 9) - StoredAmountOf(*c30, 11);
   if (MessageBar != nullptr)
@@ -460,7 +459,8 @@ void TWSaiBroDetJournauxAnal::CmModifier() {
   const std::string row = SelectedRow();
   const long recno = PositionOnSelectedRow(1);
   ::Table* c50 = TableC50;
-  if (recno == 0 || c50 == nullptr || c50->recordNumber != static_cast<std::uint32_t>(recno) || c50->IsDeleted()) return;
+  if (recno == 0 || c50 == nullptr || c50->recordNumber != static_cast<std::uint32_t>(recno) || !LiveOrSaid(*c50).IsFound())
+    return;
   // An exchange-rounding line keeps its amount.
   const char entry = c50->GetField(L::BEURO)[0];
   if (entry >= 'a' && entry <= 'z' &&
@@ -493,7 +493,7 @@ void TWSaiBroDetJournauxAnal::CmNouvelleLigne() {
     const RefusalWatch reading(RefusalWatch::EngineBoxes::kHeld);
     const std::uint32_t recno = SelectedLine();
     ::Table& t = *Lines();
-    const bool cancelled = recno != 0 && t.IsDeleted();
+    const bool cancelled = recno != 0 && LiveOrNoted(t).IsNotFound();
     if (reading.ReadRefused()) {
       SayRefusal(FillPlaceholder(LoadStr(kMsgSelectedLineUnread), reading.Reason(0, t.tablePath, 0)));
       return;

@@ -130,7 +130,7 @@ bool RequestJournalEntry(gui::Window* owner, const std::string& journalMonth) {
   // The draft header itself, sought with its source letter: a closed one is never taken for it.
   const Lookup draft = posting::FindHeader(c10, journalMonth, posting::kDraftSource);
   if (draft.IsRefused()) RefusalWatch::NoteEngineReadRefusal(c10.tablePath, draft.result());
-  const bool header = draft.IsFound() && !c10.IsDeleted();
+  const bool header = draft.IsFound() && LiveOrNoted(c10).IsFound();
   if (reading->ReadRefused() || draft.IsRefused()) return unread();
   if (!header) {
     reading.reset();
@@ -212,7 +212,7 @@ bool TWSaiBroEntJournaux::HasCurrentRecord(::Table* table) { return table != nul
 
 void TWSaiBroEntJournaux::Row(BrowseRows& rows, int i) {
   ::Table& t = *Cursor();
-  BuildRowText(rows, i, static_cast<long>(t.recordNumber), t.IsDeleted());
+  BuildRowText(rows, i, static_cast<long>(t.recordNumber), !t.LiveHere().FoundOrNone());
 }
 
 void TWSaiBroEntJournaux::ReloadRow(BrowseRows& rows, int i, long recno) {
@@ -356,7 +356,7 @@ void TWSaiBroEntJournaux::CmSaisir() {
   // The selected header read watched: a read the disk refused is said, never taken for a cancelled one.
   std::optional<RefusalWatch> reading(std::in_place, RefusalWatch::EngineBoxes::kHeld);
   const long recno = code.empty() ? 0 : PositionOnSelectedRow(0);
-  const bool cancelled = recno != 0 && Cursor()->IsDeleted();
+  const bool cancelled = recno != 0 && LiveOrNoted(*Cursor()).IsNotFound();
   if (reading->ReadRefused()) {
     SayEntryUnread(this, code.substr(0, posting::kJournalMonthKeyLength), reading, Cursor()->tablePath);
     return;
@@ -437,7 +437,7 @@ void TWSaiBroEntJournaux::CmAnnuler() {
     return;
   }
   ::Table& t = *Cursor();
-  if (t.IsDeleted()) return;
+  if (!LiveOrSaid(t).IsFound()) return;
   // A header whose journal-month holds lines names them: it stays. A closed one stays too.
   bool holdsLines = code[7] != posting::kDraftSource;
   if (!holdsLines && TableC50 != nullptr) {
@@ -477,7 +477,7 @@ void TWSaiBroEntJournaux::CmReactiver() {
     return;
   }
   ::Table& t = *Cursor();
-  if (t.IsDeleted() && t.RecallRecord(RTrim(SelectedCode().c_str()), 0)) UnlockRecord(t);
+  if (LiveOrSaid(t).IsNotFound() && t.RecallRecord(RTrim(SelectedCode().c_str()), 0)) UnlockRecord(t);
   ReloadRow(Store().rows, i - 1, recno);
   RepaintRow(i);
 }

@@ -148,7 +148,7 @@ long long Cents(MEdit* e) { return e == nullptr ? 0 : ToCents(Val(e->GetText().c
 // account cancelled.
 Lookup LiveAccount(::Table& c20, const std::string& account) {
   if (account.empty()) return Lookup::NotFound();
-  const Lookup found = c20.Find("C20CODE", account.c_str()).And(c20.MatchKey(account.c_str(), 8, 1) != '#');
+  const Lookup found = c20.Find("C20CODE", account.c_str()).And(c20.MatchRecordKey(account.c_str(), 8, 1).HoldsKey());
   return found.IsFound() ? c20.LiveHere() : found;
 }
 
@@ -356,7 +356,7 @@ bool TWSaiModDetJournaux::LoadLine() {
     gui::MessageBox(this, UnreadText(c50.tablePath, line.result()), LoadStr(kTitleAttention), gui::MB_OK | gui::MB_ICONSTOP);
     return false;
   }
-  if (line.IsNotFound() || c50.IsDeleted()) return false;
+  if (line.IsNotFound() || !LiveOrSaid(c50).IsFound()) return false;
   if (!LockRecord(c50, key_.c_str(), 0)) return false;
   holdsLine_ = true;
   loaded_ = posting::ReadLineRecord(c50);
@@ -607,7 +607,7 @@ void TWSaiModDetJournaux::AutoSense() {
 void TWSaiModDetJournaux::ProposeLabel(bool focus) {
   const std::string account = NormalizeAccount(account_->GetText());
   std::string name;
-  if (!account.empty() && TableC20->Find("C20CODE", account.c_str()).IsFound() && TableC20->MatchKey(account.c_str(), 8, 1) == 'O')
+  if (!account.empty() && TableC20->Find("C20CODE", account.c_str()).IsFound() && TableC20->MatchRecordKey(account.c_str(), 8, 1).IsLive())
     name = TableC20->GetField(2);
   label1_->SetValue(LabelFromAccount(label1_->GetText(), name), false);
   if (focus) FocusOn(label1_);
@@ -1474,7 +1474,7 @@ bool TWSaiModDetJournaux::Save() {
 // window keeps as its own once the form has gone.
 void TWSaiModDetJournaux::ShowSavedBalance(const std::string& account) {
   ::Table& c20 = *TableC20;
-  if (!c20.Find("C20CODE", account.c_str()).IsFound() || c20.MatchKey(account.c_str(), 8, 1) == '#') return;
+  if (!c20.Find("C20CODE", account.c_str()).IsFound() || c20.MatchRecordKey(account.c_str(), 8, 1).OffKey()) return;
   ShowAccountBalance();
   const std::string status = TWSaiBroDetJournaux::BalanceStatus(c20, euroFirst_);
   if (auto* lines = dynamic_cast<TWSaiBroDetJournaux*>(gui::Window::FromHandle(LinesHandle())))

@@ -23,7 +23,7 @@ bool LineRangeBrowse::HasCurrentRecord(::Table* table) { return table != nullptr
 
 void LineRangeBrowse::ReloadRow(BrowseRows& rows, int i, long recno) {
   ::Table& t = *Lines();
-  if (t.isOpen && t.GoToRecord(recno).IsFound()) BuildRowText(rows, i, recno, t.IsDeleted());
+  if (t.isOpen && t.GoToRecord(recno).IsFound()) BuildRowText(rows, i, recno, !t.LiveHere().FoundOrNone());
 }
 
 void LineRangeBrowse::FillRowsForward(BrowseRows& rows, int first, int count, long recno) {

@@ -266,7 +266,7 @@ void TWSaiBroDetJournaux::SetupWindow() {
   std::optional<RefusalWatch> reading(std::in_place, RefusalWatch::EngineBoxes::kHeld);
   const Lookup draft = posting::FindHeader(c10, key_, posting::kDraftSource);
   if (draft.IsRefused()) RefusalWatch::NoteEngineReadRefusal(c10.tablePath, draft.result());
-  const bool header = draft.IsFound() && !c10.IsDeleted();
+  const bool header = draft.IsFound() && LiveOrNoted(c10).IsFound();
   // The lock reads the header again: a read refused there is said the same way.
   const RecordLockRefusal tried = header && !reading->ReadRefused() ? TryLockRecord(c10) : RecordLockRefusal::kFailed;
   const std::string unread = reading->ReadRefused() ? reading->Reason(0, c10.tablePath, 0) : std::string();
@@ -315,7 +315,7 @@ std::string TWSaiBroDetJournaux::LabelText(char code) {
   labelText_ = "    ???";
   // Only shown: a label code not read shows as an unknown one.
   if (code != ' ' && TableC10 != nullptr && posting::FindC10(*TableC10, 'L', std::string(1, code)).FoundOrNone() &&
-      !TableC10->IsDeleted())
+      TableC10->LiveHere().IsFound())
     labelText_ = PadRight(std::string(TableC10->GetField(4)).substr(0, 7), 7);
   return labelText_;
 }
@@ -411,7 +411,7 @@ void TWSaiBroDetJournaux::EvLButtonDown(unsigned modKeys, gui::Point p) {
   StoreSessionCode(account.c_str());
   ::Table* c20 = TableC20;
   if (c20 == nullptr || !c20->isOpen) return;
-  if (!c20->Find("C20CODE", account.c_str()).IsFound() || c20->MatchKey(account.c_str(), 8, 1) != 'O') return;
+  if (!c20->Find("C20CODE", account.c_str()).IsFound() || !c20->MatchRecordKey(account.c_str(), 8, 1).IsLive()) return;
   ShowBalance(BalanceStatus(*c20, mainEuro_));
 }
 
@@ -568,8 +568,8 @@ void TWSaiBroDetJournaux::CmReCaler() {
   SearchTargetKey.assign(kSearchTargetKeyLength, ' ');
   ::Table& t = *Lines();
   const Lookup found = t.Find(L::kCodeTag, target.c_str())
-                           .And(t.MatchKey(target.c_str(), static_cast<int>(target.size()), L::BCLE, L::BMOIS, L::BJAL,
-                                           L::BPIECE, L::BREC, L::BNUM) != '#');
+                           .And(t.MatchRecordKey(target.c_str(), static_cast<int>(target.size()), L::BCLE, L::BMOIS,
+                                                 L::BJAL, L::BPIECE, L::BREC, L::BNUM).HoldsKey());
   if (found.IsRefused()) return SayUnread(this, t, found);
   if (found.IsNotFound()) {
     gui::MessageBeep(0);
@@ -588,8 +588,8 @@ void TWSaiBroDetJournaux::CmAllerAuCode() {
     const std::string wanted = prefix_ + code;
     ::Table& t = *Lines();
     const Lookup found = t.Find(L::kCodeTag, wanted.c_str())
-                             .And(t.MatchKey(wanted.c_str(), static_cast<int>(wanted.size()), L::BCLE, L::BMOIS,
-                                             L::BJAL, L::BPIECE) != '#');
+                             .And(t.MatchRecordKey(wanted.c_str(), static_cast<int>(wanted.size()), L::BCLE, L::BMOIS,
+                                                   L::BJAL, L::BPIECE).HoldsKey());
     // A code not read is no code unknown: the read is said and the code not asked again.
     if (found.IsRefused()) {
       SayUnread(this, t, found);
@@ -718,7 +718,8 @@ void TWSaiBroDetJournaux::CmChercherMontant() {
   if (Busy() || !HasAccessRight(rightsFunction, 3)) return;
   const long recno = PositionOnSelectedRow(1);
   ::Table* c50 = TableC50;
-  if (recno == 0 || c50 == nullptr || c50->recordNumber != static_cast<std::uint32_t>(recno) || c50->IsDeleted()) return;
+  if (recno == 0 || c50 == nullptr || c50->recordNumber != static_cast<std::uint32_t>(recno) || !LiveOrSaid(*c50).IsFound())
+    return;
   const std::string amount = AmountDigits(FromCents(StoredAmountOf(*c50, L::BMONTANTE)));
   const std::string current = L::Key(*c50);
   // Shift held: the next line of that amount, without the dialog.
@@ -785,7 +786,8 @@ void TWSaiBroDetJournaux::CmModifier() {
   const std::string row = SelectedRow();
   const long recno = PositionOnSelectedRow(1);
   ::Table* c50 = TableC50;
-  if (recno == 0 || c50 == nullptr || c50->recordNumber != static_cast<std::uint32_t>(recno) || c50->IsDeleted()) return;
+  if (recno == 0 || c50 == nullptr || c50->recordNumber != static_cast<std::uint32_t>(recno) || !LiveOrSaid(*c50).IsFound())
+    return;
   // An exchange-rounding line keeps its amount.
   const char entry = c50->GetField(L::BEURO)[0];
   if (entry >= 'a' && entry <= 'z' &&
@@ -832,7 +834,7 @@ void TWSaiBroDetJournaux::CmCreerLigne() {
   std::optional<RefusalWatch> reading(std::in_place, RefusalWatch::EngineBoxes::kHeld);
   const std::uint32_t recno = SelectedLine();
   ::Table& t = *Lines();
-  const bool cancelled = recno != 0 && t.IsDeleted();
+  const bool cancelled = recno != 0 && LiveOrNoted(t).IsNotFound();
   if (reading->ReadRefused()) {
     const std::string text = FillPlaceholder(LoadStr(kMsgSelectedLineUnread), reading->Reason(0, t.tablePath, 0));
     reading.reset();

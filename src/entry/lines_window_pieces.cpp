@@ -4,6 +4,7 @@
 #include <string>
 
 #include "data/entry_lines.h"
+#include "data/error_report.h"
 #include "data/table.h"
 #include "posting/entry_state.h"
 #include "entry/core/move_copy.h"
@@ -68,7 +69,7 @@ void TWSaiBroDetJournaux::CeDeplacerPiece(gui::CommandEnabler& ce) {
 void TWSaiBroDetJournaux::MoveOrCopyPiece(bool copy) {
   if (Busy() || !HasAccessRight(rightsFunction, 3)) return;
   const std::uint32_t recno = SelectedLine();
-  if (recno == 0 || Lines()->IsDeleted()) return;
+  if (recno == 0 || !LiveOrSaid(*Lines()).IsFound()) return;
   const std::string piece = Lines()->GetField(LigneEcriture::BPIECE);
   if (IsBlank(ciblePiece_)) ciblePiece_ = key_;
   ciblePiece_.resize(kCiblePieceLength, ' ');

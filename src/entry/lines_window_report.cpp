@@ -1,6 +1,7 @@
 // The report hooks of the journal lines window: its printout (entry/core/journal_printout.h)
 // driven by the template interpreter, the transfer file of a treasury journal included.
 #include "data/entry_lines.h"
+#include "data/error_report.h"
 #include "data/session.h"
 #include "data/table.h"
 #include "entry/lines_window.h"
@@ -27,7 +28,8 @@ bool TWSaiBroDetJournaux::PrepareReport() {
   // The single-piece run takes the piece of the selected row, when it is a live line.
   printRun_.selectedPiece.clear();
   const std::uint32_t recno = SelectedLine();
-  if (recno != 0 && !Lines()->IsDeleted()) printRun_.selectedPiece = Lines()->GetField(LigneEcriture::BPIECE);
+  if (recno != 0 && LiveOrSaid(*Lines()).IsFound()) printRun_.selectedPiece
+ = Lines()->GetField(LigneEcriture::BPIECE);
   const bool ready = printout_->Prepare(printRun_);
   LimitFrom = printRun_.pieceFrom;
   LimitTo = printRun_.pieceTo;

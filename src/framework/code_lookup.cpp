@@ -6,6 +6,7 @@
 #include <cstdio>
 
 #include "controls/medit.h"
+#include "data/error_report.h"
 #include "data/record_fields.h"
 #include "data/session.h"
 #include "data/table.h"
@@ -79,7 +80,7 @@ Lookup SeekCode(const CodeSource& s, const std::string& code) {
 // record that is not there, of another kind or cancelled beeps and shows
 // "???".
 bool TakeRecord(const CodeSource& s, MEdit* edit, gui::Static* label) {
-  if (!Usable(s) || !OnRecord(s) || !OfKind(s) || s.table->IsDeleted()) {
+  if (!Usable(s) || !OnRecord(s) || !OfKind(s) || !LiveOrSaid(*s.table).IsFound()) {
     gui::MessageBeep(0);
     SetLabel(label, LoadStr(kUnknownCode));
     return false;
@@ -128,7 +129,7 @@ bool StepPrior(const CodeSource& s, MEdit* edit, gui::Static* label) {
     // One record back, then back over cancelled records of the kind.
     if (t.eof) t.GoBottom(s.tag);
     else t.Skip(-1);
-    while (OnRecord(s) && OfKind(s) && t.IsDeleted()) t.Skip(-1);
+    while (OnRecord(s) && OfKind(s) && t.LiveHere().IsNotFound()) t.Skip(-1);
   } else {
     t.SkipActive(false);
   }
@@ -155,13 +156,13 @@ bool StepLast(const CodeSource& s, MEdit* edit, gui::Static* label) {
   Table& t = *s.table;
   if (s.kind.empty()) {
     t.GoBottom(s.tag);
-    while (OnRecord(s) && t.IsDeleted()) t.Skip(-1);
+    while (OnRecord(s) && t.LiveHere().IsNotFound()) t.Skip(-1);
     return TakeRecord(s, edit, label);
   }
   SeekTyped(s, "");
   std::uint32_t last = 0;
   while (OnRecord(s) && OfKind(s)) {
-    if (!t.IsDeleted()) last = t.recordNumber;
+    if (t.LiveHere().IsFound()) last = t.recordNumber;
     if (!t.Skip(1)) break;
   }
   if (last != 0) t.GoToRecord(static_cast<long>(last));
@@ -186,7 +187,7 @@ static char RunLookup(CMDIModif& form, LookupKind lk, MEdit* edit, unsigned retu
   auto finish = [&](const std::string& code) -> char {
     // A look-up refused shows the code as unknown: a creation it leads to looks the code up again under
     // its creation lock and names the refusal there.
-    if (Usable(s) && SeekCode(s, code).FoundOrNone() && !s.table->IsDeleted()) {
+    if (Usable(s) && SeekCode(s, code).FoundOrNone() && LiveOrSaid(*s.table).IsFound()) {
       SetLabel(label, AllTrim(s.table->GetField(s.nameField)));
       if (edit != nullptr) edit->FocusSelect(true);
       if (result != nullptr) *result = code;

@@ -87,7 +87,8 @@ LookupRows CollectLookupRows(char selector, const std::string& kind, const std::
         const std::uint32_t first = t.recordNumber;
         bool found = false;
         while (!t.eof && ofKind() && BeginsWith(code(), s)) {
-          if (!t.IsDeleted()) {
+          // A list to choose from: a record whose mark is not read is left out; the one chosen is read again.
+          if (t.LiveHere().FoundOrNone()) {
             found = true;
             break;
           }
@@ -108,8 +109,9 @@ LookupRows CollectLookupRows(char selector, const std::string& kind, const std::
     if (!ofKind()) break;
     const std::string c = code();
     if (!s.empty() && !BeginsWith(c, s)) break;
-    if (!t.IsDeleted()) {
-      if (maxRows > 0 && static_cast<int>(out.rows.size()) >= maxRows) {
+    if (t.LiveHere().FoundOrNone()) {
+      if (maxRows > 0
+ && static_cast<int>(out.rows.size()) >= maxRows) {
         out.rows.push_back(std::string("\t") + LoadStr(kOverflowText) + StrInt(maxRows, 5));
         break;
       }

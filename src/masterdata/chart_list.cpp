@@ -205,7 +205,7 @@ bool ChartList::HasCurrentRecord(::Table* t) {
 
 void ChartList::Row(BrowseRows& rows, int i) {
   ::Table& t = *Cursor();
-  BuildRowText(rows, i, static_cast<long>(t.recordNumber), t.IsDeleted());
+  BuildRowText(rows, i, static_cast<long>(t.recordNumber), !t.LiveHere().FoundOrNone());
 }
 
 void ChartList::ReloadRow(BrowseRows& rows, int i, long recno) {
@@ -566,7 +566,7 @@ bool ChartList::SelectedCancellable() {
   const int i = GetSelectedRowIndex();
   const long recno = i != 0 ? Store().RecordNumberOf(i - 1) : 0;
   ::Table& t = *LookupCursor();
-  if (recno == 0 || !t.isOpen || !t.GoToRecord(recno).IsFound() || t.IsDeleted()) return false;
+  if (recno == 0 || !t.isOpen || !t.GoToRecord(recno).IsFound() || !LiveOrSaid(t).IsFound()) return false;
   const bool eurosOnly = file_->Accounts() && ConstantIs(kEuroOnlyConstant039, 'O');
   return AmountsAllowCancel(t, *file_, eurosOnly);
 }
@@ -591,7 +591,9 @@ void ChartList::CmReactiver() {
   const int i = GetSelectedRowIndex();
   const long recno = PositionOnSelectedRow(0);
   ::Table& t = *Cursor();
-  if (recno == 0 || !t.IsDeleted()) {
+  const Lookup live = recno == 0 ? Lookup::Found() : LiveOrSaid(t);
+  if (live.IsRefused()) return;
+  if (live.IsFound()) {
     gui::MessageBeep(0);
     return;
   }
@@ -604,7 +606,7 @@ void ChartList::CmReactiver() {
 bool ChartList::LockSelectedForForm() {
   ::Table* t = ProgramTable();
   const long recno = PositionOnSelectedRow(1);
-  if (recno == 0 || t == nullptr || t->recordNumber != static_cast<std::uint32_t>(recno) || t->IsDeleted() ||
+  if (recno == 0 || t == nullptr || t->recordNumber != static_cast<std::uint32_t>(recno) || !LiveOrSaid(*t).IsFound() ||
       !LockRecord(*t, Trimmed(SelectedCode()).c_str(), 0)) {
     gui::MessageBeep(0);
     return false;

@@ -186,7 +186,7 @@ bool CodeRecordForm::Load() {
   if (chart_ != nullptr && t != nullptr && !t->isOpen)
     t->UseShared(chart_->Accounts() ? PathC20() : PathC30(), chart_->codeTag);
   // A record not read (its look-up refused) opens no form, as one gone does: nothing is shown to edit.
-  if (t == nullptr || !t->isOpen || !SeekRecord().FoundOrNone() || t->IsDeleted()) return false;
+  if (t == nullptr || !t->isOpen || !SeekRecord().FoundOrNone() || !LiveOrSaid(*t).IsFound()) return false;
   // The lock notice names the record by its code.
   if (!LockFormRecord(*t, kind_->formLockEntry, chart_ != nullptr ? 1 : kCodeField)) return false;
   held_ = t->recordNumber;

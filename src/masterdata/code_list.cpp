@@ -1,6 +1,7 @@
 #include "masterdata/code_list.h"
 
 #include "data/dossier_files.h"
+#include "data/error_report.h"
 #include "data/index_recovery.h"
 #include "data/session.h"
 #include "data/table.h"
@@ -108,7 +109,7 @@ bool TWFichiersC10::HasCurrentRecord(::Table* table) { return table != nullptr &
 
 void TWFichiersC10::Row(BrowseRows& rows, int i) {
   ::Table& t = *Cursor();
-  BuildRowText(rows, i, static_cast<long>(t.recordNumber), t.IsDeleted());
+  BuildRowText(rows, i, static_cast<long>(t.recordNumber), !t.LiveHere().FoundOrNone());
 }
 
 void TWFichiersC10::ReloadRow(BrowseRows& rows, int i, long recno) {
@@ -268,7 +269,9 @@ void TWFichiersC10::SetCancelled(bool cancel) {
     return;
   }
   ::Table& t = *Cursor();
-  if (t.IsDeleted() != cancel) {
+  const Lookup live = LiveOrSaid(t);
+  if (live.IsRefused()) return;
+  if (live.IsNotFound() != cancel) {
     const std::string text = SelectedRowText();
     if (!(cancel ? t.DeleteRecord(text.c_str(), 0) : t.RecallRecord(text.c_str(), 0))) return;
     UnlockRecord(t);
@@ -283,7 +286,7 @@ void TWFichiersC10::CmReactiver() { SetCancelled(false); }
 bool TWFichiersC10::LockSelectedForForm() {
   const long recno = PositionOnSelectedRow(1);
   if (recno == 0 || TableC10 == nullptr || TableC10->recordNumber != static_cast<std::uint32_t>(recno) ||
-      TableC10->IsDeleted() || !LockRecord(*TableC10, SelectedRowText().c_str(), 0)) {
+      !LiveOrSaid(*TableC10).IsFound() || !LockRecord(*TableC10, SelectedRowText().c_str(), 0)) {
     gui::MessageBeep(0);
     return false;
   }

@@ -4,6 +4,7 @@
 
 #include "data/account_totals.h"
 #include "data/dossier_files.h"
+#include "data/error_report.h"
 #include "data/record_fields.h"
 #include "data/session.h"
 #include "data/table.h"
@@ -55,7 +56,8 @@ Lookup FindC10(Table& c10, char kind, const std::string& code) {
   if (!c10.isOpen) return Lookup::NotFound();
   const std::string key = C10Key(c10, kind, code);
   const Lookup found = c10.Find("C10CODE", key.c_str());
-  return found.IsFound() ? found.And(c10.MatchKey(key.c_str(), static_cast<int>(key.size()), 1, 2) != '#') : found;
+  return found.IsFound() ? found.And(c10.MatchRecordKey(key.c_str(), static_cast<int>(key.size()), 1, 2).HoldsKey())
+                         : found;
 }
 
 Lookup FindLiveC10(Table& c10, char kind, const std::string& code) {
@@ -93,7 +95,12 @@ std::string ZeroTotalsText() {
 HeaderCreation EnsureDraftHeader(Table& c10, const std::string& journalMonth) {
   if (!c10.isOpen) return HeaderCreation::Failed;
   const Lookup before = FindHeader(c10, journalMonth, kDraftSource);
-  if (before.IsFound() && !c10.IsDeleted()) return HeaderCreation::Existed;
+  if (before.IsFound()) {
+    // A header whose mark is not read is neither there nor gone: none is made.
+    const Lookup live = c10.LiveHere();
+    if (live.IsRefused()) return HeaderCreation::Failed;
+    if (live.IsFound()) return HeaderCreation::Existed;
+  }
   // A header the seek could not read may well be there: none is made.
   if (before.IsRefused() || !SoughtAndMissing(c10.result)) return HeaderCreation::Failed;
   const JournalRecord journal = ReadJournal(c10, JournalOf(journalMonth));
@@ -104,7 +111,9 @@ HeaderCreation EnsureDraftHeader(Table& c10, const std::string& journalMonth) {
   if (!creating.held()) return HeaderCreation::Failed;
   const Lookup locked = FindHeader(c10, journalMonth, kDraftSource);
   if (locked.IsFound()) {
-    if (!c10.IsDeleted()) return HeaderCreation::Existed;
+    const Lookup live = c10.LiveHere();
+    if (live.IsRefused()) return HeaderCreation::Failed;
+    if (live.IsFound()) return HeaderCreation::Existed;
     // One the rebuild deleted (its journal-month had no line) and no pack removed yet comes back.
     return BringBackHeader(c10) ? HeaderCreation::Created : HeaderCreation::Failed;
   }
@@ -150,14 +159,20 @@ JournalRecord ReadJournal(Table& c10, const std::string& journal) {
   const Lookup found = FindJournal(c10, journal);
   r.refused = found.IsRefused();
   if (!found.IsFound()) return r;
+  // A journal whose mark is not read is as one whose look-up was refused.
+  const Lookup live = c10.LiveHere();
+  if (live.IsRefused()) {
+    r.refused = true;
+    return r;
+  }
   r.found = true;
-  r.cancelled = c10.IsDeleted();
+  r.cancelled = live.IsNotFound();
   r.name = RTrim(c10.GetField(kNameField));
   r.settings = PadRight(c10.GetField(kText1Field), kSettingsWidth);
   const std::string model = r.modelCode();
   const Lookup modelFound = model.empty() ? Lookup::NotFound() : FindC10(c10, 'M', model);
   r.refused = modelFound.IsRefused();
-  if (modelFound.IsFound() && !c10.IsDeleted()) {
+  if (modelFound.IsFound() && LiveOrSaid(c10).IsFound()) {
     std::string memo;
     if (c10.GetMemoText(kMemoField, memo)) {
       const std::size_t end = memo.find('\x1A');

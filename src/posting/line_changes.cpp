@@ -4,6 +4,7 @@
 
 #include "data/account_totals.h"
 #include "data/entry_lines.h"
+#include "data/error_report.h"
 #include "data/locks.h"
 #include "data/table.h"
 #include "data/table_results.h"
@@ -74,11 +75,16 @@ LineChange CancelLine(Table& c50, Table& c60, std::uint32_t recno, const std::st
   const Lookup general = OnGeneralLine(c50, recno);
   if (general.IsRefused()) return refused();
   if (general.IsNotFound()) return stateOf(LineChange::NoLine);
-  if (c50.IsDeleted()) return stateOf(LineChange::AlreadyDone);
+  // A mark not read is no line cancelled: the change is refused in its sentence.
+  const Lookup live = c50.LiveHere();
+  if (live.IsRefused()) return refused();
+  if (live.IsNotFound()) return stateOf(LineChange::AlreadyDone);
   // Locked first, so that the line is read as it stands now: another station may have just
   // matched it.
   if (!steps.LockLine(c50, recno, recordText.c_str())) return LineChange::LockRefused;
-  if (c50.IsDeleted() || !steps.ReadWhole()) return stateOf(LineChange::AlreadyDone);
+  const Lookup again = c50.LiveHere();
+  if (again.IsRefused()) return refused();
+  if (again.IsNotFound() || !steps.ReadWhole()) return stateOf(LineChange::AlreadyDone);
   steps.WorksOver(c50, recno);
   if (IsLettered(c50)) return LineChange::Lettered;
   const bool euros = TypedInEuros(c50);
@@ -94,9 +100,10 @@ LineChange CancelLine(Table& c50, Table& c60, std::uint32_t recno, const std::st
   std::vector<std::uint32_t> analytic;
   // A look-up refused hides them: the change's watch of refused reads refuses it at its Begin.
   for (bool more = c50.FindNotBelow(L::kAnalyticTag, key.c_str()).FoundOrNone(); more; more = c50.Skip(1)) {
-    const char m = c50.MatchKey(key.c_str(), L::kAnalyticKeyLength, L::BMOIS, L::BJAL, L::BPIECE, L::BCG, L::BNUM);
-    if (m == 'O') analytic.push_back(c50.recordNumber);
-    else if (m != 'o') break;
+    const KeyMatch m = c50.MatchRecordKey(key.c_str(), L::kAnalyticKeyLength, L::BMOIS, L::BJAL, L::BPIECE, L::BCG, L::BNUM);
+    if (m.IsRefused()) RefusalWatch::NoteEngineReadRefusal(c50.tablePath, m.result());
+    if (m.IsLive()) analytic.push_back(c50.recordNumber);
+    else if (!m.IsCancelled()) break;
   }
   c50.SetOrder(L::kCodeTag);
   HeldRecordLocks locks(c50);
@@ -147,9 +154,14 @@ LineChange ReactivateLine(Table& c50, Table& c60, std::uint32_t recno, const std
   const Lookup general = OnGeneralLine(c50, recno);
   if (general.IsRefused()) return refused();
   if (general.IsNotFound()) return stateOf(LineChange::NoLine);
-  if (!c50.IsDeleted()) return stateOf(LineChange::AlreadyDone);
+  // A mark not read is no line live: the change is refused in its sentence.
+  const Lookup live = c50.LiveHere();
+  if (live.IsRefused()) return refused();
+  if (live.IsFound()) return stateOf(LineChange::AlreadyDone);
   if (!steps.LockLine(c50, recno, recordText.c_str())) return LineChange::LockRefused;
-  if (!c50.IsDeleted() || !steps.ReadWhole()) return stateOf(LineChange::AlreadyDone);
+  const Lookup again = c50.LiveHere();
+  if (again.IsRefused()) return refused();
+  if (again.IsFound() || !steps.ReadWhole()) return stateOf(LineChange::AlreadyDone);
   steps.Ends(c50, c60, kMsgReactivateRefused, TypedInEuros(c50));
   const TotalsCents line = LineMove(c50);
   steps.Moves().Account(c50.GetField(L::BCODE), line);

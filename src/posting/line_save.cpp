@@ -92,10 +92,12 @@ bool PlanSplitRemoval(Table& c50, const std::string& key, const std::string& acc
     const std::string wanted = base + letter;
     // A look-up refused hides the split: the change's watch of refused reads fails it (its callers check it).
     for (bool more = c50.FindNotBelow(L::kAnalyticTag, wanted.c_str()).FoundOrNone(); more; more = c50.Skip(1)) {
-      const char m = c50.MatchKey(wanted.c_str(), kAnalyticSplitKeyLength, L::BMOIS, L::BJAL, L::BPIECE, L::BCG,
-                                  L::BNUM, L::BCLE);
-      if (m == 'O') found.push_back(c50.recordNumber);
-      else if (m != 'o') break;
+      const KeyMatch m = c50.MatchRecordKey(wanted.c_str(), kAnalyticSplitKeyLength, L::BMOIS, L::BJAL, L::BPIECE,
+                                            L::BCG, L::BNUM, L::BCLE);
+      // A mark not read hides the line as a refused look-up does: noted, the watch fails the change.
+      if (m.IsRefused()) RefusalWatch::NoteEngineReadRefusal(c50.tablePath, m.result());
+      if (m.IsLive()) found.push_back(c50.recordNumber);
+      else if (!m.IsCancelled()) break;
     }
   }
   c50.SetOrder(L::kCodeTag);
@@ -105,8 +107,16 @@ bool PlanSplitRemoval(Table& c50, const std::string& key, const std::string& acc
       records->clear();
       return false;
     }
-    // Read again under its lock: another station may have cancelled it meanwhile.
-    if (c50.IsDeleted()) continue;
+    // Read again under its lock: another station may have cancelled it meanwhile. A mark not read
+    // is neither: nothing is taken back.
+    const Lookup live = c50.LiveHere();
+    if (live.IsRefused()) {
+      RefusalWatch::NoteEngineReadRefusal(c50.tablePath, live.result());
+      locks.Release();
+      records->clear();
+      return false;
+    }
+    if (live.IsNotFound()) continue;
     records->push_back(recno);
     const char kind = c50.GetField(L::BCLE)[0];
     if (kind == 'W' || kind == 'Y') steps.Moves().Section(c50.GetField(L::BCODE), LineMove(c50).Negated());
@@ -128,7 +138,8 @@ LineRecord ReadLineRecord(Table& c50) {
   LineRecord r;
   if (!c50.isOpen || c50.recordNumber == 0) return r;
   r.recno = c50.recordNumber;
-  r.live = !c50.IsDeleted();
+  // A line whose mark is not read is not counted live; a change reads it again (LiveHere) before it writes.
+  r.live = c50.LiveHere().IsFound();
   r.key = L::Key(c50);
   r.day = c50.GetField(L::BJOUR);
   r.distribution = c50.GetField(L::BVENT);
@@ -167,8 +178,8 @@ Lookup FindLine(Table& c50, const std::string& key) {
   if (key.size() < static_cast<std::size_t>(L::kKeyLength)) return Lookup::NotFound();
   const Lookup found = c50.Find(L::kCodeTag, key.c_str());
   if (!found.IsFound()) return found;
-  const char m = c50.MatchKey(key.c_str(), L::kKeyLength, L::BCLE, L::BMOIS, L::BJAL, L::BPIECE, L::BREC, L::BNUM);
-  return found.And(m == 'O' || m == 'o');
+  return found.And(
+      c50.MatchRecordKey(key.c_str(), L::kKeyLength, L::BCLE, L::BMOIS, L::BJAL, L::BPIECE, L::BREC, L::BNUM).HoldsKey());
 }
 
 std::string LineRecordText(Table& c50) { return c50.RecordToText(L::BNUMA); }
@@ -383,11 +394,12 @@ bool AnalyticSplitBalances(Table& c50, const std::string& key, const std::string
     const Lookup first = c50.FindNotBelow(L::kAnalyticTag, wanted.c_str());
     if (first.IsRefused()) return false;
     for (bool more = first.IsFound(); more; more = c50.Skip(1)) {
-      const char m = c50.MatchKey(wanted.c_str(), kAnalyticSplitKeyLength, L::BMOIS, L::BJAL, L::BPIECE, L::BCG,
-                                  L::BNUM, L::BCLE);
-      if (m == 'O') {
+      const KeyMatch m = c50.MatchRecordKey(wanted.c_str(), kAnalyticSplitKeyLength, L::BMOIS, L::BJAL, L::BPIECE,
+                                            L::BCG, L::BNUM, L::BCLE);
+      if (m.IsRefused()) return false;
+      if (m.IsLive()) {
         if (!each(ReadLineRecord(c50))) return false;
-      } else if (m != 'o') {
+      } else if (!m.IsCancelled()) {
         break;
       }
     }

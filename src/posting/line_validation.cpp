@@ -32,7 +32,7 @@ std::string MonthOf(const std::string& key) { return PadRight(key, L::kKeyLength
 Lookup SeekLiveAccount(Table& c20, const std::string& account) {
   if (account.empty() || !c20.isOpen) return Lookup::NotFound();
   Lookup found = c20.Find("C20CODE", account.c_str());
-  if (found.IsFound()) found = found.And(c20.MatchKey(account.c_str(), kAccountWidth, 1) != '#');
+  if (found.IsFound()) found = found.And(c20.MatchRecordKey(account.c_str(), kAccountWidth, 1).HoldsKey());
   // Its cancel mark read again: one not read is no cancelled account.
   return found.IsFound() ? c20.LiveHere() : found;
 }

@@ -47,8 +47,7 @@ struct PlannedLine {
 };
 
 bool GroupLine(Table& c50, const std::string& groupKey) {
-  const char m = c50.MatchKey(groupKey.c_str(), kGroupKeyLength, L::BCLE, L::BMOIS, L::BJAL, L::BPIECE, L::BREC);
-  return m == 'O' || m == 'o';
+  return c50.MatchRecordKey(groupKey.c_str(), kGroupKeyLength, L::BCLE, L::BMOIS, L::BJAL, L::BPIECE, L::BREC).HoldsKey();
 }
 
 // The analytic lines of the current general line (live ones only, as the cancellation walks them).
@@ -58,8 +57,8 @@ std::vector<std::uint32_t> AnalyticLinesOf(Table& c50) {
   const std::uint32_t back = c50.recordNumber;
   // A look-up refused hides them: the change's watch of refused reads, checked once planned, fails it.
   for (bool more = c50.FindNotBelow(L::kAnalyticTag, key.c_str()).FoundOrNone(); more; more = c50.Skip(1)) {
-    const char m = c50.MatchKey(key.c_str(), L::kAnalyticKeyLength, L::BMOIS, L::BJAL, L::BPIECE, L::BCG, L::BNUM);
-    if (m != 'O' && m != 'o') break;
+    if (c50.MatchRecordKey(key.c_str(), L::kAnalyticKeyLength, L::BMOIS, L::BJAL, L::BPIECE, L::BCG, L::BNUM).OffKey())
+      break;
     found.push_back(c50.recordNumber);
   }
   c50.SetOrder(L::kCodeTag);
@@ -191,8 +190,8 @@ NewLineResult CreateLineAfter(Table& c50, Table& c60, const LineAfter& after) {
   if (next <= L::kMaxLineNumber) {
     taken = c50.Find(L::kCodeTag, wanted.c_str());
     if (taken.IsFound())
-      taken = taken.And(c50.MatchKey(wanted.c_str(), L::kKeyLength, L::BCLE, L::BMOIS, L::BJAL, L::BPIECE, L::BREC,
-                                     L::BNUM) != '#');
+      taken = taken.And(c50.MatchRecordKey(wanted.c_str(), L::kKeyLength, L::BCLE, L::BMOIS, L::BJAL, L::BPIECE,
+                                           L::BREC, L::BNUM).HoldsKey());
   }
   if (taken.IsRefused() || !steps.ReadWhole()) return fail();
   if (next > L::kMaxLineNumber) {

@@ -461,7 +461,8 @@ void TWTraModLettrageAutomatique::SetRange(char letter) {
   const std::string key(1, letter);
   // A range proposed only: not read, none is proposed and the fields stay as typed.
   if (!TableC20->FindNotBelow("C20CODE", key.c_str()).IsFound()) return;
-  if (TableC20->IsDeleted() && !TableC20->SkipActive(true)) return;
+  const Lookup live = TableC20->LiveHere();
+  if (live.IsRefused() || (live.IsNotFound() && !TableC20->SkipActive(true))) return;
   const std::string code = RTrim(TableC20->GetField(1));
   if (code.empty() || code[0] != letter) return;
   start_->SetValue(code, true);

@@ -5,6 +5,7 @@
 #include "controls/mcontrols.h"
 #include "controls/medit.h"
 #include "data/entry_lines.h"
+#include "data/error_report.h"
 #include "data/session.h"
 #include "data/table.h"
 #include "dossier/rebuild_indexes.h"
@@ -107,7 +108,17 @@ void TWTraGenerationSAN::SetupWindow() {
   }
   // The draft must hold no live line: the year's books are those of the closed file.
   bool live = false;
-  for (bool more = TableC50->GoTop(""); more && !live; more = TableC50->Skip(1)) live = !TableC50->IsDeleted();
+  // A line whose mark is not read may be live: said, naming the file, and nothing is generated.
+  for (bool more = TableC50->GoTop(""); more && !live; more = TableC50->Skip(1)) {
+    const Lookup line = LiveOrSaid(*TableC50);
+    if (line.IsRefused()) {
+      CloseAllTables();
+      gui::PostMessage(GetHandle(), gui::WM_CLOSE);
+      return;
+    }
+    live = line.IsFound();
+  }
+
   if (live) {
     gui::MessageBox(this, LoadStr(kMsgDraftNotEmpty), caption, gui::MB_OK | gui::MB_ICONINFORMATION);
     CloseAllTables();

@@ -123,7 +123,9 @@ std::string FirstBankAccount() {
   // A proposal only: not read, none is proposed; the form's check reads the account typed.
   for (bool more = TableC10->FindNotBelow("C10CODE", "Q").FoundOrNone(); more && TableC10->GetField(1)[0] == 'Q';
        more = TableC10->Skip(1)) {
-    if (TableC10->IsDeleted()) continue;
+    const Lookup live = TableC10->LiveHere();
+    if (live.IsRefused()) return "";
+    if (live.IsNotFound()) continue;
     const std::string zone = TableC10->GetField(5);
     if (zone.size() > kBankGeneralAccountAt) {
       const std::string account = Trimmed(zone.substr(kBankGeneralAccountAt, 8));

@@ -7,6 +7,7 @@
 #include "controls/medit.h"
 #include "data/books_write_permit.h"
 #include "data/dossier_lock.h"
+#include "data/error_report.h"
 #include "data/session.h"
 #include "data/table.h"
 #include "platform/gui/application.h"
@@ -152,7 +153,7 @@ bool TWUtiBroFichier::HasCurrentRecord(::Table* table) {
 
 void TWUtiBroFichier::ReloadRow(BrowseRows& rows, int i, long recno) {
   if (table_ == nullptr || !table_->isOpen || !table_->GoToRecord(recno).IsFound()) return;
-  BuildRowText(rows, i, recno, table_->IsDeleted());
+  BuildRowText(rows, i, recno, !table_->LiveHere().FoundOrNone());
 }
 
 void TWUtiBroFichier::FillRowsForward(BrowseRows& rows, int first, int count, long recno) {
@@ -163,7 +164,7 @@ void TWUtiBroFichier::FillRowsForward(BrowseRows& rows, int first, int count, lo
       rows[static_cast<std::size_t>(i)].clear();
       continue;
     }
-    BuildRowText(rows, i, next, table_->IsDeleted());
+    BuildRowText(rows, i, next, !table_->LiveHere().FoundOrNone());
     ++next;
   }
 }
@@ -176,7 +177,7 @@ void TWUtiBroFichier::FillRowsFromFirst(BrowseRows& rows, int first, int count) 
       rows[static_cast<std::size_t>(i)].clear();
       continue;
     }
-    BuildRowText(rows, i, next, table_->IsDeleted());
+    BuildRowText(rows, i, next, !table_->LiveHere().FoundOrNone());
   }
 }
 
@@ -191,7 +192,7 @@ void TWUtiBroFichier::FillRowsFromLast(BrowseRows& rows, int last, int count) {
       rows[static_cast<std::size_t>(i)].clear();
       continue;
     }
-    BuildRowText(rows, i, recno, table_->IsDeleted());
+    BuildRowText(rows, i, recno, !table_->LiveHere().FoundOrNone());
   }
 }
 
@@ -257,7 +258,12 @@ bool TWUtiBroFichier::WriteReportField(::Table& table, int field, const std::str
     why = LoadStr(kStrNoRightToChange);
     return false;
   }
-  if (table.IsDeleted()) {
+  const Lookup live = table.LiveHere();
+  if (live.IsRefused()) {
+    why = UnreadText(table.tablePath, live.result());
+    return false;
+  }
+  if (live.IsNotFound()) {
     why = LoadStr(kStrCancelledRecord);
     return false;
   }
@@ -298,7 +304,9 @@ void TWUtiBroFichier::SetCancelled(bool cancel) {
     gui::MessageBeep(0);
     return;
   }
-  if (table_->IsDeleted() != cancel) {
+  const Lookup live = LiveOrSaid(*table_);
+  if (live.IsRefused()) return;
+  if (live.IsNotFound() != cancel) {
     const BooksWritePermit permit(kRawAccessRun, BooksScope::OfFile(table_->tablePath));
     if (!(cancel ? table_->DeleteRecord(nullptr, 0) : table_->RecallRecord(nullptr, 0))) return;
     table_->Commit();

@@ -5,6 +5,7 @@
 #include "controls/mcontrols.h"
 #include "controls/medit.h"
 #include "data/dossier_files.h"
+#include "data/error_report.h"
 #include "data/session.h"
 #include "data/table.h"
 #include "framework/dialog_bases.h"
@@ -143,7 +144,7 @@ void TWUtiBroEtats::CleanupWindow() {
 void TWUtiBroEtats::ReloadRow(BrowseRows& rows, int i, long recno) {
   ::Table& t = *Cursor();
   if (!t.isOpen || !t.GoToRecord(recno).IsFound()) return;
-  BuildRowText(rows, i, recno, t.IsDeleted());
+  BuildRowText(rows, i, recno, !t.LiveHere().FoundOrNone());
 }
 
 void TWUtiBroEtats::FillRowsForward(BrowseRows& rows, int first, int count, long recno) {
@@ -155,7 +156,7 @@ void TWUtiBroEtats::FillRowsForward(BrowseRows& rows, int first, int count, long
       rows[static_cast<std::size_t>(i)].clear();
       continue;
     }
-    BuildRowText(rows, i, static_cast<long>(t.recordNumber), t.IsDeleted());
+    BuildRowText(rows, i, static_cast<long>(t.recordNumber), !t.LiveHere().FoundOrNone());
     t.Skip(1);
   }
 }
@@ -178,7 +179,7 @@ void TWUtiBroEtats::FillRowsFromLast(BrowseRows& rows, int last, int count) {
       rows[static_cast<std::size_t>(i)].clear();
       continue;
     }
-    BuildRowText(rows, i, static_cast<long>(t.recordNumber), t.IsDeleted());
+    BuildRowText(rows, i, static_cast<long>(t.recordNumber), !t.LiveHere().FoundOrNone());
     t.Skip(-1);
   }
 }
@@ -256,7 +257,9 @@ void TWUtiBroEtats::SetCancelled(bool cancel) {
     return;
   }
   ::Table& t = *Cursor();
-  if (t.IsDeleted() != cancel) {
+  const Lookup live = LiveOrSaid(t);
+  if (live.IsRefused()) return;
+  if (live.IsNotFound() != cancel) {
     const std::string text = SelectedCode();
     if (!(cancel ? t.DeleteRecord(text.c_str(), 0) : t.RecallRecord(text.c_str(), 0))) return;
     UnlockRecord(t);
@@ -273,7 +276,7 @@ bool TWUtiBroEtats::LockSelected() {
   ::Table* set = SetTable();
   const long recno = PositionOnSelectedRow(1);
   if (recno == 0 || set == nullptr || !set->isOpen || set->recordNumber != static_cast<std::uint32_t>(recno) ||
-      set->IsDeleted() || !LockRecord(*set, SelectedCode().c_str(), 0)) {
+      !LiveOrSaid(*set).IsFound() || !LockRecord(*set, SelectedCode().c_str(), 0)) {
     gui::MessageBeep(0);
     return false;
   }
@@ -348,7 +351,7 @@ void TWUtiModEtats::SetupWindow() {
   ::Table* set = SetTable();
   const int entry = kind_ == 'Y' ? kFormEntryY : kFormEntryZ;
   const bool found = set != nullptr && set->isOpen && set->Find(kReportTag, code_.c_str()).IsFound() && !set->eof &&
-                     std::string(set->GetField(kReportCodeField)) == code_ && !set->IsDeleted();
+                     std::string(set->GetField(kReportCodeField)) == code_ && LiveOrSaid(*set).IsFound();
   if (!found || !LockFormRecord(*set, entry, 2)) {
     gui::PostCommand(GetHandle(), form_cmd::Quitter);
     return;

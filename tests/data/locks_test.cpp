@@ -1,14 +1,17 @@
 // Record locks and the dossier lock between two processes: the test is one station, a
 // forked child the other, driven by one-byte commands through pipes (no sleeping: each
 // command waits for the child's answer).
+#include <climits>
 #include <stdexcept>
 
 #include "data/dossier_lock.h"
+#include "data/error_report.h"
 #include "data/locks.h"
 #include "data_test_util.h"
 #include "resources/string_table.h"
 #include "runtime/text.h"
 #include "support/other_process.h"
+#include "support/refused_read.h"
 
 namespace data_test {
 namespace {
@@ -155,6 +158,52 @@ TEST_F(LockTest, ALockThisStationHoldsInAnotherFileLeavesAnotherStationsLockItsO
   ASSERT_EQ(Notices().size(), 2u);
   EXPECT_NE(Notices()[0].text.find("autre poste"), std::string::npos) << Notices()[0].text;
   EXPECT_FALSE(other.Do('l')) << "this station holds the account now";
+}
+
+// A record the disk refuses to read under its lock is no record another station holds: in every mode no
+// notice, one box naming the file as one that could not be read, the lock the try took given back (the
+// other station takes it at once), and LockHeldElsewhere false. Held by the other station, it stays held.
+TEST_F(LockTest, ARecordNotReadUnderItsLockIsSaidAsSuchAndKeepsNoLock) {
+  OtherProcess other(OtherStation);
+  Table& t = *TableC20;
+  const std::string path = DossierPath(TableKind::C20);
+  const std::string file = "/" + path.substr(path.rfind('/') + 1) + ".dbf";
+  OnNotice() = [] { throw std::runtime_error("a lock notice for a record that could not be read"); };
+  const struct Case {
+    const char* text;
+    int retry;
+  } cases[] = {{nullptr, 0}, {"41100000", 0}, {"41100000", 1}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(std::string(c.text != nullptr ? c.text : "(silent)") + " retry " + std::to_string(c.retry));
+    // Opened while reads are counted, so that the engine reads the file rather than maps it.
+    test_support::RefusedRead::Arm(file, INT_MAX);
+    ASSERT_TRUE(t.OpenShared(path, "C20CODE"));
+    ASSERT_TRUE(t.Find("C20CODE", "41100000").IsFound());
+    Boxes().clear();
+    test_support::RefusedRead::Arm(file, 1, true);
+    bool locked = true;
+    EXPECT_NO_THROW(locked = LockRecord(t, c.text, c.retry));
+    test_support::RefusedRead::Disarm();
+    EXPECT_FALSE(locked);
+    EXPECT_FALSE(LockHeldElsewhere(t));
+    EXPECT_TRUE(Notices().empty());
+    ASSERT_EQ(Boxes().size(), 1u);
+    EXPECT_EQ(Boxes()[0].text, UnreadText(t.tablePath, t.result));
+    EXPECT_NE(Boxes()[0].text.find(t.tablePath), std::string::npos) << Boxes()[0].text;
+    EXPECT_EQ(Boxes()[0].text.find("autre poste"), std::string::npos) << Boxes()[0].text;
+    EXPECT_TRUE(other.Do('l')) << "no lock kept for the record not read";
+    ASSERT_TRUE(other.Do('u'));
+    t.CloseTable(true);
+  }
+  // Held by the other station: said held, as before.
+  OnNotice() = nullptr;
+  ASSERT_TRUE(other.Do('l'));
+  ASSERT_TRUE(t.OpenShared(path, "C20CODE"));
+  ASSERT_TRUE(t.Find("C20CODE", "41100000").IsFound());
+  Boxes().clear();
+  EXPECT_FALSE(LockRecord(t, nullptr, 0));
+  EXPECT_TRUE(LockHeldElsewhere(t));
+  EXPECT_TRUE(Boxes().empty());
 }
 
 TEST_F(LockTest, ExclusiveTablesAndRecordsThatCannotBeReadTakeNoNotice) {

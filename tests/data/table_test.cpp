@@ -169,6 +169,64 @@ TEST_F(TableOps, LookUpsAnswerFoundNotFoundOrRefused) {
   EXPECT_TRUE(Boxes().empty());
 }
 
+// The key and the delete mark of the current record: a mark the disk refuses to read is neither live nor
+// cancelled, whether asked with the key (MatchRecordKey: the mark is read only for a record of the key) or
+// alone, said once naming the file (LiveOrSaid) or only kept by the watch of a run that says it (LiveOrNoted).
+TEST_F(TableOps, AMarkNotReadIsNeitherLiveNorCancelled) {
+  using A = KeyMatch::Answer;
+  ASSERT_TRUE(t->GoToRecord(2).IsFound());  // A1
+  ASSERT_TRUE(t->DeleteRecord(nullptr, 1));
+  const struct Case {
+    const char* what;
+    long recno;
+    const char* key;
+    bool refused;
+    A answer;
+  } cases[] = {
+      {"live, its key", 3, "B2", false, A::kLive},
+      {"cancelled, its key", 2, "A1", false, A::kCancelled},
+      {"another key", 3, "A1", false, A::kDiffers},
+      {"live, its mark not read", 3, "B2", true, A::kRefused},
+      {"cancelled, its mark not read", 2, "A1", true, A::kRefused},
+      {"another key, its mark not needed", 3, "A1", true, A::kDiffers},
+  };
+  for (const Case& c : cases) {
+    test_support::RefusedRead::Arm("/SMALL.dbf", INT_MAX);
+    ASSERT_TRUE(t->OpenShared(File("small"), "TCODE")) << c.what;
+    ASSERT_TRUE(t->GoToRecord(c.recno).IsFound()) << c.what;
+    if (c.refused) test_support::RefusedRead::Arm("/SMALL.dbf", 1, true);
+    const KeyMatch m = t->MatchRecordKey(c.key, 2, 1);
+    test_support::RefusedRead::Disarm();
+    EXPECT_EQ(static_cast<int>(m.answer()), static_cast<int>(c.answer)) << c.what;
+    EXPECT_EQ(m.HoldsKey(), c.answer != A::kDiffers) << c.what;
+    EXPECT_EQ(m.AsLive().IsRefused(), c.answer == A::kRefused) << c.what;
+    EXPECT_EQ(m.AsLive().IsFound(), c.answer == A::kLive) << c.what;
+    if (c.answer == A::kRefused) EXPECT_NE(m.result(), 0) << c.what;
+  }
+  ASSERT_TRUE(t->GoBottom(""));
+  EXPECT_FALSE(t->Skip(1));
+  EXPECT_EQ(static_cast<int>(t->MatchRecordKey("D4", 2, 1).answer()), static_cast<int>(A::kNoRecord));
+  EXPECT_TRUE(t->LiveHere().IsNotFound()) << "past the last record: no live record";
+
+  for (bool said : {true, false}) {
+    SCOPED_TRACE(said ? "said" : "noted");
+    test_support::RefusedRead::Arm("/SMALL.dbf", INT_MAX);
+    ASSERT_TRUE(t->OpenShared(File("small"), "TCODE"));
+    ASSERT_TRUE(t->GoToRecord(3).IsFound());
+    Boxes().clear();
+    const RefusalWatch watch;
+    test_support::RefusedRead::Arm("/SMALL.dbf", 1, true);
+    const Lookup live = said ? LiveOrSaid(*t) : LiveOrNoted(*t);
+    test_support::RefusedRead::Disarm();
+    EXPECT_TRUE(live.IsRefused());
+    EXPECT_TRUE(watch.HasReason());
+    EXPECT_TRUE(watch.ReadRefused());
+    EXPECT_EQ(std::string(Upper(watch.RefusedFile().c_str())), std::string(Upper(t->tablePath.c_str())));
+    ASSERT_EQ(Boxes().size(), said ? 1u : 0u);
+    if (said) EXPECT_EQ(Boxes()[0].text, UnreadText(t->tablePath, live.result()));
+  }
+}
+
 TEST_F(TableOps, SkipActiveAndLocatePassDeletedRecords) {
   ASSERT_TRUE(t->GoTo(2));
   ASSERT_TRUE(t->DeleteRecord("", 1));

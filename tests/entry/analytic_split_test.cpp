@@ -592,9 +592,9 @@ TEST_F(AnalyticSplitTest, ANewAnalyticLineWhoseReadIsRefusedIsMadeWholeOrSaidAnd
     EXPECT_TRUE(c50.OpenShared(PathC50(), L::kAnalyticTag, true));
     std::vector<std::pair<std::uint32_t, std::string>> found;
     for (bool more = c50.SeekNotBelow(L::kAnalyticTag, linesKey_.c_str()); more; more = c50.Skip(1)) {
-      const char m = entry::MatchSplitLines(c50, linesKey_);
-      if (m == 'O') found.emplace_back(c50.recordNumber, c50.GetField(L::BNUMA));
-      else if (m != 'o') break;
+      const KeyMatch m = entry::MatchSplitLines(c50, linesKey_);
+      if (m.IsLive()) found.emplace_back(c50.recordNumber, c50.GetField(L::BNUMA));
+      else if (!m.IsCancelled()) break;
     }
     return found;
   };

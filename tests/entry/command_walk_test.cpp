@@ -742,7 +742,7 @@ class DamagedWalkTest : public CommandWalkTest {
       const posting::LineRecord line = posting::ReadLineRecord(c50);
       if (line.key.substr(1, 7) == notMonth || line.account[0] == 'C' || line.account[0] == 'F') continue;
       const std::string lines = L::AnalyticKey(c50) + "W";
-      if (c50.SeekNotBelow(L::kAnalyticTag, lines.c_str()) && entry::MatchSplitLines(c50, lines) == 'O' &&
+      if (c50.SeekNotBelow(L::kAnalyticTag, lines.c_str()) && entry::MatchSplitLines(c50, lines).IsLive() &&
           ToCents(posting::ReadLineRecord(c50).euros) != 0) {
         const posting::LineRecord a = posting::ReadLineRecord(c50);
         at = {line.key.substr(1, 7), line.key, lines + c50.GetField(L::BNUMA), a.account, "", c50.recordNumber,

@@ -172,8 +172,7 @@ class SplitTest : public CoreTest {
     std::vector<std::pair<std::string, std::string>> out;
     const std::string lines = key.LinesKey();
     for (bool more = c50.SeekNotBelow(L::kAnalyticTag, lines.c_str()); more; more = c50.Skip(1)) {
-      const char m = MatchSplitLines(c50, lines);
-      if (m != 'O' && m != 'o') break;
+      if (!MatchSplitLines(c50, lines).HoldsKey()) break;
       out.emplace_back(c50.GetField(L::BNUMA), RTrim(c50.GetField(L::BCODE)));
     }
     return out;

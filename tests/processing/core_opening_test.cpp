@@ -528,6 +528,36 @@ TEST_F(OpeningTest, LettersNotReadAreNeverTakenForBalanced) {
   EXPECT_GE(unread, 1);
 }
 
+// The trial balance over a chart one of whose reads the disk refuses (a step of the walk, an account's
+// delete mark, its totals) is never taken for a balanced one: it is refused, naming the chart's file.
+TEST_F(OpeningTest, ATrialBalanceReadShortIsRefusedNamingTheChart) {
+  Table c10, c20;
+  ASSERT_TRUE(c10.OpenShared(PathC10(), "C10CODE", true));
+  const std::vector<processing::Collective> collectives = processing::ReadCollectives(c10);
+  c10.CloseTable();
+  ASSERT_TRUE(c20.OpenShared(PathC20(), "C20CODE", true));
+  ASSERT_EQ(processing::TrialBalanceRefusal(processing::ComputeTrialBalance(c20, collectives), false), "");
+  c20.CloseTable();
+  const std::string file = "/" + std::filesystem::path(platform::ResolvePath(std::string(PathC20()) + ".dbf")).filename().string();
+  for (int nth = 1;; ++nth) {
+    SCOPED_TRACE("read " + std::to_string(nth) + " of " + file + " refused");
+    // Opened while reads are counted, so that the engine reads the file rather than maps it.
+    test_support::RefusedRead::Arm(file, INT_MAX);
+    ASSERT_TRUE(c20.OpenShared(PathC20(), "C20CODE", true));
+    test_support::RefusedRead::Arm(file, nth);
+    const processing::TrialBalance balance = processing::ComputeTrialBalance(c20, collectives);
+    const int seen = test_support::RefusedRead::Seen();
+    test_support::RefusedRead::Disarm();
+    c20.CloseTable();
+    const std::string said = processing::TrialBalanceRefusal(balance, false);
+    if (seen < nth) {
+      EXPECT_EQ(said, "") << "no read refused";
+      break;
+    }
+    EXPECT_NE(said.find(file.substr(1)), std::string::npos) << said;
+    ASSERT_FALSE(HasFailure());
+  }
+}
 TEST_F(OpeningTest, AnAuxiliaryAccountWithoutCollectiveStopsTheRun) {
   {
     Table c20;

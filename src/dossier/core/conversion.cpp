@@ -183,7 +183,9 @@ bool CopyOlderGeneration(Table& destination, Table& source, long& records) {
   }
   bool ok = true;
   for (bool more = source.GoTop(""); more && !source.eof; more = source.Skip(1)) {
-    const bool cancelled = source.IsDeleted();
+    const Lookup live = LiveOrSaid(source);
+    if (live.IsRefused()) return false;
+    const bool cancelled = live.IsNotFound();
     if (!destination.AppendBlank()) return false;
     for (int d = 1; d <= destination.FieldCount(); ++d) {
       const int s = map[static_cast<std::size_t>(d)];
@@ -305,7 +307,9 @@ bool ConvertEntryLines(Table& table, double rate, char source,
     if (readable && francs != 0 && euros == 0) {
       if (!FrancsToEuros(francs, rate, euros) || !table.PutFieldNum(eurosField, euros)) ok = false;
     }
-    if (table.IsDeleted()) continue;
+    const Lookup live = LiveOrSaid(table);
+    if (live.IsRefused()) return false;
+    if (live.IsNotFound()) continue;
     const char kind = table.GetField(kindField)[0];
     const bool debit = table.GetField(sense)[0] == 'D';
     if (kind == 'W' || kind == 'Y') {

@@ -515,7 +515,10 @@ bool RebuildRun::WalkTable(int number) {
     // A record not read stops the walk; the run's watch of refused reads fails the run with it.
     if (!t.GoToRecord(static_cast<long>(r)).FoundOrNone()) break;
     show_.Step();
-    if (t.IsDeleted()) continue;
+    // A mark not read stops the walk as a record not read does, said and kept by the run's watch.
+    const Lookup live = LiveOrSaid(t);
+    if (live.IsRefused()) break;
+    if (live.IsNotFound()) continue;
     switch (number) {
       case 10: VisitC10(t); break;
       case 20: VisitC20(t); break;
@@ -694,7 +697,10 @@ bool AppendSortRecords(Table& lines, bool closed, Table& c60, MaintenanceProgres
     // A record not read stops the walk; the rebuild's watch of refused reads fails it with it.
     if (!lines.GoToRecord(static_cast<long>(r)).FoundOrNone()) break;
     show.Step();
-    const bool deleted = lines.IsDeleted();
+    // A mark not read stops the walk as a record not read does, said and kept by the rebuild's watch.
+    const Lookup live = LiveOrSaid(lines);
+    if (live.IsRefused()) break;
+    const bool deleted = live.IsNotFound();
     c60.AppendBlank();
     DeriveLigneTri(lines, source, c60);
     c60.QueueRecord(deleted);

@@ -162,7 +162,9 @@ bool PostHeader(const std::string& group, char source, const Sums& sums, Mainten
   const bool found = header.IsFound();
   // A header made or brought back starts empty; what it would hold is checked before it is touched.
   TotalsCents after = TotalsOf(sums);
-  if (found && !c10.IsDeleted()) {
+  const Lookup live = found ? c10.LiveHere() : Lookup::NotFound();
+  if (live.IsRefused()) return Refused(c10);
+  if (live.IsFound()) {
     const std::string f = PadRight(Field(c10, 4), 28), e = PadRight(Field(c10, 5), 28);
     after += {HeaderTotal(f, 0), HeaderTotal(f, 14), HeaderTotal(e, 0), HeaderTotal(e, 14)};
   }
@@ -177,7 +179,9 @@ bool PostHeader(const std::string& group, char source, const Sums& sums, Mainten
     if (journal.IsFound()) label = Field(c10, 3);
     if (!AppendWith(c10, {{1, "C"}, {2, code}, {3, label}})) return false;
   }
-  if (c10.IsDeleted()) {
+  const Lookup again = c10.LiveHere();
+  if (again.IsRefused()) return Refused(c10);
+  if (again.IsNotFound()) {
     if (!Checked(c10, c10.PutField(4, "")) || !Checked(c10, c10.PutField(5, "")) ||
         !Checked(c10, c10.RecallRecord(nullptr, 0)))
       return false;

@@ -180,7 +180,9 @@ bool Run::LoadPlan() {
     if (Field(c60, kTcle) != "Z" || !IsBlank(Field(c60, kTpiece)) || (file != "C" && file != "B")) return false;
     line.closed = file == "C";
     line.rec = static_cast<long>(Val(Field(c60, kTrec).c_str()));
-    line.deleted = c60.IsDeleted();
+    const Lookup live = LiveOrSaid(c60);
+    if (live.IsRefused()) return false;
+    line.deleted = live.IsNotFound();
     if (IsDistribution(line.piece)) {
       plan_.push_back(line);
       continue;
@@ -217,7 +219,10 @@ void Run::ReadLines() {
       line.closed = closed;
       line.rec = rec;
       line.piece = Field(t, closed ? kC40Piece : kC50Piece);
-      line.deleted = t.IsDeleted();
+      // A mark not read stops the walk as a record not read does.
+      const Lookup live = LiveOrSaid(t);
+      if (live.IsRefused()) break;
+      line.deleted = live.IsNotFound();
       plan_.push_back(std::move(line));
     }
   }

@@ -37,8 +37,8 @@ constexpr long kMostNumber = 9999;
 std::string Digits4(long n) { return StrZero(n, 4); }
 
 // The current record belongs to the lines (or the header) named by the first 26 characters of `key`.
-char MatchSplit(Table& c50, const std::string& key) {
-  return c50.MatchKey(key.c_str(), kSplitLinesKeyLength, L::BMOIS, L::BJAL, L::BPIECE, L::BCG, L::BNUM, L::BCLE);
+KeyMatch MatchSplit(Table& c50, const std::string& key) {
+  return c50.MatchRecordKey(key.c_str(), kSplitLinesKeyLength, L::BMOIS, L::BJAL, L::BPIECE, L::BCG, L::BNUM, L::BCLE);
 }
 
 // The record of a 30-character C50ANAL key made current: the 26 characters of its kind and its sub-number.
@@ -46,8 +46,8 @@ Lookup SeekSplitRecord(Table& c50, const std::string& key30) {
   const std::string key = PadRight(key30, kSplitHeaderKeyLength);
   const Lookup found = c50.FindNotBelow(L::kAnalyticTag, key.c_str());
   if (!found.IsFound()) return found;
-  const char m = MatchSplit(c50, key);
-  return found.And((m == 'O' || m == 'o') && std::string(c50.GetField(L::BNUMA)) == key.substr(kSplitLinesKeyLength, 4));
+  return found.And(MatchSplit(c50, key).HoldsKey() &&
+                   std::string(c50.GetField(L::BNUMA)) == key.substr(kSplitLinesKeyLength, 4));
 }
 
 // The records of the lines of a 26-character key (cancelled ones too) in key order. Lines not read are
@@ -55,9 +55,14 @@ Lookup SeekSplitRecord(Table& c50, const std::string& key30) {
 std::vector<std::uint32_t> SplitRecords(Table& c50, const std::string& key26, bool liveOnly) {
   std::vector<std::uint32_t> found;
   for (bool more = c50.FindNotBelow(L::kAnalyticTag, key26.c_str()).FoundOrNone(); more; more = c50.Skip(1)) {
-    const char m = MatchSplit(c50, key26);
-    if (m == 'O' || (m == 'o' && !liveOnly)) found.push_back(c50.recordNumber);
-    else if (m != 'o') break;
+    const KeyMatch m = MatchSplit(c50, key26);
+    if (m.IsRefused()) {
+      // A line whose mark is not read ends the list short: noted, the caller's change fails on it.
+      RefusalWatch::NoteEngineReadRefusal(c50.tablePath, m.result());
+      break;
+    }
+    if (m.IsLive() || (m.IsCancelled() && !liveOnly)) found.push_back(c50.recordNumber);
+    else if (!m.IsCancelled()) break;
   }
   return found;
 }
@@ -251,8 +256,8 @@ SplitOpening KeepSplitHeader(Table& c50, Table& c60, SplitKey& key, bool* create
   const std::string general = key.GeneralLineKey();
   // A line not read is no line gone: the watch fails the change below.
   const bool live = c50.Find(L::kCodeTag, general.c_str()).FoundOrNone() &&
-                    c50.MatchKey(general.c_str(), L::kKeyLength, L::BCLE, L::BMOIS, L::BJAL, L::BPIECE, L::BREC,
-                                 L::BNUM) == 'O' &&
+                    c50.MatchRecordKey(general.c_str(), L::kKeyLength, L::BCLE, L::BMOIS, L::BJAL, L::BPIECE, L::BREC,
+                                       L::BNUM).AsLive().FoundOrNone() &&
                     NormalizeAccount(c50.GetField(L::BCODE)) == NormalizeAccount(key.Account());
   if (live && !key.AmountsRead()) {
     // The line as saved holds what the key's 14 characters could not: its amounts, signed by its sense.
@@ -305,7 +310,9 @@ SplitOpening KeepSplitHeader(Table& c50, Table& c60, SplitKey& key, bool* create
   const std::string text = c50.RecordToText(L::BNUMA);
   if (!steps.LockLine(c50, recno, text.c_str())) return SplitOpening::LockRefused;
   // Read again under the lock: a header in step, and its sort record, are not written again.
-  const bool inStep = !c50.IsDeleted() && HoldsFields(c50, values) && LigneTri::Find(c60, LigneTri::kDraft, recno) &&
+  const Lookup headerLive = c50.LiveHere();
+  if (headerLive.IsRefused()) return fail();
+  const bool inStep = headerLive.IsFound() && HoldsFields(c50, values) && LigneTri::Find(c60, LigneTri::kDraft, recno) &&
                       c50.GoToRecord(static_cast<long>(recno)).IsFound() && SortRecordInStep(c50, c60);
   if (!steps.ReadWhole()) return fail();
   if (inStep) return steps.Finish() ? SplitOpening::Opened : fail();
@@ -314,9 +321,10 @@ SplitOpening KeepSplitHeader(Table& c50, Table& c60, SplitKey& key, bool* create
   if (!steps.Begin() || !c50.GoToRecord(static_cast<long>(recno)).IsFound()) return fail();
   // The values and the live mark in one write; the header as it was puts it back.
   const std::vector<FieldWrite> was = FieldsNow(c50, values);
-  const bool cancelled = c50.IsDeleted();
+  const Lookup mark = c50.LiveHere();
+  const bool cancelled = mark.IsNotFound();
   // A cancel mark that could not be read is not taken for one: the take-back would write it.
-  if (!steps.ReadWhole()) return fail();
+  if (mark.IsRefused() || !steps.ReadWhole()) return fail();
   if (!HoldsFields(c50, values) || cancelled) {
     const bool written = WriteFieldsAndMark(c50, values, true);
     steps.Made([&c50, &c60, recno, was, cancelled, text] {
@@ -601,10 +609,12 @@ posting::LineChange ChangeSplitLine(Table& c50, Table& c60, std::uint32_t recno,
   };
   // Whether the line is in the state asked for already: AlreadyDone, or a refused read.
   auto inState = [&](posting::LineChange* answer) {
-    const bool already = c50.IsDeleted() == cancel;
-    if (!steps.ReadWhole()) *answer = refused();
+    const Lookup live = c50.LiveHere();
+    const bool unread = live.IsRefused() || !steps.ReadWhole();
+    const bool already = live.IsNotFound() == cancel;
+    if (unread) *answer = refused();
     else if (already) *answer = posting::LineChange::AlreadyDone;
-    return already || !steps.ReadWhole();
+    return already || unread;
   };
   posting::LineChange answer = posting::LineChange::NoLine;
   const Lookup line = c50.GoToRecord(static_cast<long>(recno));
@@ -674,9 +684,13 @@ SplitRemainder ComputeSplitRemainder(Table& c50, const std::string& lineKey, con
   const Lookup first = c50.FindNotBelow(L::kAnalyticTag, lines.c_str());
   r.readRefused = r.readRefused || first.IsRefused();
   for (bool more = first.IsFound(); more; more = c50.Skip(1)) {
-    const char m = MatchSplit(c50, lines);
-    if (m == 'o') continue;
-    if (m != 'O') break;
+    const KeyMatch m = MatchSplit(c50, lines);
+    if (m.IsRefused()) {
+      r.readRefused = true;
+      break;
+    }
+    if (m.IsCancelled()) continue;
+    if (!m.IsLive()) break;
     if (c50.GetField(L::BNUMA) == own) {
       if (form != nullptr) {
         const long long sign = form->sense == 'D' ? 1 : -1;
@@ -693,7 +707,7 @@ SplitRemainder ComputeSplitRemainder(Table& c50, const std::string& lineKey, con
 
 Lookup SeekAnalyticRecord(Table& c50, const std::string& key30) { return SeekSplitRecord(c50, key30); }
 
-char MatchSplitLines(Table& c50, const std::string& key26) { return MatchSplit(c50, key26); }
+KeyMatch MatchSplitLines(Table& c50, const std::string& key26) { return MatchSplit(c50, key26); }
 
 // ---- the save -----------------------------------------------------------------------------------------------------------
 
@@ -719,8 +733,9 @@ AnalyticSaveOutcome SaveAnalyticLineRecord(Table& c50, Table& c60, const std::st
   if (!steps.LockLine(c50, recno, text.c_str())) return AnalyticSaveOutcome::LockRefused;
   steps.WorksOver(c50, recno);
   // A line whose cancel mark could not be read is not taken for a cancelled one.
-  const bool live = !c50.IsDeleted();
-  if (!steps.ReadWhole()) return fail();
+  const Lookup mark = c50.LiveHere();
+  const bool live = mark.IsFound();
+  if (mark.IsRefused() || !steps.ReadWhole()) return fail();
   const std::string oldSection = c50.GetField(L::BCODE);
   const char oldSense = c50.GetField(L::BSENS)[0];
   const long long oldF = StoredAmountOf(c50, L::BMONTANTF), oldE = StoredAmountOf(c50, L::BMONTANTE);
@@ -792,8 +807,9 @@ bool DropBlankAnalyticLine(Table& c50, Table& c60, const std::string& lineKey, s
   LineChangeSteps steps(LineChangeKind::AnalyticLineCancelled);
   steps.Ends(c50, c60, kMsgCancelRefused);
   const Lookup found = SeekSplitRecord(c50, lineKey);
-  const bool blank = found.IsFound() && !c50.IsDeleted() && IsBlank(c50.GetField(L::BCODE));
-  if (!steps.ReadWhole() || found.IsRefused()) {
+  const Lookup live = found.IsFound() ? c50.LiveHere() : found;
+  const bool blank = live.IsFound() && IsBlank(c50.GetField(L::BCODE));
+  if (!steps.ReadWhole() || live.IsRefused()) {
     steps.Fail(lineKey, refusal);
     return false;
   }

@@ -220,9 +220,9 @@ SplitRemainder ComputeSplitRemainder(Table& c50, const std::string& lineKey, con
 // The record of a 30-character C50ANAL key (a header or one analytic line, live or cancelled) made current on
 // `c50`, whose order becomes C50ANAL. Not found when there is none, refused when it could not be read.
 Lookup SeekAnalyticRecord(Table& c50, const std::string& key30);
-// The current record belongs to the analytic lines of a 26-character key: "O" live, "o" cancelled, anything
-// else not.
-char MatchSplitLines(Table& c50, const std::string& key26);
+// Whether the current record belongs to the analytic lines of a 26-character key, and then whether it is
+// live, cancelled, or its mark unread (KeyMatch).
+KeyMatch MatchSplitLines(Table& c50, const std::string& key26);
 
 // An analytic line as its form holds it.
 struct AnalyticLineValues {

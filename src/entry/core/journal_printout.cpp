@@ -179,7 +179,14 @@ bool JournalPrintout::InJournal() {
 }
 
 bool JournalPrintout::Selected() {
-  if (!InJournal() || c50_.IsDeleted()) return false;
+  if (!InJournal()) return false;
+  // A line whose mark is not read ends the printout short: said, and no transfer file is written.
+  const Lookup live = c50_.LiveHere();
+  if (live.IsRefused()) {
+    if (!accountUnread_) SayUnread(c50_, live.result());
+    accountUnread_ = true;
+  }
+  if (!live.IsFound()) return false;
   return IsBlank(run_.pieceTo) || std::string(c50_.GetField(L::BPIECE)) <= run_.pieceTo;
 }
 
@@ -208,7 +215,7 @@ const JournalPrintout::Account& JournalPrintout::AccountOf(const std::string& co
   // The account itself, looked up on its whole code: a missing or cancelled one has no data. One not read
   // is said (once a run), kept out of the cache, and keeps a transfer file from being written.
   Lookup found = IsBlank(code) ? Lookup::NotFound()
-                               : c20_.Find("C20CODE", code.c_str()).And(c20_.MatchKey(code.c_str(), 8, 1) != '#');
+                               : c20_.Find("C20CODE", code.c_str()).And(c20_.MatchRecordKey(code.c_str(), 8, 1).HoldsKey());
   if (found.IsFound()) found = c20_.LiveHere();
   if (found.IsRefused()) {
     if (!accountUnread_) SayUnread(c20_, found.result());

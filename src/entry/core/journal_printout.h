@@ -134,7 +134,7 @@ class JournalPrintout {
   Account account_;
   // The accounts read in this run: each is read from the chart once.
   std::unordered_map<std::string, Account> accounts_;
-  // An account of the run the system could not read: said once; no transfer file is written.
+  // An account or a line of the run the system could not read: said once; no transfer file is written.
   bool accountUnread_ = false;
   char labelCode_ = 0;
   bool labelCached_ = false;

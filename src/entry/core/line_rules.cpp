@@ -3,6 +3,7 @@
 #include <cstdlib>
 
 #include "data/entry_lines.h"
+#include "data/error_report.h"
 #include "data/table.h"
 #include "data/table_results.h"
 #include "posting/journal_month.h"
@@ -47,7 +48,7 @@ bool OfPrefixes(const std::string& list, const std::string& prefix) {
 Lookup SeekLiveAccount(Table& c20, const std::string& account) {
   if (account.empty()) return Lookup::NotFound();
   if (!c20.isOpen) return Lookup::Refused(kResultNoSuchTable);
-  const Lookup found = c20.Find("C20CODE", account.c_str()).And(c20.MatchKey(account.c_str(), 8, 1) != '#');
+  const Lookup found = c20.Find("C20CODE", account.c_str()).And(c20.MatchRecordKey(account.c_str(), 8, 1).HoldsKey());
   return found.IsFound() ? c20.LiveHere() : found;
 }
 
@@ -114,7 +115,7 @@ std::vector<std::string> VatEntries(Table& c10) {
   std::vector<std::string> entries;
   if (c10.isOpen && c10.Find("C10CODE", "T").IsFound()) {
     for (bool more = true; more && c10.GetField(1)[0] == 'T'; more = c10.Skip(1)) {
-      if (c10.IsDeleted()) continue;
+      if (!LiveOrSaid(c10).IsFound()) continue;
       const std::string text = PadRight(c10.GetField(kTextField), 13);
       if (IsBlank(text.substr(5, 8))) continue;
       const char code = c10.GetField(kCodeField)[0];

@@ -8,6 +8,7 @@
 #include "data/dossier_files.h"
 #include "data/error_report.h"
 #include "data/entry_lines.h"
+#include "data/error_report.h"
 #include "data/line_change_note.h"
 #include "data/locks.h"
 #include "data/record_fields.h"
@@ -54,18 +55,21 @@ std::vector<PieceLine> LinesOfPiece(Table& c50, const std::string& source, const
   const std::string key = posting::LinePrefix(source) + PadRight(piece, 6);
   std::vector<std::pair<std::uint32_t, std::string>> general;
   for (bool more = c50.Find(L::kCodeTag, key.c_str()).FoundOrNone(); more; more = c50.Skip(1)) {
-    const char m = c50.MatchKey(key.c_str(), kPieceKeyLength, L::BCLE, L::BMOIS, L::BJAL, L::BPIECE);
-    if (m != 'O' && m != 'o') break;
-    if (m == 'O') general.emplace_back(c50.recordNumber, L::AnalyticKey(c50));
+    const KeyMatch m = c50.MatchRecordKey(key.c_str(), kPieceKeyLength, L::BCLE, L::BMOIS, L::BJAL, L::BPIECE);
+    // A line whose mark is not read is no cancelled line: noted, the change's watch refuses the piece.
+    if (m.IsRefused()) RefusalWatch::NoteEngineReadRefusal(c50.tablePath, m.result());
+    if (!m.IsLive() && !m.IsCancelled()) break;
+    if (m.IsLive()) general.emplace_back(c50.recordNumber, L::AnalyticKey(c50));
   }
   for (const auto& [recno, analyticKey] : general) {
     PieceLine line;
     line.recno = recno;
     for (bool more = c50.FindNotBelow(L::kAnalyticTag, analyticKey.c_str()).FoundOrNone(); more; more = c50.Skip(1)) {
-      const char m =
-          c50.MatchKey(analyticKey.c_str(), L::kAnalyticKeyLength, L::BMOIS, L::BJAL, L::BPIECE, L::BCG, L::BNUM);
-      if (m == 'O') line.analytic.push_back(c50.recordNumber);
-      else if (m != 'o') break;
+      const KeyMatch m =
+          c50.MatchRecordKey(analyticKey.c_str(), L::kAnalyticKeyLength, L::BMOIS, L::BJAL, L::BPIECE, L::BCG, L::BNUM);
+      if (m.IsRefused()) RefusalWatch::NoteEngineReadRefusal(c50.tablePath, m.result());
+      if (m.IsLive()) line.analytic.push_back(c50.recordNumber);
+      else if (!m.IsCancelled()) break;
     }
     lines.push_back(std::move(line));
   }
@@ -111,7 +115,8 @@ class TargetHeader {
       ++*created;
     }
     // Asked once, without waiting: another station's entry refuses the command.
-    if (!LockRecord(c10, nullptr, 0)) return PieceOutcome::TargetHeld;
+    // A header not read under its lock is no entry of another station: said, and the command fails.
+    if (!LockRecord(c10, nullptr, 0)) return LockHeldElsewhere(c10) ? PieceOutcome::TargetHeld : PieceOutcome::Failed;
     taken_ = true;
     before_ = c10.result == kResultAlreadyLocked;
     return PieceOutcome::Done;
@@ -195,7 +200,19 @@ PieceResult MovePiece(const std::string& source, const std::string& piece, const
     // A line not read is no line held: the change's watch refuses the piece below.
     if (!t.c50.GoToRecord(static_cast<long>(recno)).FoundOrNone()) return false;
     const std::string text = RTrim(t.c50.RecordToText(textFields));
-    if (!lineLocks.Take(recno, text.c_str()) || t.c50.IsDeleted()) {
+    // A line not read under its lock is no line held: said, and the change's watch refuses the piece.
+    if (!lineLocks.Take(recno, text.c_str())) {
+      if (LockHeldElsewhere(t.c50)) r.heldLine = text;
+      return false;
+    }
+
+    // Its mark not read under the lock, it is no line held: noted, the change's watch refuses the piece.
+    const Lookup live = t.c50.LiveHere();
+    if (live.IsRefused()) {
+      RefusalWatch::NoteEngineReadRefusal(t.c50.tablePath, live.result());
+      return false;
+    }
+    if (live.IsNotFound()) {
       r.heldLine = text;
       return false;
     }

@@ -242,18 +242,22 @@ class ValidationWork {
     std::vector<std::pair<std::uint32_t, std::string>> general;
     c50_.SetOrder(L::kCodeTag);
     for (bool more = c50_.Find(L::kCodeTag, prefix.c_str()).FoundOrNone(); more; more = c50_.Skip(1)) {
-      const char m = c50_.MatchKey(prefix.c_str(), L::kJournalMonthKeyLength, L::BCLE, L::BMOIS, L::BJAL);
-      if (m == 'O') general.emplace_back(c50_.recordNumber, analyticHere ? L::AnalyticKey(c50_) : std::string());
-      else if (m != 'o') break;
+      const KeyMatch m = c50_.MatchRecordKey(prefix.c_str(), L::kJournalMonthKeyLength, L::BCLE, L::BMOIS, L::BJAL);
+      // A line whose mark is not read is no cancelled line: the month is not validated short of it.
+      if (m.IsRefused()) return Fail(kValidationAppend, c50_.tablePath, m.result());
+      if (m.IsLive()) general.emplace_back(c50_.recordNumber, analyticHere ? L::AnalyticKey(c50_) : std::string());
+      else if (!m.IsCancelled()) break;
     }
     for (const auto& [recno, key] : general) {
       if (!Append(recno, true)) return FailAppend();
       if (!analyticHere) continue;
       std::vector<std::uint32_t> analytic;
       for (bool more = c50_.FindNotBelow(L::kAnalyticTag, key.c_str()).FoundOrNone(); more; more = c50_.Skip(1)) {
-        const char m = c50_.MatchKey(key.c_str(), L::kAnalyticKeyLength, L::BMOIS, L::BJAL, L::BPIECE, L::BCG, L::BNUM);
-        if (m == 'O') analytic.push_back(c50_.recordNumber);
-        else if (m != 'o') break;
+        const KeyMatch m =
+            c50_.MatchRecordKey(key.c_str(), L::kAnalyticKeyLength, L::BMOIS, L::BJAL, L::BPIECE, L::BCG, L::BNUM);
+        if (m.IsRefused()) return Fail(kValidationAppend, c50_.tablePath, m.result());
+        if (m.IsLive()) analytic.push_back(c50_.recordNumber);
+        else if (!m.IsCancelled()) break;
       }
       for (std::uint32_t a : analytic)
         if (!Append(a, false)) return FailAppend();
@@ -262,10 +266,11 @@ class ValidationWork {
     std::vector<std::uint32_t> left;
     std::sort(done_.begin(), done_.end());
     for (bool more = analyticHere && c50_.FindNotBelow(L::kAnalyticTag, month.c_str()).FoundOrNone(); more; more = c50_.Skip(1)) {
-      const char m = c50_.MatchKey(month.c_str(), posting::kJournalMonthKeyLength, L::BMOIS, L::BJAL);
-      if (m == 'O' && !std::binary_search(done_.begin(), done_.end(), c50_.recordNumber))
+      const KeyMatch m = c50_.MatchRecordKey(month.c_str(), posting::kJournalMonthKeyLength, L::BMOIS, L::BJAL);
+      if (m.IsRefused()) return Fail(kValidationAppend, c50_.tablePath, m.result());
+      if (m.IsLive() && !std::binary_search(done_.begin(), done_.end(), c50_.recordNumber))
         left.push_back(c50_.recordNumber);
-      else if (m != 'O' && m != 'o') break;
+      else if (m.OffKey()) break;
     }
     for (std::uint32_t a : left)
       if (!Append(a, false)) return FailAppend();
@@ -336,8 +341,10 @@ class ValidationWork {
       c10_.PutField(5, posting::ZeroTotalsText().c_str());
       if (!c10_.InsertRecord() || !posting::FindHeader(c10_, month, posting::kClosedSource).IsFound())
         return Fail(kValidationHeaders, PathC10(), c10_.result);
-    } else if (c10_.IsDeleted() && !c10_.RecallRecord(nullptr, 0)) {
-      return Fail(kValidationHeaders, PathC10(), c10_.result);
+    } else {
+      const Lookup live = c10_.LiveHere();
+      if (live.IsRefused()) return Fail(kValidationHeaders, PathC10(), live.result());
+      if (live.IsNotFound() && !c10_.RecallRecord(nullptr, 0)) return Fail(kValidationHeaders, PathC10(), c10_.result);
     }
     const posting::HeaderTotals closed = posting::ReadHeaderTotals(c10_);
     const bool written = c10_.PutField(4, (AmountText14(FromCents(closed.debitF + moved.debitF)) +

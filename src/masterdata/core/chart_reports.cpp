@@ -99,7 +99,7 @@ void ChartReport::FillAccount(ReportFieldTable& fields, int base) {
   if (!IsBlank(counterpart)) {
     counterpartName = LoadStr(kTextUnknown);
     if (names_ != nullptr && names_->isOpen && SeekChartCode(*names_, AccountsFile(), AccountCode(counterpart)).FoundOrNone() &&
-        !names_->IsDeleted())
+        names_->LiveHere().FoundOrNone())
       counterpartName = Field(*names_, c20::kName);
   }
   fields.SetFieldText(base + 20, counterpartName.c_str());

@@ -174,7 +174,7 @@ bool StepCode(const CodeSource& s, CodeStep step, const std::string& current, st
   };
   auto seekFirst = [&] { return kinds ? t.Find(s.tag, s.kind.substr(0, 1).c_str()).IsFound() : t.GoTop(s.tag); };
   auto backOverCancelled = [&] {
-    while (ofKind() && t.IsDeleted()) t.Skip(-1);
+    while (ofKind() && t.LiveHere().IsNotFound()) t.Skip(-1);
   };
   const std::string typed = RTrim(current.c_str());
   switch (step) {
@@ -214,7 +214,7 @@ bool StepCode(const CodeSource& s, CodeStep step, const std::string& current, st
       break;
     }
   }
-  if (!ofKind() || t.IsDeleted()) return false;
+  if (!ofKind() || !LiveOrSaid(t).IsFound()) return false;
   code = codeHere();
   name = RTrim(t.GetField(s.nameField));
   return true;

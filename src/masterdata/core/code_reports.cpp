@@ -1,5 +1,6 @@
 #include "masterdata/core/code_reports.h"
 
+#include "data/error_report.h"
 #include "data/table.h"
 #include "masterdata/core/code_kinds.h"
 #include "masterdata/core/code_records.h"
@@ -37,7 +38,7 @@ bool PrepareCodeReport(Table& c10, const KindLayout& layout, ReportFieldTable& f
   const std::string key = std::string(1, layout.kind) + std::string(RTrim(from.c_str()));
   if (!c10.isOpen || !c10.FindNotBelow(kC10Tag, key.c_str()).IsFound()) return false;
   c10.SkipActive(false);
-  if (!OnKind(c10, layout.kind) || c10.IsDeleted() || !WithinLimit(c10, to)) return false;
+  if (!OnKind(c10, layout.kind) || !LiveOrSaid(c10).IsFound() || !WithinLimit(c10, to)) return false;
   if (!fields.Declared()) {
     const std::vector<std::string> definitions = ReportDefinitions(layout);
     fields.SetFieldCount(static_cast<int>(definitions.size()));

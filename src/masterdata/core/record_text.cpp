@@ -123,7 +123,7 @@ bool RecordTextHold::Open(const std::string& reference) {
   if (!RecordTextTypeOf(reference, type) || !EnsureOpen(type)) return false;
   Table& t = *type.table;
   const std::string key = RecordTextKey(type, reference);
-  if (!t.Find(type.tag, key.c_str()).IsFound() || t.IsDeleted()) return false;
+  if (!t.Find(type.tag, key.c_str()).IsFound() || !LiveOrSaid(t).IsFound()) return false;
   // Silent: a record held elsewhere closes the editor without a word.
   if (!LockRecord(t, nullptr, 0)) return false;
   type_ = type;
@@ -148,9 +148,14 @@ bool RecordTextHold::Save(const std::string& text) {
   if (held.IsNotFound()) return true;
   // The record held is written only while it still carries its key.
   const int keyLength = static_cast<int>(key_.size());
-  const char match = type_.designation == '1' ? t.MatchKey(key_.c_str(), keyLength, 1, 2)
-                                              : t.MatchKey(key_.c_str(), keyLength, 1);
-  if (match != 'O') return true;
+  const KeyMatch match = type_.designation == '1' ? t.MatchRecordKey(key_.c_str(), keyLength, 1, 2)
+                                                  : t.MatchRecordKey(key_.c_str(), keyLength, 1);
+  // One whose mark is not read is not written, and the text is not taken for saved.
+  if (match.IsRefused()) {
+    ReportRefusedLookup(t, match.AsLive(), t.tag.c_str());
+    return false;
+  }
+  if (!match.IsLive()) return true;
   if (!t.PutMemoText(type_.memoField, text)) {
     ReportDbError(t, 2010);
     return false;

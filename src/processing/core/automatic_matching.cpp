@@ -30,7 +30,12 @@ bool SeekAccount(Table& c60, const std::string& account) {
   // Not read, the walk ends short: noted, the run's watch of refusals fails the run.
   if (found.IsRefused()) RefusalWatch::NoteEngineReadRefusal(c60.tablePath, found.result());
   if (!found.IsFound()) return false;
-  return c60.IsDeleted() ? c60.SkipActive(true) : true;
+  const Lookup live = c60.LiveHere();
+  if (live.IsRefused()) {
+    RefusalWatch::NoteEngineReadRefusal(c60.tablePath, live.result());
+    return false;
+  }
+  return live.IsNotFound() ? c60.SkipActive(true) : true;
 }
 
 bool OnAccount(Table& c60, const std::string& account) {
@@ -40,7 +45,16 @@ bool OnAccount(Table& c60, const std::string& account) {
 // Steps to the next live line that has an amount in the currency (the stepping of the removal
 // and the copy).
 bool NextWithAmount(const MatchTables& t, int currency, bool step) {
-  bool more = step ? t.c60.SkipActive(true) : (t.c60.IsDeleted() ? t.c60.SkipActive(true) : !t.c60.eof);
+  bool more = !t.c60.eof;
+  if (step) {
+    more = t.c60.SkipActive(true);
+  } else if (more) {
+    // A mark not read ends the walk short: noted, the run's watch of refusals fails the run.
+    const Lookup live = t.c60.LiveHere();
+    if (live.IsRefused()) RefusalWatch::NoteEngineReadRefusal(t.c60.tablePath, live.result());
+    more = live.IsFound() || (live.IsNotFound() && t.c60.SkipActive(true));
+  }
+
   while (more) {
     const SourceLine s = ReadSource(t, currency);
     if (s.table != nullptr && s.cents != 0) return true;

@@ -300,7 +300,7 @@ PiecesReport WriteImportedPieces(Table& c10, Table& c50, Table& c60, const std::
       missing.insert(month);
       return PiecesOutcome::Written;
     }
-    if (!LockRecord(c10, nullptr, 0)) return PiecesOutcome::HeaderLocked;
+    if (!LockRecord(c10, nullptr, 0)) return LockHeldElsewhere(c10) ? PiecesOutcome::HeaderLocked : PiecesOutcome::Failed;
     if (c10.result != kResultAlreadyLocked) taken.push_back(c10.recordNumber);
     return PiecesOutcome::Written;
   };
@@ -526,7 +526,13 @@ bool CancelStoppedLine(Table& c50, Table& c60, std::uint32_t recno) {
     RefusalWatch::NoteAll(c60);
     return false;
   }
-  if (!c60.IsDeleted()) {
+  // A mark not read is neither: refused, and the line left as it is.
+  const Lookup sortLive = c60.LiveHere();
+  if (sortLive.IsRefused()) {
+    RefusalWatch::NoteEngineReadRefusal(c60.tablePath, sortLive.result());
+    return false;
+  }
+  if (sortLive.IsFound()) {
     if (!c60.DeleteRecord(c60.RecordToText(LigneTri::TREC), 0)) {
       RefusalWatch::NoteAll(c60);
       return false;
@@ -538,7 +544,13 @@ bool CancelStoppedLine(Table& c50, Table& c60, std::uint32_t recno) {
     RefusalWatch::NoteEngineReadRefusal(c50.tablePath, again.result());
     return false;
   }
-  if (again.IsNotFound() || c50.IsDeleted()) return true;
+  if (again.IsNotFound()) return true;
+  const Lookup lineLive = c50.LiveHere();
+  if (lineLive.IsRefused()) {
+    RefusalWatch::NoteEngineReadRefusal(c50.tablePath, lineLive.result());
+    return false;
+  }
+  if (lineLive.IsNotFound()) return true;
   if (!c50.DeleteRecord(c50.RecordToText(L::BNUMA), 0)) {
     RefusalWatch::NoteAll(c50);
     return false;

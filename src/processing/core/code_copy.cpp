@@ -80,9 +80,11 @@ char FindReceiver(Table& target, const CodeCopyKind& k, const std::string& key) 
   if (first.IsNotFound()) return 'E';
   char found = 'E';
   for (bool more = true; more; more = target.Skip(1)) {
-    const char m = target.MatchKey(key.c_str(), length, 1, f2);
-    if (m == 'O') return 'O';
-    if (m != 'o') break;
+    const KeyMatch m = target.MatchRecordKey(key.c_str(), length, 1, f2);
+    if (m.IsLive()) return 'O';
+    // A record of the key whose mark is not read may be the live one: nothing is added.
+    if (m.IsRefused()) return '!';
+    if (!m.IsCancelled()) break;
     found = 'o';
   }
   // Back on a record of the key, so that the caller sees which one; not read, it sees none.
@@ -166,7 +168,14 @@ CodeCopyCount CopyCodeRange(Table& source, Table& target, const CodeCopyKind& k,
     if (k.table == '1' && std::string(source.GetField(1)).substr(0, 1) != kind) break;
     const std::string stored = RTrim(source.GetField(codeField));
     if (CompareCodes(CodeOfWidth(stored, range.width), last) > 0) break;
-    if (source.IsDeleted()) continue;
+    // A code whose mark is not read is not taken for cancelled: the copy stops, naming the file.
+    const Lookup live = source.LiveHere();
+    if (live.IsRefused()) {
+      ++count.failed;
+      count.refused = UnreadText(source.tablePath, live.result());
+      return count;
+    }
+    if (live.IsNotFound()) continue;
     if (step) step(stored);
 
     const std::string key = ReceiverKey(target, k, kind, stored);
@@ -228,8 +237,14 @@ CodeCopyCount CopyCodeRange(Table& source, Table& target, const CodeCopyKind& k,
     const std::string text = target.RecordToText(k.keyFields);
     if (!LockRecord(target, text.c_str(), 1)) {
       ++count.failed;
+      // A receiver not read under its lock stops the copy, named; one another window holds is passed over.
+      if (!LockHeldElsewhere(target)) {
+        count.refused = UnreadText(target.tablePath, target.result);
+        break;
+      }
       continue;
     }
+
     // Every field into the record's buffer, then one write: a record is never seen or left
     // with some of the source's fields and some of its own.
     target.BeginRewrite();

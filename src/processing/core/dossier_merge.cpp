@@ -130,7 +130,10 @@ class MergeWork {
     for (bool closed : {true, false}) {
       Table& t = closed ? t_.o40 : t_.o50;
       for (bool more = t.GoTop(); more; more = t.Skip(1)) {
-        if (t.IsDeleted() || !InPeriod(LineDate(t, closed), from_, to_)) continue;
+        // A mark not read ends the count, said and kept by the run's watch, which fails the run.
+        const Lookup live = LiveOrSaid(t);
+        if (live.IsRefused()) return n;
+        if (live.IsNotFound() || !InPeriod(LineDate(t, closed), from_, to_)) continue;
         ReadLineAmounts(t, closed);
         ++n;
       }
@@ -186,7 +189,9 @@ class MergeWork {
     Step(kPhaseCodes, t_.o10);
     const FieldMap map(t_.o10, t_.c10, 3);
     for (bool more = t_.o10.GoTop(""); more; more = t_.o10.Skip(1)) {
-      if (t_.o10.IsDeleted()) continue;
+      const Lookup live = LiveOrSaid(t_.o10);
+      if (live.IsRefused()) return Fail(1, t_.o10.tablePath, live.result());
+      if (live.IsNotFound()) continue;
       const std::string kind = t_.o10.GetField(1);
       if (kind.empty() || std::string(kCodeKinds).find(kind[0]) == std::string::npos) continue;
       const std::string code = t_.o10.GetField(2);
@@ -199,7 +204,9 @@ class MergeWork {
         t_.c10.PutField(2, code.c_str());
         if (!map.Copy(t_.o10, t_.c10) || !t_.c10.InsertRecord()) return Fail(1, t_.c10.tablePath, t_.c10.result);
       } else {
-        if (t_.c10.IsDeleted() && !t_.c10.RecallRecord("", 0)) return Fail(1, t_.c10.tablePath, t_.c10.result);
+        const Lookup there = LiveOrSaid(t_.c10);
+        if (there.IsRefused()) return Fail(1, t_.c10.tablePath, there.result());
+        if (there.IsNotFound() && !t_.c10.RecallRecord("", 0)) return Fail(1, t_.c10.tablePath, t_.c10.result);
         if (!map.Copy(t_.o10, t_.c10) || !t_.c10.Commit()) return Fail(1, t_.c10.tablePath, t_.c10.result);
       }
       ++r_.codes;
@@ -210,13 +217,17 @@ class MergeWork {
   // The sums of CheckFigures for one table: the other's records, each with its own in the open dossier.
   bool Sums(Table& from, Table& to, const char* tag, std::size_t width, const int (&figures)[6], int number) {
     for (bool more = from.GoTop(); more; more = from.Skip(1)) {
-      if (from.IsDeleted()) continue;
+      const Lookup live = LiveOrSaid(from);
+      if (live.IsRefused()) return Fail(number, from.tablePath, live.result());
+      if (live.IsNotFound()) continue;
       std::string code = from.GetField(1);
       if (width != 0) code = PadRight(code, width);
       // A check only: a record not read counts as none here, and the run's watch of refused reads fails it.
       const bool found = to.Find(tag, code.c_str()).FoundOrNone();
+      const Lookup toLive = found ? LiveOrSaid(to) : Lookup::NotFound();
+      if (toLive.IsRefused()) return Fail(number, to.tablePath, toLive.result());
       for (std::size_t i = 0; i < std::size(figures); ++i) {
-        const long long sum = (found && !to.IsDeleted() ? StoredAmountOf(to, figures[i]) : 0) + StoredAmountOf(from, figures[i]);
+        const long long sum = (toLive.IsFound() ? StoredAmountOf(to, figures[i]) : 0) + StoredAmountOf(from, figures[i]);
         if (sum >= kSmallestTotalCents && sum <= kLargestTotalCents) continue;
         r_.code = kMergeWrite + number;
         r_.error = FillPlaceholders(LoadStr(number == 2 ? kMsgAccountFigureTooLarge : kMsgSectionFigureTooLarge),
@@ -235,7 +246,9 @@ class MergeWork {
     Step(kPhaseAccounts, from);
     const FieldMap map(from, to, 2);
     for (bool more = from.GoTop(); more; more = from.Skip(1)) {
-      if (from.IsDeleted()) continue;
+      const Lookup live = LiveOrSaid(from);
+      if (live.IsRefused()) return Fail(number, from.tablePath, live.result());
+      if (live.IsNotFound()) continue;
       std::string code = from.GetField(1);
       if (width != 0) code = PadRight(code, width);
       // A record not read is no record missing: never made twice.
@@ -248,9 +261,13 @@ class MergeWork {
         to.PutField(1, code.c_str());
         if (!map.Copy(from, to)) return Fail(number, to.tablePath, to.result);
         fresh = true;
-      } else if (to.IsDeleted()) {
-        if (!to.RecallRecord("", 0)) return Fail(number, to.tablePath, to.result);
-        fresh = true;
+      } else {
+        const Lookup toLive = LiveOrSaid(to);
+        if (toLive.IsRefused()) return Fail(number, to.tablePath, toLive.result());
+        if (toLive.IsNotFound()) {
+          if (!to.RecallRecord("", 0)) return Fail(number, to.tablePath, to.result);
+          fresh = true;
+        }
       }
       for (int f : figures) {
         const long long mine = fresh ? 0 : StoredAmountOf(to, f);
@@ -268,7 +285,9 @@ class MergeWork {
     Step(kPhaseEntries, from);
     const FieldMap map(from, t_.c50, 2);
     for (bool more = from.GoTop(); more; more = from.Skip(1)) {
-      if (from.IsDeleted() || !InPeriod(LineDate(from, closed), from_, to_)) continue;
+      const Lookup live = LiveOrSaid(from);
+      if (live.IsRefused()) return Fail(closed ? 4 : 5, from.tablePath, live.result());
+      if (live.IsNotFound() || !InPeriod(LineDate(from, closed), from_, to_)) continue;
       if (!t_.c50.AppendBlank()) return Fail(5, t_.c50.tablePath, t_.c50.result);
       t_.c50.PutField(L::BCLE, from.GetField(1));
       if (!map.Copy(from, t_.c50)) return Fail(5, t_.c50.tablePath, t_.c50.result);
@@ -291,11 +310,16 @@ class MergeWork {
       // A journal not read, in either dossier, is neither left out nor made twice.
       const Lookup there = posting::FindC10(t_.o10, 'J', journal);
       if (there.IsRefused()) return Unread(t_.o10, there);
-      if (there.IsNotFound() || t_.o10.IsDeleted()) continue;
+      if (there.IsNotFound()) continue;
+      const Lookup theirs = LiveOrSaid(t_.o10);
+      if (theirs.IsRefused()) return Fail(1, t_.o10.tablePath, theirs.result());
+      if (theirs.IsNotFound()) continue;
       const Lookup here = posting::FindC10(t_.c10, 'J', journal);
       if (here.IsRefused()) return Unread(t_.c10, here);
       if (here.IsFound()) {
-        if (!t_.c10.IsDeleted()) continue;
+        const Lookup ours = LiveOrSaid(t_.c10);
+        if (ours.IsRefused()) return Fail(1, t_.c10.tablePath, ours.result());
+        if (ours.IsFound()) continue;
         if (!t_.c10.RecallRecord("", 0) || !map.Copy(t_.o10, t_.c10) || !t_.c10.Commit())
           return Fail(1, t_.c10.tablePath, t_.c10.result);
       } else {

@@ -1,6 +1,7 @@
 #include "processing/core/letters_change.h"
 
 #include "data/entry_lines.h"
+#include "data/error_report.h"
 #include "data/line_change_steps.h"
 #include "data/locks.h"
 #include "data/table.h"
@@ -60,16 +61,26 @@ LettersOutcome WriteLetters(const MatchTables& t, int currency, const std::vecto
     if (!out.lockRefused) out.refusal = why;
     return out;
   };
+  auto refusedMark = [&](const Table& table, const Lookup& live) {
+    RefusalWatch::NoteEngineReadRefusal(table.tablePath, live.result());
+    return refused();
+  };
   std::vector<Planned> planned;
   for (const LetterWrite& w : writes) {
     // A sort record not read is no sort record gone: the change is refused.
     const Lookup at = t.c60.GoToRecord(static_cast<long>(w.c60));
     if (at.IsRefused()) return refused();
-    if (at.IsNotFound() || t.c60.IsDeleted()) continue;
+    if (at.IsNotFound()) continue;
+    // Nor is one whose mark is not read, before its lock or under it: noted by the change's watch.
+    Lookup live = t.c60.LiveHere();
+    if (live.IsRefused()) return refusedMark(t.c60, live);
+    if (live.IsNotFound()) continue;
     // The sort record read again under its lock: a letter another station wrote since the list read
     // it is seen.
     if (!sortLocks.Wait(w.c60, kSortRecordText)) return refused(true);
-    if (t.c60.IsDeleted()) continue;
+    live = t.c60.LiveHere();
+    if (live.IsRefused()) return refusedMark(t.c60, live);
+    if (live.IsNotFound()) continue;
     Planned p;
     p.c60 = w.c60;
     p.after = TrimmedRight(w.letter);
@@ -137,14 +148,24 @@ bool WriteMarks(Table& c60, const std::vector<LetterWrite>& marks, std::string* 
     std::uint32_t c60;
     std::string before, after;
   };
+  auto refusedMark = [&](const Table& table, const Lookup& live) {
+    RefusalWatch::NoteEngineReadRefusal(table.tablePath, live.result());
+    return refused();
+  };
   std::vector<Mark> planned;
   for (const LetterWrite& m : marks) {
     // A sort record not read is no sort record gone: the change is refused.
     const Lookup at = c60.GoToRecord(static_cast<long>(m.c60));
     if (at.IsRefused()) return refused();
-    if (at.IsNotFound() || c60.IsDeleted()) continue;
+    if (at.IsNotFound()) continue;
+    // Nor is one whose mark is not read, before its lock or under it: noted by the change's watch.
+    Lookup live = c60.LiveHere();
+    if (live.IsRefused()) return refusedMark(c60, live);
+    if (live.IsNotFound()) continue;
     if (!locks.Wait(m.c60, kSortRecordText)) return refused(true);
-    if (c60.IsDeleted()) continue;
+    live = c60.LiveHere();
+    if (live.IsRefused()) return refusedMark(c60, live);
+    if (live.IsNotFound()) continue;
     planned.push_back({m.c60, TrimmedRight(c60.GetField(T::TLETP)), TrimmedRight(m.letter)});
     steps.Note().Mark(m.c60, planned.back().before, planned.back().after);
     steps.Note().Before(kSortFile, c60, m.c60);

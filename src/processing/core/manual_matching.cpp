@@ -117,7 +117,8 @@ ManualOpen ManualMatching::Open() {
   if (account.IsFound()) account = c20.LiveHere();
   if (account.IsRefused()) return ManualOpen::Unread;
   if (account.IsNotFound()) return ManualOpen::NoAccount;
-  if (!LockRecord(c20, p_.account.c_str(), 0)) return ManualOpen::AccountLocked;
+  if (!LockRecord(c20, p_.account.c_str(), 0))
+    return LockHeldElsewhere(c20) ? ManualOpen::AccountLocked : ManualOpen::Unread;
   accountLocked_ = true;
   SetRegistryText(kRegistryHeldAccountPos, kRegistryHeldAccountWidth, p_.account);
 
@@ -130,7 +131,9 @@ ManualOpen ManualMatching::Open() {
   if (first.IsRefused()) return ManualOpen::Unread;
   for (bool more = first.IsFound(); more && AccountOf(c60_) == p_.account;
        more = c60_.SkipActive(true)) {
-    if (c60_.IsDeleted()) continue;
+    const Lookup live = c60_.LiveHere();
+    if (live.IsRefused()) return ManualOpen::Unread;
+    if (live.IsNotFound()) continue;
     if (!Trimmed(Field(c60_, T::TLETP)).empty()) staleMarks.push_back({c60_.recordNumber, ""});
     AccountLine line;
     line.c60 = c60_.recordNumber;
@@ -161,7 +164,7 @@ std::string ManualMatching::LabelText(const std::string& code) {
   labelText_ = "???    ";
   // Only shown: a label code not read shows as an unknown one.
   if (TableC10 != nullptr && TableC10->isOpen && posting::FindC10(*TableC10, 'L', code).FoundOrNone() &&
-      !TableC10->IsDeleted()) {
+      TableC10->LiveHere().IsFound()) {
     std::string text = Field(*TableC10, 4).substr(0, 7);
     text.resize(7, ' ');
     labelText_ = text;
@@ -172,7 +175,8 @@ std::string ManualMatching::LabelText(const std::string& code) {
 ManualLine ManualMatching::ReadLine(std::uint32_t c60) {
   ManualLine m;
   m.c60 = c60;
-  if (!c60_.GoToRecord(static_cast<long>(c60)).IsFound() || c60_.IsDeleted()) return m;
+  // A line whose mark is not read stays unreadable, as one not read.
+  if (!c60_.GoToRecord(static_cast<long>(c60)).IsFound() || !c60_.LiveHere().IsFound()) return m;
   m.readable = true;
   m.date = DateOf(c60_);
   m.journal = Field(c60_, T::TJAL).substr(0, 3);
@@ -206,7 +210,10 @@ ManualMatching::AccountLine* ManualMatching::Find(std::uint32_t c60) {
 }
 
 bool ManualMatching::WriteMark(std::uint32_t c60, const char* mark) {
-  if (!c60_.GoToRecord(static_cast<long>(c60)).IsFound() || c60_.IsDeleted()) return false;
+  if (!c60_.GoToRecord(static_cast<long>(c60)).IsFound()) return false;
+  const Lookup live = c60_.LiveHere();
+  if (live.IsRefused()) refusal_ = UnreadText(c60_.tablePath, live.result());
+  if (!live.IsFound()) return false;
   return WriteMarks(c60_, {{c60, mark}}, &refusal_);
 }
 
@@ -214,7 +221,11 @@ bool ManualMatching::Mark(std::size_t row, MarkCommand command) {
   refusal_.clear();
   if (row >= rows_.size()) return false;
   AccountLine* line = Find(rows_[row]);
-  if (line == nullptr || !c60_.GoToRecord(static_cast<long>(line->c60)).IsFound() || c60_.IsDeleted()) return false;
+  if (line == nullptr || !c60_.GoToRecord(static_cast<long>(line->c60)).IsFound()) return false;
+  // A line whose mark is not read is not marked: said, as a write refused is.
+  const Lookup live = c60_.LiveHere();
+  if (live.IsRefused()) refusal_ = UnreadText(c60_.tablePath, live.result());
+  if (!live.IsFound()) return false;
   const bool lettered = !line->letter.empty();
   const bool marked = line->mark != ' ';
   // What each command does in each state: the new mark and whether the amounts are added.

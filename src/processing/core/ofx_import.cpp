@@ -191,7 +191,8 @@ std::vector<DossierBank> ReadDossierBanks(Table& c10) {
   // is asked for (its request's check says a refusal).
   for (bool more = c10.FindNotBelow("C10CODE", "Q").FoundOrNone(); more && c10.GetField(1)[0] == 'Q';
        more = c10.Skip(1)) {
-    if (c10.IsDeleted()) continue;
+    // A mark not read leaves the account out, as the look-up not read leaves the list empty.
+    if (!c10.LiveHere().FoundOrNone()) continue;
     DossierBank b;
     b.code = Trimmed(c10.GetField(2));
     b.name = Trimmed(c10.GetField(3));

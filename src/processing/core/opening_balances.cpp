@@ -216,7 +216,9 @@ class OpeningWork {
     const MatchTables t{c40_, c50_, c60_};
     if (phase_) phase_(Text(kPhaseGeneral));
     for (bool more = c20_.GoTop("C20CODE"); more; more = c20_.Skip(1)) {
-      if (c20_.IsDeleted()) continue;
+      const Lookup live = LiveOrSaid(c20_);
+      if (live.IsRefused()) return Fail(kOpeningOpen + 2, source20_, live.result());
+      if (live.IsNotFound()) continue;
       const std::string code = PadRight(c20_.GetField(1), kAccountWidth);
       const std::array<long long, 4> year = YearTotals(c20_, nullptr);
       if (IsLetter(code[0])) {
@@ -236,7 +238,9 @@ class OpeningWork {
         if (lines.IsRefused()) return Fail(kOpeningOpen + 6, source60_, lines.result());
         for (bool found = lines.IsFound(); found && AccountOf(c60_) == code;
              found = c60_.Skip(1)) {
-          if (c60_.IsDeleted() || !SortLetter(c60_, currency_).empty()) continue;
+          const Lookup live = LiveOrSaid(c60_);
+          if (live.IsRefused()) return Fail(kOpeningOpen + 6, source60_, live.result());
+          if (live.IsNotFound() || !SortLetter(c60_, currency_).empty()) continue;
           OpeningLine line;
           if (!DetailLine(t, &line)) continue;
           sumF += Signed(line, line.francs);
@@ -268,7 +272,9 @@ class OpeningWork {
       if (lines.IsRefused()) return Fail(kOpeningOpen + 6, source60_, lines.result());
       for (bool found = lines.IsFound(); found && c60_.GetField(T::TCODE)[0] == collective.letter;
            found = c60_.Skip(1)) {
-        if (c60_.IsDeleted()) continue;
+        const Lookup live = LiveOrSaid(c60_);
+        if (live.IsRefused()) return Fail(kOpeningOpen + 6, source60_, live.result());
+        if (live.IsNotFound()) continue;
         const std::string code = AccountOf(c60_);
         if (code != account) {
           finish();
@@ -355,7 +361,9 @@ class OpeningWork {
     r_.piece = piece.number;
     // The previous-year columns start from nothing in every account of the target.
     for (bool more = t20.GoTop("C20CODE"); more; more = t20.Skip(1)) {
-      if (t20.IsDeleted()) continue;
+      const Lookup live = LiveOrSaid(t20);
+      if (live.IsRefused()) return Fail(kOpeningWrite + 2, PathC20(), live.result());
+      if (live.IsNotFound()) continue;
       bool zeroed = true;
       for (int f = kPreviousFirst; f < kPreviousFirst + 4; ++f) zeroed = zeroed && t20.PutFieldNum(f, 0.0);
       if (!zeroed || !t20.Commit()) return Fail(kOpeningWrite + 2, PathC20(), t20.result);
@@ -370,7 +378,9 @@ class OpeningWork {
       const Lookup there = t20.Find("C20CODE", code.c_str());
       if (there.IsRefused()) return Fail(kOpeningWrite + 2, PathC20(), there.result());
       if (there.IsFound()) {
-        if (t20.IsDeleted() && !t20.RecallRecord(code.c_str(), 0)) return Fail(kOpeningWrite + 2, PathC20(), t20.result);
+        const Lookup live = LiveOrSaid(t20);
+        if (live.IsRefused()) return Fail(kOpeningWrite + 2, PathC20(), live.result());
+        if (live.IsNotFound() && !t20.RecallRecord(code.c_str(), 0)) return Fail(kOpeningWrite + 2, PathC20(), t20.result);
       } else {
         if (!t20.AppendBlank()) return Fail(kOpeningWrite + 2, PathC20(), t20.result);
         t20.PutField(1, code.c_str());
@@ -461,8 +471,24 @@ std::string CollectiveOf(const std::vector<Collective>& collectives, char letter
 
 TrialBalance ComputeTrialBalance(Table& c20, const std::vector<Collective>& collectives) {
   TrialBalance b;
+  // A read the disk refuses ends the walk short (a step, a mark): the balance is refused, naming the file,
+  // never taken for one that balances. Its engine box is held back: the refusal says it.
+  const RefusalWatch reading(RefusalWatch::EngineBoxes::kHeld);
+  const auto unread = [&] {
+    if (b.unreadFile.empty() && reading.ReadRefused()) {
+      b.unreadFile = reading.RefusedFile();
+      b.unreadResult = reading.RefusedResult();
+    }
+  };
+
   for (bool more = c20.GoTop("C20CODE"); more; more = c20.Skip(1)) {
-    if (c20.IsDeleted()) continue;
+    const Lookup live = c20.LiveHere();
+    if (live.IsRefused()) {
+      b.unreadFile = c20.tablePath;
+      b.unreadResult = live.result();
+      break;
+    }
+    if (live.IsNotFound()) continue;
     const std::string code = PadRight(c20.GetField(1), kAccountWidth);
     const std::array<long long, 4> year = YearTotals(c20, &b.unreadable);
     const long long francs = year[0] - year[2];
@@ -485,10 +511,12 @@ TrialBalance ComputeTrialBalance(Table& c20, const std::vector<Collective>& coll
       b.resultEuros += euros;
     }
   }
+  unread();
   return b;
 }
 
 std::string TrialBalanceRefusal(const TrialBalance& b, bool euroOnly) {
+  if (!b.unreadFile.empty()) return UnreadText(b.unreadFile, b.unreadResult);
   std::string refusal;
   if (!b.orphans.empty()) {
     std::string names;

@@ -44,7 +44,12 @@ struct TrialBalance {
   long long resultFrancs = 0, resultEuros = 0;
   std::vector<std::string> orphans;
   std::vector<UnreadableAmountLine> unreadable;
+  // An account whose delete mark the system refused to read ends the walk: the balance is refused,
+  // naming the file (`unreadResult` the engine's code).
+  std::string unreadFile;
+  int unreadResult = 0;
 };
+
 TrialBalance ComputeTrialBalance(Table& c20, const std::vector<Collective>& collectives);
 
 // The refusal of an unbalanced trial balance, or of auxiliary accounts without collective ("" when

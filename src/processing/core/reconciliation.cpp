@@ -143,7 +143,8 @@ ReconciliationOpen Reconciliation::Open() {
   if (account.IsFound()) account = c20.LiveHere();
   if (account.IsRefused()) return ReconciliationOpen::Unread;
   if (account.IsNotFound()) return ReconciliationOpen::NoAccount;
-  if (!LockRecord(c20, account_.c_str(), 0)) return ReconciliationOpen::AccountLocked;
+  if (!LockRecord(c20, account_.c_str(), 0))
+    return LockHeldElsewhere(c20) ? ReconciliationOpen::AccountLocked : ReconciliationOpen::Unread;
   locked_ = true;
   highest_.clear();
   // Its letters not read, the next one could be one given already: nothing is opened.
@@ -154,7 +155,12 @@ ReconciliationOpen Reconciliation::Open() {
   }
   for (bool more = lines.IsFound(); more && AccountOf(c60_) == account_;
        more = c60_.Skip(1)) {
-    if (c60_.IsDeleted()) continue;
+    const Lookup live = c60_.LiveHere();
+    if (live.IsRefused()) {
+      Close();
+      return ReconciliationOpen::Unread;
+    }
+    if (live.IsNotFound()) continue;
     const std::string letter = Trimmed(c60_.GetField(T::TLET + currency_));
     if (!letter.empty() && LetterAfter(letter, highest_)) highest_ = letter;
   }
@@ -175,8 +181,11 @@ bool Reconciliation::Load(const std::string& statementDate) {
   if (first.IsRefused()) return false;
   for (bool more = first.IsFound(); more && AccountOf(c60_) == account_;
        more = c60_.Skip(1)) {
-    if (c60_.IsDeleted()) continue;
-    const std::string date = DateOf(c60_);
+    const Lookup live = c60_.LiveHere();
+    if (live.IsRefused()) return false;
+    if (live.IsNotFound()) continue;
+    const std::string date
+ = DateOf(c60_);
     if (date > date_) break;  // C60CODE: account, month, day
     const SourceLine s = ReadSource(t, currency_);
     if (s.refused) return false;

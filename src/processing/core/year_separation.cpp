@@ -117,7 +117,9 @@ class SeparationWork {
       std::unordered_map<std::string, bool> pieces;
       std::vector<std::uint32_t>& moved = f->closed ? moved40_ : moved50_;
       for (bool more = t.GoTop(); more; more = t.Skip(1)) {
-        if (t.IsDeleted()) continue;
+        const Lookup live = LiveOrSaid(t);
+        if (live.IsRefused()) return Fail(f->closed ? 4 : 5, t.tablePath, live.result());
+        if (live.IsNotFound()) continue;
         ReadLineAmounts(t, f->closed);
         const std::string line = LineDate(t, f->closed);
         const std::string key = std::string(t.GetField(f->journal)) + t.GetField(f->piece);
@@ -203,7 +205,9 @@ class SeparationWork {
     Step(kPhaseCodes, o10_);
     const FieldMap map(c10_, o10_, 1);
     for (bool more = c10_.GoTop(); more; more = c10_.Skip(1)) {
-      if (c10_.IsDeleted()) continue;
+      const Lookup live = LiveOrSaid(c10_);
+      if (live.IsRefused()) return Fail(1, c10_.tablePath, live.result());
+      if (live.IsNotFound()) continue;
       const std::string kind = c10_.GetField(1);
       if (kind.empty() || std::string(kCodeKinds).find(kind[0]) == std::string::npos) continue;
       // A code not read is no code missing: never made twice.
@@ -222,7 +226,9 @@ class SeparationWork {
     Step(kPhaseAccounts, to);
     const FieldMap map(from, to, 1);
     for (bool more = from.GoTop(); more; more = from.Skip(1)) {
-      if (from.IsDeleted()) continue;
+      const Lookup live = LiveOrSaid(from);
+      if (live.IsRefused()) return Fail(number, from.tablePath, live.result());
+      if (live.IsNotFound()) continue;
       // A record not read is no record missing: never made twice.
       const Lookup there = to.Find(tag, from.GetField(1));
       if (there.IsRefused()) return Fail(number, to.tablePath, there.result());
@@ -277,7 +283,9 @@ class SeparationWork {
       if (!groups_[static_cast<std::size_t>(l.group)].Cut()) continue;
       Table& t = l.closed ? c40_ : c50_;
       if (!t.GoToRecord(static_cast<long>(l.recno)).IsFound()) return Fail(l.closed ? 4 : 5, t.tablePath, t.result);
-      if (t.IsDeleted()) continue;
+      const Lookup live = LiveOrSaid(t);
+      if (live.IsRefused()) return Fail(l.closed ? 4 : 5, t.tablePath, live.result());
+      if (live.IsNotFound()) continue;
       if (!t.PutField(l.field, "") || !t.Commit()) return Fail(l.closed ? 4 : 5, t.tablePath, t.result);
     }
     return true;

@@ -89,7 +89,8 @@ std::vector<std::string> ReportLayoutLines(char setLetter, const std::string& pr
   while (t.isOpen && !t.eof && t.recordNumber != 0) {
     const std::string code = TrimmedRight(t.GetField(kCodeField));
     if (!reports::StartsWith(UpperCp1252(code), key)) break;
-    if (!t.IsDeleted()) {
+    // A list to choose from: a template whose mark is not read is left out; the one chosen is read again.
+    if (t.LiveHere().FoundOrNone()) {
       std::string text;
       t.GetMemoText(kTemplateField, text);
       std::string type = reports::ListTypeOfTemplate(text);

@@ -7,6 +7,7 @@
 #include "controls/mcontrols.h"
 #include "platform/gui/combobox.h"
 #include "controls/medit.h"
+#include "data/error_report.h"
 #include "data/session.h"
 #include "data/table.h"
 #include "platform/gui/application.h"
@@ -311,7 +312,7 @@ void TWEtaModCompte::ShowAccountBalance() {
   name_->SetText("");
   if (IsBlank(account_->GetText())) return;
   ::Table* t = AnalyticOn() ? TableC30 : TableC20;
-  if (t == nullptr || !t->isOpen || t->bof || t->eof || t->IsDeleted()) {
+  if (t == nullptr || !t->isOpen || t->bof || t->eof || !LiveOrSaid(*t).IsFound()) {
     gui::MessageBeep(0);
     name_->SetText(Str(kStrUnknown));
     return;
@@ -653,7 +654,7 @@ void TWEtaModAccountRange::CmLookupList() {
       list_->SetValue(list + c, false);
       // The lookup left the general file on the collective's record.
       const bool named = TableC10 != nullptr && TableC10->isOpen && TableC10->recordNumber != 0 &&
-                         !TableC10->IsDeleted();
+                         LiveOrSaid(*TableC10).IsFound();
       if (!named) gui::MessageBeep(0);
       listStatic_->SetText(std::string(1, c) + ": " +
                            (named ? std::string(AllTrim(TableC10->GetField(3))) : Str(kStrUnknown)));

@@ -260,8 +260,13 @@ void TWEtaModRelances::SetMode(bool supplier) {
   const ::Lookup first = c20_.isOpen ? c20_.FindNotBelow("C20CODE", std::string(1, letter).c_str()) : ::Lookup::NotFound();
   Unread(c20_, first);
   if (first.IsFound()) {
-    while (!c20_.eof && c20_.IsDeleted()) c20_.SkipActive(true);
-    if (!c20_.eof && c20_.GetField(1)[0] == letter) {
+    ::Lookup live = c20_.LiveHere();
+    while (!c20_.eof && live.IsNotFound()) {
+      c20_.SkipActive(true);
+      live = c20_.LiveHere();
+    }
+    // A proposal only: an account whose mark is not read is said and none is proposed.
+    if (!Unread(c20_, live) && !c20_.eof && c20_.GetField(1)[0] == letter) {
       first_->SetValue(RTrim(c20_.GetField(1)), false);
       last_->SetValue(std::string(1, letter) + "ZZZZZZZ", false);
       ShowBalance(firstBalance_, PadRight(c20_.GetField(1), 8));
@@ -321,7 +326,12 @@ bool TWEtaModRelances::CheckAccount(MEdit* edit, MStatic* balance, unsigned look
     balance->SetText(LoadStr(kLabelError));
     return false;
   }
-  if (found.And(c20_.MatchKey(padded.c_str(), 8, 1) == 'O' && !c20_.IsDeleted()).IsFound()) {
+  const ::Lookup live = found.IsFound() ? c20_.MatchRecordKey(padded.c_str(), 8, 1).AsLive() : found;
+  if (Unread(c20_, live)) {
+    balance->SetText(LoadStr(kLabelError));
+    return false;
+  }
+  if (live.IsFound()) {
     ShowBalance(balance, padded);
     return true;
   }
@@ -388,9 +398,9 @@ bool TWEtaModRelances::CheckLabels(bool moveOn) {
   const std::string text = RTrim(labels_->GetValue().c_str());
   for (char c : text) {
     const ::Lookup found = c10_.isOpen ? c10_.Find("C10CODE", "L", std::string(1, c).c_str()) : ::Lookup::NotFound();
-    if (found.And(c10_.MatchKey((std::string("L") + c).c_str(), 2, 1, 2) == 'O' && !c10_.IsDeleted()).IsFound())
-      continue;
-    if (!Unread(c10_, found)) gui::MessageBeep(0);
+    const ::Lookup live = found.IsFound() ? c10_.MatchRecordKey((std::string("L") + c).c_str(), 2, 1, 2).AsLive() : found;
+    if (live.IsFound()) continue;
+    if (!Unread(c10_, live)) gui::MessageBeep(0);
     Focus(labels_);
     return false;
   }

@@ -38,7 +38,7 @@ SaveOutcome WritePart(Table& c10, const char* kind, const char* code, int field,
   if (found.IsRefused()) return SaveOutcome::Failed;
   if (found.IsNotFound()) return SaveOutcome::Missing;
   // The lock reads the record again: what another station wrote meanwhile is what is changed.
-  if (!LockRecord(c10, LoadStr(lockText), 0)) return SaveOutcome::LockRefused;
+  if (!LockRecord(c10, LoadStr(lockText), 0)) return LockHeldElsewhere(c10) ? SaveOutcome::LockRefused : SaveOutcome::Failed;
   const bool written = c10.PutFieldPart(field, position, static_cast<int>(text.size()), text.c_str());
   UnlockRecord(c10);
   const bool committed = c10.Commit();

@@ -261,7 +261,10 @@ StoredList StoreListedReports(const std::string& listPath, const std::string& re
           for (std::size_t k = 0; ok && k < c.fields.size(); ++k)
             ok = set.PutField(kReportNameField + static_cast<int>(k), c.fields[k].c_str());
           if (ok) ok = set.PutMemoText(kReportTemplateField, c.text);
-          if (ok && set.IsDeleted()) ok = set.RecallRecord(nullptr, 0);
+          // A report whose mark is not read is not taken for cancelled, nor for live: nothing is written.
+          const Lookup live = ok ? set.LiveHere() : Lookup::NotFound();
+          if (live.IsRefused()) ok = false;
+          if (ok && live.IsNotFound()) ok = set.RecallRecord(nullptr, 0);
           UnlockRecord(set);
           ok = set.Commit() && ok;
         }

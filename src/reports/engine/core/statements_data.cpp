@@ -168,8 +168,9 @@ std::string ReportInterpreter::Impl::RelatedField(std::string_view relation, con
   const int field = FieldOf(*t, fieldName);
   const std::string wanted = TrimmedRight(key);
   const Lookup at = field == 0 || wanted.empty() ? Lookup::NotFound() : t->Find(CodeTag(id), wanted.c_str());
-  NoteUnreadLookup(*t, at);
-  if (!at.IsFound() || t->eof || t->IsDeleted()) {
+  const Lookup live = at.IsFound() && !t->eof ? t->LiveHere() : at;
+  NoteUnreadLookup(*t, live);
+  if (!live.IsFound() || t->eof) {
     return std::string(static_cast<std::size_t>(width), '?');
   }
   // The key must be the record's whole code, not only its beginning.

@@ -55,8 +55,9 @@ bool ReportDefinitionTemplates::FindTemplate(const std::string& code, std::strin
   padded.resize(kReportCodeWidth, ' ');
   const Lookup at = table_.Find("CE0CODE", padded.c_str());
   // A look-up not read is no code missing: the set's file is named as one that could not be read.
-  if (at.IsRefused()) damaged_ = platform::ResolvePath(base + ".dbf");
-  const bool there = at.IsFound() && !table_.eof && !table_.IsDeleted();
+  const Lookup live = at.IsFound() && !table_.eof ? table_.LiveHere() : at;
+  if (live.IsRefused()) damaged_ = platform::ResolvePath(base + ".dbf");
+  const bool there = live.IsFound();
   const bool found = there && table_.GetMemoText(kTemplateField, text);
   // The definition is there but its text cannot be read: the memo file is damaged.
   if (there && !found) damaged_ = platform::ResolvePath(base + ".dbt");

@@ -1,6 +1,7 @@
 #include "reports/ledgers/core/centralising_summary.h"
 
 #include "data/entry_lines.h"
+#include "data/error_report.h"
 #include "data/record_fields.h"
 #include "data/stored_fields.h"
 #include "data/table.h"
@@ -76,7 +77,7 @@ bool CentralisingSummary::Walk(bool step) {
   const char choice = optionsText.empty() ? ' ' : optionsText[0];
   while (on) {
     if (c10.GetField(1)[0] != 'C') return false;
-    if (c10.IsDeleted()) return false;
+    if (!LiveOrSaid(c10).IsFound()) return false;
     std::vector<std::string> f;
     ReadStoredFields(c10, {2, 4, 5}, f);
     if (ConstantIs(31, 'O')) {
