@@ -165,10 +165,26 @@ NumberedRecords SortRecordsOf(const NumberedRecords& all, const NumberedRecords&
   return sort;
 }
 
-NumberedRecords Joined(NumberedRecords a, const NumberedRecords& b) {
-  for (const auto& [name, records] : b)
-    for (const auto& [recno, text] : records) a[name][recno] = text;
-  return a;
+NumberedRecords LettersBlanked(NumberedRecords all, const NumberedRecords& which) {
+  using T = LigneTri;
+  for (const auto& [name, records] : which) {
+    if (TableKindOfFileName(name) != TableKind::C60 || all.count(name) == 0) continue;
+    for (const auto& [recno, unused] : records) {
+      const auto at = all[name].find(recno);
+      if (at == all[name].end()) continue;
+      std::string& text = at->second;
+      // Fields TLET and TLETE follow one another: the text between the separators after TJAL and
+      // after TLETE.
+      std::size_t from = !text.empty() && text[0] == kCancelledMark ? 1 : 0;
+      for (int f = 1; f < T::TLET && from != std::string::npos; ++f)
+        if ((from = text.find('\x1F', from)) != std::string::npos) ++from;
+      std::size_t to = from;
+      for (int f = T::TLET; f <= T::TLETE && to != std::string::npos; ++f)
+        if ((to = text.find('\x1F', to)) != std::string::npos && f < T::TLETE) ++to;
+      if (from != std::string::npos && to != std::string::npos) text.replace(from, to - from, "\x1F");
+    }
+  }
+  return all;
 }
 
 NumberedRecords ReadNumberedRecords(const std::string& folder, const std::set<std::string>& ignored, bool cancelled) {

@@ -55,8 +55,9 @@ NumberedRecords ChangedRecords(const NumberedRecords& was, const NumberedRecords
 
 // The sort records of `all` whose line is one of the draft records of `lines`.
 NumberedRecords SortRecordsOf(const NumberedRecords& all, const NumberedRecords& lines);
-// `a` and `b` together.
-NumberedRecords Joined(NumberedRecords a, const NumberedRecords& b);
+// The records of `all`, those of the sort file numbered in `which` without their letters (TLET,
+// TLETE), which follow their line.
+NumberedRecords LettersBlanked(NumberedRecords all, const NumberedRecords& which);
 
 // What differs between the records read and those expected, table by table, in a few words
 // ("c50a.dbf: 412 records, expected 420 (3 not expected, 11 missing)"); empty when equal. Every

@@ -142,6 +142,19 @@ class OpeningMatrixTest : public MatrixTest {
   long StopPoint(const MatrixRun& r, const std::string& model, std::vector<DossierRecords>* after) {
     const std::vector<long> marked = MarkedChanges(r, model, after);
     if (marked.empty()) return 0;
+    // A row whose other station owns its writes: the latest change from half-way down at which that
+    // station still writes (a blank line is filled only until the stopped change cancelled it).
+    if (r.ownsItsWrites) {
+      for (std::size_t i = marked.size() / 2 + 1; i-- > 0;) {
+        const bool stopped = Stop(r, model, marked[i]);
+        bool wrote = false;
+        for (const NumberedRecords& w : owned_.wrote) wrote = wrote || !w.empty();
+        fs::remove_all(Point());
+        if (stopped && wrote) return marked[i];
+      }
+      ADD_FAILURE() << r.title << ": the other station wrote nothing at any stop up to half-way";
+      return 0;
+    }
     return r.lastWrites > 0 ? marked[marked.size() - std::min<std::size_t>(marked.size(), 20)] : marked[marked.size() / 2];
   }
 
@@ -469,7 +482,7 @@ TEST_P(OpeningOverAnotherStationTest, EveryStopFinishedOverTheOtherStation) {
   ASSERT_FALSE(HasFatalFailure());
   const std::vector<long> marked = MarkedChanges(r, model, &after);
   ASSERT_FALSE(marked.empty());
-  long held = 0;
+  long held = 0, written = 0;
   std::string report;
   for (const long at : marked) {
     std::vector<std::string> faults;
@@ -488,6 +501,9 @@ TEST_P(OpeningOverAnotherStationTest, EveryStopFinishedOverTheOtherStation) {
     // under a change of marks, which writes its sort record alone; a blank line the stopped change
     // had cancelled already, left unfilled): there is then nothing for the opening to name.
     if (count == 0 && !r.ownsItsWrites) faults.push_back("the other station wrote no line the stopped change named");
+    bool wrote = false;
+    for (const NumberedRecords& w : owned_.wrote) wrote = wrote || !w.empty();
+    if (r.ownsItsWrites && wrote) ++written;
     const Opened o = OpenAndCompareOwned(r, Point(), before, after);
     faults.insert(faults.end(), o.faults.begin(), o.faults.end());
     if (!o.allBefore && !o.allAfter) faults.push_back("opened again: " + JoinFaults(o.sides));
@@ -500,11 +516,15 @@ TEST_P(OpeningOverAnotherStationTest, EveryStopFinishedOverTheOtherStation) {
     report += "  " + std::string(r.title) + ", killed before its change " + std::to_string(at) + ": " +
               JoinFaults(faults) + "\n";
   }
-  std::printf("%s, stopped at each of its %zu changes under its note, the other station's letters written, then "
-              "opened: %ld held\n%s",
-              r.title, marked.size(), held, platform::Cp1252ToUtf8(report).c_str());
+  std::printf("%s, stopped at each of its %zu changes under its note, the other station's writes made, then "
+              "opened: %ld held%s\n%s",
+              r.title, marked.size(), held,
+              r.ownsItsWrites ? (" (that station wrote at " + std::to_string(written) + " of them)").c_str() : "",
+              platform::Cp1252ToUtf8(report).c_str());
   std::fflush(stdout);
   EXPECT_EQ(held, static_cast<long>(marked.size())) << platform::Cp1252ToUtf8(report);
+  // A station that owns its writes writes at one stop at least: otherwise the row tries nothing of it.
+  if (r.ownsItsWrites) EXPECT_GT(written, 0) << r.title << ": the other station wrote nothing at any stop";
 }
 
 INSTANTIATE_TEST_SUITE_P(Runs, OpeningMatrixTest, ::testing::ValuesIn(Runs()),
