@@ -157,7 +157,10 @@ const std::vector<MatrixRun>& LineChangeRuns();
 // Changes of letters stopped half-way, then another station's letters written over the same lines
 // before the opening (MatrixRun::meanwhile): a manual lettering of two bank lines, the same lines
 // lettered on the other station; a bank reconciliation in francs of eight bank lines passing over
-// one lettered since it read them, another lettered on the other station.
+// one lettered since it read them, another lettered on the other station. Then the rows whose other
+// station owns its writes (MatrixRun::ownsItsWrites): under a lettering, a reconciliation and the
+// matching's marks, a draft line they named cancelled there, or given another amount; and a blank new
+// line given up, filled and saved there.
 const std::vector<MatrixRun>& OtherStationRuns();
 
 // What was shown, on one line.

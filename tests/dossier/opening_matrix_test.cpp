@@ -471,7 +471,9 @@ TEST_P(OpeningOpensMatrixTest, EveryOpenRefusedHolds) {
 
 // The changes of letters stopped at each of their writes under their note, another station then
 // lettering lines the change named: the opening finishes or takes back the stopped change over what
-// that station wrote, which stays as it wrote it, and names those lines in its sentence.
+// that station wrote, which stays as it wrote it, and names those lines in its sentence. A row whose
+// other station owns its writes (a line cancelled, rewritten or filled there) has those records
+// compared with what it wrote, the others with those before and after the change.
 class OpeningOverAnotherStationTest : public OpeningMatrixTest {};
 
 TEST_P(OpeningOverAnotherStationTest, EveryStopFinishedOverTheOtherStation) {
