@@ -105,13 +105,96 @@ std::string EngineCode(dbase::DBIResult rc) { return "engine code " + std::to_st
 }  // namespace
 
 DossierRecords ReadRecords(const std::string& folder, const std::set<std::string>& ignored, bool cancelled) {
+  return RecordsLeavingOut(ReadNumberedRecords(folder, ignored, cancelled), {});
+}
+
+DossierRecords RecordsLeavingOut(const NumberedRecords& all, const NumberedRecords& leftOut) {
   DossierRecords out;
+  static const NumberedTable none;
+  for (const auto& [name, records] : all) {
+    const auto left = leftOut.find(name);
+    const NumberedTable& skip = left == leftOut.end() ? none : left->second;
+    TableRecords& table = out[name];
+    for (const auto& [recno, text] : records)
+      if (skip.count(recno) == 0) table.insert(text);
+  }
+  return out;
+}
+
+NumberedRecords ChangedRecords(const NumberedRecords& was, const NumberedRecords& now) {
+  NumberedRecords changed;
+  static const NumberedTable none;
+  for (const auto& [name, records] : now) {
+    const auto w = was.find(name);
+    const NumberedTable& before = w == was.end() ? none : w->second;
+    for (const auto& [recno, text] : records) {
+      const auto b = before.find(recno);
+      if (b == before.end() || b->second != text) changed[name][recno] = text;
+    }
+  }
+  return changed;
+}
+
+namespace {
+// Field `f` (from 1) of a record's text as ReadNumberedRecords reads it, its cancel mark aside.
+std::string FieldOfText(const std::string& text, int f) {
+  std::size_t from = !text.empty() && text[0] == kCancelledMark ? 1 : 0;
+  for (int i = 1; i < f && from != std::string::npos; ++i) {
+    from = text.find('\x1F', from);
+    if (from != std::string::npos) ++from;
+  }
+  if (from == std::string::npos) return "";
+  return text.substr(from, text.find('\x1F', from) - from);
+}
+}  // namespace
+
+NumberedRecords SortRecordsOf(const NumberedRecords& all, const NumberedRecords& lines) {
+  using T = LigneTri;
+  std::set<std::uint32_t> draft;
+  for (const auto& [name, records] : lines)
+    if (TableKindOfFileName(name) == TableKind::C50)
+      for (const auto& [recno, text] : records) draft.insert(recno);
+  NumberedRecords sort;
+  for (const auto& [name, records] : all) {
+    if (TableKindOfFileName(name) != TableKind::C60) continue;
+    for (const auto& [recno, text] : records)
+      if (FieldOfText(text, T::TFIC) == std::string(1, T::kDraft) &&
+          draft.count(static_cast<std::uint32_t>(std::atol(FieldOfText(text, T::TREC).c_str()))) != 0)
+        sort[name][recno] = text;
+  }
+  return sort;
+}
+
+NumberedRecords LettersBlanked(NumberedRecords all, const NumberedRecords& which) {
+  using T = LigneTri;
+  for (const auto& [name, records] : which) {
+    if (TableKindOfFileName(name) != TableKind::C60 || all.count(name) == 0) continue;
+    for (const auto& [recno, unused] : records) {
+      const auto at = all[name].find(recno);
+      if (at == all[name].end()) continue;
+      std::string& text = at->second;
+      // Fields TLET and TLETE follow one another: the text between the separators after TJAL and
+      // after TLETE.
+      std::size_t from = !text.empty() && text[0] == kCancelledMark ? 1 : 0;
+      for (int f = 1; f < T::TLET && from != std::string::npos; ++f)
+        if ((from = text.find('\x1F', from)) != std::string::npos) ++from;
+      std::size_t to = from;
+      for (int f = T::TLET; f <= T::TLETE && to != std::string::npos; ++f)
+        if ((to = text.find('\x1F', to)) != std::string::npos && f < T::TLETE) ++to;
+      if (from != std::string::npos && to != std::string::npos) text.replace(from, to - from, "\x1F");
+    }
+  }
+  return all;
+}
+
+NumberedRecords ReadNumberedRecords(const std::string& folder, const std::set<std::string>& ignored, bool cancelled) {
+  NumberedRecords out;
   for (const fs::path& dbf : DossierTables(folder)) {
     const std::string name = Lower(dbf.filename().string());
-    TableRecords& records = out[name];
+    NumberedTable& records = out[name];
     Table t;
     if (!t.OpenShared(dbf.string(), "", true)) {
-      records.insert("<" + name + " does not open: " + EngineCode(t.result) + ">");
+      records[0] = "<" + name + " does not open: " + EngineCode(t.result) + ">";
       continue;
     }
     // Per field: left out whole, or the parts of it blanked (position from 1, length).
@@ -148,7 +231,7 @@ DossierRecords ReadRecords(const std::string& folder, const std::set<std::string
         }
         text += '\x1F';
       }
-      records.insert(text);
+      records[t.recordNumber] = text;
     }
     t.CloseTable(true);
   }

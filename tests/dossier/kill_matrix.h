@@ -42,6 +42,23 @@ inline constexpr char kCancelledMark = '\x7F';
 // A table that does not open is given as one record naming the engine's code.
 DossierRecords ReadRecords(const std::string& folder, const std::set<std::string>& ignored, bool cancelled = false);
 
+// The same records by their number in their table (a table that does not open: its one record
+// numbered 0), to tell apart those another station wrote.
+using NumberedTable = std::map<std::uint32_t, std::string>;
+using NumberedRecords = std::map<std::string, NumberedTable>;
+NumberedRecords ReadNumberedRecords(const std::string& folder, const std::set<std::string>& ignored,
+                                    bool cancelled = false);
+// The records of `all` but those numbered in `leftOut`, as ReadRecords gives them.
+DossierRecords RecordsLeavingOut(const NumberedRecords& all, const NumberedRecords& leftOut);
+// The records of `now` that are not in `was` as they stand there (written or appended since).
+NumberedRecords ChangedRecords(const NumberedRecords& was, const NumberedRecords& now);
+
+// The sort records of `all` whose line is one of the draft records of `lines`.
+NumberedRecords SortRecordsOf(const NumberedRecords& all, const NumberedRecords& lines);
+// The records of `all`, those of the sort file numbered in `which` without their letters (TLET,
+// TLETE), which follow their line.
+NumberedRecords LettersBlanked(NumberedRecords all, const NumberedRecords& which);
+
 // What differs between the records read and those expected, table by table, in a few words
 // ("c50a.dbf: 412 records, expected 420 (3 not expected, 11 missing)"); empty when equal. Every
 // record expected is there, live or cancelled as expected, with every field as expected; a
@@ -116,6 +133,12 @@ struct MatrixRun {
   // gets the lines it wrote that the stopped change had named, one a line, each as the opening names a
   // line it leaves as it stands (as the lines window shows it). The records before and after the run are compared with its writes made over them.
   bool (*meanwhile)(const std::string& root, std::string* lines) = nullptr;
+  // The records that station's writes change are its own: once the dossiers are opened again each
+  // holds what it wrote, as right after its writes, whatever the opening finished or took back;
+  // every other record is compared with those before and after the run (without its writes). For a
+  // station that cancels, rewrites or fills a line the stopped change named: no whole dossier is
+  // then as before or after the run with its writes made over them.
+  bool ownsItsWrites = false;
 };
 void PrintTo(const MatrixRun& r, std::ostream* os);
 
@@ -134,7 +157,10 @@ const std::vector<MatrixRun>& LineChangeRuns();
 // Changes of letters stopped half-way, then another station's letters written over the same lines
 // before the opening (MatrixRun::meanwhile): a manual lettering of two bank lines, the same lines
 // lettered on the other station; a bank reconciliation in francs of eight bank lines passing over
-// one lettered since it read them, another lettered on the other station.
+// one lettered since it read them, another lettered on the other station. Then the rows whose other
+// station owns its writes (MatrixRun::ownsItsWrites): under a lettering, a reconciliation and the
+// matching's marks, a draft line they named cancelled there, or given another amount; and a blank new
+// line given up, filled and saved there.
 const std::vector<MatrixRun>& OtherStationRuns();
 
 // What was shown, on one line.

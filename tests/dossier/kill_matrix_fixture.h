@@ -170,6 +170,14 @@ struct Opened {
   std::vector<std::string> sidesAtOpening;  // an import: what differs from before, right after the opening
 };
 
+// A row whose other station owns its writes (MatrixRun::ownsItsWrites): every dossier's records
+// before and after the run, by number, without that station's writes; those it wrote at the point
+// tried, as right after its writes; and the sort records of the lines it wrote, whose letters follow
+// their line as the finish leaves it (the invariants check them against it), compared without them.
+struct OwnedWrites {
+  std::vector<NumberedRecords> before, after, wrote, follow;
+};
+
 class MatrixTest : public DossierOpenTest, public ::testing::WithParamInterface<MatrixRun> {
  protected:
  protected:
@@ -285,6 +293,12 @@ class MatrixTest : public DossierOpenTest, public ::testing::WithParamInterface<
     return folders;
   }
 
+  std::vector<NumberedRecords> Numbered(const MatrixRun& r, const std::string& root) {
+    std::vector<NumberedRecords> records;
+    for (const std::string& f : Folders(r, root)) records.push_back(ReadNumberedRecords(f, r.ignored, r.lineChange));
+    return records;
+  }
+
   std::vector<DossierRecords> Records(const MatrixRun& r, const std::string& root) {
     std::vector<DossierRecords> records;
     for (const std::string& f : Folders(r, root)) records.push_back(ReadRecords(f, r.ignored, r.lineChange));
@@ -372,8 +386,10 @@ class MatrixTest : public DossierOpenTest, public ::testing::WithParamInterface<
 
   // Every dossier of the run at `root` opened as the user opens it, the import then run again
   // when the run has one, and what they hold set against the records before and after the run.
+  // With `owned`: the records another station wrote each as it wrote them, and the others set
+  // against the records before and after the run (`before` and `after` then unused).
   Opened OpenAndCompare(const MatrixRun& r, const std::string& root, const std::vector<DossierRecords>& before,
-                        const std::vector<DossierRecords>& after) {
+                        const std::vector<DossierRecords>& after, const OwnedWrites* owned = nullptr) {
     Opened o;
     for (const MatrixDossier& d : r.dossiers) {
       std::string said;
@@ -409,11 +425,36 @@ class MatrixTest : public DossierOpenTest, public ::testing::WithParamInterface<
       o.named = o.named || NamesStoppedRun(said);
       if (again != 0) o.faults.push_back("run again: exit status " + std::to_string(again) + ": " + OneLine(said));
     }
-    const std::vector<DossierRecords> now = Records(r, root);
+    std::vector<DossierRecords> now, was = before, then = after;
+    if (owned == nullptr) {
+      now = Records(r, root);
+    } else {
+      const std::vector<NumberedRecords> numbered = Numbered(r, root);
+      was.clear();
+      then.clear();
+      for (std::size_t i = 0; i < numbered.size() && i < owned->wrote.size(); ++i) {
+        const NumberedRecords& wrote = owned->wrote[i];
+        const NumberedRecords& follow = owned->follow[i];
+        now.push_back(RecordsLeavingOut(LettersBlanked(numbered[i], follow), wrote));
+        was.push_back(RecordsLeavingOut(LettersBlanked(owned->before[i], follow), wrote));
+        then.push_back(RecordsLeavingOut(LettersBlanked(owned->after[i], follow), wrote));
+        for (const auto& [name, records] : wrote)
+          for (const auto& [recno, text] : records) {
+            const auto table = numbered[i].find(name);
+            const auto got = table == numbered[i].end() ? NumberedTable::const_iterator() : table->second.find(recno);
+            if (table == numbered[i].end() || got == table->second.end())
+              o.faults.push_back(std::string(r.dossiers[i].code) + ": " + name + ": the other station's record " +
+                                 std::to_string(recno) + " is gone");
+            else if (got->second != text)
+              o.faults.push_back(std::string(r.dossiers[i].code) + ": " + name + ": the other station's record " +
+                                 std::to_string(recno) + " written over");
+          }
+      }
+    }
     o.allBefore = o.allAfter = true;
     for (std::size_t i = 0; i < now.size(); ++i) {
-      const std::string b = RecordDifference(now[i], before[i]);
-      const std::string a = RecordDifference(now[i], after[i]);
+      const std::string b = RecordDifference(now[i], was[i]);
+      const std::string a = RecordDifference(now[i], then[i]);
       o.allBefore = o.allBefore && b.empty();
       o.allAfter = o.allAfter && a.empty();
       const std::string code = r.dossiers[i].code;

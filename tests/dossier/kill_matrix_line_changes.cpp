@@ -666,6 +666,140 @@ bool MarkBankLinesElsewhere(const std::string& root, std::string* lines) {
   return done;
 }
 
+// ---- another station cancelling, rewriting or filling a line a stopped change named
+
+// What another station does to a draft line: cancels it (its letter taken off first, as the
+// program asks of a matched line) or saves it with 80,94 F and 12,34 EUR more.
+enum class LineWork { Cancel, Amount };
+
+// The first draft line among the bank account's sort records numbered `which` among its first eight,
+// cancelled or rewritten on another station; `currency` the letters' (taken off a line lettered
+// before it is cancelled). *lines gets the line named as the opening names it, or its sort record
+// when `bySortRecord` (a change of marks writes the sort records only).
+bool WorkOnNamedBankLine(const std::string& root, const std::vector<std::size_t>& which, int currency, LineWork work,
+                         bool bySortRecord, std::string* lines) {
+  Table c40, c50, c60;
+  if (!OpenLines(root, c50, c60) || !c40.OpenShared(PathC40(), "C40CODE")) return false;
+  const std::vector<std::uint32_t> bank = BankSortRecords(c60);
+  if (bank.size() < 8) return false;
+  std::uint32_t sort = 0, recno = 0;
+  for (const std::size_t i : which)
+    if (c60.GoTo(static_cast<long>(bank[i])) && c60.GetField(T::TFIC)[0] == T::kDraft) {
+      sort = bank[i];
+      recno = static_cast<std::uint32_t>(std::atol(c60.GetField(T::TREC)));
+      break;
+    }
+  if (recno == 0 || !c50.GoTo(recno)) return false;
+  bool done = false;
+  if (work == LineWork::Cancel) {
+    if (posting::IsLettered(c50)) {
+      const processing::MatchTables t{c40, c50, c60};
+      done = processing::WriteLetters(t, currency, {{sort, ""}}, LineChangeKind::LettersSaved, kLettersRefusedText,
+                                      false)
+                 .done;
+      CloseLineChangeNote();
+      if (!done) return false;
+    }
+    done = posting::CancelLine(c50, c60, recno, "ligne") == posting::LineChange::Done;
+  } else {
+    const posting::LineRecord line = posting::ReadLineRecord(c50);
+    done = posting::SaveLineRecord(c50, c60, SaveOf(c50, recno, line.account, line.francs + 80.94, line.euros + 12.34))
+               .outcome == posting::SaveOutcome::Saved;
+  }
+  CloseLineChangeNote();
+  if (!done) return false;
+  if (bySortRecord) {
+    // A line's amount is not in its sort record: a change of marks has nothing of it to leave.
+    if (work == LineWork::Cancel) {
+      if (!c60.GoTo(static_cast<long>(sort))) return false;
+      *lines += SortRecordName(c60);
+    }
+  } else {
+    if (!c50.GoTo(recno)) return false;
+    *lines += DraftLineName(c50);
+  }
+  return true;
+}
+
+// The bank account's first seven lines are closed ones, its eighth a draft line: a manual lettering
+// "AZ" in euros of the seventh and the eighth, and the manual matching's marks "+" on the fifth to the
+// eighth.
+bool RunDraftBankLettering(const std::string& root, const Arm& arm) {
+  const processing::LettersOutcome out = LetterBankLines(root, {6, 7}, "AZ", 1, LineChangeKind::LettersSaved, arm);
+  return out.done && out.written == 2;
+}
+bool RunDraftBankMarks(const std::string& root, const Arm& arm) {
+  Table c50, c60;
+  if (!OpenLines(root, c50, c60)) return false;
+  const std::vector<std::uint32_t> bank = BankSortRecords(c60);
+  if (bank.size() < 8) return false;
+  arm();
+  return processing::WriteMarks(c60, {{bank[4], "+"}, {bank[5], "+"}, {bank[6], "+"}, {bank[7], "+"}});
+}
+
+// The draft line among the lines the lettering, the reconciliation (the third passed over) or the
+// marks named, cancelled or rewritten on another station.
+template <LineWork work>
+bool LetteredLineWorkedElsewhere(const std::string& root, std::string* lines) {
+  return WorkOnNamedBankLine(root, {6, 7}, 1, work, false, lines);
+}
+template <LineWork work>
+bool ReconciledLineWorkedElsewhere(const std::string& root, std::string* lines) {
+  return WorkOnNamedBankLine(root, {0, 1, 3, 4, 5, 6, 7}, 0, work, false, lines);
+}
+template <LineWork work>
+bool MarkedLineWorkedElsewhere(const std::string& root, std::string* lines) {
+  return WorkOnNamedBankLine(root, {4, 5, 6, 7}, 1, work, true, lines);
+}
+
+// The line form's blank new line: a line made in the first piece of two lines and more, left
+// without account.
+void PrepareBlankLine(const std::string& root) {
+  PrepareWith(root, [](Table& c50, Table& c60) {
+    std::pair<std::string, std::string> piece;
+    std::string target;
+    if (!PieceAndTarget(c50, &piece, &target)) return false;
+    const posting::NewLineResult fresh =
+        posting::CreatePieceLine(c50, c60, posting::LinePrefix(piece.first), piece.second, '1', 'O');
+    CloseLineChangeNote();
+    return fresh.outcome == posting::NewLineOutcome::Created;
+  });
+}
+// The draft's general line without account, live or cancelled: its record, 0 for none.
+std::uint32_t BlankLine(Table& c50) {
+  for (std::uint32_t r = c50.RecCount(); r >= 1; --r)
+    if (c50.GoTo(r) && c50.GetField(L::BCLE)[0] == L::kGeneral && Trimmed(c50.GetField(L::BCODE)).empty()) return r;
+  return 0;
+}
+// The blank line given up, as the line form removes it when the user leaves it empty.
+bool RunBlankLineRemoved(const std::string& root, const Arm& arm) {
+  Table c50, c60;
+  if (!OpenLines(root, c50, c60)) return false;
+  const std::uint32_t recno = BlankLine(c50);
+  if (recno == 0 || !c50.GoTo(recno) || c50.IsDeleted()) return false;
+  const std::string key = L::Key(c50);
+  arm();
+  return posting::RemoveEmptyNewLine(c50, c60, key);
+}
+// The blank line filled and saved on another station while it stands: 60640000, 100,00 EUR debit.
+// Once the stopped removal cancelled it, that station finds no line to fill, and writes nothing.
+bool FillBlankLineElsewhere(const std::string& root, std::string* lines) {
+  Table c50, c60;
+  if (!OpenLines(root, c50, c60)) return false;
+  const std::uint32_t recno = BlankLine(c50);
+  if (recno == 0 || !c50.GoTo(recno)) return false;
+  if (c50.IsDeleted()) return true;
+  posting::SaveRequest r = SaveOf(c50, recno, "60640000", 0, 0);
+  r.values.sense = 'D';
+  r.values.euros = true;
+  r.values.amounts = posting::LineAmounts{};
+  r.values.amounts.debitE = 100;
+  const bool done = posting::SaveLineRecord(c50, c60, r).outcome == posting::SaveOutcome::Saved;
+  CloseLineChangeNote();
+  if (done && c50.GoTo(static_cast<long>(recno))) *lines += DraftLineName(c50);
+  return done;
+}
+
 // Where the piece copied goes: the target journal-month, and the number the copy takes (the
 // counter's next), kept beside the dossier by the prepare for the other station.
 const char* const kCopiedPieceFile = "piece-copiee";
@@ -809,6 +943,45 @@ const std::vector<MatrixRun>& OtherStationRuns() {
     r[1].meanwhile = ReconciledLineLetteredElsewhere;
     r[2].meanwhile = MarkBankLinesElsewhere;
     r[3].meanwhile = AddLinesToCopiedPiece;
+    // A line the stopped change named cancelled, or given another amount, on the other station; the
+    // blank line a removal named filled there. That station's line, its sort record and the totals
+    // it moved are its own (MatrixRun::ownsItsWrites).
+    using Work = bool (*)(const std::string&, std::string*);
+    const std::vector<std::pair<MatrixRun, Work>> owned = {
+        {{"lettering_then_line_cancelled", "manual lettering of two bank lines, one of them cancelled on another station",
+          false, {{"a", "A"}}, PrepareClosedLines, AndLeave<RunDraftBankLettering>},
+         LetteredLineWorkedElsewhere<LineWork::Cancel>},
+        {{"lettering_then_amount_changed",
+          "manual lettering of two bank lines, one of them given another amount on another station", false,
+          {{"a", "A"}}, PrepareClosedLines, AndLeave<RunDraftBankLettering>},
+         LetteredLineWorkedElsewhere<LineWork::Amount>},
+        {{"reconciliation_then_line_cancelled",
+          "bank reconciliation in francs of eight bank lines, one of them cancelled on another station", false,
+          {{"a", "A"}}, PrepareBankReconciliation, AndLeave<RunBankReconciliation>},
+         ReconciledLineWorkedElsewhere<LineWork::Cancel>},
+        {{"reconciliation_then_amount_changed",
+          "bank reconciliation in francs of eight bank lines, one of them given another amount on another station",
+          false, {{"a", "A"}}, PrepareBankReconciliation, AndLeave<RunBankReconciliation>},
+         ReconciledLineWorkedElsewhere<LineWork::Amount>},
+        {{"marks_then_line_cancelled",
+          "manual matching's marks on four bank lines, one of them cancelled on another station", false, {{"a", "A"}},
+          PrepareClosedLines, AndLeave<RunDraftBankMarks>},
+         MarkedLineWorkedElsewhere<LineWork::Cancel>},
+        {{"marks_then_amount_changed",
+          "manual matching's marks on four bank lines, one of them given another amount on another station", false,
+          {{"a", "A"}}, PrepareClosedLines, AndLeave<RunDraftBankMarks>},
+         MarkedLineWorkedElsewhere<LineWork::Amount>},
+        {{"blank_line_then_filled", "blank new line removed, filled and saved on another station", false,
+          {{"a", "A"}}, PrepareBlankLine, AndLeave<RunBlankLineRemoved>},
+         FillBlankLineElsewhere},
+    };
+    for (const auto& [run, work] : owned) {
+      MatrixRun row = run;
+      row.lineChange = true;
+      row.meanwhile = work;
+      row.ownsItsWrites = true;
+      r.push_back(row);
+    }
     return r;
   }();
   return runs;
