@@ -23,6 +23,7 @@
 #include <string>
 #include <string_view>
 #include <unordered_map>
+#include <unordered_set>
 #include <vector>
 
 #include "expr.h"
@@ -68,6 +69,12 @@ DBIResult WriteExactV(int fd, const iovec* parts, int count, off_t off);
 // The update lock (kMdxLockByte), waited for within the bound of fileio.h.
 LockOutcome LockByte(int fd, short type);
 void UnlockByte(int fd);
+// The journal of the index file `mdxPath`'s update in progress: the index's name + ".journal".
+std::string IndexJournalPath(const std::string& mdxPath);
+// Puts back the update a writer that is gone left in the index file (its journal found, the
+// index marked): under the write lock taken on a descriptor of its own, for a station that
+// holds no lock on the file. *done when something was put back.
+DBIResult PutBackLeftIndexUpdate(const std::string& mdxPath, bool* done);
 // A tag name as stored: upper-case, at most 10 characters, no trailing blanks.
 std::string UpperName(std::string_view s);
 
@@ -149,15 +156,22 @@ struct Mdx::Impl {
   bool txnChanged = false;   // the current update changed pages or the header in memory
   bool txnWrote = false;     // ... or wrote to the file before its end
   bool keepMark = false;     // the caller wrote its own part of an update it abandons
-  // What a shared update wrote over the file's pages (nodes, the freed pages' links, the header):
-  // each place's bytes as the file held them before, kept before the write, so that an update
-  // that fails puts them back, cuts off the pages it added and clears its mark. The index is
-  // then as the update found it, and the next update goes on once the disk takes its writes.
+  // What a shared update writes over in the file (the header, nodes, the freed pages' links):
+  // each place's bytes as the file held them before, the header's first, taken from the pages
+  // the update read to change them. They go to the update's journal beside the index before the
+  // first write they cover, so that an update that fails, or whose writer dies, is put back (its
+  // pages, its header, the pages it added cut off) by itself or by the next station that takes
+  // the lock. The index is then as the update found it.
   struct Before {
     off_t at;
     std::vector<std::uint8_t> bytes;
   };
   std::vector<Before> before;
+  std::unordered_set<std::uint32_t> kept;  // blocks whose bytes before the update `before` holds
+  std::size_t journaled = 0;     // how many of `before` the journal holds (0: no journal written)
+  off_t journalEnd = 0;          // where the journal's next record goes
+  int journalFd = -1;
+  bool spanning = false;         // begun through BeginUpdate: the caller's own writes may stand
   std::uint32_t txnCounter = 0;  // the file's change counter when the update began
   bool lenient = false;      // opened to be rebuilt: pages counted past the end are let go
   KeyOrder keyOrder = KeyOrder::kWeights;  // of character keys
@@ -191,6 +205,8 @@ struct Mdx::Impl {
     headMap = nullptr;
     if (fd >= 0) ::close(fd);
     fd = -1;
+    if (journalFd >= 0) ::close(journalFd);
+    journalFd = -1;
   }
 
   // The change counter as the file holds it now, from the mapping.
@@ -219,16 +235,26 @@ struct Mdx::Impl {
   // Every write of pages goes through here: the mark first.
   DBIResult WriteMarked(const void* buf, std::size_t n, off_t off);
 
-  // Keeps the file's bytes at [off, off + n) that a shared update is about to write over (the
-  // part inside the pages the header counts: those past it are cut off).
+  // Keeps the bytes of a page a shared update is about to change, as read (`p`, before the
+  // change), once per update; nothing for a page past those the header counts (cut off again).
+  void WillChange(std::uint32_t block, const std::uint8_t* p);
+  // Reads and keeps the file's bytes at [off, off + n) that the update is about to write over:
+  // only for a place the update did not read itself (a freed page not held).
   DBIResult KeepBefore(off_t off, std::size_t n);
+  // The header as the file holds it now, as the first thing an update would put back.
+  void StartBefore();
+  // Writes to the journal what `before` holds that it does not yet: before any write of the
+  // index that those bytes cover.
+  DBIResult JournalPending();
+  // The update ended (or was put back): its journal goes.
+  void DropJournal();
   // Puts back what the failed update wrote over, cuts off the pages it added and clears its mark;
-  // when the disk refuses, what is left to put back is owed to the next update of the file by any
-  // object of this process (PayOwed). Under the update lock.
+  // when the disk refuses, the journal stays for the next station that takes the lock, told that
+  // the caller took back its own writes. Under the update lock.
   DBIResult PutBack();
-  // An update that failed in this process and could not put its pages back: put back now, when
-  // the file still holds its mark and the change counter it left (no station rebuilt it since).
-  DBIResult PayOwed();
+  // The update of a writer that is gone, found by its journal (the mark set, the counter it
+  // began with): put back, under the write lock (or the table alone). *done when it was.
+  DBIResult PutBackLeftUpdate(bool* done);
 
   // The file's length now (0 when it cannot be read).
   off_t FileLength() const;

@@ -10,8 +10,6 @@
 #include <cerrno>
 #include <cstring>
 #include <ctime>
-#include <map>
-#include <mutex>
 #include <utility>
 
 #include "mdx_impl.h"
@@ -123,94 +121,285 @@ std::string UpperName(std::string_view s) {
   return r;
 }
 
-// ---- transactions -----------------------------------------------------------------------
+// ---- transactions and the update's journal ---------------------------------------------
 
+// The journal of a shared update, beside the index (its name + ".journal"), written before the
+// update's first write into the index and removed when the update ends:
+//   head (64 bytes): 0-7 "MRLNMDXJ", 8-11 version 1, 12-15 flags (1: the caller's own writes may
+//     stand, so the mark stays once the index is put back), 16-23 device and 24-31 inode of the
+//     index file, 32-35 its change counter when the update began, 40-47 the end of its pages
+//     then, 60-63 checksum of bytes 0-59;
+//   then records, each before the write it covers: 0-7 place in the index, 8-11 length n,
+//     12-15 checksum of bytes 0-11 and of the n bytes, 16.. the bytes the place held before.
+// The first record is the index's header. A record whose checksum fails ends the journal: it was
+// being written when its writer died, before the write it covers.
 namespace {
 
-// The updates of this process that failed and could not put back what they wrote (the disk
-// refused that too), by index file (device, inode): the change counter they left in the file, the
-// end of its pages then, and the bytes to put back in the order they were written over. The next
-// update of the file by any object of the process puts them back first.
-struct Owed {
-  std::uint32_t counter = 0;
-  off_t end = 0;
-  std::vector<Mdx::Impl::Before> before;
-};
-using FileKey = std::pair<dev_t, ino_t>;
-std::mutex owedLock;
-std::map<FileKey, Owed>& OwedUpdates() {
-  static std::map<FileKey, Owed> owed;
-  return owed;
+constexpr char kJournalMagic[8] = {'M', 'R', 'L', 'N', 'M', 'D', 'X', 'J'};
+constexpr std::size_t kJournalHead = 64;
+constexpr std::size_t kRecordHead = 16;
+constexpr std::uint32_t kCallerPartFlag = 1;
+
+std::uint32_t Checksum(const std::uint8_t* p, std::size_t n, std::uint32_t h = 2166136261u) {
+  for (std::size_t i = 0; i < n; ++i) h = (h ^ p[i]) * 16777619u;
+  return h;
 }
-bool FileKeyOf(int fd, FileKey* key) {
+
+void Put64(std::uint8_t* p, std::uint64_t v) {
+  Put32(p, static_cast<std::uint32_t>(v));
+  Put32(p + 4, static_cast<std::uint32_t>(v >> 32));
+}
+std::uint64_t Get64(const std::uint8_t* p) { return Get32(p) | static_cast<std::uint64_t>(Get32(p + 4)) << 32; }
+
+struct JournalHead {
+  std::uint32_t flags = 0;
+  std::uint64_t dev = 0, ino = 0;
+  std::uint32_t counter = 0;
+  std::uint64_t end = 0;
+};
+
+void PutJournalHead(std::uint8_t* out, const JournalHead& h) {
+  std::memset(out, 0, kJournalHead);
+  std::memcpy(out, kJournalMagic, 8);
+  Put32(out + 8, 1);
+  Put32(out + 12, h.flags);
+  Put64(out + 16, h.dev);
+  Put64(out + 24, h.ino);
+  Put32(out + 32, h.counter);
+  Put64(out + 40, h.end);
+  Put32(out + 60, Checksum(out, 60));
+}
+
+void PutRecordHead(std::uint8_t* out, off_t at, const std::vector<std::uint8_t>& bytes) {
+  Put64(out, static_cast<std::uint64_t>(at));
+  Put32(out + 8, static_cast<std::uint32_t>(bytes.size()));
+  Put32(out + 12, Checksum(bytes.data(), bytes.size(), Checksum(out, 12)));
+}
+
+// The journal's head and its whole records; false when the head is not whole (a journal torn
+// before its first record was on the disk: its writer never wrote the index after it).
+bool ReadJournal(int jfd, JournalHead* head, std::vector<Mdx::Impl::Before>* records) {
   struct stat st {};
-  if (::fstat(fd, &st) != 0) return false;
-  *key = {st.st_dev, st.st_ino};
+  if (::fstat(jfd, &st) != 0 || st.st_size < static_cast<off_t>(kJournalHead)) return false;
+  std::vector<std::uint8_t> all(static_cast<std::size_t>(st.st_size));
+  if (ReadExact(jfd, all.data(), all.size(), 0) != DBIERR_NONE) return false;
+  const std::uint8_t* h = all.data();
+  if (std::memcmp(h, kJournalMagic, 8) != 0 || Get32(h + 8) != 1 || Get32(h + 60) != Checksum(h, 60)) return false;
+  head->flags = Get32(h + 12);
+  head->dev = Get64(h + 16);
+  head->ino = Get64(h + 24);
+  head->counter = Get32(h + 32);
+  head->end = Get64(h + 40);
+  for (std::size_t at = kJournalHead; at + kRecordHead <= all.size();) {
+    const std::uint8_t* r = all.data() + at;
+    const std::uint32_t n = Get32(r + 8);
+    if (n == 0 || n > all.size() - at - kRecordHead) break;
+    if (Get32(r + 12) != Checksum(r + kRecordHead, n, Checksum(r, 12))) break;
+    records->push_back(Mdx::Impl::Before{static_cast<off_t>(Get64(r)), std::vector<std::uint8_t>(r + kRecordHead, r + kRecordHead + n)});
+    at += kRecordHead + n;
+  }
   return true;
 }
 
-// Writes the kept bytes back, the last written first, then cuts the file back to `end` and
-// clears the mark; what could not be written back stays in `before`.
+// Writes the kept bytes back, the last written first, then cuts the file back to `end`; what
+// could not be written back stays in `before`. The header's bytes, kept first, go last and
+// clear the update's mark.
 DBIResult WriteBackBefore(int fd, std::vector<Mdx::Impl::Before>& before, off_t end) {
   DBIResult r = DBIERR_NONE;
+  struct stat st {};
+  if (end > 0 && ::fstat(fd, &st) == 0 && st.st_size > end) r = TruncateFile(fd, end);
   while (r == DBIERR_NONE && !before.empty()) {
     const Mdx::Impl::Before& b = before.back();
     r = WriteExact(fd, b.bytes.data(), b.bytes.size(), b.at);
     if (r == DBIERR_NONE) before.pop_back();
   }
-  struct stat st {};
-  if (r == DBIERR_NONE && end > 0 && ::fstat(fd, &st) == 0 && st.st_size > end) r = TruncateFile(fd, end);
-  if (r == DBIERR_NONE) {
-    const std::uint8_t zero[4] = {};
-    r = WriteExact(fd, zero, 4, kMarkAt);
-  }
   return r;
+}
+
+// A journal's removal changes nothing of the books: one left over (its removal refused) is no
+// one's, since its index no longer holds its mark or its counter, or holds again the bytes it
+// keeps, and goes at the next put-back.
+void RemoveJournalFile(const std::string& journal) { (void)::unlink(platform::DiskPath(journal).c_str()); }
+
+// Puts back, on `fd` (opened for writing, under the write lock or the table alone), the update
+// whose journal lies beside the index at `path`, when the index still holds that update's mark
+// and counter; a journal that is no one's any more (the update ended, a torn head, another
+// file) is removed. *done when the index was put back.
+DBIResult ApplyJournal(int fd, const std::string& path, bool* done) {
+  *done = false;
+  const std::string journal = IndexJournalPath(path);
+  const int jfd = ::open(platform::DiskPath(journal).c_str(), O_RDONLY | O_CLOEXEC);
+  if (jfd < 0) return errno == ENOENT ? DBIERR_NONE : ErrnoResult(errno);
+  JournalHead head;
+  std::vector<Mdx::Impl::Before> records;
+  const bool whole = ReadJournal(jfd, &head, &records);
+  ::close(jfd);
+  std::uint8_t c[8];  // the mark, then the counter
+  DBIResult r = ReadExact(fd, c, 8, kMarkAt);
+  if (r != DBIERR_NONE) return r;
+  struct stat st {};
+  if (::fstat(fd, &st) != 0) return ErrnoResult(errno);
+  const bool ours = whole && head.dev == static_cast<std::uint64_t>(st.st_dev) &&
+                    head.ino == static_cast<std::uint64_t>(st.st_ino) && Get32(c) != 0 && Get32(c + 4) == head.counter &&
+                    !records.empty() && records.front().at == 0;
+  if (ours) {
+    r = WriteBackBefore(fd, records, static_cast<off_t>(head.end));
+    // The caller's own writes may stand (a record the update was for): the index, as before the
+    // update, is still marked as not matching the table until a station rebuilds it.
+    if (r == DBIERR_NONE && (head.flags & kCallerPartFlag) != 0) {
+      std::uint8_t m[4];
+      Put32(m, 1);
+      r = WriteExact(fd, m, 4, kMarkAt);
+    }
+    if (r != DBIERR_NONE) return r;
+    *done = true;
+  }
+  RemoveJournalFile(journal);
+  return DBIERR_NONE;
 }
 
 }  // namespace
 
+std::string IndexJournalPath(const std::string& mdxPath) { return mdxPath + ".journal"; }
+
+DBIResult PutBackLeftIndexUpdate(const std::string& mdxPath, bool* done) {
+  *done = false;
+  const int fd = ::open(platform::DiskPath(mdxPath).c_str(), O_RDWR | O_CLOEXEC);
+  if (fd < 0) return ErrnoResult(errno);
+  DBIResult r = DBIERR_NONE;
+  const LockOutcome got = LockByte(fd, F_WRLCK);
+  if (got == LockOutcome::kGranted) {
+    r = ApplyJournal(fd, mdxPath, done);
+    UnlockByte(fd);
+  } else if (got == LockOutcome::kTimedOut) {
+    NoteLockTimeout(mdxPath);
+    r = DBIERR_LOCKTIMEOUT;
+  } else {
+    r = ErrnoResult(errno);
+  }
+  ::close(fd);
+  return r;
+}
+
+void Mdx::Impl::WillChange(std::uint32_t block, const std::uint8_t* p) {
+  if (exclusive || !writeLocked) return;
+  const off_t at = static_cast<off_t>(block) * kBlock;
+  if (at >= committedEnd || !kept.insert(block).second) return;
+  const std::size_t n = static_cast<std::size_t>(std::min<off_t>(kPage, committedEnd - at));
+  before.push_back(Before{at, std::vector<std::uint8_t>(p, p + n)});
+}
+
 DBIResult Mdx::Impl::KeepBefore(off_t off, std::size_t n) {
   if (exclusive || off >= committedEnd) return DBIERR_NONE;
-  const std::size_t kept = static_cast<std::size_t>(std::min<off_t>(static_cast<off_t>(n), committedEnd - off));
-  Before b{off, std::vector<std::uint8_t>(kept)};
-  const DBIResult r = ReadExact(fd, b.bytes.data(), kept, off);
+  const std::size_t n2 = static_cast<std::size_t>(std::min<off_t>(static_cast<off_t>(n), committedEnd - off));
+  Before b{off, std::vector<std::uint8_t>(n2)};
+  const DBIResult r = ReadExact(fd, b.bytes.data(), n2, off);
   if (r == DBIERR_NONE) before.push_back(std::move(b));
   return r;
 }
 
+void Mdx::Impl::StartBefore() {
+  txnCounter = counter;
+  before.clear();
+  kept.clear();
+  if (exclusive) return;
+  Before h{0, std::vector<std::uint8_t>(header, header + kHeaderLength)};
+  // The mark as the file holds it: another writer's when this update is its repair.
+  Put32(h.bytes.data() + kMarkAt, interrupted ? 1 : 0);
+  before.push_back(std::move(h));
+}
+
+DBIResult Mdx::Impl::JournalPending() {
+  if (exclusive || !writeLocked || journaled >= before.size()) return DBIERR_NONE;
+  const std::string journal = IndexJournalPath(path);
+  if (journalFd < 0) {
+    if (const int fault = platform::FileChangeFault(-1, 0, "create", &journal); fault != 0) return ErrnoResult(fault);
+    journalFd = ::open(platform::DiskPath(journal).c_str(),
+                       O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC | (network ? O_DSYNC : 0), 0666);
+    if (journalFd < 0) return ErrnoResult(errno);
+    journalEnd = 0;
+    journaled = 0;
+  }
+  // One write of the head and the records, gathered (one part per place would pass the
+  // system's limit of parts per write).
+  std::size_t n = journaled == 0 ? kJournalHead : 0;
+  for (std::size_t i = journaled; i < before.size(); ++i) n += kRecordHead + before[i].bytes.size();
+  std::vector<std::uint8_t> out(n);
+  std::uint8_t* at = out.data();
+  if (journaled == 0) {
+    struct stat st {};
+    if (::fstat(fd, &st) != 0) return ErrnoResult(errno);
+    JournalHead jh;
+    jh.flags = spanning ? kCallerPartFlag : 0;
+    jh.dev = static_cast<std::uint64_t>(st.st_dev);
+    jh.ino = static_cast<std::uint64_t>(st.st_ino);
+    jh.counter = txnCounter;
+    jh.end = static_cast<std::uint64_t>(committedEnd);
+    PutJournalHead(at, jh);
+    at += kJournalHead;
+  }
+  for (std::size_t i = journaled; i < before.size(); ++i) {
+    PutRecordHead(at, before[i].at, before[i].bytes);
+    std::memcpy(at + kRecordHead, before[i].bytes.data(), before[i].bytes.size());
+    at += kRecordHead + before[i].bytes.size();
+  }
+  const DBIResult r = WriteExact(journalFd, out.data(), n, journalEnd);
+  if (r != DBIERR_NONE) return r;
+  journalEnd += static_cast<off_t>(n);
+  journaled = before.size();
+  return DBIERR_NONE;
+}
+
+void Mdx::Impl::DropJournal() {
+  if (journalFd < 0) return;
+  ::close(journalFd);
+  journalFd = -1;
+  journaled = 0;
+  journalEnd = 0;
+  RemoveJournalFile(IndexJournalPath(path));
+}
+
 DBIResult Mdx::Impl::PutBack() {
-  const DBIResult r = WriteBackBefore(fd, before, committedEnd);
+  DBIResult r = WriteBackBefore(fd, before, committedEnd);
   if (r == DBIERR_NONE) {
     marked = false;
+    DropJournal();
     return r;
   }
-  FileKey key;
-  if (FileKeyOf(fd, &key)) {
-    const std::lock_guard<std::mutex> hold(owedLock);
-    OwedUpdates()[key] = Owed{txnCounter, committedEnd, std::move(before)};
+  // The rest stays in the journal for the next station that takes the lock; the caller took back
+  // its own writes, so the index will be as it was, unmarked.
+  if (journalFd >= 0 && journaled > 0) {
+    struct stat st {};
+    if (::fstat(fd, &st) == 0) {
+      JournalHead jh;
+      jh.dev = static_cast<std::uint64_t>(st.st_dev);
+      jh.ino = static_cast<std::uint64_t>(st.st_ino);
+      jh.counter = txnCounter;
+      jh.end = static_cast<std::uint64_t>(committedEnd);
+      std::uint8_t head[kJournalHead];
+      PutJournalHead(head, jh);
+      (void)WriteExact(journalFd, head, kJournalHead, 0);
+    }
+  } else if (!before.empty()) {
+    // Only the mark was written: a journal of what is left, the header first.
+    const bool was = spanning;
+    spanning = false;
+    journaled = 0;
+    (void)JournalPending();
+    spanning = was;
   }
+  if (journalFd >= 0) ::close(journalFd);
+  journalFd = -1;
+  journaled = 0;
   before.clear();
+  kept.clear();
   return r;
 }
 
-DBIResult Mdx::Impl::PayOwed() {
-  const std::lock_guard<std::mutex> hold(owedLock);
-  std::map<FileKey, Owed>& all = OwedUpdates();
-  FileKey key;
-  if (all.empty() || !FileKeyOf(fd, &key)) return DBIERR_NONE;
-  const auto it = all.find(key);
-  if (it == all.end()) return DBIERR_NONE;
-  std::uint8_t c[8];  // the mark, then the counter
-  DBIResult r = ReadExact(fd, c, 8, kMarkAt);
-  if (r != DBIERR_NONE) return r;
-  // Rebuilt meanwhile by a station that had the table alone: nothing is owed any more.
-  if (Get32(c) != 0 && Get32(c + 4) == it->second.counter) {
-    r = WriteBackBefore(fd, it->second.before, it->second.end);
-    if (r != DBIERR_NONE) return r;
-  }
-  all.erase(it);
-  synced = false;  // the pages put back are read again
-  return DBIERR_NONE;
+DBIResult Mdx::Impl::PutBackLeftUpdate(bool* done) {
+  *done = false;
+  if (readOnly) return PutBackLeftIndexUpdate(path, done);
+  return ApplyJournal(fd, path, done);
 }
 
 DBIResult Mdx::Impl::Begin(bool write) {
@@ -224,8 +413,9 @@ DBIResult Mdx::Impl::Begin(bool write) {
     return DBIERR_NONE;
   }
   writeLocked = write;
-  txnChanged = txnWrote = keepMark = false;
+  txnChanged = txnWrote = keepMark = spanning = false;
   before.clear();
+  kept.clear();
   if (!exclusive) {
     const LockOutcome got = LockByte(fd, write ? F_WRLCK : F_RDLCK);
     if (got != LockOutcome::kGranted) {
@@ -235,9 +425,37 @@ DBIResult Mdx::Impl::Begin(bool write) {
       return DBIERR_LOCKTIMEOUT;
     }
   }
-  DBIResult r = write ? PayOwed() : DBIERR_NONE;
-  if (r == DBIERR_NONE) r = Sync();
+  DBIResult r = Sync();
+  // A marked index may hold the update of a writer that is gone: put back before it is read.
+  // Under the write lock (the table alone needs none); a reader lets its read lock go for it
+  // and takes it again, and nothing was read meanwhile.
+  if ((r == DBIERR_NONE || r == DBIERR_INDEXCORRUPT) && interrupted && !repairing &&
+      (write || exclusive || ::access(platform::DiskPath(IndexJournalPath(path)).c_str(), F_OK) == 0)) {
+    bool done = false;
+    DBIResult p = DBIERR_NONE;
+    if (write || exclusive) {
+      p = PutBackLeftUpdate(&done);
+    } else {
+      UnlockByte(fd);
+      p = PutBackLeftIndexUpdate(path, &done);
+      const LockOutcome again = LockByte(fd, F_RDLCK);
+      if (again != LockOutcome::kGranted) {
+        lockDepth = 0;
+        if (again != LockOutcome::kTimedOut) return ErrnoResult(errno);
+        NoteLockTimeout(path);
+        return DBIERR_LOCKTIMEOUT;
+      }
+      done = true;  // read again whatever happened while the lock was let go
+    }
+    // A put-back refused leaves reads going on as over any marked index; a write waits for it.
+    if (p != DBIERR_NONE && r == DBIERR_NONE && write) r = p;
+    if (done) {
+      synced = false;
+      r = Sync();
+    }
+  }
   txnCounter = counter;
+  if (r == DBIERR_NONE && write) StartBefore();
   if (r == DBIERR_NONE && write && interrupted && !repairing) r = DBIERR_INDEXOUTOFDATE;
   if (r != DBIERR_NONE) End(false);
   return r;
@@ -253,8 +471,8 @@ DBIResult Mdx::Impl::Mark() {
 }
 
 DBIResult Mdx::Impl::WriteMarked(const void* buf, std::size_t n, off_t off) {
-  DBIResult r = Mark();
-  if (r == DBIERR_NONE) r = KeepBefore(off, n);
+  DBIResult r = JournalPending();
+  if (r == DBIERR_NONE) r = Mark();
   if (r != DBIERR_NONE) return r;
   txnWrote = true;
   return WriteExact(fd, buf, n, off);
@@ -282,11 +500,19 @@ DBIResult Mdx::Impl::End(bool commit) {
     if (writeLocked && commit) r = WriteBack();
     if (writeLocked && (!commit || r != DBIERR_NONE)) {
       // Nothing of a failed update stays in the file: what it wrote over is put back, the pages
-      // it added cut off and its mark cleared, or owed to the next update while the disk refuses
-      // that too. The mark stays where the caller's own writes stand, or where it was another
-      // writer's (a repair that failed). The pages are read again next time.
+      // it added cut off and its mark cleared, or left in its journal for the next station that
+      // takes the lock while the disk refuses that too. The mark stays where the caller's own
+      // writes stand, or where it was another writer's (a repair that failed). The pages are
+      // read again next time.
       if (marked && !keepMark && !interrupted) (void)PutBack();
+      // A journal of an update that wrote nothing goes; one of an update whose mark stays (the
+      // caller's writes stand, or a repair failed) stays for the next station to put back.
+      if (!marked) DropJournal();
+      if (journalFd >= 0) ::close(journalFd);
+      journalFd = -1;
+      journaled = 0;
       before.clear();
+      kept.clear();
       synced = false;
       ClearCache();
       dirtyList.clear();
@@ -321,6 +547,18 @@ DBIResult Mdx::Impl::WriteBack() {
   std::rotate(dirtyList.begin(), past, dirtyList.end());
   bool extending = true;
   const bool wroteBefore = txnWrote;
+  // What the pages held before is what the update read to change them; a page changed without
+  // (none is) would be read here.
+  if (!exclusive && writeLocked) {
+    for (std::uint32_t block : dirtyList) {
+      const off_t at = static_cast<off_t>(block) * kBlock;
+      if (at < committedEnd && kept.count(block) == 0) {
+        DBIResult r = KeepBefore(at, kPage);
+        if (r != DBIERR_NONE) return r;
+        kept.insert(block);
+      }
+    }
+  }
   // Pages that follow each other in the file go in one write.
   constexpr int kRunPages = 64;
   iovec parts[kRunPages];
@@ -330,8 +568,8 @@ DBIResult Mdx::Impl::WriteBack() {
   auto writeRun = [&]() -> DBIResult {
     if (run == 0) return DBIERR_NONE;
     if (static_cast<off_t>(runStart) * kBlock < sizeBefore) extending = false;
-    DBIResult r = Mark();
-    if (r == DBIERR_NONE) r = KeepBefore(static_cast<off_t>(runStart) * kBlock, static_cast<std::size_t>(run) * kPage);
+    DBIResult r = JournalPending();
+    if (r == DBIERR_NONE) r = Mark();
     if (r == DBIERR_NONE) {
       txnWrote = true;
       r = WriteExactV(fd, parts, run, static_cast<off_t>(runStart) * kBlock);
@@ -365,7 +603,11 @@ DBIResult Mdx::Impl::WriteBack() {
     // and the counter stays, so other objects keep their pages.
     std::uint8_t zero[4] = {};
     DBIResult r = WriteExact(fd, zero, 4, kMarkAt);
-    if (r == DBIERR_NONE) marked = false;
+    if (r == DBIERR_NONE) {
+      marked = false;
+      DropJournal();
+      StartBefore();
+    }
     return r;
   }
   if (!any) return DBIERR_NONE;
@@ -374,12 +616,17 @@ DBIResult Mdx::Impl::WriteBack() {
   StampDate(header + mdx_header::kLastUpdate);
   Put32(header + kMarkAt, stale ? 1 : 0);
   const std::size_t headerLength = tagTableDirty ? kHeaderLength : kBlock;
-  DBIResult r = KeepBefore(0, headerLength);
+  // The header's bytes before are the first the journal holds.
+  DBIResult r = JournalPending();
   if (r == DBIERR_NONE) r = WriteExact(fd, header, headerLength, 0);
   Put32(header + kMarkAt, 0);
   if (r == DBIERR_NONE && !stale) marked = false;
-  // The header written, the update stands: nothing of it is put back any more.
-  if (r == DBIERR_NONE) before.clear();
+  // The header written, the update stands: nothing of it is put back any more. What follows in
+  // the same update starts from this header.
+  if (r == DBIERR_NONE) {
+    DropJournal();
+    StartBefore();
+  }
   // A header refused stays to be written: the next write-back must not take the pages for written
   // under a header that still names the old ones, and clear the mark over them.
   if (r == DBIERR_NONE) headerDirty = tagTableDirty = false;
@@ -568,6 +815,10 @@ DBIResult Mdx::Impl::AllocBlock(std::uint32_t* block) {
       DBIResult r = ReadExact(fd, link, 8, static_cast<off_t>(head) * kBlock);
       if (r != DBIERR_NONE) return r;
     }
+    // A free page's link is all it holds that counts: kept as read, before the page is reused.
+    const off_t at = static_cast<off_t>(head) * kBlock;
+    if (!exclusive && writeLocked && at < committedEnd && kept.insert(head).second)
+      before.push_back(Before{at, std::vector<std::uint8_t>(link, link + 8)});
     Put32(header + mdx_header::kFreeListHead, Get32(link + 4));
     Put32(header + mdx_header::kFreeListPages, avail - 1);
     headerDirty = true;
@@ -589,6 +840,16 @@ DBIResult Mdx::Impl::AllocBlock(std::uint32_t* block) {
 
 DBIResult Mdx::Impl::FreeBlock(std::uint32_t block) {
   txnChanged = true;
+  // The page's bytes before, from the page held (unchanged unless kept already), else read.
+  if (!exclusive && writeLocked && kept.count(block) == 0) {
+    if (Slot* slot = Lookup(block)) {
+      WillChange(block, slot->data);
+    } else {
+      DBIResult r = KeepBefore(static_cast<off_t>(block) * kBlock, kPage);
+      if (r != DBIERR_NONE) return r;
+      kept.insert(block);
+    }
+  }
   ForgetFront(block);
   cache.erase(block);
   std::uint8_t link[8] = {};
@@ -715,6 +976,7 @@ DBIResult Mdx::BeginUpdate(bool raiseCounter) {
   // which is what lets its caller trust the count it wrote while the trace stands. The
   // caller's own writes come next: the update mark goes in first.
   if (r == DBIERR_NONE && d.lockDepth == 1) {
+    d.spanning = true;
     if (raiseCounter) d.headerDirty = true;
     r = d.Mark();
     if (r != DBIERR_NONE) d.End(false);

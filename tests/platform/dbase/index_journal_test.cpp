@@ -1,0 +1,229 @@
+// A shared index update keeps what it writes over in a journal beside the index before it
+// writes: a writer killed at any write of the index, or one whose put-back the disk refuses,
+// leaves an index that the next process to read it puts back first, so that it reads the index
+// as before the update, whole. The update takes what it keeps from the pages it read to change
+// them, without reading them again.
+#include <signal.h>
+
+#include <climits>
+#include <filesystem>
+#include <functional>
+
+#include "dbase/mdx.h"
+#include "dbase_test_util.h"
+#include "file_layout.h"
+#include "platform/system/write_fault.h"
+#include "support/other_process.h"
+
+namespace dbase_test {
+namespace {
+
+namespace fs = std::filesystem;
+
+const RecordLayout kCodeLayout = {{"CODE", 'C', 1, 10, 0}};
+constexpr int kRecords = 300;
+constexpr int kAppended = 200;
+
+bool EndsWith(const std::string& s, const char* end) {
+  const std::size_t n = std::strlen(end);
+  return s.size() >= n && s.compare(s.size() - n, n, end) == 0;
+}
+
+// The changes of the index file (not of its journal) seen, and the one to stop at.
+long g_indexChanges = 0;
+long g_stopAt = 0;
+bool g_refuse = false;  // from g_stopAt on, refused rather than killed
+void StopAtIndexChange() {
+  if (!EndsWith(platform::ChangeBeingMade(), "t.mdx") || ++g_indexChanges < g_stopAt) return;
+  if (!g_refuse) ::raise(SIGKILL);
+  platform::SetWriteFault(WriteFault::kFailOnce, 1);
+}
+long g_indexReads = 0;
+void CountIndexRead() {
+  if (EndsWith(platform::ReadBeingMade(), "t.mdx")) ++g_indexReads;
+}
+
+class IndexJournal : public Engine {
+ protected:
+  void SetUp() override {
+    Engine::SetUp();
+    dir = fs::temp_directory_path() / ("merlon_idxjournal_" + std::to_string(::getpid()));
+    fs::remove_all(dir);
+    fs::create_directories(dir / "model");
+    hDBICur cur = nullptr;
+    ASSERT_EQ(Create(dir / "model" / "t.dbf", {Field("CODE", 'C', 10)}, &cur), DBIERR_NONE);
+    ASSERT_EQ(AddTag(cur, "CODE", "CODE"), DBIERR_NONE);
+    for (int i = 0; i < kRecords; ++i) ASSERT_EQ(Append(cur, {Code(i * 2).c_str()}), DBIERR_NONE);
+    DbiCloseCursor(&cur);
+    PutModel();
+    before = Entries();
+    ASSERT_EQ(before.size(), static_cast<std::size_t>(kRecords));
+  }
+  void TearDown() override {
+    platform::BeforeFileChange = nullptr;
+    platform::SetWriteFault(WriteFault::kNone, 0);
+    fs::remove_all(dir);
+    Engine::TearDown();
+  }
+
+  static std::string Code(int i) {
+    char c[16];
+    std::snprintf(c, sizeof c, "K%05d", i * 7919 % 10007);
+    return c;
+  }
+  void PutModel() {
+    for (const char* f : {"t.dbf", "t.mdx"})
+      fs::copy_file(dir / "model" / f, dir / f, fs::copy_options::overwrite_existing);
+    fs::remove(dir / "t.mdx.journal");
+  }
+  std::string Table() const { return dir / "t.dbf"; }
+  std::string Journal() const { return dir / "t.mdx.journal"; }
+  std::uint32_t Mark() const { return Le32(ReadAll(dir / "t.mdx"), mdx_header::kUpdateMark); }
+
+  // Records between the model's keys, appended in one update of the index: most of its pages
+  // change, and it takes new ones.
+  DBIResult AppendBatch(hDBICur cur) {
+    std::vector<std::uint8_t> one = Buffer(cur);
+    std::vector<std::uint8_t> all(one.size() * kAppended);
+    for (int i = 0; i < kAppended; ++i) {
+      std::uint8_t* rec = all.data() + one.size() * i;
+      DbiInitRecord(cur, rec);
+      DbiPutField(cur, 1, rec, Code(i * 3 + 1).c_str());
+    }
+    return DbiAppendRecords(cur, kAppended, all.data());
+  }
+
+  // The entries of the tag as this process reads them through the index ("key recno", in key
+  // order), then "checked" or the fault its check found.
+  std::vector<std::string> Entries() {
+    std::vector<std::string> out;
+    std::unique_ptr<Mdx> m;
+    DBIResult r = Mdx::Open(dir / "t.mdx", kCodeLayout, true, false, &m);
+    if (r != DBIERR_NONE) return {"open " + std::to_string(r)};
+    MdxEntry e, next;
+    for (r = m->First("CODE", &e); r == DBIERR_NONE && out.size() <= kRecords + kAppended;
+         r = m->Next("CODE", e, &next), e = next)
+      out.push_back(e.key + " " + std::to_string(e.recno));
+    if (r != DBIERR_EOF) out.push_back("walk " + std::to_string(r));
+    r = m->Check("CODE");
+    if (r != DBIERR_NONE) out.push_back("check " + std::to_string(r));
+    return out;
+  }
+
+  // The batch appended in a child process stopped at its nth write of the index: 128 + SIGKILL
+  // when it was, else 0; *writes receives the index writes of a run that went through.
+  int AppendKilledAt(long nth, long* writes = nullptr) {
+    int counted[2];
+    if (::pipe(counted) != 0) return -1;
+    const int status = test_support::RunInChild([&] {
+      g_indexChanges = 0;
+      g_stopAt = nth;
+      g_refuse = false;
+      platform::BeforeFileChange = StopAtIndexChange;
+      hDBICur cur = nullptr;
+      DBIResult rc = Open(Table(), &cur);
+      if (rc == DBIERR_NONE) rc = AppendBatch(cur);
+      if (rc == DBIERR_NONE) rc = DbiCloseCursor(&cur);
+      const long n = g_indexChanges;
+      return ::write(counted[1], &n, sizeof n) == sizeof n && rc == DBIERR_NONE ? 0 : 1;
+    });
+    ::close(counted[1]);
+    long n = 0;
+    if (::read(counted[0], &n, sizeof n) == sizeof n && writes != nullptr) *writes = n;
+    ::close(counted[0]);
+    return status;
+  }
+
+  fs::path dir;
+  std::vector<std::string> before;
+};
+
+// Killed before each of its writes of the index in turn, the writer leaves an index that this
+// process puts back before it reads it: every entry as before the update, the tag whole. The
+// records appended may stand, so the index stays marked for the repair of a station that has
+// the table alone.
+TEST_F(IndexJournal, AWriterKilledAtAnyIndexWriteLeavesAnIndexReadAsBeforeTheUpdate) {
+  long writes = 0;
+  ASSERT_EQ(AppendKilledAt(LONG_MAX, &writes), 0);
+  ASSERT_GT(writes, 3);
+  EXPECT_FALSE(fs::exists(Journal())) << "the journal of an update that ended";
+  EXPECT_EQ(Entries().size(), static_cast<std::size_t>(kRecords + kAppended));
+  for (long n = 1; n <= writes; ++n) {
+    SCOPED_TRACE("killed before index write " + std::to_string(n) + " of " + std::to_string(writes));
+    PutModel();
+    ASSERT_EQ(AppendKilledAt(n), 128 + SIGKILL);
+    EXPECT_EQ(Entries(), before);
+    EXPECT_FALSE(fs::exists(Journal()));
+    EXPECT_EQ(Mark(), n == 1 ? 0u : 1u) << "killed before its mark, the writer changed nothing";
+  }
+}
+
+// The index's writes refused from the nth on, the put-back too: the writer goes on running, the
+// lock let go, its journal left. Another process reads the index as before the update (put back
+// by it, unmarked: the writer took its records back), and the writer's next update goes through.
+TEST_F(IndexJournal, AnUpdateWhosePutBackIsRefusedIsPutBackByTheNextProcessToRead) {
+  static hDBICur writer = nullptr;
+  for (long from : {2L, 3L, 4L}) {
+    SCOPED_TRACE("the index's writes refused from the " + std::to_string(from) + "th on");
+    PutModel();
+    static long stopAt = 0;
+    stopAt = from;
+    test_support::OtherProcess other([this](char cmd) {
+      if (cmd == 'o') return Open(Table(), &writer) == DBIERR_NONE;
+      if (cmd == 'r') {
+        g_indexChanges = 0;
+        g_stopAt = stopAt;
+        g_refuse = true;
+        platform::BeforeFileChange = StopAtIndexChange;
+        const DBIResult rc = AppendBatch(writer);
+        platform::BeforeFileChange = nullptr;
+        platform::SetWriteFault(WriteFault::kNone, 0);
+        return rc != DBIERR_NONE;
+      }
+      if (cmd == 'a') return AppendBatch(writer) == DBIERR_NONE;
+      return false;
+    });
+    ASSERT_TRUE(other.Do('o'));
+    ASSERT_TRUE(other.Do('r')) << "the batch is refused";
+    EXPECT_TRUE(fs::exists(Journal())) << "the put-back was refused: the journal stays";
+    EXPECT_EQ(Entries(), before);
+    EXPECT_FALSE(fs::exists(Journal()));
+    EXPECT_EQ(Mark(), 0u);
+    EXPECT_TRUE(other.Do('a')) << "the writer's next update";
+    EXPECT_EQ(Entries().size(), static_cast<std::size_t>(kRecords + kAppended));
+  }
+}
+
+// A journal torn in its head was being written when its writer died, before its first write of
+// the index (the mark of the caller's own writes aside): nothing is put back from it, the index
+// reads as it is, whole, and the journal goes.
+TEST_F(IndexJournal, AJournalTornInItsHeadIsLeftAsTheIndexWasNeverWrittenAfterIt) {
+  std::vector<char> mdx = ReadAll(dir / "t.mdx");
+  mdx[mdx_header::kUpdateMark] = 1;
+  std::ofstream(dir / "t.mdx", std::ios::binary).write(mdx.data(), static_cast<std::streamsize>(mdx.size()));
+  const std::string torn = std::string("MRLNMDXJ") + std::string(1, '\1') + std::string(30, '\0');
+  std::ofstream(Journal(), std::ios::binary) << torn;
+  EXPECT_EQ(Entries(), before);
+  EXPECT_FALSE(fs::exists(Journal()));
+  EXPECT_EQ(Mark(), 1u) << "the mark of the writer that died stays for the repair";
+}
+
+// An update keeps what it writes over from the pages it read to change them: with the pages
+// held, a record appended reads nothing of the index but its change counter (once for the
+// update, once for the key of the record it leaves current).
+TEST_F(IndexJournal, AnUpdateDoesNotReadAgainThePagesItChanges) {
+  hDBICur cur = nullptr;
+  ASSERT_EQ(Open(Table(), &cur), DBIERR_NONE);
+  ASSERT_EQ(AppendBatch(cur), DBIERR_NONE);  // every page held now
+  g_indexReads = 0;
+  platform::BeforeFileRead = CountIndexRead;
+  platform::SetWriteFault(WriteFault::kReadFailOnce, LONG_MAX);
+  EXPECT_EQ(Append(cur, {Code(5).c_str()}), DBIERR_NONE);
+  platform::SetWriteFault(WriteFault::kNone, 0);
+  platform::BeforeFileRead = nullptr;
+  EXPECT_LE(g_indexReads, 2);
+  DbiCloseCursor(&cur);
+}
+
+}  // namespace
+}  // namespace dbase_test
