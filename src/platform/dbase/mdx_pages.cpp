@@ -425,11 +425,12 @@ DBIResult Mdx::Impl::Begin(bool write) {
       return DBIERR_LOCKTIMEOUT;
     }
   }
+  const bool loading = !synced;
   DBIResult r = Sync();
   // A marked index may hold the update of a writer that is gone: put back before it is read.
-  // Under the write lock (the table alone needs none); a reader lets its read lock go for it
-  // and takes it again, and nothing was read meanwhile.
-  if ((r == DBIERR_NONE || r == DBIERR_INDEXCORRUPT) && interrupted && !repairing &&
+  // Under the write lock (the table alone needs none, and looks once, when it reads the file);
+  // a reader lets its read lock go for it and takes it again, and nothing was read meanwhile.
+  if ((r == DBIERR_NONE || r == DBIERR_INDEXCORRUPT) && interrupted && !repairing && (!exclusive || loading) &&
       (write || exclusive || ::access(platform::DiskPath(IndexJournalPath(path)).c_str(), F_OK) == 0)) {
     bool done = false;
     DBIResult p = DBIERR_NONE;
