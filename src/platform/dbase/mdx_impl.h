@@ -71,6 +71,9 @@ LockOutcome LockByte(int fd, short type);
 void UnlockByte(int fd);
 // The journal of the index file `mdxPath`'s update in progress: the index's name + ".journal".
 std::string IndexJournalPath(const std::string& mdxPath);
+// True when an index holding `mark` may have an update's journal beside it (a mark of a shared
+// update, not the plain one).
+bool IndexMarkHasJournal(std::uint32_t mark);
 // Puts back the update a writer that is gone left in the index file (its journal found, the
 // index marked): under the write lock taken on a descriptor of its own, for a station that
 // holds no lock on the file. *done when something was put back.
@@ -162,15 +165,27 @@ struct Mdx::Impl {
   // first write they cover, so that an update that fails, or whose writer dies, is put back (its
   // pages, its header, the pages it added cut off) by itself or by the next station that takes
   // the lock. The index is then as the update found it.
+  // Each place's bytes are in `journal` at [from, from + n), behind their record's head.
   struct Before {
     off_t at;
-    std::vector<std::uint8_t> bytes;
+    std::uint32_t from;
+    std::uint32_t n;
   };
   std::vector<Before> before;
-  std::unordered_set<std::uint32_t> kept;  // blocks whose bytes before the update `before` holds
-  std::size_t journaled = 0;     // how many of `before` the journal holds (0: no journal written)
-  off_t journalEnd = 0;          // where the journal's next record goes
+  // The journal of the current update as it goes to the file: its head, then one record per
+  // place of `before`; the first `journalWritten` bytes are in the file (0: none yet).
+  std::vector<std::uint8_t> journal;
+  std::size_t journalWritten = 0;
+  std::unordered_set<off_t> kept;  // places of `before` past the first few, looked up by hash
+  std::size_t keptUpTo = 0;        // how many of `before` `kept` holds
+  // The journal file, opened by the first update of the object and kept open until it closes;
+  // the index file's device and inode, written in its head.
   int journalFd = -1;
+  std::uint64_t fileDev = 0, fileIno = 0;
+  // The mark the update writes in the file, its journal's too: an update of a writer that is
+  // gone is found by its journal holding the mark the file holds. 1 for a mark with no journal.
+  std::uint32_t nonce = 1;
+  std::uint32_t fileMark = 0;    // the mark as the file held it when last read
   bool spanning = false;         // begun through BeginUpdate: the caller's own writes may stand
   std::uint32_t txnCounter = 0;  // the file's change counter when the update began
   bool lenient = false;      // opened to be rebuilt: pages counted past the end are let go
@@ -239,21 +254,26 @@ struct Mdx::Impl {
   // change), once per update; nothing for a page past those the header counts (cut off again).
   void WillChange(std::uint32_t block, const std::uint8_t* p);
   // Reads and keeps the file's bytes at [off, off + n) that the update is about to write over:
-  // only for a place the update did not read itself (a freed page not held).
+  // only for a place the update did not read itself (a freed page not held, the tag table).
   DBIResult KeepBefore(off_t off, std::size_t n);
-  // The header as the file holds it now, as the first thing an update would put back.
+  // True when `before` holds the place at `at`.
+  bool Kept(off_t at);
+  // Appends a place's bytes before to `before` and to the journal.
+  void AddBefore(off_t at, const std::uint8_t* bytes, std::size_t n);
+  // Starts what the update (or its part past a header written) keeps: a mark of its own, and the
+  // header as the file holds it now, the first thing it would put back.
   void StartBefore();
+  // Opens the journal file, for the first update of the object.
+  DBIResult OpenJournal();
   // Writes to the journal what `before` holds that it does not yet: before any write of the
   // index that those bytes cover.
   DBIResult JournalPending();
-  // The update ended (or was put back): its journal goes.
-  void DropJournal();
   // Puts back what the failed update wrote over, cuts off the pages it added and clears its mark;
-  // when the disk refuses, the journal stays for the next station that takes the lock, told that
-  // the caller took back its own writes. Under the update lock.
+  // when the disk refuses, the journal holds it for the next station that takes the lock, told
+  // that the caller took back its own writes. Under the update lock.
   DBIResult PutBack();
-  // The update of a writer that is gone, found by its journal (the mark set, the counter it
-  // began with): put back, under the write lock (or the table alone). *done when it was.
+  // The update of a writer that is gone, found by its journal (the file holding its mark and the
+  // counter it began with): put back, under the write lock (or the table alone). *done when it was.
   DBIResult PutBackLeftUpdate(bool* done);
 
   // The file's length now (0 when it cannot be read).

@@ -7,6 +7,7 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <cstring>
 #include <ctime>
@@ -123,27 +124,46 @@ std::string UpperName(std::string_view s) {
 
 // ---- transactions and the update's journal ---------------------------------------------
 
-// The journal of a shared update, beside the index (its name + ".journal"), written before the
-// update's first write into the index and removed when the update ends:
-//   head (64 bytes): 0-7 "MRLNMDXJ", 8-11 version 1, 12-15 flags (1: the caller's own writes may
+// The journal of shared updates, beside the index (its name + ".journal"), opened by an object's
+// first update and kept; each update writes its part before its first write into the index:
+//   head (64 bytes): 0-7 "MRLNMDXJ", 8-11 version 2, 12-15 flags (1: the caller's own writes may
 //     stand, so the mark stays once the index is put back), 16-23 device and 24-31 inode of the
-//     index file, 32-35 its change counter when the update began, 40-47 the end of its pages
-//     then, 60-63 checksum of bytes 0-59;
+//     index file, 32-35 its change counter when the update began, 36-39 the update's mark,
+//     40-47 the end of its pages then, 60-63 checksum of bytes 0-59;
 //   then records, each before the write it covers: 0-7 place in the index, 8-11 length n,
-//     12-15 checksum of bytes 0-11 and of the n bytes, 16.. the bytes the place held before.
-// The first record is the index's header. A record whose checksum fails ends the journal: it was
-// being written when its writer died, before the write it covers.
+//     12-15 checksum (from the mark) of bytes 0-11 and of the n bytes, 16.. the bytes the place
+//     held before.
+// The first record is the index's header. The journal is the update's while the index holds its
+// mark and counter: once the mark is cleared the update ended, and the journal is no one's until
+// the next update writes its own head over it. A record whose checksum fails ends the journal:
+// it was being written when its writer died, before the write it covers, or is left from a
+// longer journal of another update.
 namespace {
 
 constexpr char kJournalMagic[8] = {'M', 'R', 'L', 'N', 'M', 'D', 'X', 'J'};
 constexpr std::size_t kJournalHead = 64;
 constexpr std::size_t kRecordHead = 16;
 constexpr std::uint32_t kCallerPartFlag = 1;
+constexpr std::uint32_t kJournalVersion = 2;
+// A mark with no journal: an exclusive object's, a stale index's, one whose update was put back
+// with the caller's writes standing.
+constexpr std::uint32_t kPlainMark = 1;
+// `before` is searched in turn up to this many places, through `kept` past it.
+constexpr std::size_t kKeptScan = 24;
 
-std::uint32_t Checksum(const std::uint8_t* p, std::size_t n, std::uint32_t h = 2166136261u) {
-  for (std::size_t i = 0; i < n; ++i) h = (h ^ p[i]) * 16777619u;
-  return h;
+// A checksum taken eight bytes at a time: the journal's records cover whole pages.
+std::uint32_t Checksum(const std::uint8_t* p, std::size_t n, std::uint64_t h) {
+  std::size_t i = 0;
+  for (; i + 8 <= n; i += 8) {
+    std::uint64_t w;
+    std::memcpy(&w, p + i, 8);
+    h = (h ^ w) * 0x100000001B3ull;
+    h ^= h >> 29;
+  }
+  for (; i < n; ++i) h = (h ^ p[i]) * 0x100000001B3ull;
+  return static_cast<std::uint32_t>(h ^ (h >> 32));
 }
+constexpr std::uint64_t kSeed = 0xCBF29CE484222325ull;
 
 void Put64(std::uint8_t* p, std::uint64_t v) {
   Put32(p, static_cast<std::uint32_t>(v));
@@ -155,84 +175,95 @@ struct JournalHead {
   std::uint32_t flags = 0;
   std::uint64_t dev = 0, ino = 0;
   std::uint32_t counter = 0;
+  std::uint32_t mark = 0;
   std::uint64_t end = 0;
 };
 
 void PutJournalHead(std::uint8_t* out, const JournalHead& h) {
   std::memset(out, 0, kJournalHead);
   std::memcpy(out, kJournalMagic, 8);
-  Put32(out + 8, 1);
+  Put32(out + 8, kJournalVersion);
   Put32(out + 12, h.flags);
   Put64(out + 16, h.dev);
   Put64(out + 24, h.ino);
   Put32(out + 32, h.counter);
+  Put32(out + 36, h.mark);
   Put64(out + 40, h.end);
-  Put32(out + 60, Checksum(out, 60));
+  Put32(out + 60, Checksum(out, 60, kSeed));
 }
 
-void PutRecordHead(std::uint8_t* out, off_t at, const std::vector<std::uint8_t>& bytes) {
-  Put64(out, static_cast<std::uint64_t>(at));
-  Put32(out + 8, static_cast<std::uint32_t>(bytes.size()));
-  Put32(out + 12, Checksum(bytes.data(), bytes.size(), Checksum(out, 12)));
+// A record's checksum: from the update's mark, so that a record left from another update's
+// journal does not pass for one of this update.
+std::uint32_t RecordChecksum(const std::uint8_t* record, std::uint32_t n, std::uint32_t mark) {
+  return Checksum(record + kRecordHead, n, Checksum(record, 12, kSeed ^ mark));
 }
 
-// The journal's head and its whole records; false when the head is not whole (a journal torn
-// before its first record was on the disk: its writer never wrote the index after it).
-bool ReadJournal(int jfd, JournalHead* head, std::vector<Mdx::Impl::Before>* records) {
+// The mark of a shared update: another one than any update's before it, of any station, as far
+// as can be told; never 0 (no mark) nor the plain mark.
+std::uint32_t NewMark() {
+  static std::atomic<std::uint64_t> sequence{0};
+  std::uint64_t x = (static_cast<std::uint64_t>(::getpid()) << 32) ^ static_cast<std::uint64_t>(std::time(nullptr)) ^
+                    (sequence.fetch_add(1, std::memory_order_relaxed) * 0x9E3779B97F4A7C15ull);
+  x ^= x >> 31;
+  x *= 0xBF58476D1CE4E5B9ull;
+  x ^= x >> 27;
+  const std::uint32_t m = static_cast<std::uint32_t>(x ^ (x >> 32));
+  return m > kPlainMark ? m : m + 2;
+}
+
+// The journal's head and its whole records of the update whose head it holds (their bytes in
+// `all`); false when the head is not whole.
+bool ReadJournal(int jfd, JournalHead* head, std::vector<std::uint8_t>* all, std::vector<Mdx::Impl::Before>* records) {
   struct stat st {};
   if (::fstat(jfd, &st) != 0 || st.st_size < static_cast<off_t>(kJournalHead)) return false;
-  std::vector<std::uint8_t> all(static_cast<std::size_t>(st.st_size));
-  if (ReadExact(jfd, all.data(), all.size(), 0) != DBIERR_NONE) return false;
-  const std::uint8_t* h = all.data();
-  if (std::memcmp(h, kJournalMagic, 8) != 0 || Get32(h + 8) != 1 || Get32(h + 60) != Checksum(h, 60)) return false;
+  all->resize(static_cast<std::size_t>(st.st_size));
+  if (ReadExact(jfd, all->data(), all->size(), 0) != DBIERR_NONE) return false;
+  const std::uint8_t* h = all->data();
+  if (std::memcmp(h, kJournalMagic, 8) != 0 || Get32(h + 8) != kJournalVersion || Get32(h + 60) != Checksum(h, 60, kSeed))
+    return false;
   head->flags = Get32(h + 12);
   head->dev = Get64(h + 16);
   head->ino = Get64(h + 24);
   head->counter = Get32(h + 32);
+  head->mark = Get32(h + 36);
   head->end = Get64(h + 40);
-  for (std::size_t at = kJournalHead; at + kRecordHead <= all.size();) {
-    const std::uint8_t* r = all.data() + at;
+  for (std::size_t at = kJournalHead; at + kRecordHead <= all->size();) {
+    const std::uint8_t* r = all->data() + at;
     const std::uint32_t n = Get32(r + 8);
-    if (n == 0 || n > all.size() - at - kRecordHead) break;
-    if (Get32(r + 12) != Checksum(r + kRecordHead, n, Checksum(r, 12))) break;
-    records->push_back(Mdx::Impl::Before{static_cast<off_t>(Get64(r)), std::vector<std::uint8_t>(r + kRecordHead, r + kRecordHead + n)});
+    if (n == 0 || n > all->size() - at - kRecordHead) break;
+    if (Get32(r + 12) != RecordChecksum(r, n, head->mark)) break;
+    records->push_back(Mdx::Impl::Before{static_cast<off_t>(Get64(r)), static_cast<std::uint32_t>(at + kRecordHead), n});
     at += kRecordHead + n;
   }
   return true;
 }
 
-// Writes the kept bytes back, the last written first, then cuts the file back to `end`; what
-// could not be written back stays in `before`. The header's bytes, kept first, go last and
-// clear the update's mark.
-DBIResult WriteBackBefore(int fd, std::vector<Mdx::Impl::Before>& before, off_t end) {
+// Cuts the file back to `end`, then writes the kept bytes (in `base`) back, the last kept
+// first; what could not be written back stays in `before`. The header's bytes, kept first, go
+// last and clear the update's mark.
+DBIResult WriteBackBefore(int fd, const std::uint8_t* base, std::vector<Mdx::Impl::Before>& before, off_t end) {
   DBIResult r = DBIERR_NONE;
   struct stat st {};
   if (end > 0 && ::fstat(fd, &st) == 0 && st.st_size > end) r = TruncateFile(fd, end);
   while (r == DBIERR_NONE && !before.empty()) {
     const Mdx::Impl::Before& b = before.back();
-    r = WriteExact(fd, b.bytes.data(), b.bytes.size(), b.at);
+    r = WriteExact(fd, base + b.from, b.n, b.at);
     if (r == DBIERR_NONE) before.pop_back();
   }
   return r;
 }
 
-// A journal's removal changes nothing of the books: one left over (its removal refused) is no
-// one's, since its index no longer holds its mark or its counter, or holds again the bytes it
-// keeps, and goes at the next put-back.
-void RemoveJournalFile(const std::string& journal) { (void)::unlink(platform::DiskPath(journal).c_str()); }
-
 // Puts back, on `fd` (opened for writing, under the write lock or the table alone), the update
 // whose journal lies beside the index at `path`, when the index still holds that update's mark
-// and counter; a journal that is no one's any more (the update ended, a torn head, another
-// file) is removed. *done when the index was put back.
+// and counter. *done when the index was put back.
 DBIResult ApplyJournal(int fd, const std::string& path, bool* done) {
   *done = false;
-  const std::string journal = IndexJournalPath(path);
-  const int jfd = ::open(platform::DiskPath(journal).c_str(), O_RDONLY | O_CLOEXEC);
+  const int jfd = ::open(platform::DiskPath(IndexJournalPath(path)).c_str(), O_RDONLY | O_CLOEXEC);
   if (jfd < 0) return errno == ENOENT ? DBIERR_NONE : ErrnoResult(errno);
   JournalHead head;
+  std::vector<std::uint8_t> all;
   std::vector<Mdx::Impl::Before> records;
-  const bool whole = ReadJournal(jfd, &head, &records);
+  const bool whole = ReadJournal(jfd, &head, &all, &records);
   ::close(jfd);
   std::uint8_t c[8];  // the mark, then the counter
   DBIResult r = ReadExact(fd, c, 8, kMarkAt);
@@ -240,27 +271,36 @@ DBIResult ApplyJournal(int fd, const std::string& path, bool* done) {
   struct stat st {};
   if (::fstat(fd, &st) != 0) return ErrnoResult(errno);
   const bool ours = whole && head.dev == static_cast<std::uint64_t>(st.st_dev) &&
-                    head.ino == static_cast<std::uint64_t>(st.st_ino) && Get32(c) != 0 && Get32(c + 4) == head.counter &&
-                    !records.empty() && records.front().at == 0;
-  if (ours) {
-    r = WriteBackBefore(fd, records, static_cast<off_t>(head.end));
-    // The caller's own writes may stand (a record the update was for): the index, as before the
-    // update, is still marked as not matching the table until a station rebuilds it.
-    if (r == DBIERR_NONE && (head.flags & kCallerPartFlag) != 0) {
+                    head.ino == static_cast<std::uint64_t>(st.st_ino) && Get32(c) == head.mark &&
+                    Get32(c + 4) == head.counter && !records.empty() && records.front().at == 0;
+  if (!ours) {
+    // No update's journal holds the mark: its update wrote no page (its journal goes first), or
+    // its journal is lost. The mark is the plain one from now on, for the rebuild.
+    if (Get32(c) > kPlainMark) {
       std::uint8_t m[4];
-      Put32(m, 1);
+      Put32(m, kPlainMark);
       r = WriteExact(fd, m, 4, kMarkAt);
     }
-    if (r != DBIERR_NONE) return r;
-    *done = true;
+    return r;
   }
-  RemoveJournalFile(journal);
+  r = WriteBackBefore(fd, all.data(), records, static_cast<off_t>(head.end));
+  // The caller's own writes may stand (a record the update was for): the index, as before the
+  // update, is still marked as not matching the table until a station rebuilds it.
+  if (r == DBIERR_NONE && (head.flags & kCallerPartFlag) != 0) {
+    std::uint8_t m[4];
+    Put32(m, kPlainMark);
+    r = WriteExact(fd, m, 4, kMarkAt);
+  }
+  if (r != DBIERR_NONE) return r;
+  *done = true;
   return DBIERR_NONE;
 }
 
 }  // namespace
 
 std::string IndexJournalPath(const std::string& mdxPath) { return mdxPath + ".journal"; }
+
+bool IndexMarkHasJournal(std::uint32_t mark) { return mark > kPlainMark; }
 
 DBIResult PutBackLeftIndexUpdate(const std::string& mdxPath, bool* done) {
   *done = false;
@@ -281,20 +321,39 @@ DBIResult PutBackLeftIndexUpdate(const std::string& mdxPath, bool* done) {
   return r;
 }
 
+bool Mdx::Impl::Kept(off_t at) {
+  if (before.size() <= kKeptScan) {
+    for (const Before& b : before)
+      if (b.at == at) return true;
+    return false;
+  }
+  for (; keptUpTo < before.size(); ++keptUpTo) kept.insert(before[keptUpTo].at);
+  return kept.count(at) != 0;
+}
+
+void Mdx::Impl::AddBefore(off_t at, const std::uint8_t* bytes, std::size_t n) {
+  const std::size_t from = journal.size();
+  journal.resize(from + kRecordHead + n);
+  std::uint8_t* r = journal.data() + from;
+  Put64(r, static_cast<std::uint64_t>(at));
+  Put32(r + 8, static_cast<std::uint32_t>(n));
+  std::memcpy(r + kRecordHead, bytes, n);  // its checksum goes in when it is written
+  before.push_back(Before{at, static_cast<std::uint32_t>(from + kRecordHead), static_cast<std::uint32_t>(n)});
+}
+
 void Mdx::Impl::WillChange(std::uint32_t block, const std::uint8_t* p) {
   if (exclusive || !writeLocked) return;
   const off_t at = static_cast<off_t>(block) * kBlock;
-  if (at >= committedEnd || !kept.insert(block).second) return;
-  const std::size_t n = static_cast<std::size_t>(std::min<off_t>(kPage, committedEnd - at));
-  before.push_back(Before{at, std::vector<std::uint8_t>(p, p + n)});
+  if (at >= committedEnd || Kept(at)) return;
+  AddBefore(at, p, static_cast<std::size_t>(std::min<off_t>(kPage, committedEnd - at)));
 }
 
 DBIResult Mdx::Impl::KeepBefore(off_t off, std::size_t n) {
-  if (exclusive || off >= committedEnd) return DBIERR_NONE;
+  if (exclusive || off >= committedEnd || Kept(off)) return DBIERR_NONE;
   const std::size_t n2 = static_cast<std::size_t>(std::min<off_t>(static_cast<off_t>(n), committedEnd - off));
-  Before b{off, std::vector<std::uint8_t>(n2)};
-  const DBIResult r = ReadExact(fd, b.bytes.data(), n2, off);
-  if (r == DBIERR_NONE) before.push_back(std::move(b));
+  std::uint8_t page[kHeaderLength > kPage ? kHeaderLength : kPage];
+  const DBIResult r = ReadExact(fd, page, std::min(n2, sizeof page), off);
+  if (r == DBIERR_NONE) AddBefore(off, page, std::min(n2, sizeof page));
   return r;
 }
 
@@ -302,97 +361,87 @@ void Mdx::Impl::StartBefore() {
   txnCounter = counter;
   before.clear();
   kept.clear();
+  keptUpTo = 0;
+  journalWritten = 0;
   if (exclusive) return;
-  Before h{0, std::vector<std::uint8_t>(header, header + kHeaderLength)};
+  nonce = NewMark();
+  journal.resize(kJournalHead);
+  // The header's first block: the tag table past it is kept only when the update changes it.
+  AddBefore(0, header, kBlock);
   // The mark as the file holds it: another writer's when this update is its repair.
-  Put32(h.bytes.data() + kMarkAt, interrupted ? 1 : 0);
-  before.push_back(std::move(h));
+  Put32(journal.data() + before.back().from + kMarkAt, fileMark);
 }
 
-DBIResult Mdx::Impl::JournalPending() {
-  if (exclusive || !writeLocked || journaled >= before.size()) return DBIERR_NONE;
-  const std::string journal = IndexJournalPath(path);
-  if (journalFd < 0) {
-    if (const int fault = platform::FileChangeFault(-1, 0, "create", &journal); fault != 0) return ErrnoResult(fault);
-    journalFd = ::open(platform::DiskPath(journal).c_str(),
-                       O_RDWR | O_CREAT | O_TRUNC | O_CLOEXEC | (network ? O_DSYNC : 0), 0666);
-    if (journalFd < 0) return ErrnoResult(errno);
-    journalEnd = 0;
-    journaled = 0;
+DBIResult Mdx::Impl::OpenJournal() {
+  if (journalFd >= 0) return DBIERR_NONE;
+  struct stat st {};
+  if (::fstat(fd, &st) != 0) return ErrnoResult(errno);
+  const std::string path = IndexJournalPath(this->path);
+  const int flags = O_RDWR | O_CLOEXEC | (network ? O_DSYNC : 0);
+  int j = ::open(platform::DiskPath(path).c_str(), flags);
+  if (j < 0 && errno == ENOENT) {
+    if (const int fault = platform::FileChangeFault(-1, 0, "create", &path); fault != 0) return ErrnoResult(fault);
+    j = ::open(platform::DiskPath(path).c_str(), flags | O_CREAT, 0666);
   }
-  // One write of the head and the records, gathered (one part per place would pass the
-  // system's limit of parts per write).
-  std::size_t n = journaled == 0 ? kJournalHead : 0;
-  for (std::size_t i = journaled; i < before.size(); ++i) n += kRecordHead + before[i].bytes.size();
-  std::vector<std::uint8_t> out(n);
-  std::uint8_t* at = out.data();
-  if (journaled == 0) {
-    struct stat st {};
-    if (::fstat(fd, &st) != 0) return ErrnoResult(errno);
-    JournalHead jh;
-    jh.flags = spanning ? kCallerPartFlag : 0;
-    jh.dev = static_cast<std::uint64_t>(st.st_dev);
-    jh.ino = static_cast<std::uint64_t>(st.st_ino);
-    jh.counter = txnCounter;
-    jh.end = static_cast<std::uint64_t>(committedEnd);
-    PutJournalHead(at, jh);
-    at += kJournalHead;
-  }
-  for (std::size_t i = journaled; i < before.size(); ++i) {
-    PutRecordHead(at, before[i].at, before[i].bytes);
-    std::memcpy(at + kRecordHead, before[i].bytes.data(), before[i].bytes.size());
-    at += kRecordHead + before[i].bytes.size();
-  }
-  const DBIResult r = WriteExact(journalFd, out.data(), n, journalEnd);
-  if (r != DBIERR_NONE) return r;
-  journalEnd += static_cast<off_t>(n);
-  journaled = before.size();
+  if (j < 0) return ErrnoResult(errno);
+  journalFd = j;
+  fileDev = static_cast<std::uint64_t>(st.st_dev);
+  fileIno = static_cast<std::uint64_t>(st.st_ino);
   return DBIERR_NONE;
 }
 
-void Mdx::Impl::DropJournal() {
-  if (journalFd < 0) return;
-  ::close(journalFd);
-  journalFd = -1;
-  journaled = 0;
-  journalEnd = 0;
-  RemoveJournalFile(IndexJournalPath(path));
+DBIResult Mdx::Impl::JournalPending() {
+  if (exclusive || !writeLocked || journal.size() <= std::max(journalWritten, kJournalHead)) return DBIERR_NONE;
+  if (journalFd < 0) return DBIERR_INVALIDHNDL;  // opened when the update began
+  if (journalWritten == 0) {
+    JournalHead jh;
+    jh.flags = spanning ? kCallerPartFlag : 0;
+    jh.dev = fileDev;
+    jh.ino = fileIno;
+    jh.counter = txnCounter;
+    jh.mark = nonce;
+    jh.end = static_cast<std::uint64_t>(committedEnd);
+    PutJournalHead(journal.data(), jh);
+  }
+  // The records not yet written take their checksums, then go with the head in one write.
+  for (auto b = before.rbegin(); b != before.rend() && b->from > journalWritten; ++b) {
+    std::uint8_t* r = journal.data() + b->from - kRecordHead;
+    Put32(r + 12, RecordChecksum(r, b->n, nonce));
+  }
+  const DBIResult r =
+      WriteExact(journalFd, journal.data() + journalWritten, journal.size() - journalWritten, static_cast<off_t>(journalWritten));
+  if (r != DBIERR_NONE) return r;
+  journalWritten = journal.size();
+  return DBIERR_NONE;
 }
 
 DBIResult Mdx::Impl::PutBack() {
-  DBIResult r = WriteBackBefore(fd, before, committedEnd);
+  const std::size_t written = journalWritten;
+  DBIResult r = WriteBackBefore(fd, journal.data(), before, committedEnd);
   if (r == DBIERR_NONE) {
     marked = false;
-    DropJournal();
     return r;
   }
   // The rest stays in the journal for the next station that takes the lock; the caller took back
   // its own writes, so the index will be as it was, unmarked.
-  if (journalFd >= 0 && journaled > 0) {
-    struct stat st {};
-    if (::fstat(fd, &st) == 0) {
-      JournalHead jh;
-      jh.dev = static_cast<std::uint64_t>(st.st_dev);
-      jh.ino = static_cast<std::uint64_t>(st.st_ino);
-      jh.counter = txnCounter;
-      jh.end = static_cast<std::uint64_t>(committedEnd);
-      std::uint8_t head[kJournalHead];
-      PutJournalHead(head, jh);
-      (void)WriteExact(journalFd, head, kJournalHead, 0);
-    }
+  if (written > 0) {
+    JournalHead jh;
+    jh.dev = fileDev;
+    jh.ino = fileIno;
+    jh.counter = txnCounter;
+    jh.mark = nonce;
+    jh.end = static_cast<std::uint64_t>(committedEnd);
+    std::uint8_t head[kJournalHead];
+    PutJournalHead(head, jh);
+    (void)WriteExact(journalFd, head, kJournalHead, 0);
   } else if (!before.empty()) {
     // Only the mark was written: a journal of what is left, the header first.
     const bool was = spanning;
     spanning = false;
-    journaled = 0;
+    journalWritten = 0;
     (void)JournalPending();
     spanning = was;
   }
-  if (journalFd >= 0) ::close(journalFd);
-  journalFd = -1;
-  journaled = 0;
-  before.clear();
-  kept.clear();
   return r;
 }
 
@@ -414,8 +463,6 @@ DBIResult Mdx::Impl::Begin(bool write) {
   }
   writeLocked = write;
   txnChanged = txnWrote = keepMark = spanning = false;
-  before.clear();
-  kept.clear();
   if (!exclusive) {
     const LockOutcome got = LockByte(fd, write ? F_WRLCK : F_RDLCK);
     if (got != LockOutcome::kGranted) {
@@ -427,11 +474,12 @@ DBIResult Mdx::Impl::Begin(bool write) {
   }
   const bool loading = !synced;
   DBIResult r = Sync();
-  // A marked index may hold the update of a writer that is gone: put back before it is read.
-  // Under the write lock (the table alone needs none, and looks once, when it reads the file);
-  // a reader lets its read lock go for it and takes it again, and nothing was read meanwhile.
-  if ((r == DBIERR_NONE || r == DBIERR_INDEXCORRUPT) && interrupted && !repairing && (!exclusive || loading) &&
-      (write || exclusive || ::access(platform::DiskPath(IndexJournalPath(path)).c_str(), F_OK) == 0)) {
+  // An index holding the mark of a shared update under our lock holds the update of a writer that
+  // is gone, or one whose put-back the disk refused: put back from its journal before it is read.
+  // Under the write lock (the table alone needs none, and looks once, when it reads the file); a
+  // reader lets its read lock go for it and takes it again, and nothing was read meanwhile.
+  if ((r == DBIERR_NONE || r == DBIERR_INDEXCORRUPT) && IndexMarkHasJournal(fileMark) && !repairing &&
+      (!exclusive || loading)) {
     bool done = false;
     DBIResult p = DBIERR_NONE;
     if (write || exclusive) {
@@ -448,14 +496,20 @@ DBIResult Mdx::Impl::Begin(bool write) {
       }
       done = true;  // read again whatever happened while the lock was let go
     }
-    // A put-back refused leaves reads going on as over any marked index; a write waits for it.
-    if (p != DBIERR_NONE && r == DBIERR_NONE && write) r = p;
     if (done) {
       synced = false;
       r = Sync();
     }
+    // A put-back refused: no station reads or writes through the update's pages; the table alone
+    // rebuilds the index.
+    if (p != DBIERR_NONE && (r == DBIERR_NONE || r == DBIERR_INDEXCORRUPT) && !exclusive &&
+        IndexMarkHasJournal(fileMark))
+      r = p;
   }
   txnCounter = counter;
+  // A shared update's journal is opened before anything is written: an update that cannot have
+  // one is refused whole.
+  if (r == DBIERR_NONE && write && !exclusive) r = OpenJournal();
   if (r == DBIERR_NONE && write) StartBefore();
   if (r == DBIERR_NONE && write && interrupted && !repairing) r = DBIERR_INDEXOUTOFDATE;
   if (r != DBIERR_NONE) End(false);
@@ -465,7 +519,7 @@ DBIResult Mdx::Impl::Begin(bool write) {
 DBIResult Mdx::Impl::Mark() {
   if (marked) return DBIERR_NONE;
   std::uint8_t m[4];
-  Put32(m, 1);
+  Put32(m, exclusive ? kPlainMark : nonce);
   DBIResult r = WriteExact(fd, m, 4, kMarkAt);
   if (r == DBIERR_NONE) marked = true;
   return r;
@@ -505,15 +559,9 @@ DBIResult Mdx::Impl::End(bool commit) {
       // takes the lock while the disk refuses that too. The mark stays where the caller's own
       // writes stand, or where it was another writer's (a repair that failed). The pages are
       // read again next time.
+      // The journal of an update whose mark stays (the caller's writes stand, or a repair
+      // failed) is the next station's to put back; the file stays open for the next update.
       if (marked && !keepMark && !interrupted) (void)PutBack();
-      // A journal of an update that wrote nothing goes; one of an update whose mark stays (the
-      // caller's writes stand, or a repair failed) stays for the next station to put back.
-      if (!marked) DropJournal();
-      if (journalFd >= 0) ::close(journalFd);
-      journalFd = -1;
-      journaled = 0;
-      before.clear();
-      kept.clear();
       synced = false;
       ClearCache();
       dirtyList.clear();
@@ -549,15 +597,15 @@ DBIResult Mdx::Impl::WriteBack() {
   bool extending = true;
   const bool wroteBefore = txnWrote;
   // What the pages held before is what the update read to change them; a page changed without
-  // (none is) would be read here.
+  // (none is) would be read here, and so is the tag table the update changed.
   if (!exclusive && writeLocked) {
     for (std::uint32_t block : dirtyList) {
-      const off_t at = static_cast<off_t>(block) * kBlock;
-      if (at < committedEnd && kept.count(block) == 0) {
-        DBIResult r = KeepBefore(at, kPage);
-        if (r != DBIERR_NONE) return r;
-        kept.insert(block);
-      }
+      DBIResult r = KeepBefore(static_cast<off_t>(block) * kBlock, kPage);
+      if (r != DBIERR_NONE) return r;
+    }
+    if (tagTableDirty) {
+      DBIResult r = KeepBefore(kBlock, kHeaderLength - kBlock);
+      if (r != DBIERR_NONE) return r;
     }
   }
   // Pages that follow each other in the file go in one write.
@@ -606,7 +654,7 @@ DBIResult Mdx::Impl::WriteBack() {
     DBIResult r = WriteExact(fd, zero, 4, kMarkAt);
     if (r == DBIERR_NONE) {
       marked = false;
-      DropJournal();
+      fileMark = 0;
       StartBefore();
     }
     return r;
@@ -625,7 +673,7 @@ DBIResult Mdx::Impl::WriteBack() {
   // The header written, the update stands: nothing of it is put back any more. What follows in
   // the same update starts from this header.
   if (r == DBIERR_NONE) {
-    DropJournal();
+    fileMark = stale ? kPlainMark : 0;
     StartBefore();
   }
   // A header refused stays to be written: the next write-back must not take the pages for written
@@ -678,7 +726,8 @@ DBIResult Mdx::Impl::Sync() {
     std::uint8_t c[8];  // the mark, then the counter
     DBIResult r = ReadExact(fd, c, 8, kMarkAt);
     if (r != DBIERR_NONE) return r;
-    interrupted = Get32(c) != 0;
+    fileMark = Get32(c);
+    interrupted = fileMark != 0;
     if (Get32(c + 4) == counter) return DBIERR_NONE;
   }
   return Reload();
@@ -695,7 +744,8 @@ DBIResult Mdx::Impl::Reload() {
   DBIResult r = ReadExact(fd, header, kHeaderLength, 0);
   if (r != DBIERR_NONE) return r;
   headerDirty = tagTableDirty = false;
-  interrupted = Get32(header + kMarkAt) != 0;
+  fileMark = Get32(header + kMarkAt);
+  interrupted = fileMark != 0;
   Put32(header + kMarkAt, 0);  // the header we write back always clears it
   if (Get16(header + mdx_header::kBlocksPerPage) != kBlocksPerPage ||
       Get16(header + mdx_header::kPageLength) != kPage || header[mdx_header::kTagEntryLength] != kTagEntry)
@@ -818,8 +868,7 @@ DBIResult Mdx::Impl::AllocBlock(std::uint32_t* block) {
     }
     // A free page's link is all it holds that counts: kept as read, before the page is reused.
     const off_t at = static_cast<off_t>(head) * kBlock;
-    if (!exclusive && writeLocked && at < committedEnd && kept.insert(head).second)
-      before.push_back(Before{at, std::vector<std::uint8_t>(link, link + 8)});
+    if (!exclusive && writeLocked && at < committedEnd && !Kept(at)) AddBefore(at, link, 8);
     Put32(header + mdx_header::kFreeListHead, Get32(link + 4));
     Put32(header + mdx_header::kFreeListPages, avail - 1);
     headerDirty = true;
@@ -842,13 +891,12 @@ DBIResult Mdx::Impl::AllocBlock(std::uint32_t* block) {
 DBIResult Mdx::Impl::FreeBlock(std::uint32_t block) {
   txnChanged = true;
   // The page's bytes before, from the page held (unchanged unless kept already), else read.
-  if (!exclusive && writeLocked && kept.count(block) == 0) {
+  if (!exclusive && writeLocked) {
     if (Slot* slot = Lookup(block)) {
       WillChange(block, slot->data);
     } else {
       DBIResult r = KeepBefore(static_cast<off_t>(block) * kBlock, kPage);
       if (r != DBIERR_NONE) return r;
-      kept.insert(block);
     }
   }
   ForgetFront(block);

@@ -39,11 +39,11 @@ std::uint32_t CountTagEntries(const std::string& mdxPath, int tagSeqNo, int mode
   if (size < entryAt + kTagEntry) return 0;
   if (ReadExact(fd, head, std::min<std::uint64_t>(size, kHeaderLength), 0) != DBIERR_NONE) return 0;
   // The update of a writer that is gone is put back first (the lock let go meanwhile).
-  if (Get32(head + kMarkAt) != 0 && ::access(platform::DiskPath(IndexJournalPath(mdxPath)).c_str(), F_OK) == 0) {
+  if (IndexMarkHasJournal(Get32(head + kMarkAt))) {
     UnlockByte(fd);
     closer.locked = false;
     bool done = false;
-    (void)PutBackLeftIndexUpdate(mdxPath, &done);
+    if (PutBackLeftIndexUpdate(mdxPath, &done) != DBIERR_NONE) return 0;  // torn: unreadable
     closer.locked = LockByte(fd, F_RDLCK) == LockOutcome::kGranted;
     if (!closer.locked || ::fstat(fd, &st) != 0) return 0;
     size = static_cast<std::uint64_t>(st.st_size);

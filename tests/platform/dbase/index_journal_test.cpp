@@ -13,6 +13,7 @@
 #include "dbase_test_util.h"
 #include "file_layout.h"
 #include "platform/system/write_fault.h"
+#include "support/file_handles.h"
 #include "support/other_process.h"
 
 namespace dbase_test {
@@ -79,6 +80,8 @@ class IndexJournal : public Engine {
   std::string Table() const { return dir / "t.dbf"; }
   std::string Journal() const { return dir / "t.mdx.journal"; }
   std::uint32_t Mark() const { return Le32(ReadAll(dir / "t.mdx"), mdx_header::kUpdateMark); }
+  // The mark the journal's head names: its update's.
+  std::uint32_t JournalMark() const { return Le32(ReadAll(Journal()), 36); }
 
   // Records between the model's keys, appended in one update of the index: most of its pages
   // change, and it takes new ones.
@@ -146,15 +149,16 @@ TEST_F(IndexJournal, AWriterKilledAtAnyIndexWriteLeavesAnIndexReadAsBeforeTheUpd
   long writes = 0;
   ASSERT_EQ(AppendKilledAt(LONG_MAX, &writes), 0);
   ASSERT_GT(writes, 3);
-  EXPECT_FALSE(fs::exists(Journal())) << "the journal of an update that ended";
+  EXPECT_EQ(Mark(), 0u) << "the update ended";
+  EXPECT_GT(JournalMark(), 1u) << "the journal names its update's mark";
   EXPECT_EQ(Entries().size(), static_cast<std::size_t>(kRecords + kAppended));
   for (long n = 1; n <= writes; ++n) {
     SCOPED_TRACE("killed before index write " + std::to_string(n) + " of " + std::to_string(writes));
     PutModel();
     ASSERT_EQ(AppendKilledAt(n), 128 + SIGKILL);
     EXPECT_EQ(Entries(), before);
-    EXPECT_FALSE(fs::exists(Journal()));
     EXPECT_EQ(Mark(), n == 1 ? 0u : 1u) << "killed before its mark, the writer changed nothing";
+    EXPECT_EQ(Entries(), before) << "read again, once put back";
   }
 }
 
@@ -185,9 +189,16 @@ TEST_F(IndexJournal, AnUpdateWhosePutBackIsRefusedIsPutBackByTheNextProcessToRea
     });
     ASSERT_TRUE(other.Do('o'));
     ASSERT_TRUE(other.Do('r')) << "the batch is refused";
-    EXPECT_TRUE(fs::exists(Journal())) << "the put-back was refused: the journal stays";
+    ASSERT_TRUE(fs::exists(Journal())) << "the put-back was refused: the journal stays";
+    EXPECT_EQ(Mark(), JournalMark()) << "the index holds the journal's update's mark";
+    // A reader whose own put-back is refused reads nothing through the update's pages.
+    platform::SetWriteFault(WriteFault::kFailForGood, 1);
+    const std::vector<std::string> refused = Entries();
+    platform::SetWriteFault(WriteFault::kNone, 0);
+    ASSERT_EQ(refused.size(), 1u);
+    EXPECT_EQ(refused[0].rfind("open ", 0), 0u) << refused[0];
+    EXPECT_NE(Mark(), 0u);
     EXPECT_EQ(Entries(), before);
-    EXPECT_FALSE(fs::exists(Journal()));
     EXPECT_EQ(Mark(), 0u);
     EXPECT_TRUE(other.Do('a')) << "the writer's next update";
     EXPECT_EQ(Entries().size(), static_cast<std::size_t>(kRecords + kAppended));
@@ -196,16 +207,59 @@ TEST_F(IndexJournal, AnUpdateWhosePutBackIsRefusedIsPutBackByTheNextProcessToRea
 
 // A journal torn in its head was being written when its writer died, before its first write of
 // the index (the mark of the caller's own writes aside): nothing is put back from it, the index
-// reads as it is, whole, and the journal goes.
+// reads as it is, whole, and its mark is the plain one, for the repair.
 TEST_F(IndexJournal, AJournalTornInItsHeadIsLeftAsTheIndexWasNeverWrittenAfterIt) {
   std::vector<char> mdx = ReadAll(dir / "t.mdx");
-  mdx[mdx_header::kUpdateMark] = 1;
+  mdx[mdx_header::kUpdateMark] = 0x5A;
+  mdx[mdx_header::kUpdateMark + 1] = 0x3C;
   std::ofstream(dir / "t.mdx", std::ios::binary).write(mdx.data(), static_cast<std::streamsize>(mdx.size()));
   const std::string torn = std::string("MRLNMDXJ") + std::string(1, '\1') + std::string(30, '\0');
   std::ofstream(Journal(), std::ios::binary) << torn;
   EXPECT_EQ(Entries(), before);
-  EXPECT_FALSE(fs::exists(Journal()));
   EXPECT_EQ(Mark(), 1u) << "the mark of the writer that died stays for the repair";
+}
+
+// The journal stays beside the index from one update to the next: an update killed after its
+// first page write, following a longer one, puts back its own pages only, none of the records
+// left past its own from the longer update.
+TEST_F(IndexJournal, AShortUpdateAfterALongOneIsPutBackFromItsOwnRecordsOnly) {
+  ASSERT_EQ(AppendKilledAt(LONG_MAX), 0);
+  const std::vector<std::string> batched = Entries();
+  ASSERT_EQ(batched.size(), static_cast<std::size_t>(kRecords + kAppended));
+  const std::uintmax_t longJournal = fs::file_size(Journal());
+  for (long n = 2; n <= 3; ++n) {
+    SCOPED_TRACE("one record appended, killed before index write " + std::to_string(n));
+    const int status = test_support::RunInChild([&] {
+      g_indexChanges = 0;
+      g_stopAt = n;
+      g_refuse = false;
+      platform::BeforeFileChange = StopAtIndexChange;
+      hDBICur cur = nullptr;
+      DBIResult rc = Open(Table(), &cur);
+      if (rc == DBIERR_NONE) rc = Append(cur, {"K99999"});
+      return rc == DBIERR_NONE ? 0 : 1;
+    });
+    ASSERT_EQ(status, 128 + SIGKILL);
+    EXPECT_LE(fs::file_size(Journal()), longJournal);
+    EXPECT_EQ(Entries(), batched);
+  }
+}
+
+// An update that cannot open its journal (no file handle left) is refused before its first
+// write: the index unmarked, as before; with a handle again the next one goes through.
+TEST_F(IndexJournal, AnUpdateWithoutAHandleForItsJournalIsRefusedBeforeItWrites) {
+  hDBICur cur = nullptr;
+  ASSERT_EQ(Open(Table(), &cur), DBIERR_NONE);
+  const std::vector<char> mdx = ReadAll(dir / "t.mdx");
+  {
+    const test_support::FileHandlesLeft none(0);
+    EXPECT_EQ(Append(cur, {"K99999"}), DBIERR_TOOMANYFILES);
+  }
+  EXPECT_EQ(ReadAll(dir / "t.mdx"), mdx) << "the index as before, unmarked";
+  EXPECT_EQ(Entries(), before);
+  EXPECT_EQ(Append(cur, {"K99999"}), DBIERR_NONE);
+  EXPECT_EQ(Entries().size(), static_cast<std::size_t>(kRecords + 1));
+  DbiCloseCursor(&cur);
 }
 
 // An update keeps what it writes over from the pages it read to change them: with the pages
