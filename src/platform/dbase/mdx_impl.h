@@ -175,6 +175,7 @@ struct Mdx::Impl {
   // The journal of the current update as it goes to the file: its head, then one record per
   // place of `before`; the first `journalWritten` bytes are in the file (0: none yet).
   std::vector<std::uint8_t> journal;
+  std::size_t journalSize = 0;     // the bytes of `journal` that are the update's
   std::size_t journalWritten = 0;
   std::unordered_set<off_t> kept;  // places of `before` past the first few, looked up by hash
   std::size_t keptUpTo = 0;        // how many of `before` `kept` holds

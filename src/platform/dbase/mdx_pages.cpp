@@ -8,6 +8,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <chrono>
 #include <cerrno>
 #include <cstring>
 #include <ctime>
@@ -202,7 +203,10 @@ std::uint32_t RecordChecksum(const std::uint8_t* record, std::uint32_t n, std::u
 // as can be told; never 0 (no mark) nor the plain mark.
 std::uint32_t NewMark() {
   static std::atomic<std::uint64_t> sequence{0};
-  std::uint64_t x = (static_cast<std::uint64_t>(::getpid()) << 32) ^ static_cast<std::uint64_t>(std::time(nullptr)) ^
+  static const std::uint64_t process = static_cast<std::uint64_t>(::getpid()) << 32;
+  // The clock tells a forked process's marks from its parent's.
+  const auto now = std::chrono::steady_clock::now().time_since_epoch().count();
+  std::uint64_t x = process ^ static_cast<std::uint64_t>(now) ^
                     (sequence.fetch_add(1, std::memory_order_relaxed) * 0x9E3779B97F4A7C15ull);
   x ^= x >> 31;
   x *= 0xBF58476D1CE4E5B9ull;
@@ -332,8 +336,10 @@ bool Mdx::Impl::Kept(off_t at) {
 }
 
 void Mdx::Impl::AddBefore(off_t at, const std::uint8_t* bytes, std::size_t n) {
-  const std::size_t from = journal.size();
-  journal.resize(from + kRecordHead + n);
+  const std::size_t from = journalSize;
+  // The buffer only grows, by doubling: its bytes are written over, never cleared.
+  if (journal.size() < from + kRecordHead + n) journal.resize(std::max(2 * journal.size(), from + kRecordHead + n));
+  journalSize = from + kRecordHead + n;
   std::uint8_t* r = journal.data() + from;
   Put64(r, static_cast<std::uint64_t>(at));
   Put32(r + 8, static_cast<std::uint32_t>(n));
@@ -365,7 +371,8 @@ void Mdx::Impl::StartBefore() {
   journalWritten = 0;
   if (exclusive) return;
   nonce = NewMark();
-  journal.resize(kJournalHead);
+  if (journal.size() < kJournalHead) journal.resize(kJournalHead);
+  journalSize = kJournalHead;
   // The header's first block: the tag table past it is kept only when the update changes it.
   AddBefore(0, header, kBlock);
   // The mark as the file holds it: another writer's when this update is its repair.
@@ -389,7 +396,7 @@ DBIResult Mdx::Impl::OpenJournal() {
 }
 
 DBIResult Mdx::Impl::JournalPending() {
-  if (exclusive || !writeLocked || journal.size() <= std::max(journalWritten, kJournalHead)) return DBIERR_NONE;
+  if (exclusive || !writeLocked || journalSize <= std::max(journalWritten, kJournalHead)) return DBIERR_NONE;
   if (journalFd < 0) return DBIERR_INVALIDHNDL;  // opened when the update began
   if (journalWritten == 0) {
     JournalHead jh;
@@ -407,9 +414,9 @@ DBIResult Mdx::Impl::JournalPending() {
     Put32(r + 12, RecordChecksum(r, b->n, nonce));
   }
   const DBIResult r =
-      WriteExact(journalFd, journal.data() + journalWritten, journal.size() - journalWritten, static_cast<off_t>(journalWritten));
+      WriteExact(journalFd, journal.data() + journalWritten, journalSize - journalWritten, static_cast<off_t>(journalWritten));
   if (r != DBIERR_NONE) return r;
-  journalWritten = journal.size();
+  journalWritten = journalSize;
   return DBIERR_NONE;
 }
 
