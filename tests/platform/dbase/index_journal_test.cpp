@@ -219,6 +219,29 @@ TEST_F(IndexJournal, AJournalTornInItsHeadIsLeftAsTheIndexWasNeverWrittenAfterIt
   EXPECT_EQ(Mark(), 1u) << "the mark of the writer that died stays for the repair";
 }
 
+// A mark no journal names (an update spanning its caller's write marks the index before it
+// journals a page) leaves the pages as they were: with the disk refusing every write, the index
+// reads whole all the same, its mark as it is, whether no journal lies beside it or another
+// update's; with the disk back, the mark beside a journal becomes the plain one.
+TEST_F(IndexJournal, AMarkNoJournalNamesIsReadWholeWhenThePlainMarkCannotBeWritten) {
+  for (const bool journal : {false, true}) {
+    SCOPED_TRACE(journal ? "another update's journal beside it" : "no journal beside it");
+    PutModel();
+    std::vector<char> mdx = ReadAll(dir / "t.mdx");
+    mdx[mdx_header::kUpdateMark] = 0x5A;
+    mdx[mdx_header::kUpdateMark + 1] = 0x3C;
+    std::ofstream(dir / "t.mdx", std::ios::binary).write(mdx.data(), static_cast<std::streamsize>(mdx.size()));
+    if (journal) std::ofstream(Journal(), std::ios::binary) << std::string("MRLNMDXJ") + std::string(60, '\0');
+    platform::SetWriteFault(WriteFault::kFailForGood, 1);
+    const std::vector<std::string> refused = Entries();
+    platform::SetWriteFault(WriteFault::kNone, 0);
+    EXPECT_EQ(refused, before);
+    EXPECT_EQ(Mark(), 0x3C5Au);
+    EXPECT_EQ(Entries(), before);
+    EXPECT_EQ(Mark(), journal ? 1u : 0x3C5Au);
+  }
+}
+
 // The journal stays beside the index from one update to the next: an update killed after its
 // first page write, following a longer one, puts back its own pages only, none of the records
 // left past its own from the longer update.
