@@ -177,6 +177,7 @@ struct Mdx::Impl {
   std::vector<std::uint8_t> journal;
   std::size_t journalSize = 0;     // the bytes of `journal` that are the update's
   std::size_t journalWritten = 0;
+  std::size_t journalPeak = 0;     // the most the file held of the updates under the lock now
   std::unordered_set<off_t> kept;  // places of `before` past the first few, looked up by hash
   std::size_t keptUpTo = 0;        // how many of `before` `kept` holds
   // The journal file, opened by the first update of the object and kept open until it closes;

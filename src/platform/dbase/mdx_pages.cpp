@@ -151,6 +151,9 @@ constexpr std::uint32_t kJournalVersion = 2;
 constexpr std::uint32_t kPlainMark = 1;
 // `before` is searched in turn up to this many places, through `kept` past it.
 constexpr std::size_t kKeptScan = 24;
+// A journal (file or buffer) longer than this once its update has ended is cut back to nothing:
+// one large update (an import's batch) does not leave its size behind for good.
+constexpr std::size_t kJournalKept = 256 * 1024;
 
 // A checksum taken eight bytes at a time: the journal's records cover whole pages.
 std::uint32_t Checksum(const std::uint8_t* p, std::size_t n, std::uint64_t h) {
@@ -262,13 +265,21 @@ DBIResult WriteBackBefore(int fd, const std::uint8_t* base, std::vector<Mdx::Imp
 // and counter. *done when the index was put back.
 DBIResult ApplyJournal(int fd, const std::string& path, bool* done) {
   *done = false;
-  const int jfd = ::open(platform::DiskPath(IndexJournalPath(path)).c_str(), O_RDONLY | O_CLOEXEC);
+  // Opened for writing when it can be: once put back, a long journal is cut back to nothing.
+  const std::string journalPath = platform::DiskPath(IndexJournalPath(path));
+  int jfd = ::open(journalPath.c_str(), O_RDWR | O_CLOEXEC);
+  if (jfd < 0 && (errno == EACCES || errno == EROFS || errno == EPERM))
+    jfd = ::open(journalPath.c_str(), O_RDONLY | O_CLOEXEC);
   if (jfd < 0) return errno == ENOENT ? DBIERR_NONE : ErrnoResult(errno);
   JournalHead head;
   std::vector<std::uint8_t> all;
   std::vector<Mdx::Impl::Before> records;
   const bool whole = ReadJournal(jfd, &head, &all, &records);
-  ::close(jfd);
+  const int journalFd = jfd;
+  struct JournalCloser {
+    int fd;
+    ~JournalCloser() { ::close(fd); }
+  } closer{jfd};
   std::uint8_t c[8];  // the mark, then the counter
   DBIResult r = ReadExact(fd, c, 8, kMarkAt);
   if (r != DBIERR_NONE) return r;
@@ -299,6 +310,8 @@ DBIResult ApplyJournal(int fd, const std::string& path, bool* done) {
   }
   if (r != DBIERR_NONE) return r;
   *done = true;
+  // The update put back, its journal is no one's: a long one is not kept.
+  if (all.size() > kJournalKept) (void)::ftruncate(journalFd, 0);
   return DBIERR_NONE;
 }
 
@@ -419,6 +432,7 @@ DBIResult Mdx::Impl::JournalPending() {
       WriteExact(journalFd, journal.data() + journalWritten, journalSize - journalWritten, static_cast<off_t>(journalWritten));
   if (r != DBIERR_NONE) return r;
   journalWritten = journalSize;
+  journalPeak = std::max(journalPeak, journalWritten);
   return DBIERR_NONE;
 }
 
@@ -573,6 +587,17 @@ DBIResult Mdx::Impl::End(bool commit) {
       ClearCache();
       dirtyList.clear();
     }
+    // An update ended with no mark of its own left: a long journal is cut back to nothing while
+    // the lock is held (no other update writes it meanwhile), and so is the buffer it was made in.
+    if (writeLocked && !marked && journalPeak > kJournalKept) {
+      if (journalFd >= 0) (void)::ftruncate(journalFd, 0);
+      std::vector<std::uint8_t>().swap(journal);
+      journalSize = journalWritten = 0;
+      before.clear();
+      kept.clear();
+      keptUpTo = 0;
+    }
+    journalPeak = 0;
     marked = false;
     UnlockByte(fd);
   } else if (writeLocked && !commit && (txnChanged || keepMark)) {

@@ -285,6 +285,50 @@ TEST_F(IndexJournal, AnUpdateWithoutAHandleForItsJournalIsRefusedBeforeItWrites)
   DbiCloseCursor(&cur);
 }
 
+// An update that wrote a long journal (an import's batch over every leaf of a large index) cuts
+// it back to nothing once it has ended: the journal beside an index at rest never keeps the size
+// of the longest update; a short update's stays as it wrote it.
+long long g_journalPeak = 0;
+std::string g_bigJournal;
+void NoteJournalSize() {
+  std::error_code ec;
+  const auto size = fs::file_size(g_bigJournal, ec);
+  if (!ec) g_journalPeak = std::max<long long>(g_journalPeak, static_cast<long long>(size));
+}
+
+TEST_F(IndexJournal, ALongJournalIsCutBackOnceItsUpdateHasEnded) {
+  hDBICur cur = nullptr;
+  ASSERT_EQ(Create(dir / "big.dbf", {Field("CODE", 'C', 10)}, &cur), DBIERR_NONE);
+  ASSERT_EQ(AddTag(cur, "CODE", "CODE"), DBIERR_NONE);
+  DbiCloseCursor(&cur);
+  ASSERT_EQ(Open((dir / "big.dbf").string(), &cur), DBIERR_NONE);
+  auto append = [&](int from, int count, int step) {
+    std::vector<std::uint8_t> one = Buffer(cur);
+    std::vector<std::uint8_t> all(one.size() * static_cast<std::size_t>(count));
+    for (int i = 0; i < count; ++i) {
+      std::uint8_t* rec = all.data() + one.size() * static_cast<std::size_t>(i);
+      DbiInitRecord(cur, rec);
+      char code[16];
+      std::snprintf(code, sizeof code, "B%07d", from + i * step);
+      DbiPutField(cur, 1, rec, code);
+    }
+    return DbiAppendRecords(cur, static_cast<std::uint32_t>(count), all.data());
+  };
+  for (int batch = 0; batch < 6; ++batch) ASSERT_EQ(append(batch * 8000, 4000, 2), DBIERR_NONE);
+  const fs::path journal = dir / "big.mdx.journal";
+  g_bigJournal = journal.string();
+  g_journalPeak = 0;
+  platform::BeforeFileChange = NoteJournalSize;
+  EXPECT_EQ(append(1, 3000, 16), DBIERR_NONE) << "a key between two of the model's in every leaf";
+  platform::BeforeFileChange = nullptr;
+  EXPECT_GT(g_journalPeak, 256 * 1024) << "the batch's journal was long";
+  EXPECT_EQ(fs::file_size(journal), 0u);
+  ASSERT_EQ(append(3, 1, 1), DBIERR_NONE);
+  EXPECT_GT(fs::file_size(journal), 0u) << "a short update's journal stays";
+  EXPECT_LT(fs::file_size(journal), 16u * 1024);
+  DbiCloseCursor(&cur);
+}
+
 // An update keeps what it writes over from the pages it read to change them: with the pages
 // held, a record appended reads nothing of the index but its change counter (once for the
 // update, once for the key of the record it leaves current).
