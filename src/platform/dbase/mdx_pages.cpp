@@ -300,6 +300,22 @@ DBIResult ApplyJournal(int fd, const std::string& path, bool* done) {
     }
     return DBIERR_NONE;
   }
+  // Whether the update wrote over nothing yet (each place holds its bytes before, the header but
+  // for its mark): then the index reads as before even when the disk refuses the put-back.
+  bool untouched = true;
+  std::vector<std::uint8_t> now;
+  for (const Mdx::Impl::Before& b : records) {
+    now.resize(b.n);
+    if (ReadExact(fd, now.data(), b.n, b.at) != DBIERR_NONE) {
+      untouched = false;
+      break;
+    }
+    if (b.at == 0 && b.n >= kMarkAt + 4) std::memcpy(now.data() + kMarkAt, all.data() + b.from + kMarkAt, 4);
+    if (std::memcmp(now.data(), all.data() + b.from, b.n) != 0) {
+      untouched = false;
+      break;
+    }
+  }
   r = WriteBackBefore(fd, all.data(), records, static_cast<off_t>(head.end));
   // The caller's own writes may stand (a record the update was for): the index, as before the
   // update, is still marked as not matching the table until a station rebuilds it.
@@ -308,7 +324,8 @@ DBIResult ApplyJournal(int fd, const std::string& path, bool* done) {
     Put32(m, kPlainMark);
     r = WriteExact(fd, m, 4, kMarkAt);
   }
-  if (r != DBIERR_NONE) return r;
+  // Nothing written over: the mark left reads as the plain one until a station can write.
+  if (r != DBIERR_NONE) return untouched ? DBIERR_NONE : r;
   *done = true;
   // The update put back, its journal is no one's: a long one is not kept.
   if (all.size() > kJournalKept) (void)::ftruncate(journalFd, 0);
