@@ -50,7 +50,8 @@
 // index and into the journal's head, is its own: the update has ended when the mark is cleared.
 // When the disk refuses the put-back too, or the writer dies half way, whoever next takes the
 // lock and finds a mark its journal names puts the update back under the write lock before
-// reading (a reader lets its read lock go for it, and refuses to read when it cannot); the mark
+// reading (a reader lets its read lock go for it, and refuses to read when it cannot, unless
+// every place the journal names still holds its bytes before: nothing was written over); the mark
 // becomes the plain one when the caller of a spanning update may have written its own part.
 // Whoever finds the plain mark, or one with no journal
 // to put back knows a writer died half way: reads go on (every walk is bounded and checks its
