@@ -419,7 +419,14 @@ DBIResult Mdx::Impl::OpenJournal() {
   const int flags = O_RDWR | O_CLOEXEC | (network ? O_DSYNC : 0);
   // Opened (made empty the first time) as the index is: no change of the books, and not counted as
   // one, so that a run makes as many changes whichever of its objects first updates an index.
-  const int j = ::open(platform::DiskPath(path).c_str(), flags | O_CREAT, 0666);
+  // Made with the index's rights rather than this station's mask: every station that writes the
+  // index opens the journal for writing too (a folder shared by a group stays so).
+  int j = ::open(platform::DiskPath(path).c_str(), flags | O_CREAT | O_EXCL, 0600);
+  if (j >= 0) {
+    (void)::fchmod(j, st.st_mode & 07777);
+  } else if (errno == EEXIST) {
+    j = ::open(platform::DiskPath(path).c_str(), flags);
+  }
   if (j < 0) return ErrnoResult(errno);
   journalFd = j;
   fileDev = static_cast<std::uint64_t>(st.st_dev);

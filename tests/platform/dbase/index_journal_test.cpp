@@ -335,6 +335,20 @@ TEST_F(IndexJournal, ALongJournalIsCutBackOnceItsUpdateHasEnded) {
   DbiCloseCursor(&cur);
 }
 
+// The journal takes the index's rights, not the mask of the station that first updates it: in a
+// folder shared by a group, every station that writes the index writes its journal too.
+TEST_F(IndexJournal, TheJournalTakesTheIndexsRights) {
+  fs::permissions(dir / "t.mdx", fs::perms(0660));
+  const mode_t mask = ::umask(077);
+  hDBICur cur = nullptr;
+  ASSERT_EQ(Open(Table(), &cur), DBIERR_NONE);
+  EXPECT_EQ(Append(cur, {"K99999"}), DBIERR_NONE);
+  DbiCloseCursor(&cur);
+  ::umask(mask);
+  ASSERT_TRUE(fs::exists(Journal()));
+  EXPECT_EQ(fs::status(Journal()).permissions() & fs::perms::all, fs::perms(0660));
+}
+
 // An update keeps what it writes over from the pages it read to change them: with the pages
 // held, a record appended reads nothing of the index but its change counter (once for the
 // update, once for the key of the record it leaves current).
