@@ -30,6 +30,35 @@
 
 namespace {
 
+// A line's two amounts in cents as the checks read them: together against the bounds decided once for the
+// walk when the fields are the table's line amounts, else each alone. Each amount not read is noted; false
+// when one did not read.
+class LineCentsReader {
+ public:
+  LineCentsReader(Table& table, int francs, int euros)
+      : table_(table), francs_(francs), euros_(euros), amounts_(table, {francs, euros}),
+        lineAmounts_(table.Engine().lineFrancs == francs && table.Engine().lineEuros == euros),
+        bounds_(LineBoundsOf(TheDossierRecord)) {}
+  bool Read(const std::uint8_t* record, long long cents[2]) const {
+    if (!lineAmounts_) {
+      bool readable = true;
+      cents[0] = FieldCentsOf(table_, francs_, record, &readable);
+      cents[1] = FieldCentsOf(table_, euros_, record, &readable);
+      return readable;
+    }
+    const int unread = LineAmountsCents(amounts_.In(record, 0), amounts_.In(record, 1), bounds_, cents);
+    for (int i = 0; i < unread; ++i) NoteUnnamedUnreadAmount();
+    return unread == 0;
+  }
+
+ private:
+  Table& table_;
+  const int francs_, euros_;
+  const StoredFields amounts_;
+  const bool lineAmounts_;
+  const LineBounds bounds_;
+};
+
 using L = LigneEcriture;
 using T = LigneTri;
 
@@ -924,9 +953,7 @@ bool DossierInvariants::CheckFromBlocks() {
     CodeSums accountOf(lines, fCode), sectionOf(lines, fCode);
     // A line's two amounts read together as FieldCentsOf reads each, their largest decided once for
     // the walk; read one by one in a table whose amounts the engine does not take for a line's.
-    const StoredFields amounts(lines, {fFrancs, fEuros});
-    const bool lineAmounts = lines.Engine().lineFrancs == fFrancs && lines.Engine().lineEuros == fEuros;
-    const LineBounds bounds = LineBoundsOf(TheDossierRecord);
+    const LineCentsReader lineCents(lines, fFrancs, fEuros);
     monthSums = nullptr;  // a stretch of lines is of one file
     std::uint32_t count = 0;
     std::vector<std::uint32_t> cancelled;
@@ -941,16 +968,8 @@ bool DossierInvariants::CheckFromBlocks() {
       // The draft's lines by their number.
       if (!closed) numbers.Line(kind, record);
       const char sense = senseOf.Letter(record);
-      bool readable = true;
       long long cents[2];
-      if (lineAmounts) {
-        const int unread = LineAmountsCents(amounts.In(record, 0), amounts.In(record, 1), bounds, cents);
-        for (int i = 0; i < unread; ++i) NoteUnnamedUnreadAmount();
-        readable = unread == 0;
-      } else {
-        cents[0] = FieldCentsOf(lines, fFrancs, record, &readable);
-        cents[1] = FieldCentsOf(lines, fEuros, record, &readable);
-      }
+      const bool readable = lineCents.Read(record, cents);
       const long long francs = cents[0], euros = cents[1];
       // The line's account or section, read into `code` only where its text is needed.
       bool codeRead = false;
@@ -1264,9 +1283,7 @@ bool DossierInvariants::MovedLinesHold(const Kept& k) {
   // A line's two amounts read together, and its account's or section's sums found by its code's
   // bytes, as the check before the run did (CheckFromBlocks).
   CodeSums accountOf(c40, fCode), sectionOf(c40, fCode);
-  const StoredFields amounts(c40, {fFrancs, fEuros});
-  const bool lineAmounts = c40.Engine().lineFrancs == fFrancs && c40.Engine().lineEuros == fEuros;
-  const LineBounds bounds = LineBoundsOf(TheDossierRecord);
+  const LineCentsReader lineCents(c40, fFrancs, fEuros);
   if (!ScanRecordsFrom(c40, firstMoved, [&](std::uint32_t recno, const std::uint8_t* record) {
         if (!held) return;
         const char kind = closedKind.OnlyLetter(record);
@@ -1287,16 +1304,8 @@ bool DossierInvariants::MovedLinesHold(const Kept& k) {
         }
         ++moved;
         ++*(general ? generalCount : analyticCount);
-        bool readable = true;
         long long cents[2];
-        if (lineAmounts) {
-          const int unread = LineAmountsCents(amounts.In(record, 0), amounts.In(record, 1), bounds, cents);
-          for (int i = 0; i < unread; ++i) NoteUnnamedUnreadAmount();
-          readable = unread == 0;
-        } else {
-          cents[0] = FieldCentsOf(c40, fFrancs, record, &readable);
-          cents[1] = FieldCentsOf(c40, fEuros, record, &readable);
-        }
+        const bool readable = lineCents.Read(record, cents);
         const long long francs = cents[0], euros = cents[1];
         if (!readable && (general || kind == 'W' || kind == 'Y')) {
           held = false;
