@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <vector>
 #include <cstring>
+#include <string>
 
 #include "data/table.h"
 #include "data/table_internal.h"
@@ -179,7 +180,9 @@ void ReportRefusedLookup(Table& table, const Lookup& found, const char* tag, con
 
 Lookup LiveOrSaid(Table& table) {
   const Lookup live = table.LiveHere();
-  if (live.IsRefused()) ReportRefusedLookup(table, live, table.tag.c_str(), "delete mark");
+  // The log names the record whose mark was not read by its number.
+  if (live.IsRefused())
+    ReportRefusedLookup(table, live, table.tag.c_str(), std::to_string(table.recordNumber).c_str());
   return live;
 }
 

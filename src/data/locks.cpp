@@ -65,7 +65,7 @@ bool SayLockRefused(Table& table, std::uint32_t recno, bool heldBefore) {
   }
   if (!heldBefore && HeldByProgram(table, recno)) dbase::DbiRelRecordLock(table.Engine().cursor, false);
   RefusalWatch::NoteEngineReadRefusal(table.tablePath, code);
-  ReportRefusedLookup(table, Lookup::Refused(code), table.tag.c_str(), "record lock");
+  ReportRefusedLookup(table, Lookup::Refused(code), table.tag.c_str(), std::to_string(recno).c_str());
   table.result = code;
   return false;
 }
