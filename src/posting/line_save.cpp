@@ -134,6 +134,18 @@ bool CancelWithSort(Table& c50, Table& c60, std::uint32_t recno, const char* rec
 
 }  // namespace
 
+namespace {
+
+// An amount of the current line in cents, its field named in `unread` when its text does not read.
+long long LineAmountNoting(Table& c50, int field, std::vector<UnreadableAmountLine>& unread) {
+  bool readable = true;
+  const long long cents = StoredAmountOf(c50, field, &readable);
+  if (!readable) unread.push_back(UnreadRecordLine(c50, field, c50.recordBuffer.data(), c50.recordNumber));
+  return cents;
+}
+
+}  // namespace
+
 LineRecord ReadLineRecord(Table& c50) {
   LineRecord r;
   if (!c50.isOpen || c50.recordNumber == 0) return r;
@@ -152,12 +164,8 @@ LineRecord ReadLineRecord(Table& c50) {
   const char entry = c50.GetField(L::BEURO)[0];
   r.entry = entry == 0 ? ' ' : entry;
   r.sense = c50.GetField(L::BSENS)[0] == 'D' ? 'D' : 'C';
-  for (int field : {L::BMONTANTF, L::BMONTANTE}) {
-    bool readable = true;
-    (field == L::BMONTANTF ? r.francs : r.euros) = FromCents(StoredAmountOf(c50, field, &readable));
-    if (!readable)
-      r.unreadAmounts.push_back(UnreadRecordLine(c50, field, c50.recordBuffer.data(), c50.recordNumber));
-  }
+  r.francs = FromCents(LineAmountNoting(c50, L::BMONTANTF, r.unreadAmounts));
+  r.euros = FromCents(LineAmountNoting(c50, L::BMONTANTE, r.unreadAmounts));
   r.letterF = c50.GetField(L::BLET);
   r.letterE = c50.GetField(L::BLETE);
   r.vat = c50.GetField(L::BTVA);
@@ -166,11 +174,7 @@ LineRecord ReadLineRecord(Table& c50) {
 
 std::vector<UnreadableAmountLine> UnreadLineAmounts(Table& c50) {
   std::vector<UnreadableAmountLine> unread;
-  for (int field : {L::BMONTANTF, L::BMONTANTE}) {
-    bool readable = true;
-    StoredAmountOf(c50, field, &readable);
-    if (!readable) unread.push_back(UnreadRecordLine(c50, field, c50.recordBuffer.data(), c50.recordNumber));
-  }
+  for (int field : {L::BMONTANTF, L::BMONTANTE}) LineAmountNoting(c50, field, unread);
   return unread;
 }
 
