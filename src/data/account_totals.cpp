@@ -349,23 +349,39 @@ std::vector<std::string> AccountTotalsCodes(const char* code, bool create, bool*
   return codes;
 }
 
-bool ReadAccountRecord(const std::string& code, TotalsCents* now) {
-  if (TableC20 == nullptr || !FindReported(*TableC20, "C20CODE", AccountKey(code)).IsFound()) return false;
-  *now = AccountTotalsNow(*TableC20);
-  return true;
+namespace {
+
+// The reads of the totals' records, telling a record not there from a look-up refused.
+Lookup LookUpAccountRecord(const std::string& code, TotalsCents* now) {
+  if (TableC20 == nullptr) return Lookup::NotFound();
+  const Lookup found = FindReported(*TableC20, "C20CODE", AccountKey(code));
+  if (found.IsFound()) *now = AccountTotalsNow(*TableC20);
+  return found;
 }
 
-bool ReadHeaderRecord(const std::string& code, TotalsCents* now) {
-  if (TableC10 == nullptr) return false;
+Lookup LookUpHeaderRecord(const std::string& code, TotalsCents* now) {
+  if (TableC10 == nullptr) return Lookup::NotFound();
   Lookup found = FindReported(*TableC10, "C10CODE", HeaderKey(*TableC10, code));
   if (found.IsFound()) {
     found = TableC10->LiveHere();
     if (found.IsRefused()) ReportDbError(*TableC10, kContextSave, "");
   }
-  if (!found.IsFound()) return false;
-  *now = HeaderTotalsNow(*TableC10);
-  return true;
+  if (found.IsFound()) *now = HeaderTotalsNow(*TableC10);
+  return found;
 }
+
+Lookup LookUpSectionRecord(const std::string& code, TotalsCents* now) {
+  if (TableC30 == nullptr) return Lookup::NotFound();
+  const Lookup found = FindReported(*TableC30, "C30CODE", AccountKey(code));
+  if (found.IsFound()) *now = TotalsNow(*TableC30, kSectionTotals);
+  return found;
+}
+
+}  // namespace
+
+bool ReadAccountRecord(const std::string& code, TotalsCents* now) { return LookUpAccountRecord(code, now).IsFound(); }
+
+bool ReadHeaderRecord(const std::string& code, TotalsCents* now) { return LookUpHeaderRecord(code, now).IsFound(); }
 
 namespace {
 
@@ -408,11 +424,7 @@ bool MoveSectionRecord(const std::string& code, const TotalsCents& move, const T
   return moved && saved;
 }
 
-bool ReadSectionRecord(const std::string& code, TotalsCents* now) {
-  if (TableC30 == nullptr || !FindReported(*TableC30, "C30CODE", AccountKey(code)).IsFound()) return false;
-  *now = TotalsNow(*TableC30, kSectionTotals);
-  return true;
-}
+bool ReadSectionRecord(const std::string& code, TotalsCents* now) { return LookUpSectionRecord(code, now).IsFound(); }
 
 Table* SeekTotalsRecord(char kind, const std::string& code) {
   if (kind == 'H') {
@@ -548,11 +560,13 @@ std::vector<std::string> RecordsOf(char kind, const std::string& code, bool crea
   return {code};
 }
 
-bool ReadRecord(char kind, const std::string& code, TotalsCents* now) {
-  if (kind == 'H') return ReadHeaderRecord(code, now);
-  if (kind == 'S') return ReadSectionRecord(code, now);
-  return ReadAccountRecord(code, now);
+Lookup LookUpRecord(char kind, const std::string& code, TotalsCents* now) {
+  if (kind == 'H') return LookUpHeaderRecord(code, now);
+  if (kind == 'S') return LookUpSectionRecord(code, now);
+  return LookUpAccountRecord(code, now);
 }
+
+bool ReadRecord(char kind, const std::string& code, TotalsCents* now) { return LookUpRecord(kind, code, now).IsFound(); }
 
 bool MoveRecord(char kind, const std::string& code, const TotalsCents& move, const TotalsBefore& before) {
   if (kind == 'H') return MoveHeaderRecord(code, move, before);
@@ -628,10 +642,13 @@ bool TotalsMoves::MakeOne(char kind, const std::string& code, const TotalsCents&
   }
   if (overflow_) return false;
   // A refusal that came once its totals were written (the index's write-back after the
-  // record's) leaves a move to take back all the same.
+  // record's) leaves a move to take back all the same. A record that cannot be read again may
+  // hold the move or not: it cannot be taken back, and is not said to be as before.
   TotalsCents now, moved = before;
   moved += move;
-  if (known && ReadRecord(kind, code, &now) && now == moved && !(now == before)) made_.push_back({kind, code, move});
+  const Lookup after = known ? LookUpRecord(kind, code, &now) : Lookup::NotFound();
+  if (after.IsRefused()) unsure_ = true;
+  if (after.IsFound() && now == moved && !(now == before)) made_.push_back({kind, code, move});
   return false;
 }
 
@@ -659,5 +676,7 @@ bool TotalsMoves::TakeBack() {
   for (auto it = made_.rbegin(); it != made_.rend(); ++it)
     all = MoveRecord(it->kind, it->code, it->move.Negated(), nullptr) && all;
   made_.clear();
+  all = all && !unsure_;
+  unsure_ = false;
   return all;
 }

@@ -152,7 +152,8 @@ class TotalsMoves {
   // under its lock. False at the first one refused: a write refused (reported by the table layer),
   // or a total that no longer holds it (Overflow() names it; that record is not written).
   bool Make(std::size_t end = static_cast<std::size_t>(-1));
-  // Every move made taken back, the last first. False when one of them was refused too.
+  // Every move made taken back, the last first. False when one of them was refused too, or when a
+  // record whose move was refused could not be read again (the move may stand).
   bool TakeBack();
   const TotalsOverflow& Overflow() const { return overflow_; }
 
@@ -165,6 +166,7 @@ class TotalsMoves {
   void Plan(char kind, const std::string& code, const TotalsCents& move);
   bool MakeOne(char kind, const std::string& code, const TotalsCents& move);
   std::vector<Move> planned_, made_;
+  bool unsure_ = false;  // a move refused whose record could not be read again: it may stand
   std::size_t next_ = 0;
   TotalsOverflow overflow_;
 };

@@ -405,7 +405,15 @@ std::vector<std::string> ProcedureArguments(const std::string& line, const std::
     ExpandProcedureLine(before, dossierFolder, code);
     ExpandProcedureLine(after, dossierFolder, code);
     // No shell globs the pattern: the matching files are listed here.
-    const std::vector<std::string> names = platform::ListFiles(dossierFolder, DossierFilePattern(code));
+    // The journals the engine keeps beside the indexes are no part of the books once no update
+    // runs (the dossier is taken whole for the run): they are left out.
+    std::vector<std::string> names = platform::ListFiles(dossierFolder, DossierFilePattern(code));
+    names.erase(std::remove_if(names.begin(), names.end(),
+                               [](const std::string& name) {
+                                 const std::string l = LowerCp1252(name);
+                                 return l.size() > 12 && l.compare(l.size() - 12, 12, ".mdx.journal") == 0;
+                               }),
+                names.end());
     if (names.empty()) {
       std::string w = word;
       ExpandProcedureLine(w, dossierFolder, code);

@@ -56,7 +56,8 @@ std::vector<std::string> SplitCommandWords(const std::string& line);
 // as an argument vector: split into words first, then "%chemin%" and
 // "%code%" replaced inside each word, and a word holding "%dossier%" made
 // into one word per file of the dossier folder that matches the dossier's
-// pattern (sorted; the word is kept as typed when no file matches).
+// pattern, an index's update journal ("....mdx.journal") left out (sorted;
+// the word is kept as typed when no file matches).
 std::vector<std::string> ProcedureArguments(const std::string& line, const std::string& dossierFolder,
                                             const std::string& dossierCode);
 

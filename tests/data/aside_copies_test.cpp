@@ -78,7 +78,11 @@ TEST_F(AsideCopiesTest, APutBackRemovesWhatTheRunLeftBeforeTheCopiesGoBack) {
   std::ofstream(c50 + ".mdx.tmp999-1") << "half";
   std::string why;
   ASSERT_TRUE(PutBackAsideCopies(Dir() + "/", copies, &why)) << why;
-  EXPECT_EQ(Files(), files);
+  // The journal of an index put back goes with what the run left: it was the replaced index's.
+  std::set<std::string> kept = files;
+  for (const std::string& journal : {Base(TableKind::C50) + ".mdx.journal", Base(TableKind::C60) + ".mdx.journal"})
+    kept.erase(journal);
+  EXPECT_EQ(Files(), kept);
   EXPECT_FALSE(fs::exists(Dir() + "/run-tst"));
   EXPECT_EQ(Draft(&check), before);
   EXPECT_EQ(check, dbase::DBIERR_NONE);

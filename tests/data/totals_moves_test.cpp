@@ -6,6 +6,7 @@
 #include <climits>
 
 #include "data/account_totals.h"
+#include "data/engine_files.h"
 #include "data_test_util.h"
 #include "platform/system/write_fault.h"
 #include "support/other_process.h"
@@ -186,6 +187,66 @@ TEST_F(TotalsMovesTest, AWriteRefusedOnTheWayLeavesEveryTotalAsItWasOnceTakenBac
       EXPECT_GE(refused, 3) << file;
       EXPECT_GT(takenBack, 0) << file;
     }
+}
+
+// The C20 index's changes refused from the k-th on (the record's own written before the index's
+// write-back), and from there every read of C20 too: the take-back cannot read the record again to
+// know whether its move stands, and so never says it took everything back.
+std::string g_c20;
+int g_indexChange = 0, g_refuseFrom = 0;
+bool g_refusing = false;
+void RefuseC20IndexThenItsReads() {
+  const std::string& change = platform::ChangeBeingMade();
+  if (!g_refusing && change.find(g_c20 + ".mdx") != std::string::npos && ++g_indexChange >= g_refuseFrom)
+    g_refusing = true;
+  if (g_refusing) platform::SetWriteFault(WriteFault::kFailOnce, 1);
+}
+void RefuseC20Reads() {
+  const bool c20 = g_refusing && platform::ReadBeingMade().find(g_c20 + ".") != std::string::npos;
+  platform::SetWriteFault(WriteFault::kReadFailOnce, c20 ? 1 : LONG_MAX);
+}
+
+TEST_F(TotalsMovesTest, AMoveRefusedWhoseRecordCannotBeReadAgainIsNotSaidTakenBack) {
+  const Total& t = kTotals[0];
+  ASSERT_TRUE(t.Move(1000));
+  g_c20 = DossierPath(TableKind::C20);
+  long refused = 0, unsure = 0;
+  for (int k = 1; k < 10; ++k) {
+    SCOPED_TRACE("the C20 index's change " + std::to_string(k) + " refused, and every read after it");
+    const long long before = t.Now();
+    TotalsMoves moves;
+    t.Plan(moves, 250);
+    g_indexChange = 0;
+    g_refuseFrom = k;
+    g_refusing = false;
+    platform::SetWriteFault(WriteFault::kReadFailOnce, LONG_MAX);  // reads through the hook
+    platform::BeforeFileChange = RefuseC20IndexThenItsReads;
+    platform::BeforeFileRead = RefuseC20Reads;
+    const bool made = moves.Make();
+    const bool refusedInMake = g_refusing;
+    g_refuseFrom = INT_MAX;  // the take-back's changes are refused only once the move's were
+    const bool back = moves.TakeBack();
+    platform::BeforeFileChange = nullptr;
+    platform::BeforeFileRead = nullptr;
+    platform::SetWriteFault(WriteFault::kNone, 0);
+    if (!refusedInMake) {
+      EXPECT_TRUE(made);
+      break;
+    }
+    ++refused;
+    EXPECT_FALSE(made);
+    if (!back) ++unsure;
+    if (back) EXPECT_EQ(t.Now(), before) << "said taken back, yet moved";
+    // As the next opening does: the index made again from the records, the total set back.
+    TableC20->CloseTable();
+    bool repaired = false;
+    RepairInterruptedIndex(DossierPath(TableKind::C20) + ".dbf", &repaired);
+    ASSERT_TRUE(TableC20->OpenShared(DossierPath(TableKind::C20), "C20CODE"));
+    if (t.Now() != before) ASSERT_TRUE(t.Move(before - t.Now()));
+    ASSERT_FALSE(HasFailure());
+  }
+  EXPECT_GE(refused, 2);
+  EXPECT_GT(unsure, 0) << "no point left a record that could not be read again";
 }
 
 }  // namespace

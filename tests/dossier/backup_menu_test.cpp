@@ -273,7 +273,8 @@ TEST_F(BackupMenuTest, RestoreGivesTheFilesTheirRightsBack) {
   std::map<std::string, fs::perms> before;
   for (const auto& e : fs::directory_iterator(demo)) {
     const std::string name = e.path().filename().string();
-    if (name.find("demo.") != 3) continue;
+    // An index's journal goes with the index the restore replaces: it keeps no rights of its own.
+    if (name.find("demo.") != 3 || name.find(".mdx.journal") != std::string::npos) continue;
     const fs::perms p = name == "c20demo.dbf" ? fs::perms(0660) : fs::perms(0664);
     fs::permissions(e.path(), p);
     before[name] = p;
@@ -780,7 +781,9 @@ TEST_F(HostileRestoreTest, OnlyTheDossiersOwnWholeFilesAreRestored) {
       // Back as the backup holds it, under the program's names, nothing else let in.
       for (const std::string& n : Members(stage)) {
         const std::string lower = Lower(n.c_str());
-        if (lower.find("demo.") != 3 || lower == "c10demo.zel") continue;
+        // The journals of index updates the backup holds are no part of the books: left out.
+        if (lower.find("demo.") != 3 || lower == "c10demo.zel" || lower.find(".mdx.journal") != std::string::npos)
+          continue;
         const auto in = std::find_if(after.begin(), after.end(),
                                      [&lower](const auto& f) { return std::string(Lower(f.first.c_str())) == lower; });
         ASSERT_NE(in, after.end()) << n;

@@ -715,5 +715,37 @@ TEST_F(RebuildTest, UnreadableAmountsAreNamedAtTheRestoreAndTheirTotalsLeftByThe
   }
 }
 
+// The journal an index's update keeps beside it is no part of the books at rest: a backup taken in
+// the middle of an update holds one, which the restore neither takes nor names as left out; the
+// dossier's own journal of a restored index goes with the index it was written for, so that none
+// is ever put back over the restored one. The restored table reads whole and takes a change.
+TEST_F(RebuildTest, ARestoreTakesNoIndexJournalAndLeavesNoneBesideTheRestoredIndexes) {
+  const std::string folder = Folder();
+  CloseAllTables();
+  RestoreFolders folders;
+  ASSERT_TRUE(MakeRestoreFolders(folder, "DEMO", &folders));
+  for (const std::string& name : platform::ListFiles(folder, "c??demo.*")) {
+    if (name.find(".journal") == std::string::npos) ASSERT_TRUE(platform::CopyFile(folder + name, folders.work + name));
+  }
+  // A journal in the backup, and one of another update beside the dossier's index: as long as a
+  // journal of many pages, the head of an update that names the index's mark.
+  const std::string journal = std::string("MRLNMDXJ") + std::string(56, '\x5A') + std::string(4096, '\x77');
+  std::ofstream(folders.work + "c20demo.mdx.journal", std::ios::binary) << journal;
+  std::ofstream(folder + "c20demo.mdx.journal", std::ios::binary) << journal;
+  const RestoreSelection selection = SelectRestoredFiles(folders.work, folder, "DEMO");
+  ASSERT_EQ(selection.refusal, "");
+  for (const std::string& name : selection.leftOut) EXPECT_EQ(name.find(".journal"), std::string::npos) << name;
+  for (const std::string& name : selection.taken) EXPECT_EQ(name.find(".journal"), std::string::npos) << name;
+  EXPECT_NE(std::find(selection.replaced.begin(), selection.replaced.end(), "c20demo.mdx.journal"),
+            selection.replaced.end());
+  const RestoreResult restored = InstallRestoredFiles(folders, folder, "DEMO", selection);
+  ASSERT_TRUE(restored.done) << restored.message;
+  EXPECT_EQ(restored.message.find(".journal"), std::string::npos) << restored.message;
+  EXPECT_FALSE(fs::exists(folder + "c20demo.mdx.journal"));
+  EXPECT_FALSE(fs::exists(folders.folder));
+  Append(*TableC20, PathC20(), {{1, "40999999"}, {2, "Apr\xE8s la restauration"}});
+  EXPECT_EQ(Count(*TableC20, PathC20(), [&](Table& t) { return Trim(t.GetField(1)) == "40999999"; }), 1);
+}
+
 }  // namespace
 }  // namespace maintenance_test

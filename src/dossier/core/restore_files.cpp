@@ -113,6 +113,12 @@ std::string Extension(const std::string& name) {
 
 std::string BaseOf(const std::string& name) { return name.substr(0, name.size() - Extension(name).size()); }
 
+// The journal the engine keeps beside an index for the update in progress ("c20xx.mdx.journal"):
+// no part of the books once no update runs. Lower-case name.
+bool IndexJournal(const std::string& lower) {
+  return Extension(lower) == ".journal" && Extension(BaseOf(lower)) == ".mdx";
+}
+
 // The name an import record takes in the dossier: the statement import reads its record of known
 // transactions under the code as the dossier holds it; every other file goes in lower case.
 std::string NameInDossier(const std::string& lower, const std::string& code) {
@@ -529,7 +535,10 @@ std::vector<std::string> ReplacedFiles(const std::string& dossier, const std::ve
   for (const std::string& file : platform::ListFiles(dossier)) {
     const std::string l = LowerCp1252(file);
     const std::string ext = Extension(l);
-    if (lower.count(l) != 0 || ((ext == ".mdx" || ext == ".dbt") && bases.count(BaseOf(l)) != 0))
+    // The journal of a restored index goes with it: it was of the index replaced, and is never
+    // to be put back over the restored one.
+    if (lower.count(l) != 0 || ((ext == ".mdx" || ext == ".dbt") && bases.count(BaseOf(l)) != 0) ||
+        (IndexJournal(l) && bases.count(BaseOf(BaseOf(l))) != 0))
       replaced.push_back(file);
   }
   return replaced;
@@ -661,8 +670,11 @@ RestoreSelection SelectRestoredFiles(const std::string& workFolder, const std::s
       }
       continue;
     }
+    // An index's journal, taken with the dossier in the middle of an update, is of the files it was
+    // made beside, never of the restored ones.
     if (lowerName == "cin" + own + ".ini" || lowerName == "c10" + own + ".zel" ||
-        lowerName == "cof" + own + ".lck" || lowerName == "cas" + own + ".lck")
+        lowerName == "cof" + own + ".lck" || lowerName == "cas" + own + ".lck" ||
+        (IndexJournal(lowerName) && IsRestorableDossierFile(BaseOf(name), code)))
       continue;
     if (IsOtherDossierFile(name, code)) {
       selection.refusal = Refusal(Message(kOtherDossierMember, {name}));

@@ -79,7 +79,10 @@ void ReportDamage(const std::string& path, DBIResult code) {
 void (*DbiWriteRefusedHook)(const char* path, DBIResult code) = nullptr;
 
 DBIResult NoteWriteRefused(const std::string& path, DBIResult rc) {
-  const bool refused = rc == DBIERR_DISKFULL || rc == DBIERR_OSERROR || rc == DBIERR_OSACCESS;
+  // A write that could not open a file it needs (an index's journal, too many files open) is
+  // refused as one the disk refused.
+  const bool refused =
+      rc == DBIERR_DISKFULL || rc == DBIERR_OSERROR || rc == DBIERR_OSACCESS || rc == DBIERR_TOOMANYFILES;
   if (refused && DbiWriteRefusedHook != nullptr) DbiWriteRefusedHook(path.c_str(), rc);
   return rc;
 }

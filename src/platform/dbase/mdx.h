@@ -42,11 +42,19 @@
 // cleared by the header write that ends it; an exclusive object sets it at its first change
 // and clears it when its pages are written back (one whose update was abandoned writes
 // nothing more: its mark stands until Rebuild). A shared update that fails (a write the
-// system refused) puts back the bytes it wrote over, kept before each write, cuts off the
-// pages it added and clears its mark, so that the file is as the update found it; when the
-// disk refuses that too, the next update of the file in this process does it first, if no
-// station rebuilt the index meanwhile. Whoever takes the lock and finds the mark
-// set knows a writer died half way: reads go on (every walk is bounded and checks its
+// system refused) puts back the bytes it wrote over, cuts off the pages it added and clears
+// its mark, so that the file is as the update found it. Those bytes (the header's first block,
+// and each page as the update read it to change it) are written to the journal, the index's
+// name + ".journal", before the update's first write into the index; the object opens the
+// journal at its first update and keeps it until it closes. The update's mark, written into the
+// index and into the journal's head, is its own: the update has ended when the mark is cleared.
+// When the disk refuses the put-back too, or the writer dies half way, whoever next takes the
+// lock and finds a mark its journal names puts the update back under the write lock before
+// reading (a reader lets its read lock go for it, and refuses to read when it cannot, unless
+// every place the journal names still holds its bytes before: nothing was written over); the mark
+// becomes the plain one when the caller of a spanning update may have written its own part.
+// Whoever finds the plain mark, or one with no journal
+// to put back knows a writer died half way: reads go on (every walk is bounded and checks its
 // order), writes give DBIERR_INDEXOUTOFDATE until Rebuild. A read call (seek, walk, count)
 // first runs without the lock when the counter, read through a shared mapping of the file's
 // first page, is the one last seen and every page it needs is cached: the pages are then

@@ -277,6 +277,7 @@ DBIResult Mdx::Impl::SetTree(const TagState& t, const Built& b) {
   DBIResult err = DBIERR_NONE;
   std::uint8_t* h = Page(t.headerBlock, &err);
   if (!h) return err;
+  WillChange(t.headerBlock, h);
   Put32(h + mdx_tag_header::kRoot, b.root);
   Put32(h + kFirstLeafAt, b.firstLeaf);
   MarkDirty(t.headerBlock);

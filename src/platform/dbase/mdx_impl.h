@@ -23,6 +23,7 @@
 #include <string>
 #include <string_view>
 #include <unordered_map>
+#include <unordered_set>
 #include <vector>
 
 #include "expr.h"
@@ -68,6 +69,15 @@ DBIResult WriteExactV(int fd, const iovec* parts, int count, off_t off);
 // The update lock (kMdxLockByte), waited for within the bound of fileio.h.
 LockOutcome LockByte(int fd, short type);
 void UnlockByte(int fd);
+// The journal of the index file `mdxPath`'s update in progress: the index's name + ".journal".
+std::string IndexJournalPath(const std::string& mdxPath);
+// True when an index holding `mark` may have an update's journal beside it (a mark of a shared
+// update, not the plain one).
+bool IndexMarkHasJournal(std::uint32_t mark);
+// Puts back the update a writer that is gone left in the index file (its journal found, the
+// index marked): under the write lock taken on a descriptor of its own, for a station that
+// holds no lock on the file. *done when something was put back.
+DBIResult PutBackLeftIndexUpdate(const std::string& mdxPath, bool* done);
 // A tag name as stored: upper-case, at most 10 characters, no trailing blanks.
 std::string UpperName(std::string_view s);
 
@@ -149,15 +159,36 @@ struct Mdx::Impl {
   bool txnChanged = false;   // the current update changed pages or the header in memory
   bool txnWrote = false;     // ... or wrote to the file before its end
   bool keepMark = false;     // the caller wrote its own part of an update it abandons
-  // What a shared update wrote over the file's pages (nodes, the freed pages' links, the header):
-  // each place's bytes as the file held them before, kept before the write, so that an update
-  // that fails puts them back, cuts off the pages it added and clears its mark. The index is
-  // then as the update found it, and the next update goes on once the disk takes its writes.
+  // What a shared update writes over in the file (the header, nodes, the freed pages' links):
+  // each place's bytes as the file held them before, the header's first, taken from the pages
+  // the update read to change them. They go to the update's journal beside the index before the
+  // first write they cover, so that an update that fails, or whose writer dies, is put back (its
+  // pages, its header, the pages it added cut off) by itself or by the next station that takes
+  // the lock. The index is then as the update found it.
+  // Each place's bytes are in `journal` at [from, from + n), behind their record's head.
   struct Before {
     off_t at;
-    std::vector<std::uint8_t> bytes;
+    std::uint32_t from;
+    std::uint32_t n;
   };
   std::vector<Before> before;
+  // The journal of the current update as it goes to the file: its head, then one record per
+  // place of `before`; the first `journalWritten` bytes are in the file (0: none yet).
+  std::vector<std::uint8_t> journal;
+  std::size_t journalSize = 0;     // the bytes of `journal` that are the update's
+  std::size_t journalWritten = 0;
+  std::size_t journalPeak = 0;     // the most the file held of the updates under the lock now
+  std::unordered_set<off_t> kept;  // places of `before` past the first few, looked up by hash
+  std::size_t keptUpTo = 0;        // how many of `before` `kept` holds
+  // The journal file, opened by the first update of the object and kept open until it closes;
+  // the index file's device and inode, written in its head.
+  int journalFd = -1;
+  std::uint64_t fileDev = 0, fileIno = 0;
+  // The mark the update writes in the file, its journal's too: an update of a writer that is
+  // gone is found by its journal holding the mark the file holds. 1 for a mark with no journal.
+  std::uint32_t nonce = 1;
+  std::uint32_t fileMark = 0;    // the mark as the file held it when last read
+  bool spanning = false;         // begun through BeginUpdate: the caller's own writes may stand
   std::uint32_t txnCounter = 0;  // the file's change counter when the update began
   bool lenient = false;      // opened to be rebuilt: pages counted past the end are let go
   KeyOrder keyOrder = KeyOrder::kWeights;  // of character keys
@@ -191,6 +222,8 @@ struct Mdx::Impl {
     headMap = nullptr;
     if (fd >= 0) ::close(fd);
     fd = -1;
+    if (journalFd >= 0) ::close(journalFd);
+    journalFd = -1;
   }
 
   // The change counter as the file holds it now, from the mapping.
@@ -219,16 +252,31 @@ struct Mdx::Impl {
   // Every write of pages goes through here: the mark first.
   DBIResult WriteMarked(const void* buf, std::size_t n, off_t off);
 
-  // Keeps the file's bytes at [off, off + n) that a shared update is about to write over (the
-  // part inside the pages the header counts: those past it are cut off).
+  // Keeps the bytes of a page a shared update is about to change, as read (`p`, before the
+  // change), once per update; nothing for a page past those the header counts (cut off again).
+  void WillChange(std::uint32_t block, const std::uint8_t* p);
+  // Reads and keeps the file's bytes at [off, off + n) that the update is about to write over:
+  // only for a place the update did not read itself (a freed page not held, the tag table).
   DBIResult KeepBefore(off_t off, std::size_t n);
+  // True when `before` holds the place at `at`.
+  bool Kept(off_t at);
+  // Appends a place's bytes before to `before` and to the journal.
+  void AddBefore(off_t at, const std::uint8_t* bytes, std::size_t n);
+  // Starts what the update (or its part past a header written) keeps: a mark of its own, and the
+  // header as the file holds it now, the first thing it would put back.
+  void StartBefore();
+  // Opens the journal file, for the first update of the object.
+  DBIResult OpenJournal();
+  // Writes to the journal what `before` holds that it does not yet: before any write of the
+  // index that those bytes cover.
+  DBIResult JournalPending();
   // Puts back what the failed update wrote over, cuts off the pages it added and clears its mark;
-  // when the disk refuses, what is left to put back is owed to the next update of the file by any
-  // object of this process (PayOwed). Under the update lock.
+  // when the disk refuses, the journal holds it for the next station that takes the lock, told
+  // that the caller took back its own writes. Under the update lock.
   DBIResult PutBack();
-  // An update that failed in this process and could not put its pages back: put back now, when
-  // the file still holds its mark and the change counter it left (no station rebuilt it since).
-  DBIResult PayOwed();
+  // The update of a writer that is gone, found by its journal (the file holding its mark and the
+  // counter it began with): put back, under the write lock (or the table alone). *done when it was.
+  DBIResult PutBackLeftUpdate(bool* done);
 
   // The file's length now (0 when it cannot be read).
   off_t FileLength() const;

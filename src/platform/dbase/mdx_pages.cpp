@@ -7,11 +7,11 @@
 #include <unistd.h>
 
 #include <algorithm>
+#include <atomic>
+#include <chrono>
 #include <cerrno>
 #include <cstring>
 #include <ctime>
-#include <map>
-#include <mutex>
 #include <utility>
 
 #include "mdx_impl.h"
@@ -123,94 +123,377 @@ std::string UpperName(std::string_view s) {
   return r;
 }
 
-// ---- transactions -----------------------------------------------------------------------
+// ---- transactions and the update's journal ---------------------------------------------
 
+// The journal of shared updates, beside the index (its name + ".journal"), opened by an object's
+// first update and kept; each update writes its part before its first write into the index:
+//   head (64 bytes): 0-7 "MRLNMDXJ", 8-11 version 2, 12-15 flags (1: the caller's own writes may
+//     stand, so the mark stays once the index is put back), 16-23 device and 24-31 inode of the
+//     index file, 32-35 its change counter when the update began, 36-39 the update's mark,
+//     40-47 the end of its pages then, 60-63 checksum of bytes 0-59;
+//   then records, each before the write it covers: 0-7 place in the index, 8-11 length n,
+//     12-15 checksum (from the mark) of bytes 0-11 and of the n bytes, 16.. the bytes the place
+//     held before.
+// The first record is the index's header. The journal is the update's while the index holds its
+// mark and counter: once the mark is cleared the update ended, and the journal is no one's until
+// the next update writes its own head over it. A record whose checksum fails ends the journal:
+// it was being written when its writer died, before the write it covers, or is left from a
+// longer journal of another update.
 namespace {
 
-// The updates of this process that failed and could not put back what they wrote (the disk
-// refused that too), by index file (device, inode): the change counter they left in the file, the
-// end of its pages then, and the bytes to put back in the order they were written over. The next
-// update of the file by any object of the process puts them back first.
-struct Owed {
-  std::uint32_t counter = 0;
-  off_t end = 0;
-  std::vector<Mdx::Impl::Before> before;
-};
-using FileKey = std::pair<dev_t, ino_t>;
-std::mutex owedLock;
-std::map<FileKey, Owed>& OwedUpdates() {
-  static std::map<FileKey, Owed> owed;
-  return owed;
+constexpr char kJournalMagic[8] = {'M', 'R', 'L', 'N', 'M', 'D', 'X', 'J'};
+constexpr std::size_t kJournalHead = 64;
+constexpr std::size_t kRecordHead = 16;
+constexpr std::uint32_t kCallerPartFlag = 1;
+constexpr std::uint32_t kJournalVersion = 2;
+// A mark with no journal: an exclusive object's, a stale index's, one whose update was put back
+// with the caller's writes standing.
+constexpr std::uint32_t kPlainMark = 1;
+// `before` is searched in turn up to this many places, through `kept` past it.
+constexpr std::size_t kKeptScan = 24;
+// A journal (file or buffer) longer than this once its update has ended is cut back to nothing:
+// one large update (an import's batch) does not leave its size behind for good.
+constexpr std::size_t kJournalKept = 256 * 1024;
+
+// A checksum taken eight bytes at a time: the journal's records cover whole pages.
+std::uint32_t Checksum(const std::uint8_t* p, std::size_t n, std::uint64_t h) {
+  std::size_t i = 0;
+  for (; i + 8 <= n; i += 8) {
+    std::uint64_t w;
+    std::memcpy(&w, p + i, 8);
+    h = (h ^ w) * 0x100000001B3ull;
+    h ^= h >> 29;
+  }
+  for (; i < n; ++i) h = (h ^ p[i]) * 0x100000001B3ull;
+  return static_cast<std::uint32_t>(h ^ (h >> 32));
 }
-bool FileKeyOf(int fd, FileKey* key) {
+constexpr std::uint64_t kSeed = 0xCBF29CE484222325ull;
+
+void Put64(std::uint8_t* p, std::uint64_t v) {
+  Put32(p, static_cast<std::uint32_t>(v));
+  Put32(p + 4, static_cast<std::uint32_t>(v >> 32));
+}
+std::uint64_t Get64(const std::uint8_t* p) { return Get32(p) | static_cast<std::uint64_t>(Get32(p + 4)) << 32; }
+
+struct JournalHead {
+  std::uint32_t flags = 0;
+  std::uint64_t dev = 0, ino = 0;
+  std::uint32_t counter = 0;
+  std::uint32_t mark = 0;
+  std::uint64_t end = 0;
+};
+
+void PutJournalHead(std::uint8_t* out, const JournalHead& h) {
+  std::memset(out, 0, kJournalHead);
+  std::memcpy(out, kJournalMagic, 8);
+  Put32(out + 8, kJournalVersion);
+  Put32(out + 12, h.flags);
+  Put64(out + 16, h.dev);
+  Put64(out + 24, h.ino);
+  Put32(out + 32, h.counter);
+  Put32(out + 36, h.mark);
+  Put64(out + 40, h.end);
+  Put32(out + 60, Checksum(out, 60, kSeed));
+}
+
+// A record's checksum: from the update's mark, so that a record left from another update's
+// journal does not pass for one of this update.
+std::uint32_t RecordChecksum(const std::uint8_t* record, std::uint32_t n, std::uint32_t mark) {
+  return Checksum(record + kRecordHead, n, Checksum(record, 12, kSeed ^ mark));
+}
+
+// The mark of a shared update: another one than any update's before it, of any station, as far
+// as can be told; never 0 (no mark) nor the plain mark.
+std::uint32_t NewMark() {
+  static std::atomic<std::uint64_t> sequence{0};
+  static const std::uint64_t process = static_cast<std::uint64_t>(::getpid()) << 32;
+  // The clock tells a forked process's marks from its parent's.
+  const auto now = std::chrono::steady_clock::now().time_since_epoch().count();
+  std::uint64_t x = process ^ static_cast<std::uint64_t>(now) ^
+                    (sequence.fetch_add(1, std::memory_order_relaxed) * 0x9E3779B97F4A7C15ull);
+  x ^= x >> 31;
+  x *= 0xBF58476D1CE4E5B9ull;
+  x ^= x >> 27;
+  const std::uint32_t m = static_cast<std::uint32_t>(x ^ (x >> 32));
+  return m > kPlainMark ? m : m + 2;
+}
+
+// The journal's head and its whole records of the update whose head it holds (their bytes in
+// `all`); false when the head is not whole.
+bool ReadJournal(int jfd, JournalHead* head, std::vector<std::uint8_t>* all, std::vector<Mdx::Impl::Before>* records) {
   struct stat st {};
-  if (::fstat(fd, &st) != 0) return false;
-  *key = {st.st_dev, st.st_ino};
+  if (::fstat(jfd, &st) != 0 || st.st_size < static_cast<off_t>(kJournalHead)) return false;
+  all->resize(static_cast<std::size_t>(st.st_size));
+  if (ReadExact(jfd, all->data(), all->size(), 0) != DBIERR_NONE) return false;
+  const std::uint8_t* h = all->data();
+  if (std::memcmp(h, kJournalMagic, 8) != 0 || Get32(h + 8) != kJournalVersion || Get32(h + 60) != Checksum(h, 60, kSeed))
+    return false;
+  head->flags = Get32(h + 12);
+  head->dev = Get64(h + 16);
+  head->ino = Get64(h + 24);
+  head->counter = Get32(h + 32);
+  head->mark = Get32(h + 36);
+  head->end = Get64(h + 40);
+  for (std::size_t at = kJournalHead; at + kRecordHead <= all->size();) {
+    const std::uint8_t* r = all->data() + at;
+    const std::uint32_t n = Get32(r + 8);
+    if (n == 0 || n > all->size() - at - kRecordHead) break;
+    if (Get32(r + 12) != RecordChecksum(r, n, head->mark)) break;
+    records->push_back(Mdx::Impl::Before{static_cast<off_t>(Get64(r)), static_cast<std::uint32_t>(at + kRecordHead), n});
+    at += kRecordHead + n;
+  }
   return true;
 }
 
-// Writes the kept bytes back, the last written first, then cuts the file back to `end` and
-// clears the mark; what could not be written back stays in `before`.
-DBIResult WriteBackBefore(int fd, std::vector<Mdx::Impl::Before>& before, off_t end) {
+// Cuts the file back to `end`, then writes the kept bytes (in `base`) back, the last kept
+// first; what could not be written back stays in `before`. The header's bytes, kept first, go
+// last and clear the update's mark.
+DBIResult WriteBackBefore(int fd, const std::uint8_t* base, std::vector<Mdx::Impl::Before>& before, off_t end) {
   DBIResult r = DBIERR_NONE;
+  struct stat st {};
+  if (end > 0 && ::fstat(fd, &st) == 0 && st.st_size > end) r = TruncateFile(fd, end);
   while (r == DBIERR_NONE && !before.empty()) {
     const Mdx::Impl::Before& b = before.back();
-    r = WriteExact(fd, b.bytes.data(), b.bytes.size(), b.at);
+    r = WriteExact(fd, base + b.from, b.n, b.at);
     if (r == DBIERR_NONE) before.pop_back();
   }
-  struct stat st {};
-  if (r == DBIERR_NONE && end > 0 && ::fstat(fd, &st) == 0 && st.st_size > end) r = TruncateFile(fd, end);
-  if (r == DBIERR_NONE) {
-    const std::uint8_t zero[4] = {};
-    r = WriteExact(fd, zero, 4, kMarkAt);
-  }
   return r;
+}
+
+// Puts back, on `fd` (opened for writing, under the write lock or the table alone), the update
+// whose journal lies beside the index at `path`, when the index still holds that update's mark
+// and counter. *done when the index was put back.
+DBIResult ApplyJournal(int fd, const std::string& path, bool* done) {
+  *done = false;
+  // Opened for writing when it can be: once put back, a long journal is cut back to nothing.
+  const std::string journalPath = platform::DiskPath(IndexJournalPath(path));
+  int jfd = ::open(journalPath.c_str(), O_RDWR | O_CLOEXEC);
+  if (jfd < 0 && (errno == EACCES || errno == EROFS || errno == EPERM))
+    jfd = ::open(journalPath.c_str(), O_RDONLY | O_CLOEXEC);
+  if (jfd < 0) return errno == ENOENT ? DBIERR_NONE : ErrnoResult(errno);
+  JournalHead head;
+  std::vector<std::uint8_t> all;
+  std::vector<Mdx::Impl::Before> records;
+  const bool whole = ReadJournal(jfd, &head, &all, &records);
+  const int journalFd = jfd;
+  struct JournalCloser {
+    int fd;
+    ~JournalCloser() { ::close(fd); }
+  } closer{jfd};
+  std::uint8_t c[8];  // the mark, then the counter
+  DBIResult r = ReadExact(fd, c, 8, kMarkAt);
+  if (r != DBIERR_NONE) return r;
+  struct stat st {};
+  if (::fstat(fd, &st) != 0) return ErrnoResult(errno);
+  const bool ours = whole && head.dev == static_cast<std::uint64_t>(st.st_dev) &&
+                    head.ino == static_cast<std::uint64_t>(st.st_ino) && Get32(c) == head.mark &&
+                    Get32(c + 4) == head.counter && !records.empty() && records.front().at == 0;
+  if (!ours) {
+    // No update's journal holds the mark: its update wrote no page (its journal goes first), or
+    // its journal is lost. The mark is the plain one from now on, for the rebuild. There is
+    // nothing to put back: a refused write of the plain mark leaves the index as readable as
+    // the plain mark does, and the next station writes it.
+    if (Get32(c) > kPlainMark) {
+      std::uint8_t m[4];
+      Put32(m, kPlainMark);
+      (void)WriteExact(fd, m, 4, kMarkAt);
+    }
+    return DBIERR_NONE;
+  }
+  // Whether the update wrote over nothing yet (each place holds its bytes before, the header but
+  // for its mark): then the index reads as before even when the disk refuses the put-back.
+  bool untouched = true;
+  std::vector<std::uint8_t> now;
+  for (const Mdx::Impl::Before& b : records) {
+    now.resize(b.n);
+    if (ReadExact(fd, now.data(), b.n, b.at) != DBIERR_NONE) {
+      untouched = false;
+      break;
+    }
+    if (b.at == 0 && b.n >= kMarkAt + 4) std::memcpy(now.data() + kMarkAt, all.data() + b.from + kMarkAt, 4);
+    if (std::memcmp(now.data(), all.data() + b.from, b.n) != 0) {
+      untouched = false;
+      break;
+    }
+  }
+  r = WriteBackBefore(fd, all.data(), records, static_cast<off_t>(head.end));
+  // The caller's own writes may stand (a record the update was for): the index, as before the
+  // update, is still marked as not matching the table until a station rebuilds it.
+  if (r == DBIERR_NONE && (head.flags & kCallerPartFlag) != 0) {
+    std::uint8_t m[4];
+    Put32(m, kPlainMark);
+    r = WriteExact(fd, m, 4, kMarkAt);
+  }
+  // Nothing written over: the mark left reads as the plain one until a station can write.
+  if (r != DBIERR_NONE) return untouched ? DBIERR_NONE : r;
+  *done = true;
+  // The update put back, its journal is no one's: a long one is not kept.
+  if (all.size() > kJournalKept) (void)::ftruncate(journalFd, 0);
+  return DBIERR_NONE;
 }
 
 }  // namespace
 
-DBIResult Mdx::Impl::KeepBefore(off_t off, std::size_t n) {
-  if (exclusive || off >= committedEnd) return DBIERR_NONE;
-  const std::size_t kept = static_cast<std::size_t>(std::min<off_t>(static_cast<off_t>(n), committedEnd - off));
-  Before b{off, std::vector<std::uint8_t>(kept)};
-  const DBIResult r = ReadExact(fd, b.bytes.data(), kept, off);
-  if (r == DBIERR_NONE) before.push_back(std::move(b));
+std::string IndexJournalPath(const std::string& mdxPath) { return mdxPath + ".journal"; }
+
+bool IndexMarkHasJournal(std::uint32_t mark) { return mark > kPlainMark; }
+
+DBIResult PutBackLeftIndexUpdate(const std::string& mdxPath, bool* done) {
+  *done = false;
+  const int fd = ::open(platform::DiskPath(mdxPath).c_str(), O_RDWR | O_CLOEXEC);
+  if (fd < 0) return ErrnoResult(errno);
+  DBIResult r = DBIERR_NONE;
+  const LockOutcome got = LockByte(fd, F_WRLCK);
+  if (got == LockOutcome::kGranted) {
+    r = ApplyJournal(fd, mdxPath, done);
+    UnlockByte(fd);
+  } else if (got == LockOutcome::kTimedOut) {
+    NoteLockTimeout(mdxPath);
+    r = DBIERR_LOCKTIMEOUT;
+  } else {
+    r = ErrnoResult(errno);
+  }
+  ::close(fd);
   return r;
 }
 
+bool Mdx::Impl::Kept(off_t at) {
+  if (before.size() <= kKeptScan) {
+    for (const Before& b : before)
+      if (b.at == at) return true;
+    return false;
+  }
+  for (; keptUpTo < before.size(); ++keptUpTo) kept.insert(before[keptUpTo].at);
+  return kept.count(at) != 0;
+}
+
+void Mdx::Impl::AddBefore(off_t at, const std::uint8_t* bytes, std::size_t n) {
+  const std::size_t from = journalSize;
+  // The buffer only grows, by doubling: its bytes are written over, never cleared.
+  if (journal.size() < from + kRecordHead + n) journal.resize(std::max(2 * journal.size(), from + kRecordHead + n));
+  journalSize = from + kRecordHead + n;
+  std::uint8_t* r = journal.data() + from;
+  Put64(r, static_cast<std::uint64_t>(at));
+  Put32(r + 8, static_cast<std::uint32_t>(n));
+  std::memcpy(r + kRecordHead, bytes, n);  // its checksum goes in when it is written
+  before.push_back(Before{at, static_cast<std::uint32_t>(from + kRecordHead), static_cast<std::uint32_t>(n)});
+}
+
+void Mdx::Impl::WillChange(std::uint32_t block, const std::uint8_t* p) {
+  if (exclusive || !writeLocked) return;
+  const off_t at = static_cast<off_t>(block) * kBlock;
+  if (at >= committedEnd || Kept(at)) return;
+  AddBefore(at, p, static_cast<std::size_t>(std::min<off_t>(kPage, committedEnd - at)));
+}
+
+DBIResult Mdx::Impl::KeepBefore(off_t off, std::size_t n) {
+  if (exclusive || off >= committedEnd || Kept(off)) return DBIERR_NONE;
+  const std::size_t n2 = static_cast<std::size_t>(std::min<off_t>(static_cast<off_t>(n), committedEnd - off));
+  std::uint8_t page[kHeaderLength > kPage ? kHeaderLength : kPage];
+  const DBIResult r = ReadExact(fd, page, std::min(n2, sizeof page), off);
+  if (r == DBIERR_NONE) AddBefore(off, page, std::min(n2, sizeof page));
+  return r;
+}
+
+void Mdx::Impl::StartBefore() {
+  txnCounter = counter;
+  before.clear();
+  kept.clear();
+  keptUpTo = 0;
+  journalWritten = 0;
+  if (exclusive) return;
+  nonce = NewMark();
+  if (journal.size() < kJournalHead) journal.resize(kJournalHead);
+  journalSize = kJournalHead;
+  // The header's first block: the tag table past it is kept only when the update changes it.
+  AddBefore(0, header, kBlock);
+  // The mark as the file holds it: another writer's when this update is its repair.
+  Put32(journal.data() + before.back().from + kMarkAt, fileMark);
+}
+
+DBIResult Mdx::Impl::OpenJournal() {
+  if (journalFd >= 0) return DBIERR_NONE;
+  struct stat st {};
+  if (::fstat(fd, &st) != 0) return ErrnoResult(errno);
+  const std::string path = IndexJournalPath(this->path);
+  const int flags = O_RDWR | O_CLOEXEC | (network ? O_DSYNC : 0);
+  // Opened (made empty the first time) as the index is: no change of the books, and not counted as
+  // one, so that a run makes as many changes whichever of its objects first updates an index.
+  // Made with the index's rights rather than this station's mask: every station that writes the
+  // index opens the journal for writing too (a folder shared by a group stays so).
+  int j = ::open(platform::DiskPath(path).c_str(), flags | O_CREAT | O_EXCL, 0600);
+  if (j >= 0) {
+    (void)::fchmod(j, st.st_mode & 07777);
+  } else if (errno == EEXIST) {
+    j = ::open(platform::DiskPath(path).c_str(), flags);
+  }
+  if (j < 0) return ErrnoResult(errno);
+  journalFd = j;
+  fileDev = static_cast<std::uint64_t>(st.st_dev);
+  fileIno = static_cast<std::uint64_t>(st.st_ino);
+  return DBIERR_NONE;
+}
+
+DBIResult Mdx::Impl::JournalPending() {
+  if (exclusive || !writeLocked || journalSize <= std::max(journalWritten, kJournalHead)) return DBIERR_NONE;
+  if (journalFd < 0) return DBIERR_INVALIDHNDL;  // opened when the update began
+  if (journalWritten == 0) {
+    JournalHead jh;
+    jh.flags = spanning ? kCallerPartFlag : 0;
+    jh.dev = fileDev;
+    jh.ino = fileIno;
+    jh.counter = txnCounter;
+    jh.mark = nonce;
+    jh.end = static_cast<std::uint64_t>(committedEnd);
+    PutJournalHead(journal.data(), jh);
+  }
+  // The records not yet written take their checksums, then go with the head in one write.
+  for (auto b = before.rbegin(); b != before.rend() && b->from > journalWritten; ++b) {
+    std::uint8_t* r = journal.data() + b->from - kRecordHead;
+    Put32(r + 12, RecordChecksum(r, b->n, nonce));
+  }
+  const DBIResult r =
+      WriteExact(journalFd, journal.data() + journalWritten, journalSize - journalWritten, static_cast<off_t>(journalWritten));
+  if (r != DBIERR_NONE) return r;
+  journalWritten = journalSize;
+  journalPeak = std::max(journalPeak, journalWritten);
+  return DBIERR_NONE;
+}
+
 DBIResult Mdx::Impl::PutBack() {
-  const DBIResult r = WriteBackBefore(fd, before, committedEnd);
+  const std::size_t written = journalWritten;
+  DBIResult r = WriteBackBefore(fd, journal.data(), before, committedEnd);
   if (r == DBIERR_NONE) {
     marked = false;
     return r;
   }
-  FileKey key;
-  if (FileKeyOf(fd, &key)) {
-    const std::lock_guard<std::mutex> hold(owedLock);
-    OwedUpdates()[key] = Owed{txnCounter, committedEnd, std::move(before)};
+  // The rest stays in the journal for the next station that takes the lock; the caller took back
+  // its own writes, so the index will be as it was, unmarked.
+  if (written > 0) {
+    JournalHead jh;
+    jh.dev = fileDev;
+    jh.ino = fileIno;
+    jh.counter = txnCounter;
+    jh.mark = nonce;
+    jh.end = static_cast<std::uint64_t>(committedEnd);
+    std::uint8_t head[kJournalHead];
+    PutJournalHead(head, jh);
+    (void)WriteExact(journalFd, head, kJournalHead, 0);
+  } else if (!before.empty()) {
+    // Only the mark was written: a journal of what is left, the header first.
+    const bool was = spanning;
+    spanning = false;
+    journalWritten = 0;
+    (void)JournalPending();
+    spanning = was;
   }
-  before.clear();
   return r;
 }
 
-DBIResult Mdx::Impl::PayOwed() {
-  const std::lock_guard<std::mutex> hold(owedLock);
-  std::map<FileKey, Owed>& all = OwedUpdates();
-  FileKey key;
-  if (all.empty() || !FileKeyOf(fd, &key)) return DBIERR_NONE;
-  const auto it = all.find(key);
-  if (it == all.end()) return DBIERR_NONE;
-  std::uint8_t c[8];  // the mark, then the counter
-  DBIResult r = ReadExact(fd, c, 8, kMarkAt);
-  if (r != DBIERR_NONE) return r;
-  // Rebuilt meanwhile by a station that had the table alone: nothing is owed any more.
-  if (Get32(c) != 0 && Get32(c + 4) == it->second.counter) {
-    r = WriteBackBefore(fd, it->second.before, it->second.end);
-    if (r != DBIERR_NONE) return r;
-  }
-  all.erase(it);
-  synced = false;  // the pages put back are read again
-  return DBIERR_NONE;
+DBIResult Mdx::Impl::PutBackLeftUpdate(bool* done) {
+  *done = false;
+  if (readOnly) return PutBackLeftIndexUpdate(path, done);
+  return ApplyJournal(fd, path, done);
 }
 
 DBIResult Mdx::Impl::Begin(bool write) {
@@ -224,8 +507,7 @@ DBIResult Mdx::Impl::Begin(bool write) {
     return DBIERR_NONE;
   }
   writeLocked = write;
-  txnChanged = txnWrote = keepMark = false;
-  before.clear();
+  txnChanged = txnWrote = keepMark = spanning = false;
   if (!exclusive) {
     const LockOutcome got = LockByte(fd, write ? F_WRLCK : F_RDLCK);
     if (got != LockOutcome::kGranted) {
@@ -235,9 +517,45 @@ DBIResult Mdx::Impl::Begin(bool write) {
       return DBIERR_LOCKTIMEOUT;
     }
   }
-  DBIResult r = write ? PayOwed() : DBIERR_NONE;
-  if (r == DBIERR_NONE) r = Sync();
+  const bool loading = !synced;
+  DBIResult r = Sync();
+  // An index holding the mark of a shared update under our lock holds the update of a writer that
+  // is gone, or one whose put-back the disk refused: put back from its journal before it is read.
+  // Under the write lock (the table alone needs none, and looks once, when it reads the file); a
+  // reader lets its read lock go for it and takes it again, and nothing was read meanwhile.
+  if ((r == DBIERR_NONE || r == DBIERR_INDEXCORRUPT) && IndexMarkHasJournal(fileMark) && !repairing &&
+      (!exclusive || loading)) {
+    bool done = false;
+    DBIResult p = DBIERR_NONE;
+    if (write || exclusive) {
+      p = PutBackLeftUpdate(&done);
+    } else {
+      UnlockByte(fd);
+      p = PutBackLeftIndexUpdate(path, &done);
+      const LockOutcome again = LockByte(fd, F_RDLCK);
+      if (again != LockOutcome::kGranted) {
+        lockDepth = 0;
+        if (again != LockOutcome::kTimedOut) return ErrnoResult(errno);
+        NoteLockTimeout(path);
+        return DBIERR_LOCKTIMEOUT;
+      }
+      done = true;  // read again whatever happened while the lock was let go
+    }
+    if (done) {
+      synced = false;
+      r = Sync();
+    }
+    // A put-back refused: no station reads or writes through the update's pages; the table alone
+    // rebuilds the index.
+    if (p != DBIERR_NONE && (r == DBIERR_NONE || r == DBIERR_INDEXCORRUPT) && !exclusive &&
+        IndexMarkHasJournal(fileMark))
+      r = p;
+  }
   txnCounter = counter;
+  // A shared update's journal is opened before anything is written: an update that cannot have
+  // one is refused whole.
+  if (r == DBIERR_NONE && write && !exclusive) r = OpenJournal();
+  if (r == DBIERR_NONE && write) StartBefore();
   if (r == DBIERR_NONE && write && interrupted && !repairing) r = DBIERR_INDEXOUTOFDATE;
   if (r != DBIERR_NONE) End(false);
   return r;
@@ -246,15 +564,15 @@ DBIResult Mdx::Impl::Begin(bool write) {
 DBIResult Mdx::Impl::Mark() {
   if (marked) return DBIERR_NONE;
   std::uint8_t m[4];
-  Put32(m, 1);
+  Put32(m, exclusive ? kPlainMark : nonce);
   DBIResult r = WriteExact(fd, m, 4, kMarkAt);
   if (r == DBIERR_NONE) marked = true;
   return r;
 }
 
 DBIResult Mdx::Impl::WriteMarked(const void* buf, std::size_t n, off_t off) {
-  DBIResult r = Mark();
-  if (r == DBIERR_NONE) r = KeepBefore(off, n);
+  DBIResult r = JournalPending();
+  if (r == DBIERR_NONE) r = Mark();
   if (r != DBIERR_NONE) return r;
   txnWrote = true;
   return WriteExact(fd, buf, n, off);
@@ -282,15 +600,28 @@ DBIResult Mdx::Impl::End(bool commit) {
     if (writeLocked && commit) r = WriteBack();
     if (writeLocked && (!commit || r != DBIERR_NONE)) {
       // Nothing of a failed update stays in the file: what it wrote over is put back, the pages
-      // it added cut off and its mark cleared, or owed to the next update while the disk refuses
-      // that too. The mark stays where the caller's own writes stand, or where it was another
-      // writer's (a repair that failed). The pages are read again next time.
+      // it added cut off and its mark cleared, or left in its journal for the next station that
+      // takes the lock while the disk refuses that too. The mark stays where the caller's own
+      // writes stand, or where it was another writer's (a repair that failed). The pages are
+      // read again next time.
+      // The journal of an update whose mark stays (the caller's writes stand, or a repair
+      // failed) is the next station's to put back; the file stays open for the next update.
       if (marked && !keepMark && !interrupted) (void)PutBack();
-      before.clear();
       synced = false;
       ClearCache();
       dirtyList.clear();
     }
+    // An update ended with no mark of its own left: a long journal is cut back to nothing while
+    // the lock is held (no other update writes it meanwhile), and so is the buffer it was made in.
+    if (writeLocked && !marked && journalPeak > kJournalKept) {
+      if (journalFd >= 0) (void)::ftruncate(journalFd, 0);
+      std::vector<std::uint8_t>().swap(journal);
+      journalSize = journalWritten = 0;
+      before.clear();
+      kept.clear();
+      keptUpTo = 0;
+    }
+    journalPeak = 0;
     marked = false;
     UnlockByte(fd);
   } else if (writeLocked && !commit && (txnChanged || keepMark)) {
@@ -321,6 +652,18 @@ DBIResult Mdx::Impl::WriteBack() {
   std::rotate(dirtyList.begin(), past, dirtyList.end());
   bool extending = true;
   const bool wroteBefore = txnWrote;
+  // What the pages held before is what the update read to change them; a page changed without
+  // (none is) would be read here, and so is the tag table the update changed.
+  if (!exclusive && writeLocked) {
+    for (std::uint32_t block : dirtyList) {
+      DBIResult r = KeepBefore(static_cast<off_t>(block) * kBlock, kPage);
+      if (r != DBIERR_NONE) return r;
+    }
+    if (tagTableDirty) {
+      DBIResult r = KeepBefore(kBlock, kHeaderLength - kBlock);
+      if (r != DBIERR_NONE) return r;
+    }
+  }
   // Pages that follow each other in the file go in one write.
   constexpr int kRunPages = 64;
   iovec parts[kRunPages];
@@ -330,8 +673,8 @@ DBIResult Mdx::Impl::WriteBack() {
   auto writeRun = [&]() -> DBIResult {
     if (run == 0) return DBIERR_NONE;
     if (static_cast<off_t>(runStart) * kBlock < sizeBefore) extending = false;
-    DBIResult r = Mark();
-    if (r == DBIERR_NONE) r = KeepBefore(static_cast<off_t>(runStart) * kBlock, static_cast<std::size_t>(run) * kPage);
+    DBIResult r = JournalPending();
+    if (r == DBIERR_NONE) r = Mark();
     if (r == DBIERR_NONE) {
       txnWrote = true;
       r = WriteExactV(fd, parts, run, static_cast<off_t>(runStart) * kBlock);
@@ -365,7 +708,11 @@ DBIResult Mdx::Impl::WriteBack() {
     // and the counter stays, so other objects keep their pages.
     std::uint8_t zero[4] = {};
     DBIResult r = WriteExact(fd, zero, 4, kMarkAt);
-    if (r == DBIERR_NONE) marked = false;
+    if (r == DBIERR_NONE) {
+      marked = false;
+      fileMark = 0;
+      StartBefore();
+    }
     return r;
   }
   if (!any) return DBIERR_NONE;
@@ -374,12 +721,17 @@ DBIResult Mdx::Impl::WriteBack() {
   StampDate(header + mdx_header::kLastUpdate);
   Put32(header + kMarkAt, stale ? 1 : 0);
   const std::size_t headerLength = tagTableDirty ? kHeaderLength : kBlock;
-  DBIResult r = KeepBefore(0, headerLength);
+  // The header's bytes before are the first the journal holds.
+  DBIResult r = JournalPending();
   if (r == DBIERR_NONE) r = WriteExact(fd, header, headerLength, 0);
   Put32(header + kMarkAt, 0);
   if (r == DBIERR_NONE && !stale) marked = false;
-  // The header written, the update stands: nothing of it is put back any more.
-  if (r == DBIERR_NONE) before.clear();
+  // The header written, the update stands: nothing of it is put back any more. What follows in
+  // the same update starts from this header.
+  if (r == DBIERR_NONE) {
+    fileMark = stale ? kPlainMark : 0;
+    StartBefore();
+  }
   // A header refused stays to be written: the next write-back must not take the pages for written
   // under a header that still names the old ones, and clear the mark over them.
   if (r == DBIERR_NONE) headerDirty = tagTableDirty = false;
@@ -430,7 +782,8 @@ DBIResult Mdx::Impl::Sync() {
     std::uint8_t c[8];  // the mark, then the counter
     DBIResult r = ReadExact(fd, c, 8, kMarkAt);
     if (r != DBIERR_NONE) return r;
-    interrupted = Get32(c) != 0;
+    fileMark = Get32(c);
+    interrupted = fileMark != 0;
     if (Get32(c + 4) == counter) return DBIERR_NONE;
   }
   return Reload();
@@ -447,7 +800,8 @@ DBIResult Mdx::Impl::Reload() {
   DBIResult r = ReadExact(fd, header, kHeaderLength, 0);
   if (r != DBIERR_NONE) return r;
   headerDirty = tagTableDirty = false;
-  interrupted = Get32(header + kMarkAt) != 0;
+  fileMark = Get32(header + kMarkAt);
+  interrupted = fileMark != 0;
   Put32(header + kMarkAt, 0);  // the header we write back always clears it
   if (Get16(header + mdx_header::kBlocksPerPage) != kBlocksPerPage ||
       Get16(header + mdx_header::kPageLength) != kPage || header[mdx_header::kTagEntryLength] != kTagEntry)
@@ -568,6 +922,9 @@ DBIResult Mdx::Impl::AllocBlock(std::uint32_t* block) {
       DBIResult r = ReadExact(fd, link, 8, static_cast<off_t>(head) * kBlock);
       if (r != DBIERR_NONE) return r;
     }
+    // A free page's link is all it holds that counts: kept as read, before the page is reused.
+    const off_t at = static_cast<off_t>(head) * kBlock;
+    if (!exclusive && writeLocked && at < committedEnd && !Kept(at)) AddBefore(at, link, 8);
     Put32(header + mdx_header::kFreeListHead, Get32(link + 4));
     Put32(header + mdx_header::kFreeListPages, avail - 1);
     headerDirty = true;
@@ -589,6 +946,15 @@ DBIResult Mdx::Impl::AllocBlock(std::uint32_t* block) {
 
 DBIResult Mdx::Impl::FreeBlock(std::uint32_t block) {
   txnChanged = true;
+  // The page's bytes before, from the page held (unchanged unless kept already), else read.
+  if (!exclusive && writeLocked) {
+    if (Slot* slot = Lookup(block)) {
+      WillChange(block, slot->data);
+    } else {
+      DBIResult r = KeepBefore(static_cast<off_t>(block) * kBlock, kPage);
+      if (r != DBIERR_NONE) return r;
+    }
+  }
   ForgetFront(block);
   cache.erase(block);
   std::uint8_t link[8] = {};
@@ -715,6 +1081,7 @@ DBIResult Mdx::BeginUpdate(bool raiseCounter) {
   // which is what lets its caller trust the count it wrote while the trace stands. The
   // caller's own writes come next: the update mark goes in first.
   if (r == DBIERR_NONE && d.lockDepth == 1) {
+    d.spanning = true;
     if (raiseCounter) d.headerDirty = true;
     r = d.Mark();
     if (r != DBIERR_NONE) d.End(false);

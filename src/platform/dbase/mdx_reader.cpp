@@ -32,12 +32,24 @@ std::uint32_t CountTagEntries(const std::string& mdxPath, int tagSeqNo, int mode
   if (!closer.locked) return 0;  // an index held too long by another station reads as unreadable
   struct stat st {};
   if (::fstat(fd, &st) != 0) return 0;
-  const std::uint64_t size = static_cast<std::uint64_t>(st.st_size);
+  std::uint64_t size = static_cast<std::uint64_t>(st.st_size);
   // The file header with the whole tag table.
   std::uint8_t head[kHeaderLength] = {};
   const std::uint32_t entryAt = kTagTable + kTagEntry * static_cast<std::uint32_t>(tagSeqNo);
   if (size < entryAt + kTagEntry) return 0;
   if (ReadExact(fd, head, std::min<std::uint64_t>(size, kHeaderLength), 0) != DBIERR_NONE) return 0;
+  // The update of a writer that is gone is put back first (the lock let go meanwhile).
+  if (IndexMarkHasJournal(Get32(head + kMarkAt))) {
+    UnlockByte(fd);
+    closer.locked = false;
+    bool done = false;
+    if (PutBackLeftIndexUpdate(mdxPath, &done) != DBIERR_NONE) return 0;  // torn: unreadable
+    closer.locked = LockByte(fd, F_RDLCK) == LockOutcome::kGranted;
+    if (!closer.locked || ::fstat(fd, &st) != 0) return 0;
+    size = static_cast<std::uint64_t>(st.st_size);
+    if (size < entryAt + kTagEntry) return 0;
+    if (ReadExact(fd, head, std::min<std::uint64_t>(size, kHeaderLength), 0) != DBIERR_NONE) return 0;
+  }
   auto valid = [size](std::uint32_t block) {
     return block >= 1 && static_cast<std::uint64_t>(block) * kBlock + kPage <= size;
   };

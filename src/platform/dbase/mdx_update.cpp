@@ -147,6 +147,7 @@ DBIResult Mdx::Impl::SetSeparator(const TagState& t, const std::vector<PathStep>
     if (up.index < Count(p)) {
       std::uint8_t* separator = Item(t, p, up.index) + 4;
       if (std::memcmp(separator, key, t.info.keyLength) != 0) {
+        WillChange(up.block, p);
         std::memcpy(separator, key, t.info.keyLength);
         MarkDirty(up.block);
       }
@@ -171,6 +172,7 @@ DBIResult Mdx::Impl::InsertInNode(const TagState& t, std::vector<PathStep>& path
   const std::uint32_t block = path[level].block;
   std::uint8_t* p = Page(block, &err);
   if (!p) return err;
+  WillChange(block, p);
   const bool leaf = rightChild == 0;
   const std::uint32_t cnt = Count(p);
   const std::uint32_t idx = path[level].index;
@@ -235,6 +237,7 @@ DBIResult Mdx::Impl::InsertInNode(const TagState& t, std::vector<PathStep>& path
     Put32(root + kItemsAt + L, newBlock);
     std::uint8_t* h = Page(t.headerBlock, &err);
     if (!h) return err;
+    WillChange(t.headerBlock, h);
     Put32(h + mdx_tag_header::kRoot, rootBlock);
     MarkDirty(t.headerBlock);
     return DBIERR_NONE;
@@ -261,6 +264,7 @@ DBIResult Mdx::Impl::Remove(TagState& t, const std::uint8_t* key, std::uint32_t 
   if (CompareEntry(t, Item(t, p, idx), key, recno) != 0) return DBIERR_NONE;  // not there
   const std::uint32_t cnt = Count(p);
   const std::uint32_t L = t.itemLength;
+  WillChange(path.back().block, p);
   std::memmove(p + kItemsAt + idx * L, p + kItemsAt + (idx + 1) * L, (cnt - idx - 1) * L);
   std::memset(p + kItemsAt + (cnt - 1) * L, 0, std::min<std::uint32_t>(L + 4, kPage - kItemsAt - (cnt - 1) * L));
   Put32(p + mdx_node::kKeyCount, cnt - 1);
@@ -278,6 +282,7 @@ DBIResult Mdx::Impl::DropChild(TagState& t, std::vector<PathStep>& path, std::si
   const std::uint32_t j = path[level - 1].index;
   std::uint8_t* p = Page(parentBlock, &err);
   if (!p) return err;
+  WillChange(parentBlock, p);
   const std::uint32_t n = Count(p);
   const std::uint32_t L = t.itemLength;
   if (n == 0) {
@@ -328,6 +333,7 @@ DBIResult Mdx::Impl::DropChild(TagState& t, std::vector<PathStep>& path, std::si
     const std::uint32_t only = Get32(root + kItemsAt);
     std::uint8_t* h = Page(t.headerBlock, &err);
     if (!h) return err;
+    WillChange(t.headerBlock, h);
     Put32(h + mdx_tag_header::kRoot, only);
     MarkDirty(t.headerBlock);
     r = FreeBlock(rootBlock);
@@ -346,6 +352,7 @@ DBIResult Mdx::Impl::FixFirstLeaf(const TagState& t) {
   std::uint8_t* h = Page(t.headerBlock, &err);
   if (!h) return err;
   if (Get32(h + kFirstLeafAt) != path.back().block) {
+    WillChange(t.headerBlock, h);
     Put32(h + kFirstLeafAt, path.back().block);
     MarkDirty(t.headerBlock);
   }

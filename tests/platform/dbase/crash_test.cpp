@@ -672,7 +672,7 @@ TEST_F(CrashTest, PagesAFailedUpdateCouldNotPutBackArePutBackByTheNextUpdateOfTh
     EXPECT_EQ(change(cur, 75, "A00"), DBIERR_OSERROR);
     platform::BeforeFileChange = nullptr;
     platform::SetWriteFault(WriteFault::kNone, 0);
-    EXPECT_EQ(Mark(table), 1u) << "the pages could not be put back";
+    EXPECT_GT(Mark(table), 1u) << "the pages could not be put back: the update's own mark stays";
     EXPECT_EQ(change(window, 80, "A01"), DBIERR_NONE) << "the next change of the process";
     EXPECT_EQ(Mark(table), 0u);
     EXPECT_EQ(change(cur, 75, "A00"), DBIERR_NONE) << "the first change tried again";
