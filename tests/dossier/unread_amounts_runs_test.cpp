@@ -16,6 +16,7 @@
 #include "kill_matrix.h"
 #include "kill_matrix_fixture.h"
 #include "runtime/text.h"
+#include "support/books_files.h"
 #include "support/line_files.h"
 
 namespace {
@@ -66,7 +67,8 @@ bool AccountWithoutCredit(const test_support::RawRecords& raw, const std::string
 std::string BooksBytes(const std::string& folder) {
   std::string all;
   for (const auto& e : fs::directory_iterator(folder))
-    if (e.path().extension() != ".txt" && e.path().extension() != ".lck")
+    if (e.path().extension() != ".txt" && e.path().extension() != ".lck" &&
+        !test_support::IsIndexJournal(e.path().string()))
       all += e.path().string() + dossier_test::ReadFile(e.path().string());
   return all;
 }

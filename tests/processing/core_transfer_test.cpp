@@ -38,6 +38,7 @@
 #include "runtime/runtime_hooks.h"
 #include "runtime/text.h"
 #include "runtime/xbase.h"
+#include "support/books_files.h"
 #include "support/books_writes.h"
 #include "support/demo_oracle.h"
 #include "support/kill_point.h"
@@ -76,6 +77,7 @@ std::string DossierBytes(const std::string& folder, const std::string& code) {
 std::string FolderDigest(const std::string& folder) {
   std::map<std::string, std::string> files;
   for (const auto& e : std::filesystem::recursive_directory_iterator(folder)) {
+    if (test_support::IsIndexJournal(e.path().string())) continue;
     if (!e.is_regular_file()) {
       files[e.path().string()] = "folder";
       continue;

@@ -1,5 +1,7 @@
 #include "support/dossier_passwords.h"
 
+#include "support/books_files.h"
+
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -65,7 +67,7 @@ std::map<std::string, std::string> FilesButLog(const std::string& folder) {
   std::map<std::string, std::string> files;
   for (const auto& entry : std::filesystem::directory_iterator(folder)) {
     const std::string name = entry.path().filename().string();
-    if (!entry.is_regular_file() || LowerAscii(name).rfind("clg", 0) == 0) continue;
+    if (!entry.is_regular_file() || LowerAscii(name).rfind("clg", 0) == 0 || IsIndexJournal(name)) continue;
     std::ifstream in(entry.path(), std::ios::binary);
     std::ostringstream bytes;
     bytes << in.rdbuf();
