@@ -28,6 +28,21 @@ char Table::TypeOf(int field) const {
 
 const char* Table::GetField(int field) {
   const char type = TypeOf(field);
+  if (type == 'C' && !recordBuffer.empty()) {
+    // Read here from the record, as the engine would give it padded back to the width: the bytes
+    // up to the first NUL, blanks past it. Blank when every byte is a blank or a NUL.
+    const FieldLayout& d = Layout(field);
+    const std::size_t width = static_cast<std::size_t>(std::max<int>(0, d.width));
+    if (static_cast<std::size_t>(d.offset) + width < recordBuffer.size()) {
+      char* out = FieldRing.Next(std::max<std::size_t>(FieldRingBuffers::kRoom, width + 1));
+      std::memcpy(out, recordBuffer.data() + d.offset, width);
+      out[width] = 0;
+      if (char* nul = static_cast<char*>(std::memchr(out, 0, width)); nul != nullptr) std::memset(nul, ' ', out + width - nul);
+      blank = width == 0 || (out[0] == ' ' && std::memcmp(out, out + 1, width - 1) == 0);
+      result = DBIERR_NONE;
+      return out;
+    }
+  }
   if (type == 'C') {
     const int width = std::max<int>(0, Layout(field).width);
     char* out = FieldRing.Next(std::max<std::size_t>(FieldRingBuffers::kRoom, static_cast<std::size_t>(width) + 1));

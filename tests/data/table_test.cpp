@@ -1,6 +1,7 @@
 // The table object: opening, walking in natural and tag order, seeking, fields, appends,
 // soft deletion and the programming-error boxes.
 #include <climits>
+#include <fstream>
 #include <functional>
 #include <type_traits>
 
@@ -254,6 +255,38 @@ TEST_F(TableOps, FieldsReadPaddedAndNumbersFormatted) {
   EXPECT_STREQ(t->GetField(2), "ChXYlie     ");
   EXPECT_STREQ(t->RecordToText(2), "ChXYlie     B2    ");
   EXPECT_EQ(t->FieldPos("AMOUNT    x"), 4) << "the first 10 characters";
+  EXPECT_TRUE(Boxes().empty());
+}
+
+// Bytes another program left in a text field: a NUL ends the text (blanks past it, as the engine
+// gives it), a field of NULs and blanks reads blank; the next field is not touched.
+TEST_F(TableOps, ATextFieldEndsAtItsFirstNulAndReadsBlankWhenNothingElse) {
+  // Written over the file as a stray program would: the header gives where records begin.
+  const auto put = [this](long recno, const std::string& bytes) {
+    std::fstream f(File("SMALL.dbf"), std::ios::in | std::ios::out | std::ios::binary);
+    unsigned char h[12] = {};
+    f.read(reinterpret_cast<char*>(h), sizeof h);
+    const long header = h[8] | h[9] << 8, length = h[10] | h[11] << 8;
+    f.seekp(header + (recno - 1) * length + t->Layout(2).offset);
+    f.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+    ASSERT_TRUE(f.good());
+  };
+  put(1, std::string("de\0lta\0\0\0\0\0\0", 12));
+  put(2, std::string("\0\0  \0 \0\0\0\0\0\0", 12));
+  put(3, std::string("Charlie\0\0\0\0\0", 12));
+  const struct Case {
+    long recno;
+    const char* name;
+    bool blank;
+    const char* code;
+  } cases[] = {{1, "de          ", false, "C3    "}, {2, "            ", true, "A1    "}, {3, "Charlie     ", false, "B2    "}};
+  for (const Case& c : cases) {
+    ASSERT_TRUE(t->GoTo(c.recno)) << c.recno;
+    EXPECT_STREQ(t->GetField(2), c.name) << c.recno;
+    EXPECT_EQ(t->blank, c.blank) << c.recno;
+    EXPECT_STREQ(t->GetField(1), c.code) << c.recno;
+    EXPECT_FALSE(t->blank) << c.recno;
+  }
   EXPECT_TRUE(Boxes().empty());
 }
 
