@@ -795,9 +795,7 @@ DBIResult DbiCursor::LockRecord(std::uint32_t recno) {
 }
 
 bool DbiCursor::SameDataFile(const DbiCursor& other) const {
-  struct stat a {}, b {};
-  return dbf_.fd() >= 0 && other.dbf_.fd() >= 0 && ::fstat(dbf_.fd(), &a) == 0 && ::fstat(other.dbf_.fd(), &b) == 0 &&
-         a.st_dev == b.st_dev && a.st_ino == b.st_ino;
+  return dbf_.SameFileAs(other.dbf_);
 }
 
 void DbiCursor::Unlock(std::uint32_t recno) {

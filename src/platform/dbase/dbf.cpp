@@ -97,10 +97,18 @@ const std::uint8_t* DbfFile::Window(off_t at, std::size_t length) const {
   return map_ + at;
 }
 
+bool DbfFile::SameFileAs(const DbfFile& other) const {
+  if (fd_ < 0 || other.fd_ < 0) return false;
+  if (identityKnown_ && other.identityKnown_) return dev_ == other.dev_ && ino_ == other.ino_;
+  struct stat a {}, b {};
+  return ::fstat(fd_, &a) == 0 && ::fstat(other.fd_, &b) == 0 && a.st_dev == b.st_dev && a.st_ino == b.st_ino;
+}
+
 void DbfFile::Close() {
   Unmap();
   if (fd_ >= 0) ::close(fd_);
   fd_ = -1;
+  identityKnown_ = false;
   writable_ = false;
   fields_.clear();
 }
@@ -123,6 +131,9 @@ void DbfFile::TakeOver(DbfFile& other) {
   Close();
   other.Unmap();
   fd_ = other.fd_;
+  identityKnown_ = other.identityKnown_;
+  dev_ = other.dev_;
+  ino_ = other.ino_;
   writable_ = other.writable_;
   path_ = other.path_;
   fields_ = std::move(other.fields_);
@@ -259,6 +270,10 @@ DBIResult DbfFile::Open(const std::string& path, bool write) {
   fd_ = fd;
   writable_ = writable;
   path_ = path;
+  struct stat st {};
+  identityKnown_ = ::fstat(fd, &st) == 0;
+  dev_ = identityKnown_ ? static_cast<std::uint64_t>(st.st_dev) : 0;
+  ino_ = identityKnown_ ? static_cast<std::uint64_t>(st.st_ino) : 0;
   return DBIERR_NONE;
 }
 

@@ -59,6 +59,9 @@ class DbfFile {
   void Close();
   bool IsOpen() const { return fd_ >= 0; }
   int fd() const { return fd_; }
+  // True when `other` has the same file open (device and inode, which an open descriptor keeps
+  // for its life: taken once when the file is opened).
+  bool SameFileAs(const DbfFile& other) const;
   bool writable() const { return writable_; }
   const std::string& path() const { return path_; }
 
@@ -136,6 +139,9 @@ class DbfFile {
   void Unmap() const;
 
   int fd_ = -1;
+  // The open file's identity, taken when it was opened (known: fstat answered).
+  bool identityKnown_ = false;
+  std::uint64_t dev_ = 0, ino_ = 0;
   bool writable_ = false;
   bool network_ = false;  // never mapped; reads take kReadRefreshByte (fileio.h) first
   std::string path_;
