@@ -39,6 +39,13 @@ void StopAtIndexChange() {
   if (!g_refuse) ::raise(SIGKILL);
   platform::SetWriteFault(WriteFault::kFailOnce, 1);
 }
+// From the `nth` change of the index on, the process is killed, or its writes are refused.
+void StopAtIndexChangeN(long nth, bool refuse) {
+  g_indexChanges = 0;
+  g_stopAt = nth;
+  g_refuse = refuse;
+  platform::BeforeFileChange = StopAtIndexChange;
+}
 long g_indexReads = 0;
 void CountIndexRead() {
   if (EndsWith(platform::ReadBeingMade(), "t.mdx")) ++g_indexReads;
@@ -119,10 +126,7 @@ class IndexJournal : public Engine {
     int counted[2];
     if (::pipe(counted) != 0) return -1;
     const int status = test_support::RunInChild([&] {
-      g_indexChanges = 0;
-      g_stopAt = nth;
-      g_refuse = false;
-      platform::BeforeFileChange = StopAtIndexChange;
+      StopAtIndexChangeN(nth, false);
       hDBICur cur = nullptr;
       DBIResult rc = Open(Table(), &cur);
       if (rc == DBIERR_NONE) rc = AppendBatch(cur);
@@ -176,10 +180,7 @@ TEST_F(IndexJournal, AnUpdateWhosePutBackIsRefusedIsPutBackByTheNextProcessToRea
     test_support::OtherProcess other([this](char cmd) {
       if (cmd == 'o') return Open(Table(), &writer) == DBIERR_NONE;
       if (cmd == 'r') {
-        g_indexChanges = 0;
-        g_stopAt = stopAt;
-        g_refuse = true;
-        platform::BeforeFileChange = StopAtIndexChange;
+        StopAtIndexChangeN(stopAt, true);
         const DBIResult rc = AppendBatch(writer);
         platform::BeforeFileChange = nullptr;
         platform::SetWriteFault(WriteFault::kNone, 0);
@@ -259,10 +260,7 @@ TEST_F(IndexJournal, AShortUpdateAfterALongOneIsPutBackFromItsOwnRecordsOnly) {
   for (long n = 2; n <= 3; ++n) {
     SCOPED_TRACE("one record appended, killed before index write " + std::to_string(n));
     const int status = test_support::RunInChild([&] {
-      g_indexChanges = 0;
-      g_stopAt = n;
-      g_refuse = false;
-      platform::BeforeFileChange = StopAtIndexChange;
+      StopAtIndexChangeN(n, false);
       hDBICur cur = nullptr;
       DBIResult rc = Open(Table(), &cur);
       if (rc == DBIERR_NONE) rc = Append(cur, {"K99999"});
