@@ -227,9 +227,11 @@ struct Mdx::Impl {
   }
 
   // The change counter as the file holds it now, from the mapping.
-  std::uint32_t MappedCounter() const {
+  std::uint32_t MappedCounter() const { return MappedWord(kCounterAt); }
+  // The four bytes at `at` of the file's first block, from the mapping.
+  std::uint32_t MappedWord(std::size_t at) const {
     std::uint8_t c[4];
-    for (int i = 0; i < 4; ++i) c[i] = __atomic_load_n(headMap + kCounterAt + i, __ATOMIC_ACQUIRE);
+    for (int i = 0; i < 4; ++i) c[i] = __atomic_load_n(headMap + at + i, __ATOMIC_ACQUIRE);
     return Get32(c);
   }
 

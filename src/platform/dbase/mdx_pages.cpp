@@ -793,12 +793,22 @@ void Mdx::Impl::Trim() {
 DBIResult Mdx::Impl::Sync() {
   if (exclusive && synced) return DBIERR_NONE;
   if (synced) {
-    std::uint8_t c[8];  // the mark, then the counter
-    DBIResult r = ReadExact(fd, c, 8, kMarkAt);
-    if (r != DBIERR_NONE) return r;
-    fileMark = Get32(c);
+    // The mark, then the counter: through the mapping of the first block where there is one
+    // (the file's pages as every station writes them), else read.
+    std::uint32_t mark = 0, now = 0;
+    if (headMap != nullptr) {
+      mark = MappedWord(kMarkAt);
+      now = MappedCounter();
+    } else {
+      std::uint8_t c[8];
+      DBIResult r = ReadExact(fd, c, 8, kMarkAt);
+      if (r != DBIERR_NONE) return r;
+      mark = Get32(c);
+      now = Get32(c + 4);
+    }
+    fileMark = mark;
     interrupted = fileMark != 0;
-    if (Get32(c + 4) == counter) return DBIERR_NONE;
+    if (now == counter) return DBIERR_NONE;
   }
   return Reload();
 }
