@@ -794,9 +794,10 @@ DBIResult Mdx::Impl::Sync() {
   if (exclusive && synced) return DBIERR_NONE;
   if (synced) {
     // The mark, then the counter: through the mapping of the first block where there is one
-    // (the file's pages as every station writes them), else read.
+    // (the file's pages as every station writes them), else read; read too while the reads are
+    // counted, so that each one can be refused.
     std::uint32_t mark = 0, now = 0;
-    if (headMap != nullptr) {
+    if (headMap != nullptr && !platform::FileReadsWatched()) {
       mark = MappedWord(kMarkAt);
       now = MappedCounter();
     } else {
