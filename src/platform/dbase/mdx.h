@@ -60,8 +60,9 @@
 // first page, is the one last seen and every page it needs is cached: the pages are then
 // those of the last committed update, and an update in progress (marked or not, its writer
 // alive or dead) has not raised the counter yet; any page it would have to read sends the
-// call back to the locked path. On a network file system nothing is mapped and every call
-// locks. Every wait on the lock is bounded (LockWaitLimitMs in fileio.h): a wait that gives
+// call back to the locked path. Under the lock, the mark and the counter are read through the
+// same mapping (read from the file while a test counts the reads). On a network file system
+// nothing is mapped and every call locks. Every wait on the lock is bounded (LockWaitLimitMs in fileio.h): a wait that gives
 // up returns DBIERR_LOCKTIMEOUT before anything is written, and a record change takes the
 // lock (and sets the mark) before it writes the record. A cursor's
 // place in key order is therefore an MdxEntry (key, record number) kept by the caller, and
