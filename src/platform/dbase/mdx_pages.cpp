@@ -210,6 +210,18 @@ void PutJournalHead(std::uint8_t* out, const JournalHead& h) {
   Put32(out + 60, Checksum(out, 60, kSeed));
 }
 
+// The head of the journal of `m`'s update in progress.
+JournalHead HeadOf(const Mdx::Impl& m, std::uint32_t flags) {
+  JournalHead h;
+  h.flags = flags;
+  h.dev = m.fileDev;
+  h.ino = m.fileIno;
+  h.counter = m.txnCounter;
+  h.mark = m.nonce;
+  h.end = static_cast<std::uint64_t>(m.committedEnd);
+  return h;
+}
+
 // A record's checksum: from the update's mark, so that a record left from another update's
 // journal does not pass for one of this update.
 std::uint32_t RecordChecksum(const std::uint8_t* record, std::uint32_t n, std::uint32_t mark) {
@@ -452,14 +464,7 @@ DBIResult Mdx::Impl::JournalPending() {
   if (exclusive || !writeLocked || journalSize <= std::max(journalWritten, kJournalHead)) return DBIERR_NONE;
   if (journalFd < 0) return DBIERR_INVALIDHNDL;  // opened when the update began
   if (journalWritten == 0) {
-    JournalHead jh;
-    jh.flags = spanning ? kCallerPartFlag : 0;
-    jh.dev = fileDev;
-    jh.ino = fileIno;
-    jh.counter = txnCounter;
-    jh.mark = nonce;
-    jh.end = static_cast<std::uint64_t>(committedEnd);
-    PutJournalHead(journal.data(), jh);
+    PutJournalHead(journal.data(), HeadOf(*this, spanning ? kCallerPartFlag : 0));
   }
   // The records not yet written take their checksums, then go with the head in one write.
   for (auto b = before.rbegin(); b != before.rend() && b->from > journalWritten; ++b) {
@@ -484,14 +489,8 @@ DBIResult Mdx::Impl::PutBack() {
   // The rest stays in the journal for the next station that takes the lock; the caller took back
   // its own writes, so the index will be as it was, unmarked.
   if (written > 0) {
-    JournalHead jh;
-    jh.dev = fileDev;
-    jh.ino = fileIno;
-    jh.counter = txnCounter;
-    jh.mark = nonce;
-    jh.end = static_cast<std::uint64_t>(committedEnd);
     std::uint8_t head[kJournalHead];
-    PutJournalHead(head, jh);
+    PutJournalHead(head, HeadOf(*this, 0));
     (void)WriteExact(journalFd, head, kJournalHead, 0);
   } else if (!before.empty()) {
     // Only the mark was written: a journal of what is left, the header first.

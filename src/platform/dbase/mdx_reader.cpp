@@ -30,14 +30,18 @@ std::uint32_t CountTagEntries(const std::string& mdxPath, int tagSeqNo, int mode
     }
   } closer{fd, LockByte(fd, F_RDLCK) == LockOutcome::kGranted};
   if (!closer.locked) return 0;  // an index held too long by another station reads as unreadable
-  struct stat st {};
-  if (::fstat(fd, &st) != 0) return 0;
-  std::uint64_t size = static_cast<std::uint64_t>(st.st_size);
-  // The file header with the whole tag table.
+  // The file's size and its header with the whole tag table.
+  std::uint64_t size = 0;
   std::uint8_t head[kHeaderLength] = {};
   const std::uint32_t entryAt = kTagTable + kTagEntry * static_cast<std::uint32_t>(tagSeqNo);
-  if (size < entryAt + kTagEntry) return 0;
-  if (ReadExact(fd, head, std::min<std::uint64_t>(size, kHeaderLength), 0) != DBIERR_NONE) return 0;
+  auto readHead = [&] {
+    struct stat st {};
+    if (::fstat(fd, &st) != 0) return false;
+    size = static_cast<std::uint64_t>(st.st_size);
+    return size >= entryAt + kTagEntry &&
+           ReadExact(fd, head, std::min<std::uint64_t>(size, kHeaderLength), 0) == DBIERR_NONE;
+  };
+  if (!readHead()) return 0;
   // The update of a writer that is gone is put back first (the lock let go meanwhile).
   if (IndexMarkHasJournal(Get32(head + kMarkAt))) {
     UnlockByte(fd);
@@ -45,10 +49,7 @@ std::uint32_t CountTagEntries(const std::string& mdxPath, int tagSeqNo, int mode
     bool done = false;
     if (PutBackLeftIndexUpdate(mdxPath, &done) != DBIERR_NONE) return 0;  // torn: unreadable
     closer.locked = LockByte(fd, F_RDLCK) == LockOutcome::kGranted;
-    if (!closer.locked || ::fstat(fd, &st) != 0) return 0;
-    size = static_cast<std::uint64_t>(st.st_size);
-    if (size < entryAt + kTagEntry) return 0;
-    if (ReadExact(fd, head, std::min<std::uint64_t>(size, kHeaderLength), 0) != DBIERR_NONE) return 0;
+    if (!closer.locked || !readHead()) return 0;
   }
   auto valid = [size](std::uint32_t block) {
     return block >= 1 && static_cast<std::uint64_t>(block) * kBlock + kPage <= size;
