@@ -274,12 +274,14 @@ TEST_F(TableOps, ATextFieldEndsAtItsFirstNulAndReadsBlankWhenNothingElse) {
   put(1, std::string("de\0lta\0\0\0\0\0\0", 12));
   put(2, std::string("\0\0  \0 \0\0\0\0\0\0", 12));
   put(3, std::string("Charlie\0\0\0\0\0", 12));
+  put(4, std::string(11, ' ') + "x");
   const struct Case {
     long recno;
     const char* name;
     bool blank;
     const char* code;
-  } cases[] = {{1, "de          ", false, "C3    "}, {2, "            ", true, "A1    "}, {3, "Charlie     ", false, "B2    "}};
+  } cases[] = {{1, "de          ", false, "C3    "}, {2, "            ", true, "A1    "}, {3, "Charlie     ", false, "B2    "},
+                     {4, "           x", false, "D4    "}};
   for (const Case& c : cases) {
     ASSERT_TRUE(t->GoTo(c.recno)) << c.recno;
     EXPECT_STREQ(t->GetField(2), c.name) << c.recno;

@@ -166,6 +166,33 @@ TEST_F(IndexJournal, AWriterKilledAtAnyIndexWriteLeavesAnIndexReadAsBeforeTheUpd
   }
 }
 
+// A journal record whose last bytes are not those it was written with (a write torn at its end)
+// is not written back: the put-back stops before it.
+TEST_F(IndexJournal, ARecordWhoseLastByteChangedIsNotWrittenBack) {
+  long writes = 0;
+  ASSERT_EQ(AppendKilledAt(LONG_MAX, &writes), 0);
+  PutModel();
+  ASSERT_EQ(AppendKilledAt(writes), 128 + SIGKILL);
+  std::vector<char> journal = ReadAll(Journal());
+  // The records past the 64-byte head: place (8 bytes), length (4), checksum (4), bytes.
+  std::size_t last = 0;
+  for (std::size_t at = 64; at + 16 <= journal.size();) {
+    const std::uint32_t n = Le32(journal, at + 8);
+    if (n == 0 || at + 16 + n > journal.size()) break;
+    last = at;
+    at += 16 + n;
+  }
+  ASSERT_GT(last, 0u);
+  const std::uint64_t place = Le32(journal, last) | static_cast<std::uint64_t>(Le32(journal, last + 4)) << 32;
+  const std::uint32_t n = Le32(journal, last + 8);
+  journal[last + 16 + n - 1] = static_cast<char>(journal[last + 16 + n - 1] ^ 0x5A);
+  const char changed = journal[last + 16 + n - 1];
+  std::ofstream(Journal(), std::ios::binary).write(journal.data(), static_cast<std::streamsize>(journal.size()));
+  (void)Entries();
+  const std::vector<char> mdx = ReadAll(dir / "t.mdx");
+  if (place + n <= mdx.size()) EXPECT_NE(mdx[place + n - 1], changed) << "the changed record was written back";
+}
+
 // The index's writes refused from the nth on, the put-back too: the writer goes on running, the
 // lock let go, its journal left. Another process reads the index as before the update (put back
 // by it, unmarked: the writer took its records back), and the writer's next update goes through.
